@@ -1,0 +1,100 @@
+#pragma once
+// Compound files (structured storage): version 3 files with 512-byte
+// sectors, FAT, DIFAT beyond 109 FAT sectors, mini stream and a red-black
+// directory tree. Report files and the document's items live in them.
+//
+// Entry paths name nested entries with '/', e.g. "QOR~REP" or
+// "Embedding 1/Contents". Names are compared without regard to case, as
+// the format requires, and are at most 31 UTF-16 units long.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace qor {
+
+class CompoundFile {
+public:
+    enum class Mode { ReadOnly, ReadWrite };
+
+    struct Entry {
+        QString name;          // this entry's own name
+        QString path;          // full path from the root, '/'-separated
+        bool isStorage = false;
+        quint64 size = 0;      // streams only
+    };
+
+    // Where one byte range of a stream lies in the file (for patching a
+    // few bytes in place without rewriting anything else).
+    struct Extent {
+        quint64 fileOffset = 0;
+        quint64 length = 0;
+    };
+
+    ~CompoundFile();
+    CompoundFile(const CompoundFile&) = delete;
+    CompoundFile& operator=(const CompoundFile&) = delete;
+
+    // True when the file starts with the compound-file signature.
+    static bool isCompoundFile(const QString& path);
+
+    // Opens an existing file; null and *error set on failure (missing file,
+    // bad signature, damaged header, FAT or directory).
+    static std::unique_ptr<CompoundFile> open(const QString& path, Mode mode,
+                                              QString* error = nullptr);
+
+    // Creates (truncates) a file with an empty root storage.
+    static std::unique_ptr<CompoundFile> create(const QString& path, QString* error = nullptr);
+
+    QString fileName() const;
+    bool isWritable() const;
+    QString lastError() const;
+
+    // Entries directly below a storage ("" = root), in directory order.
+    QList<Entry> entries(const QString& storage = QString()) const;
+    // Every entry of the file, depth first.
+    QList<Entry> allEntries() const;
+    bool exists(const QString& path) const;
+    bool isStorage(const QString& path) const;
+    // Size of a stream; -1 when there is no such stream.
+    qint64 streamSize(const QString& path) const;
+
+    // Reads up to len bytes from offset; returns the count read (0 at or
+    // past the end), -1 on error (no such stream, I/O error).
+    qint64 read(const QString& path, quint64 offset, char* buf, quint64 len) const;
+    QByteArray read(const QString& path, quint64 offset, quint64 len) const;
+    QByteArray readAll(const QString& path) const;
+
+    // Writing needs Mode::ReadWrite or a created file.
+    bool createStorage(const QString& path);
+    // Creates an empty stream (replacing an existing one's content).
+    bool createStream(const QString& path);
+    // Writes in place; the stream grows when the range passes its end.
+    bool write(const QString& path, quint64 offset, const char* data, quint64 len);
+    bool write(const QString& path, quint64 offset, const QByteArray& data);
+    // Replaces the stream's whole content.
+    bool writeAll(const QString& path, const QByteArray& data);
+    // Grows (zero-filled) or shrinks a stream; moves it between the mini
+    // stream and regular sectors across the 4,096-byte cutoff.
+    bool resize(const QString& path, quint64 size);
+    // Removes a stream or a storage with everything below it.
+    bool remove(const QString& path);
+
+    // Physical location of a stream's byte range, sector run by sector run
+    // (mini-stream data resolved through the root's chain). Empty when
+    // the range does not lie in the stream.
+    QList<Extent> extents(const QString& path, quint64 offset, quint64 len) const;
+
+    // Writes FAT, DIFAT, mini FAT, directory and header; the file on disk
+    // is a valid compound file afterwards. Also run by the destructor.
+    bool commit();
+
+private:
+    CompoundFile();
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace qor

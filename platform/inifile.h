@@ -1,0 +1,62 @@
+#pragma once
+// Profile (INI) files with the semantics the system's configuration files
+// rely on: sections and keys are found without regard to case, the first
+// of duplicate keys wins, values are trimmed, ';' starts a comment line.
+// Files are read as UTF-16LE (with BOM), UTF-8 (with or without BOM) or
+// GB18030, and written back in the encoding they were read in (new files:
+// UTF-16LE with BOM). Saving goes through a temporary file.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace qor {
+
+class IniFile {
+public:
+    enum class Encoding { Utf16Le, Utf8, Gb18030 };
+
+    explicit IniFile(const QString& path);
+    ~IniFile();
+    IniFile(IniFile&&) noexcept;
+    IniFile& operator=(IniFile&&) noexcept;
+
+    QString path() const;
+    bool exists() const;
+    Encoding encoding() const;
+    void setEncoding(Encoding e);
+
+    // Re-reads the file (the constructor reads it once).
+    bool reload();
+
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue = QString()) const;
+    // Leading integer of the value, as the profile API reads it; the
+    // default when the key is missing or holds no number.
+    int readInt(const QString& section, const QString& key, int defaultValue = 0) const;
+    QStringList sections() const;
+    QStringList keys(const QString& section) const;
+    bool hasSection(const QString& section) const;
+    bool hasKey(const QString& section, const QString& key) const;
+
+    // Changes are kept in memory until save(); writeString with the
+    // profile API's immediacy is writeString + save.
+    void setString(const QString& section, const QString& key, const QString& value);
+    void removeKey(const QString& section, const QString& key);
+    void removeSection(const QString& section);
+    bool save();
+
+    // One-shot helpers matching the profile calls.
+    static QString getProfileString(const QString& path, const QString& section,
+                                    const QString& key, const QString& defaultValue = QString());
+    static int getProfileInt(const QString& path, const QString& section, const QString& key,
+                             int defaultValue = 0);
+    static bool writeProfileString(const QString& path, const QString& section,
+                                   const QString& key, const QString& value);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace qor

@@ -1,0 +1,76 @@
+#pragma once
+// Hooks through which headless code asks the user something. The desktop
+// application installs real dialogs; the defaults answer as a script
+// would: message boxes are logged and give their default button, prompts
+// are cancelled, yes/no questions answer their default.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace qor {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgIcon { None, Information, Warning, Error, Question };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
+
+struct MessageRequest {
+    QString text;
+    QString caption;
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::None;
+    MsgAnswer defaultAnswer = MsgAnswer::Ok;  // what a script answers
+};
+
+struct TextPrompt {
+    QString caption;
+    QString label;
+    QString initial;
+    bool password = false;  // echo hidden
+    int maxLength = 0;      // 0 = no limit
+};
+
+struct NumberPrompt {
+    QString caption;
+    QString label;
+    double initial = 0;
+    double minimum = -1e300;
+    double maximum = 1e300;
+    int decimals = 0;
+};
+
+struct FilePrompt {
+    QString caption;
+    QString directory;
+    QString filter;  // "Reports (*.rep);;All (*)"
+    bool save = false;
+};
+
+struct UiServices {
+    std::function<MsgAnswer(const MessageRequest&)> messageBox;
+    std::function<std::optional<QString>(const TextPrompt&)> promptText;
+    std::function<std::optional<double>(const NumberPrompt&)> promptNumber;
+    std::function<std::optional<QString>(const FilePrompt&)> chooseFile;
+    // True when the user asked to stop a long run (Esc in the window).
+    std::function<bool()> stopRequested;
+};
+
+// The hooks now installed (never empty: unset members use the defaults).
+const UiServices& uiServices();
+// Installs hooks; members left empty keep the headless defaults. Returns
+// the previous set so tests can restore it.
+UiServices installUiServices(const UiServices& services);
+UiServices headlessUiServices();
+
+// Shortcuts.
+MsgAnswer messageBox(const QString& text, const QString& caption = QString(),
+                     MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None,
+                     MsgAnswer defaultAnswer = MsgAnswer::Ok);
+bool askYesNo(const QString& text, const QString& caption = QString(), bool defaultYes = false);
+std::optional<QString> promptText(const TextPrompt& prompt);
+std::optional<double> promptNumber(const NumberPrompt& prompt);
+std::optional<QString> chooseFile(const FilePrompt& prompt);
+bool stopRequested();
+
+}  // namespace qor

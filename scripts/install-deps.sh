@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs every package the build, the tests and the sample job need.
+# One list, shared by the README's commands and by CI.
+set -e
+SUDO=""
+if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+    build-essential cmake ninja-build ccache pkg-config git \
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev \
+    libgtest-dev libgmock-dev libbenchmark-dev \
+    libxml2-dev libxml2-utils libxlsxwriter-dev libzip-dev libshp-dev \
+    mdbtools mdbtools-dev libfreexl-dev \
+    libgsf-bin python3 python3-olefile python3-openpyxl python3-xlrd \
+    fonts-noto-cjk clang-format
