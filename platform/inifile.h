@@ -2,9 +2,13 @@
 // Profile (INI) files with the semantics the system's configuration files
 // rely on: sections and keys are found without regard to case, the first
 // of duplicate keys wins, values are trimmed, ';' starts a comment line.
+// One pair of matching quotes around a value is dropped on reading, and
+// sections of the same name read as one. Lines without '=' and keys before
+// the first section are ignored.
 // Files are read as UTF-16LE (with BOM), UTF-8 (with or without BOM) or
 // GB18030, and written back in the encoding they were read in (new files:
-// UTF-16LE with BOM). Saving goes through a temporary file.
+// UTF-16LE with BOM). Saving goes through a temporary file and edits
+// lines in place: comments, order and the bytes of untouched lines stay.
 
 #include <QString>
 #include <QStringList>
@@ -40,19 +44,23 @@ public:
     bool hasKey(const QString& section, const QString& key) const;
 
     // Changes are kept in memory until save(); writeString with the
-    // profile API's immediacy is writeString + save.
-    void setString(const QString& section, const QString& key, const QString& value);
+    // profile API's immediacy is writeString + save. A value with blanks at
+    // either end or enclosed in quotes is written quoted so it reads back
+    // unchanged. Refused (false, nothing changed) when the text would not
+    // read back as written: a line break anywhere, or a key holding '=' or
+    // starting with ';' or '['.
+    bool setString(const QString& section, const QString& key, const QString& value);
     void removeKey(const QString& section, const QString& key);
     void removeSection(const QString& section);
     bool save();
 
     // One-shot helpers matching the profile calls.
-    static QString getProfileString(const QString& path, const QString& section,
-                                    const QString& key, const QString& defaultValue = QString());
+    static QString getProfileString(const QString& path, const QString& section, const QString& key,
+                                    const QString& defaultValue = QString());
     static int getProfileInt(const QString& path, const QString& section, const QString& key,
                              int defaultValue = 0);
-    static bool writeProfileString(const QString& path, const QString& section,
-                                   const QString& key, const QString& value);
+    static bool writeProfileString(const QString& path, const QString& section, const QString& key,
+                                   const QString& value);
 
 private:
     struct Impl;

@@ -1,0 +1,152 @@
+#include "platform/uiservices.h"
+
+#include <QLoggingCategory>
+#include <QMutex>
+
+namespace qor {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcUi, "qor.ui")
+
+QString logLine(const QString& caption, const QString& text) {
+    return caption.isEmpty() ? text : caption + QLatin1String(": ") + text;
+}
+
+bool offers(MsgButtons buttons, MsgAnswer a) {
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return a == MsgAnswer::Ok;
+        case MsgButtons::OkCancel:
+            return a == MsgAnswer::Ok || a == MsgAnswer::Cancel;
+        case MsgButtons::YesNo:
+            return a == MsgAnswer::Yes || a == MsgAnswer::No;
+        case MsgButtons::YesNoCancel:
+            return a == MsgAnswer::Yes || a == MsgAnswer::No || a == MsgAnswer::Cancel;
+        case MsgButtons::RetryCancel:
+            return a == MsgAnswer::Retry || a == MsgAnswer::Cancel;
+    }
+    return false;
+}
+
+MsgAnswer firstButton(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel:
+            return MsgAnswer::Ok;
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel:
+            return MsgAnswer::Yes;
+        case MsgButtons::RetryCancel:
+            return MsgAnswer::Retry;
+    }
+    return MsgAnswer::Ok;
+}
+
+MsgAnswer headlessMessageBox(const MessageRequest& r) {
+    // A caller may leave the default at Ok for a Yes/No box; answering a
+    // button the box does not have would match none of the caller's
+    // branches, so take the box's first button as a dialog's Enter would.
+    const MsgAnswer answer =
+        offers(r.buttons, r.defaultAnswer) ? r.defaultAnswer : firstButton(r.buttons);
+    if (r.icon == MsgIcon::Warning || r.icon == MsgIcon::Error)
+        qCWarning(lcUi).noquote() << logLine(r.caption, r.text);
+    else
+        qCInfo(lcUi).noquote() << logLine(r.caption, r.text);
+    return answer;
+}
+
+UiServices withDefaults(const UiServices& s) {
+    const UiServices h = headlessUiServices();
+    UiServices out = s;
+    if (!out.messageBox) out.messageBox = h.messageBox;
+    if (!out.promptText) out.promptText = h.promptText;
+    if (!out.promptNumber) out.promptNumber = h.promptNumber;
+    if (!out.chooseFile) out.chooseFile = h.chooseFile;
+    if (!out.stopRequested) out.stopRequested = h.stopRequested;
+    return out;
+}
+
+QMutex& lock() {
+    static QMutex m;
+    return m;
+}
+
+UiServices& current() {
+    static UiServices s = headlessUiServices();
+    return s;
+}
+
+// Hooks are copied out under the lock and called outside it, so a hook may
+// itself install hooks or ask another question.
+template <class F>
+F hook(F UiServices::*member) {
+    QMutexLocker l(&lock());
+    return current().*member;
+}
+
+}  // namespace
+
+UiServices headlessUiServices() {
+    UiServices s;
+    s.messageBox = headlessMessageBox;
+    s.promptText = [](const TextPrompt& p) -> std::optional<QString> {
+        qCInfo(lcUi).noquote() << "prompt cancelled:" << logLine(p.caption, p.label);
+        return std::nullopt;
+    };
+    s.promptNumber = [](const NumberPrompt& p) -> std::optional<double> {
+        qCInfo(lcUi).noquote() << "prompt cancelled:" << logLine(p.caption, p.label);
+        return std::nullopt;
+    };
+    s.chooseFile = [](const FilePrompt& p) -> std::optional<QString> {
+        qCInfo(lcUi).noquote() << "file choice cancelled:" << p.caption;
+        return std::nullopt;
+    };
+    s.stopRequested = [] { return false; };
+    return s;
+}
+
+const UiServices& uiServices() {
+    QMutexLocker l(&lock());
+    return current();
+}
+
+UiServices installUiServices(const UiServices& services) {
+    UiServices filled = withDefaults(services);
+    QMutexLocker l(&lock());
+    UiServices previous = current();
+    current() = std::move(filled);
+    return previous;
+}
+
+MsgAnswer messageBox(const QString& text, const QString& caption, MsgButtons buttons, MsgIcon icon,
+                     MsgAnswer defaultAnswer) {
+    MessageRequest r;
+    r.text = text;
+    r.caption = caption;
+    r.buttons = buttons;
+    r.icon = icon;
+    r.defaultAnswer = defaultAnswer;
+    return hook(&UiServices::messageBox)(r);
+}
+
+bool askYesNo(const QString& text, const QString& caption, bool defaultYes) {
+    return messageBox(text, caption, MsgButtons::YesNo, MsgIcon::Question,
+                      defaultYes ? MsgAnswer::Yes : MsgAnswer::No) == MsgAnswer::Yes;
+}
+
+std::optional<QString> promptText(const TextPrompt& prompt) {
+    return hook(&UiServices::promptText)(prompt);
+}
+
+std::optional<double> promptNumber(const NumberPrompt& prompt) {
+    return hook(&UiServices::promptNumber)(prompt);
+}
+
+std::optional<QString> chooseFile(const FilePrompt& prompt) {
+    return hook(&UiServices::chooseFile)(prompt);
+}
+
+bool stopRequested() { return hook(&UiServices::stopRequested)(); }
+
+}  // namespace qor

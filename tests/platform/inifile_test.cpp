@@ -1,0 +1,269 @@
+#include "platform/inifile.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <climits>
+
+#include "platform/codepage.h"
+#include "tests/common/testsupport.h"
+
+using namespace qor;
+
+// Readable failure messages for Qt strings.
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray utf16(const QString& s) { return QByteArray("\xFF\xFE") + encodeText(s, "UTF-16LE"); }
+
+// Bytes from the GBK tables, not from our own encoder.
+const QByteArray kGbReport = QByteArray::fromHex("b1a8b1ed");            // 报表
+const QByteArray kGbUnitName = QByteArray::fromHex("b5a5cebbc3fbb3c6");  // 单位名称
+const QByteArray kGbCompany = QByteArray::fromHex("b1b1bea9b9abcbbe");   // 北京公司
+
+}  // namespace
+
+TEST(IniFile, ReadsChineseInEachEncoding) {
+    const QString dir = qortest::freshDir("ini-enc");
+    const QString text = QStringLiteral("[报表]\r\n单位名称 = 北京公司 \r\n");
+
+    writeBytes(dir + "/u16.ini", utf16(text));
+    writeBytes(dir + "/u8.ini", text.toUtf8());
+    writeBytes(dir + "/u8bom.ini", "\xEF\xBB\xBF" + text.toUtf8());
+    writeBytes(dir + "/gb.ini",
+               "[" + kGbReport + "]\r\n" + kGbUnitName + "=" + kGbCompany + "\r\n");
+
+    const struct {
+        const char* file;
+        IniFile::Encoding enc;
+    } cases[] = {{"u16.ini", IniFile::Encoding::Utf16Le},
+                 {"u8.ini", IniFile::Encoding::Utf8},
+                 {"u8bom.ini", IniFile::Encoding::Utf8},
+                 {"gb.ini", IniFile::Encoding::Gb18030}};
+    for (const auto& c : cases) {
+        IniFile ini(dir + "/" + c.file);
+        EXPECT_EQ(ini.encoding(), c.enc) << c.file;
+        EXPECT_EQ(ini.readString(QStringLiteral("报表"), QStringLiteral("单位名称")),
+                  QStringLiteral("北京公司"))
+            << c.file;
+        EXPECT_EQ(ini.sections(), QStringList{QStringLiteral("报表")}) << c.file;
+    }
+}
+
+TEST(IniFile, ProfileLookupRules) {
+    const QString path = qortest::freshDir("ini-rules") + "/a.ini";
+    writeBytes(path,
+               "orphan=before any section\n"
+               "[ReportSoft]\n"
+               "; Decimal=9\n"
+               "Decimal=2\n"
+               "DECIMAL=5\n"
+               "just a line\n"
+               "  Path  =  \"C:\\Program Files\\x\"  \n"
+               "Empty=\n"
+               "=default value\n"
+               "[Other]\n"
+               "Decimal=7\n"
+               "[reportsoft]\n"
+               "Merge=1\n"
+               "Decimal=8\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.readString("REPORTSOFT", "decimal"), "2");  // first duplicate wins
+    EXPECT_EQ(ini.readString("ReportSoft", "Merge"), "1");    // same-named sections read as one
+    EXPECT_EQ(ini.readString("ReportSoft", "Path"), "C:\\Program Files\\x");
+    EXPECT_EQ(ini.readString("ReportSoft", "Empty", "dflt"), "");
+    EXPECT_EQ(ini.readString("ReportSoft", "Missing", "dflt"), "dflt");
+    EXPECT_EQ(ini.readString("ReportSoft", ""), "default value");
+    EXPECT_FALSE(ini.hasKey("ReportSoft", "just a line"));
+    EXPECT_FALSE(ini.hasKey("ReportSoft", "; Decimal"));
+    EXPECT_FALSE(ini.hasKey("", "orphan"));
+    EXPECT_EQ(ini.sections(), (QStringList{"ReportSoft", "Other"}));
+    EXPECT_EQ(ini.keys("reportsoft"), (QStringList{"Decimal", "Path", "Empty", "", "Merge"}));
+}
+
+TEST(IniFile, ReadIntTakesTheLeadingInteger) {
+    const QString path = qortest::freshDir("ini-int") + "/a.ini";
+    writeBytes(path,
+               "[s]\na=12abc\nb=-7\nc=abc\nd=\ne=+5\nf=99999999999\ng=-99999999999\nh=-\n"
+               "i=1.9\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.readInt("s", "a", 3), 12);
+    EXPECT_EQ(ini.readInt("s", "b", 3), -7);
+    EXPECT_EQ(ini.readInt("s", "c", 3), 3);
+    EXPECT_EQ(ini.readInt("s", "d", 3), 3);
+    EXPECT_EQ(ini.readInt("s", "e", 3), 5);
+    EXPECT_EQ(ini.readInt("s", "f", 3), INT_MAX);
+    EXPECT_EQ(ini.readInt("s", "g", 3), INT_MIN);
+    EXPECT_EQ(ini.readInt("s", "h", 3), 3);
+    EXPECT_EQ(ini.readInt("s", "i", 3), 1);
+    EXPECT_EQ(ini.readInt("s", "missing", 3), 3);
+}
+
+TEST(IniFile, SaveEditsLinesInPlaceAndKeepsUtf16) {
+    const QString path = qortest::freshDir("ini-save16") + "/a.ini";
+    writeBytes(path, utf16(QStringLiteral("; 用户注释\r\n"
+                                          "[报表]\r\n"
+                                          "  单位名称 = 旧公司\r\n"
+                                          "; 说明\r\n"
+                                          "合计=1\r\n"
+                                          "\r\n"
+                                          "; 下一节\r\n"
+                                          "[其他]\r\n"
+                                          "x=1\r\n")));
+    IniFile ini(path);
+    EXPECT_TRUE(ini.setString(QStringLiteral("报表"), QStringLiteral("单位名称"),
+                              QStringLiteral("北京公司")));
+    EXPECT_TRUE(
+        ini.setString(QStringLiteral("报表"), QStringLiteral("新键"), QStringLiteral("值")));
+    EXPECT_TRUE(ini.setString(QStringLiteral("新节"), QStringLiteral("k"), QStringLiteral("v")));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readBytes(path), utf16(QStringLiteral("; 用户注释\r\n"
+                                                    "[报表]\r\n"
+                                                    "  单位名称 = 北京公司\r\n"
+                                                    "; 说明\r\n"
+                                                    "合计=1\r\n"
+                                                    "新键=值\r\n"
+                                                    "\r\n"
+                                                    "; 下一节\r\n"
+                                                    "[其他]\r\n"
+                                                    "x=1\r\n"
+                                                    "[新节]\r\n"
+                                                    "k=v\r\n")));
+}
+
+TEST(IniFile, SaveKeepsGb18030AndUntouchedBytes) {
+    const QString path = qortest::freshDir("ini-savegb") + "/a.ini";
+    // The comment holds a byte no decoder accepts; it must survive a save.
+    const QByteArray before = "; broken \x81\x20 comment\n[" + kGbReport + "]\n" + kGbUnitName +
+                              "=old\nlast=1";  // no final line end
+    writeBytes(path, before);
+    IniFile ini(path);
+    ASSERT_EQ(ini.encoding(), IniFile::Encoding::Gb18030);
+    ini.setString(QStringLiteral("报表"), QStringLiteral("单位名称"), QStringLiteral("北京公司"));
+    ini.setString(QStringLiteral("报表"), "added", "1");
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readBytes(path), "; broken \x81\x20 comment\n[" + kGbReport + "]\n" + kGbUnitName +
+                                   "=" + kGbCompany + "\nlast=1\nadded=1\n");
+
+    // Reopening finds the same text again.
+    IniFile again(path);
+    EXPECT_EQ(again.encoding(), IniFile::Encoding::Gb18030);
+    EXPECT_EQ(again.readString(QStringLiteral("报表"), QStringLiteral("单位名称")),
+              QStringLiteral("北京公司"));
+}
+
+TEST(IniFile, SaveKeepsUtf8Bom) {
+    const QString path = qortest::freshDir("ini-save8") + "/a.ini";
+    writeBytes(path, "\xEF\xBB\xBF[a]\nk=1\n");
+    IniFile ini(path);
+    ini.setString("a", "k", QStringLiteral("报表"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readBytes(path), "\xEF\xBB\xBF[a]\nk=" + QStringLiteral("报表").toUtf8() + "\n");
+}
+
+TEST(IniFile, NewFileIsUtf16WithBomAndCrLf) {
+    const QString path = qortest::freshDir("ini-new") + "/new.ini";
+    EXPECT_TRUE(IniFile::writeProfileString(path, QStringLiteral("报表"), "k", "v"));
+    EXPECT_EQ(readBytes(path), utf16(QStringLiteral("[报表]\r\nk=v\r\n")));
+    EXPECT_EQ(IniFile::getProfileString(path, QStringLiteral("报表"), "K"), "v");
+    EXPECT_EQ(IniFile::getProfileInt(path, "nosuch", "k", 42), 42);
+}
+
+TEST(IniFile, WrittenValuesReadBackUnchanged) {
+    const QString path = qortest::freshDir("ini-values") + "/a.ini";
+    const QStringList values = {
+        "  padded  ", "\"quoted\"", "'single'", "\"", "", "a=b;c", QStringLiteral("北京 公司")};
+    IniFile ini(path);
+    for (int i = 0; i < values.size(); ++i)
+        ASSERT_TRUE(ini.setString("s", QString("k%1").arg(i), values[i]));
+    ASSERT_TRUE(ini.save());
+    IniFile back(path);
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_EQ(back.readString("s", QString("k%1").arg(i)), values[i]) << i;
+
+    // Text that would turn into other lines is refused and leaves nothing.
+    EXPECT_FALSE(back.setString("s", "k", "two\nlines"));
+    EXPECT_FALSE(back.setString("s", "a=b", "1"));
+    EXPECT_FALSE(back.setString("s", ";k", "1"));
+    EXPECT_FALSE(back.setString("s", "[k]", "1"));
+    EXPECT_FALSE(back.setString("a\nb", "k", "1"));
+    EXPECT_EQ(back.keys("s").size(), values.size());
+}
+
+TEST(IniFile, RemoveKeyAndSectionTakeEveryDuplicate) {
+    const QString path = qortest::freshDir("ini-remove") + "/a.ini";
+    writeBytes(path, "; top\n[A]\nk=1\nK=2\nj=3\n[B]\nx=1\n[a]\nk=4\n");
+    IniFile ini(path);
+    ini.removeKey("a", "k");
+    EXPECT_FALSE(ini.hasKey("A", "k"));
+    EXPECT_EQ(ini.readString("A", "j"), "3");
+    ini.removeSection("b");
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readBytes(path), "; top\n[A]\nj=3\n[a]\n");
+    ini.removeSection("A");
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readBytes(path), "; top\n");
+    EXPECT_FALSE(IniFile(path).hasSection("a"));
+}
+
+TEST(IniFile, FailedSaveLeavesTheOldFile) {
+    const QString dir = qortest::freshDir("ini-fail");
+    // A name so long that the temporary file beside it cannot be created:
+    // fails for every user, root included.
+    const QString longPath = dir + "/" + QString(250, QLatin1Char('n')) + ".ini";
+    writeBytes(longPath, "[s]\nk=old\n");
+    {
+        IniFile ini(longPath);
+        ini.setString("s", "k", "new");
+        EXPECT_FALSE(ini.save());
+        EXPECT_EQ(readBytes(longPath), "[s]\nk=old\n");
+    }
+}
+
+TEST(IniFile, SaveIntoReadOnlyFolderFails) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    const QString ro = qortest::freshDir("ini-fail-ro") + "/ro";
+    QDir().mkpath(ro);
+    writeBytes(ro + "/a.ini", "[s]\nk=old\n");
+    QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
+    IniFile ini(ro + "/a.ini");
+    ini.setString("s", "k", "new");
+    EXPECT_FALSE(ini.save());
+    QFile::setPermissions(ro, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(readBytes(ro + "/a.ini"), "[s]\nk=old\n");
+}
+
+TEST(IniFile, SavingUnchangedFileKeepsEveryByte) {
+    const QString path = qortest::freshDir("ini-same") + "/a.ini";
+    const QList<QByteArray> inputs = {
+        "",
+        "\xEF\xBB\xBF",
+        "\xFF\xFE",
+        "[a]\r\nk=1\nmixed=2\r\n\n\n",
+        "no newline at all",
+        "[a]\nk=\xB1\xA8\xFF trailing junk",
+        utf16(QStringLiteral("[报表]\r\nk=1")) + "\x00",  // odd byte count
+        "\r\r\n[ a ] trailing\n  ;c\n=\n",
+    };
+    for (const QByteArray& in : inputs) {
+        writeBytes(path, in);
+        IniFile ini(path);
+        ASSERT_TRUE(ini.save());
+        const QByteArray expected = in.isEmpty() ? QByteArray("\xFF\xFE") : in;
+        EXPECT_EQ(readBytes(path).toHex(' '), expected.toHex(' '));
+    }
+}
