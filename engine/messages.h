@@ -1,0 +1,31 @@
+#pragma once
+// Message texts by string id, and the progress/trace sink.
+
+#include <QLoggingCategory>
+#include <QString>
+#include <functional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcQorTrace)
+
+// Text of a string-table entry; "Reader ERROR" when the table lacks the id.
+QString LoadErrorText(int id);
+void LoadErrorText(QString* out, int id);
+
+// The message sink: one line of progress or error text. It goes to the
+// debug category "qor.trace" and, when one is installed, to the trace hook
+// (the desktop application shows it in its status line).
+void TraceMessage(const QString& text);
+
+namespace qor {
+
+// Text of a string id, or the fallback when the table lacks it; for the
+// few places where a missing text would leave the user with nothing but
+// "Reader ERROR".
+QString messageText(int id, const QString& fallback);
+
+// Installs a receiver for TraceMessage and returns the previous one; an
+// empty function removes it.
+using TraceHook = std::function<void(const QString&)>;
+TraceHook setTraceHook(TraceHook hook);
+
+}  // namespace qor
