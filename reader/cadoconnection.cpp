@@ -1,0 +1,246 @@
+#include "reader/cadoconnection.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "platform/datadir.h"
+#include "platform/registry.h"
+#include "reader/cadoexception.h"
+#include "reader/cadorecordset.h"
+
+const QString CAdoConnection::kDatabasesKey =
+    QStringLiteral("Software\\Vantix\\QX\\V8.610\\Databases");
+
+namespace {
+
+QString uniqueConnectionName() {
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("qor-ado-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+// Splits "A=1;B={x;y};C=3" into pairs; braces protect ";" and are dropped.
+QList<QPair<QString, QString>> splitPairs(const QString& text) {
+    QList<QPair<QString, QString>> out;
+    QString part;
+    int depth = 0;
+    auto flush = [&] {
+        const int eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            QString value = part.mid(eq + 1).trimmed();
+            if (value.startsWith(QLatin1Char('{')) && value.endsWith(QLatin1Char('}')))
+                value = value.mid(1, value.size() - 2);
+            out.append({part.left(eq).trimmed().toUpper(), value});
+        }
+        part.clear();
+    };
+    for (const QChar c : text) {
+        if (c == QLatin1Char('{')) ++depth;
+        if (c == QLatin1Char('}') && depth > 0) --depth;
+        if (c == QLatin1Char(';') && depth == 0) {
+            flush();
+            continue;
+        }
+        part += c;
+    }
+    flush();
+    return out;
+}
+
+// Connection texts travel into error messages and logs; passwords do not.
+QString masked(const QString& text) {
+    QStringList parts;
+    for (const auto& [key, value] : splitPairs(text))
+        parts.append(key + QLatin1Char('=') +
+                     ((key == QLatin1String("PWD") || key == QLatin1String("PASSWORD"))
+                          ? QStringLiteral("***")
+                          : value));
+    return parts.isEmpty() ? text : parts.join(QLatin1Char(';'));
+}
+
+bool isDriveRooted(const QString& p) {
+    return p.size() >= 2 && p.at(1) == QLatin1Char(':') && p.at(0).unicode() < 0x80 &&
+           p.at(0).isLetter();
+}
+
+bool looksLikePath(const QString& name) {
+    return name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+           isDriveRooted(name);
+}
+
+QString sqliteFile(const QString& path) {
+    if (path == QLatin1String(":memory:")) return path;
+    return qor::nativePath(path);
+}
+
+AdoConnectionSettings parseConnectionText(const QString& text) {
+    AdoConnectionSettings s;
+    QString driver;
+    QString dsn;
+    for (const auto& [key, value] : splitPairs(text)) {
+        if (key == QLatin1String("DRIVER")) {
+            driver = value;
+        } else if (key == QLatin1String("DSN")) {
+            dsn = value;
+        } else if (key == QLatin1String("DATABASE") || key == QLatin1String("DBQ") ||
+                   key == QLatin1String("INITIAL CATALOG")) {
+            s.database = value;
+        } else if (key == QLatin1String("HOST") || key == QLatin1String("SERVER")) {
+            s.host = value;
+        } else if (key == QLatin1String("PORT")) {
+            bool ok = false;
+            s.port = value.toInt(&ok);
+            if (!ok || s.port <= 0 || s.port > 65535)
+                throw CAdoException(
+                    QStringLiteral("The port \"%1\" of the connection text is not a number.")
+                        .arg(value));
+        } else if (key == QLatin1String("UID") || key == QLatin1String("USER") ||
+                   key == QLatin1String("USER ID")) {
+            s.user = value;
+        } else if (key == QLatin1String("PWD") || key == QLatin1String("PASSWORD")) {
+            s.password = value;
+        } else if (key == QLatin1String("OPTIONS")) {
+            s.options = value;
+        } else if (key == QLatin1String("PROVIDER") && driver.isEmpty()) {
+            driver = QStringLiteral("PROVIDER");
+        }
+    }
+    const bool qtDriver = driver.startsWith(QLatin1Char('Q'), Qt::CaseInsensitive) &&
+                          !driver.contains(QLatin1Char(' '));
+    if (driver == QLatin1String("PROVIDER"))
+        throw CAdoException(QStringLiteral("Provider connection texts cannot be opened here; give "
+                                           "DRIVER=QSQLITE, QPSQL or QODBC: %1")
+                                .arg(masked(text)));
+    if (qtDriver) {
+        s.driver = driver.toUpper();
+        if (s.driver == QLatin1String("QODBC") && s.database.isEmpty()) {
+            // The ODBC driver takes either a DSN or a whole connection text.
+            QStringList rest;
+            for (const auto& [key, value] : splitPairs(text))
+                if (key != QLatin1String("DRIVER")) rest.append(key + QLatin1Char('=') + value);
+            s.database = rest.join(QLatin1Char(';'));
+        }
+    } else if (!driver.isEmpty() || !dsn.isEmpty()) {
+        s.driver = QStringLiteral("QODBC");
+        s.database = text;
+    } else {
+        s.driver = QStringLiteral("QSQLITE");
+    }
+    if (s.driver == QLatin1String("QSQLITE")) {
+        if (s.database.isEmpty())
+            throw CAdoException(
+                QStringLiteral("The connection text names no database file: %1").arg(masked(text)));
+        s.database = sqliteFile(s.database);
+    }
+    if (s.database.isEmpty())
+        throw CAdoException(
+            QStringLiteral("The connection text names no database: %1").arg(masked(text)));
+    return s;
+}
+
+}  // namespace
+
+AdoConnectionSettings CAdoConnection::ResolveConnectionText(const QString& nameOrConnectionText) {
+    const QString text = nameOrConnectionText.trimmed();
+    if (text.isEmpty()) throw CAdoException(QStringLiteral("No database name was given."));
+    if (text.contains(QLatin1Char('='))) return parseConnectionText(text);
+
+    AdoConnectionSettings s;
+    s.driver = QStringLiteral("QSQLITE");
+    if (looksLikePath(text)) {
+        s.database = sqliteFile(text);
+        return s;
+    }
+    const QString mapped = qor::Registry::readString(kDatabasesKey, text).trimmed();
+    if (!mapped.isEmpty()) {
+        if (mapped.contains(QLatin1Char('='))) return parseConnectionText(mapped);
+        // A mapped plain value is a file; never another name (no loops).
+        s.database = sqliteFile(mapped);
+        return s;
+    }
+    s.database = qor::dataPath(QStringLiteral("qor/data/") + text + QStringLiteral(".db"));
+    return s;
+}
+
+CAdoConnection::CAdoConnection() = default;
+
+CAdoConnection::~CAdoConnection() {
+    Close();
+    const QSet<CAdoRecordset*> users = m_recordsets;
+    for (CAdoRecordset* r : users) r->m_connection = nullptr;
+}
+
+void CAdoConnection::Attach(CAdoRecordset* recordset) { m_recordsets.insert(recordset); }
+
+void CAdoConnection::Detach(CAdoRecordset* recordset) { m_recordsets.remove(recordset); }
+
+QSqlDatabase CAdoConnection::Database() const {
+    if (!m_open) return QSqlDatabase();
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void CAdoConnection::Open(const QString& nameOrConnectionText) {
+    if (m_open)
+        throw CAdoException(
+            QStringLiteral("The connection to %1 is open already.").arg(masked(m_text)));
+    const AdoConnectionSettings s = ResolveConnectionText(nameOrConnectionText);
+    if (!QSqlDatabase::isDriverAvailable(s.driver))
+        throw CAdoException(
+            QStringLiteral("The database driver %1 is not installed (available: %2).")
+                .arg(s.driver, QSqlDatabase::drivers().join(QStringLiteral(", "))));
+    const bool sqlite = s.driver == QLatin1String("QSQLITE");
+    if (sqlite && s.database != QLatin1String(":memory:") && !QFileInfo(s.database).isFile())
+        throw CAdoException(QStringLiteral("The database file %1 does not exist.").arg(s.database));
+
+    const QString name = uniqueConnectionName();
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(s.driver, name);
+        db.setDatabaseName(s.database);
+        if (!s.host.isEmpty()) db.setHostName(s.host);
+        if (s.port > 0) db.setPort(s.port);
+        if (!s.user.isEmpty()) db.setUserName(s.user);
+        if (!s.password.isEmpty()) db.setPassword(s.password);
+        if (!s.options.isEmpty())
+            db.setConnectOptions(s.options);
+        else if (sqlite)
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else if (sqlite) {
+            // SQLite opens anything lazily; a file that is no database
+            // should fail here, not at the first query.
+            QSqlQuery probe(db);
+            if (!probe.exec(QStringLiteral("select count(*) from sqlite_master")))
+                error = probe.lastError().text();
+        }
+        if (!error.isEmpty()) db.close();
+    }
+    if (!error.isEmpty()) {
+        QSqlDatabase::removeDatabase(name);
+        throw CAdoException(
+            QStringLiteral("Cannot open the database %1: %2")
+                .arg(s.driver == QLatin1String("QODBC") ? masked(nameOrConnectionText) : s.database,
+                     error));
+    }
+    m_connectionName = name;
+    m_text = nameOrConnectionText;
+    m_settings = s;
+    m_open = true;
+}
+
+void CAdoConnection::Close() {
+    if (!m_open) return;
+    const QSet<CAdoRecordset*> users = m_recordsets;
+    for (CAdoRecordset* r : users) r->Close();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    m_connectionName.clear();
+    m_open = false;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// A database connection opened from a database name or a connection text.
+//
+// A text with "=" is a connection text of "KEY=value" pairs split by ";"
+// (a value may be wrapped in braces to hold ";"):
+//   DRIVER=QSQLITE;DATABASE=/path/to/file.db
+//   DRIVER=QPSQL;HOST=server;PORT=5432;DATABASE=ledger;UID=user;PWD=secret
+//   DRIVER=QODBC;DSN=name;UID=user;PWD=secret
+// DRIVER names a Qt SQL driver; any other DRIVER (such as "{SQL Server}")
+// or a bare DSN hands the whole text to the ODBC driver. Without DRIVER
+// the database is a SQLite file.
+// A text without "=" is a database name: a path when it holds a folder
+// separator, else the value of that name under kDatabasesKey in the
+// Registry when there is one, else the SQLite file
+// "<data dir>/qor/data/<name>.db". SQLite files must exist: a mistyped
+// name fails here instead of leaving an empty database behind.
+//
+// Each wrapper has its own uniquely named Qt connection, removed when the
+// wrapper closes. Record sets and commands made on a connection are closed
+// with it, and told when it is destroyed.
+
+#include <QSet>
+#include <QSqlDatabase>
+#include <QString>
+
+class CAdoRecordset;
+
+struct AdoConnectionSettings {
+    QString driver;    // Qt driver name, "QSQLITE" when none was given
+    QString database;  // file path, database name or ODBC connection text
+    QString host;
+    int port = -1;
+    QString user;
+    QString password;
+    QString options;  // Qt connect options
+};
+
+class CAdoConnection {
+public:
+    // Registry key whose values map database names to connection texts.
+    static const QString kDatabasesKey;
+
+    CAdoConnection();
+    ~CAdoConnection();
+    CAdoConnection(const CAdoConnection&) = delete;
+    CAdoConnection& operator=(const CAdoConnection&) = delete;
+
+    // Opens the connection; throws CAdoException when the text names nothing
+    // usable, the driver is missing, the database cannot be opened, or the
+    // connection is open already.
+    void Open(const QString& nameOrConnectionText);
+    // Closes the connection and every record set opened on it. Harmless
+    // when closed.
+    void Close();
+    bool IsOpen() const { return m_open; }
+
+    // The text Open was given.
+    QString GetConnectionText() const { return m_text; }
+    QString GetDriverName() const { return m_settings.driver; }
+    // The Qt connection; invalid while closed.
+    QSqlDatabase Database() const;
+
+    // How Open reads a name or connection text; throws CAdoException.
+    static AdoConnectionSettings ResolveConnectionText(const QString& nameOrConnectionText);
+
+private:
+    friend class CAdoRecordset;
+    void Attach(CAdoRecordset* recordset);
+    void Detach(CAdoRecordset* recordset);
+
+    QString m_connectionName;
+    QString m_text;
+    AdoConnectionSettings m_settings;
+    bool m_open = false;
+    QSet<CAdoRecordset*> m_recordsets;
+};

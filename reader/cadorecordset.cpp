@@ -1,0 +1,323 @@
+#include "reader/cadorecordset.h"
+
+#include <dlfcn.h>
+
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include "reader/cadoconnection.h"
+#include "reader/cadoexception.h"
+
+namespace {
+
+// SQLite keeps the declared type of each column ("money", "tinyint"), which
+// the Qt driver folds into int, double or text. It is read from the SQLite
+// library that the driver has already loaded; never from a second copy.
+using DeclTypeFn = const char* (*)(void*, int);
+
+DeclTypeFn sqliteDeclType() {
+    static const DeclTypeFn fn = [] {
+        void* lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
+        if (!lib) return DeclTypeFn(nullptr);
+        auto f = reinterpret_cast<DeclTypeFn>(dlsym(lib, "sqlite3_column_decltype"));
+        dlclose(lib);  // only drops our reference; the driver still holds it
+        return f;
+    }();
+    return fn;
+}
+
+// Declared SQL type -> field type; adEmpty when the name says nothing.
+int typeFromDeclaration(const QString& declared) {
+    QString t = declared.trimmed().toLower();
+    const int paren = t.indexOf(QLatin1Char('('));
+    if (paren >= 0) t = t.left(paren).trimmed();
+    t.remove(QLatin1String("unsigned"))
+        .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    t = t.trimmed();
+    if (t.isEmpty()) return CAdoRecordset::adEmpty;
+    if (t == QLatin1String("tinyint")) return CAdoRecordset::adTinyInt;
+    if (t == QLatin1String("smallint")) return CAdoRecordset::adSmallInt;
+    if (t == QLatin1String("int") || t == QLatin1String("integer") ||
+        t == QLatin1String("mediumint"))
+        return CAdoRecordset::adInteger;
+    if (t == QLatin1String("bigint")) return CAdoRecordset::adBigInt;
+    if (t == QLatin1String("real") || t == QLatin1String("float") || t == QLatin1String("double") ||
+        t == QLatin1String("double precision"))
+        return CAdoRecordset::adDouble;
+    if (t == QLatin1String("money") || t == QLatin1String("smallmoney") ||
+        t == QLatin1String("currency"))
+        return CAdoRecordset::adCurrency;
+    if (t == QLatin1String("decimal") || t == QLatin1String("numeric"))
+        return CAdoRecordset::adNumeric;
+    if (t == QLatin1String("bit") || t == QLatin1String("bool") || t == QLatin1String("boolean"))
+        return CAdoRecordset::adBoolean;
+    if (t == QLatin1String("date")) return CAdoRecordset::adDBDate;
+    if (t == QLatin1String("time")) return CAdoRecordset::adDBTime;
+    if (t.contains(QLatin1String("datetime")) || t == QLatin1String("timestamp"))
+        return CAdoRecordset::adDBTimeStamp;
+    if (t == QLatin1String("blob") || t.contains(QLatin1String("binary")) ||
+        t == QLatin1String("image"))
+        return CAdoRecordset::adLongVarBinary;
+    if (t.contains(QLatin1String("char")) || t.contains(QLatin1String("text")) ||
+        t.contains(QLatin1String("clob")))
+        return CAdoRecordset::adVarWChar;
+    return CAdoRecordset::adEmpty;
+}
+
+int typeFromMetaType(QMetaType type) {
+    switch (type.id()) {
+        case QMetaType::Bool:
+            return CAdoRecordset::adBoolean;
+        case QMetaType::Char:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+            return CAdoRecordset::adTinyInt;
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return CAdoRecordset::adSmallInt;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+            return CAdoRecordset::adInteger;
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::ULong:
+            return CAdoRecordset::adBigInt;
+        case QMetaType::Float:
+            return CAdoRecordset::adSingle;
+        case QMetaType::Double:
+            return CAdoRecordset::adDouble;
+        case QMetaType::QDate:
+            return CAdoRecordset::adDBDate;
+        case QMetaType::QTime:
+            return CAdoRecordset::adDBTime;
+        case QMetaType::QDateTime:
+            return CAdoRecordset::adDBTimeStamp;
+        case QMetaType::QByteArray:
+            return CAdoRecordset::adLongVarBinary;
+        case QMetaType::QString:
+            return CAdoRecordset::adVarWChar;
+        default:
+            return CAdoRecordset::adVariant;
+    }
+}
+
+QList<int> fieldTypes(const QSqlQuery& q, const QSqlRecord& record, bool sqlite) {
+    QList<int> types;
+    void* stmt = nullptr;
+    if (sqlite && sqliteDeclType()) {
+        const QVariant h = q.result() ? q.result()->handle() : QVariant();
+        if (h.isValid() && qstrcmp(h.typeName(), "sqlite3_stmt*") == 0)
+            stmt = *static_cast<void* const*>(h.constData());
+    }
+    for (int i = 0; i < record.count(); ++i) {
+        int t = CAdoRecordset::adEmpty;
+        if (stmt) {
+            if (const char* decl = sqliteDeclType()(stmt, i)) t = typeFromDeclaration(decl);
+        }
+        if (t == CAdoRecordset::adEmpty) t = typeFromMetaType(record.field(i).metaType());
+        types.append(t);
+    }
+    return types;
+}
+
+}  // namespace
+
+bool CAdoRecordset::IsNumberType(int type) {
+    return type == adTinyInt || type == adSmallInt || type == adInteger || type == adDouble ||
+           type == adCurrency;
+}
+
+CAdoRecordset::CAdoRecordset(CAdoConnection* connection) : m_connection(connection) {
+    if (m_connection) m_connection->Attach(this);
+}
+
+CAdoRecordset::~CAdoRecordset() {
+    Close();
+    if (m_connection) m_connection->Detach(this);
+}
+
+void CAdoRecordset::SetConnection(CAdoConnection* connection) {
+    Close();
+    if (m_connection) m_connection->Detach(this);
+    m_connection = connection;
+    if (m_connection) m_connection->Attach(this);
+}
+
+void CAdoRecordset::SetQuery(const QString& text, const QVariantList& values) {
+    m_query = text;
+    m_values = values;
+}
+
+void CAdoRecordset::Open(int cursorType, const QString& query, int options) {
+    Q_UNUSED(cursorType);
+    if (!query.isEmpty()) SetQuery(query);
+    // Execution flags may ride along with the command type; a direct table
+    // (512) is a table too.
+    int type = options & 0x0F;
+    if (options & 512) type = adCmdTable;
+    Run(type, m_query, m_values);
+}
+
+void CAdoRecordset::Open() { Run(adCmdText, m_query, m_values); }
+
+void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList& values) {
+    Close();
+    if (!m_connection) throw CAdoException(QStringLiteral("The record set has no connection."));
+    if (!m_connection->IsOpen())
+        throw CAdoException(QStringLiteral("The connection of the record set is not open."));
+    if (text.trimmed().isEmpty()) throw CAdoException(QStringLiteral("No query was given."));
+
+    const QSqlDatabase db = m_connection->Database();
+    QString sql = text;
+    if (commandType == adCmdTable) {
+        sql = QStringLiteral("select * from ") +
+              db.driver()->escapeIdentifier(text.trimmed(), QSqlDriver::TableName);
+    } else if (commandType == adCmdStoredProc) {
+        throw CAdoException(
+            QStringLiteral("Stored procedures cannot be called here: %1").arg(text));
+    }
+
+    QStringList names;
+    QList<int> types;
+    QList<QVariantList> rows;
+    long affected = -1;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        bool ok = false;
+        if (values.isEmpty()) {
+            ok = q.exec(sql);
+        } else if (q.prepare(sql)) {
+            for (const QVariant& v : values) q.addBindValue(v);
+            ok = q.exec();
+        }
+        if (!ok)
+            throw CAdoException(
+                QStringLiteral("The query failed: %1 [%2]").arg(q.lastError().text(), sql));
+        if (q.isSelect()) {
+            const QSqlRecord record = q.record();
+            for (int i = 0; i < record.count(); ++i) names.append(record.fieldName(i));
+            types =
+                fieldTypes(q, record, m_connection->GetDriverName() == QLatin1String("QSQLITE"));
+            while (q.next()) {
+                QVariantList row;
+                row.reserve(names.size());
+                for (int i = 0; i < names.size(); ++i) {
+                    const QVariant v = q.value(i);
+                    row.append(v.isNull() ? QVariant() : v);
+                }
+                rows.append(std::move(row));
+            }
+            if (q.lastError().isValid())
+                throw CAdoException(QStringLiteral("Reading the rows failed: %1 [%2]")
+                                        .arg(q.lastError().text(), sql));
+        } else {
+            affected = q.numRowsAffected();
+        }
+    }
+    m_names = std::move(names);
+    m_types = std::move(types);
+    m_rows = std::move(rows);
+    m_affected = affected;
+    m_pos = 0;
+    m_open = true;
+    LoadBoundColumns();
+}
+
+void CAdoRecordset::Close() {
+    if (!m_open) return;
+    m_open = false;
+    m_names.clear();
+    m_types.clear();
+    m_rows.clear();
+    m_pos = 0;
+    m_affected = -1;
+}
+
+void CAdoRecordset::RequireOpen() const {
+    if (!m_open) throw CAdoException(QStringLiteral("The record set is not open."));
+}
+
+void CAdoRecordset::RequireRecord() const {
+    RequireOpen();
+    if (m_pos >= m_rows.size())
+        throw CAdoException(QStringLiteral("There is no current record (end of the record set)."));
+}
+
+bool CAdoRecordset::IsEOF() const {
+    RequireOpen();
+    return m_pos >= m_rows.size();
+}
+
+bool CAdoRecordset::IsBOF() const {
+    RequireOpen();
+    return m_rows.isEmpty();
+}
+
+long CAdoRecordset::GetRecordCount() const {
+    RequireOpen();
+    return static_cast<long>(m_rows.size());
+}
+
+void CAdoRecordset::MoveFirst() {
+    RequireOpen();
+    m_pos = 0;
+    LoadBoundColumns();
+}
+
+void CAdoRecordset::MoveNext() {
+    RequireRecord();
+    ++m_pos;
+    LoadBoundColumns();
+}
+
+void CAdoRecordset::MoveLast() {
+    RequireOpen();
+    m_pos = m_rows.isEmpty() ? 0 : m_rows.size() - 1;
+    LoadBoundColumns();
+}
+
+int CAdoRecordset::GetFieldCount() const {
+    RequireOpen();
+    return static_cast<int>(m_names.size());
+}
+
+QString CAdoRecordset::GetFieldName(int index) const {
+    RequireOpen();
+    if (index < 0 || index >= m_names.size())
+        throw CAdoException(QStringLiteral("There is no field %1.").arg(index));
+    return m_names.at(index);
+}
+
+int CAdoRecordset::GetFieldType(int index) const {
+    RequireOpen();
+    if (index < 0 || index >= m_types.size())
+        throw CAdoException(QStringLiteral("There is no field %1.").arg(index));
+    return m_types.at(index);
+}
+
+int CAdoRecordset::FindField(const QString& name) const {
+    for (int i = 0; i < m_names.size(); ++i)
+        if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+QVariant CAdoRecordset::GetFieldValue(const QString& name) const {
+    RequireRecord();
+    const int i = FindField(name);
+    if (i < 0) throw CAdoException(QStringLiteral("The record set has no field \"%1\".").arg(name));
+    return m_rows.at(m_pos).at(i);
+}
+
+QVariant CAdoRecordset::GetFieldValue(int index) const {
+    RequireRecord();
+    if (index < 0 || index >= m_names.size())
+        throw CAdoException(QStringLiteral("There is no field %1.").arg(index));
+    return m_rows.at(m_pos).at(index);
+}
