@@ -6,6 +6,11 @@
 // Entry paths name nested entries with '/', e.g. "QOR~REP" or
 // "Embedding 1/Contents". Names are compared without regard to case, as
 // the format requires, and are at most 31 UTF-16 units long.
+//
+// Stream data are written to the file as they are written here; commit()
+// writes the tables that make the file whole again. Files with 4,096-byte
+// sectors (version 4) are read, but only in Mode::ReadOnly. Not safe for
+// use from several threads at once.
 
 #include <QByteArray>
 #include <QList>
@@ -20,10 +25,10 @@ public:
     enum class Mode { ReadOnly, ReadWrite };
 
     struct Entry {
-        QString name;          // this entry's own name
-        QString path;          // full path from the root, '/'-separated
+        QString name;  // this entry's own name
+        QString path;  // full path from the root, '/'-separated
         bool isStorage = false;
-        quint64 size = 0;      // streams only
+        quint64 size = 0;  // streams only
     };
 
     // Where one byte range of a stream lies in the file (for patching a
@@ -41,7 +46,8 @@ public:
     static bool isCompoundFile(const QString& path);
 
     // Opens an existing file; null and *error set on failure (missing file,
-    // bad signature, damaged header, FAT or directory).
+    // bad signature, damaged header, FAT or directory). Every chain, id and
+    // size is checked here, so later reads cannot run off the tables.
     static std::unique_ptr<CompoundFile> open(const QString& path, Mode mode,
                                               QString* error = nullptr);
 
@@ -67,7 +73,11 @@ public:
     QByteArray read(const QString& path, quint64 offset, quint64 len) const;
     QByteArray readAll(const QString& path) const;
 
-    // Writing needs Mode::ReadWrite or a created file.
+    // Writing needs Mode::ReadWrite or a created file. The parent storage
+    // must exist; the functions below that write data create a missing
+    // stream. On failure they return false and set lastError().
+
+    // Succeeds also when the storage already exists.
     bool createStorage(const QString& path);
     // Creates an empty stream (replacing an existing one's content).
     bool createStream(const QString& path);
@@ -89,7 +99,12 @@ public:
 
     // Writes FAT, DIFAT, mini FAT, directory and header; the file on disk
     // is a valid compound file afterwards. Also run by the destructor.
+    // Does nothing (and succeeds) when nothing changed or the file is
+    // read-only.
     bool commit();
+    // commit(), then waits until the file's data are on the disk (before
+    // renaming a saved copy into place).
+    bool sync();
 
 private:
     CompoundFile();

@@ -1,0 +1,132 @@
+#include "apps/qor/verbs.h"
+
+#include <QFileInfo>
+
+#include "engine/creporthandle.h"
+#include "engine/openreports.h"
+#include "engine/status.h"
+
+namespace qor::app {
+
+namespace {
+
+QString statusLine(const QString& what, uint16_t status) {
+    return QStringLiteral("qor: %1: %2 (status %3)\n").arg(what, StatusText(status)).arg(status);
+}
+
+// Reads "--name N" options into the given slots; false on anything else.
+struct IntOption {
+    const char* name;
+    int* value;
+    int min;
+    int max;
+};
+
+bool parseOptions(const QStringList& args, QStringList* positional, QList<IntOption> options,
+                  Output* out) {
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith("--")) {
+            positional->append(a);
+            continue;
+        }
+        auto it = std::find_if(options.begin(), options.end(),
+                               [&](const IntOption& o) { return a == QLatin1String(o.name); });
+        if (it == options.end()) {
+            out->err += QStringLiteral("qor: unknown option %1\n").arg(a);
+            return false;
+        }
+        bool ok = false;
+        const int v = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+        if (!ok || v < it->min || v > it->max) {
+            out->err += QStringLiteral("qor: %1 needs a number from %2 to %3\n")
+                            .arg(a)
+                            .arg(it->min)
+                            .arg(it->max);
+            return false;
+        }
+        *it->value = v;
+        ++i;
+    }
+    return true;
+}
+
+}  // namespace
+
+int verbNew(const QStringList& args, Output* out) {
+    int rows = 50, cols = 7, pages = 0;
+    QStringList pos;
+    if (!parseOptions(args,
+                      &pos,
+                      {{"--rows", &rows, 1, 9999}, {"--cols", &cols, 1, 255},
+                       {"--pages", &pages, 0, 99999}},
+                      out))
+        return 2;
+    if (pos.size() != 1) {
+        out->err += QStringLiteral("qor new: give one file name\n");
+        return 2;
+    }
+    const QString path = ReportPathWithExtension(pos.first());
+    // A new report never replaces an existing file: that file may be
+    // someone's month of work.
+    if (QFileInfo::exists(path)) {
+        out->err += QStringLiteral("qor new: %1 already exists\n").arg(path);
+        return 1;
+    }
+    CReportHandle report(path);
+    if (!report.IsOpen()) {
+        out->err += statusLine(path, report.OpenStatus());
+        return 1;
+    }
+    uint16_t r = static_cast<uint16_t>(rows), c = static_cast<uint16_t>(cols);
+    uint16_t st = report.AccessTableSize(1, &r, &c);
+    if (st == 0 && pages > 0) st = report.AppendRowColPage(pages, 2);
+    if (st == 0) st = report.Save();
+    if (st != 0) {
+        out->err += statusLine(path, st);
+        return 1;
+    }
+    out->text += QStringLiteral("created %1: %2 rows, %3 columns, %4 pages\n")
+                     .arg(path)
+                     .arg(report.GetRowCount())
+                     .arg(report.GetColCount())
+                     .arg(report.GetPageCount());
+    return 0;
+}
+
+int verbInfo(const QStringList& args, Output* out) {
+    if (args.size() != 1 || args.first().startsWith("--")) {
+        out->err += QStringLiteral("qor info: give one file name\n");
+        return 2;
+    }
+    const QString path = args.first();
+    if (!QFileInfo::exists(path)) {
+        out->err += statusLine(path, code(Status::FileNotFound));
+        return 1;
+    }
+    CReportHandle report(path, CReportHandle::OpenMode::OpenExisting);
+    if (!report.IsOpen()) {
+        out->err += statusLine(path, report.OpenStatus());
+        return 1;
+    }
+    const CReportFile* file = report.GetReportFile();
+    out->text += QStringLiteral("file:    %1\n").arg(report.GetPathName());
+    out->text += QStringLiteral("version: %1\n").arg(QString::fromLatin1(file->VersionText()));
+    out->text += QStringLiteral("table:   %1 rows, %2 columns\n")
+                     .arg(report.GetRowCount())
+                     .arg(report.GetColCount());
+    out->text += QStringLiteral("pages:   %1\n").arg(report.GetPageCount());
+    out->text += QStringLiteral("state:   %1\n")
+                     .arg(report.IsFormatState() ? QStringLiteral("format")
+                                                 : QStringLiteral("data"));
+    out->text += QStringLiteral("streams:\n");
+    for (const auto& e : file->Entries()) {
+        if (e.isStorage)
+            out->text += QStringLiteral("  %1/\n").arg(e.path);
+        else
+            out->text += QStringLiteral("  %1 (%2 bytes)\n").arg(e.path).arg(e.size);
+    }
+    return 0;
+}
+
+}  // namespace qor::app

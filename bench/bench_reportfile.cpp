@@ -1,0 +1,62 @@
+// Report files: create and save a full-size report, open it again.
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "engine/creporthandle.h"
+
+namespace {
+
+constexpr uint16_t kRows = 9999;
+constexpr uint16_t kCols = 255;
+constexpr int kPages = 12;
+
+QString makeLargeReport(const QString& path) {
+    QFile::remove(path);
+    CReportHandle h(path);
+    uint16_t r = kRows, c = kCols;
+    h.AccessTableSize(1, &r, &c);
+    h.AppendRowColPage(kPages, 2);
+    h.Save();
+    return h.GetPathName();
+}
+
+void BM_CreateAndSaveLargeReport(benchmark::State& state) {
+    QTemporaryDir dir;
+    for (auto _ : state) {
+        makeLargeReport(dir.path() + "/large.rep");
+    }
+    state.SetLabel("9,999 x 255, 12 pages");
+}
+BENCHMARK(BM_CreateAndSaveLargeReport)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_OpenLargeReport(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = makeLargeReport(dir.path() + "/large.rep");
+    uint64_t pageReads = 0;
+    for (auto _ : state) {
+        CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+        if (!h.IsOpen()) state.SkipWithError("open failed");
+        pageReads += h.GetPageReadCount();
+    }
+    // Opening reads the header and the directories only.
+    state.counters["page_reads"] = double(pageReads);
+}
+BENCHMARK(BM_OpenLargeReport)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_LoadOnePage(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = makeLargeReport(dir.path() + "/large.rep");
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+    h.EnterDataState(0);
+    int page = 1;
+    for (auto _ : state) {
+        h.SetCurPage(page);
+        page = page % kPages + 1;
+    }
+}
+BENCHMARK(BM_LoadOnePage)->Unit(benchmark::kMillisecond)->Iterations(12);
+
+}  // namespace

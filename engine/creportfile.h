@@ -1,0 +1,194 @@
+#pragma once
+// The storage of one report: the compound file it is read from (the
+// working copy), the header and format sections held in memory, both page
+// directories, pages loaded on demand with a small cache, the remapping of
+// pages after format edits, and the save that writes a whole new file and
+// renames it into place.
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cerrno>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/csheetpage.h"
+#include "engine/reportlayout.h"
+#include "platform/compoundfile.h"
+
+namespace qor {
+
+// Test hook: every save writes at most this many bytes (all files of the
+// save together) and then fails with errorNumber, as a full disk or a
+// failing device would. -1 turns it off. ENOSPC makes the save return
+// 1090, anything else 1030.
+void SetSaveFaultAfterBytes(qint64 bytes, int errorNumber = EIO);
+
+// Copies a file's bytes to a new file (1020 read error, 1030/1090 write
+// error), without the save's fault hook.
+uint16_t CopyFileData(const QString& from, const QString& to);
+
+// Pages kept loaded besides the current one.
+constexpr int kPageCacheSize = 16;
+
+}  // namespace qor
+
+class CReportFile {
+public:
+    using ReportFormat = qor::ReportFormat;
+    using RemapMatrix = qor::RemapMatrix;
+
+    ~CReportFile();
+    CReportFile(const CReportFile&) = delete;
+    CReportFile& operator=(const CReportFile&) = delete;
+
+    // Opens the report stored at path (normally a working copy): reads the
+    // header, the format sections and both page directories, no page.
+    // Null and *status 1006/1007/1008/1020 on failure.
+    static std::unique_ptr<CReportFile> Open(const QString& path, uint16_t* status);
+    // A new report (50 x 7, format state, no pages) that Save writes to path.
+    static std::unique_ptr<CReportFile> CreateNew(const QString& path);
+
+    // The file pages are read from and saves are renamed onto.
+    QString FilePath() const { return m_path; }
+
+    // ---- header and format
+    // The format as it now stands (in format state: with the edits made).
+    const ReportFormat& Format() const { return m_format; }
+    // For format edits; shape changes go through RemapTable instead.
+    ReportFormat& MutableFormat() { return m_format; }
+    // The format pages are shaped for (differs from Format() only while
+    // format edits are pending).
+    const ReportFormat& CommittedFormat() const { return m_committed ? *m_committed : m_format; }
+    uint16_t GetRowCount() const { return m_format.header.rows; }
+    uint16_t GetColCount() const { return m_format.header.cols; }
+    QByteArray VersionText() const { return m_format.header.versionText; }
+    bool HasExtendedPageRecords() const { return m_format.header.flags & qor::kFlagExtendedPages; }
+
+    // Format state bookkeeping. Begin keeps a snapshot; Commit gives every
+    // page the new shape (once, through the remapping matrix); Cancel
+    // returns to the snapshot.
+    bool IsFormatEditing() const { return m_committed.has_value(); }
+    void BeginFormatEdit();
+    void CommitFormatEdit();
+    void CancelFormatEdit();
+
+    // Changes the table's shape during a format edit: step maps the rows
+    // and columns of the current shape to the new one. Row and column
+    // records, cell formats, labels, areas, formulas, keyword cells and the
+    // variable area follow; the step joins the pending remapping matrix.
+    // 0; 1 outside a format edit or when step does not start from the
+    // current shape; 1070 for a new shape beyond 1..9,999 x 1..255; 1040.
+    uint16_t RemapTable(const RemapMatrix& step);
+    // Cut or extend at the end (format edit only). 1070 outside the bounds.
+    uint16_t SetTableSize(uint16_t rows, uint16_t cols);
+    // Format edit only. 1 when n <= 0 or the table would pass 9,999 rows /
+    // 255 columns; 1040 out of memory; 0.
+    uint16_t AppendRows(int n);
+    uint16_t AppendCols(int n);
+    // The matrix accumulated since format editing began.
+    const RemapMatrix& PendingRemap() const { return m_editRemap; }
+
+    // ---- pages (numbered from 1)
+    int PageCount() const { return int(m_pages.size()); }
+    // Loads the page when needed (null and *status on failure: 1045 out of
+    // range, 1008 damaged record, 1020 read error, 1040 out of memory). A
+    // page held through the returned pointer is never dropped from memory.
+    std::shared_ptr<CSheetPage> Page(int page, uint16_t* status = nullptr);
+    bool IsPageLoaded(int page) const;
+    // The page kept loaded outside the cache (0 = none).
+    void SetPinnedPage(int page);
+    // New empty pages at the end / before pos; 1050 past 99,999 pages.
+    uint16_t AppendPages(int count);
+    uint16_t InsertPages(int pos, int count);
+    uint16_t DeletePages(int pos, int count);
+    // Page records read from the file since it was opened.
+    uint64_t PageReads() const { return m_pageReads; }
+    // Pages now held in memory (the pinned one included).
+    int LoadedPageCount() const;
+
+    // ---- streams the document owns ("OTHERS", "Contents", "Embedding n")
+    // Written by the next save; other entries of the file are carried over
+    // as they are. Paths may name nested entries ("Embedding 1/Contents").
+    void SetDocumentStream(const QString& path, const QByteArray& data);
+    void RemoveDocumentEntry(const QString& path);
+    // The pending content, else the stored one; empty when neither.
+    QByteArray DocumentStream(const QString& path) const;
+    // Every entry of the stored file.
+    QList<qor::CompoundFile::Entry> Entries() const;
+
+    // ---- saving
+    // Writes the whole report to "<file>.new", renames it over the file,
+    // then copies it to "<target>.tmp" beside the target and renames that
+    // onto the target (skipped when the target is the file itself). Pages
+    // get the committed shape; in format state the edits are committed
+    // first and editing goes on. A failure leaves the target as it was:
+    // 1090 disk full, 1030 other write errors, 1040 out of memory.
+    uint16_t Save(const QString& targetPath);
+    // Closes the compound file; pages are read again by reopening it.
+    uint16_t CloseStreams();
+
+private:
+    struct BlobSource {
+        enum Kind { Empty, Stored, Spilled } kind = Empty;
+        qor::BlobEntry fixed;
+        qor::BlobEntry var;
+    };
+    struct PageEntry {
+        BlobSource source;
+        uint32_t generation = 0;  // of the blobs in source
+        std::shared_ptr<CSheetPage> page;
+        bool inLru = false;
+        std::list<PageEntry*>::iterator lruPos;
+    };
+    struct DocOp {
+        QString path;
+        std::optional<QByteArray> data;  // nullopt = remove
+    };
+
+public:
+    class SaveWriter;  // internal to saving
+
+private:
+    explicit CReportFile(const QString& path);
+
+    uint16_t remapTable(const RemapMatrix& step);
+    uint16_t openFile();
+    uint16_t ensureOpen() const;
+    uint16_t loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out);
+    uint16_t readBlob(const BlobSource& src, bool var, uint64_t offset, char* buf,
+                      uint64_t len) const;
+    uint16_t decodeFixed(const BlobSource& src, CSheetPage** page);
+    uint16_t decodeVar(const BlobSource& src, qor::SlotGrid* grid, uint16_t lineLength);
+    void shapeLoadedPage(CSheetPage& page, uint32_t blobGeneration);
+    qor::SlotGrid defaultVarLines() const;
+    uint16_t varLineLength() const;
+    void touch(PageEntry* e);
+    void trimCache();
+    bool spill(PageEntry& e);
+    void dropLoaded(PageEntry& e);
+    uint16_t writeReport(SaveWriter& w, qor::CompoundFile& out, std::vector<qor::BlobEntry>* fixed,
+                         std::vector<qor::BlobEntry>* var);
+    uint16_t writeDocumentEntries(SaveWriter& w, qor::CompoundFile& out);
+
+    QString m_path;
+    mutable std::unique_ptr<qor::CompoundFile> m_cf;
+    ReportFormat m_format;
+    std::optional<ReportFormat> m_committed;
+    RemapMatrix m_editRemap;
+    // For blobs of an older generation still in the file or the spill
+    // file: how their rows and columns map to the committed shape.
+    std::map<uint32_t, RemapMatrix> m_remaps;
+    std::vector<std::unique_ptr<PageEntry>> m_pages;
+    std::list<PageEntry*> m_lru;  // front = most recently used
+    PageEntry* m_pinned = nullptr;
+    std::unique_ptr<QFile> m_spill;
+    std::map<QString, DocOp> m_docOps;  // key: lower-case path
+    uint64_t m_pageReads = 0;
+};

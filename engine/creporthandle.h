@@ -1,0 +1,107 @@
+#pragma once
+// An open report. It is always edited through a working copy in the
+// temporary directory: the report's own file changes only when Save
+// copies a complete new file over it.
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "engine/creportfile.h"
+#include "engine/csheetpage.h"
+
+class CReportHandle {
+public:
+    enum class OpenMode {
+        OpenOrCreate,  // a missing file is created (the classic constructor)
+        OpenExisting,  // a missing file is status 1005
+    };
+
+    // Opens the report at path or creates it (50 x 7, format state, no
+    // pages, written at once). A path whose extension is not "rep" (any
+    // case) gets ".rep". Registers in the table of open reports. The
+    // engine's last error holds the outcome: 0, or 1005 missing, 1006 not
+    // a report, 1007 unsupported version, 1008 damaged, 1009 table full,
+    // 1010 cannot create, 1020 read error.
+    explicit CReportHandle(const QString& path);
+    CReportHandle(const QString& path, OpenMode mode);
+    // Unsaved changes, format edits included, are dropped.
+    ~CReportHandle();
+    CReportHandle(const CReportHandle&) = delete;
+    CReportHandle& operator=(const CReportHandle&) = delete;
+
+    bool IsOpen() const { return m_file != nullptr; }
+    uint16_t OpenStatus() const { return m_openStatus; }
+    // True when the constructor made a new report.
+    bool WasCreated() const { return m_created; }
+
+    // The report's full path, or the alternate path when one is set.
+    QString GetPathName() const;
+    // Save-as: later saves go to path (empty = back to the report's own).
+    void SetAlternatePath(const QString& path);
+    QString WorkingCopyPath() const { return m_work; }
+    CReportFile* GetReportFile() const { return m_file.get(); }
+
+    // Writes the whole report to GetPathName(); 1030/1090/1040 leave the
+    // file there as it was. In format state the format edits are kept.
+    uint16_t Save();
+    uint16_t CloseStreams();
+
+    // 0; 1 when already in format state. The current page is let go.
+    uint16_t EnterFormatState();
+    // 0; 1 when not in format state or a page is loaded. The format edits
+    // take effect: every page gets the new shape (in memory now, in the
+    // file with the next save). The argument is not used.
+    uint16_t EnterDataState(int unused = 0);
+    int IsFormatState() const;
+    // Leaves format state dropping the edits made since it was entered
+    // (or since the last save); 1 when not in format state.
+    uint16_t CancelFormatState();
+
+    int GetPageCount() const;
+    // From 1; 0 when no page is loaded.
+    int GetCurPage() const { return m_curPage; }
+    // 0; 1 in format state or on failure. 0 or a page beyond the count
+    // selects page 1.
+    uint16_t SetCurPage(int page);
+    CSheetPage* GetCurrentPage() const { return m_current.get(); }
+    // Any page, loaded when needed (the current page stays current).
+    std::shared_ptr<CSheetPage> GetPage(int page, uint16_t* status = nullptr);
+
+    // flag 0 get, 1 set. Set: 1 outside format state, 1070 beyond
+    // 1..9,999 x 1..255.
+    uint16_t AccessTableSize(int flag, uint16_t* rows, uint16_t* cols);
+    // kind 0 rows, 1 columns (format state, at the end), 2 pages (any
+    // state). 1 for a bad count or kind, 1050 past 99,999 pages, 1040.
+    uint16_t AppendRowColPage(int count, int kind);
+    uint16_t GetRowCount() const;
+    uint16_t GetColCount() const;
+    bool HasExtendedPageRecords() const;
+    // Page records read from the file since the report was opened.
+    uint64_t GetPageReadCount() const;
+
+private:
+    void open(const QString& path, OpenMode mode);
+
+    QString m_path;     // full path of the report
+    QString m_altPath;  // save-as target
+    QString m_work;     // working copy
+    std::unique_ptr<CReportFile> m_file;
+    std::shared_ptr<CSheetPage> m_current;
+    int m_curPage = 0;
+    uint16_t m_openStatus = 0;
+    bool m_created = false;
+};
+
+namespace qor {
+
+// "x.REP" stays, "x.txt" becomes "x.rep", "x" becomes "x.rep".
+QString ReportPathWithExtension(const QString& path);
+
+// Checks the report at path (1005 missing, 1006 not a compound file or
+// no "QOR~REP", 1007 a version no converter is registered for, 1008
+// damaged) and copies it, converted when older, to a new file
+// QDir::tempPath()/"qorXXXXXX.rep"; *workPath names it.
+uint16_t OpenWorkingCopy(const QString& path, QString* workPath);
+
+}  // namespace qor

@@ -1,0 +1,1033 @@
+#include "engine/reportlayout.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "engine/status.h"
+
+namespace qor {
+
+// ---------------------------------------------------------------------------
+// ByteReader / ByteWriter
+
+void ByteReader::seek(size_t pos) {
+    if (pos > m_size) {
+        m_ok = false;
+        return;
+    }
+    m_pos = pos;
+}
+
+void ByteReader::skip(size_t n) {
+    if (need(n)) m_pos += n;
+}
+
+bool ByteReader::need(size_t n) {
+    if (!m_ok || n > m_size - m_pos) {
+        m_ok = false;
+        return false;
+    }
+    return true;
+}
+
+uint8_t ByteReader::u8() {
+    if (!need(1)) return 0;
+    return uint8_t(m_data[m_pos++]);
+}
+
+uint16_t ByteReader::u16() {
+    if (!need(2)) return 0;
+    const uint16_t v = qFromLittleEndian<quint16>(m_data + m_pos);
+    m_pos += 2;
+    return v;
+}
+
+uint32_t ByteReader::u32() {
+    if (!need(4)) return 0;
+    const uint32_t v = qFromLittleEndian<quint32>(m_data + m_pos);
+    m_pos += 4;
+    return v;
+}
+
+uint64_t ByteReader::u64() {
+    if (!need(8)) return 0;
+    const uint64_t v = qFromLittleEndian<quint64>(m_data + m_pos);
+    m_pos += 8;
+    return v;
+}
+
+float ByteReader::f32() {
+    const uint32_t bits = u32();
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+double ByteReader::f64() {
+    const uint64_t bits = u64();
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+QByteArray ByteReader::bytes(size_t n) {
+    if (!need(n)) return {};
+    QByteArray b(m_data + m_pos, qsizetype(n));
+    m_pos += n;
+    return b;
+}
+
+QString ByteReader::utf16(size_t n) {
+    if (n > (SIZE_MAX / 2) || !need(n * 2) || n == 0) return {};
+    QString s(qsizetype(n), Qt::Uninitialized);
+    qFromLittleEndian<quint16>(m_data + m_pos, qsizetype(n), s.data());
+    m_pos += n * 2;
+    return s;
+}
+
+QString ByteReader::utf16z(size_t fieldBytes) {
+    QString s = utf16(fieldBytes / 2);
+    if (fieldBytes % 2) skip(1);
+    const qsizetype nul = s.indexOf(QChar(0));
+    if (nul >= 0) s.truncate(nul);
+    return s;
+}
+
+void ByteWriter::u8(uint8_t v) { m_out.append(char(v)); }
+
+void ByteWriter::u16(uint16_t v) {
+    char b[2];
+    qToLittleEndian<quint16>(v, b);
+    m_out.append(b, 2);
+}
+
+void ByteWriter::u32(uint32_t v) {
+    char b[4];
+    qToLittleEndian<quint32>(v, b);
+    m_out.append(b, 4);
+}
+
+void ByteWriter::u64(uint64_t v) {
+    char b[8];
+    qToLittleEndian<quint64>(v, b);
+    m_out.append(b, 8);
+}
+
+void ByteWriter::f32(float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    u32(bits);
+}
+
+void ByteWriter::f64(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    u64(bits);
+}
+
+void ByteWriter::bytes(const char* data, size_t n) { m_out.append(data, qsizetype(n)); }
+
+void ByteWriter::zeros(size_t n) { m_out.append(qsizetype(n), '\0'); }
+
+void ByteWriter::alignTo(size_t n) {
+    const size_t rem = pos() % n;
+    if (rem) zeros(n - rem);
+}
+
+void ByteWriter::utf16(QStringView text) {
+    if (text.isEmpty()) return;
+    const qsizetype at = m_out.size();
+    m_out.resize(at + text.size() * 2);
+    qToLittleEndian<quint16>(text.utf16(), text.size(), m_out.data() + at);
+}
+
+void ByteWriter::utf16z(QStringView text, size_t fieldBytes) {
+    const size_t cap = fieldBytes / 2 ? fieldBytes / 2 - 1 : 0;
+    QStringView t = text.left(qsizetype(std::min<size_t>(cap, size_t(text.size()))));
+    utf16(t);
+    zeros(fieldBytes - size_t(t.size()) * 2);
+}
+
+void ByteWriter::patchU32(size_t at, uint32_t v) { qToLittleEndian<quint32>(v, m_out.data() + at); }
+
+// ---------------------------------------------------------------------------
+// CRC-32, slicing by eight (page records are tens of megabytes)
+
+namespace {
+
+struct CrcTables {
+    uint32_t t[8][256];
+    CrcTables() {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[0][i] = c;
+        }
+        for (uint32_t i = 0; i < 256; ++i)
+            for (int s = 1; s < 8; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+    }
+};
+
+const CrcTables& crcTables() {
+    static const CrcTables tables;
+    return tables;
+}
+
+}  // namespace
+
+uint32_t crc32(const void* data, size_t len, uint32_t crc) {
+    const auto& t = crcTables().t;
+    const auto* p = static_cast<const uint8_t*>(data);
+    uint32_t c = ~crc;
+    while (len >= 8) {
+        const uint32_t lo =
+            (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24) ^
+            c;
+        const uint32_t hi =
+            uint32_t(p[4]) | uint32_t(p[5]) << 8 | uint32_t(p[6]) << 16 | uint32_t(p[7]) << 24;
+        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+            t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+        p += 8;
+        len -= 8;
+    }
+    while (len--) c = t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
+    return ~c;
+}
+
+uint32_t crc32Zeros(size_t n, uint32_t crc) {
+    static const std::vector<char> zeros(1 << 16, '\0');
+    while (n) {
+        const size_t k = std::min(n, zeros.size());
+        crc = crc32(zeros.data(), k, crc);
+        n -= k;
+    }
+    return crc;
+}
+
+QString fourccText(uint32_t tag) {
+    QString s;
+    for (int i = 0; i < 4; ++i) {
+        const char ch = char((tag >> (8 * i)) & 0xFF);
+        s += (ch >= 0x20 && ch < 0x7F) ? QChar(ch) : QChar('?');
+    }
+    return s;
+}
+
+// ---------------------------------------------------------------------------
+// Header
+
+namespace {
+
+constexpr uint16_t kStatusOk = 0;
+constexpr uint16_t kUnsupported = code(Status::UnsupportedVersion);
+constexpr uint16_t kCorrupt = code(Status::CorruptReport);
+
+bool majorTooHigh(uint16_t revision, uint16_t ours) {
+    return (revision & kRevisionMajorMask) > (ours & kRevisionMajorMask);
+}
+
+// "QORd.dd": a version text of this family (ours, older or newer ones).
+bool looksLikeVersionText(const QByteArray& v) {
+    if (v == "QOR7.xx") return true;
+    if (v.size() != 7 || !v.startsWith("QOR")) return false;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    return digit(v[3]) && v[4] == '.' && digit(v[5]) && digit(v[6]);
+}
+
+uint32_t headerCrc(const char* data) {
+    uint32_t c = crc32(data, kMarkerOffset);
+    c = crc32Zeros(kMarkerLength, c);
+    return crc32(data + kMarkerOffset + kMarkerLength,
+                 kHeaderCrcOffset - (kMarkerOffset + kMarkerLength), c);
+}
+
+}  // namespace
+
+QByteArray versionTextOf(const QByteArray& streamStart) {
+    QByteArray v = streamStart.left(8);
+    const qsizetype nul = v.indexOf('\0');
+    if (nul < 0) return {};
+    v.truncate(nul);
+    return v;
+}
+
+QByteArray encodeHeader(const ReportHeader& h) {
+    QByteArray out;
+    out.reserve(kHeaderSize);
+    ByteWriter w(out);
+    QByteArray version = h.versionText.left(7);
+    w.bytes(version);
+    w.zeros(8 - size_t(version.size()));
+    w.u16(kHeaderSize);
+    w.u16(h.revision);
+    w.u32(h.flags);
+    w.u16(h.rows);
+    w.u16(h.cols);
+    w.u16(h.varKind);
+    w.u16(h.varStart);
+    w.u16(h.varExtent);
+    w.u16(h.userKeywordType);
+    w.u32(h.pageCount);
+    w.u32(h.formulaCount);
+    w.u32(h.formatGeneration);
+    for (const KeywordSlot& k : h.keywords) {
+        w.u16(k.row);
+        w.u16(k.col);
+        w.i16(k.textOffset);
+        w.u16(k.flags);
+    }
+    w.utf16z(h.userKeywordName, 30);
+    w.bytes(encodeScrambledText(h.formatPassword, 26));
+    for (uint32_t v : h.viewState) w.u32(v);
+    for (int32_t m : h.pageSetup.margins) w.i32(m);
+    w.f32(h.pageSetup.scale);
+    w.i32(h.pageSetup.titleSwitch);
+    w.i32(h.pageSetup.headFlag);
+    w.i32(h.pageSetup.headFirst);
+    w.i32(h.pageSetup.headLast);
+    w.i32(h.pageSetup.tailFlag);
+    w.i32(h.pageSetup.tailFirst);
+    w.i32(h.pageSetup.tailLast);
+    Q_ASSERT(w.pos() == size_t(kMarkerOffset));
+    w.bytes(encodeInUseMark({h.inUse, h.inUseComputer}));
+    w.zeros(kSectionDirOffset - w.pos());
+    for (int i = 0; i < kMaxSections; ++i) {
+        const SectionEntry e = i < int(h.sections.size()) ? h.sections[size_t(i)] : SectionEntry{};
+        w.u32(e.tag);
+        w.u32(e.offset);
+        w.u32(e.length);
+    }
+    for (int i = 0; i < kMaxSections; ++i)
+        w.u32(i < int(h.sections.size()) ? h.sections[size_t(i)].crc : 0);
+    w.zeros(kHeaderCrcOffset - w.pos());
+    w.u32(headerCrc(out.constData()));
+    Q_ASSERT(out.size() == kHeaderSize);
+    return out;
+}
+
+uint16_t decodeHeader(const char* data, size_t size, ReportHeader* out) {
+    if (size < 8) return kCorrupt;
+    const QByteArray version = versionTextOf(QByteArray(data, 8));
+    if (version != kReportVersionText) {
+        return looksLikeVersionText(version) ? kUnsupported : kCorrupt;
+    }
+    if (size < size_t(kHeaderSize)) return kCorrupt;
+    ByteReader r(data, kHeaderSize);
+    r.skip(8);
+    if (r.u16() != kHeaderSize) return kCorrupt;
+    ReportHeader h;
+    h.versionText = version;
+    h.revision = r.u16();
+    if (majorTooHigh(h.revision, kLayoutRevision)) return kUnsupported;
+    r.seek(kHeaderCrcOffset);
+    if (r.u32() != headerCrc(data)) return kCorrupt;
+
+    r.seek(12);
+    h.flags = r.u32();
+    h.rows = r.u16();
+    h.cols = r.u16();
+    h.varKind = r.u16();
+    h.varStart = r.u16();
+    h.varExtent = r.u16();
+    h.userKeywordType = r.u16();
+    h.pageCount = r.u32();
+    h.formulaCount = r.u32();
+    h.formatGeneration = r.u32();
+    for (KeywordSlot& k : h.keywords) {
+        k.row = r.u16();
+        k.col = r.u16();
+        k.textOffset = r.i16();
+        k.flags = r.u16();
+    }
+    h.userKeywordName = r.utf16z(30);
+    h.formatPassword = decodeScrambledText(data + r.pos(), 26);
+    r.skip(26);
+    for (uint32_t& v : h.viewState) v = r.u32();
+    for (int32_t& m : h.pageSetup.margins) m = r.i32();
+    h.pageSetup.scale = r.f32();
+    h.pageSetup.titleSwitch = r.i32();
+    h.pageSetup.headFlag = r.i32();
+    h.pageSetup.headFirst = r.i32();
+    h.pageSetup.headLast = r.i32();
+    h.pageSetup.tailFlag = r.i32();
+    h.pageSetup.tailFirst = r.i32();
+    h.pageSetup.tailLast = r.i32();
+    const InUseMark mark = decodeInUseMark(data + kMarkerOffset, kMarkerLength);
+    h.inUse = mark.inUse;
+    h.inUseComputer = mark.computer;
+    r.seek(kSectionDirOffset);
+    std::set<uint32_t> tags;
+    for (int i = 0; i < kMaxSections; ++i) {
+        SectionEntry e;
+        e.tag = r.u32();
+        e.offset = r.u32();
+        e.length = r.u32();
+        if (e.tag == 0) continue;
+        if (!tags.insert(e.tag).second) return kCorrupt;
+        if (e.offset < uint32_t(kHeaderSize)) return kCorrupt;
+        e.crc = qFromLittleEndian<quint32>(data + kSectionCrcOffset + 4 * i);
+        h.sections.push_back(e);
+    }
+    if (!r.ok()) return kCorrupt;
+
+    if (h.rows < 1 || h.rows > kMaxRows || h.cols < 1 || h.cols > kMaxCols) return kCorrupt;
+    if (h.pageCount > kMaxPages || h.formulaCount > kMaxFormulas) return kCorrupt;
+    if (h.varKind > 2) return kCorrupt;
+    if (h.varKind == 1 && (h.varStart < 1 || h.varStart > h.rows || h.varExtent > kMaxRows - 1))
+        return kCorrupt;
+    if (h.varKind == 2 && (h.varStart < 1 || h.varStart > h.cols || h.varExtent > kMaxCols - 1))
+        return kCorrupt;
+    for (const KeywordSlot& k : h.keywords)
+        if (k.row > h.rows || k.col > h.cols) return kCorrupt;
+    *out = std::move(h);
+    return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// Format sections
+
+ReportFormat ReportFormat::newReport() {
+    ReportFormat f;
+    f.header.flags = kFlagFormatState;
+    f.rowRecs.assign(f.header.rows, RowColRecord{kDefaultRowHeight, 0, 0});
+    f.colRecs.assign(f.header.cols, RowColRecord{kDefaultColWidth, 0, 0});
+    f.cellFormats.assign(size_t(f.header.rows) * f.header.cols, kDefaultCellFormat);
+    return f;
+}
+
+namespace {
+
+void sectionHead(ByteWriter& w) {
+    w.u16(kSectionRevision);
+    w.u16(0);
+}
+
+void writeArea(ByteWriter& w, const AreaRecord& a) {
+    w.u16(a.r1);
+    w.u16(a.c1);
+    w.u16(a.r2);
+    w.u16(a.c2);
+}
+
+AreaRecord readArea(ByteReader& r) {
+    AreaRecord a;
+    a.r1 = r.u16();
+    a.c1 = r.u16();
+    a.r2 = r.u16();
+    a.c2 = r.u16();
+    return a;
+}
+
+bool areaInside(const AreaRecord& a, uint16_t rows, uint16_t cols) {
+    return a.r1 >= 1 && a.c1 >= 1 && a.r1 <= a.r2 && a.c1 <= a.c2 && a.r2 <= rows && a.c2 <= cols;
+}
+
+// Exactly count records (the header's rows or columns): a short vector is
+// padded with defaults so the file stays readable whatever the model holds.
+QByteArray encodeRowCols(const std::vector<RowColRecord>& recs, size_t count,
+                         uint16_t defaultSize) {
+    QByteArray b;
+    b.reserve(4 + qsizetype(count) * 4);
+    ByteWriter w(b);
+    sectionHead(w);
+    for (size_t i = 0; i < count; ++i) {
+        const RowColRecord rc = i < recs.size() ? recs[i] : RowColRecord{defaultSize, 0, 0};
+        w.u16(rc.size);
+        w.u8(rc.line);
+        w.u8(rc.reserved);
+    }
+    return b;
+}
+
+QByteArray encodeCellFormats(const ReportFormat& f) {
+    QByteArray b;
+    const size_t n = size_t(f.header.rows) * f.header.cols;
+    b.reserve(qsizetype(8 + n * 8));
+    ByteWriter w(b);
+    sectionHead(w);
+    w.u16(f.header.rows);
+    w.u16(f.header.cols);
+    const qsizetype at = b.size();
+    b.resize(at + qsizetype(n * 8));
+    const size_t have = std::min(n, f.cellFormats.size());
+    if (have) qToLittleEndian<quint64>(f.cellFormats.data(), qsizetype(have), b.data() + at);
+    for (size_t i = have; i < n; ++i)
+        qToLittleEndian<quint64>(kDefaultCellFormat, b.data() + at + qsizetype(i * 8));
+    return b;
+}
+
+QByteArray encodeLabels(const ReportFormat& f) {
+    QByteArray b;
+    ByteWriter w(b);
+    sectionHead(w);
+    w.u32(uint32_t(f.labels.size()));
+    for (const auto& [key, text] : f.labels) {
+        const QStringView t = QStringView(text).left(kMaxLabelChars);
+        w.u16(uint16_t(key >> 16));
+        w.u16(uint16_t(key & 0xFFFF));
+        w.u16(uint16_t(t.size()));
+        w.utf16(t);
+    }
+    return b;
+}
+
+QByteArray encodeCombined(const ReportFormat& f) {
+    QByteArray b;
+    ByteWriter w(b);
+    sectionHead(w);
+    w.u32(uint32_t(f.combined.size()));
+    for (const AreaRecord& a : f.combined) writeArea(w, a);
+    return b;
+}
+
+QByteArray encodeAreaLines(const ReportFormat& f) {
+    QByteArray b;
+    ByteWriter w(b);
+    sectionHead(w);
+    w.u32(uint32_t(f.areaLines.size()));
+    for (const AreaLineRecord& a : f.areaLines) {
+        w.u16(a.style);
+        w.u16(a.r1);
+        w.u16(a.c1);
+        w.u16(a.direction);
+        w.u16(a.r2);
+        w.u16(a.c2);
+    }
+    return b;
+}
+
+QByteArray encodeFormulas(const ReportFormat& f) {
+    QByteArray b;
+    ByteWriter w(b);
+    sectionHead(w);
+    w.u32(uint32_t(f.formulas.size()));
+    for (const FormulaRecord& fr : f.formulas) {
+        const QStringView t = QStringView(fr.text).left(kMaxFormulaChars);
+        writeArea(w, fr.area);
+        w.u16(fr.kind);
+        w.u16(fr.state);
+        w.u16(uint16_t(t.size()));
+        w.utf16(t);
+    }
+    return b;
+}
+
+QByteArray encodeAudit(const ReportFormat& f) {
+    QByteArray b;
+    ByteWriter w(b);
+    sectionHead(w);
+    const QStringView t = QStringView(f.auditText).left(kMaxAuditChars);
+    w.u32(uint32_t(t.size()));
+    w.utf16(t);
+    return b;
+}
+
+void writeShortText(ByteWriter& w, const QString& text) {
+    const QStringView t = QStringView(text).left(0xFFFF);
+    w.u16(uint16_t(t.size()));
+    w.utf16(t);
+}
+
+QByteArray encodeRounding(const ReportFormat& f) {
+    QByteArray b;
+    ByteWriter w(b);
+    sectionHead(w);
+    writeShortText(w, f.rounding.tableName);
+    writeShortText(w, f.rounding.range);
+    w.u16(f.rounding.digits);
+    w.u32(uint32_t(f.rounding.formula.size()));
+    w.utf16(f.rounding.formula);
+    return b;
+}
+
+// Reads the revision word of a known section; false for a higher major.
+bool readSectionHead(ByteReader& r, uint16_t* status) {
+    const uint16_t rev = r.u16();
+    r.u16();
+    if (!r.ok()) {
+        *status = kCorrupt;
+        return false;
+    }
+    if (majorTooHigh(rev, kSectionRevision)) {
+        *status = kUnsupported;
+        return false;
+    }
+    return true;
+}
+
+uint16_t decodeSection(uint32_t tag, ByteReader& r, ReportFormat* f) {
+    const uint16_t rows = f->header.rows;
+    const uint16_t cols = f->header.cols;
+    uint16_t status = kCorrupt;
+    if (!readSectionHead(r, &status)) return status;
+    switch (tag) {
+        case section::Rows:
+        case section::Cols: {
+            const size_t n = tag == section::Rows ? rows : cols;
+            if (!r.need(n * 4)) return kCorrupt;
+            auto& recs = tag == section::Rows ? f->rowRecs : f->colRecs;
+            recs.resize(n);
+            for (RowColRecord& rc : recs) {
+                rc.size = r.u16();
+                rc.line = r.u8();
+                rc.reserved = r.u8();
+            }
+            break;
+        }
+        case section::CellFormats: {
+            if (r.u16() != rows || r.u16() != cols) return kCorrupt;
+            const size_t n = size_t(rows) * cols;
+            if (!r.need(n * 8)) return kCorrupt;
+            f->cellFormats.resize(n);
+            qFromLittleEndian<quint64>(r.current(), qsizetype(n), f->cellFormats.data());
+            r.skip(n * 8);
+            break;
+        }
+        case section::Labels: {
+            const uint32_t n = r.u32();
+            if (!r.need(size_t(n) * 6)) return kCorrupt;
+            for (uint32_t i = 0; i < n; ++i) {
+                const uint16_t row = r.u16();
+                const uint16_t col = r.u16();
+                const uint16_t len = r.u16();
+                if (!r.ok() || row < 1 || row > rows || col < 1 || col > cols ||
+                    len > kMaxLabelChars)
+                    return kCorrupt;
+                f->labels[cellKey(row, col)] = r.utf16(len);
+            }
+            break;
+        }
+        case section::Combined: {
+            const uint32_t n = r.u32();
+            if (!r.need(size_t(n) * 8)) return kCorrupt;
+            f->combined.resize(n);
+            for (AreaRecord& a : f->combined) {
+                a = readArea(r);
+                if (!areaInside(a, rows, cols)) return kCorrupt;
+            }
+            break;
+        }
+        case section::AreaLines: {
+            const uint32_t n = r.u32();
+            if (!r.need(size_t(n) * 12)) return kCorrupt;
+            f->areaLines.resize(n);
+            for (AreaLineRecord& a : f->areaLines) {
+                a.style = r.u16();
+                a.r1 = r.u16();
+                a.c1 = r.u16();
+                a.direction = r.u16();
+                a.r2 = r.u16();
+                a.c2 = r.u16();
+                if (!areaInside({a.r1, a.c1, a.r2, a.c2}, rows, cols)) return kCorrupt;
+            }
+            break;
+        }
+        case section::Formulas: {
+            const uint32_t n = r.u32();
+            if (n > kMaxFormulas || !r.need(size_t(n) * 14)) return kCorrupt;
+            f->formulas.resize(n);
+            for (FormulaRecord& fr : f->formulas) {
+                fr.area = readArea(r);
+                fr.kind = r.u16();
+                fr.state = r.u16();
+                const uint16_t len = r.u16();
+                if (!r.ok() || !areaInside(fr.area, rows, cols) || len > kMaxFormulaChars)
+                    return kCorrupt;
+                fr.text = r.utf16(len);
+            }
+            break;
+        }
+        case section::Audit: {
+            const uint32_t len = r.u32();
+            if (len > uint32_t(kMaxAuditChars)) return kCorrupt;
+            f->auditText = r.utf16(len);
+            break;
+        }
+        case section::Rounding: {
+            f->rounding.tableName = r.utf16(r.u16());
+            f->rounding.range = r.utf16(r.u16());
+            f->rounding.digits = r.u16();
+            const uint32_t len = r.u32();
+            if (!r.need(size_t(len) * 2)) return kCorrupt;
+            f->rounding.formula = r.utf16(len);
+            break;
+        }
+        default:
+            return kCorrupt;
+    }
+    return r.ok() ? kStatusOk : kCorrupt;
+}
+
+bool isKnownSection(uint32_t tag) {
+    switch (tag) {
+        case section::Rows:
+        case section::Cols:
+        case section::CellFormats:
+        case section::Labels:
+        case section::Combined:
+        case section::AreaLines:
+        case section::Formulas:
+        case section::Audit:
+        case section::Rounding:
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+QByteArray encodeRepStream(const ReportFormat& f) {
+    std::vector<std::pair<uint32_t, QByteArray>> sections;
+    sections.emplace_back(section::Rows,
+                          encodeRowCols(f.rowRecs, f.header.rows, kDefaultRowHeight));
+    sections.emplace_back(section::Cols, encodeRowCols(f.colRecs, f.header.cols, kDefaultColWidth));
+    sections.emplace_back(section::CellFormats, encodeCellFormats(f));
+    sections.emplace_back(section::Labels, encodeLabels(f));
+    sections.emplace_back(section::Combined, encodeCombined(f));
+    sections.emplace_back(section::AreaLines, encodeAreaLines(f));
+    sections.emplace_back(section::Formulas, encodeFormulas(f));
+    if (!f.auditText.isEmpty()) sections.emplace_back(section::Audit, encodeAudit(f));
+    if (!(f.rounding == RoundingSettings{}))
+        sections.emplace_back(section::Rounding, encodeRounding(f));
+    for (const RawSection& raw : f.unknownSections) {
+        if (sections.size() >= size_t(kMaxSections)) break;
+        if (raw.tag == 0 || isKnownSection(raw.tag)) continue;
+        sections.emplace_back(raw.tag, raw.data);
+    }
+
+    ReportHeader h = f.header;
+    h.revision = kLayoutRevision;  // what we write is our layout, whatever was read
+    h.formulaCount = uint32_t(f.formulas.size());
+    h.flags &= ~(kFlagAuditPresent | kFlagRoundingPresent);
+    if (!f.auditText.isEmpty()) h.flags |= kFlagAuditPresent;
+    if (!(f.rounding == RoundingSettings{})) h.flags |= kFlagRoundingPresent;
+    h.sections.clear();
+    size_t total = kHeaderSize;
+    for (const auto& [tag, data] : sections) {
+        total = (total + 7) & ~size_t(7);
+        h.sections.push_back({tag, uint32_t(total), uint32_t(data.size()),
+                              crc32(data.constData(), size_t(data.size()))});
+        total += size_t(data.size());
+    }
+
+    QByteArray out;
+    out.reserve(qsizetype(std::max<size_t>(total + 8, kMinRepStreamSize)));
+    out += encodeHeader(h);
+    ByteWriter w(out);
+    for (const auto& [tag, data] : sections) {
+        w.alignTo(8);
+        w.bytes(data);
+    }
+    if (out.size() < kMinRepStreamSize) w.zeros(size_t(kMinRepStreamSize - out.size()));
+    return out;
+}
+
+uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out) {
+    ReportFormat f;
+    const uint16_t hs = decodeHeader(stream.constData(), size_t(stream.size()), &f.header);
+    if (hs != kStatusOk) return hs;
+    bool haveRows = false, haveCols = false, haveFormats = false;
+    for (const SectionEntry& e : f.header.sections) {
+        if (uint64_t(e.offset) + e.length > uint64_t(stream.size())) return kCorrupt;
+        const char* data = stream.constData() + e.offset;
+        if (crc32(data, e.length) != e.crc) return kCorrupt;
+        if (!isKnownSection(e.tag)) {
+            f.unknownSections.push_back({e.tag, QByteArray(data, e.length)});
+            continue;
+        }
+        ByteReader r(data, e.length);
+        const uint16_t s = decodeSection(e.tag, r, &f);
+        if (s != kStatusOk) return s;
+        haveRows |= e.tag == section::Rows;
+        haveCols |= e.tag == section::Cols;
+        haveFormats |= e.tag == section::CellFormats;
+    }
+    if (!haveRows) f.rowRecs.assign(f.header.rows, RowColRecord{kDefaultRowHeight, 0, 0});
+    if (!haveCols) f.colRecs.assign(f.header.cols, RowColRecord{kDefaultColWidth, 0, 0});
+    if (!haveFormats)
+        f.cellFormats.assign(size_t(f.header.rows) * f.header.cols, kDefaultCellFormat);
+    if (f.formulas.size() != f.header.formulaCount) return kCorrupt;
+    *out = std::move(f);
+    return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// Directories
+
+uint64_t directorySize(size_t count) {
+    return kDirectoryHeaderSize + uint64_t(count) * kDirectoryEntrySize;
+}
+
+QByteArray encodeDirectory(uint32_t magic, const std::vector<BlobEntry>& entries) {
+    QByteArray out;
+    out.reserve(qsizetype(directorySize(entries.size())));
+    ByteWriter w(out);
+    w.u32(magic);
+    w.u16(kRecordRevision);
+    w.u16(kDirectoryEntrySize);
+    w.u32(uint32_t(entries.size()));
+    w.u32(0);  // CRC of the entries, patched below
+    for (const BlobEntry& e : entries) {
+        w.u64(e.offset);
+        w.u64(e.length);
+        w.u32(e.crc);
+        w.u32(e.generation);
+        w.u32(e.flags);
+        w.u32(0);
+    }
+    w.patchU32(12, crc32(out.constData() + kDirectoryHeaderSize,
+                         size_t(out.size()) - kDirectoryHeaderSize));
+    return out;
+}
+
+uint16_t decodeDirectoryHead(const QByteArray& head, uint32_t magic, uint32_t* count) {
+    ByteReader r(head);
+    if (r.u32() != magic) return kCorrupt;
+    const uint16_t rev = r.u16();
+    const uint16_t entrySize = r.u16();
+    const uint32_t n = r.u32();
+    if (!r.ok()) return kCorrupt;
+    if (majorTooHigh(rev, kRecordRevision)) return kUnsupported;
+    if (entrySize != kDirectoryEntrySize || n > kMaxPages) return kCorrupt;
+    *count = n;
+    return kStatusOk;
+}
+
+uint16_t decodeDirectory(const QByteArray& bytes, uint32_t magic, uint64_t streamSize,
+                         std::vector<BlobEntry>* out) {
+    uint32_t n = 0;
+    const uint16_t s = decodeDirectoryHead(bytes.left(kDirectoryHeaderSize), magic, &n);
+    if (s != kStatusOk) return s;
+    const uint64_t dirSize = directorySize(n);
+    if (uint64_t(bytes.size()) < dirSize || dirSize > streamSize) return kCorrupt;
+    ByteReader r(bytes);
+    r.seek(12);
+    const uint32_t crc = r.u32();
+    if (crc !=
+        crc32(bytes.constData() + kDirectoryHeaderSize, size_t(dirSize) - kDirectoryHeaderSize))
+        return kCorrupt;
+    std::vector<BlobEntry> entries(n);
+    for (BlobEntry& e : entries) {
+        e.offset = r.u64();
+        e.length = r.u64();
+        e.crc = r.u32();
+        e.generation = r.u32();
+        e.flags = r.u32();
+        r.u32();
+        if (e.length == 0) continue;
+        if (e.offset < dirSize || e.offset > streamSize || e.length > streamSize - e.offset)
+            return kCorrupt;
+    }
+    if (!r.ok()) return kCorrupt;
+    *out = std::move(entries);
+    return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// Page records
+
+uint64_t pageRecordLength(uint16_t rows, uint16_t cols, uint32_t heapChars) {
+    return kPageRecordHeaderSize + uint64_t(rows) * cols * kSlotSize + uint64_t(heapChars) * 2;
+}
+
+namespace {
+
+void writeKeywordValue(ByteWriter& w, const KeywordValue& v) {
+    const size_t start = w.pos();
+    w.u16(v.kind);
+    if (v.kind == 2) {
+        const QStringView t = QStringView(v.text).left(kKeywordTextChars);
+        w.u16(uint16_t(t.size()));
+        w.u32(0);
+        w.utf16(t);
+    } else {
+        w.u16(0);
+        w.u32(0);
+        if (v.kind == 1) w.f64(v.number);
+    }
+    w.zeros(start + kKeywordValueSize - w.pos());
+}
+
+bool readKeywordValue(ByteReader& r, KeywordValue* v) {
+    const size_t start = r.pos();
+    v->kind = r.u16();
+    const uint16_t len = r.u16();
+    r.u32();
+    if (v->kind == 1) {
+        v->number = r.f64();
+    } else if (v->kind == 2) {
+        if (len > kKeywordTextChars) return false;
+        v->text = r.utf16(len);
+    } else if (v->kind != 0) {
+        return false;
+    }
+    r.seek(start + kKeywordValueSize);
+    return r.ok();
+}
+
+}  // namespace
+
+QByteArray encodePageRecordHeader(const PageRecordHeader& h) {
+    QByteArray out;
+    out.reserve(kPageRecordHeaderSize);
+    ByteWriter w(out);
+    w.u32(kPageRecordMagic);
+    w.u16(kPageRecordHeaderSize);
+    w.u16(kRecordRevision);
+    w.u16(h.rows);
+    w.u16(h.cols);
+    w.u32(h.generation);
+    w.u32(h.flags);
+    writeArea(w, h.checkLine);
+    w.u32(h.heapChars);
+    w.zeros(64 - w.pos());
+    for (const KeywordValue& k : h.keywords) writeKeywordValue(w, k);
+    w.zeros(kPageRecordHeaderSize - w.pos());
+    return out;
+}
+
+uint16_t decodePageRecordHeader(const char* data, size_t size, uint64_t recordLength,
+                                PageRecordHeader* out) {
+    ByteReader r(data, size);
+    if (r.u32() != kPageRecordMagic) return kCorrupt;
+    PageRecordHeader h;
+    h.headerSize = r.u16();
+    h.revision = r.u16();
+    if (!r.ok()) return kCorrupt;
+    if (majorTooHigh(h.revision, kRecordRevision)) return kUnsupported;
+    if (h.headerSize < kPageRecordHeaderSize || size < size_t(kPageRecordHeaderSize))
+        return kCorrupt;
+    h.rows = r.u16();
+    h.cols = r.u16();
+    h.generation = r.u32();
+    h.flags = r.u32();
+    h.checkLine = readArea(r);
+    h.heapChars = r.u32();
+    r.seek(64);
+    for (KeywordValue& k : h.keywords)
+        if (!readKeywordValue(r, &k)) return kCorrupt;
+    if (!r.ok()) return kCorrupt;
+    if (h.rows < 1 || h.rows > kMaxRows || h.cols < 1 || h.cols > kMaxCols) return kCorrupt;
+    const uint64_t expect =
+        pageRecordLength(h.rows, h.cols, h.heapChars) - kPageRecordHeaderSize + h.headerSize;
+    if (expect != recordLength) return kCorrupt;
+    *out = std::move(h);
+    return kStatusOk;
+}
+
+uint64_t varRecordLength(uint16_t used, uint16_t lineLength, uint32_t heapChars) {
+    return kVarRecordHeaderSize + uint64_t(used) * lineLength * kSlotSize + uint64_t(heapChars) * 2;
+}
+
+QByteArray encodeVarRecordHeader(const VarRecordHeader& h) {
+    QByteArray out;
+    ByteWriter w(out);
+    w.u32(kVarRecordMagic);
+    w.u16(kVarRecordHeaderSize);
+    w.u16(kRecordRevision);
+    w.u16(h.used);
+    w.u16(h.lineLength);
+    w.u32(h.heapChars);
+    return out;
+}
+
+uint16_t decodeVarRecordHeader(const char* data, size_t size, uint64_t recordLength,
+                               VarRecordHeader* out) {
+    ByteReader r(data, size);
+    if (r.u32() != kVarRecordMagic) return kCorrupt;
+    const uint16_t headerSize = r.u16();
+    const uint16_t rev = r.u16();
+    VarRecordHeader h;
+    h.used = r.u16();
+    h.lineLength = r.u16();
+    h.heapChars = r.u32();
+    if (!r.ok()) return kCorrupt;
+    if (majorTooHigh(rev, kRecordRevision)) return kUnsupported;
+    if (headerSize != kVarRecordHeaderSize || h.used < 1 || h.used > kMaxRows || h.lineLength < 1 ||
+        h.lineLength > kMaxRows)
+        return kCorrupt;
+    if (varRecordLength(h.used, h.lineLength, h.heapChars) != recordLength) return kCorrupt;
+    *out = h;
+    return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// In-use mark
+
+QByteArray encodeInUseMark(const InUseMark& mark) {
+    QByteArray out;
+    ByteWriter w(out);
+    w.u8(mark.inUse ? 1 : 0);
+    w.u8(0);
+    w.utf16z(mark.inUse ? QStringView(mark.computer).left(kComputerNameChars) : QStringView(),
+             kMarkerLength - 2);
+    return out;
+}
+
+InUseMark decodeInUseMark(const char* data, size_t size) {
+    ByteReader r(data, size);
+    InUseMark m;
+    m.inUse = r.u8() != 0;
+    r.u8();
+    m.computer = r.utf16z(kMarkerLength - 2);
+    if (!r.ok()) return {};
+    return m;
+}
+
+// ---------------------------------------------------------------------------
+// Scrambled fields
+
+namespace {
+constexpr uint8_t kScrambleKey[16] = {0x5A, 0x3C, 0x96, 0xE1, 0x47, 0xB2, 0x0D, 0x78,
+                                      0xC3, 0x29, 0x6E, 0x91, 0xF4, 0x1B, 0x85, 0xD6};
+}
+
+QByteArray scrambleBytes(QByteArray bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = char(bytes[i] ^ kScrambleKey[i % 16]);
+    return bytes;
+}
+
+QByteArray encodeScrambledText(QStringView text, size_t fieldBytes) {
+    QByteArray plain;
+    ByteWriter w(plain);
+    w.utf16z(text, fieldBytes);
+    return scrambleBytes(plain);
+}
+
+QString decodeScrambledText(const char* data, size_t fieldBytes) {
+    const QByteArray plain = scrambleBytes(QByteArray(data, qsizetype(fieldBytes)));
+    ByteReader r(plain);
+    return r.utf16z(fieldBytes);
+}
+
+QByteArray encodeFilePasswordField(QStringView password) {
+    const QStringView t = password.left(kFilePasswordChars);
+    QByteArray plain;
+    ByteWriter pw(plain);
+    pw.utf16(t);
+    pw.zeros(100 - size_t(plain.size()));
+    QByteArray out;
+    ByteWriter w(out);
+    w.u16(uint16_t(t.size()));
+    w.bytes(scrambleBytes(plain));
+    return out;
+}
+
+bool decodeOthersFilePassword(const QByteArray& others, QString* password) {
+    password->clear();
+    ByteReader r(others);
+    if (r.u32() != kOthersMagic) return false;
+    const uint16_t rev = r.u16();
+    r.u16();
+    const uint16_t len = r.u16();
+    if (!r.need(100) || majorTooHigh(rev, kRecordRevision) || len > kFilePasswordChars)
+        return false;
+    const QByteArray plain = scrambleBytes(r.bytes(100));
+    ByteReader pr(plain);
+    *password = pr.utf16(len);
+    return true;
+}
+
+}  // namespace qor

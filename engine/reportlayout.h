@@ -1,0 +1,423 @@
+#pragma once
+// Byte layout of a report file: the header and format sections of the
+// "QOR~REP" stream, the page directories of "PageEx" and "QOR~VEP", page
+// records and variable-line blobs, the in-use mark and the scrambled
+// password fields. docs/report-file-format.md describes every byte; this
+// file is the one place that turns those bytes into values and back.
+//
+// Every integer is little-endian and read through ByteReader/ByteWriter;
+// every length and count is checked before it is used, so a damaged file
+// gives status 1008 instead of a crash.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace qor {
+
+// ---------------------------------------------------------------------------
+// Little-endian reader and writer
+
+// Reads from a byte range; any read past the end clears ok() and yields
+// zeros, so a decoder checks ok() once at the end of a record.
+class ByteReader {
+public:
+    ByteReader(const char* data, size_t size) : m_data(data), m_size(size) {}
+    explicit ByteReader(const QByteArray& bytes)
+        : m_data(bytes.constData()), m_size(size_t(bytes.size())) {}
+
+    bool ok() const { return m_ok; }
+    size_t pos() const { return m_pos; }
+    size_t size() const { return m_size; }
+    size_t remaining() const { return m_ok ? m_size - m_pos : 0; }
+    const char* current() const { return m_data + m_pos; }
+    void seek(size_t pos);
+    void skip(size_t n);
+    // True (and nothing consumed) when n more bytes are there; clears ok()
+    // otherwise.
+    bool need(size_t n);
+
+    uint8_t u8();
+    uint16_t u16();
+    uint32_t u32();
+    uint64_t u64();
+    int16_t i16() { return int16_t(u16()); }
+    int32_t i32() { return int32_t(u32()); }
+    float f32();
+    double f64();
+    QByteArray bytes(size_t n);
+    // n UTF-16LE code units.
+    QString utf16(size_t n);
+    // A NUL-terminated UTF-16LE text inside a field of fieldBytes bytes.
+    QString utf16z(size_t fieldBytes);
+
+private:
+    const char* m_data;
+    size_t m_size;
+    size_t m_pos = 0;
+    bool m_ok = true;
+};
+
+class ByteWriter {
+public:
+    explicit ByteWriter(QByteArray& out) : m_out(out) {}
+    size_t pos() const { return size_t(m_out.size()); }
+    void u8(uint8_t v);
+    void u16(uint16_t v);
+    void u32(uint32_t v);
+    void u64(uint64_t v);
+    void i16(int16_t v) { u16(uint16_t(v)); }
+    void i32(int32_t v) { u32(uint32_t(v)); }
+    void f32(float v);
+    void f64(double v);
+    void bytes(const char* data, size_t n);
+    void bytes(const QByteArray& b) { bytes(b.constData(), size_t(b.size())); }
+    void zeros(size_t n);
+    void alignTo(size_t n);
+    void utf16(QStringView text);
+    // Text cut to fieldBytes/2 - 1 units, NUL-terminated, zero-padded.
+    void utf16z(QStringView text, size_t fieldBytes);
+    // Overwrites 4 bytes already written.
+    void patchU32(size_t at, uint32_t v);
+
+private:
+    QByteArray& m_out;
+};
+
+// CRC-32 (IEEE, reflected, as zip uses it). Pass the previous result to
+// continue over several pieces.
+uint32_t crc32(const void* data, size_t len, uint32_t crc = 0);
+// CRC-32 of n zero bytes appended to a running CRC (empty page records
+// are streamed, not built).
+uint32_t crc32Zeros(size_t n, uint32_t crc = 0);
+
+constexpr uint32_t fourcc(const char (&tag)[5]) {
+    return uint32_t(uint8_t(tag[0])) | uint32_t(uint8_t(tag[1])) << 8 |
+           uint32_t(uint8_t(tag[2])) << 16 | uint32_t(uint8_t(tag[3])) << 24;
+}
+QString fourccText(uint32_t tag);
+
+// ---------------------------------------------------------------------------
+// Constants
+
+inline constexpr char kReportVersionText[] = "QOR8.61";
+inline constexpr char kRepStreamName[] = "QOR~REP";
+inline constexpr char kPageStreamName[] = "PageEx";
+inline constexpr char kVarStreamName[] = "QOR~VEP";
+inline constexpr char kOthersStreamName[] = "OTHERS";
+
+constexpr int kHeaderSize = 1816;
+// Layout revision: major in bits 8-15 (a reader refuses a higher major),
+// minor in bits 0-7 (additive changes).
+constexpr uint16_t kLayoutRevision = 0x0001;
+constexpr uint16_t kRevisionMajorMask = 0xFF00;
+
+constexpr int kMarkerOffset = 224;  // in-use flag
+constexpr int kMarkerLength = 66;   // flag, reserved byte, 64-byte name
+constexpr int kComputerNameChars = 31;
+constexpr int kSectionDirOffset = 304;
+constexpr int kMaxSections = 16;
+constexpr int kSectionCrcOffset = 496;
+constexpr int kHeaderCrcOffset = 1812;
+// "QOR~REP" is padded to this size so it lives in regular sectors and the
+// in-use mark can be patched at a fixed place in the file.
+constexpr int kMinRepStreamSize = 4096;
+
+constexpr uint16_t kMaxRows = 9999;
+constexpr uint16_t kMaxCols = 255;
+constexpr uint32_t kMaxPages = 99999;
+constexpr uint32_t kMaxFormulas = 20000;
+constexpr int kMaxFormulaChars = 1025;
+constexpr int kMaxLabelChars = 255;
+constexpr int kMaxCellTextChars = 255;
+constexpr int kMaxAuditChars = 4096 + 2;
+constexpr uint16_t kNewReportRows = 50;
+constexpr uint16_t kNewReportCols = 7;
+constexpr int kUserKeywordNameChars = 14;
+constexpr int kFormatPasswordChars = 12;  // field capacity; the dialogs allow 9
+constexpr int kFilePasswordChars = 50;
+
+constexpr uint64_t kEmptyNumberBits = 0x7575757575757575ull;
+
+// Cell format word (CFMT) bit fields; a new cell is numeric-by-default,
+// white background, 12 pt, two decimals.
+constexpr uint64_t kDefaultCellFormat =
+    (uint64_t(2) << 6) | (uint64_t(1) << 12) | (uint64_t(3) << 29);
+constexpr uint16_t kDefaultRowHeight = 18;
+constexpr uint16_t kDefaultColWidth = 64;
+
+constexpr int kPageRecordHeaderSize = 576;
+constexpr int kVarRecordHeaderSize = 16;
+constexpr int kSlotSize = 12;
+constexpr int kPageKeywordSlots = 7;
+constexpr int kKeywordValueSize = 72;
+constexpr int kKeywordTextChars = 32;
+constexpr int kDirectoryHeaderSize = 16;
+constexpr int kDirectoryEntrySize = 32;
+
+constexpr uint32_t kPageDirMagic = fourcc("QPGX");
+constexpr uint32_t kVarDirMagic = fourcc("QVEP");
+constexpr uint32_t kPageRecordMagic = fourcc("PAGE");
+constexpr uint32_t kVarRecordMagic = fourcc("VARL");
+constexpr uint32_t kOthersMagic = fourcc("QOTH");
+constexpr uint16_t kRecordRevision = 0x0001;
+constexpr uint16_t kSectionRevision = 0x0001;
+
+namespace section {
+constexpr uint32_t Rows = fourcc("ROWS");
+constexpr uint32_t Cols = fourcc("COLS");
+constexpr uint32_t CellFormats = fourcc("CFMT");
+constexpr uint32_t Labels = fourcc("LABL");
+constexpr uint32_t Combined = fourcc("COMB");
+constexpr uint32_t AreaLines = fourcc("ALIN");
+constexpr uint32_t Formulas = fourcc("FRML");
+constexpr uint32_t Audit = fourcc("AUDT");
+constexpr uint32_t Rounding = fourcc("ROUN");
+}  // namespace section
+
+// Header flag bits.
+enum HeaderFlag : uint32_t {
+    kFlagExtendedPages = 1u << 0,  // never set by us; read only
+    kFlagViewStateSet = 1u << 1,
+    kFlagCalcOverwritesFormulas = 1u << 2,
+    kFlagFormatPasswordSet = 1u << 3,
+    kFlagAuditPresent = 1u << 4,
+    kFlagRoundingPresent = 1u << 5,
+    kFlagPageSetupSet = 1u << 6,
+    kFlagFormatState = 1u << 7,  // the report was saved in format state
+};
+
+// Page record flag bits.
+enum PageFlag : uint32_t {
+    kPageCheckLineArea = 1u << 0,
+    kPageNeedsRecalc = 1u << 1,
+};
+
+// ---------------------------------------------------------------------------
+// Header
+
+struct KeywordSlot {
+    uint16_t row = 0;  // stored, 0 = not placed
+    uint16_t col = 0;
+    int16_t textOffset = 0;
+    uint16_t flags = 0;
+    bool operator==(const KeywordSlot&) const = default;
+};
+
+struct PageSetupBlock {
+    std::array<int32_t, 4> margins{};  // left, top, right, bottom (points)
+    float scale = 1.0f;                // 0.3 .. 3.0
+    int32_t titleSwitch = 0;           // 0 rows, 1 columns
+    int32_t headFlag = 0, headFirst = 0, headLast = 0;
+    int32_t tailFlag = 0, tailFirst = 0, tailLast = 0;
+    bool operator==(const PageSetupBlock&) const = default;
+};
+
+struct SectionEntry {
+    uint32_t tag = 0;
+    uint32_t offset = 0;
+    uint32_t length = 0;
+    uint32_t crc = 0;
+};
+
+struct ReportHeader {
+    QByteArray versionText = kReportVersionText;
+    uint16_t revision = kLayoutRevision;
+    uint32_t flags = 0;
+    uint16_t rows = kNewReportRows;
+    uint16_t cols = kNewReportCols;
+    uint16_t varKind = 0;  // 0 none, 1 rows, 2 columns
+    uint16_t varStart = 0;
+    uint16_t varExtent = 0;
+    uint16_t userKeywordType = 0;  // 1 numeric, 0 character
+    uint32_t pageCount = 0;
+    uint32_t formulaCount = 0;
+    uint32_t formatGeneration = 1;
+    std::array<KeywordSlot, 8> keywords{};
+    QString userKeywordName;
+    QString formatPassword;  // plain here, scrambled in the file
+    std::array<uint32_t, 4> viewState{};
+    PageSetupBlock pageSetup;
+    bool inUse = false;
+    QString inUseComputer;
+    // Filled by the stream encoder/decoder.
+    std::vector<SectionEntry> sections;
+};
+
+// The whole header (with CRC). Sections must already be placed.
+QByteArray encodeHeader(const ReportHeader& h);
+// 0, 1007 (another version text "QORd.dd", or a higher layout major),
+// 1008 (damaged: no version text, CRC, sizes, bounds).
+uint16_t decodeHeader(const char* data, size_t size, ReportHeader* out);
+// The version text at the start of a "QOR~REP" stream ("" when none).
+QByteArray versionTextOf(const QByteArray& streamStart);
+
+// ---------------------------------------------------------------------------
+// Format sections
+
+struct RowColRecord {
+    uint16_t size = 0;
+    uint8_t line = 0;
+    uint8_t reserved = 0;
+    bool operator==(const RowColRecord&) const = default;
+};
+
+struct AreaRecord {
+    uint16_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+    bool operator==(const AreaRecord&) const = default;
+};
+
+struct AreaLineRecord {
+    uint16_t style = 0, r1 = 0, c1 = 0, direction = 0, r2 = 0, c2 = 0;
+    bool operator==(const AreaLineRecord&) const = default;
+};
+
+struct FormulaRecord {
+    AreaRecord area;
+    uint16_t kind = 0;   // 0 cell, 1 total
+    uint16_t state = 0;  // 0 ok, 2 error
+    QString text;
+    bool operator==(const FormulaRecord&) const = default;
+};
+
+struct RoundingSettings {
+    QString tableName;
+    QString range;
+    uint16_t digits = 0;
+    QString formula;
+    bool operator==(const RoundingSettings&) const = default;
+};
+
+struct RawSection {
+    uint32_t tag = 0;
+    QByteArray data;  // verbatim, revision word included
+    bool operator==(const RawSection&) const = default;
+};
+
+constexpr uint32_t cellKey(uint16_t row, uint16_t col) { return uint32_t(row) << 16 | col; }
+
+// Everything "QOR~REP" holds: the header and the format of the table.
+struct ReportFormat {
+    ReportHeader header;
+    std::vector<RowColRecord> rowRecs;   // header.rows entries
+    std::vector<RowColRecord> colRecs;   // header.cols entries
+    std::vector<uint64_t> cellFormats;   // rows x cols, row-major
+    std::map<uint32_t, QString> labels;  // cellKey(row, col) -> text
+    std::vector<AreaRecord> combined;
+    std::vector<AreaLineRecord> areaLines;
+    std::vector<FormulaRecord> formulas;
+    QString auditText;
+    RoundingSettings rounding;
+    std::vector<RawSection> unknownSections;
+
+    // A new report: 50 x 7 defaults.
+    static ReportFormat newReport();
+    uint64_t& cellFormat(uint16_t row, uint16_t col) {
+        return cellFormats[size_t(row - 1) * header.cols + (col - 1)];
+    }
+    uint64_t cellFormat(uint16_t row, uint16_t col) const {
+        return cellFormats[size_t(row - 1) * header.cols + (col - 1)];
+    }
+};
+
+// "QOR~REP": header, sections (8-aligned), zero padding to 4,096 bytes.
+QByteArray encodeRepStream(const ReportFormat& f);
+// 0, 1007 or 1008 as decodeHeader; missing format sections take
+// their defaults.
+uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out);
+
+// ---------------------------------------------------------------------------
+// Page directories ("PageEx" and "QOR~VEP" begin with one)
+
+struct BlobEntry {
+    uint64_t offset = 0;  // from the stream's start
+    uint64_t length = 0;  // 0 = no blob (variable lines: defaults)
+    uint32_t crc = 0;
+    uint32_t generation = 0;
+    uint32_t flags = 0;
+    bool operator==(const BlobEntry&) const = default;
+};
+
+uint64_t directorySize(size_t count);
+QByteArray encodeDirectory(uint32_t magic, const std::vector<BlobEntry>& entries);
+// Reads the 16-byte head: magic, revision, count. 0 or 1007/1008.
+uint16_t decodeDirectoryHead(const QByteArray& head, uint32_t magic, uint32_t* count);
+// The whole directory (head included); checks the entries' CRC and that
+// every blob lies inside a stream of streamSize bytes after the directory.
+uint16_t decodeDirectory(const QByteArray& bytes, uint32_t magic, uint64_t streamSize,
+                         std::vector<BlobEntry>* out);
+
+// ---------------------------------------------------------------------------
+// Page records and variable-line blobs
+
+struct KeywordValue {
+    uint16_t kind = 0;  // 0 unset, 1 number, 2 text
+    double number = 0;
+    QString text;  // at most 32 units
+    bool operator==(const KeywordValue&) const = default;
+};
+
+struct PageRecordHeader {
+    uint16_t headerSize = kPageRecordHeaderSize;
+    uint16_t revision = kRecordRevision;
+    uint16_t rows = 0;
+    uint16_t cols = 0;
+    uint32_t generation = 0;
+    uint32_t flags = 0;
+    AreaRecord checkLine;
+    uint32_t heapChars = 0;
+    std::array<KeywordValue, kPageKeywordSlots> keywords{};
+};
+
+uint64_t pageRecordLength(uint16_t rows, uint16_t cols, uint32_t heapChars);
+QByteArray encodePageRecordHeader(const PageRecordHeader& h);
+// Checks magic, sizes and that the record is exactly recordLength long.
+uint16_t decodePageRecordHeader(const char* data, size_t size, uint64_t recordLength,
+                                PageRecordHeader* out);
+
+struct VarRecordHeader {
+    uint16_t used = 1;        // lines in use, at least 1
+    uint16_t lineLength = 0;  // slots per line
+    uint32_t heapChars = 0;
+};
+
+uint64_t varRecordLength(uint16_t used, uint16_t lineLength, uint32_t heapChars);
+QByteArray encodeVarRecordHeader(const VarRecordHeader& h);
+uint16_t decodeVarRecordHeader(const char* data, size_t size, uint64_t recordLength,
+                               VarRecordHeader* out);
+
+// ---------------------------------------------------------------------------
+// In-use mark (header bytes 224..289, outside the header CRC)
+
+struct InUseMark {
+    bool inUse = false;
+    QString computer;
+};
+QByteArray encodeInUseMark(const InUseMark& mark);
+InUseMark decodeInUseMark(const char* data, size_t size);
+
+// ---------------------------------------------------------------------------
+// Scrambled password fields (format password in the header, file password
+// in "OTHERS"). Symmetric: scrambling twice gives the input back.
+
+QByteArray scrambleBytes(QByteArray bytes);
+// A text in a field of fieldBytes bytes: UTF-16LE, NUL-terminated, zero
+// padded, then scrambled.
+QByteArray encodeScrambledText(QStringView text, size_t fieldBytes);
+QString decodeScrambledText(const char* data, size_t fieldBytes);
+
+// "OTHERS" starts with "QOTH", u16 revision, u16 reserved, then the file
+// password as u16 length (<= 50) + 100 scrambled bytes.
+constexpr int kOthersHeadSize = 8;
+constexpr int kFilePasswordFieldSize = 2 + 100;
+QByteArray encodeFilePasswordField(QStringView password);
+// False when the stream is not an "OTHERS" stream we understand or the
+// field is damaged; *password is empty when none is set.
+bool decodeOthersFilePassword(const QByteArray& others, QString* password);
+
+}  // namespace qor

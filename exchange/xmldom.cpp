@@ -1,0 +1,902 @@
+#include "exchange/xmldom.h"
+
+#include <iconv.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "exchange/xmlinternal.h"
+
+namespace qor {
+
+using namespace detail;
+
+XmlError::XmlError(Code code, const QString& message)
+    : std::runtime_error(message.toStdString()), code_(code) {}
+
+namespace detail {
+
+namespace {
+
+// Downloaded files (consolidation definitions, uploads) reach this layer,
+// so nothing a document names may be fetched: not a DTD, not an entity,
+// not over the network or from the disk.
+xmlParserInputPtr refuseExternal(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+}  // namespace
+
+void ensureLibxml() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(refuseExternal);
+    });
+}
+
+XmlDocData::XmlDocData() {
+    ensureLibxml();
+    doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+    if (!doc) throw XmlError(XmlError::OutOfMemory, QStringLiteral("cannot create a document"));
+}
+
+XmlDocData::XmlDocData(xmlDocPtr parsed) : doc(parsed) {}
+
+XmlDocData::~XmlDocData() {
+    // Detached nodes may hold names from the document's dictionary, so
+    // they go before the document.
+    for (xmlNodePtr n : detached) xmlFreeNode(n);
+    if (doc) xmlFreeDoc(doc);
+}
+
+QByteArray qualifiedName(const xmlNs* ns, const xmlChar* name) {
+    QByteArray q;
+    if (ns && ns->prefix) {
+        q = chars(ns->prefix);
+        q += ':';
+    }
+    q += chars(name);
+    return q;
+}
+
+bool qualifiedNameEquals(const xmlNs* ns, const xmlChar* name, const QByteArray& qname) {
+    const char* n = chars(name);
+    if (!n) return false;
+    if (ns && ns->prefix) {
+        const char* p = chars(ns->prefix);
+        const size_t pl = strlen(p);
+        if (size_t(qname.size()) <= pl || qname.at(qsizetype(pl)) != ':') return false;
+        if (memcmp(qname.constData(), p, pl) != 0) return false;
+        return strcmp(qname.constData() + pl + 1, n) == 0;
+    }
+    return strcmp(qname.constData(), n) == 0;
+}
+
+QByteArray attributeContent(const xmlAttr* attr) {
+    const xmlNode* c = attr->children;
+    if (!c) return QByteArray("");
+    if (!c->next && c->type == XML_TEXT_NODE) return QByteArray(chars(c->content));
+    // Entity references in the value: internal ones give their text,
+    // external ones nothing (they are never loaded).
+    QByteArray out("");
+    for (; c; c = c->next) {
+        if (c->type == XML_TEXT_NODE) {
+            out += chars(c->content);
+        } else if (c->type == XML_ENTITY_REF_NODE) {
+            xmlEntityPtr ent = xmlGetDocEntity(attr->doc, c->name);
+            if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY && ent->content)
+                out += chars(ent->content);
+        }
+    }
+    return out;
+}
+
+bool attributeValue(const xmlNode* element, const QByteArray& qname, QByteArray* value) {
+    if (!element || element->type != XML_ELEMENT_NODE) return false;
+    for (const xmlAttr* a = element->properties; a; a = a->next) {
+        if (qualifiedNameEquals(a->ns, a->name, qname)) {
+            *value = attributeContent(a);
+            return true;
+        }
+    }
+    if (qname == "xmlns" || qname.startsWith("xmlns:")) {
+        const QByteArray prefix = qname.size() > 6 ? qname.mid(6) : QByteArray();
+        for (const xmlNs* ns = element->nsDef; ns; ns = ns->next) {
+            const bool match = prefix.isEmpty() ? ns->prefix == nullptr
+                                                : (ns->prefix && prefix == chars(ns->prefix));
+            if (match) {
+                *value = ns->href ? QByteArray(chars(ns->href)) : QByteArray("");
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+namespace {
+
+void appendText(const xmlNode* node, QByteArray& out, int depth);
+
+void appendChildrenText(const xmlNode* first, QByteArray& out, int depth) {
+    for (const xmlNode* c = first; c; c = c->next) appendText(c, out, depth);
+}
+
+void appendText(const xmlNode* node, QByteArray& out, int depth) {
+    switch (node->type) {
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            if (node->content) out += chars(node->content);
+            break;
+        case XML_ELEMENT_NODE:
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE:
+            appendChildrenText(node->children, out, depth);
+            break;
+        case XML_ENTITY_REF_NODE: {
+            // Entities nest only as deep as the parser allowed; the depth
+            // guard keeps a hand-built loop from recursing for ever.
+            if (depth > 40) break;
+            xmlEntityPtr ent = xmlGetDocEntity(node->doc, node->name);
+            if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY)
+                appendChildrenText(ent->children, out, depth + 1);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+QByteArray textContent(const xmlNode* node) {
+    if (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE ||
+        node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE)
+        return QByteArray(node->content ? chars(node->content) : "");
+    // The common case of an element holding one text node.
+    if (node->type == XML_ELEMENT_NODE) {
+        const xmlNode* c = node->children;
+        if (!c) return QByteArray("");
+        if (!c->next && (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE))
+            return QByteArray(c->content ? chars(c->content) : "");
+    }
+    QByteArray out("");
+    appendText(node, out, 0);
+    return out;
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------- loading
+
+namespace {
+
+bool isBlank(const xmlChar* s) {
+    if (!s) return true;
+    for (; *s; ++s)
+        if (*s != ' ' && *s != '\t' && *s != '\n' && *s != '\r') return false;
+    return true;
+}
+
+// xml:space="preserve" keeps the blank text below it, "default" ends that.
+int spaceMode(const xmlNode* element) {
+    for (const xmlAttr* a = element->properties; a; a = a->next) {
+        if (a->ns && a->ns->href && xmlStrEqual(a->ns->href, XML_XML_NAMESPACE) &&
+            xmlStrEqual(a->name, reinterpret_cast<const xmlChar*>("space"))) {
+            const QByteArray v = attributeContent(a);
+            if (v == "preserve") return 1;
+            if (v == "default") return 0;
+        }
+    }
+    return -1;
+}
+
+// Whitespace-only text between elements is layout, not content; dropping
+// it makes a pretty-printed file read like a compact one. The parser
+// limits nesting, so recursion depth is bounded.
+void dropBlankText(xmlNodePtr parent, bool preserve) {
+    xmlNodePtr c = parent->children;
+    while (c) {
+        xmlNodePtr next = c->next;
+        if (c->type == XML_TEXT_NODE) {
+            if (!preserve && isBlank(c->content)) {
+                xmlUnlinkNode(c);
+                xmlFreeNode(c);
+            }
+        } else if (c->type == XML_ELEMENT_NODE) {
+            bool keep = preserve;
+            if (c->properties) {
+                const int mode = spaceMode(c);
+                if (mode >= 0) keep = mode == 1;
+            }
+            if (c->children) dropBlankText(c, keep);
+        }
+        c = next;
+    }
+}
+
+struct Declaration {
+    bool present = false;
+    QByteArray data;  // between "<?xml" and "?>"
+    QByteArray encoding;
+    bool bom = false;    // any byte order mark
+    bool utf16 = false;  // UTF-16 by mark or by the first bytes
+};
+
+// Reads the xml declaration (if any) ahead of the parser, so a declared
+// code page 936 name can be read as GB18030 and the declaration kept as
+// the document's first node.
+Declaration sniffDeclaration(const QByteArray& bytes) {
+    Declaration d;
+    QByteArray head;
+    const auto* u = reinterpret_cast<const uchar*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    const qsizetype limit = 1024;
+    if (n >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF))) {
+        d.bom = d.utf16 = true;
+        const int lo = u[0] == 0xFF ? 0 : 1;
+        for (qsizetype i = 2; i + 1 < n && head.size() < limit; i += 2)
+            head += u[i + 1 - lo] == 0 ? char(u[i + lo]) : '?';
+    } else if (n >= 4 && ((u[0] == '<' && u[1] == 0 && u[2] == '?' && u[3] == 0) ||
+                          (u[0] == 0 && u[1] == '<' && u[2] == 0 && u[3] == '?'))) {
+        d.utf16 = true;
+        const int lo = u[0] == '<' ? 0 : 1;
+        for (qsizetype i = 0; i + 1 < n && head.size() < limit; i += 2)
+            head += u[i + 1 - lo] == 0 ? char(u[i + lo]) : '?';
+    } else {
+        qsizetype start = 0;
+        if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
+            d.bom = true;
+            start = 3;
+        }
+        head = bytes.mid(start, limit);
+    }
+    if (!head.startsWith("<?xml") || head.size() < 6) return d;
+    const char after = head.at(5);
+    if (after != ' ' && after != '\t' && after != '\r' && after != '\n') return d;
+    const qsizetype end = head.indexOf("?>");
+    if (end < 0) return d;
+    d.present = true;
+    d.data = head.mid(6, end - 6).trimmed();
+    d.encoding = declarationField(d.data, "encoding");
+    return d;
+}
+
+// Code page 936 bytes to UTF-8, strictly: GB18030 decoding, plus the lone
+// byte 0x80 that the 936 tables give the euro sign. A byte sequence that is
+// not text fails the load like any other malformed input.
+bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        if (error) *error = QStringLiteral("no GB18030 converter");
+        return false;
+    }
+    out->resize(in.size() * 2 + 16);
+    char* src = const_cast<char*>(in.constData());
+    size_t srcLeft = size_t(in.size());
+    size_t used = 0;
+    bool ok = true;
+    while (srcLeft > 0) {
+        char* dst = out->data() + used;
+        size_t dstLeft = size_t(out->size()) - used;
+        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        used = size_t(dst - out->data());
+        if (r != size_t(-1)) break;
+        if (errno == E2BIG) {
+            out->resize(out->size() * 2);
+            continue;
+        }
+        if (errno == EILSEQ && uchar(*src) == 0x80) {
+            if (size_t(out->size()) - used < 3) out->resize(out->size() * 2);
+            memcpy(out->data() + used, "\xE2\x82\xAC", 3);
+            used += 3;
+            ++src;
+            --srcLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            continue;
+        }
+        if (error)
+            *error = QStringLiteral("byte offset %1: not a GB2312/GBK character")
+                         .arg(qsizetype(src - in.constData()));
+        ok = false;
+        break;
+    }
+    iconv_close(cd);
+    out->resize(qsizetype(used));
+    return ok;
+}
+
+struct ParseErrors {
+    bool have = false;
+    QString text;
+};
+
+void recordError(void* userData, xmlErrorPtr err) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
+    if (!ctxt || !ctxt->_private || !err) return;
+    auto* errors = static_cast<ParseErrors*>(ctxt->_private);
+    if (errors->have || err->level < XML_ERR_ERROR) return;
+    errors->have = true;
+    errors->text = QStringLiteral("line %1: %2")
+                       .arg(err->line)
+                       .arg(QString::fromUtf8(err->message ? err->message : "").trimmed());
+}
+
+}  // namespace
+
+XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
+    ensureLibxml();
+    if (bytes.isEmpty()) {
+        if (error) *error = QStringLiteral("the document is empty");
+        return {};
+    }
+    const Declaration decl = sniffDeclaration(bytes);
+
+    QByteArray transcoded;
+    const QByteArray* input = &bytes;
+    bool ignoreDeclaredEncoding = false;
+    // A byte order mark outranks the declaration.
+    if (!decl.bom && !decl.utf16 && isGbEncoding(decl.encoding)) {
+        if (!gbToUtf8(bytes, &transcoded, error)) return {};
+        input = &transcoded;
+        ignoreDeclaredEncoding = true;
+    }
+    if (input->size() > INT_MAX) {
+        if (error) *error = QStringLiteral("the document is too large");
+        return {};
+    }
+
+    xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(input->constData(), int(input->size()));
+    if (!ctxt) {
+        if (error) *error = QStringLiteral("out of memory");
+        return {};
+    }
+    ParseErrors errors;
+    ctxt->_private = &errors;
+    if (ctxt->sax) ctxt->sax->serror = recordError;
+    ctxt->userData = ctxt;
+    int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    if (ignoreDeclaredEncoding) options |= XML_PARSE_IGNORE_ENC;
+    xmlCtxtUseOptions(ctxt, options);
+    // Process-wide libxml2 defaults can switch these on behind our back.
+    ctxt->replaceEntities = 0;
+    ctxt->loadsubset = 0;
+    ctxt->validate = 0;
+    ctxt->keepBlanks = 1;
+
+    xmlParseDocument(ctxt);
+    xmlDocPtr doc = ctxt->myDoc;
+    const bool wellFormed = ctxt->wellFormed && doc;
+    if (!wellFormed) {
+        if (error) {
+            if (errors.have)
+                *error = errors.text;
+            else if (ctxt->lastError.message)
+                *error = QString::fromUtf8(ctxt->lastError.message).trimmed();
+            else
+                *error = QStringLiteral("not well-formed XML");
+        }
+        if (doc) xmlFreeDoc(doc);
+        ctxt->myDoc = nullptr;
+        ctxt->_private = nullptr;
+        xmlFreeParserCtxt(ctxt);
+        return {};
+    }
+    ctxt->myDoc = nullptr;
+    ctxt->_private = nullptr;
+    xmlFreeParserCtxt(ctxt);
+
+    auto data = std::make_shared<XmlDocData>(doc);
+    dropBlankText(reinterpret_cast<xmlNodePtr>(doc), false);
+    if (decl.present) {
+        // The declaration is the first node of the document, as the
+        // exchange code expects to find and write it.
+        xmlNodePtr pi = xmlNewDocPI(doc, reinterpret_cast<const xmlChar*>("xml"), xc(decl.data));
+        if (pi) {
+            pi->parent = reinterpret_cast<xmlNodePtr>(doc);
+            pi->next = doc->children;
+            if (doc->children) doc->children->prev = pi;
+            doc->children = pi;
+            if (!doc->last) doc->last = pi;
+        }
+    }
+    return XmlDocument(data);
+}
+
+XmlDocument XmlDocument::load(const QString& path, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return {};
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        if (error) *error = f.errorString();
+        return {};
+    }
+    return parse(bytes, error);
+}
+
+XmlDocument XmlDocument::create() { return XmlDocument(std::make_shared<XmlDocData>()); }
+
+void XmlDocument::requireNotNull() const {
+    if (!data_) throw XmlError(XmlError::InvalidPointer, QStringLiteral("no document"));
+}
+
+XmlNode XmlDocument::node() const {
+    if (!data_) return {};
+    return XmlNode(data_, reinterpret_cast<xmlNodePtr>(data_->doc));
+}
+
+XmlNode XmlDocument::documentElement() const {
+    if (!data_) return {};
+    xmlNodePtr root = xmlDocGetRootElement(data_->doc);
+    return root ? XmlNode(data_, root) : XmlNode();
+}
+
+namespace {
+
+xmlNodePtr adopt(const std::shared_ptr<XmlDocData>& data, xmlNodePtr n) {
+    if (!n) throw XmlError(XmlError::OutOfMemory, QStringLiteral("cannot create a node"));
+    data->detached.insert(n);
+    return n;
+}
+
+}  // namespace
+
+XmlNode XmlDocument::createElement(const QString& qualifiedName) const {
+    requireNotNull();
+    const QByteArray name = qualifiedName.toUtf8();
+    if (name.isEmpty() || xmlValidateQName(xc(name), 0) != 0)
+        throw XmlError(XmlError::InvalidArgument,
+                       QStringLiteral("not an element name: \"%1\"").arg(qualifiedName));
+    // The name is kept whole; it is matched and written as given.
+    return XmlNode(data_, adopt(data_, xmlNewDocNode(data_->doc, nullptr, xc(name), nullptr)));
+}
+
+XmlNode XmlDocument::createTextNode(const QString& text) const {
+    requireNotNull();
+    const QByteArray t = text.toUtf8();
+    return XmlNode(data_, adopt(data_, xmlNewDocTextLen(data_->doc, xc(t), int(t.size()))));
+}
+
+XmlNode XmlDocument::createCDATASection(const QString& text) const {
+    requireNotNull();
+    const QByteArray t = text.toUtf8();
+    return XmlNode(data_, adopt(data_, xmlNewCDataBlock(data_->doc, xc(t), int(t.size()))));
+}
+
+XmlNode XmlDocument::createComment(const QString& text) const {
+    requireNotNull();
+    const QByteArray t = text.toUtf8();
+    return XmlNode(data_, adopt(data_, xmlNewDocComment(data_->doc, xc(t))));
+}
+
+XmlNode XmlDocument::createProcessingInstruction(const QString& target,
+                                                 const QString& data) const {
+    requireNotNull();
+    const QByteArray t = target.toUtf8();
+    const QByteArray d = data.toUtf8();
+    if (t.isEmpty() || xmlValidateName(xc(t), 0) != 0)
+        throw XmlError(XmlError::InvalidArgument,
+                       QStringLiteral("not an instruction target: \"%1\"").arg(target));
+    return XmlNode(data_, adopt(data_, xmlNewDocPI(data_->doc, xc(t), xc(d))));
+}
+
+namespace {
+
+const xmlNode* declarationNode(const xmlDoc* doc) {
+    for (const xmlNode* c = doc->children; c; c = c->next)
+        if (c->type == XML_PI_NODE && xmlStrEqual(c->name, reinterpret_cast<const xmlChar*>("xml")))
+            return c;
+    return nullptr;
+}
+
+}  // namespace
+
+bool XmlDocument::hasDeclaration() const { return data_ && declarationNode(data_->doc); }
+
+QString XmlDocument::declaredEncoding() const {
+    if (!data_) return {};
+    const xmlNode* d = declarationNode(data_->doc);
+    if (!d || !d->content) return {};
+    return QString::fromUtf8(declarationField(QByteArray(chars(d->content)), "encoding"));
+}
+
+QByteArray XmlDocument::toBytes() const {
+    requireNotNull();
+    QByteArray encoding;
+    const QByteArray utf8 = serializeDocument(data_->doc, &encoding);
+    return encodeMarkup(utf8, encoding, nullptr);
+}
+
+QString XmlDocument::xml() const {
+    requireNotNull();
+    return QString::fromUtf8(serializeDocument(data_->doc, nullptr));
+}
+
+XmlSaveStatus XmlDocument::save(const QString& path, QString* error) const {
+    requireNotNull();
+    const QByteArray bytes = toBytes();
+    QSaveFile f(path);
+    auto deniedNow = [&] {
+        if (f.error() == QFileDevice::PermissionsError) return true;
+        const QFileInfo fi(path);
+        if (fi.exists() && !fi.isWritable()) return true;
+        const QFileInfo dir(fi.absolutePath());
+        return dir.exists() && !dir.isWritable();
+    };
+    if (!f.open(QIODevice::WriteOnly)) {
+        const int err = errno;
+        if (error) *error = f.errorString();
+        return (err == EACCES || err == EPERM || err == EROFS || deniedNow())
+                   ? XmlSaveStatus::AccessDenied
+                   : XmlSaveStatus::WriteFailed;
+    }
+    if (f.write(bytes) != bytes.size()) {
+        if (error) *error = f.errorString();
+        f.cancelWriting();
+        return XmlSaveStatus::WriteFailed;
+    }
+    if (!f.commit()) {
+        if (error) *error = f.errorString();
+        return deniedNow() ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
+    }
+    return XmlSaveStatus::Ok;
+}
+
+// ------------------------------------------------------------------ nodes
+
+XmlNode XmlNode::wrap(xmlNodePtr node) const { return node ? XmlNode(doc_, node) : XmlNode(); }
+
+void XmlNode::requireNotNull(const char* what) const {
+    if (!node_)
+        throw XmlError(XmlError::InvalidPointer,
+                       QStringLiteral("%1 on a null node").arg(QLatin1String(what)));
+}
+
+XmlNode::Type XmlNode::type() const {
+    if (!node_) return Type::Null;
+    switch (node_->type) {
+        case XML_ELEMENT_NODE:
+            return Type::Element;
+        case XML_TEXT_NODE:
+            return Type::Text;
+        case XML_CDATA_SECTION_NODE:
+            return Type::CData;
+        case XML_COMMENT_NODE:
+            return Type::Comment;
+        case XML_PI_NODE:
+            return Type::ProcessingInstruction;
+        case XML_ENTITY_REF_NODE:
+            return Type::EntityReference;
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE:
+            return Type::Document;
+        default:
+            return Type::Other;
+    }
+}
+
+QString XmlNode::nodeName() const {
+    if (!node_) return {};
+    switch (node_->type) {
+        case XML_ELEMENT_NODE:
+            return QString::fromUtf8(qualifiedName(node_->ns, node_->name));
+        case XML_TEXT_NODE:
+            return QStringLiteral("#text");
+        case XML_CDATA_SECTION_NODE:
+            return QStringLiteral("#cdata-section");
+        case XML_COMMENT_NODE:
+            return QStringLiteral("#comment");
+        case XML_DOCUMENT_NODE:
+        case XML_HTML_DOCUMENT_NODE:
+            return QStringLiteral("#document");
+        default:
+            return fromXml(node_->name);
+    }
+}
+
+QString XmlNode::tagName() const {
+    if (!node_ || node_->type != XML_ELEMENT_NODE) return {};
+    return QString::fromUtf8(qualifiedName(node_->ns, node_->name));
+}
+
+bool XmlNode::hasTagName(QStringView qualifiedName) const {
+    return node_ && node_->type == XML_ELEMENT_NODE &&
+           qualifiedNameEquals(node_->ns, node_->name, qualifiedName.toUtf8());
+}
+
+QString XmlNode::text() const {
+    requireNotNull("text");
+    return QString::fromUtf8(textContent(node_));
+}
+
+namespace {
+
+bool isContainer(const xmlNode* n) {
+    return n->type == XML_ELEMENT_NODE || n->type == XML_DOCUMENT_NODE ||
+           n->type == XML_HTML_DOCUMENT_NODE;
+}
+
+// An entity reference's children are the entity's declaration, not
+// content of this tree.
+const xmlNode* firstChildOf(const xmlNode* n) { return isContainer(n) ? n->children : nullptr; }
+const xmlNode* lastChildOf(const xmlNode* n) { return isContainer(n) ? n->last : nullptr; }
+
+// Links a detached node at the end of the parent's children. libxml2's own
+// xmlAddChild merges adjacent text nodes and frees one of them, which
+// would leave a handle dangling and the indentation text merged.
+void linkBefore(xmlNodePtr parent, xmlNodePtr child, xmlNodePtr before) {
+    child->parent = parent;
+    if (!before) {
+        child->prev = parent->last;
+        child->next = nullptr;
+        if (parent->last)
+            parent->last->next = child;
+        else
+            parent->children = child;
+        parent->last = child;
+    } else {
+        child->next = before;
+        child->prev = before->prev;
+        if (before->prev)
+            before->prev->next = child;
+        else
+            parent->children = child;
+        before->prev = child;
+    }
+}
+
+}  // namespace
+
+void XmlNode::setText(const QString& text) {
+    requireNotNull("setText");
+    const QByteArray t = text.toUtf8();
+    switch (node_->type) {
+        case XML_ELEMENT_NODE: {
+            while (xmlNodePtr c = node_->children) {
+                xmlUnlinkNode(c);
+                doc_->detached.insert(c);
+            }
+            if (!t.isEmpty()) {
+                xmlNodePtr tn = xmlNewDocTextLen(doc_->doc, xc(t), int(t.size()));
+                if (!tn) throw XmlError(XmlError::OutOfMemory, QStringLiteral("setText"));
+                linkBefore(node_, tn, nullptr);
+            }
+            break;
+        }
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+            xmlNodeSetContentLen(node_, xc(t), int(t.size()));
+            break;
+        default:
+            throw XmlError(XmlError::InvalidArgument,
+                           QStringLiteral("setText on a node that holds no text"));
+    }
+}
+
+QString XmlNode::xml() const {
+    requireNotNull("xml");
+    if (node_->type == XML_DOCUMENT_NODE || node_->type == XML_HTML_DOCUMENT_NODE)
+        return QString::fromUtf8(serializeDocument(reinterpret_cast<xmlDocPtr>(node_), nullptr));
+    QByteArray out;
+    serializeNode(node_, out);
+    return QString::fromUtf8(out);
+}
+
+std::optional<QString> XmlNode::attribute(QStringView name) const {
+    if (!node_ || name.isEmpty()) return std::nullopt;
+    QByteArray v;
+    if (!attributeValue(node_, name.toUtf8(), &v)) return std::nullopt;
+    return QString::fromUtf8(v);
+}
+
+void XmlNode::setAttribute(QStringView name, const QString& value) {
+    requireNotNull("setAttribute");
+    if (node_->type != XML_ELEMENT_NODE)
+        throw XmlError(XmlError::InvalidArgument, QStringLiteral("setAttribute on a non-element"));
+    const QByteArray q = name.toUtf8();
+    const QByteArray v = value.toUtf8();
+    if (q.isEmpty() || xmlValidateQName(xc(q), 0) != 0)
+        throw XmlError(XmlError::InvalidArgument,
+                       QStringLiteral("not an attribute name: \"%1\"").arg(name));
+    for (xmlAttrPtr a = node_->properties; a; a = a->next) {
+        if (qualifiedNameEquals(a->ns, a->name, q)) {
+            // xmlSetNsProp stores the value as text; entity-like "&x;" in
+            // it stays literal.
+            if (!xmlSetNsProp(node_, a->ns, a->name, xc(v)))
+                throw XmlError(XmlError::OutOfMemory, QStringLiteral("setAttribute"));
+            return;
+        }
+    }
+    const qsizetype colon = q.indexOf(':');
+    if (q == "xmlns" || (colon > 0 && q.left(colon) == "xmlns")) {
+        const QByteArray prefix = colon > 0 ? q.mid(colon + 1) : QByteArray();
+        for (xmlNsPtr ns = node_->nsDef; ns; ns = ns->next) {
+            const bool match = prefix.isEmpty() ? ns->prefix == nullptr
+                                                : (ns->prefix && prefix == chars(ns->prefix));
+            if (match) {
+                xmlFree(const_cast<xmlChar*>(ns->href));
+                ns->href = xmlStrdup(xc(v));
+                return;
+            }
+        }
+        if (!xmlNewNs(node_, xc(v), prefix.isEmpty() ? nullptr : xc(prefix)))
+            throw XmlError(XmlError::InvalidArgument, QStringLiteral("namespace declaration"));
+        return;
+    }
+    if (colon > 0) {
+        const QByteArray prefix = q.left(colon);
+        const QByteArray local = q.mid(colon + 1);
+        if (xmlNsPtr ns = xmlSearchNs(node_->doc, node_, xc(prefix))) {
+            if (!xmlNewNsProp(node_, ns, xc(local), xc(v)))
+                throw XmlError(XmlError::OutOfMemory, QStringLiteral("setAttribute"));
+            return;
+        }
+    }
+    // No namespace in scope for the prefix: the qualified name is kept
+    // whole, matched and written as given.
+    if (!xmlNewProp(node_, xc(q), xc(v)))
+        throw XmlError(XmlError::OutOfMemory, QStringLiteral("setAttribute"));
+}
+
+bool XmlNode::removeAttribute(QStringView name) {
+    if (!node_ || node_->type != XML_ELEMENT_NODE) return false;
+    const QByteArray q = name.toUtf8();
+    for (xmlAttrPtr a = node_->properties; a; a = a->next) {
+        if (qualifiedNameEquals(a->ns, a->name, q)) {
+            xmlRemoveProp(a);
+            return true;
+        }
+    }
+    return false;
+}
+
+QList<std::pair<QString, QString>> XmlNode::attributes() const {
+    QList<std::pair<QString, QString>> out;
+    if (!node_ || node_->type != XML_ELEMENT_NODE) return out;
+    for (const xmlNs* ns = node_->nsDef; ns; ns = ns->next)
+        out.append({ns->prefix ? QStringLiteral("xmlns:") + fromXml(ns->prefix)
+                               : QStringLiteral("xmlns"),
+                    fromXml(ns->href)});
+    for (const xmlAttr* a = node_->properties; a; a = a->next)
+        out.append({QString::fromUtf8(qualifiedName(a->ns, a->name)),
+                    QString::fromUtf8(attributeContent(a))});
+    return out;
+}
+
+XmlNode XmlNode::parent() const { return node_ ? wrap(node_->parent) : XmlNode(); }
+XmlNode XmlNode::firstChild() const {
+    return node_ ? wrap(const_cast<xmlNodePtr>(firstChildOf(node_))) : XmlNode();
+}
+XmlNode XmlNode::lastChild() const {
+    return node_ ? wrap(const_cast<xmlNodePtr>(lastChildOf(node_))) : XmlNode();
+}
+XmlNode XmlNode::nextSibling() const { return node_ ? wrap(node_->next) : XmlNode(); }
+XmlNode XmlNode::previousSibling() const { return node_ ? wrap(node_->prev) : XmlNode(); }
+bool XmlNode::hasChildNodes() const { return node_ && firstChildOf(node_); }
+
+QList<XmlNode> XmlNode::childNodes() const {
+    QList<XmlNode> out;
+    if (!node_) return out;
+    for (const xmlNode* c = firstChildOf(node_); c; c = c->next)
+        out.append(wrap(const_cast<xmlNodePtr>(c)));
+    return out;
+}
+
+QList<XmlNode> XmlNode::childElements(QStringView name) const {
+    QList<XmlNode> out;
+    if (!node_) return out;
+    const QByteArray q = name.toUtf8();
+    for (const xmlNode* c = firstChildOf(node_); c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && (q.isEmpty() || isElementNamed(c, q)))
+            out.append(wrap(const_cast<xmlNodePtr>(c)));
+    return out;
+}
+
+XmlNode XmlNode::firstChildElement(QStringView name) const {
+    if (!node_) return {};
+    const QByteArray q = name.toUtf8();
+    for (const xmlNode* c = firstChildOf(node_); c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && (q.isEmpty() || isElementNamed(c, q)))
+            return wrap(const_cast<xmlNodePtr>(c));
+    return {};
+}
+
+XmlNode XmlNode::nextSiblingElement(QStringView name) const {
+    if (!node_) return {};
+    const QByteArray q = name.toUtf8();
+    for (const xmlNode* c = node_->next; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && (q.isEmpty() || isElementNamed(c, q)))
+            return wrap(const_cast<xmlNodePtr>(c));
+    return {};
+}
+
+XmlNode XmlNode::insertBefore(const XmlNode& childIn, const XmlNode& before) {
+    requireNotNull("insertBefore");
+    childIn.requireNotNull("insertBefore");
+    if (!isContainer(node_))
+        throw XmlError(XmlError::HierarchyRequest,
+                       QStringLiteral("%1 cannot hold children").arg(nodeName()));
+    if (before.node_ && before.node_->parent != node_)
+        throw XmlError(XmlError::InvalidArgument,
+                       QStringLiteral("the reference node is not a child"));
+
+    XmlNode child = childIn;
+    if (child.doc_ != doc_) {
+        // A node of another document comes in as a copy.
+        xmlNodePtr copy = xmlDocCopyNode(child.node_, doc_->doc, 1);
+        if (!copy) throw XmlError(XmlError::OutOfMemory, QStringLiteral("copying a node"));
+        doc_->detached.insert(copy);
+        child = XmlNode(doc_, copy);
+    }
+    xmlNodePtr c = child.node_;
+    if (c == before.node_) return child;
+    if (c->type == XML_DOCUMENT_NODE || c->type == XML_HTML_DOCUMENT_NODE ||
+        c->type == XML_ATTRIBUTE_NODE)
+        throw XmlError(XmlError::HierarchyRequest, QStringLiteral("node cannot be a child"));
+    for (xmlNodePtr p = node_; p; p = p->parent)
+        if (p == c)
+            throw XmlError(XmlError::HierarchyRequest,
+                           QStringLiteral("a node cannot hold its own ancestor"));
+    if (node_->type != XML_ELEMENT_NODE) {
+        // The document: one element, no text.
+        if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE ||
+            c->type == XML_ENTITY_REF_NODE)
+            throw XmlError(XmlError::HierarchyRequest,
+                           QStringLiteral("text at the top of a document"));
+        if (c->type == XML_ELEMENT_NODE) {
+            for (const xmlNode* s = node_->children; s; s = s->next)
+                if (s->type == XML_ELEMENT_NODE && s != c)
+                    throw XmlError(XmlError::HierarchyRequest,
+                                   QStringLiteral("a document holds one element"));
+        }
+    }
+    if (c->parent) {
+        xmlUnlinkNode(c);
+    } else {
+        doc_->detached.erase(c);
+    }
+    linkBefore(node_, c, before.node_);
+    return child;
+}
+
+XmlNode XmlNode::appendChild(const XmlNode& child) { return insertBefore(child, XmlNode()); }
+
+XmlNode XmlNode::removeChild(const XmlNode& child) {
+    requireNotNull("removeChild");
+    child.requireNotNull("removeChild");
+    if (child.node_->parent != node_ || !isContainer(node_))
+        throw XmlError(XmlError::InvalidArgument, QStringLiteral("the node is not a child"));
+    xmlUnlinkNode(child.node_);
+    doc_->detached.insert(child.node_);
+    return child;
+}
+
+QList<XmlNode> XmlNode::selectNodes(QStringView query) const {
+    requireNotNull("selectNodes");
+    QList<XmlNode> out;
+    for (xmlNodePtr n : evaluateQuery(node_, query)) out.append(wrap(n));
+    return out;
+}
+
+XmlNode XmlNode::selectSingleNode(QStringView query) const {
+    requireNotNull("selectSingleNode");
+    const QList<xmlNodePtr> r = evaluateQuery(node_, query);
+    return r.isEmpty() ? XmlNode() : wrap(r.first());
+}
+
+XmlDocument XmlNode::ownerDocument() const { return XmlDocument(doc_); }
+
+int XmlNode::lineNumber() const { return node_ ? int(xmlGetLineNo(node_)) : -1; }
+
+}  // namespace qor

@@ -1,0 +1,84 @@
+// The command-line host, run as a user would run it.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qor(const QStringList& args) {
+    return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+}
+
+TEST(QorApp, NewReportIsReadByInfoAndByIndependentReaders) {
+    const QString dir = qortest::freshDir("qor-new");
+    const QString path = dir + "/x.rep";
+    auto made = qor({"new", path});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+
+    auto info = qor({"info", path});
+    ASSERT_EQ(info.exitCode, 0) << info.err.constData();
+    const QString text = QString::fromLocal8Bit(info.out);
+    EXPECT_TRUE(text.contains("version: QOR8.61")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("table:   50 rows, 7 columns")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("pages:   0")) << qPrintable(text);
+
+    if (qortest::havePythonModule("olefile")) {
+        auto py = qortest::python(
+            "import olefile,sys\n"
+            "o=olefile.OleFileIO(sys.argv[1])\n"
+            "names=sorted('/'.join(e) for e in o.listdir())\n"
+            "print(','.join(names))\n"
+            "print(o.openstream('QOR~REP').read(7).decode('ascii'))\n",
+            {path});
+        ASSERT_EQ(py.exitCode, 0) << py.err.constData();
+        EXPECT_EQ(py.out, "PageEx,QOR~REP,QOR~VEP\nQOR8.61\n");
+    }
+    if (qortest::haveProgram("gsf")) {
+        auto gsf = qortest::run("gsf", {"list", path});
+        ASSERT_EQ(gsf.exitCode, 0) << gsf.err.constData();
+        for (const char* s : {"QOR~REP", "QOR~VEP", "PageEx"})
+            EXPECT_TRUE(gsf.out.contains(s)) << s;
+    }
+}
+
+TEST(QorApp, NewTakesSizeAndPagesAndNeverOverwrites) {
+    const QString dir = qortest::freshDir("qor-size");
+    const QString path = dir + "/sized.rep";
+    ASSERT_EQ(qor({"new", path, "--rows", "120", "--cols", "30", "--pages", "3"}).exitCode, 0);
+    const QString text = QString::fromLocal8Bit(qor({"info", path}).out);
+    EXPECT_TRUE(text.contains("table:   120 rows, 30 columns")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("pages:   3")) << qPrintable(text);
+
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    auto again = qor({"new", path});
+    EXPECT_EQ(again.exitCode, 1);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST(QorApp, BadInputGivesClearErrors) {
+    const QString dir = qortest::freshDir("qor-bad");
+    EXPECT_EQ(qor({}).exitCode, 2);
+    EXPECT_EQ(qor({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(qor({"new", dir + "/a.rep", "--rows", "10000"}).exitCode, 2);
+    EXPECT_EQ(qor({"new", dir + "/a.rep", "--cols", "x"}).exitCode, 2);
+
+    auto missing = qor({"info", dir + "/missing.rep"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("1005")) << missing.err.constData();
+
+    QFile junk(dir + "/junk.rep");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(2048, 'x'));
+    junk.close();
+    auto notReport = qor({"info", junk.fileName()});
+    EXPECT_EQ(notReport.exitCode, 1);
+    EXPECT_TRUE(notReport.err.contains("1006")) << notReport.err.constData();
+}
+
+}  // namespace
