@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/celltypes.h"
 #include "engine/csheetpage.h"
 #include "engine/reportlayout.h"
 #include "platform/compoundfile.h"
@@ -133,6 +134,11 @@ public:
     uint16_t Save(const QString& targetPath);
     // Closes the compound file; pages are read again by reopening it.
     uint16_t CloseStreams();
+
+    // ---- model operations, grouped by the file that implements them
+#include "engine/creportfile_cells.inc"
+#include "engine/creportfile_format.inc"
+#include "engine/creportfile_formula.inc"
 
 private:
     struct BlobSource {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/celltypes.h"
 #include "engine/creportfile.h"
 #include "engine/csheetpage.h"
 
@@ -79,6 +80,11 @@ public:
     bool HasExtendedPageRecords() const;
     // Page records read from the file since the report was opened.
     uint64_t GetPageReadCount() const;
+
+    // ---- model operations, grouped by the file that implements them
+#include "engine/creporthandle_cells.inc"
+#include "engine/creporthandle_format.inc"
+#include "engine/creporthandle_formula.inc"
 
 private:
     void open(const QString& path, OpenMode mode);
