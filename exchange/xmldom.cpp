@@ -478,8 +478,7 @@ XmlNode XmlDocument::createComment(const QString& text) const {
     return XmlNode(data_, adopt(data_, xmlNewDocComment(data_->doc, xc(t))));
 }
 
-XmlNode XmlDocument::createProcessingInstruction(const QString& target,
-                                                 const QString& data) const {
+XmlNode XmlDocument::createProcessingInstruction(const QString& target, const QString& data) const {
     requireNotNull();
     const QByteArray t = target.toUtf8();
     const QByteArray d = data.toUtf8();
@@ -512,7 +511,12 @@ QString XmlDocument::declaredEncoding() const {
 QByteArray XmlDocument::toBytes() const {
     requireNotNull();
     QByteArray encoding;
-    const QByteArray utf8 = serializeDocument(data_->doc, &encoding);
+    QByteArray utf8 = serializeDocument(data_->doc, &encoding);
+    if (!encodingSupported(encoding)) {
+        // Better a file that says what it is than one that lies.
+        const QByteArray utf8Name("UTF-8");
+        utf8 = serializeDocument(data_->doc, &encoding, &utf8Name);
+    }
     return encodeMarkup(utf8, encoding, nullptr);
 }
 
@@ -765,9 +769,9 @@ QList<std::pair<QString, QString>> XmlNode::attributes() const {
     QList<std::pair<QString, QString>> out;
     if (!node_ || node_->type != XML_ELEMENT_NODE) return out;
     for (const xmlNs* ns = node_->nsDef; ns; ns = ns->next)
-        out.append({ns->prefix ? QStringLiteral("xmlns:") + fromXml(ns->prefix)
-                               : QStringLiteral("xmlns"),
-                    fromXml(ns->href)});
+        out.append(
+            {ns->prefix ? QStringLiteral("xmlns:") + fromXml(ns->prefix) : QStringLiteral("xmlns"),
+             fromXml(ns->href)});
     for (const xmlAttr* a = node_->properties; a; a = a->next)
         out.append({QString::fromUtf8(qualifiedName(a->ns, a->name)),
                     QString::fromUtf8(attributeContent(a))});
@@ -841,9 +845,17 @@ XmlNode XmlNode::insertBefore(const XmlNode& childIn, const XmlNode& before) {
     }
     xmlNodePtr c = child.node_;
     if (c == before.node_) return child;
-    if (c->type == XML_DOCUMENT_NODE || c->type == XML_HTML_DOCUMENT_NODE ||
-        c->type == XML_ATTRIBUTE_NODE)
-        throw XmlError(XmlError::HierarchyRequest, QStringLiteral("node cannot be a child"));
+    switch (c->type) {
+        case XML_ELEMENT_NODE:
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+        case XML_ENTITY_REF_NODE:
+            break;
+        default:
+            throw XmlError(XmlError::HierarchyRequest, QStringLiteral("node cannot be a child"));
+    }
     for (xmlNodePtr p = node_; p; p = p->parent)
         if (p == c)
             throw XmlError(XmlError::HierarchyRequest,

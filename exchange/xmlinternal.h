@@ -52,7 +52,12 @@ QByteArray textContent(const xmlNode* node);
 // Markup of one node (UTF-8, CR raw) and of the whole document before
 // encoding; the document form ends every top-level node with CR LF.
 void serializeNode(const xmlNode* node, QByteArray& out);
-QByteArray serializeDocument(const xmlDoc* doc, QByteArray* declaredEncoding);
+// A non-null encodingOverride replaces the declared encoding in the
+// declaration written.
+QByteArray serializeDocument(const xmlDoc* doc, QByteArray* declaredEncoding,
+                             const QByteArray* encodingOverride = nullptr);
+// Whether encodeMarkup can write the encoding.
+bool encodingSupported(const QByteArray& encoding);
 // UTF-8 markup to the named encoding, characters the encoding cannot hold
 // as character references.
 QByteArray encodeMarkup(const QByteArray& utf8, const QByteArray& encoding,

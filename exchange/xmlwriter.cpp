@@ -270,8 +270,8 @@ bool iconvWithReferences(const QByteArray& utf8, const char* to, QByteArray* out
 bool isGbEncoding(const QByteArray& name) {
     const QByteArray e = normalisedName(name);
     return e == "GB2312" || e == "GBK" || e == "GB18030" || e == "CP936" || e == "936" ||
-           e == "MS936" || e == "WINDOWS-936" || e == "EUC-CN" || e == "X-EUC-CN" ||
-           e == "X-GBK" || e == "CSGB2312" || e == "GB_2312-80";
+           e == "MS936" || e == "WINDOWS-936" || e == "EUC-CN" || e == "X-EUC-CN" || e == "X-GBK" ||
+           e == "CSGB2312" || e == "GB_2312-80";
 }
 
 QByteArray declarationField(const QByteArray& data, const char* field) {
@@ -297,7 +297,8 @@ QByteArray declarationField(const QByteArray& data, const char* field) {
 
 void serializeNode(const xmlNode* node, QByteArray& out) { serializeTree(node, out, 0); }
 
-QByteArray serializeDocument(const xmlDoc* doc, QByteArray* declaredEncoding) {
+QByteArray serializeDocument(const xmlDoc* doc, QByteArray* declaredEncoding,
+                             const QByteArray* encodingOverride) {
     QByteArray out;
     const xmlNode* decl = nullptr;
     for (const xmlNode* c = doc->children; c; c = c->next)
@@ -310,7 +311,7 @@ QByteArray serializeDocument(const xmlDoc* doc, QByteArray* declaredEncoding) {
         const QByteArray data(decl->content ? chars(decl->content) : "");
         QByteArray version = declarationField(data, "version");
         if (version.isEmpty()) version = "1.0";
-        encoding = declarationField(data, "encoding");
+        encoding = encodingOverride ? *encodingOverride : declarationField(data, "encoding");
         const QByteArray standalone = declarationField(data, "standalone");
         out.append("<?xml version=\"" + version + '"');
         if (!encoding.isEmpty()) out.append(" encoding=\"" + encoding + '"');
@@ -353,8 +354,7 @@ QByteArray encodeMarkup(const QByteArray& utf8, const QByteArray& encoding,
         // GB18030 reader (ours among them) rejects; a reference is safe.
         QByteArray source = utf8;
         source.replace("\xE2\x82\xAC", "&#8364;");
-        if (iconvWithReferences(source, "CP936", &out) ||
-            iconvWithReferences(source, "GBK", &out))
+        if (iconvWithReferences(source, "CP936", &out) || iconvWithReferences(source, "GBK", &out))
             return out;
     } else if (iconvWithReferences(utf8, e.constData(), &out)) {
         return out;
