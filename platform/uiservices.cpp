@@ -64,6 +64,7 @@ UiServices withDefaults(const UiServices& s) {
     if (!out.promptNumber) out.promptNumber = h.promptNumber;
     if (!out.chooseFile) out.chooseFile = h.chooseFile;
     if (!out.stopRequested) out.stopRequested = h.stopRequested;
+    if (!out.printDialog) out.printDialog = h.printDialog;
     return out;
 }
 
@@ -103,6 +104,10 @@ UiServices headlessUiServices() {
         return std::nullopt;
     };
     s.stopRequested = [] { return false; };
+    s.printDialog = [](const PrintRequest& r) -> std::optional<PrintRequest> {
+        qCInfo(lcUi).noquote() << "print dialog accepted with its defaults";
+        return r;
+    };
     return s;
 }
 
@@ -148,5 +153,9 @@ std::optional<QString> chooseFile(const FilePrompt& prompt) {
 }
 
 bool stopRequested() { return hook(&UiServices::stopRequested)(); }
+
+std::optional<PrintRequest> printDialog(const PrintRequest& request) {
+    return hook(&UiServices::printDialog)(request);
+}
 
 }  // namespace qor

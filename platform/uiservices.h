@@ -47,6 +47,21 @@ struct FilePrompt {
     bool save = false;
 };
 
+// The print dialog. The caller fills what it knows (the system's dialog
+// flags, the page range); the dialog gives the user's choice back.
+struct PrintRequest {
+    quint32 flags = 0;       // the system's print-dialog flags, kept for the caller
+    bool setupOnly = false;  // printer setup: no page range or copies
+    int fromPage = 1;
+    int toPage = 1;
+    int minPage = 1;
+    int maxPage = 0xFFFF;
+    int copies = 1;
+    bool allPages = true;  // false: only fromPage..toPage
+    QString printerName;   // empty: the default printer
+    QString outputFile;    // non-empty: print into this file (PDF)
+};
+
 struct UiServices {
     std::function<MsgAnswer(const MessageRequest&)> messageBox;
     std::function<std::optional<QString>(const TextPrompt&)> promptText;
@@ -54,6 +69,9 @@ struct UiServices {
     std::function<std::optional<QString>(const FilePrompt&)> chooseFile;
     // True when the user asked to stop a long run (Esc in the window).
     std::function<bool()> stopRequested;
+    // Nothing when the user cancelled. Headless: accepted as given, so a
+    // script prints with the defaults.
+    std::function<std::optional<PrintRequest>(const PrintRequest&)> printDialog;
 };
 
 // The hooks now installed (never empty: unset members use the defaults).
@@ -72,5 +90,6 @@ std::optional<QString> promptText(const TextPrompt& prompt);
 std::optional<double> promptNumber(const NumberPrompt& prompt);
 std::optional<QString> chooseFile(const FilePrompt& prompt);
 bool stopRequested();
+std::optional<PrintRequest> printDialog(const PrintRequest& request);
 
 }  // namespace qor

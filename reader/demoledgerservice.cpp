@@ -1,0 +1,293 @@
+#include "reader/demoledgerservice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <atomic>
+#include <iterator>
+#include <stdexcept>
+
+#include "platform/datadir.h"
+
+namespace qor {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcDemoLedger, "qor.demoledger")
+
+struct Item {
+    const char* name;
+    const char16_t* secondName;
+    const char16_t* form;
+    const char16_t* description;
+};
+
+const Item kItems[] = {
+    {"QC", u"期初余额", u"QC(科目编码[,期间[,年度]])",
+     u"科目在期间开始时的余额，借方为正。期间：1-12 月，21-24 季，30 全年。"},
+    {"QM", u"期末余额", u"QM(科目编码[,期间[,年度]])",
+     u"科目在期间结束时的余额，借方为正。期间：1-12 月，21-24 季，30 全年。"},
+    {"FS", u"发生额", u"FS(科目编码[,期间[,方向[,年度]]])",
+     u"科目在期间内的发生额；方向\"借\"(J) 为借方，\"贷\"(D) 为贷方，缺省为借方。"},
+    {"JE", u"净发生额", u"JE(科目编码[,期间[,年度]])", u"科目在期间内借方减贷方的净额。"},
+};
+
+const Item* findItem(const QString& name) {
+    for (const Item& i : kItems)
+        if (name.trimmed().compare(QLatin1String(i.name), Qt::CaseInsensitive) == 0) return &i;
+    return nullptr;
+}
+
+[[noreturn]] void fail(const QString& text) { throw std::runtime_error(text.toStdString()); }
+
+// Splits at commas outside double quotes; quotes are dropped, blanks
+// around each argument too.
+QStringList splitArguments(const QString& text) {
+    QStringList out;
+    QString cur;
+    bool quoted = false;
+    bool any = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            any = true;
+        } else if (c == QLatin1Char(',') && !quoted) {
+            out.append(cur.trimmed());
+            cur.clear();
+        } else {
+            cur.append(c);
+            any = true;
+        }
+    }
+    if (quoted) fail(QStringLiteral("An argument has no closing quote: %1").arg(text));
+    if (any || !out.isEmpty()) out.append(cur.trimmed());
+    return out;
+}
+
+std::pair<int, int> monthsOfPeriod(const QString& text, const QDate& serviceDate) {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return {serviceDate.month(), serviceDate.month()};
+    if (t == QStringLiteral("全年")) return {1, 12};
+    bool ok = false;
+    const int p = t.toInt(&ok);
+    if (ok && p >= 1 && p <= 12) return {p, p};
+    if (ok && p >= 21 && p <= 24) return {(p - 21) * 3 + 1, (p - 21) * 3 + 3};
+    if (ok && p == 30) return {1, 12};
+    fail(QStringLiteral("\"%1\" is not a period (1-12, 21-24 or 30).").arg(t));
+}
+
+int yearOf(const QString& text, const QDate& serviceDate) {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return serviceDate.year();
+    bool ok = false;
+    const int y = t.toInt(&ok);
+    if (!ok || y < 1000 || y > 9999) fail(QStringLiteral("\"%1\" is not a year.").arg(t));
+    return y;
+}
+
+std::atomic<int> g_instance{0};
+
+}  // namespace
+
+const char* const DemoLedgerService::kClsid = "{9B4CB930-06EE-49C4-A4F3-41A58DB39D5D}";
+const char* const DemoLedgerService::kProgId = "qor.demo.ledger";
+
+DemoLedgerService::DemoLedgerService(QObject* parent)
+    : QObject(parent),
+      m_database(defaultDatabase()),
+      m_connectionName(QStringLiteral("qor-demo-ledger-%1").arg(++g_instance)),
+      m_date(QDate::currentDate()) {}
+
+DemoLedgerService::~DemoLedgerService() { closeDatabase(); }
+
+QString DemoLedgerService::defaultDatabase() {
+    return dataPath(QStringLiteral("qor/data/demo_ledger.db"));
+}
+
+QString DemoLedgerService::serviceName() const { return QStringLiteral("演示账务函数"); }
+
+void DemoLedgerService::setDatabase(const QString& path) {
+    if (path == m_database) return;
+    closeDatabase();
+    m_database = path;
+}
+
+QString DemoLedgerService::srvDescript() const {
+    return QStringLiteral("演示用账务函数：取本地账簿 %1 中的余额与发生额。")
+        .arg(QFileInfo(m_database).fileName());
+}
+
+int DemoLedgerService::srvItemCount() const { return int(std::size(kItems)); }
+
+QString DemoLedgerService::srvItemName(int index, int which) const {
+    if (index < 0 || index >= srvItemCount()) return QString();
+    const Item& i = kItems[index];
+    return which == 1 ? QString::fromUtf16(i.secondName) : QString::fromLatin1(i.name);
+}
+
+QString DemoLedgerService::srvItemForm(const QString& name) const {
+    const Item* i = findItem(name);
+    return i ? QString::fromUtf16(i->form) : QString();
+}
+
+QString DemoLedgerService::srvItemDesc(const QString& name) const {
+    const Item* i = findItem(name);
+    return i ? QString::fromUtf16(i->description) : QString();
+}
+
+QString DemoLedgerService::srvConference(const QString& name) {
+    const Item* i = findItem(name);
+    if (!i) return QString();
+    QString account;
+    try {
+        ensureOpen();
+        QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+        if (q.exec(QStringLiteral("select min(account) from ledger")) && q.next())
+            account = q.value(0).toString();
+    } catch (const std::exception& e) {
+        qCWarning(lcDemoLedger).noquote() << e.what();
+    }
+    return QStringLiteral("%1(\"%2\",%3)").arg(QLatin1String(i->name), account).arg(m_date.month());
+}
+
+void DemoLedgerService::SetLogin(QObject* login) {
+    m_login = login;
+    if (!login) return;
+    // The session's log-in date is the service date until the caller sets
+    // another.
+    const QDate d = login->property("CurDate").toDate();
+    if (d.isValid()) m_date = d;
+}
+
+void DemoLedgerService::SetDate(int year, int month, int day) {
+    const QDate d(year, month, day);
+    if (d.isValid()) m_date = d;
+}
+
+bool DemoLedgerService::CallService(const QString& name, const QString& arguments,
+                                    QObject* result) {
+    try {
+        const double v = evaluate(name, arguments);
+        if (result) {
+            result->setProperty("value", v);
+            result->setProperty("error", QString());
+        }
+        return true;
+    } catch (const std::exception& e) {
+        const QString text = QString::fromStdString(e.what());
+        qCWarning(lcDemoLedger).noquote() << name << arguments << ":" << text;
+        if (result) {
+            result->setProperty("value", QVariant());
+            result->setProperty("error", text);
+        }
+        return false;
+    }
+}
+
+double DemoLedgerService::evaluate(const QString& name, const QString& arguments) {
+    const Item* item = findItem(name);
+    if (!item) fail(QStringLiteral("The ledger service has no function %1.").arg(name));
+    const QString fn = QLatin1String(item->name);
+    const QStringList args = splitArguments(arguments);
+    auto arg = [&](int i) { return i < args.size() ? args.at(i) : QString(); };
+
+    const QString account = arg(0);
+    if (account.isEmpty()) fail(QStringLiteral("%1 needs an account code.").arg(fn));
+    const auto [first, last] = monthsOfPeriod(arg(1), m_date);
+    bool credit = false;
+    int yearArg = 2;
+    if (fn == QLatin1String("FS")) {
+        const QString side = arg(2).toUpper();
+        if (side == QLatin1String("D") || side == QStringLiteral("贷"))
+            credit = true;
+        else if (!side.isEmpty() && side != QLatin1String("J") && side != QStringLiteral("借"))
+            fail(QStringLiteral("\"%1\" is not a side (借/J or 贷/D).").arg(arg(2)));
+        yearArg = 3;
+    }
+    if (args.size() > yearArg + 1)
+        fail(QStringLiteral("%1 takes at most %2 arguments.").arg(fn).arg(yearArg + 1));
+    const int year = yearOf(arg(yearArg), m_date);
+
+    ensureOpen();
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.prepare(
+        QStringLiteral("select account, month, debit, credit, opening from ledger "
+                       "where year = ? and substr(account, 1, ?) = ? "
+                       "order by account, month"));
+    q.addBindValue(year);
+    q.addBindValue(account.size());
+    q.addBindValue(account);
+    if (!q.exec()) fail(QStringLiteral("The ledger cannot be read: %1").arg(q.lastError().text()));
+
+    double opening = 0;  // balance before the first row of each account
+    double before = 0;   // debit - credit of the months before the period
+    double debit = 0, creditSum = 0;
+    QString current;
+    while (q.next()) {
+        const QString acct = q.value(0).toString();
+        const int month = q.value(1).toInt();
+        if (acct != current) {
+            current = acct;
+            opening += q.value(4).toDouble();
+        }
+        const double d = q.value(2).toDouble();
+        const double c = q.value(3).toDouble();
+        if (month < first) {
+            before += d - c;
+        } else if (month <= last) {
+            debit += d;
+            creditSum += c;
+        }
+    }
+    if (fn == QLatin1String("QC")) return opening + before;
+    if (fn == QLatin1String("QM")) return opening + before + debit - creditSum;
+    if (fn == QLatin1String("FS")) return credit ? creditSum : debit;
+    return debit - creditSum;
+}
+
+void DemoLedgerService::ensureOpen() {
+    if (m_open) return;
+    if (m_database.isEmpty()) fail(QStringLiteral("The ledger service has no database file."));
+    if (!QDir().mkpath(QFileInfo(m_database).absolutePath()))
+        fail(QStringLiteral("The folder of %1 cannot be made.").arg(m_database));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        db.setDatabaseName(m_database);
+        if (!db.open()) {
+            const QString text = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            fail(QStringLiteral("The ledger %1 cannot be opened: %2").arg(m_database, text));
+        }
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("create table if not exists ledger("
+                                   "account TEXT NOT NULL, year INTEGER NOT NULL, "
+                                   "month INTEGER NOT NULL, debit REAL NOT NULL DEFAULT 0, "
+                                   "credit REAL NOT NULL DEFAULT 0, "
+                                   "opening REAL NOT NULL DEFAULT 0)"))) {
+            const QString text = q.lastError().text();
+            q = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            fail(QStringLiteral("The ledger table cannot be made in %1: %2").arg(m_database, text));
+        }
+    }
+    m_open = true;
+}
+
+void DemoLedgerService::closeDatabase() {
+    if (!m_open) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    m_open = false;
+}
+
+}  // namespace qor
