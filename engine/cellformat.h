@@ -10,22 +10,22 @@ namespace qor {
 
 // Attribute codes of AccessAreaFormat.
 enum CellFormatCode : int {
-    kFmtKind = 0,         // 0 unset (numeric), 1 numeric, 2 character, 3 label
-    kFmtHAlign = 1,       // 0 default, 1 left, 2 centre, 3 right
-    kFmtVAlign = 2,       // 0 default, 1 top, 2 middle, 3 bottom
-    kFmtDecimals = 3,     // 0..7
+    kFmtKind = 0,      // 0 unset (numeric), 1 numeric, 2 character, 3 label
+    kFmtHAlign = 1,    // 0 default, 1 left, 2 centre, 3 right
+    kFmtVAlign = 2,    // 0 default, 1 top, 2 middle, 3 bottom
+    kFmtDecimals = 3,  // 0..7
     kFmtPercent = 4,
     kFmtThousands = 5,
     kFmtCurrency = 6,
-    kFmtBackground = 7,   // palette index 0..15
+    kFmtBackground = 7,  // palette index 0..15
     kFmtForeground = 8,
-    kFmtPattern = 9,      // 0..3
-    kFmtFont = 10,        // 0..15
-    kFmtFontStyle = 11,   // 0 plain .. 7 bold italic underline
-    kFmtFontSize = 12,    // size index 0..15
-    kFmtRightLine = 13,   // line style 0..7
+    kFmtPattern = 9,     // 0..3
+    kFmtFont = 10,       // 0..15
+    kFmtFontStyle = 11,  // 0 plain .. 7 bold italic underline
+    kFmtFontSize = 12,   // size index 0..15
+    kFmtRightLine = 13,  // line style 0..7
     kFmtBottomLine = 14,
-    kFmtUndefined = 15,   // no such attribute
+    kFmtUndefined = 15,  // no such attribute
     kFmtWrap = 16,
     kFmtCodeCount = 17,
 };
@@ -34,9 +34,7 @@ struct BitField {
     uint8_t shift;
     uint8_t width;
     constexpr uint64_t mask() const { return ((uint64_t(1) << width) - 1) << shift; }
-    constexpr uint32_t get(uint64_t word) const {
-        return uint32_t((word & mask()) >> shift);
-    }
+    constexpr uint32_t get(uint64_t word) const { return uint32_t((word & mask()) >> shift); }
     constexpr uint64_t set(uint64_t word, uint64_t value) const {
         return (word & ~mask()) | ((value << shift) & mask());
     }
@@ -65,7 +63,96 @@ constexpr uint64_t cellFormatSet(uint64_t word, int code, uint32_t value) {
 }
 
 // Font sizes in points by size index.
-inline constexpr int kFontSizePoints[16] = {9,  10, 11, 12, 14, 16, 18,  20,
+inline constexpr int kFontSizePoints[16] = {9,  10, 11, 12, 14, 16, 18, 20,
                                             22, 24, 26, 28, 36, 48, 72, 120};
+
+// Colour indices of codes 7 and 8, as 0x00BBGGRR values (the order a
+// report's colour numbers are stored in; the painter swaps red and blue).
+inline constexpr uint32_t kCellPalette[16] = {
+    0x000000, 0xFFFFFF, 0x808080, 0x000080, 0x008080, 0x008000, 0x808000, 0x800000,
+    0x800080, 0x00FFFF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFF00FF, 0x0000FF, 0xC0C0C0,
+};
+enum CellColour : int {
+    kColourBlack = 0,
+    kColourWhite = 1,
+    kColourGrey = 2,
+    kColourMaroon = 3,
+    kColourOlive = 4,
+    kColourGreen = 5,
+    kColourTeal = 6,
+    kColourNavy = 7,
+    kColourPurple = 8,
+    kColourYellow = 9,
+    kColourLime = 10,
+    kColourAqua = 11,
+    kColourBlue = 12,
+    kColourFuchsia = 13,
+    kColourRed = 14,
+    kColourSilver = 15,
+};
+// The same colour as 0xRRGGBB; 0 for an index outside 0..15.
+constexpr uint32_t cellPaletteRgb(int index) {
+    if (index < 0 || index > 15) return 0;
+    const uint32_t bgr = kCellPalette[index];
+    return (bgr & 0x00FF00) | (bgr & 0xFF) << 16 | (bgr >> 16 & 0xFF);
+}
+
+// Face names of code 10 (UTF-8). The first eight are also string-table
+// entries 62027..62034, which the exchange formats read them through.
+inline constexpr const char* kCellFontFaces[16] = {
+    "宋体",   "仿宋_GB2312",  "黑体",      "楷体_GB2312", "@宋体",       "@仿宋_GB2312",
+    "@黑体",  "@楷体_GB2312", "Algerian",  "Arial",       "Arial Black", "Arial Narrow",
+    "Tahoma", "Symbol",       "Wingdings", "Modern",
+};
+inline constexpr int kFirstFontNameStringId = 62027;  // .. 62034 for faces 0..7
+// The XML and spreadsheet-XML formats name face 12 differently.
+inline constexpr const char* kExchangeFontFace12 = "Times New Roman";
+
+// Font style index of code 11.
+enum CellFontStyle : int {
+    kFontPlain = 0,
+    kFontBold = 1,
+    kFontItalic = 2,
+    kFontUnderline = 3,
+    kFontBoldItalic = 4,
+    kFontBoldUnderline = 5,
+    kFontItalicUnderline = 6,
+    kFontBoldItalicUnderline = 7,
+};
+
+// Line style codes of codes 13/14, of the row and column attribute bytes
+// and of area lines.
+enum CellLineStyle : int {
+    kLineNone = 0,
+    kLineThin = 1,
+    kLineDash = 2,
+    kLineDot = 3,
+    kLineDashDot = 4,
+    kLineDashDotDot = 5,
+    kLineMedium = 6,
+    kLineThick = 7,
+};
+
+// Horizontal and vertical alignment of codes 1 and 2.
+enum CellAlign : int {
+    kAlignDefault = 0,  // numbers right, texts left; vertically the painter's default
+    kAlignStart = 1,    // left / top
+    kAlignCentre = 2,
+    kAlignEnd = 3,  // right / bottom
+};
+
+// Combined-area position codes (kFmtCombineCode).
+enum CombineCode : int {
+    kCombineNone = 0,
+    kCombineTopLeft = 1,      // also the top cell of a one-column area
+    kCombineRowStart = 2,     // left end of a one-row area
+    kCombineBottomRight = 3,  // also the bottom cell of a one-column area
+    kCombineRowEnd = 4,       // right end of a one-row area
+    kCombineTopRight = 5,
+    kCombineBottomLeft = 6,
+    kCombineInterior = 7,
+    kCombineTopBottomEdge = 8,  // also the middle cells of a one-row area
+    kCombineLeftRightEdge = 9,  // also the middle cells of a one-column area
+};
 
 }  // namespace qor

@@ -14,6 +14,8 @@
 #include <new>
 #include <set>
 
+#include "engine/format_areas.h"
+#include "engine/formula_store.h"
 #include "engine/inusemarker.h"
 #include "engine/status.h"
 
@@ -445,32 +447,23 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
         if (r <= rows && c <= cols && rowNew[r] && colNew[c])
             labels[cellKey(rowNew[r], colNew[c])] = text;
     }
-    // An area survives when its corners do; it then spans what lies
-    // between its corners in the new shape.
-    auto mapArea = [&](AreaRecord& a) {
-        if (a.r1 > rows || a.r2 > rows || a.c1 > cols || a.c2 > cols) return false;
-        const uint16_t r1 = rowNew[a.r1], r2 = rowNew[a.r2];
-        const uint16_t c1 = colNew[a.c1], c2 = colNew[a.c2];
-        if (!r1 || !r2 || !c1 || !c2) return false;
-        a = {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
-        return true;
-    };
+    // Combined areas and area lines follow their rows and columns as long
+    // as those stay together.
+    const LineRemap rowMap(step.rowOrigin, rows), colMap(step.colOrigin, cols);
     std::vector<AreaRecord> combined;
     for (AreaRecord a : f.combined)
-        if (mapArea(a)) combined.push_back(a);
+        if (remapWholeArea(a, rowMap, colMap, 2)) combined.push_back(a);
     std::vector<AreaLineRecord> lines;
     for (AreaLineRecord l : f.areaLines) {
         AreaRecord a{l.r1, l.c1, l.r2, l.c2};
-        if (!mapArea(a)) continue;
+        if (!remapWholeArea(a, rowMap, colMap, 1)) continue;
         l.r1 = a.r1;
         l.c1 = a.c1;
         l.r2 = a.r2;
         l.c2 = a.c2;
         lines.push_back(l);
     }
-    std::vector<FormulaRecord> formulas;
-    for (FormulaRecord fr : f.formulas)
-        if (mapArea(fr.area)) formulas.push_back(std::move(fr));
+    std::vector<FormulaRecord> formulas = RemapFormulas(f.formulas, step);
     for (KeywordSlot& k : f.header.keywords) {
         if (!k.row || !k.col) continue;
         const uint16_t r = k.row <= rows ? rowNew[k.row] : 0;
@@ -502,6 +495,10 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
     f.header.formulaCount = uint32_t(f.formulas.size());
     f.header.rows = nr;
     f.header.cols = nc;
+    // Cells inserted into a combined area or a formula's area, and cells of
+    // an area that was cut or dropped, need their markers anew.
+    markCombinedAreas(f);
+    SyncFormulaBits(f);
     m_editRemap = m_editRemap.then(step);
     return kOk;
 }

@@ -339,6 +339,59 @@ void CSheetPage::SetVarLines(SlotGrid lines) {
     m_dirty = true;
 }
 
+namespace {
+
+std::vector<uint16_t> identityOrigin(uint16_t n) {
+    std::vector<uint16_t> v(n);
+    std::iota(v.begin(), v.end(), uint16_t(1));
+    return v;
+}
+
+}  // namespace
+
+bool CSheetPage::InsertVarLines(uint32_t pos, uint32_t count) {
+    const uint32_t used = m_var.lines();
+    if (used == 0 || pos > used) return false;
+    if (count == 0) return true;
+    std::vector<uint16_t> lines;
+    lines.reserve(used + count);
+    for (uint32_t i = 0; i < pos; ++i) lines.push_back(uint16_t(i + 1));
+    lines.insert(lines.end(), count, uint16_t(0));
+    for (uint32_t i = pos; i < used; ++i) lines.push_back(uint16_t(i + 1));
+    m_var = m_var.remapped(lines, identityOrigin(m_var.lineLength()));
+    m_dirty = true;
+    return true;
+}
+
+bool CSheetPage::DeleteVarLines(uint32_t pos, uint32_t count) {
+    const uint32_t used = m_var.lines();
+    if (pos >= used) return false;
+    const uint32_t n = std::min(count, used - pos);
+    if (n == 0) return true;
+    std::vector<uint16_t> lines;
+    for (uint32_t i = 0; i < used; ++i)
+        if (i < pos || i >= pos + n) lines.push_back(uint16_t(i + 1));
+    if (lines.empty()) lines.push_back(0);
+    m_var = m_var.remapped(lines, identityOrigin(m_var.lineLength()));
+    m_dirty = true;
+    return true;
+}
+
+bool CSheetPage::ReorderVarLines(const std::vector<uint32_t>& order) {
+    const uint32_t used = m_var.lines();
+    if (order.size() != used) return false;
+    std::vector<bool> seen(used, false);
+    std::vector<uint16_t> lines(used);
+    for (uint32_t i = 0; i < used; ++i) {
+        if (order[i] >= used || seen[order[i]]) return false;
+        seen[order[i]] = true;
+        lines[i] = uint16_t(order[i] + 1);
+    }
+    m_var = m_var.remapped(lines, identityOrigin(m_var.lineLength()));
+    m_dirty = true;
+    return true;
+}
+
 void CSheetPage::Reshape(const RemapMatrix& m, uint16_t varKind) {
     RemapMatrix eff = m;
     if (m.oldRows != m_rows || m.oldCols != m_cols)

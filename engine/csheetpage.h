@@ -177,6 +177,16 @@ public:
     const SlotGrid& VarLines() const { return m_var; }
     SlotGrid& MutableVarLines();
     uint16_t VarUsed() const { return uint16_t(m_var.lines()); }
+    // Lines count from 0 here. Inserts count empty lines before line pos
+    // (pos = VarUsed() appends); false when the page has no lines or pos
+    // lies beyond the end.
+    bool InsertVarLines(uint32_t pos, uint32_t count);
+    // Removes up to count lines from pos on; when none would be left, one
+    // empty line stays. False when pos is not a line.
+    bool DeleteVarLines(uint32_t pos, uint32_t count);
+    // Line i takes the old line order[i]; false (nothing changed) unless
+    // order is a permutation of the lines.
+    bool ReorderVarLines(const std::vector<uint32_t>& order);
 
     const SlotGrid& Fixed() const { return m_fixed; }
     // Marks the page changed.

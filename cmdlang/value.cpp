@@ -1,0 +1,231 @@
+#include "cmdlang/value.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/textutil.h"
+
+namespace qor::cmd {
+
+namespace {
+
+// Two numbers closer than this part of the larger are the same number:
+// sums of amounts carry rounding noise in their last bits, and an audit
+// relation such as A15=A12+A13 must not fail on it.
+constexpr double kRelativeTolerance = 1e-14;
+
+bool textLike(const Value& v) { return v.isText() || v.isEmpty(); }
+
+Value areaError() {
+    return Value::error(QStringLiteral("an area can only be the argument of a function"));
+}
+
+// -1, 0 or 1.
+int compareNumbers(double a, double b) {
+    if (a == b) return 0;
+    const double scale = std::max(std::fabs(a), std::fabs(b));
+    if (std::fabs(a - b) <= scale * kRelativeTolerance) return 0;
+    return a < b ? -1 : 1;
+}
+
+bool sameChar(QChar a, QChar b) { return a == b || a.toCaseFolded() == b.toCaseFolded(); }
+
+}  // namespace
+
+Value Value::number(double v) {
+    if (!std::isfinite(v)) return error(QStringLiteral("number out of range"));
+    return plainNumber(v);
+}
+
+Value Value::text(QString t) {
+    Value r;
+    r.m_kind = Kind::Text;
+    r.m_text = std::move(t);
+    return r;
+}
+
+Value Value::area(const AreaValue& a) {
+    Value r;
+    r.m_kind = Kind::Area;
+    r.m_area = std::make_shared<const AreaValue>(a);
+    return r;
+}
+
+Value Value::error(QString message, int code) {
+    Value r;
+    r.m_kind = Kind::Error;
+    r.m_code = code;
+    r.m_text = std::move(message);
+    return r;
+}
+
+bool Value::operator==(const Value& o) const {
+    if (m_kind != o.m_kind) return false;
+    switch (m_kind) {
+        case Kind::Empty:
+            return true;
+        case Kind::Number:
+            return m_number == o.m_number;
+        case Kind::Text:
+            return m_text == o.m_text;
+        case Kind::Area:
+            return *m_area == *o.m_area;
+        case Kind::Error:
+            return m_code == o.m_code && m_text == o.m_text;
+    }
+    return false;
+}
+
+double ToNumber(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::Number:
+            return v.asNumber();
+        case Value::Kind::Text:
+            return ParseDouble(v.asText());
+        default:
+            return 0;
+    }
+}
+
+QString ToText(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::Number:
+            return FormatNumber(v.asNumber());
+        case Value::Kind::Text:
+            return v.asText();
+        default:
+            return QString();
+    }
+}
+
+bool IsTrue(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::Number:
+            return v.asNumber() != 0;
+        case Value::Kind::Text:
+            return ParseDouble(v.asText()) != 0;
+        default:
+            return false;
+    }
+}
+
+QString FormatNumber(double v) {
+    if (v == 0) return QStringLiteral("0");
+    return QString::asprintf("%.15g", v);
+}
+
+Value Arithmetic(Op op, const Value& a, const Value& b) {
+    if (a.isError()) return a;
+    if (b.isError()) return b;
+    if (a.isArea() || b.isArea()) return areaError();
+    if (op == Op::Add && textLike(a) && textLike(b) && (a.isText() || b.isText()))
+        return Value::text(ToText(a) + ToText(b));
+    const double x = ToNumber(a), y = ToNumber(b);
+    switch (op) {
+        case Op::Add:
+            return Value::number(x + y);
+        case Op::Sub:
+            return Value::number(x - y);
+        case Op::Mul:
+            return Value::number(x * y);
+        case Op::Div:
+            if (y == 0) return Value::error(QStringLiteral("division by zero"));
+            return Value::number(x / y);
+        case Op::Pow: {
+            if (x == 0 && y < 0) return Value::error(QStringLiteral("division by zero"));
+            const double r = std::pow(x, y);
+            if (std::isnan(r))
+                return Value::error(QStringLiteral("a negative number has no fractional power"));
+            return Value::number(r);
+        }
+        default:
+            return Value::error(QStringLiteral("not an arithmetic operator"));
+    }
+}
+
+Value Unary(Op op, const Value& a) {
+    if (a.isError()) return a;
+    if (a.isArea()) return areaError();
+    const double x = ToNumber(a);
+    return Value::number(op == Op::Neg ? -x : x);
+}
+
+Value Compare(Op op, const Value& a, const Value& b) {
+    if (a.isError()) return a;
+    if (b.isError()) return b;
+    if (a.isArea() || b.isArea()) return areaError();
+    if (op == Op::Like) return Value::boolean(LikeMatch(ToText(a), ToText(b)));
+    int c;
+    if (textLike(a) && textLike(b)) {
+        const int t = QStringView(ToText(a)).compare(ToText(b), Qt::CaseSensitive);
+        c = t < 0 ? -1 : (t > 0 ? 1 : 0);
+    } else {
+        c = compareNumbers(ToNumber(a), ToNumber(b));
+    }
+    switch (op) {
+        case Op::Eq:
+            return Value::boolean(c == 0);
+        case Op::Ne:
+            return Value::boolean(c != 0);
+        case Op::Lt:
+            return Value::boolean(c < 0);
+        case Op::Le:
+            return Value::boolean(c <= 0);
+        case Op::Gt:
+            return Value::boolean(c > 0);
+        case Op::Ge:
+            return Value::boolean(c >= 0);
+        default:
+            return Value::error(QStringLiteral("not a comparison"));
+    }
+}
+
+bool LikeMatch(QStringView text, QStringView pattern) {
+    // Greedy match that goes back to the last % when the rest fails: linear
+    // in practice, never exponential.
+    qsizetype i = 0, j = 0, star = -1, mark = 0;
+    while (i < text.size()) {
+        if (j < pattern.size() && pattern[j] == u'%') {
+            star = j++;
+            mark = i;
+        } else if (j < pattern.size() && (pattern[j] == u'_' || sameChar(pattern[j], text[i]))) {
+            ++i;
+            ++j;
+        } else if (star >= 0) {
+            j = star + 1;
+            i = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (j < pattern.size() && pattern[j] == u'%') ++j;
+    return j == pattern.size();
+}
+
+qor::FormulaValue ToFormulaValue(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::Empty:
+            return qor::FormulaValue::empty();
+        case Value::Kind::Number:
+            return qor::FormulaValue::ofNumber(v.asNumber());
+        case Value::Kind::Text:
+            return qor::FormulaValue::ofText(v.asText());
+        default:
+            return qor::FormulaValue::error();
+    }
+}
+
+Value FromFormulaValue(const qor::FormulaValue& v) {
+    switch (v.kind) {
+        case qor::FormulaValue::Number:
+            return Value::number(v.number);
+        case qor::FormulaValue::Text:
+            return Value::text(v.text);
+        case qor::FormulaValue::Error:
+            return Value::error(QStringLiteral("the cell holds no valid value"));
+        default:
+            return Value::empty();
+    }
+}
+
+}  // namespace qor::cmd
