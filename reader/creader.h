@@ -70,7 +70,9 @@ private:
     QString needCurrentPage(const char* method) const;
     QString needCell(int row, int col) const;
 
-    ReaderResult readCell(int row, int col, QVariant* value);
+    ReaderResult readCell(const char* method, int row, int col, QVariant* value);
+    // pos 0 appends.
+    ReaderResult insertRows(const char* method, int pos, int count);
     void closeReport();
 
     std::unique_ptr<CReportHandle> m_report;

@@ -6,6 +6,9 @@
 #include <cstdio>
 
 #include "apps/qor/verbs.h"
+#include "platform/automation.h"
+#include "reader/builtincomponents.h"
+#include "reader/readermodule.h"
 
 namespace {
 
@@ -15,9 +18,54 @@ void printUsage() {
         "  qor new FILE [--rows N] [--cols N] [--pages N]\n"
         "      create a report (default 50 rows, 7 columns, no pages)\n"
         "  qor info FILE\n"
-        "      show version, table size, pages, state and streams\n",
+        "      show version, table size, pages, state and streams\n"
+        "Through the Reader (ProgID \"Pagoda2.Reader\"):\n"
+        "  qor register | qor unregister\n"
+        "      write or remove the Reader's class and ProgIDs in the registry\n"
+        "  qor pages FILE\n"
+        "      walk the pages: count, then each page's keywords\n"
+        "  qor get FILE PAGE ROW COL\n"
+        "      print a cell's value\n"
+        "  qor set FILE PAGE ROW COL VALUE [--text]\n"
+        "      write a cell (a number unless --text or not numeric)\n"
+        "  qor format FILE ROW COL CODE [VALUE]\n"
+        "      print or set a cell format attribute (codes 0-14, 16)\n"
+        "  qor append-pages FILE N | qor delete-pages FILE POS N\n"
+        "  qor append-rows FILE N | qor insert-rows FILE POS N | qor delete-rows FILE POS N\n"
+        "  qor keyword FILE PAGE SLOT [VALUE] [--text]\n"
+        "      print or set a page keyword (slots 0-6)\n"
+        "  qor table-size FILE [ROWS COLS]\n"
+        "      print or set the table size\n"
+        "  qor reader-script SCRIPT\n"
+        "      run Reader calls, one a line: Method arg1 arg2 ... (\"-\" = stdin)\n",
         stderr);
 }
+
+using Verb = int (*)(const QStringList&, qor::app::Output*);
+
+struct VerbEntry {
+    const char* name;
+    Verb run;
+};
+
+constexpr VerbEntry kVerbs[] = {
+    {"new", qor::app::verbNew},
+    {"info", qor::app::verbInfo},
+    {"register", qor::app::verbRegister},
+    {"unregister", qor::app::verbUnregister},
+    {"pages", qor::app::verbPages},
+    {"get", qor::app::verbGet},
+    {"set", qor::app::verbSet},
+    {"format", qor::app::verbFormat},
+    {"append-pages", qor::app::verbAppendPages},
+    {"delete-pages", qor::app::verbDeletePages},
+    {"append-rows", qor::app::verbAppendRows},
+    {"insert-rows", qor::app::verbInsertRows},
+    {"delete-rows", qor::app::verbDeleteRows},
+    {"keyword", qor::app::verbKeyword},
+    {"table-size", qor::app::verbTableSize},
+    {"reader-script", qor::app::verbReaderScript},
+};
 
 }  // namespace
 
@@ -30,14 +78,27 @@ int main(int argc, char** argv) {
     }
     const QString verb = args.takeFirst();
     qor::app::Output out;
-    int rc = 2;
-    if (verb == "new") {
-        rc = qor::app::verbNew(args, &out);
-    } else if (verb == "info") {
-        rc = qor::app::verbInfo(args, &out);
-    } else {
-        out.err = QStringLiteral("qor: unknown verb \"%1\"\n").arg(verb);
+
+    // The components this program carries, as loading their modules would
+    // make them available. A registry that cannot be written does not stop
+    // the verbs that need none of them.
+    try {
+        qor::RegisterBuiltinComponents();
+        qor::RegisterReaderModule();
+    } catch (const qor::AutoError& e) {
+        out.err += QStringLiteral("qor: warning: %1\n").arg(e.text());
     }
+
+    int rc = 2;
+    bool known = false;
+    for (const VerbEntry& v : kVerbs) {
+        if (verb == QLatin1String(v.name)) {
+            rc = v.run(args, &out);
+            known = true;
+            break;
+        }
+    }
+    if (!known) out.err += QStringLiteral("qor: unknown verb \"%1\"\n").arg(verb);
     std::fputs(out.text.toLocal8Bit().constData(), stdout);
     std::fputs(out.err.toLocal8Bit().constData(), stderr);
     if (rc == 2) printUsage();

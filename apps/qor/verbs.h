@@ -16,4 +16,35 @@ struct Output {
 int verbNew(const QStringList& args, Output* out);
 int verbInfo(const QStringList& args, Output* out);
 
+// The Reader verbs (readerverbs.cpp). They drive the Reader the way any
+// host does: an object made by ProgID "Pagoda2.Reader" through the
+// automation layer, its methods called by name. Each opens the report,
+// acts, saves when it changed something, and closes. A verb that needs
+// format or data state enters it and goes back to the state the report was
+// in before saving.
+int verbRegister(const QStringList& args, Output* out);
+int verbUnregister(const QStringList& args, Output* out);
+int verbPages(const QStringList& args, Output* out);
+int verbGet(const QStringList& args, Output* out);
+int verbSet(const QStringList& args, Output* out);
+int verbFormat(const QStringList& args, Output* out);
+int verbAppendPages(const QStringList& args, Output* out);
+int verbDeletePages(const QStringList& args, Output* out);
+int verbAppendRows(const QStringList& args, Output* out);
+int verbInsertRows(const QStringList& args, Output* out);
+int verbDeleteRows(const QStringList& args, Output* out);
+int verbKeyword(const QStringList& args, Output* out);
+int verbTableSize(const QStringList& args, Output* out);
+// Runs a script of Reader calls on one Reader object: one call a line,
+// "Method arg1 arg2 ...". Arguments are separated by blanks; a double-quoted
+// argument is a text (\", \\ and \n inside), an unquoted one is a number when
+// it reads as one and a text otherwise. Empty lines and lines starting with
+// "#" are skipped. Every call prints one line:
+//   Method: ok=true [value=V]
+//   Method: ok=false error="TEXT"
+// where texts are double-quoted and lists are [a, b]. SCRIPT "-" reads
+// standard input. Exit code 1 when any call failed, 2 when the script
+// cannot be read or parsed (nothing is run then).
+int verbReaderScript(const QStringList& args, Output* out);
+
 }  // namespace qor::app

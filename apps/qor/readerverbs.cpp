@@ -1,0 +1,542 @@
+// The verbs that drive the Reader. They know it only by ProgID and method
+// names, as a host in another language would; only register and unregister
+// reach into the module, as a registration tool does.
+#include <QFile>
+#include <QRegularExpression>
+#include <QVariantList>
+#include <QVariantMap>
+#include <cstdio>
+#include <optional>
+
+#include "apps/qor/verbs.h"
+#include "platform/automation.h"
+#include "platform/registry.h"
+#include "reader/readermodule.h"
+
+namespace qor::app {
+
+namespace {
+
+const QString kProgId = QStringLiteral("Pagoda2.Reader");
+
+// Texts are quoted so that "12" the text and 12 the number differ.
+QString quoted(const QString& text) {
+    QString q = text;
+    q.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    q.replace(QLatin1Char('"'), QLatin1String("\\\""));
+    q.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    q.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QString shown(const QVariant& v, bool quoteTexts) {
+    switch (v.metaType().id()) {
+        case QMetaType::UnknownType:
+            return QStringLiteral("empty");
+        case QMetaType::Bool:
+            return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return QString::number(v.toDouble(), 'g', 15);
+        case QMetaType::QVariantList: {
+            QStringList parts;
+            for (const QVariant& e : v.toList()) parts << shown(e, quoteTexts);
+            return QLatin1Char('[') + parts.join(QLatin1String(", ")) + QLatin1Char(']');
+        }
+        case QMetaType::QString:
+            return quoteTexts ? quoted(v.toString()) : v.toString();
+        default:
+            return v.toString();
+    }
+}
+
+// A number when the whole argument reads as one, else a text.
+QVariant valueArgument(const QString& text, bool forceText) {
+    if (forceText) return text;
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,9}$"));
+    if (integer.match(text).hasMatch()) return text.toInt();
+    bool ok = false;
+    const double d = text.toDouble(&ok);
+    if (ok) return d;
+    return text;
+}
+
+bool parseInt(const QString& text, int* out) {
+    bool ok = false;
+    *out = text.toInt(&ok);
+    return ok;
+}
+
+// One Reader object driven by name for the length of a verb.
+class Session {
+public:
+    Session(const char* verb, Output* out) : m_verb(verb), m_out(out) {}
+    ~Session() {
+        // What a failed verb changed is not saved.
+        if (!m_open) return;
+        try {
+            m_reader.invoke(QStringLiteral("CloseFile"));
+        } catch (const AutoError&) {
+            // The object goes with the session anyway.
+        }
+    }
+
+    // Creates the Reader and opens the report; false after telling why.
+    bool open(const QString& file) {
+        try {
+            m_reader = AutoObject::create(kProgId);
+        } catch (const AutoError& e) {
+            return failed(e.text());
+        }
+        if (!call("OpenRep8File", {file, QString()})) return false;
+        m_open = true;
+        return true;
+    }
+
+    // Calls a method; false after telling why. *value gets the out value.
+    bool call(const char* method, const QVariantList& args = {}, QVariant* value = nullptr) {
+        QVariantMap answer;
+        try {
+            answer = m_reader.invoke(QLatin1String(method), args).toMap();
+        } catch (const AutoError& e) {
+            return failed(e.text());
+        }
+        if (!answer.value(QStringLiteral("ok")).toBool())
+            return failed(answer.value(QStringLiteral("error")).toString());
+        if (value) *value = answer.value(QStringLiteral("value"));
+        return true;
+    }
+
+    // Enters format (true) or data state, remembering the state to go back to.
+    bool enterState(bool format) {
+        QVariant now;
+        if (!call("IsFormatState", {}, &now)) return false;
+        m_restoreFormat = now.toBool();
+        if (now.toBool() == format) return true;
+        return call(format ? "BeginDesign" : "BeginData");
+    }
+    bool restoreState() {
+        if (!m_restoreFormat) return true;
+        const bool format = *m_restoreFormat;
+        m_restoreFormat.reset();
+        return call(format ? "BeginDesign" : "BeginData");
+    }
+
+    bool saveAndClose() {
+        if (!call("Save")) return false;
+        return close();
+    }
+    bool close() {
+        m_open = false;
+        return call("CloseFile");
+    }
+
+private:
+    bool failed(const QString& text) {
+        m_out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(m_verb), text);
+        return false;
+    }
+
+    const char* m_verb;
+    Output* m_out;
+    AutoObject m_reader;
+    bool m_open = false;
+    std::optional<bool> m_restoreFormat;
+};
+
+// Splits off the flag --text; false on any other option.
+bool takeTextFlag(QStringList* args, bool* text, const char* verb, Output* out) {
+    *text = false;
+    QStringList rest;
+    for (const QString& a : *args) {
+        if (a == QLatin1String("--text")) {
+            *text = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            out->err += QStringLiteral("qor %1: unknown option %2\n").arg(QLatin1String(verb), a);
+            return false;
+        } else {
+            rest << a;
+        }
+    }
+    *args = rest;
+    return true;
+}
+
+// FILE followed by whole numbers; false (usage) when the count or a number
+// is wrong.
+bool fileAndInts(const QStringList& args, int count, const char* verb, const char* usage,
+                 QString* file, QList<int>* ints, Output* out) {
+    if (args.size() != count + 1) {
+        out->err += QStringLiteral("qor %1: usage: qor %1 %2\n")
+                        .arg(QLatin1String(verb), QLatin1String(usage));
+        return false;
+    }
+    *file = args.first();
+    for (int i = 1; i <= count; ++i) {
+        int v = 0;
+        if (!parseInt(args[i], &v)) {
+            out->err += QStringLiteral("qor %1: \"%2\" is not a whole number\n")
+                            .arg(QLatin1String(verb), args[i]);
+            return false;
+        }
+        ints->append(v);
+    }
+    return true;
+}
+
+int usageError(const char* verb, const char* usage, Output* out) {
+    out->err +=
+        QStringLiteral("qor %1: usage: qor %1 %2\n").arg(QLatin1String(verb), QLatin1String(usage));
+    return 2;
+}
+
+void printTableSize(Session& s, Output* out) {
+    QVariant size;
+    if (s.call("GetTableSize", {}, &size)) {
+        const QVariantList rc = size.toList();
+        out->text += QStringLiteral("table: %1 rows, %2 columns\n")
+                         .arg(rc.value(0).toInt())
+                         .arg(rc.value(1).toInt());
+    }
+}
+
+void printPageCount(Session& s, Output* out) {
+    QVariant pages;
+    if (s.call("GetPages", {}, &pages))
+        out->text += QStringLiteral("pages: %1\n").arg(pages.toInt());
+}
+
+// Shared shape of the verbs that change pages or rows.
+int shapeVerb(const QStringList& args, int intCount, const char* verb, const char* usage,
+              const char* method, bool needsFormat, bool pagesChanged, Output* out) {
+    QString file;
+    QList<int> n;
+    if (!fileAndInts(args, intCount, verb, usage, &file, &n, out)) return 2;
+    Session s(verb, out);
+    if (!s.open(file)) return 1;
+    if (needsFormat && !s.enterState(true)) return 1;
+    QVariantList callArgs;
+    for (int v : n) callArgs << v;
+    if (!s.call(method, callArgs)) return 1;
+    if (needsFormat && !s.restoreState()) return 1;
+    if (pagesChanged)
+        printPageCount(s, out);
+    else
+        printTableSize(s, out);
+    return s.saveAndClose() ? 0 : 1;
+}
+
+}  // namespace
+
+int verbRegister(const QStringList& args, Output* out) {
+    if (!args.isEmpty()) return usageError("register", "", out);
+    QString error;
+    if (!qor_DllRegisterServer(&error)) {
+        out->err += QStringLiteral("qor register: %1\n").arg(error);
+        return 1;
+    }
+    out->text +=
+        QStringLiteral("registered %1 and %2 as %3 in %4\n")
+            .arg(QLatin1String(kReaderProgId), QLatin1String(kReaderVersionIndependentProgId),
+                 QLatin1String(kReaderClsid), Registry::filePath());
+    return 0;
+}
+
+int verbUnregister(const QStringList& args, Output* out) {
+    if (!args.isEmpty()) return usageError("unregister", "", out);
+    QString error;
+    if (!qor_DllUnregisterServer(&error)) {
+        out->err += QStringLiteral("qor unregister: %1\n").arg(error);
+        return 1;
+    }
+    out->text += QStringLiteral("removed %1 and %2 from %3\n")
+                     .arg(QLatin1String(kReaderProgId),
+                          QLatin1String(kReaderVersionIndependentProgId), Registry::filePath());
+    return 0;
+}
+
+int verbPages(const QStringList& args, Output* out) {
+    if (args.size() != 1 || args.first().startsWith(QLatin1String("--")))
+        return usageError("pages", "FILE", out);
+    Session s("pages", out);
+    if (!s.open(args.first())) return 1;
+    // Pages are walked in data state; the report is not saved, so a report
+    // kept in format state stays so.
+    if (!s.enterState(false)) return 1;
+    QVariant pages;
+    if (!s.call("GetPages", {}, &pages)) return 1;
+    out->text += QStringLiteral("pages: %1\n").arg(pages.toInt());
+    for (int p = 1; p <= pages.toInt(); ++p) {
+        if (!s.call("SetCurPage", {p})) return 1;
+        QStringList keywords;
+        for (int slot = 0; slot < 7; ++slot) {
+            QVariant k;
+            if (!s.call("GetKeyword", {slot}, &k)) return 1;
+            if (k.isValid()) keywords << QStringLiteral("%1=%2").arg(slot).arg(shown(k, true));
+        }
+        out->text += QStringLiteral("page %1:%2%3\n")
+                         .arg(p)
+                         .arg(keywords.isEmpty() ? QString() : QStringLiteral(" "))
+                         .arg(keywords.join(QLatin1Char(' ')));
+    }
+    return s.close() ? 0 : 1;
+}
+
+int verbGet(const QStringList& args, Output* out) {
+    QString file;
+    QList<int> n;
+    if (!fileAndInts(args, 3, "get", "FILE PAGE ROW COL", &file, &n, out)) return 2;
+    Session s("get", out);
+    if (!s.open(file) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
+    QVariant value;
+    if (!s.call("GetCellDataMatrix", {n[1], n[2]}, &value)) return 1;
+    out->text += shown(value, false) + QLatin1Char('\n');
+    return s.close() ? 0 : 1;
+}
+
+int verbSet(const QStringList& argsIn, Output* out) {
+    QStringList args = argsIn;
+    bool asText = false;
+    if (!takeTextFlag(&args, &asText, "set", out)) return 2;
+    if (args.size() != 5) return usageError("set", "FILE PAGE ROW COL VALUE [--text]", out);
+    const QString value = args.takeLast();
+    QString file;
+    QList<int> n;
+    if (!fileAndInts(args, 3, "set", "FILE PAGE ROW COL VALUE [--text]", &file, &n, out)) return 2;
+    Session s("set", out);
+    if (!s.open(file) || !s.enterState(false) || !s.call("SetCurPage", {n[0]}) ||
+        !s.call("SetCurCell", {n[1], n[2]}) || !s.call("SetData", {valueArgument(value, asText)}))
+        return 1;
+    QVariant now;
+    if (!s.call("GetData", {}, &now) || !s.restoreState()) return 1;
+    out->text += QStringLiteral("page %1, row %2, column %3: %4\n")
+                     .arg(n[0])
+                     .arg(n[1])
+                     .arg(n[2])
+                     .arg(shown(now, true));
+    return s.saveAndClose() ? 0 : 1;
+}
+
+int verbFormat(const QStringList& args, Output* out) {
+    const char* usage = "FILE ROW COL CODE [VALUE]";
+    QString file;
+    QList<int> n;
+    if (args.size() == 4) {
+        if (!fileAndInts(args, 3, "format", usage, &file, &n, out)) return 2;
+        Session s("format", out);
+        QVariant value;
+        if (!s.open(file) || !s.call("SetCurCell", {n[0], n[1]}) ||
+            !s.call("GetCellFormat", {n[2]}, &value))
+            return 1;
+        out->text += shown(value, false) + QLatin1Char('\n');
+        return s.close() ? 0 : 1;
+    }
+    if (!fileAndInts(args, 4, "format", usage, &file, &n, out)) return 2;
+    Session s("format", out);
+    if (!s.open(file) || !s.enterState(true) || !s.call("SetCurCell", {n[0], n[1]}) ||
+        !s.call("SetCellFormat", {n[2], n[3]}) || !s.restoreState())
+        return 1;
+    out->text += QStringLiteral("row %1, column %2: format code %3 = %4\n")
+                     .arg(n[0])
+                     .arg(n[1])
+                     .arg(n[2])
+                     .arg(n[3]);
+    return s.saveAndClose() ? 0 : 1;
+}
+
+int verbAppendPages(const QStringList& args, Output* out) {
+    return shapeVerb(args, 1, "append-pages", "FILE N", "AppendPages", false, true, out);
+}
+
+int verbDeletePages(const QStringList& args, Output* out) {
+    return shapeVerb(args, 2, "delete-pages", "FILE POS N", "DeletePages", false, true, out);
+}
+
+int verbAppendRows(const QStringList& args, Output* out) {
+    return shapeVerb(args, 1, "append-rows", "FILE N", "AppendRows", true, false, out);
+}
+
+int verbInsertRows(const QStringList& args, Output* out) {
+    return shapeVerb(args, 2, "insert-rows", "FILE POS N", "InsertRows", true, false, out);
+}
+
+int verbDeleteRows(const QStringList& args, Output* out) {
+    return shapeVerb(args, 2, "delete-rows", "FILE POS N", "DeleteRows", true, false, out);
+}
+
+int verbKeyword(const QStringList& argsIn, Output* out) {
+    const char* usage = "FILE PAGE SLOT [VALUE] [--text]";
+    QStringList args = argsIn;
+    bool asText = false;
+    if (!takeTextFlag(&args, &asText, "keyword", out)) return 2;
+    std::optional<QString> value;
+    if (args.size() == 4) value = args.takeLast();
+    QString file;
+    QList<int> n;
+    if (!fileAndInts(args, 2, "keyword", usage, &file, &n, out)) return 2;
+    Session s("keyword", out);
+    if (!s.open(file) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
+    if (value && !s.call("SetKeyword", {n[1], valueArgument(*value, asText)})) return 1;
+    QVariant now;
+    if (!s.call("GetKeyword", {n[1]}, &now)) return 1;
+    if (!value) {
+        out->text += shown(now, false) + QLatin1Char('\n');
+        return s.close() ? 0 : 1;
+    }
+    if (!s.restoreState()) return 1;
+    out->text +=
+        QStringLiteral("page %1, keyword %2: %3\n").arg(n[0]).arg(n[1]).arg(shown(now, true));
+    return s.saveAndClose() ? 0 : 1;
+}
+
+int verbTableSize(const QStringList& args, Output* out) {
+    const char* usage = "FILE [ROWS COLS]";
+    QString file;
+    QList<int> n;
+    if (args.size() == 1) {
+        if (!fileAndInts(args, 0, "table-size", usage, &file, &n, out)) return 2;
+        Session s("table-size", out);
+        if (!s.open(file)) return 1;
+        printTableSize(s, out);
+        return s.close() ? 0 : 1;
+    }
+    if (!fileAndInts(args, 2, "table-size", usage, &file, &n, out)) return 2;
+    Session s("table-size", out);
+    if (!s.open(file) || !s.enterState(true) || !s.call("SetTableSize", {n[0], n[1]}) ||
+        !s.restoreState())
+        return 1;
+    printTableSize(s, out);
+    return s.saveAndClose() ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------
+// reader-script
+
+namespace {
+
+struct ScriptCall {
+    int line = 0;
+    QString method;
+    QVariantList args;
+};
+
+// Splits one line into the method and its arguments; false with a reason.
+bool parseScriptLine(const QString& line, ScriptCall* call, QString* error) {
+    QStringList words;
+    QList<bool> quotedWords;
+    int i = 0;
+    const int n = int(line.size());
+    while (i < n) {
+        while (i < n && line[i].isSpace()) ++i;
+        if (i >= n) break;
+        QString word;
+        if (line[i] == QLatin1Char('"')) {
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                const QChar c = line[i++];
+                if (c == QLatin1Char('"')) {
+                    closed = true;
+                    break;
+                }
+                if (c == QLatin1Char('\\') && i < n) {
+                    const QChar e = line[i++];
+                    word += e == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : e;
+                } else {
+                    word += c;
+                }
+            }
+            if (!closed) {
+                *error = QStringLiteral("a quoted text is not closed");
+                return false;
+            }
+            if (i < n && !line[i].isSpace()) {
+                *error = QStringLiteral("a quoted text runs into the next argument");
+                return false;
+            }
+            words << word;
+            quotedWords << true;
+        } else {
+            while (i < n && !line[i].isSpace()) word += line[i++];
+            words << word;
+            quotedWords << false;
+        }
+    }
+    if (words.isEmpty() || quotedWords.first()) {
+        *error = QStringLiteral("a line starts with the name of a method");
+        return false;
+    }
+    call->method = words.first();
+    for (int w = 1; w < words.size(); ++w) call->args << valueArgument(words[w], quotedWords[w]);
+    return true;
+}
+
+}  // namespace
+
+int verbReaderScript(const QStringList& args, Output* out) {
+    if (args.size() != 1) return usageError("reader-script", "SCRIPT", out);
+    QString text;
+    if (args.first() == QLatin1String("-")) {
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly)) {
+            out->err += QStringLiteral("qor reader-script: cannot read standard input\n");
+            return 2;
+        }
+        text = QString::fromUtf8(in.readAll());
+    } else {
+        QFile in(args.first());
+        if (!in.open(QIODevice::ReadOnly)) {
+            out->err += QStringLiteral("qor reader-script: cannot read %1: %2\n")
+                            .arg(args.first(), in.errorString());
+            return 2;
+        }
+        text = QString::fromUtf8(in.readAll());
+    }
+
+    QList<ScriptCall> calls;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        ScriptCall call;
+        call.line = i + 1;
+        QString error;
+        if (!parseScriptLine(line, &call, &error)) {
+            out->err += QStringLiteral("qor reader-script: line %1: %2\n").arg(i + 1).arg(error);
+            return 2;
+        }
+        calls << call;
+    }
+
+    AutoObject reader;
+    try {
+        reader = AutoObject::create(kProgId);
+    } catch (const AutoError& e) {
+        out->err += QStringLiteral("qor reader-script: %1\n").arg(e.text());
+        return 1;
+    }
+    bool allOk = true;
+    for (const ScriptCall& call : calls) {
+        QVariantMap answer;
+        try {
+            answer = reader.invoke(call.method, call.args).toMap();
+        } catch (const AutoError& e) {
+            out->text += QStringLiteral("%1: call failed: %2\n").arg(call.method, e.text());
+            allOk = false;
+            continue;
+        }
+        const bool ok = answer.value(QStringLiteral("ok")).toBool();
+        QString line = QStringLiteral("%1: ok=%2").arg(call.method, ok ? "true" : "false");
+        if (!ok) {
+            line += QStringLiteral(" error=") +
+                    quoted(answer.value(QStringLiteral("error")).toString());
+            allOk = false;
+        } else if (answer.contains(QStringLiteral("value"))) {
+            line += QStringLiteral(" value=") + shown(answer.value(QStringLiteral("value")), true);
+        }
+        out->text += line + QLatin1Char('\n');
+    }
+    return allOk ? 0 : 1;
+}
+
+}  // namespace qor::app

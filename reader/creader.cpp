@@ -1,0 +1,608 @@
+#include "reader/creader.h"
+
+#include <QFileInfo>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/openreports.h"
+#include "engine/status.h"
+#include "platform/compoundfile.h"
+
+using namespace qor;
+
+namespace {
+
+// String ids of the texts the Reader hands to its host.
+constexpr int kFileMissingText = 62241;   // "文件%s不存在,\n请重新选择！"
+constexpr int kTooManyFilesText = 62625;  // "打开文件个数超过限制！"
+constexpr int kSaveFailedText = 62135;    // "文件存储失败!"
+
+QString statusText(uint16_t status) {
+    return QStringLiteral("%1 (status %2)").arg(StatusText(status)).arg(status);
+}
+
+bool isNumberType(const QVariant& v) {
+    switch (v.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isTextType(const QVariant& v) {
+    const int id = v.metaType().id();
+    return id == QMetaType::QString || id == QMetaType::QByteArray || id == QMetaType::QChar;
+}
+
+// A whole text that is a decimal number; ParseDouble would take "12abc"
+// as 12 and "abc" as 0, and a host writing those into a number cell has
+// made a mistake it must hear about.
+bool strictNumber(const QString& text, double* out) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (ok) *out = v;
+    return ok;
+}
+
+bool cellInRange(int row, int col) {
+    return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols;
+}
+
+}  // namespace
+
+CReader::CReader() = default;
+
+CReader::~CReader() { closeReport(); }
+
+QString CReader::FileName() const { return m_report ? m_report->GetPathName() : QString(); }
+
+ReaderResult CReader::fail(const QString& text) {
+    m_lastError = text;
+    return ReaderResult::failure(text);
+}
+
+ReaderResult CReader::failStatus(const char* method, uint16_t status) {
+    return fail(QStringLiteral("%1: %2").arg(QLatin1String(method), statusText(status)));
+}
+
+QString CReader::needOpen() const {
+    return m_report ? QString() : QStringLiteral("No report is open.");
+}
+
+QString CReader::needFormatState(const char* method) const {
+    if (!m_report) return needOpen();
+    if (m_report->IsFormatState()) return QString();
+    return QStringLiteral("%1 works in format state only; call BeginDesign first.")
+        .arg(QLatin1String(method));
+}
+
+QString CReader::needDataState(const char* method) const {
+    if (!m_report) return needOpen();
+    if (!m_report->IsFormatState()) return QString();
+    return QStringLiteral("%1 works in data state only; call BeginData first.")
+        .arg(QLatin1String(method));
+}
+
+QString CReader::needCurrentPage(const char* method) const {
+    QString e = needDataState(method);
+    if (!e.isEmpty()) return e;
+    if (m_report->GetCurPage() > 0) return QString();
+    if (m_report->GetPageCount() == 0)
+        return QStringLiteral("%1 needs a page; the report has none (AppendPages adds them).")
+            .arg(QLatin1String(method));
+    return QStringLiteral("%1 needs a current page; call SetCurPage first.")
+        .arg(QLatin1String(method));
+}
+
+QString CReader::needCell(int row, int col) const {
+    if (cellInRange(row, col)) return QString();
+    return QStringLiteral("Row %1, column %2 is outside the table: %3.")
+        .arg(row)
+        .arg(col)
+        .arg(statusText(code(Status::OutsideTable)));
+}
+
+void CReader::closeReport() {
+    if (m_report) m_report->CloseStreams();
+    m_report.reset();
+    m_curRow = m_curCol = 1;
+    m_pageBeforeDesign = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Opening and closing
+
+ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLangId) {
+    if (m_report)
+        return fail(QStringLiteral("A report is already open (%1); call CloseFile first.")
+                        .arg(m_report->GetPathName()));
+    const QString given = sFileName.trimmed();
+    if (given.isEmpty()) return fail(LoadErrorText(kFileMissingText).replace("%s", QString()));
+
+    QString path = FullReportPath(given);
+    if (!QFileInfo::exists(path)) {
+        const QString withExt = FullReportPath(ReportPathWithExtension(given));
+        if (QFileInfo::exists(withExt)) path = withExt;
+    }
+    const QFileInfo fi(path);
+    if (!fi.exists()) return fail(LoadErrorText(kFileMissingText).replace("%s", given));
+    if (!fi.isFile() || !CompoundFile::isCompoundFile(path))
+        return fail(QStringLiteral("%1: %2").arg(given, statusText(code(Status::NotAReport))));
+    // The engine would look for "<name>.rep" instead: a different file.
+    if (ReportPathWithExtension(path) != path)
+        return fail(QStringLiteral("%1: a report file's name ends in \".rep\".").arg(given));
+    // A second handle on the same file would save over the first one's work.
+    if (FindOpenReport(path))
+        return fail(QStringLiteral("%1 is already open in this program.").arg(given));
+
+    auto report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
+    if (!report->IsOpen()) {
+        const uint16_t status = report->OpenStatus();
+        if (status == code(Status::FileNotFound))
+            return fail(LoadErrorText(kFileMissingText).replace("%s", given));
+        if (status == code(Status::TooManyReports)) return fail(LoadErrorText(kTooManyFilesText));
+        return fail(QStringLiteral("%1: %2").arg(given, statusText(status)));
+    }
+    m_report = std::move(report);
+    m_langId = sLangId.trimmed().isEmpty() ? QStringLiteral("zh-CN") : sLangId.trimmed();
+    m_curRow = m_curCol = 1;
+    m_pageBeforeDesign = m_report->GetPageCount() > 0 ? 1 : 0;
+    // A host reads cells right after opening: the first page is current.
+    if (!m_report->IsFormatState() && m_pageBeforeDesign) m_report->SetCurPage(1);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::Save() {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    const uint16_t status = m_report->Save();
+    if (status)
+        return fail(
+            QStringLiteral("%1 %2: %3")
+                .arg(LoadErrorText(kSaveFailedText), m_report->GetPathName(), statusText(status)));
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::CloseFile() {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    const uint16_t status = m_report->CloseStreams();
+    closeReport();
+    // The report is closed either way; only the streams may have failed.
+    if (status) return failStatus("CloseFile", status);
+    return ReaderResult::success();
+}
+
+// ---------------------------------------------------------------------------
+// Pages and states
+
+ReaderResult CReader::GetPages(int* pages) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (pages) *pages = m_report->GetPageCount();
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetCurPage(int page) {
+    if (QString e = needDataState("SetCurPage"); !e.isEmpty()) return fail(e);
+    const int count = m_report->GetPageCount();
+    // The engine would quietly take page 1 for a page it does not have.
+    if (page < 1 || page > count)
+        return fail(QStringLiteral("Page %1 does not exist; the report has %2 pages: %3.")
+                        .arg(page)
+                        .arg(count)
+                        .arg(statusText(code(Status::PageOutOfRange))));
+    if (uint16_t s = m_report->SetCurPage(page)) return failStatus("SetCurPage", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetCurPage(int* page) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (page) *page = m_report->GetCurPage();
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::BeginDesign() {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (m_report->IsFormatState()) return ReaderResult::success();
+    const int page = m_report->GetCurPage();
+    if (uint16_t s = m_report->EnterFormatState()) return failStatus("BeginDesign", s);
+    m_pageBeforeDesign = page;
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::BeginData() {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (!m_report->IsFormatState()) return ReaderResult::success();
+    if (uint16_t s = m_report->EnterDataState(1)) return failStatus("BeginData", s);
+    const int count = m_report->GetPageCount();
+    if (count > 0) {
+        const int page = std::clamp(m_pageBeforeDesign, 1, count);
+        if (uint16_t s = m_report->SetCurPage(page)) return failStatus("BeginData", s);
+    }
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::IsFormatState(bool* formatState) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (formatState) *formatState = m_report->IsFormatState() != 0;
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::AppendPages(int count) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    const int pages = m_report->GetPageCount();
+    if (count < 1) return fail(QStringLiteral("AppendPages: give a count of at least 1."));
+    if (int64_t(pages) + count > int64_t(kMaxPages))
+        return failStatus("AppendPages", code(Status::PageLimit));
+    if (uint16_t s = m_report->AppendRowColPage(count, 2)) return failStatus("AppendPages", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::DeletePages(int pos, int count) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    const int pages = m_report->GetPageCount();
+    if (pos < 1 || pos > pages)
+        return fail(QStringLiteral("Page %1 does not exist; the report has %2 pages: %3.")
+                        .arg(pos)
+                        .arg(pages)
+                        .arg(statusText(code(Status::PageOutOfRange))));
+    if (count < 1) return fail(QStringLiteral("DeletePages: give a count of at least 1."));
+    if (uint16_t s = m_report->DeleteRowColPage(pos, count, 2)) return failStatus("DeletePages", s);
+    return ReaderResult::success();
+}
+
+// ---------------------------------------------------------------------------
+// Cells
+
+ReaderResult CReader::readCell(const char* method, int row, int col, QVariant* value) {
+    if (QString e = needCell(row, col); !e.isEmpty()) return fail(e);
+    if (!m_report->IsFormatState()) {
+        if (QString e = needCurrentPage(method); !e.isEmpty()) return fail(e);
+    }
+    CellValue v;
+    if (uint16_t s = m_report->GetCellValue(&v, row, col, 0)) return failStatus(method, s);
+    if (v.isText()) {
+        // CellValue keeps 32 characters; the host gets the whole text.
+        uint16_t s = 0;
+        const QString text = m_report->GetCellText(row, col, 0, &s);
+        if (s) return failStatus(method, s);
+        if (value) *value = text;
+    } else if (value) {
+        *value = v.number;
+    }
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetCellDataMatrix(int iRow, int iCol, QVariant* value) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    return readCell("GetCellDataMatrix", iRow, iCol, value);
+}
+
+ReaderResult CReader::SetCurCell(int row, int col) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (QString e = needCell(row, col); !e.isEmpty()) return fail(e);
+    m_curRow = row;
+    m_curCol = col;
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetData(QVariant* value) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    return readCell("GetData", m_curRow, m_curCol, value);
+}
+
+ReaderResult CReader::SetData(const QVariant& value) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    const int row = m_curRow, col = m_curCol;
+    const CellArea cell = CellArea::cell(row, col);
+    constexpr int kMaxTextChars = 255;
+
+    if (m_report->IsFormatState()) {
+        // Table text (labels) is what format state writes into a cell.
+        if (!isTextType(value) && !isNumberType(value))
+            return fail(
+                QStringLiteral("SetData in format state sets the cell's table text; "
+                               "give a text."));
+        const QString text =
+            isNumberType(value) ? QString::number(value.toDouble(), 'g', 15) : value.toString();
+        if (text.size() > kMaxTextChars)
+            return fail(
+                QStringLiteral("SetData: a cell holds at most %1 characters.").arg(kMaxTextChars));
+        if (uint16_t s = m_report->SetCellValue(CellValue{kCellLabel, 0, text}, row, col))
+            return failStatus("SetData", s);
+        return ReaderResult::success();
+    }
+
+    if (QString e = needCurrentPage("SetData"); !e.isEmpty()) return fail(e);
+    int32_t kind = 0;
+    if (uint16_t s = m_report->AccessAreaFormat(0, kFmtKind, &kind, &cell))
+        return failStatus("SetData", s);
+    if (kind == kCellLabel)
+        return fail(QStringLiteral("SetData: row %1, column %2 holds table text, which "
+                                   "changes in format state only.")
+                        .arg(row)
+                        .arg(col));
+    // The engine keeps a formula's result and answers success; the host
+    // would believe its value was written.
+    if (m_report->GetCalcFlag() != 1 && m_report->GetCellFormulaState(row, col) != 0)
+        return fail(QStringLiteral("SetData: row %1, column %2 holds a formula; its value "
+                                   "comes from the formula.")
+                        .arg(row)
+                        .arg(col));
+
+    const bool numberCell = kind != kCellText && kind != kCellOtherText;
+    CellValue v;
+    if (value.isNull() || !value.isValid()) {
+        v.kind = kCellUnset;
+    } else if (isNumberType(value)) {
+        v = CellValue::ofNumber(value.toDouble());
+    } else if (isTextType(value)) {
+        const QString text = value.toString();
+        if (text.size() > kMaxTextChars)
+            return fail(
+                QStringLiteral("SetData: a cell holds at most %1 characters.").arg(kMaxTextChars));
+        if (!numberCell) {
+            v = CellValue::ofText(text);
+        } else if (text.trimmed().isEmpty()) {
+            v.kind = kCellUnset;
+        } else {
+            double number = 0;
+            if (!strictNumber(text, &number))
+                return fail(QStringLiteral("SetData: \"%1\" is not a number, and row %2, "
+                                           "column %3 holds numbers.")
+                                .arg(text)
+                                .arg(row)
+                                .arg(col));
+            v = CellValue::ofNumber(number);
+        }
+    } else {
+        return fail(QStringLiteral("SetData: a value of type %1 cannot be put in a cell.")
+                        .arg(QString::fromLatin1(value.typeName())));
+    }
+    if (uint16_t s = m_report->SetCellValue(v, row, col)) return failStatus("SetData", s);
+    return ReaderResult::success();
+}
+
+// ---------------------------------------------------------------------------
+// Formats and the table's shape
+
+namespace {
+
+QString badFormatCode(int code) {
+    if (code >= 0 && code < kFmtCodeCount && code != kFmtUndefined) return QString();
+    return QStringLiteral("Cell format code %1 does not exist; the codes are 0 to 14 and 16.")
+        .arg(code);
+}
+
+}  // namespace
+
+ReaderResult CReader::GetCellFormat(int fmtCode, int* value) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (QString e = badFormatCode(fmtCode); !e.isEmpty()) return fail(e);
+    if (QString e = needCell(m_curRow, m_curCol); !e.isEmpty()) return fail(e);
+    const CellArea cell = CellArea::cell(m_curRow, m_curCol);
+    int32_t v = 0;
+    if (uint16_t s = m_report->AccessAreaFormat(0, fmtCode, &v, &cell))
+        return failStatus("GetCellFormat", s);
+    if (value) *value = v;
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetCellFormat(int fmtCode, int value) {
+    if (QString e = needFormatState("SetCellFormat"); !e.isEmpty()) return fail(e);
+    if (QString e = badFormatCode(fmtCode); !e.isEmpty()) return fail(e);
+    // The engine cuts a value to the attribute's width: 17 would quietly
+    // become 1.
+    const int max = int((1u << cellFormatField(fmtCode).width) - 1);
+    if (value < 0 || value > max)
+        return fail(QStringLiteral("SetCellFormat: code %1 takes values from 0 to %2, not %3.")
+                        .arg(fmtCode)
+                        .arg(max)
+                        .arg(value));
+    const CellArea cell = CellArea::cell(m_curRow, m_curCol);
+    int32_t v = value;
+    if (uint16_t s = m_report->AccessAreaFormat(1, fmtCode, &v, &cell))
+        return failStatus("SetCellFormat", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetRowHeight(int row, int height) {
+    if (QString e = needFormatState("SetRowHeight"); !e.isEmpty()) return fail(e);
+    if (height < 1 || height > 0xFFFF)
+        return fail(QStringLiteral("SetRowHeight: %1 is not a height.").arg(height));
+    uint16_t size = uint16_t(height);
+    if (uint16_t s = m_report->AccessRowColSize(1, 0, row, &size))
+        return failStatus("SetRowHeight", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetColWidth(int col, int width) {
+    if (QString e = needFormatState("SetColWidth"); !e.isEmpty()) return fail(e);
+    if (width < 1 || width > 0xFFFF)
+        return fail(QStringLiteral("SetColWidth: %1 is not a width.").arg(width));
+    uint16_t size = uint16_t(width);
+    if (uint16_t s = m_report->AccessRowColSize(1, 1, col, &size))
+        return failStatus("SetColWidth", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::CombineCells(int row1, int col1, int row2, int col2) {
+    if (QString e = needFormatState("CombineCells"); !e.isEmpty()) return fail(e);
+    if (QString e = needCell(row1, col1); !e.isEmpty()) return fail(e);
+    if (QString e = needCell(row2, col2); !e.isEmpty()) return fail(e);
+    const CellArea area = CellArea::area(row1, col1, row2, col2);
+    if (uint16_t s = m_report->CombineCells(&area)) return failStatus("CombineCells", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetTableSize(int* rows, int* cols) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (rows) *rows = m_report->GetRowCount();
+    if (cols) *cols = m_report->GetColCount();
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetTableSize(int rows, int cols) {
+    if (QString e = needFormatState("SetTableSize"); !e.isEmpty()) return fail(e);
+    if (!cellInRange(rows, cols))
+        return failStatus("SetTableSize", code(Status::TableSizeOutOfBounds));
+    uint16_t r = uint16_t(rows), c = uint16_t(cols);
+    if (uint16_t s = m_report->AccessTableSize(1, &r, &c)) return failStatus("SetTableSize", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::insertRows(const char* method, int pos, int count) {
+    if (QString e = needFormatState(method); !e.isEmpty()) return fail(e);
+    if (count < 1)
+        return fail(QStringLiteral("%1: give a count of at least 1.").arg(QLatin1String(method)));
+    // The engine inserts what fits and calls that success; the host asked
+    // for all of them.
+    if (int64_t(m_report->GetRowCount()) + count > kMaxRows)
+        return failStatus(method, code(Status::TableSizeOutOfBounds));
+    if (pos == 0) pos = m_report->GetRowCount() + 1;
+    uint16_t n = uint16_t(count);
+    if (uint16_t s = m_report->InsertRowColPage(pos, &n, 0)) return failStatus(method, s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::AppendRows(int count) { return insertRows("AppendRows", 0, count); }
+
+ReaderResult CReader::InsertRows(int pos, int count) {
+    if (pos < 1)
+        return fail(QStringLiteral("InsertRows: row %1 is outside the table: %2.")
+                        .arg(pos)
+                        .arg(statusText(code(Status::OutsideTable))));
+    return insertRows("InsertRows", pos, count);
+}
+
+ReaderResult CReader::DeleteRows(int pos, int count) {
+    if (QString e = needFormatState("DeleteRows"); !e.isEmpty()) return fail(e);
+    if (count < 1) return fail(QStringLiteral("DeleteRows: give a count of at least 1."));
+    if (uint16_t s = m_report->DeleteRowColPage(pos, count, 0)) return failStatus("DeleteRows", s);
+    return ReaderResult::success();
+}
+
+// ---------------------------------------------------------------------------
+// Keywords, formulas, recalculation
+
+ReaderResult CReader::GetKeyword(int slot, QVariant* value) {
+    if (QString e = needCurrentPage("GetKeyword"); !e.isEmpty()) return fail(e);
+    if (slot < 0 || slot >= kPageKeywordSlots)
+        return fail(
+            QStringLiteral("GetKeyword: keyword slots are 0 to %1.").arg(kPageKeywordSlots - 1));
+    KeywordValue kv;
+    if (uint16_t s = m_report->GetPageKeyword(slot, &kv, 0)) return failStatus("GetKeyword", s);
+    if (value) {
+        if (kv.kind == 1)
+            *value = kv.number;
+        else if (kv.kind == 2)
+            *value = kv.text;
+        else
+            *value = QVariant();
+    }
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
+    if (QString e = needCurrentPage("SetKeyword"); !e.isEmpty()) return fail(e);
+    if (slot < 0 || slot >= kPageKeywordSlots)
+        return fail(
+            QStringLiteral("SetKeyword: keyword slots are 0 to %1.").arg(kPageKeywordSlots - 1));
+    const bool textSlot =
+        slot <= 1 || (slot == 6 && m_report->GetReportFile()->Format().header.userKeywordType == 0);
+    KeywordValue kv;
+    if (value.isNull() || !value.isValid()) {
+        kv.kind = 0;
+    } else if (isNumberType(value)) {
+        kv = KeywordValue{1, value.toDouble(), {}};
+    } else if (isTextType(value)) {
+        const QString text = value.toString();
+        if (textSlot) {
+            if (text.size() > kKeywordTextChars)
+                return fail(QStringLiteral("SetKeyword: a keyword holds at most %1 characters.")
+                                .arg(kKeywordTextChars));
+            kv = KeywordValue{2, 0, text};
+        } else if (!text.trimmed().isEmpty()) {
+            double number = 0;
+            if (!strictNumber(text, &number))
+                return fail(QStringLiteral("SetKeyword: slot %1 holds numbers; \"%2\" is not one.")
+                                .arg(slot)
+                                .arg(text));
+            kv = KeywordValue{1, number, {}};
+        }
+    } else {
+        return fail(QStringLiteral("SetKeyword: a value of type %1 cannot be a keyword.")
+                        .arg(QString::fromLatin1(value.typeName())));
+    }
+    if (uint16_t s = m_report->SetPageKeyword(slot, kv, 0)) return failStatus("SetKeyword", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetKeywordCell(int slot, int* row, int* col) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    CellRef cell;
+    if (uint16_t s = m_report->AccessKeywordCell(0, slot, &cell))
+        return failStatus("GetKeywordCell", s);
+    if (row) *row = cell.row;
+    if (col) *col = cell.col;
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetKeywordCell(int slot, int row, int col) {
+    if (QString e = needFormatState("SetKeywordCell"); !e.isEmpty()) return fail(e);
+    // Row and column 0 take the keyword off the table.
+    if (!(row == 0 && col == 0))
+        if (QString e = needCell(row, col); !e.isEmpty()) return fail(e);
+    CellRef cell{0, int16_t(row), int16_t(col)};
+    if (uint16_t s = m_report->AccessKeywordCell(1, slot, &cell))
+        return failStatus("SetKeywordCell", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetFormula(QString* text) {
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    FormulaInfo info;
+    const CellRef cell{0, int16_t(m_curRow), int16_t(m_curCol)};
+    if (text) *text = m_report->GetCellFormula(cell, &info) ? info.text : QString();
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetFormula(const QString& text) {
+    if (QString e = needFormatState("SetFormula"); !e.isEmpty()) return fail(e);
+    CellArea cell = CellArea::cell(m_curRow, m_curCol);
+    const uint16_t s = m_report->SetAreaFormula(&cell, text);
+    if (s == code(Status::FormulaInvalid)) {
+        const QString why = m_report->LastFormulaError();
+        return fail(
+            QStringLiteral("SetFormula: %1%2")
+                .arg(statusText(s), why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+    }
+    if (s) return failStatus("SetFormula", s);
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::Recalc() {
+    if (QString e = needCurrentPage("Recalc"); !e.isEmpty()) return fail(e);
+    if (uint16_t s = m_report->RecalcPage(0)) {
+        if (s == code(Status::Refused))
+            return fail(QStringLiteral("Recalc: this program has no formula evaluator "
+                                       "installed: %1.")
+                            .arg(statusText(s)));
+        return failStatus("Recalc", s);
+    }
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::GetLastError(QString* text) {
+    if (text) *text = m_lastError;
+    return ReaderResult::success();
+}
