@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #include "engine/creporthandle.h"
+#include "engine/formulaeval.h"
+#include "engine/textutil.h"
 #include "engine/openreports.h"
 #include "engine/status.h"
 
@@ -119,6 +121,33 @@ int verbInfo(const QStringList& args, Output* out) {
     out->text += QStringLiteral("state:   %1\n")
                      .arg(report.IsFormatState() ? QStringLiteral("format")
                                                  : QStringLiteral("data"));
+    const qor::ReportFormat& fmt = file->Format();
+    const qor::ReportHeader& hdr = fmt.header;
+    static const char* const kVarKinds[] = {"none", "rows", "columns"};
+    if (hdr.varKind == 1 || hdr.varKind == 2)
+        out->text += QStringLiteral("variable area: %1 from %2, extent %3\n")
+                         .arg(QLatin1String(kVarKinds[hdr.varKind]))
+                         .arg(hdr.varStart)
+                         .arg(hdr.varExtent);
+    else
+        out->text += QStringLiteral("variable area: none\n");
+    const QStringList names = qor::FormulaKeywordNames(file->GetUserKeywordName());
+    out->text += QStringLiteral("keywords:\n");
+    for (int slot = 0; slot < names.size() && slot < int(hdr.keywords.size()); ++slot) {
+        const auto& k = hdr.keywords[size_t(slot)];
+        if (k.row == 0 || k.col == 0) continue;
+        out->text += QStringLiteral("  %1 at %2\n")
+                         .arg(names[slot].isEmpty() ? QStringLiteral("slot %1").arg(slot)
+                                                    : names[slot],
+                              FormatCellRef(k.col - 1, k.row - 1));
+    }
+    out->text += QStringLiteral("combined areas: %1\n").arg(fmt.combined.size());
+    for (const auto& a : fmt.combined) {
+        QString ref;
+        FormatAreaRef(a.c1 - 1, a.r1 - 1, a.c2 - 1, a.r2 - 1, &ref);
+        out->text += QStringLiteral("  %1\n").arg(ref);
+    }
+    out->text += QStringLiteral("formulas: %1\n").arg(fmt.formulas.size());
     out->text += QStringLiteral("streams:\n");
     for (const auto& e : file->Entries()) {
         if (e.isStorage)

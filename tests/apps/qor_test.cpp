@@ -82,3 +82,33 @@ TEST(QorApp, BadInputGivesClearErrors) {
 }
 
 }  // namespace
+
+#include "engine/creporthandle.h"
+
+namespace {
+
+TEST(QorApp, InfoShowsKeywordsVariableAreaCombinedAreasAndFormulas) {
+    const QString dir = qortest::freshDir("qor-info-model");
+    const QString path = dir + "/model.rep";
+    {
+        CReportHandle h(path);
+        int kind = 1, start = 5, extent = 3;
+        ASSERT_EQ(h.AccessVarArea(1, &kind, &start, &extent), 0);
+        CellArea title = CellArea::area(1, 1, 1, 3);
+        ASSERT_EQ(h.CombineCells(&title), 0);
+        CellRef year{0, 2, 7};
+        ASSERT_EQ(h.AccessKeywordCell(1, 2, &year), 0);
+        CellArea total = CellArea::area(10, 2, 10, 3);
+        ASSERT_EQ(h.SetAreaFormula(&total, "B2+B3"), 0);
+        ASSERT_EQ(h.Save(), 0);
+    }
+    auto info = qor({"info", path});
+    ASSERT_EQ(info.exitCode, 0) << info.err.constData();
+    const QString text = QString::fromUtf8(info.out);
+    EXPECT_TRUE(text.contains("variable area: rows from 5, extent 3")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("  年 at G2")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("combined areas: 1\n  A1:C1")) << qPrintable(text);
+    EXPECT_TRUE(text.contains("formulas: 1")) << qPrintable(text);
+}
+
+}  // namespace
