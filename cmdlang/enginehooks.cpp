@@ -1,5 +1,7 @@
 #include "cmdlang/enginehooks.h"
 
+#include "cmdlang/cellformulaevaluator.h"
+
 #include <QStringList>
 #include <algorithm>
 
@@ -173,6 +175,7 @@ std::shared_ptr<qor::IFormulaChecker> MakeFormulaChecker(EngineHookOptions optio
 
 void InstallEngineHooks(EngineHookOptions options) {
     qor::InstallFormulaChecker(MakeFormulaChecker(std::move(options)));
+    InstallFormulaEvaluatorHook();
 }
 
 }  // namespace qor::cmd

@@ -1,6 +1,7 @@
 #pragma once
 // The command language's side of the engine's formula hooks
-// (engine/formulaeval.h). Applications and tests call InstallEngineHooks
+// (engine/formulaeval.h): the formula checker and the evaluator of cell
+// formulas. Applications and tests call InstallEngineHooks
 // once at start-up; from then on storing a formula compiles it here and the
 // engine builds its dependency graph from what the formula reads.
 

@@ -24,8 +24,8 @@ namespace qor::cmd {
 
 // Codes of the errors the language reports by number (the interpreter
 // hands them to its caller as QorError); 0 = an error with a message only.
-constexpr int kErrorBadRecordLimit = 17;   // GETRECORD: record limit out of range
-constexpr int kErrorMalformedCall = 101;   // GETRECORD: a malformed argument
+constexpr int kErrorBadRecordLimit = 17;  // GETRECORD: record limit out of range
+constexpr int kErrorMalformedCall = 101;  // GETRECORD: a malformed argument
 
 // An area as a value: cells of a page, or lines of the variable area.
 struct AreaValue {
@@ -59,10 +59,10 @@ public:
     bool isArea() const { return m_kind == Kind::Area; }
     bool isError() const { return m_kind == Kind::Error; }
 
-    double asNumber() const { return m_number; }          // Number only
-    const QString& asText() const { return m_text; }      // Text only
-    const AreaValue& asArea() const { return *m_area; }   // Area only
-    int errorCode() const { return m_code; }              // Error only
+    double asNumber() const { return m_number; }            // Number only
+    const QString& asText() const { return m_text; }        // Text only
+    const AreaValue& asArea() const { return *m_area; }     // Area only
+    int errorCode() const { return m_code; }                // Error only
     const QString& errorMessage() const { return m_text; }  // Error only
 
     // Same kind and contents (numbers exactly).

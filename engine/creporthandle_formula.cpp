@@ -102,7 +102,18 @@ public:
         return -1;
     }
 
+    std::unique_ptr<FormulaEvalContext> ForPage(int page) const override {
+        if (!m_report || page < 1 || page > m_report->GetPageCount()) return nullptr;
+        std::shared_ptr<CSheetPage> sheet = m_report->GetPage(page);
+        if (!sheet) return nullptr;
+        auto other = std::make_unique<PageContext>(m_report, page, *sheet, m_format);
+        other->m_hold = std::move(sheet);
+        other->setTarget(m_area, m_row, m_col);
+        return other;
+    }
+
 private:
+    std::shared_ptr<CSheetPage> m_hold;  // keeps another page loaded while it is read
     CReportHandle* m_report;
     int m_page;
     const CSheetPage& m_sheet;

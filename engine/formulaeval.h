@@ -157,6 +157,14 @@ public:
     virtual FormulaValue Keyword(int slot) const = 0;
     // Slot of a keyword name (case ignored), -1 when none.
     virtual int KeywordSlot(QStringView name) const = 0;
+
+    // The same report read on another page (its stored record is loaded
+    // when needed), for the same formula and target cell; null when there
+    // is no such page or the context reads no report.
+    virtual std::unique_ptr<FormulaEvalContext> ForPage(int page) const {
+        (void)page;
+        return nullptr;
+    }
 };
 
 class IFormulaEvaluator {

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "apps/qor/verbs.h"
+#include "cmdlang/enginehooks.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/readermodule.h"
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
     } catch (const qor::AutoError& e) {
         out.err += QStringLiteral("qor: warning: %1\n").arg(e.text());
     }
+
+    // Cell formulas are checked and computed by the command language.
+    qor::cmd::InstallEngineHooks();
 
     int rc = 2;
     bool known = false;

@@ -105,8 +105,10 @@ class EngineHooks : public ::testing::Test {
 protected:
     void SetUp() override {
         oldChecker = InstallFormulaChecker(nullptr);
-        oldEvaluator = InstallFormulaEvaluator(evaluator);
+        oldEvaluator = InstallFormulaEvaluator(nullptr);
         InstallEngineHooks();
+        // The driver is proved with the counting evaluator of this file.
+        InstallFormulaEvaluator(evaluator);
         path = qortest::freshDir(QString::fromLatin1(
                    ::testing::UnitTest::GetInstance()->current_test_info()->name())) +
                "/r.rep";

@@ -1,0 +1,90 @@
+// Database functions: INDB and INDBSQL read one field, GETRECORD queues
+// records to be written into an area of the page. The reading itself is
+// done by whoever gives the environment a database reader.
+#include <QChar>
+#include <climits>
+
+#include "cmdlang/builtins.h"
+#include "engine/textutil.h"
+
+namespace qor::cmd {
+
+namespace {
+
+constexpr int kMaxFieldText = 63;   // a text field is cut to this many units
+constexpr int kMaxRowsDown = 9999;  // GETRECORD, records written down the rows
+constexpr int kMaxColsAcross = 255;
+
+Value readField(Evaluator& ev, const Node& call, bool host) {
+    DatabaseRequest r;
+    r.hostDatabase = host;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &r.file, &bad) || !TextArgument(ev, call, 1, &r.table, &bad) ||
+        !TextArgument(ev, call, 2, &r.field, &bad) ||
+        !WholeArgument(ev, call, 3, 0, INT_MAX, &r.record, &bad) ||
+        !TextArgument(ev, call, 4, &r.condition, &bad))
+        return bad;
+    if (ev.env().CheckOnly()) return Value::number(0);
+    const Value v = ev.env().ReadDatabase(r);
+    if (v.isText()) return Value::text(v.asText().left(kMaxFieldText));
+    if (v.isEmpty()) return Value::number(0);  // a null field
+    return v;
+}
+
+Value fnInDb(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    return readField(ev, call, false);
+}
+
+Value fnInDbSql(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    return readField(ev, call, true);
+}
+
+Value malformed(const QString& why) {
+    return Value::error(QStringLiteral("GETRECORD: ") + why, kErrorMalformedCall);
+}
+
+// GETRECORD("sql", "area", dir[, limit]): the arguments are checked before
+// anything is queried, so a check-only run finds every fault a real run
+// would; the value is 0.
+Value fnGetRecord(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    RecordRequest r;
+    QString area, direction;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &r.sql, &bad) || !TextArgument(ev, call, 1, &area, &bad) ||
+        !TextArgument(ev, call, 2, &direction, &bad))
+        return bad;
+    if (r.sql.trimmed().isEmpty()) return malformed(QStringLiteral("the query is empty"));
+    for (const QChar c : area)
+        if (!c.isSpace()) r.area += c;
+    int c1, r1, c2, r2;
+    if (!r.area.isEmpty() && !ParseAreaRef(r.area, &c1, &r1, &c2, &r2))
+        return malformed(QStringLiteral("\"%1\" is not an area").arg(r.area));
+    if (direction.isEmpty() || (direction[0] != u'1' && direction[0] != u'0'))
+        return malformed(QStringLiteral("the direction must be 1 or 0"));
+    r.direction = direction[0] == u'1' ? 1 : 0;
+    const int max = r.direction == 1 ? kMaxRowsDown : kMaxColsAcross;
+    r.limit = max;
+    if (call.children.size() > 3 && call.children[3]->kind != NodeKind::Empty &&
+        !WholeArgument(ev, call, 3, 1, max, &r.limit, &bad, kErrorBadRecordLimit))
+        return bad;
+    if (ev.env().CheckOnly()) return Value::number(0);
+    r.page = ev.env().PageNumber();
+    const Value v = ev.env().GetRecord(r);
+    if (v.isError()) return v;
+    return Value::number(0);
+}
+
+const BuiltinName kData[] = {
+    {"INDB", fnInDb},
+    {"INDBSQL", fnInDbSql},
+    {"GETRECORD", fnGetRecord},
+};
+
+}  // namespace
+
+const BuiltinName* DataBuiltins(int* count) {
+    *count = int(std::size(kData));
+    return kData;
+}
+
+}  // namespace qor::cmd

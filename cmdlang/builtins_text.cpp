@@ -1,0 +1,127 @@
+// Text functions and the input functions GETINT and GETSTR. Lengths and
+// positions count UTF-16 units, as the report's texts are stored.
+#include <climits>
+#include <cmath>
+
+#include "cmdlang/builtins.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
+#include "platform/uiservices.h"
+
+namespace qor::cmd {
+
+namespace {
+
+constexpr int kCaptionId = 62062;  // the application's name
+
+Value fnLen(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    return Value::number(double(s.size()));
+}
+
+Value fnTrim(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    return Value::text(s.trimmed());  // both ends, the ideographic space included
+}
+
+Value fnUpper(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    return Value::text(s.toUpper());
+}
+
+Value fnLower(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    return Value::text(s.toLower());
+}
+
+Value fnVal(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    return Value::number(ParseDouble(s));
+}
+
+// A number becomes its shortest text; a text stays as it is.
+Value fnStr(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    return Value::text(s);
+}
+
+// SUBSTR(s, start[, length]): start from 1 (0 reads as 1); a start past
+// the end gives "", a length past the end stops there.
+Value fnSubstr(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    QString s;
+    int start = 0;
+    Value bad;
+    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    if (!WholeArgument(ev, call, 1, 0, INT_MAX, &start, &bad)) return bad;
+    const qsizetype from = std::max(start, 1) - 1;
+    if (from >= s.size()) return Value::text(QString());
+    qsizetype length = s.size() - from;
+    const bool hasLength = call.children.size() > 2 && call.children[2]->kind != NodeKind::Empty;
+    if (hasLength) {
+        int n = 0;
+        if (!WholeArgument(ev, call, 2, 0, INT_MAX, &n, &bad)) return bad;
+        length = std::min<qsizetype>(length, n);
+    }
+    return Value::text(s.mid(from, length));
+}
+
+QString captionOf(Evaluator& ev, const Node& call, Value* bad, bool* ok) {
+    QString caption;
+    *ok = TextArgument(ev, call, 0, &caption, bad);
+    if (caption.isEmpty()) caption = LoadErrorText(kCaptionId);
+    return caption;
+}
+
+Value fnGetInt(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    Value bad;
+    bool ok = false;
+    const QString caption = captionOf(ev, call, &bad, &ok);
+    if (!ok) return bad;
+    if (ev.env().CheckOnly()) return Value::number(0);
+    NumberPrompt prompt;
+    prompt.caption = caption;
+    prompt.decimals = 0;
+    const std::optional<double> v = promptNumber(prompt);
+    if (!v) return Value::error(QStringLiteral("GETINT: no number was entered"));
+    return Value::number(std::trunc(*v));
+}
+
+Value fnGetStr(Evaluator& ev, const Node& call, const FunctionInfo&) {
+    Value bad;
+    bool ok = false;
+    const QString caption = captionOf(ev, call, &bad, &ok);
+    if (!ok) return bad;
+    if (ev.env().CheckOnly()) return Value::text(QString());
+    TextPrompt prompt;
+    prompt.caption = caption;
+    const std::optional<QString> v = promptText(prompt);
+    if (!v) return Value::error(QStringLiteral("GETSTR: no text was entered"));
+    return Value::text(*v);
+}
+
+const BuiltinName kText[] = {
+    {"LEN", fnLen},       {"TRIM", fnTrim},     {"UPPER", fnUpper},
+    {"LOWER", fnLower},   {"VAL", fnVal},       {"STR", fnStr},
+    {"SUBSTR", fnSubstr}, {"GETINT", fnGetInt}, {"GETSTR", fnGetStr},
+};
+
+}  // namespace
+
+const BuiltinName* TextBuiltins(int* count) {
+    *count = int(std::size(kText));
+    return kText;
+}
+
+}  // namespace qor::cmd

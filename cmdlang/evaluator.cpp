@@ -1,0 +1,278 @@
+#include "cmdlang/evaluator.h"
+
+#include "cmdlang/builtins.h"
+#include "cmdlang/printer.h"
+
+namespace qor::cmd {
+
+// ---------------------------------------------------------------- environment defaults
+
+Value EvalEnvironment::VarCell(int, int) const {
+    return Value::error(QStringLiteral("the report has no variable area"));
+}
+
+int EvalEnvironment::KeywordSlot(QStringView) const { return -1; }
+
+Value EvalEnvironment::Keyword(int) const { return Value::empty(); }
+
+std::optional<Value> EvalEnvironment::Variable(QStringView) const { return std::nullopt; }
+
+bool EvalEnvironment::WithPage(int, const std::function<void(const EvalEnvironment&)>&) const {
+    return false;
+}
+
+Value EvalEnvironment::ExternalCell(const ExternalCellRequest& r) const {
+    return Value::error(
+        QStringLiteral("cells of the report \"%1\" cannot be read here").arg(r.report));
+}
+
+Value EvalEnvironment::CallService(const QString& name, const QString&) const {
+    return Value::error(
+        QStringLiteral("function %1 is not available: no application service answers it")
+            .arg(name));
+}
+
+Value EvalEnvironment::ReadDatabase(const DatabaseRequest& r) const {
+    return Value::error(
+        QStringLiteral("%1 cannot read databases here: no database reader is "
+                       "installed")
+            .arg(r.hostDatabase ? QStringLiteral("INDBSQL") : QStringLiteral("INDB")));
+}
+
+Value EvalEnvironment::GetRecord(const RecordRequest&) const {
+    return Value::error(
+        QStringLiteral("GETRECORD cannot query here: no record reader is installed"));
+}
+
+// ---------------------------------------------------------------- evaluator
+
+namespace {
+
+// A line of the variable area as a V_ name reads it; line 0 is the whole
+// column (row) and gives an area.
+Value readVar(const EvalEnvironment& env, const VarRef& v, int line) {
+    const int kind = env.VarKind();
+    if (kind == 0) return Value::error(QStringLiteral("the report has no variable area"));
+    if ((kind == 1) != (v.axis == VarRef::Axis::Column))
+        return Value::error(
+            kind == 1 ? QStringLiteral("the variable area has rows: name its columns (V_A)")
+                      : QStringLiteral("the variable area has columns: name its rows (V_1)"));
+    if (line == 0) {
+        AreaValue a;
+        a.kind = AreaValue::Kind::VarLines;
+        a.var1 = a.var2 = v;
+        return Value::area(a);
+    }
+    // Pages hold different numbers of lines: a line this page lacks is empty.
+    if (line > env.VarUsed()) return Value::empty();
+    return env.VarCell(line, v.index);
+}
+
+Value notAValue() {
+    return Value::error(QStringLiteral("an area can only be the argument of a function"));
+}
+
+}  // namespace
+
+Evaluator::Evaluator(const EvalEnvironment& env, int rowShift, int colShift)
+    : m_env(&env), m_rowShift(rowShift), m_colShift(colShift) {}
+
+Value Evaluator::evaluate(const Node& node) { return this->node(node); }
+
+FormulaOutcome Evaluator::evaluateFormula(const Formula& f) {
+    FormulaOutcome out;
+    if (f.filter) {
+        const Value c = node(*f.filter);
+        if (c.isError()) {
+            out.value = c;
+            return out;
+        }
+        if (!IsTrue(c)) {
+            out.applies = false;
+            return out;
+        }
+    }
+    if (f.relation) {
+        m_relationKey = node(*f.relation->key);
+        if (m_relationKey.isError()) {
+            out.value = m_relationKey;
+            m_relationKey = Value();
+            return out;
+        }
+        m_relation = &*f.relation;
+    }
+    out.value = node(*f.expr);
+    m_relation = nullptr;
+    m_relationKey = Value();
+    if (out.value.isArea())
+        out.value = Value::error(QStringLiteral("an area cannot be the value of a cell"));
+    return out;
+}
+
+Value Evaluator::evaluateOnLine(const Node& n, int line) {
+    const int saved = m_varLine;
+    m_varLine = line;
+    Value v = node(n);
+    m_varLine = saved;
+    return v;
+}
+
+Value Evaluator::evaluateFilter(const Node& filter, const Value& subject, int line) {
+    const Value* savedSubject = m_subject;
+    const int savedLine = m_varLine;
+    if (filter.kind == NodeKind::Filter) m_subject = &subject;
+    if (line > 0) m_varLine = line;
+    Value v = node(filter);
+    m_subject = savedSubject;
+    m_varLine = savedLine;
+    return v;
+}
+
+Value Evaluator::argument(const Node& call, size_t i) {
+    if (i >= call.children.size()) return Value::empty();
+    return node(*call.children[i]);
+}
+
+Value Evaluator::node(const Node& n) {
+    switch (n.kind) {
+        case NodeKind::Number:
+            return Value::number(n.number);
+        case NodeKind::String:
+            return Value::text(n.text);
+        case NodeKind::CellRef:
+            return cellRef(n);
+        case NodeKind::Area:
+        case NodeKind::VRefArea:
+            return areaRef(n);
+        case NodeKind::VRef:
+            return varRef(n);
+        case NodeKind::Ident:
+            return identifier(n);
+        case NodeKind::Call:
+            return call(n);
+        case NodeKind::Unary:
+            return Unary(n.op, node(*n.children[0]));
+        case NodeKind::Binary: {
+            const Value a = node(*n.children[0]);
+            if (a.isError()) return a;
+            return Arithmetic(n.op, a, node(*n.children[1]));
+        }
+        case NodeKind::Compare: {
+            const Value a = node(*n.children[0]);
+            if (a.isError()) return a;
+            return Compare(n.op, a, node(*n.children[1]));
+        }
+        case NodeKind::Logical:
+            return logical(n);
+        case NodeKind::Filter:
+            if (!m_subject)
+                return Value::error(QStringLiteral("a filter such as %1 belongs to a statistic "
+                                                   "function")
+                                        .arg(PrintExpression(n)));
+            return Compare(n.op, *m_subject, node(*n.children[0]));
+        case NodeKind::Empty:
+            return Value::empty();
+    }
+    return Value::error(QStringLiteral("unknown expression"));
+}
+
+Value Evaluator::logical(const Node& n) {
+    const Value a = node(*n.children[0]);
+    if (a.isError()) return a;
+    if (a.isArea()) return notAValue();
+    if (n.op == Op::Not) return Value::boolean(!IsTrue(a));
+    // The right side is read only when it decides: a condition can guard
+    // a division or a cell of another page.
+    const bool left = IsTrue(a);
+    if (n.op == Op::And && !left) return Value::boolean(false);
+    if (n.op == Op::Or && left) return Value::boolean(true);
+    const Value b = node(*n.children[1]);
+    if (b.isError()) return b;
+    if (b.isArea()) return notAValue();
+    return Value::boolean(IsTrue(b));
+}
+
+Value Evaluator::cellRef(const Node& n) {
+    const int row = n.cell1.row + m_rowShift, col = n.cell1.col + m_colShift;
+    if (n.external) return readExternal(n, row, col, nullptr);
+    if (n.page) return onPage(n.page, [&](const EvalEnvironment& e) { return e.Cell(row, col); });
+    return m_env->Cell(row, col);
+}
+
+Value Evaluator::varRef(const Node& n) {
+    VarRef v = n.var1;
+    if (!v.line) v.line = m_varLine;
+    if (n.external) {
+        if (!v.line) return areaRef(n);
+        return readExternal(n, 0, 0, &v);
+    }
+    if (n.page)
+        return onPage(n.page, [&](const EvalEnvironment& e) { return readVar(e, v, v.line); });
+    return readVar(*m_env, v, v.line);
+}
+
+Value Evaluator::areaRef(const Node& n) {
+    AreaValue a;
+    if (n.kind == NodeKind::Area) {
+        a.first = n.cell1;
+        a.last = n.cell2;
+    } else {
+        a.kind = AreaValue::Kind::VarLines;
+        a.var1 = n.var1;
+        a.var2 = n.kind == NodeKind::VRefArea ? n.var2 : n.var1;
+    }
+    a.report = n.report;
+    a.page = n.page;
+    return Value::area(a);
+}
+
+Value Evaluator::identifier(const Node& n) {
+    const int slot = m_env->KeywordSlot(n.text);
+    if (slot >= 0) return m_env->Keyword(slot);
+    if (std::optional<Value> v = m_env->Variable(n.text)) return *v;
+    return Value::error(QStringLiteral("unknown name %1").arg(n.text));
+}
+
+Value Evaluator::call(const Node& n) {
+    const Builtin* b = FindBuiltin(n.text);
+    if (!b) return m_env->CallService(n.text, n.rawArgs);
+    const int count = int(n.children.size());
+    if (count < b->info->minArgs || count > b->info->maxArgs)
+        return Value::error(QStringLiteral("%1 takes %2 to %3 argument(s), not %4")
+                                .arg(n.text)
+                                .arg(b->info->minArgs)
+                                .arg(b->info->maxArgs)
+                                .arg(count));
+    return b->fn(*this, n, *b->info);
+}
+
+Value Evaluator::readExternal(const Node& n, int row, int col, const VarRef* var) {
+    ExternalCellRequest r;
+    r.report = n.report;
+    r.cell = {row, col};
+    if (var) {
+        r.isVar = true;
+        r.var = *var;
+    }
+    r.page = n.page;
+    r.currentPage = m_env->PageNumber();
+    r.relation = m_relation;
+    r.keyValue = m_relationKey;
+    return m_env->ExternalCell(r);
+}
+
+Value Evaluator::onPage(int page, const std::function<Value(const EvalEnvironment&)>& read) {
+    const int count = m_env->PageCount();
+    if (count > 0 && page > count)
+        return Value::error(QStringLiteral("page %1 does not exist").arg(page));
+    Value out;
+    if (!m_env->WithPage(page, [&](const EvalEnvironment& e) { out = read(e); }))
+        return Value::error(QStringLiteral("page %1 cannot be read here").arg(page));
+    return out;
+}
+
+Value Evaluate(const Node& node, const EvalEnvironment& env) {
+    return Evaluator(env).evaluate(node);
+}
+
+}  // namespace qor::cmd
