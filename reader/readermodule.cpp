@@ -12,13 +12,13 @@ QString typeLibKey() {
         .arg(QLatin1String(kReaderTypeLib), QLatin1String(kReaderTypeLibVersion));
 }
 
-AutoClassInfo readerClassInfo() {
+AutoClassInfo readerClassInfo(const QString& server = AutoRegistry::builtinServer()) {
     AutoClassInfo info;
     info.clsid = QLatin1String(kReaderClsid);
     info.progId = QLatin1String(kReaderProgId);
     info.versionIndependentProgId = QLatin1String(kReaderVersionIndependentProgId);
     info.description = QStringLiteral("Reader Class");
-    info.server = AutoRegistry::builtinServer();
+    info.server = server;
     info.threadingModel = QStringLiteral("Apartment");
     info.typeLib = QLatin1String(kReaderTypeLib);
     return info;
@@ -58,18 +58,21 @@ void qor::RegisterReaderModule() {
     if (!qor_DllRegisterServer(&error)) throw AutoError(error);
 }
 
-bool qor_DllRegisterServer(QString* error) {
+bool qor::RegisterReaderServer(const QString& server, QString* error) {
     try {
-        AutoRegistry::addFactory(QLatin1String(kReaderClsid), makeReader);
-        AutoRegistry::registerClass(readerClassInfo());
+        AutoRegistry::registerClass(readerClassInfo(server));
         writeOrThrow(typeLibKey(), QString(), QStringLiteral("Pagoda2 1.0 Type Library"));
-        writeOrThrow(typeLibKey() + QStringLiteral("\\0\\linux"), QString(),
-                     AutoRegistry::builtinServer());
+        writeOrThrow(typeLibKey() + QStringLiteral("\\0\\linux"), QString(), server);
     } catch (const AutoError& e) {
         if (error) *error = e.text();
         return false;
     }
     return true;
+}
+
+bool qor_DllRegisterServer(QString* error) {
+    AutoRegistry::addFactory(QLatin1String(kReaderClsid), makeReader);
+    return RegisterReaderServer(AutoRegistry::builtinServer(), error);
 }
 
 bool qor_DllUnregisterServer(QString* error) {

@@ -35,6 +35,11 @@ inline constexpr char kReaderTypeLibVersion[] = "1.0";
 // again is harmless. Throws AutoError when the Registry cannot be written.
 void RegisterReaderModule();
 
+// Writes the Reader's class, ProgIDs and type library with the given
+// server: AutoRegistry::builtinServer() for this program, or the path of
+// the Reader's shared library (libqorreadermodule.so) for other hosts.
+bool RegisterReaderServer(const QString& server, QString* error = nullptr);
+
 }  // namespace qor
 
 // False, with the reason in *error, when the Registry cannot be written.
