@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/recordfill.h"
 #include "platform/uiservices.h"
 #include "reader/cadoconnection.h"
 #include "reader/cnamedeflist.h"
@@ -35,6 +36,11 @@ public:
     // The most recently made application object still alive; null when
     // there is none.
     static CReaderApp* Current();
+
+    // The record-fill queue (pending count and requests) that getrecord
+    // fills and CReportHandle::FillFromRecordset empties. The engine keeps
+    // it, so it exists before and after any application object.
+    qor::RecordFillQueue& RecordFills() const { return qor::RecordFillQueue::instance(); }
 
     // --- settings -----------------------------------------------------
     QString GetProfilePath() const { return m_profilePath; }
