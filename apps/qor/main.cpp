@@ -38,7 +38,15 @@ void printUsage() {
         "  qor table-size FILE [ROWS COLS]\n"
         "      print or set the table size\n"
         "  qor reader-script SCRIPT\n"
-        "      run Reader calls, one a line: Method arg1 arg2 ... (\"-\" = stdin)\n",
+        "      run Reader calls, one a line: Method arg1 arg2 ... (\"-\" = stdin)\n"
+        "Exchange files:\n"
+        "  qor export-xml REPORT OUT.xml [--pages 2,5] [--no-data] [--no-format] [--no-formula]\n"
+        "      write the report as an exchange file (all pages unless --pages)\n"
+        "  qor import-xml IN.xml REPORT\n"
+        "      make a new report from an exchange file\n"
+        "Command language:\n"
+        "  qor run SCRIPT.shl [REPORT]\n"
+        "      run a script of commands against the report (saved when the script succeeds)\n",
         stderr);
 }
 
@@ -66,6 +74,9 @@ constexpr VerbEntry kVerbs[] = {
     {"keyword", qor::app::verbKeyword},
     {"table-size", qor::app::verbTableSize},
     {"reader-script", qor::app::verbReaderScript},
+    {"export-xml", qor::app::verbExportXml},
+    {"import-xml", qor::app::verbImportXml},
+    {"run", qor::app::verbRun},
 };
 
 }  // namespace

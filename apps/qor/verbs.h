@@ -47,4 +47,14 @@ int verbTableSize(const QStringList& args, Output* out);
 // cannot be read or parsed (nothing is run then).
 int verbReaderScript(const QStringList& args, Output* out);
 
+// The exchange-file verbs (xmlverbs.cpp).
+int verbExportXml(const QStringList& args, Output* out);
+int verbImportXml(const QStringList& args, Output* out);
+
+// Runs a script of the command language (runverb.cpp) against the report
+// given, saving it when the whole script succeeded; variables LIST MEMORY
+// shows and messages go to standard output. Exit code 1 when a line
+// failed (nothing is saved then), 2 for a usage error.
+int verbRun(const QStringList& args, Output* out);
+
 }  // namespace qor::app

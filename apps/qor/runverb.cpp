@@ -1,0 +1,119 @@
+// qor run SCRIPT.shl [REPORT]: a script of the command language against a
+// report, the way the desktop application runs a batch file.
+#include <QFileInfo>
+
+#include "apps/qor/verbs.h"
+#include "cmdlang/ccalcinterpreter.h"
+#include "engine/creporthandle.h"
+#include "engine/status.h"
+#include "platform/uiservices.h"
+
+namespace qor::app {
+
+namespace {
+
+// Puts the interpreter's and the user interface's hooks back however the
+// verb ends.
+class RunSession {
+public:
+    RunSession(Output* out) : m_ci(CCalcInterpreter::Instance()) {
+        m_savedHooks = m_ci.SubsystemHooks();
+        cmd::CalcSubsystemHooks hooks = m_savedHooks;
+        hooks.listVariables = [out](const cmd::VariableListing& list) {
+            for (int i = 0; i < list.names.size(); ++i)
+                out->text += QStringLiteral("%1 = %2 (%3)\n")
+                                 .arg(list.names[i], list.values[i], list.types[i]);
+        };
+        hooks.help = [out](const QString&) {
+            out->text +=
+                QStringLiteral("The command language is described in docs/command-language.md.\n");
+        };
+        m_ci.SetSubsystemHooks(hooks);
+        UiServices ui = uiServices();
+        ui.messageBox = [out](const MessageRequest& r) {
+            out->text += r.text + u'\n';
+            return r.defaultAnswer;
+        };
+        m_savedUi = installUiServices(ui);
+        m_savedMode = m_ci.TestRunMode(0xFF);
+        m_ci.SetRunMode(0, CCalcInterpreter::kModeQuiet);
+    }
+    ~RunSession() {
+        m_ci.SetRunMode(0xFF, m_savedMode);
+        m_ci.SetReport(nullptr);
+        m_ci.SetSubsystemHooks(m_savedHooks);
+        installUiServices(m_savedUi);
+    }
+    RunSession(const RunSession&) = delete;
+    RunSession& operator=(const RunSession&) = delete;
+
+    CCalcInterpreter& ci() { return m_ci; }
+
+private:
+    CCalcInterpreter& m_ci;
+    cmd::CalcSubsystemHooks m_savedHooks;
+    UiServices m_savedUi;
+    int m_savedMode = 0;
+};
+
+QString statusLine(const QString& what, uint16_t status) {
+    return QStringLiteral("qor run: %1: %2 (status %3)\n")
+        .arg(what, StatusText(status))
+        .arg(status);
+}
+
+}  // namespace
+
+int verbRun(const QStringList& args, Output* out) {
+    if (args.isEmpty() || args.size() > 2) {
+        out->err += QStringLiteral("qor run: give a script and, optionally, a report\n");
+        return 2;
+    }
+    const QString script = args[0];
+    if (!QFileInfo(script).isFile()) {
+        out->err += QStringLiteral("qor run: %1 is not a file\n").arg(script);
+        return 2;
+    }
+    cmd::InstallInterpreterHooks();
+
+    std::unique_ptr<CReportHandle> report;
+    bool wasFormatState = false;
+    if (args.size() == 2) {
+        const QString path = ReportPathWithExtension(args[1]);
+        report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
+        if (!report->IsOpen()) {
+            out->err += statusLine(path, report->OpenStatus());
+            return 1;
+        }
+        // Commands work on data; the report goes back to the state it
+        // was in before it is saved.
+        wasFormatState = report->IsFormatState();
+        if (wasFormatState) {
+            if (uint16_t s = report->EnterDataState()) {
+                out->err += statusLine(QStringLiteral("data state"), s);
+                return 1;
+            }
+        }
+        if (report->GetPageCount() > 0 && report->GetCurPage() < 1) report->SetCurPage(1);
+    }
+
+    RunSession session(out);
+    session.ci().SetReport(report.get());
+    QString error;
+    if (!session.ci().RunBatchFile(script, &error)) {
+        // Nothing is saved: the report file stays as it was before the run.
+        out->err +=
+            QStringLiteral("qor run: %1 (error %2)\n").arg(error).arg(session.ci().LastErrorCode());
+        return 1;
+    }
+    if (report) {
+        if (wasFormatState) report->EnterFormatState();
+        if (uint16_t s = report->Save()) {
+            out->err += statusLine(report->GetPathName(), s);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace qor::app

@@ -1,0 +1,159 @@
+// The exchange-file verbs: the command-line form of the view's "导出成XML"
+// and the main frame's "从XML导入". The export takes its choice from the
+// options instead of the export settings dialog.
+#include <QFile>
+#include <QFileInfo>
+
+#include "apps/qor/verbs.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "exchange/ownxml_export.h"
+#include "exchange/ownxml_import.h"
+
+namespace qor::app {
+
+namespace {
+
+QString failureLine(const char* verb, int messageId, const QString& detail) {
+    QString line = QStringLiteral("qor %1: ").arg(QLatin1String(verb));
+    if (messageId) line += LoadErrorText(messageId);
+    if (!detail.isEmpty())
+        line += (messageId ? QStringLiteral(" (%1)") : QStringLiteral("%1")).arg(detail);
+    return line + u'\n';
+}
+
+// "2,5" gives {2, 5}; false for anything that is not a list of page
+// numbers from 1.
+bool parsePageList(const QString& text, QList<int>* pages) {
+    const QStringList items = text.split(u',');
+    for (const QString& item : items) {
+        bool ok = false;
+        const int p = item.trimmed().toInt(&ok);
+        if (!ok || p < 1) return false;
+        pages->append(p);
+    }
+    return !pages->isEmpty();
+}
+
+}  // namespace
+
+int verbExportXml(const QStringList& args, Output* out) {
+    QStringList pos;
+    QList<int> pages;
+    bool data = true, format = true, formula = true;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == u"--pages") {
+            if (i + 1 >= args.size() || !parsePageList(args[i + 1], &pages)) {
+                out->err +=
+                    QStringLiteral("qor export-xml: --pages needs page numbers such as 2,5\n");
+                return 2;
+            }
+            ++i;
+        } else if (a == u"--no-data") {
+            data = false;
+        } else if (a == u"--no-format") {
+            format = false;
+        } else if (a == u"--no-formula") {
+            formula = false;
+        } else if (a.startsWith(u"--")) {
+            out->err += QStringLiteral("qor export-xml: unknown option %1\n").arg(a);
+            return 2;
+        } else {
+            pos.append(a);
+        }
+    }
+    if (pos.size() != 2) {
+        out->err += QStringLiteral("qor export-xml: give the report and the XML file\n");
+        return 2;
+    }
+    const QString reportPath = pos[0], target = pos[1];
+    if (!QFileInfo::exists(reportPath)) {
+        out->err += QStringLiteral("qor export-xml: %1: %2\n")
+                        .arg(reportPath, StatusText(code(Status::FileNotFound)));
+        return 1;
+    }
+    CReportHandle report(reportPath, CReportHandle::OpenMode::OpenExisting);
+    if (!report.IsOpen()) {
+        out->err += QStringLiteral("qor export-xml: %1: %2\n")
+                        .arg(reportPath, StatusText(report.OpenStatus()));
+        return 1;
+    }
+    // The pages are read as data state shows them; the report is not saved,
+    // so the state it was stored in stays.
+    if (report.IsFormatState()) {
+        if (const uint16_t s = report.EnterDataState()) {
+            out->err += QStringLiteral("qor export-xml: %1: %2\n").arg(reportPath, StatusText(s));
+            return 1;
+        }
+    }
+    ExportSetMembers choice = InitialExportSettings(&report);
+    choice.m_bData = data;
+    choice.m_bFormat = format;
+    choice.m_bFormula = formula;
+    if (!pages.isEmpty()) {
+        for (int p : pages) {
+            if (p > report.GetPageCount()) {
+                out->err += QStringLiteral("qor export-xml: the report has %1 pages, not %2\n")
+                                .arg(report.GetPageCount())
+                                .arg(p);
+                return 1;
+            }
+        }
+        choice.m_bAllPages = 0;
+    }
+    ApplyExportPageSelection(&choice, pages);
+    const OwnXmlExportResult r = WriteOwnXml(report, target, choice);
+    if (!r.written) {
+        out->err += failureLine("export-xml", r.messageId, r.detail);
+        return 1;
+    }
+    out->text += QStringLiteral("wrote %1: %2 pages\n").arg(target).arg(choice.m_nPageCount);
+    return 0;
+}
+
+int verbImportXml(const QStringList& args, Output* out) {
+    if (args.size() != 2 || args[0].startsWith(u"--") || args[1].startsWith(u"--")) {
+        out->err += QStringLiteral("qor import-xml: give the XML file and a new report\n");
+        return 2;
+    }
+    const QString source = args[0];
+    const QString reportPath = ReportPathWithExtension(args[1]);
+    if (!IsOwnXmlExchangeFile(source)) {
+        out->err += failureLine("import-xml", 62017, source);
+        return 1;
+    }
+    // The import fills a new report; an existing one is never replaced.
+    if (QFileInfo::exists(reportPath)) {
+        out->err += QStringLiteral("qor import-xml: %1 already exists\n").arg(reportPath);
+        return 1;
+    }
+    bool imported = false;
+    {
+        CReportHandle report(reportPath);
+        if (!report.IsOpen()) {
+            out->err += QStringLiteral("qor import-xml: %1: %2\n")
+                            .arg(reportPath, StatusText(report.OpenStatus()));
+            return 1;
+        }
+        const OwnXmlImportResult r = ImportOwnXmlReport(report, source);
+        if (!r.result) {
+            out->err += failureLine("import-xml", r.messageId, r.detail);
+        } else if (const uint16_t s = report.Save()) {
+            out->err += QStringLiteral("qor import-xml: %1: %2\n").arg(reportPath, StatusText(s));
+        } else {
+            imported = true;
+            out->text += QStringLiteral("imported %1: %2 rows, %3 columns, %4 pages\n")
+                             .arg(reportPath)
+                             .arg(report.GetRowCount())
+                             .arg(report.GetColCount())
+                             .arg(report.GetPageCount());
+        }
+    }
+    // The report was made for this import alone.
+    if (!imported) QFile::remove(reportPath);
+    return imported ? 0 : 1;
+}
+
+}  // namespace qor::app

@@ -1,0 +1,107 @@
+#include "charts/cgraphitem.h"
+
+#include <QPainter>
+#include <algorithm>
+
+#include "engine/reportlayout.h"
+
+using qor::items::Rect;
+
+const qor::items::RuntimeClass CGraphItem::classCGraphItem{
+    "CGraphItem", "CComItem", 0,
+    []() -> std::shared_ptr<CComItem> { return std::make_shared<CGraphItem>(); }};
+
+CGraphItem::~CGraphItem() = default;
+
+void CGraphItem::StoreRecord(qor::ByteWriter& out) {
+    out.bytes(m_desc.Bytes());
+    StoreTail(out);
+}
+
+bool CGraphItem::LoadRecord(qor::ByteReader& in, QString* error) {
+    if (in.size() != size_t(kRecordSize)) {
+        if (error)
+            *error = QStringLiteral("chart record of %1 bytes, %2 expected")
+                         .arg(in.size())
+                         .arg(kRecordSize);
+        return false;
+    }
+    m_desc.SetBytes(in.bytes(qor::items::ChartDesc::kSize));
+    if (!LoadTail(in) || !in.ok()) {
+        if (error) *error = QStringLiteral("damaged chart record");
+        return false;
+    }
+    return true;
+}
+
+void CGraphItem::SetSize(int cx, int cy) {
+    m_contentSize = QSize(std::min(cx, kMaxItemSize), std::min(cy, kMaxItemSize));
+}
+
+void CGraphItem::SetExtent(int cx, int cy) { m_contentExtent = QSize(cx, cy); }
+
+bool CGraphItem::UpdateExtent() {
+    using qor::items::MulDiv;
+    const QSize measured = m_measuredExtent;
+    if (measured.width() == 0 && measured.height() == 0) return false;
+    UpdateItemViews();
+    const QSize current = GetExtent();
+    if (measured == current) return false;
+    if (current.width() == 0 && current.height() == 0) {
+        SetSize(MulDiv(measured.width(), 10, 254), MulDiv(measured.height(), 10, 254));
+    } else {
+        const qor::items::IItemDocument* doc = GetDocument();
+        if (!(doc && doc->IsFirstViewChartEditing())) {
+            // A zero extent on one axis cannot scale that axis; it keeps
+            // its size instead of taking MulDiv's -1.
+            const QSize size = GetSize();
+            const int cx = current.width() ? MulDiv(size.width(), measured.width(), current.width())
+                                           : size.width();
+            const int cy = current.height()
+                               ? MulDiv(size.height(), measured.height(), current.height())
+                               : size.height();
+            SetSize(cx, cy);
+        }
+    }
+    SetExtent(measured.width(), measured.height());
+    UpdateItemViews();
+    return true;
+}
+
+void CGraphItem::Delete() {
+    m_picture.reset();
+    removeFromDocument();
+}
+
+void CGraphItem::Draw(QPainter* painter, const Rect& rect) {
+    if (!painter || !m_picture || m_picture->isNull()) return;
+    const QRect bounds = m_picture->boundingRect();
+    if (bounds.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
+    painter->save();
+    painter->translate(rect.left, rect.top);
+    painter->scale(double(rect.width()) / bounds.width(), double(rect.height()) / bounds.height());
+    painter->translate(-bounds.left(), -bounds.top());
+    painter->drawPicture(0, 0, *m_picture);
+    painter->restore();
+}
+
+void CGraphItem::SetupTracker(qor::items::ItemTracker* tracker, const qor::items::IItemView* view,
+                              Rect* trueRect) {
+    if (!tracker) return;
+    const Rect r = GetRect();
+    tracker->rect = view ? view->DocToClient(r) : r;
+    tracker->minimum = QSize(8, 8);
+    tracker->style = 0;
+    const bool selected = view && view->SelectedItem() == this;
+    if (!(selected && view->IsChartEditing()))
+        tracker->style = selected ? (qor::items::kTrackSolidLine | qor::items::kTrackResizeInside)
+                                  : qor::items::kTrackSolidLine;
+    if (trueRect) *trueRect = tracker->rect;
+}
+
+void CGraphItem::UpdateItemViews() {
+    if (qor::items::IItemDocument* doc = GetDocument()) {
+        doc->UpdateItemViews(this);
+        doc->SetModifiedFlag(true);
+    }
+}

@@ -1,0 +1,196 @@
+#include "cmdlang/calcenvironment.h"
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "engine/cellformat.h"
+#include "engine/cells_varmap.h"
+#include "engine/formulaeval.h"
+
+namespace qor::cmd {
+
+namespace {
+
+Value noReport() {
+    return Value::error(QStringLiteral("no report page is open to read cells from"));
+}
+
+}  // namespace
+
+ReportScope ReportScope::Of(CReportHandle* report, const CCalcInterpreter* interp) {
+    ReportScope s;
+    s.report = report && report->IsOpen() ? report : nullptr;
+    s.interp = interp;
+    if (s.report) {
+        s.format = &s.report->GetReportFile()->Format();
+        s.keywordNames = FormulaKeywordNames(s.format->header.userKeywordName);
+    }
+    return s;
+}
+
+int ReportScope::keywordSlot(QStringView name) const {
+    for (int i = 0; i < keywordNames.size(); ++i)
+        if (!keywordNames[i].isEmpty() && name.compare(keywordNames[i], Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+Value SlotValue(const CellSlot& s, const QString& text) {
+    if (s.flags & kSlotFormulaError)
+        return Value::error(QStringLiteral("the cell's formula failed"));
+    if (s.isText()) return Value::text(text);
+    if (s.isNumber() && !s.isEmptyNumber()) return Value::number(s.numberValue());
+    return Value::empty();
+}
+
+ReportPageEnvironment::ReportPageEnvironment(const ReportScope& scope, int page,
+                                             std::shared_ptr<CSheetPage> sheet)
+    : m_scope(scope), m_page(page), m_sheet(std::move(sheet)) {}
+
+int ReportPageEnvironment::RowCount() const {
+    return m_scope.format ? m_scope.format->header.rows : 0;
+}
+
+int ReportPageEnvironment::ColCount() const {
+    return m_scope.format ? m_scope.format->header.cols : 0;
+}
+
+Value ReportPageEnvironment::Cell(int row, int col) const {
+    if (!m_scope.format) return noReport();
+    const ReportHeader& h = m_scope.format->header;
+    if (row < 1 || col < 1 || row > h.rows || col > h.cols)
+        return Value::error(QStringLiteral("a reference lies outside the table"));
+    // The template line of the variable area reads as its first line.
+    if (h.varKind == 1 && row == h.varStart) return VarCell(1, col);
+    if (h.varKind == 2 && col == h.varStart) return VarCell(1, row);
+    const uint16_t r = uint16_t(row), c = uint16_t(col);
+    if (cellFormatGet(m_scope.format->cellFormat(r, c), kFmtKind) == kCellLabel)
+        return Value::text(m_scope.report->GetReportFile()->GetLabel(r, c));
+    if (!m_sheet) return Value::empty();
+    const CellSlot s = m_sheet->Slot(r, c);
+    return SlotValue(s, s.isText() ? m_sheet->Text(r, c) : QString());
+}
+
+int ReportPageEnvironment::VarKind() const {
+    return m_scope.format ? m_scope.format->header.varKind : 0;
+}
+
+int ReportPageEnvironment::VarStart() const {
+    return VarKind() ? m_scope.format->header.varStart : 0;
+}
+
+int ReportPageEnvironment::VarUsed() const { return VarKind() && m_sheet ? m_sheet->VarUsed() : 0; }
+
+Value ReportPageEnvironment::VarCell(int line, int index) const {
+    if (!VarKind()) return Value::error(QStringLiteral("the report has no variable area"));
+    if (!m_sheet) return Value::empty();
+    const SlotGrid& g = m_sheet->VarLines();
+    if (line < 1 || index < 1 || !g.contains(uint32_t(line - 1), uint32_t(index - 1)))
+        return Value::error(QStringLiteral("line %1, position %2 of the variable area does not "
+                                           "exist")
+                                .arg(line)
+                                .arg(index));
+    const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(index - 1));
+    return SlotValue(s, s.isText() ? g.text(uint32_t(line - 1), uint16_t(index - 1)) : QString());
+}
+
+Value ReportPageEnvironment::Keyword(int slot) const {
+    if (!m_sheet) return Value::empty();
+    const KeywordValue k = m_sheet->Keyword(slot);
+    if (k.kind == 1) return Value::number(k.number);
+    if (k.kind == 2) return Value::text(k.text);
+    return Value::empty();
+}
+
+std::optional<Value> ReportPageEnvironment::Variable(QStringView name) const {
+    if (!m_scope.interp) return std::nullopt;
+    return m_scope.interp->Runtime().VariableValue(name);
+}
+
+int ReportPageEnvironment::PageCount() const {
+    return m_scope.report ? m_scope.report->GetPageCount() : 0;
+}
+
+int ReportPageEnvironment::FoundPages() const {
+    return m_scope.interp ? m_scope.interp->FoundPages() : 0;
+}
+
+bool ReportPageEnvironment::WithPage(int page,
+                                     const std::function<void(const EvalEnvironment&)>& fn) const {
+    if (page == m_page && m_sheet) {
+        fn(*this);
+        return true;
+    }
+    if (!m_scope.report || page < 1 || page > m_scope.report->GetPageCount()) return false;
+    std::shared_ptr<CSheetPage> sheet = m_scope.report->GetPage(page);
+    if (!sheet) return false;
+    fn(ReportPageEnvironment(m_scope, page, std::move(sheet)));
+    return true;
+}
+
+Value ReportPageEnvironment::ExternalCell(const ExternalCellRequest& r) const {
+    return m_scope.interp ? m_scope.interp->ExternalCell(r) : EvalEnvironment::ExternalCell(r);
+}
+
+Value ReportPageEnvironment::CallService(const QString& name, const QString& rawArgs) const {
+    return m_scope.interp ? m_scope.interp->CallService(name, rawArgs)
+                          : EvalEnvironment::CallService(name, rawArgs);
+}
+
+Value ReportPageEnvironment::ReadDatabase(const DatabaseRequest& r) const {
+    return m_scope.interp ? m_scope.interp->ReadDatabase(r) : EvalEnvironment::ReadDatabase(r);
+}
+
+Value ReportPageEnvironment::GetRecord(const RecordRequest& r) const {
+    return m_scope.interp ? m_scope.interp->GetRecord(r) : EvalEnvironment::GetRecord(r);
+}
+
+bool ReportPageEnvironment::CheckOnly() const {
+    return m_scope.interp && m_scope.interp->TestRunMode(CCalcInterpreter::kModeCheckOnly);
+}
+
+// ---------------------------------------------------------------- coordinates
+
+int ShownRow(const ReportHeader& h, int used, int storedRow) {
+    return ShownRowOf(h, used, storedRow);
+}
+
+int ShownCol(const ReportHeader& h, int used, int storedCol) {
+    return ShownColOf(h, used, storedCol);
+}
+
+void ShownVarCell(const ReportHeader& h, int line, int index, int* row, int* col) {
+    if (h.varKind == 2) {
+        *row = index;
+        *col = h.varStart + line - 1;
+    } else {
+        *row = h.varStart + line - 1;
+        *col = index;
+    }
+}
+
+namespace {
+
+CellValue cellValueOf(const Value& v) {
+    if (v.isNumber()) return CellValue::ofNumber(v.asNumber());
+    if (v.isText()) return CellValue::ofText(v.asText());
+    return CellValue{};
+}
+
+}  // namespace
+
+uint16_t WriteStoredCell(CReportHandle& report, int page, int storedRow, int storedCol,
+                         const Value& value) {
+    const ReportHeader& h = report.GetReportFile()->Format().header;
+    std::shared_ptr<CSheetPage> sheet = report.GetPage(page);
+    const int used = sheet ? std::max<int>(1, sheet->VarUsed()) : 1;
+    return report.SetCellValue(cellValueOf(value), ShownRow(h, used, storedRow),
+                               ShownCol(h, used, storedCol), page, 0, 1);
+}
+
+uint16_t WriteVarCell(CReportHandle& report, int page, int line, int index, const Value& value) {
+    const ReportHeader& h = report.GetReportFile()->Format().header;
+    int row = 0, col = 0;
+    ShownVarCell(h, line, index, &row, &col);
+    return report.SetCellValue(cellValueOf(value), row, col, page, 0, 1);
+}
+
+}  // namespace qor::cmd

@@ -1,0 +1,85 @@
+#pragma once
+// The page a command evaluates its expressions on: stored cells, keywords
+// and variable lines of one page of an open report, the interpreter's
+// variables, and through the interpreter what lies beyond the report.
+// Cells read exactly as the recalculation reads them (no display
+// rounding), so a condition and a cell formula see the same numbers.
+//
+// Also the small translations between stored and shown coordinates the
+// commands need when they write through the report's own calls.
+
+#include <QStringList>
+#include <memory>
+
+#include "cmdlang/evaluator.h"
+#include "engine/creporthandle.h"
+
+class CCalcInterpreter;
+
+namespace qor::cmd {
+
+// What every page of one report shares while a command runs.
+struct ReportScope {
+    CReportHandle* report = nullptr;  // null: no report (variables only)
+    const qor::ReportFormat* format = nullptr;
+    QStringList keywordNames;                  // by slot 0..6
+    const CCalcInterpreter* interp = nullptr;  // may be null (tests)
+
+    static ReportScope Of(CReportHandle* report, const CCalcInterpreter* interp);
+    // Slot 0..6 of a keyword name (case ignored), -1 when none.
+    int keywordSlot(QStringView name) const;
+};
+
+class ReportPageEnvironment final : public EvalEnvironment {
+public:
+    // sheet may be null for a scope without report (page 0).
+    ReportPageEnvironment(const ReportScope& scope, int page, std::shared_ptr<CSheetPage> sheet);
+
+    int RowCount() const override;
+    int ColCount() const override;
+    Value Cell(int row, int col) const override;
+    int VarKind() const override;
+    int VarStart() const override;
+    int VarUsed() const override;
+    Value VarCell(int line, int index) const override;
+    int KeywordSlot(QStringView name) const override { return m_scope.keywordSlot(name); }
+    Value Keyword(int slot) const override;
+    std::optional<Value> Variable(QStringView name) const override;
+    int PageNumber() const override { return m_page; }
+    int PageCount() const override;
+    int FoundPages() const override;
+    bool WithPage(int page, const std::function<void(const EvalEnvironment&)>& fn) const override;
+    Value ExternalCell(const ExternalCellRequest& request) const override;
+    Value CallService(const QString& name, const QString& rawArgs) const override;
+    Value ReadDatabase(const DatabaseRequest& request) const override;
+    Value GetRecord(const RecordRequest& request) const override;
+    bool CheckOnly() const override;
+
+    const CSheetPage* sheet() const { return m_sheet.get(); }
+
+private:
+    const ReportScope& m_scope;
+    int m_page;
+    std::shared_ptr<CSheetPage> m_sheet;
+};
+
+// A stored slot as a value of the language (kind-blind: a text slot is a
+// text, a number slot a number).
+Value SlotValue(const CellSlot& slot, const QString& text);
+
+// The shown row and column of a stored cell on a page using `used` lines
+// of the variable area (the template line stands for its first line).
+int ShownRow(const qor::ReportHeader& h, int used, int storedRow);
+int ShownCol(const qor::ReportHeader& h, int used, int storedCol);
+// The shown cell of line (from 1) and index (column of a row area, row of
+// a column area) of the variable area.
+void ShownVarCell(const qor::ReportHeader& h, int line, int index, int* row, int* col);
+
+// Writes a value into a stored cell of a page through the report (data
+// state; formula cells are overwritten). An empty value empties the cell.
+uint16_t WriteStoredCell(CReportHandle& report, int page, int storedRow, int storedCol,
+                         const Value& value);
+// The same for a cell of the variable area.
+uint16_t WriteVarCell(CReportHandle& report, int page, int line, int index, const Value& value);
+
+}  // namespace qor::cmd

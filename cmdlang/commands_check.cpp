@@ -1,0 +1,62 @@
+// CHECK (the audit relations) and RECALC.
+#include "cmdlang/commands_internal.h"
+#include "cmdlang/parser.h"
+#include "cmdlang/printer.h"
+#include "engine/errorlog.h"
+
+namespace qor::cmd {
+
+void RunCheck(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const int current = run.currentPage();
+    const QString text = r.GetAuditFormulas();
+    if (text.trimmed().isEmpty())
+        ThrowCalcError(CALC_ERR_NO_SETTINGS, QStringLiteral("the report has no audit formulas"));
+    std::vector<AuditRelation> relations;
+    ParseError e;
+    if (!ParseAuditFormulas(text, &relations, &e))
+        ThrowCalcError(CALC_ERR_SYNTAX, QStringLiteral("audit formulas: %1").arg(e.toString()));
+    const ReportScope scope = run.scope(&r);
+    std::vector<int> pages;
+    if (run.cmd.all)
+        for (int p = 1; p <= r.GetPageCount(); ++p) pages.push_back(p);
+    else
+        pages.push_back(current);
+
+    QStringList failures;
+    for (int p : pages) {
+        ReportPageEnvironment env(scope, p, r.GetPage(p));
+        for (const AuditRelation& rel : relations) {
+            const Value v = Evaluate(*rel.relation, env);
+            if (!v.isError() && !v.isArea() && IsTrue(v)) continue;
+            QString what = rel.hasMessage ? rel.message : PrintExpression(*rel.relation);
+            if (v.isError()) what += QStringLiteral(" (%1)").arg(v.errorMessage());
+            if (run.cmd.all) what = QStringLiteral("page %1: %2").arg(p).arg(what);
+            failures << what;
+        }
+    }
+    if (failures.isEmpty()) return;
+    // Each failed relation goes to the log on its own line; the command's
+    // own failure then carries them all to the user at once.
+    for (const QString& f : failures) WriteErrorLog(f);
+    ThrowCalcError(CALC_ERR_CHECK_FAILED, failures.join(u'\n'));
+}
+
+void RunRecalc(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const int current = run.currentPage();
+    if (run.checkOnly()) return;
+    if (run.cmd.all) {
+        const uint16_t s = r.RecalcAll();
+        if (s && r.LastRecalcSummary().stopped) ThrowCalcError(CALC_ERR_STOPPED, QString());
+        ThrowIfStatus(s, QStringLiteral("recalculation"));
+        r.FillFromRecordset(0);
+    } else {
+        ThrowIfStatus(r.RecalcPage(current),
+                      QStringLiteral("recalculation of page %1").arg(current));
+        r.FillFromRecordset(current);
+    }
+    run.refresh();
+}
+
+}  // namespace qor::cmd

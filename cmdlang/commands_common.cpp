@@ -1,0 +1,149 @@
+// What every command word shares: the report and page it works on, paths,
+// conditions, and the document following along.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "cmdlang/commands_internal.h"
+#include "cmdlang/printer.h"
+#include "cmdlang/scripts.h"
+#include "engine/openreports.h"
+
+namespace qor::cmd {
+
+CReportHandle& CommandRun::report() const {
+    CReportHandle* r = ci.GetReport();
+    if (!r || !r->IsOpen()) ThrowCalcError(CALC_ERR_NO_REPORT, QString());
+    if (r->IsFormatState()) ThrowCalcError(CALC_ERR_FORMAT_STATE, QString());
+    return *r;
+}
+
+int CommandRun::currentPage() const {
+    CReportHandle& r = report();
+    if (r.GetPageCount() < 1) ThrowCalcError(CALC_ERR_NO_PAGE, QString());
+    if (r.GetCurPage() < 1) ThrowIfStatus(r.SetCurPage(1), QStringLiteral("page 1"));
+    return r.GetCurPage();
+}
+
+QString CommandRun::resolvePath(const QString& file, bool isReport) const {
+    QString path = file.trimmed();
+    if (QFileInfo(path).isRelative()) {
+        // Reports live beside the report worked on, scripts and other files
+        // beside the script that names them.
+        const QString reportDir =
+            ci.GetReport() ? QFileInfo(ci.GetReport()->GetPathName()).absolutePath() : QString();
+        const QString scriptDir = ci.m_scriptDirs.isEmpty() ? QString() : ci.m_scriptDirs.last();
+        QString dir = isReport ? reportDir : scriptDir;
+        if (dir.isEmpty()) dir = isReport ? scriptDir : reportDir;
+        if (!dir.isEmpty()) path = QDir(dir).filePath(path);
+    }
+    if (isReport) path = ReportPathWithExtension(path);
+    return QFileInfo(path).absoluteFilePath();
+}
+
+void CommandRun::evaluationFailed(const Value& v, const QString& where) const {
+    const QString why =
+        v.isArea() ? QStringLiteral("an area is not a value here") : v.errorMessage();
+    const int code = v.isError() && v.errorCode() ? v.errorCode() : CALC_ERR_EVALUATION;
+    ThrowCalcError(code, where.isEmpty() ? why : QStringLiteral("%1: %2").arg(where, why));
+}
+
+bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) const {
+    Evaluator ev(env);
+    const Value v = line > 0 ? ev.evaluateOnLine(cond, line) : ev.evaluate(cond);
+    if (v.isError() || v.isArea()) {
+        QString where = QStringLiteral("page %1").arg(env.PageNumber());
+        if (line > 0) where += QStringLiteral(", line %1").arg(line);
+        evaluationFailed(v, where);
+    }
+    return IsTrue(v);
+}
+
+std::vector<int> CommandRun::matchingPages(const ReportScope& scope, const Node* cond) const {
+    std::vector<int> pages;
+    const int count = scope.report ? scope.report->GetPageCount() : 0;
+    pages.reserve(size_t(count));
+    for (int p = 1; p <= count; ++p) {
+        if (cond) {
+            uint16_t status = 0;
+            std::shared_ptr<CSheetPage> sheet = scope.report->GetPage(p, &status);
+            if (!sheet) ThrowIfStatus(status ? status : 1, QStringLiteral("page %1").arg(p));
+            if (!holds(*cond, ReportPageEnvironment(scope, p, std::move(sheet)))) continue;
+        }
+        pages.push_back(p);
+    }
+    return pages;
+}
+
+void CommandRun::showPage(int page) const {
+    if (ci.GetDocument() && ci.DocumentHooks().showPage)
+        ci.DocumentHooks().showPage(ci.GetDocument(), page);
+}
+
+void CommandRun::showCell(int page, int row, int col) const {
+    if (ci.GetDocument() && ci.DocumentHooks().showCell)
+        ci.DocumentHooks().showCell(ci.GetDocument(), page, row, col);
+}
+
+void CommandRun::refresh() const {
+    if (ci.GetDocument() && ci.DocumentHooks().refresh)
+        ci.DocumentHooks().refresh(ci.GetDocument());
+}
+
+void CommandRun::setFound(int page, int row, int col) const {
+    ci.m_foundPage = page;
+    ci.m_foundRow = row;
+    ci.m_foundCol = col;
+}
+
+void CommandRun::runScriptFile(const QString& path) const {
+    if (ci.m_doDepth >= kMaxDoDepth) ThrowCalcError(CALC_ERR_NESTING, QString());
+    QString text, why;
+    if (!ReadScriptFile(path, &text, &why)) ThrowCalcError(CALC_ERR_FILE, why);
+    const QFileInfo info(path);
+    const int saved = ci.TestRunMode(0xFF);
+    ci.SetRunMode(0, CCalcInterpreter::kModeBatch);
+    ++ci.m_doDepth;
+    const bool ok = ci.runScript(text, info.fileName(), info.absolutePath(), &why);
+    --ci.m_doDepth;
+    ci.SetRunMode(0xFF, saved);
+    if (!ok) ThrowCalcError(ci.LastErrorCode() ? ci.LastErrorCode() : CALC_ERR_EVALUATION, why);
+}
+
+// ---------------------------------------------------------------- result reports
+
+std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHandle& tmpl) {
+    // A result never replaces a file: it may hold someone's work.
+    if (QFileInfo::exists(path))
+        ThrowCalcError(CALC_ERR_FILE,
+                       QStringLiteral("%1 already exists; give the result a new name").arg(path));
+    if (FindOpenReport(path)) ThrowCalcError(CALC_ERR_FILE, QStringLiteral("%1 is open").arg(path));
+    auto out = std::make_unique<CReportHandle>(path);
+    if (!out->IsOpen()) {
+        const uint16_t status = out->OpenStatus();
+        out.reset();
+        ThrowIfStatus(status ? status : 1, path);
+    }
+    auto failed = [&](uint16_t status, const QString& what) {
+        out.reset();
+        QFile::remove(path);
+        ThrowIfStatus(status, what);
+    };
+    if (!out->IsFormatState()) out->EnterFormatState();
+    if (uint16_t s = out->CopyFormatFrom(tmpl)) failed(s, QStringLiteral("copying the format"));
+    if (uint16_t s = out->EnterDataState()) failed(s, QStringLiteral("data state"));
+    if (uint16_t s = out->AppendRowColPage(1, 2)) failed(s, QStringLiteral("a new page"));
+    if (uint16_t s = out->SetCurPage(1)) failed(s, QStringLiteral("page 1"));
+    return out;
+}
+
+void SaveResultReport(std::unique_ptr<CReportHandle> report, const QString& path) {
+    const uint16_t s = report->Save();
+    report.reset();
+    if (s) {
+        QFile::remove(path);
+        ThrowIfStatus(s, QStringLiteral("saving %1").arg(path));
+    }
+}
+
+}  // namespace qor::cmd

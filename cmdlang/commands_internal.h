@@ -1,0 +1,87 @@
+#pragma once
+// Shared by the command words (commands_*.cpp): one command being run,
+// with the checks and helpers every word needs. Not for other callers.
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "cmdlang/calcenvironment.h"
+#include "cmdlang/calcerrors.h"
+#include "cmdlang/ccalcinterpreter.h"
+#include "cmdlang/syntaxtree.h"
+
+namespace qor::cmd {
+
+struct CommandRun {
+    CCalcInterpreter& ci;
+    const QString& line;
+    const Command& cmd;
+
+    bool checkOnly() const { return ci.TestRunMode(CCalcInterpreter::kModeCheckOnly) != 0; }
+
+    // The current report in data state; throws CALC_ERR_NO_REPORT or
+    // CALC_ERR_FORMAT_STATE.
+    CReportHandle& report() const;
+    // The report's current page (page 1 made current when none is);
+    // throws CALC_ERR_NO_PAGE for a report without pages.
+    int currentPage() const;
+    ReportScope scope(CReportHandle* report) const { return ReportScope::Of(report, &ci); }
+
+    // A file named by a command. A relative report name is taken from the
+    // current report's folder (else the running script's), any other name
+    // from the running script's folder (else the report's); the working
+    // folder when there is neither. Reports get ".rep" when they have
+    // another extension.
+    QString resolvePath(const QString& file, bool isReport) const;
+
+    // A condition on a page (or, with line > 0, on a variable line): true
+    // or false; an error value throws CALC_ERR_EVALUATION naming the page.
+    bool holds(const Node& cond, const EvalEnvironment& env, int line = 0) const;
+    // Pages 1..count of a report whose page condition holds (all when
+    // cond is null).
+    std::vector<int> matchingPages(const ReportScope& scope, const Node* cond) const;
+    // Throws CALC_ERR_EVALUATION with the value's message.
+    [[noreturn]] void evaluationFailed(const Value& v, const QString& where) const;
+
+    // The document follows what a command did.
+    void showPage(int page) const;
+    void showCell(int page, int row, int col) const;
+    void refresh() const;
+
+    // The search CONTINUE goes on with.
+    std::unique_ptr<CCalcInterpreter::Search>& search() const { return ci.m_search; }
+    void setFound(int page, int row, int col) const;
+    // Runs another script (DO).
+    void runScriptFile(const QString& path) const;
+};
+
+void RunAssign(CommandRun& run);
+void RunFree(CommandRun& run);
+void RunListMemory(CommandRun& run);
+void RunHelp(CommandRun& run);
+void RunFind(CommandRun& run);
+void RunGFind(CommandRun& run);
+void RunContinue(CommandRun& run);
+void RunTotal(CommandRun& run);
+void RunGTotal(CommandRun& run);
+void RunAppend(CommandRun& run);
+void RunDelete(CommandRun& run);
+void RunSort(CommandRun& run);
+void RunRound(CommandRun& run);
+void RunCheck(CommandRun& run);
+void RunRecalc(CommandRun& run);
+void RunBrowse(CommandRun& run);
+void RunMail(CommandRun& run);
+void RunMenu(CommandRun& run);
+void RunConvert(CommandRun& run);
+void RunDo(CommandRun& run);
+
+// A new report at path with the format of tmpl and one page (made
+// current), or a thrown error. An existing file is never replaced.
+std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHandle& tmpl);
+// Saves a report made by CreateResultReport; on failure the file is
+// removed and the error thrown.
+void SaveResultReport(std::unique_ptr<CReportHandle> report, const QString& path);
+
+}  // namespace qor::cmd

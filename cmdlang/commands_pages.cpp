@@ -1,0 +1,188 @@
+// APPEND FROM, DELETE and SORT: commands that add, remove or reorder pages.
+#include <algorithm>
+
+#include "cmdlang/commands_internal.h"
+#include "cmdlang/printer.h"
+#include "engine/openreports.h"
+
+namespace qor::cmd {
+
+namespace {
+
+std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
+    uint16_t status = 0;
+    std::shared_ptr<CSheetPage> sheet = r.GetPage(page, &status);
+    if (!sheet) ThrowIfStatus(status ? status : 1, QStringLiteral("page %1").arg(page));
+    return sheet;
+}
+
+bool sameShape(const ReportHeader& a, const ReportHeader& b) {
+    return a.rows == b.rows && a.cols == b.cols && a.varKind == b.varKind &&
+           (!a.varKind || a.varStart == b.varStart);
+}
+
+}  // namespace
+
+void RunAppend(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const QString path = run.resolvePath(*run.cmd.file, true);
+    // The source: this report, one open already, or one opened for the
+    // command and closed after it.
+    std::unique_ptr<CReportHandle> opened;
+    CReportHandle* src = FindOpenReport(path);
+    if (!src) {
+        opened = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
+        if (!opened->IsOpen())
+            ThrowCalcError(opened->OpenStatus() ? int(opened->OpenStatus()) : int(CALC_ERR_FILE),
+                           QStringLiteral("%1: %2").arg(path, StatusText(opened->OpenStatus())));
+        if (opened->IsFormatState()) ThrowIfStatus(opened->EnterDataState(), path);
+        src = opened.get();
+    }
+    if (src->IsFormatState())
+        ThrowCalcError(CALC_ERR_FORMAT_STATE, QStringLiteral("%1 is in format state").arg(path));
+    const ReportHeader& mine = r.GetReportFile()->Format().header;
+    const ReportHeader& theirs = src->GetReportFile()->Format().header;
+    if (!sameShape(mine, theirs))
+        ThrowCalcError(CALC_ERR_SHAPE_MISMATCH,
+                       QStringLiteral("%1 has a table of %2 x %3 (variable area %4), this report "
+                                      "%5 x %6 (variable area %7)")
+                           .arg(path)
+                           .arg(theirs.rows)
+                           .arg(theirs.cols)
+                           .arg(theirs.varKind)
+                           .arg(mine.rows)
+                           .arg(mine.cols)
+                           .arg(mine.varKind));
+    const ReportScope scope = run.scope(src);
+    const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
+    if (run.checkOnly()) return;
+    for (int p : pages) {
+        std::shared_ptr<CSheetPage> from = loadPage(*src, p);
+        ThrowIfStatus(r.AppendRowColPage(1, 2), QStringLiteral("a new page"));
+        std::shared_ptr<CSheetPage> to = loadPage(r, r.GetPageCount());
+        to->MutableFixed() = from->Fixed();
+        for (int slot = 0; slot < qor::kPageKeywordSlots; ++slot)
+            to->SetKeyword(slot, from->Keyword(slot));
+        if (mine.varKind) to->SetVarLines(from->VarLines());
+        to->SetDirty(true);
+    }
+    run.refresh();
+}
+
+void RunDelete(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const int count = r.GetPageCount();
+    std::vector<int> pages;
+    if (run.cmd.all || run.cmd.pages.empty()) {
+        for (int p = 1; p <= count; ++p) pages.push_back(p);
+    } else {
+        // Every listed page must exist before any goes.
+        for (int p : run.cmd.pages) {
+            if (p > count)
+                ThrowCalcError(
+                    ::code(Status::PageOutOfRange),
+                    QStringLiteral("page %1 does not exist (the report has %2)").arg(p).arg(count));
+            pages.push_back(p);
+        }
+    }
+    if (run.cmd.forCond) {
+        const ReportScope scope = run.scope(&r);
+        std::vector<int> kept;
+        for (int p : pages)
+            if (run.holds(*run.cmd.forCond, ReportPageEnvironment(scope, p, loadPage(r, p))))
+                kept.push_back(p);
+        pages.swap(kept);
+    }
+    if (run.checkOnly()) return;
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    // From the end, in runs of neighbouring pages.
+    while (!pages.empty()) {
+        const int last = pages.back();
+        int first = last;
+        pages.pop_back();
+        while (!pages.empty() && pages.back() == first - 1) {
+            first = pages.back();
+            pages.pop_back();
+        }
+        ThrowIfStatus(r.DeleteRowColPage(first, last - first + 1, 2),
+                      QStringLiteral("deleting pages %1 to %2").arg(first).arg(last));
+    }
+    run.search().reset();
+    run.refresh();
+    if (r.GetCurPage() > 0) run.showPage(r.GetCurPage());
+}
+
+void RunSort(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const ReportScope scope = run.scope(&r);
+    const ReportHeader& h = scope.format->header;
+    bool lines = run.cmd.sortScope == SortScope::Var;
+    bool pages = run.cmd.sortScope == SortScope::Pages;
+    for (const SortKey& k : run.cmd.sortKeys) {
+        if (k.key->kind == NodeKind::VRef)
+            lines = true;
+        else
+            pages = true;
+    }
+    if (lines && pages)
+        ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
+                       QStringLiteral("pages sort by keywords and cells, variable lines by V_ "
+                                      "names; not both at once"));
+    if (lines) {
+        if (!h.varKind) ThrowCalcError(CALC_ERR_NO_VAR_AREA, QString());
+        QList<CReportHandle::VarSortKey> keys;
+        for (const SortKey& k : run.cmd.sortKeys) {
+            const bool rowArea = k.key->var1.axis == VarRef::Axis::Column;
+            if (rowArea != (h.varKind == 1) || k.key->var1.line != 0)
+                ThrowCalcError(
+                    CALC_ERR_BAD_ARGUMENT,
+                    QStringLiteral("%1 does not name a %2 of the variable area")
+                        .arg(PrintExpression(*k.key),
+                             h.varKind == 1 ? QStringLiteral("column") : QStringLiteral("row")));
+            keys.append({k.key->var1.index, k.descending});
+        }
+        const int page = run.currentPage();
+        if (run.checkOnly()) return;
+        ThrowIfStatus(r.SortVarLines(keys),
+                      QStringLiteral("sorting the lines of page %1").arg(page));
+        run.search().reset();
+        run.refresh();
+        return;
+    }
+    QList<CReportHandle::PageSortKey> keys;
+    for (const SortKey& k : run.cmd.sortKeys) {
+        CReportHandle::PageSortKey key;
+        key.descending = k.descending;
+        if (k.key->kind == NodeKind::Ident) {
+            key.kind = CReportHandle::PageSortKey::Keyword;
+            key.slot = scope.keywordSlot(k.key->text);
+            if (key.slot < 0)
+                ThrowCalcError(
+                    CALC_ERR_BAD_ARGUMENT,
+                    QStringLiteral("%1 is not a keyword of the report").arg(k.key->text));
+        } else {
+            // A cell at or after the variable area sits on a different row
+            // (column) of each page; only cells before it name one place.
+            const CellPos c = k.key->cell1;
+            if ((h.varKind == 1 && c.row >= h.varStart) || (h.varKind == 2 && c.col >= h.varStart))
+                ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
+                               QStringLiteral("%1: pages sort by cells before the variable area")
+                                   .arg(PrintCell(c)));
+            if (c.row > h.rows || c.col > h.cols)
+                ThrowCalcError(::code(Status::OutsideTable),
+                               QStringLiteral("%1 lies outside the table").arg(PrintCell(c)));
+            key.kind = CReportHandle::PageSortKey::Cell;
+            key.row = c.row;
+            key.col = c.col;
+        }
+        keys.append(key);
+    }
+    if (run.checkOnly()) return;
+    ThrowIfStatus(r.SortPages(keys), QStringLiteral("sorting the pages"));
+    run.search().reset();
+    run.refresh();
+    if (r.GetCurPage() > 0) run.showPage(r.GetCurPage());
+}
+
+}  // namespace qor::cmd

@@ -1,0 +1,307 @@
+// TOTAL and GTOTAL: consolidation of pages and of variable lines.
+//
+// How cells add up (the same for both commands and in one place here):
+//  - numeric cells: the sum of the pages (lines) that hold a number; a cell
+//    no page fills stays empty;
+//  - character cells: the text when every page (line) that holds one holds
+//    the same text, else empty;
+//  - labels and keyword cells are the format's and are not written;
+//  - cell formulas are added as the values they hold; formulas written
+//    "TOTAL expr" are computed on the result page afterwards;
+//  - the result page's keywords are empty.
+// Variable lines: with KEY V_x, lines are grouped by the key column's
+// value, one result line per distinct value in the order first seen, the
+// key column holding the value; without KEY line i adds to line i. GTOTAL
+// adds every line that passes its condition into one result line.
+#include <QFile>
+#include <QHash>
+
+#include "cmdlang/commands_internal.h"
+#include "cmdlang/parser.h"
+#include "cmdlang/printer.h"
+#include "engine/cellformat.h"
+#include "engine/cells_varmap.h"
+#include "engine/textutil.h"
+
+namespace qor::cmd {
+
+namespace {
+
+enum CellUse : uint8_t { kSkip, kNumeric, kText };
+
+struct Acc {
+    double sum = 0;
+    bool number = false;
+    uint8_t text = 0;  // 0 none seen, 1 one text so far, 2 different texts
+    QString value;
+
+    void add(CellUse use, const CellSlot& s, const QString& t) {
+        if (use == kNumeric) {
+            if (s.isNumber() && !s.isEmptyNumber() && !(s.flags & kSlotFormulaError)) {
+                sum += s.numberValue();
+                number = true;
+            } else if (s.isText() && !t.trimmed().isEmpty()) {
+                sum += ParseDouble(t);
+                number = true;
+            }
+            return;
+        }
+        QString seen;
+        if (s.isText())
+            seen = t;
+        else if (s.isNumber() && !s.isEmptyNumber())
+            seen = FormatNumber(s.numberValue());
+        else
+            return;
+        if (text == 0) {
+            text = 1;
+            value = seen;
+        } else if (text == 1 && seen != value) {
+            text = 2;
+            value.clear();
+        }
+    }
+
+    Value result() const {
+        if (number) return Value::number(sum);
+        if (text == 1) return Value::text(value);
+        return Value::empty();
+    }
+    bool written() const { return number || text == 1; }
+};
+
+CellUse useOf(uint64_t format) {
+    const int kind = int(cellFormatGet(format, kFmtKind));
+    if (kind == kCellLabel || kFmtKeywordCell.get(format)) return kSkip;
+    return kind == kCellText || kind == kCellOtherText ? kText : kNumeric;
+}
+
+class Consolidation {
+public:
+    explicit Consolidation(const ReportFormat& f) : m_f(f) {
+        const ReportHeader& h = f.header;
+        m_fixedUse.assign(size_t(h.rows) * h.cols, kSkip);
+        for (int r = 1; r <= h.rows; ++r)
+            for (int c = 1; c <= h.cols; ++c) {
+                const bool varLine =
+                    (h.varKind == 1 && r == h.varStart) || (h.varKind == 2 && c == h.varStart);
+                if (!varLine)
+                    m_fixedUse[index(r, c)] = useOf(f.cellFormat(uint16_t(r), uint16_t(c)));
+            }
+        m_fixed.resize(m_fixedUse.size());
+        const uint16_t len = VarLineLength(h);
+        for (uint16_t j = 1; j <= len; ++j)
+            m_lineUse.push_back(
+                useOf(h.varKind == 1 ? f.cellFormat(h.varStart, j) : f.cellFormat(j, h.varStart)));
+    }
+
+    void addFixed(const CSheetPage& page) {
+        const SlotGrid& g = page.Fixed();
+        const ReportHeader& h = m_f.header;
+        for (int r = 1; r <= h.rows; ++r)
+            for (int c = 1; c <= h.cols; ++c) {
+                const size_t i = index(r, c);
+                if (m_fixedUse[i] == kSkip) continue;
+                const CellSlot s = g.slot(uint32_t(r - 1), uint16_t(c - 1));
+                if (s.tag == kSlotNeverWritten) continue;
+                m_fixed[i].add(m_fixedUse[i], s,
+                               s.isText() ? g.text(uint32_t(r - 1), uint16_t(c - 1)) : QString());
+            }
+    }
+
+    // Adds a line of a page's variable area into result line `into`
+    // (made when it does not exist yet).
+    void addLine(const SlotGrid& g, int line, size_t into) {
+        while (m_lines.size() <= into) m_lines.emplace_back(m_lineUse.size());
+        std::vector<Acc>& out = m_lines[into];
+        for (size_t j = 0; j < m_lineUse.size() && j < g.lineLength(); ++j) {
+            if (m_lineUse[j] == kSkip) continue;
+            const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(j));
+            if (s.tag == kSlotNeverWritten) continue;
+            out[j].add(m_lineUse[j], s,
+                       s.isText() ? g.text(uint32_t(line - 1), uint16_t(j)) : QString());
+        }
+    }
+
+    // KEY: the result line of the key value (in the order first seen).
+    size_t lineForKey(const Value& key) {
+        const QString k = key.isNumber() ? QStringLiteral("n") + FormatNumber(key.asNumber())
+                          : key.isText() ? QStringLiteral("t") + key.asText()
+                                         : QStringLiteral("e");
+        const auto it = m_keyLines.constFind(k);
+        if (it != m_keyLines.constEnd()) return *it;
+        const size_t line = m_keys.size();
+        m_keyLines.insert(k, line);
+        m_keys.push_back(key);
+        return line;
+    }
+
+    // Writes everything into a page of dest (current page, data state),
+    // then computes the total formulas there.
+    void write(CommandRun& run, CReportHandle& dest, int page, int keyIndex) const {
+        const ReportHeader& h = m_f.header;
+        ThrowIfStatus(dest.SetCurPage(page), QStringLiteral("page %1").arg(page));
+        if (h.varKind) {
+            int lines = std::max<int>(1, int(m_lines.size()));
+            ThrowIfStatus(dest.AccessVarCount(1, &lines), QStringLiteral("variable lines"));
+        }
+        for (int r = 1; r <= h.rows; ++r)
+            for (int c = 1; c <= h.cols; ++c) {
+                const Acc& a = m_fixed[index(r, c)];
+                if (a.written())
+                    ThrowIfStatus(WriteStoredCell(dest, page, r, c, a.result()), PrintCell({r, c}));
+            }
+        for (size_t i = 0; i < m_lines.size(); ++i)
+            for (size_t j = 0; j < m_lineUse.size(); ++j) {
+                Value v;
+                if (keyIndex > 0 && int(j) == keyIndex - 1 && i < m_keys.size())
+                    v = m_keys[i];
+                else if (m_lines[i][j].written())
+                    v = m_lines[i][j].result();
+                else
+                    continue;
+                if (v.isEmpty()) continue;
+                ThrowIfStatus(WriteVarCell(dest, page, int(i + 1), int(j + 1), v),
+                              QStringLiteral("line %1 of the variable area").arg(i + 1));
+            }
+        computeTotalFormulas(run, dest, page);
+    }
+
+private:
+    size_t index(int r, int c) const { return size_t(r - 1) * m_f.header.cols + size_t(c - 1); }
+
+    void computeTotalFormulas(CommandRun& run, CReportHandle& dest, int page) const {
+        const ReportFormat& df = dest.GetReportFile()->Format();
+        const ReportScope scope = run.scope(&dest);
+        for (const FormulaRecord& fr : df.formulas) {
+            if (fr.kind != 1) continue;
+            ParseError e;
+            std::unique_ptr<Formula> f = ParseFormula(fr.text, &e);
+            if (!f)
+                ThrowCalcError(CALC_ERR_SYNTAX,
+                               QStringLiteral("%1: %2").arg(fr.text, e.toString()));
+            for (int r = fr.area.r1; r <= fr.area.r2; ++r)
+                for (int c = fr.area.c1; c <= fr.area.c2; ++c) {
+                    ReportPageEnvironment env(scope, page, dest.GetPage(page));
+                    Evaluator ev(env, r - fr.area.r1, c - fr.area.c1);
+                    FormulaOutcome out = ev.evaluateFormula(*f);
+                    if (!out.applies) continue;
+                    if (out.value.isError() || out.value.isArea())
+                        run.evaluationFailed(out.value, PrintCell({r, c}));
+                    ThrowIfStatus(WriteStoredCell(dest, page, r, c, out.value), PrintCell({r, c}));
+                }
+        }
+    }
+
+    const ReportFormat& m_f;
+    std::vector<CellUse> m_fixedUse;
+    std::vector<Acc> m_fixed;
+    std::vector<CellUse> m_lineUse;
+    std::vector<std::vector<Acc>> m_lines;
+    std::vector<Value> m_keys;
+    QHash<QString, size_t> m_keyLines;
+};
+
+std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
+    uint16_t status = 0;
+    std::shared_ptr<CSheetPage> sheet = r.GetPage(page, &status);
+    if (!sheet) ThrowIfStatus(status ? status : 1, QStringLiteral("page %1").arg(page));
+    return sheet;
+}
+
+// The column (row area) or row (column area) KEY names, checked against
+// the report.
+int keyIndexOf(const Node& key, const ReportHeader& h) {
+    if (!h.varKind)
+        ThrowCalcError(CALC_ERR_NO_VAR_AREA, QStringLiteral("KEY needs a variable area"));
+    const bool rows = key.var1.axis == VarRef::Axis::Column;
+    if (rows != (h.varKind == 1) || key.var1.line != 0)
+        ThrowCalcError(CALC_ERR_BAD_ARGUMENT,
+                       h.varKind == 1
+                           ? QStringLiteral("KEY names a column of the variable area (V_A)")
+                           : QStringLiteral("KEY names a row of the variable area (V_1)"));
+    if (key.var1.index > VarLineLength(h))
+        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, QStringLiteral("KEY lies outside the table"));
+    return key.var1.index;
+}
+
+// Appends a page to the report and writes the result there; the page
+// goes again when writing fails.
+void writeIntoThisReport(CommandRun& run, CReportHandle& r, const Consolidation& c, int keyIndex) {
+    ThrowIfStatus(r.AppendRowColPage(1, 2), QStringLiteral("a new page"));
+    const int page = r.GetPageCount();
+    try {
+        c.write(run, r, page, keyIndex);
+    } catch (...) {
+        r.DeleteRowColPage(page, 1, 2);
+        throw;
+    }
+    run.refresh();
+    run.showPage(page);
+}
+
+void writeIntoNewReport(CommandRun& run, CReportHandle& r, const Consolidation& c, int keyIndex,
+                        const QString& path) {
+    std::unique_ptr<CReportHandle> out = CreateResultReport(path, r);
+    try {
+        c.write(run, *out, 1, keyIndex);
+    } catch (...) {
+        out.reset();
+        QFile::remove(path);
+        throw;
+    }
+    SaveResultReport(std::move(out), path);
+}
+
+}  // namespace
+
+void RunTotal(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const ReportScope scope = run.scope(&r);
+    const ReportFormat& f = *scope.format;
+    const int keyIndex = run.cmd.key ? keyIndexOf(*run.cmd.key, f.header) : 0;
+    const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
+    if (run.checkOnly()) return;
+    Consolidation c(f);
+    for (int p : pages) {
+        std::shared_ptr<CSheetPage> sheet = loadPage(r, p);
+        c.addFixed(*sheet);
+        if (!f.header.varKind) continue;
+        const SlotGrid& g = sheet->VarLines();
+        for (int line = 1; line <= int(g.lines()); ++line) {
+            size_t into = size_t(line - 1);
+            if (keyIndex) {
+                const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(keyIndex - 1));
+                into = c.lineForKey(
+                    SlotValue(s, s.isText() ? g.text(uint32_t(line - 1), uint16_t(keyIndex - 1))
+                                            : QString()));
+            }
+            c.addLine(g, line, into);
+        }
+    }
+    if (run.cmd.file)
+        writeIntoNewReport(run, r, c, keyIndex, run.resolvePath(*run.cmd.file, true));
+    else
+        writeIntoThisReport(run, r, c, keyIndex);
+}
+
+void RunGTotal(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const ReportScope scope = run.scope(&r);
+    const ReportFormat& f = *scope.format;
+    if (!f.header.varKind) ThrowCalcError(CALC_ERR_NO_VAR_AREA, QString());
+    const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
+    Consolidation c(f);
+    for (int p : pages) {
+        std::shared_ptr<CSheetPage> sheet = loadPage(r, p);
+        c.addFixed(*sheet);
+        ReportPageEnvironment env(scope, p, sheet);
+        const SlotGrid& g = sheet->VarLines();
+        for (int line = 1; line <= int(g.lines()); ++line)
+            if (!run.cmd.varCond || run.holds(*run.cmd.varCond, env, line)) c.addLine(g, line, 0);
+    }
+    if (run.checkOnly()) return;
+    writeIntoThisReport(run, r, c, 0);
+}
+
+}  // namespace qor::cmd

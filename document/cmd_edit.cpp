@@ -1,0 +1,349 @@
+#include "document/cmd_edit.h"
+
+#include <algorithm>
+
+#include "document/cmd_support.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_commandhook.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "engine/textutil.h"
+
+namespace qor {
+
+namespace {
+
+constexpr int kRefused = code(Status::Refused);
+
+int failed(const QString& what, int status) {
+    ShowMessageText(what + QStringLiteral("失败！"));
+    return status;
+}
+
+}  // namespace
+
+void UpdateCustomKeywordName(const CQorsDoc& doc) {
+    CustomKeywordName = PlacedKeywordFlags(doc)[6] ? KeywordSlotName(doc, 6) : QString();
+}
+
+// ---- locate and find
+
+LocateDlgMembers PresetLocateDlg(const CQorsDoc& doc) {
+    LocateDlgMembers m;
+    m.page = std::max(1, int(doc.m_nCurPage));
+    m.row = doc.m_nCurRow + 1;
+    m.column = doc.m_nCurCol + 1;
+    m.columnText = ColumnToLetters(doc.m_nCurCol);
+    return m;
+}
+
+int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r) return kRefused;
+    if (doc.IsDataState() && (m.page < 1 || m.page > r->GetPageCount())) {
+        ShowMessageText(QStringLiteral("表页号超出范围：共%1页！").arg(r->GetPageCount()));
+        return kRefused;
+    }
+    // The cell is checked against the page it is on (its variable lines),
+    // and the old page comes back when it lies outside.
+    const int oldPage = doc.m_nCurPage;
+    if (doc.IsDataState() && m.page != oldPage && !doc.SetCurrentPage(m.page))
+        return failed(QStringLiteral("定位"), kRefused);
+    int32_t rows = 0, cols = 0;
+    doc.GetPageTableSize(&rows, &cols);
+    if (m.row < 1 || m.row > rows || m.column < 1 || m.column > cols) {
+        if (doc.m_nCurPage != oldPage && oldPage > 0) doc.SetCurrentPage(oldPage);
+        ShowMessageText(QStringLiteral("单元超出表格范围：表格共%1行%2列！").arg(rows).arg(cols));
+        return kRefused;
+    }
+    doc.SetCurrentCell(m.row - 1, m.column - 1);
+    doc.UpdateAllViews(CQorsDoc::kHintState);
+    return 0;
+}
+
+int OnLocate(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    UpdateCustomKeywordName(doc);
+    const auto m = dialogs.LocateDlg(PresetLocateDlg(doc));
+    return m ? ApplyLocateDlg(doc, *m) : -1;
+}
+
+FindDlgMembers PresetFindDlg(const CQorsDoc& doc) {
+    FindDlgMembers m;
+    m.varSize = VarConditionLines(doc, &m.varKind);
+    const KeywordFlags placed = PlacedKeywordFlags(doc);
+    std::copy_n(placed.begin(), 6, m.keywordFlags.begin());
+    m.values = GatherKeywordValues(doc);
+    return m;
+}
+
+void OnFind(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return;
+    UpdateCustomKeywordName(doc);
+    dialogs.FindDlg(doc, PresetFindDlg(doc));
+}
+
+QString BuildFindCommand(int scope, const ConditionParts& first, int join,
+                         const ConditionParts& second) {
+    QString cond = ConditionTerm(first.keyword, first.op, first.value);
+    if (cond.isEmpty()) return {};
+    if (join == 0 || join == 1) {
+        const QString more = ConditionTerm(second.keyword, second.op, second.value);
+        if (more.isEmpty()) return {};
+        cond += (join == 0 ? QStringLiteral(" AND ") : QStringLiteral(" OR ")) + more;
+    }
+    return (scope == 1 ? QStringLiteral("GFIND FOR ;") : QStringLiteral("FIND FOR ")) + cond;
+}
+
+int RunFindCommand(CQorsDoc& doc, const QString& line) {
+    return RunCommandLine(&doc, line, kCommandRunMode);
+}
+
+// ---- sorting
+
+PageSortDlgMembers PresetPageSortDlg(const CQorsDoc& doc, int pageMode) {
+    PageSortDlgMembers m;
+    m.pageMode = pageMode ? 1 : 0;
+    int kind = 0;
+    VarConditionLines(doc, &kind);
+    m.rowArea = kind == 2 ? 0 : 1;
+    return m;
+}
+
+int ApplyPageSortDlg(CQorsDoc& doc, const PageSortDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r) return kRefused;
+    int status = 0;
+    if (m.pageMode) {
+        // The dialog lists unit code before unit name; the report's slots
+        // have them the other way round.
+        static const int slotOfIndex[7] = {1, 0, 2, 3, 4, 5, 6};
+        QList<CReportHandle::PageSortKey> keys;
+        for (size_t i = 0; i < 3 && m.orders[i] != -1; ++i) {
+            CReportHandle::PageSortKey k;
+            if (m.keys[i] < 0) {
+                k.kind = CReportHandle::PageSortKey::Cell;
+                k.row = m.cells[i].row;
+                k.col = m.cells[i].col;
+            } else if (m.keys[i] < 7) {
+                k.kind = CReportHandle::PageSortKey::Keyword;
+                k.slot = slotOfIndex[m.keys[i]];
+            } else {
+                return failed(QStringLiteral("表页排序"), kRefused);
+            }
+            k.descending = m.orders[i] == 1;
+            keys.append(k);
+        }
+        if (keys.isEmpty()) return kRefused;
+        status = r->SortPages(keys);
+        if (status) return failed(QStringLiteral("表页排序"), status);
+        SyncPageFields(doc);
+    } else {
+        QList<CReportHandle::VarSortKey> keys;
+        for (size_t i = 0; i < 3 && m.orders[i] != -1; ++i)
+            keys.append(CReportHandle::VarSortKey{m.keys[i], m.orders[i] == 1});
+        if (keys.isEmpty()) return kRefused;
+        status = r->SortVarLines(keys);
+        if (status) return failed(QStringLiteral("可变区排序"), status);
+    }
+    FinishChange(doc, CQorsDoc::kHintAll);
+    return 0;
+}
+
+int OnSortPages(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    UpdateCustomKeywordName(doc);
+    const auto m = dialogs.PageSortDlg(PresetPageSortDlg(doc, 1));
+    return m ? ApplyPageSortDlg(doc, *m) : -1;
+}
+
+int OnSortVarArea(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    UpdateCustomKeywordName(doc);
+    const auto m = dialogs.PageSortDlg(PresetPageSortDlg(doc, 0));
+    return m ? ApplyPageSortDlg(doc, *m) : -1;
+}
+
+// ---- insert and append
+
+namespace {
+
+// Caption of each insert-count mode (62090 "追加行" ... 62100 "插入表页").
+int insertCaptionId(int mode) {
+    switch (mode) {
+        case kAppendRows:
+            return 62090;
+        case kAppendCols:
+            return 62092;
+        case kAppendPages:
+            return 62094;
+        case kInsertRows:
+            return 62096;
+        case kInsertCols:
+            return 62098;
+        case kInsertPages:
+            return 62100;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+int PageInsertFailureMessage(int status) {
+    switch (status) {
+        case code(Status::PageWriteError):
+            return 62050;
+        case code(Status::OutOfMemory):
+            return 62051;
+        case code(Status::DiskFull):
+            return 62049;
+        default:
+            return 62052;
+    }
+}
+
+InsertCountDlgMembers PresetInsertCountDlg(const CQorsDoc&, int mode) {
+    InsertCountDlgMembers m;
+    m.mode = mode;
+    return m;
+}
+
+int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r || !insertCaptionId(m.mode)) return kRefused;
+    const int kind = m.mode % 10 - 1;  // 0 rows, 1 columns, 2 pages
+    const bool append = m.mode < 10;
+    const int maxCount = kind == 0 ? 9998 : kind == 1 ? 254 : 99998;
+    int status = 0;
+    if (m.count < 1 || m.count > maxCount) {
+        status = kRefused;
+    } else if (append) {
+        status = r->AppendRowColPage(m.count, kind);
+    } else {
+        const CellArea sel = DocSelectionArea(doc);
+        int pos = kind == 0   ? sel.first.row
+                  : kind == 1 ? sel.first.col
+                              : std::max(1, int(doc.m_nCurPage));
+        // The report takes a 16-bit count at a time; larger page counts go
+        // in pieces instead of being cut.
+        int remaining = m.count;
+        while (remaining > 0 && !status) {
+            const uint16_t asked = uint16_t(std::min(remaining, 0xFFFF));
+            uint16_t n = asked;
+            status = r->InsertRowColPage(pos, &n, kind);
+            if (status) break;
+            remaining -= n;
+            pos += n;
+            if (n < asked) break;  // the page limit was reached
+        }
+    }
+    if (kind == 2) SyncPageFields(doc);
+    if (status) {
+        if (kind == 2)
+            ShowMessageId(PageInsertFailureMessage(status));
+        else
+            ShowMessageText(LoadErrorText(insertCaptionId(m.mode)) + QStringLiteral("失败！"));
+        return status;
+    }
+    FinishChange(doc, kind == 2 ? CQorsDoc::kHintState : CQorsDoc::kHintLayout);
+    return 0;
+}
+
+int OnInsertCount(CQorsDoc& doc, int mode, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    const auto m = dialogs.InsertCountDlg(PresetInsertCountDlg(doc, mode));
+    return m ? ApplyInsertCountDlg(doc, *m) : -1;
+}
+
+// ---- swap and delete
+
+namespace {
+
+QString lineWord(int mode) {
+    return mode == 1   ? QStringLiteral("行")
+           : mode == 2 ? QStringLiteral("列")
+                       : QStringLiteral("表页");
+}
+
+}  // namespace
+
+SwapDlgMembers PresetSwapDlg(const CQorsDoc&, int mode) {
+    SwapDlgMembers m;
+    m.mode = mode;
+    return m;
+}
+
+int ApplySwapDlg(CQorsDoc& doc, const SwapDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r || m.mode < 1 || m.mode > 3) return kRefused;
+    QList<int> source, target;
+    // The list parser tells the user what is wrong with a list.
+    const int listKind = m.mode == 2 ? 1 : 0;
+    if (!ParseRowColList(listKind, m.source, &source) ||
+        !ParseRowColList(listKind, m.target, &target))
+        return kRefused;
+    if (source.size() != target.size()) {
+        ShowMessageId(62102);
+        return kRefused;
+    }
+    const int status = r->SwapRowColPage(source, target, m.mode - 1);
+    if (m.mode == 3) SyncPageFields(doc);
+    if (status) return failed(QStringLiteral("交换") + lineWord(m.mode), status);
+    FinishChange(doc, CQorsDoc::kHintAll);
+    return 0;
+}
+
+int OnSwap(CQorsDoc& doc, int mode, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    const auto m = dialogs.SwapDlg(PresetSwapDlg(doc, mode));
+    return m ? ApplySwapDlg(doc, *m) : -1;
+}
+
+DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
+    DeleteDlgMembers m;
+    m.mode = mode;
+    const KeywordFlags placed = PlacedKeywordFlags(doc);
+    std::copy_n(placed.begin(), 6, m.keywordFlags.begin());
+    m.values = GatherKeywordValues(doc);
+    return m;
+}
+
+int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r || m.mode < 1 || m.mode > 3) return kRefused;
+    int status = 0;
+    bool changed = false;
+    if (!m.list.trimmed().isEmpty()) {
+        QList<int> items;
+        if (!ParseRowColList(0, m.list, &items)) return kRefused;
+        // From the highest down, so the numbers still to go keep their
+        // meaning; a number listed twice would otherwise take its
+        // neighbour with it.
+        std::sort(items.begin(), items.end(), std::greater<int>());
+        items.erase(std::unique(items.begin(), items.end()), items.end());
+        for (int item : items) {
+            status = r->DeleteRowColPage(item, 1, m.mode - 1);
+            if (status) break;
+            changed = true;
+        }
+    }
+    if (!status && m.mode == 3 && !m.condition.trimmed().isEmpty()) {
+        // The command language reports its own failures.
+        if (RunCommandLine(&doc, QStringLiteral("DELETE FOR ") + m.condition, kCommandRunMode) == 0)
+            changed = true;
+    }
+    if (m.mode == 3) SyncPageFields(doc);
+    if (changed) FinishChange(doc, CQorsDoc::kHintAll);
+    if (status) return failed(QStringLiteral("删除") + lineWord(m.mode), status);
+    return 0;
+}
+
+int OnDelete(CQorsDoc& doc, int mode, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    const auto m = dialogs.DeleteDlg(PresetDeleteDlg(doc, mode));
+    return m ? ApplyDeleteDlg(doc, *m) : -1;
+}
+
+}  // namespace qor

@@ -1,0 +1,108 @@
+#include "document/cmd_formula.h"
+
+#include "document/cmd_support.h"
+#include "document/cqorsdoc.h"
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/status.h"
+
+namespace qor {
+
+DefineFormulaDlgMembers PresetDefineFormulaDlg(const CQorsDoc& doc) {
+    DefineFormulaDlgMembers m;
+    m.area = DocSelectionDlgArea(doc);
+    if (const CReportHandle* r = DocReport(doc)) {
+        FormulaInfo f;
+        const CellRef topLeft{0, int16_t(m.area.firstRow + 1), int16_t(m.area.firstCol + 1)};
+        if (r->GetCellFormula(topLeft, &f)) m.formula = f.text;
+    }
+    return m;
+}
+
+int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const DlgArea& area) {
+    CReportHandle* r = DocReport(doc);
+    if (!r) return code(Status::Refused);
+    CellArea target = ReportArea(area);
+    // A formula cell shows a number: table texts in the area stop being
+    // table texts first.
+    for (int row = target.first.row; row <= target.last.row; ++row) {
+        for (int col = target.first.col; col <= target.last.col; ++col) {
+            const CellArea cell = CellArea::cell(row, col);
+            int32_t kind = 0;
+            if (r->AccessAreaFormat(0, kFmtKind, &kind, &cell) == 0 && kind == kCellLabel) {
+                int32_t numeric = kCellNumber;
+                r->AccessAreaFormat(1, kFmtKind, &numeric, &cell);
+            }
+        }
+    }
+    const uint16_t status = r->SetAreaFormula(&target, m.formula);
+    switch (status) {
+        case 0:
+            break;
+        case code(Status::FormulaVarAreaStart):
+            ShowMessageId(62511);
+            break;
+        case code(Status::FormulaCombined):
+            ShowMessageId(62512);
+            break;
+        default:
+            ShowMessageId(62513);
+            return status;
+    }
+    FinishChange(doc, CQorsDoc::kHintCells);
+    return status;
+}
+
+int OnCellFormula(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc) || doc.IsEditLocked()) return -1;
+    DefineFormulaDlgMembers m = PresetDefineFormulaDlg(doc);
+    const DlgArea area = m.area;
+    for (;;) {
+        const std::optional<DefineFormulaDlgMembers> done = dialogs.DefineFormulaDlg(m);
+        if (!done) return -1;
+        const int status = ApplyDefineFormulaDlg(doc, *done, area);
+        if (status == 0 || status == code(Status::FormulaVarAreaStart) ||
+            status == code(Status::FormulaCombined))
+            return status;
+        m = *done;  // edited again with the user's text
+    }
+}
+
+void OnFormulaList(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (DocReport(doc)) dialogs.FormulaListDlg(doc);
+}
+
+AuditFormulaDlgMembers PresetAuditFormulaDlg(const CQorsDoc& doc) {
+    AuditFormulaDlgMembers m;
+    if (const CReportHandle* r = DocReport(doc)) m.text = r->GetAuditFormulas();
+    if (m.text.isNull()) m.text = QString();
+    return m;
+}
+
+int ApplyAuditFormulaDlg(CQorsDoc& doc, const AuditFormulaDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r) return code(Status::Refused);
+    QString text = m.text;
+    // An empty text has no line to end: it removes the audit formulas
+    // instead of storing a lone line break.
+    if (!text.trimmed().isEmpty() && !text.endsWith(QStringLiteral("\r\n")))
+        text += QStringLiteral("\r\n");
+    if (text.trimmed().isEmpty()) text.clear();
+    const uint16_t status = r->SetAuditFormulas(text);
+    if (status) {
+        ShowMessageId(62707);
+        return status;
+    }
+    FinishChange(doc, CQorsDoc::kHintCells);
+    return 0;
+}
+
+int OnAuditFormulas(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc) || doc.IsEditLocked()) return -1;
+    const std::optional<AuditFormulaDlgMembers> m =
+        dialogs.AuditFormulaDlg(PresetAuditFormulaDlg(doc));
+    if (!m) return -1;
+    return ApplyAuditFormulaDlg(doc, *m);
+}
+
+}  // namespace qor

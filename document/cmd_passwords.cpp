@@ -1,0 +1,67 @@
+#include "document/cmd_passwords.h"
+
+#include "document/cmd_support.h"
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/status.h"
+
+namespace qor {
+
+namespace {
+constexpr int kRefused = code(Status::Refused);
+constexpr int kFormatPasswordDlgChars = 9;
+}  // namespace
+
+FormatLockDlgMembers PresetFormatLockDlg(const CQorsDoc&) { return FormatLockDlgMembers{}; }
+
+int ApplyFormatLockDlg(CQorsDoc& doc, const FormatLockDlgMembers& m) {
+    CReportHandle* r = DocReport(doc);
+    if (!r) return kRefused;
+    if (m.newPassword.compare(m.confirmation, Qt::CaseInsensitive) != 0) {
+        ShowMessageId(62088);
+        return kRefused;
+    }
+    if (m.newPassword.size() > kFormatPasswordDlgChars) {
+        ShowMessageText(QStringLiteral("请填入不多于%1个的字符!").arg(kFormatPasswordDlgChars));
+        return kRefused;
+    }
+    const int status = r->SetFormatPassword(m.newPassword);
+    if (status) {
+        ShowMessageText(QStringLiteral("格式加锁失败！"));
+        return status;
+    }
+    FinishChange(doc, CQorsDoc::kHintState);
+    return 0;
+}
+
+int OnFormatLock(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    const auto m = dialogs.FormatLockDlg(PresetFormatLockDlg(doc));
+    return m ? ApplyFormatLockDlg(doc, *m) : -1;
+}
+
+SetFilePasswordDlgMembers PresetSetFilePasswordDlg(const CQorsDoc& doc) {
+    SetFilePasswordDlgMembers m;
+    m.current = doc.GetFilePassword();
+    m.stage = m.current.isEmpty() ? 1 : 0;
+    return m;
+}
+
+int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m) {
+    if (!DocReport(doc)) return kRefused;
+    if (m.current == doc.GetFilePassword()) return 0;
+    if (!doc.SetFilePassword(m.current)) {
+        ShowMessageText(QStringLiteral("请填入不多于50个的字符"));
+        return kRefused;
+    }
+    FinishChange(doc, CQorsDoc::kHintState);
+    return 0;
+}
+
+int OnSetFilePassword(CQorsDoc& doc, IDocDialogs& dialogs) {
+    if (!DocReport(doc)) return -1;
+    const auto m = dialogs.SetFilePasswordDlg(PresetSetFilePasswordDlg(doc));
+    return m ? ApplySetFilePasswordDlg(doc, *m) : -1;
+}
+
+}  // namespace qor

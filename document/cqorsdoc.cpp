@@ -1,0 +1,207 @@
+#include "document/cqorsdoc.h"
+
+#include <QFile>
+#include <algorithm>
+
+#include "document/doc_files.h"
+#include "engine/creporthandle.h"
+#include "engine/inusemarker.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "platform/uiservices.h"
+
+QString CustomKeywordName;
+
+const char* const CQorsDoc::kNativeFormatName = "Native QOR Data";
+
+namespace {
+
+std::optional<QString> defaultFormatPasswordPrompt() {
+    qor::TextPrompt p;
+    p.caption = QStringLiteral("验证格式口令");
+    p.label = QStringLiteral("请输入格式口令：");
+    p.password = true;
+    p.maxLength = 9;
+    return qor::promptText(p);
+}
+
+CQorsDoc::FormatPasswordPrompt& passwordPromptSlot() {
+    static CQorsDoc::FormatPasswordPrompt prompt = defaultFormatPasswordPrompt;
+    return prompt;
+}
+
+}  // namespace
+
+CQorsDoc::CQorsDoc(QObject* parent) : QObject(parent) { resetFields(); }
+
+CQorsDoc::~CQorsDoc() { releaseReport(); }
+
+void CQorsDoc::resetFields() {
+    m_bRedrawSuspended = 0;
+    m_bDataState = 0;
+    m_nCurPage = m_nShownPage = m_nPageCount = 0;
+    m_nClientMarker = 0;
+    m_pagePeriods.clear();
+    m_nCurRow = m_nCurCol = 0;
+    m_nSelFirstRow = m_nSelFirstCol = m_nSelLastRow = m_nSelLastCol = 0;
+    m_wSelection = 0;
+    m_nAnchorRow = m_nAnchorCol = 0;
+    m_bWholeRows = m_bWholeCols = 0;
+    m_savedViewState = {};
+    m_bShowPageBreaks = 0;
+    m_manualBreaks.fill(PageBreakEntry{});
+    m_autoBreaks.clear();
+    m_nAutoBreakCapacity = 0;
+    m_nMarginLeft = m_nMarginTop = m_nMarginRight = m_nMarginBottom = 0;
+    m_fPrintScale = 1.0f;
+    m_nTitleSwitch = 0;
+    m_bHeadTitle = m_nHeadFirst = m_nHeadLast = 0;
+    m_bTailTitle = m_nTailFirst = m_nTailLast = 0;
+    m_copyRange = {};
+    m_copyRect = {};
+    m_nCopyPage = 0;
+    m_bChartFrameOpen = 0;
+    m_nChartCounter = 0;
+    m_currentChartDesc = qor::items::ChartDesc();
+    m_bChartWindowOpen = m_bChartChanged = m_bHasCharts = m_bOleBusy = m_bChartEditing = 0;
+    m_strFilePassword.clear();
+    m_unknownOthers.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Modified flag and views
+
+void CQorsDoc::SetModifiedFlag(bool modified) { m_bModified = modified; }
+
+void CQorsDoc::UpdateAllViews(int hint) {
+    if (m_bRedrawSuspended) return;
+    emit changed(hint);
+}
+
+void CQorsDoc::UpdateItemViews(CComItem* item) {
+    if (m_bRedrawSuspended) return;
+    emit itemChanged(item);
+}
+
+void CQorsDoc::AddServerItem(qor::IDocServerItem* item) {
+    if (item && std::find(m_serverItems.begin(), m_serverItems.end(), item) == m_serverItems.end())
+        m_serverItems.push_back(item);
+}
+
+void CQorsDoc::RemoveServerItem(qor::IDocServerItem* item) {
+    std::erase(m_serverItems, item);
+    if (m_pEmbeddedItem == item) m_pEmbeddedItem = nullptr;
+}
+
+void CQorsDoc::UpdateServerItems(const QObject* sender, int hint, bool force) {
+    // A copy: an item may take itself off the list while it updates.
+    const std::vector<qor::IDocServerItem*> items = m_serverItems;
+    for (qor::IDocServerItem* item : items)
+        if (static_cast<const void*>(item) != static_cast<const void*>(sender))
+            item->OnDocumentUpdate(sender, hint, force);
+}
+
+// ---------------------------------------------------------------------------
+// State
+
+CQorsDoc::FormatPasswordPrompt CQorsDoc::SetFormatPasswordPrompt(FormatPasswordPrompt prompt) {
+    FormatPasswordPrompt old = passwordPromptSlot();
+    passwordPromptSlot() =
+        prompt ? std::move(prompt) : FormatPasswordPrompt(defaultFormatPasswordPrompt);
+    return old;
+}
+
+bool CQorsDoc::EnterDataState() {
+    if (!m_pReport) return false;
+    if (m_pReport->IsFormatState()) {
+        const uint16_t s = m_pReport->EnterDataState();
+        if (s) {
+            TraceMessage(QStringLiteral("进入数据状态失败：") + StatusText(s));
+            return false;
+        }
+    }
+    m_bDataState = 1;
+    if (m_pReport->GetPageCount() == 0) {
+        if (m_pReport->AppendRowColPage(1, 2) == 0) SetModifiedFlag();
+    }
+    if (m_nCurPage < 1 || m_nCurPage > m_pReport->GetPageCount()) m_nCurPage = 1;
+    ActivateCurrentPage();
+    m_nPageCount = m_pReport->GetPageCount();
+    UpdateAllViews(kHintState);
+    return true;
+}
+
+bool CQorsDoc::EnterFormatState(int) {
+    if (!m_pReport) return false;
+    if (m_pReport->IsFormatState()) {
+        m_bDataState = 0;
+        return true;
+    }
+    if (m_bChartWindowOpen) {
+        qor::messageBox(QStringLiteral("请先关闭图表窗口，再进入格式状态。"), QString(),
+                        qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return false;
+    }
+    const QString password = m_pReport->GetFormatPassword();
+    if (!password.isEmpty()) {
+        const std::optional<QString> typed = passwordPromptSlot()();
+        if (!typed) return false;
+        if (typed->compare(password, Qt::CaseInsensitive) != 0) {
+            qor::messageBox(QStringLiteral("格式口令不正确！"), QString(), qor::MsgButtons::Ok,
+                            qor::MsgIcon::Warning);
+            return false;
+        }
+    }
+    return SwitchToFormatState();
+}
+
+bool CQorsDoc::SwitchToFormatState() {
+    if (!m_pReport) return false;
+    if (!m_pReport->IsFormatState() && m_pReport->EnterFormatState() != 0) return false;
+    m_bDataState = 0;
+    UpdateAllViews(kHintState);
+    return true;
+}
+
+void CQorsDoc::ActivateCurrentPage() {
+    if (!m_pReport || m_pReport->IsFormatState() || m_pReport->GetPageCount() == 0) return;
+    const int page = std::max(1, int(m_nCurPage));
+    if (m_pReport->SetCurPage(page) == 0) m_nCurPage = m_nShownPage = m_pReport->GetCurPage();
+}
+
+bool CQorsDoc::SetCurrentPage(int page) {
+    if (!m_pReport || m_pReport->IsFormatState()) return false;
+    if (page < 1 || page > m_pReport->GetPageCount()) return false;
+    if (m_pReport->SetCurPage(page) != 0) return false;
+    m_nCurPage = m_nShownPage = page;
+    UpdateAllViews(kHintState);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+void CQorsDoc::SetCurrentCell(int row, int col) {
+    m_nCurRow = m_nAnchorRow = m_nSelFirstRow = m_nSelLastRow = int16_t(std::max(0, row));
+    m_nCurCol = m_nAnchorCol = m_nSelFirstCol = m_nSelLastCol = int16_t(std::max(0, col));
+    m_wSelection = 1;
+    m_bWholeRows = m_bWholeCols = 0;
+}
+
+void CQorsDoc::SetSelection(int r1, int c1, int r2, int c2) {
+    r1 = std::max(0, r1);
+    c1 = std::max(0, c1);
+    r2 = std::max(0, r2);
+    c2 = std::max(0, c2);
+    m_nCurRow = m_nAnchorRow = int16_t(r1);
+    m_nCurCol = m_nAnchorCol = int16_t(c1);
+    m_nSelFirstRow = int16_t(std::min(r1, r2));
+    m_nSelLastRow = int16_t(std::max(r1, r2));
+    m_nSelFirstCol = int16_t(std::min(c1, c2));
+    m_nSelLastCol = int16_t(std::max(c1, c2));
+    m_wSelection = 1;
+}
+
+CellArea CQorsDoc::GetSelectionArea() const {
+    return CellArea::area(m_nSelFirstRow, m_nSelFirstCol, m_nSelLastRow, m_nSelLastCol);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The cell data of the clipboard format "Native QOR Data": a block of cells
+// with their values, format attributes, table texts, the combined areas and
+// formulas lying in it. Rows and columns are counted from 0 inside the
+// block. Pasting into another report gives back the same block.
+//
+// Bytes (little-endian): "QNAT", u16 revision (major in bits 8-15), u16 0,
+// u32 payload length, u32 CRC-32 of the payload, then the payload:
+//   u16 rows (1..9,999), u16 columns (1..255), u32 source page, u8 1 when
+//   copied in data state, 3 bytes 0;
+//   rows x columns cells, row by row: 16 attribute bytes (codes 0..14 and
+//   16), u8 value kind (0 empty, 1 number, 2 text, 3 table text), then an
+//   f64 for a number or u16 length (<= 255) + UTF-16 for a text;
+//   u32 n, n x {u16 r1, c1, r2, c2}: combined areas;
+//   u32 n, n x {u16 r1, c1, r2, c2, u16 length (<= 1,025), UTF-16 text}:
+//   formulas, the text read from the block's first corner of the area.
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "engine/reportlayout.h"
+
+namespace qor {
+
+// The attribute codes a cell carries, in stored order.
+inline constexpr std::array<int, 16> kNativeAttributeCodes = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                              8, 9, 10, 11, 12, 13, 14, 16};
+
+struct NativeCell {
+    std::array<uint8_t, 16> attributes{};
+    uint8_t kind = 0;  // 0 empty, 1 number, 2 text, 3 table text
+    double number = 0;
+    QString text;
+    bool operator==(const NativeCell&) const = default;
+};
+
+struct NativeFormula {
+    AreaRecord area;  // from 0 inside the block
+    QString text;
+    bool operator==(const NativeFormula&) const = default;
+};
+
+struct NativeArea {
+    uint16_t rows = 0;
+    uint16_t cols = 0;
+    uint32_t sourcePage = 0;
+    bool fromDataState = false;
+    std::vector<NativeCell> cells;  // rows x cols, row-major
+    std::vector<AreaRecord> combined;
+    std::vector<NativeFormula> formulas;
+    bool operator==(const NativeArea&) const = default;
+
+    NativeCell& at(int row, int col) { return cells[size_t(row) * cols + size_t(col)]; }
+    const NativeCell& at(int row, int col) const { return cells[size_t(row) * cols + size_t(col)]; }
+};
+
+constexpr uint32_t kNativeMagic = fourcc("QNAT");
+constexpr uint16_t kNativeRevision = 0x0001;
+
+QByteArray encodeNativeArea(const NativeArea& area);
+// False with *error for bytes that are not a whole, undamaged block.
+bool decodeNativeArea(const QByteArray& bytes, NativeArea* out, QString* error = nullptr);
+
+}  // namespace qor

@@ -1,0 +1,28 @@
+#include "document/doc_commandhook.h"
+
+#include "engine/messages.h"
+#include "platform/uiservices.h"
+
+namespace {
+
+CommandRunner& runnerSlot() {
+    static CommandRunner runner;
+    return runner;
+}
+
+}  // namespace
+
+void SetCommandRunner(CommandRunner runner) { runnerSlot() = std::move(runner); }
+
+int RunCommandLine(CQorsDoc* doc, const QString& line, int runMode) {
+    const CommandRunner& runner = runnerSlot();
+    if (!runner) {
+        const QString text = QStringLiteral("命令语言解释器尚未安装，不能执行命令：\n") + line;
+        TraceMessage(text);
+        qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Error);
+        return -1;
+    }
+    return runner(doc, line, runMode);
+}
+
+bool qor::HasCommandRunner() { return bool(runnerSlot()); }

@@ -1,0 +1,238 @@
+// Cell entry, clearing, formula lists, the file password and the manual
+// page breaks of the document.
+
+#include <QRegularExpression>
+#include <algorithm>
+
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "engine/textutil.h"
+#include "platform/uiservices.h"
+
+namespace {
+
+constexpr uint16_t kRefused = 1;
+
+bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
+
+// The lines of a text, each ended by CR LF; a last empty line is dropped.
+QString withCrLfLines(const QString& text) {
+    if (text.isEmpty()) return QString();
+    QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    QString out;
+    for (const QString& l : lines) out += l + QStringLiteral("\r\n");
+    return out;
+}
+
+QString areaReference(const CellArea& a) {
+    const QString first = FormatCellRef(a.first.col - 1, a.first.row - 1);
+    if (a.isSingleCell()) return first;
+    return first + QLatin1Char(':') + FormatCellRef(a.last.col - 1, a.last.row - 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Cell entry and clearing
+
+int CQorsDoc::SetCellText(const QString& text, int mode) {
+    if (!m_pReport) return kRefused;
+    const int row = m_nCurRow + 1, col = m_nCurCol + 1;
+    uint16_t status = kRefused;
+    switch (mode) {
+        case kEntryNumber:
+        case kEntryDataText: {
+            if (m_pReport->IsFormatState()) return kRefused;
+            CellValue v;
+            if (isBlank(text))
+                v.kind = kCellUnset;
+            else if (mode == kEntryNumber)
+                v = CellValue::ofNumber(ParseDouble(text));
+            else
+                v = CellValue::ofText(text);
+            status = m_pReport->SetCellValue(v, row, col, 0);
+            break;
+        }
+        case kEntryFormatText: {
+            if (!m_pReport->IsFormatState()) return kRefused;
+            // An empty entry takes the table text away but leaves the cell's
+            // kind as it was.
+            if (isBlank(text)) {
+                const CellArea a = CellArea::cell(row, col);
+                status = m_pReport->ClearArea(&a, CReportHandle::kClearValues);
+            } else {
+                status = m_pReport->SetCellValue(CellValue{kCellLabel, 0, text}, row, col, 0);
+            }
+            break;
+        }
+        default:
+            return kRefused;
+    }
+    if (status) return status;
+    if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
+        // Without the formula evaluator installed the report cannot
+        // recalculate (1); the entry itself stands.
+        const uint16_t s = m_pReport->RecalcDependents(0, row, col);
+        if (s > 1) TraceMessage(QStringLiteral("重新计算失败：") + StatusText(s));
+    }
+    SetModifiedFlag();
+    UpdateAllViews(kHintCells);
+    UpdateServerItems();
+    return 0;
+}
+
+int CQorsDoc::ClearArea() {
+    if (!m_pReport) return kRefused;
+    const CellArea sel = GetSelectionArea();
+    const CellArea area =
+        CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
+    const int what = m_pReport->IsFormatState()
+                         ? CReportHandle::kClearValues | CReportHandle::kClearFormulas |
+                               CReportHandle::kClearCombines
+                         : CReportHandle::kClearValues;
+    const uint16_t status = m_pReport->ClearArea(&area, what);
+    removeItemsInArea(sel);
+    SetModifiedFlag();
+    UpdateAllViews(kHintCells);
+    UpdateServerItems();
+    return status;
+}
+
+int CQorsDoc::EditClear() {
+    uint16_t status = kRefused;
+    if (m_pReport) {
+        const CellArea sel = GetSelectionArea();
+        const CellArea area = CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1,
+                                             sel.last.col + 1);
+        status = m_pReport->ClearArea(&area, CReportHandle::kClearValues);
+    }
+    if (status) {
+        qor::messageBox(LoadErrorText(63154), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
+        return status;
+    }
+    SetModifiedFlag();
+    UpdateAllViews(kHintCells);
+    UpdateServerItems();
+    return 0;
+}
+
+bool CQorsDoc::ForwardToCellEdit(int message) { return m_cellEdit && m_cellEdit(message); }
+
+// ---------------------------------------------------------------------------
+// Formula lists
+
+void CQorsDoc::BuildFormulaListText(int type, QString* out) const {
+    if (!out) return;
+    out->clear();
+    if (!m_pReport) return;
+    switch (type) {
+        case 0:
+            for (const FormulaInfo& f : m_pReport->EnumFormulas(-1)) {
+                QString text = f.text;
+                if (f.kind == 1 &&
+                    !text.trimmed().startsWith(QLatin1String("TOTAL "), Qt::CaseInsensitive))
+                    text = QStringLiteral("TOTAL ") + text;
+                *out += areaReference(f.area) + QLatin1Char('=') + text + QStringLiteral("\r\n");
+            }
+            break;
+        case 1:
+            *out = withCrLfLines(m_pReport->GetAuditFormulas());
+            break;
+        case 2:
+            *out = withCrLfLines(m_pReport->GetRoundingSettings().formula);
+            break;
+        default:
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// File password
+
+bool CQorsDoc::SetFilePassword(const QString& password) {
+    if (password.size() > qor::kFilePasswordChars) return false;
+    if (password == m_strFilePassword) return true;
+    m_strFilePassword = password;
+    SetModifiedFlag();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Manual page breaks
+
+CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
+    m_bShowPageBreaks = 1;
+    const int lastRow = lastShownRow(), lastCol = lastShownCol();
+    bool removal = false;
+    for (PageBreakEntry& e : m_manualBreaks) {
+        if (e.row >= lastRow) {
+            e.row = -1;
+        } else if (e.row >= 0 && e.row == row - 1) {
+            e.row = -1;
+            removal = true;
+        }
+        if (e.col >= lastCol) {
+            e.col = -1;
+        } else if (e.col >= 0 && e.col == col - 1) {
+            e.col = -1;
+            removal = true;
+        }
+    }
+    if (removal) {
+        // Taking a break away changes what is printed and what is saved
+        // with the report, as adding one does.
+        SetModifiedFlag();
+        UpdateAllViews(kHintLayout);
+        return kBreakRemoved;
+    }
+    VarAreaInfo var;
+    GetVarAreaInfo(&var);
+    const bool rowInVar = var.kind == 1 && var.start < row && row <= var.start + var.used;
+    const bool colInVar = var.kind == 2 && var.start < col && col <= var.start + var.used;
+    bool added = false;
+    if (!rowInVar && row - 1 >= 0) {
+        auto it = std::find_if(m_manualBreaks.begin(), m_manualBreaks.end(),
+                               [](const PageBreakEntry& e) { return e.row < 0; });
+        if (it != m_manualBreaks.end()) {
+            it->row = int16_t(row - 1);
+            added = true;
+        }
+    }
+    if (!colInVar && col - 1 >= 0) {
+        auto it = std::find_if(m_manualBreaks.begin(), m_manualBreaks.end(),
+                               [](const PageBreakEntry& e) { return e.col < 0; });
+        if (it != m_manualBreaks.end()) {
+            it->col = int16_t(col - 1);
+            added = true;
+        }
+    }
+    SetModifiedFlag();
+    UpdateAllViews(kHintLayout);
+    return added ? kBreakAdded : kBreakNone;
+}
+
+void CQorsDoc::ClearAllManualBreaks() {
+    for (PageBreakEntry& e : m_manualBreaks) e.row = e.col = -1;
+    SetModifiedFlag();
+    UpdateAllViews(kHintLayout);
+}
+
+int CQorsDoc::IsPageBreakAt(int row, int col) {
+    const int lastRow = lastShownRow(), lastCol = lastShownCol();
+    for (PageBreakEntry& e : m_manualBreaks) {
+        if (e.row >= lastRow) e.row = -1;
+        if (e.col >= lastCol) e.col = -1;
+    }
+    for (const PageBreakEntry& e : m_manualBreaks)
+        if ((e.row >= 0 && e.row == row - 1) || (e.col >= 0 && e.col == col - 1)) return 1;
+    return 0;
+}
+
+void CQorsDoc::GrowAutoBreakTable() {
+    m_nAutoBreakCapacity += 10;
+    m_autoBreaks.resize(size_t(m_nAutoBreakCapacity), PageBreakEntry{});
+}

@@ -1,0 +1,534 @@
+// Opening and saving the document by file type, the "OTHERS" and
+// "Contents" streams, templates and the consolidation client's exchange.
+
+#include "document/doc_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <map>
+
+#include "charts/contentsstream.h"
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/inusemarker.h"
+#include "engine/messages.h"
+#include "engine/openreports.h"
+#include "engine/reportpassword.h"
+#include "engine/status.h"
+#include "exchange/ownxml_import.h"
+#include "platform/compoundfile.h"
+#include "platform/inifile.h"
+#include "platform/uiservices.h"
+
+using namespace qor;
+
+namespace {
+
+std::map<QString, std::shared_ptr<IDocConverter>>& converters() {
+    static std::map<QString, std::shared_ptr<IDocConverter>> table;
+    return table;
+}
+
+ConsolExchangeFactory& factorySlot() {
+    static ConsolExchangeFactory factory;
+    return factory;
+}
+
+void tell(const QString& text, MsgIcon icon = MsgIcon::Warning) {
+    TraceMessage(text);
+    messageBox(text, QString(), MsgButtons::Ok, icon);
+}
+
+QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
+
+bool isRepSuffix(const QString& suffix) { return suffix.isEmpty() || suffix == u"rep"; }
+
+// A fresh name for a report that has no file of its own yet.
+QString newTemporaryReportPath() {
+    QTemporaryFile tf(QDir::tempPath() + QStringLiteral("/qornewXXXXXX.rep"));
+    if (!tf.open()) return QString();
+    const QString name = tf.fileName();
+    tf.close();
+    tf.remove();
+    return name;
+}
+
+std::unique_ptr<CReportHandle> newTemporaryReport(QString* path) {
+    *path = newTemporaryReportPath();
+    if (path->isEmpty()) return nullptr;
+    auto report = std::make_unique<CReportHandle>(*path, CReportHandle::OpenMode::OpenOrCreate);
+    if (!report->IsOpen()) {
+        QFile::remove(*path);
+        path->clear();
+        return nullptr;
+    }
+    return report;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Registries
+
+std::shared_ptr<IDocConverter> qor::RegisterDocConverter(const QString& extension,
+                                                         std::shared_ptr<IDocConverter> converter) {
+    const QString key = extension.toLower();
+    auto& table = converters();
+    std::shared_ptr<IDocConverter> old;
+    if (auto it = table.find(key); it != table.end()) old = it->second;
+    if (converter)
+        table[key] = std::move(converter);
+    else
+        table.erase(key);
+    return old;
+}
+
+std::shared_ptr<IDocConverter> qor::FindDocConverter(const QString& extension) {
+    auto& table = converters();
+    auto it = table.find(extension.toLower());
+    return it == table.end() ? nullptr : it->second;
+}
+
+QStringList qor::KnownDocFileTypes() {
+    return {QStringLiteral("rep"), QStringLiteral("xml"), QStringLiteral("xls"),
+            QStringLiteral("dbf"), QStringLiteral("txt"), QStringLiteral("wk4"),
+            QStringLiteral("mdb"), QStringLiteral("htm")};
+}
+
+ConsolExchangeFactory qor::SetConsolExchangeFactory(ConsolExchangeFactory factory) {
+    ConsolExchangeFactory old = std::move(factorySlot());
+    factorySlot() = std::move(factory);
+    return old;
+}
+
+const ConsolExchangeFactory& qor::GetConsolExchangeFactory() { return factorySlot(); }
+
+// ---------------------------------------------------------------------------
+// The report of the document
+
+void CQorsDoc::adoptReport(std::unique_ptr<CReportHandle> report, const QString& pathName,
+                           bool markedInUse) {
+    m_pReport = std::move(report);
+    m_strPathName = pathName;
+    m_strMarkedPath = markedInUse ? pathName : QString();
+    m_bDataState = m_pReport->IsFormatState() ? 0 : 1;
+    m_nPageCount = m_pReport->GetPageCount();
+    syncPageSetupFields();
+    std::array<uint32_t, 4> view{};
+    m_pReport->GetSavedViewState(&view);
+    m_savedViewState = view;
+    CustomKeywordName = m_pReport->GetReportFile()->GetUserKeywordName();
+}
+
+void CQorsDoc::releaseReport() {
+    for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
+    m_items.clear();
+    m_posCurrentChart = nullptr;
+    m_pConsolExchange.reset();
+    m_pReport.reset();
+    if (!m_strMarkedPath.isEmpty()) MarkReportClosed(m_strMarkedPath);
+    if (!m_strTempReport.isEmpty()) QFile::remove(m_strTempReport);
+    m_strMarkedPath.clear();
+    m_strTempReport.clear();
+    m_strPathName.clear();
+    m_bModified = false;
+}
+
+void CQorsDoc::syncPageSetupFields() {
+    if (!m_pReport) return;
+    PageSetupBlock b;
+    if (m_pReport->GetPageSetup(&b) != 0) return;
+    m_nMarginLeft = b.margins[0];
+    m_nMarginTop = b.margins[1];
+    m_nMarginRight = b.margins[2];
+    m_nMarginBottom = b.margins[3];
+    m_fPrintScale = b.scale;
+    m_nTitleSwitch = b.titleSwitch;
+    m_bHeadTitle = b.headFlag;
+    m_nHeadFirst = b.headFirst;
+    m_nHeadLast = b.headLast;
+    m_bTailTitle = b.tailFlag;
+    m_nTailFirst = b.tailFirst;
+    m_nTailLast = b.tailLast;
+}
+
+void CQorsDoc::applyOthers(const DocOthers& o) {
+    m_strFilePassword = o.filePassword;
+    m_bShowPageBreaks = o.showPageBreaks ? 1 : 0;
+    m_nChartCounter = int32_t(o.chartCounter);
+    m_manualBreaks = o.manualBreaks;
+    m_pagePeriods = o.pagePeriods;
+    m_unknownOthers = o.unknownRecords;
+    m_nClientMarker = o.clientMarker;
+    m_nCurPage = int32_t(std::min<uint32_t>(o.currentPage, kMaxPages));
+}
+
+DocOthers CQorsDoc::collectOthers(const QStringList& periods) const {
+    DocOthers o;
+    o.filePassword = m_strFilePassword;
+    o.showPageBreaks = m_bShowPageBreaks != 0;
+    o.dataState = m_pReport ? !m_pReport->IsFormatState() : m_bDataState != 0;
+    o.currentPage = uint32_t(std::max(0, int(m_nCurPage)));
+    o.chartCounter = uint32_t(std::max(0, int(m_nChartCounter)));
+    o.manualBreaks = m_manualBreaks;
+    o.pagePeriods = periods;
+    o.unknownRecords = m_unknownOthers;
+    o.clientMarker = m_nClientMarker;
+    return o;
+}
+
+bool CQorsDoc::writeDocumentStreams(const QStringList& periods, QString* error) {
+    CReportFile* file = m_pReport->GetReportFile();
+    if (!file) {
+        if (error) *error = QStringLiteral("the report has no file");
+        return false;
+    }
+    file->SetDocumentStream(QString::fromLatin1(kOthersStreamName),
+                            encodeDocOthers(collectOthers(periods)));
+    const QString contents = QString::fromLatin1(items::kContentsStreamName);
+    if (!m_items.empty())
+        file->SetDocumentStream(contents, SerializeItems());
+    else if (!m_bKeepStoredContents && !file->DocumentStream(contents).isEmpty())
+        file->RemoveDocumentEntry(contents);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// New, open, close
+
+bool CQorsDoc::OnNewDocument() {
+    QString temp;
+    std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
+    if (!report) {
+        tell(QStringLiteral("不能建立新报表：") + StatusText(GetReportLastError()));
+        return false;
+    }
+    releaseReport();
+    resetFields();
+    adoptReport(std::move(report), QString(), false);
+    m_strTempReport = temp;
+    m_bKeepStoredContents = false;
+    UpdateAllViews(kHintDocument);
+    return true;
+}
+
+bool CQorsDoc::OnOpenDocument(const QString& path) {
+    const QString suffix = suffixOf(path);
+    if (isRepSuffix(suffix)) return OpenRepFile(path);
+    const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
+    if (!conv || !conv->CanImport()) {
+        tell(QStringLiteral("不支持打开此类型的文件（.%1）：%2").arg(suffix, path));
+        return false;
+    }
+    QString temp;
+    std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
+    if (!report) {
+        tell(QStringLiteral("不能建立新报表：") + StatusText(GetReportLastError()));
+        return false;
+    }
+    QString message;
+    if (!conv->Import(*this, *report, path, &message)) {
+        report.reset();
+        QFile::remove(temp);
+        tell(message.isEmpty() ? QStringLiteral("导入文件失败：") + path : message);
+        return false;
+    }
+    releaseReport();
+    resetFields();
+    adoptReport(std::move(report), QString(), false);
+    m_strTempReport = temp;
+    m_bKeepStoredContents = false;
+    if (m_bDataState) EnterDataState();
+    // An imported report has no file of its own yet.
+    SetModifiedFlag();
+    UpdateAllViews(kHintDocument);
+    return true;
+}
+
+bool CQorsDoc::OpenRepFile(const QString& path) {
+    const QString full = FullReportPath(ReportPathWithExtension(path));
+    if (full.isEmpty() || !QFileInfo::exists(full)) {
+        tell(QStringLiteral("报表文件不存在：") + path);
+        return false;
+    }
+    if (FindOpenReport(full)) {
+        tell(QStringLiteral("报表已经打开：") + full);
+        return false;
+    }
+    QString computer;
+    if (IsReportOpenElsewhere(full, &computer)) {
+        tell(full + QLatin1Char('\n') + LoadErrorText(62468) + computer +
+             QStringLiteral(" 使用！不能打开！"));
+        return false;
+    }
+    if (!CheckReportPassword(full)) return false;
+    auto report = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting);
+    if (!report->IsOpen()) {
+        tell(QStringLiteral("打开报表失败（%1）：%2").arg(StatusText(report->OpenStatus()), full));
+        return false;
+    }
+    CReportFile* file = report->GetReportFile();
+    DocOthers others;
+    QString error;
+    if (!decodeDocOthers(file->DocumentStream(QString::fromLatin1(kOthersStreamName)), &others,
+                         &error))
+        tell(QStringLiteral("报表的设置已损坏，已按缺省值打开（%1）：%2").arg(error, full));
+    const QByteArray contents =
+        file->DocumentStream(QString::fromLatin1(items::kContentsStreamName));
+
+    const bool marked = MarkReportOpened(full) != 0;
+    releaseReport();
+    resetFields();
+    adoptReport(std::move(report), full, marked);
+    applyOthers(others);
+    m_bKeepStoredContents = false;
+    if (!LoadItems(contents, &error)) {
+        // Kept in the file untouched until the document has items of its
+        // own to write there.
+        m_bKeepStoredContents = true;
+        tell(QStringLiteral("报表中的图表和对象已损坏，未能读出（%1）").arg(error));
+    }
+    if (!m_pReport->IsFormatState()) {
+        const int pages = m_pReport->GetPageCount();
+        if (m_nCurPage < 1 || m_nCurPage > pages) m_nCurPage = 1;
+        EnterDataState();
+    } else {
+        m_bDataState = 0;
+    }
+    SetModifiedFlag(false);
+    UpdateAllViews(kHintDocument);
+    return true;
+}
+
+void CQorsDoc::OnCloseDocument() {
+    releaseReport();
+    resetFields();
+    UpdateAllViews(kHintDocument);
+}
+
+// ---------------------------------------------------------------------------
+// Save
+
+bool CQorsDoc::OnSaveDocument(const QString& path) {
+    if (!m_pReport) return false;
+    const QString target = path.isEmpty() ? m_strPathName : path;
+    if (target.isEmpty()) {
+        tell(QStringLiteral("请指定报表的文件名。"));
+        return false;
+    }
+    const QString suffix = suffixOf(target);
+    if (isRepSuffix(suffix)) return SaveRepFile(target);
+    const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
+    if (!conv || !conv->CanExport()) {
+        tell(QStringLiteral("不支持保存为此类型的文件（.%1）：%2").arg(suffix, target));
+        return false;
+    }
+    QString message;
+    if (!conv->Export(*this, target, &message)) {
+        tell(message.isEmpty() ? QStringLiteral("导出文件失败：") + target : message);
+        return false;
+    }
+    return true;
+}
+
+bool CQorsDoc::SaveRepFile(const QString& path) {
+    if (!m_pReport) return false;
+    const QString target =
+        path.isEmpty() ? m_strPathName : FullReportPath(ReportPathWithExtension(path));
+    if (target.isEmpty()) {
+        tell(QStringLiteral("请指定报表的文件名。"));
+        return false;
+    }
+    const bool saveAs = target != m_strPathName;
+    if (saveAs) {
+        CReportHandle* open = FindOpenReport(target);
+        if (open && open != m_pReport.get()) {
+            tell(target + LoadErrorText(62467));
+            return false;
+        }
+        QString computer;
+        if (IsReportOpenElsewhere(target, &computer)) {
+            tell(target + QLatin1Char('\n') + LoadErrorText(62468) + computer +
+                 LoadErrorText(62469) + LoadErrorText(62470));
+            return false;
+        }
+    }
+    IConsolExchange* exchange =
+        m_nClientMarker == kConsolClientMarker ? GetConsolExchange() : nullptr;
+    if (exchange && !exchange->ValidateBeforeSave(*this)) return false;
+
+    // A client report is stored with the periods its pages have now: the
+    // list the next save's check compares against.
+    const bool client = m_nClientMarker == kConsolClientMarker;
+    const QStringList periods = client ? computePagePeriods() : m_pagePeriods;
+    QString error;
+    if (!writeDocumentStreams(periods, &error)) {
+        tell(QStringLiteral("保存报表失败（%1）：%2").arg(error, target));
+        return false;
+    }
+    if (saveAs) m_pReport->SetAlternatePath(target);
+    const uint16_t status = m_pReport->Save();
+    if (status) {
+        if (saveAs) m_pReport->SetAlternatePath(m_strPathName);
+        tell(QStringLiteral("保存报表失败（%1）：%2").arg(StatusText(status), target));
+        return false;
+    }
+    if (saveAs) {
+        if (!m_strMarkedPath.isEmpty()) MarkReportClosed(m_strMarkedPath);
+        m_strMarkedPath = MarkReportOpened(target) ? target : QString();
+        m_strPathName = target;
+    }
+    SetModifiedFlag(false);
+    if (client) {
+        if (exchange && !exchange->IsSaving()) exchange->WriteUploadFiles(*this, target);
+        m_pagePeriods = periods;
+    }
+    if (saveAs) UpdateAllViews(kHintDocument);
+    return true;
+}
+
+bool CQorsDoc::OnXmlImport() {
+    if (!m_pReport) return false;
+    if (!ImportReportXml(m_pReport.get(), kXmlImportFormatPass)) return false;
+    m_nPageCount = m_pReport->GetPageCount();
+    SetModifiedFlag();
+    UpdateAllViews(kHintLayout);
+    UpdateServerItems();
+    EnterDataState();
+    ImportReportXml(m_pReport.get(), 1);
+    m_nPageCount = m_pReport->GetPageCount();
+    ActivateCurrentPage();
+    SetModifiedFlag();
+    UpdateAllViews(kHintAll);
+    return true;
+}
+
+bool CQorsDoc::OpenXlsFile(const QString& path) {
+    if (!m_pReport) return false;
+    // The workbook is read by a converter of its own for this one import;
+    // nothing else holds a workbook open for the document.
+    const std::shared_ptr<IDocConverter> conv = FindDocConverter(QStringLiteral("xls"));
+    if (!conv || !conv->CanImport()) {
+        tell(QStringLiteral("没有可用的工作簿转换程序，不能导入：") + path);
+        return false;
+    }
+    QString message;
+    const bool ok = conv->Import(*this, *m_pReport, path, &message);
+    m_bDataState = m_pReport->IsFormatState() ? 0 : 1;
+    m_nPageCount = m_pReport->GetPageCount();
+    SetModifiedFlag();
+    UpdateAllViews(kHintDocument);
+    if (!ok) {
+        tell(message.isEmpty() ? QStringLiteral("导入工作簿失败：") + path : message);
+        return false;
+    }
+    TraceMessage(LoadErrorText(62082));
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Templates
+
+int CQorsDoc::CheckTemplateFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        tell(QStringLiteral("模板文件不存在！"));
+        return 0;
+    }
+    if (!CompoundFile::isCompoundFile(path)) {
+        tell(LoadErrorText(63158));
+        return 0;
+    }
+    return 1;
+}
+
+int CQorsDoc::ApplyTemplateFile(const QString& path) {
+    if (!m_pReport || IsEditLocked()) return 1;
+    if (!CheckTemplateFile(path)) return 1;
+    if (!CheckReportPassword(path)) return 1;
+    if (messageBox(LoadErrorText(63157), QString(), MsgButtons::OkCancel, MsgIcon::Question,
+                   MsgAnswer::Ok) != MsgAnswer::Ok)
+        return 1;
+    const QString full = FullReportPath(path);
+    std::unique_ptr<CReportHandle> owned;
+    CReportHandle* tmpl = FindOpenReport(full);
+    if (!tmpl) {
+        owned = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting);
+        if (!owned->IsOpen()) {
+            tell(LoadErrorText(63158));
+            return owned->OpenStatus();
+        }
+        tmpl = owned.get();
+    }
+    if (tmpl == m_pReport.get()) return 1;
+    const bool wasData = !m_pReport->IsFormatState();
+    if (wasData && !SwitchToFormatState()) return 1;
+    const uint16_t status = m_pReport->CopyFormatFrom(*tmpl);
+    if (wasData) EnterDataState();
+    if (status) {
+        tell(QStringLiteral("套用模板失败（%1）").arg(StatusText(status)));
+        return status;
+    }
+    syncPageSetupFields();
+    SetModifiedFlag();
+    UpdateAllViews(kHintLayout);
+    UpdateServerItems();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Consolidation client
+
+IConsolExchange* CQorsDoc::GetConsolExchange() {
+    if (!m_pConsolExchange && factorySlot()) m_pConsolExchange = factorySlot()(*this);
+    return m_pConsolExchange.get();
+}
+
+int CQorsDoc::PrepareClientSamples(const QString& path, int newReport, int formatChanged) {
+    IConsolExchange* exchange = GetConsolExchange();
+    if (!exchange) {
+        TraceMessage(QStringLiteral("合并报表客户端的交换程序尚未安装"));
+        return 0;
+    }
+    return exchange->PrepareSampleFiles(*this, path, newReport, formatChanged);
+}
+
+void CQorsDoc::RecordPagePeriods() { m_pagePeriods = computePagePeriods(); }
+
+QStringList CQorsDoc::computePagePeriods() const {
+    QStringList periods;
+    if (!m_pReport) return periods;
+    const int pages = m_pReport->GetPageCount();
+    const auto part = [this](int slot, int page) {
+        KeywordValue v;
+        if (m_pReport->GetPageKeyword(slot, &v, page) != 0) return 0;
+        if (v.kind == 1) return int(v.number);
+        if (v.kind == 2) return v.text.trimmed().toInt();
+        return 0;
+    };
+    for (int p = 1; p <= pages; ++p)
+        periods << QStringLiteral("%1-%2-%3").arg(part(2, p)).arg(part(4, p)).arg(part(5, p));
+    return periods;
+}
+
+// ---------------------------------------------------------------------------
+// Report lists in ini files
+
+bool ReadIniReportList(const QString& iniPath, QStringList* names, QStringList* files) {
+    if (names) names->clear();
+    if (files) files->clear();
+    IniFile ini(iniPath);
+    if (!ini.exists()) return false;
+    const QString section = LoadErrorText(62303);
+    const int count = ini.readInt(section, QStringLiteral("个数"), 0);
+    bool any = false;
+    for (int i = 1; i <= count && i <= 9999; ++i) {
+        const QString file = ini.readString(section, QStringLiteral("文件%1").arg(i)).trimmed();
+        if (file.isEmpty()) continue;
+        if (names) *names << ini.readString(section, QStringLiteral("名称%1").arg(i)).trimmed();
+        if (files) *files << file;
+        any = true;
+    }
+    return any;
+}

@@ -1,0 +1,308 @@
+// The document's item list: charts and embedded objects, drawn from the
+// head of the list to its tail, stored in the "Contents" stream.
+
+#include <algorithm>
+
+#include "charts/cgraphitem.h"
+#include "charts/coleitem.h"
+#include "charts/contentsstream.h"
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "platform/uiservices.h"
+
+using qor::items::ChartDesc;
+
+namespace {
+
+bool isChart(const CComItem* item) { return item && item->IsKindOf(&CGraphItem::classCGraphItem); }
+
+constexpr int kMaxChartPageSpan = 12;
+constexpr int kCascadeStep = 10;
+
+}  // namespace
+
+std::shared_ptr<CComItem> CQorsDoc::CreateComItem(int ole) {
+    if (!m_pReport) return nullptr;
+    const bool formatState = m_pReport->IsFormatState() != 0;
+    if (!ole && formatState) {
+        qor::messageBox(LoadErrorText(62722), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
+        return nullptr;
+    }
+    std::shared_ptr<CComItem> item;
+    if (ole)
+        item = std::make_shared<COleItem>();
+    else
+        item = std::make_shared<CGraphItem>();
+    item->SetPage(formatState ? 0 : uint32_t(std::max(0, int(m_nCurPage))));
+    AddComItem(item);
+    if (!ole) {
+        m_posCurrentChart = item.get();
+        m_bHasCharts = 1;
+    }
+    return item;
+}
+
+void CQorsDoc::AddComItem(const std::shared_ptr<CComItem>& item) {
+    if (!item || FindComItem(item.get())) return;
+    m_items.push_back(item);
+    item->SetDocument(this);
+    if (isChart(item.get())) m_bHasCharts = 1;
+}
+
+void CQorsDoc::RemoveComItem(CComItem* item) {
+    auto it = std::find_if(m_items.begin(), m_items.end(),
+                           [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
+    if (it == m_items.end()) return;
+    if (m_posCurrentChart == item) m_posCurrentChart = nullptr;
+    item->SetDocument(nullptr);
+    // The list may hold the last reference: the item can be gone after this.
+    m_items.erase(it);
+    m_bHasCharts = GetChartCount() > 0;
+}
+
+void CQorsDoc::RemoveComItemAndRefresh(CComItem* item) {
+    const std::shared_ptr<CComItem> keep = GetComItemShared(item);
+    if (!keep) return;
+    RemoveComItem(item);
+    UpdateServerItems();
+    UpdateAllViews(kHintItems);
+}
+
+void CQorsDoc::CascadeComItem(CComItem* item) {
+    if (!item) return;
+    // Every step leaves the rectangle it had; at most one step per other
+    // item can meet an equal one.
+    for (size_t step = 0; step <= m_items.size(); ++step) {
+        const qor::items::Rect r = item->GetRect();
+        const bool clash = std::any_of(m_items.begin(), m_items.end(),
+                                       [item, &r](const std::shared_ptr<CComItem>& other) {
+                                           return other.get() != item && other->GetRect() == r;
+                                       });
+        if (!clash) return;
+        item->SetPosition(item->GetPosition() + QPoint(kCascadeStep, kCascadeStep));
+    }
+}
+
+CQorsDoc::ItemPos CQorsDoc::FindComItem(const CComItem* item) const {
+    for (const std::shared_ptr<CComItem>& p : m_items)
+        if (p.get() == item) return p.get();
+    return nullptr;
+}
+
+CQorsDoc::ItemPos CQorsDoc::GetFirstComItemPos() const {
+    return m_items.empty() ? nullptr : m_items.front().get();
+}
+
+CQorsDoc::ItemPos CQorsDoc::GetLastComItemPos() const {
+    return m_items.empty() ? nullptr : m_items.back().get();
+}
+
+CComItem* CQorsDoc::GetNextComItem(ItemPos& pos) const {
+    CComItem* item = pos;
+    auto it = std::find_if(m_items.begin(), m_items.end(),
+                           [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
+    if (it == m_items.end()) {
+        pos = nullptr;
+        return nullptr;
+    }
+    ++it;
+    pos = it == m_items.end() ? nullptr : it->get();
+    return item;
+}
+
+CComItem* CQorsDoc::GetPrevComItem(ItemPos& pos) const {
+    CComItem* item = pos;
+    auto it = std::find_if(m_items.begin(), m_items.end(),
+                           [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
+    if (it == m_items.end()) {
+        pos = nullptr;
+        return nullptr;
+    }
+    pos = it == m_items.begin() ? nullptr : std::prev(it)->get();
+    return item;
+}
+
+std::shared_ptr<CComItem> CQorsDoc::GetComItemShared(const CComItem* item) const {
+    for (const std::shared_ptr<CComItem>& p : m_items)
+        if (p.get() == item) return p;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Charts
+
+int CQorsDoc::CreateChart(const ChartDesc& desc) {
+    m_currentChartDesc = desc;
+    if (auto* chart = dynamic_cast<CGraphItem*>(m_posCurrentChart)) {
+        const QString name = chart->GetChartDesc().GetText(ChartDesc::kNameText);
+        chart->SetChartDesc(desc);
+        if (m_bChartFrameOpen) {
+            // The chart frame shows the current page's copy of the chart.
+            for (const std::shared_ptr<CComItem>& p : m_items) {
+                auto* other = dynamic_cast<CGraphItem*>(p.get());
+                if (!other || other == chart || int(other->GetPage()) != m_nCurPage ||
+                    other->GetChartDesc().GetText(ChartDesc::kNameText) != name)
+                    continue;
+                other->SetChartDesc(desc);
+                UpdateItemViews(other);
+                break;
+            }
+        }
+        UpdateItemViews(chart);
+    }
+    SetModifiedFlag();
+    return 1;
+}
+
+bool CQorsDoc::DeleteCurrentChart() {
+    CComItem* current = m_posCurrentChart;
+    if (!current) return false;
+    const std::shared_ptr<CComItem> keep = GetComItemShared(current);
+    if (!keep) {
+        m_posCurrentChart = nullptr;
+        return false;
+    }
+    auto it = std::find(m_items.begin(), m_items.end(), keep);
+    CComItem* next = nullptr;
+    for (auto n = std::next(it); n != m_items.end() && !next; ++n)
+        if (isChart(n->get())) next = n->get();
+    for (auto p = it; p != m_items.begin() && !next;) {
+        --p;
+        if (isChart(p->get())) next = p->get();
+    }
+    keep->Delete();
+    RemoveComItem(current);  // in case the item's Delete left it listed
+    m_posCurrentChart = next;
+    if (auto* chart = dynamic_cast<CGraphItem*>(next)) m_currentChartDesc = chart->GetChartDesc();
+    SetModifiedFlag();
+    UpdateAllViews(kHintItems);
+    return next != nullptr;
+}
+
+int CQorsDoc::GetChartCount() const {
+    return int(std::count_if(m_items.begin(), m_items.end(),
+                             [](const std::shared_ptr<CComItem>& p) { return isChart(p.get()); }));
+}
+
+void CQorsDoc::GetChartListInfo(int* count, ItemPos* pos) const {
+    if (count) *count = GetChartCount();
+    if (pos) *pos = m_posCurrentChart;
+}
+
+bool CQorsDoc::GetChartName(ItemPos pos, QString* name) const {
+    const auto* chart = dynamic_cast<const CGraphItem*>(FindComItem(pos));
+    if (!chart) return false;
+    if (name) *name = chart->GetChartDesc().GetText(ChartDesc::kNameText);
+    return true;
+}
+
+bool CQorsDoc::SetCurrentChart(ItemPos pos) {
+    auto* chart = dynamic_cast<CGraphItem*>(FindComItem(pos));
+    if (!chart) return false;
+    m_posCurrentChart = chart;
+    m_currentChartDesc = chart->GetChartDesc();
+    return true;
+}
+
+int CQorsDoc::GetChartPageSpan(ChartDesc* desc, int* pages) const {
+    if (!m_pReport || m_pReport->GetPageCount() == 0) return 0;
+    ChartDesc d = m_currentChartDesc;
+    if (const auto* chart = dynamic_cast<const CGraphItem*>(m_posCurrentChart))
+        d = chart->GetChartDesc();
+    if (desc) *desc = d;
+    if (pages)
+        *pages = d.IsWholeReport() ? std::min(m_pReport->GetPageCount(), kMaxChartPageSpan) : 1;
+    return 1;
+}
+
+bool CQorsDoc::GetChartDataFromArea(const ChartDesc& desc, int pages,
+                                    std::vector<ChartCellRecord>* cells, QStringList* pageLabels) {
+    constexpr int kCellTextChars = 65;
+    constexpr int kPageLabelChars = 310;
+    if (cells) cells->clear();
+    if (pageLabels) pageLabels->clear();
+    if (!m_pReport || m_pReport->IsFormatState() || m_pReport->GetPageCount() == 0) return false;
+    const CellArea a = desc.GetSourceArea();
+    const int r1 = std::min(a.first.row, a.last.row), r2 = std::max(a.first.row, a.last.row);
+    const int c1 = std::min(a.first.col, a.last.col), c2 = std::max(a.first.col, a.last.col);
+    const int count = m_pReport->GetPageCount();
+    int first = desc.IsWholeReport() ? 1 : int(desc.GetSourcePage());
+    if (first < 1 || first > count) first = std::max(1, int(m_nCurPage));
+    pages = std::clamp(pages, 1, count - first + 1);
+    if (r1 < 1 || c1 < 1 || r2 > lastShownRow() + 1 || c2 > lastShownCol() + 1) {
+        qor::messageBox(QStringLiteral("图表的数据区域不正确！"), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
+        return false;
+    }
+    const int labelSlot = int(desc.GetLabelKind());
+    for (int p = first; p < first + pages; ++p) {
+        for (int r = r1; r <= r2; ++r)
+            for (int c = c1; c <= c2; ++c) {
+                ChartCellRecord rec;
+                CellValue v;
+                if (m_pReport->GetCellValue(&v, r, c, p) == 0) {
+                    if (v.kind == kCellNumber || v.kind == kCellUnset) {
+                        rec.kind = 1;
+                        rec.value = v.number;
+                    } else {
+                        rec.text = m_pReport->GetCellText(r, c, p).left(kCellTextChars);
+                    }
+                }
+                if (cells) cells->push_back(rec);
+            }
+        if (pageLabels) {
+            qor::KeywordValue k;
+            QString label;
+            if (labelSlot >= 0 && labelSlot <= 5 &&
+                m_pReport->GetPageKeyword(labelSlot, &k, p) == 0)
+                label = k.kind == 1 ? QString::number(k.number, 'g', 15) : k.text;
+            *pageLabels << label.left(kPageLabelChars);
+        }
+    }
+    if (cells) cells->push_back(ChartCellRecord{});
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Items inside a cleared area
+
+void CQorsDoc::removeItemsInArea(const CellArea& area) {
+    if (m_items.empty() || !m_pReport) return;
+    const qor::items::Rect box = CellRangeToSheetRect(area);
+    const uint32_t page = m_pReport->IsFormatState() ? 0 : uint32_t(std::max(0, int(m_nCurPage)));
+    std::vector<std::shared_ptr<CComItem>> inside;
+    for (const std::shared_ptr<CComItem>& p : m_items) {
+        if (!isChart(p.get()) || p->GetPage() != page) continue;
+        const qor::items::Rect r = p->GetRect();
+        if (r.left >= box.left && r.top >= box.top && r.right <= box.right &&
+            r.bottom <= box.bottom)
+            inside.push_back(p);
+    }
+    for (const std::shared_ptr<CComItem>& p : inside) {
+        p->Delete();
+        RemoveComItem(p.get());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// "Contents"
+
+QByteArray CQorsDoc::SerializeItems() const { return qor::items::WriteContents(m_items); }
+
+bool CQorsDoc::LoadItems(const QByteArray& contents, QString* error) {
+    qor::items::ItemList items;
+    if (!contents.isEmpty() && !qor::items::ReadContents(contents, &items, error)) return false;
+    for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
+    m_items.clear();
+    m_posCurrentChart = nullptr;
+    for (const std::shared_ptr<CComItem>& p : items) AddComItem(p);
+    for (const std::shared_ptr<CComItem>& p : m_items)
+        if (isChart(p.get())) {
+            SetCurrentChart(p.get());
+            break;
+        }
+    m_bHasCharts = GetChartCount() > 0;
+    return true;
+}

@@ -1,0 +1,169 @@
+#include "document/doc_others.h"
+
+#include "engine/reportlayout.h"
+
+namespace qor {
+
+namespace {
+
+constexpr size_t kHeadAndPassword = kOthersHeadSize + kFilePasswordFieldSize;
+
+DocOthers defaults() {
+    DocOthers d;
+    for (PageBreakEntry& e : d.manualBreaks) e = PageBreakEntry{};
+    return d;
+}
+
+QByteArray encodeBreaks(const ManualBreakTable& table) {
+    QByteArray out;
+    ByteWriter w(out);
+    w.u16(uint16_t(kManualBreakCount));
+    w.u16(0);
+    for (const PageBreakEntry& e : table) {
+        w.i16(e.unused);
+        w.i16(e.row);
+        w.i16(e.col);
+    }
+    return out;
+}
+
+bool decodeBreaks(const QByteArray& data, ManualBreakTable* table) {
+    ByteReader r(data);
+    const uint16_t count = r.u16();
+    r.u16();
+    // The table has exactly 50 entries everywhere it is used; another
+    // count means the record is not one we can trust.
+    if (!r.ok() || count != kManualBreakCount || r.remaining() != size_t(count) * 6) return false;
+    for (PageBreakEntry& e : *table) {
+        e.unused = r.i16();
+        e.row = r.i16();
+        e.col = r.i16();
+    }
+    return r.ok();
+}
+
+QByteArray encodePeriods(const QStringList& periods) {
+    QByteArray out;
+    ByteWriter w(out);
+    w.u32(uint32_t(periods.size()));
+    for (const QString& p : periods) {
+        const QStringView t = QStringView(p).left(kMaxPeriodChars);
+        w.u16(uint16_t(t.size()));
+        w.utf16(t);
+    }
+    return out;
+}
+
+bool decodePeriods(const QByteArray& data, QStringList* periods) {
+    ByteReader r(data);
+    const uint32_t count = r.u32();
+    if (!r.ok() || count > kMaxPages) return false;
+    QStringList list;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint16_t len = r.u16();
+        if (!r.ok() || len > kMaxPeriodChars || !r.need(size_t(len) * 2)) return false;
+        list << r.utf16(len);
+    }
+    if (!r.ok() || r.remaining() != 0) return false;
+    *periods = list;
+    return true;
+}
+
+bool fail(DocOthers* out, QString* error, const QString& why) {
+    *out = defaults();
+    if (error) *error = why;
+    return false;
+}
+
+}  // namespace
+
+QByteArray encodeDocOthers(const DocOthers& o) {
+    QByteArray out;
+    ByteWriter w(out);
+    w.u32(kOthersMagic);
+    w.u16(kRecordRevision);
+    w.u16(0);
+    w.bytes(encodeFilePasswordField(o.filePassword));
+
+    w.u16(uint16_t(kOthersSettingsSize));
+    w.u8(o.showPageBreaks ? 1 : 0);
+    w.u8(o.dataState ? 1 : 0);
+    w.u16(0);
+    w.u32(o.currentPage);
+    w.u32(o.chartCounter);
+    w.u32(0);
+
+    std::vector<OthersRecord> records;
+    records.push_back({others::kTagBreaks, encodeBreaks(o.manualBreaks)});
+    records.push_back({others::kTagPeriods, encodePeriods(o.pagePeriods)});
+    for (const OthersRecord& r : o.unknownRecords)
+        if (r.tag != others::kTagBreaks && r.tag != others::kTagPeriods &&
+            records.size() < size_t(kMaxOthersRecords))
+            records.push_back(r);
+    w.u32(uint32_t(records.size()));
+    for (const OthersRecord& r : records) {
+        w.u32(r.tag);
+        w.u32(uint32_t(r.data.size()));
+        w.bytes(r.data);
+    }
+    w.u32(o.clientMarker);
+    return out;
+}
+
+bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
+    *out = defaults();
+    if (error) error->clear();
+    if (stream.isEmpty()) return true;
+
+    QString password;
+    if (!decodeOthersFilePassword(stream, &password))
+        return fail(out, error, QStringLiteral("the stream does not start with a password field"));
+    ByteReader r(stream);
+    r.seek(kHeadAndPassword);
+    // A stream written before the document's part existed ends here.
+    if (r.ok() && r.remaining() == 0) {
+        out->filePassword = password;
+        return true;
+    }
+
+    DocOthers d = defaults();
+    d.filePassword = password;
+    const uint16_t settingsSize = r.u16();
+    if (!r.ok() || settingsSize < 12 || !r.need(settingsSize))
+        return fail(out, error, QStringLiteral("the settings block is damaged"));
+    const size_t settingsEnd = r.pos() + settingsSize;
+    d.showPageBreaks = r.u8() != 0;
+    d.dataState = r.u8() != 0;
+    r.u16();
+    d.currentPage = r.u32();
+    d.chartCounter = r.u32();
+    r.seek(settingsEnd);
+
+    const uint32_t count = r.u32();
+    if (!r.ok() || count > uint32_t(kMaxOthersRecords))
+        return fail(out, error, QStringLiteral("the record count is damaged"));
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t tag = r.u32();
+        const uint32_t length = r.u32();
+        // The marker follows the last record.
+        if (!r.ok() || r.remaining() < 4 || length > r.remaining() - 4)
+            return fail(out, error, QStringLiteral("a record runs past the end of the stream"));
+        const QByteArray data = r.bytes(length);
+        if (tag == others::kTagBreaks) {
+            if (!decodeBreaks(data, &d.manualBreaks))
+                return fail(out, error, QStringLiteral("the page-break table is damaged"));
+        } else if (tag == others::kTagPeriods) {
+            if (!decodePeriods(data, &d.pagePeriods))
+                return fail(out, error, QStringLiteral("the page-period list is damaged"));
+        } else {
+            d.unknownRecords.push_back({tag, data});
+        }
+    }
+    d.clientMarker = r.u32();
+    if (!r.ok() || r.remaining() != 0)
+        return fail(out, error, QStringLiteral("the stream's length is wrong"));
+    *out = d;
+    return true;
+}
+
+}  // namespace qor

@@ -1,0 +1,506 @@
+#include "exchange/ownxml_export.h"
+
+#include <QDate>
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "engine/cellformat.h"
+#include "engine/cells_varmap.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/openreports.h"
+#include "engine/textutil.h"
+#include "exchange/ownxml_format.h"
+#include "exchange/xmldom.h"
+#include "platform/uiservices.h"
+
+namespace qor {
+
+namespace {
+
+using namespace ownxml;
+
+constexpr int kMsgCannotMap = 62026;
+constexpr int kMsgNoWriteAccess = 62041;
+constexpr int kMsgDone = 62042;
+constexpr int kMsgFailed = 62043;
+
+// A failure that ends the export with message 62043.
+struct ExportFailure {
+    QString why;
+};
+
+// Element names made once: the walk creates millions of elements.
+struct Names {
+    std::array<QString, kCellChildCount> child;
+    QString cell = kCellTag.toString();
+    QString date = kDateTag.toString();
+    Names() {
+        for (size_t i = 0; i < child.size(); ++i) child[i] = kCellChildTags[i].toString();
+    }
+};
+
+const Names& names() {
+    static const Names n;
+    return n;
+}
+
+// The table the file shows. A variable area is expanded by the most lines
+// any exported page uses, so that every page's cells sit at the same rows
+// of the file; a page that uses fewer lines leaves the rest empty. The
+// report's own calls take the coordinates of a page as that page shows
+// them, which this translates to.
+class Layout {
+public:
+    Layout(const ReportHeader& h, int fileLines, int currentLines)
+        : m_h(h), m_fileLines(std::max(fileLines, 1)), m_curLines(std::max(currentLines, 1)) {}
+
+    int rows() const { return ShownRowCount(m_h, m_fileLines); }
+    int cols() const { return ShownColCount(m_h, m_fileLines); }
+
+    bool map(int row, int col, StoredCell* cell) const {
+        return MapShownCell(m_h, m_fileLines, row, col, cell);
+    }
+
+    // Coordinates for the calls that read the format (they map through the
+    // report's current page). A variable line reads its template line.
+    int formatRow(const StoredCell& c) const { return ShownRowOf(m_h, m_curLines, c.row); }
+    int formatCol(const StoredCell& c) const { return ShownColOf(m_h, m_curLines, c.col); }
+
+    // The cell on a page that uses `lines` variable lines; false when the
+    // cell is a variable line that page does not have.
+    bool pageCell(const StoredCell& c, int lines, int* row, int* col) const {
+        lines = std::max(lines, 1);
+        if (c.inVarArea()) {
+            if (c.line >= lines) return false;
+            *row = m_h.varKind == 1 ? m_h.varStart + c.line : ShownRowOf(m_h, lines, c.row);
+            *col = m_h.varKind == 2 ? m_h.varStart + c.line : ShownColOf(m_h, lines, c.col);
+            return true;
+        }
+        *row = ShownRowOf(m_h, lines, c.row);
+        *col = ShownColOf(m_h, lines, c.col);
+        return true;
+    }
+
+private:
+    const ReportHeader& m_h;
+    int m_fileLines;
+    int m_curLines;
+};
+
+enum class Kind { Number, Text, Label };
+
+struct OutCell {
+    int row = 0, col = 0, endRow = 0, endCol = 0;  // in the file
+    StoredCell stored;
+    Kind kind = Kind::Number;
+    uint64_t format = 0;
+    QString label;
+    QString formula;
+    QString formulaArea;  // empty: no formula
+    int keywordSlot = -1;
+    size_t firstValue = 0;  // index of page 1's text in the value table
+};
+
+uint32_t field(uint64_t word, int code) { return cellFormatGet(word, code); }
+
+QString number(int v) { return QString::number(v); }
+
+class Writer {
+public:
+    Writer(CReportHandle& report, const ExportSetMembers& choice)
+        : m_report(report), m_file(*report.GetReportFile()), m_choice(choice) {}
+
+    // Throws ExportFailure; returns false (with m_cannotMap) for a cell
+    // that cannot be mapped.
+    XmlDocument build(const QString& reportName);
+    bool cannotMap() const { return m_cannotMap; }
+
+private:
+    void choosePages();
+    void collectCells(const Layout& layout);
+    void readPages(const Layout& layout);
+    XmlDocument makeDocument(const QString& reportName) const;
+    void addChild(XmlNode& parent, int child, const QString& text) const;
+
+    CReportHandle& m_report;
+    CReportFile& m_file;
+    const ExportSetMembers& m_choice;
+    std::vector<int> m_pages;      // the exported pages, in file order
+    std::vector<int> m_pageLines;  // variable lines each uses
+    std::vector<OutCell> m_cells;
+    std::vector<QString> m_values;         // per cell with values: one text per page
+    std::vector<QString> m_keywordValues;  // per keyword cell: one text per page
+    std::vector<uint16_t> m_heights, m_widths;
+    std::vector<int> m_topLines;  // attribute bytes of the columns and rows
+    std::vector<int> m_leftLines;
+    std::array<bool, 3> m_hasDatePart{};
+    std::array<std::vector<long long>, 3> m_dateParts;  // year, month, day per page
+    bool m_cannotMap = false;
+    mutable XmlDocument m_doc;
+};
+
+void Writer::choosePages() {
+    const int count = m_report.GetPageCount();
+    if (m_choice.m_bAllPages) {
+        for (int p = 1; p <= count; ++p) m_pages.push_back(p);
+    } else {
+        const std::optional<QList<int>> list = ParseExportPageList(m_choice.m_strPageList);
+        if (!list)
+            throw ExportFailure{
+                QStringLiteral("the page list \"%1\" does not read").arg(m_choice.m_strPageList)};
+        for (int p : *list) {
+            if (p < 1 || p > count)
+                throw ExportFailure{QStringLiteral("page %1 is not a page of the report (%2 pages)")
+                                        .arg(p)
+                                        .arg(count)};
+            m_pages.push_back(p);
+        }
+    }
+    const ReportHeader& h = m_file.Format().header;
+    m_pageLines.assign(m_pages.size(), 1);
+    if (h.varKind == 1 || h.varKind == 2) {
+        for (size_t k = 0; k < m_pages.size(); ++k) {
+            uint16_t status = 0;
+            std::shared_ptr<CSheetPage> page = m_report.GetPage(m_pages[k], &status);
+            if (!page)
+                throw ExportFailure{QStringLiteral("page %1 cannot be read (status %2)")
+                                        .arg(m_pages[k])
+                                        .arg(status)};
+            m_pageLines[k] = std::max<int>(1, page->VarUsed());
+        }
+    }
+}
+
+void Writer::collectCells(const Layout& layout) {
+    const int rows = layout.rows(), cols = layout.cols();
+    m_heights.assign(size_t(rows) + 1, 0);
+    m_widths.assign(size_t(cols) + 1, 0);
+    m_leftLines.assign(size_t(rows) + 1, 0);
+    m_topLines.assign(size_t(cols) + 1, 0);
+    StoredCell sc;
+    for (int r = 1; r <= rows; ++r) {
+        if (!layout.map(r, 1, &sc)) {
+            m_cannotMap = true;
+            return;
+        }
+        const int fr = layout.formatRow(sc);
+        if (m_report.AccessRowColSize(0, 0, fr, &m_heights[size_t(r)]) != 0) m_cannotMap = true;
+        int32_t line = 0;
+        m_report.AccessRowColFlag(0, 0, fr, &line);
+        m_leftLines[size_t(r)] = line;
+    }
+    for (int c = 1; c <= cols; ++c) {
+        if (!layout.map(1, c, &sc)) {
+            m_cannotMap = true;
+            return;
+        }
+        const int fc = layout.formatCol(sc);
+        if (m_report.AccessRowColSize(0, 1, fc, &m_widths[size_t(c)]) != 0) m_cannotMap = true;
+        int32_t line = 0;
+        m_report.AccessRowColFlag(0, 1, fc, &line);
+        m_topLines[size_t(c)] = line;
+    }
+    if (m_cannotMap) return;
+
+    const size_t pages = m_pages.size();
+    size_t valueSlots = 0;
+    for (int r = 1; r <= rows; ++r) {
+        for (int c = 1; c <= cols; ++c) {
+            if (!layout.map(r, c, &sc)) {
+                m_cannotMap = true;
+                return;
+            }
+            OutCell cell;
+            cell.row = cell.endRow = r;
+            cell.col = cell.endCol = c;
+            cell.stored = sc;
+            AreaRecord area;
+            if (m_file.FindCombinedArea(sc.row, sc.col, &area)) {
+                // The area's first cell stands for it; a combined area never
+                // holds the variable area's first line, so it spans the same
+                // rows and columns in the file as in the report.
+                if (area.r1 != sc.row || area.c1 != sc.col) continue;
+                cell.endRow = r + (area.r2 - area.r1);
+                cell.endCol = c + (area.c2 - area.c1);
+            }
+            cell.format = m_file.Format().cellFormat(sc.row, sc.col);
+            switch (field(cell.format, kFmtKind)) {
+                case kCellText:
+                    cell.kind = Kind::Text;
+                    break;
+                case kCellLabel:
+                    cell.kind = Kind::Label;
+                    // The file carries what a cell value holds.
+                    cell.label = m_file.GetLabel(sc.row, sc.col).left(kCellValueTextChars);
+                    break;
+                default:
+                    cell.kind = Kind::Number;
+                    break;
+            }
+            if (cell.kind != Kind::Label) {
+                cell.firstValue = valueSlots;
+                valueSlots += pages;
+            }
+            const int fr = layout.formatRow(sc), fc = layout.formatCol(sc);
+            FormulaInfo info;
+            // The file has no place for a total formula, and read back as a
+            // cell formula it would compute something else.
+            if (m_report.GetCellFormula(CellRef{0, int16_t(fr), int16_t(fc)}, &info) &&
+                info.kind == 0) {
+                cell.formula = info.text;
+                // The formula's first cell, in the file's rows and columns: a
+                // formula never spans the variable area's first line, so it
+                // lies as far from this cell in the file as in the report.
+                cell.formulaArea = FormatCellRef(c - (fc - info.col) - 1, r - (fr - info.row) - 1);
+            }
+            int slot = -1;
+            if (m_file.FindKeywordAt(fr, fc, &slot)) cell.keywordSlot = slot;
+            m_cells.push_back(std::move(cell));
+        }
+    }
+    m_values.resize(valueSlots);
+}
+
+void Writer::readPages(const Layout& layout) {
+    const size_t pages = m_pages.size();
+    size_t keywordCells = 0;
+    for (OutCell& cell : m_cells)
+        if (cell.keywordSlot >= 0) ++keywordCells;
+    m_keywordValues.assign(keywordCells * pages, QString());
+    for (auto& list : m_dateParts) list.assign(pages, 0);
+
+    // Page by page, so that each page is read once whatever the number of
+    // pages, and held while its cells are read.
+    for (size_t k = 0; k < pages; ++k) {
+        const int p = m_pages[k];
+        uint16_t status = 0;
+        const std::shared_ptr<CSheetPage> held = m_report.GetPage(p, &status);
+        if (!held)
+            throw ExportFailure{
+                QStringLiteral("page %1 cannot be read (status %2)").arg(p).arg(status)};
+        size_t keywordIndex = 0;
+        for (OutCell& cell : m_cells) {
+            if (cell.kind != Kind::Label) {
+                int pr = 0, pc = 0;
+                QString text;
+                if (layout.pageCell(cell.stored, m_pageLines[k], &pr, &pc)) {
+                    CellValue v;
+                    if (uint16_t s = m_report.GetCellValue(&v, pr, pc, p))
+                        throw ExportFailure{QStringLiteral("cell %1 of page %2 cannot be read "
+                                                           "(status %3)")
+                                                .arg(FormatCellRef(pc - 1, pr - 1))
+                                                .arg(p)
+                                                .arg(s)};
+                    if (cell.kind == Kind::Text)
+                        text = v.text;
+                    else if (v.kind == kCellNumber)
+                        text = NumberText(v.number);
+                }
+                m_values[cell.firstValue + k] = std::move(text);
+            }
+            if (cell.keywordSlot < 0) continue;
+            KeywordValue kv;
+            if (uint16_t s = m_report.GetPageKeyword(cell.keywordSlot, &kv, p))
+                throw ExportFailure{
+                    QStringLiteral("keyword %1 of page %2 cannot be read (status %3)")
+                        .arg(cell.keywordSlot)
+                        .arg(p)
+                        .arg(s)};
+            QString text;
+            const int slot = cell.keywordSlot;
+            if (slot <= 1) {
+                text = kv.text.left(kCellValueTextChars);
+            } else if (slot == kUserKeywordSlot && kv.kind == 2) {
+                // A character user keyword keeps its text.
+                text = kv.text.left(kCellValueTextChars);
+            } else {
+                text = WholeNumberText(kv.kind == 1 ? kv.number : 0);
+                const double whole = std::trunc(kv.kind == 1 ? kv.number : 0);
+                const long long part =
+                    std::isfinite(whole) && std::fabs(whole) < 1e15 ? (long long)whole : 0;
+                const int dateSlot = slot == 2 ? 0 : slot == 4 ? 1 : slot == 5 ? 2 : -1;
+                if (dateSlot >= 0) {
+                    m_hasDatePart[size_t(dateSlot)] = true;
+                    m_dateParts[size_t(dateSlot)][k] = part;
+                }
+            }
+            m_keywordValues[keywordIndex * pages + k] = std::move(text);
+            ++keywordIndex;
+        }
+    }
+}
+
+void Writer::addChild(XmlNode& parent, int child, const QString& text) const {
+    XmlNode e = m_doc.createElement(names().child[size_t(child)]);
+    if (!text.isEmpty()) e.setText(text);
+    parent.appendChild(e);
+}
+
+XmlDocument Writer::makeDocument(const QString& reportName) const {
+    m_doc = XmlDocument::create();
+    m_doc.appendChild(m_doc.createProcessingInstruction(
+        QStringLiteral("xml"), QStringLiteral("version='1.0' encoding='gb2312'")));
+    XmlNode root = m_doc.appendChild(m_doc.createElement(kRootTag.toString()));
+    // Through the document, so that any name makes a well-formed file.
+    root.setAttribute(kExportTypeAttr, kExportTypeValue.toString());
+    root.setAttribute(kFormatAttr, number(m_choice.m_bFormat ? 1 : 0));
+    root.setAttribute(kDataAttr, number(m_choice.m_bData ? 1 : 0));
+    root.setAttribute(kFormulaAttr, number(m_choice.m_bFormula ? 1 : 0));
+    root.setAttribute(kRepNameAttr, reportName);
+
+    const size_t pages = m_pages.size();
+    const QString userKeyword = m_file.GetUserKeywordName();
+    const QString empty;
+    size_t keywordIndex = 0;
+    for (const OutCell& cell : m_cells) {
+        XmlNode e = m_doc.createElement(names().cell);
+        const uint64_t f = cell.format;
+        addChild(e, kHeight, number(m_heights[size_t(cell.row)]));
+        addChild(e, kWidth, number(m_widths[size_t(cell.col)]));
+        addChild(e, kStartRow, number(cell.row));
+        addChild(e, kStartCol, number(cell.col));
+        addChild(e, kEndRow, number(cell.endRow));
+        addChild(e, kEndCol, number(cell.endCol));
+        switch (cell.kind) {
+            case Kind::Number:
+            case Kind::Text:
+                addChild(e, kDataType, number(cell.kind == Kind::Number ? kDataNumber : kDataText));
+                addChild(e, kCellValue, empty);
+                for (size_t k = 0; k < pages; ++k)
+                    addChild(e, kCellValue, m_values[cell.firstValue + k]);
+                break;
+            case Kind::Label:
+                addChild(e, kDataType, number(kDataLabel));
+                for (size_t k = 0; k <= pages; ++k) addChild(e, kCellValue, cell.label);
+                break;
+        }
+        addChild(e, kDecimalDigits, number(int(field(f, kFmtDecimals))));
+        addChild(e, kHasComma, BoolText(field(f, kFmtThousands)));
+        addChild(e, kCurrencySymbol, number(field(f, kFmtCurrency) ? 1 : 0));
+        addChild(e, kHasPercent, BoolText(field(f, kFmtPercent)));
+        addChild(e, kMultiLine, number(int(field(f, kFmtWrap))));
+        addChild(e, kFontName, FontName(int(field(f, kFmtFont))));
+        addChild(e, kFontStyle, FontStyleName(int(field(f, kFmtFontStyle))));
+        addChild(e, kFontSize, number(FontSizePoints(int(field(f, kFmtFontSize)))));
+        if (!cell.formulaArea.isEmpty()) {
+            addChild(e, kFormula, cell.formula);
+            addChild(e, kFormulaArea, cell.formulaArea);
+        }
+        if (cell.keywordSlot >= 0) {
+            addChild(e, kKeywordValue, empty);
+            for (size_t k = 0; k < pages; ++k)
+                addChild(e, kKeywordValue, m_keywordValues[keywordIndex * pages + k]);
+            ++keywordIndex;
+            addChild(e, kKeywordName, KeywordName(cell.keywordSlot, userKeyword));
+        }
+        addChild(e, kHAlign, HAlignText(int(field(f, kFmtHAlign)), cell.kind == Kind::Number));
+        addChild(e, kVAlign, VAlignText(int(field(f, kFmtVAlign))));
+        addChild(e, kRightLine, number(int(field(f, kFmtRightLine))));
+        addChild(e, kBottomLine, number(int(field(f, kFmtBottomLine))));
+        addChild(e, kTopLine, number(cell.row == 1 ? m_topLines[size_t(cell.col)] : 0));
+        addChild(e, kLeftLine, number(cell.col == 1 ? m_leftLines[size_t(cell.row)] : 0));
+        addChild(e, kBackground, ColourText(int(field(f, kFmtBackground))));
+        addChild(e, kForeground, ColourText(int(field(f, kFmtForeground))));
+        addChild(e, kFillType, number(FillNumber(int(field(f, kFmtPattern)))));
+        root.appendChild(e);
+    }
+
+    const int currentYear = QDate::currentDate().year();
+    for (size_t k = 0; k < pages; ++k) {
+        XmlNode e = m_doc.createElement(names().date);
+        e.setText(KeywordDateText(m_hasDatePart[0], m_dateParts[0][k], m_hasDatePart[1],
+                                  m_dateParts[1][k], m_hasDatePart[2], m_dateParts[2][k],
+                                  currentYear));
+        root.appendChild(e);
+    }
+    return m_doc;
+}
+
+XmlDocument Writer::build(const QString& reportName) {
+    choosePages();
+    int fileLines = m_file.VarUsedLines();
+    if (!m_pageLines.empty()) fileLines = *std::max_element(m_pageLines.begin(), m_pageLines.end());
+    const Layout layout(m_file.Format().header, fileLines, m_file.VarUsedLines());
+    collectCells(layout);
+    if (m_cannotMap) return {};
+    readPages(layout);
+    return makeDocument(reportName);
+}
+
+}  // namespace
+
+OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
+                               const ExportSetMembers& choice) {
+    OwnXmlExportResult result;
+    result.messageId = kMsgFailed;
+    if (!report.IsOpen()) {
+        result.detail = QStringLiteral("the report is not open");
+        return result;
+    }
+    if (report.IsFormatState()) {
+        // The pages keep the shape of the last committed format until the
+        // edits are taken over; their values cannot be read against this one.
+        result.detail = QStringLiteral("the report is in format state");
+        return result;
+    }
+    try {
+        Writer writer(report, choice);
+        const XmlDocument doc = writer.build(ReportNameOf(report.GetPathName()));
+        if (writer.cannotMap()) {
+            result.messageId = kMsgCannotMap;
+            result.detail = QStringLiteral("a cell of the table cannot be mapped");
+            return result;
+        }
+        QString error;
+        switch (doc.save(target, &error)) {
+            case XmlSaveStatus::Ok:
+                result.written = true;
+                result.messageId = kMsgDone;
+                break;
+            case XmlSaveStatus::AccessDenied:
+                result.messageId = kMsgNoWriteAccess;
+                result.detail = error;
+                break;
+            case XmlSaveStatus::WriteFailed:
+                result.detail = error;
+                break;
+        }
+    } catch (const ExportFailure& e) {
+        result.detail = e.why;
+    } catch (const XmlError& e) {
+        result.detail = e.message();
+    } catch (const std::bad_alloc&) {
+        result.detail = QStringLiteral("out of memory");
+    }
+    return result;
+}
+
+OwnXmlExportResult ExportOwnXml(CReportHandle& report, const QString& target) {
+    ExportSetMembers members = InitialExportSettings(&report);
+    if (!ExportSettingsDialog()->RunExportSettings(&members)) {
+        OwnXmlExportResult result;
+        result.cancelled = true;
+        return result;
+    }
+    return WriteOwnXml(report, target, members);
+}
+
+}  // namespace qor
+
+int ExportReportXml(QString target, QString reportPath) {
+    CReportHandle* report = FindOpenReport(reportPath);
+    if (!report) {
+        TraceMessage(QStringLiteral("XML export: %1 is not an open report").arg(reportPath));
+        return 0;
+    }
+    const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);
+    if (r.cancelled) return 1;
+    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML export: %1").arg(r.detail));
+    if (r.messageId)
+        qor::messageBox(LoadErrorText(r.messageId), QString(), qor::MsgButtons::Ok,
+                        r.written ? qor::MsgIcon::Information : qor::MsgIcon::Warning);
+    return r.written ? 1 : 0;
+}

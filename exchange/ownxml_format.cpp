@@ -1,0 +1,223 @@
+#include "exchange/ownxml_format.h"
+
+#include <QFileInfo>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+
+#include "engine/cellformat.h"
+#include "engine/messages.h"
+#include "exchange/variantconvert.h"
+
+namespace qor::ownxml {
+
+namespace {
+
+constexpr int kFontNameIds = 62027;  // codes 0..7 in the string table
+constexpr std::array<QStringView, 8> kFixedFontNames = {
+    u"Algerian",        u"Arial",  u"Arial Black", u"Arial Narrow",
+    u"Times New Roman", u"Symbol", u"Wingdings",   u"Modern",
+};
+
+constexpr std::array<QStringView, 8> kFontStyleNames = {
+    u"NORMAL",     u"BOLD",           u"SLOPE",           u"UNDERLINE",
+    u"BOLD_SLOPE", u"BOLD_UNDERLINE", u"SLOPE_UNDERLINE", u"BOLD_SLOPE_UNDERLINE",
+};
+
+// As the report stores colours: 0x00BBGGRR written as if it were RGB.
+constexpr std::array<QStringView, 16> kColourTexts = {
+    u"#000000", u"#FFFFFF", u"#808080", u"#000080", u"#008080", u"#008000", u"#808000", u"#800000",
+    u"#800080", u"#00FFFF", u"#00FF00", u"#FFFF00", u"#FF0000", u"#FF00FF", u"#0000FF", u"#C0C0C0",
+};
+
+constexpr std::array<int, 4> kFillNumbers = {6, 4, 3, 5};
+
+// Keyword names of slots 0..5 by string id.
+constexpr std::array<int, 6> kKeywordNameIds = {62036, 62035, 62037, 62038, 62039, 62040};
+
+}  // namespace
+
+int CellChildOf(QStringView tag) {
+    for (int i = 0; i < kCellChildCount; ++i)
+        if (kCellChildTags[size_t(i)] == tag) return i;
+    return -1;
+}
+
+int RootFlag(const std::optional<QString>& attribute) {
+    if (!attribute || attribute->isEmpty() || *attribute == u"1") return 1;
+    return 0;
+}
+
+QString FontName(int code) {
+    if (code >= 0 && code < 8) return LoadErrorText(kFontNameIds + code);
+    if (code >= 8 && code < 16) return kFixedFontNames[size_t(code - 8)].toString();
+    return LoadErrorText(kFontNameIds);
+}
+
+int FontCodeOf(const QString& name) {
+    for (int code = 0; code < 8; ++code)
+        if (name == LoadErrorText(kFontNameIds + code)) return code;
+    for (size_t i = 0; i < kFixedFontNames.size(); ++i)
+        if (name == kFixedFontNames[i]) return int(i) + 8;
+    return 0;
+}
+
+QString FontStyleName(int code) {
+    return kFontStyleNames[size_t(code >= 0 && code < 8 ? code : 0)].toString();
+}
+
+int FontStyleCodeOf(const QString& name) {
+    for (size_t i = 0; i < kFontStyleNames.size(); ++i)
+        if (name == kFontStyleNames[i]) return int(i);
+    return 0;
+}
+
+int FontSizePoints(int code) { return kFontSizePoints[code >= 0 && code < 16 ? code : 1]; }
+
+int FontSizeCodeOf(int points) {
+    for (int code = 0; code < 16; ++code)
+        if (kFontSizePoints[code] == points) return code;
+    return 1;
+}
+
+QString ColourText(int code) {
+    return kColourTexts[size_t(code >= 0 && code < 16 ? code : 0)].toString();
+}
+
+int ColourCodeOf(const QString& text, int fallback) {
+    for (size_t i = 0; i < kColourTexts.size(); ++i)
+        if (text == kColourTexts[i]) return int(i);
+    return fallback;
+}
+
+int FillNumber(int code) { return kFillNumbers[size_t(code >= 0 && code < 4 ? code : 0)]; }
+
+int FillCodeOf(int number) {
+    switch (number) {
+        case 3:
+            return 2;
+        case 4:
+            return 1;
+        case 5:
+            return 3;
+        default:
+            return 0;
+    }
+}
+
+QString HAlignText(int code, bool numberCell) {
+    switch (code) {
+        case 1:
+            return QStringLiteral("left");
+        case 2:
+            return QStringLiteral("center");
+        case 3:
+            return QStringLiteral("right");
+        default:
+            return numberCell ? QStringLiteral("right") : QStringLiteral("left");
+    }
+}
+
+int HAlignCodeOf(const QString& text) {
+    if (text == u"center") return 2;
+    if (text == u"right") return 3;
+    return 1;
+}
+
+QString VAlignText(int code) {
+    switch (code) {
+        case 1:
+            return QStringLiteral("top");
+        case 2:
+            return QStringLiteral("middle");
+        default:
+            return QStringLiteral("bottom");
+    }
+}
+
+int VAlignCodeOf(const QString& text) {
+    if (text == u"top") return 1;
+    if (text == u"middle") return 2;
+    return 3;
+}
+
+QString KeywordName(int slot, const QString& userKeywordName) {
+    if (slot >= 0 && slot < int(kKeywordNameIds.size()))
+        return LoadErrorText(kKeywordNameIds[size_t(slot)]);
+    return userKeywordName;
+}
+
+int KeywordSlotOf(const QString& name) {
+    for (size_t slot = 0; slot < kKeywordNameIds.size(); ++slot)
+        if (name == LoadErrorText(kKeywordNameIds[slot])) return int(slot);
+    return kUserKeywordSlot;
+}
+
+QString BoolText(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
+
+std::optional<bool> ParseBoolText(const QString& text) {
+    const QString t = text.toLower();
+    if (t == u"true") return true;
+    if (t == u"false") return false;
+    return std::nullopt;
+}
+
+QString NumberText(double value) {
+    if (!std::isfinite(value)) return {};
+    char buf[400];
+    const double magnitude = std::fabs(value);
+    // Plain decimals for what a report normally holds; the exponent form
+    // only where the plain one would run to hundreds of digits.
+    const bool plain = magnitude == 0 || (magnitude >= 1e-6 && magnitude < 1e21);
+    const auto r = plain ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed)
+                         : std::to_chars(buf, buf + sizeof buf, value);
+    if (r.ec != std::errc()) return {};
+    return QString::fromLatin1(buf, qsizetype(r.ptr - buf));
+}
+
+std::optional<double> ParseNumberText(QStringView text) {
+    const QStringView t = text.trimmed();
+    if (!t.contains(u'.') && t.count(u',') == 1) {
+        QString dotted = t.toString();
+        dotted.replace(u',', u'.');
+        return parseVariantNumber(dotted);
+    }
+    return parseVariantNumber(t);
+}
+
+QString WholeNumberText(double value) {
+    if (!std::isfinite(value)) return QStringLiteral("0");
+    return QString::asprintf("%.0f", value);
+}
+
+QString ReportNameOf(const QString& reportPath) {
+    QString name = reportPath;
+    const qsizetype sep = std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\'));
+    if (sep >= 0) name = name.mid(sep + 1);
+    const qsizetype dot = name.indexOf(u'.');
+    return dot < 0 ? QString() : name.left(dot);
+}
+
+QString KeywordDateText(bool hasYear, long long year, bool hasMonth, long long month, bool hasDay,
+                        long long day, int currentYear) {
+    using namespace std::chrono;
+    const long long y = hasYear ? year : currentYear;
+    const long long m = hasMonth ? month : 12;
+    // A four-digit year, as the page dates were always written.
+    const auto inRange = [](long long v, long long lo, long long hi) { return v >= lo && v <= hi; };
+    if (!inRange(y, 1, 9999) || !inRange(m, 1, 12)) return QStringLiteral("0000-00-00");
+    const std::chrono::year cy{int(y)};
+    const std::chrono::month cm{unsigned(m)};
+    year_month_day date{};
+    if (hasDay) {
+        if (!inRange(day, 1, 31)) return QStringLiteral("0000-00-00");
+        date = year_month_day{cy, cm, std::chrono::day{unsigned(day)}};
+    } else {
+        date = year_month_day{year_month_day_last{cy, month_day_last{cm}}};
+    }
+    if (!date.ok()) return QStringLiteral("0000-00-00");
+    return QString::asprintf("%i-%02u-%02u", int(date.year()), unsigned(date.month()),
+                             unsigned(date.day()));
+}
+
+}  // namespace qor::ownxml

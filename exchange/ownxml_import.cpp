@@ -1,0 +1,598 @@
+#include "exchange/ownxml_import.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <climits>
+#include <functional>
+#include <new>
+#include <vector>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/formula_store.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
+#include "exchange/ownxml_format.h"
+#include "exchange/variantconvert.h"
+#include "exchange/xmldom.h"
+#include "platform/uiservices.h"
+
+QString g_strXmlExchangePath;
+
+namespace qor {
+
+namespace {
+
+using namespace ownxml;
+
+constexpr int kMsgUnsupported = 62017;
+constexpr int kMsgAppendFailed = 62044;
+constexpr int kMsgBadComma = 62045;
+constexpr int kMsgBadPercent = 62046;
+constexpr int kMsgBadDataType = 62047;
+constexpr int kMsgNoDiskSpace = 62049;
+constexpr int kMsgPageWriteError = 62050;
+constexpr int kMsgNoMemory = 62051;
+constexpr int kMsgInsertFailed = 62052;
+constexpr int kMsgBadFile = 62060;
+// Keyword failures by slot 0..6.
+constexpr int kMsgKeywordFailed[7] = {62054, 62053, 62055, 62056, 62057, 62058, 62059};
+
+constexpr int kMaxLabelChars = kCellValueTextChars;
+
+struct ImportFailure {
+    int messageId;
+    QString detail;
+};
+
+// The children of one cell element: the first of each name, and every
+// cell_value and keyword_value in order.
+struct CellChildren {
+    std::array<std::optional<QString>, kCellChildCount> first;
+    QStringList values;
+    QStringList keywordValues;
+    size_t index = 0;  // position among the cell elements, for messages
+
+    const QString& require(int child) const {
+        const std::optional<QString>& t = first[size_t(child)];
+        if (!t)
+            throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1 has no \"%2\"")
+                                                 .arg(index + 1)
+                                                 .arg(kCellChildTags[size_t(child)])};
+        return *t;
+    }
+    [[noreturn]] void refuse(int child, const QString& text) const {
+        throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1: \"%2\" holds \"%3\"")
+                                             .arg(index + 1)
+                                             .arg(kCellChildTags[size_t(child)], text.left(40))};
+    }
+    int int16(int child) const {
+        const QString& t = require(child);
+        int16_t v = 0;
+        if (textToInt16(t, &v) != NumberConversion::Ok) refuse(child, t);
+        return v;
+    }
+    int int32(int child) const {
+        const QString& t = require(child);
+        int32_t v = 0;
+        if (textToInt32(t, &v) != NumberConversion::Ok) refuse(child, t);
+        return v;
+    }
+};
+
+CellChildren readChildren(const XmlNode& cell, size_t index) {
+    CellChildren c;
+    c.index = index;
+    for (XmlNode ch = cell.firstChildElement(); ch; ch = ch.nextSiblingElement()) {
+        const int child = CellChildOf(ch.tagName());
+        if (child < 0) continue;
+        if (child == kCellValue) {
+            c.values.append(ch.text());
+        } else if (child == kKeywordValue) {
+            c.keywordValues.append(ch.text());
+        } else if (!c.first[size_t(child)]) {
+            c.first[size_t(child)] = ch.text();
+        }
+    }
+    return c;
+}
+
+// The cell elements of the file in order; other elements (the page dates)
+// and anything that is not an element (comments, instructions) are passed
+// over.
+struct LoadedFile {
+    int format = 1, data = 1, formula = 1;
+    std::vector<CellChildren> cells;
+};
+
+LoadedFile loadFile(const QString& path) {
+    if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, QStringLiteral("no file named")};
+    QString error;
+    const XmlDocument doc = XmlDocument::load(path, &error);
+    const XmlNode root = doc.isNull() ? XmlNode() : doc.documentElement();
+    if (root.isNull()) throw ImportFailure{kMsgUnsupported, error};
+    LoadedFile f;
+    f.format = RootFlag(root.attribute(kFormatAttr));
+    f.data = RootFlag(root.attribute(kDataAttr));
+    f.formula = RootFlag(root.attribute(kFormulaAttr));
+    const QString cellTag = kCellTag.toString();
+    for (XmlNode n = root.firstChildElement(); n; n = n.nextSiblingElement()) {
+        if (n.tagName() != cellTag) continue;
+        f.cells.push_back(readChildren(n, f.cells.size()));
+    }
+    return f;
+}
+
+// The area of a cell element: start and end, from 1, end not before start.
+struct Area {
+    int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+    CellArea cellArea() const { return CellArea::area(r1, c1, r2, c2); }
+};
+
+Area readArea(const CellChildren& c) {
+    Area a{c.int16(kStartRow), c.int16(kStartCol), c.int16(kEndRow), c.int16(kEndCol)};
+    if (a.r1 < 1 || a.c1 < 1 || a.r2 < a.r1 || a.c2 < a.c1)
+        throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1 covers rows %2..%3, "
+                                                        "columns %4..%5")
+                                             .arg(c.index + 1)
+                                             .arg(a.r1)
+                                             .arg(a.r2)
+                                             .arg(a.c1)
+                                             .arg(a.c2)};
+    return a;
+}
+
+// ---------------------------------------------------------------------------
+// Format pass
+
+struct FormatCell {
+    Area area;
+    int dataType = kDataUnchanged;
+    QString label;
+    // With the format flag:
+    int height = 0, width = 0;
+    bool numberFormat = false;  // the four below are set
+    int decimals = 2, comma = 0, currency = 0, percent = 0;
+    std::optional<int> wrap;
+    int font = 0, style = 0, size = 1, fill = 0, background = kDefaultBackground,
+        foreground = kDefaultForeground, hAlign = 1, vAlign = 3;
+    int leftLine = 0, topLine = 0, rightLine = 0, bottomLine = 0;
+    int keywordSlot = -1;
+    QString keywordName;
+    // With the formula flag:
+    std::optional<QString> formula;
+    QString formulaArea;
+};
+
+FormatCell readFormatCell(const CellChildren& c, const LoadedFile& f) {
+    FormatCell out;
+    out.area = readArea(c);
+    if (f.format) {
+        // Written from the unsigned row and column records.
+        for (auto [child, slot] :
+             {std::pair{kHeight, &out.height}, std::pair{kWidth, &out.width}}) {
+            *slot = c.int32(child);
+            if (*slot < 0 || *slot > 0xFFFF) c.refuse(child, c.require(child));
+        }
+    }
+    out.dataType = c.int16(kDataType);
+    switch (out.dataType) {
+        case kDataNumber:
+        case kDataText:
+        case kDataUnchanged:
+            break;
+        case kDataLabel:
+            if (c.values.isEmpty()) c.require(kCellValue);
+            out.label = c.values.first().left(kMaxLabelChars);
+            break;
+        default:
+            throw ImportFailure{
+                kMsgBadDataType,
+                QStringLiteral("cell element %1: data_type %2").arg(c.index + 1).arg(out.dataType)};
+    }
+    if (f.format && out.dataType == kDataNumber) {
+        out.numberFormat = true;
+        const std::optional<bool> comma = ParseBoolText(c.require(kHasComma));
+        if (!comma)
+            throw ImportFailure{kMsgBadComma, QStringLiteral("cell element %1: has_comma \"%2\"")
+                                                  .arg(c.index + 1)
+                                                  .arg(*c.first[kHasComma])};
+        const std::optional<bool> percent = ParseBoolText(c.require(kHasPercent));
+        if (!percent)
+            throw ImportFailure{kMsgBadPercent,
+                                QStringLiteral("cell element %1: has_percent \"%2\"")
+                                    .arg(c.index + 1)
+                                    .arg(*c.first[kHasPercent])};
+        out.comma = *comma;
+        out.percent = *percent;
+        out.decimals = c.int32(kDecimalDigits);
+        if (out.decimals < 0 || out.decimals > 7) out.decimals = 2;
+        out.currency = c.int32(kCurrencySymbol);
+        if (out.currency != 0 && out.currency != 1) out.currency = 0;
+        out.wrap = c.int32(kMultiLine);
+    }
+    if (f.format) {
+        // Line wrap matters most to texts and labels: taken from every cell
+        // that carries a readable one.
+        int32_t wrap = 0;
+        if (!out.wrap && c.first[kMultiLine] &&
+            textToInt32(*c.first[kMultiLine], &wrap) == NumberConversion::Ok)
+            out.wrap = wrap;
+        out.font = FontCodeOf(c.require(kFontName));
+        out.style = FontStyleCodeOf(c.require(kFontStyle));
+        out.size = FontSizeCodeOf(c.int32(kFontSize));
+        out.fill = FillCodeOf(c.int32(kFillType));
+        out.background = ColourCodeOf(c.require(kBackground), kDefaultBackground);
+        out.foreground = ColourCodeOf(c.require(kForeground), kDefaultForeground);
+        out.hAlign = HAlignCodeOf(c.require(kHAlign));
+        out.vAlign = VAlignCodeOf(c.require(kVAlign));
+        if (out.area.c1 == 1) out.leftLine = c.int32(kLeftLine);
+        if (out.area.r1 == 1) out.topLine = c.int32(kTopLine);
+        out.rightLine = c.int32(kRightLine);
+        out.bottomLine = c.int32(kBottomLine);
+        if (const std::optional<QString>& name = c.first[kKeywordName]) {
+            out.keywordSlot = KeywordSlotOf(*name);
+            out.keywordName = name->left(qor::kUserKeywordNameChars);
+        }
+    }
+    if (f.formula) {
+        out.formula = c.first[kFormula];
+        out.formulaArea = c.first[kFormulaArea].value_or(QString());
+    }
+    return out;
+}
+
+void setFormat(CReportHandle& report, const CellArea& area, int code, int value) {
+    int32_t v = value;
+    report.AccessAreaFormat(1, code, &v, &area);
+}
+
+void applyFormatCell(CReportHandle& report, const FormatCell& cell, bool withFormat) {
+    const Area& a = cell.area;
+    const CellArea area = a.cellArea();
+    if (withFormat) {
+        uint16_t height = uint16_t(cell.height), width = uint16_t(cell.width);
+        report.AccessRowColSize(1, 0, a.r1, &height);
+        report.AccessRowColSize(1, 1, a.c1, &width);
+        if (a.r1 != a.r2 || a.c1 != a.c2) report.CombineCells(&area);
+    }
+    switch (cell.dataType) {
+        case kDataNumber:
+            setFormat(report, area, kFmtKind, kCellNumber);
+            break;
+        case kDataText:
+            setFormat(report, area, kFmtKind, kCellText);
+            break;
+        case kDataLabel:
+            setFormat(report, area, kFmtKind, kCellLabel);
+            report.SetCellValue(CellValue{kCellLabel, 0, cell.label}, a.r1, a.c1, 1, 0, 0);
+            break;
+        default:
+            break;
+    }
+    if (!withFormat) return;
+    if (cell.numberFormat) {
+        setFormat(report, area, kFmtThousands, cell.comma);
+        setFormat(report, area, kFmtPercent, cell.percent);
+        setFormat(report, area, kFmtDecimals, cell.decimals);
+        setFormat(report, area, kFmtCurrency, cell.currency);
+    }
+    if (cell.wrap) setFormat(report, area, kFmtWrap, *cell.wrap);
+    setFormat(report, area, kFmtFont, cell.font);
+    setFormat(report, area, kFmtFontStyle, cell.style);
+    setFormat(report, area, kFmtFontSize, cell.size);
+    setFormat(report, area, kFmtPattern, cell.fill);
+    setFormat(report, area, kFmtBackground, cell.background);
+    setFormat(report, area, kFmtForeground, cell.foreground);
+    setFormat(report, area, kFmtHAlign, cell.hAlign);
+    setFormat(report, area, kFmtVAlign, cell.vAlign);
+    if (a.c1 == 1) {
+        int32_t line = cell.leftLine;
+        report.AccessRowColFlag(1, 0, a.r1, &line);
+    }
+    if (a.r1 == 1) {
+        int32_t line = cell.topLine;
+        report.AccessRowColFlag(1, 1, a.c1, &line);
+    }
+    setFormat(report, area, kFmtRightLine, cell.rightLine);
+    setFormat(report, area, kFmtBottomLine, cell.bottomLine);
+    if (cell.keywordSlot >= 0) {
+        CReportFile* file = report.GetReportFile();
+        file->SetKeywordPos(cell.keywordSlot, a.r1, a.c1, 0);
+        if (cell.keywordSlot == kUserKeywordSlot) file->SetUserKeywordName(cell.keywordName);
+    }
+}
+
+// A formula set on an area is one text whose references move with each
+// cell of the area; the file repeats that text at every cell and names the
+// area's first cell. The cells of one area come back as one area formula;
+// a cell whose area cannot be rebuilt gets the text moved to it.
+void applyFormulas(CReportHandle& report, const std::vector<FormatCell>& cells) {
+    struct Group {
+        QString text;
+        QString corner;
+        std::vector<const FormatCell*> members;
+    };
+    std::vector<Group> groups;
+    QHash<QString, size_t> byKey;
+    for (const FormatCell& c : cells) {
+        if (!c.formula) continue;
+        const QString key = c.formulaArea + u'\n' + *c.formula;
+        auto it = byKey.find(key);
+        if (it == byKey.end()) {
+            it = byKey.insert(key, groups.size());
+            groups.push_back({*c.formula, c.formulaArea, {}});
+        }
+        groups[*it].members.push_back(&c);
+    }
+    for (const Group& g : groups) {
+        int cc1 = 0, cr1 = 0, cc2 = 0, cr2 = 0;
+        const bool haveCorner =
+            !g.corner.isEmpty() && ParseAreaRef(g.corner, &cc1, &cr1, &cc2, &cr2);
+        if (haveCorner && g.members.size() > 1) {
+            int r1 = INT_MAX, c1 = INT_MAX, r2 = 0, c2 = 0;
+            QSet<qint64> seen;
+            bool single = true;
+            for (const FormatCell* m : g.members) {
+                const Area& a = m->area;
+                single = single && a.r1 == a.r2 && a.c1 == a.c2;
+                seen.insert((qint64(a.r1) << 20) | a.c1);
+                r1 = std::min(r1, a.r1);
+                c1 = std::min(c1, a.c1);
+                r2 = std::max(r2, a.r1);
+                c2 = std::max(c2, a.c1);
+            }
+            if (single && r1 == cr1 + 1 && c1 == cc1 + 1 &&
+                qint64(seen.size()) == qint64(r2 - r1 + 1) * (c2 - c1 + 1)) {
+                CellArea area = CellArea::area(r1, c1, r2, c2);
+                if (report.SetAreaFormula(&area, g.text) == 0) continue;
+            }
+        }
+        for (const FormatCell* m : g.members) {
+            QString text = g.text;
+            QString moved;
+            const int dr = m->area.r1 - (cr1 + 1), dc = m->area.c1 - (cc1 + 1);
+            if (haveCorner && (dr || dc) && ShiftFormulaText(g.text, dr, dc, &moved)) text = moved;
+            CellArea area = m->area.cellArea();
+            // A text the report refuses leaves the cell without a formula;
+            // the import goes on.
+            report.SetAreaFormula(&area, text);
+        }
+    }
+}
+
+OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
+    if (!report.IsFormatState())
+        return {0, 0, QStringLiteral("the format pass needs the report in format state")};
+    std::vector<FormatCell> cells;
+    cells.reserve(f.cells.size());
+    int maxRow = 0, maxCol = 0;
+    for (const CellChildren& c : f.cells) {
+        cells.push_back(readFormatCell(c, f));
+        maxRow = std::max(maxRow, cells.back().area.r2);
+        maxCol = std::max(maxCol, cells.back().area.c2);
+    }
+    if (cells.empty()) return {1, 0, {}};
+
+    const int rows = report.GetRowCount(), cols = report.GetColCount();
+    if (maxRow > rows) {
+        if (uint16_t s = report.AppendRowColPage(maxRow - rows, 0))
+            return {
+                0, kMsgAppendFailed,
+                QStringLiteral("%1 rows cannot be appended (status %2)").arg(maxRow - rows).arg(s)};
+    }
+    if (maxCol > cols) {
+        if (uint16_t s = report.AppendRowColPage(maxCol - cols, 1))
+            return {0, kMsgAppendFailed,
+                    QStringLiteral("%1 columns cannot be appended (status %2)")
+                        .arg(maxCol - cols)
+                        .arg(s)};
+    }
+    for (const FormatCell& c : cells) applyFormatCell(report, c, f.format);
+    if (f.formula) applyFormulas(report, cells);
+    // The table ends where the file's cells end: the farthest row and
+    // column any element covers, wherever in the file that element stands.
+    if (maxRow < rows) report.DeleteRowColPage(maxRow + 1, rows - maxRow, 0);
+    if (maxCol < cols) report.DeleteRowColPage(maxCol + 1, cols - maxCol, 1);
+    return {1, 0, {}};
+}
+
+// ---------------------------------------------------------------------------
+// Data pass
+
+struct DataCell {
+    int row = 0, col = 0;
+    int dataType = 0;
+    std::vector<std::optional<double>> numbers;  // pages 1.., nullopt = empty
+    QStringList texts;                           // pages 1..
+    int keywordSlot = -1;
+    std::vector<KeywordValue> keywords;  // pages 1..
+};
+
+DataCell readDataCell(const CellChildren& c) {
+    DataCell out;
+    const Area a = readArea(c);
+    out.row = a.r1;
+    out.col = a.c1;
+    out.dataType = c.int16(kDataType);
+    const qsizetype pages = std::max<qsizetype>(c.values.size() - 1, 0);
+    if (out.dataType == kDataNumber) {
+        out.numbers.reserve(size_t(pages));
+        for (qsizetype j = 1; j <= pages; ++j) {
+            const QString& t = c.values[j];
+            if (t.isEmpty()) {
+                out.numbers.emplace_back();
+                continue;
+            }
+            const std::optional<double> v = ParseNumberText(t);
+            if (!v) c.refuse(kCellValue, t);
+            out.numbers.push_back(*v);
+        }
+    } else if (out.dataType == kDataText) {
+        for (qsizetype j = 1; j <= pages; ++j)
+            out.texts.append(c.values[j].left(kCellValueTextChars));
+    }
+    if (const std::optional<QString>& name = c.first[kKeywordName]) {
+        out.keywordSlot = KeywordSlotOf(*name);
+        if (pages > 0 && c.keywordValues.size() <= pages)
+            throw ImportFailure{kMsgBadFile,
+                                QStringLiteral("cell element %1 has %2 keyword values "
+                                               "for %3 pages")
+                                    .arg(c.index + 1)
+                                    .arg(std::max<qsizetype>(c.keywordValues.size() - 1, 0))
+                                    .arg(pages)};
+        for (qsizetype k = 1; k <= pages; ++k) {
+            const QString& t = c.keywordValues[k];
+            KeywordValue v;
+            if (out.keywordSlot <= 1 || out.keywordSlot == kUserKeywordSlot) {
+                // The report converts a user keyword's text to its kind.
+                v.kind = 2;
+                v.text = t.left(kCellValueTextChars);
+            } else {
+                v.kind = 1;
+                if (!t.isEmpty()) {
+                    const std::optional<double> d = ParseNumberText(t);
+                    if (!d) c.refuse(kKeywordValue, t);
+                    v.number = *d;
+                }
+            }
+            out.keywords.push_back(v);
+        }
+    }
+    return out;
+}
+
+int insertFailureMessage(uint16_t status) {
+    switch (status) {
+        case 1035:
+            return kMsgPageWriteError;
+        case 1040:
+            return kMsgNoMemory;
+        case 1090:
+            return kMsgNoDiskSpace;
+        default:
+            return kMsgInsertFailed;
+    }
+}
+
+OwnXmlImportResult dataPass(CReportHandle& report, const LoadedFile& f) {
+    if (report.IsFormatState())
+        return {0, 0, QStringLiteral("the data pass needs the report in data state")};
+    std::vector<DataCell> cells;
+    if (f.data) {
+        cells.reserve(f.cells.size());
+        for (const CellChildren& c : f.cells) cells.push_back(readDataCell(c));
+    }
+    // The first cell element tells the page count: its values after the
+    // first, which belongs to no page.
+    const qsizetype n = f.cells.empty() ? 0 : f.cells.front().values.size();
+    const int wanted = int(std::clamp<qsizetype>(n - 1, 1, 99999));
+    while (report.GetPageCount() < wanted) {
+        uint16_t count = uint16_t(std::min(wanted - report.GetPageCount(), 0xFFFF));
+        if (uint16_t s = report.InsertRowColPage(1, &count, 2))
+            return {0, insertFailureMessage(s),
+                    QStringLiteral("%1 pages cannot be inserted (status %2)").arg(count).arg(s)};
+    }
+    if (!f.data) {
+        report.SetCurPage(1);
+        return {1, 0, {}};
+    }
+    const int pages = report.GetPageCount();
+    // Page by page, each held while it is written.
+    for (int page = 1; page <= pages; ++page) {
+        const std::shared_ptr<CSheetPage> held = report.GetPage(page);
+        const size_t j = size_t(page - 1);
+        bool any = false;
+        for (const DataCell& c : cells) {
+            if (c.dataType == kDataNumber && j < c.numbers.size()) {
+                any = true;
+                if (c.numbers[j])
+                    report.SetCellValue(CellValue::ofNumber(*c.numbers[j]), c.row, c.col, page, 0,
+                                        1);
+            } else if (c.dataType == kDataText && j < size_t(c.texts.size())) {
+                any = true;
+                report.SetCellValue(CellValue::ofText(c.texts[qsizetype(j)]), c.row, c.col, page, 0,
+                                    1);
+            }
+            if (c.keywordSlot >= 0 && j < c.keywords.size()) {
+                any = true;
+                if (uint16_t s = report.SetPageKeyword(c.keywordSlot, c.keywords[j], page, 0)) {
+                    report.SetCurPage(1);
+                    return {0, kMsgKeywordFailed[c.keywordSlot],
+                            QStringLiteral("keyword %1 of page %2 (status %3)")
+                                .arg(c.keywordSlot)
+                                .arg(page)
+                                .arg(s)};
+                }
+            }
+        }
+        if (!any) break;
+    }
+    report.SetCurPage(1);
+    return {1, 0, {}};
+}
+
+}  // namespace
+
+namespace {
+
+template <typename Step>
+OwnXmlImportResult guarded(Step step) {
+    try {
+        return step();
+    } catch (const ImportFailure& e) {
+        return {0, e.messageId, e.detail};
+    } catch (const XmlError& e) {
+        return {0, kMsgBadFile, e.message()};
+    } catch (const std::bad_alloc&) {
+        return {0, kMsgBadFile, QStringLiteral("out of memory")};
+    }
+}
+
+}  // namespace
+
+OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mode) {
+    if (!report.IsOpen()) return {0, 0, QStringLiteral("the report is not open")};
+    return guarded([&] {
+        const LoadedFile f = loadFile(path);
+        return mode == kXmlImportFormatPass ? formatPass(report, f) : dataPass(report, f);
+    });
+}
+
+OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path,
+                                      const std::function<uint16_t()>& betweenPasses) {
+    if (!report.IsOpen()) return {0, 0, QStringLiteral("the report is not open")};
+    // One reading of the file serves both passes.
+    std::optional<LoadedFile> f;
+    OwnXmlImportResult r = guarded([&] {
+        f = loadFile(path);
+        return formatPass(report, *f);
+    });
+    if (!r.result) return r;
+    const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();
+    if (s) return {0, 0, QStringLiteral("the report does not enter data state (status %1)").arg(s)};
+    return guarded([&] { return dataPass(report, *f); });
+}
+
+bool IsOwnXmlExchangeFile(const QString& path) {
+    const XmlDocument doc = XmlDocument::load(path);
+    if (doc.isNull()) return false;
+    return doc.documentElement().tagName().toLower() == ownxml::kRootTag;
+}
+
+}  // namespace qor
+
+int ImportReportXml(CReportHandle& report, const QString& path, int mode) {
+    const qor::OwnXmlImportResult r = qor::ReadOwnXml(report, path, mode);
+    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML import: %1").arg(r.detail));
+    if (r.messageId)
+        qor::messageBox(LoadErrorText(r.messageId), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
+    return r.result;
+}
+
+int ImportReportXml(CReportHandle* report, int mode) {
+    if (!report) return 0;
+    return ImportReportXml(*report, g_strXmlExchangePath, mode);
+}

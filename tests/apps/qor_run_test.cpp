@@ -1,0 +1,64 @@
+// qor run: the bundled sample script as the README runs it, and a script
+// that fails, which must leave the report file as it was.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qor(const QStringList& args) {
+    return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+}
+
+QByteArray digest(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+TEST(QorRun, TheSampleScriptTotalsItsPages) {
+    const QString dir = qortest::freshDir("qor-run-sample");
+    const QString report = dir + "/sample.rep";
+    ASSERT_EQ(qor({"new", report, "--rows", "6", "--cols", "4", "--pages", "3"}).exitCode, 0);
+    auto ran = qor({"run", QStringLiteral(QOR_TEST_SOURCE_DIR "/samples/sample.shl"), report});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err.constData();
+    const QString out = QString::fromUtf8(ran.out);
+    EXPECT_TRUE(out.contains("&pages = 4 (numeric)")) << qPrintable(out);
+    EXPECT_TRUE(out.contains("&revenue = 3600 (numeric)")) << qPrintable(out);
+    EXPECT_TRUE(out.contains("&profit = 1239.5 (numeric)")) << qPrintable(out);
+    EXPECT_TRUE(out.contains("&shanghai = 549.5 (numeric)")) << qPrintable(out);
+
+    // The report was saved with the keywords and the total page.
+    auto pages = qor({"pages", report});
+    ASSERT_EQ(pages.exitCode, 0) << pages.err.constData();
+    const QString listed = QString::fromUtf8(pages.out);
+    EXPECT_TRUE(listed.contains("pages: 4")) << qPrintable(listed);
+    EXPECT_TRUE(listed.contains(QStringLiteral("page 2: 0=\"上海\" 2=2004 4=5")))
+        << qPrintable(listed);
+    auto total = qor({"get", report, "4", "1", "1"});
+    EXPECT_EQ(total.out.trimmed(), "3600");
+}
+
+TEST(QorRun, AFailingLineSavesNothing) {
+    const QString dir = qortest::freshDir("qor-run-fail");
+    const QString report = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", report, "--rows", "3", "--cols", "3", "--pages", "2"}).exitCode, 0);
+    const QByteArray before = digest(report);
+    QFile script(dir + "/bad.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("LET A1 = 5\nFIND FOR 年=1999\nLET A2 = 6\n");
+    script.close();
+    auto ran = qor({"run", script.fileName(), report});
+    EXPECT_EQ(ran.exitCode, 1);
+    EXPECT_TRUE(ran.err.contains("bad.shl, line 2")) << ran.err.constData();
+    EXPECT_EQ(digest(report), before);
+
+    EXPECT_EQ(qor({"run"}).exitCode, 2);
+    EXPECT_EQ(qor({"run", dir + "/none.shl"}).exitCode, 2);
+    EXPECT_EQ(qor({"run", script.fileName(), dir + "/none.rep"}).exitCode, 1);
+}
+
+}  // namespace

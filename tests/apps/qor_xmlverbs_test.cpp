@@ -1,0 +1,91 @@
+// The exchange-file verbs of the command-line host, run as a user would.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qorRun(const QStringList& args) {
+    return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+}
+
+QByteArray xpath(const QString& file, const QString& expression) {
+    return qortest::run("xmllint", {"--xpath", expression, file}).out.trimmed();
+}
+
+TEST(QorXmlVerbs, ExportChosenPagesAndImportThemAsANewReport) {
+    const QString dir = qortest::freshDir("qor-xml");
+    const QString rep = dir + "/src.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "3", "--cols", "2", "--pages", "3"}).exitCode, 0);
+    for (int p = 1; p <= 3; ++p) {
+        auto set = qorRun({"set", rep, QString::number(p), "2", "2", QString::number(p * 11.5)});
+        ASSERT_EQ(set.exitCode, 0) << set.err.constData();
+        ASSERT_EQ(
+            qorRun({"keyword", rep, QString::number(p), "2", QString::number(2000 + p)}).exitCode,
+            0);
+    }
+    const QString xml = dir + "/out.xml";
+    auto ex = qorRun({"export-xml", rep, xml, "--pages", "3,1", "--no-formula"});
+    ASSERT_EQ(ex.exitCode, 0) << ex.err.constData();
+    EXPECT_TRUE(ex.out.contains("2 pages")) << ex.out.constData();
+    if (qortest::haveProgram("xmllint")) {
+        EXPECT_EQ(qortest::run("xmllint", {"--noout", xml}).exitCode, 0);
+        EXPECT_EQ(
+            xpath(xml, "concat(/iqor_export/@format,/iqor_export/@data,/iqor_export/@formula)"),
+            "110");
+        EXPECT_EQ(xpath(xml, "count(//cell_property)"), "6");
+        EXPECT_EQ(xpath(xml, "string(//cell_property[start_row=2][start_col=2]/cell_value[2])"),
+                  "34.5");
+    }
+
+    const QString back = dir + "/back.rep";
+    auto im = qorRun({"import-xml", xml, back});
+    ASSERT_EQ(im.exitCode, 0) << im.err.constData();
+    EXPECT_TRUE(im.out.contains("3 rows, 2 columns, 2 pages")) << im.out.constData();
+    auto get = qorRun({"get", back, "1", "2", "2"});
+    EXPECT_TRUE(get.out.contains("34.5")) << get.out.constData();
+    get = qorRun({"get", back, "2", "2", "2"});
+    EXPECT_TRUE(get.out.contains("11.5")) << get.out.constData();
+
+    // An existing report is never replaced.
+    QFile f(back);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+    EXPECT_EQ(qorRun({"import-xml", xml, back}).exitCode, 1);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST(QorXmlVerbs, BadRequestsFailClearlyAndLeaveNoReport) {
+    const QString dir = qortest::freshDir("qor-xml-bad");
+    const QString rep = dir + "/src.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--pages", "2"}).exitCode, 0);
+    EXPECT_EQ(qorRun({"export-xml", rep}).exitCode, 2);
+    EXPECT_EQ(qorRun({"export-xml", rep, dir + "/x.xml", "--pages", "a"}).exitCode, 2);
+    EXPECT_EQ(qorRun({"export-xml", rep, dir + "/x.xml", "--sideways"}).exitCode, 2);
+    EXPECT_EQ(qorRun({"export-xml", rep, dir + "/x.xml", "--pages", "5"}).exitCode, 1);
+    EXPECT_EQ(qorRun({"export-xml", dir + "/none.rep", dir + "/x.xml"}).exitCode, 1);
+    EXPECT_FALSE(QFile::exists(dir + "/x.xml"));
+
+    QFile other(dir + "/other.xml");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("<ReportData/>");
+    other.close();
+    auto im = qorRun({"import-xml", other.fileName(), dir + "/new.rep"});
+    EXPECT_EQ(im.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(dir + "/new.rep"));
+
+    // A file the format pass refuses: the report made for it goes again.
+    QFile bad(dir + "/bad.xml");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<iqor_export><cell_property><start_row>1</start_row></cell_property></iqor_export>");
+    bad.close();
+    im = qorRun({"import-xml", bad.fileName(), dir + "/new.rep"});
+    EXPECT_EQ(im.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(dir + "/new.rep"));
+}
+
+}  // namespace

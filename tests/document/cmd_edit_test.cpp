@@ -1,0 +1,226 @@
+// Edit commands: locate, find texts, sorting by the dialog's keyword
+// order, inserting and deleting rows and pages, swapping.
+#include "document/cmd_edit.h"
+
+#include <gtest/gtest.h>
+
+#include "document/cmd_support.h"
+#include "document/doc_commandhook.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "tests/document/doc_fixture.h"
+
+using namespace doctest;
+using namespace qor;
+
+namespace {
+
+QString label(CQorsDoc& doc, int row, int col) { return doc.GetReport()->GetCellText(row, col, 0); }
+
+void labelRows(CQorsDoc& doc, int rows) {
+    for (int r = 1; r <= rows; ++r)
+        ASSERT_EQ(doc.GetReport()->SetCellValue(
+                      CellValue{kCellLabel, 0, QStringLiteral("r%1").arg(r)}, r, 1),
+                  0);
+}
+
+// Records the command lines the document runs.
+struct CommandLog {
+    QStringList lines;
+    QList<int> modes;
+    int result = 0;
+    CommandLog() {
+        SetCommandRunner([this](CQorsDoc*, const QString& line, int mode) {
+            lines << line;
+            modes << mode;
+            return result;
+        });
+    }
+    ~CommandLog() { SetCommandRunner({}); }
+};
+
+}  // namespace
+
+TEST(CmdEdit, PageInsertFailuresHaveTheirMessages) {
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::PageWriteError)), 62050);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::OutOfMemory)), 62051);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::DiskFull)), 62049);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::PageLimit)), 62052);
+    EXPECT_EQ(PageInsertFailureMessage(1), 62052);
+
+    auto doc = newDoc();
+    ASSERT_TRUE(doc->EnterDataState());
+    UiRecorder ui;
+    InsertCountDlgMembers m = PresetInsertCountDlg(*doc, kInsertPages);
+    m.count = 0;  // refused by the report: the general page message
+    EXPECT_NE(ApplyInsertCountDlg(*doc, m), 0);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_EQ(ui.messages[0], LoadErrorText(62052));
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
+}
+
+TEST(CmdEdit, InsertAndAppendFollowTheSelectionAndCurrentPage) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    labelRows(*doc, 3);
+    doc->SetSelection(1, 0, 1, 0);  // row 2
+    InsertCountDlgMembers m = PresetInsertCountDlg(*doc, kInsertRows);
+    m.count = 2;
+    EXPECT_EQ(ApplyInsertCountDlg(*doc, m), 0);
+    EXPECT_EQ(label(*doc, 1, 1), QStringLiteral("r1"));
+    EXPECT_EQ(label(*doc, 4, 1), QStringLiteral("r2"));
+    EXPECT_EQ(doc->GetReport()->GetRowCount(), 12);
+
+    m = PresetInsertCountDlg(*doc, kAppendCols);
+    m.count = 255;  // more than the dialog allows
+    EXPECT_NE(ApplyInsertCountDlg(*doc, m), 0);
+    EXPECT_TRUE(ui.said(LoadErrorText(62092)));
+    EXPECT_EQ(doc->GetReport()->GetColCount(), 6);
+
+    ASSERT_TRUE(doc->EnterDataState());
+    m = PresetInsertCountDlg(*doc, kInsertPages);
+    m.count = 2;
+    EXPECT_EQ(ApplyInsertCountDlg(*doc, m), 0);
+    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(doc->m_nCurPage, 3);  // the page stays current under its new number
+    m = PresetInsertCountDlg(*doc, kAppendPages);
+    m.count = 4;
+    EXPECT_EQ(ApplyInsertCountDlg(*doc, m), 0);
+    EXPECT_EQ(doc->m_nPageCount, 7);
+    EXPECT_TRUE(doc->IsModified());
+}
+
+TEST(CmdEdit, DeleteListGoesFromTheHighestAndOnlyOnce) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    labelRows(*doc, 6);
+    DeleteDlgMembers m = PresetDeleteDlg(*doc, 1);
+    m.list = QStringLiteral("2, 2,4");
+    EXPECT_EQ(ApplyDeleteDlg(*doc, m), 0);
+    QStringList left;
+    for (int r = 1; r <= 4; ++r) left << label(*doc, r, 1);
+    EXPECT_EQ(left, (QStringList{"r1", "r3", "r5", "r6"}));
+
+    m.list = QStringLiteral("1;2");
+    EXPECT_NE(ApplyDeleteDlg(*doc, m), 0);
+    EXPECT_TRUE(ui.said(LoadErrorText(62115)));
+    EXPECT_EQ(label(*doc, 1, 1), QStringLiteral("r1"));
+}
+
+TEST(CmdEdit, DeletePagesByListAndCondition) {
+    auto doc = newDoc();
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(doc->GetReport()->AppendRowColPage(3, 2), 0);
+    UiRecorder ui;
+    CommandLog log;
+    DeleteDlgMembers m = PresetDeleteDlg(*doc, 3);
+    m.list = QStringLiteral("4");
+    m.condition = QStringLiteral("年=2004 AND 单位名称=\"甲\"");
+    EXPECT_EQ(ApplyDeleteDlg(*doc, m), 0);
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 3);
+    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(log.lines, QStringList{QStringLiteral("DELETE FOR 年=2004 AND 单位名称=\"甲\"")});
+    EXPECT_EQ(log.modes, QList<int>{kCommandRunMode});
+
+    // Rows take no condition.
+    m.mode = 1;
+    m.list.clear();
+    EXPECT_EQ(ApplyDeleteDlg(*doc, m), 0);
+    EXPECT_EQ(log.lines.size(), 1);
+}
+
+TEST(CmdEdit, SortPagesMapsTheDialogsKeywordOrder) {
+    auto doc = newDoc();
+    CReportHandle* r = doc->GetReport();
+    CellRef nameCell{0, 1, 1}, codeCell{0, 1, 2};
+    ASSERT_EQ(r->AccessKeywordCell(1, 0, &nameCell), 0);
+    ASSERT_EQ(r->AccessKeywordCell(1, 1, &codeCell), 0);
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(r->AppendRowColPage(2, 2), 0);
+    const QString names[3] = {"丙", "甲", "乙"};
+    const QString codes[3] = {"03", "01", "02"};
+    for (int p = 0; p < 3; ++p) {
+        ASSERT_EQ(r->SetPageKeyword(0, KeywordValue{2, 0, names[p]}, p + 1), 0);
+        ASSERT_EQ(r->SetPageKeyword(1, KeywordValue{2, 0, codes[p]}, p + 1), 0);
+    }
+    UiRecorder ui;
+    PageSortDlgMembers m = PresetPageSortDlg(*doc, 1);
+    m.keys[0] = 0;  // "单位编号" in the dialog's list
+    m.orders[1] = m.orders[2] = -1;
+    EXPECT_EQ(ApplyPageSortDlg(*doc, m), 0);
+    QStringList order;
+    for (int p = 1; p <= 3; ++p) {
+        KeywordValue v;
+        r->GetPageKeyword(0, &v, p);
+        order << v.text;
+    }
+    EXPECT_EQ(order, (QStringList{"甲", "乙", "丙"}));
+
+    // A cell key, descending.
+    for (int p = 1; p <= 3; ++p)
+        ASSERT_EQ(r->SetCellValue(CellValue::ofNumber(p * 10), 2, 2, p), 0);
+    m.keys[0] = -1;
+    m.cells[0] = {2, 2};
+    m.orders[0] = 1;
+    EXPECT_EQ(ApplyPageSortDlg(*doc, m), 0);
+    CellValue v;
+    r->GetCellValue(&v, 2, 2, 1);
+    EXPECT_EQ(v.number, 30);
+}
+
+TEST(CmdEdit, SwapNeedsListsOfOneLength) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    labelRows(*doc, 5);
+    SwapDlgMembers m = PresetSwapDlg(*doc, 1);
+    m.source = QStringLiteral("1,3");
+    m.target = QStringLiteral("5");
+    EXPECT_NE(ApplySwapDlg(*doc, m), 0);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62102)});
+    m.target = QStringLiteral("5,4");
+    EXPECT_EQ(ApplySwapDlg(*doc, m), 0);
+    EXPECT_EQ(label(*doc, 1, 1), QStringLiteral("r5"));
+    EXPECT_EQ(label(*doc, 3, 1), QStringLiteral("r4"));
+}
+
+TEST(CmdEdit, LocateMovesToAPageAndCell) {
+    auto doc = newDoc(10, 6);
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(doc->GetReport()->AppendRowColPage(2, 2), 0);
+    UiRecorder ui;
+    doc->SetCurrentCell(2, 3);
+    LocateDlgMembers m = PresetLocateDlg(*doc);
+    EXPECT_EQ(m.page, 1);
+    EXPECT_EQ(m.row, 3);
+    EXPECT_EQ(m.columnText, QStringLiteral("D"));
+    m.page = 3;
+    m.row = 10;
+    m.column = 6;
+    EXPECT_EQ(ApplyLocateDlg(*doc, m), 0);
+    EXPECT_EQ(doc->m_nCurPage, 3);
+    EXPECT_EQ(doc->GetReport()->GetCurPage(), 3);
+    EXPECT_EQ(doc->m_nCurRow, 9);
+    EXPECT_EQ(doc->m_nCurCol, 5);
+
+    m.page = 4;
+    EXPECT_NE(ApplyLocateDlg(*doc, m), 0);
+    m.page = 2;
+    m.column = 7;
+    EXPECT_NE(ApplyLocateDlg(*doc, m), 0);
+    EXPECT_EQ(doc->m_nCurPage, 3);  // nothing moved
+    EXPECT_EQ(ui.messages.size(), 2);
+}
+
+TEST(CmdEdit, FindCommandTexts) {
+    const QString unitName = LoadErrorText(62036);
+    EXPECT_EQ(BuildFindCommand(0, {"年", "=", "2004"}, -1, {}), QStringLiteral("FIND FOR 年=2004"));
+    EXPECT_EQ(BuildFindCommand(0, {"年", "=", "2004"}, 0, {"月", ">=", "6"}),
+              QStringLiteral("FIND FOR 年=2004 AND 月>=6"));
+    EXPECT_EQ(BuildFindCommand(0, {unitName, "=", "A\"B"}, 1, {"年", "<", "2000"}),
+              QStringLiteral("FIND FOR ") + unitName + QStringLiteral("=\"A\"B\" OR 年<2000"));
+    EXPECT_EQ(BuildFindCommand(1, {"V_B", ">", "100"}, -1, {}),
+              QStringLiteral("GFIND FOR ;V_B>100"));
+    // Incomplete conditions run nothing.
+    EXPECT_EQ(BuildFindCommand(0, {"年", "", "2004"}, -1, {}), QString());
+    EXPECT_EQ(BuildFindCommand(0, {"年", "=", "2004"}, 0, {"月", ">=", ""}), QString());
+}

@@ -1,0 +1,114 @@
+// Formula commands: the define-formula loop and its messages, and the
+// audit formulas.
+#include "document/cmd_formula.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/messages.h"
+#include "tests/document/doc_fixture.h"
+
+using namespace doctest;
+using namespace qor;
+
+namespace {
+
+struct FormulaDialogs : IDocDialogs {
+    QStringList answers;  // one formula per run; none left = cancel
+    QList<DefineFormulaDlgMembers> seen;
+    std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(
+        const DefineFormulaDlgMembers& m) override {
+        seen << m;
+        if (answers.isEmpty()) return std::nullopt;
+        DefineFormulaDlgMembers out = m;
+        out.formula = answers.takeFirst();
+        out.area = {5, 5, 5, 5};  // an edited area is not where the formula goes
+        return out;
+    }
+};
+
+QString formulaAt(CQorsDoc& doc, int row, int col) {
+    FormulaInfo f;
+    doc.GetReport()->GetCellFormula(CellRef{0, int16_t(row), int16_t(col)}, &f);
+    return f.text;
+}
+
+}  // namespace
+
+TEST(CmdFormula, StoredOnTheSelectionAndTableTextsBecomeNumbers) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    CReportHandle* r = doc->GetReport();
+    ASSERT_EQ(r->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("合计")}, 3, 2), 0);
+    doc->SetSelection(2, 1, 3, 1);  // B3:B4
+    FormulaDialogs dialogs;
+    dialogs.answers << QStringLiteral("A1+A2");
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
+    EXPECT_EQ(formulaAt(*doc, 3, 2), QStringLiteral("A1+A2"));
+    EXPECT_EQ(formulaAt(*doc, 4, 2), QStringLiteral("A1+A2"));
+    EXPECT_EQ(formulaAt(*doc, 6, 6), QString());
+    int32_t kind = 0;
+    const CellArea b3 = CellArea::cell(3, 2);
+    r->AccessAreaFormat(0, kFmtKind, &kind, &b3);
+    EXPECT_EQ(kind, kCellNumber);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(ui.messages.isEmpty());
+
+    // The next run starts from the top-left cell's formula.
+    dialogs.answers.clear();
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(dialogs.seen.last().formula, QStringLiteral("A1+A2"));
+    EXPECT_EQ(dialogs.seen.last().area, (DlgArea{1, 2, 1, 3}));
+}
+
+TEST(CmdFormula, RefusalsHaveTheirMessages) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    CReportHandle* r = doc->GetReport();
+    int kind = 1, start = 3, extent = 1;
+    ASSERT_EQ(r->AccessVarArea(1, &kind, &start, &extent), 0);
+    const CellArea comb = CellArea::area(6, 1, 6, 2);
+    ASSERT_EQ(r->CombineCells(&comb), 0);
+    FormulaDialogs dialogs;
+
+    doc->SetSelection(2, 0, 2, 0);  // the variable area's first row
+    dialogs.answers << QStringLiteral("1");
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), 1200);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62511)});
+    EXPECT_TRUE(doc->IsModified());  // as the command has always done
+
+    doc->SetSelection(5, 0, 5, 1);
+    dialogs.answers << QStringLiteral("1");
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), 1220);
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(62512));
+
+    // Any other refusal (data state here) asks again with the text kept.
+    ASSERT_TRUE(doc->EnterDataState());
+    doc->SetSelection(0, 0, 0, 0);
+    dialogs.seen.clear();
+    dialogs.answers << QStringLiteral("B1*2");
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(62513));
+    ASSERT_EQ(dialogs.seen.size(), 2);
+    EXPECT_EQ(dialogs.seen[1].formula, QStringLiteral("B1*2"));
+}
+
+TEST(CmdFormula, AuditFormulasEndWithALineBreak) {
+    auto doc = newDoc();
+    UiRecorder ui;
+    AuditFormulaDlgMembers m = PresetAuditFormulaDlg(*doc);
+    EXPECT_EQ(m.text, QString());
+    m.text = QStringLiteral("A15=A12+A13\r\nD12>D11 MESS \"不等\"");
+    EXPECT_EQ(ApplyAuditFormulaDlg(*doc, m), 0);
+    EXPECT_EQ(doc->GetReport()->GetAuditFormulas(), m.text + QStringLiteral("\r\n"));
+    m.text = PresetAuditFormulaDlg(*doc).text;
+    EXPECT_EQ(ApplyAuditFormulaDlg(*doc, m), 0);  // not doubled
+    EXPECT_EQ(doc->GetReport()->GetAuditFormulas(), m.text);
+
+    m.text = QString(4100, u'x');
+    EXPECT_NE(ApplyAuditFormulaDlg(*doc, m), 0);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62707)});
+
+    m.text.clear();
+    EXPECT_EQ(ApplyAuditFormulaDlg(*doc, m), 0);
+    EXPECT_TRUE(doc->GetReport()->GetAuditFormulas().isEmpty());
+}

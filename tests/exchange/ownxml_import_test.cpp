@@ -1,0 +1,555 @@
+// Reading exchange files into new reports, and reports taken through the
+// file and back.
+#include "exchange/ownxml_import.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "cmdlang/enginehooks.h"
+#include "engine/formulaeval.h"
+#include "exchange/ownxml_export.h"
+#include "tests/exchange/ownxml_testutil.h"
+
+using oxtest::CellXml;
+using oxtest::describe;
+using oxtest::formatOf;
+using oxtest::newReport;
+using oxtest::setFormat;
+using oxtest::writeExchangeFile;
+
+namespace {
+
+// Both passes into a new report; the report is left in data state.
+std::unique_ptr<CReportHandle> importNew(const QString& xml, const QString& reportPath,
+                                         qor::OwnXmlImportResult* result = nullptr) {
+    auto h = newReport(reportPath);
+    const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(*h, xml);
+    if (result) *result = r;
+    return h;
+}
+
+QList<CellXml> grid(int rows, int cols) {
+    QList<CellXml> cells;
+    for (int r = 1; r <= rows; ++r)
+        for (int c = 1; c <= cols; ++c) cells.append(CellXml(r, c));
+    return cells;
+}
+
+}  // namespace
+
+TEST(OwnXmlImport, AReportComesBackThroughTheFileWithEverythingTheFileCarries) {
+    const QString dir = oxtest::testDir();
+    auto h = newReport(dir + "/orig.rep", 12, 5);
+    // Labels and kinds.
+    ASSERT_EQ(h->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("资产")}, 1, 1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("期末数 & <b>")}, 1, 2), 0);
+    setFormat(*h, qor::kFmtKind, kCellText, CellArea::area(2, 1, 12, 1));
+    // Number formats, fonts, colours, fill, alignment, lines.
+    const CellArea nums = CellArea::area(2, 2, 6, 3);
+    setFormat(*h, qor::kFmtDecimals, 3, nums);
+    setFormat(*h, qor::kFmtThousands, 1, nums);
+    setFormat(*h, qor::kFmtPercent, 1, CellArea::cell(2, 3));
+    setFormat(*h, qor::kFmtCurrency, 1, CellArea::cell(3, 3));
+    setFormat(*h, qor::kFmtWrap, 1, CellArea::cell(2, 1));
+    setFormat(*h, qor::kFmtFont, 9, nums);
+    setFormat(*h, qor::kFmtFontStyle, 7, CellArea::cell(1, 1));
+    setFormat(*h, qor::kFmtFontSize, 15, CellArea::cell(1, 2));
+    setFormat(*h, qor::kFmtBackground, 11, CellArea::cell(4, 4));
+    setFormat(*h, qor::kFmtForeground, 14, CellArea::cell(4, 4));
+    setFormat(*h, qor::kFmtPattern, 2, CellArea::cell(4, 4));
+    setFormat(*h, qor::kFmtHAlign, 2, CellArea::area(1, 1, 1, 5));
+    setFormat(*h, qor::kFmtVAlign, 1, CellArea::cell(3, 2));
+    setFormat(*h, qor::kFmtRightLine, 4, nums);
+    setFormat(*h, qor::kFmtBottomLine, 1, nums);
+    for (int i = 1; i <= 5; ++i) {
+        int32_t line = i;
+        ASSERT_EQ(h->AccessRowColFlag(1, 1, i, &line), 0);
+        uint16_t width = uint16_t(50 + i);
+        ASSERT_EQ(h->AccessRowColSize(1, 1, i, &width), 0);
+    }
+    for (int i = 1; i <= 12; ++i) {
+        int32_t line = -(i % 3);
+        ASSERT_EQ(h->AccessRowColFlag(1, 0, i, &line), 0);
+        uint16_t height = uint16_t(15 + i);
+        ASSERT_EQ(h->AccessRowColSize(1, 0, i, &height), 0);
+    }
+    // A combined area, an area formula and a single-cell one.
+    const CellArea comb = CellArea::area(7, 2, 8, 4);
+    ASSERT_EQ(h->CombineCells(&comb), 0);
+    CellArea sums = CellArea::area(2, 4, 6, 4);
+    ASSERT_EQ(h->SetAreaFormula(&sums, "B2+C2"), 0);
+    CellArea total = CellArea::cell(9, 2);
+    ASSERT_EQ(h->SetAreaFormula(&total, "SUM(B2:B6)"), 0);
+    // Keywords: unit name, year, month and a user keyword.
+    ASSERT_TRUE(h->GetReportFile()->SetUserKeywordName(QStringLiteral("行次")));
+    for (auto [slot, row, col] : {std::tuple{0, 10, 2}, {2, 10, 3}, {4, 10, 4}, {6, 10, 5}}) {
+        CellRef at{0, int16_t(row), int16_t(col)};
+        ASSERT_EQ(h->AccessKeywordCell(1, slot, &at), 0) << slot;
+    }
+    // A variable area of rows at the bottom, three lines on every page.
+    int kind = 1, start = 11, extent = 6;
+    ASSERT_EQ(h->AccessVarArea(1, &kind, &start, &extent), 0);
+    oxtest::toData(*h, 3);
+    for (int p = 1; p <= 3; ++p) {
+        ASSERT_EQ(h->SetCurPage(p), 0);
+        int used = 3;
+        ASSERT_EQ(h->AccessVarCount(1, &used), 0);
+        oxtest::setText(*h, p, 2, 1, QStringLiteral("现金%1").arg(p));
+        oxtest::setText(*h, p, 3, 1, QStringLiteral("a&b<c>\"'%1").arg(p));
+        oxtest::setNumber(*h, p, 2, 2, 1234.567 * p);
+        oxtest::setNumber(*h, p, 3, 2, -0.001 * p);
+        oxtest::setNumber(*h, p, 2, 3, 0.25 + p);
+        if (p != 2) oxtest::setNumber(*h, p, 6, 3, 1e12 + p);
+        oxtest::setNumber(*h, p, 7, 2, 77 * p);  // the combined area's value
+        oxtest::setKeywordText(*h, 0, p, QStringLiteral("单位%1").arg(p));
+        oxtest::setKeyword(*h, 2, p, 2003 + p);
+        oxtest::setKeyword(*h, 4, p, p * 4);
+        oxtest::setKeywordText(*h, 6, p, QStringLiteral("第%1行").arg(p));
+        for (int line = 0; line < 3; ++line) {
+            oxtest::setText(*h, p, 11 + line, 1, QStringLiteral("明细%1-%2").arg(p).arg(line));
+            oxtest::setNumber(*h, p, 11 + line, 2, p * 100 + line);
+        }
+    }
+    ASSERT_EQ(h->SetCurPage(1), 0);
+    const QString before = describe(*h);
+
+    const QString xml = dir + "/orig.xml";
+    const auto w = qor::WriteOwnXml(*h, xml, qor::InitialExportSettings(h.get()));
+    ASSERT_TRUE(w.written) << qPrintable(w.detail);
+
+    qor::OwnXmlImportResult r;
+    auto back = importNew(xml, dir + "/back.rep", &r);
+    ASSERT_EQ(r.result, 1) << r.messageId << " " << qPrintable(r.detail);
+    ASSERT_EQ(back->SetCurPage(1), 0);
+    EXPECT_EQ(describe(*back), before);
+
+    // The area formula is one area formula again, not five copies.
+    FormulaInfo info;
+    ASSERT_EQ(back->GetCellFormula(CellRef{0, 4, 4}, &info), 1);
+    EXPECT_EQ(info.area, CellArea::area(2, 4, 6, 4));
+    EXPECT_EQ(info.text, "B2+C2");
+    // The variable area comes back as plain rows.
+    int k = -1, s = -1, e = -1;
+    ASSERT_EQ(back->AccessVarArea(0, &k, &s, &e), 0);
+    EXPECT_EQ(k, 0);
+
+    // Saved and exported again, the file is the same but for the name.
+    const QString again = dir + "/back.xml";
+    ASSERT_TRUE(qor::WriteOwnXml(*back, again, qor::InitialExportSettings(back.get())).written);
+    QByteArray a = xmltest::readAll(xml), b = xmltest::readAll(again);
+    a.replace("repname=\"orig\"", "repname=\"back\"");
+    EXPECT_EQ(a, b);
+}
+
+TEST(OwnXmlImport, TheTableTakesTheFilesSize) {
+    const QString dir = oxtest::testDir();
+    auto small = importNew(writeExchangeFile(dir + "/small.xml", grid(10, 3)), dir + "/small.rep");
+    EXPECT_EQ(small->GetRowCount(), 10);
+    EXPECT_EQ(small->GetColCount(), 3);
+
+    auto big = importNew(writeExchangeFile(dir + "/big.xml", grid(60, 9)), dir + "/big.rep");
+    EXPECT_EQ(big->GetRowCount(), 60);
+    EXPECT_EQ(big->GetColCount(), 9);
+
+    // No cell element: the new report keeps its size.
+    auto none = importNew(writeExchangeFile(dir + "/none.xml", {}), dir + "/none.rep");
+    EXPECT_EQ(none->GetRowCount(), 50);
+    EXPECT_EQ(none->GetColCount(), 7);
+    EXPECT_EQ(none->GetPageCount(), 1);
+}
+
+TEST(OwnXmlImport, TheCutKeepsACombinedAreaThatEndsBeforeTheLastElement) {
+    // D9:E10 is combined; the last element is C10, whose end column (3) is
+    // not the table's.
+    const QString dir = oxtest::testDir();
+    QList<CellXml> cells;
+    for (int r = 9; r <= 10; ++r) {
+        for (int c = 1; c <= 3; ++c) cells.append(CellXml(r, c));
+        if (r == 9) {
+            CellXml area(9, 4);
+            area.r2 = 10;
+            area.c2 = 5;
+            cells.append(area);
+        }
+    }
+    auto h = importNew(writeExchangeFile(dir + "/cut.xml", cells), dir + "/cut.rep");
+    EXPECT_EQ(h->GetRowCount(), 10);
+    EXPECT_EQ(h->GetColCount(), 5);
+    CellArea comb;
+    ASSERT_EQ(h->GetCombinedArea(CellArea::cell(10, 5), &comb), 1);
+    EXPECT_EQ(comb, CellArea::area(9, 4, 10, 5));
+}
+
+TEST(OwnXmlImport, ReaderRulesForEachElement) {
+    const QString dir = oxtest::testDir();
+    QList<CellXml> cells;
+    CellXml a(1, 1);
+    a.set = {{"has_comma", "TRUE"},
+             {"has_percent", "False"},
+             {"font_style", "bold"},
+             {"decimal_digits", "9"},
+             {"currency_symbol", "5"},
+             {"font_size", "13"},
+             {"fill_type", "6"},
+             {"background_color", "#abcdef"},
+             {"foreground_color", "red"},
+             {"horizontal_alignment", "justify"},
+             {"vertical_alignment", "top"},
+             {"font_name_index", "Arial Black"},
+             {"left_line_type", "-2"},
+             {"top_line_type", "3"}};
+    cells.append(a);
+    CellXml b(1, 2);
+    b.set = {{"data_type", "15"},
+             {"fill_type", "3"},
+             {"background_color", "#0000FF"},
+             {"horizontal_alignment", "center"},
+             {"left_line_type", "7"},
+             {"multi_line", "1"}};
+    b.values = {"", QString(40, u'字')};
+    cells.append(b);
+    CellXml c(2, 1);
+    c.set = {{"data_type", "5"}, {"font_size", "120"}, {"fill_type", "5"}};
+    c.values = {QString(40, u'x'), "ignored"};
+    cells.append(c);
+    CellXml d(2, 2);
+    d.set = {{"data_type", "14"}, {"fill_type", "4"}};
+    d.values = {"", ""};  // an empty number stays empty
+    cells.append(d);
+    auto h = importNew(writeExchangeFile(dir + "/rules.xml", cells), dir + "/rules.rep");
+
+    EXPECT_EQ(formatOf(*h, qor::kFmtThousands, 1, 1), 1);
+    EXPECT_EQ(formatOf(*h, qor::kFmtPercent, 1, 1), 0);
+    EXPECT_EQ(formatOf(*h, qor::kFmtFontStyle, 1, 1), 0);
+    EXPECT_EQ(formatOf(*h, qor::kFmtDecimals, 1, 1), 2);
+    EXPECT_EQ(formatOf(*h, qor::kFmtCurrency, 1, 1), 0);
+    EXPECT_EQ(formatOf(*h, qor::kFmtFontSize, 1, 1), 1);
+    EXPECT_EQ(formatOf(*h, qor::kFmtPattern, 1, 1), 0);
+    EXPECT_EQ(formatOf(*h, qor::kFmtBackground, 1, 1), 1);
+    EXPECT_EQ(formatOf(*h, qor::kFmtForeground, 1, 1), 0);
+    EXPECT_EQ(formatOf(*h, qor::kFmtHAlign, 1, 1), 1);
+    EXPECT_EQ(formatOf(*h, qor::kFmtVAlign, 1, 1), 1);
+    EXPECT_EQ(formatOf(*h, qor::kFmtFont, 1, 1), 10);
+    int32_t line = 0;
+    h->AccessRowColFlag(0, 0, 1, &line);
+    EXPECT_EQ(line, -2) << "row 1's byte from A1, not from B1";
+    h->AccessRowColFlag(0, 1, 1, &line);
+    EXPECT_EQ(line, 3);
+    h->AccessRowColFlag(0, 1, 2, &line);
+    EXPECT_EQ(line, 0) << "B1's top line is written 0 and read as such";
+
+    EXPECT_EQ(formatOf(*h, qor::kFmtKind, 1, 2), kCellText);
+    EXPECT_EQ(formatOf(*h, qor::kFmtPattern, 1, 2), 2);
+    EXPECT_EQ(formatOf(*h, qor::kFmtBackground, 1, 2), 14);
+    EXPECT_EQ(formatOf(*h, qor::kFmtHAlign, 1, 2), 2);
+    EXPECT_EQ(formatOf(*h, qor::kFmtWrap, 1, 2), 1) << "text cells keep their line wrap";
+    CellValue v;
+    ASSERT_EQ(h->GetCellValue(&v, 1, 2, 1), 0);
+    EXPECT_EQ(v.text, QString(32, u'字'));
+
+    ASSERT_EQ(h->GetCellValue(&v, 2, 1, 1), 0);
+    EXPECT_EQ(v.kind, kCellLabel);
+    EXPECT_EQ(v.text, QString(32, u'x'));
+    EXPECT_EQ(formatOf(*h, qor::kFmtFontSize, 2, 1), 15);
+    EXPECT_EQ(formatOf(*h, qor::kFmtPattern, 2, 1), 3);
+    EXPECT_EQ(formatOf(*h, qor::kFmtPattern, 2, 2), 1);
+    ASSERT_EQ(h->GetCellValue(&v, 2, 2, 1), 0);
+    EXPECT_EQ(v.kind, kCellUnset);
+}
+
+TEST(OwnXmlImport, RootFlagsChooseWhatIsApplied) {
+    const QString dir = oxtest::testDir();
+    QList<CellXml> cells;
+    CellXml a(1, 1);
+    a.set = {{"font_size", "72"},
+             {"height", "30"},
+             {"formula", "B1*2"},
+             {"formula_area", "A1"},
+             {"keyword_name", QStringLiteral("年")}};
+    a.values = {"", "1", "2", "3"};
+    a.keywordValues = {"", "2001", "2002", "2003"};
+    cells.append(a);
+    CellXml b(1, 2);
+    b.set = {{"data_type", "5"}, {"height", "30"}};  // the row's last cell sets its height
+    b.values = {QStringLiteral("标签"), "", "", ""};
+    cells.append(b);
+    CellXml c(2, 1);
+    c.r2 = 3;
+    cells.append(c);
+
+    const int32_t defaultSize = formatOf(*newReport(dir + "/fresh.rep"), qor::kFmtFontSize, 1, 1);
+    struct Case {
+        const char* attributes;
+        bool format, data, formula;
+    };
+    for (const Case& k :
+         {Case{"format=\"0\"", false, true, true}, Case{"data=\"0\"", true, false, true},
+          Case{"formula=\"true\" data=\"yes\"", true, false, false}, Case{"", true, true, true}}) {
+        SCOPED_TRACE(k.attributes);
+        const QString xml = writeExchangeFile(dir + "/flags.xml", cells, k.attributes);
+        QFile::remove(dir + "/flags.rep");
+        qor::OwnXmlImportResult r;
+        auto h = importNew(xml, dir + "/flags.rep", &r);
+        ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+        EXPECT_EQ(h->GetPageCount(), 3) << "the pages are made whatever the flags";
+        EXPECT_EQ(formatOf(*h, qor::kFmtFontSize, 1, 1), k.format ? 14 : defaultSize);
+        uint16_t height = 0;
+        h->AccessRowColSize(0, 0, 1, &height);
+        EXPECT_EQ(height == 30, k.format);
+        CellArea comb;
+        EXPECT_EQ(h->GetCombinedArea(CellArea::cell(3, 1), &comb), k.format ? 1 : 0);
+        CellRef kw;
+        h->AccessKeywordCell(0, 2, &kw);
+        EXPECT_EQ(kw.row == 1 && kw.col == 1, k.format);
+        FormulaInfo info;
+        EXPECT_EQ(h->GetCellFormula(CellRef{0, 1, 1}, &info), k.formula ? 1 : 0);
+        // Kinds and labels come whatever the format flag says.
+        CellValue v;
+        h->GetCellValue(&v, 1, 2, 1);
+        EXPECT_EQ(v.text, QStringLiteral("标签"));
+        h->GetCellValue(&v, 1, 1, 3);
+        EXPECT_EQ(v.kind == kCellNumber && v.number == 3, k.data);
+        qor::KeywordValue kv;
+        h->GetPageKeyword(2, &kv, 2);
+        EXPECT_EQ(kv.kind == 1 && kv.number == 2002, k.data);
+    }
+}
+
+TEST(OwnXmlImport, RefusedValuesStopThePassAndChangeNothing) {
+    const QString dir = oxtest::testDir();
+    struct Case {
+        const char* name;
+        std::function<void(CellXml&)> spoil;
+        int message;
+    };
+    const QList<Case> cases = {
+        {"comma", [](CellXml& c) { c.set["has_comma"] = "yes"; }, 62045},
+        {"percent", [](CellXml& c) { c.set["has_percent"] = "1"; }, 62046},
+        {"type", [](CellXml& c) { c.set["data_type"] = "7"; }, 62047},
+        {"height", [](CellXml& c) { c.omit << "height"; }, 62060},
+        {"row", [](CellXml& c) { c.set["start_row"] = "40000"; }, 62060},
+        {"size", [](CellXml& c) { c.set["font_size"] = "big"; }, 62060},
+        {"backwards", [](CellXml& c) { c.set["end_row"] = "0"; }, 62060},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        QList<CellXml> cells = grid(3, 2);
+        CellXml& last = cells.last();
+        k.spoil(last);
+        const QString xml = writeExchangeFile(dir + "/bad.xml", cells);
+        auto h = newReport(dir + QStringLiteral("/bad-%1.rep").arg(k.name));
+        const QString before = describe(*h);
+        xmltest::MessageCatcher messages;
+        const int pass = ImportReportXml(*h, xml, kXmlImportFormatPass);
+        const int data = pass ? ImportReportXml(*h, xml, 1) : 0;
+        EXPECT_EQ(pass + data, 0) << "a refused file is never reported as imported";
+        ASSERT_EQ(messages.texts.size(), 1);
+        EXPECT_EQ(messages.texts.first(), LoadErrorText(k.message));
+        EXPECT_EQ(describe(*h), before);
+    }
+}
+
+TEST(OwnXmlImport, AFileThatDoesNotLoadChangesNothing) {
+    const QString dir = oxtest::testDir();
+    const QString xml = dir + "/broken.xml";
+    ASSERT_TRUE(xmltest::writeAll(xml, "<iqor_export><cell_property><height>18</height>"));
+    auto h = newReport(dir + "/broken.rep");
+    const QString before = describe(*h);
+    xmltest::MessageCatcher messages;
+    g_strXmlExchangePath = xml;
+    EXPECT_EQ(ImportReportXml(h.get(), kXmlImportFormatPass), 0);
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62017)});
+    EXPECT_EQ(describe(*h), before);
+    EXPECT_FALSE(qor::IsOwnXmlExchangeFile(xml));
+    g_strXmlExchangePath.clear();
+    EXPECT_EQ(ImportReportXml(h.get(), kXmlImportFormatPass), 0);
+    EXPECT_EQ(ImportReportXml(nullptr, kXmlImportFormatPass), 0);
+}
+
+TEST(OwnXmlImport, TheRootIsRecognisedByItsNameInAnyCase) {
+    const QString dir = oxtest::testDir();
+    EXPECT_TRUE(qor::IsOwnXmlExchangeFile(writeExchangeFile(dir + "/ok.xml", grid(1, 1))));
+    ASSERT_TRUE(xmltest::writeAll(dir + "/upper.xml", "<IQOR_Export/>"));
+    EXPECT_TRUE(qor::IsOwnXmlExchangeFile(dir + "/upper.xml"));
+    ASSERT_TRUE(xmltest::writeAll(dir + "/other.xml", "<ReportData/>"));
+    EXPECT_FALSE(qor::IsOwnXmlExchangeFile(dir + "/other.xml"));
+    EXPECT_FALSE(qor::IsOwnXmlExchangeFile(dir + "/missing.xml"));
+}
+
+TEST(OwnXmlImport, AnExternalEntityIsNeverRead) {
+    const QString dir = oxtest::testDir();
+    const QString secret = dir + "/secret.txt";
+    ASSERT_TRUE(xmltest::writeAll(secret, "TOPSECRET"));
+    CellXml c(1, 1);
+    c.set["data_type"] = "15";
+    c.values = {"", "&x;"};
+    const QString body = c.toXml();
+    const QByteArray file =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE iqor_export [<!ENTITY x SYSTEM \"file://" +
+        secret.toUtf8() + "\">]>\n<iqor_export>" + body.toUtf8() + "</iqor_export>";
+    const QString xml = dir + "/xxe.xml";
+    ASSERT_TRUE(xmltest::writeAll(xml, file));
+    xmltest::MessageCatcher messages;
+    auto h = newReport(dir + "/xxe.rep");
+    ImportReportXml(*h, xml, kXmlImportFormatPass);
+    if (h->IsFormatState()) {
+        ASSERT_EQ(h->EnterDataState(), 0);
+    }
+    ImportReportXml(*h, xml, 1);
+    QString all;
+    for (int p = 1; p <= h->GetPageCount(); ++p) all += h->GetCellText(1, 1, p);
+    EXPECT_FALSE(all.contains("TOPSECRET"));
+}
+
+TEST(OwnXmlImport, CommentsAndOtherElementsAmongTheCellsArePassedOver) {
+    const QString dir = oxtest::testDir();
+    CellXml a(1, 1), b(2, 2);
+    a.values = {"", "5"};
+    b.values = {"", "6"};
+    const QByteArray x = "<?xml version=\"1.0\"?><iqor_export><!-- made by hand -->" +
+                         a.toXml().toUtf8() + "<?note x?><keyword_date>2004-12-31</keyword_date>" +
+                         b.toXml().toUtf8() + "<other/></iqor_export>";
+    ASSERT_TRUE(xmltest::writeAll(dir + "/mixed.xml", x));
+    qor::OwnXmlImportResult r;
+    auto h = importNew(dir + "/mixed.xml", dir + "/mixed.rep", &r);
+    ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+    EXPECT_EQ(h->GetRowCount(), 2);
+    CellValue v;
+    h->GetCellValue(&v, 2, 2, 1);
+    EXPECT_EQ(v.number, 6);
+}
+
+TEST(OwnXmlImport, PagesFollowTheFirstCellsValues) {
+    const QString dir = oxtest::testDir();
+    for (int n : {0, 1, 2, 3, 7}) {
+        SCOPED_TRACE(n);
+        CellXml a(1, 1);
+        a.values.clear();
+        for (int i = 0; i < n; ++i) a.values.append(i ? QString::number(i * 10) : QString());
+        if (n == 0) a.omit << "data_type";
+        const QString xml = writeExchangeFile(dir + "/p.xml", {a});
+        QFile::remove(dir + "/p.rep");
+        qor::OwnXmlImportResult r;
+        auto h = importNew(xml, dir + "/p.rep", &r);
+        if (n == 0) {
+            EXPECT_EQ(r.result, 0) << "a cell without data_type is refused";
+            continue;
+        }
+        ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+        EXPECT_EQ(h->GetPageCount(), std::max(n - 1, 1));
+        for (int p = 1; p < n; ++p) {
+            CellValue v;
+            h->GetCellValue(&v, 1, 1, p);
+            EXPECT_EQ(v.number, p * 10);
+        }
+    }
+}
+
+TEST(OwnXmlImport, RefusedPageValuesStopTheDataPassBeforeAnythingIsWritten) {
+    const QString dir = oxtest::testDir();
+    CellXml good(1, 1);
+    good.values = {"", "1", "2", "3"};
+    CellXml fewKeywords(1, 2);
+    fewKeywords.values = good.values;
+    fewKeywords.set["keyword_name"] = QStringLiteral("月");
+    fewKeywords.keywordValues = {"", "4", "5"};
+    CellXml badNumber(1, 2);
+    badNumber.values = {"", "1", "12abc", "3"};
+    CellXml badYear(1, 2);
+    badYear.values = good.values;
+    badYear.set["keyword_name"] = QStringLiteral("年");
+    badYear.keywordValues = {"", "2004", "x", "2006"};
+    for (const CellXml& bad : {fewKeywords, badNumber, badYear}) {
+        const QString xml = writeExchangeFile(dir + "/kw.xml", {good, bad});
+        QFile::remove(dir + "/kw.rep");
+        auto h = newReport(dir + "/kw.rep");
+        xmltest::MessageCatcher messages;
+        ASSERT_EQ(ImportReportXml(*h, xml, kXmlImportFormatPass), 1);
+        ASSERT_EQ(h->EnterDataState(), 0);
+        EXPECT_EQ(ImportReportXml(*h, xml, 1), 0);
+        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62060)});
+        EXPECT_EQ(h->GetPageCount(), 0) << "no page was made";
+    }
+}
+
+TEST(OwnXmlImport, FormulaCellsOutsideOneAreaGetTheirOwnMovedText) {
+    std::shared_ptr<qor::IFormulaChecker> previous = qor::FormulaChecker();
+    qor::cmd::InstallEngineHooks();
+    const QString dir = oxtest::testDir();
+    QList<CellXml> cells = grid(5, 3);
+    for (int r : {3, 5}) {
+        CellXml& c = cells[(r - 1) * 3 + 2];
+        c.set["formula"] = "A3+B3";
+        c.set["formula_area"] = "C3";
+    }
+    // A formula without its area is set as written.
+    cells[3 * 3 + 2].set["formula"] = "A1*2";
+    auto h = importNew(writeExchangeFile(dir + "/f.xml", cells), dir + "/f.rep");
+    FormulaInfo info;
+    ASSERT_EQ(h->GetCellFormula(CellRef{0, 3, 3}, &info), 1);
+    EXPECT_EQ(info.text, "A3+B3");
+    ASSERT_EQ(h->GetCellFormula(CellRef{0, 5, 3}, &info), 1);
+    EXPECT_EQ(info.text, "A5+B5");
+    EXPECT_EQ(info.area, CellArea::cell(5, 3));
+    ASSERT_EQ(h->GetCellFormula(CellRef{0, 4, 3}, &info), 1);
+    EXPECT_EQ(info.text, "A1*2");
+    qor::InstallFormulaChecker(previous);
+}
+
+TEST(OwnXmlImport, KeywordValuesGoToTheirPagesAndNamesMakeTheUserKeyword) {
+    const QString dir = oxtest::testDir();
+    CellXml a(1, 1), b(1, 2), c(2, 1);
+    for (CellXml* x : {&a, &b, &c}) x->values = {"", "", ""};
+    a.set["keyword_name"] = QStringLiteral("单位编号");
+    a.keywordValues = {"", QString(40, u'9'), "B"};
+    b.set["keyword_name"] = QStringLiteral("日");
+    b.keywordValues = {"", "", "15"};
+    c.set["keyword_name"] = QStringLiteral("一个很长很长的自定义关键字名称呀");
+    c.keywordValues = {"", "x", "12"};
+    auto h = importNew(writeExchangeFile(dir + "/kw.xml", {a, b, c}), dir + "/kw.rep");
+    qor::KeywordValue v;
+    h->GetPageKeyword(1, &v, 1);
+    EXPECT_EQ(v.text, QString(32, u'9'));
+    h->GetPageKeyword(1, &v, 2);
+    EXPECT_EQ(v.text, "B");
+    h->GetPageKeyword(5, &v, 1);
+    EXPECT_EQ(v.number, 0) << "an empty day is 0";
+    h->GetPageKeyword(5, &v, 2);
+    EXPECT_EQ(v.number, 15);
+    EXPECT_EQ(h->GetReportFile()->GetUserKeywordName(),
+              QStringLiteral("一个很长很长的自定义关键字名"));
+    h->GetPageKeyword(6, &v, 1);
+    EXPECT_EQ(v.text, "x");
+    CellRef at;
+    h->AccessKeywordCell(0, 6, &at);
+    EXPECT_EQ(at, (CellRef{0, 2, 1}));
+}
+
+TEST(OwnXmlImport, FortyThousandCellsImportWholeAndPrettyPrintedAlike) {
+    const QString dir = oxtest::testDir();
+    QList<CellXml> cells;
+    for (int r = 1; r <= 1000; ++r) {
+        for (int c = 1; c <= 40; ++c) {
+            CellXml x(r, c);
+            x.values = {"", QString::number(r * 100 + c)};
+            cells.append(x);
+        }
+    }
+    const QString xml = writeExchangeFile(dir + "/big.xml", cells);
+    qor::OwnXmlImportResult r;
+    auto h = importNew(xml, dir + "/big.rep", &r);
+    ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+    EXPECT_EQ(h->GetRowCount(), 1000);
+    EXPECT_EQ(h->GetColCount(), 40);
+    CellValue v;
+    h->GetCellValue(&v, 1000, 40, 1);
+    EXPECT_EQ(v.number, 100040) << "the cells past the 32,767th arrive";
+
+    auto pretty = xmltest::xmllint({"--format", "--output", dir + "/pretty.xml", xml});
+    if (!pretty) GTEST_SKIP() << "no xmllint";
+    ASSERT_EQ(pretty->exitCode, 0) << pretty->err.constData();
+    auto h2 = importNew(dir + "/pretty.xml", dir + "/pretty.rep", &r);
+    ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+    EXPECT_EQ(describe(*h2), describe(*h));
+}

@@ -1,0 +1,522 @@
+#include "view/cqorsview.h"
+
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPageLayout>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QScreen>
+#include <QTransform>
+#include <algorithm>
+
+#include "document/cqorsdoc.h"
+#include "engine/messages.h"
+#include "platform/uiservices.h"
+#include "view/cellpainter.h"
+
+using namespace qor::view;
+
+namespace {
+
+void tell(const QString& text) {
+    qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+}
+
+// The default printer, or a PDF printer with the default paper when the
+// machine has none, so that a page layout can always be made.
+std::unique_ptr<QPrinter> makeDefaultPrinter() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (!info.isNull()) return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    return printer;
+}
+
+bool geometryHint(int hint) { return hint != CQorsDoc::kHintCells && hint != CQorsDoc::kHintItems; }
+
+}  // namespace
+
+CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
+    : QWidget(parent), m_pDoc(doc), m_source(doc), m_geo(&m_source, kDefaultViewScale) {
+    // The header metrics belong to the screen; the first view measures it
+    // when the application has not.
+    if (!BaseHeaderMetricsSet()) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        SetBaseHeaderMetrics(screen ? ComputeHeaderMetrics(screen->logicalDotsPerInchX(),
+                                                           screen->logicalDotsPerInchY())
+                                    : ComputeHeaderMetrics(96, 96));
+    }
+    applyViewState(DefaultViewState());
+    m_dwLastDragTick = QDateTime::currentMSecsSinceEpoch();
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    if (m_pDoc) connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
+    RefreshGeometry();
+    UpdateScrollRanges();
+}
+
+CQorsView::~CQorsView() = default;
+
+void CQorsView::OnInitialUpdate() {
+    m_bRelayoutPending = 1;
+    ViewState state = DefaultViewState();
+    std::array<uint32_t, 4> saved{};
+    if (m_pDoc && m_pDoc->GetSavedViewState(&saved)) {
+        state = DecodeViewState(saved);
+        // A repaired state goes back to the report, so it is not repaired
+        // again on every open.
+        if (EncodeViewState(state) != saved) m_pDoc->SetSavedViewState(EncodeViewState(state));
+    }
+    applyViewState(state);
+    RefreshGeometry();
+    UpdateScrollRanges();
+}
+
+void CQorsView::RefreshGeometry() {
+    const float printScale = m_pDoc ? m_pDoc->m_fPrintScale : 1.0f;
+    m_geo.SetScale(m_bPrintMapping ? printScale : m_fScale);
+    m_geo.Refresh();
+    m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
+    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+    if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
+        m_pDoc->m_nSheetWidth = m_geo.SheetWidth();
+        m_pDoc->m_nSheetHeight = m_geo.SheetHeight();
+    }
+}
+
+void CQorsView::onDocumentChanged(int hint) {
+    if (geometryHint(hint)) {
+        RefreshGeometry();
+        UpdateScrollRanges();
+        if (m_pDoc && m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+    }
+    update();
+}
+
+void CQorsView::DocToClientPoint(QPoint& p) const {
+    int x = p.x(), y = p.y();
+    m_geo.DocToClientPoint(x, y);
+    p = QPoint(x, y);
+}
+
+void CQorsView::ClientToDocPoint(QPoint& p) const {
+    int x = p.x(), y = p.y();
+    m_geo.ClientToDocPoint(x, y);
+    p = QPoint(x, y);
+}
+
+// ---------------------------------------------------------------------------
+// Current cell and selection
+
+int CQorsView::CurrentRow() const { return m_pDoc ? m_geo.ViewRow(m_pDoc->m_nCurRow) : 0; }
+
+int CQorsView::CurrentColumn() const { return m_pDoc ? m_geo.ViewColumn(m_pDoc->m_nCurCol) : 0; }
+
+CellArea CQorsView::SelectionArea() const {
+    return m_pDoc ? m_geo.ViewArea(m_pDoc->GetSelectionArea()) : CellArea{};
+}
+
+void CQorsView::selectInDocument(int row, int col, int endRow, int endCol) {
+    if (!m_pDoc) return;
+    const int r1 = std::max(0, m_geo.DocRow(m_geo.SnapRow(row)));
+    const int c1 = std::max(0, m_geo.DocColumn(m_geo.SnapColumn(col)));
+    const int r2 = std::max(0, m_geo.DocRow(m_geo.SnapRow(endRow)));
+    const int c2 = std::max(0, m_geo.DocColumn(m_geo.SnapColumn(endCol)));
+    m_pDoc->SetSelection(r1, c1, r2, c2);
+}
+
+// ---------------------------------------------------------------------------
+// Scroll bars and navigation
+
+void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
+    if (m_hBar) disconnect(m_hBar, nullptr, this, nullptr);
+    if (m_vBar) disconnect(m_vBar, nullptr, this, nullptr);
+    m_hBar = horizontal;
+    m_vBar = vertical;
+    // A bar moved onto the hidden band goes on past it in the direction it
+    // was moving, so stepping through the band never sticks.
+    if (m_vBar)
+        connect(m_vBar, &QScrollBar::valueChanged, this, [this](int value) {
+            if (m_syncingBars) return;
+            if (m_geo.IsRowHidden(value))
+                value = value > m_nFirstRow ? m_geo.StepRow(m_geo.SnapRow(value), false)
+                                            : m_geo.SnapRow(value);
+            SetFirstCell(value < 0 ? m_geo.LastRow() : value, m_nFirstCol);
+        });
+    if (m_hBar)
+        connect(m_hBar, &QScrollBar::valueChanged, this, [this](int value) {
+            if (m_syncingBars) return;
+            if (m_geo.IsColumnHidden(value))
+                value = value > m_nFirstCol ? m_geo.StepColumn(m_geo.SnapColumn(value), false)
+                                            : m_geo.SnapColumn(value);
+            SetFirstCell(m_nFirstRow, value < 0 ? m_geo.LastColumn() : value);
+        });
+    UpdateScrollRanges();
+}
+
+void CQorsView::syncScrollBars() {
+    m_syncingBars = true;
+    if (m_vBar) {
+        m_vBar->setRange(0, std::max(0, m_geo.LastRow()));
+        m_vBar->setValue(m_nFirstRow);
+    }
+    if (m_hBar) {
+        m_hBar->setRange(0, std::max(0, m_geo.LastColumn()));
+        m_hBar->setValue(m_nFirstCol);
+    }
+    m_syncingBars = false;
+}
+
+void CQorsView::UpdateScrollRanges() {
+    m_nRowCount = m_geo.RowCount();
+    m_nColCount = m_geo.ColumnCount();
+    m_nFirstRow = std::max(0, std::min(m_nFirstRow, m_geo.LastRow()));
+    m_nFirstCol = std::max(0, std::min(m_nFirstCol, m_geo.LastColumn()));
+    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+    syncScrollBars();
+}
+
+void CQorsView::SetFirstCell(int row, int col) {
+    m_nFirstRow = m_geo.LastRow() < 0 ? 0 : m_geo.SnapRow(row);
+    m_nFirstCol = m_geo.LastColumn() < 0 ? 0 : m_geo.SnapColumn(col);
+    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+    syncScrollBars();
+    update();
+}
+
+void CQorsView::GoToCell(int row, int col, int endRow, int endCol) {
+    row = m_geo.SnapRow(row);
+    col = m_geo.SnapColumn(col);
+    SetFirstCell(row, col);
+    if (endRow == -1 && endCol == -1) {
+        endRow = row;
+        endCol = col;
+    }
+    selectInDocument(row, col, endRow, endCol);
+    UpdateEditLine(1);
+    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+}
+
+void CQorsView::ScrollToCell(int row, int col, bool horizontalOnly) {
+    row = m_geo.SnapRow(row);
+    col = m_geo.SnapColumn(col);
+    if (horizontalOnly)
+        SetFirstCell(m_nFirstRow, col);
+    else
+        SetFirstCell(row, m_nFirstCol);
+    selectInDocument(row, col, row, col);
+    UpdateEditLine(1);
+    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+}
+
+void CQorsView::GoToLastCell() {
+    GoToCell(m_geo.LastRow(), m_geo.LastColumn());
+    if (m_vBar) m_vBar->setValue(m_vBar->maximum());
+    if (m_hBar) m_hBar->setValue(m_hBar->maximum());
+}
+
+void CQorsView::GoToRowEnd() { ScrollToCell(CurrentRow(), m_geo.LastColumn(), true); }
+
+int CQorsView::FindUncombinedCell(int row, int col) const {
+    if (!m_pDoc) return 0;
+    if (col == -1 && row >= 0) {
+        const int r = m_geo.DocRow(row);
+        if (r < 0) return 0;
+        for (int c = 0; c <= m_geo.LastColumn(); ++c) {
+            const int d = m_geo.DocColumn(c);
+            if (d >= 0 && !m_pDoc->IsCombinedCell(r, d)) return c;
+        }
+    } else if (row == -1 && col >= 0) {
+        const int c = m_geo.DocColumn(col);
+        if (c < 0) return 0;
+        for (int r = 0; r <= m_geo.LastRow(); ++r) {
+            const int d = m_geo.DocRow(r);
+            if (d >= 0 && !m_pDoc->IsCombinedCell(d, c)) return r;
+        }
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Scale, sizes, selection
+
+void CQorsView::applyViewState(const ViewState& state) {
+    m_nHeaderHeight = state.headerHeight;
+    m_nHeaderWidth = state.headerWidth;
+    m_crGrid = state.gridColour;
+    m_bKindColours = state.kindColours;
+    m_fScale = ValidViewScale(state.scale);
+    if (m_pDoc) m_pDoc->m_fScale = m_fScale;
+    m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
+    if (!m_bPrintMapping) m_geo.SetScale(m_fScale);
+    update();
+}
+
+void CQorsView::SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kindColours,
+                             float scale) {
+    applyViewState(DecodeViewState(origin, gridColour, kindColours, scale));
+    if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
+        m_pDoc->m_nSheetWidth = m_geo.SheetWidth();
+        m_pDoc->m_nSheetHeight = m_geo.SheetHeight();
+    }
+}
+
+ViewState CQorsView::CurrentViewState() const {
+    return ViewState{m_nHeaderHeight, m_nHeaderWidth, m_crGrid, m_bKindColours, m_fScale};
+}
+
+void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
+    if (!m_pDoc) return;
+    size = std::clamp(size, 0, isRow ? 480 : 640);
+    const SizeTargets t = isRow ? RowSizeTargets(m_geo, SelectionArea(), index, size)
+                                : ColumnSizeTargets(m_geo, SelectionArea(), index);
+    // One redraw for the whole block, not one per line.
+    ++m_pDoc->m_bRedrawSuspended;
+    for (int i = t.first; i <= t.last; ++i) {
+        const int d = isRow ? m_geo.DocRow(i) : m_geo.DocColumn(i);
+        if (d < 0) continue;
+        if (isRow)
+            m_pDoc->SetRowHeight(d, size);
+        else
+            m_pDoc->SetColumnWidth(d, size);
+    }
+    --m_pDoc->m_bRedrawSuspended;
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+}
+
+void CQorsView::AdjustSelectionForVarArea(bool forward) {
+    if (!m_pDoc || !m_geo.VarArea().kind) return;
+    const bool rows = m_geo.HasRowArea();
+    const CellArea sel = SelectionArea();
+    const int anchorRow = m_geo.ViewRow(m_pDoc->m_nAnchorRow);
+    const int anchorCol = m_geo.ViewColumn(m_pDoc->m_nAnchorCol);
+    int endRow = anchorRow == sel.first.row ? sel.last.row : sel.first.row;
+    int endCol = anchorCol == sel.first.col ? sel.last.col : sel.first.col;
+    int a = rows ? anchorRow : anchorCol;
+    int e = rows ? endRow : endCol;
+    qor::view::AdjustSelectionForVarArea(m_geo, rows, forward,
+                                         rows ? CurrentRow() : CurrentColumn(), &a, &e);
+    // The document cannot hold a hidden line; its band's last shown line
+    // covers the same cells.
+    int ar = anchorRow, ac = anchorCol;
+    (rows ? ar : ac) = a;
+    (rows ? endRow : endCol) = e;
+    ar = m_geo.DocRow(m_geo.SnapRow(ar));
+    ac = m_geo.DocColumn(m_geo.SnapColumn(ac));
+    const int er = m_geo.DocRow(m_geo.SnapRow(endRow));
+    const int ec = m_geo.DocColumn(m_geo.SnapColumn(endCol));
+    m_pDoc->m_nAnchorRow = int16_t(ar);
+    m_pDoc->m_nAnchorCol = int16_t(ac);
+    m_pDoc->m_nSelFirstRow = int16_t(std::min(ar, er));
+    m_pDoc->m_nSelLastRow = int16_t(std::max(ar, er));
+    m_pDoc->m_nSelFirstCol = int16_t(std::min(ac, ec));
+    m_pDoc->m_nSelLastCol = int16_t(std::max(ac, ec));
+}
+
+void CQorsView::DrawSizingLine(int x, int y, bool horizontal) {
+    const QLine line = horizontal
+                           ? QLine(m_nHeaderWidth, y, std::max(m_nHeaderWidth, width()), y)
+                           : QLine(x, m_nHeaderHeight, x, std::max(m_nHeaderHeight, height()));
+    if (m_sizingLine && *m_sizingLine == line)
+        m_sizingLine.reset();
+    else
+        m_sizingLine = line;
+    update();
+}
+
+// ---------------------------------------------------------------------------
+// Page layout and breaks
+
+bool CQorsView::PreparePrinting(bool prompt) {
+    if (!m_printer) m_printer = makeDefaultPrinter();
+    if (prompt) {
+        QPrintDialog dialog(m_printer.get(), this);
+        if (dialog.exec() != QDialog::Accepted) return false;
+    }
+    if (!m_printer->isValid()) {
+        tell(LoadErrorText(kMsgNoPrinter));
+        return false;
+    }
+    return true;
+}
+
+PageRect CQorsView::PrintableArea() const {
+    if (!m_printer) return {};
+    const QRect r = m_printer->pageLayout().paintRectPoints();
+    return {0, 0, r.width(), r.height()};
+}
+
+std::optional<int> CQorsView::RecalcPageLayout() {
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_bNoPrinter) return std::nullopt;
+    // A layout never asks with a dialog: it takes the printer there is.
+    if (!PreparePrinting(false)) {
+        m_bNoPrinter = 1;
+        return std::nullopt;
+    }
+    SheetGeometry printGeo = m_geo;
+    printGeo.SetScale(m_pDoc->m_fPrintScale);
+
+    // Breaks left past the end of a shrunken table mean nothing any more.
+    DropBreaksBeyond(m_pDoc->m_manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
+    PageSetup setup = PageSetupFromDocument(*m_pDoc);
+    std::vector<int> titleMessages;
+    setup.titles = ValidatePrintTitles(printGeo, setup.titles, &titleMessages);
+    m_pDoc->m_bHeadTitle = setup.titles.head ? 1 : 0;
+    m_pDoc->m_bTailTitle = setup.titles.tail ? 1 : 0;
+    for (int id : titleMessages) tell(LoadErrorText(id));
+
+    const LayoutResult result = ComputePageLayout(printGeo, setup, PrintableArea());
+    StoreAutoBreaks(result.breaks, &m_pDoc->m_autoBreaks);
+    m_pDoc->m_nAutoBreakCapacity = int32_t(m_pDoc->m_autoBreaks.size());
+    if (result.message) tell(LoadErrorText(result.message));
+    return result.pages;
+}
+
+void CQorsView::OnForcedPageBreak() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    m_pDoc->m_bShowPageBreaks = 1;
+    const CellArea sel = SelectionArea();
+    const ForcedBreakResult r =
+        ToggleForcedBreak(m_pDoc->m_manualBreaks, m_geo, sel.first.row, sel.first.col);
+    if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
+    // A removed break changes what is printed and saved as much as an added
+    // one, so both mark the report modified; the layout follows the update.
+    m_pDoc->SetModifiedFlag();
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+}
+
+void CQorsView::OnShowPageBreaks() {
+    if (!m_pDoc) return;
+    if (!m_pDoc->m_bShowPageBreaks)
+        m_pDoc->m_bShowPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
+    else
+        m_pDoc->m_bShowPageBreaks = 0;
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+}
+
+bool CQorsView::OnUpdateShowPageBreaks() const { return m_pDoc && m_pDoc->m_bShowPageBreaks; }
+
+void CQorsView::OnClearAllPageBreaks() {
+    if (!m_pDoc) return;
+    ClearManualBreaks(m_pDoc->m_manualBreaks);
+    m_pDoc->SetModifiedFlag();
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+}
+
+int CQorsView::IsPageBreakAtCurrentCell() {
+    if (!m_pDoc) return 0;
+    // Asked while a menu opens: answer from a copy, so that the question
+    // never changes the document (stale entries go at the next layout).
+    qor::ManualBreakTable table = m_pDoc->m_manualBreaks;
+    DropBreaksBeyond(table, m_geo.LastRow(), m_geo.LastColumn());
+    const CellArea sel = SelectionArea();
+    return IsBreakBefore(table, sel.first.row, sel.first.col) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void CQorsView::SetPrintMapping(bool on) {
+    m_bPrintMapping = on ? 1 : 0;
+    const float printScale = m_pDoc ? m_pDoc->m_fPrintScale : 1.0f;
+    m_geo.SetScale(on ? printScale : m_fScale);
+}
+
+void CQorsView::OnPrepareDC(QPainter& painter) const {
+    if (!m_bPrintMapping || !painter.device()) return;
+    // Twips (1/1440 inch) with y growing downwards.
+    const double sx = painter.device()->logicalDpiX() / 1440.0;
+    const double sy = painter.device()->logicalDpiY() / 1440.0;
+    painter.setTransform(QTransform::fromScale(sx, sy));
+}
+
+void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->m_bRedrawSuspended) {
+        painter.fillRect(clip, palette().window());
+        return;
+    }
+    m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
+    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+    PaintRequest req;
+    req.doc = m_pDoc;
+    req.geometry = &m_geo;
+    req.clientSize = size();
+    req.clip = clip;
+    req.mode = PaintMode::kScreen;
+    req.gridColour = m_crGrid;
+    req.kindColours = m_bKindColours != 0;
+    req.dataOnly = m_bDataOnly != 0;
+    req.drag.active = m_bSizing != 0;
+    req.drag.hitCode = m_nHitCode;
+    req.drag.xSizing = m_xSizing;
+    req.drag.ySizing = m_ySizing;
+    req.drag.sizingOld = m_nSizingOld;
+    req.selectedItem = m_pSelection;
+    req.chartEditing = m_bChartEditing != 0;
+    m_bInPaint = 1;
+    const PaintResult r = PaintSheet(painter, req);
+    m_bInPaint = 0;
+    m_bRelayoutPending = 0;
+    m_nLastRow = r.lastRow;
+    m_nLastCol = r.lastCol;
+    m_bRowsEnd = r.rowsEnd;
+    m_bColumnsEnd = r.columnsEnd;
+    m_xClipRight = r.clipRight;
+    m_yClipBottom = r.clipBottom;
+    m_nDrawnFirstRow = r.drawnFirstRow;
+    m_nDrawnFirstCol = r.drawnFirstCol;
+    m_nDrawnLastRow = r.drawnLastRow;
+    m_nDrawnLastCol = r.drawnLastCol;
+    if (r.firstRow != m_nFirstRow || r.firstCol != m_nFirstCol) {
+        m_nFirstRow = r.firstRow;
+        m_nFirstCol = r.firstCol;
+        m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+        syncScrollBars();
+    }
+}
+
+void CQorsView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    OnDraw(painter, event->rect());
+    if (m_sizingLine) {
+        // The inverted line of the old drag, as an overlay that the next
+        // paint takes away.
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawLine(*m_sizingLine);
+    }
+}
+
+void CQorsView::OnContextMenu(QPoint) {}
+
+void CQorsView::UpdateEditLine(int) {}
+
+void CQorsView::keyPressEvent(QKeyEvent* event) {
+    if (!m_bHeaderAction && event->key() == Qt::Key_F10 &&
+        (event->modifiers() & Qt::ShiftModifier)) {
+        OnContextMenu(mapToGlobal(rect().topLeft() + QPoint(5, 5)));
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CQorsView::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_bHeaderAction) {
+        event->ignore();
+        return;
+    }
+    OnContextMenu(mapToGlobal(rect().topLeft() + QPoint(5, 5)));
+    event->accept();
+}
+
+void CQorsView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_sizingLine) m_sizingLine.reset();
+}

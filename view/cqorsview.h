@@ -1,0 +1,194 @@
+#pragma once
+// The spreadsheet window over a report document: it shows the current page
+// of the report at its display scale with the column and row header
+// strips, scrolls by whole rows and columns, moves the current cell and
+// cuts the page into printed pages.
+//
+// The arithmetic lives in SheetGeometry and PageLayout, the drawing in the
+// cell painter; this class holds the view's state, keeps the geometry in
+// step with the document and wires the scroll bars. Rows and columns of
+// the view count the hidden band of a variable area (sheetgeometry.h);
+// the document's current cell and selection are kept in the document's
+// own indices and converted at this boundary.
+
+#include <QLine>
+#include <QPointer>
+#include <QScrollBar>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "view/pagelayout.h"
+#include "view/sheetgeometry.h"
+
+class CQorsDoc;
+class CComItem;
+class QPainter;
+class QPrinter;
+
+// The clipboard and drag format that describes an embedded object.
+inline constexpr char kObjectDescriptorMime[] =
+    "application/x-qt-windows-mime;value=\"Object Descriptor\"";
+
+class CQorsView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit CQorsView(CQorsDoc* doc, QWidget* parent = nullptr);
+    ~CQorsView() override;
+    CQorsView(const CQorsView&) = delete;
+    CQorsView& operator=(const CQorsView&) = delete;
+
+    CQorsDoc* GetDocument() const { return m_pDoc; }
+
+    // Restores the saved view state (scale validated), fills the scroll
+    // ranges and stores the sheet extent in the document.
+    void OnInitialUpdate();
+
+    // ---- geometry (display scale, or the print scale while m_bPrintMapping)
+    const qor::view::SheetGeometry& Geometry() const { return m_geo; }
+    // Reads the document's table again; called on every change it reports.
+    void RefreshGeometry();
+    int GetRowHeightPixels(int row) const { return m_geo.GetRowHeightPixels(row); }
+    int GetColumnWidthPixels(int col) const { return m_geo.GetColumnWidthPixels(col); }
+    int GetRowDistance(int r1, int r2) const { return m_geo.GetRowDistance(r1, r2); }
+    int GetColumnDistance(int c1, int c2) const { return m_geo.GetColumnDistance(c1, c2); }
+    int GetRowSpan(int r1, int r2) const { return m_geo.GetRowSpan(r1, r2); }
+    int GetColumnSpan(int c1, int c2) const { return m_geo.GetColumnSpan(c1, c2); }
+    int RowFromOffset(int start, int pixels) const { return m_geo.RowFromOffset(start, pixels); }
+    int ColumnFromOffset(int start, int pixels) const {
+        return m_geo.ColumnFromOffset(start, pixels);
+    }
+    int StepRow(int row, bool backward) const { return m_geo.StepRow(row, backward); }
+    int StepColumn(int col, bool backward) const { return m_geo.StepColumn(col, backward); }
+    void DocToClient(qor::view::Rect& rect) const { m_geo.DocToClient(rect); }
+    void ClientToDoc(qor::view::Rect& rect) const { m_geo.ClientToDoc(rect); }
+    void DocToClientPoint(QPoint& p) const;
+    void ClientToDocPoint(QPoint& p) const;
+    void CellRangeToDocRect(qor::view::Rect& rect) const { m_geo.CellRangeToDocRect(rect); }
+
+    // ---- the current cell and selection in view indices
+    int CurrentRow() const;
+    int CurrentColumn() const;
+    CellArea SelectionArea() const;
+
+    // ---- navigation and scroll bars
+    // The splitter's shared scroll bars (either may be null); the view then
+    // follows and drives them.
+    void SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical);
+    void UpdateScrollRanges();
+    // Scrolls (row, col) to the top-left and makes it current; the
+    // selection ends at (endRow, endCol), or at the cell for -1, -1.
+    void GoToCell(int row, int col, int endRow = -1, int endCol = -1);
+    // Moves one scroll position only and selects the cell alone.
+    void ScrollToCell(int row, int col, bool horizontalOnly);
+    void GoToLastCell();
+    void GoToRowEnd();
+    // With col -1: the first column of row outside every combined area;
+    // with row -1: the first such row of col. 0 when there is none.
+    int FindUncombinedCell(int row, int col) const;
+    // Sets the first visible row and column (clamped and moved off the
+    // hidden band) and the scroll bars with them.
+    void SetFirstCell(int row, int col);
+
+    // ---- scale and sizes
+    // The saved view state: header sizes, grid colour, kind colours, scale
+    // (an invalid scale gives 1.4 and default headers).
+    void SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kindColours, float scale);
+    qor::view::ViewState CurrentViewState() const;
+    // A dragged row height or column width in stored units.
+    void ApplyRowColumnSize(int index, int size, bool isRow);
+    // Keeps the selection's ends off the hidden band while it is extended.
+    void AdjustSelectionForVarArea(bool forward);
+    // Shows the tracking line of a border drag; the same call again
+    // removes it. It runs to the client edge.
+    void DrawSizingLine(int x, int y, bool horizontal);
+    std::optional<QLine> SizingLine() const { return m_sizingLine; }
+
+    // ---- page layout and breaks
+    // The number of printed pages, after the automatic breaks are stored in
+    // the document; nothing (after telling the user why) when no layout can
+    // be made.
+    std::optional<int> RecalcPageLayout();
+    // The same for 16-bit callers: 0xFFFF for no layout.
+    uint16_t RecalcPageLayoutLegacy() { return qor::view::LegacyPageCount(RecalcPageLayout()); }
+    // Makes sure a printer exists: the print dialog when prompt is set,
+    // else the default printer, else a PDF printer with the default paper.
+    bool PreparePrinting(bool prompt);
+    QPrinter* Printer() const { return m_printer.get(); }
+    // The printable rectangle of the printer in points, from (0, 0).
+    qor::view::PageRect PrintableArea() const;
+    void OnForcedPageBreak();
+    void OnShowPageBreaks();
+    bool OnUpdateShowPageBreaks() const;
+    void OnClearAllPageBreaks();
+    int IsPageBreakAtCurrentCell();
+
+    // ---- painting
+    // While printing, pixel sizes use the document's print scale.
+    void SetPrintMapping(bool on);
+    // Print mapping (m_bPrintMapping): twips on the painter's device.
+    void OnPrepareDC(QPainter& painter) const;
+    // Draws the visible part of the sheet into painter (client pixels).
+    void OnDraw(QPainter& painter, const QRect& clip);
+    // Context menu of the sheet; none yet (Shift+F10 and the menu key are
+    // still consumed).
+    virtual void OnContextMenu(QPoint globalPos);
+    // The formula bar's mirror of the current cell (in-cell editing).
+    virtual void UpdateEditLine(int flag);
+
+    // ---- the view's state (names as the other parts of the view use them)
+    int32_t m_bDeactivatedItem = 0;
+    int32_t m_bDataOnly = 0;
+    int32_t m_bColumnsEnd = 0, m_bRowsEnd = 0;
+    int32_t m_bKindColours = 0;
+    uint32_t m_crGrid = 0xC0C0C0;
+    float m_fScale = qor::view::kDefaultViewScale;
+    int32_t m_nFirstPrintPage = 0;
+    int32_t m_bTrackPrintEnd = 1;
+    int32_t m_xPrintEnd = 0, m_yPrintEnd = 0;
+    int32_t m_nHitCode = -1;
+    QPoint m_ptTrack{-1, -1}, m_ptDown{-1, -1};
+    int32_t m_bHeaderAction = 0;
+    int32_t m_xSizing = -1, m_ySizing = -1;
+    int32_t m_bSizing = 0;
+    int32_t m_nSizingOld = -1;
+    int32_t m_xClipRight = 0, m_yClipBottom = 0;
+    int32_t m_nHeaderWidth = 42;
+    int32_t m_nHeaderHeight = 21;
+    int32_t m_nPaneRow = 0, m_nPaneCol = 0;
+    int32_t m_bPrintMapping = 0;
+    int32_t m_nColCount = 0, m_nRowCount = 0;
+    int32_t m_nLastCol = 0, m_nLastRow = 0;
+    int32_t m_nFirstRow = 0, m_nFirstCol = 0;
+    int32_t m_nDrawnFirstCol = 0, m_nDrawnLastCol = 0, m_nDrawnFirstRow = 0, m_nDrawnLastRow = 0;
+    int32_t m_bRelayoutPending = 0;
+    int64_t m_dwLastDragTick = 0;
+    int32_t m_bChartEditing = 0;
+    int32_t m_bInPaint = 0;
+    CComItem* m_pSelection = nullptr;
+    int32_t m_bRenderRange = 0;
+    int32_t m_bObjectsOnly = 0;
+    int32_t m_bNoPrinter = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void onDocumentChanged(int hint);
+    void syncScrollBars();
+    void selectInDocument(int row, int col, int endRow, int endCol);
+    void applyViewState(const qor::view::ViewState& state);
+
+    CQorsDoc* m_pDoc;
+    qor::view::DocSheetSource m_source;
+    qor::view::SheetGeometry m_geo;
+    QPointer<QScrollBar> m_hBar, m_vBar;
+    bool m_syncingBars = false;
+    std::optional<QLine> m_sizingLine;
+    std::unique_ptr<QPrinter> m_printer;
+};

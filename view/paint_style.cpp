@@ -1,0 +1,144 @@
+#include "view/paint_style.h"
+
+#include <QHash>
+#include <cmath>
+
+#include "document/cqorsdoc.h"
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+
+namespace qor::view {
+
+namespace {
+
+const QString kSerifCjk = QStringLiteral("Noto Serif CJK SC");
+const QString kSansCjk = QStringLiteral("Noto Sans CJK SC");
+
+// Chinese faces of the font table and the families that stand in for them.
+// A Kai family is listed first for 楷体 so that it is used where one is
+// installed; QFont takes the first family it finds.
+const QHash<QString, QStringList>& cjkSubstitutes() {
+    static const QHash<QString, QStringList> table = {
+        {QStringLiteral("宋体"), {kSerifCjk, kSansCjk}},
+        {QStringLiteral("仿宋_GB2312"), {kSerifCjk, kSansCjk}},
+        {QStringLiteral("仿宋"), {kSerifCjk, kSansCjk}},
+        {QStringLiteral("新宋体"), {kSerifCjk, kSansCjk}},
+        {QStringLiteral("黑体"), {kSansCjk, kSerifCjk}},
+        {QStringLiteral("楷体_GB2312"),
+         {QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL KaitiM GB"),
+          QStringLiteral("KaiTi"), QStringLiteral("Kaiti SC"), kSerifCjk, kSansCjk}},
+        {QStringLiteral("楷体"),
+         {QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL KaitiM GB"),
+          QStringLiteral("KaiTi"), QStringLiteral("Kaiti SC"), kSerifCjk, kSansCjk}},
+    };
+    return table;
+}
+
+}  // namespace
+
+uint32_t KindColorRef(int kind) {
+    switch (kind) {
+    case kCellText:
+        return kRefKindText;
+    case kCellLabel:
+        return kRefKindLabel;
+    default:
+        return kRefKindNumber;
+    }
+}
+
+QStringList SubstituteFontFamilies(const QString& face) {
+    // Vertical faces ("@宋体") draw upright: the sheet has no vertical text.
+    const QString upright = face.startsWith(QLatin1Char('@')) ? face.mid(1) : face;
+    const auto& table = cjkSubstitutes();
+    const auto it = table.constFind(upright);
+    if (it != table.constEnd()) return *it;
+    if (upright.isEmpty()) return {kSansCjk};
+    return {upright, kSansCjk};
+}
+
+QFont MakeFont(const FontSpec& spec) {
+    QFont font;
+    font.setFamilies(SubstituteFontFamilies(spec.face));
+    font.setPixelSize(std::max(1, std::abs(spec.height)));
+    font.setWeight(spec.weight >= kFontWeightBold ? QFont::Bold : QFont::Normal);
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    font.setStrikeOut(false);
+    font.setKerning(false);
+    // Integer advances keep column text where the stored widths put it.
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
+bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontSpec* font) {
+    CReportHandle* report = doc.GetReport();
+    if (!report || !font) return false;
+    const CellArea cell = CellArea::cell(row + 1, col + 1);
+    int32_t face = 0, style = 0, size = 0;
+    // A cell the report cannot map keeps the first entry of each table.
+    if (report->AccessAreaFormat(0, kFmtFont, &face, &cell) != 0) face = 0;
+    if (report->AccessAreaFormat(0, kFmtFontStyle, &style, &cell) != 0) style = 0;
+    if (report->AccessAreaFormat(0, kFmtFontSize, &size, &cell) != 0) size = 0;
+    FontSpec f;
+    f.face = QString::fromUtf8(kCellFontFaces[face & 15]);
+    f.height = int(std::trunc(double(kFontSizePoints[size & 15]) * scale));
+    ApplyFontStyleIndex(style, &f);
+    *font = f;
+    return true;
+}
+
+QPen CellLinePen(int code, bool printing) {
+    PenSpec spec;
+    int index = code;
+    spec.style = kPenNull;
+    if (code >= 0 && code <= 7) MapLineStyle(kLineStyleToPen, &spec, &index);
+    if (spec.style == kPenNull) return QPen(Qt::NoPen);
+
+    QPen pen(Qt::black);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    if (spec.style == kPenSolid) {
+        pen.setStyle(Qt::SolidLine);
+        pen.setWidthF(printing ? 0.75 * spec.width : double(spec.width));
+        return pen;
+    }
+    // Broken lines keep the dash lengths of the platform the reports come
+    // from, in pixels; they are always one device pixel wide.
+    pen.setWidth(printing ? 0 : 1);
+    pen.setCosmetic(true);
+    switch (spec.style) {
+    case kPenDash:
+        pen.setDashPattern({18, 6});
+        break;
+    case kPenDot:
+        pen.setDashPattern({3, 3});
+        break;
+    case kPenDashDot:
+        pen.setDashPattern({9, 6, 3, 6});
+        break;
+    default:
+        pen.setDashPattern({9, 3, 3, 3, 3, 3});
+        break;
+    }
+    return pen;
+}
+
+Qt::BrushStyle PatternBrushStyle(int pattern) {
+    switch (pattern) {
+    case 1:
+        return Qt::FDiagPattern;
+    case 2:
+        return Qt::BDiagPattern;
+    case 3:
+        return Qt::DiagCrossPattern;
+    case 4:
+        return Qt::HorPattern;
+    case 5:
+        return Qt::VerPattern;
+    default:
+        return Qt::NoBrush;
+    }
+}
+
+}  // namespace qor::view
