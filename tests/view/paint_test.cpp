@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QImage>
 #include <QPaintEngine>
@@ -169,6 +168,27 @@ TEST(CellTextLayout, CellsWithoutInsideDrawNothing) {
         }
     EXPECT_TRUE(LayoutCellText("x", 2, kWrap | kVCentre, {0, 5, 30, 5}, m).lines.empty());
     EXPECT_TRUE(LayoutCellText("", 2, kSingle, {0, 0, 30, 30}, m).lines.empty());
+}
+
+TEST(CellTextLayout, FontWidthsMatchShapedWidths) {
+    for (const char* face : {"宋体", "黑体", "Tahoma"}) {
+        FontSpec spec;
+        spec.face = face;
+        spec.height = 16;
+        const QFontMetrics fm(MakeFont(spec));
+        const FontTextMetrics m(fm);
+        for (const QString& t :
+             {QString("1,234,567.50"), QString("-0.25%"), QString("项目5000"),
+              QString("单位名称：某某有限公司"), QString("￥99.90"), QString("#########")}) {
+            EXPECT_EQ(m.width(t), fm.horizontalAdvance(t)) << face << " " << t.toStdString();
+            EXPECT_EQ(m.width(t), m.width(t));  // the cached answer is the same
+        }
+        // Texts that need shaping are shaped.
+        const QString arabic = QString::fromUtf8("مرحبا");
+        EXPECT_EQ(m.width(arabic), fm.horizontalAdvance(arabic));
+        EXPECT_EQ(m.width("e\u0301"), fm.horizontalAdvance("e\u0301"));
+        EXPECT_GT(m.averageCharWidth(), 0);
+    }
 }
 
 TEST(CellTextLayout, KeywordTexts) {
@@ -839,38 +859,3 @@ TEST(SheetPaint, HiddenHeadersStartTheSheetAtTheEdge) {
 }
 
 }  // namespace
-namespace {
-TEST(SheetPaintTiming, TmpAdvance) {
-    FontSpec spec; spec.face = "宋体"; spec.height = 16;
-    QFont f = MakeFont(spec);
-    QFontMetrics fm(f);
-    QElapsedTimer t; t.start();
-    int sum = 0;
-    for (int k = 0; k < 10; ++k)
-        for (int r = 0; r < 42; ++r) for (int c = 0; c < 20; ++c)
-            sum += fm.horizontalAdvance(QString::number(r * 1000.5 + c, 'f', 2));
-    printf("advance %lld us per 840 (%d)\n", t.nsecsElapsed() / 10000, sum);
-}
-}
-namespace {
-TEST(SheetPaintTiming, TmpAdvance2) {
-    FontSpec spec; spec.face = "宋体"; spec.height = 16;
-    QFont f = MakeFont(spec);
-    QFontMetrics fm(f);
-    FontTextMetrics m(fm);
-    QElapsedTimer t; t.start();
-    int sum = 0, diff = 0;
-    for (int k = 0; k < 10; ++k)
-        for (int r = 0; r < 42; ++r) for (int c = 0; c < 20; ++c)
-            sum += m.width(QString::number(r * 1000.5 + c, 'f', 2));
-    printf("advance2 %lld us per 840 (%d)\n", t.nsecsElapsed() / 10000, sum);
-    for (const QString s : {QString("1,234,567.50"), QString("项目5000"), QString("中文 Latin fi ffl"), QString("￥99.90"), QString("单位名称：某某有限公司")})
-        if (m.width(s) != fm.horizontalAdvance(s)) { ++diff; printf("diff %s %d %d\n", qPrintable(s), m.width(s), fm.horizontalAdvance(s)); }
-    for (const char* face : {"黑体", "楷体_GB2312", "Arial", "Tahoma"}) {
-        spec.face = face;
-        QFontMetrics fm2(MakeFont(spec)); FontTextMetrics m2(fm2);
-        for (const QString s : {QString("1,234,567.50"), QString("项目5000"), QString("Arial ffi Wave"), QString("￥99.90")})
-            if (m2.width(s) != fm2.horizontalAdvance(s)) printf("diff %s %s %d %d\n", face, qPrintable(s), m2.width(s), fm2.horizontalAdvance(s));
-    }
-}
-}
