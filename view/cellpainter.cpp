@@ -24,6 +24,7 @@ bool contains(const CellArea& a, int row, int col) {
 }  // namespace
 
 PaintResult PaintSheet(QPainter& painter, const PaintRequest& request) {
+    if (!request.doc || !request.geometry) return {};
     CellPainter p(painter, request);
     return p.Paint();
 }
@@ -44,8 +45,7 @@ CellPainter::CellPainter(QPainter& painter, const PaintRequest& request)
     int firstCol = m_geo->FirstColumn();
     const int bandEnd = m_geo->VarArea().start + m_geo->AreaLines();
     const int lastShown = m_geo->VarArea().start + m_geo->VarShown();
-    if (m_geo->IsRowHidden(firstRow))
-        firstRow = bandEnd <= m_geo->LastRow() ? bandEnd : lastShown;
+    if (m_geo->IsRowHidden(firstRow)) firstRow = bandEnd <= m_geo->LastRow() ? bandEnd : lastShown;
     if (m_geo->IsColumnHidden(firstCol))
         firstCol = bandEnd <= m_geo->LastColumn() ? bandEnd : lastShown;
     if (firstRow != m_geo->FirstRow() || firstCol != m_geo->FirstColumn()) {
@@ -82,14 +82,15 @@ PaintResult CellPainter::Paint() {
     m_result.clipBottom = m_clip.bottom() + 1;
     if (!sheetClip.isEmpty()) m_p.fillRect(sheetClip, Qt::white);
 
+    m_p.setBackgroundMode(Qt::TransparentMode);
+    m_result.lastRow = DrawHeaderStrip(false);
+    m_result.lastCol = DrawHeaderStrip(true);
+
     // The sheet font: what a cell whose own font cannot be made is drawn in.
     FontSpec sheetFont = GetDefaultUiFont();
     sheetFont.height = int(std::trunc(12.0 * m_geo->Scale()));
     m_p.setFont(MakeFont(sheetFont));
-    m_p.setBackgroundMode(Qt::TransparentMode);
-
-    m_result.lastRow = DrawHeaderStrip(false);
-    m_result.lastCol = DrawHeaderStrip(true);
+    m_drawer->PainterFontChanged();
 
     if (!sheetClip.isEmpty() && m_geo->LastRow() >= 0 && m_geo->LastColumn() >= 0) {
         m_block = blockFromClip(sheetClip);
@@ -341,8 +342,10 @@ void CellPainter::DrawGrid() {
         c = m_geo->StepColumn(c, false);
     }
     // Past the sheet's end nothing but white.
-    if (rowsEnded && y + 1 < bottom) m_p.fillRect(QRect(hw, y + 1, right - hw, bottom - y - 1), Qt::white);
-    if (colsEnded && x + 1 < right) m_p.fillRect(QRect(x + 1, hh, right - x - 1, bottom - hh), Qt::white);
+    if (rowsEnded && y + 1 < bottom)
+        m_p.fillRect(QRect(hw, y + 1, right - hw, bottom - y - 1), Qt::white);
+    if (colsEnded && x + 1 < right)
+        m_p.fillRect(QRect(x + 1, hh, right - x - 1, bottom - hh), Qt::white);
 }
 
 }  // namespace qor::view

@@ -83,6 +83,8 @@ struct PaintResult {
 };
 
 // The one entry of the view's paint and of rendering a sheet into an image.
+// Nothing is drawn without a document or a geometry, or when the document
+// has no report or its redrawing is suspended.
 PaintResult PaintSheet(QPainter& painter, const PaintRequest& request);
 
 // A block of cells in view indices, both ends included.
@@ -105,6 +107,7 @@ struct BreakLine {
 
 // The painter behind PaintSheet, its steps open to the view and the tests.
 // Rows and columns are view indices unless a name says otherwise.
+// The request must name a document and a geometry.
 class CellPainter {
 public:
     // Cells far outside the window (a large combined area, a keyword above

@@ -13,7 +13,9 @@ namespace qor::view {
 
 namespace {
 
-items::Rect shrunk(const items::Rect& r) { return {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}; }
+items::Rect shrunk(const items::Rect& r) {
+    return {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+}
 
 bool sameFont(const FontSpec& a, const FontSpec& b) {
     return a.height == b.height && a.weight == b.weight && a.italic == b.italic &&
@@ -33,12 +35,11 @@ const CellDrawer::FontEntry& CellDrawer::CellFont(int row, int col) {
         // Painting must go on: the text takes the painter's font, and the
         // failure is written down once rather than asked about mid-paint.
         if (!m_fallback) {
-            qCWarning(lcViewPaint) << "cell font of" << row << col
-                                   << "not available; the sheet font is used";
+            qCWarning(lcViewPaint)
+                << "cell font of" << row << col << "not available; the sheet font is used";
             m_fallback = std::make_unique<FontEntry>();
             m_fallback->font = m_painter.font();
-            m_fallback->metrics =
-                std::make_unique<FontTextMetrics>(QFontMetrics(m_fallback->font));
+            m_fallback->metrics = std::make_unique<FontTextMetrics>(QFontMetrics(m_fallback->font));
         }
         return *m_fallback;
     }

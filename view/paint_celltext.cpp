@@ -43,9 +43,9 @@ namespace {
 // is off: not a mark, not a surrogate, not of a script that is shaped.
 bool isSimpleChar(char16_t c) {
     if (c < 0x0300) return c >= 0x20;
-    if (c < 0x0370) return false;   // combining marks
-    if (c < 0x0590) return true;    // Greek, Cyrillic
-    if (c < 0x1100) return false;   // Hebrew, Arabic, Indic, Thai ...
+    if (c < 0x0370) return false;                 // combining marks
+    if (c < 0x0590) return true;                  // Greek, Cyrillic
+    if (c < 0x1100) return false;                 // Hebrew, Arabic, Indic, Thai ...
     if (c >= 0xD800 && c < 0xE000) return false;  // surrogates
     if (c >= 0xFE00 && c < 0xFE10) return false;  // variation selectors
     if (c >= 0xFE20 && c < 0xFE30) return false;  // combining half marks
@@ -72,12 +72,12 @@ CellTextSource ChooseCellText(const CellTextFacts& f) {
     if (!f.dataState && f.formulaState == 1 && !f.combinedArea)
         return f.printing ? CellTextSource::kNone : CellTextSource::kFormulaLabel;
     switch (f.kind) {
-    case 2:
-        return f.dataState ? CellTextSource::kText : CellTextSource::kNone;
-    case 3:
-        return f.dataOnly ? CellTextSource::kNone : CellTextSource::kLabel;
-    default:
-        return f.dataState ? CellTextSource::kNumber : CellTextSource::kNone;
+        case 2:
+            return f.dataState ? CellTextSource::kText : CellTextSource::kNone;
+        case 3:
+            return f.dataOnly ? CellTextSource::kNone : CellTextSource::kLabel;
+        default:
+            return f.dataState ? CellTextSource::kNumber : CellTextSource::kNone;
     }
 }
 
@@ -92,29 +92,29 @@ QString FormatNumberCell(const CQorsDoc& doc, int row, int col) {
 QString CellDisplayText(const CQorsDoc& doc, int row, int col, const CellTextFacts& facts) {
     QString text;
     switch (ChooseCellText(facts)) {
-    case CellTextSource::kNone:
-        break;
-    case CellTextSource::kFormulaLabel:
-        text = LoadErrorText(kFormulaLabelId);
-        break;
-    case CellTextSource::kErrorLabel:
-        text = LoadErrorText(kErrorLabelId);
-        break;
-    case CellTextSource::kNumber:
-        text = FormatNumberCell(doc, row, col);
-        break;
-    case CellTextSource::kText:
-        if (!doc.GetCharCellText(row, col, &text)) text.clear();
-        break;
-    case CellTextSource::kLabel:
-        if (!doc.GetStyleCellText(row, col, &text)) text.clear();
-        break;
+        case CellTextSource::kNone:
+            break;
+        case CellTextSource::kFormulaLabel:
+            text = LoadErrorText(kFormulaLabelId);
+            break;
+        case CellTextSource::kErrorLabel:
+            text = LoadErrorText(kErrorLabelId);
+            break;
+        case CellTextSource::kNumber:
+            text = FormatNumberCell(doc, row, col);
+            break;
+        case CellTextSource::kText:
+            if (!doc.GetCharCellText(row, col, &text)) text.clear();
+            break;
+        case CellTextSource::kLabel:
+            if (!doc.GetStyleCellText(row, col, &text)) text.clear();
+            break;
     }
     return text;
 }
 
-CellTextLayout LayoutCellText(const QString& text, int kind, uint32_t format,
-                              const items::Rect& r, const TextMetrics& m) {
+CellTextLayout LayoutCellText(const QString& text, int kind, uint32_t format, const items::Rect& r,
+                              const TextMetrics& m) {
     CellTextLayout out;
     const int cellWidth = r.right - r.left;
     const int cellHeight = r.bottom - r.top;

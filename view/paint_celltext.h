@@ -66,9 +66,9 @@ enum class CellTextSource {
 struct CellTextFacts {
     bool dataState = false;
     bool printing = false;
-    bool dataOnly = false;  // overlay printing: no table-style texts
-    int formulaState = 0;   // 0 none, 1 formula, 2 formula in error
-    int kind = 1;           // 1 numeric, 2 character, 3 table-style
+    bool dataOnly = false;      // overlay printing: no table-style texts
+    int formulaState = 0;       // 0 none, 1 formula, 2 formula in error
+    int kind = 1;               // 1 numeric, 2 character, 3 table-style
     bool combinedArea = false;  // an area never shows the formula label
 };
 
@@ -113,8 +113,8 @@ CellTextLayout LayoutCellText(const QString& text, int kind, uint32_t drawFormat
 
 // A keyword's text: no clipping, never "#", one line; the horizontal
 // offset is already in rect.
-CellTextLayout LayoutKeywordText(const QString& text, uint32_t drawFormat,
-                                 const items::Rect& rect, const TextMetrics& metrics);
+CellTextLayout LayoutKeywordText(const QString& text, uint32_t drawFormat, const items::Rect& rect,
+                                 const TextMetrics& metrics);
 
 // The draw format of keyword slot's text: centring removed; for slots 0
 // and 1 right alignment removed, for the others right alignment set.

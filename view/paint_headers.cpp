@@ -39,9 +39,8 @@ void CellPainter::DrawHeaderCell(const HeaderCell& cell) {
     const bool wholeRows = m_doc.m_bWholeRows != 0;
     const bool wholeCols = m_doc.m_bWholeCols != 0;
     const bool everything = wholeRows && wholeCols;
-    const bool dark = cell.corner
-                          ? everything
-                          : cell.selected && (cell.columnStrip ? wholeCols : wholeRows);
+    const bool dark =
+        cell.corner ? everything : cell.selected && (cell.columnStrip ? wholeCols : wholeRows);
     const QColor frame = ColorFromRef(kRefHeaderFrame);
     const QColor light = QPalette().color(QPalette::Light);
 
@@ -104,8 +103,8 @@ void CellPainter::DrawHeaderCell(const HeaderCell& cell) {
 int CellPainter::DrawHeaderStrip(bool columns) {
     const int hw = m_geo->HeaderWidth();
     const int hh = m_geo->HeaderHeight();
-    const QRect strip = columns ? QRect(0, 0, m_client.width(), hh)
-                                : QRect(0, 0, hw, m_client.height());
+    const QRect strip =
+        columns ? QRect(0, 0, m_client.width(), hh) : QRect(0, 0, hw, m_client.height());
     const bool draw = !m_printing && !strip.isEmpty() && strip.intersects(m_clip);
     if (draw) {
         m_p.fillRect(strip, kStripBrush);
@@ -121,14 +120,13 @@ int CellPainter::DrawHeaderStrip(bool columns) {
     const bool area = columns ? m_geo->HasColumnArea() : m_geo->HasRowArea();
     const int last = columns ? m_geo->LastColumn() : m_geo->LastRow();
     const int end = columns ? strip.right() + 1 : strip.bottom() + 1;
-    const int dragged = !m_req.drag.active ? -1
-                        : columns          ? (m_req.drag.hitCode >= 0 && m_req.drag.hitCode < 10000
-                                                  ? m_req.drag.hitCode
-                                                  : -1)
-                                           : (m_req.drag.hitCode >= 10000 &&
-                                                      m_req.drag.hitCode < 20000
-                                                  ? m_req.drag.hitCode - 10000
-                                                  : -1);
+    const int dragged =
+        !m_req.drag.active ? -1
+        : columns
+            ? (m_req.drag.hitCode >= 0 && m_req.drag.hitCode < 10000 ? m_req.drag.hitCode : -1)
+            : (m_req.drag.hitCode >= 10000 && m_req.drag.hitCode < 20000
+                   ? m_req.drag.hitCode - 10000
+                   : -1);
     const int dragEnd =
         std::max(columns ? m_req.drag.xSizing : m_req.drag.ySizing, m_req.drag.sizingOld) + 1;
 
@@ -161,8 +159,8 @@ int CellPainter::DrawHeaderStrip(bool columns) {
             cell.selected = columns ? (i >= sel.first.col && i <= sel.last.col)
                                     : (i >= sel.first.row && i <= sel.last.row);
             cell.varLine = area && i >= var.start && i <= var.start + m_geo->VarShown();
-            cell.rect = columns ? items::Rect{at, 0, cellEnd, hh + 1}
-                                : items::Rect{0, at, hw + 1, cellEnd};
+            cell.rect =
+                columns ? items::Rect{at, 0, cellEnd, hh + 1} : items::Rect{0, at, hw + 1, cellEnd};
             DrawHeaderCell(cell);
         }
         lastDrawn = i;

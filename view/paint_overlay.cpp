@@ -161,11 +161,14 @@ void CellPainter::drawItemTracker(CComItem* item) {
         const int s = tracker.handleSize;
         const int cx = r.left() + (r.width() - s) / 2;
         const int cy = r.top() + (r.height() - s) / 2;
-        const QPoint at[8] = {{r.left(), r.top()},      {r.right() + 1 - s, r.top()},
+        const QPoint at[8] = {{r.left(), r.top()},
+                              {r.right() + 1 - s, r.top()},
                               {r.right() + 1 - s, r.bottom() + 1 - s},
                               {r.left(), r.bottom() + 1 - s},
-                              {cx, r.top()},            {r.right() + 1 - s, cy},
-                              {cx, r.bottom() + 1 - s}, {r.left(), cy}};
+                              {cx, r.top()},
+                              {r.right() + 1 - s, cy},
+                              {cx, r.bottom() + 1 - s},
+                              {r.left(), cy}};
         for (const QPoint& p : at) m_p.fillRect(QRect(p, QSize(s, s)), Qt::black);
     }
     m_p.restore();
@@ -201,7 +204,15 @@ void CellPainter::DrawItems() {
                 m_p.restore();
             }
         }
-        if (!m_printing) drawItemTracker(item);
+        if (!m_printing) {
+            drawItemTracker(item);
+        } else if (item->HasBorder()) {
+            m_p.save();
+            m_p.setPen(QPen(Qt::black, 0));
+            m_p.setBrush(Qt::NoBrush);
+            m_p.drawRect(qr.adjusted(0, 0, -1, -1));
+            m_p.restore();
+        }
     }
 }
 

@@ -38,12 +38,12 @@ const QHash<QString, QStringList>& cjkSubstitutes() {
 
 uint32_t KindColorRef(int kind) {
     switch (kind) {
-    case kCellText:
-        return kRefKindText;
-    case kCellLabel:
-        return kRefKindLabel;
-    default:
-        return kRefKindNumber;
+        case kCellText:
+            return kRefKindText;
+        case kCellLabel:
+            return kRefKindLabel;
+        default:
+            return kRefKindNumber;
     }
 }
 
@@ -108,36 +108,36 @@ QPen CellLinePen(int code, bool printing) {
     pen.setWidth(printing ? 0 : 1);
     pen.setCosmetic(true);
     switch (spec.style) {
-    case kPenDash:
-        pen.setDashPattern({18, 6});
-        break;
-    case kPenDot:
-        pen.setDashPattern({3, 3});
-        break;
-    case kPenDashDot:
-        pen.setDashPattern({9, 6, 3, 6});
-        break;
-    default:
-        pen.setDashPattern({9, 3, 3, 3, 3, 3});
-        break;
+        case kPenDash:
+            pen.setDashPattern({18, 6});
+            break;
+        case kPenDot:
+            pen.setDashPattern({3, 3});
+            break;
+        case kPenDashDot:
+            pen.setDashPattern({9, 6, 3, 6});
+            break;
+        default:
+            pen.setDashPattern({9, 3, 3, 3, 3, 3});
+            break;
     }
     return pen;
 }
 
 Qt::BrushStyle PatternBrushStyle(int pattern) {
     switch (pattern) {
-    case 1:
-        return Qt::FDiagPattern;
-    case 2:
-        return Qt::BDiagPattern;
-    case 3:
-        return Qt::DiagCrossPattern;
-    case 4:
-        return Qt::HorPattern;
-    case 5:
-        return Qt::VerPattern;
-    default:
-        return Qt::NoBrush;
+        case 1:
+            return Qt::FDiagPattern;
+        case 2:
+            return Qt::BDiagPattern;
+        case 3:
+            return Qt::DiagCrossPattern;
+        case 4:
+            return Qt::HorPattern;
+        case 5:
+            return Qt::VerPattern;
+        default:
+            return Qt::NoBrush;
     }
 }
 

@@ -218,25 +218,15 @@ TEST(PaintStyle, ColoursArePaintedTurnedRound) {
 }
 
 TEST(PaintStyle, PensOfTheLineCodes) {
-    EXPECT_EQ(CellLinePen(0, false).style(), Qt::NoPen);
-    EXPECT_EQ(CellLinePen(8, false).style(), Qt::NoPen);
-    EXPECT_EQ(CellLinePen(-1, false).style(), Qt::NoPen);
-    EXPECT_EQ(CellLinePen(1, false).style(), Qt::SolidLine);
-    EXPECT_EQ(CellLinePen(1, false).widthF(), 1.0);
-    EXPECT_EQ(CellLinePen(6, false).widthF(), 2.0);
+    for (int code : {-1, 0, 8, 15}) EXPECT_EQ(CellLinePen(code, false).style(), Qt::NoPen) << code;
     EXPECT_EQ(CellLinePen(7, false).widthF(), 3.0);
-    // Printing: 15 twips per pixel of a solid pen.
+    // Printing works in points: 15 twips per pixel of a solid pen; broken
+    // lines stay one device pixel wide.
     EXPECT_DOUBLE_EQ(CellLinePen(1, true).widthF(), 0.75);
     EXPECT_DOUBLE_EQ(CellLinePen(7, true).widthF(), 2.25);
-    for (int code = 2; code <= 5; ++code) {
-        const QPen p = CellLinePen(code, false);
-        EXPECT_EQ(p.style(), Qt::CustomDashLine) << code;
-        EXPECT_TRUE(p.isCosmetic());
-    }
-    EXPECT_EQ(CellLinePen(2, false).dashPattern(), (QList<qreal>{18, 6}));
-    EXPECT_EQ(CellLinePen(5, false).dashPattern(), (QList<qreal>{9, 3, 3, 3, 3, 3}));
-    EXPECT_EQ(PatternBrushStyle(0), Qt::NoBrush);
-    EXPECT_EQ(PatternBrushStyle(3), Qt::DiagCrossPattern);
+    for (bool print : {false, true})
+        for (int code = 2; code <= 5; ++code)
+            EXPECT_TRUE(CellLinePen(code, print).isCosmetic()) << code;
     EXPECT_EQ(PatternBrushStyle(6), Qt::NoBrush);
 }
 
@@ -260,8 +250,7 @@ TEST(PaintStyle, FontFacesMapToInstalledFamilies) {
     EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "Noto Sans CJK SC");
     spec.face = "楷体_GB2312";
     const QString kaiFamily = QFontInfo(MakeFont(spec)).family();
-    EXPECT_TRUE(kaiFamily.contains("Kai", Qt::CaseInsensitive) ||
-                kaiFamily == "Noto Serif CJK SC")
+    EXPECT_TRUE(kaiFamily.contains("Kai", Qt::CaseInsensitive) || kaiFamily == "Noto Serif CJK SC")
         << kaiFamily.toStdString();
 }
 
@@ -498,8 +487,8 @@ public:
     int paths = 0;
 
     int countText(const QString& t) const {
-        return int(std::count_if(texts.begin(), texts.end(),
-                                 [&](const Text& x) { return x.text == t; }));
+        return int(
+            std::count_if(texts.begin(), texts.end(), [&](const Text& x) { return x.text == t; }));
     }
 };
 
@@ -512,29 +501,29 @@ public:
 protected:
     int metric(PaintDeviceMetric m) const override {
         switch (m) {
-        case PdmWidth:
-            return m_size.width();
-        case PdmHeight:
-            return m_size.height();
-        case PdmWidthMM:
-            return m_size.width() * 254 / 960;
-        case PdmHeightMM:
-            return m_size.height() * 254 / 960;
-        case PdmNumColors:
-            return 0x7FFFFFFF;
-        case PdmDepth:
-            return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
-        default:
-            return QPaintDevice::metric(m);
+            case PdmWidth:
+                return m_size.width();
+            case PdmHeight:
+                return m_size.height();
+            case PdmWidthMM:
+                return m_size.width() * 254 / 960;
+            case PdmHeightMM:
+                return m_size.height() * 254 / 960;
+            case PdmNumColors:
+                return 0x7FFFFFFF;
+            case PdmDepth:
+                return 32;
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return 96;
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return int(devicePixelRatioFScale());
+            default:
+                return QPaintDevice::metric(m);
         }
     }
 
@@ -566,8 +555,8 @@ TEST(SheetPaint, SampleReportRendersToPng) {
 
     View formatView(&s.doc);
     PaintResult formatResult;
-    const QImage formatImage = render(s.doc, formatView.geo, size, PaintMode::kImage,
-                                      &formatResult);
+    const QImage formatImage =
+        render(s.doc, formatView.geo, size, PaintMode::kImage, &formatResult);
 
     s.enterData();
     if (HasFatalFailure()) return;
@@ -685,7 +674,7 @@ TEST(SheetPaint, FormatStateLabelsAndFormulaCells) {
     RecordingDevice dev(QSize(720, 600));
     RecordingEngine& e = record(s.doc, v.geo, dev);
     EXPECT_EQ(e.countText("货币资金"), 1);
-    EXPECT_EQ(e.countText("公式单元"), 1);  // D8
+    EXPECT_EQ(e.countText("公式单元"), 1);      // D8
     EXPECT_EQ(e.countText("1,234,567.50"), 0);  // numbers only in data state
     // Keywords show their names in format state.
     const QString name = s.doc.GetKeywordDisplayText(0, false);
@@ -842,6 +831,39 @@ TEST(SheetPaint, SelectionOverlayAndHeaders) {
     // In the selection: overlay, except over the current cell.
     EXPECT_EQ(whole.pixel(colLeft(g, 3) + 4, rowTop(g, 4) + 3), qRgb(166, 166, 190));
     EXPECT_EQ(whole.pixel(colLeft(g, 2) + 4, rowTop(g, 4) + 3), qRgb(166, 166, 190));
+}
+
+TEST(SheetPaint, KindColours) {
+    SampleReport s;
+    s.build();
+    if (HasFatalFailure()) return;
+    s.enterData();
+    if (HasFatalFailure()) return;
+    View v(&s.doc);
+    auto countInCell = [&](const QImage& img, int row, int col, auto pred) {
+        int n = 0;
+        for (int y = rowTop(v.geo, row) + 1; y < rowTop(v.geo, row + 1) - 1; ++y)
+            for (int x = colLeft(v.geo, col) + 1; x < colLeft(v.geo, col + 1) - 1; ++x)
+                n += pred(QColor(img.pixel(x, y)));
+        return n;
+    };
+    auto blue = [](const QColor& c) { return c.blue() > 200 && c.red() < 60 && c.green() < 60; };
+    auto green = [](const QColor& c) { return c.green() > 80 && c.red() < 40 && c.blue() < 40; };
+    QImage image(QSize(720, 400), QImage::Format_RGB32);
+    {
+        QPainter p(&image);
+        PaintRequest req;
+        req.doc = &s.doc;
+        req.geometry = &v.geo;
+        req.clientSize = image.size();
+        req.mode = PaintMode::kImage;
+        req.kindColours = true;
+        PaintSheet(p, req);
+    }
+    EXPECT_GT(countInCell(image, 3, 2, blue), 10);   // a number
+    EXPECT_GT(countInCell(image, 3, 0, green), 10);  // a table text
+    const QImage plain = render(s.doc, v.geo, image.size());
+    EXPECT_EQ(countInCell(plain, 3, 2, blue), 0);  // black by the cell's own colour
 }
 
 TEST(SheetPaint, HiddenHeadersStartTheSheetAtTheEdge) {
