@@ -303,7 +303,7 @@ public:
     QString GetFilePassword() const { return m_strFilePassword; }
 
     // ---- manual page breaks (the view's forced-break command)
-    enum BreakChange { kBreakNone, kBreakAdded, kBreakRemoved };
+    enum BreakChange { kBreakNone, kBreakAdded, kBreakRemoved, kBreakTableFull };
     // Sets or removes a forced break before (row, col) as the view's
     // command does; either way the breaks are shown and the document is
     // marked modified.

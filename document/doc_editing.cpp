@@ -166,53 +166,23 @@ bool CQorsDoc::SetFilePassword(const QString& password) {
 
 CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
     m_bShowPageBreaks = 1;
-    const int lastRow = lastShownRow(), lastCol = lastShownCol();
-    bool removal = false;
-    for (PageBreakEntry& e : m_manualBreaks) {
-        if (e.row >= lastRow) {
-            e.row = -1;
-        } else if (e.row >= 0 && e.row == row - 1) {
-            e.row = -1;
-            removal = true;
-        }
-        if (e.col >= lastCol) {
-            e.col = -1;
-        } else if (e.col >= 0 && e.col == col - 1) {
-            e.col = -1;
-            removal = true;
-        }
-    }
-    if (removal) {
-        // Taking a break away changes what is printed and what is saved
-        // with the report, as adding one does.
-        SetModifiedFlag();
-        UpdateAllViews(kHintLayout);
-        return kBreakRemoved;
-    }
     VarAreaInfo var;
     GetVarAreaInfo(&var);
     const bool rowInVar = var.kind == 1 && var.start < row && row <= var.start + var.used;
     const bool colInVar = var.kind == 2 && var.start < col && col <= var.start + var.used;
-    bool added = false;
-    if (!rowInVar && row - 1 >= 0) {
-        auto it = std::find_if(m_manualBreaks.begin(), m_manualBreaks.end(),
-                               [](const PageBreakEntry& e) { return e.row < 0; });
-        if (it != m_manualBreaks.end()) {
-            it->row = int16_t(row - 1);
-            added = true;
-        }
-    }
-    if (!colInVar && col - 1 >= 0) {
-        auto it = std::find_if(m_manualBreaks.begin(), m_manualBreaks.end(),
-                               [](const PageBreakEntry& e) { return e.col < 0; });
-        if (it != m_manualBreaks.end()) {
-            it->col = int16_t(col - 1);
-            added = true;
-        }
-    }
+    const qor::BreakToggle r = qor::ToggleBreakInTable(m_manualBreaks, row, col, lastShownRow(),
+                                                       lastShownCol(), rowInVar, colInVar);
+    // Taking a break away changes what is printed and what is saved with
+    // the report, as adding one does.
     SetModifiedFlag();
     UpdateAllViews(kHintLayout);
-    return added ? kBreakAdded : kBreakNone;
+    switch (r) {
+        case qor::BreakToggle::Removed: return kBreakRemoved;
+        case qor::BreakToggle::Added: return kBreakAdded;
+        case qor::BreakToggle::TableFull: return kBreakTableFull;
+        case qor::BreakToggle::Nothing: break;
+    }
+    return kBreakNone;
 }
 
 void CQorsDoc::ClearAllManualBreaks() {

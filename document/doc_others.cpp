@@ -1,5 +1,8 @@
 #include "document/doc_others.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "engine/reportlayout.h"
 
 namespace qor {
@@ -164,6 +167,44 @@ bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
         return fail(out, error, QStringLiteral("the stream's length is wrong"));
     *out = d;
     return true;
+}
+
+BreakToggle ToggleBreakInTable(ManualBreakTable& table, int row, int col, int lastRow,
+                               int lastCol, bool rowBlocked, bool colBlocked) {
+    bool removal = false;
+    for (PageBreakEntry& e : table) {
+        if (e.row >= lastRow) {
+            e.row = -1;
+        } else if (e.row >= 0 && e.row == row - 1) {
+            e.row = -1;
+            removal = true;
+        }
+        if (e.col >= lastCol) {
+            e.col = -1;
+        } else if (e.col >= 0 && e.col == col - 1) {
+            e.col = -1;
+            removal = true;
+        }
+    }
+    if (removal) return BreakToggle::Removed;
+
+    constexpr int kMax = std::numeric_limits<int16_t>::max();
+    bool added = false, full = false;
+    auto add = [&](bool rows, int value) {
+        auto it = std::find_if(table.begin(), table.end(), [rows](const PageBreakEntry& e) {
+            return (rows ? e.row : e.col) < 0;
+        });
+        if (it == table.end()) {
+            full = true;
+            return;
+        }
+        (rows ? it->row : it->col) = int16_t(value);
+        added = true;
+    };
+    if (!rowBlocked && row - 1 >= 0 && row - 1 <= kMax) add(true, row - 1);
+    if (!colBlocked && col - 1 >= 0 && col - 1 <= kMax) add(false, col - 1);
+    if (full) return BreakToggle::TableFull;
+    return added ? BreakToggle::Added : BreakToggle::Nothing;
 }
 
 }  // namespace qor

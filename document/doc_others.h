@@ -77,4 +77,18 @@ QByteArray encodeDocOthers(const DocOthers& others);
 // (none in the file) gives the defaults and true.
 bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error = nullptr);
 
+enum class BreakToggle {
+    Removed,    // a break before the cell was there and is gone
+    Added,      // a row or column break (or both) was added
+    Nothing,    // first row and column, or inside a variable area
+    TableFull,  // a break was wanted but all entries are in use
+};
+// The forced-break command on (row, col), from 1: breaks at or past
+// lastRow / lastCol (from 0) are dropped as stale; a break just before the
+// cell is removed; otherwise breaks are added before the row and the
+// column, unless rowBlocked / colBlocked (the cell lies in the shown lines
+// of a variable area).
+BreakToggle ToggleBreakInTable(ManualBreakTable& table, int row, int col, int lastRow,
+                               int lastCol, bool rowBlocked, bool colBlocked);
+
 }  // namespace qor

@@ -1,5 +1,5 @@
 #pragma once
-// The data directory: where the system keeps what the Windows build kept
+// The data directory: where the system keeps what used to live
 // in "C:\QORTEMP" and in its install directory (configuration, logs,
 // templates). QOR_HOME when set, else the user's data directory.
 

@@ -22,23 +22,6 @@ QString statusText(uint16_t status) {
     return QStringLiteral("%1 (status %2)").arg(StatusText(status)).arg(status);
 }
 
-bool isNumberType(const QVariant& v) {
-    switch (v.metaType().id()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-            return true;
-        default:
-            return false;
-    }
-}
 
 bool isTextType(const QVariant& v) {
     const int id = v.metaType().id();
@@ -308,12 +291,12 @@ ReaderResult CReader::SetData(const QVariant& value) {
 
     if (m_report->IsFormatState()) {
         // Table text (labels) is what format state writes into a cell.
-        if (!isTextType(value) && !isNumberType(value))
+        if (!isTextType(value) && !qor::IsNumericVariant(value))
             return fail(
                 QStringLiteral("SetData in format state sets the cell's table text; "
                                "give a text."));
         const QString text =
-            isNumberType(value) ? QString::number(value.toDouble(), 'g', 15) : value.toString();
+            qor::IsNumericVariant(value) ? QString::number(value.toDouble(), 'g', 15) : value.toString();
         if (text.size() > kMaxTextChars)
             return fail(
                 QStringLiteral("SetData: a cell holds at most %1 characters.").arg(kMaxTextChars));
@@ -343,7 +326,7 @@ ReaderResult CReader::SetData(const QVariant& value) {
     CellValue v;
     if (value.isNull() || !value.isValid()) {
         v.kind = kCellUnset;
-    } else if (isNumberType(value)) {
+    } else if (qor::IsNumericVariant(value)) {
         v = CellValue::ofNumber(value.toDouble());
     } else if (isTextType(value)) {
         const QString text = value.toString();
@@ -522,7 +505,7 @@ ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
     KeywordValue kv;
     if (value.isNull() || !value.isValid()) {
         kv.kind = 0;
-    } else if (isNumberType(value)) {
+    } else if (qor::IsNumericVariant(value)) {
         kv = KeywordValue{1, value.toDouble(), {}};
     } else if (isTextType(value)) {
         const QString text = value.toString();

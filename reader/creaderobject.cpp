@@ -8,28 +8,11 @@ std::atomic<int> CReaderObject::s_live{0};
 
 namespace {
 
-bool isNumber(const QVariant& v) {
-    switch (v.metaType().id()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Double:
-        case QMetaType::Float:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Long:
-        case QMetaType::ULong:
-            return true;
-        default:
-            return false;
-    }
-}
 
 // A text argument; numbers are written the way a cell shows them.
 QString toText(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return QString();
-    if (isNumber(v)) return QString::number(v.toDouble(), 'g', 15);
+    if (qor::IsNumericVariant(v)) return QString::number(v.toDouble(), 'g', 15);
     return v.toString();
 }
 
@@ -46,7 +29,7 @@ bool CReaderObject::toInt(const QVariant& v, const char* name, int* out, QString
         *error = QStringLiteral("The argument %1 is missing.").arg(QLatin1String(name));
         return false;
     }
-    if (isNumber(v)) {
+    if (qor::IsNumericVariant(v)) {
         d = v.toDouble();
         ok = true;
     } else if (v.metaType().id() == QMetaType::QString ||

@@ -14,13 +14,34 @@
 //
 // Of the method names, OpenRep8File, GetPages, SetCurPage,
 // GetCellDataMatrix, BeginDesign, BeginData, SetData, Save, CloseFile and
-// InsertRows are the ones hosts of the Windows build already call; the
+// InsertRows are the ones existing host programs already call; the
 // others are our own names for what the rest of that interface offered
 // (one SetCellFormat over the attribute codes of the cell format instead
 // of a setter per attribute). The declaration order is the slot order.
 
 #include <QString>
 #include <QVariant>
+
+namespace qor {
+// True for the number types a host may pass where a value is expected.
+inline bool IsNumericVariant(const QVariant& v) {
+    switch (v.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace qor
 
 struct ReaderResult {
     bool ok = true;

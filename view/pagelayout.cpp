@@ -282,44 +282,11 @@ bool IsBreakBefore(const qor::ManualBreakTable& table, int row, int col) {
 
 ForcedBreakResult ToggleForcedBreak(qor::ManualBreakTable& table, const SheetGeometry& geo, int row,
                                     int col) {
-    const int lastRow = geo.LastRow(), lastCol = geo.LastColumn();
-    bool removal = false;
-    for (PageBreakEntry& e : table) {
-        if (e.row >= lastRow) {
-            e.row = -1;
-        } else if (e.row >= 0 && e.row == row - 1) {
-            e.row = -1;
-            removal = true;
-        }
-        if (e.col >= lastCol) {
-            e.col = -1;
-        } else if (e.col >= 0 && e.col == col - 1) {
-            e.col = -1;
-            removal = true;
-        }
-    }
-    if (removal) return ForcedBreakResult::Removed;
-
     const int s = geo.VarArea().start, used = geo.VarShown();
     const bool rowInArea = geo.HasRowArea() && s < row && row <= s + used;
     const bool colInArea = geo.HasColumnArea() && s < col && col <= s + used;
-    constexpr int kMax = std::numeric_limits<int16_t>::max();
-    bool added = false, full = false;
-    auto add = [&](bool rows, int value) {
-        auto it = std::find_if(table.begin(), table.end(), [rows](const PageBreakEntry& e) {
-            return (rows ? e.row : e.col) < 0;
-        });
-        if (it == table.end()) {
-            full = true;
-            return;
-        }
-        (rows ? it->row : it->col) = int16_t(value);
-        added = true;
-    };
-    if (!rowInArea && row - 1 >= 0 && row - 1 <= kMax) add(true, row - 1);
-    if (!colInArea && col - 1 >= 0 && col - 1 <= kMax) add(false, col - 1);
-    if (full) return ForcedBreakResult::TableFull;
-    return added ? ForcedBreakResult::Added : ForcedBreakResult::Nothing;
+    return qor::ToggleBreakInTable(table, row, col, geo.LastRow(), geo.LastColumn(), rowInArea,
+                                   colInArea);
 }
 
 }  // namespace qor::view

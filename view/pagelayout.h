@@ -172,12 +172,7 @@ uint16_t LegacyPageCount(const std::optional<int>& pages);
 // ---------------------------------------------------------------------------
 // The manual break table (view indices; a value b ends a page after b)
 
-enum class ForcedBreakResult {
-    Removed,    // a break before the cell was there and is gone
-    Added,      // a row or column break (or both) was added
-    Nothing,    // first row and column, or inside a variable area
-    TableFull,  // a break was wanted but all entries are in use
-};
+using ForcedBreakResult = qor::BreakToggle;
 // The forced-break command on (row, col), the first cell of the selection:
 // stale breaks at or past the last row or column are dropped; a break just
 // before the cell is removed; otherwise breaks are added before the row

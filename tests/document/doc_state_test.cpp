@@ -93,10 +93,11 @@ TEST(DocState, RemovingAManualBreakMarksModified) {
     EXPECT_EQ(doc->m_manualBreaks[0], PageBreakEntry{});
     EXPECT_TRUE(doc->IsModified());
 
-    // The first cell adds nothing; a full table adds nothing more.
+    // The first cell adds nothing; a full table adds nothing more and says
+    // so, rather than looking like a success.
     EXPECT_EQ(doc->ToggleManualBreak(0, 0), CQorsDoc::kBreakNone);
     for (PageBreakEntry& e : doc->m_manualBreaks) e = {-1, 1, 1};
-    EXPECT_EQ(doc->ToggleManualBreak(7, 7), CQorsDoc::kBreakNone);
+    EXPECT_EQ(doc->ToggleManualBreak(7, 7), CQorsDoc::kBreakTableFull);
     doc->ClearAllManualBreaks();
     for (const PageBreakEntry& e : doc->m_manualBreaks) EXPECT_EQ(e, PageBreakEntry{});
 
