@@ -1,0 +1,271 @@
+#include "exchange/excelexport.h"
+
+#include <QStringList>
+#include <algorithm>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
+#include "exchange/cexcelbridge.h"
+#include "platform/uiservices.h"
+
+namespace qor {
+namespace {
+
+constexpr int kMsgSheetName = 62015;
+constexpr int kMsgNoServer = 62080;
+constexpr int kMsgWriting = 62081;
+constexpr int kMsgDone = 62082;
+constexpr int kMsgCurrency = 62437;
+constexpr int kMsgProgress = 62443;
+constexpr int kMsgUnitName = 62444;
+constexpr int kMsgUnitCode = 62445;
+constexpr int kMsgConvertError = 62446;
+constexpr int kMsgYear = 62037;  // .. 62040 quarter, month, day
+
+// Fills the "%i" and "%s" of a string-table text in order; the texts are
+// data, so they are never handed to printf.
+QString fillIn(QString text, const QStringList& values) {
+    qsizetype from = 0;
+    for (const QString& v : values) {
+        qsizetype at = -1;
+        for (qsizetype i = text.indexOf(u'%', from); i >= 0 && i + 1 < text.size();
+             i = text.indexOf(u'%', i + 2)) {
+            if (text[i + 1] == u'i' || text[i + 1] == u's' || text[i + 1] == u'd') {
+                at = i;
+                break;
+            }
+        }
+        if (at < 0) break;
+        text.replace(at, 2, v);
+        from = at + v.size();
+    }
+    return text;
+}
+
+[[noreturn]] void fail(uint32_t code, const QString& what) {
+    throw XlError{code, QStringLiteral("ExportPage"), what};
+}
+
+int32_t attribute(CReportHandle* report, int code, const CellArea& area) {
+    int32_t v = 0;
+    const uint16_t status = report->AccessAreaFormat(0, code, &v, &area);
+    if (status != 0)
+        fail(kXlFail, QStringLiteral("the format of %1 cannot be read (%2)")
+                          .arg(FormatCellRef(area.first.col - 1, area.first.row - 1))
+                          .arg(status));
+    return v;
+}
+
+void setEdge(XlRange& range, int edge, int lineCode) {
+    int style = 0;
+    const std::optional<int> weight = LineCodeToExcelBorder(lineCode, &style);
+    range.setBorderLineStyle(edge, style);
+    if (weight) range.setBorderWeight(edge, *weight);
+}
+
+int horizontalOf(int code) {
+    static constexpr int t[4] = {xl::kJustify, xl::kLeft, xl::kCenter, xl::kRight};
+    return t[code & 3];
+}
+int verticalOf(int code) {
+    static constexpr int t[4] = {xl::kJustify, xl::kTop, xl::kCenter, xl::kBottom};
+    return t[code & 3];
+}
+
+QString numberFormatOf(CReportHandle* report, const CellArea& area) {
+    QString f =
+        attribute(report, kFmtThousands, area) ? QStringLiteral("###,##") : QStringLiteral("###");
+    if (attribute(report, kFmtCurrency, area)) f.prepend(LoadErrorText(kMsgCurrency));
+    const int decimals = std::clamp(attribute(report, kFmtDecimals, area), 0, 7);
+    if (decimals > 0) f += u'.' + QString(decimals, u'0');
+    if (attribute(report, kFmtPercent, area)) f += u'%';
+    return f;
+}
+
+// Shows the exported page as the report's current page for the length of
+// the export, so that formats, combined areas and values all read that
+// page's rows (a variable area has as many as the page uses).
+class PageScope {
+public:
+    PageScope(CReportHandle* report, int page) : m_report(report) {
+        if (page < 1 || page > report->GetPageCount())
+            fail(kXlArgument, QStringLiteral("there is no page %1").arg(page));
+        if (report->IsFormatState() || report->GetCurPage() == page) return;
+        m_previous = report->GetCurPage();
+        if (report->SetCurPage(page) != 0)
+            fail(kXlFail, QStringLiteral("page %1 cannot be read").arg(page));
+    }
+    ~PageScope() {
+        if (m_previous > 0) m_report->SetCurPage(m_previous);
+    }
+    PageScope(const PageScope&) = delete;
+    PageScope& operator=(const PageScope&) = delete;
+
+private:
+    CReportHandle* m_report;
+    int m_previous = 0;
+};
+
+}  // namespace
+}  // namespace qor
+
+using namespace qor;
+
+int CExcelBridge::ExportPage(CReportHandle* report, int page) {
+    try {
+        exportPageCells(report, page);
+    } catch (const XlError& e) {
+        DumpComError(e);
+        qor::messageBox(LoadErrorText(kMsgConvertError), QString(), MsgButtons::Ok);
+    }
+    return 1;
+}
+
+void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
+    if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
+    if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    PageScope scope(report, page);
+    const int valuePage = report->IsFormatState() ? 0 : page;
+    CReportFile* file = report->GetReportFile();
+    const int rows = file->GetShownRowCount();
+    const int cols = file->GetShownColCount();
+    XlWorksheet* ws = m_worksheet;
+
+    // Sizes go to every row and column: a combined area over row 1 or
+    // column 1 must not leave its columns or rows at the sheet's default.
+    for (int c = 1; c <= cols; ++c) {
+        uint16_t width = 0;
+        if (report->AccessRowColSize(0, 1, c, &width) == 0)
+            ws->range(XlArea{1, c, 1, c}).setColumnWidth(int32_t(width) * 2 / 11);
+    }
+    for (int r = 1; r <= rows; ++r) {
+        uint16_t height = 0;
+        if (report->AccessRowColSize(0, 0, r, &height) == 0)
+            ws->range(XlArea{r, 1, r, 1}).setRowHeight(int32_t(height));
+    }
+
+    const QString progress = LoadErrorText(kMsgProgress);
+    const int cells = std::max(rows * cols, 1);
+    for (int r = 1; r <= rows; ++r) {
+        TraceMessage(fillIn(
+            progress, {QString::number(page), QString::number(((r - 1) * cols + 1) * 100 / cells),
+                       QStringLiteral("%")}));
+        for (int c = 1; c <= cols; ++c) {
+            CellArea area = CellArea::cell(r, c);
+            CellArea combined;
+            const bool isCombined = report->GetCombinedArea(area, &combined) == 1;
+            if (isCombined) area = combined;
+            // Only the area's first cell writes: the merge, the lines along
+            // the whole area and the cell itself come out the same as when
+            // every cell of the area repeats them.
+            if (area.first.row != r || area.first.col != c) continue;
+            const XlArea block{area.first.row, area.first.col, area.last.row, area.last.col};
+            XlRange areaRange = ws->range(block);
+            XlRange cell = ws->range(XlArea{r, c, r, c});
+            if (isCombined) areaRange.merge();
+
+            setEdge(areaRange, xl::kEdgeRight,
+                    block.c2 >= cols ? kLineThin : attribute(report, kFmtRightLine, area));
+            setEdge(areaRange, xl::kEdgeBottom,
+                    block.r2 >= rows ? kLineThin : attribute(report, kFmtBottomLine, area));
+            if (r == 1) setEdge(areaRange, xl::kEdgeTop, kLineThin);
+            if (c == 1) setEdge(areaRange, xl::kEdgeLeft, kLineThin);
+
+            cell.setFontName(
+                QString::fromUtf8(kCellFontFaces[attribute(report, kFmtFont, area) & 15]));
+            const int style = attribute(report, kFmtFontStyle, area);
+            if (style == kFontBold || style == kFontBoldItalic || style == kFontBoldUnderline ||
+                style == kFontBoldItalicUnderline)
+                cell.setBold(true);
+            if (style == kFontItalic || style == kFontBoldItalic || style == kFontItalicUnderline ||
+                style == kFontBoldItalicUnderline)
+                cell.setItalic(true);
+            if (style == kFontUnderline || style == kFontBoldUnderline ||
+                style == kFontItalicUnderline || style == kFontBoldItalicUnderline)
+                cell.setUnderline(xl::kUnderlineSingle);
+            cell.setFontSize(kFontSizePoints[attribute(report, kFmtFontSize, area) & 15]);
+            cell.setHorizontalAlignment(horizontalOf(attribute(report, kFmtHAlign, area)));
+            cell.setVerticalAlignment(verticalOf(attribute(report, kFmtVAlign, area)));
+            cell.setFontColor(kCellPalette[attribute(report, kFmtForeground, area) & 15]);
+            const int back = attribute(report, kFmtBackground, area) & 15;
+            if (back != kColourWhite) cell.setFillColor(kCellPalette[back]);
+
+            const int kind = attribute(report, kFmtKind, area);
+            if (kind == kCellText || kind == kCellLabel) {
+                cell.setNumberFormat(QStringLiteral("@"));
+                // The whole text: a value record keeps only its first 32
+                // characters.
+                uint16_t status = 0;
+                const QString text = report->GetCellText(r, c, valuePage, &status);
+                if (status == 0) cell.setText(text);
+            } else if (kind == kCellNumber || kind == kCellUnset) {
+                CellValue v;
+                const uint16_t status = report->GetCellValue(&v, r, c, valuePage);
+                cell.setNumberFormat(numberFormatOf(report, area));
+                // A cell of no declared kind holds numbers too; it is left
+                // empty unless it has one.
+                if (status == 0 && (kind == kCellNumber || v.kind == kCellNumber))
+                    cell.setNumber(v.number);
+            }
+        }
+    }
+
+    ExportKeywordCell(report, 0, LoadErrorText(kMsgUnitName), 0, 1, page);
+    ExportKeywordCell(report, 1, LoadErrorText(kMsgUnitCode), 0, 1, page);
+    for (int slot = 2; slot <= 5; ++slot)
+        ExportKeywordCell(report, slot, LoadErrorText(kMsgYear + slot - 2), 1, 0, page);
+}
+
+void CExcelBridge::ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
+                                     int labelFirst, int page) {
+    if (!report) fail(kXlPointer, QStringLiteral("no report"));
+    if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    CellRef at;
+    if (report->AccessKeywordCell(0, slot, &at) != 0 || at.row <= 0 || at.col <= 0) return;
+    KeywordValue value;
+    if (report->GetPageKeyword(slot, &value, report->IsFormatState() ? 0 : page) != 0) value = {};
+    QString text;
+    if (numeric) {
+        const QString number = value.number > 0 ? QString::number(value.number, 'f', 0) : QString();
+        if (number.isEmpty())
+            text = label;
+        else
+            text = labelFirst ? label + number : number + u' ' + label;
+    } else {
+        text = labelFirst ? label + value.text : value.text + u' ' + label;
+    }
+    XlRange range = m_worksheet->range(XlArea{at.row, at.col, at.row, at.col});
+    range.setText(text);
+    range.setFontColor(255);
+}
+
+int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
+    if (!report || !report->IsOpen() || page < 1 || page > report->GetPageCount()) return 0;
+    CExcelBridge bridge;
+    if (!bridge.StartExcel()) {
+        TraceMessage(messageText(kMsgNoServer, LoadErrorText(62079)));
+        return 0;
+    }
+    try {
+        bridge.CreateWorkbookFile(path);
+        bridge.OpenWorkbookFile(path);
+        bridge.AddWorksheet(fillIn(LoadErrorText(kMsgSheetName), {QString::number(page)}), 1);
+        const QString writing = messageText(kMsgWriting, QString());
+        if (!writing.isEmpty()) TraceMessage(writing);
+        bridge.ExportPage(report, page);
+        bridge.SaveWorkbook();
+        TraceMessage(LoadErrorText(kMsgDone));
+        bridge.CloseWorkbook();
+        bridge.QuitExcel();
+        return 1;
+    } catch (const XlError& e) {
+        // Errors of the workbook calls come this far; they end the export
+        // rather than the program.
+        DumpComError(e);
+        TraceMessage(e.description);
+        bridge.QuitExcel();
+        return 0;
+    }
+}

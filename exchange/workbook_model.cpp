@@ -1,0 +1,478 @@
+#include "exchange/workbook_model.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutex>
+#include <algorithm>
+
+namespace qor {
+
+namespace {
+
+[[noreturn]] void fail(uint32_t code, const QString& what) {
+    throw XlError{code, QStringLiteral("Workbook"), what};
+}
+
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxCols = 16384;
+
+// Files this process wrote, so that a workbook saved and opened again
+// (SaveCopyAs then Open) comes back as written. An entry counts only while
+// the file keeps the size and time it had when written.
+struct WrittenFile {
+    qint64 size = 0;
+    QDateTime modified;
+    std::shared_ptr<const XlWorkbook> book;
+};
+
+QMutex& writtenLock() {
+    static QMutex m;
+    return m;
+}
+std::map<QString, WrittenFile>& writtenFiles() {
+    static std::map<QString, WrittenFile> files;
+    return files;
+}
+
+QString canonicalKey(const QString& path) {
+    const QFileInfo fi(path);
+    const QString c = fi.canonicalFilePath();
+    return c.isEmpty() ? fi.absoluteFilePath() : c;
+}
+
+void rememberWritten(const QString& path, const XlWorkbook& wb) {
+    const QFileInfo fi(path);
+    QMutexLocker lock(&writtenLock());
+    writtenFiles()[canonicalKey(path)] =
+        WrittenFile{fi.size(), fi.lastModified(), std::shared_ptr<const XlWorkbook>(wb.clone())};
+}
+
+std::unique_ptr<XlWorkbook> recallWritten(const QString& path) {
+    const QFileInfo fi(path);
+    QMutexLocker lock(&writtenLock());
+    auto it = writtenFiles().find(canonicalKey(path));
+    if (it == writtenFiles().end()) return nullptr;
+    if (!fi.exists() || fi.size() != it->second.size || fi.lastModified() != it->second.modified) {
+        writtenFiles().erase(it);
+        return nullptr;
+    }
+    return it->second.book->clone();
+}
+
+XlBorder& borderOf(XlStyle& s, int edge) {
+    switch (edge) {
+        case xl::kEdgeLeft:
+            return s.left;
+        case xl::kEdgeTop:
+            return s.top;
+        case xl::kEdgeBottom:
+            return s.bottom;
+        case xl::kEdgeRight:
+            return s.right;
+        default:
+            fail(kXlArgument, QStringLiteral("border index %1").arg(edge));
+    }
+}
+
+bool edgeCell(const XlArea& a, int edge, int r, int c) {
+    switch (edge) {
+        case xl::kEdgeLeft:
+            return c == a.c1;
+        case xl::kEdgeTop:
+            return r == a.r1;
+        case xl::kEdgeBottom:
+            return r == a.r2;
+        default:
+            return c == a.c2;
+    }
+}
+
+bool validLineStyle(int v) {
+    switch (v) {
+        case xl::kLineNone:
+        case xl::kContinuous:
+        case xl::kDash:
+        case xl::kDot:
+        case xl::kDashDot:
+        case xl::kDashDotDot:
+        case xl::kSlantDashDot:
+        case xl::kDouble:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool validWeight(int v) {
+    return v == xl::kHairline || v == xl::kThin || v == xl::kMedium || v == xl::kThick;
+}
+
+}  // namespace
+
+// ---- XlRange ------------------------------------------------------------
+
+XlRange::XlRange(XlWorksheet* sheet, XlArea area) : m_sheet(sheet), m_area(area) {
+    if (!m_sheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    if (m_area.r1 > m_area.r2) std::swap(m_area.r1, m_area.r2);
+    if (m_area.c1 > m_area.c2) std::swap(m_area.c1, m_area.c2);
+    if (m_area.r1 < 1 || m_area.c1 < 1 || m_area.r2 > kMaxRows || m_area.c2 > kMaxCols)
+        fail(kXlObjectError, QStringLiteral("range outside the worksheet"));
+}
+
+template <class F>
+void XlRange::forEach(F f) {
+    for (int r = m_area.r1; r <= m_area.r2; ++r)
+        for (int c = m_area.c1; c <= m_area.c2; ++c) f(m_sheet->cell(r, c), r, c);
+}
+
+void XlRange::setNumber(double v) {
+    forEach([&](XlCell& cell, int, int) {
+        cell.kind = XlCell::Number;
+        cell.number = v;
+        cell.text.clear();
+    });
+}
+
+void XlRange::setText(const QString& t) {
+    if (t.size() > 32767) fail(kXlObjectError, QStringLiteral("text longer than a cell holds"));
+    forEach([&](XlCell& cell, int, int) {
+        cell.kind = t.isEmpty() ? XlCell::Empty : XlCell::Text;
+        cell.number = 0;
+        cell.text = t;
+    });
+}
+
+void XlRange::clearValue() {
+    forEach([](XlCell& cell, int, int) {
+        cell.kind = XlCell::Empty;
+        cell.text.clear();
+        cell.number = 0;
+    });
+}
+
+const XlCell* XlRange::firstCell() const { return m_sheet->findCell(m_area.r1, m_area.c1); }
+
+void XlRange::setNumberFormat(const QString& f) {
+    if (f.size() > 255) fail(kXlObjectError, QStringLiteral("number format too long"));
+    forEach([&](XlCell& c, int, int) { c.style.numberFormat = f; });
+}
+void XlRange::setFontName(const QString& name) {
+    if (name.isEmpty() || name.size() > 31) fail(kXlObjectError, QStringLiteral("font name"));
+    forEach([&](XlCell& c, int, int) { c.style.fontName = name; });
+}
+void XlRange::setFontSize(double points) {
+    if (!(points >= 1 && points <= 409)) fail(kXlObjectError, QStringLiteral("font size"));
+    forEach([&](XlCell& c, int, int) { c.style.fontSize = points; });
+}
+void XlRange::setBold(bool on) {
+    forEach([&](XlCell& c, int, int) { c.style.bold = on; });
+}
+void XlRange::setItalic(bool on) {
+    forEach([&](XlCell& c, int, int) { c.style.italic = on; });
+}
+void XlRange::setUnderline(int code) {
+    if (code != xl::kUnderlineNone && code != xl::kUnderlineSingle && code != xl::kUnderlineDouble)
+        fail(kXlObjectError, QStringLiteral("underline %1").arg(code));
+    forEach([&](XlCell& c, int, int) { c.style.underline = code; });
+}
+void XlRange::setFontColor(uint32_t bgr) {
+    forEach([&](XlCell& c, int, int) { c.style.fontColor = bgr & 0xFFFFFF; });
+}
+void XlRange::setFillColor(uint32_t bgr) {
+    forEach([&](XlCell& c, int, int) {
+        c.style.hasFill = true;
+        c.style.fillColor = bgr & 0xFFFFFF;
+    });
+}
+void XlRange::setHorizontalAlignment(int code) {
+    if (code != xl::kGeneral && code != xl::kLeft && code != xl::kCenter && code != xl::kRight &&
+        code != xl::kJustify)
+        fail(kXlObjectError, QStringLiteral("horizontal alignment %1").arg(code));
+    forEach([&](XlCell& c, int, int) { c.style.hAlign = code; });
+}
+void XlRange::setVerticalAlignment(int code) {
+    if (code != xl::kTop && code != xl::kCenter && code != xl::kBottom && code != xl::kJustify)
+        fail(kXlObjectError, QStringLiteral("vertical alignment %1").arg(code));
+    forEach([&](XlCell& c, int, int) { c.style.vAlign = code; });
+}
+
+void XlRange::setBorderLineStyle(int edge, int lineStyle) {
+    XlStyle probe;
+    (void)borderOf(probe, edge);
+    if (!validLineStyle(lineStyle))
+        fail(kXlObjectError, QStringLiteral("line style %1").arg(lineStyle));
+    const XlArea a = m_area;
+    forEach([&](XlCell& c, int r, int col) {
+        if (edgeCell(a, edge, r, col)) borderOf(c.style, edge).lineStyle = lineStyle;
+    });
+}
+
+void XlRange::setBorderWeight(int edge, int weight) {
+    XlStyle probe;
+    (void)borderOf(probe, edge);
+    if (!validWeight(weight)) fail(kXlObjectError, QStringLiteral("border weight %1").arg(weight));
+    const XlArea a = m_area;
+    forEach([&](XlCell& c, int r, int col) {
+        if (edgeCell(a, edge, r, col)) {
+            XlBorder& b = borderOf(c.style, edge);
+            b.weight = weight;
+            // Setting a weight on an edge without a line draws it.
+            if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
+        }
+    });
+}
+
+void XlRange::merge() { m_sheet->addMerge(m_area); }
+
+XlRange XlRange::mergeArea() const {
+    for (const XlArea& m : m_sheet->merges())
+        if (m.contains(m_area.r1, m_area.c1)) return XlRange(m_sheet, m);
+    return XlRange(m_sheet, XlArea{m_area.r1, m_area.c1, m_area.r1, m_area.c1});
+}
+
+void XlRange::setColumnWidth(double width) {
+    if (!(width >= 0 && width <= 255)) fail(kXlObjectError, QStringLiteral("column width"));
+    for (int c = m_area.c1; c <= m_area.c2; ++c) m_sheet->m_colWidths[c] = width;
+}
+
+void XlRange::setRowHeight(double points) {
+    if (!(points >= 0 && points <= 409)) fail(kXlObjectError, QStringLiteral("row height"));
+    for (int r = m_area.r1; r <= m_area.r2; ++r) m_sheet->m_rowHeights[r] = points;
+}
+
+// ---- XlWorksheet ----------------------------------------------------------
+
+XlRange XlWorksheet::range(const QString& ref) {
+    // Worksheets are far wider than a report: letters and rows are read
+    // here rather than through the report's own reference parser.
+    auto corner = [](QStringView t, int* r, int* c) {
+        int i = 0, col = 0, row = 0;
+        while (i < t.size() && t[i].isLetter() && t[i].unicode() < 128) {
+            col = col * 26 + (t[i].toUpper().unicode() - 'A' + 1);
+            if (col > kMaxCols) return false;
+            ++i;
+        }
+        if (i == 0 || i == t.size()) return false;
+        for (; i < t.size(); ++i) {
+            if (!t[i].isDigit() || t[i].unicode() >= 128) return false;
+            row = row * 10 + (t[i].unicode() - '0');
+            if (row > kMaxRows) return false;
+        }
+        *r = row;
+        *c = col;
+        return row >= 1;
+    };
+    const QString t = ref.trimmed();
+    const qsizetype colon = t.indexOf(u':');
+    XlArea a;
+    bool ok = colon < 0 ? corner(t, &a.r1, &a.c1)
+                        : corner(QStringView(t).left(colon), &a.r1, &a.c1) &&
+                              corner(QStringView(t).mid(colon + 1), &a.r2, &a.c2);
+    if (!ok) fail(kXlObjectError, QStringLiteral("bad range \"%1\"").arg(ref));
+    if (colon < 0) {
+        a.r2 = a.r1;
+        a.c2 = a.c1;
+    }
+    return XlRange(this, a);
+}
+
+const XlCell* XlWorksheet::findCell(int row, int col) const {
+    auto it = m_cells.find({row, col});
+    return it == m_cells.end() ? nullptr : &it->second;
+}
+
+double XlWorksheet::columnWidth(int col) const {
+    auto it = m_colWidths.find(col);
+    return it == m_colWidths.end() ? xl::kDefaultColumnWidth : it->second;
+}
+
+double XlWorksheet::rowHeight(int row) const {
+    auto it = m_rowHeights.find(row);
+    return it == m_rowHeights.end() ? xl::kDefaultRowHeight : it->second;
+}
+
+XlArea XlWorksheet::usedArea() const {
+    static const XlStyle plain;
+    bool any = false;
+    XlArea a;
+    for (const auto& [pos, cell] : m_cells) {
+        if (cell.kind == XlCell::Empty && cell.style == plain) continue;
+        if (!any) {
+            a = {pos.first, pos.second, pos.first, pos.second};
+            any = true;
+        }
+        a.r1 = std::min(a.r1, pos.first);
+        a.r2 = std::max(a.r2, pos.first);
+        a.c1 = std::min(a.c1, pos.second);
+        a.c2 = std::max(a.c2, pos.second);
+    }
+    return a;
+}
+
+void XlWorksheet::addMerge(const XlArea& area) {
+    if (area.r1 == area.r2 && area.c1 == area.c2) return;  // one cell merges to nothing
+    // Merging over existing merged areas joins them into one block, as the
+    // object model does; the same area merged again changes nothing.
+    XlArea joined = area;
+    bool grew = true;
+    while (grew) {
+        grew = false;
+        for (auto it = m_merges.begin(); it != m_merges.end();) {
+            if (it->intersects(joined)) {
+                const XlArea before = joined;
+                joined = {std::min(joined.r1, it->r1), std::min(joined.c1, it->c1),
+                          std::max(joined.r2, it->r2), std::max(joined.c2, it->c2)};
+                grew = grew || !(before == joined);
+                it = m_merges.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    m_merges.push_back(joined);
+}
+
+// ---- XlWorkbook -----------------------------------------------------------
+
+XlWorkbook::XlWorkbook(int sheets) {
+    for (int i = 0; i < std::max(sheets, 1); ++i)
+        m_sheets.push_back(std::make_unique<XlWorksheet>(freshName()));
+}
+
+QString XlWorkbook::freshName() const {
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("Sheet%1").arg(n);
+        bool used = false;
+        for (const auto& s : m_sheets)
+            used = used || s->name().compare(name, Qt::CaseInsensitive) == 0;
+        if (!used) return name;
+    }
+}
+
+XlWorksheet* XlWorkbook::sheet(int index1) {
+    if (index1 < 1 || index1 > sheetCount())
+        fail(kXlObjectError, QStringLiteral("no sheet %1").arg(index1));
+    return m_sheets[size_t(index1 - 1)].get();
+}
+
+int XlWorkbook::indexOf(const XlWorksheet* s) const {
+    for (size_t i = 0; i < m_sheets.size(); ++i)
+        if (m_sheets[i].get() == s) return int(i);
+    fail(kXlPointer, QStringLiteral("the sheet is not in this workbook"));
+}
+
+XlWorksheet* XlWorkbook::addSheet() {
+    if (m_sheets.size() >= 4096) fail(kXlObjectError, QStringLiteral("too many sheets"));
+    auto s = std::make_unique<XlWorksheet>(freshName());
+    XlWorksheet* p = s.get();
+    m_sheets.insert(m_sheets.begin() + m_active, std::move(s));
+    m_saved = false;
+    return p;
+}
+
+void XlWorkbook::deleteSheet(XlWorksheet* sheet) {
+    const int i = indexOf(sheet);
+    if (m_sheets.size() == 1)
+        fail(kXlObjectError, QStringLiteral("a workbook must keep at least one sheet"));
+    m_sheets.erase(m_sheets.begin() + i);
+    if (m_active > i || m_active >= int(m_sheets.size())) m_active = std::max(m_active - 1, 0);
+    m_saved = false;
+}
+
+void XlWorkbook::renameSheet(XlWorksheet* sheet, const QString& name) {
+    const int i = indexOf(sheet);
+    static const QString bad = QStringLiteral(":\\/?*[]");
+    if (name.isEmpty() || name.size() > 31 || name.startsWith(u'\'') || name.endsWith(u'\''))
+        fail(kXlObjectError, QStringLiteral("bad sheet name \"%1\"").arg(name));
+    for (QChar ch : name)
+        if (bad.contains(ch))
+            fail(kXlObjectError, QStringLiteral("bad sheet name \"%1\"").arg(name));
+    for (size_t j = 0; j < m_sheets.size(); ++j)
+        if (int(j) != i && m_sheets[j]->name().compare(name, Qt::CaseInsensitive) == 0)
+            fail(kXlObjectError, QStringLiteral("sheet name \"%1\" is taken").arg(name));
+    sheet->setName(name);
+    m_saved = false;
+}
+
+void XlWorkbook::activate(XlWorksheet* sheet) { m_active = indexOf(sheet); }
+
+std::unique_ptr<XlWorkbook> XlWorkbook::clone() const {
+    auto wb = std::make_unique<XlWorkbook>(1);
+    wb->m_sheets.clear();
+    for (const auto& s : m_sheets) wb->m_sheets.push_back(std::make_unique<XlWorksheet>(*s));
+    wb->m_active = m_active;
+    wb->m_path = m_path;
+    wb->m_saved = m_saved;
+    return wb;
+}
+
+// ---- XlApplication --------------------------------------------------------
+
+XlApplication::XlApplication() = default;
+XlApplication::~XlApplication() = default;
+
+XlWorkbook* XlApplication::addWorkbook() {
+    m_books.push_back(std::make_unique<XlWorkbook>(3));
+    m_active = m_books.back().get();
+    return m_active;
+}
+
+XlWorkbook* XlApplication::openWorkbook(const QString& path) {
+    const QString key = canonicalKey(path);
+    for (const auto& b : m_books)
+        if (!b->fullName().isEmpty() && canonicalKey(b->fullName()) == key) {
+            m_active = b.get();
+            return m_active;
+        }
+    if (!QFileInfo(path).isFile())
+        fail(kXlObjectError, QStringLiteral("\"%1\" cannot be found").arg(path));
+    std::unique_ptr<XlWorkbook> wb = recallWritten(path);
+    if (!wb) fail(kXlNotImpl, QStringLiteral("reading \"%1\" is not supported").arg(path));
+    wb->setFullName(QFileInfo(path).absoluteFilePath());
+    wb->setSaved(true);
+    m_books.push_back(std::move(wb));
+    m_active = m_books.back().get();
+    return m_active;
+}
+
+void XlApplication::saveCopyAs(const XlWorkbook* wb, const QString& path) {
+    if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
+    wb->saveAs(path);
+    std::unique_ptr<XlWorkbook> copy = wb->clone();
+    copy->setFullName(QFileInfo(path).absoluteFilePath());
+    rememberWritten(path, *copy);
+}
+
+void XlApplication::save(XlWorkbook* wb) {
+    if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
+    if (wb->fullName().isEmpty())
+        fail(kXlObjectError, QStringLiteral("the workbook has no file; save it under a name"));
+    wb->saveAs(wb->fullName());
+    wb->setSaved(true);
+    rememberWritten(wb->fullName(), *wb);
+}
+
+void XlApplication::close(XlWorkbook* wb) {
+    if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
+    auto it =
+        std::find_if(m_books.begin(), m_books.end(), [wb](const auto& b) { return b.get() == wb; });
+    if (it == m_books.end()) fail(kXlPointer, QStringLiteral("the workbook is not open"));
+    m_books.erase(it);
+    m_active = m_books.empty() ? nullptr : m_books.back().get();
+}
+
+bool XlApplication::isOpen(const XlWorkbook* wb) const {
+    return wb && std::any_of(m_books.begin(), m_books.end(),
+                             [wb](const auto& b) { return b.get() == wb; });
+}
+
+XlWorksheet* XlApplication::activeSheet() { return m_active ? m_active->activeSheet() : nullptr; }
+
+void XlApplication::quit() {
+    // Unsaved changes are dropped: the bridge saves before it quits and the
+    // engine has no one to ask.
+    m_books.clear();
+    m_active = nullptr;
+}
+
+}  // namespace qor

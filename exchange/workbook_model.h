@@ -1,0 +1,258 @@
+#pragma once
+// The in-process workbook engine behind CExcelBridge: an application with
+// its open workbooks, each with worksheets of cells that carry a value and
+// a style. Ranges answer the calls the bridge makes (values, number
+// formats, fonts, alignment, borders, merging, sizes) with the values and
+// conventions of the published spreadsheet object model, so the bridge and
+// the page export read the same as they would against a real server.
+//
+// Every failing call throws XlError; a call on a missing object fails
+// with kXlPointer before anything changes.
+
+#include <QString>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace qor {
+
+inline constexpr uint32_t kXlPointer = 0x80004003;      // E_POINTER
+inline constexpr uint32_t kXlFail = 0x80004005;         // E_FAIL
+inline constexpr uint32_t kXlArgument = 0x80070057;     // E_INVALIDARG
+inline constexpr uint32_t kXlNotImpl = 0x80004001;      // E_NOTIMPL
+inline constexpr uint32_t kXlObjectError = 0x800A03EC;  // the object model's own refusal
+
+struct XlError {
+    uint32_t code = kXlFail;
+    QString source;
+    QString description;
+};
+
+// Values of the object model.
+namespace xl {
+inline constexpr int kLineNone = -4142;
+inline constexpr int kContinuous = 1;
+inline constexpr int kDash = -4115;
+inline constexpr int kDot = -4118;
+inline constexpr int kDashDot = 4;
+inline constexpr int kDashDotDot = 5;
+inline constexpr int kSlantDashDot = 13;
+inline constexpr int kDouble = -4119;
+inline constexpr int kHairline = 1;
+inline constexpr int kThin = 2;
+inline constexpr int kMedium = -4138;
+inline constexpr int kThick = 4;
+inline constexpr int kGeneral = 1;  // horizontal alignment
+inline constexpr int kLeft = -4131;
+inline constexpr int kCenter = -4108;
+inline constexpr int kRight = -4152;
+inline constexpr int kJustify = -4130;
+inline constexpr int kTop = -4160;
+inline constexpr int kBottom = -4107;
+inline constexpr int kUnderlineNone = -4142;
+inline constexpr int kUnderlineSingle = 2;
+inline constexpr int kUnderlineDouble = -4119;
+// Border indices of Range.Borders.
+inline constexpr int kEdgeLeft = 7;
+inline constexpr int kEdgeTop = 8;
+inline constexpr int kEdgeBottom = 9;
+inline constexpr int kEdgeRight = 10;
+inline constexpr double kDefaultFontSize = 11;
+inline constexpr double kDefaultColumnWidth = 8.43;
+inline constexpr double kDefaultRowHeight = 15;
+}  // namespace xl
+
+struct XlBorder {
+    int lineStyle = xl::kLineNone;
+    int weight = xl::kThin;
+    bool operator==(const XlBorder&) const = default;
+};
+
+struct XlStyle {
+    QString numberFormat;  // empty = "General"
+    QString fontName;      // empty = the workbook's default font
+    double fontSize = xl::kDefaultFontSize;
+    bool bold = false;
+    bool italic = false;
+    int underline = xl::kUnderlineNone;
+    uint32_t fontColor = 0;  // 0x00BBGGRR, as the object model's Color
+    bool hasFill = false;
+    uint32_t fillColor = 0xFFFFFF;  // 0x00BBGGRR
+    int hAlign = xl::kGeneral;
+    int vAlign = xl::kBottom;
+    bool wrap = false;
+    XlBorder left, top, bottom, right;
+    bool operator==(const XlStyle&) const = default;
+};
+
+struct XlCell {
+    enum Kind { Empty, Number, Text } kind = Empty;
+    double number = 0;
+    QString text;
+    XlStyle style;
+};
+
+struct XlArea {
+    int r1 = 1, c1 = 1, r2 = 1, c2 = 1;  // from 1, ordered
+    bool contains(int r, int c) const { return r >= r1 && r <= r2 && c >= c1 && c <= c2; }
+    bool intersects(const XlArea& o) const {
+        return r1 <= o.r2 && o.r1 <= r2 && c1 <= o.c2 && o.c1 <= c2;
+    }
+    bool operator==(const XlArea&) const = default;
+};
+
+class XlWorksheet;
+
+// A block of cells of one worksheet. Setters write every cell of the
+// block; getters read its first cell. Borders(edge) writes the cells along
+// that edge of the block, as the object model does.
+class XlRange {
+public:
+    XlRange(XlWorksheet* sheet, XlArea area);
+    const XlArea& area() const { return m_area; }
+    XlWorksheet* sheet() const { return m_sheet; }
+
+    void setNumber(double v);
+    void setText(const QString& t);
+    void clearValue();
+    const XlCell* firstCell() const;
+
+    void setNumberFormat(const QString& f);
+    void setFontName(const QString& name);
+    void setFontSize(double points);
+    void setBold(bool on);
+    void setItalic(bool on);
+    void setUnderline(int code);
+    void setFontColor(uint32_t bgr);
+    void setFillColor(uint32_t bgr);
+    void setHorizontalAlignment(int code);
+    void setVerticalAlignment(int code);
+    // edge 7..10 (kEdgeLeft..kEdgeRight); XlError for another index.
+    void setBorderLineStyle(int edge, int lineStyle);
+    void setBorderWeight(int edge, int weight);
+    void merge();
+    // The merged area holding the first cell, or the first cell itself.
+    XlRange mergeArea() const;
+    // Width in characters for every column of the block; height in points
+    // for every row. XlError outside 0..255 and 0..409.
+    void setColumnWidth(double width);
+    void setRowHeight(double points);
+
+private:
+    template <class F>
+    void forEach(F f);
+    XlWorksheet* m_sheet;
+    XlArea m_area;
+};
+
+class XlWorksheet {
+public:
+    explicit XlWorksheet(QString name) : m_name(std::move(name)) {}
+    const QString& name() const { return m_name; }
+    // Names are 1..31 characters, none of : \ / ? * [ ], unique in the
+    // workbook (checked by the workbook).
+    void setName(QString name) { m_name = std::move(name); }
+
+    // "A1" or "A1:C3"; XlError for anything else.
+    XlRange range(const QString& ref);
+    XlRange range(XlArea area) { return XlRange(this, area); }
+
+    XlCell& cell(int row, int col) { return m_cells[{row, col}]; }
+    const XlCell* findCell(int row, int col) const;
+    const std::map<std::pair<int, int>, XlCell>& cells() const { return m_cells; }
+    const std::vector<XlArea>& merges() const { return m_merges; }
+    const std::map<int, double>& columnWidths() const { return m_colWidths; }
+    const std::map<int, double>& rowHeights() const { return m_rowHeights; }
+    double columnWidth(int col) const;
+    double rowHeight(int row) const;
+    // The block from the first to the last cell that holds a value or a
+    // style, merged areas and sized rows/columns not counted; A1 when empty.
+    XlArea usedArea() const;
+
+private:
+    friend class XlRange;
+    void addMerge(const XlArea& a);
+    QString m_name;
+    std::map<std::pair<int, int>, XlCell> m_cells;  // (row, col) from 1
+    std::vector<XlArea> m_merges;
+    std::map<int, double> m_colWidths;
+    std::map<int, double> m_rowHeights;
+};
+
+class XlWorkbook {
+public:
+    // A new workbook: sheets "Sheet1".."SheetN", the first active.
+    explicit XlWorkbook(int sheets = 3);
+
+    int sheetCount() const { return int(m_sheets.size()); }
+    XlWorksheet* sheet(int index1);  // from 1; XlError outside
+    XlWorksheet* activeSheet() {
+        return m_sheets.empty() ? nullptr : m_sheets[size_t(m_active)].get();
+    }
+    int activeIndex() const { return m_active + 1; }
+    // Sheets.Add without a position: a new sheet before the active one,
+    // which becomes active.
+    XlWorksheet* addSheet();
+    // Deleting the only sheet is refused (a workbook keeps at least one).
+    void deleteSheet(XlWorksheet* sheet);
+    void renameSheet(XlWorksheet* sheet, const QString& name);
+    void activate(XlWorksheet* sheet);
+
+    const QString& fullName() const { return m_path; }
+    void setFullName(const QString& path) { m_path = path; }
+    bool saved() const { return m_saved; }
+    void setSaved(bool saved) { m_saved = saved; }
+
+    // Writes the workbook as .xlsx through a temporary file renamed into
+    // place; XlError when it cannot (the target is then left as it was).
+    void saveAs(const QString& path) const;
+
+    const std::vector<std::unique_ptr<XlWorksheet>>& sheets() const { return m_sheets; }
+
+    // A deep copy, for SaveCopyAs and for reopening a file this engine wrote.
+    std::unique_ptr<XlWorkbook> clone() const;
+
+private:
+    int indexOf(const XlWorksheet* s) const;
+    QString freshName() const;
+    std::vector<std::unique_ptr<XlWorksheet>> m_sheets;
+    int m_active = 0;
+    int m_nextName = 1;
+    QString m_path;
+    bool m_saved = true;
+};
+
+// The application: its collection of open workbooks.
+class XlApplication {
+public:
+    XlApplication();
+    ~XlApplication();
+    XlApplication(const XlApplication&) = delete;
+    XlApplication& operator=(const XlApplication&) = delete;
+
+    void setVisible(bool v) { m_visible = v; }
+    void setDisplayAlerts(bool v) { m_alerts = v; }
+
+    XlWorkbook* addWorkbook();
+    // The open workbook of that file when there is one, else the file is
+    // read. Files this process wrote are reopened from what was written;
+    // reading other workbook files is not available yet (XlError).
+    XlWorkbook* openWorkbook(const QString& path);
+    void saveCopyAs(const XlWorkbook* wb, const QString& path);
+    void save(XlWorkbook* wb);
+    void close(XlWorkbook* wb);
+    XlWorksheet* activeSheet();
+    XlWorkbook* activeWorkbook() const { return m_active; }
+    bool isOpen(const XlWorkbook* wb) const;
+    void quit();
+    int workbookCount() const { return int(m_books.size()); }
+
+private:
+    std::vector<std::unique_ptr<XlWorkbook>> m_books;
+    XlWorkbook* m_active = nullptr;
+    bool m_visible = false;
+    bool m_alerts = true;
+};
+
+}  // namespace qor

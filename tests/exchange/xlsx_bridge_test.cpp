@@ -1,0 +1,164 @@
+// The workbook engine and the bridge's call sequence, without a report.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "exchange/cexcelbridge.h"
+#include "exchange/workbook_model.h"
+#include "tests/common/testsupport.h"
+
+namespace {
+
+using namespace qor;
+
+QString dirFor(const char* name) {
+    return qortest::freshDir(QStringLiteral("xlsx-") + QLatin1String(name));
+}
+
+QStringList sheetNames(const XlWorkbook* wb) {
+    QStringList names;
+    for (const auto& s : wb->sheets()) names << s->name();
+    return names;
+}
+
+TEST(XlsxBridge, FirstSheetReplacesTheDefaultsAndLaterSheetsGoBeforeIt) {
+    const QString path = dirFor("order") + QStringLiteral("/book.xlsx");
+    CExcelBridge b;
+    ASSERT_EQ(b.StartExcel(), 1);
+    ASSERT_EQ(b.CreateWorkbookFile(path), 1);
+    b.OpenWorkbookFile(path);                        // the driver opens the file it just created
+    EXPECT_EQ(b.application()->workbookCount(), 2);  // the unnamed first one stays
+    ASSERT_TRUE(QFileInfo(path).isFile());
+    // Written from the last page to the first, the sheets end in page order.
+    EXPECT_EQ(b.AddWorksheet(QStringLiteral("第3页"), 1), 1);
+    EXPECT_EQ(sheetNames(b.workbook()), QStringList{QStringLiteral("第3页")});
+    b.AddWorksheet(QStringLiteral("第2页"), 0);
+    b.AddWorksheet(QStringLiteral("第1页"), 0);
+    EXPECT_EQ(
+        sheetNames(b.workbook()),
+        (QStringList{QStringLiteral("第1页"), QStringLiteral("第2页"), QStringLiteral("第3页")}));
+    EXPECT_EQ(b.worksheet()->name(), QStringLiteral("第1页"));
+
+    // With the flag on a workbook of one sheet both deletes fail quietly
+    // and the new sheet is still the only one.
+    CExcelBridge one;
+    ASSERT_EQ(one.StartExcel(), 1);
+    one.CreateWorkbookFile(dirFor("one") + QStringLiteral("/b.xlsx"));
+    one.AddWorksheet(QStringLiteral("A"), 1);
+    one.AddWorksheet(QStringLiteral("B"), 1);
+    EXPECT_EQ(sheetNames(one.workbook()), QStringList{QStringLiteral("B")});
+}
+
+TEST(XlsxBridge, BadSheetNamesAndDuplicatesAreRefused) {
+    CExcelBridge b;
+    b.StartExcel();
+    b.CreateWorkbookFile(dirFor("names") + QStringLiteral("/b.xlsx"));
+    b.AddWorksheet(QStringLiteral("Data"), 1);
+    EXPECT_THROW(b.AddWorksheet(QStringLiteral("data"), 0), XlError);
+    EXPECT_THROW(b.AddWorksheet(QStringLiteral("a/b"), 0), XlError);
+    EXPECT_THROW(b.AddWorksheet(QString(32, u'x'), 0), XlError);
+}
+
+TEST(XlsxBridge, CallsOnMissingObjectsFailWithoutCrashing) {
+    CExcelBridge b;
+    try {
+        b.CreateWorkbookFile(dirFor("null") + QStringLiteral("/b.xlsx"));
+        FAIL() << "no error";
+    } catch (const XlError& e) {
+        EXPECT_EQ(e.code, kXlPointer);
+    }
+    EXPECT_THROW(b.SaveWorkbook(), XlError);
+    EXPECT_THROW(b.AddWorksheet(QStringLiteral("x"), 1), XlError);
+
+    // QuitExcel on a bridge that never started prints the error and returns.
+    testing::internal::CaptureStdout();
+    b.QuitExcel();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Oops - hit an error!\n"), std::string::npos);
+    EXPECT_NE(out.find("\a\tCode = 80004003\n"), std::string::npos);
+    EXPECT_NE(out.find("\a\tDescription = "), std::string::npos);
+
+    // After closing, the workbook's objects are gone rather than dangling.
+    CExcelBridge c;
+    c.StartExcel();
+    c.CreateWorkbookFile(dirFor("closed") + QStringLiteral("/b.xlsx"));
+    c.CloseWorkbook();
+    EXPECT_EQ(c.worksheet(), nullptr);
+    EXPECT_THROW(c.SaveWorkbook(), XlError);
+    EXPECT_EQ(c.ExportPage(nullptr, 1), 1);  // printed, not raised
+    c.QuitExcel();
+    EXPECT_EQ(c.application(), nullptr);
+}
+
+TEST(XlsxBridge, OpeningFilesTheEngineDidNotWriteIsRefused) {
+    const QString dir = dirFor("open");
+    CExcelBridge b;
+    b.StartExcel();
+    EXPECT_THROW(b.OpenWorkbookFile(dir + QStringLiteral("/missing.xlsx")), XlError);
+    QFile f(dir + QStringLiteral("/other.xlsx"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a workbook");
+    f.close();
+    EXPECT_THROW(b.OpenWorkbookFile(f.fileName()), XlError);
+    EXPECT_EQ(b.workbook(), nullptr);
+}
+
+TEST(XlsxBridge, CreateReplacesAFileAndAFailedSaveLeavesItAlone) {
+    const QString dir = dirFor("replace");
+    const QString path = dir + QStringLiteral("/b.xlsx");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old");
+    f.close();
+    CExcelBridge b;
+    b.StartExcel();
+    b.CreateWorkbookFile(path);
+    EXPECT_GT(QFileInfo(path).size(), 1000);  // a real package now
+
+    XlWorkbook wb;
+    EXPECT_THROW(wb.saveAs(dir + QStringLiteral("/no/such/dir/x.xlsx")), XlError);
+    EXPECT_TRUE(QFileInfo(path).isFile());
+}
+
+TEST(XlsxBridge, LineCodesMapToBorderValues) {
+    struct Row {
+        int code, style, weight;  // weight 0: left as it is
+    };
+    const Row rows[] = {{0, -4142, 0}, {1, 1, 2}, {2, -4115, 2}, {3, -4118, 2}, {4, 4, 2},
+                        {5, 5, 2},     {6, 1, 2}, {7, 13, 4},    {8, 1, 0},     {-1, 1, 0}};
+    for (const Row& r : rows) {
+        int style = 0;
+        const std::optional<int> w = LineCodeToExcelBorder(r.code, &style);
+        EXPECT_EQ(style, r.style) << r.code;
+        EXPECT_EQ(w.value_or(0), r.weight) << r.code;
+    }
+}
+
+TEST(XlsxModel, RangesMergeAndBorderLikeTheObjectModel) {
+    XlWorksheet ws(QStringLiteral("S"));
+    ws.range(QStringLiteral("B2:D3")).merge();
+    ws.range(QStringLiteral("B2:D3")).merge();
+    ASSERT_EQ(ws.merges().size(), 1u);
+    // Overlapping merges join into one block.
+    ws.range(QStringLiteral("D3:E4")).merge();
+    ASSERT_EQ(ws.merges().size(), 1u);
+    EXPECT_EQ(ws.merges()[0], (XlArea{2, 2, 4, 5}));
+    EXPECT_EQ(ws.range(QStringLiteral("C3")).mergeArea().area(), (XlArea{2, 2, 4, 5}));
+    ws.range(QStringLiteral("A1")).merge();  // a single cell is no merge
+    EXPECT_EQ(ws.merges().size(), 1u);
+
+    // Borders(right) of a block draws the right edge of its last column only.
+    ws.range(QStringLiteral("A6:C7")).setBorderLineStyle(xl::kEdgeRight, xl::kDash);
+    EXPECT_EQ(ws.findCell(6, 3)->style.right.lineStyle, xl::kDash);
+    EXPECT_EQ(ws.findCell(7, 3)->style.right.lineStyle, xl::kDash);
+    EXPECT_EQ(ws.findCell(6, 2)->style.right.lineStyle, xl::kLineNone);
+    EXPECT_THROW(ws.range(QStringLiteral("A1")).setBorderLineStyle(11, xl::kDash), XlError);
+
+    for (const char* bad : {"", "A0", "1A", "A1:", "A1048577", "XFE1", "A1:B"})
+        EXPECT_THROW(ws.range(QString::fromLatin1(bad)), XlError) << bad;
+    EXPECT_EQ(ws.range(QStringLiteral("c3:a1")).area(), (XlArea{1, 1, 3, 3}));
+}
+
+}  // namespace
