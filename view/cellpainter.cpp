@@ -189,16 +189,7 @@ bool CellPainter::GetAreaClientRect(const CellArea& area, items::Rect* out) cons
     return true;
 }
 
-CellArea CellPainter::storedToView(const CellArea& a) const {
-    // The area-line list keeps the report's stored lines: a line after the
-    // variable area moves down (right) by the area's lines in use first.
-    const VarAreaInfo& var = m_geo->VarArea();
-    const int shown = m_geo->VarShown();
-    auto row = [&](int r) { return m_geo->HasRowArea() && r > var.start ? r + shown : r; };
-    auto col = [&](int c) { return m_geo->HasColumnArea() && c > var.start ? c + shown : c; };
-    return m_geo->ViewArea(
-        CellArea::area(row(a.first.row), col(a.first.col), row(a.last.row), col(a.last.col)));
-}
+CellArea CellPainter::storedToView(const CellArea& a) const { return m_geo->StoredAreaToView(a); }
 
 bool CellPainter::inFoundArea(int row, int col) const {
     for (const FoundArea& a : m_areas)

@@ -319,6 +319,15 @@ CellArea SheetGeometry::DocArea(const CellArea& a) const {
                           DocRow(SnapRow(a.last.row)), DocColumn(SnapColumn(a.last.col)));
 }
 
+CellArea SheetGeometry::StoredAreaToView(const CellArea& a) const {
+    const VarAreaInfo& var = VarArea();
+    const int shown = VarShown();
+    auto row = [&](int r) { return HasRowArea() && r > var.start ? r + shown : r; };
+    auto col = [&](int c) { return HasColumnArea() && c > var.start ? c + shown : c; };
+    return ViewArea(
+        CellArea::area(row(a.first.row), col(a.first.col), row(a.last.row), col(a.last.col)));
+}
+
 CellArea SheetGeometry::ViewArea(const CellArea& a) const {
     return CellArea::area(ViewRow(a.first.row), ViewColumn(a.first.col), ViewRow(a.last.row),
                           ViewColumn(a.last.col));

@@ -218,6 +218,10 @@ public:
     int ViewColumn(int docCol) const;
     CellArea DocArea(const CellArea& viewArea) const;  // hidden corners snapped first
     CellArea ViewArea(const CellArea& docArea) const;
+    // The view area of an area given in the report's stored lines (the
+    // area-line list keeps those): a line after the variable area moves down
+    // (right) by the area's lines in use first.
+    CellArea StoredAreaToView(const CellArea& stored) const;
 
     // ---- the view's origin (client pixels)
     // Header strips: their sizes are the client x of column m_nFirstCol's

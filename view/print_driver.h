@@ -1,0 +1,155 @@
+#pragma once
+// Printing a report: the current page of the report, or every page of it,
+// cut into printed pages by the page layout, with the repeated head and tail
+// titles on every printed page, in copies (collated or not) and within a
+// page range.
+//
+// The driver paints through any QPainter whose units are points with the
+// origin at the printable area's top-left (PrintToPrinter sets that up for
+// a QPrinter), so a page renders the same into a PDF, a preview and an
+// image. It never paints what only the screen shows: no grid, headers,
+// selection, page-break lines or formula labels.
+
+#include <QPainter>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "view/pagelayout.h"
+#include "view/sheetgeometry.h"
+
+class CComItem;
+class CQorsDoc;
+class QPrinter;
+
+namespace qor::view {
+
+class CellDrawer;
+
+// "纸张或者是页面设置不合理，无法打印": told when a job starts on a page too
+// small to hold anything.
+constexpr int kMsgCannotPrint = 62733;
+
+struct PrintJobSettings {
+    // Every page of the report (the print dialog's selection choice); else
+    // only the current one.
+    bool allReportPages = false;
+    // Only the printed pages fromPage .. toPage (from 1; a toPage below 1
+    // means the last page).
+    bool pageRange = false;
+    int fromPage = 1;
+    int toPage = 0;
+    int copies = 1;
+    bool collate = true;
+    // A preview shows every page once.
+    bool preview = false;
+    // Overlay printing: no fills, lines or table texts.
+    bool dataOnly = false;
+    // Print this item alone, cut into as many pages as it needs.
+    const CComItem* objectOnly = nullptr;
+    // The scale of the items' rectangles (the view's display scale).
+    float viewScale = kDefaultViewScale;
+    // Brings a chart's picture up to date before it is printed.
+    std::function<void(CComItem*)> refreshItem;
+};
+
+// The print dialog's choices as a QPrinter carries them: copies, collation,
+// a page range, and the selection choice for every page of the report.
+PrintJobSettings SettingsFromPrinter(const QPrinter& printer);
+
+class PrintDriver {
+public:
+    PrintDriver(CQorsDoc& doc, const PrintJobSettings& settings);
+    // Makes the report page that was current before Begin() current again.
+    ~PrintDriver();
+    PrintDriver(const PrintDriver&) = delete;
+    PrintDriver& operator=(const PrintDriver&) = delete;
+
+    // Counts the pages of the job for a printable area (points from 0, 0):
+    // printed pages of the report page(s) within the range, times the
+    // copies. Nothing, after telling the user, when the page is too small.
+    std::optional<int> Begin(const PageRect& printable);
+    int JobPageCount() const { return m_jobPages; }
+
+    // Which report page and which printed page of it job page m (from 1)
+    // prints; the report page is made current.
+    struct JobPage {
+        int reportPage = 0;  // 0: the current page of a report in format state
+        int layoutPage = 1;
+        bool operator==(const JobPage&) const = default;
+    };
+    std::optional<JobPage> ResolveJobPage(int m);
+
+    // Prints job page m. False (after telling the user) when the page is
+    // too small; nothing is drawn then.
+    bool PrintPage(QPainter& painter, int m);
+    // Prints one printed page of the current report page.
+    bool PrintLayoutPage(QPainter& painter, int layoutPage);
+
+    // Makes the remembered report page current again (also done by the
+    // destructor).
+    void End();
+
+    // The geometry at the print scale for the current report page, and the
+    // settings the layout uses (titles validated).
+    const SheetGeometry& Geometry() const { return m_geo; }
+    const PageSetup& Setup() const { return m_setup; }
+    // What the last printed page found: its block of cells, the right and
+    // bottom end of its body, the outer (margins only) and inner (also
+    // without the titles) rectangles.
+    const PageRange& LastBlock() const { return m_block; }
+    int PrintEndX() const { return m_xPrintEnd; }
+    int PrintEndY() const { return m_yPrintEnd; }
+    const PageRect& OuterRect() const { return m_outer; }
+    const PageRect& InnerRect() const { return m_inner; }
+
+private:
+    void refreshPage();
+    std::optional<int> layoutPages() const;
+    std::optional<int> objectPages() const;
+    items::Rect itemPoints(const CComItem& item) const;
+    void printPageCells(const PageRange& block, int left, int top, bool withTitles);
+    void printCell(int row, int col, const items::Rect& rect);
+    void printAreas(const PageRange& block, int left, int top, bool withTitles);
+    void printItems(const PageRange& block, int left, int top, int right, int bottom,
+                    bool withTitles);
+    void printItem(CComItem* item, const items::Rect& rect);
+    void printTitles(const PageRange& block, const PageRect& outer);
+    void printObject(int layoutPage);
+    bool getPrintAreaRect(const CellArea& viewArea, const PageRange& block, int left, int top,
+                          bool withTitles, items::Rect* out) const;
+    int offsetInBlock(bool rows, const PageRange& block, int index, bool withTitles) const;
+    bool isTitleLine(bool rows, int index) const;
+    bool isTitleArea(const CellArea& viewArea) const;
+    void tell(int message) const;
+
+    CQorsDoc& m_doc;
+    PrintJobSettings m_settings;
+    DocSheetSource m_source;
+    SheetGeometry m_geo;
+    PageSetup m_setup;
+    float m_pageSetupScale = 1.0f;
+    PageRect m_printable;
+    std::vector<int> m_reportPageCounts;  // printed pages per report page (all pages)
+    int m_rememberedPage = 0;
+    int m_perCopy = 0;  // printed pages of one copy
+    int m_jobPages = 0;
+    int m_firstPrintPage = 1;
+    bool m_began = false;
+
+    // State of the page being printed.
+    QPainter* m_painter = nullptr;
+    std::unique_ptr<CellDrawer> m_drawer;
+    PageRange m_block;
+    PageRect m_outer, m_inner;
+    bool m_trackPrintEnd = false;
+    int m_xPrintEnd = 0, m_yPrintEnd = 0;
+};
+
+// Prints a whole job onto a printer: pages from the driver, copies made here
+// (the printer's own copy count is set to 1 meanwhile, so that nothing is
+// printed twice over). False when nothing could be printed.
+bool PrintToPrinter(CQorsDoc& doc, QPrinter& printer, const PrintJobSettings& settings);
+
+}  // namespace qor::view
