@@ -17,7 +17,9 @@
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "view/celleditor.h"
 #include "view/cellpainter.h"
+#include "view/input_edit.h"
 
 using namespace qor::view;
 
@@ -56,7 +58,26 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
     m_dwLastDragTick = QDateTime::currentMSecsSinceEpoch();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    if (m_pDoc) connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setMouseTracking(true);
+    m_pCellEdit = new CCellEdit(this);
+    m_pCellEdit->m_bInCell = 1;
+    m_pCellEdit->SetView(this);
+    m_pCellEdit->setMaxLength(qor::view::kCellEditMaxChars);
+    m_pCellEdit->setGeometry(1, 1, 49, 49);
+    m_pCellEdit->hide();
+    if (m_pDoc) {
+        connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
+        // Copy, cut and paste belong to the in-cell editor while it has the
+        // focus.
+        m_pDoc->SetCellEditForwarder([edit = QPointer<CCellEdit>(m_pCellEdit)](int message) {
+            if (!edit || !edit->hasFocus()) return false;
+            if (message == CQorsDoc::kEditCopy) edit->copy();
+            if (message == CQorsDoc::kEditCut) edit->cut();
+            if (message == CQorsDoc::kEditPaste) edit->paste();
+            return true;
+        });
+    }
     RefreshGeometry();
     UpdateScrollRanges();
 }
@@ -144,6 +165,7 @@ void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
     if (m_vBar)
         connect(m_vBar, &QScrollBar::valueChanged, this, [this](int value) {
             if (m_syncingBars) return;
+            CommitPendingEdit();
             if (m_geo.IsRowHidden(value))
                 value = value > m_nFirstRow ? m_geo.StepRow(m_geo.SnapRow(value), false)
                                             : m_geo.SnapRow(value);
@@ -152,6 +174,7 @@ void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
     if (m_hBar)
         connect(m_hBar, &QScrollBar::valueChanged, this, [this](int value) {
             if (m_syncingBars) return;
+            CommitPendingEdit();
             if (m_geo.IsColumnHidden(value))
                 value = value > m_nFirstCol ? m_geo.StepColumn(m_geo.SnapColumn(value), false)
                                             : m_geo.SnapColumn(value);
@@ -494,18 +517,6 @@ void CQorsView::paintEvent(QPaintEvent* event) {
 }
 
 void CQorsView::OnContextMenu(QPoint) {}
-
-void CQorsView::UpdateEditLine(int) {}
-
-void CQorsView::keyPressEvent(QKeyEvent* event) {
-    if (!m_bHeaderAction && event->key() == Qt::Key_F10 &&
-        (event->modifiers() & Qt::ShiftModifier)) {
-        OnContextMenu(mapToGlobal(rect().topLeft() + QPoint(5, 5)));
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
 
 void CQorsView::contextMenuEvent(QContextMenuEvent* event) {
     if (m_bHeaderAction) {

@@ -19,6 +19,10 @@
 #include <memory>
 #include <optional>
 
+#include "engine/uifont.h"
+#include "view/celleditor.h"
+#include "view/input_edit.h"
+#include "view/input_logic.h"
 #include "view/pagelayout.h"
 #include "view/sheetgeometry.h"
 
@@ -26,6 +30,8 @@ class CQorsDoc;
 class CComItem;
 class QPainter;
 class QPrinter;
+class QLineEdit;
+class CCellEdit;
 
 // The clipboard and drag format that describes an embedded object.
 inline constexpr char kObjectDescriptorMime[] =
@@ -135,8 +141,57 @@ public:
     // Context menu of the sheet; none yet (Shift+F10 and the menu key are
     // still consumed).
     virtual void OnContextMenu(QPoint globalPos);
-    // The formula bar's mirror of the current cell (in-cell editing).
+    // The formula bar's mirror of the current cell: its formula or contents
+    // with flag set, empty with flag clear.
     virtual void UpdateEditLine(int flag);
+
+    // ---- input: mouse and keys
+    // The cell under a client point (view indices).
+    qor::view::CellHit HitTestCell(QPoint p) const { return qor::view::HitTestCell(m_geo, p); }
+    // Stores the current cell and the selection (view indices, normalised
+    // here) in the document and refreshes the formula bar.
+    void SetCurrentAndSelection(int row, int col, int r1, int c1, int r2, int c2);
+    void SetCurrentAndSelection(const qor::view::Selection& sel);
+    // The current cell and selection in view indices.
+    qor::view::Selection CurrentSelection() const;
+    // The combined area of a view cell, in view indices.
+    qor::view::CombinedLookup CombinedAreas() const;
+    // Directions 1 up, 2 down, 3 left, 4 right; scrolls to keep it shown.
+    void MoveCurrentCell(int direction);
+    // A keyboard step (dRow, dCol) or, with both 0, a mouse drag to (row,
+    // col) in the drag mode m_nHitCode.
+    void ExtendSelection(int row, int col, int dRow, int dCol);
+    void DrawSelectionMarks(bool erase);
+    // A key as the sheet handles it (Qt key codes).
+    void OnKeyDown(int key, bool shift, bool ctrl);
+    // A typed character (control characters for Ctrl+C, V, X).
+    void OnChar(QChar ch, bool ctrl);
+    void OnLButtonDblClk(QPoint p);
+    // The rows or columns shown now.
+    int LastVisibleRow() const { return qor::view::LastVisibleRow(m_geo, height()); }
+    int LastVisibleColumn() const { return qor::view::LastVisibleColumn(m_geo, width()); }
+
+    // ---- in-cell editing
+    CCellEdit* CellEditor() const { return m_pCellEdit; }
+    CCellEdit* FormulaBar() const { return m_pFormulaBar; }
+    // The frame's formula bar and reference box (either may be null).
+    void AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox = nullptr);
+    // What the editor needs for the current cell: client rectangle (zero
+    // when the cell is not shown), mode (-1: no editing), font, decimals.
+    void PrepareCellEdit(qor::view::Rect* rect, int* mode, FontSpec* font, int* decimals) const;
+    // Stores text into the current cell (into its combined area's first
+    // cell). 0 or the document's status.
+    int SetCurrentCellText(const QString& text, int mode);
+    // After a commit: redraw and move as the key does.
+    void HandleEditKey(int key);
+    // The entry mode typing ch on the sheet would open (-1: refused).
+    int TypingEntryMode(QChar ch) const;
+    // Opens the in-cell editor over the current cell with a typed text.
+    bool OpenCellEditor(const QString& typed);
+    // Commits a pending entry and hides the in-cell editor.
+    void CommitPendingEdit();
+    // Writes the selection's reference into the reference box.
+    void ShowCellReference(int flag);
 
     // ---- the view's state (names as the other parts of the view use them)
     int32_t m_bDeactivatedItem = 0;
@@ -171,18 +226,40 @@ public:
     int32_t m_bRenderRange = 0;
     int32_t m_bObjectsOnly = 0;
     int32_t m_bNoPrinter = 0;
+    int32_t m_bLeftDown = 0;
+    int32_t m_bMovedTracking = 0;
+    int32_t m_bImeKey = 0;
+    int32_t m_bPostButtonUp = 0;
+    QPoint m_ptHover{-1, -1};
+
+signals:
+    // A frame command the sheet asks for (state switch 33298, copy 57634,
+    // cut 57635, paste 57637).
+    void commandRequested(int id);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     void onDocumentChanged(int hint);
     void syncScrollBars();
     void selectInDocument(int row, int col, int endRow, int endCol);
     void applyViewState(const qor::view::ViewState& state);
+    void hover(QPoint p);
+    void pressCells(QPoint p, bool right);
+    void finishSizing(QPoint p);
+    bool currentCellShown() const;
+    bool typingContext(bool ctrl, qor::view::TypingContext* ctx) const;
+    void keepRowsShown(const CellArea& sel, bool up);
+    void keepColumnsShown(const CellArea& sel, bool left);
 
     CQorsDoc* m_pDoc;
     qor::view::DocSheetSource m_source;
@@ -191,4 +268,7 @@ private:
     bool m_syncingBars = false;
     std::optional<QLine> m_sizingLine;
     std::unique_ptr<QPrinter> m_printer;
+    CCellEdit* m_pCellEdit = nullptr;  // child, owned by Qt
+    QPointer<CCellEdit> m_pFormulaBar;
+    QPointer<QLineEdit> m_pRefBox;
 };

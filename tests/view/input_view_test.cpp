@@ -1,0 +1,342 @@
+// The sheet view driven by mouse and key events over a real document: drag
+// selections, header clicks, border drags, keys over a variable area and
+// combined cells, and typing through the in-cell editor and formula bar.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "platform/uiservices.h"
+#include "view/celleditor.h"
+#include "view/cqorsview.h"
+#include "view/formulabar.h"
+#include "view/input_edit.h"
+
+using namespace qor::view;
+
+namespace {
+
+class InputView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qor::UiServices s;
+        s.messageBox = [this](const qor::MessageRequest& r) {
+            messages << r.text;
+            return r.defaultAnswer;
+        };
+        previous = qor::installUiServices(s);
+        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        view = std::make_unique<CQorsView>(&doc);
+        view->resize(800, 600);
+        view->OnInitialUpdate();
+        view->AttachFormulaBar(&bar, &reference);
+        view->show();
+    }
+    void TearDown() override {
+        view.reset();
+        qor::installUiServices(previous);
+    }
+
+    QPoint cellPoint(int row, int col) const {
+        Rect r{col, row, col, row};
+        view->CellRangeToDocRect(r);
+        view->DocToClient(r);
+        return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    Rect cellRect(int row, int col) const {
+        Rect r{col, row, col, row};
+        view->CellRangeToDocRect(r);
+        view->DocToClient(r);
+        return r;
+    }
+    void mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(p), QPointF(view->mapToGlobal(p)), button, buttons,
+                      Qt::NoModifier);
+        QApplication::sendEvent(view.get(), &e);
+    }
+    void press(QPoint p) { mouse(QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
+    void drag(QPoint p) { mouse(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
+    void release(QPoint p) { mouse(QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
+    void key(QWidget* w, int k, Qt::KeyboardModifiers mods = Qt::NoModifier,
+             const QString& text = QString()) {
+        QKeyEvent down(QEvent::KeyPress, k, mods, text);
+        QApplication::sendEvent(w, &down);
+        QKeyEvent up(QEvent::KeyRelease, k, mods, text);
+        QApplication::sendEvent(w, &up);
+    }
+    // The first character goes to the sheet, which opens the editor; the
+    // rest to the editor, which then has the focus.
+    void type(const QString& text) {
+        for (int i = 0; i < text.size(); ++i)
+            key(i == 0 ? static_cast<QWidget*>(view.get()) : view->CellEditor(), 0, Qt::NoModifier,
+                text.mid(i, 1));
+    }
+    void combine(int r1, int c1, int r2, int c2) {  // 0-based
+        const CellArea a = CellArea::area(r1 + 1, c1 + 1, r2 + 1, c2 + 1);
+        ASSERT_EQ(doc.GetReport()->CombineCells(&a), 0);
+        doc.UpdateAllViews(CQorsDoc::kHintLayout);
+    }
+
+    QStringList messages;
+    qor::UiServices previous;
+    CQorsDoc doc;
+    CFormulaBar bar;
+    QLineEdit reference;
+    std::unique_ptr<CQorsView> view;
+};
+
+}  // namespace
+
+TEST_F(InputView, DragSelectsAndTakesCombinedCellsWhole) {
+    press(cellPoint(1, 1));
+    EXPECT_EQ(view->SelectionArea(), CellArea::cell(1, 1));
+    drag(cellPoint(3, 4));
+    release(cellPoint(3, 4));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(1, 1, 3, 4));
+    EXPECT_EQ(view->CurrentRow(), 1);
+    EXPECT_EQ(view->CurrentColumn(), 1);
+    EXPECT_EQ(reference.text(), "B2:E4");
+
+    combine(5, 2, 6, 4);
+    press(cellPoint(4, 0));
+    drag(cellPoint(5, 1));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 5, 1));
+    drag(cellPoint(5, 2));  // into the combined cell: all of it
+    release(cellPoint(5, 2));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 6, 4));
+
+    // A click on the combined cell selects the whole area.
+    press(cellPoint(6, 3));
+    release(cellPoint(6, 3));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(5, 2, 6, 4));
+}
+
+TEST_F(InputView, HeaderAndCornerClicks) {
+    const int hw = view->m_nHeaderWidth, hh = view->m_nHeaderHeight;
+    combine(4, 0, 4, 1);
+    press(QPoint(hw / 2, cellPoint(4, 0).y()));
+    release(QPoint(hw / 2, cellPoint(4, 0).y()));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 4, 6));
+    EXPECT_EQ(view->CurrentColumn(), 2);  // the first cell outside combined cells
+    EXPECT_TRUE(doc.m_bWholeRows);
+    EXPECT_FALSE(doc.m_bWholeCols);
+
+    // Dragging down the row header takes whole rows.
+    press(QPoint(hw / 2, cellPoint(1, 0).y()));
+    drag(QPoint(hw / 2, cellPoint(3, 0).y()));
+    release(QPoint(hw / 2, cellPoint(3, 0).y()));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(1, 0, 3, 6));
+
+    press(QPoint(cellPoint(0, 2).x(), hh / 2));
+    release(QPoint(cellPoint(0, 2).x(), hh / 2));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 2, 49, 2));
+    EXPECT_TRUE(doc.m_bWholeCols);
+
+    press(QPoint(hw / 2, hh / 2));
+    release(QPoint(hw / 2, hh / 2));
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 0, 49, 6));
+    EXPECT_TRUE(doc.m_bWholeRows && doc.m_bWholeCols);
+    // A key clears both flags.
+    key(view.get(), Qt::Key_Down);
+    EXPECT_FALSE(doc.m_bWholeRows || doc.m_bWholeCols);
+}
+
+TEST_F(InputView, RowBorderDragSetsHeight) {
+    const int hw = view->m_nHeaderWidth;
+    const Rect row2 = cellRect(2, 0);
+    const int shown = view->GetRowHeightPixels(2);
+    const uint16_t before = doc.GetRowHeight(0, 2);
+    const QPoint border(hw / 2, row2.bottom - 1);
+
+    // A click on the border without a drag leaves the height alone.
+    press(border);
+    EXPECT_EQ(view->m_nHitCode, kTargetRowBorder + 2);
+    release(border);
+    EXPECT_EQ(doc.GetRowHeight(0, 2), before);
+    EXPECT_FALSE(doc.IsModified());
+
+    press(border);
+    drag(border + QPoint(0, 14));
+    EXPECT_TRUE(view->SizingLine().has_value());
+    release(border + QPoint(0, 14));
+    EXPECT_EQ(doc.GetRowHeight(0, 2), DraggedSize(shown, 14, view->m_fScale, kMaxRowHeight));
+    EXPECT_FALSE(view->SizingLine().has_value());
+    EXPECT_EQ(view->m_nHitCode, kTargetNone);
+
+    // Dragged up past its top: hidden.
+    const Rect again = cellRect(2, 0);
+    press(QPoint(hw / 2, again.bottom - 1));
+    release(QPoint(hw / 2, again.top - 30));
+    EXPECT_EQ(doc.GetRowHeight(0, 2), 0);
+
+    // A column far wider than allowed is stored as 640.
+    const Rect col1 = cellRect(0, 1);
+    const QPoint cborder(col1.right - 1, view->m_nHeaderHeight / 2);
+    press(cborder);
+    release(cborder + QPoint(2000, 0));
+    EXPECT_EQ(doc.GetColumnWidth(1, 0), 640);
+}
+
+TEST_F(InputView, KeysOverVariableAreaAndCombinedCells) {
+    int kind = 1, start = 4, extent = 4;  // rows 3..6 from 0
+    ASSERT_EQ(doc.GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
+    doc.UpdateAllViews(CQorsDoc::kHintLayout);
+    view->SetCurrentAndSelection(2, 0, 2, 0, 2, 0);
+    key(view.get(), Qt::Key_Down);
+    EXPECT_EQ(view->CurrentRow(), 3);
+    key(view.get(), Qt::Key_Down);  // over the hidden band
+    EXPECT_EQ(view->CurrentRow(), 7);
+    EXPECT_EQ(doc.m_nCurRow, 4);  // the document counts without the band
+    key(view.get(), Qt::Key_Up);
+    EXPECT_EQ(view->CurrentRow(), 3);
+    // Shift+Down grows past the band too.
+    key(view.get(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(3, 0, 7, 0));
+
+    combine(6, 1, 7, 2);  // document rows: view rows 9..10 after the band
+    view->SetCurrentAndSelection(8, 1, 8, 1, 8, 1);
+    key(view.get(), Qt::Key_Down);
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(9, 1, 10, 2));
+    key(view.get(), Qt::Key_Return);  // Enter moves down, from the area's bottom
+    EXPECT_EQ(view->CurrentRow(), 11);
+    key(view.get(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(11, 1, 11, 2));
+    key(view.get(), Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(9, 1, 11, 2));
+
+    key(view.get(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->CurrentColumn(), 6);
+    key(view.get(), Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view->SelectionArea(), CellArea::cell(0, 0));
+    EXPECT_EQ(view->m_nFirstRow, 0);
+    key(view.get(), Qt::Key_PageDown);
+    EXPECT_GT(view->m_nFirstRow, 0);
+    EXPECT_EQ(view->CurrentRow(), view->m_nFirstRow);
+}
+
+TEST_F(InputView, CommandKeys) {
+    QList<int> commands;
+    QObject::connect(view.get(), &CQorsView::commandRequested,
+                     [&commands](int id) { commands << id; });
+    key(view.get(), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_EQ(commands, QList<int>{33298});
+    // Ctrl+Delete clears and switches nothing.
+    ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, "x"}, 1, 1, 0), 0);
+    key(view.get(), Qt::Key_Delete, Qt::ControlModifier);
+    QString text;
+    EXPECT_FALSE(doc.GetStyleCellText(0, 0, &text) && !text.isEmpty());
+    EXPECT_EQ(commands.size(), 1);
+    EXPECT_FALSE(doc.IsDataState());
+}
+
+TEST_F(InputView, TypingANumberInDataState) {
+    ASSERT_TRUE(doc.EnterDataState());
+    press(cellPoint(1, 1));
+    release(cellPoint(1, 1));
+    EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.m_nCurPage));
+    type("12x");  // the letter is refused by the numeric entry
+    ASSERT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    EXPECT_EQ(view->CellEditor()->text(), "12");
+    EXPECT_EQ(bar.text(), "12");  // mirrored
+    key(view->CellEditor(), Qt::Key_Return);
+    double v = 0;
+    ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
+    EXPECT_EQ(v, 12.0);
+    EXPECT_EQ(view->CurrentRow(), 2);  // Enter moved on
+    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+
+    // A press elsewhere stores the entry into the cell it was typed for.
+    type("7");
+    press(cellPoint(5, 5));
+    release(cellPoint(5, 5));
+    ASSERT_TRUE(doc.GetNumCellValue(2, 1, &v));
+    EXPECT_EQ(v, 7.0);
+    EXPECT_FALSE(doc.GetNumCellValue(5, 5, &v) && v != 0);
+    EXPECT_EQ(view->SelectionArea(), CellArea::cell(5, 5));
+}
+
+TEST_F(InputView, TypingTextInFormatStateMakesALabel) {
+    combine(3, 2, 4, 3);
+    view->SetCurrentAndSelection(4, 3, 4, 3, 4, 3);  // inside the area
+    type(QStringLiteral("合计a"));
+    EXPECT_EQ(view->CellEditor()->m_nMode, kEditText);
+    key(view->CellEditor(), Qt::Key_Return);
+    QString text;
+    ASSERT_TRUE(doc.GetStyleCellText(3, 2, &text));  // stored in the area's first cell
+    EXPECT_EQ(text, QStringLiteral("合计a"));
+    EXPECT_EQ(doc.GetCellKind(3, 2), kCellLabel);
+    EXPECT_EQ(view->CurrentRow(), 5);
+
+    view->SetCurrentAndSelection(3, 2, 3, 2, 3, 2);
+    EXPECT_EQ(bar.text(), QStringLiteral("合计a"));
+}
+
+TEST_F(InputView, EscCancels) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(2, 2, 2, 2, 2, 2);
+    type("55");
+    key(view->CellEditor(), Qt::Key_Escape);
+    double v = 0;
+    EXPECT_FALSE(doc.GetNumCellValue(2, 2, &v) && v != 0);
+    EXPECT_EQ(view->CurrentRow(), 2);
+    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEditor()->text(), "");
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+}
+
+TEST_F(InputView, FormulaBarShowsFormulaAndFormulaCellsRefuseTyping) {
+    CellArea f = CellArea::cell(4, 2);  // B4
+    ASSERT_EQ(doc.GetReport()->SetAreaFormula(&f, QStringLiteral("A1+A2")), 0);
+    view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
+    EXPECT_EQ(bar.text(), "=A1+A2");
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
+    type("5");
+    EXPECT_FALSE(view->CellEditor()->isVisible());
+    view->OnLButtonDblClk(cellPoint(3, 1));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0], QStringLiteral("当前单元有公式存在，请删除公式再修改"));
+}
+
+TEST_F(InputView, DoubleClickLoadsTheCellAndArrowsMoveTheCaret) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(1, 0, 1, 0, 1, 0);
+    ASSERT_EQ(doc.SetCellText("3.5", CQorsDoc::kEntryNumber), 0);
+    view->OnLButtonDblClk(cellPoint(1, 0));
+    ASSERT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEditor()->text().isEmpty());
+    EXPECT_TRUE(view->CellEditor()->m_bClicked);
+    key(view->CellEditor(), Qt::Key_Left);
+    EXPECT_EQ(view->CurrentRow(), 1);  // the caret moved, not the cell
+    EXPECT_TRUE(view->CellEditor()->isVisible());
+}
+
+TEST_F(InputView, EntryInTheFormulaBar) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(0, 3, 0, 3, 0, 3);
+    bar.clear();
+    for (QChar ch : QStringLiteral("4.25")) key(&bar, 0, Qt::NoModifier, QString(ch));
+    EXPECT_EQ(bar.m_nMode, kEditNumber);
+    key(&bar, Qt::Key_Return);
+    double v = 0;
+    ASSERT_TRUE(doc.GetNumCellValue(0, 3, &v));
+    EXPECT_DOUBLE_EQ(v, 4.25);
+    EXPECT_EQ(view->CurrentRow(), 1);
+
+    // A formula cell takes no entry from the bar either.
+    ASSERT_TRUE(doc.SwitchToFormatState());
+    CellArea f = CellArea::cell(3, 4);
+    ASSERT_EQ(doc.GetReport()->SetAreaFormula(&f, QStringLiteral("A1")), 0);
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(2, 3, 2, 3, 2, 3);
+    key(&bar, 0, Qt::NoModifier, "9");
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+    EXPECT_EQ(bar.text(), "=A1");
+}

@@ -1,0 +1,172 @@
+#include "view/celleditor.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+#include "document/cqorsdoc.h"
+#include "view/cqorsview.h"
+#include "view/input_edit.h"
+#include "view/paint_style.h"
+
+using namespace qor::view;
+
+namespace {
+
+bool isNavigationKey(int key) {
+    switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+CCellEdit::CCellEdit(QWidget* parent) : QLineEdit(parent) {
+    connect(this, &QLineEdit::textChanged, this, &CCellEdit::onTextChanged);
+}
+
+void CCellEdit::ShowAt(const Rect& rect, int mode, FontSpec font, int decimals) {
+    const int h = std::abs(font.height);
+    font.height = -std::min(std::max(1, rect.height()), h > 0 ? h : rect.height());
+    m_nMode = mode;
+    m_nDecimals = decimals;
+    if (m_pPartner) {
+        m_pPartner->m_nMode = mode;
+        m_pPartner->m_nDecimals = decimals;
+    }
+    setFont(MakeFont(font));
+    setGeometry(rect.left, rect.top, std::max(1, rect.width()), std::max(1, rect.height()));
+    show();
+    raise();
+    setFocus(Qt::OtherFocusReason);
+}
+
+bool CCellEdit::TypeChar(QChar ch) {
+    if (m_nMode == kEditNumber) {
+        const int selStart = hasSelectedText() ? selectionStart() : cursorPosition();
+        const int selLength = hasSelectedText() ? int(selectedText().size()) : 0;
+        switch (FilterNumericChar(text(), cursorPosition(), selStart, selLength, ch, m_nDecimals)) {
+            case CharVerdict::Beep:
+                QApplication::beep();
+                return false;
+            case CharVerdict::Swallow:
+                return false;
+            case CharVerdict::Default:
+                backspace();
+                return true;
+            case CharVerdict::Insert:
+                break;
+        }
+    }
+    insert(QString(ch));
+    return true;
+}
+
+CCellEdit* CCellEdit::cellEditor() {
+    if (m_bInCell) return this;
+    return m_pView ? m_pView->CellEditor() : nullptr;
+}
+
+bool CCellEdit::CommitFormulaBar() {
+    CCellEdit* line = entryLine();
+    if (line->m_nMode == kEditNone || !m_pView) return false;
+    const QString entry = line->text().left(kFormulaBarMaxChars);
+    const int mode = line->m_nMode;
+    line->m_nMode = kEditNone;
+    m_nMode = kEditNone;
+    const CQorsDoc* doc = m_pView->GetDocument();
+    m_pView->SetCurrentCellText(entry, CommitEntryMode(mode, doc && doc->IsDataState()));
+    m_pView->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+void CCellEdit::OnInputConfirm() {
+    CommitFormulaBar();
+    if (CCellEdit* editor = cellEditor()) {
+        editor->m_nMode = kEditNone;
+        editor->clear();
+        editor->hide();
+    }
+    if (!m_pView) return;
+    m_pView->setFocus(Qt::OtherFocusReason);
+    m_pView->HandleEditKey(Qt::Key_Return);
+}
+
+void CCellEdit::OnInputCancel() {
+    CCellEdit* line = entryLine();
+    CCellEdit* editor = cellEditor();
+    line->m_nMode = kEditNone;
+    if (editor) {
+        editor->m_nMode = kEditNone;
+        editor->clear();
+        editor->hide();
+    }
+    line->clear();
+    if (!m_pView) return;
+    m_pView->setFocus(Qt::OtherFocusReason);
+    // The bar shows the cell again rather than the dropped entry.
+    m_pView->UpdateEditLine(1);
+}
+
+void CCellEdit::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        OnInputConfirm();
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        OnInputCancel();
+        event->accept();
+        return;
+    }
+    if (isNavigationKey(key) && !m_bClicked && m_pView) {
+        // Without a click into the text the arrows move the cell, so the
+        // entry is stored first.
+        CommitFormulaBar();
+        if (CCellEdit* editor = cellEditor()) {
+            editor->clear();
+            editor->hide();
+        }
+        m_pView->HandleEditKey(key);
+        event->accept();
+        return;
+    }
+    const QString typed = event->text();
+    if (m_nMode == kEditNumber && typed.size() == 1 && typed[0].isPrint()) {
+        TypeChar(typed[0]);
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void CCellEdit::mousePressEvent(QMouseEvent* event) {
+    m_bClicked = 1;
+    QLineEdit::mousePressEvent(event);
+}
+
+void CCellEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (!m_bInCell) return;  // the formula bar keeps its entry
+    hide();
+    // The entry goes on in the formula bar when the focus went there.
+    if (m_pPartner && QApplication::focusWidget() == m_pPartner) return;
+    if (entryLine()->m_nMode != kEditNone) CommitFormulaBar();
+    m_nMode = kEditNone;
+    clear();
+}
+
+void CCellEdit::onTextChanged(const QString& text) {
+    if (m_pPartner) m_pPartner->setText(text.left(kFormulaBarMaxChars));
+}

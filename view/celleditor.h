@@ -1,0 +1,66 @@
+#pragma once
+// The edit line of typed input. The same class serves as the in-cell editor
+// that the sheet view places over its current cell and as the frame's
+// formula bar: whatever the in-cell editor holds is mirrored into its
+// partner, the formula bar, and a commit always stores the formula bar's
+// text (or the editor's own when no formula bar is attached).
+//
+// The decisions (numeric filter, entry modes) live in input_edit.h.
+
+#include <QLineEdit>
+#include <QPointer>
+
+#include "engine/uifont.h"
+#include "view/sheetgeometry.h"
+
+class CQorsView;
+
+class CCellEdit : public QLineEdit {
+    Q_OBJECT
+
+public:
+    explicit CCellEdit(QWidget* parent = nullptr);
+
+    // Opens the editor over a client rectangle of its parent: the font's
+    // height is limited to the rectangle's, the mode and decimal places go
+    // to the editor and its partner, and the editor takes the focus.
+    void ShowAt(const qor::view::Rect& rect, int mode, FontSpec font, int decimals);
+    // The formula bar this editor mirrors into (null: none).
+    void AttachFormulaBar(CCellEdit* bar) { m_pPartner = bar; }
+    CCellEdit* Partner() const { return m_pPartner; }
+    // The view whose current cell receives the entry.
+    void SetView(CQorsView* view) { m_pView = view; }
+    CQorsView* View() const { return m_pView; }
+
+    // Types one character as the keyboard would, through the numeric
+    // filter in numeric mode. False when the character was refused.
+    bool TypeChar(QChar ch);
+
+    // Stores the pending entry (the formula bar's when there is one) into
+    // the view's current cell and ends the entry; focuses the view. False
+    // when no entry was pending.
+    bool CommitFormulaBar();
+    // Enter: commit, clear the in-cell editor, move on as Enter does.
+    void OnInputConfirm();
+    // Esc: drop the entry in both edit lines.
+    void OnInputCancel();
+
+    int m_nMode = -1;  // 0 numeric, 1 text, -1 no entry pending
+    int m_nDecimals = 4;
+    int m_bClicked = 0;
+    int m_bInCell = 0;  // the sheet view's own editor (not a formula bar)
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    // The edit line that holds the entry to commit.
+    CCellEdit* entryLine() { return m_pPartner ? m_pPartner.data() : this; }
+    CCellEdit* cellEditor();
+    void onTextChanged(const QString& text);
+
+    QPointer<CCellEdit> m_pPartner;
+    QPointer<CQorsView> m_pView;
+};

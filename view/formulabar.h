@@ -1,0 +1,18 @@
+#pragma once
+// The formula bar of a frame: a CCellEdit without partner that knows the
+// active sheet view, so the frame's confirm and cancel commands (and its
+// own Enter and Esc) reach the view's in-cell editor too.
+
+#include "view/celleditor.h"
+
+class CFormulaBar : public CCellEdit {
+    Q_OBJECT
+
+public:
+    explicit CFormulaBar(QWidget* parent = nullptr);
+
+protected:
+    // Typing straight into the bar starts an entry in the current cell's
+    // mode; a cell that cannot be edited takes none.
+    void keyPressEvent(QKeyEvent* event) override;
+};

@@ -1,0 +1,637 @@
+// The sheet view's mouse and keyboard handlers and its side of in-cell
+// editing. They only gather the event's facts and store the answers of
+// input_logic.h and input_edit.h in the document.
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+#include "document/cmd_formula.h"
+#include "document/cqorsdoc.h"
+#include "platform/uiservices.h"
+#include "view/celleditor.h"
+#include "view/cqorsview.h"
+#include "view/input_edit.h"
+#include "view/paint_style.h"
+
+using namespace qor::view;
+
+namespace {
+
+constexpr int kCmdSwitchState = 33298;
+constexpr int kCmdCopy = 57634;
+constexpr int kCmdCut = 57635;
+constexpr int kCmdPaste = 57637;
+constexpr char16_t kFormulaCellText[] = u"当前单元有公式存在，请删除公式再修改";
+
+Qt::CursorShape cursorShape(HoverCursor c) {
+    switch (c) {
+        case HoverCursor::RowResize:
+            return Qt::SizeVerCursor;
+        case HoverCursor::RowSplit:
+            return Qt::SplitVCursor;
+        case HoverCursor::ColumnResize:
+            return Qt::SizeHorCursor;
+        case HoverCursor::ColumnSplit:
+            return Qt::SplitHCursor;
+        case HoverCursor::HeaderSelect:
+            return Qt::PointingHandCursor;
+        case HoverCursor::Arrow:
+            break;
+    }
+    return Qt::ArrowCursor;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Selection in the document
+
+Selection CQorsView::CurrentSelection() const {
+    return {CurrentRow(), CurrentColumn(), SelectionArea()};
+}
+
+CombinedLookup CQorsView::CombinedAreas() const {
+    return [this](int row, int col) -> std::optional<CellArea> {
+        if (!m_pDoc) return std::nullopt;
+        const int r = m_geo.DocRow(row), c = m_geo.DocColumn(col);
+        CellArea area;
+        if (r < 0 || c < 0 || !m_pDoc->GetCombinedArea(r, c, &area)) return std::nullopt;
+        return m_geo.ViewArea(area);
+    };
+}
+
+void CQorsView::SetCurrentAndSelection(int row, int col, int r1, int c1, int r2, int c2) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    auto docRow = [this](int r) { return std::max(0, m_geo.DocRow(m_geo.SnapRow(r))); };
+    auto docCol = [this](int c) { return std::max(0, m_geo.DocColumn(m_geo.SnapColumn(c))); };
+    const int cr = docRow(row), cc = docCol(col);
+    const int a = docRow(r1), b = docRow(r2), x = docCol(c1), y = docCol(c2);
+    m_pDoc->m_nCurRow = m_pDoc->m_nAnchorRow = int16_t(cr);
+    m_pDoc->m_nCurCol = m_pDoc->m_nAnchorCol = int16_t(cc);
+    m_pDoc->m_nSelFirstRow = int16_t(std::min({a, b, cr}));
+    m_pDoc->m_nSelLastRow = int16_t(std::max({a, b, cr}));
+    m_pDoc->m_nSelFirstCol = int16_t(std::min({x, y, cc}));
+    m_pDoc->m_nSelLastCol = int16_t(std::max({x, y, cc}));
+    m_pDoc->m_wSelection = 1;
+    UpdateEditLine(1);
+    DrawSelectionMarks(false);
+}
+
+void CQorsView::SetCurrentAndSelection(const Selection& sel) {
+    SetCurrentAndSelection(sel.curRow, sel.curCol, sel.area.first.row, sel.area.first.col,
+                           sel.area.last.row, sel.area.last.col);
+}
+
+void CQorsView::DrawSelectionMarks(bool) {
+    // Every view of the document shows the same selection.
+    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+    update();
+}
+
+void CQorsView::keepRowsShown(const CellArea& sel, bool up) {
+    if (sel.first.row < m_nFirstRow) {
+        SetFirstCell(sel.first.row, m_nFirstCol);
+    } else if (!up && m_nHeaderHeight + GetRowDistance(m_nFirstRow, sel.last.row + 1) > height() &&
+               !ShowsLastRow(m_geo, height())) {
+        SetFirstCell(sel.first.row, m_nFirstCol);
+    }
+}
+
+void CQorsView::keepColumnsShown(const CellArea& sel, bool left) {
+    if (sel.first.col < m_nFirstCol) {
+        SetFirstCell(m_nFirstRow, sel.first.col);
+    } else if (!left &&
+               m_nHeaderWidth + GetColumnDistance(m_nFirstCol, sel.last.col + 1) > width() &&
+               !ShowsLastColumn(m_geo, width())) {
+        SetFirstCell(m_nFirstRow, sel.first.col);
+    }
+}
+
+void CQorsView::MoveCurrentCell(int direction) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    const Selection sel = MoveCurrent(m_geo, CombinedAreas(), CurrentSelection(), direction);
+    m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 0;
+    SetCurrentAndSelection(sel);
+    if (direction == kMoveUp || direction == kMoveDown)
+        keepRowsShown(sel.area, direction == kMoveUp);
+    else
+        keepColumnsShown(sel.area, direction == kMoveLeft);
+}
+
+void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    const Selection cur = CurrentSelection();
+    const bool keys = dRow || dCol;
+    const CellArea area = keys ? ExtendByStep(m_geo, CombinedAreas(), cur, dRow, dCol)
+                               : ExtendToCell(m_geo, CombinedAreas(), cur, row, col, m_nHitCode);
+    if (area == cur.area) return;
+    SetCurrentAndSelection(Selection{cur.curRow, cur.curCol, area});
+    if (keys) {
+        // The edge that moved stays in view.
+        if (dRow) {
+            const int edge = area.first.row != cur.area.first.row ? area.first.row : area.last.row;
+            keepRowsShown(CellArea::cell(edge, cur.curCol), dRow < 0);
+        }
+        if (dCol) {
+            const int edge = area.first.col != cur.area.first.col ? area.first.col : area.last.col;
+            keepColumnsShown(CellArea::cell(cur.curRow, edge), dCol < 0);
+        }
+        return;
+    }
+    // A drag past the window's edge scrolls on.
+    if (m_nHitCode != kTargetColumns) {
+        if (row >= LastVisibleRow() && !ShowsLastRow(m_geo, height())) {
+            const int one = m_geo.StepRow(m_nFirstRow, false);
+            const int two = one < 0 ? -1 : m_geo.StepRow(one, false);
+            const int next = two >= 0 && two < m_geo.LastRow() ? two : one;
+            if (next >= 0) SetFirstCell(next, m_nFirstCol);
+        } else if (row <= m_nFirstRow && m_nFirstRow > 0) {
+            SetFirstCell(std::max(0, m_geo.StepRow(m_nFirstRow, true)), m_nFirstCol);
+        }
+    }
+    if (m_nHitCode != kTargetRows) {
+        if (col >= LastVisibleColumn() && !ShowsLastColumn(m_geo, width())) {
+            const int next = m_geo.StepColumn(m_nFirstCol, false);
+            if (next >= 0) SetFirstCell(m_nFirstRow, next);
+        } else if (col < m_nFirstCol) {
+            SetFirstCell(m_nFirstRow, std::max(0, m_geo.StepColumn(m_nFirstCol, true)));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+void CQorsView::hover(QPoint p) {
+    m_ptHover = p;
+    const Hover h = HoverTarget(m_geo, p, m_nPaneCol == 0, m_nPaneRow == 0);
+    m_nHitCode = h.target;
+    setCursor(cursorShape(h.cursor));
+}
+
+void CQorsView::mousePressEvent(QMouseEvent* event) {
+    const bool right = event->button() == Qt::RightButton;
+    if (event->button() != Qt::LeftButton && !right) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = event->position().toPoint();
+    m_bLeftDown = 1;
+    CommitPendingEdit();
+    setFocus(Qt::MouseFocusReason);
+    m_nHitCode = kTargetNone;
+    m_ptTrack = m_ptDown = p;
+    hover(p);
+    pressCells(p, right);
+    ShowCellReference(1);
+    m_bPostButtonUp = 0;
+    if (right) m_bLeftDown = 0;
+    event->accept();
+}
+
+void CQorsView::pressCells(QPoint p, bool right) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    const int t = m_nHitCode;
+    const int lastRow = m_geo.LastRow(), lastCol = m_geo.LastColumn();
+    if (IsColumnBorder(t)) m_xSizing = m_nHeaderWidth + GetColumnDistance(m_nFirstCol, t);
+    if (IsRowBorder(t))
+        m_ySizing = m_nHeaderHeight + GetRowDistance(m_nFirstRow, t - kTargetRowBorder);
+
+    if (InCornerBox(m_geo, p)) {
+        const CellArea all = CellArea::area(0, 0, lastRow, lastCol);
+        if (m_pDoc->m_bWholeRows && m_pDoc->m_bWholeCols && SelectionArea() == all) return;
+        m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 1;
+        SetCurrentAndSelection(0, 0, 0, 0, lastRow, lastCol);
+        return;
+    }
+    if (IsColumnBorder(t) || IsRowBorder(t)) {
+        m_bSizing = 1;
+        m_nSizingOld = -1;
+        DrawSizingLine(p.x(), p.y(), IsRowBorder(t));
+        return;
+    }
+    if (IsRowHeader(t)) {
+        const int r = t - kTargetRowHeader;
+        const CellArea area =
+            WidenToCombined(CombinedAreas(), CellArea::area(r, 0, r, std::max(0, lastCol)));
+        SetCurrentAndSelection(r, FindUncombinedCell(r, -1), area.first.row, area.first.col,
+                               area.last.row, area.last.col);
+        m_pDoc->m_bWholeRows = 1;
+        m_pDoc->m_bWholeCols = 0;
+        m_nHitCode = kTargetRows;
+        return;
+    }
+    if (IsColumnHeader(t)) {
+        const int c = t - kTargetColumnHeader;
+        const CellArea area =
+            WidenToCombined(CombinedAreas(), CellArea::area(0, c, std::max(0, lastRow), c));
+        SetCurrentAndSelection(FindUncombinedCell(-1, c), c, area.first.row, area.first.col,
+                               area.last.row, area.last.col);
+        m_pDoc->m_bWholeCols = 1;
+        m_pDoc->m_bWholeRows = 0;
+        m_nHitCode = kTargetColumns;
+        return;
+    }
+    m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 0;
+    if (right) {
+        // A context click inside the selection keeps it for the menu.
+        Rect r{SelectionArea().first.col, SelectionArea().first.row, SelectionArea().last.col,
+               SelectionArea().last.row};
+        CellRangeToDocRect(r);
+        DocToClient(r);
+        if (p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom) return;
+    }
+    const CellHit h = HitTestCell(p);
+    if (!h.hit || p.x() < m_nHeaderWidth || p.y() < m_nHeaderHeight) return;
+    SetCurrentAndSelection(SelectCell(CombinedAreas(), h.row, h.col));
+    m_nHitCode = kTargetCells;
+}
+
+void CQorsView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const Qt::MouseButtons b = event->buttons();
+    if (b == Qt::RightButton) return;
+    if (b != Qt::LeftButton || !m_bLeftDown) {
+        hover(p);
+        return;
+    }
+    if (m_nHitCode != kTargetNone) m_bMovedTracking = 1;
+    if (IsColumnBorder(m_nHitCode) || IsRowBorder(m_nHitCode)) {
+        DrawSizingLine(p.x(), p.y(), IsRowBorder(m_nHitCode));
+    } else if (m_nHitCode == kTargetCells || m_nHitCode == kTargetRows ||
+               m_nHitCode == kTargetColumns) {
+        const CellHit h = HitTestCell(p);
+        if (h.hit) {
+            int row = h.row, col = h.col;
+            // Over a header strip the drag reaches for the line before the
+            // first visible one, so that the view scrolls back.
+            if (p.x() < m_nHeaderWidth && col == m_nFirstCol && col > 0)
+                col = std::max(0, m_geo.StepColumn(col, true));
+            if (p.y() < m_nHeaderHeight && row == m_nFirstRow && row > 0)
+                row = std::max(0, m_geo.StepRow(row, true));
+            ExtendSelection(row, col, 0, 0);
+        }
+    }
+    m_ptTrack = p;
+}
+
+void CQorsView::finishSizing(QPoint p) {
+    const int t = m_nHitCode;
+    const bool rows = IsRowBorder(t);
+    const int index = rows ? t - kTargetRowBorder : t;
+    const int movement = rows ? p.y() - m_ptDown.y() : p.x() - m_ptDown.x();
+    // A click on a border without a drag leaves the size alone: the
+    // pixels-to-units rounding would otherwise change it.
+    if (movement == 0) return;
+    const int shown = rows ? GetRowHeightPixels(index) : GetColumnWidthPixels(index);
+    const int size = DraggedSize(shown, movement, m_fScale, rows ? kMaxRowHeight : kMaxColumnWidth);
+    ApplyRowColumnSize(index, size, rows);
+    if (m_pDoc) m_pDoc->UpdateServerItems(this);
+}
+
+void CQorsView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    m_bLeftDown = 0;
+    m_bMovedTracking = 0;
+    ShowCellReference(1);
+    if (IsColumnBorder(m_nHitCode) || IsRowBorder(m_nHitCode))
+        finishSizing(event->position().toPoint());
+    m_bSizing = 0;
+    m_sizingLine.reset();
+    m_nHitCode = kTargetNone;
+    update();
+    event->accept();
+}
+
+void CQorsView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) OnLButtonDblClk(event->position().toPoint());
+    event->accept();
+}
+
+void CQorsView::OnLButtonDblClk(QPoint p) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    if (p.x() <= m_nHeaderWidth || p.y() <= m_nHeaderHeight) return;
+    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
+    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
+    if (r < 0 || c < 0) return;
+    const bool data = m_pDoc->IsDataState();
+    if (m_pDoc->GetCellFormulaState(r, c) != 0) {
+        if (!data) {
+            qor::OnCellFormula(*m_pDoc);
+            UpdateEditLine(1);
+        } else {
+            qor::messageBox(QString::fromUtf16(kFormulaCellText), QString(), qor::MsgButtons::Ok,
+                            qor::MsgIcon::Warning);
+        }
+        return;
+    }
+    const VarAreaInfo& var = m_geo.VarArea();
+    const bool firstVarLine = (var.kind == 1 && cell.first.row == var.start) ||
+                              (var.kind == 2 && cell.first.col == var.start);
+    if ((!data && firstVarLine) || (data && m_pDoc->GetCellKind(r, c) == kCellLabel)) return;
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontSpec font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    if (mode == kEditNone) return;
+    m_pCellEdit->setText(CellEditText(*m_pDoc, r, c));
+    m_pCellEdit->m_bClicked = 1;
+    rect = {rect.left - 2, rect.top - 2, rect.right + 2, rect.bottom + 2};
+    m_pCellEdit->ShowAt(rect, mode, font, decimals);
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+void CQorsView::keyPressEvent(QKeyEvent* event) {
+    if (!m_bHeaderAction && event->key() == Qt::Key_F10 &&
+        (event->modifiers() & Qt::ShiftModifier)) {
+        OnContextMenu(mapToGlobal(rect().topLeft() + QPoint(5, 5)));
+        event->accept();
+        return;
+    }
+    const int key = event->key();
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Delete:
+            OnKeyDown(key, shift, ctrl);
+            event->accept();
+            return;
+        default:
+            break;
+    }
+    if (ctrl && key == Qt::Key_D) {
+        OnKeyDown(key, shift, ctrl);
+        event->accept();
+        return;
+    }
+    if (ctrl && (key == Qt::Key_C || key == Qt::Key_X || key == Qt::Key_V)) {
+        OnChar(QChar(char16_t(key - Qt::Key_A + 1)), true);
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    if (text.size() == 1 && !ctrl) {
+        OnChar(text[0], false);
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_bLeftDown || m_bChartEditing || m_pDoc->m_bChartEditing)
+        return;
+    if (key == Qt::Key_D && ctrl) {
+        emit commandRequested(kCmdSwitchState);
+        return;
+    }
+    m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 0;
+    const CombinedLookup combined = CombinedAreas();
+    const int curRow = CurrentRow(), curCol = CurrentColumn();
+    switch (key) {
+        case Qt::Key_Up:
+            shift ? ExtendSelection(0, 0, -1, 0) : MoveCurrentCell(kMoveUp);
+            break;
+        case Qt::Key_Down:
+            shift ? ExtendSelection(0, 0, 1, 0) : MoveCurrentCell(kMoveDown);
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            MoveCurrentCell(kMoveDown);
+            break;
+        case Qt::Key_Left:
+            shift ? ExtendSelection(0, 0, 0, -1) : MoveCurrentCell(kMoveLeft);
+            break;
+        case Qt::Key_Right:
+            shift ? ExtendSelection(0, 0, 0, 1) : MoveCurrentCell(kMoveRight);
+            break;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            const int first =
+                key == Qt::Key_PageUp ? PageUpRow(m_geo, height()) : PageDownRow(m_geo, height());
+            SetFirstCell(first, m_nFirstCol);
+            SetCurrentAndSelection(SelectCell(combined, m_nFirstRow, curCol));
+            break;
+        }
+        case Qt::Key_Home:
+            if (ctrl) {
+                SetFirstCell(0, 0);
+                SetCurrentAndSelection(SelectCell(combined, m_nFirstRow, m_nFirstCol));
+            } else {
+                SetFirstCell(m_nFirstRow, 0);
+                SetCurrentAndSelection(SelectCell(combined, curRow, m_nFirstCol));
+            }
+            break;
+        case Qt::Key_End: {
+            const int row = ctrl ? m_geo.SnapRow(m_geo.LastRow()) : curRow;
+            const int col = m_geo.SnapColumn(m_geo.LastColumn());
+            SetFirstCell(ctrl ? row : m_nFirstRow, col);
+            SetCurrentAndSelection(SelectCell(combined, row, col));
+            break;
+        }
+        case Qt::Key_Delete:
+            m_pDoc->EditClear();
+            break;
+        default:
+            break;
+    }
+    ShowCellReference(1);
+}
+
+bool CQorsView::typingContext(bool ctrl, TypingContext* ctx) const {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
+    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
+    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
+    if (r < 0 || c < 0) return false;
+    const VarAreaInfo& var = m_geo.VarArea();
+    ctx->dataState = m_pDoc->IsDataState();
+    ctx->ctrl = ctrl;
+    ctx->firstVarLine = (var.kind == 1 && CurrentRow() == var.start) ||
+                        (var.kind == 2 && CurrentColumn() == var.start);
+    ctx->formulaState = m_pDoc->GetCellFormulaState(r, c);
+    ctx->kind = m_pDoc->GetCellKind(r, c);
+    return true;
+}
+
+int CQorsView::TypingEntryMode(QChar ch) const {
+    TypingContext ctx;
+    if (!typingContext(false, &ctx) || DecideTyping(ch, ctx) != TypeAction::OpenEditor)
+        return kEditNone;
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontSpec font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    return mode;
+}
+
+void CQorsView::OnChar(QChar ch, bool ctrl) {
+    TypingContext ctx;
+    if (m_bLeftDown || !typingContext(ctrl, &ctx)) return;
+    switch (DecideTyping(ch, ctx)) {
+        case TypeAction::Copy:
+            emit commandRequested(kCmdCopy);
+            break;
+        case TypeAction::Cut:
+            emit commandRequested(kCmdCut);
+            break;
+        case TypeAction::Paste:
+            emit commandRequested(kCmdPaste);
+            break;
+        case TypeAction::CellFormula:
+            qor::OnCellFormula(*m_pDoc);
+            UpdateEditLine(1);
+            break;
+        case TypeAction::OpenEditor:
+            OpenCellEditor(QString(ch));
+            break;
+        case TypeAction::Ignore:
+            break;
+    }
+}
+
+void CQorsView::inputMethodEvent(QInputMethodEvent* event) {
+    const QString text = event->commitString();
+    event->accept();
+    TypingContext ctx;
+    if (text.isEmpty() || m_bLeftDown || !typingContext(false, &ctx)) return;
+    // Composed text never goes into a formula cell.
+    if (ctx.formulaState != 0) return;
+    if (DecideTyping(text[0], ctx) == TypeAction::OpenEditor) OpenCellEditor(text);
+}
+
+// ---------------------------------------------------------------------------
+// In-cell editing
+
+void CQorsView::AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox) {
+    m_pFormulaBar = bar;
+    m_pRefBox = referenceBox;
+    m_pCellEdit->AttachFormulaBar(bar);
+    if (bar) bar->SetView(this);
+    UpdateEditLine(1);
+    ShowCellReference(1);
+}
+
+void CQorsView::PrepareCellEdit(Rect* rect, int* mode, FontSpec* font, int* decimals) const {
+    *rect = {30, 30, 60, 60};
+    *mode = kEditNone;
+    *decimals = 4;
+    GetDefaultUiFont(font);
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
+    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
+    if (r < 0 || c < 0) return;
+    const bool data = m_pDoc->IsDataState();
+    *mode = CellEditMode(m_pDoc->GetCellKind(r, c), data);
+    if (*mode == kEditNumber) {
+        int a = 0, b = 0, cur = 0, d = 0;
+        m_pDoc->GetCellFont(r, c, &a, &b, &cur, &d);
+        *decimals = d;
+    }
+    if (!BuildCellFont(*m_pDoc, r, c, m_fScale, font)) {
+        GetDefaultUiFont(font);
+        font->height = int(m_fScale * 12);
+    }
+    Rect client{cell.first.col, cell.first.row, cell.last.col, cell.last.row};
+    CellRangeToDocRect(client);
+    DocToClient(client);
+    const bool shown = client.right > m_nHeaderWidth && client.bottom > m_nHeaderHeight &&
+                       client.left < width() && client.top < height();
+    *rect = EditorRect(shown ? client : Rect{}, m_nHeaderWidth, m_nHeaderHeight);
+}
+
+bool CQorsView::OpenCellEditor(const QString& typed) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
+    const Selection sel = CurrentSelection();
+    if (sel.curRow < m_nFirstRow || sel.curRow > LastVisibleRow())
+        SetFirstCell(sel.area.first.row, m_nFirstCol);
+    if (sel.curCol < m_nFirstCol || sel.curCol > LastVisibleColumn())
+        SetFirstCell(m_nFirstRow, sel.area.first.col);
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontSpec font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    if (mode == kEditNone) return false;
+    if (m_pFormulaBar) m_pFormulaBar->clear();
+    m_pCellEdit->clear();
+    m_pCellEdit->m_bClicked = 0;
+    m_pCellEdit->ShowAt(rect, mode, font, decimals);
+    for (QChar ch : typed) m_pCellEdit->TypeChar(ch);
+    return true;
+}
+
+void CQorsView::CommitPendingEdit() {
+    const bool pending = m_pCellEdit->isVisible() || m_pCellEdit->m_nMode != kEditNone ||
+                         (m_pFormulaBar && m_pFormulaBar->m_nMode != kEditNone);
+    if (!pending) return;
+    m_pCellEdit->CommitFormulaBar();
+    m_pCellEdit->hide();
+    m_pCellEdit->clear();
+    m_pCellEdit->m_nMode = kEditNone;
+    m_pCellEdit->m_bClicked = 0;
+}
+
+int CQorsView::SetCurrentCellText(const QString& text, int mode) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return 1;
+    const int16_t row = m_pDoc->m_nCurRow, col = m_pDoc->m_nCurCol;
+    CellArea area;
+    const bool combined = m_pDoc->GetCombinedArea(row, col, &area);
+    if (combined) {
+        m_pDoc->m_nCurRow = area.first.row;
+        m_pDoc->m_nCurCol = area.first.col;
+    }
+    const int status = m_pDoc->SetCellText(text, mode);
+    m_pDoc->m_nCurRow = row;
+    m_pDoc->m_nCurCol = col;
+    return status;
+}
+
+bool CQorsView::currentCellShown() const {
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontSpec font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    return !rect.isNull();
+}
+
+void CQorsView::HandleEditKey(int key) {
+    if (m_pDoc && currentCellShown()) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+    OnKeyDown(key, false, false);
+}
+
+void CQorsView::UpdateEditLine(int flag) {
+    if (!m_pFormulaBar) return;
+    if (!flag || !m_pDoc || !m_pDoc->IsOpen()) {
+        m_pFormulaBar->clear();
+        return;
+    }
+    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
+    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
+    m_pFormulaBar->setText(r < 0 || c < 0 ? QString() : EditLineText(*m_pDoc, r, c));
+}
+
+void CQorsView::ShowCellReference(int flag) {
+    if (!m_pRefBox) return;
+    if (!flag || !m_pDoc || !m_pDoc->IsOpen()) {
+        m_pRefBox->clear();
+        return;
+    }
+    m_pRefBox->setText(
+        CellReferenceText(m_pDoc->GetSelectionArea(), m_pDoc->IsDataState(), m_pDoc->m_nCurPage));
+}
