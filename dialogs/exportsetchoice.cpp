@@ -13,7 +13,7 @@ QStringList ExportPageLines(int pageCount) {
     QStringList lines;
     lines.reserve(std::max(pageCount, 0));
     for (int page = 1; page <= pageCount; ++page)
-        lines.append(QString(pattern).replace(QStringLiteral("%i"), QString::number(page)));
+        lines.append(qor::FillMessageText(pattern, {QString::number(page)}));
     return lines;
 }
 

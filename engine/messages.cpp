@@ -44,3 +44,27 @@ TraceHook setTraceHook(TraceHook hook) {
 }
 
 }  // namespace qor
+
+QString qor::FillMessageText(QString text, const QStringList& values) {
+    static const QStringList conversions = {QStringLiteral("%d"), QStringLiteral("%i"),
+                                            QStringLiteral("%u"), QStringLiteral("%s"),
+                                            QStringLiteral("%.0f")};
+    qsizetype from = 0;
+    for (const QString& v : values) {
+        qsizetype at = -1, len = 0;
+        for (qsizetype i = text.indexOf(u'%', from); i >= 0; i = text.indexOf(u'%', i + 1)) {
+            for (const QString& c : conversions) {
+                if (QStringView(text).mid(i).startsWith(c)) {
+                    at = i;
+                    len = c.size();
+                    break;
+                }
+            }
+            if (at >= 0) break;
+        }
+        if (at < 0) break;
+        text.replace(at, len, v);
+        from = at + v.size();
+    }
+    return text;
+}

@@ -3,6 +3,7 @@
 
 #include <QLoggingCategory>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcQorTrace)
@@ -22,6 +23,11 @@ namespace qor {
 // few places where a missing text would leave the user with nothing but
 // "Reader ERROR".
 QString messageText(int id, const QString& fallback);
+
+// Fills the printf-style places of a string-table text ("%d", "%i", "%u",
+// "%s", "%.0f") with values in order, as texts. Nothing else of the text
+// is read as a format, so a table text can never act as one.
+QString FillMessageText(QString text, const QStringList& values);
 
 // Installs a receiver for TraceMessage and returns the previous one; an
 // empty function removes it.

@@ -26,23 +26,6 @@ constexpr int kMsgYear = 62037;  // .. 62040 quarter, month, day
 
 // Fills the "%i" and "%s" of a string-table text in order; the texts are
 // data, so they are never handed to printf.
-QString fillIn(QString text, const QStringList& values) {
-    qsizetype from = 0;
-    for (const QString& v : values) {
-        qsizetype at = -1;
-        for (qsizetype i = text.indexOf(u'%', from); i >= 0 && i + 1 < text.size();
-             i = text.indexOf(u'%', i + 2)) {
-            if (text[i + 1] == u'i' || text[i + 1] == u's' || text[i + 1] == u'd') {
-                at = i;
-                break;
-            }
-        }
-        if (at < 0) break;
-        text.replace(at, 2, v);
-        from = at + v.size();
-    }
-    return text;
-}
 
 [[noreturn]] void fail(uint32_t code, const QString& what) {
     throw XlError{code, QStringLiteral("ExportPage"), what};
@@ -149,7 +132,7 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
     const QString progress = LoadErrorText(kMsgProgress);
     const int cells = std::max(rows * cols, 1);
     for (int r = 1; r <= rows; ++r) {
-        TraceMessage(fillIn(
+        TraceMessage(qor::FillMessageText(
             progress, {QString::number(page), QString::number(((r - 1) * cols + 1) * 100 / cells),
                        QStringLiteral("%")}));
         for (int c = 1; c <= cols; ++c) {
@@ -251,7 +234,7 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
     try {
         bridge.CreateWorkbookFile(path);
         bridge.OpenWorkbookFile(path);
-        bridge.AddWorksheet(fillIn(LoadErrorText(kMsgSheetName), {QString::number(page)}), 1);
+        bridge.AddWorksheet(qor::FillMessageText(LoadErrorText(kMsgSheetName), {QString::number(page)}), 1);
         const QString writing = messageText(kMsgWriting, QString());
         if (!writing.isEmpty()) TraceMessage(writing);
         bridge.ExportPage(report, page);

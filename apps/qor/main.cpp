@@ -44,6 +44,8 @@ void printUsage() {
         "      write the report as an exchange file (all pages unless --pages)\n"
         "  qor import-xml IN.xml REPORT\n"
         "      make a new report from an exchange file\n"
+        "  qor export-html REPORT OUTDIR [--pages 2,5]\n"
+        "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages)\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n",
@@ -76,6 +78,7 @@ constexpr VerbEntry kVerbs[] = {
     {"reader-script", qor::app::verbReaderScript},
     {"export-xml", qor::app::verbExportXml},
     {"import-xml", qor::app::verbImportXml},
+    {"export-html", qor::app::verbExportHtml},
     {"run", qor::app::verbRun},
 };
 

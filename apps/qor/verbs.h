@@ -51,6 +51,10 @@ int verbReaderScript(const QStringList& args, Output* out);
 int verbExportXml(const QStringList& args, Output* out);
 int verbImportXml(const QStringList& args, Output* out);
 
+// Writes pages of a report as HTML files "<name>_<page>.html" into a
+// folder (htmlverb.cpp); all pages unless --pages.
+int verbExportHtml(const QStringList& args, Output* out);
+
 // Runs a script of the command language (runverb.cpp) against the report
 // given, saving it when the whole script succeeded; variables LIST MEMORY
 // shows and messages go to standard output. Exit code 1 when a line

@@ -25,3 +25,15 @@ TEST(MessagesTest, TraceMessageReachesTheHook) {
     TraceMessage("after");
     EXPECT_EQ(got, QStringList({QStringLiteral("正在保存第1页"), QString()}));
 }
+
+TEST(MessagesTest, FillMessageTextFillsPlacesInOrderAndNothingElse) {
+    EXPECT_EQ(qor::FillMessageText(QStringLiteral("第%i页"), {QStringLiteral("3")}),
+              QStringLiteral("第3页"));
+    EXPECT_EQ(qor::FillMessageText(QStringLiteral("%.0f年%u月"), {"2004", "5"}),
+              QStringLiteral("2004年5月"));
+    // A value holding a place is not filled again; a lone "%" stays.
+    EXPECT_EQ(qor::FillMessageText(QStringLiteral("%s: %d%"), {"%d", "7"}),
+              QStringLiteral("%d: 7%"));
+    // Fewer values than places leave the rest as they are.
+    EXPECT_EQ(qor::FillMessageText(QStringLiteral("%s-%s"), {"a"}), QStringLiteral("a-%s"));
+}
