@@ -14,6 +14,19 @@
 
 class CReportHandle;
 
+namespace qor {
+class IWorkbookImportHost;
+
+// The fields of the sheet dialog that an import reads: the caller sets the
+// sheet count and lets the user choose before the first import call.
+struct ImportSheetDialog {
+    enum Choice { kOpenAll = 1, kOpenOne = 2 };
+    int sheetCount = 0;
+    int choice = 0;  // unset until the user chooses
+    int sheetNumber = 0;
+};
+}  // namespace qor
+
 class CExcelBridge {
 public:
     CExcelBridge();
@@ -38,6 +51,22 @@ public:
     // Writes keyword slot 0..5 of the page into its keyword cell.
     void ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
                            int labelFirst, int page);
+    // Reads the open workbook into the report: the first call on a bridge
+    // reads the format of one sheet, every later call the values (all
+    // sheets into pages of the same number, or the chosen sheet into page
+    // 1). 1, or 0 when a page cannot be added. path is not read. Errors of
+    // the sheet calls pass to the caller.
+    int ImportWorkbook(QString path, CReportHandle* report);
+    // Sheet from 1. Always 1: a failure is printed and shown, and what was
+    // read so far stays.
+    int ImportSheetFormat(int sheet);
+    // Reads the current worksheet into page (from 1), adding pages up to
+    // it. 1, or 0 when a page cannot be added; other failures as above.
+    int ImportSheetData(int page);
+    qor::ImportSheetDialog& SheetDialog() { return m_sheetDialog; }
+    // Told of pages the import adds; none by default.
+    void SetImportHost(qor::IWorkbookImportHost* host) { m_importHost = host; }
+
     // Saves in place. Always 1; errors pass to the caller.
     int SaveWorkbook();
     void CloseWorkbook();
@@ -52,9 +81,13 @@ public:
 private:
     qor::XlWorksheet* activeSheet();  // ActiveSheet, or kXlPointer
     void exportPageCells(CReportHandle* report, int page);
+    void importFormatCells(int sheet);
+    void importDataCells(int page);
 
     CReportHandle* m_report = nullptr;  // the report an import reads into
     int m_sheetChoiceMade = 0;
+    qor::ImportSheetDialog m_sheetDialog;
+    qor::IWorkbookImportHost* m_importHost = nullptr;
     qor::XlWorksheet* m_worksheet = nullptr;
     qor::XlWorkbook* m_sheets = nullptr;  // the workbook whose sheets are reached
     qor::XlWorkbook* m_workbook = nullptr;

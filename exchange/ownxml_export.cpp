@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -31,21 +33,6 @@ constexpr int kMsgFailed = 62043;
 struct ExportFailure {
     QString why;
 };
-
-// Element names made once: the walk creates millions of elements.
-struct Names {
-    std::array<QString, kCellChildCount> child;
-    QString cell = kCellTag.toString();
-    QString date = kDateTag.toString();
-    Names() {
-        for (size_t i = 0; i < child.size(); ++i) child[i] = kCellChildTags[i].toString();
-    }
-};
-
-const Names& names() {
-    static const Names n;
-    return n;
-}
 
 // The table the file shows. A variable area is expanded by the most lines
 // any exported page uses, so that every page's cells sit at the same rows
@@ -101,29 +88,39 @@ struct OutCell {
     QString formula;
     QString formulaArea;  // empty: no formula
     int keywordSlot = -1;
-    size_t firstValue = 0;  // index of page 1's text in the value table
+    // Page 1's value: in the number table for number cells, in the text
+    // table for text cells; the other pages follow.
+    size_t firstValue = 0;
 };
 
 uint32_t field(uint64_t word, int code) { return cellFormatGet(word, code); }
 
 QString number(int v) { return QString::number(v); }
 
+// An integer as the file writes it (QString::number's text), for the
+// writer's Latin-1 form.
+struct IntText {
+    explicit IntText(long long v) { len = int(std::to_chars(buf, buf + sizeof buf, v).ptr - buf); }
+    QLatin1StringView view() const { return QLatin1StringView(buf, len); }
+    char buf[24];
+    int len;
+};
+
 class Writer {
 public:
     Writer(CReportHandle& report, const ExportSetMembers& choice)
         : m_report(report), m_file(*report.GetReportFile()), m_choice(choice) {}
 
-    // Throws ExportFailure; returns false (with m_cannotMap) for a cell
-    // that cannot be mapped.
-    XmlDocument build(const QString& reportName);
+    // Writes the file into the writer. Throws ExportFailure; returns false
+    // (with cannotMap()) for a cell that cannot be mapped.
+    bool build(XmlStreamWriter& out, const QString& reportName);
     bool cannotMap() const { return m_cannotMap; }
 
 private:
     void choosePages();
     void collectCells(const Layout& layout);
     void readPages(const Layout& layout);
-    XmlDocument makeDocument(const QString& reportName) const;
-    void addChild(XmlNode& parent, int child, const QString& text) const;
+    void write(XmlStreamWriter& out, const QString& reportName) const;
 
     CReportHandle& m_report;
     CReportFile& m_file;
@@ -131,7 +128,10 @@ private:
     std::vector<int> m_pages;      // the exported pages, in file order
     std::vector<int> m_pageLines;  // variable lines each uses
     std::vector<OutCell> m_cells;
-    std::vector<QString> m_values;         // per cell with values: one text per page
+    // Per cell with values, one per page: numbers (NaN where the page's
+    // value is not a number) and texts.
+    std::vector<double> m_numbers;
+    std::vector<QString> m_texts;
     std::vector<QString> m_keywordValues;  // per keyword cell: one text per page
     std::vector<uint16_t> m_heights, m_widths;
     std::vector<int> m_topLines;  // attribute bytes of the columns and rows
@@ -139,7 +139,6 @@ private:
     std::array<bool, 3> m_hasDatePart{};
     std::array<std::vector<long long>, 3> m_dateParts;  // year, month, day per page
     bool m_cannotMap = false;
-    mutable XmlDocument m_doc;
 };
 
 void Writer::choosePages() {
@@ -206,7 +205,7 @@ void Writer::collectCells(const Layout& layout) {
     if (m_cannotMap) return;
 
     const size_t pages = m_pages.size();
-    size_t valueSlots = 0;
+    size_t numberSlots = 0, textSlots = 0;
     for (int r = 1; r <= rows; ++r) {
         for (int c = 1; c <= cols; ++c) {
             if (!layout.map(r, c, &sc)) {
@@ -240,9 +239,12 @@ void Writer::collectCells(const Layout& layout) {
                     cell.kind = Kind::Number;
                     break;
             }
-            if (cell.kind != Kind::Label) {
-                cell.firstValue = valueSlots;
-                valueSlots += pages;
+            if (cell.kind == Kind::Number) {
+                cell.firstValue = numberSlots;
+                numberSlots += pages;
+            } else if (cell.kind == Kind::Text) {
+                cell.firstValue = textSlots;
+                textSlots += pages;
             }
             const int fr = layout.formatRow(sc), fc = layout.formatCol(sc);
             FormulaInfo info;
@@ -261,7 +263,8 @@ void Writer::collectCells(const Layout& layout) {
             m_cells.push_back(std::move(cell));
         }
     }
-    m_values.resize(valueSlots);
+    m_numbers.resize(numberSlots);
+    m_texts.resize(textSlots);
 }
 
 void Writer::readPages(const Layout& layout) {
@@ -286,6 +289,8 @@ void Writer::readPages(const Layout& layout) {
             if (cell.kind != Kind::Label) {
                 int pr = 0, pc = 0;
                 QString text;
+                // NumberText writes nothing for NaN: an empty value.
+                double number = std::numeric_limits<double>::quiet_NaN();
                 if (layout.pageCell(cell.stored, m_pageLines[k], &pr, &pc)) {
                     CellValue v;
                     if (uint16_t s = m_report.GetCellValue(&v, pr, pc, p))
@@ -295,11 +300,14 @@ void Writer::readPages(const Layout& layout) {
                                                 .arg(p)
                                                 .arg(s)};
                     if (cell.kind == Kind::Text)
-                        text = v.text;
+                        text = std::move(v.text);
                     else if (v.kind == kCellNumber)
-                        text = NumberText(v.number);
+                        number = v.number;
                 }
-                m_values[cell.firstValue + k] = std::move(text);
+                if (cell.kind == Kind::Text)
+                    m_texts[cell.firstValue + k] = std::move(text);
+                else
+                    m_numbers[cell.firstValue + k] = number;
             }
             if (cell.keywordSlot < 0) continue;
             KeywordValue kv;
@@ -333,101 +341,112 @@ void Writer::readPages(const Layout& layout) {
     }
 }
 
-void Writer::addChild(XmlNode& parent, int child, const QString& text) const {
-    XmlNode e = m_doc.createElement(names().child[size_t(child)]);
-    if (!text.isEmpty()) e.setText(text);
-    parent.appendChild(e);
-}
+void Writer::write(XmlStreamWriter& out, const QString& reportName) const {
+    // Names and the texts every cell repeats, made once.
+    std::array<XmlStreamWriter::Name, kCellChildCount> tag;
+    for (size_t i = 0; i < tag.size(); ++i) tag[i] = out.name(kCellChildTags[i]);
+    const XmlStreamWriter::Name cellTag = out.name(kCellTag);
+    const XmlStreamWriter::Name dateTag = out.name(kDateTag);
+    std::array<QString, 16> fontNames;
+    for (size_t i = 0; i < fontNames.size(); ++i) fontNames[i] = FontName(int(i));
+    auto fontName = [&](int code) {
+        return code >= 0 && code < 16 ? fontNames[size_t(code)] : FontName(code);
+    };
+    auto put = [&](int child, QStringView text) { out.textElement(tag[size_t(child)], text); };
+    auto putInt = [&](int child, long long v) {
+        out.textElement(tag[size_t(child)], IntText(v).view());
+    };
 
-XmlDocument Writer::makeDocument(const QString& reportName) const {
-    m_doc = XmlDocument::create();
-    m_doc.appendChild(m_doc.createProcessingInstruction(
-        QStringLiteral("xml"), QStringLiteral("version='1.0' encoding='gb2312'")));
-    XmlNode root = m_doc.appendChild(m_doc.createElement(kRootTag.toString()));
-    // Through the document, so that any name makes a well-formed file.
-    root.setAttribute(kExportTypeAttr, kExportTypeValue.toString());
-    root.setAttribute(kFormatAttr, number(m_choice.m_bFormat ? 1 : 0));
-    root.setAttribute(kDataAttr, number(m_choice.m_bData ? 1 : 0));
-    root.setAttribute(kFormulaAttr, number(m_choice.m_bFormula ? 1 : 0));
-    root.setAttribute(kRepNameAttr, reportName);
+    out.startElement(kRootTag);
+    // Through the writer, so that any name makes a well-formed file.
+    out.setAttribute(kExportTypeAttr, kExportTypeValue.toString());
+    out.setAttribute(kFormatAttr, number(m_choice.m_bFormat ? 1 : 0));
+    out.setAttribute(kDataAttr, number(m_choice.m_bData ? 1 : 0));
+    out.setAttribute(kFormulaAttr, number(m_choice.m_bFormula ? 1 : 0));
+    out.setAttribute(kRepNameAttr, reportName);
 
     const size_t pages = m_pages.size();
     const QString userKeyword = m_file.GetUserKeywordName();
-    const QString empty;
+    char numberBuf[kNumberCharsMax];
     size_t keywordIndex = 0;
     for (const OutCell& cell : m_cells) {
-        XmlNode e = m_doc.createElement(names().cell);
+        out.startElement(cellTag);
         const uint64_t f = cell.format;
-        addChild(e, kHeight, number(m_heights[size_t(cell.row)]));
-        addChild(e, kWidth, number(m_widths[size_t(cell.col)]));
-        addChild(e, kStartRow, number(cell.row));
-        addChild(e, kStartCol, number(cell.col));
-        addChild(e, kEndRow, number(cell.endRow));
-        addChild(e, kEndCol, number(cell.endCol));
+        putInt(kHeight, m_heights[size_t(cell.row)]);
+        putInt(kWidth, m_widths[size_t(cell.col)]);
+        putInt(kStartRow, cell.row);
+        putInt(kStartCol, cell.col);
+        putInt(kEndRow, cell.endRow);
+        putInt(kEndCol, cell.endCol);
         switch (cell.kind) {
             case Kind::Number:
+                putInt(kDataType, kDataNumber);
+                put(kCellValue, {});
+                for (size_t k = 0; k < pages; ++k) {
+                    const int n = NumberChars(m_numbers[cell.firstValue + k], numberBuf);
+                    out.textElement(tag[kCellValue], QLatin1StringView(numberBuf, n));
+                }
+                break;
             case Kind::Text:
-                addChild(e, kDataType, number(cell.kind == Kind::Number ? kDataNumber : kDataText));
-                addChild(e, kCellValue, empty);
-                for (size_t k = 0; k < pages; ++k)
-                    addChild(e, kCellValue, m_values[cell.firstValue + k]);
+                putInt(kDataType, kDataText);
+                put(kCellValue, {});
+                for (size_t k = 0; k < pages; ++k) put(kCellValue, m_texts[cell.firstValue + k]);
                 break;
             case Kind::Label:
-                addChild(e, kDataType, number(kDataLabel));
-                for (size_t k = 0; k <= pages; ++k) addChild(e, kCellValue, cell.label);
+                putInt(kDataType, kDataLabel);
+                for (size_t k = 0; k <= pages; ++k) put(kCellValue, cell.label);
                 break;
         }
-        addChild(e, kDecimalDigits, number(int(field(f, kFmtDecimals))));
-        addChild(e, kHasComma, BoolText(field(f, kFmtThousands)));
-        addChild(e, kCurrencySymbol, number(field(f, kFmtCurrency) ? 1 : 0));
-        addChild(e, kHasPercent, BoolText(field(f, kFmtPercent)));
-        addChild(e, kMultiLine, number(int(field(f, kFmtWrap))));
-        addChild(e, kFontName, FontName(int(field(f, kFmtFont))));
-        addChild(e, kFontStyle, FontStyleName(int(field(f, kFmtFontStyle))));
-        addChild(e, kFontSize, number(FontSizePoints(int(field(f, kFmtFontSize)))));
+        putInt(kDecimalDigits, int(field(f, kFmtDecimals)));
+        put(kHasComma, BoolText(field(f, kFmtThousands)));
+        putInt(kCurrencySymbol, field(f, kFmtCurrency) ? 1 : 0);
+        put(kHasPercent, BoolText(field(f, kFmtPercent)));
+        putInt(kMultiLine, int(field(f, kFmtWrap)));
+        put(kFontName, fontName(int(field(f, kFmtFont))));
+        put(kFontStyle, FontStyleName(int(field(f, kFmtFontStyle))));
+        putInt(kFontSize, FontSizePoints(int(field(f, kFmtFontSize))));
         if (!cell.formulaArea.isEmpty()) {
-            addChild(e, kFormula, cell.formula);
-            addChild(e, kFormulaArea, cell.formulaArea);
+            put(kFormula, cell.formula);
+            put(kFormulaArea, cell.formulaArea);
         }
         if (cell.keywordSlot >= 0) {
-            addChild(e, kKeywordValue, empty);
+            put(kKeywordValue, {});
             for (size_t k = 0; k < pages; ++k)
-                addChild(e, kKeywordValue, m_keywordValues[keywordIndex * pages + k]);
+                put(kKeywordValue, m_keywordValues[keywordIndex * pages + k]);
             ++keywordIndex;
-            addChild(e, kKeywordName, KeywordName(cell.keywordSlot, userKeyword));
+            put(kKeywordName, KeywordName(cell.keywordSlot, userKeyword));
         }
-        addChild(e, kHAlign, HAlignText(int(field(f, kFmtHAlign)), cell.kind == Kind::Number));
-        addChild(e, kVAlign, VAlignText(int(field(f, kFmtVAlign))));
-        addChild(e, kRightLine, number(int(field(f, kFmtRightLine))));
-        addChild(e, kBottomLine, number(int(field(f, kFmtBottomLine))));
-        addChild(e, kTopLine, number(cell.row == 1 ? m_topLines[size_t(cell.col)] : 0));
-        addChild(e, kLeftLine, number(cell.col == 1 ? m_leftLines[size_t(cell.row)] : 0));
-        addChild(e, kBackground, ColourText(int(field(f, kFmtBackground))));
-        addChild(e, kForeground, ColourText(int(field(f, kFmtForeground))));
-        addChild(e, kFillType, number(FillNumber(int(field(f, kFmtPattern)))));
-        root.appendChild(e);
+        put(kHAlign, HAlignText(int(field(f, kFmtHAlign)), cell.kind == Kind::Number));
+        put(kVAlign, VAlignText(int(field(f, kFmtVAlign))));
+        putInt(kRightLine, int(field(f, kFmtRightLine)));
+        putInt(kBottomLine, int(field(f, kFmtBottomLine)));
+        putInt(kTopLine, cell.row == 1 ? m_topLines[size_t(cell.col)] : 0);
+        putInt(kLeftLine, cell.col == 1 ? m_leftLines[size_t(cell.row)] : 0);
+        put(kBackground, ColourText(int(field(f, kFmtBackground))));
+        put(kForeground, ColourText(int(field(f, kFmtForeground))));
+        putInt(kFillType, FillNumber(int(field(f, kFmtPattern))));
+        out.endElement();
     }
 
     const int currentYear = QDate::currentDate().year();
     for (size_t k = 0; k < pages; ++k) {
-        XmlNode e = m_doc.createElement(names().date);
-        e.setText(KeywordDateText(m_hasDatePart[0], m_dateParts[0][k], m_hasDatePart[1],
-                                  m_dateParts[1][k], m_hasDatePart[2], m_dateParts[2][k],
-                                  currentYear));
-        root.appendChild(e);
+        out.textElement(dateTag, KeywordDateText(m_hasDatePart[0], m_dateParts[0][k],
+                                                 m_hasDatePart[1], m_dateParts[1][k],
+                                                 m_hasDatePart[2], m_dateParts[2][k], currentYear));
     }
-    return m_doc;
+    out.endElement();
 }
 
-XmlDocument Writer::build(const QString& reportName) {
+bool Writer::build(XmlStreamWriter& out, const QString& reportName) {
     choosePages();
     int fileLines = m_file.VarUsedLines();
     if (!m_pageLines.empty()) fileLines = *std::max_element(m_pageLines.begin(), m_pageLines.end());
     const Layout layout(m_file.Format().header, fileLines, m_file.VarUsedLines());
     collectCells(layout);
-    if (m_cannotMap) return {};
+    if (m_cannotMap) return false;
     readPages(layout);
-    return makeDocument(reportName);
+    write(out, reportName);
+    return true;
 }
 
 }  // namespace
@@ -448,14 +467,16 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
     }
     try {
         Writer writer(report, choice);
-        const XmlDocument doc = writer.build(ReportNameOf(report.GetPathName()));
-        if (writer.cannotMap()) {
+        // The whole file is made before anything is written: a failure on
+        // the way leaves the target as it was.
+        XmlStreamWriter out(QStringLiteral("version='1.0' encoding='gb2312'"));
+        if (!writer.build(out, ReportNameOf(report.GetPathName()))) {
             result.messageId = kMsgCannotMap;
             result.detail = QStringLiteral("a cell of the table cannot be mapped");
             return result;
         }
         QString error;
-        switch (doc.save(target, &error)) {
+        switch (out.save(target, &error)) {
             case XmlSaveStatus::Ok:
                 result.written = true;
                 result.messageId = kMsgDone;

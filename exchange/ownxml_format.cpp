@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <string_view>
 
 #include "engine/cellformat.h"
 #include "engine/messages.h"
@@ -54,9 +55,31 @@ QString FontName(int code) {
     return LoadErrorText(kFontNameIds);
 }
 
+// The string table is read once and never changes, so its texts can be
+// kept: the reader looks fonts and keywords up for every cell.
+const std::array<QString, 8>& tableFontNames() {
+    static const std::array<QString, 8> names = [] {
+        std::array<QString, 8> n;
+        for (int code = 0; code < 8; ++code) n[size_t(code)] = LoadErrorText(kFontNameIds + code);
+        return n;
+    }();
+    return names;
+}
+
+const std::array<QString, 6>& tableKeywordNames() {
+    static const std::array<QString, 6> names = [] {
+        std::array<QString, 6> n;
+        for (size_t slot = 0; slot < n.size(); ++slot)
+            n[slot] = LoadErrorText(kKeywordNameIds[slot]);
+        return n;
+    }();
+    return names;
+}
+
 int FontCodeOf(const QString& name) {
+    const std::array<QString, 8>& table = tableFontNames();
     for (int code = 0; code < 8; ++code)
-        if (name == LoadErrorText(kFontNameIds + code)) return code;
+        if (name == table[size_t(code)]) return code;
     for (size_t i = 0; i < kFixedFontNames.size(); ++i)
         if (name == kFixedFontNames[i]) return int(i) + 8;
     return 0;
@@ -148,34 +171,85 @@ QString KeywordName(int slot, const QString& userKeywordName) {
 }
 
 int KeywordSlotOf(const QString& name) {
-    for (size_t slot = 0; slot < kKeywordNameIds.size(); ++slot)
-        if (name == LoadErrorText(kKeywordNameIds[slot])) return int(slot);
+    const std::array<QString, 6>& table = tableKeywordNames();
+    for (size_t slot = 0; slot < table.size(); ++slot)
+        if (name == table[slot]) return int(slot);
     return kUserKeywordSlot;
 }
 
 QString BoolText(bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); }
 
 std::optional<bool> ParseBoolText(const QString& text) {
+    // ASCII, as the files hold it, compared as it stands; anything else
+    // through the full lower-casing.
+    if (text.size() == 4 || text.size() == 5) {
+        char lower[5];
+        bool ascii = true;
+        for (qsizetype i = 0; i < text.size() && ascii; ++i) {
+            const char16_t c = text[i].unicode();
+            ascii = c < 0x80;
+            lower[i] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+        }
+        if (ascii) {
+            const std::string_view t(lower, size_t(text.size()));
+            if (t == "true") return true;
+            if (t == "false") return false;
+            return std::nullopt;
+        }
+    }
     const QString t = text.toLower();
     if (t == u"true") return true;
     if (t == u"false") return false;
     return std::nullopt;
 }
 
-QString NumberText(double value) {
-    if (!std::isfinite(value)) return {};
-    char buf[400];
+int NumberChars(double value, char* buf) {
+    if (!std::isfinite(value)) return 0;
     const double magnitude = std::fabs(value);
     // Plain decimals for what a report normally holds; the exponent form
     // only where the plain one would run to hundreds of digits.
     const bool plain = magnitude == 0 || (magnitude >= 1e-6 && magnitude < 1e21);
-    const auto r = plain ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed)
-                         : std::to_chars(buf, buf + sizeof buf, value);
-    if (r.ec != std::errc()) return {};
-    return QString::fromLatin1(buf, qsizetype(r.ptr - buf));
+    const auto r = plain
+                       ? std::to_chars(buf, buf + kNumberCharsMax, value, std::chars_format::fixed)
+                       : std::to_chars(buf, buf + kNumberCharsMax, value);
+    if (r.ec != std::errc()) return 0;
+    return int(r.ptr - buf);
+}
+
+QString NumberText(double value) {
+    char buf[kNumberCharsMax];
+    const int n = NumberChars(value, buf);
+    if (!n) return {};
+    return QString::fromLatin1(buf, n);
 }
 
 std::optional<double> ParseNumberText(QStringView text) {
+    // What NumberText writes ("-1234.5"), read without the general reader's
+    // scratch string; anything else, or anything from_chars does not take
+    // whole, the general way.
+    if (const qsizetype n = text.size(); n > 0 && n <= 64) {
+        char buf[64];
+        qsizetype i = 0;
+        bool dot = false, plain = true;
+        for (; i < n && plain; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= u'0' && c <= u'9') {
+                buf[i] = char(c);
+            } else if (c == u'.' && !dot && i > (text[0] == u'-' ? 1 : 0) && i + 1 < n) {
+                dot = true;
+                buf[i] = '.';
+            } else if (c == u'-' && i == 0 && n > 1) {
+                buf[i] = '-';
+            } else {
+                plain = false;
+            }
+        }
+        if (plain) {
+            double v = 0;
+            const auto r = std::from_chars(buf, buf + n, v);
+            if (r.ec == std::errc() && r.ptr == buf + n) return v;
+        }
+    }
     const QStringView t = text.trimmed();
     if (!t.contains(u'.') && t.count(u',') == 1) {
         QString dotted = t.toString();

@@ -155,6 +155,10 @@ std::optional<bool> ParseBoolText(const QString& text);
 // as the same double, with "." as the decimal point and without exponent
 // for the magnitudes a report normally holds. Empty for NaN or infinity.
 QString NumberText(double value);
+// NumberText into buf, which holds kNumberCharsMax bytes (ASCII): the
+// length, 0 for NaN or infinity.
+inline constexpr int kNumberCharsMax = 400;
+int NumberChars(double value, char* buf);
 // Reads what NumberText writes, whatever the user's locale. A text with a
 // single "," and no "." reads the comma as the decimal point (files from
 // systems that wrote numbers in such a locale); otherwise "," separates

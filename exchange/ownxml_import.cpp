@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -46,82 +47,111 @@ struct ImportFailure {
     QString detail;
 };
 
+// A whole number as textToInt16/textToInt32 read it, without their
+// scratch string for the plain digits the file writes; anything else goes
+// to them.
+template <typename T>
+NumberConversion readInteger(QStringView t, T* out) {
+    const qsizetype n = t.size();
+    qsizetype i = n > 0 && t[0] == u'-' ? 1 : 0;
+    if (n - i >= 1 && n - i <= 9) {
+        long long v = 0;
+        for (; i < n; ++i) {
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9') break;
+            v = v * 10 + (c - u'0');
+        }
+        if (i == n) {
+            if (t[0] == u'-') v = -v;
+            if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max())
+                return NumberConversion::Overflow;
+            *out = T(v);
+            return NumberConversion::Ok;
+        }
+    }
+    if constexpr (sizeof(T) == 2)
+        return textToInt16(t, out);
+    else
+        return textToInt32(t, out);
+}
+
+// A text to hand to the functions that take a QString, without a copy: it
+// lives only as long as the call.
+QString borrowed(QStringView v) { return QString::fromRawData(v.data(), v.size()); }
+
 // The children of one cell element: the first of each name, and every
-// cell_value and keyword_value in order.
+// cell_value and keyword_value in order, as pieces of one string so that a
+// cell of forty children costs no forty strings.
 struct CellChildren {
-    std::array<std::optional<QString>, kCellChildCount> first;
-    QStringList values;
-    QStringList keywordValues;
+    struct Span {
+        qsizetype at = -1;  // -1: no such child
+        qsizetype len = 0;
+    };
+    QString texts;
+    std::array<Span, kCellChildCount> first;
+    std::vector<Span> values;
+    std::vector<Span> keywordValues;
     size_t index = 0;  // position among the cell elements, for messages
 
-    const QString& require(int child) const {
-        const std::optional<QString>& t = first[size_t(child)];
-        if (!t)
+    QStringView view(Span s) const { return QStringView(texts).mid(s.at, s.len); }
+    bool has(int child) const { return first[size_t(child)].at >= 0; }
+    std::optional<QStringView> get(int child) const {
+        if (!has(child)) return std::nullopt;
+        return view(first[size_t(child)]);
+    }
+    QStringView value(size_t j) const { return view(values[j]); }
+    QStringView keywordValue(size_t j) const { return view(keywordValues[j]); }
+
+    QStringView require(int child) const {
+        if (!has(child))
             throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1 has no \"%2\"")
                                                  .arg(index + 1)
                                                  .arg(kCellChildTags[size_t(child)])};
-        return *t;
+        return view(first[size_t(child)]);
     }
-    [[noreturn]] void refuse(int child, const QString& text) const {
+    [[noreturn]] void refuse(int child, QStringView text) const {
         throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1: \"%2\" holds \"%3\"")
                                              .arg(index + 1)
                                              .arg(kCellChildTags[size_t(child)], text.left(40))};
     }
     int int16(int child) const {
-        const QString& t = require(child);
+        const QStringView t = require(child);
         int16_t v = 0;
-        if (textToInt16(t, &v) != NumberConversion::Ok) refuse(child, t);
+        if (readInteger(t, &v) != NumberConversion::Ok) refuse(child, t);
         return v;
     }
     int int32(int child) const {
-        const QString& t = require(child);
+        const QStringView t = require(child);
         int32_t v = 0;
-        if (textToInt32(t, &v) != NumberConversion::Ok) refuse(child, t);
+        if (readInteger(t, &v) != NumberConversion::Ok) refuse(child, t);
         return v;
     }
 };
 
-CellChildren readChildren(const XmlNode& cell, size_t index) {
-    CellChildren c;
+void readChildren(const XmlNode& cell, size_t index, const XmlNameList& names, CellChildren& c) {
+    c.texts.resize(0);
+    c.first.fill({});
+    c.values.clear();
+    c.keywordValues.clear();
     c.index = index;
-    for (XmlNode ch = cell.firstChildElement(); ch; ch = ch.nextSiblingElement()) {
-        const int child = CellChildOf(ch.tagName());
+    auto read = [&](const XmlNode& ch) {
+        CellChildren::Span s;
+        s.at = c.texts.size();
+        ch.appendText(c.texts);
+        s.len = c.texts.size() - s.at;
+        return s;
+    };
+    for (XmlNode ch = cell.firstChildElement(); ch; ch.toNextSiblingElement()) {
+        const int child = names.indexOf(ch);
         if (child < 0) continue;
         if (child == kCellValue) {
-            c.values.append(ch.text());
+            c.values.push_back(read(ch));
         } else if (child == kKeywordValue) {
-            c.keywordValues.append(ch.text());
-        } else if (!c.first[size_t(child)]) {
-            c.first[size_t(child)] = ch.text();
+            c.keywordValues.push_back(read(ch));
+        } else if (!c.has(child)) {
+            c.first[size_t(child)] = read(ch);
         }
     }
-    return c;
-}
-
-// The cell elements of the file in order; other elements (the page dates)
-// and anything that is not an element (comments, instructions) are passed
-// over.
-struct LoadedFile {
-    int format = 1, data = 1, formula = 1;
-    std::vector<CellChildren> cells;
-};
-
-LoadedFile loadFile(const QString& path) {
-    if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, QStringLiteral("no file named")};
-    QString error;
-    const XmlDocument doc = XmlDocument::load(path, &error);
-    const XmlNode root = doc.isNull() ? XmlNode() : doc.documentElement();
-    if (root.isNull()) throw ImportFailure{kMsgUnsupported, error};
-    LoadedFile f;
-    f.format = RootFlag(root.attribute(kFormatAttr));
-    f.data = RootFlag(root.attribute(kDataAttr));
-    f.formula = RootFlag(root.attribute(kFormulaAttr));
-    const QString cellTag = kCellTag.toString();
-    for (XmlNode n = root.firstChildElement(); n; n = n.nextSiblingElement()) {
-        if (n.tagName() != cellTag) continue;
-        f.cells.push_back(readChildren(n, f.cells.size()));
-    }
-    return f;
 }
 
 // The area of a cell element: start and end, from 1, end not before start.
@@ -165,7 +195,12 @@ struct FormatCell {
     QString formulaArea;
 };
 
-FormatCell readFormatCell(const CellChildren& c, const LoadedFile& f) {
+// The root element's flags: what the file carries.
+struct RootFlags {
+    int format = 1, data = 1, formula = 1;
+};
+
+FormatCell readFormatCell(const CellChildren& c, const RootFlags& f) {
     FormatCell out;
     out.area = readArea(c);
     if (f.format) {
@@ -183,8 +218,8 @@ FormatCell readFormatCell(const CellChildren& c, const LoadedFile& f) {
         case kDataUnchanged:
             break;
         case kDataLabel:
-            if (c.values.isEmpty()) c.require(kCellValue);
-            out.label = c.values.first().left(kMaxLabelChars);
+            if (c.values.empty()) c.require(kCellValue);
+            out.label = c.value(0).left(kMaxLabelChars).toString();
             break;
         default:
             throw ImportFailure{
@@ -193,17 +228,17 @@ FormatCell readFormatCell(const CellChildren& c, const LoadedFile& f) {
     }
     if (f.format && out.dataType == kDataNumber) {
         out.numberFormat = true;
-        const std::optional<bool> comma = ParseBoolText(c.require(kHasComma));
+        const std::optional<bool> comma = ParseBoolText(borrowed(c.require(kHasComma)));
         if (!comma)
             throw ImportFailure{kMsgBadComma, QStringLiteral("cell element %1: has_comma \"%2\"")
                                                   .arg(c.index + 1)
-                                                  .arg(*c.first[kHasComma])};
-        const std::optional<bool> percent = ParseBoolText(c.require(kHasPercent));
+                                                  .arg(*c.get(kHasComma))};
+        const std::optional<bool> percent = ParseBoolText(borrowed(c.require(kHasPercent)));
         if (!percent)
             throw ImportFailure{kMsgBadPercent,
                                 QStringLiteral("cell element %1: has_percent \"%2\"")
                                     .arg(c.index + 1)
-                                    .arg(*c.first[kHasPercent])};
+                                    .arg(*c.get(kHasPercent))};
         out.comma = *comma;
         out.percent = *percent;
         out.decimals = c.int32(kDecimalDigits);
@@ -216,29 +251,31 @@ FormatCell readFormatCell(const CellChildren& c, const LoadedFile& f) {
         // Line wrap matters most to texts and labels: taken from every cell
         // that carries a readable one.
         int32_t wrap = 0;
-        if (!out.wrap && c.first[kMultiLine] &&
-            textToInt32(*c.first[kMultiLine], &wrap) == NumberConversion::Ok)
+        if (!out.wrap && c.has(kMultiLine) &&
+            readInteger(*c.get(kMultiLine), &wrap) == NumberConversion::Ok)
             out.wrap = wrap;
-        out.font = FontCodeOf(c.require(kFontName));
-        out.style = FontStyleCodeOf(c.require(kFontStyle));
+        out.font = FontCodeOf(borrowed(c.require(kFontName)));
+        out.style = FontStyleCodeOf(borrowed(c.require(kFontStyle)));
         out.size = FontSizeCodeOf(c.int32(kFontSize));
         out.fill = FillCodeOf(c.int32(kFillType));
-        out.background = ColourCodeOf(c.require(kBackground), kDefaultBackground);
-        out.foreground = ColourCodeOf(c.require(kForeground), kDefaultForeground);
-        out.hAlign = HAlignCodeOf(c.require(kHAlign));
-        out.vAlign = VAlignCodeOf(c.require(kVAlign));
+        out.background = ColourCodeOf(borrowed(c.require(kBackground)), kDefaultBackground);
+        out.foreground = ColourCodeOf(borrowed(c.require(kForeground)), kDefaultForeground);
+        out.hAlign = HAlignCodeOf(borrowed(c.require(kHAlign)));
+        out.vAlign = VAlignCodeOf(borrowed(c.require(kVAlign)));
         if (out.area.c1 == 1) out.leftLine = c.int32(kLeftLine);
         if (out.area.r1 == 1) out.topLine = c.int32(kTopLine);
         out.rightLine = c.int32(kRightLine);
         out.bottomLine = c.int32(kBottomLine);
-        if (const std::optional<QString>& name = c.first[kKeywordName]) {
-            out.keywordSlot = KeywordSlotOf(*name);
-            out.keywordName = name->left(qor::kUserKeywordNameChars);
+        if (const std::optional<QStringView> name = c.get(kKeywordName)) {
+            out.keywordSlot = KeywordSlotOf(borrowed(*name));
+            out.keywordName = name->left(qor::kUserKeywordNameChars).toString();
         }
     }
     if (f.formula) {
-        out.formula = c.first[kFormula];
-        out.formulaArea = c.first[kFormulaArea].value_or(QString());
+        if (const std::optional<QStringView> formula = c.get(kFormula))
+            out.formula = formula->toString();
+        if (const std::optional<QStringView> area = c.get(kFormulaArea))
+            out.formulaArea = area->toString();
     }
     return out;
 }
@@ -362,16 +399,140 @@ void applyFormulas(CReportHandle& report, const std::vector<FormatCell>& cells) 
     }
 }
 
+// ---------------------------------------------------------------------------
+// Data cells
+
+struct DataCell {
+    int row = 0, col = 0;
+    int dataType = 0;
+    std::vector<std::optional<double>> numbers;  // pages 1.., nullopt = empty
+    QStringList texts;                           // pages 1..
+    int keywordSlot = -1;
+    std::vector<KeywordValue> keywords;  // pages 1..
+};
+
+DataCell readDataCell(const CellChildren& c) {
+    DataCell out;
+    const Area a = readArea(c);
+    out.row = a.r1;
+    out.col = a.c1;
+    out.dataType = c.int16(kDataType);
+    const qsizetype pages = std::max<qsizetype>(qsizetype(c.values.size()) - 1, 0);
+    if (out.dataType == kDataNumber) {
+        out.numbers.reserve(size_t(pages));
+        for (qsizetype j = 1; j <= pages; ++j) {
+            const QStringView t = c.value(size_t(j));
+            if (t.isEmpty()) {
+                out.numbers.emplace_back();
+                continue;
+            }
+            const std::optional<double> v = ParseNumberText(t);
+            if (!v) c.refuse(kCellValue, t);
+            out.numbers.push_back(*v);
+        }
+    } else if (out.dataType == kDataText) {
+        for (qsizetype j = 1; j <= pages; ++j)
+            out.texts.append(c.value(size_t(j)).left(kCellValueTextChars).toString());
+    }
+    if (const std::optional<QStringView> name = c.get(kKeywordName)) {
+        out.keywordSlot = KeywordSlotOf(borrowed(*name));
+        if (pages > 0 && qsizetype(c.keywordValues.size()) <= pages)
+            throw ImportFailure{
+                kMsgBadFile, QStringLiteral("cell element %1 has %2 keyword values "
+                                            "for %3 pages")
+                                 .arg(c.index + 1)
+                                 .arg(std::max<qsizetype>(qsizetype(c.keywordValues.size()) - 1, 0))
+                                 .arg(pages)};
+        for (qsizetype k = 1; k <= pages; ++k) {
+            const QStringView t = c.keywordValue(size_t(k));
+            KeywordValue v;
+            if (out.keywordSlot <= 1 || out.keywordSlot == kUserKeywordSlot) {
+                // The report converts a user keyword's text to its kind.
+                v.kind = 2;
+                v.text = t.left(kCellValueTextChars).toString();
+            } else {
+                v.kind = 1;
+                if (!t.isEmpty()) {
+                    const std::optional<double> d = ParseNumberText(t);
+                    if (!d) c.refuse(kKeywordValue, t);
+                    v.number = *d;
+                }
+            }
+            out.keywords.push_back(v);
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Reading the file
+
+// What the passes take from the file, read as the file is parsed: each cell
+// element is turned into what a pass applies while it is at hand, so the
+// file is never held whole. A pass fails with the first cell it refuses,
+// once it runs; a file that does not parse fails before either.
+struct LoadedFile {
+    RootFlags flags;
+    size_t cellCount = 0;
+    qsizetype firstCellValues = 0;  // cell_value elements of the first cell element
+    std::vector<FormatCell> formatCells;
+    std::optional<ImportFailure> formatFailure;
+    std::vector<DataCell> dataCells;  // with the data flag
+    std::optional<ImportFailure> dataFailure;
+};
+
+// The cell elements of the file in order; other elements (the page dates)
+// and anything that is not an element (comments, instructions) are passed
+// over.
+LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
+    if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, QStringLiteral("no file named")};
+    LoadedFile f;
+    const XmlNameList childNames(kCellChildTags);
+    const std::array<QStringView, 1> cellTag{kCellTag};
+    const XmlNameList cellName(cellTag);
+    CellChildren c;
+    auto readRoot = [&](const XmlNode& root) {
+        f.flags.format = RootFlag(root.attribute(kFormatAttr));
+        f.flags.data = RootFlag(root.attribute(kDataAttr));
+        f.flags.formula = RootFlag(root.attribute(kFormulaAttr));
+    };
+    auto readCell = [&](const XmlNode& n) {
+        if (cellName.indexOf(n) != 0) return;
+        readChildren(n, f.cellCount, childNames, c);
+        if (f.cellCount == 0) f.firstCellValues = qsizetype(c.values.size());
+        ++f.cellCount;
+        if (forFormat && !f.formatFailure) {
+            try {
+                f.formatCells.push_back(readFormatCell(c, f.flags));
+            } catch (const ImportFailure& e) {
+                f.formatFailure = e;
+                f.formatCells.clear();
+            }
+        }
+        if (forData && f.flags.data && !f.dataFailure) {
+            try {
+                f.dataCells.push_back(readDataCell(c));
+            } catch (const ImportFailure& e) {
+                f.dataFailure = e;
+                f.dataCells.clear();
+            }
+        }
+    };
+    QString error;
+    if (!XmlDocument::loadElements(path, readRoot, readCell, &error))
+        throw ImportFailure{kMsgUnsupported, error};
+    return f;
+}
+
 OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
     if (!report.IsFormatState())
         return {0, 0, QStringLiteral("the format pass needs the report in format state")};
-    std::vector<FormatCell> cells;
-    cells.reserve(f.cells.size());
+    if (f.formatFailure) throw *f.formatFailure;
+    const std::vector<FormatCell>& cells = f.formatCells;
     int maxRow = 0, maxCol = 0;
-    for (const CellChildren& c : f.cells) {
-        cells.push_back(readFormatCell(c, f));
-        maxRow = std::max(maxRow, cells.back().area.r2);
-        maxCol = std::max(maxCol, cells.back().area.c2);
+    for (const FormatCell& c : cells) {
+        maxRow = std::max(maxRow, c.area.r2);
+        maxCol = std::max(maxCol, c.area.c2);
     }
     if (cells.empty()) return {1, 0, {}};
 
@@ -389,8 +550,8 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
                         .arg(maxCol - cols)
                         .arg(s)};
     }
-    for (const FormatCell& c : cells) applyFormatCell(report, c, f.format);
-    if (f.formula) applyFormulas(report, cells);
+    for (const FormatCell& c : cells) applyFormatCell(report, c, f.flags.format);
+    if (f.flags.formula) applyFormulas(report, cells);
     // The table ends where the file's cells end: the farthest row and
     // column any element covers, wherever in the file that element stands.
     if (maxRow < rows) report.DeleteRowColPage(maxRow + 1, rows - maxRow, 0);
@@ -400,68 +561,6 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
 
 // ---------------------------------------------------------------------------
 // Data pass
-
-struct DataCell {
-    int row = 0, col = 0;
-    int dataType = 0;
-    std::vector<std::optional<double>> numbers;  // pages 1.., nullopt = empty
-    QStringList texts;                           // pages 1..
-    int keywordSlot = -1;
-    std::vector<KeywordValue> keywords;  // pages 1..
-};
-
-DataCell readDataCell(const CellChildren& c) {
-    DataCell out;
-    const Area a = readArea(c);
-    out.row = a.r1;
-    out.col = a.c1;
-    out.dataType = c.int16(kDataType);
-    const qsizetype pages = std::max<qsizetype>(c.values.size() - 1, 0);
-    if (out.dataType == kDataNumber) {
-        out.numbers.reserve(size_t(pages));
-        for (qsizetype j = 1; j <= pages; ++j) {
-            const QString& t = c.values[j];
-            if (t.isEmpty()) {
-                out.numbers.emplace_back();
-                continue;
-            }
-            const std::optional<double> v = ParseNumberText(t);
-            if (!v) c.refuse(kCellValue, t);
-            out.numbers.push_back(*v);
-        }
-    } else if (out.dataType == kDataText) {
-        for (qsizetype j = 1; j <= pages; ++j)
-            out.texts.append(c.values[j].left(kCellValueTextChars));
-    }
-    if (const std::optional<QString>& name = c.first[kKeywordName]) {
-        out.keywordSlot = KeywordSlotOf(*name);
-        if (pages > 0 && c.keywordValues.size() <= pages)
-            throw ImportFailure{kMsgBadFile,
-                                QStringLiteral("cell element %1 has %2 keyword values "
-                                               "for %3 pages")
-                                    .arg(c.index + 1)
-                                    .arg(std::max<qsizetype>(c.keywordValues.size() - 1, 0))
-                                    .arg(pages)};
-        for (qsizetype k = 1; k <= pages; ++k) {
-            const QString& t = c.keywordValues[k];
-            KeywordValue v;
-            if (out.keywordSlot <= 1 || out.keywordSlot == kUserKeywordSlot) {
-                // The report converts a user keyword's text to its kind.
-                v.kind = 2;
-                v.text = t.left(kCellValueTextChars);
-            } else {
-                v.kind = 1;
-                if (!t.isEmpty()) {
-                    const std::optional<double> d = ParseNumberText(t);
-                    if (!d) c.refuse(kKeywordValue, t);
-                    v.number = *d;
-                }
-            }
-            out.keywords.push_back(v);
-        }
-    }
-    return out;
-}
 
 int insertFailureMessage(uint16_t status) {
     switch (status) {
@@ -479,14 +578,11 @@ int insertFailureMessage(uint16_t status) {
 OwnXmlImportResult dataPass(CReportHandle& report, const LoadedFile& f) {
     if (report.IsFormatState())
         return {0, 0, QStringLiteral("the data pass needs the report in data state")};
-    std::vector<DataCell> cells;
-    if (f.data) {
-        cells.reserve(f.cells.size());
-        for (const CellChildren& c : f.cells) cells.push_back(readDataCell(c));
-    }
+    if (f.flags.data && f.dataFailure) throw *f.dataFailure;
+    const std::vector<DataCell>& cells = f.dataCells;
     // The first cell element tells the page count: its values after the
     // first, which belongs to no page.
-    const qsizetype n = f.cells.empty() ? 0 : f.cells.front().values.size();
+    const qsizetype n = f.cellCount == 0 ? 0 : f.firstCellValues;
     const int wanted = int(std::clamp<qsizetype>(n - 1, 1, 99999));
     while (report.GetPageCount() < wanted) {
         uint16_t count = uint16_t(std::min(wanted - report.GetPageCount(), 0xFFFF));
@@ -494,7 +590,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, const LoadedFile& f) {
             return {0, insertFailureMessage(s),
                     QStringLiteral("%1 pages cannot be inserted (status %2)").arg(count).arg(s)};
     }
-    if (!f.data) {
+    if (!f.flags.data) {
         report.SetCurPage(1);
         return {1, 0, {}};
     }
@@ -555,8 +651,9 @@ OwnXmlImportResult guarded(Step step) {
 OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mode) {
     if (!report.IsOpen()) return {0, 0, QStringLiteral("the report is not open")};
     return guarded([&] {
-        const LoadedFile f = loadFile(path);
-        return mode == kXmlImportFormatPass ? formatPass(report, f) : dataPass(report, f);
+        const bool format = mode == kXmlImportFormatPass;
+        const LoadedFile f = loadFile(path, format, !format);
+        return format ? formatPass(report, f) : dataPass(report, f);
     });
 }
 
@@ -566,7 +663,7 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
     // One reading of the file serves both passes.
     std::optional<LoadedFile> f;
     OwnXmlImportResult r = guarded([&] {
-        f = loadFile(path);
+        f = loadFile(path, true, true);
         return formatPass(report, *f);
     });
     if (!r.result) return r;
@@ -576,9 +673,11 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
 }
 
 bool IsOwnXmlExchangeFile(const QString& path) {
-    const XmlDocument doc = XmlDocument::load(path);
-    if (doc.isNull()) return false;
-    return doc.documentElement().tagName().toLower() == ownxml::kRootTag;
+    // The whole file must read, but nothing of it need be held.
+    QString rootName;
+    const bool read = XmlDocument::loadElements(
+        path, [&](const XmlNode& root) { rootName = root.tagName(); }, [](const XmlNode&) {});
+    return read && rootName.toLower() == ownxml::kRootTag;
 }
 
 }  // namespace qor

@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <algorithm>
 
+#include "exchange/workbook_read.h"
+
 namespace qor {
 
 namespace {
@@ -427,7 +429,7 @@ XlWorkbook* XlApplication::openWorkbook(const QString& path) {
     if (!QFileInfo(path).isFile())
         fail(kXlObjectError, QStringLiteral("\"%1\" cannot be found").arg(path));
     std::unique_ptr<XlWorkbook> wb = recallWritten(path);
-    if (!wb) fail(kXlNotImpl, QStringLiteral("reading \"%1\" is not supported").arg(path));
+    if (!wb) wb = ReadXlsxWorkbook(path);
     wb->setFullName(QFileInfo(path).absoluteFilePath());
     wb->setSaved(true);
     m_books.push_back(std::move(wb));

@@ -237,7 +237,7 @@ public:
     XlWorkbook* addWorkbook();
     // The open workbook of that file when there is one, else the file is
     // read. Files this process wrote are reopened from what was written;
-    // reading other workbook files is not available yet (XlError).
+    // any other .xlsx file is read (exchange/workbook_read.h).
     XlWorkbook* openWorkbook(const QString& path);
     void saveCopyAs(const XlWorkbook* wb, const QString& path);
     void save(XlWorkbook* wb);

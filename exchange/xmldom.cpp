@@ -1,6 +1,7 @@
 #include "exchange/xmldom.h"
 
 #include <iconv.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
@@ -8,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <mutex>
 
 #include "exchange/xmlinternal.h"
@@ -54,6 +57,10 @@ XmlDocData::~XmlDocData() {
     // they go before the document.
     for (xmlNodePtr n : detached) xmlFreeNode(n);
     if (doc) xmlFreeDoc(doc);
+}
+
+XmlNode XmlDocData::handle(const std::shared_ptr<XmlDocData>& data, xmlNodePtr node) {
+    return XmlNode(data, node);
 }
 
 QByteArray qualifiedName(const xmlNs* ns, const xmlChar* name) {
@@ -271,7 +278,7 @@ Declaration sniffDeclaration(const QByteArray& bytes) {
 // Code page 936 bytes to UTF-8, strictly: GB18030 decoding, plus the lone
 // byte 0x80 that the 936 tables give the euro sign. A byte sequence that is
 // not text fails the load like any other malformed input.
-bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
+bool gbToUtf8Whole(const QByteArray& in, QByteArray* out, QString* error) {
     iconv_t cd = iconv_open("UTF-8", "GB18030");
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         if (error) *error = QStringLiteral("no GB18030 converter");
@@ -312,76 +319,218 @@ bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
     return ok;
 }
 
-struct ParseErrors {
-    bool have = false;
-    QString text;
+// The same for the usual file, ASCII markup with some Chinese text, in a
+// fraction of the time: ASCII is copied as it stands and the rest converted
+// a run at a time. GB18030 has no state and its sequences are told apart by
+// their first two bytes, so runs that convert whole give what the whole file
+// gives; a run that does not (a lone euro byte, a damaged byte) sends the
+// file the careful way for its conversion and its message.
+bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return gbToUtf8Whole(in, out, error);
+    ByteSink sink(in.size() + in.size() / 4 + 64);
+    const auto* p = reinterpret_cast<const uchar*>(in.constData());
+    const uchar* const end = p + in.size();
+    bool clean = true;
+    while (p < end) {
+        const uchar* run = p;
+        while (end - p >= 8) {
+            uint64_t w;
+            memcpy(&w, p, 8);
+            if (w & 0x8080808080808080ull) break;
+            p += 8;
+        }
+        while (p < end && *p < 0x80) ++p;
+        sink.append(reinterpret_cast<const char*>(run), p - run);
+        if (p == end) break;
+        run = p;
+        while (p < end && *p >= 0x80) {
+            const qsizetype n = end - p >= 2 && p[1] >= 0x30 && p[1] <= 0x39 ? 4 : 2;
+            p += std::min(n, qsizetype(end - p));
+        }
+        char* src = const_cast<char*>(reinterpret_cast<const char*>(run));
+        size_t srcLeft = size_t(p - run);
+        while (srcLeft > 0) {
+            const qsizetype room = qsizetype(srcLeft) * 2 + 16;
+            char* dst = sink.space(room);
+            char* const dstStart = dst;
+            size_t dstLeft = size_t(room);
+            const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+            sink.advance(dst - dstStart);
+            if (r == size_t(-1) && errno != E2BIG) break;
+        }
+        if (srcLeft > 0) {
+            clean = false;
+            break;
+        }
+    }
+    iconv_close(cd);
+    if (!clean) return gbToUtf8Whole(in, out, error);
+    *out = sink.take();
+    return true;
+}
+
+// What a parse carries to its callbacks (through the context's private
+// pointer, which libxml2 hands on to the contexts it makes for entities).
+struct ParseState {
+    bool haveError = false;
+    QString errorText;
+
+    // Reading element by element:
+    xmlParserCtxtPtr ctxt = nullptr;  // the document's own context
+    const XmlDocument::ElementVisitor* onRoot = nullptr;
+    const XmlDocument::ElementVisitor* onChild = nullptr;
+    std::shared_ptr<XmlDocData> data;
+    xmlNodePtr root = nullptr;
+    bool rootKeepsBlanks = false;
+    std::exception_ptr thrown;
 };
 
 void recordError(void* userData, xmlErrorPtr err) {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
     if (!ctxt || !ctxt->_private || !err) return;
-    auto* errors = static_cast<ParseErrors*>(ctxt->_private);
-    if (errors->have || err->level < XML_ERR_ERROR) return;
-    errors->have = true;
-    errors->text = QStringLiteral("line %1: %2")
-                       .arg(err->line)
-                       .arg(QString::fromUtf8(err->message ? err->message : "").trimmed());
+    auto* state = static_cast<ParseState*>(ctxt->_private);
+    if (state->haveError || err->level < XML_ERR_ERROR) return;
+    state->haveError = true;
+    state->errorText = QStringLiteral("line %1: %2")
+                           .arg(err->line)
+                           .arg(QString::fromUtf8(err->message ? err->message : "").trimmed());
 }
 
-}  // namespace
+// The bytes as the parser is to read them.
+struct ParserInput {
+    Declaration decl;
+    QByteArray transcoded;
+    const QByteArray* bytes = nullptr;
+    bool ignoreDeclaredEncoding = false;
+};
 
-XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
-    ensureLibxml();
+bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
     if (bytes.isEmpty()) {
         if (error) *error = QStringLiteral("the document is empty");
-        return {};
+        return false;
     }
-    const Declaration decl = sniffDeclaration(bytes);
-
-    QByteArray transcoded;
-    const QByteArray* input = &bytes;
-    bool ignoreDeclaredEncoding = false;
+    in->decl = sniffDeclaration(bytes);
+    in->bytes = &bytes;
     // A byte order mark outranks the declaration.
-    if (!decl.bom && !decl.utf16 && isGbEncoding(decl.encoding)) {
-        if (!gbToUtf8(bytes, &transcoded, error)) return {};
-        input = &transcoded;
-        ignoreDeclaredEncoding = true;
+    if (!in->decl.bom && !in->decl.utf16 && isGbEncoding(in->decl.encoding)) {
+        if (!gbToUtf8(bytes, &in->transcoded, error)) return false;
+        in->bytes = &in->transcoded;
+        in->ignoreDeclaredEncoding = true;
     }
-    if (input->size() > INT_MAX) {
+    if (in->bytes->size() > INT_MAX) {
         if (error) *error = QStringLiteral("the document is too large");
-        return {};
+        return false;
     }
+    return true;
+}
 
-    xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(input->constData(), int(input->size()));
+// A context that reads the input by the rules of this layer: nothing from
+// the network, no entity substitution, no DTD loading, no validation.
+xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* error) {
+    xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(in.bytes->constData(), int(in.bytes->size()));
     if (!ctxt) {
         if (error) *error = QStringLiteral("out of memory");
-        return {};
+        return nullptr;
     }
-    ParseErrors errors;
-    ctxt->_private = &errors;
+    ctxt->_private = state;
     if (ctxt->sax) ctxt->sax->serror = recordError;
     ctxt->userData = ctxt;
     int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    if (ignoreDeclaredEncoding) options |= XML_PARSE_IGNORE_ENC;
+    if (in.ignoreDeclaredEncoding) options |= XML_PARSE_IGNORE_ENC;
     xmlCtxtUseOptions(ctxt, options);
     // Process-wide libxml2 defaults can switch these on behind our back.
     ctxt->replaceEntities = 0;
     ctxt->loadsubset = 0;
     ctxt->validate = 0;
     ctxt->keepBlanks = 1;
+    return ctxt;
+}
+
+QString parseError(const ParseState& state, xmlParserCtxtPtr ctxt) {
+    if (state.haveError) return state.errorText;
+    if (ctxt->lastError.message) return QString::fromUtf8(ctxt->lastError.message).trimmed();
+    return QStringLiteral("not well-formed XML");
+}
+
+// The callbacks of element by element reading. They run inside libxml2, so
+// nothing may be thrown through them: a visitor's exception is kept, the
+// parser stopped, and the exception thrown again once the parser is gone.
+ParseState* streamState(void* ctx) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = static_cast<ParseState*>(ctxt->_private);
+    // Contexts made for the content of entities share the private pointer
+    // and the callbacks; what they build is not the document's.
+    if (!state || state->ctxt != ctxt || state->thrown) return nullptr;
+    return state;
+}
+
+void keepException(ParseState* state) {
+    state->thrown = std::current_exception();
+    xmlStopParser(state->ctxt);
+}
+
+void streamStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                        const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                        int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                          nbDefaulted, attributes);
+    ParseState* state = streamState(ctx);
+    if (!state || state->root) return;
+    xmlNodePtr n = state->ctxt->node;
+    if (!n || n->parent != reinterpret_cast<xmlNodePtr>(state->ctxt->myDoc)) return;
+    state->root = n;
+    state->rootKeepsBlanks = n->properties && spaceMode(n) == 1;
+    try {
+        state->data = std::make_shared<XmlDocData>(state->ctxt->myDoc);
+        (*state->onRoot)(XmlDocData::handle(state->data, n));
+    } catch (...) {
+        keepException(state);
+    }
+}
+
+void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                      const xmlChar* uri) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    xmlNodePtr cur = ctxt->node;
+    xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+    ParseState* state = streamState(ctx);
+    if (!state || !cur || !state->root || cur->parent != state->root) return;
+    bool keep = state->rootKeepsBlanks;
+    if (cur->properties) {
+        const int mode = spaceMode(cur);
+        if (mode >= 0) keep = mode == 1;
+    }
+    if (cur->children) dropBlankText(cur, keep);
+    try {
+        (*state->onChild)(XmlDocData::handle(state->data, cur));
+    } catch (...) {
+        keepException(state);
+    }
+    // Everything read so far inside the document element has been seen.
+    // Emptying the element (not just taking this child out) also keeps the
+    // parser from adding text to a text node it has stopped tracking.
+    xmlNodePtr list = state->root->children;
+    state->root->children = nullptr;
+    state->root->last = nullptr;
+    if (list) xmlFreeNodeList(list);
+}
+
+}  // namespace
+
+XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
+    ensureLibxml();
+    ParserInput in;
+    if (!prepareInput(bytes, &in, error)) return {};
+    ParseState state;
+    xmlParserCtxtPtr ctxt = newParser(in, &state, error);
+    if (!ctxt) return {};
 
     xmlParseDocument(ctxt);
     xmlDocPtr doc = ctxt->myDoc;
     const bool wellFormed = ctxt->wellFormed && doc;
     if (!wellFormed) {
-        if (error) {
-            if (errors.have)
-                *error = errors.text;
-            else if (ctxt->lastError.message)
-                *error = QString::fromUtf8(ctxt->lastError.message).trimmed();
-            else
-                *error = QStringLiteral("not well-formed XML");
-        }
+        if (error) *error = parseError(state, ctxt);
         if (doc) xmlFreeDoc(doc);
         ctxt->myDoc = nullptr;
         ctxt->_private = nullptr;
@@ -394,6 +543,7 @@ XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
 
     auto data = std::make_shared<XmlDocData>(doc);
     dropBlankText(reinterpret_cast<xmlNodePtr>(doc), false);
+    const Declaration& decl = in.decl;
     if (decl.present) {
         // The declaration is the first node of the document, as the
         // exchange code expects to find and write it.
@@ -409,18 +559,64 @@ XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
     return XmlDocument(data);
 }
 
-XmlDocument XmlDocument::load(const QString& path, QString* error) {
+bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
+                                const ElementVisitor& child, QString* error) {
+    ensureLibxml();
+    ParserInput in;
+    if (!prepareInput(bytes, &in, error)) return false;
+    ParseState state;
+    xmlParserCtxtPtr ctxt = newParser(in, &state, error);
+    if (!ctxt) return false;
+    state.ctxt = ctxt;
+    state.onRoot = &root;
+    state.onChild = &child;
+    ctxt->sax->startElementNs = streamStartElement;
+    ctxt->sax->endElementNs = streamEndElement;
+
+    xmlParseDocument(ctxt);
+    xmlDocPtr doc = ctxt->myDoc;
+    const bool wellFormed = ctxt->wellFormed && doc && !state.thrown;
+    if (!wellFormed && error && !state.thrown) *error = parseError(state, ctxt);
+    // The document goes with the last handle to it; before the reading
+    // reached the document element, nothing holds it.
+    ctxt->myDoc = nullptr;
+    ctxt->_private = nullptr;
+    xmlFreeParserCtxt(ctxt);
+    if (!state.data && doc) xmlFreeDoc(doc);
+    state.data.reset();
+    if (state.thrown) std::rethrow_exception(state.thrown);
+    return wellFormed;
+}
+
+namespace {
+
+bool readFile(const QString& path, QByteArray* bytes, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error) *error = f.errorString();
-        return {};
+        return false;
     }
-    const QByteArray bytes = f.readAll();
+    *bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
         if (error) *error = f.errorString();
-        return {};
+        return false;
     }
+    return true;
+}
+
+}  // namespace
+
+XmlDocument XmlDocument::load(const QString& path, QString* error) {
+    QByteArray bytes;
+    if (!readFile(path, &bytes, error)) return {};
     return parse(bytes, error);
+}
+
+bool XmlDocument::loadElements(const QString& path, const ElementVisitor& root,
+                               const ElementVisitor& child, QString* error) {
+    QByteArray bytes;
+    if (!readFile(path, &bytes, error)) return false;
+    return parseElements(bytes, root, child, error);
 }
 
 XmlDocument XmlDocument::create() { return XmlDocument(std::make_shared<XmlDocData>()); }
@@ -527,7 +723,10 @@ QString XmlDocument::xml() const {
 
 XmlSaveStatus XmlDocument::save(const QString& path, QString* error) const {
     requireNotNull();
-    const QByteArray bytes = toBytes();
+    return saveBytes(path, toBytes(), error);
+}
+
+XmlSaveStatus detail::saveBytes(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile f(path);
     auto deniedNow = [&] {
         if (f.error() == QFileDevice::PermissionsError) return true;
@@ -620,6 +819,44 @@ bool XmlNode::hasTagName(QStringView qualifiedName) const {
 QString XmlNode::text() const {
     requireNotNull("text");
     return QString::fromUtf8(textContent(node_));
+}
+
+void XmlNode::appendText(QString& out) const {
+    requireNotNull("text");
+    // The common cases without a string of their own: an element holding
+    // one text, or a text itself.
+    const xmlChar* s = nullptr;
+    switch (node_->type) {
+        case XML_ELEMENT_NODE: {
+            const xmlNode* c = node_->children;
+            if (!c) return;
+            if (!c->next && (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE)) {
+                if (!c->content) return;
+                s = c->content;
+            }
+            break;
+        }
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+            if (!node_->content) return;
+            s = node_->content;
+            break;
+        default:
+            break;
+    }
+    if (!s) {
+        out += QString::fromUtf8(textContent(node_));
+        return;
+    }
+    // ASCII as Latin-1 straight into the string; from the first byte that
+    // is not, the UTF-8 decoder.
+    const char* p = chars(s);
+    qsizetype ascii = 0;
+    while (p[ascii] && uchar(p[ascii]) < 0x80) ++ascii;
+    out.append(QLatin1StringView(p, ascii));
+    if (p[ascii]) out.append(QString::fromUtf8(p + ascii));
 }
 
 namespace {
@@ -823,6 +1060,61 @@ XmlNode XmlNode::nextSiblingElement(QStringView name) const {
         if (c->type == XML_ELEMENT_NODE && (q.isEmpty() || isElementNamed(c, q)))
             return wrap(const_cast<xmlNodePtr>(c));
     return {};
+}
+
+bool XmlNode::toNextSiblingElement() {
+    if (!node_) return false;
+    const xmlNode* c = node_->next;
+    while (c && c->type != XML_ELEMENT_NODE) c = c->next;
+    node_ = const_cast<xmlNodePtr>(c);
+    if (!node_) doc_.reset();
+    return node_ != nullptr;
+}
+
+// ------------------------------------------------------------------ names
+
+size_t XmlNameList::bucketOf(size_t length, uchar first, uchar last) {
+    return (length * 7 + first * 3 + last) & 63;
+}
+
+XmlNameList::XmlNameList(std::span<const QStringView> qualifiedNames) {
+    int index = 0;
+    for (QStringView q : qualifiedNames) {
+        Entry e{q.toUtf8(), index++};
+        if (e.name.isEmpty()) continue;
+        auto& bucket =
+            buckets_[bucketOf(size_t(e.name.size()), uchar(e.name.front()), uchar(e.name.back()))];
+        // The first of two equal names wins, as a search from the front.
+        const bool repeated = std::any_of(bucket.begin(), bucket.end(),
+                                          [&](const Entry& o) { return o.name == e.name; });
+        if (!repeated) bucket.push_back(std::move(e));
+    }
+}
+
+int XmlNameList::indexOf(const XmlNode& element) const {
+    const xmlNode* n = element.node_;
+    if (!n || n->type != XML_ELEMENT_NODE || !n->name) return -1;
+    // Compared as qualifiedNameEquals compares, without making the name.
+    const char* local = chars(n->name);
+    const size_t localLen = strlen(local);
+    if (!localLen) return -1;
+    const char* prefix = n->ns && n->ns->prefix ? chars(n->ns->prefix) : nullptr;
+    const size_t prefixLen = prefix ? strlen(prefix) : 0;
+    const size_t length = prefix ? prefixLen + 1 + localLen : localLen;
+    const uchar first = uchar(prefix ? prefix[0] : local[0]);
+    for (const Entry& e : buckets_[bucketOf(length, first, uchar(local[localLen - 1]))]) {
+        if (size_t(e.name.size()) != length) continue;
+        const char* q = e.name.constData();
+        if (prefix) {
+            if (memcmp(q, prefix, prefixLen) != 0 || q[prefixLen] != ':' ||
+                memcmp(q + prefixLen + 1, local, localLen) != 0)
+                continue;
+        } else if (memcmp(q, local, localLen) != 0) {
+            continue;
+        }
+        return e.index;
+    }
+    return -1;
 }
 
 XmlNode XmlNode::insertBefore(const XmlNode& childIn, const XmlNode& before) {

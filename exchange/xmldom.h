@@ -12,11 +12,15 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 struct _xmlNode;
 
@@ -24,7 +28,8 @@ namespace qor {
 
 namespace detail {
 struct XmlDocData;
-}
+struct XmlStreamWriterState;
+}  // namespace detail
 
 // A DOM operation that cannot be carried out (null node, wrong hierarchy,
 // bad query) or a text that does not convert to the asked number. The
@@ -80,6 +85,9 @@ public:
 
     // Text of the node and all its descendants (text and CDATA).
     QString text() const;
+    // Appends text() to out: a walk over many nodes reads them into one
+    // string instead of a string each.
+    void appendText(QString& out) const;
     // Replaces the children of an element by one text node (none for an
     // empty text); sets the content of a text, comment or instruction.
     void setText(const QString& text);
@@ -106,6 +114,9 @@ public:
     QList<XmlNode> childElements(QStringView name = {}) const;
     XmlNode firstChildElement(QStringView name = {}) const;
     XmlNode nextSiblingElement(QStringView name = {}) const;
+    // Moves this handle on to the next element sibling (null after the
+    // last); cheaper than nextSiblingElement() in long walks.
+    bool toNextSiblingElement();
 
     // Tree changes. A node of another document is copied in and the copy
     // returned. Throw XmlError on a null node, a cycle, a second document
@@ -130,6 +141,7 @@ public:
 
 private:
     friend class XmlDocument;
+    friend class XmlNameList;
     friend struct detail::XmlDocData;
     XmlNode(std::shared_ptr<detail::XmlDocData> doc, _xmlNode* node)
         : doc_(std::move(doc)), node_(node) {}
@@ -138,6 +150,24 @@ private:
 
     std::shared_ptr<detail::XmlDocData> doc_;
     _xmlNode* node_ = nullptr;
+};
+
+// Qualified names an element is looked up among, prepared once for walks
+// over many elements.
+class XmlNameList {
+public:
+    explicit XmlNameList(std::span<const QStringView> qualifiedNames);
+    // The index of the element's qualified name in the list; -1 for a name
+    // not in it, a node that is not an element or a null node.
+    int indexOf(const XmlNode& element) const;
+
+private:
+    struct Entry {
+        QByteArray name;  // UTF-8
+        int index;
+    };
+    static size_t bucketOf(size_t length, unsigned char first, unsigned char last);
+    std::array<std::vector<Entry>, 64> buckets_;
 };
 
 enum class XmlSaveStatus { Ok, AccessDenied, WriteFailed };
@@ -153,6 +183,23 @@ public:
     // GB18030 so every character of code page 936 comes through.
     static XmlDocument parse(const QByteArray& bytes, QString* error = nullptr);
     static XmlDocument load(const QString& path, QString* error = nullptr);
+
+    // Reads a document whose element holds a long list of children without
+    // holding the whole tree. The document element goes to `root` when its
+    // start tag has been read (attributes, no children); then each element
+    // child of it, complete and without the whitespace-only text parse()
+    // drops, to `child`, and is freed when the call returns: keep no
+    // handle to it or to anything in it. Anything else directly inside the
+    // document element (text, comments, instructions, entity references)
+    // is passed over. Reading follows the rules of parse(). False and the
+    // reason when the bytes are not well-formed XML: the calls made until
+    // the fault was found stand, so a caller collects and acts only after
+    // true. An exception thrown by a call ends the reading and is passed on.
+    using ElementVisitor = std::function<void(const XmlNode&)>;
+    static bool parseElements(const QByteArray& bytes, const ElementVisitor& root,
+                              const ElementVisitor& child, QString* error = nullptr);
+    static bool loadElements(const QString& path, const ElementVisitor& root,
+                             const ElementVisitor& child, QString* error = nullptr);
 
     bool isNull() const { return !data_; }
     explicit operator bool() const { return bool(data_); }
@@ -192,6 +239,60 @@ private:
     void requireNotNull() const;
 
     std::shared_ptr<detail::XmlDocData> data_;
+};
+
+// Writes a document element by element, as XmlDocument::toBytes() and
+// save() write the same tree built with createElement, setAttribute,
+// setText and appendChild, without holding the tree: for files of millions
+// of elements. Names and attribute names are checked as the document
+// checks them, and a breach throws XmlError the same way.
+class XmlStreamWriter {
+public:
+    // An element name checked and prepared once; it belongs to the writer
+    // that made it.
+    class Name {
+    public:
+        Name() = default;
+
+    private:
+        friend class XmlStreamWriter;
+        const void* owner_ = nullptr;
+        QByteArray start_;  // "<name", in the output encoding
+        QByteArray open_;   // "<name>"
+        QByteArray empty_;  // "<name/>"
+        QByteArray end_;    // "</name>"
+    };
+
+    // A document without a declaration: written in UTF-8.
+    XmlStreamWriter();
+    // With the declaration createProcessingInstruction("xml", data) makes;
+    // its encoding decides how the document is written.
+    explicit XmlStreamWriter(const QString& declarationData);
+    ~XmlStreamWriter();
+    XmlStreamWriter(const XmlStreamWriter&) = delete;
+    XmlStreamWriter& operator=(const XmlStreamWriter&) = delete;
+
+    Name name(QStringView qualifiedName) const;
+
+    // An element whose children follow until endElement(); attributes may
+    // be set until its first child.
+    void startElement(const Name& name);
+    void startElement(QStringView qualifiedName) { startElement(name(qualifiedName)); }
+    void setAttribute(QStringView name, const QString& value);
+    void endElement();
+    // A child element that holds only the text (nothing when it is empty).
+    void textElement(const Name& name, QStringView text);
+    void textElement(const Name& name, QLatin1StringView text);
+
+    // Ends the open elements; the document as toBytes() gives it. Writing
+    // after that throws.
+    QByteArray toBytes();
+    // toBytes() written through a temporary file renamed into place.
+    XmlSaveStatus save(const QString& path, QString* error = nullptr);
+
+private:
+    void beforeChild();
+    std::unique_ptr<detail::XmlStreamWriterState> d_;
 };
 
 }  // namespace qor

@@ -7,7 +7,12 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <algorithm>
+#include <cstring>
 #include <unordered_set>
+#include <utility>
+
+#include "exchange/xmldom.h"
 
 namespace qor::detail {
 
@@ -23,6 +28,9 @@ struct XmlDocData {
     ~XmlDocData();
     XmlDocData(const XmlDocData&) = delete;
     XmlDocData& operator=(const XmlDocData&) = delete;
+
+    // A handle to a node of the document.
+    static XmlNode handle(const std::shared_ptr<XmlDocData>& data, xmlNodePtr node);
 };
 
 // Starts libxml2 once and installs the entity loader that refuses every
@@ -62,6 +70,79 @@ bool encodingSupported(const QByteArray& encoding);
 // as character references.
 QByteArray encodeMarkup(const QByteArray& utf8, const QByteArray& encoding,
                         QByteArray* usedEncoding);
+
+// Output that grows without the bookkeeping of an append per piece: the
+// writers put millions of short pieces.
+class ByteSink {
+public:
+    explicit ByteSink(qsizetype reserve = 0) {
+        if (reserve > 0) buf_.resize(reserve);
+    }
+    // Room for n more bytes at the end, taken with advance().
+    char* space(qsizetype n) {
+        if (len_ + n > buf_.size()) buf_.resize(std::max(buf_.size() * 2, len_ + n + 4096));
+        return buf_.data() + len_;
+    }
+    void advance(qsizetype n) { len_ += n; }
+    char* grow(qsizetype n) {
+        char* p = space(n);
+        len_ += n;
+        return p;
+    }
+    void append(const char* s, qsizetype n) {
+        if (n > 0) memcpy(grow(n), s, size_t(n));
+    }
+    void append(const QByteArray& b) { append(b.constData(), b.size()); }
+    void append(char c) { *grow(1) = c; }
+    qsizetype size() const { return len_; }
+    const char* data() const { return buf_.constData(); }
+    void truncate(qsizetype n) { len_ = std::min(len_, n); }
+    void clear() { len_ = 0; }
+    QByteArray take() {
+        buf_.truncate(len_);
+        len_ = 0;
+        return std::exchange(buf_, QByteArray());
+    }
+
+private:
+    QByteArray buf_;
+    qsizetype len_ = 0;
+};
+
+// UTF-8 text as markup carries it: "&", "<" and ">" escaped, what XML
+// cannot hold left out, and with `attribute` quotes and white space as
+// references, so that it all reads back unchanged.
+void escapeText(const char* utf8, qsizetype len, ByteSink& out, bool attribute);
+
+// Well-formed UTF-8 (no overlong forms, no surrogates, nothing past
+// U+10FFFF).
+bool isValidUtf8(const char* s, qsizetype len);
+
+// Code page 936 from UTF-8, piece by piece. For well-formed UTF-8 the
+// pieces give, joined, what encodeMarkup gives for the whole: the code page
+// has no state, and pieces split between characters.
+class Cp936Encoder {
+public:
+    Cp936Encoder();
+    ~Cp936Encoder();
+    Cp936Encoder(const Cp936Encoder&) = delete;
+    Cp936Encoder& operator=(const Cp936Encoder&) = delete;
+    bool ok() const { return cd_ != nullptr; }
+    void append(const char* utf8, qsizetype len, ByteSink& out);
+
+private:
+    void convert(const char* utf8, qsizetype len, ByteSink& out);
+    void* cd_ = nullptr;
+};
+
+// The declaration line ("<?xml ...?>" and CR LF) for a declaration's data;
+// a non-null encodingOverride replaces the encoding it names. The encoding
+// written goes to *encoding.
+QByteArray declarationLine(const QByteArray& data, const QByteArray* encodingOverride,
+                           QByteArray* encoding);
+
+// Writes through a temporary file renamed into place.
+XmlSaveStatus saveBytes(const QString& path, const QByteArray& bytes, QString* error);
 
 // Whether the encoding name is one of the code page 936 family.
 bool isGbEncoding(const QByteArray& name);

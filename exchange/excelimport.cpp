@@ -1,0 +1,400 @@
+#include "exchange/excelimport.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "exchange/cexcelbridge.h"
+#include "platform/uiservices.h"
+
+namespace qor {
+namespace {
+
+constexpr int kMsgCurrency = 62437;
+constexpr int kMsgDataError = 62449;
+constexpr int kMsgFormatError = 63163;
+constexpr int kMsgPageWriteError = 62050;
+constexpr int kMsgPageMemory = 62051;
+constexpr int kMsgPageDisk = 62049;
+constexpr int kMsgPageFailed = 62052;
+constexpr int kMaxDecimals = 7;
+
+[[noreturn]] void fail(uint32_t code, const QString& what) {
+    throw XlError{code, QStringLiteral("ImportWorkbook"), what};
+}
+
+void setAttribute(CReportHandle* report, int code, int32_t value, int r, int c) {
+    const CellArea area = CellArea::cell(r, c);
+    // The report accepts or refuses each change by the state it is in;
+    // a refused cell keeps its format and the import goes on.
+    report->AccessAreaFormat(1, code, &value, &area);
+}
+
+int32_t attribute(CReportHandle* report, int code, int r, int c) {
+    const CellArea area = CellArea::cell(r, c);
+    int32_t value = 0;
+    if (report->AccessAreaFormat(0, code, &value, &area) != 0) return -1;
+    return value;
+}
+
+int lineCodeOf(const XlBorder& b) {
+    return LineCodeFromExcelBorder(int16_t(b.lineStyle), int16_t(b.weight));
+}
+
+int hAlignCode(int v) {
+    switch (v) {
+        case xl::kLeft:
+            return kAlignStart;
+        case xl::kCenter:
+            return kAlignCentre;
+        case xl::kRight:
+            return kAlignEnd;
+        default:
+            return kAlignDefault;
+    }
+}
+
+int vAlignCode(int v) {
+    switch (v) {
+        case xl::kTop:
+            return kAlignStart;
+        case xl::kCenter:
+            return kAlignCentre;
+        case xl::kBottom:
+            return kAlignEnd;
+        default:
+            return kAlignDefault;
+    }
+}
+
+// The first section of a number format with quoted texts and escaped
+// characters taken out, so that a "." or "%" inside a literal counts
+// for nothing.
+QString formatPattern(const QString& format) {
+    QString out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar ch = format[i];
+        if (ch == u'"') {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (ch == u'\\' || ch == u'_' || ch == u'*') {
+            ++i;  // the next character is a literal or a padding width
+        } else if (ch == u';') {
+            break;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// Writes the number-format flags of format into the cell: thousands,
+// currency, decimals and percent.
+void importNumberFormat(CReportHandle* report, const QString& stored, int r, int c) {
+    const QString format = stored.isEmpty() ? QStringLiteral("General") : stored;
+    if (format.indexOf(u',', 1) > 0) setAttribute(report, kFmtThousands, 1, r, c);
+    const QString currency = LoadErrorText(kMsgCurrency);
+    if (!currency.isEmpty() && format.contains(currency))
+        setAttribute(report, kFmtCurrency, 1, r, c);
+    const QString pattern = formatPattern(format);
+    // Only the digit places after the point are decimals: a closing
+    // bracket or a percent sign is not one. A format without a point
+    // shows whole numbers, unless it has no digit places at all (General),
+    // which shows every decimal.
+    int decimals = kMaxDecimals;
+    const qsizetype point = pattern.lastIndexOf(u'.');
+    if (point > 0) {
+        decimals = 0;
+        for (qsizetype i = point + 1; i < pattern.size(); ++i)
+            if (pattern[i] == u'0' || pattern[i] == u'#' || pattern[i] == u'?') ++decimals;
+    } else if (pattern.contains(u'0') || pattern.contains(u'#')) {
+        decimals = 0;
+    }
+    setAttribute(report, kFmtDecimals, std::min(decimals, kMaxDecimals), r, c);
+    if (pattern.contains(u'%')) setAttribute(report, kFmtPercent, 1, r, c);
+}
+
+int pageErrorText(uint16_t status) {
+    switch (status) {
+        case 1035:
+            return kMsgPageWriteError;
+        case 1040:
+            return kMsgPageMemory;
+        case 1090:
+            return kMsgPageDisk;
+        default:
+            return kMsgPageFailed;
+    }
+}
+
+}  // namespace
+}  // namespace qor
+
+using namespace qor;
+
+int LineCodeFromExcelBorder(int16_t lineStyle, int16_t weight) {
+    switch (lineStyle) {
+        case xl::kLineNone:
+            return kLineNone;
+        case xl::kContinuous:
+            return weight == xl::kThick ? kLineMedium : kLineThin;
+        case xl::kDash:
+            return kLineDash;
+        case xl::kDot:
+            return kLineDot;
+        case xl::kDashDot:
+            return kLineDashDot;
+        case xl::kDashDotDot:
+            return kLineDashDotDot;
+        case xl::kSlantDashDot:
+            return kLineThick;
+        default:
+            return kLineNone;
+    }
+}
+
+int FontIndexFromName(const QString& name) {
+    for (int i = 0; i < 16; ++i)
+        if (name == QString::fromUtf8(kCellFontFaces[i])) return i;
+    return 0;
+}
+
+int FontSizeIndexFromPoints(double points) {
+    if (!std::isfinite(points)) return 0;
+    const double whole = std::trunc(points);
+    for (int i = 0; i < 16; ++i)
+        if (whole == kFontSizePoints[i]) return i;
+    return 0;
+}
+
+int FontStyleFromExcel(int16_t bold, int16_t italic, int32_t underline) {
+    const bool b = bold != 0, i = italic != 0;
+    if (underline == 0) return kFontPlain;
+    if (underline > 0) {
+        if (b && i) return kFontBoldItalicUnderline;
+        if (b) return kFontBoldUnderline;
+        if (i) return kFontItalicUnderline;
+        return kFontUnderline;
+    }
+    if (b && i) return kFontBoldItalic;
+    if (b) return kFontBold;
+    if (i) return kFontItalic;
+    return kFontPlain;
+}
+
+int ColourIndexFromExcel(double colour) {
+    if (!std::isfinite(colour) || colour < 0 || colour > 0xFFFFFF) return kColourBlack;
+    const uint32_t v = uint32_t(colour);
+    for (int i = 0; i < 16; ++i)
+        if (kCellPalette[i] == v) return i;
+    return kColourBlack;
+}
+
+int CExcelBridge::ImportWorkbook(QString, CReportHandle* report) {
+    if (!m_sheets) fail(kXlPointer, QStringLiteral("no sheets"));
+    const int count = m_sheets->sheetCount();
+    m_report = report;
+    if (!m_sheetChoiceMade) {
+        m_sheetChoiceMade = 1;
+        return ImportSheetFormat(count <= 1 ? 1 : m_sheetDialog.sheetNumber);
+    }
+    if (m_sheetDialog.choice == ImportSheetDialog::kOpenAll) {
+        for (int i = 1; i <= count; ++i) {
+            m_worksheet = m_sheets->sheet(i);
+            if (!ImportSheetData(i)) return 0;
+        }
+        if (m_report) m_report->SetCurPage(1);
+        return 1;
+    }
+    m_worksheet = m_sheets->sheet(m_sheetDialog.sheetNumber);
+    return ImportSheetData(1);
+}
+
+int CExcelBridge::ImportSheetFormat(int sheet) {
+    try {
+        importFormatCells(sheet);
+    } catch (const XlError& e) {
+        DumpComError(e);
+        qor::messageBox(LoadErrorText(kMsgFormatError), QString(), MsgButtons::Ok);
+    }
+    return 1;
+}
+
+void CExcelBridge::importFormatCells(int sheet) {
+    if (!m_sheets) fail(kXlPointer, QStringLiteral("no sheets"));
+    m_worksheet = m_sheets->sheet(sheet);
+    CReportHandle* report = m_report;
+    if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
+    XlWorksheet* ws = m_worksheet;
+    const XlArea used = ws->usedArea();
+    CReportFile* file = report->GetReportFile();
+    // The table grows to the used range where it can; cells beyond what it
+    // can hold are refused by the report, so they are not visited.
+    if (used.r2 > file->GetRowCount()) file->AppendRows(used.r2 - file->GetRowCount());
+    if (used.c2 > file->GetColCount()) file->AppendCols(used.c2 - file->GetColCount());
+    const int lastRow = std::min<int>(used.r2, file->GetRowCount());
+    const int lastCol = std::min<int>(used.c2, file->GetColCount());
+
+    for (int r = used.r1; r <= lastRow; ++r) {
+        for (int c = used.c1; c <= lastCol; ++c) {
+            const XlCell* cell = ws->findCell(r, c);
+            const XlStyle style = cell ? cell->style : XlStyle();
+            // Sizes and the frame lines of row 1 and column 1 belong to the
+            // row or column, so the cells of a merged area give them too.
+            if (r == used.r1) {
+                uint16_t width = uint16_t(std::clamp(ws->columnWidth(c) * 5.5, 0.0, 65535.0));
+                report->AccessRowColSize(1, 1, c, &width);
+            }
+            if (c == used.c1) {
+                uint16_t height = uint16_t(std::clamp(ws->rowHeight(r), 0.0, 65535.0));
+                report->AccessRowColSize(1, 0, r, &height);
+            }
+            if (r == 1) {
+                int32_t line = lineCodeOf(style.top);
+                report->AccessRowColFlag(1, 1, c, &line);
+            }
+            if (c == 1) {
+                int32_t line = lineCodeOf(style.left);
+                report->AccessRowColFlag(1, 0, r, &line);
+            }
+
+            const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
+            const bool isMerged = merged.r2 > merged.r1 || merged.c2 > merged.c1;
+            if (isMerged && (merged.r1 != r || merged.c1 != c)) continue;
+            if (isMerged) {
+                const CellArea area = CellArea::area(r, c, merged.r2, merged.c2);
+                report->CombineCells(&area);
+                const XlCell* last = ws->findCell(merged.r2, merged.c2);
+                const XlStyle lastStyle = last ? last->style : XlStyle();
+                setAttribute(report, kFmtBottomLine, lineCodeOf(lastStyle.bottom), r, c);
+                setAttribute(report, kFmtRightLine, lineCodeOf(lastStyle.right), r, c);
+            } else {
+                setAttribute(report, kFmtBottomLine, lineCodeOf(style.bottom), r, c);
+                setAttribute(report, kFmtRightLine, lineCodeOf(style.right), r, c);
+            }
+
+            setAttribute(report, kFmtFont, FontIndexFromName(style.fontName), r, c);
+            setAttribute(report, kFmtFontSize, FontSizeIndexFromPoints(style.fontSize), r, c);
+            setAttribute(report, kFmtFontStyle,
+                         FontStyleFromExcel(style.bold, style.italic, style.underline), r, c);
+            setAttribute(report, kFmtForeground, ColourIndexFromExcel(style.fontColor), r, c);
+            if (style.hasFill)
+                setAttribute(report, kFmtBackground, ColourIndexFromExcel(style.fillColor), r, c);
+            importNumberFormat(report, style.numberFormat, r, c);
+            setAttribute(report, kFmtHAlign, hAlignCode(style.hAlign), r, c);
+            setAttribute(report, kFmtVAlign, vAlignCode(style.vAlign), r, c);
+            if (cell && cell->kind == XlCell::Text) setAttribute(report, kFmtKind, kCellText, r, c);
+        }
+    }
+}
+
+int CExcelBridge::ImportSheetData(int page) {
+    if (m_report) {
+        int count = m_report->GetPageCount();
+        while (page > count) {
+            const uint16_t status = m_report->AppendRowColPage(1, 2);
+            if (status != 0) {
+                qor::messageBox(LoadErrorText(pageErrorText(status)), QString(), MsgButtons::Ok);
+                return 0;
+            }
+            ++count;
+            if (m_importHost) m_importHost->PageAdded(count);
+        }
+    }
+    try {
+        importDataCells(page);
+    } catch (const XlError& e) {
+        DumpComError(e);
+        qor::messageBox(LoadErrorText(kMsgDataError), QString(), MsgButtons::Ok);
+    }
+    return 1;
+}
+
+void CExcelBridge::importDataCells(int page) {
+    CReportHandle* report = m_report;
+    if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
+    if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    report->SetCurPage(page);
+    XlWorksheet* ws = m_worksheet;
+    const XlArea used = ws->usedArea();
+    const int lastRow = std::min<int>(used.r2, report->GetRowCount());
+    const int lastCol = std::min<int>(used.c2, report->GetColCount());
+    for (int r = used.r1; r <= lastRow; ++r) {
+        for (int c = used.c1; c <= lastCol; ++c) {
+            const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
+            if (r != merged.r1 && c != merged.c1) continue;
+            const XlCell* cell = ws->findCell(r, c);
+            if (!cell || cell->kind == XlCell::Empty) continue;
+            const int kind = attribute(report, kFmtKind, r, c);
+            CellValue value;  // kind 0: a value that does not suit the cell empties it
+            if (cell->kind == XlCell::Number && (kind == kCellNumber || kind == kCellUnset))
+                value = CellValue::ofNumber(cell->number);
+            else if (cell->kind == XlCell::Text && (kind == kCellText || kind == kCellLabel))
+                // The whole text: the report keeps as much of it as a
+                // cell holds.
+                value = CellValue::ofText(cell->text);
+            report->SetCellValue(value, r, c, page, 0, 0);
+        }
+    }
+}
+
+namespace qor {
+
+bool DefaultWorkbookImportHost::ChooseSheets(int, int* choice, int* sheetNumber) {
+    *choice = ImportSheetDialog::kOpenAll;
+    *sheetNumber = 1;
+    return true;
+}
+
+int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImportHost* host,
+                        QString* error) {
+    auto failed = [error](const QString& why) {
+        if (error) *error = why;
+        return 0;
+    };
+    DefaultWorkbookImportHost fallback;
+    if (!host) host = &fallback;
+    if (!report || !report->IsOpen()) return failed(QStringLiteral("no report to import into"));
+    CExcelBridge bridge;
+    bridge.SetImportHost(host);
+    if (!bridge.StartExcel()) return failed(LoadErrorText(62079));
+    try {
+        bridge.OpenWorkbookFile(path);
+        if (!bridge.workbook())
+            fail(kXlObjectError, QStringLiteral("\"%1\" did not open").arg(path));
+        ImportSheetDialog& dialog = bridge.SheetDialog();
+        dialog.sheetCount = bridge.workbook()->sheetCount();
+        if (dialog.sheetCount > 1) {
+            if (!host->ChooseSheets(dialog.sheetCount, &dialog.choice, &dialog.sheetNumber)) {
+                bridge.CloseWorkbook();
+                bridge.QuitExcel();
+                return failed(QString());
+            }
+            if (dialog.choice != ImportSheetDialog::kOpenOne)
+                dialog.choice = ImportSheetDialog::kOpenAll;
+            dialog.sheetNumber = std::clamp(dialog.sheetNumber, 1, dialog.sheetCount);
+        } else {
+            dialog.choice = ImportSheetDialog::kOpenAll;
+            dialog.sheetNumber = 1;
+        }
+        if (!report->IsFormatState()) report->EnterFormatState();
+        bridge.ImportWorkbook(path, report);
+        host->FormatRead(report);
+        if (report->EnterDataState() != 0)
+            fail(kXlFail, QStringLiteral("the report cannot take the new format"));
+        const int ok = bridge.ImportWorkbook(path, report);
+        bridge.CloseWorkbook();
+        bridge.QuitExcel();
+        if (!ok) return failed(LoadErrorText(kMsgPageFailed));
+        return 1;
+    } catch (const XlError& e) {
+        bridge.QuitExcel();
+        return failed(e.description);
+    }
+}
+
+}  // namespace qor

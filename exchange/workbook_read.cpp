@@ -1,0 +1,854 @@
+#include "exchange/workbook_read.h"
+
+#include <zip.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "exchange/xmldom.h"
+
+namespace qor {
+
+namespace {
+
+constexpr int kSheetRows = 1048576;
+constexpr int kSheetCols = 16384;
+constexpr int kMaxCellText = 32767;
+constexpr qint64 kRatioFloor = qint64(1) << 20;
+
+class Failure {
+public:
+    explicit Failure(QString file) : m_file(std::move(file)) {}
+    [[noreturn]] void operator()(const QString& what) const {
+        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                      QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, what)};
+    }
+
+private:
+    QString m_file;
+};
+
+// ---- the package ----------------------------------------------------------
+
+class Package {
+public:
+    Package(const QString& path, const XlsxReadLimits& limits, const Failure& fail)
+        : m_limits(limits), m_fail(fail) {
+        int err = 0;
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
+        if (!m_zip) {
+            zip_error_t ze;
+            zip_error_init_with_code(&ze, err);
+            const QString why = QString::fromUtf8(zip_error_strerror(&ze));
+            zip_error_fini(&ze);
+            fail(QStringLiteral("not a workbook package (%1)").arg(why));
+        }
+        const zip_int64_t n = zip_get_num_entries(m_zip, 0);
+        if (n < 0 || n > m_limits.maxParts) {
+            zip_discard(m_zip);
+            m_zip = nullptr;
+            fail(QStringLiteral("the package holds too many parts"));
+        }
+    }
+    ~Package() {
+        if (m_zip) zip_discard(m_zip);
+    }
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
+    bool has(const QString& name) const { return locate(name) >= 0; }
+
+    // The part's bytes; a missing part is an empty array when optional.
+    QByteArray read(const QString& name, bool optional = false) {
+        const zip_int64_t index = locate(name);
+        if (index < 0) {
+            if (optional) return {};
+            m_fail(QStringLiteral("the part %1 is missing").arg(name));
+        }
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(m_zip, zip_uint64_t(index), 0, &st) != 0)
+            m_fail(QStringLiteral("the part %1 is damaged").arg(name));
+        // The sizes in the directory are checked first and the bytes
+        // counted as they come, so a lying directory gains nothing.
+        const qint64 cap = m_limits.maxPartBytes;
+        if ((st.valid & ZIP_STAT_SIZE) && st.size > zip_uint64_t(cap)) tooLarge(name);
+        if ((st.valid & ZIP_STAT_SIZE) && (st.valid & ZIP_STAT_COMP_SIZE) &&
+            st.size > zip_uint64_t(kRatioFloor) &&
+            st.size / std::max<zip_uint64_t>(st.comp_size, 1) > zip_uint64_t(m_limits.maxRatio))
+            tooLarge(name);
+        zip_file_t* f = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
+        if (!f)
+            m_fail(QStringLiteral("the part %1 cannot be opened (%2)")
+                       .arg(name, QString::fromUtf8(zip_strerror(m_zip))));
+        QByteArray out;
+        char buf[65536];
+        for (;;) {
+            const zip_int64_t got = zip_fread(f, buf, sizeof buf);
+            if (got < 0) {
+                const QString why = QString::fromUtf8(zip_file_strerror(f));
+                zip_fclose(f);
+                m_fail(QStringLiteral("the part %1 is damaged (%2)").arg(name, why));
+            }
+            if (got == 0) break;
+            if (out.size() + got > cap || m_total + out.size() + got > m_limits.maxTotalBytes) {
+                zip_fclose(f);
+                tooLarge(name);
+            }
+            out.append(buf, qsizetype(got));
+        }
+        zip_fclose(f);
+        m_total += out.size();
+        return out;
+    }
+
+    XmlNode xml(const QString& name, bool optional = false) {
+        const QByteArray bytes = read(name, optional);
+        if (bytes.isNull()) return {};
+        QString why;
+        XmlDocument doc = XmlDocument::parse(bytes, &why);
+        if (doc.isNull())
+            m_fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(name, why));
+        return doc.documentElement();
+    }
+
+private:
+    zip_int64_t locate(const QString& name) const {
+        return zip_name_locate(m_zip, name.toUtf8().constData(), 0);
+    }
+    [[noreturn]] void tooLarge(const QString& name) const {
+        m_fail(QStringLiteral("the part %1 unpacks to more than the %2 MiB a workbook may hold")
+                   .arg(name)
+                   .arg(m_limits.maxPartBytes >> 20));
+    }
+    zip_t* m_zip = nullptr;
+    const XlsxReadLimits& m_limits;
+    const Failure& m_fail;
+    qint64 m_total = 0;
+};
+
+// ---- XML helpers ------------------------------------------------------------
+
+QString localName(const XmlNode& n) {
+    const QString t = n.tagName();
+    const qsizetype colon = t.indexOf(u':');
+    return colon < 0 ? t : t.mid(colon + 1);
+}
+
+// Element children by local name: writers differ in the prefix they give
+// the spreadsheet namespace.
+template <class F>
+void forChildren(const XmlNode& parent, QStringView name, F f) {
+    if (parent.isNull()) return;
+    for (XmlNode n = parent.firstChildElement(); !n.isNull(); n.toNextSiblingElement())
+        if (name.isEmpty() || localName(n) == name) f(n);
+}
+
+XmlNode child(const XmlNode& parent, QStringView name) {
+    XmlNode found;
+    if (parent.isNull()) return found;
+    for (XmlNode n = parent.firstChildElement(); !n.isNull(); n.toNextSiblingElement())
+        if (localName(n) == name) return n;
+    return found;
+}
+
+// An attribute in any namespace by its local name ("r:id" as "id").
+std::optional<QString> prefixedAttribute(const XmlNode& n, QStringView local) {
+    for (const auto& [name, value] : n.attributes()) {
+        const qsizetype colon = name.indexOf(u':');
+        if (colon > 0 && !name.startsWith(QLatin1String("xmlns")) &&
+            QStringView(name).mid(colon + 1) == local)
+            return value;
+    }
+    return std::nullopt;
+}
+
+bool boolAttribute(const XmlNode& n, QStringView name, bool absent) {
+    const std::optional<QString> v = n.attribute(name);
+    if (!v) return absent;
+    return !(*v == u"0" || v->compare(QLatin1String("false"), Qt::CaseInsensitive) == 0);
+}
+
+// The _xHHHH_ escapes of spreadsheet text (control characters).
+QString unescapeText(const QString& s) {
+    if (!s.contains(QLatin1String("_x"))) return s;
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        if (s[i] == u'_' && i + 6 < s.size() && s[i + 1] == u'x' && s[i + 6] == u'_') {
+            bool ok = false;
+            const uint code = QStringView(s).mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+// ---- relationships ----------------------------------------------------------
+
+struct Relationship {
+    QString type;    // the last step of the type URI ("worksheet")
+    QString target;  // part name inside the package
+};
+
+QString folderOf(const QString& part) {
+    const qsizetype slash = part.lastIndexOf(u'/');
+    return slash < 0 ? QString() : part.left(slash + 1);
+}
+
+QString resolveTarget(const QString& fromPart, const QString& target) {
+    QString joined = target.startsWith(u'/') ? target.mid(1) : folderOf(fromPart) + target;
+    QStringList out;
+    for (const QString& step : joined.split(u'/', Qt::SkipEmptyParts)) {
+        if (step == u".") continue;
+        if (step == u"..") {
+            if (!out.isEmpty()) out.removeLast();
+            continue;
+        }
+        out << step;
+    }
+    return out.join(u'/');
+}
+
+std::map<QString, Relationship> relationshipsOf(Package& pkg, const QString& part) {
+    const QString relsName = folderOf(part) + QStringLiteral("_rels/") +
+                             part.mid(part.lastIndexOf(u'/') + 1) + QStringLiteral(".rels");
+    std::map<QString, Relationship> out;
+    const XmlNode root = pkg.xml(relsName, true);
+    forChildren(root, u"Relationship", [&](const XmlNode& r) {
+        if (r.attributeText(u"TargetMode")
+                .compare(QLatin1String("External"), Qt::CaseInsensitive) == 0)
+            return;
+        const QString type = r.attributeText(u"Type");
+        out[r.attributeText(u"Id")] = Relationship{type.mid(type.lastIndexOf(u'/') + 1),
+                                                   resolveTarget(part, r.attributeText(u"Target"))};
+    });
+    return out;
+}
+
+// ---- numbers and references -------------------------------------------------
+
+bool parseCellRef(QStringView t, int* row, int* col) {
+    qsizetype i = 0;
+    int c = 0, r = 0;
+    while (i < t.size() && t[i].unicode() < 128 && t[i].isLetter()) {
+        if (i >= 3) return false;
+        c = c * 26 + (t[i].toUpper().unicode() - 'A' + 1);
+        ++i;
+    }
+    if (i == 0 || i == t.size() || t.size() - i > 7) return false;
+    for (; i < t.size(); ++i) {
+        if (t[i].unicode() >= 128 || !t[i].isDigit()) return false;
+        r = r * 10 + (t[i].unicode() - '0');
+    }
+    if (r < 1 || r > kSheetRows || c < 1 || c > kSheetCols) return false;
+    *row = r;
+    *col = c;
+    return true;
+}
+
+bool parseArea(QStringView t, XlArea* a) {
+    const qsizetype colon = t.indexOf(u':');
+    if (colon < 0) {
+        if (!parseCellRef(t, &a->r1, &a->c1)) return false;
+        a->r2 = a->r1;
+        a->c2 = a->c1;
+        return true;
+    }
+    if (!parseCellRef(t.left(colon), &a->r1, &a->c1) ||
+        !parseCellRef(t.mid(colon + 1), &a->r2, &a->c2))
+        return false;
+    if (a->r1 > a->r2) std::swap(a->r1, a->r2);
+    if (a->c1 > a->c2) std::swap(a->c1, a->c2);
+    return true;
+}
+
+std::optional<double> parseNumber(const QString& t) {
+    bool ok = false;
+    const double v = t.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+// ---- styles -----------------------------------------------------------------
+
+QString builtinNumberFormat(int id) {
+    switch (id) {
+        case 1:
+            return QStringLiteral("0");
+        case 2:
+            return QStringLiteral("0.00");
+        case 3:
+            return QStringLiteral("#,##0");
+        case 4:
+            return QStringLiteral("#,##0.00");
+        case 9:
+            return QStringLiteral("0%");
+        case 10:
+            return QStringLiteral("0.00%");
+        case 11:
+            return QStringLiteral("0.00E+00");
+        case 12:
+            return QStringLiteral("# ?/?");
+        case 13:
+            return QStringLiteral("# ?\?/??");
+        case 14:
+            return QStringLiteral("mm-dd-yy");
+        case 15:
+            return QStringLiteral("d-mmm-yy");
+        case 16:
+            return QStringLiteral("d-mmm");
+        case 17:
+            return QStringLiteral("mmm-yy");
+        case 18:
+            return QStringLiteral("h:mm AM/PM");
+        case 19:
+            return QStringLiteral("h:mm:ss AM/PM");
+        case 20:
+            return QStringLiteral("h:mm");
+        case 21:
+            return QStringLiteral("h:mm:ss");
+        case 22:
+            return QStringLiteral("m/d/yy h:mm");
+        case 37:
+            return QStringLiteral("#,##0 ;(#,##0)");
+        case 38:
+            return QStringLiteral("#,##0 ;[Red](#,##0)");
+        case 39:
+            return QStringLiteral("#,##0.00;(#,##0.00)");
+        case 40:
+            return QStringLiteral("#,##0.00;[Red](#,##0.00)");
+        case 45:
+            return QStringLiteral("mm:ss");
+        case 46:
+            return QStringLiteral("[h]:mm:ss");
+        case 47:
+            return QStringLiteral("mmss.0");
+        case 48:
+            return QStringLiteral("##0.0E+0");
+        case 49:
+            return QStringLiteral("@");
+        default:
+            return QString();  // General, and the locale's own formats
+    }
+}
+
+// The legacy indexed palette, 0xRRGGBB.
+uint32_t indexedColour(int i) {
+    static constexpr uint32_t base[16] = {
+        0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+        0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080};
+    if (i >= 0 && i < 8) return base[i];
+    if (i >= 8 && i < 24) return base[i - 8];
+    if (i == 65) return 0xFFFFFF;  // system background
+    return 0;
+}
+
+uint32_t bgrOf(uint32_t rgb) { return (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF); }
+
+// 0x00BBGGRR of a <color>; none for a theme colour or automatic.
+std::optional<uint32_t> colourOf(const XmlNode& c) {
+    if (c.isNull()) return std::nullopt;
+    if (const std::optional<QString> rgb = c.attribute(u"rgb")) {
+        bool ok = false;
+        const uint32_t argb = rgb->right(6).toUInt(&ok, 16);
+        if (ok) return bgrOf(argb);
+        return std::nullopt;
+    }
+    if (const std::optional<QString> idx = c.attribute(u"indexed")) {
+        bool ok = false;
+        const int i = idx->toInt(&ok);
+        if (ok && i != 64) return bgrOf(indexedColour(i));
+    }
+    return std::nullopt;
+}
+
+XlBorder borderOf(const XmlNode& edge) {
+    XlBorder b;
+    if (edge.isNull()) return b;
+    const QString s = edge.attributeText(u"style");
+    struct Entry {
+        const char* name;
+        int style, weight;
+    };
+    static constexpr Entry table[] = {
+        {"thin", xl::kContinuous, xl::kThin},
+        {"medium", xl::kContinuous, xl::kMedium},
+        {"thick", xl::kContinuous, xl::kThick},
+        {"hair", xl::kContinuous, xl::kHairline},
+        {"dashed", xl::kDash, xl::kThin},
+        {"mediumDashed", xl::kDash, xl::kMedium},
+        {"dotted", xl::kDot, xl::kThin},
+        {"dashDot", xl::kDashDot, xl::kThin},
+        {"mediumDashDot", xl::kDashDot, xl::kMedium},
+        {"dashDotDot", xl::kDashDotDot, xl::kThin},
+        {"mediumDashDotDot", xl::kDashDotDot, xl::kMedium},
+        {"slantDashDot", xl::kSlantDashDot, xl::kMedium},
+        {"double", xl::kDouble, xl::kThick},
+    };
+    for (const Entry& e : table)
+        if (s == QLatin1String(e.name)) return XlBorder{e.style, e.weight};
+    return b;
+}
+
+struct FontRec {
+    QString name;
+    double size = xl::kDefaultFontSize;
+    bool bold = false, italic = false;
+    int underline = xl::kUnderlineNone;
+    uint32_t colour = 0;
+};
+
+struct FillRec {
+    bool has = false;
+    uint32_t colour = 0xFFFFFF;
+};
+
+struct BorderRec {
+    XlBorder left, top, bottom, right;
+};
+
+int horizontalOf(const QString& h) {
+    if (h == u"left") return xl::kLeft;
+    if (h == u"center" || h == u"centerContinuous") return xl::kCenter;
+    if (h == u"right") return xl::kRight;
+    if (h == u"justify" || h == u"distributed") return xl::kJustify;
+    return xl::kGeneral;
+}
+
+int verticalOf(const QString& v) {
+    if (v == u"top") return xl::kTop;
+    if (v == u"center") return xl::kCenter;
+    if (v == u"justify" || v == u"distributed") return xl::kJustify;
+    return xl::kBottom;
+}
+
+class Styles {
+public:
+    Styles(const XmlNode& root, const XlsxReadLimits& limits, const Failure& fail) {
+        if (root.isNull()) {
+            m_xfs.push_back(XlStyle());
+            return;
+        }
+        std::map<int, QString> formats;
+        forChildren(child(root, u"numFmts"), u"numFmt", [&](const XmlNode& n) {
+            if (int(formats.size()) >= limits.maxStyles)
+                fail(QStringLiteral("too many number formats"));
+            bool ok = false;
+            const int id = n.attributeText(u"numFmtId").toInt(&ok);
+            const QString code = n.attributeText(u"formatCode");
+            if (!ok || id < 0) fail(QStringLiteral("a number format has no valid id"));
+            if (code.size() > 255) fail(QStringLiteral("number format %1 is too long").arg(id));
+            formats[id] = code;
+        });
+        std::vector<FontRec> fonts;
+        forChildren(child(root, u"fonts"), u"font", [&](const XmlNode& n) {
+            if (int(fonts.size()) >= limits.maxStyles) fail(QStringLiteral("too many fonts"));
+            FontRec f;
+            forChildren(n, {}, [&](const XmlNode& p) {
+                const QString tag = localName(p);
+                const QString val = p.attributeText(u"val");
+                if (tag == u"name")
+                    f.name = val.left(31);
+                else if (tag == u"sz") {
+                    const std::optional<double> sz = parseNumber(val);
+                    if (sz && *sz >= 1 && *sz <= 409) f.size = *sz;
+                } else if (tag == u"b")
+                    f.bold = boolAttribute(p, u"val", true);
+                else if (tag == u"i")
+                    f.italic = boolAttribute(p, u"val", true);
+                else if (tag == u"u") {
+                    if (val.isEmpty() || val == u"single" || val == u"singleAccounting")
+                        f.underline = xl::kUnderlineSingle;
+                    else if (val == u"double" || val == u"doubleAccounting")
+                        f.underline = xl::kUnderlineDouble;
+                } else if (tag == u"color")
+                    f.colour = colourOf(p).value_or(0);
+            });
+            fonts.push_back(f);
+        });
+        std::vector<FillRec> fills;
+        forChildren(child(root, u"fills"), u"fill", [&](const XmlNode& n) {
+            if (int(fills.size()) >= limits.maxStyles) fail(QStringLiteral("too many fills"));
+            FillRec f;
+            const XmlNode p = child(n, u"patternFill");
+            const QString type = p.isNull() ? QString() : p.attributeText(u"patternType");
+            if (!type.isEmpty() && type != u"none" && type != u"gray125") {
+                f.has = true;
+                f.colour = colourOf(child(p, u"fgColor")).value_or(0xFFFFFF);
+            }
+            fills.push_back(f);
+        });
+        std::vector<BorderRec> borders;
+        forChildren(child(root, u"borders"), u"border", [&](const XmlNode& n) {
+            if (int(borders.size()) >= limits.maxStyles) fail(QStringLiteral("too many borders"));
+            BorderRec b;
+            b.left = borderOf(child(n, u"left"));
+            if (b.left.lineStyle == xl::kLineNone) b.left = borderOf(child(n, u"start"));
+            b.right = borderOf(child(n, u"right"));
+            if (b.right.lineStyle == xl::kLineNone) b.right = borderOf(child(n, u"end"));
+            b.top = borderOf(child(n, u"top"));
+            b.bottom = borderOf(child(n, u"bottom"));
+            borders.push_back(b);
+        });
+
+        auto index = [&](const XmlNode& xf, QStringView name, size_t count, const char* what) {
+            bool ok = false;
+            const int i = xf.attributeText(name).toInt(&ok);
+            if (!xf.hasAttribute(name)) return -1;
+            if (!ok || i < 0 || size_t(i) >= count)
+                fail(QStringLiteral("a cell style names %1 %2, which is not defined")
+                         .arg(QLatin1String(what))
+                         .arg(xf.attributeText(name)));
+            return i;
+        };
+        forChildren(child(root, u"cellXfs"), u"xf", [&](const XmlNode& xf) {
+            if (int(m_xfs.size()) >= limits.maxStyles) fail(QStringLiteral("too many cell styles"));
+            XlStyle s;
+            bool ok = false;
+            const int fmt = xf.attributeText(u"numFmtId").toInt(&ok);
+            if (ok && fmt > 0) {
+                auto it = formats.find(fmt);
+                s.numberFormat = it != formats.end() ? it->second : builtinNumberFormat(fmt);
+                if (s.numberFormat.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
+                    s.numberFormat.clear();
+            }
+            if (const int f = index(xf, u"fontId", fonts.size(), "font"); f >= 0) {
+                const FontRec& r = fonts[size_t(f)];
+                s.fontName = r.name;
+                s.fontSize = r.size;
+                s.bold = r.bold;
+                s.italic = r.italic;
+                s.underline = r.underline;
+                s.fontColor = r.colour;
+            }
+            if (const int f = index(xf, u"fillId", fills.size(), "fill"); f >= 0) {
+                s.hasFill = fills[size_t(f)].has;
+                s.fillColor = fills[size_t(f)].colour;
+            }
+            if (const int b = index(xf, u"borderId", borders.size(), "border"); b >= 0) {
+                const BorderRec& r = borders[size_t(b)];
+                s.left = r.left;
+                s.top = r.top;
+                s.bottom = r.bottom;
+                s.right = r.right;
+            }
+            if (const XmlNode a = child(xf, u"alignment"); !a.isNull()) {
+                s.hAlign = horizontalOf(a.attributeText(u"horizontal"));
+                s.vAlign = verticalOf(a.attributeText(u"vertical"));
+                s.wrap = boolAttribute(a, u"wrapText", false);
+            }
+            m_xfs.push_back(s);
+        });
+        if (m_xfs.empty()) m_xfs.push_back(XlStyle());
+    }
+
+    size_t count() const { return m_xfs.size(); }
+    const XlStyle& at(size_t i) const { return m_xfs[i]; }
+
+private:
+    std::vector<XlStyle> m_xfs;
+};
+
+// ---- shared strings ---------------------------------------------------------
+
+// Text of a string item: its own <t>, or the <t> of each run; phonetic
+// guides are not part of the value.
+QString stringItemText(const XmlNode& si) {
+    QString out;
+    forChildren(si, {}, [&](const XmlNode& n) {
+        const QString tag = localName(n);
+        if (tag == u"t")
+            n.appendText(out);
+        else if (tag == u"r")
+            forChildren(n, u"t", [&](const XmlNode& t) { t.appendText(out); });
+    });
+    return unescapeText(out);
+}
+
+// ---- worksheets -------------------------------------------------------------
+
+class SheetReader {
+public:
+    SheetReader(XlWorksheet* ws, const std::vector<QString>& strings, const Styles& styles,
+                const XlsxReadLimits& limits, qint64* cells, const Failure& fail)
+        : m_ws(ws),
+          m_strings(strings),
+          m_styles(styles),
+          m_limits(limits),
+          m_cells(cells),
+          m_fail(fail) {}
+
+    void read(const XmlNode& root) {
+        if (root.isNull()) return;
+        if (const XmlNode dim = child(root, u"dimension"); !dim.isNull()) {
+            XlArea a;
+            if (!parseArea(dim.attributeText(u"ref"), &a))
+                fail(QStringLiteral("its size \"%1\" lies outside a worksheet of %2 rows by %3 "
+                                    "columns")
+                         .arg(dim.attributeText(u"ref"))
+                         .arg(kSheetRows)
+                         .arg(kSheetCols));
+        }
+        forChildren(child(root, u"cols"), u"col", [&](const XmlNode& c) { readColumn(c); });
+        int row = 0;
+        forChildren(child(root, u"sheetData"), u"row",
+                    [&](const XmlNode& r) { row = readRow(r, row + 1); });
+        // Each merge is checked against those before it, so their number
+        // is bounded.
+        int merges = 0;
+        forChildren(child(root, u"mergeCells"), u"mergeCell", [&](const XmlNode& m) {
+            if (++merges > m_limits.maxMerges)
+                fail(QStringLiteral("more than %1 merged areas").arg(m_limits.maxMerges));
+            XlArea a;
+            const QString ref = m.attributeText(u"ref");
+            if (!parseArea(ref, &a))
+                fail(QStringLiteral("merged area \"%1\" is not valid").arg(ref));
+            m_ws->range(a).merge();
+        });
+    }
+
+private:
+    [[noreturn]] void fail(const QString& what) const {
+        m_fail(QStringLiteral("sheet \"%1\": %2").arg(m_ws->name(), what));
+    }
+
+    void readColumn(const XmlNode& c) {
+        bool ok1 = false, ok2 = false;
+        const int from = c.attributeText(u"min").toInt(&ok1);
+        const int to = c.attributeText(u"max").toInt(&ok2);
+        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols)
+            fail(QStringLiteral("a column range %1..%2 lies outside the worksheet")
+                     .arg(c.attributeText(u"min"), c.attributeText(u"max")));
+        double chars = -1;
+        if (boolAttribute(c, u"hidden", false)) {
+            chars = 0;
+        } else if (c.hasAttribute(u"width")) {
+            const std::optional<double> w = parseNumber(c.attributeText(u"width"));
+            if (!w || *w < 0 || *w > 256)
+                fail(QStringLiteral("column width \"%1\"").arg(c.attributeText(u"width")));
+            chars = charactersOfWidth(*w);
+        }
+        if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
+    }
+
+    // The stored width carries the writer's padding of five pixels at a
+    // digit width of seven; the width a sheet reports is in characters.
+    static double charactersOfWidth(double stored) {
+        const double pixels = std::floor(stored * 7 + 0.5);
+        const double chars = pixels <= 12 ? pixels / 12 : (pixels - 5) / 7;
+        return std::clamp(std::round(chars * 100) / 100, 0.0, 255.0);
+    }
+
+    int readRow(const XmlNode& r, int expected) {
+        int row = expected;
+        if (const std::optional<QString> ref = r.attribute(u"r")) {
+            bool ok = false;
+            row = ref->toInt(&ok);
+            if (!ok) row = -1;
+        }
+        if (row < 1 || row > kSheetRows)
+            fail(QStringLiteral("row \"%1\" lies outside a worksheet of %2 rows")
+                     .arg(r.attributeText(u"r"))
+                     .arg(kSheetRows));
+        if (boolAttribute(r, u"hidden", false)) {
+            m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
+        } else if (r.hasAttribute(u"ht")) {
+            const std::optional<double> h = parseNumber(r.attributeText(u"ht"));
+            if (!h || *h < 0 || *h > 409)
+                fail(QStringLiteral("row %1 has the height \"%2\"")
+                         .arg(row)
+                         .arg(r.attributeText(u"ht")));
+            m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
+        }
+        int col = 0;
+        forChildren(r, u"c", [&](const XmlNode& c) { col = readCell(c, row, col + 1); });
+        return row;
+    }
+
+    int readCell(const XmlNode& c, int row, int expectedCol) {
+        int r = row, col = expectedCol;
+        if (const std::optional<QString> ref = c.attribute(u"r")) {
+            if (!parseCellRef(*ref, &r, &col))
+                fail(QStringLiteral("cell \"%1\" lies outside a worksheet of %2 rows by %3 columns")
+                         .arg(*ref)
+                         .arg(kSheetRows)
+                         .arg(kSheetCols));
+        } else if (col > kSheetCols) {
+            fail(QStringLiteral("row %1 has more than %2 cells").arg(row).arg(kSheetCols));
+        }
+        size_t style = 0;
+        if (const std::optional<QString> s = c.attribute(u"s")) {
+            bool ok = false;
+            const uint v = s->toUInt(&ok);
+            if (!ok || v >= m_styles.count())
+                fail(QStringLiteral("cell %1 names style %2, which is not defined")
+                         .arg(c.attributeText(u"r"), *s));
+            style = v;
+        }
+        const QString type = c.attributeText(u"t");
+        const XmlNode v = child(c, u"v");
+        XlCell cell;
+        if (type == u"inlineStr") {
+            const XmlNode is = child(c, u"is");
+            if (!is.isNull()) setText(&cell, stringItemText(is), r, col);
+        } else if (!v.isNull()) {
+            const QString text = v.text();
+            if (type == u"s") {
+                bool ok = false;
+                const uint i = text.trimmed().toUInt(&ok);
+                if (!ok || i >= m_strings.size())
+                    fail(QStringLiteral("cell %1 names shared string %2, which is not defined")
+                             .arg(cellName(r, col), text));
+                setText(&cell, m_strings[i], r, col);
+            } else if (type == u"str") {
+                setText(&cell, unescapeText(text), r, col);
+            } else if (type == u"b") {
+                // Booleans come through as 1 and 0: the engine's cells hold
+                // numbers and texts.
+                cell.kind = XlCell::Number;
+                cell.number = text.trimmed() == u"1" || text.trimmed() == u"true" ? 1 : 0;
+            } else if (type == u"e") {
+                // An error value has no number or text to give.
+            } else if (type == u"d") {
+                setText(&cell, text.trimmed(), r, col);
+            } else {
+                const std::optional<double> n = parseNumber(text);
+                if (!n)
+                    fail(QStringLiteral("cell %1 holds \"%2\", not a number")
+                             .arg(cellName(r, col), text));
+                cell.kind = XlCell::Number;
+                cell.number = *n;
+            }
+        }
+        // A cell of the default style with no value adds nothing; leaving
+        // it out keeps it out of the used range.
+        if (cell.kind == XlCell::Empty && style == 0) return col;
+        if (++*m_cells > m_limits.maxCells)
+            m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
+        cell.style = m_styles.at(style);
+        m_ws->cell(r, col) = std::move(cell);
+        return col;
+    }
+
+    void setText(XlCell* cell, const QString& t, int r, int col) const {
+        if (t.size() > kMaxCellText)
+            fail(QStringLiteral("cell %1 holds a text longer than %2 characters")
+                     .arg(cellName(r, col))
+                     .arg(kMaxCellText));
+        cell->kind = t.isEmpty() ? XlCell::Empty : XlCell::Text;
+        cell->text = t;
+    }
+
+    static QString cellName(int r, int c) {
+        QString letters;
+        for (int n = c; n > 0; n = (n - 1) / 26) letters.prepend(QChar(u'A' + (n - 1) % 26));
+        return letters + QString::number(r);
+    }
+
+    XlWorksheet* m_ws;
+    const std::vector<QString>& m_strings;
+    const Styles& m_styles;
+    const XlsxReadLimits& m_limits;
+    qint64* m_cells;
+    const Failure& m_fail;
+};
+
+}  // namespace
+
+namespace {
+
+std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
+                                         const Failure& fail) {
+    if (!QFileInfo(path).isFile()) fail(QStringLiteral("there is no such file"));
+    Package pkg(path, limits, fail);
+
+    // The workbook part is named by the package's relationships; files
+    // from writers that leave them out keep the usual name.
+    QString bookPart = QStringLiteral("xl/workbook.xml");
+    for (const auto& [id, rel] : relationshipsOf(pkg, QString()))
+        if (rel.type == u"officeDocument") bookPart = rel.target;
+    const XmlNode book = pkg.xml(bookPart);
+    if (localName(book) != u"workbook") fail(QStringLiteral("%1 is not a workbook").arg(bookPart));
+    const std::map<QString, Relationship> rels = relationshipsOf(pkg, bookPart);
+
+    QString stringsPart, stylesPart;
+    for (const auto& [id, rel] : rels) {
+        if (rel.type == u"sharedStrings") stringsPart = rel.target;
+        if (rel.type == u"styles") stylesPart = rel.target;
+    }
+    if (stringsPart.isEmpty() && pkg.has(folderOf(bookPart) + QStringLiteral("sharedStrings.xml")))
+        stringsPart = folderOf(bookPart) + QStringLiteral("sharedStrings.xml");
+    if (stylesPart.isEmpty() && pkg.has(folderOf(bookPart) + QStringLiteral("styles.xml")))
+        stylesPart = folderOf(bookPart) + QStringLiteral("styles.xml");
+
+    std::vector<QString> strings;
+    if (!stringsPart.isEmpty()) {
+        const XmlNode sst = pkg.xml(stringsPart);
+        forChildren(sst, u"si", [&](const XmlNode& si) {
+            if (int(strings.size()) >= limits.maxStrings)
+                fail(QStringLiteral("more than %1 shared strings").arg(limits.maxStrings));
+            strings.push_back(stringItemText(si));
+        });
+    }
+    const Styles styles(stylesPart.isEmpty() ? XmlNode() : pkg.xml(stylesPart), limits, fail);
+
+    struct SheetEntry {
+        QString name;
+        QString part;  // empty: not a worksheet (a chart sheet), read as an empty sheet
+    };
+    std::vector<SheetEntry> entries;
+    forChildren(child(book, u"sheets"), u"sheet", [&](const XmlNode& s) {
+        if (int(entries.size()) >= limits.maxSheets)
+            fail(QStringLiteral("more than %1 sheets").arg(limits.maxSheets));
+        const std::optional<QString> rid = prefixedAttribute(s, u"id");
+        SheetEntry e{s.attributeText(u"name"), QString()};
+        if (rid) {
+            auto it = rels.find(*rid);
+            if (it == rels.end())
+                fail(QStringLiteral("sheet \"%1\" names no part of the package").arg(e.name));
+            if (it->second.type == u"worksheet") e.part = it->second.target;
+        }
+        entries.push_back(e);
+    });
+    if (entries.empty()) fail(QStringLiteral("the workbook holds no sheet"));
+
+    auto wb = std::make_unique<XlWorkbook>(int(entries.size()));
+    qint64 cells = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        XlWorksheet* ws = wb->sheet(int(i) + 1);
+        if (!entries[i].name.isEmpty()) ws->setName(entries[i].name);
+        if (entries[i].part.isEmpty()) continue;
+        SheetReader reader(ws, strings, styles, limits, &cells, fail);
+        reader.read(pkg.xml(entries[i].part));
+    }
+    bool ok = false;
+    const XmlNode view = child(child(book, u"bookViews"), u"workbookView");
+    const int active = view.isNull() ? 0 : view.attributeText(u"activeTab").toInt(&ok);
+    if (ok && active >= 0 && active < wb->sheetCount()) wb->activate(wb->sheet(active + 1));
+    return wb;
+}
+
+}  // namespace
+
+std::unique_ptr<XlWorkbook> ReadXlsxWorkbook(const QString& path, const XlsxReadLimits& limits) {
+    const Failure fail(QFileInfo(path).fileName());
+    try {
+        return readWorkbook(path, limits, fail);
+    } catch (const XmlError& e) {
+        fail(e.message());
+    } catch (const std::bad_alloc&) {
+        fail(QStringLiteral("out of memory"));
+    }
+}
+
+}  // namespace qor

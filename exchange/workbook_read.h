@@ -1,0 +1,37 @@
+#pragma once
+// Reading an .xlsx file into a workbook of the in-process engine: sheet
+// names and order, cell values (shared and inline strings, numbers,
+// booleans, cached formula results), the cell styles of styles.xml
+// (number formats, fonts, fills, borders, alignment), merged areas,
+// column widths and row heights.
+//
+// The file is untrusted: every part is read through a size cap, every
+// index and reference is checked, and a workbook larger than the limits
+// is refused rather than read. Failures throw XlError (kXlObjectError)
+// with a description naming the file and what is wrong with it.
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "exchange/workbook_model.h"
+
+namespace qor {
+
+struct XlsxReadLimits {
+    qint64 maxPartBytes = qint64(256) << 20;   // one part of the package, unpacked
+    qint64 maxTotalBytes = qint64(768) << 20;  // all parts read, unpacked
+    qint64 maxRatio = 250;                     // unpacked to packed, for parts over 1 MiB
+    int maxParts = 10000;                      // entries of the package
+    int maxSheets = 4096;
+    qint64 maxCells = 3000000;  // cells of all sheets together
+    int maxStrings = 3000000;   // shared strings
+    int maxMerges = 20000;      // merged areas of one sheet
+    int maxStyles = 65536;      // cell styles, fonts, fills, borders, number formats each
+};
+
+// Throws XlError when the file cannot be read as a workbook.
+std::unique_ptr<XlWorkbook> ReadXlsxWorkbook(const QString& path,
+                                             const XlsxReadLimits& limits = XlsxReadLimits());
+
+}  // namespace qor

@@ -1,0 +1,130 @@
+// The splitter window over a real document: splitting and removing panes,
+// panes of a column (row) following the column's (row's) scroll bar, split
+// boxes dragged and double-clicked.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+
+#include "document/cqorsdoc.h"
+#include "view/cqorsplitterwnd.h"
+#include "view/cqorsview.h"
+
+using namespace qor::view;
+
+namespace {
+
+class SplitterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7
+        ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
+        splitter.resize(900, 600);
+        splitter.show();
+        splitter.RecalcLayout();
+    }
+    void mouse(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(p), QPointF(splitter.mapToGlobal(p)), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+        QApplication::sendEvent(&splitter, &e);
+    }
+    CQorsDoc doc;
+    CQorSplitterWnd splitter;
+};
+
+}  // namespace
+
+TEST_F(SplitterTest, PanesShareTheScrollBarsOfTheirRowAndColumn) {
+    ASSERT_TRUE(splitter.SplitRow(200));
+    ASSERT_TRUE(splitter.SplitColumn(300));
+    EXPECT_FALSE(splitter.SplitRow(100));  // two rows at most
+    ASSERT_EQ(splitter.GetRowCount(), 2);
+    ASSERT_EQ(splitter.GetColumnCount(), 2);
+    CQorsView* p00 = splitter.GetPane(0, 0);
+    CQorsView* p01 = splitter.GetPane(0, 1);
+    CQorsView* p10 = splitter.GetPane(1, 0);
+    CQorsView* p11 = splitter.GetPane(1, 1);
+    ASSERT_TRUE(p00 && p01 && p10 && p11);
+    EXPECT_EQ(p00->geometry(), splitter.Layout().pane[0][0]);
+
+    splitter.VerticalBar(0)->setValue(5);
+    EXPECT_EQ(p00->m_nFirstRow, 5);
+    EXPECT_EQ(p01->m_nFirstRow, 5);
+    EXPECT_EQ(p10->m_nFirstRow, 0);
+    splitter.VerticalBar(1)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(p10->m_nFirstRow, 1);
+    EXPECT_EQ(p11->m_nFirstRow, 1);
+    EXPECT_EQ(p00->m_nFirstRow, 5);
+
+    splitter.HorizontalBar(0)->setValue(3);
+    EXPECT_EQ(p00->m_nFirstCol, 3);
+    EXPECT_EQ(p10->m_nFirstCol, 3);
+    EXPECT_EQ(p01->m_nFirstCol, 0);
+    // A pane scrolled by its own keys moves its partners with it.
+    p11->SetFirstCell(p11->m_nFirstRow, 2);
+    EXPECT_EQ(p01->m_nFirstCol, 2);
+
+    // Removing the first row leaves the second one's pane on the first
+    // row's bar, where it was scrolled to.
+    ASSERT_TRUE(splitter.DeleteRow(0));
+    EXPECT_EQ(splitter.GetRowCount(), 1);
+    EXPECT_EQ(splitter.GetPane(0, 0), p10);
+    EXPECT_EQ(splitter.VerticalBar(0)->value(), 1);
+    EXPECT_EQ(splitter.VerticalBar(1), nullptr);
+}
+
+TEST_F(SplitterTest, DraggedSplitBoxSnapsToAColumnEdge) {
+    const QRect box = splitter.Layout().hSplitBox;
+    ASSERT_FALSE(box.isEmpty());
+    CQorsView* pane = splitter.GetPane(0, 0);
+    const SheetGeometry& geo = pane->Geometry();
+    const int drop = geo.HeaderWidth() + geo.GetColumnWidthPixels(0) + 5;
+    mouse(QEvent::MouseButtonPress, box.center(), Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPoint(drop, 100), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPoint(drop, 100), Qt::NoButton);
+    ASSERT_EQ(splitter.GetColumnCount(), 2);
+    EXPECT_EQ(splitter.Layout().pane[0][0].width(),
+              geo.HeaderWidth() + geo.GetColumnWidthPixels(0));
+    EXPECT_EQ(splitter.m_bColBarDragged, 1);
+
+    // Left of the first column the bar stops at the header edge; dragged
+    // there outside the panes it follows the mouse and removes the split.
+    QRect bar = splitter.Layout().columnBar;
+    mouse(QEvent::MouseButtonPress, bar.center(), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPoint(2, 100), Qt::NoButton);
+    ASSERT_EQ(splitter.GetColumnCount(), 2);
+    EXPECT_EQ(splitter.Layout().pane[0][0].width(), geo.HeaderWidth());
+    bar = splitter.Layout().columnBar;
+    mouse(QEvent::MouseButtonPress, bar.center(), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, QPoint(2, -5), Qt::NoButton);
+    EXPECT_EQ(splitter.GetColumnCount(), 1);
+}
+
+TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
+    CQorsView* pane = splitter.GetPane(0, 0);
+    doc.SetCurrentCell(3, 1);
+    const SheetGeometry& geo = pane->Geometry();
+    mouse(QEvent::MouseButtonDblClick, splitter.Layout().vSplitBox.center(), Qt::LeftButton);
+    ASSERT_EQ(splitter.GetRowCount(), 2);
+    EXPECT_EQ(splitter.m_nSplitRow, 4);
+    EXPECT_EQ(splitter.m_bSplitDone, 1);
+    const int below =
+        geo.HeaderHeight() + geo.GetRowDistance(0, 4) - 1 + splitter.Metrics().splitterWidth;
+    EXPECT_EQ(splitter.Layout().pane[0][0].height(), below);
+
+    // A selection scrolled out of view splits in the middle.
+    doc.SetCurrentCell(0, 0);
+    splitter.HorizontalBar(0)->setValue(3);
+    ASSERT_EQ(pane->m_nFirstCol, 3);
+    const int paneWidth = pane->width();
+    mouse(QEvent::MouseButtonDblClick, splitter.Layout().hSplitBox.center(), Qt::LeftButton);
+    EXPECT_EQ(splitter.m_nSplitCol, 0);
+    EXPECT_EQ(splitter.Layout().pane[0][0].width(), paneWidth / 2);
+    ASSERT_EQ(splitter.GetColumnCount(), 2);
+
+    // On a split bar: the split goes again.
+    mouse(QEvent::MouseButtonDblClick, splitter.Layout().rowBar.center() + QPoint(-200, 0),
+          Qt::LeftButton);
+    EXPECT_EQ(splitter.GetRowCount(), 1);
+}
