@@ -4,9 +4,11 @@
 #include <algorithm>
 
 #include "charts/cgraphitem.h"
+#include "charts/chart_data.h"
 #include "charts/coleitem.h"
 #include "charts/contentsstream.h"
 #include "document/cqorsdoc.h"
+
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
@@ -219,49 +221,29 @@ int CQorsDoc::GetChartPageSpan(ChartDesc* desc, int* pages) const {
 
 bool CQorsDoc::GetChartDataFromArea(const ChartDesc& desc, int pages,
                                     std::vector<ChartCellRecord>* cells, QStringList* pageLabels) {
-    constexpr int kCellTextChars = 65;
-    constexpr int kPageLabelChars = 310;
     if (cells) cells->clear();
     if (pageLabels) pageLabels->clear();
     if (!m_pReport || m_pReport->IsFormatState() || m_pReport->GetPageCount() == 0) return false;
     const CellArea a = desc.GetSourceArea();
     const int r1 = std::min(a.first.row, a.last.row), r2 = std::max(a.first.row, a.last.row);
     const int c1 = std::min(a.first.col, a.last.col), c2 = std::max(a.first.col, a.last.col);
-    const int count = m_pReport->GetPageCount();
-    int first = desc.IsWholeReport() ? 1 : int(desc.GetSourcePage());
-    if (first < 1 || first > count) first = std::max(1, int(m_nCurPage));
-    pages = std::clamp(pages, 1, count - first + 1);
     if (r1 < 1 || c1 < 1 || r2 > lastShownRow() + 1 || c2 > lastShownCol() + 1) {
         qor::messageBox(QStringLiteral("图表的数据区域不正确！"), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         return false;
     }
-    const int labelSlot = int(desc.GetLabelKind());
-    for (int p = first; p < first + pages; ++p) {
-        for (int r = r1; r <= r2; ++r)
-            for (int c = c1; c <= c2; ++c) {
-                ChartCellRecord rec;
-                CellValue v;
-                if (m_pReport->GetCellValue(&v, r, c, p) == 0) {
-                    if (v.kind == kCellNumber || v.kind == kCellUnset) {
-                        rec.kind = 1;
-                        rec.value = v.number;
-                    } else {
-                        rec.text = m_pReport->GetCellText(r, c, p).left(kCellTextChars);
-                    }
-                }
-                if (cells) cells->push_back(rec);
-            }
-        if (pageLabels) {
-            qor::KeywordValue k;
-            QString label;
-            if (labelSlot >= 0 && labelSlot <= 5 &&
-                m_pReport->GetPageKeyword(labelSlot, &k, p) == 0)
-                label = k.kind == 1 ? QString::number(k.number, 'g', 15) : k.text;
-            *pageLabels << label.left(kPageLabelChars);
-        }
+    // The cells are read the way the chart renderer reads them.
+    qor::charts::ReportChartSource source(*m_pReport);
+    qor::charts::ChartData data;
+    if (!qor::charts::ReadChartData(desc, source, std::max(1, int(m_nCurPage)), pages, &data))
+        return false;
+    if (cells) {
+        cells->reserve(data.cells.size() + 1);
+        for (const qor::charts::ChartCell& c : data.cells)
+            cells->push_back(ChartCellRecord{c.kind == 1 ? 1 : 0, c.text, c.value});
+        cells->push_back(ChartCellRecord{});
     }
-    if (cells) cells->push_back(ChartCellRecord{});
+    if (pageLabels) *pageLabels = data.pageLabels;
     return true;
 }
 
