@@ -1,0 +1,128 @@
+#include "apps/qorview/widgetui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "platform/uiservices.h"
+
+namespace qor::app {
+
+namespace {
+
+QMessageBox::StandardButtons buttonsOf(MsgButtons b) {
+    switch (b) {
+        case MsgButtons::Ok:
+            return QMessageBox::Ok;
+        case MsgButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MsgButtons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::StandardButton buttonOf(MsgAnswer a) {
+    switch (a) {
+        case MsgAnswer::Ok:
+            return QMessageBox::Ok;
+        case MsgAnswer::Cancel:
+            return QMessageBox::Cancel;
+        case MsgAnswer::Yes:
+            return QMessageBox::Yes;
+        case MsgAnswer::No:
+            return QMessageBox::No;
+        case MsgAnswer::Retry:
+            return QMessageBox::Retry;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon iconOf(MsgIcon i) {
+    switch (i) {
+        case MsgIcon::None:
+            return QMessageBox::NoIcon;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgAnswer answerOf(int button, MsgButtons offered) {
+    switch (button) {
+        case QMessageBox::Ok:
+            return MsgAnswer::Ok;
+        case QMessageBox::Yes:
+            return MsgAnswer::Yes;
+        case QMessageBox::No:
+            return MsgAnswer::No;
+        case QMessageBox::Retry:
+            return MsgAnswer::Retry;
+        default:
+            break;
+    }
+    // Escape on a box without a Cancel button answers its No or Ok.
+    if (offered == MsgButtons::YesNo) return MsgAnswer::No;
+    if (offered == MsgButtons::Ok) return MsgAnswer::Ok;
+    return MsgAnswer::Cancel;
+}
+
+QString captionOr(const QString& caption) {
+    return caption.isEmpty() ? QApplication::applicationName() : caption;
+}
+
+}  // namespace
+
+void InstallWidgetUiServices() {
+    UiServices s;
+    s.messageBox = [](const MessageRequest& r) {
+        QMessageBox box(iconOf(r.icon), captionOr(r.caption), r.text, buttonsOf(r.buttons),
+                        QApplication::activeWindow());
+        if (buttonsOf(r.buttons).testFlag(buttonOf(r.defaultAnswer)))
+            box.setDefaultButton(buttonOf(r.defaultAnswer));
+        return answerOf(box.exec(), r.buttons);
+    };
+    s.promptText = [](const TextPrompt& p) -> std::optional<QString> {
+        QInputDialog dialog(QApplication::activeWindow());
+        dialog.setWindowTitle(captionOr(p.caption));
+        dialog.setLabelText(p.label);
+        dialog.setTextValue(p.initial);
+        dialog.setTextEchoMode(p.password ? QLineEdit::Password : QLineEdit::Normal);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        QString text = dialog.textValue();
+        if (p.maxLength > 0) text.truncate(p.maxLength);
+        return text;
+    };
+    s.promptNumber = [](const NumberPrompt& p) -> std::optional<double> {
+        bool ok = false;
+        const double v =
+            QInputDialog::getDouble(QApplication::activeWindow(), captionOr(p.caption), p.label,
+                                    p.initial, p.minimum, p.maximum, p.decimals, &ok);
+        if (!ok) return std::nullopt;
+        return v;
+    };
+    s.chooseFile = [](const FilePrompt& p) -> std::optional<QString> {
+        const QString path = p.save
+                                 ? QFileDialog::getSaveFileName(QApplication::activeWindow(),
+                                                                p.caption, p.directory, p.filter)
+                                 : QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                                                p.caption, p.directory, p.filter);
+        if (path.isEmpty()) return std::nullopt;
+        return path;
+    };
+    installUiServices(s);
+}
+
+}  // namespace qor::app

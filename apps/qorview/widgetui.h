@@ -1,0 +1,9 @@
+#pragma once
+// Questions, prompts and file choices of the engine and the document
+// asked through Qt dialogs instead of the headless answers.
+
+namespace qor::app {
+
+void InstallWidgetUiServices();
+
+}  // namespace qor::app

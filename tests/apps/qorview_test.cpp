@@ -1,0 +1,66 @@
+// The desktop application started as a user would start it, on the
+// offscreen platform, loading a report and leaving at once.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "engine/creporthandle.h"
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qorview(const QStringList& args) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return qortest::run(QStringLiteral(QOR_VIEW_BINARY), args);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(QorView, LoadsAReportLeavesItUntouchedAndFreesItAgain) {
+    const QString path = qortest::freshDir("qorview-load") + "/shown.rep";
+    {
+        CReportHandle made(path);
+        ASSERT_TRUE(made.IsOpen());
+    }
+    const QByteArray before = readAll(path);
+    ASSERT_FALSE(before.isEmpty());
+
+    auto first = qorview({path, "--quit-after-load"});
+    ASSERT_TRUE(first.started);
+    EXPECT_EQ(first.exitCode, 0) << first.err.constData();
+    EXPECT_EQ(readAll(path), before);  // only looking never writes the report
+
+    // A second start finds the report free: the first left no in-use mark.
+    auto second = qorview({"--quit-after-load", path});
+    EXPECT_EQ(second.exitCode, 0) << second.err.constData();
+
+    CReportHandle reopened(path, CReportHandle::OpenMode::OpenExisting);
+    EXPECT_TRUE(reopened.IsOpen());
+}
+
+TEST(QorView, AFileThatCannotBeOpenedFailsTheLoad) {
+    const QString dir = qortest::freshDir("qorview-bad");
+    auto missing = qorview({dir + "/missing.rep", "--quit-after-load"});
+    EXPECT_EQ(missing.exitCode, 1) << missing.err.constData();
+    EXPECT_FALSE(QFile::exists(dir + "/missing.rep"));  // never created by opening
+
+    const QString junk = dir + "/junk.rep";
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a report at all");
+    }
+    auto bad = qorview({junk, "--quit-after-load"});
+    EXPECT_EQ(bad.exitCode, 1) << bad.err.constData();
+    EXPECT_EQ(readAll(junk), QByteArray("not a report at all"));
+}
+
+TEST(QorView, StartsWithANewReportAndRejectsUnknownOptions) {
+    EXPECT_EQ(qorview({"--quit-after-load"}).exitCode, 0);
+    EXPECT_EQ(qorview({"--bogus", "--quit-after-load"}).exitCode, 2);
+}
+
+}  // namespace
