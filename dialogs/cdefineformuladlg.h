@@ -1,0 +1,128 @@
+#pragma once
+// The define-formula dialog: the target area and the formula text, with
+// three helpers that write pieces of the text (function wizard, filter
+// condition, relation condition). The caller writes the members, runs
+// DoModal and, after IDOK, reads the formula text; storing it, and every
+// check of the formula itself, is the caller's.
+
+#include <QDialog>
+#include <QHash>
+
+#include "dialogs/defineformula_logic.h"
+
+class QLineEdit;
+
+// The filter condition: one edit, at most 50 characters. "上一步" ends it
+// with 1028; Cancel empties the condition.
+class CFilterCondDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 152;
+    static constexpr int IDC_CONDITION = 1000;
+    static constexpr int IDC_PREVIOUS = 1028;
+
+    explicit CFilterCondDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+    QString m_strCondition;
+
+public slots:
+    void OnOK();
+    void OnCancel();
+    void OnPrevious();
+
+protected:
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLineEdit* m_condition = nullptr;
+};
+
+namespace qor {
+
+// What the relation-condition dialog gives: the current keyword, the
+// related report file and the related keyword. Kept by the define-formula
+// dialog so the next run starts from the last entries.
+struct RelationCondition {
+    QString key;
+    QString table;
+    QString relatedKey;
+};
+
+// The helper dialogs as the define-formula dialog runs them. The filter
+// dialog is ours and runs modally; the relation dialog and the function
+// wizard belong to other dialogs and, until installed, the relation step
+// is cancelled and the wizard changes nothing.
+class IFormulaHelperDialogs {
+public:
+    virtual ~IFormulaHelperDialogs() = default;
+    virtual int RunFilterCond(CFilterCondDlg& dlg) { return dlg.DoModal(); }
+    // IDOK with state filled, or another result with state as it was.
+    virtual int RunRelationCond(RelationCondition& state, QWidget* parent) {
+        (void)state;
+        (void)parent;
+        return kIdCancel;
+    }
+    virtual FuncWizardOutcome RunFuncWizard(QWidget* parent) {
+        (void)parent;
+        return FuncWizardOutcome{kIdPrevious, {}, {}};
+    }
+};
+
+// The helpers every define-formula dialog uses unless given its own;
+// returns the ones installed before. Null restores the defaults.
+IFormulaHelperDialogs* SetFormulaHelperDialogs(IFormulaHelperDialogs* helpers);
+IFormulaHelperDialogs& FormulaHelperDialogs();
+
+}  // namespace qor
+
+class CDefineFormulaDlg : public QDialog, public qor::DefineFormulaDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 151;
+    static constexpr int IDC_FORMULA = 1000;
+    static constexpr int IDC_AREA = 1004;
+    static constexpr int IDC_FILTER = 1028;
+    static constexpr int IDC_RELATION = 1029;
+    static constexpr int IDC_FUNC_WIZARD = 1030;
+
+    explicit CDefineFormulaDlg(QWidget* parent = nullptr);
+    // Fills the edits from the members, then runs modally: IDOK or IDCANCEL.
+    int DoModal();
+    bool OnInitDialog();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+    // Null: the installed helpers.
+    void SetHelperDialogs(qor::IFormulaHelperDialogs* helpers) { m_helpers = helpers; }
+    CFilterCondDlg& FilterDlg() { return m_filterDlg; }
+    qor::RelationCondition& RelationState() { return m_relation; }
+
+public slots:
+    void OnFilter();
+    void OnRelation();
+    void OnFuncWizard();
+    void OnOK();
+    void OnCancel();
+
+protected:
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+private:
+    qor::IFormulaHelperDialogs& Helpers();
+    // Sets the formula edit without losing text beyond the edit's limit:
+    // an over-long formula is refused on OK, never cut short silently.
+    void SetFormulaText(const QString& text);
+
+    QHash<int, QWidget*> m_items;
+    QLineEdit* m_formula = nullptr;
+    QLineEdit* m_area = nullptr;
+    CFilterCondDlg m_filterDlg;
+    qor::RelationCondition m_relation;
+    qor::IFormulaHelperDialogs* m_helpers = nullptr;
+};

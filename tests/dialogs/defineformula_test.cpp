@@ -1,0 +1,256 @@
+// The define-formula dialog: where the helpers' pieces go in the formula,
+// the checks on OK, and the dialog run by the document's cell-formula
+// command down to the stored formula.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "cmdlang/enginehooks.h"
+#include "dialogs/cdefineformuladlg.h"
+#include "dialogs/defineformula_docdialogs.h"
+#include "dialogs/defineformula_logic.h"
+#include "document/cmd_formula.h"
+#include "tests/document/doc_fixture.h"
+
+using namespace qor;
+
+namespace {
+
+// Runs body on the next modal dialog of type D once the event loop runs.
+template <class D>
+void onModal(std::function<void(D*)> body) {
+    QTimer::singleShot(0, [body] {
+        auto* dlg = qobject_cast<D*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        body(dlg);
+    });
+}
+
+QLineEdit* edit(QDialog* dlg, int id) {
+    auto* e = dlg->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(id));
+    EXPECT_NE(e, nullptr);
+    return e;
+}
+
+void click(QDialog* dlg, int id) {
+    auto* b = dlg->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id));
+    ASSERT_NE(b, nullptr);
+    b->click();
+}
+
+// Helper dialogs answering from scripted values.
+struct ScriptedHelpers : IFormulaHelperDialogs {
+    int filterResult = kIdOk;
+    QString condition;
+    int relationResult = kIdOk;
+    RelationCondition relation;
+    FuncWizardOutcome wizard;
+    int RunFilterCond(CFilterCondDlg& dlg) override {
+        if (filterResult == kIdOk) dlg.m_strCondition = condition;
+        return filterResult;
+    }
+    int RunRelationCond(RelationCondition& state, QWidget*) override {
+        if (relationResult == kIdOk) state = relation;
+        return relationResult;
+    }
+    FuncWizardOutcome RunFuncWizard(QWidget*) override { return wizard; }
+};
+
+QString formulaAt(CQorsDoc& doc, int row, int col) {
+    FormulaInfo f;
+    doc.GetReport()->GetCellFormula(CellRef{0, int16_t(row), int16_t(col)}, &f);
+    return f.text;
+}
+
+}  // namespace
+
+TEST(DefineFormulaLogic, FilterClauseReplacesAndStandsBeforeRelation) {
+    const QString f = SpliceFilterClause("A1+B1", "C1>0");
+    EXPECT_EQ(f, "A1+B1 For C1>0");
+    EXPECT_EQ(SpliceFilterClause(f, "C1<0"), "A1+B1 For C1<0");
+    // Written by hand in lower case: not a clause this step knows.
+    EXPECT_EQ(SpliceFilterClause("A1 for C1>0", "C2>0"), "A1 for C1>0 For C2>0");
+
+    const QString rel = "A1 Relation K with \"b.rep\"->K2";
+    EXPECT_EQ(SpliceFilterClause(rel, "C1>0"), "A1 For C1>0 Relation K with \"b.rep\"->K2");
+    EXPECT_EQ(SpliceFilterClause("A1 For X Relation K with \"b\"->K2", "Y"),
+              "A1 For Y Relation K with \"b\"->K2");
+    // A relation clause written before the filter clause is not written twice.
+    EXPECT_EQ(SpliceFilterClause("A1 Relation K with \"b\"->K2 For X", "Y"),
+              "A1 Relation K with \"b\"->K2 For Y");
+    EXPECT_EQ(SpliceFilterClause("", "X"), " For X");
+}
+
+TEST(DefineFormulaLogic, RelationClauseAppendedOrReplaced) {
+    const QString once = SpliceRelationClause("A1 For C1>0", "K", "d:/r/b.rep", "K2");
+    EXPECT_EQ(once, "A1 For C1>0 Relation K with \"d:/r/b.rep\"->K2");
+    EXPECT_EQ(SpliceRelationClause(once, "P", "c.rep", "Q"),
+              "A1 For C1>0 Relation P with \"c.rep\"->Q");
+}
+
+TEST(DefineFormulaLogic, FunctionCallsAppendedWithoutOperator) {
+    FuncWizardOutcome out{kIdOk, "GTOTAL", StatisticsCallText("GTOTAL", "V_A1:V_B5", "")};
+    EXPECT_EQ(AppendFunctionCall("A1", out), QString("A1 GTOTAL ( V_A1:V_B5 ) "));
+    EXPECT_EQ(StatisticsCallText("PAVG", "A1:A3", "B1>0"), " PAVG ( A1:A3 , B1>0 ) ");
+    EXPECT_EQ(AppendFunctionCall("", FuncWizardOutcome{kIdNoArguments, "PAI", {}}),
+              QString(" PAI()"));
+    EXPECT_FALSE(AppendFunctionCall("A1", FuncWizardOutcome{kIdPrevious, "PAI", "x"}));
+    EXPECT_FALSE(AppendFunctionCall("A1", FuncWizardOutcome{kIdCancel, "PAI", "x"}));
+}
+
+TEST(DefineFormulaLogic, AreaAndConditionChecks) {
+    DlgArea a{7, 7, 7, 7};
+    EXPECT_EQ(CheckAreaText("A1:", &a), kMsgBadArea);
+    EXPECT_EQ(CheckAreaText("", &a), kMsgBadArea);
+    EXPECT_EQ(a, (DlgArea{7, 7, 7, 7}));
+    EXPECT_EQ(CheckAreaText("b2:c4", &a), 0);
+    EXPECT_EQ(a, (DlgArea{1, 1, 2, 3}));
+    EXPECT_EQ(AreaText(a), "B2:C4");
+    EXPECT_EQ(AreaText(DlgArea{0, 0, 0, 0}), "A1");
+    EXPECT_EQ(CheckFilterCondition(""), kMsgEmptyFilter);
+    EXPECT_EQ(CheckFilterCondition("C1>0"), 0);
+}
+
+TEST(DefineFormulaDlg, FilterDialogRefusesEmptyAndEndsWithItsCodes) {
+    doctest::UiRecorder ui;
+    CFilterCondDlg dlg;
+    onModal<CFilterCondDlg>([&](CFilterCondDlg* d) {
+        click(d, kIdOk);  // empty: refused, still open
+        EXPECT_TRUE(d->isVisible());
+        edit(d, CFilterCondDlg::IDC_CONDITION)->setText(QString(60, QChar('x')));
+        click(d, kIdOk);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdOk);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62083)});
+    EXPECT_EQ(dlg.m_strCondition, QString(50, QChar('x')));
+
+    onModal<CFilterCondDlg>([](CFilterCondDlg* d) { click(d, CFilterCondDlg::IDC_PREVIOUS); });
+    EXPECT_EQ(dlg.DoModal(), kIdPrevious);
+    EXPECT_FALSE(dlg.m_strCondition.isEmpty());
+    onModal<CFilterCondDlg>([](CFilterCondDlg* d) { click(d, kIdCancel); });
+    EXPECT_EQ(dlg.DoModal(), kIdCancel);
+    EXPECT_TRUE(dlg.m_strCondition.isEmpty());
+}
+
+TEST(DefineFormulaDlg, HelperButtonsEditTheFormula) {
+    doctest::UiRecorder ui;
+    ScriptedHelpers helpers;
+    CDefineFormulaDlg dlg;
+    dlg.SetHelperDialogs(&helpers);
+    dlg.formula = "A1+B1";
+    dlg.area = {1, 2, 1, 2};
+    onModal<CDefineFormulaDlg>([&](CDefineFormulaDlg* d) {
+        QLineEdit* f = edit(d, CDefineFormulaDlg::IDC_FORMULA);
+        EXPECT_EQ(edit(d, CDefineFormulaDlg::IDC_AREA)->text(), "B3");
+        helpers.condition = "C1>0";
+        click(d, CDefineFormulaDlg::IDC_FILTER);
+        EXPECT_EQ(f->text(), "A1+B1 For C1>0");
+        helpers.relation = {"K", "b.rep", "K2"};
+        click(d, CDefineFormulaDlg::IDC_RELATION);
+        EXPECT_EQ(f->text(), "A1+B1 For C1>0 Relation K with \"b.rep\"->K2");
+        helpers.filterResult = kIdPrevious;
+        click(d, CDefineFormulaDlg::IDC_FILTER);
+        EXPECT_EQ(f->text(), "A1+B1 For C1>0 Relation K with \"b.rep\"->K2");
+        helpers.wizard = {kIdNoArguments, "PAI", {}};
+        f->setText("A1");
+        click(d, CDefineFormulaDlg::IDC_FUNC_WIZARD);
+        EXPECT_EQ(f->text(), "A1 PAI()");
+        // A bad area keeps the dialog open with its message.
+        edit(d, CDefineFormulaDlg::IDC_AREA)->setText("A1:");
+        click(d, kIdOk);
+        EXPECT_TRUE(d->isVisible());
+        edit(d, CDefineFormulaDlg::IDC_AREA)->setText("C1:D2");
+        click(d, kIdOk);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdOk);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62196)});
+    EXPECT_EQ(dlg.formula, "A1 PAI()");
+    EXPECT_EQ(dlg.area, (DlgArea{2, 0, 3, 1}));
+
+    // A cancel in the wizard abandons the entry.
+    helpers.wizard = {kIdCancel, {}, {}};
+    onModal<CDefineFormulaDlg>(
+        [](CDefineFormulaDlg* d) { click(d, CDefineFormulaDlg::IDC_FUNC_WIZARD); });
+    EXPECT_EQ(dlg.DoModal(), kIdCancel);
+    EXPECT_TRUE(dlg.formula.isEmpty());
+}
+
+TEST(DefineFormulaDlg, OverlongFormulaIsKeptAndRefused) {
+    doctest::UiRecorder ui;
+    CDefineFormulaDlg dlg;
+    const QString longText = "1" + QStringLiteral("+1").repeated(550);
+    dlg.formula = longText;
+    onModal<CDefineFormulaDlg>([&](CDefineFormulaDlg* d) {
+        EXPECT_EQ(edit(d, CDefineFormulaDlg::IDC_FORMULA)->text(), longText);
+        click(d, kIdOk);
+        EXPECT_TRUE(d->isVisible());
+        click(d, kIdCancel);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdCancel);
+    EXPECT_EQ(ui.messages.size(), 1);
+}
+
+TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
+    // Storing a formula compiles it with the command language.
+    cmd::InstallEngineHooks();
+    auto doc = doctest::newDoc(10, 6);
+    doctest::UiRecorder ui;
+    doc->SetSelection(2, 1, 3, 1);  // B3:B4
+    DefineFormulaDocDialogs dialogs;
+
+    // A formula the report refuses: reported, and the dialog comes back
+    // with the user's text.
+    int runs = 0;
+    std::function<void(CDefineFormulaDlg*)> step = [&](CDefineFormulaDlg* d) {
+        QLineEdit* f = edit(d, CDefineFormulaDlg::IDC_FORMULA);
+        if (++runs == 1) {
+            EXPECT_EQ(edit(d, CDefineFormulaDlg::IDC_AREA)->text(), "B3:B4");
+            f->setText("A1+(");
+            onModal<CDefineFormulaDlg>(step);
+        } else {
+            EXPECT_EQ(f->text(), "A1+(");
+            f->setText("A1+A2");
+        }
+        click(d, kIdOk);
+    };
+    onModal<CDefineFormulaDlg>(step);
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62513)});
+    EXPECT_EQ(formulaAt(*doc, 3, 2), "A1+A2");
+    EXPECT_EQ(formulaAt(*doc, 4, 2), "A1+A2");
+}
+
+TEST(DefineFormulaDlg, OwnFilterDialogKeepsItsLastCondition) {
+    doctest::UiRecorder ui;
+    CDefineFormulaDlg dlg;
+    dlg.formula = "A1";
+    onModal<CDefineFormulaDlg>([](CDefineFormulaDlg* d) {
+        QLineEdit* f = edit(d, CDefineFormulaDlg::IDC_FORMULA);
+        onModal<CFilterCondDlg>([](CFilterCondDlg* fd) {
+            edit(fd, CFilterCondDlg::IDC_CONDITION)->setText("C1>0");
+            click(fd, kIdOk);
+        });
+        click(d, CDefineFormulaDlg::IDC_FILTER);
+        EXPECT_EQ(f->text(), "A1 For C1>0");
+        // "上一步": both edits as they were, the condition still there.
+        onModal<CFilterCondDlg>([](CFilterCondDlg* fd) {
+            EXPECT_EQ(edit(fd, CFilterCondDlg::IDC_CONDITION)->text(), "C1>0");
+            click(fd, CFilterCondDlg::IDC_PREVIOUS);
+        });
+        click(d, CDefineFormulaDlg::IDC_FILTER);
+        EXPECT_EQ(f->text(), "A1 For C1>0");
+        EXPECT_EQ(edit(d, CDefineFormulaDlg::IDC_AREA)->text(), "A1");
+        // Until the wizard is installed its button changes nothing.
+        click(d, CDefineFormulaDlg::IDC_FUNC_WIZARD);
+        EXPECT_TRUE(d->isVisible());
+        click(d, kIdOk);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdOk);
+    EXPECT_EQ(dlg.formula, "A1 For C1>0");
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
