@@ -348,6 +348,9 @@ public:
     // The item at pos; pos moves to the next (previous) one, null at the end.
     CComItem* GetNextComItem(ItemPos& pos) const;
     CComItem* GetPrevComItem(ItemPos& pos) const;
+    // Moves the item to the tail of the list (drawn last, on top) or to its
+    // head; false when it is not in the list or already there.
+    bool MoveComItemToEnd(const CComItem* item, bool toTail);
     int GetComItemCount() const { return int(m_items.size()); }
     std::shared_ptr<CComItem> GetComItemShared(const CComItem* item) const;
 

@@ -126,6 +126,20 @@ CComItem* CQorsDoc::GetPrevComItem(ItemPos& pos) const {
     return item;
 }
 
+bool CQorsDoc::MoveComItemToEnd(const CComItem* item, bool toTail) {
+    auto it = std::find_if(m_items.begin(), m_items.end(),
+                           [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
+    if (it == m_items.end()) return false;
+    if (toTail) {
+        if (std::next(it) == m_items.end()) return false;
+        std::rotate(it, std::next(it), m_items.end());
+    } else {
+        if (it == m_items.begin()) return false;
+        std::rotate(m_items.begin(), it, std::next(it));
+    }
+    return true;
+}
+
 std::shared_ptr<CComItem> CQorsDoc::GetComItemShared(const CComItem* item) const {
     for (const std::shared_ptr<CComItem>& p : m_items)
         if (p.get() == item) return p;

@@ -1,5 +1,6 @@
 #include "view/cqorsview.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QGuiApplication>
@@ -19,6 +20,7 @@
 #include "platform/uiservices.h"
 #include "view/celleditor.h"
 #include "view/cellpainter.h"
+#include "view/displaystyle.h"
 #include "view/input_edit.h"
 
 using namespace qor::view;
@@ -459,13 +461,7 @@ void CQorsView::OnPrepareDC(QPainter& painter) const {
     painter.setTransform(QTransform::fromScale(sx, sy));
 }
 
-void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->m_bRedrawSuspended) {
-        painter.fillRect(clip, palette().window());
-        return;
-    }
-    m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
-    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     PaintRequest req;
     req.doc = m_pDoc;
     req.geometry = &m_geo;
@@ -482,6 +478,17 @@ void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
     req.drag.sizingOld = m_nSizingOld;
     req.selectedItem = m_pSelection;
     req.chartEditing = m_bChartEditing != 0;
+    return req;
+}
+
+void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->m_bRedrawSuspended) {
+        painter.fillRect(clip, palette().window());
+        return;
+    }
+    m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
+    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
+    const PaintRequest req = ScreenPaintRequest(clip);
     m_bInPaint = 1;
     const PaintResult r = PaintSheet(painter, req);
     m_bInPaint = 0;
@@ -530,4 +537,57 @@ void CQorsView::contextMenuEvent(QContextMenuEvent* event) {
 void CQorsView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_sizingLine) m_sizingLine.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Display scale and style
+
+void CQorsView::OnDisplayScale() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    ZoomDlgMembers members;
+    members.percent = ScaleToPercent(m_fScale);
+    if (ViewDialogs()->RunZoomDlg(members) != qor::kIdOk) return;
+    m_pDoc->SetModifiedFlag();
+    const float oldScale = m_fScale;
+    const ViewState next = ApplyZoom(CurrentViewState(), members.percent);
+    applyViewState(next);
+
+    std::array<uint32_t, 4> saved{};
+    const bool haveSaved = m_pDoc->GetSavedViewState(&saved);
+    m_pDoc->SetSavedViewState(MergeZoomIntoSaved(saved, haveSaved, next));
+
+    ScaleDocumentItems(*m_pDoc, double(m_fScale) / double(oldScale));
+    RefreshGeometry();
+    int32_t rows = 0, cols = 0;
+    m_pDoc->GetPageTableSize(&rows, &cols);
+    m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, cols);
+    m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, rows);
+    ClampItemsToSheet();
+    UpdateScrollRanges();
+    update();
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
+}
+
+void CQorsView::OnDisplayStyle() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    DisplayStyleDlgMembers members = StyleMembersFor(CurrentViewState());
+    if (ViewDialogs()->RunDisplayStyleDlg(members) != qor::kIdOk) return;
+    SetRememberedPaletteIndex(members.gridIndex);
+    const ViewState next = ApplyDisplayStyle(CurrentViewState(), members);
+    applyViewState(next);
+    m_pDoc->SetSavedViewState(EncodeViewState(next));
+    for (QWidget* w : QApplication::allWidgets()) {
+        auto* other = qobject_cast<CQorsView*>(w);
+        if (!other || other == this || other->GetDocument() != m_pDoc) continue;
+        other->m_crGrid = m_crGrid;
+        other->m_bKindColours = m_bKindColours;
+    }
+    RefreshGeometry();
+    UpdateScrollRanges();
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
+    m_pDoc->SetModifiedFlag();
+}
+
+void CQorsView::ClampItemsToSheet() {
+    if (m_pDoc) ClampDocumentItems(*m_pDoc, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight);
 }

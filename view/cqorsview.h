@@ -32,6 +32,12 @@ class QPainter;
 class QPrinter;
 class QLineEdit;
 class CCellEdit;
+namespace qor::view {
+struct PaintRequest;
+}
+namespace qor::clip {
+class IPasteSpecialDialog;
+}
 
 // The clipboard and drag format that describes an embedded object.
 inline constexpr char kObjectDescriptorMime[] =
@@ -103,6 +109,15 @@ public:
     // (an invalid scale gives 1.4 and default headers).
     void SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kindColours, float scale);
     qor::view::ViewState CurrentViewState() const;
+    // The display scale command: the zoom dialog with the percent; on OK
+    // the new scale, header sizes, saved view state and rescaled items.
+    void OnDisplayScale();
+    // The display style command: headers shown or hidden, kind colours and
+    // grid colour; on OK saved with the report and passed to the other
+    // views of the document (all but their header sizes).
+    void OnDisplayStyle();
+    // Moves items reaching past the document's sheet extent back onto it.
+    void ClampItemsToSheet();
     // A dragged row height or column width in stored units.
     void ApplyRowColumnSize(int index, int size, bool isRow);
     // Keeps the selection's ends off the hidden band while it is extended.
@@ -138,6 +153,8 @@ public:
     void OnPrepareDC(QPainter& painter) const;
     // Draws the visible part of the sheet into painter (client pixels).
     void OnDraw(QPainter& painter, const QRect& clip);
+    // What OnDraw hands the cell painter for the screen.
+    qor::view::PaintRequest ScreenPaintRequest(const QRect& clip) const;
     // Context menu of the sheet; none yet (Shift+F10 and the menu key are
     // still consumed).
     virtual void OnContextMenu(QPoint globalPos);
@@ -171,6 +188,22 @@ public:
     int LastVisibleRow() const { return qor::view::LastVisibleRow(m_geo, height()); }
     int LastVisibleColumn() const { return qor::view::LastVisibleColumn(m_geo, width()); }
 
+    // ---- clipboard commands (clipcmd_view.cpp)
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditClear();
+    void OnEditPaste();
+    void OnEditPasteLink();
+    // dialog null: the default, which cancels without a window.
+    void OnEditPasteSpecial(qor::clip::IPasteSpecialDialog* dialog = nullptr);
+    // inPlaceFrame: non-null while the report runs in place in another
+    // program.
+    bool OnUpdateEditCopy(const void* inPlaceFrame = nullptr) const;
+    bool OnUpdateEditPaste() const;
+    bool OnUpdateEditPasteSpecial() const;
+    // Runs one of the clipboard command ids; false for another id.
+    bool OnClipboardCommand(int id);
+
     // ---- in-cell editing
     CCellEdit* CellEditor() const { return m_pCellEdit; }
     CCellEdit* FormulaBar() const { return m_pFormulaBar; }
@@ -192,6 +225,19 @@ public:
     void CommitPendingEdit();
     // Writes the selection's reference into the reference box.
     void ShowCellReference(int flag);
+
+    // ---- items on the page (viewitems_view.cpp)
+    // The topmost item of the shown page under a client point.
+    CComItem* HitTestItems(QPoint client) const;
+    void SetSelection(CComItem* item);
+    bool IsSelected(const CComItem* item) const { return item && item == m_pSelection; }
+    // A press on an item: selects it in every view of the document and
+    // moves or sizes it with the tracker. False when no item is under the
+    // point (the cells take the press).
+    bool PressItem(QPoint client, bool right);
+    void OnBringToFront();
+    void OnSendToBack();
+    void DeleteSelectedItem();
 
     // ---- the view's state (names as the other parts of the view use them)
     int32_t m_bDeactivatedItem = 0;

@@ -178,9 +178,14 @@ void CQorsView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint p = event->position().toPoint();
-    m_bLeftDown = 1;
     CommitPendingEdit();
     setFocus(Qt::MouseFocusReason);
+    // Items lie over the cells: a press on one selects, moves or sizes it.
+    if (PressItem(p, right)) {
+        event->accept();
+        return;
+    }
+    m_bLeftDown = 1;
     m_nHitCode = kTargetNone;
     m_ptTrack = m_ptDown = p;
     hover(p);

@@ -9,6 +9,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "view/cellpainter.h"
+#include "view/viewitems_logic.h"
 
 namespace qor::view {
 
@@ -39,10 +40,6 @@ private:
     const PaintRequest& m_req;
 };
 
-uint32_t currentItemPage(const CQorsDoc& doc) {
-    const CReportHandle* report = doc.GetReport();
-    return report ? uint32_t(std::max(0, report->GetCurPage())) : 0;
-}
 
 }  // namespace
 
@@ -123,7 +120,7 @@ void CellPainter::DrawPageBreaks() {
 
 QRegion CellPainter::ItemRegion() const {
     QRegion region;
-    const uint32_t page = currentItemPage(m_doc);
+    const uint32_t page = CurrentItemPage(m_doc);
     PaintItemView view(*m_geo, m_req);
     CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
     while (pos) {
@@ -176,7 +173,7 @@ void CellPainter::drawItemTracker(CComItem* item) {
 
 void CellPainter::DrawItems() {
     if (m_geo->ExtentWidth() < 10 || m_geo->ExtentHeight() < 10) return;
-    const uint32_t page = currentItemPage(m_doc);
+    const uint32_t page = CurrentItemPage(m_doc);
     CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
     while (pos) {
         CComItem* item = m_doc.GetNextComItem(pos);

@@ -10,6 +10,7 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
+#include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/exportsetrunner.h"
 #include "document/doc_interpreter.h"
 #include "platform/automation.h"
@@ -42,7 +43,12 @@ int main(int argc, char** argv) {
 
     qor::app::MainWindow window;
     qor::dlg::InstallExportSetDialog();
-    qor::InstallConsolDocDialogs(&window);
+    // The dialogs the document runs, one layer each over the headless
+    // answers of the dialogs not built yet.
+    static qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<>> docDialogs;
+    docDialogs.SetConsolParent(&window);
+    docDialogs.SetDefineFormulaParent(&window);
+    qor::SetDocDialogs(&docDialogs);
 
     const bool loaded = args.isEmpty() || window.openFile(args.first());
     window.show();

@@ -1,0 +1,125 @@
+#pragma once
+// The clipboard commands of the sheet: copy, cut, clear, paste, paste link
+// and paste special, and when each is enabled.
+//
+// Each command acts on the in-cell edit while it has the focus, else on the
+// view's selected item, else on the selected block of cells. The cell work
+// itself (formats, the block codec, clearing) is the document's; this layer
+// decides which of the three a command reaches and talks to the clipboard
+// through IClipboard, so everything here runs without a window.
+
+#include <QString>
+#include <QUuid>
+#include <functional>
+#include <vector>
+
+class CQorsDoc;
+class CComItem;
+class QMimeData;
+
+namespace qor::clip {
+
+inline constexpr int kCmdClear = 57632;
+inline constexpr int kCmdCopy = 57634;
+inline constexpr int kCmdCut = 57635;
+inline constexpr int kCmdPaste = 57637;
+inline constexpr int kCmdPasteLink = 57638;
+inline constexpr int kCmdPasteSpecial = 57639;
+
+inline constexpr int kMsgPasteFailed = 62004;
+inline constexpr int kMsgLinkFailed = 62005;
+inline constexpr int kStrNativeEntry = 62007;
+
+// The item formats the document registers next to "Native QOR Data".
+inline constexpr char kGraphFormatName[] = "Graph QOR Data";
+inline constexpr char kOleFormatName[] = "OLE QOR Data";
+inline constexpr char kTextFormatName[] = "text/plain";
+
+// Embedded objects of these classes cannot go through paste special.
+QUuid BlockedObjectClass(int index);  // 0 or 1
+inline constexpr int kBlockedObjectClasses = 2;
+
+// The clipboard as the commands see it.
+class IClipboard {
+public:
+    virtual ~IClipboard() = default;
+    // What the clipboard holds now; null when empty.
+    virtual const QMimeData* Data() const = 0;
+    // Replaces the clipboard's contents; takes ownership of data.
+    virtual void SetData(QMimeData* data) = 0;
+};
+// The application's clipboard.
+IClipboard& SystemClipboard();
+
+// What a command needs from the view it runs in.
+struct ClipContext {
+    CQorsDoc* doc = nullptr;
+    CComItem* selection = nullptr;       // the view's selected item, if any
+    bool viewChartEditing = false;       // this view edits a chart
+    bool otherViewChartEditing = false;  // another view of the document does
+    IClipboard* clipboard = nullptr;     // null: the system clipboard
+    // Clears the item selection of the views of the document: of every
+    // view for null, else of those that have item selected. The item is
+    // destroyed right after, so no view may keep pointing at it.
+    std::function<void(CComItem* item)> dropSelection;
+    // Moves items back onto the sheet after a paste.
+    std::function<void()> clampItems;
+};
+
+// Each returns true when it changed the clipboard or the document.
+bool EditCopy(ClipContext& ctx);
+// The cells are cleared only when the copy succeeded.
+bool EditCut(ClipContext& ctx);
+bool EditClear(ClipContext& ctx);
+// 0 or the failing status (the user is told, message 62004).
+int EditPaste(ClipContext& ctx);
+// Cells are never pasted as a link here; the user is told (62005).
+int EditPasteLink(ClipContext& ctx);
+
+// ---- paste special
+
+struct PasteSpecialEntry {
+    QString format;  // the clipboard format pasted
+    QString text;    // what the dialog lists
+    bool linkable = false;
+    bool operator==(const PasteSpecialEntry&) const = default;
+};
+
+struct PasteSpecialMembers {
+    std::vector<PasteSpecialEntry> entries;
+    int selected = 0;       // index into entries
+    int selectionType = 0;  // 0 paste, 1 paste link
+};
+
+// The dialog; false is cancel.
+class IPasteSpecialDialog {
+public:
+    virtual ~IPasteSpecialDialog() = default;
+    virtual bool Run(PasteSpecialMembers& members) = 0;
+};
+// The default without a window: cancels.
+IPasteSpecialDialog& DefaultPasteSpecialDialog();
+
+// The formats offered for data: cell data first, then text.
+PasteSpecialMembers PresetPasteSpecial(const QMimeData* data);
+// Pastes the chosen entry; 0, or the failing status after telling the user.
+int ApplyPasteSpecial(ClipContext& ctx, const PasteSpecialMembers& m);
+// -1 when cancelled, else as ApplyPasteSpecial.
+int EditPasteSpecial(ClipContext& ctx, IPasteSpecialDialog& dialog);
+
+// ---- enabling
+
+struct CopyUpdateInput {
+    bool inPlaceFrame = false;       // the report runs in place in another program
+    bool inPlaceActiveItem = false;  // the document has an in-place active item
+    bool focusOnFormulaBar = false;
+    bool formulaBarHasSelection = false;
+};
+// Copy, cut and clear.
+bool UpdateEditCopy(const CopyUpdateInput& in);
+bool UpdateEditPaste(const QMimeData* data);
+bool UpdateEditPasteSpecial(const QMimeData* data);
+// The class of the embedded object data describes; null when none.
+QUuid EmbeddedObjectClass(const QMimeData* data);
+
+}  // namespace qor::clip

@@ -1,0 +1,99 @@
+// The sheet view's side of the page items: the mouse press on an item, the
+// selection shared by the views of a document and the object commands. The
+// rules themselves are in viewitems_logic.
+#include <QApplication>
+#include <QWidget>
+
+#include "charts/ccomitem.h"
+#include "document/cqorsdoc.h"
+#include "view/cqorsview.h"
+#include "view/ctracker.h"
+#include "view/viewitems_logic.h"
+
+namespace {
+
+using qor::items::Rect;
+
+// The view as the items see it while they set up a tracker or hit-test.
+class ViewForItems final : public qor::items::IItemView {
+public:
+    explicit ViewForItems(const CQorsView& v) : m_v(v) {}
+    Rect DocToClient(const Rect& r) const override {
+        Rect out = r;
+        m_v.DocToClient(out);
+        return out;
+    }
+    const CComItem* SelectedItem() const override { return m_v.m_pSelection; }
+    bool IsChartEditing() const override { return m_v.m_bChartEditing != 0; }
+
+private:
+    const CQorsView& m_v;
+};
+
+template <typename F>
+void forOtherViews(const CQorsView* self, const CQorsDoc* doc, F f) {
+    for (QWidget* w : QApplication::allWidgets()) {
+        auto* other = qobject_cast<CQorsView*>(w);
+        if (other && other != self && other->GetDocument() == doc) f(other);
+    }
+}
+
+}  // namespace
+
+CComItem* CQorsView::HitTestItems(QPoint client) const {
+    if (!m_pDoc) return nullptr;
+    const ViewForItems view(*this);
+    return qor::view::HitTestItems(*m_pDoc, client, QSize(m_nHeaderWidth, m_nHeaderHeight),
+                                   qor::view::CurrentItemPage(*m_pDoc), &view);
+}
+
+void CQorsView::SetSelection(CComItem* item) {
+    bool editing = m_bChartEditing != 0;
+    if (!qor::view::SelectItem(m_pSelection, item, &editing)) return;
+    m_bChartEditing = editing ? 1 : 0;
+    update();
+}
+
+bool CQorsView::PressItem(QPoint client, bool right) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
+    CComItem* item = HitTestItems(client);
+    SetSelection(item);
+    bool otherEditing = false;
+    forOtherViews(this, m_pDoc, [&](CQorsView* v) {
+        v->SetSelection(item);
+        if (v->m_bChartEditing) otherEditing = true;
+    });
+    if (!item) return false;
+    if (otherEditing || right) return true;
+    // A format item belongs to the format: it stays put while a page shows.
+    if (item->GetPage() == 0 && qor::view::CurrentItemPage(*m_pDoc) != 0) return true;
+    const ViewForItems view(*this);
+    qor::items::ItemTracker setup;
+    item->SetupTracker(&setup, &view, nullptr);
+    CRectTrackerEx tracker(setup, this);
+    if (tracker.HitTest(client) < 0) return true;
+    if (!tracker.Track(this, client, false)) return true;
+    Rect r = tracker.m_rect;
+    ClientToDoc(r);
+    qor::view::ApplyItemRect(*m_pDoc, *item, r);
+    update();
+    return true;
+}
+
+void CQorsView::OnBringToFront() {
+    if (m_pDoc && qor::view::BringToFront(*m_pDoc, m_pSelection)) update();
+}
+
+void CQorsView::OnSendToBack() {
+    if (m_pDoc && qor::view::SendToBack(*m_pDoc, m_pSelection)) update();
+}
+
+void CQorsView::DeleteSelectedItem() {
+    if (!m_pDoc || !m_pSelection || !qor::view::IsItemEditable(*m_pDoc, *m_pSelection)) return;
+    CComItem* gone = m_pSelection;
+    forOtherViews(this, m_pDoc, [&](CQorsView* v) {
+        if (v->m_pSelection == gone) v->m_pSelection = nullptr;
+    });
+    qor::view::DeleteItem(*m_pDoc, gone, &m_pSelection);
+    update();
+}
