@@ -68,6 +68,9 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
     m_pCellEdit->setMaxLength(qor::view::kCellEditMaxChars);
     m_pCellEdit->setGeometry(1, 1, 49, 49);
     m_pCellEdit->hide();
+    // The clipboard commands are the view's own: Ctrl+C, Ctrl+X and Ctrl+V
+    // run them here; a frame passes only its menu's commands on.
+    connect(this, &CQorsView::commandRequested, this, [this](int id) { OnClipboardCommand(id); });
     if (m_pDoc) {
         connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
         // Copy, cut and paste belong to the in-cell editor while it has the

@@ -343,8 +343,6 @@ TEST_F(ClipCommands, ChartClearWaitsForTheChartWindow) {
 }
 
 TEST_F(ClipCommands, ControlKeysReachTheCommands) {
-    QObject::connect(view.get(), &CQorsView::commandRequested, view.get(),
-                     [this](int id) { view->OnClipboardCommand(id); });
     fillSource(doc);
     doc.SetSelection(1, 0, 1, 0);
     view->OnChar(QChar(3), true);  // Ctrl+C
