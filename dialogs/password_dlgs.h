@@ -1,0 +1,105 @@
+#pragma once
+// The format-lock, format-password and set-file-password dialogs. They
+// only collect and confirm texts: the caller writes the members, runs
+// DoModal and, after IDOK, compares or stores what they hold. Every
+// password edit hides its echo.
+
+#include <QDialog>
+#include <QHash>
+
+#include "dialogs/password_logic.h"
+
+class QLineEdit;
+
+// A new format password typed twice; OK refuses two texts that differ.
+class CFormatLockDlg : public QDialog, public qor::FormatLockDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 161;
+    static constexpr int IDC_NEW = 1000;
+    static constexpr int IDC_CONFIRM = 1004;
+
+    explicit CFormatLockDlg(QWidget* parent = nullptr);
+    int DoModal();
+    bool OnInitDialog();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+public slots:
+    void OnOK();
+    void OnCancel();
+
+protected:
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLineEdit* m_new = nullptr;
+    QLineEdit* m_confirm = nullptr;
+};
+
+// The format password asked before format state; the caller compares it.
+class CFormatPasswordDlg : public QDialog, public qor::FormatPasswordDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 162;
+    static constexpr int IDC_PASSWORD = 1000;
+
+    explicit CFormatPasswordDlg(QWidget* parent = nullptr);
+    int DoModal();
+    bool OnInitDialog();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+public slots:
+    void OnOK();
+    void OnCancel();
+
+protected:
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLineEdit* m_password = nullptr;
+};
+
+// Sets, changes or removes the file password. With a password stored the
+// old one must be typed first; after IDOK `current` is the new password
+// ("" none).
+class CSetFilePasswordDlg : public QDialog, public qor::SetFilePasswordDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 428;
+    static constexpr int IDC_OLD = 1114;
+    static constexpr int IDC_NEW = 1115;
+    static constexpr int IDC_CONFIRM = 1116;
+
+    explicit CSetFilePasswordDlg(QWidget* parent = nullptr);
+    int DoModal();
+    bool OnInitDialog();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    // The edit that has, or will get when shown, the focus.
+    QWidget* FocusItem() const { return m_focus; }
+
+public slots:
+    void OnOK();
+    void OnCancel();
+    void OnChangeOld();
+
+protected:
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+private:
+    void EnableNew(bool enable);
+    void Focus(QWidget* w);
+
+    QHash<int, QWidget*> m_items;
+    QLineEdit* m_old = nullptr;
+    QLineEdit* m_new = nullptr;
+    QLineEdit* m_confirm = nullptr;
+    QWidget* m_focus = nullptr;
+};
