@@ -1,0 +1,128 @@
+#pragma once
+// The small setting dialogs of the sheet view, the main frame and the chart
+// window: zoom, display style, common currency symbol and title font. Each
+// is preloaded through its public members, run with DoModal and read back
+// after IDOK; after Cancel the members are as they were.
+
+#include <QDialog>
+#include <QHash>
+
+#include "view/displaystyle.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+class CZoomDlg : public QDialog, public qor::view::ZoomDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 364;
+    static constexpr int IDC_ZOOM = 1000;
+    static constexpr int IDC_SPIN = 1057;
+
+    explicit CZoomDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+public slots:
+    // One spin step; delta as the spin reports it (non-negative lowers).
+    void OnDeltaPos(int delta);
+    void OnOK();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLineEdit* m_edit = nullptr;
+};
+
+class CDisplayStyleDlg : public QDialog, public qor::view::DisplayStyleDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 388;
+    static constexpr int IDC_HIDE_COLUMNS = 1001;
+    static constexpr int IDC_HIDE_ROWS = 1076;
+    static constexpr int IDC_STANDARD_COLOURS = 1077;
+    static constexpr int IDC_GRID = 1019;
+
+    explicit CDisplayStyleDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+public slots:
+    void OnOK();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QCheckBox* m_hideColumns = nullptr;
+    QCheckBox* m_hideRows = nullptr;
+    QCheckBox* m_standard = nullptr;
+    QComboBox* m_grid = nullptr;
+};
+
+class CCurrencySymbolDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 392;
+    static constexpr int IDC_SYMBOL = 1019;
+
+    explicit CCurrencySymbolDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+    int m_nIndex = -1;  // the common symbol index, -1: none chosen
+
+public slots:
+    void OnOK();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QComboBox* m_symbol = nullptr;
+};
+
+class CTitleFontDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 30724;
+    static constexpr int IDC_FACE = 1019;
+    static constexpr int IDC_SIZE = 1012;
+    static constexpr int IDC_STYLE = 1021;
+    static constexpr int IDC_UNDERLINE = 1001;
+    static constexpr int IDC_STRIKEOUT = 1076;
+
+    explicit CTitleFontDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+
+    QString m_faceName;  // empty: the system's face, size 9, no effects
+    int m_nSize = 0;
+    bool m_bItalic = false;
+    bool m_bBold = false;
+    bool m_bUnderline = false;
+    bool m_bStrikeOut = false;
+
+public slots:
+    void OnOK();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QComboBox* m_face = nullptr;
+    QComboBox* m_size = nullptr;
+    QComboBox* m_style = nullptr;
+    QCheckBox* m_underline = nullptr;
+    QCheckBox* m_strikeOut = nullptr;
+};

@@ -1,0 +1,68 @@
+#include "dialogs/viewsettings_logic.h"
+
+#include <algorithm>
+
+#include "engine/textutil.h"
+#include "resources/stringtable.h"
+#include "view/displaystyle.h"
+
+namespace qor {
+
+namespace {
+
+QString text(int id, const char* fallback) {
+    return res::stringText(id).value_or(QString::fromUtf8(fallback));
+}
+
+}  // namespace
+
+int ZoomSpinStep(const QString& text, int delta) {
+    int value = text.trimmed().toInt();
+    if (delta >= 0) {
+        if (value >= view::kMinZoomPercent + 1) value -= 5;
+    } else if (value < view::kMaxZoomPercent) {
+        value += 5;
+    }
+    return std::clamp(value, view::kMinZoomPercent, view::kMaxZoomPercent);
+}
+
+std::optional<int> ParseZoomEntry(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < view::kMinZoomPercent || value > view::kMaxZoomPercent) return std::nullopt;
+    return value;
+}
+
+QString ZoomRangeMessage() {
+    return QStringLiteral("请输入 %1 到 %2 之间的整数。")
+        .arg(view::kMinZoomPercent)
+        .arg(view::kMaxZoomPercent);
+}
+
+QStringList CurrencyEntries() {
+    static const char* const kNames[] = {"元", "美元", "英镑", "克朗", "先令"};
+    QStringList entries;
+    for (int i = 0; i < 5; ++i)
+        entries << CurrencySymbol(i) + QLatin1Char(' ') + text(63181 + i, kNames[i]);
+    return entries;
+}
+
+QStringList TitleFontStyleNames() {
+    return {text(63129, "普通"), text(63131, "斜体"), text(63130, "粗体"), text(63133, "粗斜体")};
+}
+
+int TitleFontStyleIndex(bool italic, bool bold) { return (italic ? 1 : 0) + (bold ? 2 : 0); }
+bool TitleFontStyleItalic(int index) { return index >= 0 && index % 2 == 1; }
+bool TitleFontStyleBold(int index) { return index > 1; }
+
+int TitleFontSizeFromText(const QString& text) {
+    const QString head = text.left(9).trimmed();
+    int end = 0;
+    if (end < head.size() && (head[end] == u'-' || head[end] == u'+')) ++end;
+    while (end < head.size() && head[end].isDigit()) ++end;
+    return head.left(end).toInt();
+}
+
+QString TitleFontFaceFromText(const QString& text) { return text.left(15); }
+
+}  // namespace qor
