@@ -1,0 +1,138 @@
+#pragma once
+// The dialogs of the row, column and page commands: how many to insert or
+// append, which to swap with which, which to delete, and the condition
+// over the keywords that picks pages to delete. The caller writes the
+// members, runs DoModal and reads them after IDOK.
+
+#include <QDialog>
+#include <QHash>
+
+#include "document/cmd_dialogs.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+
+class CInsertCountDlg : public QDialog, public qor::InsertCountDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 182;
+    static constexpr int IDC_COUNT = 1000;
+    static constexpr int IDC_LABEL = 1069;
+
+    explicit CInsertCountDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    // Caption, label and count range by mode; DoModal runs it.
+    void OnInitDialog();
+
+public slots:
+    void OnOK();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLabel* m_label = nullptr;
+    QSpinBox* m_count = nullptr;
+};
+
+class CSwapDlg : public QDialog, public qor::SwapDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 183;
+    static constexpr int IDC_SOURCE = 1000;
+    static constexpr int IDC_TARGET = 1004;
+
+    explicit CSwapDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    void OnInitDialog();
+
+public slots:
+    void OnOK();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLabel* m_sourceLabel = nullptr;
+    QLabel* m_targetLabel = nullptr;
+    QLineEdit* m_source = nullptr;
+    QLineEdit* m_target = nullptr;
+};
+
+// The condition step of the delete dialog: at most two keyword conditions
+// joined by AND or OR.
+class CDefineCondDlg : public QDialog, public qor::DefineCondDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 175;
+    static constexpr int IDC_AND = 1006;
+    static constexpr int IDC_OR = 1007;
+    static constexpr int IDC_LEFT_KEYWORD = 1019;
+    static constexpr int IDC_LEFT_RELATION = 1012;
+    static constexpr int IDC_LEFT_VALUE = 1020;
+    static constexpr int IDC_RIGHT_KEYWORD = 1021;
+    static constexpr int IDC_RIGHT_RELATION = 1022;
+    static constexpr int IDC_RIGHT_VALUE = 1023;
+
+    explicit CDefineCondDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    void OnInitDialog();
+
+public slots:
+    void OnOK();
+    void OnAnd();
+    void OnOr();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    void fillValues(QComboBox* keyword, QComboBox* value);
+    void showJoint();
+
+    QHash<int, QWidget*> m_items;
+    QComboBox* m_combos[6] = {};
+    QCheckBox* m_and = nullptr;
+    QCheckBox* m_or = nullptr;
+};
+
+class CDeleteDlg : public QDialog, public qor::DeleteDlgMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 184;
+    static constexpr int IDC_LIST = 1000;
+    static constexpr int IDC_CONDITION = 1004;
+    static constexpr int IDC_DEFINE_CONDITION = 1028;
+
+    explicit CDeleteDlg(QWidget* parent = nullptr);
+    int DoModal();
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    void OnInitDialog();
+
+public slots:
+    void OnOK();
+    // Runs the condition dialog (through the document's dialogs, so the
+    // desktop's one or a test's answer) and appends what it builds.
+    void OnDefineCondition();
+
+protected:
+    void accept() override { OnOK(); }
+
+private:
+    QHash<int, QWidget*> m_items;
+    QLabel* m_label = nullptr;
+    QLineEdit* m_list = nullptr;
+    QLineEdit* m_condition = nullptr;
+};

@@ -1,0 +1,144 @@
+#include "dialogs/rowcolpage_logic.h"
+
+#include <QList>
+
+#include "engine/messages.h"
+#include "engine/textutil.h"
+#include "platform/uiservices.h"
+#include "resources/stringtable.h"
+
+namespace qor {
+
+namespace {
+
+QString text(int id) { return res::stringText(id).value_or(QString()); }
+
+constexpr int kUnitNameKeyword = 62036;
+constexpr int kUnitCodeKeyword = 62035;
+constexpr int kTextListEnd = 62089;
+
+}  // namespace
+
+InsertCountModeInfo InsertCountModeOf(int32_t mode) {
+    switch (mode) {
+        case kAppendRows:
+            return {62090, 62091, 9998};
+        case kAppendCols:
+            return {62092, 62093, 254};
+        case kAppendPages:
+            return {62094, 62095, 99998};
+        case kInsertRows:
+            return {62096, 62097, 9998};
+        case kInsertCols:
+            return {62098, 62099, 254};
+        case kInsertPages:
+            return {62100, 62101, 99998};
+        default:
+            return {};
+    }
+}
+
+bool InsertCountAccepted(int32_t count, int32_t mode) {
+    const int32_t maximum = InsertCountModeOf(mode).maximum;
+    return maximum == 0 || (count >= 1 && count <= maximum);
+}
+
+SwapModeTexts SwapTextsOf(int32_t mode) {
+    switch (mode) {
+        case 2:
+            return {text(62103), text(62104), text(62105)};
+        case 3:
+            return {text(62106), text(62107), text(62108)};
+        default:
+            return {res::templateCaption(183).value_or(QStringLiteral("交换行")).trimmed(),
+                    QStringLiteral("源行号:"), QStringLiteral("目标行号:")};
+    }
+}
+
+bool SwapListsAccepted(const SwapDlgMembers& m) {
+    const int kind = m.mode == 2 ? 1 : 0;
+    QList<int> source;
+    QList<int> target;
+    if (!ParseRowColList(kind, m.source, &source) || !ParseRowColList(kind, m.target, &target))
+        return false;
+    if (source.size() != target.size()) {
+        messageBox(LoadErrorText(62102), QString(), MsgButtons::Ok, MsgIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+DeleteModeTexts DeleteTextsOf(int32_t mode) {
+    switch (mode) {
+        case 1:
+            return {text(62109), text(62110)};
+        case 2:
+            return {text(62111), text(62112)};
+        case 3:
+            return {text(62113), text(62114)};
+        default:
+            return {};
+    }
+}
+
+bool DeleteListAccepted(const QString& list) {
+    if (list.trimmed().isEmpty()) return true;
+    QList<int> items;
+    return ParseRowColList(0, list, &items) != 0;
+}
+
+QStringList ConditionKeywordNames() {
+    return {text(kUnitNameKeyword),
+            text(kUnitCodeKeyword),
+            text(62037),
+            text(62038),
+            text(62039),
+            text(62040)};
+}
+
+QStringList DefinedConditionKeywords(const std::array<int16_t, 6>& flags) {
+    const QStringList names = ConditionKeywordNames();
+    QStringList out;
+    for (size_t i = 0; i < flags.size(); ++i)
+        if (flags[i]) out << names[int(i)];
+    return out;
+}
+
+QStringList ConditionKeywordValues(const KeywordValueLists& values, const QString& keyword) {
+    const QStringList names = ConditionKeywordNames();
+    const int index = names.indexOf(keyword);
+    if (index < 0 || keyword.isEmpty()) return {};
+    const QStringList* list[] = {&values.unitNames, &values.unitCodes, &values.years,
+                                 &values.quarters,  &values.months,    &values.days};
+    // Unit names and numbers are texts; the rest are numbers.
+    const QString end = index < 2 ? text(kTextListEnd) : QStringLiteral("0");
+    QStringList out;
+    for (const QString& v : *list[index]) {
+        if (v == end) break;
+        out << v;
+    }
+    return out;
+}
+
+int32_t ToggleJoint(int32_t joint, int32_t clicked) { return joint == clicked ? -1 : clicked; }
+
+QString BuildConditionPart(const ConditionTriple& t) {
+    if (t.keyword.trimmed().isEmpty() || t.relation.trimmed().isEmpty() ||
+        t.value.trimmed().isEmpty())
+        return {};
+    const bool quoted = t.keyword == text(kUnitNameKeyword) || t.keyword == text(kUnitCodeKeyword);
+    const QString v = t.value.trimmed();
+    const QString value = quoted ? QLatin1Char('"') + v + QLatin1Char('"') : v;
+    return t.keyword.trimmed() + t.relation.trimmed() + value;
+}
+
+QString BuildCondition(const ConditionTriple& left, int32_t joint, const ConditionTriple& right) {
+    const QString first = BuildConditionPart(left);
+    if (first.isEmpty()) return {};
+    if (joint != 0 && joint != 1) return first;
+    const QString second = BuildConditionPart(right);
+    if (second.isEmpty()) return {};
+    return first + (joint == 1 ? QStringLiteral(" AND ") : QStringLiteral(" OR ")) + second;
+}
+
+}  // namespace qor

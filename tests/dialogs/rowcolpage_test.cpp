@@ -1,0 +1,244 @@
+// The insert-count, swap, delete and condition dialogs: captions by mode,
+// the count limits, the list checks that keep a dialog open, and what each
+// hands back to the document's commands.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <functional>
+
+#include "dialogs/rowcolpage_dlgs.h"
+#include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/rowcolpage_logic.h"
+#include "platform/uiservices.h"
+
+using namespace qor;
+
+namespace {
+
+template <class D>
+void onModal(std::function<void(D*)> body) {
+    QTimer::singleShot(0, [body] {
+        auto* dlg = qobject_cast<D*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        body(dlg);
+    });
+}
+
+template <class W>
+W* ctl(QDialog* dlg, int id) {
+    auto* w = dlg->findChild<W*>(QStringLiteral("ctl%1").arg(id));
+    EXPECT_NE(w, nullptr);
+    return w;
+}
+
+void click(QDialog* dlg, int id) { ctl<QAbstractButton>(dlg, id)->click(); }
+
+// Records every message box.
+class RowColPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UiServices s;
+        s.messageBox = [this](const MessageRequest& r) {
+            messages << r.text;
+            return MsgAnswer::Ok;
+        };
+        previous = installUiServices(s);
+    }
+    void TearDown() override { installUiServices(previous); }
+    QStringList messages;
+    UiServices previous;
+};
+
+}  // namespace
+
+TEST_F(RowColPageTest, CountCaptionsAndLimitsFollowTheMode) {
+    struct Case {
+        int32_t mode;
+        const char* caption;
+        const char* label;
+        int32_t maximum;
+    };
+    const Case cases[] = {{kAppendRows, "追加行", "追加行数量:", 9998},
+                          {kAppendCols, "追加列", "追加列数量:", 254},
+                          {kAppendPages, "追加表页", "追加表页数量:", 99998},
+                          {kInsertRows, "插入行", "插入行数量:", 9998},
+                          {kInsertCols, "插入列", "插入列数量:", 254},
+                          {kInsertPages, "插入表页", "插入表页数量:", 99998}};
+    for (const Case& c : cases) {
+        CInsertCountDlg dlg;
+        dlg.mode = c.mode;
+        dlg.OnInitDialog();
+        EXPECT_EQ(dlg.windowTitle(), QString::fromUtf8(c.caption)) << c.mode;
+        EXPECT_EQ(ctl<QLabel>(&dlg, CInsertCountDlg::IDC_LABEL)->text(),
+                  QString::fromUtf8(c.label));
+        EXPECT_TRUE(InsertCountAccepted(c.maximum, c.mode));
+        EXPECT_FALSE(InsertCountAccepted(c.maximum + 1, c.mode));
+        EXPECT_FALSE(InsertCountAccepted(0, c.mode));
+    }
+    // Other modes check nothing.
+    EXPECT_TRUE(InsertCountAccepted(100000, 0));
+}
+
+TEST_F(RowColPageTest, CountDialogClampsToTheModeAndHandsBackTheCount) {
+    onModal<CInsertCountDlg>([](CInsertCountDlg* dlg) {
+        auto* spin = ctl<QSpinBox>(dlg, CInsertCountDlg::IDC_COUNT);
+        EXPECT_EQ(spin->value(), 3);
+        spin->setValue(255);
+        EXPECT_EQ(spin->value(), 254);
+        click(dlg, kIdOk);
+    });
+    const auto result = RunInsertCountDlg({3, kAppendCols});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->count, 254);
+    EXPECT_EQ(result->mode, kAppendCols);
+
+    onModal<CInsertCountDlg>([](CInsertCountDlg* dlg) {
+        ctl<QSpinBox>(dlg, CInsertCountDlg::IDC_COUNT)->setValue(9998);
+        click(dlg, kIdCancel);
+    });
+    EXPECT_FALSE(RunInsertCountDlg({1, kInsertRows}));
+}
+
+TEST_F(RowColPageTest, SwapRefusesListsOfDifferentLengthAndStaysOpen) {
+    onModal<CSwapDlg>([this](CSwapDlg* dlg) {
+        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("交换行"));
+        ctl<QLineEdit>(dlg, CSwapDlg::IDC_SOURCE)->setText("1,3");
+        ctl<QLineEdit>(dlg, CSwapDlg::IDC_TARGET)->setText("5");
+        click(dlg, kIdOk);
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_EQ(messages, QStringList{QStringLiteral("输入的源与目标数应该一一对应")});
+        ctl<QLineEdit>(dlg, CSwapDlg::IDC_TARGET)->setText("5,6");
+        click(dlg, kIdOk);
+    });
+    const auto result = RunSwapDlg({{}, {}, 1});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->source, "1,3");
+    EXPECT_EQ(result->target, "5,6");
+}
+
+TEST_F(RowColPageTest, SwapColumnsTakesLettersAndItsOwnTexts) {
+    onModal<CSwapDlg>([](CSwapDlg* dlg) {
+        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("交换列"));
+        ctl<QLineEdit>(dlg, CSwapDlg::IDC_SOURCE)->setText("A,c");
+        ctl<QLineEdit>(dlg, CSwapDlg::IDC_TARGET)->setText("D,E");
+        click(dlg, kIdOk);
+    });
+    ASSERT_TRUE(RunSwapDlg({{}, {}, 2}));
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(SwapTextsOf(3).sourceLabel, QStringLiteral("源页号:"));
+    // A malformed list is told by the list parser alone.
+    EXPECT_FALSE(SwapListsAccepted({"1;2", "3,4", 1}));
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(RowColPageTest, DeleteListChecks) {
+    EXPECT_TRUE(DeleteListAccepted("1,8,14"));
+    EXPECT_TRUE(DeleteListAccepted(""));
+    EXPECT_TRUE(messages.isEmpty());
+    for (const char* bad : {"1 8", ",1", "1;2"}) {
+        messages.clear();
+        EXPECT_FALSE(DeleteListAccepted(bad)) << bad;
+        EXPECT_EQ(messages, QStringList{QStringLiteral("输入错误！标准输入如：1,8,14")}) << bad;
+    }
+}
+
+namespace {
+
+// Answers the condition step with a fixed condition.
+struct FixedCondition : IDocDialogs {
+    std::optional<DefineCondDlgMembers> DefineCondDlg(const DefineCondDlgMembers& m) override {
+        seen = m;
+        DefineCondDlgMembers out = m;
+        out.condition = "年=2024";
+        return out;
+    }
+    DefineCondDlgMembers seen;
+};
+
+}  // namespace
+
+TEST_F(RowColPageTest, DeleteDialogHandsBackListAndCondition) {
+    FixedCondition conditions;
+    IDocDialogs* before = SetDocDialogs(&conditions);
+    DeleteDlgMembers preset;
+    preset.mode = 3;
+    preset.keywordFlags = {0, 0, 1, 0, 0, 0};
+    preset.values.years = {"2023", "2024", "0"};
+    onModal<CDeleteDlg>([this](CDeleteDlg* dlg) {
+        EXPECT_EQ(dlg->windowTitle(), QStringLiteral("删除表页"));
+        ctl<QLineEdit>(dlg, CDeleteDlg::IDC_LIST)->setText("1 8");
+        click(dlg, kIdOk);
+        EXPECT_TRUE(dlg->isVisible());
+        EXPECT_EQ(messages.size(), 1);
+        ctl<QLineEdit>(dlg, CDeleteDlg::IDC_LIST)->setText("1,8,14");
+        click(dlg, CDeleteDlg::IDC_DEFINE_CONDITION);
+        EXPECT_EQ(ctl<QLineEdit>(dlg, CDeleteDlg::IDC_CONDITION)->text(), "年=2024");
+        click(dlg, kIdOk);
+    });
+    const auto result = RunDeleteDlg(preset);
+    SetDocDialogs(before);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->list, "1,8,14");
+    EXPECT_EQ(result->condition, "年=2024");
+    EXPECT_EQ(conditions.seen.keywordFlags, preset.keywordFlags);
+    EXPECT_EQ(conditions.seen.values, preset.values);
+
+    onModal<CDeleteDlg>([](CDeleteDlg* dlg) { click(dlg, kIdCancel); });
+    EXPECT_FALSE(RunDeleteDlg(preset));
+}
+
+TEST_F(RowColPageTest, ConditionTextAndJoint) {
+    const ConditionTriple year{"年", ">=", "2020"};
+    const ConditionTriple unit{"单位名称", "=", "总公司"};
+    EXPECT_EQ(BuildCondition(year, 1, unit), "年>=2020 AND 单位名称=\"总公司\"");
+    EXPECT_EQ(BuildCondition(year, 0, {"单位编号", "<>", "01"}), "年>=2020 OR 单位编号<>\"01\"");
+    EXPECT_EQ(BuildCondition(year, -1, unit), "年>=2020");
+    // A joint without a complete right side, or no left side: stays open.
+    EXPECT_EQ(BuildCondition(year, 1, {"月", "=", ""}), "");
+    EXPECT_EQ(BuildCondition({"", "=", "1"}, -1, {}), "");
+
+    EXPECT_EQ(ToggleJoint(-1, 1), 1);
+    EXPECT_EQ(ToggleJoint(1, 1), -1);
+    EXPECT_EQ(ToggleJoint(1, 0), 0);
+
+    KeywordValueLists values;
+    values.unitNames = {"甲", "乙", "错误", "丙"};
+    values.months = {"1", "2", "0", "3"};
+    EXPECT_EQ(ConditionKeywordValues(values, "单位名称"), (QStringList{"甲", "乙"}));
+    EXPECT_EQ(ConditionKeywordValues(values, "月"), (QStringList{"1", "2"}));
+    EXPECT_EQ(DefinedConditionKeywords({1, 0, 1, 0, 0, 1}), (QStringList{"单位名称", "年", "日"}));
+}
+
+TEST_F(RowColPageTest, ConditionDialogBuildsFromItsCombos) {
+    DefineCondDlgMembers preset;
+    preset.keywordFlags = {1, 0, 1, 0, 0, 0};
+    preset.values.years = {"2023", "2024", "0"};
+    preset.values.unitNames = {"总公司", "错误"};
+    onModal<CDefineCondDlg>([](CDefineCondDlg* dlg) {
+        auto* leftKey = ctl<QComboBox>(dlg, CDefineCondDlg::IDC_LEFT_KEYWORD);
+        ASSERT_EQ(leftKey->count(), 2);
+        leftKey->setCurrentText("年");
+        auto* leftValue = ctl<QComboBox>(dlg, CDefineCondDlg::IDC_LEFT_VALUE);
+        EXPECT_EQ(leftValue->count(), 2);
+        leftValue->setCurrentIndex(1);
+        ctl<QComboBox>(dlg, CDefineCondDlg::IDC_LEFT_RELATION)->setCurrentText("=");
+        click(dlg, CDefineCondDlg::IDC_AND);
+        click(dlg, kIdOk);
+        EXPECT_TRUE(dlg->isVisible());  // the right side is missing
+        ctl<QComboBox>(dlg, CDefineCondDlg::IDC_RIGHT_KEYWORD)->setCurrentText("单位名称");
+        ctl<QComboBox>(dlg, CDefineCondDlg::IDC_RIGHT_RELATION)->setCurrentText("<>");
+        ctl<QComboBox>(dlg, CDefineCondDlg::IDC_RIGHT_VALUE)->setCurrentIndex(0);
+        click(dlg, kIdOk);
+    });
+    const auto result = RunDefineCondDlg(preset);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->joint, 1);
+    EXPECT_EQ(result->condition, "年=2024 AND 单位名称<>\"总公司\"");
+}
