@@ -11,6 +11,9 @@
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
 #include "dialogs/defineformula_docdialogs.h"
+#include "dialogs/password_docdialogs.h"
+#include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/viewsettings_viewdialogs.h"
 #include "dialogs/exportsetrunner.h"
 #include "document/doc_interpreter.h"
 #include "platform/automation.h"
@@ -45,10 +48,17 @@ int main(int argc, char** argv) {
     qor::dlg::InstallExportSetDialog();
     // The dialogs the document runs, one layer each over the headless
     // answers of the dialogs not built yet.
-    static qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<>> docDialogs;
+    static qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<
+        qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>
+        docDialogs;
     docDialogs.SetConsolParent(&window);
     docDialogs.SetDefineFormulaParent(&window);
+    docDialogs.SetPasswordParent(&window);
+    docDialogs.SetRowColPageParent(&window);
     qor::SetDocDialogs(&docDialogs);
+    // The document asks for the format password through its dialog.
+    qor::UseFormatPasswordDlg();
+    qor::InstallViewSettingsDialogs(&window);
 
     const bool loaded = args.isEmpty() || window.openFile(args.first());
     window.show();
