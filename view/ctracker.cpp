@@ -208,7 +208,6 @@ bool CRectTrackerEx::SetCursor(QWidget* window, QPoint point) const {
 void CRectTrackerEx::Draw(QPainter* painter) const {
     if (!painter) return;
     painter->save();
-    painter->resetTransform();
     const Rect r = normalized(m_rect);
     if (m_nStyle & (solidLine | dottedLine)) {
         QPen pen(Qt::black, 0);

@@ -9,6 +9,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "view/cellpainter.h"
+#include "view/ctracker.h"
 #include "view/viewitems_logic.h"
 
 namespace qor::view {
@@ -142,33 +143,9 @@ void CellPainter::drawItemTracker(CComItem* item) {
     item->SetupTracker(&tracker, &view, &trueRect);
     const bool selected = item == m_req.selectedItem;
     if (tracker.style == 0 || (!selected && !item->HasBorder())) return;
-    const QRect r = toQRect(tracker.rect).normalized();
-    m_p.save();
-    m_p.setBrush(Qt::NoBrush);
-    if (tracker.style & items::kTrackHatchInside)
-        m_p.fillRect(r.adjusted(1, 1, 0, 0), QBrush(Qt::black, Qt::BDiagPattern));
-    if (tracker.style & (items::kTrackSolidLine | items::kTrackDottedLine)) {
-        QPen pen(Qt::black);
-        pen.setWidth(1);
-        if (tracker.style & items::kTrackDottedLine) pen.setDashPattern({1, 1});
-        m_p.setPen(pen);
-        m_p.drawRect(r.adjusted(0, 0, -1, -1));
-    }
-    if (tracker.style & items::kTrackResizeInside) {
-        const int s = tracker.handleSize;
-        const int cx = r.left() + (r.width() - s) / 2;
-        const int cy = r.top() + (r.height() - s) / 2;
-        const QPoint at[8] = {{r.left(), r.top()},
-                              {r.right() + 1 - s, r.top()},
-                              {r.right() + 1 - s, r.bottom() + 1 - s},
-                              {r.left(), r.bottom() + 1 - s},
-                              {cx, r.top()},
-                              {r.right() + 1 - s, cy},
-                              {cx, r.bottom() + 1 - s},
-                              {r.left(), cy}};
-        for (const QPoint& p : at) m_p.fillRect(QRect(p, QSize(s, s)), Qt::black);
-    }
-    m_p.restore();
+    // Drawn by the tracker itself, so the handles the user sees are the
+    // ones its hit test finds.
+    CRectTrackerEx(tracker).Draw(&m_p);
 }
 
 void CellPainter::DrawItems() {
