@@ -23,6 +23,7 @@
 #include "view/paint_celltext.h"
 #include "view/paint_style.h"
 #include "view/sheetgeometry.h"
+#include "tests/view/recordingdevice.h"
 
 using namespace qor;
 using namespace qor::view;
@@ -492,44 +493,7 @@ public:
     }
 };
 
-class RecordingDevice : public QPaintDevice {
-public:
-    explicit RecordingDevice(QSize size) : m_size(size) {}
-    QPaintEngine* paintEngine() const override { return &engine; }
-    mutable RecordingEngine engine;
-
-protected:
-    int metric(PaintDeviceMetric m) const override {
-        switch (m) {
-            case PdmWidth:
-                return m_size.width();
-            case PdmHeight:
-                return m_size.height();
-            case PdmWidthMM:
-                return m_size.width() * 254 / 960;
-            case PdmHeightMM:
-                return m_size.height() * 254 / 960;
-            case PdmNumColors:
-                return 0x7FFFFFFF;
-            case PdmDepth:
-                return 32;
-            case PdmDpiX:
-            case PdmDpiY:
-            case PdmPhysicalDpiX:
-            case PdmPhysicalDpiY:
-                return 96;
-            case PdmDevicePixelRatio:
-                return 1;
-            case PdmDevicePixelRatioScaled:
-                return int(devicePixelRatioFScale());
-            default:
-                return QPaintDevice::metric(m);
-        }
-    }
-
-private:
-    QSize m_size;
-};
+using RecordingDevice = RecordingPaintDevice<RecordingEngine, 96>;
 
 RecordingEngine& record(const CQorsDoc& doc, const SheetGeometry& geo, RecordingDevice& dev,
                         QRect clip = {}) {

@@ -26,6 +26,7 @@
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
 #include "view/print_preview.h"
+#include "tests/view/recordingdevice.h"
 
 using namespace qor;
 using namespace qor::view;
@@ -61,44 +62,7 @@ public:
     }
 };
 
-class TextDevice : public QPaintDevice {
-public:
-    explicit TextDevice(QSize size) : m_size(size) {}
-    QPaintEngine* paintEngine() const override { return &engine; }
-    mutable TextEngine engine;
-
-protected:
-    int metric(PaintDeviceMetric m) const override {
-        switch (m) {
-            case PdmWidth:
-                return m_size.width();
-            case PdmHeight:
-                return m_size.height();
-            case PdmWidthMM:
-                return m_size.width() * 254 / 720;
-            case PdmHeightMM:
-                return m_size.height() * 254 / 720;
-            case PdmNumColors:
-                return 0x7FFFFFFF;
-            case PdmDepth:
-                return 32;
-            case PdmDpiX:
-            case PdmDpiY:
-            case PdmPhysicalDpiX:
-            case PdmPhysicalDpiY:
-                return 72;
-            case PdmDevicePixelRatio:
-                return 1;
-            case PdmDevicePixelRatioScaled:
-                return int(devicePixelRatioFScale());
-            default:
-                return QPaintDevice::metric(m);
-        }
-    }
-
-private:
-    QSize m_size;
-};
+using TextDevice = RecordingPaintDevice<TextEngine, 72>;
 
 void ok(uint16_t status, const char* what) { EXPECT_EQ(status, 0) << what; }
 
