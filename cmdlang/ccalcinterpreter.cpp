@@ -306,7 +306,8 @@ CReportHandle* CCalcInterpreter::externalReport(const QString& path, QString* er
         break;
     }
     if (CReportHandle* open = FindOpenReport(full)) return open;
-    auto handle = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting);
+    auto handle = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting,
+                                                  CReportHandle::Access::Read);
     if (!handle->IsOpen()) {
         if (error)
             *error = QStringLiteral("the report \"%1\" cannot be opened: %2")

@@ -118,7 +118,8 @@ std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHa
         ThrowCalcError(CALC_ERR_FILE,
                        QStringLiteral("%1 already exists; give the result a new name").arg(path));
     if (FindOpenReport(path)) ThrowCalcError(CALC_ERR_FILE, QStringLiteral("%1 is open").arg(path));
-    auto out = std::make_unique<CReportHandle>(path);
+    // Nothing is at the path until the result is saved whole.
+    auto out = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::CreateNew);
     if (!out->IsOpen()) {
         const uint16_t status = out->OpenStatus();
         out.reset();
@@ -126,7 +127,6 @@ std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHa
     }
     auto failed = [&](uint16_t status, const QString& what) {
         out.reset();
-        QFile::remove(path);
         ThrowIfStatus(status, what);
     };
     if (!out->IsFormatState()) out->EnterFormatState();
@@ -140,8 +140,9 @@ std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHa
 void SaveResultReport(std::unique_ptr<CReportHandle> report, const QString& path) {
     const uint16_t s = report->Save();
     report.reset();
+    // A failed save of a new result leaves nothing behind; whatever is at
+    // the path now is somebody else's.
     if (s) {
-        QFile::remove(path);
         ThrowIfStatus(s, QStringLiteral("saving %1").arg(path));
     }
 }

@@ -31,7 +31,8 @@ void RunAppend(CommandRun& run) {
     std::unique_ptr<CReportHandle> opened;
     CReportHandle* src = FindOpenReport(path);
     if (!src) {
-        opened = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
+        opened = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting,
+                                                  CReportHandle::Access::Read);
         if (!opened->IsOpen())
             ThrowCalcError(opened->OpenStatus() ? int(opened->OpenStatus()) : int(CALC_ERR_FILE),
                            QStringLiteral("%1: %2").arg(path, StatusText(opened->OpenStatus())));

@@ -186,8 +186,8 @@ void RunRound(CommandRun& run) {
         if (h.varKind) to->SetVarLines(from->VarLines());
         write(*out, 1);
     } catch (...) {
+        // The result was never written: nothing to take back.
         out.reset();
-        QFile::remove(path);
         throw;
     }
     SaveResultReport(std::move(out), path);

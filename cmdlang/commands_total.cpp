@@ -246,8 +246,8 @@ void writeIntoNewReport(CommandRun& run, CReportHandle& r, const Consolidation& 
     try {
         c.write(run, *out, 1, keyIndex);
     } catch (...) {
+        // The result was never written: nothing to take back.
         out.reset();
-        QFile::remove(path);
         throw;
     }
     SaveResultReport(std::move(out), path);

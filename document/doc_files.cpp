@@ -3,10 +3,11 @@
 
 #include "document/doc_files.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <map>
 
 #include "charts/contentsstream.h"
@@ -17,6 +18,7 @@
 #include "engine/openreports.h"
 #include "engine/reportpassword.h"
 #include "engine/status.h"
+#include "engine/workfiles.h"
 #include "exchange/ownxml_import.h"
 #include "platform/compoundfile.h"
 #include "platform/inifile.h"
@@ -46,12 +48,14 @@ QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(
 bool isRepSuffix(const QString& suffix) { return suffix.isEmpty() || suffix == u"rep"; }
 
 // A fresh name for a report that has no file of its own yet.
+// It lives among this process's working files, so that it goes when the
+// process does, however it ends.
 QString newTemporaryReportPath() {
-    QTemporaryFile tf(QDir::tempPath() + QStringLiteral("/qornewXXXXXX.rep"));
-    if (!tf.open()) return QString();
-    const QString name = tf.fileName();
-    tf.close();
-    tf.remove();
+    QString name;
+    const int fd = CreateWorkFile(QStringLiteral(".rep"), &name);
+    if (fd < 0) return QString();
+    ::close(fd);
+    QFile::remove(name);
     return name;
 }
 
@@ -266,7 +270,9 @@ bool CQorsDoc::OpenRepFile(const QString& path) {
     if (!CheckReportPassword(full)) return false;
     auto report = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting);
     if (!report->IsOpen()) {
-        tell(QStringLiteral("打开报表失败（%1）：%2").arg(StatusText(report->OpenStatus()), full));
+        const QString why = report->ErrorText();
+        tell(QStringLiteral("打开报表失败（%1）：%2")
+                 .arg(why.isEmpty() ? StatusText(report->OpenStatus()) : why, full));
         return false;
     }
     CReportFile* file = report->GetReportFile();
@@ -454,7 +460,8 @@ int CQorsDoc::ApplyTemplateFile(const QString& path) {
     std::unique_ptr<CReportHandle> owned;
     CReportHandle* tmpl = FindOpenReport(full);
     if (!tmpl) {
-        owned = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting);
+        owned = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting,
+                                                 CReportHandle::Access::Read);
         if (!owned->IsOpen()) {
             tell(LoadErrorText(63158));
             return owned->OpenStatus();

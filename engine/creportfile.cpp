@@ -18,6 +18,8 @@
 #include "engine/formula_store.h"
 #include "engine/inusemarker.h"
 #include "engine/status.h"
+#include "engine/workfiles.h"
+#include "platform/safefile.h"
 
 using namespace qor;
 
@@ -251,10 +253,7 @@ CReportFile::CReportFile(const QString& path) : m_path(path) {}
 
 CReportFile::~CReportFile() {
     m_cf.reset();
-    if (m_spill) {
-        m_spill->close();
-        QFile::remove(m_spill->fileName());
-    }
+    if (m_spill) m_spill->close();
 }
 
 std::unique_ptr<CReportFile> CReportFile::CreateNew(const QString& path) {
@@ -735,8 +734,15 @@ void CReportFile::dropLoaded(PageEntry& e) {
 
 bool CReportFile::spill(PageEntry& e) {
     if (!m_spill) {
-        m_spill = std::make_unique<QFile>(m_path + ".spill");
-        if (!m_spill->open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        // Pages are only ever read back through the open file: its name
+        // goes at once, so nothing is left behind whatever happens.
+        QString name;
+        const int fd = CreateWorkFile(QStringLiteral(".spill"), &name);
+        if (fd < 0) return false;
+        ::unlink(QFile::encodeName(name).constData());
+        m_spill = std::make_unique<QFile>();
+        if (!m_spill->open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
             m_spill.reset();
             return false;
         }
@@ -1001,22 +1007,15 @@ uint16_t CReportFile::writeDocumentEntries(SaveWriter& w, CompoundFile& out) {
 
 namespace {
 
-// Copies a whole file to a new one in chunks through the fault hook.
-uint16_t copyFileTo(const QString& from, const QString& to, mode_t mode,
-                    CReportFile::SaveWriter& w) {
+// Copies a whole file into an open, empty one in chunks through the fault
+// hook, and syncs it.
+uint16_t copyFileInto(const QString& from, int out, CReportFile::SaveWriter& w) {
     const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return kReadError;
     struct stat st {};
     if (::fstat(in, &st) != 0) {
         ::close(in);
         return kReadError;
-    }
-    const int out =
-        ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (out < 0) {
-        w.fail(errno);
-        ::close(in);
-        return w.status();
     }
     uint16_t status = kOk;
     std::vector<char> buf;
@@ -1031,7 +1030,8 @@ uint16_t copyFileTo(const QString& from, const QString& to, mode_t mode,
         if (useCopyRange) {
             // The kernel copies without passing the bytes through us (and
             // shares extents where the file system can).
-            const ssize_t got = ::copy_file_range(in, nullptr, out, nullptr, k, 0);
+            loff_t inPos = loff_t(done), outPos = loff_t(done);
+            const ssize_t got = ::copy_file_range(in, &inPos, out, &outPos, k, 0);
             if (got > 0) {
                 done += uint64_t(got);
                 continue;
@@ -1068,22 +1068,18 @@ uint16_t copyFileTo(const QString& from, const QString& to, mode_t mode,
         w.fail(errno);
         status = w.status();
     }
-    if (::close(out) != 0 && !status) {
-        w.fail(errno);
-        status = w.status();
-    }
     ::close(in);
     return status;
 }
 
 }  // namespace
 
-uint16_t qor::CopyFileData(const QString& from, const QString& to) {
+uint16_t qor::CopyFileInto(const QString& from, int to) {
     CReportFile::SaveWriter w(false);
-    return copyFileTo(from, to, 0600, w);
+    return copyFileInto(from, to, w);
 }
 
-uint16_t CReportFile::Save(const QString& targetPath) {
+uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options) {
     try {
         if (IsFormatEditing()) {
             CommitFormatEdit();
@@ -1114,14 +1110,18 @@ uint16_t CReportFile::Save(const QString& targetPath) {
         const QString dir = QFileInfo(m_path).absolutePath();
         if (freeBytes(dir) < estimate) return kDiskFull;
 
-        const QString newPath = m_path + ".new";
+        // The new file is made beside the working copy under a name of its
+        // own, so no other save and no planted link can share it.
+        QString newPath;
         SaveWriter w;
         std::vector<BlobEntry> fixed, var;
         uint16_t status = kOk;
         {
             QString err;
             errno = 0;
-            std::unique_ptr<CompoundFile> out = CompoundFile::create(newPath, &err);
+            const int fd = CreateWorkFile(QStringLiteral(".new"), &newPath);
+            std::unique_ptr<CompoundFile> out =
+                fd >= 0 ? CompoundFile::createOnHandle(fd, newPath, &err) : nullptr;
             if (!out) {
                 w.fail(errno);
                 status = w.status();
@@ -1154,7 +1154,7 @@ uint16_t CReportFile::Save(const QString& targetPath) {
             status = w.status();
         }
         if (status) {
-            QFile::remove(newPath);
+            if (!newPath.isEmpty()) QFile::remove(newPath);
             return status;
         }
         fsyncPath(dir, true);
@@ -1178,30 +1178,34 @@ uint16_t CReportFile::Save(const QString& targetPath) {
             QFileInfo(targetPath).absoluteFilePath() == QFileInfo(m_path).absoluteFilePath())
             return kOk;
 
-        // Copy beside the target, then rename: the target is whole at
-        // every moment, old or new.
-        const QString tmp = targetPath + ".tmp";
+        // Copy to a temporary beside the target, then rename: the target is
+        // whole at every moment, old or new. The temporary is locked before
+        // it becomes the report, so the writer's lock moves with it.
         const QString targetDir = QFileInfo(targetPath).absolutePath();
         struct stat st {};
         const bool targetExists = ::stat(QFile::encodeName(targetPath).constData(), &st) == 0;
+        if (targetExists && options.noReplace) return code(Status::CannotCreate);
         InUseMark mark;
         const bool keepMark = targetExists && ReadInUseMark(targetPath, &mark) && mark.inUse;
         const quint64 size = quint64(QFileInfo(m_path).size());
         if (freeBytes(targetDir) < size) return kDiskFull;
-        status = copyFileTo(m_path, tmp, targetExists ? (st.st_mode & 07777) : 0666, w);
-        if (!status && targetExists)
-            ::chmod(QFile::encodeName(tmp).constData(), st.st_mode & 07777);
-        if (!status && keepMark && !WriteInUseMark(tmp, mark, false)) status = kWriteError;
-        if (!status && ::rename(QFile::encodeName(tmp).constData(),
-                                QFile::encodeName(targetPath).constData()) != 0) {
-            w.fail(errno);
+        SafeFileWriter tmp(targetPath);
+        if (!tmp.open()) {
+            w.fail(tmp.error());
+            return w.status();
+        }
+        status = copyFileInto(m_path, tmp.handle(), w);
+        // Through the open file itself: the temporary's name is in a folder
+        // others may write to.
+        if (!status && keepMark && !WriteInUseMark(HandlePath(tmp.handle()), mark, false))
+            status = kWriteError;
+        if (!status && !tmp.commit(options.noReplace)) {
+            if (options.noReplace && tmp.error() == EEXIST) return code(Status::CannotCreate);
+            w.fail(tmp.error());
             status = w.status();
         }
-        if (status) {
-            QFile::remove(tmp);
-            return status;
-        }
-        fsyncPath(targetDir, true);
+        if (status) return status;
+        if (options.lockHandle) *options.lockHandle = tmp.takeHandle();
         return kOk;
     } catch (const std::bad_alloc&) {
         return kNoMemory;

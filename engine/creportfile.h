@@ -31,9 +31,17 @@ namespace qor {
 // 1090, anything else 1030.
 void SetSaveFaultAfterBytes(qint64 bytes, int errorNumber = EIO);
 
-// Copies a file's bytes to a new file (1020 read error, 1030/1090 write
-// error), without the save's fault hook.
-uint16_t CopyFileData(const QString& from, const QString& to);
+// Copies a file's bytes into an open, empty file and syncs it (1020 read
+// error, 1030/1090 write error), without the save's fault hook.
+uint16_t CopyFileInto(const QString& from, int to);
+
+struct SaveOptions {
+    // The target must not exist yet (a new report): 1010 when it does.
+    bool noReplace = false;
+    // Receives the descriptor of the file now at the target, holding the
+    // writer's lock on it (-1 when the target is the working file).
+    int* lockHandle = nullptr;
+};
 
 // Pages kept loaded besides the current one.
 constexpr int kPageCacheSize = 16;
@@ -125,13 +133,14 @@ public:
     QList<qor::CompoundFile::Entry> Entries() const;
 
     // ---- saving
-    // Writes the whole report to "<file>.new", renames it over the file,
-    // then copies it to "<target>.tmp" beside the target and renames that
-    // onto the target (skipped when the target is the file itself). Pages
-    // get the committed shape; in format state the edits are committed
-    // first and editing goes on. A failure leaves the target as it was:
-    // 1090 disk full, 1030 other write errors, 1040 out of memory.
-    uint16_t Save(const QString& targetPath);
+    // Writes the whole report to a new file in the work folder, renames
+    // it over the file, then copies it to a new temporary beside the
+    // target and renames that onto the target (skipped when the target is
+    // the file itself). Pages get the committed shape; in format state the
+    // edits are committed first and editing goes on. A failure leaves the
+    // target as it was: 1090 disk full, 1030 other write errors, 1040 out
+    // of memory, 1010 a target that appeared under noReplace.
+    uint16_t Save(const QString& targetPath, const qor::SaveOptions& options = {});
     // Closes the compound file; pages are read again by reopening it.
     uint16_t CloseStreams();
 

@@ -1,14 +1,24 @@
 #include "engine/creporthandle.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
+#include "engine/inusemarker.h"
+#include "engine/messages.h"
 #include "engine/openreports.h"
 #include "engine/status.h"
 #include "engine/versionconvert.h"
+#include "engine/workfiles.h"
 #include "platform/compoundfile.h"
+#include "platform/safefile.h"
 
 using namespace qor;
 
@@ -16,25 +26,58 @@ namespace {
 
 constexpr uint16_t kRefused = code(Status::Refused);
 
-// An empty file with a fresh "qorXXXXXX.rep" name in the temporary folder.
-QString newWorkingCopyPath(uint16_t* status) {
-    QTemporaryFile tf(QDir::tempPath() + QStringLiteral("/qorXXXXXX.rep"));
-    tf.setAutoRemove(false);
-    if (!tf.open()) {
-        *status = code(Status::CannotCreate);
-        return {};
-    }
-    *status = 0;
-    return tf.fileName();
+int g_openFault = 0;
+
+// A new empty working file of this process in the work folder.
+QString newWorkingCopy(int* fd, uint16_t* status) {
+    QString path;
+    *fd = CreateWorkFile(QStringLiteral(".rep"), &path);
+    *status = *fd < 0 ? code(Status::CannotCreate) : 0;
+    return *fd < 0 ? QString() : path;
 }
 
 void removeWorkFiles(const QString& work) {
     if (work.isEmpty()) return;
     QFile::remove(work);
-    QFile::remove(work + QStringLiteral(".new"));
+}
+
+QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+// 0 when the file can be read, else its errno (the test hook's first).
+int readError(const QString& path) {
+    if (g_openFault) return g_openFault;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno ? errno : EIO;
+    ::close(fd);
+    return 0;
+}
+
+// Test hook: a run that sets QOR_TEST_OPEN_BARRIER to a folder makes every
+// writer wait there, right after it tried the report's lock, until two
+// writers have arrived (at most 30 s): two processes then race for one
+// report at the same moment.
+void waitAtOpenBarrier() {
+    static const QByteArray dir = qgetenv("QOR_TEST_OPEN_BARRIER");
+    if (dir.isEmpty()) return;
+    QFile mark(QFile::decodeName(dir) + QStringLiteral("/%1").arg(::getpid()));
+    if (mark.open(QIODevice::WriteOnly)) mark.close();
+    for (int i = 0; i < 3000; ++i) {
+        if (QDir(QFile::decodeName(dir)).entryList(QDir::Files).size() >= 2) return;
+        ::usleep(10000);
+    }
+}
+
+QString inUseText(const QString& path) {
+    InUseMark mark;
+    const QString holder = ReadInUseMark(path, &mark) && mark.inUse && !mark.computer.isEmpty()
+                               ? mark.computer
+                               : QStringLiteral("其他程序");
+    return LoadErrorText(62468) + holder + QStringLiteral(" 使用！");
 }
 
 }  // namespace
+
+void qor::SetReportOpenFaultForTests(int errorNumber) { g_openFault = errorNumber; }
 
 QString qor::ReportPathWithExtension(const QString& path) {
     const QFileInfo fi(path);
@@ -53,6 +96,12 @@ QString qor::ReportPathWithExtension(const QString& path) {
 uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
     const QFileInfo fi(path);
     if (!fi.exists()) return code(Status::FileNotFound);
+    if (fi.isDir()) return code(Status::NotAReport);
+    // A file we may not read is a read error, not a file of the wrong kind.
+    if (const int err = readError(path)) {
+        errno = err;
+        return code(Status::ReadError);
+    }
     if (!fi.isFile() || !CompoundFile::isCompoundFile(path)) return code(Status::NotAReport);
     QByteArray version;
     {
@@ -68,10 +117,17 @@ uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
     if (kind == ReportVersionKind::NotAVersion) return code(Status::CorruptReport);
     if (kind == ReportVersionKind::Other) return code(Status::UnsupportedVersion);
     uint16_t status = 0;
-    const QString work = newWorkingCopyPath(&status);
+    int fd = -1;
+    const QString work = newWorkingCopy(&fd, &status);
     if (status) return status;
-    status = kind == ReportVersionKind::Current ? CopyFileData(path, work)
-                                                : ConvertReport(version, path, work);
+    if (kind == ReportVersionKind::Current) {
+        status = CopyFileInto(path, fd);
+        ::close(fd);
+    } else {
+        // Converters write by name; the file is ours, in our own folder.
+        ::close(fd);
+        status = ConvertReport(version, path, work);
+    }
     if (status) {
         removeWorkFiles(work);
         return status;
@@ -82,9 +138,54 @@ uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
 
 CReportHandle::CReportHandle(const QString& path) : CReportHandle(path, OpenMode::OpenOrCreate) {}
 
-CReportHandle::CReportHandle(const QString& path, OpenMode mode) {
+CReportHandle::CReportHandle(const QString& path, OpenMode mode, Access access)
+    : m_access(access) {
     open(path, mode);
     SetReportLastError(m_openStatus);
+}
+
+uint16_t CReportHandle::lockForWriting(const QString& path, int* fd) {
+    *fd = -1;
+    const QByteArray name = QFile::encodeName(path);
+    // The file may be replaced by another writer's save between our open
+    // and our lock: then the lock is taken again on the file now there.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        struct stat st {};
+        if (::stat(name.constData(), &st) != 0) return code(Status::FileNotFound);
+        // No write permission for anyone (root included) is a read-only
+        // report: it is not rewritten behind its owner's back.
+        if ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0) {
+            m_errorText = QStringLiteral("the report file is read-only; nothing was changed");
+            return kRefused;
+        }
+        const int f = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+        if (f < 0) {
+            const int err = errno;
+            m_errorText = QStringLiteral("cannot open the report for writing: ") + errnoText(err);
+            return err == EACCES || err == EPERM || err == EROFS ? kRefused
+                                                                 : code(Status::ReadError);
+        }
+        const LockResult r = TryLockFile(f);
+        waitAtOpenBarrier();
+        if (r == LockResult::Busy) {
+            ::close(f);
+            m_errorText = inUseText(path);
+            return kRefused;
+        }
+        // A file system without locks: the report opens as it always did.
+        if (r == LockResult::Failed || IsSameFile(f, path)) {
+            *fd = f;
+            return 0;
+        }
+        ::close(f);
+    }
+    m_errorText = inUseText(path);
+    return kRefused;
+}
+
+void CReportHandle::releaseLock() {
+    if (m_lockFd >= 0) ::close(m_lockFd);
+    m_lockFd = -1;
 }
 
 void CReportHandle::open(const QString& path, OpenMode mode) {
@@ -98,32 +199,58 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         return;
     }
     uint16_t status = 0;
-    if (QFileInfo::exists(m_path)) {
-        status = OpenWorkingCopy(m_path, &m_work);
+    const bool exists = QFileInfo::exists(m_path);
+    if (exists && mode == OpenMode::CreateNew) {
+        status = code(Status::CannotCreate);
+        m_errorText = QStringLiteral("the file already exists");
+    } else if (exists) {
+        if (const int err = readError(m_path); err && !QFileInfo(m_path).isDir()) {
+            status = code(Status::ReadError);
+            m_errorText = QStringLiteral("cannot read the file: ") + errnoText(err);
+        }
+        if (!status && m_access == Access::Write) status = lockForWriting(m_path, &m_lockFd);
+        // Temporaries of saves that were killed half-way lie beside the
+        // report until someone opens it.
+        if (!status) SweepStaleTemporaries(m_path);
+        if (!status) status = OpenWorkingCopy(m_path, &m_work);
+        if (status == code(Status::ReadError) && m_errorText.isEmpty())
+            m_errorText = QStringLiteral("cannot read the file: ") + errnoText(errno);
         if (!status) {
             m_file = CReportFile::Open(m_work, &status);
             if (!m_file) removeWorkFiles(m_work);
         }
-    } else if (mode == OpenMode::OpenExisting) {
+    } else if (mode == OpenMode::OpenExisting || m_access == Access::Read) {
         status = code(Status::FileNotFound);
     } else {
-        m_work = newWorkingCopyPath(&status);
+        int fd = -1;
+        m_work = newWorkingCopy(&fd, &status);
+        if (fd >= 0) ::close(fd);
         if (!status) {
             m_file = CReportFile::CreateNew(m_work);
-            // The report exists from now on, as opening it promised.
-            if (m_file->Save(m_path) != 0) {
-                m_file.reset();
-                removeWorkFiles(m_work);
-                status = code(Status::CannotCreate);
+            m_created = true;
+            if (mode == OpenMode::CreateNew) {
+                m_unwritten = true;
+            } else {
+                // The report exists from now on, as opening it promised.
+                SaveOptions options;
+                options.noReplace = true;
+                options.lockHandle = &m_lockFd;
+                if (m_file->Save(m_path, options) != 0) {
+                    m_file.reset();
+                    m_created = false;
+                    removeWorkFiles(m_work);
+                    status = code(Status::CannotCreate);
+                }
             }
-            m_created = m_file != nullptr;
         }
     }
     if (!m_file) {
+        releaseLock();
         m_work.clear();
         m_openStatus = status ? status : code(Status::ReadError);
         return;
     }
+    m_errorText.clear();
     RegisterOpenReport(this);
     m_openStatus = 0;
 }
@@ -133,6 +260,7 @@ CReportHandle::~CReportHandle() {
     m_current.reset();
     m_file.reset();
     removeWorkFiles(m_work);
+    releaseLock();
 }
 
 QString CReportHandle::GetPathName() const { return m_altPath.isEmpty() ? m_path : m_altPath; }
@@ -141,7 +269,37 @@ void CReportHandle::SetAlternatePath(const QString& path) { m_altPath = FullRepo
 
 uint16_t CReportHandle::Save() {
     if (!m_file) return kRefused;
-    return m_file->Save(GetPathName());
+    m_errorText.clear();
+    if (m_access == Access::Read) {
+        m_errorText = QStringLiteral("the report was opened for reading only");
+        return kRefused;
+    }
+    const QString target = GetPathName();
+    // Saving over another report takes that report's lock first: its
+    // writer, if it has one, would save over us afterwards.
+    int targetLock = -1;
+    const bool held = m_lockFd >= 0 && IsSameFile(m_lockFd, target);
+    if (!held && QFileInfo::exists(target)) {
+        if (uint16_t s = lockForWriting(target, &targetLock)) return s;
+    }
+    int newLock = -1;
+    SaveOptions options;
+    options.noReplace = m_unwritten;
+    options.lockHandle = &newLock;
+    const uint16_t status = m_file->Save(target, options);
+    if (targetLock >= 0) ::close(targetLock);
+    if (status) {
+        if (newLock >= 0) ::close(newLock);
+        return status;
+    }
+    if (newLock >= 0) {
+        // The lock moves to the file now at the path; after a save-as the
+        // report we came from is free again.
+        releaseLock();
+        m_lockFd = newLock;
+    }
+    m_unwritten = false;
+    return 0;
 }
 
 uint16_t CReportHandle::CloseStreams() {

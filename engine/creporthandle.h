@@ -1,7 +1,7 @@
 #pragma once
-// An open report. It is always edited through a working copy in the
-// temporary directory: the report's own file changes only when Save
-// copies a complete new file over it.
+// An open report. It is always edited through a working copy in the work
+// folder: the report's own file changes only when Save puts a complete new
+// file in its place.
 
 #include <QString>
 #include <cstdint>
@@ -16,7 +16,14 @@ public:
     enum class OpenMode {
         OpenOrCreate,  // a missing file is created (the classic constructor)
         OpenExisting,  // a missing file is status 1005
+        CreateNew,     // the file must not exist; it is written by the first Save
     };
+    // A handle opened for writing holds an advisory lock on the report
+    // file until it is destroyed: one writer per report, across processes.
+    // A second writer is refused (status 1, ErrorText() says the report is
+    // in use) and changes nothing. A read-only handle takes no lock, never
+    // saves, and may read a report someone else is writing.
+    enum class Access { Write, Read };
 
     // Opens the report at path or creates it (50 x 7, format state, no
     // pages, written at once). A path whose extension is not "rep" (any
@@ -24,8 +31,10 @@ public:
     // engine's last error holds the outcome: 0, or 1005 missing, 1006 not
     // a report, 1007 unsupported version, 1008 damaged, 1009 table full,
     // 1010 cannot create, 1020 read error.
+    // Write access also refuses (status 1) a report file without write
+    // permission; a file that cannot be read is 1020 naming the cause.
     explicit CReportHandle(const QString& path);
-    CReportHandle(const QString& path, OpenMode mode);
+    CReportHandle(const QString& path, OpenMode mode, Access access = Access::Write);
     // Unsaved changes, format edits included, are dropped.
     ~CReportHandle();
     CReportHandle(const CReportHandle&) = delete;
@@ -33,6 +42,11 @@ public:
 
     bool IsOpen() const { return m_file != nullptr; }
     uint16_t OpenStatus() const { return m_openStatus; }
+    // The cause of the last failed open or refused save in words, when
+    // the status alone does not tell it (in use, read-only, permission);
+    // "" otherwise.
+    QString ErrorText() const { return m_errorText; }
+    bool IsReadOnly() const { return m_access == Access::Read; }
     // True when the constructor made a new report.
     bool WasCreated() const { return m_created; }
 
@@ -45,6 +59,7 @@ public:
 
     // Writes the whole report to GetPathName(); 1030/1090/1040 leave the
     // file there as it was. In format state the format edits are kept.
+    // 1 for a read-only handle, or a save-as target another writer holds.
     uint16_t Save();
     uint16_t CloseStreams();
 
@@ -88,6 +103,8 @@ public:
 
 private:
     void open(const QString& path, OpenMode mode);
+    uint16_t lockForWriting(const QString& path, int* fd);
+    void releaseLock();
 
     QString m_path;     // full path of the report
     QString m_altPath;  // save-as target
@@ -97,6 +114,10 @@ private:
     int m_curPage = 0;
     uint16_t m_openStatus = 0;
     bool m_created = false;
+    bool m_unwritten = false;  // CreateNew: nothing at the path until the first save
+    Access m_access = Access::Write;
+    int m_lockFd = -1;  // the report file, locked for writing
+    QString m_errorText;
 };
 
 namespace qor {
@@ -106,8 +127,12 @@ QString ReportPathWithExtension(const QString& path);
 
 // Checks the report at path (1005 missing, 1006 not a compound file or
 // no "QOR~REP", 1007 a version no converter is registered for, 1008
-// damaged) and copies it, converted when older, to a new file
-// QDir::tempPath()/"qorXXXXXX.rep"; *workPath names it.
+// damaged, 1020 unreadable) and copies it, converted when older, to a new
+// working file in the work folder; *workPath names it.
 uint16_t OpenWorkingCopy(const QString& path, QString* workPath);
+
+// Test hook: opening a report for reading fails with this errno (0 off),
+// as a file without read permission does for anyone but root.
+void SetReportOpenFaultForTests(int errorNumber);
 
 }  // namespace qor

@@ -1,5 +1,8 @@
 #include "engine/errorlog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -9,6 +12,7 @@
 
 #include "engine/paths.h"
 #include "platform/datadir.h"
+#include "platform/safefile.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -110,15 +114,19 @@ bool WriteErrorLog(const QString& text) {
                 bytes.append('\0');
             }
             bytes += body;
-            QFile f(path);
+            bool ok;
             if (fresh) {
-                if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-            } else if (!f.open(QIODevice::WriteOnly | QIODevice::Append)) {
-                return false;
+                // A new log is put in place whole, like every file we write.
+                ok = qor::WriteFileSafely(path, bytes);
+            } else {
+                // Appending never follows a link planted at the log's name.
+                const int fd = ::open(QFile::encodeName(path).constData(),
+                                      O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+                if (fd < 0) return false;
+                // One write, so a crash loses at most this entry.
+                ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+                if (::close(fd) != 0) ok = false;
             }
-            // One write, so a crash loses at most this entry.
-            const bool ok = f.write(bytes) == bytes.size() && f.flush();
-            f.close();
             if (ok) headerArmed = false;
             return ok;
         }

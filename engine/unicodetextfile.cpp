@@ -10,11 +10,8 @@ bool CUnicodeTextFile::Open(const QString& path) {
     Close();
     name_ = path;
     failed_ = false;
-    file_ = std::make_unique<QSaveFile>(path);
-    // Folders where no temporary file can be made beside the target (a
-    // target that is a symbolic link, say) get a direct write instead.
-    file_->setDirectWriteFallback(true);
-    if (!file_->open(QIODevice::WriteOnly)) {
+    file_ = std::make_unique<qor::SafeFileWriter>(path);
+    if (!file_->open()) {
         file_.reset();
         return false;
     }
@@ -26,7 +23,7 @@ bool CUnicodeTextFile::IsOpen() const { return file_ != nullptr; }
 bool CUnicodeTextFile::Write(const void* data, qsizetype size) {
     if (!file_ || size < 0) return false;
     if (size == 0) return true;
-    if (file_->write(static_cast<const char*>(data), size) != size) {
+    if (!file_->write(static_cast<const char*>(data), size_t(size))) {
         failed_ = true;
         return false;
     }
@@ -47,8 +44,7 @@ bool CUnicodeTextFile::Close() {
     if (!file_) return !failed_;
     bool ok = false;
     if (failed_) {
-        file_->cancelWriting();
-        file_->commit();
+        file_->cancel();
     } else {
         ok = file_->commit();
     }
@@ -59,8 +55,7 @@ bool CUnicodeTextFile::Close() {
 
 void CUnicodeTextFile::Abort() {
     if (!file_) return;
-    file_->cancelWriting();
-    file_->commit();
+    file_->cancel();
     file_.reset();
 }
 

@@ -7,9 +7,10 @@
 // drops what was written.
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <memory>
+
+#include "platform/safefile.h"
 
 class CUnicodeTextFile {
 public:
@@ -41,7 +42,7 @@ public:
     QString GetFileName() const;
 
 private:
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<qor::SafeFileWriter> file_;
     QString name_;
     bool failed_ = false;
 };

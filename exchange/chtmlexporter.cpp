@@ -168,7 +168,8 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
         // Only an existing report is read: a mistyped name must not leave a
         // new empty report behind.
         auto owned =
-            std::make_unique<CReportHandle>(m_sourcePath, CReportHandle::OpenMode::OpenExisting);
+            std::make_unique<CReportHandle>(m_sourcePath, CReportHandle::OpenMode::OpenExisting,
+                                            CReportHandle::Access::Read);
         if (!owned->IsOpen() || owned->OpenStatus() != 0) {
             tell(QDir::toNativeSeparators(m_sourcePath) + LoadErrorText(kMsgNotOpened));
             return 0;

@@ -3,12 +3,13 @@
 #include <xlsxwriter.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <cstdio>
 #include <map>
 
 #include "exchange/workbook_model.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -192,10 +193,11 @@ void XlWorkbook::saveAs(const QString& path) const {
     if (target.fileName().isEmpty()) fail(QStringLiteral("no file name"));
     if (!target.absoluteDir().exists())
         fail(QStringLiteral("the folder of \"%1\" does not exist").arg(path));
-    QTemporaryFile tmp(target.absoluteDir().filePath(QStringLiteral(".qorxl-XXXXXX.tmp")));
+    // The library opens the file by name itself: it gets the name of our
+    // own open temporary, which no link planted in the folder can redirect.
+    SafeFileWriter tmp(target.absoluteFilePath());
     if (!tmp.open()) fail(QStringLiteral("\"%1\" cannot be written").arg(path));
-    const QByteArray tmpName = QFile::encodeName(tmp.fileName());
-    tmp.close();
+    const QByteArray tmpName = QFile::encodeName(HandlePath(tmp.handle()));
 
     lxw_workbook* wb = workbook_new(tmpName.constData());
     if (!wb) fail(QStringLiteral("out of memory"));
@@ -209,10 +211,7 @@ void XlWorkbook::saveAs(const QString& path) const {
         throw;
     }
     check(workbook_close(wb), "workbook");
-    if (std::rename(tmpName.constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0)
-        fail(QStringLiteral("\"%1\" cannot be replaced").arg(path));
-    tmp.setAutoRemove(false);
+    if (!tmp.commit()) fail(QStringLiteral("\"%1\" cannot be replaced").arg(path));
 }
 
 }  // namespace qor

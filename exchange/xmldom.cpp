@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -17,6 +16,7 @@
 #include <mutex>
 
 #include "exchange/xmlinternal.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -727,24 +727,22 @@ XmlSaveStatus XmlDocument::save(const QString& path, QString* error) const {
 }
 
 XmlSaveStatus detail::saveBytes(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile f(path);
+    qor::SafeFileWriter f(path);
     auto deniedNow = [&] {
-        if (f.error() == QFileDevice::PermissionsError) return true;
+        const int err = f.error();
+        if (err == EACCES || err == EPERM || err == EROFS) return true;
         const QFileInfo fi(path);
         if (fi.exists() && !fi.isWritable()) return true;
         const QFileInfo dir(fi.absolutePath());
         return dir.exists() && !dir.isWritable();
     };
-    if (!f.open(QIODevice::WriteOnly)) {
-        const int err = errno;
+    if (!f.open()) {
         if (error) *error = f.errorString();
-        return (err == EACCES || err == EPERM || err == EROFS || deniedNow())
-                   ? XmlSaveStatus::AccessDenied
-                   : XmlSaveStatus::WriteFailed;
+        return deniedNow() ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
     }
-    if (f.write(bytes) != bytes.size()) {
+    if (!f.write(bytes)) {
         if (error) *error = f.errorString();
-        f.cancelWriting();
+        f.cancel();
         return XmlSaveStatus::WriteFailed;
     }
     if (!f.commit()) {

@@ -1016,17 +1016,23 @@ std::unique_ptr<CompoundFile> CompoundFile::open(const QString& path, Mode mode,
 }
 
 std::unique_ptr<CompoundFile> CompoundFile::create(const QString& path, QString* error) {
-    std::unique_ptr<CompoundFile> cf(new CompoundFile());
-    Impl& d = *cf->d;
-    d.path = path;
-    d.fd =
+    const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (d.fd < 0) {
+    if (fd < 0) {
         if (error)
             *error = QStringLiteral("cannot create %1: %2")
                          .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return nullptr;
     }
+    return createOnHandle(fd, path, error);
+}
+
+std::unique_ptr<CompoundFile> CompoundFile::createOnHandle(int fd, const QString& path,
+                                                           QString* error) {
+    std::unique_ptr<CompoundFile> cf(new CompoundFile());
+    Impl& d = *cf->d;
+    d.path = path;
+    d.fd = fd;
     d.writable = true;
     d.initEmpty();
     if (!d.commit()) {

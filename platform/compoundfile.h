@@ -53,6 +53,10 @@ public:
 
     // Creates (truncates) a file with an empty root storage.
     static std::unique_ptr<CompoundFile> create(const QString& path, QString* error = nullptr);
+    // The same on a new, empty file the caller made (open for reading and
+    // writing); the compound file takes the descriptor over and closes it.
+    static std::unique_ptr<CompoundFile> createOnHandle(int fd, const QString& path,
+                                                        QString* error = nullptr);
 
     QString fileName() const;
     bool isWritable() const;

@@ -4,12 +4,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLoggingCategory>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 #include <limits>
 
 #include "platform/codepage.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -465,14 +465,9 @@ void IniFile::removeSection(const QString& section) {
 
 bool IniFile::save() {
     const QByteArray bytes = d->render();
-    QSaveFile f(d->path);
-    if (!f.open(QIODevice::WriteOnly)) {
+    SafeFileWriter f(d->path);
+    if (!f.open() || !f.write(bytes) || !f.commit()) {
         qCWarning(lcIni) << "cannot write" << d->path << f.errorString();
-        return false;
-    }
-    if (f.write(bytes) != bytes.size() || !f.commit()) {
-        qCWarning(lcIni) << "cannot write" << d->path << f.errorString();
-        f.cancelWriting();
         return false;
     }
     // What is on disk is now the reference for untouched lines.

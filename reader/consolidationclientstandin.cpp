@@ -5,11 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSaveFile>
 
 #include "platform/automation.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -25,14 +25,14 @@ void copyOne(const QString& from, const QString& to) {
         throw AutoError(QStringLiteral("Cannot read %1: %2").arg(from, in.errorString()));
     if (!QDir().mkpath(QFileInfo(to).absolutePath()))
         throw AutoError(QStringLiteral("Cannot make the folder of %1.").arg(to));
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
+    SafeFileWriter out(to);
+    if (!out.open())
         throw AutoError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 16);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
             throw AutoError(QStringLiteral("Cannot read %1: %2").arg(from, in.errorString()));
-        if (out.write(chunk) != chunk.size())
+        if (!out.write(chunk))
             throw AutoError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
     }
     if (!out.commit())

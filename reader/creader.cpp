@@ -99,6 +99,7 @@ QString CReader::needCell(int row, int col) const {
 void CReader::closeReport() {
     if (m_report) m_report->CloseStreams();
     m_report.reset();
+    m_notWritable.clear();
     m_curRow = m_curCol = 1;
     m_pageBeforeDesign = 0;
 }
@@ -130,14 +131,26 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
         return fail(QStringLiteral("%1 is already open in this program.").arg(given));
 
     auto report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
+    QString notWritable;
+    if (!report->IsOpen() && report->OpenStatus() == code(Status::Refused) &&
+        !report->ErrorText().isEmpty()) {
+        // In use by another writer, or a read-only file: the host may still
+        // read it; saving is refused with the reason.
+        notWritable = report->ErrorText();
+        report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting,
+                                                 CReportHandle::Access::Read);
+    }
     if (!report->IsOpen()) {
         const uint16_t status = report->OpenStatus();
+        if (!report->ErrorText().isEmpty())
+            return fail(QStringLiteral("%1: %2 (status %3)").arg(given, report->ErrorText()).arg(status));
         if (status == code(Status::FileNotFound))
             return fail(LoadErrorText(kFileMissingText).replace("%s", given));
         if (status == code(Status::TooManyReports)) return fail(LoadErrorText(kTooManyFilesText));
         return fail(QStringLiteral("%1: %2").arg(given, statusText(status)));
     }
     m_report = std::move(report);
+    m_notWritable = notWritable;
     m_langId = sLangId.trimmed().isEmpty() ? QStringLiteral("zh-CN") : sLangId.trimmed();
     m_curRow = m_curCol = 1;
     m_pageBeforeDesign = m_report->GetPageCount() > 0 ? 1 : 0;
@@ -148,6 +161,10 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
 
 ReaderResult CReader::Save() {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
+    if (!m_notWritable.isEmpty())
+        return fail(QStringLiteral("%1 %2: %3 (status %4)")
+                        .arg(LoadErrorText(kSaveFailedText), m_report->GetPathName(), m_notWritable)
+                        .arg(code(Status::Refused)));
     const uint16_t status = m_report->Save();
     if (status)
         return fail(

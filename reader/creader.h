@@ -77,6 +77,9 @@ private:
 
     std::unique_ptr<CReportHandle> m_report;
     QString m_langId;
+    // Why the open report cannot be saved (opened for reading because
+    // another writer holds it or the file is read-only); "" when it can.
+    QString m_notWritable;
     int m_curRow = 1;
     int m_curCol = 1;
     // The page that was current when format state began.

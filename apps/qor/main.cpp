@@ -7,6 +7,7 @@
 
 #include "apps/qor/verbs.h"
 #include "cmdlang/enginehooks.h"
+#include "engine/workfiles.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/readermodule.h"
@@ -103,6 +104,9 @@ int main(int argc, char** argv) {
     } catch (const qor::AutoError& e) {
         out.err += QStringLiteral("qor: warning: %1\n").arg(e.text());
     }
+
+    // Working copies of runs that were killed are removed before any work.
+    qor::SweepOrphanedWorkFiles();
 
     // Cell formulas are checked and computed by the command language.
     qor::cmd::InstallEngineHooks();

@@ -56,9 +56,9 @@ private:
     int m_savedMode = 0;
 };
 
-QString statusLine(const QString& what, uint16_t status) {
+QString statusLine(const QString& what, uint16_t status, const QString& detail = {}) {
     return QStringLiteral("qor run: %1: %2 (status %3)\n")
-        .arg(what, StatusText(status))
+        .arg(what, detail.isEmpty() ? StatusText(status) : detail)
         .arg(status);
 }
 
@@ -82,7 +82,7 @@ int verbRun(const QStringList& args, Output* out) {
         const QString path = ReportPathWithExtension(args[1]);
         report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
         if (!report->IsOpen()) {
-            out->err += statusLine(path, report->OpenStatus());
+            out->err += statusLine(path, report->OpenStatus(), report->ErrorText());
             return 1;
         }
         // Commands work on data; the report goes back to the state it
@@ -109,7 +109,7 @@ int verbRun(const QStringList& args, Output* out) {
     if (report) {
         if (wasFormatState) report->EnterFormatState();
         if (uint16_t s = report->Save()) {
-            out->err += statusLine(report->GetPathName(), s);
+            out->err += statusLine(report->GetPathName(), s, report->ErrorText());
             return 1;
         }
     }

@@ -12,8 +12,10 @@ namespace qor::app {
 
 namespace {
 
-QString statusLine(const QString& what, uint16_t status) {
-    return QStringLiteral("qor: %1: %2 (status %3)\n").arg(what, StatusText(status)).arg(status);
+QString statusLine(const QString& what, uint16_t status, const QString& detail = {}) {
+    return QStringLiteral("qor: %1: %2 (status %3)\n")
+        .arg(what, detail.isEmpty() ? StatusText(status) : detail)
+        .arg(status);
 }
 
 // Reads "--name N" options into the given slots; false on anything else.
@@ -75,9 +77,11 @@ int verbNew(const QStringList& args, Output* out) {
         out->err += QStringLiteral("qor new: %1 already exists\n").arg(path);
         return 1;
     }
-    CReportHandle report(path);
+    // Built in a working copy and written once, whole: a failure leaves
+    // no file at the path.
+    CReportHandle report(path, CReportHandle::OpenMode::CreateNew);
     if (!report.IsOpen()) {
-        out->err += statusLine(path, report.OpenStatus());
+        out->err += statusLine(path, report.OpenStatus(), report.ErrorText());
         return 1;
     }
     uint16_t r = static_cast<uint16_t>(rows), c = static_cast<uint16_t>(cols);
@@ -85,7 +89,7 @@ int verbNew(const QStringList& args, Output* out) {
     if (st == 0 && pages > 0) st = report.AppendRowColPage(pages, 2);
     if (st == 0) st = report.Save();
     if (st != 0) {
-        out->err += statusLine(path, st);
+        out->err += statusLine(path, st, report.ErrorText());
         return 1;
     }
     out->text += QStringLiteral("created %1: %2 rows, %3 columns, %4 pages\n")
@@ -106,9 +110,10 @@ int verbInfo(const QStringList& args, Output* out) {
         out->err += statusLine(path, code(Status::FileNotFound));
         return 1;
     }
-    CReportHandle report(path, CReportHandle::OpenMode::OpenExisting);
+    CReportHandle report(path, CReportHandle::OpenMode::OpenExisting,
+                         CReportHandle::Access::Read);
     if (!report.IsOpen()) {
-        out->err += statusLine(path, report.OpenStatus());
+        out->err += statusLine(path, report.OpenStatus(), report.ErrorText());
         return 1;
     }
     const CReportFile* file = report.GetReportFile();

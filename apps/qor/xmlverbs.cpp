@@ -74,10 +74,13 @@ int verbExportXml(const QStringList& args, Output* out) {
                         .arg(reportPath, StatusText(code(Status::FileNotFound)));
         return 1;
     }
-    CReportHandle report(reportPath, CReportHandle::OpenMode::OpenExisting);
+    CReportHandle report(reportPath, CReportHandle::OpenMode::OpenExisting,
+                         CReportHandle::Access::Read);
     if (!report.IsOpen()) {
         out->err += QStringLiteral("qor export-xml: %1: %2\n")
-                        .arg(reportPath, StatusText(report.OpenStatus()));
+                        .arg(reportPath, report.ErrorText().isEmpty()
+                                             ? StatusText(report.OpenStatus())
+                                             : report.ErrorText());
         return 1;
     }
     // The pages are read as data state shows them; the report is not saved,
@@ -131,7 +134,8 @@ int verbImportXml(const QStringList& args, Output* out) {
     }
     bool imported = false;
     {
-        CReportHandle report(reportPath);
+        // Nothing is at the path until the imported report is saved whole.
+        CReportHandle report(reportPath, CReportHandle::OpenMode::CreateNew);
         if (!report.IsOpen()) {
             out->err += QStringLiteral("qor import-xml: %1: %2\n")
                             .arg(reportPath, StatusText(report.OpenStatus()));
@@ -151,8 +155,6 @@ int verbImportXml(const QStringList& args, Output* out) {
                              .arg(report.GetPageCount());
         }
     }
-    // The report was made for this import alone.
-    if (!imported) QFile::remove(reportPath);
     return imported ? 0 : 1;
 }
 

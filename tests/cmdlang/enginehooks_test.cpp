@@ -120,6 +120,7 @@ protected:
     }
 
     void makeReport(uint16_t rows, uint16_t cols) {
+        h.reset();  // one writer at a time
         h = std::make_unique<CReportHandle>(path);
         ASSERT_TRUE(h->IsOpen());
         ASSERT_EQ(h->AccessTableSize(1, &rows, &cols), 0);
@@ -155,6 +156,7 @@ protected:
     }
     void reopen() {
         ASSERT_EQ(h->Save(), 0);
+        h.reset();  // one writer at a time
         h = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
         ASSERT_TRUE(h->IsOpen());
     }

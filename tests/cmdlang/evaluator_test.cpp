@@ -365,6 +365,7 @@ protected:
 };
 
 TEST_F(EvaluatorOnReport, StatisticsOverPagesAndFixedPages) {
+    h.reset();  // one writer at a time
     h = std::make_unique<CReportHandle>(path);
     ASSERT_TRUE(h->IsOpen());
     uint16_t rows = 5, cols = 4;

@@ -19,6 +19,7 @@ protected:
         path = qortest::freshDir(QString::fromLatin1(
                    ::testing::UnitTest::GetInstance()->current_test_info()->name())) +
                "/r.rep";
+        h.reset();  // one writer at a time
         h = std::make_unique<CReportHandle>(path);
         ASSERT_TRUE(h->IsOpen());
         ASSERT_EQ(h->IsFormatState(), 1);  // a new report: 50 x 7, format state
@@ -26,6 +27,7 @@ protected:
     // Saves and opens the report anew.
     void reopen() {
         ASSERT_EQ(h->Save(), 0);
+        h.reset();  // one writer at a time
         h = std::make_unique<CReportHandle>(path);
         ASSERT_TRUE(h->IsOpen());
     }

@@ -25,6 +25,7 @@ protected:
     // (r, c) holds 1000 p + 10 r + c, so every value tells where it came
     // from. Saved, and left in format state.
     void makeReport(uint16_t rows, uint16_t cols, int pages) {
+        h.reset();  // one writer at a time
         h = std::make_unique<CReportHandle>(path);
         ASSERT_TRUE(h->IsOpen());
         ASSERT_EQ(h->AccessTableSize(1, &rows, &cols), 0);
@@ -54,6 +55,7 @@ protected:
     void commitAndReopen() {
         ASSERT_EQ(h->EnterDataState(0), 0);
         ASSERT_EQ(h->Save(), 0);
+        h.reset();  // one writer at a time
         h = std::make_unique<CReportHandle>(path);
         ASSERT_TRUE(h->IsOpen());
         ASSERT_EQ(h->IsFormatState(), 0);
@@ -215,6 +217,7 @@ TEST_F(FormatShapeTest, SwapsMoveRowsColumnsAndPages) {
     EXPECT_EQ(h->GetCurPage(), 1);  // page 3 went to 1 and stays current
     EXPECT_EQ(h->GetCurrentPage()->Slot(1, 1).numberValue(), value(3, 1, 4));
     ASSERT_EQ(h->Save(), 0);
+    h.reset();  // one writer at a time
     h = std::make_unique<CReportHandle>(path);
     ASSERT_TRUE(h->IsOpen());
     // Pages now 3, 1, 2; rows 1 3 2 4 5 8 7 6; columns 4 2 5 1 3.
@@ -294,6 +297,7 @@ TEST_F(FormatShapeTest, AreasFollowLineMovesByRule) {
 }
 
 TEST_F(FormatShapeTest, VariableLinesFollowColumnsAndTheAreaFollowsItsRow) {
+    h.reset();  // one writer at a time
     h = std::make_unique<CReportHandle>(path);
     ASSERT_TRUE(h->IsOpen());
     uint16_t rows = 6, cols = 4;

@@ -83,7 +83,8 @@ TEST(InUseMarker, MarkAndClearKeepTheTimeStampsAndTheReport) {
         EXPECT_EQ(QString::fromUtf8(r.out.trimmed()), "1 " + LocalComputerName());
     }
     // The marked file still opens: the mark is outside the checksum.
-    CReportHandle second(path);
+    CReportHandle second(path, CReportHandle::OpenMode::OpenExisting,
+                         CReportHandle::Access::Read);
     EXPECT_TRUE(second.IsOpen());
 
     ASSERT_EQ(MarkReportClosed(path), 1);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -10,6 +11,7 @@
 #include "engine/csheetpage.h"
 #include "engine/reportlayout.h"
 #include "engine/status.h"
+#include "engine/workfiles.h"
 #include "platform/compoundfile.h"
 #include "tests/common/testsupport.h"
 
@@ -376,7 +378,7 @@ TEST_F(ReportFileTest, FormatEditsReachPagesNotLoadedAtTheTime) {
     ASSERT_EQ(h.EnterDataState(0), 0);
     ASSERT_EQ(h.Save(), 0);
     EXPECT_EQ(h.GetPageReadCount(), 2u);  // each page read once, to be reshaped while saving
-    CReportHandle h2(path);
+    CReportHandle h2(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
     ASSERT_TRUE(h2.IsOpen());
     auto p = h2.GetPage(1);
     ASSERT_TRUE(p);
@@ -415,8 +417,8 @@ TEST_F(ReportFileTest, ManyDirtyPagesSurviveTheCache) {
         // A page evicted while dirty comes back with its edits.
         EXPECT_DOUBLE_EQ(h.GetPage(1)->Slot(1, 1).numberValue(), 1);
         ASSERT_EQ(h.Save(), 0);
-        // Everything spilled is in the file now.
-        EXPECT_EQ(QFileInfo(h.WorkingCopyPath() + ".spill").size(), 0);
+        // Pages are spilled into a file without a name: nothing to leave behind.
+        EXPECT_TRUE(QDir(WorkFolder()).entryList({"*.spill"}, QDir::Files).isEmpty());
     }
     CReportHandle h(path);
     for (int i = 1; i <= 40; ++i) {
@@ -457,7 +459,7 @@ TEST_F(ReportFileTest, FailedSaveLeavesTheTargetWholeAndTheReportUsable) {
     SetSaveFaultAfterBytes(20000);
     EXPECT_EQ(h.Save(), 1030);
     EXPECT_EQ(fileHash(path), before);
-    EXPECT_FALSE(QFile::exists(h.WorkingCopyPath() + ".new"));
+    EXPECT_TRUE(QDir(WorkFolder()).entryList({"*.new"}, QDir::Files).isEmpty());
 
     // Disk full, reported as such.
     SetSaveFaultAfterBytes(50000, ENOSPC);
@@ -469,13 +471,16 @@ TEST_F(ReportFileTest, FailedSaveLeavesTheTargetWholeAndTheReportUsable) {
     SetSaveFaultAfterBytes(size + size / 2);
     EXPECT_EQ(h.Save(), 1030);
     EXPECT_EQ(fileHash(path), before);
-    EXPECT_FALSE(QFile::exists(path + ".tmp"));
+    EXPECT_TRUE(QDir(QFileInfo(path).absolutePath())
+                    .entryList({"*.tmp"}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
 
     SetSaveFaultAfterBytes(-1);
     EXPECT_DOUBLE_EQ(h.GetCurrentPage()->Slot(2, 2).numberValue(), 22);
     ASSERT_EQ(h.Save(), 0);
     EXPECT_NE(fileHash(path), before);
-    CReportHandle reopened(path);
+    CReportHandle reopened(path, CReportHandle::OpenMode::OpenExisting,
+                           CReportHandle::Access::Read);
     ASSERT_TRUE(reopened.IsOpen());
     EXPECT_DOUBLE_EQ(reopened.GetPage(3)->Slot(2, 2).numberValue(), 22);
 }

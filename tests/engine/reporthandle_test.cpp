@@ -12,6 +12,7 @@
 #include "engine/reportlayout.h"
 #include "engine/reportpassword.h"
 #include "engine/versionconvert.h"
+#include "engine/workfiles.h"
 #include "platform/compoundfile.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
@@ -68,9 +69,10 @@ TEST(ReportHandle, NewReportIsWrittenAtOnceAndReopensAsMade) {
         EXPECT_EQ(h.GetPathName(), dir + "/fresh.rep");
         EXPECT_TRUE(QFile::exists(dir + "/fresh.rep"));
         work = h.WorkingCopyPath();
-        EXPECT_EQ(QFileInfo(work).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
-        EXPECT_TRUE(
-            QRegularExpression("^qor\\w{6}\\.rep$").match(QFileInfo(work).fileName()).hasMatch());
+        EXPECT_EQ(QFileInfo(work).absolutePath(), QFileInfo(WorkFolder()).absoluteFilePath());
+        EXPECT_TRUE(QRegularExpression("^[0-9a-f]{16}-\\w{6}\\.rep$")
+                        .match(QFileInfo(work).fileName())
+                        .hasMatch());
     }
     EXPECT_FALSE(QFile::exists(work));  // the working copy goes with the handle
     CReportHandle h(dir + "/fresh.rep", CReportHandle::OpenMode::OpenExisting);
@@ -199,7 +201,8 @@ TEST(ReportHandle, TheThousandthOpenReportIsRefused) {
     const int before = OpenReportCount();
     std::vector<std::unique_ptr<CReportHandle>> open;
     for (int i = before; i < kMaxOpenReports; ++i) {
-        open.push_back(std::make_unique<CReportHandle>(dir + "/small.rep"));
+        open.push_back(std::make_unique<CReportHandle>(
+            dir + "/small.rep", CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read));
         ASSERT_TRUE(open.back()->IsOpen()) << i << " status " << open.back()->OpenStatus();
     }
     EXPECT_EQ(OpenReportCount(), 999);

@@ -1,6 +1,9 @@
 #include "platform/inifile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 #include <unistd.h>
 
 #include <QDir>
@@ -222,15 +225,23 @@ TEST(IniFile, RemoveKeyAndSectionTakeEveryDuplicate) {
 
 TEST(IniFile, FailedSaveLeavesTheOldFile) {
     const QString dir = qortest::freshDir("ini-fail");
-    // A name so long that the temporary file beside it cannot be created:
-    // fails for every user, root included.
     const QString longPath = dir + "/" + QString(250, QLatin1Char('n')) + ".ini";
     writeBytes(longPath, "[s]\nk=old\n");
     {
         IniFile ini(longPath);
-        ini.setString("s", "k", "new");
+        ini.setString("s", "k", "new, and longer than the file size limit");
+        // Writes past a few bytes fail for every user, root included.
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 16;
+        ::setrlimit(RLIMIT_FSIZE, &small);
         EXPECT_FALSE(ini.save());
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        ::signal(SIGXFSZ, oldHandler);
         EXPECT_EQ(readBytes(longPath), "[s]\nk=old\n");
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 }
 

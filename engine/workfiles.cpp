@@ -1,0 +1,172 @@
+#include "engine/workfiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <mutex>
+
+#include "platform/datadir.h"
+#include "platform/safefile.h"
+
+namespace qor {
+
+namespace {
+
+const QString& lockSuffix() {
+    static const QString s = QStringLiteral(".lock");
+    return s;
+}
+
+QString folderFor(const QString& dataDir) {
+    if (!dataDir.isEmpty()) {
+        const QString dir = QDir::cleanPath(dataDir + QStringLiteral("/qor/work"));
+        if (QDir().mkpath(dir)) return dir;
+    }
+    // No data folder: a folder of this user's own in the temporary folder.
+    const QString dir = QDir::cleanPath(QDir::tempPath() +
+                                        QStringLiteral("/qor-work-%1").arg(::getuid()));
+    ::mkdir(QFile::encodeName(dir).constData(), 0700);
+    return dir;
+}
+
+// This process's token and lock in one work folder. The files are removed
+// when the process ends normally (static destruction runs on exit()).
+class Session {
+public:
+    ~Session() { removeAll(); }
+
+    // The token for the folder, taking the lock first when needed; empty
+    // when no lock file can be made there.
+    QString token(const QString& folder) {
+        if (m_folder == folder && m_fd >= 0) return m_token;
+        removeAll();
+        for (int i = 0; i < 20; ++i) {
+            const QString token =
+                QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, '0');
+            const QString path = folder + QLatin1Char('/') + token + lockSuffix();
+            const int fd = ::open(QFile::encodeName(path).constData(),
+                                  O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                if (errno == EEXIST) continue;
+                return {};
+            }
+            // A sweeper may remove the new lock file in the instant before
+            // it is locked: such a token is given up.
+            if (TryLockFile(fd) == LockResult::Locked && IsSameFile(fd, path, false)) {
+                m_folder = folder;
+                m_token = token;
+                m_fd = fd;
+                return token;
+            }
+            ::close(fd);
+        }
+        return {};
+    }
+
+    bool holds(const QString& folder) const { return m_fd >= 0 && m_folder == folder; }
+
+    void removeAll() {
+        if (m_fd < 0) return;
+        const QDir d(m_folder);
+        for (const QString& name : d.entryList({m_token + QStringLiteral("-*")},
+                                               QDir::Files | QDir::Hidden | QDir::System))
+            ::unlink(QFile::encodeName(d.filePath(name)).constData());
+        // The lock file last, while still locked.
+        ::unlink(QFile::encodeName(d.filePath(m_token + lockSuffix())).constData());
+        ::close(m_fd);
+        m_fd = -1;
+        m_token.clear();
+    }
+
+private:
+    QString m_folder;
+    QString m_token;
+    int m_fd = -1;
+};
+
+std::mutex g_mutex;
+Session g_session;
+
+int sweep(const QString& folder, const QString& ownToken) {
+    const QDir d(folder);
+    const QStringList names = d.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    QStringList live, dead;
+    for (const QString& name : names) {
+        if (!name.endsWith(lockSuffix())) continue;
+        const QString token = name.chopped(lockSuffix().size());
+        if (token == ownToken) {
+            live << token;
+            continue;
+        }
+        const QString path = d.filePath(name);
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (TryLockFile(fd) == LockResult::Locked && IsSameFile(fd, path, false)) {
+            dead << token;
+            // Held until its files are gone, so no one else sweeps them too.
+            for (const QString& other : names)
+                if (other.startsWith(token + QLatin1Char('-')))
+                    ::unlink(QFile::encodeName(d.filePath(other)).constData());
+            ::unlink(QFile::encodeName(path).constData());
+        } else {
+            live << token;
+        }
+        ::close(fd);
+    }
+    int removed = 0;
+    for (const QString& name : names) {
+        if (name.endsWith(lockSuffix())) continue;
+        const qsizetype dash = name.indexOf(QLatin1Char('-'));
+        const QString token = dash > 0 ? name.left(dash) : QString();
+        if (dead.contains(token)) {
+            ++removed;
+            continue;
+        }
+        // A live process makes its lock file before any file of its own,
+        // and removes it after them: a file without one was left behind.
+        // Files fresh from the last few seconds are left for the next
+        // sweep, in case their lock file was just being made again.
+        if (live.contains(token)) continue;
+        const QString path = d.filePath(name);
+        if (!QFile::exists(d.filePath(token + lockSuffix())) &&
+            QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) > 5) {
+            ::unlink(QFile::encodeName(path).constData());
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+}  // namespace
+
+QString WorkFolder() { return folderFor(dataDir()); }
+
+int CreateWorkFile(const QString& suffix, QString* path) {
+    const QString folder = WorkFolder();
+    std::lock_guard lock(g_mutex);
+    const bool fresh = !g_session.holds(folder);
+    const QString token = g_session.token(folder);
+    // What killed processes left is swept when a process starts to work.
+    if (fresh && !token.isEmpty()) sweep(folder, token);
+    if (token.isEmpty()) {
+        if (!errno) errno = EACCES;
+        return -1;
+    }
+    return CreateUniqueFile(folder, token + QLatin1Char('-'), suffix, 0600, path);
+}
+
+int SweepOrphanedWorkFiles() {
+    const QString folder = WorkFolder();
+    std::lock_guard lock(g_mutex);
+    return sweep(folder, g_session.holds(folder) ? g_session.token(folder) : QString());
+}
+
+}  // namespace qor

@@ -1,0 +1,27 @@
+#pragma once
+// Working copies of open reports.
+//
+// They live in one folder, "<data dir>/qor/work", so that they can be
+// found again. Each process that makes working copies holds a lock file
+// "<token>.lock" there (an advisory lock on it, held as long as the
+// process lives) and names its files "<token>-XXXXXX<suffix>". A process
+// killed without closing its reports leaves files whose token's lock
+// nobody holds: the next process to start removes them. A normal end of
+// the process removes its own files, whatever is still open.
+
+#include <QString>
+
+namespace qor {
+
+// The folder of working copies (created on first use).
+QString WorkFolder();
+
+// A new, empty, exclusive file in the work folder for this process;
+// "<token>-XXXXXX<suffix>". The descriptor (the caller closes it) or -1
+// with errno set.
+int CreateWorkFile(const QString& suffix, QString* path);
+
+// Removes the working files of processes that are gone; how many.
+int SweepOrphanedWorkFiles();
+
+}  // namespace qor

@@ -1,0 +1,277 @@
+#include "platform/safefile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace qor {
+
+namespace {
+
+constexpr int kNameTries = 100;
+constexpr int kRandomChars = 6;
+
+std::mutex g_hookMutex;
+QByteArray g_nextName;
+
+QByteArray randomPart() {
+    {
+        std::lock_guard lock(g_hookMutex);
+        if (!g_nextName.isEmpty()) {
+            QByteArray part = g_nextName;
+            g_nextName.clear();
+            return part;
+        }
+    }
+    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray part(kRandomChars, '\0');
+    for (char& c : part) c = kAlphabet[QRandomGenerator::system()->bounded(62)];
+    return part;
+}
+
+QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+// The name part the temporaries of a target share: ".<name>." with the
+// name cut so that the whole stays within a file name's 255 bytes.
+QString temporaryPrefix(const QString& target) {
+    QString name = QFileInfo(target).fileName();
+    while (QFile::encodeName(name).size() > 200) name.chop(1);
+    return QLatin1Char('.') + name + QLatin1Char('.');
+}
+
+const QString& temporarySuffix() {
+    static const QString s = QStringLiteral(".tmp");
+    return s;
+}
+
+bool syncFolderOf(const QString& path) {
+    const int fd = ::open(encoded(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// The mode a file written over target gets.
+mode_t modeFor(const QString& target) {
+    struct stat st {};
+    if (::lstat(encoded(target).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & 07777;
+    return DefaultFileMode();
+}
+
+bool renameOnto(const QString& from, const QString& to, bool noReplace) {
+    if (noReplace)
+        return ::renameat2(AT_FDCWD, encoded(from).constData(), AT_FDCWD, encoded(to).constData(),
+                           RENAME_NOREPLACE) == 0;
+    return ::rename(encoded(from).constData(), encoded(to).constData()) == 0;
+}
+
+}  // namespace
+
+void SetNextTemporaryNameForTests(const QByteArray& part) {
+    std::lock_guard lock(g_hookMutex);
+    g_nextName = part;
+}
+
+mode_t DefaultFileMode() {
+    static std::once_flag once;
+    static mode_t mode = 0644;
+    std::call_once(once, [] {
+        // umask can only be read by setting it; done once, before threads
+        // that create files are likely to run.
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    });
+    return mode;
+}
+
+int CreateUniqueFile(const QString& dir, const QString& prefix, const QString& suffix,
+                     mode_t mode, QString* path) {
+    const QString base = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    for (int i = 0; i < kNameTries; ++i) {
+        const QString name = base + prefix + QString::fromLatin1(randomPart()) + suffix;
+        const int fd = ::open(encoded(name).constData(),
+                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            // The mode given is what the file must have, whatever the umask.
+            ::fchmod(fd, mode);
+            if (path) *path = name;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+LockResult TryLockFile(int fd, bool exclusive) {
+    struct flock fl {};
+    fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 0;
+    fl.l_len = 0;
+    if (::fcntl(fd, F_OFD_SETLK, &fl) == 0) return LockResult::Locked;
+    return errno == EAGAIN || errno == EACCES ? LockResult::Busy : LockResult::Failed;
+}
+
+bool IsSameFile(int fd, const QString& path, bool followLinks) {
+    struct stat a {}, b {};
+    if (::fstat(fd, &a) != 0) return false;
+    const int r = followLinks ? ::stat(encoded(path).constData(), &b)
+                              : ::lstat(encoded(path).constData(), &b);
+    return r == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// ---------------------------------------------------------------------------
+
+SafeFileWriter::SafeFileWriter(const QString& target)
+    : m_target(QFileInfo(target).absoluteFilePath()) {}
+
+SafeFileWriter::~SafeFileWriter() { cancel(); }
+
+bool SafeFileWriter::open() {
+    cancel();
+    m_error = 0;
+    m_committed = false;
+    const QString dir = QFileInfo(m_target).absolutePath();
+    const QString prefix = temporaryPrefix(m_target);
+    for (int i = 0; i < kNameTries; ++i) {
+        // Private until the rename: nobody reads half a file.
+        m_fd = CreateUniqueFile(dir, prefix, temporarySuffix(), 0600, &m_temp);
+        if (m_fd < 0) {
+            m_error = errno ? errno : EIO;
+            m_temp.clear();
+            return false;
+        }
+        // A sweeper may have taken the new name for a dead writer's
+        // temporary in the instant before the lock: then start afresh.
+        if (TryLockFile(m_fd) == LockResult::Locked && IsSameFile(m_fd, m_temp, false)) return true;
+        ::close(m_fd);
+        m_fd = -1;
+        m_temp.clear();
+    }
+    m_error = EAGAIN;
+    return false;
+}
+
+bool SafeFileWriter::write(const char* data, size_t size) {
+    if (m_fd < 0 || m_committed) {
+        if (!m_error) m_error = EBADF;
+        return false;
+    }
+    if (m_error) return false;
+    while (size) {
+        const ssize_t n = ::write(m_fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            m_error = errno;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void SafeFileWriter::fail(int errorNumber) {
+    if (!m_error) m_error = errorNumber ? errorNumber : EIO;
+}
+
+bool SafeFileWriter::commit(bool noReplace) {
+    if (m_fd < 0 || m_committed) {
+        if (!m_error) m_error = EBADF;
+        return false;
+    }
+    if (m_error) {
+        cancel();
+        return false;
+    }
+    if (::fchmod(m_fd, modeFor(m_target)) != 0 || ::fsync(m_fd) != 0 ||
+        !renameOnto(m_temp, m_target, noReplace)) {
+        m_error = errno ? errno : EIO;
+        cancel();
+        return false;
+    }
+    m_committed = true;
+    syncFolderOf(m_target);
+    return true;
+}
+
+int SafeFileWriter::takeHandle() {
+    if (!m_committed) return -1;
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+void SafeFileWriter::cancel() {
+    if (m_fd >= 0) {
+        // Removed while still locked, so no sweeper can mistake it for a
+        // dead writer's file and remove somebody else's in its place.
+        if (!m_committed && !m_temp.isEmpty()) ::unlink(encoded(m_temp).constData());
+        ::close(m_fd);
+    }
+    m_fd = -1;
+    if (!m_committed) m_temp.clear();
+}
+
+QString SafeFileWriter::errorString() const {
+    return m_error ? QString::fromLocal8Bit(std::strerror(m_error)) : QString();
+}
+
+bool WriteFileSafely(const QString& target, const QByteArray& bytes, int* errorNumber) {
+    SafeFileWriter w(target);
+    const bool ok = w.open() && w.write(bytes) && w.commit();
+    if (!ok && errorNumber) *errorNumber = w.error() ? w.error() : EIO;
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+
+QString HandlePath(int fd) { return QStringLiteral("/proc/self/fd/%1").arg(fd); }
+
+int SweepStaleTemporaries(const QString& target) {
+    const QString abs = QFileInfo(target).absoluteFilePath();
+    const QString dir = QFileInfo(abs).absolutePath();
+    const QString prefix = temporaryPrefix(abs);
+    DIR* d = ::opendir(encoded(dir).constData());
+    if (!d) return 0;
+    QStringList files;
+    while (dirent* e = ::readdir(d)) {
+        const QString name = QFile::decodeName(e->d_name);
+        if (!name.startsWith(prefix)) continue;
+        const qsizetype rest = name.size() - prefix.size();
+        if (name.endsWith(temporarySuffix()) && rest == kRandomChars + temporarySuffix().size())
+            files << dir + QLatin1Char('/') + name;
+    }
+    ::closedir(d);
+    int removed = 0;
+    for (const QString& f : files) {
+        const int fd = ::open(encoded(f).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        // Only a regular file whose lock nobody holds, and still the file
+        // at that name once we hold the lock ourselves.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            TryLockFile(fd) == LockResult::Locked && IsSameFile(fd, f, false) &&
+            ::unlink(encoded(f).constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
+}
+
+}  // namespace qor

@@ -1,0 +1,103 @@
+#pragma once
+// Writing files so that a crash, a full disk or a hostile folder never
+// costs the file that was there.
+//
+// Every file the system saves goes to a new temporary file beside the
+// target, made with a random name that did not exist before (exclusive
+// create, no link followed), is synced, and is then renamed onto the
+// target path itself: a link at the target is replaced, never written
+// through. The temporary carries an advisory lock while its writer lives,
+// so a later run can tell a temporary left by a killed process (nobody
+// holds its lock) from one being written right now.
+//
+// Locks are open-file-description locks (F_OFD_SETLK): they belong to the
+// open file, not to the process, so closing another descriptor of the same
+// file never drops them, and they work across processes and on network
+// file systems that support byte-range locks.
+
+#include <QByteArray>
+#include <QString>
+#include <sys/types.h>
+
+namespace qor {
+
+// Test hook: the next temporary name tried uses this 6-character part
+// instead of a random one (once; later tries are random again).
+void SetNextTemporaryNameForTests(const QByteArray& part);
+
+// Permissions a new file gets: 0666 less the process's umask.
+mode_t DefaultFileMode();
+
+// Creates dir/<prefix><6 random characters><suffix> exclusively
+// (O_CREAT|O_EXCL|O_NOFOLLOW), open for reading and writing, with mode;
+// tries further names while a name is taken. The descriptor, or -1 with
+// errno set; *path names the file.
+int CreateUniqueFile(const QString& dir, const QString& prefix, const QString& suffix,
+                     mode_t mode, QString* path);
+
+enum class LockResult { Locked, Busy, Failed };
+// Takes an advisory lock on the whole file without waiting (exclusive
+// needs a descriptor open for writing).
+LockResult TryLockFile(int fd, bool exclusive = true);
+// True when the open file is still the one the path names (not replaced
+// or removed since it was opened). A link at the path is followed only
+// when followLinks.
+bool IsSameFile(int fd, const QString& path, bool followLinks = true);
+
+// The temporary file of one save. open() makes it beside the target and
+// locks it; commit() syncs it, gives it its permissions (those of the file
+// it replaces, else the default ones) and renames it onto the target.
+// Until commit succeeds, the destructor or cancel() removes it.
+class SafeFileWriter {
+public:
+    explicit SafeFileWriter(const QString& target);
+    ~SafeFileWriter();
+    SafeFileWriter(const SafeFileWriter&) = delete;
+    SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+    bool open();
+    bool isOpen() const { return m_fd >= 0; }
+    int handle() const { return m_fd; }
+    QString target() const { return m_target; }
+    QString temporaryPath() const { return m_temp; }
+
+    // Appends; the first failure is kept (error()).
+    bool write(const char* data, size_t size);
+    bool write(const QByteArray& bytes) { return write(bytes.constData(), size_t(bytes.size())); }
+    // Records a failure found by someone else writing through handle().
+    void fail(int errorNumber);
+
+    // noReplace: fail with EEXIST when something is already at the target.
+    bool commit(bool noReplace = false);
+    // After a commit: the descriptor of the file now at the target, with
+    // its lock, for the caller to keep; -1 before a commit.
+    int takeHandle();
+    void cancel();
+
+    // errno of the first failure (0 none) and its text.
+    int error() const { return m_error; }
+    QString errorString() const;
+
+private:
+    QString m_target;
+    QString m_temp;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_committed = false;
+};
+
+// The whole content at once through a SafeFileWriter. *errorNumber gets
+// errno on failure.
+bool WriteFileSafely(const QString& target, const QByteArray& bytes, int* errorNumber = nullptr);
+
+// A name that opens the very file behind fd, whatever happens to its name
+// meanwhile ("/proc/self/fd/N"): for libraries and helpers that can only
+// write to a path they open themselves.
+QString HandlePath(int fd);
+
+// Removes the temporaries of target that
+// their writers left behind when they were killed: those nobody holds the
+// lock of. Returns how many were removed.
+int SweepStaleTemporaries(const QString& target);
+
+}  // namespace qor

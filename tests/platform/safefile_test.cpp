@@ -1,0 +1,133 @@
+// Writing files through a temporary beside the target: links planted in
+// the folder are never followed, permissions are the user's, failures
+// leave nothing behind, and what killed writers left is swept.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/safefile.h"
+#include "tests/common/testsupport.h"
+
+using namespace qor;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QStringList leftovers(const QString& dir) {
+    return QDir(dir).entryList({"*.tmp"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+struct UmaskGuard {
+    explicit UmaskGuard(mode_t m) : old(::umask(m)) {}
+    ~UmaskGuard() { ::umask(old); }
+    mode_t old;
+};
+
+}  // namespace
+
+TEST(SafeFile, PlantedLinksAtTheTemporaryOrTheTargetAreNeverFollowed) {
+    const QString dir = qortest::freshDir("safefile-links");
+    const QString victim = dir + "/victim.txt";
+    writeAll(victim, "precious");
+
+    // A link waiting at the very name the temporary gets first.
+    const QString target = dir + "/out.xml";
+    ASSERT_TRUE(QFile::link(victim, dir + "/.out.xml.AAAAAA.tmp"));
+    SetNextTemporaryNameForTests("AAAAAA");
+    ASSERT_TRUE(WriteFileSafely(target, "new content"));
+    EXPECT_EQ(readAll(victim), "precious");
+    EXPECT_EQ(readAll(target), "new content");
+
+    // A link at the target itself is replaced, not written through.
+    const QString linked = dir + "/linked.xml";
+    ASSERT_TRUE(QFile::link(victim, linked));
+    ASSERT_TRUE(WriteFileSafely(linked, "replaced"));
+    EXPECT_EQ(readAll(victim), "precious");
+    EXPECT_FALSE(QFileInfo(linked).isSymLink());
+    EXPECT_EQ(readAll(linked), "replaced");
+    EXPECT_EQ(leftovers(dir), QStringList{".out.xml.AAAAAA.tmp"});  // only the planted link
+}
+
+TEST(SafeFile, NewFilesGetTheUsersPermissionsAndReplacedOnesKeepTheirs) {
+    const QString dir = qortest::freshDir("safefile-modes");
+    UmaskGuard mask(022);
+    ASSERT_TRUE(WriteFileSafely(dir + "/new.html", "x"));
+    EXPECT_EQ(modeOf(dir + "/new.html"), mode_t(0644));
+
+    writeAll(dir + "/kept.ini", "old");
+    ::chmod(QFile::encodeName(dir + "/kept.ini").constData(), 0640);
+    ASSERT_TRUE(WriteFileSafely(dir + "/kept.ini", "new"));
+    EXPECT_EQ(modeOf(dir + "/kept.ini"), mode_t(0640));
+}
+
+TEST(SafeFile, FailuresLeaveTheTargetAndNoTemporary) {
+    const QString dir = qortest::freshDir("safefile-fail");
+    const QString target = dir + "/t.txt";
+    writeAll(target, "old");
+    {
+        SafeFileWriter w(target);
+        ASSERT_TRUE(w.open());
+        ASSERT_TRUE(w.write("half"));
+        w.fail(ENOSPC);  // as a full disk found by whoever wrote through handle()
+        EXPECT_FALSE(w.commit());
+        EXPECT_EQ(w.error(), ENOSPC);
+    }
+    {
+        SafeFileWriter w(target);
+        ASSERT_TRUE(w.open());
+        ASSERT_TRUE(w.write("never committed"));
+    }  // dropped by the destructor
+    {
+        SafeFileWriter w(target);
+        ASSERT_TRUE(w.open() && w.write("new report"));
+        EXPECT_FALSE(w.commit(/*noReplace=*/true));
+        EXPECT_EQ(w.error(), EEXIST);
+    }
+    EXPECT_EQ(readAll(target), "old");
+    EXPECT_TRUE(leftovers(dir).isEmpty()) << leftovers(dir).join(',').toStdString();
+
+    int err = 0;
+    EXPECT_FALSE(WriteFileSafely(dir + "/no/such/folder/x.txt", "x", &err));
+    EXPECT_EQ(err, ENOENT);
+}
+
+TEST(SafeFile, SweepRemovesOnlyTemporariesNobodyIsWriting) {
+    const QString dir = qortest::freshDir("safefile-sweep");
+    const QString target = dir + "/r.rep";
+    writeAll(target, "report");
+    // Left by a writer that was killed: nobody holds its lock.
+    writeAll(dir + "/.r.rep.Dead01.tmp", "half a report");
+    // Not ours: other names are never touched.
+    writeAll(dir + "/.r.rep.notours", "x");
+    writeAll(dir + "/.other.rep.Dead02.tmp", "x");
+
+    SafeFileWriter live(target);
+    ASSERT_TRUE(live.open());
+    EXPECT_EQ(SweepStaleTemporaries(target), 1);
+    EXPECT_FALSE(QFile::exists(dir + "/.r.rep.Dead01.tmp"));
+    EXPECT_TRUE(QFile::exists(live.temporaryPath()));
+    EXPECT_TRUE(QFile::exists(dir + "/.r.rep.notours"));
+    EXPECT_TRUE(QFile::exists(dir + "/.other.rep.Dead02.tmp"));
+    ASSERT_TRUE(live.write("fine") && live.commit());
+    EXPECT_EQ(readAll(target), "fine");
+}
