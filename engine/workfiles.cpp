@@ -124,6 +124,19 @@ int sweep(const QString& folder, const QString& ownToken) {
     int removed = 0;
     for (const QString& name : names) {
         if (name.endsWith(lockSuffix())) continue;
+        if (name.startsWith(QLatin1Char('.'))) {
+            // A temporary of a save onto a report kept here (a new
+            // document's): locked while its writer lives.
+            const QString path = d.filePath(name);
+            const int fd =
+                ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) continue;
+            if (TryLockFile(fd) == LockResult::Locked && IsSameFile(fd, path, false) &&
+                ::unlink(QFile::encodeName(path).constData()) == 0)
+                ++removed;
+            ::close(fd);
+            continue;
+        }
         const qsizetype dash = name.indexOf(QLatin1Char('-'));
         const QString token = dash > 0 ? name.left(dash) : QString();
         if (dead.contains(token)) {
