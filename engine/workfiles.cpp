@@ -27,7 +27,11 @@ const QString& lockSuffix() {
 QString folderFor(const QString& dataDir) {
     if (!dataDir.isEmpty()) {
         const QString dir = QDir::cleanPath(dataDir + QStringLiteral("/qor/work"));
-        if (QDir().mkpath(dir)) return dir;
+        // Working copies are the user's reports: for the user's eyes only.
+        if (QDir().mkpath(dir)) {
+            ::chmod(QFile::encodeName(dir).constData(), 0700);
+            return dir;
+        }
     }
     // No data folder: a folder of this user's own in the temporary folder.
     const QString dir = QDir::cleanPath(QDir::tempPath() +

@@ -86,16 +86,20 @@ void SetNextTemporaryNameForTests(const QByteArray& part) {
 }
 
 mode_t DefaultFileMode() {
-    static std::once_flag once;
-    static mode_t mode = 0644;
-    std::call_once(once, [] {
-        // umask can only be read by setting it; done once, before threads
-        // that create files are likely to run.
-        const mode_t mask = ::umask(022);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    });
-    return mode;
+    // The kernel tells the umask without changing it (which would race
+    // with other threads creating files).
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (!line.startsWith("Umask:")) continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok) return 0666 & ~mode_t(mask);
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 int CreateUniqueFile(const QString& dir, const QString& prefix, const QString& suffix,
