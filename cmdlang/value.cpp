@@ -118,8 +118,14 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
     if (a.isError()) return a;
     if (b.isError()) return b;
     if (a.isArea() || b.isArea()) return areaError();
-    if (op == Op::Add && textLike(a) && textLike(b) && (a.isText() || b.isText()))
+    if (op == Op::Add && textLike(a) && textLike(b) && (a.isText() || b.isText())) {
+        const qsizetype length = (a.isText() ? a.asText().size() : 0) +
+                                 (b.isText() ? b.asText().size() : 0);
+        if (length > kMaxTextChars)
+            return Value::error(
+                QStringLiteral("a text would be longer than %1 characters").arg(kMaxTextChars));
         return Value::text(ToText(a) + ToText(b));
+    }
     const double x = ToNumber(a), y = ToNumber(b);
     switch (op) {
         case Op::Add:

@@ -27,6 +27,11 @@ namespace qor::cmd {
 constexpr int kErrorBadRecordLimit = 17;  // GETRECORD: record limit out of range
 constexpr int kErrorMalformedCall = 101;  // GETRECORD: a malformed argument
 
+// The longest text a value may hold, in characters (UTF-16 units). A join
+// that would make a longer one gives an error instead, so a line doubling
+// a text fails at once rather than eat the machine's memory.
+constexpr qsizetype kMaxTextChars = 65536;
+
 // An area as a value: cells of a page, or lines of the variable area.
 struct AreaValue {
     enum class Kind : uint8_t { Cells, VarLines };
@@ -97,7 +102,8 @@ bool IsTrue(const Value& v);
 QString FormatNumber(double v);
 
 // The binary operators + - * / ^ on two values. + on two texts (or a text
-// and an empty value) joins them; anything else is arithmetic on the
+// and an empty value) joins them (an error when the result would be longer
+// than kMaxTextChars); anything else is arithmetic on the
 // numbers the operands stand for. Division by zero is an error.
 Value Arithmetic(Op op, const Value& a, const Value& b);
 // Unary minus and plus.

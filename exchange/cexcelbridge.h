@@ -10,12 +10,12 @@
 #include <memory>
 #include <optional>
 
+#include "exchange/excelimport.h"
 #include "exchange/workbook_model.h"
 
 class CReportHandle;
 
 namespace qor {
-class IWorkbookImportHost;
 
 // The fields of the sheet dialog that an import reads: the caller sets the
 // sheet count and lets the user choose before the first import call.
@@ -64,6 +64,9 @@ public:
     // it. 1, or 0 when a page cannot be added; other failures as above.
     int ImportSheetData(int page);
     qor::ImportSheetDialog& SheetDialog() { return m_sheetDialog; }
+    // The cells with values that the value calls found beyond the
+    // report's table, a sheet an entry.
+    const QList<qor::WorkbookCellsLeftOut>& LeftOutCells() const { return m_leftOut; }
     // Told of pages the import adds; none by default.
     void SetImportHost(qor::IWorkbookImportHost* host) { m_importHost = host; }
 
@@ -88,6 +91,7 @@ private:
     int m_sheetChoiceMade = 0;
     qor::ImportSheetDialog m_sheetDialog;
     qor::IWorkbookImportHost* m_importHost = nullptr;
+    QList<qor::WorkbookCellsLeftOut> m_leftOut;
     qor::XlWorksheet* m_worksheet = nullptr;
     qor::XlWorkbook* m_sheets = nullptr;  // the workbook whose sheets are reached
     qor::XlWorkbook* m_workbook = nullptr;

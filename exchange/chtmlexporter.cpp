@@ -8,6 +8,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/ownxml_format.h"
 #include "platform/uiservices.h"
@@ -221,9 +222,38 @@ int CHtmlExporter::writePageFile(const QString& fileName) {
     return 1;
 }
 
+bool CHtmlExporter::pagesReadable() {
+    // In format state the table shows its labels and reads no page.
+    if (m_report->IsFormatState()) return true;
+    for (int i = 1; i <= m_pageCount; ++i) {
+        if (m_page != 0 && i != m_page) continue;
+        if (m_page == 0 && !m_selection.isEmpty() && !m_selection.contains(i)) continue;
+        uint16_t status = 0;
+        if (!m_report->GetPage(i, &status)) {
+            tell(QStringLiteral("%1: page %2 cannot be read (%3)")
+                     .arg(QDir::toNativeSeparators(m_sourcePath))
+                     .arg(i)
+                     .arg(StatusText(status)));
+            return false;
+        }
+    }
+    return true;
+}
+
 int CHtmlExporter::ExportPages() {
     if (!m_ready || !m_report) {
         tell(LoadErrorText(kMsgNotReady));
+        return 0;
+    }
+    // A damaged page fails the export before any file is written, rather
+    // than giving a page file that looks like an empty table.
+    if (!pagesReadable()) {
+        if (m_ownsReport) {
+            releaseReport();
+        } else {
+            m_ready = 0;
+            m_report = nullptr;
+        }
         return 0;
     }
     // A report the user has open stays on the page they were looking at.
@@ -310,8 +340,9 @@ bool CHtmlExporter::WriteTable() {
     // In format state the table shows its labels (page 0).
     int page = 0;
     if (!report.IsFormatState()) {
-        if (report.SetCurPage(m_page) != 0)
-            return m_file.WriteString(QStringLiteral("<CENTER><TABLE>\r\n"));
+        // A page that cannot be read has no table to show; the page file
+        // is dropped rather than written empty.
+        if (report.SetCurPage(m_page) != 0) return false;
         page = report.GetCurPage();
     }
     const int rows = file->GetShownRowCount();

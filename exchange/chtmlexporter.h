@@ -40,7 +40,9 @@ public:
     int SetOutputPath(const QString& name);
     // Page n: the output path. Every page: "html\<name>_<i>.html" beside
     // the report, the folder made when missing. 1 when every page file
-    // was written (or left alone on the user's word); 0 otherwise.
+    // was written (or left alone on the user's word); 0 otherwise. A page
+    // to write that cannot be read fails the export before any file is
+    // written.
     int ExportPages();
     // One page document into the open output file; 1, 0 when a write
     // failed.
@@ -69,6 +71,9 @@ public:
 
 private:
     int writePageFile(const QString& fileName);
+    // True when every page the export writes can be read; otherwise false
+    // after telling the user which page and why.
+    bool pagesReadable();
     void releaseReport();
 
     int m_overwrite = 1;

@@ -6,6 +6,8 @@
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/reportlayout.h"
+#include "engine/textutil.h"
 #include "exchange/cexcelbridge.h"
 #include "platform/uiservices.h"
 
@@ -116,6 +118,43 @@ void importNumberFormat(CReportHandle* report, const QString& stored, int r, int
     }
     setAttribute(report, kFmtDecimals, std::min(decimals, kMaxDecimals), r, c);
     if (pattern.contains(u'%')) setAttribute(report, kFmtPercent, 1, r, c);
+}
+
+bool holdsValue(const XlCell& cell) {
+    return cell.kind == XlCell::Number || (cell.kind == XlCell::Text && !cell.text.isEmpty());
+}
+
+// The part of the used area a report can hold: it reaches only as far as
+// the cells inside the report's limits go, so that one stray cell far out
+// neither keeps the table from growing nor blows it up to the limits.
+XlArea fittingArea(const XlWorksheet& ws) {
+    const XlArea used = ws.usedArea();
+    if (used.r2 <= kMaxRows && used.c2 <= kMaxCols) return used;
+    XlArea fit{used.r1, used.c1, used.r1, used.c1};
+    for (const auto& [pos, cell] : ws.cells()) {
+        const auto [r, c] = pos;
+        if (r > kMaxRows || c > kMaxCols) continue;
+        fit.r2 = std::max(fit.r2, r);
+        fit.c2 = std::max(fit.c2, c);
+    }
+    return fit;
+}
+
+// The cells with values of ws beyond rows x cols.
+WorkbookCellsLeftOut cellsBeyond(const XlWorksheet& ws, int rows, int cols) {
+    WorkbookCellsLeftOut out;
+    out.sheet = ws.name();
+    out.tableRows = rows;
+    out.tableCols = cols;
+    for (const auto& [pos, cell] : ws.cells()) {
+        const auto [r, c] = pos;
+        if ((r <= rows && c <= cols) || !holdsValue(cell)) continue;
+        if (out.count++ == 0) {
+            out.row = r;
+            out.col = c;
+        }
+    }
+    return out;
 }
 
 int pageErrorText(uint16_t status) {
@@ -230,10 +269,10 @@ void CExcelBridge::importFormatCells(int sheet) {
     CReportHandle* report = m_report;
     if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
     XlWorksheet* ws = m_worksheet;
-    const XlArea used = ws->usedArea();
+    const XlArea used = fittingArea(*ws);
     CReportFile* file = report->GetReportFile();
     // The table grows to the used range where it can; cells beyond what it
-    // can hold are refused by the report, so they are not visited.
+    // can hold are not visited (the value pass counts those with values).
     if (used.r2 > file->GetRowCount()) file->AppendRows(used.r2 - file->GetRowCount());
     if (used.c2 > file->GetColCount()) file->AppendCols(used.c2 - file->GetColCount());
     const int lastRow = std::min<int>(used.r2, file->GetRowCount());
@@ -323,6 +362,12 @@ void CExcelBridge::importDataCells(int page) {
     const XlArea used = ws->usedArea();
     const int lastRow = std::min<int>(used.r2, report->GetRowCount());
     const int lastCol = std::min<int>(used.c2, report->GetColCount());
+    // What the table cannot hold is never dropped in silence.
+    if (used.r2 > lastRow || used.c2 > lastCol) {
+        const WorkbookCellsLeftOut beyond =
+            cellsBeyond(*ws, report->GetRowCount(), report->GetColCount());
+        if (beyond.count > 0) m_leftOut.append(beyond);
+    }
     for (int r = used.r1; r <= lastRow; ++r) {
         for (int c = used.c1; c <= lastCol; ++c) {
             const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
@@ -344,6 +389,26 @@ void CExcelBridge::importDataCells(int page) {
 
 namespace qor {
 
+QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, row - 1); }
+
+QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
+    QStringList lines;
+    for (const WorkbookCellsLeftOut& l : leftOut) {
+        lines << QStringLiteral(
+                     "Sheet \"%1\": %2 cell(s) with values lie beyond the report's table of %3 "
+                     "rows and %4 columns (a report holds at most %5 rows and %6 columns) and "
+                     "were not imported; the first is %7.")
+                     .arg(l.sheet)
+                     .arg(l.count)
+                     .arg(l.tableRows)
+                     .arg(l.tableCols)
+                     .arg(kMaxRows)
+                     .arg(kMaxCols)
+                     .arg(l.firstCell());
+    }
+    return lines.join(u'\n');
+}
+
 bool DefaultWorkbookImportHost::ChooseSheets(int, int* choice, int* sheetNumber) {
     *choice = ImportSheetDialog::kOpenAll;
     *sheetNumber = 1;
@@ -351,7 +416,8 @@ bool DefaultWorkbookImportHost::ChooseSheets(int, int* choice, int* sheetNumber)
 }
 
 int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImportHost* host,
-                        QString* error) {
+                        QString* error, QList<WorkbookCellsLeftOut>* leftOut) {
+    if (leftOut) leftOut->clear();
     auto failed = [error](const QString& why) {
         if (error) *error = why;
         return 0;
@@ -390,7 +456,12 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
         bridge.CloseWorkbook();
         bridge.QuitExcel();
         if (!ok) return failed(LoadErrorText(kMsgPageFailed));
-        return 1;
+        const QList<WorkbookCellsLeftOut>& beyond = bridge.LeftOutCells();
+        if (beyond.isEmpty()) return 1;
+        if (leftOut) *leftOut = beyond;
+        qor::messageBox(LeftOutCellsMessage(beyond), QString(), MsgButtons::Ok,
+                        MsgIcon::Warning);
+        return 2;
     } catch (const XlError& e) {
         bridge.QuitExcel();
         return failed(e.description);

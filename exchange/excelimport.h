@@ -3,6 +3,7 @@
 // one worksheet into the report table, then the values of the worksheets
 // into pages. The bridge's own operations are declared in cexcelbridge.h.
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -17,6 +18,19 @@ int FontStyleFromExcel(int16_t bold, int16_t italic, int32_t underline);
 int ColourIndexFromExcel(double colour);
 
 namespace qor {
+
+// Cells of one worksheet that hold a value but lie beyond the report's
+// table (which grows to the worksheet's used range, but never beyond 9,999
+// rows and 255 columns): they are not imported. Cells holding only a style
+// are not counted.
+struct WorkbookCellsLeftOut {
+    QString sheet;         // the worksheet's name
+    int row = 0, col = 0;  // the first such cell, row by row, from 1
+    qint64 count = 0;
+    int tableRows = 0, tableCols = 0;  // the table they lie beyond
+    QString firstCell() const;         // "XFD1048576"
+    bool operator==(const WorkbookCellsLeftOut&) const = default;
+};
 
 // What the importing caller does around the bridge: the sheet dialog and
 // the views of the report.
@@ -44,7 +58,12 @@ public:
 // report is): the format pass, the report into data state, the value pass.
 // host may be null (the default). 1 on success; 0 with *error when the
 // workbook cannot be read, the user cancels or a page cannot be added.
+// 2 when the rest was imported but cells with values were left out: the
+// user is told through a message box, and *leftOut lists them by sheet.
 int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImportHost* host,
-                        QString* error = nullptr);
+                        QString* error = nullptr, QList<WorkbookCellsLeftOut>* leftOut = nullptr);
+
+// The text telling the user which cells were left out, one line a sheet.
+QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut);
 
 }  // namespace qor

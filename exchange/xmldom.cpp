@@ -384,6 +384,7 @@ struct ParseState {
     xmlNodePtr root = nullptr;
     bool rootKeepsBlanks = false;
     std::exception_ptr thrown;
+    bool refused = false;  // an entity whose text is never read was met
 };
 
 void recordError(void* userData, xmlErrorPtr err) {
@@ -516,6 +517,35 @@ void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix
     if (list) xmlFreeNodeList(list);
 }
 
+// An entity reference whose text is never read (an external entity, or
+// one the document does not declare) stands where the document meant a
+// value: reading on would hand the caller a value the file never held, so
+// element by element reading refuses the document. The contexts that parse
+// an internal entity's content come here too, with the document's state.
+void streamReference(void* ctx, const xmlChar* name) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
+    if (!state || !state->ctxt) {
+        xmlSAX2Reference(ctx, name);
+        return;
+    }
+    const xmlEntity* ent = state->ctxt->myDoc ? xmlGetDocEntity(state->ctxt->myDoc, name) : nullptr;
+    if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY) {
+        xmlSAX2Reference(ctx, name);
+        return;
+    }
+    if (!state->refused) {
+        state->refused = true;
+        state->haveError = true;
+        state->errorText = QStringLiteral("line %1: the entity \"%2\" is not read, so the value "
+                                          "that uses it is not known")
+                               .arg(xmlSAX2GetLineNumber(ctx))
+                               .arg(QString::fromUtf8(chars(name)));
+    }
+    xmlStopParser(state->ctxt);
+    if (ctxt != state->ctxt) xmlStopParser(ctxt);
+}
+
 }  // namespace
 
 XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
@@ -572,10 +602,11 @@ bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& r
     state.onChild = &child;
     ctxt->sax->startElementNs = streamStartElement;
     ctxt->sax->endElementNs = streamEndElement;
+    ctxt->sax->reference = streamReference;
 
     xmlParseDocument(ctxt);
     xmlDocPtr doc = ctxt->myDoc;
-    const bool wellFormed = ctxt->wellFormed && doc && !state.thrown;
+    const bool wellFormed = ctxt->wellFormed && doc && !state.thrown && !state.refused;
     if (!wellFormed && error && !state.thrown) *error = parseError(state, ctxt);
     // The document goes with the last handle to it; before the reading
     // reached the document element, nothing holds it.

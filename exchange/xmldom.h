@@ -191,8 +191,11 @@ public:
     // drops, to `child`, and is freed when the call returns: keep no
     // handle to it or to anything in it. Anything else directly inside the
     // document element (text, comments, instructions, entity references)
-    // is passed over. Reading follows the rules of parse(). False and the
-    // reason when the bytes are not well-formed XML: the calls made until
+    // is passed over. Reading follows the rules of parse(), except that a
+    // reference to an entity whose text is never read (external, or not
+    // declared) refuses the document rather than leave a hole in a value.
+    // False and the reason when the bytes are not well-formed XML or are
+    // refused so: the calls made until
     // the fault was found stand, so a caller collects and acts only after
     // true. An exception thrown by a call ends the reading and is passed on.
     using ElementVisitor = std::function<void(const XmlNode&)>;

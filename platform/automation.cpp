@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "platform/datadir.h"
@@ -40,10 +41,11 @@ QHash<QString, DispIdTable>& dispIdTables() {
     return t;
 }
 
-// Loaded server libraries by absolute path; never unloaded, since objects
-// they made may still be alive.
-QHash<QString, QLibrary*>& libraries() {
-    static QHash<QString, QLibrary*> l;
+// Loaded server libraries by absolute path. The handles are freed at exit,
+// but a library is never unloaded (destroying a QLibrary leaves it
+// loaded), since objects it made may still be alive.
+std::map<QString, std::unique_ptr<QLibrary>>& libraries() {
+    static std::map<QString, std::unique_ptr<QLibrary>> l;
     return l;
 }
 
@@ -74,11 +76,9 @@ QObject* createFromLibrary(const QString& server, const QString& name) {
     QLibrary* lib = nullptr;
     {
         QMutexLocker lock(&stateLock());
-        lib = libraries().value(path);
-        if (!lib) {
-            lib = new QLibrary(path);
-            libraries().insert(path, lib);
-        }
+        std::unique_ptr<QLibrary>& held = libraries()[path];
+        if (!held) held = std::make_unique<QLibrary>(path);
+        lib = held.get();
     }
     if (!lib->isLoaded() && !lib->load())
         throw AutoError(QStringLiteral("Cannot load the library %1 of %2: %3")

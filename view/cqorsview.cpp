@@ -87,7 +87,14 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
     UpdateScrollRanges();
 }
 
-CQorsView::~CQorsView() = default;
+CQorsView::~CQorsView() {
+    // A pending entry is stored while the view is still whole; the editors
+    // then forget it, so the focus leaving them while the widget base class
+    // tears down the children reaches no view.
+    CommitPendingEdit();
+    m_pCellEdit->SetView(nullptr);
+    if (m_pFormulaBar && m_pFormulaBar->View() == this) m_pFormulaBar->SetView(nullptr);
+}
 
 void CQorsView::OnInitialUpdate() {
     m_bRelayoutPending = 1;

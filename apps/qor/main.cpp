@@ -3,10 +3,12 @@
 // the request failed and 2 for a usage error.
 #include <QCoreApplication>
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
 
 #include "apps/qor/verbs.h"
 #include "cmdlang/enginehooks.h"
+#include "engine/creportfile.h"
 #include "engine/workfiles.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
@@ -107,6 +109,14 @@ int main(int argc, char** argv) {
 
     // Working copies of runs that were killed are removed before any work.
     qor::SweepOrphanedWorkFiles();
+
+    // For the tests of the verbs' failure paths: every save fails as on a
+    // full disk once it has written this many bytes.
+    if (qEnvironmentVariableIsSet("QOR_TEST_DISK_FULL_AFTER")) {
+        bool ok = false;
+        const qint64 bytes = qgetenv("QOR_TEST_DISK_FULL_AFTER").toLongLong(&ok);
+        if (ok && bytes >= 0) qor::SetSaveFaultAfterBytes(bytes, ENOSPC);
+    }
 
     // Cell formulas are checked and computed by the command language.
     qor::cmd::InstallEngineHooks();

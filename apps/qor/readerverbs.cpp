@@ -190,20 +190,27 @@ int usageError(const char* verb, const char* usage, Output* out) {
     return 2;
 }
 
-void printTableSize(Session& s, Output* out) {
+QString tableSizeLine(Session& s) {
     QVariant size;
-    if (s.call("GetTableSize", {}, &size)) {
-        const QVariantList rc = size.toList();
-        out->text += QStringLiteral("table: %1 rows, %2 columns\n")
-                         .arg(rc.value(0).toInt())
-                         .arg(rc.value(1).toInt());
-    }
+    if (!s.call("GetTableSize", {}, &size)) return QString();
+    const QVariantList rc = size.toList();
+    return QStringLiteral("table: %1 rows, %2 columns\n")
+        .arg(rc.value(0).toInt())
+        .arg(rc.value(1).toInt());
 }
 
-void printPageCount(Session& s, Output* out) {
+QString pageCountLine(Session& s) {
     QVariant pages;
-    if (s.call("GetPages", {}, &pages))
-        out->text += QStringLiteral("pages: %1\n").arg(pages.toInt());
+    if (!s.call("GetPages", {}, &pages)) return QString();
+    return QStringLiteral("pages: %1\n").arg(pages.toInt());
+}
+
+// A verb that changed the report says what it did only once the change is
+// saved: a save that fails (a full disk) must not follow a success line.
+int saveThenSay(Session& s, const QString& line, Output* out) {
+    if (!s.saveAndClose()) return 1;
+    out->text += line;
+    return 0;
 }
 
 // Shared shape of the verbs that change pages or rows.
@@ -219,11 +226,7 @@ int shapeVerb(const QStringList& args, int intCount, const char* verb, const cha
     for (int v : n) callArgs << v;
     if (!s.call(method, callArgs)) return 1;
     if (needsFormat && !s.restoreState()) return 1;
-    if (pagesChanged)
-        printPageCount(s, out);
-    else
-        printTableSize(s, out);
-    return s.saveAndClose() ? 0 : 1;
+    return saveThenSay(s, pagesChanged ? pageCountLine(s) : tableSizeLine(s), out);
 }
 
 }  // namespace
@@ -309,12 +312,13 @@ int verbSet(const QStringList& argsIn, Output* out) {
         return 1;
     QVariant now;
     if (!s.call("GetData", {}, &now) || !s.restoreState()) return 1;
-    out->text += QStringLiteral("page %1, row %2, column %3: %4\n")
-                     .arg(n[0])
-                     .arg(n[1])
-                     .arg(n[2])
-                     .arg(shown(now, true));
-    return s.saveAndClose() ? 0 : 1;
+    return saveThenSay(s,
+                       QStringLiteral("page %1, row %2, column %3: %4\n")
+                           .arg(n[0])
+                           .arg(n[1])
+                           .arg(n[2])
+                           .arg(shown(now, true)),
+                       out);
 }
 
 int verbFormat(const QStringList& args, Output* out) {
@@ -336,12 +340,13 @@ int verbFormat(const QStringList& args, Output* out) {
     if (!s.open(file) || !s.enterState(true) || !s.call("SetCurCell", {n[0], n[1]}) ||
         !s.call("SetCellFormat", {n[2], n[3]}) || !s.restoreState())
         return 1;
-    out->text += QStringLiteral("row %1, column %2: format code %3 = %4\n")
-                     .arg(n[0])
-                     .arg(n[1])
-                     .arg(n[2])
-                     .arg(n[3]);
-    return s.saveAndClose() ? 0 : 1;
+    return saveThenSay(s,
+                       QStringLiteral("row %1, column %2: format code %3 = %4\n")
+                           .arg(n[0])
+                           .arg(n[1])
+                           .arg(n[2])
+                           .arg(n[3]),
+                       out);
 }
 
 int verbAppendPages(const QStringList& args, Output* out) {
@@ -384,9 +389,9 @@ int verbKeyword(const QStringList& argsIn, Output* out) {
         return s.close() ? 0 : 1;
     }
     if (!s.restoreState()) return 1;
-    out->text +=
-        QStringLiteral("page %1, keyword %2: %3\n").arg(n[0]).arg(n[1]).arg(shown(now, true));
-    return s.saveAndClose() ? 0 : 1;
+    return saveThenSay(
+        s, QStringLiteral("page %1, keyword %2: %3\n").arg(n[0]).arg(n[1]).arg(shown(now, true)),
+        out);
 }
 
 int verbTableSize(const QStringList& args, Output* out) {
@@ -397,7 +402,7 @@ int verbTableSize(const QStringList& args, Output* out) {
         if (!fileAndInts(args, 0, "table-size", usage, &file, &n, out)) return 2;
         Session s("table-size", out);
         if (!s.open(file)) return 1;
-        printTableSize(s, out);
+        out->text += tableSizeLine(s);
         return s.close() ? 0 : 1;
     }
     if (!fileAndInts(args, 2, "table-size", usage, &file, &n, out)) return 2;
@@ -405,8 +410,7 @@ int verbTableSize(const QStringList& args, Output* out) {
     if (!s.open(file) || !s.enterState(true) || !s.call("SetTableSize", {n[0], n[1]}) ||
         !s.restoreState())
         return 1;
-    printTableSize(s, out);
-    return s.saveAndClose() ? 0 : 1;
+    return saveThenSay(s, tableSizeLine(s), out);
 }
 
 // ---------------------------------------------------------------------------

@@ -200,3 +200,21 @@ TEST_F(InterpTest, ReachesTheOtherSubsystemsThroughTheirHooks) {
     EXPECT_EQ(listed.values, (QStringList{"12.5", "abc"}));
     ok("HELP");  // headless: to the message sink
 }
+
+TEST_F(InterpTest, TextsStopAtTheirMaximumLength) {
+    // Doubling a text reaches the limit exactly, then the next doubling
+    // fails the line with the reason and leaves the variable as it was.
+    ok(QStringLiteral("LET &x = \"ab\""));
+    for (int i = 0; i < 15; ++i) ok(QStringLiteral("LET &x = &x + &x"));
+    std::optional<Value> x = ci->Runtime().VariableValue(QStringLiteral("&x"));
+    ASSERT_TRUE(x && x->isText());
+    EXPECT_EQ(x->asText().size(), qor::cmd::kMaxTextChars);
+    fails(QStringLiteral("LET &x = &x + \"c\""), 206);
+    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("longer than 65536 characters")))
+        << ci->LastErrorText().toStdString();
+    x = ci->Runtime().VariableValue(QStringLiteral("&x"));
+    ASSERT_TRUE(x && x->isText());
+    EXPECT_EQ(x->asText().size(), qor::cmd::kMaxTextChars);
+    // An empty text joins without growing it.
+    ok(QStringLiteral("LET &x = &x + \"\""));
+}

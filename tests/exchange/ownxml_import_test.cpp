@@ -402,6 +402,37 @@ TEST(OwnXmlImport, AnExternalEntityIsNeverRead) {
     EXPECT_FALSE(all.contains("TOPSECRET"));
 }
 
+TEST(OwnXmlImport, AValueUsingAnEntityThatIsNotReadRefusesTheFile) {
+    // The cell would otherwise hold 0, a value the file never held.
+    const QString dir = oxtest::testDir();
+    CellXml c(1, 1);
+    c.values = {"", "&x;"};
+    const QByteArray body = c.toXml().toUtf8();
+    const QByteArray external = "<?xml version=\"1.0\"?>\n<!DOCTYPE iqor_export [<!ENTITY x "
+                                "SYSTEM \"amount.txt\">]>\n<iqor_export>" +
+                                body + "</iqor_export>";
+    ASSERT_TRUE(xmltest::writeAll(dir + "/amount.txt", "1200"));
+    ASSERT_TRUE(xmltest::writeAll(dir + "/ext.xml", external));
+    qor::OwnXmlImportResult r;
+    auto h = importNew(dir + "/ext.xml", dir + "/ext.rep", &r);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.messageId, 62017);
+    EXPECT_TRUE(r.detail.contains("\"x\"")) << r.detail.toStdString();
+    EXPECT_EQ(h->GetPageCount(), 0);
+    EXPECT_FALSE(qor::IsOwnXmlExchangeFile(dir + "/ext.xml"));
+
+    // An internal entity is part of the file and gives its text.
+    const QByteArray internal =
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE iqor_export [<!ENTITY x \"1200\">]>\n<iqor_export>" +
+        body + "</iqor_export>";
+    ASSERT_TRUE(xmltest::writeAll(dir + "/int.xml", internal));
+    auto h2 = importNew(dir + "/int.xml", dir + "/int.rep", &r);
+    ASSERT_EQ(r.result, 1) << r.detail.toStdString();
+    CellValue v;
+    ASSERT_EQ(h2->GetCellValue(&v, 1, 1, 1), 0);
+    EXPECT_EQ(v.number, 1200);
+}
+
 TEST(OwnXmlImport, CommentsAndOtherElementsAmongTheCellsArePassedOver) {
     const QString dir = oxtest::testDir();
     CellXml a(1, 1), b(2, 2);

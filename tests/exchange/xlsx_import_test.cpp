@@ -8,6 +8,7 @@
 #include "exchange/excelexport.h"
 #include "exchange/excelimport.h"
 #include "exchange/workbook_read.h"
+#include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
 
@@ -159,7 +160,15 @@ TEST_F(XlsxImport, AllSheetsIntoPagesWithTheFirstSheetsFormat) {
     auto h = newReport(dir + QStringLiteral("/r.rep"), 3, 3);
     CReportHandle& r = *h;
     QString error;
-    ASSERT_EQ(ImportExcelWorkbook(&r, book, nullptr, &error), 1) << error.toStdString();
+    QList<WorkbookCellsLeftOut> leftOut;
+    // The second sheet's E4 and F5 lie beyond the table the first sheet's
+    // format gives: the import says so.
+    ASSERT_EQ(ImportExcelWorkbook(&r, book, nullptr, &error, &leftOut), 2)
+        << error.toStdString();
+    ASSERT_EQ(leftOut.size(), 1);
+    EXPECT_EQ(leftOut[0].sheet, QStringLiteral("第二"));
+    EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("E4"));
+    EXPECT_EQ(leftOut[0].count, 2);
 
     // The table grew to the used range A1:D5.
     EXPECT_EQ(r.GetRowCount(), 5);
@@ -281,6 +290,55 @@ TEST_F(XlsxImport, UsedRangeBeyondTheTableAppendsRows) {
     CellValue v;
     ASSERT_EQ(h->GetCellValue(&v, 12, 2, 1), 0);
     EXPECT_EQ(v.number, 3);
+}
+
+TEST_F(XlsxImport, CellsBeyondTheReportsLimitsAreReportedAndTheRestImported) {
+    // A value at the sheet's last cell, one below the report's last row, a
+    // cell holding only a style far out, and values that fit.
+    const QString book = writePackage(sheetXml(QStringLiteral(
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"
+        "<row r=\"3\"><c r=\"B3\"><v>2.5</v></c></row>"
+        "<row r=\"10000\"><c r=\"A10000\"><v>3</v></c></row>"
+        "<row r=\"20000\"><c r=\"IV20000\" s=\"0\"/></row>"
+        "<row r=\"1048576\"><c r=\"XFD1048576\"><v>4</v></c></row></sheetData>")));
+    auto h = newReport(dir + QStringLiteral("/r.rep"), 2, 2);
+    QStringList told;
+    UiServices ui;
+    ui.messageBox = [&told](const MessageRequest& m) {
+        told << m.text;
+        return m.defaultAnswer;
+    };
+    const UiServices previous = installUiServices(ui);
+    QString error;
+    QList<WorkbookCellsLeftOut> leftOut;
+    const int result = ImportExcelWorkbook(h.get(), book, nullptr, &error, &leftOut);
+    installUiServices(previous);
+    ASSERT_EQ(result, 2) << error.toStdString();
+    ASSERT_EQ(leftOut.size(), 1);
+    EXPECT_EQ(leftOut[0].sheet, QStringLiteral("S"));
+    EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("A10000"));
+    EXPECT_EQ(leftOut[0].count, 2);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("\"S\"")) && told[0].contains(QStringLiteral("A10000")) &&
+                told[0].contains(QStringLiteral("2 cell")))
+        << told[0].toStdString();
+
+    // The table grew as far as the cells that fit reach, no further.
+    EXPECT_EQ(h->GetRowCount(), 3);
+    EXPECT_EQ(h->GetColCount(), 2);
+    CellValue v;
+    ASSERT_EQ(h->GetCellValue(&v, 1, 1, 1), 0);
+    EXPECT_EQ(v.number, 1);
+    ASSERT_EQ(h->GetCellValue(&v, 3, 2, 1), 0);
+    EXPECT_EQ(v.number, 2.5);
+
+    // A workbook whose every value fits says nothing and lists nothing.
+    const QString fits = writePackage(sheetXml(QStringLiteral(
+        "<sheetData><row r=\"2\"><c r=\"B2\"><v>1</v></c></row>"
+        "<row r=\"1048576\"><c r=\"XFD1048576\" s=\"0\"/></row></sheetData>")));
+    auto h2 = newReport(dir + QStringLiteral("/r2.rep"), 2, 2);
+    EXPECT_EQ(ImportExcelWorkbook(h2.get(), fits, nullptr, &error, &leftOut), 1);
+    EXPECT_TRUE(leftOut.isEmpty());
 }
 
 TEST_F(XlsxImport, ExportedReportReadsBackThroughTheReader) {

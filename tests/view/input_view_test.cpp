@@ -340,3 +340,32 @@ TEST_F(InputView, EntryInTheFormulaBar) {
     EXPECT_EQ(bar.m_nMode, kEditNone);
     EXPECT_EQ(bar.text(), "=A1");
 }
+
+TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
+    ASSERT_TRUE(doc.EnterDataState());
+    // Typed into the cell, the editor open when the view goes.
+    view->SetCurrentAndSelection(2, 2, 2, 2, 2, 2);
+    type("42");
+    ASSERT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    view.reset();
+    double v = 0;
+    ASSERT_TRUE(doc.GetNumCellValue(2, 2, &v));
+    EXPECT_EQ(v, 42.0);
+    EXPECT_EQ(bar.View(), nullptr);
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+
+    // Typed into the formula bar, which outlives the view.
+    view = std::make_unique<CQorsView>(&doc);
+    view->OnInitialUpdate();
+    view->AttachFormulaBar(&bar, &reference);
+    view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
+    bar.clear();
+    for (QChar ch : QStringLiteral("2.5")) key(&bar, 0, Qt::NoModifier, QString(ch));
+    ASSERT_EQ(bar.m_nMode, kEditNumber);
+    view.reset();
+    ASSERT_TRUE(doc.GetNumCellValue(3, 1, &v));
+    EXPECT_DOUBLE_EQ(v, 2.5);
+    // The bar has no view to type into now; keys reach nothing.
+    key(&bar, Qt::Key_Return);
+    EXPECT_EQ(bar.View(), nullptr);
+}

@@ -1,0 +1,191 @@
+// Failures of the command-line host seen from outside: each must end with a
+// clear message and a non-zero exit, never with a success line or a file
+// that looks whole.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include "engine/messages.h"
+#include "engine/reportlayout.h"
+#include "platform/compoundfile.h"
+#include "tests/common/testsupport.h"
+
+namespace {
+
+using namespace qor;
+
+qortest::ProcessResult qorRun(const QStringList& args) {
+    return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Flips one byte of a stream where it lies in the file.
+void flipStreamByte(const QString& path, const QString& stream, quint64 offset) {
+    QList<CompoundFile::Extent> ext;
+    {
+        auto cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
+        ASSERT_TRUE(cf);
+        ext = cf->extents(stream, offset, 1);
+    }
+    ASSERT_EQ(ext.size(), 1);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(qint64(ext[0].fileOffset));
+    char c = 0;
+    f.getChar(&c);
+    f.seek(qint64(ext[0].fileOffset));
+    f.putChar(char(c ^ 0x5A));
+}
+
+TEST(QorFaults, UnreadablePageFailsEveryExportAndWritesNothing) {
+    const QString dir = qortest::freshDir("qor-badpage");
+    const QString rep = dir + "/d.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "3"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "2", "1", "1", "7"}).exitCode, 0);
+    // Page 2's record follows page 1's in the page stream.
+    flipStreamByte(rep, QString::fromLatin1(kPageStreamName),
+                   directorySize(3) + pageRecordLength(2, 2, 0) + kPageRecordHeaderSize + 12);
+
+    const auto xml = qorRun({"export-xml", rep, dir + "/d.xml"});
+    EXPECT_EQ(xml.exitCode, 1);
+    EXPECT_TRUE(xml.err.contains("page 2 cannot be read")) << xml.err.constData();
+    EXPECT_FALSE(QFile::exists(dir + "/d.xml"));
+
+    const QString out = dir + "/html";
+    const auto html = qorRun({"export-html", rep, out});
+    EXPECT_EQ(html.exitCode, 1);
+    EXPECT_TRUE(html.out.isEmpty()) << html.out.constData();  // no "wrote N pages"
+    EXPECT_TRUE(html.err.contains("page 2 cannot be read")) << html.err.constData();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+
+    // The pages that can be read still export when chosen alone.
+    const auto good = qorRun({"export-html", rep, out, "--pages", "1,3"});
+    EXPECT_EQ(good.exitCode, 0) << good.err.constData();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"d_1.html", "d_3.html"}));
+}
+
+TEST(QorFaults, VerbsThatChangeTheReportSaySoOnlyAfterTheSave) {
+    const QString dir = qortest::freshDir("qor-diskfull");
+    const QString rep = dir + "/f.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "3", "--cols", "3", "--pages", "1"}).exitCode, 0);
+    const QByteArray before = fileBytes(rep);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QOR_TEST_DISK_FULL_AFTER", "1000");
+    const QList<QStringList> changes = {
+        {"set", rep, "1", "1", "1", "5"},
+        {"append-pages", rep, "2"},
+        {"append-rows", rep, "1"},
+        {"keyword", rep, "1", "0", "Acme", "--text"},
+        {"format", rep, "1", "1", "0", "2"},
+        {"table-size", rep, "4", "4"},
+    };
+    for (const QStringList& args : changes) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QOR_APP_BINARY), args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        EXPECT_EQ(p.exitCode(), 1) << qPrintable(args.join(' '));
+        EXPECT_TRUE(out.isEmpty()) << qPrintable(args.join(' ')) << ": " << out.constData();
+        EXPECT_TRUE(err.contains("disk full")) << err.constData();
+    }
+    EXPECT_EQ(fileBytes(rep), before);
+
+    // With room on the disk the same verb says what it did.
+    const auto set = qorRun({"set", rep, "1", "1", "1", "5"});
+    EXPECT_EQ(set.exitCode, 0);
+    EXPECT_TRUE(set.out.contains("page 1, row 1, column 1: 5")) << set.out.constData();
+}
+
+TEST(QorFaults, ExchangeFileWithAnEntityThatIsNotReadIsRefused) {
+    const QString dir = qortest::freshDir("qor-entity");
+    const QString rep = dir + "/s.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "1", "1", "1", "42"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"export-xml", rep, dir + "/s.xml"}).exitCode, 0);
+    const QByteArray plain = fileBytes(dir + "/s.xml");
+    ASSERT_TRUE(plain.contains("<cell_value>42</cell_value>")) << plain.constData();
+
+    auto write = [&](const QString& name, QByteArray bytes) {
+        QFile f(dir + "/" + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    auto withDoctype = [&](const QByteArray& doctype, const QByteArray& value) {
+        QByteArray bytes = plain;
+        const qsizetype end = bytes.indexOf("?>") + 2;
+        bytes.insert(end, "\n" + doctype);
+        bytes.replace("<cell_value>42</cell_value>", "<cell_value>" + value + "</cell_value>");
+        return bytes;
+    };
+    const QByteArray secret = "97";
+    write("secret.txt", secret);
+    const QString external = write(
+        "ext.xml", withDoctype("<!DOCTYPE iqor_export [<!ENTITY v SYSTEM \"secret.txt\">]>", "&v;"));
+    // An internal entity whose own text refers to an external one.
+    const QString nested = write(
+        "nested.xml", withDoctype("<!DOCTYPE iqor_export [<!ENTITY v SYSTEM \"secret.txt\">"
+                                  "<!ENTITY w \"4&v;\">]>",
+                                  "&w;"));
+    // Undeclared, with an external subset that might have declared it.
+    const QString undeclared =
+        write("undecl.xml", withDoctype("<!DOCTYPE iqor_export SYSTEM \"none.dtd\">", "&v;"));
+    const QString parseMessage = LoadErrorText(62017);
+    for (const QString& file : {external, nested, undeclared}) {
+        const QString target = dir + "/in.rep";
+        const auto r = qorRun({"import-xml", file, target});
+        EXPECT_EQ(r.exitCode, 1) << qPrintable(file);
+        const QString err = QString::fromLocal8Bit(r.err);
+        EXPECT_TRUE(err.contains(parseMessage)) << qPrintable(err);
+        EXPECT_FALSE(QFile::exists(target)) << qPrintable(file);
+    }
+
+    // An internal entity gives its text, as before.
+    const QString internal = write(
+        "int.xml", withDoctype("<!DOCTYPE iqor_export [<!ENTITY w \"43\">]>", "&w;"));
+    const auto ok = qorRun({"import-xml", internal, dir + "/int.rep"});
+    ASSERT_EQ(ok.exitCode, 0) << ok.err.constData();
+    const auto got = qorRun({"get", dir + "/int.rep", "1", "1", "1"});
+    EXPECT_EQ(got.out.trimmed(), "43");
+}
+
+TEST(QorFaults, AScriptDoublingATextFailsFastAtTheTextLimit) {
+    const QString dir = qortest::freshDir("qor-double");
+    const QString rep = dir + "/t.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    QByteArray script = "LET &x = \"ab\"\r\n";
+    for (int i = 0; i < 40; ++i) script += "LET &x = &x + &x\r\n";
+    script += "LET A1 = 1\r\n";
+    QFile f(dir + "/double.shl");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(script);
+    f.close();
+    const QByteArray before = fileBytes(rep);
+
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer reserves far more address space than any limit allows.
+    const auto r = qorRun({"run", f.fileName(), rep});
+#else
+    // A small address space: the script must fail on its own words, not on
+    // running out of memory.
+    const auto r = qortest::run(
+        "/bin/sh", {"-c", "ulimit -v 1500000; exec \"$0\" run \"$1\" \"$2\"",
+                    QStringLiteral(QOR_APP_BINARY), f.fileName(), rep});
+#endif
+    EXPECT_EQ(r.exitCode, 1);
+    const QString err = QString::fromLocal8Bit(r.err);
+    EXPECT_TRUE(err.contains("line 17")) << qPrintable(err);  // 2 << 16 > 65,536
+    EXPECT_TRUE(err.contains("longer than 65536 characters")) << qPrintable(err);
+    EXPECT_EQ(fileBytes(rep), before);
+}
+
+}  // namespace
