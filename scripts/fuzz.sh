@@ -8,14 +8,14 @@
 #   scripts/fuzz.sh --seeds           remakes the seeds with our writers
 #
 # QOR_FUZZ_SECONDS (default 30) is the time per target; QOR_FUZZ_JOBS
-# (default: half the cores, at most 4) targets run at once.
+# (default: one per core, at most 4) targets run at once.
 set -e
 cd "$(dirname "$0")/.."
 ROOT="$(pwd)"
 BUILD_DIR="${QOR_FUZZ_BUILD_DIR:-build-fuzz}"
 SECONDS_EACH="${QOR_FUZZ_SECONDS:-30}"
 CORES="$(nproc)"
-JOBS="${QOR_FUZZ_JOBS:-$(( CORES > 1 ? (CORES / 2 > 4 ? 4 : CORES / 2) : 1 ))}"
+JOBS="${QOR_FUZZ_JOBS:-$(( CORES > 4 ? 4 : CORES ))}"
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQOR_BUILD_FUZZ=ON -DQOR_BUILD_TESTS=OFF -DQOR_BUILD_BENCH=OFF > /dev/null
