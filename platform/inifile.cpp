@@ -217,6 +217,10 @@ void IniFile::Impl::parse(const QByteArray& data, const Encoding* forced, bool f
             l.cr = crlf;
         }
         l.text = decode(l.raw);
+        // A UTF-16 file cut in the middle of a unit ends in a stray byte.
+        // Kept as it is, it would put every line written after it out of
+        // step; the line is written from its text instead.
+        if (l.raw.size() % unit != 0) l.hasRaw = false;
         classify(l, inSection);
         if (l.kind == Line::Section) {
             inSection = true;

@@ -418,14 +418,8 @@ int verbTableSize(const QStringList& args, Output* out) {
 
 namespace {
 
-struct ScriptCall {
-    int line = 0;
-    QString method;
-    QVariantList args;
-};
-
 // Splits one line into the method and its arguments; false with a reason.
-bool parseScriptLine(const QString& line, ScriptCall* call, QString* error) {
+bool parseScriptLine(const QString& line, ReaderScriptCall* call, QString* error) {
     QStringList words;
     QList<bool> quotedWords;
     int i = 0;
@@ -477,6 +471,23 @@ bool parseScriptLine(const QString& line, ScriptCall* call, QString* error) {
 
 }  // namespace
 
+bool ParseReaderScript(const QString& text, QList<ReaderScriptCall>* calls, QString* error) {
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        ReaderScriptCall call;
+        call.line = i + 1;
+        QString reason;
+        if (!parseScriptLine(line, &call, &reason)) {
+            *error = QStringLiteral("line %1: %2").arg(i + 1).arg(reason);
+            return false;
+        }
+        *calls << call;
+    }
+    return true;
+}
+
 int verbReaderScript(const QStringList& args, Output* out) {
     if (args.size() != 1) return usageError("reader-script", "SCRIPT", out);
     QString text;
@@ -497,19 +508,11 @@ int verbReaderScript(const QStringList& args, Output* out) {
         text = QString::fromUtf8(in.readAll());
     }
 
-    QList<ScriptCall> calls;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString line = lines[i].trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
-        ScriptCall call;
-        call.line = i + 1;
-        QString error;
-        if (!parseScriptLine(line, &call, &error)) {
-            out->err += QStringLiteral("qor reader-script: line %1: %2\n").arg(i + 1).arg(error);
-            return 2;
-        }
-        calls << call;
+    QList<ReaderScriptCall> calls;
+    QString error;
+    if (!ParseReaderScript(text, &calls, &error)) {
+        out->err += QStringLiteral("qor reader-script: %1\n").arg(error);
+        return 2;
     }
 
     AutoObject reader;
@@ -520,7 +523,7 @@ int verbReaderScript(const QStringList& args, Output* out) {
         return 1;
     }
     bool allOk = true;
-    for (const ScriptCall& call : calls) {
+    for (const ReaderScriptCall& call : calls) {
         QVariantMap answer;
         try {
             answer = reader.invoke(call.method, call.args).toMap();

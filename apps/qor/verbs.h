@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 namespace qor::app {
 
@@ -46,6 +47,14 @@ int verbTableSize(const QStringList& args, Output* out);
 // standard input. Exit code 1 when any call failed, 2 when the script
 // cannot be read or parsed (nothing is run then).
 int verbReaderScript(const QStringList& args, Output* out);
+// One call of such a script, and the parser of a whole script's text: false
+// with "line N: reason" for the first line that does not parse.
+struct ReaderScriptCall {
+    int line = 0;  // from 1
+    QString method;
+    QVariantList args;
+};
+bool ParseReaderScript(const QString& text, QList<ReaderScriptCall>* calls, QString* error);
 
 // The exchange-file verbs (xmlverbs.cpp).
 int verbExportXml(const QStringList& args, Output* out);

@@ -278,3 +278,31 @@ TEST(IniFile, SavingUnchangedFileKeepsEveryByte) {
         EXPECT_EQ(readBytes(path).toHex(' '), expected.toHex(' '));
     }
 }
+
+// A UTF-16 file whose last line ends in half a code unit (a cut copy, or
+// the input the fuzzer found): a value written and saved must still read
+// back, and the lines before it must be unchanged.
+TEST(IniFile, SavesAfterAUtf16FileCutInTheMiddleOfAUnit) {
+    const QString dir = qortest::freshDir("ini-odd16");
+    const QByteArray cut = utf16(QStringLiteral("[A]\r\nk=v")) + QByteArray("x", 1);
+    const QByteArray found = QByteArray::fromBase64(
+        "//5bAFMAbwBmAHQAdwBhAHIAZQBcAFYAYQBuAHQAaQB4AFwAUQBYAFwAVgA4AC4ANgAxADAAXABJAG5sAGwAXQAN"
+        "AAoAUABhAHQAaAA9AC8Abw0ACgBDAG8AdQBuAHQAPQAxADIA+QAKAFEAdQBvAHQAZQBkAD0AIgAgAGE9ACIAIAB"
+        "hACAAIgANAAoA");
+    int n = 0;
+    for (const QByteArray& bytes : {cut, found}) {
+        const QString path = dir + QStringLiteral("/%1.ini").arg(++n);
+        writeBytes(path, bytes);
+        IniFile ini(path);
+        const QString before = ini.readString(QStringLiteral("A"), QStringLiteral("k"));
+        ASSERT_TRUE(
+            ini.setString(QStringLiteral("New"), QStringLiteral("Key"), QStringLiteral("值")));
+        ASSERT_TRUE(ini.save());
+        IniFile back(path);
+        EXPECT_EQ(back.readString(QStringLiteral("New"), QStringLiteral("Key")),
+                  QStringLiteral("值"))
+            << "input " << n;
+        EXPECT_EQ(back.readString(QStringLiteral("A"), QStringLiteral("k")), before);
+        EXPECT_EQ(back.encoding(), IniFile::Encoding::Utf16Le);
+    }
+}
