@@ -1,20 +1,27 @@
 #include "platform/registry.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
 #include <limits>
+#include <optional>
 
 #include "platform/inifile.h"
 
 // Stored form: strings as they are; DWORDs as "dword:" and eight lower-case
 // hex digits, the way registry exports write them, so a value copied from
 // an export reads back as a number. Plain decimal text (hand-edited files)
-// is read as a number too. The file is read again on every call because
-// other processes of the system change it while we run.
+// is read as a number too. Other processes of the system change the file
+// while we run: it is read again whenever it changed on disk since we last
+// saw it (its identity, size or time stamp), and otherwise served from
+// memory. A write that changes nothing writes nothing; inside a
+// Registry::Batch the changes are saved once, when the batch ends.
 
 namespace qor {
 
@@ -68,6 +75,66 @@ bool saveRegistry(IniFile& f) {
     return false;
 }
 
+// The registry file as last read or written, and what the file on disk
+// looked like then. Guarded by writeLock().
+struct Cache {
+    QString path;
+    bool valid = false;
+    bool present = false;
+    struct stat st {};
+    std::optional<IniFile> file;
+    int batchDepth = 0;
+    bool dirty = false;
+};
+
+Cache& cache() {
+    static Cache c;
+    return c;
+}
+
+bool sameStat(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+void remember(Cache& c) {
+    c.present = ::stat(QFile::encodeName(c.path).constData(), &c.st) == 0;
+    c.valid = true;
+}
+
+// The registry, read again only when the file changed (writeLock() held).
+IniFile& current() {
+    Cache& c = cache();
+    const QString path = Registry::filePath();
+    // Changes not yet saved by a batch are the newest state we know.
+    if (c.valid && c.path == path && c.dirty) return *c.file;
+    struct stat st {};
+    const bool present = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    if (!c.valid || c.path != path || present != c.present || (present && !sameStat(st, c.st))) {
+        c.path = path;
+        c.dirty = false;
+        c.file.emplace(openRegistry());
+        remember(c);
+    }
+    return *c.file;
+}
+
+// Saves a change now, or at the end of the batch (writeLock() held).
+bool commitChange() {
+    Cache& c = cache();
+    if (c.batchDepth > 0) {
+        c.dirty = true;
+        return true;
+    }
+    const bool ok = saveRegistry(*c.file);
+    // A failed save is not what the disk holds: read it again next time.
+    if (ok)
+        remember(c);
+    else
+        c.valid = false;
+    return ok;
+}
+
 bool parseDword(const QString& text, quint32* value) {
     QString t = text.trimmed();
     bool ok = false;
@@ -99,7 +166,8 @@ QString Registry::filePath() {
 bool Registry::keyExists(const QString& key) {
     const QString k = normalizeKey(key);
     if (k.isEmpty()) return true;
-    const IniFile f = openRegistry();
+    QMutexLocker lock(&writeLock());
+    const IniFile& f = current();
     for (const QString& s : f.sections()) {
         const QString n = normalizeKey(s);
         if (n.compare(k, Qt::CaseInsensitive) == 0 || isBelow(n, k)) return true;
@@ -108,12 +176,14 @@ bool Registry::keyExists(const QString& key) {
 }
 
 QString Registry::readString(const QString& key, const QString& name, const QString& defaultValue) {
-    const IniFile f = openRegistry();
+    QMutexLocker lock(&writeLock());
+    const IniFile& f = current();
     return f.readString(sectionOf(f, normalizeKey(key)), name, defaultValue);
 }
 
 quint32 Registry::readDword(const QString& key, const QString& name, quint32 defaultValue) {
-    const IniFile f = openRegistry();
+    QMutexLocker lock(&writeLock());
+    const IniFile& f = current();
     const QString k = sectionOf(f, normalizeKey(key));
     if (!f.hasKey(k, name)) return defaultValue;
     quint32 v = 0;
@@ -124,8 +194,12 @@ bool Registry::writeString(const QString& key, const QString& name, const QStrin
     const QString k = normalizeKey(key);
     if (k.isEmpty()) return false;
     QMutexLocker lock(&writeLock());
-    IniFile f = openRegistry();
-    return f.setString(sectionOf(f, k), name, value) && saveRegistry(f);
+    IniFile& f = current();
+    const QString section = sectionOf(f, k);
+    // Most writes at start-up store what is there already.
+    if (f.hasKey(section, name) && f.readString(section, name) == value) return true;
+    if (!f.setString(section, name, value)) return false;
+    return commitChange();
 }
 
 bool Registry::writeDword(const QString& key, const QString& name, quint32 value) {
@@ -134,11 +208,11 @@ bool Registry::writeDword(const QString& key, const QString& name, quint32 value
 
 bool Registry::deleteValue(const QString& key, const QString& name) {
     QMutexLocker lock(&writeLock());
-    IniFile f = openRegistry();
+    IniFile& f = current();
     const QString k = sectionOf(f, normalizeKey(key));
     if (!f.hasKey(k, name)) return false;
     f.removeKey(k, name);
-    return saveRegistry(f);
+    return commitChange();
 }
 
 bool Registry::deleteKey(const QString& key) {
@@ -146,7 +220,7 @@ bool Registry::deleteKey(const QString& key) {
     // Deleting the root would wipe every setting of every program.
     if (k.isEmpty()) return false;
     QMutexLocker lock(&writeLock());
-    IniFile f = openRegistry();
+    IniFile& f = current();
     bool found = false;
     for (const QString& s : f.sections()) {
         const QString n = normalizeKey(s);
@@ -155,12 +229,13 @@ bool Registry::deleteKey(const QString& key) {
             found = true;
         }
     }
-    return found && saveRegistry(f);
+    return found && commitChange();
 }
 
 QStringList Registry::subKeys(const QString& key) {
     const QString k = normalizeKey(key);
-    const IniFile f = openRegistry();
+    QMutexLocker lock(&writeLock());
+    const IniFile& f = current();
     QStringList out;
     QSet<QString> seen;
     for (const QString& s : f.sections()) {
@@ -177,8 +252,31 @@ QStringList Registry::subKeys(const QString& key) {
 }
 
 QStringList Registry::valueNames(const QString& key) {
-    const IniFile f = openRegistry();
+    QMutexLocker lock(&writeLock());
+    const IniFile& f = current();
     return f.keys(sectionOf(f, normalizeKey(key)));
+}
+
+Registry::Batch::Batch() {
+    QMutexLocker lock(&writeLock());
+    ++cache().batchDepth;
+}
+
+Registry::Batch::~Batch() { finish(); }
+
+bool Registry::Batch::finish() {
+    if (m_done) return m_ok;
+    m_done = true;
+    QMutexLocker lock(&writeLock());
+    Cache& c = cache();
+    if (--c.batchDepth > 0 || !c.dirty) return m_ok = true;
+    c.dirty = false;
+    m_ok = saveRegistry(*c.file);
+    if (m_ok)
+        remember(c);
+    else
+        c.valid = false;
+    return m_ok;
 }
 
 }  // namespace qor

@@ -27,6 +27,23 @@ public:
     // Names of the keys directly below a key.
     static QStringList subKeys(const QString& key);
     static QStringList valueNames(const QString& key);
+
+    // Writes made while a Batch lives are seen at once by every read of
+    // this process and reach the file together, once, when the (outermost)
+    // batch ends: many values registered at start-up cost one write.
+    class Batch {
+    public:
+        Batch();
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        // Ends the batch now; false when the file could not be written.
+        bool finish();
+
+    private:
+        bool m_done = false;
+        bool m_ok = true;
+    };
 };
 
 }  // namespace qor

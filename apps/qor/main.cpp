@@ -11,6 +11,7 @@
 #include "engine/creportfile.h"
 #include "engine/workfiles.h"
 #include "platform/automation.h"
+#include "platform/registry.h"
 #include "reader/builtincomponents.h"
 #include "reader/readermodule.h"
 
@@ -101,8 +102,13 @@ int main(int argc, char** argv) {
     // make them available. A registry that cannot be written does not stop
     // the verbs that need none of them.
     try {
+        // One write of the registry file at most, and none when nothing changed.
+        qor::Registry::Batch batch;
         qor::RegisterBuiltinComponents();
         qor::RegisterReaderModule();
+        if (!batch.finish())
+            out.err += QStringLiteral("qor: warning: the registry file %1 cannot be written\n")
+                           .arg(qor::Registry::filePath());
     } catch (const qor::AutoError& e) {
         out.err += QStringLiteral("qor: warning: %1\n").arg(e.text());
     }

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -162,4 +163,54 @@ TEST_F(DataDirTest, NativePathMapsWindowsPaths) {
     // Folders that exist under another case are found as Windows would.
     QDir().mkpath(home + "/QorTemp/Sub");
     EXPECT_EQ(nativePath("C:\\QORTEMP\\SUB\\new.rep"), home + "/QorTemp/Sub/new.rep");
+}
+
+namespace {
+
+struct FileIdentity {
+    ino_t ino = 0;
+    qint64 mtimeNs = 0;
+    bool operator==(const FileIdentity& o) const { return ino == o.ino && mtimeNs == o.mtimeNs; }
+};
+
+FileIdentity identityOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return {st.st_ino, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+TEST_F(RegistryTest, OnlyChangesAreWrittenAndEveryCallSeesTheLatestValue) {
+    ASSERT_TRUE(Registry::writeString(kInstall, "Path", "a"));
+    const FileIdentity first = identityOf(file_);
+    // The same value again is no write at all.
+    ASSERT_TRUE(Registry::writeString(kInstall, "Path", "a"));
+    ASSERT_TRUE(Registry::writeDword(kInstall, "Path2", 5));
+    const FileIdentity second = identityOf(file_);
+    ASSERT_TRUE(Registry::writeDword(kInstall, "Path2", 5));
+    EXPECT_EQ(identityOf(file_), second);
+    EXPECT_FALSE(identityOf(file_) == first);
+
+    // A batch is seen at once in this process and written once, at its end.
+    {
+        Registry::Batch batch;
+        for (int i = 0; i < 20; ++i) ASSERT_TRUE(Registry::writeDword(kInstall, "N", quint32(i)));
+        EXPECT_EQ(Registry::readDword(kInstall, "N"), 19u);
+        EXPECT_EQ(identityOf(file_), second);
+        EXPECT_TRUE(batch.finish());
+    }
+    EXPECT_FALSE(identityOf(file_) == second);
+    EXPECT_EQ(IniFile(file_).readString(kInstall, "N"), "dword:00000013");
+
+    // Another program changing the file is seen by the next call.
+    {
+        IniFile other(file_);
+        other.setString(kInstall, "Path", "changed elsewhere");
+        ASSERT_TRUE(other.save());
+    }
+    EXPECT_EQ(Registry::readString(kInstall, "Path"), "changed elsewhere");
+    ASSERT_TRUE(Registry::writeString(kInstall, "Path", "a"));
+    EXPECT_EQ(IniFile(file_).readString(kInstall, "Path"), "a");
+    EXPECT_EQ(Registry::readDword(kInstall, "N"), 19u);
 }
