@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -58,5 +59,52 @@ void BM_LoadOnePage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LoadOnePage)->Unit(benchmark::kMillisecond)->Iterations(12);
+
+}  // namespace
+
+namespace {
+
+// Opens a report and reads one cell of its last page; seconds taken.
+double openAndReadLastPage(const QString& path) {
+    QElapsedTimer t;
+    t.start();
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+    auto page = h.GetPage(h.GetPageCount());
+    benchmark::DoNotOptimize(page ? page->Slot(1, 1).numberValue() : -1.0);
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// Opening a full-size report to read one cell of its last page, against
+// the same on a 50 x 7 report: opening copies nothing, so the size of the
+// report hardly matters.
+void BM_OpenLargeReportReadLastPageVsSmall(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString large = makeLargeReport(dir.path() + "/large.rep");
+    QString small;
+    {
+        CReportHandle h(dir.path() + "/small.rep");
+        h.AppendRowColPage(kPages, 2);
+        h.Save();
+        small = h.GetPathName();
+    }
+    double smallSeconds = 0;
+    constexpr int kSmallRuns = 20;
+    for (int i = 0; i < kSmallRuns; ++i) smallSeconds += openAndReadLastPage(small);
+    smallSeconds /= kSmallRuns;
+    double largeSeconds = 0;
+    for (auto _ : state) {
+        const double s = openAndReadLastPage(large);
+        largeSeconds += s;
+        state.SetIterationTime(s);
+    }
+    largeSeconds /= double(state.iterations());
+    state.counters["small_ms"] = smallSeconds * 1e3;
+    state.counters["large_ms"] = largeSeconds * 1e3;
+    state.counters["ratio"] = largeSeconds / smallSeconds;
+}
+BENCHMARK(BM_OpenLargeReportReadLastPageVsSmall)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace

@@ -253,11 +253,14 @@ CReportFile::CReportFile(const QString& path) : m_path(path) {}
 
 CReportFile::~CReportFile() {
     m_cf.reset();
+    if (m_ownsFile) ::unlink(QFile::encodeName(m_path).constData());
+    if (m_sourceFd >= 0) ::close(m_sourceFd);
     if (m_spill) m_spill->close();
 }
 
 std::unique_ptr<CReportFile> CReportFile::CreateNew(const QString& path) {
     std::unique_ptr<CReportFile> f(new CReportFile(path));
+    f->m_ownsFile = true;
     f->m_format = ReportFormat::newReport();
     f->BeginFormatEdit();
     return f;
@@ -276,13 +279,30 @@ uint16_t CReportFile::ensureOpen() const {
     return const_cast<CReportFile*>(this)->openFile();
 }
 
-std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* status) {
+std::unique_ptr<CReportFile> CReportFile::OpenHandle(int fd, uint16_t* status) {
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) {
+        if (status) *status = errno == ENOMEM ? kNoMemory : kReadError;
+        return nullptr;
+    }
+    std::unique_ptr<CReportFile> f = Open(HandlePath(own), status);
+    if (!f) {
+        ::close(own);
+        return nullptr;
+    }
+    f->m_sourceFd = own;
+    return f;
+}
+
+std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* status,
+                                               bool ownsFile) {
     auto fail = [&](uint16_t s) {
         if (status) *status = s;
         return nullptr;
     };
     try {
         std::unique_ptr<CReportFile> f(new CReportFile(path));
+        f->m_ownsFile = ownsFile;
         uint16_t s = f->openFile();
         if (s) return fail(s);
         CompoundFile& cf = *f->m_cf;
@@ -1107,11 +1127,11 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
             else
                 estimate += e->source.fixed.length + e->source.var.length;
         }
-        const QString dir = QFileInfo(m_path).absolutePath();
+        const QString dir = WorkFolder();
         if (freeBytes(dir) < estimate) return kDiskFull;
 
-        // The new file is made beside the working copy under a name of its
-        // own, so no other save and no planted link can share it.
+        // The new file is made in the work folder under a name of its own,
+        // so no other save and no planted link can share it.
         QString newPath;
         SaveWriter w;
         std::vector<BlobEntry> fixed, var;
@@ -1119,7 +1139,7 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         {
             QString err;
             errno = 0;
-            const int fd = CreateWorkFile(QStringLiteral(".new"), &newPath);
+            const int fd = CreateWorkFile(QStringLiteral(".rep"), &newPath);
             std::unique_ptr<CompoundFile> out =
                 fd >= 0 ? CompoundFile::createOnHandle(fd, newPath, &err) : nullptr;
             if (!out) {
@@ -1148,19 +1168,18 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
             }
         }
         if (!status && !fsyncPath(newPath)) status = kWriteError;
-        if (!status && ::rename(QFile::encodeName(newPath).constData(),
-                                QFile::encodeName(m_path).constData()) != 0) {
-            w.fail(errno);
-            status = w.status();
-        }
         if (status) {
             if (!newPath.isEmpty()) QFile::remove(newPath);
             return status;
         }
-        fsyncPath(dir, true);
 
         // The new file is now the one pages are read from.
         m_cf.reset();
+        if (m_ownsFile) ::unlink(QFile::encodeName(m_path).constData());
+        if (m_sourceFd >= 0) ::close(m_sourceFd);
+        m_sourceFd = -1;
+        m_path = newPath;
+        m_ownsFile = true;
         for (size_t i = 0; i < m_pages.size(); ++i) {
             PageEntry& e = *m_pages[i];
             e.source.kind = BlobSource::Stored;
@@ -1174,9 +1193,7 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         if (m_spill) m_spill->resize(0);
         if (uint16_t s = openFile()) return s == kCorrupt ? kReadError : s;
 
-        if (targetPath.isEmpty() ||
-            QFileInfo(targetPath).absoluteFilePath() == QFileInfo(m_path).absoluteFilePath())
-            return kOk;
+        if (targetPath.isEmpty()) return kOk;
 
         // Copy to a temporary beside the target, then rename: the target is
         // whole at every moment, old or new. The temporary is locked before

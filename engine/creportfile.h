@@ -57,15 +57,25 @@ public:
     CReportFile(const CReportFile&) = delete;
     CReportFile& operator=(const CReportFile&) = delete;
 
-    // Opens the report stored at path (normally a working copy): reads the
-    // header, the format sections and both page directories, no page.
-    // Null and *status 1006/1007/1008/1020 on failure.
-    static std::unique_ptr<CReportFile> Open(const QString& path, uint16_t* status);
-    // A new report (50 x 7, format state, no pages) that Save writes to path.
+    // Opens the report stored at path: reads the header, the format
+    // sections and both page directories, no page. ownsFile: path is a
+    // working file of ours, removed when it is replaced or the report is
+    // closed. Null and *status 1006/1007/1008/1020 on failure.
+    static std::unique_ptr<CReportFile> Open(const QString& path, uint16_t* status,
+                                             bool ownsFile = false);
+    // The same on an open report file, read in place until the first save:
+    // opening copies nothing. The file stays the one read even when
+    // something else is put at its name meanwhile.
+    static std::unique_ptr<CReportFile> OpenHandle(int fd, uint16_t* status);
+    // A new report (50 x 7, format state, no pages); path names an empty
+    // working file of ours.
     static std::unique_ptr<CReportFile> CreateNew(const QString& path);
 
-    // The file pages are read from and saves are renamed onto.
+    // The file pages are read from: the report itself until the first
+    // save, then the working file each save leaves in the work folder.
     QString FilePath() const { return m_path; }
+    // True when FilePath() is a working file of ours.
+    bool OwnsFile() const { return m_ownsFile; }
 
     // ---- header and format
     // The format as it now stands (in format state: with the edits made).
@@ -133,10 +143,10 @@ public:
     QList<qor::CompoundFile::Entry> Entries() const;
 
     // ---- saving
-    // Writes the whole report to a new file in the work folder, renames
-    // it over the file, then copies it to a new temporary beside the
-    // target and renames that onto the target (skipped when the target is
-    // the file itself). Pages get the committed shape; in format state the
+    // Writes the whole report to a new working file in the work folder,
+    // which pages are read from from then on, then copies it to a new
+    // temporary beside the target and renames that onto the target
+    // (skipped when targetPath is empty). Pages get the committed shape; in format state the
     // edits are committed first and editing goes on. A failure leaves the
     // target as it was: 1090 disk full, 1030 other write errors, 1040 out
     // of memory, 1010 a target that appeared under noReplace.
@@ -193,6 +203,8 @@ private:
     uint16_t writeDocumentEntries(SaveWriter& w, qor::CompoundFile& out);
 
     QString m_path;
+    bool m_ownsFile = false;
+    int m_sourceFd = -1;  // the report read in place, until the first save
     mutable std::unique_ptr<qor::CompoundFile> m_cf;
     ReportFormat m_format;
     std::optional<ReportFormat> m_committed;

@@ -93,7 +93,12 @@ QString qor::ReportPathWithExtension(const QString& path) {
     return path + QStringLiteral(".rep");
 }
 
-uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
+namespace {
+
+// What kind of report is at path: 1005 missing, 1006 not a compound file
+// or no "QOR~REP", 1007 a version no converter is registered for, 1008
+// damaged, 1020 unreadable (errno set).
+uint16_t checkReport(const QString& path, ReportVersionKind* kind, QByteArray* versionText) {
     const QFileInfo fi(path);
     if (!fi.exists()) return code(Status::FileNotFound);
     if (fi.isDir()) return code(Status::NotAReport);
@@ -113,10 +118,20 @@ uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
         if (start.size() != 8) return code(Status::CorruptReport);
         version = versionTextOf(start);
     }
-    const ReportVersionKind kind = ClassifyVersionText(version);
-    if (kind == ReportVersionKind::NotAVersion) return code(Status::CorruptReport);
-    if (kind == ReportVersionKind::Other) return code(Status::UnsupportedVersion);
-    uint16_t status = 0;
+    *kind = ClassifyVersionText(version);
+    *versionText = version;
+    if (*kind == ReportVersionKind::NotAVersion) return code(Status::CorruptReport);
+    if (*kind == ReportVersionKind::Other) return code(Status::UnsupportedVersion);
+    return 0;
+}
+
+}  // namespace
+
+uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
+    ReportVersionKind kind;
+    QByteArray version;
+    uint16_t status = checkReport(path, &kind, &version);
+    if (status) return status;
     int fd = -1;
     const QString work = newWorkingCopy(&fd, &status);
     if (status) return status;
@@ -212,21 +227,39 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         // Temporaries of saves that were killed half-way lie beside the
         // report until someone opens it.
         if (!status) SweepStaleTemporaries(m_path);
-        if (!status) status = OpenWorkingCopy(m_path, &m_work);
+        ReportVersionKind kind = ReportVersionKind::Current;
+        QByteArray version;
+        if (!status) status = checkReport(m_path, &kind, &version);
+        if (!status && kind == ReportVersionKind::Current) {
+            // Read in place: nothing is copied until a save needs it.
+            const int readFd =
+                m_lockFd >= 0 ? -1
+                              : ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+            const int fd = m_lockFd >= 0 ? m_lockFd : readFd;
+            if (fd < 0)
+                status = code(Status::ReadError);
+            else
+                m_file = CReportFile::OpenHandle(fd, &status);
+            if (readFd >= 0) ::close(readFd);
+        } else if (!status) {
+            // An older layout is read from a converted working copy.
+            QString work;
+            status = OpenWorkingCopy(m_path, &work);
+            if (!status) {
+                m_file = CReportFile::Open(work, &status, true);
+                if (!m_file) removeWorkFiles(work);
+            }
+        }
         if (status == code(Status::ReadError) && m_errorText.isEmpty())
             m_errorText = QStringLiteral("cannot read the file: ") + errnoText(errno);
-        if (!status) {
-            m_file = CReportFile::Open(m_work, &status);
-            if (!m_file) removeWorkFiles(m_work);
-        }
     } else if (mode == OpenMode::OpenExisting || m_access == Access::Read) {
         status = code(Status::FileNotFound);
     } else {
         int fd = -1;
-        m_work = newWorkingCopy(&fd, &status);
+        const QString work = newWorkingCopy(&fd, &status);
         if (fd >= 0) ::close(fd);
         if (!status) {
-            m_file = CReportFile::CreateNew(m_work);
+            m_file = CReportFile::CreateNew(work);
             m_created = true;
             if (mode == OpenMode::CreateNew) {
                 m_unwritten = true;
@@ -238,7 +271,6 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
                 if (m_file->Save(m_path, options) != 0) {
                     m_file.reset();
                     m_created = false;
-                    removeWorkFiles(m_work);
                     status = code(Status::CannotCreate);
                 }
             }
@@ -246,7 +278,6 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
     }
     if (!m_file) {
         releaseLock();
-        m_work.clear();
         m_openStatus = status ? status : code(Status::ReadError);
         return;
     }
@@ -258,8 +289,7 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
 CReportHandle::~CReportHandle() {
     UnregisterOpenReport(this);
     m_current.reset();
-    m_file.reset();
-    removeWorkFiles(m_work);
+    m_file.reset();  // takes its working file with it
     releaseLock();
 }
 

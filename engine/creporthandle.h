@@ -1,7 +1,8 @@
 #pragma once
-// An open report. It is always edited through a working copy in the work
-// folder: the report's own file changes only when Save puts a complete new
-// file in its place.
+// An open report. It is read in place until the first save, and from then
+// on from the working file each save leaves in the work folder: the
+// report's own file changes only when Save puts a complete new file in its
+// place.
 
 #include <QString>
 #include <cstdint>
@@ -54,7 +55,11 @@ public:
     QString GetPathName() const;
     // Save-as: later saves go to path (empty = back to the report's own).
     void SetAlternatePath(const QString& path);
-    QString WorkingCopyPath() const { return m_work; }
+    // The working file pages are read from: "" while the report is read
+    // in place (until its first save).
+    QString WorkingCopyPath() const {
+        return m_file && m_file->OwnsFile() ? m_file->FilePath() : QString();
+    }
     CReportFile* GetReportFile() const { return m_file.get(); }
 
     // Writes the whole report to GetPathName(); 1030/1090/1040 leave the
@@ -108,7 +113,6 @@ private:
 
     QString m_path;     // full path of the report
     QString m_altPath;  // save-as target
-    QString m_work;     // working copy
     std::unique_ptr<CReportFile> m_file;
     std::shared_ptr<CSheetPage> m_current;
     int m_curPage = 0;

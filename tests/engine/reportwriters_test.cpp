@@ -187,10 +187,13 @@ TEST(ReportWriters, WorkingFilesGoWithTheirHandleAndOrphansAreSwept) {
     makeReport(path, 3);
     QString work;
     {
+        // Opening reads the report in place; the first save leaves a
+        // working file that goes with the handle.
         CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+        EXPECT_TRUE(h.WorkingCopyPath().isEmpty());
+        ASSERT_EQ(h.Save(), 0);
         work = h.WorkingCopyPath();
         EXPECT_TRUE(QFile::exists(work));
-        ASSERT_EQ(h.Save(), 0);
     }
     EXPECT_FALSE(QFile::exists(work));
 
@@ -207,6 +210,34 @@ TEST(ReportWriters, WorkingFilesGoWithTheirHandleAndOrphansAreSwept) {
 
     // A live process's files stay: ours, while a report is open.
     CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+    ASSERT_EQ(h.Save(), 0);
     SweepOrphanedWorkFiles();
     EXPECT_TRUE(QFile::exists(h.WorkingCopyPath()));
+}
+
+TEST(ReportWriters, AReaderKeepsReadingTheFileItOpenedWhileAWriterReplacesIt) {
+    const QString path = testDir() + "/r.rep";
+    makeReport(path, 3);
+    std::unique_ptr<CReportHandle> reader;
+    ASSERT_TRUE(openForReading(&reader, path)->IsOpen());
+    EXPECT_TRUE(reader->WorkingCopyPath().isEmpty());  // nothing copied to open it
+    {
+        CReportHandle writer(path, CReportHandle::OpenMode::OpenExisting);
+        ASSERT_TRUE(writer.IsOpen());
+        ASSERT_EQ(writer.AppendRowColPage(5, 2), 0);
+        writer.GetPage(3)->SetNumber(2, 2, 99);
+        ASSERT_EQ(writer.Save(), 0);
+    }
+    // The reader's pages come from the file as it was when it opened it,
+    // even after its streams were closed and opened again.
+    ASSERT_EQ(reader->CloseStreams(), 0);
+    uint16_t status = 0;
+    auto page = reader->GetPage(3, &status);
+    ASSERT_TRUE(page) << status;
+    EXPECT_DOUBLE_EQ(page->Slot(2, 2).numberValue(), 0);
+    EXPECT_EQ(reader->GetPageCount(), 3);
+    std::unique_ptr<CReportHandle> fresh;
+    ASSERT_TRUE(openForReading(&fresh, path)->IsOpen());
+    EXPECT_EQ(fresh->GetPageCount(), 8);
+    EXPECT_DOUBLE_EQ(fresh->GetPage(3)->Slot(2, 2).numberValue(), 99);
 }
