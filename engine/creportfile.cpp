@@ -279,13 +279,14 @@ uint16_t CReportFile::ensureOpen() const {
     return const_cast<CReportFile*>(this)->openFile();
 }
 
-std::unique_ptr<CReportFile> CReportFile::OpenHandle(int fd, uint16_t* status) {
+std::unique_ptr<CReportFile> CReportFile::OpenHandle(int fd, uint16_t* status,
+                                                     std::unique_ptr<CompoundFile> opened) {
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0) {
         if (status) *status = errno == ENOMEM ? kNoMemory : kReadError;
         return nullptr;
     }
-    std::unique_ptr<CReportFile> f = Open(HandlePath(own), status);
+    std::unique_ptr<CReportFile> f = Open(HandlePath(own), status, false, std::move(opened));
     if (!f) {
         ::close(own);
         return nullptr;
@@ -295,7 +296,8 @@ std::unique_ptr<CReportFile> CReportFile::OpenHandle(int fd, uint16_t* status) {
 }
 
 std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* status,
-                                               bool ownsFile) {
+                                               bool ownsFile,
+                                               std::unique_ptr<CompoundFile> opened) {
     auto fail = [&](uint16_t s) {
         if (status) *status = s;
         return nullptr;
@@ -303,7 +305,12 @@ std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* st
     try {
         std::unique_ptr<CReportFile> f(new CReportFile(path));
         f->m_ownsFile = ownsFile;
-        uint16_t s = f->openFile();
+        // Loading a large file's allocation tables is most of an open: done once.
+        uint16_t s = kOk;
+        if (opened)
+            f->m_cf = std::move(opened);
+        else
+            s = f->openFile();
         if (s) return fail(s);
         CompoundFile& cf = *f->m_cf;
 

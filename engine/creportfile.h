@@ -61,12 +61,15 @@ public:
     // sections and both page directories, no page. ownsFile: path is a
     // working file of ours, removed when it is replaced or the report is
     // closed. Null and *status 1006/1007/1008/1020 on failure.
+    // opened: the compound file at path when the caller has it open already.
     static std::unique_ptr<CReportFile> Open(const QString& path, uint16_t* status,
-                                             bool ownsFile = false);
+                                             bool ownsFile = false,
+                                             std::unique_ptr<qor::CompoundFile> opened = {});
     // The same on an open report file, read in place until the first save:
     // opening copies nothing. The file stays the one read even when
     // something else is put at its name meanwhile.
-    static std::unique_ptr<CReportFile> OpenHandle(int fd, uint16_t* status);
+    static std::unique_ptr<CReportFile> OpenHandle(int fd, uint16_t* status,
+                                                   std::unique_ptr<qor::CompoundFile> opened = {});
     // A new report (50 x 7, format state, no pages); path names an empty
     // working file of ours.
     static std::unique_ptr<CReportFile> CreateNew(const QString& path);

@@ -98,7 +98,8 @@ namespace {
 // What kind of report is at path: 1005 missing, 1006 not a compound file
 // or no "QOR~REP", 1007 a version no converter is registered for, 1008
 // damaged, 1020 unreadable (errno set).
-uint16_t checkReport(const QString& path, ReportVersionKind* kind, QByteArray* versionText) {
+uint16_t checkReport(const QString& path, ReportVersionKind* kind, QByteArray* versionText,
+                     std::unique_ptr<CompoundFile>* keep = nullptr) {
     const QFileInfo fi(path);
     if (!fi.exists()) return code(Status::FileNotFound);
     if (fi.isDir()) return code(Status::NotAReport);
@@ -117,6 +118,7 @@ uint16_t checkReport(const QString& path, ReportVersionKind* kind, QByteArray* v
         const QByteArray start = cf->read(rep, 0, 8);
         if (start.size() != 8) return code(Status::CorruptReport);
         version = versionTextOf(start);
+        if (keep) *keep = std::move(cf);
     }
     *kind = ClassifyVersionText(version);
     *versionText = version;
@@ -229,18 +231,18 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         if (!status) SweepStaleTemporaries(m_path);
         ReportVersionKind kind = ReportVersionKind::Current;
         QByteArray version;
-        if (!status) status = checkReport(m_path, &kind, &version);
+        // Read in place: nothing is copied until a save needs it. What is
+        // checked is the very file then read (the one locked for writing).
+        const int readFd =
+            status || m_lockFd >= 0
+                ? -1
+                : ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = m_lockFd >= 0 ? m_lockFd : readFd;
+        if (!status && fd < 0) status = code(Status::ReadError);
+        std::unique_ptr<CompoundFile> cf;
+        if (!status) status = checkReport(HandlePath(fd), &kind, &version, &cf);
         if (!status && kind == ReportVersionKind::Current) {
-            // Read in place: nothing is copied until a save needs it.
-            const int readFd =
-                m_lockFd >= 0 ? -1
-                              : ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
-            const int fd = m_lockFd >= 0 ? m_lockFd : readFd;
-            if (fd < 0)
-                status = code(Status::ReadError);
-            else
-                m_file = CReportFile::OpenHandle(fd, &status);
-            if (readFd >= 0) ::close(readFd);
+            m_file = CReportFile::OpenHandle(fd, &status, std::move(cf));
         } else if (!status) {
             // An older layout is read from a converted working copy.
             QString work;
@@ -250,6 +252,7 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
                 if (!m_file) removeWorkFiles(work);
             }
         }
+        if (readFd >= 0) ::close(readFd);
         if (status == code(Status::ReadError) && m_errorText.isEmpty())
             m_errorText = QStringLiteral("cannot read the file: ") + errnoText(errno);
     } else if (mode == OpenMode::OpenExisting || m_access == Access::Read) {
