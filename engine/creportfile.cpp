@@ -1057,8 +1057,13 @@ uint16_t copyFileInto(const QString& from, int out, CReportFile::SaveWriter& w) 
         if (useCopyRange) {
             // The kernel copies without passing the bytes through us (and
             // shares extents where the file system can).
+            // A signal arriving meanwhile (a child process ending, a timer)
+            // interrupts the copy; that is no failure of the disk.
             loff_t inPos = loff_t(done), outPos = loff_t(done);
-            const ssize_t got = ::copy_file_range(in, &inPos, out, &outPos, k, 0);
+            ssize_t got;
+            do {
+                got = ::copy_file_range(in, &inPos, out, &outPos, k, 0);
+            } while (got < 0 && errno == EINTR);
             if (got > 0) {
                 done += uint64_t(got);
                 continue;
@@ -1076,12 +1081,17 @@ uint16_t copyFileInto(const QString& from, int out, CReportFile::SaveWriter& w) 
             useCopyRange = false;
         }
         buf.resize(k);
-        if (::pread(in, buf.data(), k, off_t(done)) != ssize_t(k)) {
+        ssize_t got;
+        do {
+            got = ::pread(in, buf.data(), k, off_t(done));
+        } while (got < 0 && errno == EINTR);
+        if (got != ssize_t(k)) {
             status = kReadError;
             break;
         }
         for (size_t put = 0; put < k;) {
             const ssize_t n = ::pwrite(out, buf.data() + put, k - put, off_t(done + put));
+            if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 w.fail(errno);
                 status = w.status();

@@ -17,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QFile::remove(rep);
     qor::IsOwnXmlExchangeFile(xml);
     CReportHandle h(rep);
-    if (!h.IsOpen()) std::abort();
+    // Making the report is not what is fuzzed here; a save interrupted by
+    // the fuzzer's own timer signal may fail it.
+    if (!h.IsOpen()) return 0;
     qor::ImportOwnXmlReport(h, xml);
     return 0;
 }

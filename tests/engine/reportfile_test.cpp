@@ -1,5 +1,9 @@
 // Report file layout, pages on demand, remapping, saving.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -541,4 +545,40 @@ TEST_F(ReportFileTest, IndependentReadersSeeTheStreams) {
         EXPECT_EQ(r.exitCode, 0);
         for (const char* s : {"QOR~REP", "QOR~VEP", "PageEx"}) EXPECT_TRUE(r.out.contains(s)) << s;
     }
+}
+
+// A signal arriving while a file is copied (a child process ending, a
+// timer) interrupts the kernel's copy; the copy goes on instead of failing
+// as a write error. Found by the fuzzer, whose timer made saves fail.
+TEST(ReportFileCopy, SignalsDuringACopyDoNotFailIt) {
+    const QString dir = qortest::freshDir("copy-signals");
+    QByteArray bytes(8 << 20, '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i) bytes[i] = char((i * 7919) >> 5);
+    {
+        QFile f(dir + "/from");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    struct sigaction quiet {
+    }, old{};
+    quiet.sa_handler = [](int) {};
+    sigemptyset(&quiet.sa_mask);
+    quiet.sa_flags = 0;  // no SA_RESTART: interrupted calls return EINTR
+    ASSERT_EQ(::sigaction(SIGALRM, &quiet, &old), 0);
+    const itimerval often{{0, 100}, {0, 100}}, off{};
+    ASSERT_EQ(::setitimer(ITIMER_REAL, &often, nullptr), 0);
+    int failures = 0;
+    for (int i = 0; i < 30; ++i) {
+        const QString to = dir + QStringLiteral("/to%1").arg(i);
+        const int fd = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0);
+        if (CopyFileInto(dir + "/from", fd) != 0) ++failures;
+        ::close(fd);
+    }
+    ::setitimer(ITIMER_REAL, &off, nullptr);
+    ::sigaction(SIGALRM, &old, nullptr);
+    EXPECT_EQ(failures, 0);
+    QFile last(dir + "/to29");
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(last.readAll(), bytes);
 }
