@@ -59,17 +59,21 @@ bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) c
     return IsTrue(v);
 }
 
+bool CommandRun::holdsOnPage(const Node& cond, const ReportScope& scope, int page) const {
+    // The page is read only when the condition reads its cells or
+    // keywords; one that cannot be read fails the command all the same.
+    ReportPageEnvironment env(scope, page);
+    const bool yes = holds(cond, env);
+    ThrowIfStatus(env.LoadStatus(), QStringLiteral("page %1").arg(page));
+    return yes;
+}
+
 std::vector<int> CommandRun::matchingPages(const ReportScope& scope, const Node* cond) const {
     std::vector<int> pages;
     const int count = scope.report ? scope.report->GetPageCount() : 0;
     pages.reserve(size_t(count));
     for (int p = 1; p <= count; ++p) {
-        if (cond) {
-            uint16_t status = 0;
-            std::shared_ptr<CSheetPage> sheet = scope.report->GetPage(p, &status);
-            if (!sheet) ThrowIfStatus(status ? status : 1, QStringLiteral("page %1").arg(p));
-            if (!holds(*cond, ReportPageEnvironment(scope, p, std::move(sheet)))) continue;
-        }
+        if (cond && !holdsOnPage(*cond, scope, p)) continue;
         pages.push_back(p);
     }
     return pages;

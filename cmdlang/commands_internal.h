@@ -38,6 +38,9 @@ struct CommandRun {
     // A condition on a page (or, with line > 0, on a variable line): true
     // or false; an error value throws CALC_ERR_EVALUATION naming the page.
     bool holds(const Node& cond, const EvalEnvironment& env, int line = 0) const;
+    // The condition on one page of the scope's report, reading the page
+    // only if the condition needs it.
+    bool holdsOnPage(const Node& cond, const ReportScope& scope, int page) const;
     // Pages 1..count of a report whose page condition holds (all when
     // cond is null).
     std::vector<int> matchingPages(const ReportScope& scope, const Node* cond) const;

@@ -680,6 +680,11 @@ bool IsOwnXmlExchangeFile(const QString& path) {
     return read && rootName.toLower() == ownxml::kRootTag;
 }
 
+bool HasOwnXmlRoot(const QString& path) {
+    QString rootName;
+    return XmlDocument::peekRootName(path, &rootName) && rootName.toLower() == ownxml::kRootTag;
+}
+
 }  // namespace qor
 
 int ImportReportXml(CReportHandle& report, const QString& path, int mode) {
