@@ -50,6 +50,6 @@ void BM_FindFill(benchmark::State& state) {
     if (pages == 4000 && g_fill1000 > 0) state.counters["vs_1000"] = perIteration / g_fill1000;
     state.SetItemsProcessed(state.iterations() * pages);
 }
-BENCHMARK(BM_FindFill)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FindFill)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

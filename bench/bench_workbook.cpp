@@ -127,6 +127,6 @@ void BM_WorkbookExport(benchmark::State& state) {
             state.counters["vs_raw_constant"] = perIteration / g_rawSeconds[1];
     }
 }
-BENCHMARK(BM_WorkbookExport)->Arg(1)->Arg(kPages)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_WorkbookExport)->Arg(1)->Arg(4)->Arg(kPages)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace

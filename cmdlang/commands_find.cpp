@@ -6,6 +6,7 @@
 // the same way. Both note every match in that order; CONTINUE shows the
 // next one and, once each has been shown, says none is left. SNUMBER()
 // counts the pages among the matches.
+#include <algorithm>
 #include <set>
 
 #include "cmdlang/commands_internal.h"
@@ -16,13 +17,22 @@ namespace {
 
 // Pages in the order a search visits them: first after the current one
 // (or the current one itself), wrapping once.
+int visitStart(int pages, int current, bool currentFirst) {
+    if (current < 1 || current > pages) current = pages;
+    return currentFirst ? current - 1 : current;
+}
 std::vector<int> visitOrder(int pages, int current, bool currentFirst) {
     std::vector<int> order;
     order.reserve(size_t(pages));
-    if (current < 1 || current > pages) current = pages;
-    const int start = currentFirst ? current - 1 : current;
+    const int start = visitStart(pages, current, currentFirst);
     for (int k = 0; k < pages; ++k) order.push_back((start + k) % pages + 1);
     return order;
+}
+// The same order for a few pages of it.
+void sortByVisit(std::vector<int>& some, int pages, int current, bool currentFirst) {
+    const int start = visitStart(pages, current, currentFirst);
+    auto step = [&](int page) { return ((page - 1 - start) % pages + pages) % pages; };
+    std::sort(some.begin(), some.end(), [&](int a, int b) { return step(a) < step(b); });
 }
 
 // The column (row area) or row (column area) of the first V_ name of a
@@ -78,9 +88,17 @@ void RunFind(CommandRun& run) {
     const ReportScope scope = run.scope(&r);
     auto s = std::make_unique<CCalcInterpreter::Search>();
     s->report = &r;
-    // A condition on the page number alone (MRECNO()=n) reads no page, so
-    // a script stepping through thousands of pages with FIND stays linear.
-    for (int page : visitOrder(r.GetPageCount(), r.GetCurPage(), false))
+    // A condition that reads no cells reads no page, and one on the page
+    // number (MRECNO()=n) looks at its page alone, so a script stepping
+    // through thousands of pages with FIND stays linear.
+    std::vector<int> order;
+    if (const std::optional<std::vector<int>> few = run.pagesByNumber(*run.cmd.forCond, scope)) {
+        order = *few;
+        sortByVisit(order, r.GetPageCount(), r.GetCurPage(), false);
+    } else {
+        order = visitOrder(r.GetPageCount(), r.GetCurPage(), false);
+    }
+    for (int page : order)
         if (run.holdsOnPage(*run.cmd.forCond, scope, page)) s->matches.push_back({page, 0});
     if (run.checkOnly()) return;
     finish(run, std::move(s));
