@@ -9,6 +9,9 @@
 #include <functional>
 #include <limits>
 #include <new>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <vector>
 
 #include "engine/cellformat.h"
@@ -668,7 +671,13 @@ public:
         return v;
     }
     void release(size_t j) {
-        if (j < m_pages.size()) m_pages[j] = Page();
+        if (j >= m_pages.size()) return;
+        m_pages[j] = Page();
+#ifdef __GLIBC__
+        // Hand what the page held back to the system, not just to the heap:
+        // the report growing page by page takes memory of other sizes.
+        malloc_trim(0);
+#endif
     }
 
 private:
