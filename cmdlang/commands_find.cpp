@@ -15,12 +15,13 @@ namespace qor::cmd {
 
 namespace {
 
-// Pages in the order a search visits them: first after the current one
-// (or the current one itself), wrapping once.
+// Where a search's visit starts, counted from 0 (pages from 1).
 int visitStart(int pages, int current, bool currentFirst) {
     if (current < 1 || current > pages) current = pages;
     return currentFirst ? current - 1 : current;
 }
+// Pages in the order a search visits them: first after the current one
+// (or the current one itself), wrapping once.
 std::vector<int> visitOrder(int pages, int current, bool currentFirst) {
     std::vector<int> order;
     order.reserve(size_t(pages));
