@@ -45,6 +45,19 @@ ReportPageEnvironment::ReportPageEnvironment(const ReportScope& scope, int page,
                                              std::shared_ptr<CSheetPage> sheet)
     : m_scope(scope), m_page(page), m_sheet(std::move(sheet)) {}
 
+ReportPageEnvironment::ReportPageEnvironment(const ReportScope& scope, int page)
+    : m_scope(scope), m_page(page), m_pending(scope.report != nullptr) {}
+
+const CSheetPage* ReportPageEnvironment::page() const {
+    if (m_pending) {
+        m_pending = false;
+        uint16_t status = 0;
+        m_sheet = m_scope.report->GetPage(m_page, &status);
+        if (!m_sheet) m_loadStatus = status ? status : 1;
+    }
+    return m_sheet.get();
+}
+
 int ReportPageEnvironment::RowCount() const {
     return m_scope.format ? m_scope.format->header.rows : 0;
 }
@@ -64,9 +77,10 @@ Value ReportPageEnvironment::Cell(int row, int col) const {
     const uint16_t r = uint16_t(row), c = uint16_t(col);
     if (cellFormatGet(m_scope.format->cellFormat(r, c), kFmtKind) == kCellLabel)
         return Value::text(m_scope.report->GetReportFile()->GetLabel(r, c));
-    if (!m_sheet) return Value::empty();
-    const CellSlot s = m_sheet->Slot(r, c);
-    return SlotValue(s, s.isText() ? m_sheet->Text(r, c) : QString());
+    const CSheetPage* sheet = page();
+    if (!sheet) return Value::empty();
+    const CellSlot s = sheet->Slot(r, c);
+    return SlotValue(s, s.isText() ? sheet->Text(r, c) : QString());
 }
 
 int ReportPageEnvironment::VarKind() const {
@@ -77,12 +91,17 @@ int ReportPageEnvironment::VarStart() const {
     return VarKind() ? m_scope.format->header.varStart : 0;
 }
 
-int ReportPageEnvironment::VarUsed() const { return VarKind() && m_sheet ? m_sheet->VarUsed() : 0; }
+int ReportPageEnvironment::VarUsed() const {
+    if (!VarKind()) return 0;
+    const CSheetPage* sheet = page();
+    return sheet ? sheet->VarUsed() : 0;
+}
 
 Value ReportPageEnvironment::VarCell(int line, int index) const {
     if (!VarKind()) return Value::error(QStringLiteral("the report has no variable area"));
-    if (!m_sheet) return Value::empty();
-    const SlotGrid& g = m_sheet->VarLines();
+    const CSheetPage* sheet = page();
+    if (!sheet) return Value::empty();
+    const SlotGrid& g = sheet->VarLines();
     if (line < 1 || index < 1 || !g.contains(uint32_t(line - 1), uint32_t(index - 1)))
         return Value::error(QStringLiteral("line %1, position %2 of the variable area does not "
                                            "exist")
@@ -93,8 +112,9 @@ Value ReportPageEnvironment::VarCell(int line, int index) const {
 }
 
 Value ReportPageEnvironment::Keyword(int slot) const {
-    if (!m_sheet) return Value::empty();
-    const KeywordValue k = m_sheet->Keyword(slot);
+    const CSheetPage* sheet = page();
+    if (!sheet) return Value::empty();
+    const KeywordValue k = sheet->Keyword(slot);
     if (k.kind == 1) return Value::number(k.number);
     if (k.kind == 2) return Value::text(k.text);
     return Value::empty();
@@ -115,7 +135,7 @@ int ReportPageEnvironment::FoundPages() const {
 
 bool ReportPageEnvironment::WithPage(int page,
                                      const std::function<void(const EvalEnvironment&)>& fn) const {
-    if (page == m_page && m_sheet) {
+    if (page == m_page && this->page()) {
         fn(*this);
         return true;
     }

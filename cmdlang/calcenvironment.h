@@ -34,6 +34,12 @@ class ReportPageEnvironment final : public EvalEnvironment {
 public:
     // sheet may be null for a scope without report (page 0).
     ReportPageEnvironment(const ReportScope& scope, int page, std::shared_ptr<CSheetPage> sheet);
+    // The page is read from the report the first time something reads its
+    // cells, lines or keywords, so a condition on the page number alone
+    // never loads it. A page that cannot be read leaves LoadStatus() set
+    // and reads as empty.
+    ReportPageEnvironment(const ReportScope& scope, int page);
+    uint16_t LoadStatus() const { return m_loadStatus; }
 
     int RowCount() const override;
     int ColCount() const override;
@@ -55,12 +61,15 @@ public:
     Value GetRecord(const RecordRequest& request) const override;
     bool CheckOnly() const override;
 
-    const CSheetPage* sheet() const { return m_sheet.get(); }
+    const CSheetPage* sheet() const { return page(); }
 
 private:
+    const CSheetPage* page() const;
     const ReportScope& m_scope;
     int m_page;
-    std::shared_ptr<CSheetPage> m_sheet;
+    mutable std::shared_ptr<CSheetPage> m_sheet;
+    mutable bool m_pending = false;  // not read yet
+    mutable uint16_t m_loadStatus = 0;
 };
 
 // A stored slot as a value of the language (kind-blind: a text slot is a

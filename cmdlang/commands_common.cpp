@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
+
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
 #include "cmdlang/scripts.h"
@@ -59,17 +62,84 @@ bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) c
     return IsTrue(v);
 }
 
+bool CommandRun::holdsOnPage(const Node& cond, const ReportScope& scope, int page) const {
+    // The page is read only when the condition reads its cells or
+    // keywords; one that cannot be read fails the command all the same.
+    ReportPageEnvironment env(scope, page);
+    const bool yes = holds(cond, env);
+    ThrowIfStatus(env.LoadStatus(), QStringLiteral("page %1").arg(page));
+    return yes;
+}
+
+namespace {
+
+bool isPageNumber(const Node& n) {
+    return n.kind == NodeKind::Call && n.text == u"MRECNO" && n.children.empty();
+}
+
+// Whether the expression gives the same on every page: literals, script
+// variables and arithmetic over them.
+bool sameOnEveryPage(const Node& n, const ReportScope& scope) {
+    switch (n.kind) {
+        case NodeKind::Number:
+        case NodeKind::String:
+            return true;
+        case NodeKind::Ident:
+            return scope.keywordSlot(n.text) < 0;
+        case NodeKind::Unary:
+        case NodeKind::Binary:
+            for (const NodePtr& c : n.children)
+                if (!c || !sameOnEveryPage(*c, scope)) return false;
+            return !n.children.empty();
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::optional<std::vector<int>> CommandRun::pagesByNumber(const Node& cond,
+                                                          const ReportScope& scope) const {
+    if (!scope.report || cond.kind != NodeKind::Compare || cond.op != Op::Eq ||
+        cond.children.size() != 2 || !cond.children[0] || !cond.children[1])
+        return std::nullopt;
+    const Node* number = nullptr;
+    if (isPageNumber(*cond.children[0]))
+        number = cond.children[1].get();
+    else if (isPageNumber(*cond.children[1]))
+        number = cond.children[0].get();
+    if (!number || !sameOnEveryPage(*number, scope)) return std::nullopt;
+    // Anything unusual (an error, a text) goes the long way, page by page,
+    // so that it fails or matches exactly as it always has.
+    const ReportPageEnvironment env(scope, 0);
+    Evaluator ev(env);
+    const Value v = ev.evaluate(*number);
+    if (!v.isNumber() || !std::isfinite(v.asNumber())) return std::nullopt;
+    // Numbers compare within a small tolerance: the pages either side.
+    const double n = v.asNumber();
+    const int count = scope.report->GetPageCount();
+    std::vector<int> pages;
+    for (const double p : {std::floor(n), std::ceil(n)})
+        if (p >= 1 && p <= count && (pages.empty() || pages.back() != int(p)))
+            pages.push_back(int(p));
+    return pages;
+}
+
 std::vector<int> CommandRun::matchingPages(const ReportScope& scope, const Node* cond) const {
     std::vector<int> pages;
+    if (cond) {
+        if (const std::optional<std::vector<int>> few = pagesByNumber(*cond, scope)) {
+            std::vector<int> sorted = *few;
+            std::sort(sorted.begin(), sorted.end());
+            for (const int p : sorted)
+                if (holdsOnPage(*cond, scope, p)) pages.push_back(p);
+            return pages;
+        }
+    }
     const int count = scope.report ? scope.report->GetPageCount() : 0;
     pages.reserve(size_t(count));
     for (int p = 1; p <= count; ++p) {
-        if (cond) {
-            uint16_t status = 0;
-            std::shared_ptr<CSheetPage> sheet = scope.report->GetPage(p, &status);
-            if (!sheet) ThrowIfStatus(status ? status : 1, QStringLiteral("page %1").arg(p));
-            if (!holds(*cond, ReportPageEnvironment(scope, p, std::move(sheet)))) continue;
-        }
+        if (cond && !holdsOnPage(*cond, scope, p)) continue;
         pages.push_back(p);
     }
     return pages;

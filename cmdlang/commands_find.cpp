@@ -6,6 +6,7 @@
 // the same way. Both note every match in that order; CONTINUE shows the
 // next one and, once each has been shown, says none is left. SNUMBER()
 // counts the pages among the matches.
+#include <algorithm>
 #include <set>
 
 #include "cmdlang/commands_internal.h"
@@ -14,15 +15,25 @@ namespace qor::cmd {
 
 namespace {
 
+// Where a search's visit starts, counted from 0 (pages from 1).
+int visitStart(int pages, int current, bool currentFirst) {
+    if (current < 1 || current > pages) current = pages;
+    return currentFirst ? current - 1 : current;
+}
 // Pages in the order a search visits them: first after the current one
 // (or the current one itself), wrapping once.
 std::vector<int> visitOrder(int pages, int current, bool currentFirst) {
     std::vector<int> order;
     order.reserve(size_t(pages));
-    if (current < 1 || current > pages) current = pages;
-    const int start = currentFirst ? current - 1 : current;
+    const int start = visitStart(pages, current, currentFirst);
     for (int k = 0; k < pages; ++k) order.push_back((start + k) % pages + 1);
     return order;
+}
+// The same order for a few pages of it.
+void sortByVisit(std::vector<int>& some, int pages, int current, bool currentFirst) {
+    const int start = visitStart(pages, current, currentFirst);
+    auto step = [&](int page) { return ((page - 1 - start) % pages + pages) % pages; };
+    std::sort(some.begin(), some.end(), [&](int a, int b) { return step(a) < step(b); });
 }
 
 // The column (row area) or row (column area) of the first V_ name of a
@@ -78,9 +89,18 @@ void RunFind(CommandRun& run) {
     const ReportScope scope = run.scope(&r);
     auto s = std::make_unique<CCalcInterpreter::Search>();
     s->report = &r;
-    for (int page : visitOrder(r.GetPageCount(), r.GetCurPage(), false))
-        if (run.holds(*run.cmd.forCond, ReportPageEnvironment(scope, page, pageOf(r, page))))
-            s->matches.push_back({page, 0});
+    // A condition that reads no cells reads no page, and one on the page
+    // number (MRECNO()=n) looks at its page alone, so a script stepping
+    // through thousands of pages with FIND stays linear.
+    std::vector<int> order;
+    if (const std::optional<std::vector<int>> few = run.pagesByNumber(*run.cmd.forCond, scope)) {
+        order = *few;
+        sortByVisit(order, r.GetPageCount(), r.GetCurPage(), false);
+    } else {
+        order = visitOrder(r.GetPageCount(), r.GetCurPage(), false);
+    }
+    for (int page : order)
+        if (run.holdsOnPage(*run.cmd.forCond, scope, page)) s->matches.push_back({page, 0});
     if (run.checkOnly()) return;
     finish(run, std::move(s));
 }

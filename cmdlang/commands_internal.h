@@ -1,4 +1,6 @@
 #pragma once
+
+#include <optional>
 // Shared by the command words (commands_*.cpp): one command being run,
 // with the checks and helpers every word needs. Not for other callers.
 
@@ -38,6 +40,15 @@ struct CommandRun {
     // A condition on a page (or, with line > 0, on a variable line): true
     // or false; an error value throws CALC_ERR_EVALUATION naming the page.
     bool holds(const Node& cond, const EvalEnvironment& env, int line = 0) const;
+    // The condition on one page of the scope's report, reading the page
+    // only if the condition needs it.
+    bool holdsOnPage(const Node& cond, const ReportScope& scope, int page) const;
+    // For a condition of the form MRECNO() = n, where n reads nothing of a
+    // page, the few pages that can hold it (unordered; each still to be
+    // checked with the whole condition); none for any other condition, or
+    // when n does not come out a number.
+    std::optional<std::vector<int>> pagesByNumber(const Node& cond,
+                                                  const ReportScope& scope) const;
     // Pages 1..count of a report whose page condition holds (all when
     // cond is null).
     std::vector<int> matchingPages(const ReportScope& scope, const Node* cond) const;

@@ -185,23 +185,33 @@ uint16_t CReportHandle::ApplyTableStyle(int styleIndex, const CellArea* area) {
 // ---------------------------------------------------------------------------
 // Cell formats and row and column records
 
+uint16_t CReportHandle::ReadAreaFormatWord(const CellArea* area, uint64_t* word) {
+    if (!m_file || !word || !area) return kRefused;
+    AreaRecord a;
+    if (uint16_t s = mapFormatArea(area, &a)) return s;
+    const ReportFormat& f = m_file->Format();
+    uint16_t r = a.r1, c = a.c1;
+    if (const AreaRecord* comb = findCombined(f, r, c)) {
+        r = comb->r1;
+        c = comb->c1;
+    }
+    *word = f.cellFormat(r, c);
+    return 0;
+}
+
 uint16_t CReportHandle::AccessAreaFormat(int flag, int code, int32_t* value, const CellArea* area) {
     if (!m_file || !value || !area || (flag != 0 && flag != 1)) return kRefused;
     const BitField field = cellFormatField(code);
     if (field.width == 0) return kRefused;
     if (flag == 1 && code != kFmtKind && !IsFormatState()) return kRefused;
-    AreaRecord a;
-    if (uint16_t s = mapFormatArea(area, &a)) return s;
     if (flag == 0) {
-        const ReportFormat& f = m_file->Format();
-        uint16_t r = a.r1, c = a.c1;
-        if (const AreaRecord* comb = findCombined(f, r, c)) {
-            r = comb->r1;
-            c = comb->c1;
-        }
-        *value = int32_t(cellFormatGet(f.cellFormat(r, c), code));
+        uint64_t word = 0;
+        if (uint16_t s = ReadAreaFormatWord(area, &word)) return s;
+        *value = int32_t(cellFormatGet(word, code));
         return 0;
     }
+    AreaRecord a;
+    if (uint16_t s = mapFormatArea(area, &a)) return s;
     int64_t v = *value;
     if (code == kFmtDecimals) v = std::clamp<int64_t>(v, 0, 7);
     const uint32_t bits = uint32_t(v) & uint32_t((uint64_t(1) << field.width) - 1);

@@ -88,6 +88,13 @@ int CExcelBridge::CreateWorkbookFile(QString path) {
     return 1;
 }
 
+void CExcelBridge::NewWorkbook() {
+    if (!m_workbooks) noObject("workbooks");
+    m_workbook = m_workbooks->addWorkbook();
+    m_sheets = m_workbook;
+    m_worksheet = activeSheet();
+}
+
 void CExcelBridge::OpenWorkbookFile(QString path) {
     if (!m_workbooks) noObject("workbooks");
     m_workbook = m_workbooks->openWorkbook(path);

@@ -40,6 +40,9 @@ public:
     // pass to the caller as XlError.
     int CreateWorkbookFile(QString path);
     void OpenWorkbookFile(QString path);
+    // A new workbook with no file yet, for a caller that writes the sheets
+    // out itself as it goes. Errors pass to the caller.
+    void NewWorkbook();
     // Adds a worksheet named name and makes it current. With first set the
     // default sheets of a new workbook are removed, leaving only this one.
     // Always 1; errors pass to the caller.

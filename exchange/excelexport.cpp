@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <array>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -31,15 +32,22 @@ constexpr int kMsgYear = 62037;  // .. 62040 quarter, month, day
     throw XlError{code, QStringLiteral("ExportPage"), what};
 }
 
-int32_t attribute(CReportHandle* report, int code, const CellArea& area) {
-    int32_t v = 0;
-    const uint16_t status = report->AccessAreaFormat(0, code, &v, &area);
-    if (status != 0)
-        fail(kXlFail, QStringLiteral("the format of %1 cannot be read (%2)")
-                          .arg(FormatCellRef(area.first.col - 1, area.first.row - 1))
-                          .arg(status));
-    return v;
-}
+// The format of an area's first cell, read once for all the fields a
+// cell of the export needs.
+class AreaFormat {
+public:
+    AreaFormat(CReportHandle* report, const CellArea& area) {
+        const uint16_t status = report->ReadAreaFormatWord(&area, &m_word);
+        if (status != 0)
+            fail(kXlFail, QStringLiteral("the format of %1 cannot be read (%2)")
+                              .arg(FormatCellRef(area.first.col - 1, area.first.row - 1))
+                              .arg(status));
+    }
+    int32_t operator[](int code) const { return int32_t(cellFormatGet(m_word, code)); }
+
+private:
+    uint64_t m_word = 0;
+};
 
 void setEdge(XlRange& range, int edge, int lineCode) {
     int style = 0;
@@ -57,13 +65,12 @@ int verticalOf(int code) {
     return t[code & 3];
 }
 
-QString numberFormatOf(CReportHandle* report, const CellArea& area) {
-    QString f =
-        attribute(report, kFmtThousands, area) ? QStringLiteral("###,##") : QStringLiteral("###");
-    if (attribute(report, kFmtCurrency, area)) f.prepend(LoadErrorText(kMsgCurrency));
-    const int decimals = std::clamp(attribute(report, kFmtDecimals, area), 0, 7);
+QString numberFormatOf(const AreaFormat& format) {
+    QString f = format[kFmtThousands] ? QStringLiteral("###,##") : QStringLiteral("###");
+    if (format[kFmtCurrency]) f.prepend(LoadErrorText(kMsgCurrency));
+    const int decimals = std::clamp(format[kFmtDecimals], 0, 7);
     if (decimals > 0) f += u'.' + QString(decimals, u'0');
-    if (attribute(report, kFmtPercent, area)) f += u'%';
+    if (format[kFmtPercent]) f += u'%';
     return f;
 }
 
@@ -129,6 +136,19 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
             ws->range(XlArea{r, 1, r, 1}).setRowHeight(int32_t(height));
     }
 
+    // The texts repeated over the cells, made once: the font names and the
+    // number formats by their four fields.
+    std::array<QString, 16> fontNames;
+    for (size_t i = 0; i < fontNames.size(); ++i) fontNames[i] = QString::fromUtf8(kCellFontFaces[i]);
+    std::array<QString, 2 * 2 * 8 * 2> numberFormats;
+    auto numberFormat = [&](const AreaFormat& f) -> const QString& {
+        const size_t key = size_t(f[kFmtThousands] != 0) | size_t(f[kFmtCurrency] != 0) << 1 |
+                           size_t(std::clamp(f[kFmtDecimals], 0, 7)) << 2 |
+                           size_t(f[kFmtPercent] != 0) << 5;
+        QString& made = numberFormats[key];
+        if (made.isNull()) made = numberFormatOf(f);
+        return made;
+    };
     const QString progress = LoadErrorText(kMsgProgress);
     const int cells = std::max(rows * cols, 1);
     for (int r = 1; r <= rows; ++r) {
@@ -148,17 +168,17 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
             XlRange areaRange = ws->range(block);
             XlRange cell = ws->range(XlArea{r, c, r, c});
             if (isCombined) areaRange.merge();
+            const AreaFormat format(report, area);
 
             setEdge(areaRange, xl::kEdgeRight,
-                    block.c2 >= cols ? kLineThin : attribute(report, kFmtRightLine, area));
+                    block.c2 >= cols ? kLineThin : format[kFmtRightLine]);
             setEdge(areaRange, xl::kEdgeBottom,
-                    block.r2 >= rows ? kLineThin : attribute(report, kFmtBottomLine, area));
+                    block.r2 >= rows ? kLineThin : format[kFmtBottomLine]);
             if (r == 1) setEdge(areaRange, xl::kEdgeTop, kLineThin);
             if (c == 1) setEdge(areaRange, xl::kEdgeLeft, kLineThin);
 
-            cell.setFontName(
-                QString::fromUtf8(kCellFontFaces[attribute(report, kFmtFont, area) & 15]));
-            const int style = attribute(report, kFmtFontStyle, area);
+            cell.setFontName(fontNames[size_t(format[kFmtFont] & 15)]);
+            const int style = format[kFmtFontStyle];
             if (style == kFontBold || style == kFontBoldItalic || style == kFontBoldUnderline ||
                 style == kFontBoldItalicUnderline)
                 cell.setBold(true);
@@ -168,14 +188,14 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
             if (style == kFontUnderline || style == kFontBoldUnderline ||
                 style == kFontItalicUnderline || style == kFontBoldItalicUnderline)
                 cell.setUnderline(xl::kUnderlineSingle);
-            cell.setFontSize(kFontSizePoints[attribute(report, kFmtFontSize, area) & 15]);
-            cell.setHorizontalAlignment(horizontalOf(attribute(report, kFmtHAlign, area)));
-            cell.setVerticalAlignment(verticalOf(attribute(report, kFmtVAlign, area)));
-            cell.setFontColor(kCellPalette[attribute(report, kFmtForeground, area) & 15]);
-            const int back = attribute(report, kFmtBackground, area) & 15;
+            cell.setFontSize(kFontSizePoints[format[kFmtFontSize] & 15]);
+            cell.setHorizontalAlignment(horizontalOf(format[kFmtHAlign]));
+            cell.setVerticalAlignment(verticalOf(format[kFmtVAlign]));
+            cell.setFontColor(kCellPalette[format[kFmtForeground] & 15]);
+            const int back = format[kFmtBackground] & 15;
             if (back != kColourWhite) cell.setFillColor(kCellPalette[back]);
 
-            const int kind = attribute(report, kFmtKind, area);
+            const int kind = format[kFmtKind];
             if (kind == kCellText || kind == kCellLabel) {
                 cell.setNumberFormat(QStringLiteral("@"));
                 // The whole text: a value record keeps only its first 32
@@ -186,7 +206,7 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
             } else if (kind == kCellNumber || kind == kCellUnset) {
                 CellValue v;
                 const uint16_t status = report->GetCellValue(&v, r, c, valuePage);
-                cell.setNumberFormat(numberFormatOf(report, area));
+                cell.setNumberFormat(numberFormat(format));
                 // A cell of no declared kind holds numbers too; it is left
                 // empty unless it has one.
                 if (status == 0 && (kind == kCellNumber || v.kind == kCellNumber))

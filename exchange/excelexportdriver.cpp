@@ -5,6 +5,8 @@
 #include "exchange/cexcelbridge.h"
 #include "platform/uiservices.h"
 
+#include <vector>
+
 namespace {
 
 constexpr int kMsgNoExcel = 62079;
@@ -23,17 +25,28 @@ int ExportReportToExcel(CReportHandle* report, const QString& path) {
         return 0;
     }
     try {
-        bridge.CreateWorkbookFile(path);
         const int pages = report->GetPageCount();
-        bridge.OpenWorkbookFile(path);
+        // The sheets are named up front in page order, so each page goes
+        // to the file as soon as it is made and leaves memory again; the
+        // workbook is written once, when the last page is in.
+        std::vector<QString> names;
+        names.reserve(size_t(pages));
+        for (int page = 1; page <= pages; ++page) names.push_back(withPage("第%i页", page));
+        qor::XlsxStreamWriter out(path, names, 0);
+        bridge.NewWorkbook();
         // Each new sheet goes in front of the one made before it, so
-        // writing from the last page leaves the sheets in page order.
+        // making them from the last page leaves the sheets in page order.
         for (int page = pages; page >= 1; --page) {
-            bridge.AddWorksheet(withPage("第%i页", page), page == pages ? 1 : 0);
+            bridge.AddWorksheet(names[size_t(page - 1)], page == pages ? 1 : 0);
             TraceMessage(withPage("正在保存第%i页", page));
             bridge.ExportPage(report, page);
-            bridge.SaveWorkbook();
+            qor::XlWorksheet* sheet = bridge.worksheet();
+            if (!sheet) throw qor::XlError{qor::kXlPointer, QStringLiteral("ExportPage"),
+                                          QStringLiteral("no worksheet")};
+            out.writeSheet(page - 1, *sheet);
+            sheet->releaseContents();
         }
+        out.commit();
         TraceMessage(QStringLiteral("完成"));
         bridge.CloseWorkbook();
         bridge.QuitExcel();

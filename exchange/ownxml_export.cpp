@@ -111,16 +111,17 @@ public:
     Writer(CReportHandle& report, const ExportSetMembers& choice)
         : m_report(report), m_file(*report.GetReportFile()), m_choice(choice) {}
 
-    // Writes the file into the writer. Throws ExportFailure; returns false
+    // Reads what the file will hold. Throws ExportFailure; returns false
     // (with cannotMap()) for a cell that cannot be mapped.
-    bool build(XmlStreamWriter& out, const QString& reportName);
+    bool prepare();
     bool cannotMap() const { return m_cannotMap; }
+    // Writes the file into the writer, after prepare().
+    void write(XmlStreamWriter& out, const QString& reportName) const;
 
 private:
     void choosePages();
     void collectCells(const Layout& layout);
     void readPages(const Layout& layout);
-    void write(XmlStreamWriter& out, const QString& reportName) const;
 
     CReportHandle& m_report;
     CReportFile& m_file;
@@ -437,7 +438,7 @@ void Writer::write(XmlStreamWriter& out, const QString& reportName) const {
     out.endElement();
 }
 
-bool Writer::build(XmlStreamWriter& out, const QString& reportName) {
+bool Writer::prepare() {
     choosePages();
     int fileLines = m_file.VarUsedLines();
     if (!m_pageLines.empty()) fileLines = *std::max_element(m_pageLines.begin(), m_pageLines.end());
@@ -445,7 +446,6 @@ bool Writer::build(XmlStreamWriter& out, const QString& reportName) {
     collectCells(layout);
     if (m_cannotMap) return false;
     readPages(layout);
-    write(out, reportName);
     return true;
 }
 
@@ -467,16 +467,22 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
     }
     try {
         Writer writer(report, choice);
-        // The whole file is made before anything is written: a failure on
-        // the way leaves the target as it was.
-        XmlStreamWriter out(QStringLiteral("version='1.0' encoding='gb2312'"));
-        if (!writer.build(out, ReportNameOf(report.GetPathName()))) {
+        if (!writer.prepare()) {
             result.messageId = kMsgCannotMap;
             result.detail = QStringLiteral("a cell of the table cannot be mapped");
             return result;
         }
+        // The file goes to a temporary beside the target as it is made and
+        // is renamed into place once whole: a failure on the way leaves the
+        // target as it was, and the file never sits in memory.
+        XmlStreamWriter out(QStringLiteral("version='1.0' encoding='gb2312'"));
         QString error;
-        switch (out.save(target, &error)) {
+        XmlSaveStatus status = out.streamTo(target, &error);
+        if (status == XmlSaveStatus::Ok) {
+            writer.write(out, ReportNameOf(report.GetPathName()));
+            status = out.save(target, &error);
+        }
+        switch (status) {
             case XmlSaveStatus::Ok:
                 result.written = true;
                 result.messageId = kMsgDone;

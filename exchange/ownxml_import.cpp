@@ -3,10 +3,15 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <deque>
 #include <functional>
 #include <limits>
 #include <new>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <vector>
 
 #include "engine/cellformat.h"
@@ -465,6 +470,226 @@ DataCell readDataCell(const CellChildren& c) {
 }
 
 // ---------------------------------------------------------------------------
+// What the passes keep of the cells
+
+// The format cells packed close, their few texts (and any value too wide
+// for its field) aside: a file of a
+// hundred thousand cells keeps them in a few megabytes. The arrays grow by
+// blocks, never copying what they hold to a twice larger place.
+class FormatCells {
+public:
+    void add(const FormatCell& c) {
+        Packed p;
+        p.r1 = int16_t(c.area.r1);
+        p.c1 = int16_t(c.area.c1);
+        p.r2 = int16_t(c.area.r2);
+        p.c2 = int16_t(c.area.c2);
+        p.dataType = int16_t(c.dataType);
+        p.height = uint16_t(c.height);
+        p.width = uint16_t(c.width);
+        p.flags = uint8_t(c.numberFormat) | uint8_t(c.wrap.has_value()) << 1 |
+                  uint8_t(c.comma != 0) << 2 | uint8_t(c.currency != 0) << 3 |
+                  uint8_t(c.percent != 0) << 4;
+        p.decimals = int8_t(c.decimals);
+        p.keywordSlot = int8_t(c.keywordSlot);
+        p.wrap = c.wrap.value_or(0);
+        const std::array<int32_t, 12> codes = {c.font,     c.style,    c.size,      c.fill,
+                                               c.background, c.foreground, c.hAlign, c.vAlign,
+                                               c.leftLine, c.topLine,  c.rightLine, c.bottomLine};
+        // Codes are small; a line value beyond 16 bits is kept whole aside.
+        const bool narrow = std::all_of(codes.begin(), codes.end(), [](int32_t v) {
+            return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
+        });
+        for (size_t i = 0; i < codes.size(); ++i) p.codes[i] = int16_t(narrow ? codes[i] : 0);
+        if (!narrow || !c.label.isEmpty() || !c.keywordName.isEmpty() || c.formula ||
+            !c.formulaArea.isEmpty()) {
+            p.texts = uint32_t(m_texts.size() + 1);
+            Texts& t = m_texts.emplace_back();
+            t.label = c.label;
+            t.keywordName = c.keywordName;
+            t.formula = c.formula;
+            t.formulaArea = c.formulaArea;
+            if (!narrow) t.wideCodes = codes;
+        }
+        m_cells.push_back(p);
+    }
+    size_t size() const { return m_cells.size(); }
+    bool empty() const { return m_cells.empty(); }
+    Area area(size_t i) const {
+        const Packed& p = m_cells[i];
+        return {p.r1, p.c1, p.r2, p.c2};
+    }
+    bool hasFormula(size_t i) const {
+        return m_cells[i].texts && m_texts[m_cells[i].texts - 1].formula.has_value();
+    }
+    void clear() {
+        std::deque<Packed>().swap(m_cells);
+        std::vector<Texts>().swap(m_texts);
+    }
+    FormatCell operator[](size_t i) const {
+        const Packed& p = m_cells[i];
+        FormatCell c;
+        c.area = {p.r1, p.c1, p.r2, p.c2};
+        c.dataType = p.dataType;
+        c.height = p.height;
+        c.width = p.width;
+        c.numberFormat = p.flags & 1;
+        if (p.flags & 2) c.wrap = p.wrap;
+        c.comma = (p.flags >> 2) & 1;
+        c.currency = (p.flags >> 3) & 1;
+        c.percent = (p.flags >> 4) & 1;
+        c.decimals = p.decimals;
+        c.keywordSlot = p.keywordSlot;
+        std::array<int32_t, 12> codes;
+        for (size_t i = 0; i < codes.size(); ++i) codes[i] = p.codes[i];
+        if (p.texts) {
+            const Texts& t = m_texts[p.texts - 1];
+            c.label = t.label;
+            c.keywordName = t.keywordName;
+            c.formula = t.formula;
+            c.formulaArea = t.formulaArea;
+            if (t.wideCodes) codes = *t.wideCodes;
+        }
+        c.font = codes[0];
+        c.style = codes[1];
+        c.size = codes[2];
+        c.fill = codes[3];
+        c.background = codes[4];
+        c.foreground = codes[5];
+        c.hAlign = codes[6];
+        c.vAlign = codes[7];
+        c.leftLine = codes[8];
+        c.topLine = codes[9];
+        c.rightLine = codes[10];
+        c.bottomLine = codes[11];
+        return c;
+    }
+
+private:
+    struct Packed {
+        int16_t r1, c1, r2, c2;
+        int16_t dataType;
+        uint16_t height, width;
+        uint8_t flags;
+        int8_t decimals, keywordSlot;
+        int32_t wrap;
+        std::array<int16_t, 12> codes;
+        uint32_t texts = 0;  // from 1; 0 none
+    };
+    struct Texts {
+        QString label, keywordName;
+        std::optional<QString> formula;
+        QString formulaArea;
+        std::optional<std::array<int32_t, 12>> wideCodes;
+    };
+    std::deque<Packed> m_cells;
+    std::vector<Texts> m_texts;
+};
+
+// The data cells, with their values kept page by page: the data pass
+// writes the pages one after another and lets each page's values go once
+// it is written, so the values held shrink as the report fills.
+class DataCells {
+    // The values of one page, in the order of the cells that have one.
+    struct Page {
+        std::vector<double> numbers;
+        std::vector<bool> present;
+        std::vector<uint32_t> textEnds;  // each text runs from the end of the one before
+        QString text;
+    };
+
+public:
+    struct Cell {
+        int32_t row = 0, col = 0;
+        int16_t dataType = 0;
+        int8_t keywordSlot = -1;
+        uint32_t count = 0;  // pages with a value
+        uint32_t firstKeyword = 0;
+        uint32_t keywordCount = 0;
+    };
+
+    void add(const DataCell& c) {
+        Cell k;
+        k.row = c.row;
+        k.col = c.col;
+        k.dataType = int16_t(c.dataType);
+        k.keywordSlot = int8_t(c.keywordSlot);
+        if (c.dataType == kDataNumber) {
+            k.count = uint32_t(c.numbers.size());
+            grow(c.numbers.size());
+            for (size_t j = 0; j < c.numbers.size(); ++j) {
+                m_pages[j].numbers.push_back(c.numbers[j].value_or(0));
+                m_pages[j].present.push_back(c.numbers[j].has_value());
+            }
+        } else if (c.dataType == kDataText) {
+            k.count = uint32_t(c.texts.size());
+            grow(size_t(c.texts.size()));
+            for (qsizetype j = 0; j < c.texts.size(); ++j) {
+                Page& p = m_pages[size_t(j)];
+                p.text += c.texts[j];
+                p.textEnds.push_back(uint32_t(p.text.size()));
+            }
+        }
+        k.firstKeyword = uint32_t(m_keywords.size());
+        k.keywordCount = uint32_t(c.keywords.size());
+        m_keywords.insert(m_keywords.end(), c.keywords.begin(), c.keywords.end());
+        m_cells.push_back(k);
+    }
+    void clear() {
+        std::deque<Cell>().swap(m_cells);
+        std::vector<Page>().swap(m_pages);
+        std::vector<KeywordValue>().swap(m_keywords);
+    }
+    const std::deque<Cell>& cells() const { return m_cells; }
+    const KeywordValue& keyword(const Cell& c, size_t j) const {
+        return m_keywords[c.firstKeyword + j];
+    }
+
+    // The values of page j (from 0), taken in the order of the cells, each
+    // cell with a value on that page taking the next one.
+    class PageValues {
+    public:
+        std::optional<double> nextNumber() {
+            const size_t i = m_number++;
+            if (!m_page || !m_page->present[i]) return std::nullopt;
+            return m_page->numbers[i];
+        }
+        QString nextText() {
+            const size_t i = m_text++;
+            const qsizetype at = i ? qsizetype(m_page->textEnds[i - 1]) : 0;
+            return m_page->text.mid(at, qsizetype(m_page->textEnds[i]) - at);
+        }
+
+    private:
+        friend class DataCells;
+        const Page* m_page = nullptr;
+        size_t m_number = 0, m_text = 0;
+    };
+    PageValues page(size_t j) const {
+        PageValues v;
+        if (j < m_pages.size()) v.m_page = &m_pages[j];
+        return v;
+    }
+    void release(size_t j) {
+        if (j >= m_pages.size()) return;
+        m_pages[j] = Page();
+#ifdef __GLIBC__
+        // Hand what the page held back to the system, not just to the heap:
+        // the report growing page by page takes memory of other sizes.
+        malloc_trim(0);
+#endif
+    }
+
+private:
+    void grow(size_t pages) {
+        if (m_pages.size() < pages) m_pages.resize(pages);
+    }
+    std::deque<Cell> m_cells;
+    std::vector<Page> m_pages;
+    std::vector<KeywordValue> m_keywords;
+};
+
+// ---------------------------------------------------------------------------
 // Reading the file
 
 // What the passes take from the file, read as the file is parsed: each cell
@@ -475,9 +700,9 @@ struct LoadedFile {
     RootFlags flags;
     size_t cellCount = 0;
     qsizetype firstCellValues = 0;  // cell_value elements of the first cell element
-    std::vector<FormatCell> formatCells;
+    FormatCells formatCells;
     std::optional<ImportFailure> formatFailure;
-    std::vector<DataCell> dataCells;  // with the data flag
+    DataCells dataCells;  // with the data flag
     std::optional<ImportFailure> dataFailure;
 };
 
@@ -503,7 +728,7 @@ LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
         ++f.cellCount;
         if (forFormat && !f.formatFailure) {
             try {
-                f.formatCells.push_back(readFormatCell(c, f.flags));
+                f.formatCells.add(readFormatCell(c, f.flags));
             } catch (const ImportFailure& e) {
                 f.formatFailure = e;
                 f.formatCells.clear();
@@ -511,7 +736,7 @@ LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
         }
         if (forData && f.flags.data && !f.dataFailure) {
             try {
-                f.dataCells.push_back(readDataCell(c));
+                f.dataCells.add(readDataCell(c));
             } catch (const ImportFailure& e) {
                 f.dataFailure = e;
                 f.dataCells.clear();
@@ -528,11 +753,11 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
     if (!report.IsFormatState())
         return {0, 0, QStringLiteral("the format pass needs the report in format state")};
     if (f.formatFailure) throw *f.formatFailure;
-    const std::vector<FormatCell>& cells = f.formatCells;
+    const FormatCells& cells = f.formatCells;
     int maxRow = 0, maxCol = 0;
-    for (const FormatCell& c : cells) {
-        maxRow = std::max(maxRow, c.area.r2);
-        maxCol = std::max(maxCol, c.area.c2);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        maxRow = std::max(maxRow, cells.area(i).r2);
+        maxCol = std::max(maxCol, cells.area(i).c2);
     }
     if (cells.empty()) return {1, 0, {}};
 
@@ -550,8 +775,13 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
                         .arg(maxCol - cols)
                         .arg(s)};
     }
-    for (const FormatCell& c : cells) applyFormatCell(report, c, f.flags.format);
-    if (f.flags.formula) applyFormulas(report, cells);
+    for (size_t i = 0; i < cells.size(); ++i) applyFormatCell(report, cells[i], f.flags.format);
+    if (f.flags.formula) {
+        std::vector<FormatCell> withFormula;
+        for (size_t i = 0; i < cells.size(); ++i)
+            if (cells.hasFormula(i)) withFormula.push_back(cells[i]);
+        applyFormulas(report, withFormula);
+    }
     // The table ends where the file's cells end: the farthest row and
     // column any element covers, wherever in the file that element stands.
     if (maxRow < rows) report.DeleteRowColPage(maxRow + 1, rows - maxRow, 0);
@@ -575,11 +805,11 @@ int insertFailureMessage(uint16_t status) {
     }
 }
 
-OwnXmlImportResult dataPass(CReportHandle& report, const LoadedFile& f) {
+OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
     if (report.IsFormatState())
         return {0, 0, QStringLiteral("the data pass needs the report in data state")};
     if (f.flags.data && f.dataFailure) throw *f.dataFailure;
-    const std::vector<DataCell>& cells = f.dataCells;
+    DataCells& data = f.dataCells;
     // The first cell element tells the page count: its values after the
     // first, which belongs to no page.
     const qsizetype n = f.cellCount == 0 ? 0 : f.firstCellValues;
@@ -600,20 +830,20 @@ OwnXmlImportResult dataPass(CReportHandle& report, const LoadedFile& f) {
         const std::shared_ptr<CSheetPage> held = report.GetPage(page);
         const size_t j = size_t(page - 1);
         bool any = false;
-        for (const DataCell& c : cells) {
-            if (c.dataType == kDataNumber && j < c.numbers.size()) {
+        DataCells::PageValues values = data.page(j);
+        for (const DataCells::Cell& c : data.cells()) {
+            if (c.dataType == kDataNumber && j < c.count) {
                 any = true;
-                if (c.numbers[j])
-                    report.SetCellValue(CellValue::ofNumber(*c.numbers[j]), c.row, c.col, page, 0,
-                                        1);
-            } else if (c.dataType == kDataText && j < size_t(c.texts.size())) {
+                if (const std::optional<double> v = values.nextNumber())
+                    report.SetCellValue(CellValue::ofNumber(*v), c.row, c.col, page, 0, 1);
+            } else if (c.dataType == kDataText && j < c.count) {
                 any = true;
-                report.SetCellValue(CellValue::ofText(c.texts[qsizetype(j)]), c.row, c.col, page, 0,
-                                    1);
+                report.SetCellValue(CellValue::ofText(values.nextText()), c.row, c.col, page, 0, 1);
             }
-            if (c.keywordSlot >= 0 && j < c.keywords.size()) {
+            if (c.keywordSlot >= 0 && j < c.keywordCount) {
                 any = true;
-                if (uint16_t s = report.SetPageKeyword(c.keywordSlot, c.keywords[j], page, 0)) {
+                if (uint16_t s =
+                        report.SetPageKeyword(c.keywordSlot, data.keyword(c, j), page, 0)) {
                     report.SetCurPage(1);
                     return {0, kMsgKeywordFailed[c.keywordSlot],
                             QStringLiteral("keyword %1 of page %2 (status %3)")
@@ -623,6 +853,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, const LoadedFile& f) {
                 }
             }
         }
+        data.release(j);
         if (!any) break;
     }
     report.SetCurPage(1);
@@ -652,7 +883,7 @@ OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mo
     if (!report.IsOpen()) return {0, 0, QStringLiteral("the report is not open")};
     return guarded([&] {
         const bool format = mode == kXmlImportFormatPass;
-        const LoadedFile f = loadFile(path, format, !format);
+        LoadedFile f = loadFile(path, format, !format);
         return format ? formatPass(report, f) : dataPass(report, f);
     });
 }
@@ -667,6 +898,8 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
         return formatPass(report, *f);
     });
     if (!r.result) return r;
+    // The format pass is done with its cells; the data pass needs only its own.
+    f->formatCells.clear();
     const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();
     if (s) return {0, 0, QStringLiteral("the report does not enter data state (status %1)").arg(s)};
     return guarded([&] { return dataPass(report, *f); });
@@ -678,6 +911,11 @@ bool IsOwnXmlExchangeFile(const QString& path) {
     const bool read = XmlDocument::loadElements(
         path, [&](const XmlNode& root) { rootName = root.tagName(); }, [](const XmlNode&) {});
     return read && rootName.toLower() == ownxml::kRootTag;
+}
+
+bool HasOwnXmlRoot(const QString& path) {
+    QString rootName;
+    return XmlDocument::peekRootName(path, &rootName) && rootName.toLower() == ownxml::kRootTag;
 }
 
 }  // namespace qor

@@ -44,6 +44,9 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
 // True when the file loads and its root element, lower-cased, is
 // "iqor_export": the main frame's check before it makes a new document.
 bool IsOwnXmlExchangeFile(const QString& path);
+// The same check on the start of the file alone, up to the root's start
+// tag, for a caller whose import reads (and checks) the whole file next.
+bool HasOwnXmlRoot(const QString& path);
 
 }  // namespace qor
 

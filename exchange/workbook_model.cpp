@@ -278,6 +278,24 @@ XlRange XlWorksheet::range(const QString& ref) {
     return XlRange(this, a);
 }
 
+XlCell& XlWorksheet::cell(int row, int col) {
+    const std::pair<int, int> pos{row, col};
+    if (m_last.cell && m_last.pos == pos) return *m_last.cell;
+    auto it = m_cells.lower_bound(pos);
+    if (it == m_cells.end() || it->first != pos) it = m_cells.emplace_hint(it, pos, XlCell{});
+    m_last.pos = pos;
+    m_last.cell = &it->second;
+    return it->second;
+}
+
+void XlWorksheet::releaseContents() {
+    m_cells.clear();
+    m_merges.clear();
+    m_colWidths.clear();
+    m_rowHeights.clear();
+    m_last = LastCell{};
+}
+
 const XlCell* XlWorksheet::findCell(int row, int col) const {
     auto it = m_cells.find({row, col});
     return it == m_cells.end() ? nullptr : &it->second;

@@ -158,7 +158,10 @@ public:
     XlRange range(const QString& ref);
     XlRange range(XlArea area) { return XlRange(this, area); }
 
-    XlCell& cell(int row, int col) { return m_cells[{row, col}]; }
+    // The cell, made when missing. A range's setters reach the same cell
+    // one after another and pages are written row by row, so the last cell
+    // reached is kept at hand and new cells go in at their place directly.
+    XlCell& cell(int row, int col);
     const XlCell* findCell(int row, int col) const;
     const std::map<std::pair<int, int>, XlCell>& cells() const { return m_cells; }
     const std::vector<XlArea>& merges() const { return m_merges; }
@@ -169,12 +172,27 @@ public:
     // The block from the first to the last cell that holds a value or a
     // style, merged areas and sized rows/columns not counted; A1 when empty.
     XlArea usedArea() const;
+    // Drops every cell, merge and size, keeping the name: a sheet that has
+    // been written out no longer holds its page in memory.
+    void releaseContents();
 
 private:
     friend class XlRange;
     void addMerge(const XlArea& a);
+    // The last cell reached; copies start without one.
+    struct LastCell {
+        LastCell() = default;
+        LastCell(const LastCell&) {}
+        LastCell& operator=(const LastCell&) {
+            cell = nullptr;
+            return *this;
+        }
+        std::pair<int, int> pos{0, 0};
+        XlCell* cell = nullptr;
+    };
     QString m_name;
     std::map<std::pair<int, int>, XlCell> m_cells;  // (row, col) from 1
+    LastCell m_last;
     std::vector<XlArea> m_merges;
     std::map<int, double> m_colWidths;
     std::map<int, double> m_rowHeights;
@@ -222,6 +240,30 @@ private:
     QString m_path;
     bool m_saved = true;
 };
+
+// Writes an .xlsx file sheet by sheet, each sheet's rows going out as they
+// are written, so a workbook of many pages never sits in memory whole. The
+// sheets are named up front, in their order in the file; each is then
+// written once, in any order. commit() finishes the file in a temporary
+// beside the target and renames it into place; a writer dropped without
+// commit() leaves the target as it was. XlError for every failure.
+class XlsxStreamWriter {
+public:
+    XlsxStreamWriter(const QString& path, const std::vector<QString>& sheetNames, int activeIndex0);
+    ~XlsxStreamWriter();
+    XlsxStreamWriter(const XlsxStreamWriter&) = delete;
+    XlsxStreamWriter& operator=(const XlsxStreamWriter&) = delete;
+
+    void writeSheet(int index0, const XlWorksheet& sheet);
+    void commit();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// How many .xlsx files this process has finished writing.
+int XlsxFilesWritten();
 
 // The application: its collection of open workbooks.
 class XlApplication {

@@ -5,8 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <map>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "exchange/workbook_model.h"
 #include "platform/safefile.h"
@@ -78,15 +82,75 @@ uint8_t writerVAlign(int code) {
     }
 }
 
-// One writer format per distinct style.
+// One writer format per distinct style. A style is known by a few packed
+// integers: the codes the writer receives, the colours, the font size and
+// the interned number format and font name; cells mostly repeat the style
+// of the cell before them, which is answered without a look-up.
 class Formats {
 public:
     explicit Formats(lxw_workbook* wb) : m_wb(wb) {}
 
     lxw_format* of(const XlStyle& s) {
+        if (m_haveLast && s == m_lastStyle) return m_lastFormat;
+        lxw_format* f = lookUp(s);
+        m_lastStyle = s;
+        m_lastFormat = f;
+        m_haveLast = true;
+        return f;
+    }
+
+private:
+    struct Key {
+        uint64_t codes = 0;
+        uint64_t colours = 0;
+        uint64_t size = 0;
+        uint64_t names = 0;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const {
+            uint64_t h = k.codes * 0x9E3779B97F4A7C15ULL;
+            h = (h ^ k.colours) * 0x9E3779B97F4A7C15ULL;
+            h = (h ^ k.size) * 0x9E3779B97F4A7C15ULL;
+            h = (h ^ k.names) * 0x9E3779B97F4A7C15ULL;
+            return size_t(h ^ (h >> 29));
+        }
+    };
+
+    static uint8_t underlineOf(int code) {
+        if (code == xl::kUnderlineSingle) return LXW_UNDERLINE_SINGLE;
+        if (code == xl::kUnderlineDouble) return LXW_UNDERLINE_DOUBLE;
+        return 0;
+    }
+
+    uint32_t intern(std::unordered_map<QString, uint32_t>& names, const QString& name) {
+        if (name.isEmpty()) return 0;
+        auto [it, fresh] = names.try_emplace(name, uint32_t(names.size() + 1));
+        return it->second;
+    }
+
+    // The writer's own values go into the key, so two styles that come out
+    // alike share one format.
+    Key keyOf(const XlStyle& s) {
+        Key k;
+        k.codes = uint64_t(s.bold) | uint64_t(s.italic) << 1 | uint64_t(s.wrap) << 2 |
+                  uint64_t(s.hasFill) << 3 | uint64_t(underlineOf(s.underline)) << 8 |
+                  uint64_t(writerHAlign(s.hAlign)) << 16 | uint64_t(writerVAlign(s.vAlign)) << 24 |
+                  uint64_t(writerBorder(s.left)) << 32 | uint64_t(writerBorder(s.top)) << 40 |
+                  uint64_t(writerBorder(s.bottom)) << 48 | uint64_t(writerBorder(s.right)) << 56;
+        k.colours = uint64_t(s.fontColor & 0xFFFFFF) |
+                    (s.hasFill ? uint64_t(s.fillColor & 0xFFFFFF) << 32 : 0);
+        const double size = s.fontSize == xl::kDefaultFontSize ? 0.0 : s.fontSize;
+        std::memcpy(&k.size, &size, sizeof size);
+        k.names = uint64_t(intern(m_numberFormats, s.numberFormat)) |
+                  uint64_t(intern(m_fontNames, s.fontName)) << 32;
+        return k;
+    }
+
+    lxw_format* lookUp(const XlStyle& s) {
         static const XlStyle plain;
         if (s == plain) return nullptr;
-        const QString key = keyOf(s);
+        const Key key = keyOf(s);
         auto it = m_made.find(key);
         if (it != m_made.end()) return it->second;
         lxw_format* f = workbook_add_format(m_wb);
@@ -97,8 +161,7 @@ public:
         if (s.fontSize != xl::kDefaultFontSize) format_set_font_size(f, s.fontSize);
         if (s.bold) format_set_bold(f);
         if (s.italic) format_set_italic(f);
-        if (s.underline == xl::kUnderlineSingle) format_set_underline(f, LXW_UNDERLINE_SINGLE);
-        if (s.underline == xl::kUnderlineDouble) format_set_underline(f, LXW_UNDERLINE_DOUBLE);
+        if (const uint8_t u = underlineOf(s.underline)) format_set_underline(f, u);
         if (s.fontColor != 0) format_set_font_color(f, writerColour(s.fontColor));
         if (s.hasFill) {
             format_set_pattern(f, LXW_PATTERN_SOLID);
@@ -115,37 +178,24 @@ public:
         return f;
     }
 
-private:
-    static QString keyOf(const XlStyle& s) {
-        return QStringLiteral(
-                   "%1|%2|%3|%4%5|%6|%7|%8%9|%10|%11|%12|%13,%14,%15,%16,%17,%18,%19,%20")
-            .arg(s.numberFormat, s.fontName)
-            .arg(s.fontSize)
-            .arg(int(s.bold))
-            .arg(int(s.italic))
-            .arg(s.underline)
-            .arg(s.fontColor)
-            .arg(int(s.hasFill))
-            .arg(s.fillColor)
-            .arg(s.hAlign)
-            .arg(s.vAlign)
-            .arg(int(s.wrap))
-            .arg(s.left.lineStyle)
-            .arg(s.left.weight)
-            .arg(s.top.lineStyle)
-            .arg(s.top.weight)
-            .arg(s.bottom.lineStyle)
-            .arg(s.bottom.weight)
-            .arg(s.right.lineStyle)
-            .arg(s.right.weight);
-    }
     lxw_workbook* m_wb;
-    std::map<QString, lxw_format*> m_made;
+    std::unordered_map<Key, lxw_format*, KeyHash> m_made;
+    std::unordered_map<QString, uint32_t> m_numberFormats;
+    std::unordered_map<QString, uint32_t> m_fontNames;
+    bool m_haveLast = false;
+    XlStyle m_lastStyle;
+    lxw_format* m_lastFormat = nullptr;
 };
 
 void check(lxw_error e, const char* what) {
     if (e != LXW_NO_ERROR)
         fail(QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(lxw_strerror(e))));
+}
+
+// Whether writing the cell puts anything into the sheet: the writer drops
+// an empty text or an empty cell that has no format.
+bool writesSomething(const XlCell& cell, const lxw_format* f) {
+    return cell.kind == XlCell::Number || (cell.kind == XlCell::Text && !cell.text.isEmpty()) || f;
 }
 
 void writeCell(lxw_worksheet* ws, int row, int col, const XlCell& cell, lxw_format* f) {
@@ -164,54 +214,153 @@ void writeCell(lxw_worksheet* ws, int row, int col, const XlCell& cell, lxw_form
     }
 }
 
-void writeSheet(lxw_workbook* wb, Formats& formats, const XlWorksheet& sheet, bool active) {
-    lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.name().toUtf8().constData());
-    if (!ws) fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
-    if (active) worksheet_activate(ws);
+// Writes the sheet row by row, as a writer that keeps only the current row
+// needs it. Each cell of a merged area that has nothing of its own shows
+// the area's blank in the format of the area's first cell; a merge is
+// registered on its last row, where the writer still accepts it.
+void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) {
     for (const auto& [col, width] : sheet.columnWidths())
         check(worksheet_set_column(ws, lxw_col_t(col - 1), lxw_col_t(col - 1), width, nullptr),
               "column width");
-    for (const auto& [row, height] : sheet.rowHeights())
-        check(worksheet_set_row(ws, lxw_row_t(row - 1), height, nullptr), "row height");
+
+    struct Merge {
+        XlArea area;
+        lxw_format* format;
+    };
+    std::vector<Merge> merges;
+    merges.reserve(sheet.merges().size());
     for (const XlArea& m : sheet.merges()) {
         const XlCell* first = sheet.findCell(m.r1, m.c1);
-        check(worksheet_merge_range(ws, lxw_row_t(m.r1 - 1), lxw_col_t(m.c1 - 1),
-                                    lxw_row_t(m.r2 - 1), lxw_col_t(m.c2 - 1), "",
-                                    first ? formats.of(first->style) : nullptr),
-              "merged range");
+        merges.push_back({m, first ? formats.of(first->style) : nullptr});
     }
-    // After the merges, so each cell of a merged area keeps its own value
-    // and lines rather than the merge's blank.
+    std::sort(merges.begin(), merges.end(),
+              [](const Merge& a, const Merge& b) { return a.area.r1 < b.area.r1; });
+
+    // Every row that holds a cell, a height or part of a merged area.
+    std::vector<int> rows;
     for (const auto& [pos, cell] : sheet.cells())
-        writeCell(ws, pos.first, pos.second, cell, formats.of(cell.style));
+        if (rows.empty() || rows.back() != pos.first) rows.push_back(pos.first);
+    for (const auto& [row, height] : sheet.rowHeights()) rows.push_back(row);
+    for (const Merge& m : merges)
+        for (int r = m.area.r1; r <= m.area.r2; ++r) rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+
+    const auto& heights = sheet.rowHeights();
+    auto cellIt = sheet.cells().begin();
+    const auto cellEnd = sheet.cells().end();
+    size_t nextMerge = 0;
+    std::vector<const Merge*> open;  // merged areas over the current row
+    for (const int r : rows) {
+        const lxw_row_t row0 = lxw_row_t(r - 1);
+        open.erase(std::remove_if(open.begin(), open.end(),
+                                  [r](const Merge* m) { return m->area.r2 < r; }),
+                   open.end());
+        while (nextMerge < merges.size() && merges[nextMerge].area.r1 <= r)
+            open.push_back(&merges[nextMerge++]);
+        const bool mergeEnds = std::any_of(open.begin(), open.end(),
+                                           [r](const Merge* m) { return m->area.r2 == r; });
+
+        const auto h = heights.find(r);
+        if (h != heights.end())
+            check(worksheet_set_row(ws, row0, h->second, nullptr), "row height");
+        else if (mergeEnds)
+            check(worksheet_set_row(ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), "row");
+        for (const Merge* m : open) {
+            if (m->area.r2 != r) continue;
+            check(worksheet_merge_range(ws, lxw_row_t(m->area.r1 - 1), lxw_col_t(m->area.c1 - 1),
+                                        row0, lxw_col_t(m->area.c2 - 1), "", m->format),
+                  "merged range");
+        }
+        for (const Merge* m : open) {
+            if (!m->format) continue;
+            for (int c = m->area.c1; c <= m->area.c2; ++c)
+                check(worksheet_write_blank(ws, row0, lxw_col_t(c - 1), m->format), "cell");
+        }
+        for (; cellIt != cellEnd && cellIt->first.first == r; ++cellIt) {
+            const XlCell& cell = cellIt->second;
+            lxw_format* f = formats.of(cell.style);
+            if (writesSomething(cell, f)) writeCell(ws, r, cellIt->first.second, cell, f);
+        }
+    }
 }
+
+std::atomic<int> g_filesWritten{0};
 
 }  // namespace
 
-void XlWorkbook::saveAs(const QString& path) const {
+struct XlsxStreamWriter::Impl {
+    QString target;
+    QByteArray tmpName;
+    std::unique_ptr<SafeFileWriter> tmp;
+    lxw_workbook* wb = nullptr;
+    std::unique_ptr<Formats> formats;
+    std::vector<lxw_worksheet*> sheets;
+    std::vector<bool> written;
+};
+
+XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QString>& sheetNames,
+                                   int activeIndex0)
+    : d(std::make_unique<Impl>()) {
     const QFileInfo target(path);
     if (target.fileName().isEmpty()) fail(QStringLiteral("no file name"));
     if (!target.absoluteDir().exists())
         fail(QStringLiteral("the folder of \"%1\" does not exist").arg(path));
     // The library opens the file by name itself: it gets the name of our
     // own open temporary, which no link planted in the folder can redirect.
-    SafeFileWriter tmp(target.absoluteFilePath());
-    if (!tmp.open()) fail(QStringLiteral("\"%1\" cannot be written").arg(path));
-    const QByteArray tmpName = QFile::encodeName(HandlePath(tmp.handle()));
+    d->tmp = std::make_unique<SafeFileWriter>(target.absoluteFilePath());
+    if (!d->tmp->open()) fail(QStringLiteral("\"%1\" cannot be written").arg(path));
+    d->tmpName = QFile::encodeName(HandlePath(d->tmp->handle()));
 
-    lxw_workbook* wb = workbook_new(tmpName.constData());
-    if (!wb) fail(QStringLiteral("out of memory"));
-    try {
-        Formats formats(wb);
-        for (size_t i = 0; i < m_sheets.size(); ++i)
-            writeSheet(wb, formats, *m_sheets[i], int(i) == m_active);
-    } catch (...) {
-        // Closing writes the file; the temporary is dropped all the same.
-        workbook_close(wb);
-        throw;
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    d->wb = workbook_new_opt(d->tmpName.constData(), &options);
+    if (!d->wb) fail(QStringLiteral("out of memory"));
+    d->formats = std::make_unique<Formats>(d->wb);
+    for (size_t i = 0; i < sheetNames.size(); ++i) {
+        lxw_worksheet* ws = workbook_add_worksheet(d->wb, sheetNames[i].toUtf8().constData());
+        if (!ws) {
+            workbook_close(d->wb);
+            d->wb = nullptr;
+            fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheetNames[i]));
+        }
+        if (int(i) == activeIndex0) worksheet_activate(ws);
+        d->sheets.push_back(ws);
     }
+    d->written.assign(d->sheets.size(), false);
+}
+
+XlsxStreamWriter::~XlsxStreamWriter() {
+    // Closing writes the file; the temporary is dropped all the same.
+    if (d->wb) workbook_close(d->wb);
+}
+
+void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
+    if (!d->wb || index0 < 0 || size_t(index0) >= d->sheets.size() || d->written[size_t(index0)])
+        fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
+    d->written[size_t(index0)] = true;
+    streamSheet(d->sheets[size_t(index0)], *d->formats, sheet);
+}
+
+void XlsxStreamWriter::commit() {
+    if (!d->wb) fail(QStringLiteral("the workbook was written already"));
+    lxw_workbook* wb = d->wb;
+    d->wb = nullptr;
+    d->formats.reset();
     check(workbook_close(wb), "workbook");
-    if (!tmp.commit()) fail(QStringLiteral("\"%1\" cannot be replaced").arg(path));
+    if (!d->tmp->commit()) fail(QStringLiteral("\"%1\" cannot be replaced").arg(d->target));
+    ++g_filesWritten;
+}
+
+int XlsxFilesWritten() { return g_filesWritten.load(); }
+
+void XlWorkbook::saveAs(const QString& path) const {
+    std::vector<QString> names;
+    names.reserve(m_sheets.size());
+    for (const auto& s : m_sheets) names.push_back(s->name());
+    XlsxStreamWriter out(path, names, m_active);
+    for (size_t i = 0; i < m_sheets.size(); ++i) out.writeSheet(int(i), *m_sheets[i]);
+    out.commit();
 }
 
 }  // namespace qor

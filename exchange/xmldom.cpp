@@ -13,6 +13,8 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
 
 #include "exchange/xmlinternal.h"
@@ -278,94 +280,125 @@ Declaration sniffDeclaration(const QByteArray& bytes) {
 // Code page 936 bytes to UTF-8, strictly: GB18030 decoding, plus the lone
 // byte 0x80 that the 936 tables give the euro sign. A byte sequence that is
 // not text fails the load like any other malformed input.
-bool gbToUtf8Whole(const QByteArray& in, QByteArray* out, QString* error) {
-    iconv_t cd = iconv_open("UTF-8", "GB18030");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+//
+// The usual file is ASCII markup with some Chinese text, so ASCII is copied
+// as it stands and the rest converted a run at a time. GB18030 has no
+// state and its sequences are told apart by their first two bytes, so runs
+// that convert whole give what converting the whole input gives. Once a
+// run does not (a lone euro byte, a damaged byte) the rest goes the
+// careful way, a character at a time, from that run on: the runs before it
+// ended on character boundaries. The input may come a piece at a time; a
+// sequence split between two pieces waits for the next.
+class GbStreamDecoder {
+public:
+    GbStreamDecoder() : m_cd(iconv_open("UTF-8", "GB18030")) {}
+    ~GbStreamDecoder() {
+        if (ok()) iconv_close(m_cd);
+    }
+    GbStreamDecoder(const GbStreamDecoder&) = delete;
+    GbStreamDecoder& operator=(const GbStreamDecoder&) = delete;
+    bool ok() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts what it can of in[0..n), byte `base` of the whole input; the
+    // bytes it leaves (a sequence the next piece completes) come again at
+    // the front of the next call. -1 and *error for input that is not text.
+    qsizetype feed(const char* in, qsizetype n, bool last, qsizetype base, ByteSink& out,
+                   QString* error) {
+        if (m_careful) return feedCarefully(in, n, last, base, out, error);
+        const auto* p = reinterpret_cast<const uchar*>(in);
+        const uchar* const end = p + n;
+        while (p < end) {
+            const uchar* run = p;
+            while (end - p >= 8) {
+                uint64_t w;
+                memcpy(&w, p, 8);
+                if (w & 0x8080808080808080ull) break;
+                p += 8;
+            }
+            while (p < end && *p < 0x80) ++p;
+            out.append(reinterpret_cast<const char*>(run), p - run);
+            if (p == end) break;
+            run = p;
+            bool split = false;
+            while (p < end && *p >= 0x80) {
+                if (!last && end - p < 2) {
+                    split = true;
+                    break;
+                }
+                const qsizetype len = end - p >= 2 && p[1] >= 0x30 && p[1] <= 0x39 ? 4 : 2;
+                if (!last && end - p < len) {
+                    split = true;
+                    break;
+                }
+                p += std::min(len, qsizetype(end - p));
+            }
+            char* src = const_cast<char*>(reinterpret_cast<const char*>(run));
+            size_t srcLeft = size_t(p - run);
+            const qsizetype mark = out.size();
+            while (srcLeft > 0) {
+                const qsizetype room = qsizetype(srcLeft) * 2 + 16;
+                char* dst = out.space(room);
+                char* const dstStart = dst;
+                size_t dstLeft = size_t(room);
+                const size_t r = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+                out.advance(dst - dstStart);
+                if (r == size_t(-1) && errno != E2BIG) break;
+            }
+            if (srcLeft > 0) {
+                out.truncate(mark);
+                iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+                m_careful = true;
+                const qsizetype at = reinterpret_cast<const char*>(run) - in;
+                const qsizetype used =
+                    feedCarefully(in + at, n - at, last, base + at, out, error);
+                return used < 0 ? -1 : at + used;
+            }
+            if (split) return reinterpret_cast<const char*>(p) - in;
+        }
+        return n;
+    }
+
+private:
+    qsizetype feedCarefully(const char* in, qsizetype n, bool last, qsizetype base, ByteSink& out,
+                            QString* error) {
+        char* src = const_cast<char*>(in);
+        size_t srcLeft = size_t(n);
+        while (srcLeft > 0) {
+            const qsizetype room = qsizetype(srcLeft) * 2 + 16;
+            char* dst = out.space(room);
+            char* const dstStart = dst;
+            size_t dstLeft = size_t(room);
+            const size_t r = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+            out.advance(dst - dstStart);
+            if (r != size_t(-1) || errno == E2BIG) continue;
+            if (errno == EILSEQ && uchar(*src) == 0x80) {
+                out.append("\xE2\x82\xAC", 3);
+                ++src;
+                --srcLeft;
+                iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+                continue;
+            }
+            if (errno == EINVAL && !last) break;  // completed by the next piece
+            if (error)
+                *error = QStringLiteral("byte offset %1: not a GB2312/GBK character")
+                             .arg(base + qsizetype(src - in));
+            return -1;
+        }
+        return src - in;
+    }
+
+    iconv_t m_cd;
+    bool m_careful = false;
+};
+
+bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
+    GbStreamDecoder gb;
+    if (!gb.ok()) {
         if (error) *error = QStringLiteral("no GB18030 converter");
         return false;
     }
-    out->resize(in.size() * 2 + 16);
-    char* src = const_cast<char*>(in.constData());
-    size_t srcLeft = size_t(in.size());
-    size_t used = 0;
-    bool ok = true;
-    while (srcLeft > 0) {
-        char* dst = out->data() + used;
-        size_t dstLeft = size_t(out->size()) - used;
-        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        used = size_t(dst - out->data());
-        if (r != size_t(-1)) break;
-        if (errno == E2BIG) {
-            out->resize(out->size() * 2);
-            continue;
-        }
-        if (errno == EILSEQ && uchar(*src) == 0x80) {
-            if (size_t(out->size()) - used < 3) out->resize(out->size() * 2);
-            memcpy(out->data() + used, "\xE2\x82\xAC", 3);
-            used += 3;
-            ++src;
-            --srcLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            continue;
-        }
-        if (error)
-            *error = QStringLiteral("byte offset %1: not a GB2312/GBK character")
-                         .arg(qsizetype(src - in.constData()));
-        ok = false;
-        break;
-    }
-    iconv_close(cd);
-    out->resize(qsizetype(used));
-    return ok;
-}
-
-// The same for the usual file, ASCII markup with some Chinese text, in a
-// fraction of the time: ASCII is copied as it stands and the rest converted
-// a run at a time. GB18030 has no state and its sequences are told apart by
-// their first two bytes, so runs that convert whole give what the whole file
-// gives; a run that does not (a lone euro byte, a damaged byte) sends the
-// file the careful way for its conversion and its message.
-bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
-    iconv_t cd = iconv_open("UTF-8", "GB18030");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return gbToUtf8Whole(in, out, error);
     ByteSink sink(in.size() + in.size() / 4 + 64);
-    const auto* p = reinterpret_cast<const uchar*>(in.constData());
-    const uchar* const end = p + in.size();
-    bool clean = true;
-    while (p < end) {
-        const uchar* run = p;
-        while (end - p >= 8) {
-            uint64_t w;
-            memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ull) break;
-            p += 8;
-        }
-        while (p < end && *p < 0x80) ++p;
-        sink.append(reinterpret_cast<const char*>(run), p - run);
-        if (p == end) break;
-        run = p;
-        while (p < end && *p >= 0x80) {
-            const qsizetype n = end - p >= 2 && p[1] >= 0x30 && p[1] <= 0x39 ? 4 : 2;
-            p += std::min(n, qsizetype(end - p));
-        }
-        char* src = const_cast<char*>(reinterpret_cast<const char*>(run));
-        size_t srcLeft = size_t(p - run);
-        while (srcLeft > 0) {
-            const qsizetype room = qsizetype(srcLeft) * 2 + 16;
-            char* dst = sink.space(room);
-            char* const dstStart = dst;
-            size_t dstLeft = size_t(room);
-            const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-            sink.advance(dst - dstStart);
-            if (r == size_t(-1) && errno != E2BIG) break;
-        }
-        if (srcLeft > 0) {
-            clean = false;
-            break;
-        }
-    }
-    iconv_close(cd);
-    if (!clean) return gbToUtf8Whole(in, out, error);
+    if (gb.feed(in.constData(), in.size(), true, 0, sink, error) < 0) return false;
     *out = sink.take();
     return true;
 }
@@ -589,14 +622,61 @@ XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
     return XmlDocument(data);
 }
 
-bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
-                                const ElementVisitor& child, QString* error) {
+namespace {
+
+// Reads the next raw bytes into buf (at most cap): how many, 0 at the end,
+// -1 with *error when the input cannot be read.
+using ByteSource = std::function<qsizetype(char* buf, qsizetype cap, QString* error)>;
+
+// Element by element reading over bytes that arrive a piece at a time: the
+// parser is fed as the pieces come (code page 936 converted piece by
+// piece), so neither the input nor its tree is ever held whole.
+bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor& root,
+                    const XmlDocument::ElementVisitor& child, QString* error) {
     ensureLibxml();
-    ParserInput in;
-    if (!prepareInput(bytes, &in, error)) return false;
+    constexpr qsizetype kPiece = 1 << 18;
+    QByteArray raw(kPiece, Qt::Uninitialized);
+    // The first piece whole, so the declaration can be read ahead.
+    qsizetype have = 0;
+    for (;;) {
+        const qsizetype got = source(raw.data() + have, kPiece - have, error);
+        if (got < 0) return false;
+        if (got == 0) break;
+        have += got;
+        if (have == kPiece) break;
+    }
+    if (have == 0) {
+        if (error) *error = QStringLiteral("the document is empty");
+        return false;
+    }
+    const Declaration decl = sniffDeclaration(QByteArray::fromRawData(raw.constData(), have));
+    // A byte order mark outranks the declaration.
+    std::unique_ptr<GbStreamDecoder> gb;
+    if (!decl.bom && !decl.utf16 && isGbEncoding(decl.encoding)) {
+        gb = std::make_unique<GbStreamDecoder>();
+        if (!gb->ok()) {
+            if (error) *error = QStringLiteral("no GB18030 converter");
+            return false;
+        }
+    }
+
     ParseState state;
-    xmlParserCtxtPtr ctxt = newParser(in, &state, error);
-    if (!ctxt) return false;
+    xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr);
+    if (!ctxt) {
+        if (error) *error = QStringLiteral("out of memory");
+        return false;
+    }
+    ctxt->_private = &state;
+    if (ctxt->sax) ctxt->sax->serror = recordError;
+    ctxt->userData = ctxt;
+    int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    if (gb) options |= XML_PARSE_IGNORE_ENC;
+    xmlCtxtUseOptions(ctxt, options);
+    // Process-wide libxml2 defaults can switch these on behind our back.
+    ctxt->replaceEntities = 0;
+    ctxt->loadsubset = 0;
+    ctxt->validate = 0;
+    ctxt->keepBlanks = 1;
     state.ctxt = ctxt;
     state.onRoot = &root;
     state.onChild = &child;
@@ -604,10 +684,52 @@ bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& r
     ctxt->sax->endElementNs = streamEndElement;
     ctxt->sax->reference = streamReference;
 
-    xmlParseDocument(ctxt);
+    ByteSink utf8(gb ? kPiece * 2 : 0);
+    qsizetype carried = 0;  // raw bytes at the front of raw left by the decoder
+    qsizetype base = 0;     // offset in the input of raw's first byte
+    bool readFailed = false;
+    bool decodeFailed = false;
+    bool last = false;
+    auto stopped = [&] {
+        return state.thrown || state.refused || ctxt->disableSAX || !ctxt->wellFormed;
+    };
+    while (!stopped()) {
+        if (have < kPiece && !last) {
+            const qsizetype got = source(raw.data() + have, kPiece - have, error);
+            if (got < 0) {
+                readFailed = true;
+                break;
+            }
+            if (got == 0) last = true;
+            have += got;
+        }
+        if (have == 0 && last) break;
+        if (gb) {
+            utf8.clear();
+            const qsizetype used = gb->feed(raw.constData(), have, last, base, utf8, error);
+            if (used < 0) {
+                decodeFailed = true;
+                break;
+            }
+            if (utf8.size() > 0) xmlParseChunk(ctxt, utf8.data(), int(utf8.size()), 0);
+            carried = have - used;
+            memmove(raw.data(), raw.constData() + used, size_t(carried));
+            base += used;
+            have = carried;
+            if (last) break;
+        } else {
+            xmlParseChunk(ctxt, raw.constData(), int(have), 0);
+            base += have;
+            have = 0;
+        }
+    }
+    if (!readFailed && !decodeFailed && !stopped()) xmlParseChunk(ctxt, nullptr, 0, 1);
+
     xmlDocPtr doc = ctxt->myDoc;
-    const bool wellFormed = ctxt->wellFormed && doc && !state.thrown && !state.refused;
-    if (!wellFormed && error && !state.thrown) *error = parseError(state, ctxt);
+    const bool wellFormed = !readFailed && !decodeFailed && ctxt->wellFormed && doc &&
+                            !state.thrown && !state.refused;
+    if (!wellFormed && error && !state.thrown && !readFailed && !decodeFailed)
+        *error = parseError(state, ctxt);
     // The document goes with the last handle to it; before the reading
     // reached the document element, nothing holds it.
     ctxt->myDoc = nullptr;
@@ -617,6 +739,21 @@ bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& r
     state.data.reset();
     if (state.thrown) std::rethrow_exception(state.thrown);
     return wellFormed;
+}
+
+}  // namespace
+
+bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
+                                const ElementVisitor& child, QString* error) {
+    qsizetype at = 0;
+    return streamElements(
+        [&](char* buf, qsizetype cap, QString*) {
+            const qsizetype n = std::min(cap, bytes.size() - at);
+            memcpy(buf, bytes.constData() + at, size_t(n));
+            at += n;
+            return n;
+        },
+        root, child, error);
 }
 
 namespace {
@@ -645,9 +782,38 @@ XmlDocument XmlDocument::load(const QString& path, QString* error) {
 
 bool XmlDocument::loadElements(const QString& path, const ElementVisitor& root,
                                const ElementVisitor& child, QString* error) {
-    QByteArray bytes;
-    if (!readFile(path, &bytes, error)) return false;
-    return parseElements(bytes, root, child, error);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    return streamElements(
+        [&](char* buf, qsizetype cap, QString* err) -> qsizetype {
+            const qint64 n = f.read(buf, cap);
+            if (n < 0 && err) *err = f.errorString();
+            return qsizetype(n);
+        },
+        root, child, error);
+}
+
+bool XmlDocument::peekRootName(const QString& path, QString* name) {
+    // The reading stops as soon as the document element's start tag has
+    // been read: nothing after it is looked at.
+    struct Enough {};
+    QString found;
+    try {
+        loadElements(
+            path,
+            [&](const XmlNode& root) {
+                found = root.tagName();
+                throw Enough{};
+            },
+            [](const XmlNode&) {});
+    } catch (const Enough&) {
+        *name = found;
+        return true;
+    }
+    return false;
 }
 
 XmlDocument XmlDocument::create() { return XmlDocument(std::make_shared<XmlDocData>()); }
@@ -757,30 +923,39 @@ XmlSaveStatus XmlDocument::save(const QString& path, QString* error) const {
     return saveBytes(path, toBytes(), error);
 }
 
+namespace {
+bool deniedNow(const qor::SafeFileWriter& f) {
+    const int err = f.error();
+    if (err == EACCES || err == EPERM || err == EROFS) return true;
+    const QFileInfo fi(f.target());
+    if (fi.exists() && !fi.isWritable()) return true;
+    const QFileInfo dir(fi.absolutePath());
+    return dir.exists() && !dir.isWritable();
+}
+}  // namespace
+
+XmlSaveStatus detail::openSaveFile(qor::SafeFileWriter& f, QString* error) {
+    if (f.open()) return XmlSaveStatus::Ok;
+    if (error) *error = f.errorString();
+    return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
+}
+
+XmlSaveStatus detail::commitSaveFile(qor::SafeFileWriter& f, QString* error) {
+    if (f.commit()) return XmlSaveStatus::Ok;
+    if (error) *error = f.errorString();
+    return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
+}
+
 XmlSaveStatus detail::saveBytes(const QString& path, const QByteArray& bytes, QString* error) {
     qor::SafeFileWriter f(path);
-    auto deniedNow = [&] {
-        const int err = f.error();
-        if (err == EACCES || err == EPERM || err == EROFS) return true;
-        const QFileInfo fi(path);
-        if (fi.exists() && !fi.isWritable()) return true;
-        const QFileInfo dir(fi.absolutePath());
-        return dir.exists() && !dir.isWritable();
-    };
-    if (!f.open()) {
-        if (error) *error = f.errorString();
-        return deniedNow() ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
-    }
+    const XmlSaveStatus opened = openSaveFile(f, error);
+    if (opened != XmlSaveStatus::Ok) return opened;
     if (!f.write(bytes)) {
         if (error) *error = f.errorString();
         f.cancel();
         return XmlSaveStatus::WriteFailed;
     }
-    if (!f.commit()) {
-        if (error) *error = f.errorString();
-        return deniedNow() ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
-    }
-    return XmlSaveStatus::Ok;
+    return commitSaveFile(f, error);
 }
 
 // ------------------------------------------------------------------ nodes

@@ -203,6 +203,10 @@ public:
                               const ElementVisitor& child, QString* error = nullptr);
     static bool loadElements(const QString& path, const ElementVisitor& root,
                              const ElementVisitor& child, QString* error = nullptr);
+    // The document element's name, read from the start of the file alone:
+    // false when the file cannot be read or does not begin like XML up to
+    // that start tag. Whether the rest is well-formed is not looked at.
+    static bool peekRootName(const QString& path, QString* name);
 
     bool isNull() const { return !data_; }
     explicit operator bool() const { return bool(data_); }
@@ -293,8 +297,16 @@ public:
     // toBytes() written through a temporary file renamed into place.
     XmlSaveStatus save(const QString& path, QString* error = nullptr);
 
+    // From here on the document goes to a temporary file beside path as it
+    // is written, rather than being held whole; save(path) then finishes
+    // it and renames it into place, and a writer dropped before that
+    // leaves path as it was. The bytes are those save() would write. An
+    // encoding that is converted only at the end is still held whole.
+    XmlSaveStatus streamTo(const QString& path, QString* error = nullptr);
+
 private:
     void beforeChild();
+    void afterWrite();
     std::unique_ptr<detail::XmlStreamWriterState> d_;
 };
 

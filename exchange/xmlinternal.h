@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "exchange/xmldom.h"
+#include "platform/safefile.h"
 
 namespace qor::detail {
 
@@ -143,6 +144,11 @@ QByteArray declarationLine(const QByteArray& data, const QByteArray* encodingOve
 
 // Writes through a temporary file renamed into place.
 XmlSaveStatus saveBytes(const QString& path, const QByteArray& bytes, QString* error);
+// The same in steps, for a document written as it is made: open the
+// temporary, write to it, then commit (rename into place). A save file
+// dropped before its commit leaves the target as it was.
+XmlSaveStatus openSaveFile(qor::SafeFileWriter& f, QString* error);
+XmlSaveStatus commitSaveFile(qor::SafeFileWriter& f, QString* error);
 
 // Whether the encoding name is one of the code page 936 family.
 bool isGbEncoding(const QByteArray& name);

@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cstring>
 
+#include <QFileInfo>
+
 #include "exchange/xmldom.h"
 #include "exchange/xmlinternal.h"
 
@@ -533,6 +535,18 @@ struct XmlStreamWriterState {
     bool rootWritten = false;
     bool finished = false;
     QByteArray result;
+    // Where a streamed document goes, and the first failure writing it.
+    std::unique_ptr<qor::SafeFileWriter> file;
+    QString fileError;
+
+    // The output so far to the file, once enough has gathered.
+    void drain(qsizetype atLeast) {
+        if (!file || out.size() < atLeast || out.size() == 0) return;
+        if (fileError.isEmpty() && !file->write(out.data(), size_t(out.size())))
+            fileError = file->errorString().isEmpty() ? QStringLiteral("write failed")
+                                                      : file->errorString();
+        out.clear();
+    }
 
     // UTF-8 markup to the output.
     void writeUtf8(const char* utf8, qsizetype len) {
@@ -724,6 +738,7 @@ void XmlStreamWriter::startElement(const Name& name) {
     d.out.append(name.start_);
     d.openEnds.push_back(name.end_);
     d.startPending = true;
+    afterWrite();
 }
 
 void XmlStreamWriter::setAttribute(QStringView name, const QString& value) {
@@ -760,6 +775,7 @@ void XmlStreamWriter::endElement() {
         d.out.append(d.openEnds.back());
     d.openEnds.pop_back();
     if (d.openEnds.empty()) d.writeUtf8("\r\n", 2);
+    afterWrite();
 }
 
 void XmlStreamWriter::textElement(const Name& name, QStringView text) {
@@ -778,6 +794,7 @@ void XmlStreamWriter::textElement(const Name& name, QStringView text) {
         d.rootWritten = true;
         d.writeUtf8("\r\n", 2);
     }
+    afterWrite();
 }
 
 void XmlStreamWriter::textElement(const Name& name, QLatin1StringView text) {
@@ -796,10 +813,14 @@ void XmlStreamWriter::textElement(const Name& name, QLatin1StringView text) {
         d.rootWritten = true;
         d.writeUtf8("\r\n", 2);
     }
+    afterWrite();
 }
 
 QByteArray XmlStreamWriter::toBytes() {
     XmlStreamWriterState& d = *d_;
+    if (d.file)
+        throw XmlError(XmlError::HierarchyRequest,
+                       QStringLiteral("the document is being written to a file"));
     if (!d.finished) {
         while (!d.openEnds.empty()) endElement();
         d.finished = true;
@@ -810,8 +831,39 @@ QByteArray XmlStreamWriter::toBytes() {
     return d.result;
 }
 
+void XmlStreamWriter::afterWrite() { d_->drain(1 << 20); }
+
+XmlSaveStatus XmlStreamWriter::streamTo(const QString& path, QString* error) {
+    XmlStreamWriterState& d = *d_;
+    if (d.finished || d.file)
+        throw XmlError(XmlError::HierarchyRequest, QStringLiteral("the document is written"));
+    if (d.mode == XmlStreamWriterState::Mode::Later) return XmlSaveStatus::Ok;
+    auto file = std::make_unique<qor::SafeFileWriter>(path);
+    const XmlSaveStatus opened = openSaveFile(*file, error);
+    if (opened != XmlSaveStatus::Ok) return opened;
+    d.file = std::move(file);
+    d.drain(1);
+    return XmlSaveStatus::Ok;
+}
+
 XmlSaveStatus XmlStreamWriter::save(const QString& path, QString* error) {
-    return saveBytes(path, toBytes(), error);
+    XmlStreamWriterState& d = *d_;
+    if (!d.file) return saveBytes(path, toBytes(), error);
+    if (QFileInfo(d.file->target()).absoluteFilePath() != QFileInfo(path).absoluteFilePath())
+        throw XmlError(XmlError::InvalidArgument,
+                       QStringLiteral("the document is being written to another file"));
+    if (!d.finished) {
+        while (!d.openEnds.empty()) endElement();
+        d.finished = true;
+    }
+    d.drain(1);
+    std::unique_ptr<qor::SafeFileWriter> file = std::move(d.file);
+    if (!d.fileError.isEmpty()) {
+        if (error) *error = d.fileError;
+        file->cancel();
+        return XmlSaveStatus::WriteFailed;
+    }
+    return commitSaveFile(*file, error);
 }
 
 }  // namespace qor

@@ -123,7 +123,8 @@ int verbImportXml(const QStringList& args, Output* out) {
     }
     const QString source = args[0];
     const QString reportPath = ReportPathWithExtension(args[1]);
-    if (!IsOwnXmlExchangeFile(source)) {
+    // The import reads the whole file once; here only its root is looked at.
+    if (!HasOwnXmlRoot(source)) {
         out->err += failureLine("import-xml", 62017, source);
         return 1;
     }

@@ -77,6 +77,7 @@ TEST(QorXmlVerbs, BadRequestsFailClearlyAndLeaveNoReport) {
     auto im = qorRun({"import-xml", other.fileName(), dir + "/new.rep"});
     EXPECT_EQ(im.exitCode, 1);
     EXPECT_FALSE(QFile::exists(dir + "/new.rep"));
+    const QByteArray notExchange = im.err.left(im.err.indexOf(" ("));
 
     // A file the format pass refuses: the report made for it goes again.
     QFile bad(dir + "/bad.xml");
@@ -85,6 +86,17 @@ TEST(QorXmlVerbs, BadRequestsFailClearlyAndLeaveNoReport) {
     bad.close();
     im = qorRun({"import-xml", bad.fileName(), dir + "/new.rep"});
     EXPECT_EQ(im.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(dir + "/new.rep"));
+
+    // Only the root is looked at before the import; a file cut short after
+    // it still fails as a file that does not load, and leaves no report.
+    QFile cut(dir + "/cut.xml");
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write("<iqor_export><cell_property><start_row>1</start_row>");
+    cut.close();
+    im = qorRun({"import-xml", cut.fileName(), dir + "/new.rep"});
+    EXPECT_EQ(im.exitCode, 1);
+    EXPECT_EQ(im.err.left(im.err.indexOf(" (")), notExchange) << im.err.constData();
     EXPECT_FALSE(QFile::exists(dir + "/new.rep"));
 }
 

@@ -129,3 +129,56 @@ TEST_F(FindTest, ContinueNeedsASearchOfThisReport) {
     fails("CONTINUE", CALC_ERR_NO_SEARCH);
     fails("GFIND FOR ;V_A>1", CALC_ERR_NO_VAR_AREA);
 }
+
+// A condition on the page number looks at no page but the one it names, and
+// matches, fails and orders exactly as a condition read on every page does.
+TEST_F(FindTest, FindOnThePageNumberReadsNoOtherPage) {
+    const QString path = dir + "/many.rep";
+    {
+        CReportHandle h(path);
+        ASSERT_EQ(h.EnterDataState(), 0);
+        ASSERT_EQ(h.AppendRowColPage(30, 2), 0);
+        for (int p = 1; p <= 30; ++p) setNumber(&h, p, 1, 1, p * 10);
+        ASSERT_EQ(h.Save(), 0);
+    }
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+    ASSERT_TRUE(h.IsOpen());
+    ASSERT_EQ(h.SetCurPage(1), 0);
+    ci->SetReport(&h);
+    CReportFile* file = h.GetReportFile();
+    auto loaded = [&] {
+        QList<int> pages;
+        for (int p = 1; p <= 30; ++p)
+            if (file->IsPageLoaded(p)) pages << p;
+        return pages;
+    };
+
+    ok("FIND FOR MRECNO()=17");
+    EXPECT_EQ(h.GetCurPage(), 17);
+    ok("FIND FOR 3 * 4 = MRECNO()");
+    EXPECT_EQ(h.GetCurPage(), 12);
+    ok("LET &n = 25");
+    ok("FIND FOR MRECNO()=&n");
+    EXPECT_EQ(h.GetCurPage(), 25);
+    EXPECT_EQ(loaded(), (QList<int>{1, 12, 17, 25}));
+
+    // No such page, or no whole number: nothing is found.
+    fails("FIND FOR MRECNO()=31", CALC_ERR_NOT_FOUND);
+    fails("FIND FOR MRECNO()=2.5", CALC_ERR_NOT_FOUND);
+    fails("FIND FOR MRECNO()=0", CALC_ERR_NOT_FOUND);
+    EXPECT_EQ(h.GetCurPage(), 25);
+    // A text or a failing value is read on every page as before.
+    ok("FIND FOR MRECNO()=\"4\"");
+    EXPECT_EQ(h.GetCurPage(), 4);
+    fails("FIND FOR MRECNO()=1/0", CALC_ERR_EVALUATION);
+    // A condition on the cells reads the pages.
+    ok("FIND FOR A1=50");
+    EXPECT_EQ(h.GetCurPage(), 5);
+    EXPECT_GT(loaded().size(), 4);
+    // Commands over the matching pages take the same way.
+    ok("DELETE FOR MRECNO()=&n - 1");
+    EXPECT_EQ(h.GetPageCount(), 29);
+    EXPECT_EQ(number(&h, 24, 1, 1), 250);
+    EXPECT_EQ(number(&h, 23, 1, 1), 230);
+    ci->SetReport(r);
+}

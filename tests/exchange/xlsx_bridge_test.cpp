@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "exchange/cexcelbridge.h"
 #include "exchange/workbook_model.h"
+#include "tests/exchange/xmltestutil.h"
 #include "tests/common/testsupport.h"
 
 namespace {
@@ -159,6 +162,106 @@ TEST(XlsxModel, RangesMergeAndBorderLikeTheObjectModel) {
     for (const char* bad : {"", "A0", "1A", "A1:", "A1048577", "XFE1", "A1:B"})
         EXPECT_THROW(ws.range(QString::fromLatin1(bad)), XlError) << bad;
     EXPECT_EQ(ws.range(QStringLiteral("c3:a1")).area(), (XlArea{1, 1, 3, 3}));
+}
+
+// The cell a sheet keeps at hand for the next setter never leaks into a
+// copy, and a released sheet starts over empty.
+TEST(XlsxModel, CopiesAndReleasedSheetsKeepTheirOwnCells) {
+    XlWorksheet ws(QStringLiteral("S"));
+    ws.range(QStringLiteral("B2")).setNumber(1);
+    XlWorksheet copy(ws);
+    copy.range(QStringLiteral("B2")).setNumber(2);
+    copy = ws;
+    copy.range(QStringLiteral("B2")).setBold(true);
+    EXPECT_EQ(ws.findCell(2, 2)->number, 1);
+    EXPECT_FALSE(ws.findCell(2, 2)->style.bold);
+    EXPECT_TRUE(copy.findCell(2, 2)->style.bold);
+    // Cells made out of order land in order.
+    for (const char* ref : {"C1", "A1", "B1", "A3", "A2"}) ws.range(QString::fromLatin1(ref)).setText("x");
+    std::vector<std::pair<int, int>> order;
+    for (const auto& [pos, cell] : ws.cells()) order.push_back(pos);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    ws.range(QStringLiteral("A1:B2")).merge();
+    ws.range(QStringLiteral("A1")).setRowHeight(30);
+    ws.releaseContents();
+    EXPECT_TRUE(ws.cells().empty());
+    EXPECT_TRUE(ws.merges().empty());
+    EXPECT_TRUE(ws.rowHeights().empty());
+    ws.range(QStringLiteral("B2")).setNumber(5);
+    EXPECT_EQ(ws.cells().size(), 1u);
+    EXPECT_EQ(ws.name(), QStringLiteral("S"));
+}
+
+// Sheets written row by row keep merged areas whatever their cells hold:
+// a plain first cell, an empty text, a value inside the area, an area
+// ending on a row with no height and no cells of its own.
+TEST(XlsxModel, MergedAreasSurviveWritingRowByRow) {
+    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    const QString dir = dirFor("rows");
+    XlWorkbook wb(1);
+    XlWorksheet* ws = wb.sheet(1);
+    ws->range(QStringLiteral("B2:D4")).merge();  // nothing else in it
+    ws->range(QStringLiteral("A6:B7")).merge();
+    ws->range(QStringLiteral("A6:B7")).setFillColor(0x0000FF);
+    ws->range(QStringLiteral("B7")).setText(QStringLiteral("inside"));
+    ws->range(QStringLiteral("A9:C9")).merge();
+    ws->range(QStringLiteral("A9")).setBold(true);
+    ws->range(QStringLiteral("B9")).setText(QString());
+    ws->range(QStringLiteral("A2")).setRowHeight(25);
+    ws->range(QStringLiteral("E12")).setNumber(3);
+    const QString path = dir + QStringLiteral("/rows.xlsx");
+    wb.saveAs(path);
+    // The sheet's own cells, as the file holds them: merged cells beyond
+    // the first are not readable through openpyxl's cells.
+    const qortest::ProcessResult r = qortest::python(
+        QStringLiteral(
+            "import sys, zipfile, openpyxl\n"
+            "import xml.etree.ElementTree as ET\n"
+            "ns = {'m': 'http://schemas.openxmlformats.org/spreadsheetml/2006/main'}\n"
+            "root = ET.fromstring(zipfile.ZipFile(sys.argv[1]).read('xl/worksheets/sheet1.xml'))\n"
+            "cells = {c.get('r'): (c.get('s'), ''.join(c.itertext())) for c in root.iter('{%s}c' % ns['m'])}\n"
+            "print(sorted(cells))\n"
+            "print(cells['A6'][0] == cells['A7'][0] == cells['B6'][0], cells['B7'][1])\n"
+            "print(cells['A9'][0] == cells['B9'][0] == cells['C9'][0], cells['E12'][1])\n"
+            "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+            "print(sorted(str(m) for m in ws.merged_cells.ranges), ws['A6'].fill.fgColor.rgb,\n"
+            "      ws['A9'].font.b, ws.row_dimensions[2].height)\n"),
+        {path});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QString::fromUtf8(r.out).split(u'\n'),
+              (QStringList{"['A6', 'A7', 'A9', 'B6', 'B7', 'B9', 'C9', 'E12']", "True inside",
+                           "True 3", "['A6:B7', 'A9:C9', 'B2:D4'] FFFF0000 True 25.0", ""}));
+}
+
+// The writer takes each named sheet once, and a writer given up on leaves
+// the target as it was.
+TEST(XlsxModel, AStreamedWorkbookIsWrittenWholeOrNotAtAll) {
+    const QString dir = dirFor("stream");
+    const QString path = dir + QStringLiteral("/book.xlsx");
+    ASSERT_TRUE(xmltest::writeAll(path, "old"));
+    XlWorksheet sheet(QStringLiteral("A"));
+    sheet.range(QStringLiteral("A1")).setNumber(1);
+    {
+        XlsxStreamWriter out(path, {QStringLiteral("A"), QStringLiteral("B")}, 0);
+        out.writeSheet(1, sheet);
+        EXPECT_THROW(out.writeSheet(1, sheet), XlError);
+        EXPECT_THROW(out.writeSheet(2, sheet), XlError);
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "old");
+    f.close();
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{"book.xlsx"});
+    const int before = XlsxFilesWritten();
+    XlsxStreamWriter out(path, {QStringLiteral("A"), QStringLiteral("B")}, 1);
+    out.writeSheet(0, sheet);
+    out.commit();
+    EXPECT_EQ(XlsxFilesWritten(), before + 1);
+    EXPECT_THROW(out.commit(), XlError);
+    EXPECT_GT(QFileInfo(path).size(), 1000);
+    EXPECT_THROW(XlsxStreamWriter(dir + QStringLiteral("/no/x.xlsx"), {QStringLiteral("A")}, 0),
+                 XlError);
+    EXPECT_THROW(XlsxStreamWriter(path, {QStringLiteral("bad[name]")}, 0), XlError);
 }
 
 }  // namespace

@@ -307,3 +307,115 @@ TEST(XmlStream, NameListsAndWalksMatchTheDocumentsOwnLookups) {
         EXPECT_EQ(t, n.text()) << n.nodeName().toStdString();
     }
 }
+
+// A file is read a piece at a time (pieces of 256 KiB): a code page 936
+// character split between two pieces, and a fault after the first piece,
+// read exactly as in the whole document, from memory and from a file.
+TEST(XmlStream, CharactersSplitBetweenPiecesReadAsTheWholeDocument) {
+    const QString dir = qortest::freshDir("stream-pieces");
+    const qsizetype piece = 1 << 18;
+    const QByteArray head = "<?xml version='1.0' encoding='GB2312'?><r><a>";
+    const QList<QByteArray> sequences = {"\x88\xD2", "\x81\x40", "\x81\x30\x84\x36",
+                                         "\x80\x88\xD2", "\x80" "A"};
+    for (const QByteArray& seq : sequences) {
+        for (qsizetype before = 1; before <= 4; ++before) {
+            // The sequence starts `before` bytes ahead of the piece's end.
+            QByteArray bytes = head;
+            bytes += QByteArray(piece - before - bytes.size(), 'x');
+            bytes += seq + "</a><b>\xCE\xD2</b></r>";
+            SCOPED_TRACE(QString("%1 bytes before, %2").arg(before).arg(seq.toHex()).toStdString());
+            bool ok = false;
+            QString error;
+            const Seen seen = readElements(bytes, &ok, &error);
+            ASSERT_TRUE(ok) << error.toStdString();
+            const Seen whole = readDocument(bytes);
+            EXPECT_EQ(seen.texts, whole.texts);
+            EXPECT_EQ(seen.texts.value(1), QStringLiteral("我"));
+
+            const QString file = dir + "/split.xml";
+            ASSERT_TRUE(xmltest::writeAll(file, bytes));
+            QStringList texts;
+            ASSERT_TRUE(XmlDocument::loadElements(
+                file, [](const XmlNode&) {}, [&](const XmlNode& c) { texts << c.text(); }, &error))
+                << error.toStdString();
+            EXPECT_EQ(texts, whole.texts);
+        }
+    }
+
+    // A damaged byte three pieces in: the offset counts from the file's start.
+    QByteArray damaged = head + QByteArray(3 * piece, 'y') + "\xFF\xFF</a></r>";
+    QString wholeError, error;
+    EXPECT_TRUE(XmlDocument::parse(damaged, &wholeError).isNull());
+    bool ok = true;
+    readElements(damaged, &ok, &error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, wholeError);
+    EXPECT_TRUE(error.contains(QString::number(head.size() + 3 * piece))) << error.toStdString();
+}
+
+TEST(XmlStream, TheRootIsReadFromTheStartOfTheFileAlone) {
+    const QString dir = qortest::freshDir("stream-root");
+    QString name;
+    ASSERT_TRUE(xmltest::writeAll(dir + "/cut.xml", "<?xml version='1.0'?><Top a='1'><x>unfinished"));
+    EXPECT_TRUE(XmlDocument::peekRootName(dir + "/cut.xml", &name));
+    EXPECT_EQ(name, "Top");
+    ASSERT_TRUE(xmltest::writeAll(dir + "/bad.xml", "no markup <Top/>"));
+    EXPECT_FALSE(XmlDocument::peekRootName(dir + "/bad.xml", &name));
+    EXPECT_FALSE(XmlDocument::peekRootName(dir + "/none.xml", &name));
+    ASSERT_TRUE(xmltest::writeAll(dir + "/empty.xml", ""));
+    EXPECT_FALSE(XmlDocument::peekRootName(dir + "/empty.xml", &name));
+}
+
+// A document written to its file as it is made has the bytes of the one
+// made whole, and a writer dropped before its save leaves the file alone.
+TEST(XmlStream, StreamedToAFileTheBytesAreThoseOfTheWholeDocument) {
+    const QString dir = qortest::freshDir("stream-to-file");
+    for (const QString& declaration :
+         {QStringLiteral("version='1.0' encoding='gb2312'"), QStringLiteral("version='1.0'")}) {
+        SCOPED_TRACE(declaration.toStdString());
+        auto write = [&](XmlStreamWriter& w) {
+            w.startElement(QStringLiteral("根"));
+            w.setAttribute(QStringLiteral("a"), QStringLiteral("\"甲\"\t"));
+            const XmlStreamWriter::Name cell = w.name(QStringLiteral("cell"));
+            // Several megabytes, so the file is written in several steps.
+            for (int i = 0; i < 60000; ++i) {
+                w.startElement(cell);
+                w.textElement(w.name(QStringLiteral("v")), QStringLiteral("值%1 & <x>").arg(i));
+                w.textElement(w.name(QStringLiteral("n")), QLatin1StringView("12345.678"));
+                w.endElement();
+            }
+        };
+        XmlStreamWriter whole(declaration);
+        write(whole);
+        const QByteArray expected = whole.toBytes();
+        ASSERT_GT(expected.size(), 3 << 20);
+
+        const QString path = dir + "/out.xml";
+        XmlStreamWriter streamed(declaration);
+        ASSERT_EQ(streamed.streamTo(path), qor::XmlSaveStatus::Ok);
+        write(streamed);
+        EXPECT_THROW(streamed.toBytes(), XmlError);
+        ASSERT_EQ(streamed.save(path), qor::XmlSaveStatus::Ok);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == expected);
+    }
+
+    // Dropped half-way: the old file stays and no temporary is left.
+    const QString path = dir + "/keep.xml";
+    ASSERT_TRUE(xmltest::writeAll(path, "<old/>"));
+    {
+        XmlStreamWriter w;
+        ASSERT_EQ(w.streamTo(path), qor::XmlSaveStatus::Ok);
+        w.startElement(QStringLiteral("new"));
+        for (int i = 0; i < 100000; ++i) w.textElement(w.name(QStringLiteral("x")), QStringLiteral("y"));
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "<old/>");
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"keep.xml", "out.xml"}));
+    // A folder that does not exist is refused before anything is written.
+    XmlStreamWriter w;
+    EXPECT_NE(w.streamTo(dir + "/no/such/out.xml"), qor::XmlSaveStatus::Ok);
+}
