@@ -118,6 +118,7 @@ void CQorsDoc::adoptReport(std::unique_ptr<CReportHandle> report, const QString&
     m_strPathName = pathName;
     m_strMarkedPath = markedInUse ? pathName : QString();
     m_bDataState = m_pReport->IsFormatState() ? 0 : 1;
+    m_formulasAtFormatEntry = formulaSignature();
     m_nPageCount = m_pReport->GetPageCount();
     syncPageSetupFields();
     std::array<uint32_t, 4> view{};

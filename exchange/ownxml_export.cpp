@@ -115,8 +115,20 @@ public:
     // (with cannotMap()) for a cell that cannot be mapped.
     bool build(XmlStreamWriter& out, const QString& reportName);
     bool cannotMap() const { return m_cannotMap; }
+    int cutTexts() const { return m_cutTexts; }
+    const QStringList& cutPlaces() const { return m_cutPlaces; }
 
 private:
+    // The file holds kCellValueTextChars characters of a text; what is cut
+    // is counted so that the caller can say so.
+    template <typename Place>
+    QString fitted(const QString& text, const Place& place) {
+        if (text.size() <= kCellValueTextChars) return text;
+        if (++m_cutTexts <= kCutPlacesShown) m_cutPlaces << place();
+        return text.left(kCellValueTextChars);
+    }
+    static constexpr int kCutPlacesShown = 5;
+
     void choosePages();
     void collectCells(const Layout& layout);
     void readPages(const Layout& layout);
@@ -139,6 +151,8 @@ private:
     std::array<bool, 3> m_hasDatePart{};
     std::array<std::vector<long long>, 3> m_dateParts;  // year, month, day per page
     bool m_cannotMap = false;
+    int m_cutTexts = 0;
+    QStringList m_cutPlaces;
 };
 
 void Writer::choosePages() {
@@ -233,7 +247,8 @@ void Writer::collectCells(const Layout& layout) {
                 case kCellLabel:
                     cell.kind = Kind::Label;
                     // The file carries what a cell value holds.
-                    cell.label = m_file.GetLabel(sc.row, sc.col).left(kCellValueTextChars);
+                    cell.label = fitted(m_file.GetLabel(sc.row, sc.col),
+                                        [&] { return FormatCellRef(c - 1, r - 1); });
                     break;
                 default:
                     cell.kind = Kind::Number;
@@ -300,7 +315,10 @@ void Writer::readPages(const Layout& layout) {
                                                 .arg(p)
                                                 .arg(s)};
                     if (cell.kind == Kind::Text)
-                        text = std::move(v.text);
+                        text = fitted(v.text, [&] {
+                            return QStringLiteral("page %1 %2").arg(p).arg(
+                                FormatCellRef(pc - 1, pr - 1));
+                        });
                     else if (v.kind == kCellNumber)
                         number = v.number;
                 }
@@ -319,11 +337,14 @@ void Writer::readPages(const Layout& layout) {
                         .arg(s)};
             QString text;
             const int slot = cell.keywordSlot;
+            const auto keywordPlace = [&] {
+                return QStringLiteral("page %1 keyword %2").arg(p).arg(slot);
+            };
             if (slot <= 1) {
-                text = kv.text.left(kCellValueTextChars);
+                text = fitted(kv.text, keywordPlace);
             } else if (slot == kUserKeywordSlot && kv.kind == 2) {
                 // A character user keyword keeps its text.
-                text = kv.text.left(kCellValueTextChars);
+                text = fitted(kv.text, keywordPlace);
             } else {
                 text = WholeNumberText(kv.kind == 1 ? kv.number : 0);
                 const double whole = std::trunc(kv.kind == 1 ? kv.number : 0);
@@ -480,6 +501,8 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
             case XmlSaveStatus::Ok:
                 result.written = true;
                 result.messageId = kMsgDone;
+                result.cutTexts = writer.cutTexts();
+                result.cutPlaces = writer.cutPlaces();
                 break;
             case XmlSaveStatus::AccessDenied:
                 result.messageId = kMsgNoWriteAccess;
