@@ -5,7 +5,6 @@
 
 #include "document/cqorsdoc.h"
 #include "document/doc_files.h"
-#include "engine/celltypes.h"
 #include "engine/creporthandle.h"
 #include "engine/creportfile.h"
 #include "engine/messages.h"
@@ -84,13 +83,7 @@ public:
         const qor::OwnXmlExportResult r = qor::WriteOwnXml(*doc.GetReport(), path, all);
         m_leftOut.clear();
         if (r.written) {
-            if (r.cutTexts > 0)
-                m_leftOut << QStringLiteral("%1 texts cut to %2 characters (%3%4)")
-                                 .arg(r.cutTexts)
-                                 .arg(kCellValueTextChars)
-                                 .arg(r.cutPlaces.join(QStringLiteral(", ")))
-                                 .arg(r.cutTexts > r.cutPlaces.size() ? QStringLiteral(", ...")
-                                                                      : QString());
+            if (const QString cut = qor::CutTextsNote(r); !cut.isEmpty()) m_leftOut << cut;
             return true;
         }
         if (message)

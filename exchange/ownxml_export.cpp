@@ -314,11 +314,18 @@ void Writer::readPages(const Layout& layout) {
                                                 .arg(FormatCellRef(pc - 1, pr - 1))
                                                 .arg(p)
                                                 .arg(s)};
-                    if (cell.kind == Kind::Text)
-                        text = fitted(v.text, [&] {
-                            return QStringLiteral("page %1 %2").arg(p).arg(
-                                FormatCellRef(pc - 1, pr - 1));
-                        });
+                    if (cell.kind == Kind::Text) {
+                        // A value record holds the first characters of a
+                        // longer text; whether it was cut takes the whole.
+                        if (v.isText() && v.text.size() == kCellValueTextChars) {
+                            const QString whole = m_report.GetCellText(pr, pc, p);
+                            fitted(whole, [&] {
+                                return QStringLiteral("page %1 %2").arg(p).arg(
+                                    FormatCellRef(pc - 1, pr - 1));
+                            });
+                        }
+                        text = std::move(v.text);
+                    }
                     else if (v.kind == kCellNumber)
                         number = v.number;
                 }
@@ -471,6 +478,15 @@ bool Writer::build(XmlStreamWriter& out, const QString& reportName) {
 }
 
 }  // namespace
+
+QString CutTextsNote(const OwnXmlExportResult& result) {
+    if (result.cutTexts <= 0) return QString();
+    return QStringLiteral("%1 texts cut to %2 characters (%3%4)")
+        .arg(result.cutTexts)
+        .arg(kCellValueTextChars)
+        .arg(result.cutPlaces.join(QStringLiteral(", ")),
+             result.cutTexts > result.cutPlaces.size() ? QStringLiteral(", ...") : QString());
+}
 
 OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
                                const ExportSetMembers& choice) {

@@ -28,6 +28,10 @@ struct OwnXmlExportResult {
     QStringList cutPlaces;
 };
 
+// "3 texts cut to 32 characters (B3, ...)" for a result that cut texts;
+// empty otherwise.
+QString CutTextsNote(const OwnXmlExportResult& result);
+
 // Writes the report with the given choice (no dialog, no message box).
 // The target is written through a temporary file and renamed into place;
 // a failure leaves it as it was. The report is only read.
