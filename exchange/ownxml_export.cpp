@@ -320,14 +320,15 @@ void Writer::readPages(const Layout& layout) {
                         if (v.isText() && v.text.size() == kCellValueTextChars) {
                             const QString whole = m_report.GetCellText(pr, pc, p);
                             fitted(whole, [&] {
-                                return QStringLiteral("page %1 %2").arg(p).arg(
-                                    FormatCellRef(pc - 1, pr - 1));
+                                return QStringLiteral("page %1 %2")
+                                    .arg(p)
+                                    .arg(FormatCellRef(pc - 1, pr - 1));
                             });
                         }
                         text = std::move(v.text);
-                    }
-                    else if (v.kind == kCellNumber)
+                    } else if (v.kind == kCellNumber) {
                         number = v.number;
+                    }
                 }
                 if (cell.kind == Kind::Text)
                     m_texts[cell.firstValue + k] = std::move(text);

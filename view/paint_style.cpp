@@ -29,14 +29,17 @@ const QString kSansFallback = QStringLiteral("Noto Sans CJK SC");
 const QHash<QString, QStringList>& cjkSubstitutes() {
     static const QStringList serif{kSerifCjk, kSansCjk, kSerifFallback, kSansFallback};
     static const QStringList sans{kSansCjk, kSerifCjk, kSansFallback, kSerifFallback};
-    static const QStringList kai = QStringList{QStringLiteral("AR PL UKai CN"),
-                                               QStringLiteral("AR PL KaitiM GB"),
-                                               QStringLiteral("KaiTi"), QStringLiteral("Kaiti SC")} +
-                                   serif;
+    static const QStringList kai =
+        QStringList{QStringLiteral("AR PL UKai CN"), QStringLiteral("AR PL KaitiM GB"),
+                    QStringLiteral("KaiTi"), QStringLiteral("Kaiti SC")} +
+        serif;
     static const QHash<QString, QStringList> table = {
-        {QStringLiteral("宋体"), serif},        {QStringLiteral("仿宋_GB2312"), serif},
-        {QStringLiteral("仿宋"), serif},        {QStringLiteral("新宋体"), serif},
-        {QStringLiteral("黑体"), sans},         {QStringLiteral("楷体_GB2312"), kai},
+        {QStringLiteral("宋体"), serif},
+        {QStringLiteral("仿宋_GB2312"), serif},
+        {QStringLiteral("仿宋"), serif},
+        {QStringLiteral("新宋体"), serif},
+        {QStringLiteral("黑体"), sans},
+        {QStringLiteral("楷体_GB2312"), kai},
         {QStringLiteral("楷体"), kai},
     };
     return table;

@@ -49,7 +49,8 @@ int fromText(const Named (&table)[N], const QString& text) {
     bool isNumber = false;
     const int n = text.toInt(&isNumber);
     for (const Named& e : table) {
-        if (isNumber ? n == e.number : text.compare(QLatin1String(e.name), Qt::CaseInsensitive) == 0)
+        if (isNumber ? n == e.number
+                     : text.compare(QLatin1String(e.name), Qt::CaseInsensitive) == 0)
             return e.number;
     }
     return -1;
@@ -58,7 +59,8 @@ int fromText(const Named (&table)[N], const QString& text) {
 template <size_t N>
 QString nameList(const Named (&table)[N]) {
     QStringList parts;
-    for (const Named& e : table) parts << QStringLiteral("%1 (%2)").arg(QLatin1String(e.name)).arg(e.number);
+    for (const Named& e : table)
+        parts << QStringLiteral("%1 (%2)").arg(QLatin1String(e.name)).arg(e.number);
     return parts.join(QLatin1String(", "));
 }
 

@@ -346,8 +346,9 @@ int verbFormat(const QStringList& argsIn, Output* out) {
     if (args.size() == 4 || args.size() == 5) {
         const int code = FormatCodeFromText(args[3]);
         if (code < 0) {
-            out->err += QStringLiteral("qor format: \"%1\" is not a format code; the codes are %2\n")
-                            .arg(args[3], FormatCodeNameList());
+            out->err +=
+                QStringLiteral("qor format: \"%1\" is not a format code; the codes are %2\n")
+                    .arg(args[3], FormatCodeNameList());
             return 2;
         }
         args[3] = QString::number(code);
@@ -409,8 +410,9 @@ int verbKeyword(const QStringList& argsIn, Output* out) {
     if (args.size() == 3) {
         const int slot = KeywordSlotFromText(args[2]);
         if (slot < 0) {
-            out->err += QStringLiteral("qor keyword: \"%1\" is not a keyword slot; the slots are %2\n")
-                            .arg(args[2], KeywordSlotNameList());
+            out->err +=
+                QStringLiteral("qor keyword: \"%1\" is not a keyword slot; the slots are %2\n")
+                    .arg(args[2], KeywordSlotNameList());
             return 2;
         }
         args[2] = QString::number(slot);

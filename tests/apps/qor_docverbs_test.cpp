@@ -2,12 +2,12 @@
 // user runs them (a shell with the usual umask), the files they write read
 // back by other programs (openpyxl, xmllint, pdftotext).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <sys/stat.h>
 
 #include "tests/common/testsupport.h"
 
@@ -50,7 +50,8 @@ void makeSales(const QString& dir) {
 TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
     if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
     const QString dir = qortest::freshDir("convert-book");
-    const QString longText = QStringLiteral("这是一段很长的说明文字，用来检查超过三十二个字符的文本在转换时如何处理");
+    const QString longText =
+        QStringLiteral("这是一段很长的说明文字，用来检查超过三十二个字符的文本在转换时如何处理");
     auto made = qortest::python(
         "import sys\n"
         "from openpyxl import Workbook\n"
@@ -170,7 +171,8 @@ TEST(QorFiles, OwnXmlCarriesCharactersGb2312LacksAndReadsBack) {
     QFile f(dir + "/names.xml");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray bytes = f.readAll();
-    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>")) << bytes.left(60).constData();
+    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>"))
+        << bytes.left(60).constData();
     EXPECT_TRUE(bytes.contains("&#38229;"));  // 镕
     EXPECT_TRUE(bytes.contains("&#21894;"));  // 喆
     if (qortest::haveProgram("xmllint")) {
@@ -196,7 +198,8 @@ TEST(QorFiles, WrittenFilesFollowTheUmask) {
                              "p.pdf", "sales.rep"}) {
         struct stat st {};
         ASSERT_EQ(::stat(QFile::encodeName(dir + "/" + name).constData(), &st), 0) << name;
-        EXPECT_EQ(st.st_mode & 07777, 0644u) << name << " has mode " << std::oct << (st.st_mode & 07777);
+        EXPECT_EQ(st.st_mode & 07777, 0644u)
+            << name << " has mode " << std::oct << (st.st_mode & 07777);
     }
 }
 
@@ -210,13 +213,16 @@ TEST(QorPrint, PrintsThePagesToAPdfWhoseTextComesBack) {
     auto some = qor(dir, "print sales.rep --pdf some.pdf --pages 2 --copies 2");
     ASSERT_EQ(some.exitCode, 0) << err(some).toStdString();
     if (qortest::haveProgram("pdfinfo")) {
-        EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/all.pdf"})).contains(QRegularExpression("Pages:\\s+2\\b")));
-        EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/some.pdf"})).contains(QRegularExpression("Pages:\\s+2\\b")));
+        EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/all.pdf"}))
+                        .contains(QRegularExpression("Pages:\\s+2\\b")));
+        EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/some.pdf"}))
+                        .contains(QRegularExpression("Pages:\\s+2\\b")));
     }
     if (qortest::haveProgram("pdftotext")) {
-        const QString text = QString::fromUtf8(qortest::run("pdftotext", {dir + "/all.pdf", "-"}).out);
-        for (const QString& s : {QStringLiteral("收入"), QStringLiteral("1200"), QStringLiteral("2000"),
-                                 QStringLiteral("30")})
+        const QString text =
+            QString::fromUtf8(qortest::run("pdftotext", {dir + "/all.pdf", "-"}).out);
+        for (const QString& s : {QStringLiteral("收入"), QStringLiteral("1200"),
+                                 QStringLiteral("2000"), QStringLiteral("30")})
             EXPECT_TRUE(text.contains(s)) << s.toStdString() << "\n" << text.toStdString();
     }
 

@@ -66,10 +66,12 @@ TEST(QorHelp, TextIntoANumberCellIsRefusedTheSameWayWithOrWithoutTextFlag) {
     EXPECT_EQ(word.exitCode, 1);
     EXPECT_EQ(flagged.exitCode, 1);
     // One message, whichever way the text came.
-    const QString shape = QStringLiteral("is not a number, and row 1, column 1 holds numbers; a "
-                                         "text needs a text cell (format code kind = 2).");
+    const QString shape = QStringLiteral(
+        "is not a number, and row 1, column 1 holds numbers; a "
+        "text needs a text cell (format code kind = 2).");
     EXPECT_TRUE(QString::fromUtf8(word.err).contains(shape)) << word.err.constData();
-    EXPECT_TRUE(QString::fromUtf8(flagged.err).contains("\"00123\" " + shape)) << flagged.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(flagged.err).contains("\"00123\" " + shape))
+        << flagged.err.constData();
     EXPECT_EQ(out(qor({"get", f, "1", "1", "1"})), "5100000.5");
 
     // Without the flag a number given as text is the number; in a text cell

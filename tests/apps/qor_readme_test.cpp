@@ -122,7 +122,8 @@ public:
             for (++i; i < b.lines.size() && !b.lines[i].startsWith("$ "); ++i) shown << b.lines[i];
             while (!shown.isEmpty() && shown.last().trimmed().isEmpty()) shown.removeLast();
             const auto r = shell(command);
-            EXPECT_EQ(r.exitCode, expectedExit) << command.toStdString() << "\n" << r.err.constData();
+            EXPECT_EQ(r.exitCode, expectedExit) << command.toStdString() << "\n"
+                                                << r.err.constData();
             if (shown.isEmpty()) continue;
             const QString out = QString::fromUtf8(r.out).trimmed();
             EXPECT_EQ(out.toStdString(), shown.join('\n').trimmed().toStdString())

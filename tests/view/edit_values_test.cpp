@@ -81,7 +81,8 @@ TEST_F(EditValues, TextForANumberCellIsRefusedAndTheNumberStays) {
     key(&bar, Qt::Key_Return);
     EXPECT_DOUBLE_EQ(number(1, 1), 5100000.50);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("\"收入\" is not a number"))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("\"收入\" is not a number")))
+        << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains("row 2, column 2")) << messages[0].toStdString();
 
     // The document refuses it whoever asks; a number written as text, with
