@@ -181,6 +181,17 @@ TEST(QorFiles, OwnXmlCarriesCharactersGb2312LacksAndReadsBack) {
     }
     ASSERT_EQ(qor(dir, "import-xml names.xml back.rep").exitCode, 0);
     EXPECT_EQ(out(qor(dir, "get back.rep 1 1 1")), names);
+
+    // Files written before carry the code page's own bytes for these under
+    // the same declaration; they read the same.
+    QByteArray old = bytes;
+    old.replace("&#38229;", "\xE9\x46").replace("&#21894;", "\x86\xB4");
+    QFile o(dir + "/old.xml");
+    ASSERT_TRUE(o.open(QIODevice::WriteOnly));
+    o.write(old);
+    o.close();
+    ASSERT_EQ(qor(dir, "import-xml old.xml old.rep").exitCode, 0);
+    EXPECT_EQ(out(qor(dir, "get old.rep 1 1 1")), names);
 }
 
 TEST(QorFiles, WrittenFilesFollowTheUmask) {
