@@ -28,8 +28,14 @@ public:
     bool CanExport() const override { return m_writes; }
     bool Import(CQorsDoc&, CReportHandle& report, const QString& path,
                 QString* message) override {
+        m_leftOut.clear();
         QString error;
-        if (qor::ImportExcelWorkbook(&report, path, nullptr, &error)) return true;
+        QList<qor::WorkbookCellsLeftOut> beyond;
+        if (qor::ImportExcelWorkbook(&report, path, nullptr, &error, &beyond)) {
+            const QString cells = qor::LeftOutCellsMessage(beyond);
+            if (!cells.isEmpty()) m_leftOut << cells.split(u'\n');
+            return true;
+        }
         if (message) *message = error;
         return false;
     }

@@ -26,24 +26,40 @@ namespace qor::app {
 
 namespace {
 
-// What the document would show in message boxes goes to stderr for as long
-// as a verb runs.
+// What the document would show in message boxes goes to stderr, once the
+// verb is done; a message saying what a conversion left out is not told
+// twice.
 class MessagesToStderr {
 public:
-    MessagesToStderr(const char* verb, Output* out) {
+    MessagesToStderr(const char* verb, Output* out) : m_verb(verb), m_out(out) {
         UiServices mine = uiServices();
-        mine.messageBox = [verb, out](const MessageRequest& m) {
-            out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), m.text.trimmed());
+        mine.messageBox = [this](const MessageRequest& m) {
+            m_told << m.text.trimmed();
             return m.defaultAnswer;
         };
         m_previous = installUiServices(mine);
     }
-    ~MessagesToStderr() { installUiServices(m_previous); }
+    ~MessagesToStderr() {
+        installUiServices(m_previous);
+        for (const QString& text : m_told) {
+            const QStringList lines = text.split(u'\n');
+            const bool listed = std::all_of(lines.begin(), lines.end(), [this](const QString& l) {
+                return m_leftOut.contains(l);
+            });
+            if (!listed)
+                m_out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(m_verb), text);
+        }
+    }
     MessagesToStderr(const MessagesToStderr&) = delete;
     MessagesToStderr& operator=(const MessagesToStderr&) = delete;
+    void setLeftOut(const QStringList& lines) { m_leftOut = lines; }
 
 private:
+    const char* m_verb;
+    Output* m_out;
     UiServices m_previous;
+    QStringList m_told;
+    QStringList m_leftOut;
 };
 
 // Progress the document's writers report (a status bar's worth) is kept
@@ -131,7 +147,7 @@ QString typeList() {
 }
 
 int convertDocument(const QString& source, const QString& target, const QString& shownTarget,
-                    const QList<int>& pages, Output* out);
+                    const QList<int>& pages, MessagesToStderr& messages, Output* out);
 
 }  // namespace
 
@@ -178,7 +194,7 @@ int verbConvert(const QStringList& args, Output* out) {
 
     MessagesToStderr messages("convert", out);
     TracesKept traces;
-    const int rc = convertDocument(source, target, pos[1], pages, out);
+    const int rc = convertDocument(source, target, pos[1], pages, messages, out);
     if (rc == 1) traces.showOn("convert", out);
     return rc;
 }
@@ -186,7 +202,7 @@ int verbConvert(const QStringList& args, Output* out) {
 namespace {
 
 int convertDocument(const QString& source, const QString& target, const QString& shownTarget,
-                    const QList<int>& pages, Output* out) {
+                    const QList<int>& pages, MessagesToStderr& messages, Output* out) {
     CQorsDoc doc;
     DocCloser closer{doc};
     if (!doc.OnOpenDocument(source)) return 1;
@@ -219,6 +235,7 @@ int convertDocument(const QString& source, const QString& target, const QString&
     out->text += QStringLiteral("wrote %1\n").arg(shownTarget);
     for (const QString& line : leftOut)
         out->err += QStringLiteral("qor convert: left out: %1\n").arg(line);
+    messages.setLeftOut(leftOut);
     return leftOut.isEmpty() ? 0 : 3;
 }
 

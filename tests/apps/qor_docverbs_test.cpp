@@ -104,6 +104,29 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
                              "1 A1:A2 项目 3703702.5 True 0.375 True True\n"));
 }
 
+// Cells beyond what a report holds are imported up to the limit and
+// listed once, with exit code 3.
+TEST(QorConvert, WorkbookCellsBeyondTheReportAreListed) {
+    if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
+    const QString dir = qortest::freshDir("convert-beyond");
+    auto made = qortest::python(
+        "import sys\n"
+        "from openpyxl import Workbook\n"
+        "wb = Workbook()\n"
+        "ws = wb.active\n"
+        "ws.title = '收入'\n"
+        "ws['A1'] = 7\n"
+        "ws.cell(row=10005, column=1, value=1)\n"
+        "wb.save(sys.argv[1])\n",
+        {dir + "/far.xlsx"});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    auto r = qor(dir, "convert far.xlsx far.rep");
+    EXPECT_EQ(r.exitCode, 3) << err(r).toStdString();
+    EXPECT_EQ(err(r).count(QStringLiteral("Sheet \"收入\": 1 cell(s)")), 1) << err(r).toStdString();
+    EXPECT_TRUE(err(r).contains("left out: Sheet")) << err(r).toStdString();
+    EXPECT_EQ(out(qor(dir, "get far.rep 1 1 1")), "7");
+}
+
 TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     const QString dir = qortest::freshDir("convert-codes");
     makeSales(dir);
