@@ -362,6 +362,12 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
             return false;
         }
     }
+    // A formula changed in format state has not computed its values yet;
+    // the file gets them as data state will show them, or a report saved
+    // now and opened later would keep the old results.
+    if (!m_bDataState && m_pReport->GetPageCount() > 0 &&
+        formulaSignature() != m_formulasAtFormatEntry && EnterDataState())
+        SwitchToFormatState();
     IConsolExchange* exchange =
         m_nClientMarker == kConsolClientMarker ? GetConsolExchange() : nullptr;
     if (exchange && !exchange->ValidateBeforeSave(*this)) return false;

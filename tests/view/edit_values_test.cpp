@@ -137,4 +137,30 @@ TEST_F(EditValues, AChangedFormulaShowsAndSavesItsNewResults) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
+// Saved while still in format state: the file holds what the changed
+// formula computes, and the view is back in format state.
+TEST_F(EditValues, AFormulaChangedAndSavedInFormatStateSavesItsResults) {
+    setFormula(4, 1, "B3-B4");
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(2, 1, 2, 1, 2, 1);
+    ASSERT_EQ(doc.SetCellText("1000", CQorsDoc::kEntryNumber), 0);
+    ASSERT_DOUBLE_EQ(number(4, 1), 1000);
+    ASSERT_TRUE(doc.EnterFormatState());
+    setFormula(4, 1, "B3-B4-100");
+
+    const QString path = qortest::freshDir("edit-values-format") + "/saved.rep";
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(doc.IsDataState());
+    EXPECT_TRUE(doc.GetReport()->IsFormatState());
+    doc.OnCloseDocument();
+    CReportHandle saved(path, CReportHandle::OpenMode::OpenExisting);
+    ASSERT_TRUE(saved.IsOpen());
+    if (saved.IsFormatState()) {
+        ASSERT_EQ(saved.EnterDataState(), 0);
+    }
+    CellValue v;
+    ASSERT_EQ(saved.GetCellValue(&v, 5, 2, 1), 0);
+    EXPECT_DOUBLE_EQ(v.number, 900);
+}
+
 }  // namespace
