@@ -1,6 +1,7 @@
 #include "reader/creader.h"
 
 #include <QFileInfo>
+#include <cmath>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -50,8 +51,10 @@ QString qor::TextIntoNumberCellMessage(const QString& text, int row, int col) {
 bool qor::TextAsCellNumber(const QString& text, double* number) {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
-    if (ok && number) *number = v;
-    return ok;
+    // "inf" and "nan" read as doubles, but no cell holds them as a value.
+    if (!ok || !std::isfinite(v)) return false;
+    if (number) *number = v;
+    return true;
 }
 
 CReader::CReader() = default;

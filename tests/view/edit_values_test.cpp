@@ -90,6 +90,9 @@ TEST_F(EditValues, TextForANumberCellIsRefusedAndTheNumberStays) {
     view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
     EXPECT_NE(doc.SetCellText("12abc", CQorsDoc::kEntryNumber), 0);
     EXPECT_DOUBLE_EQ(number(1, 1), 5100000.50);
+    EXPECT_NE(doc.SetCellText("nan", CQorsDoc::kEntryNumber), 0);
+    EXPECT_NE(doc.SetCellText("inf", CQorsDoc::kEntryNumber), 0);
+    EXPECT_DOUBLE_EQ(number(1, 1), 5100000.50);
     EXPECT_EQ(doc.SetCellText(" 42.5 ", CQorsDoc::kEntryNumber), 0);
     EXPECT_DOUBLE_EQ(number(1, 1), 42.5);
 }
