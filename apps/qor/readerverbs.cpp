@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QVariantList>
 #include <QVariantMap>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -60,7 +61,8 @@ QVariant valueArgument(const QString& text, bool forceText) {
     if (integer.match(text).hasMatch()) return text.toInt();
     bool ok = false;
     const double d = text.toDouble(&ok);
-    if (ok) return d;
+    // "inf" and "nan" stay texts: no cell holds them as numbers.
+    if (ok && std::isfinite(d)) return d;
     return text;
 }
 

@@ -73,6 +73,9 @@ TEST(QorHelp, TextIntoANumberCellIsRefusedTheSameWayWithOrWithoutTextFlag) {
     EXPECT_TRUE(QString::fromUtf8(flagged.err).contains("\"00123\" " + shape))
         << flagged.err.constData();
     EXPECT_EQ(out(qor({"get", f, "1", "1", "1"})), "5100000.5");
+    EXPECT_EQ(qor({"set", f, "1", "1", "1", "nan"}).exitCode, 1);
+    EXPECT_EQ(qor({"set", f, "1", "1", "1", "-inf"}).exitCode, 1);
+    EXPECT_EQ(out(qor({"get", f, "1", "1", "1"})), "5100000.5");
 
     // Without the flag a number given as text is the number; in a text cell
     // the flag keeps the digits as written.
