@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -69,19 +70,24 @@ public:
     TracesKept() {
         // Not printed as they come either (QT_LOGGING_RULES still can).
         QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=false"));
-        m_previous = setTraceHook([this](const QString& text) { m_lines << text.trimmed(); });
+        m_previous = setTraceHook([this](const QString& text) {
+            const QMutexLocker lock(&m_mutex);  // writers may report from other threads
+            m_lines << text.trimmed();
+        });
     }
     ~TracesKept() { setTraceHook(m_previous); }
     TracesKept(const TracesKept&) = delete;
     TracesKept& operator=(const TracesKept&) = delete;
     // The last few lines, for a failure.
     void showOn(const char* verb, Output* out) const {
+        const QMutexLocker lock(&m_mutex);
         for (qsizetype i = std::max<qsizetype>(0, m_lines.size() - 5); i < m_lines.size(); ++i)
             out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), m_lines[i]);
     }
 
 private:
     TraceHook m_previous;
+    mutable QMutex m_mutex;
     QStringList m_lines;
 };
 
@@ -95,7 +101,7 @@ QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(
 
 bool isReport(const QString& path) { return suffixOf(path) == QLatin1String("rep"); }
 
-// "2,5" or "1-3"; sorted, without repeats.
+// "2,5": sorted, without repeats.
 bool parsePages(const QString& text, QList<int>* pages) {
     if (!ParseRowColList(0, text, pages) || pages->isEmpty()) return false;
     std::sort(pages->begin(), pages->end());
