@@ -111,9 +111,26 @@ CQorsDoc::FormatPasswordPrompt CQorsDoc::SetFormatPasswordPrompt(FormatPasswordP
     return old;
 }
 
+QString CQorsDoc::formulaSignature() const {
+    QString out;
+    if (!m_pReport) return out;
+    for (const FormulaInfo& f : m_pReport->EnumFormulas(-1))
+        out += QStringLiteral("%1,%2,%3,%4,%5,%6,%7:%8\n")
+                   .arg(f.kind)
+                   .arg(f.row)
+                   .arg(f.col)
+                   .arg(f.area.first.row)
+                   .arg(f.area.first.col)
+                   .arg(f.area.last.row)
+                   .arg(f.area.last.col)
+                   .arg(f.text);
+    return out;
+}
+
 bool CQorsDoc::EnterDataState() {
     if (!m_pReport) return false;
-    if (m_pReport->IsFormatState()) {
+    const bool fromFormat = m_pReport->IsFormatState();
+    if (fromFormat) {
         const uint16_t s = m_pReport->EnterDataState();
         if (s) {
             TraceMessage(QStringLiteral("进入数据状态失败：") + StatusText(s));
@@ -123,6 +140,14 @@ bool CQorsDoc::EnterDataState() {
     m_bDataState = 1;
     if (m_pReport->GetPageCount() == 0) {
         if (m_pReport->AppendRowColPage(1, 2) == 0) SetModifiedFlag();
+    }
+    // A changed formula shows its new result, and so does every cell that
+    // reads it, on every page: the values were computed by the old ones.
+    if (fromFormat && formulaSignature() != m_formulasAtFormatEntry) {
+        const uint16_t s = m_pReport->RecalcAll();
+        // Without the formula evaluator installed (1) the values stay.
+        if (s > 1) TraceMessage(QStringLiteral("重新计算失败：") + StatusText(s));
+        if (s == 0) SetModifiedFlag();
     }
     if (m_nCurPage < 1 || m_nCurPage > m_pReport->GetPageCount()) m_nCurPage = 1;
     ActivateCurrentPage();
@@ -159,6 +184,7 @@ bool CQorsDoc::SwitchToFormatState() {
     if (!m_pReport) return false;
     if (!m_pReport->IsFormatState() && m_pReport->EnterFormatState() != 0) return false;
     m_bDataState = 0;
+    m_formulasAtFormatEntry = formulaSignature();
     UpdateAllViews(kHintState);
     return true;
 }

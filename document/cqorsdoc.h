@@ -465,6 +465,9 @@ private:
     qor::DocOthers collectOthers(const QStringList& periods) const;
     QStringList computePagePeriods() const;
     void syncPageSetupFields();
+    // The cell and total formulas as one text, to tell whether format state
+    // changed any.
+    QString formulaSignature() const;
     bool writeDocumentStreams(const QStringList& periods, QString* error);
     void removeItemsInArea(const CellArea& area);
     int pasteNative(const QByteArray& bytes, bool* touched);
@@ -477,6 +480,9 @@ private:
     QString m_strTempReport;  // the never-saved report's own file
     QString m_strMarkedPath;  // the file this document marked in use
     bool m_bModified = false;
+    // formulaSignature() when format state was entered: data state
+    // recalculates when the formulas differ from it.
+    QString m_formulasAtFormatEntry;
     bool m_bKeepStoredContents = false;  // "Contents" could not be read
     QString m_strFilePassword;
     std::vector<qor::OthersRecord> m_unknownOthers;

@@ -1,11 +1,14 @@
 #include "document/doc_converters.h"
 
+#include <QFile>
 #include <memory>
 
 #include "document/cqorsdoc.h"
 #include "document/doc_files.h"
 #include "engine/creporthandle.h"
+#include "engine/creportfile.h"
 #include "engine/messages.h"
+#include "exchange/chtmlexporter.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
@@ -17,20 +20,49 @@ namespace {
 
 class WorkbookConverter final : public qor::IDocConverter {
 public:
+    // writes: the type is written as what it says. The workbook engine
+    // writes zip workbooks only; under an ".xls" name that would be a file
+    // other programs read as something it is not.
+    explicit WorkbookConverter(bool writes) : m_writes(writes) {}
     bool CanImport() const override { return true; }
-    bool CanExport() const override { return true; }
+    bool CanExport() const override { return m_writes; }
     bool Import(CQorsDoc&, CReportHandle& report, const QString& path,
                 QString* message) override {
+        m_leftOut.clear();
         QString error;
-        if (qor::ImportExcelWorkbook(&report, path, nullptr, &error)) return true;
+        QList<qor::WorkbookCellsLeftOut> beyond;
+        if (qor::ImportExcelWorkbook(&report, path, nullptr, &error, &beyond)) {
+            const QString cells = qor::LeftOutCellsMessage(beyond);
+            if (!cells.isEmpty()) m_leftOut << cells.split(u'\n');
+            return true;
+        }
         if (message) *message = error;
         return false;
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
-        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path)) return true;
+        m_leftOut.clear();
+        if (!m_writes) {
+            if (message) *message = QStringLiteral("不支持保存为此类型的文件：") + path;
+            return false;
+        }
+        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path)) {
+            // A worksheet gets each cell's value; the report's formulas stay
+            // behind.
+            const qsizetype formulas =
+                doc.GetReport()->GetReportFile()->Format().formulas.size();
+            if (formulas > 0)
+                m_leftOut << QStringLiteral("%1 formulas: the workbook holds their values only")
+                                 .arg(formulas);
+            return true;
+        }
         if (message) *message = LoadErrorText(62079);
         return false;
     }
+    QStringList LeftOut() const override { return m_leftOut; }
+
+private:
+    bool m_writes;
+    QStringList m_leftOut;
 };
 
 class OwnXmlConverter final : public qor::IDocConverter {
@@ -55,20 +87,85 @@ public:
         all.m_pReport = doc.GetReport();
         all.m_nPageCount = doc.GetReport()->GetPageCount();
         const qor::OwnXmlExportResult r = qor::WriteOwnXml(*doc.GetReport(), path, all);
-        if (r.written) return true;
+        m_leftOut.clear();
+        if (r.written) {
+            if (const QString cut = qor::CutTextsNote(r); !cut.isEmpty()) m_leftOut << cut;
+            return true;
+        }
         if (message)
             *message = r.messageId ? LoadErrorText(r.messageId) + QStringLiteral("\n") + r.detail
                                    : r.detail;
         return false;
     }
+    QStringList LeftOut() const override { return m_leftOut; }
+
+private:
+    QStringList m_leftOut;
+};
+
+// One page as an HTML document (the current page, else the first). The
+// page-folder export of every page stays the export command's.
+class HtmlConverter final : public qor::IDocConverter {
+public:
+    bool CanImport() const override { return false; }
+    bool CanExport() const override { return true; }
+    bool Import(CQorsDoc&, CReportHandle&, const QString&, QString* message) override {
+        if (message) *message = QStringLiteral("HTML files are written, not read.");
+        return false;
+    }
+    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
+        m_leftOut.clear();
+        CReportHandle* report = doc.GetReport();
+        if (!report) return false;
+        if (report->IsFormatState()) {
+            if (message) *message = QStringLiteral("HTML shows the data: enter data state first.");
+            return false;
+        }
+        const int pages = report->GetPageCount();
+        if (pages < 1) {
+            if (message) *message = QStringLiteral("The report has no pages to show.");
+            return false;
+        }
+        const int page = report->GetCurPage() > 0 ? report->GetCurPage() : 1;
+        CHtmlExporter exporter;
+        // The exporter names its file ".htm"; the caller's name is kept.
+        const bool htm = path.endsWith(QStringLiteral(".htm"), Qt::CaseInsensitive);
+        const QString written = htm ? path : path + QStringLiteral(".htm");
+        if (!exporter.OpenSource(report->GetPathName(), page) ||
+            !exporter.SetOutputPath(written) || !exporter.ExportPages()) {
+            QFile::remove(written);
+            if (message) *message = QStringLiteral("The HTML file was not written: ") + path;
+            return false;
+        }
+        if (!htm) {
+            QFile::remove(path);
+            if (!QFile::rename(written, path)) {
+                QFile::remove(written);
+                if (message) *message = QStringLiteral("The HTML file was not written: ") + path;
+                return false;
+            }
+        }
+        if (pages > 1)
+            m_leftOut << QStringLiteral("pages other than %1 of %2: an HTML file shows one page "
+                                        "(qor export-html writes each page)")
+                             .arg(page)
+                             .arg(pages);
+        return true;
+    }
+    QStringList LeftOut() const override { return m_leftOut; }
+
+private:
+    QStringList m_leftOut;
 };
 
 }  // namespace
 
 void RegisterExchangeConverters() {
-    auto workbook = std::make_shared<WorkbookConverter>();
-    qor::RegisterDocConverter(QStringLiteral("xls"), workbook);
-    qor::RegisterDocConverter(QStringLiteral("xlsx"), workbook);
+    auto html = std::make_shared<HtmlConverter>();
+    qor::RegisterDocConverter(QStringLiteral("htm"), html);
+    qor::RegisterDocConverter(QStringLiteral("html"), html);
+    qor::RegisterDocConverter(QStringLiteral("xls"), std::make_shared<WorkbookConverter>(false));
+    qor::RegisterDocConverter(QStringLiteral("xlsx"), std::make_shared<WorkbookConverter>(true));
     qor::RegisterDocConverter(QStringLiteral("xml"), std::make_shared<OwnXmlConverter>());
 }
 

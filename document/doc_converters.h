@@ -1,7 +1,8 @@
 #pragma once
 // The file types a document opens and saves through the exchange formats:
-// workbooks (".xls", ".xlsx") and the own XML format (".xml"). Other types
-// stay refused with a message until their converters exist.
+// workbooks (".xls", ".xlsx"), the own XML format (".xml") and, for saving
+// only, one page as HTML (".htm", ".html"). Other types stay refused with a
+// message until their converters exist.
 
 namespace qor::doc {
 

@@ -10,6 +10,7 @@
 #include "engine/status.h"
 #include "engine/textutil.h"
 #include "platform/uiservices.h"
+#include "reader/creader.h"
 
 namespace {
 
@@ -47,12 +48,20 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
         case kEntryDataText: {
             if (m_pReport->IsFormatState()) return kRefused;
             CellValue v;
-            if (isBlank(text))
+            double number = 0;
+            if (isBlank(text)) {
                 v.kind = kCellUnset;
-            else if (mode == kEntryNumber)
-                v = CellValue::ofNumber(ParseDouble(text));
-            else
+            } else if (mode == kEntryNumber && !qor::TextAsCellNumber(text, &number)) {
+                // A number cell keeps its value: the same refusal a host or
+                // the command line gets for a text there.
+                qor::messageBox(qor::TextIntoNumberCellMessage(text, row, col), QString(),
+                                qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+                return kRefused;
+            } else if (mode == kEntryNumber) {
+                v = CellValue::ofNumber(number);
+            } else {
                 v = CellValue::ofText(text);
+            }
             status = m_pReport->SetCellValue(v, row, col, 0);
             break;
         }

@@ -118,6 +118,7 @@ void CQorsDoc::adoptReport(std::unique_ptr<CReportHandle> report, const QString&
     m_strPathName = pathName;
     m_strMarkedPath = markedInUse ? pathName : QString();
     m_bDataState = m_pReport->IsFormatState() ? 0 : 1;
+    m_formulasAtFormatEntry = formulaSignature();
     m_nPageCount = m_pReport->GetPageCount();
     syncPageSetupFields();
     std::array<uint32_t, 4> view{};
@@ -361,6 +362,12 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
             return false;
         }
     }
+    // A formula changed in format state has not computed its values yet;
+    // the file gets them as data state will show them, or a report saved
+    // now and opened later would keep the old results.
+    if (!m_bDataState && m_pReport->GetPageCount() > 0 &&
+        formulaSignature() != m_formulasAtFormatEntry && EnterDataState())
+        SwitchToFormatState();
     IConsolExchange* exchange =
         m_nClientMarker == kConsolClientMarker ? GetConsolExchange() : nullptr;
     if (exchange && !exchange->ValidateBeforeSave(*this)) return false;

@@ -30,6 +30,9 @@ public:
     // Writes the document's report to path. True on success; false with
     // *message. The file at path must be left as it was on failure.
     virtual bool Export(CQorsDoc& doc, const QString& path, QString* message) = 0;
+    // What the last successful Import or Export could not carry across, one
+    // line for the user each; empty when the file holds everything.
+    virtual QStringList LeftOut() const { return {}; }
 };
 
 // Registers the converter of a file extension (without the dot, any case);

@@ -149,7 +149,11 @@ uint16_t CReportHandle::readCell(const CSheetPage* page, int row, int col, CellV
             number = have ? ParseDouble(t) : 0;
         }
         if (have) {
-            number = RoundedForRead(number, int(cellFormatGet(site.format, kFmtDecimals)));
+            // A percent cell shows its value times 100: its decimals count
+            // from there (12.50% is 0.1250, not 0.13).
+            const int decimals = int(cellFormatGet(site.format, kFmtDecimals)) +
+                                 (cellFormatGet(site.format, kFmtPercent) ? 2 : 0);
+            number = RoundedForRead(number, decimals);
             v = CellValue::ofNumber(number);
             if (fullText) full = numberText(number);
         }

@@ -117,8 +117,20 @@ public:
     bool cannotMap() const { return m_cannotMap; }
     // Writes the file into the writer, after prepare().
     void write(XmlStreamWriter& out, const QString& reportName) const;
+    int cutTexts() const { return m_cutTexts; }
+    const QStringList& cutPlaces() const { return m_cutPlaces; }
 
 private:
+    // The file holds kCellValueTextChars characters of a text; what is cut
+    // is counted so that the caller can say so.
+    template <typename Place>
+    QString fitted(const QString& text, const Place& place) {
+        if (text.size() <= kCellValueTextChars) return text;
+        if (++m_cutTexts <= kCutPlacesShown) m_cutPlaces << place();
+        return text.left(kCellValueTextChars);
+    }
+    static constexpr int kCutPlacesShown = 5;
+
     void choosePages();
     void collectCells(const Layout& layout);
     void readPages(const Layout& layout);
@@ -140,6 +152,8 @@ private:
     std::array<bool, 3> m_hasDatePart{};
     std::array<std::vector<long long>, 3> m_dateParts;  // year, month, day per page
     bool m_cannotMap = false;
+    int m_cutTexts = 0;
+    QStringList m_cutPlaces;
 };
 
 void Writer::choosePages() {
@@ -234,7 +248,8 @@ void Writer::collectCells(const Layout& layout) {
                 case kCellLabel:
                     cell.kind = Kind::Label;
                     // The file carries what a cell value holds.
-                    cell.label = m_file.GetLabel(sc.row, sc.col).left(kCellValueTextChars);
+                    cell.label = fitted(m_file.GetLabel(sc.row, sc.col),
+                                        [&] { return FormatCellRef(c - 1, r - 1); });
                     break;
                 default:
                     cell.kind = Kind::Number;
@@ -300,10 +315,21 @@ void Writer::readPages(const Layout& layout) {
                                                 .arg(FormatCellRef(pc - 1, pr - 1))
                                                 .arg(p)
                                                 .arg(s)};
-                    if (cell.kind == Kind::Text)
+                    if (cell.kind == Kind::Text) {
+                        // A value record holds the first characters of a
+                        // longer text; whether it was cut takes the whole.
+                        if (v.isText() && v.text.size() == kCellValueTextChars) {
+                            const QString whole = m_report.GetCellText(pr, pc, p);
+                            fitted(whole, [&] {
+                                return QStringLiteral("page %1 %2")
+                                    .arg(p)
+                                    .arg(FormatCellRef(pc - 1, pr - 1));
+                            });
+                        }
                         text = std::move(v.text);
-                    else if (v.kind == kCellNumber)
+                    } else if (v.kind == kCellNumber) {
                         number = v.number;
+                    }
                 }
                 if (cell.kind == Kind::Text)
                     m_texts[cell.firstValue + k] = std::move(text);
@@ -320,11 +346,14 @@ void Writer::readPages(const Layout& layout) {
                         .arg(s)};
             QString text;
             const int slot = cell.keywordSlot;
+            const auto keywordPlace = [&] {
+                return QStringLiteral("page %1 keyword %2").arg(p).arg(slot);
+            };
             if (slot <= 1) {
-                text = kv.text.left(kCellValueTextChars);
+                text = fitted(kv.text, keywordPlace);
             } else if (slot == kUserKeywordSlot && kv.kind == 2) {
                 // A character user keyword keeps its text.
-                text = kv.text.left(kCellValueTextChars);
+                text = fitted(kv.text, keywordPlace);
             } else {
                 text = WholeNumberText(kv.kind == 1 ? kv.number : 0);
                 const double whole = std::trunc(kv.kind == 1 ? kv.number : 0);
@@ -451,6 +480,15 @@ bool Writer::prepare() {
 
 }  // namespace
 
+QString CutTextsNote(const OwnXmlExportResult& result) {
+    if (result.cutTexts <= 0) return QString();
+    return QStringLiteral("%1 texts cut to %2 characters (%3%4)")
+        .arg(result.cutTexts)
+        .arg(kCellValueTextChars)
+        .arg(result.cutPlaces.join(QStringLiteral(", ")),
+             result.cutTexts > result.cutPlaces.size() ? QStringLiteral(", ...") : QString());
+}
+
 OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
                                const ExportSetMembers& choice) {
     OwnXmlExportResult result;
@@ -486,6 +524,8 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
             case XmlSaveStatus::Ok:
                 result.written = true;
                 result.messageId = kMsgDone;
+                result.cutTexts = writer.cutTexts();
+                result.cutPlaces = writer.cutPlaces();
                 break;
             case XmlSaveStatus::AccessDenied:
                 result.messageId = kMsgNoWriteAccess;

@@ -5,6 +5,7 @@
 // values of the chosen pages, then one date per page.
 
 #include <QString>
+#include <QStringList>
 
 #include "exchange/ownxml_settings.h"
 
@@ -20,7 +21,16 @@ struct OwnXmlExportResult {
     // none (cancelled).
     int messageId = 0;
     QString detail;  // what went wrong, for logs and the command line
+    // Texts longer than the file holds are written cut to their first
+    // kCellValueTextChars characters: how many, and the first few places
+    // ("B3", "page 2 keyword 6"), so that the user can be told.
+    int cutTexts = 0;
+    QStringList cutPlaces;
 };
+
+// "3 texts cut to 32 characters (B3, ...)" for a result that cut texts;
+// empty otherwise.
+QString CutTextsNote(const OwnXmlExportResult& result);
 
 // Writes the report with the given choice (no dialog, no message box).
 // The target is written through a temporary file and renamed into place;

@@ -119,12 +119,17 @@ void escapeText(const char* utf8, qsizetype len, ByteSink& out, bool attribute);
 // U+10FFFF).
 bool isValidUtf8(const char* s, qsizetype len);
 
+// True for the names of GB2312 itself (not its supersets GBK and GB18030).
+bool isGb2312Encoding(const QByteArray& name);
+
 // Code page 936 from UTF-8, piece by piece. For well-formed UTF-8 the
 // pieces give, joined, what encodeMarkup gives for the whole: the code page
-// has no state, and pieces split between characters.
+// has no state, and pieces split between characters. With gb2312Only the
+// bytes stay within GB2312 and every other character is written as a
+// reference, so that a file declared "gb2312" reads in any parser.
 class Cp936Encoder {
 public:
-    Cp936Encoder();
+    explicit Cp936Encoder(bool gb2312Only = false);
     ~Cp936Encoder();
     Cp936Encoder(const Cp936Encoder&) = delete;
     Cp936Encoder& operator=(const Cp936Encoder&) = delete;

@@ -414,9 +414,17 @@ bool isValidUtf8(const char* s, qsizetype len) {
     return true;
 }
 
-Cp936Encoder::Cp936Encoder() {
-    iconv_t cd = iconv_open("CP936", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("GBK", "UTF-8");
+bool isGb2312Encoding(const QByteArray& name) {
+    const QByteArray e = normalisedName(name);
+    return e == "GB2312" || e == "EUC-CN" || e == "X-EUC-CN" || e == "CSGB2312" ||
+           e == "GB_2312-80";
+}
+
+Cp936Encoder::Cp936Encoder(bool gb2312Only) {
+    // Readers take "gb2312" at its word: a GBK-only character written as
+    // its code page bytes makes the whole file unreadable to them.
+    iconv_t cd = iconv_open(gb2312Only ? "EUC-CN" : "CP936", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open(gb2312Only ? "GB2312" : "GBK", "UTF-8");
     if (cd != reinterpret_cast<iconv_t>(-1)) cd_ = cd;
 }
 
@@ -478,7 +486,7 @@ QByteArray encodeMarkup(const QByteArray& utf8, const QByteArray& encoding,
     QByteArray out;
     if (isGbEncoding(e) && e != "GB18030") {
         if (isValidUtf8(utf8.constData(), utf8.size())) {
-            Cp936Encoder encoder;
+            Cp936Encoder encoder(isGb2312Encoding(e));
             if (encoder.ok()) {
                 ByteSink sink(utf8.size() + 64);
                 encoder.append(utf8.constData(), utf8.size(), sink);
@@ -489,7 +497,9 @@ QByteArray encodeMarkup(const QByteArray& utf8, const QByteArray& encoding,
         // GB18030 reader (ours among them) rejects; a reference is safe.
         QByteArray source = utf8;
         source.replace("\xE2\x82\xAC", "&#8364;");
-        if (iconvWithReferences(source, "CP936", &out) || iconvWithReferences(source, "GBK", &out))
+        if (isGb2312Encoding(e) ? iconvWithReferences(source, "EUC-CN", &out)
+                                : (iconvWithReferences(source, "CP936", &out) ||
+                                   iconvWithReferences(source, "GBK", &out)))
             return out;
     } else if (iconvWithReferences(utf8, e.constData(), &out)) {
         return out;
@@ -684,7 +694,7 @@ void setUp(XmlStreamWriterState& d, const QByteArray* declarationData) {
     if (e.isEmpty() || e == "UTF-8" || e == "UTF8") {
         d.mode = XmlStreamWriterState::Mode::Utf8;
     } else if (isGbEncoding(e) && e != "GB18030") {
-        d.cp936 = std::make_unique<Cp936Encoder>();
+        d.cp936 = std::make_unique<Cp936Encoder>(isGb2312Encoding(e));
         d.mode =
             d.cp936->ok() ? XmlStreamWriterState::Mode::Cp936 : XmlStreamWriterState::Mode::Later;
     } else {

@@ -483,6 +483,39 @@ QStringList AutoObject::memberNames() const {
     return out;
 }
 
+QList<AutoMethodInfo> AutoObject::methods() const {
+    QList<AutoMethodInfo> out;
+    if (m_object.isNull()) return out;
+    const QMetaObject* mo = m_object->metaObject();
+    QHash<QString, qsizetype> byName;
+    for (int i = QObject::staticMetaObject.methodCount(); i < mo->methodCount(); ++i) {
+        const QMetaMethod m = mo->method(i);
+        if (!isCallable(m)) continue;
+        const QString name = QString::fromLatin1(m.name());
+        QStringList params;
+        for (const QByteArray& p : m.parameterNames()) params << QString::fromLatin1(p);
+        const QString key = name.toCaseFolded();
+        const auto it = byName.constFind(key);
+        if (it == byName.constEnd()) {
+            AutoMethodInfo info;
+            info.name = name;
+            info.parameters = params;
+            info.required = int(params.size());
+            const int ci = mo->indexOfClassInfo(QByteArray("Help:" + m.name()).constData());
+            if (ci >= 0) info.help = QString::fromUtf8(mo->classInfo(ci).value());
+            byName.insert(key, out.size());
+            out.append(info);
+            continue;
+        }
+        // moc makes one overload per default argument: the longest names
+        // every parameter, the shortest says how many are needed.
+        AutoMethodInfo& info = out[*it];
+        if (params.size() > info.parameters.size()) info.parameters = params;
+        info.required = std::min(info.required, int(params.size()));
+    }
+    return out;
+}
+
 bool AutoObject::hasMember(const QString& name) const {
     if (m_object.isNull()) return false;
     const QMetaObject* mo = m_object->metaObject();

@@ -104,6 +104,16 @@ public:
     static QObject* create(const QString& progIdOrClsid);
 };
 
+// One method as a client may call it. Parameters that only a longer
+// overload takes (default arguments) count from `required` on. The help
+// text is the class's own, from Q_CLASSINFO("Help:<method>", "...").
+struct AutoMethodInfo {
+    QString name;
+    QStringList parameters;
+    int required = 0;
+    QString help;
+};
+
 // Fixed dispatch ids of an interface: id -> member name.
 using DispIdTable = QHash<qint32, QString>;
 
@@ -147,6 +157,8 @@ public:
     void setProperty(const QString& name, const QVariant& value);
 
     bool hasMember(const QString& name) const;
+    // The callable methods in declaration order, one entry per name.
+    QList<AutoMethodInfo> methods() const;
     // The dispatch id of a method or property: its fixed id when it has one,
     // else a stable id from kDynamicIdBase on; nullopt for an unknown name.
     std::optional<qint32> idOfName(const QString& name) const;

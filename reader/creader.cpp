@@ -1,6 +1,7 @@
 #include "reader/creader.h"
 
 #include <QFileInfo>
+#include <cmath>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -31,18 +32,30 @@ bool isTextType(const QVariant& v) {
 // A whole text that is a decimal number; ParseDouble would take "12abc"
 // as 12 and "abc" as 0, and a host writing those into a number cell has
 // made a mistake it must hear about.
-bool strictNumber(const QString& text, double* out) {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (ok) *out = v;
-    return ok;
-}
+bool strictNumber(const QString& text, double* out) { return qor::TextAsCellNumber(text, out); }
 
 bool cellInRange(int row, int col) {
     return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols;
 }
 
 }  // namespace
+
+QString qor::TextIntoNumberCellMessage(const QString& text, int row, int col) {
+    return QStringLiteral("\"%1\" is not a number, and row %2, column %3 holds numbers; "
+                          "a text needs a text cell (format code kind = 2).")
+        .arg(text)
+        .arg(row)
+        .arg(col);
+}
+
+bool qor::TextAsCellNumber(const QString& text, double* number) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    // "inf" and "nan" read as doubles, but no cell holds them as a value.
+    if (!ok || !std::isfinite(v)) return false;
+    if (number) *number = v;
+    return true;
+}
 
 CReader::CReader() = default;
 
@@ -357,11 +370,8 @@ ReaderResult CReader::SetData(const QVariant& value) {
         } else {
             double number = 0;
             if (!strictNumber(text, &number))
-                return fail(QStringLiteral("SetData: \"%1\" is not a number, and row %2, "
-                                           "column %3 holds numbers.")
-                                .arg(text)
-                                .arg(row)
-                                .arg(col));
+                return fail(QStringLiteral("SetData: ") +
+                            qor::TextIntoNumberCellMessage(text, row, col));
             v = CellValue::ofNumber(number);
         }
     } else {

@@ -10,6 +10,16 @@
 
 class CReportHandle;
 
+namespace qor {
+// What every way of writing a value (a host, the command line, the sheet
+// view) tells when a text meets a cell that holds numbers. Rows and
+// columns count from 1.
+QString TextIntoNumberCellMessage(const QString& text, int row, int col);
+// Whether a text written into a number cell reads as a number (blanks
+// around it allowed), and which.
+bool TextAsCellNumber(const QString& text, double* number);
+}  // namespace qor
+
 class CReader : public IReader {
 public:
     CReader();

@@ -13,5 +13,5 @@ $SUDO apt-get install -y --no-install-recommends \
     libxml2-dev libxml2-utils libxlsxwriter-dev libzip-dev libshp-dev \
     mdbtools mdbtools-dev libfreexl-dev \
     libgsf-bin python3 python3-olefile python3-openpyxl python3-xlrd poppler-utils \
-    fonts-noto-cjk clang-format \
+    fonts-noto-cjk fonts-arphic-uming fonts-wqy-zenhei clang-format \
     clang libclang-rt-14-dev llvm-14

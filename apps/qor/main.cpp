@@ -1,13 +1,18 @@
 // qor: the command-line host of the report engine. Each verb is one
 // request a host program would make; the exit code is 0 on success, 1 when
-// the request failed and 2 for a usage error.
+// the request failed, 2 for a usage error and 3 when a conversion wrote its
+// file but left something out.
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QStringList>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 
+#include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
 #include "cmdlang/enginehooks.h"
+#include "document/doc_converters.h"
 #include "engine/creportfile.h"
 #include "engine/workfiles.h"
 #include "platform/automation.h"
@@ -17,7 +22,7 @@
 
 namespace {
 
-void printUsage() {
+void printUsage(FILE* to) {
     std::fputs(
         "usage:\n"
         "  qor new FILE [--rows N] [--cols N] [--pages N]\n"
@@ -32,17 +37,20 @@ void printUsage() {
         "  qor get FILE PAGE ROW COL\n"
         "      print a cell's value\n"
         "  qor set FILE PAGE ROW COL VALUE [--text]\n"
-        "      write a cell (a number unless --text or not numeric)\n"
+        "      write a cell (a number unless --text or not numeric);\n"
+        "      a text goes into a text cell: qor format FILE ROW COL kind text first\n"
         "  qor format FILE ROW COL CODE [VALUE]\n"
-        "      print or set a cell format attribute (codes 0-14, 16)\n"
+        "      print or set a cell format attribute (CODE by number or name, below;\n"
+        "      kind also takes number, text or label)\n"
         "  qor append-pages FILE N | qor delete-pages FILE POS N\n"
         "  qor append-rows FILE N | qor insert-rows FILE POS N | qor delete-rows FILE POS N\n"
         "  qor keyword FILE PAGE SLOT [VALUE] [--text]\n"
-        "      print or set a page keyword (slots 0-6)\n"
+        "      print or set a page keyword (SLOT by number or name, below)\n"
         "  qor table-size FILE [ROWS COLS]\n"
         "      print or set the table size\n"
-        "  qor reader-script SCRIPT\n"
-        "      run Reader calls, one a line: Method arg1 arg2 ... (\"-\" = stdin)\n"
+        "  qor reader-script SCRIPT | qor reader-script --list\n"
+        "      run Reader calls, one a line: Method arg1 arg2 ... (\"-\" = stdin);\n"
+        "      --list shows every method, its arguments and what it answers\n"
         "Exchange files:\n"
         "  qor export-xml REPORT OUT.xml [--pages 2,5] [--no-data] [--no-format] [--no-formula]\n"
         "      write the report as an exchange file (all pages unless --pages)\n"
@@ -50,10 +58,23 @@ void printUsage() {
         "      make a new report from an exchange file\n"
         "  qor export-html REPORT OUTDIR [--pages 2,5]\n"
         "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages)\n"
+        "  qor convert IN OUT [--pages 2,5]\n"
+        "      open IN by its type and write OUT by its type (.rep, .xml, .xlsx, .htm);\n"
+        "      what OUT cannot hold is listed on stderr and the exit code is then 3\n"
+        "Printing:\n"
+        "  qor print REPORT [--pdf OUT.pdf] [--pages 2,5] [--copies N]\n"
+        "      print the pages to a PDF file or the default printer\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
-        "      run a script of commands against the report (saved when the script succeeds)\n",
-        stderr);
+        "      run a script of commands against the report (saved when the script succeeds)\n"
+        "  qor help | qor --help\n"
+        "      this text\n",
+        to);
+    std::fprintf(to, "Format codes: %s\nKeyword slots: %s\n",
+                 qor::app::FormatCodeNameList().toLocal8Bit().constData(),
+                 qor::app::KeywordSlotNameList().toLocal8Bit().constData());
+    std::fputs("Exit codes: 0 done, 1 failed, 2 usage error, 3 written with something left out\n",
+               to);
 }
 
 using Verb = int (*)(const QStringList&, qor::app::Output*);
@@ -84,16 +105,36 @@ constexpr VerbEntry kVerbs[] = {
     {"import-xml", qor::app::verbImportXml},
     {"export-html", qor::app::verbExportHtml},
     {"run", qor::app::verbRun},
+    {"convert", qor::app::verbConvert},
+    {"print", qor::app::verbPrint},
 };
+
+// The verbs that work through the document lay out text and pages, which
+// needs the GUI side of Qt (never a window: offscreen unless told).
+bool needsGui(int argc, char** argv) {
+    if (argc < 2) return false;
+    const QByteArray verb(argv[1]);
+    return verb == "convert" || verb == "print";
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == "--help" || args.first() == "-h") {
-        printUsage();
-        return args.isEmpty() ? 2 : 0;
+    std::unique_ptr<QCoreApplication> app;
+    if (needsGui(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QStringList args = app->arguments().mid(1);
+    if (args.isEmpty()) {
+        printUsage(stderr);
+        return 2;
+    }
+    if (args.first() == "--help" || args.first() == "-h" || args.first() == "help") {
+        printUsage(stdout);
+        return 0;
     }
     const QString verb = args.takeFirst();
     qor::app::Output out;
@@ -126,6 +167,8 @@ int main(int argc, char** argv) {
 
     // Cell formulas are checked and computed by the command language.
     qor::cmd::InstallEngineHooks();
+    // Files are opened and saved by their type through these.
+    qor::doc::RegisterExchangeConverters();
 
     int rc = 2;
     bool known = false;
@@ -139,6 +182,6 @@ int main(int argc, char** argv) {
     if (!known) out.err += QStringLiteral("qor: unknown verb \"%1\"\n").arg(verb);
     std::fputs(out.text.toLocal8Bit().constData(), stdout);
     std::fputs(out.err.toLocal8Bit().constData(), stderr);
-    if (rc == 2) printUsage();
+    if (rc == 2) printUsage(stderr);
     return rc;
 }

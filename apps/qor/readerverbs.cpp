@@ -5,12 +5,16 @@
 #include <QRegularExpression>
 #include <QVariantList>
 #include <QVariantMap>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
+#include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
+#include "engine/celltypes.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
+#include "reader/creader.h"
 #include "reader/readermodule.h"
 
 namespace qor::app {
@@ -57,7 +61,8 @@ QVariant valueArgument(const QString& text, bool forceText) {
     if (integer.match(text).hasMatch()) return text.toInt();
     bool ok = false;
     const double d = text.toDouble(&ok);
-    if (ok) return d;
+    // "inf" and "nan" stay texts: no cell holds them as numbers.
+    if (ok && std::isfinite(d)) return d;
     return text;
 }
 
@@ -308,8 +313,21 @@ int verbSet(const QStringList& argsIn, Output* out) {
     if (!fileAndInts(args, 3, "set", "FILE PAGE ROW COL VALUE [--text]", &file, &n, out)) return 2;
     Session s("set", out);
     if (!s.open(file) || !s.enterState(false) || !s.call("SetCurPage", {n[0]}) ||
-        !s.call("SetCurCell", {n[1], n[2]}) || !s.call("SetData", {valueArgument(value, asText)}))
+        !s.call("SetCurCell", {n[1], n[2]}))
         return 1;
+    if (asText) {
+        // A number cell would take "00123" as the number 123: the caller
+        // asked for the text, so that is refused like any other text.
+        QVariant kind;
+        if (!s.call("GetCellFormat", {0}, &kind)) return 1;
+        const int k = kind.toInt();
+        if (k != kCellText && k != kCellLabel && k != kCellOtherText) {
+            out->err += QStringLiteral("qor set: SetData: %1\n")
+                            .arg(TextIntoNumberCellMessage(value, n[1], n[2]));
+            return 1;
+        }
+    }
+    if (!s.call("SetData", {valueArgument(value, asText)})) return 1;
     QVariant now;
     if (!s.call("GetData", {}, &now) || !s.restoreState()) return 1;
     return saveThenSay(s,
@@ -321,10 +339,25 @@ int verbSet(const QStringList& argsIn, Output* out) {
                        out);
 }
 
-int verbFormat(const QStringList& args, Output* out) {
+int verbFormat(const QStringList& argsIn, Output* out) {
     const char* usage = "FILE ROW COL CODE [VALUE]";
     QString file;
     QList<int> n;
+    // Codes and the cell kinds may be given by name.
+    QStringList args = argsIn;
+    if (args.size() == 4 || args.size() == 5) {
+        const int code = FormatCodeFromText(args[3]);
+        if (code < 0) {
+            out->err +=
+                QStringLiteral("qor format: \"%1\" is not a format code; the codes are %2\n")
+                    .arg(args[3], FormatCodeNameList());
+            return 2;
+        }
+        args[3] = QString::number(code);
+        int value = 0;
+        if (args.size() == 5 && FormatValueFromText(code, args[4], &value))
+            args[4] = QString::number(value);
+    }
     if (args.size() == 4) {
         if (!fileAndInts(args, 3, "format", usage, &file, &n, out)) return 2;
         Session s("format", out);
@@ -376,6 +409,16 @@ int verbKeyword(const QStringList& argsIn, Output* out) {
     if (!takeTextFlag(&args, &asText, "keyword", out)) return 2;
     std::optional<QString> value;
     if (args.size() == 4) value = args.takeLast();
+    if (args.size() == 3) {
+        const int slot = KeywordSlotFromText(args[2]);
+        if (slot < 0) {
+            out->err +=
+                QStringLiteral("qor keyword: \"%1\" is not a keyword slot; the slots are %2\n")
+                    .arg(args[2], KeywordSlotNameList());
+            return 2;
+        }
+        args[2] = QString::number(slot);
+    }
     QString file;
     QList<int> n;
     if (!fileAndInts(args, 2, "keyword", usage, &file, &n, out)) return 2;
@@ -488,8 +531,36 @@ bool ParseReaderScript(const QString& text, QList<ReaderScriptCall>* calls, QStr
     return true;
 }
 
+namespace {
+
+// The Reader's methods as the object itself declares them, so the list
+// cannot fall behind the object.
+int listReaderMethods(Output* out) {
+    AutoObject reader;
+    try {
+        reader = AutoObject::create(kProgId);
+    } catch (const AutoError& e) {
+        out->err += QStringLiteral("qor reader-script: %1\n").arg(e.text());
+        return 1;
+    }
+    out->text += QStringLiteral(
+        "Every method answers ok=true or ok=false error=\"TEXT\"; those that read\n"
+        "something also answer value=V. Rows, columns and pages count from 1.\n\n");
+    for (const AutoMethodInfo& m : reader.methods()) {
+        QString call = m.name;
+        for (int i = 0; i < m.parameters.size(); ++i)
+            call += i < m.required ? QStringLiteral(" %1").arg(m.parameters[i])
+                                   : QStringLiteral(" [%1]").arg(m.parameters[i]);
+        out->text += QStringLiteral("%1\n    %2\n").arg(call, m.help);
+    }
+    return 0;
+}
+
+}  // namespace
+
 int verbReaderScript(const QStringList& args, Output* out) {
-    if (args.size() != 1) return usageError("reader-script", "SCRIPT", out);
+    if (args.size() == 1 && args.first() == QLatin1String("--list")) return listReaderMethods(out);
+    if (args.size() != 1) return usageError("reader-script", "SCRIPT | --list", out);
     QString text;
     if (args.first() == QLatin1String("-")) {
         QFile in;

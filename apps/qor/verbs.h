@@ -1,7 +1,7 @@
 #pragma once
 // The verbs of the command-line host. Each takes the arguments after the
 // verb, writes what it has to say into Output and returns the exit code
-// (0 done, 1 failed, 2 usage error).
+// (0 done, 1 failed, 2 usage error, 3 done with something left out).
 
 #include <QString>
 #include <QStringList>
@@ -63,6 +63,15 @@ int verbImportXml(const QStringList& args, Output* out);
 // Writes pages of a report as HTML files "<name>_<page>.html" into a
 // folder (htmlverb.cpp); all pages unless --pages.
 int verbExportHtml(const QStringList& args, Output* out);
+
+// The verbs over the report document (docverbs.cpp). convert opens IN by
+// its type and saves OUT by its type through the document's converters:
+// exit 0 written whole, 1 nothing written, 2 usage, 3 written with
+// something left out (each on stderr). print prints every page (or those
+// of --pages) through the print driver, to a PDF file or the default
+// printer.
+int verbConvert(const QStringList& args, Output* out);
+int verbPrint(const QStringList& args, Output* out);
 
 // Runs a script of the command language (runverb.cpp) against the report
 // given, saving it when the whole script succeeded; variables LIST MEMORY

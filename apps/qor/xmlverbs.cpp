@@ -113,6 +113,8 @@ int verbExportXml(const QStringList& args, Output* out) {
         return 1;
     }
     out->text += QStringLiteral("wrote %1: %2 pages\n").arg(target).arg(choice.m_nPageCount);
+    if (const QString cut = CutTextsNote(r); !cut.isEmpty())
+        out->err += QStringLiteral("qor export-xml: %1\n").arg(cut);
     return 0;
 }
 

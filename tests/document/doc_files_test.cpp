@@ -322,6 +322,7 @@ TEST(DocFiles, ForeignTypesGoThroughConverters) {
     // Nothing registered: refused with a message, the document unchanged.
     RegisterDocConverter("txt", nullptr);
     RegisterDocConverter("xls", nullptr);
+    RegisterDocConverter("htm", nullptr);
     QFile in(dir + "/in.txt");
     ASSERT_TRUE(in.open(QIODevice::WriteOnly));
     in.write("5\n6\n");

@@ -48,6 +48,21 @@ TEST(CellValues, ReadRoundsNumbersAndFollowsTheEmptyRules) {
     EXPECT_EQ(valueAt(*h, 9, 2), (CellValue{kCellLabel, 0, QStringLiteral("合计")}));
 }
 
+// A percent cell shows its value times 100, so its decimals count from
+// there: 12.50% reads as 0.125, not 0.13.
+TEST(CellValues, PercentCellsRoundWhereTheyAreShown) {
+    auto h = newReport(testDir() + "/percent", 4, 3);
+    setFormat(*h, kFmtDecimals, 2, CellArea::area(1, 1, 4, 2));
+    setFormat(*h, kFmtPercent, 1, CellArea::area(1, 1, 4, 1));
+    toData(*h, 1);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.125), 1, 1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.12345), 2, 1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(0.125), 1, 2), 0);
+    EXPECT_EQ(numberAt(*h, 1, 1), 0.125);
+    EXPECT_EQ(numberAt(*h, 2, 1), 0.1235);  // 12.35%
+    EXPECT_EQ(numberAt(*h, 1, 2), 0.13);    // no percent: two decimals
+}
+
 TEST(CellValues, FastRoundingAgreesWithTheDecimalOne) {
     std::mt19937_64 rng(20240611);
     std::uniform_real_distribution<double> mag(-9, 15);

@@ -232,26 +232,31 @@ TEST(PaintStyle, PensOfTheLineCodes) {
 }
 
 TEST(PaintStyle, FontFacesMapToInstalledFamilies) {
-    EXPECT_EQ(SubstituteFontFamilies("宋体").value(0), "Noto Serif CJK SC");
-    EXPECT_EQ(SubstituteFontFamilies("仿宋_GB2312").value(0), "Noto Serif CJK SC");
-    EXPECT_EQ(SubstituteFontFamilies("黑体").value(0), "Noto Sans CJK SC");
+    // Families whose glyphs name one character each come first, the Noto
+    // families behind them.
+    EXPECT_EQ(SubstituteFontFamilies("宋体").value(0), "AR PL UMing CN");
+    EXPECT_EQ(SubstituteFontFamilies("仿宋_GB2312").value(0), "AR PL UMing CN");
+    EXPECT_EQ(SubstituteFontFamilies("黑体").value(0), "WenQuanYi Zen Hei");
+    EXPECT_TRUE(SubstituteFontFamilies("宋体").contains("Noto Serif CJK SC"));
     EXPECT_EQ(SubstituteFontFamilies("@黑体"), SubstituteFontFamilies("黑体"));
     const QStringList kai = SubstituteFontFamilies("楷体_GB2312");
+    EXPECT_TRUE(kai.contains("AR PL UMing CN"));
     EXPECT_TRUE(kai.contains("Noto Serif CJK SC"));
-    EXPECT_NE(kai.value(0), "Noto Serif CJK SC");  // a Kai family is preferred
+    EXPECT_NE(kai.value(0), "AR PL UMing CN");  // a Kai family is preferred
     EXPECT_EQ(SubstituteFontFamilies("Arial").value(0), "Arial");
+    EXPECT_TRUE(SubstituteFontFamilies("Arial").contains("WenQuanYi Zen Hei"));
     EXPECT_TRUE(SubstituteFontFamilies("Arial").contains("Noto Sans CJK SC"));
 
     // Drawing uses the substitute, not whatever the system would pick.
     FontSpec spec;
     spec.face = "宋体";
     spec.height = 16;
-    EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "Noto Serif CJK SC");
+    EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "AR PL UMing CN");
     spec.face = "黑体";
-    EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "Noto Sans CJK SC");
+    EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "WenQuanYi Zen Hei");
     spec.face = "楷体_GB2312";
     const QString kaiFamily = QFontInfo(MakeFont(spec)).family();
-    EXPECT_TRUE(kaiFamily.contains("Kai", Qt::CaseInsensitive) || kaiFamily == "Noto Serif CJK SC")
+    EXPECT_TRUE(kaiFamily.contains("Kai", Qt::CaseInsensitive) || kaiFamily == "AR PL UMing CN")
         << kaiFamily.toStdString();
 }
 

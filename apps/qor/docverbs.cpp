@@ -1,0 +1,326 @@
+// The verbs over the report document, the same paths the desktop
+// application takes: convert opens a file by its type and saves it by the
+// type of the target through the document's converters; print runs the
+// print driver onto a PDF file or the default printer.
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+#include "apps/qor/verbs.h"
+#include "document/cmd_support.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_files.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
+#include "platform/uiservices.h"
+#include "view/print_driver.h"
+
+namespace qor::app {
+
+namespace {
+
+// What the document would show in message boxes goes to stderr, once the
+// verb is done; a message saying what a conversion left out is not told
+// twice.
+class MessagesToStderr {
+public:
+    MessagesToStderr(const char* verb, Output* out) : m_verb(verb), m_out(out) {
+        UiServices mine = uiServices();
+        mine.messageBox = [this](const MessageRequest& m) {
+            m_told << m.text.trimmed();
+            return m.defaultAnswer;
+        };
+        m_previous = installUiServices(mine);
+    }
+    ~MessagesToStderr() {
+        installUiServices(m_previous);
+        for (const QString& text : m_told) {
+            const QStringList lines = text.split(u'\n');
+            const bool listed = std::all_of(lines.begin(), lines.end(), [this](const QString& l) {
+                return m_leftOut.contains(l);
+            });
+            if (!listed)
+                m_out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(m_verb), text);
+        }
+    }
+    MessagesToStderr(const MessagesToStderr&) = delete;
+    MessagesToStderr& operator=(const MessagesToStderr&) = delete;
+    void setLeftOut(const QStringList& lines) { m_leftOut = lines; }
+
+private:
+    const char* m_verb;
+    Output* m_out;
+    UiServices m_previous;
+    QStringList m_told;
+    QStringList m_leftOut;
+};
+
+// Progress the document's writers report (a status bar's worth) is kept
+// back; it is shown only when the verb fails, where it may say why.
+class TracesKept {
+public:
+    TracesKept() {
+        // Not printed as they come either (QT_LOGGING_RULES still can).
+        QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=false"));
+        m_previous = setTraceHook([this](const QString& text) {
+            const QMutexLocker lock(&m_mutex);  // writers may report from other threads
+            m_lines << text.trimmed();
+        });
+    }
+    ~TracesKept() { setTraceHook(m_previous); }
+    TracesKept(const TracesKept&) = delete;
+    TracesKept& operator=(const TracesKept&) = delete;
+    // The last few lines, for a failure.
+    void showOn(const char* verb, Output* out) const {
+        const QMutexLocker lock(&m_mutex);
+        for (qsizetype i = std::max<qsizetype>(0, m_lines.size() - 5); i < m_lines.size(); ++i)
+            out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), m_lines[i]);
+    }
+
+private:
+    TraceHook m_previous;
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+};
+
+// Closes the document however the verb ends, so that no in-use mark stays.
+struct DocCloser {
+    CQorsDoc& doc;
+    ~DocCloser() { doc.OnCloseDocument(); }
+};
+
+QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
+
+bool isReport(const QString& path) { return suffixOf(path) == QLatin1String("rep"); }
+
+// "2,5": sorted, without repeats.
+bool parsePages(const QString& text, QList<int>* pages) {
+    if (!ParseRowColList(0, text, pages) || pages->isEmpty()) return false;
+    std::sort(pages->begin(), pages->end());
+    pages->erase(std::unique(pages->begin(), pages->end()), pages->end());
+    return pages->first() >= 1;
+}
+
+// Keeps only the listed pages in the document's report. The report is a
+// working copy or a new one: its file is never the one the user named.
+bool keepPages(CQorsDoc& doc, const QList<int>& pages, const char* verb, Output* out) {
+    CReportHandle* report = doc.GetReport();
+    const int count = report->GetPageCount();
+    if (pages.last() > count) {
+        out->err += QStringLiteral("qor %1: the report has %2 pages, not %3\n")
+                        .arg(QLatin1String(verb))
+                        .arg(count)
+                        .arg(pages.last());
+        return false;
+    }
+    for (int p = count; p >= 1; --p) {
+        if (pages.contains(p)) continue;
+        if (const uint16_t s = report->DeleteRowColPage(p, 1, 2)) {
+            out->err += QStringLiteral("qor %1: page %2 cannot be left out (status %3)\n")
+                            .arg(QLatin1String(verb))
+                            .arg(p)
+                            .arg(s);
+            return false;
+        }
+    }
+    SyncPageFields(doc);
+    if (doc.IsDataState()) doc.SetCurrentPage(1);
+    return true;
+}
+
+QStringList leftOutBy(const QString& path) {
+    if (isReport(path)) return {};
+    const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffixOf(path));
+    return conv ? conv->LeftOut() : QStringList();
+}
+
+QString typeList() {
+    QStringList types{QStringLiteral(".rep")};
+    for (const QString& t : KnownDocFileTypes()) {
+        const std::shared_ptr<IDocConverter> conv = FindDocConverter(t);
+        if (conv && conv->CanExport()) types << QLatin1Char('.') + t.toLower();
+    }
+    types.removeDuplicates();
+    return types.join(QLatin1String(", "));
+}
+
+int convertDocument(const QString& source, const QString& target, const QString& shownTarget,
+                    const QList<int>& pages, MessagesToStderr& messages, Output* out);
+
+}  // namespace
+
+int verbConvert(const QStringList& args, Output* out) {
+    QStringList pos;
+    QList<int> pages;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--pages") {
+            if (i + 1 >= args.size() || !parsePages(args[i + 1], &pages)) {
+                out->err += QStringLiteral("qor convert: --pages needs page numbers such as 2,5\n");
+                return 2;
+            }
+            ++i;
+        } else if (args[i].startsWith(u"--")) {
+            out->err += QStringLiteral("qor convert: unknown option %1\n").arg(args[i]);
+            return 2;
+        } else {
+            pos << args[i];
+        }
+    }
+    if (pos.size() != 2) {
+        out->err += QStringLiteral("qor convert: give the file to read and the file to write\n");
+        return 2;
+    }
+    const QString source = pos[0];
+    const QString target = QFileInfo(pos[1]).absoluteFilePath();
+    if (!isReport(target)) {
+        const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffixOf(target));
+        if (!conv || !conv->CanExport()) {
+            out->err += QStringLiteral("qor convert: cannot write .%1 files; the types are %2\n")
+                            .arg(suffixOf(target), typeList());
+            return 2;
+        }
+    }
+    if (!QFileInfo::exists(source)) {
+        out->err += QStringLiteral("qor convert: %1 does not exist\n").arg(source);
+        return 1;
+    }
+    // A conversion never replaces a file: it may be someone's month of work.
+    if (QFileInfo::exists(target)) {
+        out->err += QStringLiteral("qor convert: %1 already exists\n").arg(pos[1]);
+        return 1;
+    }
+
+    MessagesToStderr messages("convert", out);
+    TracesKept traces;
+    const int rc = convertDocument(source, target, pos[1], pages, messages, out);
+    if (rc == 1) traces.showOn("convert", out);
+    return rc;
+}
+
+namespace {
+
+int convertDocument(const QString& source, const QString& target, const QString& shownTarget,
+                    const QList<int>& pages, MessagesToStderr& messages, Output* out) {
+    CQorsDoc doc;
+    DocCloser closer{doc};
+    if (!doc.OnOpenDocument(source)) return 1;
+    QStringList leftOut = leftOutBy(source);
+    if (!pages.isEmpty() && !keepPages(doc, pages, "convert", out)) return 1;
+    // The other types carry what data state shows; a report keeps the
+    // state it was in.
+    if (!isReport(target) && !doc.IsDataState() && !doc.EnterDataState()) {
+        out->err += QStringLiteral("qor convert: %1 cannot enter data state\n").arg(source);
+        return 1;
+    }
+
+    // Written whole in a folder of its own beside the target and moved into
+    // place, so that a failure leaves nothing behind.
+    QTemporaryDir work(QFileInfo(target).absolutePath() + QStringLiteral("/.qor-convert-XXXXXX"));
+    if (!work.isValid()) {
+        out->err += QStringLiteral("qor convert: cannot write into %1: %2\n")
+                        .arg(QDir::toNativeSeparators(QFileInfo(target).absolutePath()),
+                             work.errorString());
+        return 1;
+    }
+    const QString written = work.filePath(QFileInfo(target).fileName());
+    if (!doc.OnSaveDocument(written)) return 1;
+    leftOut += leftOutBy(target);
+    doc.OnCloseDocument();
+    if (!QFile::rename(written, target)) {
+        out->err += QStringLiteral("qor convert: %1 cannot be put in place\n").arg(shownTarget);
+        return 1;
+    }
+    out->text += QStringLiteral("wrote %1\n").arg(shownTarget);
+    for (const QString& line : leftOut)
+        out->err += QStringLiteral("qor convert: left out: %1\n").arg(line);
+    messages.setLeftOut(leftOut);
+    return leftOut.isEmpty() ? 0 : 3;
+}
+
+}  // namespace
+
+int verbPrint(const QStringList& args, Output* out) {
+    QStringList pos;
+    QList<int> pages;
+    QString pdf;
+    int copies = 1;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == u"--pages") {
+            if (!hasValue || !parsePages(args[i + 1], &pages)) {
+                out->err += QStringLiteral("qor print: --pages needs page numbers such as 2,5\n");
+                return 2;
+            }
+            ++i;
+        } else if (a == u"--pdf") {
+            if (!hasValue || args[i + 1].isEmpty()) {
+                out->err += QStringLiteral("qor print: --pdf needs a file name\n");
+                return 2;
+            }
+            pdf = args[++i];
+        } else if (a == u"--copies") {
+            bool ok = false;
+            copies = hasValue ? args[i + 1].toInt(&ok) : 0;
+            if (!ok || copies < 1 || copies > 999) {
+                out->err += QStringLiteral("qor print: --copies needs a number from 1 to 999\n");
+                return 2;
+            }
+            ++i;
+        } else if (a.startsWith(u"--")) {
+            out->err += QStringLiteral("qor print: unknown option %1\n").arg(a);
+            return 2;
+        } else {
+            pos << a;
+        }
+    }
+    if (pos.size() != 1) {
+        out->err += QStringLiteral("qor print: give one report\n");
+        return 2;
+    }
+
+    MessagesToStderr messages("print", out);
+    TracesKept traces;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!pdf.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QFileInfo(pdf).absoluteFilePath());
+    } else if (QPrinterInfo::defaultPrinter().isNull()) {
+        out->err += QStringLiteral("qor print: there is no default printer; give --pdf FILE\n");
+        return 1;
+    }
+
+    CQorsDoc doc;
+    DocCloser closer{doc};
+    if (!doc.OnOpenDocument(pos[0])) return 1;
+    if (!pages.isEmpty() && !keepPages(doc, pages, "print", out)) return 1;
+    // Pages print with their values; a report without pages prints its
+    // table as format state shows it.
+    if (!doc.IsDataState() && doc.GetReport()->GetPageCount() > 0 && !doc.EnterDataState()) {
+        out->err += QStringLiteral("qor print: %1 cannot enter data state\n").arg(pos[0]);
+        return 1;
+    }
+    view::PrintJobSettings settings;
+    settings.allReportPages = true;
+    settings.copies = copies;
+    if (!view::PrintToPrinter(doc, printer, settings)) {
+        traces.showOn("print", out);
+        out->err += QStringLiteral("qor print: nothing was printed\n");
+        if (!pdf.isEmpty()) QFile::remove(QFileInfo(pdf).absoluteFilePath());
+        return 1;
+    }
+    out->text += pdf.isEmpty()
+                     ? QStringLiteral("printed %1 on %2\n").arg(pos[0], printer.printerName())
+                     : QStringLiteral("wrote %1\n").arg(pdf);
+    return 0;
+}
+
+}  // namespace qor::app

@@ -1,0 +1,270 @@
+// qor convert and qor print, and what the command line writes: run as a
+// user runs them (a shell with the usual umask), the files they write read
+// back by other programs (openpyxl, xmllint, pdftotext).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+// Runs a shell script in dir with umask 022, $Q set to qor; stdout and
+// stderr kept apart.
+qortest::ProcessResult shell(const QString& dir, const QString& body) {
+    const QString script = QStringLiteral("umask 022\ncd '%1'\nQ='%2'\n%3")
+                               .arg(dir, QStringLiteral(QOR_APP_BINARY), body);
+    return qortest::run(QStringLiteral("/bin/sh"), {"-c", script});
+}
+
+qortest::ProcessResult qor(const QString& dir, const QString& args) {
+    return shell(dir, "\"$Q\" " + args);
+}
+
+QString out(const qortest::ProcessResult& r) { return QString::fromUtf8(r.out).trimmed(); }
+QString err(const qortest::ProcessResult& r) { return QString::fromUtf8(r.err); }
+
+// A report of two pages of 20 rows (one printed page each): a text cell
+// A1 and a formula cell B3 = B1+B2, recalculated.
+void makeSales(const QString& dir) {
+    ASSERT_EQ(qor(dir, "new sales.rep --pages 2 --rows 20").exitCode, 0);
+    auto r = shell(dir,
+                   "printf '%s\\n' 'OpenRep8File \"sales.rep\"' BeginDesign 'SetCurCell 3 2' "
+                   "'SetFormula \"B1+B2\"' 'SetCurCell 1 1' 'SetCellFormat 0 2' Save CloseFile "
+                   "| \"$Q\" reader-script -");
+    ASSERT_EQ(r.exitCode, 0) << r.out.constData();
+    ASSERT_EQ(qor(dir, "set sales.rep 1 1 2 1200").exitCode, 0);
+    ASSERT_EQ(qor(dir, "set sales.rep 1 2 2 800").exitCode, 0);
+    ASSERT_EQ(qor(dir, "set sales.rep 2 1 2 30").exitCode, 0);
+    ASSERT_EQ(qor(dir, "set sales.rep 1 1 1 收入").exitCode, 0);
+    r = shell(dir,
+              "printf '%s\\n' 'OpenRep8File \"sales.rep\"' BeginData 'SetCurPage 1' Recalc "
+              "'SetCurPage 2' Recalc Save CloseFile | \"$Q\" reader-script -");
+    ASSERT_EQ(r.exitCode, 0) << r.out.constData();
+}
+
+TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
+    if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
+    const QString dir = qortest::freshDir("convert-book");
+    const QString longText =
+        QStringLiteral("这是一段很长的说明文字，用来检查超过三十二个字符的文本在转换时如何处理");
+    auto made = qortest::python(
+        "import sys\n"
+        "from openpyxl import Workbook\n"
+        "wb = Workbook()\n"
+        "for i, n in enumerate(['收入明细', '费用明细', '利润表']):\n"
+        "    ws = wb.active if i == 0 else wb.create_sheet()\n"
+        "    ws.title = n\n"
+        "    ws['A1'] = '项目'; ws['B1'] = '金额'\n"
+        "    ws.merge_cells('A1:A2')\n"
+        "    ws['B3'] = 1234567.5 * (i + 1); ws['B3'].number_format = '#,##0.00'\n"
+        "    ws['C3'] = 0.125 * (i + 1); ws['C3'].number_format = '0.00%'\n"
+        "    ws['A4'] = sys.argv[2]\n"
+        "wb.save(sys.argv[1])\n",
+        {dir + "/book.xlsx", longText});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+
+    auto in = qor(dir, "convert book.xlsx book.rep");
+    ASSERT_EQ(in.exitCode, 0) << err(in).toStdString();
+    const QString info = out(qor(dir, "info book.rep"));
+    EXPECT_TRUE(info.contains("pages:   3")) << info.toStdString();
+    EXPECT_TRUE(info.contains("combined areas: 1\n  A1:A2")) << info.toStdString();
+    EXPECT_EQ(out(qor(dir, "get book.rep 2 3 2")), "2469135");
+    EXPECT_EQ(out(qor(dir, "get book.rep 1 3 3")), "0.125");  // 12.50%, not 13%
+    EXPECT_EQ(out(qor(dir, "get book.rep 3 1 1")), QStringLiteral("项目"));
+    EXPECT_EQ(out(qor(dir, "get book.rep 1 4 1")), longText);
+    EXPECT_EQ(out(qor(dir, "format book.rep 3 2 thousands")), "1");
+    EXPECT_EQ(out(qor(dir, "format book.rep 3 3 percent")), "1");
+    EXPECT_EQ(out(qor(dir, "format book.rep 3 3 decimals")), "2");
+
+    // The own XML holds 32 characters of a text: written, and the cut said.
+    auto xml = qor(dir, "export-xml book.rep book.xml");
+    ASSERT_EQ(xml.exitCode, 0);
+    EXPECT_TRUE(err(xml).contains("3 texts cut to 32 characters (page 1 A4, page 2 A4, page 3 A4)"))
+        << err(xml).toStdString();
+
+    auto back = qor(dir, "convert book.rep back.xlsx");
+    ASSERT_EQ(back.exitCode, 0) << err(back).toStdString();
+    auto read = qortest::python(
+        "import sys, openpyxl\n"
+        "wb = openpyxl.load_workbook(sys.argv[1])\n"
+        "for ws in wb:\n"
+        "    print(len(ws.merged_cells.ranges), ws.merged_cells.ranges[0].coord, ws['A1'].value,\n"
+        "          ws['B3'].value, ',' in ws['B3'].number_format, ws['C3'].value,\n"
+        "          '%' in ws['C3'].number_format, ws['A4'].value == sys.argv[2])\n",
+        {dir + "/back.xlsx", longText});
+    ASSERT_EQ(read.exitCode, 0) << read.err.constData();
+    EXPECT_EQ(QString::fromUtf8(read.out),
+              QStringLiteral("1 A1:A2 项目 1234567.5 True 0.125 True True\n"
+                             "1 A1:A2 项目 2469135 True 0.25 True True\n"
+                             "1 A1:A2 项目 3703702.5 True 0.375 True True\n"));
+}
+
+// Cells beyond what a report holds are imported up to the limit and
+// listed once, with exit code 3.
+TEST(QorConvert, WorkbookCellsBeyondTheReportAreListed) {
+    if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
+    const QString dir = qortest::freshDir("convert-beyond");
+    auto made = qortest::python(
+        "import sys\n"
+        "from openpyxl import Workbook\n"
+        "wb = Workbook()\n"
+        "ws = wb.active\n"
+        "ws.title = '收入'\n"
+        "ws['A1'] = 7\n"
+        "ws.cell(row=10005, column=1, value=1)\n"
+        "wb.save(sys.argv[1])\n",
+        {dir + "/far.xlsx"});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    auto r = qor(dir, "convert far.xlsx far.rep");
+    EXPECT_EQ(r.exitCode, 3) << err(r).toStdString();
+    EXPECT_EQ(err(r).count(QStringLiteral("Sheet \"收入\": 1 cell(s)")), 1) << err(r).toStdString();
+    EXPECT_TRUE(err(r).contains("left out: Sheet")) << err(r).toStdString();
+    EXPECT_EQ(out(qor(dir, "get far.rep 1 1 1")), "7");
+}
+
+TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
+    const QString dir = qortest::freshDir("convert-codes");
+    makeSales(dir);
+    if (HasFatalFailure()) return;
+
+    // Report -> XML -> report: whole.
+    ASSERT_EQ(qor(dir, "convert sales.rep sales.xml").exitCode, 0);
+    auto again = qor(dir, "convert sales.xml again.rep");
+    ASSERT_EQ(again.exitCode, 0) << err(again).toStdString();
+    EXPECT_EQ(out(qor(dir, "get again.rep 1 3 2")), "2000");
+    EXPECT_EQ(out(qor(dir, "get again.rep 1 1 1")), QStringLiteral("收入"));
+
+    // A workbook holds values, not formulas: written, listed, exit 3.
+    auto lossy = qor(dir, "convert sales.rep sales.xlsx");
+    EXPECT_EQ(lossy.exitCode, 3);
+    EXPECT_TRUE(err(lossy).contains("left out: 1 formulas")) << err(lossy).toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir + "/sales.xlsx"));
+
+    // --pages keeps those pages only; the source stays whole.
+    ASSERT_EQ(qor(dir, "convert sales.rep second.rep --pages 2").exitCode, 0);
+    EXPECT_EQ(out(qor(dir, "get second.rep 1 1 2")), "30");
+    EXPECT_TRUE(out(qor(dir, "info second.rep")).contains("pages:   1"));
+    EXPECT_TRUE(out(qor(dir, "info sales.rep")).contains("pages:   2"));
+    EXPECT_EQ(qor(dir, "convert sales.rep x.rep --pages 5").exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/x.rep"));
+
+    // Nothing written: a missing source, an existing target (left as it
+    // was), a source that is not what its name says.
+    const QByteArray before = [&] {
+        QFile f(dir + "/sales.xml");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EXPECT_EQ(qor(dir, "convert missing.rep y.xml").exitCode, 1);
+    EXPECT_EQ(qor(dir, "convert sales.rep sales.xml").exitCode, 1);
+    QFile xml(dir + "/sales.xml");
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    EXPECT_EQ(xml.readAll(), before);
+    QFile fake(dir + "/fake.xlsx");
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("not a workbook");
+    fake.close();
+    EXPECT_EQ(qor(dir, "convert fake.xlsx fake.rep").exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/fake.rep"));
+    // No temporary folder is left behind either.
+    EXPECT_TRUE(QDir(dir).entryList({".qor-convert-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+
+    // Usage: a type nothing writes as what it says (a zip workbook under an
+    // .xls name would be one), a bad option, a missing argument.
+    auto xls = qor(dir, "convert sales.rep sales.xls");
+    EXPECT_EQ(xls.exitCode, 2);
+    EXPECT_TRUE(err(xls).contains(".xlsx")) << err(xls).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/sales.xls"));
+    EXPECT_EQ(qor(dir, "convert sales.rep z.txt").exitCode, 2);
+    EXPECT_EQ(qor(dir, "convert sales.rep z.xml --pages x").exitCode, 2);
+    EXPECT_EQ(qor(dir, "convert sales.rep").exitCode, 2);
+}
+
+TEST(QorFiles, OwnXmlCarriesCharactersGb2312LacksAndReadsBack) {
+    const QString dir = qortest::freshDir("xml-gbk");
+    ASSERT_EQ(qor(dir, "new names.rep --pages 1").exitCode, 0);
+    ASSERT_EQ(qor(dir, "format names.rep 1 1 kind text").exitCode, 0);
+    const QString names = QStringLiteral("朱镕基 王喆 堃 €");
+    ASSERT_EQ(qor(dir, "set names.rep 1 1 1 '" + names + "'").exitCode, 0);
+    ASSERT_EQ(qor(dir, "export-xml names.rep names.xml").exitCode, 0);
+    QFile f(dir + "/names.xml");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>"))
+        << bytes.left(60).constData();
+    EXPECT_TRUE(bytes.contains("&#38229;"));  // 镕
+    EXPECT_TRUE(bytes.contains("&#21894;"));  // 喆
+    if (qortest::haveProgram("xmllint")) {
+        auto lint = qortest::run("xmllint", {"--noout", dir + "/names.xml"});
+        EXPECT_EQ(lint.exitCode, 0) << lint.err.constData();
+    }
+    ASSERT_EQ(qor(dir, "import-xml names.xml back.rep").exitCode, 0);
+    EXPECT_EQ(out(qor(dir, "get back.rep 1 1 1")), names);
+
+    // Files written before carry the code page's own bytes for these under
+    // the same declaration; they read the same.
+    QByteArray old = bytes;
+    old.replace("&#38229;", "\xE9\x46").replace("&#21894;", "\x86\xB4");
+    QFile o(dir + "/old.xml");
+    ASSERT_TRUE(o.open(QIODevice::WriteOnly));
+    o.write(old);
+    o.close();
+    ASSERT_EQ(qor(dir, "import-xml old.xml old.rep").exitCode, 0);
+    EXPECT_EQ(out(qor(dir, "get old.rep 1 1 1")), names);
+}
+
+TEST(QorFiles, WrittenFilesFollowTheUmask) {
+    const QString dir = qortest::freshDir("umask");
+    makeSales(dir);
+    if (HasFatalFailure()) return;
+    for (const char* args :
+         {"export-xml sales.rep e.xml", "export-html sales.rep html", "convert sales.rep c.xml",
+          "convert sales.rep c.xlsx", "convert sales.rep c.htm", "convert sales.rep c.rep",
+          "print sales.rep --pdf p.pdf"}) {
+        auto r = qor(dir, args);
+        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 3) << args << err(r).toStdString();
+    }
+    for (const char* name : {"e.xml", "html/sales_1.html", "c.xml", "c.xlsx", "c.htm", "c.rep",
+                             "p.pdf", "sales.rep"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(dir + "/" + name).constData(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0644u)
+            << name << " has mode " << std::oct << (st.st_mode & 07777);
+    }
+}
+
+TEST(QorPrint, PrintsThePagesToAPdfWhoseTextComesBack) {
+    const QString dir = qortest::freshDir("print");
+    makeSales(dir);
+    if (HasFatalFailure()) return;
+    auto all = qor(dir, "print sales.rep --pdf all.pdf");
+    ASSERT_EQ(all.exitCode, 0) << err(all).toStdString();
+    EXPECT_EQ(out(all), "wrote all.pdf");
+    auto some = qor(dir, "print sales.rep --pdf some.pdf --pages 2 --copies 2");
+    ASSERT_EQ(some.exitCode, 0) << err(some).toStdString();
+    if (qortest::haveProgram("pdfinfo")) {
+        EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/all.pdf"}))
+                        .contains(QRegularExpression("Pages:\\s+2\\b")));
+        EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/some.pdf"}))
+                        .contains(QRegularExpression("Pages:\\s+2\\b")));
+    }
+    if (qortest::haveProgram("pdftotext")) {
+        const QString text =
+            QString::fromUtf8(qortest::run("pdftotext", {dir + "/all.pdf", "-"}).out);
+        for (const QString& s : {QStringLiteral("收入"), QStringLiteral("1200"),
+                                 QStringLiteral("2000"), QStringLiteral("30")})
+            EXPECT_TRUE(text.contains(s)) << s.toStdString() << "\n" << text.toStdString();
+    }
+
+    EXPECT_EQ(qor(dir, "print missing.rep --pdf m.pdf").exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/m.pdf"));
+    EXPECT_EQ(qor(dir, "print sales.rep --pdf x.pdf --copies 0").exitCode, 2);
+    EXPECT_EQ(qor(dir, "print sales.rep --pdf x.pdf --pages 9").exitCode, 1);
+    EXPECT_EQ(qor(dir, "print").exitCode, 2);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The README's examples, run as a new user runs them: every fenced block
+// marked "<!-- runnable -->" runs, in order, in one scratch folder with the
+// built qor first on PATH.
+//
+// A block whose lines start with "$ " is a transcript: each such line is a
+// command, the lines after it up to the next command are what it prints on
+// standard output (checked exactly when there are any), and a trailing
+// "# exit N" says which exit code it ends with (0 otherwise). Any other
+// block runs whole as a shell script that must succeed. A block marked
+// "<!-- file: NAME -->" is written to NAME instead of being run.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+struct Block {
+    enum Kind { Script, Transcript, File } kind = Script;
+    QString fileName;
+    int line = 0;  // of the README, for failures
+    QStringList lines;
+};
+
+// The marked blocks of a Markdown text.
+QList<Block> markedBlocks(const QString& markdown) {
+    static const QRegularExpression fileMarker(QStringLiteral("^<!--\\s*file:\\s*(\\S+)\\s*-->$"));
+    static const QRegularExpression runMarker(QStringLiteral("^<!--\\s*runnable\\s*-->$"));
+    QList<Block> out;
+    const QStringList lines = markdown.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString marker = lines[i].trimmed();
+        Block b;
+        if (runMarker.match(marker).hasMatch()) {
+            b.kind = Block::Script;
+        } else if (const auto m = fileMarker.match(marker); m.hasMatch()) {
+            b.kind = Block::File;
+            b.fileName = m.captured(1);
+        } else {
+            continue;
+        }
+        int j = i + 1;
+        while (j < lines.size() && lines[j].trimmed().isEmpty()) ++j;
+        if (j >= lines.size() || !lines[j].startsWith(QLatin1String("```"))) {
+            ADD_FAILURE() << "README line " << i + 1 << ": a marker without a fenced block";
+            continue;
+        }
+        b.line = j + 1;
+        for (++j; j < lines.size() && !lines[j].startsWith(QLatin1String("```")); ++j)
+            b.lines << lines[j];
+        if (b.kind == Block::Script && !b.lines.isEmpty() && b.lines.first().startsWith("$ "))
+            b.kind = Block::Transcript;
+        out << b;
+        i = j;
+    }
+    return out;
+}
+
+class Runner {
+public:
+    explicit Runner(const QString& dir) : m_dir(dir) {
+        QDir().mkpath(dir + "/home");
+        m_env = QProcessEnvironment::systemEnvironment();
+        // The system's python3 (with the Debian packages the README's
+        // commands install), whatever else the PATH holds.
+        m_env.insert("PATH", QFileInfo(QStringLiteral(QOR_APP_BINARY)).absolutePath() +
+                                 ":/usr/bin:" + m_env.value("PATH"));
+        m_env.insert("QOR_HOME", dir + "/home");
+        m_env.insert("QOR_REGISTRY", dir + "/home/registry.ini");
+        m_env.insert("QT_QPA_PLATFORM", "offscreen");
+        m_env.insert("LC_ALL", "C.UTF-8");
+    }
+
+    qortest::ProcessResult shell(const QString& script) const {
+        qortest::ProcessResult r;
+        QProcess p;
+        p.setWorkingDirectory(m_dir);
+        p.setProcessEnvironment(m_env);
+        p.start("/bin/sh", {"-e", "-c", script});
+        if (!p.waitForStarted(10000)) return r;
+        r.started = true;
+        p.closeWriteChannel();
+        p.waitForFinished(120000);
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+
+    void run(const Block& b) {
+        SCOPED_TRACE(QStringLiteral("README line %1").arg(b.line).toStdString());
+        switch (b.kind) {
+            case Block::File: {
+                QFile f(QDir(m_dir).filePath(b.fileName));
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write((b.lines.join('\n') + '\n').toUtf8());
+                return;
+            }
+            case Block::Script: {
+                const auto r = shell(b.lines.join('\n'));
+                EXPECT_EQ(r.exitCode, 0) << b.lines.join('\n').toStdString() << "\n"
+                                         << r.err.constData();
+                return;
+            }
+            case Block::Transcript:
+                break;
+        }
+        static const QRegularExpression exitNote(QStringLiteral("\\s+#\\s*exit\\s+(\\d+)\\s*$"));
+        for (int i = 0; i < b.lines.size();) {
+            QString command = b.lines[i].mid(2);
+            int expectedExit = 0;
+            if (const auto m = exitNote.match(command); m.hasMatch()) {
+                expectedExit = m.captured(1).toInt();
+                command.truncate(m.capturedStart());
+            }
+            QStringList shown;
+            for (++i; i < b.lines.size() && !b.lines[i].startsWith("$ "); ++i) shown << b.lines[i];
+            while (!shown.isEmpty() && shown.last().trimmed().isEmpty()) shown.removeLast();
+            const auto r = shell(command);
+            EXPECT_EQ(r.exitCode, expectedExit) << command.toStdString() << "\n"
+                                                << r.err.constData();
+            if (shown.isEmpty()) continue;
+            const QString out = QString::fromUtf8(r.out).trimmed();
+            EXPECT_EQ(out.toStdString(), shown.join('\n').trimmed().toStdString())
+                << command.toStdString();
+        }
+    }
+
+private:
+    QString m_dir;
+    QProcessEnvironment m_env;
+};
+
+QString readme() {
+    QFile f(QStringLiteral(QOR_SOURCE_DIR "/README.md"));
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+TEST(Readme, MarkersAreFoundInAllTheirForms) {
+    const QList<Block> blocks = markedBlocks(
+        "text\n<!-- runnable -->\n```sh\n$ qor new a.rep\ncreated\n```\n"
+        "```sh\nnot marked\n```\n<!-- file: x.shl -->\n\n```\nLET A1 = 1\n```\n"
+        "<!--runnable-->\n```sh\necho one\necho two\n```\n");
+    ASSERT_EQ(blocks.size(), 3);
+    EXPECT_EQ(blocks[0].kind, Block::Transcript);
+    EXPECT_EQ(blocks[0].lines, QStringList({"$ qor new a.rep", "created"}));
+    EXPECT_EQ(blocks[1].kind, Block::File);
+    EXPECT_EQ(blocks[1].fileName, "x.shl");
+    EXPECT_EQ(blocks[2].kind, Block::Script);
+    EXPECT_EQ(blocks[2].lines.size(), 2);
+}
+
+TEST(Readme, EveryRunnableExampleRunsAsWritten) {
+    const QString text = readme();
+    ASSERT_FALSE(text.isEmpty()) << "README.md not found";
+    const QList<Block> blocks = markedBlocks(text);
+    // The README walks through a whole first hour; a lost marker would
+    // quietly stop checking it.
+    int transcripts = 0;
+    for (const Block& b : blocks) transcripts += b.kind == Block::Transcript;
+    ASSERT_GE(transcripts, 5);
+    Runner runner(qortest::freshDir("readme"));
+    for (const Block& b : blocks) {
+        runner.run(b);
+        if (HasFatalFailure()) return;
+    }
+}
+
+}  // namespace
