@@ -10,7 +10,7 @@
 #include <QHash>
 #include <array>
 
-#include "dialogs/cellattr_model.h"
+#include "view/cellattr_model.h"
 
 class QButtonGroup;
 class QCheckBox;

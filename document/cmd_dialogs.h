@@ -110,6 +110,11 @@ struct CellStyleDlgMembers {
     int32_t pattern = 0;
 };
 
+struct TableSizeDlgMembers {
+    int32_t rows = 0;  // the report's stored rows and columns
+    int32_t cols = 0;
+};
+
 struct RowHeightDlgMembers {
     int32_t heightPoints = 0;
     int32_t heightMm = 0;  // 0..160
@@ -330,6 +335,13 @@ class IDocDialogs {
 public:
     virtual ~IDocDialogs() = default;
 
+    // True when the dialog of this template id is installed here; the
+    // headless answers provide none, so the commands that need one are off.
+    virtual bool Provides(int templateId) const {
+        (void)templateId;
+        return false;
+    }
+
     // Runs again after a formula the report refused, with the text kept.
     virtual std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(
         const DefineFormulaDlgMembers&) {
@@ -349,6 +361,9 @@ public:
         return std::nullopt;
     }
     virtual std::optional<CellStyleDlgMembers> CellStyleDlg(const CellStyleDlgMembers&) {
+        return std::nullopt;
+    }
+    virtual std::optional<TableSizeDlgMembers> TableSizeDlg(const TableSizeDlgMembers&) {
         return std::nullopt;
     }
     virtual std::optional<RowHeightDlgMembers> RowHeightDlg(const RowHeightDlgMembers&) {

@@ -48,10 +48,7 @@ public:
 
 // Puts the selected cells, or the selected item, on the clipboard.
 bool copySelection(ClipContext& ctx) {
-    if (ctx.selection) {
-        ctx.selection->CopyToClipboard();
-        return true;
-    }
+    if (ctx.selection) return ctx.selection->CopyToClipboard();
     auto data = std::make_unique<QMimeData>();
     if (!ctx.doc->CopyAreaToClipboard(data.get())) return false;
     clipboardOf(ctx).SetData(data.release());
@@ -118,7 +115,8 @@ bool EditCut(ClipContext& ctx) {
     if (!ctx.doc || ctx.otherViewChartEditing) return false;
     if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCut)) return true;
     if (ctx.selection) {
-        ctx.selection->CopyToClipboard();
+        // The item goes only once it is safely on the clipboard.
+        if (!ctx.selection->CopyToClipboard()) return false;
         return EditClear(ctx);
     }
     auto data = std::make_unique<QMimeData>();

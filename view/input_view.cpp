@@ -297,6 +297,11 @@ void CQorsView::finishSizing(QPoint p) {
 }
 
 void CQorsView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        OnRButtonUp(event->position().toPoint());
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QWidget::mouseReleaseEvent(event);
         return;
