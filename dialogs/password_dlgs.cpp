@@ -45,7 +45,7 @@ void addButtons(QDialog* dlg, QVBoxLayout* layout, QHash<int, QWidget*>& items) 
 
 // ---- CFormatLockDlg -------------------------------------------------------
 
-CFormatLockDlg::CFormatLockDlg(QWidget* parent) : QDialog(parent) {
+CFormatLockDlg::CFormatLockDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -60,11 +60,6 @@ bool CFormatLockDlg::OnInitDialog() {
     m_confirm->setText(confirmation);
     m_new->setFocus();
     return true;
-}
-
-int CFormatLockDlg::DoModal() {
-    OnInitDialog();
-    return exec();
 }
 
 void CFormatLockDlg::OnOK() {
@@ -82,7 +77,7 @@ void CFormatLockDlg::OnCancel() { done(kIdCancel); }
 
 // ---- CFormatPasswordDlg ---------------------------------------------------
 
-CFormatPasswordDlg::CFormatPasswordDlg(QWidget* parent) : QDialog(parent) {
+CFormatPasswordDlg::CFormatPasswordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -97,11 +92,6 @@ bool CFormatPasswordDlg::OnInitDialog() {
     return true;
 }
 
-int CFormatPasswordDlg::DoModal() {
-    OnInitDialog();
-    return exec();
-}
-
 void CFormatPasswordDlg::OnOK() {
     typed = m_password->text();
     done(kIdOk);
@@ -111,7 +101,7 @@ void CFormatPasswordDlg::OnCancel() { done(kIdCancel); }
 
 // ---- CSetFilePasswordDlg --------------------------------------------------
 
-CSetFilePasswordDlg::CSetFilePasswordDlg(QWidget* parent) : QDialog(parent) {
+CSetFilePasswordDlg::CSetFilePasswordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -143,11 +133,6 @@ bool CSetFilePasswordDlg::OnInitDialog() {
     EnableNew(stage != 0);
     Focus(stage == 0 ? m_old : m_new);
     return true;
-}
-
-int CSetFilePasswordDlg::DoModal() {
-    OnInitDialog();
-    return exec();
 }
 
 void CSetFilePasswordDlg::OnChangeOld() {

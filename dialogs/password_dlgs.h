@@ -4,7 +4,7 @@
 // DoModal and, after IDOK, compares or stores what they hold. Every
 // password edit hides its echo.
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 #include <QHash>
 
 #include "dialogs/password_logic.h"
@@ -12,7 +12,7 @@
 class QLineEdit;
 
 // A new format password typed twice; OK refuses two texts that differ.
-class CFormatLockDlg : public QDialog, public qor::FormatLockDlgMembers {
+class CFormatLockDlg : public CQorDialog, public qor::FormatLockDlgMembers {
     Q_OBJECT
 
 public:
@@ -21,26 +21,20 @@ public:
     static constexpr int IDC_CONFIRM = 1004;
 
     explicit CFormatLockDlg(QWidget* parent = nullptr);
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_new = nullptr;
     QLineEdit* m_confirm = nullptr;
 };
 
 // The format password asked before format state; the caller compares it.
-class CFormatPasswordDlg : public QDialog, public qor::FormatPasswordDlgMembers {
+class CFormatPasswordDlg : public CQorDialog, public qor::FormatPasswordDlgMembers {
     Q_OBJECT
 
 public:
@@ -48,27 +42,21 @@ public:
     static constexpr int IDC_PASSWORD = 1000;
 
     explicit CFormatPasswordDlg(QWidget* parent = nullptr);
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_password = nullptr;
 };
 
 // Sets, changes or removes the file password. With a password stored the
 // old one must be typed first; after IDOK `current` is the new password
 // ("" none).
-class CSetFilePasswordDlg : public QDialog, public qor::SetFilePasswordDlgMembers {
+class CSetFilePasswordDlg : public CQorDialog, public qor::SetFilePasswordDlgMembers {
     Q_OBJECT
 
 public:
@@ -78,26 +66,20 @@ public:
     static constexpr int IDC_CONFIRM = 1116;
 
     explicit CSetFilePasswordDlg(QWidget* parent = nullptr);
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
     // The edit that has, or will get when shown, the focus.
     QWidget* FocusItem() const { return m_focus; }
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
     void OnChangeOld();
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
     void EnableNew(bool enable);
     void Focus(QWidget* w);
 
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_old = nullptr;
     QLineEdit* m_new = nullptr;
     QLineEdit* m_confirm = nullptr;
