@@ -1,7 +1,10 @@
 #include "dialogs/password_dlgs.h"
 
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
+#include <QLabel>
+#include <QPointer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -157,3 +160,43 @@ void CSetFilePasswordDlg::OnOK() {
 }
 
 void CSetFilePasswordDlg::OnCancel() { done(kIdCancel); }
+
+// ---- CFilePasswordDlg -----------------------------------------------------
+
+CFilePasswordDlg::CFilePasswordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(caption(IDD));
+    auto* layout = new QVBoxLayout(this);
+    m_file = Bind(IDC_FILE_NAME, new QLabel(this));
+    layout->addWidget(m_file);
+    auto* form = new QFormLayout;
+    m_password = Bind(IDC_PASSWORD, new QLineEdit(this));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setMaxLength(kMaxLength);
+    form->addRow(m_password);
+    layout->addLayout(form);
+    addButtons(this, layout, m_items);
+}
+
+bool CFilePasswordDlg::OnInitDialog() {
+    m_file->setText(m_strFileName);
+    m_password->setText(m_strPassword);
+    m_password->setFocus();
+    return true;
+}
+
+void CFilePasswordDlg::OnOK() {
+    m_strPassword = m_password->text();
+    EndDialog(kIdOk);
+}
+
+void qor::InstallFilePasswordDlg(QWidget* parent) {
+    UiServices s = uiServices();
+    s.filePassword = [owner = QPointer<QWidget>(parent)](
+                         const QString& path) -> std::optional<QString> {
+        CFilePasswordDlg dlg(owner);
+        dlg.m_strFileName = QFileInfo(path).fileName();
+        if (dlg.DoModal() != kIdOk) return std::nullopt;
+        return dlg.m_strPassword;
+    };
+    installUiServices(s);
+}

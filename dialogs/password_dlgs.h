@@ -9,6 +9,7 @@
 
 #include "dialogs/password_logic.h"
 
+class QLabel;
 class QLineEdit;
 
 // A new format password typed twice; OK refuses two texts that differ.
@@ -85,3 +86,34 @@ private:
     QLineEdit* m_confirm = nullptr;
     QWidget* m_focus = nullptr;
 };
+
+// The password of a protected report, asked before it opens; the file's
+// name is shown above it. The caller compares what was typed.
+class CFilePasswordDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 429;
+    static constexpr int IDC_PASSWORD = 1114;
+    static constexpr int IDC_FILE_NAME = 1172;
+    static constexpr int kMaxLength = 100;
+
+    explicit CFilePasswordDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strFileName;  // in: shown
+    QString m_strPassword;  // out: typed
+
+public slots:
+    void OnOK() override;
+
+private:
+    QLabel* m_file = nullptr;
+    QLineEdit* m_password = nullptr;
+};
+
+namespace qor {
+// Makes the report files' password question use CFilePasswordDlg (a parent
+// for it may be given); returns nothing.
+void InstallFilePasswordDlg(QWidget* parent = nullptr);
+}  // namespace qor

@@ -12,6 +12,7 @@
 #include "dialogs/consol_docdialogs.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/password_docdialogs.h"
+#include "dialogs/password_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "dialogs/exportsetrunner.h"
@@ -58,6 +59,8 @@ int main(int argc, char** argv) {
     qor::SetDocDialogs(&docDialogs);
     // The document asks for the format password through its dialog.
     qor::UseFormatPasswordDlg();
+    // A protected report asks for its password in its own dialog.
+    if (!quitAfterLoad) qor::InstallFilePasswordDlg(&window);
     qor::InstallViewSettingsDialogs(&window);
 
     const bool loaded = args.isEmpty() || window.openFile(args.first());
