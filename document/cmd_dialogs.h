@@ -302,6 +302,14 @@ struct MultiPivotDlgMembers {
     QString labels;  // "北京,上海,天津"
 };
 
+// The sheets of a workbook being opened: all of them (choice 1, the format
+// from sheetNumber) or only sheetNumber (choice 2), from 1.
+struct SetPageNoDlgMembers {
+    int32_t sheetCount = 0;
+    int32_t choice = 1;
+    int32_t sheetNumber = 1;
+};
+
 struct ExportDlgMembers {
     QString fileName;
     QString targetDir;
@@ -436,6 +444,9 @@ public:
     // The custom-template wizard writes the template list itself.
     virtual void ModelSheet() {}
     virtual std::optional<MultiPivotDlgMembers> MultiPivotDlg(const MultiPivotDlgMembers&) {
+        return std::nullopt;
+    }
+    virtual std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers&) {
         return std::nullopt;
     }
     virtual std::optional<ExportDlgMembers> ExportDlg(const ExportDlgMembers&) {

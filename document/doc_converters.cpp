@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_files.h"
 #include "engine/creporthandle.h"
@@ -15,6 +16,25 @@ namespace qor::doc {
 
 namespace {
 
+// Asks which sheets to read through the document's dialogs; without the
+// sheet dialog every sheet is read, the format from the first, as a script
+// would have it.
+class SheetChoiceHost final : public qor::IWorkbookImportHost {
+public:
+    bool ChooseSheets(int sheetCount, int* choice, int* sheetNumber) override {
+        constexpr int kSetPageNoDlg = 538;
+        if (!qor::DocDialogs().Provides(kSetPageNoDlg))
+            return qor::DefaultWorkbookImportHost().ChooseSheets(sheetCount, choice, sheetNumber);
+        qor::SetPageNoDlgMembers m;
+        m.sheetCount = sheetCount;
+        const auto chosen = qor::DocDialogs().SetPageNoDlg(m);
+        if (!chosen) return false;
+        *choice = chosen->choice;
+        *sheetNumber = chosen->sheetNumber;
+        return true;
+    }
+};
+
 class WorkbookConverter final : public qor::IDocConverter {
 public:
     bool CanImport() const override { return true; }
@@ -22,7 +42,8 @@ public:
     bool Import(CQorsDoc&, CReportHandle& report, const QString& path,
                 QString* message) override {
         QString error;
-        if (qor::ImportExcelWorkbook(&report, path, nullptr, &error)) return true;
+        SheetChoiceHost host;
+        if (qor::ImportExcelWorkbook(&report, path, &host, &error)) return true;
         if (message) *message = error;
         return false;
     }

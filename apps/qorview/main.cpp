@@ -10,6 +10,7 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
+#include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/password_docdialogs.h"
 #include "dialogs/password_dlgs.h"
@@ -49,9 +50,10 @@ int main(int argc, char** argv) {
     qor::dlg::InstallExportSetDialog();
     // The dialogs the document runs, one layer each over the headless
     // answers of the dialogs not built yet.
-    static qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<
-        qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>
+    static qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<
+        qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>
         docDialogs;
+    docDialogs.SetImportParent(&window);
     docDialogs.SetConsolParent(&window);
     docDialogs.SetDefineFormulaParent(&window);
     docDialogs.SetPasswordParent(&window);
