@@ -97,10 +97,22 @@ IClipboard& SystemClipboard() {
     return clipboard;
 }
 
+namespace {
+IPasteSpecialDialog* g_pasteSpecial = nullptr;
+}  // namespace
+
 IPasteSpecialDialog& DefaultPasteSpecialDialog() {
     static CancelPasteSpecial dialog;
-    return dialog;
+    return g_pasteSpecial ? *g_pasteSpecial : dialog;
 }
+
+IPasteSpecialDialog* InstallPasteSpecialDialog(IPasteSpecialDialog* dialog) {
+    IPasteSpecialDialog* old = g_pasteSpecial;
+    g_pasteSpecial = dialog;
+    return old;
+}
+
+bool HasPasteSpecialDialog() { return g_pasteSpecial != nullptr; }
 
 bool EditCopy(ClipContext& ctx) {
     if (!ctx.doc) return false;

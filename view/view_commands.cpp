@@ -141,6 +141,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
             return needOpen() ? on() : off(dc::ReasonNoReport());
         case qor::clip::kCmdPasteSpecial:
             if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!qor::clip::HasPasteSpecialDialog()) return off(dc::ReasonNoDialog());
             if (!OnUpdateEditPasteSpecial())
                 return off(QStringLiteral("剪贴板中没有可选择性粘贴的数据"));
             return on();

@@ -10,6 +10,7 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
+#include "dialogs/cpastespecialdlg.h"
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/password_docdialogs.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     // A protected report asks for its password in its own dialog.
     if (!quitAfterLoad) qor::InstallFilePasswordDlg(&window);
     qor::InstallViewSettingsDialogs(&window);
+    qor::InstallPasteSpecialDlg(&window);
 
     const bool loaded = args.isEmpty() || window.openFile(args.first());
     window.show();
