@@ -17,8 +17,8 @@ CPasteSpecialDlg::CPasteSpecialDlg(QWidget* parent) : CQorDialog(parent) {
     side->addWidget(m_link);
     side->addStretch();
     m_list = Bind(IDC_LIST, new QListWidget(this));
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel,
-                                     Qt::Vertical, this);
+    auto* box =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
     Bind(IDOK, box->button(QDialogButtonBox::Ok));
     Bind(IDCANCEL, box->button(QDialogButtonBox::Cancel));
     layout->addLayout(side);

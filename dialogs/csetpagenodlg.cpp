@@ -38,7 +38,8 @@ CSetPageNoDlg::CSetPageNoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addLayout(row);
     auto* buttons = new QHBoxLayout;
     auto* ok = Bind(IDC_OK, new QPushButton(controlText(IDC_OK, QStringLiteral("确定")), this));
-    auto* cancel = Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, QStringLiteral("取消")), this));
+    auto* cancel =
+        Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, QStringLiteral("取消")), this));
     ok->setDefault(true);
     buttons->addStretch();
     buttons->addWidget(ok);

@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -191,8 +191,8 @@ void CFilePasswordDlg::OnOK() {
 
 void qor::InstallFilePasswordDlg(QWidget* parent) {
     UiServices s = uiServices();
-    s.filePassword = [owner = QPointer<QWidget>(parent)](
-                         const QString& path) -> std::optional<QString> {
+    s.filePassword =
+        [owner = QPointer<QWidget>(parent)](const QString& path) -> std::optional<QString> {
         CFilePasswordDlg dlg(owner);
         dlg.m_strFileName = QFileInfo(path).fileName();
         if (dlg.DoModal() != kIdOk) return std::nullopt;

@@ -3,6 +3,8 @@
 // The work itself lives with the view's other parts; the table size, page
 // tabs, printing, exports and the split are here.
 
+#include "view/view_commands.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
@@ -24,7 +26,6 @@
 #include "view/displaystyle.h"
 #include "view/print_preview.h"
 #include "view/tabs_logic.h"
-#include "view/view_commands.h"
 #include "view/viewitems_logic.h"
 
 using namespace qor::view;
@@ -462,9 +463,9 @@ void CQorsView::OnExportXml() {
     // case-sensitive here.
     QString target = SiblingPath(report, QStringLiteral(".xml"));
     if (target.isEmpty() || QFileInfo::exists(target)) {
-        const auto chosen = qor::chooseFile(
-            {QStringLiteral("导出成XML"), QFileInfo(report).absolutePath(),
-             QStringLiteral("(*.xml)"), true});
+        const auto chosen =
+            qor::chooseFile({QStringLiteral("导出成XML"), QFileInfo(report).absolutePath(),
+                             QStringLiteral("(*.xml)"), true});
         if (!chosen || chosen->isEmpty()) return;
         target = *chosen;
     }
@@ -532,8 +533,8 @@ bool CQorsView::EditCellAttributes(int removeMask) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return false;
     setFocus();
     const CellArea sel = m_pDoc->GetSelectionArea();
-    const CellArea area = CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1,
-                                         sel.last.col + 1);
+    const CellArea area =
+        CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
     CReportHandle& report = *m_pDoc->GetReport();
     qor::CellAttrMembers members = qor::GatherCellAttr(report, area);
     const bool ok = ViewDialogs()->RunCellAttrDlg(members, removeMask) == qor::kIdOk;

@@ -73,7 +73,8 @@ TEST(FilePasswordDlg, AProtectedReportOpensOnlyWithItsPassword) {
     });
     // A wrong password asks again; the right one (any letter case) opens.
     EXPECT_EQ(CheckReportPassword(path), 1);
-    EXPECT_EQ(shownNames, (QStringList{QStringLiteral("secret.rep"), QStringLiteral("secret.rep")}));
+    EXPECT_EQ(shownNames,
+              (QStringList{QStringLiteral("secret.rep"), QStringLiteral("secret.rep")}));
 
     // Cancel: nothing opens and the file is untouched.
     CQorsDoc doc;

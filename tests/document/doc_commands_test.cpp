@@ -7,6 +7,8 @@
 #include <QList>
 
 #include "document/cmd_dialogs.h"
+#include "document/cmd_edit.h"
+#include "document/doc_commandhook.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace doctest;
@@ -28,8 +30,13 @@ struct RecordingDialogs : IDocDialogs {
     std::optional<DeleteDlgMembers> DeleteDlg(const DeleteDlgMembers& m) override {
         ran << 184;
         modes << m.mode;
-        return std::nullopt;
+        if (!deleteAnswer) return std::nullopt;
+        DeleteDlgMembers out = m;
+        out.list = deleteAnswer->list;
+        out.condition = deleteAnswer->condition;
+        return out;
     }
+    std::optional<DeleteDlgMembers> deleteAnswer;
     std::optional<TabHuiZongWizardMembers> TabHuiZongWizard(
         const TabHuiZongWizardMembers&) override {
         ran << 496;
@@ -69,8 +76,8 @@ TEST(DocCommands, UnknownIdsAreLeftToOthers) {
 
 TEST(DocCommands, HeadlessDialogsLeaveEveryDialogCommandOff) {
     auto doc = newDoc();
-    for (int id : {kCmdCellStyle, kCmdInsertRows, kCmdDeletePages, kCmdSetFilePassword,
-                   kCmdPageSetup}) {
+    for (int id :
+         {kCmdCellStyle, kCmdInsertRows, kCmdDeletePages, kCmdSetFilePassword, kCmdPageSetup}) {
         const CommandState s = stateOf(*doc, id);
         EXPECT_FALSE(s.enabled) << id;
         EXPECT_EQ(s.reason, ReasonNoDialog()) << id;
@@ -143,4 +150,26 @@ TEST(DocCommands, CellFormulaNeedsAPlainCellOutsideTheVariableAreasFirstLine) {
     EXPECT_FALSE(stateOf(*doc, kCmdCellFormula).enabled);  // row 5 is the area's first
     doc->SetCurrentCell(3, 0);
     EXPECT_TRUE(stateOf(*doc, kCmdCellFormula).enabled);
+}
+
+TEST(DocCommands, AnEmptyDeleteDeletesNothing) {
+    RecordingDialogs dialogs;
+    Installed installed(&dialogs);
+    QStringList lines;
+    SetCommandRunner([&lines](CQorsDoc*, const QString& line, int) {
+        lines << line;
+        return 0;
+    });
+    auto doc = newDoc();
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(ApplyInsertCountDlg(*doc, {3, kAppendPages}), 0);
+    const int pages = doc->GetReport()->GetPageCount();
+    doc->SetModifiedFlag(false);
+    dialogs.deleteAnswer = DeleteDlgMembers{};
+    dialogs.deleteAnswer->list = QStringLiteral("  ");
+    EXPECT_TRUE(doc->OnCommand(kCmdDeletePages));
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), pages);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_TRUE(lines.isEmpty());
+    SetCommandRunner({});
 }

@@ -1,7 +1,10 @@
 // The sheet view as a command target: update rules and reasons, the right
 // button's menus, the table size, page tabs, exports and the item cut that
 // must not lose the item.
+#include "view/view_commands.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDir>
@@ -16,13 +19,13 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
+#include "platform/safefile.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
-#include "view/view_commands.h"
 
 using namespace qor::viewcmd;
 namespace dc = qor::doccmd;
@@ -176,7 +179,8 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
     // The keyboard's menu request shows nothing.
     QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
     QApplication::sendEvent(view.get(), &f10);
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), view->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                          view->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(view.get(), &key);
     EXPECT_EQ(spy.count(), 2);
 }
@@ -250,6 +254,10 @@ TEST_F(ViewCommands, ExportsNeedASavedReportAndKeepItsSpelling) {
     EXPECT_EQ(fileDialogs, 0);
     EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/Report.xml")));
     EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/report.xml")));
+    // Written with the user's usual permissions, not as a private file.
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir + QStringLiteral("/Report.xml")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, qor::DefaultFileMode());
 
     // Now the file exists: the dialog asks; cancel writes nothing more.
     const QDateTime stamp = QFileInfo(dir + QStringLiteral("/Report.xml")).lastModified();
@@ -261,6 +269,8 @@ TEST_F(ViewCommands, ExportsNeedASavedReportAndKeepItsSpelling) {
     view->OnExportHtml();
     EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/Report.htm")));
     EXPECT_FALSE(QDir(dir + QStringLiteral("/html")).exists());
+    ASSERT_EQ(::stat(QFile::encodeName(dir + QStringLiteral("/Report.htm")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, qor::DefaultFileMode());
     EXPECT_EQ(fileDialogs, 1);
 }
 
