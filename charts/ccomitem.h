@@ -107,7 +107,9 @@ public:
     virtual void Draw(QPainter* painter, const qor::items::Rect& rect);
     virtual void SetupTracker(qor::items::ItemTracker* tracker, const qor::items::IItemView* view,
                               qor::items::Rect* trueRect);
-    virtual void CopyToClipboard() {}
+    // Puts the item on the clipboard; false when nothing was put there
+    // (items cannot copy themselves yet), so a cut must keep the item.
+    virtual bool CopyToClipboard() { return false; }
     // The drop effect; 0 = nothing was dropped.
     virtual int DoDragDrop(const qor::items::Rect& itemRect, QPoint offset, bool includeLink,
                            int allowedEffects, const qor::items::Rect& startDragRect);

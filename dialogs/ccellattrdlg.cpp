@@ -514,7 +514,7 @@ void CFramePage::OnNone() {
 // ---- the sheet
 
 CCellAttrDlg::CCellAttrDlg(const QString& caption, QWidget* parent, int selectPage)
-    : QDialog(parent), m_selectPage(selectPage) {
+    : CQorDialog(parent, 233), m_selectPage(selectPage) {
     setWindowTitle(caption);
     m_tabs = new QTabWidget(this);
     for (CCellAttrPage* page : std::initializer_list<CCellAttrPage*>{
@@ -562,7 +562,7 @@ void CCellAttrDlg::RemovePages(int mask) {
     }
 }
 
-void CCellAttrDlg::OnInitDialog() {
+bool CCellAttrDlg::OnInitDialog() {
     m_seen.clear();
     m_active = nullptr;
     for (int i = 0; i < m_tabs->count(); ++i)
@@ -574,6 +574,7 @@ void CCellAttrDlg::OnInitDialog() {
     }
     m_active = qobject_cast<CCellAttrPage*>(m_tabs->currentWidget());
     if (m_active) m_seen.append(m_active);
+    return true;
 }
 
 void CCellAttrDlg::onCurrentChanged(int index) {
@@ -583,14 +584,9 @@ void CCellAttrDlg::onCurrentChanged(int index) {
     if (m_active && !m_seen.contains(m_active)) m_seen.append(m_active);
 }
 
-int CCellAttrDlg::DoModal() {
-    OnInitDialog();
-    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
-}
-
 void CCellAttrDlg::OnOK() {
     for (CCellAttrPage* page : m_seen) page->UpdateData(true);
-    accept();
+    EndDialog(IDOK);
 }
 
 void CCellAttrDlg::SetMembers(const CellAttrMembers& m) {

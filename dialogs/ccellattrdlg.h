@@ -6,11 +6,11 @@
 // its controls were read back: when the user left it, or pressed OK after
 // having seen it.
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 #include <QHash>
 #include <array>
 
-#include "dialogs/cellattr_model.h"
+#include "view/cellattr_model.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -175,12 +175,10 @@ private:
     std::array<int32_t, qor::kFrameLineCount> m_shown{};
 };
 
-class CCellAttrDlg : public QDialog {
+class CCellAttrDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDOK = 1;
-    static constexpr int IDCANCEL = 2;
     // RemovePages bits.
     static constexpr int kRemoveDataType = 1;
     static constexpr int kRemoveAlign = 2;
@@ -192,13 +190,11 @@ public:
     ~CCellAttrDlg() override;
 
     void RemovePages(int mask);
-    // IDOK or IDCANCEL.
-    int DoModal();
     // What DoModal does before the sheet shows: every page shows its
     // members, the selected page counts as seen.
-    void OnInitDialog();
+    bool OnInitDialog() override;
     // Reads back every page the user has seen, then closes with IDOK.
-    void OnOK();
+    void OnOK() override;
 
     // All four pages' members at once.
     void SetMembers(const qor::CellAttrMembers& m);

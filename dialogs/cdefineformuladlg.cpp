@@ -54,7 +54,7 @@ IFormulaHelperDialogs& FormulaHelperDialogs() { return g_helpers ? *g_helpers : 
 
 // ---- CFilterCondDlg -------------------------------------------------------
 
-CFilterCondDlg::CFilterCondDlg(QWidget* parent) : QDialog(parent) {
+CFilterCondDlg::CFilterCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("请输入筛选条件："), this));
@@ -78,9 +78,9 @@ CFilterCondDlg::CFilterCondDlg(QWidget* parent) : QDialog(parent) {
     connect(cancel, &QPushButton::clicked, this, &CFilterCondDlg::OnCancel);
 }
 
-int CFilterCondDlg::DoModal() {
+bool CFilterCondDlg::OnInitDialog() {
     m_condition->setText(m_strCondition);
-    return exec();
+    return true;
 }
 
 void CFilterCondDlg::OnOK() {
@@ -103,7 +103,7 @@ void CFilterCondDlg::OnPrevious() { done(kIdPrevious); }
 
 // ---- CDefineFormulaDlg ----------------------------------------------------
 
-CDefineFormulaDlg::CDefineFormulaDlg(QWidget* parent) : QDialog(parent), m_filterDlg(this) {
+CDefineFormulaDlg::CDefineFormulaDlg(QWidget* parent) : CQorDialog(parent, IDD), m_filterDlg(this) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
@@ -145,11 +145,6 @@ bool CDefineFormulaDlg::OnInitDialog() {
     m_area->setText(AreaText(area));
     SetFormulaText(formula);
     return true;
-}
-
-int CDefineFormulaDlg::DoModal() {
-    OnInitDialog();
-    return exec();
 }
 
 IFormulaHelperDialogs& CDefineFormulaDlg::Helpers() {

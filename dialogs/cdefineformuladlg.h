@@ -5,7 +5,7 @@
 // DoModal and, after IDOK, reads the formula text; storing it, and every
 // check of the formula itself, is the caller's.
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 #include <QHash>
 
 #include "dialogs/defineformula_logic.h"
@@ -14,7 +14,7 @@ class QLineEdit;
 
 // The filter condition: one edit, at most 50 characters. "上一步" ends it
 // with 1028; Cancel empties the condition.
-class CFilterCondDlg : public QDialog {
+class CFilterCondDlg : public CQorDialog {
     Q_OBJECT
 
 public:
@@ -23,22 +23,17 @@ public:
     static constexpr int IDC_PREVIOUS = 1028;
 
     explicit CFilterCondDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
     QString m_strCondition;
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
     void OnPrevious();
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_condition = nullptr;
 };
 
@@ -80,7 +75,7 @@ IFormulaHelperDialogs& FormulaHelperDialogs();
 
 }  // namespace qor
 
-class CDefineFormulaDlg : public QDialog, public qor::DefineFormulaDlgMembers {
+class CDefineFormulaDlg : public CQorDialog, public qor::DefineFormulaDlgMembers {
     Q_OBJECT
 
 public:
@@ -93,9 +88,7 @@ public:
 
     explicit CDefineFormulaDlg(QWidget* parent = nullptr);
     // Fills the edits from the members, then runs modally: IDOK or IDCANCEL.
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
     // Null: the installed helpers.
     void SetHelperDialogs(qor::IFormulaHelperDialogs* helpers) { m_helpers = helpers; }
@@ -106,12 +99,9 @@ public slots:
     void OnFilter();
     void OnRelation();
     void OnFuncWizard();
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
     qor::IFormulaHelperDialogs& Helpers();
@@ -119,7 +109,6 @@ private:
     // an over-long formula is refused on OK, never cut short silently.
     void SetFormulaText(const QString& text);
 
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_formula = nullptr;
     QLineEdit* m_area = nullptr;
     CFilterCondDlg m_filterDlg;

@@ -23,7 +23,7 @@ QString controlCaption(int id, const QString& fallback = QString()) {
 
 }  // namespace
 
-CExportSetDlg::CExportSetDlg(QWidget* parent) : QDialog(parent) {
+CExportSetDlg::CExportSetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(qor::res::templateCaption(IDD).value_or(QString()));
 
     auto* pagesBox = new QGroupBox(controlCaption(IDC_PAGE_LIST, QStringLiteral("选择页")), this);
@@ -58,11 +58,14 @@ CExportSetDlg::CExportSetDlg(QWidget* parent) : QDialog(parent) {
     connect(m_checkAll, &QCheckBox::clicked, this, &CExportSetDlg::OnAllPages);
     connect(buttons, &QDialogButtonBox::accepted, this, &CExportSetDlg::OnOK);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-}
-
-int CExportSetDlg::DoModal() {
-    OnInitDialog();
-    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+    // The controls by the template's ids (1, 2, 1002, 1277..1280).
+    Bind(IDOK, m_buttonOk);
+    Bind(IDCANCEL, m_buttonCancel);
+    Bind(IDC_PAGE_LIST, m_pageList);
+    Bind(IDC_DATA, m_checkData);
+    Bind(IDC_FORMAT, m_checkFormat);
+    Bind(IDC_FORMULA, m_checkFormula);
+    Bind(IDC_ALL_PAGES, m_checkAll);
 }
 
 bool CExportSetDlg::OnInitDialog() {
@@ -100,27 +103,6 @@ bool CExportSetDlg::UpdateData(bool saveAndValidate) {
     return true;
 }
 
-QWidget* CExportSetDlg::GetDlgItem(int id) const {
-    switch (id) {
-        case IDOK:
-            return m_buttonOk;
-        case IDCANCEL:
-            return m_buttonCancel;
-        case IDC_PAGE_LIST:
-            return m_pageList;
-        case IDC_DATA:
-            return m_checkData;
-        case IDC_FORMAT:
-            return m_checkFormat;
-        case IDC_FORMULA:
-            return m_checkFormula;
-        case IDC_ALL_PAGES:
-            return m_checkAll;
-        default:
-            return nullptr;
-    }
-}
-
 void CExportSetDlg::OnAllPages() {
     UpdateData(true);
     m_pageList->setEnabled(!m_bAllPages);
@@ -135,5 +117,5 @@ void CExportSetDlg::OnOK() {
         for (const QModelIndex& index : selected) rows.append(index.row());
     }
     qor::dlg::ApplyExportRowSelection(this, rows);
-    accept();
+    EndDialog(IDOK);
 }

@@ -4,7 +4,7 @@
 // m_pReport, runs DoModal and, after IDOK, reads the members; they are the
 // ones the export takes (ExportSetMembers).
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 
 #include "exchange/ownxml_settings.h"
 
@@ -13,7 +13,7 @@ class QDialogButtonBox;
 class QListWidget;
 class QPushButton;
 
-class CExportSetDlg : public QDialog, public qor::ExportSetMembers {
+class CExportSetDlg : public CQorDialog, public qor::ExportSetMembers {
     Q_OBJECT
 
 public:
@@ -28,27 +28,20 @@ public:
 
     explicit CExportSetDlg(QWidget* parent = nullptr);
 
-    // Fills the page list from m_pReport and shows the members; then runs
-    // the dialog. IDOK or IDCANCEL.
-    int DoModal();
-
     // What DoModal does before the window shows: m_nPageCount becomes the
     // report's page count (kept as preset when there is no report), the
     // list gets one line per page with the pages of m_strPageList selected,
     // the check boxes show the flags, and the list is usable only without
     // "all pages".
-    bool OnInitDialog();
+    bool OnInitDialog() override;
 
     // true: controls to members; false: members to controls.
     bool UpdateData(bool saveAndValidate = true);
 
-    // The control with the template's id (1, 2, 1002, 1277..1280), else null.
-    QWidget* GetDlgItem(int id) const;
-
 public slots:
     void OnAllPages();
     // Takes the choice into the members and closes with IDOK.
-    void OnOK();
+    void OnOK() override;
 
 private:
     QListWidget* m_pageList = nullptr;

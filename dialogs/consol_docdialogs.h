@@ -24,6 +24,7 @@ template <class Base = IDocDialogs>
 class ConsolDocDialogsT : public Base {
 public:
     using Base::Base;
+    bool Provides(int t) const override { return t == 496 || t == 501 || Base::Provides(t); }
 
     // The window the wizards belong to (null: none).
     void SetConsolParent(QWidget* parent) { m_consolParent = parent; }

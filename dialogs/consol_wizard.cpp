@@ -39,7 +39,7 @@ void WizardPage::Refuse(int messageId, const QString& caption) {
 // ---- WizardSheet --------------------------------------------------------
 
 WizardSheet::WizardSheet(const QString& caption, QWidget* parent, int startPage)
-    : QDialog(parent), m_startPage(startPage) {
+    : CQorDialog(parent), m_startPage(startPage) {
     setWindowTitle(caption);
     m_stack = new QStackedWidget(this);
 
@@ -85,8 +85,7 @@ void WizardSheet::Start() {
 }
 
 int WizardSheet::DoModal() {
-    Start();
-    const int r = exec();
+    const int r = CQorDialog::DoModal();
     return r == ID_WIZFINISH ? ID_WIZFINISH : IDCANCEL;
 }
 

@@ -8,10 +8,10 @@
 // OnWizardFinish; false keeps it. Only the step being left is asked, so a
 // step never visited keeps the sheet's presets.
 
-#include <QDialog>
 #include <QHash>
 #include <QString>
 
+#include "dialogs/cqordialog.h"
 #include "document/cmd_dialogs.h"
 
 class QComboBox;
@@ -62,11 +62,10 @@ private:
     QHash<int, QWidget*> m_items;
 };
 
-class WizardSheet : public QDialog {
+class WizardSheet : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDCANCEL = 2;
     static constexpr int IDHELP = 9;
     static constexpr int ID_WIZBACK = 12323;
     static constexpr int ID_WIZNEXT = 12324;
@@ -84,9 +83,13 @@ public:
     int GetActiveIndex() const { return m_active; }
 
     // Shows the first step and runs the sheet: ID_WIZFINISH or IDCANCEL.
-    int DoModal();
+    int DoModal() override;
     // What DoModal does before the window shows.
     void Start();
+    bool OnInitDialog() override {
+        Start();
+        return true;
+    }
 
     // Which of Back and Next can be pressed; Finish always can.
     void SetWizardButtons(bool back, bool next);

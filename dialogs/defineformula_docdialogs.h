@@ -20,6 +20,7 @@ template <class Base = IDocDialogs>
 class DefineFormulaDocDialogsT : public Base {
 public:
     using Base::Base;
+    bool Provides(int t) const override { return t == 151 || Base::Provides(t); }
 
     void SetDefineFormulaParent(QWidget* parent) { m_defineFormulaParent = parent; }
 

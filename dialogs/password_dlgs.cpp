@@ -1,8 +1,11 @@
 #include "dialogs/password_dlgs.h"
 
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -45,7 +48,7 @@ void addButtons(QDialog* dlg, QVBoxLayout* layout, QHash<int, QWidget*>& items) 
 
 // ---- CFormatLockDlg -------------------------------------------------------
 
-CFormatLockDlg::CFormatLockDlg(QWidget* parent) : QDialog(parent) {
+CFormatLockDlg::CFormatLockDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -60,11 +63,6 @@ bool CFormatLockDlg::OnInitDialog() {
     m_confirm->setText(confirmation);
     m_new->setFocus();
     return true;
-}
-
-int CFormatLockDlg::DoModal() {
-    OnInitDialog();
-    return exec();
 }
 
 void CFormatLockDlg::OnOK() {
@@ -82,7 +80,7 @@ void CFormatLockDlg::OnCancel() { done(kIdCancel); }
 
 // ---- CFormatPasswordDlg ---------------------------------------------------
 
-CFormatPasswordDlg::CFormatPasswordDlg(QWidget* parent) : QDialog(parent) {
+CFormatPasswordDlg::CFormatPasswordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -97,11 +95,6 @@ bool CFormatPasswordDlg::OnInitDialog() {
     return true;
 }
 
-int CFormatPasswordDlg::DoModal() {
-    OnInitDialog();
-    return exec();
-}
-
 void CFormatPasswordDlg::OnOK() {
     typed = m_password->text();
     done(kIdOk);
@@ -111,7 +104,7 @@ void CFormatPasswordDlg::OnCancel() { done(kIdCancel); }
 
 // ---- CSetFilePasswordDlg --------------------------------------------------
 
-CSetFilePasswordDlg::CSetFilePasswordDlg(QWidget* parent) : QDialog(parent) {
+CSetFilePasswordDlg::CSetFilePasswordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -145,11 +138,6 @@ bool CSetFilePasswordDlg::OnInitDialog() {
     return true;
 }
 
-int CSetFilePasswordDlg::DoModal() {
-    OnInitDialog();
-    return exec();
-}
-
 void CSetFilePasswordDlg::OnChangeOld() {
     if (stage != 0) return;
     typedOld = m_old->text();
@@ -172,3 +160,43 @@ void CSetFilePasswordDlg::OnOK() {
 }
 
 void CSetFilePasswordDlg::OnCancel() { done(kIdCancel); }
+
+// ---- CFilePasswordDlg -----------------------------------------------------
+
+CFilePasswordDlg::CFilePasswordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(caption(IDD));
+    auto* layout = new QVBoxLayout(this);
+    m_file = Bind(IDC_FILE_NAME, new QLabel(this));
+    layout->addWidget(m_file);
+    auto* form = new QFormLayout;
+    m_password = Bind(IDC_PASSWORD, new QLineEdit(this));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setMaxLength(kMaxLength);
+    form->addRow(m_password);
+    layout->addLayout(form);
+    addButtons(this, layout, m_items);
+}
+
+bool CFilePasswordDlg::OnInitDialog() {
+    m_file->setText(m_strFileName);
+    m_password->setText(m_strPassword);
+    m_password->setFocus();
+    return true;
+}
+
+void CFilePasswordDlg::OnOK() {
+    m_strPassword = m_password->text();
+    EndDialog(kIdOk);
+}
+
+void qor::InstallFilePasswordDlg(QWidget* parent) {
+    UiServices s = uiServices();
+    s.filePassword =
+        [owner = QPointer<QWidget>(parent)](const QString& path) -> std::optional<QString> {
+        CFilePasswordDlg dlg(owner);
+        dlg.m_strFileName = QFileInfo(path).fileName();
+        if (dlg.DoModal() != kIdOk) return std::nullopt;
+        return dlg.m_strPassword;
+    };
+    installUiServices(s);
+}

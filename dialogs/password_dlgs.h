@@ -4,15 +4,16 @@
 // DoModal and, after IDOK, compares or stores what they hold. Every
 // password edit hides its echo.
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 #include <QHash>
 
 #include "dialogs/password_logic.h"
 
+class QLabel;
 class QLineEdit;
 
 // A new format password typed twice; OK refuses two texts that differ.
-class CFormatLockDlg : public QDialog, public qor::FormatLockDlgMembers {
+class CFormatLockDlg : public CQorDialog, public qor::FormatLockDlgMembers {
     Q_OBJECT
 
 public:
@@ -21,26 +22,20 @@ public:
     static constexpr int IDC_CONFIRM = 1004;
 
     explicit CFormatLockDlg(QWidget* parent = nullptr);
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_new = nullptr;
     QLineEdit* m_confirm = nullptr;
 };
 
 // The format password asked before format state; the caller compares it.
-class CFormatPasswordDlg : public QDialog, public qor::FormatPasswordDlgMembers {
+class CFormatPasswordDlg : public CQorDialog, public qor::FormatPasswordDlgMembers {
     Q_OBJECT
 
 public:
@@ -48,27 +43,21 @@ public:
     static constexpr int IDC_PASSWORD = 1000;
 
     explicit CFormatPasswordDlg(QWidget* parent = nullptr);
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_password = nullptr;
 };
 
 // Sets, changes or removes the file password. With a password stored the
 // old one must be typed first; after IDOK `current` is the new password
 // ("" none).
-class CSetFilePasswordDlg : public QDialog, public qor::SetFilePasswordDlgMembers {
+class CSetFilePasswordDlg : public CQorDialog, public qor::SetFilePasswordDlgMembers {
     Q_OBJECT
 
 public:
@@ -78,28 +67,53 @@ public:
     static constexpr int IDC_CONFIRM = 1116;
 
     explicit CSetFilePasswordDlg(QWidget* parent = nullptr);
-    int DoModal();
-    bool OnInitDialog();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
     // The edit that has, or will get when shown, the focus.
     QWidget* FocusItem() const { return m_focus; }
 
 public slots:
-    void OnOK();
-    void OnCancel();
+    void OnOK() override;
+    void OnCancel() override;
     void OnChangeOld();
 
-protected:
-    void accept() override { OnOK(); }
-    void reject() override { OnCancel(); }
 
 private:
     void EnableNew(bool enable);
     void Focus(QWidget* w);
 
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_old = nullptr;
     QLineEdit* m_new = nullptr;
     QLineEdit* m_confirm = nullptr;
     QWidget* m_focus = nullptr;
 };
+
+// The password of a protected report, asked before it opens; the file's
+// name is shown above it. The caller compares what was typed.
+class CFilePasswordDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 429;
+    static constexpr int IDC_PASSWORD = 1114;
+    static constexpr int IDC_FILE_NAME = 1172;
+    static constexpr int kMaxLength = 100;
+
+    explicit CFilePasswordDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strFileName;  // in: shown
+    QString m_strPassword;  // out: typed
+
+public slots:
+    void OnOK() override;
+
+private:
+    QLabel* m_file = nullptr;
+    QLineEdit* m_password = nullptr;
+};
+
+namespace qor {
+// Makes the report files' password question use CFilePasswordDlg (a parent
+// for it may be given); returns nothing.
+void InstallFilePasswordDlg(QWidget* parent = nullptr);
+}  // namespace qor

@@ -24,6 +24,9 @@ template <class Base = IDocDialogs>
 class PasswordDocDialogsT : public Base {
 public:
     using Base::Base;
+    bool Provides(int t) const override {
+        return t == 161 || t == 162 || t == 428 || t == 429 || Base::Provides(t);
+    }
 
     void SetPasswordParent(QWidget* parent) { m_passwordParent = parent; }
 

@@ -66,11 +66,9 @@ SetFilePasswordOkResult SetFilePasswordOk(SetFilePasswordDlgMembers& m, const QS
         warn(tooLongText(), caption);
         return {false, PasswordField::New};
     }
+    // "Set" and "removed" are told by the command once the document has
+    // taken the password, never before.
     m.current = m.newPassword;
-    if (!m.typedOld.isEmpty() && m.newPassword.isEmpty())
-        warn(LoadErrorText(62286), caption);
-    else if (m.typedOld.isEmpty() && !m.newPassword.isEmpty())
-        messageBox(LoadErrorText(62287), caption, MsgButtons::Ok, MsgIcon::Information);
     return {true, PasswordField::New};
 }
 

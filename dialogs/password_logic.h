@@ -27,7 +27,8 @@ struct SetFilePasswordOkResult {
 };
 
 // OK in the set-file-password dialog: m holds the typed texts and the
-// stage, both of which it may move on; caption titles the messages.
+// stage, both of which it may move on; caption titles the messages. Whether
+// the password was set or removed is told by the command that stores it.
 SetFilePasswordOkResult SetFilePasswordOk(SetFilePasswordDlgMembers& m, const QString& caption);
 
 }  // namespace qor

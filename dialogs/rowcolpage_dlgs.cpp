@@ -52,13 +52,11 @@ void addButtons(QDialog* dlg, int templateId, QHash<int, QWidget*>& items, QBoxL
     QObject::connect(cancel, &QPushButton::clicked, dlg, &QDialog::reject);
 }
 
-int runModal(QDialog* dlg) { return dlg->exec() == QDialog::Accepted ? kIdOk : kIdCancel; }
-
 }  // namespace
 
 // ---- CInsertCountDlg ------------------------------------------------------
 
-CInsertCountDlg::CInsertCountDlg(QWidget* parent) : QDialog(parent) {
+CInsertCountDlg::CInsertCountDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_label = item(m_items, IDC_LABEL, new QLabel(this));
@@ -69,7 +67,7 @@ CInsertCountDlg::CInsertCountDlg(QWidget* parent) : QDialog(parent) {
     addButtons(this, IDD, m_items, layout);
 }
 
-void CInsertCountDlg::OnInitDialog() {
+bool CInsertCountDlg::OnInitDialog() {
     const InsertCountModeInfo info = InsertCountModeOf(mode);
     setWindowTitle(info.captionId ? stringOr(info.captionId, QString())
                                   : caption(IDD, windowTitle()));
@@ -78,11 +76,7 @@ void CInsertCountDlg::OnInitDialog() {
     // any positive count.
     m_count->setRange(1, info.maximum ? info.maximum : std::numeric_limits<int32_t>::max());
     m_count->setValue(count);
-}
-
-int CInsertCountDlg::DoModal() {
-    OnInitDialog();
-    return runModal(this);
+    return true;
 }
 
 void CInsertCountDlg::OnOK() {
@@ -94,7 +88,7 @@ void CInsertCountDlg::OnOK() {
 
 // ---- CSwapDlg -------------------------------------------------------------
 
-CSwapDlg::CSwapDlg(QWidget* parent) : QDialog(parent) {
+CSwapDlg::CSwapDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_sourceLabel = new QLabel(this);
@@ -109,18 +103,14 @@ CSwapDlg::CSwapDlg(QWidget* parent) : QDialog(parent) {
     addButtons(this, IDD, m_items, layout);
 }
 
-void CSwapDlg::OnInitDialog() {
+bool CSwapDlg::OnInitDialog() {
     const SwapModeTexts texts = SwapTextsOf(mode);
     setWindowTitle(texts.caption);
     m_sourceLabel->setText(texts.sourceLabel);
     m_targetLabel->setText(texts.targetLabel);
     m_source->setText(source);
     m_target->setText(target);
-}
-
-int CSwapDlg::DoModal() {
-    OnInitDialog();
-    return runModal(this);
+    return true;
 }
 
 void CSwapDlg::OnOK() {
@@ -134,7 +124,7 @@ void CSwapDlg::OnOK() {
 
 // ---- CDefineCondDlg -------------------------------------------------------
 
-CDefineCondDlg::CDefineCondDlg(QWidget* parent) : QDialog(parent) {
+CDefineCondDlg::CDefineCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD, QStringLiteral("定义条件")));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -165,7 +155,7 @@ CDefineCondDlg::CDefineCondDlg(QWidget* parent) : QDialog(parent) {
             [this] { fillValues(m_combos[3], m_combos[5]); });
 }
 
-void CDefineCondDlg::OnInitDialog() {
+bool CDefineCondDlg::OnInitDialog() {
     const QStringList names = DefinedConditionKeywords(keywordFlags);
     for (QComboBox* combo : {m_combos[0], m_combos[3]}) {
         combo->clear();
@@ -173,11 +163,7 @@ void CDefineCondDlg::OnInitDialog() {
         combo->setCurrentIndex(-1);
     }
     showJoint();
-}
-
-int CDefineCondDlg::DoModal() {
-    OnInitDialog();
-    return runModal(this);
+    return true;
 }
 
 void CDefineCondDlg::fillValues(QComboBox* keyword, QComboBox* value) {
@@ -214,7 +200,7 @@ void CDefineCondDlg::OnOK() {
 
 // ---- CDeleteDlg -----------------------------------------------------------
 
-CDeleteDlg::CDeleteDlg(QWidget* parent) : QDialog(parent) {
+CDeleteDlg::CDeleteDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_label = new QLabel(this);
@@ -231,17 +217,13 @@ CDeleteDlg::CDeleteDlg(QWidget* parent) : QDialog(parent) {
     connect(define, &QPushButton::clicked, this, &CDeleteDlg::OnDefineCondition);
 }
 
-void CDeleteDlg::OnInitDialog() {
+bool CDeleteDlg::OnInitDialog() {
     const DeleteModeTexts texts = DeleteTextsOf(mode);
     setWindowTitle(texts.caption.isEmpty() ? caption(IDD, QStringLiteral("删除")) : texts.caption);
     m_label->setText(texts.label);
     m_list->setText(list);
     m_condition->setText(condition);
-}
-
-int CDeleteDlg::DoModal() {
-    OnInitDialog();
-    return runModal(this);
+    return true;
 }
 
 void CDeleteDlg::OnOK() {

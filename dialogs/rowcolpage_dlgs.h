@@ -4,7 +4,7 @@
 // over the keywords that picks pages to delete. The caller writes the
 // members, runs DoModal and reads them after IDOK.
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 #include <QHash>
 
 #include "document/cmd_dialogs.h"
@@ -15,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-class CInsertCountDlg : public QDialog, public qor::InsertCountDlgMembers {
+class CInsertCountDlg : public CQorDialog, public qor::InsertCountDlgMembers {
     Q_OBJECT
 
 public:
@@ -24,24 +24,19 @@ public:
     static constexpr int IDC_LABEL = 1069;
 
     explicit CInsertCountDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
     // Caption, label and count range by mode; DoModal runs it.
-    void OnInitDialog();
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
+    void OnOK() override;
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLabel* m_label = nullptr;
     QSpinBox* m_count = nullptr;
 };
 
-class CSwapDlg : public QDialog, public qor::SwapDlgMembers {
+class CSwapDlg : public CQorDialog, public qor::SwapDlgMembers {
     Q_OBJECT
 
 public:
@@ -50,18 +45,13 @@ public:
     static constexpr int IDC_TARGET = 1004;
 
     explicit CSwapDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
-    void OnInitDialog();
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
+    void OnOK() override;
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLabel* m_sourceLabel = nullptr;
     QLabel* m_targetLabel = nullptr;
     QLineEdit* m_source = nullptr;
@@ -70,7 +60,7 @@ private:
 
 // The condition step of the delete dialog: at most two keyword conditions
 // joined by AND or OR.
-class CDefineCondDlg : public QDialog, public qor::DefineCondDlgMembers {
+class CDefineCondDlg : public CQorDialog, public qor::DefineCondDlgMembers {
     Q_OBJECT
 
 public:
@@ -85,29 +75,24 @@ public:
     static constexpr int IDC_RIGHT_VALUE = 1023;
 
     explicit CDefineCondDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
-    void OnInitDialog();
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
+    void OnOK() override;
     void OnAnd();
     void OnOr();
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
     void fillValues(QComboBox* keyword, QComboBox* value);
     void showJoint();
 
-    QHash<int, QWidget*> m_items;
     QComboBox* m_combos[6] = {};
     QCheckBox* m_and = nullptr;
     QCheckBox* m_or = nullptr;
 };
 
-class CDeleteDlg : public QDialog, public qor::DeleteDlgMembers {
+class CDeleteDlg : public CQorDialog, public qor::DeleteDlgMembers {
     Q_OBJECT
 
 public:
@@ -117,21 +102,16 @@ public:
     static constexpr int IDC_DEFINE_CONDITION = 1028;
 
     explicit CDeleteDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
-    void OnInitDialog();
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
+    void OnOK() override;
     // Runs the condition dialog (through the document's dialogs, so the
     // desktop's one or a test's answer) and appends what it builds.
     void OnDefineCondition();
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLabel* m_label = nullptr;
     QLineEdit* m_list = nullptr;
     QLineEdit* m_condition = nullptr;

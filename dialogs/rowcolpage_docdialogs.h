@@ -26,6 +26,7 @@ template <class Base = IDocDialogs>
 class RowColPageDocDialogsT : public Base {
 public:
     using Base::Base;
+    bool Provides(int t) const override { return t == 182 || t == 183 || t == 184 || t == 175 || Base::Provides(t); }
 
     void SetRowColPageParent(QWidget* parent) { m_rowColPageParent = parent; }
 

@@ -77,7 +77,7 @@ public:
 
 // ---- CZoomDlg -------------------------------------------------------------
 
-CZoomDlg::CZoomDlg(QWidget* parent) : QDialog(parent) {
+CZoomDlg::CZoomDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD, "显示比例"));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
@@ -101,9 +101,9 @@ CZoomDlg::CZoomDlg(QWidget* parent) : QDialog(parent) {
     connect(down, &QToolButton::clicked, this, [this] { OnDeltaPos(1); });
 }
 
-int CZoomDlg::DoModal() {
+bool CZoomDlg::OnInitDialog() {
     m_edit->setText(QString::number(percent));
-    return exec();
+    return true;
 }
 
 void CZoomDlg::OnDeltaPos(int delta) {
@@ -124,7 +124,7 @@ void CZoomDlg::OnOK() {
 
 // ---- CDisplayStyleDlg -----------------------------------------------------
 
-CDisplayStyleDlg::CDisplayStyleDlg(QWidget* parent) : QDialog(parent) {
+CDisplayStyleDlg::CDisplayStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD, "显示风格"));
     auto* layout = new QVBoxLayout(this);
     auto check = [&](int id, const char* fallback) {
@@ -146,13 +146,13 @@ CDisplayStyleDlg::CDisplayStyleDlg(QWidget* parent) : QDialog(parent) {
     addButtons(this, IDD, m_items, layout);
 }
 
-int CDisplayStyleDlg::DoModal() {
+bool CDisplayStyleDlg::OnInitDialog() {
     m_hideColumns->setChecked(hideColumnHeaders);
     m_hideRows->setChecked(hideRowHeaders);
     m_standard->setChecked(standardColours);
     const bool inList = gridIndex >= 0 && gridIndex < m_grid->count();
     m_grid->setCurrentIndex(inList ? gridIndex : -1);
-    return exec();
+    return true;
 }
 
 void CDisplayStyleDlg::OnOK() {
@@ -167,7 +167,7 @@ void CDisplayStyleDlg::OnOK() {
 
 // ---- CCurrencySymbolDlg ---------------------------------------------------
 
-CCurrencySymbolDlg::CCurrencySymbolDlg(QWidget* parent) : QDialog(parent) {
+CCurrencySymbolDlg::CCurrencySymbolDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD, "设置常用货币符号"));
     auto* layout = new QVBoxLayout(this);
     m_symbol = item(m_items, IDC_SYMBOL, new QComboBox(this));
@@ -176,9 +176,9 @@ CCurrencySymbolDlg::CCurrencySymbolDlg(QWidget* parent) : QDialog(parent) {
     addButtons(this, IDD, m_items, layout);
 }
 
-int CCurrencySymbolDlg::DoModal() {
+bool CCurrencySymbolDlg::OnInitDialog() {
     m_symbol->setCurrentIndex(m_nIndex >= 0 && m_nIndex < m_symbol->count() ? m_nIndex : -1);
-    return exec();
+    return true;
 }
 
 void CCurrencySymbolDlg::OnOK() {
@@ -188,7 +188,7 @@ void CCurrencySymbolDlg::OnOK() {
 
 // ---- CTitleFontDlg --------------------------------------------------------
 
-CTitleFontDlg::CTitleFontDlg(QWidget* parent) : QDialog(parent) {
+CTitleFontDlg::CTitleFontDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD, "标题字体"));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
@@ -215,7 +215,7 @@ CTitleFontDlg::CTitleFontDlg(QWidget* parent) : QDialog(parent) {
     addButtons(this, IDD, m_items, layout);
 }
 
-int CTitleFontDlg::DoModal() {
+bool CTitleFontDlg::OnInitDialog() {
     m_style->clear();
     m_style->addItems(TitleFontStyleNames());
     m_face->clear();
@@ -232,7 +232,7 @@ int CTitleFontDlg::DoModal() {
     m_strikeOut->setChecked(!system && m_bStrikeOut);
     m_style->setCurrentIndex(system ? 0 : TitleFontStyleIndex(m_bItalic, m_bBold));
     m_size->setEditText(QString::number(system ? 9 : m_nSize));
-    return exec();
+    return true;
 }
 
 void CTitleFontDlg::OnOK() {

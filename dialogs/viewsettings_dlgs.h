@@ -4,7 +4,7 @@
 // is preloaded through its public members, run with DoModal and read back
 // after IDOK; after Cancel the members are as they were.
 
-#include <QDialog>
+#include "dialogs/cqordialog.h"
 #include <QHash>
 
 #include "view/displaystyle.h"
@@ -13,7 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-class CZoomDlg : public QDialog, public qor::view::ZoomDlgMembers {
+class CZoomDlg : public CQorDialog, public qor::view::ZoomDlgMembers {
     Q_OBJECT
 
 public:
@@ -22,23 +22,19 @@ public:
     static constexpr int IDC_SPIN = 1057;
 
     explicit CZoomDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
 public slots:
     // One spin step; delta as the spin reports it (non-negative lowers).
     void OnDeltaPos(int delta);
-    void OnOK();
+    void OnOK() override;
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QLineEdit* m_edit = nullptr;
 };
 
-class CDisplayStyleDlg : public QDialog, public qor::view::DisplayStyleDlgMembers {
+class CDisplayStyleDlg : public CQorDialog, public qor::view::DisplayStyleDlgMembers {
     Q_OBJECT
 
 public:
@@ -49,24 +45,20 @@ public:
     static constexpr int IDC_GRID = 1019;
 
     explicit CDisplayStyleDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
 public slots:
-    void OnOK();
+    void OnOK() override;
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QCheckBox* m_hideColumns = nullptr;
     QCheckBox* m_hideRows = nullptr;
     QCheckBox* m_standard = nullptr;
     QComboBox* m_grid = nullptr;
 };
 
-class CCurrencySymbolDlg : public QDialog {
+class CCurrencySymbolDlg : public CQorDialog {
     Q_OBJECT
 
 public:
@@ -74,23 +66,19 @@ public:
     static constexpr int IDC_SYMBOL = 1019;
 
     explicit CCurrencySymbolDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
     int m_nIndex = -1;  // the common symbol index, -1: none chosen
 
 public slots:
-    void OnOK();
+    void OnOK() override;
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QComboBox* m_symbol = nullptr;
 };
 
-class CTitleFontDlg : public QDialog {
+class CTitleFontDlg : public CQorDialog {
     Q_OBJECT
 
 public:
@@ -102,8 +90,7 @@ public:
     static constexpr int IDC_STRIKEOUT = 1076;
 
     explicit CTitleFontDlg(QWidget* parent = nullptr);
-    int DoModal();
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    bool OnInitDialog() override;
 
     QString m_faceName;  // empty: the system's face, size 9, no effects
     int m_nSize = 0;
@@ -113,13 +100,10 @@ public:
     bool m_bStrikeOut = false;
 
 public slots:
-    void OnOK();
+    void OnOK() override;
 
-protected:
-    void accept() override { OnOK(); }
 
 private:
-    QHash<int, QWidget*> m_items;
     QComboBox* m_face = nullptr;
     QComboBox* m_size = nullptr;
     QComboBox* m_style = nullptr;

@@ -1,6 +1,8 @@
 #include "dialogs/viewsettings_viewdialogs.h"
 
+#include "dialogs/ccellattrdlg.h"
 #include "dialogs/viewsettings_dlgs.h"
+#include "engine/messages.h"
 #include "engine/textutil.h"
 
 namespace qor {
@@ -18,6 +20,15 @@ int ViewSettingsDialogs::RunDisplayStyleDlg(view::DisplayStyleDlgMembers& member
     static_cast<view::DisplayStyleDlgMembers&>(dlg) = members;
     const int result = dlg.DoModal();
     if (result == kIdOk) members = dlg;
+    return result;
+}
+
+int ViewSettingsDialogs::RunCellAttrDlg(CellAttrMembers& members, int removeMask) {
+    CCellAttrDlg dlg(LoadErrorText(63137), m_parent, 0);
+    dlg.SetMembers(members);
+    dlg.RemovePages(removeMask);
+    const int result = dlg.DoModal();
+    if (result == kIdOk) members = dlg.GetMembers();
     return result;
 }
 

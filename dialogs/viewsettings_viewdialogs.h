@@ -13,8 +13,12 @@ namespace qor {
 class ViewSettingsDialogs : public view::IViewDialogs {
 public:
     void SetParent(QWidget* parent) { m_parent = parent; }
+    bool Provides(int templateId) const override {
+        return templateId == 364 || templateId == 388 || templateId == 233;
+    }
     int RunZoomDlg(view::ZoomDlgMembers& members) override;
     int RunDisplayStyleDlg(view::DisplayStyleDlgMembers& members) override;
+    int RunCellAttrDlg(CellAttrMembers& members, int removeMask) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -110,6 +110,11 @@ struct CellStyleDlgMembers {
     int32_t pattern = 0;
 };
 
+struct TableSizeDlgMembers {
+    int32_t rows = 0;  // the report's stored rows and columns
+    int32_t cols = 0;
+};
+
 struct RowHeightDlgMembers {
     int32_t heightPoints = 0;
     int32_t heightMm = 0;  // 0..160
@@ -297,6 +302,14 @@ struct MultiPivotDlgMembers {
     QString labels;  // "北京,上海,天津"
 };
 
+// The sheets of a workbook being opened: all of them (choice 1, the format
+// from sheetNumber) or only sheetNumber (choice 2), from 1.
+struct SetPageNoDlgMembers {
+    int32_t sheetCount = 0;
+    int32_t choice = 1;
+    int32_t sheetNumber = 1;
+};
+
 struct ExportDlgMembers {
     QString fileName;
     QString targetDir;
@@ -330,6 +343,13 @@ class IDocDialogs {
 public:
     virtual ~IDocDialogs() = default;
 
+    // True when the dialog of this template id is installed here; the
+    // headless answers provide none, so the commands that need one are off.
+    virtual bool Provides(int templateId) const {
+        (void)templateId;
+        return false;
+    }
+
     // Runs again after a formula the report refused, with the text kept.
     virtual std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(
         const DefineFormulaDlgMembers&) {
@@ -349,6 +369,9 @@ public:
         return std::nullopt;
     }
     virtual std::optional<CellStyleDlgMembers> CellStyleDlg(const CellStyleDlgMembers&) {
+        return std::nullopt;
+    }
+    virtual std::optional<TableSizeDlgMembers> TableSizeDlg(const TableSizeDlgMembers&) {
         return std::nullopt;
     }
     virtual std::optional<RowHeightDlgMembers> RowHeightDlg(const RowHeightDlgMembers&) {
@@ -421,6 +444,9 @@ public:
     // The custom-template wizard writes the template list itself.
     virtual void ModelSheet() {}
     virtual std::optional<MultiPivotDlgMembers> MultiPivotDlg(const MultiPivotDlgMembers&) {
+        return std::nullopt;
+    }
+    virtual std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers&) {
         return std::nullopt;
     }
     virtual std::optional<ExportDlgMembers> ExportDlg(const ExportDlgMembers&) {

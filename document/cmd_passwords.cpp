@@ -55,6 +55,11 @@ int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m) {
         return kRefused;
     }
     FinishChange(doc, CQorsDoc::kHintState);
+    // Told only now that the document holds the new password.
+    if (!m.typedOld.isEmpty() && m.current.isEmpty())
+        ShowMessageId(62286);
+    else if (m.typedOld.isEmpty() && !m.current.isEmpty())
+        ShowMessageId(62287);
     return 0;
 }
 

@@ -24,6 +24,7 @@
 #include "charts/ccomitem.h"
 #include "charts/chartdesc.h"
 #include "charts/itemsupport.h"
+#include "document/cmdtarget.h"
 #include "document/doc_others.h"
 #include "engine/celltypes.h"
 
@@ -68,7 +69,7 @@ struct AreaLineEntry {
     bool operator==(const AreaLineEntry&) const = default;
 };
 
-class CQorsDoc : public QObject, public qor::items::IItemDocument {
+class CQorsDoc : public QObject, public qor::items::IItemDocument, public qor::ICommandTarget {
     Q_OBJECT
 
 public:
@@ -97,6 +98,12 @@ public:
     ~CQorsDoc() override;
     CQorsDoc(const CQorsDoc&) = delete;
     CQorsDoc& operator=(const CQorsDoc&) = delete;
+
+    // ======================================================================
+    // Menu commands (doc_commands.cpp): the document's dialogs commands,
+    // off with a reason when the report, its state or the dialog is missing.
+    bool OnUpdateCommand(int id, qor::CommandState& state) override;
+    bool OnCommand(int id) override;
 
     // ======================================================================
     // Open, save, close (doc_files.cpp)

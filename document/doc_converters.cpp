@@ -3,6 +3,7 @@
 #include <QFile>
 #include <memory>
 
+#include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_files.h"
 #include "engine/creporthandle.h"
@@ -18,6 +19,25 @@ namespace qor::doc {
 
 namespace {
 
+// Asks which sheets to read through the document's dialogs; without the
+// sheet dialog every sheet is read, the format from the first, as a script
+// would have it.
+class SheetChoiceHost final : public qor::IWorkbookImportHost {
+public:
+    bool ChooseSheets(int sheetCount, int* choice, int* sheetNumber) override {
+        constexpr int kSetPageNoDlg = 538;
+        if (!qor::DocDialogs().Provides(kSetPageNoDlg))
+            return qor::DefaultWorkbookImportHost().ChooseSheets(sheetCount, choice, sheetNumber);
+        qor::SetPageNoDlgMembers m;
+        m.sheetCount = sheetCount;
+        const auto chosen = qor::DocDialogs().SetPageNoDlg(m);
+        if (!chosen) return false;
+        *choice = chosen->choice;
+        *sheetNumber = chosen->sheetNumber;
+        return true;
+    }
+};
+
 class WorkbookConverter final : public qor::IDocConverter {
 public:
     // writes: the type is written as what it says. The workbook engine
@@ -30,10 +50,12 @@ public:
                 QString* message) override {
         m_leftOut.clear();
         QString error;
+        SheetChoiceHost host;
         QList<qor::WorkbookCellsLeftOut> beyond;
-        if (qor::ImportExcelWorkbook(&report, path, nullptr, &error, &beyond)) {
+        if (qor::ImportExcelWorkbook(&report, path, &host, &error, &beyond)) {
             const QString cells = qor::LeftOutCellsMessage(beyond);
-            if (!cells.isEmpty()) m_leftOut << cells.split(u'\n');
+            if (!cells.isEmpty()) m_leftOut << cells.split(u'
+');
             return true;
         }
         if (message) *message = error;

@@ -1,7 +1,5 @@
 #include "engine/reportpassword.h"
 
-#include <QFileInfo>
-
 #include "engine/reportlayout.h"
 #include "platform/compoundfile.h"
 #include "platform/uiservices.h"
@@ -20,13 +18,8 @@ QString qor::ReadReportFilePassword(const QString& path) {
 int CheckReportPassword(const QString& path) {
     const QString stored = qor::ReadReportFilePassword(path);
     if (stored.isEmpty()) return 1;
-    qor::TextPrompt prompt;
-    prompt.caption = QStringLiteral("文件口令");
-    prompt.label = QFileInfo(path).fileName();
-    prompt.password = true;
-    prompt.maxLength = 100;
     for (;;) {
-        const std::optional<QString> typed = qor::promptText(prompt);
+        const std::optional<QString> typed = qor::askFilePassword(path);
         if (!typed) return 0;
         if (typed->compare(stored, Qt::CaseInsensitive) == 0) return 1;
     }

@@ -1,5 +1,6 @@
 #include "platform/uiservices.h"
 
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
 
@@ -65,6 +66,7 @@ UiServices withDefaults(const UiServices& s) {
     if (!out.chooseFile) out.chooseFile = h.chooseFile;
     if (!out.stopRequested) out.stopRequested = h.stopRequested;
     if (!out.printDialog) out.printDialog = h.printDialog;
+    if (!out.filePassword) out.filePassword = h.filePassword;
     return out;
 }
 
@@ -107,6 +109,14 @@ UiServices headlessUiServices() {
     s.printDialog = [](const PrintRequest& r) -> std::optional<PrintRequest> {
         qCInfo(lcUi).noquote() << "print dialog accepted with its defaults";
         return r;
+    };
+    s.filePassword = [](const QString& path) -> std::optional<QString> {
+        TextPrompt prompt;
+        prompt.caption = QStringLiteral("文件口令");
+        prompt.label = QFileInfo(path).fileName();
+        prompt.password = true;
+        prompt.maxLength = 100;
+        return promptText(prompt);
     };
     return s;
 }
@@ -156,6 +166,10 @@ bool stopRequested() { return hook(&UiServices::stopRequested)(); }
 
 std::optional<PrintRequest> printDialog(const PrintRequest& request) {
     return hook(&UiServices::printDialog)(request);
+}
+
+std::optional<QString> askFilePassword(const QString& path) {
+    return hook(&UiServices::filePassword)(path);
 }
 
 }  // namespace qor

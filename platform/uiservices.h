@@ -72,6 +72,10 @@ struct UiServices {
     // Nothing when the user cancelled. Headless: accepted as given, so a
     // script prints with the defaults.
     std::function<std::optional<PrintRequest>(const PrintRequest&)> printDialog;
+    // The password of a protected report file before it opens; nothing
+    // when the user cancelled. Default: the text prompt, hidden echo, at
+    // most 100 characters, with the file's name as its label.
+    std::function<std::optional<QString>(const QString& path)> filePassword;
 };
 
 // The hooks now installed (never empty: unset members use the defaults).
@@ -91,5 +95,6 @@ std::optional<double> promptNumber(const NumberPrompt& prompt);
 std::optional<QString> chooseFile(const FilePrompt& prompt);
 bool stopRequested();
 std::optional<PrintRequest> printDialog(const PrintRequest& request);
+std::optional<QString> askFilePassword(const QString& path);
 
 }  // namespace qor

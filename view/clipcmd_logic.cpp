@@ -48,10 +48,7 @@ public:
 
 // Puts the selected cells, or the selected item, on the clipboard.
 bool copySelection(ClipContext& ctx) {
-    if (ctx.selection) {
-        ctx.selection->CopyToClipboard();
-        return true;
-    }
+    if (ctx.selection) return ctx.selection->CopyToClipboard();
     auto data = std::make_unique<QMimeData>();
     if (!ctx.doc->CopyAreaToClipboard(data.get())) return false;
     clipboardOf(ctx).SetData(data.release());
@@ -100,10 +97,22 @@ IClipboard& SystemClipboard() {
     return clipboard;
 }
 
+namespace {
+IPasteSpecialDialog* g_pasteSpecial = nullptr;
+}  // namespace
+
 IPasteSpecialDialog& DefaultPasteSpecialDialog() {
     static CancelPasteSpecial dialog;
-    return dialog;
+    return g_pasteSpecial ? *g_pasteSpecial : dialog;
 }
+
+IPasteSpecialDialog* InstallPasteSpecialDialog(IPasteSpecialDialog* dialog) {
+    IPasteSpecialDialog* old = g_pasteSpecial;
+    g_pasteSpecial = dialog;
+    return old;
+}
+
+bool HasPasteSpecialDialog() { return g_pasteSpecial != nullptr; }
 
 bool EditCopy(ClipContext& ctx) {
     if (!ctx.doc) return false;
@@ -118,7 +127,8 @@ bool EditCut(ClipContext& ctx) {
     if (!ctx.doc || ctx.otherViewChartEditing) return false;
     if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCut)) return true;
     if (ctx.selection) {
-        ctx.selection->CopyToClipboard();
+        // The item goes only once it is safely on the clipboard.
+        if (!ctx.selection->CopyToClipboard()) return false;
         return EditClear(ctx);
     }
     auto data = std::make_unique<QMimeData>();

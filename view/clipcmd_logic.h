@@ -97,8 +97,12 @@ public:
     virtual ~IPasteSpecialDialog() = default;
     virtual bool Run(PasteSpecialMembers& members) = 0;
 };
-// The default without a window: cancels.
+// The installed dialog; without one, a default that cancels.
 IPasteSpecialDialog& DefaultPasteSpecialDialog();
+// Installs the dialog the view's command runs (null: none); returns the
+// one installed before.
+IPasteSpecialDialog* InstallPasteSpecialDialog(IPasteSpecialDialog* dialog);
+bool HasPasteSpecialDialog();
 
 // The formats offered for data: cell data first, then text.
 PasteSpecialMembers PresetPasteSpecial(const QMimeData* data);

@@ -37,6 +37,9 @@ public:
     // The frame publishes the pages: count and current page (from 1). The
     // first visible page moves so that the current tab is not left of it.
     void SetPageTabs(int pageCount, int currentPage);
+    // Moves the first shown page as an arrow button does, without changing
+    // the current page.
+    void ScrollFirstTab(qor::view::ArrowButton arrow);
 
     // The sheet view beside the strip: the splitter's first pane, else the
     // view given by SetSheetView.

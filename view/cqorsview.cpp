@@ -540,6 +540,12 @@ void CQorsView::contextMenuEvent(QContextMenuEvent* event) {
         event->ignore();
         return;
     }
+    // The mouse's menu comes from the button's release at its point
+    // (OnRButtonUp); only the keyboard's request arrives here.
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        event->accept();
+        return;
+    }
     OnContextMenu(mapToGlobal(rect().topLeft() + QPoint(5, 5)));
     event->accept();
 }

@@ -16,14 +16,17 @@
 #include <QScrollBar>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
+#include "document/cmdtarget.h"
 #include "engine/uifont.h"
 #include "view/celleditor.h"
 #include "view/input_edit.h"
 #include "view/input_logic.h"
 #include "view/pagelayout.h"
+#include "view/print_driver.h"
 #include "view/sheetgeometry.h"
 
 class CQorsDoc;
@@ -43,10 +46,14 @@ class IPasteSpecialDialog;
 inline constexpr char kObjectDescriptorMime[] =
     "application/x-qt-windows-mime;value=\"Object Descriptor\"";
 
-class CQorsView : public QWidget {
+class CQorsView : public QWidget, public qor::ICommandTarget {
     Q_OBJECT
 
 public:
+    // The sheet's right-click menus: cells, and a selected item.
+    static constexpr int kMenuCells = 115;
+    static constexpr int kMenuItem = 102;
+
     explicit CQorsView(CQorsDoc* doc, QWidget* parent = nullptr);
     ~CQorsView() override;
     CQorsView(const CQorsView&) = delete;
@@ -158,6 +165,10 @@ public:
     // Context menu of the sheet; none yet (Shift+F10 and the menu key are
     // still consumed).
     virtual void OnContextMenu(QPoint globalPos);
+    // The right button's release: the item under the point becomes the
+    // selection, then the cells' menu (115) or the item's (102) is asked
+    // for at the point. Nothing while another view edits a chart.
+    void OnRButtonUp(QPoint client);
     // The formula bar's mirror of the current cell: its formula or contents
     // with flag set, empty with flag clear.
     virtual void UpdateEditLine(int flag);
@@ -239,6 +250,46 @@ public:
     void OnSendToBack();
     void DeleteSelectedItem();
 
+    // ---- menu commands (view_commands.cpp)
+    // The view's commands for the frame's router: clipboard, zoom and
+    // style, page breaks, items, table size, cell attributes, page tabs,
+    // printing, exports and the split. Off with a reason when the report,
+    // its state, the selection or the dialog does not allow them.
+    bool OnUpdateCommand(int id, qor::CommandState& state) override;
+    bool OnCommand(int id) override;
+    // The cell-attribute sheet for the selection (all four pages).
+    bool OnCellAttributes();
+    // The sheet without the pages of removeMask; after OK what the visited
+    // pages hold is written to the selection. True when closed with OK.
+    bool EditCellAttributes(int removeMask);
+    // The table-size dialog, then SetTableSize on OK.
+    void OnTableSize();
+    // New table size (stored rows and columns, format state): scroll
+    // positions pulled back, 0,0 current, the layout flagged for every view.
+    bool SetTableSize(int rows, int cols);
+    // Moves the page tabs' first shown page back or forward (data state).
+    void OnPageTabsBack();
+    void OnPageTabsForward();
+    void OnFilePrintSetup();
+    // Runs the print dialog (UI services) and prints; 57608 prints alike.
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    // Prints the values alone over a preprinted form.
+    void OnDataOverlayPrint();
+    // The own XML and the HTML page of the saved report beside it.
+    void OnExportXml();
+    void OnExportHtml();
+    // Splits the window at the current cell, or removes the split.
+    void OnSplitWindow();
+    // Scrolls the sheet right of (below) the dragged border with the mouse
+    // while a column (row) is being resized: delta pixels from fixedEdge.
+    void ScrollResizePreview(int fixedEdge, int delta, bool horizontal);
+
+    // Shows the print preview; tests replace it (default: the modal
+    // preview dialog). Returns the previous runner.
+    using PreviewRunner = std::function<void(CQorsDoc&, const qor::view::PrintJobSettings&)>;
+    static PreviewRunner SetPreviewRunner(PreviewRunner runner);
+
     // ---- the view's state (names as the other parts of the view use them)
     int32_t m_bDeactivatedItem = 0;
     int32_t m_bDataOnly = 0;
@@ -282,6 +333,9 @@ signals:
     // A frame command the sheet asks for (state switch 33298, copy 57634,
     // cut 57635, paste 57637).
     void commandRequested(int id);
+    // A right click asks for the sheet's menu (115 cells, 102 an item) at a
+    // screen point; the frame shows it.
+    void contextMenuRequested(int menuId, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

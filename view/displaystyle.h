@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "document/cmd_dialogs.h"
+#include "view/cellattr_model.h"
 #include "view/sheetgeometry.h"
 
 class CQorsDoc;
@@ -67,9 +68,21 @@ struct DisplayStyleDlgMembers {
 class IViewDialogs {
 public:
     virtual ~IViewDialogs() = default;
+    // True when the dialog of this template id is installed here (the
+    // cancelling default provides none, so its commands are off).
+    virtual bool Provides(int templateId) const {
+        (void)templateId;
+        return false;
+    }
     // kIdOk or kIdCancel; the members are the dialog's in and out values.
     virtual int RunZoomDlg(ZoomDlgMembers&) { return kIdCancel; }
     virtual int RunDisplayStyleDlg(DisplayStyleDlgMembers&) { return kIdCancel; }
+    // The cell-attribute sheet over the members, without the pages of
+    // removeMask (1 type, 2 alignment, 4 font and pattern, 8 border).
+    virtual int RunCellAttrDlg(CellAttrMembers&, int removeMask) {
+        (void)removeMask;
+        return kIdCancel;
+    }
 };
 
 // The installed dialogs (never null: a cancelling default); installing

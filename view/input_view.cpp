@@ -264,7 +264,12 @@ void CQorsView::mouseMoveEvent(QMouseEvent* event) {
     }
     if (m_nHitCode != kTargetNone) m_bMovedTracking = 1;
     if (IsColumnBorder(m_nHitCode) || IsRowBorder(m_nHitCode)) {
-        DrawSizingLine(p.x(), p.y(), IsRowBorder(m_nHitCode));
+        const bool rows = IsRowBorder(m_nHitCode);
+        // The lines after the border follow the mouse from where it was.
+        const int edge =
+            rows ? std::max(m_ySizing, m_ptTrack.y()) : std::max(m_xSizing, m_ptTrack.x());
+        ScrollResizePreview(edge, rows ? p.y() - m_ptTrack.y() : p.x() - m_ptTrack.x(), !rows);
+        DrawSizingLine(p.x(), p.y(), rows);
     } else if (m_nHitCode == kTargetCells || m_nHitCode == kTargetRows ||
                m_nHitCode == kTargetColumns) {
         const CellHit h = HitTestCell(p);
@@ -297,6 +302,11 @@ void CQorsView::finishSizing(QPoint p) {
 }
 
 void CQorsView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        OnRButtonUp(event->position().toPoint());
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QWidget::mouseReleaseEvent(event);
         return;

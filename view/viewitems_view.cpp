@@ -97,3 +97,16 @@ void CQorsView::DeleteSelectedItem() {
     qor::view::DeleteItem(*m_pDoc, gone, &m_pSelection);
     update();
 }
+
+void CQorsView::OnRButtonUp(QPoint client) {
+    if (!m_pDoc) return;
+    bool otherEditing = false;
+    forOtherViews(this, m_pDoc, [&](CQorsView* v) { otherEditing |= v->m_bChartEditing != 0; });
+    if (otherEditing) return;
+    CComItem* item = HitTestItems(client);
+    if (item != m_pSelection) {
+        SetSelection(item);
+        forOtherViews(this, m_pDoc, [&](CQorsView* v) { v->SetSelection(item); });
+    }
+    emit contextMenuRequested(m_pSelection ? kMenuItem : kMenuCells, mapToGlobal(client));
+}

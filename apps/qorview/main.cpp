@@ -10,8 +10,11 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
+#include "dialogs/cpastespecialdlg.h"
+#include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/password_docdialogs.h"
+#include "dialogs/password_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "dialogs/exportsetrunner.h"
@@ -48,9 +51,10 @@ int main(int argc, char** argv) {
     qor::dlg::InstallExportSetDialog();
     // The dialogs the document runs, one layer each over the headless
     // answers of the dialogs not built yet.
-    static qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<
-        qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>
+    static qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<qor::ConsolDocDialogsT<
+        qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>
         docDialogs;
+    docDialogs.SetImportParent(&window);
     docDialogs.SetConsolParent(&window);
     docDialogs.SetDefineFormulaParent(&window);
     docDialogs.SetPasswordParent(&window);
@@ -58,7 +62,10 @@ int main(int argc, char** argv) {
     qor::SetDocDialogs(&docDialogs);
     // The document asks for the format password through its dialog.
     qor::UseFormatPasswordDlg();
+    // A protected report asks for its password in its own dialog.
+    if (!quitAfterLoad) qor::InstallFilePasswordDlg(&window);
     qor::InstallViewSettingsDialogs(&window);
+    qor::InstallPasteSpecialDlg(&window);
 
     const bool loaded = args.isEmpty() || window.openFile(args.first());
     window.show();

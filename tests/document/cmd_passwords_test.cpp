@@ -66,3 +66,23 @@ TEST(CmdPasswords, FilePasswordIsTheDialogsResult) {
     EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
     EXPECT_TRUE(doc->GetFilePassword().isEmpty());
 }
+
+TEST(CmdPasswords, SetAndRemovedAreToldOnlyOnceStored) {
+    auto doc = newDoc();
+    UiRecorder ui;
+    SetFilePasswordDlgMembers m = PresetSetFilePasswordDlg(*doc);
+    // Refused (too long): no success message.
+    m.newPassword = m.confirmation = m.current = QString(51, u'x');
+    EXPECT_NE(ApplySetFilePasswordDlg(*doc, m), 0);
+    EXPECT_FALSE(ui.said(LoadErrorText(62287)));
+    m.newPassword = m.confirmation = m.current = QStringLiteral("pw");
+    EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(62287));
+
+    m = PresetSetFilePasswordDlg(*doc);
+    m.typedOld = QStringLiteral("PW");
+    m.current.clear();
+    EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
+    EXPECT_TRUE(doc->GetFilePassword().isEmpty());
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(62286));
+}

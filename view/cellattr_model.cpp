@@ -1,4 +1,4 @@
-#include "dialogs/cellattr_model.h"
+#include "view/cellattr_model.h"
 
 #include <algorithm>
 #include <functional>

@@ -1,0 +1,78 @@
+#include "dialogs/cpastespecialdlg.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+CPasteSpecialDlg::CPasteSpecialDlg(QWidget* parent) : CQorDialog(parent) {
+    setWindowTitle(QStringLiteral("选择性粘贴"));
+    auto* layout = new QHBoxLayout(this);
+    auto* side = new QVBoxLayout;
+    m_paste = Bind(IDC_PASTE, new QRadioButton(QStringLiteral("粘贴"), this));
+    m_link = Bind(IDC_PASTE_LINK, new QRadioButton(QStringLiteral("粘贴链接"), this));
+    side->addWidget(m_paste);
+    side->addWidget(m_link);
+    side->addStretch();
+    m_list = Bind(IDC_LIST, new QListWidget(this));
+    auto* box =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
+    Bind(IDOK, box->button(QDialogButtonBox::Ok));
+    Bind(IDCANCEL, box->button(QDialogButtonBox::Cancel));
+    layout->addLayout(side);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(box);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_list, &QListWidget::currentRowChanged, this, &CPasteSpecialDlg::OnSelectionChanged);
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
+}
+
+bool CPasteSpecialDlg::OnInitDialog() {
+    m_list->clear();
+    // An entry's text may carry a help line after a line break; the list
+    // shows its first line.
+    for (const qor::clip::PasteSpecialEntry& e : entries)
+        m_list->addItem(e.text.section(QLatin1Char('\n'), 0, 0));
+    const int row = selected >= 0 && selected < m_list->count() ? selected : 0;
+    m_list->setCurrentRow(m_list->count() ? row : -1);
+    m_paste->setChecked(true);
+    OnSelectionChanged();
+    return true;
+}
+
+void CPasteSpecialDlg::OnSelectionChanged() {
+    const int row = m_list->currentRow();
+    const bool linkable = row >= 0 && size_t(row) < entries.size() && entries[size_t(row)].linkable;
+    m_link->setEnabled(linkable);
+    if (!linkable && m_link->isChecked()) m_paste->setChecked(true);
+    if (auto* ok = GetDlgItem(IDOK)) ok->setEnabled(row >= 0);
+}
+
+void CPasteSpecialDlg::OnOK() {
+    const int row = m_list->currentRow();
+    if (row < 0 || size_t(row) >= entries.size()) return;
+    selected = row;
+    selectionType = m_link->isEnabled() && m_link->isChecked() ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+namespace qor {
+
+bool PasteSpecialDialog::Run(clip::PasteSpecialMembers& members) {
+    CPasteSpecialDlg dlg(m_parent);
+    static_cast<clip::PasteSpecialMembers&>(dlg) = members;
+    if (dlg.DoModal() != CQorDialog::IDOK) return false;
+    members = dlg;
+    return true;
+}
+
+clip::IPasteSpecialDialog* InstallPasteSpecialDlg(QWidget* parent) {
+    static PasteSpecialDialog dialog;
+    dialog.SetParent(parent);
+    return clip::InstallPasteSpecialDialog(&dialog);
+}
+
+}  // namespace qor

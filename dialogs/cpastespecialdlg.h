@@ -1,0 +1,51 @@
+#pragma once
+// Paste special: the clipboard's formats the sheet can paste, chosen as
+// plain data or, for a format that can be linked, as a link.
+
+#include <QPointer>
+
+#include "dialogs/cqordialog.h"
+#include "view/clipcmd_logic.h"
+
+class QListWidget;
+class QRadioButton;
+
+class CPasteSpecialDlg : public CQorDialog, public qor::clip::PasteSpecialMembers {
+    Q_OBJECT
+
+public:
+    static constexpr int IDC_LIST = 1000;
+    static constexpr int IDC_PASTE = 1001;
+    static constexpr int IDC_PASTE_LINK = 1002;
+
+    explicit CPasteSpecialDlg(QWidget* parent = nullptr);
+    // The entries listed, the selected one current, "粘贴" checked.
+    bool OnInitDialog() override;
+
+public slots:
+    void OnOK() override;
+    // "粘贴链接" is offered only while a linkable entry is current.
+    void OnSelectionChanged();
+
+private:
+    QListWidget* m_list = nullptr;
+    QRadioButton* m_paste = nullptr;
+    QRadioButton* m_link = nullptr;
+};
+
+namespace qor {
+
+// The dialog the sheet view's paste special runs.
+class PasteSpecialDialog : public clip::IPasteSpecialDialog {
+public:
+    void SetParent(QWidget* parent) { m_parent = parent; }
+    bool Run(clip::PasteSpecialMembers& members) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};
+
+// Installs it for the views; returns the one installed before.
+clip::IPasteSpecialDialog* InstallPasteSpecialDlg(QWidget* parent = nullptr);
+
+}  // namespace qor

@@ -1,0 +1,197 @@
+#include "document/doc_commands.h"
+
+#include <array>
+
+#include "document/cmd_consolidate.h"
+#include "document/cmd_dialogs.h"
+#include "document/cmd_edit.h"
+#include "document/cmd_format.h"
+#include "document/cmd_formula.h"
+#include "document/cmd_keywords.h"
+#include "document/cmd_passwords.h"
+#include "document/cmd_templates.h"
+#include "document/cmdtarget.h"
+#include "document/cqorsdoc.h"
+
+namespace qor::doccmd {
+
+QString ReasonNoReport() { return QStringLiteral("没有打开的报表"); }
+QString ReasonFormatState() { return QStringLiteral("只能在格式状态下使用"); }
+QString ReasonDataState() { return QStringLiteral("只能在数据状态下使用"); }
+QString ReasonNoDialog() { return QStringLiteral("本功能的对话框尚未提供"); }
+QString ReasonNotBuilt() { return QStringLiteral("本功能尚未提供"); }
+QString ReasonNoCounterpart() { return QStringLiteral("本系统中没有对应的功能"); }
+
+namespace {
+
+// The state a command needs besides an open report.
+enum class Need { Report, Format, Data };
+
+using Handler = void (*)(CQorsDoc&);
+
+struct DocCommand {
+    int id;
+    int dialog;  // template id; 0 when the command runs no dialog of ours
+    Need need;
+    Handler run;  // null: the work is not built yet (always off)
+};
+
+// Template ids of the dialogs.
+constexpr int kDlgDrawLine = 145;
+constexpr int kDlgRowHeight = 146;
+constexpr int kDlgColWidth = 147;
+constexpr int kDlgSetKeyword = 149;
+constexpr int kDlgDefineFormula = 151;
+constexpr int kDlgAuditFormula = 155;
+constexpr int kDlgApplyFormat = 160;
+constexpr int kDlgFormatLock = 161;
+constexpr int kDlgInsertCount = 182;
+constexpr int kDlgSwap = 183;
+constexpr int kDlgDelete = 184;
+constexpr int kDlgCombine = 189;
+constexpr int kDlgSetVarArea = 190;
+constexpr int kDlgPageSort = 191;
+constexpr int kDlgCellStyle = 199;
+constexpr int kDlgEnterKeyword = 200;
+constexpr int kDlgFormulaList = 205;
+constexpr int kDlgRoundBalance = 217;
+constexpr int kDlgPageSetup = 326;
+constexpr int kDlgLocate = 368;
+constexpr int kDlgFind = 369;
+constexpr int kDlgReportTemplate = 371;
+constexpr int kDlgResetVarArea = 393;
+constexpr int kDlgKeywordOffset = 407;
+constexpr int kDlgCancelKeyword = 419;
+constexpr int kDlgSetFilePassword = 428;
+constexpr int kDlgMultiPivot = 442;
+constexpr int kDlgModel = 449;
+constexpr int kDlgTabHuiZong = 496;
+constexpr int kDlgVHuiZong = 501;
+constexpr int kDlgAuditMapping = 542;
+
+#define QOR_RUN(...) [](CQorsDoc& d) { (void)(__VA_ARGS__); }
+
+const std::array kCommands = {
+    DocCommand{kCmdCellFormula, kDlgDefineFormula, Need::Format, QOR_RUN(OnCellFormula(d))},
+    DocCommand{kCmdAuditFormulas, kDlgAuditFormula, Need::Format, QOR_RUN(OnAuditFormulas(d))},
+    DocCommand{kCmdFormulaList, kDlgFormulaList, Need::Report, QOR_RUN(OnFormulaList(d))},
+    DocCommand{kCmdRowHeight, kDlgRowHeight, Need::Format, QOR_RUN(OnRowHeight(d))},
+    DocCommand{kCmdColWidth, kDlgColWidth, Need::Format, QOR_RUN(OnColWidth(d))},
+    DocCommand{kCmdCombineCells, kDlgCombine, Need::Format, QOR_RUN(OnCombineCells(d))},
+    DocCommand{kCmdApplyFormat, kDlgApplyFormat, Need::Format, QOR_RUN(OnApplyFormat(d))},
+    DocCommand{kCmdInsertChart, 0, Need::Data, nullptr},
+    DocCommand{kCmdSortPages, kDlgPageSort, Need::Data, QOR_RUN(OnSortPages(d))},
+    DocCommand{kCmdSortVarArea, kDlgPageSort, Need::Data, QOR_RUN(OnSortVarArea(d))},
+    DocCommand{kCmdLocate, kDlgLocate, Need::Report, QOR_RUN(OnLocate(d))},
+    DocCommand{kCmdFind, kDlgFind, Need::Data, QOR_RUN(OnFind(d))},
+    DocCommand{kCmdDrillDown, 0, Need::Data, nullptr},
+    DocCommand{kCmdAuditMapping, kDlgAuditMapping, Need::Report, QOR_RUN(OnAuditMapping(d))},
+    DocCommand{kCmdInsertRows, kDlgInsertCount, Need::Format,
+               QOR_RUN(OnInsertCount(d, kInsertRows))},
+    DocCommand{kCmdInsertCols, kDlgInsertCount, Need::Format,
+               QOR_RUN(OnInsertCount(d, kInsertCols))},
+    DocCommand{kCmdInsertPages, kDlgInsertCount, Need::Report,
+               QOR_RUN(OnInsertCount(d, kInsertPages))},
+    DocCommand{kCmdAppendRows, kDlgInsertCount, Need::Format,
+               QOR_RUN(OnInsertCount(d, kAppendRows))},
+    DocCommand{kCmdAppendCols, kDlgInsertCount, Need::Format,
+               QOR_RUN(OnInsertCount(d, kAppendCols))},
+    DocCommand{kCmdAppendPages, kDlgInsertCount, Need::Report,
+               QOR_RUN(OnInsertCount(d, kAppendPages))},
+    DocCommand{kCmdSwapRows, kDlgSwap, Need::Format, QOR_RUN(OnSwap(d, 1))},
+    DocCommand{kCmdSwapCols, kDlgSwap, Need::Format, QOR_RUN(OnSwap(d, 2))},
+    DocCommand{kCmdSwapPages, kDlgSwap, Need::Report, QOR_RUN(OnSwap(d, 3))},
+    DocCommand{kCmdDeleteRows, kDlgDelete, Need::Format, QOR_RUN(OnDelete(d, 1))},
+    DocCommand{kCmdDeleteCols, kDlgDelete, Need::Format, QOR_RUN(OnDelete(d, 2))},
+    DocCommand{kCmdDeletePages, kDlgDelete, Need::Report, QOR_RUN(OnDelete(d, 3))},
+    DocCommand{kCmdCellStyle, kDlgCellStyle, Need::Format, QOR_RUN(OnCellStyle(d))},
+    DocCommand{kCmdDrawLines, kDlgDrawLine, Need::Format, QOR_RUN(OnDrawLines(d))},
+    DocCommand{kCmdSetVarArea, kDlgSetVarArea, Need::Format, QOR_RUN(OnSetVarArea(d))},
+    DocCommand{kCmdResetVarArea, kDlgResetVarArea, Need::Format, QOR_RUN(OnResetVarArea(d))},
+    DocCommand{kCmdSetKeyword, kDlgSetKeyword, Need::Format, QOR_RUN(OnSetKeyword(d))},
+    DocCommand{kCmdCancelKeyword, kDlgCancelKeyword, Need::Format, QOR_RUN(OnCancelKeyword(d))},
+    DocCommand{kCmdEnterKeyword, kDlgEnterKeyword, Need::Data, QOR_RUN(OnEnterKeyword(d))},
+    DocCommand{kCmdKeywordOffset, kDlgKeywordOffset, Need::Format, QOR_RUN(OnKeywordOffset(d))},
+    DocCommand{kCmdPageSetup, kDlgPageSetup, Need::Report, QOR_RUN(OnPageSetup(d))},
+    DocCommand{kCmdRoundBalance, kDlgRoundBalance, Need::Format, QOR_RUN(OnRoundBalance(d))},
+    DocCommand{kCmdFormatLock, kDlgFormatLock, Need::Format, QOR_RUN(OnFormatLock(d))},
+    DocCommand{kCmdSetFilePassword, kDlgSetFilePassword, Need::Report,
+               QOR_RUN(OnSetFilePassword(d))},
+    DocCommand{kCmdReportTemplate, kDlgReportTemplate, Need::Format, QOR_RUN(OnReportTemplate(d))},
+    DocCommand{kCmdCustomTemplate, kDlgModel, Need::Report, QOR_RUN(OnCustomTemplate(d))},
+    DocCommand{kCmdMultiPivot, kDlgMultiPivot, Need::Data, QOR_RUN(OnMultiPivot(d))},
+    DocCommand{kCmdPageConsolidation, kDlgTabHuiZong, Need::Data, QOR_RUN(OnPageConsolidation(d))},
+    DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
+               QOR_RUN(OnVarAreaConsolidation(d))},
+};
+
+#undef QOR_RUN
+
+const DocCommand* find(int id) {
+    for (const DocCommand& c : kCommands)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+bool isFormatState(const CQorsDoc& doc) { return !doc.IsDataState(); }
+
+}  // namespace
+
+int DialogOfCommand(int id) {
+    const DocCommand* c = find(id);
+    return c ? c->dialog : 0;
+}
+
+bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
+    auto no = [reason](const QString& why) {
+        if (reason) *reason = why;
+        return false;
+    };
+    if (!doc.IsOpen()) return no(ReasonNoReport());
+    if (!isFormatState(doc)) return no(ReasonFormatState());
+    if (doc.IsCombinedCell(doc.m_nCurRow, doc.m_nCurCol))
+        return no(QStringLiteral("当前单元在组合单元中"));
+    VarAreaInfo var;
+    doc.GetVarAreaInfo(&var);
+    if ((var.kind == 1 && var.start == doc.m_nCurRow) ||
+        (var.kind == 2 && var.start == doc.m_nCurCol))
+        return no(QStringLiteral("当前单元在可变区的第一行（列）上"));
+    return true;
+}
+
+}  // namespace qor::doccmd
+
+using namespace qor::doccmd;
+
+bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
+    const DocCommand* c = find(id);
+    if (!c) return false;
+    state = qor::CommandState{};
+    auto off = [&state](const QString& why) {
+        state.enabled = false;
+        state.reason = why;
+        return true;
+    };
+    if (!c->run) return off(ReasonNotBuilt());
+    if (!IsOpen()) return off(ReasonNoReport());
+    if (c->need == Need::Format && IsDataState()) return off(ReasonFormatState());
+    if (c->need == Need::Data && !IsDataState()) return off(ReasonDataState());
+    if (c->dialog && !qor::DocDialogs().Provides(c->dialog)) return off(ReasonNoDialog());
+    if (id == kCmdCellFormula) {
+        QString why;
+        if (!CellFormulaAllowed(*this, &why)) return off(why);
+    }
+    state.enabled = true;
+    return true;
+}
+
+bool CQorsDoc::OnCommand(int id) {
+    const DocCommand* c = find(id);
+    if (!c) return false;
+    // A command reached while it is off (a stale menu, a key) does nothing,
+    // exactly as its greyed item would.
+    qor::CommandState state;
+    OnUpdateCommand(id, state);
+    if (state.enabled) c->run(*this);
+    return true;
+}

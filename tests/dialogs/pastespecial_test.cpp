@@ -1,0 +1,77 @@
+// Paste special: the link choice only for linkable entries, and the view's
+// command running the installed dialog over the clipboard's formats.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QRadioButton>
+
+#include "dialogs/cpastespecialdlg.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
+#include "engine/creporthandle.h"
+#include "view/cqorsview.h"
+
+using namespace qor;
+
+namespace {
+
+struct HookReset {
+    ~HookReset() { CQorDialog::SetModalHook({}); }
+};
+
+QRadioButton* radio(CQorDialog& d, int id) { return qobject_cast<QRadioButton*>(d.GetDlgItem(id)); }
+
+}  // namespace
+
+TEST(PasteSpecialDlg, LinkIsOfferedOnlyForLinkableEntries) {
+    HookReset reset;
+    clip::PasteSpecialMembers m;
+    m.entries = {{QStringLiteral("a"), QStringLiteral("本地表格数据\n说明"), false},
+                 {QStringLiteral("b"), QStringLiteral("Linked"), true}};
+    CQorDialog::SetModalHook([](CQorDialog& d) {
+        auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(CPasteSpecialDlg::IDC_LIST));
+        EXPECT_EQ(list->item(0)->text(), QStringLiteral("本地表格数据"));
+        EXPECT_FALSE(radio(d, CPasteSpecialDlg::IDC_PASTE_LINK)->isEnabled());
+        list->setCurrentRow(1);
+        EXPECT_TRUE(radio(d, CPasteSpecialDlg::IDC_PASTE_LINK)->isEnabled());
+        radio(d, CPasteSpecialDlg::IDC_PASTE_LINK)->setChecked(true);
+        // Back on the plain entry the link choice goes.
+        list->setCurrentRow(0);
+        EXPECT_TRUE(radio(d, CPasteSpecialDlg::IDC_PASTE)->isChecked());
+        list->setCurrentRow(1);
+        radio(d, CPasteSpecialDlg::IDC_PASTE_LINK)->setChecked(true);
+        d.accept();
+    });
+    PasteSpecialDialog dialog;
+    ASSERT_TRUE(dialog.Run(m));
+    EXPECT_EQ(m.selected, 1);
+    EXPECT_EQ(m.selectionType, 1);
+
+    CQorDialog::SetModalHook([](CQorDialog& d) { d.reject(); });
+    EXPECT_FALSE(dialog.Run(m));
+}
+
+TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
+    HookReset reset;
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.EnterDataState());
+    CQorsView view(&doc);
+    QGuiApplication::clipboard()->setText(QStringLiteral("7.5"));
+    CommandState s;
+    view.OnUpdateCommand(clip::kCmdPasteSpecial, s);
+    EXPECT_EQ(s.reason, doccmd::ReasonNoDialog());
+
+    clip::IPasteSpecialDialog* before = InstallPasteSpecialDlg();
+    view.OnUpdateCommand(clip::kCmdPasteSpecial, s);
+    EXPECT_TRUE(s.enabled);
+    CQorDialog::SetModalHook([](CQorDialog& d) { d.accept(); });
+    doc.SetSelection(2, 1, 2, 1);
+    EXPECT_TRUE(view.OnCommand(clip::kCmdPasteSpecial));
+    double v = 0;
+    EXPECT_TRUE(doc.GetNumCellValue(2, 1, &v));
+    EXPECT_DOUBLE_EQ(v, 7.5);
+    clip::InstallPasteSpecialDialog(before);
+}

@@ -1,0 +1,308 @@
+// The sheet view as a command target: update rules and reasons, the right
+// button's menus, the table size, page tabs, exports and the item cut that
+// must not lose the item.
+#include "view/view_commands.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "charts/cgraphitem.h"
+#include "document/cmd_edit.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
+#include "engine/creporthandle.h"
+#include "platform/safefile.h"
+#include "platform/uiservices.h"
+#include "tests/common/testsupport.h"
+#include "view/clipcmd_logic.h"
+#include "view/cqorsplitterwnd.h"
+#include "view/cqorsview.h"
+#include "view/displaystyle.h"
+
+using namespace qor::viewcmd;
+namespace dc = qor::doccmd;
+
+namespace {
+
+struct TableSizeDialogs : qor::IDocDialogs {
+    bool Provides(int t) const override { return t == kDlgTableSize; }
+    std::optional<qor::TableSizeDlgMembers> TableSizeDlg(
+        const qor::TableSizeDlgMembers& m) override {
+        shown = m;
+        return answer;
+    }
+    qor::TableSizeDlgMembers shown;
+    std::optional<qor::TableSizeDlgMembers> answer;
+};
+
+struct CellAttrDialogs : qor::view::IViewDialogs {
+    bool Provides(int t) const override { return t == kDlgCellAttributes; }
+    int RunCellAttrDlg(qor::CellAttrMembers& m, int mask) override {
+        ++runs;
+        masks << mask;
+        if (edit) edit(m);
+        return result;
+    }
+    std::function<void(qor::CellAttrMembers&)> edit;
+    int result = qor::kIdOk;
+    int runs = 0;
+    QList<int> masks;
+};
+
+class ViewCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qor::UiServices s;
+        s.messageBox = [this](const qor::MessageRequest& r) {
+            messages << r.text;
+            return r.defaultAnswer;
+        };
+        s.chooseFile = [this](const qor::FilePrompt&) -> std::optional<QString> {
+            ++fileDialogs;
+            return chosenFile;
+        };
+        previous = qor::installUiServices(s);
+        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        view = std::make_unique<CQorsView>(&doc);
+        view->resize(600, 400);
+        view->OnInitialUpdate();
+    }
+    void TearDown() override {
+        view.reset();
+        qor::installUiServices(previous);
+    }
+    qor::CommandState state(int id) {
+        qor::CommandState s;
+        EXPECT_TRUE(view->OnUpdateCommand(id, s)) << id;
+        return s;
+    }
+
+    CQorsDoc doc;
+    std::unique_ptr<CQorsView> view;
+    QStringList messages;
+    int fileDialogs = 0;
+    std::optional<QString> chosenFile;
+    qor::UiServices previous;
+};
+
+}  // namespace
+
+TEST_F(ViewCommands, GreyedCommandsSayWhy) {
+    for (int id : {kCmdFillDown, kCmdFillRight, kCmdFillUp, kCmdFillLeft, kCmdDecimalsMore,
+                   kCmdDecimalsLess}) {
+        EXPECT_FALSE(state(id).enabled);
+        EXPECT_EQ(state(id).reason, dc::ReasonNotBuilt()) << id;
+    }
+    EXPECT_EQ(state(kCmdInsertObject).reason, dc::ReasonNoCounterpart());
+    // No dialogs installed: the commands that need one are off for it.
+    EXPECT_EQ(state(kCmdTableSize).reason, dc::ReasonNoDialog());
+    EXPECT_EQ(state(kCmdCellAttributes).reason, dc::ReasonNoDialog());
+    EXPECT_EQ(state(qor::view::kCmdDisplayScale).reason, dc::ReasonNoDialog());
+    qor::CommandState s;
+    EXPECT_FALSE(view->OnUpdateCommand(33298, s));  // the frame's
+}
+
+TEST_F(ViewCommands, StateRules) {
+    TableSizeDialogs dialogs;
+    qor::IDocDialogs* before = qor::SetDocDialogs(&dialogs);
+    EXPECT_TRUE(state(kCmdTableSize).enabled);
+    EXPECT_EQ(state(kCmdPageTabsBack).reason, dc::ReasonDataState());
+    EXPECT_EQ(state(kCmdExportHtml).reason, dc::ReasonDataState());
+    EXPECT_EQ(state(kCmdDataOverlayPrint).reason, dc::ReasonDataState());
+    EXPECT_TRUE(state(kCmdExportXml).enabled);
+    EXPECT_TRUE(state(kCmdPrint).enabled);
+    ASSERT_TRUE(doc.EnterDataState());
+    EXPECT_EQ(state(kCmdTableSize).reason, dc::ReasonFormatState());
+    EXPECT_TRUE(state(kCmdPageTabsForward).enabled);
+    EXPECT_TRUE(state(kCmdExportHtml).enabled);
+    // The page-break text follows the current cell.
+    EXPECT_EQ(state(kCmdForcedPageBreak).text, QStringLiteral("强制分页"));
+    doc.SetCurrentCell(5, 2);
+    view->OnCommand(kCmdForcedPageBreak);
+    EXPECT_EQ(state(kCmdForcedPageBreak).text, QStringLiteral("撤消分页"));
+    EXPECT_TRUE(state(kCmdShowPageBreaks).checkable);
+    // A view outside a splitter cannot split.
+    EXPECT_FALSE(state(kCmdSplitWindow).enabled);
+    qor::SetDocDialogs(before);
+
+    CQorsDoc closed;
+    CQorsView none(&closed);
+    qor::CommandState s;
+    none.OnUpdateCommand(kCmdPrint, s);
+    EXPECT_EQ(s.reason, dc::ReasonNoReport());
+}
+
+TEST_F(ViewCommands, ItemCutKeepsTheItemItCannotCopy) {
+    auto item = std::make_shared<CGraphItem>();
+    item->SetRect({10, 10, 60, 60});
+    doc.AddComItem(item);
+    view->m_pSelection = item.get();
+    EXPECT_FALSE(state(qor::clip::kCmdCut).enabled);
+    EXPECT_FALSE(state(qor::clip::kCmdCopy).enabled);
+    EXPECT_TRUE(state(qor::clip::kCmdClear).enabled);
+    // Reached anyway (a key), the cut still keeps the item.
+    view->OnEditCut();
+    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(view->m_pSelection, item.get());
+    // Clear removes it.
+    EXPECT_TRUE(view->OnCommand(qor::clip::kCmdClear));
+    EXPECT_EQ(doc.GetComItemCount(), 0);
+}
+
+TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
+    QSignalSpy spy(view.get(), &CQorsView::contextMenuRequested);
+    const QPoint cell(120, 80);
+    QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, cell);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), CQorsView::kMenuCells);
+    EXPECT_EQ(spy.at(0).at(1).toPoint(), view->mapToGlobal(cell));
+
+    // On an item: the item becomes the selection and its menu is asked for.
+    auto item = std::make_shared<CGraphItem>();
+    qor::view::Rect r{200, 100, 300, 200};
+    view->ClientToDoc(r);
+    item->SetRect({r.left, r.top, r.right, r.bottom});
+    doc.AddComItem(item);
+    QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(250, 150));
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(1).at(0).toInt(), CQorsView::kMenuItem);
+    EXPECT_EQ(view->m_pSelection, item.get());
+
+    // The keyboard's menu request shows nothing.
+    QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
+    QApplication::sendEvent(view.get(), &f10);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                          view->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view.get(), &key);
+    EXPECT_EQ(spy.count(), 2);
+}
+
+TEST_F(ViewCommands, TableSizePullsTheViewBack) {
+    TableSizeDialogs dialogs;
+    qor::IDocDialogs* before = qor::SetDocDialogs(&dialogs);
+    view->SetFirstCell(40, 5);
+    doc.SetCurrentCell(45, 6);
+    // Cancel changes nothing.
+    view->OnCommand(kCmdTableSize);
+    EXPECT_EQ(dialogs.shown.rows, 50);
+    EXPECT_EQ(dialogs.shown.cols, 7);
+    dialogs.answer = qor::TableSizeDlgMembers{20, 3};
+    view->OnCommand(kCmdTableSize);
+    int32_t rows = 0, cols = 0;
+    doc.GetTableSize(&rows, &cols);
+    EXPECT_EQ(rows, 20);
+    EXPECT_EQ(cols, 3);
+    EXPECT_LE(view->m_nFirstRow, 19);
+    EXPECT_LE(view->m_nFirstCol, 2);
+    EXPECT_EQ(doc.m_nCurRow, 0);
+    EXPECT_EQ(doc.m_nCurCol, 0);
+    EXPECT_TRUE(doc.IsModified());
+    qor::SetDocDialogs(before);
+}
+
+TEST_F(ViewCommands, CellAttributesReportDroppedDiagonals) {
+    CellAttrDialogs dialogs;
+    qor::view::IViewDialogs* before = qor::view::InstallViewDialogs(&dialogs);
+    // OK without a visited page writes nothing.
+    doc.SetModifiedFlag(false);
+    EXPECT_TRUE(view->OnCellAttributes());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(dialogs.masks, QList<int>{0});
+
+    // A diagonal on a 40 x 40 area is refused with 63162; the frame lines
+    // are still drawn.
+    uint16_t r = 45, c = 45;
+    ASSERT_EQ(doc.GetReport()->AccessTableSize(1, &r, &c), 0);
+    doc.SetSelection(0, 0, 39, 39);
+    dialogs.edit = [](qor::CellAttrMembers& m) {
+        m.frame.m_bApplied = 1;
+        m.frame.m_nLines[qor::kFrameFallingDiagonal] = 1;
+        m.frame.m_nLines[qor::kFrameLeft] = 2;
+    };
+    EXPECT_TRUE(view->OnCommand(kCmdCellAttributes));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.first(), QStringLiteral("区域太大，不能设置斜线"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ((doc.GetCellLineStyle(3, 0) >> 4) & 0xF, 2);
+    qor::view::InstallViewDialogs(before);
+}
+
+TEST_F(ViewCommands, ExportsNeedASavedReportAndKeepItsSpelling) {
+    // Never saved: told, nothing asked, nothing written.
+    view->OnExportXml();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("导出功能")));
+    ASSERT_TRUE(doc.EnterDataState());
+    view->OnExportHtml();
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages.last().contains(QStringLiteral("转换功能")));
+    EXPECT_EQ(fileDialogs, 0);
+
+    const QString dir = qortest::freshDir(QStringLiteral("ViewExports"));
+    const QString report = dir + QStringLiteral("/Report.REP");
+    ASSERT_TRUE(doc.OnSaveDocument(report));
+    messages.clear();
+    view->OnExportXml();
+    EXPECT_EQ(fileDialogs, 0);
+    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/Report.xml")));
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/report.xml")));
+    // Written with the user's usual permissions, not as a private file.
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir + QStringLiteral("/Report.xml")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, qor::DefaultFileMode());
+
+    // Now the file exists: the dialog asks; cancel writes nothing more.
+    const QDateTime stamp = QFileInfo(dir + QStringLiteral("/Report.xml")).lastModified();
+    view->OnExportXml();
+    EXPECT_EQ(fileDialogs, 1);
+    EXPECT_EQ(QFileInfo(dir + QStringLiteral("/Report.xml")).lastModified(), stamp);
+
+    // HTML: the current page only, beside the report.
+    view->OnExportHtml();
+    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/Report.htm")));
+    EXPECT_FALSE(QDir(dir + QStringLiteral("/html")).exists());
+    ASSERT_EQ(::stat(QFile::encodeName(dir + QStringLiteral("/Report.htm")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, qor::DefaultFileMode());
+    EXPECT_EQ(fileDialogs, 1);
+}
+
+TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
+    CQorsDoc pages;
+    ASSERT_TRUE(pages.OnNewDocument());
+    ASSERT_TRUE(pages.EnterDataState());
+    ASSERT_EQ(qor::ApplyInsertCountDlg(pages, {4, qor::kAppendPages}), 0);
+    CQorSplitterWnd splitter;
+    ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &pages));
+    splitter.resize(600, 400);
+    CQorsView* pane = splitter.GetPane(0, 0);
+    ASSERT_TRUE(pane);
+    QSignalSpy spy(pane, &CQorsView::commandRequested);
+    // On the first tab going back changes nothing.
+    pane->OnCommand(kCmdPageTabsBack);
+    EXPECT_EQ(splitter.PageCtrl().FirstVisiblePage(), 1);
+    EXPECT_EQ(spy.count(), 0);
+    pane->OnCommand(kCmdPageTabsForward);
+    EXPECT_EQ(splitter.PageCtrl().FirstVisiblePage(), 2);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageChanged);
+
+    // The split command splits, its text switches, and it unsplits.
+    qor::CommandState s;
+    pane->OnUpdateCommand(kCmdSplitWindow, s);
+    EXPECT_EQ(s.text, QStringLiteral("拆分窗口"));
+    pane->OnCommand(kCmdSplitWindow);
+    EXPECT_EQ(splitter.GetRowCount(), 2);
+    pane->OnUpdateCommand(kCmdSplitWindow, s);
+    EXPECT_EQ(s.text, QStringLiteral("撤消拆分窗口"));
+    pane->OnCommand(kCmdSplitWindow);
+    EXPECT_EQ(splitter.GetRowCount(), 1);
+    EXPECT_EQ(splitter.GetColumnCount(), 1);
+}

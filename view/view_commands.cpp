@@ -1,0 +1,556 @@
+// The sheet view's menu commands as the frame's router reaches them: each
+// id's update (enabled, checked, text, the reason it is off) and its run.
+// The work itself lives with the view's other parts; the table size, page
+// tabs, printing, exports and the split are here.
+
+#include "view/view_commands.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <algorithm>
+
+#include "document/cmd_dialogs.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "exchange/chtmlexporter.h"
+#include "exchange/ownxml_export.h"
+#include "platform/uiservices.h"
+#include "view/clipcmd_logic.h"
+#include "view/cqorsplitterwnd.h"
+#include "view/cqorsview.h"
+#include "view/displaystyle.h"
+#include "view/print_preview.h"
+#include "view/tabs_logic.h"
+#include "view/viewitems_logic.h"
+
+using namespace qor::view;
+using namespace qor::viewcmd;
+namespace dc = qor::doccmd;
+
+namespace qor::viewcmd {
+
+bool EndsWithRep(const QString& path) {
+    return path.endsWith(QLatin1StringView(".rep"), Qt::CaseInsensitive);
+}
+
+QString SiblingPath(const QString& reportPath, const QString& extension) {
+    if (!EndsWithRep(reportPath)) return QString();
+    return reportPath.left(reportPath.size() - 4) + extension;
+}
+
+}  // namespace qor::viewcmd
+
+namespace {
+
+CQorSplitterWnd* splitterOf(const QWidget* w) {
+    for (QWidget* p = w ? w->parentWidget() : nullptr; p; p = p->parentWidget())
+        if (auto* s = qobject_cast<CQorSplitterWnd*>(p)) return s;
+    return nullptr;
+}
+
+QString stringOr(int id) { return LoadErrorText(id); }
+
+void tellId(int id) {
+    qor::messageBox(LoadErrorText(id), LoadErrorText(57344), qor::MsgButtons::Ok,
+                    qor::MsgIcon::Warning);
+}
+
+CQorsView::PreviewRunner& previewRunner() {
+    static CQorsView::PreviewRunner runner;
+    return runner;
+}
+
+// A printer of the dialog's choice: a named printer, or a PDF file.
+std::unique_ptr<QPrinter> printerFor(const qor::PrintRequest& r) {
+    std::unique_ptr<QPrinter> printer;
+    if (!r.printerName.isEmpty()) {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(r.printerName);
+        if (!info.isNull()) printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    }
+    if (!printer) {
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        printer = info.isNull() || !r.outputFile.isEmpty()
+                      ? std::make_unique<QPrinter>(QPrinter::HighResolution)
+                      : std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    }
+    if (!r.outputFile.isEmpty() || printer->outputFormat() == QPrinter::PdfFormat) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        if (!r.outputFile.isEmpty()) printer->setOutputFileName(r.outputFile);
+    }
+    return printer;
+}
+
+}  // namespace
+
+CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
+    PreviewRunner old = std::move(previewRunner());
+    previewRunner() = std::move(runner);
+    return old;
+}
+
+// ---------------------------------------------------------------------------
+// Update and run
+
+bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
+    state = qor::CommandState{};
+    const bool open = m_pDoc && m_pDoc->IsOpen();
+    const bool data = open && m_pDoc->IsDataState();
+    auto off = [&state](const QString& why) {
+        state.enabled = false;
+        state.reason = why;
+        return true;
+    };
+    auto on = [&state] {
+        state.enabled = true;
+        return true;
+    };
+    // Rules the commands share: a report, then a state.
+    auto needOpen = [&]() -> bool { return open; };
+
+    switch (id) {
+        // Commands with no work behind them yet, or none here at all.
+        case kCmdFillDown:
+        case kCmdFillRight:
+        case kCmdFillUp:
+        case kCmdFillLeft:
+        case kCmdDecimalsMore:
+        case kCmdDecimalsLess:
+        case kCmdObjectVerbs:
+            return off(dc::ReasonNotBuilt());
+        case kCmdInsertObject:
+            return off(dc::ReasonNoCounterpart());
+
+        case qor::clip::kCmdCopy:
+        case qor::clip::kCmdCut:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            // Items cannot put themselves on the clipboard yet; a cut would
+            // have nothing to paste back.
+            if (m_pSelection) return off(QStringLiteral("对象尚不能复制到剪贴板"));
+            return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
+        case qor::clip::kCmdClear:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
+        case qor::clip::kCmdPaste:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            return OnUpdateEditPaste() ? on() : off(QStringLiteral("剪贴板中没有可粘贴的数据"));
+        case qor::clip::kCmdPasteLink:
+            return needOpen() ? on() : off(dc::ReasonNoReport());
+        case qor::clip::kCmdPasteSpecial:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!qor::clip::HasPasteSpecialDialog()) return off(dc::ReasonNoDialog());
+            if (!OnUpdateEditPasteSpecial())
+                return off(QStringLiteral("剪贴板中没有可选择性粘贴的数据"));
+            return on();
+
+        case kCmdDisplayScale:
+        case kCmdDisplayStyle:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!ViewDialogs()->Provides(id == kCmdDisplayScale ? kDlgZoom : kDlgDisplayStyle))
+                return off(dc::ReasonNoDialog());
+            return on();
+
+        case kCmdForcedPageBreak:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            state.text = stringOr(IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
+            return on();
+        case kCmdShowPageBreaks:
+            state.checkable = true;
+            state.checked = OnUpdateShowPageBreaks();
+            return needOpen() ? on() : off(dc::ReasonNoReport());
+        case kCmdClearPageBreaks:
+            return needOpen() ? on() : off(dc::ReasonNoReport());
+
+        case kCmdBringToFront:
+        case kCmdSendToBack: {
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!m_pSelection || !IsItemEditable(*m_pDoc, *m_pSelection))
+                return off(QStringLiteral("没有选中可编辑的对象"));
+            const bool can = id == kCmdBringToFront ? CanBringToFront(*m_pDoc, m_pSelection)
+                                                    : CanSendToBack(*m_pDoc, m_pSelection);
+            return can ? on() : off(QStringLiteral("对象已在最前（最后）"));
+        }
+        case kCmdObjectProperties:
+        case kCmdObjectAppearance:
+            if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
+            return off(dc::ReasonNoDialog());
+        case kCmdObjectPreview:
+        case kCmdObjectPrint:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            return m_pSelection ? on() : off(QStringLiteral("没有选中的对象"));
+
+        case kCmdTableSize:
+        case kCmdCellAttributes:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (data) return off(dc::ReasonFormatState());
+            if (id == kCmdTableSize ? !qor::DocDialogs().Provides(kDlgTableSize)
+                                    : !ViewDialogs()->Provides(kDlgCellAttributes))
+                return off(dc::ReasonNoDialog());
+            return on();
+
+        case kCmdPageTabsBack:
+        case kCmdPageTabsForward:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            return data ? on() : off(dc::ReasonDataState());
+
+        case kCmdPrintSetup:
+        case kCmdPrint:
+        case kCmdPrintDirect:
+        case kCmdPrintPreview:
+        case kCmdExportXml:
+            return needOpen() ? on() : off(dc::ReasonNoReport());
+        case kCmdExportHtml:
+        case kCmdDataOverlayPrint:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            return data ? on() : off(dc::ReasonDataState());
+
+        case kCmdSplitWindow: {
+            const CQorSplitterWnd* s = splitterOf(this);
+            if (!s) return off(QStringLiteral("窗口不能拆分"));
+            const bool split = s->GetRowCount() > 1 || s->GetColumnCount() > 1;
+            state.text = stringOr(split ? kStrUnsplit : kStrSplit);
+            return on();
+        }
+        case kCmdDataInterface:
+            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!data) return off(dc::ReasonDataState());
+            return off(dc::ReasonNoDialog());
+        default:
+            return false;
+    }
+}
+
+bool CQorsView::OnCommand(int id) {
+    qor::CommandState state;
+    if (!OnUpdateCommand(id, state)) return false;
+    // A command reached while it is off does what its greyed item does.
+    if (!state.enabled) return true;
+    switch (id) {
+        case qor::clip::kCmdCopy:
+        case qor::clip::kCmdCut:
+        case qor::clip::kCmdClear:
+        case qor::clip::kCmdPaste:
+        case qor::clip::kCmdPasteLink:
+        case qor::clip::kCmdPasteSpecial:
+            OnClipboardCommand(id);
+            break;
+        case kCmdDisplayScale:
+            OnDisplayScale();
+            break;
+        case kCmdDisplayStyle:
+            OnDisplayStyle();
+            break;
+        case kCmdForcedPageBreak:
+            OnForcedPageBreak();
+            break;
+        case kCmdShowPageBreaks:
+            OnShowPageBreaks();
+            break;
+        case kCmdClearPageBreaks:
+            OnClearAllPageBreaks();
+            break;
+        case kCmdBringToFront:
+            OnBringToFront();
+            break;
+        case kCmdSendToBack:
+            OnSendToBack();
+            break;
+        case kCmdObjectPreview:
+        case kCmdObjectPrint: {
+            PrintJobSettings settings;
+            settings.objectOnly = m_pSelection;
+            settings.viewScale = m_fScale;
+            if (id == kCmdObjectPreview) {
+                settings.preview = true;
+                if (previewRunner()) {
+                    previewRunner()(*m_pDoc, settings);
+                } else {
+                    QPrinter printer(QPrinter::HighResolution);
+                    CPrintPreview preview(*m_pDoc, settings);
+                    preview.Exec(&printer, this);
+                }
+            } else {
+                qor::PrintRequest r;
+                const auto chosen = qor::printDialog(r);
+                if (!chosen) break;
+                auto printer = printerFor(*chosen);
+                settings.copies = std::max(1, chosen->copies);
+                PrintToPrinter(*m_pDoc, *printer, settings);
+            }
+            break;
+        }
+        case kCmdTableSize:
+            OnTableSize();
+            break;
+        case kCmdCellAttributes:
+            OnCellAttributes();
+            break;
+        case kCmdPageTabsBack:
+            OnPageTabsBack();
+            break;
+        case kCmdPageTabsForward:
+            OnPageTabsForward();
+            break;
+        case kCmdPrintSetup:
+            OnFilePrintSetup();
+            break;
+        case kCmdPrint:
+        case kCmdPrintDirect:
+            OnFilePrint();
+            break;
+        case kCmdPrintPreview:
+            OnFilePrintPreview();
+            break;
+        case kCmdDataOverlayPrint:
+            OnDataOverlayPrint();
+            break;
+        case kCmdExportXml:
+            OnExportXml();
+            break;
+        case kCmdExportHtml:
+            OnExportHtml();
+            break;
+        case kCmdSplitWindow:
+            OnSplitWindow();
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Table size
+
+void CQorsView::OnTableSize() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    qor::TableSizeDlgMembers m;
+    m_pDoc->GetTableSize(&m.rows, &m.cols);
+    const auto chosen = qor::DocDialogs().TableSizeDlg(m);
+    if (chosen) SetTableSize(chosen->rows, chosen->cols);
+}
+
+bool CQorsView::SetTableSize(int rows, int cols) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
+    if (!m_pDoc->ResizeTable(rows, cols)) return false;
+    RefreshGeometry();
+    // Scroll positions inside the new ranges, and the first cell current.
+    m_nFirstRow = std::min(m_nFirstRow, std::max(0, m_geo.LastRow()));
+    m_nFirstCol = std::min(m_nFirstCol, std::max(0, m_geo.LastColumn()));
+    SetCurrentAndSelection(SelectCell(CombinedAreas(), 0, 0));
+    UpdateScrollRanges();
+    int32_t pageRows = 0, pageCols = 0;
+    m_pDoc->GetPageTableSize(&pageRows, &pageCols);
+    m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, pageCols);
+    m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, pageRows);
+    ClampItemsToSheet();
+    for (QWidget* w : QApplication::allWidgets())
+        if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)
+            v->m_bRelayoutPending = 1;
+    if (m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+    m_pDoc->UpdateServerItems(this);
+    return true;
+}
+
+void CQorsView::ScrollResizePreview(int fixedEdge, int delta, bool horizontal) {
+    if (delta == 0) return;
+    // The lines after the dragged border move with the mouse; what opens up
+    // between is drawn again by the paint the scroll causes.
+    if (horizontal) {
+        const int left = std::max(fixedEdge, m_nHeaderWidth);
+        if (left < width()) scroll(delta, 0, QRect(left, 0, width() - left, height()));
+    } else {
+        const int top = std::max(fixedEdge, m_nHeaderHeight);
+        if (top < height()) scroll(0, delta, QRect(0, top, width(), height() - top));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Page tabs
+
+namespace {
+
+void scrollTabs(CQorsView* view, ArrowButton arrow) {
+    CQorsDoc* doc = view->GetDocument();
+    if (!doc || !doc->IsDataState()) return;
+    CQorSplitterWnd* s = splitterOf(view);
+    if (!s) return;
+    const int before = s->PageCtrl().FirstVisiblePage();
+    s->PageCtrl().ScrollFirstTab(arrow);
+    if (s->PageCtrl().FirstVisiblePage() == before) return;
+    emit view->commandRequested(kCmdPageChanged);
+}
+
+}  // namespace
+
+void CQorsView::OnPageTabsBack() { scrollTabs(this, ArrowButton::Previous); }
+
+void CQorsView::OnPageTabsForward() { scrollTabs(this, ArrowButton::Next); }
+
+// ---------------------------------------------------------------------------
+// Printing
+
+void CQorsView::OnFilePrintSetup() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    // The setup is what mends a layout that does not fit the paper, so it
+    // runs whatever the layout says now; the layout follows the choice.
+    qor::PrintRequest r;
+    r.flags = 0x14000C;
+    r.setupOnly = true;
+    const auto chosen = qor::printDialog(r);
+    if (!chosen) return;
+    m_printer = printerFor(*chosen);
+    m_bNoPrinter = 0;
+    if (!RecalcPageLayout()) return;
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+    m_pDoc->UpdateServerItems(this);
+}
+
+void CQorsView::OnFilePrint() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    qor::PrintRequest r;
+    if (const auto pages = RecalcPageLayout()) r.maxPage = std::max(1, *pages);
+    r.toPage = r.maxPage;
+    const auto chosen = qor::printDialog(r);
+    if (!chosen) return;
+    auto printer = printerFor(*chosen);
+    PrintJobSettings settings;
+    settings.copies = std::max(1, chosen->copies);
+    settings.pageRange = !chosen->allPages;
+    settings.fromPage = chosen->fromPage;
+    settings.toPage = chosen->toPage;
+    settings.dataOnly = m_bDataOnly != 0;
+    settings.viewScale = m_fScale;
+    if (!PrintToPrinter(*m_pDoc, *printer, settings)) tellId(kMsgCannotPrint);
+}
+
+void CQorsView::OnFilePrintPreview() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    PrintJobSettings settings;
+    settings.preview = true;
+    settings.viewScale = m_fScale;
+    if (previewRunner()) {
+        previewRunner()(*m_pDoc, settings);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    CPrintPreview preview(*m_pDoc, settings);
+    preview.Exec(&printer, this);
+}
+
+void CQorsView::OnDataOverlayPrint() {
+    m_bDataOnly = 1;
+    OnFilePrint();
+    m_bDataOnly = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Exports
+
+void CQorsView::OnExportXml() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    const QString report = m_pDoc->GetPathName();
+    if (report.isEmpty()) {
+        tellId(kMsgExportNeedsName);
+        return;
+    }
+    // The name beside the report, spelt as the report is: file names are
+    // case-sensitive here.
+    QString target = SiblingPath(report, QStringLiteral(".xml"));
+    if (target.isEmpty() || QFileInfo::exists(target)) {
+        const auto chosen =
+            qor::chooseFile({QStringLiteral("导出成XML"), QFileInfo(report).absolutePath(),
+                             QStringLiteral("(*.xml)"), true});
+        if (!chosen || chosen->isEmpty()) return;
+        target = *chosen;
+    }
+    // The writer finds the open report by the path it is open under.
+    ExportReportXml(target, m_pDoc->GetReport()->GetPathName());
+}
+
+void CQorsView::OnExportHtml() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    const QString report = m_pDoc->GetPathName();
+    if (report.isEmpty()) {
+        tellId(kMsgConvertNeedsName);
+        return;
+    }
+    CHtmlExporter exporter;
+    const int page = std::max(1, m_pDoc->m_nCurPage);
+    if (!exporter.OpenSource(m_pDoc->GetReport()->GetPathName(), page)) return;
+    QString target = SiblingPath(report, QStringLiteral(".htm"));
+    if (target.isEmpty() || QFileInfo::exists(target)) {
+        QString filter = LoadErrorText(kStrHtmlFilter);
+        filter = filter.section('|', 0, 0);
+        const auto chosen = qor::chooseFile(
+            {QStringLiteral("生成HTML"), QFileInfo(report).absolutePath(), filter, true});
+        if (!chosen || chosen->isEmpty()) return;
+        target = *chosen;
+    }
+    exporter.SetOutputPath(target);
+    exporter.ExportPages();
+}
+
+// ---------------------------------------------------------------------------
+// Split
+
+void CQorsView::OnSplitWindow() {
+    CQorSplitterWnd* s = splitterOf(this);
+    if (!s) return;
+    if (s->GetRowCount() > 1 || s->GetColumnCount() > 1) {
+        if (s->GetRowCount() > 1) s->DeleteRow(1);
+        if (s->GetColumnCount() > 1) s->DeleteColumn(1);
+        return;
+    }
+    // Just below and right of the selection's first cell when it is shown,
+    // else in the middle.
+    const CellArea sel = SelectionArea();
+    Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
+    CellRangeToDocRect(r);
+    DocToClient(r);
+    const QPoint origin = mapTo(s, QPoint(0, 0));
+    const bool rowShown = sel.first.row >= m_nFirstRow && r.bottom < height();
+    const bool colShown = sel.first.col >= m_nFirstCol && r.right < width();
+    const int y = rowShown ? r.bottom + 3 : height() / 2;
+    const int x = colShown ? r.right + 3 : width() / 2;
+    s->m_nSplitRow = rowShown ? sel.first.row + 1 : 0;
+    s->m_nSplitCol = colShown ? sel.first.col + 1 : 0;
+    s->SplitRow(origin.y() + y);
+    s->SplitColumn(origin.x() + x);
+}
+
+// ---------------------------------------------------------------------------
+// Cell attributes
+
+bool CQorsView::OnCellAttributes() { return EditCellAttributes(0); }
+
+bool CQorsView::EditCellAttributes(int removeMask) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
+    setFocus();
+    const CellArea sel = m_pDoc->GetSelectionArea();
+    const CellArea area =
+        CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
+    CReportHandle& report = *m_pDoc->GetReport();
+    qor::CellAttrMembers members = qor::GatherCellAttr(report, area);
+    const bool ok = ViewDialogs()->RunCellAttrDlg(members, removeMask) == qor::kIdOk;
+    if (ok) {
+        const qor::CellAttrApplyResult r = qor::ApplyCellAttr(report, area, members);
+        if (r.diagonalTooLarge) tellId(kMsgDiagonalTooLarge);
+        // The report's refusal would otherwise look like a change that
+        // silently did not happen.
+        if (r.refused)
+            qor::messageBox(QStringLiteral("部分单元属性未能设置：报表拒绝了修改。"),
+                            LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        if (r.changed) {
+            m_pDoc->SetModifiedFlag();
+            m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
+        }
+    }
+    setFocus();
+    return ok;
+}
