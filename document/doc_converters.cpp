@@ -54,8 +54,7 @@ public:
         QList<qor::WorkbookCellsLeftOut> beyond;
         if (qor::ImportExcelWorkbook(&report, path, &host, &error, &beyond)) {
             const QString cells = qor::LeftOutCellsMessage(beyond);
-            if (!cells.isEmpty()) m_leftOut << cells.split(u'
-');
+            if (!cells.isEmpty()) m_leftOut << cells.split(u'\n');
             return true;
         }
         if (message) *message = error;
