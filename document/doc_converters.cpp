@@ -36,6 +36,12 @@ public:
         *sheetNumber = chosen->sheetNumber;
         return true;
     }
+    // The names that are not the page names a workbook export gives are
+    // lost in a report, which numbers its pages.
+    QStringList own;
+    void SheetRead(int page, const QString& name) override {
+        if (name != QStringLiteral("第%1页").arg(page)) own << name;
+    }
 };
 
 class WorkbookConverter final : public qor::IDocConverter {
@@ -55,6 +61,11 @@ public:
         if (qor::ImportExcelWorkbook(&report, path, &host, &error, &beyond)) {
             const QString cells = qor::LeftOutCellsMessage(beyond);
             if (!cells.isEmpty()) m_leftOut << cells.split(u'\n');
+            // A report numbers its pages; names other than the ones a
+            // workbook made from a report has are lost.
+            if (!host.own.isEmpty())
+                m_leftOut << QStringLiteral("the worksheets' names (%1): a report numbers its pages")
+                                 .arg(host.own.join(QStringLiteral(", ")));
             return true;
         }
         if (message) *message = error;

@@ -357,6 +357,7 @@ void CExcelBridge::importDataCells(int page) {
     CReportHandle* report = m_report;
     if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
     if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    if (m_importHost) m_importHost->SheetRead(page, m_worksheet->name());
     report->SetCurPage(page);
     XlWorksheet* ws = m_worksheet;
     const XlArea used = ws->usedArea();

@@ -46,6 +46,8 @@ public:
     virtual void FormatRead(CReportHandle*) {}
     // The import added page to the report.
     virtual void PageAdded(int) {}
+    // The values of the worksheet named name went into page.
+    virtual void SheetRead(int /*page*/, const QString& /*name*/) {}
 };
 
 // No one to ask: every sheet is read, the format from the first.

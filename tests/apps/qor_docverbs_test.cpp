@@ -68,8 +68,11 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
         {dir + "/book.xlsx", longText});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
 
+    // The report numbers its pages: the sheets' names are what it leaves out.
     auto in = qor(dir, "convert book.xlsx book.rep");
-    ASSERT_EQ(in.exitCode, 0) << err(in).toStdString();
+    ASSERT_EQ(in.exitCode, 3) << err(in).toStdString();
+    EXPECT_EQ(err(in).count("left out:"), 1) << err(in).toStdString();
+    EXPECT_TRUE(err(in).contains(QStringLiteral("收入明细, 费用明细, 利润表"))) << err(in).toStdString();
     const QString info = out(qor(dir, "info book.rep"));
     EXPECT_TRUE(info.contains("pages:   3")) << info.toStdString();
     EXPECT_TRUE(info.contains("combined areas: 1\n  A1:A2")) << info.toStdString();
@@ -89,6 +92,10 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
 
     auto back = qor(dir, "convert book.rep back.xlsx");
     ASSERT_EQ(back.exitCode, 0) << err(back).toStdString();
+    // A workbook made from a report comes back whole.
+    auto again = qor(dir, "convert back.xlsx again.rep");
+    EXPECT_EQ(again.exitCode, 0) << err(again).toStdString();
+    EXPECT_EQ(out(qor(dir, "get again.rep 3 3 3")), "0.375");
     auto read = qortest::python(
         "import sys, openpyxl\n"
         "wb = openpyxl.load_workbook(sys.argv[1])\n"
