@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QPageLayout>
 #include <QPaintEvent>
 #include <QPainter>
@@ -68,9 +69,6 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
     m_pCellEdit->setMaxLength(qor::view::kCellEditMaxChars);
     m_pCellEdit->setGeometry(1, 1, 49, 49);
     m_pCellEdit->hide();
-    // The clipboard commands are the view's own: Ctrl+C, Ctrl+X and Ctrl+V
-    // run them here; a frame passes only its menu's commands on.
-    connect(this, &CQorsView::commandRequested, this, [this](int id) { OnClipboardCommand(id); });
     if (m_pDoc) {
         connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
         // Copy, cut and paste belong to the in-cell editor while it has the
@@ -534,6 +532,15 @@ void CQorsView::paintEvent(QPaintEvent* event) {
 }
 
 void CQorsView::OnContextMenu(QPoint) {}
+
+void CQorsView::RequestCommand(int id) {
+    // With a frame listening the command goes through its router once;
+    // a view on its own runs its own commands.
+    if (isSignalConnected(QMetaMethod::fromSignal(&CQorsView::commandRequested)))
+        emit commandRequested(id);
+    else
+        OnCommand(id);
+}
 
 void CQorsView::contextMenuEvent(QContextMenuEvent* event) {
     if (m_bHeaderAction) {

@@ -257,6 +257,9 @@ public:
     // its state, the selection or the dialog does not allow them.
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    // A command the sheet's keys ask for (Ctrl+C, X, V): sent to the frame
+    // when one listens to commandRequested, else run here.
+    void RequestCommand(int id);
     // The cell-attribute sheet for the selection (all four pages).
     bool OnCellAttributes();
     // The sheet without the pages of removeMask; after OK what the visited
@@ -331,7 +334,7 @@ public:
 
 signals:
     // A frame command the sheet asks for (state switch 33298, copy 57634,
-    // cut 57635, paste 57637).
+    // cut 57635, paste 57637); see RequestCommand.
     void commandRequested(int id);
     // A right click asks for the sheet's menu (115 cells, 102 an item) at a
     // screen point; the frame shows it.

@@ -501,13 +501,13 @@ void CQorsView::OnChar(QChar ch, bool ctrl) {
     if (m_bLeftDown || !typingContext(ctrl, &ctx)) return;
     switch (DecideTyping(ch, ctx)) {
         case TypeAction::Copy:
-            emit commandRequested(kCmdCopy);
+            RequestCommand(kCmdCopy);
             break;
         case TypeAction::Cut:
-            emit commandRequested(kCmdCut);
+            RequestCommand(kCmdCut);
             break;
         case TypeAction::Paste:
-            emit commandRequested(kCmdPaste);
+            RequestCommand(kCmdPaste);
             break;
         case TypeAction::CellFormula:
             qor::OnCellFormula(*m_pDoc);

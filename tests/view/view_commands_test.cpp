@@ -306,3 +306,35 @@ TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     EXPECT_EQ(splitter.GetRowCount(), 1);
     EXPECT_EQ(splitter.GetColumnCount(), 1);
 }
+
+TEST_F(ViewCommands, PrintingGoesThroughThePrintDialog) {
+    const QString dir = qortest::freshDir(QStringLiteral("ViewPrint"));
+    QList<bool> setupOnly;
+    bool cancel = true;
+    qor::UiServices s = qor::uiServices();
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        setupOnly << r.setupOnly;
+        if (cancel) return std::nullopt;
+        qor::PrintRequest out = r;
+        out.outputFile = dir + QStringLiteral("/out.pdf");
+        return out;
+    };
+    qor::installUiServices(s);
+    ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, "x"}, 1, 1, 0), 0);
+    // Cancelled: nothing printed.
+    view->OnCommand(kCmdPrint);
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/out.pdf")));
+    // The setup asks first, whatever the layout says.
+    view->OnCommand(kCmdPrintSetup);
+    EXPECT_EQ(setupOnly, (QList<bool>{false, true}));
+    cancel = false;
+    view->OnCommand(kCmdPrint);
+    EXPECT_GT(QFileInfo(dir + QStringLiteral("/out.pdf")).size(), 0);
+    // The preview goes to its runner.
+    int previews = 0;
+    auto before = CQorsView::SetPreviewRunner(
+        [&previews](CQorsDoc&, const qor::view::PrintJobSettings& js) { previews += js.preview; });
+    view->OnCommand(kCmdPrintPreview);
+    EXPECT_EQ(previews, 1);
+    CQorsView::SetPreviewRunner(before);
+}
