@@ -22,7 +22,7 @@ class QSpinBox;
 class QTabWidget;
 
 // What the four pages share: a template, controls by id, the exchange.
-class CCellAttrPage : public QWidget {
+class CCellAttrPage : public QWidget, public CDlgItems {
     Q_OBJECT
 
 public:
@@ -35,22 +35,18 @@ public:
     // true: controls to members (and the page counts as applied); false:
     // members to controls.
     virtual bool UpdateData(bool saveAndValidate = true) = 0;
-    // The control with that id, else null.
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
 
 protected:
     // The control's caption in the template, else the given text.
     QString ControlText(int id, const QString& fallback) const;
     template <class W>
     W* Item(int id, W* w) {
-        m_items.insert(id, w);
         w->setObjectName(QStringLiteral("ctl%1").arg(id));
-        return w;
+        return Bind(id, w);
     }
 
 private:
     int m_templateId;
-    QHash<int, QWidget*> m_items;
 };
 
 class CDataTypePage : public CCellAttrPage, public qor::DataTypePageMembers {

@@ -24,7 +24,7 @@ namespace qor::consol {
 
 class WizardSheet;
 
-class WizardPage : public QWidget {
+class WizardPage : public QWidget, public CDlgItems {
     Q_OBJECT
 
 public:
@@ -42,13 +42,10 @@ public:
     virtual bool OnWizardNext() { return true; }
     virtual bool OnWizardFinish() { return true; }
 
-    // The control with the template's id, else null.
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
-
     WizardSheet* Sheet() const { return m_sheet; }
 
 protected:
-    void AddControl(int id, QWidget* control) { m_items.insert(id, control); }
+    void AddControl(int id, QWidget* control) { Bind(id, control); }
     // The template's text of a control, or the fallback.
     QString ControlCaption(int id, const QString& fallback = QString()) const;
     // A warning box; the step stays.
@@ -59,7 +56,6 @@ private:
     int m_templateId;
     WizardSheet* m_sheet = nullptr;
     bool m_initialised = false;
-    QHash<int, QWidget*> m_items;
 };
 
 class WizardSheet : public CQorDialog {

@@ -37,7 +37,7 @@ void CQorDialog::done(int code) {
     QDialog::done(code);
 }
 
-void CQorDialog::bindItem(int id, QWidget* widget) {
+void CDlgItems::bindItem(int id, QWidget* widget) {
     if (!widget) return;
     m_items.insert(id, widget);
     if (widget->objectName().isEmpty()) widget->setObjectName(QStringLiteral("c%1").arg(id));

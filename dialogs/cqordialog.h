@@ -15,7 +15,28 @@
 #include <QHash>
 #include <functional>
 
-class CQorDialog : public QDialog {
+// The controls of a dialog or a page by their template ids.
+class CDlgItems {
+public:
+    // The control of a template id; null when there is none.
+    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
+    // Records a control under its id and returns it; one without a name is
+    // named "c<id>" for tests and style sheets.
+    template <class W>
+    W* Bind(int id, W* widget) {
+        bindItem(id, widget);
+        return widget;
+    }
+
+protected:
+    ~CDlgItems() = default;
+    QHash<int, QWidget*> m_items;
+
+private:
+    void bindItem(int id, QWidget* widget);
+};
+
+class CQorDialog : public QDialog, public CDlgItems {
     Q_OBJECT
 
 public:
@@ -34,14 +55,6 @@ public:
     // Ends the dialog with code (IDOK, IDCANCEL or a button id).
     void EndDialog(int code) { done(code); }
     void done(int code) override;
-    // The control of a template id; null when the dialog has none.
-    QWidget* GetDlgItem(int id) const { return m_items.value(id); }
-    // Records a control under its id and returns it.
-    template <class W>
-    W* Bind(int id, W* widget) {
-        bindItem(id, widget);
-        return widget;
-    }
     // The code the dialog ended with; 0 while it is open.
     int Result() const { return m_result; }
 
@@ -58,12 +71,7 @@ public slots:
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
 
-protected:
-    QHash<int, QWidget*> m_items;
-
 private:
-    void bindItem(int id, QWidget* widget);
-
     int m_templateId = 0;
     int m_result = 0;
 };
