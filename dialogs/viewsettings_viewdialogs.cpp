@@ -4,6 +4,7 @@
 #include "dialogs/viewsettings_dlgs.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
+#include "view/view_commands.h"
 
 namespace qor {
 
@@ -24,7 +25,7 @@ int ViewSettingsDialogs::RunDisplayStyleDlg(view::DisplayStyleDlgMembers& member
 }
 
 int ViewSettingsDialogs::RunCellAttrDlg(CellAttrMembers& members, int removeMask) {
-    CCellAttrDlg dlg(LoadErrorText(63137), m_parent, 0);
+    CCellAttrDlg dlg(LoadErrorText(viewcmd::kStrCellAttrCaption), m_parent, 0);
     dlg.SetMembers(members);
     dlg.RemovePages(removeMask);
     const int result = dlg.DoModal();

@@ -53,8 +53,6 @@ CQorSplitterWnd* splitterOf(const QWidget* w) {
     return nullptr;
 }
 
-QString stringOr(int id) { return LoadErrorText(id); }
-
 void tellId(int id) {
     qor::messageBox(LoadErrorText(id), LoadErrorText(57344), qor::MsgButtons::Ok,
                     qor::MsgIcon::Warning);
@@ -109,9 +107,6 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         state.enabled = true;
         return true;
     };
-    // Rules the commands share: a report, then a state.
-    auto needOpen = [&]() -> bool { return open; };
-
     switch (id) {
         // Commands with no work behind them yet, or none here at all.
         case kCmdFillDown:
@@ -127,21 +122,21 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             // Items cannot put themselves on the clipboard yet; a cut would
             // have nothing to paste back.
             if (m_pSelection) return off(QStringLiteral("对象尚不能复制到剪贴板"));
             return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdClear:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdPaste:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             return OnUpdateEditPaste() ? on() : off(QStringLiteral("剪贴板中没有可粘贴的数据"));
         case qor::clip::kCmdPasteLink:
-            return needOpen() ? on() : off(dc::ReasonNoReport());
+            return open ? on() : off(dc::ReasonNoReport());
         case qor::clip::kCmdPasteSpecial:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             if (!qor::clip::HasPasteSpecialDialog()) return off(dc::ReasonNoDialog());
             if (!OnUpdateEditPasteSpecial())
                 return off(QStringLiteral("剪贴板中没有可选择性粘贴的数据"));
@@ -149,25 +144,26 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 
         case kCmdDisplayScale:
         case kCmdDisplayStyle:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             if (!ViewDialogs()->Provides(id == kCmdDisplayScale ? kDlgZoom : kDlgDisplayStyle))
                 return off(dc::ReasonNoDialog());
             return on();
 
         case kCmdForcedPageBreak:
-            if (!needOpen()) return off(dc::ReasonNoReport());
-            state.text = stringOr(IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
+            if (!open) return off(dc::ReasonNoReport());
+            state.text =
+                LoadErrorText(IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
             return on();
         case kCmdShowPageBreaks:
             state.checkable = true;
             state.checked = OnUpdateShowPageBreaks();
-            return needOpen() ? on() : off(dc::ReasonNoReport());
+            return open ? on() : off(dc::ReasonNoReport());
         case kCmdClearPageBreaks:
-            return needOpen() ? on() : off(dc::ReasonNoReport());
+            return open ? on() : off(dc::ReasonNoReport());
 
         case kCmdBringToFront:
         case kCmdSendToBack: {
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             if (!m_pSelection || !IsItemEditable(*m_pDoc, *m_pSelection))
                 return off(QStringLiteral("没有选中可编辑的对象"));
             const bool can = id == kCmdBringToFront ? CanBringToFront(*m_pDoc, m_pSelection)
@@ -180,12 +176,12 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
             return off(dc::ReasonNoDialog());
         case kCmdObjectPreview:
         case kCmdObjectPrint:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             return m_pSelection ? on() : off(QStringLiteral("没有选中的对象"));
 
         case kCmdTableSize:
         case kCmdCellAttributes:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             if (data) return off(dc::ReasonFormatState());
             if (id == kCmdTableSize ? !qor::DocDialogs().Provides(kDlgTableSize)
                                     : !ViewDialogs()->Provides(kDlgCellAttributes))
@@ -194,7 +190,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 
         case kCmdPageTabsBack:
         case kCmdPageTabsForward:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             return data ? on() : off(dc::ReasonDataState());
 
         case kCmdPrintSetup:
@@ -202,21 +198,21 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdPrintDirect:
         case kCmdPrintPreview:
         case kCmdExportXml:
-            return needOpen() ? on() : off(dc::ReasonNoReport());
+            return open ? on() : off(dc::ReasonNoReport());
         case kCmdExportHtml:
         case kCmdDataOverlayPrint:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             return data ? on() : off(dc::ReasonDataState());
 
         case kCmdSplitWindow: {
             const CQorSplitterWnd* s = splitterOf(this);
             if (!s) return off(QStringLiteral("窗口不能拆分"));
             const bool split = s->GetRowCount() > 1 || s->GetColumnCount() > 1;
-            state.text = stringOr(split ? kStrUnsplit : kStrSplit);
+            state.text = LoadErrorText(split ? kStrUnsplit : kStrSplit);
             return on();
         }
         case kCmdDataInterface:
-            if (!needOpen()) return off(dc::ReasonNoReport());
+            if (!open) return off(dc::ReasonNoReport());
             if (!data) return off(dc::ReasonDataState());
             return off(dc::ReasonNoDialog());
         default:
