@@ -274,8 +274,9 @@ public:
     void OnPageTabsBack();
     void OnPageTabsForward();
     void OnFilePrintSetup();
-    // Runs the print dialog (UI services) and prints; 57608 prints alike.
-    void OnFilePrint();
+    // Runs the print dialog (UI services) and prints; without ask (57608)
+    // prints every page on the default printer at once.
+    void OnFilePrint(bool ask = true);
     void OnFilePrintPreview();
     // Prints the values alone over a preprinted form.
     void OnDataOverlayPrint();

@@ -295,8 +295,10 @@ bool CQorsView::OnCommand(int id) {
             OnFilePrintSetup();
             break;
         case kCmdPrint:
-        case kCmdPrintDirect:
             OnFilePrint();
+            break;
+        case kCmdPrintDirect:
+            OnFilePrint(false);
             break;
         case kCmdPrintPreview:
             OnFilePrintPreview();
@@ -407,12 +409,12 @@ void CQorsView::OnFilePrintSetup() {
     m_pDoc->UpdateServerItems(this);
 }
 
-void CQorsView::OnFilePrint() {
+void CQorsView::OnFilePrint(bool ask) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     qor::PrintRequest r;
     if (const auto pages = RecalcPageLayout()) r.maxPage = std::max(1, *pages);
     r.toPage = r.maxPage;
-    const auto chosen = qor::printDialog(r);
+    const auto chosen = ask ? qor::printDialog(r) : std::optional<qor::PrintRequest>(r);
     if (!chosen) return;
     auto printer = printerFor(*chosen);
     PrintJobSettings settings;
@@ -422,7 +424,11 @@ void CQorsView::OnFilePrint() {
     settings.toPage = chosen->toPage;
     settings.dataOnly = m_bDataOnly != 0;
     settings.viewScale = m_fScale;
-    if (!PrintToPrinter(*m_pDoc, *printer, settings)) tellId(kMsgCannotPrint);
+    // A page that holds nothing is told by the job itself; this covers a
+    // printer or output file that could not be written.
+    if (!PrintToPrinter(*m_pDoc, *printer, settings))
+        qor::messageBox(QStringLiteral("打印没有完成。"), LoadErrorText(57344), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
 }
 
 void CQorsView::OnFilePrintPreview() {
