@@ -385,7 +385,9 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
     const uint16_t status = m_pReport->Save();
     if (status) {
         if (saveAs) m_pReport->SetAlternatePath(m_strPathName);
-        tell(QStringLiteral("保存报表失败（%1）：%2").arg(StatusText(status), target));
+        const QString why = m_pReport->ErrorText();
+        tell(QStringLiteral("保存报表失败（%1）：%2")
+                 .arg(why.isEmpty() ? StatusText(status) : why, target));
         return false;
     }
     if (saveAs) {

@@ -1,9 +1,11 @@
 #include "engine/creporthandle.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -206,6 +208,18 @@ void CReportHandle::releaseLock() {
 }
 
 void CReportHandle::open(const QString& path, OpenMode mode) {
+    // An open report holds up to three descriptors (its lock, the file read
+    // in place, the compound file): 999 reports need more than the usual
+    // soft limit of 1,024, so it is raised towards the hard one once.
+    static const bool raised = [] {
+        rlimit lim {};
+        if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return false;
+        const rlim_t want = std::min<rlim_t>(lim.rlim_max, 8192);
+        if (lim.rlim_cur >= want) return true;
+        lim.rlim_cur = want;
+        return ::setrlimit(RLIMIT_NOFILE, &lim) == 0;
+    }();
+    (void)raised;
     m_path = FullReportPath(ReportPathWithExtension(path));
     if (m_path.isEmpty()) {
         m_openStatus = code(Status::FileNotFound);
