@@ -24,14 +24,10 @@ constexpr int kRandomChars = 6;
 std::mutex g_hookMutex;
 QByteArray g_nextName;
 
-QByteArray randomPart() {
-    {
+QByteArray randomPart(bool first) {
+    if (first) {
         std::lock_guard lock(g_hookMutex);
-        if (!g_nextName.isEmpty()) {
-            QByteArray part = g_nextName;
-            g_nextName.clear();
-            return part;
-        }
+        if (!g_nextName.isEmpty()) return g_nextName;
     }
     static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QByteArray part(kRandomChars, '\0');
@@ -80,7 +76,7 @@ bool renameOnto(const QString& from, const QString& to, bool noReplace) {
 
 }  // namespace
 
-void SetNextTemporaryNameForTests(const QByteArray& part) {
+void SetTemporaryNameForTests(const QByteArray& part) {
     std::lock_guard lock(g_hookMutex);
     g_nextName = part;
 }
@@ -106,7 +102,7 @@ int CreateUniqueFile(const QString& dir, const QString& prefix, const QString& s
                      mode_t mode, QString* path) {
     const QString base = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
     for (int i = 0; i < kNameTries; ++i) {
-        const QString name = base + prefix + QString::fromLatin1(randomPart()) + suffix;
+        const QString name = base + prefix + QString::fromLatin1(randomPart(i == 0)) + suffix;
         const int fd = ::open(encoded(name).constData(),
                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) {

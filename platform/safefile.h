@@ -21,9 +21,10 @@
 
 namespace qor {
 
-// Test hook: the next temporary name tried uses this 6-character part
-// instead of a random one (once; later tries are random again).
-void SetNextTemporaryNameForTests(const QByteArray& part);
+// Test hook: until cleared (empty part), the first name every temporary
+// tries uses this 6-character part instead of a random one; further tries
+// are random as always.
+void SetTemporaryNameForTests(const QByteArray& part);
 
 // Permissions a new file gets: 0666 less the process's umask.
 mode_t DefaultFileMode();

@@ -173,8 +173,19 @@ TEST(ReportWriters, PlantedLinksAtEveryTemporaryNameAreNotFollowed) {
     CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
     ASSERT_TRUE(h.IsOpen());
     ASSERT_EQ(h.AppendRowColPage(2, 2), 0);
-    SetNextTemporaryNameForTests("LinkAA");
+    // And in the work folder, at the name this process's next working file
+    // tries first.
+    QString probe;
+    const int fd = CreateWorkFile(".probe", &probe);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    QFile::remove(probe);
+    const QString token = QFileInfo(probe).fileName().section('-', 0, 0);
+    ASSERT_TRUE(QFile::link(victim, WorkFolder() + "/" + token + "-LinkAA.rep"));
+    SetTemporaryNameForTests("LinkAA");
     EXPECT_EQ(h.Save(), 0);
+    EXPECT_EQ(h.Save(), 0);  // again, with its own first names now taken
+    SetTemporaryNameForTests({});
     EXPECT_EQ(hashOf(victim), QCryptographicHash::hash("keep me", QCryptographicHash::Sha256));
     EXPECT_FALSE(QFileInfo(path).isSymLink());
     std::unique_ptr<CReportHandle> r;

@@ -53,8 +53,9 @@ TEST(SafeFile, PlantedLinksAtTheTemporaryOrTheTargetAreNeverFollowed) {
     // A link waiting at the very name the temporary gets first.
     const QString target = dir + "/out.xml";
     ASSERT_TRUE(QFile::link(victim, dir + "/.out.xml.AAAAAA.tmp"));
-    SetNextTemporaryNameForTests("AAAAAA");
+    SetTemporaryNameForTests("AAAAAA");
     ASSERT_TRUE(WriteFileSafely(target, "new content"));
+    SetTemporaryNameForTests({});
     EXPECT_EQ(readAll(victim), "precious");
     EXPECT_EQ(readAll(target), "new content");
 
