@@ -174,7 +174,7 @@ uint16_t CReportHandle::lockForWriting(const QString& path, int* fd) {
         // No write permission for anyone (root included) is a read-only
         // report: it is not rewritten behind its owner's back.
         if ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0) {
-            m_errorText = QStringLiteral("the report file is read-only; nothing was changed");
+            m_errorText = QStringLiteral("the report file is read-only");
             return kRefused;
         }
         const int f = ::open(name.constData(), O_RDWR | O_CLOEXEC);

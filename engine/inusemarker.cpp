@@ -10,6 +10,7 @@
 
 #include "engine/openreports.h"
 #include "platform/compoundfile.h"
+#include "platform/safefile.h"
 
 using namespace qor;
 
@@ -86,8 +87,10 @@ int IsReportOpenElsewhere(const QString& path, QString* computer) {
     if (!IsMarkableReportPath(path)) return 0;
     InUseMark mark;
     if (!ReadInUseMark(path, &mark) || !mark.inUse) return 0;
+    // Our own computer's mark is stale when no process here holds the
+    // report (a writer holds its lock for as long as it has it open).
     if (mark.computer.compare(LocalComputerName(), Qt::CaseInsensitive) == 0 &&
-        !FindOpenReport(path)) {
+        !FindOpenReport(path) && !IsFileLocked(path)) {
         WriteInUseMark(path, InUseMark{});
         return 0;
     }

@@ -13,8 +13,9 @@
 
 // Non-zero when the report carries an in-use mark; the marking computer's
 // name comes back in *computer. A mark with this computer's name on a
-// report that is not in the table of open reports is left over from a
-// run that ended without closing it: it is cleared and 0 returned.
+// report that is neither in the table of open reports nor locked by a
+// writer of another process is left over from a run that ended without
+// closing it: it is cleared and 0 returned.
 int IsReportOpenElsewhere(const QString& path, QString* computer);
 // Sets the mark with this computer's name; 1 on success.
 int MarkReportOpened(const QString& path);

@@ -127,6 +127,17 @@ LockResult TryLockFile(int fd, bool exclusive) {
     return errno == EAGAIN || errno == EACCES ? LockResult::Busy : LockResult::Failed;
 }
 
+bool IsFileLocked(const QString& path) {
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    const bool locked = ::fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
 bool IsSameFile(int fd, const QString& path, bool followLinks) {
     struct stat a {}, b {};
     if (::fstat(fd, &a) != 0) return false;

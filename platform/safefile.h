@@ -40,6 +40,9 @@ enum class LockResult { Locked, Busy, Failed };
 // Takes an advisory lock on the whole file without waiting (exclusive
 // needs a descriptor open for writing).
 LockResult TryLockFile(int fd, bool exclusive = true);
+// True when some open file other than those of this call holds a lock on
+// the file at path that an exclusive lock would conflict with.
+bool IsFileLocked(const QString& path);
 // True when the open file is still the one the path names (not replaced
 // or removed since it was opened). A link at the path is followed only
 // when followLinks.

@@ -13,6 +13,7 @@
 
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
+#include "engine/inusemarker.h"
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
 #include "tests/common/testsupport.h"
@@ -251,4 +252,24 @@ TEST(ReportWriters, AReaderKeepsReadingTheFileItOpenedWhileAWriterReplacesIt) {
     ASSERT_TRUE(openForReading(&fresh, path)->IsOpen());
     EXPECT_EQ(fresh->GetPageCount(), 8);
     EXPECT_DOUBLE_EQ(fresh->GetPage(3)->Slot(2, 2).numberValue(), 99);
+}
+
+TEST(ReportWriters, OwnComputersMarkStaysWhileAnotherProcessWritesTheReport) {
+    const QString path = testDir() + "/marked.rep";
+    makeReport(path);
+    ASSERT_EQ(MarkReportOpened(path), 1);
+    // Another process's writer: a lock on its own open file, not a report
+    // of this process's table.
+    const int other = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(TryLockFile(other), LockResult::Locked);
+    QString who;
+    EXPECT_EQ(IsReportOpenElsewhere(path, &who), 1);
+    EXPECT_EQ(who, LocalComputerName());
+    ::close(other);
+    // Nobody holds it now: the mark was left by a run that ended.
+    EXPECT_EQ(IsReportOpenElsewhere(path, &who), 0);
+    InUseMark mark;
+    ASSERT_TRUE(ReadInUseMark(path, &mark));
+    EXPECT_FALSE(mark.inUse);
 }
