@@ -17,7 +17,10 @@ SECONDS_EACH="${QOR_FUZZ_SECONDS:-30}"
 CORES="$(nproc)"
 JOBS="${QOR_FUZZ_JOBS:-$(( CORES > 4 ? 4 : CORES ))}"
 
+# -O1 and line tables: what libFuzzer builds usually take, and quick to build.
+OPT="-O1 -gline-tables-only"
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="$OPT" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$OPT" \
     -DQOR_BUILD_FUZZ=ON -DQOR_BUILD_TESTS=OFF -DQOR_BUILD_BENCH=OFF > /dev/null
 cmake --build "$BUILD_DIR" --target fuzz --parallel "${QOR_JOBS:-$CORES}"
 
