@@ -46,12 +46,10 @@ public:
 
 class WorkbookConverter final : public qor::IDocConverter {
 public:
-    // writes: the type is written as what it says. The workbook engine
-    // writes zip workbooks only; under an ".xls" name that would be a file
-    // other programs read as something it is not.
-    explicit WorkbookConverter(bool writes) : m_writes(writes) {}
+    // The workbook engine writes each type as what its name says: ".xlsx"
+    // as a zip workbook, ".xls" as a binary one.
     bool CanImport() const override { return true; }
-    bool CanExport() const override { return m_writes; }
+    bool CanExport() const override { return true; }
     bool Import(CQorsDoc&, CReportHandle& report, const QString& path,
                 QString* message) override {
         m_leftOut.clear();
@@ -73,10 +71,6 @@ public:
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
         m_leftOut.clear();
-        if (!m_writes) {
-            if (message) *message = QStringLiteral("不支持保存为此类型的文件：") + path;
-            return false;
-        }
         if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path)) {
             // A worksheet gets each cell's value; the report's formulas stay
             // behind.
@@ -93,7 +87,6 @@ public:
     QStringList LeftOut() const override { return m_leftOut; }
 
 private:
-    bool m_writes;
     QStringList m_leftOut;
 };
 
@@ -196,8 +189,8 @@ void RegisterExchangeConverters() {
     auto html = std::make_shared<HtmlConverter>();
     qor::RegisterDocConverter(QStringLiteral("htm"), html);
     qor::RegisterDocConverter(QStringLiteral("html"), html);
-    qor::RegisterDocConverter(QStringLiteral("xls"), std::make_shared<WorkbookConverter>(false));
-    qor::RegisterDocConverter(QStringLiteral("xlsx"), std::make_shared<WorkbookConverter>(true));
+    qor::RegisterDocConverter(QStringLiteral("xls"), std::make_shared<WorkbookConverter>());
+    qor::RegisterDocConverter(QStringLiteral("xlsx"), std::make_shared<WorkbookConverter>());
     qor::RegisterDocConverter(QStringLiteral("xml"), std::make_shared<OwnXmlConverter>());
 }
 

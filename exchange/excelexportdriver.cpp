@@ -5,6 +5,7 @@
 #include "exchange/cexcelbridge.h"
 #include "platform/uiservices.h"
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -32,7 +33,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path) {
         std::vector<QString> names;
         names.reserve(size_t(pages));
         for (int page = 1; page <= pages; ++page) names.push_back(withPage("第%i页", page));
-        qor::XlsxStreamWriter out(path, names, 0);
+        const std::unique_ptr<qor::XlStreamWriter> out = qor::OpenWorkbookWriter(path, names, 0);
         bridge.NewWorkbook();
         // Each new sheet goes in front of the one made before it, so
         // making them from the last page leaves the sheets in page order.
@@ -43,10 +44,10 @@ int ExportReportToExcel(CReportHandle* report, const QString& path) {
             qor::XlWorksheet* sheet = bridge.worksheet();
             if (!sheet) throw qor::XlError{qor::kXlPointer, QStringLiteral("ExportPage"),
                                           QStringLiteral("no worksheet")};
-            out.writeSheet(page - 1, *sheet);
+            out->writeSheet(page - 1, *sheet);
             sheet->releaseContents();
         }
-        out.commit();
+        out->commit();
         TraceMessage(QStringLiteral("完成"));
         bridge.CloseWorkbook();
         bridge.QuitExcel();

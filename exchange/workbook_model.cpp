@@ -1,8 +1,6 @@
 #include "exchange/workbook_model.h"
 
-#include <QDateTime>
 #include <QFileInfo>
-#include <QMutex>
 #include <algorithm>
 
 #include "exchange/workbook_read.h"
@@ -18,47 +16,10 @@ namespace {
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxCols = 16384;
 
-// Files this process wrote, so that a workbook saved and opened again
-// (SaveCopyAs then Open) comes back as written. An entry counts only while
-// the file keeps the size and time it had when written.
-struct WrittenFile {
-    qint64 size = 0;
-    QDateTime modified;
-    std::shared_ptr<const XlWorkbook> book;
-};
-
-QMutex& writtenLock() {
-    static QMutex m;
-    return m;
-}
-std::map<QString, WrittenFile>& writtenFiles() {
-    static std::map<QString, WrittenFile> files;
-    return files;
-}
-
 QString canonicalKey(const QString& path) {
     const QFileInfo fi(path);
     const QString c = fi.canonicalFilePath();
     return c.isEmpty() ? fi.absoluteFilePath() : c;
-}
-
-void rememberWritten(const QString& path, const XlWorkbook& wb) {
-    const QFileInfo fi(path);
-    QMutexLocker lock(&writtenLock());
-    writtenFiles()[canonicalKey(path)] =
-        WrittenFile{fi.size(), fi.lastModified(), std::shared_ptr<const XlWorkbook>(wb.clone())};
-}
-
-std::unique_ptr<XlWorkbook> recallWritten(const QString& path) {
-    const QFileInfo fi(path);
-    QMutexLocker lock(&writtenLock());
-    auto it = writtenFiles().find(canonicalKey(path));
-    if (it == writtenFiles().end()) return nullptr;
-    if (!fi.exists() || fi.size() != it->second.size || fi.lastModified() != it->second.modified) {
-        writtenFiles().erase(it);
-        return nullptr;
-    }
-    return it->second.book->clone();
 }
 
 XlBorder& borderOf(XlStyle& s, int edge) {
@@ -446,8 +407,9 @@ XlWorkbook* XlApplication::openWorkbook(const QString& path) {
         }
     if (!QFileInfo(path).isFile())
         fail(kXlObjectError, QStringLiteral("\"%1\" cannot be found").arg(path));
-    std::unique_ptr<XlWorkbook> wb = recallWritten(path);
-    if (!wb) wb = ReadXlsxWorkbook(path);
+    // Always from the file's bytes, by its content: a workbook written
+    // here comes back as any program would read it.
+    std::unique_ptr<XlWorkbook> wb = ReadWorkbookFile(path);
     wb->setFullName(QFileInfo(path).absoluteFilePath());
     wb->setSaved(true);
     m_books.push_back(std::move(wb));
@@ -458,9 +420,6 @@ XlWorkbook* XlApplication::openWorkbook(const QString& path) {
 void XlApplication::saveCopyAs(const XlWorkbook* wb, const QString& path) {
     if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
     wb->saveAs(path);
-    std::unique_ptr<XlWorkbook> copy = wb->clone();
-    copy->setFullName(QFileInfo(path).absoluteFilePath());
-    rememberWritten(path, *copy);
 }
 
 void XlApplication::save(XlWorkbook* wb) {
@@ -469,7 +428,6 @@ void XlApplication::save(XlWorkbook* wb) {
         fail(kXlObjectError, QStringLiteral("the workbook has no file; save it under a name"));
     wb->saveAs(wb->fullName());
     wb->setSaved(true);
-    rememberWritten(wb->fullName(), *wb);
 }
 
 void XlApplication::close(XlWorkbook* wb) {

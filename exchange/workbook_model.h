@@ -222,13 +222,14 @@ public:
     bool saved() const { return m_saved; }
     void setSaved(bool saved) { m_saved = saved; }
 
-    // Writes the workbook as .xlsx through a temporary file renamed into
-    // place; XlError when it cannot (the target is then left as it was).
+    // Writes the workbook through a temporary file renamed into place, as
+    // .xlsx for an ".xlsx" name and as .xls for any other; XlError when it
+    // cannot (the target is then left as it was).
     void saveAs(const QString& path) const;
 
     const std::vector<std::unique_ptr<XlWorksheet>>& sheets() const { return m_sheets; }
 
-    // A deep copy, for SaveCopyAs and for reopening a file this engine wrote.
+    // A deep copy.
     std::unique_ptr<XlWorkbook> clone() const;
 
 private:
@@ -241,21 +242,57 @@ private:
     bool m_saved = true;
 };
 
-// Writes an .xlsx file sheet by sheet, each sheet's rows going out as they
-// are written, so a workbook of many pages never sits in memory whole. The
-// sheets are named up front, in their order in the file; each is then
-// written once, in any order. commit() finishes the file in a temporary
-// beside the target and renames it into place; a writer dropped without
-// commit() leaves the target as it was. XlError for every failure.
-class XlsxStreamWriter {
+// Writes a workbook file sheet by sheet, so a workbook of many pages never
+// sits in memory whole. The sheets are named up front, in their order in
+// the file; each is then written once, in any order. commit() finishes the
+// file in a temporary beside the target and renames it into place; a
+// writer dropped without commit() leaves the target as it was. XlError for
+// every failure.
+class XlStreamWriter {
+public:
+    virtual ~XlStreamWriter() = default;
+    virtual void writeSheet(int index0, const XlWorksheet& sheet) = 0;
+    virtual void commit() = 0;
+};
+
+// True for a name ending in ".xlsx" in any case: such a file is written as
+// a zip workbook, every other name as a binary (BIFF8) workbook, so a file
+// never disagrees with its name.
+bool IsXlsxName(const QString& path);
+// The writer for the file's name.
+std::unique_ptr<XlStreamWriter> OpenWorkbookWriter(const QString& path,
+                                                   const std::vector<QString>& sheetNames,
+                                                   int activeIndex0);
+
+// The zip workbook (.xlsx); each sheet's rows go out as they are written.
+class XlsxStreamWriter final : public XlStreamWriter {
 public:
     XlsxStreamWriter(const QString& path, const std::vector<QString>& sheetNames, int activeIndex0);
-    ~XlsxStreamWriter();
+    ~XlsxStreamWriter() override;
     XlsxStreamWriter(const XlsxStreamWriter&) = delete;
     XlsxStreamWriter& operator=(const XlsxStreamWriter&) = delete;
 
-    void writeSheet(int index0, const XlWorksheet& sheet);
-    void commit();
+    void writeSheet(int index0, const XlWorksheet& sheet) override;
+    void commit() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The binary workbook (.xls): a compound file with one "Workbook" stream.
+// Each sheet is encoded when it is written; the workbook's tables (fonts,
+// formats, cell styles, shared strings) and the file follow on commit().
+// Up to 65,536 rows and 256 columns a sheet.
+class XlsStreamWriter final : public XlStreamWriter {
+public:
+    XlsStreamWriter(const QString& path, const std::vector<QString>& sheetNames, int activeIndex0);
+    ~XlsStreamWriter() override;
+    XlsStreamWriter(const XlsStreamWriter&) = delete;
+    XlsStreamWriter& operator=(const XlsStreamWriter&) = delete;
+
+    void writeSheet(int index0, const XlWorksheet& sheet) override;
+    void commit() override;
 
 private:
     struct Impl;
@@ -278,8 +315,7 @@ public:
 
     XlWorkbook* addWorkbook();
     // The open workbook of that file when there is one, else the file is
-    // read. Files this process wrote are reopened from what was written;
-    // any other .xlsx file is read (exchange/workbook_read.h).
+    // read by its content, .xlsx or .xls (exchange/workbook_read.h).
     XlWorkbook* openWorkbook(const QString& path);
     void saveCopyAs(const XlWorkbook* wb, const QString& path);
     void save(XlWorkbook* wb);

@@ -9,6 +9,7 @@
 #include <map>
 #include <vector>
 
+#include "exchange/workbook_codes.h"
 #include "exchange/xmldom.h"
 
 namespace qor {
@@ -281,67 +282,6 @@ std::optional<double> parseNumber(const QString& t) {
 
 // ---- styles -----------------------------------------------------------------
 
-QString builtinNumberFormat(int id) {
-    switch (id) {
-        case 1:
-            return QStringLiteral("0");
-        case 2:
-            return QStringLiteral("0.00");
-        case 3:
-            return QStringLiteral("#,##0");
-        case 4:
-            return QStringLiteral("#,##0.00");
-        case 9:
-            return QStringLiteral("0%");
-        case 10:
-            return QStringLiteral("0.00%");
-        case 11:
-            return QStringLiteral("0.00E+00");
-        case 12:
-            return QStringLiteral("# ?/?");
-        case 13:
-            return QStringLiteral("# ?\?/??");
-        case 14:
-            return QStringLiteral("mm-dd-yy");
-        case 15:
-            return QStringLiteral("d-mmm-yy");
-        case 16:
-            return QStringLiteral("d-mmm");
-        case 17:
-            return QStringLiteral("mmm-yy");
-        case 18:
-            return QStringLiteral("h:mm AM/PM");
-        case 19:
-            return QStringLiteral("h:mm:ss AM/PM");
-        case 20:
-            return QStringLiteral("h:mm");
-        case 21:
-            return QStringLiteral("h:mm:ss");
-        case 22:
-            return QStringLiteral("m/d/yy h:mm");
-        case 37:
-            return QStringLiteral("#,##0 ;(#,##0)");
-        case 38:
-            return QStringLiteral("#,##0 ;[Red](#,##0)");
-        case 39:
-            return QStringLiteral("#,##0.00;(#,##0.00)");
-        case 40:
-            return QStringLiteral("#,##0.00;[Red](#,##0.00)");
-        case 45:
-            return QStringLiteral("mm:ss");
-        case 46:
-            return QStringLiteral("[h]:mm:ss");
-        case 47:
-            return QStringLiteral("mmss.0");
-        case 48:
-            return QStringLiteral("##0.0E+0");
-        case 49:
-            return QStringLiteral("@");
-        default:
-            return QString();  // General, and the locale's own formats
-    }
-}
-
 // The legacy indexed palette, 0xRRGGBB.
 uint32_t indexedColour(int i) {
     static constexpr uint32_t base[16] = {
@@ -518,7 +458,7 @@ public:
             const int fmt = xf.attributeText(u"numFmtId").toInt(&ok);
             if (ok && fmt > 0) {
                 auto it = formats.find(fmt);
-                s.numberFormat = it != formats.end() ? it->second : builtinNumberFormat(fmt);
+                s.numberFormat = it != formats.end() ? it->second : BuiltinNumberFormat(fmt);
                 if (s.numberFormat.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
                     s.numberFormat.clear();
             }

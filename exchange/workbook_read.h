@@ -10,6 +10,7 @@
 // is refused rather than read. Failures throw XlError (kXlObjectError)
 // with a description naming the file and what is wrong with it.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -32,6 +33,19 @@ struct XlsxReadLimits {
 
 // Throws XlError when the file cannot be read as a workbook.
 std::unique_ptr<XlWorkbook> ReadXlsxWorkbook(const QString& path,
+                                             const XlsxReadLimits& limits = XlsxReadLimits());
+
+// A binary workbook: a compound file with a "Workbook" (BIFF8) or "Book"
+// (BIFF5) stream, read under the same limits.
+std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path,
+                                            const XlsxReadLimits& limits = XlsxReadLimits());
+// The records of such a stream; fileName names the file in errors.
+std::unique_ptr<XlWorkbook> ReadBiffWorkbook(const QByteArray& stream, const QString& fileName,
+                                             const XlsxReadLimits& limits = XlsxReadLimits());
+// Any workbook, by its content: a zip package as .xlsx, a compound file as
+// .xls; anything else is "not a workbook". The name's extension is not
+// consulted.
+std::unique_ptr<XlWorkbook> ReadWorkbookFile(const QString& path,
                                              const XlsxReadLimits& limits = XlsxReadLimits());
 
 }  // namespace qor

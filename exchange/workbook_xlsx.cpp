@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "exchange/workbook_codes.h"
 #include "exchange/workbook_model.h"
 #include "platform/safefile.h"
 
@@ -29,30 +30,9 @@ lxw_color_t writerColour(uint32_t bgr) {
     return rgb ? lxw_color_t(rgb) : lxw_color_t(LXW_COLOR_BLACK);
 }
 
-uint8_t writerBorder(const XlBorder& b) {
-    const bool heavy = b.weight == xl::kMedium || b.weight == xl::kThick;
-    switch (b.lineStyle) {
-        case xl::kContinuous:
-            if (b.weight == xl::kHairline) return LXW_BORDER_HAIR;
-            if (b.weight == xl::kMedium) return LXW_BORDER_MEDIUM;
-            if (b.weight == xl::kThick) return LXW_BORDER_THICK;
-            return LXW_BORDER_THIN;
-        case xl::kDash:
-            return heavy ? LXW_BORDER_MEDIUM_DASHED : LXW_BORDER_DASHED;
-        case xl::kDot:
-            return LXW_BORDER_DOTTED;
-        case xl::kDashDot:
-            return heavy ? LXW_BORDER_MEDIUM_DASH_DOT : LXW_BORDER_DASH_DOT;
-        case xl::kDashDotDot:
-            return heavy ? LXW_BORDER_MEDIUM_DASH_DOT_DOT : LXW_BORDER_DASH_DOT_DOT;
-        case xl::kSlantDashDot:
-            return LXW_BORDER_SLANT_DASH_DOT;
-        case xl::kDouble:
-            return LXW_BORDER_DOUBLE;
-        default:
-            return LXW_BORDER_NONE;
-    }
-}
+// The writer's border codes are the file format's line codes.
+static_assert(LXW_BORDER_THIN == 1 && LXW_BORDER_HAIR == 7 && LXW_BORDER_SLANT_DASH_DOT == 13);
+uint8_t writerBorder(const XlBorder& b) { return uint8_t(BorderLineCode(b)); }
 
 uint8_t writerHAlign(int code) {
     switch (code) {
@@ -354,13 +334,24 @@ void XlsxStreamWriter::commit() {
 
 int XlsxFilesWritten() { return g_filesWritten.load(); }
 
+bool IsXlsxName(const QString& path) {
+    return path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive);
+}
+
+std::unique_ptr<XlStreamWriter> OpenWorkbookWriter(const QString& path,
+                                                   const std::vector<QString>& sheetNames,
+                                                   int activeIndex0) {
+    if (IsXlsxName(path)) return std::make_unique<XlsxStreamWriter>(path, sheetNames, activeIndex0);
+    return std::make_unique<XlsStreamWriter>(path, sheetNames, activeIndex0);
+}
+
 void XlWorkbook::saveAs(const QString& path) const {
     std::vector<QString> names;
     names.reserve(m_sheets.size());
     for (const auto& s : m_sheets) names.push_back(s->name());
-    XlsxStreamWriter out(path, names, m_active);
-    for (size_t i = 0; i < m_sheets.size(); ++i) out.writeSheet(int(i), *m_sheets[i]);
-    out.commit();
+    const std::unique_ptr<XlStreamWriter> out = OpenWorkbookWriter(path, names, m_active);
+    for (size_t i = 0; i < m_sheets.size(); ++i) out->writeSheet(int(i), *m_sheets[i]);
+    out->commit();
 }
 
 }  // namespace qor

@@ -251,6 +251,14 @@ void xlsxSeeds(const QString& work) {
     }
     zip_close(z);
     seed("fuzz_xlsx", "book-parts", QByteArray(1, '\1') + qorfuzz::joinParts(parts));
+
+    // The same workbook as .xls: its stream, and the whole file.
+    const QString xls = work + "/book.xls";
+    wb.saveAs(xls);
+    const std::unique_ptr<CompoundFile> cf = CompoundFile::open(xls, CompoundFile::Mode::ReadOnly);
+    check(cf != nullptr, "open xls");
+    seed("fuzz_xls", "book-stream", QByteArray(1, '\0') + cf->readAll(QStringLiteral("Workbook")));
+    seed("fuzz_xls", "book-file", QByteArray(1, '\1') + readFile(xls));
 }
 
 // ---- texts

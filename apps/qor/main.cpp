@@ -59,7 +59,7 @@ void printUsage(FILE* to) {
         "  qor export-html REPORT OUTDIR [--pages 2,5]\n"
         "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages)\n"
         "  qor convert IN OUT [--pages 2,5]\n"
-        "      open IN by its type and write OUT by its type (.rep, .xml, .xlsx, .htm);\n"
+        "      open IN by its type and write OUT by its type (.rep, .xml, .xls, .xlsx, .htm);\n"
         "      what OUT cannot hold is listed on stderr and the exit code is then 3\n"
         "Printing:\n"
         "  qor print REPORT [--pdf OUT.pdf] [--pages 2,5] [--copies N]\n"

@@ -1,0 +1,651 @@
+// Writing a workbook of the in-process engine as a binary (.xls) workbook:
+// a compound file holding one "Workbook" stream of BIFF8 records.
+//
+// The stream is the workbook's globals (fonts, number formats, cell
+// styles, sheet directory, shared strings) followed by one block of records
+// per sheet. A sheet's block is encoded as soon as the sheet is written and
+// kept as bytes; the globals are laid out on commit, when every style and
+// string is known, and the sheet directory gets each block's offset then.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "exchange/workbook_codes.h"
+#include "exchange/workbook_model.h"
+#include "platform/compoundfile.h"
+#include "platform/safefile.h"
+
+namespace qor {
+
+namespace {
+
+[[noreturn]] void fail(const QString& what) {
+    throw XlError{kXlObjectError, QStringLiteral("Workbook"), what};
+}
+
+// Record types.
+constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kCodePage = 0x0042, kWindow1 = 0x003D,
+                   kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0, kStyle = 0x0293,
+                   kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C, kExtSst = 0x00FF,
+                   kDimensions = 0x0200, kColInfo = 0x007D, kRow = 0x0208, kNumber = 0x0203,
+                   kLabelSst = 0x00FD, kBlank = 0x0201, kMergedCells = 0x00E5,
+                   kWindow2 = 0x023E, kDefColWidth = 0x0055;
+
+constexpr int kMaxRecordData = 8224;  // bytes after a record's header
+constexpr int kMaxRows = 65536;
+constexpr int kMaxCols = 256;
+constexpr int kMergesPerRecord = 1026;
+constexpr int kStyleXfs = 15;          // the style XFs every workbook starts with
+constexpr int kDefaultCellXf = 15;     // the cell XF of a cell without a style
+constexpr int kMaxXfs = 4050;          // what spreadsheet programs accept
+constexpr int kFirstCustomFormat = 164;
+constexpr uint16_t kAutoColour = 0x7FFF;
+const QString kDefaultFontName = QStringLiteral("Calibri");
+
+// Little-endian appending.
+struct Bytes {
+    QByteArray b;
+    void u8(int v) { b.append(char(v & 0xFF)); }
+    void u16(int v) {
+        u8(v);
+        u8(v >> 8);
+    }
+    void u32(uint32_t v) {
+        u16(int(v & 0xFFFF));
+        u16(int(v >> 16));
+    }
+    void f64(double v) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        u32(uint32_t(bits));
+        u32(uint32_t(bits >> 32));
+    }
+    // Characters as 8-bit (all below 256) or UTF-16; the flag byte first.
+    void chars(const QString& s, bool wide) {
+        u8(wide ? 1 : 0);
+        for (const QChar c : s) wide ? u16(c.unicode()) : u8(c.unicode());
+    }
+    void record(uint16_t type, const QByteArray& data) {
+        u16(type);
+        u16(int(data.size()));
+        b.append(data);
+    }
+};
+
+bool needsWide(const QString& s) {
+    return std::any_of(s.begin(), s.end(), [](QChar c) { return c.unicode() > 0xFF; });
+}
+
+// A font as a FONT record holds it.
+struct FontKey {
+    QString name;
+    int twips = 220;
+    bool bold = false, italic = false;
+    int underline = 0;  // 0 none, 1 single, 2 double
+    uint16_t colour = kAutoColour;
+    bool operator==(const FontKey&) const = default;
+};
+
+int underlineCode(int u) {
+    if (u == xl::kUnderlineSingle) return 1;
+    if (u == xl::kUnderlineDouble) return 2;
+    return 0;
+}
+
+int hAlignCode(int code) {
+    switch (code) {
+        case xl::kLeft:
+            return 1;
+        case xl::kCenter:
+            return 2;
+        case xl::kRight:
+            return 3;
+        case xl::kJustify:
+            return 5;
+        default:
+            return 0;  // general
+    }
+}
+
+int vAlignCode(int code) {
+    switch (code) {
+        case xl::kTop:
+            return 0;
+        case xl::kCenter:
+            return 1;
+        case xl::kJustify:
+            return 3;
+        default:
+            return 2;  // bottom
+    }
+}
+
+// The 20 bytes of a cell XF after its font and format indices.
+struct XfKey {
+    int font = 0;
+    int format = 0;
+    QByteArray rest;
+    bool operator==(const XfKey&) const = default;
+};
+
+QByteArray xfBody(const XlStyle& s) {
+    Bytes x;
+    x.u16(0x0001);  // locked, a cell XF whose parent is the Normal style
+    x.u8(hAlignCode(s.hAlign) | (s.wrap ? 0x08 : 0) | vAlignCode(s.vAlign) << 4);
+    x.u8(0);     // rotation
+    x.u8(0);     // indent, shrink, reading order
+    x.u8(0xFC);  // every attribute group is the cell's own
+    const auto line = [](const XlBorder& b) { return uint32_t(BorderLineCode(b)); };
+    const auto colour = [](const XlBorder& b) { return BorderLineCode(b) ? 8u : 0u; };
+    x.u32(line(s.left) | line(s.right) << 4 | line(s.top) << 8 | line(s.bottom) << 12 |
+          colour(s.left) << 16 | colour(s.right) << 23);
+    x.u32(colour(s.top) | colour(s.bottom) << 7 | (s.hasFill ? 1u << 26 : 0u));
+    const int fore = s.hasFill ? BiffPaletteIndex(s.fillColor) : 64;
+    x.u16(fore | 65 << 7);
+    return x.b;
+}
+
+size_t hashOf(const XfKey& k) { return qHash(k.rest) ^ size_t(k.font) << 20 ^ size_t(k.format); }
+struct XfHash {
+    size_t operator()(const XfKey& k) const { return hashOf(k); }
+};
+struct FontHash {
+    size_t operator()(const FontKey& k) const {
+        return qHash(k.name) ^ size_t(k.twips) << 8 ^ size_t(k.colour) << 24 ^
+               size_t(k.bold) << 1 ^ size_t(k.italic) << 2 ^ size_t(k.underline) << 3;
+    }
+};
+
+}  // namespace
+
+struct XlsStreamWriter::Impl {
+    QString target;
+    std::vector<QString> names;
+    int active = 0;
+    std::vector<QByteArray> sheetBlocks;
+    std::vector<bool> written;
+    bool done = false;
+
+    // The workbook's tables, filled as sheets are encoded.
+    std::vector<FontKey> fonts;  // beyond the four default fonts
+    std::unordered_map<FontKey, int, FontHash> fontIndex;
+    std::vector<QString> formats;  // custom codes from 164
+    QHash<QString, int> formatIndex;
+    std::vector<XfKey> xfs;  // cell XFs from 16
+    std::unordered_map<XfKey, int, XfHash> xfIndex;
+    std::vector<QString> strings;
+    QHash<QString, int> stringIndex;
+    uint32_t stringUses = 0;
+    // The style met last, for runs of cells that share one.
+    bool haveLast = false;
+    XlStyle lastStyle;
+    int lastXf = kDefaultCellXf;
+
+    int fontOf(const XlStyle& s) {
+        FontKey k;
+        k.name = s.fontName.isEmpty() ? kDefaultFontName : s.fontName;
+        k.twips = int(std::lround(std::clamp(s.fontSize, 1.0, 409.0) * 20));
+        k.bold = s.bold;
+        k.italic = s.italic;
+        k.underline = underlineCode(s.underline);
+        k.colour = s.fontColor ? uint16_t(BiffPaletteIndex(s.fontColor)) : kAutoColour;
+        if (k == FontKey{kDefaultFontName}) return 0;
+        auto [it, fresh] = fontIndex.try_emplace(k, 0);
+        if (fresh) {
+            if (k.name.size() > 255) fail(QStringLiteral("font name too long: %1").arg(k.name));
+            fonts.push_back(k);
+            // The format never uses font index 4: the fifth record is 5.
+            it->second = int(fonts.size()) + 4;
+        }
+        return it->second;
+    }
+
+    int formatOf(const QString& code) {
+        if (code.isEmpty() || code.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
+            return 0;
+        auto it = formatIndex.find(code);
+        if (it != formatIndex.end()) return *it;
+        if (code.size() > 255) fail(QStringLiteral("number format too long: %1").arg(code));
+        formats.push_back(code);
+        const int index = kFirstCustomFormat + int(formats.size()) - 1;
+        formatIndex.insert(code, index);
+        return index;
+    }
+
+    int xfOf(const XlStyle& s) {
+        if (haveLast && s == lastStyle) return lastXf;
+        static const XlStyle plain;
+        int xf = kDefaultCellXf;
+        if (!(s == plain)) {
+            XfKey k{fontOf(s), formatOf(s.numberFormat), xfBody(s)};
+            auto [it, fresh] = xfIndex.try_emplace(k, 0);
+            if (fresh) {
+                xfs.push_back(k);
+                it->second = kDefaultCellXf + int(xfs.size());
+                if (it->second >= kMaxXfs)
+                    fail(QStringLiteral("more than %1 cell styles").arg(kMaxXfs));
+            }
+            xf = it->second;
+        }
+        haveLast = true;
+        lastStyle = s;
+        lastXf = xf;
+        return xf;
+    }
+
+    uint32_t stringOf(const QString& t) {
+        ++stringUses;
+        auto it = stringIndex.find(t);
+        if (it != stringIndex.end()) return uint32_t(*it);
+        strings.push_back(t);
+        stringIndex.insert(t, int(strings.size()) - 1);
+        return uint32_t(strings.size()) - 1;
+    }
+
+    QByteArray encodeSheet(const XlWorksheet& sheet, bool active);
+    QByteArray encodeGlobals(std::vector<uint32_t>* sheetOffsetPositions);
+};
+
+namespace {
+
+QByteArray bof(int kind) {
+    Bytes d;
+    d.u16(0x0600);  // BIFF8
+    d.u16(kind);    // 0x0005 globals, 0x0010 worksheet
+    d.u16(0x0DBB);
+    d.u16(0x07CC);
+    d.u32(0);
+    d.u32(0x00000006);
+    return d.b;
+}
+
+QByteArray window2(bool active) {
+    Bytes d;
+    // Grid, headers, zeros, automatic grid colour, outline symbols; the
+    // active sheet is also selected and shown.
+    d.u16(active ? 0x06B6 : 0x00B6);
+    d.u16(0);
+    d.u16(0);
+    d.u16(64);
+    d.u16(0);
+    d.u16(0);
+    d.u16(0);
+    d.u32(0);
+    return d.b;
+}
+
+void checkCell(const XlWorksheet& sheet, int row, int col) {
+    if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
+        fail(QStringLiteral("sheet \"%1\": row %2, column %3 lies beyond the 65,536 rows and 256 "
+                            "columns of an .xls sheet")
+                 .arg(sheet.name())
+                 .arg(row)
+                 .arg(col));
+}
+
+}  // namespace
+
+QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool active) {
+    Bytes out;
+    out.record(kBof, bof(0x0010));
+
+    // What the sheet holds: cells, merged areas (whose uncovered cells show
+    // the area's blank in the style of its first cell, as spreadsheet
+    // programs keep it), sized rows.
+    std::map<std::pair<int, int>, int> blanks;  // (row, col) → XF
+    for (const XlArea& m : sheet.merges()) {
+        checkCell(sheet, m.r2, m.c2);
+        const XlCell* first = sheet.findCell(m.r1, m.c1);
+        if (!first) continue;
+        const int xf = xfOf(first->style);
+        if (xf == kDefaultCellXf) continue;
+        for (int r = m.r1; r <= m.r2; ++r)
+            for (int c = m.c1; c <= m.c2; ++c)
+                if (!sheet.findCell(r, c)) blanks.emplace(std::make_pair(r, c), xf);
+    }
+    int r1 = 0, r2 = -1, c1 = 0, c2 = -1;
+    const auto extend = [&](int r, int c) {
+        if (r2 < 0) {
+            r1 = r2 = r;
+            c1 = c2 = c;
+            return;
+        }
+        r1 = std::min(r1, r);
+        r2 = std::max(r2, r);
+        c1 = std::min(c1, c);
+        c2 = std::max(c2, c);
+    };
+    for (const auto& [pos, cell] : sheet.cells()) {
+        checkCell(sheet, pos.first, pos.second);
+        extend(pos.first, pos.second);
+    }
+    for (const auto& [pos, xf] : blanks) extend(pos.first, pos.second);
+
+    {
+        Bytes d;
+        d.u16(8);
+        out.record(kDefColWidth, d.b);
+    }
+    for (const auto& [col, width] : sheet.columnWidths()) {
+        if (col < 1 || col > kMaxCols) checkCell(sheet, 1, col);
+        Bytes d;
+        d.u16(col - 1);
+        d.u16(col - 1);
+        d.u16(int(std::lround(std::clamp(width, 0.0, 255.0) * 256)));
+        d.u16(kDefaultCellXf);
+        d.u16(0);
+        d.u16(0);
+        out.record(kColInfo, d.b);
+    }
+    {
+        Bytes d;
+        d.u32(r2 < 0 ? 0 : uint32_t(r1 - 1));
+        d.u32(r2 < 0 ? 0 : uint32_t(r2));
+        d.u16(r2 < 0 ? 0 : c1 - 1);
+        d.u16(r2 < 0 ? 0 : c2);
+        d.u16(0);
+        out.record(kDimensions, d.b);
+    }
+    for (const auto& [row, points] : sheet.rowHeights()) {
+        if (row < 1 || row > kMaxRows) checkCell(sheet, row, 1);
+        Bytes d;
+        d.u16(row - 1);
+        d.u16(0);
+        d.u16(0);
+        d.u16(int(std::lround(std::clamp(points, 0.0, 409.0) * 20)));
+        d.u16(0);
+        d.u16(0);
+        // Custom height, plus the bit the format wants set; the row's XF
+        // is the default one.
+        d.u32(0x0140 | uint32_t(kDefaultCellXf) << 16);
+        out.record(kRow, d.b);
+    }
+
+    // Cells in row order, the merged areas' blanks among them.
+    auto cellIt = sheet.cells().begin();
+    const auto cellEnd = sheet.cells().end();
+    auto blankIt = blanks.begin();
+    while (cellIt != cellEnd || blankIt != blanks.end()) {
+        const bool takeCell =
+            blankIt == blanks.end() || (cellIt != cellEnd && cellIt->first < blankIt->first);
+        const auto pos = takeCell ? cellIt->first : blankIt->first;
+        Bytes d;
+        d.u16(pos.first - 1);
+        d.u16(pos.second - 1);
+        if (!takeCell) {
+            d.u16(blankIt->second);
+            out.record(kBlank, d.b);
+            ++blankIt;
+            continue;
+        }
+        const XlCell& cell = cellIt->second;
+        ++cellIt;
+        const int xf = xfOf(cell.style);
+        d.u16(xf);
+        if (cell.kind == XlCell::Number) {
+            d.f64(cell.number);
+            out.record(kNumber, d.b);
+        } else if (cell.kind == XlCell::Text && !cell.text.isEmpty()) {
+            d.u32(stringOf(cell.text.left(32767)));
+            out.record(kLabelSst, d.b);
+        } else if (xf != kDefaultCellXf) {
+            out.record(kBlank, d.b);
+        }
+    }
+
+    out.record(kWindow2, window2(active));
+    const auto& merges = sheet.merges();
+    for (size_t at = 0; at < merges.size(); at += kMergesPerRecord) {
+        const size_t n = std::min(merges.size() - at, size_t(kMergesPerRecord));
+        Bytes d;
+        d.u16(int(n));
+        for (size_t i = at; i < at + n; ++i) {
+            d.u16(merges[i].r1 - 1);
+            d.u16(merges[i].r2 - 1);
+            d.u16(merges[i].c1 - 1);
+            d.u16(merges[i].c2 - 1);
+        }
+        out.record(kMergedCells, d.b);
+    }
+    out.record(kEof, QByteArray());
+    return out.b;
+}
+
+namespace {
+
+// The SST and its CONTINUE records, and the EXTSST that points into them.
+// A string's header never splits; its characters split at a character,
+// and the CONTINUE that carries the rest starts with the flag byte again.
+void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_t uses) {
+    const int perBucket = std::max(8, int(strings.size() / 128) + 1);
+    struct Bucket {
+        uint32_t streamPos;
+        uint16_t inRecord;
+    };
+    std::vector<Bucket> buckets;
+
+    QByteArray rec;
+    Bytes head;
+    head.u32(uses);
+    head.u32(uint32_t(strings.size()));
+    rec = head.b;
+    uint16_t recType = kSst;
+    const auto flush = [&] {
+        Bytes r;
+        r.record(recType, rec);
+        out.b.append(r.b);
+        rec.clear();
+        recType = kContinue;
+    };
+    for (size_t i = 0; i < strings.size(); ++i) {
+        const QString& s = strings[i];
+        const bool wide = needsWide(s);
+        if (rec.size() + 4 > kMaxRecordData) flush();  // header and one character
+        if (i % size_t(perBucket) == 0)
+            buckets.push_back({uint32_t(out.b.size() + 4 + rec.size()), uint16_t(4 + rec.size())});
+        Bytes h;
+        h.u16(int(s.size()));
+        h.u8(wide ? 1 : 0);
+        rec.append(h.b);
+        const int unit = wide ? 2 : 1;
+        qsizetype at = 0;
+        while (at < s.size()) {
+            const qsizetype room = (kMaxRecordData - rec.size()) / unit;
+            if (room <= 0) {
+                flush();
+                rec.append(char(wide ? 1 : 0));
+                continue;
+            }
+            const qsizetype n = std::min(room, s.size() - at);
+            Bytes c;
+            for (qsizetype k = at; k < at + n; ++k)
+                wide ? c.u16(s[k].unicode()) : c.u8(s[k].unicode());
+            rec.append(c.b);
+            at += n;
+        }
+    }
+    flush();
+
+    Bytes ext;
+    ext.u16(perBucket);
+    for (const Bucket& b : buckets) {
+        if (ext.b.size() + 8 > kMaxRecordData) break;  // a pointer table only speeds look-ups
+        ext.u32(b.streamPos);
+        ext.u16(b.inRecord);
+        ext.u16(0);
+    }
+    out.record(kExtSst, ext.b);
+}
+
+}  // namespace
+
+QByteArray XlsStreamWriter::Impl::encodeGlobals(std::vector<uint32_t>* offsetPositions) {
+    Bytes out;
+    out.record(kBof, bof(0x0005));
+    {
+        Bytes d;
+        d.u16(1200);  // strings are UTF-16
+        out.record(kCodePage, d.b);
+    }
+    {
+        Bytes d;
+        d.u16(0);
+        d.u16(0);
+        d.u16(0x3000);
+        d.u16(0x1E00);
+        d.u16(0x0038);
+        d.u16(active);
+        d.u16(0);
+        d.u16(1);
+        d.u16(0x0258);
+        out.record(kWindow1, d.b);
+    }
+    const auto font = [&out](const FontKey& f) {
+        Bytes d;
+        d.u16(f.twips);
+        d.u16((f.bold ? 0x0001 : 0) | (f.italic ? 0x0002 : 0));  // readers take either mark of bold
+        d.u16(f.colour);
+        d.u16(f.bold ? 700 : 400);
+        d.u16(0);
+        d.u8(f.underline);
+        d.u8(0);  // family
+        d.u8(needsWide(f.name) ? 0x86 : 0);
+        d.u8(0);
+        d.u8(int(f.name.size()));
+        d.chars(f.name, needsWide(f.name));
+        out.record(kFont, d.b);
+    };
+    const FontKey plain{kDefaultFontName};
+    for (int i = 0; i < 4; ++i) font(plain);
+    for (const FontKey& f : fonts) font(f);
+    for (size_t i = 0; i < formats.size(); ++i) {
+        Bytes d;
+        d.u16(kFirstCustomFormat + int(i));
+        d.u16(int(formats[i].size()));
+        d.chars(formats[i], needsWide(formats[i]));
+        out.record(kFormat, d.b);
+    }
+    // The style XFs (Normal first), the default cell XF, then the cells'.
+    for (int i = 0; i <= kStyleXfs; ++i) {
+        Bytes d;
+        d.u16(0);
+        d.u16(0);
+        d.u16(i < kStyleXfs ? 0xFFF5 : 0x0001);  // style XF without parent / cell XF
+        d.u8(0x20);                               // general, bottom
+        d.u8(0);
+        d.u8(0);
+        d.u8(i == 0 || i == kStyleXfs ? 0 : 0xF4);
+        d.u32(0);
+        d.u32(0);
+        d.u16(64 | 65 << 7);
+        out.record(kXf, d.b);
+    }
+    for (const XfKey& x : xfs) {
+        Bytes d;
+        d.u16(x.font);
+        d.u16(x.format);
+        d.b.append(x.rest);
+        out.record(kXf, d.b);
+    }
+    {
+        Bytes d;
+        d.u16(0x8000);  // built-in style of XF 0: Normal
+        d.u8(0);
+        d.u8(0xFF);
+        out.record(kStyle, d.b);
+    }
+    for (const QString& name : names) {
+        Bytes d;
+        offsetPositions->push_back(uint32_t(out.b.size() + 4));
+        d.u32(0);  // patched once the sheets' places are known
+        d.u8(0);   // visible
+        d.u8(0);   // worksheet
+        d.u8(int(name.size()));
+        d.chars(name, needsWide(name));
+        out.record(kBoundSheet, d.b);
+    }
+    writeSharedStrings(out, strings, stringUses);
+    out.record(kEof, QByteArray());
+    return out.b;
+}
+
+XlsStreamWriter::XlsStreamWriter(const QString& path, const std::vector<QString>& sheetNames,
+                                 int activeIndex0)
+    : d(std::make_unique<Impl>()) {
+    const QFileInfo target(path);
+    if (target.fileName().isEmpty()) fail(QStringLiteral("no file name"));
+    if (!target.absoluteDir().exists())
+        fail(QStringLiteral("the folder of \"%1\" does not exist").arg(path));
+    if (sheetNames.empty()) fail(QStringLiteral("a workbook needs a sheet"));
+    QSet<QString> seen;
+    for (const QString& n : sheetNames) {
+        static const QString bad = QStringLiteral(":\\/?*[]");
+        if (n.isEmpty() || n.size() > 31 ||
+            std::any_of(n.begin(), n.end(), [](QChar c) { return bad.contains(c); }) ||
+            seen.contains(n.toLower()))
+            fail(QStringLiteral("sheet \"%1\" cannot be written").arg(n));
+        seen.insert(n.toLower());
+    }
+    d->target = target.absoluteFilePath();
+    d->names = sheetNames;
+    d->active = std::clamp(activeIndex0, 0, int(sheetNames.size()) - 1);
+    d->sheetBlocks.resize(sheetNames.size());
+    d->written.assign(sheetNames.size(), false);
+}
+
+XlsStreamWriter::~XlsStreamWriter() = default;
+
+void XlsStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
+    if (d->done || index0 < 0 || size_t(index0) >= d->names.size() || d->written[size_t(index0)])
+        fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
+    QByteArray block = d->encodeSheet(sheet, index0 == d->active);
+    d->written[size_t(index0)] = true;
+    d->sheetBlocks[size_t(index0)] = std::move(block);
+}
+
+void XlsStreamWriter::commit() {
+    if (d->done) fail(QStringLiteral("the workbook was written already"));
+    d->done = true;
+    // A sheet never written is an empty sheet.
+    for (size_t i = 0; i < d->names.size(); ++i)
+        if (!d->written[i]) d->sheetBlocks[i] = d->encodeSheet(XlWorksheet(d->names[i]), int(i) == d->active);
+
+    std::vector<uint32_t> offsetPositions;
+    QByteArray stream = d->encodeGlobals(&offsetPositions);
+    for (size_t i = 0; i < d->names.size(); ++i) {
+        const uint32_t at = uint32_t(stream.size());
+        for (int k = 0; k < 4; ++k) stream[offsetPositions[i] + k] = char(at >> (8 * k) & 0xFF);
+        stream.append(d->sheetBlocks[i]);
+        d->sheetBlocks[i] = QByteArray();
+    }
+
+    SafeFileWriter tmp(d->target);
+    if (!tmp.open()) fail(QStringLiteral("\"%1\" cannot be written").arg(d->target));
+    // The compound file writes through a descriptor of its own on the same
+    // temporary and closes it when done; the writer keeps the one it syncs
+    // and renames.
+    const int fd = ::dup(tmp.handle());
+    if (fd < 0) fail(QStringLiteral("\"%1\" cannot be written").arg(d->target));
+    {
+        QString error;
+        std::unique_ptr<CompoundFile> cf =
+            CompoundFile::createOnHandle(fd, tmp.temporaryPath(), &error);
+        if (!cf) {  // the descriptor was closed with it
+            fail(QStringLiteral("\"%1\" cannot be written: %2").arg(d->target, error));
+        }
+        if (!cf->writeAll(QStringLiteral("Workbook"), stream) || !cf->commit())
+            fail(QStringLiteral("\"%1\" cannot be written: %2").arg(d->target, cf->lastError()));
+    }
+    if (!tmp.commit())
+        fail(QStringLiteral("\"%1\" cannot be replaced: %2").arg(d->target, tmp.errorString()));
+}
+
+}  // namespace qor

@@ -1,0 +1,824 @@
+// Reading a binary (.xls) workbook into the in-process engine: the BIFF8
+// "Workbook" stream of current files and the BIFF5 "Book" stream of older
+// ones, whose 8-bit texts are in the code page the file names.
+//
+// The file is untrusted. Every record's length is checked against what the
+// record must hold and against the stream, every index (font, format, cell
+// style, shared string, sheet offset) against what was defined, and the
+// workbook is held to the limits of XlsxReadLimits. What the engine has no
+// place for (formulas' expressions, rich-text runs, comments, pictures,
+// charts, protection, names) is passed over.
+
+#include "exchange/workbook_read.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "exchange/workbook_codes.h"
+#include "platform/codepage.h"
+#include "platform/compoundfile.h"
+
+namespace qor {
+
+namespace {
+
+constexpr int kMaxRecordData = 8224;
+constexpr int kSheetRows = 65536;
+constexpr int kSheetCols = 256;
+constexpr int kMaxCellText = 32767;
+
+constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042,
+                   kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0, kPalette = 0x0092,
+                   kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C,
+                   kDimensions = 0x0200, kColInfo = 0x007D, kRow = 0x0208, kNumber = 0x0203,
+                   kRk = 0x027E, kMulRk = 0x00BD, kLabelSst = 0x00FD, kLabel = 0x0204,
+                   kBlank = 0x0201, kMulBlank = 0x00BE, kBoolErr = 0x0205, kFormula = 0x0006,
+                   kString = 0x0207, kMergedCells = 0x00E5, kDefColWidth = 0x0055;
+
+class Failure {
+public:
+    explicit Failure(QString file) : m_file(std::move(file)) {}
+    [[noreturn]] void operator()(const QString& what) const {
+        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                      QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, what)};
+    }
+
+private:
+    QString m_file;
+};
+
+QString recordName(uint16_t type) {
+    switch (type) {
+        case kBof8:
+            return QStringLiteral("BOF");
+        case kCodePage:
+            return QStringLiteral("CODEPAGE");
+        case kFont:
+            return QStringLiteral("FONT");
+        case kFormat:
+            return QStringLiteral("FORMAT");
+        case kXf:
+            return QStringLiteral("XF");
+        case kPalette:
+            return QStringLiteral("PALETTE");
+        case kBoundSheet:
+            return QStringLiteral("BOUNDSHEET");
+        case kSst:
+            return QStringLiteral("SST");
+        case kContinue:
+            return QStringLiteral("CONTINUE");
+        case kColInfo:
+            return QStringLiteral("COLINFO");
+        case kRow:
+            return QStringLiteral("ROW");
+        case kNumber:
+            return QStringLiteral("NUMBER");
+        case kRk:
+            return QStringLiteral("RK");
+        case kMulRk:
+            return QStringLiteral("MULRK");
+        case kLabelSst:
+            return QStringLiteral("LABELSST");
+        case kLabel:
+            return QStringLiteral("LABEL");
+        case kBlank:
+            return QStringLiteral("BLANK");
+        case kMulBlank:
+            return QStringLiteral("MULBLANK");
+        case kBoolErr:
+            return QStringLiteral("BOOLERR");
+        case kFormula:
+            return QStringLiteral("FORMULA");
+        case kString:
+            return QStringLiteral("STRING");
+        case kMergedCells:
+            return QStringLiteral("MERGEDCELLS");
+        default:
+            return QStringLiteral("0x%1").arg(type, 4, 16, QLatin1Char('0'));
+    }
+}
+
+struct Record {
+    uint16_t type = 0;
+    qsizetype at = 0;  // stream offset of the header
+    QByteArrayView data;
+};
+
+// A record's data, read with every access checked against its length.
+class Reader {
+public:
+    Reader(const Record& r, const Failure& fail) : m_r(r), m_fail(fail) {}
+    qsizetype left() const { return m_r.data.size() - m_pos; }
+    void need(qsizetype n) const {
+        if (n < 0 || left() < n)
+            m_fail(QStringLiteral("the %1 record at offset %2 is too short")
+                       .arg(recordName(m_r.type))
+                       .arg(m_r.at));
+    }
+    int u8() {
+        need(1);
+        return uchar(m_r.data[m_pos++]);
+    }
+    int u16() {
+        const int lo = u8();
+        return lo | u8() << 8;
+    }
+    uint32_t u32() {
+        const uint32_t lo = uint32_t(u16());
+        return lo | uint32_t(u16()) << 16;
+    }
+    double f64() {
+        need(8);
+        uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= uint64_t(uchar(m_r.data[m_pos + i])) << (8 * i);
+        m_pos += 8;
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        return v;
+    }
+    QByteArray bytes(qsizetype n) {
+        need(n);
+        QByteArray out(m_r.data.data() + m_pos, n);
+        m_pos += n;
+        return out;
+    }
+    void skip(qsizetype n) {
+        need(n);
+        m_pos += n;
+    }
+    [[noreturn]] void bad(const QString& what) const {
+        m_fail(QStringLiteral("the %1 record at offset %2 %3")
+                   .arg(recordName(m_r.type))
+                   .arg(m_r.at)
+                   .arg(what));
+    }
+
+private:
+    const Record& m_r;
+    const Failure& m_fail;
+    qsizetype m_pos = 0;
+};
+
+// The record at an offset of the stream, its length checked.
+Record recordAt(const QByteArray& s, qsizetype at, const Failure& fail) {
+    if (at < 0 || at + 4 > s.size())
+        fail(QStringLiteral("the stream ends inside a record header at offset %1").arg(at));
+    Record r;
+    r.type = uint16_t(uchar(s[at]) | uchar(s[at + 1]) << 8);
+    const qsizetype len = uchar(s[at + 2]) | uchar(s[at + 3]) << 8;
+    r.at = at;
+    if (len > kMaxRecordData)
+        fail(QStringLiteral("the %1 record at offset %2 claims %3 bytes")
+                 .arg(recordName(r.type))
+                 .arg(at)
+                 .arg(len));
+    if (at + 4 + len > s.size())
+        fail(QStringLiteral("the %1 record at offset %2 runs past the end of the stream")
+                 .arg(recordName(r.type))
+                 .arg(at));
+    r.data = QByteArrayView(s.constData() + at + 4, len);
+    return r;
+}
+
+QByteArray codePageName(int cp) {
+    if (cp == 10000 || cp == 32768) return "MACINTOSH";
+    if (cp == 32769) return "CP1252";
+    if (cp == 367) return "ASCII";
+    if (cp == 1200) return "UTF-16LE";
+    if (cp <= 0) return "CP1252";
+    return "CP" + QByteArray::number(cp);
+}
+
+struct Font {
+    QString name;
+    double size = xl::kDefaultFontSize;
+    bool bold = false, italic = false;
+    int underline = xl::kUnderlineNone;
+    int colour = 0x7FFF;
+};
+
+struct Xf {
+    int font = 0;
+    int format = 0;
+    int hAlign = 0, vAlign = 2;
+    bool wrap = false;
+    int left = 0, right = 0, top = 0, bottom = 0;
+    bool fill = false;
+    int fillColour = 64;
+};
+
+class BiffReader {
+public:
+    BiffReader(const QByteArray& stream, const XlsxReadLimits& limits, const Failure& fail)
+        : m_s(stream), m_limits(limits), m_fail(fail) {
+        for (int i = 0; i < 56; ++i) m_palette[i] = kBiffDefaultPalette[i];
+    }
+
+    std::unique_ptr<XlWorkbook> read() {
+        readGlobals();
+        if (m_sheets.empty()) m_fail(QStringLiteral("the workbook holds no sheet"));
+        auto wb = std::make_unique<XlWorkbook>(int(m_sheets.size()));
+        for (size_t i = 0; i < m_sheets.size(); ++i) {
+            XlWorksheet* ws = wb->sheet(int(i) + 1);
+            ws->setName(m_sheets[i].name);
+            if (m_sheets[i].worksheet) readSheet(ws, m_sheets[i].offset);
+        }
+        return wb;
+    }
+
+private:
+    struct Sheet {
+        QString name;
+        qsizetype offset = 0;
+        bool worksheet = true;
+    };
+
+    // ---- texts ----
+
+    QString eightBit(const QByteArray& b) const {
+        return m_biff8 ? QString::fromLatin1(b) : decodeText(b, m_encoding);
+    }
+
+    // A text whose characters follow a flag byte (BIFF8) or not (BIFF5).
+    QString chars(Reader& r, int count) {
+        if (!m_biff8) return eightBit(r.bytes(count));
+        const int flags = r.u8();
+        if (flags & 0x08) r.skip(2);  // rich-text run count
+        if (flags & 0x04) r.skip(4);  // extended data size
+        // A record's own strings carry neither in practice; their data, if
+        // any, would follow the characters, where nothing is read.
+        return unicodeChars(r, count, flags & 1);
+    }
+    QString unicodeChars(Reader& r, int count, bool wide) {
+        if (!wide) return QString::fromLatin1(r.bytes(count));
+        const QByteArray b = r.bytes(qsizetype(count) * 2);
+        QString out(count, Qt::Uninitialized);
+        for (int i = 0; i < count; ++i)
+            out[i] = QChar(ushort(uchar(b[2 * i]) | uchar(b[2 * i + 1]) << 8));
+        return out;
+    }
+    QString shortText(Reader& r) { return chars(r, r.u8()); }  // one-byte count
+    QString longText(Reader& r) { return chars(r, r.u16()); }  // two-byte count
+
+    // ---- globals ----
+
+    void readGlobals() {
+        Record bof = recordAt(m_s, 0, m_fail);
+        if (bof.type != kBof8) m_fail(QStringLiteral("the stream does not start with a BOF record"));
+        {
+            Reader r(bof, m_fail);
+            const int version = r.u16();
+            if (version == 0x0600)
+                m_biff8 = true;
+            else if (version == 0x0500)
+                m_biff8 = false;
+            else
+                r.bad(QStringLiteral("names version 0x%1, neither BIFF5 nor BIFF8")
+                          .arg(version, 4, 16, QLatin1Char('0')));
+            if (r.u16() != 0x0005) r.bad(QStringLiteral("does not start a workbook"));
+        }
+        m_encoding = "CP1252";
+        qsizetype at = 4 + bof.data.size();
+        for (;;) {
+            const Record rec = recordAt(m_s, at, m_fail);
+            at += 4 + rec.data.size();
+            Reader r(rec, m_fail);
+            switch (rec.type) {
+                case kEof:
+                    return;
+                case kCodePage:
+                    m_encoding = codePageName(r.u16());
+                    break;
+                case kFont:
+                    readFont(r);
+                    break;
+                case kFormat: {
+                    const int id = r.u16();
+                    QString code = m_biff8 ? longText(r) : shortText(r);
+                    if (m_formats.size() >= size_t(m_limits.maxStyles))
+                        r.bad(QStringLiteral("is one number format too many"));
+                    m_formats[id] = std::move(code);
+                    break;
+                }
+                case kXf:
+                    readXf(r);
+                    break;
+                case kPalette: {
+                    const int n = r.u16();
+                    if (n > 56) r.bad(QStringLiteral("holds %1 colours").arg(n));
+                    for (int i = 0; i < n; ++i) {
+                        const uint32_t red = uint32_t(r.u8()), green = uint32_t(r.u8()),
+                                       blue = uint32_t(r.u8());
+                        r.u8();
+                        m_palette[i] = red << 16 | green << 8 | blue;
+                    }
+                    break;
+                }
+                case kBoundSheet: {
+                    Sheet s;
+                    s.offset = qsizetype(r.u32());
+                    r.u8();
+                    const int kind = r.u8();
+                    s.worksheet = kind == 0;
+                    s.name = shortText(r);
+                    if (s.offset <= 0 || s.offset >= m_s.size())
+                        r.bad(QStringLiteral("places sheet \"%1\" outside the stream").arg(s.name));
+                    if (int(m_sheets.size()) >= m_limits.maxSheets)
+                        m_fail(QStringLiteral("more than %1 sheets").arg(m_limits.maxSheets));
+                    m_sheets.push_back(s);
+                    break;
+                }
+                case kSst:
+                    at = readSharedStrings(rec, at);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+    void readFont(Reader& r) {
+        if (m_fonts.size() >= size_t(m_limits.maxStyles)) r.bad(QStringLiteral("is one font too many"));
+        Font f;
+        f.size = r.u16() / 20.0;
+        const int flags = r.u16();
+        f.italic = flags & 0x02;
+        f.colour = r.u16();
+        f.bold = r.u16() >= 600;
+        r.u16();  // super- and subscript
+        const int u = r.u8();
+        f.underline = (u == 1 || u == 0x21)   ? xl::kUnderlineSingle
+                      : (u == 2 || u == 0x22) ? xl::kUnderlineDouble
+                                              : xl::kUnderlineNone;
+        r.u8();
+        r.u8();
+        r.u8();
+        f.name = shortText(r);
+        m_fonts.push_back(f);
+        // The fifth font is number 5: there is no number 4.
+        if (m_fonts.size() == 4) m_fonts.push_back(f);
+    }
+
+    void readXf(Reader& r) {
+        if (m_xfs.size() >= size_t(m_limits.maxStyles))
+            r.bad(QStringLiteral("is one cell style too many"));
+        Xf x;
+        x.font = r.u16();
+        x.format = r.u16();
+        r.u16();
+        const int align = r.u8();
+        x.hAlign = align & 0x07;
+        x.wrap = align & 0x08;
+        x.vAlign = align >> 4 & 0x07;
+        if (m_biff8) {
+            r.u8();
+            r.u8();
+            r.u8();
+            const uint32_t b1 = r.u32(), b2 = r.u32();
+            const int colours = r.u16();
+            x.left = int(b1 & 0x0F);
+            x.right = int(b1 >> 4 & 0x0F);
+            x.top = int(b1 >> 8 & 0x0F);
+            x.bottom = int(b1 >> 12 & 0x0F);
+            x.fill = (b2 >> 26) == 1;
+            x.fillColour = colours & 0x7F;
+        } else {
+            r.u8();
+            const uint32_t a = r.u32(), b = r.u32();
+            x.fillColour = int(a & 0x7F);
+            x.fill = (a >> 16 & 0x3F) == 1;
+            x.bottom = int(a >> 22 & 0x07);
+            x.top = int(b & 0x07);
+            x.left = int(b >> 3 & 0x07);
+            x.right = int(b >> 6 & 0x07);
+        }
+        m_xfs.push_back(x);
+    }
+
+    // The SST's strings, read across the CONTINUE records that follow it;
+    // returns the offset after the last of them.
+    qsizetype readSharedStrings(const Record& sst, qsizetype after) {
+        std::vector<Record> parts{sst};
+        for (;;) {
+            if (after + 4 > m_s.size()) break;
+            const Record next = recordAt(m_s, after, m_fail);
+            if (next.type != kContinue) break;
+            parts.push_back(next);
+            after += 4 + next.data.size();
+        }
+        size_t part = 0;
+        qsizetype pos = 0;
+        // The next byte, moving on to the next record at a record's end.
+        const auto byte = [&]() -> int {
+            while (pos >= parts[part].data.size()) {
+                if (++part >= parts.size())
+                    m_fail(QStringLiteral("the SST record at offset %1 ends inside a string")
+                               .arg(sst.at));
+                pos = 0;
+            }
+            return uchar(parts[part].data[pos++]);
+        };
+        const auto u16 = [&] {
+            const int lo = byte();
+            return lo | byte() << 8;
+        };
+        const auto u32 = [&] {
+            const uint32_t lo = uint32_t(u16());
+            return lo | uint32_t(u16()) << 16;
+        };
+        const auto skip = [&](qint64 n) {
+            while (n > 0) {
+                if (pos >= parts[part].data.size()) {
+                    byte();
+                    --n;
+                    continue;
+                }
+                const qint64 step = std::min<qint64>(n, parts[part].data.size() - pos);
+                pos += step;
+                n -= step;
+            }
+        };
+        u32();
+        const uint32_t unique = u32();
+        if (unique > uint32_t(m_limits.maxStrings))
+            m_fail(QStringLiteral("the SST record at offset %1 claims %2 strings")
+                       .arg(sst.at)
+                       .arg(unique));
+        m_strings.reserve(std::min<uint32_t>(unique, 65536));
+        for (uint32_t i = 0; i < unique; ++i) {
+            const int count = m_biff8 ? u16() : u16();
+            int flags = m_biff8 ? byte() : 0;
+            const int runs = (flags & 0x08) ? u16() : 0;
+            const uint32_t ext = (flags & 0x04) ? u32() : 0;
+            QString s;
+            s.reserve(count);
+            while (s.size() < count) {
+                if (pos >= parts[part].data.size()) {
+                    // A string split between records: the next one starts
+                    // with the flag byte again, which may change the width.
+                    if (++part >= parts.size())
+                        m_fail(QStringLiteral("the SST record at offset %1 ends inside a string")
+                                   .arg(sst.at));
+                    pos = 0;
+                    if (m_biff8) flags = byte();
+                    continue;
+                }
+                if (m_biff8 && (flags & 1)) {
+                    const int lo = byte();
+                    s.append(QChar(ushort(lo | byte() << 8)));
+                } else {
+                    const char c = char(byte());
+                    s.append(m_biff8 ? QString(QChar(uchar(c))) : eightBit(QByteArray(1, c)));
+                }
+            }
+            skip(qint64(runs) * 4 + ext);
+            m_strings.push_back(std::move(s));
+        }
+        return after;
+    }
+
+    // ---- styles ----
+
+    uint32_t colourOf(int index, uint32_t automatic) const {
+        if (index >= 8 && index < 64) {
+            const uint32_t rgb = m_palette[index - 8];
+            return (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
+        }
+        if (index >= 0 && index < 8) {
+            const uint32_t rgb = kBiffDefaultPalette[index];
+            return (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
+        }
+        return automatic;
+    }
+
+    const XlStyle& styleOf(int xf, Reader& r) {
+        if (xf < 0 || size_t(xf) >= m_xfs.size())
+            r.bad(QStringLiteral("names cell style %1, which is not defined").arg(xf));
+        if (m_styles.empty()) m_styles.resize(m_xfs.size());
+        std::optional<XlStyle>& made = m_styles[size_t(xf)];
+        if (made) return *made;
+        const Xf& x = m_xfs[size_t(xf)];
+        XlStyle s;
+        if (x.font < 0 || size_t(x.font) >= m_fonts.size())
+            r.bad(QStringLiteral("uses cell style %1, whose font %2 is not defined")
+                      .arg(xf)
+                      .arg(x.font));
+        const Font& f = m_fonts[size_t(x.font)];
+        s.fontName = f.name;
+        s.fontSize = f.size;
+        s.bold = f.bold;
+        s.italic = f.italic;
+        s.underline = f.underline;
+        s.fontColor = colourOf(f.colour, 0);
+        if (x.format >= 164 || m_formats.count(x.format)) {
+            auto it = m_formats.find(x.format);
+            if (it == m_formats.end())
+                r.bad(QStringLiteral("uses cell style %1, whose number format %2 is not defined")
+                          .arg(xf)
+                          .arg(x.format));
+            s.numberFormat = it->second;
+        } else {
+            s.numberFormat = BuiltinNumberFormat(x.format);
+        }
+        if (s.numberFormat == u"General") s.numberFormat.clear();
+        static constexpr int horizontal[8] = {xl::kGeneral, xl::kLeft,    xl::kCenter,
+                                              xl::kRight,   xl::kGeneral, xl::kJustify,
+                                              xl::kCenter,  xl::kJustify};
+        s.hAlign = horizontal[x.hAlign & 7];
+        s.vAlign = x.vAlign == 0 ? xl::kTop
+                   : x.vAlign == 1 ? xl::kCenter
+                   : x.vAlign >= 3 ? xl::kJustify
+                                   : xl::kBottom;
+        s.wrap = x.wrap;
+        s.left = BorderOfLineCode(x.left);
+        s.right = BorderOfLineCode(x.right);
+        s.top = BorderOfLineCode(x.top);
+        s.bottom = BorderOfLineCode(x.bottom);
+        if (x.fill) {
+            s.hasFill = true;
+            s.fillColor = colourOf(x.fillColour, 0xFFFFFF);
+        }
+        made = s;
+        return *made;
+    }
+
+    // ---- sheets ----
+
+    void place(XlWorksheet* ws, Reader& r, int row, int col, int xf, XlCell cell) {
+        if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols)
+            r.bad(QStringLiteral("places a cell at row %1, column %2, outside the sheet")
+                      .arg(row + 1)
+                      .arg(col + 1));
+        cell.style = styleOf(xf, r);
+        if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText)
+            r.bad(QStringLiteral("holds a text longer than %1 characters").arg(kMaxCellText));
+        if (cell.kind == XlCell::Text && cell.text.isEmpty()) cell.kind = XlCell::Empty;
+        static const XlStyle plain;
+        if (cell.kind == XlCell::Empty && cell.style == plain) return;
+        if (++m_cells > m_limits.maxCells)
+            m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
+        ws->cell(row + 1, col + 1) = std::move(cell);
+    }
+
+    static double rkValue(uint32_t rk) {
+        double v;
+        if (rk & 2) {
+            v = double(int32_t(rk) >> 2);
+        } else {
+            const uint64_t bits = uint64_t(rk & 0xFFFFFFFC) << 32;
+            std::memcpy(&v, &bits, sizeof v);
+        }
+        return (rk & 1) ? v / 100 : v;
+    }
+
+    static XlCell number(double v) {
+        XlCell c;
+        c.kind = XlCell::Number;
+        c.number = v;
+        return c;
+    }
+
+    void readSheet(XlWorksheet* ws, qsizetype at) {
+        const Record bof = recordAt(m_s, at, m_fail);
+        if (bof.type != kBof8)
+            m_fail(QStringLiteral("sheet \"%1\" does not start with a BOF record").arg(ws->name()));
+        at += 4 + bof.data.size();
+        int merges = 0;
+        struct Pending {
+            int row = -1, col = 0, xf = 0;
+        } pendingString;  // a formula whose text follows in a STRING record
+        int depth = 0;    // substreams embedded in the sheet (charts)
+        for (;;) {
+            const Record rec = recordAt(m_s, at, m_fail);
+            at += 4 + rec.data.size();
+            Reader r(rec, m_fail);
+            if (depth > 0) {
+                if (rec.type == kBof8) ++depth;
+                if (rec.type == kEof) --depth;
+                continue;
+            }
+            switch (rec.type) {
+                case kEof:
+                    return;
+                case kBof8:
+                    ++depth;
+                    break;
+                case kNumber: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    place(ws, r, row, col, xf, number(r.f64()));
+                    break;
+                }
+                case kRk: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    place(ws, r, row, col, xf, number(rkValue(r.u32())));
+                    break;
+                }
+                case kMulRk: {
+                    const int row = r.u16(), first = r.u16();
+                    const qsizetype n = (r.left() - 2) / 6;
+                    if (n < 1 || (r.left() - 2) % 6) r.bad(QStringLiteral("has a bad length"));
+                    for (qsizetype i = 0; i < n; ++i) {
+                        const int xf = r.u16();
+                        place(ws, r, row, first + int(i), xf, number(rkValue(r.u32())));
+                    }
+                    if (r.u16() != first + int(n) - 1)
+                        r.bad(QStringLiteral("does not end where its cells do"));
+                    break;
+                }
+                case kBlank: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    place(ws, r, row, col, xf, XlCell{});
+                    break;
+                }
+                case kMulBlank: {
+                    const int row = r.u16(), first = r.u16();
+                    const qsizetype n = (r.left() - 2) / 2;
+                    if (n < 1 || (r.left() - 2) % 2) r.bad(QStringLiteral("has a bad length"));
+                    for (qsizetype i = 0; i < n; ++i) place(ws, r, row, first + int(i), r.u16(), XlCell{});
+                    if (r.u16() != first + int(n) - 1)
+                        r.bad(QStringLiteral("does not end where its cells do"));
+                    break;
+                }
+                case kLabelSst: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    const uint32_t i = r.u32();
+                    if (i >= m_strings.size())
+                        r.bad(QStringLiteral("names shared string %1, which is not defined").arg(i));
+                    XlCell c;
+                    c.kind = XlCell::Text;
+                    c.text = m_strings[i];
+                    place(ws, r, row, col, xf, std::move(c));
+                    break;
+                }
+                case kLabel: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    XlCell c;
+                    c.kind = XlCell::Text;
+                    c.text = longText(r);
+                    place(ws, r, row, col, xf, std::move(c));
+                    break;
+                }
+                case kBoolErr: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    const int value = r.u8();
+                    // Booleans come through as 1 and 0; an error has no value.
+                    place(ws, r, row, col, xf, r.u8() ? XlCell{} : number(value ? 1 : 0));
+                    break;
+                }
+                case kFormula: {
+                    const int row = r.u16(), col = r.u16(), xf = r.u16();
+                    const QByteArray result = r.bytes(8);
+                    r.skip(6);
+                    if (uchar(result[6]) == 0xFF && uchar(result[7]) == 0xFF) {
+                        const int kind = uchar(result[0]);
+                        if (kind == 0) {
+                            pendingString = {row, col, xf};
+                            place(ws, r, row, col, xf, XlCell{});
+                        } else if (kind == 1) {
+                            place(ws, r, row, col, xf, number(uchar(result[2]) ? 1 : 0));
+                        } else {
+                            place(ws, r, row, col, xf, XlCell{});
+                        }
+                    } else {
+                        double v;
+                        std::memcpy(&v, result.constData(), sizeof v);
+                        place(ws, r, row, col, xf, number(v));
+                    }
+                    break;
+                }
+                case kString: {
+                    if (pendingString.row < 0) break;
+                    XlCell c;
+                    c.kind = XlCell::Text;
+                    c.text = longText(r);
+                    place(ws, r, pendingString.row, pendingString.col, pendingString.xf, std::move(c));
+                    pendingString.row = -1;
+                    break;
+                }
+                case kMergedCells: {
+                    const int n = r.u16();
+                    if (r.left() < qsizetype(n) * 8) r.bad(QStringLiteral("is shorter than its areas"));
+                    for (int i = 0; i < n; ++i) {
+                        XlArea a;
+                        a.r1 = r.u16() + 1;
+                        a.r2 = r.u16() + 1;
+                        a.c1 = r.u16() + 1;
+                        a.c2 = r.u16() + 1;
+                        if (a.r1 > a.r2 || a.c1 > a.c2 || a.c2 > kSheetCols)
+                            r.bad(QStringLiteral("holds a bad area"));
+                        if (a.r1 == a.r2 && a.c1 == a.c2) continue;
+                        if (++merges > m_limits.maxMerges)
+                            m_fail(QStringLiteral("sheet \"%1\" holds more than %2 merged areas")
+                                       .arg(ws->name())
+                                       .arg(m_limits.maxMerges));
+                        try {
+                            ws->range(a).merge();
+                        } catch (const XlError&) {
+                            // Overlapping areas: the first one stands.
+                        }
+                    }
+                    break;
+                }
+                case kColInfo: {
+                    const int first = r.u16();
+                    int last = r.u16();
+                    const int width = r.u16();
+                    r.u16();
+                    const int flags = r.u16();
+                    if (first >= kSheetCols || first > last) r.bad(QStringLiteral("names bad columns"));
+                    last = std::min(last, kSheetCols - 1);
+                    ws->range(XlArea{1, first + 1, 1, last + 1})
+                        .setColumnWidth((flags & 1) ? 0.0 : std::min(width / 256.0, 255.0));
+                    break;
+                }
+                case kRow: {
+                    const int row = r.u16();
+                    r.skip(4);
+                    const int height = r.u16();
+                    r.skip(4);
+                    const uint32_t flags = r.u32();
+                    if (flags & 0x20)
+                        ws->range(XlArea{row + 1, 1, row + 1, 1}).setRowHeight(0);
+                    else if (flags & 0x40)
+                        ws->range(XlArea{row + 1, 1, row + 1, 1})
+                            .setRowHeight(std::min((height & 0x7FFF) / 20.0, 409.0));
+                    break;
+                }
+                case kDimensions:
+                case kDefColWidth:
+                default:
+                    break;
+            }
+        }
+    }
+
+    const QByteArray& m_s;
+    const XlsxReadLimits& m_limits;
+    const Failure& m_fail;
+    bool m_biff8 = true;
+    QByteArray m_encoding;
+    uint32_t m_palette[56];
+    std::vector<Font> m_fonts;
+    std::map<int, QString> m_formats;
+    std::vector<Xf> m_xfs;
+    std::vector<std::optional<XlStyle>> m_styles;
+    std::vector<QString> m_strings;
+    std::vector<Sheet> m_sheets;
+    qint64 m_cells = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<XlWorkbook> ReadBiffWorkbook(const QByteArray& stream, const QString& fileName,
+                                             const XlsxReadLimits& limits) {
+    const Failure fail(fileName);
+    try {
+        return BiffReader(stream, limits, fail).read();
+    } catch (const std::bad_alloc&) {
+        fail(QStringLiteral("out of memory"));
+    }
+}
+
+std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadLimits& limits) {
+    const Failure fail(QFileInfo(path).fileName());
+    QString error;
+    const std::unique_ptr<CompoundFile> cf =
+        CompoundFile::open(path, CompoundFile::Mode::ReadOnly, &error);
+    if (!cf) fail(error);
+    QString stream;
+    for (const QString& name : {QStringLiteral("Workbook"), QStringLiteral("Book")})
+        if (cf->streamSize(name) >= 0) {
+            stream = name;
+            break;
+        }
+    if (stream.isEmpty()) fail(QStringLiteral("it is not a workbook"));
+    const qint64 size = cf->streamSize(stream);
+    if (size > limits.maxPartBytes)
+        fail(QStringLiteral("its %1 stream is larger than %2 bytes").arg(stream).arg(limits.maxPartBytes));
+    const QByteArray bytes = cf->readAll(stream);
+    if (bytes.size() != size) fail(QStringLiteral("its %1 stream cannot be read").arg(stream));
+    return ReadBiffWorkbook(bytes, QFileInfo(path).fileName(), limits);
+}
+
+std::unique_ptr<XlWorkbook> ReadWorkbookFile(const QString& path, const XlsxReadLimits& limits) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                      QStringLiteral("\"%1\" cannot be read: %2")
+                          .arg(QFileInfo(path).fileName(), f.errorString())};
+    const QByteArray head = f.read(8);
+    f.close();
+    if (head.startsWith("PK\x03\x04")) return ReadXlsxWorkbook(path, limits);
+    if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+        return ReadXlsWorkbook(path, limits);
+    throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                  QStringLiteral("\"%1\" cannot be read: it is not a workbook")
+                      .arg(QFileInfo(path).fileName())};
+}
+
+}  // namespace qor

@@ -1,0 +1,238 @@
+// Binary (.xls) workbooks written by the engine, read back by olefile and
+// xlrd as independent readers.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "exchange/excelexportdriver.h"
+#include "exchange/workbook_model.h"
+#include "tests/common/testsupport.h"
+#include "tests/exchange/ownxml_testutil.h"
+
+namespace {
+
+using namespace oxtest;
+using namespace qor;
+
+// The streams of the compound file, then what xlrd reads with formatting:
+// per sheet its cells (value, number format text, font name, height in
+// twips, bold, italic, underline, font colour index, fill colour index,
+// horizontal and vertical alignment, left/top/right/bottom line codes),
+// merged areas, column widths and row heights.
+const char* kReadBack = R"PY(
+import json, sys, olefile, xlrd
+ole = olefile.OleFileIO(sys.argv[1])
+streams = ["/".join(e) for e in ole.listdir()]
+ole.close()
+bk = xlrd.open_workbook(sys.argv[1], formatting_info=True)
+out = {"streams": streams, "sheets": []}
+for sh in bk.sheets():
+    cells = {}
+    for r in range(sh.nrows):
+        for c in range(sh.ncols):
+            cell = sh.cell(r, c)
+            xf = bk.xf_list[cell.xf_index]
+            if cell.ctype == xlrd.XL_CELL_EMPTY:
+                continue
+            f = bk.font_list[xf.font_index]
+            b, a, bg = xf.border, xf.alignment, xf.background
+            cells[xlrd.cellname(r, c)] = [
+                cell.value, bk.format_map[xf.format_key].format_str, f.name, f.height,
+                bool(f.bold), bool(f.italic), f.underline_type, f.colour_index,
+                bg.pattern_colour_index if bg.fill_pattern == 1 else None,
+                a.hor_align, a.vert_align, b.left_line_style, b.top_line_style,
+                b.right_line_style, b.bottom_line_style]
+    out["sheets"].append({
+        "name": sh.name, "cells": cells, "merged": sorted(sh.merged_cells),
+        "widths": {str(k): v.width for k, v in sh.colinfo_map.items()},
+        "heights": {str(k): v.height for k, v in sh.rowinfo_map.items() if v.has_default_height == 0}})
+print(json.dumps(out, ensure_ascii=False))
+)PY";
+
+class XlsExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!qortest::havePythonModule(QStringLiteral("xlrd")) ||
+            !qortest::havePythonModule(QStringLiteral("olefile")))
+            GTEST_SKIP() << "no xlrd or olefile";
+        dir = qortest::freshDir(
+            QStringLiteral("xls-export-") +
+            QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    }
+    QJsonObject readBack(const QString& path) {
+        const qortest::ProcessResult r = qortest::python(QString::fromLatin1(kReadBack), {path});
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        return QJsonDocument::fromJson(r.out).object();
+    }
+    QString dir;
+};
+
+QByteArray head(const QString& path, int n) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
+}
+
+TEST_F(XlsExport, ValuesStylesMergesAndSizesReadBack) {
+    XlWorkbook wb(2);
+    XlWorksheet* s = wb.sheet(1);
+    wb.renameSheet(s, QStringLiteral("第1页"));
+    s->range(QStringLiteral("A1")).setNumber(1234.5);
+    s->range(QStringLiteral("A1")).setNumberFormat(QStringLiteral("￥###,##0.00"));
+    s->range(QStringLiteral("B1")).setText(QStringLiteral("资产负债表"));
+    XlRange b1 = s->range(QStringLiteral("B1"));
+    b1.setBold(true);
+    b1.setItalic(true);
+    b1.setUnderline(xl::kUnderlineSingle);
+    b1.setFontName(QStringLiteral("宋体"));
+    b1.setFontSize(14);
+    b1.setFontColor(0x0000FF);  // red, as 0x00BBGGRR
+    b1.setFillColor(0x00FFFF);  // yellow
+    b1.setHorizontalAlignment(xl::kCenter);
+    b1.setVerticalAlignment(xl::kTop);
+    XlRange a2 = s->range(QStringLiteral("A2"));
+    a2.setBorderLineStyle(xl::kEdgeLeft, xl::kContinuous);
+    a2.setBorderLineStyle(xl::kEdgeTop, xl::kDash);
+    a2.setBorderLineStyle(xl::kEdgeRight, xl::kDouble);
+    a2.setBorderLineStyle(xl::kEdgeBottom, xl::kContinuous);
+    a2.setBorderWeight(xl::kEdgeBottom, xl::kThick);
+    a2.setNumber(-0.5);
+    XlRange block = s->range(QStringLiteral("B2:D3"));
+    block.setNumberFormat(QStringLiteral("0.0"));
+    block.merge();
+    s->range(QStringLiteral("B2")).setNumber(7);
+    s->range(QStringLiteral("A1")).setColumnWidth(16);
+    s->range(QStringLiteral("A3")).setRowHeight(30);
+    wb.sheet(2)->range(QStringLiteral("C5")).setText(QStringLiteral("plain"));
+    wb.activate(wb.sheet(2));
+
+    const QString path = dir + QStringLiteral("/book.xls");
+    wb.saveAs(path);
+    const QJsonObject o = readBack(path);
+    EXPECT_TRUE(o["streams"].toArray().contains(QStringLiteral("Workbook")));
+    const QJsonArray sheets = o["sheets"].toArray();
+    ASSERT_EQ(sheets.size(), 2);
+    const QJsonObject first = sheets[0].toObject();
+    EXPECT_EQ(first["name"].toString(), QStringLiteral("第1页"));
+    EXPECT_EQ(sheets[1].toObject()["name"].toString(), QStringLiteral("Sheet2"));
+    EXPECT_EQ(sheets[1].toObject()["cells"].toObject()["C5"].toArray()[0].toString(),
+              QStringLiteral("plain"));
+
+    const QJsonObject cells = first["cells"].toObject();
+    const QJsonArray a1 = cells["A1"].toArray();
+    EXPECT_EQ(a1[0].toDouble(), 1234.5);
+    EXPECT_EQ(a1[1].toString(), QStringLiteral("￥###,##0.00"));
+    const QJsonArray tb1 = cells["B1"].toArray();
+    EXPECT_EQ(tb1[0].toString(), QStringLiteral("资产负债表"));
+    EXPECT_EQ(tb1[2].toString(), QStringLiteral("宋体"));
+    EXPECT_EQ(tb1[3].toInt(), 280);
+    EXPECT_TRUE(tb1[4].toBool());
+    EXPECT_TRUE(tb1[5].toBool());
+    EXPECT_EQ(tb1[6].toInt(), 1);
+    EXPECT_EQ(tb1[7].toInt(), 10);  // red of the default palette
+    EXPECT_EQ(tb1[8].toInt(), 13);  // yellow
+    EXPECT_EQ(tb1[9].toInt(), 2);   // centred
+    EXPECT_EQ(tb1[10].toInt(), 0);  // top
+    const QJsonArray ta2 = cells["A2"].toArray();
+    EXPECT_EQ(ta2[0].toDouble(), -0.5);
+    EXPECT_EQ(ta2[1].toString(), QStringLiteral("General"));
+    EXPECT_FALSE(ta2[4].toBool());
+    EXPECT_EQ(ta2[9].toInt(), 0);   // general
+    EXPECT_EQ(ta2[10].toInt(), 2);  // bottom
+    EXPECT_EQ((QJsonArray{ta2[11], ta2[12], ta2[13], ta2[14]}), (QJsonArray{1, 3, 6, 5}));
+    // The merged area holds its value in its first cell; the rest show the
+    // area's style.
+    EXPECT_EQ(cells["B2"].toArray()[0].toDouble(), 7);
+    EXPECT_EQ(cells["D3"].toArray()[1].toString(), QStringLiteral("0.0"));
+    EXPECT_EQ(first["merged"].toArray(), (QJsonArray{QJsonArray{1, 3, 1, 4}}));
+    EXPECT_EQ(first["widths"].toObject()["0"].toInt(), 16 * 256);
+    EXPECT_EQ(first["heights"].toObject()["2"].toInt(), 600);
+}
+
+// Strings that fill more than one record come back whole, a string split
+// between records included, in 8-bit and in 16-bit form.
+TEST_F(XlsExport, LongSharedStringsAcrossContinueRecords) {
+    XlWorkbook wb(1);
+    XlWorksheet* s = wb.sheet(1);
+    QString chinese;
+    for (int i = 0; i < 10000; ++i) chinese.append(QChar(0x4E00 + i % 2000));
+    const QString latin(9000, QLatin1Char('x'));
+    s->range(QStringLiteral("A1")).setText(chinese);
+    s->range(QStringLiteral("A2")).setText(latin);
+    for (int row = 3; row <= 2000; ++row)
+        s->range(QStringLiteral("B%1").arg(row)).setText(QStringLiteral("行%1 text").arg(row));
+    s->range(QStringLiteral("C1")).setText(chinese);  // shared, not stored twice
+    const QString path = dir + QStringLiteral("/long.xls");
+    wb.saveAs(path);
+
+    const QJsonObject cells = readBack(path)["sheets"].toArray()[0].toObject()["cells"].toObject();
+    EXPECT_EQ(cells["A1"].toArray()[0].toString(), chinese);
+    EXPECT_EQ(cells["C1"].toArray()[0].toString(), chinese);
+    EXPECT_EQ(cells["A2"].toArray()[0].toString(), latin);
+    for (int row = 3; row <= 2000; ++row)
+        ASSERT_EQ(cells[QStringLiteral("B%1").arg(row)].toArray()[0].toString(),
+                  QStringLiteral("行%1 text").arg(row));
+}
+
+// More merged areas than one record holds go into several records.
+TEST_F(XlsExport, ManyMergedAreas) {
+    XlWorkbook wb(1);
+    XlWorksheet* s = wb.sheet(1);
+    for (int i = 0; i < 1500; ++i) s->range(XlArea{i + 1, 1, i + 1, 2}).merge();
+    const QString path = dir + QStringLiteral("/merges.xls");
+    wb.saveAs(path);
+    EXPECT_EQ(readBack(path)["sheets"].toArray()[0].toObject()["merged"].toArray().size(), 1500);
+}
+
+// The name decides the format, whatever its case; a failed save leaves
+// the file that was there.
+TEST_F(XlsExport, FormatFollowsTheNameAndFailuresKeepTheOldFile) {
+    XlWorkbook wb(1);
+    wb.sheet(1)->range(QStringLiteral("A1")).setNumber(1);
+    wb.saveAs(dir + QStringLiteral("/a.XLSX"));
+    EXPECT_EQ(head(dir + QStringLiteral("/a.XLSX"), 2), QByteArray("PK"));
+    wb.saveAs(dir + QStringLiteral("/a.XLS"));
+    EXPECT_EQ(head(dir + QStringLiteral("/a.XLS"), 4), QByteArray("\xD0\xCF\x11\xE0", 4));
+    wb.saveAs(dir + QStringLiteral("/a.dat"));
+    EXPECT_EQ(head(dir + QStringLiteral("/a.dat"), 4), QByteArray("\xD0\xCF\x11\xE0", 4));
+
+    const QString path = dir + QStringLiteral("/keep.xls");
+    wb.saveAs(path);
+    const QByteArray before = head(path, 1 << 20);
+    XlWorkbook tooTall(1);
+    tooTall.sheet(1)->range(QStringLiteral("A70000")).setNumber(1);
+    EXPECT_THROW(tooTall.saveAs(path), XlError);
+    EXPECT_EQ(head(path, 1 << 20), before);
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files).size(), 4);  // no temporary left
+    EXPECT_THROW(wb.saveAs(dir + QStringLiteral("/no/such/dir/x.xls")), XlError);
+}
+
+TEST_F(XlsExport, ReportPagesBecomeSheetsInPageOrder) {
+    auto h = newReport(dir + QStringLiteral("/r.rep"), 2, 2);
+    setFormat(*h, kFmtKind, kCellNumber, CellArea::area(1, 1, 2, 2));
+    setFormat(*h, kFmtKind, kCellText, CellArea::cell(2, 2));
+    toData(*h, 3);
+    for (int page = 1; page <= 3; ++page) {
+        setNumber(*h, page, 1, 1, page * 10.5);
+        setText(*h, page, 2, 2, QStringLiteral("页%1").arg(page));
+    }
+    const QString book = dir + QStringLiteral("/r.xls");
+    ASSERT_EQ(ExportReportToExcel(h.get(), book), 1);
+    const QJsonObject o = readBack(book);
+    EXPECT_TRUE(o["streams"].toArray().contains(QStringLiteral("Workbook")));
+    const QJsonArray sheets = o["sheets"].toArray();
+    ASSERT_EQ(sheets.size(), 3);
+    for (int page = 1; page <= 3; ++page) {
+        const QJsonObject s = sheets[page - 1].toObject();
+        EXPECT_EQ(s["name"].toString(), QStringLiteral("第%1页").arg(page));
+        const QJsonObject cells = s["cells"].toObject();
+        EXPECT_EQ(cells["A1"].toArray()[0].toDouble(), page * 10.5);
+        EXPECT_EQ(cells["B2"].toArray()[0].toString(), QStringLiteral("页%1").arg(page));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,245 @@
+// Binary (.xls) workbooks read back into the engine: what the engine
+// wrote, BIFF5 streams built record by record, and damaged streams.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <cstring>
+
+#include "exchange/workbook_model.h"
+#include "exchange/workbook_read.h"
+#include "platform/codepage.h"
+#include "platform/compoundfile.h"
+#include "tests/common/testsupport.h"
+
+namespace {
+
+using namespace qor;
+
+class XlsImport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = qortest::freshDir(
+            QStringLiteral("xls-import-") +
+            QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    }
+    QString dir;
+};
+
+// Records of a stream, built by hand.
+struct Stream {
+    QByteArray b;
+    static QByteArray le(uint64_t v, int n) {
+        QByteArray out;
+        for (int i = 0; i < n; ++i) out.append(char(v >> (8 * i) & 0xFF));
+        return out;
+    }
+    Stream& rec(uint16_t type, const QByteArray& data) {
+        b += le(type, 2) + le(uint64_t(data.size()), 2) + data;
+        return *this;
+    }
+};
+
+QByteArray u16(int v) { return Stream::le(uint64_t(v), 2); }
+QByteArray u32(uint32_t v) { return Stream::le(v, 4); }
+QByteArray f64(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return Stream::le(bits, 8);
+}
+
+// A BIFF5 workbook of one sheet "数据" in code page 936: a LABEL, a
+// NUMBER, an RK holding 12.34 (as 1234 / 100) and a MULRK.
+QByteArray biff5Book(const QByteArray& sheetCells) {
+    const QByteArray name = encodeText(QStringLiteral("数据"), "GB18030");
+    Stream g;
+    g.rec(0x0809, u16(0x0500) + u16(0x0005) + u16(0) + u16(0));
+    g.rec(0x0042, u16(936));
+    for (int i = 0; i < 4; ++i)
+        g.rec(0x0031, u16(200) + u16(0) + u16(0x7FFF) + u16(400) + u16(0) + QByteArray(4, '\0') +
+                          QByteArray(1, 5) + "Arial");
+    for (int i = 0; i < 16; ++i)
+        g.rec(0x00E0, u16(0) + u16(0) + u16(i < 15 ? 0xFFF5 : 1) + QByteArray(1, 0x20) +
+                          QByteArray(1, 0) + u32(0) + u32(0));
+    const qsizetype boundAt = g.b.size();
+    g.rec(0x0085, u32(0) + QByteArray(2, '\0') + QByteArray(1, char(name.size())) + name);
+    g.rec(0x000A, {});
+    const uint32_t sheetAt = uint32_t(g.b.size());
+    g.b.replace(boundAt + 4, 4, u32(sheetAt));
+    Stream s;
+    s.rec(0x0809, u16(0x0500) + u16(0x0010) + u16(0) + u16(0));
+    s.b += sheetCells;
+    s.rec(0x000A, {});
+    return g.b + s.b;
+}
+
+QByteArray biff5Cells() {
+    const QByteArray text = encodeText(QStringLiteral("货币资金"), "GB18030");
+    Stream c;
+    c.rec(0x0204, u16(0) + u16(0) + u16(15) + u16(int(text.size())) + text);
+    c.rec(0x0203, u16(0) + u16(1) + u16(15) + f64(-2.5));
+    c.rec(0x027E, u16(1) + u16(0) + u16(15) + u32(uint32_t(1234) << 2 | 3));
+    c.rec(0x00BD, u16(2) + u16(3) + u16(15) + u32(7u << 2 | 2) + u16(15) + u32(8u << 2 | 2) + u16(4));
+    return c.b;
+}
+
+void writeCompound(const QString& path, const QString& stream, const QByteArray& bytes) {
+    std::unique_ptr<CompoundFile> cf = CompoundFile::create(path);
+    ASSERT_TRUE(cf);
+    ASSERT_TRUE(cf->writeAll(stream, bytes));
+    ASSERT_TRUE(cf->commit());
+}
+
+QString failureOf(const QByteArray& stream) {
+    try {
+        ReadBiffWorkbook(stream, QStringLiteral("bad.xls"));
+    } catch (const XlError& e) {
+        return e.description;
+    }
+    return QStringLiteral("(read)");
+}
+
+TEST_F(XlsImport, WhatTheEngineWroteComesBackFromItsBytes) {
+    XlWorkbook wb(2);
+    XlWorksheet* s = wb.sheet(1);
+    wb.renameSheet(s, QStringLiteral("第1页"));
+    XlRange a1 = s->range(QStringLiteral("A1"));
+    a1.setNumber(12.5);
+    a1.setNumberFormat(QStringLiteral("##0.0\\%"));
+    a1.setHorizontalAlignment(xl::kRight);
+    a1.setVerticalAlignment(xl::kCenter);
+    XlRange b1 = s->range(QStringLiteral("B1"));
+    b1.setText(QStringLiteral("合计"));
+    b1.setFontName(QStringLiteral("黑体"));
+    b1.setFontSize(12);
+    b1.setBold(true);
+    b1.setUnderline(xl::kUnderlineDouble);
+    b1.setFontColor(0x000080);  // maroon
+    b1.setFillColor(0xC0C0C0);
+    for (int edge = xl::kEdgeLeft; edge <= xl::kEdgeRight; ++edge)
+        b1.setBorderLineStyle(edge, edge == xl::kEdgeTop ? xl::kDot : xl::kContinuous);
+    s->range(QStringLiteral("C2:D4")).merge();
+    s->range(QStringLiteral("C2")).setNumber(3);
+    s->range(QStringLiteral("B1")).setColumnWidth(16);
+    s->range(QStringLiteral("A2")).setRowHeight(24.5);
+    QString longText;
+    for (int i = 0; i < 9000; ++i) longText.append(QChar(0x4E00 + i % 500));
+    wb.sheet(2)->range(QStringLiteral("A1")).setText(longText);
+    wb.sheet(2)->range(QStringLiteral("IV65536")).setNumber(1);
+
+    const QString path = dir + QStringLiteral("/round.xls");
+    wb.saveAs(path);
+    const std::unique_ptr<XlWorkbook> back = ReadWorkbookFile(path);
+    ASSERT_EQ(back->sheetCount(), 2);
+    XlWorksheet* t = back->sheet(1);
+    EXPECT_EQ(t->name(), QStringLiteral("第1页"));
+    const XlCell* c = t->findCell(1, 1);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->kind, XlCell::Number);
+    EXPECT_EQ(c->number, 12.5);
+    EXPECT_EQ(c->style.numberFormat, QStringLiteral("##0.0\\%"));
+    EXPECT_EQ(c->style.hAlign, xl::kRight);
+    EXPECT_EQ(c->style.vAlign, xl::kCenter);
+    const XlCell* d = t->findCell(1, 2);
+    ASSERT_TRUE(d);
+    const XlStyle& want = s->findCell(1, 2)->style;
+    EXPECT_EQ(d->text, QStringLiteral("合计"));
+    EXPECT_EQ(d->style, want);
+    EXPECT_EQ(t->merges(), (std::vector<XlArea>{XlArea{2, 3, 4, 4}}));
+    EXPECT_EQ(t->findCell(2, 3)->number, 3);
+    EXPECT_EQ(t->columnWidth(2), 16);
+    EXPECT_EQ(t->rowHeight(2), 24.5);
+    EXPECT_EQ(back->sheet(2)->findCell(1, 1)->text, longText);
+    EXPECT_EQ(back->sheet(2)->findCell(65536, 256)->number, 1);
+}
+
+TEST_F(XlsImport, Biff5TextsInTheFilesCodePage) {
+    const QString path = dir + QStringLiteral("/old.xls");
+    writeCompound(path, QStringLiteral("Book"), biff5Book(biff5Cells()));
+    const std::unique_ptr<XlWorkbook> wb = ReadWorkbookFile(path);
+    XlWorksheet* s = wb->sheet(1);
+    EXPECT_EQ(s->name(), QStringLiteral("数据"));
+    EXPECT_EQ(s->findCell(1, 1)->text, QStringLiteral("货币资金"));
+    EXPECT_EQ(s->findCell(1, 2)->number, -2.5);
+    EXPECT_DOUBLE_EQ(s->findCell(2, 1)->number, 12.34);
+    EXPECT_EQ(s->findCell(3, 4)->number, 7);
+    EXPECT_EQ(s->findCell(3, 5)->number, 8);
+}
+
+// The content decides, not the name.
+TEST_F(XlsImport, FilesAreReadByContent) {
+    XlWorkbook wb(1);
+    wb.sheet(1)->range(QStringLiteral("A1")).setNumber(5);
+    wb.saveAs(dir + QStringLiteral("/zip.xlsx"));
+    QFile::rename(dir + QStringLiteral("/zip.xlsx"), dir + QStringLiteral("/zip.xls"));
+    EXPECT_EQ(ReadWorkbookFile(dir + QStringLiteral("/zip.xls"))->sheet(1)->findCell(1, 1)->number,
+              5);
+    wb.saveAs(dir + QStringLiteral("/bin.xls"));
+    QFile::rename(dir + QStringLiteral("/bin.xls"), dir + QStringLiteral("/bin.xlsx"));
+    EXPECT_EQ(ReadWorkbookFile(dir + QStringLiteral("/bin.xlsx"))->sheet(1)->findCell(1, 1)->number,
+              5);
+
+    QFile text(dir + QStringLiteral("/t.xls"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("a,b\n1,2\n");
+    text.close();
+    try {
+        ReadWorkbookFile(text.fileName());
+        FAIL() << "read";
+    } catch (const XlError& e) {
+        EXPECT_TRUE(e.description.contains(QStringLiteral("t.xls"))) << e.description.toStdString();
+        EXPECT_TRUE(e.description.contains(QStringLiteral("not a workbook"))) << e.description.toStdString();
+    }
+    writeCompound(dir + QStringLiteral("/other.xls"), QStringLiteral("Contents"), "x");
+    EXPECT_THROW(ReadWorkbookFile(dir + QStringLiteral("/other.xls")), XlError);
+}
+
+// Damaged streams give an error naming the file and the record, never a
+// crash or a made-up workbook.
+TEST_F(XlsImport, DamagedStreamsAreRefusedWithTheirRecord) {
+    const QByteArray good = biff5Book(biff5Cells());
+    EXPECT_EQ(failureOf(good), QStringLiteral("(read)"));
+    for (qsizetype cut : {qsizetype(3), qsizetype(30), good.size() - 3}) {
+        const QString why = failureOf(good.left(cut));
+        EXPECT_TRUE(why.contains(QStringLiteral("bad.xls"))) << why.toStdString();
+    }
+    // A record that claims more than the stream holds.
+    QByteArray longRecord = good;
+    longRecord[qsizetype(2)] = char(0xFF);
+    longRecord[qsizetype(3)] = char(0x1F);
+    EXPECT_TRUE(failureOf(longRecord).contains(QStringLiteral("BOF"))) << failureOf(longRecord).toStdString();
+
+    Stream badXf;
+    badXf.rec(0x0203, u16(0) + u16(0) + u16(99) + f64(1));
+    EXPECT_TRUE(failureOf(biff5Book(badXf.b)).contains(QStringLiteral("NUMBER")));
+    Stream badString;
+    badString.rec(0x00FD, u16(0) + u16(0) + u16(15) + u32(0));
+    EXPECT_TRUE(failureOf(biff5Book(badString.b)).contains(QStringLiteral("shared string 0")));
+    Stream badColumn;
+    badColumn.rec(0x0201, u16(0) + u16(300) + u16(15));
+    EXPECT_TRUE(failureOf(biff5Book(badColumn.b)).contains(QStringLiteral("BLANK")));
+    Stream badMulRk;
+    badMulRk.rec(0x00BD, u16(0) + u16(0) + u16(15) + u32(2) + u16(9));
+    EXPECT_TRUE(failureOf(biff5Book(badMulRk.b)).contains(QStringLiteral("MULRK")));
+    Stream badMerge;
+    badMerge.rec(0x00E5, u16(1000) + u16(0) + u16(1) + u16(0) + u16(1));
+    EXPECT_TRUE(failureOf(biff5Book(badMerge.b)).contains(QStringLiteral("MERGEDCELLS")));
+
+    QByteArray farSheet = good;
+    const qsizetype bound = farSheet.indexOf(QByteArray("\x85\x00", 2));
+    ASSERT_GT(bound, 0);
+    farSheet.replace(bound + 4, 4, u32(0x7FFFFFF0));
+    EXPECT_TRUE(failureOf(farSheet).contains(QStringLiteral("BOUNDSHEET")));
+
+    // Limits hold for every workbook read.
+    XlsxReadLimits few;
+    few.maxCells = 2;
+    try {
+        ReadBiffWorkbook(good, QStringLiteral("bad.xls"), few);
+        FAIL() << "read";
+    } catch (const XlError& e) {
+        EXPECT_TRUE(e.description.contains(QStringLiteral("more than 2 cells"))) << e.description.toStdString();
+    }
+}
+
+}  // namespace
