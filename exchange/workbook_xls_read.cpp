@@ -185,13 +185,18 @@ Record recordAt(const QByteArray& s, qsizetype at, const Failure& fail) {
     return r;
 }
 
+// The encoding of a CODEPAGE record's number; a number no Windows code
+// page has reads as the Western one, the code page of most old files.
 QByteArray codePageName(int cp) {
     if (cp == 10000 || cp == 32768) return "MACINTOSH";
-    if (cp == 32769) return "CP1252";
     if (cp == 367) return "ASCII";
     if (cp == 1200) return "UTF-16LE";
-    if (cp <= 0) return "CP1252";
-    return "CP" + QByteArray::number(cp);
+    static constexpr int known[] = {437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864,
+                                    865, 866, 869, 874, 932, 936, 949, 950, 1250, 1251, 1252,
+                                    1253, 1254, 1255, 1256, 1257, 1258};
+    for (const int k : known)
+        if (cp == k) return "CP" + QByteArray::number(cp);
+    return "CP1252";
 }
 
 struct Font {
