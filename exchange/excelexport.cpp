@@ -56,8 +56,11 @@ void setEdge(XlRange& range, int edge, int lineCode) {
     if (weight) range.setBorderWeight(edge, *weight);
 }
 
+// Code 0 is the report's default (numbers right, texts left), which is
+// what a spreadsheet's general alignment does; justify would put numbers
+// on the left.
 int horizontalOf(int code) {
-    static constexpr int t[4] = {xl::kJustify, xl::kLeft, xl::kCenter, xl::kRight};
+    static constexpr int t[4] = {xl::kGeneral, xl::kLeft, xl::kCenter, xl::kRight};
     return t[code & 3];
 }
 int verticalOf(int code) {
@@ -65,12 +68,16 @@ int verticalOf(int code) {
     return t[code & 3];
 }
 
+// The report shows a zero before the point (0.50), so the last place
+// before it is "0". The report stores percent units (12.5 shows 12.5%):
+// the sign is written as a literal, since a real "%" makes spreadsheets
+// multiply the value by 100.
 QString numberFormatOf(const AreaFormat& format) {
-    QString f = format[kFmtThousands] ? QStringLiteral("###,##") : QStringLiteral("###");
+    QString f = format[kFmtThousands] ? QStringLiteral("###,##0") : QStringLiteral("##0");
     if (format[kFmtCurrency]) f.prepend(LoadErrorText(kMsgCurrency));
     const int decimals = std::clamp(format[kFmtDecimals], 0, 7);
     if (decimals > 0) f += u'.' + QString(decimals, u'0');
-    if (format[kFmtPercent]) f += u'%';
+    if (format[kFmtPercent]) f += QStringLiteral("\\%");
     return f;
 }
 
@@ -207,10 +214,10 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
                 CellValue v;
                 const uint16_t status = report->GetCellValue(&v, r, c, valuePage);
                 cell.setNumberFormat(numberFormat(format));
-                // A cell of no declared kind holds numbers too; it is left
-                // empty unless it has one.
-                if (status == 0 && (kind == kCellNumber || v.kind == kCellNumber))
-                    cell.setNumber(v.number);
+                // Only a value the cell holds is written: an empty number
+                // cell stays empty (a 0 would come back as a value on
+                // import), a stored 0 is written as 0.
+                if (status == 0 && v.kind == kCellNumber) cell.setNumber(v.number);
             }
         }
     }

@@ -94,6 +94,33 @@ QString formatPattern(const QString& format) {
     return out;
 }
 
+// How a number format shows a percent sign. A literal sign (escaped or
+// quoted) shows the value as it is, which is how the report stores
+// percents; a real "%" shows the value times 100, so such a value comes
+// into the report multiplied.
+enum class PercentSign { None, Literal, Scaling };
+
+PercentSign percentSignOf(const QString& stored) {
+    if (formatPattern(stored).contains(u'%')) return PercentSign::Scaling;
+    bool quoted = false;
+    for (qsizetype i = 0; i < stored.size(); ++i) {
+        const QChar ch = stored[i];
+        if (ch == u'"') {
+            quoted = !quoted;
+        } else if (quoted) {
+            if (ch == u'%') return PercentSign::Literal;
+        } else if (ch == u'\\') {
+            if (i + 1 < stored.size() && stored[i + 1] == u'%') return PercentSign::Literal;
+            ++i;
+        } else if (ch == u'_' || ch == u'*') {
+            ++i;
+        } else if (ch == u';') {
+            break;
+        }
+    }
+    return PercentSign::None;
+}
+
 // Writes the number-format flags of format into the cell: thousands,
 // currency, decimals and percent.
 void importNumberFormat(CReportHandle* report, const QString& stored, int r, int c) {
@@ -117,7 +144,7 @@ void importNumberFormat(CReportHandle* report, const QString& stored, int r, int
         decimals = 0;
     }
     setAttribute(report, kFmtDecimals, std::min(decimals, kMaxDecimals), r, c);
-    if (pattern.contains(u'%')) setAttribute(report, kFmtPercent, 1, r, c);
+    if (percentSignOf(format) != PercentSign::None) setAttribute(report, kFmtPercent, 1, r, c);
 }
 
 bool holdsValue(const XlCell& cell) {
@@ -378,7 +405,10 @@ void CExcelBridge::importDataCells(int page) {
             const int kind = attribute(report, kFmtKind, r, c);
             CellValue value;  // kind 0: a value that does not suit the cell empties it
             if (cell->kind == XlCell::Number && (kind == kCellNumber || kind == kCellUnset))
-                value = CellValue::ofNumber(cell->number);
+                value = CellValue::ofNumber(
+                    percentSignOf(cell->style.numberFormat) == PercentSign::Scaling
+                        ? cell->number * 100
+                        : cell->number);
             else if (cell->kind == XlCell::Text && (kind == kCellText || kind == kCellLabel))
                 // The whole text: the report keeps as much of it as a
                 // cell holds.

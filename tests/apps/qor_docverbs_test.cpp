@@ -77,7 +77,8 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
     EXPECT_TRUE(info.contains("pages:   3")) << info.toStdString();
     EXPECT_TRUE(info.contains("combined areas: 1\n  A1:A2")) << info.toStdString();
     EXPECT_EQ(out(qor(dir, "get book.rep 2 3 2")), "2469135");
-    EXPECT_EQ(out(qor(dir, "get book.rep 1 3 3")), "0.125");  // 12.50%, not 13%
+    // 12.50% of the workbook is 12.5 in the report's percent units.
+    EXPECT_EQ(out(qor(dir, "get book.rep 1 3 3")), "12.5");
     EXPECT_EQ(out(qor(dir, "get book.rep 3 1 1")), QStringLiteral("项目"));
     EXPECT_EQ(out(qor(dir, "get book.rep 1 4 1")), longText);
     EXPECT_EQ(out(qor(dir, "format book.rep 3 2 thousands")), "1");
@@ -95,7 +96,7 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
     // A workbook made from a report comes back whole.
     auto again = qor(dir, "convert back.xlsx again.rep");
     EXPECT_EQ(again.exitCode, 0) << err(again).toStdString();
-    EXPECT_EQ(out(qor(dir, "get again.rep 3 3 3")), "0.375");
+    EXPECT_EQ(out(qor(dir, "get again.rep 3 3 3")), "37.5");
     auto read = qortest::python(
         "import sys, openpyxl\n"
         "wb = openpyxl.load_workbook(sys.argv[1])\n"
@@ -106,9 +107,9 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
         {dir + "/back.xlsx", longText});
     ASSERT_EQ(read.exitCode, 0) << read.err.constData();
     EXPECT_EQ(QString::fromUtf8(read.out),
-              QStringLiteral("1 A1:A2 项目 1234567.5 True 0.125 True True\n"
-                             "1 A1:A2 项目 2469135 True 0.25 True True\n"
-                             "1 A1:A2 项目 3703702.5 True 0.375 True True\n"));
+              QStringLiteral("1 A1:A2 项目 1234567.5 True 12.5 True True\n"
+                             "1 A1:A2 项目 2469135 True 25 True True\n"
+                             "1 A1:A2 项目 3703702.5 True 37.5 True True\n"));
 }
 
 // Cells beyond what a report holds are imported up to the limit and

@@ -9,7 +9,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "exchange/excelexport.h"
 #include "exchange/excelexportdriver.h"
+#include "exchange/excelimport.h"
 #include "exchange/workbook_model.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
@@ -234,5 +236,154 @@ TEST_F(XlsExport, ReportPagesBecomeSheetsInPageOrder) {
         EXPECT_EQ(cells["B2"].toArray()[0].toString(), QStringLiteral("页%1").arg(page));
     }
 }
+
+}  // namespace
+
+namespace {
+
+using namespace oxtest;
+using namespace qor;
+
+// What a report page looks like in a workbook and what comes back from it:
+// percents in the report's units, a zero before the point, empty number
+// cells empty, the default alignment general; in .xls and .xlsx alike.
+class WorkbookDisplay : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        if (!qortest::havePythonModule(QStringLiteral("xlrd")) ||
+            !qortest::havePythonModule(QStringLiteral("openpyxl")))
+            GTEST_SKIP() << "no xlrd or openpyxl";
+        dir = qortest::freshDir(QStringLiteral("workbook-display-") + QLatin1String(GetParam()));
+    }
+    QString dir;
+};
+
+// Per cell: value (None when empty), number format text, horizontal alignment.
+const char* kCells = R"PY(
+import json, sys
+path = sys.argv[1]
+out = {}
+if path.endswith(".xls"):
+    import xlrd
+    bk = xlrd.open_workbook(path, formatting_info=True)
+    sh = bk.sheet_by_index(0)
+    for r in range(sh.nrows):
+        for c in range(sh.ncols):
+            cell = sh.cell(r, c)
+            xf = bk.xf_list[cell.xf_index]
+            value = cell.value if cell.ctype == xlrd.XL_CELL_NUMBER else None
+            out[xlrd.cellname(r, c)] = [value, bk.format_map[xf.format_key].format_str,
+                                        "general" if xf.alignment.hor_align == 0 else "other"]
+else:
+    import openpyxl
+    ws = openpyxl.load_workbook(path).active
+    for row in ws.iter_rows():
+        for c in row:
+            h = c.alignment.horizontal
+            out[c.coordinate] = [c.value, c.number_format, "general" if h in (None, "general") else "other"]
+print(json.dumps(out, ensure_ascii=False))
+)PY";
+
+TEST_P(WorkbookDisplay, PercentZeroEmptyAndAlignmentGoOutAndComeBack) {
+    auto h = newReport(dir + QStringLiteral("/r.rep"), 2, 5);
+    CReportHandle& r = *h;
+    setFormat(r, kFmtKind, kCellNumber, CellArea::area(1, 1, 2, 5));
+    setFormat(r, kFmtDecimals, 1, CellArea::cell(1, 1));
+    setFormat(r, kFmtPercent, 1, CellArea::cell(1, 1));
+    setFormat(r, kFmtDecimals, 2, CellArea::area(1, 2, 1, 4));
+    const CellArea money = CellArea::cell(1, 5);
+    setFormat(r, kFmtCurrency, 1, money);
+    setFormat(r, kFmtThousands, 1, money);
+    setFormat(r, kFmtDecimals, 2, money);
+    setFormat(r, kFmtHAlign, kAlignEnd, CellArea::cell(2, 1));
+    toData(r, 1);
+    setNumber(r, 1, 1, 1, 12.5);
+    setNumber(r, 1, 1, 2, 0.5);
+    // C1 holds nothing; D1 holds 0.
+    setNumber(r, 1, 1, 4, 0);
+    setNumber(r, 1, 1, 5, 1234.5);
+    setNumber(r, 1, 2, 1, 3);
+
+    const QString path = dir + QStringLiteral("/out.") + QLatin1String(GetParam());
+    ASSERT_EQ(SaveReportAsExcel(&r, path, 1), 1);
+    const qortest::ProcessResult p = qortest::python(QString::fromLatin1(kCells), {path});
+    ASSERT_EQ(p.exitCode, 0) << p.err.constData();
+    const QJsonObject cells = QJsonDocument::fromJson(p.out).object();
+    auto cell = [&](const char* ref) { return cells[QLatin1String(ref)].toArray(); };
+    EXPECT_EQ(cell("A1"), (QJsonArray{12.5, QStringLiteral("##0.0\\%"), QStringLiteral("general")}));
+    EXPECT_EQ(cell("B1"), (QJsonArray{0.5, QStringLiteral("##0.00"), QStringLiteral("general")}));
+    EXPECT_TRUE(cell("C1")[0].isNull()) << p.out.constData();
+    EXPECT_EQ(cell("C1")[1].toString(), QStringLiteral("##0.00"));
+    EXPECT_EQ(cell("D1")[0].toDouble(-1), 0);
+    EXPECT_EQ(cell("E1"), (QJsonArray{1234.5, QStringLiteral("￥###,##0.00"),
+                                     QStringLiteral("general")}));
+    EXPECT_EQ(cell("A2")[2].toString(), QStringLiteral("other"));
+
+    auto back = newReport(dir + QStringLiteral("/back.rep"), 1, 1);
+    CReportHandle& b = *back;
+    QString error;
+    ASSERT_EQ(ImportExcelWorkbook(&b, path, nullptr, &error), 1) << error.toStdString();
+    auto value = [&](int row, int col) {
+        CellValue v;
+        EXPECT_EQ(b.GetCellValue(&v, row, col, 1), 0);
+        return v;
+    };
+    EXPECT_EQ(value(1, 1).number, 12.5);
+    EXPECT_EQ(formatOf(b, kFmtPercent, 1, 1), 1);
+    EXPECT_EQ(formatOf(b, kFmtDecimals, 1, 1), 1);
+    EXPECT_EQ(formatOf(b, kFmtDecimals, 1, 2), 2);
+    EXPECT_EQ(formatOf(b, kFmtPercent, 1, 2), 0);
+    EXPECT_EQ(value(1, 3).kind, kCellUnset);  // still empty, not 0.00
+    EXPECT_EQ(value(1, 4).kind, kCellNumber);
+    EXPECT_EQ(formatOf(b, kFmtCurrency, 1, 5), 1);
+    EXPECT_EQ(formatOf(b, kFmtThousands, 1, 5), 1);
+    EXPECT_EQ(formatOf(b, kFmtHAlign, 1, 1), kAlignDefault);
+    EXPECT_EQ(formatOf(b, kFmtHAlign, 2, 1), kAlignEnd);
+}
+
+// A foreign workbook's real percent shows the value times 100: it comes
+// into the report as the percent it showed. A quoted or escaped sign, and
+// the older formats without a zero before the point, keep their values.
+TEST_P(WorkbookDisplay, ForeignPercentFormatsAreJudgedCellByCell) {
+    XlWorkbook wb(1);
+    XlWorksheet* s = wb.sheet(1);
+    const struct {
+        const char* ref;
+        double value;
+        const char* format;
+    } cells[] = {{"A1", 0.125, "0.0%"}, {"B1", 12.5, "0.0\"%\""}, {"C1", 12.5, "###.0\\%"},
+                 {"D1", 0.5, "###.00"}, {"E1", 1234.5, "###,##.00"}};
+    for (const auto& c : cells) {
+        XlRange cell = s->range(QLatin1String(c.ref));
+        cell.setNumber(c.value);
+        cell.setNumberFormat(QString::fromUtf8(c.format));
+    }
+    const QString path = dir + QStringLiteral("/foreign.") + QLatin1String(GetParam());
+    wb.saveAs(path);
+
+    auto h = newReport(dir + QStringLiteral("/r.rep"), 1, 1);
+    CReportHandle& r = *h;
+    QString error;
+    ASSERT_EQ(ImportExcelWorkbook(&r, path, nullptr, &error), 1) << error.toStdString();
+    auto number = [&](int col) {
+        CellValue v;
+        EXPECT_EQ(r.GetCellValue(&v, 1, col, 1), 0);
+        return v.number;
+    };
+    EXPECT_EQ(number(1), 12.5);
+    EXPECT_EQ(number(2), 12.5);
+    EXPECT_EQ(number(3), 12.5);
+    for (int col = 1; col <= 3; ++col) {
+        EXPECT_EQ(formatOf(r, kFmtPercent, 1, col), 1) << col;
+        EXPECT_EQ(formatOf(r, kFmtDecimals, 1, col), 1) << col;
+    }
+    EXPECT_EQ(number(4), 0.5);
+    EXPECT_EQ(formatOf(r, kFmtDecimals, 1, 4), 2);
+    EXPECT_EQ(formatOf(r, kFmtPercent, 1, 4), 0);
+    EXPECT_EQ(formatOf(r, kFmtThousands, 1, 5), 1);
+    EXPECT_EQ(formatOf(r, kFmtDecimals, 1, 5), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, WorkbookDisplay, ::testing::Values("xls", "xlsx"));
 
 }  // namespace

@@ -146,14 +146,14 @@ TEST_F(XlsxExport, PageWithFormatsMergedAreaSizesAndKeywords) {
     EXPECT_TRUE(cell("C3")["value"].isNull());
 
     EXPECT_EQ(cell("C5")["value"].toDouble(), 1234.5);
-    EXPECT_EQ(cell("C5")["format"].toString(), QStringLiteral("￥###,##.00"));
-    EXPECT_EQ(cell("E5")["format"].toString(), QStringLiteral("###.000%"));
+    EXPECT_EQ(cell("C5")["format"].toString(), QStringLiteral("￥###,##0.00"));
+    EXPECT_EQ(cell("E5")["format"].toString(), QStringLiteral("##0.000\\%"));
     EXPECT_EQ(cell("E5")["right"].toString(), QStringLiteral("thin"));
     EXPECT_EQ(cell("E5")["bottom"].toString(), QStringLiteral("thin"));
     EXPECT_EQ(cell("A5")["value"].toString(), QStringLiteral("00123"));  // stays text
-    // An empty number cell is the number 0 in the cell's format.
-    EXPECT_EQ(cell("B5")["value"].toDouble(-1), 0);
-    EXPECT_EQ(cell("B5")["format"].toString(), QStringLiteral("###"));
+    // An empty number cell gets its format and no value.
+    EXPECT_TRUE(cell("B5")["value"].isNull());
+    EXPECT_EQ(cell("B5")["format"].toString(), QStringLiteral("##0"));
 
     // Keywords: the year after its number, a quarter of 0 as the bare label.
     EXPECT_EQ(cell("E1")["value"].toString(), QStringLiteral("2004 年"));
