@@ -1,0 +1,117 @@
+#include "frames/desktop.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdio>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "cmdlang/enginehooks.h"
+#include "dialogs/consol_docdialogs.h"
+#include "dialogs/defineformula_docdialogs.h"
+#include "dialogs/exportsetrunner.h"
+#include "dialogs/password_docdialogs.h"
+#include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/viewsettings_viewdialogs.h"
+#include "document/cmd_dialogs.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_converters.h"
+#include "document/doc_interpreter.h"
+#include "frames/cchildframe.h"
+#include "frames/cmainframe.h"
+#include "frames/widgetui.h"
+#include "platform/automation.h"
+#include "reader/builtincomponents.h"
+#include "reader/cappenvironment.h"
+#include "reader/readermodule.h"
+
+namespace qor::frames {
+
+namespace {
+
+// The dialogs the document runs, one layer each over the headless answers
+// of the dialogs not built yet.
+using DocDialogs = qor::DefineFormulaDocDialogsT<
+    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>;
+
+DocDialogs& docDialogs() {
+    static DocDialogs dialogs;
+    return dialogs;
+}
+
+void installOnce() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    try {
+        RegisterBuiltinComponents();
+        RegisterReaderModule();
+    } catch (const AutoError& e) {
+        std::fprintf(stderr, "qorview: warning: %s\n", qPrintable(e.text()));
+    }
+    cmd::InstallEngineHooks();
+    cmd::InstallInterpreterHooks();
+    doc::InstallInterpreterLinks();
+    // Workbooks and the own XML open and save by their file type.
+    doc::RegisterExchangeConverters();
+    dlg::InstallExportSetDialog();
+    SetDocDialogs(&docDialogs());
+    // The document asks for the format password through its dialog.
+    UseFormatPasswordDlg();
+}
+
+}  // namespace
+
+bool InstallChineseQtTranslation() {
+    static QTranslator* translator = nullptr;
+    if (translator) return true;
+    auto* t = new QTranslator(qApp);
+    if (!t->load(QStringLiteral("qtbase_zh_CN"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
+}
+
+std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
+    if (options.chineseQt) InstallChineseQtTranslation();
+    installOnce();
+    if (options.widgetDialogs) InstallWidgetUiServices();
+
+    auto frame = std::make_unique<CMainFrame>();
+    CMainFrame* main = frame.get();
+    DocDialogs& dialogs = docDialogs();
+    dialogs.SetConsolParent(main);
+    dialogs.SetDefineFormulaParent(main);
+    dialogs.SetPasswordParent(main);
+    dialogs.SetRowColPageParent(main);
+    InstallViewSettingsDialogs(main);
+
+    // The command language opens and makes reports in the main window.
+    CAppEnvironment::DocumentHooks hooks;
+    hooks.findOpen = [main](const QString& path) -> CQorsDoc* {
+        const QString wanted = QFileInfo(path).canonicalFilePath();
+        for (CChildFrame* child : main->Children()) {
+            const QString open = child->GetDocument()->GetPathName();
+            if (!wanted.isEmpty() && !open.isEmpty() && QFileInfo(open).canonicalFilePath() == wanted)
+                return child->GetDocument();
+        }
+        return nullptr;
+    };
+    hooks.open = [main](const QString& path) -> CQorsDoc* {
+        CChildFrame* child = main->OpenDocumentFile(path);
+        return child ? child->GetDocument() : nullptr;
+    };
+    hooks.create = [main]() -> CQorsDoc* {
+        CChildFrame* child = main->NewDocument();
+        return child ? child->GetDocument() : nullptr;
+    };
+    CAppEnvironment::Instance().SetDocumentHooks(std::move(hooks));
+    return frame;
+}
+
+}  // namespace qor::frames

@@ -1,0 +1,28 @@
+#pragma once
+// The desktop application put together: every hook, converter, dialog
+// and translation installed, and the main window made. The program's main
+// and the tests that look at the whole window go through the same door.
+
+#include <memory>
+
+namespace qor::frames {
+
+class CMainFrame;
+
+struct DesktopOptions {
+    // Real Qt message boxes and file dialogs (a run that loads and leaves
+    // keeps the headless answers, so nothing waits for a user).
+    bool widgetDialogs = true;
+    // Qt's own dialogs in Chinese when the translation is installed.
+    bool chineseQt = true;
+};
+
+// Installs what the desktop needs (once per process) and makes the main
+// window; the caller shows it.
+std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options = {});
+
+// Loads Qt's zh_CN translation from Qt's translations folder. False (Qt
+// stays in English, nothing else changes) when the file is missing.
+bool InstallChineseQtTranslation();
+
+}  // namespace qor::frames
