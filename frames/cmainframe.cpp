@@ -20,6 +20,7 @@
 #include "engine/messages.h"
 #include "engine/status.h"
 #include "frames/ccmdbar.h"
+#include "frames/commandicons.h"
 #include "frames/cchildframe.h"
 #include "frames/cstatusbarxp.h"
 #include "frames/menustyle.h"
@@ -160,6 +161,7 @@ void CMainFrame::createBars() {
 
     m_cmdBar = new CCmdBar(this);
     addDockWidget(Qt::BottomDockWidgetArea, m_cmdBar);
+    resizeDocks({m_cmdBar}, {100}, Qt::Vertical);
     connect(m_cmdBar, &CCmdBar::helpRequested, this, [this] { OpenHelp(true); });
 
     const MenuTable& table = BuiltinMenuTable();
@@ -171,7 +173,9 @@ void CMainFrame::createBars() {
             } else if (e.kind == MenuEntry::Widget) {
                 if (QWidget* w = bar->ControlWidget(e.id)) bar->addWidget(w);
             } else if (e.kind == MenuEntry::Command) {
-                bar->addAction(m_router.Action(e.id, e.text));
+                QAction* a = m_router.Action(e.id, e.text);
+                if (a->icon().isNull()) a->setIcon(CommandIcon(e.id, style()));
+                bar->addAction(a);
             }
         }
         if (bar == m_editBar) addToolBarBreak();
@@ -476,6 +480,7 @@ void CMainFrame::OnChildClosing(CChildFrame* child) {
         bar->clear();
     }
     if (m_lastActive == child) m_lastActive = nullptr;
+    if (m_passChild == child) m_passChild = nullptr;
 }
 
 bool CMainFrame::CellFormulaAllowed(const CQorsDoc* doc) {
@@ -577,6 +582,7 @@ void CMainFrame::SetChildPageTabs(CChildFrame* child, int count, int current, in
 QList<qor::ICommandTarget*> CMainFrame::chain() {
     QList<qor::ICommandTarget*> targets;
     CChildFrame* child = ActiveChild();
+    m_passChild = child;
     if (child) {
         CQorsView* view = child->GetActiveView();
         if (auto* own = dynamic_cast<qor::ICommandTarget*>(view)) {
@@ -592,11 +598,27 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
     return targets;
 }
 
+namespace {
+
+bool isFrameCommand(int id) {
+    switch (id) {
+        case kNew: case kOpen: case kExit: case kHelpTopics: case kHelp: case kCurrency:
+        case kClose: case kSave: case kSaveAs: case kCascade: case kTile: case kArrange:
+        case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
+        case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
-    if (!m_cmdBar) return false;  // still being made
-    CChildFrame* child = ActiveChild();
+    if (!m_cmdBar || !isFrameCommand(id)) return false;  // m_cmdBar: still being made
+    CChildFrame* child = m_passChild;  // as the router's chain found it
     CQorsDoc* doc = child ? child->GetDocument() : nullptr;
-    const QString noReport = QStringLiteral("没有打开的报表");
+    static const QString noReport = QStringLiteral("没有打开的报表");
     auto needChild = [&] {
         s.enabled = child != nullptr;
         if (!child) s.reason = noReport;

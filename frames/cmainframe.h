@@ -150,6 +150,7 @@ private:
     QTimer m_idle;
     QMetaObject::Connection m_focusConnection;
     QPointer<CChildFrame> m_lastActive;
+    CChildFrame* m_passChild = nullptr;  // the child the last chain was made for (used at once)
 };
 
 }  // namespace qor::frames

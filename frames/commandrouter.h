@@ -13,6 +13,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "document/cmdtarget.h"
 
@@ -33,13 +35,15 @@ public:
     ~CommandRouter() override;
 
     void SetChain(Chain chain) { m_chain = std::move(chain); }
-    void SetGate(int id, Gate gate) { m_gates.insert(id, std::move(gate)); }
+    void SetGate(int id, Gate gate);
     // The reasons for commands that stay off (the menu table's).
-    void SetReasons(const QHash<int, QString>& reasons) { m_reasons = reasons; }
+    void SetReasons(const QHash<int, QString>& reasons);
 
     // The command's state now: the first target that knows it, then its
     // gate. Unknown commands are off with their reason.
     qor::CommandState Query(int id) const;
+    // The same against targets asked for once (a whole pass shares them).
+    qor::CommandState Query(int id, const QList<qor::ICommandTarget*>& targets) const;
     // Runs the command when it is on. False when it is off or nobody ran it.
     bool Execute(int id);
 
@@ -54,6 +58,7 @@ public:
     QList<int> ActionIds() const { return m_actions.keys(); }
     // Brings actions up to date with Query.
     void Update(QAction* action);
+    void Update(QAction* action, const QList<qor::ICommandTarget*>& targets);
     void UpdateAll();
     void UpdateActions(const QList<QAction*>& actions);
 
@@ -67,12 +72,29 @@ signals:
     void commandExecuted(int id);
 
 private:
+
     Chain m_chain;
     QHash<int, Gate> m_gates;
     QHash<int, QString> m_reasons;
+    struct Entry {
+        QAction* action = nullptr;
+        QString baseText;    // the table's menu text (and shown key)
+        QString basePrompt;  // the table's status prompt
+        // What was last put on the action; a pass that finds the same
+        // state leaves the action alone.
+        qor::CommandState shown;
+        bool valid = false;
+        QString offReason;   // why it is off when no target knows it
+        bool gated = false;  // a gate applies
+    };
+    // The targets' answer with the gate applied; false when none knows it.
+    bool ask(int id, const QList<qor::ICommandTarget*>& targets, bool gated,
+             qor::CommandState& state) const;
+    void apply(Entry& e, const qor::CommandState& s);
+
     QHash<int, QAction*> m_actions;
-    QHash<int, QString> m_baseText;    // the table's menu text
-    QHash<int, QString> m_basePrompt;  // the table's status prompt
+    QHash<int, Entry> m_entries;
+    std::vector<std::pair<int, Entry*>> m_order;  // the entries, for a pass
 };
 
 }  // namespace qor::frames

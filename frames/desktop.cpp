@@ -64,11 +64,14 @@ void installOnce() {
 }  // namespace
 
 bool InstallChineseQtTranslation() {
+    return InstallChineseQtTranslation(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+bool InstallChineseQtTranslation(const QString& folder) {
     static QTranslator* translator = nullptr;
     if (translator) return true;
     auto* t = new QTranslator(qApp);
-    if (!t->load(QStringLiteral("qtbase_zh_CN"),
-                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!t->load(QStringLiteral("qtbase_zh_CN"), folder)) {
         delete t;
         return false;
     }

@@ -3,6 +3,7 @@
 // and translation installed, and the main window made. The program's main
 // and the tests that look at the whole window go through the same door.
 
+#include <QString>
 #include <memory>
 
 namespace qor::frames {
@@ -24,5 +25,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options = {});
 // Loads Qt's zh_CN translation from Qt's translations folder. False (Qt
 // stays in English, nothing else changes) when the file is missing.
 bool InstallChineseQtTranslation();
+// The same from another folder.
+bool InstallChineseQtTranslation(const QString& folder);
 
 }  // namespace qor::frames

@@ -12,6 +12,7 @@ CFlatToolBar::CFlatToolBar(int id, const QString& caption, QWidget* parent)
     : QToolBar(caption, parent), m_id(id) {
     setObjectName(QStringLiteral("bar%1").arg(id));
     setIconSize(QSize(16, 16));
+    // A picture where there is one, else the short text.
     setToolButtonStyle(Qt::ToolButtonIconOnly);
 }
 

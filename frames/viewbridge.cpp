@@ -16,6 +16,14 @@ constexpr int kToFront = 33241, kToBack = 33243;
 }  // namespace
 
 bool CViewBridge::OnUpdateCommand(int id, qor::CommandState& s) {
+    switch (id) {
+        case kClear: case kCopy: case kCut: case kPaste: case kPasteLink: case kScale:
+        case kStyle: case kForcedBreak: case kShowBreaks: case kClearBreaks: case kToFront:
+        case kToBack:
+            break;
+        default:
+            return false;
+    }
     CQorsView* v = m_view;
     if (!v) return false;
     const CQorsDoc* doc = v->GetDocument();

@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     QDir().mkpath(base + "/home");
     qputenv("QOR_HOME", QFile::encodeName(base + "/home"));
     qputenv("QOR_REGISTRY", QFile::encodeName(base + "/registry.ini"));
+    // The frame keeps its settings in the user's configuration folder.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + "/config"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

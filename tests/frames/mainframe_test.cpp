@@ -396,6 +396,23 @@ TEST_F(MainFrameTest, TheSheetsMouseMenusShowAtThePointAndShiftF10ShowsNothing) 
     EXPECT_FALSE(frame->ContextMenu(kMenuItem)->isVisible());
 }
 
+TEST_F(MainFrameTest, OpeningAndClosingAMenuLeavesTheSheetAsItWas) {
+    CChildFrame* child = newReport();
+    CQorsView* view = child->GetActiveView();
+    QApplication::processEvents();
+    const QRect area(view->mapTo(frame.get(), QPoint(0, 0)), view->size());
+    const QImage before = frame->grab().toImage().copy(area);
+    for (QMenu* menu : frame->TopMenus(kMenuReport)) {
+        frame->menuBar()->setActiveAction(menu->menuAction());
+        QApplication::processEvents();
+        EXPECT_TRUE(menu->isVisible()) << menu->title().toStdString();
+        menu->hide();
+        frame->menuBar()->setActiveAction(nullptr);
+        QApplication::processEvents();
+        EXPECT_EQ(frame->grab().toImage().copy(area), before) << menu->title().toStdString();
+    }
+}
+
 TEST_F(MainFrameTest, HelpOpensTheReadmeAndTheCommandWindowsHelpTheLanguage) {
     ASSERT_TRUE(frame->Router().Execute(57667));
     ASSERT_EQ(opened.size(), 1);
