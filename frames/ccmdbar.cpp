@@ -19,8 +19,8 @@ void CCmdEdit::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
-CCmdBar::CCmdBar(QWidget* parent) : QDockWidget(LoadErrorText(62535), parent) {
-    setObjectName(QStringLiteral("bar%1").arg(kCmdBarId));
+CCmdBar::CCmdBar(QWidget* parent)
+    : CCJControlBar(kCmdBarId, LoadErrorText(62535), QSize(200, 100), parent) {
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);
@@ -33,7 +33,6 @@ CCmdBar::CCmdBar(QWidget* parent) : QDockWidget(LoadErrorText(62535), parent) {
     layout->addWidget(m_output, 1);
     layout->addWidget(m_edit);
     setWidget(body);
-    resize(200, 100);
     connect(m_edit, &QLineEdit::returnPressed, this, [this] {
         const QString line = m_edit->text();
         if (line.trimmed().isEmpty()) return;

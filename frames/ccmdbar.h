@@ -5,9 +5,10 @@
 // the command buffer, the run-mode byte saved, the interface bit set,
 // run, the byte restored.
 
-#include <QDockWidget>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+
+#include "frames/ccjcontrolbar.h"
 
 namespace qor::frames {
 
@@ -26,7 +27,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-class CCmdBar : public QDockWidget {
+class CCmdBar : public CCJControlBar {
     Q_OBJECT
 
 public:

@@ -20,6 +20,7 @@
 #include "engine/messages.h"
 #include "engine/status.h"
 #include "frames/ccmdbar.h"
+#include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
 #include "frames/cchildframe.h"
 #include "frames/cstatusbarxp.h"
@@ -47,6 +48,7 @@ constexpr int kExit = 57665, kArrange = 57649, kCascade = 57650, kTile = 57651;
 constexpr int kHelpTopics = 57667, kHelp = 57670;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
+constexpr int kFileManager = 33340;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
@@ -307,6 +309,16 @@ void CMainFrame::TempHideControlBars() {
     }
 }
 
+CFileManagerBar* CMainFrame::CreateFileManagerBar() {
+    if (m_fileManager) return m_fileManager;
+    std::unique_ptr<IFileManagerControl> control = CFileManagerBar::MakeControl();
+    if (!control) return nullptr;
+    m_fileManager = new CFileManagerBar(std::move(control), this);
+    addDockWidget(Qt::LeftDockWidgetArea, m_fileManager);
+    m_fileManager->hide();
+    return m_fileManager;
+}
+
 void CMainFrame::ShowFormatBarForState(bool dataState) {
     if (dataState) {
         if (m_formatBar->isVisibleTo(this)) {
@@ -464,6 +476,7 @@ void CMainFrame::OnChildActivated(CChildFrame* child) {
         ci.SetDocument(doc);
         ci.SyncReportFromDocument();
     }
+    if (m_fileManager) m_fileManager->OnFrameActivated();
     switchMenu(kMenuReport);
     UpdateFrameState();
 }
@@ -607,6 +620,10 @@ bool isFrameCommand(int id) {
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
             return true;
+        case kFileManager:
+            // Known only once a file-manager control is registered; until
+            // then the menu table says why it is off.
+            return CFileManagerBar::HasControlFactory();
         default:
             return false;
     }
@@ -658,6 +675,11 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
             s.enabled = true;
             s.checkable = true;
             s.checked = m_cmdBar->isVisibleTo(this);
+            return true;
+        case kFileManager:
+            s.enabled = true;
+            s.checkable = true;
+            s.checked = m_fileManager && m_fileManager->isVisibleTo(this);
             return true;
         case kPendingBatch:
             s.enabled = m_cmdBar->isVisibleTo(this);
@@ -736,6 +758,17 @@ bool CMainFrame::OnCommand(int id) {
         case kCmdWindow:
             toggleCmdBar();
             return true;
+        case kFileManager: {
+            CFileManagerBar* bar = CreateFileManagerBar();
+            if (!bar) return false;
+            if (!bar->IsReady()) {
+                TraceMessage(LoadErrorText(63070));
+                bar->InitControl(env().GetLoginObject(), this);
+                TraceMessage(LoadErrorText(57345));
+            }
+            bar->setVisible(!bar->isVisibleTo(this));
+            return true;
+        }
         case kPendingBatch: {
             if (m_cmdBar->Edit()->hasFocus()) {
                 setFocus();
@@ -822,6 +855,12 @@ bool CMainFrame::OpenHelp(bool commandLanguage) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FormulaBar() && event->type() == QEvent::FocusIn) {
+        // Typing goes on in the bar: the editor over the cell steps aside
+        // (the bar mirrors what it held).
+        if (CQorsView* view = ActiveView(); view && view->CellEditor() && view->CellEditor()->isVisible())
+            view->CellEditor()->hide();
+    }
     if (watched == FormulaBar() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

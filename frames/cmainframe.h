@@ -30,6 +30,7 @@ namespace qor::frames {
 
 class CChildFrame;
 class CCmdBar;
+class CFileManagerBar;
 class CFlatToolBar;
 class CFontToolBar;
 class CFormulaToolBar;
@@ -77,6 +78,10 @@ public:
     CFormulaBar* FormulaBar() const;
     CStatusBarXP* StatusBarXP() const { return m_status; }
     CCmdBar* CmdBar() const { return m_cmdBar; }
+    // The file-manager bar, made on first use when a control is registered
+    // (null otherwise).
+    CFileManagerBar* CreateFileManagerBar();
+    CFileManagerBar* FileManagerBar() const { return m_fileManager; }
     // Hides the visible tool bars, marking them to come back.
     void TempHideControlBars();
     // The format bar is for format state: hidden (to come back) in data
@@ -147,6 +152,7 @@ private:
     QHash<QWidget*, bool> m_tempHidden;
     CStatusBarXP* m_status = nullptr;
     CCmdBar* m_cmdBar = nullptr;
+    CFileManagerBar* m_fileManager = nullptr;
     QTimer m_idle;
     QMetaObject::Connection m_focusConnection;
     QPointer<CChildFrame> m_lastActive;

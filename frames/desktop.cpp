@@ -20,10 +20,12 @@
 #include "document/doc_interpreter.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
+#include "frames/csplashtimerwnd.h"
 #include "frames/widgetui.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
+#include "reader/dispatchdrivers.h"
 #include "reader/readermodule.h"
 
 namespace qor::frames {
@@ -62,6 +64,13 @@ void installOnce() {
 }
 
 }  // namespace
+
+void StartUpPause(CMainFrame* frame) {
+    static CLoginDriver login;
+    QObject* host = CAppEnvironment::Instance().GetLoginObject();
+    if (host) login.AttachDispatch(host);
+    new CSplashTimerWnd(frame, host ? &login : nullptr);
+}
 
 bool InstallChineseQtTranslation() {
     return InstallChineseQtTranslation(QLibraryInfo::path(QLibraryInfo::TranslationsPath));

@@ -22,6 +22,10 @@ struct DesktopOptions {
 // window; the caller shows it.
 std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options = {});
 
+// The start-up pause of an interactive run: the window maximised after a
+// moment, the host login told, the tip of the day offered.
+void StartUpPause(CMainFrame* frame);
+
 // Loads Qt's zh_CN translation from Qt's translations folder. False (Qt
 // stays in English, nothing else changes) when the file is missing.
 bool InstallChineseQtTranslation();

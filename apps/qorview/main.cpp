@@ -38,5 +38,6 @@ int main(int argc, char** argv) {
         window.reset();
         return code;
     }
+    qor::frames::StartUpPause(window.get());
     return app.exec();
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QList>
 #include <QStringList>
 #include <memory>
@@ -34,7 +36,26 @@ protected:
             if (files.isEmpty()) return std::nullopt;
             return files.takeFirst();
         };
+        // Nothing is printed: the print dialog is cancelled.
+        s.printDialog = [this](const qor::PrintRequest&) -> std::optional<qor::PrintRequest> {
+            ++printDialogs;
+            return std::nullopt;
+        };
         m_previous = qor::installUiServices(s);
+        // A dialog that opens is answered with its defaults (OK) and
+        // recorded by its class.
+        m_answerer.setInterval(5);
+        QObject::connect(&m_answerer, &QTimer::timeout, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            auto* d = qobject_cast<QDialog*>(w);
+            if (!d || !answerDialogs) return;
+            dialogs << QString::fromLatin1(d->metaObject()->className());
+            if (acceptDialogs)
+                d->accept();
+            else
+                d->reject();
+        });
+        m_answerer.start();
         qor::frames::DesktopOptions options;
         options.widgetDialogs = false;
         options.chineseQt = false;
@@ -50,6 +71,7 @@ protected:
         QApplication::processEvents();
     }
     void TearDown() override {
+        m_answerer.stop();
         frame.reset();
         qor::frames::CMainFrame::s_openUrl = m_previousOpen;
         qor::installUiServices(m_previous);
@@ -73,8 +95,13 @@ protected:
     QStringList files;              // file choices in order; none = cancel
     QStringList fileFilters;
     QStringList opened;             // documents help opened
+    QStringList dialogs;            // dialogs that opened, by class
+    int printDialogs = 0;
+    bool answerDialogs = true;
+    bool acceptDialogs = true;
 
 private:
+    QTimer m_answerer;
     qor::UiServices m_previous;
     std::function<bool(const QUrl&)> m_previousOpen;
 };

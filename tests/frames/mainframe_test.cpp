@@ -424,12 +424,8 @@ TEST_F(MainFrameTest, HelpOpensTheReadmeAndTheCommandWindowsHelpTheLanguage) {
 }
 
 TEST_F(MainFrameTest, CurrencySymbolIsStoredAfterOk) {
-    QTimer::singleShot(0, [] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            if (auto* d = qobject_cast<QDialog*>(w)) d->accept();
-        }
-    });
     ASSERT_TRUE(frame->Router().Execute(33228));
+    EXPECT_EQ(dialogs.size(), 1);
     EXPECT_EQ(CAppEnvironment::Instance().GetProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"), -1),
               frame->m_nCurrencyIndex);
 }

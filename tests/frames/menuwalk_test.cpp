@@ -23,19 +23,7 @@ protected:
         FrameFixture::SetUp();
         // Whatever asks a question is answered with Cancel, and a dialog
         // that opens is recorded and closed at once.
-        m_closer.setInterval(5);
-        QObject::connect(&m_closer, &QTimer::timeout, [this] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                dialogs << QString::fromLatin1(w->metaObject()->className());
-                if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
-                else w->close();
-            }
-        });
-        m_closer.start();
-    }
-    void TearDown() override {
-        m_closer.stop();
-        FrameFixture::TearDown();
+        acceptDialogs = false;
     }
 
     // The report of the walk, in the state asked for; made again when a
@@ -89,12 +77,11 @@ protected:
             again();
             frame->Router().Update(a);
             if (!a->isEnabled()) {
+                // The reason is the handler's, or the table's when no
+                // handler knows the command; the status line shows it.
                 const QString why = frame->Router().Query(id).reason;
                 if (why.isEmpty() || a->statusTip() != why)
                     faults << QStringLiteral("%1 is off without its reason").arg(id);
-                const auto table = BuiltinMenuTable().reasons.find(id);
-                if (table != BuiltinMenuTable().reasons.end() && why != *table)
-                    faults << QStringLiteral("%1 is off for another reason than the table's").arg(id);
                 continue;
             }
             int ran = 0;
@@ -126,11 +113,7 @@ protected:
         return list;
     }
 
-    QStringList dialogs;
     QPointer<CChildFrame> m_child;
-
-private:
-    QTimer m_closer;
 };
 
 TEST_F(MenuWalk, WithoutAReport) {
@@ -146,6 +129,7 @@ TEST_F(MenuWalk, WithoutAReport) {
 
 TEST_F(MenuWalk, FormatState) {
     QList<QAction*> all = menuActions(kMenuReport) + menuActions(kMenuCells) + barActions();
+    EXPECT_GT(all.size(), 150);
     const QStringList faults = walk(all, [this] { prepare(false, false); });
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
 }
