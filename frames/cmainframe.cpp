@@ -597,14 +597,8 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
     CChildFrame* child = ActiveChild();
     m_passChild = child;
     if (child) {
-        CQorsView* view = child->GetActiveView();
-        if (auto* own = dynamic_cast<qor::ICommandTarget*>(view)) {
-            targets.append(own);
-        } else {
-            m_viewBridge.SetView(view);
-            targets.append(&m_viewBridge);
-        }
-        if (auto* doc = dynamic_cast<qor::ICommandTarget*>(child->GetDocument())) targets.append(doc);
+        if (CQorsView* view = child->GetActiveView()) targets.append(view);
+        targets.append(child->GetDocument());
         targets.append(child);
     }
     targets.append(this);

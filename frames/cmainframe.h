@@ -16,7 +16,6 @@
 #include "document/cmdtarget.h"
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
-#include "frames/viewbridge.h"
 
 class QMdiArea;
 class QMdiSubWindow;
@@ -139,7 +138,6 @@ private:
 
     QMdiArea* m_mdi = nullptr;
     CommandRouter m_router;
-    CViewBridge m_viewBridge;
     QStyle* m_menuStyle = nullptr;
     QHash<int, QList<QMenu*>> m_topMenus;
     QHash<int, QMenu*> m_contextMenus;

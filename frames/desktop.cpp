@@ -9,9 +9,12 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
+#include "dialogs/cpastespecialdlg.h"
+#include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/exportsetrunner.h"
 #include "dialogs/password_docdialogs.h"
+#include "dialogs/password_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmd_dialogs.h"
@@ -34,8 +37,8 @@ namespace {
 
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
-using DocDialogs = qor::DefineFormulaDocDialogsT<
-    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>;
+using DocDialogs = qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
+    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -97,11 +100,16 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     auto frame = std::make_unique<CMainFrame>();
     CMainFrame* main = frame.get();
     DocDialogs& dialogs = docDialogs();
+    // The sheet choice of a workbook is asked in the main window too.
+    dialogs.SetImportParent(main);
     dialogs.SetConsolParent(main);
     dialogs.SetDefineFormulaParent(main);
     dialogs.SetPasswordParent(main);
     dialogs.SetRowColPageParent(main);
     InstallViewSettingsDialogs(main);
+    InstallPasteSpecialDlg(main);
+    // A protected report asks for its password in its own dialog.
+    if (options.widgetDialogs) InstallFilePasswordDlg(main);
 
     // The command language opens and makes reports in the main window.
     CAppEnvironment::DocumentHooks hooks;
