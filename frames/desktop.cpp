@@ -61,9 +61,6 @@ void installOnce() {
     // Workbooks and the own XML open and save by their file type.
     doc::RegisterExchangeConverters();
     dlg::InstallExportSetDialog();
-    SetDocDialogs(&docDialogs());
-    // The document asks for the format password through its dialog.
-    UseFormatPasswordDlg();
 }
 
 }  // namespace
@@ -99,6 +96,11 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
 
     auto frame = std::make_unique<CMainFrame>();
     CMainFrame* main = frame.get();
+    if (options.documentDialogs) {
+        SetDocDialogs(&docDialogs());
+        // The document asks for the format password through its dialog.
+        UseFormatPasswordDlg();
+    }
     DocDialogs& dialogs = docDialogs();
     // The sheet choice of a workbook is asked in the main window too.
     dialogs.SetImportParent(main);

@@ -16,6 +16,9 @@ struct DesktopOptions {
     bool widgetDialogs = true;
     // Qt's own dialogs in Chinese when the translation is installed.
     bool chineseQt = true;
+    // The document's dialogs (sheet choice, passwords, row and column
+    // counts...). A run that loads and leaves answers them as a script.
+    bool documentDialogs = true;
 };
 
 // Installs what the desktop needs (once per process) and makes the main

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
 
     qor::frames::DesktopOptions options;
     options.widgetDialogs = !quitAfterLoad;
+    options.documentDialogs = !quitAfterLoad;
     std::unique_ptr<qor::frames::CMainFrame> window = qor::frames::SetUpDesktop(options);
 
     bool loaded = true;

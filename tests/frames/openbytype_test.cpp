@@ -39,6 +39,9 @@ TEST_F(OpenByType, AWorkbookWithTwoSheetsAsksAndShowsItsValues) {
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     files = {path};
     ASSERT_TRUE(frame->Router().Execute(57601));
+    // Two sheets: the sheet choice was shown (and answered with its
+    // default, every sheet).
+    EXPECT_TRUE(dialogs.contains(QStringLiteral("CSetPageNoDlg"))) << dialogs.join(u' ').toStdString();
     ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
     CQorsDoc* doc = frame->ActiveDocument();
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 2);
