@@ -225,4 +225,10 @@ int templateCount() { return static_cast<int>(tables().templates.size()); }
 
 QStringList tableProblems() { return tables().problems; }
 
+QByteArray builtinTableText(const QString& name) {
+    initTableResources();
+    QFile file(QStringLiteral(":/qor/tables/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 }  // namespace qor::res

@@ -55,6 +55,10 @@ std::optional<QString> templateCaption(int id);
 std::optional<ControlInfo> controlInfo(int templateId, int controlId);
 int templateCount();
 
+// The text of a built-in table (as "menus.tsv"), or empty when the build
+// holds none of that name. For tables read above this library.
+QByteArray builtinTableText(const QString& name);
+
 // What went wrong while the built-in tables were read (refused lines,
 // repeated ids). Empty when every line was taken.
 QStringList tableProblems();

@@ -14,4 +14,5 @@ $SUDO apt-get install -y --no-install-recommends \
     mdbtools mdbtools-dev libfreexl-dev \
     libgsf-bin python3 python3-olefile python3-openpyxl python3-xlrd poppler-utils \
     fonts-noto-cjk fonts-arphic-uming fonts-wqy-zenhei clang-format \
-    clang libclang-rt-14-dev llvm-14
+    clang libclang-rt-14-dev llvm-14 \
+    xvfb xauth qt6-translations-l10n

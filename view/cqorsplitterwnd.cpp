@@ -382,7 +382,7 @@ void CQorSplitterWnd::mouseDoubleClickEvent(QMouseEvent* event) {
 // The strip's commands and the document's pages
 
 void CQorSplitterWnd::OnPageCommand(int id) {
-    if (m_doc) {
+    if (m_doc && !m_frameTakesCommands) {
         if (id == kCmdPageChanged) {
             // A page the document refuses must not stay shown as current.
             if (!m_doc->SetCurrentPage(m_wndPageCtrl.CurrentPage())) SyncPageTabs();

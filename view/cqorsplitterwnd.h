@@ -60,7 +60,11 @@ public:
     CQorsView* ActivePane() const;
 
     // The strip's commands: data mode, format mode, the page the strip shows.
+    // Carried out here unless a frame has taken them over, in which case
+    // they are only passed on (commandRequested).
     void OnPageCommand(int id);
+    void SetFrameTakesCommands(bool on) { m_frameTakesCommands = on; }
+    bool FrameTakesCommands() const { return m_frameTakesCommands; }
     // Publishes the document's pages to the strip and collapses or restores
     // it with the document's state.
     void SyncPageTabs();
@@ -75,7 +79,8 @@ public:
     int32_t m_nFirstColWidth = 0;
 
 signals:
-    // A strip command after the splitter carried it out (for the frame).
+    // A strip command, after the splitter carried it out when no frame
+    // takes them.
     void commandRequested(int id);
 
 protected:
@@ -94,6 +99,7 @@ private:
     void keepStripWidthInFormatMode();
 
     CPageCtrl m_wndPageCtrl;
+    bool m_frameTakesCommands = false;
     int m_nTabAreaWidth = qor::view::kInitialSavedWidth;
     QPointer<CQorsDoc> m_doc;
     int m_maxRows = 2, m_maxCols = 2;

@@ -2,8 +2,8 @@
 // Questions, prompts and file choices of the engine and the document
 // asked through Qt dialogs instead of the headless answers.
 
-namespace qor::app {
+namespace qor::frames {
 
 void InstallWidgetUiServices();
 
-}  // namespace qor::app
+}  // namespace qor::frames

@@ -1,4 +1,4 @@
-#include "apps/qorview/widgetui.h"
+#include "frames/widgetui.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -8,7 +8,7 @@
 
 #include "platform/uiservices.h"
 
-namespace qor::app {
+namespace qor::frames {
 
 namespace {
 
@@ -125,4 +125,4 @@ void InstallWidgetUiServices() {
     installUiServices(s);
 }
 
-}  // namespace qor::app
+}  // namespace qor::frames

@@ -1,0 +1,262 @@
+#include "frames/cchildframe.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QTimer>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "frames/cmainframe.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "view/cqorsplitterwnd.h"
+#include "view/cqorsview.h"
+#include "view/formulabar.h"
+
+namespace qor::frames {
+
+int CChildFrame::s_nShowCmd = 3;
+
+namespace {
+
+int s_nShowCmdWritten = 3;
+
+}  // namespace
+
+CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
+    : QMdiSubWindow(nullptr), m_main(mainFrame), m_doc(std::move(doc)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_splitter = new CQorSplitterWnd;
+    m_splitter->Create(this, 2, 2, QSize(10, 10), m_doc.get());
+    // The strip's commands are this window's.
+    m_splitter->SetFrameTakesCommands(true);
+    setWidget(m_splitter);
+    connect(m_splitter, &CQorSplitterWnd::commandRequested, this, [this](int id) {
+        if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
+        m_main->Router().Execute(id);
+    });
+    connect(m_doc.get(), &CQorsDoc::changed, this, [this](int) { UpdateTitle(); });
+    resize(640, 420);
+    UpdateTitle();
+}
+
+CChildFrame::~CChildFrame() {
+    m_main->OnChildClosing(this);
+    // The views point at the document: they go first.
+    delete m_splitter;
+    m_splitter = nullptr;
+    // Nobody listens to a report that goes.
+    disconnect(m_doc.get(), nullptr, nullptr, nullptr);
+    m_doc->OnCloseDocument();
+}
+
+CQorsView* CChildFrame::GetActiveView() const { return m_splitter ? m_splitter->ActivePane() : nullptr; }
+
+void CChildFrame::UpdateTitle() {
+    const QString path = m_doc->GetPathName();
+    const QString name = path.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path).fileName();
+    setWindowTitle(name + QStringLiteral("[*]"));
+    setWindowModified(m_doc->IsModified());
+}
+
+// ---------------------------------------------------------------------------
+// Page tabs
+
+void CChildFrame::SetPageTabs(int count, int current, int mode) {
+    // A report without pages still shows one tab.
+    const CReportHandle* report = m_doc->GetReport();
+    if (count <= 0) count = report ? report->GetPageCount() : m_doc->m_nPageCount;
+    if (current <= 0) current = m_doc->m_nCurPage;
+    m_nPageCount = std::max(1, count);
+    m_nCurPage = std::max(1, current);
+    m_nCurPageDrawn = m_nCurPage;
+    m_nMode = mode;
+    CPageCtrl& tabs = m_splitter->PageCtrl();
+    if ((mode != 0) != tabs.IsTabAreaShown()) {
+        if (mode)
+            tabs.RestoreTabArea();
+        else
+            tabs.CollapseTabArea();
+    }
+    tabs.SetPageTabs(m_nPageCount, m_nCurPage);
+    tabs.repaint();
+    if (CQorsView* view = GetActiveView()) view->ShowCellReference(1);
+}
+
+void CChildFrame::publishPages() { SetPageTabs(0, 0, m_doc->IsDataState() ? 1 : 0); }
+
+// ---------------------------------------------------------------------------
+// Format and data state
+
+void CChildFrame::CommitPendingEntry() {
+    CQorsView* view = GetActiveView();
+    if (!view) return;
+    CFormulaBar* bar = m_main->FormulaBar();
+    CCellEdit* editor = view->CellEditor();
+    const bool barPending = bar && bar->View() && isAncestorOf(bar->View()) && bar->m_nMode != -1;
+    const bool editorPending = editor && editor->isVisible() && editor->m_nMode != -1;
+    if (barPending) {
+        bar->CommitFormulaBar();
+    } else if (editorPending) {
+        view->CommitPendingEdit();
+    }
+    if (editor) {
+        editor->m_nMode = -1;
+        editor->clear();
+        editor->hide();
+    }
+}
+
+void CChildFrame::refreshAfterStateChange() {
+    publishPages();
+    for (int r = 0; r < m_splitter->GetRowCount(); ++r)
+        for (int c = 0; c < m_splitter->GetColumnCount(); ++c)
+            if (CQorsView* v = m_splitter->GetPane(r, c)) {
+                v->UpdateScrollRanges();
+                v->RecalcPageLayout();
+            }
+    if (CQorsView* view = GetActiveView()) {
+        view->ShowCellReference(1);
+        view->UpdateEditLine(1);
+    }
+    m_doc->UpdateAllViews(CQorsDoc::kHintState);
+    m_doc->UpdateServerItems();
+}
+
+bool CChildFrame::EnterDataState() {
+    CommitPendingEntry();
+    if (CQorsView* view = GetActiveView()) view->setFocus(Qt::OtherFocusReason);
+    if (!m_doc->EnterDataState()) {
+        publishPages();  // a refusal changes nothing
+        return false;
+    }
+    refreshAfterStateChange();
+    m_main->ShowFormatBarForState(true);
+    return true;
+}
+
+bool CChildFrame::EnterFormatState() {
+    CommitPendingEntry();
+    if (CQorsView* view = GetActiveView()) view->setFocus(Qt::OtherFocusReason);
+    m_doc->EnterFormatState();
+    if (m_doc->IsDataState()) {
+        publishPages();
+        return false;
+    }
+    refreshAfterStateChange();
+    m_main->ShowFormatBarForState(false);
+    return true;
+}
+
+void CChildFrame::EnterDataStateUnchecked() {
+    // The page chosen on the strip.
+    const int page = m_splitter->PageCtrl().CurrentPage();
+    CommitPendingEntry();
+    if (!m_doc->SetCurrentPage(page)) {
+        publishPages();  // a page the document refuses must not stay shown
+        return;
+    }
+    if (CQorsView* view = GetActiveView()) view->setFocus(Qt::OtherFocusReason);
+    refreshAfterStateChange();
+}
+
+bool CChildFrame::OnUpdateCommand(int id, qor::CommandState& s) {
+    switch (id) {
+        case kCmdSwitchState:
+        case kCmdEnterData:
+        case kCmdEnterFormat:
+        case kCmdPageActivate:
+            s.enabled = m_doc->IsOpen();
+            if (!s.enabled) s.reason = QStringLiteral("没有打开的报表");
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CChildFrame::OnCommand(int id) {
+    switch (id) {
+        case kCmdSwitchState:
+            if (m_doc->IsDataState())
+                EnterFormatState();
+            else
+                EnterDataState();
+            return true;
+        case kCmdEnterData:
+            EnterDataState();
+            return true;
+        case kCmdEnterFormat:
+            EnterFormatState();
+            return true;
+        case kCmdPageActivate:
+            EnterDataStateUnchecked();
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Closing and sizing
+
+bool CChildFrame::QuerySave() {
+    if (m_bSaveAnswered || !m_doc->IsOpen() || !m_doc->IsModified()) return true;
+    const QString name = windowTitle().remove(QStringLiteral("[*]"));
+    const MsgAnswer a = messageBox(QStringLiteral("报表 %1 已修改，是否保存？").arg(name),
+                                   LoadErrorText(57344), MsgButtons::YesNoCancel,
+                                   MsgIcon::Question, MsgAnswer::Yes);
+    if (a == MsgAnswer::Cancel) return false;
+    if (a == MsgAnswer::Yes && !m_main->SaveDocument(this, false)) return false;
+    m_bSaveAnswered = true;
+    return true;
+}
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+    CMainFrame::s_bClosing = 1;
+    // The chart window of this report must go first; the flag is cleared
+    // on every way out.
+    if (m_doc->m_bChartWindowOpen) {
+        messageBox(LoadErrorText(62439), LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Warning);
+        CMainFrame::s_bClosing = 0;
+        event->ignore();
+        return;
+    }
+    // What was typed is stored before any widget goes.
+    CommitPendingEntry();
+    if (!QuerySave()) {
+        CMainFrame::s_bClosing = 0;
+        event->ignore();
+        return;
+    }
+    m_main->OnChildClosing(this);
+    CMainFrame::s_bClosing = 0;
+    QMdiSubWindow::closeEvent(event);
+}
+
+void CChildFrame::changeEvent(QEvent* event) {
+    QMdiSubWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    if (isMinimized() && m_doc->IsDataState()) {
+        // Minimised reports in data state line up along the bottom.
+        QTimer::singleShot(0, m_main, [main = m_main] { main->Router().Execute(57649); });
+    }
+    if (isVisible()) {
+        if (isMaximized())
+            s_nShowCmd = 3;
+        else if (!isMinimized())
+            s_nShowCmd = 1;
+    }
+}
+
+void CChildFrame::SaveShowCmd() {
+    if (s_nShowCmd == s_nShowCmdWritten) return;
+    CAppEnvironment::Instance().WriteProfileInt(QStringLiteral("Settings"), QStringLiteral("ShowCmd"),
+                                                s_nShowCmd);
+    s_nShowCmdWritten = s_nShowCmd;
+}
+
+}  // namespace qor::frames

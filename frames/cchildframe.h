@@ -1,0 +1,86 @@
+#pragma once
+// The window of one report inside the main window: the splitter of sheet
+// views with its page tabs, over the document the window owns. It
+// switches the report between format and data state, keeps the page tabs
+// in step, and on activation makes its report the command language's
+// current one.
+
+#include <QMdiSubWindow>
+#include <memory>
+
+#include "document/cmdtarget.h"
+
+class CQorsDoc;
+class CQorsView;
+class CQorSplitterWnd;
+
+namespace qor::frames {
+
+class CMainFrame;
+
+inline constexpr int kCmdSwitchState = 33298;
+inline constexpr int kCmdEnterData = 64567;
+inline constexpr int kCmdEnterFormat = 64568;
+inline constexpr int kCmdPageActivate = 64569;
+
+class CChildFrame : public QMdiSubWindow, public qor::ICommandTarget {
+    Q_OBJECT
+
+public:
+    // Takes the document, which lives as long as the window.
+    CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc);
+    ~CChildFrame() override;
+
+    CQorsDoc* GetDocument() const { return m_doc.get(); }
+    CQorSplitterWnd* Splitter() const { return m_splitter; }
+    // The pane that has (or last had) the focus.
+    CQorsView* GetActiveView() const;
+
+    // The page state as the document publishes it (count and current from
+    // 1; mode 0 format, 1 data).
+    void SetPageTabs(int count, int current, int mode);
+    int m_nMode = 0;
+    int m_nPageCount = 1;
+    int m_nCurPage = 1;
+    int m_nCurPageDrawn = 1;
+    bool m_bWasActive = false;
+
+    // The state switches; false when the document refused (then nothing
+    // changed).
+    bool EnterDataState();
+    bool EnterFormatState();
+    void EnterDataStateUnchecked();
+
+    // Stores a typed entry still pending in the editor or the formula bar.
+    void CommitPendingEntry();
+    // Asks to save a modified report: false when the user cancelled or the
+    // save failed (the window then stays).
+    bool QuerySave();
+    void UpdateTitle();
+
+    bool OnUpdateCommand(int id, qor::CommandState& state) override;
+    bool OnCommand(int id) override;
+
+    // The show command child windows open with (1 normal, 3 maximised),
+    // written to the profile when it changed.
+    static int s_nShowCmd;
+    static void SaveShowCmd();
+
+signals:
+    void activated(CChildFrame* frame);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void refreshAfterStateChange();
+    void publishPages();
+
+    CMainFrame* m_main;
+    bool m_bSaveAnswered = false;   // the user answered the save question
+    std::unique_ptr<CQorsDoc> m_doc;
+    CQorSplitterWnd* m_splitter = nullptr;
+};
+
+}  // namespace qor::frames

@@ -1,0 +1,906 @@
+#include "frames/cmainframe.h"
+
+#include <QAction>
+#include <array>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "dialogs/viewsettings_viewdialogs.h"
+#include "document/cqorsdoc.h"
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "frames/ccmdbar.h"
+#include "frames/cfilemanagerbar.h"
+#include "frames/commandicons.h"
+#include "frames/cchildframe.h"
+#include "frames/cstatusbarxp.h"
+#include "frames/menustyle.h"
+#include "frames/toolbars.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "resources/stringtable.h"
+#include "view/cqorsplitterwnd.h"
+#include "view/cqorsview.h"
+#include "view/formulabar.h"
+
+namespace qor::frames {
+
+int CMainFrame::s_bClosing = 0;
+std::function<bool(const QUrl&)> CMainFrame::s_openUrl = [](const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+};
+
+namespace {
+
+// Frame commands.
+constexpr int kNew = 57600, kOpen = 57601, kClose = 57602, kSave = 57603, kSaveAs = 57604;
+constexpr int kExit = 57665, kArrange = 57649, kCascade = 57650, kTile = 57651;
+constexpr int kHelpTopics = 57667, kHelp = 57670;
+constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
+constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
+constexpr int kFileManager = 33340;
+constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
+
+const QString kOpenFilter = QStringLiteral(
+    "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;所有文件 (*)");
+const QString kSaveFilter =
+    QStringLiteral("报表文件 (*.rep);;Excel 工作簿 (*.xlsx);;Excel 97-2003 工作簿 (*.xls);;"
+                   "XML 文件 (*.xml)");
+
+QString caption() { return LoadErrorText(57344); }
+
+void tell(const QString& text, MsgIcon icon = MsgIcon::Warning) {
+    messageBox(text, caption(), MsgButtons::Ok, icon);
+}
+
+CAppEnvironment& env() { return CAppEnvironment::Instance(); }
+
+// The current cell's 1-based area, or the selection's.
+CellArea oneBased(const CellArea& a) {
+    return CellArea::area(a.first.row + 1, a.first.col + 1, a.last.row + 1, a.last.col + 1);
+}
+
+bool isVarAreaFirstLine(const CQorsDoc* doc) {
+    VarAreaInfo var;
+    doc->GetVarAreaInfo(&var);
+    if (var.kind == 1) return doc->m_nCurRow == var.start;
+    if (var.kind == 2) return doc->m_nCurCol == var.start;
+    return false;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Creation
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(QStringLiteral("qorview"));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("mdiClient"));
+    m_mdi->setBackground(Qt::white);
+    setCentralWidget(m_mdi);
+
+    m_router.SetChain([this] { return chain(); });
+    m_router.SetReasons(BuiltinMenuTable().reasons);
+    m_router.SetGate(kCellFormula, [this](CommandState& s) {
+        if (!CellFormulaAllowed(ActiveDocument())) {
+            if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            s.enabled = false;
+        }
+    });
+    connect(&m_router, &CommandRouter::commandExecuted, this, [this] { UpdateFrameState(); });
+
+    createBars();
+    createMenus();
+
+    // Settings the frame keeps between sessions.
+    const int money = env().GetProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"), 0);
+    m_nCurrencyIndex = money >= 0 && money <= 4 ? money : 0;
+    m_strMenuFile = env().GetProfileString(QStringLiteral("CustomMenu"), QStringLiteral("MenuFile"));
+    // A command window left open is shown again with the first report.
+    if (env().GetProfileInt(QStringLiteral("REZ"), QStringLiteral("wnd"), 0) != 0)
+        m_cmdBar->m_nOpen = 2;
+    const int show = env().GetProfileInt(QStringLiteral("Settings"), QStringLiteral("ShowCmd"), 3);
+    CChildFrame::s_nShowCmd = show == 1 ? 1 : 3;
+    const QString state =
+        env().GetProfileString(LoadErrorText(61890), QStringLiteral("State"));
+    if (!state.isEmpty()) restoreState(QByteArray::fromBase64(state.toLatin1()));
+    m_cmdBar->hide();
+    m_chartBar->hide();
+
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        OnChildActivated(qobject_cast<CChildFrame*>(w));
+    });
+    m_focusConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (auto* view = qobject_cast<CQorsView*>(now)) {
+            hookView(view);
+            CChildFrame* child = ActiveChild();
+            if (child && child->isAncestorOf(view)) {
+                if (CFormulaBar* bar = FormulaBar()) view->AttachFormulaBar(bar, m_editBar->NameBox());
+            }
+        }
+        UpdateFrameState();
+    });
+    // The idle pass keeps buttons in step with what the keyboard changed.
+    m_idle.setInterval(250);
+    connect(&m_idle, &QTimer::timeout, this, &CMainFrame::UpdateFrameState);
+    m_idle.start();
+    switchMenu(kMenuNoReport);
+    resize(1000, 700);
+    OnChildActivated(nullptr);
+}
+
+CMainFrame::~CMainFrame() {
+    m_idle.stop();
+    disconnect(m_focusConnection);
+    disconnect(m_mdi, nullptr, this, nullptr);
+    // The reports go before the bars their views point at.
+    for (CChildFrame* child : findChildren<CChildFrame*>()) delete child;
+}
+
+void CMainFrame::createBars() {
+    m_standardBar = new CFlatToolBar(kBarStandard, LoadErrorText(62530), this);
+    m_formatBar = new CFontToolBar(this);
+    m_formatBar->setWindowTitle(LoadErrorText(62531));
+    m_editBar = new CFormulaToolBar(this);
+    m_editBar->setWindowTitle(LoadErrorText(62532));
+    m_editBar->setMovable(false);
+    m_chartBar = new CFlatToolBar(kBarChart, LoadErrorText(62533), this);
+    m_status = new CStatusBarXP(this);
+    setStatusBar(m_status);
+    m_status->SetLogin(env().GetAccountSetId(), env().GetUserId());
+
+    m_cmdBar = new CCmdBar(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_cmdBar);
+    resizeDocks({m_cmdBar}, {100}, Qt::Vertical);
+    connect(m_cmdBar, &CCmdBar::helpRequested, this, [this] { OpenHelp(true); });
+
+    const MenuTable& table = BuiltinMenuTable();
+    const std::array<CFlatToolBar*, 4> bars = {m_standardBar, m_formatBar, m_editBar, m_chartBar};
+    for (CFlatToolBar* bar : bars) {
+        for (const MenuEntry& e : table.bars.value(bar->BarId())) {
+            if (e.kind == MenuEntry::Separator) {
+                bar->addSeparator();
+            } else if (e.kind == MenuEntry::Widget) {
+                if (QWidget* w = bar->ControlWidget(e.id)) bar->addWidget(w);
+            } else if (e.kind == MenuEntry::Command) {
+                QAction* a = m_router.Action(e.id, e.text);
+                if (a->icon().isNull()) a->setIcon(CommandIcon(e.id, style()));
+                bar->addAction(a);
+            }
+        }
+        if (bar == m_editBar) addToolBarBreak();
+        addToolBar(Qt::TopToolBarArea, bar);
+    }
+    // The edit bar under the two others, as wide as the window.
+    insertToolBarBreak(m_editBar);
+
+
+    connect(m_formatBar->FontNameBox(), &QComboBox::activated, this,
+            [this](int index) { onFontBox(kFmtFont, index); });
+    connect(m_formatBar->FontSizeBox(), &QComboBox::activated, this,
+            [this](int index) { onFontBox(kFmtFontSize, index); });
+    // Enter and Esc in the formula bar are the frame's commands.
+    m_editBar->FormulaBar()->installEventFilter(this);
+}
+
+QMenu* CMainFrame::buildMenu(const QList<MenuEntry>& entries, const QString& title) {
+    auto* menu = new QMenu(title, this);
+    menu->setStyle(m_menuStyle);
+    for (const MenuEntry& e : entries) {
+        switch (e.kind) {
+            case MenuEntry::Separator:
+                menu->addSeparator();
+                break;
+            case MenuEntry::Popup:
+                menu->addMenu(buildMenu(e.children, e.text));
+                break;
+            case MenuEntry::Command: {
+                QAction* a = m_router.Action(e.id, e.text);
+                if (!e.keys.isEmpty()) m_router.SetKeys(e.id, e.keys, e.keysShownOnly);
+                menu->addAction(a);
+                addAction(a);  // keys work whichever menu bar is shown
+                break;
+            }
+            case MenuEntry::WindowList:
+                m_windowMenus.append(menu);
+                break;
+            case MenuEntry::Widget:
+                break;
+        }
+    }
+    // The update pass of a menu runs as it opens.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        m_router.UpdateActions(menu->actions());
+        if (m_windowMenus.contains(menu)) fillWindowList(menu);
+    });
+    return menu;
+}
+
+void CMainFrame::createMenus() {
+    m_menuStyle = new CFlatMenuStyle;
+    m_menuStyle->setParent(this);
+    menuBar()->setStyle(m_menuStyle);
+    const MenuTable& table = BuiltinMenuTable();
+    for (int id : {kMenuNoReport, kMenuReport}) {
+        QList<QMenu*> tops;
+        for (const MenuEntry& e : table.menus.value(id))
+            if (e.kind == MenuEntry::Popup) tops.append(buildMenu(e.children, e.text));
+        m_topMenus.insert(id, tops);
+    }
+    for (int id : {kMenuCells, kMenuItem})
+        m_contextMenus.insert(id, buildMenu(table.menus.value(id), QString()));
+    // F1 is help wherever the focus is; in the command window it is the
+    // command language's.
+    QAction* help = m_router.Action(kHelp, QStringLiteral("帮助"));
+    m_router.SetKeys(kHelp, QStringLiteral("F1"), false);
+    addAction(help);
+}
+
+void CMainFrame::switchMenu(int menuId) {
+    if (m_currentMenu == menuId) return;
+    m_currentMenu = menuId;
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    for (QMenu* m : m_topMenus.value(menuId)) bar->addMenu(m);
+}
+
+void CMainFrame::fillWindowList(QMenu* menu) {
+    for (QAction* a : menu->actions())
+        if (a->property("windowList").toBool()) {
+            menu->removeAction(a);
+            a->deleteLater();
+        }
+    int n = 1;
+    for (CChildFrame* child : Children()) {
+        auto* a = new QAction(QStringLiteral("&%1 %2").arg(n++).arg(child->windowTitle().remove(
+                                  QStringLiteral("[*]"))),
+                              menu);
+        a->setProperty("windowList", true);
+        a->setCheckable(true);
+        a->setChecked(child == ActiveChild());
+        connect(a, &QAction::triggered, this, [this, child] { m_mdi->setActiveSubWindow(child); });
+        menu->addAction(a);
+    }
+}
+
+QMenu* CMainFrame::ShowContextMenu(int menuId, QPoint globalPos) {
+    QMenu* menu = m_contextMenus.value(menuId);
+    if (!menu) return nullptr;
+    menu->popup(globalPos);
+    return menu;
+}
+
+CFlatToolBar* CMainFrame::ToolBar(int id) const {
+    switch (id) {
+        case kBarStandard:
+            return m_standardBar;
+        case kBarFormat:
+            return m_formatBar;
+        case kBarEdit:
+            return m_editBar;
+        case kBarChart:
+            return m_chartBar;
+        default:
+            return nullptr;
+    }
+}
+
+CFormulaBar* CMainFrame::FormulaBar() const { return m_editBar ? m_editBar->FormulaBar() : nullptr; }
+
+void CMainFrame::TempHideControlBars() {
+    const std::array<CFlatToolBar*, 4> bars = {m_standardBar, m_editBar, m_chartBar, m_formatBar};
+    for (CFlatToolBar* bar : bars) {
+        if (bar->isVisibleTo(this)) {
+            m_tempHidden.insert(bar, true);
+            bar->hide();
+        }
+    }
+}
+
+CFileManagerBar* CMainFrame::CreateFileManagerBar() {
+    if (m_fileManager) return m_fileManager;
+    std::unique_ptr<IFileManagerControl> control = CFileManagerBar::MakeControl();
+    if (!control) return nullptr;
+    m_fileManager = new CFileManagerBar(std::move(control), this);
+    addDockWidget(Qt::LeftDockWidgetArea, m_fileManager);
+    m_fileManager->hide();
+    return m_fileManager;
+}
+
+void CMainFrame::ShowFormatBarForState(bool dataState) {
+    if (dataState) {
+        if (m_formatBar->isVisibleTo(this)) {
+            m_tempHidden.insert(m_formatBar, true);
+            m_formatBar->hide();
+        }
+    } else if (m_tempHidden.take(m_formatBar)) {
+        m_formatBar->show();
+    }
+}
+
+void CMainFrame::hookView(CQorsView* view) {
+    if (view->property("qorHooked").toBool()) return;
+    view->setProperty("qorHooked", true);
+    // The sheet's own shortcut to its clipboard commands gives way to the
+    // router, which asks the view in its turn.
+    disconnect(view, &CQorsView::commandRequested, view, nullptr);
+    connect(view, &CQorsView::commandRequested, this, [this](int id) { m_router.Execute(id); });
+    connect(view, &CQorsView::contextMenuRequested, this,
+            [this](int menuId, QPoint at) { ShowContextMenu(menuId, at); });
+}
+
+// ---------------------------------------------------------------------------
+// Reports
+
+QList<CChildFrame*> CMainFrame::Children() const {
+    QList<CChildFrame*> list;
+    for (QMdiSubWindow* w : m_mdi->subWindowList())
+        if (auto* child = qobject_cast<CChildFrame*>(w)) list.append(child);
+    return list;
+}
+
+CChildFrame* CMainFrame::ActiveChild() const {
+    auto* child = qobject_cast<CChildFrame*>(m_mdi->activeSubWindow());
+    if (!child && m_lastActive && m_mdi->subWindowList().contains(m_lastActive.data()))
+        child = m_lastActive;  // the main window itself lost the focus
+    return child;
+}
+
+CQorsView* CMainFrame::ActiveView() const {
+    CChildFrame* child = ActiveChild();
+    return child ? child->GetActiveView() : nullptr;
+}
+
+CQorsDoc* CMainFrame::ActiveDocument() const {
+    CChildFrame* child = ActiveChild();
+    return child ? child->GetDocument() : nullptr;
+}
+
+CChildFrame* CMainFrame::addChild(std::unique_ptr<CQorsDoc> doc) {
+    auto* child = new CChildFrame(this, std::move(doc));
+    m_mdi->addSubWindow(child);
+    connect(child->GetDocument(), &CQorsDoc::changed, this, [this] { UpdateFrameState(); });
+    if (CChildFrame::s_nShowCmd == 3)
+        child->showMaximized();
+    else
+        child->show();
+    m_mdi->setActiveSubWindow(child);
+    OnChildActivated(child);
+    return child;
+}
+
+CChildFrame* CMainFrame::NewDocument() {
+    auto doc = std::make_unique<CQorsDoc>();
+    if (!doc->OnNewDocument()) return nullptr;
+    return addChild(std::move(doc));
+}
+
+CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    for (CChildFrame* child : Children()) {
+        const QString open = child->GetDocument()->GetPathName();
+        if (!canonical.isEmpty() && !open.isEmpty() &&
+            QFileInfo(open).canonicalFilePath() == canonical) {
+            m_mdi->setActiveSubWindow(child);
+            return child;
+        }
+    }
+    auto doc = std::make_unique<CQorsDoc>();
+    if (!doc->OnOpenDocument(path)) return nullptr;  // the document told the user why
+    return addChild(std::move(doc));
+}
+
+bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
+    if (!child) return false;
+    CQorsDoc* doc = child->GetDocument();
+    child->CommitPendingEntry();
+    QString path = doc->GetPathName();
+    if (asAs || path.isEmpty()) {
+        const std::optional<QString> chosen = chooseFile(
+            {QStringLiteral("另存为"), path.isEmpty() ? QDir::homePath() : path, kSaveFilter, true});
+        if (!chosen || chosen->isEmpty()) return false;
+        path = *chosen;
+        QFileInfo info(path);
+        if (info.suffix().isEmpty()) path += QStringLiteral(".rep");
+    }
+    const bool ok = doc->OnSaveDocument(path);
+    child->UpdateTitle();
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Activation and the update pass
+
+void CMainFrame::OnChildActivated(CChildFrame* child) {
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    CFormulaBar* bar = FormulaBar();
+    if (m_lastActive && m_lastActive != child) {
+        // The report going to the background keeps what was typed.
+        m_lastActive->CommitPendingEntry();
+    }
+    if (!child) {
+        if (!m_mdi->subWindowList().isEmpty() && m_lastActive) return;  // focus left the window
+        m_lastActive = nullptr;
+        ci.SetDocument(nullptr);
+        ci.SetReport(nullptr);
+        if (bar) {
+            bar->SetView(nullptr);
+            bar->clear();
+        }
+        m_editBar->NameBox()->clear();
+        switchMenu(kMenuNoReport);
+        UpdateFrameState();
+        return;
+    }
+    const bool first = m_lastActive != child;
+    m_lastActive = child;
+    for (CQorsView* view : child->findChildren<CQorsView*>()) hookView(view);
+    child->m_bWasActive = true;
+    if (m_cmdBar->m_nOpen == 2) {
+        m_cmdBar->m_nOpen = 1;
+        m_cmdBar->show();
+    }
+    CQorsDoc* doc = child->GetDocument();
+    if (first) {
+        child->SetPageTabs(0, 0, doc->IsDataState() ? 1 : 0);
+        ShowFormatBarForState(doc->IsDataState());
+        for (QWidget* w : {static_cast<QWidget*>(m_standardBar), static_cast<QWidget*>(m_editBar)})
+            if (m_tempHidden.take(w)) w->show();
+        if (CQorsView* view = child->GetActiveView()) {
+            if (bar) view->AttachFormulaBar(bar, m_editBar->NameBox());
+        }
+        ci.SetDocument(doc);
+        ci.SyncReportFromDocument();
+    }
+    if (m_fileManager) m_fileManager->OnFrameActivated();
+    switchMenu(kMenuReport);
+    UpdateFrameState();
+}
+
+void CMainFrame::OnChildClosing(CChildFrame* child) {
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    if (ci.GetDocument() == child->GetDocument()) {
+        ci.SetDocument(nullptr);
+        ci.SetReport(nullptr);
+    }
+    CFormulaBar* bar = FormulaBar();
+    if (bar && bar->View() && child->isAncestorOf(bar->View())) {
+        bar->SetView(nullptr);
+        bar->clear();
+    }
+    if (m_lastActive == child) m_lastActive = nullptr;
+    if (m_passChild == child) m_passChild = nullptr;
+}
+
+bool CMainFrame::CellFormulaAllowed(const CQorsDoc* doc) {
+    if (!doc || !doc->IsOpen() || doc->IsDataState()) return false;
+    CellArea combined;
+    if (doc->GetCombinedArea(doc->m_nCurRow, doc->m_nCurCol, &combined)) return false;
+    return !isVarAreaFirstLine(doc);
+}
+
+bool CMainFrame::FormulaBarEditable(const CQorsDoc* doc) {
+    if (!doc || !doc->IsOpen()) return false;
+    if (doc->GetCellFormulaState(doc->m_nCurRow, doc->m_nCurCol) != 0) return false;
+    if (doc->IsDataState()) return doc->GetCellKind(doc->m_nCurRow, doc->m_nCurCol) != 3;
+    return !isVarAreaFirstLine(doc);
+}
+
+void CMainFrame::UpdateFrameState() {
+    m_router.UpdateAll();
+    CQorsDoc* doc = ActiveDocument();
+    const bool format = doc && doc->IsOpen() && !doc->IsDataState();
+    m_formatBar->EnableBoxes(format);
+    if (format) {
+        // The boxes show the current cell's font and size.
+        const CellArea cell = oneBased(CellArea::cell(doc->m_nCurRow, doc->m_nCurCol));
+        int32_t face = 0, size = 0;
+        if (doc->GetReport()->AccessAreaFormat(0, kFmtFont, &face, &cell) == 0 &&
+            m_formatBar->FontNameBox()->currentIndex() != face)
+            m_formatBar->FontNameBox()->setCurrentIndex(face);
+        if (doc->GetReport()->AccessAreaFormat(0, kFmtFontSize, &size, &cell) == 0 &&
+            m_formatBar->FontSizeBox()->currentIndex() != size)
+            m_formatBar->FontSizeBox()->setCurrentIndex(size);
+    }
+    if (CFormulaBar* bar = FormulaBar()) {
+        const bool editable = FormulaBarEditable(doc);
+        // Never take the bar away from under a typed entry.
+        if (bar->isEnabled() != editable && !(bar->hasFocus() && bar->m_nMode != -1))
+            bar->setEnabled(editable);
+    }
+    // The decimal-places buttons tell the selection's places.
+    for (int id : {kDecimalsUp, kDecimalsDown}) {
+        QAction* a = m_router.FindAction(id);
+        if (!a) continue;
+        QString tip = PlainCaption(a->text());
+        const std::optional<QString> prompt = res::commandPrompt(id);
+        if (prompt && prompt->contains(u'\n')) tip = prompt->mid(prompt->indexOf(u'\n') + 1);
+        if (doc && doc->IsOpen()) {
+            const CellArea sel = oneBased(doc->GetSelectionArea());
+            int32_t places = 0;
+            if (doc->GetReport()->AccessAreaFormat(0, kFmtDecimals, &places, &sel) == 0 && places > 0)
+                tip += LoadErrorText(62563).replace(QStringLiteral("%d"), QString::number(places));
+        }
+        if (a->toolTip() != tip) a->setToolTip(tip);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Formula bar
+
+bool CMainFrame::isFocusInFormulaEdit() const {
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) return false;
+    if (focus == FormulaBar()) return true;
+    CQorsView* view = ActiveView();
+    return view && focus == view->CellEditor();
+}
+
+void CMainFrame::OnInputConfirm() {
+    if (!ActiveChild()) return;
+    if (CFormulaBar* bar = FormulaBar(); bar && bar->View()) bar->OnInputConfirm();
+}
+
+void CMainFrame::OnInputCancel() {
+    CFormulaBar* bar = FormulaBar();
+    if (!bar) return;
+    if (!ActiveChild() || !bar->View()) {
+        bar->clear();
+        return;
+    }
+    bar->OnInputCancel();
+}
+
+void CMainFrame::CommitFormulaBar() {
+    if (!ActiveChild()) return;
+    if (CFormulaBar* bar = FormulaBar(); bar && bar->View()) bar->CommitFormulaBar();
+}
+
+void CMainFrame::SetPageTabs(int count, int current, int mode) {
+    SetChildPageTabs(nullptr, count, current, mode);
+}
+
+void CMainFrame::SetChildPageTabs(CChildFrame* child, int count, int current, int mode) {
+    if (!child) child = ActiveChild();
+    if (child) child->SetPageTabs(count, current, mode);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+QList<qor::ICommandTarget*> CMainFrame::chain() {
+    QList<qor::ICommandTarget*> targets;
+    CChildFrame* child = ActiveChild();
+    m_passChild = child;
+    if (child) {
+        if (CQorsView* view = child->GetActiveView()) targets.append(view);
+        targets.append(child->GetDocument());
+        targets.append(child);
+    }
+    targets.append(this);
+    return targets;
+}
+
+namespace {
+
+bool isFrameCommand(int id) {
+    switch (id) {
+        case kNew: case kOpen: case kExit: case kHelpTopics: case kHelp: case kCurrency:
+        case kClose: case kSave: case kSaveAs: case kCascade: case kTile: case kArrange:
+        case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
+        case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
+            return true;
+        case kFileManager:
+            // Known only once a file-manager control is registered; until
+            // then the menu table says why it is off.
+            return CFileManagerBar::HasControlFactory();
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
+    if (!m_cmdBar || !isFrameCommand(id)) return false;  // m_cmdBar: still being made
+    CChildFrame* child = m_passChild;  // as the router's chain found it
+    CQorsDoc* doc = child ? child->GetDocument() : nullptr;
+    static const QString noReport = QStringLiteral("没有打开的报表");
+    auto needChild = [&] {
+        s.enabled = child != nullptr;
+        if (!child) s.reason = noReport;
+    };
+    switch (id) {
+        case kNew:
+        case kOpen:
+        case kExit:
+        case kHelpTopics:
+        case kHelp:
+        case kCurrency:
+            s.enabled = true;
+            return true;
+        case kClose:
+        case kSave:
+        case kSaveAs:
+        case kCascade:
+        case kTile:
+        case kArrange:
+            needChild();
+            return true;
+        case kBarStandard:
+        case kBarEdit:
+        case kBarChart:
+        case kBarStatus:
+            s.enabled = true;
+            s.checkable = true;
+            s.checked = id == kBarStatus ? m_status->isVisibleTo(this) : ToolBar(id)->isVisibleTo(this);
+            return true;
+        case kBarFormat:
+            s.checkable = true;
+            s.checked = m_formatBar->isVisibleTo(this);
+            s.enabled = doc && !doc->IsDataState();
+            if (!s.enabled) s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport;
+            return true;
+        case kCmdWindow:
+            s.enabled = true;
+            s.checkable = true;
+            s.checked = m_cmdBar->isVisibleTo(this);
+            return true;
+        case kFileManager:
+            s.enabled = true;
+            s.checkable = true;
+            s.checked = m_fileManager && m_fileManager->isVisibleTo(this);
+            return true;
+        case kPendingBatch:
+            s.enabled = m_cmdBar->isVisibleTo(this);
+            if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
+            return true;
+        case kInputConfirm:
+        case kInputCancel:
+            s.enabled = child && isFocusInFormulaEdit();
+            if (!s.enabled) s.reason = child ? QStringLiteral("没有正在输入的内容") : noReport;
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::OnCommand(int id) {
+    CChildFrame* child = ActiveChild();
+    switch (id) {
+        case kNew:
+            NewDocument();
+            return true;
+        case kOpen: {
+            const QString dir =
+                ActiveDocument() ? QFileInfo(ActiveDocument()->GetPathName()).absolutePath() : QString();
+            const std::optional<QString> path =
+                chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
+            if (path && !path->isEmpty()) OpenDocumentFile(*path);
+            return true;
+        }
+        case kClose:
+            if (child) child->close();
+            return true;
+        case kSave:
+            SaveDocument(child, false);
+            return true;
+        case kSaveAs:
+            SaveDocument(child, true);
+            return true;
+        case kExit:
+            close();
+            return true;
+        case kCascade:
+            m_mdi->cascadeSubWindows();
+            return true;
+        case kTile:
+            m_mdi->tileSubWindows();
+            return true;
+        case kArrange: {
+            // Minimised windows in a row along the bottom.
+            int x = 0;
+            for (CChildFrame* c : Children()) {
+                if (!c->isMinimized()) continue;
+                c->move(x, m_mdi->viewport()->height() - c->height());
+                x += c->width();
+            }
+            return true;
+        }
+        case kHelpTopics:
+            OpenHelp(false);
+            return true;
+        case kHelp:
+            OpenHelp(m_cmdBar->Edit()->hasFocus());
+            return true;
+        case kBarStandard:
+        case kBarEdit:
+        case kBarChart:
+        case kBarFormat: {
+            CFlatToolBar* bar = ToolBar(id);
+            bar->setVisible(!bar->isVisibleTo(this));
+            m_tempHidden.remove(bar);
+            return true;
+        }
+        case kBarStatus:
+            m_status->setVisible(!m_status->isVisibleTo(this));
+            return true;
+        case kCmdWindow:
+            toggleCmdBar();
+            return true;
+        case kFileManager: {
+            CFileManagerBar* bar = CreateFileManagerBar();
+            if (!bar) return false;
+            if (!bar->IsReady()) {
+                TraceMessage(LoadErrorText(63070));
+                bar->InitControl(env().GetLoginObject(), this);
+                TraceMessage(LoadErrorText(57345));
+            }
+            bar->setVisible(!bar->isVisibleTo(this));
+            return true;
+        }
+        case kPendingBatch: {
+            if (m_cmdBar->Edit()->hasFocus()) {
+                setFocus();
+            } else {
+                m_cmdBar->Edit()->setFocus();
+            }
+            const QString pending = m_strPendingBatch;
+            m_strPendingBatch.clear();
+            if (!pending.isEmpty()) {
+                QString error;
+                if (!env().RunBatchFile(pending, &error)) tell(error);
+            }
+            return true;
+        }
+        case kCurrency:
+            if (const std::optional<int> index = RunCurrencySymbolDlg(this)) {
+                m_nCurrencyIndex = *index >= 0 && *index <= 4 ? *index : 0;
+                env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"), m_nCurrencyIndex);
+                if (CQorsDoc* doc = ActiveDocument()) doc->UpdateAllViews(CQorsDoc::kHintCells);
+            }
+            return true;
+        case kInputConfirm:
+            OnInputConfirm();
+            return true;
+        case kInputCancel:
+            OnInputCancel();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::toggleCmdBar() {
+    const bool show = !m_cmdBar->isVisibleTo(this);
+    m_cmdBar->setVisible(show);
+    // The flag follows what the user sees, so the next start shows the
+    // same.
+    m_cmdBar->m_nOpen = show ? 1 : 0;
+    if (show) m_cmdBar->Edit()->setFocus();
+}
+
+void CMainFrame::onFontBox(int code, int index) {
+    if (index < 0) return;
+    CQorsDoc* doc = ActiveDocument();
+    if (!doc || !doc->IsOpen()) return;
+    if (doc->IsDataState()) {
+        tell(QStringLiteral("数据状态下不能改变字体，请先转到格式状态。"), MsgIcon::Information);
+        return;
+    }
+    const CellArea area = oneBased(doc->GetSelectionArea());
+    int32_t value = index;
+    const uint16_t status = doc->GetReport()->AccessAreaFormat(1, code, &value, &area);
+    if (status != 0) {
+        tell(QStringLiteral("不能改变字体：") + StatusText(status));
+        return;
+    }
+    doc->SetModifiedFlag();
+    doc->UpdateAllViews(CQorsDoc::kHintCells);
+    doc->UpdateServerItems();
+}
+
+QString CMainFrame::DocumentsDir() {
+#ifdef QOR_SOURCE_DIR
+    return QStringLiteral(QOR_SOURCE_DIR);
+#else
+    return QCoreApplication::applicationDirPath();
+#endif
+}
+
+bool CMainFrame::OpenHelp(bool commandLanguage) {
+    const QString dir = DocumentsDir();
+    const QString file = dir + (commandLanguage ? QStringLiteral("/docs/command-language.md")
+                                                : QStringLiteral("/README.md"));
+    if (!QFileInfo::exists(file)) {
+        tell(QStringLiteral("找不到使用说明 %1。说明文档在 %2 及其 docs 目录中。")
+                 .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(dir)));
+        return false;
+    }
+    if (!s_openUrl(QUrl::fromLocalFile(file))) {
+        tell(QStringLiteral("不能打开使用说明：") + QDir::toNativeSeparators(file));
+        return false;
+    }
+    return true;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FormulaBar() && event->type() == QEvent::FocusIn) {
+        // Typing goes on in the bar: the editor over the cell steps aside
+        // (the bar mirrors what it held).
+        if (CQorsView* view = ActiveView(); view && view->CellEditor() && view->CellEditor()->isVisible())
+            view->CellEditor()->hide();
+    }
+    if (watched == FormulaBar() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_router.Execute(kInputConfirm);
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            m_router.Execute(kInputCancel);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (messageBox(LoadErrorText(62557), caption(), MsgButtons::OkCancel, MsgIcon::Question,
+                   MsgAnswer::Ok) != MsgAnswer::Ok) {
+        m_bExitConfirmed = 0;
+        event->ignore();
+        return;
+    }
+    // A mail transfer still running would hold the exit without end.
+    if (!MailThreadEvent().IsSet()) {
+        tell(QStringLiteral("邮件正在传送，传送结束后才能退出。"));
+        m_bExitConfirmed = 0;
+        event->ignore();
+        return;
+    }
+    m_bExitConfirmed = 1;
+    for (CChildFrame* child : Children()) {
+        child->CommitPendingEntry();
+        if (!child->QuerySave()) {
+            m_bExitConfirmed = 0;
+            event->ignore();
+            return;
+        }
+    }
+    s_bClosing = 1;
+    saveSettings();
+    for (CChildFrame* child : Children()) {
+        OnChildClosing(child);
+        delete child;
+    }
+    s_bClosing = 0;
+    event->accept();
+}
+
+void CMainFrame::saveSettings() {
+    env().WriteProfileString(LoadErrorText(61890), QStringLiteral("State"),
+                             QString::fromLatin1(saveState().toBase64()));
+    env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("wnd"), m_cmdBar->m_nOpen != 0 ? 1 : 0);
+    env().WriteProfileString(QStringLiteral("CustomMenu"), QStringLiteral("MenuFile"), m_strMenuFile);
+    env().WriteProfileInt(QStringLiteral("ToolBar80B-Bar0"), QStringLiteral("Visible"), 1);
+    CChildFrame::SaveShowCmd();
+}
+
+}  // namespace qor::frames

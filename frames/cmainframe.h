@@ -1,0 +1,160 @@
+#pragma once
+// The main window: several reports at once, each in its own child window
+// inside the MDI area; the menus and tool bars built from the menu table
+// over the command router; the formula bar, the status bar and the
+// command window. Commands reach their handler through the router, which
+// asks the active view, its document, the child window and this window in
+// that order.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+#include <memory>
+
+#include "document/cmdtarget.h"
+#include "frames/commandrouter.h"
+#include "frames/menutable.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QStyle;
+class CQorsDoc;
+class CQorsView;
+class CFormulaBar;
+
+namespace qor::frames {
+
+class CChildFrame;
+class CCmdBar;
+class CFileManagerBar;
+class CFlatToolBar;
+class CFontToolBar;
+class CFormulaToolBar;
+class CStatusBarXP;
+
+class CMainFrame : public QMainWindow, public qor::ICommandTarget {
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // ---- reports
+    // Opens a report by its type (.rep, .xlsx, own .xml); an open report is
+    // activated instead. Null when it could not be opened (the user was
+    // told, and no window was made).
+    CChildFrame* OpenDocumentFile(const QString& path);
+    CChildFrame* NewDocument();
+    CChildFrame* ActiveChild() const;
+    CQorsView* ActiveView() const;
+    CQorsDoc* ActiveDocument() const;
+    QList<CChildFrame*> Children() const;
+    QMdiArea* MdiArea() const { return m_mdi; }
+    // Saves a report (asking for a name when it has none or asAs is set).
+    bool SaveDocument(CChildFrame* child, bool asAs);
+
+    // ---- commands
+    CommandRouter& Router() { return m_router; }
+    // An update pass: every action, the format boxes and the formula bar.
+    void UpdateFrameState();
+    bool OnUpdateCommand(int id, qor::CommandState& state) override;
+    bool OnCommand(int id) override;
+
+    // ---- menus
+    int CurrentMenuId() const { return m_currentMenu; }
+    QList<QMenu*> TopMenus(int menuId) const { return m_topMenus.value(menuId); }
+    QMenu* ContextMenu(int menuId) const { return m_contextMenus.value(menuId); }
+    // Shows context menu 115 or 102 at a screen point (non-blocking).
+    QMenu* ShowContextMenu(int menuId, QPoint globalPos);
+
+    // ---- bars
+    CFlatToolBar* ToolBar(int id) const;
+    CFontToolBar* FormatBar() const { return m_formatBar; }
+    CFormulaToolBar* EditBar() const { return m_editBar; }
+    CFormulaBar* FormulaBar() const;
+    CStatusBarXP* StatusBarXP() const { return m_status; }
+    CCmdBar* CmdBar() const { return m_cmdBar; }
+    // The file-manager bar, made on first use when a control is registered
+    // (null otherwise).
+    CFileManagerBar* CreateFileManagerBar();
+    CFileManagerBar* FileManagerBar() const { return m_fileManager; }
+    // Hides the visible tool bars, marking them to come back.
+    void TempHideControlBars();
+    // The format bar is for format state: hidden (to come back) in data
+    // state, shown again in format state when it was hidden so.
+    void ShowFormatBarForState(bool dataState);
+
+    // ---- formula bar
+    void OnInputConfirm();
+    void OnInputCancel();
+    void CommitFormulaBar();
+    // Whether the formula bar may take typing for the active report's
+    // current cell, and whether the cell-formula command may run.
+    static bool FormulaBarEditable(const CQorsDoc* doc);
+    static bool CellFormulaAllowed(const CQorsDoc* doc);
+
+    // ---- page tabs, as the documents publish them
+    void SetPageTabs(int count, int current, int mode);
+    void SetChildPageTabs(CChildFrame* child, int count, int current, int mode);
+
+    // ---- application-wide values
+    int m_nCurrencyIndex = 0;      // the common currency symbol, 0..4
+    int m_bExitConfirmed = 0;      // the user confirmed leaving
+    QString m_strMenuFile;         // the user menu file
+    QString m_strPendingBatch;     // a batch file to run from the command window
+    static int s_bClosing;         // set while windows close for good
+
+    // Opens help documents; tests replace it. True when it was opened.
+    static std::function<bool(const QUrl&)> s_openUrl;
+    // The documents folder the build recorded.
+    static QString DocumentsDir();
+    bool OpenHelp(bool commandLanguage);
+
+    // The child window a child frame calls when it is activated or goes.
+    void OnChildActivated(CChildFrame* child);
+    void OnChildClosing(CChildFrame* child);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createBars();
+    // Sends a sheet view's commands and mouse menus here (once per view).
+    void hookView(CQorsView* view);
+    void createMenus();
+    QMenu* buildMenu(const QList<MenuEntry>& entries, const QString& title);
+    void fillWindowList(QMenu* menu);
+    void switchMenu(int menuId);
+    CChildFrame* addChild(std::unique_ptr<CQorsDoc> doc);
+    void onFontBox(int code, int index);
+    void toggleCmdBar();
+    void saveSettings();
+    bool isFocusInFormulaEdit() const;
+    QList<qor::ICommandTarget*> chain();
+
+    QMdiArea* m_mdi = nullptr;
+    CommandRouter m_router;
+    QStyle* m_menuStyle = nullptr;
+    QHash<int, QList<QMenu*>> m_topMenus;
+    QHash<int, QMenu*> m_contextMenus;
+    QList<QMenu*> m_windowMenus;
+    int m_currentMenu = 0;
+    CFlatToolBar* m_standardBar = nullptr;
+    CFontToolBar* m_formatBar = nullptr;
+    CFormulaToolBar* m_editBar = nullptr;
+    CFlatToolBar* m_chartBar = nullptr;
+    QHash<QWidget*, bool> m_tempHidden;
+    CStatusBarXP* m_status = nullptr;
+    CCmdBar* m_cmdBar = nullptr;
+    CFileManagerBar* m_fileManager = nullptr;
+    QTimer m_idle;
+    QMetaObject::Connection m_focusConnection;
+    QPointer<CChildFrame> m_lastActive;
+    CChildFrame* m_passChild = nullptr;  // the child the last chain was made for (used at once)
+};
+
+}  // namespace qor::frames

@@ -1,0 +1,184 @@
+#include "frames/commandrouter.h"
+
+#include <QAction>
+
+#include "frames/menutable.h"
+#include "resources/stringtable.h"
+
+namespace qor::frames {
+
+namespace {
+
+constexpr const char* kIdProperty = "qorCommandId";
+
+}  // namespace
+
+CommandRouter::CommandRouter(QObject* parent) : QObject(parent) {}
+
+CommandRouter::~CommandRouter() = default;
+
+QString CommandRouter::NotProvidedText() {
+    static const QString text = QStringLiteral("此命令尚未提供");
+    return text;
+}
+
+qor::CommandState CommandRouter::Query(int id) const {
+    return Query(id, m_chain ? m_chain() : QList<qor::ICommandTarget*>());
+}
+
+bool CommandRouter::ask(int id, const QList<qor::ICommandTarget*>& targets, bool gated,
+                        qor::CommandState& state) const {
+    for (qor::ICommandTarget* target : targets) {
+        if (target && target->OnUpdateCommand(id, state)) {
+            if (gated) {
+                const auto gate = m_gates.constFind(id);
+                if (gate != m_gates.cend()) (*gate)(state);
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+qor::CommandState CommandRouter::Query(int id, const QList<qor::ICommandTarget*>& targets) const {
+    qor::CommandState state;
+    if (ask(id, targets, true, state)) return state;
+    // Nobody knows it: off, with its reason.
+    state = qor::CommandState();
+    state.reason = m_reasons.value(id, NotProvidedText());
+    return state;
+}
+
+void CommandRouter::SetGate(int id, Gate gate) {
+    m_gates.insert(id, std::move(gate));
+    const auto it = m_entries.find(id);
+    if (it != m_entries.end()) it->gated = true;
+}
+
+void CommandRouter::SetReasons(const QHash<int, QString>& reasons) {
+    m_reasons = reasons;
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
+        it->offReason = m_reasons.value(it.key(), NotProvidedText());
+}
+
+bool CommandRouter::Execute(int id) {
+    if (!Query(id).enabled || !m_chain) {
+        if (QAction* a = m_actions.value(id)) Update(a);
+        return false;
+    }
+    bool ran = false;
+    for (qor::ICommandTarget* target : m_chain()) {
+        if (target && target->OnCommand(id)) {
+            ran = true;
+            break;
+        }
+    }
+    if (ran) emit commandExecuted(id);
+    return ran;
+}
+
+QAction* CommandRouter::Action(int id, const QString& fallbackText) {
+    if (QAction* a = m_actions.value(id)) return a;
+    auto* action = new QAction(this);
+    action->setData(id);
+    action->setProperty(kIdProperty, true);
+    const CaptionParts caption = SplitCaption(res::commandCaption(id).value_or(fallbackText));
+    const QString prompt = res::commandPrompt(id).value_or(QString());
+    const qsizetype lf = prompt.indexOf(u'\n');
+    const QString status = lf < 0 ? prompt : prompt.left(lf);
+    const QString tip = lf < 0 ? PlainCaption(caption.text) : prompt.mid(lf + 1);
+    const QString text = caption.text.isEmpty() ? tip : caption.text;
+    action->setToolTip(tip.isEmpty() ? PlainCaption(text) : tip);
+    // A button without a picture shows the short text.
+    action->setIconText(action->toolTip());
+    action->setStatusTip(status);
+    action->setText(caption.keys.isEmpty() ? text : text + u'\t' + caption.keys);
+    Entry& e = m_entries[id];
+    m_order.clear();  // the pass order is made again below
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) m_order.emplace_back(it.key(), &it.value());
+    e.action = action;
+    e.offReason = m_reasons.value(id, NotProvidedText());
+    e.gated = m_gates.contains(id);
+    e.baseText = action->text();
+    e.basePrompt = status;
+    connect(action, &QAction::triggered, this, [this, id] {
+        // Qt may have flipped the check mark: the next pass sets it again.
+        m_entries[id].valid = false;
+        Execute(id);
+    });
+    m_actions.insert(id, action);
+    Update(action);
+    return action;
+}
+
+void CommandRouter::SetKeys(int id, const QString& keys, bool shownOnly) {
+    QAction* action = Action(id);
+    Entry& e = m_entries[id];
+    QString text = e.baseText;
+    const qsizetype tab = text.indexOf(u'\t');
+    if (tab >= 0) text.truncate(tab);
+    if (shownOnly) {
+        text += u'\t' + keys;
+    } else {
+        action->setShortcut(QKeySequence(keys));
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    e.baseText = text;
+    e.valid = false;
+    action->setText(text);
+    Update(action);
+}
+
+void CommandRouter::Update(QAction* action) {
+    Update(action, m_chain ? m_chain() : QList<qor::ICommandTarget*>());
+}
+
+void CommandRouter::Update(QAction* action, const QList<qor::ICommandTarget*>& targets) {
+    const int id = CommandId(action);
+    const auto it = m_entries.find(id);
+    if (it != m_entries.end()) apply(*it, Query(id, targets));
+}
+
+void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
+    if (e.valid && e.shown.enabled == s.enabled && e.shown.checked == s.checked &&
+        e.shown.checkable == s.checkable && e.shown.text == s.text && e.shown.reason == s.reason)
+        return;
+    QAction* action = e.action;
+    action->setEnabled(s.enabled);
+    action->setCheckable(s.checkable || s.checked);
+    action->setChecked(s.checked);
+    // A switched text keeps the key shown beside the table's text.
+    QString text = e.baseText;
+    if (!s.text.isEmpty()) {
+        const qsizetype tab = text.indexOf(u'\t');
+        text = tab < 0 ? s.text : s.text + text.mid(tab);
+    }
+    action->setText(text);
+    // Off: the status line says why.
+    action->setStatusTip(s.enabled ? e.basePrompt : s.reason);
+    e.shown = s;
+    e.valid = true;
+}
+
+void CommandRouter::UpdateAll() {
+    const QList<qor::ICommandTarget*> targets = m_chain ? m_chain() : QList<qor::ICommandTarget*>();
+    for (auto& [id, entry] : m_order) {
+        qor::CommandState state;
+        if (!ask(id, targets, entry->gated, state)) {
+            state = qor::CommandState();
+            state.reason = entry->offReason;
+        }
+        apply(*entry, state);
+    }
+}
+
+void CommandRouter::UpdateActions(const QList<QAction*>& actions) {
+    const QList<qor::ICommandTarget*> targets = m_chain ? m_chain() : QList<qor::ICommandTarget*>();
+    for (QAction* a : actions) Update(a, targets);
+}
+
+int CommandRouter::CommandId(const QAction* action) {
+    return action && action->property(kIdProperty).toBool() ? action->data().toInt() : 0;
+}
+
+}  // namespace qor::frames

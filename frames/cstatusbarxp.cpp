@@ -1,0 +1,27 @@
+#include "frames/cstatusbarxp.h"
+
+#include "engine/messages.h"
+
+namespace qor::frames {
+
+CStatusBarXP::CStatusBarXP(QWidget* parent) : QStatusBar(parent) {
+    setObjectName(QStringLiteral("bar59393"));
+    setMinimumHeight(20);
+    m_account = new QLabel(this);
+    m_user = new QLabel(this);
+    for (QLabel* pane : {m_account, m_user}) {
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setLineWidth(1);
+        pane->setMinimumWidth(110);
+        addPermanentWidget(pane);
+    }
+    SetLogin(QString(), QString());
+    showMessage(LoadErrorText(57345));
+}
+
+void CStatusBarXP::SetLogin(const QString& accountSet, const QString& user) {
+    m_account->setText(LoadErrorText(62014) + accountSet);
+    m_user->setText(LoadErrorText(62013) + user);
+}
+
+}  // namespace qor::frames

@@ -1,0 +1,139 @@
+#include "frames/desktop.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdio>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "cmdlang/enginehooks.h"
+#include "dialogs/consol_docdialogs.h"
+#include "dialogs/cpastespecialdlg.h"
+#include "dialogs/csetpagenodlg.h"
+#include "dialogs/defineformula_docdialogs.h"
+#include "dialogs/exportsetrunner.h"
+#include "dialogs/password_docdialogs.h"
+#include "dialogs/password_dlgs.h"
+#include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/viewsettings_viewdialogs.h"
+#include "document/cmd_dialogs.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_converters.h"
+#include "document/doc_interpreter.h"
+#include "frames/cchildframe.h"
+#include "frames/cmainframe.h"
+#include "frames/csplashtimerwnd.h"
+#include "frames/widgetui.h"
+#include "platform/automation.h"
+#include "reader/builtincomponents.h"
+#include "reader/cappenvironment.h"
+#include "reader/dispatchdrivers.h"
+#include "reader/readermodule.h"
+
+namespace qor::frames {
+
+namespace {
+
+// The dialogs the document runs, one layer each over the headless answers
+// of the dialogs not built yet.
+using DocDialogs = qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
+    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>;
+
+DocDialogs& docDialogs() {
+    static DocDialogs dialogs;
+    return dialogs;
+}
+
+void installOnce() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    try {
+        RegisterBuiltinComponents();
+        RegisterReaderModule();
+    } catch (const AutoError& e) {
+        std::fprintf(stderr, "qorview: warning: %s\n", qPrintable(e.text()));
+    }
+    cmd::InstallEngineHooks();
+    cmd::InstallInterpreterHooks();
+    doc::InstallInterpreterLinks();
+    // Workbooks and the own XML open and save by their file type.
+    doc::RegisterExchangeConverters();
+    dlg::InstallExportSetDialog();
+}
+
+}  // namespace
+
+void StartUpPause(CMainFrame* frame) {
+    static CLoginDriver login;
+    QObject* host = CAppEnvironment::Instance().GetLoginObject();
+    if (host) login.AttachDispatch(host);
+    new CSplashTimerWnd(frame, host ? &login : nullptr);
+}
+
+bool InstallChineseQtTranslation() {
+    return InstallChineseQtTranslation(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+bool InstallChineseQtTranslation(const QString& folder) {
+    static QTranslator* translator = nullptr;
+    if (translator) return true;
+    auto* t = new QTranslator(qApp);
+    if (!t->load(QStringLiteral("qtbase_zh_CN"), folder)) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
+}
+
+std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
+    if (options.chineseQt) InstallChineseQtTranslation();
+    installOnce();
+    if (options.widgetDialogs) InstallWidgetUiServices();
+
+    auto frame = std::make_unique<CMainFrame>();
+    CMainFrame* main = frame.get();
+    if (options.documentDialogs) {
+        SetDocDialogs(&docDialogs());
+        // The document asks for the format password through its dialog.
+        UseFormatPasswordDlg();
+    }
+    DocDialogs& dialogs = docDialogs();
+    // The sheet choice of a workbook is asked in the main window too.
+    dialogs.SetImportParent(main);
+    dialogs.SetConsolParent(main);
+    dialogs.SetDefineFormulaParent(main);
+    dialogs.SetPasswordParent(main);
+    dialogs.SetRowColPageParent(main);
+    InstallViewSettingsDialogs(main);
+    InstallPasteSpecialDlg(main);
+    // A protected report asks for its password in its own dialog.
+    if (options.widgetDialogs) InstallFilePasswordDlg(main);
+
+    // The command language opens and makes reports in the main window.
+    CAppEnvironment::DocumentHooks hooks;
+    hooks.findOpen = [main](const QString& path) -> CQorsDoc* {
+        const QString wanted = QFileInfo(path).canonicalFilePath();
+        for (CChildFrame* child : main->Children()) {
+            const QString open = child->GetDocument()->GetPathName();
+            if (!wanted.isEmpty() && !open.isEmpty() && QFileInfo(open).canonicalFilePath() == wanted)
+                return child->GetDocument();
+        }
+        return nullptr;
+    };
+    hooks.open = [main](const QString& path) -> CQorsDoc* {
+        CChildFrame* child = main->OpenDocumentFile(path);
+        return child ? child->GetDocument() : nullptr;
+    };
+    hooks.create = [main]() -> CQorsDoc* {
+        CChildFrame* child = main->NewDocument();
+        return child ? child->GetDocument() : nullptr;
+    };
+    CAppEnvironment::Instance().SetDocumentHooks(std::move(hooks));
+    return frame;
+}
+
+}  // namespace qor::frames

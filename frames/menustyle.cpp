@@ -1,0 +1,109 @@
+#include "frames/menustyle.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QStyleOptionMenuItem>
+
+namespace qor::frames {
+
+CFlatMenuStyle::CFlatMenuStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+QSize CFlatMenuStyle::MenuItemSize(const QString& text, const QFont& font) {
+    const QFontMetrics fm(font);
+    const qsizetype tab = text.indexOf(u'\t');
+    const QString label = tab < 0 ? text : text.left(tab);
+    const QString keys = tab < 0 ? QString() : text.mid(tab + 1);
+    const int h = std::max(20, fm.height());
+    int w = fm.horizontalAdvance(QString(label).remove(u'&')) + h / 2 + 24;
+    if (!keys.isEmpty()) w += fm.horizontalAdvance(keys) + h / 2;
+    return QSize(w, h);
+}
+
+QSize CFlatMenuStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
+                                       const QSize& size, const QWidget* widget) const {
+    if (type == CT_MenuItem) {
+        if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option)) {
+            if (item->menuItemType == QStyleOptionMenuItem::Separator)
+                return QProxyStyle::sizeFromContents(type, option, size, widget);
+            QString text = item->text;
+            QSize s = MenuItemSize(text, item->font);
+            if (item->menuItemType == QStyleOptionMenuItem::SubMenu) s.rwidth() += 12;
+            return s;
+        }
+    }
+    return QProxyStyle::sizeFromContents(type, option, size, widget);
+}
+
+void CFlatMenuStyle::drawControl(ControlElement element, const QStyleOption* option,
+                                 QPainter* painter, const QWidget* widget) const {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element != CE_MenuItem || !item ||
+        item->menuItemType == QStyleOptionMenuItem::Separator) {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        return;
+    }
+    const QPalette& pal = item->palette;
+    const QRect r = item->rect;
+    const bool selected = item->state & State_Selected;
+    const bool enabled = item->state & State_Enabled;
+    painter->save();
+    painter->fillRect(r, selected ? pal.color(QPalette::Highlight).lighter(170) : pal.color(QPalette::Base));
+    if (selected) {
+        painter->setPen(pal.color(QPalette::Highlight));
+        painter->drawRect(r.adjusted(0, 0, -1, -1));
+    }
+    const int h = r.height();
+    if (!item->icon.isNull()) {
+        const QRect img(r.left() + 2, r.top() + (h - 16) / 2, 16, 16);
+        item->icon.paint(painter, img, Qt::AlignCenter, enabled ? QIcon::Normal : QIcon::Disabled);
+    }
+    if (item->checkType != QStyleOptionMenuItem::NotCheckable && item->checked) {
+        const QRect box(r.left() + 2, r.top() + (h - 16) / 2, 16, 16);
+        if (selected) {
+            painter->fillRect(box, pal.color(QPalette::Base));
+        } else {
+            painter->setPen(pal.color(QPalette::Highlight));
+            painter->drawRect(box.adjusted(-1, -1, 0, 0));
+        }
+        if (item->icon.isNull()) {
+            // The check mark, drawn rather than taken from a symbol font.
+            QPen pen(pal.color(QPalette::Text), 2);
+            painter->setPen(pen);
+            const QPointF c = QRectF(box).center();
+            painter->drawPolyline(QPolygonF{c + QPointF(-4, 0), c + QPointF(-1, 3), c + QPointF(4, -3)});
+        }
+    }
+    QColor text = pal.color(QPalette::Text);
+    if (!enabled) text = selected ? pal.color(QPalette::Dark) : pal.color(QPalette::Disabled, QPalette::Text);
+    painter->setPen(text);
+    painter->setFont(item->font);
+    const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - h, h);
+    const qsizetype tab = item->text.indexOf(u'\t');
+    const QString label = tab < 0 ? item->text : item->text.left(tab);
+    int flags = Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;
+    if (!styleHint(SH_UnderlineShortcut, option, widget, nullptr)) flags |= Qt::TextHideMnemonic;
+    painter->drawText(textRect, flags | Qt::AlignLeft, label);
+    if (tab >= 0) painter->drawText(textRect, flags | Qt::AlignRight, item->text.mid(tab + 1));
+    if (item->menuItemType == QStyleOptionMenuItem::SubMenu) {
+        QStyleOption arrow = *option;
+        arrow.rect = QRect(r.right() - h / 2 - 4, r.top() + (h - 8) / 2, 8, 8);
+        proxy()->drawPrimitive(PE_IndicatorArrowRight, &arrow, painter, widget);
+    }
+    painter->restore();
+}
+
+int CFlatMenuStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                              QStyleHintReturn* returnData) const {
+    // Mnemonics show only while the keyboard drives the menu.
+    if (hint == SH_UnderlineShortcut) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+int CFlatMenuStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
+                                const QWidget* widget) const {
+    if (metric == PM_MenuPanelWidth) return 1;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+}  // namespace qor::frames

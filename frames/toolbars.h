@@ -1,0 +1,69 @@
+#pragma once
+// The frame's tool bars that hold controls: the format bar with the font
+// and size boxes, and the edit bar with the cell-name box and the formula
+// bar.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QToolBar>
+
+class CFormulaBar;
+
+namespace qor::frames {
+
+inline constexpr int kFontNameBox = 122;
+inline constexpr int kFontSizeBox = 123;
+inline constexpr int kNameBox = 61446;
+inline constexpr int kFormulaEdit = 61447;
+
+// A tool bar with the flat look: gripper, thin borders.
+class CFlatToolBar : public QToolBar {
+    Q_OBJECT
+
+public:
+    CFlatToolBar(int id, const QString& caption, QWidget* parent = nullptr);
+    int BarId() const { return m_id; }
+    // The control a bar places by its id (the menu table's widget rows).
+    virtual QWidget* ControlWidget(int) const { return nullptr; }
+
+private:
+    int m_id;
+};
+
+// The format bar: the font-name box, filled with the report's 16 faces in
+// table order so that an index is the cell's font attribute, and the size
+// box with the 16 sizes. Both stay disabled until the frame enables them
+// (format state only).
+class CFontToolBar : public CFlatToolBar {
+    Q_OBJECT
+
+public:
+    explicit CFontToolBar(QWidget* parent = nullptr);
+    QComboBox* FontNameBox() const { return m_name; }
+    QComboBox* FontSizeBox() const { return m_size; }
+    QWidget* ControlWidget(int id) const override;
+    void EnableBoxes(bool on);
+
+private:
+    QComboBox* m_name;
+    QComboBox* m_size;
+};
+
+// The edit bar: the name box (the current cell's reference) and the
+// formula bar, in 宋体 11 points. The formula bar is not length-limited:
+// a long formula is shown whole (the limit is on what a cell takes).
+class CFormulaToolBar : public CFlatToolBar {
+    Q_OBJECT
+
+public:
+    explicit CFormulaToolBar(QWidget* parent = nullptr);
+    QLineEdit* NameBox() const { return m_nameBox; }
+    CFormulaBar* FormulaBar() const { return m_bar; }
+    QWidget* ControlWidget(int id) const override;
+
+private:
+    QLineEdit* m_nameBox;
+    CFormulaBar* m_bar;
+};
+
+}  // namespace qor::frames

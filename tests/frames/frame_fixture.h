@@ -1,0 +1,109 @@
+#pragma once
+// A main window built as the program builds it (without real dialogs),
+// with every message box, prompt and file choice answered from lists and
+// recorded.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QList>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+#include "document/cqorsdoc.h"
+#include "frames/cchildframe.h"
+#include "frames/cmainframe.h"
+#include "frames/desktop.h"
+#include "platform/uiservices.h"
+#include "view/cqorsview.h"
+
+namespace frametest {
+
+class FrameFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qor::UiServices s;
+        s.messageBox = [this](const qor::MessageRequest& r) {
+            messages << r.text;
+            if (!answers.isEmpty()) return answers.takeFirst();
+            return r.defaultAnswer;
+        };
+        s.chooseFile = [this](const qor::FilePrompt& p) -> std::optional<QString> {
+            fileFilters << p.filter;
+            if (files.isEmpty()) return std::nullopt;
+            return files.takeFirst();
+        };
+        // Nothing is printed: the print dialog is cancelled.
+        s.printDialog = [this](const qor::PrintRequest&) -> std::optional<qor::PrintRequest> {
+            ++printDialogs;
+            return std::nullopt;
+        };
+        m_previous = qor::installUiServices(s);
+        // A dialog that opens is answered with its defaults (OK) and
+        // recorded by its class.
+        m_answerer.setInterval(5);
+        QObject::connect(&m_answerer, &QTimer::timeout, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            auto* d = qobject_cast<QDialog*>(w);
+            if (!d || !answerDialogs) return;
+            dialogs << QString::fromLatin1(d->metaObject()->className());
+            if (acceptDialogs)
+                d->accept();
+            else
+                d->reject();
+        });
+        m_answerer.start();
+        qor::frames::DesktopOptions options;
+        options.widgetDialogs = false;
+        options.chineseQt = false;
+        frame = qor::frames::SetUpDesktop(options);
+        m_previousOpen = qor::frames::CMainFrame::s_openUrl;
+        qor::frames::CMainFrame::s_openUrl = [this](const QUrl& url) {
+            opened << url.toLocalFile();
+            return true;
+        };
+        frame->resize(900, 600);
+        frame->show();
+        frame->activateWindow();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        m_answerer.stop();
+        frame.reset();
+        qor::frames::CMainFrame::s_openUrl = m_previousOpen;
+        qor::installUiServices(m_previous);
+    }
+
+    bool said(const QString& part) const {
+        for (const QString& m : messages)
+            if (m.contains(part)) return true;
+        return false;
+    }
+
+    qor::frames::CChildFrame* newReport() {
+        qor::frames::CChildFrame* child = frame->NewDocument();
+        QApplication::processEvents();
+        return child;
+    }
+
+    std::unique_ptr<qor::frames::CMainFrame> frame;
+    QStringList messages;
+    QList<qor::MsgAnswer> answers;  // in order; none left = the default
+    QStringList files;              // file choices in order; none = cancel
+    QStringList fileFilters;
+    QStringList opened;             // documents help opened
+    QStringList dialogs;            // dialogs that opened, by class
+    int printDialogs = 0;
+    bool answerDialogs = true;
+    bool acceptDialogs = true;
+
+private:
+    QTimer m_answerer;
+    qor::UiServices m_previous;
+    std::function<bool(const QUrl&)> m_previousOpen;
+};
+
+}  // namespace frametest

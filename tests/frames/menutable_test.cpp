@@ -1,0 +1,165 @@
+// The menu table and the command router: what the menus are made of and
+// how a command finds its handler.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QSet>
+
+#include "frames/commandrouter.h"
+#include "frames/menutable.h"
+#include "resources/stringtable.h"
+
+using namespace qor::frames;
+
+namespace {
+
+TEST(MenuTable, BuiltInTableLoadsWithAllMenusAndBars) {
+    const MenuTable& t = BuiltinMenuTable();
+    EXPECT_TRUE(t.errors.isEmpty()) << t.errors.join(u'\n').toStdString();
+    for (int id : {kMenuNoReport, kMenuReport, kMenuCells, kMenuItem})
+        EXPECT_FALSE(t.menus.value(id).isEmpty()) << id;
+    for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart})
+        EXPECT_FALSE(t.bars.value(id).isEmpty()) << id;
+    // Without a report only what needs none: no save, no edit menu.
+    const QList<int> noReport = CommandIdsOf(t.menus.value(kMenuNoReport));
+    EXPECT_TRUE(noReport.contains(57601));
+    EXPECT_FALSE(noReport.contains(57603));
+    EXPECT_FALSE(noReport.contains(57634));
+    // The context menus in their order, cut first in the item menu.
+    const QList<int> cells = CommandIdsOf(t.menus.value(kMenuCells));
+    EXPECT_EQ(cells.first(), 33308);
+    EXPECT_EQ(cells.last(), 33210);
+    EXPECT_EQ(CommandIdsOf(t.menus.value(kMenuItem)),
+              (QList<int>{57635, 57634, 57637, 57632, 57872, 33245, 33247, 33241, 33243, 57860,
+                          33259}));
+}
+
+TEST(MenuTable, EveryCommandWithAMenuTextHasAPlace) {
+    const MenuTable& t = BuiltinMenuTable();
+    QSet<int> placed;
+    for (const auto* tables : {&t.menus, &t.bars})
+        for (const auto& entries : *tables)
+            for (int id : CommandIdsOf(entries)) placed.insert(id);
+    QStringList missing;
+    for (int id = 1; id < 65536; ++id) {
+        if (!qor::res::commandCaption(id)) continue;
+        // The chart window and the file manager show their own menus; 57608
+        // is print without its dialog, which only the sheet runs.
+        const bool elsewhere = (id >= 33008 && id <= 33042) || id == 33225 || id == 33229 ||
+                               id == 33230 || (id >= 48410 && id <= 48419) || id == 57608;
+        if (!elsewhere && !placed.contains(id)) missing << QString::number(id);
+    }
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(u' ').toStdString();
+}
+
+TEST(MenuTable, BrokenLinesAreRefusedNotGuessed) {
+    const MenuTable t = ParseMenuTable(
+        "menu\t1\t1\tcommand\t100\n"         // depth 1 without a popup above
+        "menu\t1\t0\tpopup\n"                // a popup without a title
+        "menu\t1\t0\tblob\t5\n"              // unknown kind
+        "menu\t1\t0\tcommand\tx\n"           // no id
+        "shelf\t1\t0\tcommand\t5\n"          // unknown table
+        "reason\t0\t0\t-\t7\n"               // a reason without text
+        "menu\t1\t0\tpopup\t\tA\n"
+        "menu\t1\t1\tcommand\t9\t\tCtrl+N\n"
+        "menu\t1\t1\tpopup\t\tB\n"
+        "menu\t1\t2\tcommand\t10\t\t~Del\n"
+        "menu\t1\t1\tcommand\t11\n");
+    EXPECT_EQ(t.errors.size(), 6) << t.errors.join(u'\n').toStdString();
+    ASSERT_EQ(t.menus.value(1).size(), 1);
+    const MenuEntry& a = t.menus.value(1).first();
+    ASSERT_EQ(a.children.size(), 3);
+    EXPECT_EQ(a.children[0].keys, u"Ctrl+N");
+    EXPECT_FALSE(a.children[0].keysShownOnly);
+    EXPECT_EQ(a.children[1].children.first().id, 10);
+    EXPECT_TRUE(a.children[1].children.first().keysShownOnly);
+    EXPECT_EQ(a.children[2].id, 11);  // back at depth 1 after the nested popup
+}
+
+TEST(MenuTable, CaptionsSplitTheirKeysAndLoseTheirMarks) {
+    EXPECT_EQ(SplitCaption(QStringLiteral("打印(&P)... Ctrl+P")).keys, u"Ctrl+P");
+    EXPECT_EQ(SplitCaption(QStringLiteral("显示风格(&B)... Shift+F5")).text, u"显示风格(&B)...");
+    EXPECT_TRUE(SplitCaption(QStringLiteral("格式/数据状态(&Z)")).keys.isEmpty());
+    EXPECT_EQ(PlainCaption(QStringLiteral("导入[&I]...")), u"导入...");
+    EXPECT_EQ(PlainCaption(QStringLiteral("单元公式(&C)...")), u"单元公式...");
+}
+
+// A target that knows a few ids and records what ran.
+class Target : public qor::ICommandTarget {
+public:
+    Target(QList<int> ids, bool enabled) : m_ids(std::move(ids)), m_enabled(enabled) {}
+    bool OnUpdateCommand(int id, qor::CommandState& s) override {
+        if (!m_ids.contains(id)) return false;
+        s.enabled = m_enabled;
+        s.reason = m_enabled ? QString() : QStringLiteral("off here");
+        s.text = text;
+        return true;
+    }
+    bool OnCommand(int id) override {
+        if (!m_ids.contains(id)) return false;
+        ran << id;
+        return true;
+    }
+    QList<int> ran;
+    QString text;
+
+private:
+    QList<int> m_ids;
+    bool m_enabled;
+};
+
+TEST(CommandRouter, TheFirstTargetThatKnowsACommandAnswersIt) {
+    Target view({1, 2}, true), doc({2, 3}, false), main({3, 4}, true);
+    CommandRouter router;
+    router.SetChain([&] { return QList<qor::ICommandTarget*>{&view, &doc, &main}; });
+    router.SetReasons({{5, QStringLiteral("waits for its dialog")}});
+
+    EXPECT_TRUE(router.Execute(2));
+    EXPECT_EQ(view.ran, QList<int>{2});
+    EXPECT_TRUE(doc.ran.isEmpty());
+    // The document knows 3 and says it is off: the main frame is not asked.
+    EXPECT_FALSE(router.Execute(3));
+    EXPECT_TRUE(main.ran.isEmpty());
+    EXPECT_EQ(router.Query(3).reason, u"off here");
+    // Nobody knows 5 or 6: off, with the table's reason or the general one.
+    EXPECT_FALSE(router.Query(5).enabled);
+    EXPECT_EQ(router.Query(5).reason, u"waits for its dialog");
+    EXPECT_EQ(router.Query(6).reason, CommandRouter::NotProvidedText());
+    EXPECT_FALSE(router.Execute(6));
+
+    // A gate of a higher target can still turn a command off.
+    router.SetGate(1, [](qor::CommandState& s) { s.enabled = false; });
+    EXPECT_FALSE(router.Execute(1));
+    EXPECT_EQ(view.ran, QList<int>{2});
+}
+
+TEST(CommandRouter, ActionsCarryTheTableTextsAndFollowTheState) {
+    Target view({32945, 57607, 33285}, true);
+    CommandRouter router;
+    router.SetChain([&] { return QList<qor::ICommandTarget*>{&view}; });
+    // Prompt only: the tool tip is the part after the line break.
+    QAction* confirm = router.Action(32945);
+    EXPECT_EQ(confirm->toolTip(), u"输入确认（Enter）");
+    EXPECT_EQ(confirm->statusTip(), u"把输入的内容加入到单元");
+    // A caption with its key keeps the key shown beside it.
+    QAction* print = router.Action(57607);
+    EXPECT_EQ(print->text(), u"打印(&P)...\tCtrl+P");
+    router.SetKeys(57607, QStringLiteral("Ctrl+P"), false);
+    EXPECT_EQ(print->text(), u"打印(&P)...");
+    EXPECT_EQ(print->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    // A target may switch the text.
+    QAction* brk = router.Action(33285);
+    view.text = QStringLiteral("撤消分页");
+    router.Update(brk);
+    EXPECT_EQ(brk->text(), u"撤消分页");
+    // Triggering runs the command once.
+    print->trigger();
+    EXPECT_EQ(view.ran, QList<int>{57607});
+    // An unknown command's action is off and its status line says why.
+    QAction* unknown = router.Action(32845, QStringLiteral("向下"));
+    EXPECT_FALSE(unknown->isEnabled());
+    EXPECT_EQ(unknown->text(), u"向下");
+    EXPECT_EQ(unknown->statusTip(), CommandRouter::NotProvidedText());
+}
+
+}  // namespace

@@ -1,0 +1,152 @@
+// Every item of every menu, context menu and tool bar, walked in the
+// states a user meets: no report, a report in format state, in data state
+// with a cell selected, and with a chart selected. An item that is on
+// reaches a handler when triggered; an item that is off says why.
+#include <QAction>
+#include <QDialog>
+#include <QMdiArea>
+#include <QMenu>
+#include <QSet>
+#include <QTimer>
+
+#include "frame_fixture.h"
+#include "frames/toolbars.h"
+
+using namespace qor::frames;
+using frametest::FrameFixture;
+
+namespace {
+
+class MenuWalk : public FrameFixture {
+protected:
+    void SetUp() override {
+        FrameFixture::SetUp();
+        // Whatever asks a question is answered with Cancel, and a dialog
+        // that opens is recorded and closed at once.
+        acceptDialogs = false;
+    }
+
+    // The report of the walk, in the state asked for; made again when a
+    // command closed it.
+    CChildFrame* prepare(bool dataState, bool chartSelected) {
+        for (CChildFrame* c : frame->Children()) {
+            if (c != m_child) {
+                c->GetDocument()->SetModifiedFlag(false);
+                delete c;
+            }
+        }
+        if (!m_child || !frame->Children().contains(m_child.data())) {
+            m_child = frame->NewDocument();
+        }
+        frame->MdiArea()->setActiveSubWindow(m_child);
+        CQorsDoc* doc = m_child->GetDocument();
+        if (doc->IsDataState() != dataState) {
+            if (dataState)
+                m_child->EnterDataState();
+            else
+                m_child->EnterFormatState();
+        }
+        CQorsView* view = m_child->GetActiveView();
+        view->setFocus();
+        doc->SetCurrentCell(1, 1);
+        view->SetSelection(nullptr);
+        if (chartSelected) {
+            if (doc->GetComItemCount() == 0) doc->AddComItem(doc->CreateComItem(0));
+            CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
+            view->SetSelection(doc->GetNextComItem(pos));
+        }
+        QApplication::processEvents();
+        return m_child;
+    }
+
+    static void collect(const QList<QAction*>& actions, QList<QAction*>* out) {
+        for (QAction* a : actions) {
+            if (a->menu()) collect(a->menu()->actions(), out);
+            else if (CommandRouter::CommandId(a)) out->append(a);
+        }
+    }
+
+    // Walks the actions; returns what was wrong.
+    QStringList walk(const QList<QAction*>& actions, const std::function<void()>& again) {
+        QStringList faults;
+        QSet<int> seen;
+        for (QAction* a : actions) {
+            const int id = CommandRouter::CommandId(a);
+            if (seen.contains(id)) continue;
+            seen.insert(id);
+            again();
+            frame->Router().Update(a);
+            if (!a->isEnabled()) {
+                // The reason is the handler's, or the table's when no
+                // handler knows the command; the status line shows it.
+                const QString why = frame->Router().Query(id).reason;
+                if (why.isEmpty() || a->statusTip() != why)
+                    faults << QStringLiteral("%1 is off without its reason").arg(id);
+                continue;
+            }
+            int ran = 0;
+            auto c = QObject::connect(&frame->Router(), &CommandRouter::commandExecuted,
+                                      [&ran, id](int done) { ran += done == id; });
+            answers = QList<qor::MsgAnswer>(8, qor::MsgAnswer::Cancel);
+            a->trigger();
+            QApplication::processEvents();
+            QObject::disconnect(c);
+            if (ran != 1) faults << QStringLiteral("%1 is on but reached no handler").arg(id);
+        }
+        return faults;
+    }
+
+    QList<QAction*> menuActions(int menuId) {
+        QList<QAction*> list;
+        if (QMenu* m = frame->ContextMenu(menuId)) {
+            collect(m->actions(), &list);
+        } else {
+            for (QMenu* top : frame->TopMenus(menuId)) collect(top->actions(), &list);
+        }
+        return list;
+    }
+
+    QList<QAction*> barActions() {
+        QList<QAction*> list;
+        for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart})
+            collect(frame->ToolBar(id)->actions(), &list);
+        return list;
+    }
+
+    QPointer<CChildFrame> m_child;
+};
+
+TEST_F(MenuWalk, WithoutAReport) {
+    const QStringList faults = walk(menuActions(kMenuNoReport), [this] {
+        for (CChildFrame* c : frame->Children()) {
+            c->GetDocument()->SetModifiedFlag(false);
+            delete c;
+        }
+        QApplication::processEvents();
+    });
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+TEST_F(MenuWalk, FormatState) {
+    QList<QAction*> all = menuActions(kMenuReport) + menuActions(kMenuCells) + barActions();
+    EXPECT_GT(all.size(), 150);
+    const QStringList faults = walk(all, [this] { prepare(false, false); });
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+TEST_F(MenuWalk, DataStateWithACellSelected) {
+    QList<QAction*> all = menuActions(kMenuReport) + menuActions(kMenuCells) + barActions();
+    const QStringList faults = walk(all, [this] { prepare(true, false); });
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
+
+TEST_F(MenuWalk, WithAChartSelected) {
+    QList<QAction*> all = menuActions(kMenuItem) + menuActions(kMenuReport) + barActions();
+    const QStringList faults = walk(all, [this] { prepare(true, true); });
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+    // A selected item cannot be cut yet: cutting would lose it.
+    prepare(true, true);
+    EXPECT_FALSE(frame->Router().Query(57635).enabled);
+}
+
+}  // namespace

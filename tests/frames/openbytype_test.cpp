@@ -1,0 +1,90 @@
+// File > Open by type: a workbook written by another program, with its
+// sheet question, and the own XML the exporter writes.
+#include <QFile>
+
+#include "engine/creporthandle.h"
+#include "frame_fixture.h"
+#include "tests/common/testsupport.h"
+
+using namespace qor::frames;
+using frametest::FrameFixture;
+
+namespace {
+
+const char* kTwoSheets = R"PY(
+import sys, openpyxl
+wb = openpyxl.Workbook()
+a = wb.active
+a.title = "一月"
+a["A1"] = 120
+a["B1"] = "收入"
+b = wb.create_sheet("二月")
+b["A1"] = 340
+wb.save(sys.argv[1])
+)PY";
+
+using OpenByType = FrameFixture;
+
+// qorview started on a file, loading it and leaving at once.
+int loadsInQorview(const QString& path) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return qortest::run(QStringLiteral(QOR_VIEW_BINARY), {path, QStringLiteral("--quit-after-load")})
+        .exitCode;
+}
+
+TEST_F(OpenByType, AWorkbookWithTwoSheetsAsksAndShowsItsValues) {
+    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    const QString path = qortest::freshDir("frames-xlsx") + "/two.xlsx";
+    const qortest::ProcessResult r = qortest::python(QString::fromUtf8(kTwoSheets), {path});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    files = {path};
+    ASSERT_TRUE(frame->Router().Execute(57601));
+    // Two sheets: the sheet choice was shown (and answered with its
+    // default, every sheet).
+    EXPECT_TRUE(dialogs.contains(QStringLiteral("CSetPageNoDlg"))) << dialogs.join(u' ').toStdString();
+    ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
+    CQorsDoc* doc = frame->ActiveDocument();
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 2);
+    double v = 0;
+    ASSERT_TRUE(doc->GetNumCellValue(0, 0, &v));
+    EXPECT_EQ(v, 120);
+    EXPECT_TRUE(fileFilters.last().contains(u"*.xlsx"));
+    EXPECT_TRUE(fileFilters.last().contains(u"*.xml"));
+    EXPECT_EQ(loadsInQorview(path), 0);
+}
+
+TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
+    const QString dir = qortest::freshDir("frames-xml");
+    CChildFrame* made = newReport();
+    CQorsDoc* doc = made->GetDocument();
+    ASSERT_TRUE(doc->EnterDataState());
+    doc->SetCurrentCell(0, 0);
+    ASSERT_EQ(doc->SetCellText(QStringLiteral("56"), 1), 0);
+    ASSERT_TRUE(doc->OnSaveDocument(dir + "/own.xml"));
+    if (qortest::haveProgram(QStringLiteral("xmllint"))) {
+        const qortest::ProcessResult lint =
+            qortest::run(QStringLiteral("xmllint"), {QStringLiteral("--noout"), dir + "/own.xml"});
+        EXPECT_EQ(lint.exitCode, 0) << lint.err.constData();
+    }
+    doc->SetModifiedFlag(false);
+    CChildFrame* opened = frame->OpenDocumentFile(dir + "/own.xml");
+    ASSERT_NE(opened, nullptr) << messages.join(u'|').toStdString();
+    EXPECT_NE(opened, made);
+    double v = 0;
+    ASSERT_TRUE(opened->GetDocument()->GetNumCellValue(0, 0, &v));
+    EXPECT_EQ(v, 56);
+    EXPECT_EQ(loadsInQorview(dir + "/own.xml"), 0);
+    // A damaged binary workbook is refused, and the file stays as it was.
+    const QString xls = dir + "/old.xls";
+    {
+        QFile f(xls);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xD0\xCF\x11\xE0");
+    }
+    EXPECT_EQ(loadsInQorview(xls), 1);
+    QFile f(xls);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("\xD0\xCF\x11\xE0"));
+}
+
+}  // namespace

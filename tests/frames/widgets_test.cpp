@@ -1,0 +1,280 @@
+// The small pieces of the window: colours and images, the docking bars,
+// the file-manager bar's control, the start-up pause, the link label and
+// the folder tree.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "frame_fixture.h"
+#include "frames/ccmdbar.h"
+#include "frames/cfilemanagerbar.h"
+#include "frames/chyperlink.h"
+#include "frames/cimagetreectrl.h"
+#include "frames/csplashtimerwnd.h"
+#include "frames/drawutil.h"
+#include "reader/dispatchdrivers.h"
+
+using namespace qor::frames;
+
+namespace {
+
+// ---- colours and images
+
+TEST(DrawUtil, HlsConversionsOfGreyRedAndAdjustedColours) {
+    const uint32_t grey = 0x808080;
+    const uint32_t hls = RgbToHls(grey);
+    EXPECT_EQ(hls & 0xFF, 0u);           // hue
+    EXPECT_EQ((hls >> 16) & 0xFF, 0u);   // saturation
+    EXPECT_EQ(HlsToRgb(hls), grey);
+    const uint32_t red = RgbToHls(0x0000FF);
+    EXPECT_EQ(red & 0xFF, 0u);
+    EXPECT_EQ((red >> 8) & 0xFF, 127u);
+    EXPECT_EQ((red >> 16) & 0xFF, 255u);
+    EXPECT_EQ(RgbToHls(0x00FF00) & 0xFF, 85u);   // green: 120 degrees
+    EXPECT_EQ(RgbToHls(0xFF0000) & 0xFF, 170u);  // blue: 240 degrees
+    // No saturation left: a grey of the same lightness.
+    const uint32_t c = 0x3060C0;
+    const uint32_t g = AdjustColorHls(c, 0, -100);
+    EXPECT_EQ(g & 0xFF, (g >> 8) & 0xFF);
+    EXPECT_EQ(g & 0xFF, (g >> 16) & 0xFF);
+    EXPECT_EQ(g & 0xFF, (RgbToHls(c) >> 8) & 0xFF);
+    // Lighter is lighter.
+    const uint32_t face = 0xC0C0C0;
+    EXPECT_GT((RgbToHls(AdjustColorHls(face, 20, 0)) >> 8) & 0xFF, (RgbToHls(face) >> 8) & 0xFF);
+}
+
+TEST(DrawUtil, DisabledImagesAreEmbossedBelow24Bits) {
+    QPixmap img(8, 8);
+    img.fill(Qt::white);
+    {
+        QPainter p(&img);
+        p.fillRect(2, 2, 3, 3, Qt::black);
+    }
+    ImageSet set;
+    set.normal = {img};
+    QPixmap dis(8, 8);
+    dis.fill(Qt::green);
+    set.disabled = {dis};
+    set.palette.setColor(QPalette::Light, Qt::white);
+    set.palette.setColor(QPalette::Dark, QColor(128, 128, 128));
+    auto draw = [&](int depth) {
+        set.depth = depth;
+        QImage out(12, 12, QImage::Format_RGB32);
+        out.fill(Qt::red);
+        QPainter p(&out);
+        EXPECT_TRUE(DrawImageListItem(p, set, 0, 0, kLookDisabled, 0));
+        return out;
+    };
+    const QImage deep = draw(32);
+    EXPECT_EQ(deep.pixelColor(0, 0), QColor(Qt::green));  // the disabled list itself
+    const QImage shallow = draw(16);
+    EXPECT_EQ(shallow.pixelColor(2, 2), QColor(128, 128, 128));  // shadow where the ink is
+    EXPECT_EQ(shallow.pixelColor(5, 5), QColor(Qt::white));      // highlight one down and right
+    EXPECT_EQ(shallow.pixelColor(0, 0), QColor(Qt::red));        // the rest left alone
+    QImage out(4, 4, QImage::Format_RGB32);
+    QPainter p(&out);
+    EXPECT_FALSE(DrawImageListItem(p, set, 0, 0, 3, 0));
+    EXPECT_FALSE(DrawImageListItem(p, set, 0, 0, kLookNormal, 4));
+}
+
+// ---- docking bars
+
+using Bars = frametest::FrameFixture;
+
+TEST_F(Bars, TheCommandWindowHasItsButtonsDockedAndNoneFloating) {
+    CCmdBar* bar = frame->CmdBar();
+    ASSERT_TRUE(frame->Router().Execute(33210));
+    QApplication::processEvents();
+    EXPECT_TRUE(bar->IsHorzDocked());
+    EXPECT_TRUE(bar->CloseButton()->isVisible());
+    EXPECT_EQ(bar->CloseButton()->toolTip(), u"关闭");
+    EXPECT_EQ(bar->DockButton()->toolTip(), u"还原");
+    EXPECT_EQ(bar->CloseButton()->size(), QSize(12, 12));
+    EXPECT_GE(bar->minimumWidth(), 32);
+    EXPECT_GE(bar->minimumHeight(), 32);
+    bar->setFloating(true);
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->CloseButton()->isVisible());
+    EXPECT_FALSE(bar->DockButton()->isVisible());
+    bar->DockButton()->click();  // hidden, but the command still docks it
+    bar->setFloating(false);
+    QApplication::processEvents();
+    EXPECT_TRUE(bar->DockButton()->isVisible());
+    bar->CloseButton()->click();
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(Bars, DraggingTheEdgeOfABottomBarGrowsItAndNeverBelow32) {
+    CCmdBar* bar = frame->CmdBar();
+    ASSERT_TRUE(frame->Router().Execute(33210));
+    QApplication::processEvents();
+    const int before = bar->height();
+    EXPECT_EQ(bar->TrackSizingEdge(50), before + 50);
+    QApplication::processEvents();
+    EXPECT_EQ(bar->height(), before + 50);
+    EXPECT_EQ(bar->TrackSizingEdge(-1000), 32);
+}
+
+// A file-manager control that records what it is asked.
+class FakeControl : public IFileManagerControl {
+public:
+    explicit FakeControl(QStringList* calls) : m_calls(calls) {}
+    QWidget* Widget() override { return &m_widget; }
+    void Start() override { *m_calls << "start"; }
+    void SetLogin(QObject*) override { *m_calls << "login"; }
+    bool Refresh() override {
+        *m_calls << "refresh";
+        return true;
+    }
+    void SetMainWindow(QWidget*) override { *m_calls << "window"; }
+    void AddPage(int16_t, const QString&, int16_t) override { *m_calls << "page"; }
+    void AddFavourite(const QString&, const QString&) override { *m_calls << "favourite"; }
+    void FrameActivated() override { *m_calls << "activated"; }
+    void PassCommand(int16_t, const QString&) override { *m_calls << "command"; }
+
+private:
+    QStringList* m_calls;
+    QWidget m_widget;
+};
+
+TEST(FileManagerBar, CallsWaitForTheControlToBeReadyAndStartInOrder) {
+    QStringList calls;
+    QMainWindow main;
+    auto* bar = new CFileManagerBar(std::make_unique<FakeControl>(&calls), &main);
+    EXPECT_EQ(bar->windowTitle(), u"文件管理器");
+    EXPECT_EQ(bar->BarId(), 103);
+    bar->AddFavourite("a", "/a.rep");
+    bar->AddPage(1, "x", 2);
+    bar->OnFrameActivated();
+    bar->PassCommand(1, QString());
+    EXPECT_FALSE(bar->Refresh());
+    EXPECT_TRUE(calls.isEmpty());
+    // Sized before it is ready: it hides itself.
+    main.addDockWidget(Qt::LeftDockWidgetArea, bar);
+    main.show();
+    bar->show();
+    bar->resize(150, 150);
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->isVisible());
+
+    bar->InitControl(nullptr, &main);
+    EXPECT_EQ(calls, (QStringList{"start", "login", "refresh", "window"}));
+    calls.clear();
+    bar->OnFrameActivated();
+    bar->AddFavourite("a", "/a.rep");
+    EXPECT_EQ(calls, (QStringList{"activated", "favourite"}));
+}
+
+TEST_F(Bars, TheFileManagerStaysOffUntilAControlIsRegistered) {
+    EXPECT_FALSE(frame->Router().Query(33340).enabled);
+    EXPECT_FALSE(frame->Router().Query(33340).reason.isEmpty());
+    QStringList calls;
+    CFileManagerBar::SetControlFactory([&calls] { return std::make_unique<FakeControl>(&calls); });
+    EXPECT_TRUE(frame->Router().Execute(33340));
+    ASSERT_NE(frame->FileManagerBar(), nullptr);
+    EXPECT_TRUE(frame->FileManagerBar()->IsReady());
+    EXPECT_EQ(calls.mid(0, 4), (QStringList{"start", "login", "refresh", "window"}));
+    CFileManagerBar::SetControlFactory(nullptr);
+}
+
+// ---- the start-up pause
+
+class FakeLogin : public QObject {
+    Q_OBJECT
+
+public:
+    Q_INVOKABLE int logEnd() { return ++calls; }
+    int calls = 0;
+};
+
+TEST(StartUpPause, MaximisesAndTellsTheLoginOnlyWhenThereIsOne) {
+    QWidget main;
+    auto* none = new CSplashTimerWnd(&main, nullptr, 1);
+    QSignalSpy doneWithout(none, &CSplashTimerWnd::finished);
+    ASSERT_TRUE(doneWithout.wait(2000));
+    EXPECT_TRUE(main.isMaximized());
+
+    FakeLogin host;
+    CLoginDriver login;
+    login.AttachDispatch(&host);
+    auto* with = new CSplashTimerWnd(&main, &login, 1);
+    QSignalSpy done(with, &CSplashTimerWnd::finished);
+    ASSERT_TRUE(done.wait(2000));
+    EXPECT_EQ(host.calls, 1);
+    EXPECT_EQ(LoadStringText(62535), u"命令窗");
+    EXPECT_TRUE(LoadStringText(1).isEmpty());
+}
+
+// ---- the link label
+
+TEST(HyperLink, OpensItsTargetOrItsTextAndNeverAnEmptyOne) {
+    QStringList opened;
+    auto previous = CHyperLink::s_open;
+    CHyperLink::s_open = [&opened](const QUrl& url) {
+        opened << url.toString();
+        return true;
+    };
+    QWidget parent;
+    CHyperLink link(QStringLiteral("说明.txt"), &parent);
+    EXPECT_TRUE(link.font().underline());
+    EXPECT_TRUE(link.Open());  // no target: the text shown
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened.last().endsWith(u"说明.txt"));
+    link.SetURL(QStringLiteral("https://example.org/a b"));
+    EXPECT_TRUE(link.Open());
+    EXPECT_TRUE(opened.last().startsWith(u"https://example.org/"));
+
+    CHyperLink empty(QString(), &parent);
+    EXPECT_FALSE(empty.Open());
+    EXPECT_EQ(opened.size(), 2);
+
+    // A right-aligned label keeps its right edge when it fits its text.
+    CHyperLink right(QStringLiteral("x"), &parent);
+    right.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    right.setGeometry(10, 10, 200, 20);
+    right.SetURL(QStringLiteral("一段更长一些的链接文字"));
+    EXPECT_EQ(right.geometry().right(), 209);
+    // Hovering shows the hover colour.
+    const QColor link0 = right.palette().color(QPalette::WindowText);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(&right, &enter);
+    EXPECT_NE(right.palette().color(QPalette::WindowText), link0);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&right, &leave);
+    EXPECT_EQ(right.palette().color(QPalette::WindowText), link0);
+    CHyperLink::s_open = previous;
+}
+
+// ---- the folder tree
+
+TEST(ImageTree, DoubleClicksSwitchFoldersAndTellLeaves) {
+    CImageTreeCtrl tree;
+    auto* folder = new QTreeWidgetItem(&tree, {QStringLiteral("表")});
+    tree.SetItemImage(folder, 0);
+    auto* leaf = new QTreeWidgetItem(folder, {QStringLiteral("字段")});
+    tree.SetItemImage(leaf, 0);
+    tree.resize(300, 200);
+    tree.show();
+    folder->setExpanded(true);
+    QApplication::processEvents();
+
+    const QPoint atLeaf = tree.visualItemRect(leaf).center();
+    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, atLeaf);
+    EXPECT_EQ(tree.m_bLeaf, 1);
+    EXPECT_EQ(tree.ItemImage(leaf), 0);
+
+    tree.setCurrentItem(folder);
+    folder->setSelected(true);
+    const QPoint atFolder = tree.visualItemRect(folder).center();
+    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, atFolder);
+    EXPECT_EQ(tree.m_bLeaf, 0);
+    EXPECT_EQ(tree.ItemImage(folder), 0);  // open and selected: about to close
+}
+
+}  // namespace
+
+#include "widgets_test.moc"
