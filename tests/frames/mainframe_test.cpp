@@ -339,7 +339,13 @@ TEST_F(MainFrameTest, AReportWithItsChartWindowOpenStaysOpen) {
 TEST_F(MainFrameTest, OpeningByTypeRefusesBinaryWorkbooksAndReusesOpenReports) {
     const QString dir = qortest::freshDir("frames-open");
     const QString rep = dir + "/one.rep";
-    { CReportHandle made(rep); ASSERT_TRUE(made.IsOpen()); }
+    {
+        // One page, so that the report can also be saved as a workbook.
+        CReportHandle made(rep);
+        ASSERT_TRUE(made.IsOpen());
+        ASSERT_EQ(made.AppendRowColPage(1, 2), 0);
+        ASSERT_EQ(made.Save(), 0);
+    }
     CChildFrame* first = frame->OpenDocumentFile(rep);
     ASSERT_NE(first, nullptr);
     newReport();
