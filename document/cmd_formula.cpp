@@ -1,5 +1,7 @@
 #include "document/cmd_formula.h"
 
+#include <vector>
+
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
@@ -24,18 +26,26 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
     if (!r) return code(Status::Refused);
     CellArea target = ReportArea(area);
     // A formula cell shows a number: table texts in the area stop being
-    // table texts first.
+    // table texts first, and become table texts again when the formula is
+    // not stored, so a refused formula leaves the area as it was.
+    std::vector<CellArea> labels;
     for (int row = target.first.row; row <= target.last.row; ++row) {
         for (int col = target.first.col; col <= target.last.col; ++col) {
             const CellArea cell = CellArea::cell(row, col);
             int32_t kind = 0;
             if (r->AccessAreaFormat(0, kFmtKind, &kind, &cell) == 0 && kind == kCellLabel) {
                 int32_t numeric = kCellNumber;
-                r->AccessAreaFormat(1, kFmtKind, &numeric, &cell);
+                if (r->AccessAreaFormat(1, kFmtKind, &numeric, &cell) == 0) labels.push_back(cell);
             }
         }
     }
     const uint16_t status = r->SetAreaFormula(&target, m.formula);
+    if (status != 0) {
+        for (const CellArea& cell : labels) {
+            int32_t label = kCellLabel;
+            r->AccessAreaFormat(1, kFmtKind, &label, &cell);
+        }
+    }
     switch (status) {
         case 0:
             break;

@@ -13,6 +13,7 @@
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/exportsetrunner.h"
+#include "dialogs/formulalist_docdialogs.h"
 #include "dialogs/password_docdialogs.h"
 #include "dialogs/password_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
@@ -37,8 +38,8 @@ namespace {
 
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
-using DocDialogs = qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
-    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>;
+using DocDialogs = qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
+    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -106,6 +107,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetImportParent(main);
     dialogs.SetConsolParent(main);
     dialogs.SetDefineFormulaParent(main);
+    dialogs.SetFormulaListParent(main);
     dialogs.SetPasswordParent(main);
     dialogs.SetRowColPageParent(main);
     InstallViewSettingsDialogs(main);
@@ -119,7 +121,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
         const QString wanted = QFileInfo(path).canonicalFilePath();
         for (CChildFrame* child : main->Children()) {
             const QString open = child->GetDocument()->GetPathName();
-            if (!wanted.isEmpty() && !open.isEmpty() && QFileInfo(open).canonicalFilePath() == wanted)
+            if (!wanted.isEmpty() && !open.isEmpty() &&
+                QFileInfo(open).canonicalFilePath() == wanted)
                 return child->GetDocument();
         }
         return nullptr;

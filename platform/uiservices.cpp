@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <QStringList>
 
 namespace qor {
 
@@ -160,6 +161,19 @@ std::optional<double> promptNumber(const NumberPrompt& prompt) {
 
 std::optional<QString> chooseFile(const FilePrompt& prompt) {
     return hook(&UiServices::chooseFile)(prompt);
+}
+
+QString QtFileFilter(const QString& systemFilter) {
+    const QStringList parts = systemFilter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString label = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        if (label.isEmpty() || patterns.isEmpty()) break;
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << label + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
 }
 
 bool stopRequested() { return hook(&UiServices::stopRequested)(); }

@@ -97,4 +97,10 @@ bool stopRequested();
 std::optional<PrintRequest> printDialog(const PrintRequest& request);
 std::optional<QString> askFilePassword(const QString& path);
 
+// The system's file-type filter ("Text (*.txt)|*.txt|Scripts|*.shl||") in
+// the form FilePrompt::filter takes ("Text (*.txt) (*.txt);;Scripts
+// (*.shl)"); blanks around the patterns are dropped and a label without
+// its patterns ends the list.
+QString QtFileFilter(const QString& systemFilter);
+
 }  // namespace qor

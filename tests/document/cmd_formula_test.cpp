@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cmdlang/enginehooks.h"
 #include "engine/messages.h"
 #include "tests/document/doc_fixture.h"
 
@@ -90,6 +91,25 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
     EXPECT_EQ(ui.messages.last(), LoadErrorText(62513));
     ASSERT_EQ(dialogs.seen.size(), 2);
     EXPECT_EQ(dialogs.seen[1].formula, QStringLiteral("B1*2"));
+}
+
+TEST(CmdFormula, ARefusedFormulaLeavesTableTextsAsTheyWere) {
+    cmd::InstallEngineHooks();
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    CReportHandle* r = doc->GetReport();
+    ASSERT_EQ(r->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("合计")}, 3, 2), 0);
+    doc->SetSelection(2, 1, 3, 1);  // B3:B4, B3 a table text
+    FormulaDialogs dialogs;
+    dialogs.answers << QStringLiteral("A1+(");  // refused, then cancelled
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62513)});
+    int32_t kind = 0;
+    const CellArea b3 = CellArea::cell(3, 2);
+    r->AccessAreaFormat(0, kFmtKind, &kind, &b3);
+    EXPECT_EQ(kind, kCellLabel);
+    EXPECT_EQ(r->GetCellText(3, 2, 0), QStringLiteral("合计"));
+    EXPECT_EQ(formulaAt(*doc, 3, 2), QString());
 }
 
 TEST(CmdFormula, AuditFormulasEndWithALineBreak) {

@@ -1,0 +1,208 @@
+#include "dialogs/cformulalistdlg.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "engine/messages.h"
+#include "platform/uiservices.h"
+#include "resources/stringtable.h"
+
+using namespace qor;
+
+namespace {
+
+QString caption(int templateId) {
+    return res::templateCaption(templateId).value_or(QString()).trimmed();
+}
+
+QString controlText(int templateId, int id) {
+    const auto info = res::controlInfo(templateId, id);
+    return info ? info->caption : QString();
+}
+
+// The edit holds lines ended by LF; the report keeps them ended by CR LF,
+// and the size limit counts both characters as the report stores them.
+QString toEdit(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+QString fromEdit(const QString& text) {
+    QString out = toEdit(text);
+    out.replace(QLatin1String("\n"), QLatin1String("\r\n"));
+    return out;
+}
+
+void warn(QWidget* dlg, const QString& text) {
+    messageBox(text, dlg->windowTitle(), MsgButtons::Ok, MsgIcon::Warning);
+}
+
+}  // namespace
+
+// ---- CFormulaListDlg -------------------------------------------------------
+
+CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(caption(IDD));
+    auto* layout = new QHBoxLayout(this);
+    m_list = Bind(IDC_LIST, new QListWidget(this));
+    // Formulas are shown whole; long ones scroll sideways.
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_list->setMinimumWidth(360);
+    layout->addWidget(m_list, 1);
+
+    auto* side = new QVBoxLayout;
+    auto* types = new QGroupBox(this);
+    auto* typesLayout = new QVBoxLayout(types);
+    auto* group = new QButtonGroup(this);
+    const int ids[3] = {IDC_CELL, IDC_AUDIT, IDC_ROUNDING};
+    for (int t = 0; t < 3; ++t) {
+        m_types[t] = Bind(ids[t], new QRadioButton(controlText(IDD, ids[t]), types));
+        group->addButton(m_types[t], t);
+        typesLayout->addWidget(m_types[t]);
+        connect(m_types[t], &QRadioButton::clicked, this, [this, t] { Fill(t); });
+    }
+    side->addWidget(types);
+    m_save = Bind(IDC_SAVE, new QPushButton(controlText(IDD, IDC_SAVE), this));
+    connect(m_save, &QPushButton::clicked, this, &CFormulaListDlg::OnSave);
+    side->addWidget(m_save);
+    auto* close = Bind(IDCANCEL, new QPushButton(controlText(IDD, IDCANCEL), this));
+    connect(close, &QPushButton::clicked, this, &CFormulaListDlg::OnCancel);
+    side->addWidget(close);
+    side->addStretch();
+    layout->addLayout(side);
+}
+
+bool CFormulaListDlg::OnInitDialog() {
+    Fill(formulaType);
+    return true;
+}
+
+void CFormulaListDlg::Fill(int type) {
+    if (type < kCellFormulas || type > kRoundingFormulas) type = kCellFormulas;
+    formulaType = type;
+    m_types[type]->setChecked(true);
+    m_list->clear();
+    if (document) m_list->addItems(FormulaListLines(*document, type));
+    const bool empty = m_list->count() == 0;
+    if (empty) m_list->addItem(EmptyFormulaListText(type));
+    m_save->setEnabled(!empty);
+}
+
+void CFormulaListDlg::OnSave() {
+    if (!m_save->isEnabled()) return;
+    FilePrompt prompt;
+    prompt.caption = LoadErrorText(62134);
+    prompt.directory = LoadErrorText(62132);
+    prompt.filter = FormulaListFilter(formulaType);
+    prompt.save = true;
+    const std::optional<QString> chosen = chooseFile(prompt);
+    if (!chosen || chosen->isEmpty()) return;
+    const QString path = WithDefaultListExtension(*chosen, formulaType);
+    const FormulaListFile kind = FormulaListFileKind(path);
+    if (kind == FormulaListFile::Refused) {
+        warn(this, LoadErrorText(62135));
+        return;
+    }
+    QStringList lines;
+    lines.reserve(m_list->count());
+    for (int i = 0; i < m_list->count(); ++i) lines << m_list->item(i)->text();
+    if (!WriteFormulaList(path, lines, kind == FormulaListFile::Script)) {
+        QApplication::beep();
+        warn(this, LoadErrorText(62135));
+    }
+}
+
+// ---- CAuditFormulaDlg ------------------------------------------------------
+
+CAuditFormulaDlg::CAuditFormulaDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(caption(IDD));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(controlText(IDD, IDC_TEXT), this));
+    auto* row = new QHBoxLayout;
+    m_edit = Bind(IDC_TEXT, new QPlainTextEdit(this));
+    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_edit->setMinimumSize(320, 180);
+    row->addWidget(m_edit, 1);
+    QString sample = controlText(IDD, 1184);
+    sample.replace(QLatin1String("\\n"), QLatin1String("\n"));
+    auto* sampleLabel = new QLabel(sample, this);
+    sampleLabel->setTextFormat(Qt::PlainText);
+    sampleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    row->addWidget(sampleLabel);
+    layout->addLayout(row);
+
+    auto* buttons = new QHBoxLayout;
+    auto* import = Bind(IDC_IMPORT, new QPushButton(controlText(IDD, IDC_IMPORT), this));
+    connect(import, &QPushButton::clicked, this, &CAuditFormulaDlg::OnImport);
+    buttons->addWidget(import);
+    buttons->addStretch();
+    auto* ok = Bind(IDOK, new QPushButton(controlText(IDD, IDOK), this));
+    auto* cancel = Bind(IDCANCEL, new QPushButton(controlText(IDD, IDCANCEL), this));
+    // Enter in the multi-line edit is a line break, not OK.
+    ok->setAutoDefault(false);
+    cancel->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &CAuditFormulaDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &CAuditFormulaDlg::OnCancel);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+}
+
+bool CAuditFormulaDlg::OnInitDialog() {
+    m_edit->setPlainText(toEdit(text));
+    m_edit->setFocus();
+    return true;
+}
+
+void CAuditFormulaDlg::OnOK() {
+    const QString typed = fromEdit(m_edit->toPlainText());
+    const QString why = CheckAuditFormulaText(typed);
+    if (!why.isEmpty()) {
+        warn(this, why);
+        m_edit->setFocus();
+        return;
+    }
+    text = typed;
+    EndDialog(IDOK);
+}
+
+void CAuditFormulaDlg::OnImport() {
+    const QString old = m_edit->toPlainText();
+    const int at = m_edit->textCursor().selectionStart();
+    auto caretAt = [this](int pos) {
+        QTextCursor c = m_edit->textCursor();
+        c.setPosition(pos);
+        m_edit->setTextCursor(c);
+        m_edit->ensureCursorVisible();
+        m_edit->setFocus();
+    };
+    FilePrompt prompt;
+    prompt.caption = LoadErrorText(62086);
+    prompt.filter = QtFileFilter(LoadErrorText(62087));
+    const std::optional<QString> chosen = chooseFile(prompt);
+    if (!chosen || chosen->isEmpty()) {
+        caretAt(at);
+        return;
+    }
+    QString imported, why;
+    if (!ReadAuditImportFile(*chosen, &imported, &why)) {
+        QApplication::beep();
+        warn(this, *chosen + QStringLiteral("\n") + why);
+        caretAt(at);
+        return;
+    }
+    const AuditImport joined = InsertAuditImport(old, at, toEdit(imported));
+    m_edit->setPlainText(joined.text);
+    caretAt(joined.caret);
+}

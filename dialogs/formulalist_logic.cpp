@@ -1,0 +1,109 @@
+#include "dialogs/formulalist_logic.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "cmdlang/scripts.h"
+#include "document/cqorsdoc.h"
+#include "engine/messages.h"
+#include "engine/unicodetextfile.h"
+#include "platform/uiservices.h"
+
+namespace qor {
+
+namespace {
+// An audit text is at most 4 K characters; a file far beyond that is not
+// read into memory only to be refused on OK.
+constexpr qint64 kMaxImportBytes = 16 * 1024 * 1024;
+}  // namespace
+
+QStringList SplitFormulaListText(const QString& text) {
+    QStringList lines;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype cr = text.indexOf(QLatin1Char('\r'), from);
+        const qsizetype lf = text.indexOf(QLatin1Char('\n'), from);
+        lines << text.mid(from, (cr < 0 ? text.size() : cr) - from);
+        if (lf < 0) break;
+        from = lf + 1;
+    }
+    return lines;
+}
+
+QStringList FormulaListLines(const CQorsDoc& doc, int type) {
+    QString text;
+    doc.BuildFormulaListText(type, &text);
+    return SplitFormulaListText(text);
+}
+
+QString EmptyFormulaListText(int type) {
+    if (type < kCellFormulas || type > kRoundingFormulas) type = kCellFormulas;
+    return LoadErrorText(62129 + type);
+}
+
+QString FormulaListFilter(int type) {
+    return QtFileFilter(LoadErrorText(type == kCellFormulas ? 62133 : 62087));
+}
+
+FormulaListFile FormulaListFileKind(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == QLatin1String("txt")) return FormulaListFile::Text;
+    if (ext == QLatin1String("shl")) return FormulaListFile::Script;
+    return FormulaListFile::Refused;
+}
+
+QString WithDefaultListExtension(const QString& path, int type) {
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    return path + (type == kCellFormulas ? QStringLiteral(".shl") : QStringLiteral(".txt"));
+}
+
+bool WriteFormulaList(const QString& path, const QStringList& lines, bool script) {
+    CUnicodeTextFile file;
+    if (!file.Open(path)) return false;
+    static const char kBom[] = {'\xFF', '\xFE'};
+    bool ok = file.Write(kBom, 2);
+    const QString crlf = QStringLiteral("\r\n");
+    for (const QString& line : lines) {
+        if (!ok) break;
+        ok = file.WriteString(script ? QStringLiteral("let ") + line + crlf : line + crlf);
+    }
+    if (!ok) {
+        file.Abort();
+        return false;
+    }
+    return file.Close();
+}
+
+QString CheckAuditFormulaText(const QString& text) {
+    if (text.size() <= kAuditFormulaMaxChars) return QString();
+    return LoadErrorText(62084) + LoadErrorText(62085);
+}
+
+bool ReadAuditImportFile(const QString& path, QString* text, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    if (f.size() > kMaxImportBytes) {
+        if (error) *error = QStringLiteral("larger than 16 MiB");
+        return false;
+    }
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    QString decoded = cmd::DecodeScriptBytes(bytes);
+    const qsizetype nul = decoded.indexOf(QChar(0));
+    if (nul >= 0) decoded.truncate(nul);
+    *text = decoded;
+    return true;
+}
+
+AuditImport InsertAuditImport(const QString& text, int pos, const QString& imported) {
+    pos = qBound(0, pos, int(text.size()));
+    return {text.left(pos) + imported + text.mid(pos), pos};
+}
+
+}  // namespace qor
