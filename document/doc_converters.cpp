@@ -1,8 +1,10 @@
 #include "document/doc_converters.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <memory>
 
+#include "cmdlang/ccalcinterpreter.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_files.h"
@@ -10,10 +12,12 @@
 #include "engine/creportfile.h"
 #include "engine/messages.h"
 #include "exchange/chtmlexporter.h"
+#include "exchange/datafilechain.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
+#include "platform/uiservices.h"
 
 namespace qor::doc {
 
@@ -183,9 +187,115 @@ private:
     QStringList m_leftOut;
 };
 
+// Text (".txt") and dBASE (".dbf") files: every page's rows one after the
+// other as records, columns as fields; opened as one page per table.
+class DataFileConverter final : public qor::IDocConverter {
+public:
+    bool CanImport() const override { return true; }
+    bool CanExport() const override { return true; }
+    bool Import(CQorsDoc&, CReportHandle& report, const QString& path,
+                QString* message) override {
+        m_leftOut.clear();
+        QString error;
+        if (ImportDataFileToReport(path, &report, &error, &m_leftOut)) return true;
+        if (message) *message = error;
+        return false;
+    }
+    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
+        m_leftOut.clear();
+        QString error;
+        if (doc.GetReport() && ExportReportToDataFile(doc.GetReport(), path, 0, &error, &m_leftOut))
+            return true;
+        if (message) *message = error.isEmpty() ? LoadErrorText(62063) + LoadErrorText(62025) : error;
+        return false;
+    }
+    QStringList LeftOut() const override { return m_leftOut; }
+
+private:
+    QStringList m_leftOut;
+};
+
+bool isReportPath(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("rep"), Qt::CaseInsensitive) == 0;
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    return !a.isEmpty() && QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+
+// What a conversion could not carry across, told the way the command
+// language tells anything (a script's run prints it).
+void tellLeftOut(const QString& target, const QStringList& notes) {
+    if (notes.isEmpty()) return;
+    qor::MessageRequest r;
+    r.text = QStringLiteral("%1:\n").arg(QFileInfo(target).fileName()) + notes.join(u'\n');
+    r.icon = qor::MsgIcon::Information;
+    qor::uiServices().messageBox(r);
+}
+
+// The command language's CONVERT: a report into a data file (one page
+// when page is not 0) or a data file into a new report.
+bool ConvertByCommand(const QString& from, const QString& to, int page, CReportHandle* current,
+                      QString* error) {
+    const bool fromReport = isReportPath(from);
+    if (fromReport == isReportPath(to)) {
+        if (error) *error = QStringLiteral("CONVERT 的一端必须是报表文件（.rep）：%1 → %2").arg(from, to);
+        return false;
+    }
+    QStringList notes;
+    if (fromReport) {
+        if (!DataFileChainWrites(to)) {
+            if (error) *error = QStringLiteral("不支持转换为此类型的文件（%1）：尚未安装。").arg(QFileInfo(to).fileName());
+            return false;
+        }
+        bool ok = false;
+        if (current && sameFile(current->GetPathName(), from)) {
+            ok = ExportReportToDataFile(current, to, page, error, &notes);
+        } else {
+            CQorsDoc doc;
+            if (!doc.OnOpenDocument(from)) {
+                if (error) *error = QStringLiteral("不能打开报表 %1").arg(from);
+                return false;
+            }
+            ok = ExportReportToDataFile(doc.GetReport(), to, page, error, &notes);
+            doc.OnCloseDocument();
+        }
+        if (ok) tellLeftOut(to, notes);
+        return ok;
+    }
+    if (!DataFileChainReads(from)) {
+        if (error) *error = QStringLiteral("不支持打开此类型的文件（%1）：尚未安装。").arg(QFileInfo(from).fileName());
+        return false;
+    }
+    CQorsDoc doc;
+    if (!doc.OnOpenDocument(from)) {
+        if (error) *error = QStringLiteral("不能打开 %1").arg(from);
+        return false;
+    }
+    const std::shared_ptr<qor::IDocConverter> conv = qor::FindDocConverter(QFileInfo(from).suffix());
+    if (conv) notes = conv->LeftOut();
+    const bool ok = doc.OnSaveDocument(to);
+    doc.OnCloseDocument();
+    if (!ok) {
+        if (error) *error = QStringLiteral("不能写入报表 %1").arg(to);
+        return false;
+    }
+    tellLeftOut(to, notes);
+    return true;
+}
+
 }  // namespace
 
 void RegisterExchangeConverters() {
+    {
+        CCalcInterpreter& ci = CCalcInterpreter::Instance();
+        qor::cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
+        hooks.convert = ConvertByCommand;
+        ci.SetSubsystemHooks(hooks);
+    }
+    auto dataFiles = std::make_shared<DataFileConverter>();
+    qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
+    qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);
     auto html = std::make_shared<HtmlConverter>();
     qor::RegisterDocConverter(QStringLiteral("htm"), html);
     qor::RegisterDocConverter(QStringLiteral("html"), html);

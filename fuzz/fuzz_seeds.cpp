@@ -21,6 +21,7 @@
 #include "document/doc_others.h"
 #include "engine/creporthandle.h"
 #include "engine/reportlayout.h"
+#include "exchange/jetdriver.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_settings.h"
 #include "exchange/workbook_model.h"
@@ -309,6 +310,27 @@ void textSeeds(const QString& work) {
     seed("fuzz_codepage", "gb18030", QByteArray(1, '\2') + gb);
 }
 
+// ---- data files: a text table with its Schema.ini, a dBASE file
+
+void dataFileSeeds(const QString& work) {
+    jet::LoadedTable t;
+    t.fields = {{QStringLiteral("名称"), jet::kText, 20}, {QStringLiteral("Qty"), jet::kDouble, 8},
+                {QStringLiteral("Code"), jet::kText, 5}};
+    t.rows = {{QStringLiteral("甲, \"乙\""), 1.5, QStringLiteral("007")},
+              {QVariant(), -2e3, QString("")},
+              {QStringLiteral("line\nbreak"), QVariant(), QStringLiteral("A1")}};
+    QStringList notes;
+    const QString txt = work + QStringLiteral("/seed.txt");
+    QFile::remove(work + QStringLiteral("/Schema.ini"));
+    jet::writeTextTable(txt, t, &notes);
+    seed("fuzz_datatext", "csv-alone", readFile(txt));
+    seed("fuzz_datatext", "csv-with-schema",
+         qorfuzz::joinParts({readFile(work + QStringLiteral("/Schema.ini")), readFile(txt)}));
+    const QString dbf = work + QStringLiteral("/seed.dbf");
+    jet::writeDBaseFile(dbf, t, &notes);
+    seed("fuzz_dbf", "table", readFile(dbf));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -324,5 +346,6 @@ int main(int argc, char** argv) {
     contentsSeeds();
     xlsxSeeds(work);
     textSeeds(work);
+    dataFileSeeds(work);
     return 0;
 }

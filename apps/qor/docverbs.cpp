@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "exchange/datafilechain.h"
 #include "apps/qor/verbs.h"
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
@@ -230,11 +231,15 @@ int convertDocument(const QString& source, const QString& target, const QString&
                              work.errorString());
         return 1;
     }
-    const QString written = work.filePath(QFileInfo(target).fileName());
+    // A data file comes with files beside it (".cpg", the folder's
+    // Schema.ini) that must land in the target's folder; its writer
+    // already writes beside the target and renames.
+    const bool direct = DataFileChainWrites(target);
+    const QString written = direct ? target : work.filePath(QFileInfo(target).fileName());
     if (!doc.OnSaveDocument(written)) return 1;
     leftOut += leftOutBy(target);
     doc.OnCloseDocument();
-    if (!QFile::rename(written, target)) {
+    if (!direct && !QFile::rename(written, target)) {
         out->err += QStringLiteral("qor convert: %1 cannot be put in place\n").arg(shownTarget);
         return 1;
     }

@@ -1,0 +1,268 @@
+#include "exchange/datafilechain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
+#include "exchange/datafileconvert.h"
+#include "exchange/jetdb.h"
+
+using namespace qor::jet;
+
+namespace {
+
+constexpr int kMaxRows = 9999;
+constexpr int kMaxCols = 255;
+
+bool isFolderKind(const QString& path) {
+    const DataFileKind k = dataFileKindFromPath(path);
+    return k == DataFileKind::Text || k == DataFileKind::DBase;
+}
+
+QString notInstalled(const QString& path) {
+    return QStringLiteral("不支持此类型的数据文件（%1）：这种格式的驱动程序尚未安装。").arg(QFileInfo(path).fileName());
+}
+
+bool isNumber(int type) { return type >= kBoolean && type <= kDouble; }
+
+// Restores the report's state and current page when the export leaves,
+// whichever way it leaves.
+class StateKeeper {
+public:
+    explicit StateKeeper(CReportHandle* r) : m_report(r), m_page(r->GetCurPage()), m_format(r->IsFormatState() == 1) {}
+    ~StateKeeper() {
+        if (m_format) m_report->EnterFormatState();
+        else if (m_page > 0) m_report->SetCurPage(m_page);
+    }
+    bool wasFormat() const { return m_format; }
+
+private:
+    CReportHandle* m_report;
+    int m_page;
+    bool m_format;
+};
+
+}  // namespace
+
+bool DataFileChainReads(const QString& path) { return isFolderKind(path); }
+bool DataFileChainWrites(const QString& path) { return isFolderKind(path); }
+
+int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, QString* error) {
+    if (!report) return 0;
+    StateKeeper keep(report);
+    if (keep.wasFormat() && report->EnterDataState() != 0) {
+        if (error) *error = QStringLiteral("The report cannot leave format state.");
+        return 0;
+    }
+    if (report->GetPageCount() == 0 && report->AppendRowColPage(1, 2) != 0) {
+        if (error) *error = QStringLiteral("The report has no page and none can be added.");
+        return 0;
+    }
+    if (page != 0 && (page < 1 || page > report->GetPageCount())) {
+        if (error) *error = QStringLiteral("The report has no page %1.").arg(page);
+        return 0;
+    }
+    int kind = 0, start = 0, extent = 0;
+    report->AccessVarArea(0, &kind, &start, &extent);
+    const int tableRows = report->GetRowCount();
+    const int tableCols = report->GetColCount();
+    const int first = page == 0 ? 1 : page;
+    const int last = page == 0 ? report->GetPageCount() : page;
+    try {
+        for (int p = first; p <= last; ++p) {
+            if (report->SetCurPage(p) != 0) throw JetError(QStringLiteral("Page %1 cannot be read.").arg(p));
+            int count = 0;
+            if (kind != 0 && report->AccessVarCount(0, &count) != 0) count = 1;
+            const int rows = kind == 1 ? tableRows - 1 + count : tableRows;
+            const int cols = kind == 2 ? tableCols - 1 + count : tableCols;
+            QList<FieldInfo> fields;
+            for (int c = 1; c <= cols; ++c) {
+                FieldInfo f;
+                f.name = ColumnLetters(c);
+                f.type = kDouble;
+                f.size = 8;
+                for (int r = 1; r <= rows; ++r) {
+                    int32_t type = 0;
+                    const CellArea a = CellArea::cell(r, c);
+                    if (report->AccessAreaFormat(0, 0, &type, &a) == 0 && (type == kCellText || type == kCellLabel)) {
+                        f.type = kText;
+                        f.size = 255;
+                        break;
+                    }
+                }
+                fields.append(f);
+            }
+            const QString table = page == 0 ? QStringLiteral("Sheet%1").arg(p) : QStringLiteral("SHEET");
+            db.createTable({table, true, 0}, fields);
+            for (int r = 1; r <= rows; ++r) {
+                QVariantList row;
+                for (int c = 1; c <= cols; ++c) {
+                    CellValue v;
+                    if (report->GetCellValue(&v, r, c, p) != 0)
+                        throw JetError(QStringLiteral("Cell %1%2 of page %3 cannot be read.").arg(ColumnLetters(c)).arg(r).arg(p));
+                    if (v.isText()) {
+                        const QString t = report->GetCellText(r, c, p);
+                        row.append(t.isEmpty() ? QVariant() : QVariant(t));
+                    } else if (v.kind == kCellUnset && v.number == 0) {
+                        row.append(QVariant());
+                    } else {
+                        row.append(v.number);
+                    }
+                }
+                db.addRecord(table, row);
+            }
+        }
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+    return 1;
+}
+
+int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
+    try {
+        QList<TableDefInfo> tables;
+        for (const TableDefInfo& t : db.tableDefs())
+            if (isUserTable(t.attributes)) tables.append(t);
+        if (tables.isEmpty()) throw JetError(QStringLiteral("The file holds no table."));
+        qint64 rows = 0;
+        int cols = 0;
+        QList<bool> textColumn;
+        for (const TableDefInfo& t : tables) {
+            const QList<FieldInfo> fields = db.fields(t.name);
+            const qint64 n = db.recordCount(t.name);
+            rows = std::max(rows, n);
+            cols = std::max(cols, int(fields.size()));
+            for (int j = 0; j < fields.size() && j < kMaxCols; ++j) {
+                if (textColumn.size() <= j) textColumn.append(false);
+                if (!isNumber(fields.at(j).type)) textColumn[j] = true;
+            }
+            if (notes && n > kMaxRows)
+                notes->append(QStringLiteral("table \"%1\": %2 records beyond row %3 left out").arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
+            if (notes && fields.size() > kMaxCols)
+                notes->append(QStringLiteral("table \"%1\": %2 fields beyond column %3 left out")
+                                  .arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
+        }
+        if (rows == 0 || cols == 0) throw JetError(QStringLiteral("The file holds no records."));
+        // A number column shows as many decimals (up to 7) as its values
+        // need: the report keeps a value at its cell's decimals.
+        QList<int> decimals(std::min(cols, kMaxCols), 0);
+        for (const TableDefInfo& t : tables) {
+            Recordset rs = db.openTable(t.name);
+            for (qint64 n = 0; !rs.isEOF() && n < kMaxRows; rs.moveNext(), ++n)
+                for (int j = 0; j < rs.fieldCount() && j < decimals.size(); ++j) {
+                    if (textColumn.value(j) || decimals[j] == 7) continue;
+                    const QVariant v = rs.value(j);
+                    if (!v.isValid() || v.isNull()) continue;
+                    QString f = QString::number(v.toDouble(), 'f', 7);
+                    while (f.endsWith(u'0')) f.chop(1);
+                    const qsizetype dot = f.indexOf(u'.');
+                    decimals[j] = std::max(decimals[j], dot < 0 ? 0 : int(f.size() - dot - 1));
+                }
+        }
+        uint16_t r16 = uint16_t(std::min<qint64>(rows, kMaxRows));
+        uint16_t c16 = uint16_t(std::min(cols, kMaxCols));
+        if (report->IsFormatState() != 1 && report->EnterFormatState() != 0)
+            throw JetError(QStringLiteral("The report cannot be laid out."));
+        if (uint16_t s = report->AccessTableSize(1, &r16, &c16))
+            throw JetError(QStringLiteral("The table cannot be sized (status %1).").arg(s));
+        for (int c = 0; c < c16; ++c) {
+            const CellArea a = CellArea::area(1, c + 1, r16, c + 1);
+            if (!textColumn.value(c)) {
+                int32_t dec = decimals.value(c);
+                if (uint16_t s = report->AccessAreaFormat(1, qor::kFmtDecimals, &dec, &a))
+                    throw JetError(QStringLiteral("Column %1 cannot be given its decimals (status %2).").arg(ColumnLetters(c + 1)).arg(s));
+                continue;
+            }
+            int32_t type = kCellText;
+            if (uint16_t s = report->AccessAreaFormat(1, 0, &type, &a))
+                throw JetError(QStringLiteral("Column %1 cannot be made a text column (status %2).").arg(ColumnLetters(c + 1)).arg(s));
+        }
+        if (uint16_t s = report->EnterDataState())
+            throw JetError(QStringLiteral("The report cannot enter data state (status %1).").arg(s));
+        while (report->GetPageCount() < tables.size()) {
+            if (uint16_t s = report->AppendRowColPage(1, 2))
+                throw JetError(QStringLiteral("A page cannot be added (status %1).").arg(s));
+        }
+        for (int k = 0; k < tables.size(); ++k) {
+            const int page = k + 1;
+            Recordset rs = db.openTable(tables.at(k).name);
+            int r = 1;
+            for (rs.moveFirst(); !rs.isEOF() && r <= r16; rs.moveNext(), ++r) {
+                for (int j = 0; j < rs.fieldCount() && j < c16; ++j) {
+                    const QVariant v = rs.value(j);
+                    if (!v.isValid() || v.isNull()) continue;
+                    CellValue cell;
+                    if (textColumn.value(j)) {
+                        QString t;
+                        if (v.typeId() == QMetaType::Double) t = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+                        else if (v.typeId() == QMetaType::QDate) t = v.toDate().toString(Qt::ISODate);
+                        else t = v.toString();
+                        cell = CellValue::ofText(t);
+                    } else {
+                        cell = CellValue::ofNumber(v.toDouble());
+                    }
+                    if (uint16_t s = report->SetCellValue(cell, r, j + 1, page))
+                        throw JetError(QStringLiteral("Cell %1%2 of page %3 cannot be written (status %4).")
+                                           .arg(ColumnLetters(j + 1)).arg(r).arg(page).arg(s));
+                }
+            }
+        }
+        report->SetCurPage(1);
+        return 1;
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+}
+
+int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* error, QStringList* notes) {
+    if (!report || path.isEmpty()) return 0;
+    if (!isFolderKind(path)) {
+        if (error) *error = notInstalled(path);
+        return 0;
+    }
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    try {
+        TemporaryDatabase temp;
+        const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
+        const int ok = text ? ConvertTextFileToMdb(full, temp.path(), QStringLiteral("1"), error)
+                            : ConvertDbfFileToMdb(full, temp.path(), QStringLiteral("1"), error);
+        if (!ok) return 0;
+        auto db = Database::open(temp.path(), QString(), false, true);
+        return ImportDatabaseToReport(*db, report, error, notes);
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+}
+
+int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
+    if (!report || path.isEmpty()) return 0;
+    if (!isFolderKind(path)) {
+        if (error) *error = notInstalled(path);
+        return 0;
+    }
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    try {
+        TemporaryDatabase temp;
+        {
+            auto db = Database::create(temp.path());
+            if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
+        }
+        // A data file is one table: the pages follow one another as records.
+        if (page == 0 && report->GetPageCount() > 1 && notes)
+            notes->append(QStringLiteral("%1 pages written one after another as the records of one table")
+                              .arg(report->GetPageCount()));
+        const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
+        return text ? ConvertMdbToTextFile(temp.path(), full, error, notes)
+                    : ConvertMdbToDbfFile(temp.path(), full, error, notes);
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+}

@@ -1,0 +1,319 @@
+// The dBASE driver: a folder of ".dbf" files, each a table named by its
+// file name without the extension. The header is checked by us before the
+// file reaches the library, so a damaged file is refused, never misread.
+
+#include <shapefil.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstring>
+
+#include "exchange/jetdriver.h"
+#include "platform/codepage.h"
+#include "platform/safefile.h"
+
+namespace qor::jet {
+namespace {
+
+quint32 le32(const QByteArray& b, int at) {
+    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16 |
+           quint32(quint8(b[at + 3])) << 24;
+}
+quint16 le16(const QByteArray& b, int at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
+
+JetError damaged(const QString& path, const QString& why) {
+    return JetError(QStringLiteral("'%1' is not a readable dBASE file: %2").arg(path, why));
+}
+
+// Checks the header block against the file's size: lengths and counts
+// that do not fit the file are a damaged file.
+void checkHeader(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+    const qint64 size = f.size();
+    const QByteArray head = f.read(32);
+    if (head.size() < 32) throw damaged(path, QStringLiteral("the header is cut short"));
+    const quint32 records = le32(head, 4);
+    const quint16 headerLength = le16(head, 8);
+    const quint16 recordLength = le16(head, 10);
+    if (headerLength < 33 || headerLength > size) throw damaged(path, QStringLiteral("bad header length"));
+    if (recordLength < 1) throw damaged(path, QStringLiteral("bad record length"));
+    const int fieldCount = (headerLength - 32) / 32;
+    const QByteArray fields = f.read(qint64(fieldCount) * 32);
+    if (fields.size() != fieldCount * 32) throw damaged(path, QStringLiteral("the field list is cut short"));
+    int width = 1;  // the deletion mark
+    int real = 0;
+    for (int i = 0; i < fieldCount; ++i) {
+        if (quint8(fields[i * 32]) == 0x0D) break;
+        width += quint8(fields[i * 32 + 16]);
+        ++real;
+    }
+    if (real == 0) throw damaged(path, QStringLiteral("no fields"));
+    if (width > recordLength) throw damaged(path, QStringLiteral("fields wider than the record"));
+    if (qint64(records) * recordLength > size - headerLength)
+        throw damaged(path, QStringLiteral("fewer records than the header says"));
+}
+
+struct DbfHandle {
+    DBFHandle h = nullptr;
+    ~DbfHandle() {
+        if (h) DBFClose(h);
+    }
+};
+
+bool isUtf8CodePage(const char* cp) {
+    if (!cp) return false;
+    const QString s = QString::fromLatin1(cp).trimmed();
+    return s == QLatin1String("65001") || s.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+           s.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0;
+}
+
+class DBaseDriver : public Driver {
+public:
+    explicit DBaseDriver(QString folder) : m_folder(std::move(folder)) {}
+
+    QStringList tableNames() override {
+        QStringList names;
+        for (const QString& f : QDir(m_folder).entryList(QDir::Files, QDir::Name))
+            if (f.right(4).compare(QLatin1String(".dbf"), Qt::CaseInsensitive) == 0) names.append(f.chopped(4));
+        return names;
+    }
+
+    bool loadTable(const QString& table, LoadedTable* out) override {
+        const QString path = QDir(m_folder).filePath(findInFolder(m_folder, table + QStringLiteral(".dbf")));
+        if (!QFileInfo(path).isFile()) return false;
+        *out = readDBaseFile(path);
+        return true;
+    }
+
+private:
+    QString m_folder;
+};
+
+}  // namespace
+
+LoadedTable readDBaseFile(const QString& path) {
+    checkHeader(path);
+    DbfHandle dbf;
+    dbf.h = DBFOpen(QFile::encodeName(path).constData(), "rb");
+    if (!dbf.h) throw damaged(path, QStringLiteral("the library refused it"));
+    const bool utf8 = isUtf8CodePage(DBFGetCodePage(dbf.h));
+    auto decode = [utf8](const char* s) { return utf8 ? QString::fromUtf8(s) : decodeCp936(QByteArray(s)); };
+
+    LoadedTable out;
+    const int fieldCount = DBFGetFieldCount(dbf.h);
+    QList<char> native;
+    for (int i = 0; i < fieldCount; ++i) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+        int width = 0, decimals = 0;
+        DBFGetFieldInfo(dbf.h, i, name, &width, &decimals);
+        const char kind = DBFGetNativeFieldType(dbf.h, i);
+        FieldInfo f;
+        f.name = decode(name).trimmed();
+        if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(i + 1);
+        switch (kind) {
+        case 'N':
+        case 'F': f.type = (decimals == 0 && width < 10) ? kLong : kDouble; break;
+        case 'L': f.type = kBoolean; break;
+        case 'D': f.type = kDate; break;
+        case 'M': f.type = kMemo; break;
+        default: f.type = kText; break;
+        }
+        f.size = f.type == kText ? width : (f.type == kLong ? 4 : 8);
+        out.fields.append(f);
+        native.append(kind);
+    }
+    const int records = DBFGetRecordCount(dbf.h);
+    for (int r = 0; r < records; ++r) {
+        if (DBFIsRecordDeleted(dbf.h, r)) continue;
+        QVariantList row;
+        for (int i = 0; i < fieldCount; ++i) {
+            if (DBFIsAttributeNULL(dbf.h, r, i)) {
+                row.append(QVariant());
+                continue;
+            }
+            const char* s = DBFReadStringAttribute(dbf.h, r, i);
+            if (!s) throw damaged(path, QStringLiteral("record %1 cannot be read").arg(r + 1));
+            const QByteArray raw(s);
+            switch (out.fields.at(i).type) {
+            case kLong: row.append(raw.trimmed().toInt()); break;
+            case kDouble: row.append(raw.trimmed().toDouble()); break;
+            case kBoolean: {
+                const char c = raw.trimmed().isEmpty() ? '?' : raw.trimmed().at(0);
+                if (c == 'T' || c == 't' || c == 'Y' || c == 'y') row.append(true);
+                else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') row.append(false);
+                else row.append(QVariant());
+                break;
+            }
+            case kDate: {
+                const QDate d = QDate::fromString(QString::fromLatin1(raw.trimmed()), QStringLiteral("yyyyMMdd"));
+                row.append(d.isValid() ? QVariant(d) : QVariant());
+                break;
+            }
+            default: {
+                QString text = decode(s);
+                while (text.endsWith(u' ')) text.chop(1);
+                row.append(text);
+                break;
+            }
+            }
+        }
+        out.rows.append(row);
+    }
+    return out;
+}
+
+std::unique_ptr<Driver> makeDBaseDriver(const QString& folder) {
+    if (!QFileInfo(folder).isDir())
+        throw JetError(QStringLiteral("'%1' is not a valid path: the dBASE driver opens a folder.").arg(folder));
+    return std::make_unique<DBaseDriver>(folder);
+}
+
+}  // namespace qor::jet
+
+// ------------------------------------------------------------------ writing
+
+namespace qor::jet {
+namespace {
+
+constexpr int kMaxCharWidth = 254;
+// 12 digits before the point, 7 after, a sign and the point.
+constexpr int kNumberWidth = 21;
+constexpr int kNumberDecimals = 7;
+
+// The longest prefix of bytes (code page 936) not longer than limit that
+// ends on a character boundary.
+QByteArray cutBytes(const QString& text, int limit, bool* cut) {
+    QByteArray out;
+    *cut = false;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const QByteArray b = encodeCp936(text.mid(i, n));
+        if (out.size() + b.size() > limit) {
+            *cut = true;
+            break;
+        }
+        out += b;
+        i += n;
+    }
+    return out;
+}
+
+QString cellText(const QVariant& v) {
+    if (v.typeId() == QMetaType::QDate) return v.toDate().toString(Qt::ISODate);
+    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(Qt::ISODate);
+    return v.toString();
+}
+
+bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
+
+}  // namespace
+
+void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes) {
+    if (table.fields.isEmpty()) throw JetError(QStringLiteral("A dBASE table needs at least one field."));
+    if (table.fields.size() > 255) throw JetError(QStringLiteral("A dBASE table holds at most 255 fields."));
+    auto note = [notes](const QString& s) {
+        if (notes) notes->append(s);
+    };
+    // Field names: at most 10 bytes, cut on a character, unique without
+    // regard to case (a clash gets "~1", "~2" ... in place of its tail).
+    QList<QByteArray> names;
+    for (int c = 0; c < table.fields.size(); ++c) {
+        const QString want = table.fields.at(c).name.trimmed();
+        bool cut = false;
+        QByteArray name = cutBytes(want, 10, &cut);
+        if (name.isEmpty()) name = QByteArray("F") + QByteArray::number(c + 1);
+        auto clash = [&names](const QByteArray& n) {
+            for (const QByteArray& o : names)
+                if (o.toUpper() == n.toUpper()) return true;
+            return false;
+        };
+        for (int k = 1; clash(name); ++k) {
+            const QString tail = QStringLiteral("~%1").arg(k);
+            bool ignored = false;
+            name = cutBytes(want, 10 - int(tail.size()), &ignored) + tail.toLatin1();
+        }
+        if (decodeCp936(name) != want)
+            note(QStringLiteral("field \"%1\" written as \"%2\"").arg(want, decodeCp936(name)));
+        names.append(name);
+    }
+    // Text widths: the longest text of the column in code-page bytes.
+    QList<int> widths(table.fields.size(), 1);
+    for (const QVariantList& row : table.rows)
+        for (int c = 0; c < table.fields.size(); ++c) {
+            if (isNumberField(table.fields.at(c).type)) continue;
+            const QVariant v = row.value(c);
+            if (v.isValid() && !v.isNull())
+                widths[c] = std::min(kMaxCharWidth, std::max(widths[c], int(encodeCp936(cellText(v)).size())));
+        }
+
+    QTemporaryDir work(QFileInfo(path).absolutePath() + QStringLiteral("/.qordbfXXXXXX"));
+    if (!work.isValid())
+        throw JetError(QStringLiteral("Cannot write beside '%1': %2").arg(path, work.errorString()));
+    const QString tempDbf = work.filePath(QStringLiteral("t.dbf"));
+    {
+        DbfHandle dbf;
+        dbf.h = DBFCreateEx(QFile::encodeName(tempDbf).constData(), "LDID/77");
+        if (!dbf.h) throw JetError(QStringLiteral("Cannot create the dBASE file '%1'.").arg(path));
+        for (int c = 0; c < table.fields.size(); ++c) {
+            const bool number = isNumberField(table.fields.at(c).type);
+            if (DBFAddField(dbf.h, names.at(c).constData(), number ? FTDouble : FTString,
+                            number ? kNumberWidth : widths.at(c), number ? kNumberDecimals : 0) < 0)
+                throw JetError(QStringLiteral("Cannot add the field \"%1\" to '%2'.")
+                                   .arg(decodeCp936(names.at(c)), path));
+        }
+        int r = 0;
+        for (const QVariantList& row : table.rows) {
+            for (int c = 0; c < table.fields.size(); ++c) {
+                const QVariant v = row.value(c);
+                bool ok = true;
+                if (!v.isValid() || v.isNull()) {
+                    ok = DBFWriteNULLAttribute(dbf.h, r, c);
+                } else if (isNumberField(table.fields.at(c).type)) {
+                    const double d = v.toDouble();
+                    if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
+                        note(QStringLiteral("record %1 field \"%2\": %3 does not fit and was left empty")
+                                 .arg(r + 1)
+                                 .arg(decodeCp936(names.at(c)))
+                                 .arg(d));
+                        ok = DBFWriteNULLAttribute(dbf.h, r, c);
+                    } else {
+                        ok = DBFWriteDoubleAttribute(dbf.h, r, c, d);
+                    }
+                } else {
+                    const QString t = cellText(v);
+                    bool lossless = true;
+                    QByteArray b = encodeCp936(t, &lossless);
+                    bool cut = false;
+                    if (b.size() > widths.at(c)) b = cutBytes(t, widths.at(c), &cut);
+                    if (cut || !lossless)
+                        note(QStringLiteral("record %1 field \"%2\": text cut to %3 bytes")
+                                 .arg(r + 1)
+                                 .arg(decodeCp936(names.at(c)))
+                                 .arg(b.size()));
+                    ok = b.isEmpty() ? DBFWriteNULLAttribute(dbf.h, r, c)
+                                     : DBFWriteStringAttribute(dbf.h, r, c, b.constData());
+                }
+                if (!ok) throw JetError(QStringLiteral("Cannot write record %1 of '%2'.").arg(r + 1).arg(path));
+            }
+            ++r;
+        }
+    }
+    QFile written(tempDbf);
+    if (!written.open(QIODevice::ReadOnly))
+        throw JetError(QStringLiteral("Cannot read back '%1': %2").arg(tempDbf, written.errorString()));
+    const QByteArray bytes = written.readAll();
+    written.close();
+    int error = 0;
+    if (!WriteFileSafely(path, bytes, &error))
+        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+    const QString cpg = path.left(path.size() - QFileInfo(path).suffix().size()) + QStringLiteral("cpg");
+    if (!WriteFileSafely(cpg, QByteArrayLiteral("936"), &error))
+        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(cpg, QString::fromLocal8Bit(strerror(error))));
+}
+
+}  // namespace qor::jet

@@ -1,0 +1,334 @@
+// The text driver: a folder of CSV files, each a table named like
+// "sales#txt", laid out by the folder's Schema.ini when it describes the
+// file and read by its header row otherwise.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QSet>
+#include <cstring>
+
+#include "engine/paths.h"
+#include "exchange/jetdriver.h"
+#include "platform/codepage.h"
+#include "platform/safefile.h"
+
+namespace qor::jet {
+namespace {
+
+// Files larger than this are refused rather than read into memory.
+constexpr qint64 kMaxTextFileBytes = qint64(1) << 30;
+// More columns than a report can ever hold are a damaged file.
+constexpr int kMaxColumns = 16384;
+
+struct Cell {
+    QString text;
+    bool quoted = false;
+};
+
+QString decodeBytes(const QByteArray& bytes, const QString& characterSet) {
+    static const QByteArray bom("\xEF\xBB\xBF");
+    const QString cs = characterSet.trimmed();
+    if (bytes.startsWith(bom)) return QString::fromUtf8(bytes.mid(3));
+    if (cs == QLatin1String("65001") || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+        cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
+        return QString::fromUtf8(bytes);
+    return decodeCp936(bytes);
+}
+
+QChar delimiterOf(const QString& format) {
+    const QString f = format.trimmed();
+    if (f.isEmpty() || f.compare(QLatin1String("CSVDelimited"), Qt::CaseInsensitive) == 0) return u',';
+    if (f.compare(QLatin1String("TabDelimited"), Qt::CaseInsensitive) == 0) return u'\t';
+    if (f.startsWith(QLatin1String("Delimited("), Qt::CaseInsensitive) && f.endsWith(u')') &&
+        f.size() == 12 && f.at(10) != u'"')
+        return f.at(10);
+    throw JetError(QStringLiteral("The text format '%1' is not supported.").arg(format));
+}
+
+// Splits text into records of cells. A quoted cell may hold the delimiter,
+// doubled quotes and line breaks; an unmatched quote is an error.
+QList<QList<Cell>> splitRecords(const QString& text, QChar delimiter) {
+    QList<QList<Cell>> records;
+    QList<Cell> record;
+    Cell cell;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    bool atRecordStart = true;
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c == u'"' && cell.text.isEmpty() && !cell.quoted) {
+            cell.quoted = true;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                const QChar d = text.at(i);
+                if (d == u'"') {
+                    if (i + 1 < n && text.at(i + 1) == u'"') {
+                        cell.text += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                cell.text += d;
+                ++i;
+            }
+            if (!closed) throw JetError(QStringLiteral("A quoted text is not closed."));
+            atRecordStart = false;
+            continue;
+        }
+        if (c == delimiter) {
+            record.append(cell);
+            if (record.size() > kMaxColumns) throw JetError(QStringLiteral("Too many fields in a record."));
+            cell = Cell();
+            atRecordStart = false;
+            ++i;
+            continue;
+        }
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n') ++i;
+            ++i;
+            if (!atRecordStart || !record.isEmpty() || !cell.text.isEmpty() || cell.quoted) {
+                record.append(cell);
+                records.append(record);
+            }
+            record.clear();
+            cell = Cell();
+            atRecordStart = true;
+            continue;
+        }
+        cell.text += c;
+        atRecordStart = false;
+        ++i;
+    }
+    if (!atRecordStart) {
+        record.append(cell);
+        records.append(record);
+    }
+    return records;
+}
+
+bool readsAsNumber(const QString& s, double* out) {
+    bool ok = false;
+    const double v = QLocale::c().toDouble(s.trimmed(), &ok);
+    if (ok && out) *out = v;
+    return ok;
+}
+
+bool isNumberType(int type) { return type >= kBoolean && type <= kDouble; }
+
+class TextDriver : public Driver {
+public:
+    explicit TextDriver(QString folder) : m_folder(std::move(folder)) {}
+
+    QStringList tableNames() override {
+        QStringList names;
+        const QStringList files = QDir(m_folder).entryList(QDir::Files, QDir::Name);
+        for (const QString& f : files) {
+            const QString ext = f.right(4).toLower();
+            if (ext == QLatin1String(".txt") || ext == QLatin1String(".csv"))
+                names.append(JetTableNameFromPath(f));
+        }
+        return names;
+    }
+
+    bool loadTable(const QString& table, LoadedTable* out) override {
+        QString fileName = table;
+        fileName.replace(u'#', u'.');
+        const QString path = QDir(m_folder).filePath(findInFolder(m_folder, fileName));
+        QFile f(path);
+        if (!QFileInfo(path).isFile()) return false;
+        if (f.size() > kMaxTextFileBytes)
+            throw JetError(QStringLiteral("The text file '%1' is too large.").arg(path));
+        if (!f.open(QIODevice::ReadOnly))
+            throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+        *out = parseTextTable(f.readAll(), ReadSchemaIniSection(path));
+        return true;
+    }
+
+private:
+    QString m_folder;
+};
+
+}  // namespace
+
+QString findInFolder(const QString& folder, const QString& fileName) {
+    const QDir dir(folder);
+    if (QFileInfo::exists(dir.filePath(fileName))) return fileName;
+    const QStringList files = dir.entryList(QDir::Files, QDir::Name);
+    for (const QString& f : files)
+        if (f.compare(fileName, Qt::CaseInsensitive) == 0) return f;
+    return fileName;
+}
+
+LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIniTable>& layout) {
+    const SchemaIniTable def = layout.value_or(SchemaIniTable{});
+    const QChar delimiter = delimiterOf(def.format);
+    // Without a section the file is code page 936 whatever the default says.
+    const QString characterSet = layout ? def.characterSet : QStringLiteral("936");
+    QList<QList<Cell>> records = splitRecords(decodeBytes(bytes, characterSet), delimiter);
+
+    QList<Cell> header;
+    if (def.colNameHeader && !records.isEmpty()) header = records.takeFirst();
+    qsizetype columns = std::max<qsizetype>(header.size(), def.columns.size());
+    for (const auto& r : records) columns = std::max(columns, r.size());
+    if (columns > kMaxColumns) throw JetError(QStringLiteral("Too many fields in a record."));
+
+    LoadedTable out;
+    QSet<QString> seen;
+    for (qsizetype c = 0; c < columns; ++c) {
+        FieldInfo f;
+        if (c < def.columns.size()) {
+            f.name = def.columns.at(c).name;
+            f.type = def.columns.at(c).daoType;
+            f.size = def.columns.at(c).width;
+        } else {
+            f.name = c < header.size() ? header.at(c).text.trimmed() : QString();
+            bool number = false;
+            for (const auto& r : records) {
+                if (c >= r.size() || r.at(c).text.trimmed().isEmpty()) continue;
+                if (!readsAsNumber(r.at(c).text, nullptr)) {
+                    number = false;
+                    break;
+                }
+                number = true;
+            }
+            f.type = number ? kDouble : kText;
+        }
+        if (f.name.isEmpty() || seen.contains(f.name.toCaseFolded()))
+            f.name = QStringLiteral("F%1").arg(c + 1);
+        seen.insert(f.name.toCaseFolded());
+        if (f.type == kText && f.size <= 0) f.size = 255;
+        if (isNumberType(f.type)) f.size = 8;
+        out.fields.append(f);
+    }
+    out.rows.reserve(records.size());
+    for (const auto& r : records) {
+        QVariantList row;
+        row.reserve(columns);
+        for (qsizetype c = 0; c < columns; ++c) {
+            if (c >= r.size() || (!r.at(c).quoted && r.at(c).text.isEmpty())) {
+                row.append(QVariant());
+                continue;
+            }
+            const int type = out.fields.at(c).type;
+            if (isNumberType(type)) {
+                double v = 0;
+                row.append(readsAsNumber(r.at(c).text, &v) ? QVariant(v) : QVariant());
+            } else {
+                // A quoted empty field is an empty text, not a missing one.
+                row.append(r.at(c).text.isNull() ? QString("") : r.at(c).text);
+            }
+        }
+        out.rows.append(row);
+    }
+    return out;
+}
+
+std::unique_ptr<Driver> makeTextDriver(const QString& folder) {
+    if (!QFileInfo(folder).isDir())
+        throw JetError(QStringLiteral("'%1' is not a valid path: the text driver opens a folder.").arg(folder));
+    return std::make_unique<TextDriver>(folder);
+}
+
+}  // namespace qor::jet
+
+// ------------------------------------------------------------------ writing
+
+namespace qor::jet {
+namespace {
+
+bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
+
+QString numberText(const QVariant& v) {
+    if (v.typeId() == QMetaType::Bool) return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+}
+
+QString valueText(const QVariant& v) {
+    if (v.typeId() == QMetaType::QDate) return v.toDate().toString(Qt::ISODate);
+    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(Qt::ISODate);
+    return v.toString();
+}
+
+QString quoted(const QString& text) {
+    QString q = text;
+    q.replace(u'"', QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+}  // namespace
+
+void writeTextTable(const QString& path, const LoadedTable& table, QStringList* notes) {
+    if (table.fields.isEmpty()) throw JetError(QStringLiteral("A text table needs at least one field."));
+    // Names a Schema.ini entry cannot hold lose their quotes and line breaks.
+    QStringList names;
+    QSet<QString> taken;
+    for (int c = 0; c < table.fields.size(); ++c) {
+        QString name = table.fields.at(c).name;
+        name.replace(u'"', u'_').replace(u'\r', u'_').replace(u'\n', u'_');
+        name = name.trimmed();
+        if (name.isEmpty() || taken.contains(name.toCaseFolded())) name = QStringLiteral("F%1").arg(c + 1);
+        taken.insert(name.toCaseFolded());
+        if (notes && name != table.fields.at(c).name)
+            notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(table.fields.at(c).name, name));
+        names.append(name);
+    }
+    QString text;
+    QStringList header;
+    for (const QString& n : names) header.append(quoted(n));
+    text += header.join(u',') + QStringLiteral("\r\n");
+    QList<int> widths(table.fields.size(), 1);
+    for (const QVariantList& row : table.rows) {
+        QStringList cells;
+        for (int c = 0; c < table.fields.size(); ++c) {
+            const QVariant v = row.value(c);
+            if (!v.isValid() || v.isNull()) {
+                cells.append(QString());
+            } else if (isNumberField(table.fields.at(c).type)) {
+                cells.append(numberText(v));
+            } else {
+                const QString t = valueText(v);
+                widths[c] = std::max(widths[c], int(encodeCp936(t).size()));
+                cells.append(quoted(t));
+            }
+        }
+        text += cells.join(u',') + QStringLiteral("\r\n");
+    }
+    bool lossless = true;
+    QByteArray bytes = encodeCp936(text, &lossless);
+    const bool utf8 = !lossless;
+    if (utf8) bytes = text.toUtf8();
+
+    SchemaIniTable layout;
+    layout.characterSet = utf8 ? QStringLiteral("65001") : QStringLiteral("936");
+    for (int c = 0; c < table.fields.size(); ++c) {
+        SchemaIniColumn col;
+        col.name = names.at(c);
+        if (isNumberField(table.fields.at(c).type)) {
+            col.daoType = kDouble;
+        } else if (widths.at(c) > 255) {
+            col.daoType = kMemo;
+        } else {
+            col.daoType = kText;
+            col.width = widths.at(c);
+        }
+        layout.columns.append(col);
+    }
+    int error = 0;
+    if (!WriteFileSafely(path, bytes, &error))
+        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+    // The old section goes only once the new file is in place; the fresh
+    // one then describes it.
+    RemoveSchemaIniSection(path);
+    if (!WriteSchemaIniSection(path, layout))
+        throw JetError(QStringLiteral("Cannot write the Schema.ini section of '%1'.").arg(path));
+}
+
+}  // namespace qor::jet

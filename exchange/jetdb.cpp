@@ -1,0 +1,388 @@
+#include "exchange/jetdb.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryFile>
+
+#include "exchange/jetdriver.h"
+
+namespace qor::jet {
+namespace {
+
+QAtomicInt g_connectionSerial;
+
+// The header every SQLite file begins with.
+const QByteArray kSqliteMagic("SQLite format 3\0", 16);
+
+QString dataTableOf(qint64 id) { return QStringLiteral("qor_t%1").arg(id); }
+QString columnOf(int index) { return QStringLiteral("c%1").arg(index); }
+
+bool hasSqliteHeader(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    return f.read(kSqliteMagic.size()) == kSqliteMagic;
+}
+
+}  // namespace
+
+JetError::JetError(const QString& message)
+    : std::runtime_error(message.toStdString()), m_errors{message} {}
+
+JetError::JetError(const QString& message, QStringList more)
+    : std::runtime_error(message.toStdString()), m_errors(std::move(more)) {
+    m_errors.prepend(message);
+}
+
+DataFileKind dataFileKindFromPath(const QString& path) {
+    const QString ext = path.right(4).toUpper();
+    if (ext == QLatin1String(".TXT")) return DataFileKind::Text;
+    if (ext == QLatin1String(".DBF")) return DataFileKind::DBase;
+    if (ext == QLatin1String(".WK4")) return DataFileKind::Lotus;
+    if (ext == QLatin1String(".XLS")) return DataFileKind::Excel;
+    return DataFileKind::Access;
+}
+
+QString connectStringOf(DataFileKind kind) {
+    switch (kind) {
+    case DataFileKind::Text: return QStringLiteral("Text;");
+    case DataFileKind::DBase: return QStringLiteral("dBASE IV");
+    case DataFileKind::Lotus: return QStringLiteral("Lotus WK3;");
+    case DataFileKind::Excel: return QStringLiteral("EXCEL 5.0;");
+    case DataFileKind::Access: break;
+    }
+    return QString();
+}
+
+// ---------------------------------------------------------------- Recordset
+
+Recordset::Recordset(QList<FieldInfo> fields, QList<QVariantList> rows)
+    : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
+
+QVariant Recordset::value(int index) const {
+    if (isEOF()) throw JetError(QStringLiteral("No current record."));
+    if (index < 0 || index >= m_fields.size())
+        throw JetError(QStringLiteral("Item not found in this collection."));
+    return m_rows.at(m_pos).value(index);
+}
+
+QVariant Recordset::value(const QString& fieldName) const {
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).name.compare(fieldName, Qt::CaseInsensitive) == 0) return value(i);
+    throw JetError(QStringLiteral("Item not found in this collection: %1").arg(fieldName));
+}
+
+// ----------------------------------------------------------------- Database
+
+void Database::initWorking(const QString& file, bool readOnly) {
+    m_connection = QStringLiteral("qor-jet-%1").arg(g_connectionSerial.fetchAndAddRelaxed(1));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(file);
+    if (readOnly && file != QLatin1String(":memory:"))
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    if (!db.open()) throw JetError(QStringLiteral("Cannot open %1: %2").arg(file, db.lastError().text()));
+}
+
+Database::~Database() {
+    if (m_connection.isEmpty()) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+namespace {
+
+void exec(QSqlQuery& q, const QString& sql, const QVariantList& binds = {}) {
+    if (!q.prepare(sql)) throw JetError(q.lastError().text());
+    for (const QVariant& v : binds) q.addBindValue(v);
+    if (!q.exec()) throw JetError(q.lastError().text());
+}
+
+void createCatalog(QSqlDatabase& db) {
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("CREATE TABLE qor_jet_tables(id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
+                           " attributes INTEGER NOT NULL, loaded INTEGER NOT NULL DEFAULT 1)"));
+    exec(q, QStringLiteral("CREATE TABLE qor_jet_fields(tbl INTEGER NOT NULL, ord INTEGER NOT NULL,"
+                           " name TEXT NOT NULL, type INTEGER NOT NULL, size INTEGER NOT NULL,"
+                           " attributes INTEGER NOT NULL)"));
+    // The catalog lists itself, as system objects.
+    exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes) VALUES"
+                           " ('MSysQorTables', ?), ('MSysQorFields', ?)"),
+         {qint64(kSystemObjectBits), qint64(kSystemObjectBits)});
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Database::open(const QString& name, const QString& connect,
+                                         bool exclusive, bool readOnly) {
+    Q_UNUSED(exclusive);  // the working database is ours alone either way
+    std::unique_ptr<Database> d(new Database);
+    d->m_name = name;
+    d->m_readOnly = readOnly;
+    const QString c = connect.trimmed();
+    if (c.compare(QLatin1String("Text;"), Qt::CaseInsensitive) == 0) {
+        d->m_driver = makeTextDriver(name);
+    } else if (c.compare(QLatin1String("dBASE IV"), Qt::CaseInsensitive) == 0 ||
+               c.compare(QLatin1String("dBASE IV;"), Qt::CaseInsensitive) == 0) {
+        d->m_driver = makeDBaseDriver(name);
+    } else if (c.isEmpty()) {
+        if (!QFileInfo(name).isFile() || !hasSqliteHeader(name))
+            throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
+        d->initWorking(name, readOnly);
+        QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+        if (!db.tables().contains(QStringLiteral("qor_jet_tables")))
+            throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
+        return d;
+    } else {
+        throw JetError(QStringLiteral("The driver for '%1' is not installed.").arg(c));
+    }
+    d->initWorking(QStringLiteral(":memory:"), false);
+    QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+    createCatalog(db);
+    QSqlQuery q(db);
+    for (const QString& t : d->m_driver->tableNames())
+        exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes, loaded) VALUES (?, 0, 0)"),
+             {t});
+    return d;
+}
+
+std::unique_ptr<Database> Database::create(const QString& path) {
+    // An empty file is a name reserved for it (the temporary database).
+    if (QFileInfo::exists(path) && QFileInfo(path).size() > 0)
+        throw JetError(QStringLiteral("Database '%1' already exists.").arg(path));
+    std::unique_ptr<Database> d(new Database);
+    d->m_name = path;
+    d->m_readOnly = false;
+    d->initWorking(path, false);
+    QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+    createCatalog(db);
+    return d;
+}
+
+QList<QVariantList> Database::select(const QString& sql, const QVariantList& binds, int columns) {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    exec(q, sql, binds);
+    QList<QVariantList> rows;
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i) {
+            const QVariant v = q.value(i);
+            row.append(v.isNull() ? QVariant() : v);
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+QList<TableDefInfo> Database::tableDefs() {
+    QList<TableDefInfo> defs;
+    for (const QVariantList& r :
+         select(QStringLiteral("SELECT name, attributes FROM qor_jet_tables ORDER BY id"), {}, 2)) {
+        TableDefInfo t;
+        t.name = r.at(0).toString();
+        t.attributes = quint32(r.at(1).toLongLong());
+        t.updatable = !m_readOnly && isUserTable(t.attributes);
+        defs.append(t);
+    }
+    return defs;
+}
+
+TableDefInfo Database::tableDef(const QString& table) {
+    for (const TableDefInfo& t : tableDefs())
+        if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
+    throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+}
+
+void Database::ensureTable(const QString& table) {
+    const QList<QVariantList> r =
+        select(QStringLiteral("SELECT id, loaded, name FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+               {table}, 3);
+    if (r.isEmpty()) {
+        // A folder driver also knows the tables it did not list (a file
+        // that appeared since, a name in other case).
+        if (m_driver) {
+            LoadedTable loaded;
+            if (m_driver->loadTable(table, &loaded)) {
+                QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+                QSqlQuery q(db);
+                exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes, loaded) VALUES (?, 0, 0)"),
+                     {table});
+                const bool ro = m_readOnly;
+                m_readOnly = false;
+                try {
+                    createTable(TableDefInfo{table, true, 0}, loaded.fields);
+                } catch (...) {
+                    m_readOnly = ro;
+                    throw;
+                }
+                m_readOnly = ro;
+                for (const QVariantList& row : loaded.rows) addRecord(table, row);
+                return;
+            }
+        }
+        throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+    }
+    if (r.at(0).at(1).toInt() != 0 || !m_driver) return;
+    LoadedTable loaded;
+    const QString name = r.at(0).at(2).toString();
+    if (!m_driver->loadTable(name, &loaded))
+        throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {r.at(0).at(0)});
+    const bool ro = m_readOnly;
+    m_readOnly = false;
+    try {
+        createTable(TableDefInfo{name, true, 0}, loaded.fields);
+        for (const QVariantList& row : loaded.rows) addRecord(name, row);
+    } catch (...) {
+        m_readOnly = ro;
+        throw;
+    }
+    m_readOnly = ro;
+}
+
+QList<FieldInfo> Database::fields(const QString& table) {
+    ensureTable(table);
+    QList<FieldInfo> out;
+    for (const QVariantList& r : select(
+             QStringLiteral("SELECT f.name, f.type, f.size, f.attributes FROM qor_jet_fields f"
+                            " JOIN qor_jet_tables t ON t.id = f.tbl"
+                            " WHERE t.name = ? COLLATE NOCASE ORDER BY f.ord"),
+             {table}, 4)) {
+        FieldInfo f;
+        f.name = r.at(0).toString();
+        f.type = r.at(1).toInt();
+        f.size = r.at(2).toInt();
+        f.attributes = quint32(r.at(3).toLongLong());
+        out.append(f);
+    }
+    return out;
+}
+
+qint64 Database::recordCount(const QString& table) {
+    ensureTable(table);
+    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                           {table}, 1);
+    const auto n = select(QStringLiteral("SELECT count(*) FROM ") + dataTableOf(id.at(0).at(0).toLongLong()),
+                          {}, 1);
+    return n.isEmpty() ? 0 : n.at(0).at(0).toLongLong();
+}
+
+Recordset Database::openTable(const QString& table) {
+    return openSnapshot(table, {}, QString());
+}
+
+Recordset Database::openSnapshot(const QString& table, const QStringList& fieldNames,
+                                 const QString& filter) {
+    if (!filter.trimmed().isEmpty())
+        throw JetError(QStringLiteral("Record filters are not supported by this engine yet."));
+    const TableDefInfo def = tableDef(table);
+    const QList<FieldInfo> all = fields(def.name);
+    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                           {def.name}, 1);
+    if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+    QList<FieldInfo> chosen;
+    QStringList columns;
+    if (fieldNames.isEmpty()) {
+        for (int i = 0; i < all.size(); ++i) {
+            chosen.append(all.at(i));
+            columns.append(columnOf(i));
+        }
+    } else {
+        for (const QString& want : fieldNames) {
+            int found = -1;
+            for (int i = 0; i < all.size() && found < 0; ++i)
+                if (all.at(i).name.compare(want, Qt::CaseInsensitive) == 0) found = i;
+            if (found < 0)
+                throw JetError(QStringLiteral("Item not found in this collection: %1").arg(want));
+            chosen.append(all.at(found));
+            columns.append(columnOf(found));
+        }
+    }
+    if (columns.isEmpty()) return Recordset(chosen, {});
+    const QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                        QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong()) +
+                        QStringLiteral(" ORDER BY rowid");
+    return Recordset(chosen, select(sql, {}, int(columns.size())));
+}
+
+void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
+    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
+    if (def.name.isEmpty()) throw JetError(QStringLiteral("A table needs a name."));
+    if (!select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"), {def.name}, 1)
+             .isEmpty())
+        throw JetError(QStringLiteral("Table '%1' already exists.").arg(def.name));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) throw JetError(db.lastError().text());
+    try {
+        QSqlQuery q(db);
+        exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes) VALUES (?, ?)"),
+             {def.name, qint64(def.attributes)});
+        const qint64 id = q.lastInsertId().toLongLong();
+        QStringList cols;
+        for (int i = 0; i < fieldList.size(); ++i) {
+            const FieldInfo& f = fieldList.at(i);
+            exec(q, QStringLiteral("INSERT INTO qor_jet_fields VALUES (?, ?, ?, ?, ?, ?)"),
+                 {id, i, f.name, f.type, f.size, qint64(f.attributes)});
+            cols.append(columnOf(i));
+        }
+        if (cols.isEmpty()) cols.append(QStringLiteral("c_none"));
+        exec(q, QStringLiteral("CREATE TABLE ") + dataTableOf(id) + QLatin1Char('(') +
+                    cols.join(QLatin1Char(',')) + QLatin1Char(')'));
+        if (!db.commit()) throw JetError(db.lastError().text());
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+void Database::addRecord(const QString& table, const QVariantList& values) {
+    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
+    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                           {table}, 1);
+    if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+    const int n = int(select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"),
+                             {id.at(0).at(0)}, 1)
+                          .at(0)
+                          .at(0)
+                          .toInt());
+    if (n == 0) return;
+    QStringList marks;
+    QVariantList binds;
+    for (int i = 0; i < n; ++i) {
+        marks.append(QStringLiteral("?"));
+        binds.append(i < values.size() ? values.at(i) : QVariant());
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("INSERT INTO ") + dataTableOf(id.at(0).at(0).toLongLong()) +
+                QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
+         binds);
+}
+
+// ------------------------------------------------------- TemporaryDatabase
+
+TemporaryDatabase::TemporaryDatabase() {
+    QTemporaryFile f(QDir::tempPath() + QStringLiteral("/qorXXXXXX.Mdb"));
+    f.setAutoRemove(false);
+    if (!f.open()) throw JetError(QStringLiteral("Cannot create a temporary database: %1").arg(f.errorString()));
+    m_path = f.fileName();
+    // The empty file keeps the name reserved; Database::create fills it.
+    f.close();
+}
+
+TemporaryDatabase::~TemporaryDatabase() {
+    if (!m_path.isEmpty()) QFile::remove(m_path);
+}
+
+}  // namespace qor::jet

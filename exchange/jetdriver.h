@@ -1,0 +1,55 @@
+#pragma once
+// The inside of the data-file engine: what a file driver gives the working
+// database. A driver names the tables its folder holds and reads one of
+// them whole when it is first used.
+
+#include <optional>
+
+#include "exchange/jetdb.h"
+#include "exchange/schemaini.h"
+
+namespace qor::jet {
+
+struct LoadedTable {
+    QList<FieldInfo> fields;
+    QList<QVariantList> rows;  // one value per field, null as an invalid QVariant
+};
+
+class Driver {
+public:
+    virtual ~Driver() = default;
+    // The table names of the folder, in a stable order.
+    virtual QStringList tableNames() = 0;
+    // Reads a table; throws JetError when it cannot be read, false when
+    // the folder holds no such table.
+    virtual bool loadTable(const QString& table, LoadedTable* out) = 0;
+};
+
+// The drivers of the folder kinds; each throws JetError when folder is not
+// a folder.
+std::unique_ptr<Driver> makeTextDriver(const QString& folder);
+std::unique_ptr<Driver> makeDBaseDriver(const QString& folder);
+
+// Parses a whole text table (CSV bytes) by the layout of its Schema.ini
+// section, when there is one. Throws JetError on malformed input.
+LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIniTable>& layout);
+// Reads a dBASE file; throws JetError on a damaged file.
+LoadedTable readDBaseFile(const QString& path);
+
+// Writes table as the text file at path: CSV with a header row, texts
+// quoted, CRLF lines, code page 936 (UTF-8 when a text cannot be held in
+// it), and a fresh Schema.ini section describing it. The file is written
+// beside the target and renamed, so a failure leaves the old one. Throws
+// JetError on failure; *notes gets what had to be changed.
+void writeTextTable(const QString& path, const LoadedTable& table, QStringList* notes);
+// Writes table as a dBASE file with its ".cpg" the same way: C fields as
+// wide as their longest text in code-page bytes (at most 254), N fields
+// for numbers, field names cut to 10 bytes and kept unique. *notes gets
+// every cut text, name and number.
+void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes);
+
+// Case-blind lookup of a file name in a folder: the name on disk, or the
+// name itself when none matches.
+QString findInFolder(const QString& folder, const QString& fileName);
+
+}  // namespace qor::jet

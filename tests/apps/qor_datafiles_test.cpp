@@ -1,0 +1,88 @@
+// Data files from the command line: qor convert between reports and dBASE
+// or text files, and the command language's CONVERT in a qor run script.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qor(const QStringList& args) {
+    return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+}
+
+QString text(const QByteArray& b) { return QString::fromUtf8(b).trimmed(); }
+
+// Two pages of 3 x 2: a text column A and a number column B.
+void makeReport(const QString& report) {
+    ASSERT_EQ(qor({"new", report, "--rows", "3", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    const auto design = qortest::run(
+        QStringLiteral(QOR_APP_BINARY), {"reader-script", "-"},
+        QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetCurCell 1 1\nSetCellFormat 0 2\nSave\nCloseFile\n")
+            .arg(report)
+            .toUtf8());
+    ASSERT_EQ(design.exitCode, 0) << design.out.constData() << design.err.constData();
+    ASSERT_EQ(qor({"set", report, "1", "1", "1", "收入"}).exitCode, 0);
+    ASSERT_EQ(qor({"set", report, "1", "1", "2", "1200.5"}).exitCode, 0);
+    ASSERT_EQ(qor({"set", report, "2", "2", "2", "30"}).exitCode, 0);
+}
+
+TEST(QorDataFiles, ConvertWritesAndReadsDBaseAndText) {
+    const QString dir = qortest::freshDir("qor-datafiles");
+    const QString report = dir + "/sales.rep";
+    makeReport(report);
+
+    // Two pages go into one table: said on stderr, exit code 3.
+    auto out = qor({"convert", report, dir + "/sales.dbf"});
+    ASSERT_EQ(out.exitCode, 3) << out.err.constData();
+    EXPECT_TRUE(text(out.err).contains("pages written one after another")) << out.err.constData();
+    EXPECT_TRUE(QFileInfo::exists(dir + "/sales.cpg"));
+    if (qortest::havePythonModule("dbfread")) {
+        auto r = qortest::python("import sys, dbfread\n"
+                                 "for rec in dbfread.DBF(sys.argv[1]): print(list(rec.values()))\n",
+                                 {dir + "/sales.dbf"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(text(r.out), QStringLiteral("['收入', 1200.5]\n['', None]\n['', None]\n"
+                                              "['', None]\n['', 30.0]\n['', None]"));
+    }
+    auto back = qor({"convert", dir + "/sales.dbf", dir + "/back.rep"});
+    ASSERT_EQ(back.exitCode, 0) << back.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/back.rep", "1", "1", "1"}).out), QStringLiteral("收入"));
+    EXPECT_EQ(text(qor({"get", dir + "/back.rep", "1", "5", "2"}).out), QStringLiteral("30"));
+
+    auto txt = qor({"convert", dir + "/back.rep", dir + "/back.txt"});
+    ASSERT_EQ(txt.exitCode, 0) << txt.err.constData();
+    EXPECT_TRUE(QFileInfo::exists(dir + "/Schema.ini"));
+
+    // A type whose driver is not there is refused, nothing written.
+    auto wk4 = qor({"convert", report, dir + "/sales.wk4"});
+    EXPECT_EQ(wk4.exitCode, 2);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/sales.wk4"));
+}
+
+TEST(QorDataFiles, ConvertCommandInAScript) {
+    const QString dir = qortest::freshDir("qor-datafiles-run");
+    const QString report = dir + "/sales.rep";
+    makeReport(report);
+    QFile script(dir + "/c.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("CONVERT \"%1\" TO \"%2\" PAGE 2\nCONVERT \"%2\" TO \"%3\"\n")
+                     .arg(report, dir + "/p2.txt", dir + "/p2.rep")
+                     .toUtf8());
+    script.close();
+    auto ran = qor({"run", dir + "/c.shl", report});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/p2.rep", "1", "2", "2"}).out), QStringLiteral("30"));
+
+    QFile bad(dir + "/bad.shl");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(QStringLiteral("CONVERT \"%1\" TO \"%2\"\n").arg(dir + "/p2.txt", dir + "/x.dbf").toUtf8());
+    bad.close();
+    auto refused = qor({"run", dir + "/bad.shl", report});
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/x.dbf"));
+}
+
+}  // namespace
