@@ -48,7 +48,16 @@ public:
     }
 };
 
-class WorkbookConverter final : public qor::IDocConverter {
+// A converter that lists what the last conversion could not carry.
+class ReportingConverter : public qor::IDocConverter {
+public:
+    QStringList LeftOut() const override { return m_leftOut; }
+
+protected:
+    QStringList m_leftOut;
+};
+
+class WorkbookConverter final : public ReportingConverter {
 public:
     // The workbook engine writes each type as what its name says: ".xlsx"
     // as a zip workbook, ".xls" as a binary one.
@@ -88,13 +97,9 @@ public:
         if (message) *message = LoadErrorText(62079);
         return false;
     }
-    QStringList LeftOut() const override { return m_leftOut; }
-
-private:
-    QStringList m_leftOut;
 };
 
-class OwnXmlConverter final : public qor::IDocConverter {
+class OwnXmlConverter final : public ReportingConverter {
 public:
     bool CanImport() const override { return true; }
     bool CanExport() const override { return true; }
@@ -126,15 +131,11 @@ public:
                                    : r.detail;
         return false;
     }
-    QStringList LeftOut() const override { return m_leftOut; }
-
-private:
-    QStringList m_leftOut;
 };
 
 // One page as an HTML document (the current page, else the first). The
 // page-folder export of every page stays the export command's.
-class HtmlConverter final : public qor::IDocConverter {
+class HtmlConverter final : public ReportingConverter {
 public:
     bool CanImport() const override { return false; }
     bool CanExport() const override { return true; }
@@ -181,15 +182,11 @@ public:
                              .arg(pages);
         return true;
     }
-    QStringList LeftOut() const override { return m_leftOut; }
-
-private:
-    QStringList m_leftOut;
 };
 
 // Text (".txt") and dBASE (".dbf") files: every page's rows one after the
 // other as records, columns as fields; opened as one page per table.
-class DataFileConverter final : public qor::IDocConverter {
+class DataFileConverter final : public ReportingConverter {
 public:
     bool CanImport() const override { return true; }
     bool CanExport() const override { return true; }
@@ -209,10 +206,6 @@ public:
         if (message) *message = error.isEmpty() ? LoadErrorText(62063) + LoadErrorText(62025) : error;
         return false;
     }
-    QStringList LeftOut() const override { return m_leftOut; }
-
-private:
-    QStringList m_leftOut;
 };
 
 bool isReportPath(const QString& path) {

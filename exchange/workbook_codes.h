@@ -152,4 +152,18 @@ inline QString BuiltinNumberFormat(int id) {
     }
 }
 
+// Ends the reading of a workbook file with an error naming the file; the
+// readers of both workbook formats fail through it alike.
+class WorkbookReadFailure {
+public:
+    explicit WorkbookReadFailure(QString file) : m_file(std::move(file)) {}
+    [[noreturn]] void operator()(const QString& what) const {
+        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                      QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, what)};
+    }
+
+private:
+    QString m_file;
+};
+
 }  // namespace qor

@@ -21,23 +21,11 @@ constexpr int kSheetCols = 16384;
 constexpr int kMaxCellText = 32767;
 constexpr qint64 kRatioFloor = qint64(1) << 20;
 
-class Failure {
-public:
-    explicit Failure(QString file) : m_file(std::move(file)) {}
-    [[noreturn]] void operator()(const QString& what) const {
-        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                      QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, what)};
-    }
-
-private:
-    QString m_file;
-};
-
 // ---- the package ----------------------------------------------------------
 
 class Package {
 public:
-    Package(const QString& path, const XlsxReadLimits& limits, const Failure& fail)
+    Package(const QString& path, const XlsxReadLimits& limits, const WorkbookReadFailure& fail)
         : m_limits(limits), m_fail(fail) {
         int err = 0;
         m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &err);
@@ -128,7 +116,7 @@ private:
     }
     zip_t* m_zip = nullptr;
     const XlsxReadLimits& m_limits;
-    const Failure& m_fail;
+    const WorkbookReadFailure& m_fail;
     qint64 m_total = 0;
 };
 
@@ -374,7 +362,7 @@ int verticalOf(const QString& v) {
 
 class Styles {
 public:
-    Styles(const XmlNode& root, const XlsxReadLimits& limits, const Failure& fail) {
+    Styles(const XmlNode& root, const XlsxReadLimits& limits, const WorkbookReadFailure& fail) {
         if (root.isNull()) {
             m_xfs.push_back(XlStyle());
             return;
@@ -520,7 +508,7 @@ QString stringItemText(const XmlNode& si) {
 class SheetReader {
 public:
     SheetReader(XlWorksheet* ws, const std::vector<QString>& strings, const Styles& styles,
-                const XlsxReadLimits& limits, qint64* cells, const Failure& fail)
+                const XlsxReadLimits& limits, qint64* cells, const WorkbookReadFailure& fail)
         : m_ws(ws),
           m_strings(strings),
           m_styles(styles),
@@ -700,7 +688,7 @@ private:
     const Styles& m_styles;
     const XlsxReadLimits& m_limits;
     qint64* m_cells;
-    const Failure& m_fail;
+    const WorkbookReadFailure& m_fail;
 };
 
 }  // namespace
@@ -708,7 +696,7 @@ private:
 namespace {
 
 std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
-                                         const Failure& fail) {
+                                         const WorkbookReadFailure& fail) {
     if (!QFileInfo(path).isFile()) fail(QStringLiteral("there is no such file"));
     Package pkg(path, limits, fail);
 
@@ -781,7 +769,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
 }  // namespace
 
 std::unique_ptr<XlWorkbook> ReadXlsxWorkbook(const QString& path, const XlsxReadLimits& limits) {
-    const Failure fail(QFileInfo(path).fileName());
+    const WorkbookReadFailure fail(QFileInfo(path).fileName());
     try {
         return readWorkbook(path, limits, fail);
     } catch (const XmlError& e) {

@@ -40,18 +40,6 @@ constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042,
                    kBlank = 0x0201, kMulBlank = 0x00BE, kBoolErr = 0x0205, kFormula = 0x0006,
                    kString = 0x0207, kMergedCells = 0x00E5, kDefColWidth = 0x0055;
 
-class Failure {
-public:
-    explicit Failure(QString file) : m_file(std::move(file)) {}
-    [[noreturn]] void operator()(const QString& what) const {
-        throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                      QStringLiteral("\"%1\" cannot be read: %2").arg(m_file, what)};
-    }
-
-private:
-    QString m_file;
-};
-
 QString recordName(uint16_t type) {
     switch (type) {
         case kBof8:
@@ -112,7 +100,7 @@ struct Record {
 // A record's data, read with every access checked against its length.
 class Reader {
 public:
-    Reader(const Record& r, const Failure& fail) : m_r(r), m_fail(fail) {}
+    Reader(const Record& r, const WorkbookReadFailure& fail) : m_r(r), m_fail(fail) {}
     qsizetype left() const { return m_r.data.size() - m_pos; }
     void need(qsizetype n) const {
         if (n < 0 || left() < n)
@@ -160,12 +148,12 @@ public:
 
 private:
     const Record& m_r;
-    const Failure& m_fail;
+    const WorkbookReadFailure& m_fail;
     qsizetype m_pos = 0;
 };
 
 // The record at an offset of the stream, its length checked.
-Record recordAt(const QByteArray& s, qsizetype at, const Failure& fail) {
+Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fail) {
     if (at < 0 || at + 4 > s.size())
         fail(QStringLiteral("the stream ends inside a record header at offset %1").arg(at));
     Record r;
@@ -219,7 +207,7 @@ struct Xf {
 
 class BiffReader {
 public:
-    BiffReader(const QByteArray& stream, const XlsxReadLimits& limits, const Failure& fail)
+    BiffReader(const QByteArray& stream, const XlsxReadLimits& limits, const WorkbookReadFailure& fail)
         : m_s(stream), m_limits(limits), m_fail(fail) {
         for (int i = 0; i < 56; ++i) m_palette[i] = kBiffDefaultPalette[i];
     }
@@ -764,7 +752,7 @@ private:
 
     const QByteArray& m_s;
     const XlsxReadLimits& m_limits;
-    const Failure& m_fail;
+    const WorkbookReadFailure& m_fail;
     bool m_biff8 = true;
     QByteArray m_encoding;
     uint32_t m_palette[56];
@@ -781,7 +769,7 @@ private:
 
 std::unique_ptr<XlWorkbook> ReadBiffWorkbook(const QByteArray& stream, const QString& fileName,
                                              const XlsxReadLimits& limits) {
-    const Failure fail(fileName);
+    const WorkbookReadFailure fail(fileName);
     try {
         return BiffReader(stream, limits, fail).read();
     } catch (const std::bad_alloc&) {
@@ -790,7 +778,7 @@ std::unique_ptr<XlWorkbook> ReadBiffWorkbook(const QByteArray& stream, const QSt
 }
 
 std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadLimits& limits) {
-    const Failure fail(QFileInfo(path).fileName());
+    const WorkbookReadFailure fail(QFileInfo(path).fileName());
     QString error;
     const std::unique_ptr<CompoundFile> cf =
         CompoundFile::open(path, CompoundFile::Mode::ReadOnly, &error);
