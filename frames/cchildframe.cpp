@@ -46,9 +46,12 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
 
 CChildFrame::~CChildFrame() {
     m_main->OnChildClosing(this);
-    // The views point at the document: they go first.
-    delete m_splitter;
+    // The views point at the document: they go first. The pointer is
+    // cleared before they die, so an update pass that focus changes start
+    // during their teardown finds no view instead of a dying one.
+    CQorSplitterWnd* splitter = m_splitter;
     m_splitter = nullptr;
+    delete splitter;
     // Nobody listens to a report that goes.
     disconnect(m_doc.get(), nullptr, nullptr, nullptr);
     m_doc->OnCloseDocument();

@@ -66,8 +66,9 @@ TEST(MenuTable, BrokenLinesAreRefusedNotGuessed) {
         "menu\t1\t2\tcommand\t10\t\t~Del\n"
         "menu\t1\t1\tcommand\t11\n");
     EXPECT_EQ(t.errors.size(), 6) << t.errors.join(u'\n').toStdString();
-    ASSERT_EQ(t.menus.value(1).size(), 1);
-    const MenuEntry& a = t.menus.value(1).first();
+    const QList<MenuEntry> top = t.menus.value(1);
+    ASSERT_EQ(top.size(), 1);
+    const MenuEntry& a = top.first();
     ASSERT_EQ(a.children.size(), 3);
     EXPECT_EQ(a.children[0].keys, u"Ctrl+N");
     EXPECT_FALSE(a.children[0].keysShownOnly);
