@@ -71,14 +71,14 @@ protected:
         if (m.m_nForeground == -1) m.m_nForeground = kColourBlack;
         if (m.m_nBackground == -1) m.m_nBackground = kColourWhite;
         if (m.m_nPattern == -1) m.m_nPattern = 0;
-        FontSpec spec = GetDefaultUiFont();
-        ApplyFontStyleIndex(m.m_nStyle, &spec);
-        spec.face = QString::fromUtf8(kCellFontFaces[m.m_nFont & 15]);
-        spec.height = int(kFontSizePoints[m.m_nSize & 15] * 1.4);
+        FontDesc fd = GetDefaultUiFont();
+        ApplyFontStyleIndex(m.m_nStyle, &fd);
+        fd.face = QString::fromUtf8(kCellFontFaces[m.m_nFont & 15]);
+        fd.height = int(kFontSizePoints[m.m_nSize & 15] * 1.4);
         p.fillRect(rect(), paletteColour(m.m_nBackground));
         if (m.m_nPattern > 0)
             p.fillRect(rect(), QBrush(Qt::black, view::PatternBrushStyle(m.m_nPattern)));
-        p.setFont(view::MakeFont(spec));
+        p.setFont(view::MakeFont(fd));
         p.setPen(paletteColour(m.m_nForeground));
         p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, m_text);
     }

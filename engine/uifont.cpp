@@ -15,8 +15,8 @@ constexpr LineEntry kLines[8] = {
 
 }  // namespace
 
-FontSpec GetDefaultUiFont(FontSpec* font, int menuBarHeight) {
-    *font = FontSpec{};
+FontDesc GetDefaultUiFont(FontDesc* font, int menuBarHeight) {
+    *font = FontDesc{};
     font->face = QStringLiteral("Tahoma");
     font->height = menuBarHeight - 6;
     font->weight = kFontWeightNormal;
@@ -24,7 +24,7 @@ FontSpec GetDefaultUiFont(FontSpec* font, int menuBarHeight) {
     return *font;
 }
 
-void ApplyFontStyleIndex(int style, FontSpec* font) {
+void ApplyFontStyleIndex(int style, FontDesc* font) {
     if (style < 0 || style > 7) return;
     static constexpr bool bold[8] = {false, true, false, false, true, true, false, true};
     static constexpr bool italic[8] = {false, false, true, false, true, false, true, true};
@@ -34,7 +34,7 @@ void ApplyFontStyleIndex(int style, FontSpec* font) {
     font->underline = underline[style];
 }
 
-void MapLineStyle(int direction, PenSpec* pen, int* index) {
+void MapLineStyle(int direction, PenDesc* pen, int* index) {
     if (direction == kLineStyleToPen) {
         if (*index == -1) {
             pen->style = kPenUnset;

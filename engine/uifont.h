@@ -10,7 +10,7 @@ constexpr int kGb2312Charset = 134;
 constexpr int kFontWeightNormal = 400;
 constexpr int kFontWeightBold = 700;
 
-struct FontSpec {
+struct FontDesc {
     QString face;
     int height = 0;  // cell height in device units (GDI sign rules)
     int weight = kFontWeightNormal;
@@ -24,16 +24,16 @@ constexpr int kDefaultMenuBarHeight = 19;
 
 // "Tahoma", menu bar height - 6, weight 400, GB2312; fills *font and
 // returns it.
-FontSpec GetDefaultUiFont(FontSpec* font, int menuBarHeight = kDefaultMenuBarHeight);
-inline FontSpec GetDefaultUiFont() {
-    FontSpec f;
+FontDesc GetDefaultUiFont(FontDesc* font, int menuBarHeight = kDefaultMenuBarHeight);
+inline FontDesc GetDefaultUiFont() {
+    FontDesc f;
     return GetDefaultUiFont(&f);
 }
 
 // Font style index 0..7: 0 regular, 1 bold, 2 italic, 3 underline, 4 bold
 // italic, 5 bold underline, 6 italic underline, 7 all three. Sets weight,
 // italic and underline; an index outside 0..7 leaves the font unchanged.
-void ApplyFontStyleIndex(int style, FontSpec* font);
+void ApplyFontStyleIndex(int style, FontDesc* font);
 
 // GDI pen styles.
 enum PenStyleCode : int {
@@ -46,7 +46,7 @@ enum PenStyleCode : int {
     kPenUnset = -1,  // all bits set: "mixed" in the dialogs
 };
 
-struct PenSpec {
+struct PenDesc {
     int style = kPenSolid;
     int width = 1;
 };
@@ -60,4 +60,4 @@ enum LineStyleDirection : int {
 // 4 dash-dot, 5 dash-dot-dot, 6 solid 2, 7 solid 3. Index -1 and the unset
 // pen (style all ones) map to each other. An index outside the table
 // leaves the pen, a pen matching no entry leaves the index unchanged.
-void MapLineStyle(int direction, PenSpec* pen, int* index);
+void MapLineStyle(int direction, PenDesc* pen, int* index);

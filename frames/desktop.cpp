@@ -9,7 +9,7 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
-#include "dialogs/cpastespecialdlg.h"
+#include "dialogs/cpasteasdlg.h"
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/exportsetrunner.h"

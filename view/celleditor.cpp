@@ -35,7 +35,7 @@ CCellEdit::CCellEdit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textChanged, this, &CCellEdit::onTextChanged);
 }
 
-void CCellEdit::ShowAt(const Rect& rect, int mode, FontSpec font, int decimals) {
+void CCellEdit::ShowAt(const Rect& rect, int mode, FontDesc font, int decimals) {
     const int h = std::abs(font.height);
     font.height = -std::min(std::max(1, rect.height()), h > 0 ? h : rect.height());
     m_nMode = mode;

@@ -24,7 +24,7 @@ public:
     // Opens the editor over a client rectangle of its parent: the font's
     // height is limited to the rectangle's, the mode and decimal places go
     // to the editor and its partner, and the editor takes the focus.
-    void ShowAt(const qor::view::Rect& rect, int mode, FontSpec font, int decimals);
+    void ShowAt(const qor::view::Rect& rect, int mode, FontDesc font, int decimals);
     // The formula bar this editor mirrors into (null: none).
     void AttachFormulaBar(CCellEdit* bar) { m_pPartner = bar; }
     CCellEdit* Partner() const { return m_pPartner; }

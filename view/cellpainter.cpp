@@ -87,7 +87,7 @@ PaintResult CellPainter::Paint() {
     m_result.lastCol = DrawHeaderStrip(true);
 
     // The sheet font: what a cell whose own font cannot be made is drawn in.
-    FontSpec sheetFont = GetDefaultUiFont();
+    FontDesc sheetFont = GetDefaultUiFont();
     sheetFont.height = int(std::trunc(12.0 * m_geo->Scale()));
     m_p.setFont(MakeFont(sheetFont));
     m_drawer->PainterFontChanged();

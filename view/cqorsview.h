@@ -222,7 +222,7 @@ public:
     void AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox = nullptr);
     // What the editor needs for the current cell: client rectangle (zero
     // when the cell is not shown), mode (-1: no editing), font, decimals.
-    void PrepareCellEdit(qor::view::Rect* rect, int* mode, FontSpec* font, int* decimals) const;
+    void PrepareCellEdit(qor::view::Rect* rect, int* mode, FontDesc* font, int* decimals) const;
     // Stores text into the current cell (into its combined area's first
     // cell). 0 or the document's status.
     int SetCurrentCellText(const QString& text, int mode);

@@ -23,7 +23,7 @@ void CFormulaBar::keyPressEvent(QKeyEvent* event) {
         }
         Rect rect;
         int ignored = kEditNone, decimals = 0;
-        FontSpec font;
+        FontDesc font;
         View()->PrepareCellEdit(&rect, &ignored, &font, &decimals);
         m_nMode = mode;
         m_nDecimals = decimals;

@@ -351,7 +351,7 @@ void CQorsView::OnLButtonDblClk(QPoint p) {
     if ((!data && firstVarLine) || (data && m_pDoc->GetCellKind(r, c) == kCellLabel)) return;
     Rect rect;
     int mode = kEditNone, decimals = 0;
-    FontSpec font;
+    FontDesc font;
     PrepareCellEdit(&rect, &mode, &font, &decimals);
     if (mode == kEditNone) return;
     m_pCellEdit->setText(CellEditText(*m_pDoc, r, c));
@@ -491,7 +491,7 @@ int CQorsView::TypingEntryMode(QChar ch) const {
         return kEditNone;
     Rect rect;
     int mode = kEditNone, decimals = 0;
-    FontSpec font;
+    FontDesc font;
     PrepareCellEdit(&rect, &mode, &font, &decimals);
     return mode;
 }
@@ -543,7 +543,7 @@ void CQorsView::AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox) {
     ShowCellReference(1);
 }
 
-void CQorsView::PrepareCellEdit(Rect* rect, int* mode, FontSpec* font, int* decimals) const {
+void CQorsView::PrepareCellEdit(Rect* rect, int* mode, FontDesc* font, int* decimals) const {
     *rect = {30, 30, 60, 60};
     *mode = kEditNone;
     *decimals = 4;
@@ -580,7 +580,7 @@ bool CQorsView::OpenCellEditor(const QString& typed) {
         SetFirstCell(m_nFirstRow, sel.area.first.col);
     Rect rect;
     int mode = kEditNone, decimals = 0;
-    FontSpec font;
+    FontDesc font;
     PrepareCellEdit(&rect, &mode, &font, &decimals);
     if (mode == kEditNone) return false;
     if (m_pFormulaBar) m_pFormulaBar->clear();
@@ -620,7 +620,7 @@ int CQorsView::SetCurrentCellText(const QString& text, int mode) {
 bool CQorsView::currentCellShown() const {
     Rect rect;
     int mode = kEditNone, decimals = 0;
-    FontSpec font;
+    FontDesc font;
     PrepareCellEdit(&rect, &mode, &font, &decimals);
     return !rect.isNull();
 }

@@ -17,7 +17,7 @@ items::Rect shrunk(const items::Rect& r) {
     return {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
 }
 
-bool sameFont(const FontSpec& a, const FontSpec& b) {
+bool sameFont(const FontDesc& a, const FontDesc& b) {
     return a.height == b.height && a.weight == b.weight && a.italic == b.italic &&
            a.underline == b.underline && a.face == b.face;
 }
@@ -30,8 +30,8 @@ CellDrawer::CellDrawer(QPainter& painter, const CQorsDoc& doc, const CellDrawOpt
 CellDrawer::~CellDrawer() = default;
 
 const CellDrawer::FontEntry& CellDrawer::CellFont(int row, int col) {
-    FontSpec spec;
-    if (!BuildCellFont(m_doc, row, col, m_options.fontScale, &spec)) {
+    FontDesc fd;
+    if (!BuildCellFont(m_doc, row, col, m_options.fontScale, &fd)) {
         // Painting must go on: the text takes the painter's font, and the
         // failure is written down once rather than asked about mid-paint.
         if (!m_fallback) {
@@ -44,10 +44,10 @@ const CellDrawer::FontEntry& CellDrawer::CellFont(int row, int col) {
         return *m_fallback;
     }
     for (const auto& e : m_fonts)
-        if (sameFont(e->spec, spec)) return *e;
+        if (sameFont(e->fd, fd)) return *e;
     auto e = std::make_unique<FontEntry>();
-    e->spec = spec;
-    e->font = MakeFont(spec);
+    e->fd = fd;
+    e->font = MakeFont(fd);
     e->metrics = std::make_unique<FontTextMetrics>(QFontMetrics(e->font, m_painter.device()));
     m_fonts.push_back(std::move(e));
     return *m_fonts.back();

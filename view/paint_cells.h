@@ -80,7 +80,7 @@ public:
     // The font of a cell; the painter's font (with one log entry) when the
     // report cannot give one.
     struct FontEntry {
-        FontSpec spec;
+        FontDesc fd;
         QFont font;
         std::unique_ptr<FontTextMetrics> metrics;
     };

@@ -26,11 +26,11 @@ void edge(QPainter& p, const QColor& colour, int x1, int y1, int x2, int y2) {
 }  // namespace
 
 QFont CellPainter::headerFont(bool bold) const {
-    FontSpec spec;
-    spec.face = QStringLiteral("Tahoma");
-    spec.height = int(std::trunc(double(m_geo->Scale()) * BaseHeaderMetrics().baseHeight * 0.75));
-    spec.weight = bold ? kFontWeightBold : kFontWeightNormal;
-    return MakeFont(spec);
+    FontDesc fd;
+    fd.face = QStringLiteral("Tahoma");
+    fd.height = int(std::trunc(double(m_geo->Scale()) * BaseHeaderMetrics().baseHeight * 0.75));
+    fd.weight = bold ? kFontWeightBold : kFontWeightNormal;
+    return MakeFont(fd);
 }
 
 void CellPainter::DrawHeaderCell(const HeaderCell& cell) {

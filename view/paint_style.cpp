@@ -68,13 +68,13 @@ QStringList SubstituteFontFamilies(const QString& face) {
     return {upright, kSansCjk, kSansFallback};
 }
 
-QFont MakeFont(const FontSpec& spec) {
+QFont MakeFont(const FontDesc& fd) {
     QFont font;
-    font.setFamilies(SubstituteFontFamilies(spec.face));
-    font.setPixelSize(std::max(1, std::abs(spec.height)));
-    font.setWeight(spec.weight >= kFontWeightBold ? QFont::Bold : QFont::Normal);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+    font.setFamilies(SubstituteFontFamilies(fd.face));
+    font.setPixelSize(std::max(1, std::abs(fd.height)));
+    font.setWeight(fd.weight >= kFontWeightBold ? QFont::Bold : QFont::Normal);
+    font.setItalic(fd.italic);
+    font.setUnderline(fd.underline);
     font.setStrikeOut(false);
     font.setKerning(false);
     // Integer advances keep column text where the stored widths put it.
@@ -82,7 +82,7 @@ QFont MakeFont(const FontSpec& spec) {
     return font;
 }
 
-bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontSpec* font) {
+bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontDesc* font) {
     CReportHandle* report = doc.GetReport();
     if (!report || !font) return false;
     const CellArea cell = CellArea::cell(row + 1, col + 1);
@@ -91,7 +91,7 @@ bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontSpec
     if (report->AccessAreaFormat(0, kFmtFont, &face, &cell) != 0) face = 0;
     if (report->AccessAreaFormat(0, kFmtFontStyle, &style, &cell) != 0) style = 0;
     if (report->AccessAreaFormat(0, kFmtFontSize, &size, &cell) != 0) size = 0;
-    FontSpec f;
+    FontDesc f;
     f.face = QString::fromUtf8(kCellFontFaces[face & 15]);
     f.height = int(std::trunc(double(kFontSizePoints[size & 15]) * scale));
     ApplyFontStyleIndex(style, &f);
@@ -100,25 +100,25 @@ bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontSpec
 }
 
 QPen CellLinePen(int code, bool printing) {
-    PenSpec spec;
+    PenDesc fd;
     int index = code;
-    spec.style = kPenNull;
-    if (code >= 0 && code <= 7) MapLineStyle(kLineStyleToPen, &spec, &index);
-    if (spec.style == kPenNull) return QPen(Qt::NoPen);
+    fd.style = kPenNull;
+    if (code >= 0 && code <= 7) MapLineStyle(kLineStyleToPen, &fd, &index);
+    if (fd.style == kPenNull) return QPen(Qt::NoPen);
 
     QPen pen(Qt::black);
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
-    if (spec.style == kPenSolid) {
+    if (fd.style == kPenSolid) {
         pen.setStyle(Qt::SolidLine);
-        pen.setWidthF(printing ? 0.75 * spec.width : double(spec.width));
+        pen.setWidthF(printing ? 0.75 * fd.width : double(fd.width));
         return pen;
     }
     // Broken lines keep the dash lengths of the platform the reports come
     // from, in pixels; they are always one device pixel wide.
     pen.setWidth(printing ? 0 : 1);
     pen.setCosmetic(true);
-    switch (spec.style) {
+    switch (fd.style) {
         case kPenDash:
             pen.setDashPattern({18, 6});
             break;

@@ -49,12 +49,12 @@ QStringList SubstituteFontFamilies(const QString& face);
 
 // The QFont of a font record: |height| pixels (in the painter's units), the
 // record's weight, italic and underline, and the substituted families.
-QFont MakeFont(const FontSpec& spec);
+QFont MakeFont(const FontDesc& fd);
 
 // The font of a cell's text: the face of font attribute 10, the style of
 // attribute 11 and the size of attribute 12 (points) times scale,
 // truncated. False, and *font untouched, without a report.
-bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontSpec* font);
+bool BuildCellFont(const CQorsDoc& doc, int row, int col, double scale, FontDesc* font);
 
 // The pen of a line code 0..7 (0 none; 1 solid one pixel; 2..5 dashed,
 // dotted, dash-dot and dash-dot-dot one pixel; 6 and 7 solid two and three

@@ -234,7 +234,7 @@ bool PrintDriver::PrintLayoutPage(QPainter& painter, int layoutPage) {
         printObject(layoutPage);
     } else {
         // The sheet font: what a cell whose own font cannot be made prints in.
-        FontSpec sheetFont = GetDefaultUiFont();
+        FontDesc sheetFont = GetDefaultUiFont();
         sheetFont.height = int(std::trunc(double(m_setup.printScale) * 10.0));
         painter.setFont(MakeFont(sheetFont));
         painter.setBackgroundMode(Qt::TransparentMode);

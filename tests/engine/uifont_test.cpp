@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 TEST(UiFontTest, DefaultFontAndStyleIndices) {
-    FontSpec f;
+    FontDesc f;
     f.italic = true;
-    const FontSpec r = GetDefaultUiFont(&f);
+    const FontDesc r = GetDefaultUiFont(&f);
     EXPECT_EQ(f.face, "Tahoma");
     EXPECT_EQ(f.height, kDefaultMenuBarHeight - 6);
     EXPECT_EQ(f.weight, 400);
@@ -29,14 +29,14 @@ TEST(UiFontTest, DefaultFontAndStyleIndices) {
 
 TEST(UiFontTest, LineStylesRoundTrip) {
     for (int i = -1; i < 8; ++i) {
-        PenSpec pen;
+        PenDesc pen;
         int idx = i;
         MapLineStyle(kLineStyleToPen, &pen, &idx);
         int back = 99;
         MapLineStyle(kPenToLineStyle, &pen, &back);
         EXPECT_EQ(back, i);
     }
-    PenSpec pen{kPenDash, 1};
+    PenDesc pen{kPenDash, 1};
     int idx = 8;
     MapLineStyle(kLineStyleToPen, &pen, &idx);  // no such index: pen kept
     EXPECT_EQ(pen.style, kPenDash);

@@ -40,11 +40,11 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 // make damaged files.
 const char* kDbfWriter = R"PY(
 import struct, sys, json
-path, spec = sys.argv[1], json.loads(sys.argv[2])
-fields = spec["fields"]; records = spec["records"]
-hlen = spec.get("hlen", 32 + 32 * len(fields) + 1)
+path, layout = sys.argv[1], json.loads(sys.argv[2])
+fields = layout["fields"]; records = layout["records"]
+hlen = layout.get("hlen", 32 + 32 * len(fields) + 1)
 rlen = 1 + sum(f[2] for f in fields)
-count = spec.get("count", len(records))
+count = layout.get("count", len(records))
 out = struct.pack("<BBBBIHH20x", 3, 126, 12, 7, count, hlen, rlen)
 out = bytearray(out); out[29] = 0x4D
 for name, typ, width, dec in fields:
@@ -61,8 +61,8 @@ out += b"\x1a"
 open(path, "wb").write(bytes(out))
 )PY";
 
-void writeDbf(const QString& path, const QString& specJson) {
-    const auto r = qortest::python(QString::fromLatin1(kDbfWriter), {path, specJson});
+void writeDbf(const QString& path, const QString& layoutJson) {
+    const auto r = qortest::python(QString::fromLatin1(kDbfWriter), {path, layoutJson});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
 }
 

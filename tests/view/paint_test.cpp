@@ -173,10 +173,10 @@ TEST(CellTextLayout, CellsWithoutInsideDrawNothing) {
 
 TEST(CellTextLayout, FontWidthsMatchShapedWidths) {
     for (const char* face : {"宋体", "黑体", "Tahoma"}) {
-        FontSpec spec;
-        spec.face = face;
-        spec.height = 16;
-        const QFontMetrics fm(MakeFont(spec));
+        FontDesc fd;
+        fd.face = face;
+        fd.height = 16;
+        const QFontMetrics fm(MakeFont(fd));
         const FontTextMetrics m(fm);
         for (const QString& t :
              {QString("1,234,567.50"), QString("-0.25%"), QString("项目5000"),
@@ -248,14 +248,14 @@ TEST(PaintStyle, FontFacesMapToInstalledFamilies) {
     EXPECT_TRUE(SubstituteFontFamilies("Arial").contains("Noto Sans CJK SC"));
 
     // Drawing uses the substitute, not whatever the system would pick.
-    FontSpec spec;
-    spec.face = "宋体";
-    spec.height = 16;
-    EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "AR PL UMing CN");
-    spec.face = "黑体";
-    EXPECT_EQ(QFontInfo(MakeFont(spec)).family(), "WenQuanYi Zen Hei");
-    spec.face = "楷体_GB2312";
-    const QString kaiFamily = QFontInfo(MakeFont(spec)).family();
+    FontDesc fd;
+    fd.face = "宋体";
+    fd.height = 16;
+    EXPECT_EQ(QFontInfo(MakeFont(fd)).family(), "AR PL UMing CN");
+    fd.face = "黑体";
+    EXPECT_EQ(QFontInfo(MakeFont(fd)).family(), "WenQuanYi Zen Hei");
+    fd.face = "楷体_GB2312";
+    const QString kaiFamily = QFontInfo(MakeFont(fd)).family();
     EXPECT_TRUE(kaiFamily.contains("Kai", Qt::CaseInsensitive) || kaiFamily == "AR PL UMing CN")
         << kaiFamily.toStdString();
 }
@@ -733,7 +733,7 @@ TEST(SheetPaint, CellFontsComeFromTheFontAttributes) {
     SampleReport s;
     s.build();
     if (HasFatalFailure()) return;
-    FontSpec f;
+    FontDesc f;
     ASSERT_TRUE(BuildCellFont(s.doc, 0, 3, 1.4, &f));  // inside the title area
     EXPECT_EQ(f.face, "黑体");
     EXPECT_EQ(f.height, 22);  // 16 pt x 1.4, truncated

@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 
-#include "dialogs/cpastespecialdlg.h"
+#include "dialogs/cpasteasdlg.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"

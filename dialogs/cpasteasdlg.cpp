@@ -1,4 +1,4 @@
-#include "dialogs/cpastespecialdlg.h"
+#include "dialogs/cpasteasdlg.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
