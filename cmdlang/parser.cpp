@@ -22,6 +22,18 @@ struct NestingGuard {
 
 namespace {
 
+// Function names are matched without regard to case, but only Latin letters
+// have case here. Full Unicode upper-casing can turn one letter into a letter
+// plus combining marks (U+0390 becomes three characters), which the lexer
+// would refuse when the printed formula is read again.
+QString upperAsciiName(const QString& name) {
+    QString out = name;
+    for (QChar& c : out) {
+        if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - u'a' + u'A');
+    }
+    return out;
+}
+
 Op compareOp(const Token& t) {
     switch (t.kind) {
         case TokenKind::Eq:
@@ -286,7 +298,7 @@ NodePtr Parser::primary() {
 
 NodePtr Parser::call() {
     NodePtr n = leaf(NodeKind::Call, cur_);
-    n->text = cur_.text.toUpper();
+    n->text = upperAsciiName(cur_.text);
     advance();  // name
     const int open = cur_.pos;
     if (FindFunction(n->text)) {

@@ -240,6 +240,8 @@ TEST(Parser, PrintingRoundTrips) {
         "0.1+1e+21+1.5e-07",
         "名称 LIKE \"a%\"",
         "QM(5101.01.02,月)",
+        // Upper-casing a name must not grow letters into combining marks.
+        "cΐҼ(=B4)+-m(2)",
     };
     for (const char* text : cases) {
         ParseError e;
@@ -254,6 +256,8 @@ TEST(Parser, PrintingRoundTrips) {
     }
     EXPECT_EQ(PrintExpression(*ParseExpression(QStringLiteral("( a1 + b2 ) * 2"))),
               QStringLiteral("(A1+B2)*2"));
+    EXPECT_EQ(PrintExpression(*ParseExpression(QStringLiteral("sum(1)+cΐ(2)"))),
+              QStringLiteral("SUM(1)+Cΐ(2)"));
     auto f = ParseFormula(QStringLiteral("total a1 for b1>0 relation 年 with \"r.rep\"->年"));
     ASSERT_TRUE(f);
     EXPECT_EQ(PrintFormula(*f), QStringLiteral("TOTAL A1 For B1>0 Relation 年 with \"r.rep\"->年"));
