@@ -22,7 +22,10 @@ public:
     bool LoadRecord(qor::ByteReader& in, QString* error) override;
 
     const qor::items::ChartDesc& GetChartDesc() const { return m_desc; }
-    void SetChartDesc(const qor::items::ChartDesc& desc) { m_desc = desc; }
+    void SetChartDesc(const qor::items::ChartDesc& desc) {
+        m_desc = desc;
+        MarkPictureStale();
+    }
     // Width and height set when the chart is resized in the chart view.
     QSize GetTrackedSize() const { return m_trackedSize; }
     void SetTrackedSize(QSize s) { m_trackedSize = s; }
@@ -33,7 +36,26 @@ public:
     // The chart as last drawn (null until the view renders it); replacing
     // it drops the old one.
     const QPicture* GetPicture() const { return m_picture.get(); }
-    void SetPicture(std::unique_ptr<QPicture> picture) { m_picture = std::move(picture); }
+    void SetPicture(std::unique_ptr<QPicture> picture) {
+        m_picture = std::move(picture);
+        m_pictureSource = {};
+    }
+    // What the picture was drawn from: the document's content generation,
+    // the page whose cells it shows and the size it was drawn at. The view
+    // draws the chart again when any of them moved on.
+    struct PictureSource {
+        quint64 generation = 0;
+        int page = -1;
+        QSize size;
+        bool operator==(const PictureSource&) const = default;
+    };
+    const PictureSource& GetPictureSource() const { return m_pictureSource; }
+    void SetPicture(std::unique_ptr<QPicture> picture, const PictureSource& source) {
+        m_picture = std::move(picture);
+        m_pictureSource = source;
+    }
+    // The next paint draws the chart again.
+    void MarkPictureStale() { m_pictureSource = {}; }
 
     // A chart always uses the content pair; sizes are clamped to 1500.
     QSize GetSize() const override { return m_contentSize; }
@@ -65,4 +87,5 @@ private:
     QSize m_trackedSize{0, 0};
     QSize m_measuredExtent{0, 0};
     std::unique_ptr<QPicture> m_picture;
+    PictureSource m_pictureSource;
 };

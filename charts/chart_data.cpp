@@ -65,6 +65,8 @@ bool ReadChartData(const ChartDesc& desc, IChartDataSource& source, int firstPag
     const int r1 = std::min(a.first.row, a.last.row), r2 = std::max(a.first.row, a.last.row);
     const int c1 = std::min(a.first.col, a.last.col), c2 = std::max(a.first.col, a.last.col);
     if (r1 < 1 || c1 < 1) return fail(QStringLiteral("the chart's data area is not valid"));
+    if (qint64(r2 - r1 + 1) * qint64(c2 - c1 + 1) > kMaxChartCells)
+        return fail(QStringLiteral("the chart's data area holds more than %1 cells").arg(kMaxChartCells));
     int first = desc.IsWholeReport() ? 1 : int(desc.GetSourcePage());
     if (first < 1 || first > count) first = std::clamp(firstPage, 1, count);
     pages = std::clamp(pages, 1, std::min(kMaxChartPages, count - first + 1));

@@ -30,6 +30,10 @@ enum ChartType : uint32_t {
 constexpr uint32_t kLastChartType = kGroupedBar3D;
 // A whole-report chart reads at most this many pages.
 constexpr int kMaxChartPages = 12;
+// A chart's area holds at most this many cells on one page (what the
+// insert-chart command accepts); a stored or pasted description asking for
+// more is refused before anything is allocated for it.
+constexpr int kMaxChartCells = 1000;
 constexpr int kChartCellTextChars = 65;
 constexpr int kChartPageLabelChars = 310;
 
@@ -90,7 +94,8 @@ int ChartPageSpan(const qor::items::ChartDesc& desc, int pageCount);
 // Reads the description's area (corners in any order) for `pages` pages
 // from `firstPage` (whole-report charts start at page 1; others at the
 // description's page, or firstPage when that page does not exist). False,
-// with *error, for an empty or negative area or no pages.
+// with *error, for an empty or negative area, an area of more than
+// kMaxChartCells cells, or no pages.
 bool ReadChartData(const qor::items::ChartDesc& desc, IChartDataSource& source, int firstPage,
                    int pages, ChartData* data, QString* error = nullptr);
 

@@ -71,9 +71,15 @@ void CQorsDoc::resetFields() {
 // ---------------------------------------------------------------------------
 // Modified flag and views
 
-void CQorsDoc::SetModifiedFlag(bool modified) { m_bModified = modified; }
+void CQorsDoc::SetModifiedFlag(bool modified) {
+    m_bModified = modified;
+    if (modified) ++m_contentGeneration;
+}
 
 void CQorsDoc::UpdateAllViews(int hint) {
+    // Whatever the views are told besides an item's own change may alter
+    // what a chart shows; its picture is drawn again at the next paint.
+    if (hint != kHintItems) ++m_contentGeneration;
     if (m_bRedrawSuspended) return;
     emit changed(hint);
 }

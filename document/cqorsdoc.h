@@ -391,6 +391,15 @@ public:
     // outside the table or no pages in data state.
     bool GetChartDataFromArea(const qor::items::ChartDesc& desc, int pages,
                               std::vector<ChartCellRecord>* cells, QStringList* pageLabels);
+    // Brings a chart item's picture up to date: drawn again from the cells
+    // of the item's page (a format item: the page on screen; a whole-report
+    // chart: pages 1 to 12) when the cells, that page or the item's size
+    // changed since it was last drawn, or always with `force`. Quiet: an
+    // area outside the table, too large, or a report without pages leaves
+    // the chart without a picture. True when the item has a fresh picture.
+    bool RefreshChartPicture(CComItem* item, bool force = false);
+    // Counts changes of what charts show (cells, pages, the page on screen).
+    quint64 ContentGeneration() const { return m_contentGeneration; }
 
     // The item list as the "Contents" stream, and back (loading replaces
     // the list). False with *error for a damaged stream.
@@ -411,6 +420,7 @@ public:
     int32_t m_bRedrawSuspended = 0;
     int32_t m_bDataState = 0;      // 1 data state, 0 format state
     int32_t m_nCurPage = 0;        // from 1; 0 none
+    quint64 m_contentGeneration = 1;
     int32_t m_nShownPage = 0;      // the page last published to the page tabs
     int32_t m_nPageCount = 0;      // set by the XML import's data pass too
     uint32_t m_nClientMarker = 0;  // kConsolClientMarker for client reports
@@ -480,6 +490,7 @@ private:
     int pasteNative(const QByteArray& bytes, bool* touched);
     int pasteText(const QString& text);
     int lastShownRow() const;
+    bool chartAreaInTable(const qor::items::ChartDesc& desc) const;
     int lastShownCol() const;
 
     std::unique_ptr<CReportHandle> m_pReport;

@@ -5,6 +5,7 @@
 
 #include "charts/cgraphitem.h"
 #include "charts/chart_data.h"
+#include "charts/chart_renderer.h"
 #include "charts/coleitem.h"
 #include "charts/contentsstream.h"
 #include "document/cqorsdoc.h"
@@ -14,6 +15,7 @@
 #include "platform/uiservices.h"
 
 using qor::items::ChartDesc;
+using qor::items::Rect;
 
 namespace {
 
@@ -238,10 +240,7 @@ bool CQorsDoc::GetChartDataFromArea(const ChartDesc& desc, int pages,
     if (cells) cells->clear();
     if (pageLabels) pageLabels->clear();
     if (!m_pReport || m_pReport->IsFormatState() || m_pReport->GetPageCount() == 0) return false;
-    const CellArea a = desc.GetSourceArea();
-    const int r1 = std::min(a.first.row, a.last.row), r2 = std::max(a.first.row, a.last.row);
-    const int c1 = std::min(a.first.col, a.last.col), c2 = std::max(a.first.col, a.last.col);
-    if (r1 < 1 || c1 < 1 || r2 > lastShownRow() + 1 || c2 > lastShownCol() + 1) {
+    if (!chartAreaInTable(desc)) {
         qor::messageBox(QStringLiteral("图表的数据区域不正确！"), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         return false;
@@ -258,6 +257,44 @@ bool CQorsDoc::GetChartDataFromArea(const ChartDesc& desc, int pages,
         cells->push_back(ChartCellRecord{});
     }
     if (pageLabels) *pageLabels = data.pageLabels;
+    return true;
+}
+
+bool CQorsDoc::chartAreaInTable(const ChartDesc& desc) const {
+    const CellArea a = desc.GetSourceArea();
+    const int r1 = std::min(a.first.row, a.last.row), r2 = std::max(a.first.row, a.last.row);
+    const int c1 = std::min(a.first.col, a.last.col), c2 = std::max(a.first.col, a.last.col);
+    return r1 >= 1 && c1 >= 1 && r2 <= lastShownRow() + 1 && c2 <= lastShownCol() + 1;
+}
+
+bool CQorsDoc::RefreshChartPicture(CComItem* item, bool force) {
+    auto* chart = dynamic_cast<CGraphItem*>(item);
+    if (!chart) return false;
+    const Rect r = chart->GetRect();
+    const QSize size(std::abs(r.width()), std::abs(r.height()));
+    // The cells of the item's own page; a format item follows the page on
+    // screen. The description's stored page only says where the chart was
+    // defined.
+    const int page = chart->GetPage() > 0 ? int(chart->GetPage()) : std::max(1, int(m_nCurPage));
+    const CGraphItem::PictureSource source{m_contentGeneration, page, size};
+    if (!force && chart->GetPicture() && chart->GetPictureSource() == source) return true;
+    // Whatever cannot be drawn shows as an empty frame, never as an old
+    // picture of other cells.
+    auto nothing = [chart] {
+        chart->SetPicture(nullptr);
+        return false;
+    };
+    if (!m_pReport || m_pReport->GetPageCount() == 0 || size.width() < 1 || size.height() < 1)
+        return nothing();
+    ChartDesc desc = chart->GetChartDesc();
+    if (!chartAreaInTable(desc)) return nothing();
+    desc.SetSourcePage(uint32_t(page));
+    qor::charts::ReportChartSource cells(*m_pReport);
+    qor::charts::ChartData data;
+    const int pages = qor::charts::ChartPageSpan(desc, m_pReport->GetPageCount());
+    if (!qor::charts::ReadChartData(desc, cells, page, pages, &data)) return nothing();
+    // Drawn from a copy: painting never changes what the item stores.
+    chart->SetPicture(qor::charts::RenderChartPicture(&desc, data, size), source);
     return true;
 }
 

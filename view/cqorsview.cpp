@@ -486,6 +486,8 @@ PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     req.drag.sizingOld = m_nSizingOld;
     req.selectedItem = m_pSelection;
     req.chartEditing = m_bChartEditing != 0;
+    if (CQorsDoc* doc = m_pDoc)
+        req.refreshItem = [doc](CComItem* item) { doc->RefreshChartPicture(item); };
     return req;
 }
 

@@ -405,7 +405,11 @@ void PrintDriver::printAreas(const PageRange& block, int left, int top, bool wit
 void PrintDriver::printItem(CComItem* item, const items::Rect& rect) {
     const QRect qr = toQRect(rect).normalized();
     if (!item->IsTransparent()) m_painter->fillRect(qr, Qt::white);
-    if (m_settings.refreshItem) m_settings.refreshItem(item);
+    // A printed chart is always drawn anew from the page being printed.
+    if (m_settings.refreshItem)
+        m_settings.refreshItem(item);
+    else
+        m_doc.RefreshChartPicture(item, true);
     m_painter->save();
     item->Draw(m_painter, rect);
     m_painter->restore();

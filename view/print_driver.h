@@ -50,7 +50,8 @@ struct PrintJobSettings {
     const CComItem* objectOnly = nullptr;
     // The scale of the items' rectangles (the view's display scale).
     float viewScale = kDefaultViewScale;
-    // Brings a chart's picture up to date before it is printed.
+    // Brings a chart's picture up to date before it is printed; without
+    // one the document draws each chart anew.
     std::function<void(CComItem*)> refreshItem;
 };
 

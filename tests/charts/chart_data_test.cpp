@@ -108,6 +108,18 @@ TEST(ChartData, RefusesNoPagesAndAreasOffTheTable) {
     d.SetSourceArea(CellArea::area(0, 2, 4, 5));
     EXPECT_FALSE(ReadChartData(d, s, 1, 1, &data));
     EXPECT_EQ(data.cells.size(), 0u);
+    // A damaged description asking for 300 x 300 cells is refused before
+    // anything is read or reserved; 2 x 500 is the largest area accepted.
+    s.reads = 0;
+    d.SetSourceArea(CellArea::area(1, 1, 300, 300));
+    EXPECT_FALSE(ReadChartData(d, s, 1, 1, &data, &error));
+    EXPECT_EQ(s.reads, 0);
+    EXPECT_EQ(data.cells.capacity(), 0u);
+    d.SetSourceArea(CellArea::area(1, 1, 2, 501));
+    EXPECT_FALSE(ReadChartData(d, s, 1, 1, &data));
+    d.SetSourceArea(CellArea::area(1, 1, 2, 500));
+    EXPECT_TRUE(ReadChartData(d, s, 1, 1, &data));
+    EXPECT_EQ(data.cells.size(), 1000u);
 }
 
 TEST(ChartData, SeriesByTypeAndGrouping) {
