@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "dialogs/formatwidgets.h"
 #include "engine/cellformat.h"
 #include "engine/messages.h"
 #include "engine/uifont.h"
@@ -27,31 +28,6 @@ using namespace qor;
 namespace {
 
 constexpr int kFirstFontStyleString = 63129;  // .. 63136
-constexpr int kNoLineString = 62435;
-constexpr int kPatternCount = 4;
-
-QColor paletteColour(int index) { return view::ColorFromRef(kCellPalette[index & 15]); }
-
-QIcon swatch(const QBrush& fill, const QSize& size = QSize(40, 14)) {
-    QPixmap pm(size);
-    pm.fill(Qt::white);
-    QPainter p(&pm);
-    p.fillRect(pm.rect().adjusted(2, 2, -2, -2), fill);
-    return QIcon(pm);
-}
-
-// The colour combo: the sixteen palette colours in palette order, each
-// held as its 0x00BBGGRR value.
-void fillColourCombo(QComboBox* combo) {
-    combo->setIconSize(QSize(40, 14));
-    for (int i = 0; i < 16; ++i)
-        combo->addItem(swatch(paletteColour(i)), QString(), QVariant(uint(kCellPalette[i])));
-}
-
-// -1 (mixed) selects nothing.
-void selectIndex(QComboBox* combo, int32_t index) {
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
 
 // The font page's sample: the chosen font, style and size in the chosen
 // colours over the chosen pattern.
@@ -71,16 +47,15 @@ protected:
         if (m.m_nForeground == -1) m.m_nForeground = kColourBlack;
         if (m.m_nBackground == -1) m.m_nBackground = kColourWhite;
         if (m.m_nPattern == -1) m.m_nPattern = 0;
-        FontDesc fd = GetDefaultUiFont();
-        ApplyFontStyleIndex(m.m_nStyle, &fd);
-        fd.face = QString::fromUtf8(kCellFontFaces[m.m_nFont & 15]);
-        fd.height = int(kFontSizePoints[m.m_nSize & 15] * 1.4);
-        p.fillRect(rect(), paletteColour(m.m_nBackground));
-        if (m.m_nPattern > 0)
-            p.fillRect(rect(), QBrush(Qt::black, view::PatternBrushStyle(m.m_nPattern)));
-        p.setFont(view::MakeFont(fd));
-        p.setPen(paletteColour(m.m_nForeground));
-        p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, m_text);
+        FontSampleSpec spec;
+        spec.font = m.m_nFont & 15;
+        spec.style = m.m_nStyle;
+        spec.size = m.m_nSize & 15;
+        spec.foreground = m.m_nForeground;
+        spec.background = m.m_nBackground;
+        spec.pattern = m.m_nPattern;
+        spec.centred = true;
+        PaintFontSample(p, rect(), spec, m_text);
     }
 
 private:
@@ -138,17 +113,6 @@ protected:
 private:
     CFramePage* m_page;
 };
-
-QIcon lineStyleIcon(int style) {
-    QPixmap pm(60, 14);
-    pm.fill(Qt::white);
-    if (style != kLineNone) {
-        QPainter p(&pm);
-        p.setPen(view::CellLinePen(style, false));
-        p.drawLine(6, 7, 54, 7);
-    }
-    return QIcon(pm);
-}
 
 }  // namespace
 
@@ -266,15 +230,11 @@ CFontPatternPage::CFontPatternPage(QWidget* parent) : CCellAttrPage(IDD, parent)
     m_size = Item(IDC_SIZE, new QComboBox(this));
     for (int points : kFontSizePoints) m_size->addItem(QString::number(points));
     m_foreground = Item(IDC_FOREGROUND, new QComboBox(this));
-    fillColourCombo(m_foreground);
+    FillColourCombo(m_foreground);
     m_background = Item(IDC_BACKGROUND, new QComboBox(this));
-    fillColourCombo(m_background);
+    FillColourCombo(m_background);
     m_pattern = Item(IDC_PATTERN, new QComboBox(this));
-    m_pattern->setIconSize(QSize(40, 14));
-    for (int i = 0; i < kPatternCount; ++i)
-        m_pattern->addItem(
-            swatch(i ? QBrush(Qt::black, view::PatternBrushStyle(i)) : QBrush(Qt::white)),
-            QString());
+    FillPatternCombo(m_pattern);
     m_sample = Item(IDC_SAMPLE, new FontSample(this, ControlText(IDC_SAMPLE, "样本Sample")));
 
     auto* form = new QGridLayout;
@@ -309,12 +269,12 @@ bool CFontPatternPage::UpdateData(bool save) {
         m_bApplied = 1;
         return true;
     }
-    selectIndex(m_font, m_nFont);
-    selectIndex(m_style, m_nStyle);
-    selectIndex(m_size, m_nSize);
-    selectIndex(m_foreground, m_nForeground);
-    selectIndex(m_background, m_nBackground);
-    selectIndex(m_pattern, m_nPattern);
+    SelectComboIndex(m_font, m_nFont);
+    SelectComboIndex(m_style, m_nStyle);
+    SelectComboIndex(m_size, m_nSize);
+    SelectComboIndex(m_foreground, m_nForeground);
+    SelectComboIndex(m_background, m_nBackground);
+    SelectComboIndex(m_pattern, m_nPattern);
     m_sample->update();
     return true;
 }
@@ -420,10 +380,7 @@ constexpr LineButton kLineButtons[] = {
 
 CFramePage::CFramePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
     m_styles = Item(IDC_LINE_STYLES, new QListWidget(this));
-    m_styles->setIconSize(QSize(60, 14));
-    for (int style = 0; style < 8; ++style)
-        m_styles->addItem(new QListWidgetItem(
-            lineStyleIcon(style), style == kLineNone ? LoadErrorText(kNoLineString) : QString()));
+    FillLineStyleList(m_styles);
     m_styles->setCurrentRow(kLineThin);
 
     auto* frame = Item(IDC_PREVIEW_FRAME,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "dialogs/dlgexchange.h"
 #include "engine/textutil.h"
 #include "resources/stringtable.h"
 #include "view/displaystyle.h"
@@ -17,12 +18,8 @@ QString text(int id, const char* fallback) {
 }  // namespace
 
 int ZoomSpinStep(const QString& text, int delta) {
-    int value = text.trimmed().toInt();
-    if (delta >= 0) {
-        if (value >= view::kMinZoomPercent + 1) value -= 5;
-    } else if (value < view::kMaxZoomPercent) {
-        value += 5;
-    }
+    const int value =
+        stepSpin(text.trimmed().toInt(), delta, view::kMinZoomPercent, view::kMaxZoomPercent, 5);
     return std::clamp(value, view::kMinZoomPercent, view::kMaxZoomPercent);
 }
 

@@ -12,6 +12,7 @@
 #include "dialogs/cpasteasdlg.h"
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
+#include "dialogs/editformat_docdialogs.h"
 #include "dialogs/exportsetrunner.h"
 #include "dialogs/formulalist_docdialogs.h"
 #include "dialogs/password_docdialogs.h"
@@ -39,7 +40,8 @@ namespace {
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
 using DocDialogs = qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
-    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<qor::RowColPageDocDialogsT<>>>>>>;
+    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
+        qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -110,6 +112,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetFormulaListParent(main);
     dialogs.SetPasswordParent(main);
     dialogs.SetRowColPageParent(main);
+    dialogs.SetEditFormatParent(main);
     InstallViewSettingsDialogs(main);
     InstallPasteSpecialDlg(main);
     // A protected report asks for its password in its own dialog.
