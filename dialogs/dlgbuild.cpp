@@ -29,8 +29,7 @@ void AddDlgButtons(CQorDialog* dlg, QBoxLayout* layout, const QString& okText,
                    const QString& cancelText) {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* ok = DlgButton(dlg, CQorDialog::IDOK,
-                         okText.isEmpty() ? QStringLiteral("确定") : okText);
+    auto* ok = DlgButton(dlg, CQorDialog::IDOK, okText.isEmpty() ? QStringLiteral("确定") : okText);
     ok->setDefault(true);
     row->addWidget(ok);
     row->addWidget(DlgButton(dlg, CQorDialog::IDCANCEL,
@@ -73,7 +72,8 @@ QWidget* AttachSpin(CQorDialog* dlg, int id, QLineEdit* edit,
 
 void PressSpin(QWidget* spin, int delta) {
     if (!spin) return;
-    auto* b = spin->findChild<QToolButton*>(delta < 0 ? QStringLiteral("up") : QStringLiteral("down"));
+    auto* b =
+        spin->findChild<QToolButton*>(delta < 0 ? QStringLiteral("up") : QStringLiteral("down"));
     if (b) b->click();
 }
 

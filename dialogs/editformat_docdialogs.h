@@ -71,7 +71,8 @@ public:
     std::optional<ColWidthDlgMembers> ColWidthDlg(const ColWidthDlgMembers& m) override {
         return RunColWidthDlg(m, m_editFormatParent);
     }
-    std::optional<CombineCellsDlgMembers> CombineCellsDlg(const CombineCellsDlgMembers& m) override {
+    std::optional<CombineCellsDlgMembers> CombineCellsDlg(
+        const CombineCellsDlgMembers& m) override {
         return RunCombineCellsDlg(m, m_editFormatParent);
     }
     std::optional<SetVarAreaDlgMembers> SetVarAreaDlg(const SetVarAreaDlgMembers& m) override {
@@ -93,17 +94,20 @@ public:
         const CancelKeywordDlgMembers& m) override {
         return RunCancelKeywordDlg(m, m_editFormatParent);
     }
-    std::optional<EnterKeywordDlgMembers> EnterKeywordDlg(const EnterKeywordDlgMembers& m) override {
+    std::optional<EnterKeywordDlgMembers> EnterKeywordDlg(
+        const EnterKeywordDlgMembers& m) override {
         return RunEnterKeywordDlg(m, m_editFormatParent);
     }
     std::optional<KeywordOffsetDlgMembers> KeywordOffsetDlg(
         const KeywordOffsetDlgMembers& m) override {
         return RunKeywordOffsetDlg(m, m_editFormatParent);
     }
-    std::optional<ResetVarAreaDlgMembers> ResetVarAreaDlg(const ResetVarAreaDlgMembers& m) override {
+    std::optional<ResetVarAreaDlgMembers> ResetVarAreaDlg(
+        const ResetVarAreaDlgMembers& m) override {
         return RunResetVarAreaDlg(m, m_editFormatParent);
     }
-    std::optional<RoundBalanceDlgMembers> RoundBalanceDlg(const RoundBalanceDlgMembers& m) override {
+    std::optional<RoundBalanceDlgMembers> RoundBalanceDlg(
+        const RoundBalanceDlgMembers& m) override {
         return RunRoundBalanceDlg(m, m_editFormatParent);
     }
 

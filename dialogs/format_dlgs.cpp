@@ -128,9 +128,8 @@ CCellStyleDlg::CCellStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
         alignGrid->addWidget(v, 1, i);
     }
     m_wrap = Bind(IDC_WRAP, new QCheckBox(QStringLiteral("文字在单元内折行显示"), this));
-    m_sample = Bind(IDC_SAMPLE, new PaintBox(this, [this](QPainter& p, const QRect& r) {
-                        PaintSample(p, r);
-                    }));
+    m_sample = Bind(IDC_SAMPLE,
+                    new PaintBox(this, [this](QPainter& p, const QRect& r) { PaintSample(p, r); }));
     m_sample->setMinimumSize(220, 80);
 
     auto* top = new QHBoxLayout;
@@ -168,7 +167,9 @@ bool CCellStyleDlg::OnInitDialog() {
     m_wrap->setChecked(wordWrap == 1);
     // The face combo lists each face once: select by face.
     m_font->setCurrentIndex(
-        CellStyleDlgMembers::font >= 0 && CellStyleDlgMembers::font < 16 ? m_font->findText(QString::fromUtf8(kCellFontFaces[CellStyleDlgMembers::font])) : -1);
+        CellStyleDlgMembers::font >= 0 && CellStyleDlgMembers::font < 16
+            ? m_font->findText(QString::fromUtf8(kCellFontFaces[CellStyleDlgMembers::font]))
+            : -1);
     SelectComboIndex(m_style, fontStyle);
     SelectComboIndex(m_size, fontSize);
     SelectComboIndex(m_foreground, foreColor);
@@ -425,13 +426,13 @@ CApplyFormatDlg::CApplyFormatDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_list = Bind(IDC_LIST, new QListWidget(this));
-    for (int i = 0; i < kTableStyleCount; ++i) m_list->addItem(LoadErrorText(kFirstTableStyleString + i));
+    for (int i = 0; i < kTableStyleCount; ++i)
+        m_list->addItem(LoadErrorText(kFirstTableStyleString + i));
     m_list->setMinimumWidth(170);
     m_preview = Bind(IDC_PREVIEW, new PaintBox(this, [this](QPainter& p, const QRect& r) {
                          p.fillRect(r, Qt::white);
                          const QImage img = TableStylePreview(m_list->currentRow());
-                         if (!img.isNull())
-                             p.drawImage(r.center() - img.rect().center(), img);
+                         if (!img.isNull()) p.drawImage(r.center() - img.rect().center(), img);
                      }));
     m_preview->setMinimumSize(TableStylePreview(0).size() + QSize(8, 8));
     row->addWidget(m_list);

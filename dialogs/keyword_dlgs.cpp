@@ -26,7 +26,8 @@ constexpr int kCustomKind = 6;
 constexpr int kNumericType = 63001;
 constexpr int kTextType = 63000;
 
-const char* const kKeywordNames[7] = {"单位名称", "单位编号", "年", "季", "月", "日", "自定义关键字"};
+const char* const kKeywordNames[7] = {"单位名称", "单位编号", "年",          "季",
+                                      "月",       "日",       "自定义关键字"};
 
 }  // namespace
 
@@ -127,9 +128,10 @@ CEnterKeywordDlg::CEnterKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, QStringLiteral("录入关键字")));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    const int ids[7] = {IDC_YEAR, IDC_QUARTER, IDC_MONTH, IDC_DAY, IDC_CUSTOM, IDC_UNIT_NAME,
-                        IDC_UNIT_NUMBER};
-    const char* labels[7] = {"年：", "季：", "月：", "日：", "自定义：", "单位名称：", "单位编号："};
+    const int ids[7] = {IDC_YEAR,   IDC_QUARTER,   IDC_MONTH,      IDC_DAY,
+                        IDC_CUSTOM, IDC_UNIT_NAME, IDC_UNIT_NUMBER};
+    const char* labels[7] = {"年：",     "季：",       "月：",      "日：",
+                             "自定义：", "单位名称：", "单位编号："};
     for (int i = 0; i < 7; ++i) {
         m_edits[i] = Bind(ids[i], new QLineEdit(this));
         AddDlgRow(grid, QString::fromUtf8(labels[i]), m_edits[i]);
@@ -145,14 +147,13 @@ bool CEnterKeywordDlg::OnInitDialog() {
     const EnterKeywordDlgMembers shown = EnterKeywordShown(*this, KeywordToday());
     const int16_t on[7] = {enableYear,   enableQuarter,  enableMonth,     enableDay,
                            enableCustom, enableUnitName, enableUnitNumber};
-    const QString texts[7] = {
-        QString::number(shown.year),
-        QString::number(shown.quarter),
-        QString::number(shown.month),
-        QString::number(shown.day),
-        customNumeric ? QString::number(shown.customNumber) : customText,
-        unitName,
-        unitNumber};
+    const QString texts[7] = {QString::number(shown.year),
+                              QString::number(shown.quarter),
+                              QString::number(shown.month),
+                              QString::number(shown.day),
+                              customNumeric ? QString::number(shown.customNumber) : customText,
+                              unitName,
+                              unitNumber};
     for (int i = 0; i < 7; ++i) {
         m_edits[i]->setEnabled(on[i] != 0);
         m_edits[i]->setText(texts[i]);
@@ -191,7 +192,7 @@ CKeywordOffsetDlg::CKeywordOffsetDlg(QWidget* parent) : CQorDialog(parent, IDD) 
 }
 
 bool CKeywordOffsetDlg::OnInitDialog() {
-    const int16_t on[7] = {enableUnitName, enableUnitNumber, enableYear, enableQuarter,
+    const int16_t on[7] = {enableUnitName, enableUnitNumber, enableYear,  enableQuarter,
                            enableMonth,    enableDay,        enableCustom};
     for (size_t i = 0; i < 7; ++i) {
         m_edits[i]->setText(QString::number(offsets[i]));
@@ -235,7 +236,9 @@ bool CResetVarAreaDlg::OnInitDialog() {
 }
 
 void CResetVarAreaDlg::OnOK() {
-    if (RefuseOn(this, ExchangeInt(m_size->text(), 1, 9998, IDC_SIZE, &(this->ResetVarAreaDlgMembers::size)))) return;
+    if (RefuseOn(this, ExchangeInt(m_size->text(), 1, 9998, IDC_SIZE,
+                                   &(this->ResetVarAreaDlgMembers::size))))
+        return;
     EndDialog(IDOK);
 }
 

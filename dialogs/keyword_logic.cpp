@@ -18,11 +18,10 @@ struct Refused {
     int message;
 };
 constexpr Refused kRefusedChars[] = {
-    {u"#", 62899},  {u"＃", 62899}, {u"￥", 62901}, {u"％", 62903}, {u"＊", 62905},
-    {u"~", 62906},  {u"!", 62907},  {u"@", 62908},  {u"$", 62909},  {u"^", 62910},
-    {u"&", 62911},  {u"'", 62912},  {u"\"", 62913}, {u"<", 62914},  {u">", 62915},
-    {u"/", 62916},  {u"\\", 62917}, {u"|", 62918},  {u"%", 62919},  {u"*", 62920},
-    {u"(", 62921},  {u")", 62922},
+    {u"#", 62899},  {u"＃", 62899}, {u"￥", 62901}, {u"％", 62903}, {u"＊", 62905}, {u"~", 62906},
+    {u"!", 62907},  {u"@", 62908},  {u"$", 62909},  {u"^", 62910},  {u"&", 62911},  {u"'", 62912},
+    {u"\"", 62913}, {u"<", 62914},  {u">", 62915},  {u"/", 62916},  {u"\\", 62917}, {u"|", 62918},
+    {u"%", 62919},  {u"*", 62920},  {u"(", 62921},  {u")", 62922},
 };
 
 // Built-in keyword names by string id, with the message refusing each.
@@ -35,8 +34,8 @@ KeywordClock& clock() {
 }
 
 // An enabled number edit; empty passes as 0.
-DlgRefusal number(const QString& text, int low, int high, int message, QStringList args,
-                  int focus, int32_t* out) {
+DlgRefusal number(const QString& text, int low, int high, int message, QStringList args, int focus,
+                  int32_t* out) {
     const QString t = text.trimmed();
     if (t.isEmpty()) {
         *out = 0;
@@ -106,8 +105,7 @@ DlgRefusal CheckEnterKeyword(const EnterKeywordTexts& t, const QString& customNa
         if (auto r = number(t.quarter, 1, 4, 62930, {}, 1004, &out.quarter); !r.accepted())
             return r;
     if (out.enableMonth)
-        if (auto r = number(t.month, 1, 12, 62931, {}, 1036, &out.month); !r.accepted())
-            return r;
+        if (auto r = number(t.month, 1, 12, 62931, {}, 1036, &out.month); !r.accepted()) return r;
     if (out.enableDay) {
         const int year = out.enableYear && out.year ? out.year : today.year();
         const int days = out.enableMonth ? DaysInMonth(year, out.month) : 31;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "document/cmd_edit.h"
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
@@ -187,6 +188,8 @@ int ApplyEnterKeywordDlg(CQorsDoc& doc, const EnterKeywordDlgMembers& m) {
 
 int OnEnterKeyword(CQorsDoc& doc, IDocDialogs& dialogs) {
     if (!DocReport(doc)) return -1;
+    // The dialog checks a numeric custom value against this report's name.
+    UpdateCustomKeywordName(doc);
     const auto m = dialogs.EnterKeywordDlg(PresetEnterKeywordDlg(doc));
     return m ? ApplyEnterKeywordDlg(doc, *m) : -1;
 }
