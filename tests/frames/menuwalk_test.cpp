@@ -61,8 +61,10 @@ protected:
 
     static void collect(const QList<QAction*>& actions, QList<QAction*>* out) {
         for (QAction* a : actions) {
-            if (a->menu()) collect(a->menu()->actions(), out);
-            else if (CommandRouter::CommandId(a)) out->append(a);
+            if (a->menu())
+                collect(a->menu()->actions(), out);
+            else if (CommandRouter::CommandId(a))
+                out->append(a);
         }
     }
 
@@ -147,6 +149,33 @@ TEST_F(MenuWalk, WithAChartSelected) {
     // A selected item cannot be cut yet: cutting would lose it.
     prepare(true, true);
     EXPECT_FALSE(frame->Router().Query(57635).enabled);
+}
+
+TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
+    struct Case {
+        int id;
+        bool dataState;
+        const char* dialog;
+    };
+    const Case cases[] = {
+        {33082, false, "CLocateDlg"},        {33208, true, "CFindDlg"},
+        {32981, true, "CPageSortDlg"},       {32793, false, "CTableSizeDlg"},
+        {32795, false, "CRowHeightDlg"},     {32796, false, "CColWidthDlg"},
+        {32800, false, "CCombineCellsDlg"},  {32807, false, "CApplyFormatDlg"},
+        {34013, false, "CCellStyleDlg"},     {34014, false, "CDrawLineDlg"},
+        {34015, false, "CSetVarAreaDlg"},    {34017, false, "CSetKeywordDlg"},
+        {34018, false, "CCancelKeywordDlg"}, {34019, true, "CEnterKeywordDlg"},
+        {34020, false, "CKeywordOffsetDlg"}, {34021, false, "CPageSetupDlg"},
+        {34022, false, "CRoundBalanceDlg"},
+    };
+    for (const Case& c : cases) {
+        prepare(c.dataState, false);
+        dialogs.clear();
+        EXPECT_TRUE(frame->Router().Query(c.id).enabled) << c.id;
+        frame->Router().Execute(c.id);
+        QApplication::processEvents();
+        EXPECT_TRUE(dialogs.contains(QString::fromLatin1(c.dialog))) << c.id << " " << c.dialog;
+    }
 }
 
 }  // namespace
