@@ -47,15 +47,15 @@ protected:
         if (m.m_nForeground == -1) m.m_nForeground = kColourBlack;
         if (m.m_nBackground == -1) m.m_nBackground = kColourWhite;
         if (m.m_nPattern == -1) m.m_nPattern = 0;
-        FontSampleSpec spec;
-        spec.font = m.m_nFont & 15;
-        spec.style = m.m_nStyle;
-        spec.size = m.m_nSize & 15;
-        spec.foreground = m.m_nForeground;
-        spec.background = m.m_nBackground;
-        spec.pattern = m.m_nPattern;
-        spec.centred = true;
-        PaintFontSample(p, rect(), spec, m_text);
+        FontSampleLook look;
+        look.font = m.m_nFont & 15;
+        look.style = m.m_nStyle;
+        look.size = m.m_nSize & 15;
+        look.foreground = m.m_nForeground;
+        look.background = m.m_nBackground;
+        look.pattern = m.m_nPattern;
+        look.centred = true;
+        PaintFontSample(p, rect(), look, m_text);
     }
 
 private:

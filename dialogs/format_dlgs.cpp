@@ -200,7 +200,7 @@ void CCellStyleDlg::readControls() {
 }
 
 void CCellStyleDlg::PaintSample(QPainter& p, const QRect& rect) const {
-    FontSampleSpec s;
+    FontSampleLook s;
     s.font = CellStyleDlgMembers::font;
     s.style = fontStyle;
     s.size = fontSize;

@@ -82,7 +82,7 @@ void SelectComboIndex(QComboBox* combo, int32_t index) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
 }
 
-void PaintFontSample(QPainter& p, const QRect& rect, const FontSampleSpec& s, const QString& text) {
+void PaintFontSample(QPainter& p, const QRect& rect, const FontSampleLook& s, const QString& text) {
     FontDesc fd = GetDefaultUiFont();
     ApplyFontStyleIndex(s.style >= 0 && s.style < 8 ? s.style : 0, &fd);
     fd.face = QString::fromUtf8(kCellFontFaces[s.font >= 0 && s.font < 16 ? s.font : 0]);

@@ -41,7 +41,7 @@ void SelectComboIndex(QComboBox* combo, int32_t index);
 // What a font sample shows. Colours and pattern outside their ranges fall
 // back to black text on white without a pattern, a size outside 0..15 to
 // 12 points, a style outside 0..7 to plain.
-struct FontSampleSpec {
+struct FontSampleLook {
     int font = 0;  // font-table index
     int style = 0;
     int size = 3;
@@ -54,7 +54,7 @@ struct FontSampleSpec {
     bool centred = false;  // centre both ways whatever the alignment
 };
 // Fills rect with the background and pattern and draws text in the font.
-void PaintFontSample(QPainter& p, const QRect& rect, const FontSampleSpec& spec,
+void PaintFontSample(QPainter& p, const QRect& rect, const FontSampleLook& look,
                      const QString& text);
 
 }  // namespace qor
