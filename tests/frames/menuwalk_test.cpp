@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include "engine/creporthandle.h"
 #include "frame_fixture.h"
 #include "frames/toolbars.h"
 
@@ -175,6 +176,18 @@ TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
         frame->Router().Execute(c.id);
         QApplication::processEvents();
         EXPECT_TRUE(dialogs.contains(QString::fromLatin1(c.dialog))) << c.id << " " << c.dialog;
+    }
+    // With a variable area: its new size, and sorting it.
+    CChildFrame* child = prepare(false, false);
+    int kind = 1, start = 3, extent = 2;
+    ASSERT_EQ(child->GetDocument()->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
+    for (const auto& [id, dataState] : {std::pair{34016, false}, std::pair{32982, true}}) {
+        prepare(dataState, false);
+        dialogs.clear();
+        EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
+        frame->Router().Execute(id);
+        QApplication::processEvents();
+        EXPECT_EQ(dialogs.size(), 1) << id;
     }
 }
 
