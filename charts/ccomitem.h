@@ -26,6 +26,8 @@ class ByteReader;
 class ByteWriter;
 }  // namespace qor
 
+class QMimeData;
+
 class CComItem : public std::enable_shared_from_this<CComItem> {
 public:
     static const qor::items::RuntimeClass classCComItem;
@@ -107,9 +109,10 @@ public:
     virtual void Draw(QPainter* painter, const qor::items::Rect& rect);
     virtual void SetupTracker(qor::items::ItemTracker* tracker, const qor::items::IItemView* view,
                               qor::items::Rect* trueRect);
-    // Puts the item on the clipboard; false when nothing was put there
-    // (items cannot copy themselves yet), so a cut must keep the item.
-    virtual bool CopyToClipboard() { return false; }
+    // The item as clipboard or drag data, in the formats other programs
+    // and other reports read it by; null when it cannot be offered (a cut
+    // must then keep the item). The caller owns the result.
+    virtual QMimeData* CreateClipboardData() { return nullptr; }
     // The drop effect; 0 = nothing was dropped.
     virtual int DoDragDrop(const qor::items::Rect& itemRect, QPoint offset, bool includeLink,
                            int allowedEffects, const qor::items::Rect& startDragRect);

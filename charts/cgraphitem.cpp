@@ -1,8 +1,15 @@
 #include "charts/cgraphitem.h"
 
+#include <QBuffer>
+#include <QImage>
+#include <QMimeData>
 #include <QPainter>
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 
+#include "charts/contentsstream.h"
+#include "charts/itemformats.h"
 #include "engine/reportlayout.h"
 
 using qor::items::Rect;
@@ -83,6 +90,31 @@ void CGraphItem::Draw(QPainter* painter, const Rect& rect) {
     painter->translate(-bounds.left(), -bounds.top());
     painter->drawPicture(0, 0, *m_picture);
     painter->restore();
+}
+
+QMimeData* CGraphItem::CreateClipboardData() {
+    const QByteArray record = qor::items::WriteItemObject(*this);
+    if (record.isEmpty()) return nullptr;
+    auto data = std::make_unique<QMimeData>();
+    data->setData(QString::fromLatin1(qor::items::kGraphFormatName), record);
+    const Rect r = GetRect();
+    const QSize size(std::abs(r.width()), std::abs(r.height()));
+    if (GetDocument()) GetDocument()->RefreshChartPicture(this, false);
+    if (m_picture && !m_picture->isNull() && !size.isEmpty()) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            Draw(&p, Rect{0, 0, size.width(), size.height()});
+        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"))
+            data->setData(QStringLiteral("image/png"), png);
+    }
+    data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),
+                  qor::items::ObjectDescriptor(qor::items::PixelsToHimetric(size)));
+    return data.release();
 }
 
 void CGraphItem::SetupTracker(qor::items::ItemTracker* tracker, const qor::items::IItemView* view,

@@ -79,6 +79,9 @@ public:
     bool HitTest(int x, int y, uint32_t page, const qor::items::IItemView* view) override {
         return hitTestOnPage(x, y, page, view);
     }
+    // "Graph QOR Data" (the item's record), the chart as a PNG picture and
+    // the object descriptor, in that order.
+    QMimeData* CreateClipboardData() override;
     // A chart's change also marks the document modified.
     void UpdateItemViews() override;
 

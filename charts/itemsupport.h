@@ -83,6 +83,13 @@ public:
     virtual QSize SheetSize() const = 0;
     // True when the document's first sheet view edits a chart.
     virtual bool IsFirstViewChartEditing() const = 0;
+    // Brings a chart item's picture up to date from the cells it shows;
+    // false when the chart cannot be drawn.
+    virtual bool RefreshChartPicture(CComItem* item, bool force) {
+        (void)item;
+        (void)force;
+        return false;
+    }
 };
 
 }  // namespace qor::items

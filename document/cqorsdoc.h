@@ -397,7 +397,14 @@ public:
     // changed since it was last drawn, or always with `force`. Quiet: an
     // area outside the table, too large, or a report without pages leaves
     // the chart without a picture. True when the item has a fresh picture.
-    bool RefreshChartPicture(CComItem* item, bool force = false);
+    bool RefreshChartPicture(CComItem* item, bool force = false) override;
+    // Adds the chart of a "Graph QOR Data" record (clipboard or drop): a new
+    // "GRAPH_<n>" name, the current page in data state (else its own page
+    // when that page exists here, else 0), placed at `at` when given and
+    // moved off an equal rectangle. Null with *error, adding nothing, for
+    // bytes that are not exactly one chart.
+    std::shared_ptr<CComItem> PasteChartItem(const QByteArray& record, const QPoint* at,
+                                             QString* error = nullptr);
     // Counts changes of what charts show (cells, pages, the page on screen).
     quint64 ContentGeneration() const { return m_contentGeneration; }
 

@@ -298,6 +298,35 @@ bool CQorsDoc::RefreshChartPicture(CComItem* item, bool force) {
     return true;
 }
 
+std::shared_ptr<CComItem> CQorsDoc::PasteChartItem(const QByteArray& record, const QPoint* at,
+                                                   QString* error) {
+    auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
+        if (error) *error = why;
+        return nullptr;
+    };
+    if (!m_pReport) return fail(QStringLiteral("no report is open"));
+    std::shared_ptr<CComItem> item = qor::items::ReadItemObject(record, error);
+    if (!item) return nullptr;
+    auto* chart = dynamic_cast<CGraphItem*>(item.get());
+    if (!chart) return fail(QStringLiteral("the data hold no chart"));
+    ChartDesc desc = chart->GetChartDesc();
+    desc.SetText(ChartDesc::kNameText, QStringLiteral("GRAPH_%1").arg(m_nChartCounter));
+    ++m_nChartCounter;
+    chart->SetChartDesc(desc);
+    // The page comes from another report or program: kept only when it
+    // exists here.
+    if (!m_pReport->IsFormatState())
+        chart->SetPage(uint32_t(std::max(0, int(m_nCurPage))));
+    else if (int(chart->GetPage()) > m_pReport->GetPageCount())
+        chart->SetPage(0);
+    if (at) chart->SetPosition(*at);
+    AddComItem(item);
+    CascadeComItem(chart);
+    SetModifiedFlag();
+    UpdateAllViews(kHintItems);
+    return item;
+}
+
 // ---------------------------------------------------------------------------
 // Items inside a cleared area
 

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <memory>
+#include <optional>
 
 #include "charts/ccomitem.h"
 #include "charts/cgraphitem.h"
@@ -32,12 +33,14 @@ public:
         QClipboard* c = QGuiApplication::clipboard();
         return c ? c->mimeData() : nullptr;
     }
-    void SetData(QMimeData* data) override {
+    bool SetData(QMimeData* data) override {
         QClipboard* c = QGuiApplication::clipboard();
-        if (c)
-            c->setMimeData(data);
-        else
+        if (!c) {
             delete data;
+            return false;
+        }
+        c->setMimeData(data);
+        return true;
     }
 };
 
@@ -48,11 +51,13 @@ public:
 
 // Puts the selected cells, or the selected item, on the clipboard.
 bool copySelection(ClipContext& ctx) {
-    if (ctx.selection) return ctx.selection->CopyToClipboard();
+    if (ctx.selection) {
+        QMimeData* data = ctx.selection->CreateClipboardData();
+        return data && clipboardOf(ctx).SetData(data);
+    }
     auto data = std::make_unique<QMimeData>();
     if (!ctx.doc->CopyAreaToClipboard(data.get())) return false;
-    clipboardOf(ctx).SetData(data.release());
-    return true;
+    return clipboardOf(ctx).SetData(data.release());
 }
 
 void removeItem(ClipContext& ctx, CComItem* item, bool everyView) {
@@ -69,8 +74,33 @@ bool pageShown(const CQorsDoc& doc) {
     return report && !report->IsFormatState() && report->GetCurPage() != 0;
 }
 
+// A chart from the clipboard: at the selection's top-left corner when no
+// item is selected.
+int pasteChart(ClipContext& ctx, const QMimeData* data) {
+    std::optional<QPoint> at;
+    if (!ctx.selection) {
+        const qor::items::Rect r = ctx.doc->CellRangeToSheetRect(ctx.doc->GetSelectionArea());
+        at = QPoint(r.left, r.top);
+    }
+    QString error;
+    std::shared_ptr<CComItem> item = ctx.doc->PasteChartItem(
+        data->data(QString::fromLatin1(kGraphFormatName)), at ? &*at : nullptr, &error);
+    if (!item) {
+        TraceMessage(QStringLiteral("粘贴的图表数据已损坏：") + error);
+        return 1;
+    }
+    if (ctx.selectItem) ctx.selectItem(item.get());
+    ctx.selection = item.get();
+    return 0;
+}
+
 int pasteData(ClipContext& ctx, const QMimeData* data) {
-    const int status = data ? ctx.doc->PasteFromClipboard(data) : 1;
+    int status = 1;
+    if (data && !data->hasFormat(nativeFormat()) && !data->hasText() &&
+        data->hasFormat(QString::fromLatin1(kGraphFormatName)))
+        status = pasteChart(ctx, data);
+    else if (data)
+        status = ctx.doc->PasteFromClipboard(data);
     if (status) tell(kMsgPasteFailed);
     if (ctx.clampItems) ctx.clampItems();
     return status;
@@ -128,14 +158,13 @@ bool EditCut(ClipContext& ctx) {
     if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCut)) return true;
     if (ctx.selection) {
         // The item goes only once it is safely on the clipboard.
-        if (!ctx.selection->CopyToClipboard()) return false;
+        if (!copySelection(ctx)) return false;
         return EditClear(ctx);
     }
     auto data = std::make_unique<QMimeData>();
     // Clearing after a failed copy would lose the cells.
     if (!ctx.doc->CutAreaToClipboard(data.get())) return false;
-    clipboardOf(ctx).SetData(data.release());
-    return true;
+    return clipboardOf(ctx).SetData(data.release());
 }
 
 bool EditClear(ClipContext& ctx) {

@@ -13,6 +13,8 @@
 #include <functional>
 #include <vector>
 
+#include "charts/itemformats.h"
+
 class CQorsDoc;
 class CComItem;
 class QMimeData;
@@ -31,8 +33,8 @@ inline constexpr int kMsgLinkFailed = 62005;
 inline constexpr int kStrNativeEntry = 62007;
 
 // The item formats the document registers next to "Native QOR Data".
-inline constexpr char kGraphFormatName[] = "Graph QOR Data";
-inline constexpr char kOleFormatName[] = "OLE QOR Data";
+using qor::items::kGraphFormatName;
+using qor::items::kOleFormatName;
 inline constexpr char kTextFormatName[] = "text/plain";
 
 // Embedded objects of these classes cannot go through paste special.
@@ -45,8 +47,9 @@ public:
     virtual ~IClipboard() = default;
     // What the clipboard holds now; null when empty.
     virtual const QMimeData* Data() const = 0;
-    // Replaces the clipboard's contents; takes ownership of data.
-    virtual void SetData(QMimeData* data) = 0;
+    // Replaces the clipboard's contents; takes ownership of data. False
+    // when the clipboard did not take it.
+    virtual bool SetData(QMimeData* data) = 0;
 };
 // The application's clipboard.
 IClipboard& SystemClipboard();
@@ -64,11 +67,13 @@ struct ClipContext {
     std::function<void(CComItem* item)> dropSelection;
     // Moves items back onto the sheet after a paste.
     std::function<void()> clampItems;
+    // Selects a pasted item in the view.
+    std::function<void(CComItem* item)> selectItem;
 };
 
 // Each returns true when it changed the clipboard or the document.
 bool EditCopy(ClipContext& ctx);
-// The cells are cleared only when the copy succeeded.
+// The cells, or the selected item, go only when the copy succeeded.
 bool EditCut(ClipContext& ctx);
 bool EditClear(ClipContext& ctx);
 // 0 or the failing status (the user is told, message 62004).

@@ -36,6 +36,7 @@ ClipContext contextOf(CQorsView& view) {
             if (!item || v->m_pSelection == item) v->SetSelection(nullptr);
     };
     ctx.clampItems = [&view] { view.ClampItemsToSheet(); };
+    ctx.selectItem = [&view](CComItem* item) { view.SetSelection(item); };
     return ctx;
 }
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 
+#include "charts/itemformats.h"
 #include "document/cmdtarget.h"
 #include "engine/uifont.h"
 #include "view/celleditor.h"
@@ -42,9 +43,7 @@ namespace qor::clip {
 class IPasteSpecialDialog;
 }
 
-// The clipboard and drag format that describes an embedded object.
-inline constexpr char kObjectDescriptorMime[] =
-    "application/x-qt-windows-mime;value=\"Object Descriptor\"";
+using qor::items::kObjectDescriptorMime;
 
 class CQorsView : public QWidget, public qor::ICommandTarget {
     Q_OBJECT

@@ -12,6 +12,7 @@
 #include <QPrinterInfo>
 #include <algorithm>
 
+#include "charts/cgraphitem.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
@@ -123,9 +124,10 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
             if (!open) return off(dc::ReasonNoReport());
-            // Items cannot put themselves on the clipboard yet; a cut would
-            // have nothing to paste back.
-            if (m_pSelection) return off(QStringLiteral("对象尚不能复制到剪贴板"));
+            // Embedded objects cannot put themselves on the clipboard yet; a
+            // cut would have nothing to paste back. Charts can.
+            if (m_pSelection && !m_pSelection->IsKindOf(&CGraphItem::classCGraphItem))
+                return off(QStringLiteral("对象尚不能复制到剪贴板"));
             return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdClear:
             if (!open) return off(dc::ReasonNoReport());

@@ -67,6 +67,25 @@ protected:
     qor::UiServices previous;
 };
 
+// A clipboard that refuses whatever it is given, or keeps it.
+class StubClipboard : public IClipboard {
+public:
+    explicit StubClipboard(bool refuses) : m_refuses(refuses) {}
+    const QMimeData* Data() const override { return m_data.get(); }
+    bool SetData(QMimeData* data) override {
+        if (m_refuses) {
+            delete data;
+            return false;
+        }
+        m_data.reset(data);
+        return true;
+    }
+
+private:
+    bool m_refuses;
+    std::unique_ptr<QMimeData> m_data;
+};
+
 class ChooseEntry : public IPasteSpecialDialog {
 public:
     ChooseEntry(QString format, int type) : m_format(std::move(format)), m_type(type) {}
@@ -351,4 +370,82 @@ TEST_F(ClipCommands, ControlKeysReachTheCommands) {
     view->OnChar(QChar(22), true);  // Ctrl+V
     EXPECT_DOUBLE_EQ(number(doc, 12, 4), 1.5);
     EXPECT_FALSE(view->OnClipboardCommand(33298));
+}
+
+// A chart goes to the clipboard as its record, a picture and the object
+// descriptor; a cut whose copy fails keeps it; a cut that succeeds pastes
+// back an equal chart, and a paste into another report takes that report's
+// next name and page.
+TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
+    ASSERT_TRUE(doc.EnterDataState());
+    std::shared_ptr<CComItem> made = doc.CreateComItem(0);
+    ASSERT_TRUE(made);
+    auto* chart = static_cast<CGraphItem*>(made.get());
+    qor::items::ChartDesc desc = qor::items::ChartDesc::MakeDefault(120, 90, 1);
+    desc.SetSourceArea(CellArea::area(1, 1, 3, 3));
+    ASSERT_TRUE(desc.SetText(qor::items::ChartDesc::kNameText, QStringLiteral("GRAPH_1")));
+    chart->SetChartDesc(desc);
+    chart->SetRect({30, 40, 150, 130});
+    const bool wasModified = doc.IsModified();
+
+    ClipContext ctx;
+    ctx.doc = &doc;
+    ctx.selection = chart;
+    StubClipboard refusing(true);
+    ctx.clipboard = &refusing;
+    EXPECT_FALSE(EditCut(ctx));
+    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(ctx.selection, chart);
+
+    StubClipboard clip(false);
+    ctx.clipboard = &clip;
+    ASSERT_TRUE(EditCopy(ctx));
+    EXPECT_EQ(doc.IsModified(), wasModified);
+    const QMimeData* data = clip.Data();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->formats().mid(0, 3),
+              (QStringList{QString::fromLatin1(kGraphFormatName), QStringLiteral("image/png"),
+                           QString::fromLatin1(kObjectDescriptorMime)}));
+    EXPECT_EQ(data->data(QString::fromLatin1(kObjectDescriptorMime)).size(), 52);
+    EXPECT_FALSE(QImage::fromData(data->data(QStringLiteral("image/png")), "PNG").isNull());
+
+    ASSERT_TRUE(EditCut(ctx));
+    EXPECT_EQ(doc.GetComItemCount(), 0);
+    chart = nullptr;  // gone with the cut
+    ctx.selection = nullptr;
+    doc.SetSelection(0, 0, 0, 0);
+    ASSERT_EQ(EditPaste(ctx), 0);
+    ASSERT_EQ(doc.GetComItemCount(), 1);
+    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
+    auto* back = dynamic_cast<CGraphItem*>(doc.GetNextComItem(pos));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->GetChartDesc().GetSourceArea(), desc.GetSourceArea());
+    EXPECT_EQ(back->GetRect().width(), 120);
+    EXPECT_EQ(back->GetRect().height(), 90);
+    EXPECT_EQ(back->GetPage(), 1u);
+    EXPECT_EQ(ctx.selection, back);
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Pasted again at the same point: the next name, moved off the first.
+    ctx.selection = nullptr;
+    ASSERT_EQ(EditPaste(ctx), 0);
+    ASSERT_EQ(doc.GetComItemCount(), 2);
+    pos = doc.GetFirstComItemPos();
+    doc.GetNextComItem(pos);
+    auto* again = dynamic_cast<CGraphItem*>(doc.GetNextComItem(pos));
+    ASSERT_TRUE(again);
+    const QString firstName = back->GetChartDesc().GetText(qor::items::ChartDesc::kNameText);
+    const QString secondName = again->GetChartDesc().GetText(qor::items::ChartDesc::kNameText);
+    EXPECT_TRUE(firstName.startsWith(QStringLiteral("GRAPH_")));
+    EXPECT_EQ(secondName.mid(6).toInt(), firstName.mid(6).toInt() + 1);
+    EXPECT_EQ(again->GetPosition(), back->GetPosition() + QPoint(10, 10));
+
+    // Damaged bytes from another program add nothing and say so.
+    QMimeData* hostile = new QMimeData;
+    hostile->setData(QString::fromLatin1(kGraphFormatName), QByteArray(9, '\xff'));
+    clip.SetData(hostile);
+    ctx.selection = nullptr;
+    EXPECT_NE(EditPaste(ctx), 0);
+    EXPECT_EQ(doc.GetComItemCount(), 2);
+    EXPECT_FALSE(messages.isEmpty());
 }

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "charts/cgraphitem.h"
+#include "charts/coleitem.h"
 #include "document/cmd_edit.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
@@ -141,7 +142,8 @@ TEST_F(ViewCommands, StateRules) {
 }
 
 TEST_F(ViewCommands, ItemCutKeepsTheItemItCannotCopy) {
-    auto item = std::make_shared<CGraphItem>();
+    // Embedded objects cannot put themselves on the clipboard yet.
+    auto item = std::make_shared<COleItem>();
     item->SetRect({10, 10, 60, 60});
     doc.AddComItem(item);
     view->m_pSelection = item.get();

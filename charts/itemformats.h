@@ -1,0 +1,28 @@
+#pragma once
+// The clipboard and drag formats of the sheet's items, one constant each,
+// and the object descriptor that goes with an item.
+
+#include <QByteArray>
+#include <QPoint>
+#include <QSize>
+#include <QUuid>
+
+namespace qor::items {
+
+// A chart item: its record as a class-tagged object (WriteItemObject).
+inline constexpr char kGraphFormatName[] = "Graph QOR Data";
+// An embedded object item, its bytes inside the record.
+inline constexpr char kOleFormatName[] = "OLE QOR Data";
+// Describes the object being copied or dragged (its class and size).
+inline constexpr char kObjectDescriptorMime[] =
+    "application/x-qt-windows-mime;value=\"Object Descriptor\"";
+inline constexpr int kObjectDescriptorSize = 52;
+
+// The 52-byte descriptor: its size, the class id, the size and the offset
+// in HIMETRIC at byte 24 and 32; the other fields 0.
+QByteArray ObjectDescriptor(QSize himetricSize, QPoint himetricOffset = {}, const QUuid& cls = {});
+// Screen pixels in HIMETRIC (0.01 mm) at the screen's resolution (96 dpi
+// without a screen).
+QSize PixelsToHimetric(QSize pixels);
+
+}  // namespace qor::items
