@@ -362,8 +362,9 @@ TEST_F(DictionaryTest, CommandResultCarriesFieldTypes) {
                                  R::adLongVarBinary, R::adInteger}));
     QList<bool> numbers;
     for (int t : types) numbers.append(R::IsNumberType(t));
+    // numeric columns hold amounts: numbers, like the integer and money ones.
     EXPECT_EQ(numbers,
-              (QList<bool>{true, true, true, true, true, false, false, false, false, true}));
+              (QList<bool>{true, true, true, true, true, true, false, false, false, true}));
     EXPECT_EQ(rs.GetFieldValue("c").toDouble(), 6.25);
     rs.MoveNext();
     EXPECT_EQ(rs.GetFieldValue("t").toInt(), 10);
