@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -15,7 +16,9 @@
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
 #include "reader/cadorecordset.h"
+#include "reader/demoledgerservice.h"
 #include "reader/hostloginstandin.h"
+#include "reader/ledgerstandins.h"
 #include "tests/common/testsupport.h"
 #include "tests/db/dbfixture.h"
 
@@ -166,6 +169,45 @@ TEST_P(DbTest, ARefusedLoginKeepsThePasswordOutOfTheLog) {
     const QString log = qorErrorLog();
     EXPECT_TRUE(log.contains(line)) << "the failure should be logged";
     EXPECT_FALSE(log.contains(wrong));
+}
+
+namespace {
+
+QStringList g_messages;
+
+void collect(QtMsgType, const QMessageLogContext&, const QString& text) { g_messages.append(text); }
+
+}  // namespace
+
+// The components that log what they were given never log a server's
+// password, whether the login works or is refused.
+TEST_P(DbTest, NoLogHoldsAPassword) {
+    if (!OnServer()) GTEST_SKIP() << "SQLite texts hold no password";
+    const QString right = Text().section("PWD=", 1).section(';', 0, 0);
+    const QString wrong = QStringLiteral("bad-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_FALSE(right.isEmpty());
+    g_messages.clear();
+    QLoggingCategory::setFilterRules("qor.*=true");
+    const QtMessageHandler saved = qInstallMessageHandler(collect);
+    for (const QString& text : {Text(), TextWithPassword(wrong)}) {
+        ASSERT_TRUE(qor::Registry::writeString(qor::HostLoginStandIn::kLoginKey, "VtDbName", text));
+        ASSERT_TRUE(qor::Registry::writeString(qor::HostLoginStandIn::kLoginKey, "CAcc_Id", "1"));
+        qor::HostLoginStandIn login;
+        login.Login();
+        qor::LedgerQueryStandIn ledgerQuery;
+        ledgerQuery.Init(login.systemDb(), text, "1", 2024, "u", QDate(2024, 3, 31), {}, {});
+        qor::DemoLedgerService service;
+        service.setDatabase(text);
+        QObject result;
+        service.CallService("QC", "1001,3,2024", &result);
+        g_messages.append(result.property("error").toString());
+        g_messages.append(service.srvDescript());
+    }
+    qInstallMessageHandler(saved);
+    QLoggingCategory::setFilterRules(QString());
+    const QString all = g_messages.join('\n');
+    EXPECT_TRUE(all.contains("password authentication failed")) << all.toStdString();
+    EXPECT_FALSE(all.contains(right) || all.contains(wrong)) << all.toStdString();
 }
 
 // A script whose connection drops between two of its formulas reports it
