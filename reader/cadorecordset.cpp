@@ -176,10 +176,10 @@ QList<int> fieldTypes(const QSqlQuery& q, const QSqlRecord& record, const QStrin
 }  // namespace
 
 bool CAdoRecordset::IsNumberType(int type) {
-    // Ledgers keep amounts as decimal/numeric and counters as bigint: they
-    // are numbers in a report, not texts.
-    return type == adTinyInt || type == adSmallInt || type == adInteger || type == adBigInt ||
-           type == adSingle || type == adDouble || type == adCurrency || type == adNumeric;
+    // Every numeric type: SQLite's integers arrive as 64-bit ones, sums and
+    // money columns as numeric or single.
+    return type == adTinyInt || type == adSmallInt || type == adInteger || type == adSingle ||
+           type == adDouble || type == adCurrency || type == adBigInt || type == adNumeric;
 }
 
 CAdoRecordset::CAdoRecordset(CAdoConnection* connection) : m_connection(connection) {
