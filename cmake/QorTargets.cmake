@@ -23,15 +23,19 @@ function(qor_add_library target)
   qor_warnings(${target})
 endfunction()
 
-# qor_add_test(<target> DEPS <libs...>)
+# qor_add_test(<target> DEPS <libs...> [LABELS <labels...>])
 # One test binary per library: every .cpp in the calling test folder.
+# LABELS lets a group be run alone (ctest -L).
 function(qor_add_test target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_executable(${target} ${_src})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} qortestsupport GTest::gtest)
   set_target_properties(${target} PROPERTIES AUTOMOC ON)
   qor_warnings(${target})
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set(_props ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_LABELS)
+    list(APPEND _props LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${_props})
 endfunction()

@@ -143,6 +143,11 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
 
 }  // namespace
 
+QString CAdoConnection::MaskPasswords(const QString& nameOrConnectionText) {
+    return nameOrConnectionText.contains(QLatin1Char('=')) ? masked(nameOrConnectionText)
+                                                           : nameOrConnectionText;
+}
+
 AdoConnectionSettings CAdoConnection::ResolveConnectionText(const QString& nameOrConnectionText) {
     const QString text = nameOrConnectionText.trimmed();
     if (text.isEmpty()) throw CAdoException(QStringLiteral("No database name was given."));
@@ -221,10 +226,12 @@ void CAdoConnection::Open(const QString& nameOrConnectionText) {
     }
     if (!error.isEmpty()) {
         QSqlDatabase::removeDatabase(name);
+        // A server's reason should never echo the password, but the message
+        // is logged and shown, so make sure.
+        if (s.password.size() >= 3) error.replace(s.password, QStringLiteral("***"));
         throw CAdoException(
             QStringLiteral("Cannot open the database %1: %2")
-                .arg(s.driver == QLatin1String("QODBC") ? masked(nameOrConnectionText) : s.database,
-                     error));
+                .arg(sqlite ? s.database : MaskPasswords(nameOrConnectionText), error.trimmed()));
     }
     m_connectionName = name;
     m_text = nameOrConnectionText;

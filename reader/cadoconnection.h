@@ -23,6 +23,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include "reader/sqldialect.h"
+
 class CAdoRecordset;
 
 struct AdoConnectionSettings {
@@ -60,8 +62,13 @@ public:
     // The Qt connection; invalid while closed.
     QSqlDatabase Database() const;
 
+    // What differs in SQL on this connection's database.
+    const qor::SqlDialect& Dialect() const { return qor::SqlDialect::ForDriver(m_settings.driver); }
+
     // How Open reads a name or connection text; throws CAdoException.
     static AdoConnectionSettings ResolveConnectionText(const QString& nameOrConnectionText);
+    // The text as it may be shown or logged: every password is "***".
+    static QString MaskPasswords(const QString& nameOrConnectionText);
 
 private:
     friend class CAdoRecordset;

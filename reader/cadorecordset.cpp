@@ -12,6 +12,7 @@
 
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
+#include "reader/sqldialect.h"
 
 namespace {
 
@@ -107,7 +108,51 @@ int typeFromMetaType(QMetaType type) {
     }
 }
 
-QList<int> fieldTypes(const QSqlQuery& q, const QSqlRecord& record, bool sqlite) {
+// PostgreSQL tells each column's type by its catalogue number, which the
+// Qt driver passes on as the field's type id.
+int typeFromPostgresOid(int oid) {
+    switch (oid) {
+        case 16:  // bool
+            return CAdoRecordset::adBoolean;
+        case 20:  // int8
+            return CAdoRecordset::adBigInt;
+        case 21:  // int2
+            return CAdoRecordset::adSmallInt;
+        case 23:  // int4
+        case 26:  // oid
+            return CAdoRecordset::adInteger;
+        case 700:  // float4
+            return CAdoRecordset::adSingle;
+        case 701:  // float8
+            return CAdoRecordset::adDouble;
+        case 790:  // money
+            return CAdoRecordset::adCurrency;
+        case 1700:  // numeric
+            return CAdoRecordset::adNumeric;
+        case 1082:  // date
+            return CAdoRecordset::adDBDate;
+        case 1083:  // time
+        case 1266:  // timetz
+            return CAdoRecordset::adDBTime;
+        case 1114:  // timestamp
+        case 1184:  // timestamptz
+            return CAdoRecordset::adDBTimeStamp;
+        case 17:  // bytea
+            return CAdoRecordset::adLongVarBinary;
+        case 18:    // char
+        case 19:    // name
+        case 25:    // text
+        case 1042:  // bpchar
+        case 1043:  // varchar
+            return CAdoRecordset::adVarWChar;
+        default:
+            return CAdoRecordset::adEmpty;
+    }
+}
+
+QList<int> fieldTypes(const QSqlQuery& q, const QSqlRecord& record, const QString& driver) {
+    const bool sqlite = driver == QLatin1String("QSQLITE");
+    const bool postgres = driver == QLatin1String("QPSQL");
     QList<int> types;
     void* stmt = nullptr;
     if (sqlite && sqliteDeclType()) {
@@ -119,6 +164,8 @@ QList<int> fieldTypes(const QSqlQuery& q, const QSqlRecord& record, bool sqlite)
         int t = CAdoRecordset::adEmpty;
         if (stmt) {
             if (const char* decl = sqliteDeclType()(stmt, i)) t = typeFromDeclaration(decl);
+        } else if (postgres) {
+            t = typeFromPostgresOid(record.field(i).typeID());
         }
         if (t == CAdoRecordset::adEmpty) t = typeFromMetaType(record.field(i).metaType());
         types.append(t);
@@ -129,8 +176,10 @@ QList<int> fieldTypes(const QSqlQuery& q, const QSqlRecord& record, bool sqlite)
 }  // namespace
 
 bool CAdoRecordset::IsNumberType(int type) {
-    return type == adTinyInt || type == adSmallInt || type == adInteger || type == adDouble ||
-           type == adCurrency;
+    // Every numeric type: SQLite's integers arrive as 64-bit ones, sums and
+    // money columns as numeric or single.
+    return type == adTinyInt || type == adSmallInt || type == adInteger || type == adSingle ||
+           type == adDouble || type == adCurrency || type == adBigInt || type == adNumeric;
 }
 
 CAdoRecordset::CAdoRecordset(CAdoConnection* connection) : m_connection(connection) {
@@ -174,13 +223,17 @@ void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList
     if (text.trimmed().isEmpty()) throw CAdoException(QStringLiteral("No query was given."));
 
     const QSqlDatabase db = m_connection->Database();
-    QString sql = text;
-    if (commandType == adCmdTable) {
-        sql = QStringLiteral("select * from ") +
-              db.driver()->escapeIdentifier(text.trimmed(), QSqlDriver::TableName);
-    } else if (commandType == adCmdStoredProc) {
+    const QString driver = m_connection->GetDriverName();
+    if (commandType == adCmdStoredProc)
         throw CAdoException(
             QStringLiteral("Stored procedures cannot be called here: %1").arg(text));
+    QString sql;
+    if (commandType == adCmdTable) {
+        sql = QStringLiteral("select * from ") + qor::QuoteIdentifier(db.driver(), text, true);
+    } else {
+        // "[table].[field]" as reports and dialogs write it, in the
+        // server's own quoting.
+        sql = qor::MapBracketNames(db.driver(), text);
     }
 
     QStringList names;
@@ -190,6 +243,10 @@ void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList
     {
         QSqlQuery q(db);
         q.setForwardOnly(true);
+        // Numeric columns as numbers, not as their digits in a text; cells
+        // hold doubles anyway.
+        if (driver == QLatin1String("QPSQL"))
+            q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
         bool ok = false;
         if (values.isEmpty()) {
             ok = q.exec(sql);
@@ -203,8 +260,7 @@ void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList
         if (q.isSelect()) {
             const QSqlRecord record = q.record();
             for (int i = 0; i < record.count(); ++i) names.append(record.fieldName(i));
-            types =
-                fieldTypes(q, record, m_connection->GetDriverName() == QLatin1String("QSQLITE"));
+            types = fieldTypes(q, record, driver);
             while (q.next()) {
                 QVariantList row;
                 row.reserve(names.size());

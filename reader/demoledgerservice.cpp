@@ -1,17 +1,18 @@
 #include "reader/demoledgerservice.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
-#include <atomic>
 #include <iterator>
 #include <stdexcept>
 
-#include "platform/datadir.h"
+#include "reader/cadoconnection.h"
+#include "reader/cadoexception.h"
 
 namespace qor {
 
@@ -89,24 +90,17 @@ int yearOf(const QString& text, const QDate& serviceDate) {
     return y;
 }
 
-std::atomic<int> g_instance{0};
-
 }  // namespace
 
 const char* const DemoLedgerService::kClsid = "{9B4CB930-06EE-49C4-A4F3-41A58DB39D5D}";
 const char* const DemoLedgerService::kProgId = "qor.demo.ledger";
 
 DemoLedgerService::DemoLedgerService(QObject* parent)
-    : QObject(parent),
-      m_database(defaultDatabase()),
-      m_connectionName(QStringLiteral("qor-demo-ledger-%1").arg(++g_instance)),
-      m_date(QDate::currentDate()) {}
+    : QObject(parent), m_database(defaultDatabase()), m_date(QDate::currentDate()) {}
 
 DemoLedgerService::~DemoLedgerService() { closeDatabase(); }
 
-QString DemoLedgerService::defaultDatabase() {
-    return dataPath(QStringLiteral("qor/data/demo_ledger.db"));
-}
+QString DemoLedgerService::defaultDatabase() { return QStringLiteral("demo_ledger"); }
 
 QString DemoLedgerService::serviceName() const { return QStringLiteral("演示账务函数"); }
 
@@ -117,8 +111,19 @@ void DemoLedgerService::setDatabase(const QString& path) {
 }
 
 QString DemoLedgerService::srvDescript() const {
-    return QStringLiteral("演示用账务函数：取本地账簿 %1 中的余额与发生额。")
-        .arg(QFileInfo(m_database).fileName());
+    // Where the ledger is, without a password or a whole path.
+    QString where = CAdoConnection::MaskPasswords(m_database);
+    try {
+        const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(m_database);
+        if (s.driver == QLatin1String("QSQLITE"))
+            where = QFileInfo(s.database).fileName();
+        else if (!s.host.isEmpty())
+            where = s.database + QLatin1Char('@') + s.host;
+        else
+            where = s.database;
+    } catch (const CAdoException&) {
+    }
+    return QStringLiteral("演示用账务函数：取账簿 %1 中的余额与发生额。").arg(where);
 }
 
 int DemoLedgerService::srvItemCount() const { return int(std::size(kItems)); }
@@ -145,7 +150,7 @@ QString DemoLedgerService::srvConference(const QString& name) {
     QString account;
     try {
         ensureOpen();
-        QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+        QSqlQuery q(m_connection->Database());
         if (q.exec(QStringLiteral("select min(account) from ledger")) && q.next())
             account = q.value(0).toString();
     } catch (const std::exception& e) {
@@ -213,7 +218,7 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
     const int year = yearOf(arg(yearArg), m_date);
 
     ensureOpen();
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    QSqlQuery q(m_connection->Database());
     q.prepare(
         QStringLiteral("select account, month, debit, credit, opening from ledger "
                        "where year = ? and substr(account, 1, ?) = ? "
@@ -250,44 +255,49 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
 }
 
 void DemoLedgerService::ensureOpen() {
-    if (m_open) return;
-    if (m_database.isEmpty()) fail(QStringLiteral("The ledger service has no database file."));
-    if (!QDir().mkpath(QFileInfo(m_database).absolutePath()))
-        fail(QStringLiteral("The folder of %1 cannot be made.").arg(m_database));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        db.setDatabaseName(m_database);
-        if (!db.open()) {
-            const QString text = db.lastError().text();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            fail(QStringLiteral("The ledger %1 cannot be opened: %2").arg(m_database, text));
+    if (m_connection) return;
+    if (m_database.trimmed().isEmpty()) fail(QStringLiteral("The ledger service has no database."));
+    try {
+        const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(m_database);
+        if (s.driver == QLatin1String("QSQLITE") && s.database != QLatin1String(":memory:") &&
+            !QFileInfo::exists(s.database)) {
+            // A fresh installation starts with an empty ledger file; an
+            // empty file is an empty SQLite database.
+            if (!QDir().mkpath(QFileInfo(s.database).absolutePath()))
+                fail(QStringLiteral("The folder of %1 cannot be made.").arg(s.database));
+            QFile f(s.database);
+            if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !f.exists())
+                fail(QStringLiteral("The ledger %1 cannot be made: %2")
+                         .arg(s.database, f.errorString()));
         }
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("create table if not exists ledger("
-                                   "account TEXT NOT NULL, year INTEGER NOT NULL, "
-                                   "month INTEGER NOT NULL, debit REAL NOT NULL DEFAULT 0, "
-                                   "credit REAL NOT NULL DEFAULT 0, "
-                                   "opening REAL NOT NULL DEFAULT 0)"))) {
-            const QString text = q.lastError().text();
-            q = QSqlQuery();
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connectionName);
-            fail(QStringLiteral("The ledger table cannot be made in %1: %2").arg(m_database, text));
+        auto connection = std::make_unique<CAdoConnection>();
+        connection->Open(m_database);
+        const QSqlDatabase db = connection->Database();
+        auto hasTable = [&db] {
+            // A server may offer the ledger as a view over its own tables.
+            return (db.tables(QSql::Tables) + db.tables(QSql::Views))
+                .contains(QStringLiteral("ledger"), Qt::CaseInsensitive);
+        };
+        if (!hasTable()) {
+            QSqlQuery q(db);
+            // Another process may make it at the same moment; only a table
+            // that is still missing afterwards is a failure.
+            if (!q.exec(QStringLiteral("create table ledger("
+                                       "account TEXT NOT NULL, year INTEGER NOT NULL, "
+                                       "month INTEGER NOT NULL, "
+                                       "debit DOUBLE PRECISION NOT NULL DEFAULT 0, "
+                                       "credit DOUBLE PRECISION NOT NULL DEFAULT 0, "
+                                       "opening DOUBLE PRECISION NOT NULL DEFAULT 0)")) &&
+                !hasTable())
+                fail(QStringLiteral("The ledger table cannot be made in %1: %2")
+                         .arg(CAdoConnection::MaskPasswords(m_database), q.lastError().text()));
         }
+        m_connection = std::move(connection);
+    } catch (const CAdoException& e) {
+        fail(QStringLiteral("The ledger cannot be opened: %1").arg(e.GetErrorMessage()));
     }
-    m_open = true;
 }
 
-void DemoLedgerService::closeDatabase() {
-    if (!m_open) return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connectionName);
-    m_open = false;
-}
+void DemoLedgerService::closeDatabase() { m_connection.reset(); }
 
 }  // namespace qor

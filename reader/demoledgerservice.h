@@ -1,11 +1,14 @@
 #pragma once
 // The local stand-in for an application service of the host system: the
-// ledger functions over a small SQLite table, so that formulas, the
-// function wizard and the accounting-function dialog can be exercised
-// without the host's accounting database.
+// ledger functions over a small table, so that formulas, the function
+// wizard and the accounting-function dialog can be exercised without the
+// host's accounting database. The table lives in the database named
+// "demo_ledger" (a SQLite file below the data directory unless the
+// Registry maps the name to a connection text, a server's for instance);
+// a missing SQLite file and a missing table are made.
 //
 //   ledger(account TEXT, year INTEGER, month INTEGER,
-//          debit REAL, credit REAL, opening REAL)
+//          debit DOUBLE PRECISION, credit ..., opening ...)
 // One row per account and month: what was posted on each side that month
 // and the balance at the start of the month (debit positive). An account
 // code names itself and every account whose code begins with it.
@@ -25,6 +28,9 @@
 #include <QPointer>
 #include <QString>
 #include <QVariant>
+#include <memory>
+
+class CAdoConnection;
 
 namespace qor {
 
@@ -35,7 +41,7 @@ class DemoLedgerService : public QObject {
     Q_PROPERTY(QString srvName READ serviceName CONSTANT)
     Q_PROPERTY(int srvNumber READ serviceNumber CONSTANT)
     Q_PROPERTY(int srvHelp READ helpNumber CONSTANT)
-    // The SQLite file; made with its table when missing.
+    // A database name, path or connection text (see CAdoConnection).
     Q_PROPERTY(QString Database READ database WRITE setDatabase)
 
 public:
@@ -45,7 +51,7 @@ public:
     explicit DemoLedgerService(QObject* parent = nullptr);
     ~DemoLedgerService() override;
 
-    // The default file below the data directory.
+    // The default database name, "demo_ledger".
     static QString defaultDatabase();
 
     QString serviceName() const;
@@ -78,8 +84,7 @@ private:
     void closeDatabase();
 
     QString m_database;
-    QString m_connectionName;
-    bool m_open = false;
+    std::unique_ptr<CAdoConnection> m_connection;
     QDate m_date;
     QPointer<QObject> m_login;
 };

@@ -3,6 +3,8 @@
 #include <QLoggingCategory>
 #include <QMutex>
 
+#include "reader/cadoconnection.h"
+
 namespace qor {
 
 namespace {
@@ -36,8 +38,9 @@ void LedgerQueryStandIn::Init(QObject* systemDb, const QString& dbName, const QS
     m_values.systemPassword = systemPassword;
     m_values.userPassword = userPassword;
     m_initialised = true;
+    // The database may be a connection text with a password.
     qCInfo(lcLedger).noquote() << "ledger query for account set" << accountSetId << year << "in"
-                               << dbName << "as" << userId;
+                               << CAdoConnection::MaskPasswords(dbName) << "as" << userId;
 }
 
 bool LedgerStandIn::ShowLedger(const QString& accountCodes, const QString& period, bool include) {

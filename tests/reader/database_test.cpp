@@ -362,8 +362,11 @@ TEST_F(DictionaryTest, CommandResultCarriesFieldTypes) {
                                  R::adLongVarBinary, R::adInteger}));
     QList<bool> numbers;
     for (int t : types) numbers.append(R::IsNumberType(t));
+    // A numeric (decimal) column holds numbers too: sums and money columns.
     EXPECT_EQ(numbers,
-              (QList<bool>{true, true, true, true, true, false, false, false, false, true}));
+              (QList<bool>{true, true, true, true, true, true, false, false, false, true}));
+    EXPECT_TRUE(R::IsNumberType(R::adBigInt));
+    EXPECT_TRUE(R::IsNumberType(R::adSingle));
     EXPECT_EQ(rs.GetFieldValue("c").toDouble(), 6.25);
     rs.MoveNext();
     EXPECT_EQ(rs.GetFieldValue("t").toInt(), 10);

@@ -1,0 +1,136 @@
+// Reading 10,000 rows of a host database through the record set that every
+// database formula uses, against one plain QSqlQuery over the same rows in
+// the same run ("ratio": aim at most 2). PostgreSQL needs QOR_TEST_PGSQL:
+//   scripts/with-postgres.sh build/bench/qorbench --benchmark_filter=HostDb
+#include <benchmark/benchmark.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include "reader/cadoconnection.h"
+#include "reader/cadoexception.h"
+#include "reader/cadorecordset.h"
+
+namespace {
+
+constexpr int kRows = 10000;
+
+// Makes the table with plain Qt; empty when it worked.
+QString makeRows(const QString& text) {
+    const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(text);
+    const QString name = QStringLiteral("bench-hostdb-setup");
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(s.driver, name);
+        db.setDatabaseName(s.database);
+        if (!s.host.isEmpty()) db.setHostName(s.host);
+        if (s.port > 0) db.setPort(s.port);
+        db.setUserName(s.user);
+        db.setPassword(s.password);
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            const bool pg = s.driver == QLatin1String("QPSQL");
+            const QStringList statements = {
+                "drop table if exists bench_rows",
+                "create table bench_rows(account varchar(20), amount numeric(18,2), memo text)",
+                pg ? QStringLiteral("insert into bench_rows select '1001' || i, i * 1.25, '摘要' "
+                                    "|| i from generate_series(1, %1) as i")
+                         .arg(kRows)
+                   : QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 "
+                                    "from n where i < %1) insert into bench_rows select '1001' "
+                                    "|| i, i * 1.25, '摘要' || i from n")
+                         .arg(kRows)};
+            for (const QString& st : statements)
+                if (!q.exec(st)) {
+                    error = q.lastError().text();
+                    break;
+                }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return error;
+}
+
+void BM_HostDbRead10kRows(benchmark::State& state) {
+    QTemporaryDir dir;
+    QString text;
+    if (state.range(0) == 1) {
+        text = qEnvironmentVariable("QOR_TEST_PGSQL");
+        if (text.isEmpty()) {
+            state.SkipWithError("no PostgreSQL server: run through scripts/with-postgres.sh");
+            return;
+        }
+    } else {
+        // An empty file is an empty SQLite database.
+        QFile file(dir.path() + "/bench.db");
+        file.open(QIODevice::WriteOnly);
+        file.close();
+        text = QStringLiteral("DRIVER=QSQLITE;DATABASE=") + file.fileName();
+    }
+    const QString error = makeRows(text);
+    if (!error.isEmpty()) {
+        state.SkipWithError(error.toStdString().c_str());
+        return;
+    }
+    CAdoConnection connection;
+    connection.Open(text);
+    const QString sql = QStringLiteral("select [account], [amount], [memo] from [bench_rows]");
+
+    // The plain read: one query, every value taken once.
+    double plain = 0;
+    constexpr int kPlainRuns = 10;
+    for (int i = 0; i < kPlainRuns; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QSqlQuery q(connection.Database());
+        q.setForwardOnly(true);
+        q.exec(QStringLiteral("select account, amount, memo from bench_rows"));
+        double sum = 0;
+        while (q.next()) {
+            sum += q.value(1).toDouble();
+            benchmark::DoNotOptimize(q.value(0));
+            benchmark::DoNotOptimize(q.value(2));
+        }
+        benchmark::DoNotOptimize(sum);
+        plain += double(t.nsecsElapsed()) / 1e9;
+    }
+    plain /= kPlainRuns;
+
+    double layer = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        CAdoRecordset rs(&connection);
+        rs.Open(CAdoRecordset::adOpenStatic, sql, CAdoRecordset::adCmdText);
+        double sum = 0;
+        for (; !rs.IsEOF(); rs.MoveNext()) {
+            sum += rs.GetFieldValue(1).toDouble();
+            benchmark::DoNotOptimize(rs.GetFieldValue(0));
+            benchmark::DoNotOptimize(rs.GetFieldValue(2));
+        }
+        benchmark::DoNotOptimize(sum);
+        const double s = double(t.nsecsElapsed()) / 1e9;
+        layer += s;
+        state.SetIterationTime(s);
+    }
+    layer /= double(state.iterations());
+    state.counters["plain_ms"] = plain * 1e3;
+    state.counters["layer_ms"] = layer * 1e3;
+    state.counters["ratio"] = layer / plain;
+}
+
+}  // namespace
+
+BENCHMARK(BM_HostDbRead10kRows)
+    ->ArgName("postgres")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
