@@ -6,6 +6,7 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "charts/ui/chartui.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
@@ -114,6 +115,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetRowColPageParent(main);
     dialogs.SetEditFormatParent(main);
     InstallViewSettingsDialogs(main);
+    InstallChartUi(main);
     InstallPasteSpecialDlg(main);
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);

@@ -12,10 +12,7 @@
 
 using namespace qor::clip;
 
-namespace {
-
-// Every sheet view open on doc, this one included.
-std::vector<CQorsView*> viewsOf(const CQorsDoc* doc) {
+std::vector<CQorsView*> SheetViewsOf(const CQorsDoc* doc) {
     std::vector<CQorsView*> views;
     if (!doc) return views;
     for (QWidget* w : QApplication::allWidgets())
@@ -23,16 +20,18 @@ std::vector<CQorsView*> viewsOf(const CQorsDoc* doc) {
     return views;
 }
 
+namespace {
+
 ClipContext contextOf(CQorsView& view) {
     ClipContext ctx;
     ctx.doc = view.GetDocument();
     ctx.selection = view.m_pSelection;
     ctx.viewChartEditing = view.m_bChartEditing != 0;
-    for (CQorsView* other : viewsOf(ctx.doc))
+    for (CQorsView* other : SheetViewsOf(ctx.doc))
         if (other != &view && other->m_bChartEditing) ctx.otherViewChartEditing = true;
     const CQorsDoc* doc = ctx.doc;
     ctx.dropSelection = [doc](CComItem* item) {
-        for (CQorsView* v : viewsOf(doc))
+        for (CQorsView* v : SheetViewsOf(doc))
             if (!item || v->m_pSelection == item) v->SetSelection(nullptr);
     };
     ctx.clampItems = [&view] { view.ClampItemsToSheet(); };

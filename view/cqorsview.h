@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "charts/itemformats.h"
 #include "document/cmdtarget.h"
@@ -124,6 +125,11 @@ public:
     void OnDisplayStyle();
     // Moves items reaching past the document's sheet extent back onto it.
     void ClampItemsToSheet();
+    // Ctrl+F2: a chart of the selected cells, defined in the area-chart
+    // dialog, centred in the visible sheet and selected in every view.
+    // False when the area is refused (the user is told) or the dialog is
+    // cancelled.
+    bool InsertAreaChart();
     // A dragged row height or column width in stored units.
     void ApplyRowColumnSize(int index, int size, bool isRow);
     // Keeps the selection's ends off the hidden band while it is extended.
@@ -375,3 +381,6 @@ private:
     QPointer<CCellEdit> m_pFormulaBar;
     QPointer<QLineEdit> m_pRefBox;
 };
+
+// Every sheet view open on doc.
+std::vector<CQorsView*> SheetViewsOf(const CQorsDoc* doc);

@@ -14,6 +14,7 @@
 
 #include "charts/cgraphitem.h"
 #include "document/cmd_dialogs.h"
+#include "view/chartcmd_logic.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
@@ -180,6 +181,11 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectPrint:
             if (!open) return off(dc::ReasonNoReport());
             return m_pSelection ? on() : off(QStringLiteral("没有选中的对象"));
+        case kCmdInsertChart:
+            if (!open) return off(dc::ReasonNoReport());
+            if (!data) return off(dc::ReasonDataState());
+            if (!ChartUi()->Provides(kDlgAreaChart)) return off(dc::ReasonNoDialog());
+            return on();
 
         case kCmdTableSize:
         case kCmdCellAttributes:
@@ -256,6 +262,9 @@ bool CQorsView::OnCommand(int id) {
             break;
         case kCmdSendToBack:
             OnSendToBack();
+            break;
+        case kCmdInsertChart:
+            InsertAreaChart();
             break;
         case kCmdObjectPreview:
         case kCmdObjectPrint: {
@@ -557,4 +566,45 @@ bool CQorsView::EditCellAttributes(int removeMask) {
     }
     setFocus();
     return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Charts
+
+bool CQorsView::InsertAreaChart() {
+    if (!m_pDoc || !m_pDoc->IsDataState()) return false;
+    const CellArea sel = SelectionArea();
+    const int rows = std::abs(sel.last.row - sel.first.row) + 1;
+    const int cols = std::abs(sel.last.col - sel.first.col) + 1;
+    if (const int why = CheckChartAreaSize(rows, cols)) {
+        qor::messageBox(LoadErrorText(why), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return false;
+    }
+    AreaChartDlgMembers m =
+        PresetAreaChart(sel, m_pDoc->m_nCurPage, m_pDoc->m_nChartCounter,
+                        m_pDoc->GetReport()->GetRowCount() - 1, m_pDoc->GetReport()->GetColCount() - 1);
+    if (ChartUi()->RunAreaChartDlg(m) != qor::kIdOk) return false;
+    ++m_pDoc->m_nChartCounter;
+    // Centred in the part of the sheet the window shows: inside the
+    // headers, and pulled in to the sheet's end when it ends in the window.
+    Rect sheet{0, 0, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight};
+    DocToClient(sheet);
+    const Rect visible{m_nHeaderWidth, m_nHeaderHeight,
+                       std::max(m_nHeaderWidth, std::min(width(), sheet.right)),
+                       std::max(m_nHeaderHeight, std::min(height(), sheet.bottom))};
+    Rect r = NewChartClientRect(visible);
+    ClientToDoc(r);
+    const qor::items::ChartDesc desc =
+        BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->m_nChartCounter - 1);
+    std::shared_ptr<CComItem> item = m_pDoc->CreateComItem(0);
+    auto* chart = dynamic_cast<CGraphItem*>(item.get());
+    if (!chart) return false;
+    chart->SetRect(r);
+    chart->SetChartDesc(desc);
+    m_pDoc->SetCurrentChart(chart);
+    m_pDoc->CreateChart(desc);
+    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(chart);
+    m_pDoc->SetModifiedFlag();
+    m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+    return true;
 }

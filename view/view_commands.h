@@ -21,6 +21,7 @@ constexpr int kCmdObjectAppearance = 33259;
 constexpr int kCmdObjectProperties = 57860;
 constexpr int kCmdObjectVerbs = 57872;
 constexpr int kCmdInsertObject = 57856;
+constexpr int kCmdInsertChart = 32850;
 constexpr int kCmdPrintSetup = 57606;
 constexpr int kCmdPrint = 57607;
 constexpr int kCmdPrintDirect = 57608;

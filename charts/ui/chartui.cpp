@@ -1,0 +1,34 @@
+#include "charts/ui/chartui.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include "charts/ui/careachartdlg.h"
+#include "document/cmd_dialogs.h"
+
+namespace qor {
+
+namespace {
+
+class ChartUi : public view::IChartUi {
+public:
+    bool Provides(int templateId) const override { return templateId == CAreaChartDlg::IDD; }
+    int RunAreaChartDlg(view::AreaChartDlgMembers& members) override {
+        CAreaChartDlg dlg(m_parent);
+        static_cast<view::AreaChartDlgMembers&>(dlg) = members;
+        const int result = dlg.DoModal();
+        if (result == kIdOk) members = dlg;
+        return result;
+    }
+    QPointer<QWidget> m_parent;
+};
+
+}  // namespace
+
+void InstallChartUi(QWidget* parent) {
+    static ChartUi ui;
+    ui.m_parent = parent;
+    view::InstallChartUi(&ui);
+}
+
+}  // namespace qor

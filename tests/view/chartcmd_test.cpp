@@ -1,0 +1,149 @@
+// Inserting a chart over the selected cells: the area's limits, the
+// dialog's values read back, the description they give, and the command
+// from the view.
+
+#include <gtest/gtest.h>
+
+#include "charts/cgraphitem.h"
+#include "document/cmd_dialogs.h"
+#include "tests/document/doc_fixture.h"
+#include "view/chartcmd_logic.h"
+#include "view/cqorsview.h"
+#include "view/view_commands.h"
+
+using namespace doctest;
+using namespace qor;
+using namespace qor::view;
+using qor::items::ChartDesc;
+
+TEST(ChartCommands, AreaLimitsAndTheDialogsAreaText) {
+    EXPECT_EQ(CheckChartAreaSize(500, 2), 0);
+    EXPECT_EQ(CheckChartAreaSize(2, 500), 0);
+    EXPECT_EQ(CheckChartAreaSize(2, 501), kMsgChartTooLarge);
+    EXPECT_EQ(CheckChartAreaSize(5, 1), kMsgChartTwoColumns);
+    EXPECT_EQ(CheckChartAreaSize(1, 5), kMsgChartTwoRows);
+
+    AreaChartDlgMembers m = PresetAreaChart(CellArea::area(1, 1, 5, 3), 7, 4, 20, 10);
+    EXPECT_EQ(m.m_strArea, QStringLiteral("B2:D6@7"));
+    EXPECT_EQ(m.m_strName, QStringLiteral("GRAPH_4"));
+    EXPECT_EQ(m.m_nGroup, 0);  // the radios start on their first choice
+    EXPECT_EQ(m.m_nScope, 0);
+    // Edited to A1:C3@7: read back with the page kept.
+    m.m_strArea = QStringLiteral("A1:C3@7");
+    ASSERT_EQ(AcceptAreaChart(&m), 0);
+    EXPECT_EQ(m.m_area, CellArea::area(0, 0, 2, 2));
+    // Not an area, beyond the table, or too small: refused, area kept.
+    for (const char* bad : {"A1:", "xyz@7", "A1:Z3@7", "A1:A9"}) {
+        AreaChartDlgMembers b = m;
+        b.m_strArea = QString::fromLatin1(bad);
+        EXPECT_NE(AcceptAreaChart(&b), 0) << bad;
+        EXPECT_EQ(b.m_area, m.m_area) << bad;
+    }
+    m.m_strArea = QStringLiteral("A1:A9");
+    EXPECT_EQ(AcceptAreaChart(&m), kMsgChartTwoColumns);
+}
+
+// "行" means data groups by rows and only "整个报表" makes a whole-report
+// chart; the layout is the default one for the chart's size.
+TEST(ChartCommands, DescriptionFromTheDialog) {
+    AreaChartDlgMembers m = PresetAreaChart(CellArea::area(1, 1, 5, 3), 7, 4, 20, 10);
+    m.m_nType = 6;
+    ChartDesc d = BuildAreaChartDesc(m, QSize(160, 160), 4);
+    EXPECT_EQ(d.GetSourceArea(), CellArea::area(2, 2, 6, 4));  // rows and columns from 1
+    EXPECT_EQ(d.GetSourcePage(), 7u);
+    EXPECT_TRUE(d.GroupsByRows());
+    EXPECT_FALSE(d.IsWholeReport());
+    EXPECT_EQ(d.GetChartType(), 6u);
+    EXPECT_EQ(d.GetPartRect(ChartDesc::kPlotRect), (qor::items::Rect{30, 30, 130, 130}));
+    EXPECT_EQ(d.GetPartRect(ChartDesc::kLegendRect), (qor::items::Rect{130, 30, 150, 130}));
+    EXPECT_EQ(d.GetFont(ChartDesc::kTitleFont).face, QStringLiteral("Tahoma"));
+    m.m_nGroup = 1;
+    m.m_nScope = 1;
+    m.m_nLabel = 4;
+    d = BuildAreaChartDesc(m, QSize(160, 160), 4);
+    EXPECT_FALSE(d.GroupsByRows());
+    EXPECT_TRUE(d.IsWholeReport());
+    EXPECT_EQ(d.GetLabelKind(), 4u);
+}
+
+namespace {
+
+// Answers the area-chart dialog as a user would: OK, or the type changed.
+class ScriptedChartUi : public IChartUi {
+public:
+    bool Provides(int id) const override { return id == kDlgAreaChart; }
+    int RunAreaChartDlg(AreaChartDlgMembers& m) override {
+        ++runs;
+        seen = m;
+        m.m_nType = 3;
+        return answer;
+    }
+    int runs = 0;
+    int answer = kIdOk;
+    AreaChartDlgMembers seen;
+};
+
+}  // namespace
+
+TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
+    UiRecorder ui;
+    auto doc = newDoc(40, 12);
+    CQorsView view(doc.get());
+    view.resize(600, 400);
+    view.OnInitialUpdate();
+    qor::CommandState state;
+    ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
+    EXPECT_FALSE(state.enabled);  // format state
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
+    EXPECT_FALSE(state.enabled);  // no dialog installed
+
+    ScriptedChartUi chartUi;
+    IChartUi* previous = InstallChartUi(&chartUi);
+    ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
+    EXPECT_TRUE(state.enabled);
+
+    // One column: refused before the dialog.
+    doc->SetSelection(1, 1, 4, 1);
+    EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_EQ(chartUi.runs, 0);
+    EXPECT_TRUE(ui.said(LoadErrorText(kMsgChartTwoColumns)));
+    EXPECT_EQ(doc->GetComItemCount(), 0);
+
+    doc->SetSelection(1, 1, 4, 3);
+    const int counter = doc->m_nChartCounter;
+    EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_EQ(chartUi.runs, 1);
+    EXPECT_EQ(chartUi.seen.m_strArea, QStringLiteral("B2:D5@1"));
+    ASSERT_EQ(doc->GetComItemCount(), 1);
+    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
+    auto* chart = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos));
+    ASSERT_TRUE(chart);
+    EXPECT_EQ(view.m_pSelection, chart);
+    EXPECT_EQ(doc->GetCurrentChart(), chart);
+    EXPECT_EQ(doc->m_nChartCounter, counter + 1);
+    EXPECT_EQ(chart->GetChartDesc().GetChartType(), 3u);
+    EXPECT_EQ(chart->GetRect().width(), 300);
+    EXPECT_EQ(chart->GetRect().height(), 200);
+    EXPECT_TRUE(doc->IsModified());
+
+    // A small table: the chart stays inside the sheet the window shows.
+    auto small = newDoc(6, 4);
+    ASSERT_TRUE(small->EnterDataState());
+    CQorsView smallView(small.get());
+    smallView.resize(600, 400);
+    smallView.OnInitialUpdate();
+    small->SetSelection(0, 0, 2, 2);
+    EXPECT_TRUE(smallView.OnCommand(qor::viewcmd::kCmdInsertChart));
+    ASSERT_EQ(small->GetComItemCount(), 1);
+    pos = small->GetFirstComItemPos();
+    CComItem* inSmall = small->GetNextComItem(pos);
+    EXPECT_LE(inSmall->GetRect().bottom, small->m_nSheetHeight);
+    EXPECT_LE(inSmall->GetRect().right, small->m_nSheetWidth);
+    EXPECT_GE(inSmall->GetRect().top, 0);
+
+    chartUi.answer = kIdCancel;
+    EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_EQ(doc->GetComItemCount(), 1);
+    InstallChartUi(previous);
+}

@@ -1,0 +1,84 @@
+#pragma once
+// Charts made from the sheet: the area-chart dialog's values, the limits a
+// chart's area must keep, and the chart description built from them. The
+// dialog itself lives with the chart windows and is reached through
+// IChartUi, so the sheet view needs no widget of theirs.
+
+#include <QSize>
+#include <QString>
+
+#include "charts/chartdesc.h"
+#include "engine/celltypes.h"
+
+namespace qor::view {
+
+inline constexpr int kDlgAreaChart = 264;
+inline constexpr int kMsgChartTwoColumns = 63147;  // "作图区域至少需要两列！"
+inline constexpr int kMsgChartTwoRows = 63148;     // "作图区域至少需要两行！"
+inline constexpr int kMsgChartTooLarge = 63149;    // "作图区域不能超过1000个单元！"
+inline constexpr int kMsgAreaInvalid = 62729;      // "区域输入有错误！"
+inline constexpr int kStrChartTitle = 63173;
+inline constexpr int kStrChartXTitle = 63174;
+inline constexpr int kStrChartYTitle = 63175;
+
+// The area-chart dialog's values. The radios start on their first choice.
+struct AreaChartDlgMembers {
+    int m_nGroup = 0;  // 0 "行" (data groups are rows), 1 "列"
+    QString m_strTitle;
+    QString m_strName;
+    QString m_strXTitle;
+    QString m_strYTitle;
+    QString m_strArea;  // "B2:D6@7"
+    int m_nScope = 0;   // 0 "当前表页", 1 "整个报表"
+    int m_nLabel = 0;   // 0 unit name, 1 unit number, 2 year, 3 quarter, 4 month, 5 day
+    int m_nType = 0;    // 0..9
+    // Cells from 0, as read back from m_strArea on OK.
+    CellArea m_area;
+    int m_nPage = 0;
+    // The table's last row and column (from 0): an area beyond them is
+    // refused.
+    int m_nLastRow = 0;
+    int m_nLastCol = 0;
+};
+
+// 0 when a chart may be drawn over an area of rows x cols cells, else the
+// message that says why not.
+int CheckChartAreaSize(int rows, int cols);
+
+// The dialog preset for a selection (cells from 0) on a page: titles from
+// the string table, the name "GRAPH_<counter>", the area as "B2:D6@7".
+AreaChartDlgMembers PresetAreaChart(const CellArea& selection, int page, int chartCounter,
+                                    int lastRow, int lastCol);
+
+// Reads the dialog's area text back (cut at "@") into m_area; 0, or the
+// message to show with the dialog kept open: 62729 for a text that is not
+// an area or an area beyond the table, else the size messages.
+int AcceptAreaChart(AreaChartDlgMembers* m);
+
+// The description of a chart confirmed in the dialog, laid out for a chart
+// of size pixels: the default layout, the area (rows and columns from 1),
+// the current page, the data group by rows for "行", the whole report only
+// for "整个报表", the label kind, the type, the name and titles, and the
+// three fonts Tahoma 10.
+qor::items::ChartDesc BuildAreaChartDesc(const AreaChartDlgMembers& m, QSize size,
+                                         int chartCounter);
+
+// The chart windows' side of the sheet: the dialogs and windows that live
+// above the view. The default has none (its commands stay off).
+class IChartUi {
+public:
+    virtual ~IChartUi() = default;
+    virtual bool Provides(int templateId) const {
+        (void)templateId;
+        return false;
+    }
+    // kIdOk or kIdCancel; the members are the dialog's in and out values.
+    virtual int RunAreaChartDlg(AreaChartDlgMembers& members);
+};
+
+// The installed chart interface (never null); installing null restores
+// the default. Returns the previous one.
+IChartUi* ChartUi();
+IChartUi* InstallChartUi(IChartUi* ui);
+
+}  // namespace qor::view
