@@ -28,8 +28,12 @@
 #include "document/doc_others.h"
 #include "engine/celltypes.h"
 
+class CGraphItem;
 class CReportHandle;
 class QMimeData;
+namespace qor::charts {
+struct ChartData;
+}
 
 namespace qor {
 class IConsolExchange;
@@ -398,6 +402,12 @@ public:
     // area outside the table, too large, or a report without pages leaves
     // the chart without a picture. True when the item has a fresh picture.
     bool RefreshChartPicture(CComItem* item, bool force = false) override;
+    // The page whose cells a chart item shows.
+    int ChartItemPage(const CComItem& item) const;
+    // A chart item's description (its page set to the page shown) and the
+    // cells it draws; false, quietly, when they cannot be read.
+    bool ReadChartItemData(const CGraphItem& chart, qor::items::ChartDesc* desc,
+                           qor::charts::ChartData* data) const;
     // Adds the chart of a "Graph QOR Data" record (clipboard or drop): a new
     // "GRAPH_<n>" name, the current page in data state (else its own page
     // when that page exists here, else 0), placed at `at` when given and

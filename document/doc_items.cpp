@@ -267,32 +267,40 @@ bool CQorsDoc::chartAreaInTable(const ChartDesc& desc) const {
     return r1 >= 1 && c1 >= 1 && r2 <= lastShownRow() + 1 && c2 <= lastShownCol() + 1;
 }
 
+int CQorsDoc::ChartItemPage(const CComItem& item) const {
+    // The cells of the item's own page; a format item follows the page on
+    // screen. The description's stored page only says where the chart was
+    // defined.
+    return item.GetPage() > 0 ? int(item.GetPage()) : std::max(1, int(m_nCurPage));
+}
+
+bool CQorsDoc::ReadChartItemData(const CGraphItem& chart, ChartDesc* desc,
+                                 qor::charts::ChartData* data) const {
+    if (!m_pReport || m_pReport->GetPageCount() == 0) return false;
+    *desc = chart.GetChartDesc();
+    if (!chartAreaInTable(*desc)) return false;
+    const int page = ChartItemPage(chart);
+    desc->SetSourcePage(uint32_t(page));
+    qor::charts::ReportChartSource cells(*m_pReport);
+    const int pages = qor::charts::ChartPageSpan(*desc, m_pReport->GetPageCount());
+    return qor::charts::ReadChartData(*desc, cells, page, pages, data);
+}
+
 bool CQorsDoc::RefreshChartPicture(CComItem* item, bool force) {
     auto* chart = dynamic_cast<CGraphItem*>(item);
     if (!chart) return false;
     const Rect r = chart->GetRect();
     const QSize size(std::abs(r.width()), std::abs(r.height()));
-    // The cells of the item's own page; a format item follows the page on
-    // screen. The description's stored page only says where the chart was
-    // defined.
-    const int page = chart->GetPage() > 0 ? int(chart->GetPage()) : std::max(1, int(m_nCurPage));
-    const CGraphItem::PictureSource source{m_contentGeneration, page, size};
+    const CGraphItem::PictureSource source{m_contentGeneration, ChartItemPage(*chart), size};
     if (!force && chart->GetPicture() && chart->GetPictureSource() == source) return true;
+    ChartDesc desc;
+    qor::charts::ChartData data;
     // Whatever cannot be drawn shows as an empty frame, never as an old
     // picture of other cells.
-    auto nothing = [chart] {
+    if (size.width() < 1 || size.height() < 1 || !ReadChartItemData(*chart, &desc, &data)) {
         chart->SetPicture(nullptr);
         return false;
-    };
-    if (!m_pReport || m_pReport->GetPageCount() == 0 || size.width() < 1 || size.height() < 1)
-        return nothing();
-    ChartDesc desc = chart->GetChartDesc();
-    if (!chartAreaInTable(desc)) return nothing();
-    desc.SetSourcePage(uint32_t(page));
-    qor::charts::ReportChartSource cells(*m_pReport);
-    qor::charts::ChartData data;
-    const int pages = qor::charts::ChartPageSpan(desc, m_pReport->GetPageCount());
-    if (!qor::charts::ReadChartData(desc, cells, page, pages, &data)) return nothing();
+    }
     // Drawn from a copy: painting never changes what the item stores.
     chart->SetPicture(qor::charts::RenderChartPicture(&desc, data, size), source);
     return true;
