@@ -8,8 +8,12 @@
 #include <QToolBar>
 
 class CFormulaBar;
+class CQorsDoc;
+class QStyle;
 
 namespace qor::frames {
+
+class CommandRouter;
 
 inline constexpr int kFontNameBox = 122;
 inline constexpr int kFontSizeBox = 123;
@@ -43,6 +47,13 @@ public:
     QComboBox* FontSizeBox() const { return m_size; }
     QWidget* ControlWidget(int id) const override;
     void EnableBoxes(bool on);
+    // Enabled in format state only, showing the current cell's face and
+    // size.
+    void ShowFor(const CQorsDoc* doc);
+    // Puts a box's pick (code: the face or size attribute) on the
+    // selection. Empty when it was stored or there was nothing to do, else
+    // what the user is told.
+    static QString ApplyPick(CQorsDoc* doc, int code, int index);
 
 private:
     QComboBox* m_name;
@@ -65,5 +76,10 @@ private:
     QLineEdit* m_nameBox;
     CFormulaBar* m_bar;
 };
+
+// Fills a bar from the menu table's row for its id: the router's actions
+// (with the command's picture), the bar's own controls and separators.
+class CFlatToolBar;
+void FillToolBar(CFlatToolBar* bar, CommandRouter& router, const QStyle* style);
 
 }  // namespace qor::frames
