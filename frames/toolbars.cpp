@@ -1,6 +1,8 @@
 #include "frames/toolbars.h"
 
 #include <QAbstractItemView>
+#include <QActionEvent>
+#include <QToolButton>
 
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
@@ -9,6 +11,7 @@
 #include "frames/commandicons.h"
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
+#include "frames/toolbarxp.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 
@@ -20,6 +23,17 @@ CFlatToolBar::CFlatToolBar(int id, const QString& caption, QWidget* parent)
     setIconSize(QSize(16, 16));
     // A picture where there is one, else the short text.
     setToolButtonStyle(Qt::ToolButtonIconOnly);
+    setStyle(CToolBarXPStyle::Instance());
+    // The overflow button too.
+    for (QToolButton* b : findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        b->setStyle(CToolBarXPStyle::Instance());
+}
+
+void CFlatToolBar::actionEvent(QActionEvent* event) {
+    QToolBar::actionEvent(event);
+    if (event->type() != QEvent::ActionAdded) return;
+    if (auto* button = qobject_cast<QToolButton*>(widgetForAction(event->action())))
+        button->setStyle(CToolBarXPStyle::Instance());
 }
 
 CFontToolBar::CFontToolBar(QWidget* parent) : CFlatToolBar(59399, QString(), parent) {

@@ -20,7 +20,8 @@ inline constexpr int kFontSizeBox = 123;
 inline constexpr int kNameBox = 61446;
 inline constexpr int kFormulaEdit = 61447;
 
-// A tool bar with the flat look: gripper, thin borders.
+// A tool bar with the flat look (toolbarxp.h): gripper, thin borders,
+// buttons painted flat and highlighted.
 class CFlatToolBar : public QToolBar {
     Q_OBJECT
 
@@ -29,6 +30,10 @@ public:
     int BarId() const { return m_id; }
     // The control a bar places by its id (the menu table's widget rows).
     virtual QWidget* ControlWidget(int) const { return nullptr; }
+
+protected:
+    // Each button the bar makes for an action takes the bar's look.
+    void actionEvent(QActionEvent* event) override;
 
 private:
     int m_id;
