@@ -506,4 +506,25 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
     EXPECT_EQ(cellText(doc, 3, 1), u"56");
 }
 
+TEST_F(MainFrameTest, TheReportMenusWrapUnderTheArrowsAndShowMnemonicsToTheKeyboard) {
+    newReport();
+    const QList<QMenu*> menus = frame->TopMenus(kMenuReport);
+    ASSERT_GE(menus.size(), 2);
+    QMenuBar* bar = frame->menuBar();
+    bar->setActiveAction(menus.first()->menuAction());
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), menus.first());
+    QTest::keyClick(menus.first(), Qt::Key_Left);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), menus.last());
+    QTest::keyClick(menus.last(), Qt::Key_Right);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), menus.first());
+    EXPECT_EQ(bar->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, bar, nullptr), 1);
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    // A click on the sheet hides them again.
+    QTest::mouseClick(newReport()->GetActiveView(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(bar->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, bar, nullptr), 0);
+}
+
 }  // namespace
