@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
@@ -87,6 +88,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     m_view->AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
 
     m_track = new COleTrackBar(site->ContainerWindow());
+    m_track->SetSnap([this](const QRect& proposed, int handle) { return FitToCells(proposed, handle); });
     connect(m_track, &COleTrackBar::sizeChildRequested, this,
             [this](int, const QRect& rect) { onSizeChildRequest(rect); });
     SetPosition(position);
@@ -206,6 +208,56 @@ void COleInPlaceFrame::SetPosition(const QRect& rect) {
         m_track->Surround(rect);
         m_track->stackUnder(this);
     }
+}
+
+namespace {
+
+// The pixels of whole lines from first on that fit in room (at least the
+// first line's), walking up to the last line.
+int wholeLines(int room, int first, int last, const std::function<int(int, int)>& distance) {
+    int used = distance(first, first + 1);
+    for (int line = first + 1; line <= last; ++line) {
+        const int next = distance(first, line + 1);
+        if (next > room) break;
+        used = next;
+    }
+    return used;
+}
+
+}  // namespace
+
+QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
+    const qor::view::SheetGeometry& geo = m_view->Geometry();
+    if (geo.LastRow() < 0 || geo.LastColumn() < 0) return proposed;
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
+    const int headerW = m_view->m_nHeaderWidth, headerH = m_view->m_nHeaderHeight;
+    const int columns = wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol,
+                                   geo.LastColumn(),
+                                   [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
+    const int rows = wholeLines(proposed.height() - top - extent - headerH, m_view->m_nFirstRow,
+                                geo.LastRow(),
+                                [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
+    const QSize size(headerW + columns + extent, top + headerH + rows + extent);
+    // Handles 0 top-left, 3 bottom-left and 7 left move the left side;
+    // 0, 1 top-right and 4 top move the top.
+    const bool movesLeft = handle == CRectTrackerEx::hitTopLeft ||
+                           handle == CRectTrackerEx::hitBottomLeft || handle == CRectTrackerEx::hitLeft;
+    const bool movesTop = handle == CRectTrackerEx::hitTopLeft ||
+                          handle == CRectTrackerEx::hitTopRight || handle == CRectTrackerEx::hitTop;
+    QRect fitted(proposed.topLeft(), size);
+    if (movesLeft) fitted.moveRight(proposed.right());
+    if (movesTop) fitted.moveBottom(proposed.bottom());
+    // A side the handle does not move keeps its size.
+    if (handle == CRectTrackerEx::hitTop || handle == CRectTrackerEx::hitBottom) {
+        fitted.setLeft(proposed.left());
+        fitted.setWidth(proposed.width());
+    }
+    if (handle == CRectTrackerEx::hitLeft || handle == CRectTrackerEx::hitRight) {
+        fitted.setTop(proposed.top());
+        fitted.setHeight(proposed.height());
+    }
+    return fitted;
 }
 
 void COleInPlaceFrame::onSizeChildRequest(const QRect& rect) {

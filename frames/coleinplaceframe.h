@@ -89,6 +89,10 @@ public:
     // Moves the frame (and its resize bar) to a rectangle of the
     // container's window.
     void SetPosition(const QRect& rect);
+    // A proposed place fitted to whole rows and columns from the first
+    // shown cell (at least one of each); the sides the dragged handle does
+    // not move stay where they are.
+    QRect FitToCells(const QRect& proposed, int handle) const;
     // Stores a pending entry and hands an edited report back to the
     // container. The frame may then be deleted.
     void Deactivate();

@@ -73,7 +73,9 @@ void COleTrackBar::mousePressEvent(QMouseEvent* event) {
         setGeometry(container->rect());
         m_tracker.m_rect = Rect::fromPosSize(start.topLeft(), start.size());
     }
-    if (!m_tracker.BeginTrack(mapFromGlobal(global), false)) {
+    const QPoint at = mapFromGlobal(global);
+    m_handle = m_tracker.HitTestHandles(at);
+    if (!m_tracker.BeginTrack(at, false)) {
         Surround(start);
         return;
     }
@@ -88,8 +90,18 @@ void COleTrackBar::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     const QPoint p = event->position().toPoint();
-    if (m_tracker.TrackTo(QPoint(std::clamp(p.x(), 0, width()), std::clamp(p.y(), 0, height()))))
+    if (m_tracker.TrackTo(QPoint(std::clamp(p.x(), 0, width()), std::clamp(p.y(), 0, height())))) {
+        snap();
         update();
+    }
+}
+
+void COleTrackBar::snap() {
+    if (!m_snap) return;
+    // While dragging, the bar spans its parent: its coordinates are the
+    // parent's.
+    const QRect fitted = m_snap(toQRect(normalized(m_tracker.m_rect)), m_handle);
+    m_tracker.m_rect = Rect::fromPosSize(fitted.topLeft(), fitted.size());
 }
 
 void COleTrackBar::mouseReleaseEvent(QMouseEvent* event) {
@@ -97,11 +109,12 @@ void COleTrackBar::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     const bool changed =
         m_tracker.EndTrack(QPoint(std::clamp(p.x(), 0, width()), std::clamp(p.y(), 0, height())));
+    if (changed) snap();
     const QRect proposed = toQRect(normalized(m_tracker.m_rect)).translated(pos());
     // The bar goes back round the frame; the frame moves it when the
     // container agrees to the new place.
     Surround(m_start);
-    if (changed) emit sizeChildRequested(kBarId, proposed);
+    if (changed && proposed != m_start) emit sizeChildRequested(kBarId, proposed);
 }
 
 void COleTrackBar::keyPressEvent(QKeyEvent* event) {

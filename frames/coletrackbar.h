@@ -6,6 +6,7 @@
 // the starting rectangle and asks nothing.
 
 #include <QWidget>
+#include <functional>
 
 #include "view/ctracker.h"
 
@@ -28,6 +29,11 @@ public:
     const CRectTrackerEx& Tracker() const { return m_tracker; }
     bool IsTracking() const { return m_tracker.IsTracking(); }
 
+    // Fits a proposed rectangle (parent coordinates) to what the frame can
+    // show; the handle says which sides the drag moves, so the others stay.
+    using Snap = std::function<QRect(const QRect& proposed, int handle)>;
+    void SetSnap(Snap snap) { m_snap = std::move(snap); }
+
 signals:
     // The frame's new rectangle in the parent's coordinates.
     void sizeChildRequested(int barId, const QRect& rect);
@@ -42,9 +48,12 @@ protected:
 
 private:
     void cancel();
+    void snap();
 
     CRectTrackerEx m_tracker;
     QRect m_start;  // the frame's rectangle when the drag began
+    int m_handle = -1;  // the handle being dragged
+    Snap m_snap;
 };
 
 }  // namespace qor::frames

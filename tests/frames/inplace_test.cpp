@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 
 #include "document/cqorsdoc.h"
@@ -162,13 +163,32 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
     EXPECT_EQ(frame->geometry(), start);
     EXPECT_EQ(frame->TrackBar()->Inner(), start);
 
-    // The container refuses: the frame stays.
+    // The container refuses: the frame stays. What was asked for holds
+    // whole columns and rows of the sheet, near where the mouse let go.
     site.accept = false;
     drag(corner, corner + QPoint(50, 30));
     ASSERT_EQ(site.requests.size(), 1);
-    EXPECT_EQ(site.requests[0].size(), start.size() + QSize(50, 30));
-    EXPECT_EQ(site.requests[0].topLeft(), start.topLeft());
+    const QRect asked = site.requests[0];
+    EXPECT_EQ(asked.topLeft(), start.topLeft());
     EXPECT_EQ(frame->geometry(), start);
+    const CQorsView* view = frame->GetActiveView();
+    const int extent = frame->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, frame);
+    const int barsHeight = frame->GetActiveView()->geometry().top();
+    const int cellsWide = asked.width() - extent - view->m_nHeaderWidth;
+    const int cellsHigh = asked.height() - barsHeight - extent - view->m_nHeaderHeight;
+    auto isWhole = [](int pixels, auto distance) {
+        for (int n = 1; n < 300; ++n)
+            if (distance(n) == pixels) return true;
+        return false;
+    };
+    EXPECT_TRUE(isWhole(cellsWide, [view](int n) {
+        return view->GetColumnDistance(view->m_nFirstCol, view->m_nFirstCol + n);
+    })) << cellsWide;
+    EXPECT_TRUE(isWhole(cellsHigh, [view](int n) {
+        return view->GetRowDistance(view->m_nFirstRow, view->m_nFirstRow + n);
+    })) << cellsHigh;
+    EXPECT_LE(asked.width(), start.width() + 50);
+    EXPECT_GT(asked.width(), start.width() + 50 - view->GetColumnDistance(0, 3));
 
     // Agreed: the frame and its bar move, and the sheet follows.
     site.accept = true;
@@ -179,6 +199,16 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
     QApplication::processEvents();
     EXPECT_EQ(frame->VerticalBar()->geometry().right(), frame->width() - 1);
 
+    // Dragging the left side leaves the right side where it is.
+    const QRect before = frame->geometry();
+    const QPoint leftMiddle(before.left() - h / 2 - 1, before.center().y());
+    drag(leftMiddle, leftMiddle - QPoint(120, 0));
+    ASSERT_EQ(site.requests.size(), 3);
+    EXPECT_EQ(site.requests[2].right(), before.right());
+    EXPECT_EQ(site.requests[2].top(), before.top());
+    EXPECT_EQ(site.requests[2].height(), before.height());
+    EXPECT_LT(site.requests[2].left(), before.left());
+
     // No drag while another window holds the mouse.
     QWidget other(&container);
     other.setGeometry(0, 0, 10, 10);
@@ -187,7 +217,7 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
     const QPoint newCorner = frame->geometry().bottomRight() + QPoint(h / 2 + 1, h / 2 + 1);
     drag(newCorner, newCorner + QPoint(40, 40));
     other.releaseMouse();
-    EXPECT_EQ(site.requests.size(), 2);
+    EXPECT_EQ(site.requests.size(), 3);
 }
 
 TEST(InPlaceTabArea, StaysBetweenSevenAndTheInnerWidthLessSeven) {
