@@ -78,7 +78,8 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     m_tabs->SetSheetView(m_view);
     connect(m_tabs, &CPageCtrl::commandRequested, this, [this](int id) { m_router.Execute(id); });
     connect(m_tabs, &CPageCtrl::widthChanged, this, [this](int w) {
-        m_nTabAreaWidth = w;
+        // The mode button's width is not the tabs' width to come back to.
+        if (m_tabs->IsTabAreaShown()) m_nTabAreaWidth = w;
         RecalcLayout();
     });
     disconnect(m_view, &CQorsView::commandRequested, m_view, nullptr);
@@ -104,6 +105,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     m_idle.start();
 
     publishPages();
+    RecalcLayout();  // the strip now knows its state and width
     m_view->setFocus(Qt::OtherFocusReason);
     UpdateFrameState();
 }
@@ -292,7 +294,8 @@ void COleInPlaceFrame::RecalcLayout() {
 
     InPlaceTabArea tabs;
     tabs.collapsed = !m_tabs->IsTabAreaShown();
-    tabs.stripWidth = m_tabs->StripWidth();
+    // Collapsed, the strip is its mode button.
+    tabs.stripWidth = tabs.collapsed ? m_tabs->Metrics().CollapsedWidth() : m_tabs->StripWidth();
     tabs.innerWidth = inner.width();
     tabs.firstLayout = m_bFirstLayout && !tabs.collapsed;
     tabs.restoreSaved = m_bRestoreTabWidth;

@@ -48,7 +48,7 @@ public:
 // the present one. Never under 7 pixels nor over the inner width less 7.
 struct InPlaceTabArea {
     bool collapsed = false;
-    int stripWidth = 0;   // the strip's own width
+    int stripWidth = 0;   // the strip's own width (the mode button's, collapsed)
     int innerWidth = 0;
     bool firstLayout = true;
     bool restoreSaved = false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -117,6 +118,9 @@ TEST_F(InPlaceTest, TheFrameHoldsTheReportsPartsAndItsBars) {
     const int h = frame->TrackBar()->HandleSize();
     EXPECT_EQ(frame->TrackBar()->Inner(), frame->geometry());
     EXPECT_EQ(frame->TrackBar()->geometry(), frame->geometry().adjusted(-h, -h, h, h));
+    // A picture to look at, kept with the build's other screenshots.
+    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+        container.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-frame.png"));
 }
 
 TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
@@ -124,7 +128,13 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
     CFontToolBar* format = frame->FormatBar();
     frame->UpdateFrameState();
     EXPECT_TRUE(format->FontNameBox()->isEnabled());
+    // Format state: the strip is its mode button; data state: the tabs
+    // take two thirds of the sheet's width.
+    const int modeButton = frame->PageCtrl()->Metrics().CollapsedWidth();
+    EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
     ASSERT_TRUE(frame->Router().Execute(33298));
+    QApplication::processEvents();
+    EXPECT_EQ(frame->PageCtrl()->width(), frame->GetActiveView()->width() * 2 / 3);
     EXPECT_TRUE(doc->IsDataState());
     EXPECT_EQ(frame->m_nMode, 1);
     EXPECT_TRUE(frame->PageCtrl()->IsTabAreaShown());
@@ -149,6 +159,7 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
     ASSERT_TRUE(frame->Router().Execute(33298));
     EXPECT_FALSE(doc->IsDataState());
     EXPECT_FALSE(format->isHidden());
+    EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
 }
 
 TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
