@@ -59,7 +59,8 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     m_router.SetReasons(BuiltinMenuTable().reasons);
     m_router.SetGate(kCellFormula, [this](qor::CommandState& s) {
         if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
-            if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            if (s.enabled)
+                s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
             s.enabled = false;
         }
     });
@@ -89,7 +90,8 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     m_view->AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
 
     m_track = new COleTrackBar(site->ContainerWindow());
-    m_track->SetSnap([this](const QRect& proposed, int handle) { return FitToCells(proposed, handle); });
+    m_track->SetSnap(
+        [this](const QRect& proposed, int handle) { return FitToCells(proposed, handle); });
     connect(m_track, &COleTrackBar::sizeChildRequested, this,
             [this](int, const QRect& rect) { onSizeChildRequest(rect); });
     SetPosition(position);
@@ -120,10 +122,9 @@ COleInPlaceFrame::~COleInPlaceFrame() {
     CQorsView* view = m_view;
     m_view = nullptr;
     delete view;
-    for (QWidget* bar : {static_cast<QWidget*>(m_standardBar.data()),
-                         static_cast<QWidget*>(m_formatBar.data()),
-                         static_cast<QWidget*>(m_editBar.data()),
-                         static_cast<QWidget*>(m_chartBar.data())})
+    for (QWidget* bar :
+         {static_cast<QWidget*>(m_standardBar.data()), static_cast<QWidget*>(m_formatBar.data()),
+          static_cast<QWidget*>(m_editBar.data()), static_cast<QWidget*>(m_chartBar.data())})
         delete bar;
     delete m_track.data();
     disconnect(m_doc.get(), nullptr, this, nullptr);
@@ -234,17 +235,18 @@ QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
     const int headerW = m_view->m_nHeaderWidth, headerH = m_view->m_nHeaderHeight;
-    const int columns = wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol,
-                                   geo.LastColumn(),
-                                   [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
-    const int rows = wholeLines(proposed.height() - top - extent - headerH, m_view->m_nFirstRow,
-                                geo.LastRow(),
-                                [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
+    const int columns =
+        wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol, geo.LastColumn(),
+                   [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
+    const int rows =
+        wholeLines(proposed.height() - top - extent - headerH, m_view->m_nFirstRow, geo.LastRow(),
+                   [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
     const QSize size(headerW + columns + extent, top + headerH + rows + extent);
     // Handles 0 top-left, 3 bottom-left and 7 left move the left side;
     // 0, 1 top-right and 4 top move the top.
     const bool movesLeft = handle == CRectTrackerEx::hitTopLeft ||
-                           handle == CRectTrackerEx::hitBottomLeft || handle == CRectTrackerEx::hitLeft;
+                           handle == CRectTrackerEx::hitBottomLeft ||
+                           handle == CRectTrackerEx::hitLeft;
     const bool movesTop = handle == CRectTrackerEx::hitTopLeft ||
                           handle == CRectTrackerEx::hitTopRight || handle == CRectTrackerEx::hitTop;
     QRect fitted(proposed.topLeft(), size);

@@ -17,8 +17,8 @@
 #include "document/cmdtarget.h"
 #include "frames/coletrackbar.h"
 #include "frames/commandrouter.h"
-#include "frames/toolbars.h"
 #include "frames/reportframe.h"
+#include "frames/toolbars.h"
 
 class QMainWindow;
 class QScrollBar;
@@ -48,12 +48,12 @@ public:
 // the present one. Never under 7 pixels nor over the inner width less 7.
 struct InPlaceTabArea {
     bool collapsed = false;
-    int stripWidth = 0;   // the strip's own width (the mode button's, collapsed)
+    int stripWidth = 0;  // the strip's own width (the mode button's, collapsed)
     int innerWidth = 0;
     bool firstLayout = true;
     bool restoreSaved = false;
     int savedWidth = 0;
-    int width = 0;        // the present tab-area width
+    int width = 0;  // the present tab-area width
     static constexpr int kMinWidth = 7;
     int Compute() const;
 };

@@ -46,8 +46,8 @@ void COleTrackBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (IsTracking()) return;
     const int h = HandleSize();
-    m_tracker.m_rect = Rect::fromPosSize(QPoint(h, h), QSize(std::max(0, width() - 2 * h),
-                                                             std::max(0, height() - 2 * h)));
+    m_tracker.m_rect = Rect::fromPosSize(
+        QPoint(h, h), QSize(std::max(0, width() - 2 * h), std::max(0, height() - 2 * h)));
 }
 
 void COleTrackBar::paintEvent(QPaintEvent*) {

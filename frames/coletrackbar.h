@@ -51,7 +51,7 @@ private:
     void snap();
 
     CRectTrackerEx m_tracker;
-    QRect m_start;  // the frame's rectangle when the drag began
+    QRect m_start;      // the frame's rectangle when the drag began
     int m_handle = -1;  // the handle being dragged
     Snap m_snap;
 };

@@ -15,7 +15,9 @@ uint32_t toColorref(const QColor& c) {
     return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
 }
 
-QColor fromColorref(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor fromColorref(uint32_t c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 QColor adjusted(const QColor& c, int lightness, int saturation) {
     return fromColorref(AdjustColorHls(toColorref(c), lightness, saturation));
@@ -54,7 +56,9 @@ CToolBarXPStyle* CToolBarXPStyle::Instance() {
     return style;
 }
 
-QColor CToolBarXPStyle::BarColor(const QPalette& pal) { return adjusted(pal.color(QPalette::Button), 20, 0); }
+QColor CToolBarXPStyle::BarColor(const QPalette& pal) {
+    return adjusted(pal.color(QPalette::Button), 20, 0);
+}
 
 QColor CToolBarXPStyle::SeparatorColor(const QPalette& pal) {
     return adjusted(pal.color(QPalette::Button), -15, 0);
@@ -94,7 +98,8 @@ void CToolBarXPStyle::drawToolButton(const QStyleOptionToolButton* opt, QPainter
         p->drawRect(r.adjusted(0, 0, -1, -1));
     }
     if (!opt->icon.isNull()) {
-        const QPixmap icon = opt->icon.pixmap(opt->iconSize, widget ? widget->devicePixelRatio() : 1.0);
+        const QPixmap icon =
+            opt->icon.pixmap(opt->iconSize, widget ? widget->devicePixelRatio() : 1.0);
         const QSize size = opt->iconSize;
         if (!enabled || (hot && !pressed)) {
             p->drawPixmap(IconPlace(r, size, hot ? 4 : 3),
@@ -103,7 +108,8 @@ void CToolBarXPStyle::drawToolButton(const QStyleOptionToolButton* opt, QPainter
         if (enabled) p->drawPixmap(IconPlace(r, size, hot && !pressed ? 2 : 3), icon);
     } else {
         // No picture: the short text, greyed when off.
-        p->setPen(enabled ? pal.color(QPalette::ButtonText) : pal.color(QPalette::Disabled, QPalette::Text));
+        p->setPen(enabled ? pal.color(QPalette::ButtonText)
+                          : pal.color(QPalette::Disabled, QPalette::Text));
         p->setFont(opt->font);
         p->drawText(r.translated(hot && !pressed ? -1 : 0, hot && !pressed ? -1 : 0),
                     Qt::AlignCenter | Qt::TextHideMnemonic, opt->text);

@@ -34,7 +34,8 @@ TEST(MenuStyle, ItemsAreLabelPlusHalfHeightPlus24AndSeparatorsStaySeparators) {
     QStyleOptionMenuItem separator;
     separator.menuItemType = QStyleOptionMenuItem::Separator;
     separator.font = font;
-    const QSize sepSize = style.sizeFromContents(QStyle::CT_MenuItem, &separator, QSize(10, 2), nullptr);
+    const QSize sepSize =
+        style.sizeFromContents(QStyle::CT_MenuItem, &separator, QSize(10, 2), nullptr);
     EXPECT_LT(sepSize.height(), 20);  // not measured as an item
 }
 
@@ -93,7 +94,7 @@ protected:
 TEST_F(MenuKeyboard, LeftAndRightWrapRoundTheMenuBar) {
     open(first);
     ASSERT_EQ(QApplication::activePopupWidget(), first);
-    EXPECT_EQ(key(Qt::Key_Left), last);  // left of the first is the last
+    EXPECT_EQ(key(Qt::Key_Left), last);    // left of the first is the last
     EXPECT_EQ(key(Qt::Key_Right), first);  // right of the last is the first
     EXPECT_EQ(key(Qt::Key_Right), middle);
 }
