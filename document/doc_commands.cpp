@@ -1,5 +1,6 @@
 #include "document/doc_commands.h"
 
+#include <algorithm>
 #include <array>
 
 #include "document/cmd_consolidate.h"
@@ -128,9 +129,19 @@ const std::array kCommands = {
 #undef QOR_RUN
 
 const DocCommand* find(int id) {
-    for (const DocCommand& c : kCommands)
-        if (c.id == id) return &c;
-    return nullptr;
+    // Every update pass asks for every command id of the frame, most of
+    // which are not the document's: a sorted index, made once, answers
+    // without walking the table.
+    static const auto index = [] {
+        std::array<const DocCommand*, kCommands.size()> sorted{};
+        for (size_t i = 0; i < kCommands.size(); ++i) sorted[i] = &kCommands[i];
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const DocCommand* a, const DocCommand* b) { return a->id < b->id; });
+        return sorted;
+    }();
+    const auto it = std::lower_bound(index.begin(), index.end(), id,
+                                     [](const DocCommand* c, int value) { return c->id < value; });
+    return it != index.end() && (*it)->id == id ? *it : nullptr;
 }
 
 bool isFormatState(const CQorsDoc& doc) { return !doc.IsDataState(); }

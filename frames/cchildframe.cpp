@@ -67,141 +67,26 @@ void CChildFrame::UpdateTitle() {
 }
 
 // ---------------------------------------------------------------------------
-// Page tabs
+// What the shared report-window logic needs
 
-void CChildFrame::SetPageTabs(int count, int current, int mode) {
-    // A report without pages still shows one tab.
-    const CReportHandle* report = m_doc->GetReport();
-    if (count <= 0) count = report ? report->GetPageCount() : m_doc->m_nPageCount;
-    if (current <= 0) current = m_doc->m_nCurPage;
-    m_nPageCount = std::max(1, count);
-    m_nCurPage = std::max(1, current);
-    m_nCurPageDrawn = m_nCurPage;
-    m_nMode = mode;
-    CPageCtrl& tabs = m_splitter->PageCtrl();
-    if ((mode != 0) != tabs.IsTabAreaShown()) {
-        if (mode)
-            tabs.RestoreTabArea();
-        else
-            tabs.CollapseTabArea();
-    }
-    tabs.SetPageTabs(m_nPageCount, m_nCurPage);
-    tabs.repaint();
-    if (CQorsView* view = GetActiveView()) view->ShowCellReference(1);
-}
-
-void CChildFrame::publishPages() { SetPageTabs(0, 0, m_doc->IsDataState() ? 1 : 0); }
-
-// ---------------------------------------------------------------------------
-// Format and data state
-
-void CChildFrame::CommitPendingEntry() {
-    CQorsView* view = GetActiveView();
-    if (!view) return;
-    CFormulaBar* bar = m_main->FormulaBar();
-    CCellEdit* editor = view->CellEditor();
-    const bool barPending = bar && bar->View() && isAncestorOf(bar->View()) && bar->m_nMode != -1;
-    const bool editorPending = editor && editor->isVisible() && editor->m_nMode != -1;
-    if (barPending) {
-        bar->CommitFormulaBar();
-    } else if (editorPending) {
-        view->CommitPendingEdit();
-    }
-    if (editor) {
-        editor->m_nMode = -1;
-        editor->clear();
-        editor->hide();
-    }
-}
-
-void CChildFrame::refreshAfterStateChange() {
-    publishPages();
+QList<CQorsView*> CChildFrame::FrameViews() const {
+    QList<CQorsView*> views;
+    if (!m_splitter) return views;
     for (int r = 0; r < m_splitter->GetRowCount(); ++r)
         for (int c = 0; c < m_splitter->GetColumnCount(); ++c)
-            if (CQorsView* v = m_splitter->GetPane(r, c)) {
-                v->UpdateScrollRanges();
-                v->RecalcPageLayout();
-            }
-    if (CQorsView* view = GetActiveView()) {
-        view->ShowCellReference(1);
-        view->UpdateEditLine(1);
-    }
-    m_doc->UpdateAllViews(CQorsDoc::kHintState);
-    m_doc->UpdateServerItems();
+            if (CQorsView* v = m_splitter->GetPane(r, c)) views.append(v);
+    return views;
 }
 
-bool CChildFrame::EnterDataState() {
-    CommitPendingEntry();
-    if (CQorsView* view = GetActiveView()) view->setFocus(Qt::OtherFocusReason);
-    if (!m_doc->EnterDataState()) {
-        publishPages();  // a refusal changes nothing
-        return false;
-    }
-    refreshAfterStateChange();
-    m_main->ShowFormatBarForState(true);
-    return true;
-}
+CPageCtrl* CChildFrame::FrameTabs() const { return m_splitter ? &m_splitter->PageCtrl() : nullptr; }
 
-bool CChildFrame::EnterFormatState() {
-    CommitPendingEntry();
-    if (CQorsView* view = GetActiveView()) view->setFocus(Qt::OtherFocusReason);
-    m_doc->EnterFormatState();
-    if (m_doc->IsDataState()) {
-        publishPages();
-        return false;
-    }
-    refreshAfterStateChange();
-    m_main->ShowFormatBarForState(false);
-    return true;
-}
+CFormulaBar* CChildFrame::FrameFormulaBar() const { return m_main->FormulaBar(); }
 
-void CChildFrame::EnterDataStateUnchecked() {
-    // The page chosen on the strip.
-    const int page = m_splitter->PageCtrl().CurrentPage();
-    CommitPendingEntry();
-    if (!m_doc->SetCurrentPage(page)) {
-        publishPages();  // a page the document refuses must not stay shown
-        return;
-    }
-    if (CQorsView* view = GetActiveView()) view->setFocus(Qt::OtherFocusReason);
-    refreshAfterStateChange();
-}
+void CChildFrame::FrameShowFormatBar(bool dataState) { m_main->ShowFormatBarForState(dataState); }
 
-bool CChildFrame::OnUpdateCommand(int id, qor::CommandState& s) {
-    switch (id) {
-        case kCmdSwitchState:
-        case kCmdEnterData:
-        case kCmdEnterFormat:
-        case kCmdPageActivate:
-            s.enabled = m_doc->IsOpen();
-            if (!s.enabled) s.reason = QStringLiteral("没有打开的报表");
-            return true;
-        default:
-            return false;
-    }
-}
+bool CChildFrame::OnUpdateCommand(int id, qor::CommandState& s) { return UpdateStateCommand(id, s); }
 
-bool CChildFrame::OnCommand(int id) {
-    switch (id) {
-        case kCmdSwitchState:
-            if (m_doc->IsDataState())
-                EnterFormatState();
-            else
-                EnterDataState();
-            return true;
-        case kCmdEnterData:
-            EnterDataState();
-            return true;
-        case kCmdEnterFormat:
-            EnterFormatState();
-            return true;
-        case kCmdPageActivate:
-            EnterDataStateUnchecked();
-            return true;
-        default:
-            return false;
-    }
-}
+bool CChildFrame::OnCommand(int id) { return RunStateCommand(id); }
 
 // ---------------------------------------------------------------------------
 // Closing and sizing

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "document/cmdtarget.h"
+#include "frames/reportframe.h"
 
 class CQorsDoc;
 class CQorsView;
@@ -18,12 +19,7 @@ namespace qor::frames {
 
 class CMainFrame;
 
-inline constexpr int kCmdSwitchState = 33298;
-inline constexpr int kCmdEnterData = 64567;
-inline constexpr int kCmdEnterFormat = 64568;
-inline constexpr int kCmdPageActivate = 64569;
-
-class CChildFrame : public QMdiSubWindow, public qor::ICommandTarget {
+class CChildFrame : public QMdiSubWindow, public CReportFrame, public qor::ICommandTarget {
     Q_OBJECT
 
 public:
@@ -36,23 +32,7 @@ public:
     // The pane that has (or last had) the focus.
     CQorsView* GetActiveView() const;
 
-    // The page state as the document publishes it (count and current from
-    // 1; mode 0 format, 1 data).
-    void SetPageTabs(int count, int current, int mode);
-    int m_nMode = 0;
-    int m_nPageCount = 1;
-    int m_nCurPage = 1;
-    int m_nCurPageDrawn = 1;
     bool m_bWasActive = false;
-
-    // The state switches; false when the document refused (then nothing
-    // changed).
-    bool EnterDataState();
-    bool EnterFormatState();
-    void EnterDataStateUnchecked();
-
-    // Stores a typed entry still pending in the editor or the formula bar.
-    void CommitPendingEntry();
     // Asks to save a modified report: false when the user cancelled or the
     // save failed (the window then stays).
     bool QuerySave();
@@ -73,9 +53,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
+    CQorsDoc* FrameDocument() const override { return m_doc.get(); }
+    CQorsView* FrameActiveView() const override { return GetActiveView(); }
+    QList<CQorsView*> FrameViews() const override;
+    CPageCtrl* FrameTabs() const override;
+    CFormulaBar* FrameFormulaBar() const override;
+    void FrameShowFormatBar(bool dataState) override;
+    QWidget* FrameWidget() const override { return const_cast<CChildFrame*>(this); }
+
 private:
-    void refreshAfterStateChange();
-    void publishPages();
 
     CMainFrame* m_main;
     bool m_bSaveAnswered = false;   // the user answered the save question

@@ -23,6 +23,7 @@
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
 #include "frames/cchildframe.h"
+#include "frames/coleinplaceframe.h"
 #include "frames/cstatusbarxp.h"
 #include "frames/menustyle.h"
 #include "frames/toolbars.h"
@@ -166,20 +167,9 @@ void CMainFrame::createBars() {
     resizeDocks({m_cmdBar}, {100}, Qt::Vertical);
     connect(m_cmdBar, &CCmdBar::helpRequested, this, [this] { OpenHelp(true); });
 
-    const MenuTable& table = BuiltinMenuTable();
     const std::array<CFlatToolBar*, 4> bars = {m_standardBar, m_formatBar, m_editBar, m_chartBar};
     for (CFlatToolBar* bar : bars) {
-        for (const MenuEntry& e : table.bars.value(bar->BarId())) {
-            if (e.kind == MenuEntry::Separator) {
-                bar->addSeparator();
-            } else if (e.kind == MenuEntry::Widget) {
-                if (QWidget* w = bar->ControlWidget(e.id)) bar->addWidget(w);
-            } else if (e.kind == MenuEntry::Command) {
-                QAction* a = m_router.Action(e.id, e.text);
-                if (a->icon().isNull()) a->setIcon(CommandIcon(e.id, style()));
-                bar->addAction(a);
-            }
-        }
+        FillToolBar(bar, m_router, style());
         if (bar == m_editBar) addToolBarBreak();
         addToolBar(Qt::TopToolBarArea, bar);
     }
@@ -502,19 +492,7 @@ bool CMainFrame::FormulaBarEditable(const CQorsDoc* doc) {
 void CMainFrame::UpdateFrameState() {
     m_router.UpdateAll();
     CQorsDoc* doc = ActiveDocument();
-    const bool format = doc && doc->IsOpen() && !doc->IsDataState();
-    m_formatBar->EnableBoxes(format);
-    if (format) {
-        // The boxes show the current cell's font and size.
-        const CellArea cell = oneBased(CellArea::cell(doc->m_nCurRow, doc->m_nCurCol));
-        int32_t face = 0, size = 0;
-        if (doc->GetReport()->AccessAreaFormat(0, kFmtFont, &face, &cell) == 0 &&
-            m_formatBar->FontNameBox()->currentIndex() != face)
-            m_formatBar->FontNameBox()->setCurrentIndex(face);
-        if (doc->GetReport()->AccessAreaFormat(0, kFmtFontSize, &size, &cell) == 0 &&
-            m_formatBar->FontSizeBox()->currentIndex() != size)
-            m_formatBar->FontSizeBox()->setCurrentIndex(size);
-    }
+    m_formatBar->ShowFor(doc);
     if (CFormulaBar* bar = FormulaBar()) {
         const bool editable = FormulaBarEditable(doc);
         // Never take the bar away from under a typed entry.
@@ -570,6 +548,11 @@ void CMainFrame::CommitFormulaBar() {
 }
 
 void CMainFrame::SetPageTabs(int count, int current, int mode) {
+    // A report edited in place takes the tabs while it is active.
+    if (COleInPlaceFrame* inPlace = COleInPlaceFrame::Current()) {
+        inPlace->SetPageTabs(count, current, mode);
+        return;
+    }
     SetChildPageTabs(nullptr, count, current, mode);
 }
 
@@ -794,23 +777,10 @@ void CMainFrame::toggleCmdBar() {
 }
 
 void CMainFrame::onFontBox(int code, int index) {
-    if (index < 0) return;
-    CQorsDoc* doc = ActiveDocument();
-    if (!doc || !doc->IsOpen()) return;
-    if (doc->IsDataState()) {
-        tell(QStringLiteral("数据状态下不能改变字体，请先转到格式状态。"), MsgIcon::Information);
-        return;
-    }
-    const CellArea area = oneBased(doc->GetSelectionArea());
-    int32_t value = index;
-    const uint16_t status = doc->GetReport()->AccessAreaFormat(1, code, &value, &area);
-    if (status != 0) {
-        tell(QStringLiteral("不能改变字体：") + StatusText(status));
-        return;
-    }
-    doc->SetModifiedFlag();
-    doc->UpdateAllViews(CQorsDoc::kHintCells);
-    doc->UpdateServerItems();
+    const QString refusal = CFontToolBar::ApplyPick(ActiveDocument(), code, index);
+    if (refusal.isEmpty()) return;
+    // A data-state pick is explained, not refused as a fault.
+    tell(refusal, ActiveDocument()->IsDataState() ? MsgIcon::Information : MsgIcon::Warning);
 }
 
 QString CMainFrame::DocumentsDir() {
@@ -838,12 +808,6 @@ bool CMainFrame::OpenHelp(bool commandLanguage) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == FormulaBar() && event->type() == QEvent::FocusIn) {
-        // Typing goes on in the bar: the editor over the cell steps aside
-        // (the bar mirrors what it held).
-        if (CQorsView* view = ActiveView(); view && view->CellEditor() && view->CellEditor()->isVisible())
-            view->CellEditor()->hide();
-    }
     if (watched == FormulaBar() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

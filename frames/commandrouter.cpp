@@ -139,9 +139,19 @@ void CommandRouter::Update(QAction* action, const QList<qor::ICommandTarget*>& t
     if (it != m_entries.end()) apply(*it, Query(id, targets));
 }
 
+namespace {
+
+// Equal texts, most often the very same shared text.
+bool sameText(const QString& a, const QString& b) {
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
+}  // namespace
+
 void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
     if (e.valid && e.shown.enabled == s.enabled && e.shown.checked == s.checked &&
-        e.shown.checkable == s.checkable && e.shown.text == s.text && e.shown.reason == s.reason)
+        e.shown.checkable == s.checkable && sameText(e.shown.text, s.text) &&
+        sameText(e.shown.reason, s.reason))
         return;
     QAction* action = e.action;
     action->setEnabled(s.enabled);
@@ -164,10 +174,17 @@ void CommandRouter::UpdateAll() {
     const QList<qor::ICommandTarget*> targets = m_chain ? m_chain() : QList<qor::ICommandTarget*>();
     for (auto& [id, entry] : m_order) {
         qor::CommandState state;
-        if (!ask(id, targets, entry->gated, state)) {
-            state = qor::CommandState();
-            state.reason = entry->offReason;
+        if (ask(id, targets, entry->gated, state)) {
+            apply(*entry, state);
+            continue;
         }
+        // Nobody knows it: off with its reason. Most such commands were off
+        // for the same reason last time, which needs no new state at all.
+        const qor::CommandState& shown = entry->shown;
+        if (entry->valid && !shown.enabled && !shown.checked && !shown.checkable &&
+            shown.text.isEmpty() && shown.reason.constData() == entry->offReason.constData())
+            continue;
+        state.reason = entry->offReason;
         apply(*entry, state);
     }
 }

@@ -1,13 +1,56 @@
 #include "frames/menustyle.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QStyleOptionMenuItem>
 
 namespace qor::frames {
 
-CFlatMenuStyle::CFlatMenuStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+CFlatMenuStyle::CFlatMenuStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {
+    // Alt goes to whatever has the focus, so the whole program is watched.
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+}
+
+void CFlatMenuStyle::polish(QWidget* widget) {
+    QProxyStyle::polish(widget);
+    if (qobject_cast<QMenu*>(widget) || qobject_cast<QMenuBar*>(widget)) {
+        m_menus.removeAll(nullptr);
+        if (!m_menus.contains(widget)) m_menus.append(widget);
+    }
+}
+
+void CFlatMenuStyle::setKeyboardMode(bool on) {
+    if (on == m_keyboardMode) return;
+    m_keyboardMode = on;
+    for (const QPointer<QWidget>& w : m_menus)
+        if (w && w->isVisible()) w->update();
+}
+
+bool CFlatMenuStyle::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool inMenus = qobject_cast<QMenu*>(watched) || qobject_cast<QMenuBar*>(watched);
+            if (key->key() == Qt::Key_Alt || inMenus)
+                setKeyboardMode(true);
+            else if (!(key->modifiers() & Qt::AltModifier) && watched->isWidgetType())
+                setKeyboardMode(false);
+            break;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            setKeyboardMode(false);
+            break;
+        default:
+            break;
+    }
+    return QProxyStyle::eventFilter(watched, event);
+}
 
 QSize CFlatMenuStyle::MenuItemSize(const QString& text, const QFont& font) {
     const QFontMetrics fm(font);
@@ -96,7 +139,7 @@ void CFlatMenuStyle::drawControl(ControlElement element, const QStyleOption* opt
 int CFlatMenuStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                               QStyleHintReturn* returnData) const {
     // Mnemonics show only while the keyboard drives the menu.
-    if (hint == SH_UnderlineShortcut) return 0;
+    if (hint == SH_UnderlineShortcut) return m_keyboardMode ? 1 : 0;
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 

@@ -7,6 +7,8 @@
 // the keyboard drives the menu. Colours come from the palette.
 
 #include <QFont>
+#include <QList>
+#include <QPointer>
 #include <QProxyStyle>
 
 namespace qor::frames {
@@ -28,6 +30,22 @@ public:
                   QStyleHintReturn* returnData) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override;
+    void polish(QWidget* widget) override;
+    using QProxyStyle::polish;
+
+    // The keyboard drives the menus: Alt was pressed, or a key went to a
+    // menu or the menu bar. A mouse press, or typing outside the menus,
+    // ends it.
+    bool KeyboardMode() const { return m_keyboardMode; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setKeyboardMode(bool on);
+
+    bool m_keyboardMode = false;
+    QList<QPointer<QWidget>> m_menus;  // the menus and menu bars drawn here
 };
 
 }  // namespace qor::frames

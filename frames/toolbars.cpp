@@ -1,8 +1,17 @@
 #include "frames/toolbars.h"
 
 #include <QAbstractItemView>
+#include <QActionEvent>
+#include <QToolButton>
 
+#include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/status.h"
+#include "frames/commandicons.h"
+#include "frames/commandrouter.h"
+#include "frames/menutable.h"
+#include "frames/toolbarxp.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 
@@ -14,6 +23,17 @@ CFlatToolBar::CFlatToolBar(int id, const QString& caption, QWidget* parent)
     setIconSize(QSize(16, 16));
     // A picture where there is one, else the short text.
     setToolButtonStyle(Qt::ToolButtonIconOnly);
+    setStyle(CToolBarXPStyle::Instance());
+    // The overflow button too.
+    for (QToolButton* b : findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        b->setStyle(CToolBarXPStyle::Instance());
+}
+
+void CFlatToolBar::actionEvent(QActionEvent* event) {
+    QToolBar::actionEvent(event);
+    if (event->type() != QEvent::ActionAdded) return;
+    if (auto* button = qobject_cast<QToolButton*>(widgetForAction(event->action())))
+        button->setStyle(CToolBarXPStyle::Instance());
 }
 
 CFontToolBar::CFontToolBar(QWidget* parent) : CFlatToolBar(59399, QString(), parent) {
@@ -38,6 +58,41 @@ void CFontToolBar::EnableBoxes(bool on) {
     m_size->setEnabled(on);
 }
 
+namespace {
+
+CellArea oneBased(const CellArea& a) {
+    return CellArea::area(a.first.row + 1, a.first.col + 1, a.last.row + 1, a.last.col + 1);
+}
+
+}  // namespace
+
+void CFontToolBar::ShowFor(const CQorsDoc* doc) {
+    const bool format = doc && doc->IsOpen() && !doc->IsDataState();
+    EnableBoxes(format);
+    if (!format) return;
+    const CellArea cell = oneBased(CellArea::cell(doc->m_nCurRow, doc->m_nCurCol));
+    int32_t face = 0, size = 0;
+    if (doc->GetReport()->AccessAreaFormat(0, kFmtFont, &face, &cell) == 0 &&
+        m_name->currentIndex() != face)
+        m_name->setCurrentIndex(face);
+    if (doc->GetReport()->AccessAreaFormat(0, kFmtFontSize, &size, &cell) == 0 &&
+        m_size->currentIndex() != size)
+        m_size->setCurrentIndex(size);
+}
+
+QString CFontToolBar::ApplyPick(CQorsDoc* doc, int code, int index) {
+    if (index < 0 || !doc || !doc->IsOpen()) return {};
+    if (doc->IsDataState()) return QStringLiteral("数据状态下不能改变字体，请先转到格式状态。");
+    const CellArea area = oneBased(doc->GetSelectionArea());
+    int32_t value = index;
+    const uint16_t status = doc->GetReport()->AccessAreaFormat(1, code, &value, &area);
+    if (status != 0) return QStringLiteral("不能改变字体：") + StatusText(status);
+    doc->SetModifiedFlag();
+    doc->UpdateAllViews(CQorsDoc::kHintCells);
+    doc->UpdateServerItems();
+    return {};
+}
+
 CFormulaToolBar::CFormulaToolBar(QWidget* parent) : CFlatToolBar(59397, QString(), parent) {
     QFont font(QStringLiteral("宋体"));
     font.setPointSize(11);
@@ -57,6 +112,20 @@ QWidget* CFormulaToolBar::ControlWidget(int id) const {
     return id == kNameBox ? static_cast<QWidget*>(m_nameBox)
            : id == kFormulaEdit ? static_cast<QWidget*>(m_bar)
                                 : nullptr;
+}
+
+void FillToolBar(CFlatToolBar* bar, CommandRouter& router, const QStyle* style) {
+    for (const MenuEntry& e : BuiltinMenuTable().bars.value(bar->BarId())) {
+        if (e.kind == MenuEntry::Separator) {
+            bar->addSeparator();
+        } else if (e.kind == MenuEntry::Widget) {
+            if (QWidget* w = bar->ControlWidget(e.id)) bar->addWidget(w);
+        } else if (e.kind == MenuEntry::Command) {
+            QAction* a = router.Action(e.id, e.text);
+            if (a->icon().isNull()) a->setIcon(CommandIcon(e.id, style));
+            bar->addAction(a);
+        }
+    }
 }
 
 }  // namespace qor::frames

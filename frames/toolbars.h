@@ -8,15 +8,20 @@
 #include <QToolBar>
 
 class CFormulaBar;
+class CQorsDoc;
+class QStyle;
 
 namespace qor::frames {
+
+class CommandRouter;
 
 inline constexpr int kFontNameBox = 122;
 inline constexpr int kFontSizeBox = 123;
 inline constexpr int kNameBox = 61446;
 inline constexpr int kFormulaEdit = 61447;
 
-// A tool bar with the flat look: gripper, thin borders.
+// A tool bar with the flat look (toolbarxp.h): gripper, thin borders,
+// buttons painted flat and highlighted.
 class CFlatToolBar : public QToolBar {
     Q_OBJECT
 
@@ -25,6 +30,10 @@ public:
     int BarId() const { return m_id; }
     // The control a bar places by its id (the menu table's widget rows).
     virtual QWidget* ControlWidget(int) const { return nullptr; }
+
+protected:
+    // Each button the bar makes for an action takes the bar's look.
+    void actionEvent(QActionEvent* event) override;
 
 private:
     int m_id;
@@ -43,6 +52,13 @@ public:
     QComboBox* FontSizeBox() const { return m_size; }
     QWidget* ControlWidget(int id) const override;
     void EnableBoxes(bool on);
+    // Enabled in format state only, showing the current cell's face and
+    // size.
+    void ShowFor(const CQorsDoc* doc);
+    // Puts a box's pick (code: the face or size attribute) on the
+    // selection. Empty when it was stored or there was nothing to do, else
+    // what the user is told.
+    static QString ApplyPick(CQorsDoc* doc, int code, int index);
 
 private:
     QComboBox* m_name;
@@ -65,5 +81,10 @@ private:
     QLineEdit* m_nameBox;
     CFormulaBar* m_bar;
 };
+
+// Fills a bar from the menu table's row for its id: the router's actions
+// (with the command's picture), the bar's own controls and separators.
+class CFlatToolBar;
+void FillToolBar(CFlatToolBar* bar, CommandRouter& router, const QStyle* style);
 
 }  // namespace qor::frames

@@ -41,6 +41,7 @@ void CCellEdit::ShowAt(const Rect& rect, int mode, FontDesc font, int decimals) 
     m_nMode = mode;
     m_nDecimals = decimals;
     if (m_pPartner) {
+        m_pPartner->m_bArmedByFocus = false;
         m_pPartner->m_nMode = mode;
         m_pPartner->m_nDecimals = decimals;
     }
@@ -80,6 +81,13 @@ CCellEdit* CCellEdit::cellEditor() {
 bool CCellEdit::CommitFormulaBar() {
     CCellEdit* line = entryLine();
     if (line->m_nMode == kEditNone || !m_pView) return false;
+    if (line->IsUntouchedArmedEntry()) {
+        line->m_bArmedByFocus = false;
+        line->m_nMode = kEditNone;
+        m_nMode = kEditNone;
+        return false;
+    }
+    line->m_bArmedByFocus = false;
     const QString entry = line->text().left(kFormulaBarMaxChars);
     const int mode = line->m_nMode;
     line->m_nMode = kEditNone;
@@ -106,6 +114,7 @@ void CCellEdit::OnInputCancel() {
     CCellEdit* line = entryLine();
     CCellEdit* editor = cellEditor();
     line->m_nMode = kEditNone;
+    line->m_bArmedByFocus = false;
     if (editor) {
         editor->m_nMode = kEditNone;
         editor->clear();

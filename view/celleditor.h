@@ -49,6 +49,11 @@ public:
     int m_nDecimals = 4;
     int m_bClicked = 0;
     int m_bInCell = 0;  // the sheet view's own editor (not a formula bar)
+    // The mode was set by taking the focus, not by typing: the text the
+    // bar held then is the cell's own and is not stored back.
+    bool m_bArmedByFocus = false;
+    QString m_strArmedText;
+    bool IsUntouchedArmedEntry() const { return m_bArmedByFocus && text() == m_strArmedText; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,5 +1,6 @@
 #include "view/formulabar.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 
 #include "view/cqorsview.h"
@@ -11,6 +12,36 @@ CFormulaBar::CFormulaBar(QWidget* parent) : CCellEdit(parent) {
     // In the bar the arrows move the caret; only the in-cell editor moves
     // the cell with them.
     m_bClicked = 1;
+}
+
+void CFormulaBar::focusInEvent(QFocusEvent* event) {
+    CCellEdit::focusInEvent(event);
+    CQorsView* view = View();
+    if (!view) return;
+    if (CCellEdit* editor = view->CellEditor(); editor && editor->isVisible()) editor->hide();
+    if (m_nMode != kEditNone) return;
+    // Any printable key stands for what typing would do in this cell.
+    const int mode = view->TypingEntryMode(u'0');
+    if (mode == kEditNone) return;
+    Rect rect;
+    int ignored = kEditNone, decimals = 0;
+    FontDesc font;
+    view->PrepareCellEdit(&rect, &ignored, &font, &decimals);
+    m_nMode = mode;
+    m_nDecimals = decimals;
+    // Until something is typed the bar holds the cell's own text, which
+    // is never written back.
+    m_strArmedText = text();
+    m_bArmedByFocus = true;
+}
+
+void CFormulaBar::focusOutEvent(QFocusEvent* event) {
+    CCellEdit::focusOutEvent(event);
+    // Leaving without a change ends the entry the focus began.
+    if (IsUntouchedArmedEntry()) {
+        m_bArmedByFocus = false;
+        m_nMode = kEditNone;
+    }
 }
 
 void CFormulaBar::keyPressEvent(QKeyEvent* event) {

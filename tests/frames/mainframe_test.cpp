@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 
 #include "cmdlang/ccalcinterpreter.h"
@@ -449,6 +450,81 @@ TEST_F(MainFrameTest, StripCommandsGoThroughTheFrame) {
     EXPECT_FALSE(frame->FormatBar()->isVisible());
     emit splitter->PageCtrl().commandRequested(64568);
     EXPECT_FALSE(child->GetDocument()->IsDataState());
+}
+
+TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasTyped) {
+    CChildFrame* child = newReport();
+    CQorsDoc* doc = child->GetDocument();
+    CQorsView* view = child->GetActiveView();
+    CFormulaBar* bar = frame->FormulaBar();
+    int32_t places = 2;
+    const CellArea b2 = CellArea::area(2, 2, 2, 2);
+    ASSERT_EQ(doc->GetReport()->AccessAreaFormat(1, kFmtDecimals, &places, &b2), 0);
+
+    // Format state: a text entry from the moment the bar has the focus;
+    // leaving it untouched writes nothing.
+    view->GoToCell(1, 1);
+    bar->setFocus();
+    EXPECT_EQ(bar->m_nMode, 1);
+    view->setFocus();
+    EXPECT_EQ(bar->m_nMode, -1);
+    EXPECT_TRUE(cellText(doc, 1, 1).isEmpty());
+
+    // Data state, a numeric cell with 2 places: the filter guards the
+    // first keys already, and Enter stores what was typed.
+    ASSERT_TRUE(frame->Router().Execute(33298));
+    view->GoToCell(1, 1);
+    bar->setFocus();
+    EXPECT_EQ(bar->m_nMode, 0);
+    EXPECT_EQ(bar->m_nDecimals, 2);
+    bar->selectAll();
+    QTest::keyClicks(bar, QStringLiteral("1.2x34"));
+    EXPECT_EQ(bar->text(), u"1.23");
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_EQ(cellText(doc, 1, 1), u"1.23");
+
+    // Enter on a value shown but not touched stores nothing: the shown
+    // text is not written back over the cell.
+    view->GoToCell(1, 1);
+    doc->SetModifiedFlag(false);
+    view->setFocus();
+    bar->setFocus();
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(cellText(doc, 1, 1), u"1.23");
+
+    // An entry begun in the cell goes on in the bar; the editor steps aside.
+    view->GoToCell(3, 1);
+    view->setFocus();
+    QTest::keyClicks(view, QStringLiteral("5"));
+    ASSERT_TRUE(view->CellEditor()->isVisible());
+    bar->setFocus();
+    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_EQ(bar->text(), u"5");
+    QTest::keyClicks(bar, QStringLiteral("6"));
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_EQ(cellText(doc, 3, 1), u"56");
+}
+
+TEST_F(MainFrameTest, TheReportMenusWrapUnderTheArrowsAndShowMnemonicsToTheKeyboard) {
+    newReport();
+    const QList<QMenu*> menus = frame->TopMenus(kMenuReport);
+    ASSERT_GE(menus.size(), 2);
+    QMenuBar* bar = frame->menuBar();
+    bar->setActiveAction(menus.first()->menuAction());
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), menus.first());
+    QTest::keyClick(menus.first(), Qt::Key_Left);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), menus.last());
+    QTest::keyClick(menus.last(), Qt::Key_Right);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), menus.first());
+    EXPECT_EQ(bar->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, bar, nullptr), 1);
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    // A click on the sheet hides them again.
+    QTest::mouseClick(newReport()->GetActiveView(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_EQ(bar->style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, bar, nullptr), 0);
 }
 
 }  // namespace

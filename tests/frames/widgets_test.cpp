@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QStyleOptionToolButton>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -16,6 +19,8 @@
 #include "frames/cimagetreectrl.h"
 #include "frames/csplashtimerwnd.h"
 #include "frames/drawutil.h"
+#include "frames/toolbars.h"
+#include "frames/toolbarxp.h"
 #include "reader/dispatchdrivers.h"
 
 using namespace qor::frames;
@@ -276,5 +281,113 @@ TEST(ImageTree, DoubleClicksSwitchFoldersAndTellLeaves) {
 }
 
 }  // namespace
+
+
+// ---- the flat tool-bar look
+
+namespace {
+
+using qor::frames::CToolBarXPStyle;
+
+QImage paintButton(QStyle::State state) {
+    QPixmap black(16, 16);
+    black.fill(Qt::black);
+    QStyleOptionToolButton opt;
+    opt.rect = QRect(0, 0, 24, 24);
+    opt.state = state | QStyle::State_AutoRaise;
+    opt.icon = QIcon(black);
+    opt.iconSize = QSize(16, 16);
+    opt.subControls = QStyle::SC_ToolButton;
+    opt.palette = QApplication::palette();
+    QImage image(24, 24, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    CToolBarXPStyle::Instance()->drawComplexControl(QStyle::CC_ToolButton, &opt, &p, nullptr);
+    return image;
+}
+
+// The rows (or columns) of an image, within its first `span` lines, that are
+// mostly the colour.
+int linesOfColour(const QImage& image, QRgb colour, bool rows, int span) {
+    int found = 0;
+    const int across = rows ? image.width() : image.height();
+    for (int i = 0; i < span; ++i) {
+        int n = 0;
+        for (int j = 0; j < across; ++j)
+            if ((rows ? image.pixel(j, i) : image.pixel(i, j)) == colour) ++n;
+        if (n * 2 > across) ++found;
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(ToolBarXP, HotIconIsRaisedOverAShadowAndDisabledShowsOnlyTheShadow) {
+    const QPalette pal = QApplication::palette();
+    const QRect button(0, 0, 24, 24);
+    const QSize icon(16, 16);
+    const QPoint raised = CToolBarXPStyle::IconPlace(button, icon, 2);
+    const QPoint resting = CToolBarXPStyle::IconPlace(button, icon, 3);
+    const QPoint shadow = CToolBarXPStyle::IconPlace(button, icon, 4);
+    const QRgb blackRgb = QColor(Qt::black).rgb();
+
+    const QImage normal = paintButton(QStyle::State_Enabled);
+    EXPECT_EQ(normal.pixel(resting), blackRgb);
+    EXPECT_NE(normal.pixel(raised), blackRgb);
+    EXPECT_EQ(normal.pixel(1, 1), CToolBarXPStyle::BarColor(pal).rgb());
+
+    const QImage hot = paintButton(QStyle::State_Enabled | QStyle::State_MouseOver);
+    EXPECT_EQ(hot.pixel(raised), blackRgb);
+    // The shadow shows past the icon's lower right corner.
+    EXPECT_EQ(hot.pixel(shadow + QPoint(15, 15)), CToolBarXPStyle::ShadowColor(pal, true, true).rgb());
+    EXPECT_EQ(hot.pixel(0, 0), pal.color(QPalette::Highlight).rgb());
+    EXPECT_EQ(hot.pixel(1, 1), CToolBarXPStyle::ButtonFill(pal, true, false, false).rgb());
+
+    // Pressed: back in place, no shadow, the deeper fill.
+    const QImage pressed =
+        paintButton(QStyle::State_Enabled | QStyle::State_MouseOver | QStyle::State_Sunken);
+    EXPECT_EQ(pressed.pixel(resting), blackRgb);
+    EXPECT_NE(pressed.pixel(raised), blackRgb);
+    EXPECT_EQ(pressed.pixel(1, 1), CToolBarXPStyle::ButtonFill(pal, true, false, true).rgb());
+    EXPECT_NE(CToolBarXPStyle::ButtonFill(pal, true, false, true), CToolBarXPStyle::ButtonFill(pal, true, false, false));
+
+    // Checked only: the palest fill. Disabled: the grey shadow, no icon.
+    const QImage checked = paintButton(QStyle::State_Enabled | QStyle::State_On);
+    EXPECT_EQ(checked.pixel(1, 1), CToolBarXPStyle::ButtonFill(pal, false, true, false).rgb());
+    const QImage disabled = paintButton(QStyle::State_None);
+    EXPECT_EQ(disabled.pixel(resting), CToolBarXPStyle::ShadowColor(pal, false, false).rgb());
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x) ASSERT_NE(disabled.pixel(x, y), blackRgb) << x << "," << y;
+}
+
+TEST(ToolBarXP, TheGripperRunsAcrossTheStartOfTheBar) {
+    QMainWindow main;
+    main.resize(500, 400);
+    auto* across = new qor::frames::CFlatToolBar(59392, QStringLiteral("across"), &main);
+    auto* upright = new qor::frames::CFlatToolBar(59398, QStringLiteral("upright"), &main);
+    QPixmap icon(16, 16);
+    icon.fill(Qt::darkBlue);
+    for (auto* bar : {across, upright}) {
+        for (int i = 0; i < 4; ++i) bar->addAction(QIcon(icon), QStringLiteral("a%1").arg(i));
+        bar->insertSeparator(bar->actions().at(2));
+    }
+    main.addToolBar(Qt::TopToolBarArea, across);
+    main.addToolBar(Qt::LeftToolBarArea, upright);
+    main.show();
+    QApplication::processEvents();
+    const QImage top = across->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage left = upright->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QDir artifacts(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts"));
+    if (artifacts.exists() || QDir().mkpath(artifacts.path())) {
+        top.save(artifacts.filePath(QStringLiteral("toolbar-horizontal.png")));
+        left.save(artifacts.filePath(QStringLiteral("toolbar-vertical.png")));
+    }
+    const QRgb light = main.palette().color(QPalette::Light).rgb();
+    // Two raised bars: upright at the left of a horizontal bar, lying
+    // across the top of a vertical one, and not the other way round.
+    EXPECT_EQ(linesOfColour(top, light, false, 12), 2);
+    EXPECT_EQ(linesOfColour(left, light, true, 12), 2);
+    EXPECT_EQ(linesOfColour(left, light, false, 12), 0);
+}
 
 #include "widgets_test.moc"

@@ -1,0 +1,399 @@
+#include "frames/coleinplaceframe.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "document/cqorsdoc.h"
+#include "engine/cellformat.h"
+#include "engine/messages.h"
+#include "frames/cmainframe.h"
+#include "frames/coletrackbar.h"
+#include "frames/menutable.h"
+#include "frames/toolbars.h"
+#include "platform/uiservices.h"
+#include "view/cpagectrl.h"
+#include "view/cqorsview.h"
+#include "view/formulabar.h"
+
+namespace qor::frames {
+
+namespace {
+
+constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
+
+COleInPlaceFrame* s_current = nullptr;
+
+}  // namespace
+
+int InPlaceTabArea::Compute() const {
+    int w = collapsed      ? stripWidth
+            : firstLayout  ? innerWidth * 2 / 3
+            : restoreSaved ? savedWidth
+                           : width;
+    w = std::min(w, innerWidth - kMinWidth);
+    return std::max(w, kMinWidth);
+}
+
+COleInPlaceFrame* COleInPlaceFrame::Current() { return s_current; }
+
+COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* site,
+                                   const QRect& position)
+    : QWidget(site->ContainerWindow()), m_doc(std::move(doc)), m_site(site) {
+    setObjectName(QStringLiteral("inPlaceFrame"));
+    // The frame's face shows where no child covers it.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+
+    m_router.SetChain([this] {
+        QList<qor::ICommandTarget*> targets;
+        if (m_view) targets << m_view;
+        targets << m_doc.get() << this;
+        return targets;
+    });
+    m_router.SetReasons(BuiltinMenuTable().reasons);
+    m_router.SetGate(kCellFormula, [this](qor::CommandState& s) {
+        if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
+            if (s.enabled)
+                s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            s.enabled = false;
+        }
+    });
+    connect(&m_router, &CommandRouter::commandExecuted, this, [this] { UpdateFrameState(); });
+
+    m_view = new CQorsView(m_doc.get(), this);
+    m_view->setObjectName(QStringLiteral("inPlaceView"));
+    m_view->OnInitialUpdate();
+    m_hBar = new QScrollBar(Qt::Horizontal, this);
+    m_hBar->setObjectName(QStringLiteral("c%1").arg(kHScrollBarId));
+    m_vBar = new QScrollBar(Qt::Vertical, this);
+    m_vBar->setObjectName(QStringLiteral("c%1").arg(kVScrollBarId));
+    m_view->SetScrollBars(m_hBar, m_vBar);
+    m_tabs = new CPageCtrl(this);
+    m_tabs->Create(this, kPageCtrlId);
+    m_tabs->SetSheetView(m_view);
+    connect(m_tabs, &CPageCtrl::commandRequested, this, [this](int id) { m_router.Execute(id); });
+    connect(m_tabs, &CPageCtrl::widthChanged, this, [this](int w) {
+        // The mode button's width is not the tabs' width to come back to.
+        if (m_tabs->IsTabAreaShown()) m_nTabAreaWidth = w;
+        RecalcLayout();
+    });
+    disconnect(m_view, &CQorsView::commandRequested, m_view, nullptr);
+    connect(m_view, &CQorsView::commandRequested, this, [this](int id) { m_router.Execute(id); });
+
+    createBars();
+    m_view->AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
+
+    m_track = new COleTrackBar(site->ContainerWindow());
+    m_track->SetSnap(
+        [this](const QRect& proposed, int handle) { return FitToCells(proposed, handle); });
+    connect(m_track, &COleTrackBar::sizeChildRequested, this,
+            [this](int, const QRect& rect) { onSizeChildRequest(rect); });
+    SetPosition(position);
+    m_track->show();
+    show();
+    s_current = this;
+
+    connect(m_doc.get(), &CQorsDoc::changed, this, [this](int) { UpdateFrameState(); });
+    m_focusConnection =
+        connect(qApp, &QApplication::focusChanged, this, [this] { UpdateFrameState(); });
+    m_idle.setInterval(250);
+    connect(&m_idle, &QTimer::timeout, this, &COleInPlaceFrame::UpdateFrameState);
+    m_idle.start();
+
+    publishPages();
+    RecalcLayout();  // the strip now knows its state and width
+    m_view->setFocus(Qt::OtherFocusReason);
+    UpdateFrameState();
+}
+
+COleInPlaceFrame::~COleInPlaceFrame() {
+    if (s_current == this) s_current = nullptr;
+    m_idle.stop();
+    disconnect(m_focusConnection);
+    if (m_editBar) m_editBar->FormulaBar()->SetView(nullptr);
+    // The view points at the document: it goes first, and so do the bars
+    // the container's window holds for this frame.
+    CQorsView* view = m_view;
+    m_view = nullptr;
+    delete view;
+    for (QWidget* bar :
+         {static_cast<QWidget*>(m_standardBar.data()), static_cast<QWidget*>(m_formatBar.data()),
+          static_cast<QWidget*>(m_editBar.data()), static_cast<QWidget*>(m_chartBar.data())})
+        delete bar;
+    delete m_track.data();
+    disconnect(m_doc.get(), nullptr, this, nullptr);
+}
+
+void COleInPlaceFrame::createBars() {
+    QMainWindow* host = m_site->ContainerFrame();
+    QWidget* parent = host ? static_cast<QWidget*>(host) : this;
+    m_standardBar = new CFlatToolBar(kBarStandard, LoadErrorText(62530), parent);
+    m_formatBar = new CFontToolBar(parent);
+    m_formatBar->setWindowTitle(LoadErrorText(62531));
+    m_editBar = new CFormulaToolBar(parent);
+    m_editBar->setWindowTitle(LoadErrorText(62532));
+    m_chartBar = new CFlatToolBar(kBarChart, LoadErrorText(62533), parent);
+    for (CFlatToolBar* bar : {m_standardBar.data(), static_cast<CFlatToolBar*>(m_formatBar.data()),
+                              static_cast<CFlatToolBar*>(m_editBar.data()), m_chartBar.data()})
+        FillToolBar(bar, m_router, style());
+    if (host) {
+        host->addToolBar(Qt::TopToolBarArea, m_standardBar);
+        host->addToolBar(Qt::TopToolBarArea, m_formatBar);
+        host->addToolBarBreak(Qt::TopToolBarArea);
+        host->addToolBar(Qt::TopToolBarArea, m_editBar);
+        host->addToolBar(Qt::TopToolBarArea, m_chartBar);
+    } else {
+        // No window to dock them in: the bars sit along the frame's top.
+        m_barArea = new QWidget(this);
+        auto* rows = new QVBoxLayout(m_barArea);
+        rows->setContentsMargins(0, 0, 0, 0);
+        rows->setSpacing(0);
+        auto* first = new QHBoxLayout;
+        first->addWidget(m_standardBar);
+        first->addWidget(m_formatBar);
+        first->addStretch();
+        rows->addLayout(first);
+        rows->addWidget(m_editBar);
+        rows->addWidget(m_chartBar);
+        // A small frame still shows the formula bar rather than folding it
+        // away behind the bar's overflow button.
+        m_editBar->FormulaBar()->setMinimumWidth(80);
+    }
+    m_chartBar->hide();
+    m_editBar->setMovable(false);
+    m_formatBar->setMovable(false);
+    for (QComboBox* box : {m_formatBar->FontNameBox(), m_formatBar->FontSizeBox()}) {
+        const int code = box == m_formatBar->FontNameBox() ? kFmtFont : kFmtFontSize;
+        connect(box, &QComboBox::activated, this, [this, code](int index) {
+            const QString refusal = CFontToolBar::ApplyPick(m_doc.get(), code, index);
+            if (!refusal.isEmpty())
+                messageBox(refusal, LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Information);
+        });
+    }
+    // Enter and Esc in the formula bar are this frame's commands.
+    m_editBar->FormulaBar()->installEventFilter(this);
+}
+
+CFlatToolBar* COleInPlaceFrame::ToolBar(int id) const {
+    for (CFlatToolBar* bar : {m_standardBar.data(), static_cast<CFlatToolBar*>(m_formatBar.data()),
+                              static_cast<CFlatToolBar*>(m_editBar.data()), m_chartBar.data()})
+        if (bar && bar->BarId() == id) return bar;
+    return nullptr;
+}
+
+QList<CQorsView*> COleInPlaceFrame::FrameViews() const {
+    QList<CQorsView*> views;
+    if (m_view) views << m_view;
+    return views;
+}
+
+CFormulaBar* COleInPlaceFrame::FrameFormulaBar() const {
+    return m_editBar ? m_editBar->FormulaBar() : nullptr;
+}
+
+void COleInPlaceFrame::FrameShowFormatBar(bool dataState) {
+    if (m_formatBar) m_formatBar->setVisible(!dataState);
+    RecalcLayout();
+}
+
+// ---------------------------------------------------------------------------
+// Place and layout
+
+void COleInPlaceFrame::SetPosition(const QRect& rect) {
+    setGeometry(rect);
+    if (m_track) {
+        m_track->Surround(rect);
+        m_track->stackUnder(this);
+    }
+}
+
+namespace {
+
+// The pixels of whole lines from first on that fit in room (at least the
+// first line's), walking up to the last line.
+int wholeLines(int room, int first, int last, const std::function<int(int, int)>& distance) {
+    int used = distance(first, first + 1);
+    for (int line = first + 1; line <= last; ++line) {
+        const int next = distance(first, line + 1);
+        if (next > room) break;
+        used = next;
+    }
+    return used;
+}
+
+}  // namespace
+
+QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
+    const qor::view::SheetGeometry& geo = m_view->Geometry();
+    if (geo.LastRow() < 0 || geo.LastColumn() < 0) return proposed;
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
+    const int headerW = m_view->m_nHeaderWidth, headerH = m_view->m_nHeaderHeight;
+    const int columns =
+        wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol, geo.LastColumn(),
+                   [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
+    const int rows =
+        wholeLines(proposed.height() - top - extent - headerH, m_view->m_nFirstRow, geo.LastRow(),
+                   [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
+    const QSize size(headerW + columns + extent, top + headerH + rows + extent);
+    // Handles 0 top-left, 3 bottom-left and 7 left move the left side;
+    // 0, 1 top-right and 4 top move the top.
+    const bool movesLeft = handle == CRectTrackerEx::hitTopLeft ||
+                           handle == CRectTrackerEx::hitBottomLeft ||
+                           handle == CRectTrackerEx::hitLeft;
+    const bool movesTop = handle == CRectTrackerEx::hitTopLeft ||
+                          handle == CRectTrackerEx::hitTopRight || handle == CRectTrackerEx::hitTop;
+    QRect fitted(proposed.topLeft(), size);
+    if (movesLeft) fitted.moveRight(proposed.right());
+    if (movesTop) fitted.moveBottom(proposed.bottom());
+    // A side the handle does not move keeps its size.
+    if (handle == CRectTrackerEx::hitTop || handle == CRectTrackerEx::hitBottom) {
+        fitted.setLeft(proposed.left());
+        fitted.setWidth(proposed.width());
+    }
+    if (handle == CRectTrackerEx::hitLeft || handle == CRectTrackerEx::hitRight) {
+        fitted.setTop(proposed.top());
+        fitted.setHeight(proposed.height());
+    }
+    return fitted;
+}
+
+void COleInPlaceFrame::onSizeChildRequest(const QRect& rect) {
+    // The container decides; a refusal leaves everything where it was.
+    if (m_site->RequestPositionChange(rect)) SetPosition(rect);
+}
+
+void COleInPlaceFrame::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int h = height();
+    if (m_nLastHeight > 0 && h < m_nLastHeight) {
+        // A shrinking frame keeps the tabs in proportion.
+        m_nSavedTabWidth = m_nTabAreaWidth * h / m_nLastHeight;
+        m_bRestoreTabWidth = true;
+    }
+    RecalcLayout();
+    m_nLastHeight = h;
+}
+
+void COleInPlaceFrame::RecalcLayout() {
+    if (!m_view) return;
+    int top = 0;
+    if (m_barArea) {
+        const int barHeight = m_barArea->sizeHint().height();
+        m_barArea->setGeometry(0, 0, width(), barHeight);
+        top = barHeight;
+    }
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const QRect content(0, top, width(), std::max(0, height() - top));
+    const QRect inner(content.left(), content.top(), std::max(0, content.width() - extent),
+                      std::max(0, content.height() - extent));
+
+    InPlaceTabArea tabs;
+    tabs.collapsed = !m_tabs->IsTabAreaShown();
+    // Collapsed, the strip is its mode button.
+    tabs.stripWidth = tabs.collapsed ? m_tabs->Metrics().CollapsedWidth() : m_tabs->StripWidth();
+    tabs.innerWidth = inner.width();
+    tabs.firstLayout = m_bFirstLayout && !tabs.collapsed;
+    tabs.restoreSaved = m_bRestoreTabWidth;
+    tabs.savedWidth = m_nSavedTabWidth;
+    tabs.width = m_nTabAreaWidth;
+    const int tabWidth = tabs.Compute();
+    if (!tabs.collapsed) {
+        m_nTabAreaWidth = tabWidth;
+        m_bFirstLayout = false;
+        m_bRestoreTabWidth = false;
+    }
+
+    m_view->setGeometry(inner);
+    const QRect v(inner.right() + 1, inner.top(), extent, inner.height());
+    const QRect h(inner.left() + tabWidth, inner.bottom() + 1, inner.width() - tabWidth, extent);
+    // A bar with no room is hidden rather than squeezed.
+    m_vBar->setGeometry(v);
+    m_vBar->setVisible(v.width() >= 2 && v.height() >= 2);
+    m_hBar->setGeometry(h);
+    m_hBar->setVisible(h.width() >= 2 && h.height() >= 2);
+    m_tabs->SetPosition(inner.left(), inner.bottom() + 1, inner.left() + tabWidth,
+                        inner.bottom() + 1 + extent, tabWidth);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void COleInPlaceFrame::UpdateFrameState() {
+    m_router.UpdateAll();
+    if (m_formatBar) m_formatBar->ShowFor(m_doc.get());
+    if (CFormulaBar* bar = FrameFormulaBar()) {
+        const bool editable = CMainFrame::FormulaBarEditable(m_doc.get());
+        // Never take the bar away from under a typed entry.
+        if (bar->isEnabled() != editable && !(bar->hasFocus() && bar->m_nMode != -1))
+            bar->setEnabled(editable);
+    }
+}
+
+void COleInPlaceFrame::CommitFormulaBar() {
+    if (CFormulaBar* bar = FrameFormulaBar(); bar && bar->View()) bar->CommitFormulaBar();
+}
+
+void COleInPlaceFrame::OnInputConfirm() {
+    if (CFormulaBar* bar = FrameFormulaBar(); bar && bar->View()) bar->OnInputConfirm();
+}
+
+void COleInPlaceFrame::OnInputCancel() {
+    if (CFormulaBar* bar = FrameFormulaBar(); bar && bar->View()) bar->OnInputCancel();
+}
+
+bool COleInPlaceFrame::OnUpdateCommand(int id, qor::CommandState& s) {
+    if (UpdateStateCommand(id, s)) return true;
+    if (id == kInputCancel || id == kInputConfirm) {
+        const CFormulaBar* bar = FrameFormulaBar();
+        s.enabled = bar && bar->View() && m_doc->IsOpen();
+        if (!s.enabled) s.reason = QStringLiteral("没有正在录入的单元");
+        return true;
+    }
+    return false;
+}
+
+bool COleInPlaceFrame::OnCommand(int id) {
+    if (RunStateCommand(id)) return true;
+    if (id == kInputConfirm) {
+        OnInputConfirm();
+        return true;
+    }
+    if (id == kInputCancel) {
+        OnInputCancel();
+        return true;
+    }
+    return false;
+}
+
+bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (m_editBar && watched == m_editBar->FormulaBar() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_router.Execute(kInputConfirm);
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            m_router.Execute(kInputCancel);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Deactivation
+
+void COleInPlaceFrame::Deactivate() {
+    CommitPendingEntry();
+    if (m_doc->IsOpen() && m_doc->IsModified()) m_site->StoreItem(*m_doc);
+    if (s_current == this) s_current = nullptr;
+}
+
+}  // namespace qor::frames

@@ -1,0 +1,149 @@
+#include "frames/reportframe.h"
+
+#include <QWidget>
+
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "view/cpagectrl.h"
+#include "view/cqorsview.h"
+#include "view/formulabar.h"
+
+namespace qor::frames {
+
+void CReportFrame::SetPageTabs(int count, int current, int mode) {
+    // A report without pages still shows one tab.
+    CQorsDoc* doc = FrameDocument();
+    const CReportHandle* report = doc->GetReport();
+    if (count <= 0) count = report ? report->GetPageCount() : doc->m_nPageCount;
+    if (current <= 0) current = doc->m_nCurPage;
+    m_nPageCount = std::max(1, count);
+    m_nCurPage = std::max(1, current);
+    m_nCurPageDrawn = m_nCurPage;
+    m_nMode = mode;
+    if (CPageCtrl* tabs = FrameTabs()) {
+        if ((mode != 0) != tabs->IsTabAreaShown()) {
+            if (mode)
+                tabs->RestoreTabArea();
+            else
+                tabs->CollapseTabArea();
+        }
+        tabs->SetPageTabs(m_nPageCount, m_nCurPage);
+        tabs->repaint();
+    }
+    if (CQorsView* view = FrameActiveView()) view->ShowCellReference(1);
+}
+
+void CReportFrame::publishPages() { SetPageTabs(0, 0, FrameDocument()->IsDataState() ? 1 : 0); }
+
+void CReportFrame::CommitPendingEntry() {
+    CQorsView* view = FrameActiveView();
+    if (!view) return;
+    CFormulaBar* bar = FrameFormulaBar();
+    CCellEdit* editor = view->CellEditor();
+    QWidget* own = FrameWidget();
+    const bool barPending =
+        bar && bar->View() && own && own->isAncestorOf(bar->View()) && bar->m_nMode != -1;
+    const bool editorPending = editor && editor->isVisible() && editor->m_nMode != -1;
+    if (barPending) {
+        bar->CommitFormulaBar();
+    } else if (editorPending) {
+        view->CommitPendingEdit();
+    }
+    if (editor) {
+        editor->m_nMode = -1;
+        editor->clear();
+        editor->hide();
+    }
+}
+
+void CReportFrame::refreshAfterStateChange() {
+    publishPages();
+    for (CQorsView* v : FrameViews()) {
+        v->UpdateScrollRanges();
+        v->RecalcPageLayout();
+    }
+    if (CQorsView* view = FrameActiveView()) {
+        view->ShowCellReference(1);
+        view->UpdateEditLine(1);
+    }
+    CQorsDoc* doc = FrameDocument();
+    doc->UpdateAllViews(CQorsDoc::kHintState);
+    doc->UpdateServerItems();
+}
+
+bool CReportFrame::EnterDataState() {
+    CommitPendingEntry();
+    if (CQorsView* view = FrameActiveView()) view->setFocus(Qt::OtherFocusReason);
+    if (!FrameDocument()->EnterDataState()) {
+        publishPages();  // a refusal changes nothing
+        return false;
+    }
+    refreshAfterStateChange();
+    FrameShowFormatBar(true);
+    return true;
+}
+
+bool CReportFrame::EnterFormatState() {
+    CommitPendingEntry();
+    if (CQorsView* view = FrameActiveView()) view->setFocus(Qt::OtherFocusReason);
+    CQorsDoc* doc = FrameDocument();
+    doc->EnterFormatState();
+    if (doc->IsDataState()) {
+        publishPages();
+        return false;
+    }
+    refreshAfterStateChange();
+    FrameShowFormatBar(false);
+    return true;
+}
+
+void CReportFrame::EnterDataStateUnchecked() {
+    // The page chosen on the strip.
+    CPageCtrl* tabs = FrameTabs();
+    const int page = tabs ? tabs->CurrentPage() : FrameDocument()->m_nCurPage;
+    CommitPendingEntry();
+    if (!FrameDocument()->SetCurrentPage(page)) {
+        publishPages();  // a page the document refuses must not stay shown
+        return;
+    }
+    if (CQorsView* view = FrameActiveView()) view->setFocus(Qt::OtherFocusReason);
+    refreshAfterStateChange();
+}
+
+bool CReportFrame::UpdateStateCommand(int id, qor::CommandState& s) const {
+    switch (id) {
+        case kCmdSwitchState:
+        case kCmdEnterData:
+        case kCmdEnterFormat:
+        case kCmdPageActivate:
+            s.enabled = FrameDocument()->IsOpen();
+            if (!s.enabled) s.reason = QStringLiteral("没有打开的报表");
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CReportFrame::RunStateCommand(int id) {
+    switch (id) {
+        case kCmdSwitchState:
+            if (FrameDocument()->IsDataState())
+                EnterFormatState();
+            else
+                EnterDataState();
+            return true;
+        case kCmdEnterData:
+            EnterDataState();
+            return true;
+        case kCmdEnterFormat:
+            EnterFormatState();
+            return true;
+        case kCmdPageActivate:
+            EnterDataStateUnchecked();
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace qor::frames

@@ -1,0 +1,293 @@
+// A report edited in place inside a plain container window: the frame's
+// parts, the state switch and the formula bar on the embedded report, the
+// resize bar's drag, the tab area's bounds and handing the report back.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTest>
+
+#include "document/cqorsdoc.h"
+#include "frames/coleinplaceframe.h"
+#include "frames/coletrackbar.h"
+#include "frames/menutable.h"
+#include "frames/toolbars.h"
+#include "view/cpagectrl.h"
+#include "view/cqorsview.h"
+#include "view/formulabar.h"
+
+using namespace qor::frames;
+
+namespace {
+
+QString cellText(CQorsDoc* doc, int row, int col) {
+    QString text;
+    if (!doc->GetCharCellText(row, col, &text) && !doc->GetStyleCellText(row, col, &text)) {
+        double v = 0;
+        if (doc->GetNumCellValue(row, col, &v)) text = QString::number(v);
+    }
+    return text;
+}
+
+struct Site : IInPlaceSite {
+    QWidget* container = nullptr;
+    QMainWindow* mainWindow = nullptr;
+    bool accept = true;
+    QList<QRect> requests;
+    int stores = 0;
+    QString storedA1;
+
+    QWidget* ContainerWindow() const override { return container; }
+    QMainWindow* ContainerFrame() const override { return mainWindow; }
+    bool RequestPositionChange(const QRect& rect) override {
+        requests << rect;
+        return accept;
+    }
+    void StoreItem(CQorsDoc& doc) override {
+        ++stores;
+        storedA1 = cellText(&doc, 0, 0);
+    }
+};
+
+class InPlaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        container.resize(800, 600);
+        container.show();
+        container.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&container));
+        site.container = &container;
+        auto doc = std::make_unique<CQorsDoc>();
+        ASSERT_TRUE(doc->OnNewDocument());
+        frame = new COleInPlaceFrame(std::move(doc), &site, QRect(100, 80, 420, 300));
+        QApplication::processEvents();
+    }
+    void TearDown() override { delete frame; }
+
+    // A left-button drag on the resize bar from one point of the container
+    // window to another; Esc before the release when cancel is set.
+    void drag(QPoint from, QPoint to, bool cancel = false) {
+        COleTrackBar* bar = frame->TrackBar();
+        auto send = [bar](QEvent::Type type, QPoint inContainer, Qt::MouseButton button,
+                          Qt::MouseButtons buttons) {
+            const QPoint local = bar->mapFromParent(inContainer);
+            QMouseEvent e(type, QPointF(local), QPointF(bar->mapToGlobal(local)), button, buttons,
+                          Qt::NoModifier);
+            QApplication::sendEvent(bar, &e);
+        };
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+        if (cancel) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(bar, &esc);
+        }
+        send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    }
+
+    QWidget container;
+    Site site;
+    COleInPlaceFrame* frame = nullptr;
+};
+
+TEST_F(InPlaceTest, TheFrameHoldsTheReportsPartsAndItsBars) {
+    EXPECT_EQ(COleInPlaceFrame::Current(), frame);
+    EXPECT_EQ(frame->parentWidget(), &container);
+    EXPECT_EQ(frame->geometry(), QRect(100, 80, 420, 300));
+    EXPECT_EQ(frame->HorizontalBar()->objectName(), u"c59904");
+    EXPECT_EQ(frame->VerticalBar()->objectName(), u"c59920");
+    EXPECT_EQ(frame->PageCtrl()->ControlId(), 1040);
+    // Without a window to dock in, the bars sit in the frame above the
+    // sheet; the chart bar waits for a chart.
+    for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart}) {
+        ASSERT_NE(frame->ToolBar(id), nullptr) << id;
+        EXPECT_TRUE(frame->isAncestorOf(frame->ToolBar(id))) << id;
+    }
+    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisible());
+    const QRect view = frame->GetActiveView()->geometry();
+    EXPECT_GE(view.top(), frame->ToolBar(kBarEdit)->geometry().bottom());
+    // The scroll bars and the tabs lie right of and below the sheet.
+    EXPECT_EQ(frame->VerticalBar()->geometry().left(), view.right() + 1);
+    EXPECT_EQ(frame->HorizontalBar()->geometry().top(), view.bottom() + 1);
+    EXPECT_EQ(frame->PageCtrl()->geometry().right() + 1, frame->HorizontalBar()->geometry().left());
+    // The resize bar is round the frame, one handle wide.
+    const int h = frame->TrackBar()->HandleSize();
+    EXPECT_EQ(frame->TrackBar()->Inner(), frame->geometry());
+    EXPECT_EQ(frame->TrackBar()->geometry(), frame->geometry().adjusted(-h, -h, h, h));
+    // A picture to look at, kept with the build's other screenshots.
+    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+        container.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-frame.png"));
+}
+
+TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
+    CQorsDoc* doc = frame->GetDocument();
+    CFontToolBar* format = frame->FormatBar();
+    frame->UpdateFrameState();
+    EXPECT_TRUE(format->FontNameBox()->isEnabled());
+    // Format state: the strip is its mode button; data state: the tabs
+    // take two thirds of the sheet's width.
+    const int modeButton = frame->PageCtrl()->Metrics().CollapsedWidth();
+    EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
+    ASSERT_TRUE(frame->Router().Execute(33298));
+    QApplication::processEvents();
+    EXPECT_EQ(frame->PageCtrl()->width(), frame->GetActiveView()->width() * 2 / 3);
+    EXPECT_TRUE(doc->IsDataState());
+    EXPECT_EQ(frame->m_nMode, 1);
+    EXPECT_TRUE(frame->PageCtrl()->IsTabAreaShown());
+    EXPECT_TRUE(format->isHidden());
+    EXPECT_FALSE(format->FontNameBox()->isEnabled());
+
+    // A value typed into this frame's formula bar lands in the embedded
+    // report; Esc drops an entry.
+    CFormulaBar* bar = frame->EditBar()->FormulaBar();
+    frame->GetActiveView()->GoToCell(0, 0);
+    bar->setFocus();
+    EXPECT_EQ(bar->m_nMode, 0);
+    QTest::keyClicks(bar, QStringLiteral("42"));
+    QTest::keyClick(bar, Qt::Key_Return);
+    EXPECT_EQ(cellText(doc, 0, 0), u"42");
+    frame->GetActiveView()->GoToCell(1, 0);
+    bar->setFocus();
+    QTest::keyClicks(bar, QStringLiteral("7"));
+    QTest::keyClick(bar, Qt::Key_Escape);
+    EXPECT_TRUE(cellText(doc, 1, 0).isEmpty());
+
+    ASSERT_TRUE(frame->Router().Execute(33298));
+    EXPECT_FALSE(doc->IsDataState());
+    EXPECT_FALSE(format->isHidden());
+    EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
+}
+
+TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
+    const QRect start = frame->geometry();
+    const int h = frame->TrackBar()->HandleSize();
+    // The bottom-right handle lies just outside the frame's corner.
+    const QPoint corner = start.bottomRight() + QPoint(h / 2 + 1, h / 2 + 1);
+
+    // Esc during the drag: nothing is asked, nothing moves.
+    drag(corner, corner + QPoint(50, 30), true);
+    EXPECT_TRUE(site.requests.isEmpty());
+    EXPECT_EQ(frame->geometry(), start);
+    EXPECT_EQ(frame->TrackBar()->Inner(), start);
+
+    // The container refuses: the frame stays. What was asked for holds
+    // whole columns and rows of the sheet, near where the mouse let go.
+    site.accept = false;
+    drag(corner, corner + QPoint(50, 30));
+    ASSERT_EQ(site.requests.size(), 1);
+    const QRect asked = site.requests[0];
+    EXPECT_EQ(asked.topLeft(), start.topLeft());
+    EXPECT_EQ(frame->geometry(), start);
+    const CQorsView* view = frame->GetActiveView();
+    const int extent = frame->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, frame);
+    const int barsHeight = frame->GetActiveView()->geometry().top();
+    const int cellsWide = asked.width() - extent - view->m_nHeaderWidth;
+    const int cellsHigh = asked.height() - barsHeight - extent - view->m_nHeaderHeight;
+    auto isWhole = [](int pixels, auto distance) {
+        for (int n = 1; n < 300; ++n)
+            if (distance(n) == pixels) return true;
+        return false;
+    };
+    EXPECT_TRUE(isWhole(cellsWide, [view](int n) {
+        return view->GetColumnDistance(view->m_nFirstCol, view->m_nFirstCol + n);
+    })) << cellsWide;
+    EXPECT_TRUE(isWhole(cellsHigh, [view](int n) {
+        return view->GetRowDistance(view->m_nFirstRow, view->m_nFirstRow + n);
+    })) << cellsHigh;
+    EXPECT_LE(asked.width(), start.width() + 50);
+    EXPECT_GT(asked.width(), start.width() + 50 - view->GetColumnDistance(0, 3));
+
+    // Agreed: the frame and its bar move, and the sheet follows.
+    site.accept = true;
+    drag(corner, corner + QPoint(50, 30));
+    ASSERT_EQ(site.requests.size(), 2);
+    EXPECT_EQ(frame->geometry(), site.requests[1]);
+    EXPECT_EQ(frame->TrackBar()->Inner(), site.requests[1]);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->VerticalBar()->geometry().right(), frame->width() - 1);
+
+    // Dragging the left side leaves the right side where it is.
+    const QRect before = frame->geometry();
+    const QPoint leftMiddle(before.left() - h / 2 - 1, before.center().y());
+    drag(leftMiddle, leftMiddle - QPoint(120, 0));
+    ASSERT_EQ(site.requests.size(), 3);
+    EXPECT_EQ(site.requests[2].right(), before.right());
+    EXPECT_EQ(site.requests[2].top(), before.top());
+    EXPECT_EQ(site.requests[2].height(), before.height());
+    EXPECT_LT(site.requests[2].left(), before.left());
+
+    // No drag while another window holds the mouse.
+    QWidget other(&container);
+    other.setGeometry(0, 0, 10, 10);
+    other.show();
+    other.grabMouse();
+    const QPoint newCorner = frame->geometry().bottomRight() + QPoint(h / 2 + 1, h / 2 + 1);
+    drag(newCorner, newCorner + QPoint(40, 40));
+    other.releaseMouse();
+    EXPECT_EQ(site.requests.size(), 3);
+}
+
+TEST(InPlaceTabArea, StaysBetweenSevenAndTheInnerWidthLessSeven) {
+    InPlaceTabArea t;
+    t.innerWidth = 300;
+    EXPECT_EQ(t.Compute(), 200);  // first layout: two thirds
+    t.firstLayout = false;
+    t.width = 2;
+    EXPECT_EQ(t.Compute(), 7);
+    t.width = 299;
+    EXPECT_EQ(t.Compute(), 293);
+    t.restoreSaved = true;
+    t.savedWidth = 120;
+    EXPECT_EQ(t.Compute(), 120);
+    t.collapsed = true;  // format state: the strip's own width
+    t.stripWidth = 42;
+    EXPECT_EQ(t.Compute(), 42);
+    t.innerWidth = 10;  // no room: the lower bound wins
+    EXPECT_EQ(t.Compute(), 7);
+}
+
+TEST_F(InPlaceTest, DeactivatingStoresAnEditedReportAndAPendingEntry) {
+    // Unchanged: nothing goes back.
+    frame->Deactivate();
+    EXPECT_EQ(site.stores, 0);
+    EXPECT_EQ(COleInPlaceFrame::Current(), nullptr);
+
+    // A typed entry still open is stored first, then the report goes back.
+    CFormulaBar* bar = frame->EditBar()->FormulaBar();
+    frame->GetActiveView()->GoToCell(0, 0);
+    bar->setFocus();
+    QTest::keyClicks(bar, QStringLiteral("abc"));
+    frame->Deactivate();
+    EXPECT_EQ(site.stores, 1);
+    EXPECT_EQ(site.storedA1, u"abc");
+}
+
+TEST(InPlaceContainer, AContainerWindowDocksTheBarsAndGetsThemBackClean) {
+    QMainWindow main;
+    auto* central = new QWidget;
+    main.setCentralWidget(central);
+    main.resize(800, 600);
+    main.show();
+    Site site;
+    site.container = central;
+    site.mainWindow = &main;
+    auto doc = std::make_unique<CQorsDoc>();
+    ASSERT_TRUE(doc->OnNewDocument());
+    auto* frame = new COleInPlaceFrame(std::move(doc), &site, QRect(10, 10, 300, 200));
+    QApplication::processEvents();
+    for (int id : {kBarStandard, kBarFormat, kBarEdit}) {
+        ASSERT_NE(frame->ToolBar(id), nullptr);
+        EXPECT_EQ(frame->ToolBar(id)->parentWidget(), &main) << id;
+        EXPECT_EQ(main.toolBarArea(frame->ToolBar(id)), Qt::TopToolBarArea) << id;
+    }
+    EXPECT_EQ(frame->GetActiveView()->geometry().top(), 0);  // no bars inside
+    delete frame;
+    EXPECT_TRUE(main.findChildren<CFlatToolBar*>().isEmpty());
+    EXPECT_TRUE(central->findChildren<COleTrackBar*>().isEmpty());
+}
+
+}  // namespace
