@@ -229,7 +229,7 @@ void CMainFrame::createMenus() {
             if (e.kind == MenuEntry::Popup) tops.append(buildMenu(e.children, e.text));
         m_topMenus.insert(id, tops);
     }
-    for (int id : {kMenuCells, kMenuItem})
+    for (int id : {kMenuCells, kMenuItem, kMenuChart})
         m_contextMenus.insert(id, buildMenu(table.menus.value(id), QString()));
     // F1 is help wherever the focus is; in the command window it is the
     // command language's.

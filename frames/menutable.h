@@ -17,6 +17,7 @@ inline constexpr int kMenuNoReport = 128;
 inline constexpr int kMenuReport = 129;
 inline constexpr int kMenuCells = 115;
 inline constexpr int kMenuItem = 102;
+inline constexpr int kMenuChart = 114;
 
 inline constexpr int kBarStandard = 59392;
 inline constexpr int kBarStatus = 59393;

@@ -84,6 +84,12 @@ int IChartUi::RunAreaChartDlg(AreaChartDlgMembers& members) {
     return qor::kIdCancel;
 }
 
+std::unique_ptr<IChartWindow> IChartUi::CreateChartWindow(CQorsDoc* doc, QWidget* parent) {
+    (void)doc;
+    (void)parent;
+    return nullptr;
+}
+
 namespace {
 IChartUi* g_chartUi = nullptr;
 }  // namespace

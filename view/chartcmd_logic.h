@@ -4,8 +4,11 @@
 // dialog itself lives with the chart windows and is reached through
 // IChartUi, so the sheet view needs no widget of theirs.
 
+#include <QPoint>
 #include <QSize>
 #include <QString>
+#include <functional>
+#include <memory>
 
 #include "charts/chartdesc.h"
 #include "engine/celltypes.h"
@@ -63,6 +66,33 @@ int AcceptAreaChart(AreaChartDlgMembers* m);
 qor::items::ChartDesc BuildAreaChartDesc(const AreaChartDlgMembers& m, QSize size,
                                          int chartCounter);
 
+}  // namespace qor::view
+
+class CQorsDoc;
+class QWidget;
+namespace qor {
+struct CommandState;
+}
+
+namespace qor::view {
+
+// The window a chart is edited in over the sheet. The view places it on
+// the chart's item, routes every command to it first while it edits, and
+// ends the editing when it asks.
+class IChartWindow {
+public:
+    virtual ~IChartWindow() = default;
+    // The window itself: deleting this widget deletes the chart window.
+    virtual QWidget* Widget() = 0;
+    // True when the command is the chart window's; state filled.
+    virtual bool OnUpdateCommand(int id, qor::CommandState& state) = 0;
+    virtual bool OnCommand(int id) = 0;
+    // Called when the user is done (Esc) and when the window's context
+    // menu is asked for (a global point).
+    std::function<void()> onEndEdit;
+    std::function<void(QPoint)> onContextMenu;
+};
+
 // The chart windows' side of the sheet: the dialogs and windows that live
 // above the view. The default has none (its commands stay off).
 class IChartUi {
@@ -74,6 +104,9 @@ public:
     }
     // kIdOk or kIdCancel; the members are the dialog's in and out values.
     virtual int RunAreaChartDlg(AreaChartDlgMembers& members);
+    // A chart window over parent for the document's current chart; null
+    // when charts cannot be edited here.
+    virtual std::unique_ptr<IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent);
 };
 
 // The installed chart interface (never null); installing null restores

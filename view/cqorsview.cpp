@@ -1,3 +1,4 @@
+#include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 
 #include <QApplication>

@@ -43,6 +43,9 @@ struct PaintRequest;
 namespace qor::clip {
 class IPasteSpecialDialog;
 }
+namespace qor::view {
+class IChartWindow;
+}
 
 using qor::items::kObjectDescriptorMime;
 
@@ -53,6 +56,8 @@ public:
     // The sheet's right-click menus: cells, and a selected item.
     static constexpr int kMenuCells = 115;
     static constexpr int kMenuItem = 102;
+    // The chart window's menu: chart types, titles and data groups.
+    static constexpr int kMenuChart = 114;
 
     explicit CQorsView(CQorsDoc* doc, QWidget* parent = nullptr);
     ~CQorsView() override;
@@ -130,6 +135,13 @@ public:
     // False when the area is refused (the user is told) or the dialog is
     // cancelled.
     bool InsertAreaChart();
+    // Edits a chart item in place: the chart window over the item, every
+    // command to it first. False when the item is no chart or charts
+    // cannot be edited here.
+    bool BeginChartEdit(CComItem* item);
+    // Ends the editing: the item takes the chart as edited and is drawn
+    // again; the chart window goes.
+    void EndChartEdit();
     // A dragged row height or column width in stored units.
     void ApplyRowColumnSize(int index, int size, bool isRow);
     // Keeps the selection's ends off the hidden band while it is extended.
@@ -327,6 +339,8 @@ public:
     int32_t m_bRelayoutPending = 0;
     int64_t m_dwLastDragTick = 0;
     int32_t m_bChartEditing = 0;
+    // The window the chart is edited in while m_bChartEditing is set.
+    std::unique_ptr<qor::view::IChartWindow> m_pPicWnd;
     int32_t m_bInPaint = 0;
     CComItem* m_pSelection = nullptr;
     int32_t m_bRenderRange = 0;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include "charts/cgraphitem.h"
 #include "document/cmd_formula.h"
 #include "document/cqorsdoc.h"
 #include "platform/uiservices.h"
@@ -330,6 +331,11 @@ void CQorsView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CQorsView::OnLButtonDblClk(QPoint p) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    // A double click on a chart edits it in place.
+    if (CComItem* item = HitTestItems(p); item && item->IsKindOf(&CGraphItem::classCGraphItem)) {
+        BeginChartEdit(item);
+        return;
+    }
     if (p.x() <= m_nHeaderWidth || p.y() <= m_nHeaderHeight) return;
     const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
     const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);

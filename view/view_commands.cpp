@@ -98,6 +98,8 @@ CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
 
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     state = qor::CommandState{};
+    // While a chart is edited its window answers first.
+    if (m_bChartEditing && m_pPicWnd && m_pPicWnd->OnUpdateCommand(id, state)) return true;
     const bool open = m_pDoc && m_pDoc->IsOpen();
     const bool data = open && m_pDoc->IsDataState();
     auto off = [&state](const QString& why) {
@@ -229,6 +231,13 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 }
 
 bool CQorsView::OnCommand(int id) {
+    if (m_bChartEditing && m_pPicWnd) {
+        qor::CommandState chartState;
+        if (m_pPicWnd->OnUpdateCommand(id, chartState)) {
+            if (chartState.enabled) m_pPicWnd->OnCommand(id);
+            return true;
+        }
+    }
     qor::CommandState state;
     if (!OnUpdateCommand(id, state)) return false;
     // A command reached while it is off does what its greyed item does.

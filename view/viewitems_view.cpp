@@ -5,7 +5,9 @@
 #include <QWidget>
 
 #include "charts/ccomitem.h"
+#include "charts/cgraphitem.h"
 #include "document/cqorsdoc.h"
+#include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/ctracker.h"
 #include "view/viewitems_logic.h"
@@ -49,8 +51,62 @@ CComItem* CQorsView::HitTestItems(QPoint client) const {
 
 void CQorsView::SetSelection(CComItem* item) {
     bool editing = m_bChartEditing != 0;
+    const bool wasEditing = editing;
+    CComItem* edited = m_pSelection;
     if (!qor::view::SelectItem(m_pSelection, item, &editing)) return;
+    if (wasEditing && !editing) {
+        // Another selection ends the editing: the chart keeps what was done.
+        CComItem* next = m_pSelection;
+        m_pSelection = edited;
+        EndChartEdit();
+        m_pSelection = next;
+    }
     m_bChartEditing = editing ? 1 : 0;
+    update();
+}
+
+bool CQorsView::BeginChartEdit(CComItem* item) {
+    auto* chart = dynamic_cast<CGraphItem*>(item);
+    if (!m_pDoc || !chart || !m_pDoc->IsOpen()) return false;
+    if (m_bChartEditing && m_pSelection == chart && m_pPicWnd) return true;
+    SetSelection(chart);
+    m_pDoc->SetCurrentChart(chart);
+    if (!m_pPicWnd) {
+        m_pPicWnd = qor::view::ChartUi()->CreateChartWindow(m_pDoc, this);
+        if (!m_pPicWnd) return false;
+        m_pPicWnd->onEndEdit = [this] { EndChartEdit(); };
+        m_pPicWnd->onContextMenu = [this](QPoint global) {
+            emit contextMenuRequested(kMenuChart, global);
+        };
+    }
+    Rect r = chart->GetRect();
+    DocToClient(r);
+    QWidget* w = m_pPicWnd->Widget();
+    w->setGeometry(QRect(r.left, r.top, r.width(), r.height()).normalized());
+    w->show();
+    w->raise();
+    w->setFocus();
+    m_bChartEditing = 1;
+    update();
+    return true;
+}
+
+void CQorsView::EndChartEdit() {
+    if (!m_bChartEditing && !m_pPicWnd) return;
+    m_bChartEditing = 0;
+    // Deleted later: this may run from one of the window's own handlers.
+    if (m_pPicWnd) {
+        QWidget* w = m_pPicWnd->Widget();
+        w->hide();
+        // The window is its widget: deleting the widget deletes it.
+        (void)m_pPicWnd.release();
+        w->deleteLater();
+    }
+    if (auto* chart = dynamic_cast<CGraphItem*>(m_pSelection)) {
+        chart->MarkPictureStale();
+        if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+    }
+    setFocus();
     update();
 }
 

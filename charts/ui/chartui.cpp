@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "charts/ui/careachartdlg.h"
+#include "charts/ui/cpicwnd.h"
 #include "document/cmd_dialogs.h"
 
 namespace qor {
@@ -19,6 +20,9 @@ public:
         const int result = dlg.DoModal();
         if (result == kIdOk) members = dlg;
         return result;
+    }
+    std::unique_ptr<view::IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent) override {
+        return std::make_unique<CPicWnd>(doc, parent);
     }
     QPointer<QWidget> m_parent;
 };

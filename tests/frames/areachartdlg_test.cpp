@@ -8,10 +8,14 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QTest>
 
 #include "charts/cgraphitem.h"
 #include "charts/ui/careachartdlg.h"
 #include "charts/ui/chartui.h"
+#include "charts/ui/cpicwnd.h"
+#include "document/cmdtarget.h"
+#include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "tests/document/doc_fixture.h"
 #include "view/chartcmd_logic.h"
@@ -116,5 +120,75 @@ TEST(AreaChartDlg, InsertChartRunsTheDialog) {
     auto* chart = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos));
     ASSERT_TRUE(chart);
     EXPECT_EQ(chart->GetChartDesc().GetChartType(), 2u);
+    view::InstallChartUi(nullptr);
+}
+
+// A chart edited in place: double click opens the chart window over it,
+// the type and group commands reach it through the view, a title dragged
+// with the mouse stays in the window and is stored, Esc ends the editing.
+TEST(ChartWindow, EditsTheChartInPlace) {
+    UiRecorder ui;
+    InstallChartUi(nullptr);
+    auto doc = newDoc(40, 12);
+    ASSERT_TRUE(doc->EnterDataState());
+    for (int r = 1; r <= 4; ++r)
+        for (int c = 1; c <= 4; ++c)
+            ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofNumber(r * c), r, c, 1), 0);
+    CQorsView view(doc.get());
+    view.resize(640, 480);
+    view.OnInitialUpdate();
+    view.show();
+    std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+    auto* chart = static_cast<CGraphItem*>(item.get());
+    qor::items::ChartDesc desc = qor::items::ChartDesc::MakeDefault(240, 160, 1);
+    desc.SetSourceArea(CellArea::area(1, 1, 5, 5));  // 4 data groups by rows
+    desc.SetGroupByRows(true);
+    chart->SetChartDesc(desc);
+    chart->SetRect({20, 20, 260, 180});
+
+    qor::items::Rect client = chart->GetRect();
+    view.DocToClient(client);
+    QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier,
+                       QPoint(client.left + 100, client.top + 80));
+    ASSERT_TRUE(view.m_bChartEditing);
+    auto* wnd = view.findChild<CPicWnd*>();
+    ASSERT_TRUE(wnd);
+    EXPECT_TRUE(wnd->isVisible());
+    EXPECT_EQ(wnd->geometry().size(), QSize(240, 160));
+
+    // The commands go to the chart window while it edits.
+    qor::CommandState state;
+    ASSERT_TRUE(view.OnUpdateCommand(33016, state));
+    EXPECT_TRUE(state.enabled);
+    EXPECT_TRUE(view.OnCommand(33016));
+    EXPECT_EQ(chart->GetChartDesc().GetChartType(), 2u);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(view.OnCommand(33014));  // back to one group per drawing
+    for (int i = 0; i < 6; ++i) view.OnCommand(CPicWnd::kCmdNextGroup);
+    EXPECT_EQ(chart->GetChartDesc().GetCurrentGroup(), 4);
+    ASSERT_TRUE(view.OnUpdateCommand(CPicWnd::kCmdNextGroup, state));
+    EXPECT_FALSE(state.enabled);
+
+    // The main title dragged far right stops with its right edge at W - 5.
+    wnd->repaint();
+    const qor::items::Rect title = wnd->Working().GetPartRect(qor::items::ChartDesc::kTitleRect);
+    ASSERT_GT(title.width(), 0);
+    const QPoint grab(title.left + 2, title.top + 2);
+    QTest::mousePress(wnd, Qt::LeftButton, Qt::NoModifier, grab);
+    EXPECT_EQ(wnd->SelectedPart(), 3);
+    QTest::mouseMove(wnd, grab + QPoint(50, 0));
+    QTest::mouseMove(wnd, grab + QPoint(400, 0));
+    QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, grab + QPoint(400, 0));
+    const qor::items::Rect moved =
+        chart->GetChartDesc().GetPartRect(qor::items::ChartDesc::kTitleRect);
+    EXPECT_EQ(moved.right, 240 - 5);
+    EXPECT_EQ(moved.width(), title.width());
+
+    // Esc ends the editing; the window goes.
+    QTest::keyClick(wnd, Qt::Key_Escape);
+    EXPECT_FALSE(view.m_bChartEditing);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(view.findChild<CPicWnd*>());
+    ASSERT_TRUE(view.OnUpdateCommand(33016, state) == false || !state.enabled);
     view::InstallChartUi(nullptr);
 }
