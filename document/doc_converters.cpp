@@ -121,6 +121,11 @@ public:
             }
             return true;
         }
+        if (!qor::HasOwnXmlRoot(path)) {
+            // Any other XML would open as an empty report.
+            if (message) *message = LoadErrorText(62017) + QStringLiteral("\n") + path;
+            return false;
+        }
         const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(
             report, path, [&report] { return report.EnterDataState(0); });
         if (r.result) return true;

@@ -365,4 +365,42 @@ TEST_F(SpreadsheetXml, ImportNamesTheWorksheetsItLeavesAndRefusesOtherXml) {
     EXPECT_TRUE(o.error.startsWith(LoadErrorText(62017)));
 }
 
+TEST_F(SpreadsheetXml, ReadsTheCellsAnotherSpreadsheetProgramReads) {
+    if (!qortest::haveProgram(QStringLiteral("soffice"))) GTEST_SKIP() << "no LibreOffice";
+    const QString body = QStringLiteral(
+        "<Worksheet ss:Name=\"S\"><Table>"
+        "<Row><Cell ss:MergeAcross=\"2\"><Data ss:Type=\"String\">标题</Data></Cell>"
+        " <Cell><Data ss:Type=\"String\">next</Data></Cell></Row>"
+        "<Row><Cell ss:MergeDown=\"1\"><Data ss:Type=\"String\">tall</Data></Cell>"
+        " <Cell><Data ss:Type=\"String\">beside</Data></Cell>"
+        " <Cell ss:Index=\"4\"><Data ss:Type=\"Number\">12.5</Data></Cell></Row>"
+        "<Row><Cell ss:Index=\"2\"><Data ss:Type=\"String\">under</Data></Cell><Cell/>"
+        " <Cell><Data ss:Type=\"String\">%1</Data></Cell></Row>"
+        "</Table></Worksheet>")
+                             .arg(QString(40, QChar(u'长')));
+    const QString path = write(body);
+    const qortest::ProcessResult lo = qortest::run(
+        QStringLiteral("soffice"),
+        {QStringLiteral("-env:UserInstallation=file://") + dir + QStringLiteral("/lo"),
+         QStringLiteral("--headless"), QStringLiteral("--infilter=MS Excel 2003 XML"),
+         QStringLiteral("--convert-to"),
+         QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true"),
+         QStringLiteral("--outdir"), dir, path});
+    ASSERT_EQ(lo.exitCode, 0) << lo.err.constData();
+    QFile csv(dir + QStringLiteral("/book.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split(u'\n', Qt::SkipEmptyParts);
+
+    auto h = oxtest::newReport(dir + QStringLiteral("/r.rep"));
+    const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, path);
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    ASSERT_EQ(lines.size(), h->GetRowCount());
+    for (int row = 1; row <= h->GetRowCount(); ++row) {
+        const QStringList cells = lines[row - 1].trimmed().split(u',');
+        ASSERT_EQ(cells.size(), h->GetColCount()) << qPrintable(lines[row - 1]);
+        for (int col = 1; col <= h->GetColCount(); ++col)
+            EXPECT_EQ(h->GetCellText(row, col, 1), cells[col - 1]) << row << "," << col;
+    }
+}
+
 }  // namespace
