@@ -85,7 +85,8 @@ public:
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
         m_leftOut.clear();
-        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path)) {
+        QString error;
+        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path, &error)) {
             // A worksheet gets each cell's value; the report's formulas stay
             // behind.
             const qsizetype formulas =
@@ -95,7 +96,7 @@ public:
                                  .arg(formulas);
             return true;
         }
-        if (message) *message = LoadErrorText(62079);
+        if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
         return false;
     }
 };

@@ -49,8 +49,12 @@ public:
     int AddWorksheet(QString name, int first);
     // Writes one page (from 1) of the report into the current worksheet.
     // A failure is printed and shown to the user and ends the page where it
-    // happened; the result is non-zero all the same, so the callers go on.
+    // happened; the result is non-zero all the same, so the callers go on,
+    // but the page is counted in PagesFailed and the export as a whole is
+    // not reported as done.
     int ExportPage(CReportHandle* report, int page);
+    // Pages whose ExportPage failed on this bridge.
+    int PagesFailed() const { return m_pagesFailed; }
     // Writes keyword slot 0..5 of the page into its keyword cell.
     void ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
                            int labelFirst, int page);
@@ -92,6 +96,7 @@ private:
 
     CReportHandle* m_report = nullptr;  // the report an import reads into
     int m_sheetChoiceMade = 0;
+    int m_pagesFailed = 0;
     qor::ImportSheetDialog m_sheetDialog;
     qor::IWorkbookImportHost* m_importHost = nullptr;
     QList<qor::WorkbookCellsLeftOut> m_leftOut;

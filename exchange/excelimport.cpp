@@ -399,7 +399,10 @@ void CExcelBridge::importDataCells(int page) {
     for (int r = used.r1; r <= lastRow; ++r) {
         for (int c = used.c1; c <= lastCol; ++c) {
             const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
-            if (r != merged.r1 && c != merged.c1) continue;
+            // Only the first cell of a merged area shows its value; one kept
+            // under the area would be invisible in the report yet count in
+            // its totals.
+            if (r != merged.r1 || c != merged.c1) continue;
             const XlCell* cell = ws->findCell(r, c);
             if (!cell || cell->kind == XlCell::Empty) continue;
             const int kind = attribute(report, kFmtKind, r, c);
