@@ -95,10 +95,50 @@ CSpreadsheetXmlDoc::~CSpreadsheetXmlDoc() = default;
 // ---------------------------------------------------------------- styles
 
 void CSpreadsheetXmlDoc::setFormat(const CellArea& area, int code, int32_t value) {
+    if (m_recording) {
+        m_recording->push_back({StyleOp::Format, code, value});
+        return;
+    }
     if (!m_pReport) return;
     // A report that refuses the change keeps its attribute; the import
     // goes on.
     m_pReport->AccessAreaFormat(1, code, &value, &area);
+}
+
+void CSpreadsheetXmlDoc::drawLine(const CellArea& area, int type, int style) {
+    if (m_recording) {
+        m_recording->push_back({StyleOp::Line, type, style});
+        return;
+    }
+    if (m_pReport) m_pReport->DrawAreaLines(&area, type, style);
+}
+
+void CSpreadsheetXmlDoc::setDecimals(const CellArea& area, int32_t decimals) {
+    if (m_recording) {
+        m_recording->push_back({StyleOp::Decimals, kFmtDecimals, decimals});
+        return;
+    }
+    // A percent cell shows its value times 100: two more places.
+    int32_t percent = 0;
+    if (m_pReport) m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &area);
+    if (percent == 1) decimals += 2;
+    setFormat(area, kFmtDecimals, std::clamp<int32_t>(decimals, 0, kMaxDecimals));
+}
+
+void CSpreadsheetXmlDoc::replay(const CellArea& area, const std::vector<StyleOp>& ops) {
+    for (const StyleOp& op : ops) {
+        switch (op.kind) {
+            case StyleOp::Format:
+                setFormat(area, op.code, op.value);
+                break;
+            case StyleOp::Line:
+                drawLine(area, op.code, op.value);
+                break;
+            case StyleOp::Decimals:
+                setDecimals(area, op.value);
+                break;
+        }
+    }
 }
 
 XmlNode CSpreadsheetXmlDoc::FindStyle(const QString& id, const XmlNode& anyNode) {
@@ -108,6 +148,7 @@ XmlNode CSpreadsheetXmlDoc::FindStyle(const QString& id, const XmlNode& anyNode)
         // One walk a workbook: a walk a cell would make the import
         // quadratic in the number of styled cells.
         m_styles.clear();
+        m_styleOps.clear();
         m_styleDoc = doc;
         const XmlNode top = doc.isNull() ? anyNode : doc.node();
         for (const XmlNode& s : top.selectNodes(u"//Styles/*")) {
@@ -150,7 +191,6 @@ void CSpreadsheetXmlDoc::ReadAlignment(const CellArea& area, const XmlNode& alig
 }
 
 void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>& borders) {
-    if (!m_pReport) return;
     for (const XmlNode& b : borders) {
         if (!IsXmlElementTag(b, QStringLiteral("Border"))) continue;
         const QString lineStyle = GetXmlAttributeString(b, QStringLiteral("ss:LineStyle"));
@@ -164,7 +204,7 @@ void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>&
         else if (pos == u"Top") type = kLineTop;
         else if (pos == u"Bottom") type = kLineBottom;
         else continue;  // diagonals and unknown sides draw nothing
-        m_pReport->DrawAreaLines(&area, type, style);
+        drawLine(area, type, style);
     }
 }
 
@@ -200,11 +240,7 @@ void CSpreadsheetXmlDoc::ReadNumberFormat(const CellArea& area, const XmlNode& n
     const qsizetype pad = f.indexOf(u"0_");
     const qsizetype point = f.indexOf(u"0.0");
     if (pad >= 0 && point >= 0) {
-        qsizetype decimals = pad - point - 1;
-        int32_t percent = 0;
-        if (m_pReport) m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &area);
-        if (percent == 1) decimals += 2;
-        setFormat(area, kFmtDecimals, int32_t(std::clamp<qsizetype>(decimals, 0, kMaxDecimals)));
+        setDecimals(area, int32_t(std::clamp<qsizetype>(pad - point - 1, -kMaxDecimals, 99)));
     }
     if (f.contains(u'$')) {
         setFormat(area, kFmtCurrency, 1);
@@ -462,7 +498,20 @@ void CSpreadsheetXmlDoc::ApplyCellStyle(CellArea* area, const XmlNode& cell,
     if (id.isEmpty()) return;
     const XmlNode style = FindStyle(id, worksheet.isNull() ? cell : worksheet);
     if (style.isNull()) return;
-    ApplyStyle(merged ? CellArea::cell(area->first.row, area->first.col) : *area, style);
+    auto cached = m_styleOps.find(id);
+    if (cached == m_styleOps.end()) {
+        std::vector<StyleOp> ops;
+        m_recording = &ops;
+        try {
+            ApplyStyle(*area, style);
+        } catch (...) {
+            m_recording = nullptr;
+            throw;
+        }
+        m_recording = nullptr;
+        cached = m_styleOps.insert(id, std::move(ops));
+    }
+    replay(merged ? CellArea::cell(area->first.row, area->first.col) : *area, *cached);
 }
 
 void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,

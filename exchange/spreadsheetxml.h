@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "engine/celltypes.h"
 #include "exchange/cxmldochelper.h"
@@ -84,8 +85,23 @@ public:
     const QString& ValidationMessage() const { return m_strValidationMessage; }
 
 private:
+    // One write of a style: an attribute, a line, or the decimals of a
+    // number format, which count two more on a percent cell.
+    struct StyleOp {
+        enum Kind { Format, Line, Decimals } kind;
+        int code;
+        int32_t value;
+    };
     void setFormat(const CellArea& area, int code, int32_t value);
+    void drawLine(const CellArea& area, int type, int style);
+    void setDecimals(const CellArea& area, int32_t decimals);
+    void replay(const CellArea& area, const std::vector<StyleOp>& ops);
     void resizeTable(int rows, int cols);
+
+    // While set, the style steps are recorded here instead of written, so
+    // each style is read once and replayed on every cell that names it.
+    std::vector<StyleOp>* m_recording = nullptr;
+    QHash<QString, std::vector<StyleOp>> m_styleOps;  // by ss:ID
 
     CReportHandle* m_pReport = nullptr;
     int m_nPeriodKind = -1;
