@@ -490,8 +490,9 @@ void CSpreadsheetXmlDoc::ApplyCellStyle(CellArea* area, const XmlNode& cell,
     const qint64 across = nonNegative(wideAttribute(cell, QStringLiteral("ss:MergeAcross")));
     const qint64 rows = m_pReport ? m_pReport->GetRowCount() : kMaxRows;
     const qint64 cols = m_pReport ? m_pReport->GetColCount() : kMaxCols;
-    area->last.row = int16_t(std::clamp<qint64>(area->first.row + down, area->first.row, rows));
-    area->last.col = int16_t(std::clamp<qint64>(area->first.col + across, area->first.col, cols));
+    // Never before the first cell, never past the table.
+    area->last.row = int16_t(std::max<qint64>(area->first.row, std::min(area->first.row + down, rows)));
+    area->last.col = int16_t(std::max<qint64>(area->first.col, std::min(area->first.col + across, cols)));
     const bool merged = !area->isSingleCell();
     if (merged && m_pReport) m_pReport->CombineCells(area);
     const QString id = GetXmlAttributeString(cell, QStringLiteral("ss:StyleID"));
@@ -546,6 +547,7 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
         qor::messageBox(LoadErrorText(kMsgTableSizeError), QString(), qor::MsgButtons::Ok);
         return 1;
     }
+    if (rowCount == 0 || colCount == 0) return 1;
     auto numberAt = [this, page](int r, int c, double* v) {
         CellValue value;
         if (m_pReport->GetCellValue(&value, r, c, page) != 0) return false;
