@@ -48,6 +48,15 @@ TEST_F(WorkbookFaults, AFailedPageIsCountedAndTheNextStillWritten) {
     EXPECT_EQ(bridge.worksheet()->findCell(1, 1)->number, 42);
 }
 
+TEST_F(WorkbookFaults, ASheetThatFailsIsCounted) {
+    CExcelBridge bridge;
+    ASSERT_TRUE(bridge.StartExcel());
+    // No report to read into: both passes fail, are shown, and counted.
+    EXPECT_EQ(bridge.ImportSheetData(1), 1);
+    EXPECT_EQ(bridge.SheetsFailed(), 1);
+    EXPECT_EQ(told.size(), 1);
+}
+
 TEST_F(WorkbookFaults, AValueHiddenUnderAMergedAreaIsNotImported) {
     XlWorkbook wb(1);
     XlWorksheet* s = wb.sheet(1);
