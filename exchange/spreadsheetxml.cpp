@@ -382,6 +382,8 @@ void CSpreadsheetXmlDoc::resizeTable(int rows, int cols) {
 int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHandle* report,
                                            int numeric) {
     m_leftOut.clear();
+    m_nCutTexts = 0;
+    m_strFirstCut.clear();
     if (worksheet.isNull()) return 1;
     m_pReport = report;
     const XmlNode table = worksheet.firstChildElement(u"Table");
@@ -523,7 +525,10 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
     }
     setFormat(area, kFmtKind, kCellLabel);
     if (!m_pReport) return;
-    // The whole text: a label keeps as much as a cell holds.
+    // The whole text: a label keeps as much as a cell holds, and what it
+    // cannot hold is told.
+    if (text.size() > kMaxLabelChars && m_nCutTexts++ == 0)
+        m_strFirstCut = FormatCellRef(area.first.col - 1, area.first.row - 1);
     CellValue value;
     value.kind = kCellLabel;
     value.text = text;
@@ -623,6 +628,12 @@ QString localName(const QString& qualified) {
 QString SpreadsheetXmlImport::LeftOutText() const {
     QStringList lines;
     if (const QString cells = LeftOutCellsMessage(leftOut); !cells.isEmpty()) lines << cells;
+    if (cutTexts > 0)
+        lines << QStringLiteral("%1 text(s) longer than the %2 characters a cell holds were cut; "
+                                "the first is in %3.")
+                     .arg(cutTexts)
+                     .arg(kMaxLabelChars)
+                     .arg(firstCutText);
     if (!otherSheets.isEmpty())
         lines << QStringLiteral(
                      "Only the first worksheet was read; a report has one layout for all its "
@@ -671,6 +682,8 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
 
     out.ok = true;
     out.leftOut = reader.LeftOutCells();
+    out.cutTexts = reader.CutTexts();
+    out.firstCutText = reader.FirstCutText();
     for (qsizetype i = 1; i < sheets.size(); ++i) {
         const QString name = sheets[i].attributeText(u"ss:Name");
         out.otherSheets << (name.isEmpty() ? QStringLiteral("#%1").arg(i + 1) : name);

@@ -76,6 +76,10 @@ public:
     // The cells of the last worksheet read that hold a value beyond the
     // table (empty when everything fitted).
     const QList<qor::WorkbookCellsLeftOut>& LeftOutCells() const { return m_leftOut; }
+    // Texts of the last worksheet read that were longer than a cell holds
+    // and were cut, and the first such cell ("B7"; "" when none).
+    int CutTexts() const { return m_nCutTexts; }
+    const QString& FirstCutText() const { return m_strFirstCut; }
 
     // ---- validation
     // 1 when every value of the page passes the worksheet's rules; 0 after
@@ -107,6 +111,8 @@ private:
     int m_nPeriodKind = -1;
     ResizeTable m_resize;
     QList<qor::WorkbookCellsLeftOut> m_leftOut;
+    int m_nCutTexts = 0;
+    QString m_strFirstCut;
     QString m_strValidationMessage;
     // ss:ID -> Style element, for the document m_styleDoc.
     QHash<QString, qor::XmlNode> m_styles;
@@ -121,6 +127,8 @@ struct SpreadsheetXmlImport {
     QString error;  // why nothing was imported
     QList<WorkbookCellsLeftOut> leftOut;
     QStringList otherSheets;  // worksheets after the first, not read
+    int cutTexts = 0;         // texts longer than a cell holds, cut
+    QString firstCutText;     // the first such cell
     QString sampleId, sampleName;
     int periodKind = -1;
     // The lines telling what did not come into the report ("" when all did).

@@ -344,10 +344,16 @@ TEST_F(SpreadsheetXml, ImportNamesTheWorksheetsItLeavesAndRefusesOtherXml) {
     auto h = oxtest::newReport(dir + QStringLiteral("/r.rep"));
     const SpreadsheetXmlImport r = ImportSpreadsheetXml(
         *h, write(QStringLiteral("<Worksheet ss:Name=\"一\"><Table><Row><Cell><Data>12.5</Data>"
-                                 "</Cell></Row></Table></Worksheet><Worksheet ss:Name=\"二\"/>")));
+                                 "</Cell><Cell><Data>%1</Data></Cell></Row></Table></Worksheet>"
+                                 "<Worksheet ss:Name=\"二\"/>")
+                      .arg(QString(300, QChar(u'x')))));
     ASSERT_TRUE(r.ok) << qPrintable(r.error);
     EXPECT_EQ(r.otherSheets, QStringList{QStringLiteral("二")});
     EXPECT_TRUE(r.LeftOutText().contains(QStringLiteral("二")));
+    // A text longer than a cell holds is kept as far as it fits, and told.
+    EXPECT_EQ(h->GetCellText(1, 2, 1).size(), kMaxLabelChars);
+    EXPECT_EQ(r.cutTexts, 1);
+    EXPECT_TRUE(r.LeftOutText().contains(QStringLiteral("B1"))) << qPrintable(r.LeftOutText());
     EXPECT_EQ(h->IsFormatState(), 0);
     EXPECT_EQ(h->GetCurPage(), 1);
     // Figures of a sample stay the texts they were typed as.
