@@ -133,6 +133,11 @@ public:
     // the format pass, data state, then the data pass. False when the
     // format pass stops.
     bool OnXmlImport();
+    // The spreadsheet XML import (command 1285) from the pending exchange
+    // path: the first worksheet's layout, formats, texts and period
+    // keywords, then data state. The table follows in the views as it is
+    // sized. False, with the reason told, when nothing could be read.
+    bool OnSpreadsheetXmlImport();
     // Imports a workbook through the registered ".xls" converter.
     bool OpenXlsFile(const QString& path);
     // Applies the format of the report template at path (format state,

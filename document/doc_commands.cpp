@@ -124,6 +124,7 @@ const std::array kCommands = {
     DocCommand{kCmdPageConsolidation, kDlgTabHuiZong, Need::Data, QOR_RUN(OnPageConsolidation(d))},
     DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
                QOR_RUN(OnVarAreaConsolidation(d))},
+    DocCommand{kCmdImportSpreadsheetXml, 0, Need::Format, QOR_RUN(d.OnSpreadsheetXmlImport())},
 };
 
 #undef QOR_RUN

@@ -24,6 +24,9 @@ constexpr int kCmdLocate = 33082;
 constexpr int kCmdFind = 33208;
 constexpr int kCmdDrillDown = 33308;
 constexpr int kCmdAuditMapping = 33339;
+// Sent by the main frame once the pending exchange path names a
+// spreadsheet XML workbook: reads it into this (new) report.
+constexpr int kCmdImportSpreadsheetXml = 1285;
 
 // Commands that had no id of their own: ours, from 34001.
 constexpr int kCmdInsertRows = 34001;

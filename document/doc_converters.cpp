@@ -17,6 +17,7 @@
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
+#include "exchange/spreadsheetxml.h"
 #include "platform/uiservices.h"
 
 namespace qor::doc {
@@ -84,7 +85,8 @@ public:
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
         m_leftOut.clear();
-        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path)) {
+        QString error;
+        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path, &error)) {
             // A worksheet gets each cell's value; the report's formulas stay
             // behind.
             const qsizetype formulas =
@@ -94,17 +96,37 @@ public:
                                  .arg(formulas);
             return true;
         }
-        if (message) *message = LoadErrorText(62079);
+        if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
         return false;
     }
 };
 
+// ".xml" is read by its root element: the own format ("iqor_export"), a
+// spreadsheet workbook ("Workbook"), anything else refused (62017).
 class OwnXmlConverter final : public ReportingConverter {
 public:
     bool CanImport() const override { return true; }
     bool CanExport() const override { return true; }
     bool Import(CQorsDoc&, CReportHandle& report, const QString& path,
                 QString* message) override {
+        m_leftOut.clear();
+        if (qor::HasSpreadsheetXmlRoot(path)) {
+            const qor::SpreadsheetXmlImport r = qor::ImportSpreadsheetXml(report, path);
+            if (!r.ok) {
+                if (message) *message = r.error;
+                return false;
+            }
+            if (const QString note = r.LeftOutText(); !note.isEmpty()) {
+                m_leftOut << note.split(u'\n');
+                qor::messageBox(note, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            }
+            return true;
+        }
+        if (!qor::HasOwnXmlRoot(path)) {
+            // Any other XML would open as an empty report.
+            if (message) *message = LoadErrorText(62017) + QStringLiteral("\n") + path;
+            return false;
+        }
         const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(
             report, path, [&report] { return report.EnterDataState(0); });
         if (r.result) return true;

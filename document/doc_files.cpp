@@ -20,6 +20,7 @@
 #include "engine/status.h"
 #include "engine/workfiles.h"
 #include "exchange/ownxml_import.h"
+#include "exchange/spreadsheetxml.h"
 #include "platform/compoundfile.h"
 #include "platform/inifile.h"
 #include "platform/uiservices.h"
@@ -417,6 +418,29 @@ bool CQorsDoc::OnXmlImport() {
     ActivateCurrentPage();
     SetModifiedFlag();
     UpdateAllViews(kHintAll);
+    return true;
+}
+
+bool CQorsDoc::OnSpreadsheetXmlImport() {
+    if (!m_pReport) return false;
+    CReportHandle* report = m_pReport.get();
+    const qor::SpreadsheetXmlImport r = qor::ImportSpreadsheetXml(
+        *report, g_strXmlExchangePath, [this, report](int rows, int cols) {
+            uint16_t r16 = uint16_t(rows), c16 = uint16_t(cols);
+            report->AccessTableSize(1, &r16, &c16);
+            UpdateAllViews(kHintLayout);
+        });
+    m_bDataState = report->IsFormatState() ? 0 : 1;
+    m_nPageCount = report->GetPageCount();
+    if (!r.ok) {
+        UpdateAllViews(kHintAll);
+        tell(r.error);
+        return false;
+    }
+    ActivateCurrentPage();
+    SetModifiedFlag();
+    UpdateAllViews(kHintAll);
+    if (const QString note = r.LeftOutText(); !note.isEmpty()) tell(note);
     return true;
 }
 

@@ -49,8 +49,12 @@ public:
     int AddWorksheet(QString name, int first);
     // Writes one page (from 1) of the report into the current worksheet.
     // A failure is printed and shown to the user and ends the page where it
-    // happened; the result is non-zero all the same, so the callers go on.
+    // happened; the result is non-zero all the same, so the callers go on,
+    // but the page is counted in PagesFailed and the export as a whole is
+    // not reported as done.
     int ExportPage(CReportHandle* report, int page);
+    // Pages whose ExportPage failed on this bridge.
+    int PagesFailed() const { return m_pagesFailed; }
     // Writes keyword slot 0..5 of the page into its keyword cell.
     void ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
                            int labelFirst, int page);
@@ -61,11 +65,14 @@ public:
     // the sheet calls pass to the caller.
     int ImportWorkbook(QString path, CReportHandle* report);
     // Sheet from 1. Always 1: a failure is printed and shown, and what was
-    // read so far stays.
+    // read so far stays; it is counted in SheetsFailed.
     int ImportSheetFormat(int sheet);
     // Reads the current worksheet into page (from 1), adding pages up to
     // it. 1, or 0 when a page cannot be added; other failures as above.
     int ImportSheetData(int page);
+    // Format and value passes that failed on this bridge: an import with
+    // any is no finished import.
+    int SheetsFailed() const { return m_sheetsFailed; }
     qor::ImportSheetDialog& SheetDialog() { return m_sheetDialog; }
     // The cells with values that the value calls found beyond the
     // report's table, a sheet an entry.
@@ -92,6 +99,8 @@ private:
 
     CReportHandle* m_report = nullptr;  // the report an import reads into
     int m_sheetChoiceMade = 0;
+    int m_pagesFailed = 0;
+    int m_sheetsFailed = 0;
     qor::ImportSheetDialog m_sheetDialog;
     qor::IWorkbookImportHost* m_importHost = nullptr;
     QList<qor::WorkbookCellsLeftOut> m_leftOut;

@@ -114,6 +114,7 @@ int CExcelBridge::ExportPage(CReportHandle* report, int page) {
     try {
         exportPageCells(report, page);
     } catch (const XlError& e) {
+        ++m_pagesFailed;
         DumpComError(e);
         qor::messageBox(LoadErrorText(kMsgConvertError), QString(), MsgButtons::Ok);
     }
@@ -266,9 +267,12 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
         if (!writing.isEmpty()) TraceMessage(writing);
         bridge.ExportPage(report, page);
         bridge.SaveWorkbook();
-        TraceMessage(LoadErrorText(kMsgDone));
         bridge.CloseWorkbook();
         bridge.QuitExcel();
+        // What was written stays in the file, but a page that failed is
+        // no finished export.
+        if (bridge.PagesFailed() > 0) return 0;
+        TraceMessage(LoadErrorText(kMsgDone));
         return 1;
     } catch (const XlError& e) {
         // Errors of the workbook calls come this far; they end the export

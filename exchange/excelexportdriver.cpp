@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int kMsgNoExcel = 62079;
+constexpr int kMsgConvertError = 62446;
 
 QString withPage(const char* pattern, int page) {
     return QString::fromUtf8(pattern).replace(QStringLiteral("%i"), QString::number(page));
@@ -18,12 +19,16 @@ QString withPage(const char* pattern, int page) {
 
 }  // namespace
 
-int ExportReportToExcel(CReportHandle* report, const QString& path) {
-    if (!report || !report->IsOpen()) return 0;
+int ExportReportToExcel(CReportHandle* report, const QString& path, QString* error) {
+    auto failed = [error](const QString& why) {
+        if (error) *error = why;
+        return 0;
+    };
+    if (!report || !report->IsOpen()) return failed(QStringLiteral("no open report"));
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
         qor::messageBox(LoadErrorText(kMsgNoExcel), QString(), qor::MsgButtons::Ok);
-        return 0;
+        return failed(LoadErrorText(kMsgNoExcel));
     }
     try {
         const int pages = report->GetPageCount();
@@ -48,9 +53,15 @@ int ExportReportToExcel(CReportHandle* report, const QString& path) {
             sheet->releaseContents();
         }
         out->commit();
-        TraceMessage(QStringLiteral("完成"));
         bridge.CloseWorkbook();
         bridge.QuitExcel();
+        // The other pages went on and stay in the file, but the workbook
+        // lacks what the failed pages hold: no success.
+        if (bridge.PagesFailed() > 0)
+            return failed(QStringLiteral("%1 %2: %3 page(s) not written whole")
+                              .arg(LoadErrorText(kMsgConvertError), path)
+                              .arg(bridge.PagesFailed()));
+        TraceMessage(QStringLiteral("完成"));
         return 1;
     } catch (const qor::XlError& e) {
         // A failed workbook call ends the export, not the program, and is
@@ -58,6 +69,6 @@ int ExportReportToExcel(CReportHandle* report, const QString& path) {
         DumpComError(e);
         TraceMessage(e.description);
         bridge.QuitExcel();
-        return 0;
+        return failed(e.description);
     }
 }

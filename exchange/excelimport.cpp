@@ -284,6 +284,7 @@ int CExcelBridge::ImportSheetFormat(int sheet) {
     try {
         importFormatCells(sheet);
     } catch (const XlError& e) {
+        ++m_sheetsFailed;
         DumpComError(e);
         qor::messageBox(LoadErrorText(kMsgFormatError), QString(), MsgButtons::Ok);
     }
@@ -374,6 +375,7 @@ int CExcelBridge::ImportSheetData(int page) {
     try {
         importDataCells(page);
     } catch (const XlError& e) {
+        ++m_sheetsFailed;
         DumpComError(e);
         qor::messageBox(LoadErrorText(kMsgDataError), QString(), MsgButtons::Ok);
     }
@@ -399,7 +401,10 @@ void CExcelBridge::importDataCells(int page) {
     for (int r = used.r1; r <= lastRow; ++r) {
         for (int c = used.c1; c <= lastCol; ++c) {
             const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
-            if (r != merged.r1 && c != merged.c1) continue;
+            // Only the first cell of a merged area shows its value; one kept
+            // under the area would be invisible in the report yet count in
+            // its totals.
+            if (r != merged.r1 || c != merged.c1) continue;
             const XlCell* cell = ws->findCell(r, c);
             if (!cell || cell->kind == XlCell::Empty) continue;
             const int kind = attribute(report, kFmtKind, r, c);
@@ -487,6 +492,12 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
         bridge.CloseWorkbook();
         bridge.QuitExcel();
         if (!ok) return failed(LoadErrorText(kMsgPageFailed));
+        // A sheet that could not be read was shown to the user; the report
+        // holding the rest is no finished import.
+        if (bridge.SheetsFailed() > 0)
+            return failed(QStringLiteral("%1 %2: %3")
+                              .arg(LoadErrorText(kMsgDataError), path)
+                              .arg(bridge.SheetsFailed()));
         const QList<WorkbookCellsLeftOut>& beyond = bridge.LeftOutCells();
         if (beyond.isEmpty()) return 1;
         if (leftOut) *leftOut = beyond;

@@ -264,7 +264,7 @@ const XlCell* XlWorksheet::findCell(int row, int col) const {
 
 double XlWorksheet::columnWidth(int col) const {
     auto it = m_colWidths.find(col);
-    return it == m_colWidths.end() ? xl::kDefaultColumnWidth : it->second;
+    return it == m_colWidths.end() ? m_defaultColWidth : it->second;
 }
 
 double XlWorksheet::rowHeight(int row) const {

@@ -167,7 +167,10 @@ public:
     const std::vector<XlArea>& merges() const { return m_merges; }
     const std::map<int, double>& columnWidths() const { return m_colWidths; }
     const std::map<int, double>& rowHeights() const { return m_rowHeights; }
+    // Columns without a width of their own have the sheet's default.
     double columnWidth(int col) const;
+    void setDefaultColumnWidth(double width) { m_defaultColWidth = width; }
+    double defaultColumnWidth() const { return m_defaultColWidth; }
     double rowHeight(int row) const;
     // The block from the first to the last cell that holds a value or a
     // style, merged areas and sized rows/columns not counted; A1 when empty.
@@ -196,6 +199,7 @@ private:
     std::vector<XlArea> m_merges;
     std::map<int, double> m_colWidths;
     std::map<int, double> m_rowHeights;
+    double m_defaultColWidth = xl::kDefaultColumnWidth;
 };
 
 class XlWorkbook {

@@ -19,6 +19,9 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/status.h"
+#include "exchange/ownxml_import.h"
+#include "exchange/spreadsheetxml.h"
+#include "exchange/xmldom.h"
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -50,6 +53,7 @@ constexpr int kHelpTopics = 57667, kHelp = 57670;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kFileManager = 33340;
+constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
@@ -377,6 +381,30 @@ CChildFrame* CMainFrame::NewDocument() {
     return addChild(std::move(doc));
 }
 
+CChildFrame* CMainFrame::ImportSpreadsheetXml() {
+    const std::optional<QString> path = chooseFile(
+        {QString(), QString(), QtFileFilter(QStringLiteral("(*.xml)|*.xml||")), false});
+    if (!path || path->isEmpty()) return nullptr;
+    // Only a workbook makes a report: any other XML (or none) is refused
+    // before an empty report appears.
+    QString error;
+    if (qor::XmlDocument::load(*path, &error).isNull() || !qor::HasSpreadsheetXmlRoot(*path)) {
+        tell(LoadErrorText(62017));
+        return nullptr;
+    }
+    CChildFrame* child = NewDocument();
+    if (!child) return nullptr;
+    ::g_strXmlExchangePath = *path;
+    CQorsDoc* doc = child->GetDocument();
+    if (!doc->OnSpreadsheetXmlImport()) {
+        // The document told the user why; the empty report goes.
+        doc->SetModifiedFlag(false);
+        child->close();
+        return nullptr;
+    }
+    return child;
+}
+
 CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
@@ -585,6 +613,7 @@ bool isFrameCommand(int id) {
         case kClose: case kSave: case kSaveAs: case kCascade: case kTile: case kArrange:
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
+        case kImportSpreadsheetXml:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -613,6 +642,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kHelpTopics:
         case kHelp:
         case kCurrency:
+        case kImportSpreadsheetXml:
             s.enabled = true;
             return true;
         case kClose:
@@ -677,6 +707,9 @@ bool CMainFrame::OnCommand(int id) {
         }
         case kClose:
             if (child) child->close();
+            return true;
+        case kImportSpreadsheetXml:
+            ImportSpreadsheetXml();
             return true;
         case kSave:
             SaveDocument(child, false);

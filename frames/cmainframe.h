@@ -48,6 +48,11 @@ public:
     // told, and no window was made).
     CChildFrame* OpenDocumentFile(const QString& path);
     CChildFrame* NewDocument();
+    // Asks for a spreadsheet XML workbook and reads it into a new report
+    // (command 33332). A file that does not load or is no workbook is
+    // refused (62017) before any report is made; a failed import closes
+    // the report it made. The new report's window, or null.
+    CChildFrame* ImportSpreadsheetXml();
     CChildFrame* ActiveChild() const;
     CQorsView* ActiveView() const;
     CQorsDoc* ActiveDocument() const;

@@ -243,3 +243,26 @@ TEST_F(XlsImport, DamagedStreamsAreRefusedWithTheirRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// DEFCOLWIDTH sets the width of every column without a COLINFO of its own.
+TEST_F(XlsImport, DefaultColumnWidthReachesColumnsWithoutAWidth) {
+    Stream c;
+    c.rec(0x0055, u16(20));
+    c.rec(0x007D, u16(0) + u16(0) + u16(10 * 256) + u16(15) + u16(0) + u16(0));
+    const QString path = dir + QStringLiteral("/wide.xls");
+    writeCompound(path, QStringLiteral("Book"), biff5Book(c.b + biff5Cells()));
+    const std::unique_ptr<XlWorkbook> wb = ReadWorkbookFile(path);
+    const XlWorksheet* s = wb->sheet(1);
+    EXPECT_DOUBLE_EQ(s->columnWidth(1), 10);
+    EXPECT_DOUBLE_EQ(s->columnWidth(3), 20 + xl::kDefaultColumnWidth - 8);
+    // What the engine writes (8) is the usual default.
+    XlWorkbook ours(1);
+    ours.sheet(1)->range(QStringLiteral("A1")).setNumber(1);
+    ours.saveAs(dir + QStringLiteral("/ours.xls"));
+    EXPECT_DOUBLE_EQ(ReadWorkbookFile(dir + QStringLiteral("/ours.xls"))->sheet(1)->columnWidth(2),
+                     xl::kDefaultColumnWidth);
+}
+
+}  // namespace

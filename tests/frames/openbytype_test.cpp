@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "frame_fixture.h"
 #include "tests/common/testsupport.h"
 
@@ -85,6 +86,63 @@ TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
     QFile f(xls);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("\xD0\xCF\x11\xE0"));
+}
+
+}  // namespace
+
+namespace {
+
+const char* kSample =
+    "<?xml version=\"1.0\"?>\n"
+    "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"\n"
+    " xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\" SampleID=\"S01\">\n"
+    "<Styles><Style ss:ID=\"h\"><Font ss:Bold=\"1\"/></Style></Styles>\n"
+    "<Worksheet ss:Name=\"资产负债表\"><Table ss:ExpandedColumnCount=\"3\" ss:ExpandedRowCount=\"4\">\n"
+    "<Row><Cell ss:StyleID=\"h\" ss:MergeAcross=\"2\"><Data ss:Type=\"String\">资产负债表</Data></Cell></Row>\n"
+    "<Row ss:Index=\"3\"><Cell><Data ss:Type=\"String\">货币资金</Data></Cell><Cell/></Row>\n"
+    "</Table></Worksheet></Workbook>\n";
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
+    const QString dir = qortest::freshDir("frames-ssxml");
+    writeFile(dir + "/sample.xml", kSample);
+    writeFile(dir + "/other.xml", "<ReportData/>");
+    writeFile(dir + "/broken.xml", "<Workbook><Worksheet>");
+
+    // Neither another XML nor a file that does not load makes a report.
+    for (const char* name : {"/other.xml", "/broken.xml"}) {
+        messages.clear();
+        files = {dir + name};
+        ASSERT_TRUE(frame->Router().Execute(33332));
+        EXPECT_EQ(frame->Children().size(), 0);
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_EQ(messages[0], LoadErrorText(62017));
+    }
+    EXPECT_TRUE(fileFilters.last().contains(u"*.xml"));
+
+    messages.clear();
+    files = {dir + "/sample.xml"};
+    ASSERT_TRUE(frame->Router().Execute(33332));
+    ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
+    CReportHandle* h = frame->ActiveDocument()->GetReport();
+    EXPECT_EQ(h->GetRowCount(), 4);
+    EXPECT_EQ(h->GetColCount(), 3);
+    EXPECT_EQ(h->IsFormatState(), 0);
+    EXPECT_EQ(h->GetCellText(1, 1, 1), QStringLiteral("资产负债表"));
+    EXPECT_EQ(h->GetCellText(3, 1, 1), QStringLiteral("货币资金"));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+
+    // File > Open reads the same workbook by its root element.
+    frame->ActiveDocument()->SetModifiedFlag(false);
+    CChildFrame* opened = frame->OpenDocumentFile(dir + "/sample.xml");
+    ASSERT_NE(opened, nullptr) << messages.join(u'|').toStdString();
+    EXPECT_EQ(opened->GetDocument()->GetReport()->GetCellText(3, 1, 1), QStringLiteral("货币资金"));
+    EXPECT_EQ(frame->OpenDocumentFile(dir + "/other.xml"), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,697 @@
+#include "exchange/spreadsheetxml.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "engine/cellformat.h"
+#include "engine/creportfile.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/reportlayout.h"
+#include "engine/textutil.h"
+#include "platform/uiservices.h"
+
+using namespace qor;
+using qor::XmlDocument;
+using qor::XmlError;
+using qor::XmlNode;
+
+namespace {
+
+constexpr int kMsgUnsupportedXml = 62017;
+constexpr int kMsgTableSizeError = 62481;
+constexpr int kMsgBounds = 62525;
+constexpr int kMsgCellFailed = 62526;
+constexpr int kMsgTooLarge = 62527;
+constexpr int kFirstCurrencyId[] = {62437, 62519, 62520, 62521, 62522};
+constexpr double kLargestNumber = 1e12;
+constexpr int kMaxDecimals = 7;
+
+// Line types of DrawAreaLines.
+constexpr int kLineTop = 6, kLineBottom = 7, kLineLeft = 8, kLineRight = 9;
+// Keyword slots.
+constexpr int kSlotYear = 2, kSlotQuarter = 3, kSlotMonth = 4;
+
+// A whole number of any size: ss:Index and the counts address cells far
+// beyond what a report holds, and such cells must be counted, not refused.
+// Absent gives 0; a text that is no number is an error naming the element.
+qint64 wideAttribute(const XmlNode& element, const QString& name) {
+    const std::optional<QString> text = element.attribute(name);
+    if (!text) return 0;
+    const QString t = text->trimmed();
+    bool ok = false;
+    const qint64 v = t.toLongLong(&ok);
+    // Far enough for any real sheet, near enough that sums cannot overflow.
+    constexpr qint64 kFar = qint64(1) << 40;
+    if (ok) return std::clamp(v, -kFar, kFar);
+    const double d = t.toDouble(&ok);
+    if (ok && std::isfinite(d))
+        return qint64(std::clamp(std::nearbyint(d), -double(kFar), double(kFar)));
+    throw XmlError(XmlError::TypeMismatch,
+                   QStringLiteral("%1=\"%2\" of the element on line %3 is not a number")
+                       .arg(name, *text)
+                       .arg(element.lineNumber()));
+}
+
+int clampInt(qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); }
+
+QString formatBounds(double min, double max) {
+    return QString::asprintf(LoadErrorText(kMsgBounds).toUtf8().constData(), min, max);
+}
+
+QString cellFailedText(int page, int row, int col, const QString& why) {
+    return QString::asprintf(LoadErrorText(kMsgCellFailed).toUtf8().constData(), page, row, col,
+                             why.toUtf8().constData());
+}
+
+// The row and column of one corner of an R1C1 range ("R3C2"): the digits
+// after "R" and after "C", read as far as they go (0 without digits).
+bool parseCorner(const QString& corner, qint64* row, qint64* col) {
+    const qsizetype c = corner.indexOf(u'C');
+    if (c < 0) return false;
+    auto leadingNumber = [](QStringView s) -> qint64 {
+        s = s.trimmed();
+        qint64 v = 0;
+        qsizetype i = 0;
+        bool negative = false;
+        if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
+        for (; i < s.size() && s[i].isDigit() && v < 1'000'000'000; ++i)
+            v = v * 10 + s[i].digitValue();
+        return negative ? -v : v;
+    };
+    *row = leadingNumber(QStringView(corner).left(c).mid(1));
+    *col = leadingNumber(QStringView(corner).mid(c + 1));
+    return true;
+}
+
+}  // namespace
+
+CSpreadsheetXmlDoc::CSpreadsheetXmlDoc() = default;
+
+CSpreadsheetXmlDoc::~CSpreadsheetXmlDoc() = default;
+
+// ---------------------------------------------------------------- styles
+
+void CSpreadsheetXmlDoc::setFormat(const CellArea& area, int code, int32_t value) {
+    if (m_recording) {
+        m_recording->push_back({StyleOp::Format, code, value});
+        return;
+    }
+    if (!m_pReport) return;
+    // A report that refuses the change keeps its attribute; the import
+    // goes on.
+    m_pReport->AccessAreaFormat(1, code, &value, &area);
+}
+
+void CSpreadsheetXmlDoc::drawLine(const CellArea& area, int type, int style) {
+    if (m_recording) {
+        m_recording->push_back({StyleOp::Line, type, style});
+        return;
+    }
+    if (m_pReport) m_pReport->DrawAreaLines(&area, type, style);
+}
+
+void CSpreadsheetXmlDoc::setDecimals(const CellArea& area, int32_t decimals) {
+    if (m_recording) {
+        m_recording->push_back({StyleOp::Decimals, kFmtDecimals, decimals});
+        return;
+    }
+    // A percent cell shows its value times 100: two more places.
+    int32_t percent = 0;
+    if (m_pReport) m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &area);
+    if (percent == 1) decimals += 2;
+    setFormat(area, kFmtDecimals, std::clamp<int32_t>(decimals, 0, kMaxDecimals));
+}
+
+void CSpreadsheetXmlDoc::replay(const CellArea& area, const std::vector<StyleOp>& ops) {
+    for (const StyleOp& op : ops) {
+        switch (op.kind) {
+            case StyleOp::Format:
+                setFormat(area, op.code, op.value);
+                break;
+            case StyleOp::Line:
+                drawLine(area, op.code, op.value);
+                break;
+            case StyleOp::Decimals:
+                setDecimals(area, op.value);
+                break;
+        }
+    }
+}
+
+XmlNode CSpreadsheetXmlDoc::FindStyle(const QString& id, const XmlNode& anyNode) {
+    if (anyNode.isNull()) return {};
+    const XmlDocument doc = anyNode.ownerDocument();
+    if (!(doc == m_styleDoc)) {
+        // One walk a workbook: a walk a cell would make the import
+        // quadratic in the number of styled cells.
+        m_styles.clear();
+        m_styleOps.clear();
+        m_styleDoc = doc;
+        const XmlNode top = doc.isNull() ? anyNode : doc.node();
+        for (const XmlNode& s : top.selectNodes(u"//Styles/*")) {
+            if (!IsXmlElementTag(s, QStringLiteral("Style"))) continue;
+            const QString sid = GetXmlAttributeString(s, QStringLiteral("ss:ID"));
+            if (!m_styles.contains(sid)) m_styles.insert(sid, s);
+        }
+    }
+    return m_styles.value(id);
+}
+
+void CSpreadsheetXmlDoc::ApplyStyle(const CellArea& area, const XmlNode& style) {
+    if (style.isNull()) return;
+    if (const XmlNode a = style.firstChildElement(u"Alignment")) ReadAlignment(area, a);
+    if (const XmlNode b = style.firstChildElement(u"Borders"))
+        ReadBorders(area, b.childElements(u"Border"));
+    if (const XmlNode f = style.firstChildElement(u"Font")) ReadFont(area, f);
+    if (const XmlNode n = style.firstChildElement(u"NumberFormat")) ReadNumberFormat(area, n);
+}
+
+void CSpreadsheetXmlDoc::ReadAlignment(const CellArea& area, const XmlNode& alignment) {
+    if (alignment.isNull()) return;
+    // Without a horizontal alignment the cell keeps the default (numbers
+    // right, texts left): spreadsheet programs write Vertical alone for
+    // styles that only centre vertically.
+    const std::optional<QString> h = alignment.attribute(u"ss:Horizontal");
+    if (h) {
+        int code = kAlignStart;
+        if (*h == u"Center") code = kAlignCentre;
+        else if (*h == u"Right") code = kAlignEnd;
+        setFormat(area, kFmtHAlign, code);
+    }
+    const QString v = GetXmlAttributeString(alignment, QStringLiteral("ss:Vertical"));
+    int vcode = kAlignEnd;
+    if (v == u"Top") vcode = kAlignStart;
+    else if (v == u"Center") vcode = kAlignCentre;
+    setFormat(area, kFmtVAlign, vcode);
+    if (GetXmlAttributeInt(alignment, QStringLiteral("ss:WrapText")) != 0)
+        setFormat(area, kFmtWrap, 1);
+}
+
+void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>& borders) {
+    for (const XmlNode& b : borders) {
+        if (!IsXmlElementTag(b, QStringLiteral("Border"))) continue;
+        const QString lineStyle = GetXmlAttributeString(b, QStringLiteral("ss:LineStyle"));
+        const int weight = GetXmlAttributeInt(b, QStringLiteral("ss:Weight"));
+        int style = kLineNone;
+        if (lineStyle == u"Continuous") style = weight > 1 ? kLineMedium : kLineThin;
+        const QString pos = GetXmlAttributeString(b, QStringLiteral("ss:Position"));
+        int type = 0;
+        if (pos == u"Left") type = kLineLeft;
+        else if (pos == u"Right") type = kLineRight;
+        else if (pos == u"Top") type = kLineTop;
+        else if (pos == u"Bottom") type = kLineBottom;
+        else continue;  // diagonals and unknown sides draw nothing
+        drawLine(area, type, style);
+    }
+}
+
+void CSpreadsheetXmlDoc::ReadFont(const CellArea& area, const XmlNode& font) {
+    if (font.isNull()) return;
+    setFormat(area, kFmtPattern, 0);
+    setFormat(area, kFmtFont,
+              FontNameToIndex(GetXmlAttributeString(font, QStringLiteral("ss:FontName"))));
+    setFormat(area, kFmtForeground,
+              ColorToIndex(GetXmlAttributeString(font, QStringLiteral("ss:Color"))));
+    ReadFontSize(area, font);
+    const int bold = GetXmlAttributeInt(font, QStringLiteral("ss:Bold"));
+    const int italic = GetXmlAttributeInt(font, QStringLiteral("ss:Italic"));
+    const int underline =
+        GetXmlAttributeString(font, QStringLiteral("ss:Underline")).isEmpty() ? 0 : 1;
+    setFormat(area, kFmtFontStyle, FontStyleCode(bold, italic, underline));
+}
+
+void CSpreadsheetXmlDoc::ReadFontSize(const CellArea& area, const XmlNode& font) {
+    if (font.isNull()) return;
+    setFormat(area, kFmtFontSize,
+              FontSizeToIndex(GetXmlAttributeInt(font, QStringLiteral("ss:Size"))));
+}
+
+void CSpreadsheetXmlDoc::ReadNumberFormat(const CellArea& area, const XmlNode& numberFormat) {
+    if (numberFormat.isNull()) return;
+    const QString f = GetXmlAttributeString(numberFormat, QStringLiteral("ss:Format"));
+    if (f == u"Percent") {
+        setFormat(area, kFmtPercent, 1);
+        setFormat(area, kFmtDecimals, 4);
+    }
+    if (f.contains(u"#,##")) setFormat(area, kFmtThousands, 1);
+    const qsizetype pad = f.indexOf(u"0_");
+    const qsizetype point = f.indexOf(u"0.0");
+    if (pad >= 0 && point >= 0) {
+        setDecimals(area, int32_t(std::clamp<qsizetype>(pad - point - 1, -kMaxDecimals, 99)));
+    }
+    if (f.contains(u'$')) {
+        setFormat(area, kFmtCurrency, 1);
+        return;
+    }
+    for (int id : kFirstCurrencyId) {
+        const QString symbol = LoadErrorText(id);
+        if (!symbol.isEmpty() && f.contains(symbol)) {
+            setFormat(area, kFmtCurrency, 1);
+            return;
+        }
+    }
+}
+
+int CSpreadsheetXmlDoc::ColorToIndex(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.size() != 7 || t[0] != u'#') return kColourBlack;
+    bool ok = false;
+    const uint rgb = t.mid(1).toUInt(&ok, 16);
+    if (!ok) return kColourBlack;
+    const int r = int(rgb >> 16 & 0xFF), g = int(rgb >> 8 & 0xFF), b = int(rgb & 0xFF);
+    // A palette colour in any case gives its own index; any other the
+    // nearest one, so that red stays red and a mid grey stays grey.
+    int best = 0;
+    long bestDistance = LONG_MAX;
+    for (int i = 0; i < 16; ++i) {
+        const uint32_t p = cellPaletteRgb(i);
+        const long dr = r - long(p >> 16 & 0xFF), dg = g - long(p >> 8 & 0xFF),
+                   db = b - long(p & 0xFF);
+        const long d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+int CSpreadsheetXmlDoc::FontNameToIndex(const QString& name) {
+    for (int i = 0; i < 16; ++i) {
+        QString face;
+        if (i < 8) face = LoadErrorText(kFirstFontNameStringId + i);
+        else if (i == 12) face = QString::fromUtf8(kExchangeFontFace12);
+        else face = QString::fromUtf8(kCellFontFaces[i]);
+        if (name == face) return i;
+    }
+    return 0;
+}
+
+int CSpreadsheetXmlDoc::FontSizeToIndex(int points) {
+    for (int i = 0; i < 16; ++i)
+        if (kFontSizePoints[i] == points) return i;
+    return 1;
+}
+
+int CSpreadsheetXmlDoc::FontStyleCode(int bold, int italic, int underline) {
+    const bool b = bold != 0, i = italic != 0, u = underline != 0;
+    if (b && i && u) return kFontBoldItalicUnderline;
+    if (i && u) return kFontItalicUnderline;
+    if (b && u) return kFontBoldUnderline;
+    if (b && i) return kFontBoldItalic;
+    if (u) return kFontUnderline;
+    if (i) return kFontItalic;
+    if (b) return kFontBold;
+    return kFontPlain;
+}
+
+QString CSpreadsheetXmlDoc::GetSampleId() const {
+    return GetXmlAttributeString(m_pRootElement, QStringLiteral("SampleID"));
+}
+
+QString CSpreadsheetXmlDoc::GetSampleName() const {
+    return GetXmlAttributeString(m_pRootElement, QStringLiteral("SampleName"));
+}
+
+int CSpreadsheetXmlDoc::ScanWorksheets(const XmlNode&) { return 1; }
+
+// ---------------------------------------------------------------- table
+
+namespace {
+
+// Where the cells of a table land: the walk both the measuring and the
+// reading follow, so that they agree cell for cell.
+struct TablePlacement {
+    qint64 row = 0, col = 0;        // the cell's first row and column, from 1
+    qint64 lastRow = 0, lastCol = 0;  // with MergeDown and MergeAcross
+};
+
+qint64 nonNegative(qint64 v) { return v < 0 ? 0 : v; }
+
+// Visits the rows and cells of table in document order: column(index,
+// node) for each Column, row(index, node) for each Row, cell(placement,
+// node) for each Cell. The row keeps its place after a cell merged
+// downwards: the file's own ss:Index steps over the covered cells.
+template <class ColumnFn, class RowFn, class CellFn>
+void walkTable(const XmlNode& table, ColumnFn column, RowFn row, CellFn cell) {
+    qint64 colPos = 0, rowPos = 0;
+    for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement()) {
+        if (child.hasTagName(u"Column")) {
+            const qint64 index = wideAttribute(child, QStringLiteral("ss:Index"));
+            if (index > colPos) colPos = index - 1;
+            column(colPos + 1, child);
+            ++colPos;
+        } else if (child.hasTagName(u"Row")) {
+            const qint64 index = wideAttribute(child, QStringLiteral("ss:Index"));
+            if (index > rowPos) rowPos = index - 1;
+            row(rowPos + 1, child);
+            qint64 cellCol = 0;
+            for (XmlNode c = child.firstChildElement(); c; c.toNextSiblingElement()) {
+                if (!c.hasTagName(u"Cell")) continue;
+                const qint64 ci = wideAttribute(c, QStringLiteral("ss:Index"));
+                if (ci > 0) cellCol = ci - 1;
+                TablePlacement p;
+                p.row = rowPos + 1;
+                p.col = cellCol + 1;
+                p.lastRow = p.row + nonNegative(wideAttribute(c, QStringLiteral("ss:MergeDown")));
+                p.lastCol = p.col + nonNegative(wideAttribute(c, QStringLiteral("ss:MergeAcross")));
+                cell(p, c);
+                cellCol = p.lastCol;
+            }
+            ++rowPos;
+        }
+    }
+}
+
+}  // namespace
+
+void CSpreadsheetXmlDoc::resizeTable(int rows, int cols) {
+    if (m_resize) {
+        m_resize(rows, cols);
+        return;
+    }
+    // Without anything showing the report the table is sized here: keeping
+    // the old size would drop every cell beyond it.
+    uint16_t r = uint16_t(rows), c = uint16_t(cols);
+    m_pReport->AccessTableSize(1, &r, &c);
+}
+
+int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHandle* report,
+                                           int numeric) {
+    m_leftOut.clear();
+    m_nCutTexts = 0;
+    m_strFirstCut.clear();
+    if (worksheet.isNull()) return 1;
+    m_pReport = report;
+    const XmlNode table = worksheet.firstChildElement(u"Table");
+    if (!report || table.isNull()) return 1;
+    if (m_pRootElement.isNull()) SetRootElement(worksheet.ownerDocument().documentElement());
+
+    // Size: the declared counts; a missing one from what the table holds.
+    qint64 cols = nonNegative(wideAttribute(table, QStringLiteral("ss:ExpandedColumnCount")));
+    qint64 rows = nonNegative(wideAttribute(table, QStringLiteral("ss:ExpandedRowCount")));
+    if (cols == 0 || rows == 0) {
+        qint64 heldCols = 0, heldRows = 0;
+        walkTable(
+            table, [&](qint64 c, const XmlNode&) { heldCols = std::max(heldCols, c); },
+            [&](qint64 r, const XmlNode&) { heldRows = std::max(heldRows, r); },
+            [&](const TablePlacement& p, const XmlNode&) {
+                heldCols = std::max(heldCols, p.lastCol);
+                heldRows = std::max(heldRows, p.lastRow);
+            });
+        if (cols == 0) cols = heldCols;
+        if (rows == 0) rows = heldRows;
+    }
+    const int tableRows = int(std::clamp<qint64>(rows, 1, kMaxRows));
+    const int tableCols = int(std::clamp<qint64>(cols, 1, kMaxCols));
+    resizeTable(tableRows, tableCols);
+    // What the report could take (a refused size leaves the old one).
+    const int haveRows = std::min<int>(tableRows, report->GetRowCount());
+    const int haveCols = std::min<int>(tableCols, report->GetColCount());
+
+    const CellArea whole = CellArea::area(1, 1, haveRows, haveCols);
+    setFormat(whole, kFmtThousands, 1);
+    if (numeric) setFormat(whole, kFmtKind, kCellNumber);
+
+    qor::WorkbookCellsLeftOut beyond;
+    beyond.sheet = GetXmlAttributeString(worksheet, QStringLiteral("ss:Name"));
+    beyond.tableRows = haveRows;
+    beyond.tableCols = haveCols;
+    auto countBeyond = [&](qint64 r, qint64 c) {
+        const int ri = clampInt(r), ci = clampInt(c);
+        if (beyond.count++ == 0 || ri < beyond.row || (ri == beyond.row && ci < beyond.col)) {
+            beyond.row = ri;
+            beyond.col = ci;
+        }
+    };
+
+    QString text;
+    walkTable(
+        table,
+        [&](qint64 c, const XmlNode& column) {
+            const float width = GetXmlAttributeFloat(column, QStringLiteral("ss:Width"));
+            if (width > 0 && c <= haveCols) {
+                uint16_t w = uint16_t(std::min(double(width) + 0.5, 65535.0));
+                report->AccessRowColSize(1, 1, int(c), &w);
+            }
+        },
+        [&](qint64 r, const XmlNode& row) {
+            const float height = GetXmlAttributeFloat(row, QStringLiteral("ss:Height"));
+            if (height > 0 && r <= haveRows) {
+                uint16_t h = uint16_t(std::min(double(height) + 0.5, 65535.0));
+                report->AccessRowColSize(1, 0, int(r), &h);
+            }
+        },
+        [&](const TablePlacement& p, const XmlNode& cell) {
+            const XmlNode data = cell.firstChildElement(u"Data");
+            if (p.row > haveRows || p.col > haveCols) {
+                if (data) countBeyond(p.row, p.col);
+                return;
+            }
+            CellArea area = CellArea::cell(int(p.row), int(p.col));
+            ApplyCellStyle(&area, cell, worksheet);
+            text.clear();
+            cell.appendText(text);
+            SetCellData(area, data, text);
+        });
+    if (beyond.count > 0) m_leftOut.append(beyond);
+
+    // The period keywords the sample asks for.
+    const XmlNode root = worksheet.ownerDocument().documentElement();
+    const XmlNode period = root ? root.firstChildElement(u"Period") : XmlNode();
+    if (period && report->GetReportFile()) {
+        CReportFile* file = report->GetReportFile();
+        const qsizetype n = period.childNodes().size();
+        if (n >= 1) {
+            file->SetKeywordPos(kSlotYear, 2, 2, 0);
+            m_nPeriodKind = 0;
+        }
+        if (n == 4) {
+            file->SetKeywordPos(kSlotQuarter, 2, 3, 0);
+            m_nPeriodKind = 2;
+        }
+        if (n == 2 || n == 12) {
+            file->SetKeywordPos(kSlotMonth, 2, 3, 0);
+            m_nPeriodKind = 3;
+        }
+        if (n == 2) m_nPeriodKind = 1;
+    }
+    return 1;
+}
+
+void CSpreadsheetXmlDoc::ApplyCellStyle(CellArea* area, const XmlNode& cell,
+                                        const XmlNode& worksheet) {
+    if (!area || cell.isNull()) return;
+    // A merged cell is combined whether or not it has a style, or the next
+    // cell of the row would land inside it. The area is cut at the table's
+    // end.
+    const qint64 down = nonNegative(wideAttribute(cell, QStringLiteral("ss:MergeDown")));
+    const qint64 across = nonNegative(wideAttribute(cell, QStringLiteral("ss:MergeAcross")));
+    const qint64 rows = m_pReport ? m_pReport->GetRowCount() : kMaxRows;
+    const qint64 cols = m_pReport ? m_pReport->GetColCount() : kMaxCols;
+    // Never before the first cell, never past the table.
+    area->last.row = int16_t(std::max<qint64>(area->first.row, std::min(area->first.row + down, rows)));
+    area->last.col = int16_t(std::max<qint64>(area->first.col, std::min(area->first.col + across, cols)));
+    const bool merged = !area->isSingleCell();
+    if (merged && m_pReport) m_pReport->CombineCells(area);
+    const QString id = GetXmlAttributeString(cell, QStringLiteral("ss:StyleID"));
+    if (id.isEmpty()) return;
+    const XmlNode style = FindStyle(id, worksheet.isNull() ? cell : worksheet);
+    if (style.isNull()) return;
+    auto cached = m_styleOps.find(id);
+    if (cached == m_styleOps.end()) {
+        std::vector<StyleOp> ops;
+        m_recording = &ops;
+        try {
+            ApplyStyle(*area, style);
+        } catch (...) {
+            m_recording = nullptr;
+            throw;
+        }
+        m_recording = nullptr;
+        cached = m_styleOps.insert(id, std::move(ops));
+    }
+    replay(merged ? CellArea::cell(area->first.row, area->first.col) : *area, *cached);
+}
+
+void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
+                                     const QString& text) {
+    if (data.isNull()) {
+        setFormat(area, kFmtKind, kCellNumber);
+        return;
+    }
+    setFormat(area, kFmtKind, kCellLabel);
+    if (!m_pReport) return;
+    // The whole text: a label keeps as much as a cell holds, and what it
+    // cannot hold is told.
+    if (text.size() > kMaxLabelChars && m_nCutTexts++ == 0)
+        m_strFirstCut = FormatCellRef(area.first.col - 1, area.first.row - 1);
+    CellValue value;
+    value.kind = kCellLabel;
+    value.text = text;
+    m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
+}
+
+int CSpreadsheetXmlDoc::GetDataKind(const QString&, const XmlNode&) const { return kCellLabel; }
+
+// ---------------------------------------------------------------- validation
+
+int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
+    m_strValidationMessage.clear();
+    if (worksheet.isNull()) return 1;
+    auto fail = [this](const QString& text) {
+        m_strValidationMessage = text;
+        qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return 0;
+    };
+    uint16_t rowCount = 0, colCount = 0;
+    if (!m_pReport || m_pReport->AccessTableSize(0, &rowCount, &colCount) != 0) {
+        qor::messageBox(LoadErrorText(kMsgTableSizeError), QString(), qor::MsgButtons::Ok);
+        return 1;
+    }
+    if (rowCount == 0 || colCount == 0) return 1;
+    auto numberAt = [this, page](int r, int c, double* v) {
+        CellValue value;
+        if (m_pReport->GetCellValue(&value, r, c, page) != 0) return false;
+        if (value.kind != kCellNumber) return false;
+        *v = value.number;
+        return true;
+    };
+
+    for (XmlNode rule = worksheet.firstChildElement(u"DataValidation"); rule;
+         rule = rule.nextSiblingElement(u"DataValidation")) {
+        auto childText = [this, &rule](const char16_t* name) {
+            const XmlNode n = rule.firstChildElement(QStringView(name));
+            return n ? GetXmlNodeText(n) : QString();
+        };
+        const QString range = childText(u"Range").trimmed();
+        // A single cell ("R1C1") is a range of one cell: its rule is
+        // checked like any other.
+        const qsizetype colon = range.indexOf(u':');
+        const QString first = colon < 0 ? range : range.left(colon);
+        const QString second = colon < 0 ? range : range.mid(colon + 1);
+        qint64 r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+        if (!parseCorner(first, &r1, &c1) || !parseCorner(second, &r2, &c2)) continue;
+        r1 = std::clamp<qint64>(r1, 1, rowCount);
+        r2 = std::min<qint64>(r2, rowCount);
+        c1 = std::clamp<qint64>(c1, 1, colCount);
+        c2 = std::min<qint64>(c2, colCount);
+        const double min = ParseDouble(childText(u"Min"));
+        const double max = ParseDouble(childText(u"Max"));
+        const QString custom = childText(u"ErrorMessage");
+        for (qint64 r = r1; r <= r2; ++r) {
+            for (qint64 c = c1; c <= c2; ++c) {
+                const CellArea cell = CellArea::cell(int(r), int(c));
+                int32_t percent = 0;
+                m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &cell);
+                // A percent cell holds percent units: its bounds come from
+                // the file's values times 100, for each cell afresh.
+                const double scale = percent == 1 ? 100.0 : 1.0;
+                const double low = min * scale, high = max * scale;
+                double v = 0;
+                if (!numberAt(int(r), int(c), &v)) continue;
+                if (v >= low && v <= high) continue;
+                const QString why = percent == 1 || custom.isEmpty() ? formatBounds(low, high)
+                                                                     : custom;
+                return fail(cellFailedText(page, int(r), int(c), why));
+            }
+        }
+    }
+
+    for (int r = 1; r <= rowCount; ++r) {
+        for (int c = 1; c <= colCount; ++c) {
+            double v = 0;
+            if (!numberAt(r, c, &v)) continue;
+            if (v < -kLargestNumber || v > kLargestNumber)
+                return fail(cellFailedText(page, r, c, LoadErrorText(kMsgTooLarge)));
+        }
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------- import
+
+namespace qor {
+
+namespace {
+
+QString localName(const QString& qualified) {
+    const qsizetype colon = qualified.indexOf(u':');
+    return colon < 0 ? qualified : qualified.mid(colon + 1);
+}
+
+}  // namespace
+
+QString SpreadsheetXmlImport::LeftOutText() const {
+    QStringList lines;
+    if (const QString cells = LeftOutCellsMessage(leftOut); !cells.isEmpty()) lines << cells;
+    if (cutTexts > 0)
+        lines << QStringLiteral("%1 text(s) longer than the %2 characters a cell holds were cut; "
+                                "the first is in %3.")
+                     .arg(cutTexts)
+                     .arg(kMaxLabelChars)
+                     .arg(firstCutText);
+    if (!otherSheets.isEmpty())
+        lines << QStringLiteral(
+                     "Only the first worksheet was read; a report has one layout for all its "
+                     "pages, so these worksheets were not: %1")
+                     .arg(otherSheets.join(QStringLiteral(", ")));
+    return lines.join(u'\n');
+}
+
+bool HasSpreadsheetXmlRoot(const QString& path) {
+    QString name;
+    return XmlDocument::peekRootName(path, &name) && localName(name) == u"Workbook";
+}
+
+SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& path,
+                                          const CSpreadsheetXmlDoc::ResizeTable& resize) {
+    SpreadsheetXmlImport out;
+    auto failed = [&out](const QString& why) {
+        out.error = LoadErrorText(kMsgUnsupportedXml) + (why.isEmpty() ? QString() : u'\n' + why);
+        return out;
+    };
+    if (!report.IsOpen()) return failed(QStringLiteral("no report to read into"));
+    QString loadError;
+    const XmlDocument doc = XmlDocument::load(path, &loadError);
+    if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
+    const XmlNode root = doc.documentElement();
+    if (root.isNull() || localName(root.tagName()) != u"Workbook")
+        return failed(QStringLiteral("%1: the root element is not a spreadsheet workbook").arg(path));
+    const QList<XmlNode> sheets = root.childElements(u"Worksheet");
+    if (sheets.isEmpty())
+        return failed(QStringLiteral("%1: the workbook holds no worksheet").arg(path));
+
+    CSpreadsheetXmlDoc reader;
+    reader.SetRootElement(root);
+    reader.SetResizeCallback(resize);
+    if (!report.IsFormatState()) report.EnterFormatState();
+    try {
+        reader.ReadWorksheetTable(sheets.first(), &report, 1);
+    } catch (const XmlError& e) {
+        // Nothing is kept: the caller's report is a new one it drops.
+        return failed(QStringLiteral("%1: %2").arg(path, e.message()));
+    }
+    if (report.EnterDataState() != 0)
+        return failed(QStringLiteral("the report cannot take the workbook's format"));
+    if (report.GetPageCount() < 1) report.AppendRowColPage(1, 2);
+    report.SetCurPage(1);
+
+    out.ok = true;
+    out.leftOut = reader.LeftOutCells();
+    out.cutTexts = reader.CutTexts();
+    out.firstCutText = reader.FirstCutText();
+    for (qsizetype i = 1; i < sheets.size(); ++i) {
+        const QString name = sheets[i].attributeText(u"ss:Name");
+        out.otherSheets << (name.isEmpty() ? QStringLiteral("#%1").arg(i + 1) : name);
+    }
+    out.sampleId = reader.GetSampleId();
+    out.sampleName = reader.GetSampleName();
+    out.periodKind = reader.GetPeriodKind();
+    return out;
+}
+
+}  // namespace qor

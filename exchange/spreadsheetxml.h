@@ -1,0 +1,149 @@
+#pragma once
+// Spreadsheet XML workbooks (root "Workbook", "ss:" attributes, a "Styles"
+// section and "Worksheet" elements each holding one "Table") read into an
+// open report: the layout, formats and texts of one worksheet, the period
+// keywords its "Period" element asks for, and the check of a report's
+// numbers against the worksheet's "DataValidation" rules.
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "engine/celltypes.h"
+#include "exchange/cxmldochelper.h"
+#include "exchange/excelimport.h"
+
+class CReportHandle;
+
+class CSpreadsheetXmlDoc : public CXmlDocHelper {
+public:
+    // Resizes the report's table so that whatever shows it follows.
+    using ResizeTable = std::function<void(int rows, int cols)>;
+
+    CSpreadsheetXmlDoc();
+    ~CSpreadsheetXmlDoc() override;
+
+    // ---- styles
+    // The "Style" element whose ss:ID is id (exact), or null. The styles of
+    // a document are gathered once, on the first look-up.
+    qor::XmlNode FindStyle(const QString& id, const qor::XmlNode& anyNode);
+    void ApplyStyle(const CellArea& area, const qor::XmlNode& style);
+    void ReadAlignment(const CellArea& area, const qor::XmlNode& alignment);
+    void ReadBorders(const CellArea& area, const QList<qor::XmlNode>& borders);
+    void ReadFont(const CellArea& area, const qor::XmlNode& font);
+    void ReadFontSize(const CellArea& area, const qor::XmlNode& font);
+    void ReadNumberFormat(const CellArea& area, const qor::XmlNode& numberFormat);
+
+    // "#RRGGBB" in either case gives its palette index, any other colour the
+    // nearest palette colour; an empty or unreadable text gives 0.
+    static int ColorToIndex(const QString& text);
+    // Exact names of the font table; 0 for any other.
+    static int FontNameToIndex(const QString& name);
+    // The sixteen sizes give their index; any other number 1 (10 points).
+    static int FontSizeToIndex(int points);
+    static int FontStyleCode(int bold, int italic, int underline);
+
+    // The root element's "SampleID" and "SampleName" ("" when absent).
+    QString GetSampleId() const;
+    QString GetSampleName() const;
+    // -1 until a "Period" element is read; 0 yearly, 1 half-yearly, 2
+    // quarterly, 3 monthly.
+    int GetPeriodKind() const { return m_nPeriodKind; }
+    // Returns 1 and changes nothing.
+    int ScanWorksheets(const qor::XmlNode& workbook);
+
+    // ---- the worksheet's table
+    // Resizing goes through the callback when one is given; otherwise the
+    // report's table is sized directly.
+    void SetResizeCallback(ResizeTable resize) { m_resize = std::move(resize); }
+    // The report the validation reads (ReadWorksheetTable sets it too).
+    void SetReport(CReportHandle* report) { m_pReport = report; }
+    // Fills the report (in format state) from the worksheet: size, widths,
+    // heights, combined cells, formats, texts and period keywords. Cells
+    // with values that the table cannot hold are listed in LeftOutCells.
+    // Returns 1.
+    int ReadWorksheetTable(const qor::XmlNode& worksheet, CReportHandle* report, int numeric);
+    // Looks the cell's style up, widens the area by MergeAcross and
+    // MergeDown (combining it), and applies the style.
+    void ApplyCellStyle(CellArea* area, const qor::XmlNode& cell, const qor::XmlNode& worksheet);
+    // A cell without "Data" becomes numeric without a value; one with it a
+    // label holding the cell's text.
+    void SetCellData(const CellArea& area, const qor::XmlNode& data, const QString& text);
+    int GetDataKind(const QString& name, const qor::XmlNode& data) const;
+    // The cells of the last worksheet read that hold a value beyond the
+    // table (empty when everything fitted).
+    const QList<qor::WorkbookCellsLeftOut>& LeftOutCells() const { return m_leftOut; }
+    // Texts of the last worksheet read that were longer than a cell holds
+    // and were cut, and the first such cell ("B7"; "" when none).
+    int CutTexts() const { return m_nCutTexts; }
+    const QString& FirstCutText() const { return m_strFirstCut; }
+
+    // ---- validation
+    // 1 when every value of the page passes the worksheet's rules; 0 after
+    // a message box about the first that fails (its text is kept in
+    // ValidationMessage).
+    int ReadDataValidation(const qor::XmlNode& worksheet, int page);
+    const QString& ValidationMessage() const { return m_strValidationMessage; }
+
+private:
+    // One write of a style: an attribute, a line, or the decimals of a
+    // number format, which count two more on a percent cell.
+    struct StyleOp {
+        enum Kind { Format, Line, Decimals } kind;
+        int code;
+        int32_t value;
+    };
+    void setFormat(const CellArea& area, int code, int32_t value);
+    void drawLine(const CellArea& area, int type, int style);
+    void setDecimals(const CellArea& area, int32_t decimals);
+    void replay(const CellArea& area, const std::vector<StyleOp>& ops);
+    void resizeTable(int rows, int cols);
+
+    // While set, the style steps are recorded here instead of written, so
+    // each style is read once and replayed on every cell that names it.
+    std::vector<StyleOp>* m_recording = nullptr;
+    QHash<QString, std::vector<StyleOp>> m_styleOps;  // by ss:ID
+
+    CReportHandle* m_pReport = nullptr;
+    int m_nPeriodKind = -1;
+    ResizeTable m_resize;
+    QList<qor::WorkbookCellsLeftOut> m_leftOut;
+    int m_nCutTexts = 0;
+    QString m_strFirstCut;
+    QString m_strValidationMessage;
+    // ss:ID -> Style element, for the document m_styleDoc.
+    QHash<QString, qor::XmlNode> m_styles;
+    qor::XmlDocument m_styleDoc;
+};
+
+namespace qor {
+
+// What an import of a spreadsheet XML file into a report did.
+struct SpreadsheetXmlImport {
+    bool ok = false;
+    QString error;  // why nothing was imported
+    QList<WorkbookCellsLeftOut> leftOut;
+    QStringList otherSheets;  // worksheets after the first, not read
+    int cutTexts = 0;         // texts longer than a cell holds, cut
+    QString firstCutText;     // the first such cell
+    QString sampleId, sampleName;
+    int periodKind = -1;
+    // The lines telling what did not come into the report ("" when all did).
+    QString LeftOutText() const;
+};
+
+// True when the file's root element is a spreadsheet workbook ("Workbook"
+// in any namespace).
+bool HasSpreadsheetXmlRoot(const QString& path);
+
+// Reads the first worksheet of the spreadsheet XML file at path into the
+// report (put into format state) and leaves it in data state on page 1.
+// resize may be empty. Nothing is read when the file does not load, is no
+// workbook or has no worksheet.
+SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& path,
+                                          const CSpreadsheetXmlDoc::ResizeTable& resize = {});
+
+}  // namespace qor
