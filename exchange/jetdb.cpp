@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 
 #include "exchange/jetdriver.h"
+#include "exchange/jetfilter.h"
 
 namespace qor::jet {
 namespace {
@@ -284,8 +285,6 @@ Recordset Database::openTable(const QString& table) {
 
 Recordset Database::openSnapshot(const QString& table, const QStringList& fieldNames,
                                  const QString& filter) {
-    if (!filter.trimmed().isEmpty())
-        throw JetError(QStringLiteral("Record filters are not supported by this engine yet."));
     const TableDefInfo def = tableDef(table);
     const QList<FieldInfo> all = fields(def.name);
     const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
@@ -309,11 +308,26 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
             columns.append(columnOf(found));
         }
     }
+    // The filter names fields as the user sees them; the translator binds
+    // every value it holds, so nothing of its text reaches the statement.
+    TranslatedFilter where;
+    if (!filter.trimmed().isEmpty())
+        where = translateFilter(filter, [&all](const QString& name) {
+            for (int i = 0; i < all.size(); ++i)
+                if (all.at(i).name.compare(name.trimmed(), Qt::CaseInsensitive) == 0) return columnOf(i);
+            throw JetError(QStringLiteral("Unknown field '%1' in the condition.").arg(name));
+        });
     if (columns.isEmpty()) return Recordset(chosen, {});
-    const QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
-                        QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong()) +
-                        QStringLiteral(" ORDER BY rowid");
-    return Recordset(chosen, select(sql, {}, int(columns.size())));
+    QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                  QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong());
+    if (!where.sql.isEmpty()) sql += QStringLiteral(" WHERE ") + where.sql;
+    sql += QStringLiteral(" ORDER BY rowid");
+    try {
+        return Recordset(chosen, select(sql, where.binds, int(columns.size())));
+    } catch (const JetError& e) {
+        if (where.sql.isEmpty()) throw;
+        throw JetError(QStringLiteral("The condition \"%1\" cannot be used: %2").arg(filter, e.message()));
+    }
 }
 
 void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
@@ -334,7 +348,9 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
             const FieldInfo& f = fieldList.at(i);
             exec(q, QStringLiteral("INSERT INTO qor_jet_fields VALUES (?, ?, ?, ?, ?, ?)"),
                  {id, i, f.name, f.type, f.size, qint64(f.attributes)});
-            cols.append(columnOf(i));
+            // Texts compare without regard to case, as users of data files
+            // expect of a condition.
+            cols.append(columnOf(i) + QStringLiteral(" COLLATE NOCASE"));
         }
         if (cols.isEmpty()) cols.append(QStringLiteral("c_none"));
         exec(q, QStringLiteral("CREATE TABLE ") + dataTableOf(id) + QLatin1Char('(') +
