@@ -13,6 +13,8 @@
 #include "engine/messages.h"
 #include "exchange/chtmlexporter.h"
 #include "exchange/datafilechain.h"
+#include "exchange/dbreaders.h"
+#include "exchange/recordquery.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
@@ -284,6 +286,9 @@ void RegisterExchangeConverters() {
         CCalcInterpreter& ci = CCalcInterpreter::Instance();
         qor::cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
         hooks.convert = ConvertByCommand;
+        // INDB, INDBSQL and GETRECORD read data files and the host database.
+        hooks.readDatabase = qor::ReadDatabaseForFormula;
+        hooks.getRecord = qor::GetRecordForFormula;
         ci.SetSubsystemHooks(hooks);
     }
     auto dataFiles = std::make_shared<DataFileConverter>();
