@@ -61,6 +61,9 @@ void printUsage(FILE* to) {
         "  qor convert IN OUT [--pages 2,5]\n"
         "      open IN by its type and write OUT by its type (.rep, .xml, .xls, .xlsx, .htm,\n"
         "      .dbf, .txt); what OUT cannot hold is listed on stderr and the exit code is then 3\n"
+        "  qor data-info FILE [TABLE]\n"
+        "      list the tables of a data file (.dbf, .txt, .mdb, .xls, .wk4), or the fields of\n"
+        "      one table with their types and its record count\n"
         "Printing:\n"
         "  qor print REPORT [--pdf OUT.pdf] [--pages 2,5] [--copies N]\n"
         "      print the pages to a PDF file or the default printer\n"
@@ -106,6 +109,7 @@ constexpr VerbEntry kVerbs[] = {
     {"export-html", qor::app::verbExportHtml},
     {"run", qor::app::verbRun},
     {"convert", qor::app::verbConvert},
+    {"data-info", qor::app::verbDataInfo},
     {"print", qor::app::verbPrint},
 };
 

@@ -43,6 +43,21 @@ TEST(QorDatabaseFunctions, IndbInScriptsAndCellFormulas) {
     EXPECT_EQ(text(qor({"get", report, "1", "1", "2"}).out), QStringLiteral("1200.5"));
     EXPECT_EQ(text(qor({"get", report, "1", "4", "3"}).out), QStringLiteral("30"));
 
+    // The listing: the file's table, then its fields and record count;
+    // a table or file that is not there fails with the reason.
+    auto tables = qor({"data-info", dir + "/sales.dbf"});
+    ASSERT_EQ(tables.exitCode, 0) << tables.err.constData();
+    EXPECT_EQ(text(tables.out), QStringLiteral("sales"));
+    auto fields = qor({"data-info", dir + "/sales.dbf", "sales"});
+    ASSERT_EQ(fields.exitCode, 0) << fields.err.constData();
+    EXPECT_TRUE(text(fields.out).startsWith(QStringLiteral("A\tDouble (7)"))) << fields.out.constData();
+    EXPECT_TRUE(text(fields.out).endsWith(QStringLiteral("records: 4"))) << fields.out.constData();
+    auto missing = qor({"data-info", dir + "/sales.dbf", "nosuch"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("nosuch")) << missing.err.constData();
+    EXPECT_EQ(qor({"data-info", dir + "/none.mdb"}).exitCode, 1);
+    EXPECT_EQ(qor({"data-info"}).exitCode, 2);
+
     // A field the file does not have fails the line with the reason.
     writeScript(dir + "/bad.shl",
                 QStringLiteral("LET B1 = INDB(\"%1\", \"\", \"NOSUCH\", 1)\n").arg(dir + "/sales.dbf"));
