@@ -173,6 +173,8 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             }
             appendKeywordFields(keywords, &fields);
             const QString table = page == 0 ? QStringLiteral("Sheet%1").arg(p) : QStringLiteral("SHEET");
+            // A page's table and records are written as one transaction.
+            db.beginBulk();
             db.createTable({table, true, 0}, fields);
             for (int r = 1; r <= rows; ++r) {
                 QVariantList row;
@@ -196,6 +198,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                     row.append(r == 1 ? keywordValueOf(report, k, p) : QVariant());
                 db.addRecord(table, row);
             }
+            db.commitBulk();
         }
     } catch (const JetError& e) {
         if (error) *error = e.message();

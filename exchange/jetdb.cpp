@@ -86,12 +86,22 @@ void Database::initWorking(const QString& file, bool readOnly) {
     if (readOnly && file != QLatin1String(":memory:"))
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) throw JetError(QStringLiteral("Cannot open %1: %2").arg(file, db.lastError().text()));
+    if (!readOnly) {
+        // A working database is ours alone and is never the last copy of
+        // anything: it is temporary, or built beside its target, synced and
+        // renamed by its writer. Writes need not wait for the disk.
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+        q.exec(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+    }
 }
 
 Database::~Database() {
     if (m_connection.isEmpty()) return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        m_writeTargets.clear();  // their statements go before the connection
+        if (m_bulk) db.rollback();
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);
@@ -336,8 +346,11 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
     if (!select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"), {def.name}, 1)
              .isEmpty())
         throw JetError(QStringLiteral("Table '%1' already exists.").arg(def.name));
+    m_writeTargets.clear();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) throw JetError(db.lastError().text());
+    // Inside a bulk write the table is part of its transaction.
+    const bool own = !m_bulk;
+    if (own && !db.transaction()) throw JetError(db.lastError().text());
     try {
         QSqlQuery q(db);
         exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes) VALUES (?, ?)"),
@@ -355,35 +368,66 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
         if (cols.isEmpty()) cols.append(QStringLiteral("c_none"));
         exec(q, QStringLiteral("CREATE TABLE ") + dataTableOf(id) + QLatin1Char('(') +
                     cols.join(QLatin1Char(',')) + QLatin1Char(')'));
-        if (!db.commit()) throw JetError(db.lastError().text());
+        if (own && !db.commit()) throw JetError(db.lastError().text());
     } catch (...) {
-        db.rollback();
+        if (own) db.rollback();
         throw;
     }
 }
 
 void Database::addRecord(const QString& table, const QVariantList& values) {
     if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
-    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
-                           {table}, 1);
-    if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
-    const int n = int(select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"),
-                             {id.at(0).at(0)}, 1)
-                          .at(0)
-                          .at(0)
-                          .toInt());
-    if (n == 0) return;
-    QStringList marks;
-    QVariantList binds;
-    for (int i = 0; i < n; ++i) {
-        marks.append(QStringLiteral("?"));
-        binds.append(i < values.size() ? values.at(i) : QVariant());
+    // Where a table's records go is looked up once per table.
+    const QString key = table.toLower();
+    auto target = m_writeTargets.constFind(key);
+    if (target == m_writeTargets.constEnd()) {
+        const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                               {table}, 1);
+        if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+        WriteTarget t;
+        t.id = id.at(0).at(0).toLongLong();
+        t.fields = select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"), {t.id}, 1)
+                       .at(0)
+                       .at(0)
+                       .toInt();
+        target = m_writeTargets.insert(key, t);
     }
+    const int n = target->fields;
+    const QVariant tableId = target->id;
+    if (n == 0) return;
+    // One prepared statement per table, kept while the table is written.
+    if (!target->insert) {
+        QStringList marks;
+        for (int i = 0; i < n; ++i) marks.append(QStringLiteral("?"));
+        auto q = std::make_shared<QSqlQuery>(QSqlDatabase::database(m_connection, false));
+        if (!q->prepare(QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
+                        QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')')))
+            throw JetError(q->lastError().text());
+        m_writeTargets[key].insert = q;
+        target = m_writeTargets.constFind(key);
+    }
+    QSqlQuery& q = *target->insert;
+    for (int i = 0; i < n; ++i) q.bindValue(i, i < values.size() ? values.at(i) : QVariant());
+    if (!q.exec()) throw JetError(q.lastError().text());
+}
+
+void Database::beginBulk() {
+    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
+    if (m_bulk) return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
-    exec(q, QStringLiteral("INSERT INTO ") + dataTableOf(id.at(0).at(0).toLongLong()) +
-                QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
-         binds);
+    if (!db.transaction()) throw JetError(db.lastError().text());
+    m_bulk = true;
+}
+
+void Database::commitBulk() {
+    if (!m_bulk) return;
+    m_bulk = false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.commit()) {
+        const QString why = db.lastError().text();
+        db.rollback();
+        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(m_name, why));
+    }
 }
 
 // ------------------------------------------------------- TemporaryDatabase

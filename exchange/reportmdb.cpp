@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -45,6 +46,15 @@ public:
     // The name freed for a writer that must make the file itself.
     void release() { QFile::remove(m_path); }
     bool commit(QString* error) {
+        // The database was written without waiting for the disk: it is
+        // synced here, before it takes the target's name.
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!synced) {
+            if (error) *error = QStringLiteral("Cannot write %1: %2").arg(m_target, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
         if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0) {
             if (error) *error = QStringLiteral("Cannot put %1 in place: %2").arg(m_target, QString::fromLocal8Bit(strerror(errno)));
             return false;
