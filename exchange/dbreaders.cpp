@@ -205,7 +205,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                 return 0;
             }
             const QString part = condition.mid(open, close - open + 1);
-            if (!part.contains(table)) {
+            if (table.isEmpty() || !part.contains(table)) {
                 const QString def = part.mid(1, part.size() - 2);
                 QString found = dict.fieldByDefinition(tableName, def);
                 if (found.isEmpty()) found = def;
