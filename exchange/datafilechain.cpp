@@ -32,23 +32,6 @@ QString notInstalled(const QString& path) {
 
 bool isNumber(int type) { return type >= kBoolean && type <= kDouble; }
 
-// Restores the report's state and current page when the export leaves,
-// whichever way it leaves.
-class StateKeeper {
-public:
-    explicit StateKeeper(CReportHandle* r) : m_report(r), m_page(r->GetCurPage()), m_format(r->IsFormatState() == 1) {}
-    ~StateKeeper() {
-        if (m_format) m_report->EnterFormatState();
-        else if (m_page > 0) m_report->SetCurPage(m_page);
-    }
-    bool wasFormat() const { return m_format; }
-
-private:
-    CReportHandle* m_report;
-    int m_page;
-    bool m_format;
-};
-
 int cellTypeOf(CReportHandle* report, int row, int col) {
     int32_t type = kCellUnset;
     const CellArea a = CellArea::cell(row, col);
@@ -117,6 +100,23 @@ QVariant keywordValueOf(CReportHandle* report, const KeywordField& k, int page) 
     // Whole numbers, cut toward zero.
     return QVariant(qint64(std::trunc(v.number)));
 }
+
+// Restores the report's state and current page when the export leaves,
+// whichever way it leaves.
+class StateKeeper {
+public:
+    explicit StateKeeper(CReportHandle* r) : m_report(r), m_page(r->GetCurPage()), m_format(r->IsFormatState() == 1) {}
+    ~StateKeeper() {
+        if (m_format) m_report->EnterFormatState();
+        else if (m_page > 0) m_report->SetCurPage(m_page);
+    }
+    bool wasFormat() const { return m_format; }
+
+private:
+    CReportHandle* m_report;
+    int m_page;
+    bool m_format;
+};
 
 }  // namespace
 
