@@ -13,12 +13,11 @@
 #include "engine/messages.h"
 #include "exchange/chtmlexporter.h"
 #include "exchange/datafilechain.h"
-#include "exchange/dbreaders.h"
-#include "exchange/recordquery.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
+#include "exchange/readerhooks.h"
 #include "platform/uiservices.h"
 
 namespace qor::doc {
@@ -286,11 +285,10 @@ void RegisterExchangeConverters() {
         CCalcInterpreter& ci = CCalcInterpreter::Instance();
         qor::cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
         hooks.convert = ConvertByCommand;
-        // INDB, INDBSQL and GETRECORD read data files and the host database.
-        hooks.readDatabase = qor::ReadDatabaseForFormula;
-        hooks.getRecord = qor::GetRecordForFormula;
         ci.SetSubsystemHooks(hooks);
     }
+    // INDB, INDBSQL and GETRECORD read data files and the host database.
+    qor::InstallDatabaseFunctionHooks();
     auto dataFiles = std::make_shared<DataFileConverter>();
     qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);

@@ -6,15 +6,18 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include "cmdlang/ccalcinterpreter.h"
 #include "engine/paths.h"
 #include "exchange/datafilepath.h"
 #include "exchange/datafiles.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetfilter.h"
+#include "exchange/readerhooks.h"
+#include "exchange/recordquery.h"
 #include "reader/cadoconnection.h"
-#include "reader/cappenvironment.h"
 #include "reader/cadoexception.h"
 #include "reader/cadorecordset.h"
+#include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
 #include "reader/creaderapp.h"
 
@@ -322,6 +325,14 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
     if (!error.isEmpty()) return Value::error(QStringLiteral("%1: %2").arg(function, error));
     if (!found) return Value::text(QString());  // no value: shown empty
     return VariantToFormulaValue(value);
+}
+
+void InstallDatabaseFunctionHooks() {
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    qor::cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
+    hooks.readDatabase = ReadDatabaseForFormula;
+    hooks.getRecord = GetRecordForFormula;
+    ci.SetSubsystemHooks(hooks);
 }
 
 }  // namespace qor
