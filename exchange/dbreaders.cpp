@@ -1,8 +1,10 @@
 #include "exchange/dbreaders.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -11,6 +13,7 @@
 #include "exchange/datafilepath.h"
 #include "exchange/datafiles.h"
 #include "exchange/jetdb.h"
+#include "exchange/jetdriver.h"
 #include "exchange/jetfilter.h"
 #include "exchange/readerhooks.h"
 #include "exchange/recordquery.h"
@@ -29,6 +32,75 @@ void setError(QString* error, const QString& text) {
     if (error) *error = text;
 }
 
+// What a data file looked like when it was read: a changed file (or, for
+// a text file, a changed Schema.ini beside it) is read again.
+struct FileStamp {
+    QDateTime modified;
+    qint64 size = -1;
+    QDateTime layoutModified;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path, DataFileKind kind) {
+    FileStamp s;
+    QFileInfo fi(path);
+    // The folder kinds find their file without regard to case.
+    if (kind == DataFileKind::Text || kind == DataFileKind::DBase)
+        fi = QFileInfo(QDir(fi.absolutePath()).filePath(findInFolder(fi.absolutePath(), fi.fileName())));
+    s.modified = fi.lastModified();
+    s.size = fi.exists() ? fi.size() : -1;
+    if (kind == DataFileKind::Text)
+        s.layoutModified = QFileInfo(QDir(fi.absolutePath()).filePath(QStringLiteral("Schema.ini"))).lastModified();
+    return s;
+}
+
+// The databases of the data files read last, kept while their files stay
+// as they were: a sheet of INDB cells reads its file once, not once a
+// cell. A few files only, the least recently read going first.
+struct OpenedFile {
+    QString path;
+    DataFileKind kind;
+    FileStamp stamp;
+    std::shared_ptr<Database> db;
+};
+constexpr int kOpenedFilesKept = 4;
+
+QList<OpenedFile>& openedFiles() {
+    // Emptied when the application ends, while its database connections
+    // still can be closed; the list itself is never destroyed.
+    static QList<OpenedFile>* files = [] {
+        qAddPostRoutine([] { openedFiles().clear(); });
+        return new QList<OpenedFile>;
+    }();
+    return *files;
+}
+
+std::shared_ptr<Database> openedDataFile(const QString& path, DataFileKind kind) {
+    QList<OpenedFile>& files = openedFiles();
+    const FileStamp stamp = stampOf(path, kind);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (files.at(i).path != path || files.at(i).kind != kind) continue;
+        if (files.at(i).stamp == stamp) {
+            files.move(i, 0);
+            return files.first().db;
+        }
+        files.removeAt(i);
+        break;
+    }
+    const bool folderKind = kind == DataFileKind::Text || kind == DataFileKind::DBase;
+    QString name = path;
+    if (folderKind) {
+        name = FileNameFromPath(path);
+        if (name.isEmpty()) name = QStringLiteral(".");
+    }
+    std::shared_ptr<Database> db = Database::open(name, connectStringOf(kind), false, true);
+    // A file that is not there is not kept: it may come.
+    if (stamp.size < 0) return db;
+    files.prepend(OpenedFile{path, kind, stamp, db});
+    while (files.size() > kOpenedFilesKept) files.removeLast();
+    return db;
+}
+
 // One field of one record of a data file. Text and dBASE files are tables
 // of their folder's database; the other kinds name their table, which must
 // be a user table.
@@ -40,19 +112,13 @@ int readFileField(QVariant* value, const QString& path, DataFileKind kind, const
     if (!folderKind && tableArg.isEmpty()) return 0;
     const bool keepOnFailure = !folderKind;
     try {
-        std::unique_ptr<Database> db;
+        std::shared_ptr<Database> db = openedDataFile(path, kind);
         QString table = tableArg;
         if (folderKind) {
-            const QString folder = FileNameFromPath(path);
-            db = Database::open(folder.isEmpty() ? QStringLiteral(".") : folder, connectStringOf(kind),
-                                false, true);
             table = JetTableNameFromPath(path);
-        } else {
-            db = Database::open(path, connectStringOf(kind), false, true);
-            if (!isUserTable(db->tableDef(table).attributes)) {
-                *value = QVariant();
-                return 0;
-            }
+        } else if (!isUserTable(db->tableDef(table).attributes)) {
+            *value = QVariant();
+            return 0;
         }
         Recordset rs = db->openSnapshot(table, {field}, condition);
         if (record < 1) record = 1;

@@ -129,11 +129,19 @@ TEST_F(DbReaders, DataFilesByExtensionWithoutCase) {
     EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 2, "QTY > 5").asText(), QStringLiteral("丙"));
     EXPECT_EQ(indb(m_dir + "/book.mdb", "sales", "QTY", 4).asNumber(), 1);
     EXPECT_EQ(indb(m_dir + "/book.mdb", "SALES", "NAME", 1, "NAME = \"乙\"").asText(), QStringLiteral("乙"));
+    // A file written again is read again.
+    LoadedTable changed;
+    changed.fields = {{QStringLiteral("NAME"), kText, 20}};
+    changed.rows = {{QStringLiteral("新的")}, {QStringLiteral("第二")}, {QStringLiteral("第三条记录")}};
+    QStringList notes;
+    writeDBaseFile(m_dir + "/SALES.DBF", changed, &notes);
+    EXPECT_EQ(indb(m_dir + "/SALES.DBF", "", "NAME", 3).asText(), QStringLiteral("第三条记录"));
+    EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 1).asText(), QStringLiteral("新的"));
     // A relative name is taken from the current directory.
     const QString saved = QDir::currentPath();
     QDir::setCurrent(m_dir + "/..");
-    EXPECT_EQ(indb(QFileInfo(m_dir).fileName() + "/sales.dbf", "", "NAME", 1).asText(),
-              QStringLiteral("甲"));
+    EXPECT_EQ(indb(QFileInfo(m_dir).fileName() + "/sales.dbf", "", "NAME", 2).asText(),
+              QStringLiteral("第二"));
     QDir::setCurrent(saved);
 }
 
