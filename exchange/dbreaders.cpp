@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 
 #include "cmdlang/ccalcinterpreter.h"
@@ -22,6 +23,7 @@
 #include "reader/cadorecordset.h"
 #include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
+#include "reader/sqldialect.h"
 #include "reader/creaderapp.h"
 
 using namespace qor::jet;
@@ -138,14 +140,6 @@ int readFileField(QVariant* value, const QString& path, DataFileKind kind, const
     }
 }
 
-// A name from the dictionary or the author, made an identifier: each
-// dotted part quoted ("dbo.pzb" stays two parts).
-QString quoteDottedIdentifier(const QString& name) {
-    QStringList parts = name.split(u'.');
-    for (QString& p : parts) p = quoteSqlIdentifier(p.trimmed());
-    return parts.join(u'.');
-}
-
 // The inside of "[...]"; the text itself when it is not bracketed.
 bool bracketed(const QString& text, QString* inner) {
     if (!text.startsWith(u'[')) return false;
@@ -234,6 +228,8 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
             setError(error, QStringLiteral("there is no account set %1").arg(key));
             return 0;
         }
+        // Names are quoted the way the host's server quotes them.
+        const QSqlDriver* driver = connection->Database().driver();
         Dictionary dict;
         // The table: a definition text in brackets, the application's list
         // first, then the dictionary.
@@ -278,12 +274,12 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                 const QString def = part.mid(1, part.size() - 2);
                 QString found = dict.fieldByDefinition(tableName, def);
                 if (found.isEmpty()) found = def;
-                where += quoteDottedIdentifier(found);
+                where += qor::QuoteIdentifier(driver, found, false);
             }
             at = close + 1;
         }
-        QString sql = QStringLiteral("select ") + quoteDottedIdentifier(fieldName) +
-                      QStringLiteral(" from ") + quoteDottedIdentifier(tableName);
+        QString sql = QStringLiteral("select ") + qor::QuoteIdentifier(driver, fieldName, false) +
+                      QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
 
         qor::HostReadOnlyScope readOnly(connection);
