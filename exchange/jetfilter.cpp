@@ -88,12 +88,6 @@ QString likePattern(const QString& pattern) {
 
 }  // namespace
 
-QString quoteSqlIdentifier(const QString& name) {
-    QString q = name;
-    q.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + q + u'"';
-}
-
 TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMap& mapIdentifier) {
     TranslatedFilter out;
     QStringList pieces;

@@ -32,8 +32,4 @@ using FilterIdentifierMap = std::function<QString(const QString& name)>;
 //    MOD, comparisons, + - * / and parentheses keep their meaning.
 TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMap& mapIdentifier);
 
-// An identifier quoted for SQLite (and the other SQL servers that take
-// double quotes): "name" with inner quotes doubled.
-QString quoteSqlIdentifier(const QString& name);
-
 }  // namespace qor::jet

@@ -108,10 +108,10 @@ TEST_F(JetFilter, ErrorsNameWhatWasWrong) {
     EXPECT_TRUE(errorOf(QStringLiteral("3abc = 1")).contains(QStringLiteral("3abc")));
 }
 
-TEST(JetFilterText, IdentifiersAreQuotedAndValuesBound) {
+TEST(JetFilterText, IdentifiersAreMappedAndValuesBound) {
     const TranslatedFilter f = translateFilter(QStringLiteral("[a\"b] = \"x\" AND c <> 2"),
-                                               [](const QString& n) { return quoteSqlIdentifier(n); });
-    EXPECT_EQ(f.sql, QStringLiteral("\"a\"\"b\" = ? AND \"c\" <> ?"));
+                                               [](const QString& n) { return QStringLiteral("f%1").arg(n.size()); });
+    EXPECT_EQ(f.sql, QStringLiteral("f3 = ? AND f1 <> ?"));
     ASSERT_EQ(f.binds.size(), 2);
     EXPECT_EQ(f.binds.at(0).toString(), QStringLiteral("x"));
     EXPECT_EQ(f.binds.at(1).toLongLong(), 2);
