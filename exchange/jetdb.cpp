@@ -86,14 +86,6 @@ void Database::initWorking(const QString& file, bool readOnly) {
     if (readOnly && file != QLatin1String(":memory:"))
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open()) throw JetError(QStringLiteral("Cannot open %1: %2").arg(file, db.lastError().text()));
-    if (!readOnly) {
-        // A working database is ours alone and is never the last copy of
-        // anything: it is temporary, or built beside its target, synced and
-        // renamed by its writer. Writes need not wait for the disk.
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("PRAGMA synchronous = OFF"));
-        q.exec(QStringLiteral("PRAGMA journal_mode = MEMORY"));
-    }
 }
 
 Database::~Database() {
@@ -172,6 +164,13 @@ std::unique_ptr<Database> Database::create(const QString& path) {
     d->m_readOnly = false;
     d->initWorking(path, false);
     QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+    {
+        // A new working database is a scratch file (or one renamed into
+        // place once whole): records go in without a sync each.
+        QSqlQuery q(db);
+        exec(q, QStringLiteral("PRAGMA synchronous=OFF"));
+        q.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+    }
     createCatalog(db);
     return d;
 }
