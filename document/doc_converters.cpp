@@ -18,6 +18,7 @@
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
+#include "exchange/readerhooks.h"
 #include "platform/uiservices.h"
 
 namespace qor::doc {
@@ -308,6 +309,8 @@ void RegisterExchangeConverters() {
         hooks.convert = ConvertByCommand;
         ci.SetSubsystemHooks(hooks);
     }
+    // INDB, INDBSQL and GETRECORD read data files and the host database.
+    qor::InstallDatabaseFunctionHooks();
     auto dataFiles = std::make_shared<DataFileConverter>();
     qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);

@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <cmath>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
+#include "engine/creportfile.h"
+#include "engine/reportlayout.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
 #include "exchange/datafileconvert.h"
@@ -28,6 +31,75 @@ QString notInstalled(const QString& path) {
 }
 
 bool isNumber(int type) { return type >= kBoolean && type <= kDouble; }
+
+int cellTypeOf(CReportHandle* report, int row, int col) {
+    int32_t type = kCellUnset;
+    const CellArea a = CellArea::cell(row, col);
+    return report->AccessAreaFormat(0, 0, &type, &a) == 0 ? type : kCellUnset;
+}
+
+// A placed keyword written as a field: slots 0 and 1 texts, 2 to 5 whole
+// numbers, the user keyword (6) a whole number unless a page holds a text
+// in it.
+struct KeywordField {
+    int slot = 0;
+    QString name;
+    int type = kLong;
+};
+
+QList<KeywordField> keywordFieldsOf(CReportHandle* report) {
+    static const char* const kNames[] = {"单位名称", "单位编号", "年", "季", "月", "日"};
+    QList<KeywordField> out;
+    for (int slot = 0; slot <= 6; ++slot) {
+        CellRef cell;
+        if (report->AccessKeywordCell(0, slot, &cell) != 0 || cell.row == 0 || cell.col == 0) continue;
+        KeywordField k;
+        k.slot = slot;
+        if (slot < 6) {
+            k.name = QString::fromUtf8(kNames[slot]);
+            k.type = slot < 2 ? kText : kLong;
+        } else {
+            k.name = report->GetReportFile()->GetUserKeywordName().trimmed();
+            if (k.name.isEmpty()) k.name = QStringLiteral("关键字");
+            for (int p = 1; p <= report->GetPageCount() && k.type != kText; ++p) {
+                qor::KeywordValue v;
+                if (report->GetPageKeyword(6, &v, p) == 0 && v.kind == 2) k.type = kText;
+            }
+        }
+        out.append(k);
+    }
+    return out;
+}
+
+// Appends the keyword fields after the column fields, each name made unique
+// among them without regard to case ("A" becomes "A_1", and so on).
+void appendKeywordFields(const QList<KeywordField>& keywords, QList<FieldInfo>* fields) {
+    auto taken = [fields](const QString& name) {
+        for (const FieldInfo& f : *fields)
+            if (f.name.compare(name, Qt::CaseInsensitive) == 0) return true;
+        return false;
+    };
+    for (const KeywordField& k : keywords) {
+        FieldInfo f;
+        f.name = k.name;
+        for (int n = 1; taken(f.name); ++n) f.name = k.name + QStringLiteral("_%1").arg(n);
+        f.type = k.type;
+        f.size = k.type == kText ? 255 : 4;
+        fields->append(f);
+    }
+}
+
+QVariant keywordValueOf(CReportHandle* report, const KeywordField& k, int page) {
+    qor::KeywordValue v;
+    if (report->GetPageKeyword(k.slot, &v, page) != 0 || v.kind == 0) return QVariant();
+    if (k.type == kText) {
+        const QString t = v.kind == 2 ? v.text : QString::number(v.number, 'g', QLocale::FloatingPointShortest);
+        return t.isEmpty() ? QVariant() : QVariant(t);
+    }
+    if (v.kind == 2) return QVariant();
+    // Whole numbers, cut toward zero.
+    return QVariant(qint64(std::trunc(v.number)));
+}
 
 // Restores the report's state and current page when the export leaves,
 // whichever way it leaves.
@@ -72,6 +144,9 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
     const int tableCols = report->GetColCount();
     const int first = page == 0 ? 1 : page;
     const int last = page == 0 ? report->GetPageCount() : page;
+    // The whole report carries its placed keywords as fields of its own;
+    // one page ("SHEET") does not.
+    const QList<KeywordField> keywords = page == 0 ? keywordFieldsOf(report) : QList<KeywordField>();
     try {
         for (int p = first; p <= last; ++p) {
             if (report->SetCurPage(p) != 0) throw JetError(QStringLiteral("Page %1 cannot be read.").arg(p));
@@ -96,7 +171,10 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                 }
                 fields.append(f);
             }
+            appendKeywordFields(keywords, &fields);
             const QString table = page == 0 ? QStringLiteral("Sheet%1").arg(p) : QStringLiteral("SHEET");
+            // A page's table and records are written as one transaction.
+            db.beginBulk();
             db.createTable({table, true, 0}, fields);
             for (int r = 1; r <= rows; ++r) {
                 QVariantList row;
@@ -107,14 +185,20 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                     if (v.isText()) {
                         const QString t = report->GetCellText(r, c, p);
                         row.append(t.isEmpty() ? QVariant() : QVariant(t));
-                    } else if (v.kind == kCellUnset && v.number == 0) {
+                    } else if (v.number == 0 && cellTypeOf(report, r, c) == kCellUnset) {
+                        // A 0 in a cell never typed is no value; a number
+                        // cell's 0 is a value.
                         row.append(QVariant());
                     } else {
                         row.append(v.number);
                     }
                 }
+                // The page's keyword values go into its first record only.
+                for (const KeywordField& k : keywords)
+                    row.append(r == 1 ? keywordValueOf(report, k, p) : QVariant());
                 db.addRecord(table, row);
             }
+            db.commitBulk();
         }
     } catch (const JetError& e) {
         if (error) *error = e.message();

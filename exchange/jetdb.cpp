@@ -10,6 +10,7 @@
 #include <QTemporaryFile>
 
 #include "exchange/jetdriver.h"
+#include "exchange/jetfilter.h"
 
 namespace qor::jet {
 namespace {
@@ -91,6 +92,8 @@ Database::~Database() {
     if (m_connection.isEmpty()) return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        m_writeTargets.clear();  // their statements go before the connection
+        if (m_bulk) db.rollback();
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);
@@ -161,6 +164,13 @@ std::unique_ptr<Database> Database::create(const QString& path) {
     d->m_readOnly = false;
     d->initWorking(path, false);
     QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+    {
+        // A new working database is a scratch file (or one renamed into
+        // place once whole): records go in without a sync each.
+        QSqlQuery q(db);
+        exec(q, QStringLiteral("PRAGMA synchronous=OFF"));
+        q.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+    }
     createCatalog(db);
     return d;
 }
@@ -284,8 +294,6 @@ Recordset Database::openTable(const QString& table) {
 
 Recordset Database::openSnapshot(const QString& table, const QStringList& fieldNames,
                                  const QString& filter) {
-    if (!filter.trimmed().isEmpty())
-        throw JetError(QStringLiteral("Record filters are not supported by this engine yet."));
     const TableDefInfo def = tableDef(table);
     const QList<FieldInfo> all = fields(def.name);
     const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
@@ -309,11 +317,26 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
             columns.append(columnOf(found));
         }
     }
+    // The filter names fields as the user sees them; the translator binds
+    // every value it holds, so nothing of its text reaches the statement.
+    TranslatedFilter where;
+    if (!filter.trimmed().isEmpty())
+        where = translateFilter(filter, [&all](const QString& name) {
+            for (int i = 0; i < all.size(); ++i)
+                if (all.at(i).name.compare(name.trimmed(), Qt::CaseInsensitive) == 0) return columnOf(i);
+            throw JetError(QStringLiteral("Unknown field '%1' in the condition.").arg(name));
+        });
     if (columns.isEmpty()) return Recordset(chosen, {});
-    const QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
-                        QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong()) +
-                        QStringLiteral(" ORDER BY rowid");
-    return Recordset(chosen, select(sql, {}, int(columns.size())));
+    QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                  QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong());
+    if (!where.sql.isEmpty()) sql += QStringLiteral(" WHERE ") + where.sql;
+    sql += QStringLiteral(" ORDER BY rowid");
+    try {
+        return Recordset(chosen, select(sql, where.binds, int(columns.size())));
+    } catch (const JetError& e) {
+        if (where.sql.isEmpty()) throw;
+        throw JetError(QStringLiteral("The condition \"%1\" cannot be used: %2").arg(filter, e.message()));
+    }
 }
 
 void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
@@ -322,8 +345,11 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
     if (!select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"), {def.name}, 1)
              .isEmpty())
         throw JetError(QStringLiteral("Table '%1' already exists.").arg(def.name));
+    m_writeTargets.clear();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) throw JetError(db.lastError().text());
+    // Inside a bulk write the table is part of its transaction.
+    const bool own = !m_bulk;
+    if (own && !db.transaction()) throw JetError(db.lastError().text());
     try {
         QSqlQuery q(db);
         exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes) VALUES (?, ?)"),
@@ -334,40 +360,73 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
             const FieldInfo& f = fieldList.at(i);
             exec(q, QStringLiteral("INSERT INTO qor_jet_fields VALUES (?, ?, ?, ?, ?, ?)"),
                  {id, i, f.name, f.type, f.size, qint64(f.attributes)});
-            cols.append(columnOf(i));
+            // Texts compare without regard to case, as users of data files
+            // expect of a condition.
+            cols.append(columnOf(i) + QStringLiteral(" COLLATE NOCASE"));
         }
         if (cols.isEmpty()) cols.append(QStringLiteral("c_none"));
         exec(q, QStringLiteral("CREATE TABLE ") + dataTableOf(id) + QLatin1Char('(') +
                     cols.join(QLatin1Char(',')) + QLatin1Char(')'));
-        if (!db.commit()) throw JetError(db.lastError().text());
+        if (own && !db.commit()) throw JetError(db.lastError().text());
     } catch (...) {
-        db.rollback();
+        if (own) db.rollback();
         throw;
     }
 }
 
 void Database::addRecord(const QString& table, const QVariantList& values) {
     if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
-    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
-                           {table}, 1);
-    if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
-    const int n = int(select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"),
-                             {id.at(0).at(0)}, 1)
-                          .at(0)
-                          .at(0)
-                          .toInt());
-    if (n == 0) return;
-    QStringList marks;
-    QVariantList binds;
-    for (int i = 0; i < n; ++i) {
-        marks.append(QStringLiteral("?"));
-        binds.append(i < values.size() ? values.at(i) : QVariant());
+    // Where a table's records go is looked up once per table.
+    const QString key = table.toLower();
+    auto target = m_writeTargets.constFind(key);
+    if (target == m_writeTargets.constEnd()) {
+        const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                               {table}, 1);
+        if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+        WriteTarget t;
+        t.id = id.at(0).at(0).toLongLong();
+        t.fields = select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"), {t.id}, 1)
+                       .at(0)
+                       .at(0)
+                       .toInt();
+        target = m_writeTargets.insert(key, t);
     }
+    const int n = target->fields;
+    const QVariant tableId = target->id;
+    if (n == 0) return;
+    // One prepared statement per table, kept while the table is written.
+    if (!target->insert) {
+        QStringList marks;
+        for (int i = 0; i < n; ++i) marks.append(QStringLiteral("?"));
+        auto q = std::make_shared<QSqlQuery>(QSqlDatabase::database(m_connection, false));
+        if (!q->prepare(QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
+                        QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')')))
+            throw JetError(q->lastError().text());
+        m_writeTargets[key].insert = q;
+        target = m_writeTargets.constFind(key);
+    }
+    QSqlQuery& q = *target->insert;
+    for (int i = 0; i < n; ++i) q.bindValue(i, i < values.size() ? values.at(i) : QVariant());
+    if (!q.exec()) throw JetError(q.lastError().text());
+}
+
+void Database::beginBulk() {
+    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
+    if (m_bulk) return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
-    exec(q, QStringLiteral("INSERT INTO ") + dataTableOf(id.at(0).at(0).toLongLong()) +
-                QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
-         binds);
+    if (!db.transaction()) throw JetError(db.lastError().text());
+    m_bulk = true;
+}
+
+void Database::commitBulk() {
+    if (!m_bulk) return;
+    m_bulk = false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.commit()) {
+        const QString why = db.lastError().text();
+        db.rollback();
+        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(m_name, why));
+    }
 }
 
 // ------------------------------------------------------- TemporaryDatabase

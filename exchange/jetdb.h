@@ -8,10 +8,13 @@
 // One exception type, JetError, carries the list of errors a failed
 // operation met; every operation that can fail throws it.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+class QSqlQuery;
 #include <memory>
 #include <stdexcept>
 
@@ -134,6 +137,11 @@ public:
 
     void createTable(const TableDefInfo& def, const QList<FieldInfo>& fields);
     void addRecord(const QString& table, const QVariantList& values);
+    // Many records at once: what is written between beginBulk and
+    // commitBulk is one transaction. commitBulk throws JetError when it
+    // fails; a database closed in between drops what was written.
+    void beginBulk();
+    void commitBulk();
 
 private:
     Database() = default;
@@ -141,6 +149,13 @@ private:
     void initWorking(const QString& file, bool readOnly);
     QList<QVariantList> select(const QString& sql, const QVariantList& binds, int columns);
 
+    struct WriteTarget {
+        qint64 id = 0;
+        int fields = 0;
+        std::shared_ptr<QSqlQuery> insert;
+    };
+    QHash<QString, WriteTarget> m_writeTargets;  // by table name in lower case
+    bool m_bulk = false;
     QString m_name;
     QString m_connection;
     bool m_readOnly = true;

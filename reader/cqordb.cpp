@@ -28,11 +28,7 @@ void CQorDB::SetLoginDbNameSource(std::function<QString()> source) {
     loginDbNameSource() = std::move(source);
 }
 
-QString CQorDB::DefaultConnectionText() {
-    const QString dictionary =
-        qor::Registry::readString(kProductKey, QStringLiteral("Dictionary")).trimmed();
-    if (!dictionary.isEmpty()) return dictionary;
-
+QString CQorDB::LoginDbName() {
     std::function<QString()> source;
     {
         QMutexLocker lock(&sourceLock());
@@ -40,9 +36,16 @@ QString CQorDB::DefaultConnectionText() {
     }
     // Stand-in until the host environment wires GetLoginDbName in: the
     // login component keeps the same value under the login key.
-    const QString login =
-        (source ? source() : qor::Registry::readString(kLoginKey, QStringLiteral("VtDbName")))
-            .trimmed();
+    return (source ? source() : qor::Registry::readString(kLoginKey, QStringLiteral("VtDbName")))
+        .trimmed();
+}
+
+QString CQorDB::DefaultConnectionText() {
+    const QString dictionary =
+        qor::Registry::readString(kProductKey, QStringLiteral("Dictionary")).trimmed();
+    if (!dictionary.isEmpty()) return dictionary;
+
+    const QString login = LoginDbName();
     if (!login.isEmpty()) return login;
     throw CAdoException(QStringLiteral("No data dictionary database is set: give \"Dictionary\" "
                                        "under %1 or log in to the host system.")

@@ -43,6 +43,9 @@ public:
     // The connection text of the dictionary; throws CAdoException when
     // neither the registry nor the login names one.
     static QString DefaultConnectionText();
+    // The login's database name (GetLoginDbName of the host environment,
+    // or the login key's value without one); empty when there is none.
+    static QString LoginDbName();
     // The host environment installs its GetLoginDbName here; until then
     // the login key of the Registry is read. An empty function restores
     // that default.

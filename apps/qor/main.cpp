@@ -64,6 +64,10 @@ void printUsage(FILE* to) {
         "Printing:\n"
         "  qor print REPORT [--pdf OUT.pdf] [--pages 2,5] [--copies N]\n"
         "      print the pages to a PDF file or the default printer\n"
+        "Data files:\n"
+        "  qor data-info FILE [TABLE]\n"
+        "      list the tables of a data file (.dbf, .txt, .mdb, .xls, .wk4), or the fields of\n"
+        "      one table with their types and its record count\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
@@ -106,6 +110,7 @@ constexpr VerbEntry kVerbs[] = {
     {"export-html", qor::app::verbExportHtml},
     {"run", qor::app::verbRun},
     {"convert", qor::app::verbConvert},
+    {"data-info", qor::app::verbDataInfo},
     {"print", qor::app::verbPrint},
 };
 

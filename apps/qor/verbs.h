@@ -56,6 +56,10 @@ struct ReaderScriptCall {
 };
 bool ParseReaderScript(const QString& text, QList<ReaderScriptCall>* calls, QString* error);
 
+// The tables of a data file, or the fields of one table with their type
+// codes and sizes and the record count (dataverbs.cpp).
+int verbDataInfo(const QStringList& args, Output* out);
+
 // The exchange-file verbs (xmlverbs.cpp).
 int verbExportXml(const QStringList& args, Output* out);
 int verbImportXml(const QStringList& args, Output* out);

@@ -1,0 +1,400 @@
+#include "exchange/dbreaders.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "engine/paths.h"
+#include "exchange/datafilepath.h"
+#include "exchange/datafiles.h"
+#include "exchange/jetdb.h"
+#include "exchange/jetdriver.h"
+#include "exchange/jetfilter.h"
+#include "exchange/readerhooks.h"
+#include "exchange/recordquery.h"
+#include "reader/cadoconnection.h"
+#include "reader/cadoexception.h"
+#include "reader/cadorecordset.h"
+#include "reader/cappenvironment.h"
+#include "reader/cqordb.h"
+#include "reader/sqldialect.h"
+#include "reader/creaderapp.h"
+
+using namespace qor::jet;
+
+namespace {
+
+void setError(QString* error, const QString& text) {
+    if (error) *error = text;
+}
+
+// What a data file looked like when it was read: a changed file (or, for
+// a text file, a changed Schema.ini beside it) is read again.
+struct FileStamp {
+    QDateTime modified;
+    qint64 size = -1;
+    QDateTime layoutModified;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& path, DataFileKind kind) {
+    FileStamp s;
+    QFileInfo fi(path);
+    // The folder kinds find their file without regard to case.
+    if (kind == DataFileKind::Text || kind == DataFileKind::DBase)
+        fi = QFileInfo(QDir(fi.absolutePath()).filePath(findInFolder(fi.absolutePath(), fi.fileName())));
+    s.modified = fi.lastModified();
+    s.size = fi.exists() ? fi.size() : -1;
+    if (kind == DataFileKind::Text)
+        s.layoutModified = QFileInfo(QDir(fi.absolutePath()).filePath(QStringLiteral("Schema.ini"))).lastModified();
+    return s;
+}
+
+// The databases of the data files read last, kept while their files stay
+// as they were: a sheet of INDB cells reads its file once, not once a
+// cell. A few files only, the least recently read going first.
+struct OpenedFile {
+    QString path;
+    DataFileKind kind;
+    FileStamp stamp;
+    std::shared_ptr<Database> db;
+};
+constexpr int kOpenedFilesKept = 4;
+
+QList<OpenedFile>& openedFiles() {
+    // Emptied when the application ends, while its database connections
+    // still can be closed; the list itself is never destroyed.
+    static QList<OpenedFile>* files = [] {
+        qAddPostRoutine([] { openedFiles().clear(); });
+        return new QList<OpenedFile>;
+    }();
+    return *files;
+}
+
+std::shared_ptr<Database> openedDataFile(const QString& path, DataFileKind kind) {
+    QList<OpenedFile>& files = openedFiles();
+    const FileStamp stamp = stampOf(path, kind);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (files.at(i).path != path || files.at(i).kind != kind) continue;
+        if (files.at(i).stamp == stamp) {
+            files.move(i, 0);
+            return files.first().db;
+        }
+        files.removeAt(i);
+        break;
+    }
+    const bool folderKind = kind == DataFileKind::Text || kind == DataFileKind::DBase;
+    QString name = path;
+    if (folderKind) {
+        name = FileNameFromPath(path);
+        if (name.isEmpty()) name = QStringLiteral(".");
+    }
+    std::shared_ptr<Database> db = Database::open(name, connectStringOf(kind), false, true);
+    // A file that is not there is not kept: it may come.
+    if (stamp.size < 0) return db;
+    files.prepend(OpenedFile{path, kind, stamp, db});
+    while (files.size() > kOpenedFilesKept) files.removeLast();
+    return db;
+}
+
+// One field of one record of a data file. Text and dBASE files are tables
+// of their folder's database; the other kinds name their table, which must
+// be a user table.
+int readFileField(QVariant* value, const QString& path, DataFileKind kind, const QString& tableArg,
+                  const QString& field, const QString& condition, int record, QString* error) {
+    if (error) error->clear();
+    if (!value || path.isEmpty() || field.isEmpty()) return 0;
+    const bool folderKind = kind == DataFileKind::Text || kind == DataFileKind::DBase;
+    if (!folderKind && tableArg.isEmpty()) return 0;
+    const bool keepOnFailure = !folderKind;
+    try {
+        std::shared_ptr<Database> db = openedDataFile(path, kind);
+        QString table = tableArg;
+        if (folderKind) {
+            table = JetTableNameFromPath(path);
+        } else if (!isUserTable(db->tableDef(table).attributes)) {
+            *value = QVariant();
+            return 0;
+        }
+        Recordset rs = db->openSnapshot(table, {field}, condition);
+        if (record < 1) record = 1;
+        rs.moveFirst();
+        rs.move(record - 1);
+        if (rs.isEOF()) {
+            // Past the last record (after the condition): no value.
+            if (!keepOnFailure) *value = QVariant();
+            return 0;
+        }
+        *value = rs.value(0);
+        return value->isValid() ? 1 : 0;
+    } catch (const JetError& e) {
+        if (!keepOnFailure) *value = QVariant();
+        setError(error, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), e.message()));
+        return 0;
+    }
+}
+
+// The inside of "[...]"; the text itself when it is not bracketed.
+bool bracketed(const QString& text, QString* inner) {
+    if (!text.startsWith(u'[')) return false;
+    *inner = text.mid(1, text.size() - 2 >= 0 ? text.size() - 2 : 0);
+    return true;
+}
+
+// Lazily made dictionary: a query without bracketed names never needs it.
+class Dictionary {
+public:
+    QString tableByDefinition(const QString& definition) {
+        CQorDB& d = db();
+        d.QueryTableByDefinition(definition);
+        d.Open();
+        const QString name = d.IsEOF() ? QString() : d.m_strTableName;
+        d.Close();
+        return name;
+    }
+    QString fieldByDefinition(const QString& table, const QString& definition) {
+        CQorDB& d = db();
+        d.QueryFieldByDefinition(table, definition);
+        d.Open();
+        const QString name = d.IsEOF() ? QString() : d.m_strFieldName;
+        d.Close();
+        return name;
+    }
+
+private:
+    CQorDB& db() {
+        if (!m_db) m_db = std::make_unique<CQorDB>();
+        return *m_db;
+    }
+    std::unique_ptr<CQorDB> m_db;
+};
+
+}  // namespace
+
+int ReadDbfFieldValue(QVariant* value, const QString& path, const QString& field,
+                      const QString& condition, int record, QString* error) {
+    return readFileField(value, path, DataFileKind::DBase, QString(), field, condition, record, error);
+}
+
+int ReadTextFieldValue(QVariant* value, const QString& path, const QString& field,
+                       const QString& condition, int record, QString* error) {
+    return readFileField(value, path, DataFileKind::Text, QString(), field, condition, record, error);
+}
+
+int ReadMdbFieldValue(QVariant* value, const QString& path, const QString& table,
+                      const QString& field, const QString& condition, int record, QString* error) {
+    return readFileField(value, path, DataFileKind::Access, table, field, condition, record, error);
+}
+
+int ReadXlsFieldValue(QVariant* value, const QString& path, const QString& table,
+                      const QString& field, const QString& condition, int record, QString* error) {
+    return readFileField(value, path, DataFileKind::Excel, table, field, condition, record, error);
+}
+
+int ReadWk4FieldValue(QVariant* value, const QString& path, const QString& table,
+                      const QString& field, const QString& condition, int record, QString* error) {
+    return readFileField(value, path, DataFileKind::Lotus, table, field, condition, record, error);
+}
+
+int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& table,
+                           const QString& field, const QString& condition, int record,
+                           QString* error) {
+    if (error) error->clear();
+    if (!value) return 0;
+    // The key is the set's three characters and the year that begins eight
+    // characters before the end: 001xxx20030101 gives 001_2003.
+    if (name.size() < 8) {
+        setError(error, QStringLiteral("\"%1\" names no account set: the name needs the set and a "
+                                       "date (such as 001xxx20030101)")
+                            .arg(name));
+        return 0;
+    }
+    if (condition.contains(u';')) {
+        setError(error, QStringLiteral("the condition may not hold \";\": %1").arg(condition));
+        return 0;
+    }
+    const QString key = name.left(3) + u'_' + name.mid(name.size() - 8, 4);
+    CReaderApp* app = CReaderApp::Current();
+    if (!app) app = &CAppEnvironment::Instance().App();
+    try {
+        CAdoConnection* connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
+        if (!connection) {
+            setError(error, QStringLiteral("there is no account set %1").arg(key));
+            return 0;
+        }
+        // Names are quoted the way the host's server quotes them.
+        const QSqlDriver* driver = connection->Database().driver();
+        Dictionary dict;
+        // The table: a definition text in brackets, the application's list
+        // first, then the dictionary.
+        QString tableName = table;
+        QString inner;
+        bool tableFromList = false;
+        const bool tableBracketed = bracketed(table, &inner);
+        if (tableBracketed) {
+            tableName = app->m_tableDefs.FindName(inner);
+            tableFromList = !tableName.isNull();
+            if (!tableFromList) tableName = dict.tableByDefinition(inner);
+            if (tableName.isEmpty()) tableName = inner;
+        }
+        QString fieldName = field;
+        if (bracketed(field, &inner)) {
+            fieldName.clear();
+            if (!(tableBracketed && !tableFromList)) fieldName = app->m_fieldDefs.FindName(inner);
+            if (fieldName.isEmpty() && !tableFromList) fieldName = dict.fieldByDefinition(tableName, inner);
+            if (fieldName.isEmpty()) fieldName = inner;
+        }
+        // The condition's bracketed definition texts become field names; a
+        // bracketed part naming the table goes. Each is resolved once, left
+        // to right, so a replacement is never read again.
+        QString where;
+        qsizetype at = 0;
+        while (at < condition.size()) {
+            const qsizetype open = condition.indexOf(u'[', at);
+            // The author's double-quoted texts are the database's
+            // single-quoted ones.
+            if (open < 0) {
+                where += condition.mid(at).replace(u'"', u'\'');
+                break;
+            }
+            where += condition.mid(at, open - at).replace(u'"', u'\'');
+            const qsizetype close = condition.indexOf(u']', open + 1);
+            if (close < 0) {
+                setError(error, QStringLiteral("\"[\" without \"]\" in the condition: %1").arg(condition));
+                return 0;
+            }
+            const QString part = condition.mid(open, close - open + 1);
+            if (table.isEmpty() || !part.contains(table)) {
+                const QString def = part.mid(1, part.size() - 2);
+                QString found = dict.fieldByDefinition(tableName, def);
+                if (found.isEmpty()) found = def;
+                where += qor::QuoteIdentifier(driver, found, false);
+            }
+            at = close + 1;
+        }
+        QString sql = QStringLiteral("select ") + qor::QuoteIdentifier(driver, fieldName, false) +
+                      QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
+        if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
+
+        qor::HostReadOnlyScope readOnly(connection);
+        try {
+            CAdoRecordset rs(connection);
+            rs.Open(CAdoRecordset::adOpenStatic, sql, CAdoRecordset::adCmdText);
+            const long count = rs.GetRecordCount();
+            if (count <= 0) {
+                // The query ran and found nothing: a null, which INDB shows as 0.
+                *value = QVariant();
+                return 1;
+            }
+            long n = record < 1 ? 1 : record;
+            if (n > count) n = count;
+            rs.MoveFirst();
+            for (long i = 1; i < n; ++i) rs.MoveNext();
+            *value = rs.GetFieldValue(0);
+            return 1;
+        } catch (const CAdoException& e) {
+            setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
+            return 0;
+        }
+    } catch (const CAdoException& e) {
+        setError(error, e.GetErrorMessage());
+        return 0;
+    }
+}
+
+namespace qor {
+
+HostReadOnlyScope::HostReadOnlyScope(CAdoConnection* connection)
+    : m_connection(connection), m_driver(connection ? connection->GetDriverName() : QString()) {
+    if (!m_connection || !m_connection->IsOpen()) return;
+    QSqlQuery q(m_connection->Database());
+    if (m_driver == QLatin1String("QSQLITE"))
+        q.exec(QStringLiteral("PRAGMA query_only = 1"));
+    else if (m_driver == QLatin1String("QPSQL"))
+        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+}
+
+HostReadOnlyScope::~HostReadOnlyScope() {
+    if (!m_connection || !m_connection->IsOpen()) return;
+    QSqlQuery q(m_connection->Database());
+    if (m_driver == QLatin1String("QSQLITE"))
+        q.exec(QStringLiteral("PRAGMA query_only = 0"));
+    else if (m_driver == QLatin1String("QPSQL"))
+        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"));
+}
+
+qor::cmd::Value VariantToFormulaValue(const QVariant& v) {
+    using qor::cmd::Value;
+    if (!v.isValid() || v.isNull()) return Value::empty();
+    switch (v.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return Value::text(v.toString());
+    case QMetaType::Bool:
+        return Value::number(v.toBool() ? 1 : 0);
+    case QMetaType::QDate:
+    case QMetaType::QDateTime: {
+        // Serial day numbers, day 0 being 30 December 1899.
+        const QDateTime dt = v.toDateTime();
+        const qint64 days = QDate(1899, 12, 30).daysTo(dt.date());
+        return Value::number(double(days) + dt.time().msecsSinceStartOfDay() / 86400000.0);
+    }
+    default:
+        break;
+    }
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok ? Value::number(d) : Value::text(v.toString());
+}
+
+qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
+    using qor::cmd::Value;
+    QVariant value;
+    QString error;
+    int found = 0;
+    const QString function = r.hostDatabase ? QStringLiteral("INDBSQL") : QStringLiteral("INDB");
+    QString ext;
+    if (!r.hostDatabase) {
+        const qsizetype dot = r.file.lastIndexOf(u'.');
+        if (dot >= 0) ext = r.file.mid(dot + 1).toUpper();
+    }
+    const bool dataFile = ext == QLatin1String("DBF") || ext == QLatin1String("TXT") ||
+                          ext == QLatin1String("WK4") || ext == QLatin1String("XLS") ||
+                          ext == QLatin1String("MDB");
+    if (dataFile) {
+        QString path;
+        if (!ResolveDataFilePath(r.file, QStringLiteral("MDB"), &path))
+            return Value::error(QStringLiteral("%1: \"%2\" is not a usable file name").arg(function, r.file));
+        if (ext == QLatin1String("DBF"))
+            found = ReadDbfFieldValue(&value, path, r.field, r.condition, r.record, &error);
+        else if (ext == QLatin1String("TXT"))
+            found = ReadTextFieldValue(&value, path, r.field, r.condition, r.record, &error);
+        else if (ext == QLatin1String("WK4"))
+            found = ReadWk4FieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+        else if (ext == QLatin1String("XLS"))
+            found = ReadXlsFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+        else
+            found = ReadMdbFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+    } else {
+        found = ReadDatabaseFieldValue(&value, r.file, r.table, r.field, r.condition, r.record, &error);
+    }
+    if (!error.isEmpty()) return Value::error(QStringLiteral("%1: %2").arg(function, error));
+    if (!found) return Value::text(QString());  // no value: shown empty
+    return VariantToFormulaValue(value);
+}
+
+void InstallDatabaseFunctionHooks() {
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    qor::cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
+    hooks.readDatabase = ReadDatabaseForFormula;
+    hooks.getRecord = GetRecordForFormula;
+    ci.SetSubsystemHooks(hooks);
+}
+
+}  // namespace qor

@@ -1,0 +1,194 @@
+#include "exchange/recordquery.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+
+#include "engine/messages.h"
+#include "engine/recordfill.h"
+#include "engine/textutil.h"
+#include "exchange/dbreaders.h"
+#include "reader/cadoconnection.h"
+#include "reader/cadoexception.h"
+#include "reader/cadorecordset.h"
+#include "reader/cqordb.h"
+
+namespace {
+
+// The far corner of an open-ended area.
+constexpr int kOpenEnd = 10000;
+
+// True when text holds more than one statement: a ";" outside quotes with
+// anything but blanks after it.
+bool holdsSecondStatement(const QString& text) {
+    QChar quote;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u';') {
+            if (!text.mid(i + 1).trimmed().isEmpty()) return true;
+        }
+    }
+    return false;
+}
+
+// The statement with its bracketed definition texts replaced: a table
+// definition becomes the current table, a field definition is looked up in
+// it. Each replacement is final; a "[" without "]" or a text the
+// dictionary does not know fails.
+bool resolveDefinitions(const QString& statement, QString* out, QString* why) {
+    std::unique_ptr<CQorDB> dict;
+    QString currentTable;
+    QString result;
+    qsizetype at = 0;
+    while (at < statement.size()) {
+        const qsizetype open = statement.indexOf(u'[', at);
+        if (open < 0) {
+            result += statement.mid(at);
+            break;
+        }
+        result += statement.mid(at, open - at);
+        const qsizetype close = statement.indexOf(u']', open + 1);
+        if (close < 0) {
+            *why = QStringLiteral("\"[\" without \"]\"");
+            return false;
+        }
+        const QString name = statement.mid(open + 1, close - open - 1);
+        if (!dict) dict = std::make_unique<CQorDB>();
+        dict->QueryTableByDefinition(name);
+        dict->Open();
+        QString replacement;
+        if (!dict->IsEOF()) {
+            replacement = dict->m_strTableName;
+            currentTable = replacement;
+        } else {
+            dict->QueryFieldByDefinition(currentTable, name);
+            dict->Open();
+            if (!dict->IsEOF()) replacement = dict->m_strFieldName;
+        }
+        dict->Close();
+        if (replacement.isEmpty()) {
+            *why = QStringLiteral("the dictionary knows no table or field \"%1\"").arg(name);
+            return false;
+        }
+        result += replacement;
+        at = close + 1;
+    }
+    *out = result;
+    return true;
+}
+
+}  // namespace
+
+QString VariantToCellText(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return QString();
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        QString t = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+        // The engine reads numbers with their leading zero.
+        if (t.startsWith(u'.')) t.prepend(u'0');
+        else if (t.startsWith(QLatin1String("-."))) t.insert(1, u'0');
+        return t;
+    }
+    case QMetaType::QDate:
+        return v.toDate().toString(Qt::ISODate);
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(Qt::ISODate);
+    default:
+        return v.toString();
+    }
+}
+
+int BuildCellRangeXml(const QString& statement, const QString& area, int recordLimit,
+                      const QString& direction, int page, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = LoadErrorText(62061) + QStringLiteral("\n") + why;
+        return 0;
+    };
+    if (error) error->clear();
+    if (holdsSecondStatement(statement))
+        return fail(QStringLiteral("one statement only: %1").arg(statement));
+    QString sql;
+    QString why;
+    try {
+        if (!resolveDefinitions(statement, &sql, &why)) return fail(why);
+    } catch (const CAdoException& e) {
+        return fail(e.GetErrorMessage());
+    }
+
+    // The area, blanks removed.
+    QString areaText;
+    for (const QChar c : area)
+        if (!c.isSpace()) areaText += c;
+    RecordFillRequest req;
+    req.direction = direction;
+    req.page = page;
+    if (areaText.isEmpty()) {
+        req.c1 = req.r1 = 0;
+        req.c2 = req.r2 = kOpenEnd;
+        req.wholeTable = 1;
+    } else {
+        int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+        if (!ParseAreaRef(areaText, &c1, &r1, &c2, &r2))
+            return fail(QStringLiteral("\"%1\" is not an area").arg(areaText));
+        req.c1 = c1;
+        req.r1 = r1;
+        if (areaText.indexOf(u':') > 0) {
+            req.c2 = c2;
+            req.r2 = r2;
+        } else {
+            req.c2 = req.r2 = kOpenEnd;
+        }
+    }
+
+    auto cells = std::make_shared<qor::RecordCellList>();
+    try {
+        CAdoConnection connection;
+        connection.Open(CQorDB::LoginDbName());
+        qor::HostReadOnlyScope readOnly(&connection);
+        CAdoRecordset rs(&connection);
+        rs.Open(CAdoRecordset::adOpenStatic, sql, CAdoRecordset::adCmdText);
+        const bool down = direction == QLatin1String("1");
+        int fields = rs.GetFieldCount();
+        int limit = recordLimit;
+        // Fields across (down) the area, records the other way.
+        int& fieldLast = down ? req.c2 : req.r2;
+        const int fieldFirst = down ? req.c1 : req.r1;
+        int& recordLast = down ? req.r2 : req.c2;
+        const int recordFirst = down ? req.r1 : req.c1;
+        if (fields > fieldLast - fieldFirst + 1) fields = fieldLast - fieldFirst + 1;
+        else fieldLast = fieldFirst + std::max(fields, 1) - 1;
+        limit = std::min(limit, recordLast - recordFirst + 1);
+        int taken = 0;
+        for (int i = 0; i < fields; ++i) {
+            const int kind = CAdoRecordset::IsNumberType(rs.GetFieldType(i)) ? 1 : 2;
+            taken = 0;
+            for (rs.MoveFirst(); !rs.IsEOF() && taken < limit; rs.MoveNext(), ++taken)
+                cells->Append(kind, VariantToCellText(rs.GetFieldValue(i)));
+        }
+        // No record still fills one line: the area never turns inside out.
+        recordLast = recordFirst + std::max(taken, 1) - 1;
+    } catch (const CAdoException& e) {
+        return fail(e.GetErrorMessage());
+    }
+    req.cells = std::move(cells);
+    qor::RecordFillQueue::instance().Append(std::move(req));
+    return 1;
+}
+
+namespace qor {
+
+qor::cmd::Value GetRecordForFormula(const qor::cmd::RecordRequest& r) {
+    QString error;
+    if (!BuildCellRangeXml(r.sql, r.area, r.limit, QString::number(r.direction), r.page, &error))
+        return qor::cmd::Value::error(QStringLiteral("GETRECORD: ") + error);
+    return qor::cmd::Value::number(0);
+}
+
+}  // namespace qor

@@ -1,0 +1,151 @@
+#include "exchange/reportmdb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "exchange/datafilechain.h"
+#include "exchange/jetdb.h"
+#include "platform/safefile.h"
+
+using namespace qor::jet;
+
+namespace {
+
+// A free name beside target for a file built there and renamed onto the
+// target once whole; removed on every other path.
+class BesideFile {
+public:
+    BesideFile(const QString& target, const QString& suffix) : m_target(target) {
+        const QFileInfo fi(target);
+        const int fd = qor::CreateUniqueFile(fi.absolutePath(), QStringLiteral(".") + fi.completeBaseName() + u'-',
+                                             suffix, qor::DefaultFileMode(), &m_path);
+        if (fd < 0) {
+            m_error = QString::fromLocal8Bit(strerror(errno));
+            m_path.clear();
+            return;
+        }
+        ::close(fd);
+    }
+    ~BesideFile() {
+        if (!m_path.isEmpty()) QFile::remove(m_path);
+    }
+    BesideFile(const BesideFile&) = delete;
+    BesideFile& operator=(const BesideFile&) = delete;
+
+    bool ok() const { return !m_path.isEmpty(); }
+    const QString& path() const { return m_path; }
+    QString error() const { return QStringLiteral("Cannot write beside %1: %2").arg(m_target, m_error); }
+    // The name freed for a writer that must make the file itself.
+    void release() { QFile::remove(m_path); }
+    bool commit(QString* error) {
+        // The database was written without waiting for the disk: it is
+        // synced here, before it takes the target's name.
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        if (!synced) {
+            if (error) *error = QStringLiteral("Cannot write %1: %2").arg(m_target, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+        if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0) {
+            if (error) *error = QStringLiteral("Cannot put %1 in place: %2").arg(m_target, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+        m_path.clear();
+        return true;
+    }
+
+private:
+    QString m_target;
+    QString m_path;
+    QString m_error;
+};
+
+int exportPages(CReportHandle* report, const QString& dbPath, int page, QString* error) {
+    if (!report || dbPath.isEmpty()) return 0;
+    if (page != 0 && (page < 1 || page > report->GetPageCount())) {
+        if (error) *error = QStringLiteral("The report has no page %1.").arg(page);
+        return 0;
+    }
+    BesideFile beside(dbPath, QStringLiteral(".tmp"));
+    if (!beside.ok()) {
+        if (error) *error = beside.error();
+        return 0;
+    }
+    try {
+        {
+            auto db = Database::create(beside.path());
+            if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
+        }
+        // The database's journal is gone once it is closed; the file is whole.
+        return beside.commit(error) ? 1 : 0;
+    } catch (const JetError& e) {
+        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + u'\n' + e.message();
+        return 0;
+    }
+}
+
+}  // namespace
+
+int ExportReportToMdb(CReportHandle* report, const QString& dbPath, QString* error) {
+    return exportPages(report, dbPath, 0, error);
+}
+
+int ExportPageToMdb(CReportHandle* report, const QString& dbPath, int page, QString* error) {
+    if (page == 0) {
+        if (error) *error = QStringLiteral("The report has no page 0.");
+        return 0;
+    }
+    return exportPages(report, dbPath, page, error);
+}
+
+int ExportReportFileToMdb(const QString& reportPath, const QString& dbPath, QString* error) {
+    if (reportPath.isEmpty() || dbPath.isEmpty()) return 0;
+    CReportHandle report(reportPath, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    if (!report.IsOpen()) {
+        if (error)
+            *error = report.ErrorText().isEmpty()
+                         ? QStringLiteral("%1 cannot be opened (status %2).").arg(reportPath).arg(report.OpenStatus())
+                         : report.ErrorText();
+        return 0;
+    }
+    return ExportReportToMdb(&report, dbPath, error);
+}
+
+int ImportMdbToReport(const QString& dbPath, const QString& reportPath, QString* error, QStringList* notes) {
+    if (dbPath.isEmpty() || reportPath.isEmpty()) return 0;
+    BesideFile beside(reportPath, QStringLiteral(".rep"));
+    if (!beside.ok()) {
+        if (error) *error = beside.error();
+        return 0;
+    }
+    try {
+        auto db = Database::open(dbPath, QString(), false, true);
+        // The report makes its file itself, at a name nobody holds.
+        beside.release();
+        {
+            CReportHandle report(beside.path(), CReportHandle::OpenMode::CreateNew);
+            if (!report.IsOpen()) {
+                if (error) *error = QStringLiteral("%1 cannot be made (status %2).").arg(reportPath).arg(report.OpenStatus());
+                return 0;
+            }
+            if (!ImportDatabaseToReport(*db, &report, error, notes)) return 0;
+            if (const uint16_t s = report.Save()) {
+                if (error) *error = QStringLiteral("%1 cannot be saved (status %2).").arg(reportPath).arg(s);
+                return 0;
+            }
+        }
+        return beside.commit(error) ? 1 : 0;
+    } catch (const JetError& e) {
+        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + u'\n' + e.message();
+        return 0;
+    }
+}

@@ -1,0 +1,269 @@
+// Reading single values (INDB, INDBSQL) and queuing query results
+// (GETRECORD) from data files and from a host database made here as SQLite
+// files: the login database holds the dictionary, account set 001 of 2003
+// its own database.
+
+#include "exchange/dbreaders.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include "engine/messages.h"
+#include "engine/recordfill.h"
+#include "exchange/jetdb.h"
+#include "exchange/jetdriver.h"
+#include "exchange/recordquery.h"
+#include "platform/registry.h"
+#include "reader/cadoconnection.h"
+#include "reader/cqordb.h"
+#include "reader/creaderapp.h"
+#include "tests/common/testsupport.h"
+
+namespace {
+
+using namespace qor::jet;
+using qor::cmd::DatabaseRequest;
+using qor::cmd::Value;
+
+void runSql(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("fixture-") + path;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const QString& s : statements) ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+class DbReaders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_savedRegistry = qgetenv("QOR_REGISTRY");
+        m_dir = qortest::freshDir(
+            QStringLiteral("dbreaders-") +
+            QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        qputenv("QOR_REGISTRY", QFile::encodeName(m_dir + "/registry.ini"));
+        m_login = m_dir + "/login.db";
+        runSql(m_login,
+               {"create table rpt_grpdef(systemid text, systemname text, tablename text, tabledefine text)",
+                "create table rpt_itmdef(tablename text, tabledef text, fieldname text, fielddef text, fieldid int)",
+                "insert into rpt_grpdef values('1', '总账', 'pz', '凭证')",
+                "insert into rpt_itmdef values('pz', '凭证', 'je', '金额', 1)",
+                "insert into rpt_itmdef values('pz', '凭证', 'km', '科目', 2)",
+                "create table pz(km text, je real, flag int, memo text, amt numeric)",
+                "insert into pz values('101', 0.5, 1, null, 10)",
+                "insert into pz values('102', -0.25, 0, 'x', 20)",
+                "insert into pz values('103', 3, 1, 'y', 30)",
+                "create table ten(n int)"});
+        QStringList tens;
+        for (int i = 0; i < 10; ++i) tens << QStringLiteral("insert into ten values(%1)").arg(i);
+        runSql(m_login, tens);
+        m_account = m_dir + "/acct.db";
+        runSql(m_account, {"create table pz(km text, je real)", "insert into pz values('101', 11)",
+                           "insert into pz values('102', 22)", "insert into pz values('201', 33)"});
+        CQorDB::SetLoginDbNameSource([this] { return "DRIVER=QSQLITE;DATABASE=" + m_login; });
+        ASSERT_TRUE(qor::Registry::writeString(CAdoConnection::kDatabasesKey, "001_2003",
+                                               "DRIVER=QSQLITE;DATABASE=" + m_account));
+        m_app = std::make_unique<CReaderApp>(m_dir + "/app.ini");
+        m_app->AddAccountSet("001", 2003);
+        qor::RecordFillQueue::instance().Clear();
+    }
+    void TearDown() override {
+        m_app.reset();
+        qor::RecordFillQueue::instance().Clear();
+        CQorDB::SetLoginDbNameSource({});
+        qputenv("QOR_REGISTRY", m_savedRegistry);
+    }
+
+    Value indb(const QString& file, const QString& table, const QString& field, int record,
+               const QString& condition = QString(), bool host = false) {
+        DatabaseRequest r;
+        r.hostDatabase = host;
+        r.file = file;
+        r.table = table;
+        r.field = field;
+        r.record = record;
+        r.condition = condition;
+        return qor::ReadDatabaseForFormula(r);
+    }
+    // A small sales table as a dBASE file, a text file and a working
+    // database with a user, a hidden and a system table.
+    void makeDataFiles() {
+        LoadedTable t;
+        t.fields = {{QStringLiteral("NAME"), kText, 20}, {QStringLiteral("QTY"), kDouble, 8}};
+        t.rows = {{QStringLiteral("甲"), 3.0}, {QStringLiteral("乙"), 7.0}, {QStringLiteral("丙"), 9.0},
+                  {QStringLiteral("丁"), 1.0}};
+        QStringList notes;
+        writeDBaseFile(m_dir + "/SALES.DBF", t, &notes);
+        writeTextTable(m_dir + "/sales.txt", t, &notes);
+        auto db = Database::create(m_dir + "/book.mdb");
+        db->createTable({QStringLiteral("sales"), true, 0}, t.fields);
+        db->createTable({QStringLiteral("hidden"), true, kHiddenObjectBit}, t.fields);
+        for (const QVariantList& row : t.rows) {
+            db->addRecord(QStringLiteral("sales"), row);
+            db->addRecord(QStringLiteral("hidden"), row);
+        }
+    }
+
+    QByteArray m_savedRegistry;
+    QString m_dir, m_login, m_account;
+    std::unique_ptr<CReaderApp> m_app;
+};
+
+TEST_F(DbReaders, DataFilesByExtensionWithoutCase) {
+    makeDataFiles();
+    // The table argument means nothing to dBASE and text files; a lower-
+    // case extension is still a data file.
+    EXPECT_EQ(indb(m_dir + "/SALES.DBF", "whatever", "NAME", 3).asText(), QStringLiteral("丙"));
+    EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "name", 3).asText(), QStringLiteral("丙"));
+    EXPECT_EQ(indb(m_dir + "/sales.txt", "", "QTY", 2).asNumber(), 7);
+    // The condition filters before the records are counted.
+    EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 1, "[QTY] > 5").asText(), QStringLiteral("乙"));
+    EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 2, "QTY > 5").asText(), QStringLiteral("丙"));
+    EXPECT_EQ(indb(m_dir + "/book.mdb", "sales", "QTY", 4).asNumber(), 1);
+    EXPECT_EQ(indb(m_dir + "/book.mdb", "SALES", "NAME", 1, "NAME = \"乙\"").asText(), QStringLiteral("乙"));
+    // A file written again is read again.
+    LoadedTable changed;
+    changed.fields = {{QStringLiteral("NAME"), kText, 20}};
+    changed.rows = {{QStringLiteral("新的")}, {QStringLiteral("第二")}, {QStringLiteral("第三条记录")}};
+    QStringList notes;
+    writeDBaseFile(m_dir + "/SALES.DBF", changed, &notes);
+    EXPECT_EQ(indb(m_dir + "/SALES.DBF", "", "NAME", 3).asText(), QStringLiteral("第三条记录"));
+    EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 1).asText(), QStringLiteral("新的"));
+    // A relative name is taken from the current directory.
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(m_dir + "/..");
+    EXPECT_EQ(indb(QFileInfo(m_dir).fileName() + "/sales.dbf", "", "NAME", 2).asText(),
+              QStringLiteral("第二"));
+    QDir::setCurrent(saved);
+}
+
+TEST_F(DbReaders, DataFilesGiveNoValueOrTheReason) {
+    makeDataFiles();
+    // No value: past the last record, a hidden table, no field given.
+    for (const Value& v : {indb(m_dir + "/sales.dbf", "", "NAME", 5), indb(m_dir + "/sales.dbf", "", "NAME", 2, "QTY > 8"),
+                           indb(m_dir + "/book.mdb", "hidden", "NAME", 1),
+                           indb(m_dir + "/book.mdb", "MSysQorTables", "name", 1),
+                           indb(m_dir + "/book.mdb", "sales", "", 1)}) {
+        EXPECT_TRUE(v.isText() && v.asText().isEmpty()) << int(v.kind());
+    }
+    // Failures name what was wrong.
+    EXPECT_TRUE(indb(m_dir + "/sales.dbf", "", "PRICE", 1).errorMessage().contains("PRICE"));
+    EXPECT_TRUE(indb(m_dir + "/sales.dbf", "", "NAME", 1, "QTY >> 1; drop").isError());
+    EXPECT_TRUE(indb(m_dir + "/book.mdb", "nosuch", "NAME", 1).errorMessage().contains("nosuch"));
+    EXPECT_TRUE(indb(m_dir + "/missing.mdb", "sales", "NAME", 1).isError());
+    EXPECT_FALSE(QFileInfo::exists(m_dir + "/missing.mdb"));
+}
+
+TEST_F(DbReaders, HostDatabaseByAccountSetAndDefinitions) {
+    // 001xxx20030101 is set 001 of 2003; the dictionary names table and field.
+    EXPECT_EQ(indb("001xxx20030101", "pz", "je", 2, QString(), true).asNumber(), 22);
+    EXPECT_EQ(indb("001xxx20030101", "[凭证]", "[金额]", 1, QString(), true).asNumber(), 11);
+    // A bracketed definition in the condition becomes the field; the
+    // author's double quotes become the database's single ones.
+    EXPECT_EQ(indb("001xxx20030101", "[凭证]", "je", 1, "[科目] = \"201\"", true).asNumber(), 33);
+    // Without a table there is nothing to read from: an error.
+    EXPECT_TRUE(indb("001xxx20030101", "", "je", 1, "[科目] = '102'", true).errorMessage().contains("empty"));
+    // Past the last record the last one is read; no record at all is a
+    // null (INDB shows 0).
+    EXPECT_EQ(indb("001xxx20030101", "pz", "je", 99, QString(), true).asNumber(), 33);
+    const Value none = indb("001xxx20030101", "pz", "je", 1, "km = '999'", true);
+    EXPECT_TRUE(none.isEmpty());
+    // A name without a data-file extension goes to the host database too.
+    EXPECT_EQ(indb("001xxx20030101", "pz", "km", 3).asText(), QStringLiteral("201"));
+}
+
+TEST_F(DbReaders, HostDatabaseFailuresAreErrorsWithTheirReason) {
+    EXPECT_TRUE(indb("002xxx20030101", "pz", "je", 1, QString(), true).errorMessage().contains("002_2003"));
+    EXPECT_TRUE(indb("001x", "pz", "je", 1, QString(), true).isError());
+    EXPECT_TRUE(indb("001xxx20030101", "pz", "nosuch", 1, QString(), true).errorMessage().contains("nosuch"));
+    EXPECT_TRUE(indb("001xxx20030101", "pz", "je", 1, "1=1; delete from pz", true).isError());
+    EXPECT_TRUE(indb("001xxx20030101", "pz", "je", 1, "[科目 = 1", true).isError());
+    // Nothing was changed on the way.
+    EXPECT_EQ(indb("001xxx20030101", "pz", "je", 3, QString(), true).asNumber(), 33);
+}
+
+TEST(CellTexts, ValuesAsTheEngineReadsThem) {
+    EXPECT_EQ(VariantToCellText(0.5), "0.5");
+    EXPECT_EQ(VariantToCellText(-0.25), "-0.25");
+    EXPECT_EQ(VariantToCellText(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(VariantToCellText(123456789012345.0), "123456789012345");
+    EXPECT_EQ(VariantToCellText(true), "1");
+    EXPECT_EQ(VariantToCellText(false), "0");
+    EXPECT_EQ(VariantToCellText(QVariant()), "");
+    EXPECT_EQ(VariantToCellText(qlonglong(42)), "42");
+    EXPECT_EQ(VariantToCellText(QStringLiteral("文本")), "文本");
+}
+
+using Cells = QList<std::pair<int, QString>>;
+Cells cellsOf(const RecordFillRequest& r) {
+    Cells out;
+    for (int i = 0; i < r.cells->CellCount(); ++i) out.append({r.cells->CellKind(i), r.cells->CellText(i)});
+    return out;
+}
+
+TEST_F(DbReaders, RecordQueriesFitTheirArea) {
+    auto& queue = qor::RecordFillQueue::instance();
+    QString error;
+    // B2:D10 down the rows with 5 fields: 3 fields, at most 9 records.
+    ASSERT_EQ(BuildCellRangeXml("select km, je, flag, memo, amt from pz", "B2:D10", 9999, "1", 1, &error), 1)
+        << error.toStdString();
+    // B2:H10 with 2 fields of 3 records: B2:C4. A field definition is
+    // looked up in the table named before it.
+    ASSERT_EQ(BuildCellRangeXml("select km, amt from [凭证] where [金额] is not null", "B2:H10", 9999, "1", 1, &error), 1)
+        << error.toStdString();
+    // Across the columns, one cell: open-ended, then fitted.
+    ASSERT_EQ(BuildCellRangeXml("select count(*), sum(amt) from pz", "C3", 255, "0", 2, &error), 1);
+    // Limit 3 of 10; an empty area is the whole table.
+    ASSERT_EQ(BuildCellRangeXml("select n from ten;", "", 3, "1", 1, &error), 1);
+    // No record: one row deep, not turned inside out.
+    ASSERT_EQ(BuildCellRangeXml("select km from pz where 0", "A1:B5", 9999, "1", 1, &error), 1);
+    ASSERT_EQ(queue.PendingCount(), 5);
+    const auto& r = queue.Requests();
+    auto corners = [](const RecordFillRequest& q) { return QList<int>{q.c1, q.r1, q.c2, q.r2}; };
+    EXPECT_EQ(corners(r[0]), (QList<int>{1, 1, 3, 3}));
+    EXPECT_EQ(cellsOf(r[0]), (Cells{{2, "101"}, {2, "102"}, {2, "103"}, {1, "0.5"}, {1, "-0.25"},
+                                    {1, "3"}, {1, "1"}, {1, "0"}, {1, "1"}}));
+    EXPECT_EQ(corners(r[1]), (QList<int>{1, 1, 2, 3}));
+    EXPECT_EQ(cellsOf(r[1]).mid(3), (Cells{{1, "10"}, {1, "20"}, {1, "30"}}));
+    // Aggregates are numbers.
+    EXPECT_EQ(corners(r[2]), (QList<int>{2, 2, 2, 3}));
+    EXPECT_EQ(cellsOf(r[2]), (Cells{{1, "3"}, {1, "60"}}));
+    EXPECT_EQ(r[2].page, 2);
+    EXPECT_EQ(r[2].direction, "0");
+    EXPECT_EQ(r[3].wholeTable, 1);
+    EXPECT_EQ(corners(r[3]), (QList<int>{0, 0, 0, 2}));
+    EXPECT_EQ(cellsOf(r[3]), (Cells{{1, "0"}, {1, "1"}, {1, "2"}}));
+    EXPECT_EQ(corners(r[4]), (QList<int>{0, 0, 0, 0}));
+    EXPECT_EQ(r[4].cells->CellCount(), 0);
+}
+
+TEST_F(DbReaders, FailedRecordQueriesQueueNothing) {
+    auto& queue = qor::RecordFillQueue::instance();
+    QString error;
+    for (const QString& sql : {QStringLiteral("select [没有] from pz"), QStringLiteral("select [科目 from pz"),
+                               QStringLiteral("select nosuch from pz"),
+                               QStringLiteral("delete from pz"),
+                               QStringLiteral("select 1; delete from pz")}) {
+        SCOPED_TRACE(sql.toStdString());
+        EXPECT_EQ(BuildCellRangeXml(sql, "A1", 10, "1", 1, &error), 0);
+        EXPECT_TRUE(error.startsWith(LoadErrorText(62061))) << error.toStdString();
+    }
+    EXPECT_EQ(queue.PendingCount(), 0);
+    // The read-only connection kept the delete out.
+    ASSERT_EQ(BuildCellRangeXml("select count(*) from pz", "A1", 10, "1", 1, &error), 1);
+    EXPECT_EQ(queue.Requests().at(0).cells->CellText(0), "3");
+    // Without a login database the reason says so.
+    CQorDB::SetLoginDbNameSource([] { return QString(); });
+    EXPECT_EQ(BuildCellRangeXml("select 1", "A1", 10, "1", 1, &error), 0);
+    EXPECT_FALSE(error.trimmed().isEmpty());
+}
+
+}  // namespace
