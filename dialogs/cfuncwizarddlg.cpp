@@ -153,14 +153,17 @@ bool CFuncWizardDlg::OnInitDialog() {
 
 CQorDialog* CFuncWizardDlg::ArgumentDialog(int templateId) {
     if (templateId == CAcctFuncDlg::IDD) return &m_acctFuncDlg;
-    if (!CFuncArgDlg::Knows(templateId)) return nullptr;
-    std::unique_ptr<CFuncArgDlg>& dlg = m_argDlgs[templateId];
+    const bool readFile = templateId == CReadFileDataDlg::IDD;
+    if (!readFile && !CFuncArgDlg::Knows(templateId)) return nullptr;
+    std::unique_ptr<CQorDialog>& dlg = m_argDlgs[templateId];
+    if (!dlg && readFile) dlg = std::make_unique<CReadFileDataDlg>(this);
     if (!dlg) dlg = std::make_unique<CFuncArgDlg>(templateId, this);
     return dlg.get();
 }
 
 bool CFuncWizardDlg::Available(int step) const {
-    return step == kIdNoArguments || step == CAcctFuncDlg::IDD || CFuncArgDlg::Knows(step);
+    return step == kIdNoArguments || step == CAcctFuncDlg::IDD || step == CReadFileDataDlg::IDD ||
+           CFuncArgDlg::Knows(step);
 }
 
 void CFuncWizardDlg::ShowModel() {
@@ -282,7 +285,17 @@ FuncArgFields CFuncWizardDlg::Fields() const {
     }
     const auto it = m_argDlgs.find(m_confirmed);
     if (it == m_argDlgs.end() || !it->second) return f;
-    const QStringList& v = it->second->m_values;
+    if (const auto* file = qobject_cast<const CReadFileDataDlg*>(it->second.get())) {
+        f.source = file->m_strFile;
+        f.table = file->m_strTable;
+        f.field = file->m_strField;
+        f.record = file->m_strRecord;
+        f.condition = file->m_strCondition;
+        return f;
+    }
+    const auto* arg = qobject_cast<const CFuncArgDlg*>(it->second.get());
+    if (!arg) return f;
+    const QStringList& v = arg->m_values;
     f.arg1 = v.value(0);
     f.arg2 = v.value(1);
     f.arg3 = v.value(2);

@@ -15,6 +15,7 @@
 #include "dialogs/defineformula_logic.h"
 #include "dialogs/funcargdlgs.h"
 #include "dialogs/funcwizard_logic.h"
+#include "dialogs/readdata_dlgs.h"
 
 class QLabel;
 class QListWidget;
@@ -94,7 +95,7 @@ private:
 
     qor::FuncWizardModel m_model;
     int m_confirmed = 0;
-    std::map<int, std::unique_ptr<CFuncArgDlg>> m_argDlgs;
+    std::map<int, std::unique_ptr<CQorDialog>> m_argDlgs;
     CAcctFuncDlg m_acctFuncDlg;
     QListWidget* m_categories = nullptr;
     QListWidget* m_functions = nullptr;

@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <functional>
 
 #include "cmdlang/enginehooks.h"
@@ -418,6 +421,8 @@ TEST(FuncWizardDlg, DatabaseFunctionsWithoutTheirDialogCannotGoOn) {
     CFuncWizardDlg wizard;
     Answers answers([&](CQorDialog& d) {
         pick(d, LoadErrorText(62204), "INDB");
+        EXPECT_TRUE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled());
+        pick(d, LoadErrorText(62204), "INDBSQL");
         EXPECT_FALSE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled());
         pick(d, LoadErrorText(62203), "IFF");
         EXPECT_TRUE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled());
@@ -556,4 +561,76 @@ TEST(RelationCondDlg, KeywordsChecksAndBrowse) {
     EXPECT_EQ(dlg.formula,
               "A1 For B1>0 Relation 部门 with \"/data/b.rep\"->" + LoadErrorText(62035));
     installUiServices(previous);
+}
+
+TEST(ReadFileDataDlg, ChecksInOrder) {
+    using P = std::pair<int, int>;
+    auto check = [](const char* file, const char* field, const char* record) {
+        const ArgCheck c = CheckReadFileData(file, field, record);
+        return P(c.messageId, c.focusId);
+    };
+    EXPECT_EQ(check("", "", ""), P(62222, 1000));
+    EXPECT_EQ(check("a.dbf", "", "1"), P(62223, 1012));
+    EXPECT_EQ(check("a.dbf", "F", ""), P(62224, 1051));
+    EXPECT_EQ(check("a.dbf", "F", "0"), P(0, 0));
+    EXPECT_EQ(check("a.dbf", "F", "12"), P(0, 0));
+    for (const char* bad : {"01", "007", "1a"}) EXPECT_EQ(check("a.dbf", "F", bad), P(62225, 1051));
+}
+
+TEST(ReadFileDataDlg, ListsARealFileAndBuildsTheCall) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/sales.txt";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Name,Qty,Code\r\nab,1.5,7\r\ncd,2,8\r\n");
+    f.close();
+
+    doctest::UiRecorder ui;
+    CFuncWizardDlg wizard;
+    Answers answers([&](CQorDialog& d) {
+        if (d.TemplateId() == CFuncWizardDlg::IDD) {
+            pick(d, LoadErrorText(62204), "INDB");
+            press(d, CFuncWizardDlg::IDC_NEXT);
+            return;
+        }
+        auto& dlg = static_cast<CReadFileDataDlg&>(d);
+        setText(d, CReadFileDataDlg::IDC_FILE, path);
+        // OK before the lists are filled: the field is missing.
+        press(d, CQorDialog::IDOK);
+        EXPECT_EQ(d.Result(), 0);
+        dlg.ListTables();
+        auto* table = qobject_cast<QComboBox*>(d.GetDlgItem(CReadFileDataDlg::IDC_TABLE));
+        ASSERT_EQ(table->count(), 1);
+        table->setCurrentIndex(0);
+        dlg.ListFields();
+        auto* field = qobject_cast<QComboBox*>(d.GetDlgItem(CReadFileDataDlg::IDC_FIELD));
+        ASSERT_EQ(field->count(), 3);
+        EXPECT_EQ(field->itemText(0), "Code");  // sorted
+        field->setCurrentIndex(1);
+        setText(d, CReadFileDataDlg::IDC_RECORD, "0");
+        press(d, CQorDialog::IDOK);
+    });
+    EXPECT_EQ(wizard.DoModal(), kIdOk);
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62223)});
+    EXPECT_EQ(wizard.Outcome(kIdOk).callText,
+              " INDB(\"" + path + "\",\"sales#txt\",\"Name\",0,)");
+}
+
+TEST(ReadFileDataDlg, AFailingCatalogueIsToldAndListsNothing) {
+    struct Failing : IDataFileCatalogue {
+        QStringList Tables(const QString&) override { throw std::runtime_error("broken file"); }
+        QStringList Fields(const QString&, const QString&) override { return {}; }
+    } failing;
+    IDataFileCatalogue* old = SetDataFileCatalogue(&failing);
+    doctest::UiRecorder ui;
+    CReadFileDataDlg dlg;
+    Answers answers([&](CQorDialog& d) {
+        setText(d, CReadFileDataDlg::IDC_FILE, "x.dbf");
+        static_cast<CReadFileDataDlg&>(d).ListTables();
+        press(d, CQorDialog::IDCANCEL);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdCancel);
+    EXPECT_TRUE(ui.said("broken file"));
+    EXPECT_EQ(qobject_cast<QComboBox*>(dlg.GetDlgItem(CReadFileDataDlg::IDC_TABLE))->count(), 0);
+    SetDataFileCatalogue(old);
 }
