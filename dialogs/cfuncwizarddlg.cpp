@@ -153,17 +153,17 @@ bool CFuncWizardDlg::OnInitDialog() {
 
 CQorDialog* CFuncWizardDlg::ArgumentDialog(int templateId) {
     if (templateId == CAcctFuncDlg::IDD) return &m_acctFuncDlg;
-    const bool readFile = templateId == CReadFileDataDlg::IDD;
-    if (!readFile && !CFuncArgDlg::Knows(templateId)) return nullptr;
+    if (!Available(templateId) || templateId == kIdNoArguments) return nullptr;
     std::unique_ptr<CQorDialog>& dlg = m_argDlgs[templateId];
-    if (!dlg && readFile) dlg = std::make_unique<CReadFileDataDlg>(this);
+    if (!dlg && templateId == CReadFileDataDlg::IDD) dlg = std::make_unique<CReadFileDataDlg>(this);
+    if (!dlg && templateId == CSqlWizardDlg::IDD) dlg = std::make_unique<CSqlWizardDlg>(this);
     if (!dlg) dlg = std::make_unique<CFuncArgDlg>(templateId, this);
     return dlg.get();
 }
 
 bool CFuncWizardDlg::Available(int step) const {
     return step == kIdNoArguments || step == CAcctFuncDlg::IDD || step == CReadFileDataDlg::IDD ||
-           CFuncArgDlg::Knows(step);
+           step == CSqlWizardDlg::IDD || CFuncArgDlg::Knows(step);
 }
 
 void CFuncWizardDlg::ShowModel() {
@@ -291,6 +291,13 @@ FuncArgFields CFuncWizardDlg::Fields() const {
         f.field = file->m_strField;
         f.record = file->m_strRecord;
         f.condition = file->m_strCondition;
+        return f;
+    }
+    if (const auto* sql = qobject_cast<const CSqlWizardDlg*>(it->second.get())) {
+        f.sql = sql->m_strSql;
+        f.displayArea = sql->m_strDisplayArea;
+        f.horizontal = sql->m_strHorizontal;
+        f.limit = sql->m_strLimit;
         return f;
     }
     const auto* arg = qobject_cast<const CFuncArgDlg*>(it->second.get());

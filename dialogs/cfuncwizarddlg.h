@@ -16,6 +16,7 @@
 #include "dialogs/funcargdlgs.h"
 #include "dialogs/funcwizard_logic.h"
 #include "dialogs/readdata_dlgs.h"
+#include "dialogs/sqlwizard_dlgs.h"
 
 class QLabel;
 class QListWidget;
