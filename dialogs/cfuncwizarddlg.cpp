@@ -157,13 +157,14 @@ CQorDialog* CFuncWizardDlg::ArgumentDialog(int templateId) {
     std::unique_ptr<CQorDialog>& dlg = m_argDlgs[templateId];
     if (!dlg && templateId == CReadFileDataDlg::IDD) dlg = std::make_unique<CReadFileDataDlg>(this);
     if (!dlg && templateId == CSqlWizardDlg::IDD) dlg = std::make_unique<CSqlWizardDlg>(this);
+    if (!dlg && templateId == CReadDbDataDlg::IDD) dlg = std::make_unique<CReadDbDataDlg>(this);
     if (!dlg) dlg = std::make_unique<CFuncArgDlg>(templateId, this);
     return dlg.get();
 }
 
 bool CFuncWizardDlg::Available(int step) const {
     return step == kIdNoArguments || step == CAcctFuncDlg::IDD || step == CReadFileDataDlg::IDD ||
-           step == CSqlWizardDlg::IDD || CFuncArgDlg::Knows(step);
+           step == CSqlWizardDlg::IDD || step == CReadDbDataDlg::IDD || CFuncArgDlg::Knows(step);
 }
 
 void CFuncWizardDlg::ShowModel() {
@@ -291,6 +292,14 @@ FuncArgFields CFuncWizardDlg::Fields() const {
         f.field = file->m_strField;
         f.record = file->m_strRecord;
         f.condition = file->m_strCondition;
+        return f;
+    }
+    if (const auto* db = qobject_cast<const CReadDbDataDlg*>(it->second.get())) {
+        f.source = db->m_strAccountSet;
+        f.table = db->m_strTable;
+        f.field = db->m_strField;
+        f.record = db->m_strRecord;
+        f.condition = db->m_strCondition;
         return f;
     }
     if (const auto* sql = qobject_cast<const CSqlWizardDlg*>(it->second.get())) {

@@ -8,13 +8,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <exception>
 
 #include "engine/messages.h"
 #include "exchange/datafilepath.h"
 #include "exchange/datafiles.h"
+#include "dialogs/sqlwizard_dlgs.h"
 #include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "reader/cqordb.h"
+#include "reader/creaderapp.h"
 #include "resources/stringtable.h"
 
 using namespace qor;
@@ -87,6 +92,13 @@ ArgCheck CheckReadFileData(const QString& file, const QString& field, const QStr
     if (record.isEmpty()) return {62224, CReadFileDataDlg::IDC_RECORD};
     if (!isPlainInteger(record)) return {kMsgNotInteger, CReadFileDataDlg::IDC_RECORD};
     return {};
+}
+
+QString AccountSetLine(const QString& id, int year) {
+    QString line = LoadErrorText(62242);
+    line.replace(QStringLiteral("%s"), id);
+    line.replace(QStringLiteral("%i"), QString::number(year));
+    return line;
 }
 
 }  // namespace qor
@@ -211,6 +223,152 @@ void CReadFileDataDlg::OnOK() {
     m_strField = field;
     m_strTable = m_table->currentText();
     m_strRecord = record;
+    m_strCondition = m_condition->text();
+    EndDialog(IDOK);
+}
+
+// ---- CReadDbDataDlg ------------------------------------------------------------
+
+CReadDbDataDlg::CReadDbDataDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(res::templateCaption(IDD).value_or(QString()).trimmed());
+    auto* layout = new QVBoxLayout(this);
+    auto* fields = new QFormLayout;
+    auto sortedList = [this](int id) {
+        return Bind(id, new QComboBox(this));
+    };
+    m_accountSet = Bind(IDC_ACCOUNT_SET, new QComboBox(this));
+    m_category = sortedList(IDC_CATEGORY);
+    m_table = sortedList(IDC_TABLE);
+    m_field = sortedList(IDC_FIELD);
+    m_record = Bind(IDC_RECORD, new QLineEdit(this));
+    m_record->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_record));
+    m_condition = Bind(IDC_CONDITION, new QLineEdit(this));
+    fields->addRow(QStringLiteral("请选择数据库："), m_accountSet);
+    fields->addRow(QStringLiteral("类　　　　别："), m_category);
+    fields->addRow(QStringLiteral("表名："), m_table);
+    fields->addRow(QStringLiteral("字段名："), m_field);
+    fields->addRow(QStringLiteral("记录号："), m_record);
+    fields->addRow(QStringLiteral("条件："), m_condition);
+    layout->addLayout(fields);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* ok = Bind(IDOK, new QPushButton(QStringLiteral("确认"), this));
+    auto* cancel = Bind(IDCANCEL, new QPushButton(QStringLiteral("取消"), this));
+    ok->setDefault(true);
+    cancel->setAutoDefault(false);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &CReadDbDataDlg::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &CReadDbDataDlg::OnCancel);
+    connect(m_category, &QComboBox::currentIndexChanged, this,
+            &CReadDbDataDlg::OnCategoryChanged);
+    connect(m_table, &QComboBox::currentIndexChanged, this, &CReadDbDataDlg::OnTableChanged);
+}
+
+CReadDbDataDlg::~CReadDbDataDlg() = default;
+
+CReaderApp& CReadDbDataDlg::App() { return m_app ? *m_app : CAppEnvironment::Instance().App(); }
+
+void CReadDbDataDlg::Failed(const std::exception& e) {
+    messageBox(LoadErrorText(62243) + QLatin1Char('\n') + QString::fromUtf8(e.what()),
+               LoadErrorText(kMsgAppCaption), MsgButtons::Ok, MsgIcon::Warning);
+}
+
+bool CReadDbDataDlg::OnInitDialog() {
+    m_record->clear();
+    m_condition->clear();
+    const QSignalBlocker b1(m_category), b2(m_table);
+    m_accountSet->clear();
+    m_category->clear();
+    m_table->clear();
+    m_field->clear();
+    CReaderApp& app = App();
+    // Each account set goes to the top, so the last one stands first.
+    for (int i = 0; i < app.GetAccountSetCount(); ++i) {
+        const CAccountSet& set = app.GetAccountSet(i);
+        m_accountSet->insertItem(0, AccountSetLine(set.m_strId, set.m_nYear));
+    }
+    m_accountSet->setCurrentIndex(m_accountSet->count() ? 0 : -1);
+    try {
+        m_db.reset();
+        m_db = MakeDictionary();
+        m_db->QuerySystems();
+        m_db->Open();
+        for (; !m_db->IsEOF(); m_db->MoveNext()) m_category->addItem(m_db->m_strSystemName);
+        m_db->Close();
+        m_category->model()->sort(0);
+    } catch (const std::exception& e) {
+        // What was filled stays; the user can still cancel.
+        m_db.reset();
+        Failed(e);
+        return true;
+    }
+    m_category->setCurrentIndex(m_category->count() ? 0 : -1);
+    OnCategoryChanged();
+    return true;
+}
+
+void CReadDbDataDlg::OnCategoryChanged() {
+    const QSignalBlocker block(m_table);
+    m_table->clear();
+    m_field->clear();
+    CReaderApp& app = App();
+    app.m_tableDefs.clear();
+    if (!m_db || m_category->currentIndex() < 0) return;
+    try {
+        m_db->QueryTablesOfSystem(m_category->currentText());
+        m_db->Open();
+        for (; !m_db->IsEOF(); m_db->MoveNext()) {
+            m_table->addItem(m_db->m_strTableDef);
+            app.m_tableDefs.Add(m_db->m_strTableName, m_db->m_strTableDef);
+        }
+        m_db->Close();
+    } catch (const std::exception& e) {
+        Failed(e);
+    }
+    m_table->model()->sort(0);
+    m_table->setCurrentIndex(-1);
+}
+
+void CReadDbDataDlg::OnTableChanged() {
+    m_field->clear();
+    CReaderApp& app = App();
+    app.m_fieldDefs.clear();
+    if (!m_db || m_table->currentIndex() < 0) return;
+    const QString definition = m_table->currentText();
+    const QString found = app.m_tableDefs.FindName(definition);
+    const QString name = found.isNull() ? definition : found;
+    try {
+        m_db->QueryFieldsOfTable(name);
+        m_db->Open();
+        for (; !m_db->IsEOF(); m_db->MoveNext()) {
+            m_field->addItem(m_db->m_strFieldDef);
+            app.m_fieldDefs.Add(m_db->m_strFieldName, m_db->m_strFieldDef);
+        }
+        m_db->Close();
+    } catch (const std::exception& e) {
+        Failed(e);
+    }
+    m_field->model()->sort(0);
+    m_field->setCurrentIndex(-1);
+}
+
+void CReadDbDataDlg::OnOK() {
+    // No account set chosen reads as an empty one.
+    m_strAccountSet = m_accountSet->currentIndex() >= 0 ? m_accountSet->currentText() : QString();
+    const QString table = m_table->currentIndex() >= 0 ? m_table->currentText() : QString();
+    const QString field = m_field->currentIndex() >= 0 ? m_field->currentText() : QString();
+    const int refused = table.isEmpty() ? 62244 : field.isEmpty() ? 62245 : 0;
+    if (refused) {
+        messageBox(LoadErrorText(refused), LoadErrorText(kMsgAppCaption), MsgButtons::Ok,
+                   MsgIcon::Warning);
+        return;
+    }
+    m_strTable = QLatin1Char('[') + table + QLatin1Char(']');
+    m_strField = QLatin1Char('[') + field + QLatin1Char(']');
+    m_strRecord = m_record->text();
     m_strCondition = m_condition->text();
     EndDialog(IDOK);
 }

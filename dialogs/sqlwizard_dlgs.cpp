@@ -102,6 +102,10 @@ QPushButton* button(CDlgItems& items, int id, const QString& text, QWidget* pare
 
 namespace qor {
 
+std::unique_ptr<CQorDB> MakeDictionary() {
+    return factory() ? factory()() : std::make_unique<CQorDB>();
+}
+
 DictionaryFactory SetDictionaryFactory(DictionaryFactory f) {
     DictionaryFactory old = std::move(factory());
     factory() = std::move(f);
@@ -116,7 +120,7 @@ CDictionaryBrowser::CDictionaryBrowser() = default;
 CDictionaryBrowser::~CDictionaryBrowser() = default;
 
 CQorDB& CDictionaryBrowser::Dictionary() {
-    if (!m_db) m_db = factory() ? factory()() : std::make_unique<CQorDB>();
+    if (!m_db) m_db = MakeDictionary();
     return *m_db;
 }
 

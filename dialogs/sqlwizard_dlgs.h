@@ -31,6 +31,8 @@ namespace qor {
 using DictionaryFactory = std::function<std::unique_ptr<CQorDB>()>;
 // Returns the factory installed before; an empty one restores the default.
 DictionaryFactory SetDictionaryFactory(DictionaryFactory factory);
+// A dictionary record set from the installed factory. Throws.
+std::unique_ptr<CQorDB> MakeDictionary();
 
 }  // namespace qor
 

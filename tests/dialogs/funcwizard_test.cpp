@@ -416,16 +416,17 @@ TEST(FuncWizardDlg, CancelInAnArgumentDialogStoresNothing) {
     EXPECT_TRUE(f.text.isEmpty());
 }
 
-TEST(FuncWizardDlg, DatabaseFunctionsWithoutTheirDialogCannotGoOn) {
+TEST(FuncWizardDlg, NextButtonFollowsTheFunction) {
     doctest::UiRecorder ui;
     CFuncWizardDlg wizard;
     Answers answers([&](CQorDialog& d) {
-        pick(d, LoadErrorText(62204), "INDB");
-        EXPECT_TRUE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled());
-        pick(d, LoadErrorText(62204), "INDBSQL");
-        EXPECT_FALSE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled());
-        pick(d, LoadErrorText(62203), "IFF");
-        EXPECT_TRUE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled());
+        for (const char* fn : {"INDB", "INDBSQL", "GETRECORD"}) {
+            pick(d, LoadErrorText(62204), fn);
+            EXPECT_TRUE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled()) << fn;
+            EXPECT_NE(static_cast<CFuncWizardDlg&>(d).ArgumentDialog(
+                          static_cast<CFuncWizardDlg&>(d).Model().NextStep()),
+                      nullptr);
+        }
         pick(d, LoadErrorText(62200), "PAI");
         EXPECT_EQ(qobject_cast<QPushButton*>(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT))->text(),
                   LoadErrorText(62082));

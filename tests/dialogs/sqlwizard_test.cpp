@@ -13,6 +13,8 @@
 #include <functional>
 
 #include "dialogs/cfuncwizarddlg.h"
+#include "dialogs/readdata_dlgs.h"
+#include "reader/creaderapp.h"
 #include "dialogs/sqlwizard_dlgs.h"
 #include "dialogs/sqlwizard_logic.h"
 #include "engine/messages.h"
@@ -297,4 +299,48 @@ TEST(SqlWizardDlg, GetRecordThroughTheFunctionWizard) {
     EXPECT_EQ(wizard.DoModal(), CQorDialog::IDOK);
     EXPECT_EQ(wizard.Outcome(CQorDialog::IDOK).callText,
               " GETRECORD(\"Select [工资数据].[it's] From [工资数据] \",\"C1:D12\",1,9999)");
+}
+
+TEST(ReadDbDataDlg, PicksFromTheDictionaryAndBracketsTheResult) {
+    const QString db = makeDictionary("readdb");
+    Dictionary dict([db] { return std::make_unique<CQorDB>(db); });
+    doctest::UiRecorder ui;
+    CReaderApp app;
+    app.AddAccountSet("001", 2025);
+    app.AddAccountSet("002", 2026);
+    CReadDbDataDlg dlg;
+    dlg.SetApp(&app);
+    Answers answers([&](CQorDialog& d) {
+        auto combo = [&](int id) { return qobject_cast<QComboBox*>(d.GetDlgItem(id)); };
+        EXPECT_EQ(combo(CReadDbDataDlg::IDC_ACCOUNT_SET)->itemText(0), "002帐套2026年度");
+        EXPECT_EQ(combo(CReadDbDataDlg::IDC_CATEGORY)->count(), 2);
+        combo(CReadDbDataDlg::IDC_CATEGORY)->setCurrentText("工资");
+        QComboBox* table = combo(CReadDbDataDlg::IDC_TABLE);
+        ASSERT_EQ(table->count(), 2);
+        press(d, CQorDialog::IDOK);  // no table
+        table->setCurrentText("工资数据");
+        press(d, CQorDialog::IDOK);  // no field
+        ASSERT_EQ(combo(CReadDbDataDlg::IDC_FIELD)->count(), 1);
+        combo(CReadDbDataDlg::IDC_FIELD)->setCurrentIndex(0);
+        qobject_cast<QLineEdit*>(d.GetDlgItem(CReadDbDataDlg::IDC_RECORD))->setText("3");
+        press(d, CQorDialog::IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), CQorDialog::IDOK);
+    EXPECT_EQ(ui.messages, (QStringList{LoadErrorText(62244), LoadErrorText(62245)}));
+    EXPECT_EQ(dlg.m_strAccountSet, "002帐套2026年度");
+    EXPECT_EQ(dlg.m_strTable, "[工资数据]");
+    EXPECT_EQ(dlg.m_strField, "[it's]");
+    EXPECT_EQ(dlg.m_strRecord, "3");
+    EXPECT_EQ(app.m_tableDefs.FindName("工资数据"), "wa_data");
+    EXPECT_EQ(app.m_fieldDefs.FindName("it's"), "f'x");
+
+    // No account set and a dictionary that cannot be opened: told, and
+    // the dialog still answers.
+    app.RemoveAllAccountSets();
+    SetDictionaryFactory([]() -> std::unique_ptr<CQorDB> { throw CAdoException("no dictionary"); });
+    ui.messages.clear();
+    CQorDialog::SetModalHook([&](CQorDialog& d) { press(d, CQorDialog::IDCANCEL); });
+    EXPECT_EQ(dlg.DoModal(), CQorDialog::IDCANCEL);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].contains("no dictionary"));
 }
