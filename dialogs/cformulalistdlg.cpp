@@ -59,6 +59,9 @@ CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     // Formulas are shown whole; long ones scroll sideways.
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setMinimumWidth(360);
+    // One line height for all: a list of many thousand formulas lays out
+    // without measuring each.
+    m_list->setUniformItemSizes(true);
     layout->addWidget(m_list, 1);
 
     auto* side = new QVBoxLayout;
@@ -93,8 +96,9 @@ void CFormulaListDlg::Fill(int type) {
     formulaType = type;
     m_types[type]->setChecked(true);
     m_list->clear();
-    if (document) m_list->addItems(FormulaListLines(*document, type));
-    const bool empty = m_list->count() == 0;
+    m_lines = document ? FormulaListLines(*document, type) : QStringList();
+    m_list->addItems(m_lines);
+    const bool empty = m_lines.isEmpty();
     if (empty) m_list->addItem(EmptyFormulaListText(type));
     m_save->setEnabled(!empty);
 }
@@ -114,10 +118,7 @@ void CFormulaListDlg::OnSave() {
         warn(this, LoadErrorText(62135));
         return;
     }
-    QStringList lines;
-    lines.reserve(m_list->count());
-    for (int i = 0; i < m_list->count(); ++i) lines << m_list->item(i)->text();
-    if (!WriteFormulaList(path, lines, kind == FormulaListFile::Script)) {
+    if (!WriteFormulaList(path, m_lines, kind == FormulaListFile::Script)) {
         QApplication::beep();
         warn(this, LoadErrorText(62135));
     }

@@ -34,6 +34,7 @@ public:
 
 private:
     QListWidget* m_list = nullptr;
+    QStringList m_lines;  // the formulas shown, as saved
     QRadioButton* m_types[3] = {};
     QPushButton* m_save = nullptr;
 };
