@@ -177,6 +177,26 @@ TEST(FuncWizardLogic, CallTextsCompileOnAReport) {
         CellArea cell = CellArea::cell(3, 3);
         EXPECT_EQ(r->SetAreaFormula(&cell, text), 0) << text.toStdString();
     }
+    // The database functions with what their dialogs give.
+    FuncArgFields db;
+    db.source = "/data/a.dbf";
+    db.table = "a#dbf";
+    db.field = "AMOUNT";
+    db.record = "0";
+    for (const char* fn : {"INDB", "INDBSQL"}) {
+        CellArea cell = CellArea::cell(3, 3);
+        const QString text = BuildFunctionCall(stateFor(LoadErrorText(62204), fn), db);
+        EXPECT_EQ(r->SetAreaFormula(&cell, text), 0) << text.toStdString();
+    }
+    db.sql = "Select [T].[F] From [T] ";
+    db.displayArea = "C1:D12";
+    db.horizontal = "1";
+    db.limit = "9999";
+    {
+        CellArea cell = CellArea::cell(3, 3);
+        const QString text = BuildFunctionCall(stateFor(LoadErrorText(62204), "GETRECORD"), db);
+        EXPECT_EQ(r->SetAreaFormula(&cell, text), 0) << text.toStdString();
+    }
     // Functions without arguments as 888 appends them.
     for (const char* fn : {"PAI", "MRECNO", "YEAR", "MNUMBER"}) {
         const QString text = *AppendFunctionCall("1+", FuncWizardOutcome{kIdNoArguments, fn, {}});
