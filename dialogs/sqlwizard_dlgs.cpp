@@ -316,8 +316,10 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     };
     m_tree = Bind(IDC_TREE, new QTreeWidget(this));
     m_tree->setHeaderHidden(true);
+    m_tree->setMinimumWidth(160);
     column(QStringLiteral("选择表名"), m_tree);
     m_fields = Bind(IDC_FIELDS, fieldList(this));
+    m_fields->setMinimumWidth(140);
     column(QStringLiteral("选择字段"), m_fields);
     auto* moves = new QVBoxLayout;
     moves->addStretch();
@@ -333,6 +335,9 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_selected->setHeaderLabels({LoadErrorText(62246), LoadErrorText(62247), QString(),
                                  LoadErrorText(62248), LoadErrorText(62249)});
     m_selected->setColumnHidden(2, true);
+    const int widths[] = {90, 120, 0, 60, 65};
+    for (int c = 0; c < 5; ++c) m_selected->setColumnWidth(c, widths[c]);
+    m_selected->setMinimumWidth(360);
     m_selected->setRootIsDecorated(false);
     m_selected->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_selected->setItemDelegate(new MarkDelegate(m_selected));
