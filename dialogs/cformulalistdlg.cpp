@@ -6,7 +6,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,13 +56,15 @@ void warn(QWidget* dlg, const QString& text) {
 CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QHBoxLayout(this);
-    m_list = Bind(IDC_LIST, new QListWidget(this));
+    // A view over a plain list of texts: a report's many thousand formulas
+    // fill it without an item object each.
+    m_list = Bind(IDC_LIST, new QListView(this));
+    m_model = new QStringListModel(this);
+    m_list->setModel(m_model);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Formulas are shown whole; long ones scroll sideways.
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setMinimumWidth(360);
-    // One line height for all: a list of many thousand formulas lays out
-    // without measuring each.
-    m_list->setUniformItemSizes(true);
     layout->addWidget(m_list, 1);
 
     auto* side = new QVBoxLayout;
@@ -95,11 +98,9 @@ void CFormulaListDlg::Fill(int type) {
     if (type < kCellFormulas || type > kRoundingFormulas) type = kCellFormulas;
     formulaType = type;
     m_types[type]->setChecked(true);
-    m_list->clear();
     m_lines = document ? FormulaListLines(*document, type) : QStringList();
-    m_list->addItems(m_lines);
     const bool empty = m_lines.isEmpty();
-    if (empty) m_list->addItem(EmptyFormulaListText(type));
+    m_model->setStringList(empty ? QStringList{EmptyFormulaListText(type)} : m_lines);
     m_save->setEnabled(!empty);
 }
 
