@@ -22,6 +22,10 @@
 #include "dialogs/funcwizard_logic.h"
 #include "document/cmd_formula.h"
 #include "engine/messages.h"
+#include "platform/registry.h"
+#include "reader/builtincomponents.h"
+#include "reader/cappenvironment.h"
+#include "reader/demoledgerservice.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace qor;
@@ -654,4 +658,24 @@ TEST(ReadFileDataDlg, AFailingCatalogueIsToldAndListsNothing) {
     EXPECT_TRUE(ui.said("broken file"));
     EXPECT_EQ(qobject_cast<QComboBox*>(dlg.GetDlgItem(CReadFileDataDlg::IDC_TABLE))->count(), 0);
     SetDataFileCatalogue(old);
+}
+
+TEST(FuncWizardDlg, HostServicesListTheDemoLedgerWithBothNames) {
+    // The service list answers one array for every name request; each
+    // line must still join an item's own two names.
+    qor::RegisterBuiltinComponents();
+    qor::Registry::writeString(CAppServiceList::kServiceKey, qor::DemoLedgerService::kProgId,
+                               qor::DemoLedgerService::kClsid);
+    CAppEnvironment::Instance().EnsureLoggedIn()->Load();
+    const QList<FuncWizardService> services = HostServiceSource().Services();
+    const auto demo = std::find_if(services.begin(), services.end(), [](const auto& s) {
+        return s.firstNames == QStringList{"QC", "QM", "FS", "JE"};
+    });
+    ASSERT_NE(demo, services.end());
+    EXPECT_EQ(demo->lines.value(2), "发生额(FS)");
+    EXPECT_FALSE(demo->description.isEmpty());
+
+    // Off the list again, so other tests see the services they expect.
+    qor::Registry::deleteValue(CAppServiceList::kServiceKey, qor::DemoLedgerService::kProgId);
+    CAppEnvironment::Instance().EnsureLoggedIn()->Load();
 }
