@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <exception>
+#include <stdexcept>
 
 #include "engine/messages.h"
 #include "exchange/datafilepath.h"
@@ -29,20 +30,26 @@ namespace {
 constexpr int kMsgAppCaption = 57344;
 constexpr int kMsgNotInteger = 62225;
 
+// The data-file functions answer 0 with a reason on failure; a reason
+// becomes an error here, so the dialog can say why nothing is listed.
 class FileCatalogue : public IDataFileCatalogue {
 public:
     QStringList Tables(const QString& path) override {
+        QString error;
         QStringList out;
-        const int n = GetDataFileTableCount(path);
+        const int n = GetDataFileTableCount(path, &error);
+        if (n == 0 && !error.isEmpty()) throw std::runtime_error(error.toStdString());
         for (int i = 0; i < n; ++i) {
-            const QString name = GetDataFileTableName(path, i);
+            const QString name = GetDataFileTableName(path, i, &error);
             if (!name.isNull()) out << name;
         }
         return out;
     }
     QStringList Fields(const QString& path, const QString& table) override {
+        QString error;
         QStringList out;
-        const int n = GetDataTableFieldCount(path, table);
+        const int n = GetDataTableFieldCount(path, table, &error);
+        if (n == 0 && !error.isEmpty()) throw std::runtime_error(error.toStdString());
         for (int i = 0; i < n; ++i) {
             jet::FieldInfo info;
             if (GetDataTableFieldInfo(&info, path, table, i)) out << info.name;

@@ -679,3 +679,28 @@ TEST(FuncWizardDlg, HostServicesListTheDemoLedgerWithBothNames) {
     qor::Registry::deleteValue(CAppServiceList::kServiceKey, qor::DemoLedgerService::kProgId);
     CAppEnvironment::Instance().EnsureLoggedIn()->Load();
 }
+
+TEST(ReadFileDataDlg, ABrokenDataFileSaysWhy) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/broken.dbf";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not a dBASE file");
+    f.close();
+    doctest::UiRecorder ui;
+    CReadFileDataDlg dlg;
+    Answers answers([&](CQorDialog& d) {
+        setText(d, CReadFileDataDlg::IDC_FILE, path);
+        auto& r = static_cast<CReadFileDataDlg&>(d);
+        r.ListTables();
+        auto* table = qobject_cast<QComboBox*>(d.GetDlgItem(CReadFileDataDlg::IDC_TABLE));
+        if (table->count() == 1) {  // listed by name; its fields cannot be read
+            table->setCurrentIndex(0);
+            r.ListFields();
+        }
+        press(d, CQorDialog::IDCANCEL);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdCancel);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_FALSE(ui.messages[0].isEmpty());
+}
