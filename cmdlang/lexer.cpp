@@ -75,6 +75,13 @@ void classifyVar(QStringView w, Token& t) {
 
 }  // namespace
 
+bool IsVariableAreaName(QStringView word) {
+    if (word.size() < 2 || (word[0] != u'V' && word[0] != u'v') || word[1] != u'_') return false;
+    Token t;
+    classifyVar(word, t);
+    return t.refError.isEmpty();
+}
+
 bool Token::isWord(const char* word) const {
     return kind == TokenKind::Ident &&
            text.compare(QLatin1StringView(word), Qt::CaseInsensitive) == 0;

@@ -86,6 +86,10 @@ private:
 // comments in scripts.
 bool IsCommentLine(QStringView line);
 
+// Whether word ("V_A", "v_A3", "V_3") names a variable area or one of its
+// cells as formulas write it; the prefix must be there.
+bool IsVariableAreaName(QStringView word);
+
 struct ScriptLine {
     int number = 0;  // 1-based line number in the script
     int offset = 0;  // offset of the line in the script text

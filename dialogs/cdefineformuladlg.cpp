@@ -103,7 +103,8 @@ void CFilterCondDlg::OnPrevious() { done(kIdPrevious); }
 
 // ---- CDefineFormulaDlg ----------------------------------------------------
 
-CDefineFormulaDlg::CDefineFormulaDlg(QWidget* parent) : CQorDialog(parent, IDD), m_filterDlg(this) {
+CDefineFormulaDlg::CDefineFormulaDlg(QWidget* parent)
+    : CQorDialog(parent, IDD), m_wizardDlg(this), m_filterDlg(this), m_relationDlg(this) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
@@ -170,19 +171,18 @@ void CDefineFormulaDlg::OnFilter() {
 void CDefineFormulaDlg::OnRelation() {
     const QString f = m_formula->text();
     const QString a = m_area->text();
-    RelationCondition state = m_relation;
-    if (Helpers().RunRelationCond(state, this) != kIdOk) {
+    RelationCondition state;
+    if (Helpers().RunRelationCond(m_relationDlg, state) != kIdOk) {
         SetFormulaText(f);
         m_area->setText(a);
         return;
     }
-    m_relation = state;
     SetFormulaText(SpliceRelationClause(f, state.key, state.table, state.relatedKey));
 }
 
 void CDefineFormulaDlg::OnFuncWizard() {
     const QString f = m_formula->text();
-    const FuncWizardOutcome out = Helpers().RunFuncWizard(this);
+    const FuncWizardOutcome out = Helpers().RunFuncWizard(m_wizardDlg);
     if (out.result == kIdCancel) {
         // A cancel anywhere in the wizard abandons the whole entry.
         OnCancel();

@@ -8,7 +8,9 @@
 #include "dialogs/cqordialog.h"
 #include <QHash>
 
+#include "dialogs/cfuncwizarddlg.h"
 #include "dialogs/defineformula_logic.h"
+#include "dialogs/funcargdlgs.h"
 
 class QLineEdit;
 
@@ -40,31 +42,28 @@ private:
 namespace qor {
 
 // What the relation-condition dialog gives: the current keyword, the
-// related report file and the related keyword. Kept by the define-formula
-// dialog so the next run starts from the last entries.
+// related report file and the related keyword.
 struct RelationCondition {
     QString key;
     QString table;
     QString relatedKey;
 };
 
-// The helper dialogs as the define-formula dialog runs them. The filter
-// dialog is ours and runs modally; the relation dialog and the function
-// wizard belong to other dialogs and, until installed, the relation step
-// is cancelled and the wizard changes nothing.
+// The helper dialogs as the define-formula dialog runs them: the dialogs
+// are the define-formula dialog's own, so their entries survive between
+// uses within one command. Tests may answer in their place.
 class IFormulaHelperDialogs {
 public:
     virtual ~IFormulaHelperDialogs() = default;
     virtual int RunFilterCond(CFilterCondDlg& dlg) { return dlg.DoModal(); }
     // IDOK with state filled, or another result with state as it was.
-    virtual int RunRelationCond(RelationCondition& state, QWidget* parent) {
-        (void)state;
-        (void)parent;
-        return kIdCancel;
+    virtual int RunRelationCond(CRelationCondDlg& dlg, RelationCondition& state) {
+        const int r = dlg.DoModal();
+        if (r == kIdOk) state = {dlg.m_strKey, dlg.m_strTable, dlg.m_strRelatedKey};
+        return r;
     }
-    virtual FuncWizardOutcome RunFuncWizard(QWidget* parent) {
-        (void)parent;
-        return FuncWizardOutcome{kIdPrevious, {}, {}};
+    virtual FuncWizardOutcome RunFuncWizard(CFuncWizardDlg& dlg) {
+        return dlg.Outcome(dlg.DoModal());
     }
 };
 
@@ -93,7 +92,8 @@ public:
     // Null: the installed helpers.
     void SetHelperDialogs(qor::IFormulaHelperDialogs* helpers) { m_helpers = helpers; }
     CFilterCondDlg& FilterDlg() { return m_filterDlg; }
-    qor::RelationCondition& RelationState() { return m_relation; }
+    CFuncWizardDlg& FuncWizardDlg() { return m_wizardDlg; }
+    CRelationCondDlg& RelationDlg() { return m_relationDlg; }
 
 public slots:
     void OnFilter();
@@ -111,7 +111,8 @@ private:
 
     QLineEdit* m_formula = nullptr;
     QLineEdit* m_area = nullptr;
+    CFuncWizardDlg m_wizardDlg;
     CFilterCondDlg m_filterDlg;
-    qor::RelationCondition m_relation;
+    CRelationCondDlg m_relationDlg;
     qor::IFormulaHelperDialogs* m_helpers = nullptr;
 };

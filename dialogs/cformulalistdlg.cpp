@@ -6,7 +6,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,7 +56,12 @@ void warn(QWidget* dlg, const QString& text) {
 CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QHBoxLayout(this);
-    m_list = Bind(IDC_LIST, new QListWidget(this));
+    // A view over a plain list of texts: a report's many thousand formulas
+    // fill it without an item object each.
+    m_list = Bind(IDC_LIST, new QListView(this));
+    m_model = new QStringListModel(this);
+    m_list->setModel(m_model);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Formulas are shown whole; long ones scroll sideways.
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setMinimumWidth(360);
@@ -92,10 +98,9 @@ void CFormulaListDlg::Fill(int type) {
     if (type < kCellFormulas || type > kRoundingFormulas) type = kCellFormulas;
     formulaType = type;
     m_types[type]->setChecked(true);
-    m_list->clear();
-    if (document) m_list->addItems(FormulaListLines(*document, type));
-    const bool empty = m_list->count() == 0;
-    if (empty) m_list->addItem(EmptyFormulaListText(type));
+    m_lines = document ? FormulaListLines(*document, type) : QStringList();
+    const bool empty = m_lines.isEmpty();
+    m_model->setStringList(empty ? QStringList{EmptyFormulaListText(type)} : m_lines);
     m_save->setEnabled(!empty);
 }
 
@@ -114,10 +119,7 @@ void CFormulaListDlg::OnSave() {
         warn(this, LoadErrorText(62135));
         return;
     }
-    QStringList lines;
-    lines.reserve(m_list->count());
-    for (int i = 0; i < m_list->count(); ++i) lines << m_list->item(i)->text();
-    if (!WriteFormulaList(path, lines, kind == FormulaListFile::Script)) {
+    if (!WriteFormulaList(path, m_lines, kind == FormulaListFile::Script)) {
         QApplication::beep();
         warn(this, LoadErrorText(62135));
     }

@@ -6,7 +6,8 @@
 #include "dialogs/formulalist_logic.h"
 #include "document/cmd_dialogs.h"
 
-class QListWidget;
+class QListView;
+class QStringListModel;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -33,7 +34,9 @@ public:
     void OnSave();
 
 private:
-    QListWidget* m_list = nullptr;
+    QListView* m_list = nullptr;
+    QStringListModel* m_model = nullptr;
+    QStringList m_lines;  // the formulas shown, as saved
     QRadioButton* m_types[3] = {};
     QPushButton* m_save = nullptr;
 };

@@ -19,6 +19,7 @@ constexpr qint64 kMaxImportBytes = 16 * 1024 * 1024;
 
 QStringList SplitFormulaListText(const QString& text) {
     QStringList lines;
+    lines.reserve(text.count(QLatin1Char('\n')) + 1);
     qsizetype from = 0;
     while (from < text.size()) {
         const qsizetype cr = text.indexOf(QLatin1Char('\r'), from);
@@ -58,16 +59,23 @@ QString WithDefaultListExtension(const QString& path, int type) {
 }
 
 bool WriteFormulaList(const QString& path, const QStringList& lines, bool script) {
+    // The whole list goes out in one write: one conversion and one system
+    // call, however many formulas the report has.
+    const QString crlf = QStringLiteral("\r\n");
+    const QString let = QStringLiteral("let ");
+    qsizetype size = 1;
+    for (const QString& line : lines) size += line.size() + crlf.size() + (script ? let.size() : 0);
+    QString text;
+    text.reserve(size);
+    text += QChar(0xFEFF);  // the byte-order mark, FF FE once written
+    for (const QString& line : lines) {
+        if (script) text += let;
+        text += line;
+        text += crlf;
+    }
     CUnicodeTextFile file;
     if (!file.Open(path)) return false;
-    static const char kBom[] = {'\xFF', '\xFE'};
-    bool ok = file.Write(kBom, 2);
-    const QString crlf = QStringLiteral("\r\n");
-    for (const QString& line : lines) {
-        if (!ok) break;
-        ok = file.WriteString(script ? QStringLiteral("let ") + line + crlf : line + crlf);
-    }
-    if (!ok) {
+    if (!file.WriteString(text)) {
         file.Abort();
         return false;
     }

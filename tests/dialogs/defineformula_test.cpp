@@ -53,11 +53,11 @@ struct ScriptedHelpers : IFormulaHelperDialogs {
         if (filterResult == kIdOk) dlg.m_strCondition = condition;
         return filterResult;
     }
-    int RunRelationCond(RelationCondition& state, QWidget*) override {
+    int RunRelationCond(CRelationCondDlg&, RelationCondition& state) override {
         if (relationResult == kIdOk) state = relation;
         return relationResult;
     }
-    FuncWizardOutcome RunFuncWizard(QWidget*) override { return wizard; }
+    FuncWizardOutcome RunFuncWizard(CFuncWizardDlg&) override { return wizard; }
 };
 
 QString formulaAt(CQorsDoc& doc, int row, int col) {
@@ -245,7 +245,9 @@ TEST(DefineFormulaDlg, OwnFilterDialogKeepsItsLastCondition) {
         click(d, CDefineFormulaDlg::IDC_FILTER);
         EXPECT_EQ(f->text(), "A1 For C1>0");
         EXPECT_EQ(edit(d, CDefineFormulaDlg::IDC_AREA)->text(), "A1");
-        // Until the wizard is installed its button changes nothing.
+        // "上一步" in the wizard changes nothing.
+        onModal<CFuncWizardDlg>(
+            [](CFuncWizardDlg* w) { w->OnPrevious(); });
         click(d, CDefineFormulaDlg::IDC_FUNC_WIZARD);
         EXPECT_TRUE(d->isVisible());
         click(d, kIdOk);

@@ -5,7 +5,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,12 +51,12 @@ struct FileChooser {
     UiServices previous;
 };
 
-QListWidget* list(CQorDialog& d) {
-    return static_cast<QListWidget*>(d.GetDlgItem(CFormulaListDlg::IDC_LIST));
+QAbstractItemModel* list(CQorDialog& d) {
+    return qobject_cast<QListView*>(d.GetDlgItem(CFormulaListDlg::IDC_LIST))->model();
 }
 QStringList shown(CQorDialog& d) {
     QStringList out;
-    for (int i = 0; i < list(d)->count(); ++i) out << list(d)->item(i)->text();
+    for (int i = 0; i < list(d)->rowCount(); ++i) out << list(d)->index(i, 0).data().toString();
     return out;
 }
 void click(CQorDialog& d, int id) { static_cast<QAbstractButton*>(d.GetDlgItem(id))->click(); }
