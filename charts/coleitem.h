@@ -48,6 +48,10 @@ public:
 
     const qor::items::OleClientRecord& GetClient() const { return m_client; }
     void SetClient(const qor::items::OleClientRecord& client) { m_client = client; }
+    // The object's own bytes (an embedded object's "Embedding n" contents);
+    // not part of the record.
+    const QByteArray& GetObjectData() const { return m_data; }
+    void SetObjectData(const QByteArray& data) { m_data = data; }
     int GetClientState() const { return m_state; }
     void SetClientState(int state) { m_state = state; }
     bool IsSizeFixed() const { return m_sizeFixed; }
@@ -81,6 +85,7 @@ private:
     }
 
     qor::items::OleClientRecord m_client;
+    QByteArray m_data;
     int m_state = qor::items::OleClientRecord::kLoaded;
     // Unset for a new object, so the first change of its extent rescales
     // it once.

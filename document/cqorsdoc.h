@@ -420,6 +420,12 @@ public:
     // bytes that are not exactly one chart.
     std::shared_ptr<CComItem> PasteChartItem(const QByteArray& record, const QPoint* at,
                                              QString* error = nullptr);
+    // An object made from a file, added at `at` (sheet pixels): embedded
+    // (its bytes kept in the report) or linked (the file named), shown as
+    // its picture or as an icon. Null with *error, adding nothing, for a
+    // report file, a file too large or unreadable.
+    std::shared_ptr<CComItem> InsertObjectFromFile(const QString& path, QPoint at, bool link,
+                                                   bool icon, QString* error = nullptr);
     // Counts changes of what charts show (cells, pages, the page on screen).
     quint64 ContentGeneration() const { return m_contentGeneration; }
 
@@ -513,6 +519,9 @@ private:
     int pasteText(const QString& text);
     int lastShownRow() const;
     bool chartAreaInTable(const qor::items::ChartDesc& desc) const;
+    // Embedded objects' bytes to and from their "Embedding n" storages.
+    void writeObjectStorages();
+    void readObjectStorages();
     int lastShownCol() const;
 
     std::unique_ptr<CReportHandle> m_pReport;

@@ -194,6 +194,7 @@ bool CQorsDoc::writeDocumentStreams(const QStringList& periods, QString* error) 
     file->SetDocumentStream(QString::fromLatin1(kOthersStreamName),
                             encodeDocOthers(collectOthers(periods)));
     const QString contents = QString::fromLatin1(items::kContentsStreamName);
+    if (!m_bKeepStoredContents) writeObjectStorages();
     if (!m_items.empty())
         file->SetDocumentStream(contents, SerializeItems());
     else if (!m_bKeepStoredContents && !file->DocumentStream(contents).isEmpty())
@@ -292,7 +293,9 @@ bool CQorsDoc::OpenRepFile(const QString& path) {
     adoptReport(std::move(report), full, marked);
     applyOthers(others);
     m_bKeepStoredContents = false;
-    if (!LoadItems(contents, &error)) {
+    if (LoadItems(contents, &error)) {
+        readObjectStorages();
+    } else {
         // Kept in the file untouched until the document has items of its
         // own to write there.
         m_bKeepStoredContents = true;

@@ -1,6 +1,10 @@
 // The document's item list: charts and embedded objects, drawn from the
 // head of the list to its tail, stored in the "Contents" stream.
 
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QSet>
 #include <algorithm>
 
 #include "charts/cgraphitem.h"
@@ -8,8 +12,11 @@
 #include "charts/chart_renderer.h"
 #include "charts/coleitem.h"
 #include "charts/contentsstream.h"
+#include "charts/itemformats.h"
+#include "charts/objectdata.h"
 #include "document/cqorsdoc.h"
 
+#include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
@@ -333,6 +340,92 @@ std::shared_ptr<CComItem> CQorsDoc::PasteChartItem(const QByteArray& record, con
     SetModifiedFlag();
     UpdateAllViews(kHintItems);
     return item;
+}
+
+std::shared_ptr<CComItem> CQorsDoc::InsertObjectFromFile(const QString& path, QPoint at, bool link,
+                                                         bool icon, QString* error) {
+    auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
+        if (error) *error = why;
+        return nullptr;
+    };
+    if (!m_pReport) return fail(QStringLiteral("没有打开的报表"));
+    const QString suffix = QFileInfo(path).suffix().toUpper();
+    if (suffix == QLatin1String("REP") || suffix == QLatin1String("RBK"))
+        return fail(LoadErrorText(61990));
+    // The file is read first: the item is added only once its object is made.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("不能读取文件 %1：%2").arg(path, file.errorString()));
+    if (file.size() > qor::items::kMaxObjectBytes)
+        return fail(QStringLiteral("文件 %1 太大，不能作为对象插入（最多 %2 MB）")
+                        .arg(path)
+                        .arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("不能读取文件 %1：%2").arg(path, file.errorString()));
+    const QImage picture = qor::items::ObjectPicture(bytes, path, icon);
+    qor::items::OleClientRecord client;
+    client.itemType = link ? qor::items::OleClientRecord::kLink : qor::items::OleClientRecord::kEmbedded;
+    client.drawAspect =
+        icon ? qor::items::OleClientRecord::kAspectIcon : qor::items::OleClientRecord::kAspectContent;
+    client.classId = qor::items::ObjectClassOf(bytes, path);
+    client.presentation = qor::items::PngBytes(picture);
+    client.cachedExtent = qor::items::PixelsToHimetric(picture.size());
+    if (link) {
+        client.linkSource = QFileInfo(path).absoluteFilePath();
+    } else {
+        uint32_t last = 0;
+        for (const std::shared_ptr<CComItem>& p : m_items)
+            if (const auto* o = dynamic_cast<const COleItem*>(p.get()))
+                last = std::max(last, o->GetClient().embedding);
+        client.embedding = last + 1;
+    }
+    std::shared_ptr<CComItem> item = CreateComItem(1);
+    auto* object = dynamic_cast<COleItem*>(item.get());
+    if (!object) return fail(QStringLiteral("不能创建对象"));
+    object->SetClient(client);
+    if (!link) object->SetObjectData(bytes);
+    object->SetSizeFixed(true);
+    object->SetPosition(at);
+    object->SetSize(picture.width(), picture.height());
+    CascadeComItem(object);
+    SetModifiedFlag();
+    UpdateAllViews(kHintItems);
+    return item;
+}
+
+void CQorsDoc::writeObjectStorages() {
+    CReportFile* file = m_pReport ? m_pReport->GetReportFile() : nullptr;
+    if (!file) return;
+    QSet<QString> kept;
+    for (const std::shared_ptr<CComItem>& p : m_items) {
+        const auto* o = dynamic_cast<const COleItem*>(p.get());
+        if (!o || o->GetClient().itemType != qor::items::OleClientRecord::kEmbedded ||
+            o->GetClient().embedding == 0)
+            continue;
+        const QString storage = QStringLiteral("Embedding %1").arg(o->GetClient().embedding);
+        kept.insert(storage.toLower());
+        // An object whose bytes never came in (a damaged storage) keeps what
+        // the file holds.
+        if (!o->GetObjectData().isEmpty())
+            file->SetDocumentStream(storage + QStringLiteral("/Contents"), o->GetObjectData());
+    }
+    // Storages of objects that are gone go with the next save.
+    for (const qor::CompoundFile::Entry& e : file->Entries())
+        if (e.isStorage && !e.path.contains(u'/') && e.name.startsWith(QLatin1String("Embedding ")) &&
+            !kept.contains(e.name.toLower()))
+            file->RemoveDocumentEntry(e.name);
+}
+
+void CQorsDoc::readObjectStorages() {
+    CReportFile* file = m_pReport ? m_pReport->GetReportFile() : nullptr;
+    if (!file) return;
+    for (const std::shared_ptr<CComItem>& p : m_items) {
+        auto* o = dynamic_cast<COleItem*>(p.get());
+        if (!o || o->GetClient().embedding == 0) continue;
+        o->SetObjectData(file->DocumentStream(
+            QStringLiteral("Embedding %1/Contents").arg(o->GetClient().embedding)));
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -84,6 +84,11 @@ int IChartUi::RunAreaChartDlg(AreaChartDlgMembers& members) {
     return qor::kIdCancel;
 }
 
+int IChartUi::RunInsertObjectDlg(InsertObjectDlgMembers& members) {
+    (void)members;
+    return qor::kIdCancel;
+}
+
 std::unique_ptr<IChartWindow> IChartUi::CreateChartWindow(CQorsDoc* doc, QWidget* parent) {
     (void)doc;
     (void)parent;

@@ -76,6 +76,17 @@ struct CommandState;
 
 namespace qor::view {
 
+inline constexpr int kDlgInsertObject = 61440;  // our insert-object dialog
+inline constexpr int kMsgReportAsObject = 61990;
+
+// The insert-object dialog's values: a file embedded or linked, shown as
+// its picture or as an icon.
+struct InsertObjectDlgMembers {
+    QString m_strPath;
+    bool m_bLink = false;
+    bool m_bIcon = false;
+};
+
 // The window a chart is edited in over the sheet. The view places it on
 // the chart's item, routes every command to it first while it edits, and
 // ends the editing when it asks.
@@ -107,6 +118,8 @@ public:
     // A chart window over parent for the document's current chart; null
     // when charts cannot be edited here.
     virtual std::unique_ptr<IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent);
+    // kIdOk or kIdCancel.
+    virtual int RunInsertObjectDlg(InsertObjectDlgMembers& members);
 };
 
 // The installed chart interface (never null); installing null restores

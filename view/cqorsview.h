@@ -139,6 +139,9 @@ public:
     // command to it first. False when the item is no chart or charts
     // cannot be edited here.
     bool BeginChartEdit(CComItem* item);
+    // Inserts an object made from a file chosen in the insert-object
+    // dialog, selected; false when cancelled or refused (the user is told).
+    bool OnInsertObject();
     // Ends the editing: the item takes the chart as edited and is drawn
     // again; the chart window goes.
     void EndChartEdit();

@@ -122,7 +122,9 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectVerbs:
             return off(dc::ReasonNotBuilt());
         case kCmdInsertObject:
-            return off(dc::ReasonNoCounterpart());
+            if (!open) return off(dc::ReasonNoReport());
+            if (!ChartUi()->Provides(kDlgInsertObject)) return off(dc::ReasonNoDialog());
+            return on();
 
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
@@ -274,6 +276,9 @@ bool CQorsView::OnCommand(int id) {
             break;
         case kCmdInsertChart:
             InsertAreaChart();
+            break;
+        case kCmdInsertObject:
+            OnInsertObject();
             break;
         case kCmdObjectPreview:
         case kCmdObjectPrint: {
@@ -615,5 +620,26 @@ bool CQorsView::InsertAreaChart() {
     for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(chart);
     m_pDoc->SetModifiedFlag();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+    return true;
+}
+
+bool CQorsView::OnInsertObject() {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
+    InsertObjectDlgMembers m;
+    if (ChartUi()->RunInsertObjectDlg(m) != qor::kIdOk || m.m_strPath.isEmpty()) return false;
+    // Placed near the top-left of the visible sheet.
+    QPoint at(100, 50);
+    ClientToDocPoint(at);
+    QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::shared_ptr<CComItem> item =
+        m_pDoc->InsertObjectFromFile(m.m_strPath, at, m.m_bLink, m.m_bIcon, &error);
+    QApplication::restoreOverrideCursor();
+    if (!item) {
+        qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return false;
+    }
+    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(item.get());
+    ClampItemsToSheet();
     return true;
 }

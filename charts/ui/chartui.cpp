@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "charts/ui/careachartdlg.h"
+#include "charts/ui/cinsertobjectdlg.h"
 #include "charts/ui/cpicwnd.h"
 #include "document/cmd_dialogs.h"
 
@@ -13,7 +14,16 @@ namespace {
 
 class ChartUi : public view::IChartUi {
 public:
-    bool Provides(int templateId) const override { return templateId == CAreaChartDlg::IDD; }
+    bool Provides(int templateId) const override {
+        return templateId == CAreaChartDlg::IDD || templateId == CInsertObjectDlg::IDD;
+    }
+    int RunInsertObjectDlg(view::InsertObjectDlgMembers& members) override {
+        CInsertObjectDlg dlg(m_parent);
+        static_cast<view::InsertObjectDlgMembers&>(dlg) = members;
+        const int result = dlg.DoModal();
+        if (result == kIdOk) members = dlg;
+        return result;
+    }
     int RunAreaChartDlg(view::AreaChartDlgMembers& members) override {
         CAreaChartDlg dlg(m_parent);
         static_cast<view::AreaChartDlgMembers&>(dlg) = members;

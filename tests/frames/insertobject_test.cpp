@@ -1,0 +1,144 @@
+// Embedded objects: a file inserted from qorview's 插入新对象 shows as its
+// picture, its bytes are kept in the report's "Embedding n" storage (read
+// back by an independent reader) and come back when the report reopens;
+// report files are refused and a deleted object's storage goes.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+
+#include "charts/coleitem.h"
+#include "charts/ui/chartui.h"
+#include "charts/ui/cinsertobjectdlg.h"
+#include "document/cqorsdoc.h"
+#include "tests/common/testsupport.h"
+#include "tests/document/doc_fixture.h"
+#include "view/chartcmd_logic.h"
+#include "view/cqorsview.h"
+#include "view/view_commands.h"
+
+using namespace qor;
+using doctest::newDoc;
+using doctest::UiRecorder;
+
+namespace {
+
+struct HookGuard {
+    explicit HookGuard(CQorDialog::ModalHook hook)
+        : previous(CQorDialog::SetModalHook(std::move(hook))) {}
+    ~HookGuard() { CQorDialog::SetModalHook(previous); }
+    CQorDialog::ModalHook previous;
+};
+
+QByteArray writePng(const QString& path) {
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(QColor(0x20, 0x80, 0xC0));
+    image.save(path, "PNG");
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+COleItem* onlyObject(CQorsDoc& doc) {
+    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
+    return pos ? dynamic_cast<COleItem*>(doc.GetNextComItem(pos)) : nullptr;
+}
+
+}  // namespace
+
+TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
+    UiRecorder ui;
+    InstallChartUi(nullptr);
+    const QString dir = qortest::freshDir(QStringLiteral("InsertObject"));
+    const QString png = dir + "/logo.png";
+    const QByteArray bytes = writePng(png);
+    auto doc = newDoc(20, 8);
+    CQorsView view(doc.get());
+    view.resize(640, 480);
+    view.OnInitialUpdate();
+    qor::CommandState state;
+    ASSERT_TRUE(view.OnUpdateCommand(viewcmd::kCmdInsertObject, state));
+    EXPECT_TRUE(state.enabled);
+
+    auto answer = [](const QString& path, bool link) {
+        return [path, link](CQorDialog& d) {
+            qobject_cast<QLineEdit*>(d.GetDlgItem(CInsertObjectDlg::IDC_FILE))->setText(path);
+            qobject_cast<QCheckBox*>(d.GetDlgItem(CInsertObjectDlg::IDC_LINK))->setChecked(link);
+            static_cast<CInsertObjectDlg&>(d).OnOK();
+        };
+    };
+    {
+        // A report file is refused, nothing added.
+        const QString rep = dir + "/other.REP";
+        QFile(rep).open(QIODevice::WriteOnly);
+        HookGuard hook(answer(rep, false));
+        EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertObject));
+        EXPECT_EQ(doc->GetComItemCount(), 0);
+        EXPECT_TRUE(ui.said(LoadErrorText(view::kMsgReportAsObject)));
+    }
+    {
+        HookGuard hook(answer(png, false));
+        EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertObject));
+    }
+    COleItem* object = onlyObject(*doc);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(view.m_pSelection, object);
+    EXPECT_EQ(object->GetClient().classId, QStringLiteral("image/png"));
+    EXPECT_EQ(object->GetClient().embedding, 1u);
+    EXPECT_EQ(object->GetObjectData(), bytes);
+    EXPECT_EQ(object->GetSize(), QSize(40, 30));
+    // The page shows the picture itself.
+    const QImage shown = view.grab().toImage();
+    qor::items::Rect r = object->GetRect();
+    view.DocToClient(r);
+    EXPECT_EQ(shown.pixelColor(r.left + 20, r.top + 15), QColor(0x20, 0x80, 0xC0));
+
+    const QString path = dir + "/with-object.rep";
+    ASSERT_TRUE(doc->OnSaveDocument(path));
+    if (qortest::havePythonModule("olefile")) {
+        auto py = qortest::python(
+            "import olefile,sys\n"
+            "o=olefile.OleFileIO(sys.argv[1])\n"
+            "sys.stdout.buffer.write(o.openstream('Embedding 1/Contents').read())\n",
+            {path});
+        ASSERT_EQ(py.exitCode, 0) << py.err.constData();
+        EXPECT_EQ(py.out, bytes);
+    }
+    doc->OnCloseDocument();
+    ASSERT_TRUE(doc->OnOpenDocument(path));
+    object = onlyObject(*doc);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->GetObjectData(), bytes);
+    EXPECT_FALSE(object->GetClient().presentation.isEmpty());
+
+    // A linked file keeps only its name; deleting the embedded object drops
+    // its storage at the next save.
+    {
+        CQorsView again(doc.get());
+        again.resize(640, 480);
+        again.OnInitialUpdate();
+        HookGuard hook(answer(png, true));
+        EXPECT_TRUE(again.OnCommand(viewcmd::kCmdInsertObject));
+    }
+    ASSERT_EQ(doc->GetComItemCount(), 2);
+    doc->RemoveComItemAndRefresh(doc->GetFirstComItemPos());
+    object = onlyObject(*doc);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object->GetClient().itemType, qor::items::OleClientRecord::kLink);
+    EXPECT_TRUE(object->GetObjectData().isEmpty());
+    EXPECT_TRUE(object->GetClient().linkSource.endsWith("logo.png"));
+    ASSERT_TRUE(doc->OnSaveDocument());
+    if (qortest::havePythonModule("olefile")) {
+        auto py = qortest::python(
+            "import olefile,sys\n"
+            "o=olefile.OleFileIO(sys.argv[1])\n"
+            "print(any(e[0].startswith('Embedding') for e in o.listdir(storages=True)))\n",
+            {path});
+        ASSERT_EQ(py.exitCode, 0) << py.err.constData();
+        EXPECT_EQ(py.out.trimmed(), "False");
+    }
+    view::InstallChartUi(nullptr);
+}
