@@ -314,6 +314,7 @@ void RegisterExchangeConverters() {
     auto dataFiles = std::make_shared<DataFileConverter>();
     qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);
+    qor::RegisterDocConverter(QStringLiteral("mdb"), dataFiles);
     auto html = std::make_shared<HtmlConverter>();
     qor::RegisterDocConverter(QStringLiteral("htm"), html);
     qor::RegisterDocConverter(QStringLiteral("html"), html);

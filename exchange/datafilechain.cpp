@@ -13,6 +13,7 @@
 #include "engine/textutil.h"
 #include "exchange/datafileconvert.h"
 #include "exchange/jetdb.h"
+#include "exchange/jetdriver.h"
 
 using namespace qor::jet;
 
@@ -118,10 +119,45 @@ private:
     bool m_format;
 };
 
+
+bool isAccessPath(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("mdb"), Qt::CaseInsensitive) == 0;
+}
+
+// The user tables of a working database, whole, for a writer of a file
+// that holds several tables.
+QList<NamedTable> userTablesOf(Database& db) {
+    QList<NamedTable> out;
+    for (const TableDefInfo& def : db.tableDefs()) {
+        if (!isUserTable(def.attributes)) continue;
+        Recordset rs = db.openTable(def.name);
+        NamedTable t{def.name, {rs.fields(), {}}};
+        for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
+            QVariantList row;
+            for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
+            t.table.rows.append(row);
+        }
+        out.append(t);
+    }
+    return out;
+}
+
 }  // namespace
 
-bool DataFileChainReads(const QString& path) { return isFolderKind(path); }
-bool DataFileChainWrites(const QString& path) { return isFolderKind(path); }
+bool DataFileChainReads(const QString& path) { return isFolderKind(path) || isAccessPath(path); }
+bool DataFileChainWrites(const QString& path) { return isFolderKind(path) || isAccessPath(path); }
+
+int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* error, QStringList* notes) {
+    try {
+        const QList<NamedTable> tables = userTablesOf(db);
+        if (tables.isEmpty()) throw JetError(QStringLiteral("The database holds no table to write."));
+        writeAccessFile(path, tables, notes);
+        return 1;
+    } catch (const JetError& e) {
+        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + QLatin1Char('\n') + e.message();
+        return 0;
+    }
+}
 
 int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, QString* error) {
     if (!report) return 0;
@@ -306,12 +342,16 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
 
 int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* error, QStringList* notes) {
     if (!report || path.isEmpty()) return 0;
-    if (!isFolderKind(path)) {
+    if (!DataFileChainReads(path)) {
         if (error) *error = notInstalled(path);
         return 0;
     }
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     try {
+        if (isAccessPath(path)) {
+            auto db = Database::open(full, QString(), false, true);
+            return ImportDatabaseToReport(*db, report, error, notes);
+        }
         TemporaryDatabase temp;
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         const int ok = text ? ConvertTextFileToMdb(full, temp.path(), QStringLiteral("1"), error)
@@ -327,7 +367,7 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
 
 int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
     if (!report || path.isEmpty()) return 0;
-    if (!isFolderKind(path)) {
+    if (!DataFileChainWrites(path)) {
         if (error) *error = notInstalled(path);
         return 0;
     }
@@ -337,6 +377,8 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         {
             auto db = Database::create(temp.path());
             if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
+            // An Access file holds every page as a table of its own.
+            if (isAccessPath(path)) return ConvertDatabaseToAccessFile(*db, full, error, notes);
         }
         // A data file is one table: the pages follow one another as records.
         if (page == 0 && report->GetPageCount() > 1 && notes)

@@ -37,6 +37,11 @@ bool DataFileChainWrites(const QString& path);
 // with *error.
 int ExportReportPagesToDatabase(CReportHandle* report, qor::jet::Database& db, int page, QString* error);
 
+// The user tables of db written as the Access file at path (replaced only
+// on success). 1, or 0 with *error; *notes gets what was cut.
+int ConvertDatabaseToAccessFile(qor::jet::Database& db, const QString& path, QString* error,
+                                QStringList* notes);
+
 // Pages from the user tables of db, one page each, the table sized to the
 // largest of them within 9,999 rows and 255 columns (what lies beyond is
 // in *notes). report is new and in format state; it ends in data state.

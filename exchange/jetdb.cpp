@@ -135,8 +135,22 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
                c.compare(QLatin1String("dBASE IV;"), Qt::CaseInsensitive) == 0) {
         d->m_driver = makeDBaseDriver(name);
     } else if (c.isEmpty()) {
-        if (!QFileInfo(name).isFile() || !hasSqliteHeader(name))
+        if (!QFileInfo(name).isFile())
             throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
+        // Anything but our own working database is an Access file.
+        if (!hasSqliteHeader(name)) {
+            d->m_driver = makeAccessDriver(name);
+            d->initWorking(QStringLiteral(":memory:"), false);
+            QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+            createCatalog(db);
+            QSqlQuery q(db);
+            for (const QString& t : d->m_driver->tableNames())
+                exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes, loaded) VALUES (?, ?, 0)"),
+                     {t, qint64(d->m_driver->tableAttributes(t))});
+            // The catalog's own entries stand for the file's system tables.
+            exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE name LIKE 'MSysQor%'"));
+            return d;
+        }
         d->initWorking(name, readOnly);
         QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
         if (!db.tables().contains(QStringLiteral("qor_jet_tables")))
@@ -252,7 +266,7 @@ void Database::ensureTable(const QString& table) {
     const bool ro = m_readOnly;
     m_readOnly = false;
     try {
-        createTable(TableDefInfo{name, true, 0}, loaded.fields);
+        createTable(TableDefInfo{name, true, m_driver->tableAttributes(name)}, loaded.fields);
         for (const QVariantList& row : loaded.rows) addRecord(name, row);
     } catch (...) {
         m_readOnly = ro;

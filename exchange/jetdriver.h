@@ -23,12 +23,34 @@ public:
     // Reads a table; throws JetError when it cannot be read, false when
     // the folder holds no such table.
     virtual bool loadTable(const QString& table, LoadedTable* out) = 0;
+    // The attribute word of a table (system and hidden bits); folder
+    // drivers hold user tables only.
+    virtual quint32 tableAttributes(const QString& table) {
+        Q_UNUSED(table);
+        return 0;
+    }
 };
 
 // The drivers of the folder kinds; each throws JetError when folder is not
 // a folder.
 std::unique_ptr<Driver> makeTextDriver(const QString& folder);
 std::unique_ptr<Driver> makeDBaseDriver(const QString& folder);
+// The driver of an Access (".mdb") file, read through libmdb; throws
+// JetError when the file is not one it can read safely.
+std::unique_ptr<Driver> makeAccessDriver(const QString& path);
+
+// One table of a database to be written: its name and its content.
+struct NamedTable {
+    QString name;
+    LoadedTable table;
+};
+// Writes tables as an Access (Jet 4) file at path: Text (UCS-2, 255
+// characters), Double and Long columns, no indexes. Other field types are
+// held by these three (Boolean, Byte, Integer as Long; Currency, Single as
+// Double; Date and Memo as Text). Written beside the target and renamed,
+// so a failure leaves the old file. Throws JetError; *notes gets every
+// text cut, value changed and record left out.
+void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
 
 // Parses a whole text table (CSV bytes) by the layout of its Schema.ini
 // section, when there is one. Throws JetError on malformed input.
