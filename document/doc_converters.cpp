@@ -59,6 +59,22 @@ protected:
     QStringList m_leftOut;
 };
 
+XlsSaveChoice g_xlsChoice = XlsSaveChoice::Ask;
+
+// A binary workbook may carry the report's formats or its values only;
+// the values alone are much quicker to write. A zip workbook always
+// carries both.
+bool withFormats(const QString& path) {
+    if (QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) != 0) return true;
+    if (g_xlsChoice != XlsSaveChoice::Ask) return g_xlsChoice == XlsSaveChoice::WithFormats;
+    qor::MessageRequest r;
+    r.text = LoadErrorText(62630);
+    r.buttons = qor::MsgButtons::YesNo;
+    r.icon = qor::MsgIcon::Question;
+    r.defaultAnswer = qor::MsgAnswer::Yes;
+    return qor::uiServices().messageBox(r) != qor::MsgAnswer::No;
+}
+
 class WorkbookConverter final : public ReportingConverter {
 public:
     // The workbook engine writes each type as what its name says: ".xlsx"
@@ -86,6 +102,12 @@ public:
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
         m_leftOut.clear();
+        if (doc.GetReport() && !withFormats(path)) {
+            QString error;
+            if (ExportReportToValuesWorkbook(doc.GetReport(), path, 0, &error, &m_leftOut)) return true;
+            if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
+            return false;
+        }
         QString error;
         if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path, &error)) {
             // A worksheet gets each cell's value; the report's formulas stay
@@ -302,6 +324,12 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
 
 }  // namespace
 
+XlsSaveChoice SetXlsSaveChoice(XlsSaveChoice choice) {
+    const XlsSaveChoice old = g_xlsChoice;
+    g_xlsChoice = choice;
+    return old;
+}
+
 void RegisterExchangeConverters() {
     {
         CCalcInterpreter& ci = CCalcInterpreter::Instance();
@@ -315,6 +343,7 @@ void RegisterExchangeConverters() {
     qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("mdb"), dataFiles);
+    qor::RegisterDocConverter(QStringLiteral("wk4"), dataFiles);
     auto html = std::make_shared<HtmlConverter>();
     qor::RegisterDocConverter(QStringLiteral("htm"), html);
     qor::RegisterDocConverter(QStringLiteral("html"), html);

@@ -124,28 +124,30 @@ bool isAccessPath(const QString& path) {
     return QFileInfo(path).suffix().compare(QLatin1String("mdb"), Qt::CaseInsensitive) == 0;
 }
 
-// The user tables of a working database, whole, for a writer of a file
-// that holds several tables.
-QList<NamedTable> userTablesOf(Database& db) {
-    QList<NamedTable> out;
-    for (const TableDefInfo& def : db.tableDefs()) {
-        if (!isUserTable(def.attributes)) continue;
-        Recordset rs = db.openTable(def.name);
-        NamedTable t{def.name, {rs.fields(), {}}};
+bool isLotusPath(const QString& path) { return dataFileKindFromPath(path) == DataFileKind::Lotus; }
+
+// A file of several tables: Access or Lotus.
+bool isTablesFile(const QString& path) { return isAccessPath(path) || isLotusPath(path); }
+
+// The worksheets of a Lotus file into a working database: of each
+// worksheet's two tables only the one named "<sheet>:".
+void copyLotusSheets(Database& src, Database& dst) {
+    for (const TableDefInfo& def : src.tableDefs()) {
+        if (!def.name.endsWith(u':')) continue;
+        Recordset rs = src.openTable(def.name);
+        dst.createTable({def.name.chopped(1), true, 0}, rs.fields());
         for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
             QVariantList row;
             for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
-            t.table.rows.append(row);
+            dst.addRecord(def.name.chopped(1), row);
         }
-        out.append(t);
     }
-    return out;
 }
 
 }  // namespace
 
-bool DataFileChainReads(const QString& path) { return isFolderKind(path) || isAccessPath(path); }
-bool DataFileChainWrites(const QString& path) { return isFolderKind(path) || isAccessPath(path); }
+bool DataFileChainReads(const QString& path) { return isFolderKind(path) || isTablesFile(path); }
+bool DataFileChainWrites(const QString& path) { return isFolderKind(path) || isTablesFile(path); }
 
 int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* error, QStringList* notes) {
     try {
@@ -352,6 +354,13 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
             auto db = Database::open(full, QString(), false, true);
             return ImportDatabaseToReport(*db, report, error, notes);
         }
+        if (isLotusPath(path)) {
+            auto src = Database::open(full, connectStringOf(DataFileKind::Lotus), false, true);
+            TemporaryDatabase temp;
+            auto db = Database::create(temp.path());
+            copyLotusSheets(*src, *db);
+            return ImportDatabaseToReport(*db, report, error, notes);
+        }
         TemporaryDatabase temp;
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         const int ok = text ? ConvertTextFileToMdb(full, temp.path(), QStringLiteral("1"), error)
@@ -379,6 +388,10 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
             if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
             // An Access file holds every page as a table of its own.
             if (isAccessPath(path)) return ConvertDatabaseToAccessFile(*db, full, error, notes);
+            if (isLotusPath(path)) {
+                writeLotusFile(full, userTablesOf(*db), notes);
+                return 1;
+            }
         }
         // A data file is one table: the pages follow one another as records.
         if (page == 0 && report->GetPageCount() > 1 && notes)
@@ -387,6 +400,23 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         return text ? ConvertMdbToTextFile(temp.path(), full, error, notes)
                     : ConvertMdbToDbfFile(temp.path(), full, error, notes);
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+}
+
+int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int page, QString* error,
+                                 QStringList* notes) {
+    if (!report || path.isEmpty()) return 0;
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    try {
+        TemporaryDatabase temp;
+        {
+            auto db = Database::create(temp.path());
+            if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
+        }
+        return ConvertMdbToXlsFile(temp.path(), full, error, notes);
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;

@@ -26,6 +26,13 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
 int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error = nullptr,
                            QStringList* notes = nullptr);
 
+// Writes the report's values (every page when page is 0) as a workbook:
+// one worksheet per page ("Sheet<n>", or "SHEET" for one page), the
+// column letters in its first row, records after; no formats. 1, or 0
+// with *error and the file at path as it was.
+int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int page,
+                                 QString* error = nullptr, QStringList* notes = nullptr);
+
 // True when the chain reads (or writes) files of this kind now.
 bool DataFileChainReads(const QString& path);
 bool DataFileChainWrites(const QString& path);

@@ -121,3 +121,18 @@ int ConvertMdbToDbfFile(const QString& mdbPath, const QString& dbfPath, QString*
     if (!needFullPath(dbfPath, error)) return 0;
     return exportToFolderFile(mdbPath, dbfPath, false, error, notes);
 }
+
+int ConvertMdbToXlsFile(const QString& mdbPath, const QString& xlsPath, QString* error, QStringList* notes) {
+    if (mdbPath.isEmpty() || xlsPath.isEmpty()) return 0;
+    if (!needFullPath(xlsPath, error)) return 0;
+    try {
+        auto src = Database::open(mdbPath, QString(), false, true);
+        const QList<NamedTable> tables = userTablesOf(*src);
+        if (tables.isEmpty()) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+        writeValuesWorkbook(xlsPath, tables, notes);
+        return 1;
+    } catch (const JetError& e) {
+        fail(error, 62025, e.message());
+        return 0;
+    }
+}

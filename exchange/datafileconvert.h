@@ -23,3 +23,10 @@ int ConvertMdbToTextFile(const QString& mdbPath, const QString& textPath, QStrin
                          QStringList* notes = nullptr);
 int ConvertMdbToDbfFile(const QString& mdbPath, const QString& dbfPath, QString* error = nullptr,
                         QStringList* notes = nullptr);
+
+// The user tables of the working database at mdbPath as a values-only
+// workbook at xlsPath (an absolute path): one worksheet per table, the
+// field names first, at most 65,535 records a worksheet (what is cut is in
+// *notes). The file at xlsPath is replaced only on success.
+int ConvertMdbToXlsFile(const QString& mdbPath, const QString& xlsPath, QString* error = nullptr,
+                        QStringList* notes = nullptr);

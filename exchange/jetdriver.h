@@ -44,6 +44,29 @@ struct NamedTable {
     QString name;
     LoadedTable table;
 };
+// The driver of a workbook file (.xls or .xlsx, by content): one table
+// "<sheet>$" per worksheet, its first row the field names ("F<n>" when
+// empty), a column Double when every value below is a number.
+std::unique_ptr<Driver> makeExcelDriver(const QString& path);
+// Writes tables as a values-only workbook at path (binary unless the name
+// ends in ".xlsx"): one worksheet per table, the field names in its first
+// row, at most 65,535 records and 256 fields; *notes gets what was cut.
+void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
+
+// Every user table of db, whole, in catalog order.
+QList<NamedTable> userTablesOf(Database& db);
+
+// The driver of a Lotus 1-2-3 worksheet file, read through libwps: per
+// worksheet the tables "<sheet>:" and "<sheet>:<first>..<last>", both the
+// same cells, the first row naming the fields. From bytes in memory too
+// (path names the file in errors).
+std::unique_ptr<Driver> makeLotusDriver(const QString& path);
+std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path);
+// Writes tables as a ".wk4" file, a worksheet per table: the field names in
+// the first row, numbers as doubles, texts as code page 936 labels, at most
+// 8,191 records and 256 fields a worksheet (what is cut is in *notes).
+void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
+
 // Writes tables as an Access (Jet 4) file at path: Text (UCS-2, 255
 // characters), Double and Long columns, no indexes. Other field types are
 // held by these three (Boolean, Byte, Integer as Long; Currency, Single as

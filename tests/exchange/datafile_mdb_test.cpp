@@ -106,7 +106,7 @@ TEST(AccessFile, ReadBackThroughTheEngine) {
     const QString d = dir();
     const QString path = d + QStringLiteral("/in.mdb");
     writeAccessFile(path, {sales()}, nullptr);
-    EXPECT_EQ(GetDataFileTableCount(path), 2);  // the catalog counts
+    EXPECT_EQ(GetDataFileTableCount(path), 2);  // the file's catalog counts
     EXPECT_EQ(GetDataFileTableName(path, 1), QStringLiteral("销售"));
     FieldInfo info;
     ASSERT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("销售"), 1), 1);
