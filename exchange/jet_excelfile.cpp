@@ -19,6 +19,8 @@ constexpr int kMaxSheetFields = 256;
 
 QString numberText(double d) { return QString::number(d, 'g', QLocale::FloatingPointShortest); }
 
+qint64 g_areaLimit = 4000000;
+
 QString sheetOf(const QString& table) {
     return table.endsWith(u'$') ? table.chopped(1) : table;
 }
@@ -42,6 +44,10 @@ public:
         const qor::XlArea used = sheet->usedArea();
         if (sheet->cells().empty()) return true;  // no field, no record
         const int cols = used.c2 - used.c1 + 1;
+        if (qint64(cols) * (used.r2 - used.r1 + 1) > g_areaLimit)
+            throw JetError(QStringLiteral("Worksheet \"%1\" spreads over more than %2 values.")
+                               .arg(sheet->name())
+                               .arg(g_areaLimit));
         for (int c = 0; c < cols; ++c) {
             const qor::XlCell* head = sheet->findCell(used.r1, used.c1 + c);
             FieldInfo f;
@@ -94,6 +100,14 @@ QString sheetNameFor(const QString& table, const QStringList& taken) {
 }
 
 }  // namespace
+
+qint64 SetWorksheetAreaLimit(qint64 values) {
+    const qint64 old = g_areaLimit;
+    g_areaLimit = values;
+    return old;
+}
+
+qint64 WorksheetAreaLimit() { return g_areaLimit; }
 
 std::unique_ptr<Driver> makeExcelDriver(const QString& path) {
     try {

@@ -264,6 +264,10 @@ public:
             c1 = std::min(c1, pos.second);
             c2 = std::max(c2, pos.second);
         }
+        if (qint64(c2 - c1 + 1) * (r2 - r1 + 1) > WorksheetAreaLimit())
+            throw JetError(QStringLiteral("Worksheet \"%1\" spreads over more than %2 values.")
+                               .arg(sheet->name)
+                               .arg(WorksheetAreaLimit()));
         auto at = [sheet](int r, int c) {
             auto it = sheet->cells.find({r, c});
             return it == sheet->cells.end() ? QVariant() : it->second;

@@ -44,6 +44,13 @@ struct NamedTable {
     QString name;
     LoadedTable table;
 };
+// The most values (records times fields) a worksheet table may spread
+// over: a sheet with two cells far apart would otherwise become millions
+// of empty values. A larger table is refused with a reason. Returns the
+// previous limit (4,000,000 at start).
+qint64 SetWorksheetAreaLimit(qint64 values);
+qint64 WorksheetAreaLimit();
+
 // The driver of a workbook file (.xls or .xlsx, by content): one table
 // "<sheet>$" per worksheet, its first row the field names ("F<n>" when
 // empty), a column Double when every value below is a number.

@@ -75,6 +75,13 @@ print(lines[:4])
     rs.move(8190);
     EXPECT_DOUBLE_EQ(rs.value(1).toDouble(), 8190.125);
     EXPECT_EQ(rs.value(0).toString(), QStringLiteral("项目8190"));
+
+    // A worksheet spread wider than the limit is refused, not blown up.
+    const qint64 old = SetWorksheetAreaLimit(100);
+    QString error;
+    EXPECT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("Sheet2:"), 0, &error), 0);
+    EXPECT_TRUE(error.contains(QStringLiteral("more than 100 values"))) << error.toStdString();
+    SetWorksheetAreaLimit(old);
 }
 
 TEST(LotusFile, ReportRoundTripAndDamagedFiles) {
