@@ -13,6 +13,7 @@
 #include "engine/messages.h"
 #include "exchange/chtmlexporter.h"
 #include "exchange/datafilechain.h"
+#include "exchange/excelexport.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
@@ -282,20 +283,32 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     }
     QStringList notes;
     if (fromReport) {
-        if (!DataFileChainWrites(to)) {
+        const bool workbook = QFileInfo(to).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
+        if (!DataFileChainWrites(to) && !workbook) {
             if (error) *error = QStringLiteral("不支持转换为此类型的文件（%1）：尚未安装。").arg(QFileInfo(to).fileName());
             return false;
         }
+        // A binary workbook: one page with its formats, or the whole report
+        // with or without them as the user answers.
+        auto write = [&](CReportHandle* report) -> bool {
+            if (!workbook) return ExportReportToDataFile(report, to, page, error, &notes);
+            bool done = false;
+            if (page != 0) done = SaveReportAsExcel(report, to, page) == 1;
+            else if (withFormats(to)) done = ExportReportToExcel(report, to) != 0;
+            else return ExportReportToValuesWorkbook(report, to, 0, error, &notes);
+            if (!done && error) *error = LoadErrorText(62079);
+            return done;
+        };
         bool ok = false;
         if (current && sameFile(current->GetPathName(), from)) {
-            ok = ExportReportToDataFile(current, to, page, error, &notes);
+            ok = write(current);
         } else {
             CQorsDoc doc;
             if (!doc.OnOpenDocument(from)) {
                 if (error) *error = QStringLiteral("不能打开报表 %1").arg(from);
                 return false;
             }
-            ok = ExportReportToDataFile(doc.GetReport(), to, page, error, &notes);
+            ok = write(doc.GetReport());
             doc.OnCloseDocument();
         }
         if (ok) tellLeftOut(to, notes);

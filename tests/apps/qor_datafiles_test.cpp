@@ -113,4 +113,30 @@ TEST(QorDataFiles, ConvertCommandInAScript) {
     EXPECT_FALSE(QFileInfo::exists(dir + "/x.dbf"));
 }
 
+// CONVERT into an Access file and back, and into binary workbooks: one
+// page with its formats, or the whole report (a script answers that the
+// formats go too).
+TEST(QorDataFiles, ConvertCommandReachesAccessAndWorkbooks) {
+    const QString dir = qortest::freshDir("qor-datafiles-run-tables");
+    const QString report = dir + "/sales.rep";
+    makeReport(report);
+    QFile script(dir + "/c.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("CONVERT \"%1\" TO \"%2\" PAGE 2\nCONVERT \"%2\" TO \"%3\"\n"
+                                "CONVERT \"%1\" TO \"%4\" PAGE 1\nCONVERT \"%1\" TO \"%5\"\n")
+                     .arg(report, dir + "/p2.mdb", dir + "/p2.rep", dir + "/p1.xls", dir + "/all.xls")
+                     .toUtf8());
+    script.close();
+    auto ran = qor({"run", dir + "/c.shl", report});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/p2.rep", "1", "2", "2"}).out), QStringLiteral("30"));
+    if (qortest::havePythonModule("xlrd")) {
+        auto r = qortest::python("import sys, xlrd\n"
+                                 "print(xlrd.open_workbook(sys.argv[1]).nsheets, xlrd.open_workbook(sys.argv[2]).nsheets)\n",
+                                 {dir + "/p1.xls", dir + "/all.xls"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(text(r.out), QStringLiteral("1 2"));
+    }
+}
+
 }  // namespace
