@@ -60,7 +60,7 @@ void printUsage(FILE* to) {
         "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages)\n"
         "  qor convert IN OUT [--pages 2,5] [--values-only]\n"
         "      open IN by its type and write OUT by its type (.rep, .xml, .xls, .xlsx, .htm,\n"
-        "      .dbf, .txt, .mdb); what OUT cannot hold is listed on stderr and the exit code is then 3;\n"
+        "      .dbf, .txt, .mdb, .wk4); what OUT cannot hold is listed on stderr and the exit code is then 3;\n"
         "      --values-only writes an .xls without the report's formats\n"
         "Printing:\n"
         "  qor print REPORT [--pdf OUT.pdf] [--pages 2,5] [--copies N]\n"

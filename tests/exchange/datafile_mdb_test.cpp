@@ -100,6 +100,24 @@ TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines.at(0), QStringLiteral(",\"%1\"").arg(QString(255, QChar(u'x'))));
     EXPECT_EQ(lines.at(1), QStringLiteral(",\"ok\""));
+
+    // Twenty texts of 200 Chinese characters cannot share a 4,096-byte
+    // page: the longest are cut until the record fits, and that is said.
+    NamedTable wide;
+    wide.name = QStringLiteral("W");
+    QVariantList row;
+    for (int i = 0; i < 20; ++i) {
+        wide.table.fields.append({QStringLiteral("T%1").arg(i), kText, 255});
+        row.append(QString(200, QChar(u'宽')));
+    }
+    wide.table.rows = {row, row};
+    notes.clear();
+    writeAccessFile(d + QStringLiteral("/w.mdb"), {wide}, &notes);
+    ASSERT_EQ(notes.size(), 2) << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes.at(0).contains(QStringLiteral("record 1"))) << notes.at(0).toStdString();
+    const QString exported = run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), d + QStringLiteral("/w.mdb"), QStringLiteral("W")});
+    EXPECT_EQ(exported.count(u'\n'), 2);
+    EXPECT_GT(exported.count(QChar(u'宽')), 3000);
 }
 
 TEST(AccessFile, ReadBackThroughTheEngine) {
