@@ -314,7 +314,9 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         if (ok) tellLeftOut(to, notes);
         return ok;
     }
-    if (!DataFileChainReads(from)) {
+    // A workbook opens as the document opens it, formats and all.
+    const bool fromWorkbook = QFileInfo(from).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
+    if (!DataFileChainReads(from) && !fromWorkbook) {
         if (error) *error = QStringLiteral("不支持打开此类型的文件（%1）：尚未安装。").arg(QFileInfo(from).fileName());
         return false;
     }

@@ -123,13 +123,16 @@ TEST(QorDataFiles, ConvertCommandReachesAccessAndWorkbooks) {
     QFile script(dir + "/c.shl");
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     script.write(QStringLiteral("CONVERT \"%1\" TO \"%2\" PAGE 2\nCONVERT \"%2\" TO \"%3\"\n"
-                                "CONVERT \"%1\" TO \"%4\" PAGE 1\nCONVERT \"%1\" TO \"%5\"\n")
-                     .arg(report, dir + "/p2.mdb", dir + "/p2.rep", dir + "/p1.xls", dir + "/all.xls")
+                                "CONVERT \"%1\" TO \"%4\" PAGE 1\nCONVERT \"%1\" TO \"%5\"\n"
+                                "CONVERT \"%5\" TO \"%6\"\n")
+                     .arg(report, dir + "/p2.mdb", dir + "/p2.rep", dir + "/p1.xls", dir + "/all.xls",
+                          dir + "/all.rep")
                      .toUtf8());
     script.close();
     auto ran = qor({"run", dir + "/c.shl", report});
     ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
     EXPECT_EQ(text(qor({"get", dir + "/p2.rep", "1", "2", "2"}).out), QStringLiteral("30"));
+    EXPECT_EQ(text(qor({"get", dir + "/all.rep", "2", "2", "2"}).out), QStringLiteral("30"));
     if (qortest::havePythonModule("xlrd")) {
         auto r = qortest::python("import sys, xlrd\n"
                                  "print(xlrd.open_workbook(sys.argv[1]).nsheets, xlrd.open_workbook(sys.argv[2]).nsheets)\n",
