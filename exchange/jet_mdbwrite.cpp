@@ -402,6 +402,9 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
             const quint8 type = columnTypeOf(f.type);
             if (notes && (f.type == kDate || f.type == kMemo))
                 notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text").arg(nt.name, f.name));
+            // Access names are at most 64 characters.
+            if (f.name.size() > 64 && notes)
+                notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters").arg(nt.name, f.name));
             defs.append({f.name.left(64), type});
         }
         if (defs.isEmpty()) throw JetError(QStringLiteral("Table \"%1\" has no field.").arg(nt.name));
