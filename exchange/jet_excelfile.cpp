@@ -21,9 +21,7 @@ QString numberText(double d) { return QString::number(d, 'g', QLocale::FloatingP
 
 qint64 g_areaLimit = 4000000;
 
-QString sheetOf(const QString& table) {
-    return table.endsWith(u'$') ? table.chopped(1) : table;
-}
+QString sheetOf(const QString& table) { return table.endsWith(u'$') ? table.chopped(1) : table; }
 
 class ExcelDriver : public Driver {
 public:
@@ -51,8 +49,10 @@ public:
         for (int c = 0; c < cols; ++c) {
             const qor::XlCell* head = sheet->findCell(used.r1, used.c1 + c);
             FieldInfo f;
-            if (head && head->kind == qor::XlCell::Text) f.name = head->text.trimmed();
-            else if (head && head->kind == qor::XlCell::Number) f.name = numberText(head->number);
+            if (head && head->kind == qor::XlCell::Text)
+                f.name = head->text.trimmed();
+            else if (head && head->kind == qor::XlCell::Number)
+                f.name = numberText(head->number);
             if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c + 1);
             // A column is a number column when every value below the names
             // is a number.
@@ -69,10 +69,14 @@ public:
             QVariantList row;
             for (int c = 0; c < cols; ++c) {
                 const qor::XlCell* v = sheet->findCell(r, used.c1 + c);
-                if (!v || v->kind == qor::XlCell::Empty) row.append(QVariant());
-                else if (v->kind == qor::XlCell::Text) row.append(v->text);
-                else if (out->fields.at(c).type == kText) row.append(numberText(v->number));
-                else row.append(v->number);
+                if (!v || v->kind == qor::XlCell::Empty)
+                    row.append(QVariant());
+                else if (v->kind == qor::XlCell::Text)
+                    row.append(v->text);
+                else if (out->fields.at(c).type == kText)
+                    row.append(numberText(v->number));
+                else
+                    row.append(v->number);
             }
             out->rows.append(row);
         }
@@ -113,7 +117,8 @@ std::unique_ptr<Driver> makeExcelDriver(const QString& path) {
     try {
         return std::make_unique<ExcelDriver>(path, qor::ReadWorkbookFile(path));
     } catch (const qor::XlError& e) {
-        throw JetError(QStringLiteral("'%1' is not a readable workbook: %2").arg(path, e.description));
+        throw JetError(
+            QStringLiteral("'%1' is not a readable workbook: %2").arg(path, e.description));
     }
 }
 
@@ -124,7 +129,8 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
     for (const NamedTable& t : tables) {
         const QString name = sheetNameFor(t.name, taken);
         if (name != t.name && notes)
-            notes->append(QStringLiteral("table \"%1\" written as worksheet \"%2\"").arg(t.name, name));
+            notes->append(
+                QStringLiteral("table \"%1\" written as worksheet \"%2\"").arg(t.name, name));
         taken.append(name);
         names.push_back(name);
     }
@@ -135,23 +141,26 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
             qor::XlWorksheet sheet(names[size_t(k)]);
             const int cols = std::min(int(t.table.fields.size()), kMaxSheetFields);
             if (notes && t.table.fields.size() > kMaxSheetFields)
-                notes->append(QStringLiteral("table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
-                                  .arg(t.name)
-                                  .arg(t.table.fields.size() - kMaxSheetFields)
-                                  .arg(kMaxSheetFields));
+                notes->append(
+                    QStringLiteral(
+                        "table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
+                        .arg(t.name)
+                        .arg(t.table.fields.size() - kMaxSheetFields)
+                        .arg(kMaxSheetFields));
             for (int c = 0; c < cols; ++c) {
                 qor::XlCell& head = sheet.cell(1, c + 1);
                 head.kind = qor::XlCell::Text;
                 // A worksheet's first row names the fields when it is read.
                 head.text = t.table.fields.at(c).name.isEmpty() ? QStringLiteral("F%1").arg(c + 1)
-                                                                  : t.table.fields.at(c).name;
+                                                                : t.table.fields.at(c).name;
             }
             const qint64 records = std::min<qint64>(t.table.rows.size(), kMaxSheetRecords);
             if (notes && t.table.rows.size() > kMaxSheetRecords)
-                notes->append(QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
-                                  .arg(t.name)
-                                  .arg(t.table.rows.size() - kMaxSheetRecords)
-                                  .arg(kMaxSheetRecords));
+                notes->append(
+                    QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
+                        .arg(t.name)
+                        .arg(t.table.rows.size() - kMaxSheetRecords)
+                        .arg(kMaxSheetRecords));
             for (qint64 r = 0; r < records; ++r) {
                 const QVariantList& row = t.table.rows.at(r);
                 for (int c = 0; c < cols; ++c) {
@@ -166,7 +175,9 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
                         cell.number = d;
                     } else {
                         cell.kind = qor::XlCell::Text;
-                        cell.text = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString();
+                        cell.text = v.typeId() == QMetaType::QDate
+                                        ? v.toDate().toString(Qt::ISODate)
+                                        : v.toString();
                     }
                 }
             }
@@ -174,7 +185,8 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
         }
         writer->commit();
     } catch (const qor::XlError& e) {
-        throw JetError(QStringLiteral("Cannot write the workbook '%1': %2").arg(path, e.description));
+        throw JetError(
+            QStringLiteral("Cannot write the workbook '%1': %2").arg(path, e.description));
     }
 }
 

@@ -9,9 +9,9 @@
 // first row names the fields.
 
 #include <iconv.h>
-#include <libwps/libwps.h>
 #include <librevenge-stream/librevenge-stream.h>
 #include <librevenge/librevenge.h>
+#include <libwps/libwps.h>
 
 #include <QDate>
 #include <QFile>
@@ -73,9 +73,12 @@ QString fromParsed(const QString& parsed) {
         const QString c = parsed.mid(i, n);
         i += n - 1;
         auto it = cp437().toByte.constFind(c);
-        if (it != cp437().toByte.constEnd()) bytes.append(*it);
-        else if (c == QLatin1String("\t")) bytes.append('\t');
-        else bytes.append(c.toUtf8());
+        if (it != cp437().toByte.constEnd())
+            bytes.append(*it);
+        else if (c == QLatin1String("\t"))
+            bytes.append('\t');
+        else
+            bytes.append(c.toUtf8());
     }
     return decodeCp936(bytes);
 }
@@ -94,7 +97,8 @@ public:
 
     void openSheet(const librevenge::RVNGPropertyList& p) override {
         Sheet s;
-        if (p["librevenge:sheet-name"]) s.name = QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr());
+        if (p["librevenge:sheet-name"])
+            s.name = QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr());
         sheets.append(s);
         m_row = -1;
     }
@@ -119,9 +123,12 @@ public:
         m_inCell = false;
         if (sheets.isEmpty() || m_col < 0 || m_cellRow < 0) return;
         QVariant v;
-        if (m_number) v = m_value;
-        else if (!m_text.isEmpty()) v = fromParsed(QString::fromUtf8(m_text));
-        else return;
+        if (m_number)
+            v = m_value;
+        else if (!m_text.isEmpty())
+            v = fromParsed(QString::fromUtf8(m_text));
+        else
+            return;
         sheets.last().cells[{m_cellRow, m_col}] = v;
         ++cellCount;
     }
@@ -244,7 +251,8 @@ public:
                 c1 = std::min(c1, pos.second);
                 c2 = std::max(c2, pos.second);
             }
-            names.append(s.name + QLatin1Char(':') + cellName(r1, c1) + QStringLiteral("..") + cellName(r2, c2));
+            names.append(s.name + QLatin1Char(':') + cellName(r1, c1) + QStringLiteral("..") +
+                         cellName(r2, c2));
         }
         return names;
     }
@@ -275,7 +283,8 @@ public:
         for (int c = c1; c <= c2; ++c) {
             FieldInfo f;
             const QVariant head = at(r1, c);
-            f.name = head.typeId() == QMetaType::Double ? numberText(head.toDouble()) : head.toString().trimmed();
+            f.name = head.typeId() == QMetaType::Double ? numberText(head.toDouble())
+                                                        : head.toString().trimmed();
             if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c - c1 + 1);
             bool numbers = true;
             for (int r = r1 + 1; r <= r2 && numbers; ++r) {
@@ -290,7 +299,8 @@ public:
             QVariantList row;
             for (int c = c1; c <= c2; ++c) {
                 const QVariant v = at(r, c);
-                if (v.isValid() && v.typeId() == QMetaType::Double && out->fields.at(c - c1).type == kText)
+                if (v.isValid() && v.typeId() == QMetaType::Double &&
+                    out->fields.at(c - c1).type == kText)
                     row.append(numberText(v.toDouble()));
                 else
                     row.append(v);
@@ -307,8 +317,8 @@ private:
 // The record header libwps looks for before it parses anything: a
 // beginning-of-file record of 26 bytes naming a 1-2-3 version.
 bool looksLikeLotus(const QByteArray& b) {
-    return b.size() >= 8 && quint8(b[0]) == 0 && quint8(b[1]) == 0 && quint8(b[2]) == 0x1A && quint8(b[3]) == 0 &&
-           quint8(b[5]) == 0x10 && quint8(b[4]) <= 0x05;
+    return b.size() >= 8 && quint8(b[0]) == 0 && quint8(b[1]) == 0 && quint8(b[2]) == 0x1A &&
+           quint8(b[3]) == 0 && quint8(b[5]) == 0x10 && quint8(b[4]) <= 0x05;
 }
 
 QMutex g_parseLock;
@@ -317,8 +327,10 @@ QMutex g_parseLock;
 
 std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
-    if (f.size() > kMaxLotusBytes) throw JetError(QStringLiteral("'%1' is too large for a worksheet file.").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+    if (f.size() > kMaxLotusBytes)
+        throw JetError(QStringLiteral("'%1' is too large for a worksheet file.").arg(path));
     const QByteArray bytes = f.readAll();
     return makeLotusDriverFromBytes(bytes, path);
 }
@@ -329,8 +341,8 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
     Collector collector;
     {
         QMutexLocker lock(&g_parseLock);
-        librevenge::RVNGStringStream input(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                                           unsigned(bytes.size()));
+        librevenge::RVNGStringStream input(
+            reinterpret_cast<const unsigned char*>(bytes.constData()), unsigned(bytes.size()));
         libwps::WPSKind kind = libwps::WPS_TEXT;
         libwps::WPSCreator creator = libwps::WPS_MSWORKS;
         bool needEncoding = false;
@@ -341,7 +353,9 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
         input.seek(0, librevenge::RVNG_SEEK_SET);
         const libwps::WPSResult r = libwps::WPSDocument::parse(&input, &collector, "", "CP437");
         if (r != libwps::WPS_OK)
-            throw JetError(QStringLiteral("'%1' cannot be read as a worksheet file (error %2).").arg(path).arg(int(r)));
+            throw JetError(QStringLiteral("'%1' cannot be read as a worksheet file (error %2).")
+                               .arg(path)
+                               .arg(int(r)));
     }
     // Sheets without a name of their own are named A, B, C ... as 1-2-3 does.
     for (int i = 0; i < collector.sheets.size(); ++i)
@@ -381,7 +395,9 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     };
     const int sheets = int(std::min<qsizetype>(tables.size(), kMaxLotusSheets));
     if (tables.size() > kMaxLotusSheets)
-        note(QStringLiteral("%1 tables beyond the file's %2 worksheets left out").arg(tables.size() - kMaxLotusSheets).arg(kMaxLotusSheets));
+        note(QStringLiteral("%1 tables beyond the file's %2 worksheets left out")
+                 .arg(tables.size() - kMaxLotusSheets)
+                 .arg(kMaxLotusSheets));
 
     QByteArray out;
     {
@@ -398,7 +414,8 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         QByteArray name = encodeCp936(t.name, &lossless);
         if (name.size() > 15 || !lossless || name.isEmpty()) {
             name = ColumnLetters(s + 1).toLatin1();
-            note(QStringLiteral("table \"%1\" written as worksheet \"%2\"").arg(t.name, QString::fromLatin1(name)));
+            note(QStringLiteral("table \"%1\" written as worksheet \"%2\"")
+                     .arg(t.name, QString::fromLatin1(name)));
         }
         QByteArray body;
         add16(body, 14000);
@@ -412,16 +429,23 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         const NamedTable& t = tables.at(s);
         const int cols = int(std::min<qsizetype>(t.table.fields.size(), kMaxLotusFields));
         if (t.table.fields.size() > kMaxLotusFields)
-            note(QStringLiteral("table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
-                     .arg(t.name).arg(t.table.fields.size() - kMaxLotusFields).arg(kMaxLotusFields));
+            note(
+                QStringLiteral("table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
+                    .arg(t.name)
+                    .arg(t.table.fields.size() - kMaxLotusFields)
+                    .arg(kMaxLotusFields));
         const qsizetype records = std::min<qsizetype>(t.table.rows.size(), kMaxLotusRecords);
         if (t.table.rows.size() > kMaxLotusRecords)
             note(QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
-                     .arg(t.name).arg(t.table.rows.size() - kMaxLotusRecords).arg(kMaxLotusRecords));
+                     .arg(t.name)
+                     .arg(t.table.rows.size() - kMaxLotusRecords)
+                     .arg(kMaxLotusRecords));
         auto label = [&](int row, int col, const QString& text, const QString& where) {
             bool lossless = true;
             const QByteArray b = encodeCp936(text, &lossless);
-            if (!lossless) note(QStringLiteral("%1: characters outside code page 936 written as \"?\"").arg(where));
+            if (!lossless)
+                note(QStringLiteral("%1: characters outside code page 936 written as \"?\"")
+                         .arg(where));
             QByteArray body = cellHead(row, s, col);
             body.append('\'');
             body += b;
@@ -429,8 +453,9 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             record(out, 0x0016, body);
         };
         for (int c = 0; c < cols; ++c) {
-            const QString name = t.table.fields.at(c).name.isEmpty() ? QStringLiteral("F%1").arg(c + 1)
-                                                                      : t.table.fields.at(c).name;
+            const QString name = t.table.fields.at(c).name.isEmpty()
+                                     ? QStringLiteral("F%1").arg(c + 1)
+                                     : t.table.fields.at(c).name;
             label(0, c, name, QStringLiteral("table \"%1\" field %2").arg(t.name).arg(c + 1));
         }
         for (qsizetype r = 0; r < records; ++r) {
@@ -448,10 +473,15 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
                     body.append(raw, 8);
                     record(out, 0x0027, body);
                 } else {
-                    const QString text = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString();
+                    const QString text = v.typeId() == QMetaType::QDate
+                                             ? v.toDate().toString(Qt::ISODate)
+                                             : v.toString();
                     if (!text.isEmpty())
                         label(int(r) + 1, c, text,
-                              QStringLiteral("table \"%1\" record %2 field %3").arg(t.name).arg(r + 1).arg(c + 1));
+                              QStringLiteral("table \"%1\" record %2 field %3")
+                                  .arg(t.name)
+                                  .arg(r + 1)
+                                  .arg(c + 1));
                 }
             }
         }
@@ -459,7 +489,8 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     record(out, 0x0001, QByteArray());
     int error = 0;
     if (!WriteFileSafely(path, out, &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(QStringLiteral("Cannot write '%1': %2")
+                           .arg(path, QString::fromLocal8Bit(strerror(error))));
 }
 
 }  // namespace qor::jet

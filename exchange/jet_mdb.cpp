@@ -22,10 +22,12 @@ constexpr int kJet3Page = 2048;
 constexpr int kJet4Page = 4096;
 
 quint32 le32(const QByteArray& b, qsizetype at) {
-    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16 |
-           quint32(quint8(b[at + 3])) << 24;
+    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 |
+           quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24;
 }
-quint16 le16(const QByteArray& b, qsizetype at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
+quint16 le16(const QByteArray& b, qsizetype at) {
+    return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
+}
 
 JetError notAccess(const QString& path, const QString& why) {
     return JetError(QStringLiteral("Unrecognized database format '%1': %2").arg(path, why));
@@ -33,7 +35,8 @@ JetError notAccess(const QString& path, const QString& why) {
 
 // A row of a page by its number, as the library finds it: false when the
 // page has no such row or its bounds do not fit the page.
-bool rowBounds(const QByteArray& page, int pageSize, int countAt, int row, int* start, int* length) {
+bool rowBounds(const QByteArray& page, int pageSize, int countAt, int row, int* start,
+               int* length) {
     const int rows = le16(page, countAt);
     if (row >= rows || countAt + 2 + 2 * (row + 1) > pageSize) return false;
     const int s = le16(page, countAt + 2 + 2 * row) & 0x1FFF;
@@ -47,12 +50,15 @@ bool rowBounds(const QByteArray& page, int pageSize, int countAt, int row, int* 
 // The checks the library's table reader leaves to its input: the table
 // definition's counts fit its page, the usage map it points at exists,
 // and every page an indirect usage map names is a bitmap page in the file.
-void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPage, const QString& path) {
+void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPage,
+                const QString& path) {
     const qint64 pages = file.size() / pageSize;
     auto pageAt = [&](quint32 n) { return file.mid(qint64(n) * pageSize, pageSize); };
-    if (tdefPage == 0 || tdefPage >= pages) throw notAccess(path, QStringLiteral("a table lies outside the file"));
+    if (tdefPage == 0 || tdefPage >= pages)
+        throw notAccess(path, QStringLiteral("a table lies outside the file"));
     const QByteArray tdef = pageAt(tdefPage);
-    if (quint8(tdef[0]) != 0x02) throw notAccess(path, QStringLiteral("page %1 is no table definition").arg(tdefPage));
+    if (quint8(tdef[0]) != 0x02)
+        throw notAccess(path, QStringLiteral("page %1 is no table definition").arg(tdefPage));
     // Definitions that continue on further pages are read by the library
     // page by page; a chain that loops or leaves the file is refused.
     QList<quint32> seen{tdefPage};
@@ -68,9 +74,12 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
     for (int which = 0; which < 2; ++which) {
         const quint32 pgRow = le32(tdef, mapAt + 4 * which);
         const quint32 mapPage = pgRow >> 8;
-        if (mapPage >= quint32(pages)) throw notAccess(path, QStringLiteral("a usage map lies outside the file"));
+        if (mapPage >= quint32(pages))
+            throw notAccess(path, QStringLiteral("a usage map lies outside the file"));
         int start = 0, length = 0;
-        if (!rowBounds(pageAt(mapPage), pageSize, jet4 ? 12 : 8, int(pgRow & 0xFF), &start, &length) || length < 1)
+        if (!rowBounds(pageAt(mapPage), pageSize, jet4 ? 12 : 8, int(pgRow & 0xFF), &start,
+                       &length) ||
+            length < 1)
             throw notAccess(path, QStringLiteral("a usage map cannot be found"));
         if (which == 1) continue;
         const QByteArray map = pageAt(mapPage).mid(start, length);
@@ -91,10 +100,13 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
 // The whole-file checks made before the library sees the file.
 void checkFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
-    if (f.size() > (qint64(1) << 31)) throw notAccess(path, QStringLiteral("the file is too large"));
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+    if (f.size() > (qint64(1) << 31))
+        throw notAccess(path, QStringLiteral("the file is too large"));
     const QByteArray file = f.readAll();
-    if (file.size() < 0x20 || quint8(file[0]) != 0x00 || file.mid(4, 15) != QByteArray("Standard Jet DB"))
+    if (file.size() < 0x20 || quint8(file[0]) != 0x00 ||
+        file.mid(4, 15) != QByteArray("Standard Jet DB"))
         throw notAccess(path, QStringLiteral("no Access database header"));
     const quint32 version = le32(file, 0x14);
     if (version > 6) throw notAccess(path, QStringLiteral("unknown version %1").arg(version));
@@ -107,39 +119,53 @@ void checkFile(const QString& path) {
 QVariant valueOf(int type, const char* text, int length) {
     const QByteArray raw(text, std::max(0, length));
     switch (type) {
-    case MDB_BOOL: return raw.trimmed() == "1" || raw.trimmed().compare("true", Qt::CaseInsensitive) == 0;
-    case MDB_BYTE:
-    case MDB_INT:
-    case MDB_LONGINT: return raw.trimmed().toInt();
-    case MDB_MONEY:
-    case MDB_FLOAT:
-    case MDB_DOUBLE:
-    case MDB_NUMERIC: {
-        QByteArray t = raw.trimmed();
-        t.replace(',', '.');  // the library prints in the process locale
-        return t.toDouble();
-    }
-    case MDB_DATETIME: {
-        const QDateTime d = QDateTime::fromString(QString::fromLatin1(raw), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        return d.isValid() ? QVariant(d) : QVariant(QString::fromUtf8(raw));
-    }
-    default: return QString::fromUtf8(raw);
+        case MDB_BOOL:
+            return raw.trimmed() == "1" || raw.trimmed().compare("true", Qt::CaseInsensitive) == 0;
+        case MDB_BYTE:
+        case MDB_INT:
+        case MDB_LONGINT:
+            return raw.trimmed().toInt();
+        case MDB_MONEY:
+        case MDB_FLOAT:
+        case MDB_DOUBLE:
+        case MDB_NUMERIC: {
+            QByteArray t = raw.trimmed();
+            t.replace(',', '.');  // the library prints in the process locale
+            return t.toDouble();
+        }
+        case MDB_DATETIME: {
+            const QDateTime d = QDateTime::fromString(QString::fromLatin1(raw),
+                                                      QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            return d.isValid() ? QVariant(d) : QVariant(QString::fromUtf8(raw));
+        }
+        default:
+            return QString::fromUtf8(raw);
     }
 }
 
 int daoTypeOf(int mdbType) {
     switch (mdbType) {
-    case MDB_BOOL: return kBoolean;
-    case MDB_BYTE: return kByte;
-    case MDB_INT: return kInteger;
-    case MDB_LONGINT: return kLong;
-    case MDB_MONEY: return kCurrency;
-    case MDB_FLOAT: return kSingle;
-    case MDB_DOUBLE:
-    case MDB_NUMERIC: return kDouble;
-    case MDB_DATETIME: return kDate;
-    case MDB_MEMO: return kMemo;
-    default: return kText;
+        case MDB_BOOL:
+            return kBoolean;
+        case MDB_BYTE:
+            return kByte;
+        case MDB_INT:
+            return kInteger;
+        case MDB_LONGINT:
+            return kLong;
+        case MDB_MONEY:
+            return kCurrency;
+        case MDB_FLOAT:
+            return kSingle;
+        case MDB_DOUBLE:
+        case MDB_NUMERIC:
+            return kDouble;
+        case MDB_DATETIME:
+            return kDate;
+        case MDB_MEMO:
+            return kMemo;
+        default:
+            return kText;
     }
 }
 
@@ -189,7 +215,9 @@ public:
             MdbTableDef* d;
             ~Free() { mdb_free_tabledef(d); }
         } keep{def};
-        if (!mdb_read_columns(def)) throw notAccess(m_path, QStringLiteral("the fields of \"%1\" cannot be read").arg(table));
+        if (!mdb_read_columns(def))
+            throw notAccess(m_path,
+                            QStringLiteral("the fields of \"%1\" cannot be read").arg(table));
         const int n = int(def->num_cols);
         std::vector<std::vector<char>> buffers(size_t(n), std::vector<char>(MDB_BIND_SIZE + 1));
         std::vector<int> lengths(size_t(n), 0);
@@ -215,7 +243,8 @@ public:
                     row.append(type == MDB_BOOL ? QVariant(false) : QVariant());
                     continue;
                 }
-                row.append(valueOf(type, buffers[size_t(i)].data(), std::min(len, int(MDB_BIND_SIZE))));
+                row.append(
+                    valueOf(type, buffers[size_t(i)].data(), std::min(len, int(MDB_BIND_SIZE))));
             }
             out->rows.append(row);
         }

@@ -28,7 +28,13 @@ constexpr int kMaxTextChars = 255;
 constexpr int kBitsPerMapPage = (kPage - 4) * 8;
 constexpr int kMaxMapPages = 15;  // a 61-byte usage map row
 
-enum ColumnType : quint8 { kColLong = 0x04, kColInteger = 0x03, kColDouble = 0x07, kColText = 0x0A, kColOle = 0x0B };
+enum ColumnType : quint8 {
+    kColLong = 0x04,
+    kColInteger = 0x03,
+    kColDouble = 0x07,
+    kColText = 0x0A,
+    kColOle = 0x0B
+};
 
 void put16(QByteArray& b, int at, quint16 v) {
     b[at] = char(v & 0xFF);
@@ -60,11 +66,16 @@ struct Column {
 
 int sizeOf(quint8 type) {
     switch (type) {
-    case kColLong: return 4;
-    case kColInteger: return 2;
-    case kColDouble: return 8;
-    case kColText: return kMaxTextChars * 2;
-    default: return 0;
+        case kColLong:
+            return 4;
+        case kColInteger:
+            return 2;
+        case kColDouble:
+            return 8;
+        case kColText:
+            return kMaxTextChars * 2;
+        default:
+            return 0;
     }
 }
 
@@ -86,14 +97,17 @@ QList<Column> layoutColumns(const QList<std::pair<QString, quint8>>& defs) {
 
 quint8 columnTypeOf(int daoType) {
     switch (daoType) {
-    case kBoolean:
-    case kByte:
-    case kInteger:
-    case kLong: return kColLong;
-    case kCurrency:
-    case kSingle:
-    case kDouble: return kColDouble;
-    default: return kColText;
+        case kBoolean:
+        case kByte:
+        case kInteger:
+        case kLong:
+            return kColLong;
+        case kCurrency:
+        case kSingle:
+        case kDouble:
+            return kColDouble;
+        default:
+            return kColText;
     }
 }
 
@@ -110,8 +124,10 @@ QByteArray encodeRow(const QList<Column>& cols, const QList<Cell>& cells) {
     int fixedWidth = 0;
     int varCount = 0;
     for (const Column& c : cols) {
-        if (c.fixed) fixedWidth = std::max(fixedWidth, c.fixedOffset + c.size);
-        else ++varCount;
+        if (c.fixed)
+            fixedWidth = std::max(fixedWidth, c.fixedOffset + c.size);
+        else
+            ++varCount;
     }
     QByteArray row;
     append16(row, quint16(n));
@@ -124,7 +140,8 @@ QByteArray encodeRow(const QList<Column>& cols, const QList<Cell>& cells) {
         const Cell& v = cells.at(i);
         if (!v.null) mask[i / 8] = char(quint8(mask[i / 8]) | (1 << (i % 8)));
         if (c.fixed) {
-            if (!v.null) std::memcpy(fixed.data() + c.fixedOffset, v.bytes.constData(), size_t(c.size));
+            if (!v.null)
+                std::memcpy(fixed.data() + c.fixedOffset, v.bytes.constData(), size_t(c.size));
         } else {
             varStarts.append(2 + fixedWidth + int(var.size()));
             if (!v.null) var += v.bytes;
@@ -174,7 +191,9 @@ QByteArray emptyDataPage(quint32 owner) {
 // after the header. False when the row does not fit.
 bool placeRow(QByteArray& page, const QByteArray& row) {
     const int rows = quint8(page[12]) | quint8(page[13]) << 8;
-    const int lowest = rows == 0 ? kPage : (quint8(page[kDataHeader + 2 * (rows - 1)]) | (quint8(page[kDataHeader + 2 * (rows - 1) + 1]) << 8));
+    const int lowest = rows == 0 ? kPage
+                                 : (quint8(page[kDataHeader + 2 * (rows - 1)]) |
+                                    (quint8(page[kDataHeader + 2 * (rows - 1) + 1]) << 8));
     const int start = lowest - int(row.size());
     if (start < kDataHeader + 2 * (rows + 1)) return false;
     std::memcpy(page.data() + start, row.constData(), size_t(row.size()));
@@ -192,7 +211,8 @@ QByteArray usageMapRow(PageFile& file, const QList<quint32>& pages) {
     QList<quint32> bitmaps(kMaxMapPages, 0);
     for (quint32 p : pages) {
         const quint32 ind = p / kBitsPerMapPage;
-        if (ind >= quint32(kMaxMapPages)) throw JetError(QStringLiteral("The database grows past 2 GB."));
+        if (ind >= quint32(kMaxMapPages))
+            throw JetError(QStringLiteral("The database grows past 2 GB."));
         if (bitmaps[ind] == 0) {
             QByteArray bm(kPage, '\0');
             bm[0] = 0x05;
@@ -210,8 +230,8 @@ QByteArray usageMapRow(PageFile& file, const QList<quint32>& pages) {
 // An empty inline map: the pages of the table with free space.
 QByteArray freeMapRow() { return QByteArray(64, '\0'); }
 
-QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool system, quint32 usedPgRow,
-                           quint32 freePgRow) {
+QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool system,
+                           quint32 usedPgRow, quint32 freePgRow) {
     QByteArray p(kPage, '\0');
     p[0] = 0x02;
     p[1] = 0x01;
@@ -247,7 +267,8 @@ QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool syst
     }
     append16(body, 0xFFFF);  // no per-column usage maps
     if (63 + body.size() > kPage)
-        throw JetError(QStringLiteral("A table definition of %1 fields does not fit its page.").arg(cols.size()));
+        throw JetError(QStringLiteral("A table definition of %1 fields does not fit its page.")
+                           .arg(cols.size()));
     std::memcpy(p.data() + 63, body.constData(), size_t(body.size()));
     const int used = 63 + int(body.size());
     put32(p, 8, quint32(used - 8));
@@ -302,7 +323,8 @@ void placeRows(PageFile& file, Placed& t, const QList<QByteArray>& rows) {
             current = file.add(emptyDataPage(t.tdefPage));
             t.dataPages.append(current);
             if (!placeRow(file.at(current), row))
-                throw JetError(QStringLiteral("A record of %1 bytes does not fit a page.").arg(row.size()));
+                throw JetError(
+                    QStringLiteral("A record of %1 bytes does not fit a page.").arg(row.size()));
         }
         ++t.records;
     }
@@ -324,11 +346,18 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
     if (!v.isValid() || v.isNull()) return c;
     if (col.type == kColText) {
         QString t;
-        if (v.typeId() == QMetaType::QDate) t = v.toDate().toString(Qt::ISODate);
-        else if (v.typeId() == QMetaType::QDateTime) t = v.toDateTime().toString(Qt::ISODate);
-        else t = v.toString();
+        if (v.typeId() == QMetaType::QDate)
+            t = v.toDate().toString(Qt::ISODate);
+        else if (v.typeId() == QMetaType::QDateTime)
+            t = v.toDateTime().toString(Qt::ISODate);
+        else
+            t = v.toString();
         if (t.size() > kMaxTextChars) {
-            if (notes) notes->append(QStringLiteral("%1: text of %2 characters cut to %3").arg(where).arg(t.size()).arg(kMaxTextChars));
+            if (notes)
+                notes->append(QStringLiteral("%1: text of %2 characters cut to %3")
+                                  .arg(where)
+                                  .arg(t.size())
+                                  .arg(kMaxTextChars));
             t.truncate(kMaxTextChars);
             if (t.back().isHighSurrogate()) t.chop(1);
         }
@@ -340,7 +369,9 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        if (notes) notes->append(QStringLiteral("%1: \"%2\" is no number and was left empty").arg(where, v.toString()));
+        if (notes)
+            notes->append(QStringLiteral("%1: \"%2\" is no number and was left empty")
+                              .arg(where, v.toString()));
         return c;
     }
     c.null = false;
@@ -349,7 +380,10 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
         std::memcpy(c.bytes.data(), &d, 8);
     } else {
         if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
-            if (notes) notes->append(QStringLiteral("%1: %2 does not fit a Long and was left empty").arg(where).arg(d));
+            if (notes)
+                notes->append(QStringLiteral("%1: %2 does not fit a Long and was left empty")
+                                  .arg(where)
+                                  .arg(d));
             c.null = true;
             return c;
         }
@@ -361,7 +395,8 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
 }
 
 // Texts are cut, longest first, until the record fits a page.
-void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where, QStringList* notes) {
+void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
+            QStringList* notes) {
     constexpr int kRowRoom = kPage - kDataHeader - 2;
     bool told = false;
     while (encodeRow(cols, cells).size() > kRowRoom) {
@@ -375,7 +410,9 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
         const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
         const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
         cells[longest].bytes.truncate(keep & ~1);
-        if (!told && notes) notes->append(QStringLiteral("%1: texts cut so that the record fits a page").arg(where));
+        if (!told && notes)
+            notes->append(
+                QStringLiteral("%1: texts cut so that the record fits a page").arg(where));
         told = true;
     }
 }
@@ -401,14 +438,18 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
         for (const FieldInfo& f : nt.table.fields) {
             const quint8 type = columnTypeOf(f.type);
             if (notes && (f.type == kDate || f.type == kMemo))
-                notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text").arg(nt.name, f.name));
+                notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text")
+                                  .arg(nt.name, f.name));
             // Access names are at most 64 characters.
             if (f.name.size() > 64 && notes)
-                notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters").arg(nt.name, f.name));
+                notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters")
+                                  .arg(nt.name, f.name));
             defs.append({f.name.left(64), type});
         }
-        if (defs.isEmpty()) throw JetError(QStringLiteral("Table \"%1\" has no field.").arg(nt.name));
-        if (defs.size() > 255) throw JetError(QStringLiteral("Table \"%1\" has more than 255 fields.").arg(nt.name));
+        if (defs.isEmpty())
+            throw JetError(QStringLiteral("Table \"%1\" has no field.").arg(nt.name));
+        if (defs.size() > 255)
+            throw JetError(QStringLiteral("Table \"%1\" has more than 255 fields.").arg(nt.name));
         const QList<Column> cols = layoutColumns(defs);
         Placed t;
         t.tdefPage = file.add();
@@ -420,10 +461,14 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
             ++r;
             QList<Cell> cells;
             for (int i = 0; i < cols.size(); ++i) {
-                const QString where = QStringLiteral("table \"%1\" record %2 field \"%3\"").arg(nt.name).arg(r).arg(cols.at(i).name);
+                const QString where = QStringLiteral("table \"%1\" record %2 field \"%3\"")
+                                          .arg(nt.name)
+                                          .arg(r)
+                                          .arg(cols.at(i).name);
                 cells.append(cellOf(cols.at(i), values.value(i), where, notes));
             }
-            fitRow(cols, cells, QStringLiteral("table \"%1\" record %2").arg(nt.name).arg(r), notes);
+            fitRow(cols, cells, QStringLiteral("table \"%1\" record %2").arg(nt.name).arg(r),
+                   notes);
             rows.append(encodeRow(cols, cells));
         }
         placeRows(file, t, rows);
@@ -466,7 +511,8 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
 
     int error = 0;
     if (!WriteFileSafely(path, file.bytes(), &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(QStringLiteral("Cannot write '%1': %2")
+                           .arg(path, QString::fromLocal8Bit(strerror(error))));
 }
 
 }  // namespace qor::jet

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qor::jet::SetWorksheetAreaLimit(200000);
     try {
         auto driver = qor::jet::makeLotusDriverFromBytes(
-            QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), QStringLiteral("in.wk4"));
+            QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
+            QStringLiteral("in.wk4"));
         for (const QString& t : driver->tableNames()) {
             qor::jet::LoadedTable table;
             driver->loadTable(t, &table);

@@ -31,8 +31,8 @@ TEST(ExcelDataFile, ValuesWorkbookCapsRecordsAndReadsBackAsTables) {
     const QString mdb = d + QStringLiteral("/work.Mdb");
     {
         auto db = Database::create(mdb);
-        db->createTable({QStringLiteral("Sheet1"), true, 0},
-                        {{QStringLiteral("名称"), kText, 255}, {QStringLiteral("Qty"), kDouble, 8}});
+        db->createTable({QStringLiteral("Sheet1"), true, 0}, {{QStringLiteral("名称"), kText, 255},
+                                                              {QStringLiteral("Qty"), kDouble, 8}});
         db->addRecord(QStringLiteral("Sheet1"), {QStringLiteral("甲"), 12.5});
         db->addRecord(QStringLiteral("Sheet1"), {QVariant(), QVariant()});
         db->addRecord(QStringLiteral("Sheet1"), {QStringLiteral("乙"), -3.0});
@@ -45,7 +45,8 @@ TEST(ExcelDataFile, ValuesWorkbookCapsRecordsAndReadsBackAsTables) {
     ASSERT_EQ(ConvertMdbToXlsFile(mdb, xls, &error, &notes), 1) << error.toStdString();
     // The renamed worksheet and the five records past the worksheet's rows.
     ASSERT_EQ(notes.size(), 2) << notes.join(u'\n').toStdString();
-    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("5 records"))) << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("5 records")))
+        << notes.join(u'\n').toStdString();
 
     const auto r = qortest::python(QStringLiteral(R"PY(
 import sys, xlrd
@@ -90,7 +91,8 @@ TEST(ExcelDataFile, ReportValuesOnlyWorkbookAndRefusals) {
     const QString xls = d + QStringLiteral("/r.xls");
     QString error;
     QStringList notes;
-    ASSERT_EQ(ExportReportToValuesWorkbook(h.get(), xls, 0, &error, &notes), 1) << error.toStdString();
+    ASSERT_EQ(ExportReportToValuesWorkbook(h.get(), xls, 0, &error, &notes), 1)
+        << error.toStdString();
     const auto r = qortest::python(QStringLiteral(R"PY(
 import sys, xlrd
 b = xlrd.open_workbook(sys.argv[1])
@@ -99,7 +101,8 @@ print(b.sheet_names(), s.row_values(0), len(s.cell_value(1, 0)), s.cell_value(2,
 )PY"),
                                    {xls});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), QStringLiteral("['Sheet1', 'Sheet2'] ['A', 'B'] 100 0.1234567"));
+    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(),
+              QStringLiteral("['Sheet1', 'Sheet2'] ['A', 'B'] 100 0.1234567"));
 
     // Not a workbook, or no table to write: an error, the old file kept.
     QFile junk(d + QStringLiteral("/junk.xls"));
@@ -112,7 +115,9 @@ print(b.sheet_names(), s.row_values(0), len(s.cell_value(1, 0)), s.cell_value(2,
     TemporaryDatabase empty;
     Database::create(empty.path());
     EXPECT_EQ(ConvertMdbToXlsFile(empty.path(), xls, &error), 0);
-    EXPECT_TRUE(qortest::python(QStringLiteral("import sys, xlrd; xlrd.open_workbook(sys.argv[1])"), {xls}).exitCode == 0);
+    EXPECT_TRUE(
+        qortest::python(QStringLiteral("import sys, xlrd; xlrd.open_workbook(sys.argv[1])"), {xls})
+            .exitCode == 0);
 }
 
 }  // namespace

@@ -35,8 +35,9 @@ NamedTable sheet(const QString& name, int records) {
     t.name = name;
     t.table.fields = {{QStringLiteral("名称"), kText, 255}, {QStringLiteral("金额"), kDouble, 8}};
     for (int i = 0; i < records; ++i)
-        t.table.rows.append(QVariantList{i == 1 ? QVariant() : QVariant(QStringLiteral("项目%1").arg(i)),
-                                         i == 2 ? QVariant() : QVariant(i + 0.125)});
+        t.table.rows.append(
+            QVariantList{i == 1 ? QVariant() : QVariant(QStringLiteral("项目%1").arg(i)),
+                         i == 2 ? QVariant() : QVariant(i + 0.125)});
     return t;
 }
 
@@ -45,7 +46,8 @@ TEST(LotusFile, WrittenFileReadByWks2csvAndTheEngine) {
     const QString d = dir();
     const QString path = d + QStringLiteral("/out.wk4");
     QStringList notes;
-    writeLotusFile(path, {sheet(QStringLiteral("Sheet1"), 3), sheet(QStringLiteral("Sheet2"), 9000)}, &notes);
+    writeLotusFile(
+        path, {sheet(QStringLiteral("Sheet1"), 3), sheet(QStringLiteral("Sheet2"), 9000)}, &notes);
     ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
     EXPECT_TRUE(notes.at(0).contains(QStringLiteral("809 records"))) << notes.at(0).toStdString();
 
@@ -59,7 +61,8 @@ print(lines[:4])
                                    {path});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(QString::fromUtf8(r.out).trimmed(),
-              QStringLiteral("['Col1,Col2', '\"名称\",\"金额\"', '\"项目0\",\"0.125\"', '\"\",\"1.125\"']"));
+              QStringLiteral(
+                  "['Col1,Col2', '\"名称\",\"金额\"', '\"项目0\",\"0.125\"', '\"\",\"1.125\"']"));
 
     // Two table definitions per worksheet; the count halves them.
     EXPECT_EQ(GetDataFileTableCount(path), 2);
@@ -113,7 +116,8 @@ TEST(LotusFile, ReportRoundTripAndDamagedFiles) {
 
     // Cut, random and foreign bytes: refused with a reason.
     const QByteArray good = bytesOf(path);
-    for (const QByteArray& bad : {good.left(30), QByteArray(4096, '\x5a'), QByteArray("\0\0\x1a\0\x02\x10", 6)}) {
+    for (const QByteArray& bad :
+         {good.left(30), QByteArray(4096, '\x5a'), QByteArray("\0\0\x1a\0\x02\x10", 6)}) {
         const QString p = d + QStringLiteral("/bad.wk4");
         QFile f(p);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <cmath>
 
 #include "engine/creporthandle.h"
 #include "exchange/datafilechain.h"
@@ -35,7 +36,8 @@ QString run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     EXPECT_TRUE(p.waitForFinished(60000)) << program.toStdString();
-    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ": " << p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ": "
+                               << p.readAllStandardError().toStdString();
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
@@ -63,26 +65,29 @@ TEST(AccessFile, WrittenFileReadByMdbtools) {
     writeAccessFile(path, {sales(), second}, &notes);
     EXPECT_TRUE(notes.isEmpty()) << notes.join(u'\n').toStdString();
 
-    EXPECT_EQ(run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).split(u'\n', Qt::SkipEmptyParts),
+    EXPECT_EQ(run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path})
+                  .split(u'\n', Qt::SkipEmptyParts),
               QStringList({QStringLiteral("销售"), QStringLiteral("Sheet2")}));
     const QString schema = run(QStringLiteral("mdb-schema"), {path});
     EXPECT_TRUE(schema.contains(QStringLiteral("[名称]\t\t\tText (255)"))) << schema.toStdString();
     EXPECT_TRUE(schema.contains(QStringLiteral("[Amount]\t\t\tDouble"))) << schema.toStdString();
     EXPECT_TRUE(schema.contains(QStringLiteral("[Qty]\t\t\tLong Integer"))) << schema.toStdString();
 
-    const QStringList lines =
-        run(QStringLiteral("mdb-export"), {path, QStringLiteral("销售")}).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines = run(QStringLiteral("mdb-export"), {path, QStringLiteral("销售")})
+                                  .split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4);
     EXPECT_EQ(lines.at(0), QStringLiteral("名称,Amount,Qty"));
-    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("\"甲\"\"乙\"\"\",123456789012345"))) << lines.at(1).toStdString();
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("\"甲\"\"乙\"\"\",123456789012345")))
+        << lines.at(1).toStdString();
     EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral(",7")));
     EXPECT_TRUE(lines.at(2).startsWith(QStringLiteral(",0.1234567"))) << lines.at(2).toStdString();
     EXPECT_TRUE(lines.at(2).endsWith(QStringLiteral(",")));
     EXPECT_EQ(lines.at(3), QStringLiteral("\"%1\",,-2147483647").arg(QString(100, QChar(u'汉'))));
     // Many data pages, all reached through the usage map.
-    EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), path, QStringLiteral("Sheet2")})
-                  .count(u'\n'),
-              3000);
+    EXPECT_EQ(
+        run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), path, QStringLiteral("Sheet2")})
+            .count(u'\n'),
+        3000);
 }
 
 TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
@@ -94,9 +99,10 @@ TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
     QStringList notes;
     writeAccessFile(d + QStringLiteral("/t.mdb"), {t}, &notes);
     EXPECT_EQ(notes.size(), 3) << notes.join(u'\n').toStdString();
-    const QStringList lines = run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), d + QStringLiteral("/t.mdb"),
-                                                                 QStringLiteral("T")})
-                                  .split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        run(QStringLiteral("mdb-export"),
+            {QStringLiteral("-H"), d + QStringLiteral("/t.mdb"), QStringLiteral("T")})
+            .split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines.at(0), QStringLiteral(",\"%1\"").arg(QString(255, QChar(u'x'))));
     EXPECT_EQ(lines.at(1), QStringLiteral(",\"ok\""));
@@ -115,7 +121,9 @@ TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
     writeAccessFile(d + QStringLiteral("/w.mdb"), {wide}, &notes);
     ASSERT_EQ(notes.size(), 2) << notes.join(u'\n').toStdString();
     EXPECT_TRUE(notes.at(0).contains(QStringLiteral("record 1"))) << notes.at(0).toStdString();
-    const QString exported = run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), d + QStringLiteral("/w.mdb"), QStringLiteral("W")});
+    const QString exported =
+        run(QStringLiteral("mdb-export"),
+            {QStringLiteral("-H"), d + QStringLiteral("/w.mdb"), QStringLiteral("W")});
     EXPECT_EQ(exported.count(u'\n'), 2);
     EXPECT_GT(exported.count(QChar(u'宽')), 3000);
 }
@@ -199,7 +207,8 @@ TEST(AccessFile, ReportRoundTrip) {
     QStringList notes;
     ASSERT_EQ(ExportReportToDataFile(h.get(), path, 0, &error, &notes), 1) << error.toStdString();
     EXPECT_TRUE(notes.isEmpty()) << notes.join(u'\n').toStdString();
-    EXPECT_EQ(run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).split(u'\n', Qt::SkipEmptyParts),
+    EXPECT_EQ(run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path})
+                  .split(u'\n', Qt::SkipEmptyParts),
               QStringList({QStringLiteral("Sheet1"), QStringLiteral("Sheet2")}));
 
     auto back = std::make_unique<CReportHandle>(d + QStringLiteral("/back.rep"));
@@ -212,6 +221,55 @@ TEST(AccessFile, ReportRoundTrip) {
     EXPECT_DOUBLE_EQ(v.number, 0.1234567);
     ASSERT_EQ(back->GetCellValue(&v, 3, 3, 2), 0);
     EXPECT_DOUBLE_EQ(v.number, -98765432109.5);
+}
+
+}  // namespace
+
+namespace {
+
+// Three pages with labels, long Chinese texts and numbers of 0 to 7
+// decimals: saved as each file of several tables and opened again, every
+// page gives back the same values.
+TEST(TablesFiles, ThreePagesComeBackPageByPage) {
+    const QString d = dir();
+    auto h = newReport(d + QStringLiteral("/r.rep"), 4, 9);
+    setFormat(*h, 0, kCellText, CellArea::area(1, 1, 4, 1));
+    for (int c = 2; c <= 9; ++c) setFormat(*h, 3, c - 2, CellArea::area(1, c, 4, c));
+    toData(*h, 3);
+    auto textOf = [](int p, int r) { return QString(100, QChar(u'甲' + p)) + QString::number(r); };
+    auto numberOf = [](int p, int r, int c) {
+        // c - 2 decimals: 1.5, 12.25, ... one digit more each column.
+        const double scale = std::pow(10.0, c - 2);
+        return std::round((p * 1000 + r * 10 + c + 0.1234567) * scale) / scale * (r % 2 ? -1 : 1);
+    };
+    for (int p = 1; p <= 3; ++p)
+        for (int r = 1; r <= 4; ++r) {
+            setText(*h, p, r, 1, textOf(p, r));
+            for (int c = 2; c <= 9; ++c) setNumber(*h, p, r, c, numberOf(p, r, c));
+        }
+    for (const QString& ext : {QStringLiteral("mdb"), QStringLiteral("wk4")}) {
+        const QString path = d + QStringLiteral("/r.") + ext;
+        QString error;
+        QStringList notes;
+        ASSERT_EQ(ExportReportToDataFile(h.get(), path, 0, &error, &notes), 1)
+            << error.toStdString();
+        EXPECT_TRUE(notes.isEmpty()) << notes.join(u'\n').toStdString();
+        auto back = std::make_unique<CReportHandle>(d + QStringLiteral("/back-") + ext +
+                                                    QStringLiteral(".rep"));
+        ASSERT_EQ(ImportDataFileToReport(path, back.get(), &error, &notes), 1)
+            << error.toStdString();
+        ASSERT_EQ(back->GetPageCount(), 3) << ext.toStdString();
+        for (int p = 1; p <= 3; ++p)
+            for (int r = 1; r <= 4; ++r) {
+                EXPECT_EQ(back->GetCellText(r, 1, p), textOf(p, r)) << ext.toStdString();
+                for (int c = 2; c <= 9; ++c) {
+                    CellValue v;
+                    ASSERT_EQ(back->GetCellValue(&v, r, c, p), 0);
+                    EXPECT_DOUBLE_EQ(v.number, numberOf(p, r, c))
+                        << ext.toStdString() << " page " << p << " row " << r << " col " << c;
+                }
+            }
+    }
 }
 
 }  // namespace
