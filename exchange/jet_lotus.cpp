@@ -276,36 +276,34 @@ public:
             throw JetError(QStringLiteral("Worksheet \"%1\" spreads over more than %2 values.")
                                .arg(sheet->name)
                                .arg(WorksheetAreaLimit()));
-        auto at = [sheet](int r, int c) {
-            auto it = sheet->cells.find({r, c});
-            return it == sheet->cells.end() ? QVariant() : it->second;
-        };
-        for (int c = c1; c <= c2; ++c) {
+        // One pass over the cells (in row order) for the names and types,
+        // one to place the values.
+        const int cols = c2 - c1 + 1;
+        QList<bool> numbers(cols, true);
+        QList<QVariant> head(cols);
+        for (const auto& [pos, v] : sheet->cells) {
+            if (pos.first == r1)
+                head[pos.second - c1] = v;
+            else if (v.typeId() != QMetaType::Double)
+                numbers[pos.second - c1] = false;
+        }
+        for (int c = 0; c < cols; ++c) {
             FieldInfo f;
-            const QVariant head = at(r1, c);
-            f.name = head.typeId() == QMetaType::Double ? numberText(head.toDouble())
-                                                        : head.toString().trimmed();
-            if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c - c1 + 1);
-            bool numbers = true;
-            for (int r = r1 + 1; r <= r2 && numbers; ++r) {
-                const QVariant v = at(r, c);
-                if (v.isValid() && v.typeId() != QMetaType::Double) numbers = false;
-            }
-            f.type = numbers ? kDouble : kText;
-            f.size = numbers ? 8 : 255;
+            const QVariant& h = head.at(c);
+            f.name =
+                h.typeId() == QMetaType::Double ? numberText(h.toDouble()) : h.toString().trimmed();
+            if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c + 1);
+            f.type = numbers.at(c) ? kDouble : kText;
+            f.size = numbers.at(c) ? 8 : 255;
             out->fields.append(f);
         }
-        for (int r = r1 + 1; r <= r2; ++r) {
-            QVariantList row;
-            for (int c = c1; c <= c2; ++c) {
-                const QVariant v = at(r, c);
-                if (v.isValid() && v.typeId() == QMetaType::Double &&
-                    out->fields.at(c - c1).type == kText)
-                    row.append(numberText(v.toDouble()));
-                else
-                    row.append(v);
-            }
-            out->rows.append(row);
+        out->rows = QList<QVariantList>(r2 - r1, QVariantList(cols));
+        for (const auto& [pos, v] : sheet->cells) {
+            if (pos.first == r1) continue;
+            QVariant& cell = out->rows[pos.first - r1 - 1][pos.second - c1];
+            cell = v.typeId() == QMetaType::Double && !numbers.at(pos.second - c1)
+                       ? QVariant(numberText(v.toDouble()))
+                       : v;
         }
         return true;
     }

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     // Keep one input's work small; the checks are the same.
-    qor::jet::SetWorksheetAreaLimit(200000);
+    qor::jet::SetWorksheetAreaLimit(50000);
     try {
         auto driver = qor::jet::makeLotusDriverFromBytes(
             QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)),
