@@ -129,21 +129,6 @@ bool isLotusPath(const QString& path) { return dataFileKindFromPath(path) == Dat
 // A file of several tables: Access or Lotus.
 bool isTablesFile(const QString& path) { return isAccessPath(path) || isLotusPath(path); }
 
-// The worksheets of a Lotus file into a working database: of each
-// worksheet's two tables only the one named "<sheet>:".
-void copyLotusSheets(Database& src, Database& dst) {
-    for (const TableDefInfo& def : src.tableDefs()) {
-        if (!def.name.endsWith(u':')) continue;
-        Recordset rs = src.openTable(def.name);
-        dst.createTable({def.name.chopped(1), true, 0}, rs.fields());
-        for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-            QVariantList row;
-            for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
-            dst.addRecord(def.name.chopped(1), row);
-        }
-    }
-}
-
 }  // namespace
 
 bool DataFileChainReads(const QString& path) { return isFolderKind(path) || isTablesFile(path); }
@@ -355,10 +340,9 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
             return ImportDatabaseToReport(*db, report, error, notes);
         }
         if (isLotusPath(path)) {
-            auto src = Database::open(full, connectStringOf(DataFileKind::Lotus), false, true);
             TemporaryDatabase temp;
-            auto db = Database::create(temp.path());
-            copyLotusSheets(*src, *db);
+            if (!ConvertWk4FileToMdb(full, temp.path(), error)) return 0;
+            auto db = Database::open(temp.path(), QString(), false, true);
             return ImportDatabaseToReport(*db, report, error, notes);
         }
         TemporaryDatabase temp;
@@ -388,11 +372,9 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
             if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
             // An Access file holds every page as a table of its own.
             if (isAccessPath(path)) return ConvertDatabaseToAccessFile(*db, full, error, notes);
-            if (isLotusPath(path)) {
-                writeLotusFile(full, userTablesOf(*db), notes);
-                return 1;
-            }
         }
+        // So does a Lotus file, a worksheet each.
+        if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
         // A data file is one table: the pages follow one another as records.
         if (page == 0 && report->GetPageCount() > 1 && notes)
             notes->append(QStringLiteral("%1 pages written one after another as the records of one table")

@@ -8,6 +8,7 @@
 
 #include "engine/creporthandle.h"
 #include "exchange/datafilechain.h"
+#include "exchange/datafileconvert.h"
 #include "exchange/datafiles.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
@@ -78,6 +79,18 @@ print(lines[:4])
     rs.move(8190);
     EXPECT_DOUBLE_EQ(rs.value(1).toDouble(), 8190.125);
     EXPECT_EQ(rs.value(0).toString(), QStringLiteral("项目8190"));
+
+    // Into a working database: the "<sheet>:" tables only, names kept.
+    const QString mdb = d + QStringLiteral("/w.Mdb");
+    QString failure;
+    ASSERT_EQ(ConvertWk4FileToMdb(path, mdb, &failure), 1) << failure.toStdString();
+    {
+        auto w = Database::open(mdb, QString(), false, true);
+        QStringList names;
+        for (const TableDefInfo& t : w->tableDefs())
+            if (isUserTable(t.attributes)) names << t.name;
+        EXPECT_EQ(names, QStringList({QStringLiteral("Sheet1:"), QStringLiteral("Sheet2:")}));
+    }
 
     // A worksheet spread wider than the limit is refused, not blown up.
     const qint64 old = SetWorksheetAreaLimit(100);
