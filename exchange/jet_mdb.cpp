@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <cmath>
 #include <cstring>
 
 #include "exchange/jetdriver.h"
@@ -243,8 +244,24 @@ public:
                     row.append(type == MDB_BOOL ? QVariant(false) : QVariant());
                     continue;
                 }
-                row.append(
-                    valueOf(type, buffers[size_t(i)].data(), std::min(len, int(MDB_BIND_SIZE))));
+                const QVariant printed =
+                    valueOf(type, buffers[size_t(i)].data(), std::min(len, int(MDB_BIND_SIZE)));
+                // The library prints a Double with 15 digits; its 8 bytes,
+                // still on the page it read, give every digit. They are
+                // taken only when they agree with the printed value (a row
+                // moved to another page is read from elsewhere).
+                auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+                if (type == MDB_DOUBLE && col->cur_value_len == 8 && col->cur_value_start >= 0 &&
+                    col->cur_value_start + 8 <= int(sizeof m_mdb->pg_buf)) {
+                    const double raw = mdb_get_double(m_mdb->pg_buf, col->cur_value_start);
+                    const double shown = printed.toDouble();
+                    if (std::isfinite(raw) &&
+                        std::fabs(raw - shown) <= 1e-13 * std::max(1.0, std::fabs(raw))) {
+                        row.append(raw);
+                        continue;
+                    }
+                }
+                row.append(printed);
             }
             out->rows.append(row);
         }

@@ -151,6 +151,21 @@ TEST(AccessFile, ReadBackThroughTheEngine) {
     EXPECT_FALSE(rs.value(0).isValid());
     EXPECT_DOUBLE_EQ(rs.value(1).toDouble(), 0.1234567);
     EXPECT_FALSE(rs.value(2).isValid());
+
+    // Doubles come back whole through the library's text of them.
+    NamedTable precise;
+    precise.name = QStringLiteral("P");
+    precise.table.fields = {{QStringLiteral("V"), kDouble, 8}};
+    const QList<double> values{1234567.1234567, 1e-7, -987654321012345.0, 0.1 + 0.2, 5e-324};
+    for (double v : values) precise.table.rows.append(QVariantList{v});
+    writeAccessFile(d + QStringLiteral("/p.mdb"), {precise}, nullptr);
+    auto pdb = Database::open(d + QStringLiteral("/p.mdb"), QString(), false, true);
+    Recordset prs = pdb->openTable(QStringLiteral("P"));
+    for (double v : values) {
+        ASSERT_FALSE(prs.isEOF());
+        EXPECT_EQ(prs.value(0).toDouble(), v);
+        prs.moveNext();
+    }
 }
 
 // A file that is no database, a cut one, and one whose usage map points
