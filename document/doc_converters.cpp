@@ -292,11 +292,11 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         // with or without them as the user answers.
         auto write = [&](CReportHandle* report) -> bool {
             if (!workbook) return ExportReportToDataFile(report, to, page, error, &notes);
-            bool done = false;
-            if (page != 0) done = SaveReportAsExcel(report, to, page) == 1;
-            else if (withFormats(to)) done = ExportReportToExcel(report, to) != 0;
-            else return ExportReportToValuesWorkbook(report, to, 0, error, &notes);
-            if (!done && error) *error = LoadErrorText(62079);
+            if (page == 0 && !withFormats(to)) return ExportReportToValuesWorkbook(report, to, 0, error, &notes);
+            QString why;
+            const bool done = page != 0 ? SaveReportAsExcel(report, to, page) == 1
+                                        : ExportReportToExcel(report, to, &why) != 0;
+            if (!done && error) *error = why.isEmpty() ? LoadErrorText(62079) : why;
             return done;
         };
         bool ok = false;
