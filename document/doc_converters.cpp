@@ -13,6 +13,7 @@
 #include "engine/messages.h"
 #include "exchange/chtmlexporter.h"
 #include "exchange/datafilechain.h"
+#include "exchange/excelexport.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/ownxml_export.h"
@@ -59,6 +60,22 @@ protected:
     QStringList m_leftOut;
 };
 
+XlsSaveChoice g_xlsChoice = XlsSaveChoice::Ask;
+
+// A binary workbook may carry the report's formats or its values only;
+// the values alone are much quicker to write. A zip workbook always
+// carries both.
+bool withFormats(const QString& path) {
+    if (QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) != 0) return true;
+    if (g_xlsChoice != XlsSaveChoice::Ask) return g_xlsChoice == XlsSaveChoice::WithFormats;
+    qor::MessageRequest r;
+    r.text = LoadErrorText(62630);
+    r.buttons = qor::MsgButtons::YesNo;
+    r.icon = qor::MsgIcon::Question;
+    r.defaultAnswer = qor::MsgAnswer::Yes;
+    return qor::uiServices().messageBox(r) != qor::MsgAnswer::No;
+}
+
 class WorkbookConverter final : public ReportingConverter {
 public:
     // The workbook engine writes each type as what its name says: ".xlsx"
@@ -86,6 +103,12 @@ public:
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
         m_leftOut.clear();
+        if (doc.GetReport() && !withFormats(path)) {
+            QString error;
+            if (ExportReportToValuesWorkbook(doc.GetReport(), path, 0, &error, &m_leftOut)) return true;
+            if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
+            return false;
+        }
         QString error;
         if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path, &error)) {
             // A worksheet gets each cell's value; the report's formulas stay
@@ -260,26 +283,40 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     }
     QStringList notes;
     if (fromReport) {
-        if (!DataFileChainWrites(to)) {
+        const bool workbook = QFileInfo(to).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
+        if (!DataFileChainWrites(to) && !workbook) {
             if (error) *error = QStringLiteral("不支持转换为此类型的文件（%1）：尚未安装。").arg(QFileInfo(to).fileName());
             return false;
         }
+        // A binary workbook: one page with its formats, or the whole report
+        // with or without them as the user answers.
+        auto write = [&](CReportHandle* report) -> bool {
+            if (!workbook) return ExportReportToDataFile(report, to, page, error, &notes);
+            if (page == 0 && !withFormats(to)) return ExportReportToValuesWorkbook(report, to, 0, error, &notes);
+            QString why;
+            const bool done = page != 0 ? SaveReportAsExcel(report, to, page) == 1
+                                        : ExportReportToExcel(report, to, &why) != 0;
+            if (!done && error) *error = why.isEmpty() ? LoadErrorText(62079) : why;
+            return done;
+        };
         bool ok = false;
         if (current && sameFile(current->GetPathName(), from)) {
-            ok = ExportReportToDataFile(current, to, page, error, &notes);
+            ok = write(current);
         } else {
             CQorsDoc doc;
             if (!doc.OnOpenDocument(from)) {
                 if (error) *error = QStringLiteral("不能打开报表 %1").arg(from);
                 return false;
             }
-            ok = ExportReportToDataFile(doc.GetReport(), to, page, error, &notes);
+            ok = write(doc.GetReport());
             doc.OnCloseDocument();
         }
         if (ok) tellLeftOut(to, notes);
         return ok;
     }
-    if (!DataFileChainReads(from)) {
+    // A workbook opens as the document opens it, formats and all.
+    const bool fromWorkbook = QFileInfo(from).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
+    if (!DataFileChainReads(from) && !fromWorkbook) {
         if (error) *error = QStringLiteral("不支持打开此类型的文件（%1）：尚未安装。").arg(QFileInfo(from).fileName());
         return false;
     }
@@ -302,6 +339,12 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
 
 }  // namespace
 
+XlsSaveChoice SetXlsSaveChoice(XlsSaveChoice choice) {
+    const XlsSaveChoice old = g_xlsChoice;
+    g_xlsChoice = choice;
+    return old;
+}
+
 void RegisterExchangeConverters() {
     {
         CCalcInterpreter& ci = CCalcInterpreter::Instance();
@@ -314,6 +357,8 @@ void RegisterExchangeConverters() {
     auto dataFiles = std::make_shared<DataFileConverter>();
     qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);
+    qor::RegisterDocConverter(QStringLiteral("mdb"), dataFiles);
+    qor::RegisterDocConverter(QStringLiteral("wk4"), dataFiles);
     auto html = std::make_shared<HtmlConverter>();
     qor::RegisterDocConverter(QStringLiteral("htm"), html);
     qor::RegisterDocConverter(QStringLiteral("html"), html);

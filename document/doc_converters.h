@@ -10,4 +10,10 @@ namespace qor::doc {
 // once at start-up; calling again replaces them.
 void RegisterExchangeConverters();
 
+// How a report saved as ".xls" is written: the user is asked (62630)
+// whether formats go too; a caller that knows the answer sets it here.
+// Returns the previous choice.
+enum class XlsSaveChoice { Ask, WithFormats, ValuesOnly };
+XlsSaveChoice SetXlsSaveChoice(XlsSaveChoice choice);
+
 }  // namespace qor::doc

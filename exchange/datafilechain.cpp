@@ -13,6 +13,7 @@
 #include "engine/textutil.h"
 #include "exchange/datafileconvert.h"
 #include "exchange/jetdb.h"
+#include "exchange/jetdriver.h"
 
 using namespace qor::jet;
 
@@ -118,10 +119,32 @@ private:
     bool m_format;
 };
 
+
+bool isAccessPath(const QString& path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("mdb"), Qt::CaseInsensitive) == 0;
+}
+
+bool isLotusPath(const QString& path) { return dataFileKindFromPath(path) == DataFileKind::Lotus; }
+
+// A file of several tables: Access or Lotus.
+bool isTablesFile(const QString& path) { return isAccessPath(path) || isLotusPath(path); }
+
 }  // namespace
 
-bool DataFileChainReads(const QString& path) { return isFolderKind(path); }
-bool DataFileChainWrites(const QString& path) { return isFolderKind(path); }
+bool DataFileChainReads(const QString& path) { return isFolderKind(path) || isTablesFile(path); }
+bool DataFileChainWrites(const QString& path) { return isFolderKind(path) || isTablesFile(path); }
+
+int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* error, QStringList* notes) {
+    try {
+        const QList<NamedTable> tables = userTablesOf(db);
+        if (tables.isEmpty()) throw JetError(QStringLiteral("The database holds no table to write."));
+        writeAccessFile(path, tables, notes);
+        return 1;
+    } catch (const JetError& e) {
+        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + QLatin1Char('\n') + e.message();
+        return 0;
+    }
+}
 
 int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, QString* error) {
     if (!report) return 0;
@@ -306,12 +329,22 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
 
 int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* error, QStringList* notes) {
     if (!report || path.isEmpty()) return 0;
-    if (!isFolderKind(path)) {
+    if (!DataFileChainReads(path)) {
         if (error) *error = notInstalled(path);
         return 0;
     }
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     try {
+        if (isAccessPath(path)) {
+            auto db = Database::open(full, QString(), false, true);
+            return ImportDatabaseToReport(*db, report, error, notes);
+        }
+        if (isLotusPath(path)) {
+            TemporaryDatabase temp;
+            if (!ConvertWk4FileToMdb(full, temp.path(), error)) return 0;
+            auto db = Database::open(temp.path(), QString(), false, true);
+            return ImportDatabaseToReport(*db, report, error, notes);
+        }
         TemporaryDatabase temp;
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         const int ok = text ? ConvertTextFileToMdb(full, temp.path(), QStringLiteral("1"), error)
@@ -327,7 +360,7 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
 
 int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
     if (!report || path.isEmpty()) return 0;
-    if (!isFolderKind(path)) {
+    if (!DataFileChainWrites(path)) {
         if (error) *error = notInstalled(path);
         return 0;
     }
@@ -337,7 +370,11 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         {
             auto db = Database::create(temp.path());
             if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
+            // An Access file holds every page as a table of its own.
+            if (isAccessPath(path)) return ConvertDatabaseToAccessFile(*db, full, error, notes);
         }
+        // So does a Lotus file, a worksheet each.
+        if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
         // A data file is one table: the pages follow one another as records.
         if (page == 0 && report->GetPageCount() > 1 && notes)
             notes->append(QStringLiteral("%1 pages written one after another as the records of one table")
@@ -345,6 +382,23 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         return text ? ConvertMdbToTextFile(temp.path(), full, error, notes)
                     : ConvertMdbToDbfFile(temp.path(), full, error, notes);
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+}
+
+int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int page, QString* error,
+                                 QStringList* notes) {
+    if (!report || path.isEmpty()) return 0;
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    try {
+        TemporaryDatabase temp;
+        {
+            auto db = Database::create(temp.path());
+            if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
+        }
+        return ConvertMdbToXlsFile(temp.path(), full, error, notes);
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;

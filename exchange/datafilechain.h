@@ -26,6 +26,13 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
 int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error = nullptr,
                            QStringList* notes = nullptr);
 
+// Writes the report's values (every page when page is 0) as a workbook:
+// one worksheet per page ("Sheet<n>", or "SHEET" for one page), the
+// column letters in its first row, records after; no formats. 1, or 0
+// with *error and the file at path as it was.
+int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int page,
+                                 QString* error = nullptr, QStringList* notes = nullptr);
+
 // True when the chain reads (or writes) files of this kind now.
 bool DataFileChainReads(const QString& path);
 bool DataFileChainWrites(const QString& path);
@@ -36,6 +43,11 @@ bool DataFileChainWrites(const QString& path);
 // The report comes back in the state and on the page it was in. 1 or 0
 // with *error.
 int ExportReportPagesToDatabase(CReportHandle* report, qor::jet::Database& db, int page, QString* error);
+
+// The user tables of db written as the Access file at path (replaced only
+// on success). 1, or 0 with *error; *notes gets what was cut.
+int ConvertDatabaseToAccessFile(qor::jet::Database& db, const QString& path, QString* error,
+                                QStringList* notes);
 
 // Pages from the user tables of db, one page each, the table sized to the
 // largest of them within 9,999 rows and 255 columns (what lies beyond is

@@ -54,6 +54,52 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
     }
 }
 
+// Copies every user table of a file of several tables whose name ends in
+// suffix ("$" for a workbook, ":" for a Lotus file), names kept, into a
+// fresh working database built beside mdbPath and renamed over it.
+int importFileTables(const QString& source, DataFileKind kind, QChar suffix, const QString& mdbPath,
+                     QString* error) {
+    try {
+        auto src = Database::open(source, connectStringOf(kind), false, true);
+        QTemporaryFile beside(QFileInfo(mdbPath).absolutePath() + QStringLiteral("/.qormdbXXXXXX"));
+        if (!beside.open()) throw JetError(QStringLiteral("Cannot write beside '%1': %2").arg(mdbPath, beside.errorString()));
+        beside.close();
+        {
+            auto dst = Database::create(beside.fileName());
+            for (const TableDefInfo& def : src->tableDefs()) {
+                if (!isUserTable(def.attributes) || !def.name.endsWith(suffix)) continue;
+                Recordset rs = src->openTable(def.name);
+                dst->createTable({def.name, true, 0}, rs.fields());
+                for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
+                    QVariantList row;
+                    for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
+                    dst->addRecord(def.name, row);
+                }
+            }
+        }
+        if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
+            throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));
+        beside.setAutoRemove(false);
+        return 1;
+    } catch (const JetError& e) {
+        fail(error, 62025, e.message());
+        return 0;
+    }
+}
+
+// The user tables of a working database, each named by its name cut at
+// "$", ":" or "#", for a writer of a file of several tables.
+QList<NamedTable> tablesToWrite(const QString& mdbPath) {
+    auto src = Database::open(mdbPath, QString(), false, true);
+    QList<NamedTable> tables = userTablesOf(*src);
+    if (tables.isEmpty()) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+    for (NamedTable& t : tables) {
+        const QString cut = TrimAtDelimiters(t.name);
+        if (!cut.isEmpty()) t.name = cut;
+    }
+    return tables;
+}
+
 int exportToFolderFile(const QString& mdbPath, const QString& target, bool text, QString* error,
                        QStringList* notes) {
     try {
@@ -120,4 +166,36 @@ int ConvertMdbToDbfFile(const QString& mdbPath, const QString& dbfPath, QString*
     if (mdbPath.isEmpty() || dbfPath.isEmpty()) return 0;
     if (!needFullPath(dbfPath, error)) return 0;
     return exportToFolderFile(mdbPath, dbfPath, false, error, notes);
+}
+
+int ConvertMdbToXlsFile(const QString& mdbPath, const QString& xlsPath, QString* error, QStringList* notes) {
+    if (mdbPath.isEmpty() || xlsPath.isEmpty()) return 0;
+    try {
+        writeValuesWorkbook(xlsPath, tablesToWrite(mdbPath), notes);
+        return 1;
+    } catch (const JetError& e) {
+        fail(error, 62025, e.message());
+        return 0;
+    }
+}
+
+int ConvertMdbToWk4File(const QString& mdbPath, const QString& wk4Path, QString* error, QStringList* notes) {
+    if (mdbPath.isEmpty() || wk4Path.isEmpty()) return 0;
+    try {
+        writeLotusFile(wk4Path, tablesToWrite(mdbPath), notes);
+        return 1;
+    } catch (const JetError& e) {
+        fail(error, 62025, e.message());
+        return 0;
+    }
+}
+
+int ConvertXlsFileToMdb(const QString& xlsPath, const QString& mdbPath, QString* error) {
+    if (xlsPath.isEmpty() || mdbPath.isEmpty()) return 0;
+    return importFileTables(xlsPath, DataFileKind::Excel, u'$', mdbPath, error);
+}
+
+int ConvertWk4FileToMdb(const QString& wk4Path, const QString& mdbPath, QString* error) {
+    if (wk4Path.isEmpty() || mdbPath.isEmpty()) return 0;
+    return importFileTables(wk4Path, DataFileKind::Lotus, u':', mdbPath, error);
 }

@@ -23,3 +23,19 @@ int ConvertMdbToTextFile(const QString& mdbPath, const QString& textPath, QStrin
                          QStringList* notes = nullptr);
 int ConvertMdbToDbfFile(const QString& mdbPath, const QString& dbfPath, QString* error = nullptr,
                         QStringList* notes = nullptr);
+
+// The user tables of the working database at mdbPath as a values-only
+// workbook (at most 65,535 records a worksheet) or a Lotus file (at most
+// 8,191): one worksheet per table, named by the table's name cut at "$",
+// ":" or "#", the field names first; what is cut is in *notes. The file is
+// replaced only on success.
+int ConvertMdbToXlsFile(const QString& mdbPath, const QString& xlsPath, QString* error = nullptr,
+                        QStringList* notes = nullptr);
+int ConvertMdbToWk4File(const QString& mdbPath, const QString& wk4Path, QString* error = nullptr,
+                        QStringList* notes = nullptr);
+
+// A workbook's tables "<sheet>$", or a Lotus file's tables "<sheet>:",
+// names kept, into a new working database at mdbPath (replaced only when
+// every table has been copied).
+int ConvertXlsFileToMdb(const QString& xlsPath, const QString& mdbPath, QString* error = nullptr);
+int ConvertWk4FileToMdb(const QString& wk4Path, const QString& mdbPath, QString* error = nullptr);

@@ -129,21 +129,48 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
     d->m_name = name;
     d->m_readOnly = readOnly;
     const QString c = connect.trimmed();
+    bool fileDriver = false;  // a file of tables, not a folder of files
     if (c.compare(QLatin1String("Text;"), Qt::CaseInsensitive) == 0) {
         d->m_driver = makeTextDriver(name);
     } else if (c.compare(QLatin1String("dBASE IV"), Qt::CaseInsensitive) == 0 ||
                c.compare(QLatin1String("dBASE IV;"), Qt::CaseInsensitive) == 0) {
         d->m_driver = makeDBaseDriver(name);
+    } else if (c.startsWith(QLatin1String("lotus"), Qt::CaseInsensitive)) {
+        d->m_driver = makeLotusDriver(name);
+        fileDriver = true;
+    } else if (c.startsWith(QLatin1String("excel"), Qt::CaseInsensitive)) {
+        d->m_driver = makeExcelDriver(name);
+        fileDriver = true;
     } else if (c.isEmpty()) {
-        if (!QFileInfo(name).isFile() || !hasSqliteHeader(name))
+        if (!QFileInfo(name).isFile())
             throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
+        // Anything but our own working database is an Access file.
+        if (!hasSqliteHeader(name)) {
+            d->m_driver = makeAccessDriver(name);
+            fileDriver = true;
+        }
+    } else {
+        throw JetError(QStringLiteral("The driver for '%1' is not installed.").arg(c));
+    }
+    if (fileDriver) {
+        // A file's own table definitions, system ones included, stand in
+        // place of the catalog's entries for itself.
+        d->initWorking(QStringLiteral(":memory:"), false);
+        QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
+        createCatalog(db);
+        QSqlQuery q(db);
+        exec(q, QStringLiteral("DELETE FROM qor_jet_tables"));
+        for (const QString& t : d->m_driver->tableNames())
+            exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes, loaded) VALUES (?, ?, 0)"),
+                 {t, qint64(d->m_driver->tableAttributes(t))});
+        return d;
+    }
+    if (!d->m_driver) {
         d->initWorking(name, readOnly);
         QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
         if (!db.tables().contains(QStringLiteral("qor_jet_tables")))
             throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
         return d;
-    } else {
-        throw JetError(QStringLiteral("The driver for '%1' is not installed.").arg(c));
     }
     d->initWorking(QStringLiteral(":memory:"), false);
     QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
@@ -252,7 +279,7 @@ void Database::ensureTable(const QString& table) {
     const bool ro = m_readOnly;
     m_readOnly = false;
     try {
-        createTable(TableDefInfo{name, true, 0}, loaded.fields);
+        createTable(TableDefInfo{name, true, m_driver->tableAttributes(name)}, loaded.fields);
         for (const QVariantList& row : loaded.rows) addRecord(name, row);
     } catch (...) {
         m_readOnly = ro;
@@ -427,6 +454,23 @@ void Database::commitBulk() {
         db.rollback();
         throw JetError(QStringLiteral("Cannot write '%1': %2").arg(m_name, why));
     }
+}
+
+QList<NamedTable> userTablesOf(Database& db) {
+    QList<NamedTable> out;
+    for (const TableDefInfo& def : db.tableDefs()) {
+        if (!isUserTable(def.attributes)) continue;
+        Recordset rs = db.openTable(def.name);
+        NamedTable t{def.name, {rs.fields(), {}}};
+        for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
+            QVariantList row;
+            row.reserve(rs.fieldCount());
+            for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
+            t.table.rows.append(row);
+        }
+        out.append(t);
+    }
+    return out;
 }
 
 // ------------------------------------------------------- TemporaryDatabase

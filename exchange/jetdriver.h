@@ -23,12 +23,64 @@ public:
     // Reads a table; throws JetError when it cannot be read, false when
     // the folder holds no such table.
     virtual bool loadTable(const QString& table, LoadedTable* out) = 0;
+    // The attribute word of a table (system and hidden bits); folder
+    // drivers hold user tables only.
+    virtual quint32 tableAttributes(const QString& table) {
+        Q_UNUSED(table);
+        return 0;
+    }
 };
 
 // The drivers of the folder kinds; each throws JetError when folder is not
 // a folder.
 std::unique_ptr<Driver> makeTextDriver(const QString& folder);
 std::unique_ptr<Driver> makeDBaseDriver(const QString& folder);
+// The driver of an Access (".mdb") file, read through libmdb; throws
+// JetError when the file is not one it can read safely.
+std::unique_ptr<Driver> makeAccessDriver(const QString& path);
+
+// One table of a database to be written: its name and its content.
+struct NamedTable {
+    QString name;
+    LoadedTable table;
+};
+// The most values (records times fields) a worksheet table may spread
+// over: a sheet with two cells far apart would otherwise become millions
+// of empty values. A larger table is refused with a reason. Returns the
+// previous limit (4,000,000 at start).
+qint64 SetWorksheetAreaLimit(qint64 values);
+qint64 WorksheetAreaLimit();
+
+// The driver of a workbook file (.xls or .xlsx, by content): one table
+// "<sheet>$" per worksheet, its first row the field names ("F<n>" when
+// empty), a column Double when every value below is a number.
+std::unique_ptr<Driver> makeExcelDriver(const QString& path);
+// Writes tables as a values-only workbook at path (binary unless the name
+// ends in ".xlsx"): one worksheet per table, the field names in its first
+// row, at most 65,535 records and 256 fields; *notes gets what was cut.
+void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
+
+// Every user table of db, whole, in catalog order.
+QList<NamedTable> userTablesOf(Database& db);
+
+// The driver of a Lotus 1-2-3 worksheet file, read through libwps: per
+// worksheet the tables "<sheet>:" and "<sheet>:<first>..<last>", both the
+// same cells, the first row naming the fields. From bytes in memory too
+// (path names the file in errors).
+std::unique_ptr<Driver> makeLotusDriver(const QString& path);
+std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path);
+// Writes tables as a ".wk4" file, a worksheet per table: the field names in
+// the first row, numbers as doubles, texts as code page 936 labels, at most
+// 8,191 records and 256 fields a worksheet (what is cut is in *notes).
+void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
+
+// Writes tables as an Access (Jet 4) file at path: Text (UCS-2, 255
+// characters), Double and Long columns, no indexes. Other field types are
+// held by these three (Boolean, Byte, Integer as Long; Currency, Single as
+// Double; Date and Memo as Text). Written beside the target and renamed,
+// so a failure leaves the old file. Throws JetError; *notes gets every
+// text cut, value changed and record left out.
+void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
 
 // Parses a whole text table (CSV bytes) by the layout of its Schema.ini
 // section, when there is one. Throws JetError on malformed input.

@@ -57,10 +57,12 @@ constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
-    "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;所有文件 (*)");
+    "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
+    "数据文件 (*.dbf *.txt *.mdb *.wk4);;所有文件 (*)");
 const QString kSaveFilter =
     QStringLiteral("报表文件 (*.rep);;Excel 工作簿 (*.xlsx);;Excel 97-2003 工作簿 (*.xls);;"
-                   "XML 文件 (*.xml)");
+                   "XML 文件 (*.xml);;dBASE 文件 (*.dbf);;文本文件 (*.txt);;Access 数据库 (*.mdb);;"
+                   "Lotus 工作表 (*.wk4)");
 
 QString caption() { return LoadErrorText(57344); }
 

@@ -329,6 +329,13 @@ void dataFileSeeds(const QString& work) {
     const QString dbf = work + QStringLiteral("/seed.dbf");
     jet::writeDBaseFile(dbf, t, &notes);
     seed("fuzz_dbf", "table", readFile(dbf));
+    const QList<jet::NamedTable> tables{{QStringLiteral("销售"), t}, {QStringLiteral("Sheet2"), t}};
+    const QString mdb = work + QStringLiteral("/seed.mdb");
+    jet::writeAccessFile(mdb, tables, &notes);
+    seed("fuzz_mdb", "two-tables", readFile(mdb));
+    const QString wk4 = work + QStringLiteral("/seed.wk4");
+    jet::writeLotusFile(wk4, tables, &notes);
+    seed("fuzz_wk4", "two-sheets", readFile(wk4));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ $SUDO apt-get install -y --no-install-recommends \
     postgresql \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libxml2-dev libxml2-utils libxlsxwriter-dev libzip-dev libshp-dev \
-    mdbtools mdbtools-dev libfreexl-dev \
+    mdbtools mdbtools-dev libfreexl-dev libwps-dev librevenge-dev libwps-tools \
     libgsf-bin python3 python3-olefile python3-openpyxl python3-xlrd python3-dbfread poppler-utils \
     fonts-noto-cjk fonts-arphic-uming fonts-wqy-zenhei clang-format \
     clang libclang-rt-14-dev llvm-14 \

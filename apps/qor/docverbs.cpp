@@ -17,6 +17,7 @@
 #include "apps/qor/verbs.h"
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_converters.h"
 #include "document/doc_files.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -161,8 +162,11 @@ int convertDocument(const QString& source, const QString& target, const QString&
 int verbConvert(const QStringList& args, Output* out) {
     QStringList pos;
     QList<int> pages;
+    bool valuesOnly = false;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--pages") {
+        if (args[i] == u"--values-only") {
+            valuesOnly = true;
+        } else if (args[i] == u"--pages") {
             if (i + 1 >= args.size() || !parsePages(args[i + 1], &pages)) {
                 out->err += QStringLiteral("qor convert: --pages needs page numbers such as 2,5\n");
                 return 2;
@@ -201,6 +205,12 @@ int verbConvert(const QStringList& args, Output* out) {
 
     MessagesToStderr messages("convert", out);
     TracesKept traces;
+    // Nobody is there to ask whether a binary workbook carries formats.
+    struct Choice {
+        qor::doc::XlsSaveChoice previous;
+        ~Choice() { qor::doc::SetXlsSaveChoice(previous); }
+    } choice{qor::doc::SetXlsSaveChoice(valuesOnly ? qor::doc::XlsSaveChoice::ValuesOnly
+                                                  : qor::doc::XlsSaveChoice::WithFormats)};
     const int rc = convertDocument(source, target, pos[1], pages, messages, out);
     if (rc == 1) traces.showOn("convert", out);
     return rc;

@@ -56,10 +56,38 @@ TEST(QorDataFiles, ConvertWritesAndReadsDBaseAndText) {
     ASSERT_EQ(txt.exitCode, 0) << txt.err.constData();
     EXPECT_TRUE(QFileInfo::exists(dir + "/Schema.ini"));
 
-    // A type whose driver is not there is refused, nothing written.
-    auto wk4 = qor({"convert", report, dir + "/sales.wk4"});
-    EXPECT_EQ(wk4.exitCode, 2);
-    EXPECT_FALSE(QFileInfo::exists(dir + "/sales.wk4"));
+    // A type no driver knows is refused, nothing written.
+    auto wq1 = qor({"convert", report, dir + "/sales.wq1"});
+    EXPECT_EQ(wq1.exitCode, 2);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/sales.wq1"));
+}
+
+// Access and Lotus files hold a table per page; an .xls of values only
+// has a worksheet per page with the column letters first.
+TEST(QorDataFiles, ConvertWritesAccessLotusAndValuesOnlyWorkbooks) {
+    const QString dir = qortest::freshDir("qor-datafiles-tables");
+    const QString report = dir + "/sales.rep";
+    makeReport(report);
+    for (const char* ext : {"mdb", "wk4"}) {
+        const QString file = dir + "/sales." + ext;
+        auto out = qor({"convert", report, file});
+        ASSERT_EQ(out.exitCode, 0) << ext << out.err.constData();
+        const QString back = dir + "/back-" + ext + ".rep";
+        auto in = qor({"convert", file, back});
+        ASSERT_EQ(in.exitCode, 0) << ext << in.err.constData();
+        EXPECT_EQ(text(qor({"get", back, "1", "1", "1"}).out), QStringLiteral("收入")) << ext;
+        EXPECT_EQ(text(qor({"get", back, "2", "2", "2"}).out), QStringLiteral("30")) << ext;
+    }
+    auto values = qor({"convert", report, dir + "/values.xls", "--values-only"});
+    ASSERT_EQ(values.exitCode, 0) << values.err.constData();
+    if (qortest::havePythonModule("xlrd")) {
+        auto r = qortest::python("import sys, xlrd\n"
+                                 "b = xlrd.open_workbook(sys.argv[1])\n"
+                                 "print(b.sheet_names(), b.sheet_by_index(0).row_values(0), b.sheet_by_index(0).row_values(1))\n",
+                                 {dir + "/values.xls"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(text(r.out), QStringLiteral("['Sheet1', 'Sheet2'] ['A', 'B'] ['收入', 1200.5]"));
+    }
 }
 
 TEST(QorDataFiles, ConvertCommandInAScript) {
@@ -83,6 +111,35 @@ TEST(QorDataFiles, ConvertCommandInAScript) {
     auto refused = qor({"run", dir + "/bad.shl", report});
     EXPECT_NE(refused.exitCode, 0);
     EXPECT_FALSE(QFileInfo::exists(dir + "/x.dbf"));
+}
+
+// CONVERT into an Access file and back, and into binary workbooks: one
+// page with its formats, or the whole report (a script answers that the
+// formats go too).
+TEST(QorDataFiles, ConvertCommandReachesAccessAndWorkbooks) {
+    const QString dir = qortest::freshDir("qor-datafiles-run-tables");
+    const QString report = dir + "/sales.rep";
+    makeReport(report);
+    QFile script(dir + "/c.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("CONVERT \"%1\" TO \"%2\" PAGE 2\nCONVERT \"%2\" TO \"%3\"\n"
+                                "CONVERT \"%1\" TO \"%4\" PAGE 1\nCONVERT \"%1\" TO \"%5\"\n"
+                                "CONVERT \"%5\" TO \"%6\"\n")
+                     .arg(report, dir + "/p2.mdb", dir + "/p2.rep", dir + "/p1.xls", dir + "/all.xls",
+                          dir + "/all.rep")
+                     .toUtf8());
+    script.close();
+    auto ran = qor({"run", dir + "/c.shl", report});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/p2.rep", "1", "2", "2"}).out), QStringLiteral("30"));
+    EXPECT_EQ(text(qor({"get", dir + "/all.rep", "2", "2", "2"}).out), QStringLiteral("30"));
+    if (qortest::havePythonModule("xlrd")) {
+        auto r = qortest::python("import sys, xlrd\n"
+                                 "print(xlrd.open_workbook(sys.argv[1]).nsheets, xlrd.open_workbook(sys.argv[2]).nsheets)\n",
+                                 {dir + "/p1.xls", dir + "/all.xls"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(text(r.out), QStringLiteral("1 2"));
+    }
 }
 
 }  // namespace

@@ -203,8 +203,8 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     EXPECT_TRUE(QDir(dir).entryList({".qor-convert-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
 
     // Usage: a type nothing writes, a bad option, a missing argument.
-    EXPECT_EQ(qor(dir, "convert sales.rep z.wk4").exitCode, 2);
-    EXPECT_FALSE(QFileInfo::exists(dir + "/z.wk4"));
+    EXPECT_EQ(qor(dir, "convert sales.rep z.wq1").exitCode, 2);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/z.wq1"));
     EXPECT_EQ(qor(dir, "convert sales.rep z.xml --pages x").exitCode, 2);
     EXPECT_EQ(qor(dir, "convert sales.rep").exitCode, 2);
 }

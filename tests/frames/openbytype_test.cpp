@@ -88,6 +88,44 @@ TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
     EXPECT_EQ(f.readAll(), QByteArray("\xD0\xCF\x11\xE0"));
 }
 
+// Save As and Open reach the data files with several tables: Access and
+// Lotus files; saving as a binary workbook asks whether formats go too.
+TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
+    const QString dir = qortest::freshDir("frames-datafiles");
+    CChildFrame* made = newReport();
+    CQorsDoc* doc = made->GetDocument();
+    ASSERT_TRUE(doc->EnterDataState());
+    doc->SetCurrentCell(0, 0);
+    ASSERT_EQ(doc->SetCellText(QStringLiteral("77"), 1), 0);
+    for (const char* ext : {"mdb", "wk4"}) {
+        const QString path = dir + "/data." + ext;
+        files = {path};
+        ASSERT_TRUE(frame->Router().Execute(57604)) << ext;
+        ASSERT_TRUE(QFile::exists(path)) << ext << messages.join(u'|').toStdString();
+        EXPECT_TRUE(fileFilters.last().contains(QStringLiteral("*.") + ext));
+        CChildFrame* opened = frame->OpenDocumentFile(path);
+        ASSERT_NE(opened, nullptr) << ext << messages.join(u'|').toStdString();
+        double v = 0;
+        ASSERT_TRUE(opened->GetDocument()->GetNumCellValue(0, 0, &v));
+        EXPECT_EQ(v, 77) << ext;
+        made->activateWindow();
+        QApplication::processEvents();
+    }
+    // 62630 answered No: the values alone.
+    messages.clear();
+    answers = {qor::MsgAnswer::No};
+    ASSERT_TRUE(doc->OnSaveDocument(dir + "/values.xls"));
+    EXPECT_TRUE(said(QStringLiteral("是否同时将格式转换为Excel"))) << messages.join(u'|').toStdString();
+    if (qortest::havePythonModule(QStringLiteral("xlrd"))) {
+        const qortest::ProcessResult r = qortest::python(
+            QStringLiteral("import sys, xlrd\ns = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                           "print(s.row_values(0)[0], s.row_values(1)[0])\n"),
+            {dir + "/values.xls"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), QStringLiteral("A 77.0"));
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -1,0 +1,494 @@
+// The Lotus driver: ".wk4" worksheets read through libwps and written by
+// our own record writer. libwps knows no Chinese code page, so files are
+// parsed as code page 437, whose upper half maps every byte to a character
+// of its own; those characters are mapped back to their bytes, which are
+// then decoded as code page 936.
+//
+// Each worksheet is two table definitions, "<sheet>:" and
+// "<sheet>:<first cell>..<last cell>", both reading the same cells: the
+// first row names the fields.
+
+#include <iconv.h>
+#include <librevenge-stream/librevenge-stream.h>
+#include <librevenge/librevenge.h>
+#include <libwps/libwps.h>
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMap>
+#include <QMutex>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "engine/textutil.h"
+#include "exchange/jetdriver.h"
+#include "platform/codepage.h"
+#include "platform/safefile.h"
+
+namespace qor::jet {
+namespace {
+
+constexpr qint64 kMaxLotusBytes = qint64(64) << 20;
+constexpr int kMaxLotusRecords = 8191;  // 8,192 rows less the names
+constexpr int kMaxLotusFields = 256;
+constexpr int kMaxLotusSheets = 256;
+
+// The character code page 437 gives each byte, and back.
+struct Cp437 {
+    QString toChar[256];
+    QMap<QString, char> toByte;
+    Cp437() {
+        iconv_t cd = iconv_open("UTF-8", "IBM437");
+        for (int b = 0; b < 256; ++b) {
+            char in = char(b);
+            char out[8] = {};
+            char* ip = &in;
+            char* op = out;
+            size_t il = 1, ol = sizeof out;
+            QString c;
+            if (cd != iconv_t(-1) && iconv(cd, &ip, &il, &op, &ol) != size_t(-1))
+                c = QString::fromUtf8(out, int(op - out));
+            if (c.isEmpty()) c = QChar(b);
+            toChar[b] = c;
+            toByte.insert(c, char(b));
+        }
+        if (cd != iconv_t(-1)) iconv_close(cd);
+    }
+};
+
+const Cp437& cp437() {
+    static const Cp437 table;
+    return table;
+}
+
+// Text from libwps (parsed as code page 437) back to what the file's
+// bytes say in code page 936.
+QString fromParsed(const QString& parsed) {
+    QByteArray bytes;
+    for (qsizetype i = 0; i < parsed.size(); ++i) {
+        const qsizetype n = parsed.at(i).isHighSurrogate() && i + 1 < parsed.size() ? 2 : 1;
+        const QString c = parsed.mid(i, n);
+        i += n - 1;
+        auto it = cp437().toByte.constFind(c);
+        if (it != cp437().toByte.constEnd())
+            bytes.append(*it);
+        else if (c == QLatin1String("\t"))
+            bytes.append('\t');
+        else
+            bytes.append(c.toUtf8());
+    }
+    return decodeCp936(bytes);
+}
+
+struct Sheet {
+    QString name;
+    // (row, column) from 0: a number or a text.
+    std::map<std::pair<int, int>, QVariant> cells;
+};
+
+// Collects what libwps sends of a spreadsheet: sheet names and cells.
+class Collector final : public librevenge::RVNGSpreadsheetInterface {
+public:
+    QList<Sheet> sheets;
+    qint64 cellCount = 0;
+
+    void openSheet(const librevenge::RVNGPropertyList& p) override {
+        Sheet s;
+        if (p["librevenge:sheet-name"])
+            s.name = QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr());
+        sheets.append(s);
+        m_row = -1;
+    }
+    void openSheetRow(const librevenge::RVNGPropertyList& p) override {
+        m_row = p["librevenge:row"] ? p["librevenge:row"]->getInt() : m_row + 1;
+    }
+    void openSheetCell(const librevenge::RVNGPropertyList& p) override {
+        m_inCell = true;
+        m_text.clear();
+        m_col = p["librevenge:column"] ? p["librevenge:column"]->getInt() : 0;
+        m_cellRow = p["librevenge:row"] ? p["librevenge:row"]->getInt() : std::max(0, m_row);
+        m_number = false;
+        if (p["librevenge:value-type"]) {
+            const QString t = QString::fromUtf8(p["librevenge:value-type"]->getStr().cstr());
+            m_number = t == QLatin1String("float") || t == QLatin1String("double") ||
+                       t == QLatin1String("currency") || t == QLatin1String("percent") ||
+                       t == QLatin1String("percentage");
+        }
+        m_value = p["librevenge:value"] ? p["librevenge:value"]->getDouble() : 0.0;
+    }
+    void closeSheetCell() override {
+        m_inCell = false;
+        if (sheets.isEmpty() || m_col < 0 || m_cellRow < 0) return;
+        QVariant v;
+        if (m_number)
+            v = m_value;
+        else if (!m_text.isEmpty())
+            v = fromParsed(QString::fromUtf8(m_text));
+        else
+            return;
+        sheets.last().cells[{m_cellRow, m_col}] = v;
+        ++cellCount;
+    }
+    void insertText(const librevenge::RVNGString& t) override {
+        if (m_inCell) m_text += t.cstr();
+    }
+    void insertSpace() override {
+        if (m_inCell) m_text += ' ';
+    }
+    void insertTab() override {
+        if (m_inCell) m_text += '\t';
+    }
+    void insertLineBreak() override {
+        if (m_inCell) m_text += '\n';
+    }
+
+    // Everything else a spreadsheet can hold is of no use to a table.
+    void setDocumentMetaData(const librevenge::RVNGPropertyList&) override {}
+    void startDocument(const librevenge::RVNGPropertyList&) override {}
+    void endDocument() override {}
+    void definePageStyle(const librevenge::RVNGPropertyList&) override {}
+    void defineEmbeddedFont(const librevenge::RVNGPropertyList&) override {}
+    void openPageSpan(const librevenge::RVNGPropertyList&) override {}
+    void closePageSpan() override {}
+    void openHeader(const librevenge::RVNGPropertyList&) override {}
+    void closeHeader() override {}
+    void openFooter(const librevenge::RVNGPropertyList&) override {}
+    void closeFooter() override {}
+    void defineSheetNumberingStyle(const librevenge::RVNGPropertyList&) override {}
+    void closeSheet() override {}
+    void closeSheetRow() override {}
+    void defineChartStyle(const librevenge::RVNGPropertyList&) override {}
+    void openChart(const librevenge::RVNGPropertyList&) override {}
+    void closeChart() override {}
+    void openChartTextObject(const librevenge::RVNGPropertyList&) override {}
+    void closeChartTextObject() override {}
+    void openChartPlotArea(const librevenge::RVNGPropertyList&) override {}
+    void closeChartPlotArea() override {}
+    void insertChartAxis(const librevenge::RVNGPropertyList&) override {}
+    void openChartSerie(const librevenge::RVNGPropertyList&) override {}
+    void closeChartSerie() override {}
+    void defineParagraphStyle(const librevenge::RVNGPropertyList&) override {}
+    void openParagraph(const librevenge::RVNGPropertyList&) override {
+        if (m_inCell && !m_text.isEmpty()) m_text += '\n';
+    }
+    void closeParagraph() override {}
+    void defineCharacterStyle(const librevenge::RVNGPropertyList&) override {}
+    void openSpan(const librevenge::RVNGPropertyList&) override {}
+    void closeSpan() override {}
+    void openLink(const librevenge::RVNGPropertyList&) override {}
+    void closeLink() override {}
+    void defineSectionStyle(const librevenge::RVNGPropertyList&) override {}
+    void openSection(const librevenge::RVNGPropertyList&) override {}
+    void closeSection() override {}
+    void insertField(const librevenge::RVNGPropertyList&) override {}
+    void openOrderedListLevel(const librevenge::RVNGPropertyList&) override {}
+    void openUnorderedListLevel(const librevenge::RVNGPropertyList&) override {}
+    void closeOrderedListLevel() override {}
+    void closeUnorderedListLevel() override {}
+    void openListElement(const librevenge::RVNGPropertyList&) override {}
+    void closeListElement() override {}
+    void openFootnote(const librevenge::RVNGPropertyList&) override {}
+    void closeFootnote() override {}
+    void openComment(const librevenge::RVNGPropertyList&) override { ++m_skip; }
+    void closeComment() override { --m_skip; }
+    void openFrame(const librevenge::RVNGPropertyList&) override {}
+    void closeFrame() override {}
+    void insertBinaryObject(const librevenge::RVNGPropertyList&) override {}
+    void openTextBox(const librevenge::RVNGPropertyList&) override {}
+    void closeTextBox() override {}
+    void openTable(const librevenge::RVNGPropertyList&) override {}
+    void openTableRow(const librevenge::RVNGPropertyList&) override {}
+    void closeTableRow() override {}
+    void openTableCell(const librevenge::RVNGPropertyList&) override {}
+    void closeTableCell() override {}
+    void insertCoveredTableCell(const librevenge::RVNGPropertyList&) override {}
+    void closeTable() override {}
+    void openGroup(const librevenge::RVNGPropertyList&) override {}
+    void closeGroup() override {}
+    void defineGraphicStyle(const librevenge::RVNGPropertyList&) override {}
+    void drawRectangle(const librevenge::RVNGPropertyList&) override {}
+    void drawEllipse(const librevenge::RVNGPropertyList&) override {}
+    void drawPolygon(const librevenge::RVNGPropertyList&) override {}
+    void drawPolyline(const librevenge::RVNGPropertyList&) override {}
+    void drawPath(const librevenge::RVNGPropertyList&) override {}
+    void drawConnector(const librevenge::RVNGPropertyList&) override {}
+    void insertEquation(const librevenge::RVNGPropertyList&) override {}
+
+private:
+    bool m_inCell = false;
+    int m_skip = 0;
+    int m_row = -1;
+    int m_cellRow = 0;
+    int m_col = 0;
+    bool m_number = false;
+    double m_value = 0;
+    QByteArray m_text;
+};
+
+QString cellName(int row, int col) { return ColumnLetters(col + 1) + QString::number(row + 1); }
+
+QString numberText(double d) { return QString::number(d, 'g', QLocale::FloatingPointShortest); }
+
+class LotusDriver : public Driver {
+public:
+    explicit LotusDriver(QList<Sheet> sheets) : m_sheets(std::move(sheets)) {}
+
+    QStringList tableNames() override {
+        QStringList names;
+        for (const Sheet& s : m_sheets) {
+            names.append(s.name + QLatin1Char(':'));
+            if (s.cells.empty()) {
+                names.append(s.name + QStringLiteral(":A1..A1"));
+                continue;
+            }
+            int r1 = INT_MAX, c1 = INT_MAX, r2 = 0, c2 = 0;
+            for (const auto& [pos, v] : s.cells) {
+                r1 = std::min(r1, pos.first);
+                r2 = std::max(r2, pos.first);
+                c1 = std::min(c1, pos.second);
+                c2 = std::max(c2, pos.second);
+            }
+            names.append(s.name + QLatin1Char(':') + cellName(r1, c1) + QStringLiteral("..") +
+                         cellName(r2, c2));
+        }
+        return names;
+    }
+
+    bool loadTable(const QString& table, LoadedTable* out) override {
+        const qsizetype colon = table.indexOf(u':');
+        const QString sheetName = colon < 0 ? table : table.left(colon);
+        const Sheet* sheet = nullptr;
+        for (const Sheet& s : m_sheets)
+            if (s.name.compare(sheetName, Qt::CaseInsensitive) == 0) sheet = &s;
+        if (!sheet) return false;
+        if (sheet->cells.empty()) return true;
+        int r1 = INT_MAX, c1 = INT_MAX, r2 = 0, c2 = 0;
+        for (const auto& [pos, v] : sheet->cells) {
+            r1 = std::min(r1, pos.first);
+            r2 = std::max(r2, pos.first);
+            c1 = std::min(c1, pos.second);
+            c2 = std::max(c2, pos.second);
+        }
+        if (qint64(c2 - c1 + 1) * (r2 - r1 + 1) > WorksheetAreaLimit())
+            throw JetError(QStringLiteral("Worksheet \"%1\" spreads over more than %2 values.")
+                               .arg(sheet->name)
+                               .arg(WorksheetAreaLimit()));
+        // One pass over the cells (in row order) for the names and types,
+        // one to place the values.
+        const int cols = c2 - c1 + 1;
+        QList<bool> numbers(cols, true);
+        QList<QVariant> head(cols);
+        for (const auto& [pos, v] : sheet->cells) {
+            if (pos.first == r1)
+                head[pos.second - c1] = v;
+            else if (v.typeId() != QMetaType::Double)
+                numbers[pos.second - c1] = false;
+        }
+        for (int c = 0; c < cols; ++c) {
+            FieldInfo f;
+            const QVariant& h = head.at(c);
+            f.name =
+                h.typeId() == QMetaType::Double ? numberText(h.toDouble()) : h.toString().trimmed();
+            if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c + 1);
+            f.type = numbers.at(c) ? kDouble : kText;
+            f.size = numbers.at(c) ? 8 : 255;
+            out->fields.append(f);
+        }
+        out->rows = QList<QVariantList>(r2 - r1, QVariantList(cols));
+        for (const auto& [pos, v] : sheet->cells) {
+            if (pos.first == r1) continue;
+            QVariant& cell = out->rows[pos.first - r1 - 1][pos.second - c1];
+            cell = v.typeId() == QMetaType::Double && !numbers.at(pos.second - c1)
+                       ? QVariant(numberText(v.toDouble()))
+                       : v;
+        }
+        return true;
+    }
+
+private:
+    QList<Sheet> m_sheets;
+};
+
+// The record header libwps looks for before it parses anything: a
+// beginning-of-file record of 26 bytes naming a 1-2-3 version.
+bool looksLikeLotus(const QByteArray& b) {
+    return b.size() >= 8 && quint8(b[0]) == 0 && quint8(b[1]) == 0 && quint8(b[2]) == 0x1A &&
+           quint8(b[3]) == 0 && quint8(b[5]) == 0x10 && quint8(b[4]) <= 0x05;
+}
+
+QMutex g_parseLock;
+
+}  // namespace
+
+std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+    if (f.size() > kMaxLotusBytes)
+        throw JetError(QStringLiteral("'%1' is too large for a worksheet file.").arg(path));
+    const QByteArray bytes = f.readAll();
+    return makeLotusDriverFromBytes(bytes, path);
+}
+
+std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
+    if (!looksLikeLotus(bytes))
+        throw JetError(QStringLiteral("'%1' is not a Lotus 1-2-3 worksheet file.").arg(path));
+    Collector collector;
+    {
+        QMutexLocker lock(&g_parseLock);
+        librevenge::RVNGStringStream input(
+            reinterpret_cast<const unsigned char*>(bytes.constData()), unsigned(bytes.size()));
+        libwps::WPSKind kind = libwps::WPS_TEXT;
+        libwps::WPSCreator creator = libwps::WPS_MSWORKS;
+        bool needEncoding = false;
+        if (libwps::WPSDocument::isFileFormatSupported(&input, kind, creator, needEncoding) !=
+                libwps::WPS_CONFIDENCE_EXCELLENT ||
+            kind != libwps::WPS_SPREADSHEET || creator != libwps::WPS_LOTUS)
+            throw JetError(QStringLiteral("'%1' is not a Lotus 1-2-3 worksheet file.").arg(path));
+        input.seek(0, librevenge::RVNG_SEEK_SET);
+        const libwps::WPSResult r = libwps::WPSDocument::parse(&input, &collector, "", "CP437");
+        if (r != libwps::WPS_OK)
+            throw JetError(QStringLiteral("'%1' cannot be read as a worksheet file (error %2).")
+                               .arg(path)
+                               .arg(int(r)));
+    }
+    // Sheets without a name of their own are named A, B, C ... as 1-2-3 does.
+    for (int i = 0; i < collector.sheets.size(); ++i)
+        if (collector.sheets[i].name.isEmpty()) collector.sheets[i].name = ColumnLetters(i + 1);
+    return std::make_unique<LotusDriver>(std::move(collector.sheets));
+}
+
+// ------------------------------------------------------------------ writing
+
+namespace {
+
+void add16(QByteArray& b, quint16 v) {
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8));
+}
+
+void record(QByteArray& out, quint16 type, const QByteArray& body) {
+    add16(out, type);
+    add16(out, quint16(body.size()));
+    out += body;
+}
+
+QByteArray cellHead(int row, int sheet, int col) {
+    QByteArray b;
+    add16(b, quint16(row));
+    b.append(char(sheet));
+    b.append(char(col));
+    return b;
+}
+
+}  // namespace
+
+void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
+    if (tables.isEmpty()) throw JetError(QStringLiteral("There is no table to write."));
+    auto note = [notes](const QString& s) {
+        if (notes) notes->append(s);
+    };
+    const int sheets = int(std::min<qsizetype>(tables.size(), kMaxLotusSheets));
+    if (tables.size() > kMaxLotusSheets)
+        note(QStringLiteral("%1 tables beyond the file's %2 worksheets left out")
+                 .arg(tables.size() - kMaxLotusSheets)
+                 .arg(kMaxLotusSheets));
+
+    QByteArray out;
+    {
+        QByteArray bof(26, '\0');
+        bof[0] = 0x02;  // version 0x1002: 1-2-3 release 4
+        bof[1] = 0x10;
+        bof[10] = char(sheets - 1);  // the last sheet's number
+        record(out, 0x0000, bof);
+    }
+    for (int s = 0; s < sheets; ++s) {
+        const NamedTable& t = tables.at(s);
+        // A worksheet name is at most 15 bytes in the file.
+        bool lossless = true;
+        QByteArray name = encodeCp936(t.name, &lossless);
+        if (name.size() > 15 || !lossless || name.isEmpty()) {
+            name = ColumnLetters(s + 1).toLatin1();
+            note(QStringLiteral("table \"%1\" written as worksheet \"%2\"")
+                     .arg(t.name, QString::fromLatin1(name)));
+        }
+        QByteArray body;
+        add16(body, 14000);
+        body.append(char(s));
+        body.append('\0');
+        body += name;
+        body.append('\0');
+        record(out, 0x0023, body);
+    }
+    for (int s = 0; s < sheets; ++s) {
+        const NamedTable& t = tables.at(s);
+        const int cols = int(std::min<qsizetype>(t.table.fields.size(), kMaxLotusFields));
+        if (t.table.fields.size() > kMaxLotusFields)
+            note(
+                QStringLiteral("table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
+                    .arg(t.name)
+                    .arg(t.table.fields.size() - kMaxLotusFields)
+                    .arg(kMaxLotusFields));
+        const qsizetype records = std::min<qsizetype>(t.table.rows.size(), kMaxLotusRecords);
+        if (t.table.rows.size() > kMaxLotusRecords)
+            note(QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
+                     .arg(t.name)
+                     .arg(t.table.rows.size() - kMaxLotusRecords)
+                     .arg(kMaxLotusRecords));
+        auto label = [&](int row, int col, const QString& text, const QString& where) {
+            bool lossless = true;
+            const QByteArray b = encodeCp936(text, &lossless);
+            if (!lossless)
+                note(QStringLiteral("%1: characters outside code page 936 written as \"?\"")
+                         .arg(where));
+            QByteArray body = cellHead(row, s, col);
+            body.append('\'');
+            body += b;
+            body.append('\0');
+            record(out, 0x0016, body);
+        };
+        for (int c = 0; c < cols; ++c) {
+            const QString name = t.table.fields.at(c).name.isEmpty()
+                                     ? QStringLiteral("F%1").arg(c + 1)
+                                     : t.table.fields.at(c).name;
+            label(0, c, name, QStringLiteral("table \"%1\" field %2").arg(t.name).arg(c + 1));
+        }
+        for (qsizetype r = 0; r < records; ++r) {
+            const QVariantList& row = t.table.rows.at(r);
+            for (int c = 0; c < cols; ++c) {
+                const QVariant v = row.value(c);
+                if (!v.isValid() || v.isNull()) continue;
+                const int type = t.table.fields.at(c).type;
+                bool ok = false;
+                const double d = v.toDouble(&ok);
+                if (type >= kBoolean && type <= kDouble && ok && std::isfinite(d)) {
+                    QByteArray body = cellHead(int(r) + 1, s, c);
+                    char raw[8];
+                    std::memcpy(raw, &d, 8);
+                    body.append(raw, 8);
+                    record(out, 0x0027, body);
+                } else {
+                    const QString text = v.typeId() == QMetaType::QDate
+                                             ? v.toDate().toString(Qt::ISODate)
+                                             : v.toString();
+                    if (!text.isEmpty())
+                        label(int(r) + 1, c, text,
+                              QStringLiteral("table \"%1\" record %2 field %3")
+                                  .arg(t.name)
+                                  .arg(r + 1)
+                                  .arg(c + 1));
+                }
+            }
+        }
+    }
+    record(out, 0x0001, QByteArray());
+    int error = 0;
+    if (!WriteFileSafely(path, out, &error))
+        throw JetError(QStringLiteral("Cannot write '%1': %2")
+                           .arg(path, QString::fromLocal8Bit(strerror(error))));
+}
+
+}  // namespace qor::jet

@@ -1,0 +1,304 @@
+// The Access driver: a ".mdb" file read through libmdb into the working
+// database. The library trusts what it reads, so the page structure it
+// walks first is checked by us: a file that would lead it astray is
+// refused before it is handed over.
+
+// glib first: the library header includes it inside extern "C".
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <cmath>
+#include <cstring>
+
+#include "exchange/jetdriver.h"
+
+namespace qor::jet {
+namespace {
+
+constexpr int kJet3Page = 2048;
+constexpr int kJet4Page = 4096;
+
+quint32 le32(const QByteArray& b, qsizetype at) {
+    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 |
+           quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24;
+}
+quint16 le16(const QByteArray& b, qsizetype at) {
+    return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
+}
+
+JetError notAccess(const QString& path, const QString& why) {
+    return JetError(QStringLiteral("Unrecognized database format '%1': %2").arg(path, why));
+}
+
+// A row of a page by its number, as the library finds it: false when the
+// page has no such row or its bounds do not fit the page.
+bool rowBounds(const QByteArray& page, int pageSize, int countAt, int row, int* start,
+               int* length) {
+    const int rows = le16(page, countAt);
+    if (row >= rows || countAt + 2 + 2 * (row + 1) > pageSize) return false;
+    const int s = le16(page, countAt + 2 + 2 * row) & 0x1FFF;
+    const int next = row == 0 ? pageSize : (le16(page, countAt + 2 * row) & 0x1FFF);
+    if (s >= pageSize || s > next || next > pageSize) return false;
+    *start = s;
+    *length = next - s;
+    return true;
+}
+
+// The checks the library's table reader leaves to its input: the table
+// definition's counts fit its page, the usage map it points at exists,
+// and every page an indirect usage map names is a bitmap page in the file.
+void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPage,
+                const QString& path) {
+    const qint64 pages = file.size() / pageSize;
+    auto pageAt = [&](quint32 n) { return file.mid(qint64(n) * pageSize, pageSize); };
+    if (tdefPage == 0 || tdefPage >= pages)
+        throw notAccess(path, QStringLiteral("a table lies outside the file"));
+    const QByteArray tdef = pageAt(tdefPage);
+    if (quint8(tdef[0]) != 0x02)
+        throw notAccess(path, QStringLiteral("page %1 is no table definition").arg(tdefPage));
+    // Definitions that continue on further pages are read by the library
+    // page by page; a chain that loops or leaves the file is refused.
+    QList<quint32> seen{tdefPage};
+    for (quint32 next = le32(tdef, 4); next != 0; next = le32(pageAt(next), 4)) {
+        if (next >= pages || seen.contains(next) || quint8(pageAt(next)[0]) != 0x02)
+            throw notAccess(path, QStringLiteral("the definition pages of a table are broken"));
+        seen.append(next);
+    }
+    const int colsAt = jet4 ? 45 : 25;
+    const int mapAt = jet4 ? 55 : 35;
+    const int cols = le16(tdef, colsAt);
+    if (cols > 256) throw notAccess(path, QStringLiteral("a table has %1 columns").arg(cols));
+    for (int which = 0; which < 2; ++which) {
+        const quint32 pgRow = le32(tdef, mapAt + 4 * which);
+        const quint32 mapPage = pgRow >> 8;
+        if (mapPage >= quint32(pages))
+            throw notAccess(path, QStringLiteral("a usage map lies outside the file"));
+        int start = 0, length = 0;
+        if (!rowBounds(pageAt(mapPage), pageSize, jet4 ? 12 : 8, int(pgRow & 0xFF), &start,
+                       &length) ||
+            length < 1)
+            throw notAccess(path, QStringLiteral("a usage map cannot be found"));
+        if (which == 1) continue;
+        const QByteArray map = pageAt(mapPage).mid(start, length);
+        if (quint8(map[0]) == 0x01) {
+            for (qsizetype at = 1; at + 4 <= map.size(); at += 4) {
+                const quint32 p = le32(map, at);
+                if (p != 0 && (p >= pages || quint8(pageAt(p)[0]) != 0x05))
+                    throw notAccess(path, QStringLiteral("a usage map names a missing page"));
+            }
+        } else if (quint8(map[0]) == 0x00) {
+            if (map.size() < 5) throw notAccess(path, QStringLiteral("a usage map is cut short"));
+        } else {
+            throw notAccess(path, QStringLiteral("a usage map of unknown kind"));
+        }
+    }
+}
+
+// The whole-file checks made before the library sees the file.
+void checkFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+    if (f.size() > (qint64(1) << 31))
+        throw notAccess(path, QStringLiteral("the file is too large"));
+    const QByteArray file = f.readAll();
+    if (file.size() < 0x20 || quint8(file[0]) != 0x00 ||
+        file.mid(4, 15) != QByteArray("Standard Jet DB"))
+        throw notAccess(path, QStringLiteral("no Access database header"));
+    const quint32 version = le32(file, 0x14);
+    if (version > 6) throw notAccess(path, QStringLiteral("unknown version %1").arg(version));
+    const bool jet4 = version != 0;
+    const int pageSize = jet4 ? kJet4Page : kJet3Page;
+    if (file.size() < 3 * pageSize) throw notAccess(path, QStringLiteral("the file is cut short"));
+    checkTable(file, pageSize, jet4, 2, path);
+}
+
+QVariant valueOf(int type, const char* text, int length) {
+    const QByteArray raw(text, std::max(0, length));
+    switch (type) {
+        case MDB_BOOL:
+            return raw.trimmed() == "1" || raw.trimmed().compare("true", Qt::CaseInsensitive) == 0;
+        case MDB_BYTE:
+        case MDB_INT:
+        case MDB_LONGINT:
+            return raw.trimmed().toInt();
+        case MDB_MONEY:
+        case MDB_FLOAT:
+        case MDB_DOUBLE:
+        case MDB_NUMERIC: {
+            QByteArray t = raw.trimmed();
+            t.replace(',', '.');  // the library prints in the process locale
+            return t.toDouble();
+        }
+        case MDB_DATETIME: {
+            const QDateTime d = QDateTime::fromString(QString::fromLatin1(raw),
+                                                      QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            return d.isValid() ? QVariant(d) : QVariant(QString::fromUtf8(raw));
+        }
+        default:
+            return QString::fromUtf8(raw);
+    }
+}
+
+int daoTypeOf(int mdbType) {
+    switch (mdbType) {
+        case MDB_BOOL:
+            return kBoolean;
+        case MDB_BYTE:
+            return kByte;
+        case MDB_INT:
+            return kInteger;
+        case MDB_LONGINT:
+            return kLong;
+        case MDB_MONEY:
+            return kCurrency;
+        case MDB_FLOAT:
+            return kSingle;
+        case MDB_DOUBLE:
+        case MDB_NUMERIC:
+            return kDouble;
+        case MDB_DATETIME:
+            return kDate;
+        case MDB_MEMO:
+            return kMemo;
+        default:
+            return kText;
+    }
+}
+
+// The library keeps a few process-wide settings; opening goes one at a time.
+QMutex g_openLock;
+
+class AccessDriver : public Driver {
+public:
+    AccessDriver(QString path, MdbHandle* mdb) : m_path(std::move(path)), m_mdb(mdb) {
+        GPtrArray* catalog = mdb_read_catalog(m_mdb, MDB_TABLE);
+        if (!catalog) throw notAccess(m_path, QStringLiteral("its catalog cannot be read"));
+        QByteArray file;
+        {
+            QFile f(m_path);
+            if (f.open(QIODevice::ReadOnly)) file = f.readAll();
+        }
+        const bool jet4 = !IS_JET3(m_mdb);
+        for (guint i = 0; i < catalog->len; ++i) {
+            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            if (entry->object_type != MDB_TABLE) continue;
+            checkTable(file, jet4 ? kJet4Page : kJet3Page, jet4, quint32(entry->table_pg), m_path);
+            m_tables.append({QString::fromUtf8(entry->object_name), quint32(entry->flags), entry});
+        }
+    }
+    ~AccessDriver() override { mdb_close(m_mdb); }
+
+    QStringList tableNames() override {
+        QStringList names;
+        for (const Table& t : m_tables) names.append(t.name);
+        return names;
+    }
+
+    quint32 tableAttributes(const QString& table) override {
+        for (const Table& t : m_tables)
+            if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t.flags;
+        return 0;
+    }
+
+    bool loadTable(const QString& table, LoadedTable* out) override {
+        const Table* found = nullptr;
+        for (const Table& t : m_tables)
+            if (t.name.compare(table, Qt::CaseInsensitive) == 0) found = &t;
+        if (!found) return false;
+        MdbTableDef* def = mdb_read_table(found->entry);
+        if (!def) throw notAccess(m_path, QStringLiteral("table \"%1\" cannot be read").arg(table));
+        struct Free {
+            MdbTableDef* d;
+            ~Free() { mdb_free_tabledef(d); }
+        } keep{def};
+        if (!mdb_read_columns(def))
+            throw notAccess(m_path,
+                            QStringLiteral("the fields of \"%1\" cannot be read").arg(table));
+        const int n = int(def->num_cols);
+        std::vector<std::vector<char>> buffers(size_t(n), std::vector<char>(MDB_BIND_SIZE + 1));
+        std::vector<int> lengths(size_t(n), 0);
+        QList<int> types;
+        for (int i = 0; i < n; ++i) {
+            auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+            FieldInfo f;
+            f.name = QString::fromUtf8(col->name);
+            f.type = daoTypeOf(col->col_type);
+            f.size = f.type == kText ? (jet4() ? col->col_size / 2 : col->col_size) : col->col_size;
+            out->fields.append(f);
+            types.append(col->col_type);
+            mdb_bind_column(def, i + 1, buffers[size_t(i)].data(), &lengths[size_t(i)]);
+        }
+        mdb_rewind_table(def);
+        while (mdb_fetch_row(def)) {
+            QVariantList row;
+            for (int i = 0; i < n; ++i) {
+                const int len = lengths[size_t(i)];
+                const int type = types.at(i);
+                // Binary columns hold nothing a report can show.
+                if (len <= 0 || type == MDB_OLE || type == MDB_BINARY) {
+                    row.append(type == MDB_BOOL ? QVariant(false) : QVariant());
+                    continue;
+                }
+                const QVariant printed =
+                    valueOf(type, buffers[size_t(i)].data(), std::min(len, int(MDB_BIND_SIZE)));
+                // The library prints a Double with 15 digits; its 8 bytes,
+                // still on the page it read, give every digit. They are
+                // taken only when they agree with the printed value (a row
+                // moved to another page is read from elsewhere).
+                auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
+                if (type == MDB_DOUBLE && col->cur_value_len == 8 && col->cur_value_start >= 0 &&
+                    col->cur_value_start + 8 <= int(sizeof m_mdb->pg_buf)) {
+                    const double raw = mdb_get_double(m_mdb->pg_buf, col->cur_value_start);
+                    const double shown = printed.toDouble();
+                    if (std::isfinite(raw) &&
+                        std::fabs(raw - shown) <= 1e-13 * std::max(1.0, std::fabs(raw))) {
+                        row.append(raw);
+                        continue;
+                    }
+                }
+                row.append(printed);
+            }
+            out->rows.append(row);
+        }
+        return true;
+    }
+
+private:
+    bool jet4() const { return !IS_JET3(m_mdb); }
+    struct Table {
+        QString name;
+        quint32 flags;
+        MdbCatalogEntry* entry;
+    };
+    QString m_path;
+    MdbHandle* m_mdb;
+    QList<Table> m_tables;
+};
+
+}  // namespace
+
+std::unique_ptr<Driver> makeAccessDriver(const QString& path) {
+    if (!QFileInfo(path).isFile()) throw notAccess(path, QStringLiteral("there is no such file"));
+    checkFile(path);
+    QMutexLocker lock(&g_openLock);
+    // Jet 3 files carry no code page of their own; ours are Chinese.
+    if (qEnvironmentVariableIsEmpty("MDB_JET3_CHARSET")) qputenv("MDB_JET3_CHARSET", "CP936");
+    MdbHandle* mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!mdb) throw notAccess(path, QStringLiteral("the Access library refused it"));
+    mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
+    mdb_set_bind_size(mdb, MDB_BIND_SIZE);
+    try {
+        return std::make_unique<AccessDriver>(path, mdb);
+    } catch (...) {
+        // The driver closes the handle only once it exists.
+        mdb_close(mdb);
+        throw;
+    }
+}
+
+}  // namespace qor::jet

@@ -1,0 +1,518 @@
+// Our own small Access (Jet 4) writer: 4,096-byte pages, the object
+// catalog MSysObjects on page 2, one table definition page per table, its
+// data pages and its usage map, and no indexes. Texts are UCS-2, so any
+// Chinese text is held whole; Doubles and Longs are fixed columns.
+//
+// Page layout of a written file:
+//   0  the database header (its masked block as readers expect it)
+//   1  a data page holding the catalog's usage-map rows
+//   2  the catalog's table definition
+//   then per table: its definition, a page holding its usage-map rows,
+//   its data pages and the bitmap pages its usage map points at; last the
+//   catalog's data pages and bitmap pages.
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <cmath>
+#include <cstring>
+
+#include "exchange/jetdriver.h"
+#include "platform/safefile.h"
+
+namespace qor::jet {
+namespace {
+
+constexpr int kPage = 4096;
+constexpr int kDataHeader = 14;  // type, 1, free space, owner, unknown, row count
+constexpr int kMaxTextChars = 255;
+constexpr int kBitsPerMapPage = (kPage - 4) * 8;
+constexpr int kMaxMapPages = 15;  // a 61-byte usage map row
+
+enum ColumnType : quint8 {
+    kColLong = 0x04,
+    kColInteger = 0x03,
+    kColDouble = 0x07,
+    kColText = 0x0A,
+    kColOle = 0x0B
+};
+
+void put16(QByteArray& b, int at, quint16 v) {
+    b[at] = char(v & 0xFF);
+    b[at + 1] = char(v >> 8);
+}
+void put32(QByteArray& b, int at, quint32 v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = char((v >> (8 * i)) & 0xFF);
+}
+void append16(QByteArray& b, quint16 v) {
+    b.append(char(v & 0xFF));
+    b.append(char(v >> 8));
+}
+
+QByteArray ucs2(const QString& s) {
+    QByteArray out;
+    out.reserve(s.size() * 2);
+    for (QChar c : s) append16(out, c.unicode());
+    return out;
+}
+
+struct Column {
+    QString name;
+    quint8 type;
+    bool fixed;
+    int size;         // bytes
+    int fixedOffset;  // among the fixed columns
+    int varIndex;     // among the variable columns
+};
+
+int sizeOf(quint8 type) {
+    switch (type) {
+        case kColLong:
+            return 4;
+        case kColInteger:
+            return 2;
+        case kColDouble:
+            return 8;
+        case kColText:
+            return kMaxTextChars * 2;
+        default:
+            return 0;
+    }
+}
+
+QList<Column> layoutColumns(const QList<std::pair<QString, quint8>>& defs) {
+    QList<Column> cols;
+    int fixedAt = 0, varAt = 0;
+    for (const auto& [name, type] : defs) {
+        Column c{name, type, type != kColText && type != kColOle, sizeOf(type), 0, 0};
+        if (c.fixed) {
+            c.fixedOffset = fixedAt;
+            fixedAt += c.size;
+        } else {
+            c.varIndex = varAt++;
+        }
+        cols.append(c);
+    }
+    return cols;
+}
+
+quint8 columnTypeOf(int daoType) {
+    switch (daoType) {
+        case kBoolean:
+        case kByte:
+        case kInteger:
+        case kLong:
+            return kColLong;
+        case kCurrency:
+        case kSingle:
+        case kDouble:
+            return kColDouble;
+        default:
+            return kColText;
+    }
+}
+
+// One value as the column holds it: the bytes, or null.
+struct Cell {
+    bool null = true;
+    QByteArray bytes;
+};
+
+// Encodes a row: column count, fixed area, variable data, the end of the
+// data, the variable offsets last to first, their count, the null mask.
+QByteArray encodeRow(const QList<Column>& cols, const QList<Cell>& cells) {
+    const int n = int(cols.size());
+    int fixedWidth = 0;
+    int varCount = 0;
+    for (const Column& c : cols) {
+        if (c.fixed)
+            fixedWidth = std::max(fixedWidth, c.fixedOffset + c.size);
+        else
+            ++varCount;
+    }
+    QByteArray row;
+    append16(row, quint16(n));
+    QByteArray fixed(fixedWidth, '\0');
+    QByteArray mask((n + 7) / 8, '\0');
+    QList<int> varStarts;
+    QByteArray var;
+    for (int i = 0; i < n; ++i) {
+        const Column& c = cols.at(i);
+        const Cell& v = cells.at(i);
+        if (!v.null) mask[i / 8] = char(quint8(mask[i / 8]) | (1 << (i % 8)));
+        if (c.fixed) {
+            if (!v.null)
+                std::memcpy(fixed.data() + c.fixedOffset, v.bytes.constData(), size_t(c.size));
+        } else {
+            varStarts.append(2 + fixedWidth + int(var.size()));
+            if (!v.null) var += v.bytes;
+        }
+    }
+    row += fixed;
+    row += var;
+    if (varCount > 0) {
+        append16(row, quint16(2 + fixedWidth + var.size()));  // end of the data
+        for (int k = varCount - 1; k >= 0; --k) append16(row, quint16(varStarts.at(k)));
+        append16(row, quint16(varCount));
+    }
+    row += mask;
+    return row;
+}
+
+class PageFile {
+public:
+    PageFile() { m_pages.resize(3, QByteArray(kPage, '\0')); }
+    quint32 add(const QByteArray& page = QByteArray(kPage, '\0')) {
+        m_pages.append(page);
+        return quint32(m_pages.size() - 1);
+    }
+    QByteArray& at(quint32 n) { return m_pages[n]; }
+    quint32 count() const { return quint32(m_pages.size()); }
+    QByteArray bytes() const {
+        QByteArray out;
+        out.reserve(qsizetype(m_pages.size()) * kPage);
+        for (const QByteArray& p : m_pages) out += p;
+        return out;
+    }
+
+private:
+    QList<QByteArray> m_pages;
+};
+
+QByteArray emptyDataPage(quint32 owner) {
+    QByteArray p(kPage, '\0');
+    p[0] = 0x01;
+    p[1] = 0x01;
+    put16(p, 2, quint16(kPage - kDataHeader));
+    put32(p, 4, owner);
+    return p;
+}
+
+// Rows are placed from the end of the page down; the offsets table grows
+// after the header. False when the row does not fit.
+bool placeRow(QByteArray& page, const QByteArray& row) {
+    const int rows = quint8(page[12]) | quint8(page[13]) << 8;
+    const int lowest = rows == 0 ? kPage
+                                 : (quint8(page[kDataHeader + 2 * (rows - 1)]) |
+                                    (quint8(page[kDataHeader + 2 * (rows - 1) + 1]) << 8));
+    const int start = lowest - int(row.size());
+    if (start < kDataHeader + 2 * (rows + 1)) return false;
+    std::memcpy(page.data() + start, row.constData(), size_t(row.size()));
+    put16(page, kDataHeader + 2 * rows, quint16(start));
+    put16(page, 12, quint16(rows + 1));
+    put16(page, 2, quint16(start - kDataHeader - 2 * (rows + 1)));
+    return true;
+}
+
+// The usage map of pages: one bitmap page (type 5) per 32,736 pages, named
+// by an indirect map row.
+QByteArray usageMapRow(PageFile& file, const QList<quint32>& pages) {
+    QByteArray row(1 + 4 * kMaxMapPages, '\0');
+    row[0] = 0x01;
+    QList<quint32> bitmaps(kMaxMapPages, 0);
+    for (quint32 p : pages) {
+        const quint32 ind = p / kBitsPerMapPage;
+        if (ind >= quint32(kMaxMapPages))
+            throw JetError(QStringLiteral("The database grows past 2 GB."));
+        if (bitmaps[ind] == 0) {
+            QByteArray bm(kPage, '\0');
+            bm[0] = 0x05;
+            bm[1] = 0x01;
+            bitmaps[ind] = file.add(bm);
+            put32(row, 1 + 4 * int(ind), bitmaps[ind]);
+        }
+        const quint32 bit = p % kBitsPerMapPage;
+        QByteArray& bm = file.at(bitmaps[ind]);
+        bm[4 + int(bit / 8)] = char(quint8(bm[4 + int(bit / 8)]) | (1 << (bit % 8)));
+    }
+    return row;
+}
+
+// An empty inline map: the pages of the table with free space.
+QByteArray freeMapRow() { return QByteArray(64, '\0'); }
+
+QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool system,
+                           quint32 usedPgRow, quint32 freePgRow) {
+    QByteArray p(kPage, '\0');
+    p[0] = 0x02;
+    p[1] = 0x01;
+    put32(p, 16, records);
+    p[40] = char(system ? 0x53 : 0x4E);
+    int varCount = 0;
+    for (const Column& c : cols) varCount += c.fixed ? 0 : 1;
+    put16(p, 41, quint16(cols.size()));
+    put16(p, 43, quint16(varCount));
+    put16(p, 45, quint16(cols.size()));
+    put32(p, 47, 0);
+    put32(p, 51, 0);
+    put32(p, 55, usedPgRow);
+    put32(p, 59, freePgRow);
+    QByteArray body;
+    for (int i = 0; i < cols.size(); ++i) {
+        const Column& c = cols.at(i);
+        QByteArray e(25, '\0');
+        e[0] = char(c.type);
+        put16(e, 5, quint16(i));
+        put16(e, 7, quint16(c.fixed ? 0 : c.varIndex));
+        put16(e, 9, quint16(i));
+        if (c.type == kColText) put16(e, 11, 0x0409);  // general sort order
+        e[15] = char(c.fixed ? 0x03 : 0x02);           // fixed, may be null
+        put16(e, 21, quint16(c.fixed ? c.fixedOffset : 0));
+        put16(e, 23, quint16(c.size));
+        body += e;
+    }
+    for (const Column& c : cols) {
+        const QByteArray name = ucs2(c.name);
+        append16(body, quint16(name.size()));
+        body += name;
+    }
+    append16(body, 0xFFFF);  // no per-column usage maps
+    if (63 + body.size() > kPage)
+        throw JetError(QStringLiteral("A table definition of %1 fields does not fit its page.")
+                           .arg(cols.size()));
+    std::memcpy(p.data() + 63, body.constData(), size_t(body.size()));
+    const int used = 63 + int(body.size());
+    put32(p, 8, quint32(used - 8));
+    put16(p, 2, quint16(kPage - used - 8));
+    return p;
+}
+
+// The masked block of the header: readers unmask 128 bytes from 0x18
+// with RC4 under a fixed key.
+void rc4(QByteArray& data, int from, int length) {
+    const quint8 key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+    quint8 s[256];
+    for (int i = 0; i < 256; ++i) s[i] = quint8(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % 4]) & 0xFF;
+        std::swap(s[i], s[j]);
+    }
+    for (int k = 0, i = 0, j = 0; k < length; ++k) {
+        i = (i + 1) & 0xFF;
+        j = (j + s[i]) & 0xFF;
+        std::swap(s[i], s[j]);
+        data[from + k] = char(quint8(data[from + k]) ^ s[(s[i] + s[j]) & 0xFF]);
+    }
+}
+
+QByteArray headerPage() {
+    QByteArray p(kPage, '\0');
+    put32(p, 0, 0x00000100);
+    std::memcpy(p.data() + 4, "Standard Jet DB", 15);
+    put32(p, 0x14, 1);  // Jet 4
+    put16(p, 0x3C, 1252);
+    put32(p, 0x3E, 0);  // no encryption key
+    put16(p, 0x6E, 0x0409);
+    double created = double(QDate(1899, 12, 30).daysTo(QDate::currentDate()));
+    std::memcpy(p.data() + 0x72, &created, 8);
+    rc4(p, 0x18, 128);
+    return p;
+}
+
+// A table written into the file: its pages and its record count.
+struct Placed {
+    quint32 tdefPage = 0;
+    quint32 mapPage = 0;
+    QList<quint32> dataPages;
+    quint32 records = 0;
+};
+
+void placeRows(PageFile& file, Placed& t, const QList<QByteArray>& rows) {
+    quint32 current = 0;
+    for (const QByteArray& row : rows) {
+        if (current == 0 || !placeRow(file.at(current), row)) {
+            current = file.add(emptyDataPage(t.tdefPage));
+            t.dataPages.append(current);
+            if (!placeRow(file.at(current), row))
+                throw JetError(
+                    QStringLiteral("A record of %1 bytes does not fit a page.").arg(row.size()));
+        }
+        ++t.records;
+    }
+}
+
+void finishTable(PageFile& file, Placed& t, const QList<Column>& cols, bool system) {
+    const QByteArray used = usageMapRow(file, t.dataPages);
+    QByteArray& mapsAgain = file.at(t.mapPage);  // taken after the bitmap pages were added
+    const int first = quint8(mapsAgain[12]) | quint8(mapsAgain[13]) << 8;
+    placeRow(mapsAgain, used);
+    placeRow(mapsAgain, freeMapRow());
+    file.at(t.tdefPage) = tableDefinition(cols, t.records, system, t.mapPage << 8 | quint32(first),
+                                          t.mapPage << 8 | quint32(first + 1));
+}
+
+// The fit of one value into a column of its type, noting what changes.
+Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringList* notes) {
+    Cell c;
+    if (!v.isValid() || v.isNull()) return c;
+    if (col.type == kColText) {
+        QString t;
+        if (v.typeId() == QMetaType::QDate)
+            t = v.toDate().toString(Qt::ISODate);
+        else if (v.typeId() == QMetaType::QDateTime)
+            t = v.toDateTime().toString(Qt::ISODate);
+        else
+            t = v.toString();
+        if (t.size() > kMaxTextChars) {
+            if (notes)
+                notes->append(QStringLiteral("%1: text of %2 characters cut to %3")
+                                  .arg(where)
+                                  .arg(t.size())
+                                  .arg(kMaxTextChars));
+            t.truncate(kMaxTextChars);
+            if (t.back().isHighSurrogate()) t.chop(1);
+        }
+        if (t.isEmpty()) return c;
+        c.null = false;
+        c.bytes = ucs2(t);
+        return c;
+    }
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok || !std::isfinite(d)) {
+        if (notes)
+            notes->append(QStringLiteral("%1: \"%2\" is no number and was left empty")
+                              .arg(where, v.toString()));
+        return c;
+    }
+    c.null = false;
+    if (col.type == kColDouble) {
+        c.bytes.resize(8);
+        std::memcpy(c.bytes.data(), &d, 8);
+    } else {
+        if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
+            if (notes)
+                notes->append(QStringLiteral("%1: %2 does not fit a Long and was left empty")
+                                  .arg(where)
+                                  .arg(d));
+            c.null = true;
+            return c;
+        }
+        c.bytes.resize(4);
+        const qint32 l = qint32(d);
+        std::memcpy(c.bytes.data(), &l, 4);
+    }
+    return c;
+}
+
+// Texts are cut, longest first, until the record fits a page.
+void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
+            QStringList* notes) {
+    constexpr int kRowRoom = kPage - kDataHeader - 2;
+    bool told = false;
+    while (encodeRow(cols, cells).size() > kRowRoom) {
+        int longest = -1;
+        for (int i = 0; i < cells.size(); ++i)
+            if (!cells.at(i).null && !cols.at(i).fixed &&
+                (longest < 0 || cells.at(i).bytes.size() > cells.at(longest).bytes.size()))
+                longest = i;
+        if (longest < 0 || cells.at(longest).bytes.size() <= 2)
+            throw JetError(QStringLiteral("%1: the record does not fit a page.").arg(where));
+        const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
+        const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
+        cells[longest].bytes.truncate(keep & ~1);
+        if (!told && notes)
+            notes->append(
+                QStringLiteral("%1: texts cut so that the record fits a page").arg(where));
+        told = true;
+    }
+}
+
+}  // namespace
+
+void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
+    if (tables.isEmpty()) throw JetError(QStringLiteral("There is no table to write."));
+    PageFile file;
+    file.at(0) = headerPage();
+    file.at(1) = emptyDataPage(0);
+
+    struct Entry {
+        QString name;
+        quint32 page;
+        quint32 flags;
+    };
+    QList<Entry> entries{{QStringLiteral("MSysObjects"), 2, kSystemObjectBits}};
+    for (const NamedTable& nt : tables) {
+        if (nt.name.isEmpty() || nt.name.size() > 64)
+            throw JetError(QStringLiteral("\"%1\" cannot name an Access table.").arg(nt.name));
+        QList<std::pair<QString, quint8>> defs;
+        for (const FieldInfo& f : nt.table.fields) {
+            const quint8 type = columnTypeOf(f.type);
+            if (notes && (f.type == kDate || f.type == kMemo))
+                notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text")
+                                  .arg(nt.name, f.name));
+            // Access names are at most 64 characters.
+            if (f.name.size() > 64 && notes)
+                notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters")
+                                  .arg(nt.name, f.name));
+            defs.append({f.name.left(64), type});
+        }
+        if (defs.isEmpty())
+            throw JetError(QStringLiteral("Table \"%1\" has no field.").arg(nt.name));
+        if (defs.size() > 255)
+            throw JetError(QStringLiteral("Table \"%1\" has more than 255 fields.").arg(nt.name));
+        const QList<Column> cols = layoutColumns(defs);
+        Placed t;
+        t.tdefPage = file.add();
+        t.mapPage = file.add(emptyDataPage(0));
+        QList<QByteArray> rows;
+        rows.reserve(nt.table.rows.size());
+        qint64 r = 0;
+        for (const QVariantList& values : nt.table.rows) {
+            ++r;
+            QList<Cell> cells;
+            for (int i = 0; i < cols.size(); ++i) {
+                const QString where = QStringLiteral("table \"%1\" record %2 field \"%3\"")
+                                          .arg(nt.name)
+                                          .arg(r)
+                                          .arg(cols.at(i).name);
+                cells.append(cellOf(cols.at(i), values.value(i), where, notes));
+            }
+            fitRow(cols, cells, QStringLiteral("table \"%1\" record %2").arg(nt.name).arg(r),
+                   notes);
+            rows.append(encodeRow(cols, cells));
+        }
+        placeRows(file, t, rows);
+        finishTable(file, t, cols, false);
+        entries.append({nt.name, t.tdefPage, 0});
+    }
+
+    // The catalog: one row per table, itself included.
+    const QList<Column> catalog = layoutColumns({{QStringLiteral("Id"), kColLong},
+                                                 {QStringLiteral("ParentId"), kColLong},
+                                                 {QStringLiteral("Name"), kColText},
+                                                 {QStringLiteral("Type"), kColInteger},
+                                                 {QStringLiteral("Flags"), kColLong},
+                                                 {QStringLiteral("LvProp"), kColOle}});
+    QList<QByteArray> rows;
+    for (const Entry& e : entries) {
+        QList<Cell> cells(6);
+        auto put = [&cells](int i, const QByteArray& b) {
+            cells[i].null = false;
+            cells[i].bytes = b;
+        };
+        QByteArray b(4, '\0');
+        put32(b, 0, e.page);
+        put(0, b);
+        put32(b, 0, 0);
+        put(1, b);
+        put(2, ucs2(e.name));
+        QByteArray s(2, '\0');
+        put16(s, 0, 1);  // a table
+        put(3, s);
+        put32(b, 0, e.flags);
+        put(4, b);
+        rows.append(encodeRow(catalog, cells));
+    }
+    Placed cat;
+    cat.tdefPage = 2;
+    cat.mapPage = 1;
+    placeRows(file, cat, rows);
+    finishTable(file, cat, catalog, true);
+
+    int error = 0;
+    if (!WriteFileSafely(path, file.bytes(), &error))
+        throw JetError(QStringLiteral("Cannot write '%1': %2")
+                           .arg(path, QString::fromLocal8Bit(strerror(error))));
+}
+
+}  // namespace qor::jet

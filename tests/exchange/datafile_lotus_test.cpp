@@ -1,0 +1,145 @@
+// Lotus worksheet files: written by our record writer, read by libwps'
+// own wks2csv (as code page 437, mapped back to code page 936 bytes), and
+// read back through the engine with their two tables per worksheet.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "engine/creporthandle.h"
+#include "exchange/datafilechain.h"
+#include "exchange/datafileconvert.h"
+#include "exchange/datafiles.h"
+#include "exchange/jetdb.h"
+#include "exchange/jetdriver.h"
+#include "tests/common/testsupport.h"
+#include "tests/exchange/ownxml_testutil.h"
+
+namespace {
+
+using namespace qor::jet;
+using namespace oxtest;
+
+QString dir() {
+    return qortest::freshDir(
+        QStringLiteral("datawk4-") +
+        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+NamedTable sheet(const QString& name, int records) {
+    NamedTable t;
+    t.name = name;
+    t.table.fields = {{QStringLiteral("名称"), kText, 255}, {QStringLiteral("金额"), kDouble, 8}};
+    for (int i = 0; i < records; ++i)
+        t.table.rows.append(
+            QVariantList{i == 1 ? QVariant() : QVariant(QStringLiteral("项目%1").arg(i)),
+                         i == 2 ? QVariant() : QVariant(i + 0.125)});
+    return t;
+}
+
+TEST(LotusFile, WrittenFileReadByWks2csvAndTheEngine) {
+    if (!qortest::haveProgram(QStringLiteral("wks2csv"))) GTEST_SKIP() << "libwps-tools missing";
+    const QString d = dir();
+    const QString path = d + QStringLiteral("/out.wk4");
+    QStringList notes;
+    writeLotusFile(
+        path, {sheet(QStringLiteral("Sheet1"), 3), sheet(QStringLiteral("Sheet2"), 9000)}, &notes);
+    ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes.at(0).contains(QStringLiteral("809 records"))) << notes.at(0).toStdString();
+
+    const auto r = qortest::python(QStringLiteral(R"PY(
+import subprocess, sys
+out = subprocess.run(["wks2csv", "-e", "CP437", sys.argv[1]], capture_output=True, check=True).stdout
+text = out.decode("utf-8").encode("cp437").decode("cp936")
+lines = text.splitlines()
+print(lines[:4])
+)PY"),
+                                   {path});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(),
+              QStringLiteral(
+                  "['Col1,Col2', '\"名称\",\"金额\"', '\"项目0\",\"0.125\"', '\"\",\"1.125\"']"));
+
+    // Two table definitions per worksheet; the count halves them.
+    EXPECT_EQ(GetDataFileTableCount(path), 2);
+    EXPECT_EQ(GetDataFileTableName(path, 0), QStringLiteral("Sheet1:"));
+    EXPECT_EQ(GetDataFileTableName(path, 1), QStringLiteral("Sheet1:A1..B4"));
+    FieldInfo info;
+    ASSERT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("Sheet2:"), 1), 1);
+    EXPECT_EQ(info.name, QStringLiteral("金额"));
+    EXPECT_EQ(info.type, kDouble);
+    EXPECT_EQ(info.recordCount, 8191);
+    auto db = Database::open(path, QStringLiteral("Lotus WK3;"), false, true);
+    Recordset rs = db->openTable(QStringLiteral("Sheet2:"));
+    rs.move(8190);
+    EXPECT_DOUBLE_EQ(rs.value(1).toDouble(), 8190.125);
+    EXPECT_EQ(rs.value(0).toString(), QStringLiteral("项目8190"));
+
+    // Into a working database: the "<sheet>:" tables only, names kept.
+    const QString mdb = d + QStringLiteral("/w.Mdb");
+    QString failure;
+    ASSERT_EQ(ConvertWk4FileToMdb(path, mdb, &failure), 1) << failure.toStdString();
+    {
+        auto w = Database::open(mdb, QString(), false, true);
+        QStringList names;
+        for (const TableDefInfo& t : w->tableDefs())
+            if (isUserTable(t.attributes)) names << t.name;
+        EXPECT_EQ(names, QStringList({QStringLiteral("Sheet1:"), QStringLiteral("Sheet2:")}));
+    }
+
+    // A worksheet spread wider than the limit is refused, not blown up.
+    const qint64 old = SetWorksheetAreaLimit(100);
+    QString error;
+    EXPECT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("Sheet2:"), 0, &error), 0);
+    EXPECT_TRUE(error.contains(QStringLiteral("more than 100 values"))) << error.toStdString();
+    SetWorksheetAreaLimit(old);
+}
+
+TEST(LotusFile, ReportRoundTripAndDamagedFiles) {
+    const QString d = dir();
+    auto h = newReport(d + QStringLiteral("/r.rep"), 3, 3);
+    setFormat(*h, 0, kCellText, CellArea::area(1, 1, 3, 1));
+    setFormat(*h, 3, 7, CellArea::area(1, 2, 3, 3));
+    toData(*h, 2);
+    const QString longText(100, QChar(u'报'));
+    setText(*h, 1, 1, 1, longText);
+    setNumber(*h, 1, 1, 2, 0.1234567);
+    setNumber(*h, 2, 3, 3, -98765432109.5);
+    const QString path = d + QStringLiteral("/r.wk4");
+    QString error;
+    QStringList notes;
+    ASSERT_EQ(ExportReportToDataFile(h.get(), path, 0, &error, &notes), 1) << error.toStdString();
+    EXPECT_TRUE(notes.isEmpty()) << notes.join(u'\n').toStdString();
+
+    auto back = std::make_unique<CReportHandle>(d + QStringLiteral("/back.rep"));
+    ASSERT_TRUE(back->IsOpen());
+    ASSERT_EQ(ImportDataFileToReport(path, back.get(), &error, &notes), 1) << error.toStdString();
+    EXPECT_EQ(back->GetPageCount(), 2);  // one page per worksheet, not per table definition
+    EXPECT_EQ(back->GetCellText(1, 1, 1), longText);
+    CellValue v;
+    ASSERT_EQ(back->GetCellValue(&v, 1, 2, 1), 0);
+    EXPECT_DOUBLE_EQ(v.number, 0.1234567);
+    ASSERT_EQ(back->GetCellValue(&v, 3, 3, 2), 0);
+    EXPECT_DOUBLE_EQ(v.number, -98765432109.5);
+
+    // Cut, random and foreign bytes: refused with a reason.
+    const QByteArray good = bytesOf(path);
+    for (const QByteArray& bad :
+         {good.left(30), QByteArray(4096, '\x5a'), QByteArray("\0\0\x1a\0\x02\x10", 6)}) {
+        const QString p = d + QStringLiteral("/bad.wk4");
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bad);
+        f.close();
+        error.clear();
+        EXPECT_EQ(GetDataFileTableCount(p, &error), 0);
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+}  // namespace
