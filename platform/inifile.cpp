@@ -216,7 +216,15 @@ void IniFile::Impl::parse(const QByteArray& data, const Encoding* forced, bool f
         } else {
             l.cr = crlf;
         }
-        l.text = decode(l.raw);
+        // A last line without LF keeps its CR in the bytes written back, but
+        // is read as it will be once a line follows it (then its CR is the
+        // line end): a CR after an unfinished multi-byte sequence would
+        // otherwise change how that sequence decodes.
+        QByteArray readable = l.raw;
+        if (eol < 0 && readable.size() >= unit && readable[readable.size() - unit] == '\r' &&
+            (unit == 1 || readable[readable.size() - 1] == '\0'))
+            readable.chop(unit);
+        l.text = decode(readable);
         // A UTF-16 file cut in the middle of a unit ends in a stray byte.
         // Kept as it is, it would put every line written after it out of
         // step; the line is written from its text instead.

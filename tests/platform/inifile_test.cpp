@@ -306,3 +306,19 @@ TEST(IniFile, SavesAfterAUtf16FileCutInTheMiddleOfAUnit) {
         EXPECT_EQ(back.encoding(), IniFile::Encoding::Utf16Le);
     }
 }
+
+// A last line ending in CR without LF reads the same before and after a
+// line is added behind it, even when its value ends in a broken multi-byte
+// sequence the CR would otherwise cut short.
+TEST(IniFile, ALastLineEndingInCrReadsTheSameOnceALineFollows) {
+    const QString dir = qortest::freshDir("ini-last-cr");
+    const QString path = dir + QStringLiteral("/a.ini");
+    writeBytes(path, QByteArray("[A]\nk=\xf8\x00\xed\x31\x31\r", 12));
+    IniFile ini(path);
+    const QString before = ini.readString(QStringLiteral("A"), QStringLiteral("k"));
+    ASSERT_TRUE(ini.setString(QStringLiteral("New"), QStringLiteral("Key"), QStringLiteral("值")));
+    ASSERT_TRUE(ini.save());
+    IniFile back(path);
+    EXPECT_EQ(back.readString(QStringLiteral("A"), QStringLiteral("k")), before);
+    EXPECT_EQ(back.readString(QStringLiteral("New"), QStringLiteral("Key")), QStringLiteral("值"));
+}
