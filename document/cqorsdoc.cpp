@@ -1,9 +1,13 @@
 #include "document/cqorsdoc.h"
 
 #include <QFile>
+#include <QFileSystemWatcher>
+
+#include <QFile>
 #include <algorithm>
 
 #include "document/doc_files.h"
+#include "engine/workfiles.h"
 #include "engine/creporthandle.h"
 #include "engine/inusemarker.h"
 #include "engine/messages.h"
@@ -34,7 +38,13 @@ CQorsDoc::FormatPasswordPrompt& passwordPromptSlot() {
 
 CQorsDoc::CQorsDoc(QObject* parent) : QObject(parent) { resetFields(); }
 
-CQorsDoc::~CQorsDoc() { releaseReport(); }
+CQorsDoc::~CQorsDoc() {
+    releaseReport();
+    // The copies made for opening embedded objects go with the document.
+    const QString work = qor::WorkFolder();
+    for (auto it = m_openObjects.begin(); it != m_openObjects.end(); ++it)
+        if (it.key().startsWith(work + QLatin1Char('/'))) QFile::remove(it.key());
+}
 
 void CQorsDoc::resetFields() {
     m_bRedrawSuspended = 0;

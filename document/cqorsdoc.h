@@ -10,6 +10,7 @@
 // itself modified and emits changed(hint), which every view answers by
 // redrawing (the update of all views).
 
+#include <QHash>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -426,6 +427,19 @@ public:
     // report file, a file too large or unreadable.
     std::shared_ptr<CComItem> InsertObjectFromFile(const QString& path, QPoint at, bool link,
                                                    bool icon, QString* error = nullptr);
+    // The object's primary verb: an embedded object opens as a copy in the
+    // work folder, a linked one as its file, in the desktop's program;
+    // changes saved there come back (ObjectFileChanged). False with *error
+    // when there is nothing to open or no program opened it.
+    bool OpenObject(CComItem* item, QString* error = nullptr);
+    // A file opened by OpenObject changed: an embedded object takes the new
+    // bytes, a linked one its new picture; both are drawn again and the
+    // report is marked modified. False when the file is not one of ours or
+    // cannot be read (the object keeps what it had).
+    bool ObjectFileChanged(const QString& path);
+    // A linked object's picture made anew from its file; false, keeping the
+    // stored picture, when the file is gone or unreadable.
+    bool RefreshLinkedObject(CComItem* item);
     // Counts changes of what charts show (cells, pages, the page on screen).
     quint64 ContentGeneration() const { return m_contentGeneration; }
 
@@ -449,6 +463,9 @@ public:
     int32_t m_bDataState = 0;      // 1 data state, 0 format state
     int32_t m_nCurPage = 0;        // from 1; 0 none
     quint64 m_contentGeneration = 1;
+    // Files opened for objects (path -> item) and their watcher.
+    QHash<QString, CComItem*> m_openObjects;
+    std::unique_ptr<class QFileSystemWatcher> m_objectWatcher;
     int32_t m_nShownPage = 0;      // the page last published to the page tabs
     int32_t m_nPageCount = 0;      // set by the XML import's data pass too
     uint32_t m_nClientMarker = 0;  // kConsolClientMarker for client reports

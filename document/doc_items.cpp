@@ -1,7 +1,12 @@
 // The document's item list: charts and embedded objects, drawn from the
 // head of the list to its tail, stored in the "Contents" stream.
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
+#include <QMimeDatabase>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QSet>
@@ -19,6 +24,7 @@
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/workfiles.h"
 #include "platform/uiservices.h"
 
 using qor::items::ChartDesc;
@@ -422,10 +428,99 @@ void CQorsDoc::readObjectStorages() {
     if (!file) return;
     for (const std::shared_ptr<CComItem>& p : m_items) {
         auto* o = dynamic_cast<COleItem*>(p.get());
+        // A linked file is shown as it is now; a missing one keeps the
+        // picture stored with the report.
+        if (o && o->GetClient().itemType == qor::items::OleClientRecord::kLink) {
+            RefreshLinkedObject(o);
+            continue;
+        }
         if (!o || o->GetClient().embedding == 0) continue;
         o->SetObjectData(file->DocumentStream(
             QStringLiteral("Embedding %1/Contents").arg(o->GetClient().embedding)));
     }
+}
+
+namespace {
+
+// The picture, class and extent of an object made anew from its bytes.
+void showObjectBytes(COleItem* o, const QByteArray& bytes, const QString& fileName) {
+    qor::items::OleClientRecord client = o->GetClient();
+    const bool icon = client.drawAspect == qor::items::OleClientRecord::kAspectIcon;
+    const QImage picture = qor::items::ObjectPicture(bytes, fileName, icon);
+    client.presentation = qor::items::PngBytes(picture);
+    client.cachedExtent = qor::items::PixelsToHimetric(picture.size());
+    o->SetClient(client);
+}
+
+}  // namespace
+
+bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    auto* o = dynamic_cast<COleItem*>(item);
+    if (!o) return fail(QStringLiteral("没有选中对象"));
+    const qor::items::OleClientRecord& c = o->GetClient();
+    QString path;
+    if (c.itemType == qor::items::OleClientRecord::kLink) {
+        path = c.linkSource;
+        if (!QFileInfo(path).isFile()) return fail(QStringLiteral("链接的文件 %1 不存在").arg(path));
+    } else {
+        if (o->GetObjectData().isEmpty()) return fail(QStringLiteral("对象没有内容"));
+        const QString suffix = QMimeDatabase().mimeTypeForName(c.classId).preferredSuffix();
+        QDir().mkpath(qor::WorkFolder());
+        path = QStringLiteral("%1/object-%2-%3%4")
+                   .arg(qor::WorkFolder())
+                   .arg(QCoreApplication::applicationPid())
+                   .arg(c.embedding)
+                   .arg(suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix);
+        QSaveFile copy(path);
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(o->GetObjectData()) < 0 || !copy.commit())
+            return fail(QStringLiteral("不能写出对象的副本 %1：%2").arg(path, copy.errorString()));
+    }
+    if (!m_objectWatcher) {
+        m_objectWatcher = std::make_unique<QFileSystemWatcher>();
+        connect(m_objectWatcher.get(), &QFileSystemWatcher::fileChanged, this,
+                [this](const QString& changed) { ObjectFileChanged(changed); });
+    }
+    m_openObjects.insert(path, item);
+    m_objectWatcher->addPath(path);
+    o->SetClientState(qor::items::OleClientRecord::kOpen);
+    if (!qor::openInDesktop(path)) return fail(QStringLiteral("没有能打开 %1 的程序").arg(path));
+    return true;
+}
+
+bool CQorsDoc::ObjectFileChanged(const QString& path) {
+    CComItem* item = m_openObjects.value(path);
+    auto* o = FindComItem(item) ? dynamic_cast<COleItem*>(item) : nullptr;
+    if (!o) {
+        m_openObjects.remove(path);
+        return false;
+    }
+    // Programs that save by replacing the file drop it from the watch.
+    if (m_objectWatcher && !m_objectWatcher->files().contains(path)) m_objectWatcher->addPath(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > qor::items::kMaxObjectBytes) return false;
+    const QByteArray bytes = file.readAll();
+    if (o->GetClient().itemType != qor::items::OleClientRecord::kLink) {
+        if (bytes.isEmpty() || bytes == o->GetObjectData()) return false;
+        o->SetObjectData(bytes);
+    }
+    showObjectBytes(o, bytes, path);
+    SetModifiedFlag();
+    UpdateAllViews(kHintItems);
+    return true;
+}
+
+bool CQorsDoc::RefreshLinkedObject(CComItem* item) {
+    auto* o = dynamic_cast<COleItem*>(item);
+    if (!o || o->GetClient().itemType != qor::items::OleClientRecord::kLink) return false;
+    QFile file(o->GetClient().linkSource);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > qor::items::kMaxObjectBytes) return false;
+    showObjectBytes(o, file.readAll(), o->GetClient().linkSource);
+    UpdateAllViews(kHintItems);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,8 @@
 #include "frames/widgetui.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -87,6 +89,9 @@ QString captionOr(const QString& caption) {
 
 void InstallWidgetUiServices() {
     UiServices s;
+    s.openInDesktop = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
     s.messageBox = [](const MessageRequest& r) {
         QMessageBox box(iconOf(r.icon), captionOr(r.caption), r.text, buttonsOf(r.buttons),
                         QApplication::activeWindow());

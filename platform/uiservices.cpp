@@ -68,6 +68,7 @@ UiServices withDefaults(const UiServices& s) {
     if (!out.stopRequested) out.stopRequested = h.stopRequested;
     if (!out.printDialog) out.printDialog = h.printDialog;
     if (!out.filePassword) out.filePassword = h.filePassword;
+    if (!out.openInDesktop) out.openInDesktop = h.openInDesktop;
     return out;
 }
 
@@ -107,6 +108,10 @@ UiServices headlessUiServices() {
         return std::nullopt;
     };
     s.stopRequested = [] { return false; };
+    s.openInDesktop = [](const QString& path) {
+        qCInfo(lcUi).noquote() << "not opened without a desktop:" << path;
+        return false;
+    };
     s.printDialog = [](const PrintRequest& r) -> std::optional<PrintRequest> {
         qCInfo(lcUi).noquote() << "print dialog accepted with its defaults";
         return r;
@@ -185,5 +190,7 @@ std::optional<PrintRequest> printDialog(const PrintRequest& request) {
 std::optional<QString> askFilePassword(const QString& path) {
     return hook(&UiServices::filePassword)(path);
 }
+
+bool openInDesktop(const QString& path) { return hook(&UiServices::openInDesktop)(path); }
 
 }  // namespace qor

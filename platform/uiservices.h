@@ -76,6 +76,9 @@ struct UiServices {
     // when the user cancelled. Default: the text prompt, hidden echo, at
     // most 100 characters, with the file's name as its label.
     std::function<std::optional<QString>(const QString& path)> filePassword;
+    // Opens a file in the desktop's program for its type; false when
+    // nothing could open it. Headless: false.
+    std::function<bool(const QString& path)> openInDesktop;
 };
 
 // The hooks now installed (never empty: unset members use the defaults).
@@ -96,6 +99,7 @@ std::optional<QString> chooseFile(const FilePrompt& prompt);
 bool stopRequested();
 std::optional<PrintRequest> printDialog(const PrintRequest& request);
 std::optional<QString> askFilePassword(const QString& path);
+bool openInDesktop(const QString& path);
 
 // The system's file-type filter ("Text (*.txt)|*.txt|Scripts|*.shl||") in
 // the form FilePrompt::filter takes ("Text (*.txt) (*.txt);;Scripts

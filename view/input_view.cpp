@@ -332,8 +332,15 @@ void CQorsView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CQorsView::OnLButtonDblClk(QPoint p) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     // A double click on a chart edits it in place.
-    if (CComItem* item = HitTestItems(p); item && item->IsKindOf(&CGraphItem::classCGraphItem)) {
-        BeginChartEdit(item);
+    if (CComItem* item = HitTestItems(p)) {
+        if (item->IsKindOf(&CGraphItem::classCGraphItem)) {
+            BeginChartEdit(item);
+        } else {
+            // An object opens in the desktop's program.
+            QString error;
+            if (!m_pDoc->OpenObject(item, &error))
+                qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        }
         return;
     }
     if (p.x() <= m_nHeaderWidth || p.y() <= m_nHeaderHeight) return;

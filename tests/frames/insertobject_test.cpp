@@ -9,11 +9,13 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QTest>
 
 #include "charts/coleitem.h"
 #include "charts/ui/chartui.h"
 #include "charts/ui/cinsertobjectdlg.h"
 #include "document/cqorsdoc.h"
+#include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
 #include "tests/document/doc_fixture.h"
 #include "view/chartcmd_logic.h"
@@ -141,4 +143,54 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         EXPECT_EQ(py.out.trimmed(), "False");
     }
     view::InstallChartUi(nullptr);
+}
+
+// Double click opens an embedded object as a copy in the desktop's
+// program; a change saved there comes back into the report.
+TEST(InsertObject, OpenVerbTakesChangesBack) {
+    UiRecorder ui;
+    const QString dir = qortest::freshDir(QStringLiteral("OpenObject"));
+    const QString png = dir + "/chart.png";
+    writePng(png);
+    auto doc = newDoc(20, 8);
+    ASSERT_TRUE(doc->InsertObjectFromFile(png, QPoint(30, 30), false, false));
+    COleItem* object = onlyObject(*doc);
+    ASSERT_TRUE(object);
+    doc->SetModifiedFlag(false);
+
+    QString opened;
+    qor::UiServices hooks = qor::uiServices();
+    hooks.openInDesktop = [&opened](const QString& path) {
+        opened = path;
+        return true;
+    };
+    const qor::UiServices previous = qor::installUiServices(hooks);
+    {
+        CQorsView view(doc.get());
+        view.resize(640, 480);
+        view.OnInitialUpdate();
+        qor::items::Rect r = object->GetRect();
+        view.DocToClient(r);
+        QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(r.left + 5, r.top + 5));
+    }
+    qor::installUiServices(previous);
+    ASSERT_FALSE(opened.isEmpty());
+    EXPECT_NE(opened, png);  // a copy, not the file it came from
+    EXPECT_TRUE(opened.endsWith(".png"));
+
+    // The user paints the picture red and saves it.
+    QImage changed(60, 20, QImage::Format_RGB32);
+    changed.fill(Qt::red);
+    ASSERT_TRUE(changed.save(opened, "PNG"));
+    EXPECT_TRUE(doc->ObjectFileChanged(opened));
+    EXPECT_TRUE(doc->IsModified());
+    QFile f(opened);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(object->GetObjectData(), f.readAll());
+    EXPECT_EQ(QImage::fromData(object->GetClient().presentation).pixelColor(5, 5), QColor(Qt::red));
+    // A file of nobody's is ignored.
+    EXPECT_FALSE(doc->ObjectFileChanged(dir + "/other.png"));
+    // The copy goes with the document.
+    doc.reset();
+    EXPECT_FALSE(QFile::exists(opened));
 }
