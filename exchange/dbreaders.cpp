@@ -284,18 +284,21 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
 
         qor::HostReadOnlyScope readOnly(connection);
         try {
+            // Only the records up to the one wanted travel; past the end
+            // the last one read is the answer. The number is bound, never
+            // pasted.
+            QVariantList values;
+            const QString limited =
+                connection->Dialect().LimitRecords(sql, record < 1 ? 1 : record, &values);
             CAdoRecordset rs(connection);
-            rs.Open(CAdoRecordset::adOpenStatic, sql, CAdoRecordset::adCmdText);
-            const long count = rs.GetRecordCount();
-            if (count <= 0) {
+            rs.SetQuery(limited, values);
+            rs.Open();
+            if (rs.GetRecordCount() <= 0) {
                 // The query ran and found nothing: a null, which INDB shows as 0.
                 *value = QVariant();
                 return 1;
             }
-            long n = record < 1 ? 1 : record;
-            if (n > count) n = count;
-            rs.MoveFirst();
-            for (long i = 1; i < n; ++i) rs.MoveNext();
+            rs.MoveLast();
             *value = rs.GetFieldValue(0);
             return 1;
         } catch (const CAdoException& e) {

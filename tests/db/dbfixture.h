@@ -10,6 +10,9 @@
 #include <QStringList>
 #include <ostream>
 
+// Failure messages show texts as texts.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace qordbtest {
 
 enum class Backend { SQLite, PostgreSQL };
