@@ -282,7 +282,9 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                       QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
 
-        qor::HostReadOnlyScope readOnly(connection);
+        // An account set's connection serves these reads only: it refuses
+        // writes for good, which spares two statements a cell.
+        connection->SetReadOnly(true);
         try {
             // Only the records up to the one wanted travel; past the end
             // the last one read is the answer. The number is bound, never
@@ -314,22 +316,12 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
 namespace qor {
 
 HostReadOnlyScope::HostReadOnlyScope(CAdoConnection* connection)
-    : m_connection(connection), m_driver(connection ? connection->GetDriverName() : QString()) {
-    if (!m_connection || !m_connection->IsOpen()) return;
-    QSqlQuery q(m_connection->Database());
-    if (m_driver == QLatin1String("QSQLITE"))
-        q.exec(QStringLiteral("PRAGMA query_only = 1"));
-    else if (m_driver == QLatin1String("QPSQL"))
-        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    : m_connection(connection), m_wasReadOnly(connection && connection->IsReadOnly()) {
+    if (m_connection && !m_wasReadOnly) m_connection->SetReadOnly(true);
 }
 
 HostReadOnlyScope::~HostReadOnlyScope() {
-    if (!m_connection || !m_connection->IsOpen()) return;
-    QSqlQuery q(m_connection->Database());
-    if (m_driver == QLatin1String("QSQLITE"))
-        q.exec(QStringLiteral("PRAGMA query_only = 0"));
-    else if (m_driver == QLatin1String("QPSQL"))
-        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"));
+    if (m_connection && !m_wasReadOnly) m_connection->SetReadOnly(false);
 }
 
 qor::cmd::Value VariantToFormulaValue(const QVariant& v) {
