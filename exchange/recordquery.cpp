@@ -165,11 +165,16 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         // author's statement stays whole inside (its own order, limit or
         // "with" included; a closing "--" comment ends at the line break);
         // the number is bound.
-        QString inner = sql.trimmed();
-        while (inner.endsWith(u';')) inner = inner.chopped(1).trimmed();
+        // ODBC's servers may refuse an ordered statement inside another,
+        // so there the statement runs as written and the loop below limits.
+        QString limited = sql;
         QVariantList values;
-        const QString limited = connection.Dialect().LimitRecords(
-            QStringLiteral("select * from (%1\n) q").arg(inner), limit, &values);
+        if (connection.Dialect().kind != qor::SqlDialectKind::Odbc) {
+            QString inner = sql.trimmed();
+            while (inner.endsWith(u';')) inner = inner.chopped(1).trimmed();
+            limited = connection.Dialect().LimitRecords(
+                QStringLiteral("select * from (%1\n) q").arg(inner), limit, &values);
+        }
         qor::HostReadOnlyScope readOnly(&connection);
         CAdoRecordset rs(&connection);
         rs.SetQuery(limited, values);
