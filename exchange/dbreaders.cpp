@@ -147,6 +147,14 @@ bool bracketed(const QString& text, QString* inner) {
     return true;
 }
 
+// True when the connection no longer reaches its database: a trivial
+// query fails too.
+bool connectionLost(CAdoConnection* connection) {
+    if (!connection->IsOpen()) return true;
+    QSqlQuery q(connection->Database());
+    return !q.exec(QStringLiteral("select 1"));
+}
+
 // Lazily made dictionary: a query without bracketed names never needs it.
 class Dictionary {
 public:
@@ -282,30 +290,40 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                       QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
 
-        // An account set's connection serves these reads only: it refuses
-        // writes for good, which spares two statements a cell.
-        connection->SetReadOnly(true);
-        try {
-            // Only the records up to the one wanted travel; past the end
-            // the last one read is the answer. The number is bound, never
-            // pasted.
-            QVariantList values;
-            const QString limited =
-                connection->Dialect().LimitRecords(sql, record < 1 ? 1 : record, &values);
-            CAdoRecordset rs(connection);
-            rs.SetQuery(limited, values);
-            rs.Open();
-            if (rs.GetRecordCount() <= 0) {
-                // The query ran and found nothing: a null, which INDB shows as 0.
-                *value = QVariant();
+        // Only the records up to the one wanted travel; past the end the
+        // last one read is the answer. The number is bound, never pasted.
+        QVariantList values;
+        const QString limited =
+            connection->Dialect().LimitRecords(sql, record < 1 ? 1 : record, &values);
+        for (int attempt = 0;; ++attempt) {
+            // An account set's connection serves these reads only: it
+            // refuses writes for good, which spares two statements a cell.
+            connection->SetReadOnly(true);
+            try {
+                CAdoRecordset rs(connection);
+                rs.SetQuery(limited, values);
+                rs.Open();
+                if (rs.GetRecordCount() <= 0) {
+                    // The query ran and found nothing: a null, which INDB shows as 0.
+                    *value = QVariant();
+                    return 1;
+                }
+                rs.MoveLast();
+                *value = rs.GetFieldValue(0);
                 return 1;
+            } catch (const CAdoException& e) {
+                // A server that dropped the kept connection (restarted, or
+                // an idle session ended) gets one new connection; any other
+                // failure is the query's own.
+                if (attempt == 0 && connectionLost(connection)) {
+                    const QString text = connection->GetConnectionText();
+                    connection->Close();
+                    connection->Open(text);
+                    continue;
+                }
+                setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
+                return 0;
             }
-            rs.MoveLast();
-            *value = rs.GetFieldValue(0);
-            return 1;
-        } catch (const CAdoException& e) {
-            setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
-            return 0;
         }
     } catch (const CAdoException& e) {
         setError(error, e.GetErrorMessage());

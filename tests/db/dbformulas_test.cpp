@@ -8,6 +8,7 @@
 #include "engine/recordfill.h"
 #include "exchange/dbreaders.h"
 #include "exchange/recordquery.h"
+#include "reader/cqordb.h"
 #include "tests/db/dbfixture.h"
 
 using qor::cmd::Value;
@@ -86,6 +87,20 @@ TEST_P(DbFormulaTest, IndbsqlFailuresNameTheirCause) {
     EXPECT_TRUE(indbsql("big", "n", 1, "n > 0; delete from big").isError());
     // A failed statement leaves the account set's connection usable.
     EXPECT_EQ(indbsql("big", "n", 2).asNumber(), 2);
+}
+
+// The account set's kept connection ended by the server (or closed): the
+// next cell reconnects once; a query's own failure is still told.
+TEST_P(DbFormulaTest, IndbsqlReconnectsAfterALostConnection) {
+    EXPECT_EQ(indbsql("big", "n", 5).asNumber(), 5);
+    if (OnServer())
+        Exec({"select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = "
+              "current_database() and pid <> pg_backend_pid()"});
+    else
+        app_->GetAccountConnection("001_2003", CQorDB::LoginDbName())->Close();
+    EXPECT_EQ(indbsql("big", "n", 6).asNumber(), 6);
+    EXPECT_TRUE(indbsql("nosuch", "n", 1).errorMessage().contains("nosuch"));
+    EXPECT_EQ(indbsql("big", "n", 7).asNumber(), 7);
 }
 
 // GETRECORD: areas down and across, definitions naming Chinese and
