@@ -147,6 +147,14 @@ bool bracketed(const QString& text, QString* inner) {
     return true;
 }
 
+// True when the connection no longer reaches its database: a trivial
+// query fails too.
+bool connectionLost(CAdoConnection* connection) {
+    if (!connection->IsOpen()) return true;
+    QSqlQuery q(connection->Database());
+    return !q.exec(QStringLiteral("select 1"));
+}
+
 // Lazily made dictionary: a query without bracketed names never needs it.
 class Dictionary {
 public:
@@ -282,25 +290,40 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                       QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
 
-        qor::HostReadOnlyScope readOnly(connection);
-        try {
-            CAdoRecordset rs(connection);
-            rs.Open(CAdoRecordset::adOpenStatic, sql, CAdoRecordset::adCmdText);
-            const long count = rs.GetRecordCount();
-            if (count <= 0) {
-                // The query ran and found nothing: a null, which INDB shows as 0.
-                *value = QVariant();
+        // Only the records up to the one wanted travel; past the end the
+        // last one read is the answer. The number is bound, never pasted.
+        QVariantList values;
+        const QString limited =
+            connection->Dialect().LimitRecords(sql, record < 1 ? 1 : record, &values);
+        for (int attempt = 0;; ++attempt) {
+            // An account set's connection serves these reads only: it
+            // refuses writes for good, which spares two statements a cell.
+            connection->SetReadOnly(true);
+            try {
+                CAdoRecordset rs(connection);
+                rs.SetQuery(limited, values);
+                rs.Open();
+                if (rs.GetRecordCount() <= 0) {
+                    // The query ran and found nothing: a null, which INDB shows as 0.
+                    *value = QVariant();
+                    return 1;
+                }
+                rs.MoveLast();
+                *value = rs.GetFieldValue(0);
                 return 1;
+            } catch (const CAdoException& e) {
+                // A server that dropped the kept connection (restarted, or
+                // an idle session ended) gets one new connection; any other
+                // failure is the query's own.
+                if (attempt == 0 && connectionLost(connection)) {
+                    const QString text = connection->GetConnectionText();
+                    connection->Close();
+                    connection->Open(text);
+                    continue;
+                }
+                setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
+                return 0;
             }
-            long n = record < 1 ? 1 : record;
-            if (n > count) n = count;
-            rs.MoveFirst();
-            for (long i = 1; i < n; ++i) rs.MoveNext();
-            *value = rs.GetFieldValue(0);
-            return 1;
-        } catch (const CAdoException& e) {
-            setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
-            return 0;
         }
     } catch (const CAdoException& e) {
         setError(error, e.GetErrorMessage());
@@ -311,22 +334,12 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
 namespace qor {
 
 HostReadOnlyScope::HostReadOnlyScope(CAdoConnection* connection)
-    : m_connection(connection), m_driver(connection ? connection->GetDriverName() : QString()) {
-    if (!m_connection || !m_connection->IsOpen()) return;
-    QSqlQuery q(m_connection->Database());
-    if (m_driver == QLatin1String("QSQLITE"))
-        q.exec(QStringLiteral("PRAGMA query_only = 1"));
-    else if (m_driver == QLatin1String("QPSQL"))
-        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    : m_connection(connection), m_wasReadOnly(connection && connection->IsReadOnly()) {
+    if (m_connection && !m_wasReadOnly) m_connection->SetReadOnly(true);
 }
 
 HostReadOnlyScope::~HostReadOnlyScope() {
-    if (!m_connection || !m_connection->IsOpen()) return;
-    QSqlQuery q(m_connection->Database());
-    if (m_driver == QLatin1String("QSQLITE"))
-        q.exec(QStringLiteral("PRAGMA query_only = 0"));
-    else if (m_driver == QLatin1String("QPSQL"))
-        q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"));
+    if (m_connection && !m_wasReadOnly) m_connection->SetReadOnly(false);
 }
 
 qor::cmd::Value VariantToFormulaValue(const QVariant& v) {

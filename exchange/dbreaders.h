@@ -61,7 +61,7 @@ public:
 
 private:
     CAdoConnection* m_connection;
-    QString m_driver;
+    bool m_wasReadOnly;
 };
 
 // A value of a host query as a number of a formula: dates as their serial

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
+#include <QSqlDatabase>
 
 #include "engine/messages.h"
 #include "engine/recordfill.h"
@@ -12,6 +13,7 @@
 #include "reader/cadoexception.h"
 #include "reader/cadorecordset.h"
 #include "reader/cqordb.h"
+#include "reader/sqldialect.h"
 
 namespace {
 
@@ -37,9 +39,11 @@ bool holdsSecondStatement(const QString& text) {
 
 // The statement with its bracketed definition texts replaced: a table
 // definition becomes the current table, a field definition is looked up in
-// it. Each replacement is final; a "[" without "]" or a text the
-// dictionary does not know fails.
-bool resolveDefinitions(const QString& statement, QString* out, QString* why) {
+// it. Each replacement is final and quoted the way the driver quotes
+// names, so mixed-case and Chinese names reach the server as they are; a
+// "[" without "]" or a text the dictionary does not know fails.
+bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QString* out,
+                        QString* why) {
     std::unique_ptr<CQorDB> dict;
     QString currentTable;
     QString result;
@@ -61,9 +65,11 @@ bool resolveDefinitions(const QString& statement, QString* out, QString* why) {
         dict->QueryTableByDefinition(name);
         dict->Open();
         QString replacement;
+        bool isTable = false;
         if (!dict->IsEOF()) {
             replacement = dict->m_strTableName;
             currentTable = replacement;
+            isTable = true;
         } else {
             dict->QueryFieldByDefinition(currentTable, name);
             dict->Open();
@@ -74,7 +80,8 @@ bool resolveDefinitions(const QString& statement, QString* out, QString* why) {
             *why = QStringLiteral("the dictionary knows no table or field \"%1\"").arg(name);
             return false;
         }
-        result += replacement;
+        // As INDBSQL reads its names: "schema.table" is a qualified name.
+        result += qor::QuoteIdentifier(driver, replacement, isTable);
         at = close + 1;
     }
     *out = result;
@@ -114,14 +121,6 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
     if (error) error->clear();
     if (holdsSecondStatement(statement))
         return fail(QStringLiteral("one statement only: %1").arg(statement));
-    QString sql;
-    QString why;
-    try {
-        if (!resolveDefinitions(statement, &sql, &why)) return fail(why);
-    } catch (const CAdoException& e) {
-        return fail(e.GetErrorMessage());
-    }
-
     // The area, blanks removed.
     QString areaText;
     for (const QChar c : area)
@@ -151,20 +150,38 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
     try {
         CAdoConnection connection;
         connection.Open(CQorDB::LoginDbName());
-        qor::HostReadOnlyScope readOnly(&connection);
-        CAdoRecordset rs(&connection);
-        rs.Open(CAdoRecordset::adOpenStatic, sql, CAdoRecordset::adCmdText);
+        QString sql;
+        QString why;
+        if (!resolveDefinitions(connection.Database().driver(), statement, &sql, &why))
+            return fail(why);
         const bool down = direction == QLatin1String("1");
-        int fields = rs.GetFieldCount();
-        int limit = recordLimit;
         // Fields across (down) the area, records the other way.
         int& fieldLast = down ? req.c2 : req.r2;
         const int fieldFirst = down ? req.c1 : req.r1;
         int& recordLast = down ? req.r2 : req.c2;
         const int recordFirst = down ? req.r1 : req.c1;
+        const int limit = std::max(0, std::min(recordLimit, recordLast - recordFirst + 1));
+        // The server sends no more records than the area takes. The
+        // author's statement stays whole inside (its own order, limit or
+        // "with" included; a closing "--" comment ends at the line break);
+        // the number is bound.
+        // ODBC's servers may refuse an ordered statement inside another,
+        // so there the statement runs as written and the loop below limits.
+        QString limited = sql;
+        QVariantList values;
+        if (connection.Dialect().kind != qor::SqlDialectKind::Odbc) {
+            QString inner = sql.trimmed();
+            while (inner.endsWith(u';')) inner = inner.chopped(1).trimmed();
+            limited = connection.Dialect().LimitRecords(
+                QStringLiteral("select * from (%1\n) q").arg(inner), limit, &values);
+        }
+        qor::HostReadOnlyScope readOnly(&connection);
+        CAdoRecordset rs(&connection);
+        rs.SetQuery(limited, values);
+        rs.Open();
+        int fields = rs.GetFieldCount();
         if (fields > fieldLast - fieldFirst + 1) fields = fieldLast - fieldFirst + 1;
         else fieldLast = fieldFirst + std::max(fields, 1) - 1;
-        limit = std::min(limit, recordLast - recordFirst + 1);
         int taken = 0;
         for (int i = 0; i < fields; ++i) {
             const int kind = CAdoRecordset::IsNumberType(rs.GetFieldType(i)) ? 1 : 2;

@@ -250,4 +250,17 @@ void CAdoConnection::Close() {
     QSqlDatabase::removeDatabase(m_connectionName);
     m_connectionName.clear();
     m_open = false;
+    m_readOnly = false;
+}
+
+void CAdoConnection::SetReadOnly(bool readOnly) {
+    if (!m_open || readOnly == m_readOnly) return;
+    QSqlQuery q(Database());
+    if (m_settings.driver == QLatin1String("QSQLITE"))
+        q.exec(readOnly ? QStringLiteral("PRAGMA query_only = 1")
+                        : QStringLiteral("PRAGMA query_only = 0"));
+    else if (m_settings.driver == QLatin1String("QPSQL"))
+        q.exec(readOnly ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
+                        : QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"));
+    m_readOnly = readOnly;
 }

@@ -55,6 +55,10 @@ public:
     // when closed.
     void Close();
     bool IsOpen() const { return m_open; }
+    // Refuses (or again allows) writes on this connection where the driver
+    // can (SQLite, PostgreSQL); the state ends with the connection.
+    void SetReadOnly(bool readOnly);
+    bool IsReadOnly() const { return m_readOnly; }
 
     // The text Open was given.
     QString GetConnectionText() const { return m_text; }
@@ -79,5 +83,6 @@ private:
     QString m_text;
     AdoConnectionSettings m_settings;
     bool m_open = false;
+    bool m_readOnly = false;
     QSet<CAdoRecordset*> m_recordsets;
 };

@@ -57,6 +57,13 @@ qsizetype skipDollarQuoted(const QString& sql, qsizetype i) {
     return end < 0 ? sql.size() : end + delimiter.size();
 }
 
+// The statement without blanks and ";" at its end, so a clause can follow.
+QString withoutEnd(const QString& select) {
+    QString s = select.trimmed();
+    while (s.endsWith(QLatin1Char(';'))) s = s.chopped(1).trimmed();
+    return s;
+}
+
 }  // namespace
 
 const SqlDialect& SqlDialect::ForDriver(const QString& driverName) {
@@ -68,9 +75,7 @@ const SqlDialect& SqlDialect::ForDriver(const QString& driverName) {
 
 QString SqlDialect::LimitRecords(const QString& select, qint64 records) const {
     if (records < 0) return select;
-    QString s = select.trimmed();
-    while (s.endsWith(QLatin1Char(';'))) s.chop(1);
-    s = s.trimmed();
+    const QString s = withoutEnd(select);
     if (kind == SqlDialectKind::Odbc) {
         static const QRegularExpression head(QStringLiteral("^\\s*select(\\s+distinct)?\\s+"),
                                              QRegularExpression::CaseInsensitiveOption);
@@ -82,6 +87,13 @@ QString SqlDialect::LimitRecords(const QString& select, qint64 records) const {
                QLatin1Char(' ') + s.mid(m.capturedEnd());
     }
     return QString::fromLatin1(recordLimit).arg(s, QString::number(records));
+}
+
+QString SqlDialect::LimitRecords(const QString& select, qint64 records,
+                                 QVariantList* values) const {
+    if (records < 0 || !values || kind == SqlDialectKind::Odbc) return LimitRecords(select, records);
+    values->append(records);
+    return QString::fromLatin1(recordLimit).arg(withoutEnd(select), QStringLiteral("?"));
 }
 
 QString SqlDialect::Concatenate(const QString& left, const QString& right) const {

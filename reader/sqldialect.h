@@ -11,6 +11,7 @@
 // Values are never part of the text: callers bind them to "?" marks.
 
 #include <QString>
+#include <QVariantList>
 
 class QSqlDriver;
 
@@ -34,6 +35,9 @@ struct SqlDialect {
     // "select ..." limited to its first `records` rows; the statement is
     // returned unchanged when records < 0 (no limit).
     QString LimitRecords(const QString& select, qint64 records) const;
+    // The same with the number as a "?" mark appended to *values where the
+    // dialect takes one there (ODBC's "top" does not: it gets the number).
+    QString LimitRecords(const QString& select, qint64 records, QVariantList* values) const;
     QString Concatenate(const QString& left, const QString& right) const;
     QString EqualsIgnoringCase(const QString& left, const QString& right) const;
 };

@@ -14,8 +14,6 @@
 #include "reader/hostloginstandin.h"
 #include "tests/db/dbfixture.h"
 
-static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 using qordbtest::Backend;
 using qordbtest::DbTest;
 using R = CAdoRecordset;

@@ -8,7 +8,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "engine/recordfill.h"
+#include "platform/registry.h"
 #include "reader/cadoconnection.h"
+#include "reader/cqordb.h"
 #include "tests/common/testsupport.h"
 
 namespace qordbtest {
@@ -55,6 +58,32 @@ QString run(const QString& text, const QStringList& statements) {
 
 }  // namespace
 
+const QStringList kHostDatabase = {
+    "create table rpt_grpdef(systemid varchar(10), systemname varchar(40), tablename "
+    "varchar(40), tabledefine varchar(80))",
+    "create table rpt_itmdef(tablename varchar(40), tabledef varchar(80), fieldname varchar(40), "
+    "fielddef varchar(80), fieldid integer)",
+    "insert into rpt_grpdef values('01','总账','凭证','凭证表')",
+    "insert into rpt_grpdef values('01','总账','GlAccSum','科目余额表')",
+    "insert into rpt_itmdef values('凭证','凭证表','科目','科目',1)",
+    "insert into rpt_itmdef values('凭证','凭证表','金额','金额',2)",
+    "insert into rpt_itmdef values('凭证','凭证表','摘要','摘要',3)",
+    "insert into rpt_itmdef values('GlAccSum','科目余额表','AccCode','科目编码',1)",
+    "insert into rpt_itmdef values('GlAccSum','科目余额表','Md','借方',2)",
+    "create table \"凭证\"(\"科目\" varchar(20), \"金额\" numeric(18,2), \"摘要\" text)",
+    "insert into \"凭证\" values('1001', 100.5, '房租')",
+    "insert into \"凭证\" values('1002', 20, '工资')",
+    "insert into \"凭证\" values('1001', -3.25, '房租 退回')",
+    "create table \"GlAccSum\"(\"AccCode\" varchar(20), \"Md\" double precision)",
+    "insert into \"GlAccSum\" values('1001', 7)",
+    "insert into \"GlAccSum\" values('100201', 0.5)",
+    "insert into \"GlAccSum\" values('1001', 3)",
+    "create table big(n integer)",
+    QStringLiteral("with recursive s(i) as (select 1 union all select i + 1 from s where i < %1) "
+                   "insert into big(n) select i from s")
+        .arg(kBigRows),
+};
+
 QString DbTest::ServerText() { return qEnvironmentVariable("QOR_TEST_PGSQL"); }
 
 void DbTest::SetUp() {
@@ -99,6 +128,25 @@ QString DbTest::TextWithPassword(const QString& password) const {
 void DbTest::Exec(const QStringList& statements) {
     const QString error = run(text_, statements);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+}
+
+void HostDbTest::SetUp() {
+    DbTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    Exec(kHostDatabase);
+    const QString text = Text();
+    CQorDB::SetLoginDbNameSource([text] { return text; });
+    ASSERT_TRUE(qor::Registry::writeString(CAdoConnection::kDatabasesKey, "001_2003", text));
+    app_ = std::make_unique<CReaderApp>(dir_ + "/app.ini");
+    app_->AddAccountSet("001", 2003);
+    qor::RecordFillQueue::instance().Clear();
+}
+
+void HostDbTest::TearDown() {
+    app_.reset();  // closes the account set's connection before its database goes
+    qor::RecordFillQueue::instance().Clear();
+    CQorDB::SetLoginDbNameSource({});
+    DbTest::TearDown();
 }
 
 }  // namespace qordbtest

@@ -8,9 +8,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <ostream>
 
+#include "reader/creaderapp.h"
+
+// Failure messages show texts as texts.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace qordbtest {
+
+// A login database that is also account set 001's: the report data
+// dictionary over tables with Chinese and mixed-case names, and "big" with
+// the numbers 1 to kBigRows.
+constexpr int kBigRows = 10000;
+extern const QStringList kHostDatabase;
 
 enum class Backend { SQLite, PostgreSQL };
 
@@ -41,6 +53,16 @@ protected:
     QString text_;
     QString serverDb_;
     QByteArray savedRegistry_;
+};
+
+// A DbTest whose database is loaded with kHostDatabase and serves as the
+// login database and as account set 001 of 2003 of app_.
+class HostDbTest : public DbTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<CReaderApp> app_;
 };
 
 }  // namespace qordbtest

@@ -71,4 +71,12 @@ TEST(SqlDialect, RecordLimitsFitEachDriver) {
     EXPECT_EQ(pg.LimitRecords("select a from t", -1), "select a from t");
     EXPECT_EQ(odbc.LimitRecords("SELECT DISTINCT a from t", 5), "SELECT DISTINCT top 5 a from t");
     EXPECT_THROW(odbc.LimitRecords("with x as (select 1) select * from x", 5), CAdoException);
+
+    // Bound: the number travels as a value where the dialect takes a mark.
+    QVariantList values{"kept"};
+    EXPECT_EQ(pg.LimitRecords("select '%1?' from t;", 3, &values), "select '%1?' from t limit ?");
+    EXPECT_EQ(values, (QVariantList{"kept", 3}));
+    EXPECT_EQ(odbc.LimitRecords("select a from t", 4, &values), "select top 4 a from t");
+    EXPECT_EQ(sqlite.LimitRecords("select a from t", -1, &values), "select a from t");
+    EXPECT_EQ(values.size(), 2);
 }

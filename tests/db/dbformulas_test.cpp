@@ -1,0 +1,174 @@
+// The database formulas on every host database: INDBSQL reading one value
+// and GETRECORD queuing an area, over a dictionary whose tables and fields
+// have Chinese and mixed-case names (which a server folds or refuses unless
+// they are quoted its own way).
+#include <gtest/gtest.h>
+
+#include "engine/messages.h"
+#include "engine/recordfill.h"
+#include "exchange/dbreaders.h"
+#include "exchange/recordquery.h"
+#include "reader/cqordb.h"
+#include "tests/db/dbfixture.h"
+
+using qor::cmd::Value;
+using qordbtest::Backend;
+
+namespace {
+
+constexpr int kBig = qordbtest::kBigRows;
+
+class DbFormulaTest : public qordbtest::HostDbTest {
+protected:
+    static Value indbsql(const QString& table, const QString& field, int record,
+                         const QString& condition = QString()) {
+        qor::cmd::DatabaseRequest r;
+        r.hostDatabase = true;
+        r.file = QStringLiteral("001xxx20030101");
+        r.table = table;
+        r.field = field;
+        r.record = record;
+        r.condition = condition;
+        return qor::ReadDatabaseForFormula(r);
+    }
+
+    // The cells GETRECORD queued last as "kind:text", and its corners.
+    static QStringList lastCells() {
+        const auto& r = qor::RecordFillQueue::instance().Requests().back();
+        QStringList out;
+        for (int i = 0; i < r.cells->CellCount(); ++i)
+            out.append(QString::number(r.cells->CellKind(i)) + ':' + r.cells->CellText(i));
+        return out;
+    }
+    static QList<int> lastCorners() {
+        const auto& r = qor::RecordFillQueue::instance().Requests().back();
+        return {r.c1, r.r1, r.c2, r.r2};
+    }
+    static QString getRecord(const QString& sql, const QString& area, int limit,
+                             const QString& direction = "1") {
+        QString error;
+        if (BuildCellRangeXml(sql, area, limit, direction, 1, &error) != 1)
+            return error.isEmpty() ? QStringLiteral("<failed without a reason>") : error;
+        return QString();
+    }
+};
+
+}  // namespace
+
+// INDBSQL: names given plainly or as definitions, Chinese conditions, the
+// record number counted after the condition and its own order.
+TEST_P(DbFormulaTest, IndbsqlReadsValuesByNamesAndDefinitions) {
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1).asNumber(), 100.5);
+    EXPECT_EQ(indbsql("凭证", "摘要", 2).asText(), "工资");
+    // Mixed case stays mixed case on the server.
+    EXPECT_EQ(indbsql("GlAccSum", "Md", 2).asNumber(), 0.5);
+    EXPECT_EQ(indbsql("[科目余额表]", "[借方]", 1, "[科目编码] = \"1001\"").asNumber(), 7);
+    // Chinese keywords in the condition, the author's double quotes.
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "[摘要] = \"工资\"").asNumber(), 20);
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 2, "[摘要] like \"房租%\"").asNumber(), -3.25);
+    // Past the last record the last one; no record a null.
+    EXPECT_EQ(indbsql("[凭证表]", "[科目]", 99).asText(), "1001");
+    EXPECT_TRUE(indbsql("[凭证表]", "[金额]", 1, "[摘要] = \"无\"").isEmpty());
+    // The author's order decides which record is the n-th.
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "1 = 1 order by [金额]").asNumber(), -3.25);
+}
+
+TEST_P(DbFormulaTest, IndbsqlOverTenThousandRecords) {
+    EXPECT_EQ(indbsql("big", "n", kBig).asNumber(), kBig);
+    EXPECT_EQ(indbsql("big", "n", kBig + 500).asNumber(), kBig);
+    EXPECT_EQ(indbsql("big", "n", 3, "n > 0 order by n desc").asNumber(), kBig - 2);
+    EXPECT_EQ(indbsql("big", "n", 0, "n > 9990 order by n").asNumber(), 9991);
+    EXPECT_TRUE(indbsql("big", "n", 1, "n > " + QString::number(kBig)).isEmpty());
+}
+
+TEST_P(DbFormulaTest, IndbsqlFailuresNameTheirCause) {
+    EXPECT_TRUE(indbsql("nosuch", "n", 1).errorMessage().contains("nosuch"));
+    EXPECT_TRUE(indbsql("big", "nosuch", 1).errorMessage().contains("nosuch"));
+    EXPECT_TRUE(indbsql("big", "n", 1, "n > 0; delete from big").isError());
+    // A failed statement leaves the account set's connection usable.
+    EXPECT_EQ(indbsql("big", "n", 2).asNumber(), 2);
+}
+
+// The account set's kept connection ended by the server (or closed): the
+// next cell reconnects once; a query's own failure is still told.
+TEST_P(DbFormulaTest, IndbsqlReconnectsAfterALostConnection) {
+    EXPECT_EQ(indbsql("big", "n", 5).asNumber(), 5);
+    if (OnServer())
+        Exec({"select pg_terminate_backend(pid, 5000) from pg_stat_activity where datname = "
+              "current_database() and pid <> pg_backend_pid()"});
+    else
+        app_->GetAccountConnection("001_2003", CQorDB::LoginDbName())->Close();
+    EXPECT_EQ(indbsql("big", "n", 6).asNumber(), 6);
+    EXPECT_TRUE(indbsql("nosuch", "n", 1).errorMessage().contains("nosuch"));
+    EXPECT_EQ(indbsql("big", "n", 7).asNumber(), 7);
+}
+
+// GETRECORD: areas down and across, definitions naming Chinese and
+// mixed-case tables, numbers and texts as their kinds.
+TEST_P(DbFormulaTest, GetRecordFillsAreasDownAndAcross) {
+    ASSERT_EQ(getRecord("select [凭证表].[科目], [金额], [摘要] from [凭证表] order by [金额] desc",
+                        "B2:C10", 9999),
+              "");
+    // Two of three fields fit; three records down the rows.
+    EXPECT_EQ(lastCorners(), (QList<int>{1, 1, 2, 3}));
+    EXPECT_EQ(lastCells(), (QStringList{"2:1001", "2:1002", "2:1001", "1:100.5", "1:20",
+                                        "1:-3.25"}));
+
+    ASSERT_EQ(getRecord("select [科目余额表].[科目编码], [借方] from [科目余额表] "
+                        "where [科目编码] like '1002%'",
+                        "C3", 255, "0"),
+              "");
+    // Across: fields down the rows, records across the columns.
+    EXPECT_EQ(lastCorners(), (QList<int>{2, 2, 2, 3}));
+    EXPECT_EQ(lastCells(), (QStringList{"2:100201", "1:0.5"}));
+
+    // Aggregates are numbers on each server.
+    ASSERT_EQ(getRecord("select count(*), sum([凭证表].[金额]) from [凭证表]", "A1", 10), "");
+    EXPECT_EQ(lastCells(), (QStringList{"1:3", "1:117.25"}));
+}
+
+// The record limit and the area both bound the records; the author's own
+// limit, order and trailing comment survive; 0 and 10,000 records.
+TEST_P(DbFormulaTest, GetRecordLimitsAndSizes) {
+    ASSERT_EQ(getRecord("select n from big order by n desc", "", 3), "");
+    EXPECT_EQ(lastCells(), (QStringList{"1:10000", "1:9999", "1:9998"}));
+    ASSERT_EQ(getRecord("select n from big order by n", "A1:A4", 9999), "");
+    EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2", "1:3", "1:4"}));
+    ASSERT_EQ(getRecord("select n from big order by n limit 2;", "A1", 9999), "");
+    EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2"}));
+    ASSERT_EQ(getRecord("select n from big order by n -- the first ones", "A1", 2), "");
+    EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2"}));
+    ASSERT_EQ(getRecord("select n from big", "A1", 0), "");
+    EXPECT_TRUE(lastCells().isEmpty());
+
+    ASSERT_EQ(getRecord("select n from big where n > 1 and n < 0", "A1:B5", 9999), "");
+    EXPECT_EQ(lastCorners(), (QList<int>{0, 0, 0, 0}));
+    EXPECT_TRUE(lastCells().isEmpty());
+
+    ASSERT_EQ(getRecord("select n, [凭证表].[科目] from big, [凭证表] where [金额] = 20 "
+                        "order by n",
+                        "", kBig),
+              "");
+    const QStringList all = lastCells();
+    ASSERT_EQ(all.size(), 2 * kBig);
+    EXPECT_EQ(all.at(kBig - 1), "1:10000");
+    EXPECT_EQ(all.at(kBig), "2:1002");
+    EXPECT_EQ(lastCorners(), (QList<int>{0, 0, 1, kBig - 1}));
+}
+
+TEST_P(DbFormulaTest, FailedGetRecordQueuesNothing) {
+    for (const QString sql : {"select [没有] from big", "select nosuch from big",
+                              "select n from nosuch", "delete from big",
+                              "select 1; delete from big"}) {
+        SCOPED_TRACE(sql.toStdString());
+        const QString error = getRecord(sql, "A1", 10);
+        EXPECT_TRUE(error.startsWith(LoadErrorText(62061))) << error.toStdString();
+    }
+    EXPECT_EQ(qor::RecordFillQueue::instance().PendingCount(), 0);
+    ASSERT_EQ(getRecord("select count(*) from big", "A1", 10), "");
+    EXPECT_EQ(lastCells(), QStringList{"1:10000"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Db, DbFormulaTest,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         qordbtest::BackendName);
