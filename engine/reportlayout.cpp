@@ -206,6 +206,34 @@ uint32_t crc32Zeros(size_t n, uint32_t crc) {
     return crc;
 }
 
+// ---------------------------------------------------------------------------
+// Cell format table
+
+CellFormatTable::CellFormatTable(std::vector<uint64_t>&& words)
+    : m_words(std::make_shared<std::vector<uint64_t>>(std::move(words))) {}
+
+CellFormatTable& CellFormatTable::operator=(std::vector<uint64_t>&& words) {
+    m_words = std::make_shared<std::vector<uint64_t>>(std::move(words));
+    return *this;
+}
+
+void CellFormatTable::assign(size_t n, uint64_t word) {
+    m_words = std::make_shared<std::vector<uint64_t>>(n, word);
+}
+
+std::vector<uint64_t>& CellFormatTable::own() {
+    if (!m_words)
+        m_words = std::make_shared<std::vector<uint64_t>>();
+    else if (m_words.use_count() > 1)
+        m_words = std::make_shared<std::vector<uint64_t>>(*m_words);
+    return *m_words;
+}
+
+bool CellFormatTable::operator==(const CellFormatTable& other) const {
+    if (m_words == other.m_words) return true;
+    return size() == other.size() && std::equal(begin(), end(), other.begin());
+}
+
 QString fourccText(uint32_t tag) {
     QString s;
     for (int i = 0; i < 4; ++i) {

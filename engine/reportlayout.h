@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace qor {
@@ -301,12 +302,53 @@ struct RawSection {
 
 constexpr uint32_t cellKey(uint16_t row, uint16_t col) { return uint32_t(row) << 16 | col; }
 
+// The cell format words of a table, shared between copies until one of
+// them is changed. Format state keeps a snapshot of the whole format to
+// return to; a full-size table holds 2.5 million words, and copying them
+// when nothing has been edited yet would be most of opening a report.
+class CellFormatTable {
+public:
+    using value_type = uint64_t;
+    using iterator = uint64_t*;
+    using const_iterator = const uint64_t*;
+
+    CellFormatTable() = default;
+    CellFormatTable(std::vector<uint64_t>&& words);
+    CellFormatTable& operator=(std::vector<uint64_t>&& words);
+
+    size_t size() const { return m_words ? m_words->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const uint64_t* data() const { return m_words ? m_words->data() : nullptr; }
+    uint64_t* data() { return own().data(); }
+    uint64_t operator[](size_t i) const { return (*m_words)[i]; }
+    uint64_t& operator[](size_t i) { return own()[i]; }
+    const uint64_t* begin() const { return data(); }
+    const uint64_t* end() const { return data() + size(); }
+    uint64_t* begin() { return data(); }
+    uint64_t* end() { return data() + size(); }
+
+    void assign(size_t n, uint64_t word);
+    void resize(size_t n) { own().resize(n); }
+    void clear() { m_words.reset(); }
+    // True when both share one table (no copy was made yet).
+    bool sharesWith(const CellFormatTable& other) const {
+        return m_words && m_words == other.m_words;
+    }
+    bool operator==(const CellFormatTable& other) const;
+
+private:
+    // The table for writing: copied first while another holder shares it.
+    std::vector<uint64_t>& own();
+
+    std::shared_ptr<std::vector<uint64_t>> m_words;
+};
+
 // Everything "QOR~REP" holds: the header and the format of the table.
 struct ReportFormat {
     ReportHeader header;
     std::vector<RowColRecord> rowRecs;   // header.rows entries
     std::vector<RowColRecord> colRecs;   // header.cols entries
-    std::vector<uint64_t> cellFormats;   // rows x cols, row-major
+    CellFormatTable cellFormats;         // rows x cols, row-major
     std::map<uint32_t, QString> labels;  // cellKey(row, col) -> text
     std::vector<AreaRecord> combined;
     std::vector<AreaLineRecord> areaLines;
