@@ -93,6 +93,8 @@ private:
 // CRC-32 (IEEE, reflected, as zip uses it). Pass the previous result to
 // continue over several pieces.
 uint32_t crc32(const void* data, size_t len, uint32_t crc = 0);
+// The same computed with the tables alone (the reference for the faster path).
+uint32_t crc32Tables(const void* data, size_t len, uint32_t crc = 0);
 // CRC-32 of n zero bytes appended to a running CRC (empty page records
 // are streamed, not built).
 uint32_t crc32Zeros(size_t n, uint32_t crc = 0);
