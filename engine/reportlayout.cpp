@@ -295,23 +295,26 @@ uint32_t crc32Zeros(size_t n, uint32_t crc) {
 // ---------------------------------------------------------------------------
 // Cell format table
 
-CellFormatTable::CellFormatTable(std::vector<uint64_t>&& words)
-    : m_words(std::make_shared<std::vector<uint64_t>>(std::move(words))) {}
+CellFormatTable::CellFormatTable(Words&& words)
+    : m_words(std::make_shared<Words>(std::move(words))) {}
 
-CellFormatTable& CellFormatTable::operator=(std::vector<uint64_t>&& words) {
-    m_words = std::make_shared<std::vector<uint64_t>>(std::move(words));
+CellFormatTable::CellFormatTable(const std::vector<uint64_t>& words)
+    : m_words(std::make_shared<Words>(words.begin(), words.end())) {}
+
+CellFormatTable& CellFormatTable::operator=(Words&& words) {
+    m_words = std::make_shared<Words>(std::move(words));
     return *this;
 }
 
 void CellFormatTable::assign(size_t n, uint64_t word) {
-    m_words = std::make_shared<std::vector<uint64_t>>(n, word);
+    m_words = std::make_shared<Words>(n, word);
 }
 
-std::vector<uint64_t>& CellFormatTable::own() {
+CellFormatTable::Words& CellFormatTable::own() {
     if (!m_words)
-        m_words = std::make_shared<std::vector<uint64_t>>();
+        m_words = std::make_shared<Words>();
     else if (m_words.use_count() > 1)
-        m_words = std::make_shared<std::vector<uint64_t>>(*m_words);
+        m_words = std::make_shared<Words>(*m_words);
     return *m_words;
 }
 

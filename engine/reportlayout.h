@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/largeblock.h"
+
 namespace qor {
 
 // ---------------------------------------------------------------------------
@@ -313,10 +315,12 @@ public:
     using value_type = uint64_t;
     using iterator = uint64_t*;
     using const_iterator = const uint64_t*;
+    using Words = LargeVector<uint64_t>;
 
     CellFormatTable() = default;
-    CellFormatTable(std::vector<uint64_t>&& words);
-    CellFormatTable& operator=(std::vector<uint64_t>&& words);
+    CellFormatTable(Words&& words);
+    CellFormatTable(const std::vector<uint64_t>& words);
+    CellFormatTable& operator=(Words&& words);
 
     size_t size() const { return m_words ? m_words->size() : 0; }
     bool empty() const { return size() == 0; }
@@ -340,9 +344,9 @@ public:
 
 private:
     // The table for writing: copied first while another holder shares it.
-    std::vector<uint64_t>& own();
+    Words& own();
 
-    std::shared_ptr<std::vector<uint64_t>> m_words;
+    std::shared_ptr<Words> m_words;
 };
 
 // Everything "QOR~REP" holds: the header and the format of the table.

@@ -93,3 +93,110 @@ TEST(ReadPaths, FormatStateSnapshotSharesUntilEditedAndCancelRestores) {
     EXPECT_EQ(f->GetRowCount(), 30);
     EXPECT_EQ(f->Format().cellFormat(30, 12), 0x55u);
 }
+
+namespace {
+
+// A data-state report of four pages with numbers, texts and keywords.
+QString keywordReport(const QString& dir) {
+    const QString path = dir + "/kw.rep";
+    CReportHandle h(path);
+    uint16_t r = 40, c = 9;
+    h.AccessTableSize(1, &r, &c);
+    h.AppendRowColPage(4, 2);
+    EXPECT_EQ(h.EnterDataState(0), 0);
+    for (int p = 1; p <= 4; ++p) {
+        EXPECT_EQ(h.SetPageKeyword(0, {2, 0, QStringLiteral("单位%1").arg(p)}, p, 0), 0);
+        EXPECT_EQ(h.SetPageKeyword(2, {1, 2000.0 + p, {}}, p, 0), 0);
+        auto page = h.GetPage(p);
+        page->SetNumber(3, 4, p * 1.5);
+        page->SetText(40, 9, QStringLiteral("末格%1").arg(p));
+    }
+    EXPECT_EQ(h.Save(), 0);
+    return h.GetPathName();
+}
+
+std::vector<BlobEntry> pageRecords(const QString& path) {
+    auto cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
+    const QByteArray all = cf->readAll(QString::fromLatin1(kPageStreamName));
+    uint32_t n = 0;
+    EXPECT_EQ(decodeDirectoryHead(all.left(kDirectoryHeaderSize), kPageDirMagic, &n), 0);
+    std::vector<BlobEntry> entries;
+    EXPECT_EQ(decodeDirectory(all.left(qsizetype(directorySize(n))), kPageDirMagic,
+                              uint64_t(all.size()), &entries),
+              0);
+    return entries;
+}
+
+void xorStreamByte(const QString& path, quint64 offset) {
+    QList<CompoundFile::Extent> ext;
+    {
+        auto cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
+        ext = cf->extents(QString::fromLatin1(kPageStreamName), offset, 1);
+    }
+    ASSERT_EQ(ext.size(), 1);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(qint64(ext[0].fileOffset));
+    char c = 0;
+    f.getChar(&c);
+    f.seek(qint64(ext[0].fileOffset));
+    f.putChar(char(c ^ 0x5A));
+}
+
+// What a loaded page says, and the status of loading it.
+uint16_t eagerKeyword(const QString& path, int page, int slot, KeywordValue* v) {
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    uint16_t status = 0;
+    auto p = h.GetPage(page, &status);
+    if (p) *v = p->Keyword(slot);
+    return p ? 0 : status;
+}
+
+}  // namespace
+
+TEST(ReadPaths, KeywordsWithoutLoadingEqualTheLoadedPageAndLeaveItUnloaded) {
+    const QString path = keywordReport(qortest::freshDir("read-keywords"));
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+    ASSERT_TRUE(h.IsOpen());
+    for (int p = 1; p <= 4; ++p) {
+        for (int slot = 0; slot < kPageKeywordSlots; ++slot) {
+            KeywordValue lazy, eager;
+            ASSERT_EQ(h.GetPageKeyword(slot, &lazy, p), 0);
+            ASSERT_EQ(eagerKeyword(path, p, slot, &eager), 0);
+            EXPECT_EQ(lazy, eager) << p << " " << slot;
+        }
+        EXPECT_FALSE(h.GetReportFile()->IsPageLoaded(p));
+    }
+    KeywordValue v;
+    ASSERT_EQ(h.GetPageKeyword(0, &v, 3), 0);
+    EXPECT_EQ(v.text, QStringLiteral("单位3"));
+    // A loaded page that was changed answers with its change.
+    ASSERT_EQ(h.SetPageKeyword(2, {1, 7.0, {}}, 2, 0), 0);
+    ASSERT_EQ(h.GetPageKeyword(2, &v, 2), 0);
+    EXPECT_EQ(v.number, 7.0);
+    EXPECT_EQ(h.GetPageKeyword(0, &v, 5), code(Status::PageOutOfRange));
+}
+
+TEST(ReadPaths, DamagedPageRecordsFailKeywordReadsAsTheyFailLoads) {
+    const QString path = keywordReport(qortest::freshDir("read-keywords-damaged"));
+    const std::vector<BlobEntry> records = pageRecords(path);
+    ASSERT_EQ(records.size(), 4u);
+    const BlobEntry& rec = records[2];
+    // In the keyword values, the first slot, the last slot and the heap.
+    const uint64_t slotEnd = uint64_t(kPageRecordHeaderSize) + 40u * 9u * kSlotSize;
+    for (uint64_t at : {uint64_t(200), uint64_t(kPageRecordHeaderSize), slotEnd - 5,
+                        rec.length - 1, uint64_t(0)}) {
+        xorStreamByte(path, rec.offset + at);
+        KeywordValue lazy, eager;
+        CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+        ASSERT_TRUE(h.IsOpen());
+        const uint16_t lazyStatus = h.GetPageKeyword(2, &lazy, 3);
+        const uint16_t eagerStatus = eagerKeyword(path, 3, 2, &eager);
+        EXPECT_EQ(lazyStatus, code(Status::CorruptReport)) << at;
+        EXPECT_EQ(lazyStatus, eagerStatus) << at;
+        // The other pages read as before.
+        EXPECT_EQ(h.GetPageKeyword(2, &lazy, 4), 0);
+        EXPECT_EQ(lazy.number, 2004.0);
+        xorStreamByte(path, rec.offset + at);  // undone for the next case
+    }
+}
