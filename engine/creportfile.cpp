@@ -860,6 +860,15 @@ bool CReportFile::spill(PageEntry& e) {
     return true;
 }
 
+namespace {
+
+size_t pageBytes(const CSheetPage& p) {
+    return p.Fixed().slotBytes() + p.Fixed().heapChars() * 2u + p.VarLines().slotBytes() +
+           p.VarLines().heapChars() * 2u;
+}
+
+}  // namespace
+
 void CReportFile::trimCache() {
     auto it = m_lru.end();
     while (m_lru.size() > size_t(kPageCacheSize) && it != m_lru.begin()) {
@@ -869,6 +878,18 @@ void CReportFile::trimCache() {
         // first so nothing is lost.
         if (e->page.use_count() > 1) continue;
         if (e->page->IsDirty() && !spill(*e)) continue;
+        auto next = std::next(it);
+        dropLoaded(*e);
+        it = next;
+    }
+    // Then the least recently used unchanged pages beyond the byte budget.
+    size_t bytes = 0;
+    for (PageEntry* e : m_lru) bytes += pageBytes(*e->page);
+    for (it = m_lru.end(); bytes > kPageCacheBytes && it != m_lru.begin();) {
+        --it;
+        PageEntry* e = *it;
+        if (e->page.use_count() > 1 || e->page->IsDirty()) continue;
+        bytes -= pageBytes(*e->page);
         auto next = std::next(it);
         dropLoaded(*e);
         it = next;

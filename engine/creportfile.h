@@ -46,6 +46,11 @@ struct SaveOptions {
 
 // Pages kept loaded besides the current one.
 constexpr int kPageCacheSize = 16;
+// Unchanged pages nobody holds are kept only up to this many bytes: a
+// page is read again in a few milliseconds, while sixteen full-size pages
+// would hold half a gigabyte, and an export walking through the pages
+// would grow with every page it passed.
+constexpr size_t kPageCacheBytes = size_t(8) << 20;
 
 }  // namespace qor
 
