@@ -200,3 +200,22 @@ TEST(ReadPaths, DamagedPageRecordsFailKeywordReadsAsTheyFailLoads) {
         xorStreamByte(path, rec.offset + at);  // undone for the next case
     }
 }
+
+TEST(ReadPaths, CacheKeepsUnchangedPagesWithinItsBytesButNeverDropsChanges) {
+    const QString path = qortest::freshDir("read-cache") + "/big.rep";
+    CReportHandle h(path);
+    uint16_t r = 1000, c = 100;  // 1.2 MB of slots a page
+    h.AccessTableSize(1, &r, &c);
+    h.AppendRowColPage(14, 2);
+    ASSERT_EQ(h.EnterDataState(0), 0);
+    ASSERT_EQ(h.Save(), 0);
+    CReportFile* f = h.GetReportFile();
+    const size_t pageBytes = size_t(r) * c * kSlotSize;
+    for (int p = 1; p <= 14; ++p) ASSERT_TRUE(h.GetPage(p));
+    EXPECT_LE(size_t(f->LoadedPageCount()) * pageBytes, kPageCacheBytes + pageBytes);
+    EXPECT_TRUE(f->IsPageLoaded(14));
+    // Changed pages stay (or go to the spill file) whatever their size.
+    for (int p = 1; p <= 14; ++p) h.GetPage(p)->SetNumber(1, 1, p);
+    EXPECT_EQ(f->LoadedPageCount(), 14);
+    for (int p = 1; p <= 14; ++p) EXPECT_EQ(h.GetPage(p)->Slot(1, 1).numberValue(), p);
+}
