@@ -334,6 +334,7 @@ public:
     uint64_t* end() { return data() + size(); }
 
     void assign(size_t n, uint64_t word);
+    // New words are left unset: for a decoder that fills them at once.
     void resize(size_t n) { own().resize(n); }
     void clear() { m_words.reset(); }
     // True when both share one table (no copy was made yet).
