@@ -219,3 +219,30 @@ TEST(ReadPaths, CacheKeepsUnchangedPagesWithinItsBytesButNeverDropsChanges) {
     EXPECT_EQ(f->LoadedPageCount(), 14);
     for (int p = 1; p <= 14; ++p) EXPECT_EQ(h.GetPage(p)->Slot(1, 1).numberValue(), p);
 }
+
+TEST(ReadPaths, KeywordsOfSpilledAndReshapedPagesReadAsTheyWereSet) {
+    const QString path = qortest::freshDir("read-keywords-spill") + "/spill.rep";
+    CReportHandle h(path);
+    h.AppendRowColPage(24, 2);
+    ASSERT_EQ(h.EnterDataState(0), 0);
+    ASSERT_EQ(h.Save(), 0);
+    // More changed pages than the cache keeps: the first ones are spilled.
+    for (int p = 1; p <= 24; ++p) ASSERT_EQ(h.SetPageKeyword(2, {1, 100.0 + p, {}}, p, 0), 0);
+    CReportFile* f = h.GetReportFile();
+    ASSERT_FALSE(f->IsPageLoaded(1));
+    KeywordValue v;
+    for (int p = 1; p <= 24; ++p) {
+        ASSERT_EQ(h.GetPageKeyword(2, &v, p), 0) << p;
+        EXPECT_EQ(v.number, 100.0 + p);
+    }
+    // Pages stored in the shape before a format edit keep their keywords.
+    ASSERT_EQ(h.Save(), 0);
+    ASSERT_EQ(h.EnterFormatState(), 0);
+    uint16_t r = 60, c = 9;
+    ASSERT_EQ(h.AccessTableSize(1, &r, &c), 0);
+    ASSERT_EQ(h.EnterDataState(0), 0);
+    for (int p : {1, 24}) {
+        ASSERT_EQ(h.GetPageKeyword(2, &v, p), 0);
+        EXPECT_EQ(v.number, 100.0 + p);
+    }
+}
