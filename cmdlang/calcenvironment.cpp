@@ -112,9 +112,19 @@ Value ReportPageEnvironment::VarCell(int line, int index) const {
 }
 
 Value ReportPageEnvironment::Keyword(int slot) const {
-    const CSheetPage* sheet = page();
-    if (!sheet) return Value::empty();
-    const KeywordValue k = sheet->Keyword(slot);
+    KeywordValue k;
+    if (m_pending && slot >= 0 && slot < kPageKeywordSlots) {
+        // Keywords alone do not need the page loaded.
+        if (uint16_t s = m_scope.report->GetPageKeyword(slot, &k, m_page)) {
+            m_pending = false;
+            m_loadStatus = s;
+            return Value::empty();
+        }
+    } else {
+        const CSheetPage* sheet = page();
+        if (!sheet) return Value::empty();
+        k = sheet->Keyword(slot);
+    }
     if (k.kind == 1) return Value::number(k.number);
     if (k.kind == 2) return Value::text(k.text);
     return Value::empty();

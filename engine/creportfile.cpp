@@ -316,9 +316,13 @@ std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* st
 
         const qint64 repSize = cf.streamSize(repStream());
         if (repSize < 0) return fail(code(Status::NotAReport));
-        const QByteArray rep = cf.read(repStream(), 0, quint64(repSize));
-        if (rep.size() != repSize) return fail(kReadError);
-        s = decodeRepStream(rep, &f->m_format);
+        // The cell formats make up most of it: read into storage that
+        // faults in by huge pages, decoded without another copy of it.
+        LargeVector<char> repBytes(static_cast<size_t>(repSize));
+        if (cf.read(repStream(), 0, repBytes.data(), quint64(repSize)) != repSize)
+            return fail(kReadError);
+        s = decodeRepStream(QByteArray::fromRawData(repBytes.data(), qsizetype(repSize)),
+                            &f->m_format);
         if (s) return fail(s);
 
         auto readDirectory = [&](const QString& stream, uint32_t magic,
@@ -458,7 +462,7 @@ uint16_t CReportFile::remapTable(const RemapMatrix& step) {
     std::vector<RowColRecord> colRecs(nc, RowColRecord{kDefaultColWidth, 0, 0});
     for (uint16_t i = 0; i < nc; ++i)
         if (uint16_t o = origin(step.colOrigin, i, cols)) colRecs[i] = f.colRecs[o - 1u];
-    std::vector<uint64_t> formats(size_t(nr) * nc, kDefaultCellFormat);
+    CellFormatTable::Words formats(size_t(nr) * nc, kDefaultCellFormat);
     for (uint16_t r = 0; r < nr; ++r) {
         const uint16_t ro = origin(step.rowOrigin, r, rows);
         if (!ro) continue;
@@ -573,6 +577,78 @@ uint16_t CReportFile::readBlob(const BlobSource& src, bool var, uint64_t offset,
     return got == qint64(len) ? kOk : kReadError;
 }
 
+uint16_t CReportFile::readBlobWithCrc(const BlobSource& src, bool var, uint64_t offset, char* buf,
+                                      uint64_t len, uint32_t* crc) const {
+    // In pieces that stay in the cache between the copy and the check.
+    constexpr uint64_t kPiece = uint64_t(256) << 10;
+    for (uint64_t done = 0; done < len;) {
+        const uint64_t k = std::min(kPiece, len - done);
+        if (uint16_t s = readBlob(src, var, offset + done, buf + done, k)) return s;
+        *crc = crc32(buf + done, size_t(k), *crc);
+        done += k;
+    }
+    return kOk;
+}
+
+uint16_t CReportFile::checkFixed(const BlobSource& src, PageRecordHeader* out) {
+    const BlobEntry& e = src.fixed;
+    char head[kPageRecordHeaderSize];
+    if (e.length < uint64_t(kPageRecordHeaderSize)) return kCorrupt;
+    if (uint16_t s = readBlob(src, false, 0, head, sizeof head)) return s;
+    PageRecordHeader h;
+    if (uint16_t s = decodePageRecordHeader(head, sizeof head, e.length, &h)) return s;
+    if (h.generation != e.generation) return kCorrupt;
+    uint32_t crc = crc32(head, sizeof head);
+    // The rest passes through one piece of memory: slots in whole slots,
+    // checked as they go by, then the heap for its CRC alone.
+    constexpr uint64_t kPiece = uint64_t(kSlotSize) * 21845;
+    std::vector<char> buf(kPiece);
+    bool slotsOk = true;
+    auto pass = [&](uint64_t at, uint64_t len, bool slotPart) -> uint16_t {
+        for (uint64_t done = 0; done < len;) {
+            const uint64_t k = std::min(kPiece, len - done);
+            if (uint16_t s = readBlob(src, false, at + done, buf.data(), k)) return s;
+            crc = crc32(buf.data(), size_t(k), crc);
+            if (slotPart && slotsOk)
+                slotsOk = SlotGrid::validSlots(buf.data(), size_t(k / kSlotSize), h.heapChars);
+            done += k;
+        }
+        return kOk;
+    };
+    const uint64_t slotBytes = uint64_t(h.rows) * h.cols * kSlotSize;
+    if (uint16_t s = pass(sizeof head, uint64_t(h.headerSize) - sizeof head, false)) return s;
+    if (uint16_t s = pass(h.headerSize, slotBytes, true)) return s;
+    if (uint16_t s = pass(h.headerSize + slotBytes, uint64_t(h.heapChars) * 2, false)) return s;
+    if (crc != e.crc || !slotsOk) return kCorrupt;
+    *out = h;
+    return kOk;
+}
+
+uint16_t CReportFile::PageKeywords(int page, std::array<KeywordValue, kPageKeywordSlots>* out) {
+    if (page < 1 || page > PageCount()) return code(Status::PageOutOfRange);
+    PageEntry& e = *m_pages[size_t(page - 1)];
+    try {
+        if (e.page) {
+            for (int i = 0; i < kPageKeywordSlots; ++i) (*out)[size_t(i)] = e.page->Keyword(i);
+            return kOk;
+        }
+        if (e.source.kind == BlobSource::Empty) {
+            out->fill(KeywordValue{});
+            return kOk;
+        }
+        PageRecordHeader h;
+        if (uint16_t s = checkFixed(e.source, &h)) return s;
+        // A load reads the variable lines too; their damage fails it alike.
+        SlotGrid lines;
+        if (uint16_t s = decodeVar(e.source, &lines, varLineLength())) return s;
+        ++m_pageReads;
+        *out = h.keywords;
+        return kOk;
+    } catch (const std::bad_alloc&) {
+        return kNoMemory;
+    }
+}
+
 uint16_t CReportFile::decodeFixed(const BlobSource& src, CSheetPage** out) {
     const BlobEntry& e = src.fixed;
     char head[kPageRecordHeaderSize];
@@ -588,12 +664,12 @@ uint16_t CReportFile::decodeFixed(const BlobSource& src, CSheetPage** out) {
             return s;
         crc = crc32(extra.constData(), size_t(extra.size()), crc);
     }
-    auto page = std::make_unique<CSheetPage>(h.rows, h.cols);
+    auto page = std::make_unique<CSheetPage>(h.rows, h.cols, SlotGrid::NoFill{});
     page->ApplyRecordHeader(h);
     SlotGrid& grid = page->MutableFixed();
     uint64_t at = h.headerSize;
-    if (uint16_t s = readBlob(src, false, at, grid.slotData(), grid.slotBytes())) return s;
-    crc = crc32(grid.slotData(), grid.slotBytes(), crc);
+    if (uint16_t s = readBlobWithCrc(src, false, at, grid.slotData(), grid.slotBytes(), &crc))
+        return s;
     at += grid.slotBytes();
     if (h.heapChars) {
         QByteArray raw(qsizetype(h.heapChars) * 2, Qt::Uninitialized);
@@ -622,10 +698,10 @@ uint16_t CReportFile::decodeVar(const BlobSource& src, SlotGrid* out, uint16_t l
     VarRecordHeader h;
     if (uint16_t s = decodeVarRecordHeader(head, sizeof head, e.length, &h)) return s;
     uint32_t crc = crc32(head, sizeof head);
-    SlotGrid grid(h.used, h.lineLength);
+    SlotGrid grid(h.used, h.lineLength, SlotGrid::NoFill{});
     uint64_t at = kVarRecordHeaderSize;
-    if (uint16_t s = readBlob(src, true, at, grid.slotData(), grid.slotBytes())) return s;
-    crc = crc32(grid.slotData(), grid.slotBytes(), crc);
+    if (uint16_t s = readBlobWithCrc(src, true, at, grid.slotData(), grid.slotBytes(), &crc))
+        return s;
     at += grid.slotBytes();
     if (h.heapChars) {
         QByteArray raw(qsizetype(h.heapChars) * 2, Qt::Uninitialized);
@@ -784,6 +860,15 @@ bool CReportFile::spill(PageEntry& e) {
     return true;
 }
 
+namespace {
+
+size_t pageBytes(const CSheetPage& p) {
+    return p.Fixed().slotBytes() + p.Fixed().heapChars() * 2u + p.VarLines().slotBytes() +
+           p.VarLines().heapChars() * 2u;
+}
+
+}  // namespace
+
 void CReportFile::trimCache() {
     auto it = m_lru.end();
     while (m_lru.size() > size_t(kPageCacheSize) && it != m_lru.begin()) {
@@ -793,6 +878,18 @@ void CReportFile::trimCache() {
         // first so nothing is lost.
         if (e->page.use_count() > 1) continue;
         if (e->page->IsDirty() && !spill(*e)) continue;
+        auto next = std::next(it);
+        dropLoaded(*e);
+        it = next;
+    }
+    // Then the least recently used unchanged pages beyond the byte budget.
+    size_t bytes = 0;
+    for (PageEntry* e : m_lru) bytes += pageBytes(*e->page);
+    for (it = m_lru.end(); bytes > kPageCacheBytes && it != m_lru.begin();) {
+        --it;
+        PageEntry* e = *it;
+        if (e->page.use_count() > 1 || e->page->IsDirty()) continue;
+        bytes -= pageBytes(*e->page);
         auto next = std::next(it);
         dropLoaded(*e);
         it = next;

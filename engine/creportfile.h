@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <list>
@@ -45,6 +46,11 @@ struct SaveOptions {
 
 // Pages kept loaded besides the current one.
 constexpr int kPageCacheSize = 16;
+// Unchanged pages nobody holds are kept only up to this many bytes: a
+// page is read again in a few milliseconds, while sixteen full-size pages
+// would hold half a gigabyte, and an export walking through the pages
+// would grow with every page it passed.
+constexpr size_t kPageCacheBytes = size_t(8) << 20;
 
 }  // namespace qor
 
@@ -130,6 +136,10 @@ public:
     uint16_t AppendPages(int count);
     uint16_t InsertPages(int pos, int count);
     uint16_t DeletePages(int pos, int count);
+    // The keyword values of a page without loading it (from memory when
+    // it is loaded). The record is checked as a load checks it, so a
+    // damaged page gives the same status; it is not kept in the cache.
+    uint16_t PageKeywords(int page, std::array<qor::KeywordValue, qor::kPageKeywordSlots>* out);
     // Page records read from the file since it was opened.
     uint64_t PageReads() const { return m_pageReads; }
     // Pages now held in memory (the pinned one included).
@@ -192,6 +202,11 @@ private:
     uint16_t loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out);
     uint16_t readBlob(const BlobSource& src, bool var, uint64_t offset, char* buf,
                       uint64_t len) const;
+    // readBlob, continuing *crc over the bytes read.
+    uint16_t readBlobWithCrc(const BlobSource& src, bool var, uint64_t offset, char* buf,
+                             uint64_t len, uint32_t* crc) const;
+    // Reads and checks a stored page record without building the page.
+    uint16_t checkFixed(const BlobSource& src, qor::PageRecordHeader* header);
     uint16_t decodeFixed(const BlobSource& src, CSheetPage** page);
     uint16_t decodeVar(const BlobSource& src, qor::SlotGrid* grid, uint16_t lineLength);
     void shapeLoadedPage(CSheetPage& page, uint32_t blobGeneration);

@@ -618,6 +618,14 @@ uint16_t CReportHandle::AccessKeywordCell(int op, int slot, CellRef* cell) {
 
 uint16_t CReportHandle::GetPageKeyword(int slot, KeywordValue* value, int page) {
     if (!m_file || !value || slot < 0 || slot >= kPageKeywordSlots) return kRefused;
+    // Another page's keywords come from its record alone: searching pages
+    // by keyword leaves the pages in memory as they were.
+    if (page > 0 && page <= m_file->PageCount() && !(page == m_curPage && m_current)) {
+        std::array<KeywordValue, kPageKeywordSlots> all;
+        if (uint16_t s = m_file->PageKeywords(page, &all)) return s;
+        *value = all[size_t(slot)];
+        return kOk;
+    }
     std::shared_ptr<CSheetPage> p;
     if (uint16_t s = pageFor(page, true, &p)) return s;
     *value = p->Keyword(slot);

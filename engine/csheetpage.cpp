@@ -124,6 +124,9 @@ RemapMatrix RemapMatrix::then(const RemapMatrix& next) const {
 // SlotGrid
 
 SlotGrid::SlotGrid(uint32_t lines, uint16_t lineLength)
+    : m_lines(lines), m_lineLength(lineLength), m_slots(size_t(lines) * lineLength * kSlotSize, 0) {}
+
+SlotGrid::SlotGrid(uint32_t lines, uint16_t lineLength, NoFill)
     : m_lines(lines), m_lineLength(lineLength), m_slots(size_t(lines) * lineLength * kSlotSize) {}
 
 CellSlot SlotGrid::slot(uint32_t line, uint16_t pos) const {
@@ -237,14 +240,17 @@ bool SlotGrid::compactHeap() {
 }
 
 bool SlotGrid::validate() const {
-    const size_t n = size_t(m_lines) * m_lineLength;
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t* p = m_slots.data() + i * kSlotSize;
+    return validSlots(slotData(), size_t(m_lines) * m_lineLength, m_heap.size());
+}
+
+bool SlotGrid::validSlots(const char* stored, size_t count, uint64_t heapChars) {
+    for (size_t i = 0; i < count; ++i) {
+        const auto* p = reinterpret_cast<const uint8_t*>(stored) + i * kSlotSize;
         if (p[0] == kSlotNeverWritten || p[0] == kSlotNumber) continue;
         if (p[0] != kSlotText) return false;
         const uint32_t off = qFromLittleEndian<quint32>(p + 4);
         const uint16_t len = qFromLittleEndian<quint16>(p + 8);
-        if (len > kMaxCellTextChars || uint64_t(off) + len > m_heap.size()) return false;
+        if (len > kMaxCellTextChars || uint64_t(off) + len > heapChars) return false;
     }
     return true;
 }
@@ -263,6 +269,9 @@ using namespace qor;
 
 CSheetPage::CSheetPage(uint16_t rows, uint16_t cols)
     : m_rows(rows), m_cols(cols), m_fixed(rows, cols) {}
+
+CSheetPage::CSheetPage(uint16_t rows, uint16_t cols, SlotGrid::NoFill)
+    : m_rows(rows), m_cols(cols), m_fixed(rows, cols, SlotGrid::NoFill{}) {}
 
 CellSlot CSheetPage::Slot(uint16_t row, uint16_t col) const {
     if (!Contains(row, col)) return {};

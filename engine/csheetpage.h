@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/largeblock.h"
 #include "engine/reportlayout.h"
 
 namespace qor {
@@ -82,6 +83,9 @@ class SlotGrid {
 public:
     SlotGrid() = default;
     SlotGrid(uint32_t lines, uint16_t lineLength);
+    // Slots left unset, for a load that fills every byte at once.
+    struct NoFill {};
+    SlotGrid(uint32_t lines, uint16_t lineLength, NoFill);
 
     uint32_t lines() const { return m_lines; }
     uint16_t lineLength() const { return m_lineLength; }
@@ -119,6 +123,8 @@ public:
     bool compactHeap();
     // Every slot has a known tag and every text lies inside the heap.
     bool validate() const;
+    // The same over count stored slots and a heap of heapChars units.
+    static bool validSlots(const char* stored, size_t count, uint64_t heapChars);
     // All slots never written and no text.
     bool isBlank() const;
 
@@ -129,7 +135,7 @@ private:
 
     uint32_t m_lines = 0;
     uint16_t m_lineLength = 0;
-    std::vector<uint8_t> m_slots;
+    LargeVector<uint8_t> m_slots;
     std::vector<char16_t> m_heap;
     uint64_t m_garbage = 0;  // heap units no longer referred to (at least)
 };
@@ -146,6 +152,8 @@ public:
     using SlotGrid = qor::SlotGrid;
 
     CSheetPage(uint16_t rows, uint16_t cols);
+    // Slots of the fixed part left unset: the caller fills every one.
+    CSheetPage(uint16_t rows, uint16_t cols, SlotGrid::NoFill);
 
     uint16_t GetRowCount() const { return m_rows; }
     uint16_t GetColCount() const { return m_cols; }

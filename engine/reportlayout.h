@@ -16,7 +16,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
+
+#include "engine/largeblock.h"
 
 namespace qor {
 
@@ -92,6 +95,8 @@ private:
 // CRC-32 (IEEE, reflected, as zip uses it). Pass the previous result to
 // continue over several pieces.
 uint32_t crc32(const void* data, size_t len, uint32_t crc = 0);
+// The same computed with the tables alone (the reference for the faster path).
+uint32_t crc32Tables(const void* data, size_t len, uint32_t crc = 0);
 // CRC-32 of n zero bytes appended to a running CRC (empty page records
 // are streamed, not built).
 uint32_t crc32Zeros(size_t n, uint32_t crc = 0);
@@ -301,12 +306,56 @@ struct RawSection {
 
 constexpr uint32_t cellKey(uint16_t row, uint16_t col) { return uint32_t(row) << 16 | col; }
 
+// The cell format words of a table, shared between copies until one of
+// them is changed. Format state keeps a snapshot of the whole format to
+// return to; a full-size table holds 2.5 million words, and copying them
+// when nothing has been edited yet would be most of opening a report.
+class CellFormatTable {
+public:
+    using value_type = uint64_t;
+    using iterator = uint64_t*;
+    using const_iterator = const uint64_t*;
+    using Words = LargeVector<uint64_t>;
+
+    CellFormatTable() = default;
+    CellFormatTable(Words&& words);
+    CellFormatTable(const std::vector<uint64_t>& words);
+    CellFormatTable& operator=(Words&& words);
+
+    size_t size() const { return m_words ? m_words->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const uint64_t* data() const { return m_words ? m_words->data() : nullptr; }
+    uint64_t* data() { return own().data(); }
+    uint64_t operator[](size_t i) const { return (*m_words)[i]; }
+    uint64_t& operator[](size_t i) { return own()[i]; }
+    const uint64_t* begin() const { return data(); }
+    const uint64_t* end() const { return data() + size(); }
+    uint64_t* begin() { return data(); }
+    uint64_t* end() { return data() + size(); }
+
+    void assign(size_t n, uint64_t word);
+    // New words are left unset: for a decoder that fills them at once.
+    void resize(size_t n) { own().resize(n); }
+    void clear() { m_words.reset(); }
+    // True when both share one table (no copy was made yet).
+    bool sharesWith(const CellFormatTable& other) const {
+        return m_words && m_words == other.m_words;
+    }
+    bool operator==(const CellFormatTable& other) const;
+
+private:
+    // The table for writing: copied first while another holder shares it.
+    Words& own();
+
+    std::shared_ptr<Words> m_words;
+};
+
 // Everything "QOR~REP" holds: the header and the format of the table.
 struct ReportFormat {
     ReportHeader header;
     std::vector<RowColRecord> rowRecs;   // header.rows entries
     std::vector<RowColRecord> colRecs;   // header.cols entries
-    std::vector<uint64_t> cellFormats;   // rows x cols, row-major
+    CellFormatTable cellFormats;         // rows x cols, row-major
     std::map<uint32_t, QString> labels;  // cellKey(row, col) -> text
     std::vector<AreaRecord> combined;
     std::vector<AreaLineRecord> areaLines;

@@ -90,6 +90,12 @@ void readReport(CReportHandle& h) {
     h.GetPageSetup(&setup);
     if (h.IsFormatState()) h.EnterDataState();
     const int pages = std::min(h.GetPageCount(), 64);
+    // Keywords straight from the page records, before any page is loaded.
+    for (int p = 1; p <= pages; ++p)
+        for (int slot = 0; slot < 7; ++slot) {
+            KeywordValue k;
+            h.GetPageKeyword(slot, &k, p);
+        }
     for (int p = 1; p <= pages; ++p) {
         if (h.SetCurPage(p) != 0) continue;
         int used = 0;

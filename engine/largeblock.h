@@ -1,0 +1,72 @@
+#pragma once
+// Storage for the large arrays of a report (page slots, cell format
+// words), which are filled from the file straight after allocation.
+//
+// Two costs dominate reading a full-size page: zeroing tens of megabytes
+// that the read overwrites at once, and taking a page fault for every
+// 4 KiB of it. This allocator leaves elements default-initialised (no
+// zeroing unless a value is given) and asks for transparent huge pages on
+// blocks of several megabytes, so a 30 MB page faults in some fifteen
+// steps instead of thousands.
+
+#include <sys/mman.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace qor {
+
+template <class T>
+class LargeBlockAllocator {
+public:
+    using value_type = T;
+
+    LargeBlockAllocator() = default;
+    template <class U>
+    LargeBlockAllocator(const LargeBlockAllocator<U>&) noexcept {}
+
+    T* allocate(size_t n) {
+        if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
+        const size_t bytes = n * sizeof(T);
+        if (bytes >= kHugeFrom) {
+            const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+            if (void* p = std::aligned_alloc(kHuge, rounded)) {
+                ::madvise(p, rounded, MADV_HUGEPAGE);  // advice only; failure changes nothing
+                return static_cast<T*>(p);
+            }
+            throw std::bad_alloc();
+        }
+        if (void* p = std::malloc(bytes ? bytes : 1)) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, size_t) noexcept { std::free(p); }
+
+    // Default-initialise: vector(n) and resize(n) leave trivial elements
+    // as they are; vector(n, v) and resize(n, v) still fill.
+    template <class U>
+    void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+
+    template <class U>
+    bool operator==(const LargeBlockAllocator<U>&) const noexcept {
+        return true;
+    }
+
+private:
+    static constexpr size_t kHuge = size_t(2) << 20;
+    static constexpr size_t kHugeFrom = size_t(4) << 20;
+};
+
+template <class T>
+using LargeVector = std::vector<T, LargeBlockAllocator<T>>;
+
+}  // namespace qor
