@@ -22,6 +22,7 @@
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
 #include "exchange/xmldom.h"
+#include "fininterface/auditmappingdlg.h"
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -54,6 +55,7 @@ constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
+constexpr int kAuditStatementCount = 33337;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
@@ -616,6 +618,7 @@ bool isFrameCommand(int id) {
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
+        case kAuditStatementCount:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -645,6 +648,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kHelp:
         case kCurrency:
         case kImportSpreadsheetXml:
+        case kAuditStatementCount:
             s.enabled = true;
             return true;
         case kClose:
@@ -712,6 +716,9 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kImportSpreadsheetXml:
             ImportSpreadsheetXml();
+            return true;
+        case kAuditStatementCount:
+            ShowAuditStatementCount();
             return true;
         case kSave:
             SaveDocument(child, false);

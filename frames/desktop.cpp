@@ -24,6 +24,7 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
+#include "fininterface/auditmappingdlg.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
@@ -40,9 +41,10 @@ namespace {
 
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
-using DocDialogs = qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
-    qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
-        qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>;
+using DocDialogs = qor::AuditDocDialogsT<
+    qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
+        qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
+            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -114,6 +116,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetPasswordParent(main);
     dialogs.SetRowColPageParent(main);
     dialogs.SetEditFormatParent(main);
+    dialogs.SetAuditParent(main);
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallPasteSpecialDlg(main);

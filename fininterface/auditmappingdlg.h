@@ -1,0 +1,102 @@
+#pragma once
+// "数据对应": ties the open report to one audit-office statement and shows,
+// group by group, where each of the statement's fields lies in the report
+// for the user to correct. Nothing is written until OK: the mapping is
+// built and edited in memory, so Cancel, or switching statements, never
+// touches a mapping file that is already there.
+
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <memory>
+
+#include "dialogs/cqordialog.h"
+#include "document/cmd_dialogs.h"
+
+class CReportHandle;
+class CAuditIfaceDef;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class CAuditMappingDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTemplate = 542;
+    static constexpr int IDC_STATEMENT = 1019;
+    static constexpr int IDC_EXPORT_PATH = 1189;
+    static constexpr int IDC_GROUP_BOX = 1284;
+    static constexpr int IDC_NEXT_GROUP = 1285;
+    static constexpr int IDC_PREV_GROUP = 1286;
+    static constexpr int IDC_FIRST_NAME = 1287;
+    static constexpr int IDC_FIRST_CELL = 1001;
+    static constexpr int kShownFields = 10;
+
+    CAuditMappingDlg(CReportHandle* report, QWidget* parent = nullptr);
+    ~CAuditMappingDlg() override;
+
+    bool OnInitDialog() override;
+
+    int CurrentGroup() const { return m_nCurGroup; }
+    int GroupCount() const { return m_nGroupCount; }
+    const QString& Statement() const { return m_strStatement; }
+
+public slots:
+    void OnOK() override;
+    void OnCancel() override;
+    void OnStatementChosen();
+    void OnNextGroup();
+    void OnPrevGroup();
+
+private:
+    void loadOrBuild();
+    void showGroup();
+    void saveGroup();
+    void updateGroupButtons();
+    QString reportPath() const;
+
+    CReportHandle* m_pReport = nullptr;
+    std::unique_ptr<CAuditIfaceDef> m_pDef;
+    QString m_strExportPath;
+    QString m_strStatement;
+    int m_nFieldCount = 0;
+    int m_nGroupCount = 1;
+    int m_nCurGroup = 0;
+
+    QComboBox* m_combo = nullptr;
+    QLineEdit* m_exportEdit = nullptr;
+    QGroupBox* m_groupBox = nullptr;
+    QPushButton* m_next = nullptr;
+    QPushButton* m_prev = nullptr;
+    std::array<QLabel*, kShownFields> m_names{};
+    std::array<QLineEdit*, kShownFields> m_cells{};
+};
+
+namespace qor {
+
+// Runs the mapping dialog on the document's report; true after OK.
+bool RunAuditMappingDlg(CQorsDoc& doc, QWidget* parent = nullptr);
+
+// The number of statements in the list, as the count command shows it.
+void ShowAuditStatementCount();
+
+// The document's dialog layer for the mapping dialog (template 542), for
+// the desktop's composition of document dialogs.
+template <class Base = IDocDialogs>
+class AuditDocDialogsT : public Base {
+public:
+    using Base::Base;
+    bool Provides(int t) const override {
+        return t == CAuditMappingDlg::kTemplate || Base::Provides(t);
+    }
+    void SetAuditParent(QWidget* parent) { m_auditParent = parent; }
+    bool AuditMappingDlg(CQorsDoc& doc) override { return RunAuditMappingDlg(doc, m_auditParent); }
+
+private:
+    QPointer<QWidget> m_auditParent;
+};
+
+}  // namespace qor
