@@ -16,7 +16,6 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/paths.h"
-#include "fininterface/auditlayoutscan.h"
 #include "fininterface/auditstatements.h"
 #include "platform/uiservices.h"
 
@@ -103,29 +102,14 @@ void CAuditMappingDlg::OnStatementChosen() {
 }
 
 void CAuditMappingDlg::loadOrBuild() {
-    // A mapping the user confirmed before is read from its file; otherwise
-    // it is located in the report, in memory until OK.
     m_pDef = std::make_unique<CAuditIfaceDef>();
-    const CAuditStatementList list;
-    const int s = list.Find(m_strStatement);
-    if (s < 0) return;
-    if (QFileInfo::exists(CAuditStatementList::MappingPath(list.GetFileName(s))))
-        m_pDef->LoadMapping(m_strStatement);
-    else
-        m_pDef->BuildMapping(m_pReport, m_strStatement);
+    m_pDef->LoadOrBuild(m_pReport, m_strStatement);
 }
 
 void CAuditMappingDlg::showGroup() {
     if (m_combo->currentIndex() < 0) return;
     m_strStatement = m_combo->currentText();
-    CAuditLayoutScan scan(m_pReport, m_strStatement);
-    m_nGroupCount = scan.CountGroups();
-    if (m_pDef->GetGroupCount() != m_nGroupCount) {
-        // The table changed since the mapping was made: locate the fields
-        // anew; the stored file is replaced only on OK.
-        m_pDef = std::make_unique<CAuditIfaceDef>();
-        m_pDef->BuildMapping(m_pReport, m_strStatement);
-    }
+    m_nGroupCount = std::max(1, m_pDef->GetGroupCount());
     const QStringList lines = CAuditStatementList::FormatLines(m_pDef->Format());
     m_nFieldCount = std::min(int(lines.size()), int(kShownFields));
     for (int k = 0; k < kShownFields; ++k) {

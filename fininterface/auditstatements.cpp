@@ -258,6 +258,20 @@ bool CAuditIfaceDef::BuildMapping(CReportHandle* report, const QString& listName
     return true;
 }
 
+bool CAuditIfaceDef::LoadOrBuild(CReportHandle* report, const QString& listName) {
+    const CAuditStatementList list;
+    const int s = list.Find(listName);
+    if (s < 0) return false;
+    if (QFileInfo::exists(CAuditStatementList::MappingPath(list.GetFileName(s)))) {
+        LoadMapping(listName);
+        m_pReport = report;
+        // A table that gained or lost copies since the mapping was made is
+        // located anew; the stored file changes only when the caller saves.
+        if (CAuditLayoutScan(report, listName).CountGroups() == m_nGroupCount) return true;
+    }
+    return BuildMapping(report, listName);
+}
+
 bool CAuditIfaceDef::SaveMapping() {
     CXmlDocHelper xml;
     xml.CreateNew(m_strMappingPath);

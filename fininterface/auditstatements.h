@@ -73,6 +73,9 @@ public:
     bool LoadMapping(const QString& listName);
     // Locates every field in the report's own layout (in memory only).
     bool BuildMapping(CReportHandle* report, const QString& listName);
+    // The stored mapping when there is one that fits the report's table
+    // (same number of copies), else one located anew; in memory only.
+    bool LoadOrBuild(CReportHandle* report, const QString& listName);
     // Writes the mapping file, replacing any file there; false on failure.
     bool SaveMapping();
 

@@ -69,6 +69,9 @@ void printUsage(FILE* to) {
         "  qor data-info FILE [TABLE]\n"
         "      list the tables of a data file (.dbf, .txt, .mdb, .xls, .wk4), or the fields of\n"
         "      one table with their types and its record count\n"
+        "Audit-office interface:\n"
+        "  qor audit map REPORT LISTNAME\n"
+        "      tie the report to the statement LISTNAME and write its mapping file\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
@@ -113,6 +116,7 @@ constexpr VerbEntry kVerbs[] = {
     {"convert", qor::app::verbConvert},
     {"data-info", qor::app::verbDataInfo},
     {"print", qor::app::verbPrint},
+    {"audit", qor::app::verbAudit},
 };
 
 // The verbs that work through the document lay out text and pages, which

@@ -83,4 +83,8 @@ int verbPrint(const QStringList& args, Output* out);
 // failed (nothing is saved then), 2 for a usage error.
 int verbRun(const QStringList& args, Output* out);
 
+// Ties a report to an audit-office statement and writes its mapping, as
+// the mapping dialog's OK does (auditverb.cpp).
+int verbAudit(const QStringList& args, Output* out);
+
 }  // namespace qor::app
