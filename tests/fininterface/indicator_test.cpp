@@ -1,0 +1,193 @@
+// The financial-indicator interface without its window: the interface
+// file, the libraries and the computation into the result library.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "fininterface/indicatorrun.h"
+#include "platform/codepage.h"
+#include "platform/registry.h"
+#include "tests/common/testsupport.h"
+
+using namespace qor;
+
+namespace {
+
+void writeGb(const QString& path, const QString& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(encodeText(QString(text).replace("\n", "\r\n"), "GB18030"));
+}
+
+struct Indicator {
+    QString code;
+    QString expression;
+};
+
+class Indicators : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = qortest::freshDir("indicators");
+        Registry::deleteValue(QString::fromLatin1(kIndicatorRegistryKey),
+                              QString::fromLatin1(kFormulaLibraryValue));
+    }
+    // The interface file, with its libraries beside it.
+    QString write(const QList<Indicator>& list, const QString& start = "2004-1-1",
+                  const QString& end = "2004-12-31", const QString& extra = {}) {
+        QString ind = "[ReportSoft]\nDecimal=2\nMoneyUnit=1元\nRCorp=R\n[FinanceSoft]\nFCorp=x\n";
+        QString formulas = "[FinanceSoft]\nFCorp=F\nClass=工业\n[TYPE]\n1=一\n";
+        for (const Indicator& i : list) {
+            ind += "[" + i.code + "]\nName=指标" + i.code + "\n";
+            formulas += "[" + i.code + "]\nExpressions=" + i.expression + "\n";
+        }
+        ind += "[end]\n";
+        writeGb(dir + "/ind.ini", ind);
+        writeGb(dir + "/formulas.ini", formulas);
+        const QString path = dir + "/iface.ini";
+        writeGb(path, "[InterCS]\nStartTime=" + start + "\nEndTime=" + end + "\nCWZBK_File=" + dir +
+                          "/ind.ini\nCWGSK_File=" + dir + "/formulas.ini\nCWSJK_File=" + dir +
+                          "/result.ini\nLog_File=" + dir + "/run.log\n" + extra);
+        return path;
+    }
+    // Runs the whole computation as qor indicators does.
+    std::unique_ptr<CIndicatorRun> run(const QString& iface, int steps = -1) {
+        IndicatorSettings s;
+        EXPECT_TRUE(ReadInterfaceFile(iface, &s));
+        auto r = std::make_unique<CIndicatorRun>(
+            s, [](const QString& line) { return RunCommandLineForDocument(nullptr, line, 0x12); },
+            [this](const QString& line) { traces << line; });
+        QString message;
+        EXPECT_TRUE(r->Start(&message)) << message.toStdString();
+        while (!r->Done() && steps-- != 0) r->Step();
+        if (r->Done()) r->Finish();
+        return r;
+    }
+    // The result library as the sibling program reads it.
+    QString readResult(const QString& script) {
+        const auto r = qortest::python(
+            "import configparser,sys\n"
+            "c=configparser.ConfigParser(allow_no_value=True,strict=False,delimiters=('=',))\n"
+            "c.optionxform=str\n"
+            "c.read_string(open(sys.argv[1],encoding='gb18030',newline='').read().replace('\\r\\n','\\n'))\n" +
+                script,
+            {dir + "/result.ini"});
+        QFile f(dir + "/result.ini");
+        f.open(QIODevice::ReadOnly);
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData() << decodeText(f.readAll(), "GB18030").toStdString();
+        return QString::fromUtf8(r.out).trimmed();
+    }
+    QString dir;
+    QStringList traces;
+};
+
+}  // namespace
+
+TEST_F(Indicators, TheInterfaceFileGivesThePeriodAndTheSettings) {
+    IndicatorSettings s;
+    ASSERT_TRUE(ReadInterfaceFile(write({}), &s));
+    EXPECT_EQ(s.period, u"月");
+    EXPECT_EQ(s.endShown, u"2004年12月31日");
+    EXPECT_EQ(s.accountingYear, 2004);
+    ASSERT_TRUE(ReadInterfaceFile(write({}, "2004-3-1", "2004-3-31", "KJ_ND=-3\nKM_FX=贷\n"), &s));
+    EXPECT_EQ(s.period, u"日");
+    EXPECT_EQ(s.accountingYear, 2004);
+    EXPECT_EQ(s.direction, 1);
+    ASSERT_TRUE(ReadInterfaceFile(write({}, "2003-1-1", "2004-12-31"), &s));
+    EXPECT_EQ(s.period, u"全年");
+    // An empty or malformed date is 1999-01-01, and the bad one is told.
+    ASSERT_TRUE(ReadInterfaceFile(write({}, "", "20041231"), &s));
+    EXPECT_EQ(s.startYear, 1999);
+    EXPECT_EQ(s.endMonth, 1);
+    EXPECT_EQ(s.endDay, 1);
+    EXPECT_EQ(s.warnings.size(), 1);
+
+    // The registry's formula library wins over the interface file's.
+    ASSERT_TRUE(WriteFormulaLibraryPath("/lib/工业公式库.ini"));
+    ASSERT_TRUE(ReadInterfaceFile(write({}), &s));
+    EXPECT_EQ(s.formulaLib, u"/lib/工业公式库.ini");
+    ASSERT_TRUE(WriteFormulaLibraryPath(""));
+    ASSERT_TRUE(ReadInterfaceFile(write({}), &s));
+    EXPECT_EQ(s.formulaLib, dir + "/formulas.ini");
+
+    writeGb(dir + "/bad.ini", "[InterCS]\nCWZBK_File=a\nCWSJK_File=b\n");
+    EXPECT_FALSE(ReadInterfaceFile(dir + "/bad.ini", &s));
+    EXPECT_EQ(s.missing, (QStringList{"财务公式库,", "错误记录文件,"}));
+
+    writeGb(dir + "/ind2.ini", "[ReportSoft]\nDecimal=12\nMoneyUnit=10000万元\n[A01]\n[TYPE]\n[B02]\n[end]\n[C03]\n");
+    s.indicatorLib = dir + "/ind2.ini";
+    ASSERT_TRUE(LoadIndicatorList(&s));
+    EXPECT_EQ(s.codes, (QStringList{"a01", "b02"}));
+    EXPECT_EQ(s.decimals, 8);
+    EXPECT_EQ(s.moneyUnit, 10000);
+    EXPECT_EQ(s.unitName, u"万元");
+    s.indicatorLib = dir + "/none.ini";
+    EXPECT_FALSE(LoadIndicatorList(&s));
+}
+
+TEST_F(Indicators, PlaceholdersTakeThePeriodAndYearOffsets) {
+    IndicatorSettings s;
+    ASSERT_TRUE(ReadInterfaceFile(write({}, "2004-3-1", "2004-3-31", "ZT_NO=007\nKM_FX=借\n"), &s));
+    EXPECT_EQ(ExpandIndicatorPlaceholders("%BeginYear%-1,%endyear%+1,%endmonth%-1", s),
+              u"2003,2005,3-1");
+    EXPECT_EQ(ExpandIndicatorPlaceholders("%ztno%|%kmfx%|%during%|%kjnd%|100%|%x", s),
+              u"007|借|日|2004|100%|%x");
+}
+
+TEST_F(Indicators, EveryIndicatorIsComputedMarkedAndReadBack) {
+    const QString iface = write({{"0101", "100+23.456"},
+                                 {"0102", "%ZB0101%*2"},
+                                 {"0103", "1+"},
+                                 {"0104", ""},
+                                 {"0105", "%zb0103%+1"},
+                                 {"0106", "%beginyear%-1"}});
+    auto r = run(iface);
+    EXPECT_TRUE(r->AnyFailed());
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c['0101']['Value'],c['0101']['ZBValidFlag'],c['0101']['MoneyUnit'])"),
+              u"123.46 1 1元");
+    EXPECT_EQ(readResult("print(c['0102']['Value'])"), u"246.91");
+    EXPECT_EQ(readResult("print(c['0103']['Value'],c['0103']['ZBValidFlag'])"), u"ERROR 0");
+    EXPECT_EQ(readResult("print(c['0104']['ZBValidFlag'])"), u"0");
+    // A parent of a failed sub-indicator fails too.
+    EXPECT_EQ(readResult("print(c['0105']['Value'],c['0105']['ZBValidFlag'])"), u"ERROR 0");
+    EXPECT_EQ(readResult("print(c['0106']['Value'])"), u"2003.00");
+    EXPECT_EQ(readResult("print(c['FinanceSoft']['DBValidFlag'],c['FinanceSoft']['StartTime'],"
+                         "c['TYPE']['1'],'End' in c)"),
+              u"0 2004-01-01 一 True");
+    // The run's trace is in the error log too.
+    QFile log(dir + "/run.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(decodeText(log.readAll(), "GB18030").contains("开始第- 3 -个指标计算"));
+}
+
+TEST_F(Indicators, AStoppedRunKeepsItsSectionsWithoutEnd) {
+    auto r = run(write({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}, {"e", "5"}}), 2);
+    EXPECT_EQ(r->Index(), 2);
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c.has_section('b'),c.has_section('c'),'End' in c,"
+                         "c['FinanceSoft']['DBValidFlag'])"),
+              u"True False False 1");
+}
+
+TEST_F(Indicators, LongExpressionsAndManySubIndicatorsNeverGoWrongQuietly) {
+    // Over 1,023 characters fails rather than being evaluated cut; an
+    // expansion over the command buffer fails rather than being cut.
+    QString longSum = "1";
+    while (longSum.size() <= 1100) longSum += "+1";
+    QString wide = "%zbs%";
+    for (int i = 0; i < 20; ++i) wide += "+%zbs%";
+    QList<Indicator> list{{"long", longSum}, {"wide", wide}, {"s", QString(1000, u'1')}};
+    // A hundred indicators, each using a sub-indicator: no variable is left
+    // behind to fill the table.
+    for (int i = 0; i < 100; ++i) list.append(Indicator{QString("n%1").arg(i), "%zbone%+" + QString::number(i)});
+    list.append(Indicator{"one", "1"});
+    const int before = CCalcInterpreter::Instance().Runtime().GetVariableCount();
+    run(write(list));
+    EXPECT_EQ(CCalcInterpreter::Instance().Runtime().GetVariableCount(), before);
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c['long']['Value'],c['wide']['Value'])"), u"ERROR ERROR");
+    EXPECT_EQ(readResult("print(c['n99']['Value'],sum(c[s]['ZBValidFlag']=='1' for s in c if s.startswith('n')))"),
+              u"100.00 100");
+}
