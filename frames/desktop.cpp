@@ -25,6 +25,8 @@
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
 #include "fininterface/auditmappingdlg.h"
+#include "fininterface/indicatordlg.h"
+#include "frames/chyperlink.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
@@ -120,6 +122,16 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallPasteSpecialDlg(main);
+    // The data-interface program of the view, its file links our hyperlinks.
+    CDataIfaceDlg::SetFileLinkFactory(
+        {[](QWidget* parent) -> QLabel* { return new CHyperLink(QString(), parent); },
+         [](QLabel* label, const QString& path, const QString& tip) {
+             auto* link = static_cast<CHyperLink*>(label);
+             link->setText(path);
+             link->SetURL(path);
+             link->SetTipText(tip);
+         }});
+    InstallDataIfaceDlg();
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);
 

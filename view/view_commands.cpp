@@ -45,6 +45,17 @@ QString SiblingPath(const QString& reportPath, const QString& extension) {
     return reportPath.left(reportPath.size() - 4) + extension;
 }
 
+namespace {
+DataInterfaceRunner& dataInterfaceRunner() {
+    static DataInterfaceRunner runner;
+    return runner;
+}
+}  // namespace
+
+DataInterfaceRunner SetDataInterfaceRunner(DataInterfaceRunner runner) {
+    return std::exchange(dataInterfaceRunner(), std::move(runner));
+}
+
 }  // namespace qor::viewcmd
 
 namespace {
@@ -226,7 +237,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdDataInterface:
             if (!open) return off(dc::ReasonNoReport());
             if (!data) return off(dc::ReasonDataState());
-            return off(dc::ReasonNoDialog());
+            return dataInterfaceRunner() ? on() : off(dc::ReasonNoDialog());
         default:
             return false;
     }
@@ -255,6 +266,9 @@ bool CQorsView::OnCommand(int id) {
             break;
         case kCmdDisplayScale:
             OnDisplayScale();
+            break;
+        case kCmdDataInterface:
+            if (auto run = dataInterfaceRunner()) run(*m_pDoc, this);
             break;
         case kCmdDisplayStyle:
             OnDisplayStyle();

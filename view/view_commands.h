@@ -3,6 +3,10 @@
 // use. The view answers the frame's router for them (view_commands.cpp).
 
 #include <QString>
+#include <functional>
+
+class CQorsDoc;
+class QWidget;
 
 namespace qor::viewcmd {
 
@@ -55,6 +59,12 @@ constexpr int kMsgConvertNeedsName = 62997;
 constexpr int kStrHtmlFilter = 62998;
 constexpr int kMsgDiagonalTooLarge = 63162;
 constexpr int kStrCellAttrCaption = 63137;
+
+// The data-interface program the view's command 33299 opens on a report
+// in data state; the financial interfaces register it (none: the command
+// stays greyed). Returns the one registered before.
+using DataInterfaceRunner = std::function<void(CQorsDoc& doc, QWidget* parent)>;
+DataInterfaceRunner SetDataInterfaceRunner(DataInterfaceRunner runner);
 
 // True when path ends in ".rep" in any letter case.
 bool EndsWithRep(const QString& path);

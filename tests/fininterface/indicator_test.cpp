@@ -2,14 +2,21 @@
 // file, the libraries and the computation into the result library.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 
 #include "cmdlang/ccalcinterpreter.h"
+#include "fininterface/indicatordlg.h"
 #include "fininterface/indicatorrun.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
 #include "tests/common/testsupport.h"
+#include "tests/frames/frame_fixture.h"
 
 using namespace qor;
 
@@ -26,6 +33,25 @@ struct Indicator {
     QString expression;
 };
 
+// The interface file, with its libraries beside it.
+QString writeInterface(const QString& dir, const QList<Indicator>& list, const QString& start,
+                       const QString& end, const QString& extra) {
+    QString ind = "[ReportSoft]\nDecimal=2\nMoneyUnit=1元\nRCorp=R\n[FinanceSoft]\nFCorp=x\n";
+    QString formulas = "[FinanceSoft]\nFCorp=F\nClass=工业\n[TYPE]\n1=一\n";
+    for (const Indicator& i : list) {
+        ind += "[" + i.code + "]\nName=指标" + i.code + "\n";
+        formulas += "[" + i.code + "]\nExpressions=" + i.expression + "\n";
+    }
+    ind += "[end]\n";
+    writeGb(dir + "/ind.ini", ind);
+    writeGb(dir + "/formulas.ini", formulas);
+    const QString path = dir + "/iface.ini";
+    writeGb(path, "[InterCS]\nStartTime=" + start + "\nEndTime=" + end + "\nCWZBK_File=" + dir +
+                      "/ind.ini\nCWGSK_File=" + dir + "/formulas.ini\nCWSJK_File=" + dir +
+                      "/result.ini\nLog_File=" + dir + "/run.log\n" + extra);
+    return path;
+}
+
 class Indicators : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,23 +59,9 @@ protected:
         Registry::deleteValue(QString::fromLatin1(kIndicatorRegistryKey),
                               QString::fromLatin1(kFormulaLibraryValue));
     }
-    // The interface file, with its libraries beside it.
     QString write(const QList<Indicator>& list, const QString& start = "2004-1-1",
                   const QString& end = "2004-12-31", const QString& extra = {}) {
-        QString ind = "[ReportSoft]\nDecimal=2\nMoneyUnit=1元\nRCorp=R\n[FinanceSoft]\nFCorp=x\n";
-        QString formulas = "[FinanceSoft]\nFCorp=F\nClass=工业\n[TYPE]\n1=一\n";
-        for (const Indicator& i : list) {
-            ind += "[" + i.code + "]\nName=指标" + i.code + "\n";
-            formulas += "[" + i.code + "]\nExpressions=" + i.expression + "\n";
-        }
-        ind += "[end]\n";
-        writeGb(dir + "/ind.ini", ind);
-        writeGb(dir + "/formulas.ini", formulas);
-        const QString path = dir + "/iface.ini";
-        writeGb(path, "[InterCS]\nStartTime=" + start + "\nEndTime=" + end + "\nCWZBK_File=" + dir +
-                          "/ind.ini\nCWGSK_File=" + dir + "/formulas.ini\nCWSJK_File=" + dir +
-                          "/result.ini\nLog_File=" + dir + "/run.log\n" + extra);
-        return path;
+        return writeInterface(dir, list, start, end, extra);
     }
     // Runs the whole computation as qor indicators does.
     std::unique_ptr<CIndicatorRun> run(const QString& iface, int steps = -1) {
@@ -190,4 +202,126 @@ TEST_F(Indicators, LongExpressionsAndManySubIndicatorsNeverGoWrongQuietly) {
     EXPECT_EQ(readResult("print(c['long']['Value'],c['wide']['Value'])"), u"ERROR ERROR");
     EXPECT_EQ(readResult("print(c['n99']['Value'],sum(c[s]['ZBValidFlag']=='1' for s in c if s.startswith('n')))"),
               u"100.00 100");
+}
+
+// ---- the window, opened from qorview's 数据 menu ------------------------------
+
+namespace {
+
+class IndicatorDialog : public frametest::FrameFixture {
+protected:
+    void SetUp() override {
+        FrameFixture::SetUp();
+        answerDialogs = false;
+        dir = qortest::freshDir("indicator-dlg");
+        Registry::deleteValue(QString::fromLatin1(kIndicatorRegistryKey),
+                              QString::fromLatin1(kFormulaLibraryValue));
+        CDataIfaceDlg::SetTickInterval(0);
+    }
+    void TearDown() override {
+        CQorDialog::SetModalHook({});
+        CDataIfaceDlg::SetTickInterval(500);
+        FrameFixture::TearDown();
+    }
+    // Opens the window on a report in data state; the test acts in it.
+    void open(const std::function<void(CDataIfaceDlg&)>& user,
+              const std::function<void(CFormulaLibDlg&)>& library = {}) {
+        CQorDialog::SetModalHook([&](CQorDialog& d) {
+            if (auto* lib = dynamic_cast<CFormulaLibDlg*>(&d)) {
+                if (library) library(*lib);
+            } else if (auto* dlg = dynamic_cast<CDataIfaceDlg*>(&d)) {
+                user(*dlg);
+            }
+        });
+        newReport();
+        EXPECT_FALSE(frame->Router().Query(33299).enabled);  // format state
+        ASSERT_TRUE(frame->Router().Execute(33298));
+        ASSERT_TRUE(frame->Router().Query(33299).enabled);
+        ASSERT_TRUE(frame->Router().Execute(33299));
+    }
+    static void waitWhileRunning(CDataIfaceDlg& d) {
+        for (int i = 0; i < 2000 && d.IsRunning(); ++i) QApplication::processEvents();
+    }
+    static void click(CDataIfaceDlg& d, int id) {
+        static_cast<QPushButton*>(d.GetDlgItem(id))->click();
+    }
+    QString dir;
+};
+
+}  // namespace
+
+TEST_F(IndicatorDialog, ChoosesFilesRunsToCompletionStopsAndCannotCloseWhileRunning) {
+    const QString iface =
+        writeInterface(dir, {{"a", "1"}, {"b", "2"}, {"c", "3"}}, "2004-1-1", "2004-12-31", {});
+    files << iface;
+    int libraryRuns = 0;
+    QString result;
+    open(
+        [&](CDataIfaceDlg& d) {
+            EXPECT_FALSE(d.IsLoaded());
+            EXPECT_FALSE(d.GetDlgItem(CDataIfaceDlg::IDC_START)->isEnabled());
+            click(d, CDataIfaceDlg::IDC_CHOOSE_FILE);
+            ASSERT_TRUE(d.IsLoaded());
+            EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_END_DATE))->text(),
+                      u"2004年12月31日");
+            EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_LINK_INDICATORS))->text(),
+                      dir + "/ind.ini");
+            // A library that is not installed: the start says so.
+            click(d, CDataIfaceDlg::IDC_CHOOSE_LIBRARY);
+            EXPECT_TRUE(d.Settings().formulaLib.endsWith("Library/工业公式库.ini"));
+            click(d, CDataIfaceDlg::IDC_START);
+            EXPECT_FALSE(d.IsRunning());
+            EXPECT_TRUE(said("打不开文件"));
+            // <<空>> goes back to the interface file's library.
+            click(d, CDataIfaceDlg::IDC_CHOOSE_LIBRARY);
+            EXPECT_EQ(d.Settings().formulaLib, dir + "/formulas.ini");
+
+            click(d, CDataIfaceDlg::IDC_START);
+            ASSERT_TRUE(d.IsRunning());
+            d.OnCancel();
+            d.close();
+            EXPECT_FALSE(d.GetDlgItem(CQorDialog::IDOK)->isEnabled());
+            EXPECT_EQ(d.Result(), 0);
+            waitWhileRunning(d);
+            EXPECT_FALSE(d.IsRunning());
+            EXPECT_EQ(static_cast<QProgressBar*>(d.GetDlgItem(CDataIfaceDlg::IDC_PROGRESS))->value(), 3);
+            EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_PERCENT))->text(), u"100%");
+            QFile f(dir + "/result.ini");
+            EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+            result = decodeText(f.readAll(), "GB18030");
+
+            // Stopped after the first indicator: no end mark.
+            CDataIfaceDlg::SetTickInterval(10000);
+            click(d, CDataIfaceDlg::IDC_START);
+            ASSERT_TRUE(d.IsRunning());
+            click(d, CDataIfaceDlg::IDC_STOP);
+            EXPECT_FALSE(d.IsRunning());
+            d.OnOK();
+        },
+        [&](CFormulaLibDlg& lib) {
+            static_cast<QComboBox*>(lib.GetDlgItem(CFormulaLibDlg::IDC_KIND))
+                ->setCurrentIndex(libraryRuns++ == 0 ? 0 : 27);
+            lib.OnOK();
+        });
+    EXPECT_TRUE(result.contains("[End]"));
+    EXPECT_TRUE(result.contains("[c]"));
+    QFile f(dir + "/result.ini");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(decodeText(f.readAll(), "GB18030").contains("[End]"));
+    // The interface file is offered again next time.
+    EXPECT_EQ(Registry::readString(QString::fromLatin1(kIndicatorRegistryKey), "InterfaceFile"),
+              iface);
+}
+
+TEST(FormulaLibDlg, ReturnsTheNameWithoutItsNumber) {
+    CFormulaLibDlg d;
+    auto* combo = static_cast<QComboBox*>(d.GetDlgItem(CFormulaLibDlg::IDC_KIND));
+    ASSERT_EQ(combo->count(), 28);
+    d.OnOK();
+    EXPECT_EQ(d.Choice(), u"");
+    for (const auto& [index, name] : {std::pair{9, u"运输(民用航空)"}, {0, u"工业"}, {27, u"<<空>>"}}) {
+        combo->setCurrentIndex(index);
+        d.OnOK();
+        EXPECT_EQ(d.Choice(), QString::fromUtf16(name));
+    }
 }

@@ -1,0 +1,358 @@
+#include "fininterface/indicatordlg.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "dialogs/dlgbuild.h"
+#include "engine/messages.h"
+#include "platform/datadir.h"
+#include "platform/registry.h"
+#include "platform/uiservices.h"
+#include "reader/creaderapp.h"
+#include "view/view_commands.h"
+
+namespace {
+
+// The registry value that keeps the interface file last chosen.
+const QString kInterfaceValue = QStringLiteral("InterfaceFile");
+
+int& tickInterval() {
+    static int ms = 500;
+    return ms;
+}
+
+CDataIfaceDlg::FileLinkFactory& linkFactory() {
+    static CDataIfaceDlg::FileLinkFactory f;
+    return f;
+}
+
+QString registryKey() { return QString::fromLatin1(qor::kIndicatorRegistryKey); }
+
+// The folder that holds "Library": the application's, else the data folder.
+QString libraryRoot() {
+    const CReaderApp* app = CReaderApp::Current();
+    return app && !app->m_strLibraryRoot.isEmpty() ? app->m_strLibraryRoot : qor::dataDir();
+}
+
+const char* const kKinds[] = {
+    "1 工业",         "2 商品流通业",   "3 农业",       "4 邮电通信",   "5 施工企业",
+    "6 建设单位",     "7 房地产开发业", "8 运输(交通)", "9 运输(铁路)", "10运输(民用航空)",
+    "11金融业",       "12保险业",       "13旅游饮食",   "14对外经济合作企业",
+    "15外商投资企业", "16股份制",       "17普通事业",   "18科学事业",   "19行政",
+    "20地质勘探",     "21医院",         "22高校",       "23中小学校",   "24社保失业",
+    "25社保养老",     "26社保医疗",     "27社保其他",   "28 <<空>>",
+};
+
+}  // namespace
+
+// ---- CFormulaLibDlg ----------------------------------------------------------
+
+CFormulaLibDlg::CFormulaLibDlg(QWidget* parent) : CQorDialog(parent, kTemplate) {
+    setWindowTitle(qor::DlgCaption(kTemplate, QStringLiteral("公式库选择")));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(
+        QStringLiteral("数据接口安装盘已经安装多个公式库，在此可从新定义公式库连接。"), this));
+    auto* grid = new QGridLayout;
+    m_combo = Bind(IDC_KIND, new QComboBox(this));
+    m_combo->setEditable(false);
+    for (const char* kind : kKinds) m_combo->addItem(QString::fromUtf8(kind));
+    m_combo->setCurrentIndex(-1);
+    grid->addWidget(new QLabel(QStringLiteral("信息提示："), this), 0, 0);
+    qor::AddDlgRow(grid, QStringLiteral("公式库："), m_combo);
+    layout->addLayout(grid);
+    auto* buttons = new QHBoxLayout;
+    qor::AddDlgButtons(this, buttons);
+    layout->addLayout(buttons);
+}
+
+void CFormulaLibDlg::OnOK() {
+    QString text = m_combo->currentIndex() < 0 ? QString() : m_combo->currentText();
+    // Each entry is a two-character number field and the name.
+    if (!text.isEmpty()) text = text.mid(2).trimmed();
+    m_strChoice = text;
+    EndDialog(IDOK);
+}
+
+// ---- CDataIfaceDlg -----------------------------------------------------------
+
+void CDataIfaceDlg::SetFileLinkFactory(FileLinkFactory factory) {
+    linkFactory() = std::move(factory);
+}
+
+void CDataIfaceDlg::SetTickInterval(int ms) { tickInterval() = std::max(0, ms); }
+
+CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
+    : CQorDialog(parent, kTemplate), m_pDoc(doc) {
+    setWindowTitle(qor::DlgCaption(kTemplate, QStringLiteral("Vantix报表(QOR)--接口程序")));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    m_startDate = Bind(IDC_START_DATE, new QLabel(this));
+    m_endDate = Bind(IDC_END_DATE, new QLabel(this));
+    qor::AddDlgRow(grid, QStringLiteral("开始日期:"), m_startDate);
+    qor::AddDlgRow(grid, QStringLiteral("结束日期:"), m_endDate);
+    const QString names[] = {QStringLiteral("财务指标库:"), QStringLiteral("财务公式库:"),
+                             QStringLiteral("生成结果库:"), QStringLiteral("错误记录文件:")};
+    for (int i = 0; i < 4; ++i) {
+        QLabel* link = linkFactory().create ? linkFactory().create(this) : new QLabel(this);
+        m_links[size_t(i)] = Bind(IDC_LINK_INDICATORS + i, link);
+        qor::AddDlgRow(grid, names[i], link);
+    }
+    layout->addLayout(grid);
+    m_progress = Bind(IDC_PROGRESS, new QProgressBar(this));
+    m_progress->setTextVisible(false);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(m_progress, 1);
+    m_percent = Bind(IDC_PERCENT, new QLabel(this));
+    m_elapsedText = Bind(IDC_ELAPSED, new QLabel(this));
+    progressRow->addWidget(m_percent);
+    progressRow->addWidget(m_elapsedText);
+    layout->addLayout(progressRow);
+    m_info = Bind(IDC_INFO, new QLabel(this));
+    m_info->setWordWrap(true);
+    layout->addWidget(m_info);
+
+    auto* buttons = new QHBoxLayout;
+    auto add = [&](int id, const QString& text) {
+        QPushButton* b = qor::DlgButton(this, id, text);
+        buttons->addWidget(b);
+        return b;
+    };
+    add(IDC_CHOOSE_FILE, QStringLiteral("选择接口文件"));
+    add(IDC_CHOOSE_LIBRARY, QStringLiteral("选择公式库"));
+    // 账套初始 and 关于... have nothing to do here; they keep their places.
+    add(IDC_ACCOUNT_INIT, QStringLiteral("账套初始"));
+    add(IDC_START, QStringLiteral("生成结果库"));
+    add(IDC_STOP, QStringLiteral("停止生成"));
+    add(IDC_ABOUT, QStringLiteral("关于..."));
+    add(IDOK, QStringLiteral("关闭"));
+    layout->addLayout(buttons);
+
+    connect(static_cast<QPushButton*>(GetDlgItem(IDC_START)), &QPushButton::clicked, this,
+            &CDataIfaceDlg::OnStart);
+    connect(static_cast<QPushButton*>(GetDlgItem(IDC_STOP)), &QPushButton::clicked, this,
+            &CDataIfaceDlg::OnStop);
+    connect(static_cast<QPushButton*>(GetDlgItem(IDC_CHOOSE_FILE)), &QPushButton::clicked, this,
+            &CDataIfaceDlg::OnChooseFile);
+    connect(static_cast<QPushButton*>(GetDlgItem(IDC_CHOOSE_LIBRARY)), &QPushButton::clicked,
+            this, &CDataIfaceDlg::OnChooseLibrary);
+
+    m_tick.setSingleShot(true);
+    m_clear.setSingleShot(true);
+    connect(&m_tick, &QTimer::timeout, this, &CDataIfaceDlg::onTick);
+    connect(&m_clear, &QTimer::timeout, this, [this] {
+        m_percent->hide();
+        m_elapsedText->hide();
+        m_progress->setValue(0);
+    });
+    // Progress and completion arrive as queued messages, after the tick
+    // that sent them has returned.
+    connect(this, &CDataIfaceDlg::progressed, this, &CDataIfaceDlg::onProgress,
+            Qt::QueuedConnection);
+    connect(this, &CDataIfaceDlg::completed, this, &CDataIfaceDlg::onCompleted,
+            Qt::QueuedConnection);
+}
+
+CDataIfaceDlg::~CDataIfaceDlg() = default;
+
+bool CDataIfaceDlg::OnInitDialog() {
+    m_percent->hide();
+    m_elapsedText->hide();
+    m_startDate->clear();
+    m_endDate->clear();
+    for (QLabel* link : m_links) {
+        if (linkFactory().set)
+            linkFactory().set(link, QString(), QString());
+        else
+            link->clear();
+    }
+    m_loaded = false;
+    GetDlgItem(IDC_START)->setEnabled(false);
+    GetDlgItem(IDC_ACCOUNT_INIT)->setEnabled(false);
+    GetDlgItem(IDC_STOP)->hide();
+    if (!m_strInterfacePath.isEmpty() && QFileInfo(m_strInterfacePath).isReadable())
+        showInterface();
+    return true;
+}
+
+void CDataIfaceDlg::showInterface() {
+    m_startDate->clear();
+    m_endDate->clear();
+    const bool ok = qor::ReadInterfaceFile(m_strInterfacePath, &m_settings);
+    for (const QString& w : m_settings.warnings) TraceMessage(w);
+    m_loaded = ok;
+    GetDlgItem(IDC_START)->setEnabled(ok);
+    GetDlgItem(IDC_ACCOUNT_INIT)->setEnabled(ok);
+    if (!ok) {
+        QString list = m_settings.missing.join(QString());
+        list.chop(1);
+        qor::messageBox(LoadErrorText(62345) + m_strInterfacePath + LoadErrorText(62346) + list,
+                        LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        m_info->setText(LoadErrorText(62348) + m_strInterfacePath + LoadErrorText(62346) + list);
+        return;
+    }
+    m_startDate->setText(m_settings.startShown);
+    m_endDate->setText(m_settings.endShown);
+    const QString paths[] = {m_settings.indicatorLib, m_settings.formulaLib, m_settings.resultLib,
+                             m_settings.logFile};
+    for (int i = 0; i < 4; ++i) {
+        const QString tip = LoadErrorText(62349 + i);
+        if (linkFactory().set) {
+            linkFactory().set(m_links[size_t(i)], paths[i], tip);
+        } else {
+            m_links[size_t(i)]->setText(paths[i]);
+            m_links[size_t(i)]->setToolTip(tip);
+        }
+    }
+    m_info->setText(LoadErrorText(62353) + m_strInterfacePath + LoadErrorText(62354));
+}
+
+void CDataIfaceDlg::OnChooseFile() {
+    if (m_running) return;
+    const std::optional<QString> path = qor::chooseFile(
+        {LoadErrorText(62361), QFileInfo(m_strInterfacePath).absolutePath(),
+         qor::QtFileFilter(LoadErrorText(62360)), false});
+    if (!path || path->isEmpty()) return;
+    m_strInterfacePath = *path;
+    // The choice is offered again next time.
+    qor::Registry::writeString(registryKey(), kInterfaceValue, *path);
+    if (CReaderApp* app = CReaderApp::Current()) app->m_strInterfacePath = *path;
+    showInterface();
+}
+
+void CDataIfaceDlg::OnChooseLibrary() {
+    if (m_running) return;
+    CFormulaLibDlg dlg(this);
+    if (dlg.DoModal() != IDOK || dlg.Choice().isEmpty()) return;
+    const QString path =
+        dlg.Choice() == LoadErrorText(62362)
+            ? QString()
+            : QDir(libraryRoot()).filePath(QStringLiteral("Library/") + dlg.Choice() +
+                                           LoadErrorText(62363));
+    if (!qor::WriteFormulaLibraryPath(path)) {
+        qor::messageBox(QStringLiteral("公式库的选择不能保存到 %1").arg(qor::Registry::filePath()),
+                        LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return;
+    }
+    if (!m_strInterfacePath.isEmpty()) showInterface();
+}
+
+void CDataIfaceDlg::setRunning(bool running) {
+    m_running = running;
+    GetDlgItem(IDC_START)->setVisible(!running);
+    GetDlgItem(IDC_STOP)->setVisible(running);
+    GetDlgItem(IDC_STOP)->setEnabled(running);
+    for (int id : {int(IDOK), IDC_CHOOSE_FILE, IDC_ACCOUNT_INIT, IDC_CHOOSE_LIBRARY})
+        GetDlgItem(id)->setEnabled(!running);
+    setWindowFlag(Qt::WindowCloseButtonHint, !running);
+    if (isVisible()) show();  // a changed window flag hides the window
+    (running ? GetDlgItem(IDC_STOP) : GetDlgItem(IDC_START))->setFocus();
+}
+
+void CDataIfaceDlg::OnStart() {
+    if (m_running || !m_loaded) return;
+    CQorsDoc* doc = m_pDoc;
+    m_run = std::make_unique<qor::CIndicatorRun>(
+        m_settings, [doc](const QString& line) { return RunCommandLineForDocument(doc, line, 0x12); });
+    QString message;
+    if (!m_run->Start(&message)) {
+        m_run.reset();
+        qor::messageBox(message, LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return;
+    }
+    setRunning(true);
+    m_progress->setRange(0, std::max(1, m_run->Count()));
+    m_progress->setValue(0);
+    m_percent->setText(QStringLiteral("0%"));
+    m_elapsedText->setText(LoadErrorText(62371));
+    m_percent->show();
+    m_elapsedText->show();
+    m_elapsed.start();
+    m_tick.start(tickInterval());
+}
+
+void CDataIfaceDlg::onTick() {
+    if (!m_run || !m_running) return;
+    if (m_run->Done()) {
+        emit completed();
+        return;
+    }
+    m_run->Step();
+    emit progressed(m_run->Index());
+    showElapsed();
+    m_tick.start(tickInterval());
+}
+
+void CDataIfaceDlg::showElapsed() {
+    // A monotonic clock: a run across midnight still counts forwards.
+    const qint64 seconds = m_elapsed.elapsed() / 1000;
+    m_elapsedText->setText(qor::FillMessageText(LoadErrorText(62355), {QString::number(seconds)}));
+    const int count = m_run ? m_run->Count() : 0;
+    m_percent->setText(count < 1 ? QStringLiteral("0%")
+                                 : QStringLiteral("%1%").arg(m_run->Index() * 100 / count));
+}
+
+void CDataIfaceDlg::onProgress(int position) { m_progress->setValue(position); }
+
+void CDataIfaceDlg::onCompleted() {
+    if (!m_run) return;
+    m_run->Finish();
+    m_run.reset();
+    setRunning(false);
+    m_clear.start(1000);
+}
+
+void CDataIfaceDlg::OnStop() {
+    if (!m_running) return;
+    m_tick.stop();
+    m_run.reset();
+    m_progress->setValue(0);
+    setRunning(false);
+    m_percent->hide();
+    m_elapsedText->hide();
+}
+
+void CDataIfaceDlg::OnOK() {
+    if (m_running) return;
+    EndDialog(IDOK);
+}
+
+void CDataIfaceDlg::OnCancel() {
+    if (m_running) return;
+    EndDialog(IDCANCEL);
+}
+
+void CDataIfaceDlg::closeEvent(QCloseEvent* event) {
+    if (m_running) {
+        event->ignore();
+        return;
+    }
+    CQorDialog::closeEvent(event);
+}
+
+namespace qor {
+
+void RunDataIfaceDlg(CQorsDoc& doc, QWidget* parent) {
+    CDataIfaceDlg dlg(&doc, parent);
+    QString path;
+    if (const CReaderApp* app = CReaderApp::Current()) path = app->m_strInterfacePath;
+    if (path.isEmpty()) path = Registry::readString(registryKey(), kInterfaceValue);
+    dlg.SetInterfacePath(path);
+    dlg.DoModal();
+}
+
+void InstallDataIfaceDlg() {
+    viewcmd::SetDataInterfaceRunner(
+        [](CQorsDoc& doc, QWidget* parent) { RunDataIfaceDlg(doc, parent); });
+}
+
+}  // namespace qor
