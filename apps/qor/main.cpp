@@ -72,6 +72,10 @@ void printUsage(FILE* to) {
         "Audit-office interface:\n"
         "  qor audit map REPORT LISTNAME\n"
         "      tie the report to the statement LISTNAME and write its mapping file\n"
+        "Financial indicators:\n"
+        "  qor indicators INTERFACE.ini [REPORT]\n"
+        "      compute every indicator the interface file names into its result library;\n"
+        "      exit code 3 when some indicators failed (marked in the library)\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
@@ -117,6 +121,7 @@ constexpr VerbEntry kVerbs[] = {
     {"data-info", qor::app::verbDataInfo},
     {"print", qor::app::verbPrint},
     {"audit", qor::app::verbAudit},
+    {"indicators", qor::app::verbIndicators},
 };
 
 // The verbs that work through the document lay out text and pages, which

@@ -87,4 +87,8 @@ int verbRun(const QStringList& args, Output* out);
 // the mapping dialog's OK does (auditverb.cpp).
 int verbAudit(const QStringList& args, Output* out);
 
+// Computes the financial indicators of an interface file into its result
+// library, printing the trace lines (indicatorverb.cpp).
+int verbIndicators(const QStringList& args, Output* out);
+
 }  // namespace qor::app
