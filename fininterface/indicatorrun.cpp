@@ -12,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/inifile.h"
 #include "platform/registry.h"
+#include "platform/safefile.h"
 
 namespace qor {
 
@@ -215,14 +216,41 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
 
 // ---- the run ----------------------------------------------------------------
 
+// The result library is written as the run goes: its head once, through a
+// temporary file, then each indicator's section appended whole as soon as
+// it is computed, so a stop or a crash keeps every section written and no
+// indicator costs a rewrite of the file. The end of a run rewrites it once.
 struct CIndicatorRun::Files {
     IniFile indicators;
     IniFile formulas;
-    IniFile result;
+    QFile result;
     QFile log;
+    QList<std::pair<QString, QString>> section;  // the indicator being computed
     Files(const IndicatorSettings& s)
         : indicators(s.indicatorLib), formulas(s.formulaLib), result(s.resultLib) {}
+    void set(const QString& key, const QString& value) {
+        for (auto& kv : section)
+            if (kv.first == key) {
+                kv.second = value;
+                return;
+            }
+        section.append({key, value});
+    }
 };
+
+namespace {
+
+// One INI line; a value never carries a line break into the file.
+QByteArray iniLine(const QString& key, QString value) {
+    value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return encodeText(key + QLatin1Char('=') + value, "GB18030") + "\r\n";
+}
+
+QByteArray iniHeader(const QString& name) {
+    return encodeText(QLatin1Char('[') + name + QLatin1Char(']'), "GB18030") + "\r\n";
+}
+
+}  // namespace
 
 CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSink trace)
     : m_settings(std::move(settings)), m_run(std::move(run)), m_trace(std::move(trace)),
@@ -234,8 +262,8 @@ void CIndicatorRun::trace(const QString& line) {
     TraceMessage(line);
     if (m_trace) m_trace(line);
     if (m_files && m_files->log.isOpen()) {
+        // Flushed with each indicator's section (saveResult).
         m_files->log.write(encodeText(line, "GB18030") + "\r\n");
-        m_files->log.flush();
     }
 }
 
@@ -274,29 +302,27 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     // What the sibling program reads: GB18030 with CR LF.
-    IniFile& r = m_files->result;
-    r.setEncoding(IniFile::Encoding::Gb18030);
     const IniFile& f = m_files->formulas;
     const IniFile& i = m_files->indicators;
-    r.setString(kFinanceSoft, QStringLiteral("FCorp"), f.readString(kFinanceSoft, QStringLiteral("FCorp")));
-    r.setString(kFinanceSoft, QStringLiteral("FVersion"),
-                f.readString(kFinanceSoft, QStringLiteral("FVersion")));
-    r.setString(kFinanceSoft, QStringLiteral("RCorp"), i.readString(kReportSoft, QStringLiteral("RCorp")));
-    r.setString(kFinanceSoft, QStringLiteral("RVersion"),
-                i.readString(kReportSoft, QStringLiteral("RVersion")));
-    r.setString(kFinanceSoft, QStringLiteral("Class"), f.readString(kFinanceSoft, QStringLiteral("Class")));
-    r.setString(kFinanceSoft, QStringLiteral("StartTime"),
-                resultDate(s.startYear, s.startMonth, s.startDay));
-    r.setString(kFinanceSoft, QStringLiteral("EndTime"), resultDate(s.endYear, s.endMonth, s.endDay));
-    r.setString(kFinanceSoft, QStringLiteral("CreateTime"),
-                QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    r.setString(kFinanceSoft, QStringLiteral("DBValidFlag"), QStringLiteral("1"));
+    QByteArray head = iniHeader(kFinanceSoft);
+    head += iniLine(QStringLiteral("FCorp"), f.readString(kFinanceSoft, QStringLiteral("FCorp")));
+    head += iniLine(QStringLiteral("FVersion"), f.readString(kFinanceSoft, QStringLiteral("FVersion")));
+    head += iniLine(QStringLiteral("RCorp"), i.readString(kReportSoft, QStringLiteral("RCorp")));
+    head += iniLine(QStringLiteral("RVersion"), i.readString(kReportSoft, QStringLiteral("RVersion")));
+    head += iniLine(QStringLiteral("Class"), f.readString(kFinanceSoft, QStringLiteral("Class")));
+    head += iniLine(QStringLiteral("StartTime"), resultDate(s.startYear, s.startMonth, s.startDay));
+    head += iniLine(QStringLiteral("EndTime"), resultDate(s.endYear, s.endMonth, s.endDay));
+    head += iniLine(QStringLiteral("CreateTime"),
+                    QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    head += iniLine(QStringLiteral("DBValidFlag"), QStringLiteral("1"));
     for (const char* key : {"MoneyUnit", "Decimal", "Merge"})
-        r.setString(kFinanceSoft, QString::fromLatin1(key),
-                    i.readString(kReportSoft, QString::fromLatin1(key)));
+        head += iniLine(QString::fromLatin1(key), i.readString(kReportSoft, QString::fromLatin1(key)));
+    head += iniHeader(kType);
     for (const char* key : {"1", "2", "3", "4"})
-        r.setString(kType, QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
-    if (!saveResult()) {
+        head += iniLine(QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
+    SafeFileWriter writer(s.resultLib);
+    if (!writer.open() || !writer.write(head) || !writer.commit() ||
+        !m_files->result.open(QIODevice::WriteOnly | QIODevice::Append)) {
         m_files.reset();
         *message = LoadErrorText(62369);
         return false;
@@ -306,7 +332,17 @@ bool CIndicatorRun::Start(QString* message) {
     return true;
 }
 
-bool CIndicatorRun::saveResult() { return m_files->result.save(); }
+bool CIndicatorRun::saveResult() {
+    if (m_files->section.isEmpty()) return true;
+    QByteArray block = iniHeader(m_files->section.first().first);
+    for (qsizetype k = 1; k < m_files->section.size(); ++k)
+        block += iniLine(m_files->section[k].first, m_files->section[k].second);
+    m_files->section.clear();
+    m_files->log.flush();
+    const bool ok = m_files->result.write(block) == block.size() && m_files->result.flush();
+    if (!ok) trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
+    return ok;
+}
 
 QString CIndicatorRun::freshVariableName() {
     const CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
@@ -383,8 +419,9 @@ void CIndicatorRun::Step() {
     const QString code = s.codes[m_index];
     const int number = m_index + 1;
     ++m_index;
-    IniFile& r = m_files->result;
     const IniFile& ind = m_files->indicators;
+    // The section's name leads the pending list; its keys follow.
+    m_files->section = {{code, QString()}};
 
     const QString name = ind.readString(code, QStringLiteral("Name"));
     QString unit = ind.readString(code, QStringLiteral("MoneyUnit"));
@@ -397,17 +434,17 @@ void CIndicatorRun::Step() {
         decimals = QString::number(s.decimals);
     const QString expression = m_files->formulas.readString(code, QStringLiteral("Expressions"));
 
-    r.setString(code, QStringLiteral("Name"), name);
-    r.setString(code, QStringLiteral("MoneyUnit"), unit);
-    r.setString(code, QStringLiteral("Decimal"), decimals);
-    r.setString(code, QStringLiteral("Value"), QString());
-    r.setString(code, QStringLiteral("ZBValidFlag"), QStringLiteral("1"));
+    m_files->set(QStringLiteral("Name"), name);
+    m_files->set(QStringLiteral("MoneyUnit"), unit);
+    m_files->set(QStringLiteral("Decimal"), decimals);
+    m_files->set(QStringLiteral("Value"), QString());
+    m_files->set(QStringLiteral("ZBValidFlag"), QStringLiteral("1"));
     trace(FillMessageText(LoadErrorText(62374), {QString::number(number), code, name}));
     trace(LoadErrorText(62375) + expression);
 
     auto fail = [&](const QString& value) {
-        r.setString(code, QStringLiteral("Value"), value);
-        r.setString(code, QStringLiteral("ZBValidFlag"), QStringLiteral("0"));
+        m_files->set(QStringLiteral("Value"), value);
+        m_files->set(QStringLiteral("ZBValidFlag"), QStringLiteral("0"));
         m_failed = true;
         saveResult();
     };
@@ -437,14 +474,16 @@ void CIndicatorRun::Step() {
         const int dec = startsWithDigit(decimals) ? std::clamp(leadingNumber(decimals), 0, 8) : 2;
         value = FormatFixedNumber(v.number / div, dec);
     }
-    r.setString(code, QStringLiteral("Value"), value);
+    m_files->set(QStringLiteral("Value"), value);
     trace(FillMessageText(LoadErrorText(62379), {QString::number(number)}));
     saveResult();
 }
 
 bool CIndicatorRun::Finish() {
     if (!m_files) return false;
-    IniFile& r = m_files->result;
+    m_files->result.close();
+    IniFile r(m_settings.resultLib);
+    r.setEncoding(IniFile::Encoding::Gb18030);
     r.setString(kFinanceSoft, QStringLiteral("DBValidFlag"), m_failed ? QStringLiteral("0")
                                                                         : QStringLiteral("1"));
     // The end mark is the section itself: a bare "=" line would stop
@@ -452,7 +491,9 @@ bool CIndicatorRun::Finish() {
     const QString end = QStringLiteral("End");
     r.setString(end, QStringLiteral("Done"), QString());
     r.removeKey(end, QStringLiteral("Done"));
-    return saveResult();
+    const bool ok = r.save();
+    m_files.reset();
+    return ok;
 }
 
 }  // namespace qor
