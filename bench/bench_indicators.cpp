@@ -54,8 +54,8 @@ void BM_Run1000LetLines(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kIndicators; ++i) {
             RunCommandLineForDocument(nullptr, QStringLiteral("let &abcdefg = -1.7E+308"), 0x12);
-            RunCommandLineForDocument(
-                nullptr, QStringLiteral("let &abcdefg = %1*2+2004-1").arg(i), 0x12);
+            RunCommandLineForDocument(nullptr, QStringLiteral("let &abcdefg = %1*2+2004-1").arg(i),
+                                      0x12);
             RunCommandLineForDocument(nullptr, QStringLiteral("free &abcdefg"), 0x12);
         }
     }

@@ -22,9 +22,8 @@ CAuditLayoutScan::CAuditLayoutScan(CReportHandle* report, const QString& listNam
     // Row mode would need a list name holding both of these statements'
     // names; no statement has such a name, so the tables are read by
     // columns.
-    m_nMode = listName.contains(LoadErrorText(62412)) && listName.contains(LoadErrorText(62410))
-                  ? 0
-                  : 1;
+    m_nMode =
+        listName.contains(LoadErrorText(62412)) && listName.contains(LoadErrorText(62410)) ? 0 : 1;
     m_groupStart.fill(1);
     findHeader();
 }
@@ -170,8 +169,7 @@ QString CAuditLayoutScan::locateArea(const QString& fieldName, int group) {
     if (byCols)
         return FormatCellRef(line - 1, first - 1) + QLatin1Char(':') +
                FormatCellRef(line - 1, end - 1);
-    return FormatCellRef(first - 1, line - 1) + QLatin1Char(':') +
-           FormatCellRef(end - 1, line - 1);
+    return FormatCellRef(first - 1, line - 1) + QLatin1Char(':') + FormatCellRef(end - 1, line - 1);
 }
 
 QString CAuditLayoutScan::Locate(const QString& fieldName, int group) {
@@ -180,7 +178,7 @@ QString CAuditLayoutScan::Locate(const QString& fieldName, int group) {
     if (fieldName == LoadErrorText(62812)) return LoadErrorText(62036);
     if (fieldName == LoadErrorText(62814))
         return m_strListName.contains(QStringLiteral("资产负债")) ? LoadErrorText(62813)
-                                                                   : LoadErrorText(62839);
+                                                                  : LoadErrorText(62839);
     if (fieldName == LoadErrorText(62840)) return LoadErrorText(62813);
     if (fieldName == LoadErrorText(62816)) return findCurrency();
     return locateArea(fieldName, group);

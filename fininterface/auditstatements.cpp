@@ -102,8 +102,7 @@ QString CAuditStatementList::MappingPath(const QString& fileName) {
     QString base = QFileInfo(QString(fileName).replace(QLatin1Char('\\'), QLatin1Char('/')))
                        .fileName()
                        .toLower();
-    if (base.endsWith(QStringLiteral(".txt")))
-        base.chop(4);
+    if (base.endsWith(QStringLiteral(".txt"))) base.chop(4);
     base += QStringLiteral(".config");
     return QDir(GetConfigDir()).filePath(base);
 }
@@ -220,14 +219,14 @@ bool CAuditIfaceDef::LoadMapping(const QString& listName) {
         return true;
     }
     int entry = 0;
-    for (qor::XmlNode area = root.firstChildElement(); !area.isNull(); area.toNextSiblingElement()) {
+    for (qor::XmlNode area = root.firstChildElement(); !area.isNull();
+         area.toNextSiblingElement()) {
         if (!area.hasTagName(u"Area")) continue;
         for (qor::XmlNode cell = area.firstChildElement(); !cell.isNull();
              cell.toNextSiblingElement()) {
             // More cells than the field list, or a name out of step, both
             // mean the file does not follow its list.
-            if (entry >= m_names.size() ||
-                cell.attributeText(u"name") != m_names[entry]) {
+            if (entry >= m_names.size() || cell.attributeText(u"name") != m_names[entry]) {
                 qor::messageBox(QStringLiteral("OpenDefInterfaceXML error"));
                 return true;
             }

@@ -44,12 +44,16 @@ QString libraryRoot() {
 }
 
 const char* const kKinds[] = {
-    "1 工业",         "2 商品流通业",   "3 农业",       "4 邮电通信",   "5 施工企业",
-    "6 建设单位",     "7 房地产开发业", "8 运输(交通)", "9 运输(铁路)", "10运输(民用航空)",
-    "11金融业",       "12保险业",       "13旅游饮食",   "14对外经济合作企业",
-    "15外商投资企业", "16股份制",       "17普通事业",   "18科学事业",   "19行政",
-    "20地质勘探",     "21医院",         "22高校",       "23中小学校",   "24社保失业",
-    "25社保养老",     "26社保医疗",     "27社保其他",   "28 <<空>>",
+    "1 工业",           "2 商品流通业",       "3 农业",
+    "4 邮电通信",       "5 施工企业",         "6 建设单位",
+    "7 房地产开发业",   "8 运输(交通)",       "9 运输(铁路)",
+    "10运输(民用航空)", "11金融业",           "12保险业",
+    "13旅游饮食",       "14对外经济合作企业", "15外商投资企业",
+    "16股份制",         "17普通事业",         "18科学事业",
+    "19行政",           "20地质勘探",         "21医院",
+    "22高校",           "23中小学校",         "24社保失业",
+    "25社保养老",       "26社保医疗",         "27社保其他",
+    "28 <<空>>",
 };
 
 }  // namespace
@@ -143,8 +147,8 @@ CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
             &CDataIfaceDlg::OnStop);
     connect(static_cast<QPushButton*>(GetDlgItem(IDC_CHOOSE_FILE)), &QPushButton::clicked, this,
             &CDataIfaceDlg::OnChooseFile);
-    connect(static_cast<QPushButton*>(GetDlgItem(IDC_CHOOSE_LIBRARY)), &QPushButton::clicked,
-            this, &CDataIfaceDlg::OnChooseLibrary);
+    connect(static_cast<QPushButton*>(GetDlgItem(IDC_CHOOSE_LIBRARY)), &QPushButton::clicked, this,
+            &CDataIfaceDlg::OnChooseLibrary);
 
     m_tick.setSingleShot(true);
     m_clear.setSingleShot(true);
@@ -218,9 +222,9 @@ void CDataIfaceDlg::showInterface() {
 
 void CDataIfaceDlg::OnChooseFile() {
     if (m_running) return;
-    const std::optional<QString> path = qor::chooseFile(
-        {LoadErrorText(62361), QFileInfo(m_strInterfacePath).absolutePath(),
-         qor::QtFileFilter(LoadErrorText(62360)), false});
+    const std::optional<QString> path =
+        qor::chooseFile({LoadErrorText(62361), QFileInfo(m_strInterfacePath).absolutePath(),
+                         qor::QtFileFilter(LoadErrorText(62360)), false});
     if (!path || path->isEmpty()) return;
     m_strInterfacePath = *path;
     // The choice is offered again next time.
@@ -236,8 +240,8 @@ void CDataIfaceDlg::OnChooseLibrary() {
     const QString path =
         dlg.Choice() == LoadErrorText(62362)
             ? QString()
-            : QDir(libraryRoot()).filePath(QStringLiteral("Library/") + dlg.Choice() +
-                                           LoadErrorText(62363));
+            : QDir(libraryRoot())
+                  .filePath(QStringLiteral("Library/") + dlg.Choice() + LoadErrorText(62363));
     if (!qor::WriteFormulaLibraryPath(path)) {
         qor::messageBox(QStringLiteral("公式库的选择不能保存到 %1").arg(qor::Registry::filePath()),
                         LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -261,8 +265,9 @@ void CDataIfaceDlg::setRunning(bool running) {
 void CDataIfaceDlg::OnStart() {
     if (m_running || !m_loaded) return;
     CQorsDoc* doc = m_pDoc;
-    m_run = std::make_unique<qor::CIndicatorRun>(
-        m_settings, [doc](const QString& line) { return RunCommandLineForDocument(doc, line, 0x12); });
+    m_run = std::make_unique<qor::CIndicatorRun>(m_settings, [doc](const QString& line) {
+        return RunCommandLineForDocument(doc, line, 0x12);
+    });
     QString message;
     if (!m_run->Start(&message)) {
         m_run.reset();

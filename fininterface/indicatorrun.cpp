@@ -38,7 +38,8 @@ bool startsWithDigit(const QString& t) {
 
 // Year, month and day of "y-m-d"; false for any other shape.
 bool parseDate(const QString& text, int* y, int* m, int* d) {
-    static const QRegularExpression re(QStringLiteral("^\\s*(\\d{1,4})-(\\d{1,2})-(\\d{1,2})\\s*$"));
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*(\\d{1,4})-(\\d{1,2})-(\\d{1,2})\\s*$"));
     const auto match = re.match(text);
     if (!match.hasMatch()) return false;
     *y = match.captured(1).toInt();
@@ -87,13 +88,14 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
     s->startText = ini.readString(kInter, QStringLiteral("StartTime"));
     s->endText = ini.readString(kInter, QStringLiteral("EndTime"));
     s->indicatorLib = ini.readString(kInter, QStringLiteral("CWZBK_File"));
-    s->formulaLib = ReadFormulaLibraryPath().value_or(
-        ini.readString(kInter, QStringLiteral("CWGSK_File")));
+    s->formulaLib =
+        ReadFormulaLibraryPath().value_or(ini.readString(kInter, QStringLiteral("CWGSK_File")));
     s->resultLib = ini.readString(kInter, QStringLiteral("CWSJK_File"));
     s->logFile = ini.readString(kInter, QStringLiteral("Log_File"));
-    const std::pair<const QString*, int> named[] = {
-        {&s->indicatorLib, 62341}, {&s->formulaLib, 62342}, {&s->resultLib, 62343},
-        {&s->logFile, 62344}};
+    const std::pair<const QString*, int> named[] = {{&s->indicatorLib, 62341},
+                                                    {&s->formulaLib, 62342},
+                                                    {&s->resultLib, 62343},
+                                                    {&s->logFile, 62344}};
     for (const auto& [value, id] : named)
         if (value->isEmpty()) s->missing << LoadErrorText(id);
     if (!s->missing.isEmpty()) return false;
@@ -102,7 +104,8 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
     // it counts as empty, and the trace says so.
     auto date = [s](QString* text, int* y, int* m, int* d) {
         if (!text->trimmed().isEmpty() && !parseDate(*text, y, m, d)) {
-            s->warnings << QStringLiteral("%1: \"%2\" is no date (year-month-day); 1999-01-01 is used")
+            s->warnings << QStringLiteral(
+                               "%1: \"%2\" is no date (year-month-day); 1999-01-01 is used")
                                .arg(s->interfacePath, *text);
             text->clear();
         }
@@ -194,18 +197,36 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
             matched = true;
             i += word.size();
             switch (p.kind) {
-                case 0: year(&i, s.startYear); break;
-                case 1: out += QString::number(s.startMonth); break;
-                case 2: out += QString::number(s.startDay); break;
-                case 3: year(&i, s.endYear); break;
-                case 4: out += QString::number(s.endMonth); break;
-                case 5: out += QString::number(s.endDay); break;
-                case 6: out += s.accountSet; break;
-                case 7: out += QString::number(s.accountingYear); break;
+                case 0:
+                    year(&i, s.startYear);
+                    break;
+                case 1:
+                    out += QString::number(s.startMonth);
+                    break;
+                case 2:
+                    out += QString::number(s.startDay);
+                    break;
+                case 3:
+                    year(&i, s.endYear);
+                    break;
+                case 4:
+                    out += QString::number(s.endMonth);
+                    break;
+                case 5:
+                    out += QString::number(s.endDay);
+                    break;
+                case 6:
+                    out += s.accountSet;
+                    break;
+                case 7:
+                    out += QString::number(s.accountingYear);
+                    break;
                 case 8:
                     if (s.direction >= 0) out += LoadErrorText(s.direction == 0 ? 62356 : 62357);
                     break;
-                case 9: out += s.period; break;
+                case 9:
+                    out += s.period;
+                    break;
             }
             break;
         }
@@ -253,7 +274,9 @@ QByteArray iniHeader(const QString& name) {
 }  // namespace
 
 CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSink trace)
-    : m_settings(std::move(settings)), m_run(std::move(run)), m_trace(std::move(trace)),
+    : m_settings(std::move(settings)),
+      m_run(std::move(run)),
+      m_trace(std::move(trace)),
       m_random(std::random_device{}()) {}
 
 CIndicatorRun::~CIndicatorRun() = default;
@@ -306,9 +329,11 @@ bool CIndicatorRun::Start(QString* message) {
     const IniFile& i = m_files->indicators;
     QByteArray head = iniHeader(kFinanceSoft);
     head += iniLine(QStringLiteral("FCorp"), f.readString(kFinanceSoft, QStringLiteral("FCorp")));
-    head += iniLine(QStringLiteral("FVersion"), f.readString(kFinanceSoft, QStringLiteral("FVersion")));
+    head +=
+        iniLine(QStringLiteral("FVersion"), f.readString(kFinanceSoft, QStringLiteral("FVersion")));
     head += iniLine(QStringLiteral("RCorp"), i.readString(kReportSoft, QStringLiteral("RCorp")));
-    head += iniLine(QStringLiteral("RVersion"), i.readString(kReportSoft, QStringLiteral("RVersion")));
+    head +=
+        iniLine(QStringLiteral("RVersion"), i.readString(kReportSoft, QStringLiteral("RVersion")));
     head += iniLine(QStringLiteral("Class"), f.readString(kFinanceSoft, QStringLiteral("Class")));
     head += iniLine(QStringLiteral("StartTime"), resultDate(s.startYear, s.startMonth, s.startDay));
     head += iniLine(QStringLiteral("EndTime"), resultDate(s.endYear, s.endMonth, s.endDay));
@@ -316,7 +341,8 @@ bool CIndicatorRun::Start(QString* message) {
                     QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     head += iniLine(QStringLiteral("DBValidFlag"), QStringLiteral("1"));
     for (const char* key : {"MoneyUnit", "Decimal", "Merge"})
-        head += iniLine(QString::fromLatin1(key), i.readString(kReportSoft, QString::fromLatin1(key)));
+        head +=
+            iniLine(QString::fromLatin1(key), i.readString(kReportSoft, QString::fromLatin1(key)));
     head += iniHeader(kType);
     for (const char* key : {"1", "2", "3", "4"})
         head += iniLine(QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
@@ -340,7 +366,8 @@ bool CIndicatorRun::saveResult() {
     m_files->section.clear();
     m_files->log.flush();
     const bool ok = m_files->result.write(block) == block.size() && m_files->result.flush();
-    if (!ok) trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
+    if (!ok)
+        trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
     return ok;
 }
 
@@ -484,8 +511,8 @@ bool CIndicatorRun::Finish() {
     m_files->result.close();
     IniFile r(m_settings.resultLib);
     r.setEncoding(IniFile::Encoding::Gb18030);
-    r.setString(kFinanceSoft, QStringLiteral("DBValidFlag"), m_failed ? QStringLiteral("0")
-                                                                        : QStringLiteral("1"));
+    r.setString(kFinanceSoft, QStringLiteral("DBValidFlag"),
+                m_failed ? QStringLiteral("0") : QStringLiteral("1"));
     // The end mark is the section itself: a bare "=" line would stop
     // ordinary INI readers, so the section is written without keys.
     const QString end = QStringLiteral("End");

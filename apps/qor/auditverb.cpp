@@ -29,10 +29,10 @@ int verbAudit(const QStringList& args, Output* out) {
     CReportHandle report(reportPath, CReportHandle::OpenMode::OpenExisting,
                          CReportHandle::Access::Read);
     if (!report.IsOpen()) {
-        out->err += QStringLiteral("qor audit: %1: %2\n")
-                        .arg(reportPath, report.ErrorText().isEmpty()
-                                             ? StatusText(report.OpenStatus())
-                                             : report.ErrorText());
+        out->err +=
+            QStringLiteral("qor audit: %1: %2\n")
+                .arg(reportPath, report.ErrorText().isEmpty() ? StatusText(report.OpenStatus())
+                                                              : report.ErrorText());
         return 1;
     }
     CAuditIfaceDef def;
@@ -44,8 +44,8 @@ int verbAudit(const QStringList& args, Output* out) {
     }
     out->text += def.MappingPath() + QLatin1Char('\n');
     for (int i = 0; i < def.EntryCount(); ++i)
-        out->text += QStringLiteral("%1\t%2\t%3\n").arg(def.EntryGroup(i), def.EntryName(i),
-                                                     def.EntryCell(i));
+        out->text += QStringLiteral("%1\t%2\t%3\n")
+                         .arg(def.EntryGroup(i), def.EntryName(i), def.EntryCell(i));
     return 0;
 }
 

@@ -12,7 +12,8 @@ namespace qor::app {
 
 int verbIndicators(const QStringList& args, Output* out) {
     if (args.isEmpty() || args.size() > 2) {
-        out->err += QStringLiteral("qor indicators: give the interface file and, optionally, a report\n");
+        out->err +=
+            QStringLiteral("qor indicators: give the interface file and, optionally, a report\n");
         return 2;
     }
     IndicatorSettings settings;
@@ -36,10 +37,10 @@ int verbIndicators(const QStringList& args, Output* out) {
                                                  CReportHandle::OpenMode::OpenExisting,
                                                  CReportHandle::Access::Read);
         if (!report->IsOpen()) {
-            out->err += QStringLiteral("qor indicators: %1: %2\n")
-                            .arg(args[1], report->ErrorText().isEmpty()
-                                              ? StatusText(report->OpenStatus())
-                                              : report->ErrorText());
+            out->err +=
+                QStringLiteral("qor indicators: %1: %2\n")
+                    .arg(args[1], report->ErrorText().isEmpty() ? StatusText(report->OpenStatus())
+                                                                : report->ErrorText());
             return 1;
         }
         if (report->IsFormatState()) report->EnterDataState();
@@ -67,7 +68,8 @@ int verbIndicators(const QStringList& args, Output* out) {
     const bool written = run.Finish();
     ci.SetReport(nullptr);
     if (!written) {
-        out->err += QStringLiteral("qor indicators: %1 could not be written\n").arg(settings.resultLib);
+        out->err +=
+            QStringLiteral("qor indicators: %1 could not be written\n").arg(settings.resultLib);
         return 1;
     }
     // Done, but with indicators marked as failed: the result library says

@@ -46,15 +46,17 @@ TEST(QorIndicators, ComputesTheResultLibraryAndTellsFailures) {
     };
     put("ind.ini", "[ReportSoft]\r\nDecimal=1\r\n[z1]\r\nName=一\r\n[z2]\r\nName=二\r\n[end]\r\n");
     put("f.ini", "[z1]\r\nExpressions=%endyear%+1\r\n[z2]\r\nExpressions=1+\r\n");
-    put("i.ini", "[InterCS]\r\nEndTime=2004-12-31\r\nCWZBK_File=ind.ini\r\nCWGSK_File=f.ini\r\n"
-                 "CWSJK_File=out.ini\r\nLog_File=log.txt\r\n");
+    put("i.ini",
+        "[InterCS]\r\nEndTime=2004-12-31\r\nCWZBK_File=ind.ini\r\nCWGSK_File=f.ini\r\n"
+        "CWSJK_File=out.ini\r\nLog_File=log.txt\r\n");
     auto r = qor(dir, "indicators i.ini");
     EXPECT_EQ(r.exitCode, 3) << r.err.constData();
     EXPECT_TRUE(QString::fromUtf8(r.out).contains("执行表达式:2005"));
     const auto py = qortest::python(
         "import configparser,sys\nc=configparser.ConfigParser()\n"
         "c.read(sys.argv[1],encoding='gb18030')\n"
-        "print(c['z1']['value'],c['z2']['value'],c['FinanceSoft']['dbvalidflag'],c.has_section('End'))",
+        "print(c['z1']['value'],c['z2']['value'],c['FinanceSoft']['dbvalidflag'],c.has_section('"
+        "End'))",
         {dir + "/out.ini"});
     EXPECT_EQ(QString::fromUtf8(py.out).trimmed(), u"2005.0 ERROR 0 True") << py.err.constData();
     put("bad.ini", "[InterCS]\r\nCWZBK_File=ind.ini\r\n");

@@ -7,9 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QGroupBox>
 
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -56,13 +56,13 @@ std::unique_ptr<CReportHandle> makeReport(const QString& name, int rows, int col
     return h;
 }
 
-const QStringList kHeader = {"项目", "行次", "年初数", "期末数", "项目", "行次", "年初数", "期末数"};
+const QStringList kHeader = {"项目", "行次", "年初数", "期末数",
+                             "项目", "行次", "年初数", "期末数"};
 
 std::unique_ptr<CReportHandle> twoGroupReport() {
-    return makeReport("two", 20, 8,
-                      {{1, {"资产负债表"}},
-                       {2, {"会企01表", "", "", "", "", "", "单位:元"}},
-                       {3, kHeader}});
+    return makeReport(
+        "two", 20, 8,
+        {{1, {"资产负债表"}}, {2, {"会企01表", "", "", "", "", "", "单位:元"}}, {3, kHeader}});
 }
 
 class AuditFiles : public ::testing::Test {
@@ -93,7 +93,8 @@ TEST_F(AuditFiles, AnEmptyFolderGetsTheBuiltInListThatXmllintReads) {
     EXPECT_EQ(list.GetFormat(2).count("\r\n"), 6);
     // Two statements share one statement file, and so one mapping file.
     EXPECT_EQ(list.FindFileName(QStringLiteral("小企业现金流量表")), u"Q_XJLLB.TXT");
-    EXPECT_EQ(QFileInfo(CAuditStatementList::MappingPath(list.FindFileName(QStringLiteral("小企业现金流量表"))))
+    EXPECT_EQ(QFileInfo(CAuditStatementList::MappingPath(
+                            list.FindFileName(QStringLiteral("小企业现金流量表"))))
                   .fileName(),
               u"q_xjllb.config");
 
@@ -108,7 +109,8 @@ TEST_F(AuditFiles, AnEmptyFolderGetsTheBuiltInListThatXmllintReads) {
     EXPECT_EQ(xp("count(/ReportData/List[@filepath=''])"), u"15");
     EXPECT_EQ(xp("count(/ReportData/List/Format)"), u"15");
     // Attributes in the order the statement writers expect.
-    const QString first = QString::fromUtf8(qortest::run("xmllint", {"--xpath", "/ReportData/List[1]", path}).out);
+    const QString first =
+        QString::fromUtf8(qortest::run("xmllint", {"--xpath", "/ReportData/List[1]", path}).out);
     EXPECT_LT(first.indexOf("listname="), first.indexOf("filename="));
     EXPECT_LT(first.indexOf("filename="), first.indexOf("filepath="));
     EXPECT_LT(first.indexOf("filepath="), first.indexOf("unittype="));
@@ -129,9 +131,10 @@ TEST_F(AuditFiles, ReportPathsOutsideGb2312SurviveAndStrictReadersAcceptTheFile)
 
 TEST_F(AuditFiles, AnotherVersionOrABrokenFileIsReplacedButKeptAside) {
     const QString path = CAuditStatementList::DefinitionPath();
-    writeFile(path, "<?xml version='1.0' encoding='GB2312'?>\r\n<ReportData version=\"0.7\">"
-                    "<List listname=\"x\" filename=\"x.txt\" filepath=\"/keep/me.rep\" unittype=\"1\">"
-                    "<Format>a,C1</Format></List></ReportData>");
+    writeFile(path,
+              "<?xml version='1.0' encoding='GB2312'?>\r\n<ReportData version=\"0.7\">"
+              "<List listname=\"x\" filename=\"x.txt\" filepath=\"/keep/me.rep\" unittype=\"1\">"
+              "<Format>a,C1</Format></List></ReportData>");
     EXPECT_EQ(CAuditStatementList().GetCount(), 15);
     QStringList kept = QDir(GetConfigDir()).entryList({"shenjishu.xml.*.old"});
     ASSERT_EQ(kept.size(), 1);
@@ -196,7 +199,8 @@ TEST_F(AuditFiles, MappingsRoundTripAndAFileOutOfStepStopsWithAMessage) {
 
     if (qortest::haveProgram("xmllint")) {
         auto xp = [&](const QString& q) {
-            return QString::fromUtf8(qortest::run("xmllint", {"--xpath", q, mapping}).out).trimmed();
+            return QString::fromUtf8(qortest::run("xmllint", {"--xpath", q, mapping}).out)
+                .trimmed();
         };
         EXPECT_EQ(xp("count(/ReportData/Area)"), u"2");
         EXPECT_EQ(xp("count(/ReportData/Area/Cell)"), u"16");
@@ -204,8 +208,9 @@ TEST_F(AuditFiles, MappingsRoundTripAndAFileOutOfStepStopsWithAMessage) {
     }
 
     // Second cell named out of step; then more cells than the list has.
-    writeFile(mapping, "<ReportData><Area><Cell name=\"报表编号\">A1</Cell>"
-                       "<Cell name=\"报告期\">x</Cell><Cell name=\"报告日\">y</Cell></Area></ReportData>");
+    writeFile(mapping,
+              "<ReportData><Area><Cell name=\"报表编号\">A1</Cell>"
+              "<Cell name=\"报告期\">x</Cell><Cell name=\"报告日\">y</Cell></Area></ReportData>");
     CAuditIfaceDef bad;
     ASSERT_TRUE(bad.LoadMapping(kBalance));
     EXPECT_EQ(messages, QStringList{"OpenDefInterfaceXML error"});
@@ -266,7 +271,9 @@ TEST_F(AuditFiles, TheLayoutScanCopesWithOddTables) {
 
     // Twenty-two copies side by side count as twenty.
     QStringList wide;
-    for (int i = 0; i < 22; ++i) wide << "项目" << "金额";
+    for (int i = 0; i < 22; ++i)
+        wide << "项目"
+             << "金额";
     auto many = makeReport("many", 5, 44, {{1, wide}});
     CAuditLayoutScan manyScan(many.get(), kBalance);
     EXPECT_EQ(manyScan.CountGroups(), 20);

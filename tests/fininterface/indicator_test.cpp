@@ -82,12 +82,14 @@ protected:
             "import configparser,sys\n"
             "c=configparser.ConfigParser(allow_no_value=True,strict=False,delimiters=('=',))\n"
             "c.optionxform=str\n"
-            "c.read_string(open(sys.argv[1],encoding='gb18030',newline='').read().replace('\\r\\n','\\n'))\n" +
+            "c.read_string(open(sys.argv[1],encoding='gb18030',newline='').read().replace('\\r\\n',"
+            "'\\n'))\n" +
                 script,
             {dir + "/result.ini"});
         QFile f(dir + "/result.ini");
         f.open(QIODevice::ReadOnly);
-        EXPECT_EQ(r.exitCode, 0) << r.err.constData() << decodeText(f.readAll(), "GB18030").toStdString();
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData()
+                                 << decodeText(f.readAll(), "GB18030").toStdString();
         return QString::fromUtf8(r.out).trimmed();
     }
     QString dir;
@@ -127,7 +129,8 @@ TEST_F(Indicators, TheInterfaceFileGivesThePeriodAndTheSettings) {
     EXPECT_FALSE(ReadInterfaceFile(dir + "/bad.ini", &s));
     EXPECT_EQ(s.missing, (QStringList{"财务公式库,", "错误记录文件,"}));
 
-    writeGb(dir + "/ind2.ini", "[ReportSoft]\nDecimal=12\nMoneyUnit=10000万元\n[A01]\n[TYPE]\n[B02]\n[end]\n[C03]\n");
+    writeGb(dir + "/ind2.ini",
+            "[ReportSoft]\nDecimal=12\nMoneyUnit=10000万元\n[A01]\n[TYPE]\n[B02]\n[end]\n[C03]\n");
     s.indicatorLib = dir + "/ind2.ini";
     ASSERT_TRUE(LoadIndicatorList(&s));
     EXPECT_EQ(s.codes, (QStringList{"a01", "b02"}));
@@ -157,8 +160,9 @@ TEST_F(Indicators, EveryIndicatorIsComputedMarkedAndReadBack) {
     auto r = run(iface);
     EXPECT_TRUE(r->AnyFailed());
     if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
-    EXPECT_EQ(readResult("print(c['0101']['Value'],c['0101']['ZBValidFlag'],c['0101']['MoneyUnit'])"),
-              u"123.46 1 1元");
+    EXPECT_EQ(
+        readResult("print(c['0101']['Value'],c['0101']['ZBValidFlag'],c['0101']['MoneyUnit'])"),
+        u"123.46 1 1元");
     EXPECT_EQ(readResult("print(c['0102']['Value'])"), u"246.91");
     EXPECT_EQ(readResult("print(c['0103']['Value'],c['0103']['ZBValidFlag'])"), u"ERROR 0");
     EXPECT_EQ(readResult("print(c['0104']['ZBValidFlag'])"), u"0");
@@ -193,14 +197,16 @@ TEST_F(Indicators, LongExpressionsAndManySubIndicatorsNeverGoWrongQuietly) {
     QList<Indicator> list{{"long", longSum}, {"wide", wide}, {"s", QString(1000, u'1')}};
     // A hundred indicators, each using a sub-indicator: no variable is left
     // behind to fill the table.
-    for (int i = 0; i < 100; ++i) list.append(Indicator{QString("n%1").arg(i), "%zbone%+" + QString::number(i)});
+    for (int i = 0; i < 100; ++i)
+        list.append(Indicator{QString("n%1").arg(i), "%zbone%+" + QString::number(i)});
     list.append(Indicator{"one", "1"});
     const int before = CCalcInterpreter::Instance().Runtime().GetVariableCount();
     run(write(list));
     EXPECT_EQ(CCalcInterpreter::Instance().Runtime().GetVariableCount(), before);
     if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(readResult("print(c['long']['Value'],c['wide']['Value'])"), u"ERROR ERROR");
-    EXPECT_EQ(readResult("print(c['n99']['Value'],sum(c[s]['ZBValidFlag']=='1' for s in c if s.startswith('n')))"),
+    EXPECT_EQ(readResult("print(c['n99']['Value'],sum(c[s]['ZBValidFlag']=='1' for s in c if "
+                         "s.startswith('n')))"),
               u"100.00 100");
 }
 
@@ -264,8 +270,9 @@ TEST_F(IndicatorDialog, ChoosesFilesRunsToCompletionStopsAndCannotCloseWhileRunn
             ASSERT_TRUE(d.IsLoaded());
             EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_END_DATE))->text(),
                       u"2004年12月31日");
-            EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_LINK_INDICATORS))->text(),
-                      dir + "/ind.ini");
+            EXPECT_EQ(
+                static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_LINK_INDICATORS))->text(),
+                dir + "/ind.ini");
             // A library that is not installed: the start says so.
             click(d, CDataIfaceDlg::IDC_CHOOSE_LIBRARY);
             EXPECT_TRUE(d.Settings().formulaLib.endsWith("Library/工业公式库.ini"));
@@ -284,8 +291,10 @@ TEST_F(IndicatorDialog, ChoosesFilesRunsToCompletionStopsAndCannotCloseWhileRunn
             EXPECT_EQ(d.Result(), 0);
             waitWhileRunning(d);
             EXPECT_FALSE(d.IsRunning());
-            EXPECT_EQ(static_cast<QProgressBar*>(d.GetDlgItem(CDataIfaceDlg::IDC_PROGRESS))->value(), 3);
-            EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_PERCENT))->text(), u"100%");
+            EXPECT_EQ(
+                static_cast<QProgressBar*>(d.GetDlgItem(CDataIfaceDlg::IDC_PROGRESS))->value(), 3);
+            EXPECT_EQ(static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_PERCENT))->text(),
+                      u"100%");
             QFile f(dir + "/result.ini");
             EXPECT_TRUE(f.open(QIODevice::ReadOnly));
             result = decodeText(f.readAll(), "GB18030");
@@ -319,7 +328,8 @@ TEST(FormulaLibDlg, ReturnsTheNameWithoutItsNumber) {
     ASSERT_EQ(combo->count(), 28);
     d.OnOK();
     EXPECT_EQ(d.Choice(), u"");
-    for (const auto& [index, name] : {std::pair{9, u"运输(民用航空)"}, {0, u"工业"}, {27, u"<<空>>"}}) {
+    for (const auto& [index, name] :
+         {std::pair{9, u"运输(民用航空)"}, {0, u"工业"}, {27, u"<<空>>"}}) {
         combo->setCurrentIndex(index);
         d.OnOK();
         EXPECT_EQ(d.Choice(), QString::fromUtf16(name));
