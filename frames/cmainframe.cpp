@@ -52,6 +52,7 @@ constexpr int kExit = 57665, kArrange = 57649, kCascade = 57650, kTile = 57651;
 constexpr int kHelpTopics = 57667, kHelp = 57670;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
+constexpr int kExecute = 33078, kStandardMenu = 33326;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
@@ -245,6 +246,9 @@ void CMainFrame::createMenus() {
 }
 
 void CMainFrame::switchMenu(int menuId) {
+    m_wantedMenu = menuId;
+    // A user menu stays while reports are opened, closed and activated.
+    if (m_userMenuActive) return;
     if (m_currentMenu == menuId) return;
     m_currentMenu = menuId;
     QMenuBar* bar = menuBar();
@@ -429,8 +433,10 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
     child->CommitPendingEntry();
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
-        const std::optional<QString> chosen = chooseFile(
-            {QStringLiteral("另存为"), path.isEmpty() ? QDir::homePath() : path, kSaveFilter, true});
+        FilePrompt prompt{QStringLiteral("另存为"), path.isEmpty() ? QDir::homePath() : path,
+                          kSaveFilter, true};
+        prompt.mode = 3;  // report protection, ".REP" added, overwrite asked
+        const std::optional<QString> chosen = chooseFile(prompt);
         if (!chosen || chosen->isEmpty()) return false;
         path = *chosen;
         QFileInfo info(path);
@@ -616,6 +622,7 @@ bool isFrameCommand(int id) {
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
+        case kExecute: case kStandardMenu:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -645,7 +652,12 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kHelp:
         case kCurrency:
         case kImportSpreadsheetXml:
+        case kExecute:
             s.enabled = true;
+            return true;
+        case kStandardMenu:
+            s.enabled = m_userMenuActive;
+            if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
             return true;
         case kClose:
         case kSave:
@@ -712,6 +724,12 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kImportSpreadsheetXml:
             ImportSpreadsheetXml();
+            return true;
+        case kExecute:
+            OnExecute();
+            return true;
+        case kStandardMenu:
+            ReturnToStandardMenu();
             return true;
         case kSave:
             SaveDocument(child, false);

@@ -16,7 +16,9 @@
 #include "document/cmdtarget.h"
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
+#include "frames/usermenu.h"
 
+class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -74,6 +76,27 @@ public:
     QMenu* ContextMenu(int menuId) const { return m_contextMenus.value(menuId); }
     // Shows context menu 115 or 102 at a screen point (non-blocking).
     QMenu* ShowContextMenu(int menuId, QPoint globalPos);
+
+    // ---- user menus
+    // Loads a ".mnu" file as the menu bar (".mnu" added to a name without
+    // extension), or, for an empty name, returns to the standard menu.
+    // False with *error's text when the file is missing, of another type,
+    // damaged or not codable; the menu bar is then unchanged. A UTF-16
+    // menu file is refused while a user menu is shown.
+    bool LoadMenuFile(const QString& name, QString* error = nullptr);
+    // Shows the tables as the menu bar; false (nothing changed) when a
+    // level has more items than can be coded.
+    bool BuildUserMenu(const UserMenuTables& tables);
+    void ReturnToStandardMenu();
+    bool IsUserMenuActive() const { return m_userMenuActive; }
+    const UserMenuTables& UserMenu() const { return m_userMenu; }
+    // Runs the command text of the item with this id; false when it has
+    // none or the script failed (the user was told).
+    bool RunUserMenuItem(int id);
+    // The status-bar prompt of a user-menu item under the mouse.
+    void ShowUserMenuPrompt(QAction* action);
+    // Execute: runs a chosen ".shl" or loads a chosen ".mnu".
+    void OnExecute();
 
     // ---- bars
     CFlatToolBar* ToolBar(int id) const;
@@ -134,6 +157,7 @@ private:
     QMenu* buildMenu(const QList<MenuEntry>& entries, const QString& title);
     void fillWindowList(QMenu* menu);
     void switchMenu(int menuId);
+    void clearUserMenuWidgets();
     CChildFrame* addChild(std::unique_ptr<CQorsDoc> doc);
     void onFontBox(int code, int index);
     void toggleCmdBar();
@@ -148,6 +172,11 @@ private:
     QHash<int, QMenu*> m_contextMenus;
     QList<QMenu*> m_windowMenus;
     int m_currentMenu = 0;
+    int m_wantedMenu = 0;  // the standard menu the active window wants
+    UserMenuTables m_userMenu;
+    bool m_userMenuActive = false;
+    QList<QMenu*> m_userMenus;
+    QList<QAction*> m_userActions;
     CFlatToolBar* m_standardBar = nullptr;
     CFontToolBar* m_formatBar = nullptr;
     CFormulaToolBar* m_editBar = nullptr;
