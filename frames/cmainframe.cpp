@@ -53,6 +53,7 @@ constexpr int kHelpTopics = 57667, kHelp = 57670;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kExecute = 33078, kStandardMenu = 33326;
+constexpr int kImportOwnXml = 33324, kConvertToHtml = 33325;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
@@ -622,7 +623,7 @@ bool isFrameCommand(int id) {
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
-        case kExecute: case kStandardMenu:
+        case kExecute: case kStandardMenu: case kImportOwnXml: case kConvertToHtml:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -653,6 +654,8 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kCurrency:
         case kImportSpreadsheetXml:
         case kExecute:
+        case kImportOwnXml:
+        case kConvertToHtml:
             s.enabled = true;
             return true;
         case kStandardMenu:
@@ -727,6 +730,12 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kExecute:
             OnExecute();
+            return true;
+        case kImportOwnXml:
+            ImportOwnXml();
+            return true;
+        case kConvertToHtml:
+            OnConvertToHtml();
             return true;
         case kStandardMenu:
             ReturnToStandardMenu();

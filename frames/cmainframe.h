@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <functional>
@@ -37,6 +38,21 @@ class CFontToolBar;
 class CFormulaToolBar;
 class CStatusBarXP;
 
+// The outcome of converting reports to HTML: how many went through, the
+// files that could not be converted, and those past the limit of one run.
+constexpr int kMaxHtmlConversionFiles = 100;
+struct HtmlConversion {
+    int converted = 0;
+    QStringList failed;
+    QStringList leftOut;
+    // The one message that ends the run: "done" when every file was
+    // converted, otherwise the files that were not.
+    QString Message() const;
+};
+// Writes every page of each report into "html" beside it; at most the
+// first kMaxHtmlConversionFiles files are taken.
+HtmlConversion ConvertReportsToHtml(const QStringList& files);
+
 class CMainFrame : public QMainWindow, public qor::ICommandTarget {
     Q_OBJECT
 
@@ -55,6 +71,12 @@ public:
     // refused (62017) before any report is made; a failed import closes
     // the report it made. The new report's window, or null.
     CChildFrame* ImportSpreadsheetXml();
+    // Asks for a file of the own XML format and reads it into a new report
+    // (command 33324). Any other XML is refused (62017) before a report is
+    // made; a failed import closes the report it made.
+    CChildFrame* ImportOwnXml();
+    // Asks for report files and converts each to HTML pages (33325).
+    void OnConvertToHtml();
     CChildFrame* ActiveChild() const;
     CQorsView* ActiveView() const;
     CQorsDoc* ActiveDocument() const;
