@@ -53,7 +53,7 @@ constexpr int kHelpTopics = 57667, kHelp = 57670;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kExecute = 33078, kStandardMenu = 33326;
-constexpr int kImportOwnXml = 33324, kConvertToHtml = 33325;
+constexpr int kImportOwnXml = 33324, kConvertToHtml = 33325, kCommonReports = 33302;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
@@ -624,6 +624,7 @@ bool isFrameCommand(int id) {
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
         case kExecute: case kStandardMenu: case kImportOwnXml: case kConvertToHtml:
+        case kCommonReports:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -656,6 +657,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kExecute:
         case kImportOwnXml:
         case kConvertToHtml:
+        case kCommonReports:
             s.enabled = true;
             return true;
         case kStandardMenu:
@@ -736,6 +738,9 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kConvertToHtml:
             OnConvertToHtml();
+            return true;
+        case kCommonReports:
+            OnCommonReports();
             return true;
         case kStandardMenu:
             ReturnToStandardMenu();

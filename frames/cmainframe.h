@@ -53,6 +53,13 @@ struct HtmlConversion {
 // first kMaxHtmlConversionFiles files are taken.
 HtmlConversion ConvertReportsToHtml(const QStringList& files);
 
+// The templates of an industry's common reports, from "qormodel.cfg" in
+// the language folder of the template directory, trying zh-TW, en-US and
+// zh-CN after the current language; *language is the folder that had
+// them. Empty when none has the industry.
+QStringList CommonReportTemplates(const QString& templateDir, const QString& industry,
+                                  QString* language);
+
 class CMainFrame : public QMainWindow, public qor::ICommandTarget {
     Q_OBJECT
 
@@ -77,6 +84,9 @@ public:
     CChildFrame* ImportOwnXml();
     // Asks for report files and converts each to HTML pages (33325).
     void OnConvertToHtml();
+    // Makes a new report from each template of the account set's
+    // industry, after asking (33302).
+    void OnCommonReports();
     CChildFrame* ActiveChild() const;
     CQorsView* ActiveView() const;
     CQorsDoc* ActiveDocument() const;

@@ -11,7 +11,10 @@
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/cmyfiledlg.h"
+#include "platform/datadir.h"
+#include "platform/inifile.h"
 #include "platform/uiservices.h"
+#include "reader/creaderapp.h"
 
 namespace qor::frames {
 
@@ -19,6 +22,12 @@ namespace {
 
 constexpr int kMsgXmlNotSupported = 62017;
 constexpr int kMsgConverted = 62564;
+constexpr int kMsgNothingFound = 61999;
+constexpr int kStrAllOfIndustry = 63171;
+constexpr int kStrTemplates = 63172;
+// The section of one industry is read up to this many characters, as
+// "key=value" entries each with its end.
+constexpr qsizetype kMaxTemplateSection = 2048;
 
 void tellUser(const QString& text, MsgIcon icon = MsgIcon::Warning) {
     messageBox(text, LoadErrorText(57344), MsgButtons::Ok, icon);
@@ -102,6 +111,63 @@ void CMainFrame::OnConvertToHtml() {
     const HtmlConversion result = ConvertReportsToHtml(files);
     const bool clean = result.failed.isEmpty() && result.leftOut.isEmpty();
     tellUser(result.Message(), clean ? MsgIcon::Information : MsgIcon::Warning);
+}
+
+QStringList CommonReportTemplates(const QString& templateDir, const QString& industry,
+                                  QString* language) {
+    const QString original = LanguageCode();
+    QStringList tried{original, QStringLiteral("zh-TW"), QStringLiteral("en-US"),
+                      QStringLiteral("zh-CN")};
+    for (const QString& lang : tried) {
+        const QString folder = QDir(templateDir).filePath(lang);
+        IniFile ini(QDir(folder).filePath(QStringLiteral("qormodel.cfg")));
+        QStringList templates;
+        qsizetype used = 0;
+        for (const QString& key : ini.keys(industry)) {
+            const QString value = ini.readString(industry, key);
+            used += key.size() + 1 + value.size() + 1;
+            if (used > kMaxTemplateSection) break;
+            if (value.isEmpty()) continue;
+            // A bare name lies in the language folder; a Windows path is
+            // mapped below the data directory like every such path.
+            if (value.contains(QLatin1Char(':')) || value.contains(QLatin1Char('\\')))
+                templates << nativePath(value);
+            else if (QDir::isRelativePath(value))
+                templates << QDir(folder).filePath(value);
+            else
+                templates << value;
+        }
+        if (!templates.isEmpty()) {
+            if (language) *language = lang;
+            return templates;
+        }
+    }
+    return {};
+}
+
+void CMainFrame::OnCommonReports() {
+    const CReaderApp* app = CReaderApp::Current();
+    const QString industry = app ? app->m_strIndustryName : QString();
+    const QString templateDir = app ? app->m_strTemplateDir : QString();
+    const QString question = LoadErrorText(kStrAllOfIndustry) + QLatin1Char('(') + industry +
+                             QLatin1Char(')') + LoadErrorText(kStrTemplates);
+    if (!askYesNo(question, LoadErrorText(57344), true)) return;
+    QString language;
+    const QStringList templates = CommonReportTemplates(templateDir, industry, &language);
+    if (templates.isEmpty()) {
+        // The language stays as it was when no folder has the industry.
+        tellUser(LoadErrorText(kMsgNothingFound) + LoadErrorText(kStrTemplates) + industry +
+                 QStringLiteral(":("));
+        return;
+    }
+    // The folder that had the list is the language from now on, as the
+    // templates of the new reports come from it.
+    if (language != LanguageCode()) SetLanguageCode(language);
+    for (const QString& path : templates) {
+        CChildFrame* child = NewDocument();
+        if (!child) return;
+        child->GetDocument()->ApplyTemplateFile(path);
+    }
 }
 
 }  // namespace qor::frames

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QLineEdit>
 
+#include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "reader/creaderapp.h"
 #include "frame_fixture.h"
 #include "frames/cmyfiledlg.h"
 #include "tests/common/testsupport.h"
@@ -101,6 +103,58 @@ TEST_F(ExchangeCommands, HtmlConversionWritesBesideEachSourceAndNamesFailures) {
     EXPECT_EQ(capped.leftOut, QStringList{many.last()});
     EXPECT_TRUE(capped.Message().contains(QStringLiteral("c100.rep")));
     EXPECT_FALSE(QFileInfo(root + "/a/html/c100_1.html").exists());
+}
+
+TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIndustry) {
+    const QString dir = qortest::freshDir("frames-models");
+    CReaderApp app(dir + "/app.ini");
+    app.m_strIndustryName = QStringLiteral("工业");
+    app.m_strTemplateDir = dir;
+    // zh-TW has no such industry; en-US lists two templates (one by a
+    // bare name, one by a full path); zh-CN, tried last, lists another.
+    auto write = [&](const QString& lang, const QByteArray& text) {
+        QDir().mkpath(dir + "/" + lang);
+        QFile f(dir + "/" + lang + "/qormodel.cfg");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("zh-TW", "[商业]\n1=x.rep\n");
+    const QString elsewhere = dir + "/elsewhere.rep";
+    write("en-US", ("[工业]\n1=bs.rep\n2=" + elsewhere + "\n").toUtf8());
+    write("zh-CN", "[工业]\n1=never.rep\n");
+    for (const QString& t : {dir + "/en-US/bs.rep", elsewhere}) {
+        CReportHandle made(t);
+        uint16_t rows = 12, cols = 3;
+        ASSERT_EQ(made.AccessTableSize(1, &rows, &cols), 0);
+        ASSERT_EQ(made.Save(), 0);
+    }
+    const QString before = LanguageCode();
+    SetLanguageCode(QStringLiteral("xx-XX"));
+
+    messages.clear();
+    ASSERT_TRUE(frame->Router().Execute(33302));
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_EQ(messages.first(), LoadErrorText(63171) + "(工业)" + LoadErrorText(63172));
+    ASSERT_EQ(frame->Children().size(), 2) << messages.join(u'|').toStdString();
+    for (CChildFrame* child : frame->Children())
+        EXPECT_EQ(child->GetDocument()->GetReport()->GetRowCount(), 12);
+    EXPECT_EQ(LanguageCode(), QStringLiteral("en-US"));
+
+    // An industry no folder lists: told so, and the language stays.
+    SetLanguageCode(QStringLiteral("xx-XX"));
+    app.m_strIndustryName = QStringLiteral("农业");
+    messages.clear();
+    ASSERT_TRUE(frame->Router().Execute(33302));
+    EXPECT_EQ(messages.last(),
+              LoadErrorText(61999) + LoadErrorText(63172) + QStringLiteral("农业:("));
+    EXPECT_EQ(frame->Children().size(), 2);
+    EXPECT_EQ(LanguageCode(), QStringLiteral("xx-XX"));
+    // No: nothing happens.
+    answers = {qor::MsgAnswer::No};
+    ASSERT_TRUE(frame->Router().Execute(33302));
+    EXPECT_EQ(frame->Children().size(), 2);
+    SetLanguageCode(before);
+    for (CChildFrame* child : frame->Children()) child->GetDocument()->SetModifiedFlag(false);
 }
 
 }  // namespace
