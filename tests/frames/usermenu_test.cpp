@@ -306,4 +306,37 @@ TEST_F(UserMenuFrameTest, MenuWordExecuteAndUtf16MenusLoadAgainAfterReturning) {
     EXPECT_EQ(cellText(child->GetDocument(), 1, 1), QStringLiteral("5"));
 }
 
+TEST_F(UserMenuFrameTest, EveryItemOfAWalkedMenuRunsItsOwnText) {
+    // Each leaf writes its own number into its own cell of column A, so an
+    // item running another's text (a wrong id) shows.
+    QList<Rec> recs;
+    int n = 0;
+    auto leafRec = [&](const QString& name) {
+        ++n;
+        return Rec{name, QStringLiteral("LET A%1=%1").arg(n), name, n, 0};
+    };
+    recs << Rec{QStringLiteral("一"), {}, {}, 0, 2} << leafRec(QStringLiteral("一甲"))
+         << Rec{QStringLiteral("一乙"), {}, {}, 0, 3} << leafRec(QStringLiteral("一乙a"))
+         << leafRec(QStringLiteral("一乙b")) << leafRec(QStringLiteral("一乙c"))
+         << leafRec(QStringLiteral("二")) << Rec{QStringLiteral("三"), {}, {}, 0, 1}
+         << leafRec(QStringLiteral("三甲"));
+    const QString path = writeMenu(dir, QStringLiteral("walk.mnu"), ansiMenu(3, recs));
+    CChildFrame* child = newReport();
+    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->LoadMenuFile(path));
+    std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            if (a->menu()) {
+                walk(a->menu()->actions());
+                continue;
+            }
+            EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+            a->trigger();
+        }
+    };
+    walk(frame->menuBar()->actions());
+    for (int i = 1; i <= n; ++i)
+        EXPECT_EQ(cellText(child->GetDocument(), i - 1, 0), QString::number(i)) << i;
+}
+
 }  // namespace
