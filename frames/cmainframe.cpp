@@ -53,6 +53,8 @@ constexpr int kExit = 57665, kArrange = 57649, kCascade = 57650, kTile = 57651;
 constexpr int kHelpTopics = 57667, kHelp = 57670;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
+constexpr int kExecute = 33078, kStandardMenu = 33326;
+constexpr int kImportOwnXml = 33324, kConvertToHtml = 33325, kCommonReports = 33302;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kAuditStatementCount = 33337;
@@ -247,6 +249,9 @@ void CMainFrame::createMenus() {
 }
 
 void CMainFrame::switchMenu(int menuId) {
+    m_wantedMenu = menuId;
+    // A user menu stays while reports are opened, closed and activated.
+    if (m_userMenuActive) return;
     if (m_currentMenu == menuId) return;
     m_currentMenu = menuId;
     QMenuBar* bar = menuBar();
@@ -431,8 +436,10 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
     child->CommitPendingEntry();
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
-        const std::optional<QString> chosen = chooseFile(
-            {QStringLiteral("另存为"), path.isEmpty() ? QDir::homePath() : path, kSaveFilter, true});
+        FilePrompt prompt{QStringLiteral("另存为"), path.isEmpty() ? QDir::homePath() : path,
+                          kSaveFilter, true};
+        prompt.mode = 3;  // report protection, ".REP" added, overwrite asked
+        const std::optional<QString> chosen = chooseFile(prompt);
         if (!chosen || chosen->isEmpty()) return false;
         path = *chosen;
         QFileInfo info(path);
@@ -619,6 +626,8 @@ bool isFrameCommand(int id) {
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
         case kAuditStatementCount:
+        case kExecute: case kStandardMenu: case kImportOwnXml: case kConvertToHtml:
+        case kCommonReports:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -649,7 +658,15 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kCurrency:
         case kImportSpreadsheetXml:
         case kAuditStatementCount:
+        case kExecute:
+        case kImportOwnXml:
+        case kConvertToHtml:
+        case kCommonReports:
             s.enabled = true;
+            return true;
+        case kStandardMenu:
+            s.enabled = m_userMenuActive;
+            if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
             return true;
         case kClose:
         case kSave:
@@ -719,6 +736,21 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kAuditStatementCount:
             ShowAuditStatementCount();
+            return true;
+        case kExecute:
+            OnExecute();
+            return true;
+        case kImportOwnXml:
+            ImportOwnXml();
+            return true;
+        case kConvertToHtml:
+            OnConvertToHtml();
+            return true;
+        case kCommonReports:
+            OnCommonReports();
+            return true;
+        case kStandardMenu:
+            ReturnToStandardMenu();
             return true;
         case kSave:
             SaveDocument(child, false);

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <functional>
@@ -16,7 +17,9 @@
 #include "document/cmdtarget.h"
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
+#include "frames/usermenu.h"
 
+class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -34,6 +37,28 @@ class CFlatToolBar;
 class CFontToolBar;
 class CFormulaToolBar;
 class CStatusBarXP;
+
+// The outcome of converting reports to HTML: how many went through, the
+// files that could not be converted, and those past the limit of one run.
+constexpr int kMaxHtmlConversionFiles = 100;
+struct HtmlConversion {
+    int converted = 0;
+    QStringList failed;
+    QStringList leftOut;
+    // The one message that ends the run: "done" when every file was
+    // converted, otherwise the files that were not.
+    QString Message() const;
+};
+// Writes every page of each report into "html" beside it; at most the
+// first kMaxHtmlConversionFiles files are taken.
+HtmlConversion ConvertReportsToHtml(const QStringList& files);
+
+// The templates of an industry's common reports, from "qormodel.cfg" in
+// the language folder of the template directory, trying zh-TW, en-US and
+// zh-CN after the current language; *language is the folder that had
+// them. Empty when none has the industry.
+QStringList CommonReportTemplates(const QString& templateDir, const QString& industry,
+                                  QString* language);
 
 class CMainFrame : public QMainWindow, public qor::ICommandTarget {
     Q_OBJECT
@@ -53,6 +78,15 @@ public:
     // refused (62017) before any report is made; a failed import closes
     // the report it made. The new report's window, or null.
     CChildFrame* ImportSpreadsheetXml();
+    // Asks for a file of the own XML format and reads it into a new report
+    // (command 33324). Any other XML is refused (62017) before a report is
+    // made; a failed import closes the report it made.
+    CChildFrame* ImportOwnXml();
+    // Asks for report files and converts each to HTML pages (33325).
+    void OnConvertToHtml();
+    // Makes a new report from each template of the account set's
+    // industry, after asking (33302).
+    void OnCommonReports();
     CChildFrame* ActiveChild() const;
     CQorsView* ActiveView() const;
     CQorsDoc* ActiveDocument() const;
@@ -74,6 +108,27 @@ public:
     QMenu* ContextMenu(int menuId) const { return m_contextMenus.value(menuId); }
     // Shows context menu 115 or 102 at a screen point (non-blocking).
     QMenu* ShowContextMenu(int menuId, QPoint globalPos);
+
+    // ---- user menus
+    // Loads a ".mnu" file as the menu bar (".mnu" added to a name without
+    // extension), or, for an empty name, returns to the standard menu.
+    // False with *error's text when the file is missing, of another type,
+    // damaged or not codable; the menu bar is then unchanged. A UTF-16
+    // menu file is refused while a user menu is shown.
+    bool LoadMenuFile(const QString& name, QString* error = nullptr);
+    // Shows the tables as the menu bar; false (nothing changed) when a
+    // level has more items than can be coded.
+    bool BuildUserMenu(const UserMenuTables& tables);
+    void ReturnToStandardMenu();
+    bool IsUserMenuActive() const { return m_userMenuActive; }
+    const UserMenuTables& UserMenu() const { return m_userMenu; }
+    // Runs the command text of the item with this id; false when it has
+    // none or the script failed (the user was told).
+    bool RunUserMenuItem(int id);
+    // The status-bar prompt of a user-menu item under the mouse.
+    void ShowUserMenuPrompt(QAction* action);
+    // Execute: runs a chosen ".shl" or loads a chosen ".mnu".
+    void OnExecute();
 
     // ---- bars
     CFlatToolBar* ToolBar(int id) const;
@@ -134,6 +189,7 @@ private:
     QMenu* buildMenu(const QList<MenuEntry>& entries, const QString& title);
     void fillWindowList(QMenu* menu);
     void switchMenu(int menuId);
+    void clearUserMenuWidgets();
     CChildFrame* addChild(std::unique_ptr<CQorsDoc> doc);
     void onFontBox(int code, int index);
     void toggleCmdBar();
@@ -148,6 +204,11 @@ private:
     QHash<int, QMenu*> m_contextMenus;
     QList<QMenu*> m_windowMenus;
     int m_currentMenu = 0;
+    int m_wantedMenu = 0;  // the standard menu the active window wants
+    UserMenuTables m_userMenu;
+    bool m_userMenuActive = false;
+    QList<QMenu*> m_userMenus;
+    QList<QAction*> m_userActions;
     CFlatToolBar* m_standardBar = nullptr;
     CFontToolBar* m_formatBar = nullptr;
     CFormulaToolBar* m_editBar = nullptr;

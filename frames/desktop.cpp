@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QPointer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -156,6 +157,19 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
         return child ? child->GetDocument() : nullptr;
     };
     CAppEnvironment::Instance().SetDocumentHooks(std::move(hooks));
+    // MENU loads a user menu into this window (or returns to the standard
+    // menu); once the window is gone it answers as the headless program.
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    qor::cmd::CalcSubsystemHooks subsystems = ci.SubsystemHooks();
+    subsystems.loadMenu = [window = QPointer<CMainFrame>(main)](const QString& file,
+                                                                QString* error) {
+        if (!window) {
+            if (error) *error = QStringLiteral("MENU: no main window");
+            return false;
+        }
+        return window->LoadMenuFile(file, error);
+    };
+    ci.SetSubsystemHooks(std::move(subsystems));
     return frame;
 }
 

@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "frames/cmyfiledlg.h"
 #include "platform/uiservices.h"
 
 namespace qor::frames {
@@ -119,13 +121,22 @@ void InstallWidgetUiServices() {
         return v;
     };
     s.chooseFile = [](const FilePrompt& p) -> std::optional<QString> {
-        const QString path = p.save
-                                 ? QFileDialog::getSaveFileName(QApplication::activeWindow(),
-                                                                p.caption, p.directory, p.filter)
-                                 : QFileDialog::getOpenFileName(QApplication::activeWindow(),
-                                                                p.caption, p.directory, p.filter);
-        if (path.isEmpty()) return std::nullopt;
-        return path;
+        // Every file choice goes through the program's own dialog. The
+        // directory may name a file, which is then offered as the name.
+        QString dir = p.directory;
+        QString name;
+        if (!dir.isEmpty() && !QFileInfo(dir).isDir()) {
+            name = QFileInfo(dir).fileName();
+            dir = QFileInfo(dir).absolutePath();
+        }
+        CMyFileDlg dialog(!p.save, QString(), name, p.filter, QApplication::activeWindow());
+        dialog.SetMode(p.mode >= 0 ? p.mode
+                                   : (p.save ? CMyFileDlg::kSaveReplace : CMyFileDlg::kOpen));
+        if (!p.caption.isEmpty()) dialog.setWindowTitle(p.caption);
+        dialog.SetInitialDir(dir);
+        if (dialog.DoModal() != CMyFileDlg::IDOK || dialog.GetPathName().isEmpty())
+            return std::nullopt;
+        return dialog.GetPathName();
     };
     installUiServices(s);
 }

@@ -45,6 +45,10 @@ struct FilePrompt {
     QString directory;
     QString filter;  // "Reports (*.rep);;All (*)"
     bool save = false;
+    // The desktop's file dialog mode (open 0, run 1, save a report 3,
+    // open own XML 4, save replacing 5, ...); -1 takes 0 to open and 5 to
+    // save.
+    int mode = -1;
 };
 
 // The print dialog. The caller fills what it knows (the system's dialog

@@ -1,0 +1,173 @@
+// The main frame's file exchange commands: the own XML format into a new
+// report, and many reports to HTML at once.
+#include <QDir>
+#include <QFileInfo>
+
+#include "document/cqorsdoc.h"
+#include "engine/messages.h"
+#include "exchange/chtmlexporter.h"
+#include "exchange/ownxml_import.h"
+#include "exchange/xmldom.h"
+#include "frames/cchildframe.h"
+#include "frames/cmainframe.h"
+#include "frames/cmyfiledlg.h"
+#include "platform/datadir.h"
+#include "platform/inifile.h"
+#include "platform/uiservices.h"
+#include "reader/creaderapp.h"
+
+namespace qor::frames {
+
+namespace {
+
+constexpr int kMsgXmlNotSupported = 62017;
+constexpr int kMsgConverted = 62564;
+constexpr int kMsgNothingFound = 61999;
+constexpr int kStrAllOfIndustry = 63171;
+constexpr int kStrTemplates = 63172;
+// The section of one industry is read up to this many characters, as
+// "key=value" entries each with its end.
+constexpr qsizetype kMaxTemplateSection = 2048;
+
+void tellUser(const QString& text, MsgIcon icon = MsgIcon::Warning) {
+    messageBox(text, LoadErrorText(57344), MsgButtons::Ok, icon);
+}
+
+}  // namespace
+
+CChildFrame* CMainFrame::ImportOwnXml() {
+    FilePrompt prompt{QString(), QString(), QtFileFilter(QStringLiteral("(*.xml)|*.xml||")),
+                      false};
+    prompt.mode = CMyFileDlg::kOpenXml;
+    const std::optional<QString> path = chooseFile(prompt);
+    if (!path || path->isEmpty()) return nullptr;
+    // Only the own export format makes a report; its root is compared
+    // without regard to case, as the exporter and older files spell it
+    // differently.
+    const XmlDocument xml = XmlDocument::load(*path);
+    if (xml.isNull() ||
+        xml.documentElement().tagName().toLower() != QLatin1String("iqor_export")) {
+        tellUser(LoadErrorText(kMsgXmlNotSupported));
+        return nullptr;
+    }
+    CChildFrame* child = NewDocument();
+    if (!child) return nullptr;
+    ::g_strXmlExchangePath = *path;
+    CQorsDoc* doc = child->GetDocument();
+    if (!doc->OnXmlImport()) {
+        // The blank report made for the import goes with it.
+        doc->SetModifiedFlag(false);
+        child->close();
+        return nullptr;
+    }
+    return child;
+}
+
+HtmlConversion ConvertReportsToHtml(const QStringList& files) {
+    HtmlConversion result;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString& file = files[i];
+        if (i >= kMaxHtmlConversionFiles) {
+            result.leftOut << file;
+            continue;
+        }
+        // Every page goes to "html" beside its own report; the exporter
+        // makes the folder when it is missing.
+        CHtmlExporter exporter;
+        if (exporter.OpenSource(file, 0) && exporter.ExportPages())
+            ++result.converted;
+        else
+            result.failed << file;
+    }
+    return result;
+}
+
+QString HtmlConversion::Message() const {
+    if (failed.isEmpty() && leftOut.isEmpty()) return LoadErrorText(kMsgConverted);
+    QString text;
+    if (!failed.isEmpty()) {
+        text = QStringLiteral("以下文件未能转换成HTML：\n");
+        for (const QString& f : failed) text += QDir::toNativeSeparators(f) + QLatin1Char('\n');
+    }
+    if (!leftOut.isEmpty()) {
+        if (!text.isEmpty()) text += QLatin1Char('\n');
+        text += QStringLiteral("一次最多转换%1个文件，以下%2个文件未转换：\n")
+                    .arg(kMaxHtmlConversionFiles)
+                    .arg(leftOut.size());
+        for (const QString& f : leftOut) text += QDir::toNativeSeparators(f) + QLatin1Char('\n');
+    }
+    if (converted > 0) text += QStringLiteral("\n其余%1个文件已转换。").arg(converted);
+    return text.trimmed();
+}
+
+void CMainFrame::OnConvertToHtml() {
+    CFileFolderDialog dialog(true, QtFileFilter(QStringLiteral("(*.rep)|*.rep||")), this);
+    if (!CMyFileDlg::CurrentReportDir().isEmpty())
+        dialog.setDirectory(CMyFileDlg::CurrentReportDir());
+    if (dialog.DoModal() != CFileFolderDialog::IDOK) return;
+    QStringList files;
+    for (int pos = dialog.GetStartPosition(); pos;) files << dialog.GetNextPathName(pos);
+    if (files.isEmpty()) return;
+    const HtmlConversion result = ConvertReportsToHtml(files);
+    const bool clean = result.failed.isEmpty() && result.leftOut.isEmpty();
+    tellUser(result.Message(), clean ? MsgIcon::Information : MsgIcon::Warning);
+}
+
+QStringList CommonReportTemplates(const QString& templateDir, const QString& industry,
+                                  QString* language) {
+    const QString original = LanguageCode();
+    QStringList tried{original, QStringLiteral("zh-TW"), QStringLiteral("en-US"),
+                      QStringLiteral("zh-CN")};
+    for (const QString& lang : tried) {
+        const QString folder = QDir(templateDir).filePath(lang);
+        IniFile ini(QDir(folder).filePath(QStringLiteral("qormodel.cfg")));
+        QStringList templates;
+        qsizetype used = 0;
+        for (const QString& key : ini.keys(industry)) {
+            const QString value = ini.readString(industry, key);
+            used += key.size() + 1 + value.size() + 1;
+            if (used > kMaxTemplateSection) break;
+            if (value.isEmpty()) continue;
+            // A bare name lies in the language folder; a Windows path is
+            // mapped below the data directory like every such path.
+            if (value.contains(QLatin1Char(':')) || value.contains(QLatin1Char('\\')))
+                templates << nativePath(value);
+            else if (QDir::isRelativePath(value))
+                templates << QDir(folder).filePath(value);
+            else
+                templates << value;
+        }
+        if (!templates.isEmpty()) {
+            if (language) *language = lang;
+            return templates;
+        }
+    }
+    return {};
+}
+
+void CMainFrame::OnCommonReports() {
+    const CReaderApp* app = CReaderApp::Current();
+    const QString industry = app ? app->m_strIndustryName : QString();
+    const QString templateDir = app ? app->m_strTemplateDir : QString();
+    const QString question = LoadErrorText(kStrAllOfIndustry) + QLatin1Char('(') + industry +
+                             QLatin1Char(')') + LoadErrorText(kStrTemplates);
+    if (!askYesNo(question, LoadErrorText(57344), true)) return;
+    QString language;
+    const QStringList templates = CommonReportTemplates(templateDir, industry, &language);
+    if (templates.isEmpty()) {
+        // The language stays as it was when no folder has the industry.
+        tellUser(LoadErrorText(kMsgNothingFound) + LoadErrorText(kStrTemplates) + industry +
+                 QStringLiteral(":("));
+        return;
+    }
+    // The folder that had the list is the language from now on, as the
+    // templates of the new reports come from it.
+    if (language != LanguageCode()) SetLanguageCode(language);
+    for (const QString& path : templates) {
+        CChildFrame* child = NewDocument();
+        if (!child) return;
+        child->GetDocument()->ApplyTemplateFile(path);
+    }
+}
+
+}  // namespace qor::frames

@@ -1,0 +1,425 @@
+#include "frames/cmyfiledlg.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "engine/inusemarker.h"
+#include "engine/messages.h"
+#include "engine/openreports.h"
+#include "platform/uiservices.h"
+
+namespace {
+
+constexpr int kFolderEditId = 65531;
+constexpr int kConditionLabelId = 65532;
+constexpr int kConditionEditId = 65533;
+
+constexpr int kStrOpen = 62221;
+constexpr int kStrRun = 62460;
+constexpr int kStrSetFolder = 62461;
+constexpr int kStrSaveAs = 62462;
+constexpr int kStrOpenSpaced = 62463;
+constexpr int kStrSave = 62464;
+constexpr int kStrCollect = 62465;
+constexpr int kStrCondition = 62466;
+constexpr int kStrReportOpenHere = 62467;
+constexpr int kStrHeldBy = 62468;
+constexpr int kStrHeldByEnd = 62469;
+constexpr int kStrChooseOther = 62470;
+constexpr int kStrOverwrite = 62471;
+constexpr int kStrNotMenuFile = 62473;
+constexpr int kStrNoMenuFile = 62474;
+constexpr int kStrBadCondition = 62476;
+constexpr int kStrSavedIn = 63167;
+
+QString& currentReportDir() {
+    static QString dir;
+    return dir;
+}
+
+CMyFileDlg::ModalHook& myFileHook() {
+    static CMyFileDlg::ModalHook hook;
+    return hook;
+}
+
+CFileFolderDialog::ModalHook& folderHook() {
+    static CFileFolderDialog::ModalHook hook;
+    return hook;
+}
+
+bool sameText(const QString& a, const char* b) {
+    return a.compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+}
+
+// The extension of a path's file name ("" when it has none); "abc." has
+// an empty one too.
+QString extensionOf(const QString& path) { return QFileInfo(path).suffix(); }
+
+bool hasExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.contains(QLatin1Char('.')) && !name.endsWith(QLatin1Char('.'));
+}
+
+QString withExtension(const QString& path, const char* ext) {
+    if (hasExtension(path)) return path;
+    QString out = path;
+    if (!out.endsWith(QLatin1Char('.'))) out += QLatin1Char('.');
+    return out + QLatin1String(ext);
+}
+
+void warn(const QString& text) {
+    qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// CMyFileDlg
+
+CMyFileDlg::CMyFileDlg(bool openFile, const QString& defaultExt, const QString& fileName,
+                       const QString& filter, QWidget* parent)
+    : QFileDialog(parent), m_open(openFile) {
+    // The extra controls go into the dialog's own layout, which only the
+    // widget-based dialog has.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    // Overwriting is asked by the checks of OK, with the program's text.
+    setOption(QFileDialog::DontConfirmOverwrite, true);
+    setAcceptMode(openFile ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    setFileMode(openFile ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!defaultExt.isEmpty()) setDefaultSuffix(defaultExt);
+    if (!filter.isEmpty()) setNameFilter(filter);
+    if (!fileName.isEmpty()) {
+        const QFileInfo info(fileName);
+        if (info.isAbsolute()) m_initialDir = info.absolutePath();
+        m_initialName = info.fileName();
+    }
+    connect(this, &QFileDialog::filterSelected, this, &CMyFileDlg::onFilterSelected);
+    connect(this, &QFileDialog::directoryEntered, this, &CMyFileDlg::onDirectoryEntered);
+}
+
+CMyFileDlg::~CMyFileDlg() = default;
+
+void CMyFileDlg::SetMode(int mode) { m_mode = (mode >= kOpen && mode <= kCollectWhere) ? mode : kOpen; }
+
+QLineEdit* CMyFileDlg::FileNameEdit() const {
+    return findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+QString CMyFileDlg::CurrentReportDir() { return currentReportDir(); }
+void CMyFileDlg::SetCurrentReportDir(const QString& dir) { currentReportDir() = dir; }
+
+CMyFileDlg::ModalHook CMyFileDlg::SetModalHook(ModalHook hook) {
+    ModalHook old = std::move(myFileHook());
+    myFileHook() = std::move(hook);
+    return old;
+}
+
+QString CMyFileDlg::FilterExtension(const QString& qtFilter) {
+    static const QRegularExpression inBrackets(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+    const QRegularExpressionMatch m = inBrackets.match(qtFilter);
+    const QString patterns = m.hasMatch() ? m.captured(1) : qtFilter;
+    const QString first = patterns.simplified().section(QLatin1Char(' '), 0, 0);
+    if (!first.startsWith(QLatin1String("*."))) return QString();
+    const QString ext = first.mid(2);
+    if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')))
+        return QString();
+    return ext;
+}
+
+QString CMyFileDlg::ReplaceExtension(const QString& name, const QString& ext) {
+    const qsizetype slash =
+        std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > slash) return name.left(dot + 1) + ext;
+    return name + QLatin1Char('.') + ext;
+}
+
+void CMyFileDlg::setUpTexts() {
+    static constexpr int okText[] = {kStrOpen, kStrRun,      kStrSetFolder, kStrSaveAs, kStrOpenSpaced,
+                                     kStrSave, kStrOpen,     kStrCollect,   kStrCollect};
+    const bool savesIn = m_mode == kFolder || m_mode == kSaveReport || m_mode == kSaveReplace;
+    setLabelText(QFileDialog::LookIn,
+                 savesIn ? LoadErrorText(kStrSavedIn) : QStringLiteral("查找范围"));
+    setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
+    setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
+    setLabelText(QFileDialog::Accept, LoadErrorText(okText[m_mode]));
+    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    // What each control does, for the mouse.
+    if (QLineEdit* edit = FileNameEdit()) edit->setToolTip(QStringLiteral("文件名"));
+    if (auto* box = findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = box->button(QDialogButtonBox::Open)
+                                  ? box->button(QDialogButtonBox::Open)
+                                  : box->button(QDialogButtonBox::Save))
+            ok->setToolTip(LoadErrorText(okText[m_mode]).trimmed());
+}
+
+void CMyFileDlg::setUpExtraControls() {
+    auto* grid = qobject_cast<QGridLayout*>(layout());
+    if (m_mode == kFolder) {
+        setFileMode(QFileDialog::Directory);
+        setOption(QFileDialog::ShowDirsOnly, true);
+        // The folder is the one shown; the name and type rows are hidden
+        // and a read-only edit shows where the path will be set.
+        m_folderEdit = new QLineEdit(this);
+        m_folderEdit->setObjectName(QStringLiteral("c%1").arg(kFolderEditId));
+        m_folderEdit->setEnabled(false);
+        m_folderEdit->setFont(font());
+        const char* hidden[] = {"fileNameLabel", "fileNameEdit", "fileTypeLabel", "fileTypeCombo"};
+        int row = -1;
+        for (const char* name : hidden) {
+            if (QWidget* w = findChild<QWidget*>(QLatin1String(name))) {
+                if (row < 0 && grid) {
+                    int r = 0, c = 0, rs = 0, cs = 0;
+                    const int index = grid->indexOf(w);
+                    if (index >= 0) grid->getItemPosition(index, &r, &c, &rs, &cs);
+                    row = r;
+                }
+                w->hide();
+            }
+        }
+        if (grid) grid->addWidget(m_folderEdit, row < 0 ? grid->rowCount() : row, 0, 1, 3);
+        return;
+    }
+    if (m_mode == kCollectWhere) {
+        // The condition takes the place of the file type.
+        m_conditionLabel = new QLabel(LoadErrorText(kStrCondition), this);
+        m_conditionLabel->setObjectName(QStringLiteral("c%1").arg(kConditionLabelId));
+        m_conditionEdit = new QLineEdit(m_condition, this);
+        m_conditionEdit->setObjectName(QStringLiteral("c%1").arg(kConditionEditId));
+        m_conditionLabel->setBuddy(m_conditionEdit);
+        QWidget* typeLabel = findChild<QWidget*>(QStringLiteral("fileTypeLabel"));
+        QWidget* typeCombo = findChild<QWidget*>(QStringLiteral("fileTypeCombo"));
+        auto place = [grid](QWidget* old, QWidget* fresh, int fallbackColumn) {
+            int r = grid->rowCount(), c = fallbackColumn, rs = 1, cs = 1;
+            const int index = old ? grid->indexOf(old) : -1;
+            if (index >= 0) {
+                grid->getItemPosition(index, &r, &c, &rs, &cs);
+                old->hide();
+                grid->removeWidget(old);
+            }
+            grid->addWidget(fresh, r, c, rs, cs);
+        };
+        if (grid) {
+            place(typeLabel, m_conditionLabel, 0);
+            place(typeCombo, m_conditionEdit, 1);
+        }
+    }
+}
+
+int CMyFileDlg::DoModal() {
+    m_result = 0;
+    m_path.clear();
+    if (!m_started) {
+        m_started = true;
+        if (m_mode == kSaveReport || m_mode == kSaveReplace) {
+            setAcceptMode(QFileDialog::AcceptSave);
+            setFileMode(QFileDialog::AnyFile);
+        } else if (m_mode != kFolder && m_open) {
+            setAcceptMode(QFileDialog::AcceptOpen);
+            setFileMode(QFileDialog::ExistingFile);
+        }
+        setUpExtraControls();
+        setUpTexts();
+    }
+    // The dialog opens in its folder; the process's own directory stays
+    // where it is, so relative paths of the command language keep working.
+    QString dir = m_initialDir;
+    if (dir.isEmpty()) dir = currentReportDir();
+    if (!dir.isEmpty() && QFileInfo(dir).isDir()) setDirectory(dir);
+    if (!m_initialName.isEmpty() && m_mode != kFolder) selectFile(m_initialName);
+    if (m_folderEdit) m_folderEdit->setText(QDir::toNativeSeparators(directory().absolutePath()));
+    if (const ModalHook& hook = myFileHook()) {
+        hook(*this);
+        return m_result ? m_result : IDCANCEL;
+    }
+    exec();
+    return m_result ? m_result : IDCANCEL;
+}
+
+void CMyFileDlg::done(int code) {
+    m_result = code == QDialog::Accepted ? IDOK : IDCANCEL;
+    QFileDialog::done(code);
+}
+
+void CMyFileDlg::onFilterSelected(const QString& filter) {
+    QLineEdit* edit = FileNameEdit();
+    if (!edit) return;
+    const QString name = edit->text().trimmed();
+    const QString ext = FilterExtension(filter);
+    // "All files" leaves the name as typed; so does a list of names.
+    if (name.isEmpty() || ext.isEmpty() || name.contains(QLatin1Char('"'))) return;
+    edit->setText(ReplaceExtension(name, ext));
+}
+
+void CMyFileDlg::onDirectoryEntered(const QString& dir) {
+    if (m_folderEdit) m_folderEdit->setText(QDir::toNativeSeparators(dir));
+}
+
+void CMyFileDlg::accept() {
+    if (m_mode == kFolder) {
+        m_folder = directory().absolutePath();
+        m_path = m_folder;
+        done(QDialog::Accepted);
+        return;
+    }
+    QString path;
+    if (QLineEdit* edit = FileNameEdit(); edit && !edit->text().trimmed().isEmpty()) {
+        const QString typed = edit->text().trimmed();
+        path = QDir::isAbsolutePath(typed) ? typed : directory().absoluteFilePath(typed);
+    } else {
+        path = selectedFiles().value(0);
+    }
+    if (path.isEmpty()) return;
+    path = QDir::cleanPath(path);
+    // A folder typed or chosen is entered, as in any file dialog.
+    if (QFileInfo(path).isDir()) {
+        setDirectory(path);
+        if (QLineEdit* edit = FileNameEdit()) edit->clear();
+        return;
+    }
+    if (!checkName(path)) return;
+    m_path = path;
+    done(QDialog::Accepted);
+}
+
+bool CMyFileDlg::checkName(QString& path) {
+    switch (m_mode) {
+        case kSaveReport:
+            if (!checkSaveReport(path)) return false;
+            break;
+        case kSaveReplace:
+            // The writer replaces the file only once the new one is
+            // complete: deleting it here would lose it when the write fails.
+            return true;
+        case kOpenMenu:
+            if (!checkMenuFile(path)) return false;
+            break;
+        case kCollectWhere:
+            if (!checkCondition(path)) return false;
+            break;
+        default:
+            if (!defaultSuffix().isEmpty() && !hasExtension(path) && !QFileInfo::exists(path))
+                path = withExtension(path, defaultSuffix().toLatin1().constData());
+            break;
+    }
+    const bool mustExist = m_open && m_mode != kSaveReport;
+    if (mustExist && !QFileInfo(path).isFile()) {
+        warn(QDir::toNativeSeparators(path) + QStringLiteral("\r\n找不到文件，请检查文件名。"));
+        return false;
+    }
+    currentReportDir() = QFileInfo(path).absolutePath();
+    return true;
+}
+
+bool CMyFileDlg::checkSaveReport(QString& path) {
+    path = withExtension(path, "REP");
+    const QFileInfo info(path);
+    if (!info.exists()) return true;
+    const QString shown = QDir::toNativeSeparators(path);
+    if (sameText(extensionOf(path), "rep")) {
+        if (FindOpenReport(path)) {
+            warn(shown + LoadErrorText(kStrReportOpenHere));
+            return false;
+        }
+        QString computer;
+        if (IsReportOpenElsewhere(path, &computer)) {
+            warn(shown + QStringLiteral("\r\n") + LoadErrorText(kStrHeldBy) + computer +
+                 LoadErrorText(kStrHeldByEnd) + LoadErrorText(kStrChooseOther));
+            return false;
+        }
+    }
+    return qor::askYesNo(shown + LoadErrorText(kStrOverwrite));
+}
+
+bool CMyFileDlg::checkMenuFile(QString& path) {
+    path = withExtension(path, "MNU");
+    if (!sameText(extensionOf(path), "mnu")) {
+        warn(LoadErrorText(kStrNotMenuFile));
+        return false;
+    }
+    if (!QFileInfo(path).isFile()) {
+        warn(LoadErrorText(kStrNoMenuFile));
+        return false;
+    }
+    return true;
+}
+
+bool CMyFileDlg::checkCondition(const QString& path) {
+    m_condition = (m_conditionEdit ? m_conditionEdit->text() : m_condition).trimmed();
+    if (m_condition.isEmpty()) return true;
+    // The condition is put into a command line: a line break would start a
+    // command of its own, and a quote in the path would end the name early.
+    if (m_condition.contains(QLatin1Char('\n')) || m_condition.contains(QLatin1Char('\r')) ||
+        path.contains(QLatin1Char('"'))) {
+        warn(LoadErrorText(kStrBadCondition));
+        return false;
+    }
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    const int saved = ci.TestRunMode(0xFF);
+    ci.SetRunMode(0, CCalcInterpreter::kModeUi);
+    const int rc = ci.RunLine(QStringLiteral("APPEND FROM \"%1\" FOR %2\n")
+                                  .arg(QDir::toNativeSeparators(path), m_condition));
+    ci.SetRunMode(0xFF, saved);
+    if (rc != 0) {
+        warn(LoadErrorText(kStrBadCondition));
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// CFileFolderDialog
+
+CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidget* parent)
+    : QFileDialog(parent) {
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setAcceptMode(openFile ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    setFileMode(openFile ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+    if (!filter.isEmpty()) setNameFilter(filter);
+    setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
+    setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
+    setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
+    setLabelText(QFileDialog::Accept, LoadErrorText(kStrOpen));
+    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    // Many files are picked here: the list gets more room.
+    const QSize base = sizeHint();
+    resize(base.width(), base.height() + kExtraHeight);
+}
+
+CFileFolderDialog::ModalHook CFileFolderDialog::SetModalHook(ModalHook hook) {
+    ModalHook old = std::move(folderHook());
+    folderHook() = std::move(hook);
+    return old;
+}
+
+int CFileFolderDialog::DoModal() {
+    m_files.clear();
+    int code = QDialog::Rejected;
+    if (const ModalHook& hook = folderHook()) {
+        setResult(QDialog::Rejected);
+        hook(*this);
+        code = result();
+    } else {
+        code = exec();
+    }
+    if (code != QDialog::Accepted) return IDCANCEL;
+    m_files = selectedFiles();
+    return m_files.isEmpty() ? IDCANCEL : IDOK;
+}
+
+QString CFileFolderDialog::GetNextPathName(int& pos) const {
+    if (pos <= 0 || pos > m_files.size()) {
+        pos = 0;
+        return QString();
+    }
+    const QString path = m_files.at(pos - 1);
+    pos = pos < m_files.size() ? pos + 1 : 0;
+    return path;
+}
