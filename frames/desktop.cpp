@@ -24,6 +24,7 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
+#include "fininterface/ledgerdrill.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
@@ -59,7 +60,8 @@ void installOnce() {
     } catch (const AutoError& e) {
         std::fprintf(stderr, "qorview: warning: %s\n", qPrintable(e.text()));
     }
-    cmd::InstallEngineHooks();
+    // Cells may call the host's ledger functions; its services answer them.
+    cmd::InstallEngineHooks({&ledger::IsLedgerFunctionName});
     cmd::InstallInterpreterHooks();
     doc::InstallInterpreterLinks();
     // Workbooks and the own XML open and save by their file type.
@@ -117,6 +119,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallPasteSpecialDlg(main);
+    // 联查明细账 from a cell with ledger calls.
+    qor::ledger::InstallLedgerDrill();
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);
 

@@ -15,6 +15,7 @@
 #include "document/doc_converters.h"
 #include "engine/creportfile.h"
 #include "engine/workfiles.h"
+#include "fininterface/ledgerdrill.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
 #include "reader/builtincomponents.h"
@@ -69,6 +70,10 @@ void printUsage(FILE* to) {
         "  qor data-info FILE [TABLE]\n"
         "      list the tables of a data file (.dbf, .txt, .mdb, .xls, .wk4), or the fields of\n"
         "      one table with their types and its record count\n"
+        "Financial interfaces:\n"
+        "  qor ledger REPORT PAGE ROW COL\n"
+        "      drill from a cell with ledger calls (QC, QM, FS, JE...) to the detail\n"
+        "      ledger; prints the account codes, period and include flag handed over\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
@@ -113,6 +118,7 @@ constexpr VerbEntry kVerbs[] = {
     {"convert", qor::app::verbConvert},
     {"data-info", qor::app::verbDataInfo},
     {"print", qor::app::verbPrint},
+    {"ledger", qor::app::verbLedger},
 };
 
 // The verbs that work through the document lay out text and pages, which
@@ -172,7 +178,8 @@ int main(int argc, char** argv) {
     }
 
     // Cell formulas are checked and computed by the command language.
-    qor::cmd::InstallEngineHooks();
+    // The host's ledger functions are answered by its services.
+    qor::cmd::InstallEngineHooks({&qor::ledger::IsLedgerFunctionName});
     // Files are opened and saved by their type through these.
     qor::doc::RegisterExchangeConverters();
 
