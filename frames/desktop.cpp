@@ -25,6 +25,7 @@
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
 #include "fininterface/ledgerdrill.h"
+#include "fininterface/ledgerwindow.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
@@ -119,8 +120,10 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallPasteSpecialDlg(main);
-    // 联查明细账 from a cell with ledger calls.
+    // 联查明细账 from a cell with ledger calls, shown in our ledger window
+    // unless the host's component is installed.
     qor::ledger::InstallLedgerDrill();
+    qor::ledger::InstallLedgerWindow(main);
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);
 

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTableWidget>
+
 #include "cmdlang/enginehooks.h"
 #include "document/cmdtarget.h"
 #include "document/doc_commands.h"
+#include "fininterface/ledgerwindow.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
@@ -179,6 +183,33 @@ TEST_F(LedgerDrillCommand, CommandLineHostPrintsWhatTheLedgerGets) {
     r = qortest::run(qor, {"ledger", path, "0", "1", "1"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("没有公式")));
+}
+
+TEST_F(LedgerDrillCommand, DesktopLedgerWindowListsEachAccountByMonth) {
+    InstallLedgerWindow(nullptr);
+    auto doc = docWithFormula(QStringLiteral("QM(2001,21)-QC(1001,3)"));
+    ASSERT_TRUE(doc->OnCommand(qor::doccmd::kCmdDrillDown));
+    qor::RegisterBuiltinComponents();  // the recording stand-in again
+
+    QWidget* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == "qorLedgerWindow" && w->isVisible()) window = w;
+    ASSERT_NE(window, nullptr);
+    // Period 3 of the opening balance: January to March of both accounts.
+    auto* rows = window->findChild<QTableWidget*>("ledgerRows");
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->rowCount(), 6);
+    EXPECT_EQ(rows->item(0, 0)->text(), "1001");
+    EXPECT_EQ(rows->item(2, 1)->text(), "3");
+    EXPECT_EQ(rows->item(3, 0)->text(), "2001");
+    EXPECT_EQ(window->findChild<QWidget*>("ledgerError"), nullptr);
+    window->close();  // deletes itself
+
+    // A period that is no month lists the whole year.
+    QString error;
+    EXPECT_EQ(ReadLedgerRows(QStringLiteral("1001"), QStringLiteral("全年"), 2024, &error).size(),
+              12);
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
 }
 
 }  // namespace
