@@ -22,6 +22,7 @@
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
 #include "exchange/xmldom.h"
+#include "fininterface/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -54,6 +55,7 @@ constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
+constexpr int kMailSend = 33265, kMailReceive = 33266;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
@@ -616,6 +618,7 @@ bool isFrameCommand(int id) {
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
+        case kMailSend: case kMailReceive:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -683,6 +686,12 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
             s.enabled = m_cmdBar->isVisibleTo(this);
             if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
             return true;
+        case kMailSend:
+        case kMailReceive:
+            // One transfer window at a time.
+            s.enabled = mail::MailAvailable();
+            if (!s.enabled) s.reason = LoadErrorText(63057).trimmed();
+            return true;
         case kInputConfirm:
         case kInputCancel:
             s.enabled = child && isFocusInFormulaEdit();
@@ -712,6 +721,12 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kImportSpreadsheetXml:
             ImportSpreadsheetXml();
+            return true;
+        case kMailSend:
+            mail::StartSend(this);
+            return true;
+        case kMailReceive:
+            mail::StartReceive(this);
             return true;
         case kSave:
             SaveDocument(child, false);

@@ -26,6 +26,7 @@
 #include "document/doc_interpreter.h"
 #include "fininterface/ledgerdrill.h"
 #include "fininterface/ledgerwindow.h"
+#include "fininterface/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
@@ -124,6 +125,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     // unless the host's component is installed.
     qor::ledger::InstallLedgerDrill();
     qor::ledger::InstallLedgerWindow(main);
+    // MAIL in the command window opens the transfer windows.
+    qor::mail::InstallMailCommand(main);
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);
 

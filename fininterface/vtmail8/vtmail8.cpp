@@ -13,7 +13,6 @@
 #include <QMutex>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 #include <QSysInfo>
@@ -259,8 +258,9 @@ bool decodePart(const AcceptItem& item, const QString& target, QString* why) {
         *why = QStringLiteral("无法读取邮件 %1").arg(QDir::toNativeSeparators(item.message));
         return false;
     }
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
+    // A private folder: nobody else sees the file while it is written.
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         *why = QStringLiteral("无法写入 %1：%2")
                    .arg(QDir::toNativeSeparators(target), out.errorString());
         return false;
@@ -291,7 +291,7 @@ bool decodePart(const AcceptItem& item, const QString& target, QString* why) {
         *why = QStringLiteral("邮件 %1 已损坏").arg(QDir::toNativeSeparators(item.message));
         return false;
     }
-    if (!out.commit()) {
+    if (!out.flush()) {
         *why = QStringLiteral("无法写入 %1：%2")
                    .arg(QDir::toNativeSeparators(target), out.errorString());
         return false;
