@@ -204,6 +204,22 @@ bool start(QWidget* parent, QString* why) {
 bool StartSend(QWidget* parent, QString* why) { return start<CSendFileDlg>(parent, why); }
 bool StartReceive(QWidget* parent, QString* why) { return start<CAcceptFileDlg>(parent, why); }
 
+bool RunSetup(QString* why) {
+    if (!MailAvailable()) {
+        if (why) *why = LoadErrorText(63057);
+        return false;
+    }
+    VtMail mail;
+    if (!mail.Load() || !mail.Setup) {
+        const QString text = LoadErrorText(62562);
+        messageBox(text, caption(), MsgButtons::Ok, MsgIcon::Warning);
+        if (why) *why = text;
+        return false;
+    }
+    mail.Setup();
+    return true;
+}
+
 void InstallMailCommand(QWidget* parent) {
     QPointer<QWidget> owner(parent);
     cmd::CalcSubsystemHooks hooks = CCalcInterpreter::Instance().SubsystemHooks();
@@ -211,8 +227,7 @@ void InstallMailCommand(QWidget* parent) {
         const QChar m = mode.toUpper();
         if (m.isNull() || m == u'S') return StartSend(owner, why);
         if (m == u'A') return StartReceive(owner, why);
-        if (why) *why = QStringLiteral("传输设置尚未提供");
-        return false;
+        return RunSetup(why);
     };
     CCalcInterpreter::Instance().SetSubsystemHooks(hooks);
 }

@@ -65,7 +65,11 @@ bool MailAvailable();
 bool StartSend(QWidget* parent, QString* why = nullptr);
 bool StartReceive(QWidget* parent, QString* why = nullptr);
 
-// Makes MAIL (S, A, none) of the command language open the windows.
+// Loads the library and runs its settings dialog (62562 when the library
+// is missing). False with the reason in *why when it could not run.
+bool RunSetup(QString* why = nullptr);
+
+// Makes MAIL (S, A, P, none) of the command language open the windows.
 void InstallMailCommand(QWidget* parent);
 
 // Test hooks: the file choosers of the windows.

@@ -55,7 +55,7 @@ constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
-constexpr int kMailSend = 33265, kMailReceive = 33266;
+constexpr int kMailSend = 33265, kMailReceive = 33266, kMailSetup = 33267;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
@@ -618,7 +618,7 @@ bool isFrameCommand(int id) {
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
         case kImportSpreadsheetXml:
-        case kMailSend: case kMailReceive:
+        case kMailSend: case kMailReceive: case kMailSetup:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -688,6 +688,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
             return true;
         case kMailSend:
         case kMailReceive:
+        case kMailSetup:
             // One transfer window at a time.
             s.enabled = mail::MailAvailable();
             if (!s.enabled) s.reason = LoadErrorText(63057).trimmed();
@@ -727,6 +728,9 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kMailReceive:
             mail::StartReceive(this);
+            return true;
+        case kMailSetup:
+            mail::RunSetup();
             return true;
         case kSave:
             SaveDocument(child, false);

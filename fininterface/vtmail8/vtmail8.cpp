@@ -3,13 +3,19 @@
 // decoded in chunks, so a large report never sits in memory whole.
 #include "fininterface/vtmail8/vtmail8.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QList>
+#include <QMessageBox>
 #include <QMutex>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -501,7 +507,51 @@ void CloseAccept() {
 
 void FreeAccept() {}
 
-void Setup() {}
+void Setup() {
+    // Without a desktop there is nobody to ask.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    QDialog dlg(QApplication::activeWindow());
+    dlg.setObjectName(QStringLiteral("vtmailSetup"));
+    dlg.setWindowTitle(QStringLiteral("设置发送和接收的属性"));
+    auto* form = new QFormLayout(&dlg);
+    struct Field {
+        const char* name;
+        const char* label;
+        QString fallback;
+    };
+    const Field fields[] = {
+        {"DiskFolder", "磁盘文件交换目录:", diskFolder()},
+        {"Inbox", "点对点接收目录:", inboxFolder()},
+        {"PostOffice", "邮局目录:", postOffice()},
+        {"Mailbox", "本方信箱:", QString()},
+    };
+    QList<QLineEdit*> edits;
+    for (const Field& f : fields) {
+        auto* edit = new QLineEdit(
+            QDir::toNativeSeparators(setting(QLatin1String(f.name), f.fallback)), &dlg);
+        edit->setObjectName(QLatin1String(f.name));
+        form->addRow(QString::fromUtf8(f.label), edit);
+        edits << edit;
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, [&] {
+        const QString mailbox = edits[3]->text().trimmed();
+        if (!mailbox.isEmpty() && !validMailboxName(mailbox)) {
+            QMessageBox::warning(&dlg, dlg.windowTitle(),
+                                 QStringLiteral("信箱名只能由字母、数字和 . _ - 组成"));
+            return;
+        }
+        dlg.accept();
+    });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    if (dlg.exec() != QDialog::Accepted) return;
+    for (int i = 0; i < edits.size(); ++i) {
+        const QString v = edits[i]->text().trimmed();
+        qor::Registry::writeString(kSettingsKey, QLatin1String(fields[i].name),
+                                   i == 3 ? v : QDir::fromNativeSeparators(v));
+    }
+}
 
 int32_t MailLastError(char16_t* buffer, int32_t capacity) {
     State& s = state();

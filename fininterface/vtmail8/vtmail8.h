@@ -24,7 +24,8 @@
 // DiskFolder (the exchange folder of the disk-file method), Inbox (this
 // side's point-to-point inbox), PostOffice (the folder with one mailbox
 // folder per name) and Mailbox (this side's mailbox name). Every folder is
-// a Maildir (tmp/, new/, cur/).
+// a Maildir (tmp/, new/, cur/). Setup edits them in a dialog when the
+// program has a desktop, and answers at once otherwise.
 
 #include <cstdint>
 

@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QTimer>
 
+#include "engine/messages.h"
 #include "fininterface/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"
+#include "platform/registry.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 
@@ -47,7 +51,7 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         auto& router = frame->Router();
         EXPECT_TRUE(router.Query(33265).enabled);
         EXPECT_TRUE(router.Query(33266).enabled);
-        EXPECT_FALSE(router.Query(33267).enabled);  // no settings dialog yet
+        EXPECT_TRUE(router.Query(33267).enabled);
 
         ASSERT_TRUE(router.Execute(33265));
         QDialog* send = openTransferWindow();
@@ -55,6 +59,7 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         EXPECT_FALSE(MailThreadEvent().IsSet());
         EXPECT_FALSE(router.Query(33265).enabled);
         EXPECT_FALSE(router.Query(33266).enabled);
+        EXPECT_FALSE(router.Query(33267).enabled);
         // A second start from the command window is refused while it is open.
         EXPECT_NE(frame->CmdBar()->RunLine(QStringLiteral("MAIL A")), 0);
         closeAndSettle(send);
@@ -65,6 +70,24 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         ASSERT_NE(receive, nullptr);
         EXPECT_TRUE(dynamic_cast<qor::mail::CAcceptFileDlg*>(receive));
         closeAndSettle(receive);
+
+        // 设置 edits the transport's folders and mailbox.
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "vtmailSetup" && w->isVisible()) {
+                    w->findChild<QLineEdit*>("Mailbox")->setText("shanghai");
+                    static_cast<QDialog*>(w)->accept();
+                }
+        });
+        ASSERT_TRUE(router.Execute(33267));
+        EXPECT_EQ(qor::Registry::readString(QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail"),
+                                            QStringLiteral("Mailbox")),
+                  "shanghai");
+        // Without the library MAIL P says so.
+        qputenv("QOR_MAIL_LIBRARY_DIR", "/nonexistent");
+        EXPECT_NE(frame->CmdBar()->RunLine(QStringLiteral("MAIL P")), 0);
+        EXPECT_TRUE(told.contains(LoadErrorText(62562)));
+        EXPECT_TRUE(MailThreadEvent().IsSet());
 
         // Nothing holds the exit any more.
         EXPECT_TRUE(router.Query(33265).enabled);
