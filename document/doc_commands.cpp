@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "document/cmd_consolidate.h"
 #include "document/cmd_dialogs.h"
@@ -24,6 +25,15 @@ QString ReasonNotBuilt() { return QStringLiteral("本功能尚未提供"); }
 QString ReasonNoCounterpart() { return QStringLiteral("本系统中没有对应的功能"); }
 
 namespace {
+
+LedgerDrillHook& ledgerDrill() {
+    static LedgerDrillHook hook;
+    return hook;
+}
+
+void runLedgerDrill(CQorsDoc& doc) {
+    if (ledgerDrill().run) ledgerDrill().run(doc);
+}
 
 // The state a command needs besides an open report.
 enum class Need { Report, Format, Data };
@@ -85,7 +95,7 @@ const std::array kCommands = {
     DocCommand{kCmdSortVarArea, kDlgPageSort, Need::Data, QOR_RUN(OnSortVarArea(d))},
     DocCommand{kCmdLocate, kDlgLocate, Need::Report, QOR_RUN(OnLocate(d))},
     DocCommand{kCmdFind, kDlgFind, Need::Data, QOR_RUN(OnFind(d))},
-    DocCommand{kCmdDrillDown, 0, Need::Data, nullptr},
+    DocCommand{kCmdDrillDown, 0, Need::Report, QOR_RUN(runLedgerDrill(d))},
     DocCommand{kCmdAuditMapping, kDlgAuditMapping, Need::Report, QOR_RUN(OnAuditMapping(d))},
     DocCommand{kCmdInsertRows, kDlgInsertCount, Need::Format,
                QOR_RUN(OnInsertCount(d, kInsertRows))},
@@ -149,6 +159,10 @@ bool isFormatState(const CQorsDoc& doc) { return !doc.IsDataState(); }
 
 }  // namespace
 
+LedgerDrillHook SetLedgerDrillHook(LedgerDrillHook hook) {
+    return std::exchange(ledgerDrill(), std::move(hook));
+}
+
 int DialogOfCommand(int id) {
     const DocCommand* c = find(id);
     return c ? c->dialog : 0;
@@ -185,6 +199,8 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
         return true;
     };
     if (!c->run) return off(ReasonNotBuilt());
+    if (id == kCmdDrillDown && !(ledgerDrill().accepts && ledgerDrill().run))
+        return off(ReasonNotBuilt());
     if (!IsOpen()) return off(ReasonNoReport());
     if (c->need == Need::Format && IsDataState()) return off(ReasonFormatState());
     if (c->need == Need::Data && !IsDataState()) return off(ReasonDataState());
@@ -192,6 +208,14 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
     if (id == kCmdCellFormula) {
         QString why;
         if (!CellFormulaAllowed(*this, &why)) return off(why);
+    }
+    if (id == kCmdDrillDown) {
+        // Only a cell whose formula is built from ledger calls names
+        // accounts and a period to show.
+        QString formula;
+        if (!m_wSelection || !GetCellFormula(m_nCurRow, m_nCurCol, &formula) ||
+            formula.trimmed().isEmpty() || !ledgerDrill().accepts(formula.toUpper()))
+            return off(QStringLiteral("当前单元格的公式不是账务函数"));
     }
     state.enabled = true;
     return true;

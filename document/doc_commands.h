@@ -4,6 +4,7 @@
 // answers the frame's command router with this table (doc_commands.cpp).
 
 #include <QString>
+#include <functional>
 
 class CQorsDoc;
 
@@ -75,5 +76,17 @@ int DialogOfCommand(int id);
 // state whose current cell lies outside every combined area and is not
 // the first line of the variable area. *reason says why not.
 bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason = nullptr);
+
+// The drill-down to the detail ledger belongs to the financial interfaces,
+// which install it at start-up; while nothing is installed the command is
+// off as not built.
+struct LedgerDrillHook {
+    // True when the (upper-cased) formula is a chain of ledger calls.
+    std::function<bool(const QString& formula)> accepts;
+    // Opens the ledger for the document's current cell.
+    std::function<void(CQorsDoc&)> run;
+};
+// Installs the hook and answers the one it replaces.
+LedgerDrillHook SetLedgerDrillHook(LedgerDrillHook hook);
 
 }  // namespace qor::doccmd

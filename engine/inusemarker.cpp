@@ -103,6 +103,11 @@ int MarkReportOpened(const QString& path) {
     return WriteInUseMark(path, InUseMark{true, LocalComputerName()}) ? 1 : 0;
 }
 
+int MarkReportOpenedBy(const QString& path, const QString& computer) {
+    if (!IsMarkableReportPath(path)) return 0;
+    return WriteInUseMark(path, InUseMark{true, computer}) ? 1 : 0;
+}
+
 int MarkReportClosed(const QString& path) {
     if (!IsMarkableReportPath(path)) return 0;
     return WriteInUseMark(path, InUseMark{}) ? 1 : 0;

@@ -21,6 +21,9 @@ int IsReportOpenElsewhere(const QString& path, QString* computer);
 int MarkReportOpened(const QString& path);
 // Clears the mark; 1 on success.
 int MarkReportClosed(const QString& path);
+// Sets the mark with the given computer's name (a holder's mark put back);
+// 1 on success.
+int MarkReportOpenedBy(const QString& path, const QString& computer);
 
 namespace qor {
 

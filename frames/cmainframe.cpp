@@ -23,6 +23,7 @@
 #include "exchange/spreadsheetxml.h"
 #include "exchange/xmldom.h"
 #include "fininterface/auditmappingdlg.h"
+#include "fininterface/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -58,6 +59,7 @@ constexpr int kImportOwnXml = 33324, kConvertToHtml = 33325, kCommonReports = 33
 constexpr int kFileManager = 33340;
 constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kAuditStatementCount = 33337;
+constexpr int kMailSend = 33265, kMailReceive = 33266, kMailSetup = 33267;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
 
 const QString kOpenFilter = QStringLiteral(
@@ -628,6 +630,7 @@ bool isFrameCommand(int id) {
         case kAuditStatementCount:
         case kExecute: case kStandardMenu: case kImportOwnXml: case kConvertToHtml:
         case kCommonReports:
+        case kMailSend: case kMailReceive: case kMailSetup:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -704,6 +707,13 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
             s.enabled = m_cmdBar->isVisibleTo(this);
             if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
             return true;
+        case kMailSend:
+        case kMailReceive:
+        case kMailSetup:
+            // One transfer window at a time.
+            s.enabled = mail::MailAvailable();
+            if (!s.enabled) s.reason = LoadErrorText(63057).trimmed();
+            return true;
         case kInputConfirm:
         case kInputCancel:
             s.enabled = child && isFocusInFormulaEdit();
@@ -751,6 +761,15 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kStandardMenu:
             ReturnToStandardMenu();
+            return true;
+        case kMailSend:
+            mail::StartSend(this);
+            return true;
+        case kMailReceive:
+            mail::StartReceive(this);
+            return true;
+        case kMailSetup:
+            mail::RunSetup();
             return true;
         case kSave:
             SaveDocument(child, false);

@@ -28,6 +28,9 @@
 #include "fininterface/auditmappingdlg.h"
 #include "fininterface/indicatordlg.h"
 #include "frames/chyperlink.h"
+#include "fininterface/ledgerdrill.h"
+#include "fininterface/ledgerwindow.h"
+#include "fininterface/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
@@ -64,7 +67,8 @@ void installOnce() {
     } catch (const AutoError& e) {
         std::fprintf(stderr, "qorview: warning: %s\n", qPrintable(e.text()));
     }
-    cmd::InstallEngineHooks();
+    // Cells may call the host's ledger functions; its services answer them.
+    cmd::InstallEngineHooks({&ledger::IsLedgerFunctionName});
     cmd::InstallInterpreterHooks();
     doc::InstallInterpreterLinks();
     // Workbooks and the own XML open and save by their file type.
@@ -133,6 +137,12 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
              link->SetTipText(tip);
          }});
     InstallDataIfaceDlg();
+    // 联查明细账 from a cell with ledger calls, shown in our ledger window
+    // unless the host's component is installed.
+    qor::ledger::InstallLedgerDrill();
+    qor::ledger::InstallLedgerWindow(main);
+    // MAIL in the command window opens the transfer windows.
+    qor::mail::InstallMailCommand(main);
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);
 

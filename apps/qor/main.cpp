@@ -15,6 +15,7 @@
 #include "document/doc_converters.h"
 #include "engine/creportfile.h"
 #include "engine/workfiles.h"
+#include "fininterface/ledgerdrill.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
 #include "reader/builtincomponents.h"
@@ -76,6 +77,10 @@ void printUsage(FILE* to) {
         "  qor indicators INTERFACE.ini [REPORT]\n"
         "      compute every indicator the interface file names into its result library;\n"
         "      exit code 3 when some indicators failed (marked in the library)\n"
+        "Financial interfaces:\n"
+        "  qor ledger REPORT PAGE ROW COL\n"
+        "      drill from a cell with ledger calls (QC, QM, FS, JE...) to the detail\n"
+        "      ledger; prints the account codes, period and include flag handed over\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
@@ -122,6 +127,7 @@ constexpr VerbEntry kVerbs[] = {
     {"print", qor::app::verbPrint},
     {"audit", qor::app::verbAudit},
     {"indicators", qor::app::verbIndicators},
+    {"ledger", qor::app::verbLedger},
 };
 
 // The verbs that work through the document lay out text and pages, which
@@ -181,7 +187,8 @@ int main(int argc, char** argv) {
     }
 
     // Cell formulas are checked and computed by the command language.
-    qor::cmd::InstallEngineHooks();
+    // The host's ledger functions are answered by its services.
+    qor::cmd::InstallEngineHooks({&qor::ledger::IsLedgerFunctionName});
     // Files are opened and saved by their type through these.
     qor::doc::RegisterExchangeConverters();
 

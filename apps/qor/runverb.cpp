@@ -28,6 +28,12 @@ public:
             out->text +=
                 QStringLiteral("The command language is described in docs/command-language.md.\n");
         };
+        // Transfers run beside the desktop's windows; a script here can only
+        // be told so.
+        hooks.mail = [](QChar, QString* why) {
+            if (why) *why = QStringLiteral("邮件传输只能在 qorview 中进行");
+            return false;
+        };
         m_ci.SetSubsystemHooks(hooks);
         UiServices ui = uiServices();
         ui.messageBox = [out](const MessageRequest& r) {

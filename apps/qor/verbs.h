@@ -76,6 +76,9 @@ int verbExportHtml(const QStringList& args, Output* out);
 // printer.
 int verbConvert(const QStringList& args, Output* out);
 int verbPrint(const QStringList& args, Output* out);
+// Drills from a cell to the detail ledger and prints the account codes,
+// period and include flag handed to the ledger component (ledgerverb.cpp).
+int verbLedger(const QStringList& args, Output* out);
 
 // Runs a script of the command language (runverb.cpp) against the report
 // given, saving it when the whole script succeeded; variables LIST MEMORY

@@ -1,0 +1,270 @@
+#include "fininterface/ledgerdrill.h"
+
+#include <QHash>
+#include <QLoggingCategory>
+#include <algorithm>
+
+#include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "platform/automation.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "reader/dispatchdrivers.h"
+#include "reader/ledgerstandins.h"
+
+namespace qor::ledger {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcDrill, "qor.ledger.drill")
+
+bool isLedgerName(const QString& name) {
+    static const QStringList bases = {
+        QStringLiteral("QC"),  QStringLiteral("QM"),  QStringLiteral("FS"), QStringLiteral("JE"),
+        QStringLiteral("TFS"), QStringLiteral("DFS"), QStringLiteral("LFS")};
+    if (bases.contains(name)) return true;
+    return name.size() > 1 && (name.front() == u'S' || name.front() == u'W') &&
+           bases.contains(name.mid(1));
+}
+
+// The counterpart family has one argument more before the period.
+bool isCounterpartName(const QString& name) {
+    return name == u"DFS" || name == u"SDFS" || name == u"WDFS";
+}
+
+// One ledger call found in the formula: its account code and where its
+// argument list starts.
+struct FoundCall {
+    QString code;
+    qsizetype open = 0;  // position of its "("
+};
+
+// The name written right before position open ("(").
+QString callNameAt(const QString& f, qsizetype open) {
+    qsizetype start = open;
+    while (start > 0 && f.at(start - 1).isLetter()) --start;
+    return f.mid(start, open - start);
+}
+
+QString stripQuotes(QString text) {
+    text = text.trimmed();
+    if (text.startsWith(u'"')) text.remove(0, 1);
+    if (text.endsWith(u'"')) text.chop(1);
+    return text.trimmed();
+}
+
+QList<FoundCall> findCalls(const QString& f) {
+    QList<FoundCall> calls;
+    QList<qsizetype> seen;
+    for (const char* word : {"QC", "QM", "FS", "JE"}) {
+        const QString w = QLatin1String(word);
+        qsizetype from = 0;
+        for (qsizetype hit; (hit = f.indexOf(w, from)) >= 0; from = hit + 2) {
+            if (calls.size() >= kMaxAccountCodes) return calls;
+            const qsizetype open = f.indexOf(u'(', hit);
+            if (open < 0) break;
+            if (seen.contains(open)) continue;
+            // The code ends at the call's first "," or, for a call with one
+            // argument, at its ")": a "," further on belongs to a later call.
+            qsizetype end = open + 1;
+            while (end < f.size() && f.at(end) != u',' && f.at(end) != u')') ++end;
+            const QString code = stripQuotes(f.mid(open + 1, end - open - 1));
+            if (code.isEmpty()) continue;
+            seen.append(open);
+            calls.append({code, open});
+        }
+    }
+    return calls;
+}
+
+// The month of a date written year-month-day in the eighth argument of the
+// formula; empty when the formula has fewer fields or no such date.
+QString monthOfEighthField(const QString& f) {
+    qsizetype pos = -1;
+    for (int i = 0; i < 7; ++i) {
+        pos = f.indexOf(u',', pos + 1);
+        if (pos < 0) return QString();
+    }
+    qsizetype end = f.indexOf(u',', pos + 1);
+    if (end < 0) end = f.size();
+    QString field = f.mid(pos + 1, end - pos - 1);
+    field.remove(u'"');
+    const QStringList parts = field.split(u'-');
+    if (parts.size() < 2) return QString();
+    QString month = parts.at(1);
+    const qsizetype close = month.indexOf(u')');
+    if (close >= 0) month.truncate(close);
+    return month.trimmed();
+}
+
+QString keywordText(CReportHandle* report, int slot, int page) {
+    if (!report || page < 1) return QString();
+    KeywordValue value;
+    if (report->GetPageKeyword(slot, &value, page) != 0) return QString();
+    if (value.kind == 1) return QString::asprintf("%.0f", value.number);
+    if (value.kind == 2) return value.text.trimmed();
+    return QString();
+}
+
+constexpr int kQuarterSlot = 3;
+constexpr int kMonthSlot = 4;
+
+}  // namespace
+
+bool IsLedgerFunctionName(QStringView name) {
+    const QString upper = name.toString().toUpper();
+    return upper.endsWith(QLatin1String("EX")) || isLedgerName(upper);
+}
+
+bool IsLedgerFunction(const QString& formula) {
+    QString rest = formula;
+    rest.remove(u' ');
+    rest.remove(u'\t');
+    qsizetype open = rest.indexOf(u'(');
+    if (open < 0) return false;
+    for (;;) {
+        const QString head = rest.left(open);
+        if (head.endsWith(QLatin1String("EX"))) return true;
+        if (!isLedgerName(head)) return false;
+        // A call that never closes is no call.
+        const qsizetype close = rest.indexOf(u')', open);
+        if (close < 0) return false;
+        rest = rest.mid(close + 1);
+        if (!rest.contains(u'(')) return true;
+        rest.remove(0, 1);  // the operator joining the next call
+        open = rest.indexOf(u'(');
+    }
+}
+
+LedgerRequest ReadLedgerRequest(const QString& f) {
+    LedgerRequest request;
+    QList<FoundCall> calls = findCalls(f);
+    if (calls.isEmpty()) return request;
+    std::stable_sort(calls.begin(), calls.end(),
+                     [](const FoundCall& a, const FoundCall& b) { return a.code < b.code; });
+    for (const FoundCall& c : calls) request.codes.append(c.code);
+
+    // The arguments of the call that gave the first code, not of whichever
+    // earlier call happens to mention the same digits.
+    const FoundCall& first = calls.front();
+    qsizetype close = f.indexOf(u')', first.open + 1);
+    if (close < 0) close = f.size();
+    QString args = f.mid(first.open + 1, close - first.open - 1);
+    request.include = args.contains(u'Y');
+    if (isCounterpartName(callNameAt(f, first.open)))
+        args.remove(args.indexOf(u','), args.contains(u',') ? 1 : 0);
+    else
+        args.remove(u'"');
+    const qsizetype comma = args.indexOf(u',');
+    if (comma >= 0) {
+        args.remove(comma, 1);
+        qsizetype end = args.indexOf(u',', comma);
+        if (end < 0) end = args.size();
+        request.period = args.mid(comma, end - comma).trimmed();
+    }
+    if (request.period.isEmpty()) request.period = monthOfEighthField(f);
+    return request;
+}
+
+QString ResolvePeriod(const QString& formula, const QString& period, const PeriodContext& context) {
+    const bool opening = formula.contains(QLatin1String("QC"));
+    static const QHash<QString, std::pair<const char*, const char*>> quarters = {
+        {QStringLiteral("21"), {"1", "3"}},
+        {QStringLiteral("22"), {"4", "6"}},
+        {QStringLiteral("23"), {"7", "9"}},
+        {QStringLiteral("24"), {"10", "12"}},
+    };
+    if (auto it = quarters.constFind(period); it != quarters.constEnd())
+        return QLatin1String(opening ? it->first : it->second);
+    if (period == u"30" || period == LoadErrorText(62358))
+        return opening ? QStringLiteral("1") : QStringLiteral("12");
+    const QString loginMonth = QString::asprintf("%i", context.loginDate.month());
+    auto unset = [](const QString& k) { return k.isEmpty() || k == u"0"; };
+    if (period == LoadErrorText(62039))
+        return unset(context.monthKeyword) ? loginMonth : context.monthKeyword;
+    if (period == LoadErrorText(62038)) {
+        const QString& q = context.quarterKeyword;
+        if (unset(q)) return loginMonth;
+        static const QHash<QString, std::pair<const char*, const char*>> byQuarter = {
+            {QStringLiteral("1"), {"1", "3"}},
+            {QStringLiteral("2"), {"4", "6"}},
+            {QStringLiteral("3"), {"7", "9"}},
+            {QStringLiteral("4"), {"10", "12"}},
+        };
+        if (auto it = byQuarter.constFind(q); it != byQuarter.constEnd())
+            return QLatin1String(opening ? it->first : it->second);
+        return period;
+    }
+    return period;
+}
+
+PeriodContext PeriodContextOf(const CQorsDoc& doc, const QDate& loginDate) {
+    PeriodContext context;
+    context.loginDate = loginDate;
+    context.monthKeyword = keywordText(doc.GetReport(), kMonthSlot, doc.m_nCurPage);
+    context.quarterKeyword = keywordText(doc.GetReport(), kQuarterSlot, doc.m_nCurPage);
+    return context;
+}
+
+LedgerDrillResult DrillToLedger(const CQorsDoc& doc, CAppEnvironment& env) {
+    LedgerDrillResult result;
+    QString formula;
+    if (!doc.IsOpen() || !doc.GetCellFormula(doc.m_nCurRow, doc.m_nCurCol, &formula)) {
+        result.error = QStringLiteral("当前单元格没有公式");
+        return result;
+    }
+    const QString f = formula.toUpper();
+    if (!IsLedgerFunction(f)) {
+        result.error = QStringLiteral("当前单元格的公式不是账务函数");
+        return result;
+    }
+    const LedgerRequest request = ReadLedgerRequest(f);
+    if (request.codes.isEmpty()) {
+        result.error = QStringLiteral("公式中没有科目代码");
+        return result;
+    }
+    if (!env.IsLoggedIn()) env.Login();
+    result.codeList = request.codeList();
+    result.period = ResolvePeriod(f, request.period, PeriodContextOf(doc, env.GetLoginDate()));
+    result.include = request.include;
+
+    CLedgerDriver ledger;
+    CLedgerQueryDriver query;
+    if (!ledger.CreateDispatch(QLatin1String(LedgerStandIn::kClsid)) ||
+        !query.CreateDispatch(QLatin1String(LedgerQueryStandIn::kClsid))) {
+        const QString why = ledger.IsNull() ? ledger.LastError() : query.LastError();
+        result.error = QStringLiteral("无法创建明细账组件：%1").arg(why);
+        return result;
+    }
+    try {
+        ledger.SetLogin(env.GetLoginObject());
+        query.Init(env.GetLoginSystemDb(), env.GetLoginDbName(), env.GetAccountSetId(),
+                   qint16(env.GetLoginYear().toInt(nullptr, 10)), env.GetUserId(),
+                   env.GetLoginDate(), QVariant(env.GetLoginSysPassword()),
+                   QVariant(env.GetUserPassword()));
+        ledger.SetQuery(query.GetDispatch());
+        // The component's answer tells nothing the user does not see.
+        ledger.ShowLedger(result.codeList, result.period, result.include);
+    } catch (const AutoError& e) {
+        result.error = QStringLiteral("明细账组件出错：%1").arg(e.text());
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+void RunLedgerDrill(CQorsDoc& doc) {
+    const LedgerDrillResult r = DrillToLedger(doc, CAppEnvironment::Instance());
+    if (r.ok) return;
+    qCWarning(lcDrill).noquote() << r.error;
+    messageBox(r.error, QStringLiteral("联查明细账"), MsgButtons::Ok, MsgIcon::Warning);
+}
+
+void InstallLedgerDrill() {
+    doccmd::SetLedgerDrillHook({[](const QString& f) { return IsLedgerFunction(f); },
+                                [](CQorsDoc& doc) { RunLedgerDrill(doc); }});
+}
+
+}  // namespace qor::ledger

@@ -1,0 +1,560 @@
+// The mail transport over Maildir folders: one RFC 5322 message per send,
+// multipart/mixed with one base64 part per file. Files are encoded and
+// decoded in chunks, so a large report never sits in memory whole.
+#include "fininterface/vtmail8/vtmail8.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QList>
+#include <QMessageBox>
+#include <QMutex>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <cstring>
+#include <memory>
+
+#include "platform/datadir.h"
+#include "platform/registry.h"
+
+namespace {
+
+const QString kSettingsKey = QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail");
+constexpr qint64 kChunk = 57 * 1024;  // whole base64 lines of 76 characters
+
+QString fromUtf16(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
+
+// Copies text when it fits; answers its length either way.
+int32_t answerText(const QString& text, char16_t* buffer, int32_t capacity) {
+    const auto size = int32_t(text.size());
+    if (buffer && capacity > size) {
+        std::memcpy(buffer, text.utf16(), size_t(size) * sizeof(char16_t));
+        buffer[size] = 0;
+    }
+    return size;
+}
+
+QString setting(const QString& name, const QString& fallback) {
+    const QString v = qor::Registry::readString(kSettingsKey, name, QString());
+    return v.trimmed().isEmpty() ? fallback : v;
+}
+
+QString diskFolder() { return setting(QStringLiteral("DiskFolder"), qor::dataPath("mail/disk")); }
+QString inboxFolder() { return setting(QStringLiteral("Inbox"), qor::dataPath("mail/inbox")); }
+QString postOffice() {
+    return setting(QStringLiteral("PostOffice"), qor::dataPath("mail/postoffice"));
+}
+
+bool validMailboxName(const QString& name) {
+    static const QRegularExpression ok(QStringLiteral("^[A-Za-z0-9._-]+$"));
+    return ok.match(name).hasMatch() && name != u"." && name != u"..";
+}
+
+// A file name that came from outside: only its last part, and never one
+// that names a folder or holds control characters. Empty when refused.
+QString safeName(const QString& name) {
+    QString last = name;
+    const qsizetype cut = std::max(last.lastIndexOf(u'/'), last.lastIndexOf(u'\\'));
+    if (cut >= 0) last = last.mid(cut + 1);
+    last = last.trimmed();
+    if (last.isEmpty() || last == u"." || last == u"..") return QString();
+    for (QChar c : last)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return QString();
+    return last;
+}
+
+bool ensureMaildir(const QString& dir, bool create, QString* why) {
+    if (!create && !QFileInfo(dir).isDir()) {
+        *why = QStringLiteral("邮件目录 %1 不存在").arg(QDir::toNativeSeparators(dir));
+        return false;
+    }
+    for (const char* sub : {"tmp", "new", "cur"})
+        if (!QDir().mkpath(dir + u'/' + QLatin1String(sub))) {
+            *why = QStringLiteral("无法创建邮件目录 %1").arg(QDir::toNativeSeparators(dir));
+            return false;
+        }
+    return true;
+}
+
+QString uniqueName() {
+    return QStringLiteral("%1.%2_%3.%4")
+        .arg(QDateTime::currentSecsSinceEpoch())
+        .arg(QCoreApplication::applicationPid())
+        .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'))
+        .arg(QSysInfo::machineHostName().remove(u'/').remove(u':'));
+}
+
+// ---- the state of one send or receive --------------------------------
+
+struct AcceptItem {
+    QString message;  // the message file
+    QString name;     // the part's file name, made safe
+    qint64 body = 0;  // offset of the part's body
+    int messageIndex = 0;
+    bool handedOut = false;
+};
+
+struct State {
+    QMutex lock;
+    QString user;
+    QStringList files;
+    QString lastError;
+    QList<AcceptItem> items;
+    QStringList messages;  // of the items, by messageIndex
+    std::unique_ptr<QTemporaryDir> received;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+// ---- writing ---------------------------------------------------------
+
+QByteArray encodedFileName(const QString& name) {
+    // RFC 2231: UTF-8, percent-encoded.
+    return "filename*=UTF-8''" + QUrl::toPercentEncoding(name);
+}
+
+bool writeMessage(QIODevice& out, const QString& user, const QStringList& files, QString* why) {
+    const QByteArray boundary =
+        "=_qor_" + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+    QByteArray head;
+    head += "From: qor\n";
+    head += "X-Qor-User: " + user.toUtf8() + "\n";
+    head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + "\n";
+    head += "Message-ID: <" + uniqueName().toUtf8() + "@qor>\n";
+    head += "Subject: report files\n";
+    head += "MIME-Version: 1.0\n";
+    head += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n";
+    if (out.write(head) != head.size()) return false;
+    for (const QString& path : files) {
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly)) {
+            *why = QStringLiteral("无法读取 %1：%2")
+                       .arg(QDir::toNativeSeparators(path), in.errorString());
+            return false;
+        }
+        QByteArray part = "--" + boundary + "\n";
+        part += "Content-Type: application/octet-stream\n";
+        part += "Content-Transfer-Encoding: base64\n";
+        part += "Content-Disposition: attachment; " + encodedFileName(QFileInfo(path).fileName()) +
+                "\n\n";
+        if (out.write(part) != part.size()) return false;
+        for (;;) {
+            const QByteArray chunk = in.read(kChunk);
+            if (chunk.isEmpty()) break;
+            const QByteArray b64 = chunk.toBase64();
+            QByteArray lines;
+            lines.reserve(b64.size() + b64.size() / 76 + 2);
+            for (qsizetype i = 0; i < b64.size(); i += 76) lines += b64.mid(i, 76) + '\n';
+            if (out.write(lines) != lines.size()) return false;
+        }
+        if (in.error() != QFile::NoError) {
+            *why = QStringLiteral("无法读取 %1：%2")
+                       .arg(QDir::toNativeSeparators(path), in.errorString());
+            return false;
+        }
+    }
+    const QByteArray tail = "--" + boundary + "--\n";
+    return out.write(tail) == tail.size();
+}
+
+// ---- reading ---------------------------------------------------------
+
+// One line through a fixed buffer: a message has a million short lines, and
+// readLine(maxSize) would allocate maxSize for each.
+QByteArray nextLine(QFile& f) {
+    char buffer[16 * 1024];
+    const qint64 n = f.readLine(buffer, sizeof buffer);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+
+// The headers of a message or part from the current position: unfolded,
+// names lower-cased. False at the end of the file.
+bool readHeaders(QFile& f, QList<std::pair<QByteArray, QByteArray>>* headers) {
+    headers->clear();
+    for (;;) {
+        QByteArray line = nextLine(f);
+        if (line.isEmpty()) return false;
+        while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
+        if (line.isEmpty()) return true;
+        if ((line.startsWith(' ') || line.startsWith('\t')) && !headers->isEmpty()) {
+            headers->last().second += ' ' + line.trimmed();
+            continue;
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0) continue;
+        headers->append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+    }
+}
+
+QByteArray header(const QList<std::pair<QByteArray, QByteArray>>& headers, const QByteArray& name) {
+    for (const auto& [n, v] : headers)
+        if (n == name) return v;
+    return {};
+}
+
+// A parameter of a header value ("boundary", "filename"), RFC 2231
+// "name*=charset''value" included.
+QString parameter(const QByteArray& value, const QByteArray& name) {
+    for (QByteArray p : value.split(';')) {
+        p = p.trimmed();
+        const qsizetype eq = p.indexOf('=');
+        if (eq < 0) continue;
+        const QByteArray key = p.left(eq).trimmed().toLower();
+        QByteArray v = p.mid(eq + 1).trimmed();
+        if (key == name + '*') {
+            const qsizetype q = v.indexOf("''");
+            const QByteArray text = QByteArray::fromPercentEncoding(q >= 0 ? v.mid(q + 2) : v);
+            return QString::fromUtf8(text);
+        }
+        if (key == name) {
+            if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')) v = v.mid(1, v.size() - 2);
+            return QString::fromUtf8(v);
+        }
+    }
+    return {};
+}
+
+// The named parts of a message sent under user; false when it is not ours.
+bool scanMessage(const QString& path, const QString& user, QList<AcceptItem>* parts) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    if (!readHeaders(f, &headers)) return false;
+    if (QString::fromUtf8(header(headers, "x-qor-user")).compare(user, Qt::CaseInsensitive) != 0)
+        return false;
+    const QString boundary = parameter(header(headers, "content-type"), "boundary");
+    if (boundary.isEmpty()) return false;
+    const QByteArray delimiter = "--" + boundary.toUtf8();
+    for (;;) {
+        QByteArray line = nextLine(f);
+        if (line.isEmpty()) break;
+        line = line.trimmed();
+        if (line == delimiter + "--") break;
+        if (line != delimiter) continue;
+        if (!readHeaders(f, &headers)) break;
+        QString name = parameter(header(headers, "content-disposition"), "filename");
+        if (name.isEmpty()) name = parameter(header(headers, "content-type"), "name");
+        name = safeName(name);
+        // A part without a usable name cannot be put anywhere: left out.
+        if (name.isEmpty()) continue;
+        parts->append({path, name, f.pos(), 0, false});
+    }
+    return true;
+}
+
+bool decodePart(const AcceptItem& item, const QString& target, QString* why) {
+    QFile in(item.message);
+    if (!in.open(QIODevice::ReadOnly) || !in.seek(item.body)) {
+        *why = QStringLiteral("无法读取邮件 %1").arg(QDir::toNativeSeparators(item.message));
+        return false;
+    }
+    // A private folder: nobody else sees the file while it is written.
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        *why = QStringLiteral("无法写入 %1：%2")
+                   .arg(QDir::toNativeSeparators(target), out.errorString());
+        return false;
+    }
+    QByteArray pending;
+    bool closed = false;
+    auto flush = [&](bool all) {
+        const qsizetype n = all ? pending.size() : pending.size() / 4 * 4;
+        const auto r = QByteArray::fromBase64Encoding(pending.left(n),
+                                                      QByteArray::AbortOnBase64DecodingErrors);
+        if (!r) return false;
+        pending.remove(0, n);
+        return out.write(r.decoded) == r.decoded.size();
+    };
+    while (!in.atEnd()) {
+        const QByteArray line = nextLine(in).trimmed();
+        if (line.startsWith("--")) {
+            closed = true;
+            break;
+        }
+        pending += line;
+        if (pending.size() >= kChunk && !flush(false)) {
+            *why = QStringLiteral("邮件 %1 已损坏").arg(QDir::toNativeSeparators(item.message));
+            return false;
+        }
+    }
+    if (!closed || !flush(true)) {
+        *why = QStringLiteral("邮件 %1 已损坏").arg(QDir::toNativeSeparators(item.message));
+        return false;
+    }
+    if (!out.flush()) {
+        *why = QStringLiteral("无法写入 %1：%2")
+                   .arg(QDir::toNativeSeparators(target), out.errorString());
+        return false;
+    }
+    return true;
+}
+
+int32_t countIn(const QString& maildir) {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.items.clear();
+    s.messages.clear();
+    QString why;
+    if (!ensureMaildir(maildir, true, &why)) {
+        s.lastError = why;
+        return -1;
+    }
+    QStringList candidates;
+    const QDir newDir(maildir + QStringLiteral("/new"));
+    for (const QString& n : newDir.entryList(QDir::Files, QDir::Name))
+        candidates << newDir.filePath(n);
+    const QDir curDir(maildir + QStringLiteral("/cur"));
+    for (const QString& n : curDir.entryList(QDir::Files, QDir::Name)) {
+        const qsizetype info = n.indexOf(QLatin1String(":2,"));
+        if (info >= 0 && n.mid(info + 3).contains(u'S')) continue;
+        candidates << curDir.filePath(n);
+    }
+    for (const QString& path : candidates) {
+        QList<AcceptItem> parts;
+        if (!scanMessage(path, s.user, &parts) || parts.isEmpty()) continue;
+        for (AcceptItem& p : parts) p.messageIndex = int(s.messages.size());
+        s.messages << path;
+        s.items += parts;
+    }
+    return int32_t(s.items.size());
+}
+
+QString folderOfMethod(int32_t method, const QString& address, QString* why) {
+    switch (method) {
+        case 1:
+            if (address.trimmed().isEmpty()) break;
+            return address.trimmed();
+        case 2:
+            if (!validMailboxName(address.trimmed())) {
+                *why = QStringLiteral("信箱名只能由字母、数字和 . _ - 组成");
+                return {};
+            }
+            return postOffice() + u'/' + address.trimmed();
+        case 3:
+            *why = QStringLiteral("本传输库不支持电子邮件方式");
+            return {};
+        case 4:
+            return diskFolder();
+        default:
+            *why = QStringLiteral("未知的传输方式 %1").arg(method);
+            return {};
+    }
+    *why = QStringLiteral("请输入发送地址");
+    return {};
+}
+
+}  // namespace
+
+// ---- entry points ------------------------------------------------------
+
+void IniSend() {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.files.clear();
+    s.user.clear();
+}
+
+void SetUser(const char16_t* userCode) {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.user = fromUtf16(userCode);
+}
+
+void AddFile(const char16_t* path) {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.files << fromUtf16(path);
+}
+
+int32_t SendFile(int32_t method, const char16_t* address) {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    QString why;
+    const QString folder = folderOfMethod(method, fromUtf16(address), &why);
+    // The point-to-point address is the other side's inbox: it must exist.
+    if (folder.isEmpty() || !ensureMaildir(folder, method != 1, &why)) {
+        s.lastError = why;
+        return -1;
+    }
+    const QString name = uniqueName();
+    const QString tmp = folder + QStringLiteral("/tmp/") + name;
+    QFile out(tmp);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        s.lastError =
+            QStringLiteral("无法写入 %1：%2").arg(QDir::toNativeSeparators(tmp), out.errorString());
+        return -1;
+    }
+    const bool written = writeMessage(out, s.user, s.files, &why) && out.flush();
+    if (!written && why.isEmpty())
+        why = QStringLiteral("无法写入 %1：%2").arg(tmp, out.errorString());
+    out.close();
+    // Delivered only whole: a message appears in new/ by one rename.
+    if (!written || !QFile::rename(tmp, folder + QStringLiteral("/new/") + name)) {
+        QFile::remove(tmp);
+        s.lastError =
+            written ? QStringLiteral("无法投递到 %1").arg(QDir::toNativeSeparators(folder)) : why;
+        return -1;
+    }
+    return 0;
+}
+
+void CloseSend() {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.files.clear();
+}
+
+void IniAccept() {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.items.clear();
+    s.messages.clear();
+    s.user.clear();
+    s.received.reset();
+}
+
+int32_t AcceptMode() { return countIn(inboxFolder()); }
+
+int32_t AcceptPost() {
+    const QString mailbox = setting(QStringLiteral("Mailbox"), QString()).trimmed();
+    if (!validMailboxName(mailbox)) {
+        State& s = state();
+        QMutexLocker lock(&s.lock);
+        s.lastError = QStringLiteral("没有设置本方的邮局信箱");
+        return -1;
+    }
+    return countIn(postOffice() + u'/' + mailbox);
+}
+
+int32_t AcceptMail() {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    s.items.clear();
+    s.lastError = QStringLiteral("本传输库不支持电子邮件方式");
+    return -1;
+}
+
+int32_t AcceptFile() { return countIn(diskFolder()); }
+
+int32_t Accept(int32_t index, char16_t* buffer, int32_t capacity) {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    if (index < 1 || index > s.items.size()) {
+        s.lastError = QStringLiteral("没有第 %1 个文件").arg(index);
+        return -1;
+    }
+    if (!s.received) s.received = std::make_unique<QTemporaryDir>();
+    if (!s.received->isValid()) {
+        s.lastError = QStringLiteral("无法创建临时目录");
+        return -1;
+    }
+    AcceptItem& item = s.items[index - 1];
+    // One folder per file: two messages may carry the same name.
+    const QString folder = s.received->filePath(QString::number(index));
+    const QString target = folder + u'/' + item.name;
+    if (!item.handedOut) {
+        QString why;
+        if (!QDir().mkpath(folder) || !decodePart(item, target, &why)) {
+            s.lastError = why.isEmpty() ? QStringLiteral("无法创建临时目录") : why;
+            return -1;
+        }
+        item.handedOut = true;
+    }
+    return answerText(target, buffer, capacity);
+}
+
+void CloseAccept() {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    for (int m = 0; m < s.messages.size(); ++m) {
+        bool all = true;
+        for (const AcceptItem& item : s.items)
+            if (item.messageIndex == m && !item.handedOut) all = false;
+        if (!all) continue;
+        // Seen: into cur/ with the S flag, the name kept.
+        const QFileInfo fi(s.messages[m]);
+        QString base = fi.fileName();
+        QString flags;
+        if (const qsizetype info = base.indexOf(QLatin1String(":2,")); info >= 0) {
+            flags = base.mid(info + 3);
+            base.truncate(info);
+        }
+        if (!flags.contains(u'S')) flags += u'S';
+        const QString cur = fi.dir().absolutePath() + QStringLiteral("/../cur/") + base +
+                            QStringLiteral(":2,") + flags;
+        QFile::rename(s.messages[m], QDir::cleanPath(cur));
+    }
+    s.items.clear();
+    s.messages.clear();
+    s.received.reset();
+}
+
+void FreeAccept() {}
+
+void Setup() {
+    // Without a desktop there is nobody to ask.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    QDialog dlg(QApplication::activeWindow());
+    dlg.setObjectName(QStringLiteral("vtmailSetup"));
+    dlg.setWindowTitle(QStringLiteral("设置发送和接收的属性"));
+    auto* form = new QFormLayout(&dlg);
+    struct Field {
+        const char* name;
+        const char* label;
+        QString fallback;
+    };
+    const Field fields[] = {
+        {"DiskFolder", "磁盘文件交换目录:", diskFolder()},
+        {"Inbox", "点对点接收目录:", inboxFolder()},
+        {"PostOffice", "邮局目录:", postOffice()},
+        {"Mailbox", "本方信箱:", QString()},
+    };
+    QList<QLineEdit*> edits;
+    for (const Field& f : fields) {
+        auto* edit = new QLineEdit(
+            QDir::toNativeSeparators(setting(QLatin1String(f.name), f.fallback)), &dlg);
+        edit->setObjectName(QLatin1String(f.name));
+        form->addRow(QString::fromUtf8(f.label), edit);
+        edits << edit;
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, [&] {
+        const QString mailbox = edits[3]->text().trimmed();
+        if (!mailbox.isEmpty() && !validMailboxName(mailbox)) {
+            QMessageBox::warning(&dlg, dlg.windowTitle(),
+                                 QStringLiteral("信箱名只能由字母、数字和 . _ - 组成"));
+            return;
+        }
+        dlg.accept();
+    });
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    if (dlg.exec() != QDialog::Accepted) return;
+    for (int i = 0; i < edits.size(); ++i) {
+        const QString v = edits[i]->text().trimmed();
+        qor::Registry::writeString(kSettingsKey, QLatin1String(fields[i].name),
+                                   i == 3 ? v : QDir::fromNativeSeparators(v));
+    }
+}
+
+int32_t MailLastError(char16_t* buffer, int32_t capacity) {
+    State& s = state();
+    QMutexLocker lock(&s.lock);
+    return answerText(s.lastError, buffer, capacity);
+}

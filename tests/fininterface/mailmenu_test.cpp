@@ -1,0 +1,100 @@
+// The transfer windows as a user reaches them in qorview: 文件 › 邮件 and
+// MAIL in the command window, off while a window is open, and the main
+// window closing without waiting once it is gone.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "engine/messages.h"
+#include "fininterface/mailtransfer.h"
+#include "frames/ccmdbar.h"
+#include "frames/cmainframe.h"
+#include "frames/desktop.h"
+#include "platform/registry.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+
+namespace {
+
+QDialog* openTransferWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if ((dynamic_cast<qor::mail::CSendFileDlg*>(w) ||
+             dynamic_cast<qor::mail::CAcceptFileDlg*>(w)) &&
+            w->isVisible())
+            return static_cast<QDialog*>(w);
+    return nullptr;
+}
+
+void closeAndSettle(QDialog* d) {
+    d->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
+    qputenv("QOR_MAIL_LIBRARY_DIR",
+            QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
+    qor::UiServices ui;
+    QStringList told;
+    ui.messageBox = [&told](const qor::MessageRequest& r) {
+        told << r.text;
+        return qor::MsgAnswer::Ok;
+    };
+    const qor::UiServices previous = qor::installUiServices(ui);
+    {
+        auto frame = qor::frames::SetUpDesktop({false, false, false});
+        frame->show();
+        frame->NewDocument();  // the command window runs lines on a report
+        auto& router = frame->Router();
+        EXPECT_TRUE(router.Query(33265).enabled);
+        EXPECT_TRUE(router.Query(33266).enabled);
+        EXPECT_TRUE(router.Query(33267).enabled);
+
+        ASSERT_TRUE(router.Execute(33265));
+        QDialog* send = openTransferWindow();
+        ASSERT_NE(send, nullptr);
+        EXPECT_FALSE(MailThreadEvent().IsSet());
+        EXPECT_FALSE(router.Query(33265).enabled);
+        EXPECT_FALSE(router.Query(33266).enabled);
+        EXPECT_FALSE(router.Query(33267).enabled);
+        // A second start from the command window is refused while it is open.
+        EXPECT_NE(frame->CmdBar()->RunLine(QStringLiteral("MAIL A")), 0);
+        closeAndSettle(send);
+        EXPECT_TRUE(MailThreadEvent().IsSet());
+
+        EXPECT_EQ(frame->CmdBar()->RunLine(QStringLiteral("MAIL A")), 0);
+        QDialog* receive = openTransferWindow();
+        ASSERT_NE(receive, nullptr);
+        EXPECT_TRUE(dynamic_cast<qor::mail::CAcceptFileDlg*>(receive));
+        closeAndSettle(receive);
+
+        // 设置 edits the transport's folders and mailbox.
+        QTimer::singleShot(0, [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == "vtmailSetup" && w->isVisible()) {
+                    w->findChild<QLineEdit*>("Mailbox")->setText("shanghai");
+                    static_cast<QDialog*>(w)->accept();
+                }
+        });
+        ASSERT_TRUE(router.Execute(33267));
+        EXPECT_EQ(qor::Registry::readString(QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail"),
+                                            QStringLiteral("Mailbox")),
+                  "shanghai");
+        // Without the library MAIL P says so.
+        qputenv("QOR_MAIL_LIBRARY_DIR", "/nonexistent");
+        EXPECT_NE(frame->CmdBar()->RunLine(QStringLiteral("MAIL P")), 0);
+        EXPECT_TRUE(told.contains(LoadErrorText(62562)));
+        EXPECT_TRUE(MailThreadEvent().IsSet());
+
+        // Nothing holds the exit any more.
+        EXPECT_TRUE(router.Query(33265).enabled);
+        EXPECT_TRUE(frame->close());
+    }
+    qor::installUiServices(previous);
+    qunsetenv("QOR_MAIL_LIBRARY_DIR");
+}
+
+}  // namespace
