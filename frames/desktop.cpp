@@ -25,9 +25,12 @@
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
 #include "frames/cchildframe.h"
+#include "frames/cfilemanagerbar.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
 #include "frames/widgetui.h"
+#include "fininterface/consolcommands.h"
+#include "fininterface/consolexchange.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
@@ -65,6 +68,8 @@ void installOnce() {
     // Workbooks and the own XML open and save by their file type.
     doc::RegisterExchangeConverters();
     dlg::InstallExportSetDialog();
+    // Client reports are checked before a save and send their upload files.
+    InstallConsolExchange();
 }
 
 }  // namespace
@@ -141,6 +146,20 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
         return child ? child->GetDocument() : nullptr;
     };
     CAppEnvironment::Instance().SetDocumentHooks(std::move(hooks));
+
+    // 文件 › 合并报表客户端.
+    auto consol = std::make_shared<consol::ConsolCommands>(
+        [main] {
+            QList<CQorsDoc*> docs;
+            for (CChildFrame* child : main->Children()) docs << child->GetDocument();
+            return docs;
+        },
+        main);
+    consol->SetAfterDownload([main] {
+        // The file manager shows what came down (when its control is there).
+        if (CFileManagerBar* bar = main->CreateFileManagerBar()) bar->Refresh();
+    });
+    main->AddCommandTarget(consol);
     return frame;
 }
 

@@ -75,6 +75,10 @@ int verbExportHtml(const QStringList& args, Output* out);
 // of --pages) through the print driver, to a PDF file or the default
 // printer.
 int verbConvert(const QStringList& args, Output* out);
+// The consolidation client (consolverb.cpp): "download", "upload",
+// "open PATH" (prepare or refresh a client report), "save REPORT" (its
+// checks, then the upload files). Exit 0 done, 1 failed, 2 usage.
+int verbConsol(const QStringList& args, Output* out);
 int verbPrint(const QStringList& args, Output* out);
 
 // Runs a script of the command language (runverb.cpp) against the report
