@@ -102,6 +102,25 @@ bool CConsolExchange::FindAliasCell(const QString& sheetName, const QString& ali
     return false;
 }
 
+const QList<CConsolExchange::AliasCell>& CConsolExchange::aliasCells(const QString& sheetName) {
+    // Every page of an upload run asks for the same cells: the sample is
+    // walked once per sheet.
+    if (m_aliasSheet == sheetName && !sheetName.isEmpty()) return m_aliasCells;
+    m_aliasCells.clear();
+    m_aliasSheet = sheetName;
+    for (const XmlNode& group : ElementChildren(sampleRoot())) {
+        if (group.tagName() != u"SampleAlias") continue;
+        for (const XmlNode& name : ElementChildren(group)) {
+            if (name.tagName() != u"SName") continue;
+            AliasCell a;
+            a.alias = name.text().trimmed();
+            if (!FindAliasCell(sheetName, a.alias, &a.col, &a.row)) a.col = a.row = 0;
+            m_aliasCells << a;
+        }
+    }
+    return m_aliasCells;
+}
+
 CReportHandle* CConsolExchange::report() const { return m_pDoc ? m_pDoc->GetReport() : nullptr; }
 
 bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
@@ -110,6 +129,7 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
     if (m_strSamplePath == path && !m_worksheet.isNull()) return true;
     m_worksheet = XmlNode();
     m_strSamplePath.clear();
+    m_aliasSheet.clear();
     if (!QFileInfo(path).isFile()) {
         *why = QStringLiteral("合并报表客户端的样表不存在：") + QDir::toNativeSeparators(path);
         return false;
@@ -172,6 +192,7 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
     }
     m_sample.Open(sample);
     m_strSamplePath.clear();
+    m_aliasSheet.clear();
     const QString local = GetLocalSamplePath(p);
     if (QFileInfo::exists(local) && m_sample.DiffersFromFile(local)) m_nFormatChanged = 1;
     if (!QFileInfo::exists(p) || !QFileInfo::exists(local)) m_nNewReport = 1;
@@ -522,23 +543,17 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
             if (old.tagName() == b) root.removeChild(old);
         const XmlNode values = up.AppendXmlChildElement(root, b, QString());
         bool anyCell = false;
-        for (const XmlNode& group : ElementChildren(sampleRoot())) {
-            if (group.tagName() != u"SampleAlias") continue;
-            for (const XmlNode& name : ElementChildren(group)) {
-                if (name.tagName() != u"SName") continue;
-                const QString alias = name.text().trimmed();
-                int col = 0, row = 0;
-                if (!FindAliasCell(b, alias, &col, &row)) continue;
-                anyCell = true;
-                const QString text = UploadValue(*r, row, col, page);
-                if (text.isEmpty()) continue;
-                if (!IsXmlName(alias)) {
-                    TraceMessage(QStringLiteral("别名“%1”不能作为上报文件的元素名，已跳过").arg(alias));
-                    ok = false;
-                    continue;
-                }
-                up.AppendXmlChildElement(values, alias, text);
+        for (const AliasCell& a : aliasCells(b)) {
+            if (a.col == 0) continue;
+            anyCell = true;
+            const QString text = UploadValue(*r, a.row, a.col, page);
+            if (text.isEmpty()) continue;
+            if (!IsXmlName(a.alias)) {
+                TraceMessage(QStringLiteral("别名“%1”不能作为上报文件的元素名，已跳过").arg(a.alias));
+                ok = false;
+                continue;
             }
+            up.AppendXmlChildElement(values, a.alias, text);
         }
         if (!anyCell) root.removeChild(values);
     }

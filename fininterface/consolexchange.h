@@ -95,6 +95,15 @@ private:
     QString m_strReportName;
 
     QString m_strSamplePath;  // the sample m_sample holds
+    // The aliases of sheet m_aliasSheet in the order of their SName
+    // elements, each with its cell (column 0: the alias has none there).
+    struct AliasCell {
+        QString alias;
+        int col = 0, row = 0;
+    };
+    QList<AliasCell> m_aliasCells;
+    QString m_aliasSheet;
+    const QList<AliasCell>& aliasCells(const QString& sheetName);
     qor::XmlNode m_worksheet;
     int m_nKind = -1;
 };
