@@ -12,6 +12,7 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_others.h"
 #include "engine/cellformat.h"
+#include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/reportlayout.h"
 #include "exchange/xmldom.h"
@@ -416,4 +417,33 @@ TEST_F(Consol, DownloadAndUploadThroughTheStandIn) {
     told.clear();
     EXPECT_EQ(commands.Download(), 0);
     EXPECT_EQ(told.value(0), "无法调用合并报表下载服务");
+}
+
+TEST_F(Consol, FailedSavesLeaveTheLocalSampleAndReportTheUpload) {
+    writeFile(data + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", downloadFile("10"));
+    CQorsDoc* d = prepare();
+    ASSERT_NE(d, nullptr) << qPrintable(told.join('\n'));
+    const QByteArray local = readAll(StripExtension(report) + "/Monthly.xml");
+
+    // A new format whose save fails (a full disk): the local copy stays
+    // behind, so the change is noticed again next time.
+    writeFile(data + "/hbbb/样表/Monthly.xml", monthSample("<Extra/>\n"));
+    SetSaveFaultAfterBytes(0, ENOSPC);
+    told.clear();
+    EXPECT_EQ(prepare(), nullptr);
+    SetSaveFaultAfterBytes(-1);
+    EXPECT_FALSE(told.isEmpty());
+    EXPECT_EQ(readAll(StripExtension(report) + "/Monthly.xml"), local);
+    CConsolExchange again;
+    ASSERT_EQ(again.OpenDownloadedSample(report), 1);
+    EXPECT_EQ(again.FormatChanged(), 1);
+
+    // An upload folder that cannot be made: the report is saved and the
+    // user is told which period was not written.
+    QDir(GetUploadDir(report)).removeRecursively();
+    writeFile(GetUploadDir(report), "a file where the folder should be");
+    told.clear();
+    EXPECT_TRUE(d->OnSaveDocument());
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("2004-03-01")) << qPrintable(told[0]);
 }
