@@ -14,6 +14,7 @@
 #include "engine/cellformat.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "engine/reportlayout.h"
 #include "exchange/xmldom.h"
 #include "fininterface/consolcommands.h"
@@ -446,4 +447,31 @@ TEST_F(Consol, FailedSavesLeaveTheLocalSampleAndReportTheUpload) {
     EXPECT_TRUE(d->OnSaveDocument());
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains("2004-03-01")) << qPrintable(told[0]);
+}
+
+TEST_F(Consol, SpecialTablesComeDownAndGoUpByTheirCounterpartFirm) {
+    // An investment table: its rows are keyed by the other firm's code.
+    const QString name = LoadErrorText(62592);
+    QByteArray sample = monthSample(
+        "<Invest><OtherFirmCode>002</OtherFirmCode><Amount>" + name +
+        "!B5</Amount><Note>kept</Note></Invest>\n");
+    sample.replace("ss:Name=\"Balance\"", ("ss:Name=\"" + name + "\"").toUtf8());
+    writeFile(data + "/hbbb/样表/Monthly.xml", sample);
+    report = data + "/hbbb/Alpha(001)/Monthly/" + name + ".rep";
+    writeFile(data + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml",
+              "<ReportData><Invest><OtherFirmCode>009</OtherFirmCode><Amount>1</Amount></Invest>"
+              "<Invest><OtherFirmCode>002</OtherFirmCode><Amount>77</Amount></Invest></ReportData>");
+    CQorsDoc* d = prepare();
+    ASSERT_NE(d, nullptr) << qPrintable(told.join('\n'));
+    EXPECT_EQ(number(d, 5, 2, 1), 77);
+
+    ASSERT_TRUE(d->OnSaveDocument()) << qPrintable(told.join('\n'));
+    ASSERT_TRUE(d->OnSaveDocument());
+    const QString f = upload("2004-03-01");
+    EXPECT_EQ(xpath(f, "count(/ReportData/Invest)"), "1");
+    EXPECT_EQ(xpath(f, "string(/ReportData/Invest/Amount)"), "77.000000");
+    EXPECT_EQ(xpath(f, "string(/ReportData/Invest/OtherFirmCode)"), "002");
+    EXPECT_EQ(xpath(f, "string(/ReportData/Invest/Note)"), "kept");
+    EXPECT_EQ(xpath(f, "string(/ReportData/Invest/SelfFirmCode)"), "001");
+    EXPECT_EQ(xpath(f, "string(/ReportData/Invest/SelfFirmName)"), "Alpha");
 }
