@@ -156,6 +156,13 @@ public:
     // The document's exchange object, made on first use; null when no
     // factory is registered.
     qor::IConsolExchange* GetConsolExchange();
+    // The consolidation client's marker (kConsolClientMarker or 0).
+    uint32_t GetClientMarker() const { return m_nClientMarker; }
+    void SetClientMarker(uint32_t marker) { m_nClientMarker = marker; }
+    // The page periods recorded at the last open or save, and the ones the
+    // pages hold now.
+    const QStringList& GetPagePeriods() const { return m_pagePeriods; }
+    QStringList CurrentPagePeriods() const { return computePagePeriods(); }
 
     bool IsOpen() const { return m_pReport != nullptr; }
     CReportHandle* GetReport() const { return m_pReport.get(); }

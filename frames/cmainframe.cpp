@@ -615,7 +615,13 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
         targets.append(child);
     }
     targets.append(this);
+    for (const auto& target : m_extraTargets) targets.append(target.get());
     return targets;
+}
+
+void CMainFrame::AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target) {
+    if (target) m_extraTargets.append(std::move(target));
+    m_router.UpdateAll();
 }
 
 namespace {

@@ -101,6 +101,9 @@ public:
     void UpdateFrameState();
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    // A target asked after the main frame (the financial interfaces'
+    // commands); the frame keeps it.
+    void AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target);
 
     // ---- menus
     int CurrentMenuId() const { return m_currentMenu; }
@@ -220,6 +223,7 @@ private:
     QTimer m_idle;
     QMetaObject::Connection m_focusConnection;
     QPointer<CChildFrame> m_lastActive;
+    QList<std::shared_ptr<qor::ICommandTarget>> m_extraTargets;
     CChildFrame* m_passChild = nullptr;  // the child the last chain was made for (used at once)
 };
 

@@ -32,9 +32,12 @@
 #include "fininterface/ledgerwindow.h"
 #include "fininterface/mailtransfer.h"
 #include "frames/cchildframe.h"
+#include "frames/cfilemanagerbar.h"
 #include "frames/cmainframe.h"
 #include "frames/csplashtimerwnd.h"
 #include "frames/widgetui.h"
+#include "fininterface/consolcommands.h"
+#include "fininterface/consolexchange.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
@@ -74,6 +77,8 @@ void installOnce() {
     // Workbooks and the own XML open and save by their file type.
     doc::RegisterExchangeConverters();
     dlg::InstallExportSetDialog();
+    // Client reports are checked before a save and send their upload files.
+    InstallConsolExchange();
 }
 
 }  // namespace
@@ -180,6 +185,20 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
         return window->LoadMenuFile(file, error);
     };
     ci.SetSubsystemHooks(std::move(subsystems));
+
+    // 文件 › 合并报表客户端.
+    auto consol = std::make_shared<consol::ConsolCommands>(
+        [main] {
+            QList<CQorsDoc*> docs;
+            for (CChildFrame* child : main->Children()) docs << child->GetDocument();
+            return docs;
+        },
+        main);
+    consol->SetAfterDownload([main] {
+        // The file manager shows what came down (when its control is there).
+        if (CFileManagerBar* bar = main->CreateFileManagerBar()) bar->Refresh();
+    });
+    main->AddCommandTarget(consol);
     return frame;
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <functional>
 
 #include "platform/automation.h"
 #include "platform/datadir.h"
@@ -39,7 +40,10 @@ void copyOne(const QString& from, const QString& to) {
         throw AutoError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
 }
 
-int copyTree(const QString& from, const QString& to) {
+// Copies the files under from to the same places under to. keep, when
+// given, decides on each file's path relative to from.
+int copyTree(const QString& from, const QString& to,
+             const std::function<bool(const QString&)>& keep = {}) {
     const QFileInfo root(from);
     if (!root.isDir()) return 0;
     const QDir base(root.absoluteFilePath());
@@ -48,13 +52,28 @@ int copyTree(const QString& from, const QString& to) {
     // followed): they could reach outside the exchange folders.
     QDirIterator it(base.absolutePath(), QDir::Files | QDir::NoSymLinks | QDir::Hidden,
                     QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
+    QStringList files;
+    while (it.hasNext()) files << it.next();
+    // Name order, so a failure stops at the same file on every system.
+    files.sort();
+    for (const QString& path : files) {
         const QString rel = base.relativeFilePath(path);
+        if (keep && !keep(rel)) continue;
         copyOne(path, QDir(to).filePath(rel));
         ++copied;
     }
     return copied;
+}
+
+// The upload files of the client root: Firm(Code)/Folder/upload/*.xml.
+bool isUploadFile(const QString& rel) {
+    const QStringList parts = rel.split(QLatin1Char('/'));
+    return parts.size() == 4 && parts[2] == QLatin1String("upload") &&
+           parts[3].endsWith(QLatin1String(".xml"), Qt::CaseInsensitive);
+}
+
+bool isInUploadFolder(const QString& rel) {
+    return rel.split(QLatin1Char('/')).contains(QLatin1String("upload"));
 }
 
 }  // namespace
@@ -83,17 +102,20 @@ QString ConsolidationClientStandIn::remoteFolder(const char* sub) const {
 }
 
 int ConsolidationClientStandIn::ShowDownload() {
-    const QString from = remoteFolder("download");
-    const QString to = localFolder("download");
-    const int n = copyTree(from, to);
+    // The server folder holds the client root's tree: the sample workbooks
+    // under 样表 and each report folder's download files. Upload folders
+    // are ours to send, never to receive.
+    const QString from = remoteFolder("hbbb");
+    const QString to = localFolder("hbbb");
+    const int n = copyTree(from, to, [](const QString& rel) { return !isInUploadFolder(rel); });
     qCInfo(lcConsolidation).noquote() << "downloaded" << n << "files from" << from << "to" << to;
     return n;
 }
 
 int ConsolidationClientStandIn::ShowUpload() {
-    const QString from = localFolder("upload");
-    const QString to = remoteFolder("upload");
-    const int n = copyTree(from, to);
+    const QString from = localFolder("hbbb");
+    const QString to = remoteFolder("hbbb");
+    const int n = copyTree(from, to, isUploadFile);
     qCInfo(lcConsolidation).noquote() << "uploaded" << n << "files from" << from << "to" << to;
     return n;
 }

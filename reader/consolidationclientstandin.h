@@ -2,8 +2,10 @@
 // The local stand-in for the consolidation client of the host system. The
 // real client talks to the consolidation server; this one exchanges files
 // with a folder that plays the server:
-//   ShowDownload: <server>/download/...  ->  <QORPath>/download/...
-//   ShowUpload:   <QORPath>/upload/...   ->  <server>/upload/...
+//   ShowDownload: <server>/hbbb/...  ->  <QORPath>/hbbb/... (sample
+//                 workbooks, download files; upload folders left out)
+//   ShowUpload:   <QORPath>/hbbb/*/*/upload/*.xml  ->  the same under
+//                 <server>/hbbb
 // Sub-folders are kept, existing files replaced. The server folder is the
 // ServerFolder property, preset from the Registry value "ServerFolder"
 // under kSettingsKey.

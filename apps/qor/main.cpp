@@ -63,6 +63,10 @@ void printUsage(FILE* to) {
         "      open IN by its type and write OUT by its type (.rep, .xml, .xls, .xlsx, .htm,\n"
         "      .dbf, .txt, .mdb, .wk4); what OUT cannot hold is listed on stderr and the exit code\n"
         "      is then 3; --values-only writes an .xls without the report's formats\n"
+        "  qor consol download | upload | open PATH | save REPORT\n"
+        "      the consolidation client: fetch and take in what was sent down,\n"
+        "      send the upload files, prepare one client report, save one with\n"
+        "      its checks and upload files\n"
         "Printing:\n"
         "  qor print REPORT [--pdf OUT.pdf] [--pages 2,5] [--copies N]\n"
         "      print the pages to a PDF file or the default printer\n"
@@ -128,6 +132,7 @@ constexpr VerbEntry kVerbs[] = {
     {"audit", qor::app::verbAudit},
     {"indicators", qor::app::verbIndicators},
     {"ledger", qor::app::verbLedger},
+    {"consol", qor::app::verbConsol},
 };
 
 // The verbs that work through the document lay out text and pages, which
@@ -135,7 +140,7 @@ constexpr VerbEntry kVerbs[] = {
 bool needsGui(int argc, char** argv) {
     if (argc < 2) return false;
     const QByteArray verb(argv[1]);
-    return verb == "convert" || verb == "print";
+    return verb == "convert" || verb == "print" || verb == "consol";
 }
 
 }  // namespace

@@ -75,6 +75,10 @@ int verbExportHtml(const QStringList& args, Output* out);
 // of --pages) through the print driver, to a PDF file or the default
 // printer.
 int verbConvert(const QStringList& args, Output* out);
+// The consolidation client (consolverb.cpp): "download", "upload",
+// "open PATH" (prepare or refresh a client report), "save REPORT" (its
+// checks, then the upload files). Exit 0 done, 1 failed, 2 usage.
+int verbConsol(const QStringList& args, Output* out);
 int verbPrint(const QStringList& args, Output* out);
 // Drills from a cell to the detail ledger and prints the account codes,
 // period and include flag handed to the ledger component (ledgerverb.cpp).

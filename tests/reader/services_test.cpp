@@ -258,12 +258,17 @@ TEST_F(ServicesTest, ConsolidationClientCopiesBetweenServerAndDataFolders) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     };
-    write(server + "/download/单位(01)/月报/2024-03-01.xml", "<a/>");
-    write(server + "/download/top.xml", QByteArray(200000, 'x'));
-    write(qorPath + "/download/top.xml", "old");
-    write(qorPath + "/upload/2024-03-01.xml", "<up/>");
+    // The server folder mirrors the client root: samples and download
+    // files come down, upload files go up, and neither side's upload
+    // folder is received.
+    write(server + "/hbbb/单位(01)/月报/download/2024-03-01.xml", "<a/>");
+    write(server + "/hbbb/样表/top.xml", QByteArray(200000, 'x'));
+    write(server + "/hbbb/单位(01)/月报/upload/2024-02-01.xml", "<server/>");
+    write(qorPath + "/hbbb/样表/top.xml", "old");
+    write(qorPath + "/hbbb/单位(01)/月报/upload/2024-03-01.xml", "<up/>");
+    write(qorPath + "/hbbb/单位(01)/月报/upload/notes.txt", "no");
     write(dir_ + "/secret.txt", "secret");
-    ASSERT_TRUE(QFile::link(dir_ + "/secret.txt", server + "/download/link.txt"));
+    ASSERT_TRUE(QFile::link(dir_ + "/secret.txt", server + "/hbbb/link.txt"));
 
     qor::AutoObject client = qor::AutoObject::create("VTHBOffLine.clsHB");
     QObject login;
@@ -278,12 +283,14 @@ TEST_F(ServicesTest, ConsolidationClientCopiesBetweenServerAndDataFolders) {
     qor::AutoObject configured = qor::AutoObject::create("VTHBOffLine.clsHB");
     configured.setProperty("QORPath", qorPath);
     EXPECT_EQ(configured.invoke("ShowDownload").toInt(), 2);
-    EXPECT_EQ(read(qorPath + "/download/单位(01)/月报/2024-03-01.xml"), "<a/>");
-    EXPECT_EQ(read(qorPath + "/download/top.xml"), QByteArray(200000, 'x'));
-    EXPECT_FALSE(QFileInfo::exists(qorPath + "/download/link.txt"));
+    EXPECT_EQ(read(qorPath + "/hbbb/单位(01)/月报/download/2024-03-01.xml"), "<a/>");
+    EXPECT_EQ(read(qorPath + "/hbbb/样表/top.xml"), QByteArray(200000, 'x'));
+    EXPECT_FALSE(QFileInfo::exists(qorPath + "/hbbb/link.txt"));
+    EXPECT_FALSE(QFileInfo::exists(qorPath + "/hbbb/单位(01)/月报/upload/2024-02-01.xml"));
 
     EXPECT_EQ(configured.invoke("ShowUpload").toInt(), 1);
-    EXPECT_EQ(read(server + "/upload/2024-03-01.xml"), "<up/>");
+    EXPECT_EQ(read(server + "/hbbb/单位(01)/月报/upload/2024-03-01.xml"), "<up/>");
+    EXPECT_FALSE(QFileInfo::exists(server + "/hbbb/单位(01)/月报/upload/notes.txt"));
 }
 
 #include "services_test.moc"

@@ -1,0 +1,170 @@
+// The consolidation client's upload files: a daily report of 365 pages
+// with 200 aliases written as one upload file per page, after libxml2
+// building and saving the same 365 documents in the same run
+// ("vs_libxml2", aim at most 3). Both sides save the way every save here
+// must: into a temporary file, flushed to disk, renamed into place; the
+// CPU ratio ("cpu_vs_libxml2") leaves the disk out.
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+#include <cstdio>
+#include <memory>
+
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/reportlayout.h"
+#include "fininterface/consolexchange.h"
+#include "reader/cappenvironment.h"
+
+namespace {
+
+constexpr int kPages = 365;
+constexpr int kAliasRows = 20, kAliasCols = 10;  // 200 aliases
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double cpuSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+double value(int page, int row, int col) { return page * 1000.5 + row * 10 + col; }
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString report;
+    CQorsDoc doc;
+    double reference = 0, referenceCpu = 0;
+
+    Fixture() {
+        // The client's folders and settings stay inside the run's folder.
+        qputenv("QOR_HOME", QFile::encodeName(dir.path()));
+        qputenv("QOR_REGISTRY", QFile::encodeName(dir.path() + "/registry.ini"));
+        const qor::TraceHook quiet = qor::setTraceHook([](const QString&) {});
+        const QString data = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir());
+        report = data + "/hbbb/Firm(001)/Daily/Cash.rep";
+        QDir().mkpath(data + "/hbbb/Firm(001)/Daily");
+        QDir().mkpath(data + "/hbbb/样表");
+        QString aliases;
+        for (int r = 1; r <= kAliasRows; ++r)
+            for (int c = 1; c <= kAliasCols; ++c)
+                aliases += QStringLiteral("<SName>A%1_%2</SName><CellCoor>Cash!%3%1</CellCoor>")
+                               .arg(r)
+                               .arg(c)
+                               .arg(QChar('A' + c - 1));
+        QFile sample(data + "/hbbb/样表/Daily.xml");
+        if (sample.open(QIODevice::WriteOnly))
+            sample.write(QStringLiteral(
+                             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<ReportData SampleID=\"D1\" SampleName=\"Daily\"><Period><Y/></Period>"
+                             "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+                             "<Worksheet ss:Name=\"Cash\"><Table ss:ExpandedColumnCount=\"10\" "
+                             "ss:ExpandedRowCount=\"20\"/></Worksheet></Workbook>"
+                             "<SampleAlias>%1</SampleAlias></ReportData>\n")
+                             .arg(aliases)
+                             .toUtf8());
+        sample.close();
+        {
+            CReportHandle h(report);
+            uint16_t r = kAliasRows, c = kAliasCols;
+            h.AccessTableSize(1, &r, &c);
+            h.EnterDataState();
+            h.AppendRowColPage(kPages, 2);
+            for (int p = 1; p <= kPages; ++p) {
+                h.SetPageKeyword(2, qor::KeywordValue{1, double(1700 + p), {}}, p);
+                for (int row = 1; row <= kAliasRows; ++row)
+                    for (int col = 1; col <= kAliasCols; ++col)
+                        h.SetCellValue(CellValue::ofNumber(value(p, row, col)), row, col, p);
+            }
+            h.Save();
+        }
+        doc.OnOpenDocument(report);
+        qor::setTraceHook(quiet);
+    }
+    ~Fixture() { doc.OnCloseDocument(); }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void BM_Libxml2UploadDocuments(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QByteArray out = QFile::encodeName(f.dir.path() + "/ref");
+    QDir().mkpath(f.dir.path() + "/ref");
+    double seconds = 0, cpu = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
+        for (int p = 1; p <= kPages; ++p) {
+            xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+            xmlNodePtr root = xmlNewNode(nullptr, BAD_CAST "ReportData");
+            xmlDocSetRootElement(doc, root);
+            xmlNewTextChild(root, nullptr, BAD_CAST "SampleID", BAD_CAST "D1");
+            xmlNewTextChild(root, nullptr, BAD_CAST "SampleName", BAD_CAST "Daily");
+            xmlNodePtr surface = xmlNewChild(root, nullptr, BAD_CAST "Surface", nullptr);
+            const QByteArray period = QByteArray::number(1700 + p) + "-01-01";
+            for (const char* tag : {"SurfaceID", "sType", "TypeValue", "SDealFirmCode",
+                                    "ReportFirmCode", "ReportNote", "ReportFirmName", "Version",
+                                    "STimeStamp"})
+                xmlNewTextChild(surface, nullptr, BAD_CAST tag,
+                                BAD_CAST(qstrcmp(tag, "TypeValue") ? "" : period.constData()));
+            xmlNodePtr values = xmlNewChild(root, nullptr, BAD_CAST "Cash", nullptr);
+            for (int r = 1; r <= kAliasRows; ++r)
+                for (int c = 1; c <= kAliasCols; ++c) {
+                    const QByteArray name = "A" + QByteArray::number(r) + "_" + QByteArray::number(c);
+                    const QByteArray text = QByteArray::number(value(p, r, c), 'f', 6);
+                    xmlNewTextChild(values, nullptr, BAD_CAST name.constData(),
+                                    BAD_CAST text.constData());
+                }
+            const QByteArray file = out + "/" + period + ".xml";
+            const QByteArray temp = file + ".tmp";
+            xmlSaveFormatFileEnc(temp.constData(), doc, "GB2312", 1);
+            xmlFreeDoc(doc);
+            const int fd = ::open(temp.constData(), O_RDONLY);
+            if (fd >= 0) {
+                ::fsync(fd);
+                ::close(fd);
+            }
+            std::rename(temp.constData(), file.constData());
+        }
+        seconds += secondsSince(start);
+        cpu += cpuSeconds() - cpuStart;
+    }
+    f.reference = seconds / double(state.iterations());
+    f.referenceCpu = cpu / double(state.iterations());
+}
+BENCHMARK(BM_Libxml2UploadDocuments)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_WriteUploadFiles(benchmark::State& state) {
+    Fixture& f = fixture();
+    const qor::TraceHook quiet = qor::setTraceHook([](const QString&) {});
+    double seconds = 0, cpu = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(QFileInfo(f.report).path() + "/upload").removeRecursively();
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
+        CConsolExchange exchange;
+        exchange.WriteUploadFiles(f.doc, f.report);
+        seconds += secondsSince(start);
+        cpu += cpuSeconds() - cpuStart;
+    }
+    qor::setTraceHook(quiet);
+    if (f.reference > 0) state.counters["vs_libxml2"] = seconds / double(state.iterations()) / f.reference;
+    if (f.referenceCpu > 0)
+        state.counters["cpu_vs_libxml2"] = cpu / double(state.iterations()) / f.referenceCpu;
+}
+BENCHMARK(BM_WriteUploadFiles)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace

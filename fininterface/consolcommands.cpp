@@ -1,0 +1,135 @@
+#include "fininterface/consolcommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "document/cqorsdoc.h"
+#include "document/doc_others.h"
+#include "engine/messages.h"
+#include "fininterface/consolexchange.h"
+#include "fininterface/consolfiles.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "reader/consolidationclientstandin.h"
+
+namespace qor::consol {
+
+namespace {
+
+void tell(int id) { messageBox(LoadErrorText(id), QString(), MsgButtons::Ok, MsgIcon::Warning); }
+
+}  // namespace
+
+ConsolCommands::ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments, QWidget* window)
+    : m_openDocuments(std::move(openDocuments)), m_window(window) {}
+
+bool ConsolCommands::LoginConsolidationClient() {
+    m_client = AutoObject();
+    try {
+        AutoObject client = AutoObject::create(QString::fromLatin1(ConsolidationClientStandIn::kProgId));
+        for (const char* name : {"objLogin", "ParentHWnd", "QORPath"})
+            if (!client.hasMember(QLatin1String(name))) return false;
+        QObject* login = CAppEnvironment::Instance().GetLoginObject();
+        client.setProperty(QStringLiteral("objLogin"), QVariant::fromValue(login));
+        client.setProperty(QStringLiteral("ParentHWnd"),
+                           qint32(m_window ? qint32(m_window->winId()) : 0));
+        QString dataDir = CAppEnvironment::GetInstallDir();
+        if (dataDir.isEmpty()) dataDir = QStringLiteral("C:\\QORTEMP");
+        client.setProperty(QStringLiteral("QORPath"), dataDir);
+        m_client = std::move(client);
+        return true;
+    } catch (const AutoError& e) {
+        TraceMessage(e.text());
+        return false;
+    }
+}
+
+int ConsolCommands::runClient(const char* method) {
+    if (m_client.isNull() && !LoginConsolidationClient()) {
+        tell(62570);
+        return 0;
+    }
+    if (!m_client.hasMember(QLatin1String(method))) {
+        m_client = AutoObject();
+        tell(62570);
+        return 0;
+    }
+    try {
+        m_client.invoke(QLatin1String(method));
+    } catch (const std::exception& e) {
+        m_client = AutoObject();
+        TraceMessage(QString::fromUtf8(e.what()));
+        tell(62571);
+        return 0;
+    }
+    return 1;
+}
+
+int ConsolCommands::Download() {
+    if (!runClient("ShowDownload")) return 0;
+    if (m_afterDownload) m_afterDownload();
+    const QList<CQorsDoc*> docs = m_openDocuments ? m_openDocuments() : QList<CQorsDoc*>();
+    for (CQorsDoc* doc : docs) {
+        if (!doc || doc->GetClientMarker() != kConsolClientMarker) continue;
+        const QString path = doc->GetPathName();
+        if (path.isEmpty()) continue;
+        CConsolExchange exchange;
+        CQorsDoc* target = nullptr;
+        if (exchange.OpenDownloadedSample(path, &target) && target)
+            target->PrepareClientSamples(path, exchange.NewReport(), exchange.FormatChanged());
+    }
+    m_client = AutoObject();
+    return 1;
+}
+
+int ConsolCommands::Upload() {
+    const int ok = runClient("ShowUpload");
+    m_client = AutoObject();
+    return ok;
+}
+
+int ConsolCommands::OpenClientFile(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (name.size() < 4) {
+        messageBox(QStringLiteral("不是合并报表客户端的文件：") + QDir::toNativeSeparators(path));
+        return 0;
+    }
+    const QString report = QDir::fromNativeSeparators(path).chopped(3) + QStringLiteral("rep");
+    CConsolExchange exchange;
+    CQorsDoc* doc = nullptr;
+    if (!exchange.OpenDownloadedSample(report, &doc) || !doc) return 0;
+    return doc->PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged());
+}
+
+int ConsolCommands::ChooseAndOpen() {
+    FilePrompt prompt;
+    prompt.caption = QStringLiteral("打开客户端报表");
+    prompt.directory = ClientRootDir(QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()));
+    prompt.filter = QStringLiteral("客户端报表 (*.rep *.xml)");
+    const std::optional<QString> path = chooseFile(prompt);
+    if (!path || path->isEmpty()) return 0;
+    return OpenClientFile(*path);
+}
+
+bool ConsolCommands::OnUpdateCommand(int id, CommandState& state) {
+    switch (id) {
+    case kCmdConsolDownload:
+    case kCmdConsolUpload:
+    case kCmdOpenClientReport:
+        state.enabled = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ConsolCommands::OnCommand(int id) {
+    switch (id) {
+    case kCmdConsolDownload: Download(); return true;
+    case kCmdConsolUpload: Upload(); return true;
+    case kCmdOpenClientReport: ChooseAndOpen(); return true;
+    default: return false;
+    }
+}
+
+}  // namespace qor::consol

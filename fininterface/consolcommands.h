@@ -1,0 +1,57 @@
+#pragma once
+// The main window's consolidation-client commands: 下载或接收 runs the
+// client's download and lets every open client report take in what came
+// down, 上报 runs the client's upload, and 打开客户端报表… opens (or
+// prepares) one report of the client's folders.
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "document/cmdtarget.h"
+#include "platform/automation.h"
+
+class CQorsDoc;
+
+namespace qor::consol {
+
+constexpr int kCmdConsolDownload = 33334;
+constexpr int kCmdConsolUpload = 33335;
+constexpr int kCmdOpenClientReport = 33358;
+
+class ConsolCommands : public ICommandTarget {
+public:
+    // openDocuments lists the application's open reports; window (may be
+    // null) is the main window the client's dialogs belong to.
+    ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments, QWidget* window = nullptr);
+
+    // Makes the client object and hands it the login, the window and the
+    // data folder. False (nothing held) when any of it fails.
+    bool LoginConsolidationClient();
+    // 1 when the client ran; 0 after 62570 or 62571. Nothing stays held.
+    int Download();
+    int Upload();
+    // Opens the client report that path names (its last three characters
+    // become "rep"), taking in the sample and download files. 1 on
+    // success; 0 after a message.
+    int OpenClientFile(const QString& path);
+    // Asks for a report in the client's folders and opens it.
+    int ChooseAndOpen();
+    // Runs after a download has refreshed the reports (the file manager).
+    void SetAfterDownload(std::function<void()> hook) { m_afterDownload = std::move(hook); }
+
+    bool OnUpdateCommand(int id, CommandState& state) override;
+    bool OnCommand(int id) override;
+
+private:
+    int runClient(const char* method);
+
+    std::function<QList<CQorsDoc*>()> m_openDocuments;
+    QPointer<QWidget> m_window;
+    AutoObject m_client;
+    std::function<void()> m_afterDownload;
+};
+
+}  // namespace qor::consol

@@ -1,0 +1,566 @@
+#include "fininterface/consolexchange.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "document/cmd_support.h"
+#include "document/cqorsdoc.h"
+#include "document/doc_others.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/reportlayout.h"
+#include "fininterface/consolfiles.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+
+using namespace qor;
+using namespace qor::consol;
+
+namespace {
+
+void tell(const QString& text) { qor::messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Warning); }
+
+int pageKeyword(CReportHandle* report, int slot, int page) {
+    KeywordValue v;
+    if (report->GetPageKeyword(slot, &v, page) != 0) return 0;
+    if (v.kind == 1) return int(v.number);
+    if (v.kind == 2) return v.text.trimmed().toInt();
+    return 0;
+}
+
+bool keywordPlaced(CReportHandle* report, int slot) {
+    CellRef cell;
+    if (report->AccessKeywordCell(0, slot, &cell) != 0) return false;
+    return cell.row != 0 && cell.col != 0;
+}
+
+// Replaces target with a copy of source; false when the copy failed (the
+// old target then stays).
+bool copyReplacing(const QString& source, const QString& target) {
+    const QString temp = target + QStringLiteral(".copying");
+    QFile::remove(temp);
+    if (!QFile::copy(source, temp)) return false;
+    QFile::remove(target);
+    if (QFile::rename(temp, target)) return true;
+    QFile::remove(temp);
+    return false;
+}
+
+struct SpecialTable {
+    const char* tag;
+    int stringId;
+};
+constexpr SpecialTable kSpecialTables[] = {
+    {"Invest", 62592}, {"Sell", 62593}, {"Trade", 62594}, {"ReadyRate", 62594}};
+
+// The string id of the special table tag when the report named name
+// exchanges it, else 0.
+bool tableFits(const QString& tag, const QString& reportName) {
+    for (const SpecialTable& t : kSpecialTables)
+        if (tag == QLatin1String(t.tag)) return LoadErrorText(t.stringId) == reportName;
+    return false;
+}
+
+XmlNode childByTag(const XmlNode& parent, const QString& tag) {
+    for (const XmlNode& c : ElementChildren(parent))
+        if (c.tagName() == tag) return c;
+    return {};
+}
+
+}  // namespace
+
+CConsolExchange::CConsolExchange() = default;
+CConsolExchange::~CConsolExchange() = default;
+
+QString CConsolExchange::GetDataDir() {
+    if (m_strDataDir.isEmpty()) m_strDataDir = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir());
+    return m_strDataDir;
+}
+
+QString CConsolExchange::GetClientRootDir() { return ClientRootDir(GetDataDir()); }
+
+QString CConsolExchange::GetSamplePath(const QString& reportPath) {
+    return SamplePath(GetDataDir(), reportPath);
+}
+
+QString CConsolExchange::GetLocalSamplePath(const QString& reportPath) const {
+    return LocalSamplePath(reportPath);
+}
+
+bool CConsolExchange::CreateFolders(const QString& reportPath) {
+    return QDir().mkpath(StripExtension(reportPath)) && QDir().mkpath(GetUploadDir(reportPath));
+}
+
+bool CConsolExchange::FindAliasCell(const QString& sheetName, const QString& alias, int* col,
+                                    int* row) const {
+    for (const XmlNode& group : ElementChildren(sampleRoot()))
+        if (group.tagName() == u"SampleAlias" &&
+            FindAliasInList(ElementChildren(group), sheetName, alias, col, row))
+            return true;
+    return false;
+}
+
+const QList<CConsolExchange::AliasCell>& CConsolExchange::aliasCells(const QString& sheetName) {
+    // Every page of an upload run asks for the same cells: the sample is
+    // walked once per sheet.
+    if (m_aliasSheet == sheetName && !sheetName.isEmpty()) return m_aliasCells;
+    m_aliasCells.clear();
+    m_aliasSheet = sheetName;
+    for (const XmlNode& group : ElementChildren(sampleRoot())) {
+        if (group.tagName() != u"SampleAlias") continue;
+        for (const XmlNode& name : ElementChildren(group)) {
+            if (name.tagName() != u"SName") continue;
+            AliasCell a;
+            a.alias = name.text().trimmed();
+            if (!FindAliasCell(sheetName, a.alias, &a.col, &a.row)) a.col = a.row = 0;
+            m_aliasCells << a;
+        }
+    }
+    return m_aliasCells;
+}
+
+CReportHandle* CConsolExchange::report() const { return m_pDoc ? m_pDoc->GetReport() : nullptr; }
+
+bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
+    m_strReportName = ReportName(reportPath);
+    const QString path = GetSamplePath(reportPath);
+    if (m_strSamplePath == path && !m_worksheet.isNull()) return true;
+    m_worksheet = XmlNode();
+    m_strSamplePath.clear();
+    m_aliasSheet.clear();
+    if (!QFileInfo(path).isFile()) {
+        *why = QStringLiteral("合并报表客户端的样表不存在：") + QDir::toNativeSeparators(path);
+        return false;
+    }
+    m_sample.Open(path);
+    if (m_sample.LoadFailed() || sampleRoot().isNull()) {
+        *why = QStringLiteral("合并报表客户端的样表无法读取：") + QDir::toNativeSeparators(path) +
+               (m_sample.LoadError().isEmpty() ? QString() : u'\n' + m_sample.LoadError());
+        return false;
+    }
+    const XmlNode workbook = childByTag(sampleRoot(), QStringLiteral("Workbook"));
+    for (const XmlNode& sheet : ElementChildren(workbook))
+        if (sheet.attributeText(u"ss:Name") == m_strReportName) {
+            m_worksheet = sheet;
+            break;
+        }
+    if (m_worksheet.isNull()) {
+        *why = QStringLiteral("合并报表客户端的样表 %1 中没有报表 %2 的工作表")
+                   .arg(QDir::toNativeSeparators(path), m_strReportName);
+        return false;
+    }
+    m_strSamplePath = path;
+    return true;
+}
+
+void CConsolExchange::readKindAside() {
+    if (m_worksheet.isNull() || m_nKind >= 0) return;
+    // The kind is what reading the worksheet leaves; a scratch report that
+    // is never saved takes the reading.
+    QTemporaryDir dir;
+    if (!dir.isValid()) return;
+    CReportHandle scratch(dir.filePath(QStringLiteral("kind.rep")), CReportHandle::OpenMode::CreateNew);
+    if (!scratch.IsOpen()) return;
+    CSpreadsheetXmlDoc reader;
+    reader.SetRootElement(sampleRoot());
+    try {
+        reader.ReadWorksheetTable(m_worksheet, &scratch, 1);
+        m_nKind = reader.GetPeriodKind();
+    } catch (const XmlError& e) {
+        TraceMessage(QStringLiteral("合并报表客户端的样表无法读取：") + e.message());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Taking in what the client sent down
+
+int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** doc) {
+    m_nFormatChanged = m_nNewReport = 0;
+    if (doc) *doc = nullptr;
+    const QString p = QDir::fromNativeSeparators(reportPath);
+    if (!CreateFolders(p)) {
+        tell(QStringLiteral("不能建立合并报表客户端的文件夹：") +
+             QDir::toNativeSeparators(StripExtension(p)));
+        return 0;
+    }
+    const QString sample = GetSamplePath(p);
+    if (!QFileInfo(sample).isFile()) {
+        tell(QStringLiteral("合并报表客户端的样表不存在：") + QDir::toNativeSeparators(sample));
+        return 0;
+    }
+    m_sample.Open(sample);
+    m_strSamplePath.clear();
+    m_aliasSheet.clear();
+    const QString local = GetLocalSamplePath(p);
+    if (QFileInfo::exists(local) && m_sample.DiffersFromFile(local)) m_nFormatChanged = 1;
+    if (!QFileInfo::exists(p) || !QFileInfo::exists(local)) m_nNewReport = 1;
+
+    CAppEnvironment& app = CAppEnvironment::Instance();
+    CQorsDoc* found = QFileInfo::exists(p) ? app.FindOpenDocument(p) : app.NewDocument();
+    if (doc) *doc = found;
+    if (!found) {
+        if (!QFileInfo::exists(p))
+            tell(QStringLiteral("不能为合并报表客户端的报表建立文档：") + QDir::toNativeSeparators(p));
+        return 0;
+    }
+    return 1;
+}
+
+bool CConsolExchange::OfferBackup(const QString& reportPath) {
+    if (!m_nFormatChanged || !QFileInfo::exists(reportPath)) return true;
+    if (!askYesNo(LoadErrorText(62416) + LoadErrorText(62577))) return true;
+    FilePrompt prompt;
+    prompt.save = true;
+    prompt.directory = QFileInfo(reportPath).path();
+    prompt.filter = QStringLiteral("报表 (*.rep)");
+    const std::optional<QString> target = chooseFile(prompt);
+    if (!target || target->isEmpty()) return false;
+    if (QFileInfo(*target).absoluteFilePath() == QFileInfo(reportPath).absoluteFilePath()) return false;
+    if (!copyReplacing(reportPath, *target)) {
+        tell(QStringLiteral("备份失败：") + QDir::toNativeSeparators(*target));
+        return false;
+    }
+    return true;
+}
+
+int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath, int newReport,
+                                        int formatChanged) {
+    const QString p = QDir::fromNativeSeparators(reportPath);
+    m_pDoc = &doc;
+    m_nNewReport = newReport;
+    m_nFormatChanged = formatChanged;
+    QString why;
+    // Everything that can refuse comes before the report is touched.
+    if (!doc.GetReport() || !loadSample(p, &why)) {
+        tell(why.isEmpty() ? QStringLiteral("没有可以准备的报表") : why);
+        return 0;
+    }
+    if ((newReport || formatChanged) && !OfferBackup(p)) return 0;
+
+    CReportHandle* r = doc.GetReport();
+    if (!r->IsFormatState()) doc.SwitchToFormatState();
+    doc.SetClientMarker(kConsolClientMarker);
+    m_sample.SetResizeCallback([&doc, r](int rows, int cols) {
+        uint16_t r16 = uint16_t(rows), c16 = uint16_t(cols);
+        r->AccessTableSize(1, &r16, &c16);
+        doc.UpdateAllViews(CQorsDoc::kHintLayout);
+    });
+    try {
+        m_sample.ReadWorksheetTable(m_worksheet, r, 1);
+    } catch (const XmlError& e) {
+        m_sample.SetResizeCallback({});
+        tell(QStringLiteral("合并报表客户端的样表无法读取：") + e.message());
+        return 0;
+    }
+    m_sample.SetResizeCallback({});
+    m_nKind = m_sample.GetPeriodKind();
+    if (!doc.IsDataState()) doc.EnterDataState();
+    if (formatChanged && r->GetPageCount() > 0) r->DeleteRowColPage(1, r->GetPageCount(), 2);
+    if (r->GetPageCount() < 1) r->AppendRowColPage(1, 2);
+    SyncPageFields(doc);
+    ImportDownloadFiles(p);
+
+    m_nSaving = 1;
+    const bool saved = doc.OnSaveDocument(p);
+    m_nSaving = 0;
+    if (!saved) return 0;
+    if ((newReport || formatChanged) && !copyReplacing(GetSamplePath(p), GetLocalSamplePath(p)))
+        TraceMessage(QStringLiteral("不能保存样表的副本：") + GetLocalSamplePath(p));
+    SyncPageFields(doc);
+    doc.UpdateAllViews(CQorsDoc::kHintAll);
+    RecordPagePeriods(doc);
+    return 1;
+}
+
+bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
+    CReportHandle* r = report();
+    if (!r) return false;
+    const QDir dir(GetDownloadDir(reportPath));
+    const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        int year = 0, month = 0;
+        if (!DownloadPeriod(name, &year, &month)) {
+            TraceMessage(QStringLiteral("下发文件的名称不是区间，已跳过：") + name);
+            continue;
+        }
+        CXmlDocHelper file;
+        file.Open(dir.filePath(name));
+        if (file.LoadFailed() || file.GetRootElement().isNull() ||
+            !QFileInfo(dir.filePath(name)).size()) {
+            TraceMessage(QStringLiteral("下发文件无法读取，已跳过：") + name);
+            continue;
+        }
+        const int quarter = QuarterOfMonth(month);
+        int page = 0;
+        const auto same = [](int have, int want) { return have == 0 || have == want; };
+        for (int p = 1; p <= r->GetPageCount() && !page; ++p) {
+            const int y = pageKeyword(r, 2, p), m = pageKeyword(r, 4, p), q = pageKeyword(r, 3, p);
+            bool match = false;
+            switch (m_nKind) {
+            case 0: match = same(y, year); break;
+            case 1:
+            case 3: match = same(y, year) && same(m, month); break;
+            case 2: match = same(y, year) && same(q, quarter); break;
+            default: break;
+            }
+            if (match) page = p;
+        }
+        if (!page) {
+            if (const uint16_t s = r->AppendRowColPage(1, 2)) {
+                const int id = s == 1035 ? 62050 : s == 1040 ? 62051 : s == 1090 ? 62049 : 62052;
+                tell(LoadErrorText(id));
+                SyncPageFields(*m_pDoc);
+                return false;
+            }
+            page = r->GetPageCount();
+        }
+        SyncPageFields(*m_pDoc);
+        m_pDoc->SetCurrentPage(page);
+        r->SetPageKeyword(2, KeywordValue{1, double(year), {}}, page);
+        r->SetPageKeyword(4, KeywordValue{1, double(month), {}}, page);
+        r->SetPageKeyword(3, KeywordValue{1, double(quarter), {}}, page);
+        ImportDownloadFile(reportPath, file.GetRootElement(), page);
+        if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
+            TraceMessage(QStringLiteral("不能保存下发文件的副本：") + name);
+    }
+    SyncPageFields(*m_pDoc);
+    return true;
+}
+
+void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNode& root, int page) {
+    bool taken = false;
+    for (const XmlNode& block : ElementChildren(root)) {
+        if (!block.tagName().startsWith(QStringLiteral("SampleData"))) continue;
+        for (const XmlNode& value : ElementChildren(block)) {
+            int col = 0, row = 0;
+            if (!FindAliasCell(m_strReportName, value.tagName(), &col, &row)) break;
+            if (SetCellFromElement(row, col, value, page)) taken = true;
+        }
+    }
+    if (!taken) ExchangeSpecialTables(1, reportPath, root, page);
+}
+
+bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& element, int page) {
+    CReportHandle* r = report();
+    if (!r) return false;
+    if (StoreDownloadValue(*r, row, col, page, element.text())) return true;
+    TraceMessage(QStringLiteral("下发数据 %1 的值“%2”不是数字，已跳过")
+                     .arg(element.tagName(), element.text().trimmed()));
+    return false;
+}
+
+void CConsolExchange::ExchangeSpecialTables(int mode, const QString& reportPath,
+                                            const XmlNode& other, int page) {
+    CReportHandle* r = report();
+    if (!r || other.isNull()) return;
+    const QString b = m_strReportName;
+    QStringList cleared;
+    QString firmName, firmCode;
+    SplitFirmFolder(reportPath, &firmName, &firmCode);
+    for (const XmlNode& table : ElementChildren(sampleRoot())) {
+        const QString tag = table.tagName();
+        if (!tableFits(tag, b)) continue;
+        const QList<XmlNode> items = ElementChildren(table);
+        if (mode == 0) {
+            if (!cleared.contains(tag)) {
+                for (const XmlNode& old : ElementChildren(other))
+                    if (old.tagName() == tag) XmlNode(other).removeChild(old);
+                cleared << tag;
+            }
+            const XmlNode out = AppendXmlChildElement(other, tag, QString());
+            for (const XmlNode& item : items) {
+                int col = 0, row = 0;
+                const QString text = item.text().trimmed();
+                AppendXmlChildElement(out, item.tagName(),
+                                      MatchCellCoordinate(text, b, &col, &row)
+                                          ? UploadValue(*r, row, col, page)
+                                          : item.text());
+            }
+            AppendXmlChildElement(out, QStringLiteral("SelfFirmCode"), firmCode);
+            AppendXmlChildElement(out, QStringLiteral("SelfFirmName"), firmName);
+            continue;
+        }
+        const QString keyTag = tag == u"ReadyRate" ? QStringLiteral("ItemCode")
+                                                   : QStringLiteral("OtherFirmCode");
+        const XmlNode key = childByTag(table, keyTag);
+        if (key.isNull()) continue;
+        const XmlNode itemCode = childByTag(table, QStringLiteral("ItemCode"));
+        if (tag == u"Trade" && itemCode.isNull()) continue;
+        XmlNode source;
+        for (const XmlNode& c : ElementChildren(other)) {
+            if (c.tagName() != tag) continue;
+            const XmlNode k = childByTag(c, keyTag);
+            if (k.isNull() || k.text() != key.text()) continue;
+            if (tag == u"Trade") {
+                const XmlNode ic = childByTag(c, QStringLiteral("ItemCode"));
+                if (ic.isNull() || ic.text() != itemCode.text()) continue;
+            }
+            source = c;
+            break;
+        }
+        if (source.isNull()) continue;
+        for (const XmlNode& item : items) {
+            int col = 0, row = 0;
+            if (!MatchCellCoordinate(item.text().trimmed(), b, &col, &row)) continue;
+            const XmlNode value = childByTag(source, item.tagName());
+            if (!value.isNull()) SetCellFromElement(row, col, value, page);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+int CConsolExchange::CheckPeriodsUnchanged(CQorsDoc& doc) {
+    if (doc.GetClientMarker() != kConsolClientMarker) return 1;
+    const QStringList now = doc.CurrentPagePeriods();
+    for (const QString& period : doc.GetPagePeriods()) {
+        if (period == u"0-0-0" || now.contains(period)) continue;
+        tell(QStringLiteral("合并报表客户端文件不能更改区间."));
+        return 0;
+    }
+    return 1;
+}
+
+int CConsolExchange::RecordPagePeriods(CQorsDoc& doc) {
+    doc.RecordPagePeriods();
+    return 1;
+}
+
+int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
+    if (m_nSaving) return 1;
+    m_pDoc = &doc;
+    CReportHandle* r = doc.GetReport();
+    if (!r) return 1;
+    if (!CheckPeriodsUnchanged(doc)) return 0;
+    const auto refuse = [](int id, QStringList values) {
+        tell(FillMessageText(LoadErrorText(id), values));
+        return 0;
+    };
+    QString why;
+    const bool haveSample = !doc.GetPathName().isEmpty() && loadSample(doc.GetPathName(), &why);
+    if (!haveSample) TraceMessage(why + QStringLiteral("（不检查样表的数据规则）"));
+    readKindAside();
+    const int pages = r->GetPageCount();
+    std::vector<int> years(pages + 1), months(pages + 1), quarters(pages + 1);
+    const bool yearPlaced = keywordPlaced(r, 2), monthPlaced = keywordPlaced(r, 4),
+               quarterPlaced = keywordPlaced(r, 3);
+    m_sample.SetReport(r);
+    for (int p = 1; p <= pages; ++p) {
+        const QString n = QString::number(p);
+        years[p] = pageKeyword(r, 2, p);
+        months[p] = pageKeyword(r, 4, p);
+        quarters[p] = pageKeyword(r, 3, p);
+        if (yearPlaced && years[p] == 0) return refuse(62580, {n});
+        if (yearPlaced && years[p] > 2050) return refuse(62581, {n});
+        if (monthPlaced && months[p] == 0) return refuse(62582, {n});
+        if (quarterPlaced && quarters[p] == 0) return refuse(62583, {n});
+        if (haveSample && !m_sample.ReadDataValidation(m_worksheet, p)) return 0;
+    }
+    if (m_nKind == 1 && monthPlaced)
+        for (int p = 1; p <= pages; ++p)
+            if (months[p] != 1 && months[p] != 7) return refuse(62585, {QString::number(p)});
+    for (int i = 1; i <= pages; ++i)
+        for (int j = i + 1; j <= pages; ++j) {
+            const QStringList ij{QString::number(i), QString::number(j)};
+            const bool sameYear = years[i] == years[j];
+            switch (m_nKind) {
+            case 0: if (sameYear) return refuse(62584, ij); break;
+            case 1: if (sameYear && months[i] == months[j]) return refuse(62586, ij); break;
+            case 2: if (sameYear && quarters[i] == quarters[j]) return refuse(62587, ij); break;
+            case 3: if (sameYear && months[i] == months[j]) return refuse(62588, ij); break;
+            default: break;
+            }
+        }
+    return 1;
+}
+
+void CConsolExchange::WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) {
+    m_pDoc = &doc;
+    WriteUploadFiles(reportPath);
+}
+
+int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
+    CReportHandle* r = report();
+    if (!r) return 0;
+    const QString p = QDir::fromNativeSeparators(reportPath);
+    QString why;
+    if (!loadSample(p, &why)) {
+        tell(QStringLiteral("上报文件没有写出：") + why);
+        return 0;
+    }
+    readKindAside();
+    for (int page = 1; page <= r->GetPageCount(); ++page) {
+        if (WritePageUploadFile(p, page)) continue;
+        const QString period = PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
+                                          pageKeyword(r, 3, page));
+        tell(QStringLiteral("报表已保存，但第%1页（%2）的上报文件没有写出：%3")
+                 .arg(page)
+                 .arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
+        return 0;
+    }
+    return 1;
+}
+
+int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
+    CReportHandle* r = report();
+    if (!r || m_worksheet.isNull()) return 0;
+    const QString b = ReportName(reportPath);
+    m_strReportName = b;
+    const QString period =
+        PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page), pageKeyword(r, 3, page));
+    if (!QDir().mkpath(GetUploadDir(reportPath))) return 0;
+    CXmlDocHelper up;
+    up.Open(QDir(GetUploadDir(reportPath)).filePath(period + QStringLiteral(".xml")));
+    if (up.LoadFailed()) {
+        TraceMessage(QStringLiteral("上报文件无法读取，没有改写：") + up.GetFileName());
+        return 0;
+    }
+    XmlNode root = up.GetRootElement();
+    if (root.isNull()) return 0;
+    bool ok = true;
+    if (childByTag(root, QStringLiteral("SampleID")).isNull()) {
+        up.AppendXmlChildElement(root, QStringLiteral("SampleID"), m_sample.GetSampleId());
+        up.AppendXmlChildElement(root, QStringLiteral("SampleName"), m_sample.GetSampleName());
+    }
+    if (childByTag(root, QStringLiteral("Surface")).isNull()) {
+        QString firmName, firmCode;
+        UploadFirm(reportPath, &firmName, &firmCode);
+        const XmlNode s = up.AppendXmlChildElement(root, QStringLiteral("Surface"), QString());
+        const std::pair<const char*, QString> parts[] = {
+            {"SurfaceID", {}},       {"sType", KindLetter(m_nKind)}, {"TypeValue", period},
+            {"SDealFirmCode", firmCode}, {"ReportFirmCode", firmCode}, {"ReportNote", {}},
+            {"ReportFirmName", firmName}, {"Version", QStringLiteral("0")}, {"STimeStamp", {}}};
+        for (const auto& [tag, text] : parts) up.AppendXmlChildElement(s, QLatin1String(tag), text);
+    }
+    if (!IsXmlName(b)) {
+        TraceMessage(QStringLiteral("报表名“%1”不能作为上报文件的元素名").arg(b));
+        ok = false;
+    } else {
+        for (const XmlNode& old : ElementChildren(root))
+            if (old.tagName() == b) root.removeChild(old);
+        const XmlNode values = up.AppendXmlChildElement(root, b, QString());
+        bool anyCell = false;
+        for (const AliasCell& a : aliasCells(b)) {
+            if (a.col == 0) continue;
+            anyCell = true;
+            const QString text = UploadValue(*r, a.row, a.col, page);
+            if (text.isEmpty()) continue;
+            if (!IsXmlName(a.alias)) {
+                TraceMessage(QStringLiteral("别名“%1”不能作为上报文件的元素名，已跳过").arg(a.alias));
+                ok = false;
+                continue;
+            }
+            up.AppendXmlChildElement(values, a.alias, text);
+        }
+        if (!anyCell) root.removeChild(values);
+    }
+    ExchangeSpecialTables(0, reportPath, root, page);
+    return up.Save() && ok ? 1 : 0;
+}
+
+void qor::InstallConsolExchange() {
+    SetConsolExchangeFactory([](CQorsDoc&) { return std::make_unique<CConsolExchange>(); });
+}

@@ -1,0 +1,220 @@
+#include "fininterface/consolfiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "engine/cellformat.h"
+#include "engine/celltypes.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
+
+namespace qor::consol {
+
+namespace {
+
+// The sample folder's name from the string table ("\样表\"): the folder
+// separators around it are ours to add.
+QString sampleFolderName() {
+    QString name = qor::messageText(62579, QStringLiteral("\\样表\\"));
+    name.remove(QLatin1Char('\\')).remove(QLatin1Char('/'));
+    return name.isEmpty() ? QStringLiteral("样表") : name;
+}
+
+QString normalised(const QString& path) { return QDir::fromNativeSeparators(path); }
+
+}  // namespace
+
+QString StripExtension(const QString& reportPath) {
+    const QString p = normalised(reportPath);
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = p.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? p.left(dot) : p;
+}
+
+QString ReportName(const QString& reportPath) {
+    return QFileInfo(StripExtension(reportPath)).fileName();
+}
+
+QString ReportFolderName(const QString& reportPath) {
+    return QFileInfo(normalised(reportPath)).dir().dirName();
+}
+
+QString GetUploadDir(const QString& reportPath) {
+    return QFileInfo(normalised(reportPath)).dir().filePath(QStringLiteral("upload"));
+}
+
+QString GetDownloadDir(const QString& reportPath) {
+    return QFileInfo(normalised(reportPath)).dir().filePath(QStringLiteral("download"));
+}
+
+QString ClientRootDir(const QString& dataDir) {
+    return QDir(normalised(dataDir)).filePath(QStringLiteral("hbbb"));
+}
+
+QString SamplePath(const QString& dataDir, const QString& reportPath) {
+    return QDir(ClientRootDir(dataDir))
+        .filePath(sampleFolderName() + QLatin1Char('/') + ReportFolderName(reportPath) +
+                  QStringLiteral(".xml"));
+}
+
+QString LocalSamplePath(const QString& reportPath) {
+    return StripExtension(reportPath) + QLatin1Char('/') + ReportFolderName(reportPath) +
+           QStringLiteral(".xml");
+}
+
+void UploadFirm(const QString& reportPath, QString* name, QString* code) {
+    name->clear();
+    code->clear();
+    const QString p = normalised(reportPath);
+    const qsizetype root = p.indexOf(QStringLiteral("hbbb/"));
+    if (root < 0) return;
+    const qsizetype start = root + 5;
+    const qsizetype open = p.indexOf(QLatin1Char('('), start);
+    if (open < 0) return;
+    const qsizetype close = p.indexOf(QLatin1Char(')'), open + 1);
+    if (close < 0) return;
+    *name = p.mid(start, open - start);
+    *code = p.mid(open + 1, close - open - 1);
+}
+
+void SplitFirmFolder(const QString& reportPath, QString* name, QString* code) {
+    name->clear();
+    code->clear();
+    const QString folder = QFileInfo(QFileInfo(normalised(reportPath)).path()).path();
+    const QString firm = folder.section(QLatin1Char('/'), -1);
+    const qsizetype open = firm.lastIndexOf(QLatin1Char('('));
+    if (open < 0) return;
+    *name = firm.left(open);
+    *code = firm.mid(open + 1, qMax<qsizetype>(0, firm.size() - open - 2));
+}
+
+bool ParseCellAddress(const QString& address, int* col, int* row) {
+    qsizetype digit = -1;
+    for (qsizetype i = 0; i < address.size() && i < 100; ++i) {
+        if (address[i] >= QLatin1Char('0') && address[i] <= QLatin1Char('9')) {
+            digit = i;
+            break;
+        }
+    }
+    if (digit < 1) return false;
+    int col0 = 0;
+    if (!ParseColumnLetters(address.left(digit), &col0)) return false;
+    bool ok = false;
+    const int r = address.mid(digit).toInt(&ok);
+    if (!ok || r < 1) return false;
+    *col = col0 + 1;
+    *row = r;
+    return true;
+}
+
+bool MatchCellCoordinate(const QString& coordinate, const QString& sheetName, int* col,
+                         int* row) {
+    const qsizetype bang = coordinate.indexOf(QLatin1Char('!'));
+    if (bang < 0 || coordinate.left(bang) != sheetName) return false;
+    return ParseCellAddress(coordinate.mid(bang + 1).trimmed(), col, row);
+}
+
+bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
+                     const QString& alias, int* col, int* row) {
+    qsizetype i = 0;
+    for (; i < children.size(); ++i)
+        if (children[i].tagName() == u"SName" && children[i].text().trimmed() == alias) break;
+    for (++i; i < children.size(); ++i)
+        if (children[i].tagName() == u"CellCoor" &&
+            MatchCellCoordinate(children[i].text().trimmed(), sheetName, col, row))
+            return true;
+    return false;
+}
+
+QString PeriodText(int year, int month, int quarter) {
+    if (month == 0) month = 1;
+    if (quarter > 0) month = (quarter - 1) * 3 + 1;
+    QString m = QString::number(month);
+    if (m.size() == 1) m.prepend(QLatin1Char('0'));
+    return QStringLiteral("%1-%2-01").arg(year).arg(m);
+}
+
+QString KindLetter(int kind) {
+    static const char* const letters[] = {"Y", "H", "S", "M"};
+    return kind >= 0 && kind < 4 ? QString::fromLatin1(letters[kind]) : QString();
+}
+
+bool DownloadPeriod(const QString& fileName, int* year, int* month) {
+    if (fileName.size() < 7 || fileName[4] != QLatin1Char('-')) return false;
+    for (int i : {0, 1, 2, 3, 5, 6})
+        if (fileName[i] < QLatin1Char('0') || fileName[i] > QLatin1Char('9')) return false;
+    const int y = fileName.left(4).toInt();
+    const int m = fileName.mid(5, 2).toInt();
+    if (m < 1 || m > 12) return false;
+    *year = y;
+    *month = m;
+    return true;
+}
+
+int QuarterOfMonth(int month) {
+    switch (month) {
+    case 1: return 1;
+    case 4: return 2;
+    case 7: return 3;
+    case 10: return 4;
+    default: return 0;
+    }
+}
+
+QList<XmlNode> ElementChildren(const XmlNode& node) {
+    return node.isNull() ? QList<XmlNode>() : node.childElements();
+}
+
+bool IsXmlName(const QString& text) {
+    if (text.isEmpty()) return false;
+    const auto start = [](QChar c) {
+        return c.isLetter() || c == QLatin1Char('_');
+    };
+    if (!start(text[0])) return false;
+    for (QChar c : text)
+        if (!(start(c) || c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('.') ||
+              c.category() == QChar::Mark_NonSpacing || c == QChar(0xB7)))
+            return false;
+    // Names starting with "xml" in any case are reserved.
+    return !text.startsWith(QStringLiteral("xml"), Qt::CaseInsensitive);
+}
+
+QString UploadValue(CReportHandle& report, int row, int col, int page) {
+    CellValue v;
+    if (report.GetCellValue(&v, row, col, page) != 0) return QString();
+    switch (v.kind) {
+    case kCellNumber: {
+        int32_t percent = 0;
+        const CellArea area = CellArea::cell(row, col);
+        report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
+        const double n = percent == 1 ? v.number / 100.0 : v.number;
+        return QString::asprintf("%f", n);
+    }
+    case kCellText:
+    case kCellLabel:
+    case kCellOtherText:
+        return report.GetCellText(row, col, page);
+    default:
+        return QString();
+    }
+}
+
+bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return true;
+    bool ok = false;
+    double n = t.toDouble(&ok);
+    if (!ok) return false;
+    const CellArea area = CellArea::cell(row, col);
+    int32_t kind = 0;
+    report.AccessAreaFormat(0, kFmtKind, &kind, &area);
+    if (kind == 3) return true;
+    int32_t percent = 0;
+    report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
+    if (percent == 1) n *= 100.0;
+    report.SetCellValue(CellValue::ofNumber(n), row, col, page);
+    return true;
+}
+
+}  // namespace qor::consol

@@ -1,0 +1,80 @@
+#pragma once
+// Folders, file names and cell rules of the consolidation client's
+// exchange. A report lives at D/hbbb/Name(Code)/F/B.rep; its sample
+// workbook is D/hbbb/样表/F.xml, its work folder the report path without
+// the extension, its page upload files F's "upload" folder and the files
+// the client sent down F's "download" folder. All paths use "/".
+
+#include <QList>
+#include <QString>
+
+#include "exchange/xmldom.h"
+
+class CReportHandle;
+
+namespace qor::consol {
+
+// The report path without its extension (everything before the last ".",
+// the whole path when the name has none): the report's work folder.
+QString StripExtension(const QString& reportPath);
+// The report's name B: its file name without the extension.
+QString ReportName(const QString& reportPath);
+// The name of the folder that holds the report (F).
+QString ReportFolderName(const QString& reportPath);
+QString GetUploadDir(const QString& reportPath);
+QString GetDownloadDir(const QString& reportPath);
+// D/hbbb given D.
+QString ClientRootDir(const QString& dataDir);
+// D/hbbb/样表/F.xml.
+QString SamplePath(const QString& dataDir, const QString& reportPath);
+// The sample's copy kept with the report: work folder/F.xml.
+QString LocalSamplePath(const QString& reportPath);
+
+// Firm name and code of the upload header: after the first "hbbb/", the
+// name up to the first "(" and the code between it and the next ")".
+// Both empty when the path does not have that shape.
+void UploadFirm(const QString& reportPath, QString* name, QString* code);
+// Firm name and code of the special tables: the report's grandparent
+// folder "Name(Code)" split at its last "(". Both empty without one.
+void SplitFirmFolder(const QString& reportPath, QString* name, QString* code);
+
+// "AB12" -> column 28, row 12 (both from 1). False when the address has
+// no letters before its digits, the letters name no column, or no digit
+// stands at positions 1..99.
+bool ParseCellAddress(const QString& address, int* col, int* row);
+// "Sheet!AB12": true with the cell when the sheet is sheetName.
+bool MatchCellCoordinate(const QString& coordinate, const QString& sheetName, int* col,
+                         int* row);
+// The alias rule over the element children of one SampleAlias element:
+// the first SName holding alias, and from there the first CellCoor on
+// the sheet (also past later SName elements).
+bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
+                     const QString& alias, int* col, int* row);
+
+// "%d-%02d-01" of year and month, where month 0 counts as 1 and a
+// quarter above 0 sets the month to its first (1, 4, 7, 10).
+QString PeriodText(int year, int month, int quarter);
+// "Y", "H", "S", "M" for kinds 0..3; "" for any other.
+QString KindLetter(int kind);
+// The period a download file's name gives: true for names that start
+// "YYYY-MM" with a month 1..12.
+bool DownloadPeriod(const QString& fileName, int* year, int* month);
+// The quarter a month opens: 1, 4, 7, 10 give 1..4, any other 0.
+int QuarterOfMonth(int month);
+
+// The element children of node (white-space text between them is not
+// counted).
+QList<XmlNode> ElementChildren(const XmlNode& node);
+// True when text can stand as an element name.
+bool IsXmlName(const QString& text);
+
+// The upload text of a cell on page (rows and columns from 1): "" for an
+// empty cell, "%f" for a number (divided by 100 on a percent cell), the
+// text for text cells.
+QString UploadValue(CReportHandle& report, int row, int col, int page);
+// Stores a downloaded text in the cell: converted to a number, times 100
+// on a percent cell; label cells and empty texts are left alone. False
+// when the text is no number (nothing is written).
+bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text);
+
+}  // namespace qor::consol

@@ -1,0 +1,93 @@
+// 文件 › 合并报表客户端 in the main window, run through the stand-in client.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+
+#include "engine/creporthandle.h"
+#include "platform/registry.h"
+#include "reader/cappenvironment.h"
+#include "reader/consolidationclientstandin.h"
+#include "tests/common/testsupport.h"
+#include "tests/frames/frame_fixture.h"
+
+namespace {
+
+void put(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray sample() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData SampleID=\"7\" SampleName=\"x\">"
+           "<Period><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/></Period>"
+           "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+           "<Worksheet ss:Name=\"Balance\"><Table ss:ExpandedColumnCount=\"3\" "
+           "ss:ExpandedRowCount=\"5\"/></Worksheet></Workbook>"
+           "<SampleAlias><SName>Cash</SName><CellCoor>Balance!B4</CellCoor></SampleAlias>"
+           "</ReportData>\n";
+}
+
+QByteArray download(int cash) {
+    return QStringLiteral("<ReportData><SampleData><Cash>%1</Cash></SampleData></ReportData>")
+        .arg(cash)
+        .toUtf8();
+}
+
+class ConsolFrame : public frametest::FrameFixture {
+protected:
+    // The entry of the client's submenu with this text, from the menu bar.
+    QAction* clientEntry(const QString& text) {
+        for (QMenu* top : frame->TopMenus(frame->CurrentMenuId()))
+            for (QAction* a : top->actions())
+                if (a->menu() && a->text().remove('&') == QStringLiteral("合并报表客户端"))
+                    for (QAction* e : a->menu()->actions())
+                        if (e->text().remove('&').startsWith(text)) return e;
+        return nullptr;
+    }
+    void run(const QString& text) {
+        QAction* a = clientEntry(text);
+        ASSERT_NE(a, nullptr) << qPrintable(text);
+        frame->UpdateFrameState();
+        ASSERT_TRUE(a->isEnabled()) << qPrintable(text);
+        a->trigger();
+        QApplication::processEvents();
+    }
+};
+
+}  // namespace
+
+TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
+    const QString base = qortest::freshDir("consol-frame");
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
+    const QString server = base + "/server";
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    const QString root = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()) + "/hbbb";
+    const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
+    put(server + "/hbbb/样表/Monthly.xml", sample());
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(5));
+
+    // Nothing is open yet: the download only brings the files.
+    run("下载或接收");
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+    ASSERT_TRUE(QFileInfo::exists(root + "/样表/Monthly.xml"));
+
+    files << root + "/Alpha(001)/Monthly/Balance.xml";
+    run("打开客户端报表");
+    ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
+    CQorsDoc* doc = frame->Children().first()->GetDocument();
+    EXPECT_EQ(QFileInfo(doc->GetPathName()).canonicalFilePath(), QFileInfo(rep).canonicalFilePath());
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
+
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-04-01.xml", download(6));
+    run("下载或接收");
+    EXPECT_EQ(frame->Children().size(), 1);
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 2);
+
+    ASSERT_TRUE(frame->SaveDocument(frame->Children().first(), false));
+    run("上报");
+    EXPECT_TRUE(QFileInfo::exists(server + "/hbbb/Alpha(001)/Monthly/upload/2004-04-01.xml"));
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+}
