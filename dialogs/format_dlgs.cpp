@@ -247,18 +247,34 @@ void CTableSizeDlg::OnOK() {
 
 // ---- CRowHeightDlg / CColWidthDlg -----------------------------------------
 
+namespace {
+
+// The row-height and column-width dialogs: the area and one size in
+// millimetres with its spin.
+struct MmSizeControls {
+    int areaId, mmId, spinId, maxMm;
+    QString label;
+};
+
+void buildMmSizeDialog(CQorDialog* dlg, const MmSizeControls& c, QLineEdit** area, QLineEdit** mm) {
+    auto* layout = new QVBoxLayout(dlg);
+    auto* grid = new QGridLayout;
+    *area = readOnlyEdit(dlg, c.areaId);
+    *mm = dlg->Bind(c.mmId, new QLineEdit(dlg));
+    grid->addWidget(new QLabel(QStringLiteral("区域："), dlg), 0, 0);
+    grid->addWidget(*area, 0, 1);
+    grid->addWidget(new QLabel(c.label, dlg), 1, 0);
+    grid->addLayout(withSpin(dlg, *mm, c.spinId, intStepper(0, c.maxMm)), 1, 1);
+    layout->addLayout(grid);
+    AddDlgButtons(dlg, layout);
+}
+
+}  // namespace
+
 CRowHeightDlg::CRowHeightDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, QStringLiteral("行高")));
-    auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    m_area = readOnlyEdit(this, IDC_AREA);
-    m_mm = Bind(IDC_MM, new QLineEdit(this));
-    grid->addWidget(new QLabel(QStringLiteral("区域："), this), 0, 0);
-    grid->addWidget(m_area, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("行高（毫米）："), this), 1, 0);
-    grid->addLayout(withSpin(this, m_mm, IDC_SPIN, intStepper(0, kMaxRowHeightMm)), 1, 1);
-    layout->addLayout(grid);
-    AddDlgButtons(this, layout);
+    buildMmSizeDialog(this, {IDC_AREA, IDC_MM, IDC_SPIN, kMaxRowHeightMm, QStringLiteral("行高（毫米）：")},
+                      &m_area, &m_mm);
 }
 
 bool CRowHeightDlg::OnInitDialog() {
@@ -274,16 +290,8 @@ void CRowHeightDlg::OnOK() {
 
 CColWidthDlg::CColWidthDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, QStringLiteral("列宽")));
-    auto* layout = new QVBoxLayout(this);
-    auto* grid = new QGridLayout;
-    m_area = readOnlyEdit(this, IDC_AREA);
-    m_mm = Bind(IDC_MM, new QLineEdit(this));
-    grid->addWidget(new QLabel(QStringLiteral("区域："), this), 0, 0);
-    grid->addWidget(m_area, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("列宽（毫米）："), this), 1, 0);
-    grid->addLayout(withSpin(this, m_mm, IDC_SPIN, intStepper(0, kMaxColWidthMm)), 1, 1);
-    layout->addLayout(grid);
-    AddDlgButtons(this, layout);
+    buildMmSizeDialog(this, {IDC_AREA, IDC_MM, IDC_SPIN, kMaxColWidthMm, QStringLiteral("列宽（毫米）：")},
+                      &m_area, &m_mm);
 }
 
 bool CColWidthDlg::OnInitDialog() {
