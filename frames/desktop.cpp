@@ -17,9 +17,11 @@
 #include "dialogs/editformat_docdialogs.h"
 #include "dialogs/exportsetrunner.h"
 #include "dialogs/formulalist_docdialogs.h"
+#include "dialogs/input_dlgs.h"
 #include "dialogs/password_docdialogs.h"
 #include "dialogs/password_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/tooldialogs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
@@ -150,6 +152,11 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     qor::mail::InstallMailCommand(main);
     // A protected report asks for its password in its own dialog.
     if (options.widgetDialogs) InstallFilePasswordDlg(main);
+    // GETINT and GETSTR ask in their own dialogs, and a failed line of a
+    // batch file asks whether to go on.
+    if (options.widgetDialogs) InstallInputDialogs(main);
+    // 常用批命令 of the tools menu.
+    main->AddCommandTarget(std::make_shared<ToolDialogsTarget>(main));
 
     // The command language opens and makes reports in the main window.
     CAppEnvironment::DocumentHooks hooks;

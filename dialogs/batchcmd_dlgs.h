@@ -1,0 +1,73 @@
+#pragma once
+// The list of common batch commands (常用批命令) and the editor of one of
+// its entries. The list dialog edits the profile as the user works and
+// ends with IDOK and the chosen script's path.
+
+#include "dialogs/batchcmd_logic.h"
+#include "dialogs/cqordialog.h"
+
+class QLineEdit;
+class QListWidget;
+
+class CBatchCmdSetupDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 482;
+    static constexpr int IDC_NAME = 1000;
+    static constexpr int IDC_PATH = 1004;
+    static constexpr int IDC_BROWSE = 1028;
+    static constexpr int kMaxName = 40;
+    static constexpr int kMaxPath = 470;
+
+    explicit CBatchCmdSetupDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strName;           // in and out; blanks at the end cut on OK
+    QString m_strPath;           // in and out
+    QStringList m_otherNames;    // the names of the other entries
+
+public slots:
+    void OnOK() override;
+    void OnBrowse();
+
+private:
+    QLineEdit* m_name = nullptr;
+    QLineEdit* m_path = nullptr;
+};
+
+class CBatchCmdDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 481;
+    static constexpr int IDC_LIST = 1002;
+    static constexpr int IDC_ADD = 1191;
+    static constexpr int IDC_DELETE = 1192;
+    static constexpr int IDC_MODIFY = 1193;
+
+    explicit CBatchCmdDlg(qor::ProfileAccess profile, QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strPath;  // out: the script to run
+
+public slots:
+    void OnOK() override;
+    void OnAdd();
+    void OnDelete();
+    void OnModify();
+
+private:
+    void fill(int select);
+
+    qor::BatchScriptList m_list;
+    QVector<qor::BatchScript> m_entries;
+    QListWidget* m_names = nullptr;
+};
+
+namespace qor {
+// 常用批命令: the list dialog over the application profile; the chosen
+// script runs when its path has 1 to 469 characters. A failure to run is
+// told to the user.
+void RunCommonBatchCommand(QWidget* parent);
+}  // namespace qor

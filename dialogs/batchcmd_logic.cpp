@@ -1,0 +1,117 @@
+#include "dialogs/batchcmd_logic.h"
+
+#include "engine/messages.h"
+#include "reader/cappenvironment.h"
+
+namespace qor {
+
+namespace {
+
+const QString kSection = QStringLiteral("ShlFilesName");
+const QString kSum = QStringLiteral("Sum");
+
+QString nameKey(int i) { return QStringLiteral("Name%1").arg(i); }
+QString pathKey(int i) { return QStringLiteral("Path%1").arg(i); }
+
+}  // namespace
+
+ProfileAccess ApplicationProfile() {
+    ProfileAccess p;
+    p.read = [](const QString& section, const QString& key) {
+        return CAppEnvironment::Instance().GetProfileString(section, key, QString());
+    };
+    p.write = [](const QString& section, const QString& key, const QString& value) {
+        return CAppEnvironment::Instance().WriteProfileString(section, key, value);
+    };
+    return p;
+}
+
+QString DuplicateNameText(const QString& name) {
+    return QStringLiteral("\"%1\"").arg(name) + LoadErrorText(62336);
+}
+
+QVector<BatchScript> BatchScriptList::Load() const {
+    QVector<BatchScript> list;
+    bool ok = false;
+    const int sum = m_profile.read(kSection, kSum).trimmed().toInt(&ok);
+    if (!ok || sum <= 0) return list;
+    // A hand-edited count far beyond the keys present is cut at the first
+    // entry that has neither a name nor a path.
+    for (int i = 0; i < sum; ++i) {
+        BatchScript e{m_profile.read(kSection, nameKey(i)), m_profile.read(kSection, pathKey(i))};
+        if (e.name.isEmpty() && e.path.isEmpty() && i >= 1000) break;
+        list.append(e);
+    }
+    return list;
+}
+
+int BatchScriptList::FindName(const QVector<BatchScript>& list, const QString& name, int except) {
+    for (int i = 0; i < list.size(); ++i)
+        if (i != except && list[i].name == name) return i;
+    return -1;
+}
+
+QString BatchScriptList::NameOfPath(const QString& path) {
+    const int slash = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    QString name = path.mid(slash + 1);
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0) name.truncate(dot);
+    return name;
+}
+
+bool BatchScriptList::writeAll(const QVector<BatchScript>& list, int oldCount) {
+    for (int i = 0; i < list.size(); ++i) {
+        if (!m_profile.write(kSection, nameKey(i), list[i].name)) return false;
+        if (!m_profile.write(kSection, pathKey(i), list[i].path)) return false;
+    }
+    if (!m_profile.write(kSection, kSum, QString::number(list.size()))) return false;
+    for (int i = int(list.size()); i < oldCount; ++i) {
+        if (!m_profile.write(kSection, nameKey(i), QString())) return false;
+        if (!m_profile.write(kSection, pathKey(i), QString())) return false;
+    }
+    return true;
+}
+
+bool BatchScriptList::store(const QVector<BatchScript>& list, const QVector<BatchScript>& before,
+                            QString* error) {
+    if (writeAll(list, int(before.size()))) return true;
+    // Put the old list back over whatever was written.
+    writeAll(before, int(std::max(list.size(), before.size())));
+    if (error)
+        *error = QStringLiteral("常用批命令的设置不能保存（名称或路径含有换行，或设置文件不能写入），列表未改变。");
+    return false;
+}
+
+bool BatchScriptList::Add(const BatchScript& entry, QString* error) {
+    const QVector<BatchScript> before = Load();
+    if (FindName(before, entry.name) >= 0) {
+        if (error) *error = DuplicateNameText(entry.name);
+        return false;
+    }
+    QVector<BatchScript> after = before;
+    after.append(entry);
+    return store(after, before, error);
+}
+
+bool BatchScriptList::Remove(int index, QString* error) {
+    const QVector<BatchScript> before = Load();
+    if (index < 0 || index >= before.size()) return true;
+    QVector<BatchScript> after = before;
+    after.removeAt(index);
+    return store(after, before, error);
+}
+
+bool BatchScriptList::Modify(int index, const BatchScript& edited, QString* error) {
+    const QVector<BatchScript> before = Load();
+    if (index < 0 || index >= before.size() || before[index] == edited) return true;
+    if (FindName(before, edited.name, index) >= 0) {
+        if (error) *error = DuplicateNameText(edited.name);
+        return false;
+    }
+    QVector<BatchScript> after = before;
+    after.removeAt(index);
+    after.append(edited);
+    return store(after, before, error);
+}
+
+}  // namespace qor

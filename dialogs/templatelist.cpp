@@ -1,0 +1,122 @@
+#include "dialogs/templatelist.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "platform/datadir.h"
+#include "platform/inifile.h"
+#include "reader/creaderapp.h"
+
+namespace qor {
+
+namespace {
+
+const QString kDefault = QStringLiteral("default");
+
+// A name the file cannot hold as it was given.
+QString nameProblem(const QString& name, bool section) {
+    if (name.trimmed().isEmpty()) return QStringLiteral("名称不能为空。");
+    if (name.size() > TemplateListFile::kMaxName)
+        return QStringLiteral("名称不能超过%1个字符。").arg(TemplateListFile::kMaxName);
+    if (name != name.trimmed()) return QStringLiteral("名称的首尾不能是空格。");
+    for (QChar c : name)
+        if (c == u'\r' || c == u'\n' || c == u'\0')
+            return QStringLiteral("名称中不能有换行。");
+    if (name.startsWith(u';') || name.startsWith(u'['))
+        return QStringLiteral("名称不能以“;”或“[”开头。");
+    if (section && name.contains(u']')) return QStringLiteral("行业名称中不能有“]”。");
+    if (!section && name.contains(u'=')) return QStringLiteral("模板名称中不能有“=”。");
+    return QString();
+}
+
+}  // namespace
+
+bool SameListName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+TemplateListFile::TemplateListFile(const QString& path)
+    : m_path(path.isEmpty() ? DefaultPath() : path) {}
+
+QString TemplateListFile::DefaultPath() {
+    const QString language = LanguageCode();
+    return dataPath(language.isEmpty() ? QStringLiteral("qormodel.cfg")
+                                       : language + QStringLiteral("/qormodel.cfg"));
+}
+
+QString TemplateListFile::Folder() const { return QFileInfo(m_path).absolutePath(); }
+
+QString TemplateListFile::Resolve(const QString& value) const {
+    if (value.isEmpty() || value.startsWith(u'/')) return value;
+    const bool driveRooted = value.size() >= 2 && value[1] == u':' && value[0].isLetter();
+    if (driveRooted || value.startsWith(QStringLiteral("\\\\"))) return nativePath(value);
+    QString relative = value;
+    relative.replace(u'\\', u'/');
+    while (relative.startsWith(u'/')) relative.remove(0, 1);
+    return QDir::cleanPath(Folder() + u'/' + relative);
+}
+
+QStringList TemplateListFile::Industries() const { return IniFile(m_path).sections(); }
+
+namespace {
+
+TemplateIndustry readIndustry(const IniFile& ini, const TemplateListFile& list,
+                              const QString& section) {
+    TemplateIndustry t;
+    t.industry = section;
+    const QStringList keys = ini.keys(section);
+    if (keys.size() == 1 && SameListName(keys.first(), kDefault)) return t;
+    for (const QString& key : keys) {
+        t.names << key;
+        t.paths << list.Resolve(ini.readString(section, key));
+    }
+    return t;
+}
+
+}  // namespace
+
+TemplateIndustry TemplateListFile::Industry(const QString& name) const {
+    return readIndustry(IniFile(m_path), *this, name);
+}
+
+QVector<TemplateIndustry> TemplateListFile::ReadAll() const {
+    const IniFile ini(m_path);
+    QVector<TemplateIndustry> list;
+    for (const QString& section : ini.sections()) list.append(readIndustry(ini, *this, section));
+    return list;
+}
+
+QString TemplateListFile::IndustryNameProblem(const QString& name) { return nameProblem(name, true); }
+
+QString TemplateListFile::TemplateNameProblem(const QString& name) { return nameProblem(name, false); }
+
+bool TemplateListFile::WriteAll(const QVector<TemplateIndustry>& list, QString* error) const {
+    auto fail = [&](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    QDir().mkpath(Folder());
+    IniFile ini(m_path);
+    for (const QString& section : ini.sections()) ini.removeSection(section);
+    for (const TemplateIndustry& t : list) {
+        if (const QString p = IndustryNameProblem(t.industry); !p.isEmpty())
+            return fail(QStringLiteral("行业“%1”不能保存：%2").arg(t.industry, p));
+        if (t.names.isEmpty()) {
+            if (!ini.setString(t.industry, kDefault, QString()))
+                return fail(QStringLiteral("行业“%1”不能保存。").arg(t.industry));
+            continue;
+        }
+        for (int i = 0; i < t.names.size(); ++i) {
+            const QString& name = t.names[i];
+            if (const QString p = TemplateNameProblem(name); !p.isEmpty())
+                return fail(QStringLiteral("模板“%1”不能保存：%2").arg(name, p));
+            if (!ini.setString(t.industry, name, t.paths.value(i)))
+                return fail(QStringLiteral("模板“%1”的路径不能保存。").arg(name));
+        }
+    }
+    if (!ini.save())
+        return fail(QStringLiteral("模板列表文件%1不能写入，原有的列表未改变。").arg(m_path));
+    return true;
+}
+
+}  // namespace qor

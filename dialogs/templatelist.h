@@ -1,0 +1,63 @@
+#pragma once
+// The report template list "qormodel.cfg": one section per industry, one
+// key per template (name = path of its report file). An industry without
+// templates is a section holding only "default" with an empty value.
+//
+// The list lives at <data dir>/<language>/qormodel.cfg, since the
+// program's folder is not writable for a user. A path starting with "/"
+// is absolute, a drive-rooted or double-backslash one is mapped to a
+// native path, any other value ("\样表\a.rep") is relative to the list's
+// folder. Every write stores resolved paths and replaces the whole file
+// through a temporary file, so a failed write leaves the old list whole.
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace qor {
+
+struct TemplateIndustry {
+    QString industry;
+    QStringList names;
+    QStringList paths;  // resolved, same order as names
+    bool operator==(const TemplateIndustry&) const = default;
+};
+
+class TemplateListFile {
+public:
+    // At most this many templates per industry are added by the dialogs; a
+    // longer section written by hand is still read whole.
+    static constexpr int kMaxTemplates = 100;
+    static constexpr int kMaxName = 128;
+
+    // The list at path; an empty path takes the list of the running program.
+    explicit TemplateListFile(const QString& path = QString());
+    static QString DefaultPath();
+
+    QString Path() const { return m_path; }
+    QString Folder() const;
+    // The path a stored value stands for.
+    QString Resolve(const QString& value) const;
+
+    // The industries in file order; empty when there is no list.
+    QStringList Industries() const;
+    // One industry's templates (none for a section holding only "default").
+    TemplateIndustry Industry(const QString& name) const;
+    QVector<TemplateIndustry> ReadAll() const;
+
+    // Replaces the whole list; false with *error set (the old file whole)
+    // when a name cannot be stored or the file cannot be written.
+    bool WriteAll(const QVector<TemplateIndustry>& list, QString* error) const;
+
+    // Why a name cannot be stored ("" when it can).
+    static QString IndustryNameProblem(const QString& name);
+    static QString TemplateNameProblem(const QString& name);
+
+private:
+    QString m_path;
+};
+
+// Two names the list cannot tell apart (its keys ignore case).
+bool SameListName(const QString& a, const QString& b);
+
+}  // namespace qor
