@@ -120,3 +120,72 @@ bool TemplateListFile::WriteAll(const QVector<TemplateIndustry>& list, QString* 
 }
 
 }  // namespace qor
+
+#include <QFileInfo>
+
+#include "engine/messages.h"
+
+namespace qor {
+
+namespace {
+
+QString withName(int id, const QString& text) {
+    QString message = LoadErrorText(id);
+    message.replace(QStringLiteral("%s"), text);
+    return message;
+}
+
+QString baseName(const QString& path) {
+    const int slash = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+    QString name = path.mid(slash + 1);
+    const int dot = name.lastIndexOf(u'.');
+    if (dot > 0) name.truncate(dot);
+    return name;
+}
+
+}  // namespace
+
+TemplateEntry TemplateFromEdits(const QString& name, const QString& path, const QString& folder) {
+    if (!name.isEmpty()) return {name, path};
+    if (path.contains(u'/') || path.contains(u'\\')) return {baseName(path), path};
+    if (path.contains(u'.')) return {baseName(path), folder + u'/' + path};
+    return {path, folder + u'/' + path + QStringLiteral(".rep")};
+}
+
+int AddTemplateFiles(TemplateIndustry& t, const QStringList& paths,
+                     const std::function<bool(const QString&)>& check, QStringList* messages) {
+    int added = 0;
+    auto say = [&](const QString& text) {
+        if (messages) *messages << text;
+    };
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isFile()) {
+            say(withName(62276, path));
+            continue;
+        }
+        const QString name = baseName(path);
+        bool listed = false;
+        for (const QString& n : t.names) listed = listed || SameListName(n, name);
+        if (listed) {
+            say(withName(62277, name));
+            continue;
+        }
+        if (t.names.size() >= TemplateListFile::kMaxTemplates) {
+            say(QStringLiteral("一个行业最多有%1个模板，%2未添加。")
+                    .arg(TemplateListFile::kMaxTemplates)
+                    .arg(name));
+            continue;
+        }
+        if (const QString p = TemplateListFile::TemplateNameProblem(name); !p.isEmpty()) {
+            say(QStringLiteral("模板“%1”不能添加：%2").arg(name, p));
+            continue;
+        }
+        if (check && !check(path)) continue;  // the check told the user
+        t.names << name;
+        t.paths << path;
+        ++added;
+    }
+    return added;
+}
+
+}  // namespace qor

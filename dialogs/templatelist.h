@@ -61,3 +61,24 @@ private:
 bool SameListName(const QString& a, const QString& b);
 
 }  // namespace qor
+
+#include <functional>
+
+namespace qor {
+
+// The name and path a template gets from the template dialog's two edits:
+// an empty name is taken from the path's file name; a bare file name lies
+// in the list's folder, ".rep" added when it has no extension.
+struct TemplateEntry {
+    QString name;
+    QString path;
+};
+TemplateEntry TemplateFromEdits(const QString& name, const QString& path, const QString& folder);
+
+// Appends the template files at paths to t: a missing file, a name t
+// already lists, a file check fails or one more than the list holds is
+// skipped and said in *messages; the others are added. The count added.
+int AddTemplateFiles(TemplateIndustry& t, const QStringList& paths,
+                     const std::function<bool(const QString&)>& check, QStringList* messages);
+
+}  // namespace qor

@@ -21,6 +21,7 @@
 #include "dialogs/password_docdialogs.h"
 #include "dialogs/password_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/template_dlgs.h"
 #include "dialogs/tooldialogs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmd_dialogs.h"
@@ -52,10 +53,10 @@ namespace {
 
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
-using DocDialogs = qor::AuditDocDialogsT<
+using DocDialogs = qor::TemplateDocDialogsT<qor::AuditDocDialogsT<
     qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
         qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
-            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>;
+            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -131,6 +132,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetRowColPageParent(main);
     dialogs.SetEditFormatParent(main);
     dialogs.SetAuditParent(main);
+    dialogs.SetTemplateParent(main);
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallPasteSpecialDlg(main);

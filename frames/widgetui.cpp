@@ -138,6 +138,12 @@ void InstallWidgetUiServices() {
             return std::nullopt;
         return dialog.GetPathName();
     };
+    s.chooseFiles = [](const FilePrompt& p) -> std::optional<QStringList> {
+        const QStringList paths = QFileDialog::getOpenFileNames(QApplication::activeWindow(),
+                                                                p.caption, p.directory, p.filter);
+        if (paths.isEmpty()) return std::nullopt;
+        return paths;
+    };
     installUiServices(s);
 }
 

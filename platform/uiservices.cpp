@@ -65,6 +65,7 @@ UiServices withDefaults(const UiServices& s) {
     if (!out.promptText) out.promptText = h.promptText;
     if (!out.promptNumber) out.promptNumber = h.promptNumber;
     if (!out.chooseFile) out.chooseFile = h.chooseFile;
+    if (!out.chooseFiles) out.chooseFiles = h.chooseFiles;
     if (!out.stopRequested) out.stopRequested = h.stopRequested;
     if (!out.printDialog) out.printDialog = h.printDialog;
     if (!out.filePassword) out.filePassword = h.filePassword;
@@ -104,6 +105,10 @@ UiServices headlessUiServices() {
         return std::nullopt;
     };
     s.chooseFile = [](const FilePrompt& p) -> std::optional<QString> {
+        qCInfo(lcUi).noquote() << "file choice cancelled:" << p.caption;
+        return std::nullopt;
+    };
+    s.chooseFiles = [](const FilePrompt& p) -> std::optional<QStringList> {
         qCInfo(lcUi).noquote() << "file choice cancelled:" << p.caption;
         return std::nullopt;
     };
@@ -179,6 +184,10 @@ QString QtFileFilter(const QString& systemFilter) {
         out << label + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
     }
     return out.join(QStringLiteral(";;"));
+}
+
+std::optional<QStringList> chooseFiles(const FilePrompt& prompt) {
+    return hook(&UiServices::chooseFiles)(prompt);
 }
 
 bool stopRequested() { return hook(&UiServices::stopRequested)(); }

@@ -71,6 +71,8 @@ struct UiServices {
     std::function<std::optional<QString>(const TextPrompt&)> promptText;
     std::function<std::optional<double>(const NumberPrompt&)> promptNumber;
     std::function<std::optional<QString>(const FilePrompt&)> chooseFile;
+    // Several existing files at once (never a save); headless: cancelled.
+    std::function<std::optional<QStringList>(const FilePrompt&)> chooseFiles;
     // True when the user asked to stop a long run (Esc in the window).
     std::function<bool()> stopRequested;
     // Nothing when the user cancelled. Headless: accepted as given, so a
@@ -100,6 +102,7 @@ bool askYesNo(const QString& text, const QString& caption = QString(), bool defa
 std::optional<QString> promptText(const TextPrompt& prompt);
 std::optional<double> promptNumber(const NumberPrompt& prompt);
 std::optional<QString> chooseFile(const FilePrompt& prompt);
+std::optional<QStringList> chooseFiles(const FilePrompt& prompt);
 bool stopRequested();
 std::optional<PrintRequest> printDialog(const PrintRequest& request);
 std::optional<QString> askFilePassword(const QString& path);

@@ -1,0 +1,189 @@
+#pragma once
+// The report template dialogs: the choice of a template to apply (报表模板)
+// and the custom-template wizard that edits the template list (自定义模板)
+// with its two small editors of an industry name and of one template.
+
+#include <QPointer>
+#include <optional>
+
+#include "dialogs/cqordialog.h"
+#include "dialogs/templatelist.h"
+#include "document/cmd_dialogs.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QStackedWidget;
+
+// Picks an industry and one of its templates; OK answers its path.
+class CReportTemplateDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 371;
+    static constexpr int IDC_INDUSTRY = 1019;
+    static constexpr int IDC_TEMPLATE = 1012;
+
+    explicit CReportTemplateDlg(const qor::TemplateListFile& list, QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strChosenPath;  // out
+    int m_nIndustry = 0;
+    int m_nTemplate = 0;
+
+public slots:
+    void OnOK() override;
+    void OnIndustryChange();
+
+private:
+    qor::TemplateListFile m_list;
+    QStringList m_paths;
+    QComboBox* m_industry = nullptr;
+    QComboBox* m_template = nullptr;
+};
+
+// An industry's name, new or renamed; a name already listed is refused.
+class CDefineTemplateDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 451;
+    static constexpr int IDC_NAME = 1145;
+    static constexpr int IDC_LABEL = 1148;
+
+    explicit CDefineTemplateDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strName;
+    QString m_strLabel;
+    QStringList m_existing;  // every industry listed, the renamed one too
+
+public slots:
+    void OnOK() override;
+
+private:
+    QLineEdit* m_name = nullptr;
+    QLabel* m_label = nullptr;
+};
+
+// One template's name and path.
+class CTemplateDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 452;
+    static constexpr int IDC_NAME = 1000;
+    static constexpr int IDC_PATH = 1001;
+    static constexpr int IDC_BROWSE = 1152;
+
+    explicit CTemplateDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strName;
+    QString m_strPath;
+
+public slots:
+    void OnOK() override;
+    void OnBrowse();
+
+private:
+    QLineEdit* m_name = nullptr;
+    QLineEdit* m_path = nullptr;
+};
+
+// The wizard over the template list: page 1 the industries, page 2 the
+// templates of the one chosen. Nothing is written before 应用 or 完成; a
+// failed write is told and leaves the wizard open with 应用 enabled.
+class CModelSheet : public CQorDialog {
+    Q_OBJECT
+
+public:
+    // Page 1 (449).
+    static constexpr int IDC_INDUSTRIES = 1143;
+    static constexpr int IDC_ADD_INDUSTRY = 1131;
+    static constexpr int IDC_DELETE_INDUSTRY = 1132;
+    static constexpr int IDC_RENAME_INDUSTRY = 1133;
+    // Page 2 (450).
+    static constexpr int IDC_TEMPLATES = 1144;
+    static constexpr int IDC_ADD_TEMPLATES = 1137;
+    static constexpr int IDC_DELETE_TEMPLATE = 1139;
+    static constexpr int IDC_MODIFY_TEMPLATE = 1134;
+    static constexpr int IDC_INDUSTRY_NAME = 1149;
+    static constexpr int IDC_PATH = 1150;
+    // The sheet's buttons.
+    static constexpr int IDC_APPLY = 3000;
+    static constexpr int IDC_BACK = 12323;
+    static constexpr int IDC_NEXT = 12324;
+    static constexpr int IDC_FINISH = 12325;
+
+    explicit CModelSheet(const qor::TemplateListFile& list, QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    int Page() const;
+    bool Modified() const { return m_modified; }
+    const QVector<qor::TemplateIndustry>& Model() const { return m_model; }
+
+public slots:
+    void OnAddIndustry();
+    void OnRenameIndustry();
+    void OnDeleteIndustry();
+    void OnNext();
+    void OnAddTemplates();
+    void OnModifyTemplate();
+    void OnDeleteTemplate();
+    void OnBack();
+    void OnFinish();
+    void OnApply();
+
+private:
+    void setModified(bool modified);
+    void enableIndustryEdits();
+    void fillTemplates(int select);
+    void keepPage2();
+    bool write();
+
+    qor::TemplateListFile m_list;
+    QVector<qor::TemplateIndustry> m_model;
+    qor::TemplateIndustry m_page2;
+    int m_current = -1;  // the industry page 2 edits
+    bool m_modified = false;
+    QStackedWidget* m_pages = nullptr;
+    QListWidget* m_industries = nullptr;
+    QListWidget* m_templates = nullptr;
+    QLabel* m_industryName = nullptr;
+    QLabel* m_path = nullptr;
+};
+
+namespace qor {
+
+// The template dialogs as the document runs them, as one layer of the
+// desktop's dialogs (see consol_docdialogs.h).
+template <class Base = IDocDialogs>
+class TemplateDocDialogsT : public Base {
+public:
+    using Base::Base;
+    bool Provides(int t) const override {
+        return t == 371 || (t >= 449 && t <= 452) || Base::Provides(t);
+    }
+    void SetTemplateParent(QWidget* parent) { m_templateParent = parent; }
+
+    std::optional<ReportTemplateDlgMembers> ReportTemplateDlg(
+        const ReportTemplateDlgMembers& m) override {
+        CReportTemplateDlg dlg(TemplateListFile(), m_templateParent);
+        dlg.m_nIndustry = m.industry;
+        dlg.m_nTemplate = m.templateIndex;
+        if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
+        return ReportTemplateDlgMembers{dlg.m_strChosenPath, dlg.m_nIndustry, dlg.m_nTemplate};
+    }
+    void ModelSheet() override {
+        CModelSheet sheet(TemplateListFile(), m_templateParent);
+        sheet.DoModal();
+    }
+
+private:
+    QPointer<QWidget> m_templateParent;
+};
+
+}  // namespace qor
