@@ -20,6 +20,7 @@
 #include "dialogs/input_dlgs.h"
 #include "dialogs/password_docdialogs.h"
 #include "dialogs/password_dlgs.h"
+#include "dialogs/pivot_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
 #include "dialogs/template_dlgs.h"
 #include "dialogs/tooldialogs.h"
@@ -53,10 +54,10 @@ namespace {
 
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
-using DocDialogs = qor::TemplateDocDialogsT<qor::AuditDocDialogsT<
+using DocDialogs = qor::PivotDocDialogsT<qor::TemplateDocDialogsT<qor::AuditDocDialogsT<
     qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
         qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
-            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>>;
+            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -133,6 +134,9 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetEditFormatParent(main);
     dialogs.SetAuditParent(main);
     dialogs.SetTemplateParent(main);
+    dialogs.SetPivotParent(main);
+    // BROWSE shows its pivot in the main window.
+    InstallPivotDialog(main);
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallPasteSpecialDlg(main);
