@@ -163,14 +163,19 @@ bool SavePivotGrid(const PivotGrid& grid, const QString& path, QString* error, Q
             QVector<QVector<double>> numbers(rows, QVector<double>(cols + 1, 0));
             for (int c = 1; c <= cols && st == 0; ++c) {
                 const bool dates = isDateColumn(grid.at(0, c));
-                for (int r = 0; r < rows && st == 0; ++r) {
+                for (int r = 0; r < rows; ++r) {
                     double v = 0;
-                    const bool number = !(r > 0 && dates) && wholeNumber(grid.at(r, c), &v);
-                    numeric[r][c] = number;
+                    numeric[r][c] = !(r > 0 && dates) && wholeNumber(grid.at(r, c), &v);
                     numbers[r][c] = v;
-                    int32_t kind = number ? kCellNumber : kCellText;
-                    const CellArea area = CellArea::cell(r + 1, c);
+                }
+                // One format call per run of rows of the same kind.
+                for (int r = 0; r < rows && st == 0;) {
+                    int end = r;
+                    while (end + 1 < rows && numeric[end + 1][c] == numeric[r][c]) ++end;
+                    int32_t kind = numeric[r][c] ? kCellNumber : kCellText;
+                    const CellArea area = CellArea::area(r + 1, c, end + 1, c);
                     check(rep.AccessAreaFormat(1, kFmtKind, &kind, &area));
+                    r = end + 1;
                 }
             }
             if (st == 0) check(rep.EnterDataState());
