@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include "dialogs/cqordialog.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
 #include "frames/toolbars.h"
@@ -189,6 +190,30 @@ TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
         QApplication::processEvents();
         EXPECT_EQ(dialogs.size(), 1) << id;
     }
+}
+
+TEST_F(MenuWalk, TemplatePivotAndBatchCommandsReachTheirDialogs) {
+    QList<int> seen;
+    CQorDialog::SetModalHook([&](CQorDialog& d) {
+        seen << d.TemplateId();
+        d.OnCancel();
+    });
+    struct Case {
+        int id;
+        bool dataState;
+        int templateId;
+    };
+    for (const auto& [id, dataState, templateId] :
+         {Case{34025, false, 371}, Case{34026, false, 449}, Case{34027, true, 442},
+          Case{33269, false, 481}}) {
+        prepare(dataState, false);
+        seen.clear();
+        EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
+        frame->Router().Execute(id);
+        QApplication::processEvents();
+        EXPECT_EQ(seen, QList<int>{templateId}) << id;
+    }
+    CQorDialog::SetModalHook({});
 }
 
 }  // namespace
