@@ -10,6 +10,7 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/dlgbuild.h"
 #include "engine/messages.h"
+#include "exchange/chtmlexporter.h"
 #include "platform/uiservices.h"
 #include "resources/stringtable.h"
 
@@ -102,6 +103,54 @@ bool CPromptDlg::OnInitDialog() {
 void CPromptDlg::OnOK() {
     m_bDontAsk = m_dontAsk->isChecked();
     EndDialog(IDOK);
+}
+
+// ---- CAskAlwaysDlg ---------------------------------------------------------
+
+CAskAlwaysDlg::CAskAlwaysDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("提示")));
+    auto* layout = new QVBoxLayout(this);
+    m_message = Bind(IDC_MESSAGE, new QLabel(this));
+    m_message->setWordWrap(true);
+    m_message->setTextFormat(Qt::PlainText);
+    m_always = Bind(IDC_ALWAYS, new QCheckBox(controlText(IDD, IDC_ALWAYS,
+                                                          QStringLiteral("以后同样情况默认采用这次的选择")),
+                                              this));
+    layout->addWidget(m_message);
+    layout->addWidget(m_always);
+    AddDlgButtons(this, layout, QStringLiteral("是"), QStringLiteral("否"));
+}
+
+bool CAskAlwaysDlg::OnInitDialog() {
+    m_message->setText(m_strMessage);
+    m_always->setChecked(m_bAlways);
+    m_nAnswer = 1;
+    return true;
+}
+
+void CAskAlwaysDlg::OnOK() {
+    m_bAlways = m_always->isChecked();
+    m_nAnswer = 1;
+    EndDialog(IDOK);
+}
+
+void CAskAlwaysDlg::OnCancel() {
+    m_bAlways = m_always->isChecked();
+    m_nAnswer = 0;
+    EndDialog(IDCANCEL);
+}
+
+void qor::InstallOverwriteAskDialog(QWidget* parent) {
+    QPointer<QWidget> owner(parent);
+    CHtmlExporter::SetDefaultOverwriteAsker([owner](const QString& question) {
+        CAskAlwaysDlg dlg(owner.data());
+        dlg.m_strMessage = question;
+        dlg.DoModal();
+        CHtmlExporter::OverwriteAnswer answer;
+        answer.overwrite = dlg.m_nAnswer == 1;
+        answer.always = dlg.m_bAlways;
+        return answer;
+    });
 }
 
 // ---- installation -----------------------------------------------------------

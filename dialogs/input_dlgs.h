@@ -84,7 +84,35 @@ private:
     QCheckBox* m_dontAsk = nullptr;
 };
 
+// Whether to replace an existing page file of the HTML export: 是 or 否,
+// and with the box ticked the same answer for the rest of the export.
+class CAskAlwaysDlg : public CQorDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int IDD = 537;
+    static constexpr int IDC_MESSAGE = 1000;
+    static constexpr int IDC_ALWAYS = 1001;
+
+    explicit CAskAlwaysDlg(QWidget* parent = nullptr);
+    bool OnInitDialog() override;
+
+    QString m_strMessage;   // in
+    bool m_bAlways = false; // out
+    int m_nAnswer = 1;      // out: 1 yes, 0 no
+
+public slots:
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    QLabel* m_message = nullptr;
+    QCheckBox* m_always = nullptr;
+};
+
 namespace qor {
+// The HTML export's overwrite question in CAskAlwaysDlg.
+void InstallOverwriteAskDialog(QWidget* parent);
 // Makes the number prompt and the plain text prompt (not the password
 // ones) use CGetIntDlg and CGetStrDlg, and the batch runner's question
 // after a failed line use CPromptDlg.

@@ -105,6 +105,17 @@ QString cellText(CReportHandle& report, int row, int col, int page) {
 
 }  // namespace
 
+namespace {
+CHtmlExporter::OverwriteAsker& defaultOverwriteAsker() {
+    static CHtmlExporter::OverwriteAsker asker;
+    return asker;
+}
+}  // namespace
+
+void CHtmlExporter::SetDefaultOverwriteAsker(OverwriteAsker asker) {
+    defaultOverwriteAsker() = std::move(asker);
+}
+
 CHtmlExporter::CHtmlExporter() = default;
 
 CHtmlExporter::~CHtmlExporter() {
@@ -275,6 +286,8 @@ int CHtmlExporter::ExportPages() {
                 OverwriteAnswer answer;
                 if (m_ask) {
                     answer = m_ask(question);
+                } else if (const OverwriteAsker ask = defaultOverwriteAsker()) {
+                    answer = ask(question);
                 } else {
                     answer.overwrite =
                         messageBox(question, QString(), MsgButtons::YesNo, MsgIcon::Question,

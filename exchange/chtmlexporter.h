@@ -54,6 +54,9 @@ public:
     // every-page export is replaced; the default asks through a yes/no
     // message box.
     void SetOverwriteAsker(OverwriteAsker asker) { m_ask = std::move(asker); }
+    // The asker of every exporter that has none of its own (the desktop
+    // installs its dialog); an empty one restores the message box.
+    static void SetDefaultOverwriteAsker(OverwriteAsker asker);
 
     // For an every-page export: the folder of the page files in place of
     // "html" beside the report, and the pages to write (empty: all).

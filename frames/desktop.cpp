@@ -161,6 +161,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     // GETINT and GETSTR ask in their own dialogs, and a failed line of a
     // batch file asks whether to go on.
     if (options.widgetDialogs) InstallInputDialogs(main);
+    // The HTML export asks before replacing a page file.
+    if (options.widgetDialogs) InstallOverwriteAskDialog(main);
     // 常用批命令 of the tools menu.
     main->AddCommandTarget(std::make_shared<ToolDialogsTarget>(main));
 

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/input_dlgs.h"
+#include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "exchange/chtmlexporter.h"
 #include "platform/uiservices.h"
+#include "tests/common/testsupport.h"
 
 using namespace qor;
 
@@ -121,4 +126,58 @@ TEST(InputDialogs, AFailedBatchLineAsksWhetherToGoOn) {
     EXPECT_FALSE(ci.RunScriptText(script, "stop.shl"));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(variable("&b"), -1);
+}
+
+TEST(InputDialogs, TheHtmlExportAsksBeforeReplacingPageFiles) {
+    const QString dir = qortest::freshDir("askalways");
+    {
+        CReportHandle rep(dir + "/k.rep");
+        ASSERT_EQ(rep.EnterDataState(), 0);
+        ASSERT_EQ(rep.AppendRowColPage(2, 2), 0);
+        ASSERT_EQ(rep.Save(), 0);
+    }
+    auto keep = [&] {
+        QDir(dir).mkpath("html");
+        for (const char* name : {"/html/k_1.html", "/html/k_2.html"}) {
+            QFile f(dir + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("keep");
+        }
+    };
+    auto kept = [&](const char* name) {
+        QFile f(dir + name);
+        return f.open(QIODevice::ReadOnly) && f.readAll() == "keep";
+    };
+    InstallOverwriteAskDialog(nullptr);
+    int asked = 0;
+    // 否 with the box ticked: asked once, both files kept.
+    CQorDialog::SetModalHook([&](CQorDialog& d) {
+        ASSERT_EQ(d.TemplateId(), CAskAlwaysDlg::IDD);
+        ++asked;
+        qobject_cast<QCheckBox*>(d.GetDlgItem(CAskAlwaysDlg::IDC_ALWAYS))->setChecked(true);
+        d.OnCancel();
+    });
+    keep();
+    {
+        CHtmlExporter x;
+        ASSERT_EQ(x.OpenSource(dir + "/k.rep", 0), 1);
+        x.ExportPages();
+    }
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(kept("/html/k_1.html") && kept("/html/k_2.html"));
+    // 是 without it: asked for each, both replaced.
+    asked = 0;
+    CQorDialog::SetModalHook([&](CQorDialog& d) {
+        ++asked;
+        d.OnOK();
+    });
+    {
+        CHtmlExporter x;
+        ASSERT_EQ(x.OpenSource(dir + "/k.rep", 0), 1);
+        x.ExportPages();
+    }
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(kept("/html/k_1.html") || kept("/html/k_2.html"));
+    CHtmlExporter::SetDefaultOverwriteAsker({});
+    CQorDialog::SetModalHook({});
 }
