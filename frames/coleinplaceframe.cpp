@@ -373,7 +373,9 @@ bool COleInPlaceFrame::OnCommand(int id) {
 }
 
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (m_editBar && watched == m_editBar->FormulaBar() && event->type() == QEvent::KeyPress) {
+    // Only key presses are looked at: other events (a hide while the bars
+    // are torn down) may come while the bar is half destroyed.
+    if (event->type() == QEvent::KeyPress && m_editBar && watched == m_editBar->FormulaBar()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_router.Execute(kInputConfirm);

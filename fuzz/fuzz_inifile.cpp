@@ -53,7 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (back.readString(section, QStringLiteral("Key")) != value) std::abort();
     QMap<QString, QString> after = everything(back);
     after.remove(section.toLower() + QLatin1Char('\x01') + QStringLiteral("key"));
+    // Values that read cleanly must read the same; a value holding bytes no
+    // encoding can read has no text to keep, and how its broken bytes
+    // decode may follow the file's encoding guess.
     for (auto it = before.begin(); it != before.end(); ++it)
-        if (after.value(it.key()) != it.value()) std::abort();
+        if (!it.value().contains(QChar::ReplacementCharacter) && after.value(it.key()) != it.value())
+            std::abort();
     return 0;
 }
