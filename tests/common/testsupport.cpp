@@ -1,5 +1,7 @@
 #include "tests/common/testsupport.h"
 
+#include <QFile>
+
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -10,6 +12,11 @@ namespace qortest {
 QString processTempDir() {
     static QTemporaryDir dir(QDir::tempPath() + "/qortest-XXXXXX");
     return dir.path();
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QString freshDir(const QString& name) {

@@ -14,6 +14,9 @@ QString processTempDir();
 // A fresh, empty folder below processTempDir() for one test.
 QString freshDir(const QString& name);
 
+// The whole file; empty when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
 struct ProcessResult {
     int exitCode = -1;
     QByteArray out;

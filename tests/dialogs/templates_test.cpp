@@ -28,11 +28,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void click(CQorDialog& d, int id) { qobject_cast<QPushButton*>(d.GetDlgItem(id))->click(); }
 QListWidget* list(CQorDialog& d, int id) { return qobject_cast<QListWidget*>(d.GetDlgItem(id)); }
 bool enabled(CQorDialog& d, int id) { return d.GetDlgItem(id)->isEnabled(); }
@@ -100,7 +95,7 @@ for s in c.sections():
     EXPECT_TRUE(lines[3].startsWith("大行业 150 "));
 
     // A name the file cannot hold is refused before anything is written.
-    const QByteArray before = readFile(path);
+    const QByteArray before = qortest::fileBytes(path);
     for (const QString& bad : {QStringLiteral("a]b"), QStringLiteral(";x"), QStringLiteral("x\ny")}) {
         QVector<TemplateIndustry> changed = all;
         changed[0].industry = bad;
@@ -109,7 +104,7 @@ for s in c.sections():
     QVector<TemplateIndustry> badTemplate = all;
     badTemplate[0].names[0] = "a=b";
     EXPECT_FALSE(file.WriteAll(badTemplate, &error));
-    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(qortest::fileBytes(path), before);
 }
 
 TEST(TemplateList, TemplateEditsAndAddedFiles) {
@@ -219,7 +214,7 @@ TEST(TemplateDialogs, CancelWritesNothingAndAFailedWriteKeepsTheWizardOpen) {
     const QString dir = qortest::freshDir("template-wizard-fail");
     const QString good = dir + "/qormodel.cfg";
     writeFile(good, "[甲]\r\ndefault=\r\n[乙]\r\ndefault=\r\n");
-    const QByteArray before = readFile(good);
+    const QByteArray before = qortest::fileBytes(good);
     Answers answers;
     {
         CModelSheet sheet{TemplateListFile(good)};
@@ -233,7 +228,7 @@ TEST(TemplateDialogs, CancelWritesNothingAndAFailedWriteKeepsTheWizardOpen) {
         });
         sheet.DoModal();
     }
-    EXPECT_EQ(readFile(good), before);
+    EXPECT_EQ(qortest::fileBytes(good), before);
 
     // A list whose folder cannot be made: the write is told, Apply stays on.
     writeFile(dir + "/plain", "not a folder");

@@ -26,11 +26,6 @@ QString dir() {
         QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 NamedTable sheet(const QString& name, int records) {
     NamedTable t;
     t.name = name;
@@ -128,7 +123,7 @@ TEST(LotusFile, ReportRoundTripAndDamagedFiles) {
     EXPECT_DOUBLE_EQ(v.number, -98765432109.5);
 
     // Cut, random and foreign bytes: refused with a reason.
-    const QByteArray good = bytesOf(path);
+    const QByteArray good = qortest::fileBytes(path);
     for (const QByteArray& bad :
          {good.left(30), QByteArray(4096, '\x5a'), QByteArray("\0\0\x1a\0\x02\x10", 6)}) {
         const QString p = d + QStringLiteral("/bad.wk4");

@@ -26,11 +26,6 @@ QString dir() {
         QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // The standard output of an mdbtools program; fails the test when it fails.
 QString run(const QString& program, const QStringList& args) {
     QProcess p;
@@ -174,7 +169,7 @@ TEST(AccessFile, DamagedFilesAreRefused) {
     const QString d = dir();
     const QString good = d + QStringLiteral("/good.mdb");
     writeAccessFile(good, {sales()}, nullptr);
-    const QByteArray bytes = bytesOf(good);
+    const QByteArray bytes = qortest::fileBytes(good);
 
     auto refused = [&](const QString& name, const QByteArray& content) {
         const QString path = d + QLatin1Char('/') + name;
@@ -185,7 +180,7 @@ TEST(AccessFile, DamagedFilesAreRefused) {
         QString error;
         EXPECT_EQ(GetDataFileTableCount(path, &error), 0) << name.toStdString();
         EXPECT_FALSE(error.isEmpty()) << name.toStdString();
-        EXPECT_EQ(bytesOf(path), content);
+        EXPECT_EQ(qortest::fileBytes(path), content);
     };
     refused(QStringLiteral("empty.mdb"), QByteArray());
     refused(QStringLiteral("text.mdb"), QByteArray("just some text, not a database\n"));

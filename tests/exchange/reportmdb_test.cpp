@@ -24,11 +24,6 @@ QString dir() {
         QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
 }
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Files in d other than the ones named: temporaries left behind.
 QStringList strays(const QString& d, const QStringList& expected) {
     QStringList out;
@@ -122,7 +117,7 @@ TEST(ReportMdb, OnePageAndTheReportsStateKept) {
     QString error;
     // A page that is not there: nothing written, the old file as it was.
     EXPECT_EQ(ExportPageToMdb(h.get(), mdb, 3, &error), 0);
-    EXPECT_EQ(bytesOf(mdb), QByteArray("the old file"));
+    EXPECT_EQ(qortest::fileBytes(mdb), QByteArray("the old file"));
     EXPECT_EQ(h->IsFormatState(), 1);
 
     ASSERT_EQ(ExportPageToMdb(h.get(), mdb, 2, &error), 1) << error.toStdString();
@@ -165,7 +160,7 @@ TEST(ReportMdb, ImportBuildsANewReportBesideTheOld) {
     Database::create(empty);
     EXPECT_EQ(ImportMdbToReport(empty, rep, &error, &notes), 0);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(bytesOf(rep), QByteArray("not yet replaced"));
+    EXPECT_EQ(qortest::fileBytes(rep), QByteArray("not yet replaced"));
 
     ASSERT_EQ(ImportMdbToReport(mdb, rep, &error, &notes), 1) << error.toStdString();
     EXPECT_TRUE(notes.join(' ').contains("wide")) << notes.join(' ').toStdString();

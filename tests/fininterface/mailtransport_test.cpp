@@ -94,11 +94,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class MailTransport : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,7 +116,7 @@ protected:
         for (int i = 1; i <= c; ++i) {
             const QString path = t.accept(i);
             EXPECT_FALSE(path.isEmpty()) << t.lastError().toStdString();
-            got.insert(QFileInfo(path).fileName(), readFile(path));
+            got.insert(QFileInfo(path).fileName(), qortest::fileBytes(path));
         }
         t.CloseAccept();
         return got;
@@ -141,8 +136,8 @@ TEST_F(MailTransport, FolderMethodsCarryFilesByteForByte) {
     int n = 0;
     auto got = receiveAll(t.AcceptFile, t, &n);
     EXPECT_EQ(n, 2);
-    EXPECT_EQ(got.value(QStringLiteral("资产负债表.rep")), readFile(a));
-    EXPECT_TRUE(got.value(QStringLiteral("big.rep")) == readFile(b));
+    EXPECT_EQ(got.value(QStringLiteral("资产负债表.rep")), qortest::fileBytes(a));
+    EXPECT_TRUE(got.value(QStringLiteral("big.rep")) == qortest::fileBytes(b));
     // Seen now: not counted again, and still there.
     EXPECT_TRUE(receiveAll(t.AcceptFile, t, &n).isEmpty());
     EXPECT_EQ(n, 0);
@@ -150,9 +145,9 @@ TEST_F(MailTransport, FolderMethodsCarryFilesByteForByte) {
 
     // Point to point into this side's inbox; post office into a mailbox.
     ASSERT_EQ(t.send(1, dir + "/inbox", {a}), 0) << t.lastError().toStdString();
-    EXPECT_EQ(receiveAll(t.AcceptMode, t).value(QStringLiteral("资产负债表.rep")), readFile(a));
+    EXPECT_EQ(receiveAll(t.AcceptMode, t).value(QStringLiteral("资产负债表.rep")), qortest::fileBytes(a));
     ASSERT_EQ(t.send(2, "beijing", {a}), 0) << t.lastError().toStdString();
-    EXPECT_EQ(receiveAll(t.AcceptPost, t).value(QStringLiteral("资产负债表.rep")), readFile(a));
+    EXPECT_EQ(receiveAll(t.AcceptPost, t).value(QStringLiteral("资产负债表.rep")), qortest::fileBytes(a));
 
     // Another user code's messages are not ours.
     ASSERT_EQ(t.send(4, QString(), {a}, QStringLiteral("cwfx")), 0);
@@ -178,7 +173,7 @@ TEST_F(MailTransport, AnotherMailReaderFindsEachFile) {
     const QString want =
         QStringLiteral("DZBB\n利润表.rep %1\n")
             .arg(QString::fromLatin1(
-                QCryptographicHash::hash(readFile(a), QCryptographicHash::Sha256).toHex()));
+                QCryptographicHash::hash(qortest::fileBytes(a), QCryptographicHash::Sha256).toHex()));
     EXPECT_EQ(QString::fromUtf8(r.out), want);
 }
 
@@ -201,7 +196,7 @@ TEST_F(MailTransport, HostileAndDamagedMessagesLoseNothing) {
     ASSERT_EQ(t.AcceptFile(), 3);
     const QString x = t.accept(1);
     EXPECT_EQ(QFileInfo(x).fileName(), "x.rep");
-    EXPECT_EQ(readFile(x), "hello");
+    EXPECT_EQ(qortest::fileBytes(x), "hello");
     EXPECT_EQ(QFileInfo(t.accept(2)).fileName(), "passwd");
     EXPECT_TRUE(t.accept(3).isEmpty());
     EXPECT_TRUE(t.lastError().contains(QStringLiteral("损坏")));

@@ -26,11 +26,6 @@ void writeFile(const QString& path, const QByteArray& data) {
     f.write(data);
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class FileDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -111,7 +106,7 @@ TEST_F(FileDlgTest, ReplacingSaveNeverDeletesTheOldFile) {
     writeFile(target, "previous");
     EXPECT_EQ(choose(CMyFileDlg::kSaveReplace, QStringLiteral("out.htm"), false), target);
     // The writer has not run (or failed): the old file is still whole.
-    EXPECT_EQ(readFile(target), QByteArray("previous"));
+    EXPECT_EQ(qortest::fileBytes(target), QByteArray("previous"));
     EXPECT_TRUE(messages.isEmpty());
 }
 
