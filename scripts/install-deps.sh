@@ -16,4 +16,5 @@ $SUDO apt-get install -y --no-install-recommends \
     libgsf-bin python3 python3-olefile python3-openpyxl python3-xlrd python3-dbfread poppler-utils \
     fonts-noto-cjk fonts-arphic-uming fonts-wqy-zenhei clang-format \
     clang libclang-rt-14-dev llvm-14 \
-    xvfb xauth qt6-translations-l10n libreoffice-calc-nogui libsqlite3-dev
+    xvfb xauth qt6-translations-l10n libreoffice-calc-nogui libsqlite3-dev \
+    libcurl4-openssl-dev python3-aiosmtpd

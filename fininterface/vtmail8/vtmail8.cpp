@@ -15,6 +15,7 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QList>
+#include <QMap>
 #include <QMessageBox>
 #include <QMutex>
 #include <QRandomGenerator>
@@ -26,7 +27,9 @@
 #include <QUrl>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "fininterface/vtmail8/mailserver.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
 
@@ -56,6 +59,14 @@ QString diskFolder() { return setting(QStringLiteral("DiskFolder"), qor::dataPat
 QString inboxFolder() { return setting(QStringLiteral("Inbox"), qor::dataPath("mail/inbox")); }
 QString postOffice() {
     return setting(QStringLiteral("PostOffice"), qor::dataPath("mail/postoffice"));
+}
+
+vtmail::MailServerSettings mailServer() {
+    return {setting(QStringLiteral("SmtpServer"), QString()),
+            setting(QStringLiteral("ImapServer"), QString()),
+            setting(QStringLiteral("MailUser"), QString()),
+            qor::Registry::readString(kSettingsKey, QStringLiteral("MailPassword"), QString()),
+            setting(QStringLiteral("MailFrom"), QString())};
 }
 
 bool validMailboxName(const QString& name) {
@@ -115,6 +126,19 @@ struct State {
     QList<AcceptItem> items;
     QStringList messages;  // of the items, by messageIndex
     std::unique_ptr<QTemporaryDir> received;
+    // E-mail: the server's connection, the messages fetched into a private
+    // folder and their UIDs, by messageIndex.
+    std::unique_ptr<vtmail::ImapSession> imap;
+    std::unique_ptr<QTemporaryDir> spool;
+    QList<quint32> uids;
+
+    void clearAccept() {
+        items.clear();
+        messages.clear();
+        uids.clear();
+        imap.reset();
+        spool.reset();
+    }
 };
 
 State& state() {
@@ -129,17 +153,28 @@ QByteArray encodedFileName(const QString& name) {
     return "filename*=UTF-8''" + QUrl::toPercentEncoding(name);
 }
 
-bool writeMessage(QIODevice& out, const QString& user, const QStringList& files, QString* why) {
+// Who a message is from and to; lines end in LF in a Maildir and in CR LF
+// on the wire.
+struct Envelope {
+    QByteArray from = "qor";
+    QByteArray to;
+    QByteArray eol = "\n";
+};
+
+bool writeMessage(QIODevice& out, const QString& user, const QStringList& files, QString* why,
+                  const Envelope& env = {}) {
+    const QByteArray& eol = env.eol;
     const QByteArray boundary =
         "=_qor_" + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
     QByteArray head;
-    head += "From: qor\n";
-    head += "X-Qor-User: " + user.toUtf8() + "\n";
-    head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + "\n";
-    head += "Message-ID: <" + uniqueName().toUtf8() + "@qor>\n";
-    head += "Subject: report files\n";
-    head += "MIME-Version: 1.0\n";
-    head += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n";
+    head += "From: " + env.from + eol;
+    if (!env.to.isEmpty()) head += "To: " + env.to + eol;
+    head += "X-Qor-User: " + user.toUtf8() + eol;
+    head += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + eol;
+    head += "Message-ID: <" + uniqueName().toUtf8() + "@qor>" + eol;
+    head += "Subject: report files" + eol;
+    head += "MIME-Version: 1.0" + eol;
+    head += "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"" + eol + eol;
     if (out.write(head) != head.size()) return false;
     for (const QString& path : files) {
         QFile in(path);
@@ -148,19 +183,19 @@ bool writeMessage(QIODevice& out, const QString& user, const QStringList& files,
                        .arg(QDir::toNativeSeparators(path), in.errorString());
             return false;
         }
-        QByteArray part = "--" + boundary + "\n";
-        part += "Content-Type: application/octet-stream\n";
-        part += "Content-Transfer-Encoding: base64\n";
+        QByteArray part = "--" + boundary + eol;
+        part += "Content-Type: application/octet-stream" + eol;
+        part += "Content-Transfer-Encoding: base64" + eol;
         part += "Content-Disposition: attachment; " + encodedFileName(QFileInfo(path).fileName()) +
-                "\n\n";
+                eol + eol;
         if (out.write(part) != part.size()) return false;
         for (;;) {
             const QByteArray chunk = in.read(kChunk);
             if (chunk.isEmpty()) break;
             const QByteArray b64 = chunk.toBase64();
             QByteArray lines;
-            lines.reserve(b64.size() + b64.size() / 76 + 2);
-            for (qsizetype i = 0; i < b64.size(); i += 76) lines += b64.mid(i, 76) + '\n';
+            lines.reserve(b64.size() + (b64.size() / 76 + 1) * eol.size());
+            for (qsizetype i = 0; i < b64.size(); i += 76) lines += b64.mid(i, 76) + eol;
             if (out.write(lines) != lines.size()) return false;
         }
         if (in.error() != QFile::NoError) {
@@ -169,7 +204,7 @@ bool writeMessage(QIODevice& out, const QString& user, const QStringList& files,
             return false;
         }
     }
-    const QByteArray tail = "--" + boundary + "--\n";
+    const QByteArray tail = "--" + boundary + "--" + eol;
     return out.write(tail) == tail.size();
 }
 
@@ -209,25 +244,58 @@ QByteArray header(const QList<std::pair<QByteArray, QByteArray>>& headers, const
 }
 
 // A parameter of a header value ("boundary", "filename"), RFC 2231
-// "name*=charset''value" included.
+// "name*=charset''value" and its continuations "name*0*=", "name*1=" ...
+// included.
 QString parameter(const QByteArray& value, const QByteArray& name) {
+    auto unquote = [](QByteArray v) {
+        if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')) v = v.mid(1, v.size() - 2);
+        return v;
+    };
+    auto extended = [](const QByteArray& v, bool first) {
+        const qsizetype q = first ? v.indexOf("''") : -1;
+        return QByteArray::fromPercentEncoding(q >= 0 ? v.mid(q + 2) : v);
+    };
+    QMap<int, std::pair<QByteArray, bool>> pieces;  // index -> text, percent-encoded
+    std::optional<QByteArray> plain;
     for (QByteArray p : value.split(';')) {
         p = p.trimmed();
         const qsizetype eq = p.indexOf('=');
         if (eq < 0) continue;
         const QByteArray key = p.left(eq).trimmed().toLower();
-        QByteArray v = p.mid(eq + 1).trimmed();
-        if (key == name + '*') {
-            const qsizetype q = v.indexOf("''");
-            const QByteArray text = QByteArray::fromPercentEncoding(q >= 0 ? v.mid(q + 2) : v);
-            return QString::fromUtf8(text);
-        }
+        const QByteArray v = p.mid(eq + 1).trimmed();
+        if (key == name + '*') return QString::fromUtf8(extended(v, true));
         if (key == name) {
-            if (v.size() >= 2 && v.startsWith('"') && v.endsWith('"')) v = v.mid(1, v.size() - 2);
-            return QString::fromUtf8(v);
+            plain = unquote(v);
+            continue;
         }
+        if (!key.startsWith(name + '*')) continue;
+        QByteArray index = key.mid(name.size() + 1);
+        const bool encoded = index.endsWith('*');
+        if (encoded) index.chop(1);
+        bool ok = false;
+        const int n = index.toInt(&ok);
+        if (ok && n >= 0 && n < 1000) pieces.insert(n, {encoded ? v : unquote(v), encoded});
     }
-    return {};
+    if (!pieces.isEmpty()) {
+        QByteArray bytes;
+        for (int n = 0; pieces.contains(n); ++n) {
+            const auto& [text, encoded] = pieces[n];
+            bytes += encoded ? extended(text, n == 0) : text;
+        }
+        return QString::fromUtf8(bytes);
+    }
+    return plain ? QString::fromUtf8(*plain) : QString();
+}
+
+bool sentBy(const QList<std::pair<QByteArray, QByteArray>>& headers, const QString& user) {
+    return QString::fromUtf8(header(headers, "x-qor-user")).compare(user, Qt::CaseInsensitive) == 0;
+}
+
+// True when the message (or its header alone) in path was sent under user.
+bool messageOf(const QString& path, const QString& user) {
+    QFile f(path);
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    return f.open(QIODevice::ReadOnly) && readHeaders(f, &headers) && sentBy(headers, user);
 }
 
 // The named parts of a message sent under user; false when it is not ours.
@@ -235,9 +303,7 @@ bool scanMessage(const QString& path, const QString& user, QList<AcceptItem>* pa
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     QList<std::pair<QByteArray, QByteArray>> headers;
-    if (!readHeaders(f, &headers)) return false;
-    if (QString::fromUtf8(header(headers, "x-qor-user")).compare(user, Qt::CaseInsensitive) != 0)
-        return false;
+    if (!readHeaders(f, &headers) || !sentBy(headers, user)) return false;
     const QString boundary = parameter(header(headers, "content-type"), "boundary");
     if (boundary.isEmpty()) return false;
     const QByteArray delimiter = "--" + boundary.toUtf8();
@@ -305,11 +371,20 @@ bool decodePart(const AcceptItem& item, const QString& target, QString* why) {
     return true;
 }
 
+// Adds the files of one message to the items; false when it has none.
+bool addMessage(State& s, const QString& path) {
+    QList<AcceptItem> parts;
+    if (!scanMessage(path, s.user, &parts) || parts.isEmpty()) return false;
+    for (AcceptItem& p : parts) p.messageIndex = int(s.messages.size());
+    s.messages << path;
+    s.items += parts;
+    return true;
+}
+
 int32_t countIn(const QString& maildir) {
     State& s = state();
     QMutexLocker lock(&s.lock);
-    s.items.clear();
-    s.messages.clear();
+    s.clearAccept();
     QString why;
     if (!ensureMaildir(maildir, true, &why)) {
         s.lastError = why;
@@ -325,13 +400,98 @@ int32_t countIn(const QString& maildir) {
         if (info >= 0 && n.mid(info + 3).contains(u'S')) continue;
         candidates << curDir.filePath(n);
     }
-    for (const QString& path : candidates) {
-        QList<AcceptItem> parts;
-        if (!scanMessage(path, s.user, &parts) || parts.isEmpty()) continue;
-        for (AcceptItem& p : parts) p.messageIndex = int(s.messages.size());
-        s.messages << path;
-        s.items += parts;
+    for (const QString& path : candidates) addMessage(s, path);
+    return int32_t(s.items.size());
+}
+
+// E-mail: one message to the address by SMTP, written first into a private
+// file with the line ends the wire wants.
+int32_t sendByMail(State& s, const QString& address) {
+    const vtmail::MailServerSettings server = mailServer();
+    QString why;
+    if (!vtmail::ValidMailAddress(address.trimmed())) {
+        s.lastError = address.trimmed().isEmpty()
+                          ? QStringLiteral("请输入发送地址")
+                          : QStringLiteral("“%1”不是电子邮件地址").arg(address.trimmed());
+        return -1;
     }
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        s.lastError = QStringLiteral("无法创建临时目录");
+        return -1;
+    }
+    const QString path = work.filePath(QStringLiteral("message.eml"));
+    QFile out(path);
+    Envelope env;
+    const QString from = server.from.trimmed().isEmpty() ? server.user : server.from;
+    env.from = vtmail::ValidMailAddress(from.trimmed()) ? '<' + from.trimmed().toUtf8() + '>'
+                                                        : QByteArray("qor");
+    env.to = '<' + address.trimmed().toUtf8() + '>';
+    env.eol = "\r\n";
+    if (!out.open(QIODevice::WriteOnly) || !writeMessage(out, s.user, s.files, &why, env) ||
+        !out.flush()) {
+        s.lastError =
+            why.isEmpty() ? QStringLiteral("无法写入 %1：%2").arg(path, out.errorString()) : why;
+        return -1;
+    }
+    out.close();
+    if (!vtmail::SmtpSend(server, address.trimmed(), path, &why)) {
+        s.lastError = why;
+        return -1;
+    }
+    return 0;
+}
+
+// E-mail: the unseen messages of the IMAP mailbox sent under the user code
+// are fetched into a private folder and read there. Fetching marks a
+// message seen on the server; that is taken back at once, so a message is
+// seen only once every file of it was handed out (CloseAccept).
+int32_t countMail(State& s) {
+    s.clearAccept();
+    auto session = std::make_unique<vtmail::ImapSession>(mailServer());
+    QString why;
+    const std::optional<QList<quint32>> unseen = session->Unseen(&why);
+    if (!unseen) {
+        s.lastError = why;
+        return -1;
+    }
+    auto spool = std::make_unique<QTemporaryDir>();
+    if (!spool->isValid()) {
+        s.lastError = QStringLiteral("无法创建临时目录");
+        return -1;
+    }
+    s.spool = std::move(spool);
+    QList<quint32> fetched;
+    bool ok = true;
+    for (const quint32 uid : *unseen) {
+        const QString file = s.spool->filePath(QString::number(uid));
+        fetched << uid;
+        // The header decides whether the whole message is worth fetching.
+        if (!session->Fetch(uid, true, file, &why)) {
+            ok = false;
+            break;
+        }
+        if (!messageOf(file, s.user)) {
+            QFile::remove(file);
+            continue;
+        }
+        if (!session->Fetch(uid, false, file, &why)) {
+            ok = false;
+            break;
+        }
+        if (addMessage(s, file)) s.uids << uid;
+    }
+    QString restoreWhy;
+    if (!fetched.isEmpty() && !session->SetSeen(fetched, false, &restoreWhy)) {
+        if (ok) why = restoreWhy;
+        ok = false;
+    }
+    if (!ok) {
+        s.clearAccept();
+        s.lastError = why;
+        return -1;
+    }
+    s.imap = std::move(session);
     return int32_t(s.items.size());
 }
 
@@ -346,9 +506,6 @@ QString folderOfMethod(int32_t method, const QString& address, QString* why) {
                 return {};
             }
             return postOffice() + u'/' + address.trimmed();
-        case 3:
-            *why = QStringLiteral("本传输库不支持电子邮件方式");
-            return {};
         case 4:
             return diskFolder();
         default:
@@ -385,6 +542,7 @@ void AddFile(const char16_t* path) {
 int32_t SendFile(int32_t method, const char16_t* address) {
     State& s = state();
     QMutexLocker lock(&s.lock);
+    if (method == 3) return sendByMail(s, fromUtf16(address));
     QString why;
     const QString folder = folderOfMethod(method, fromUtf16(address), &why);
     // The point-to-point address is the other side's inbox: it must exist.
@@ -423,8 +581,7 @@ void CloseSend() {
 void IniAccept() {
     State& s = state();
     QMutexLocker lock(&s.lock);
-    s.items.clear();
-    s.messages.clear();
+    s.clearAccept();
     s.user.clear();
     s.received.reset();
 }
@@ -445,9 +602,7 @@ int32_t AcceptPost() {
 int32_t AcceptMail() {
     State& s = state();
     QMutexLocker lock(&s.lock);
-    s.items.clear();
-    s.lastError = QStringLiteral("本传输库不支持电子邮件方式");
-    return -1;
+    return countMail(s);
 }
 
 int32_t AcceptFile() { return countIn(diskFolder()); }
@@ -482,11 +637,16 @@ int32_t Accept(int32_t index, char16_t* buffer, int32_t capacity) {
 void CloseAccept() {
     State& s = state();
     QMutexLocker lock(&s.lock);
+    QList<quint32> seen;
     for (int m = 0; m < s.messages.size(); ++m) {
         bool all = true;
         for (const AcceptItem& item : s.items)
             if (item.messageIndex == m && !item.handedOut) all = false;
         if (!all) continue;
+        if (s.imap) {
+            seen << s.uids.value(m);
+            continue;
+        }
         // Seen: into cur/ with the S flag, the name kept.
         const QFileInfo fi(s.messages[m]);
         QString base = fi.fileName();
@@ -500,8 +660,9 @@ void CloseAccept() {
                             QStringLiteral(":2,") + flags;
         QFile::rename(s.messages[m], QDir::cleanPath(cur));
     }
-    s.items.clear();
-    s.messages.clear();
+    QString why;
+    if (s.imap && !seen.isEmpty() && !s.imap->SetSeen(seen, true, &why)) s.lastError = why;
+    s.clearAccept();
     s.received.reset();
 }
 
@@ -514,22 +675,43 @@ void Setup() {
     dlg.setObjectName(QStringLiteral("vtmailSetup"));
     dlg.setWindowTitle(QStringLiteral("设置发送和接收的属性"));
     auto* form = new QFormLayout(&dlg);
+    enum Kind { Folder, Plain, Password };
     struct Field {
         const char* name;
         const char* label;
         QString fallback;
+        Kind kind;
     };
     const Field fields[] = {
-        {"DiskFolder", "磁盘文件交换目录:", diskFolder()},
-        {"Inbox", "点对点接收目录:", inboxFolder()},
-        {"PostOffice", "邮局目录:", postOffice()},
-        {"Mailbox", "本方信箱:", QString()},
+        {"DiskFolder", "磁盘文件交换目录:", diskFolder(), Folder},
+        {"Inbox", "点对点接收目录:", inboxFolder(), Folder},
+        {"PostOffice", "邮局目录:", postOffice(), Folder},
+        {"Mailbox", "本方信箱:", QString(), Plain},
+        {"SmtpServer", "发送邮件服务器 (SMTP):", QString(), Plain},
+        {"ImapServer", "接收邮件服务器 (IMAP):", QString(), Plain},
+        {"MailFrom", "本方电子邮件地址:", QString(), Plain},
+        {"MailUser", "用户名:", QString(), Plain},
+        {"MailPassword", "密码:", QString(), Password},
     };
     QList<QLineEdit*> edits;
+    const bool havePassword =
+        !qor::Registry::readString(kSettingsKey, QStringLiteral("MailPassword")).isEmpty();
     for (const Field& f : fields) {
-        auto* edit = new QLineEdit(
-            QDir::toNativeSeparators(setting(QLatin1String(f.name), f.fallback)), &dlg);
+        auto* edit = new QLineEdit(&dlg);
         edit->setObjectName(QLatin1String(f.name));
+        if (f.kind == Password) {
+            // The stored password is never put back into a window.
+            edit->setEchoMode(QLineEdit::Password);
+            if (havePassword) edit->setPlaceholderText(QStringLiteral("已保存；留空则不变"));
+        } else {
+            const QString v = setting(QLatin1String(f.name), f.fallback);
+            edit->setText(f.kind == Folder ? QDir::toNativeSeparators(v) : v);
+        }
+        if (f.kind == Plain && QByteArray(f.name).endsWith("Server"))
+            edit->setPlaceholderText(
+                QByteArray(f.name) == "SmtpServer"
+                    ? QStringLiteral("smtp://主机:端口 或 smtps://主机")
+                    : QStringLiteral("imap://主机:端口/INBOX 或 imaps://主机"));
         form->addRow(QString::fromUtf8(f.label), edit);
         edits << edit;
     }
@@ -537,9 +719,14 @@ void Setup() {
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, [&] {
         const QString mailbox = edits[3]->text().trimmed();
-        if (!mailbox.isEmpty() && !validMailboxName(mailbox)) {
-            QMessageBox::warning(&dlg, dlg.windowTitle(),
-                                 QStringLiteral("信箱名只能由字母、数字和 . _ - 组成"));
+        const QString from = edits[6]->text().trimmed();
+        QString problem;
+        if (!mailbox.isEmpty() && !validMailboxName(mailbox))
+            problem = QStringLiteral("信箱名只能由字母、数字和 . _ - 组成");
+        else if (!from.isEmpty() && !vtmail::ValidMailAddress(from))
+            problem = QStringLiteral("“%1”不是电子邮件地址").arg(from);
+        if (!problem.isEmpty()) {
+            QMessageBox::warning(&dlg, dlg.windowTitle(), problem);
             return;
         }
         dlg.accept();
@@ -547,10 +734,20 @@ void Setup() {
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     if (dlg.exec() != QDialog::Accepted) return;
     for (int i = 0; i < edits.size(); ++i) {
+        const Field& f = fields[i];
+        if (f.kind == Password) {
+            // Empty keeps what is stored.
+            if (!edits[i]->text().isEmpty())
+                qor::Registry::writeString(kSettingsKey, QLatin1String(f.name), edits[i]->text());
+            continue;
+        }
         const QString v = edits[i]->text().trimmed();
-        qor::Registry::writeString(kSettingsKey, QLatin1String(fields[i].name),
-                                   i == 3 ? v : QDir::fromNativeSeparators(v));
+        qor::Registry::writeString(kSettingsKey, QLatin1String(f.name),
+                                   f.kind == Folder ? QDir::fromNativeSeparators(v) : v);
     }
+    // A file that holds a password is for its owner's eyes only.
+    if (!qor::Registry::readString(kSettingsKey, QStringLiteral("MailPassword")).isEmpty())
+        QFile::setPermissions(qor::Registry::filePath(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 int32_t MailLastError(char16_t* buffer, int32_t capacity) {

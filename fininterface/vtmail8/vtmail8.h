@@ -24,8 +24,10 @@
 // DiskFolder (the exchange folder of the disk-file method), Inbox (this
 // side's point-to-point inbox), PostOffice (the folder with one mailbox
 // folder per name) and Mailbox (this side's mailbox name). Every folder is
-// a Maildir (tmp/, new/, cur/). Setup edits them in a dialog when the
-// program has a desktop, and answers at once otherwise.
+// a Maildir (tmp/, new/, cur/). The e-mail method sends by SMTP to
+// SmtpServer from MailFrom and receives from the IMAP mailbox of
+// ImapServer, logging in as MailUser with MailPassword. Setup edits them in
+// a dialog when the program has a desktop, and answers at once otherwise.
 
 #include <cstdint>
 
