@@ -132,7 +132,11 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
 bool LoadIndicatorList(IndicatorSettings* s) {
     s->codes.clear();
     if (s->indicatorLib.isEmpty() || !QFileInfo(s->indicatorLib).isReadable()) return false;
-    const IniFile ini(s->indicatorLib);
+    return LoadIndicatorList(s, IniFile(s->indicatorLib));
+}
+
+bool LoadIndicatorList(IndicatorSettings* s, const IniFile& ini) {
+    s->codes.clear();
     if (!ini.exists()) return false;
     s->decimals = std::clamp(ini.readInt(kReportSoft, QStringLiteral("Decimal"), 2), 0, 8);
     s->unitName = LoadErrorText(62359);
@@ -240,12 +244,15 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
 // The result library is written as the run goes: its head once, through a
 // temporary file, then each indicator's section appended whole as soon as
 // it is computed, so a stop or a crash keeps every section written and no
-// indicator costs a rewrite of the file. The end of a run rewrites it once.
+// indicator costs a rewrite of the file. The end of a run sets the head's
+// validity flag in place (one byte, "1" or "0") and appends the end mark.
 struct CIndicatorRun::Files {
     IniFile indicators;
     IniFile formulas;
     QFile result;
     QFile log;
+    qint64 validFlagAt = -1;  // offset of the head's DBValidFlag value
+    QString pendingLog;       // the indicator's trace lines, written with its section
     QList<std::pair<QString, QString>> section;  // the indicator being computed
     Files(const IndicatorSettings& s)
         : indicators(s.indicatorLib), formulas(s.formulaLib), result(s.resultLib) {}
@@ -261,15 +268,18 @@ struct CIndicatorRun::Files {
 
 namespace {
 
-// One INI line; a value never carries a line break into the file.
-QByteArray iniLine(const QString& key, QString value) {
+// One INI line; a value never carries a line break into the file. Lines
+// are gathered as text and encoded together: one conversion per section.
+void iniLine(QString* out, const QString& key, QString value) {
     value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return encodeText(key + QLatin1Char('=') + value, "GB18030") + "\r\n";
+    *out += key + QLatin1Char('=') + value + QStringLiteral("\r\n");
 }
 
-QByteArray iniHeader(const QString& name) {
-    return encodeText(QLatin1Char('[') + name + QLatin1Char(']'), "GB18030") + "\r\n";
+void iniHeader(QString* out, const QString& name) {
+    *out += QLatin1Char('[') + name + QStringLiteral("]\r\n");
 }
+
+QByteArray gb18030(const QString& text) { return encodeText(text, "GB18030"); }
 
 }  // namespace
 
@@ -285,8 +295,8 @@ void CIndicatorRun::trace(const QString& line) {
     TraceMessage(line);
     if (m_trace) m_trace(line);
     if (m_files && m_files->log.isOpen()) {
-        // Flushed with each indicator's section (saveResult).
-        m_files->log.write(encodeText(line, "GB18030") + "\r\n");
+        // Written with each indicator's section (saveResult).
+        m_files->pendingLog += line + QStringLiteral("\r\n");
     }
 }
 
@@ -294,7 +304,11 @@ bool CIndicatorRun::Start(QString* message) {
     IndicatorSettings& s = m_settings;
     const QString cannotOpen = LoadErrorText(62364);
     const QString checkIt = LoadErrorText(62365);
-    if (!LoadIndicatorList(&s)) {
+    m_files.reset();
+    // Both libraries are read once, here, and serve the whole run.
+    auto files = std::make_unique<Files>(s);
+    if (s.indicatorLib.isEmpty() || !QFileInfo(s.indicatorLib).isReadable() ||
+        !LoadIndicatorList(&s, files->indicators)) {
         *message = cannotOpen + s.indicatorLib + checkIt;
         return false;
     }
@@ -310,14 +324,12 @@ bool CIndicatorRun::Start(QString* message) {
         *message = LoadErrorText(62367);
         return false;
     }
-    {
-        QFile result(s.resultLib);
-        if (!result.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            *message = LoadErrorText(62369);
-            return false;
-        }
+    // A new run starts the result library afresh.
+    if (!files->result.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        *message = LoadErrorText(62369);
+        return false;
     }
-    m_files = std::make_unique<Files>(s);
+    m_files = std::move(files);
     m_files->log.setFileName(s.logFile);
     if (!m_files->log.open(QIODevice::WriteOnly | QIODevice::Append)) {
         m_files.reset();
@@ -327,44 +339,58 @@ bool CIndicatorRun::Start(QString* message) {
     // What the sibling program reads: GB18030 with CR LF.
     const IniFile& f = m_files->formulas;
     const IniFile& i = m_files->indicators;
-    QByteArray head = iniHeader(kFinanceSoft);
-    head += iniLine(QStringLiteral("FCorp"), f.readString(kFinanceSoft, QStringLiteral("FCorp")));
-    head +=
-        iniLine(QStringLiteral("FVersion"), f.readString(kFinanceSoft, QStringLiteral("FVersion")));
-    head += iniLine(QStringLiteral("RCorp"), i.readString(kReportSoft, QStringLiteral("RCorp")));
-    head +=
-        iniLine(QStringLiteral("RVersion"), i.readString(kReportSoft, QStringLiteral("RVersion")));
-    head += iniLine(QStringLiteral("Class"), f.readString(kFinanceSoft, QStringLiteral("Class")));
-    head += iniLine(QStringLiteral("StartTime"), resultDate(s.startYear, s.startMonth, s.startDay));
-    head += iniLine(QStringLiteral("EndTime"), resultDate(s.endYear, s.endMonth, s.endDay));
-    head += iniLine(QStringLiteral("CreateTime"),
-                    QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    head += iniLine(QStringLiteral("DBValidFlag"), QStringLiteral("1"));
+    QString text;
+    iniHeader(&text, kFinanceSoft);
+    iniLine(&text, QStringLiteral("FCorp"), f.readString(kFinanceSoft, QStringLiteral("FCorp")));
+    iniLine(&text, QStringLiteral("FVersion"),
+            f.readString(kFinanceSoft, QStringLiteral("FVersion")));
+    iniLine(&text, QStringLiteral("RCorp"), i.readString(kReportSoft, QStringLiteral("RCorp")));
+    iniLine(&text, QStringLiteral("RVersion"),
+            i.readString(kReportSoft, QStringLiteral("RVersion")));
+    iniLine(&text, QStringLiteral("Class"), f.readString(kFinanceSoft, QStringLiteral("Class")));
+    iniLine(&text, QStringLiteral("StartTime"), resultDate(s.startYear, s.startMonth, s.startDay));
+    iniLine(&text, QStringLiteral("EndTime"), resultDate(s.endYear, s.endMonth, s.endDay));
+    iniLine(&text, QStringLiteral("CreateTime"),
+            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    QByteArray head = gb18030(text);
+    head += "DBValidFlag=";
+    const qint64 validFlagAt = head.size();
+    head += "1\r\n";
+    text.clear();
     for (const char* key : {"MoneyUnit", "Decimal", "Merge"})
-        head +=
-            iniLine(QString::fromLatin1(key), i.readString(kReportSoft, QString::fromLatin1(key)));
-    head += iniHeader(kType);
+        iniLine(&text, QString::fromLatin1(key),
+                i.readString(kReportSoft, QString::fromLatin1(key)));
+    iniHeader(&text, kType);
     for (const char* key : {"1", "2", "3", "4"})
-        head += iniLine(QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
-    SafeFileWriter writer(s.resultLib);
-    if (!writer.open() || !writer.write(head) || !writer.commit() ||
-        !m_files->result.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        iniLine(&text, QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
+    head += gb18030(text);
+    if (m_files->result.write(head) != head.size() || !m_files->result.flush()) {
         m_files.reset();
         *message = LoadErrorText(62369);
         return false;
     }
+    m_files->validFlagAt = validFlagAt;
     m_index = 0;
     m_failed = false;
     return true;
 }
 
+void CIndicatorRun::writeLog() {
+    if (m_files->pendingLog.isEmpty()) return;
+    m_files->log.write(gb18030(m_files->pendingLog));
+    m_files->pendingLog.clear();
+    m_files->log.flush();
+}
+
 bool CIndicatorRun::saveResult() {
     if (m_files->section.isEmpty()) return true;
-    QByteArray block = iniHeader(m_files->section.first().first);
+    QString text;
+    iniHeader(&text, m_files->section.first().first);
     for (qsizetype k = 1; k < m_files->section.size(); ++k)
-        block += iniLine(m_files->section[k].first, m_files->section[k].second);
+        iniLine(&text, m_files->section[k].first, m_files->section[k].second);
+    const QByteArray block = gb18030(text);
     m_files->section.clear();
-    m_files->log.flush();
+    writeLog();
     const bool ok = m_files->result.write(block) == block.size() && m_files->result.flush();
     if (!ok)
         trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
@@ -508,17 +534,14 @@ void CIndicatorRun::Step() {
 
 bool CIndicatorRun::Finish() {
     if (!m_files) return false;
-    m_files->result.close();
-    IniFile r(m_settings.resultLib);
-    r.setEncoding(IniFile::Encoding::Gb18030);
-    r.setString(kFinanceSoft, QStringLiteral("DBValidFlag"),
-                m_failed ? QStringLiteral("0") : QStringLiteral("1"));
+    QFile& r = m_files->result;
     // The end mark is the section itself: a bare "=" line would stop
     // ordinary INI readers, so the section is written without keys.
-    const QString end = QStringLiteral("End");
-    r.setString(end, QStringLiteral("Done"), QString());
-    r.removeKey(end, QStringLiteral("Done"));
-    const bool ok = r.save();
+    bool ok = r.write("[End]\r\n") == 7 && r.flush();
+    if (m_failed) ok = r.seek(m_files->validFlagAt) && r.write("0", 1) == 1 && r.flush() && ok;
+    if (!ok) trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, r.errorString()));
+    r.close();
+    writeLog();
     m_files.reset();
     return ok;
 }

@@ -13,6 +13,8 @@
 
 namespace qor {
 
+class IniFile;
+
 // Registry key and value that hold the formula library chosen.
 inline constexpr const char* kIndicatorRegistryKey = "Software\\KORMEL\\QOR_ZH\\";
 inline constexpr const char* kFormulaLibraryValue = "CWGSK_Dir";
@@ -49,6 +51,8 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* settings);
 // Reads [ReportSoft] and the indicator codes; false when the indicator
 // library cannot be read.
 bool LoadIndicatorList(IndicatorSettings* settings);
+// The same over the indicator library already read.
+bool LoadIndicatorList(IndicatorSettings* settings, const IniFile& indicatorLibrary);
 
 // Replaces the period placeholders (%beginyear%, %endmonth%...).
 QString ExpandIndicatorPlaceholders(const QString& expression, const IndicatorSettings& s);
@@ -89,6 +93,7 @@ private:
     std::optional<QString> expandSubIndicators(const QString& expression);
     void trace(const QString& line);
     bool saveResult();
+    void writeLog();
     QString freshVariableName();
 
     IndicatorSettings m_settings;
