@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/dlgbuild.h"
@@ -24,6 +25,20 @@ namespace {
 
 // The registry value that keeps the interface file last chosen.
 const QString kInterfaceValue = QStringLiteral("InterfaceFile");
+
+CDataIfaceDlg::RunClock& runClock() {
+    static CDataIfaceDlg::RunClock clock;
+    return clock;
+}
+
+// Milliseconds on a clock that never goes back: a run across midnight, or
+// across a change of the computer's time, still counts forwards.
+qint64 runClockNow() {
+    if (runClock()) return runClock()();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 int& tickInterval() {
     static int ms = 500;
@@ -93,6 +108,8 @@ void CDataIfaceDlg::SetFileLinkFactory(FileLinkFactory factory) {
 }
 
 void CDataIfaceDlg::SetTickInterval(int ms) { tickInterval() = std::max(0, ms); }
+
+void CDataIfaceDlg::SetRunClock(RunClock clock) { runClock() = std::move(clock); }
 
 CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
     : CQorDialog(parent, kTemplate), m_pDoc(doc) {
@@ -281,7 +298,7 @@ void CDataIfaceDlg::OnStart() {
     m_elapsedText->setText(LoadErrorText(62371));
     m_percent->show();
     m_elapsedText->show();
-    m_elapsed.start();
+    m_startedAt = runClockNow();
     m_tick.start(tickInterval());
 }
 
@@ -298,8 +315,7 @@ void CDataIfaceDlg::onTick() {
 }
 
 void CDataIfaceDlg::showElapsed() {
-    // A monotonic clock: a run across midnight still counts forwards.
-    const qint64 seconds = m_elapsed.elapsed() / 1000;
+    const qint64 seconds = std::max<qint64>(0, runClockNow() - m_startedAt) / 1000;
     m_elapsedText->setText(qor::FillMessageText(LoadErrorText(62355), {QString::number(seconds)}));
     const int count = m_run ? m_run->Count() : 0;
     m_percent->setText(count < 1 ? QStringLiteral("0%")

@@ -4,7 +4,6 @@
 // the formula library, and computes one indicator per tick with progress,
 // elapsed time and a stop button. It cannot be closed while running.
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <array>
@@ -72,6 +71,10 @@ public:
     const qor::IndicatorSettings& Settings() const { return m_settings; }
     // Time between two indicators (500 ms; tests run without pacing).
     static void SetTickInterval(int ms);
+    // The clock the elapsed time is read from, in milliseconds: a
+    // monotonic one, or the one a test sets (empty: the monotonic one).
+    using RunClock = std::function<qint64()>;
+    static void SetRunClock(RunClock clock);
 
 signals:
     void progressed(int position);
@@ -102,9 +105,9 @@ private:
     std::unique_ptr<qor::CIndicatorRun> m_run;
     bool m_loaded = false;
     bool m_running = false;
-    QElapsedTimer m_elapsed;
-    QTimer m_tick;   // one indicator per shot
-    QTimer m_clear;  // hides the progress a second after completion
+    qint64 m_startedAt = 0;  // the run clock at the start
+    QTimer m_tick;           // one indicator per shot
+    QTimer m_clear;          // hides the progress a second after completion
 
     QLabel* m_startDate = nullptr;
     QLabel* m_endDate = nullptr;

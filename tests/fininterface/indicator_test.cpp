@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <utility>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "fininterface/indicatordlg.h"
@@ -227,6 +229,7 @@ protected:
     void TearDown() override {
         CQorDialog::SetModalHook({});
         CDataIfaceDlg::SetTickInterval(500);
+        CDataIfaceDlg::SetRunClock({});
         FrameFixture::TearDown();
     }
     // Opens the window on a report in data state; the test acts in it.
@@ -320,6 +323,25 @@ TEST_F(IndicatorDialog, ChoosesFilesRunsToCompletionStopsAndCannotCloseWhileRunn
     // The interface file is offered again next time.
     EXPECT_EQ(Registry::readString(QString::fromLatin1(kIndicatorRegistryKey), "InterfaceFile"),
               iface);
+}
+
+TEST_F(IndicatorDialog, ElapsedTimeCountsOnAcrossMidnight) {
+    files << writeInterface(dir, {{"a", "1"}, {"b", "2"}, {"c", "3"}}, "2004-1-1", "2004-12-31",
+                            {});
+    // Read like a wall clock: the run starts two seconds before midnight and
+    // every reading comes 1.5 seconds after the one before.
+    qint64 now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58)).toMSecsSinceEpoch();
+    CDataIfaceDlg::SetRunClock([&now] { return std::exchange(now, now + 1500); });
+    QString shown;
+    open([&](CDataIfaceDlg& d) {
+        click(d, CDataIfaceDlg::IDC_CHOOSE_FILE);
+        click(d, CDataIfaceDlg::IDC_START);
+        waitWhileRunning(d);
+        shown = static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_ELAPSED))->text();
+        d.OnOK();
+    });
+    // Three readings after the start, the last at 00:00:02.5.
+    EXPECT_EQ(shown, u"用时4秒");
 }
 
 TEST(FormulaLibDlg, ReturnsTheNameWithoutItsNumber) {
