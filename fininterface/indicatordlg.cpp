@@ -150,11 +150,12 @@ CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
     };
     add(IDC_CHOOSE_FILE, QStringLiteral("选择接口文件"));
     add(IDC_CHOOSE_LIBRARY, QStringLiteral("选择公式库"));
-    // 账套初始 and 关于... have nothing to do here; they keep their places.
-    add(IDC_ACCOUNT_INIT, QStringLiteral("账套初始"));
+    // 账套初始 and 关于... have nothing to do here: they keep their places,
+    // greyed, so that no button looks usable and does nothing.
+    add(IDC_ACCOUNT_INIT, QStringLiteral("账套初始"))->setEnabled(false);
     add(IDC_START, QStringLiteral("生成结果库"));
     add(IDC_STOP, QStringLiteral("停止生成"));
-    add(IDC_ABOUT, QStringLiteral("关于..."));
+    add(IDC_ABOUT, QStringLiteral("关于..."))->setEnabled(false);
     add(IDOK, QStringLiteral("关闭"));
     layout->addLayout(buttons);
 
@@ -198,7 +199,6 @@ bool CDataIfaceDlg::OnInitDialog() {
     }
     m_loaded = false;
     GetDlgItem(IDC_START)->setEnabled(false);
-    GetDlgItem(IDC_ACCOUNT_INIT)->setEnabled(false);
     GetDlgItem(IDC_STOP)->hide();
     if (!m_strInterfacePath.isEmpty() && QFileInfo(m_strInterfacePath).isReadable())
         showInterface();
@@ -212,7 +212,6 @@ void CDataIfaceDlg::showInterface() {
     for (const QString& w : m_settings.warnings) TraceMessage(w);
     m_loaded = ok;
     GetDlgItem(IDC_START)->setEnabled(ok);
-    GetDlgItem(IDC_ACCOUNT_INIT)->setEnabled(ok);
     if (!ok) {
         QString list = m_settings.missing.join(QString());
         list.chop(1);
@@ -272,7 +271,7 @@ void CDataIfaceDlg::setRunning(bool running) {
     GetDlgItem(IDC_START)->setVisible(!running);
     GetDlgItem(IDC_STOP)->setVisible(running);
     GetDlgItem(IDC_STOP)->setEnabled(running);
-    for (int id : {int(IDOK), IDC_CHOOSE_FILE, IDC_ACCOUNT_INIT, IDC_CHOOSE_LIBRARY})
+    for (int id : {int(IDOK), IDC_CHOOSE_FILE, IDC_CHOOSE_LIBRARY})
         GetDlgItem(id)->setEnabled(!running);
     setWindowFlag(Qt::WindowCloseButtonHint, !running);
     if (isVisible()) show();  // a changed window flag hides the window

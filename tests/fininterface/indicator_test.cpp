@@ -338,6 +338,9 @@ TEST_F(IndicatorDialog, ElapsedTimeCountsOnAcrossMidnight) {
         click(d, CDataIfaceDlg::IDC_START);
         waitWhileRunning(d);
         shown = static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_ELAPSED))->text();
+        // The two buttons without work stay greyed, also after a run.
+        EXPECT_FALSE(d.GetDlgItem(CDataIfaceDlg::IDC_ACCOUNT_INIT)->isEnabled());
+        EXPECT_FALSE(d.GetDlgItem(CDataIfaceDlg::IDC_ABOUT)->isEnabled());
         d.OnOK();
     });
     // Three readings after the start, the last at 00:00:02.5.
