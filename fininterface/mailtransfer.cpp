@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -38,15 +37,6 @@ const QString kSettingsKey = QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail"
 const char16_t* u16(const QString& s) { return reinterpret_cast<const char16_t*>(s.utf16()); }
 
 QString caption() { return LoadErrorText(57344); }
-
-FilesChooser& filesChooser() {
-    static FilesChooser f;
-    return f;
-}
-FolderChooser& folderChooser() {
-    static FolderChooser f;
-    return f;
-}
 
 // Runs work on a worker thread while the window's events go on.
 void onWorker(const std::function<void()>& work) {
@@ -169,11 +159,6 @@ QString SafeTargetName(const QString& sourcePath) {
 
 bool MailAvailable() { return MailThreadEvent().WaitFor(0); }
 
-void SetFileChoosers(FilesChooser files, FolderChooser folder) {
-    filesChooser() = std::move(files);
-    folderChooser() = std::move(folder);
-}
-
 // ---- starting ----------------------------------------------------------
 
 namespace {
@@ -262,10 +247,10 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     layout->addLayout(buttons);
 
     connect(choose, &QPushButton::clicked, this, [this] {
-        const QStringList picked =
-            filesChooser() ? filesChooser()(this)
-                           : QFileDialog::getOpenFileNames(this, QStringLiteral("选择文件"));
-        AddFiles(picked);
+        // The desktop's file dialog, several files at once.
+        AddFiles(chooseFiles({QStringLiteral("选择文件"), QString(), QStringLiteral("所有文件 (*)"),
+                              false, 4})
+                     .value_or(QStringList()));
     });
     connect(m_delete, &QPushButton::clicked, this, [this] { DeleteSelected(); });
     connect(m_send, &QPushButton::clicked, this, [this] { Send(); });
@@ -389,11 +374,10 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     m_folder->setText(QDir::toNativeSeparators(
         Registry::readString(kSettingsKey, QStringLiteral("LastSaveFolder"), dataDir())));
     connect(saveTo, &QPushButton::clicked, this, [this] {
-        const QString start = SaveFolder();
-        const QString chosen =
-            folderChooser() ? folderChooser()(this, start)
-                            : QFileDialog::getExistingDirectory(this, LoadErrorText(62331), start);
-        if (!chosen.isEmpty()) SetSaveFolder(chosen);
+        // The desktop's file dialog in its folder mode.
+        const std::optional<QString> chosen =
+            chooseFile({LoadErrorText(62331), SaveFolder(), QString(), true, 2});
+        if (chosen && !chosen->isEmpty()) SetSaveFolder(*chosen);
     });
     connect(m_receive, &QPushButton::clicked, this, [this] { Receive(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);

@@ -72,11 +72,6 @@ bool RunSetup(QString* why = nullptr);
 // Makes MAIL (S, A, P, none) of the command language open the windows.
 void InstallMailCommand(QWidget* parent);
 
-// Test hooks: the file choosers of the windows.
-using FilesChooser = std::function<QStringList(QWidget* parent)>;
-using FolderChooser = std::function<QString(QWidget* parent, const QString& start)>;
-void SetFileChoosers(FilesChooser files, FolderChooser folder);
-
 class CSendFileDlg : public QDialog {
 public:
     CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "engine/inusemarker.h"
@@ -159,6 +160,41 @@ TEST_F(MailWindows, SendsEveryRowAndPutsTheHoldersMarkBack) {
     EXPECT_EQ(doctest::fileBytes(dir + "/in/f1099.txt"), "1099");
     closeAndSettle(receive);
     EXPECT_TRUE(MailAvailable());
+}
+
+TEST_F(MailWindows, FilesAndTheSaveFolderAreChosenInTheDesktopsFileDialog) {
+    Ui ui;
+    const QStringList picked = {file("a.rep", "a"), file("b.rep", "b")};
+    QList<qor::FilePrompt> asked;
+    qor::UiServices s = qor::uiServices();
+    s.chooseFiles = [&](const qor::FilePrompt& p) -> std::optional<QStringList> {
+        asked << p;
+        return picked;
+    };
+    s.chooseFile = [&](const qor::FilePrompt& p) -> std::optional<QString> {
+        asked << p;
+        return dir + "/chosen";
+    };
+    const qor::UiServices before = qor::installUiServices(s);
+    auto button = [](QDialog* d, const QString& text) {
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->text() == text) return b;
+        return static_cast<QPushButton*>(nullptr);
+    };
+    ASSERT_TRUE(StartSend(nullptr));
+    CSendFileDlg* send = openWindow<CSendFileDlg>();
+    button(send, QStringLiteral("选择文件"))->click();
+    EXPECT_EQ(send->findChild<QListWidget*>("files")->count(), 2);
+    closeAndSettle(send);
+    ASSERT_TRUE(StartReceive(nullptr));
+    CAcceptFileDlg* receive = openWindow<CAcceptFileDlg>();
+    button(receive, QStringLiteral("保存到"))->click();
+    EXPECT_EQ(receive->SaveFolder(), dir + "/chosen");
+    closeAndSettle(receive);
+    qor::installUiServices(before);
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_FALSE(asked[0].save);
+    EXPECT_EQ(asked[1].mode, 2);  // the folder mode
 }
 
 TEST_F(MailWindows, AnExistingTargetIsOverwrittenOnlyWhenAllowed) {
