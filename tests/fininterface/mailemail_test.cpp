@@ -59,24 +59,30 @@ struct MailServers {
     int smtpPort = 0, imapPort = 0;
 
     QString start(const QString& maildir) {
-        // Each server also ends by itself, should this test die first.
-        smtpPort = freePort();
-        smtp.start(QStringLiteral("timeout"),
-                   {"120", QStringLiteral(QOR_TEST_PYTHON), "-m", "aiosmtpd", "-n", "-l",
-                    QStringLiteral("127.0.0.1:%1").arg(smtpPort), "-c", "aiosmtpd.handlers.Mailbox",
-                    maildir});
         imap.start(QStringLiteral(QOR_TEST_PYTHON),
                    {QStringLiteral(QOR_TEST_SOURCE_DIR) + "/tests/fininterface/imap_standin.py",
                     maildir, "--user", "qoruser", "--password", kPassword, "--limit", "120"});
         if (!imap.waitForReadyRead(10000)) return "the IMAP stand-in did not start";
         imapPort = imap.readLine().trimmed().toInt();
-        const QDeadlineTimer deadline(10000);
-        while (!accepting(smtpPort)) {
-            if (deadline.hasExpired() || smtp.state() == QProcess::NotRunning)
-                return "aiosmtpd did not start: " + QString::fromUtf8(smtp.readAllStandardError());
-            QThread::msleep(50);
+        // The free port may be taken before aiosmtpd binds it: then again.
+        QString why;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            smtpPort = freePort();
+            // Each server also ends by itself, should this test die first.
+            smtp.start(QStringLiteral("timeout"),
+                       {"120", QStringLiteral(QOR_TEST_PYTHON), "-m", "aiosmtpd", "-n", "-l",
+                        QStringLiteral("127.0.0.1:%1").arg(smtpPort), "-c",
+                        "aiosmtpd.handlers.Mailbox", maildir});
+            const QDeadlineTimer deadline(10000);
+            while (!accepting(smtpPort) && smtp.state() != QProcess::NotRunning &&
+                   !deadline.hasExpired())
+                QThread::msleep(50);
+            if (smtp.state() != QProcess::NotRunning && accepting(smtpPort)) return {};
+            why = "aiosmtpd did not start: " + QString::fromUtf8(smtp.readAllStandardError());
+            smtp.kill();
+            smtp.waitForFinished(5000);
         }
-        return {};
+        return why;
     }
     ~MailServers() {
         for (QProcess* p : {&smtp, &imap}) {
