@@ -47,13 +47,7 @@ QString TemplateListFile::DefaultPath() {
 QString TemplateListFile::Folder() const { return QFileInfo(m_path).absolutePath(); }
 
 QString TemplateListFile::Resolve(const QString& value) const {
-    if (value.isEmpty() || value.startsWith(u'/')) return value;
-    const bool driveRooted = value.size() >= 2 && value[1] == u':' && value[0].isLetter();
-    if (driveRooted || value.startsWith(QStringLiteral("\\\\"))) return nativePath(value);
-    QString relative = value;
-    relative.replace(u'\\', u'/');
-    while (relative.startsWith(u'/')) relative.remove(0, 1);
-    return QDir::cleanPath(Folder() + u'/' + relative);
+    return resolveListedPath(Folder(), value);
 }
 
 QStringList TemplateListFile::Industries() const { return IniFile(m_path).sections(); }

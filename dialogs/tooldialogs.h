@@ -1,6 +1,8 @@
 #pragma once
-// The commands of the main window whose dialogs need no report: 常用批命令
-// (33269). The desktop adds it to the main frame's command targets.
+// The commands of the main window whose dialogs need no report: 导入
+// (33257), 自定义菜单 (33268), 常用批命令 (33269), and ours: 系统信息 and
+// the log of formulas and commands. The desktop adds it to the main
+// frame's command targets.
 
 #include <QPointer>
 #include <QWidget>
@@ -11,7 +13,11 @@ namespace qor {
 
 class ToolDialogsTarget : public ICommandTarget {
 public:
+    static constexpr int kImportByIni = 33257;
+    static constexpr int kCustomMenu = 33268;
     static constexpr int kCommonBatch = 33269;
+    static constexpr int kSystemInfo = 34031;
+    static constexpr int kFormulaLog = 34032;
 
     explicit ToolDialogsTarget(QWidget* parent = nullptr) : m_parent(parent) {}
     bool OnUpdateCommand(int id, CommandState& state) override;

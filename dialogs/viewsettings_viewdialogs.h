@@ -14,11 +14,15 @@ class ViewSettingsDialogs : public view::IViewDialogs {
 public:
     void SetParent(QWidget* parent) { m_parent = parent; }
     bool Provides(int templateId) const override {
-        return templateId == 364 || templateId == 388 || templateId == 233;
+        return templateId == 364 || templateId == 388 || templateId == 233 ||
+               templateId == 457 || templateId == 460;
     }
     int RunZoomDlg(view::ZoomDlgMembers& members) override;
     int RunDisplayStyleDlg(view::DisplayStyleDlgMembers& members) override;
     int RunCellAttrDlg(CellAttrMembers& members, int removeMask) override;
+    // Item appearance and chart properties (small_dlgs.cpp).
+    int RunObjectLookDlg(view::ObjectLookDlgMembers& members) override;
+    int RunObjectPropDlg(view::ObjectPropDlgMembers& members) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -38,6 +38,8 @@ struct ChartData;
 
 namespace qor {
 class IConsolExchange;
+struct ImportLayout;
+struct TextImportResult;
 
 // A server item of the document (the whole report embedded elsewhere, or
 // a linked cell range); the layer that makes them implements this.
@@ -148,6 +150,14 @@ public:
     // TRUE when path names an existing compound file; otherwise the user is
     // told ("模板文件不存在！" or 63158) and FALSE.
     static int CheckTemplateFile(const QString& path);
+    // Reads the cells of a text file, its fields placed as layout says,
+    // into this report: the table grows to hold them, formats and table
+    // texts in format state, then keywords and values page by page in data
+    // state. Lines that cannot be read are left out and listed in *result.
+    // False with *error when nothing could be imported or the report
+    // refused a change (doc_textexchange.cpp).
+    bool ImportExportText(const QString& path, const qor::ImportLayout& layout,
+                          qor::TextImportResult* result, QString* error);
     // Runs the exchange object's sample preparation (made on first use).
     int PrepareClientSamples(const QString& path, int newReport, int formatChanged);
     // Rebuilds the page-period list from the year, month and day keywords

@@ -14,6 +14,7 @@
 #include "document/cmd_templates.h"
 #include "document/cmdtarget.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_textexchange.h"
 
 namespace qor::doccmd {
 
@@ -75,6 +76,7 @@ constexpr int kDlgKeywordOffset = 407;
 constexpr int kDlgCancelKeyword = 419;
 constexpr int kDlgSetFilePassword = 428;
 constexpr int kDlgMultiPivot = 442;
+constexpr int kDlgExport = 456;
 constexpr int kDlgModel = 449;
 constexpr int kDlgTabHuiZong = 496;
 constexpr int kDlgVHuiZong = 501;
@@ -135,6 +137,7 @@ const std::array kCommands = {
     DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
                QOR_RUN(OnVarAreaConsolidation(d))},
     DocCommand{kCmdImportSpreadsheetXml, 0, Need::Format, QOR_RUN(d.OnSpreadsheetXmlImport())},
+    DocCommand{kCmdExportText, kDlgExport, Need::Data, QOR_RUN(OnExportText(d))},
 };
 
 #undef QOR_RUN

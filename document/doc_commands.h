@@ -59,6 +59,8 @@ constexpr int kCmdCustomTemplate = 34026;
 constexpr int kCmdMultiPivot = 34027;
 constexpr int kCmdPageConsolidation = 34028;
 constexpr int kCmdVarAreaConsolidation = 34029;
+// Ours: the report's cells into a text file (导出报表).
+constexpr int kCmdExportText = 34030;
 
 // The reasons a command is off, as the status line shows them.
 QString ReasonNoReport();

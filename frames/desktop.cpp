@@ -15,6 +15,7 @@
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/editformat_docdialogs.h"
+#include "dialogs/exchange_dlgs.h"
 #include "dialogs/exportsetrunner.h"
 #include "dialogs/formulalist_docdialogs.h"
 #include "dialogs/input_dlgs.h"
@@ -22,6 +23,7 @@
 #include "dialogs/password_dlgs.h"
 #include "dialogs/pivot_dlgs.h"
 #include "dialogs/rowcolpage_docdialogs.h"
+#include "dialogs/small_dlgs.h"
 #include "dialogs/template_dlgs.h"
 #include "dialogs/tooldialogs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
@@ -54,10 +56,10 @@ namespace {
 
 // The dialogs the document runs, one layer each over the headless answers
 // of the dialogs not built yet.
-using DocDialogs = qor::PivotDocDialogsT<qor::TemplateDocDialogsT<qor::AuditDocDialogsT<
+using DocDialogs = qor::ExportDocDialogsT<qor::PivotDocDialogsT<qor::TemplateDocDialogsT<qor::AuditDocDialogsT<
     qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
         qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
-            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>>>;
+            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>>>>;
 
 DocDialogs& docDialogs() {
     static DocDialogs dialogs;
@@ -135,6 +137,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     dialogs.SetAuditParent(main);
     dialogs.SetTemplateParent(main);
     dialogs.SetPivotParent(main);
+    dialogs.SetExportParent(main);
     // BROWSE shows its pivot in the main window.
     InstallPivotDialog(main);
     InstallViewSettingsDialogs(main);
@@ -163,7 +166,9 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     if (options.widgetDialogs) InstallInputDialogs(main);
     // The HTML export asks before replacing a page file.
     if (options.widgetDialogs) InstallOverwriteAskDialog(main);
-    // 常用批命令 of the tools menu.
+    // LIST MEMORY lists in its own dialog; the tip of the day at start-up.
+    if (options.widgetDialogs) InstallSmallDialogs(main);
+    // 导入, 自定义菜单, 常用批命令, 系统信息 and the formula log.
     main->AddCommandTarget(std::make_shared<ToolDialogsTarget>(main));
 
     // The command language opens and makes reports in the main window.

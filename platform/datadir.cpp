@@ -89,6 +89,16 @@ QString dataPath(const QString& relative) {
     return dataDir() + QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
+QString resolveListedPath(const QString& folder, const QString& value) {
+    if (value.isEmpty() || value.startsWith(u'/')) return value;
+    const bool driveRooted = value.size() >= 2 && value[1] == u':' && value[0].isLetter();
+    if (driveRooted || value.startsWith(QStringLiteral("\\\\"))) return nativePath(value);
+    QString relative = value;
+    relative.replace(u'\\', u'/');
+    while (relative.startsWith(u'/')) relative.remove(0, 1);
+    return QDir::cleanPath(folder + u'/' + relative);
+}
+
 QString nativePath(const QString& windowsPath) {
     if (windowsPath.isEmpty()) return windowsPath;
     QString p = windowsPath;

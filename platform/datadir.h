@@ -15,6 +15,10 @@ QString dataPath(const QString& relative);
 // into a native path: backslashes become '/', a drive-rooted path is
 // mapped below the data directory, relative paths stay relative.
 QString nativePath(const QString& windowsPath);
+// A path a list file stores, read against the list's folder: "/..." is
+// absolute, a drive-rooted or "\\server" path goes through nativePath, any
+// other value ("\样表\a.rep", "b.txt") lies below folder.
+QString resolveListedPath(const QString& folder, const QString& value);
 // Directory of the running executable ("" when unknown).
 QString moduleDir();
 

@@ -266,6 +266,10 @@ public:
     // moves or sizes it with the tracker. False when no item is under the
     // point (the cells take the press).
     bool PressItem(QPoint client, bool right);
+    // The selected item's appearance (33259) and a chart's properties
+    // (57860) through their dialogs.
+    void OnObjectAppearance();
+    void OnObjectProperties();
     void OnBringToFront();
     void OnSendToBack();
     void DeleteSelectedItem();

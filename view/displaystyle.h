@@ -65,6 +65,27 @@ struct DisplayStyleDlgMembers {
     bool operator==(const DisplayStyleDlgMembers&) const = default;
 };
 
+// The appearance dialog of a selected item.
+struct ObjectLookDlgMembers {
+    bool border = false;
+    bool transparent = false;
+};
+
+// The properties dialog of a selected chart: its name, source area and a
+// second text of its description are shown; the scale (percent, within
+// minScale..maxScale) of its current size or, with relative, of its
+// native size is what OK applies, when changed says something moved.
+struct ObjectPropDlgMembers {
+    QString name;
+    QString area;
+    QString text;
+    int scale = 100;
+    int minScale = 0;
+    int maxScale = 1000;
+    bool relative = false;
+    bool changed = false;
+};
+
 class IViewDialogs {
 public:
     virtual ~IViewDialogs() = default;
@@ -83,6 +104,8 @@ public:
         (void)removeMask;
         return kIdCancel;
     }
+    virtual int RunObjectLookDlg(ObjectLookDlgMembers&) { return kIdCancel; }
+    virtual int RunObjectPropDlg(ObjectPropDlgMembers&) { return kIdCancel; }
 };
 
 // The installed dialogs (never null: a cancelling default); installing

@@ -19,6 +19,7 @@
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/textutil.h"
 #include "exchange/chtmlexporter.h"
 #include "exchange/ownxml_export.h"
 #include "platform/uiservices.h"
@@ -188,10 +189,14 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
                                                     : CanSendToBack(*m_pDoc, m_pSelection);
             return can ? on() : off(QStringLiteral("对象已在最前（最后）"));
         }
-        case kCmdObjectProperties:
         case kCmdObjectAppearance:
             if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
-            return off(dc::ReasonNoDialog());
+            return ViewDialogs()->Provides(kDlgObjectLook) ? on() : off(dc::ReasonNoDialog());
+        case kCmdObjectProperties:
+            if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
+            if (!dynamic_cast<CGraphItem*>(m_pSelection))
+                return off(QStringLiteral("嵌入对象的属性尚未提供"));
+            return ViewDialogs()->Provides(kDlgObjectProp) ? on() : off(dc::ReasonNoDialog());
         case kCmdObjectPreview:
         case kCmdObjectPrint:
             if (!open) return off(dc::ReasonNoReport());
@@ -284,6 +289,12 @@ bool CQorsView::OnCommand(int id) {
             break;
         case kCmdBringToFront:
             OnBringToFront();
+            break;
+        case kCmdObjectAppearance:
+            OnObjectAppearance();
+            break;
+        case kCmdObjectProperties:
+            OnObjectProperties();
             break;
         case kCmdSendToBack:
             OnSendToBack();
@@ -656,4 +667,27 @@ bool CQorsView::OnInsertObject() {
     for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(item.get());
     ClampItemsToSheet();
     return true;
+}
+
+void CQorsView::OnObjectAppearance() {
+    if (!m_pDoc || !m_pSelection) return;
+    ObjectLookDlgMembers m;
+    m.border = m_pSelection->HasBorder();
+    m.transparent = m_pSelection->IsTransparent();
+    if (ViewDialogs()->RunObjectLookDlg(m) != qor::kIdOk) return;
+    ApplyItemLook(*m_pDoc, *m_pSelection, m.border, m.transparent);
+}
+
+void CQorsView::OnObjectProperties() {
+    auto* chart = dynamic_cast<CGraphItem*>(m_pSelection);
+    if (!m_pDoc || !chart) return;
+    const qor::items::ChartDesc& desc = chart->GetChartDesc();
+    ObjectPropDlgMembers m;
+    m.name = desc.GetText(qor::items::ChartDesc::kTitleText);
+    const CellArea area = desc.GetSourceArea();
+    FormatAreaRef(area.first.col, area.first.row, area.last.col, area.last.row, &m.area);
+    m.text = desc.GetText(qor::items::ChartDesc::kNameText);
+    if (ViewDialogs()->RunObjectPropDlg(m) != qor::kIdOk || !m.changed) return;
+    ApplyChartScale(*m_pDoc, *chart, m.scale, m.relative);
+    m_pDoc->UpdateAllViews();
 }

@@ -48,6 +48,8 @@ constexpr int kDlgTableSize = 144;
 constexpr int kDlgCellAttributes = 233;
 constexpr int kDlgZoom = 364;
 constexpr int kDlgDisplayStyle = 388;
+constexpr int kDlgObjectLook = 457;
+constexpr int kDlgObjectProp = 460;
 
 // Texts.
 constexpr int kStrForceBreak = 62547;

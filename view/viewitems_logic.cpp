@@ -127,6 +127,24 @@ bool ApplyItemLook(CQorsDoc& doc, CComItem& item, bool border, bool transparent)
     return true;
 }
 
+bool ApplyChartScale(CQorsDoc& doc, CComItem& chart, int scale, bool relative) {
+    if (!dynamic_cast<CGraphItem*>(&chart) || scale <= 0) return false;
+    const Rect old = chart.GetRect();
+    const int baseW = relative ? kChartNativeWidth : old.width();
+    const int baseH = relative ? kChartNativeHeight : old.height();
+    // Rounded as MulDiv rounds.
+    const int w = int((int64_t(baseW) * scale + 50) / 100);
+    const int h = int((int64_t(baseH) * scale + 50) / 100);
+    if (w <= 0 || h <= 0) return false;
+    // The rectangle change scales the description by new over old size,
+    // so a chart drawn at its native size keeps its parts in proportion.
+    if (!ApplyItemRect(doc, chart, {old.left, old.top, old.left + w, old.top + h})) return false;
+    chart.UpdateItemViews();
+    doc.UpdateServerItems();
+    doc.UpdateAllViews(CQorsDoc::kHintItems);
+    return true;
+}
+
 bool CanBringToFront(const CQorsDoc& doc, const CComItem* item) {
     return item && doc.FindComItem(item) && IsItemEditable(doc, *item) &&
            doc.GetLastComItemPos() != item;

@@ -67,6 +67,14 @@ bool DeleteItem(CQorsDoc& doc, CComItem* item, CComItem** selection = nullptr);
 // document marked modified and the views told) when one changed.
 bool ApplyItemLook(CQorsDoc& doc, CComItem& item, bool border, bool transparent);
 
+// A chart's native size: the size a new chart is made with.
+constexpr int kChartNativeWidth = 300, kChartNativeHeight = 200;
+// The properties command's result for a chart: its size becomes scale
+// percent of its current size (or of its native size with relative) and
+// its description follows the change from the size it had. False, nothing
+// changed, when the new size would be empty or is the size it has.
+bool ApplyChartScale(CQorsDoc& doc, CComItem& chart, int scale, bool relative);
+
 // The order commands: enabled for an editable item not already at that
 // end of the list; the command then moves it there and tells the views.
 bool CanBringToFront(const CQorsDoc& doc, const CComItem* item);

@@ -1,0 +1,504 @@
+#include "dialogs/small_dlgs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "dialogs/dlgbuild.h"
+#include "dialogs/small_logic.h"
+#include "dialogs/viewsettings_viewdialogs.h"
+#include "engine/errorlog.h"
+#include "engine/messages.h"
+#include "platform/safefile.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "reader/creaderapp.h"
+#include "resources/stringtable.h"
+
+using namespace qor;
+
+namespace {
+
+QString controlText(int templateId, int id, const QString& fallback) {
+    const auto info = res::controlInfo(templateId, id);
+    return info && !info->caption.isEmpty() ? info->caption : fallback;
+}
+
+void warn(const QString& text, const QString& caption) {
+    messageBox(text, caption, MsgButtons::Ok, MsgIcon::Warning);
+}
+
+QLineEdit* readOnlyEdit(QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setReadOnly(true);
+    return e;
+}
+
+}  // namespace
+
+// ---- CObjectLookDlg ---------------------------------------------------------
+
+CObjectLookDlg::CObjectLookDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("对象外观")));
+    auto* layout = new QVBoxLayout(this);
+    m_border = Bind(IDC_BORDER, new QCheckBox(controlText(IDD, IDC_BORDER, QStringLiteral("外边框线")), this));
+    m_transparent = Bind(IDC_TRANSPARENT, new QCheckBox(controlText(IDD, IDC_TRANSPARENT,
+                                                                    QStringLiteral("透明显示")), this));
+    layout->addWidget(m_border);
+    layout->addWidget(m_transparent);
+    AddDlgButtons(this, layout);
+}
+
+bool CObjectLookDlg::OnInitDialog() {
+    m_border->setChecked(m_bBorder);
+    m_transparent->setChecked(m_bTransparent);
+    return true;
+}
+
+void CObjectLookDlg::OnOK() {
+    m_bBorder = m_border->isChecked();
+    m_bTransparent = m_transparent->isChecked();
+    EndDialog(IDOK);
+}
+
+// ---- CObjectPropDlg ---------------------------------------------------------
+
+CObjectPropDlg::CObjectPropDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("属性")));
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    m_name = Bind(IDC_NAME, readOnlyEdit(this));
+    AddDlgRow(grid, controlText(IDD, IDC_NAME, QStringLiteral("图形名称：")), m_name);
+    m_scale = Bind(IDC_SCALE, new QLineEdit(this));
+    m_scale->setMaxLength(4);
+    auto* scaleRow = new QHBoxLayout;
+    scaleRow->addWidget(m_scale);
+    scaleRow->addWidget(AttachSpin(this, IDC_SPIN, m_scale, [this](const QString& text, int delta) {
+        const int next = std::clamp(StepScale(text.toInt(), delta), m_nMinScale, m_nMaxScale);
+        m_bChanged = true;
+        return QString::number(next);
+    }));
+    scaleRow->addWidget(new QLabel(QStringLiteral("%"), this));
+    auto* scaleBox = new QWidget(this);
+    scaleRow->setContentsMargins(0, 0, 0, 0);
+    scaleBox->setLayout(scaleRow);
+    AddDlgRow(grid, QStringLiteral("缩放比例："), scaleBox);
+    m_relative = Bind(IDC_RELATIVE, new QCheckBox(controlText(IDD, IDC_RELATIVE,
+                                                              QStringLiteral("相对于原始尺寸")), this));
+    grid->addWidget(m_relative, grid->rowCount(), 1);
+    m_area = Bind(IDC_AREA, readOnlyEdit(this));
+    AddDlgRow(grid, controlText(IDD, IDC_AREA, QStringLiteral("数据区域：")), m_area);
+    layout->addLayout(grid);
+    AddDlgButtons(this, layout);
+    connect(m_scale, &QLineEdit::textEdited, this, [this] { m_bChanged = true; });
+    connect(m_relative, &QCheckBox::toggled, this, [this] {
+        if (!m_filling) m_bChanged = true;
+    });
+}
+
+bool CObjectPropDlg::OnInitDialog() {
+    m_filling = true;
+    m_name->setText(m_strName);
+    m_area->setText(m_strArea);
+    m_scale->setText(QString::number(m_nScale));
+    m_relative->setChecked(m_bRelative);
+    m_filling = false;
+    m_bChanged = false;
+    return true;
+}
+
+void CObjectPropDlg::OnOK() {
+    bool ok = false;
+    const int v = m_scale->text().trimmed().toInt(&ok);
+    if (!ok || v < m_nMinScale || v > m_nMaxScale) {
+        warn(QStringLiteral("请输入%1到%2之间的整数。").arg(m_nMinScale).arg(m_nMaxScale), windowTitle());
+        m_scale->setFocus();
+        m_scale->selectAll();
+        return;
+    }
+    m_nScale = v;
+    m_bRelative = m_relative->isChecked();
+    EndDialog(IDOK);
+}
+
+int ViewSettingsDialogs::RunObjectLookDlg(view::ObjectLookDlgMembers& m) {
+    CObjectLookDlg dlg(m_parent.data());
+    dlg.m_bBorder = m.border;
+    dlg.m_bTransparent = m.transparent;
+    if (dlg.DoModal() != CQorDialog::IDOK) return kIdCancel;
+    m.border = dlg.m_bBorder;
+    m.transparent = dlg.m_bTransparent;
+    return kIdOk;
+}
+
+int ViewSettingsDialogs::RunObjectPropDlg(view::ObjectPropDlgMembers& m) {
+    CObjectPropDlg dlg(m_parent.data());
+    dlg.m_strName = m.name;
+    dlg.m_strArea = m.area;
+    dlg.m_nScale = m.scale;
+    dlg.m_nMinScale = m.minScale;
+    dlg.m_nMaxScale = m.maxScale;
+    dlg.m_bRelative = m.relative;
+    if (dlg.DoModal() != CQorDialog::IDOK) return kIdCancel;
+    m.scale = dlg.m_nScale;
+    m.relative = dlg.m_bRelative;
+    m.changed = dlg.m_bChanged;
+    return kIdOk;
+}
+
+// ---- CCustomMenuDlg ---------------------------------------------------------
+
+CCustomMenuDlg::CCustomMenuDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("自定义菜单")));
+    auto* layout = new QVBoxLayout(this);
+    m_custom = Bind(IDC_CUSTOM, new QRadioButton(controlText(IDD, IDC_CUSTOM, QStringLiteral("使用自定义菜单")), this));
+    m_standard = Bind(IDC_STANDARD, new QRadioButton(controlText(IDD, IDC_STANDARD, QStringLiteral("使用标准菜单")), this));
+    layout->addWidget(m_custom);
+    auto* row = new QHBoxLayout;
+    m_file = Bind(IDC_FILE, new QLineEdit(this));
+    m_file->setMaxLength(256);
+    row->addWidget(m_file);
+    auto* browse = DlgButton(this, IDC_BROWSE, QStringLiteral("..."));
+    m_browse = browse;
+    row->addWidget(browse);
+    layout->addLayout(row);
+    layout->addWidget(m_standard);
+    AddDlgButtons(this, layout);
+    connect(browse, &QPushButton::clicked, this, &CCustomMenuDlg::OnBrowse);
+    connect(m_custom, &QRadioButton::toggled, this, [this] { enableFile(); });
+}
+
+bool CCustomMenuDlg::OnInitDialog() {
+    m_file->setText(m_strFileName);
+    (m_nChoice == 1 ? m_standard : m_custom)->setChecked(true);
+    enableFile();
+    return true;
+}
+
+void CCustomMenuDlg::enableFile() {
+    m_file->setEnabled(m_custom->isChecked());
+    m_browse->setEnabled(m_custom->isChecked());
+}
+
+void CCustomMenuDlg::OnBrowse() {
+    if (!m_custom->isChecked()) return;
+    FilePrompt prompt;
+    prompt.caption = LoadErrorText(62238);
+    prompt.filter = QtFileFilter(LoadErrorText(62239));
+    prompt.mode = 6;
+    if (const auto path = chooseFile(prompt); path && !path->isEmpty()) m_file->setText(*path);
+}
+
+void CCustomMenuDlg::OnOK() {
+    m_nChoice = m_standard->isChecked() ? 1 : 0;
+    if (m_nChoice == 0) {
+        const QString name = m_file->text().trimmed();
+        QString message;
+        if (name.isEmpty()) message = LoadErrorText(62240);
+        else if (!QFileInfo(name).isFile())
+            message = LoadErrorText(62241).replace(QStringLiteral("%s"), name);
+        if (!message.isEmpty()) {
+            warn(message, windowTitle());
+            m_file->setFocus();
+            return;
+        }
+        m_strFileName = name;
+    }
+    EndDialog(IDOK);
+}
+
+void qor::RunCustomMenuCommand(QWidget* parent) {
+    static QString current;  // the user menu file of this run
+    try {
+        CCustomMenuDlg dlg(parent);
+        dlg.m_strFileName = current;
+        dlg.m_nChoice = current.isEmpty() ? 1 : 0;
+        if (dlg.DoModal() != CQorDialog::IDOK) return;
+        if (dlg.m_nChoice == 1) {
+            // The menu now shown stays until the next start.
+            current.clear();
+            return;
+        }
+        current = dlg.m_strFileName;
+        const auto& hooks = CCalcInterpreter::Instance().SubsystemHooks();
+        QString error;
+        if (!hooks.loadMenu) error = QStringLiteral("本程序不能装入用户菜单。");
+        else if (!hooks.loadMenu(current, &error) && error.isEmpty())
+            error = QStringLiteral("菜单文件%1不能装入。").arg(current);
+        if (!error.isEmpty()) warn(error, dlg.windowTitle());
+    } catch (const std::exception& e) {
+        warn(QString::fromLocal8Bit(e.what()), QStringLiteral("自定义菜单"));
+    }
+}
+
+// ---- CVariablesDlg ----------------------------------------------------------
+
+CVariablesDlg::CVariablesDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("定义的变量")));
+    auto* layout = new QVBoxLayout(this);
+    m_list = Bind(IDC_LIST, new QListWidget(this));
+    layout->addWidget(m_list);
+    auto* grid = new QGridLayout;
+    m_type = Bind(IDC_TYPE, readOnlyEdit(this));
+    m_value = Bind(IDC_VALUE, readOnlyEdit(this));
+    AddDlgRow(grid, controlText(IDD, IDC_TYPE, QStringLiteral("类型：")), m_type);
+    AddDlgRow(grid, controlText(IDD, IDC_VALUE, QStringLiteral("变量值：")), m_value);
+    layout->addLayout(grid);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("确定")));
+    layout->addLayout(buttons);
+    connect(m_list, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
+}
+
+bool CVariablesDlg::OnInitDialog() {
+    m_list->clear();
+    m_list->addItems(m_names);
+    if (m_list->count() > 0) m_list->setCurrentRow(0);
+    showSelected();
+    return true;
+}
+
+void CVariablesDlg::showSelected() {
+    const int row = m_list->currentRow();
+    m_type->setText(row >= 0 ? m_types.value(row) : QString());
+    m_value->setText(row >= 0 ? m_values.value(row) : QString());
+}
+
+// ---- CSysInfoDlg ------------------------------------------------------------
+
+CSysInfoDlg::CSysInfoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("QOR-系统信息")));
+    auto* layout = new QVBoxLayout(this);
+    auto* grid = new QGridLayout;
+    const std::pair<int, const char*> rows[] = {
+        {1000, "操作系统："}, {1004, "CPU类型："},     {1036, "物理内存："}, {1050, "可用物理内存："},
+        {1051, "显示器："},   {1052, "磁盘可用空间："}, {1053, "计算机名："}};
+    for (const auto& [id, label] : rows)
+        AddDlgRow(grid, QString::fromUtf8(label), Bind(id, readOnlyEdit(this)));
+    layout->addLayout(grid);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("确定")));
+    layout->addLayout(buttons);
+}
+
+bool CSysInfoDlg::OnInitDialog() {
+    const SystemFigures f = ReadSystemFigures();
+    const std::pair<int, QString> values[] = {{1000, f.os},        {1004, f.cpu},  {1036, f.memory},
+                                              {1050, f.available}, {1051, f.display}, {1052, f.disk},
+                                              {1053, f.computer}};
+    for (const auto& [id, text] : values)
+        if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id))) e->setText(text);
+    return true;
+}
+
+// ---- CTipDlg ----------------------------------------------------------------
+
+namespace {
+const QString kTipSection = QStringLiteral("Tip");
+}
+
+QString CTipDlg::TipsFilePath() {
+    const CReaderApp* app = CReaderApp::Current();
+    const QString dir = app ? app->ProgramDirectory : QString();
+    return QDir(dir).filePath(LanguageCode() + QStringLiteral("/qorw.txt"));
+}
+
+CTipDlg::CTipDlg(QWidget* parent, const QString& path)
+    : CQorDialog(parent, IDD), m_path(path.isEmpty() ? TipsFilePath() : path) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("日积月累")));
+    auto* layout = new QVBoxLayout(this);
+    auto* header = Bind(IDC_HEADER, new QWidget(this));
+    header->setAutoFillBackground(true);
+    QPalette white = header->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    header->setPalette(white);
+    auto* headerRow = new QHBoxLayout(header);
+    auto* icon = new QLabel(header);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    headerRow->addWidget(icon);
+    auto* know = new QLabel(LoadErrorText(110), header);
+    QFont bold = know->font();
+    bold.setBold(true);
+    know->setFont(bold);
+    headerRow->addWidget(know, 1);
+    layout->addWidget(header);
+    m_tip = Bind(IDC_TIP, new QLabel(this));
+    m_tip->setWordWrap(true);
+    m_tip->setTextFormat(Qt::PlainText);
+    m_tip->setAutoFillBackground(true);
+    m_tip->setPalette(white);
+    m_tip->setMinimumSize(320, 80);
+    m_tip->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(m_tip);
+    m_startUp = Bind(IDC_STARTUP, new QCheckBox(controlText(IDD, IDC_STARTUP,
+                                                            QStringLiteral("在开始时启动日积月累(&S)")), this));
+    layout->addWidget(m_startUp);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* next = DlgButton(this, IDC_NEXT, QStringLiteral("下一个(&N)"));
+    m_next = next;
+    connect(next, &QPushButton::clicked, this, &CTipDlg::OnNext);
+    buttons->addWidget(next);
+    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("关闭")));
+    layout->addLayout(buttons);
+
+    CAppEnvironment& env = CAppEnvironment::Instance();
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > (64 << 20)) {
+        m_strTip = LoadErrorText(111);
+        m_next->setEnabled(false);
+        return;
+    }
+    m_open = true;
+    m_bytes = file.readAll();
+    const QString stamp = TipTimeStamp(QFileInfo(m_path).lastModified());
+    m_offset = env.GetProfileInt(kTipSection, QStringLiteral("FilePos"), 0);
+    // A changed file starts again at its first tip.
+    if (env.GetProfileString(kTipSection, QStringLiteral("TimeStamp"), QString()) != stamp) {
+        m_offset = 0;
+        env.WriteProfileString(kTipSection, QStringLiteral("TimeStamp"), stamp);
+    }
+    m_strTip = TipReader(m_bytes).Next(&m_offset);
+    // A file without a tip line shows nothing and has nothing to step to.
+    if (m_strTip.isEmpty()) m_next->setEnabled(false);
+}
+
+CTipDlg::~CTipDlg() {
+    if (m_open)
+        CAppEnvironment::Instance().WriteProfileInt(kTipSection, QStringLiteral("FilePos"),
+                                                    int(m_offset));
+}
+
+bool CTipDlg::OnInitDialog() {
+    // The box shows "show at start-up", the profile stores "do not show".
+    m_startUp->setChecked(
+        CAppEnvironment::Instance().GetProfileInt(kTipSection, QStringLiteral("StartUp"), 0) <= 0);
+    m_tip->setText(m_strTip);
+    return true;
+}
+
+void CTipDlg::OnNext() {
+    if (!m_open) return;
+    m_strTip = TipReader(m_bytes).Next(&m_offset);
+    m_tip->setText(m_strTip);
+}
+
+void CTipDlg::OnOK() {
+    CAppEnvironment::Instance().WriteProfileInt(kTipSection, QStringLiteral("StartUp"),
+                                                m_startUp->isChecked() ? 0 : 1);
+    EndDialog(IDOK);
+}
+
+// ---- CLogFileDlg ------------------------------------------------------------
+
+CLogFileDlg::CLogFileDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    setWindowTitle(DlgCaption(IDD, QStringLiteral("公式与命令的日志文件")));
+    auto* layout = new QVBoxLayout(this);
+    m_text = Bind(IDC_TEXT, new QPlainTextEdit(this));
+    m_text->setReadOnly(true);
+    m_text->setMinimumSize(480, 300);
+    m_text->installEventFilter(this);
+    layout->addWidget(m_text);
+    auto* buttons = new QHBoxLayout;
+    auto* clear = DlgButton(this, IDC_CLEAR, QStringLiteral("清除"));
+    auto* save = DlgButton(this, IDC_SAVE, QStringLiteral("保存"));
+    connect(clear, &QPushButton::clicked, this, &CLogFileDlg::OnClear);
+    connect(save, &QPushButton::clicked, this, &CLogFileDlg::OnSave);
+    buttons->addWidget(clear);
+    buttons->addWidget(save);
+    buttons->addStretch();
+    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("关闭")));
+    layout->addLayout(buttons);
+}
+
+bool CLogFileDlg::OnInitDialog() {
+    m_text->setPlainText(ReadErrorLogText());
+    return true;
+}
+
+bool CLogFileDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_text && event->type() == QEvent::FocusIn) {
+        m_text->moveCursor(QTextCursor::End);
+        m_text->ensureCursorVisible();
+    }
+    return CQorDialog::eventFilter(watched, event);
+}
+
+void CLogFileDlg::OnClear() {
+    ClearErrorLog();
+    m_text->clear();
+}
+
+void CLogFileDlg::OnSave() {
+    FilePrompt prompt;
+    prompt.caption = LoadErrorText(62134);
+    prompt.filter = QtFileFilter(LoadErrorText(62087));
+    prompt.directory = LoadErrorText(62132);
+    prompt.save = true;
+    const auto chosen = chooseFile(prompt);
+    if (!chosen || chosen->isEmpty()) return;
+    QString path = *chosen, error;
+    if (!SaveLogCopy(ErrorLogPath(), &path, &error) && !error.isEmpty()) warn(error, windowTitle());
+}
+
+bool qor::SaveLogCopy(const QString& logPath, QString* path, QString* error) {
+    if (QFileInfo(*path).suffix().isEmpty()) *path += QStringLiteral(".txt");
+    if (QFileInfo::exists(*path) &&
+        !askYesNo(QStringLiteral("%1已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(*path)),
+                  QStringLiteral("保存为"), false))
+        return false;
+    QByteArray bytes;
+    QFile log(logPath);
+    if (log.exists()) {
+        if (!log.open(QIODevice::ReadOnly)) {
+            if (error) *error = QStringLiteral("日志文件%1不能读。").arg(logPath);
+            return false;
+        }
+        bytes = log.readAll();
+    }
+    int err = 0;
+    if (!WriteFileSafely(*path, bytes, &err)) {
+        if (error)
+            *error = QStringLiteral("不能写入%1：%2")
+                         .arg(QDir::toNativeSeparators(*path), QString::fromLocal8Bit(strerror(err)));
+        return false;
+    }
+    return true;
+}
+
+// ---- installation -----------------------------------------------------------
+
+void qor::InstallSmallDialogs(QWidget* parent) {
+    QPointer<QWidget> owner(parent);
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
+    hooks.listVariables = [owner](const cmd::VariableListing& listing) {
+        CVariablesDlg dlg(owner.data());
+        dlg.m_names = listing.names;
+        dlg.m_types = listing.types;
+        dlg.m_values = listing.values;
+        dlg.DoModal();
+    };
+    ci.SetSubsystemHooks(std::move(hooks));
+    CAppEnvironment::Instance().SetTipDialog([owner] {
+        CTipDlg dlg(owner.data());
+        dlg.DoModal();
+    });
+}

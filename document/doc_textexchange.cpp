@@ -1,0 +1,459 @@
+#include "document/doc_textexchange.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <vector>
+
+#include "document/cqorsdoc.h"
+#include "document/doc_files.h"
+#include "engine/cellformat.h"
+#include "engine/celltypes.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/paths.h"
+#include "document/cmd_dialogs.h"
+#include "platform/uiservices.h"
+#include "engine/reportlayout.h"
+#include "engine/status.h"
+#include "exchange/csvline.h"
+#include "platform/datadir.h"
+#include "platform/inifile.h"
+#include "platform/safefile.h"
+
+namespace qor {
+
+namespace {
+
+constexpr int kFirstFieldName = 62288;  // .. 62301
+constexpr int kSectionName = 62303;     // 报表
+constexpr int kFieldKey = 62302;        // 字段%d
+constexpr int kFieldCountKey = 62308;   // 字段数
+constexpr int kNumberType = 62306;      // 数值
+constexpr int kTextType = 62307;        // 字符
+constexpr int kWideComma = 62305;       // ，
+// Keyword slots of the page's year and month.
+constexpr int kYearSlot = 2, kMonthSlot = 4;
+// What a report holds at most; the rest of a file is left out and said.
+constexpr int kTextMaxRows = 9999, kTextMaxCols = 255, kTextMaxPages = 9999;
+constexpr qint64 kMaxTextBytes = qint64(512) << 20;
+constexpr int kMaxNotes = 20;
+
+QString numberText(double v) { return QString::number(v, 'g', QLocale::FloatingPointShortest); }
+
+// A whole number of a field; false for anything else.
+bool wholeNumber(const QString& text, int64_t* out) {
+    bool ok = false;
+    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(v) || v != std::floor(v) || std::fabs(v) > 1e15) return false;
+    *out = int64_t(v);
+    return true;
+}
+
+}  // namespace
+
+QString ImportFieldName(int index) { return LoadErrorText(kFirstFieldName + index); }
+
+void ReadImportFieldLine(const QString& line, ImportLayout& layout) {
+    const QString wide = LoadErrorText(kWideComma);
+    const qsizetype firstWide = line.indexOf(wide);
+    const qsizetype firstAscii = line.indexOf(u',');
+    const QString sep = firstWide > firstAscii ? wide : QStringLiteral(",");
+    const qsizetype at = line.indexOf(sep);
+    const QString name = (at < 0 ? line : line.left(at)).trimmed();
+    int index = -1;
+    for (int i = 0; i < kImportFieldCount; ++i)
+        if (ImportFieldName(i) == name) index = i;
+    if (index < 0) return;
+    ImportField& field = layout.fields[size_t(index)];
+    field.name = name;
+    // The rest after the first full-width comma, or the first comma when
+    // the line has none.
+    const qsizetype restAt = firstWide >= 0 ? firstWide + wide.size() : firstAscii + 1;
+    const QString rest = firstWide < 0 && firstAscii < 0 ? QString() : line.mid(restAt);
+    qsizetype next = rest.indexOf(wide);
+    qsizetype skip = wide.size();
+    if (next < 0) {
+        next = rest.indexOf(u',');
+        skip = 1;
+    }
+    int64_t column = 0;
+    if (wholeNumber(next < 0 ? rest : rest.left(next), &column) && column >= 0 && column <= 16384)
+        field.column = int32_t(column);
+    if (next < 0) return;
+    const QString type = rest.mid(next + skip).trimmed();
+    if (type == LoadErrorText(kNumberType)) field.type = 1;
+    else if (type == LoadErrorText(kTextType)) field.type = 0;
+}
+
+bool ReadImportDescription(const QString& iniPath, ImportLayout* layout) {
+    IniFile ini(iniPath);
+    const QString section = LoadErrorText(kSectionName);
+    const int count = ini.readInt(section, LoadErrorText(kFieldCountKey), 0);
+    if (count <= 0) return false;
+    ImportLayout read;
+    const QString keyFormat = LoadErrorText(kFieldKey);
+    // More lines than fields can only repeat one; stop at a sane count.
+    for (int i = 1; i <= std::min(count, 1000); ++i) {
+        QString key = keyFormat;
+        key.replace(QStringLiteral("%d"), QString::number(i));
+        ReadImportFieldLine(ini.readString(section, key).left(128), read);
+    }
+    if (layout) *layout = read;
+    return true;
+}
+
+QStringList ResolveImportFiles(const QString& iniPath, const QStringList& files) {
+    const QString folder = QFileInfo(iniPath).absolutePath();
+    QStringList out;
+    for (const QString& f : files) out << resolveListedPath(folder, f);
+    return out;
+}
+
+int CheckExportName(QString* name, const QString& targetDir) {
+    if (name->trimmed().isEmpty()) return 62311;
+    if (!name->contains(u'.')) *name += QStringLiteral(".txt");
+    const QString ext = name->mid(name->lastIndexOf(u'.') + 1);
+    if (ext.toUpper() != QStringLiteral("TXT")) return 62312;
+    // A folder part would write somewhere else than the export folder.
+    if (name->contains(u'\\') || name->contains(u':') || name->contains(u'/') ||
+        name->startsWith(u'.'))
+        return 62313;
+    if (QFileInfo::exists(QDir(targetDir).filePath(*name))) return 62314;
+    return 0;
+}
+
+// ---------------------------------------------------------------- export
+
+bool ExportReportText(CReportHandle& report, const QString& path, const QString& reportName,
+                      QString* error, int* cells) {
+    auto fail = [&](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    if (report.IsFormatState()) return fail(QStringLiteral("报表在格式状态，没有数据可导出。"));
+    const int pages = report.GetPageCount();
+    const int rows = report.GetRowCount(), cols = report.GetColCount();
+    QString text;
+    int written = 0;
+    std::vector<uint16_t> heights(size_t(rows) + 1, 0), widths(size_t(cols) + 1, 0);
+    for (int r = 1; r <= rows; ++r) report.AccessRowColSize(0, 0, r, &heights[size_t(r)]);
+    for (int c = 1; c <= cols; ++c) report.AccessRowColSize(0, 1, c, &widths[size_t(c)]);
+    for (int page = 1; page <= pages; ++page) {
+        KeywordValue year, month;
+        report.GetPageKeyword(kYearSlot, &year, page);
+        report.GetPageKeyword(kMonthSlot, &month, page);
+        const QString yearText = year.kind == 1 ? numberText(year.number) : QString();
+        const QString monthText = month.kind == 1 ? numberText(month.number) : QString();
+        for (int r = 1; r <= rows; ++r) {
+            for (int c = 1; c <= cols; ++c) {
+                CellValue v;
+                if (report.GetCellValue(&v, r, c, page) != 0) continue;
+                const CellArea area = CellArea::cell(r, c);
+                uint64_t word = 0;
+                report.ReadAreaFormatWord(&area, &word);
+                // Keyword cells show the page's keywords, carried above.
+                if (kFmtKeywordCell.get(word)) continue;
+                QString value;
+                int kind = v.kind;
+                if (v.kind == kCellUnset) continue;
+                if (v.kind == kCellNumber) {
+                    value = numberText(v.number);
+                } else {
+                    value = report.GetCellText(r, c, page);
+                    if (value.isEmpty()) continue;
+                    value = csv::Quote(value);
+                    if (kind != kCellLabel) kind = kCellText;
+                }
+                const int points = kFontSizePoints[cellFormatGet(word, kFmtFontSize) & 15];
+                const QStringList fields{
+                    yearText,
+                    monthText,
+                    QString::number(r),
+                    QString::number(c),
+                    QString::number(kind),
+                    value,
+                    QString::number(page),
+                    QString::number(heights[size_t(r)]),
+                    QString::number(widths[size_t(c)]),
+                    QString::number(cellFormatGet(word, kFmtRightLine) * 10 +
+                                    cellFormatGet(word, kFmtBottomLine)),
+                    QString::number(cellFormatGet(word, kFmtHAlign) * 10 +
+                                    cellFormatGet(word, kFmtVAlign)),
+                    QString::number(cellFormatGet(word, kFmtFont)),
+                    QString::number(points),
+                    QString::number(cellFormatGet(word, kFmtFontStyle)),
+                };
+                text += fields.join(u',') + QStringLiteral("\r\n");
+                ++written;
+            }
+        }
+    }
+    int err = 0;
+    if (!WriteFileSafely(path, csv::EncodeText(text), &err))
+        return fail(QStringLiteral("不能写入%1：%2")
+                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(strerror(err))));
+
+    // The description: the file as the only report of the list, and every
+    // field at its column.
+    const QFileInfo info(path);
+    const QString iniPath = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral(".ini");
+    IniFile ini(iniPath);
+    if (!ini.exists()) ini.setEncoding(IniFile::Encoding::Utf16Le);
+    const QString section = LoadErrorText(kSectionName);
+    ini.removeSection(section);
+    QString name = reportName.isEmpty() ? info.completeBaseName() : reportName;
+    name.replace(u'\r', u' ').replace(u'\n', u' ');
+    ini.setString(section, QStringLiteral("个数"), QStringLiteral("1"));
+    ini.setString(section, QStringLiteral("名称1"), name);
+    ini.setString(section, QStringLiteral("文件1"), info.fileName());
+    ini.setString(section, LoadErrorText(kFieldCountKey), QString::number(kImportFieldCount));
+    const QString wide = LoadErrorText(kWideComma);
+    for (int i = 0; i < kImportFieldCount; ++i) {
+        QString key = LoadErrorText(kFieldKey);
+        key.replace(QStringLiteral("%d"), QString::number(i + 1));
+        const QString type = LoadErrorText(i == kFieldValue ? kTextType : kNumberType);
+        ini.setString(section, key, ImportFieldName(i) + wide + QString::number(i + 1) + wide + type);
+    }
+    if (!ini.save())
+        return fail(QStringLiteral("数据已导出到%1，但描述文件%2不能写入。")
+                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(iniPath)));
+    if (cells) *cells = written;
+    return true;
+}
+
+}  // namespace qor
+
+// ---------------------------------------------------------------- import
+
+namespace qor {
+namespace {
+
+struct ImportedCell {
+    int page = 1, row = 0, col = 0, kind = kCellNumber;
+    double number = 0;
+    QString text;
+};
+
+// The formats of one cell position; -1 where the file gives none.
+struct ImportedFormat {
+    int lines = -1, alignment = -1, font = -1, fontSize = -1, fontStyle = -1, kind = -1;
+};
+
+int fontSizeIndex(int points) {
+    int best = 0;
+    for (int i = 1; i < 16; ++i)
+        if (std::abs(kFontSizePoints[i] - points) < std::abs(kFontSizePoints[best] - points)) best = i;
+    return best;
+}
+
+}  // namespace
+
+}  // namespace qor
+
+bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& layout,
+                                qor::TextImportResult* result, QString* error) {
+    using namespace qor;
+    auto fail = [&](const QString& text) {
+        if (error) *error = text;
+        return false;
+    };
+    CReportHandle* rep = GetReport();
+    if (!rep) return fail(QStringLiteral("没有打开的报表。"));
+    auto column = [&](int field) { return layout.fields[size_t(field)].column; };
+    if (column(kFieldRow) <= 0 || column(kFieldCol) <= 0 || column(kFieldValue) <= 0)
+        return fail(LoadErrorText(62309) + QStringLiteral("描述文件没有给出行号、列号和值的位置。"));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail(LoadErrorText(62310) + u' ' + QDir::toNativeSeparators(path));
+    if (file.size() > kMaxTextBytes)
+        return fail(QStringLiteral("文件%1太大，不能导入。").arg(QDir::toNativeSeparators(path)));
+    QList<QStringList> records;
+    QString splitError;
+    if (!csv::SplitRecords(csv::DecodeText(file.readAll()), &records, &splitError))
+        return fail(QStringLiteral("文件%1不能读：%2").arg(QDir::toNativeSeparators(path), splitError));
+
+    TextImportResult res;
+    auto note = [&](int line, const QString& text) {
+        if (res.notes.size() < kMaxNotes) res.notes << QStringLiteral("第%1行：%2").arg(line).arg(text);
+        else if (res.notes.size() == kMaxNotes) res.notes << QStringLiteral("……");
+    };
+    std::vector<ImportedCell> cells;
+    std::map<std::pair<int, int>, ImportedFormat> formats;
+    std::map<int, int> heights, widths;
+    std::map<int, std::pair<double, double>> keywords;  // page → year, month (NaN: none)
+    int maxRow = 0, maxCol = 0, maxPage = 1;
+    const bool valueIsNumber = layout.fields[kFieldValue].type == 1;
+    for (int line = 1; line <= records.size(); ++line) {
+        const QStringList& rec = records.at(line - 1);
+        auto field = [&](int f) -> QString {
+            const int c = column(f);
+            return c > 0 && c <= rec.size() ? rec.at(c - 1) : QString();
+        };
+        auto number = [&](int f, int64_t* out) {
+            return column(f) > 0 && wholeNumber(field(f), out);
+        };
+        ImportedCell cell;
+        int64_t row = 0, col = 0, page = 1, kind = 0;
+        if (!number(kFieldRow, &row) || !number(kFieldCol, &col) || row < 1 || col < 1) {
+            note(line, QStringLiteral("行号或列号无效，未导入。"));
+            continue;
+        }
+        if (row > kTextMaxRows || col > kTextMaxCols) {
+            note(line, QStringLiteral("单元超出报表最大尺寸（%1行，%2列），未导入。").arg(kTextMaxRows).arg(kTextMaxCols));
+            continue;
+        }
+        if (column(kFieldPage) > 0 && (!number(kFieldPage, &page) || page < 1 || page > kTextMaxPages)) {
+            note(line, QStringLiteral("页号无效，未导入。"));
+            continue;
+        }
+        if (column(kFieldKind) > 0 && number(kFieldKind, &kind) && kind >= 1 && kind <= 3)
+            cell.kind = int(kind);
+        else
+            cell.kind = valueIsNumber ? kCellNumber : kCellText;
+        const QString value = field(kFieldValue);
+        if (cell.kind == kCellNumber) {
+            if (value.trimmed().isEmpty()) continue;
+            bool ok = false;
+            cell.number = QLocale::c().toDouble(value.trimmed(), &ok);
+            if (!ok || !std::isfinite(cell.number)) {
+                note(line, QStringLiteral("“%1”不是数值，未导入。").arg(value.left(40)));
+                continue;
+            }
+        } else {
+            cell.text = value;
+        }
+        cell.row = int(row);
+        cell.col = int(col);
+        cell.page = int(page);
+        maxRow = std::max(maxRow, cell.row);
+        maxCol = std::max(maxCol, cell.col);
+        maxPage = std::max(maxPage, cell.page);
+        ImportedFormat& fmt = formats[{cell.row, cell.col}];
+        if (column(kFieldKind) > 0) fmt.kind = cell.kind;
+        int64_t v = 0;
+        if (number(kFieldLines, &v) && v >= 0 && v <= 77 && v % 10 <= 7) fmt.lines = int(v);
+        if (number(kFieldAlignment, &v) && v >= 0 && v <= 33 && v % 10 <= 3) fmt.alignment = int(v);
+        if (number(kFieldFont, &v) && v >= 0 && v <= 15) fmt.font = int(v);
+        if (number(kFieldFontSize, &v) && v > 0 && v <= 1000) fmt.fontSize = fontSizeIndex(int(v));
+        if (number(kFieldFontStyle, &v) && v >= 0 && v <= 7) fmt.fontStyle = int(v);
+        if (number(kFieldRowHeight, &v) && v > 0 && v <= 2000) heights[cell.row] = int(v);
+        if (number(kFieldColWidth, &v) && v > 0 && v <= 2000) widths[cell.col] = int(v);
+        auto& kw = keywords.try_emplace(cell.page, std::nan(""), std::nan("")).first->second;
+        if (number(kFieldYear, &v)) kw.first = double(v);
+        if (number(kFieldPeriod, &v)) kw.second = double(v);
+        cells.push_back(std::move(cell));
+    }
+    if (cells.empty()) {
+        if (result) *result = res;
+        return fail(QStringLiteral("文件%1中没有可导入的单元。").arg(QDir::toNativeSeparators(path)) +
+                    (res.notes.isEmpty() ? QString() : u'\n' + res.notes.join(u'\n')));
+    }
+
+    // The format first: table size, kinds, formats, sizes and table texts.
+    if (!rep->IsFormatState() && !EnterFormatState())
+        return fail(QStringLiteral("报表不能进入格式状态，未导入。"));
+    uint16_t st = 0;
+    auto check = [&](uint16_t s) {
+        if (s != 0 && st == 0) st = s;
+        return st == 0;
+    };
+    uint16_t rows = 0, cols = 0;
+    check(rep->AccessTableSize(0, &rows, &cols));
+    if (rows < maxRow || cols < maxCol) {
+        rows = uint16_t(std::max<int>(rows, maxRow));
+        cols = uint16_t(std::max<int>(cols, maxCol));
+        check(rep->AccessTableSize(1, &rows, &cols));
+    }
+    for (const auto& [pos, fmt] : formats) {
+        if (st) break;
+        const CellArea area = CellArea::cell(pos.first, pos.second);
+        auto set = [&](int code, int value) {
+            int32_t v = value;
+            check(rep->AccessAreaFormat(1, code, &v, &area));
+        };
+        if (fmt.kind >= 0) set(kFmtKind, fmt.kind);
+        if (fmt.lines >= 0) {
+            set(kFmtRightLine, fmt.lines / 10);
+            set(kFmtBottomLine, fmt.lines % 10);
+        }
+        if (fmt.alignment >= 0) {
+            set(kFmtHAlign, fmt.alignment / 10);
+            set(kFmtVAlign, fmt.alignment % 10);
+        }
+        if (fmt.font >= 0) set(kFmtFont, fmt.font);
+        if (fmt.fontSize >= 0) set(kFmtFontSize, fmt.fontSize);
+        if (fmt.fontStyle >= 0) set(kFmtFontStyle, fmt.fontStyle);
+    }
+    for (const auto& [r, h] : heights) {
+        uint16_t v = uint16_t(h);
+        check(rep->AccessRowColSize(1, 0, r, &v));
+    }
+    for (const auto& [c, w] : widths) {
+        uint16_t v = uint16_t(w);
+        check(rep->AccessRowColSize(1, 1, c, &v));
+    }
+    for (const ImportedCell& c : cells)
+        if (st == 0 && c.kind == kCellLabel)
+            check(rep->SetCellValue(CellValue{kCellLabel, 0, c.text}, c.row, c.col, 0));
+
+    // Then the pages: their keywords and values.
+    if (st == 0 && !EnterDataState()) st = 1;
+    if (st == 0 && rep->GetPageCount() < maxPage)
+        check(rep->AppendRowColPage(maxPage - rep->GetPageCount(), 2));
+    for (const auto& [page, kw] : keywords) {
+        if (st) break;
+        if (!std::isnan(kw.first)) check(rep->SetPageKeyword(kYearSlot, {1, kw.first, {}}, page));
+        if (!std::isnan(kw.second)) check(rep->SetPageKeyword(kMonthSlot, {1, kw.second, {}}, page));
+    }
+    for (const ImportedCell& c : cells) {
+        if (st) break;
+        if (c.kind == kCellLabel) continue;
+        const CellValue v = c.kind == kCellNumber ? CellValue::ofNumber(c.number) : CellValue::ofText(c.text);
+        check(rep->SetCellValue(v, c.row, c.col, c.page));
+    }
+    res.cells = int(cells.size());
+    res.pages = maxPage;
+    SetModifiedFlag();
+    UpdateAllViews();
+    if (result) *result = res;
+    if (st) return fail(QStringLiteral("导入%1时出错：%2").arg(QDir::toNativeSeparators(path), StatusText(st)));
+    return true;
+}
+
+namespace qor {
+
+void OnExportText(CQorsDoc& doc) { OnExportText(doc, DocDialogs()); }
+
+void OnExportText(CQorsDoc& doc, IDocDialogs& dialogs) {
+    CReportHandle* rep = doc.GetReport();
+    if (!rep) return;
+    ExportDlgMembers m;
+    m.targetDir = GetImportPath();
+    const auto chosen = dialogs.ExportDlg(m);
+    if (!chosen) return;
+    const QString path = QDir(chosen->targetDir).filePath(chosen->fileName);
+    QString error;
+    int cells = 0;
+    bool ok = false;
+    try {
+        ok = ExportReportText(*rep, path, QFileInfo(doc.GetPathName()).completeBaseName(), &error,
+                              &cells);
+    } catch (const std::exception& e) {
+        error = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        error = QStringLiteral("导出时出现意外错误。");
+    }
+    if (!ok) {
+        messageBox(error, LoadErrorText(62062), MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    messageBox(QStringLiteral("已导出%1个单元到%2。").arg(cells).arg(QDir::toNativeSeparators(path)),
+               LoadErrorText(62062), MsgButtons::Ok, MsgIcon::Information);
+}
+
+}  // namespace qor
