@@ -53,11 +53,12 @@ struct HtmlConversion {
 // first kMaxHtmlConversionFiles files are taken.
 HtmlConversion ConvertReportsToHtml(const QStringList& files);
 
-// The templates of an industry's common reports, from "qormodel.cfg" in
-// the language folder of the template directory, trying zh-TW, en-US and
+// The templates of an industry's common reports, from the template list
+// "qormodel.cfg" in the language folder below listRoot (the data
+// directory, where the template dialogs keep it), trying zh-TW, en-US and
 // zh-CN after the current language; *language is the folder that had
 // them. Empty when none has the industry.
-QStringList CommonReportTemplates(const QString& templateDir, const QString& industry,
+QStringList CommonReportTemplates(const QString& listRoot, const QString& industry,
                                   QString* language);
 
 class CMainFrame : public QMainWindow, public qor::ICommandTarget {

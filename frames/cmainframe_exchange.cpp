@@ -10,6 +10,8 @@
 #include "exchange/xmldom.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
+
+#include "dialogs/templatelist.h"
 #include "frames/cmyfiledlg.h"
 #include "platform/datadir.h"
 #include "platform/inifile.h"
@@ -27,7 +29,6 @@ constexpr int kStrAllOfIndustry = 63171;
 constexpr int kStrTemplates = 63172;
 // The section of one industry is read up to this many characters, as
 // "key=value" entries each with its end.
-constexpr qsizetype kMaxTemplateSection = 2048;
 
 void tellUser(const QString& text, MsgIcon icon = MsgIcon::Warning) {
     messageBox(text, LoadErrorText(57344), MsgButtons::Ok, icon);
@@ -113,30 +114,18 @@ void CMainFrame::OnConvertToHtml() {
     tellUser(result.Message(), clean ? MsgIcon::Information : MsgIcon::Warning);
 }
 
-QStringList CommonReportTemplates(const QString& templateDir, const QString& industry,
+QStringList CommonReportTemplates(const QString& listRoot, const QString& industry,
                                   QString* language) {
     const QString original = LanguageCode();
     QStringList tried{original, QStringLiteral("zh-TW"), QStringLiteral("en-US"),
                       QStringLiteral("zh-CN")};
     for (const QString& lang : tried) {
-        const QString folder = QDir(templateDir).filePath(lang);
-        IniFile ini(QDir(folder).filePath(QStringLiteral("qormodel.cfg")));
+        // The one template list the template dialogs keep, read whole; its
+        // paths resolve by the list's own rules.
+        const TemplateListFile list(QDir(listRoot).filePath(lang + QStringLiteral("/qormodel.cfg")));
         QStringList templates;
-        qsizetype used = 0;
-        for (const QString& key : ini.keys(industry)) {
-            const QString value = ini.readString(industry, key);
-            used += key.size() + 1 + value.size() + 1;
-            if (used > kMaxTemplateSection) break;
-            if (value.isEmpty()) continue;
-            // A bare name lies in the language folder; a Windows path is
-            // mapped below the data directory like every such path.
-            if (value.contains(QLatin1Char(':')) || value.contains(QLatin1Char('\\')))
-                templates << nativePath(value);
-            else if (QDir::isRelativePath(value))
-                templates << QDir(folder).filePath(value);
-            else
-                templates << value;
-        }
+        for (const QString& path : list.Industry(industry).paths)
+            if (!path.isEmpty()) templates << path;
         if (!templates.isEmpty()) {
             if (language) *language = lang;
             return templates;
@@ -148,12 +137,11 @@ QStringList CommonReportTemplates(const QString& templateDir, const QString& ind
 void CMainFrame::OnCommonReports() {
     const CReaderApp* app = CReaderApp::Current();
     const QString industry = app ? app->m_strIndustryName : QString();
-    const QString templateDir = app ? app->m_strTemplateDir : QString();
     const QString question = LoadErrorText(kStrAllOfIndustry) + QLatin1Char('(') + industry +
                              QLatin1Char(')') + LoadErrorText(kStrTemplates);
     if (!askYesNo(question, LoadErrorText(57344), true)) return;
     QString language;
-    const QStringList templates = CommonReportTemplates(templateDir, industry, &language);
+    const QStringList templates = CommonReportTemplates(dataDir(), industry, &language);
     if (templates.isEmpty()) {
         // The language stays as it was when no folder has the industry.
         tellUser(LoadErrorText(kMsgNothingFound) + LoadErrorText(kStrTemplates) + industry +

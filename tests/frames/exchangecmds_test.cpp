@@ -6,6 +6,7 @@
 
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "platform/datadir.h"
 #include "reader/creaderapp.h"
 #include "frame_fixture.h"
 #include "frames/cmyfiledlg.h"
@@ -109,12 +110,14 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     const QString dir = qortest::freshDir("frames-models");
     CReaderApp app(dir + "/app.ini");
     app.m_strIndustryName = QStringLiteral("工业");
-    app.m_strTemplateDir = dir;
-    // zh-TW has no such industry; en-US lists two templates (one by a
-    // bare name, one by a full path); zh-CN, tried last, lists another.
+    // The list is the template dialogs' one, in the data directory's
+    // language folders. zh-TW has no such industry; en-US lists two
+    // templates (one by a bare name, one by a full path); zh-CN, tried
+    // last, lists another.
+    const QString lists = qor::dataDir();
     auto write = [&](const QString& lang, const QByteArray& text) {
-        QDir().mkpath(dir + "/" + lang);
-        QFile f(dir + "/" + lang + "/qormodel.cfg");
+        QDir().mkpath(lists + "/" + lang);
+        QFile f(lists + "/" + lang + "/qormodel.cfg");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     };
@@ -122,7 +125,7 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     const QString elsewhere = dir + "/elsewhere.rep";
     write("en-US", ("[工业]\n1=bs.rep\n2=" + elsewhere + "\n").toUtf8());
     write("zh-CN", "[工业]\n1=never.rep\n");
-    for (const QString& t : {dir + "/en-US/bs.rep", elsewhere}) {
+    for (const QString& t : {lists + "/en-US/bs.rep", elsewhere}) {
         CReportHandle made(t);
         uint16_t rows = 12, cols = 3;
         ASSERT_EQ(made.AccessTableSize(1, &rows, &cols), 0);
@@ -155,6 +158,8 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     EXPECT_EQ(frame->Children().size(), 2);
     SetLanguageCode(before);
     for (CChildFrame* child : frame->Children()) child->GetDocument()->SetModifiedFlag(false);
+    for (const char* lang : {"zh-TW", "en-US", "zh-CN"})
+        QFile::remove(lists + "/" + lang + "/qormodel.cfg");
 }
 
 }  // namespace
