@@ -217,3 +217,33 @@ TEST_F(MenuWalk, TemplatePivotAndBatchCommandsReachTheirDialogs) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MenuWalk, ExchangeAndSmallDialogCommandsReachTheirDialogs) {
+    QList<int> seen;
+    CQorDialog::SetModalHook([&](CQorDialog& d) {
+        seen << d.TemplateId();
+        d.OnCancel();
+    });
+    struct Case {
+        int id;
+        bool dataState;
+        bool chart;
+        int templateId;
+    };
+    for (const auto& [id, dataState, chart, templateId] :
+         {Case{34030, true, false, 456}, Case{33268, false, false, 478},
+          Case{34031, false, false, 479}, Case{34032, false, false, 600},
+          Case{33259, true, true, 457}, Case{57860, true, true, 460}}) {
+        prepare(dataState, chart);
+        seen.clear();
+        EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
+        frame->Router().Execute(id);
+        QApplication::processEvents();
+        EXPECT_EQ(seen, QList<int>{templateId}) << id;
+    }
+    CQorDialog::SetModalHook({});
+}
+
+}  // namespace
