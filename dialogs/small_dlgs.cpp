@@ -317,7 +317,9 @@ const QString kTipSection = QStringLiteral("Tip");
 QString CTipDlg::TipsFilePath() {
     const CReaderApp* app = CReaderApp::Current();
     const QString dir = app ? app->ProgramDirectory : QString();
-    return QDir(dir).filePath(LanguageCode() + QStringLiteral("/qorw.txt"));
+    // Before a login has set the language the program speaks Chinese.
+    const QString language = LanguageCode().isEmpty() ? QStringLiteral("zh-CN") : LanguageCode();
+    return QDir(dir).filePath(language + QStringLiteral("/qorw.txt"));
 }
 
 CTipDlg::CTipDlg(QWidget* parent, const QString& path)
