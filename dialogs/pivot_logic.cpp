@@ -6,6 +6,7 @@
 #include <QUuid>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -33,6 +34,33 @@ struct CellPos {
 };
 
 }  // namespace
+
+void PivotGrid::SetNumber(int r, int c, double value, int decimals) {
+    const qsizetype n = qsizetype(rows) * cols, i = qsizetype(r) * cols + c;
+    if (places.size() != n) {
+        places.fill(-1, n);
+        numbers.fill(0, n);
+    }
+    numbers[i] = value;
+    places[i] = qint8(decimals);
+    cells[i] = QString();
+}
+
+const QString& PivotGrid::at(int r, int c) const {
+    const qsizetype i = qsizetype(r) * cols + c;
+    if (i < places.size() && places[i] >= 0 && cells[i].isNull())
+        cells[i] = FormatFixedNumber(numbers[i], places[i]);
+    return cells[i];
+}
+
+QString& PivotGrid::at(int r, int c) {
+    const qsizetype i = qsizetype(r) * cols + c;
+    if (i < places.size() && places[i] >= 0) {
+        std::as_const(*this).at(r, c);
+        places[i] = -1;
+    }
+    return cells[i];
+}
 
 PivotGrid BuildPivotGrid(CReportHandle& report, const QList<CalcRange>& areas,
                          const QStringList& labels) {
@@ -88,7 +116,7 @@ PivotGrid BuildPivotGrid(CReportHandle& report, const QList<CalcRange>& areas,
             if (v.isText())
                 g.at(r, i + 1) = v.text.left(32);
             else if (v.kind != kCellUnset && cells[i].decimals >= 0)
-                g.at(r, i + 1) = FormatFixedNumber(v.number, cells[i].decimals);
+                g.SetNumber(r, i + 1, v.number, std::min(cells[i].decimals, 127));
         }
         for (int k = 0; k < keywordSlots.size(); ++k) {
             KeywordValue kv;
@@ -165,7 +193,14 @@ bool SavePivotGrid(const PivotGrid& grid, const QString& path, QString* error, Q
                 const bool dates = isDateColumn(grid.at(0, c));
                 for (int r = 0; r < rows; ++r) {
                     double v = 0;
-                    numeric[r][c] = !(r > 0 && dates) && wholeNumber(grid.at(r, c), &v);
+                    if (grid.IsNumber(r, c)) {
+                        // The value read from its cell, already rounded to
+                        // the decimals it shows.
+                        v = grid.Number(r, c);
+                        numeric[r][c] = !(r > 0 && dates);
+                    } else {
+                        numeric[r][c] = !(r > 0 && dates) && wholeNumber(grid.at(r, c), &v);
+                    }
                     numbers[r][c] = v;
                 }
                 // One format call per run of rows of the same kind.
@@ -182,11 +217,13 @@ bool SavePivotGrid(const PivotGrid& grid, const QString& path, QString* error, Q
             if (st == 0) check(rep.AppendRowColPage(1, 2));
             for (int r = 0; r < rows && st == 0; ++r)
                 for (int c = 1; c <= cols && st == 0; ++c) {
+                    if (numeric[r][c]) {
+                        check(rep.SetCellValue(CellValue::ofNumber(numbers[r][c]), r + 1, c, 1));
+                        continue;
+                    }
                     const QString& text = grid.at(r, c);
-                    if (text.isEmpty()) continue;
-                    check(rep.SetCellValue(numeric[r][c] ? CellValue::ofNumber(numbers[r][c])
-                                                         : CellValue::ofText(text.left(32)),
-                                           r + 1, c, 1));
+                    if (!text.isEmpty())
+                        check(rep.SetCellValue(CellValue::ofText(text.left(32)), r + 1, c, 1));
                 }
             if (st == 0) check(rep.Save());
         }

@@ -1,8 +1,10 @@
 #pragma once
 // The pivot of chosen cells over the current and every following page:
 // one grid row per page, one column per cell, then the page keywords. The
-// grid is plain strings so a thousand pages of 3,000 cells open quickly;
-// saving it makes a new report of its header and rows.
+// grid is plain strings so a thousand pages of 3,000 cells open quickly; a
+// number read from a cell is kept as its value and decimals and turned
+// into its text only when shown. Saving it makes a new report of its
+// header and rows.
 
 #include <QList>
 #include <QString>
@@ -20,9 +22,23 @@ struct PivotGrid {
     static constexpr int kMaxCells = 3000;
     int rows = 0;
     int cols = 0;
-    QVector<QString> cells;  // row-major
-    const QString& at(int r, int c) const { return cells[qsizetype(r) * cols + c]; }
-    QString& at(int r, int c) { return cells[qsizetype(r) * cols + c]; }
+    // Row-major texts; a number cell's text is made on first use.
+    mutable QVector<QString> cells;
+    // Empty, or one per cell: the value of a number cell and its decimals
+    // (-1 for a text cell).
+    QVector<double> numbers;
+    QVector<qint8> places;
+
+    bool IsNumber(int r, int c) const {
+        const qsizetype i = qsizetype(r) * cols + c;
+        return i < places.size() && places[i] >= 0;
+    }
+    double Number(int r, int c) const { return numbers[qsizetype(r) * cols + c]; }
+    void SetNumber(int r, int c, double value, int decimals);
+    // The cell's text as shown.
+    const QString& at(int r, int c) const;
+    // The cell as a text to change (a number cell becomes that text).
+    QString& at(int r, int c);
 };
 
 // Row 0 heads the columns (labels, else the cells' references, then the
