@@ -234,7 +234,7 @@ namespace qor {
 namespace {
 
 struct ImportedCell {
-    int page = 1, row = 0, col = 0, kind = kCellNumber;
+    int line = 0, page = 1, row = 0, col = 0, kind = kCellNumber;
     double number = 0;
     QString text;
 };
@@ -327,14 +327,17 @@ bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& la
         } else {
             cell.text = value;
         }
+        cell.line = line;
         cell.row = int(row);
         cell.col = int(col);
         cell.page = int(page);
         maxRow = std::max(maxRow, cell.row);
         maxCol = std::max(maxCol, cell.col);
         maxPage = std::max(maxPage, cell.page);
+        // The cell's kind always: a text written into a number cell would
+        // be turned into a number.
         ImportedFormat& fmt = formats[{cell.row, cell.col}];
-        if (column(kFieldKind) > 0) fmt.kind = cell.kind;
+        fmt.kind = cell.kind;
         int64_t v = 0;
         if (number(kFieldLines, &v) && v >= 0 && v <= 77 && v % 10 <= 7) fmt.lines = int(v);
         if (number(kFieldAlignment, &v) && v >= 0 && v <= 33 && v % 10 <= 3) fmt.alignment = int(v);
@@ -410,13 +413,22 @@ bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& la
         if (!std::isnan(kw.first)) check(rep->SetPageKeyword(kYearSlot, {1, kw.first, {}}, page));
         if (!std::isnan(kw.second)) check(rep->SetPageKeyword(kMonthSlot, {1, kw.second, {}}, page));
     }
+    // A value the report refuses (a formula cell, a table text written for
+    // the same place) is left out and said; the others still go in.
+    int written = 0;
     for (const ImportedCell& c : cells) {
         if (st) break;
-        if (c.kind == kCellLabel) continue;
+        if (c.kind == kCellLabel) {
+            ++written;
+            continue;
+        }
         const CellValue v = c.kind == kCellNumber ? CellValue::ofNumber(c.number) : CellValue::ofText(c.text);
-        check(rep->SetCellValue(v, c.row, c.col, c.page));
+        if (const uint16_t s = rep->SetCellValue(v, c.row, c.col, c.page))
+            note(c.line, QStringLiteral("单元不接受该值（%1），未导入。").arg(StatusText(s)));
+        else
+            ++written;
     }
-    res.cells = int(cells.size());
+    res.cells = written;
     res.pages = maxPage;
     SetModifiedFlag();
     UpdateAllViews();

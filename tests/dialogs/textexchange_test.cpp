@@ -221,6 +221,18 @@ TEST(TextExchange, ImportLeavesOutBadLinesAndRefusesAFileWithNothingToRead) {
     ASSERT_EQ(doc.GetReport()->GetCellValue(&v, 3, 2, 1), 0);
     EXPECT_DOUBLE_EQ(v.number, 7.5);
 
+    // Without a kind field a character value makes a text cell; it is
+    // never turned into a number.
+    ImportLayout texts;
+    ReadImportFieldLine(QStringLiteral("行号,1,数值"), texts);
+    ReadImportFieldLine(QStringLiteral("列号,2,数值"), texts);
+    ReadImportFieldLine(QStringLiteral("值,3,字符"), texts);
+    writeFile(dir + "/t.txt", "1,1,00123\r\n");
+    CQorsDoc textDoc;
+    ASSERT_TRUE(textDoc.OnNewDocument());
+    ASSERT_TRUE(textDoc.ImportExportText(dir + "/t.txt", texts, &result, &error));
+    EXPECT_EQ(textDoc.GetReport()->GetCellText(1, 1, 1), "00123");
+
     writeFile(dir + "/b.txt", "\"open quote,1,2\r\n");
     CQorsDoc other;
     ASSERT_TRUE(other.OnNewDocument());
