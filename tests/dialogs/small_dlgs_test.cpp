@@ -8,9 +8,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QRadioButton>
 
 #include "charts/cgraphitem.h"
+#include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/dlgbuild.h"
 #include "dialogs/small_dlgs.h"
 #include "dialogs/small_logic.h"
@@ -160,4 +162,29 @@ TEST(SmallDialogs, ChartPropertiesScaleTheDescriptionByTheRealChangeOfSize) {
     EXPECT_EQ(chart->GetRect().width(), 300);
     ASSERT_TRUE(view::ApplyChartScale(doc, *chart, 150, false));
     EXPECT_EQ(chart->GetRect().width(), 450);
+}
+
+TEST(SmallDialogs, ListMemoryShowsTheVariablesAndTheirValuesInTheDialog) {
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    ci.SetDocument(nullptr);
+    ci.SetReport(nullptr);
+    const cmd::CalcSubsystemHooks before = ci.SubsystemHooks();
+    InstallSmallDialogs(nullptr);
+    ASSERT_EQ(ci.RunLine("let &qty = 12"), 0);
+    ASSERT_EQ(ci.RunLine("let &who = \"张三\""), 0);
+    QStringList names, second;
+    CQorDialog::SetModalHook([&](CQorDialog& d) {
+        EXPECT_EQ(d.TemplateId(), CVariablesDlg::IDD);
+        auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(CVariablesDlg::IDC_LIST));
+        for (int i = 0; i < list->count(); ++i) names << list->item(i)->text();
+        const int who = int(names.indexOf("&who") >= 0 ? names.indexOf("&who") : names.indexOf("who"));
+        ASSERT_GE(who, 0) << names.join(',').toStdString();
+        list->setCurrentRow(who);
+        second << qobject_cast<QLineEdit*>(d.GetDlgItem(CVariablesDlg::IDC_VALUE))->text();
+        d.OnOK();
+    });
+    EXPECT_EQ(ci.RunLine("list memory"), 0) << ci.LastErrorText().toStdString();
+    CQorDialog::SetModalHook({});
+    ci.SetSubsystemHooks(before);
+    EXPECT_EQ(second, QStringList{"张三"});
 }

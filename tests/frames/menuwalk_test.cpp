@@ -3,6 +3,8 @@
 // with a cell selected, and with a chart selected. An item that is on
 // reaches a handler when triggered; an item that is off says why.
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QDialog>
 #include <QMdiArea>
 #include <QMenu>
@@ -244,6 +246,36 @@ TEST_F(MenuWalk, ExchangeAndSmallDialogCommandsReachTheirDialogs) {
         EXPECT_EQ(seen, QList<int>{templateId}) << id;
     }
     CQorDialog::SetModalHook({});
+}
+
+TEST_F(MenuWalk, AppearanceAndPropertiesChangeTheSelectedChart) {
+    CChildFrame* child = prepare(true, true);
+    CQorsDoc* doc = child->GetDocument();
+    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
+    CComItem* item = doc->GetNextComItem(pos);
+    ASSERT_TRUE(item);
+    item->SetSize(200, 100);
+    const bool border = item->HasBorder();
+    doc->SetModifiedFlag(false);
+    CQorDialog::SetModalHook([&](CQorDialog& d) {
+        if (d.TemplateId() == 457) {
+            auto* box = qobject_cast<QCheckBox*>(d.GetDlgItem(1162));
+            box->setChecked(!box->isChecked());
+        } else {
+            qobject_cast<QLineEdit*>(d.GetDlgItem(1004))->setText("150");
+            // Typing marks the change as the edit's own signal does.
+            emit qobject_cast<QLineEdit*>(d.GetDlgItem(1004))->textEdited("150");
+        }
+        d.OnOK();
+    });
+    frame->Router().Execute(33259);
+    EXPECT_EQ(item->HasBorder(), !border);
+    EXPECT_TRUE(doc->IsModified());
+    frame->Router().Execute(57860);
+    CQorDialog::SetModalHook({});
+    EXPECT_EQ(item->GetRect().width(), 300);
+    EXPECT_EQ(item->GetRect().height(), 150);
+    doc->SetModifiedFlag(false);
 }
 
 }  // namespace
