@@ -289,8 +289,11 @@ CSysInfoDlg::CSysInfoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     const std::pair<int, const char*> rows[] = {
         {1000, "操作系统："}, {1004, "CPU类型："},     {1036, "物理内存："}, {1050, "可用物理内存："},
         {1051, "显示器："},   {1052, "磁盘可用空间："}, {1053, "计算机名："}};
-    for (const auto& [id, label] : rows)
-        AddDlgRow(grid, QString::fromUtf8(label), Bind(id, readOnlyEdit(this)));
+    for (const auto& [id, label] : rows) {
+        QLineEdit* edit = Bind(id, readOnlyEdit(this));
+        edit->setMinimumWidth(300);
+        AddDlgRow(grid, QString::fromUtf8(label), edit);
+    }
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -304,7 +307,10 @@ bool CSysInfoDlg::OnInitDialog() {
                                               {1050, f.available}, {1051, f.display}, {1052, f.disk},
                                               {1053, f.computer}};
     for (const auto& [id, text] : values)
-        if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id))) e->setText(text);
+        if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id))) {
+            e->setText(text);
+            e->setCursorPosition(0);
+        }
     return true;
 }
 

@@ -20,6 +20,7 @@
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
+#include "reader/creaderapp.h"
 #include "tests/common/testsupport.h"
 #include "view/viewitems_logic.h"
 
@@ -105,7 +106,10 @@ TEST(SmallDialogs, CustomMenuChecksTheFileOnlyForTheCustomChoice) {
 TEST(SmallDialogs, TipDialogRestartsOnAChangedFileAndStoresTheStartUpBoxInverted) {
     const QString dir = qortest::freshDir("tipdlg");
     writeFile(dir + "/qorw.txt", "First\nSecond\n");
-    CAppEnvironment& env = CAppEnvironment::Instance();
+    // A profile of the test's own.
+    CReaderApp app(dir + "/qor.ini");
+    CAppEnvironment env(app);
+    ASSERT_EQ(&CAppEnvironment::Instance(), &env);
     env.WriteProfileString("Tip", "TimeStamp", "old");
     env.WriteProfileInt("Tip", "FilePos", 6);
     env.WriteProfileInt("Tip", "StartUp", 0);
