@@ -1,5 +1,6 @@
 #include "exchange/csvline.h"
 
+#include "cmdlang/scripts.h"
 #include "platform/codepage.h"
 
 namespace qor::csv {
@@ -91,8 +92,8 @@ QByteArray EncodeText(const QString& text, bool* utf8) {
 }
 
 QString DecodeText(const QByteArray& bytes) {
-    if (bytes.startsWith(kUtf8Bom)) return QString::fromUtf8(bytes.mid(kUtf8Bom.size()));
-    return decodeCp936(bytes);
+    // A file written by hand may be UTF-8 without the mark, or UTF-16.
+    return cmd::DecodeScriptBytes(bytes);
 }
 
 }  // namespace qor::csv

@@ -24,8 +24,9 @@ bool SplitRecords(const QString& text, QList<QStringList>* records, QString* err
 // The bytes of a whole text: code page 936, or UTF-8 with its byte-order
 // mark when a character does not fit (*utf8 says which).
 QByteArray EncodeText(const QString& text, bool* utf8 = nullptr);
-// The text of such bytes: UTF-8 after a byte-order mark, else code page
-// 936 (read as GB18030).
+// The text of such bytes: a byte-order mark decides (UTF-8, UTF-16);
+// without one, valid UTF-8 is UTF-8 and anything else code page 936 (read
+// as GB18030).
 QString DecodeText(const QByteArray& bytes);
 
 }  // namespace qor::csv

@@ -227,11 +227,13 @@ TEST(TextExchange, ImportLeavesOutBadLinesAndRefusesAFileWithNothingToRead) {
     ReadImportFieldLine(QStringLiteral("行号,1,数值"), texts);
     ReadImportFieldLine(QStringLiteral("列号,2,数值"), texts);
     ReadImportFieldLine(QStringLiteral("值,3,字符"), texts);
-    writeFile(dir + "/t.txt", "1,1,00123\r\n");
+    // A hand-written UTF-8 file without its mark reads as UTF-8.
+    writeFile(dir + "/t.txt", "1,1,00123\r\n2,1,\xe7\x8e\xb0\xe9\x87\x91\r\n");
     CQorsDoc textDoc;
     ASSERT_TRUE(textDoc.OnNewDocument());
     ASSERT_TRUE(textDoc.ImportExportText(dir + "/t.txt", texts, &result, &error));
     EXPECT_EQ(textDoc.GetReport()->GetCellText(1, 1, 1), "00123");
+    EXPECT_EQ(textDoc.GetReport()->GetCellText(2, 1, 1), QStringLiteral("现金"));
 
     writeFile(dir + "/b.txt", "\"open quote,1,2\r\n");
     CQorsDoc other;
