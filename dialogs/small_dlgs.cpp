@@ -24,6 +24,7 @@
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "engine/errorlog.h"
 #include "engine/messages.h"
+#include "platform/datadir.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
@@ -322,7 +323,7 @@ const QString kTipSection = QStringLiteral("Tip");
 
 QString CTipDlg::TipsFilePath() {
     const CReaderApp* app = CReaderApp::Current();
-    const QString dir = app ? app->ProgramDirectory : QString();
+    const QString dir = app ? app->ProgramDirectory : moduleDir();
     // Before a login has set the language the program speaks Chinese.
     const QString language = LanguageCode().isEmpty() ? QStringLiteral("zh-CN") : LanguageCode();
     return QDir(dir).filePath(language + QStringLiteral("/qorw.txt"));
