@@ -388,8 +388,8 @@ public:
     int GetComItemCount() const { return int(m_items.size()); }
     std::shared_ptr<CComItem> GetComItemShared(const CComItem* item) const;
 
-    // Stores the description into the current chart (and, with a chart
-    // frame open, into the current page's chart of the same name); 1.
+    // Stores the description into the current chart (that chart alone);
+    // 1.
     int CreateChart(const qor::items::ChartDesc& desc);
     // Removes the current chart; the next chart (else the previous) becomes
     // current. False when no chart remains.

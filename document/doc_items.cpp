@@ -166,21 +166,11 @@ std::shared_ptr<CComItem> CQorsDoc::GetComItemShared(const CComItem* item) const
 
 int CQorsDoc::CreateChart(const ChartDesc& desc) {
     m_currentChartDesc = desc;
+    // Only the current chart itself changes: names repeat (pasted charts,
+    // counters past 999), so another chart of the same name is never taken
+    // for it.
     if (auto* chart = dynamic_cast<CGraphItem*>(m_posCurrentChart)) {
-        const QString name = chart->GetChartDesc().GetText(ChartDesc::kNameText);
         chart->SetChartDesc(desc);
-        if (m_bChartFrameOpen) {
-            // The chart frame shows the current page's copy of the chart.
-            for (const std::shared_ptr<CComItem>& p : m_items) {
-                auto* other = dynamic_cast<CGraphItem*>(p.get());
-                if (!other || other == chart || int(other->GetPage()) != m_nCurPage ||
-                    other->GetChartDesc().GetText(ChartDesc::kNameText) != name)
-                    continue;
-                other->SetChartDesc(desc);
-                UpdateItemViews(other);
-                break;
-            }
-        }
         UpdateItemViews(chart);
     }
     SetModifiedFlag();

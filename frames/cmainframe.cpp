@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "charts/cgraphitem.h"
+#include "charts/ui/cpicframe.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cqorsdoc.h"
@@ -36,6 +38,7 @@
 #include "reader/cappenvironment.h"
 #include "resources/stringtable.h"
 #include "view/cqorsplitterwnd.h"
+#include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 
@@ -61,6 +64,7 @@ constexpr int kImportSpreadsheetXml = 33332;
 constexpr int kAuditStatementCount = 33337;
 constexpr int kMailSend = 33265, kMailReceive = 33266, kMailSetup = 33267;
 constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
+constexpr int kChartWindow = 33024;
 
 const QString kOpenFilter = QStringLiteral(
     "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
@@ -133,6 +137,12 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_chartBar->hide();
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        if (auto* chartFrame = qobject_cast<CPicFrame*>(w)) {
+            m_lastChartFrame = chartFrame;
+            UpdateFrameState();
+            return;
+        }
+        if (w) m_lastChartFrame = nullptr;
         OnChildActivated(qobject_cast<CChildFrame*>(w));
     });
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -235,7 +245,7 @@ void CMainFrame::createMenus() {
     m_menuStyle->setParent(this);
     menuBar()->setStyle(m_menuStyle);
     const MenuTable& table = BuiltinMenuTable();
-    for (int id : {kMenuNoReport, kMenuReport}) {
+    for (int id : {kMenuNoReport, kMenuReport, kMenuChartEdit}) {
         QList<QMenu*> tops;
         for (const MenuEntry& e : table.menus.value(id))
             if (e.kind == MenuEntry::Popup) tops.append(buildMenu(e.children, e.text));
@@ -485,6 +495,8 @@ void CMainFrame::OnChildActivated(CChildFrame* child) {
         m_cmdBar->show();
     }
     CQorsDoc* doc = child->GetDocument();
+    // Charts changed in the chart frame are drawn anew on the sheet.
+    qor::RefreshChangedCharts(doc);
     if (first) {
         child->SetPageTabs(0, 0, doc->IsDataState() ? 1 : 0);
         ShowFormatBarForState(doc->IsDataState());
@@ -531,6 +543,7 @@ bool CMainFrame::FormulaBarEditable(const CQorsDoc* doc) {
 }
 
 void CMainFrame::UpdateFrameState() {
+    syncChartMenu();
     m_router.UpdateAll();
     CQorsDoc* doc = ActiveDocument();
     m_formatBar->ShowFor(doc);
@@ -607,6 +620,15 @@ void CMainFrame::SetChildPageTabs(CChildFrame* child, int count, int current, in
 
 QList<qor::ICommandTarget*> CMainFrame::chain() {
     QList<qor::ICommandTarget*> targets;
+    // The chart frame takes the commands it knows; the report's window and
+    // document are not asked while it is in front.
+    if (CPicFrame* chartFrame = ActiveChartFrame()) {
+        m_passChild = nullptr;
+        targets.append(chartFrame);
+        targets.append(this);
+        for (const auto& target : m_extraTargets) targets.append(target.get());
+        return targets;
+    }
     CChildFrame* child = ActiveChild();
     m_passChild = child;
     if (child) {
@@ -637,6 +659,7 @@ bool isFrameCommand(int id) {
         case kExecute: case kStandardMenu: case kImportOwnXml: case kConvertToHtml:
         case kCommonReports:
         case kMailSend: case kMailReceive: case kMailSetup:
+        case kChartWindow:
             return true;
         case kFileManager:
             // Known only once a file-manager control is registered; until
@@ -672,6 +695,13 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kConvertToHtml:
         case kCommonReports:
             s.enabled = true;
+            return true;
+        case kChartWindow:
+            s.enabled = doc && doc->IsOpen() && !doc->m_bChartWindowOpen;
+            if (!s.enabled)
+                s.reason = ActiveChartFrame() || (doc && doc->m_bChartWindowOpen)
+                               ? QStringLiteral("本报表的图表窗口已经打开")
+                               : noReport;
             return true;
         case kStandardMenu:
             s.enabled = m_userMenuActive;
@@ -768,6 +798,9 @@ bool CMainFrame::OnCommand(int id) {
         case kStandardMenu:
             ReturnToStandardMenu();
             return true;
+        case kChartWindow:
+            OpenChartWindow();
+            return true;
         case kMailSend:
             mail::StartSend(this);
             return true;
@@ -863,6 +896,77 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         default:
             return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Charts
+
+CPicFrame* CMainFrame::ActiveChartFrame() const {
+    QMdiSubWindow* active = m_mdi->activeSubWindow();
+    if (auto* chartFrame = qobject_cast<CPicFrame*>(active)) return chartFrame;
+    // The main window itself lost the focus: the chart frame stays in front.
+    if (!active && m_lastChartFrame && m_mdi->subWindowList().contains(m_lastChartFrame.data()))
+        return m_lastChartFrame;
+    return nullptr;
+}
+
+CPicFrame* CMainFrame::OpenChartWindow() {
+    if (ActiveChartFrame()) return nullptr;
+    CChildFrame* child = ActiveChild();
+    CQorsDoc* doc = child ? child->GetDocument() : nullptr;
+    if (!doc || !doc->IsOpen() || doc->m_bChartWindowOpen) return nullptr;
+    if (CQorsView* view = child->GetActiveView()) {
+        // One chart window at a time: the chart edited on the page is done.
+        if (view->m_bChartEditing) view->EndChartEdit();
+        if (auto* chart = dynamic_cast<CGraphItem*>(view->m_pSelection)) {
+            doc->SetCurrentChart(chart);
+        } else if (!view->m_pSelection) {
+            for (CQorsDoc::ItemPos pos = doc->GetFirstComItemPos(); pos;)
+                if (auto* first = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos))) {
+                    doc->SetCurrentChart(first);
+                    break;
+                }
+        }
+    }
+    if (!qor::view::ChartUi()->OpenChartFrame(doc)) return nullptr;
+    return CPicFrame::FindFor(m_mdi, doc);
+}
+
+void CMainFrame::syncChartMenu() {
+    CPicFrame* chartFrame = ActiveChartFrame();
+    if (!chartFrame && Children().isEmpty()) {
+        if (m_pictureBars) showPictureBars(false);
+        return;
+    }
+    CQorsView* view = chartFrame ? nullptr : ActiveView();
+    const bool chart = chartFrame || (view && view->m_bChartEditing);
+    const int wanted = chart ? kMenuChartEdit : kMenuReport;
+    if (m_wantedMenu != wanted || m_currentMenu != wanted) switchMenu(wanted);
+    if (m_pictureBars != chart) showPictureBars(chart);
+}
+
+void CMainFrame::showPictureBars(bool chart) {
+    m_pictureBars = chart;
+    if (chart) {
+        for (QWidget* bar : {static_cast<QWidget*>(m_standardBar), static_cast<QWidget*>(m_editBar),
+                             static_cast<QWidget*>(m_formatBar)}) {
+            if (!bar->isVisibleTo(this)) continue;
+            m_tempHidden.insert(bar, true);
+            bar->hide();
+        }
+        if (!m_chartBar->isVisibleTo(this)) {
+            m_chartBar->show();
+            m_chartBarShown = true;
+        }
+        return;
+    }
+    for (QWidget* bar : {static_cast<QWidget*>(m_standardBar), static_cast<QWidget*>(m_editBar)})
+        if (m_tempHidden.take(bar)) bar->show();
+    if (CQorsDoc* doc = ActiveDocument()) ShowFormatBarForState(doc->IsDataState());
+    if (m_chartBarShown) {
+        m_chartBar->hide();
+        m_chartBarShown = false;
     }
 }
 

@@ -24,6 +24,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QStyle;
+class CPicFrame;
 class CQorsDoc;
 class CQorsView;
 class CFormulaBar;
@@ -177,6 +178,13 @@ public:
     static QString DocumentsDir();
     bool OpenHelp(bool commandLanguage);
 
+    // The chart frame in front (null when a report window or nothing is).
+    CPicFrame* ActiveChartFrame() const;
+    // Shows the report's charts in the chart frame (33024): the chart
+    // selected in the active view, else the first chart. Null when the
+    // report has no window or its chart frame is open already.
+    CPicFrame* OpenChartWindow();
+
     // The child window a child frame calls when it is activated or goes.
     void OnChildActivated(CChildFrame* child);
     void OnChildClosing(CChildFrame* child);
@@ -197,6 +205,10 @@ private:
     CChildFrame* addChild(std::unique_ptr<CQorsDoc> doc);
     void onFontBox(int code, int index);
     void toggleCmdBar();
+    // Menu 419 and the chart bar while a chart is edited, the report's menu
+    // and bars otherwise.
+    void syncChartMenu();
+    void showPictureBars(bool chart);
     void saveSettings();
     bool isFocusInFormulaEdit() const;
     QList<qor::ICommandTarget*> chain();
@@ -226,6 +238,9 @@ private:
     QPointer<CChildFrame> m_lastActive;
     QList<std::shared_ptr<qor::ICommandTarget>> m_extraTargets;
     CChildFrame* m_passChild = nullptr;  // the child the last chain was made for (used at once)
+    QPointer<CPicFrame> m_lastChartFrame;
+    bool m_pictureBars = false;    // the bars are arranged for a chart
+    bool m_chartBarShown = false;  // the chart bar was shown for it
 };
 
 }  // namespace qor::frames

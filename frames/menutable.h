@@ -18,6 +18,8 @@ inline constexpr int kMenuReport = 129;
 inline constexpr int kMenuCells = 115;
 inline constexpr int kMenuItem = 102;
 inline constexpr int kMenuChart = 114;
+// The menu bar while a chart is edited (in place or in the chart frame).
+inline constexpr int kMenuChartEdit = 419;
 
 inline constexpr int kBarStandard = 59392;
 inline constexpr int kBarStatus = 59393;

@@ -95,6 +95,11 @@ std::unique_ptr<IChartWindow> IChartUi::CreateChartWindow(CQorsDoc* doc, QWidget
     return nullptr;
 }
 
+bool IChartUi::OpenChartFrame(CQorsDoc* doc) {
+    (void)doc;
+    return false;
+}
+
 namespace {
 IChartUi* g_chartUi = nullptr;
 }  // namespace

@@ -120,6 +120,10 @@ public:
     virtual std::unique_ptr<IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent);
     // kIdOk or kIdCancel.
     virtual int RunInsertObjectDlg(InsertObjectDlgMembers& members);
+    // Shows the document's current chart in the chart frame (opened once
+    // per document, else brought to the front); false when there is no
+    // chart frame here.
+    virtual bool OpenChartFrame(CQorsDoc* doc);
 };
 
 // The installed chart interface (never null); installing null restores

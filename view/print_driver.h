@@ -22,6 +22,9 @@
 class CComItem;
 class CQorsDoc;
 class QPrinter;
+namespace qor {
+struct PrintRequest;
+}
 
 namespace qor::view {
 
@@ -58,6 +61,11 @@ struct PrintJobSettings {
 // The print dialog's choices as a QPrinter carries them: copies, collation,
 // a page range, and the selection choice for every page of the report.
 PrintJobSettings SettingsFromPrinter(const QPrinter& printer);
+
+// A printer of the print dialog's choice: the named printer, else the
+// default one; a PDF file when an output file was chosen or no printer
+// exists.
+std::unique_ptr<QPrinter> PrinterForRequest(const qor::PrintRequest& request);
 
 class PrintDriver {
 public:

@@ -77,8 +77,9 @@ CQorsView::PreviewRunner& previewRunner() {
     return runner;
 }
 
-// A printer of the dialog's choice: a named printer, or a PDF file.
-std::unique_ptr<QPrinter> printerFor(const qor::PrintRequest& r) {
+}  // namespace
+
+std::unique_ptr<QPrinter> qor::view::PrinterForRequest(const qor::PrintRequest& r) {
     std::unique_ptr<QPrinter> printer;
     if (!r.printerName.isEmpty()) {
         const QPrinterInfo info = QPrinterInfo::printerInfo(r.printerName);
@@ -96,8 +97,6 @@ std::unique_ptr<QPrinter> printerFor(const qor::PrintRequest& r) {
     }
     return printer;
 }
-
-}  // namespace
 
 CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
     PreviewRunner old = std::move(previewRunner());
@@ -323,7 +322,7 @@ bool CQorsView::OnCommand(int id) {
                 qor::PrintRequest r;
                 const auto chosen = qor::printDialog(r);
                 if (!chosen) break;
-                auto printer = printerFor(*chosen);
+                auto printer = qor::view::PrinterForRequest(*chosen);
                 settings.copies = std::max(1, chosen->copies);
                 PrintToPrinter(*m_pDoc, *printer, settings);
             }
@@ -452,7 +451,7 @@ void CQorsView::OnFilePrintSetup() {
     r.setupOnly = true;
     const auto chosen = qor::printDialog(r);
     if (!chosen) return;
-    m_printer = printerFor(*chosen);
+    m_printer = qor::view::PrinterForRequest(*chosen);
     m_bNoPrinter = 0;
     if (!RecalcPageLayout()) return;
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
@@ -466,7 +465,7 @@ void CQorsView::OnFilePrint(bool ask) {
     r.toPage = r.maxPage;
     const auto chosen = ask ? qor::printDialog(r) : std::optional<qor::PrintRequest>(r);
     if (!chosen) return;
-    auto printer = printerFor(*chosen);
+    auto printer = qor::view::PrinterForRequest(*chosen);
     PrintJobSettings settings;
     settings.copies = std::max(1, chosen->copies);
     settings.pageRange = !chosen->allPages;

@@ -3,6 +3,7 @@
 // rules themselves are in viewitems_logic.
 #include <QApplication>
 #include <QWidget>
+#include <cstdlib>
 
 #include "charts/ccomitem.h"
 #include "charts/cgraphitem.h"
@@ -71,6 +72,15 @@ bool CQorsView::BeginChartEdit(CComItem* item) {
     if (m_bChartEditing && m_pSelection == chart && m_pPicWnd) return true;
     SetSelection(chart);
     m_pDoc->SetCurrentChart(chart);
+    // A chart larger than the window is edited in the chart frame, where it
+    // can be scrolled; the chart is handed over as itself.
+    {
+        Rect client = chart->GetRect();
+        DocToClient(client);
+        if ((std::abs(client.width()) > width() || std::abs(client.height()) > height()) &&
+            qor::view::ChartUi()->OpenChartFrame(m_pDoc))
+            return true;
+    }
     if (!m_pPicWnd) {
         m_pPicWnd = qor::view::ChartUi()->CreateChartWindow(m_pDoc, this);
         if (!m_pPicWnd) return false;

@@ -1,10 +1,12 @@
 #include "charts/ui/chartui.h"
 
+#include <QMdiArea>
 #include <QPointer>
 #include <QWidget>
 
 #include "charts/ui/careachartdlg.h"
 #include "charts/ui/cinsertobjectdlg.h"
+#include "charts/ui/cpicframe.h"
 #include "charts/ui/cpicwnd.h"
 #include "document/cmd_dialogs.h"
 
@@ -33,6 +35,11 @@ public:
     }
     std::unique_ptr<view::IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent) override {
         return std::make_unique<CPicWnd>(doc, parent);
+    }
+    bool OpenChartFrame(CQorsDoc* doc) override {
+        // The chart frame is a window of the main window's document area.
+        QMdiArea* area = m_parent ? m_parent->findChild<QMdiArea*>() : nullptr;
+        return CPicFrame::Open(area, doc) != nullptr;
     }
     QPointer<QWidget> m_parent;
 };

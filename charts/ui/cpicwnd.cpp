@@ -1,24 +1,34 @@
 #include "charts/ui/cpicwnd.h"
 
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "charts/cgraphitem.h"
 #include "charts/chart_data.h"
 #include "charts/chart_renderer.h"
+#include "charts/chartframe_logic.h"
 #include "charts/chartwindow_logic.h"
 #include "dialogs/cqordialog.h"
 #include "dialogs/dlgbuild.h"
+#include "dialogs/viewsettings_dlgs.h"
 #include "document/cmdtarget.h"
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
+#include "platform/uiservices.h"
+#include "view/cqorsview.h"
+#include "view/ctracker.h"
+#include "view/viewitems_logic.h"
 
 using qor::items::ChartDesc;
+using qor::items::ChartFont;
 using qor::items::Rect;
 using namespace qor::charts;
 
@@ -45,6 +55,91 @@ private:
     QLineEdit* m_edit;
 };
 
+// Dialog 228: the data groups are rows or columns.
+class CDataGroupDlg : public CQorDialog {
+public:
+    static constexpr int IDC_BY_ROWS = 1073;
+    static constexpr int IDC_BY_COLUMNS = 1074;
+    CDataGroupDlg(QWidget* parent, bool byRows) : CQorDialog(parent, CPicWnd::kDlgDataGroup) {
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgDataGroup, QStringLiteral("定义数据组")));
+        auto* layout = new QVBoxLayout(this);
+        m_rows = Bind(IDC_BY_ROWS, new QRadioButton(QStringLiteral("以一行数据为一组进行比较"), this));
+        m_cols =
+            Bind(IDC_BY_COLUMNS, new QRadioButton(QStringLiteral("以一列数据为一组进行比较"), this));
+        (byRows ? m_rows : m_cols)->setChecked(true);
+        layout->addWidget(m_rows);
+        layout->addWidget(m_cols);
+        qor::AddDlgButtons(this, layout);
+    }
+    bool ByRows() const { return m_rows->isChecked(); }
+
+private:
+    QRadioButton* m_rows;
+    QRadioButton* m_cols;
+};
+
+// Dialog 229 "打开图表": the report's charts by name.
+class COpenChartDlg : public CQorDialog {
+public:
+    static constexpr int IDC_LIST = 1002;
+    COpenChartDlg(QWidget* parent, const QStringList& names, int current)
+        : CQorDialog(parent, CPicWnd::kDlgOpenChart) {
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgOpenChart, QStringLiteral("打开图表")));
+        auto* layout = new QVBoxLayout(this);
+        m_list = Bind(IDC_LIST, new QListWidget(this));
+        m_list->addItems(names);
+        if (current >= 0) m_list->setCurrentRow(current);
+        connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { OnOK(); });
+        layout->addWidget(m_list);
+        qor::AddDlgButtons(this, layout);
+    }
+    int Chosen() const {
+        // A list with nothing selected chooses nothing.
+        return m_list->selectedItems().isEmpty() ? -1 : m_list->currentRow();
+    }
+
+private:
+    QListWidget* m_list;
+};
+
+// The title-font dialog for a chart: the chart keeps at most 15 characters
+// of a face name, and a cut name is a face no font has, so only faces that
+// fit are offered and a longer one typed in is refused.
+class CChartTitleFontDlg : public CTitleFontDlg {
+public:
+    using CTitleFontDlg::CTitleFontDlg;
+    bool OnInitDialog() override {
+        CTitleFontDlg::OnInitDialog();
+        if (auto* face = faceBox()) {
+            const QString shown = face->currentText();
+            for (int i = face->count() - 1; i >= 0; --i)
+                if (face->itemText(i).size() > ChartDesc::kFontFaceChars) face->removeItem(i);
+            face->setEditText(shown);
+        }
+        return true;
+    }
+    void OnOK() override {
+        const QString face = faceBox() ? faceBox()->currentText().trimmed() : QString();
+        if (face.size() > ChartDesc::kFontFaceChars) {
+            qor::messageBox(QStringLiteral("图表的字体名称不能超过%1个字符，请另选字体。")
+                                .arg(ChartDesc::kFontFaceChars),
+                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            return;
+        }
+        CTitleFontDlg::OnOK();
+    }
+
+private:
+    QComboBox* faceBox() const { return qobject_cast<QComboBox*>(GetDlgItem(IDC_FACE)); }
+};
+
+// The style word of a chart font: italic, bold, underline and strike-out,
+// one byte each from the low end.
+uint32_t styleWord(bool italic, bool bold, bool underline, bool strikeOut) {
+    return (italic ? 1u : 0u) | (bold ? 1u << 8 : 0u) | (underline ? 1u << 16 : 0u) |
+           (strikeOut ? 1u << 24 : 0u);
+}
+
 // Cursors of the plot's handles, by handle mode.
 Qt::CursorShape handleCursor(int mode) {
     switch (mode) {
@@ -65,6 +160,39 @@ Qt::CursorShape handleCursor(int mode) {
     }
 }
 
+// Cursors of the window's own handles, by tracker hit.
+Qt::CursorShape windowCursor(int hit) {
+    switch (hit) {
+        case kWindowHitTopLeft:
+        case kWindowHitBottomRight:
+            return Qt::SizeFDiagCursor;
+        case kWindowHitTopRight:
+        case kWindowHitBottomLeft:
+            return Qt::SizeBDiagCursor;
+        case kWindowHitTop:
+        case kWindowHitBottom:
+            return Qt::SizeVerCursor;
+        case kWindowHitLeft:
+        case kWindowHitRight:
+            return Qt::SizeHorCursor;
+        default:
+            return Qt::ArrowCursor;
+    }
+}
+
+// The squares of the window's tracker, in hit order.
+QList<QRect> windowHandles(QSize size, int s) {
+    const int w = size.width(), h = size.height();
+    return {QRect(0, 0, s, s),
+            QRect(w - s, 0, s, s),
+            QRect(w - s, h - s, s, s),
+            QRect(0, h - s, s, s),
+            QRect(w / 2 - s / 2, 0, s, s),
+            QRect(w - s, h / 2 - s / 2, s, s),
+            QRect(w / 2 - s / 2, h - s, s, s),
+            QRect(0, h / 2 - s / 2, s, s)};
+}
+
 }  // namespace
 
 CPicWnd::CPicWnd(CQorsDoc* doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
@@ -80,6 +208,22 @@ CGraphItem* CPicWnd::currentChart() const {
     return m_doc ? dynamic_cast<CGraphItem*>(m_doc->GetCurrentChart()) : nullptr;
 }
 
+CQorsView* CPicWnd::sheetView() const { return qobject_cast<CQorsView*>(parentWidget()); }
+
+bool CPicWnd::InChartView() const { return !sheetView(); }
+
+bool CPicWnd::chartFrameState() const { return m_doc && m_doc->m_bChartFrameOpen != 0; }
+
+int CPicWnd::HandleSize() const { return InChartView() ? 10 : CRectTrackerEx::kHandleSize; }
+
+QList<CGraphItem*> CPicWnd::Charts() const {
+    QList<CGraphItem*> list;
+    if (!m_doc) return list;
+    for (CQorsDoc::ItemPos pos = m_doc->GetFirstComItemPos(); pos;)
+        if (auto* chart = dynamic_cast<CGraphItem*>(m_doc->GetNextComItem(pos))) list << chart;
+    return list;
+}
+
 bool CPicWnd::reload() {
     CGraphItem* chart = currentChart();
     m_haveWork = chart != nullptr;
@@ -90,8 +234,26 @@ bool CPicWnd::reload() {
 void CPicWnd::commit() {
     if (!m_doc || !currentChart()) return;
     m_doc->CreateChart(m_work);
+    // The sheet shows the charts anew once the chart frame is left.
+    if (chartFrameState()) m_doc->m_bChartChanged = 1;
     m_doc->UpdateAllViews(CQorsDoc::kHintItems);
     update();
+}
+
+bool CPicWnd::ShowChart(CGraphItem* chart) {
+    if (!m_doc || !chart || !m_doc->SetCurrentChart(chart)) return false;
+    m_selected = 0;
+    m_handleMode = 0;
+    reload();
+    if (InChartView()) {
+        const QSize size = chart->GetSize();
+        setGeometry(QRect(kSteppedChartPos, size.isEmpty() ? QSize(200, 200) : size));
+    }
+    setEnabled(true);
+    show();
+    if (chartFrameState()) m_doc->UpdateAllViews(CQorsDoc::kHintItems);
+    update();
+    return true;
 }
 
 void CPicWnd::paintEvent(QPaintEvent*) {
@@ -125,33 +287,57 @@ void CPicWnd::paintEvent(QPaintEvent*) {
         p.setBrush(Qt::NoBrush);
         p.drawRect(toQRect(NormalizedRect(m_dragRect)));
     }
-    // The window's own hatched frame marks the chart being edited.
+    // The window's frame and the handles it is moved and sized by: white
+    // squares framed in black.
     p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1, Qt::DashLine));
     p.setBrush(Qt::NoBrush);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.setPen(QPen(Qt::black, 1));
+    p.setBrush(Qt::white);
+    for (const QRect& h : windowHandles(size(), HandleSize())) p.drawRect(h.adjusted(0, 0, -1, -1));
 }
 
 void CPicWnd::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !currentChart()) {
+    if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
     }
-    if (!m_haveWork) reload();
     const QPoint pos = event->position().toPoint();
-    const int part = m_selected == kPartPlot && m_handleMode ? kPartPlot : HitTestPart(m_work, pos);
-    m_selected = part;
+    const int hit = ChartWindowHit(size(), HandleSize(), pos);
+    const bool onPlotHandle = m_selected == kPartPlot && m_handleMode;
+    int part = kNoPart;
+    if (currentChart() && (onPlotHandle || hit == kWindowHitMiddle)) {
+        if (!m_haveWork) reload();
+        part = onPlotHandle ? kPartPlot : HitTestPart(m_work, pos);
+        if (part != m_selected) {
+            m_selected = part;
+            update();
+        }
+    }
     if (part) {
         m_last = pos;
         m_dragRect = m_work.GetPartRect(RectOfPart(part));
         m_dragState = 1;
         if (!m_handleMode && part == kPartPlot) setCursor(Qt::SizeAllCursor);
+        return;
     }
-    update();
+    // Anywhere else the window itself is moved, or sized by its handles.
+    if (hit == kWindowHitNone) return;
+    m_trackHit = hit;
+    m_trackStartGlobal = event->globalPosition().toPoint();
+    m_trackStartRect = geometry();
+    if (hit == kWindowHitMiddle) setCursor(Qt::SizeAllCursor);
 }
 
 void CPicWnd::mouseMoveEvent(QMouseEvent* event) {
-    if (!currentChart()) return;
     const QPoint pos = event->position().toPoint();
+    if (m_trackHit >= 0 && (event->buttons() & Qt::LeftButton)) {
+        const QPoint delta = event->globalPosition().toPoint() - m_trackStartGlobal;
+        const QRect wanted = TrackChartWindow(m_trackStartRect, m_trackHit, delta);
+        setGeometry(placeInParent(wanted, m_trackHit == kWindowHitMiddle));
+        return;
+    }
+    if (!currentChart()) return;
     if (m_dragState && (event->buttons() & Qt::LeftButton)) {
         QPoint applied;
         const QPoint d = pos - m_last;
@@ -163,15 +349,28 @@ void CPicWnd::mouseMoveEvent(QMouseEvent* event) {
     }
     if (m_selected == kPartPlot) {
         m_handleMode = HandleAt(m_work.GetPartRect(ChartDesc::kPlotRect), pos);
-        setCursor(handleCursor(m_handleMode));
+        if (m_handleMode) {
+            setCursor(handleCursor(m_handleMode));
+            return;
+        }
     } else {
         m_handleMode = 0;
-        unsetCursor();
     }
+    const int hit = ChartWindowHit(size(), HandleSize(), pos);
+    if (hit >= 0 && hit != kWindowHitMiddle)
+        setCursor(windowCursor(hit));
+    else
+        unsetCursor();
 }
 
 void CPicWnd::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    if (m_trackHit >= 0) {
+        m_trackHit = -1;
+        unsetCursor();
+        if (geometry() != m_trackStartRect) syncItemToWindow();
+        return;
+    }
     if (m_dragState == 2 && m_selected) {
         const Rect r = m_handleMode ? NormalizedRect(m_dragRect) : m_dragRect;
         m_work.SetPartRect(RectOfPart(m_selected), r);
@@ -180,6 +379,69 @@ void CPicWnd::mouseReleaseEvent(QMouseEvent* event) {
     m_dragState = 0;
     m_handleMode = 0;
     unsetCursor();
+    update();
+}
+
+QRect CPicWnd::placeInParent(const QRect& wanted, bool moving) const {
+    QRect bounds;
+    if (CQorsView* view = sheetView()) {
+        // Over the sheet: inside the headers and the sheet's far corner.
+        Rect sheet{0, 0, m_doc ? m_doc->m_nSheetWidth : 0, m_doc ? m_doc->m_nSheetHeight : 0};
+        view->DocToClient(sheet);
+        const int right = std::max(view->m_nHeaderWidth + 1, std::min(view->width(), sheet.right));
+        const int bottom =
+            std::max(view->m_nHeaderHeight + 1, std::min(view->height(), sheet.bottom));
+        bounds = QRect(QPoint(view->m_nHeaderWidth, view->m_nHeaderHeight),
+                       QPoint(right - 1, bottom - 1));
+    } else if (parentWidget()) {
+        bounds = parentWidget()->rect();
+    } else {
+        return wanted;
+    }
+    if (!moving) {
+        const QRect cut = wanted.intersected(bounds);
+        return cut.width() >= kMinChartWindow && cut.height() >= kMinChartWindow ? cut : geometry();
+    }
+    // A move keeps the size and stops at the edges.
+    QRect r = wanted;
+    if (r.right() > bounds.right()) r.moveRight(bounds.right());
+    if (r.bottom() > bounds.bottom()) r.moveBottom(bounds.bottom());
+    if (r.left() < bounds.left()) r.moveLeft(bounds.left());
+    if (r.top() < bounds.top()) r.moveTop(bounds.top());
+    return r;
+}
+
+void CPicWnd::syncItemToWindow() {
+    CGraphItem* chart = currentChart();
+    if (!m_doc || !chart) return;
+    if (CQorsView* view = sheetView()) {
+        // Over the sheet the window is the chart: its place and size go to
+        // the item, the parts scaled with it.
+        if (!view->m_bChartEditing || chartFrameState()) return;
+        Rect r{x(), y(), x() + width(), y() + height()};
+        view->ClientToDoc(r);
+        if (qor::view::ApplyItemRect(*m_doc, *chart, r)) {
+            reload();
+            m_doc->UpdateAllViews(CQorsDoc::kHintItems);
+        }
+        update();
+        return;
+    }
+    // On the chart page only the size counts: the chart keeps its place on
+    // the report page and is drawn anew at the new size.
+    const Rect old = chart->GetRect();
+    if (old.width() == width() && old.height() == height()) return;
+    chart->SetSize(width(), height());
+    const Rect now = chart->GetRect();
+    ChartDesc desc = chart->GetChartDesc();
+    qor::view::ScaleChartDesc(&desc, now.width(), old.width(), now.height(), old.height());
+    chart->SetChartDesc(desc);
+    chart->SetTrackedSize(QSize(now.width(), now.height()));
+    m_doc->SetCurrentChart(chart);
+    reload();
+    m_doc->m_bChartChanged = 1;
+    m_doc->SetModifiedFlag();
+    m_doc->UpdateAllViews(CQorsDoc::kHintItems);
     update();
 }
 
@@ -225,6 +487,60 @@ bool CPicWnd::EditTitle(int kind) {
     return true;
 }
 
+bool CPicWnd::EditTitleFont() {
+    if (!currentChart() || m_selected < kPartYTitle || m_selected > kPartTitle) return false;
+    if (!m_haveWork) reload();
+    const ChartDesc::FontField field = m_selected == kPartXTitle   ? ChartDesc::kXTitleFont
+                                       : m_selected == kPartYTitle ? ChartDesc::kYTitleFont
+                                                                   : ChartDesc::kTitleFont;
+    const ChartFont font = m_work.GetFont(field);
+    CChartTitleFontDlg dlg(this);
+    dlg.m_faceName = font.face;
+    dlg.m_nSize = font.size;
+    dlg.m_bItalic = (font.style & 0xFF) != 0;
+    dlg.m_bBold = (font.style >> 8 & 0xFF) != 0;
+    dlg.m_bUnderline = (font.style >> 16 & 0xFF) != 0;
+    dlg.m_bStrikeOut = (font.style >> 24 & 0xFF) != 0;
+    if (dlg.DoModal() != CQorDialog::IDOK) return false;
+    ChartFont chosen;
+    chosen.face = dlg.m_faceName;
+    chosen.size = dlg.m_nSize;
+    chosen.style = styleWord(dlg.m_bItalic, dlg.m_bBold, dlg.m_bUnderline, dlg.m_bStrikeOut);
+    // The dialog refuses longer names; a record that cannot take the name
+    // keeps the old font rather than a cut one.
+    if (!m_work.SetFont(field, chosen)) return false;
+    commit();
+    return true;
+}
+
+bool CPicWnd::DefineDataGroup() {
+    if (!currentChart()) return false;
+    if (!m_haveWork) reload();
+    CDataGroupDlg dlg(this, m_work.GroupsByRows());
+    if (dlg.DoModal() != CQorDialog::IDOK) return false;
+    SetDataGrouping(&m_work, dlg.ByRows());
+    commit();
+    return true;
+}
+
+bool CPicWnd::OpenChartByName() {
+    const QList<CGraphItem*> charts = Charts();
+    QStringList names;
+    for (CGraphItem* chart : charts) names << chart->GetChartDesc().GetText(ChartDesc::kNameText);
+    // The current chart is found as itself: names may repeat.
+    const int current = int(charts.indexOf(currentChart()));
+    COpenChartDlg dlg(this, ChartListNames(names), current);
+    if (dlg.DoModal() != CQorDialog::IDOK) return false;
+    const int chosen = dlg.Chosen();
+    if (chosen < 0 || chosen >= charts.size()) return false;
+    if (!m_doc->SetCurrentChart(charts.at(chosen))) return false;
+    m_selected = 0;
+    reload();
+    if (chartFrameState()) m_doc->UpdateAllViews(CQorsDoc::kHintItems);
+    update();
+    return true;
+}
+
 bool CPicWnd::OnUpdateCommand(int id, qor::CommandState& state) {
     const bool chart = currentChart() != nullptr;
     if (chart && !m_haveWork) reload();
@@ -233,27 +549,53 @@ bool CPicWnd::OnUpdateCommand(int id, qor::CommandState& state) {
         if (!enabled) state.reason = reason.isEmpty() ? QStringLiteral("没有图表") : reason;
         return true;
     };
+    static const QString frameOnly = QStringLiteral("只用于图表窗口");
     if (const int type = ChartTypeOfCommand(id); type >= 0) {
         state.checkable = true;
         state.checked = chart && int(m_work.GetChartType()) == type;
         return set(chart);
     }
+    const QList<CGraphItem*> charts = Charts();
+    const int index = int(charts.indexOf(currentChart()));
     switch (id) {
         case kCmdTitle:
         case kCmdXTitle:
         case kCmdYTitle:
         case kCmdToggleGrouping:
+        case kCmdDataGroup:
             return set(chart);
+        case kCmdTitleFont:
+            return set(chart && m_selected >= kPartYTitle && m_selected <= kPartTitle,
+                       QStringLiteral("先选中一个标题"));
         case kCmdPreviousGroup:
         case kCmdNextGroup:
             return set(chart && CanStepDataGroup(m_work, id == kCmdNextGroup),
                        QStringLiteral("没有可换的数据组"));
+        case kCmdOpenChart:
+            return set(chartFrameState() && !charts.isEmpty(),
+                       chartFrameState() ? QString() : frameOnly);
+        case kCmdPreviousChart:
+        case kCmdFirstChart:
+            if (!chartFrameState()) return set(false, frameOnly);
+            return set(chart && index > 0, chart ? QStringLiteral("已是第一个图表") : QString());
+        case kCmdNextChart:
+        case kCmdLastChart:
+            if (!chartFrameState()) return set(false, frameOnly);
+            return set(chart && index >= 0 && index < charts.size() - 1,
+                       chart ? QStringLiteral("已是最后一个图表") : QString());
+        case kCmdDeleteChart:
+            if (!chartFrameState()) return set(false, frameOnly);
+            return set(chart);
         default:
             return false;
     }
 }
 
 bool CPicWnd::OnCommand(int id) {
+    if (id == kCmdOpenChart) {
+        if (chartFrameState()) OpenChartByName();
+        return true;
+    }
     if (!currentChart()) return false;
     if (!m_haveWork) reload();
     if (const int type = ChartTypeOfCommand(id); type >= 0) {
@@ -261,6 +603,8 @@ bool CPicWnd::OnCommand(int id) {
         commit();
         return true;
     }
+    const QList<CGraphItem*> charts = Charts();
+    const int index = int(charts.indexOf(currentChart()));
     switch (id) {
         case kCmdTitle:
             EditTitle(1);
@@ -270,6 +614,12 @@ bool CPicWnd::OnCommand(int id) {
             return true;
         case kCmdYTitle:
             EditTitle(3);
+            return true;
+        case kCmdTitleFont:
+            EditTitleFont();
+            return true;
+        case kCmdDataGroup:
+            DefineDataGroup();
             return true;
         case kCmdToggleGrouping:
             SetDataGrouping(&m_work, !m_work.GroupsByRows());
@@ -281,6 +631,35 @@ bool CPicWnd::OnCommand(int id) {
             StepDataGroup(&m_work, id == kCmdNextGroup);
             commit();
             return true;
+        case kCmdPreviousChart:
+            if (chartFrameState() && index > 0) ShowChart(charts.at(index - 1));
+            return true;
+        case kCmdNextChart:
+            if (chartFrameState() && index >= 0 && index + 1 < charts.size())
+                ShowChart(charts.at(index + 1));
+            return true;
+        case kCmdFirstChart:
+            if (chartFrameState() && !charts.isEmpty()) ShowChart(charts.first());
+            return true;
+        case kCmdLastChart:
+            if (chartFrameState() && !charts.isEmpty()) ShowChart(charts.last());
+            return true;
+        case kCmdDeleteChart: {
+            if (!chartFrameState()) return true;
+            m_doc->DeleteCurrentChart();
+            m_doc->m_bChartChanged = 1;
+            auto* next = currentChart();
+            for (CQorsView* v : SheetViewsOf(m_doc)) v->SetSelection(next);
+            if (next) {
+                ShowChart(next);
+            } else {
+                m_haveWork = false;
+                m_selected = 0;
+                setEnabled(false);
+                hide();
+            }
+            return true;
+        }
         default:
             return false;
     }

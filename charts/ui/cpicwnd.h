@@ -1,10 +1,16 @@
 #pragma once
 // The chart window: shows the document's current chart and edits it — a
 // part (titles, legend, plot) selected, moved or, for the plot, resized by
-// its handles with the mouse; the type, titles and data groups from its
-// commands. Every change goes to the document at once.
+// its handles with the mouse; the type, titles, fonts and data groups from
+// its commands; the window itself moved and sized by its frame. Every
+// change goes to the document at once.
+//
+// It lives over the sheet view while a chart is edited on the page, or on
+// the chart frame's page; in the chart frame it also steps through the
+// report's charts, opens one by name and deletes the current one.
 
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 
 #include "charts/chartdesc.h"
@@ -12,6 +18,7 @@
 
 class CGraphItem;
 class CQorsDoc;
+class CQorsView;
 
 class CPicWnd : public QWidget, public qor::view::IChartWindow {
     Q_OBJECT
@@ -21,9 +28,21 @@ public:
     static constexpr int kCmdXTitle = 33009;
     static constexpr int kCmdYTitle = 33010;
     static constexpr int kCmdToggleGrouping = 33013;
+    static constexpr int kCmdPreviousChart = 33027;
+    static constexpr int kCmdNextChart = 33028;
+    static constexpr int kCmdFirstChart = 33029;
+    static constexpr int kCmdLastChart = 33030;
+    static constexpr int kCmdDeleteChart = 33031;
+    static constexpr int kCmdDataGroup = 33036;
+    static constexpr int kCmdOpenChart = 33042;
+    static constexpr int kCmdTitleFont = 33225;
     static constexpr int kCmdPreviousGroup = 33229;
     static constexpr int kCmdNextGroup = 33230;
     static constexpr int kDlgEditTitle = 225;
+    static constexpr int kDlgDataGroup = 228;
+    static constexpr int kDlgOpenChart = 229;
+    // Where a chart stepped to in the chart frame is shown.
+    static constexpr QPoint kSteppedChartPos{120, 80};
 
     CPicWnd(CQorsDoc* doc, QWidget* parent);
     ~CPicWnd() override;
@@ -39,6 +58,23 @@ public:
     // Edits a title (1 main, 2 X, 3 Y) in the title dialog; false when
     // cancelled.
     bool EditTitle(int kind);
+    // The selected title's font in the title-font dialog; false when
+    // cancelled or no title is selected.
+    bool EditTitleFont();
+    // Dialog 228: groups by rows or by columns.
+    bool DefineDataGroup();
+    // Dialog 229: one of the report's charts by name becomes current.
+    bool OpenChartByName();
+    // Makes a chart current (the window takes its size in the chart frame);
+    // false when it is no chart of the document.
+    bool ShowChart(CGraphItem* chart);
+    // The report's charts in list order.
+    QList<CGraphItem*> Charts() const;
+    // The size of the squares the window is moved and sized by.
+    int HandleSize() const;
+    // Whether the window stands on the chart frame's page rather than over
+    // a sheet view.
+    bool InChartView() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -51,10 +87,17 @@ protected:
 
 private:
     CGraphItem* currentChart() const;
+    CQorsView* sheetView() const;
+    bool chartFrameState() const;
     // Reads the chart as the document holds it into the working copy.
     bool reload();
     // The working copy to the document, and every view redrawn.
     void commit();
+    // The window placed on its parent: over a sheet view inside the sheet's
+    // visible part, on the chart page inside the page.
+    QRect placeInParent(const QRect& wanted, bool moving) const;
+    // The window's new rectangle given to the chart item.
+    void syncItemToWindow();
 
     CQorsDoc* m_doc;
     qor::items::ChartDesc m_work;
@@ -64,4 +107,8 @@ private:
     int m_handleMode = 0;
     QPoint m_last;
     qor::items::Rect m_dragRect;
+    // The window's own tracker while it moves or sizes the window.
+    int m_trackHit = -1;
+    QPoint m_trackStartGlobal;
+    QRect m_trackStartRect;
 };
