@@ -88,6 +88,16 @@ void CGraphItem::Draw(QPainter* painter, const Rect& rect) {
     painter->translate(rect.left, rect.top);
     painter->scale(double(rect.width()) / bounds.width(), double(rect.height()) / bounds.height());
     painter->translate(-bounds.left(), -bounds.top());
+    // A picture plays itself scaled by the device's resolution over the
+    // screen's; a printer's 1200 dpi would draw the chart twelve times too
+    // large, off the page. Undo that here so the rectangle alone decides.
+    if (const QPaintDevice* device = painter->device()) {
+        // A new image carries the screen resolution the picture assumes.
+        static const QImage probe(1, 1, QImage::Format_RGB32);
+        const int dx = device->logicalDpiX(), dy = device->logicalDpiY();
+        if (dx > 0 && dy > 0 && probe.logicalDpiX() > 0 && probe.logicalDpiY() > 0)
+            painter->scale(double(probe.logicalDpiX()) / dx, double(probe.logicalDpiY()) / dy);
+    }
     painter->drawPicture(0, 0, *m_picture);
     painter->restore();
 }

@@ -514,6 +514,11 @@ void CMainFrame::OnChildActivated(CChildFrame* child) {
 }
 
 void CMainFrame::OnChildClosing(CChildFrame* child) {
+    // A report that goes takes its chart frame with it.
+    if (CPicFrame* chartFrame = CPicFrame::FindFor(m_mdi, child->GetDocument())) {
+        if (m_lastChartFrame == chartFrame) m_lastChartFrame = nullptr;
+        delete chartFrame;
+    }
     CCalcInterpreter& ci = CCalcInterpreter::Instance();
     if (ci.GetDocument() == child->GetDocument()) {
         ci.SetDocument(nullptr);

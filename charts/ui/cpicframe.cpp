@@ -195,8 +195,6 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
     const QString path = doc ? doc->GetPathName() : QString();
     const QString name = path.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path).fileName();
     setWindowTitle(name + QStringLiteral(" - 图表窗口"));
-    // The frame goes with its report.
-    if (doc) connect(doc, &QObject::destroyed, this, [this] { delete this; });
 }
 
 CPicFrame::~CPicFrame() {

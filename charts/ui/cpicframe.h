@@ -76,7 +76,8 @@ public:
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
 
-    // The document's chart frame in the area, null when none is open.
+    // The document's chart frame in the area, null when none is open. The
+    // report's window deletes it before the report goes.
     static CPicFrame* FindFor(QMdiArea* area, const CQorsDoc* doc);
     // Opens the document's chart frame (or brings its open one to the
     // front) on the document's current chart; null when there is no area.

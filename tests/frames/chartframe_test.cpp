@@ -1,0 +1,399 @@
+// The chart frame as qorview reaches it: 图表窗口 (33024) and a chart too
+// large for the sheet open it once per report; menu 419 and the chart bar
+// stand while a chart is edited; the chart window steps through, opens and
+// deletes charts, is moved and sized by its frame, and the chart prints
+// over as many pages as it needs.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTest>
+
+#include "charts/cgraphitem.h"
+#include "charts/ui/cpicframe.h"
+#include "charts/ui/cpicwnd.h"
+#include "dialogs/viewsettings_dlgs.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "frame_fixture.h"
+#include "frames/toolbars.h"
+#include "tests/common/testsupport.h"
+#include "view/print_driver.h"
+
+using namespace qor::frames;
+using frametest::FrameFixture;
+using qor::items::ChartDesc;
+using qor::items::Rect;
+
+namespace {
+
+struct HookGuard {
+    explicit HookGuard(CQorDialog::ModalHook hook)
+        : previous(CQorDialog::SetModalHook(std::move(hook))) {}
+    ~HookGuard() { CQorDialog::SetModalHook(previous); }
+    CQorDialog::ModalHook previous;
+};
+
+class ChartFrameTest : public FrameFixture {
+protected:
+    // A report in data state with numbers in B2:E6 of page 1.
+    CQorsDoc* report() {
+        CChildFrame* child = newReport();
+        EXPECT_TRUE(child->EnterDataState());
+        CQorsDoc* doc = child->GetDocument();
+        for (int r = 1; r <= 5; ++r)
+            for (int c = 1; c <= 4; ++c)
+                EXPECT_EQ(doc->GetReport()->SetCellValue(CellValue::ofNumber(r * 10 + c), r + 1, c + 1, 1), 0);
+        m_child = child;
+        return doc;
+    }
+    CGraphItem* addChart(CQorsDoc* doc, QSize size, const QString& name) {
+        std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+        auto* chart = dynamic_cast<CGraphItem*>(item.get());
+        EXPECT_TRUE(chart);
+        ChartDesc desc = ChartDesc::MakeDefault(size.width(), size.height(), 1);
+        desc.SetSourceArea(CellArea::area(2, 2, 6, 5));
+        desc.SetGroupByRows(true);
+        desc.SetText(ChartDesc::kNameText, name);
+        chart->SetChartDesc(desc);
+        chart->SetRect({20, 20, 20 + size.width(), 20 + size.height()});
+        chart->SetPage(1);
+        return chart;
+    }
+    CPicFrame* chartFrame() const { return frame->ActiveChartFrame(); }
+    CPicWnd* chartWindow() const {
+        CPicFrame* f = chartFrame();
+        return f ? f->View()->ChartWindow() : nullptr;
+    }
+    bool run(int id) {
+        const bool ran = frame->Router().Execute(id);
+        QApplication::processEvents();
+        return ran;
+    }
+    CChildFrame* m_child = nullptr;
+};
+
+}  // namespace
+
+// 图表窗口 on a selected chart: one frame, menu 419 and the chart bar, the
+// commands of the chart window; stepping, opening by name and deleting;
+// 退出图表窗口 puts the report's menu and bars back.
+TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
+    CQorsDoc* doc = report();
+    CGraphItem* first = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    CGraphItem* second = addChart(doc, {300, 200}, QString());
+    CGraphItem* third = addChart(doc, {200, 150}, QString());
+    CQorsView* view = m_child->GetActiveView();
+    view->SetSelection(second);
+    ASSERT_TRUE(frame->Router().Query(33024).enabled);
+    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(chartFrame());
+    EXPECT_EQ(doc->GetCurrentChart(), second);
+    EXPECT_TRUE(doc->m_bChartWindowOpen);
+    EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
+    EXPECT_TRUE(frame->ToolBar(kBarChart)->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->ToolBar(kBarStandard)->isVisibleTo(frame.get()));
+    CPicWnd* wnd = chartWindow();
+    ASSERT_TRUE(wnd);
+    EXPECT_EQ(wnd->geometry(), QRect(100, 120, 300, 200));
+
+    // Once per report: the command is off while the frame is open, and the
+    // report's window will not close before it.
+    EXPECT_FALSE(frame->Router().Query(33024).enabled);
+    EXPECT_FALSE(m_child->close());
+    EXPECT_TRUE(said(LoadErrorText(62439)));
+
+    // Stepping through the charts in list order.
+    EXPECT_TRUE(frame->Router().Query(CPicWnd::kCmdPreviousChart).enabled);
+    ASSERT_TRUE(run(CPicWnd::kCmdNextChart));
+    EXPECT_EQ(doc->GetCurrentChart(), third);
+    EXPECT_EQ(wnd->geometry(), QRect(120, 80, 200, 150));
+    EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdNextChart).enabled);
+    EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdLastChart).enabled);
+    ASSERT_TRUE(run(CPicWnd::kCmdFirstChart));
+    EXPECT_EQ(doc->GetCurrentChart(), first);
+    EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdPreviousChart).enabled);
+
+    // Open by name: empty names listed by their index; OK with nothing
+    // selected changes nothing.
+    QStringList listed;
+    {
+        HookGuard hook([&](CQorDialog& d) {
+            auto* list = qobject_cast<QListWidget*>(d.GetDlgItem(1002));
+            ASSERT_TRUE(list);
+            for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+            list->clearSelection();
+            d.OnOK();
+        });
+        ASSERT_TRUE(run(CPicWnd::kCmdOpenChart));
+    }
+    EXPECT_EQ(listed, (QStringList{"GRAPH_1", "GRA1", "GRA2"}));
+    EXPECT_EQ(doc->GetCurrentChart(), first);
+    {
+        HookGuard hook([](CQorDialog& d) {
+            qobject_cast<QListWidget*>(d.GetDlgItem(1002))->setCurrentRow(2);
+            d.OnOK();
+        });
+        ASSERT_TRUE(run(CPicWnd::kCmdOpenChart));
+    }
+    EXPECT_EQ(doc->GetCurrentChart(), third);
+
+    // A type command changes this chart alone and marks the sheet's charts
+    // for drawing again.
+    ASSERT_TRUE(run(33016));
+    EXPECT_EQ(third->GetChartDesc().GetChartType(), 2u);
+    EXPECT_EQ(first->GetChartDesc().GetChartType(), 0u);
+    EXPECT_TRUE(doc->m_bChartChanged);
+
+    // Delete: the next chart (else the previous) becomes current.
+    ASSERT_TRUE(run(CPicWnd::kCmdDeleteChart));
+    EXPECT_EQ(doc->GetChartCount(), 2);
+    EXPECT_EQ(doc->GetCurrentChart(), second);
+    EXPECT_EQ(view->m_pSelection, second);
+
+    ASSERT_TRUE(run(CPicFrame::kCmdExit));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_FALSE(chartFrame());
+    EXPECT_FALSE(doc->m_bChartWindowOpen);
+    EXPECT_FALSE(doc->m_bChartFrameOpen);
+    EXPECT_FALSE(doc->m_bChartChanged);
+    frame->UpdateFrameState();
+    EXPECT_EQ(frame->CurrentMenuId(), kMenuReport);
+    EXPECT_TRUE(frame->ToolBar(kBarStandard)->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisibleTo(frame.get()));
+    EXPECT_TRUE(frame->Router().Query(33024).enabled);
+}
+
+// Without charts the window is 200 x 200 at (100, 120); the chart commands
+// are off. The frame goes with its report.
+TEST_F(ChartFrameTest, AReportWithoutChartsShowsAnEmptyWindow) {
+    report();
+    ASSERT_TRUE(run(33024));
+    CPicWnd* wnd = chartWindow();
+    ASSERT_TRUE(wnd);
+    EXPECT_EQ(wnd->geometry(), QRect(100, 120, 200, 200));
+    for (int id : {33016, CPicWnd::kCmdNextChart, CPicWnd::kCmdDeleteChart, 57607})
+        EXPECT_FALSE(frame->Router().Query(id).enabled) << id;
+    QPointer<CPicFrame> open = chartFrame();
+    m_child->GetDocument()->SetModifiedFlag(false);
+    delete m_child;
+    QApplication::processEvents();
+    EXPECT_FALSE(open);
+}
+
+// Double click on a chart larger than the sheet's window: the chart frame
+// shows that chart instead of editing it on the page; a second time brings
+// the same frame back.
+TEST_F(ChartFrameTest, AChartTooLargeForTheSheetOpensTheChartFrame) {
+    CQorsDoc* doc = report();
+    addChart(doc, {200, 120}, QStringLiteral("GRAPH_1"));
+    CGraphItem* large = addChart(doc, {1400, 1000}, QStringLiteral("GRAPH_1"));
+    CQorsView* view = m_child->GetActiveView();
+    ASSERT_LT(view->width(), 1400);
+    ASSERT_TRUE(view->BeginChartEdit(large));
+    EXPECT_FALSE(view->m_bChartEditing);
+    ASSERT_TRUE(chartFrame());
+    // The chart itself, not the first of the same name.
+    EXPECT_EQ(doc->GetCurrentChart(), large);
+    EXPECT_EQ(chartWindow()->size(), QSize(1400, 1000));
+    m_child->GetActiveView()->setFocus();
+    frame->MdiArea()->setActiveSubWindow(m_child);
+    ASSERT_TRUE(view->BeginChartEdit(large));
+    int frames = 0;
+    for (QMdiSubWindow* w : frame->MdiArea()->subWindowList()) frames += qobject_cast<CPicFrame*>(w) ? 1 : 0;
+    EXPECT_EQ(frames, 1);
+}
+
+// In place, the chart menu stands while the chart is edited; Esc ends it.
+TEST_F(ChartFrameTest, MenuFourNineteenWhileAChartIsEditedInPlace) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    CQorsView* view = m_child->GetActiveView();
+    ASSERT_TRUE(view->BeginChartEdit(chart));
+    frame->UpdateFrameState();
+    EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
+    EXPECT_TRUE(frame->Router().Query(33016).enabled);
+    // Stepping and deleting belong to the chart frame.
+    EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdDeleteChart).enabled);
+    view->EndChartEdit();
+    frame->UpdateFrameState();
+    EXPECT_EQ(frame->CurrentMenuId(), kMenuReport);
+}
+
+// The window's frame: dragged by its corner it sizes the chart (never below
+// 50 pixels), by its middle it moves on the page; the parts scale with it.
+TEST_F(ChartFrameTest, TheWindowIsSizedAndMovedByItsFrame) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    m_child->GetActiveView()->SetSelection(chart);
+    ASSERT_TRUE(run(33024));
+    CPicWnd* wnd = chartWindow();
+    ASSERT_TRUE(wnd);
+    const QPoint corner(wnd->width() - 3, wnd->height() - 3);
+    QTest::mousePress(wnd, Qt::LeftButton, Qt::NoModifier, corner);
+    QTest::mouseMove(wnd, corner + QPoint(80, 40));
+    QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, corner + QPoint(80, 40));
+    EXPECT_EQ(wnd->size(), QSize(320, 200));
+    EXPECT_EQ(chart->GetSize(), QSize(320, 200));
+    EXPECT_EQ(chart->GetChartDesc().GetPartRect(ChartDesc::kPlotRect), (Rect{60, 38, 260, 163}));
+    EXPECT_TRUE(doc->IsModified());
+
+    // A press where no part is moves the window, its size kept.
+    const QRect before = wnd->geometry();
+    QTest::mousePress(wnd, Qt::LeftButton, Qt::NoModifier, QPoint(14, 4));
+    QTest::mouseMove(wnd, QPoint(54, 24));
+    QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, QPoint(54, 24));
+    EXPECT_EQ(wnd->geometry(), before.translated(40, 20));
+    EXPECT_EQ(chart->GetSize(), QSize(320, 200));
+
+    const QPoint corner2(wnd->width() - 3, wnd->height() - 3);
+    QTest::mousePress(wnd, Qt::LeftButton, Qt::NoModifier, corner2);
+    QTest::mouseMove(wnd, corner2 - QPoint(600, 600));
+    QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, corner2 - QPoint(600, 600));
+    EXPECT_EQ(wnd->size(), QSize(50, 50));
+    EXPECT_EQ(chart->GetSize(), QSize(50, 50));
+}
+
+// The title font: only faces that fit the chart's record are offered, and
+// a longer name typed in is refused, never stored cut. Dialog 228 regroups.
+TEST_F(ChartFrameTest, TitleFontAndDataGroupDialogs) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    m_child->GetActiveView()->SetSelection(chart);
+    ASSERT_TRUE(run(33024));
+    CPicWnd* wnd = chartWindow();
+    ASSERT_TRUE(wnd);
+    EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdTitleFont).enabled);
+    wnd->repaint();
+    const Rect title = wnd->Working().GetPartRect(ChartDesc::kTitleRect);
+    QTest::mouseClick(wnd, Qt::LeftButton, Qt::NoModifier, QPoint(title.left + 3, title.top + 3));
+    ASSERT_EQ(wnd->SelectedPart(), 3);
+    ASSERT_TRUE(frame->Router().Query(CPicWnd::kCmdTitleFont).enabled);
+    const qor::items::ChartFont before = chart->GetChartDesc().GetFont(ChartDesc::kTitleFont);
+    int refused = 0;
+    {
+        HookGuard hook([&](CQorDialog& d) {
+            auto* face = qobject_cast<QComboBox*>(d.GetDlgItem(CTitleFontDlg::IDC_FACE));
+            ASSERT_TRUE(face);
+            for (int i = 0; i < face->count(); ++i) EXPECT_LE(face->itemText(i).size(), 15);
+            face->setEditText(QStringLiteral("Noto Sans CJK SC"));
+            d.OnOK();
+            if (d.Result() == 0) ++refused;
+            d.OnCancel();
+        });
+        run(CPicWnd::kCmdTitleFont);
+    }
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(chart->GetChartDesc().GetFont(ChartDesc::kTitleFont), before);
+    {
+        HookGuard hook([](CQorDialog& d) {
+            auto* face = qobject_cast<QComboBox*>(d.GetDlgItem(CTitleFontDlg::IDC_FACE));
+            face->setEditText(QStringLiteral("Serif"));
+            qobject_cast<QComboBox*>(d.GetDlgItem(CTitleFontDlg::IDC_SIZE))->setEditText("14");
+            d.OnOK();
+        });
+        run(CPicWnd::kCmdTitleFont);
+    }
+    EXPECT_EQ(chart->GetChartDesc().GetFont(ChartDesc::kTitleFont).face, QStringLiteral("Serif"));
+    EXPECT_EQ(chart->GetChartDesc().GetFont(ChartDesc::kTitleFont).size, 14);
+
+    ASSERT_TRUE(chart->GetChartDesc().GroupsByRows());
+    {
+        HookGuard hook([](CQorDialog& d) {
+            qobject_cast<QRadioButton*>(d.GetDlgItem(1074))->setChecked(true);
+            d.OnCancel();
+        });
+        run(CPicWnd::kCmdDataGroup);
+    }
+    EXPECT_TRUE(chart->GetChartDesc().GroupsByRows());
+    {
+        HookGuard hook([](CQorDialog& d) {
+            qobject_cast<QRadioButton*>(d.GetDlgItem(1074))->setChecked(true);
+            d.OnOK();
+        });
+        run(CPicWnd::kCmdDataGroup);
+    }
+    EXPECT_FALSE(chart->GetChartDesc().GroupsByRows());
+}
+
+// Printed to PDF: a chart one and a half pages wide takes two pages across,
+// one a page wide takes one; each page shows its part of the chart.
+TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
+    if (!qortest::haveProgram("pdfinfo") || !qortest::haveProgram("pdftoppm"))
+        GTEST_SKIP() << "poppler-utils missing";
+    // Left in the build tree for a person to look at; made anew each run.
+    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/chart-frame-print");
+    QDir(dir).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(dir));
+    CQorsDoc* doc = report();
+    QPrinter probe(QPrinter::HighResolution);
+    probe.setOutputFormat(QPrinter::PdfFormat);
+    const QRectF paint = probe.pageLayout().paintRect(QPageLayout::Point);
+    // At the default display scale a pixel prints as one point.
+    ASSERT_FLOAT_EQ(doc->m_fScale, 1.4f);
+    const int pageW = int(paint.width());
+    const int pageH = int(paint.height());
+    CGraphItem* wide = addChart(doc, {pageW * 3 / 2, pageH / 2}, QStringLiteral("GRAPH_1"));
+    CGraphItem* exact = addChart(doc, {pageW, pageH / 2}, QStringLiteral("GRAPH_2"));
+    m_child->GetActiveView()->SetSelection(wide);
+    ASSERT_TRUE(run(33024));
+
+    QString target;
+    qor::UiServices s = qor::uiServices();
+    s.printDialog = [&target](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        qor::PrintRequest out = r;
+        out.outputFile = target;
+        return out;
+    };
+    const qor::UiServices previous = qor::installUiServices(s);
+    auto pages = [](const QString& pdf) {
+        const QString info = QString::fromUtf8(qortest::run("pdfinfo", {pdf}).out);
+        const int at = info.indexOf(QStringLiteral("Pages:"));
+        return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
+    };
+    target = dir + "/wide.pdf";
+    ASSERT_TRUE(run(57607));
+    EXPECT_EQ(pages(target), 2);
+    ASSERT_TRUE(run(CPicWnd::kCmdNextChart));
+    ASSERT_EQ(doc->GetCurrentChart(), exact);
+    target = dir + "/exact.pdf";
+    ASSERT_TRUE(run(57607));
+    EXPECT_EQ(pages(target), 1);
+    qor::installUiServices(previous);
+
+    // Both pages of the wide chart carry ink: the plot runs across them.
+    ASSERT_EQ(qortest::run("pdftoppm", {"-r", "30", "-png", dir + "/wide.pdf", dir + "/wide"}).exitCode, 0);
+    for (const QString& name : {QStringLiteral("wide-1.png"), QStringLiteral("wide-2.png")}) {
+        const QImage image(dir + "/" + name);
+        ASSERT_FALSE(image.isNull()) << name.toStdString();
+        int coloured = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) coloured += image.pixelColor(x, y).saturation() > 80;
+        EXPECT_GT(coloured, 30) << name.toStdString();
+    }
+}
+
+// Paper too small for any piece of the chart is refused with 62733 and
+// nothing is printed.
+TEST_F(ChartFrameTest, PaperTooSmallIsRefused) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    m_child->GetActiveView()->SetSelection(chart);
+    ASSERT_TRUE(run(33024));
+    const QString pdf = qortest::freshDir(QStringLiteral("ChartFrameSmall")) + "/small.pdf";
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    // 50 x 50 points: 1000 x 1000 twips, too narrow.
+    printer.setPageLayout(QPageLayout(QPageSize(QSizeF(50, 50), QPageSize::Point), QPageLayout::Portrait,
+                                      QMarginsF(0, 0, 0, 0)));
+    EXPECT_FALSE(chartFrame()->View()->PrintTo(printer));
+    EXPECT_TRUE(said(LoadErrorText(62733)));
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+}
