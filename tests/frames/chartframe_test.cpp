@@ -221,6 +221,18 @@ TEST_F(ChartFrameTest, MenuFourNineteenWhileAChartIsEditedInPlace) {
     EXPECT_TRUE(frame->Router().Query(33016).enabled);
     // Stepping and deleting belong to the chart frame.
     EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdDeleteChart).enabled);
+
+    // The window moved by its frame takes the chart with it.
+    auto* wnd = view->findChild<CPicWnd*>();
+    ASSERT_TRUE(wnd);
+    const QRect before = wnd->geometry();
+    QTest::mousePress(wnd, Qt::LeftButton, Qt::NoModifier, QPoint(14, 3));
+    QTest::mouseMove(wnd, QPoint(44, 23));
+    QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, QPoint(44, 23));
+    ASSERT_EQ(wnd->geometry(), before.translated(30, 20));
+    Rect expected{before.left() + 30, before.top() + 20, before.right() + 31, before.bottom() + 21};
+    view->ClientToDoc(expected);
+    EXPECT_EQ(chart->GetRect(), expected);
     view->EndChartEdit();
     frame->UpdateFrameState();
     EXPECT_EQ(frame->CurrentMenuId(), kMenuReport);
