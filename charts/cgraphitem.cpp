@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -84,6 +85,35 @@ void CGraphItem::Draw(QPainter* painter, const Rect& rect) {
     if (!painter || !m_picture || m_picture->isNull()) return;
     const QRect bounds = m_picture->boundingRect();
     if (bounds.isEmpty() || rect.width() <= 0 || rect.height() <= 0) return;
+    // On the screen the picture is played once into an image of the
+    // chart's size, and later paints only copy the image: laying out the
+    // chart's texts again is what makes playing a picture slow.
+    const QPaintDevice* device = painter->device();
+    const int type = device ? device->devType() : 0;
+    const QTransform& t = painter->worldTransform();
+    if ((type == QInternal::Widget || type == QInternal::Image || type == QInternal::Pixmap) &&
+        t.type() <= QTransform::TxTranslate) {
+        const qreal ratio = device->devicePixelRatioF();
+        const QSize pixels(int(std::ceil(rect.width() * ratio)), int(std::ceil(rect.height() * ratio)));
+        if (m_screenImage.size() != pixels || m_screenImageSerial != m_pictureSerial) {
+            QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(ratio);
+            image.fill(Qt::transparent);
+            {
+                QPainter p(&image);
+                play(&p, Rect{0, 0, rect.width(), rect.height()});
+            }
+            m_screenImage = image;
+            m_screenImageSerial = m_pictureSerial;
+        }
+        painter->drawImage(QPoint(rect.left, rect.top), m_screenImage);
+        return;
+    }
+    play(painter, rect);
+}
+
+void CGraphItem::play(QPainter* painter, const Rect& rect) const {
+    const QRect bounds = m_picture->boundingRect();
     painter->save();
     painter->translate(rect.left, rect.top);
     painter->scale(double(rect.width()) / bounds.width(), double(rect.height()) / bounds.height());

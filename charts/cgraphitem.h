@@ -3,6 +3,7 @@
 // description and the picture of the chart as last drawn. The picture is
 // not stored; the view draws it again from the description.
 
+#include <QImage>
 #include <QPicture>
 #include <memory>
 
@@ -39,6 +40,7 @@ public:
     void SetPicture(std::unique_ptr<QPicture> picture) {
         m_picture = std::move(picture);
         m_pictureSource = {};
+        ++m_pictureSerial;
     }
     // What the picture was drawn from: the document's content generation,
     // the page whose cells it shows and the size it was drawn at. The view
@@ -53,6 +55,7 @@ public:
     void SetPicture(std::unique_ptr<QPicture> picture, const PictureSource& source) {
         m_picture = std::move(picture);
         m_pictureSource = source;
+        ++m_pictureSerial;
     }
     // The next paint draws the chart again.
     void MarkPictureStale() { m_pictureSource = {}; }
@@ -86,9 +89,16 @@ public:
     void UpdateItemViews() override;
 
 private:
+    // Plays the picture scaled into the rectangle.
+    void play(QPainter* painter, const qor::items::Rect& rect) const;
     qor::items::ChartDesc m_desc;
     QSize m_trackedSize{0, 0};
     QSize m_measuredExtent{0, 0};
     std::unique_ptr<QPicture> m_picture;
     PictureSource m_pictureSource;
+    // The picture played once into an image for the screen, and which
+    // picture that was.
+    QImage m_screenImage;
+    quint64 m_pictureSerial = 0;
+    quint64 m_screenImageSerial = 0;
 };

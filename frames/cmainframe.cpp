@@ -715,10 +715,14 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kClose:
         case kSave:
         case kSaveAs:
+            needChild();
+            return true;
         case kCascade:
         case kTile:
         case kArrange:
-            needChild();
+            // The chart frame is arranged with the reports.
+            s.enabled = !m_mdi->subWindowList().isEmpty();
+            if (!s.enabled) s.reason = noReport;
             return true;
         case kBarStandard:
         case kBarEdit:
