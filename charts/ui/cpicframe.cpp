@@ -58,9 +58,11 @@ CPictrueView::CPictrueView(CQorsDoc* doc, QWidget* parent) : QScrollArea(parent)
 }
 
 CPictrueView::~CPictrueView() {
-    if (m_doc) {
+    // Only while it is still the report's chart view: a frame closed
+    // earlier may go after a new one opened.
+    if (m_doc && m_doc->m_pChartView == this) {
         m_doc->m_bChartFrameOpen = 0;
-        if (m_doc->m_pChartView == this) m_doc->m_pChartView = nullptr;
+        m_doc->m_pChartView = nullptr;
     }
 }
 
@@ -197,16 +199,21 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
     setWindowTitle(name + QStringLiteral(" - 图表窗口"));
 }
 
-CPicFrame::~CPicFrame() {
-    if (!m_doc) return;
+CPicFrame::~CPicFrame() { leaveReport(); }
+
+void CPicFrame::leaveReport() {
+    if (!m_doc || m_doc->m_pChartView != m_view) return;
     m_doc->m_bChartWindowOpen = 0;
     m_doc->m_bChartFrameOpen = 0;
+    m_doc->m_pChartView = nullptr;
     qor::RefreshChangedCharts(m_doc);
+    m_doc = nullptr;
 }
 
 void CPicFrame::closeEvent(QCloseEvent* event) {
-    if (m_doc) m_doc->UpdateAllViews(CQorsDoc::kHintAll);
     QMdiSubWindow::closeEvent(event);
+    // The report is free at once: the window itself goes a little later.
+    if (event->isAccepted()) leaveReport();
 }
 
 bool CPicFrame::OnUpdateCommand(int id, qor::CommandState& state) {

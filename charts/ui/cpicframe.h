@@ -87,6 +87,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The report leaves its chart-frame state, and its charts are drawn
+    // anew when the frame changed them.
+    void leaveReport();
+
     QPointer<CQorsDoc> m_doc;
     CPictrueView* m_view = nullptr;
 };

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QListWidget>
+#include <QMenu>
 #include <QMdiArea>
 #include <QPrinter>
 #include <QRadioButton>
@@ -408,4 +409,19 @@ TEST_F(ChartFrameTest, PaperTooSmallIsRefused) {
     EXPECT_FALSE(chartFrame()->View()->PrintTo(printer));
     EXPECT_TRUE(said(LoadErrorText(62733)));
     EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+// Shift+F10 in the chart window over the sheet opens the chart-type menu.
+TEST_F(ChartFrameTest, ShiftF10OpensTheChartMenu) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    CQorsView* view = m_child->GetActiveView();
+    ASSERT_TRUE(view->BeginChartEdit(chart));
+    auto* wnd = view->findChild<CPicWnd*>();
+    ASSERT_TRUE(wnd);
+    QTest::keyClick(wnd, Qt::Key_F10, Qt::ShiftModifier);
+    QMenu* menu = frame->ContextMenu(kMenuChart);
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->isVisible());
+    menu->hide();
 }

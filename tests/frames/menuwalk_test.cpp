@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include "charts/ui/cpicframe.h"
 #include "dialogs/cqordialog.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
@@ -153,6 +154,32 @@ TEST_F(MenuWalk, WithAChartSelected) {
     // A selected chart can be cut: it reaches the clipboard before it goes.
     prepare(true, true);
     EXPECT_TRUE(frame->Router().Query(57635).enabled);
+}
+
+TEST_F(MenuWalk, InTheChartFrame) {
+    // The chart menu and the chart bar with the report's chart frame in
+    // front, on the first of two charts.
+    auto again = [this] {
+        CChildFrame* child = prepare(true, true);
+        CQorsDoc* doc = child->GetDocument();
+        while (doc->GetChartCount() < 2) doc->AddComItem(doc->CreateComItem(0));
+        if (CPicFrame* open = CPicFrame::FindFor(frame->MdiArea(), doc))
+            frame->MdiArea()->setActiveSubWindow(open);
+        else
+            EXPECT_TRUE(frame->Router().Execute(33024));
+        QApplication::processEvents();
+        ASSERT_TRUE(frame->ActiveChartFrame());
+    };
+    again();
+    EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
+    const QList<QAction*> all = menuActions(kMenuChartEdit) + barActions();
+    EXPECT_GT(all.size(), 30);
+    const QStringList faults = walk(all, again);
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+    // The chart frame's own commands are on there.
+    again();
+    for (int id : {33031, 33034, 33042, 33028, 33036, 57607})
+        EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
 }
 
 TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
