@@ -148,6 +148,8 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     // for drawing again.
     ASSERT_TRUE(run(33016));
     EXPECT_EQ(third->GetChartDesc().GetChartType(), 2u);
+    // Not even the chart of the same (empty) name on the same page.
+    EXPECT_EQ(second->GetChartDesc().GetChartType(), 0u);
     EXPECT_EQ(first->GetChartDesc().GetChartType(), 0u);
     EXPECT_TRUE(doc->m_bChartChanged);
 
