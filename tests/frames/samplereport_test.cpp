@@ -8,12 +8,15 @@
 
 #include <QDir>
 #include <QImage>
+#include <QPrinter>
 
 #include "charts/cgraphitem.h"
 #include "charts/ui/cpicframe.h"
 #include "charts/ui/cpicwnd.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
+#include "tests/common/testsupport.h"
+#include "view/print_driver.h"
 
 using namespace qor::frames;
 using frametest::FrameFixture;
@@ -124,6 +127,25 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
     // The embedded picture shows its own colour.
     const QRect logoBox = clientOf(object.get());
     EXPECT_EQ(page.pixelColor(logoBox.center()), QColor(0xC0, 0x20, 0xA0));
+
+    // Printed with the report: the charts land on the page at their size
+    // (a printer's resolution once blew them up off the paper).
+    if (qortest::haveProgram("pdftoppm")) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir + "/page.pdf");
+        qor::view::PrintJobSettings settings;
+        settings.viewScale = view->m_fScale;
+        ASSERT_TRUE(qor::view::PrintToPrinter(*doc, printer, settings));
+        ASSERT_EQ(qortest::run("pdftoppm", {"-r", "50", "-png", "-singlefile", dir + "/page.pdf",
+                                            dir + "/printed"})
+                      .exitCode,
+                  0);
+        const QImage printed(dir + "/printed.png");
+        ASSERT_FALSE(printed.isNull());
+        EXPECT_GT(countNear(printed, printed.rect(), QColor(0, 0, 255), 40), 100);
+        EXPECT_GT(countNear(printed, printed.rect(), QColor(0, 255, 0), 40), 50);
+    }
 
     // The bar chart in the chart frame: the same proportions at its own size.
     view->SetSelection(bar);
