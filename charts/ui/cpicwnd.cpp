@@ -646,6 +646,13 @@ bool CPicWnd::OnCommand(int id) {
             return true;
         case kCmdDeleteChart: {
             if (!chartFrameState()) return true;
+            // No view may keep pointing at the chart that goes.
+            CComItem* gone = m_doc->GetCurrentChart();
+            for (CQorsView* v : SheetViewsOf(m_doc)) {
+                if (v->m_pSelection != gone) continue;
+                if (v->m_bChartEditing) v->EndChartEdit();
+                v->m_pSelection = nullptr;
+            }
             m_doc->DeleteCurrentChart();
             m_doc->m_bChartChanged = 1;
             auto* next = currentChart();
