@@ -1,5 +1,6 @@
 #include "exchange/excelimport.h"
 
+#include <QHash>
 #include <algorithm>
 #include <cmath>
 
@@ -121,31 +122,97 @@ PercentSign percentSignOf(const QString& stored) {
     return PercentSign::None;
 }
 
-// Writes the number-format flags of format into the cell: thousands,
-// currency, decimals and percent.
-void importNumberFormat(CReportHandle* report, const QString& stored, int r, int c) {
+// What a number format gives the report: thousands, currency, decimals
+// and percent.
+struct NumberFlags {
+    bool thousands = false;
+    bool currency = false;
+    int decimals = kMaxDecimals;
+    PercentSign percent = PercentSign::None;
+};
+
+NumberFlags numberFlagsOf(const QString& stored) {
     const QString format = stored.isEmpty() ? QStringLiteral("General") : stored;
-    if (format.indexOf(u',', 1) > 0) setAttribute(report, kFmtThousands, 1, r, c);
+    NumberFlags f;
+    f.thousands = format.indexOf(u',', 1) > 0;
     const QString currency = LoadErrorText(kMsgCurrency);
-    if (!currency.isEmpty() && format.contains(currency))
-        setAttribute(report, kFmtCurrency, 1, r, c);
+    f.currency = !currency.isEmpty() && format.contains(currency);
     const QString pattern = formatPattern(format);
     // Only the digit places after the point are decimals: a closing
     // bracket or a percent sign is not one. A format without a point
     // shows whole numbers, unless it has no digit places at all (General),
     // which shows every decimal.
-    int decimals = kMaxDecimals;
     const qsizetype point = pattern.lastIndexOf(u'.');
     if (point > 0) {
-        decimals = 0;
+        f.decimals = 0;
         for (qsizetype i = point + 1; i < pattern.size(); ++i)
-            if (pattern[i] == u'0' || pattern[i] == u'#' || pattern[i] == u'?') ++decimals;
+            if (pattern[i] == u'0' || pattern[i] == u'#' || pattern[i] == u'?') ++f.decimals;
+        f.decimals = std::min(f.decimals, kMaxDecimals);
     } else if (pattern.contains(u'0') || pattern.contains(u'#')) {
-        decimals = 0;
+        f.decimals = 0;
     }
-    setAttribute(report, kFmtDecimals, std::min(decimals, kMaxDecimals), r, c);
-    if (percentSignOf(format) != PercentSign::None) setAttribute(report, kFmtPercent, 1, r, c);
+    f.percent = percentSignOf(format);
+    return f;
 }
+
+// A sheet's cells share a handful of number formats: each is worked out
+// once. Cells of one style share the text itself, which is checked first.
+class NumberFlagsCache {
+public:
+    const NumberFlags& of(const QString& format) {
+        if (m_have && format.constData() == m_last.constData() && format.size() == m_last.size())
+            return m_lastFlags;
+        auto it = m_known.constFind(format);
+        if (it == m_known.cend()) it = m_known.insert(format, numberFlagsOf(format));
+        m_have = true;
+        m_last = format;
+        m_lastFlags = it.value();
+        return m_lastFlags;
+    }
+
+private:
+    QHash<QString, NumberFlags> m_known;
+    bool m_have = false;
+    QString m_last;
+    NumberFlags m_lastFlags;
+};
+
+// Writes the number-format flags into the cell.
+void importNumberFormat(CReportHandle* report, const NumberFlags& f, int r, int c) {
+    if (f.thousands) setAttribute(report, kFmtThousands, 1, r, c);
+    if (f.currency) setAttribute(report, kFmtCurrency, 1, r, c);
+    setAttribute(report, kFmtDecimals, f.decimals, r, c);
+    if (f.percent != PercentSign::None) setAttribute(report, kFmtPercent, 1, r, c);
+}
+
+// The merged areas over the rows of a walk from the top row down: each
+// area is looked at while the walk is on its rows, so finding the area of
+// a cell costs the areas of its row, not those of the sheet.
+class MergeWalk {
+public:
+    explicit MergeWalk(const std::vector<XlArea>& merges) : m_areas(merges) {
+        std::sort(m_areas.begin(), m_areas.end(),
+                  [](const XlArea& a, const XlArea& b) { return a.r1 < b.r1; });
+    }
+    void toRow(int r) {
+        m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
+                                    [r](const XlArea* a) { return a->r2 < r; }),
+                     m_open.end());
+        for (; m_next < m_areas.size() && m_areas[m_next].r1 <= r; ++m_next)
+            if (m_areas[m_next].r2 >= r) m_open.push_back(&m_areas[m_next]);
+    }
+    // The merged area over column c of the current row, or null.
+    const XlArea* at(int c) const {
+        for (const XlArea* a : m_open)
+            if (c >= a->c1 && c <= a->c2) return a;
+        return nullptr;
+    }
+
+private:
+    std::vector<XlArea> m_areas;
+    size_t m_next = 0;
+    std::vector<const XlArea*> m_open;
+};
 
 bool holdsValue(const XlCell& cell) {
     return cell.kind == XlCell::Number || (cell.kind == XlCell::Text && !cell.text.isEmpty());
@@ -173,12 +240,20 @@ WorkbookCellsLeftOut cellsBeyond(const XlWorksheet& ws, int rows, int cols) {
     out.sheet = ws.name();
     out.tableRows = rows;
     out.tableCols = cols;
-    for (const auto& [pos, cell] : ws.cells()) {
-        const auto [r, c] = pos;
-        if ((r <= rows && c <= cols) || !holdsValue(cell)) continue;
-        if (out.count++ == 0) {
-            out.row = r;
-            out.col = c;
+    for (const XlCellMap::Row& row : ws.cells().rows()) {
+        // Within the table's rows only the cells past its last column count:
+        // the end of the row, found from the back.
+        size_t from = row.cells.size();
+        if (row.row > rows)
+            from = 0;
+        else
+            while (from > 0 && row.cells[from - 1].first.second > cols) --from;
+        for (size_t i = from; i < row.cells.size(); ++i) {
+            if (!holdsValue(row.cells[i].second)) continue;
+            if (out.count++ == 0) {
+                out.row = row.row;
+                out.col = row.cells[i].first.second;
+            }
         }
     }
     return out;
@@ -306,10 +381,20 @@ void CExcelBridge::importFormatCells(int sheet) {
     const int lastRow = std::min<int>(used.r2, file->GetRowCount());
     const int lastCol = std::min<int>(used.c2, file->GetColCount());
 
+    static const XlStyle plain;
+    NumberFlagsCache numberFlags;
+    MergeWalk merges(ws->merges());
     for (int r = used.r1; r <= lastRow; ++r) {
+        merges.toRow(r);
+        const XlCellMap::Row* row = ws->cells().findRow(r);
+        size_t next = 0;  // the row's cells come in column order
+        if (row)
+            while (next < row->cells.size() && row->cells[next].first.second < used.c1) ++next;
         for (int c = used.c1; c <= lastCol; ++c) {
-            const XlCell* cell = ws->findCell(r, c);
-            const XlStyle style = cell ? cell->style : XlStyle();
+            const XlCell* cell = nullptr;
+            if (row && next < row->cells.size() && row->cells[next].first.second == c)
+                cell = &row->cells[next++].second;
+            const XlStyle& style = cell ? cell->style : plain;
             // Sizes and the frame lines of row 1 and column 1 belong to the
             // row or column, so the cells of a merged area give them too.
             if (r == used.r1) {
@@ -329,14 +414,12 @@ void CExcelBridge::importFormatCells(int sheet) {
                 report->AccessRowColFlag(1, 0, r, &line);
             }
 
-            const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
-            const bool isMerged = merged.r2 > merged.r1 || merged.c2 > merged.c1;
-            if (isMerged && (merged.r1 != r || merged.c1 != c)) continue;
-            if (isMerged) {
-                const CellArea area = CellArea::area(r, c, merged.r2, merged.c2);
+            if (const XlArea* merged = merges.at(c)) {
+                if (merged->r1 != r || merged->c1 != c) continue;
+                const CellArea area = CellArea::area(r, c, merged->r2, merged->c2);
                 report->CombineCells(&area);
-                const XlCell* last = ws->findCell(merged.r2, merged.c2);
-                const XlStyle lastStyle = last ? last->style : XlStyle();
+                const XlCell* last = ws->findCell(merged->r2, merged->c2);
+                const XlStyle& lastStyle = last ? last->style : plain;
                 setAttribute(report, kFmtBottomLine, lineCodeOf(lastStyle.bottom), r, c);
                 setAttribute(report, kFmtRightLine, lineCodeOf(lastStyle.right), r, c);
             } else {
@@ -351,7 +434,7 @@ void CExcelBridge::importFormatCells(int sheet) {
             setAttribute(report, kFmtForeground, ColourIndexFromExcel(style.fontColor), r, c);
             if (style.hasFill)
                 setAttribute(report, kFmtBackground, ColourIndexFromExcel(style.fillColor), r, c);
-            importNumberFormat(report, style.numberFormat, r, c);
+            importNumberFormat(report, numberFlags.of(style.numberFormat), r, c);
             setAttribute(report, kFmtHAlign, hAlignCode(style.hAlign), r, c);
             setAttribute(report, kFmtVAlign, vAlignCode(style.vAlign), r, c);
             if (cell && cell->kind == XlCell::Text) setAttribute(report, kFmtKind, kCellText, r, c);
@@ -389,38 +472,63 @@ void CExcelBridge::importDataCells(int page) {
     if (m_importHost) m_importHost->SheetRead(page, m_worksheet->name());
     report->SetCurPage(page);
     XlWorksheet* ws = m_worksheet;
-    const XlArea used = ws->usedArea();
-    const int lastRow = std::min<int>(used.r2, report->GetRowCount());
-    const int lastCol = std::min<int>(used.c2, report->GetColCount());
+    const int lastRow = report->GetRowCount();
+    const int lastCol = report->GetColCount();
     // What the table cannot hold is never dropped in silence.
-    if (used.r2 > lastRow || used.c2 > lastCol) {
-        const WorkbookCellsLeftOut beyond =
-            cellsBeyond(*ws, report->GetRowCount(), report->GetColCount());
-        if (beyond.count > 0) m_leftOut.append(beyond);
-    }
-    for (int r = used.r1; r <= lastRow; ++r) {
-        for (int c = used.c1; c <= lastCol; ++c) {
-            const XlArea merged = ws->range(XlArea{r, c, r, c}).mergeArea().area();
+    const WorkbookCellsLeftOut beyond = cellsBeyond(*ws, lastRow, lastCol);
+    if (beyond.count > 0) m_leftOut.append(beyond);
+    WorkbookCellsLeftOut noNumber;  // texts in number cells that read as no number
+    noNumber.sheet = ws->name();
+    noNumber.reason = WorkbookCellsLeftOut::TextInNumberCell;
+    NumberFlagsCache numberFlags;
+    MergeWalk merges(ws->merges());
+    for (const XlCellMap::Row& row : ws->cells().rows()) {
+        const int r = row.row;
+        if (r > lastRow) break;
+        merges.toRow(r);
+        for (const XlCellMap::Entry& entry : row.cells) {
+            const int c = entry.first.second;
+            if (c > lastCol) break;
+            const XlCell& cell = entry.second;
+            if (cell.kind == XlCell::Empty) continue;
             // Only the first cell of a merged area shows its value; one kept
             // under the area would be invisible in the report yet count in
             // its totals.
-            if (r != merged.r1 || c != merged.c1) continue;
-            const XlCell* cell = ws->findCell(r, c);
-            if (!cell || cell->kind == XlCell::Empty) continue;
+            if (const XlArea* merged = merges.at(c); merged && (r != merged->r1 || c != merged->c1))
+                continue;
             const int kind = attribute(report, kFmtKind, r, c);
-            CellValue value;  // kind 0: a value that does not suit the cell empties it
-            if (cell->kind == XlCell::Number && (kind == kCellNumber || kind == kCellUnset))
-                value = CellValue::ofNumber(
-                    percentSignOf(cell->style.numberFormat) == PercentSign::Scaling
-                        ? cell->number * 100
-                        : cell->number);
-            else if (cell->kind == XlCell::Text && (kind == kCellText || kind == kCellLabel))
+            const bool numberCell = kind == kCellNumber || kind == kCellUnset;
+            const bool textCell = kind == kCellText || kind == kCellLabel;
+            CellValue value;  // empty: the report cell stays empty
+            if (cell.kind == XlCell::Number && numberCell) {
+                value = CellValue::ofNumber(numberFlags.of(cell.style.numberFormat).percent ==
+                                                    PercentSign::Scaling
+                                                ? cell.number * 100
+                                                : cell.number);
+            } else if (cell.kind == XlCell::Number && textCell) {
+                // A number in a text cell is kept as the text it reads as.
+                value = CellValue::ofText(QString::number(cell.number, 'g', 15));
+            } else if (cell.kind == XlCell::Text && textCell) {
                 // The whole text: the report keeps as much of it as a
                 // cell holds.
-                value = CellValue::ofText(cell->text);
+                value = CellValue::ofText(cell.text);
+            } else if (cell.kind == XlCell::Text && numberCell) {
+                // A text in a number cell is its number when the whole
+                // text reads as one; any other text has no place there and
+                // is told.
+                bool ok = false;
+                const double v = cell.text.trimmed().toDouble(&ok);
+                if (ok && std::isfinite(v)) {
+                    value = CellValue::ofNumber(v);
+                } else if (noNumber.count++ == 0) {
+                    noNumber.row = r;
+                    noNumber.col = c;
+                }
+            }
             report->SetCellValue(value, r, c, page, 0, 0);
         }
     }
+    if (noNumber.count > 0) m_leftOut.append(noNumber);
 }
 
 namespace qor {
@@ -430,6 +538,15 @@ QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, 
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
     QStringList lines;
     for (const WorkbookCellsLeftOut& l : leftOut) {
+        if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {
+            lines << QStringLiteral(
+                         "Sheet \"%1\": %2 text(s) stand where the report holds numbers and "
+                         "read as no number; those cells were left empty, the first is %3.")
+                         .arg(l.sheet)
+                         .arg(l.count)
+                         .arg(l.firstCell());
+            continue;
+        }
         lines << QStringLiteral(
                      "Sheet \"%1\": %2 cell(s) with values lie beyond the report's table of %3 "
                      "rows and %4 columns (a report holds at most %5 rows and %6 columns) and "

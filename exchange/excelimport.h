@@ -22,8 +22,10 @@ namespace qor {
 // Cells of one worksheet that hold a value but lie beyond the report's
 // table (which grows to the worksheet's used range, but never beyond 9,999
 // rows and 255 columns): they are not imported. Cells holding only a style
-// are not counted.
+// are not counted. Or (TextInNumberCell) texts that met a number cell of
+// the report and read as no number: those cells stay empty.
 struct WorkbookCellsLeftOut {
+    enum Reason { BeyondTable, TextInNumberCell } reason = BeyondTable;
     QString sheet;         // the worksheet's name
     int row = 0, col = 0;  // the first such cell, row by row, from 1
     qint64 count = 0;

@@ -72,6 +72,86 @@ bool validWeight(int v) {
 
 }  // namespace
 
+// ---- XlCellMap ------------------------------------------------------------
+
+namespace {
+
+// The entry of a sorted array holding key, by its offset from the first
+// entry when the keys run without gaps, else by a binary search; the place
+// it would go when missing.
+template <class Vec, class KeyOf>
+size_t slotOf(const Vec& v, int key, KeyOf keyOf) {
+    if (v.empty()) return 0;
+    const qint64 guess = qint64(key) - keyOf(v.front());
+    if (guess >= 0 && guess < qint64(v.size()) && keyOf(v[size_t(guess)]) == key)
+        return size_t(guess);
+    size_t lo = 0, hi = v.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (keyOf(v[mid]) < key)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+int rowKey(const XlCellMap::Row& r) { return r.row; }
+int colKey(const XlCellMap::Entry& e) { return e.first.second; }
+
+}  // namespace
+
+const XlCellMap::Row* XlCellMap::findRow(int row) const {
+    const size_t i = slotOf(m_rows, row, rowKey);
+    return i < m_rows.size() && m_rows[i].row == row ? &m_rows[i] : nullptr;
+}
+
+const XlCell* XlCellMap::find(int row, int col) const {
+    const Row* r = findRow(row);
+    if (!r) return nullptr;
+    const size_t i = slotOf(r->cells, col, colKey);
+    return i < r->cells.size() && r->cells[i].first.second == col ? &r->cells[i].second
+                                                                   : nullptr;
+}
+
+size_t XlCellMap::rowIndex(int row) {
+    if (m_lastRow < m_rows.size() && m_rows[m_lastRow].row == row) return m_lastRow;
+    size_t i;
+    if (m_rows.empty() || m_rows.back().row < row) {
+        i = m_rows.size();
+        m_rows.push_back(Row{row, {}});
+        // Rows of a sheet tend to be alike: a new last row is given room
+        // for as many cells as the one before it holds.
+        if (i > 0) m_rows[i].cells.reserve(m_rows[i - 1].cells.size());
+    } else {
+        i = slotOf(m_rows, row, rowKey);
+        if (m_rows[i].row != row) m_rows.insert(m_rows.begin() + qsizetype(i), Row{row, {}});
+    }
+    m_lastRow = i;
+    return i;
+}
+
+XlCell& XlCellMap::at(int row, int col) {
+    std::vector<Entry>& cells = m_rows[rowIndex(row)].cells;
+    if (cells.empty() || cells.back().first.second < col) {
+        cells.emplace_back(Key{row, col}, XlCell{});
+        ++m_count;
+        return cells.back().second;
+    }
+    const size_t i = slotOf(cells, col, colKey);
+    if (cells[i].first.second != col) {
+        cells.insert(cells.begin() + qsizetype(i), Entry{Key{row, col}, XlCell{}});
+        ++m_count;
+    }
+    return cells[i].second;
+}
+
+void XlCellMap::clear() {
+    m_rows.clear();
+    m_count = 0;
+    m_lastRow = 0;
+}
+
 // ---- XlRange ------------------------------------------------------------
 
 XlRange::XlRange(XlWorksheet* sheet, XlArea area) : m_sheet(sheet), m_area(area) {
@@ -239,27 +319,11 @@ XlRange XlWorksheet::range(const QString& ref) {
     return XlRange(this, a);
 }
 
-XlCell& XlWorksheet::cell(int row, int col) {
-    const std::pair<int, int> pos{row, col};
-    if (m_last.cell && m_last.pos == pos) return *m_last.cell;
-    auto it = m_cells.lower_bound(pos);
-    if (it == m_cells.end() || it->first != pos) it = m_cells.emplace_hint(it, pos, XlCell{});
-    m_last.pos = pos;
-    m_last.cell = &it->second;
-    return it->second;
-}
-
 void XlWorksheet::releaseContents() {
     m_cells.clear();
     m_merges.clear();
     m_colWidths.clear();
     m_rowHeights.clear();
-    m_last = LastCell{};
-}
-
-const XlCell* XlWorksheet::findCell(int row, int col) const {
-    auto it = m_cells.find({row, col});
-    return it == m_cells.end() ? nullptr : &it->second;
 }
 
 double XlWorksheet::columnWidth(int col) const {

@@ -10,7 +10,9 @@
 // with kXlPointer before anything changes.
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <vector>
@@ -102,6 +104,74 @@ struct XlArea {
     bool operator==(const XlArea&) const = default;
 };
 
+// The cells of a worksheet in (row, column) order. They are held row by
+// row, the rows and the cells of each row in sorted arrays: a sheet is
+// written and read in order, so a new cell goes in at the end without a
+// search and without an allocation of its own, and a cell of a dense block
+// is found by its offset from the block's first one.
+class XlCellMap {
+public:
+    using Key = std::pair<int, int>;  // (row, column) from 1
+    using Entry = std::pair<Key, XlCell>;
+    struct Row {
+        int row = 0;
+        std::vector<Entry> cells;  // never empty, by column
+    };
+
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = Entry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const Entry*;
+        using reference = const Entry&;
+        const_iterator() = default;
+        reference operator*() const { return (*m_rows)[m_row].cells[m_cell]; }
+        pointer operator->() const { return &**this; }
+        const_iterator& operator++() {
+            if (++m_cell == (*m_rows)[m_row].cells.size()) {
+                ++m_row;
+                m_cell = 0;
+            }
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator was = *this;
+            ++*this;
+            return was;
+        }
+        bool operator==(const const_iterator& o) const {
+            return m_row == o.m_row && m_cell == o.m_cell;
+        }
+
+    private:
+        friend class XlCellMap;
+        const_iterator(const std::vector<Row>* rows, size_t row) : m_rows(rows), m_row(row) {}
+        const std::vector<Row>* m_rows = nullptr;
+        size_t m_row = 0, m_cell = 0;
+    };
+
+    bool empty() const { return m_count == 0; }
+    size_t size() const { return m_count; }
+    const_iterator begin() const { return const_iterator(&m_rows, 0); }
+    const_iterator end() const { return const_iterator(&m_rows, m_rows.size()); }
+    const std::vector<Row>& rows() const { return m_rows; }
+
+    // The row, or null.
+    const Row* findRow(int row) const;
+    const XlCell* find(int row, int col) const;
+    // The cell, made when missing. The reference holds until the next cell
+    // of the same row is made.
+    XlCell& at(int row, int col);
+    void clear();
+
+private:
+    size_t rowIndex(int row);  // made when missing
+    std::vector<Row> m_rows;
+    size_t m_count = 0;
+    size_t m_lastRow = 0;  // where the last cell was made or reached
+};
+
 class XlWorksheet;
 
 // A block of cells of one worksheet. Setters write every cell of the
@@ -158,12 +228,10 @@ public:
     XlRange range(const QString& ref);
     XlRange range(XlArea area) { return XlRange(this, area); }
 
-    // The cell, made when missing. A range's setters reach the same cell
-    // one after another and pages are written row by row, so the last cell
-    // reached is kept at hand and new cells go in at their place directly.
-    XlCell& cell(int row, int col);
-    const XlCell* findCell(int row, int col) const;
-    const std::map<std::pair<int, int>, XlCell>& cells() const { return m_cells; }
+    // The cell, made when missing.
+    XlCell& cell(int row, int col) { return m_cells.at(row, col); }
+    const XlCell* findCell(int row, int col) const { return m_cells.find(row, col); }
+    const XlCellMap& cells() const { return m_cells; }
     const std::vector<XlArea>& merges() const { return m_merges; }
     const std::map<int, double>& columnWidths() const { return m_colWidths; }
     const std::map<int, double>& rowHeights() const { return m_rowHeights; }
@@ -182,20 +250,8 @@ public:
 private:
     friend class XlRange;
     void addMerge(const XlArea& a);
-    // The last cell reached; copies start without one.
-    struct LastCell {
-        LastCell() = default;
-        LastCell(const LastCell&) {}
-        LastCell& operator=(const LastCell&) {
-            cell = nullptr;
-            return *this;
-        }
-        std::pair<int, int> pos{0, 0};
-        XlCell* cell = nullptr;
-    };
     QString m_name;
-    std::map<std::pair<int, int>, XlCell> m_cells;  // (row, col) from 1
-    LastCell m_last;
+    XlCellMap m_cells;
     std::vector<XlArea> m_merges;
     std::map<int, double> m_colWidths;
     std::map<int, double> m_rowHeights;

@@ -536,7 +536,10 @@ private:
             s.hasFill = true;
             s.fillColor = colourOf(x.fillColour, 0xFFFFFF);
         }
-        made = s;
+        static const XlStyle plain;
+        if (m_plain.size() != m_xfs.size()) m_plain.assign(m_xfs.size(), false);
+        m_plain[size_t(xf)] = s == plain;
+        made = std::move(s);
         return *made;
     }
 
@@ -547,15 +550,19 @@ private:
             r.bad(QStringLiteral("places a cell at row %1, column %2, outside the sheet")
                       .arg(row + 1)
                       .arg(col + 1));
-        cell.style = styleOf(xf, r);
+        const XlStyle& style = styleOf(xf, r);
         if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText)
             r.bad(QStringLiteral("holds a text longer than %1 characters").arg(kMaxCellText));
         if (cell.kind == XlCell::Text && cell.text.isEmpty()) cell.kind = XlCell::Empty;
-        static const XlStyle plain;
-        if (cell.kind == XlCell::Empty && cell.style == plain) return;
+        if (cell.kind == XlCell::Empty && m_plain[size_t(xf)]) return;
         if (++m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
-        ws->cell(row + 1, col + 1) = std::move(cell);
+        // Straight into the sheet's own cell: the style is copied once.
+        XlCell& to = ws->cell(row + 1, col + 1);
+        to.kind = cell.kind;
+        to.number = cell.number;
+        to.text = std::move(cell.text);
+        to.style = style;
     }
 
     static double rkValue(uint32_t rk) {
@@ -767,6 +774,7 @@ private:
     std::map<int, QString> m_formats;
     std::vector<Xf> m_xfs;
     std::vector<std::optional<XlStyle>> m_styles;
+    std::vector<bool> m_plain;  // by cell style, once m_styles holds it
     std::vector<QString> m_strings;
     std::vector<Sheet> m_sheets;
     qint64 m_cells = 0;

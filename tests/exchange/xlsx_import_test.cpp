@@ -58,6 +58,7 @@ ws3 = wb.create_sheet("第三")
 ws3["A1"] = 77
 ws3["A2"] = "text"
 ws3["B2"] = 3.5
+ws3["C2"] = " 1.2e1 "
 wb.save(sys.argv[1])
 )PY";
 
@@ -162,13 +163,19 @@ TEST_F(XlsxImport, AllSheetsIntoPagesWithTheFirstSheetsFormat) {
     QString error;
     QList<WorkbookCellsLeftOut> leftOut;
     // The second sheet's E4 and F5 lie beyond the table the first sheet's
-    // format gives: the import says so.
+    // format gives, and the third sheet's A2 holds a word where the report
+    // holds numbers: the import says so.
     ASSERT_EQ(ImportExcelWorkbook(&r, book, nullptr, &error, &leftOut), 2)
         << error.toStdString();
-    ASSERT_EQ(leftOut.size(), 1);
+    ASSERT_EQ(leftOut.size(), 2);
     EXPECT_EQ(leftOut[0].sheet, QStringLiteral("第二"));
     EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("E4"));
     EXPECT_EQ(leftOut[0].count, 2);
+    EXPECT_EQ(leftOut[1].reason, WorkbookCellsLeftOut::TextInNumberCell);
+    EXPECT_EQ(leftOut[1].sheet, QStringLiteral("第三"));
+    EXPECT_EQ(leftOut[1].firstCell(), QStringLiteral("A2"));
+    EXPECT_EQ(leftOut[1].count, 1);
+    EXPECT_TRUE(LeftOutCellsMessage(leftOut).contains(QStringLiteral("\"第三\": 1 text(s)")));
 
     // The table grew to the used range A1:D5.
     EXPECT_EQ(r.GetRowCount(), 5);
@@ -229,11 +236,15 @@ TEST_F(XlsxImport, AllSheetsIntoPagesWithTheFirstSheetsFormat) {
     EXPECT_EQ(value(1, 4, 2).number, 9);
     // The whole 40-character text is kept.
     EXPECT_EQ(r.GetCellText(3, 1, 1), QStringLiteral("一二三四五六七八九十").repeated(4));
-    // Page 3: a number in a text cell and a text in a numeric cell empty
-    // them; the second sheet's cells lie outside the table.
-    EXPECT_EQ(r.GetCellText(1, 1, 3), QString());
+    // Page 3: a number in a text cell is kept as its text; a text in a
+    // number cell is its number when it reads as one, else the cell stays
+    // empty (and was counted above). The second sheet's cells lie outside
+    // the table.
+    EXPECT_EQ(r.GetCellText(1, 1, 3), QStringLiteral("77"));
     EXPECT_EQ(value(3, 2, 1).kind, kCellUnset);
     EXPECT_EQ(value(3, 2, 2).number, 3.5);
+    EXPECT_EQ(value(3, 2, 3).kind, kCellNumber);
+    EXPECT_EQ(value(3, 2, 3).number, 12);
     EXPECT_EQ(value(2, 4, 4).kind, kCellUnset);
 }
 
