@@ -394,7 +394,7 @@ void CExcelBridge::importFormatCells(int sheet) {
             const XlCell* cell = nullptr;
             if (row && next < row->cells.size() && row->cells[next].first.second == c)
                 cell = &row->cells[next++].second;
-            const XlStyle& style = cell ? cell->style : plain;
+            const XlStyle& style = cell ? cell->style() : plain;
             // Sizes and the frame lines of row 1 and column 1 belong to the
             // row or column, so the cells of a merged area give them too.
             if (r == used.r1) {
@@ -419,7 +419,7 @@ void CExcelBridge::importFormatCells(int sheet) {
                 const CellArea area = CellArea::area(r, c, merged->r2, merged->c2);
                 report->CombineCells(&area);
                 const XlCell* last = ws->findCell(merged->r2, merged->c2);
-                const XlStyle& lastStyle = last ? last->style : plain;
+                const XlStyle& lastStyle = last ? last->style() : plain;
                 setAttribute(report, kFmtBottomLine, lineCodeOf(lastStyle.bottom), r, c);
                 setAttribute(report, kFmtRightLine, lineCodeOf(lastStyle.right), r, c);
             } else {
@@ -501,7 +501,7 @@ void CExcelBridge::importDataCells(int page) {
             const bool textCell = kind == kCellText || kind == kCellLabel;
             CellValue value;  // empty: the report cell stays empty
             if (cell.kind == XlCell::Number && numberCell) {
-                value = CellValue::ofNumber(numberFlags.of(cell.style.numberFormat).percent ==
+                value = CellValue::ofNumber(numberFlags.of(cell.style().numberFormat).percent ==
                                                     PercentSign::Scaling
                                                 ? cell.number * 100
                                                 : cell.number);

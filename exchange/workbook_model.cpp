@@ -162,10 +162,38 @@ XlRange::XlRange(XlWorksheet* sheet, XlArea area) : m_sheet(sheet), m_area(area)
         fail(kXlObjectError, QStringLiteral("range outside the worksheet"));
 }
 
+const XlStyle& XlCell::plainStyle() {
+    static const XlStyle plain;
+    return plain;
+}
+
 template <class F>
 void XlRange::forEach(F f) {
     for (int r = m_area.r1; r <= m_area.r2; ++r)
         for (int c = m_area.c1; c <= m_area.c2; ++c) f(m_sheet->cell(r, c), r, c);
+}
+
+template <class Pick, class Change>
+void XlRange::restyle(Pick pick, Change change) {
+    XlSharedStyle from, to;  // the last change made
+    bool changed = false;
+    forEach([&](XlCell& c, int r, int col) {
+        if (!pick(r, col)) return;
+        if (changed && c.m_style == from) {
+            c.m_style = to;
+            return;
+        }
+        if (c.m_style && c.m_style.use_count() == 1) {
+            // The cell's own style: changed where it is.
+            change(*c.m_style);
+            return;
+        }
+        from = c.m_style;
+        to = std::make_shared<XlStyle>(c.style());
+        change(*to);
+        c.m_style = to;
+        changed = true;
+    });
 }
 
 void XlRange::setNumber(double v) {
@@ -197,46 +225,46 @@ const XlCell* XlRange::firstCell() const { return m_sheet->findCell(m_area.r1, m
 
 void XlRange::setNumberFormat(const QString& f) {
     if (f.size() > 255) fail(kXlObjectError, QStringLiteral("number format too long"));
-    forEach([&](XlCell& c, int, int) { c.style.numberFormat = f; });
+    restyle([&](XlStyle& s) { s.numberFormat = f; });
 }
 void XlRange::setFontName(const QString& name) {
     if (name.isEmpty() || name.size() > 31) fail(kXlObjectError, QStringLiteral("font name"));
-    forEach([&](XlCell& c, int, int) { c.style.fontName = name; });
+    restyle([&](XlStyle& s) { s.fontName = name; });
 }
 void XlRange::setFontSize(double points) {
     if (!(points >= 1 && points <= 409)) fail(kXlObjectError, QStringLiteral("font size"));
-    forEach([&](XlCell& c, int, int) { c.style.fontSize = points; });
+    restyle([&](XlStyle& s) { s.fontSize = points; });
 }
 void XlRange::setBold(bool on) {
-    forEach([&](XlCell& c, int, int) { c.style.bold = on; });
+    restyle([&](XlStyle& s) { s.bold = on; });
 }
 void XlRange::setItalic(bool on) {
-    forEach([&](XlCell& c, int, int) { c.style.italic = on; });
+    restyle([&](XlStyle& s) { s.italic = on; });
 }
 void XlRange::setUnderline(int code) {
     if (code != xl::kUnderlineNone && code != xl::kUnderlineSingle && code != xl::kUnderlineDouble)
         fail(kXlObjectError, QStringLiteral("underline %1").arg(code));
-    forEach([&](XlCell& c, int, int) { c.style.underline = code; });
+    restyle([&](XlStyle& s) { s.underline = code; });
 }
 void XlRange::setFontColor(uint32_t bgr) {
-    forEach([&](XlCell& c, int, int) { c.style.fontColor = bgr & 0xFFFFFF; });
+    restyle([&](XlStyle& s) { s.fontColor = bgr & 0xFFFFFF; });
 }
 void XlRange::setFillColor(uint32_t bgr) {
-    forEach([&](XlCell& c, int, int) {
-        c.style.hasFill = true;
-        c.style.fillColor = bgr & 0xFFFFFF;
+    restyle([&](XlStyle& s) {
+        s.hasFill = true;
+        s.fillColor = bgr & 0xFFFFFF;
     });
 }
 void XlRange::setHorizontalAlignment(int code) {
     if (code != xl::kGeneral && code != xl::kLeft && code != xl::kCenter && code != xl::kRight &&
         code != xl::kJustify)
         fail(kXlObjectError, QStringLiteral("horizontal alignment %1").arg(code));
-    forEach([&](XlCell& c, int, int) { c.style.hAlign = code; });
+    restyle([&](XlStyle& s) { s.hAlign = code; });
 }
 void XlRange::setVerticalAlignment(int code) {
     if (code != xl::kTop && code != xl::kCenter && code != xl::kBottom && code != xl::kJustify)
         fail(kXlObjectError, QStringLiteral("vertical alignment %1").arg(code));
-    forEach([&](XlCell& c, int, int) { c.style.vAlign = code; });
+    restyle([&](XlStyle& s) { s.vAlign = code; });
 }
 
 void XlRange::setBorderLineStyle(int edge, int lineStyle) {
@@ -245,9 +273,8 @@ void XlRange::setBorderLineStyle(int edge, int lineStyle) {
     if (!validLineStyle(lineStyle))
         fail(kXlObjectError, QStringLiteral("line style %1").arg(lineStyle));
     const XlArea a = m_area;
-    forEach([&](XlCell& c, int r, int col) {
-        if (edgeCell(a, edge, r, col)) borderOf(c.style, edge).lineStyle = lineStyle;
-    });
+    restyle([&](int r, int col) { return edgeCell(a, edge, r, col); },
+            [&](XlStyle& s) { borderOf(s, edge).lineStyle = lineStyle; });
 }
 
 void XlRange::setBorderWeight(int edge, int weight) {
@@ -255,14 +282,13 @@ void XlRange::setBorderWeight(int edge, int weight) {
     (void)borderOf(probe, edge);
     if (!validWeight(weight)) fail(kXlObjectError, QStringLiteral("border weight %1").arg(weight));
     const XlArea a = m_area;
-    forEach([&](XlCell& c, int r, int col) {
-        if (edgeCell(a, edge, r, col)) {
-            XlBorder& b = borderOf(c.style, edge);
-            b.weight = weight;
-            // Setting a weight on an edge without a line draws it.
-            if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
-        }
-    });
+    restyle([&](int r, int col) { return edgeCell(a, edge, r, col); },
+            [&](XlStyle& s) {
+                XlBorder& b = borderOf(s, edge);
+                b.weight = weight;
+                // Setting a weight on an edge without a line draws it.
+                if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
+            });
 }
 
 void XlRange::merge() { m_sheet->addMerge(m_area); }
@@ -337,11 +363,10 @@ double XlWorksheet::rowHeight(int row) const {
 }
 
 XlArea XlWorksheet::usedArea() const {
-    static const XlStyle plain;
     bool any = false;
     XlArea a;
     for (const auto& [pos, cell] : m_cells) {
-        if (cell.kind == XlCell::Empty && cell.style == plain) continue;
+        if (cell.kind == XlCell::Empty && cell.hasPlainStyle()) continue;
         if (!any) {
             a = {pos.first, pos.second, pos.first, pos.second};
             any = true;

@@ -88,11 +88,29 @@ struct XlStyle {
     bool operator==(const XlStyle&) const = default;
 };
 
+// A style as cells hold it: one object shared by every cell that has it
+// (a sheet has a handful of styles and many thousand cells). Null is the
+// plain style.
+using XlSharedStyle = std::shared_ptr<XlStyle>;
+
 struct XlCell {
     enum Kind { Empty, Number, Text } kind = Empty;
     double number = 0;
     QString text;
-    XlStyle style;
+
+    const XlStyle& style() const { return m_style ? *m_style : plainStyle(); }
+    bool hasPlainStyle() const { return !m_style || *m_style == plainStyle(); }
+    // Shares style with whoever else holds it.
+    void shareStyle(XlSharedStyle style) { m_style = std::move(style); }
+    void setStyle(const XlStyle& style) {
+        m_style = style == plainStyle() ? nullptr : std::make_shared<XlStyle>(style);
+    }
+    const XlSharedStyle& sharedStyle() const { return m_style; }
+    static const XlStyle& plainStyle();
+
+private:
+    friend class XlRange;
+    XlSharedStyle m_style;
 };
 
 struct XlArea {
@@ -212,6 +230,14 @@ public:
 private:
     template <class F>
     void forEach(F f);
+    // Changes the style of the cells that pick(row, col) names; cells that
+    // shared a style before share the changed one.
+    template <class Pick, class Change>
+    void restyle(Pick pick, Change change);
+    template <class Change>
+    void restyle(Change change) {
+        restyle([](int, int) { return true; }, change);
+    }
     XlWorksheet* m_sheet;
     XlArea m_area;
 };

@@ -364,7 +364,7 @@ class Styles {
 public:
     Styles(const XmlNode& root, const XlsxReadLimits& limits, const WorkbookReadFailure& fail) {
         if (root.isNull()) {
-            m_xfs.push_back(XlStyle());
+            m_xfs.push_back(nullptr);
             return;
         }
         std::map<int, QString> formats;
@@ -475,16 +475,17 @@ public:
                 s.vAlign = verticalOf(a.attributeText(u"vertical"));
                 s.wrap = boolAttribute(a, u"wrapText", false);
             }
-            m_xfs.push_back(s);
+            m_xfs.push_back(s == XlCell::plainStyle() ? nullptr : std::make_shared<XlStyle>(s));
         });
-        if (m_xfs.empty()) m_xfs.push_back(XlStyle());
+        if (m_xfs.empty()) m_xfs.push_back(nullptr);
     }
 
     size_t count() const { return m_xfs.size(); }
-    const XlStyle& at(size_t i) const { return m_xfs[i]; }
+    // Shared by every cell of that style; null for the plain style.
+    const XlSharedStyle& at(size_t i) const { return m_xfs[i]; }
 
 private:
-    std::vector<XlStyle> m_xfs;
+    std::vector<XlSharedStyle> m_xfs;
 };
 
 // ---- shared strings ---------------------------------------------------------
@@ -663,7 +664,7 @@ private:
         if (cell.kind == XlCell::Empty && style == 0) return col;
         if (++*m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
-        cell.style = m_styles.at(style);
+        cell.shareStyle(m_styles.at(style));
         m_ws->cell(r, col) = std::move(cell);
         return col;
     }

@@ -305,7 +305,7 @@ QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool act
         checkCell(sheet, m.r2, m.c2);
         const XlCell* first = sheet.findCell(m.r1, m.c1);
         if (!first) continue;
-        const int xf = xfOf(first->style);
+        const int xf = xfOf(first->style());
         if (xf == kDefaultCellXf) continue;
         for (int r = m.r1; r <= m.r2; ++r)
             for (int c = m.c1; c <= m.c2; ++c)
@@ -388,7 +388,7 @@ QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool act
         }
         const XlCell& cell = cellIt->second;
         ++cellIt;
-        const int xf = xfOf(cell.style);
+        const int xf = xfOf(cell.style());
         d.u16(xf);
         if (cell.kind == XlCell::Number) {
             d.f64(cell.number);

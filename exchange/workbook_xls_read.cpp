@@ -489,11 +489,12 @@ private:
         return automatic;
     }
 
-    const XlStyle& styleOf(int xf, Reader& r) {
+    // Shared by every cell of the style; null for the plain style.
+    const XlSharedStyle& styleOf(int xf, Reader& r) {
         if (xf < 0 || size_t(xf) >= m_xfs.size())
             r.bad(QStringLiteral("names cell style %1, which is not defined").arg(xf));
         if (m_styles.empty()) m_styles.resize(m_xfs.size());
-        std::optional<XlStyle>& made = m_styles[size_t(xf)];
+        std::optional<XlSharedStyle>& made = m_styles[size_t(xf)];
         if (made) return *made;
         const Xf& x = m_xfs[size_t(xf)];
         XlStyle s;
@@ -536,10 +537,7 @@ private:
             s.hasFill = true;
             s.fillColor = colourOf(x.fillColour, 0xFFFFFF);
         }
-        static const XlStyle plain;
-        if (m_plain.size() != m_xfs.size()) m_plain.assign(m_xfs.size(), false);
-        m_plain[size_t(xf)] = s == plain;
-        made = std::move(s);
+        made = s == XlCell::plainStyle() ? nullptr : std::make_shared<XlStyle>(std::move(s));
         return *made;
     }
 
@@ -550,19 +548,18 @@ private:
             r.bad(QStringLiteral("places a cell at row %1, column %2, outside the sheet")
                       .arg(row + 1)
                       .arg(col + 1));
-        const XlStyle& style = styleOf(xf, r);
+        const XlSharedStyle& style = styleOf(xf, r);
         if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText)
             r.bad(QStringLiteral("holds a text longer than %1 characters").arg(kMaxCellText));
         if (cell.kind == XlCell::Text && cell.text.isEmpty()) cell.kind = XlCell::Empty;
-        if (cell.kind == XlCell::Empty && m_plain[size_t(xf)]) return;
+        if (cell.kind == XlCell::Empty && !style) return;
         if (++m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
-        // Straight into the sheet's own cell: the style is copied once.
         XlCell& to = ws->cell(row + 1, col + 1);
         to.kind = cell.kind;
         to.number = cell.number;
         to.text = std::move(cell.text);
-        to.style = style;
+        to.shareStyle(style);
     }
 
     static double rkValue(uint32_t rk) {
@@ -773,8 +770,7 @@ private:
     std::vector<Font> m_fonts;
     std::map<int, QString> m_formats;
     std::vector<Xf> m_xfs;
-    std::vector<std::optional<XlStyle>> m_styles;
-    std::vector<bool> m_plain;  // by cell style, once m_styles holds it
+    std::vector<std::optional<XlSharedStyle>> m_styles;
     std::vector<QString> m_strings;
     std::vector<Sheet> m_sheets;
     qint64 m_cells = 0;

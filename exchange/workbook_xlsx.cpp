@@ -211,7 +211,7 @@ void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) 
     merges.reserve(sheet.merges().size());
     for (const XlArea& m : sheet.merges()) {
         const XlCell* first = sheet.findCell(m.r1, m.c1);
-        merges.push_back({m, first ? formats.of(first->style) : nullptr});
+        merges.push_back({m, first ? formats.of(first->style()) : nullptr});
     }
     std::sort(merges.begin(), merges.end(),
               [](const Merge& a, const Merge& b) { return a.area.r1 < b.area.r1; });
@@ -259,7 +259,7 @@ void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) 
         }
         for (; cellIt != cellEnd && cellIt->first.first == r; ++cellIt) {
             const XlCell& cell = cellIt->second;
-            lxw_format* f = formats.of(cell.style);
+            lxw_format* f = formats.of(cell.style());
             if (writesSomething(cell, f)) writeCell(ws, r, cellIt->first.second, cell, f);
         }
     }

@@ -154,14 +154,52 @@ TEST(XlsxModel, RangesMergeAndBorderLikeTheObjectModel) {
 
     // Borders(right) of a block draws the right edge of its last column only.
     ws.range(QStringLiteral("A6:C7")).setBorderLineStyle(xl::kEdgeRight, xl::kDash);
-    EXPECT_EQ(ws.findCell(6, 3)->style.right.lineStyle, xl::kDash);
-    EXPECT_EQ(ws.findCell(7, 3)->style.right.lineStyle, xl::kDash);
-    EXPECT_EQ(ws.findCell(6, 2)->style.right.lineStyle, xl::kLineNone);
+    EXPECT_EQ(ws.findCell(6, 3)->style().right.lineStyle, xl::kDash);
+    EXPECT_EQ(ws.findCell(7, 3)->style().right.lineStyle, xl::kDash);
+    EXPECT_EQ(ws.findCell(6, 2)->style().right.lineStyle, xl::kLineNone);
     EXPECT_THROW(ws.range(QStringLiteral("A1")).setBorderLineStyle(11, xl::kDash), XlError);
 
     for (const char* bad : {"", "A0", "1A", "A1:", "A1048577", "XFE1", "A1:B"})
         EXPECT_THROW(ws.range(QString::fromLatin1(bad)), XlError) << bad;
     EXPECT_EQ(ws.range(QStringLiteral("c3:a1")).area(), (XlArea{1, 1, 3, 3}));
+}
+
+// Cells share their style objects; a change to some of them never reaches
+// the others, in the same sheet or in a copy. Cells made in any order and
+// with gaps are found where they are and nowhere else.
+TEST(XlsxModel, SharedStylesChangeCellByCellAndGapsAreFound) {
+    XlWorksheet ws(QStringLiteral("S"));
+    ws.range(QStringLiteral("A1:C2")).setBold(true);
+    const XlCell* a1 = ws.findCell(1, 1);
+    ASSERT_TRUE(a1 && a1->sharedStyle());
+    EXPECT_EQ(a1->sharedStyle(), ws.findCell(2, 3)->sharedStyle());
+    XlWorksheet copy(ws);
+    ws.range(QStringLiteral("B1")).setItalic(true);
+    ws.range(QStringLiteral("A2:C2")).setBorderWeight(xl::kEdgeBottom, xl::kThick);
+    EXPECT_TRUE(ws.findCell(1, 2)->style().italic);
+    EXPECT_TRUE(ws.findCell(1, 2)->style().bold);
+    EXPECT_FALSE(ws.findCell(1, 1)->style().italic);
+    EXPECT_FALSE(ws.findCell(1, 3)->style().italic);
+    EXPECT_EQ(ws.findCell(1, 1)->style().bottom.lineStyle, xl::kLineNone);
+    EXPECT_EQ(ws.findCell(2, 2)->style().bottom, (XlBorder{xl::kContinuous, xl::kThick}));
+    EXPECT_EQ(ws.findCell(2, 1)->sharedStyle(), ws.findCell(2, 3)->sharedStyle());
+    for (int r = 1; r <= 2; ++r)
+        for (int c = 1; c <= 3; ++c) {
+            EXPECT_TRUE(copy.findCell(r, c)->style().bold);
+            EXPECT_FALSE(copy.findCell(r, c)->style().italic);
+            EXPECT_EQ(copy.findCell(r, c)->style().bottom.lineStyle, xl::kLineNone);
+        }
+    XlWorksheet gaps(QStringLiteral("G"));
+    for (const char* ref : {"E9", "A1", "C1", "B1", "E1", "A7", "A3"})
+        gaps.range(QString::fromLatin1(ref)).setNumber(1);
+    for (const auto& [r, c] : std::vector<std::pair<int, int>>{{1, 1}, {1, 2}, {1, 3}, {1, 5},
+                                                               {3, 1}, {7, 1}, {9, 5}})
+        EXPECT_TRUE(gaps.findCell(r, c)) << r << "," << c;
+    for (const auto& [r, c] :
+         std::vector<std::pair<int, int>>{{1, 4}, {1, 6}, {2, 1}, {8, 1}, {9, 4}, {10, 5}, {0, 0}})
+        EXPECT_FALSE(gaps.findCell(r, c)) << r << "," << c;
+    EXPECT_EQ(gaps.cells().size(), 7u);
+    EXPECT_EQ(gaps.usedArea(), (XlArea{1, 1, 9, 5}));
 }
 
 // The cell a sheet keeps at hand for the next setter never leaks into a
@@ -174,8 +212,8 @@ TEST(XlsxModel, CopiesAndReleasedSheetsKeepTheirOwnCells) {
     copy = ws;
     copy.range(QStringLiteral("B2")).setBold(true);
     EXPECT_EQ(ws.findCell(2, 2)->number, 1);
-    EXPECT_FALSE(ws.findCell(2, 2)->style.bold);
-    EXPECT_TRUE(copy.findCell(2, 2)->style.bold);
+    EXPECT_FALSE(ws.findCell(2, 2)->style().bold);
+    EXPECT_TRUE(copy.findCell(2, 2)->style().bold);
     // Cells made out of order land in order.
     for (const char* ref : {"C1", "A1", "B1", "A3", "A2"}) ws.range(QString::fromLatin1(ref)).setText("x");
     std::vector<std::pair<int, int>> order;

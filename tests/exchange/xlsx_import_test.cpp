@@ -132,22 +132,22 @@ TEST_F(XlsxImport, ReaderGivesValuesStylesMergesAndSizes) {
     ASSERT_TRUE(a1);
     EXPECT_EQ(a1->kind, XlCell::Text);
     EXPECT_EQ(a1->text, QStringLiteral("标题"));
-    EXPECT_EQ(a1->style.fontName, QStringLiteral("Arial"));
-    EXPECT_EQ(a1->style.fontSize, 14);
-    EXPECT_TRUE(a1->style.bold);
-    EXPECT_EQ(a1->style.fontColor, 0x0000FFu);  // red, as 0x00BBGGRR
-    EXPECT_TRUE(a1->style.hasFill);
-    EXPECT_EQ(a1->style.fillColor, 0x00FFFFu);  // yellow
-    EXPECT_EQ(a1->style.hAlign, xl::kCenter);
-    EXPECT_EQ(a1->style.vAlign, xl::kTop);
+    EXPECT_EQ(a1->style().fontName, QStringLiteral("Arial"));
+    EXPECT_EQ(a1->style().fontSize, 14);
+    EXPECT_TRUE(a1->style().bold);
+    EXPECT_EQ(a1->style().fontColor, 0x0000FFu);  // red, as 0x00BBGGRR
+    EXPECT_TRUE(a1->style().hasFill);
+    EXPECT_EQ(a1->style().fillColor, 0x00FFFFu);  // yellow
+    EXPECT_EQ(a1->style().hAlign, xl::kCenter);
+    EXPECT_EQ(a1->style().vAlign, xl::kTop);
 
     EXPECT_EQ(ws->findCell(2, 1)->number, 1234.5);
-    EXPECT_EQ(ws->findCell(2, 1)->style.numberFormat, QStringLiteral("#,##0.00"));
-    EXPECT_EQ(ws->findCell(2, 2)->style.bottom, (XlBorder{xl::kDash, xl::kThin}));
-    EXPECT_EQ(ws->findCell(2, 2)->style.right, (XlBorder{xl::kContinuous, xl::kThin}));
+    EXPECT_EQ(ws->findCell(2, 1)->style().numberFormat, QStringLiteral("#,##0.00"));
+    EXPECT_EQ(ws->findCell(2, 2)->style().bottom, (XlBorder{xl::kDash, xl::kThin}));
+    EXPECT_EQ(ws->findCell(2, 2)->style().right, (XlBorder{xl::kContinuous, xl::kThin}));
     EXPECT_EQ(ws->findCell(3, 2)->kind, XlCell::Number);  // a boolean as 1
     EXPECT_EQ(ws->findCell(3, 2)->number, 1);
-    EXPECT_EQ(ws->findCell(3, 3)->style.underline, xl::kUnderlineSingle);
+    EXPECT_EQ(ws->findCell(3, 3)->style().underline, xl::kUnderlineSingle);
 
     EXPECT_EQ(ws->merges(), (std::vector<XlArea>{{1, 1, 1, 3}, {4, 2, 5, 3}}));
     EXPECT_NEAR(ws->columnWidth(1), 19.29, 0.01);  // stored 20 includes the padding
@@ -441,13 +441,13 @@ TEST_F(XlsxImport, EngineWorkbookSurvivesTheFileUnchanged) {
     const XlWorksheet* b = back->sheet(2);
     ASSERT_TRUE(b->findCell(3, 3));
     EXPECT_EQ(b->findCell(3, 3)->text, QStringLiteral("x_x\t"));
-    EXPECT_EQ(b->findCell(3, 3)->style.fontName, QStringLiteral("Tahoma"));
+    EXPECT_EQ(b->findCell(3, 3)->style().fontName, QStringLiteral("Tahoma"));
     const XlCell* d4 = b->findCell(4, 4);
     ASSERT_TRUE(d4);
     EXPECT_EQ(d4->number, -2.5e-7);
-    EXPECT_EQ(d4->style.numberFormat, QStringLiteral("0.000E+00"));
-    EXPECT_EQ(d4->style.left, (XlBorder{xl::kDashDotDot, xl::kThin}));
-    EXPECT_EQ(d4->style.fillColor, 0x808000u);
+    EXPECT_EQ(d4->style().numberFormat, QStringLiteral("0.000E+00"));
+    EXPECT_EQ(d4->style().left, (XlBorder{xl::kDashDotDot, xl::kThin}));
+    EXPECT_EQ(d4->style().fillColor, 0x808000u);
     EXPECT_EQ(b->merges(), (std::vector<XlArea>{{2, 5, 2, 6}}));
     EXPECT_EQ(b->columnWidth(2), 30);
     EXPECT_EQ(b->rowHeight(7), 7.5);
