@@ -11,10 +11,12 @@
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 
 #include "exchange/datafilechain.h"
 #include "apps/qor/verbs.h"
+#include "document/cmd_dialogs.h"
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_converters.h"
@@ -138,6 +140,38 @@ bool keepPages(CQorsDoc& doc, const QList<int>& pages, const char* verb, Output*
     return true;
 }
 
+// The sheet dialog's answer for a workbook of several sheets, given on the
+// command line; a sheet the workbook does not have ends the conversion.
+class SheetAnswer final : public IDocDialogs {
+public:
+    SheetAnswer(int choice, int sheet, Output* out)
+        : m_choice(choice), m_sheet(sheet), m_out(out), m_previous(SetDocDialogs(this)) {}
+    ~SheetAnswer() override { SetDocDialogs(m_previous); }
+    SheetAnswer(const SheetAnswer&) = delete;
+    SheetAnswer& operator=(const SheetAnswer&) = delete;
+    bool Provides(int templateId) const override {
+        constexpr int kSetPageNoDlg = 538;
+        return templateId == kSetPageNoDlg;
+    }
+    std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers& m) override {
+        if (m_sheet > m.sheetCount) {
+            m_out->err += QStringLiteral("qor convert: the workbook has %1 sheets, not %2\n")
+                              .arg(m.sheetCount)
+                              .arg(m_sheet);
+            return std::nullopt;
+        }
+        SetPageNoDlgMembers answer = m;
+        answer.choice = m_choice;
+        answer.sheetNumber = m_sheet;
+        return answer;
+    }
+
+private:
+    int m_choice, m_sheet;
+    Output* m_out;
+    IDocDialogs* m_previous;
+};
+
 QStringList leftOutBy(const QString& path) {
     if (isReport(path)) return {};
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffixOf(path));
@@ -163,9 +197,21 @@ int verbConvert(const QStringList& args, Output* out) {
     QStringList pos;
     QList<int> pages;
     bool valuesOnly = false;
+    int sheetChoice = 0, sheet = 0;  // 0: the headless answer (all, format of sheet 1)
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == u"--values-only") {
             valuesOnly = true;
+        } else if (args[i] == u"--sheet" || args[i] == u"--one-sheet") {
+            bool ok = false;
+            const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+            if (!ok || n < 1 || sheetChoice != 0) {
+                out->err += QStringLiteral(
+                    "qor convert: give one of --sheet N or --one-sheet N, N from 1\n");
+                return 2;
+            }
+            sheetChoice = args[i] == u"--sheet" ? 1 : 2;
+            sheet = n;
+            ++i;
         } else if (args[i] == u"--pages") {
             if (i + 1 >= args.size() || !parsePages(args[i + 1], &pages)) {
                 out->err += QStringLiteral("qor convert: --pages needs page numbers such as 2,5\n");
@@ -211,6 +257,8 @@ int verbConvert(const QStringList& args, Output* out) {
         ~Choice() { qor::doc::SetXlsSaveChoice(previous); }
     } choice{qor::doc::SetXlsSaveChoice(valuesOnly ? qor::doc::XlsSaveChoice::ValuesOnly
                                                   : qor::doc::XlsSaveChoice::WithFormats)};
+    std::optional<SheetAnswer> sheetAnswer;
+    if (sheetChoice != 0) sheetAnswer.emplace(sheetChoice, sheet, out);
     const int rc = convertDocument(source, target, pos[1], pages, messages, out);
     if (rc == 1) traces.showOn("convert", out);
     return rc;

@@ -59,10 +59,16 @@ void printUsage(FILE* to) {
         "      make a new report from an exchange file\n"
         "  qor export-html REPORT OUTDIR [--pages 2,5]\n"
         "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages)\n"
-        "  qor convert IN OUT [--pages 2,5] [--values-only]\n"
+        "  qor convert IN OUT [--pages 2,5] [--values-only] [--sheet N | --one-sheet N]\n"
         "      open IN by its type and write OUT by its type (.rep, .xml, .xls, .xlsx, .htm,\n"
         "      .dbf, .txt, .mdb, .wk4); what OUT cannot hold is listed on stderr and the exit code\n"
-        "      is then 3; --values-only writes an .xls without the report's formats\n"
+        "      is then 3; --values-only writes an .xls without the report's formats; a workbook\n"
+        "      of several sheets gives every sheet a page with the format of sheet 1, of sheet N\n"
+        "      (--sheet N), or only sheet N (--one-sheet N)\n"
+        "  qor validate REPORT SAMPLE.xml [--sheet NAME]\n"
+        "      check every page against the data rules of a spreadsheet XML sample's worksheet\n"
+        "      (NAME, else the one named like the report, else the first); exit 1 with the\n"
+        "      first failing cell\n"
         "  qor consol download | upload | open PATH | save REPORT\n"
         "      the consolidation client: fetch and take in what was sent down,\n"
         "      send the upload files, prepare one client report, save one with\n"
@@ -133,6 +139,7 @@ constexpr VerbEntry kVerbs[] = {
     {"indicators", qor::app::verbIndicators},
     {"ledger", qor::app::verbLedger},
     {"consol", qor::app::verbConsol},
+    {"validate", qor::app::verbValidate},
 };
 
 // The verbs that work through the document lay out text and pages, which

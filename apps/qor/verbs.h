@@ -79,6 +79,10 @@ int verbConvert(const QStringList& args, Output* out);
 // "open PATH" (prepare or refresh a client report), "save REPORT" (its
 // checks, then the upload files). Exit 0 done, 1 failed, 2 usage.
 int verbConsol(const QStringList& args, Output* out);
+// Checks every page of a report against the data rules of a spreadsheet
+// XML sample (validateverb.cpp): exit 0 when all pass, 1 with the first
+// failing cell's message, 2 usage. Nothing is saved.
+int verbValidate(const QStringList& args, Output* out);
 int verbPrint(const QStringList& args, Output* out);
 // Drills from a cell to the detail ledger and prints the account codes,
 // period and include flag handed to the ledger component (ledgerverb.cpp).
