@@ -4,11 +4,28 @@
 // workbook format, which the report's colours all belong to.
 
 #include <QString>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "exchange/workbook_model.h"
 
 namespace qor {
+
+// Column widths are stored (a zip workbook's "width", a binary workbook's
+// COLINFO in 1/256 of it) with the writer's padding of five pixels at a
+// digit width of seven; a sheet reports them in characters.
+inline double ColumnCharsOfStoredWidth(double stored) {
+    const double pixels = std::floor(stored * 7 + 0.5);
+    const double chars = pixels <= 12 ? pixels / 12 : (pixels - 5) / 7;
+    return std::clamp(std::round(chars * 100) / 100, 0.0, 255.0);
+}
+// The stored width of a width in characters, in 1/256 characters.
+inline int StoredWidthOfColumnChars256(double chars) {
+    chars = std::clamp(chars, 0.0, 255.0);
+    const double pixels = chars < 1 ? std::floor(chars * 12 + 0.5) : std::floor(chars * 7 + 0.5) + 5;
+    return int(pixels / 7 * 256);
+}
 
 // The file formats' line code (0 none, 1 thin, 2 medium, 3 dashed,
 // 4 dotted, 5 thick, 6 double, 7 hair, 8 medium dashed, 9 dash-dot,

@@ -565,17 +565,9 @@ private:
             const std::optional<double> w = parseNumber(c.attributeText(u"width"));
             if (!w || *w < 0 || *w > 256)
                 fail(QStringLiteral("column width \"%1\"").arg(c.attributeText(u"width")));
-            chars = charactersOfWidth(*w);
+            chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
-    }
-
-    // The stored width carries the writer's padding of five pixels at a
-    // digit width of seven; the width a sheet reports is in characters.
-    static double charactersOfWidth(double stored) {
-        const double pixels = std::floor(stored * 7 + 0.5);
-        const double chars = pixels <= 12 ? pixels / 12 : (pixels - 5) / 7;
-        return std::clamp(std::round(chars * 100) / 100, 0.0, 255.0);
     }
 
     int readRow(const XmlNode& r, int expected) {

@@ -339,7 +339,7 @@ QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool act
         Bytes d;
         d.u16(col - 1);
         d.u16(col - 1);
-        d.u16(int(std::lround(std::clamp(width, 0.0, 255.0) * 256)));
+        d.u16(StoredWidthOfColumnChars256(width));
         d.u16(kDefaultCellXf);
         d.u16(0);
         d.u16(0);

@@ -730,7 +730,7 @@ private:
                     if (first >= kSheetCols || first > last) r.bad(QStringLiteral("names bad columns"));
                     last = std::min(last, kSheetCols - 1);
                     ws->range(XlArea{1, first + 1, 1, last + 1})
-                        .setColumnWidth((flags & 1) ? 0.0 : std::min(width / 256.0, 255.0));
+                        .setColumnWidth((flags & 1) ? 0.0 : ColumnCharsOfStoredWidth(width / 256.0));
                     break;
                 }
                 case kRow: {

@@ -250,7 +250,8 @@ namespace {
 TEST_F(XlsImport, DefaultColumnWidthReachesColumnsWithoutAWidth) {
     Stream c;
     c.rec(0x0055, u16(20));
-    c.rec(0x007D, u16(0) + u16(0) + u16(10 * 256) + u16(15) + u16(0) + u16(0));
+    // 10 characters, stored with the padding of five pixels at seven a digit.
+    c.rec(0x007D, u16(0) + u16(0) + u16(2742) + u16(15) + u16(0) + u16(0));
     const QString path = dir + QStringLiteral("/wide.xls");
     writeCompound(path, QStringLiteral("Book"), biff5Book(c.b + biff5Cells()));
     const std::unique_ptr<XlWorkbook> wb = ReadWorkbookFile(path);
