@@ -102,9 +102,6 @@ struct XlCell {
     bool hasPlainStyle() const { return !m_style || *m_style == plainStyle(); }
     // Shares style with whoever else holds it.
     void shareStyle(XlSharedStyle style) { m_style = std::move(style); }
-    void setStyle(const XlStyle& style) {
-        m_style = style == plainStyle() ? nullptr : std::make_shared<XlStyle>(style);
-    }
     const XlSharedStyle& sharedStyle() const { return m_style; }
     static const XlStyle& plainStyle();
 
