@@ -386,6 +386,64 @@ TEST_P(WorkbookDisplay, ForeignPercentFormatsAreJudgedCellByCell) {
     EXPECT_EQ(formatOf(r, kFmtDecimals, 1, 5), 2);
 }
 
+// What another spreadsheet program shows of a written page: LibreOffice
+// saves the first sheet as text the way its cells are shown, and turns the
+// file into a zip workbook whose styles openpyxl reads.
+TEST_P(WorkbookDisplay, AnotherProgramShowsWhatTheReportShows) {
+    if (!qortest::haveProgram(QStringLiteral("soffice"))) GTEST_SKIP() << "no LibreOffice";
+    auto h = newReport(dir + QStringLiteral("/r.rep"), 1, 6);
+    CReportHandle& r = *h;
+    setFormat(r, kFmtKind, kCellNumber, CellArea::area(1, 1, 1, 5));
+    setFormat(r, kFmtDecimals, 1, CellArea::cell(1, 1));
+    setFormat(r, kFmtPercent, 1, CellArea::cell(1, 1));
+    setFormat(r, kFmtDecimals, 2, CellArea::area(1, 2, 1, 5));
+    setFormat(r, kFmtCurrency, 1, CellArea::cell(1, 5));
+    setFormat(r, kFmtThousands, 1, CellArea::cell(1, 5));
+    setFormat(r, kFmtKind, kCellText, CellArea::cell(1, 6));
+    setFormat(r, kFmtFontStyle, kFontBoldItalic, CellArea::cell(1, 6));
+    uint16_t width = 88;
+    ASSERT_EQ(r.AccessRowColSize(1, 1, 6, &width), 0);
+    toData(r, 1);
+    setNumber(r, 1, 1, 1, 12.5);
+    setNumber(r, 1, 1, 2, 0.5);
+    // C1 holds nothing; D1 holds 0.
+    setNumber(r, 1, 1, 4, 0);
+    setNumber(r, 1, 1, 5, 1234.5);
+    setText(r, 1, 1, 6, QStringLiteral("合计"));
+    const QString path = dir + QStringLiteral("/shown.") + QLatin1String(GetParam());
+    ASSERT_EQ(SaveReportAsExcel(&r, path, 1), 1);
+
+    const QString profile = QStringLiteral("-env:UserInstallation=file://") + dir +
+                            QStringLiteral("/lo");
+    const QString csvDir = dir + QStringLiteral("/csv");
+    qortest::ProcessResult lo = qortest::run(
+        QStringLiteral("soffice"),
+        {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+         QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true"),
+         QStringLiteral("--outdir"), csvDir, path});
+    ASSERT_EQ(lo.exitCode, 0) << lo.err.constData();
+    QFile csv(csvDir + QStringLiteral("/shown.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(csv.readAll()).trimmed(),
+              QStringLiteral("12.5%,0.50,,0.00,\"￥1,234.50\",合计"));
+
+    const QString zipDir = dir + QStringLiteral("/zip");
+    lo = qortest::run(QStringLiteral("soffice"),
+                      {profile, QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                       QStringLiteral("xlsx"), QStringLiteral("--outdir"), zipDir, path});
+    ASSERT_EQ(lo.exitCode, 0) << lo.err.constData();
+    const qortest::ProcessResult styles = qortest::python(
+        QStringLiteral("import sys, openpyxl\n"
+                       "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                       "f = ws['F1'].font\n"
+                       "print(f.b, f.i, ws['A1'].number_format, ws['C1'].value,\n"
+                       "      round(ws.column_dimensions['F'].width))\n"),
+        {zipDir + QStringLiteral("/shown.xlsx")});
+    ASSERT_EQ(styles.exitCode, 0) << styles.err.constData();
+    EXPECT_EQ(QString::fromUtf8(styles.out).trimmed(),
+              QStringLiteral("True True ##0.0\\% None 17"));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothFormats, WorkbookDisplay, ::testing::Values("xls", "xlsx"));
 
 }  // namespace
