@@ -62,8 +62,9 @@ public:
 // report is): the format pass, the report into data state, the value pass.
 // host may be null (the default). 1 on success; 0 with *error when the
 // workbook cannot be read, the user cancels or a page cannot be added.
-// 2 when the rest was imported but cells with values were left out: the
-// user is told through a message box, and *leftOut lists them by sheet.
+// 2 when the rest was imported but cells with values were left out (beyond
+// the table, or texts in number cells that read as no number): the user is
+// told through a message box, and *leftOut lists them by sheet.
 int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImportHost* host,
                         QString* error = nullptr, QList<WorkbookCellsLeftOut>* leftOut = nullptr);
 
