@@ -381,7 +381,7 @@ void CExcelBridge::importFormatCells(int sheet) {
     const int lastRow = std::min<int>(used.r2, file->GetRowCount());
     const int lastCol = std::min<int>(used.c2, file->GetColCount());
 
-    static const XlStyle plain;
+    const XlStyle& plain = XlCell::plainStyle();
     NumberFlagsCache numberFlags;
     MergeWalk merges(ws->merges());
     for (int r = used.r1; r <= lastRow; ++r) {
