@@ -146,6 +146,29 @@ XlCell& XlCellMap::at(int row, int col) {
     return cells[i].second;
 }
 
+void XlCellMap::assign(std::vector<Entry> entries) {
+    clear();
+    const auto before = [](const Entry& a, const Entry& b) { return a.first < b.first; };
+    if (!std::is_sorted(entries.begin(), entries.end(), before))
+        std::stable_sort(entries.begin(), entries.end(), before);
+    size_t i = 0;
+    while (i < entries.size()) {
+        const int row = entries[i].first.first;
+        size_t end = i;
+        while (end < entries.size() && entries[end].first.first == row) ++end;
+        Row r{row, {}};
+        r.cells.reserve(end - i);
+        for (size_t k = i; k < end; ++k) {
+            // The last of equal entries is the one that stays.
+            if (k + 1 < end && entries[k + 1].first == entries[k].first) continue;
+            r.cells.push_back(std::move(entries[k]));
+        }
+        m_count += r.cells.size();
+        m_rows.push_back(std::move(r));
+        i = end;
+    }
+}
+
 void XlCellMap::clear() {
     m_rows.clear();
     m_count = 0;

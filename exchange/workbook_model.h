@@ -176,8 +176,13 @@ public:
     const Row* findRow(int row) const;
     const XlCell* find(int row, int col) const;
     // The cell, made when missing. The reference holds until the next cell
-    // of the same row is made.
+    // of the same row is made. Cells made out of order are moved aside one
+    // by one: a file's cells are read through assign().
     XlCell& at(int row, int col);
+    // Replaces every cell with entries given in any order; of two entries
+    // for one cell the later one counts. They are sorted once, so a file
+    // whose cells come in a strange order costs no more than one in order.
+    void assign(std::vector<Entry> entries);
     void clear();
 
 private:
@@ -253,6 +258,8 @@ public:
 
     // The cell, made when missing.
     XlCell& cell(int row, int col) { return m_cells.at(row, col); }
+    // Every cell at once, in any order (see XlCellMap::assign).
+    void assignCells(std::vector<XlCellMap::Entry> entries) { m_cells.assign(std::move(entries)); }
     const XlCell* findCell(int row, int col) const { return m_cells.find(row, col); }
     const XlCellMap& cells() const { return m_cells; }
     const std::vector<XlArea>& merges() const { return m_merges; }

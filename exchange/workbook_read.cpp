@@ -532,6 +532,8 @@ public:
         int row = 0;
         forChildren(child(root, u"sheetData"), u"row",
                     [&](const XmlNode& r) { row = readRow(r, row + 1); });
+        m_ws->assignCells(std::move(m_cellsRead));
+        m_cellsRead.clear();
         // Each merge is checked against those before it, so their number
         // is bounded.
         int merges = 0;
@@ -657,7 +659,7 @@ private:
         if (++*m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
         cell.shareStyle(m_styles.at(style));
-        m_ws->cell(r, col) = std::move(cell);
+        m_cellsRead.emplace_back(XlCellMap::Key{r, col}, std::move(cell));
         return col;
     }
 
@@ -677,6 +679,7 @@ private:
     }
 
     XlWorksheet* m_ws;
+    std::vector<XlCellMap::Entry> m_cellsRead;  // in file order
     const std::vector<QString>& m_strings;
     const Styles& m_styles;
     const XlsxReadLimits& m_limits;

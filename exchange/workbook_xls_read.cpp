@@ -543,7 +543,7 @@ private:
 
     // ---- sheets ----
 
-    void place(XlWorksheet* ws, Reader& r, int row, int col, int xf, XlCell cell) {
+    void place(Reader& r, int row, int col, int xf, XlCell cell) {
         if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols)
             r.bad(QStringLiteral("places a cell at row %1, column %2, outside the sheet")
                       .arg(row + 1)
@@ -555,11 +555,8 @@ private:
         if (cell.kind == XlCell::Empty && !style) return;
         if (++m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
-        XlCell& to = ws->cell(row + 1, col + 1);
-        to.kind = cell.kind;
-        to.number = cell.number;
-        to.text = std::move(cell.text);
-        to.shareStyle(style);
+        m_sheetCells.emplace_back(XlCellMap::Key{row + 1, col + 1}, std::move(cell));
+        m_sheetCells.back().second.shareStyle(style);
     }
 
     static double rkValue(uint32_t rk) {
@@ -601,18 +598,20 @@ private:
             }
             switch (rec.type) {
                 case kEof:
+                    ws->assignCells(std::move(m_sheetCells));
+                    m_sheetCells.clear();
                     return;
                 case kBof8:
                     ++depth;
                     break;
                 case kNumber: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
-                    place(ws, r, row, col, xf, number(r.f64()));
+                    place(r, row, col, xf, number(r.f64()));
                     break;
                 }
                 case kRk: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
-                    place(ws, r, row, col, xf, number(rkValue(r.u32())));
+                    place(r, row, col, xf, number(rkValue(r.u32())));
                     break;
                 }
                 case kMulRk: {
@@ -621,7 +620,7 @@ private:
                     if (n < 1 || (r.left() - 2) % 6) r.bad(QStringLiteral("has a bad length"));
                     for (qsizetype i = 0; i < n; ++i) {
                         const int xf = r.u16();
-                        place(ws, r, row, first + int(i), xf, number(rkValue(r.u32())));
+                        place(r, row, first + int(i), xf, number(rkValue(r.u32())));
                     }
                     if (r.u16() != first + int(n) - 1)
                         r.bad(QStringLiteral("does not end where its cells do"));
@@ -629,14 +628,14 @@ private:
                 }
                 case kBlank: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
-                    place(ws, r, row, col, xf, XlCell{});
+                    place(r, row, col, xf, XlCell{});
                     break;
                 }
                 case kMulBlank: {
                     const int row = r.u16(), first = r.u16();
                     const qsizetype n = (r.left() - 2) / 2;
                     if (n < 1 || (r.left() - 2) % 2) r.bad(QStringLiteral("has a bad length"));
-                    for (qsizetype i = 0; i < n; ++i) place(ws, r, row, first + int(i), r.u16(), XlCell{});
+                    for (qsizetype i = 0; i < n; ++i) place(r, row, first + int(i), r.u16(), XlCell{});
                     if (r.u16() != first + int(n) - 1)
                         r.bad(QStringLiteral("does not end where its cells do"));
                     break;
@@ -649,7 +648,7 @@ private:
                     XlCell c;
                     c.kind = XlCell::Text;
                     c.text = m_strings[i];
-                    place(ws, r, row, col, xf, std::move(c));
+                    place(r, row, col, xf, std::move(c));
                     break;
                 }
                 case kLabel: {
@@ -657,14 +656,14 @@ private:
                     XlCell c;
                     c.kind = XlCell::Text;
                     c.text = longText(r);
-                    place(ws, r, row, col, xf, std::move(c));
+                    place(r, row, col, xf, std::move(c));
                     break;
                 }
                 case kBoolErr: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     const int value = r.u8();
                     // Booleans come through as 1 and 0; an error has no value.
-                    place(ws, r, row, col, xf, r.u8() ? XlCell{} : number(value ? 1 : 0));
+                    place(r, row, col, xf, r.u8() ? XlCell{} : number(value ? 1 : 0));
                     break;
                 }
                 case kFormula: {
@@ -675,16 +674,16 @@ private:
                         const int kind = uchar(result[0]);
                         if (kind == 0) {
                             pendingString = {row, col, xf};
-                            place(ws, r, row, col, xf, XlCell{});
+                            place(r, row, col, xf, XlCell{});
                         } else if (kind == 1) {
-                            place(ws, r, row, col, xf, number(uchar(result[2]) ? 1 : 0));
+                            place(r, row, col, xf, number(uchar(result[2]) ? 1 : 0));
                         } else {
-                            place(ws, r, row, col, xf, XlCell{});
+                            place(r, row, col, xf, XlCell{});
                         }
                     } else {
                         double v;
                         std::memcpy(&v, result.constData(), sizeof v);
-                        place(ws, r, row, col, xf, number(v));
+                        place(r, row, col, xf, number(v));
                     }
                     break;
                 }
@@ -693,7 +692,7 @@ private:
                     XlCell c;
                     c.kind = XlCell::Text;
                     c.text = longText(r);
-                    place(ws, r, pendingString.row, pendingString.col, pendingString.xf, std::move(c));
+                    place(r, pendingString.row, pendingString.col, pendingString.xf, std::move(c));
                     pendingString.row = -1;
                     break;
                 }
@@ -771,6 +770,7 @@ private:
     std::map<int, QString> m_formats;
     std::vector<Xf> m_xfs;
     std::vector<std::optional<XlSharedStyle>> m_styles;
+    std::vector<XlCellMap::Entry> m_sheetCells;  // of the sheet being read, in file order
     std::vector<QString> m_strings;
     std::vector<Sheet> m_sheets;
     qint64 m_cells = 0;

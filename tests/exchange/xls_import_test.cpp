@@ -166,6 +166,28 @@ TEST_F(XlsImport, Biff5TextsInTheFilesCodePage) {
     EXPECT_EQ(s->findCell(3, 5)->number, 8);
 }
 
+// Cells may come in any order, and a cell twice: they are found where they
+// are, in order, and the later record of a cell is the one kept.
+TEST_F(XlsImport, CellsInAnyOrderAndTwice) {
+    Stream c;
+    for (int row = 40; row >= 0; row -= 20)
+        for (int col = 9; col >= 0; col -= 3)
+            c.rec(0x0203, u16(row) + u16(col) + u16(15) + f64(row * 100 + col));
+    c.rec(0x0203, u16(20) + u16(3) + u16(15) + f64(-1));  // again, later
+    const std::unique_ptr<XlWorkbook> wb =
+        ReadBiffWorkbook(biff5Book(c.b), QStringLiteral("shuffled.xls"));
+    const XlWorksheet* s = wb->sheet(1);
+    EXPECT_EQ(s->cells().size(), 12u);
+    std::vector<std::pair<int, int>> order;
+    for (const auto& [pos, cell] : s->cells()) order.push_back(pos);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    EXPECT_EQ(s->findCell(41, 10)->number, 4009);
+    EXPECT_EQ(s->findCell(1, 1)->number, 0);
+    EXPECT_EQ(s->findCell(21, 4)->number, -1);
+    EXPECT_FALSE(s->findCell(21, 5));
+    EXPECT_EQ(s->usedArea(), (XlArea{1, 1, 41, 10}));
+}
+
 // The content decides, not the name.
 TEST_F(XlsImport, FilesAreReadByContent) {
     XlWorkbook wb(1);
