@@ -7,8 +7,10 @@
 // an XlError and the operations decide which of them to catch.
 
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "exchange/excelimport.h"
 #include "exchange/workbook_model.h"
@@ -109,6 +111,12 @@ private:
     qor::XlWorkbook* m_workbook = nullptr;
     std::unique_ptr<qor::XlApplication> m_application;
     qor::XlApplication* m_workbooks = nullptr;
+    // The report cells' kinds as the value passes read them: every sheet
+    // goes into the same table, so each is asked for once (kKindUnread
+    // until then). The format pass empties it.
+    static constexpr int8_t kKindUnread = -2;
+    std::vector<int8_t> m_kinds;
+    int m_kindCols = 0;
 };
 
 // Prints a failed call to standard output: a header line, then code, its

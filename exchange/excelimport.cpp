@@ -372,6 +372,7 @@ void CExcelBridge::importFormatCells(int sheet) {
     CReportHandle* report = m_report;
     if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
     XlWorksheet* ws = m_worksheet;
+    m_kinds.clear();
     const XlArea used = fittingArea(*ws);
     CReportFile* file = report->GetReportFile();
     // The table grows to the used range where it can; cells beyond what it
@@ -474,6 +475,10 @@ void CExcelBridge::importDataCells(int page) {
     XlWorksheet* ws = m_worksheet;
     const int lastRow = report->GetRowCount();
     const int lastCol = report->GetColCount();
+    if (m_kindCols != lastCol || m_kinds.size() != size_t(lastRow) * size_t(lastCol)) {
+        m_kinds.assign(size_t(lastRow) * size_t(lastCol), kKindUnread);
+        m_kindCols = lastCol;
+    }
     // What the table cannot hold is never dropped in silence.
     const WorkbookCellsLeftOut beyond = cellsBeyond(*ws, lastRow, lastCol);
     if (beyond.count > 0) m_leftOut.append(beyond);
@@ -496,7 +501,9 @@ void CExcelBridge::importDataCells(int page) {
             // its totals.
             if (const XlArea* merged = merges.at(c); merged && (r != merged->r1 || c != merged->c1))
                 continue;
-            const int kind = attribute(report, kFmtKind, r, c);
+            int8_t& known = m_kinds[size_t(r - 1) * size_t(lastCol) + size_t(c - 1)];
+            if (known == kKindUnread) known = int8_t(attribute(report, kFmtKind, r, c));
+            const int kind = known;
             const bool numberCell = kind == kCellNumber || kind == kCellUnset;
             const bool textCell = kind == kCellText || kind == kCellLabel;
             CellValue value;  // empty: the report cell stays empty

@@ -169,10 +169,33 @@ void XlCellMap::assign(std::vector<Entry> entries) {
     }
 }
 
+void XlCellMap::load(int row, int col, XlCell cell) {
+    if (m_rows.empty() || row > m_rows.back().row ||
+        (row == m_rows.back().row && col > m_rows.back().cells.back().first.second)) {
+        at(row, col) = std::move(cell);
+        return;
+    }
+    m_late.emplace_back(Key{row, col}, std::move(cell));
+}
+
+void XlCellMap::finishLoading() {
+    if (m_late.empty()) return;
+    // The cells in place came before every waiting one of the same key.
+    std::vector<Entry> all;
+    all.reserve(m_count + m_late.size());
+    for (Row& r : m_rows)
+        for (Entry& e : r.cells) all.push_back(std::move(e));
+    std::vector<Entry> late = std::move(m_late);
+    m_late.clear();
+    for (Entry& e : late) all.push_back(std::move(e));
+    assign(std::move(all));
+}
+
 void XlCellMap::clear() {
     m_rows.clear();
     m_count = 0;
     m_lastRow = 0;
+    m_late.clear();
 }
 
 // ---- XlRange ------------------------------------------------------------

@@ -183,6 +183,11 @@ public:
     // for one cell the later one counts. They are sorted once, so a file
     // whose cells come in a strange order costs no more than one in order.
     void assign(std::vector<Entry> entries);
+    // A cell of a file, as it comes: after the last cell it goes straight
+    // in, otherwise it waits for finishLoading(), which sorts the waiting
+    // ones in (the later of two for one cell counts).
+    void load(int row, int col, XlCell cell);
+    void finishLoading();
     void clear();
 
 private:
@@ -190,6 +195,7 @@ private:
     std::vector<Row> m_rows;
     size_t m_count = 0;
     size_t m_lastRow = 0;  // where the last cell was made or reached
+    std::vector<Entry> m_late;  // loaded out of order, not yet sorted in
 };
 
 class XlWorksheet;
@@ -258,8 +264,9 @@ public:
 
     // The cell, made when missing.
     XlCell& cell(int row, int col) { return m_cells.at(row, col); }
-    // Every cell at once, in any order (see XlCellMap::assign).
-    void assignCells(std::vector<XlCellMap::Entry> entries) { m_cells.assign(std::move(entries)); }
+    // The cells of a file, in the file's order (see XlCellMap::load).
+    void loadCell(int row, int col, XlCell cell) { m_cells.load(row, col, std::move(cell)); }
+    void finishLoading() { m_cells.finishLoading(); }
     const XlCell* findCell(int row, int col) const { return m_cells.find(row, col); }
     const XlCellMap& cells() const { return m_cells; }
     const std::vector<XlArea>& merges() const { return m_merges; }

@@ -532,8 +532,7 @@ public:
         int row = 0;
         forChildren(child(root, u"sheetData"), u"row",
                     [&](const XmlNode& r) { row = readRow(r, row + 1); });
-        m_ws->assignCells(std::move(m_cellsRead));
-        m_cellsRead.clear();
+        m_ws->finishLoading();
         // Each merge is checked against those before it, so their number
         // is bounded.
         int merges = 0;
@@ -659,7 +658,7 @@ private:
         if (++*m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
         cell.shareStyle(m_styles.at(style));
-        m_cellsRead.emplace_back(XlCellMap::Key{r, col}, std::move(cell));
+        m_ws->loadCell(r, col, std::move(cell));
         return col;
     }
 
@@ -679,7 +678,6 @@ private:
     }
 
     XlWorksheet* m_ws;
-    std::vector<XlCellMap::Entry> m_cellsRead;  // in file order
     const std::vector<QString>& m_strings;
     const Styles& m_styles;
     const XlsxReadLimits& m_limits;

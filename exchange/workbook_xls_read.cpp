@@ -555,8 +555,8 @@ private:
         if (cell.kind == XlCell::Empty && !style) return;
         if (++m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
-        m_sheetCells.emplace_back(XlCellMap::Key{row + 1, col + 1}, std::move(cell));
-        m_sheetCells.back().second.shareStyle(style);
+        cell.shareStyle(style);
+        m_sheet->loadCell(row + 1, col + 1, std::move(cell));
     }
 
     static double rkValue(uint32_t rk) {
@@ -578,6 +578,7 @@ private:
     }
 
     void readSheet(XlWorksheet* ws, qsizetype at) {
+        m_sheet = ws;
         const Record bof = recordAt(m_s, at, m_fail);
         if (bof.type != kBof8)
             m_fail(QStringLiteral("sheet \"%1\" does not start with a BOF record").arg(ws->name()));
@@ -598,8 +599,7 @@ private:
             }
             switch (rec.type) {
                 case kEof:
-                    ws->assignCells(std::move(m_sheetCells));
-                    m_sheetCells.clear();
+                    ws->finishLoading();
                     return;
                 case kBof8:
                     ++depth;
@@ -770,7 +770,7 @@ private:
     std::map<int, QString> m_formats;
     std::vector<Xf> m_xfs;
     std::vector<std::optional<XlSharedStyle>> m_styles;
-    std::vector<XlCellMap::Entry> m_sheetCells;  // of the sheet being read, in file order
+    XlWorksheet* m_sheet = nullptr;  // the sheet being read
     std::vector<QString> m_strings;
     std::vector<Sheet> m_sheets;
     qint64 m_cells = 0;
