@@ -129,10 +129,11 @@ int verbValidate(const QStringList& args, Output* out) {
         out->err += QStringLiteral("qor validate: %1\n").arg(sample.ValidationMessage());
         return 1;
     }
-    // A check that could not be made (the table's size unreadable) says so
-    // and passes, as it does before a save.
+    // A check that could not be made (the table's size unreadable) lets a
+    // save go on, but here it is no pass.
     for (const QString& text : messages.told)
         out->err += QStringLiteral("qor validate: %1\n").arg(text);
+    if (!messages.told.isEmpty()) return 1;
     out->text += QStringLiteral("%1 page(s) pass the rules of worksheet \"%2\"\n")
                      .arg(pages)
                      .arg(worksheet.attributeText(u"ss:Name"));
