@@ -68,18 +68,25 @@ int ConsolCommands::runClient(const char* method) {
 int ConsolCommands::Download() {
     if (!runClient("ShowDownload")) return 0;
     if (m_afterDownload) m_afterDownload();
+    TakeInDownloads();
+    m_client = AutoObject();
+    return 1;
+}
+
+int ConsolCommands::TakeInDownloads() {
+    int reports = 0;
     const QList<CQorsDoc*> docs = m_openDocuments ? m_openDocuments() : QList<CQorsDoc*>();
     for (CQorsDoc* doc : docs) {
         if (!doc || doc->GetClientMarker() != kConsolClientMarker) continue;
         const QString path = doc->GetPathName();
         if (path.isEmpty()) continue;
+        ++reports;
         CConsolExchange exchange;
         CQorsDoc* target = nullptr;
         if (exchange.OpenDownloadedSample(path, &target) && target)
             target->PrepareClientSamples(path, exchange.NewReport(), exchange.FormatChanged());
     }
-    m_client = AutoObject();
-    return 1;
+    return reports;
 }
 
 int ConsolCommands::Upload() {

@@ -33,6 +33,9 @@ public:
     // 1 when the client ran; 0 after 62570 or 62571. Nothing stays held.
     int Download();
     int Upload();
+    // Every open client report takes in what the client sent down (the
+    // step after a download). The number of client reports open.
+    int TakeInDownloads();
     // Opens the client report that path names (its last three characters
     // become "rep"), taking in the sample and download files. 1 on
     // success; 0 after a message.

@@ -164,7 +164,7 @@ bool MailAvailable() { return MailThreadEvent().WaitFor(0); }
 namespace {
 
 template <class Dlg>
-bool start(QWidget* parent, QString* why) {
+bool start(QWidget* parent, QString* why, const std::function<void(Dlg*)>& prepare = {}) {
     auto fail = [why](const QString& text, bool show) {
         if (why) *why = text;
         if (show) messageBox(text, caption(), MsgButtons::Ok, MsgIcon::Warning);
@@ -178,6 +178,7 @@ bool start(QWidget* parent, QString* why) {
     auto* dlg = new Dlg(parent, std::move(mail));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dlg, &QObject::destroyed, [mark]() mutable { mark.reset(); });
+    if (prepare) prepare(dlg);
     dlg->show();
     dlg->raise();
     dlg->activateWindow();
@@ -188,6 +189,10 @@ bool start(QWidget* parent, QString* why) {
 
 bool StartSend(QWidget* parent, QString* why) { return start<CSendFileDlg>(parent, why); }
 bool StartReceive(QWidget* parent, QString* why) { return start<CAcceptFileDlg>(parent, why); }
+bool StartSend(QWidget* parent, QString* why, const QStringList& files) {
+    return start<CSendFileDlg>(parent, why,
+                               [&files](CSendFileDlg* dlg) { dlg->AddFiles(files); });
+}
 
 bool RunSetup(QString* why) {
     if (!MailAvailable()) {

@@ -64,6 +64,8 @@ bool MailAvailable();
 // and in *why) when the library is missing or a window is already open.
 bool StartSend(QWidget* parent, QString* why = nullptr);
 bool StartReceive(QWidget* parent, QString* why = nullptr);
+// The send window with these files already listed.
+bool StartSend(QWidget* parent, QString* why, const QStringList& files);
 
 // Loads the library and runs its settings dialog (62562 when the library
 // is missing). False with the reason in *why when it could not run.

@@ -135,6 +135,32 @@ public:
     // Execute: runs a chosen ".shl" or loads a chosen ".mnu".
     void OnExecute();
 
+    // ---- the file manager's messages
+    // One message of the file-manager control: 0x501 open a file by its
+    // type (or show the context menu for a name ending "pop"), 0x502 add
+    // a favourite, 0x503 minimise, 0x504 split a report, 0x507 pass a
+    // command back. False for a message the frame does not know.
+    bool OnFileManagerMessage(int message, int wParam, const QString& text);
+    // ".rep" opens (or activates) the report, ".shl" runs, ".mnu" loads
+    // as the user menu; any other type is a file of the consolidation
+    // client. The path is passed on as spelled.
+    void OnOpenFileMessage(int kind, const QString& name);
+    void OnAddFavourite(const QString& name);
+    // "M:" (M the mode letter: C adds workbooks, X the exchange XML), the
+    // report path, "#" and the user keyword's name. True when every page
+    // was written; a failure names the page and leaves the report alone.
+    bool OnSplitReportPages(const QString& request);
+    // A context-menu entry of the file manager, carried out by its control.
+    void OnFileManagerCommand(int number);
+    // The file manager's context menu (null before the first one).
+    QMenu* FileManagerMenu() const { return m_fileManagerMenu; }
+    int m_bFileManagerPopup = 0;
+    // How a file of the consolidation client is opened (the client's
+    // commands install it); without it such files are refused.
+    void SetClientFileOpener(std::function<int(const QString&)> opener) {
+        m_clientFileOpener = std::move(opener);
+    }
+
     // ---- bars
     CFlatToolBar* ToolBar(int id) const;
     CFontToolBar* FormatBar() const { return m_formatBar; }
@@ -241,6 +267,8 @@ private:
     QPointer<CPicFrame> m_lastChartFrame;
     bool m_pictureBars = false;    // the bars are arranged for a chart
     bool m_chartBarShown = false;  // the chart bar was shown for it
+    QMenu* m_fileManagerMenu = nullptr;  // a child of the frame
+    std::function<int(const QString&)> m_clientFileOpener;
 };
 
 }  // namespace qor::frames

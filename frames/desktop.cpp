@@ -40,6 +40,7 @@
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/cmainframe.h"
+#include "frames/cqorfm.h"
 #include "frames/csplashtimerwnd.h"
 #include "frames/widgetui.h"
 #include "fininterface/consolcommands.h"
@@ -219,6 +220,11 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
         if (CFileManagerBar* bar = main->CreateFileManagerBar()) bar->Refresh();
     });
     main->AddCommandTarget(consol);
+    // 文件管理器: its control, its context menu, and the client's files it
+    // opens and takes in.
+    InstallFileManager(main);
+    main->SetClientFileOpener([consol](const QString& path) { return consol->OpenClientFile(path); });
+    CQORFM::SetDownloadHandler([consol] { return consol->TakeInDownloads(); });
     return frame;
 }
 

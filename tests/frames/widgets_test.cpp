@@ -175,6 +175,9 @@ TEST(FileManagerBar, CallsWaitForTheControlToBeReadyAndStartInOrder) {
 }
 
 TEST_F(Bars, TheFileManagerStaysOffUntilAControlIsRegistered) {
+    // The desktop registers the built-in control; without any it is off.
+    ASSERT_TRUE(CFileManagerBar::HasControlFactory());
+    CFileManagerBar::SetControlFactory(nullptr);
     EXPECT_FALSE(frame->Router().Query(33340).enabled);
     EXPECT_FALSE(frame->Router().Query(33340).reason.isEmpty());
     QStringList calls;

@@ -1,0 +1,333 @@
+// The main frame's side of the file manager: the messages its control
+// sends (open by type, context menu, favourites, minimise, split a report
+// into one file per page) and the context-menu entries it hands back.
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QTemporaryFile>
+#include <QPointer>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "document/cqorsdoc.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "exchange/cexcelbridge.h"
+#include "exchange/excelexport.h"
+#include "exchange/ownxml_export.h"
+#include "fininterface/mailtransfer.h"
+#include "frames/cchildframe.h"
+#include "frames/cfilemanagerbar.h"
+#include "frames/cmainframe.h"
+#include "frames/cqorfm.h"
+#include "frames/cstatusbarxp.h"
+#include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "view/cqorsview.h"
+
+namespace qor::frames {
+
+namespace {
+
+constexpr int kMsgNoReportToKeep = 62567;
+constexpr int kMsgNoWorkbookServer = 62079;
+
+void tellUser(const QString& text, MsgIcon icon = MsgIcon::Warning) {
+    messageBox(text, LoadErrorText(57344), MsgButtons::Ok, icon);
+}
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+bool isType(const QString& path, const char* suffix) {
+    return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
+}
+
+// The keyword value a page list shows.
+QString keywordText(const KeywordValue& value) {
+    if (value.kind == 2) return value.text;
+    if (value.kind == 1) return QString::number(value.number, 'g', 15);
+    return QString();
+}
+
+// Copies source into a new file beside target and returns its name
+// (empty, with *why, on failure). The caller renames it into place.
+QString copyBeside(const QString& source, const QString& target, QString* why) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *why = in.errorString();
+        return {};
+    }
+    const QFileInfo t(target);
+    QTemporaryFile out(t.absolutePath() + QLatin1Char('/') + t.completeBaseName() +
+                       QStringLiteral(".XXXXXX.rep"));
+    out.setAutoRemove(false);
+    if (!out.open()) {
+        *why = out.errorString();
+        return {};
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) break;
+        if (out.write(chunk) != chunk.size()) {
+            *why = out.errorString();
+            out.remove();
+            return {};
+        }
+    }
+    if (in.error() != QFileDevice::NoError || !out.flush()) {
+        *why = in.error() != QFileDevice::NoError ? in.errorString() : out.errorString();
+        out.remove();
+        return {};
+    }
+    return out.fileName();
+}
+
+// Writes page of the report at source as a report of that page alone at
+// target: a copy is trimmed beside it, saved and renamed into place, so
+// the target is either the finished page or what it was before. Empty on
+// success, else why not.
+QString writePageCopy(const QString& source, int page, int pageCount, const QString& target) {
+    QString why;
+    const QString temp = copyBeside(source, target, &why);
+    if (temp.isEmpty()) return why;
+    auto fail = [&temp](const QString& text) {
+        QFile::remove(temp);
+        return text;
+    };
+    {
+        CReportHandle copy(temp, CReportHandle::OpenMode::OpenExisting);
+        if (!copy.IsOpen())
+            return fail(copy.ErrorText().isEmpty() ? LoadErrorText(copy.OpenStatus()) : copy.ErrorText());
+        copy.SetCurPage(1);
+        uint16_t status = 0;
+        if (page < pageCount) status = copy.DeleteRowColPage(page + 1, pageCount - page, 2);
+        if (status == 0 && page > 1) status = copy.DeleteRowColPage(1, page - 1, 2);
+        if (status != 0) return fail(LoadErrorText(status));
+        if (copy.GetPageCount() != 1) return fail(QStringLiteral("页数不对"));
+        status = copy.Save();
+        if (status != 0)
+            return fail(copy.ErrorText().isEmpty() ? LoadErrorText(status) : copy.ErrorText());
+    }
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
+
+// The context-menu entries of the file manager: on while its control is
+// shown, 发送邮件 while no mail transfer runs, 使用下载目录 once the
+// consolidation client is there.
+class FileManagerCommands : public ICommandTarget {
+public:
+    explicit FileManagerCommands(CMainFrame* main) : m_main(main) {}
+
+    bool OnUpdateCommand(int id, CommandState& s) override {
+        if (id < kFmFirstCommand || id > kFmLastCommand || id == 48417) return false;
+        CFileManagerBar* bar = m_main ? m_main->FileManagerBar() : nullptr;
+        s.enabled = bar && bar->IsReady();
+        if (!s.enabled) {
+            s.reason = QStringLiteral("文件管理器没有打开");
+        } else if (id == kFmUseDownloads && !CQORFM::HasDownloadHandler()) {
+            s.enabled = false;
+            s.reason = QStringLiteral("合并报表客户端没有安装");
+        } else if (id == kFmMail && !mail::MailAvailable()) {
+            s.enabled = false;
+            s.reason = LoadErrorText(63057).trimmed();
+        }
+        return true;
+    }
+    bool OnCommand(int id) override {
+        if (id < kFmFirstCommand || id > kFmLastCommand || id == 48417 || !m_main) return false;
+        m_main->OnFileManagerCommand(id);
+        return true;
+    }
+
+private:
+    QPointer<CMainFrame> m_main;
+};
+
+}  // namespace
+
+void InstallFileManager(CMainFrame* main) {
+    CFileManagerBar::SetControlFactory([] { return std::make_unique<CQORFM>(); });
+    main->AddCommandTarget(std::make_shared<FileManagerCommands>(main));
+}
+
+bool CMainFrame::OnFileManagerMessage(int message, int wParam, const QString& text) {
+    switch (message) {
+        case kFmOpenFile:
+            OnOpenFileMessage(wParam, text);
+            return true;
+        case kFmAddFavourite:
+            OnAddFavourite(text);
+            return true;
+        case kFmMinimise:
+            showMinimized();
+            return true;
+        case kFmSplitPages:
+            OnSplitReportPages(text);
+            return true;
+        case kFmPassCommand:
+            OnFileManagerCommand(wParam);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::OnOpenFileMessage(int kind, const QString& name) {
+    // Only the extension tells the type; the path goes on as spelled.
+    const QString notHandled = QStringLiteral("不能处理这种类型的文件：%1").arg(shown(name));
+    if (name.size() < 3) {
+        tellUser(notHandled);
+        return;
+    }
+    if (isType(name, "pop")) {
+        if (!m_fileManagerMenu) {
+            m_fileManagerMenu = new QMenu(this);
+            m_fileManagerMenu->setObjectName(QStringLiteral("fileManagerMenu"));
+            m_fileManagerMenu->setStyle(m_menuStyle);
+        }
+        m_fileManagerMenu->clear();
+        for (int id : FileManagerMenuEntries(kind)) m_fileManagerMenu->addAction(m_router.Action(id));
+        m_router.UpdateActions(m_fileManagerMenu->actions());
+        m_bFileManagerPopup = 1;
+        m_fileManagerMenu->popup(QCursor::pos());
+        return;
+    }
+    QString error;
+    if (isType(name, "rep")) {
+        // Opened as File > Open does; an open report comes to the front.
+        OpenDocumentFile(name);
+    } else if (isType(name, "shl")) {
+        if (!CAppEnvironment::Instance().RunBatchFile(name, &error) && !error.isEmpty())
+            tellUser(error);
+        UpdateFrameState();
+    } else if (isType(name, "mnu")) {
+        if (!LoadMenuFile(name, &error) && !error.isEmpty()) tellUser(error);
+    } else if (m_clientFileOpener) {
+        m_clientFileOpener(name);
+    } else {
+        tellUser(notHandled);
+    }
+}
+
+void CMainFrame::OnAddFavourite(const QString& name) {
+    CQorsView* view = ActiveView();
+    if (!view || !ActiveDocument()) {
+        tellUser(LoadErrorText(kMsgNoReportToKeep));
+        return;
+    }
+    QString key;
+    for (QChar c : name)
+        if (!c.isSpace()) key += c;
+    key = key.toUpper();
+    const QString path = ActiveDocument()->GetPathName();
+    if (key.isEmpty() || path.isEmpty()) {
+        tellUser(key.isEmpty() ? QStringLiteral("收藏的名称不能为空。")
+                               : QStringLiteral("当前报表还没有保存，无法进行收藏。"));
+        return;
+    }
+    if (m_fileManager) m_fileManager->AddFavourite(key, path);
+}
+
+void CMainFrame::OnFileManagerCommand(int number) {
+    if (m_fileManager) m_fileManager->PassCommand(int16_t(number), QString());
+}
+
+bool CMainFrame::OnSplitReportPages(const QString& request) {
+    const qsizetype hash = request.lastIndexOf(QLatin1Char('#'));
+    if (request.size() < 3 || hash < 3) {
+        tellUser(QStringLiteral("拆分请求不完整：%1").arg(request));
+        return false;
+    }
+    const QChar mode = request.at(0).toUpper();
+    const QString path = request.mid(2, hash - 2);
+    const QString keyword = request.mid(hash + 1).trimmed();
+    if (mode == u'C') {
+        CExcelBridge bridge;
+        if (!bridge.StartExcel()) {
+            tellUser(LoadErrorText(kMsgNoWorkbookServer));
+            return false;
+        }
+        bridge.QuitExcel();
+    }
+    // The report of an open window, or the file read here (and closed on
+    // every way out).
+    CReportHandle* report = nullptr;
+    QString source = path;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    for (CChildFrame* child : Children()) {
+        CQorsDoc* doc = child->GetDocument();
+        if (!canonical.isEmpty() && QFileInfo(doc->GetPathName()).canonicalFilePath() == canonical) {
+            report = doc->GetReport();
+            source = doc->GetPathName();
+        }
+    }
+    std::unique_ptr<CReportHandle> own;
+    if (!report) {
+        own = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting,
+                                              CReportHandle::Access::Read);
+        if (!own->IsOpen()) {
+            tellUser(QStringLiteral("不能打开报表 %1\n%2")
+                         .arg(shown(path), own->ErrorText().isEmpty() ? LoadErrorText(own->OpenStatus())
+                                                                      : own->ErrorText()));
+            return false;
+        }
+        report = own.get();
+    }
+    const QString userKeyword = report->GetReportFile()->GetUserKeywordName();
+    if (keyword.isEmpty() || userKeyword != keyword) {
+        tellUser(QStringLiteral("报表 %1 的用户关键字不是“%2”，没有拆分。").arg(shown(path), keyword));
+        return false;
+    }
+    if (report->HasExtendedPageRecords()) {
+        tellUser(QStringLiteral("报表 %1 的页记录是扩展格式，不能拆分。").arg(shown(path)));
+        return false;
+    }
+    const int count = report->GetPageCount();
+    if (count < 1) {
+        tellUser(QStringLiteral("报表 %1 没有页，没有拆分。").arg(shown(path)));
+        return false;
+    }
+    for (int page = 1; page <= count; ++page) {
+        KeywordValue value;
+        report->GetPageKeyword(6, &value, page);
+        if (m_fileManager) m_fileManager->AddPage(int16_t(page), keywordText(value), int16_t(count));
+    }
+    own.reset();
+    if (!QDir().mkpath(SplitFolder())) {
+        tellUser(QStringLiteral("不能建立目录 %1").arg(shown(SplitFolder())));
+        return false;
+    }
+    for (int page = 1; page <= count; ++page) {
+        const QString target = SplitCopyPath(path, page);
+        QString why = writePageCopy(source, page, count, target);
+        if (why.isEmpty() && (mode == u'C' || mode == u'X')) {
+            CReportHandle copy(target, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+            const QString base = target.chopped(4);
+            if (!copy.IsOpen())
+                why = LoadErrorText(copy.OpenStatus());
+            else if (mode == u'C' && !SaveReportAsExcel(&copy, base + QStringLiteral(".xlsx"), 1))
+                why = QStringLiteral("不能写工作簿 %1").arg(shown(base + QStringLiteral(".xlsx")));
+            else if (mode == u'X' &&
+                     !WriteOwnXml(copy, base + QStringLiteral(".xml"), InitialExportSettings(&copy)).written)
+                why = QStringLiteral("不能写XML文件 %1").arg(shown(base + QStringLiteral(".xml")));
+        }
+        if (!why.isEmpty()) {
+            tellUser(QStringLiteral("拆分报表 %1 时第%2页没有写成：%3\n%4")
+                         .arg(shown(path))
+                         .arg(page)
+                         .arg(shown(target), why));
+            return false;
+        }
+    }
+    if (m_fileManager) m_fileManager->Refresh();
+    if (m_status)
+        m_status->showMessage(QStringLiteral("报表已拆分为%1个文件，在 %2").arg(count).arg(shown(SplitFolder())));
+    return true;
+}
+
+}  // namespace qor::frames
