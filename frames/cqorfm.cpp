@@ -313,6 +313,7 @@ void CQORFM::FrameActivated() {
 void CQORFM::AddFavourite(const QString& name, const QString& path) {
     if (name.isEmpty() || path.isEmpty()) return;
     IniFile profile(applicationProfilePath());
+    QDir().mkpath(QFileInfo(applicationProfilePath()).absolutePath());
     if (!profile.setString(kFavouritesSection, name, path) || !profile.save()) {
         tell(QStringLiteral("不能保存收藏“%1”。").arg(name));
         return;
