@@ -350,8 +350,36 @@ void CQORFM::send(int message, int wParam, const QString& text) {
 void CQORFM::OpenItem(QTreeWidgetItem* item) {
     const int kind = ItemKind(item);
     if (kind != kFmKindFile && kind != kFmKindFavourite && kind != kFmKindPage) return;
-    const QString path = ItemPath(item);
+    QString path = ItemPath(item);
+    if (kind == kFmKindFile && hasSuffix(path, {QStringLiteral("xml")}) &&
+        isBelow(path, DownloadFolder()))
+        path = clientFileFor(path);
     if (!path.isEmpty()) send(kFmOpenFile, kind, path);
+}
+
+QString CQORFM::clientFileFor(const QString& path) {
+    // A file the client sent down is taken in by the report of its
+    // folder: the client's name of that report (".xml" beside the
+    // ".rep"), asked for when the folder has none or several.
+    const QFileInfo info(path);
+    if (info.dir().dirName().compare(QLatin1String("download"), Qt::CaseInsensitive) != 0) return path;
+    const QDir folder(QFileInfo(info.absolutePath()).absolutePath());
+    QStringList reports;
+    for (const QFileInfo& r : folder.entryInfoList(QDir::Files, QDir::Name))
+        if (hasSuffix(r.fileName(), {QStringLiteral("rep")})) reports << r.completeBaseName();
+    QString name = reports.size() == 1 ? reports.first() : QString();
+    if (name.isEmpty()) {
+        name = askName(QStringLiteral("接收下载数据的报表名称："),
+                       reports.isEmpty() ? folder.dirName() : reports.first());
+        if (name.isEmpty()) return {};
+        if (!usableName(name)) {
+            tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+            return {};
+        }
+    }
+    const QString report = folder.filePath(name + QStringLiteral(".rep"));
+    if (QDir::cleanPath(consol::GetDownloadDir(report)) != QDir::cleanPath(info.absolutePath())) return path;
+    return folder.filePath(name + QStringLiteral(".xml"));
 }
 
 void CQORFM::RequestMenu(QTreeWidgetItem* item) {

@@ -127,6 +127,7 @@ public:
 
 private:
     void send(int message, int wParam, const QString& text);
+    QString clientFileFor(const QString& path);
     void fill(QTreeWidgetItem* folder);
     void fillFavourites();
     QTreeWidgetItem* addFolder(QTreeWidgetItem* parent, const QString& path, const QString& text,

@@ -16,6 +16,9 @@
 #include "frames/cqorfm.h"
 #include "platform/datadir.h"
 #include "platform/inifile.h"
+#include "platform/registry.h"
+#include "reader/cappenvironment.h"
+#include "reader/consolidationclientstandin.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor::frames;
@@ -334,4 +337,50 @@ TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
         QDir(SplitFolder()).entryList({QStringLiteral("*.??????.rep")}, QDir::Files);
     EXPECT_TRUE(leftovers.isEmpty()) << qPrintable(leftovers.join('|'));
     QDir(SplitCopyPath(rep, 2)).removeRecursively();
+}
+
+TEST_F(FileManager, WhatTheClientSendsDownIsShownAndTakenInByItsReport) {
+    const QString base = qortest::freshDir("fm-consol");
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
+    const QString server = base + "/server";
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    auto put = [](const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    put(server + "/hbbb/样表/Monthly.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData SampleID=\"7\" SampleName=\"x\">"
+        "<Period><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/></Period>"
+        "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+        "<Worksheet ss:Name=\"Balance\"><Table ss:ExpandedColumnCount=\"3\" "
+        "ss:ExpandedRowCount=\"5\"/></Worksheet></Workbook>"
+        "<SampleAlias><SName>Cash</SName><CellCoor>Balance!B4</CellCoor></SampleAlias>"
+        "</ReportData>\n");
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml",
+        "<ReportData><SampleData><Cash>5</Cash></SampleData></ReportData>");
+    ASSERT_TRUE(fm->Refresh());
+    const QString root = CQORFM::DownloadFolder();
+    EXPECT_EQ(CQORFM::ItemPath(fm->DownloadItem()), root);
+    fm->DownloadItem()->setExpanded(true);
+    const QString sent = root + "/Alpha(001)/Monthly/download/2004-03-01.xml";
+    EXPECT_EQ(fm->FindPath(sent), nullptr);
+
+    // The download refreshes the tree, which then shows what came down.
+    ASSERT_TRUE(frame->Router().Execute(33334));
+    QTreeWidgetItem* got = fm->FindPath(sent);
+    ASSERT_NE(got, nullptr) << qPrintable(messages.join('|'));
+
+    // A double click on it makes the folder's report (named by the user)
+    // and takes the file in.
+    names = {QStringLiteral("Balance")};
+    fm->OpenItem(got);
+    ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('|'));
+    CQorsDoc* doc = frame->ActiveDocument();
+    EXPECT_EQ(QFileInfo(doc->GetPathName()).canonicalFilePath(),
+              QFileInfo(root + "/Alpha(001)/Monthly/Balance.rep").canonicalFilePath());
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
+    for (CChildFrame* c : frame->Children()) c->GetDocument()->SetModifiedFlag(false);
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", QString());
 }

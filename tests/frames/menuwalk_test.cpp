@@ -15,6 +15,7 @@
 #include "dialogs/cqordialog.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
+#include "frames/cqorfm.h"
 #include "frames/toolbars.h"
 
 using namespace qor::frames;
@@ -306,3 +307,20 @@ TEST_F(MenuWalk, AppearanceAndPropertiesChangeTheSelectedChart) {
 }
 
 }  // namespace
+
+TEST_F(MenuWalk, FileManagerContextMenuOfEveryKind) {
+    // Before the file manager is shown its entries are off with a reason.
+    frame->OnFileManagerMessage(kFmOpenFile, kFmKindFolder, kFmPopupName);
+    ASSERT_NE(frame->FileManagerMenu(), nullptr);
+    QStringList faults = walk(frame->FileManagerMenu()->actions(), [] {});
+    frame->FileManagerMenu()->hide();
+    ASSERT_TRUE(frame->Router().Execute(33340));
+    prepare(true, false);
+    for (int kind = kFmKindFolder; kind <= kFmKindPage + 1; ++kind) {
+        frame->OnFileManagerMessage(kFmOpenFile, kind, kFmPopupName);
+        const QList<QAction*> actions = frame->FileManagerMenu()->actions();
+        frame->FileManagerMenu()->hide();
+        faults += walk(actions, [this] { prepare(true, false); });
+    }
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
