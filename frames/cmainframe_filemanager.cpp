@@ -261,10 +261,19 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     for (CChildFrame* child : Children()) {
         CQorsDoc* doc = child->GetDocument();
-        if (!canonical.isEmpty() && QFileInfo(doc->GetPathName()).canonicalFilePath() == canonical) {
-            report = doc->GetReport();
-            source = doc->GetPathName();
+        if (canonical.isEmpty() || QFileInfo(doc->GetPathName()).canonicalFilePath() != canonical)
+            continue;
+        // The copies are made from the file: changes on screen go in only
+        // once saved.
+        if (doc->IsModified()) {
+            const MsgAnswer answer = messageBox(
+                QStringLiteral("报表 %1 已经修改，拆分前先保存吗？").arg(shown(path)),
+                LoadErrorText(57344), MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
+            if (answer == MsgAnswer::Cancel) return false;
+            if (answer == MsgAnswer::Yes && !SaveDocument(child, false)) return false;
         }
+        report = doc->GetReport();
+        source = doc->GetPathName();
     }
     std::unique_ptr<CReportHandle> own;
     if (!report) {
@@ -304,7 +313,14 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
     }
     for (int page = 1; page <= count; ++page) {
         const QString target = SplitCopyPath(path, page);
-        QString why = writePageCopy(source, page, count, target);
+        // A copy shown in a window is not replaced under it.
+        QString why;
+        const QString openCopy = QFileInfo(target).canonicalFilePath();
+        for (CChildFrame* child : Children())
+            if (!openCopy.isEmpty() &&
+                QFileInfo(child->GetDocument()->GetPathName()).canonicalFilePath() == openCopy)
+                why = QStringLiteral("这个文件已经打开，关闭后才能重新拆分");
+        if (why.isEmpty()) why = writePageCopy(source, page, count, target);
         if (why.isEmpty() && (mode == u'C' || mode == u'X')) {
             CReportHandle copy(target, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
             const QString base = target.chopped(4);

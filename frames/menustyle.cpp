@@ -121,7 +121,9 @@ void CFlatMenuStyle::drawControl(ControlElement element, const QStyleOption* opt
     if (!enabled) text = selected ? pal.color(QPalette::Dark) : pal.color(QPalette::Disabled, QPalette::Text);
     painter->setPen(text);
     painter->setFont(item->font);
-    const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - h, h);
+    // The item was measured as label + h/2 + 24: the text gets all of it
+    // but the right margin, so a narrow menu never cuts its labels.
+    const QRect textRect(r.left() + 24, r.top(), r.width() - 24 - h / 2, h);
     const qsizetype tab = item->text.indexOf(u'\t');
     const QString label = tab < 0 ? item->text : item->text.left(tab);
     int flags = Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;

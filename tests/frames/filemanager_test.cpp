@@ -283,6 +283,18 @@ TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
     EXPECT_TRUE(said(QStringLiteral("地区")));
     EXPECT_FALSE(QFileInfo::exists(SplitCopyPath(rep, 1)));
 
+    // Changes on screen are not silently left out: the user is asked, and
+    // Cancel splits nothing.
+    CChildFrame* open = frame->OpenDocumentFile(rep);
+    ASSERT_NE(open, nullptr);
+    open->GetDocument()->SetModifiedFlag(true);
+    answers = {qor::MsgAnswer::Cancel};
+    EXPECT_FALSE(frame->OnSplitReportPages("R:" + rep + "#部门"));
+    EXPECT_FALSE(QFileInfo::exists(SplitCopyPath(rep, 1)));
+    open->GetDocument()->SetModifiedFlag(false);
+    delete open;
+    QApplication::processEvents();
+
     // Through the control: the keyword name offered is the report's own.
     names = {QStringLiteral("部门")};
     fm->Tree()->setCurrentItem(item(rep));
@@ -320,7 +332,11 @@ TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
     fm->OpenItem(fm->PagesItem()->child(0));
     ASSERT_EQ(frame->Children().size(), 1);
     EXPECT_EQ(frame->ActiveDocument()->GetPathName(), SplitCopyPath(rep, 1));
-    frame->Children().first()->close();
+    // While it is open it is not replaced under its window.
+    messages.clear();
+    EXPECT_FALSE(frame->OnSplitReportPages("R:" + rep + "#部门"));
+    EXPECT_TRUE(said(QStringLiteral("第1页"))) << qPrintable(messages.join('|'));
+    delete frame->Children().first();
     QApplication::processEvents();
 
     // A page that cannot be written stops the split naming it; the pages

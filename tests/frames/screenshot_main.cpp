@@ -4,6 +4,8 @@
 // menu closes the sheet's grid must still be on the screen. Runs on a real
 // X server (xvfb-run); exits non-zero when a grid went missing.
 #include <QApplication>
+#include <QCursor>
+#include <QTreeWidget>
 #include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
@@ -20,6 +22,8 @@
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"
+#include "frames/cqorfm.h"
+#include "platform/codepage.h"
 #include "view/cqorsview.h"
 
 namespace {
@@ -125,6 +129,60 @@ int main(int argc, char** argv) {
         shot(QStringLiteral("context-%1").arg(id));
         menu->hide();
         checkGrid(QStringLiteral("context-%1").arg(id));
+    }
+
+    // A user menu of the code-page form: a popup of two items and one item
+    // of its own, shown open.
+    auto field = [](const QString& text, int bytes) {
+        QByteArray b = qor::encodeCp936(text).left(bytes);
+        return b + QByteArray(bytes - b.size(), '\0');
+    };
+    auto record = [&](const QString& name, const QString& command, int children) {
+        return field(name, 20) + field(QStringLiteral("0"), 2) + field(command, 512) +
+               field(name + QStringLiteral("的提示"), 100) + field(QString::number(children), 3);
+    };
+    const QString menuFile = home + QStringLiteral("/home/screens.mnu");
+    {
+        QFile f(menuFile);
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(field(QStringLiteral("MENU2"), 20) + record(QStringLiteral("月报"), QString(), 2) +
+                    record(QStringLiteral("填收入"), QStringLiteral("LET B2=100"), 0) +
+                    record(QStringLiteral("填成本"), QStringLiteral("LET B3=60"), 0) +
+                    record(QStringLiteral("结账"), QStringLiteral("LET B4=40"), 0) +
+                    field(QStringLiteral("END"), 20));
+        }
+    }
+    QString error;
+    if (frame->LoadMenuFile(menuFile, &error) && !frame->menuBar()->actions().isEmpty()) {
+        QAction* first = frame->menuBar()->actions().first();
+        frame->menuBar()->setActiveAction(first);
+        settle(400);
+        shot(QStringLiteral("usermenu"));
+        if (first->menu()) first->menu()->hide();
+        frame->menuBar()->setActiveAction(nullptr);
+        frame->ReturnToStandardMenu();
+    } else {
+        std::fprintf(stderr, "the user menu did not load: %s\n", qPrintable(error));
+        ++failures;
+    }
+
+    // The file manager beside the report, with the context menu of a folder.
+    if (frame->Router().Execute(33340)) {
+        settle(400);
+        auto* fm = qobject_cast<qor::frames::CQORFM*>(frame->FileManagerBar()->widget());
+        if (fm && fm->DataItem()) {
+            QTreeWidget* tree = fm->Tree();
+            const QRect r = tree->visualItemRect(fm->DataItem());
+            QCursor::setPos(tree->viewport()->mapToGlobal(r.center()));
+            tree->setCurrentItem(fm->DataItem());
+            fm->RequestMenu(fm->DataItem());
+            settle(400);
+            shot(QStringLiteral("filemanager"));
+            if (QMenu* m = frame->FileManagerMenu()) m->hide();
+        }
+    } else {
+        std::fprintf(stderr, "the file manager did not open\n");
+        ++failures;
     }
     doc->SetModifiedFlag(false);
     frame.reset();
