@@ -319,6 +319,11 @@ TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
         CReportHandle again(rep, CReportHandle::OpenMode::OpenExisting);
         EXPECT_TRUE(again.IsOpen());
     }
+    if (qortest::haveProgram(QStringLiteral("gsf"))) {
+        const auto list = qortest::run(QStringLiteral("gsf"), {"list", SplitCopyPath(rep, 3)});
+        EXPECT_EQ(list.exitCode, 0) << list.err.constData();
+        EXPECT_TRUE(list.out.contains("QOR~REP")) << list.out.constData();
+    }
     if (qortest::havePythonModule("openpyxl")) {
         const auto r = qortest::python(
             "import openpyxl,sys\n"
