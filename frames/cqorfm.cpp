@@ -630,9 +630,8 @@ void CQORFM::mailItem(QTreeWidgetItem* item) {
     if (QFileInfo(path).isDir()) {
         // A folder sends its reports.
         const QDir dir(path);
-        for (const QFileInfo& info : dir.entryInfoList({QStringLiteral("*.rep"), QStringLiteral("*.REP")},
-                                                       QDir::Files, QDir::Name))
-            if (!files.contains(info.filePath())) files << info.filePath();
+        for (const QFileInfo& info : dir.entryInfoList(QDir::Files, QDir::Name))
+            if (hasSuffix(info.fileName(), {QStringLiteral("rep")})) files << info.filePath();
     } else if (QFileInfo(path).isFile()) {
         files << path;
     }

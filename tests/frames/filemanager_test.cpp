@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QMenu>
 #include <QTreeWidget>
 
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/paths.h"
+#include "fininterface/mailtransfer.h"
 #include "frame_fixture.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/cqorfm.h"
@@ -404,4 +406,32 @@ TEST_F(FileManager, WhatTheClientSendsDownIsShownAndTakenInByItsReport) {
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
     for (CChildFrame* c : frame->Children()) c->GetDocument()->SetModifiedFlag(false);
     qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", QString());
+}
+
+TEST_F(FileManager, MailingAFolderListsItsReportsInTheSendWindow) {
+    qputenv("QOR_MAIL_LIBRARY_DIR",
+            QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
+    for (const char* name : {"/a.rep", "/b.REP", "/c.shl"}) {
+        QFile f(dir + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(fm->Refresh());
+    ASSERT_TRUE(choose(item(dir), kFmMail));
+    const QList<qor::mail::CSendFileDlg*> windows = frame->findChildren<qor::mail::CSendFileDlg*>();
+    ASSERT_EQ(windows.size(), 1) << qPrintable(messages.join('|'));
+    QListWidget* list = windows.first()->findChild<QListWidget*>();
+    ASSERT_NE(list, nullptr);
+    QStringList listed;
+    for (int i = 0; i < list->count(); ++i) listed << list->item(i)->text();
+    listed.sort();
+    EXPECT_EQ(listed, (QStringList{dir + "/a.rep", dir + "/b.REP"}));
+    // One transfer at a time: the entry is off while the window is open.
+    frame->OnFileManagerMessage(kFmOpenFile, kFmKindFolder, kFmPopupName);
+    QAction* mailEntry = frame->FileManagerMenu()->actions().last();
+    frame->FileManagerMenu()->hide();
+    frame->Router().Update(mailEntry);
+    EXPECT_FALSE(mailEntry->isEnabled());
+    windows.first()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    qunsetenv("QOR_MAIL_LIBRARY_DIR");
 }
