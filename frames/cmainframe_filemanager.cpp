@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
-#include <QTemporaryFile>
 #include <QPointer>
+#include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -100,7 +100,8 @@ QString writePageCopy(const QString& source, int page, int pageCount, const QStr
     {
         CReportHandle copy(temp, CReportHandle::OpenMode::OpenExisting);
         if (!copy.IsOpen())
-            return fail(copy.ErrorText().isEmpty() ? LoadErrorText(copy.OpenStatus()) : copy.ErrorText());
+            return fail(copy.ErrorText().isEmpty() ? LoadErrorText(copy.OpenStatus())
+                                                   : copy.ErrorText());
         copy.SetCurPage(1);
         uint16_t status = 0;
         if (page < pageCount) status = copy.DeleteRowColPage(page + 1, pageCount - page, 2);
@@ -111,7 +112,8 @@ QString writePageCopy(const QString& source, int page, int pageCount, const QStr
         if (status != 0)
             return fail(copy.ErrorText().isEmpty() ? LoadErrorText(status) : copy.ErrorText());
     }
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0)
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) !=
+        0)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
     return {};
 }
@@ -191,7 +193,8 @@ void CMainFrame::OnOpenFileMessage(int kind, const QString& name) {
             m_fileManagerMenu->setStyle(m_menuStyle);
         }
         m_fileManagerMenu->clear();
-        for (int id : FileManagerMenuEntries(kind)) m_fileManagerMenu->addAction(m_router.Action(id));
+        for (int id : FileManagerMenuEntries(kind))
+            m_fileManagerMenu->addAction(m_router.Action(id));
         m_router.UpdateActions(m_fileManagerMenu->actions());
         m_bFileManagerPopup = 1;
         m_fileManagerMenu->popup(QCursor::pos());
@@ -266,9 +269,10 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
         // The copies are made from the file: changes on screen go in only
         // once saved.
         if (doc->IsModified()) {
-            const MsgAnswer answer = messageBox(
-                QStringLiteral("报表 %1 已经修改，拆分前先保存吗？").arg(shown(path)),
-                LoadErrorText(57344), MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
+            const MsgAnswer answer =
+                messageBox(QStringLiteral("报表 %1 已经修改，拆分前先保存吗？").arg(shown(path)),
+                           LoadErrorText(57344), MsgButtons::YesNoCancel, MsgIcon::Question,
+                           MsgAnswer::Cancel);
             if (answer == MsgAnswer::Cancel) return false;
             if (answer == MsgAnswer::Yes && !SaveDocument(child, false)) return false;
         }
@@ -281,15 +285,17 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
                                               CReportHandle::Access::Read);
         if (!own->IsOpen()) {
             tellUser(QStringLiteral("不能打开报表 %1\n%2")
-                         .arg(shown(path), own->ErrorText().isEmpty() ? LoadErrorText(own->OpenStatus())
-                                                                      : own->ErrorText()));
+                         .arg(shown(path), own->ErrorText().isEmpty()
+                                               ? LoadErrorText(own->OpenStatus())
+                                               : own->ErrorText()));
             return false;
         }
         report = own.get();
     }
     const QString userKeyword = report->GetReportFile()->GetUserKeywordName();
     if (keyword.isEmpty() || userKeyword != keyword) {
-        tellUser(QStringLiteral("报表 %1 的用户关键字不是“%2”，没有拆分。").arg(shown(path), keyword));
+        tellUser(
+            QStringLiteral("报表 %1 的用户关键字不是“%2”，没有拆分。").arg(shown(path), keyword));
         return false;
     }
     if (report->HasExtendedPageRecords()) {
@@ -304,7 +310,8 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
     for (int page = 1; page <= count; ++page) {
         KeywordValue value;
         report->GetPageKeyword(6, &value, page);
-        if (m_fileManager) m_fileManager->AddPage(int16_t(page), keywordText(value), int16_t(count));
+        if (m_fileManager)
+            m_fileManager->AddPage(int16_t(page), keywordText(value), int16_t(count));
     }
     own.reset();
     if (!QDir().mkpath(SplitFolder())) {
@@ -322,14 +329,16 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
                 why = QStringLiteral("这个文件已经打开，关闭后才能重新拆分");
         if (why.isEmpty()) why = writePageCopy(source, page, count, target);
         if (why.isEmpty() && (mode == u'C' || mode == u'X')) {
-            CReportHandle copy(target, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+            CReportHandle copy(target, CReportHandle::OpenMode::OpenExisting,
+                               CReportHandle::Access::Read);
             const QString base = target.chopped(4);
             if (!copy.IsOpen())
                 why = LoadErrorText(copy.OpenStatus());
             else if (mode == u'C' && !SaveReportAsExcel(&copy, base + QStringLiteral(".xlsx"), 1))
                 why = QStringLiteral("不能写工作簿 %1").arg(shown(base + QStringLiteral(".xlsx")));
             else if (mode == u'X' &&
-                     !WriteOwnXml(copy, base + QStringLiteral(".xml"), InitialExportSettings(&copy)).written)
+                     !WriteOwnXml(copy, base + QStringLiteral(".xml"), InitialExportSettings(&copy))
+                          .written)
                 why = QStringLiteral("不能写XML文件 %1").arg(shown(base + QStringLiteral(".xml")));
         }
         if (!why.isEmpty()) {
@@ -342,7 +351,8 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
     }
     if (m_fileManager) m_fileManager->Refresh();
     if (m_status)
-        m_status->showMessage(QStringLiteral("报表已拆分为%1个文件，在 %2").arg(count).arg(shown(SplitFolder())));
+        m_status->showMessage(
+            QStringLiteral("报表已拆分为%1个文件，在 %2").arg(count).arg(shown(SplitFolder())));
     return true;
 }
 

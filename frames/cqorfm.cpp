@@ -93,7 +93,8 @@ QString SplitFolder() { return nativePath(QStringLiteral("C:\\qortemp")); }
 
 QString SplitCopyPath(const QString& reportPath, int page) {
     return QDir(SplitFolder())
-        .filePath(QStringLiteral("%1_%2.rep").arg(QFileInfo(reportPath).completeBaseName()).arg(page));
+        .filePath(
+            QStringLiteral("%1_%2.rep").arg(QFileInfo(reportPath).completeBaseName()).arg(page));
 }
 
 void CQORFM::SetDownloadHandler(std::function<int()> handler) {
@@ -158,7 +159,8 @@ void CQORFM::Start() {
     // A double click opens files; folders only open and close.
     m_tree->setExpandsOnDoubleClick(true);
     layout->addWidget(m_tree);
-    connect(m_tree, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { fill(item); });
+    connect(m_tree, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { fill(item); });
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { OpenItem(item); });
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -168,9 +170,9 @@ void CQORFM::Start() {
         }
     });
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        m_splitButton->setEnabled(item && (ItemKind(item) == kFmKindFile ||
-                                           ItemKind(item) == kFmKindFavourite) &&
-                                  hasSuffix(ItemPath(item), {QStringLiteral("rep")}));
+        m_splitButton->setEnabled(
+            item && (ItemKind(item) == kFmKindFile || ItemKind(item) == kFmKindFavourite) &&
+            hasSuffix(ItemPath(item), {QStringLiteral("rep")}));
     });
 }
 
@@ -182,8 +184,8 @@ QString CQORFM::ItemPath(const QTreeWidgetItem* item) {
     return item ? item->data(0, kPathRole).toString() : QString();
 }
 
-QTreeWidgetItem* CQORFM::addFolder(QTreeWidgetItem* parent, const QString& path, const QString& text,
-                                   int kind) {
+QTreeWidgetItem* CQORFM::addFolder(QTreeWidgetItem* parent, const QString& path,
+                                   const QString& text, int kind) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
     item->setText(0, text);
     item->setToolTip(0, shown(path));
@@ -255,7 +257,8 @@ bool CQORFM::Refresh() {
     m_menuItem = nullptr;
     m_dataItem = addFolder(nullptr, DataFolder(), QStringLiteral("数据目录"), kFmKindFolder);
     m_favouritesItem = addFolder(nullptr, QString(), LoadErrorText(63190), kFmKindFavourites);
-    m_downloadItem = addFolder(nullptr, DownloadFolder(), QStringLiteral("下载目录"), kFmKindDownload);
+    m_downloadItem =
+        addFolder(nullptr, DownloadFolder(), QStringLiteral("下载目录"), kFmKindDownload);
     m_pagesItem = new QTreeWidgetItem(m_tree);
     m_pagesItem->setText(0, QStringLiteral("拆分的页"));
     m_pagesItem->setData(0, kKindRole, kFmKindPage);
@@ -362,7 +365,8 @@ QString CQORFM::clientFileFor(const QString& path) {
     // folder: the client's name of that report (".xml" beside the
     // ".rep"), asked for when the folder has none or several.
     const QFileInfo info(path);
-    if (info.dir().dirName().compare(QLatin1String("download"), Qt::CaseInsensitive) != 0) return path;
+    if (info.dir().dirName().compare(QLatin1String("download"), Qt::CaseInsensitive) != 0)
+        return path;
     const QDir folder(QFileInfo(info.absolutePath()).absolutePath());
     QStringList reports;
     for (const QFileInfo& r : folder.entryInfoList(QDir::Files, QDir::Name))
@@ -378,7 +382,8 @@ QString CQORFM::clientFileFor(const QString& path) {
         }
     }
     const QString report = folder.filePath(name + QStringLiteral(".rep"));
-    if (QDir::cleanPath(consol::GetDownloadDir(report)) != QDir::cleanPath(info.absolutePath())) return path;
+    if (QDir::cleanPath(consol::GetDownloadDir(report)) != QDir::cleanPath(info.absolutePath()))
+        return path;
     return folder.filePath(name + QStringLiteral(".xml"));
 }
 
@@ -405,11 +410,11 @@ void CQORFM::RequestSplit(QTreeWidgetItem* item, QChar mode) {
     }
     QString keyword;
     {
-        CReportHandle report(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+        CReportHandle report(path, CReportHandle::OpenMode::OpenExisting,
+                             CReportHandle::Access::Read);
         if (report.IsOpen()) keyword = report.GetReportFile()->GetUserKeywordName();
     }
-    const QString name =
-        askName(QStringLiteral("按哪个用户关键字拆分（每页一个文件）："), keyword);
+    const QString name = askName(QStringLiteral("按哪个用户关键字拆分（每页一个文件）："), keyword);
     if (name.isEmpty()) return;
     m_splitReport = path;
     send(kFmSplitPages, 0, QString(mode) + QLatin1Char(':') + path + QLatin1Char('#') + name);
@@ -559,8 +564,8 @@ void CQORFM::addActiveReportToFavourites() {
         tell(QStringLiteral("当前报表还没有保存，无法进行收藏。"));
         return;
     }
-    const QString name = askName(QStringLiteral("收藏名称："),
-                                 QFileInfo(doc->GetPathName()).completeBaseName());
+    const QString name =
+        askName(QStringLiteral("收藏名称："), QFileInfo(doc->GetPathName()).completeBaseName());
     if (!name.isEmpty()) send(kFmAddFavourite, 0, name);
 }
 
@@ -592,7 +597,8 @@ void CQORFM::deleteItem(QTreeWidgetItem* item) {
             }
         }
     }
-    if (!askYesNo(QStringLiteral("确实要删除文件 %1 吗？").arg(shown(path)), caption(), false)) return;
+    if (!askYesNo(QStringLiteral("确实要删除文件 %1 吗？").arg(shown(path)), caption(), false))
+        return;
     if (!QFile::remove(path)) {
         tell(QStringLiteral("不能删除文件 %1").arg(shown(path)));
         return;
@@ -615,12 +621,14 @@ void CQORFM::showProperties(QTreeWidgetItem* item) {
         if (!path.isEmpty()) tell(QStringLiteral("找不到 %1").arg(shown(path)));
         return;
     }
-    QString text = QStringLiteral("%1\n\n路径：%2\n").arg(item->text(0), shown(info.absoluteFilePath()));
+    QString text =
+        QStringLiteral("%1\n\n路径：%2\n").arg(item->text(0), shown(info.absoluteFilePath()));
     if (info.isDir())
         text += QStringLiteral("类型：目录\n");
     else
         text += QStringLiteral("大小：%L1 字节\n").arg(info.size());
-    text += QStringLiteral("修改日期：%1").arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    text += QStringLiteral("修改日期：%1")
+                .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     tell(text, MsgIcon::Information);
 }
 

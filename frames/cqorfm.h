@@ -26,8 +26,8 @@ enum FileManagerMessage : int {
     kFmOpenFile = 0x501,      // wParam kind, text a path or a name ending "pop"
     kFmAddFavourite = 0x502,  // text the favourite's name
     kFmMinimise = 0x503,
-    kFmSplitPages = 0x504,    // text: mode letter, one separator, path "#" keyword name
-    kFmPassCommand = 0x507,   // wParam a context-menu command
+    kFmSplitPages = 0x504,   // text: mode letter, one separator, path "#" keyword name
+    kFmPassCommand = 0x507,  // wParam a context-menu command
 };
 
 // What an item is, as the context menu asks.

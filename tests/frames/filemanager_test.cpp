@@ -133,7 +133,8 @@ TEST_F(FileManager, ContextMenusFollowTheKindAndEveryEntryIsOnOrSaysWhy) {
     }
     frame->OnFileManagerMessage(kFmOpenFile, kFmKindFavourite, kFmPopupName);
     ASSERT_EQ(frame->FileManagerMenu()->actions().size(), 1);
-    EXPECT_EQ(frame->FileManagerMenu()->actions().first()->text().remove('&'), QStringLiteral("删除"));
+    EXPECT_EQ(frame->FileManagerMenu()->actions().first()->text().remove('&'),
+              QStringLiteral("删除"));
     frame->FileManagerMenu()->hide();
 
     // Every entry reaches the control through the router; nothing is a
@@ -177,7 +178,8 @@ TEST_F(FileManager, DoubleClicksOpenReportsRunScriptsAndLoadMenus) {
     ASSERT_TRUE(frame->ActiveDocument()->EnterDataState());
     fm->OpenItem(item(dir + "/fill.shl"));
     double v = 0;
-    EXPECT_TRUE(frame->ActiveDocument()->GetNumCellValue(0, 0, &v)) << qPrintable(messages.join('|'));
+    EXPECT_TRUE(frame->ActiveDocument()->GetNumCellValue(0, 0, &v))
+        << qPrintable(messages.join('|'));
     EXPECT_EQ(v, 42);
 
     // A damaged menu file is told and changes nothing; a file of another
@@ -271,8 +273,8 @@ TEST_F(FileManager, FavouritesAndNewFilesFoldersAndDeletions) {
 
 TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
     const QString rep = dir + "/分部.rep";
-    makePagedReport(rep, QStringLiteral("部门"), {QStringLiteral("销售部"), QStringLiteral("财务部"),
-                                                 QStringLiteral("生产部")});
+    makePagedReport(rep, QStringLiteral("部门"),
+                    {QStringLiteral("销售部"), QStringLiteral("财务部"), QStringLiteral("生产部")});
     for (int page = 1; page <= 3; ++page) {
         QFile::remove(SplitCopyPath(rep, page));
         QFile::remove(SplitCopyPath(rep, page).chopped(4) + ".xlsx");
@@ -366,7 +368,8 @@ TEST_F(FileManager, WhatTheClientSendsDownIsShownAndTakenInByItsReport) {
     const QString base = qortest::freshDir("fm-consol");
     qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
     const QString server = base + "/server";
-    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder",
+                               server);
     auto put = [](const QString& path, const QByteArray& bytes) {
         QDir().mkpath(QFileInfo(path).path());
         QFile f(path);
