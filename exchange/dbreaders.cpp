@@ -264,7 +264,8 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         QString where;
         qsizetype at = 0;
         while (at < condition.size()) {
-            const qsizetype open = condition.indexOf(u'[', at);
+            // A "[" inside a quoted text is part of the text.
+            const qsizetype open = NextDefinitionBracket(condition, at);
             // The author's double-quoted texts are the database's
             // single-quoted ones.
             if (open < 0) {

@@ -169,6 +169,19 @@ TEST_P(DbFormulaTest, FailedGetRecordQueuesNothing) {
     EXPECT_EQ(lastCells(), QStringList{"1:10000"});
 }
 
+// A "[" inside a quoted text belongs to the text: it is neither looked up
+// as a definition nor taken for one left open.
+TEST_P(DbFormulaTest, BracketsInsideQuotedTextsStayTexts) {
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "[摘要] <> \"[\" order by [金额]").asNumber(), -3.25);
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "[摘要] <> 'a[b' and [摘要] = \"工资\"").asNumber(), 20);
+    ASSERT_EQ(getRecord("select '[金额]', 'it''s [', count(*) from [凭证表] where [摘要] <> '['",
+                        "A1", 10),
+              "");
+    EXPECT_EQ(lastCells(), (QStringList{"2:[金额]", "2:it's [", "1:3"}));
+    // Outside the quotes a "[" still needs its "]".
+    EXPECT_TRUE(getRecord("select '[' from [凭证表", "A1", 10).startsWith(LoadErrorText(62061)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Db, DbFormulaTest,
                          ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          qordbtest::BackendName);
