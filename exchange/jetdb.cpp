@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+#include <sqlite3.h>
 
 #include "exchange/jetdriver.h"
 #include "exchange/jetfilter.h"
@@ -22,6 +24,85 @@ const QByteArray kSqliteMagic("SQLite format 3\0", 16);
 
 QString dataTableOf(qint64 id) { return QStringLiteral("qor_t%1").arg(id); }
 QString columnOf(int index) { return QStringLiteral("c%1").arg(index); }
+
+// The working database's own handle: records go in and come out through
+// SQLite itself, a value at a time, without a round through the general
+// query layer for each.
+sqlite3* rawHandle(const QSqlDatabase& db) {
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+// Binds a value the way the query layer would: numbers as numbers, texts
+// as UTF-16, dates and anything else as their text.
+int bindVariant(sqlite3_stmt* st, int index, const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return sqlite3_bind_null(st, index);
+    switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(st, index, v.toDouble());
+    case QMetaType::Bool:
+        return sqlite3_bind_int(st, index, v.toBool() ? 1 : 0);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return sqlite3_bind_int64(st, index, v.toLongLong());
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        return sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    case QMetaType::QString: {
+        const QString& t = *static_cast<const QString*>(v.constData());
+        return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+    }
+    case QMetaType::QDateTime: {
+        const QString t = v.toDateTime().toString(Qt::ISODateWithMs);
+        return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+    }
+    default: {
+        const QString t = v.toString();
+        return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt* st, int column) {
+    switch (sqlite3_column_type(st, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(st, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(st, column));
+    case SQLITE_TEXT: {
+        const void* text = sqlite3_column_text16(st, column);
+        const int bytes = sqlite3_column_bytes16(st, column);
+        return QVariant(QString(reinterpret_cast<const QChar*>(text), bytes / 2));
+    }
+    case SQLITE_BLOB: {
+        const void* blob = sqlite3_column_blob(st, column);
+        return QVariant(QByteArray(static_cast<const char*>(blob), sqlite3_column_bytes(st, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+using Statement = std::shared_ptr<sqlite3_stmt>;
+
+Statement prepareRaw(sqlite3* handle, const QString& sql) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare16_v2(handle, sql.utf16(), int(sql.size() * 2), &st, nullptr) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_finalize(st);
+        throw JetError(why);
+    }
+    return Statement(st, sqlite3_finalize);
+}
 
 bool hasSqliteHeader(const QString& path) {
     QFile f(path);
@@ -204,6 +285,23 @@ std::unique_ptr<Database> Database::create(const QString& path) {
 
 QList<QVariantList> Database::select(const QString& sql, const QVariantList& binds, int columns) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (sqlite3* handle = rawHandle(db)) {
+        const Statement st = prepareRaw(handle, sql);
+        for (int i = 0; i < binds.size(); ++i)
+            if (bindVariant(st.get(), i + 1, binds.at(i)) != SQLITE_OK)
+                throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
+        QList<QVariantList> rows;
+        for (;;) {
+            const int rc = sqlite3_step(st.get());
+            if (rc == SQLITE_DONE) break;
+            if (rc != SQLITE_ROW) throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
+            QVariantList row;
+            row.reserve(columns);
+            for (int i = 0; i < columns; ++i) row.append(columnValue(st.get(), i));
+            rows.append(std::move(row));
+        }
+        return rows;
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
     exec(q, sql, binds);
@@ -425,16 +523,24 @@ void Database::addRecord(const QString& table, const QVariantList& values) {
     if (!target->insert) {
         QStringList marks;
         for (int i = 0; i < n; ++i) marks.append(QStringLiteral("?"));
-        auto q = std::make_shared<QSqlQuery>(QSqlDatabase::database(m_connection, false));
-        if (!q->prepare(QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
-                        QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')')))
-            throw JetError(q->lastError().text());
-        m_writeTargets[key].insert = q;
+        sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
+        if (!handle) throw JetError(QStringLiteral("The working database '%1' is not open.").arg(m_name));
+        m_writeTargets[key].insert =
+            prepareRaw(handle, QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
+                                   QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
         target = m_writeTargets.constFind(key);
     }
-    QSqlQuery& q = *target->insert;
-    for (int i = 0; i < n; ++i) q.bindValue(i, i < values.size() ? values.at(i) : QVariant());
-    if (!q.exec()) throw JetError(q.lastError().text());
+    sqlite3_stmt* st = target->insert.get();
+    sqlite3_reset(st);
+    for (int i = 0; i < n; ++i)
+        if (bindVariant(st, i + 1, i < values.size() ? values.at(i) : QVariant()) != SQLITE_OK)
+            throw JetError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st))));
+    if (sqlite3_step(st) != SQLITE_DONE) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
+        sqlite3_reset(st);
+        throw JetError(why);
+    }
+    sqlite3_reset(st);
 }
 
 void Database::beginBulk() {

@@ -14,7 +14,7 @@
 #include <QStringList>
 #include <QVariant>
 
-class QSqlQuery;
+struct sqlite3_stmt;
 #include <memory>
 #include <stdexcept>
 
@@ -152,7 +152,7 @@ private:
     struct WriteTarget {
         qint64 id = 0;
         int fields = 0;
-        std::shared_ptr<QSqlQuery> insert;
+        std::shared_ptr<sqlite3_stmt> insert;
     };
     QHash<QString, WriteTarget> m_writeTargets;  // by table name in lower case
     bool m_bulk = false;
