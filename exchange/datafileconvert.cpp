@@ -118,10 +118,12 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
                                   .arg(rs.fieldCount() - out.fields.size())
                                   .arg(out.fields.size()));
             }
-            for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-                QVariantList row;
-                for (int i = 0; i < out.fields.size(); ++i) row.append(i < rs.fieldCount() ? rs.value(i) : QVariant());
-                out.rows.append(row);
+            // Records of a table laid out as the first are taken whole.
+            QList<QVariantList> rows = rs.takeRows();
+            if (out.rows.isEmpty()) out.rows.reserve(rows.size() * src->tableDefs().size());
+            for (QVariantList& row : rows) {
+                row.resize(out.fields.size());
+                out.rows.append(std::move(row));
             }
         }
         if (first) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));

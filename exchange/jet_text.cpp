@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSet>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "engine/paths.h"
@@ -246,21 +248,26 @@ namespace {
 
 bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 
-QString numberText(const QVariant& v) {
-    if (v.typeId() == QMetaType::Bool) return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+// A number in its shortest form that reads back the same, as
+// QByteArray::number(v, 'g', QLocale::FloatingPointShortest) writes it.
+// The standard library's conversion gives the same characters below 1e16
+// (above, it spells out every integer digit) at a fraction of the cost.
+void appendNumber(QByteArray* out, double v) {
+    if (v != 0 && std::fabs(v) < 1e16) {
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        if (r.ec == std::errc()) {
+            out->append(buf, qsizetype(r.ptr - buf));
+            return;
+        }
+    }
+    out->append(QByteArray::number(v, 'g', QLocale::FloatingPointShortest));
 }
 
 QString valueText(const QVariant& v) {
     if (v.typeId() == QMetaType::QDate) return v.toDate().toString(Qt::ISODate);
     if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().toString(Qt::ISODate);
     return v.toString();
-}
-
-QString quoted(const QString& text) {
-    QString q = text;
-    q.replace(u'"', QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
 }  // namespace
@@ -280,31 +287,56 @@ void writeTextTable(const QString& path, const LoadedTable& table, QStringList* 
             notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(table.fields.at(c).name, name));
         names.append(name);
     }
-    QString text;
-    QStringList header;
-    for (const QString& n : names) header.append(quoted(n));
-    text += header.join(u',') + QStringLiteral("\r\n");
-    QList<int> widths(table.fields.size(), 1);
-    for (const QVariantList& row : table.rows) {
-        QStringList cells;
-        for (int c = 0; c < table.fields.size(); ++c) {
-            const QVariant v = row.value(c);
-            if (!v.isValid() || v.isNull()) {
-                cells.append(QString());
-            } else if (isNumberField(table.fields.at(c).type)) {
-                cells.append(numberText(v));
-            } else {
-                const QString t = valueText(v);
-                widths[c] = std::max(widths[c], int(encodeCp936(t).size()));
-                cells.append(quoted(t));
-            }
+    // The file is built as bytes: each text is encoded once, in code page
+    // 936; should one not fit, the whole file is built again in UTF-8.
+    QList<int> widths;
+    const auto build = [&](bool utf8, QByteArray* out) {
+        widths = QList<int>(table.fields.size(), 1);
+        const auto encode = [utf8](const QString& t, bool* fits) {
+            if (utf8) return t.toUtf8();
+            return encodeCp936(t, fits);
+        };
+        const auto appendQuoted = [out](QByteArray bytes) {
+            // No byte of a code page 936 or UTF-8 character but '"' itself
+            // is 0x22, so quotes are doubled byte-wise.
+            if (bytes.contains('"')) bytes.replace("\"", "\"\"");
+            out->append('"');
+            out->append(bytes);
+            out->append('"');
+        };
+        bool fits = true;
+        out->clear();
+        out->reserve(qsizetype(table.rows.size() + 1) * table.fields.size() * 8);
+        for (int c = 0; c < names.size(); ++c) {
+            if (c) out->append(',');
+            appendQuoted(encode(names.at(c), &fits));
         }
-        text += cells.join(u',') + QStringLiteral("\r\n");
-    }
-    bool lossless = true;
-    QByteArray bytes = encodeCp936(text, &lossless);
-    const bool utf8 = !lossless;
-    if (utf8) bytes = text.toUtf8();
+        out->append("\r\n");
+        for (const QVariantList& row : table.rows) {
+            for (int c = 0; c < table.fields.size(); ++c) {
+                if (c) out->append(',');
+                const QVariant& v = c < row.size() ? row.at(c) : QVariant();
+                if (!v.isValid() || v.isNull()) continue;
+                if (isNumberField(table.fields.at(c).type)) {
+                    if (v.typeId() == QMetaType::Bool)
+                        out->append(v.toBool() ? '1' : '0');
+                    else
+                        appendNumber(out, v.toDouble());
+                    continue;
+                }
+                const QString t = valueText(v);
+                QByteArray bytes = encode(t, &fits);
+                if (!fits) return false;
+                widths[c] = std::max(widths[c], int(utf8 ? encodeCp936(t).size() : bytes.size()));
+                appendQuoted(std::move(bytes));
+            }
+            out->append("\r\n");
+        }
+        return fits;
+    };
+    QByteArray bytes;
+    const bool utf8 = !build(false, &bytes);
+    if (utf8) build(true, &bytes);
 
     SchemaIniTable layout;
     layout.characterSet = utf8 ? QStringLiteral("65001") : QStringLiteral("936");

@@ -17,6 +17,7 @@
 struct sqlite3_stmt;
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace qor::jet {
 
@@ -94,6 +95,11 @@ public:
     // when there is no current record or no such field.
     QVariant value(int index) const;
     QVariant value(const QString& fieldName) const;
+    // Every record, moved out; the recordset is empty afterwards.
+    QList<QVariantList> takeRows() {
+        m_pos = 0;
+        return std::exchange(m_rows, {});
+    }
 
 private:
     QList<FieldInfo> m_fields;
