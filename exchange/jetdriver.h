@@ -52,8 +52,10 @@ qint64 SetWorksheetAreaLimit(qint64 values);
 qint64 WorksheetAreaLimit();
 
 // The driver of a workbook file (.xls or .xlsx, by content): one table
-// "<sheet>$" per worksheet, its first row the field names ("F<n>" when
-// empty), a column Double when every value below is a number.
+// "<sheet>$" per worksheet and one per name the workbook defines for a
+// block of cells (the name; "<sheet>$<name>" for a name of one sheet;
+// hidden and built-in names left out), its first row the field names
+// ("F<n>" when empty), a column Double when every value below is a number.
 std::unique_ptr<Driver> makeExcelDriver(const QString& path);
 // Writes tables as a values-only workbook at path (binary unless the name
 // ends in ".xlsx"): one worksheet per table, the field names in its first
