@@ -201,6 +201,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             db.createTable({table, true, 0}, fields);
             for (int r = 1; r <= rows; ++r) {
                 QVariantList row;
+                row.reserve(cols + keywords.size());
                 for (int c = 1; c <= cols; ++c) {
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)

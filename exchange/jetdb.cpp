@@ -278,6 +278,8 @@ std::unique_ptr<Database> Database::create(const QString& path) {
         QSqlQuery q(db);
         exec(q, QStringLiteral("PRAGMA synchronous=OFF"));
         q.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+        // Texts are kept as the UTF-16 they come and go in.
+        q.exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
     }
     createCatalog(db);
     return d;
