@@ -354,8 +354,11 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     QString sharedKey;
     std::shared_ptr<HostAnswer> answer;
     if (shared) {
+        // Built in one piece: every cell of a recalculation makes one.
         const QChar sep(0x1F);
-        sharedKey = QStringLiteral("indbsql") + sep + key + sep + table + sep + field + sep + condition;
+        sharedKey.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
+        sharedKey.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
+        sharedKey.append(sep).append(field).append(sep).append(condition);
         answer = qor::RecalcCache::Find<HostAnswer>(sharedKey);
     }
     if (!answer || (answer->error.isEmpty() && !answer->complete && answer->values.size() < record)) {
