@@ -100,8 +100,49 @@ QList<NamedTable> tablesToWrite(const QString& mdbPath) {
     return tables;
 }
 
+// The text export: the records of every user table go from the database
+// to the file one at a time, laid out by the first table.
+int exportToTextFile(const QString& mdbPath, const QString& target, QString* error, QStringList* notes) {
+    try {
+        auto src = Database::open(mdbPath, QString(), false, true);
+        QStringList tables;
+        QList<FieldInfo> fields;
+        for (const TableDefInfo& def : src->tableDefs()) {
+            if (!isUserTable(def.attributes)) continue;
+            const QList<FieldInfo> own = src->fields(def.name);
+            if (tables.isEmpty())
+                fields = own;
+            else if (own.size() > fields.size() && notes)
+                notes->append(QStringLiteral("table \"%1\": %2 fields beyond the first table's %3 left out")
+                                  .arg(def.name)
+                                  .arg(own.size() - fields.size())
+                                  .arg(fields.size()));
+            tables.append(def.name);
+        }
+        if (tables.isEmpty()) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+        const qsizetype width = fields.size();
+        writeTextTable(
+            target, fields,
+            [&](const std::function<void(const QVariantList&)>& take) {
+                for (const QString& t : tables)
+                    src->forEachRecord(t, [&](const QVariantList& row) {
+                        if (row.size() == width) return take(row);
+                        QVariantList fitted = row;
+                        fitted.resize(width);
+                        take(fitted);
+                    });
+            },
+            notes);
+        return 1;
+    } catch (const JetError& e) {
+        fail(error, 62025, e.message());
+        return 0;
+    }
+}
+
 int exportToFolderFile(const QString& mdbPath, const QString& target, bool text, QString* error,
                        QStringList* notes) {
+    if (text) return exportToTextFile(mdbPath, target, error, notes);
     try {
         auto src = Database::open(mdbPath, QString(), false, true);
         LoadedTable out;
@@ -127,8 +168,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
             }
         }
         if (first) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
-        if (text) writeTextTable(target, out, notes);
-        else writeDBaseFile(target, out, notes);
+        writeDBaseFile(target, out, notes);
         return 1;
     } catch (const JetError& e) {
         fail(error, 62025, e.message());

@@ -273,25 +273,35 @@ QString valueText(const QVariant& v) {
 }  // namespace
 
 void writeTextTable(const QString& path, const LoadedTable& table, QStringList* notes) {
-    if (table.fields.isEmpty()) throw JetError(QStringLiteral("A text table needs at least one field."));
+    writeTextTable(
+        path, table.fields,
+        [&table](const std::function<void(const QVariantList&)>& take) {
+            for (const QVariantList& row : table.rows) take(row);
+        },
+        notes);
+}
+
+void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const RecordSource& records,
+                    QStringList* notes) {
+    if (fields.isEmpty()) throw JetError(QStringLiteral("A text table needs at least one field."));
     // Names a Schema.ini entry cannot hold lose their quotes and line breaks.
     QStringList names;
     QSet<QString> taken;
-    for (int c = 0; c < table.fields.size(); ++c) {
-        QString name = table.fields.at(c).name;
+    for (int c = 0; c < fields.size(); ++c) {
+        QString name = fields.at(c).name;
         name.replace(u'"', u'_').replace(u'\r', u'_').replace(u'\n', u'_');
         name = name.trimmed();
         if (name.isEmpty() || taken.contains(name.toCaseFolded())) name = QStringLiteral("F%1").arg(c + 1);
         taken.insert(name.toCaseFolded());
-        if (notes && name != table.fields.at(c).name)
-            notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(table.fields.at(c).name, name));
+        if (notes && name != fields.at(c).name)
+            notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(fields.at(c).name, name));
         names.append(name);
     }
     // The file is built as bytes: each text is encoded once, in code page
     // 936; should one not fit, the whole file is built again in UTF-8.
     QList<int> widths;
     const auto build = [&](bool utf8, QByteArray* out) {
-        widths = QList<int>(table.fields.size(), 1);
+        widths = QList<int>(fields.size(), 1);
         const auto encode = [utf8](const QString& t, bool* fits) {
             if (utf8) return t.toUtf8();
             return encodeCp936(t, fits);
@@ -306,18 +316,20 @@ void writeTextTable(const QString& path, const LoadedTable& table, QStringList* 
         };
         bool fits = true;
         out->clear();
-        out->reserve(qsizetype(table.rows.size() + 1) * table.fields.size() * 8);
+        out->reserve(qsizetype(1) << 20);
         for (int c = 0; c < names.size(); ++c) {
             if (c) out->append(',');
             appendQuoted(encode(names.at(c), &fits));
         }
         out->append("\r\n");
-        for (const QVariantList& row : table.rows) {
-            for (int c = 0; c < table.fields.size(); ++c) {
+        const QVariant none;
+        records([&](const QVariantList& row) {
+            if (!fits) return;  // built again in UTF-8
+            for (int c = 0; c < fields.size(); ++c) {
                 if (c) out->append(',');
-                const QVariant& v = c < row.size() ? row.at(c) : QVariant();
+                const QVariant& v = c < row.size() ? row.at(c) : none;
                 if (!v.isValid() || v.isNull()) continue;
-                if (isNumberField(table.fields.at(c).type)) {
+                if (isNumberField(fields.at(c).type)) {
                     if (v.typeId() == QMetaType::Bool)
                         out->append(v.toBool() ? '1' : '0');
                     else
@@ -326,12 +338,12 @@ void writeTextTable(const QString& path, const LoadedTable& table, QStringList* 
                 }
                 const QString t = valueText(v);
                 QByteArray bytes = encode(t, &fits);
-                if (!fits) return false;
+                if (!fits) return;
                 widths[c] = std::max(widths[c], int(utf8 ? encodeCp936(t).size() : bytes.size()));
                 appendQuoted(std::move(bytes));
             }
             out->append("\r\n");
-        }
+        });
         return fits;
     };
     QByteArray bytes;
@@ -340,10 +352,10 @@ void writeTextTable(const QString& path, const LoadedTable& table, QStringList* 
 
     SchemaIniTable layout;
     layout.characterSet = utf8 ? QStringLiteral("65001") : QStringLiteral("936");
-    for (int c = 0; c < table.fields.size(); ++c) {
+    for (int c = 0; c < fields.size(); ++c) {
         SchemaIniColumn col;
         col.name = names.at(c);
-        if (isNumberField(table.fields.at(c).type)) {
+        if (isNumberField(fields.at(c).type)) {
             col.daoType = kDouble;
         } else if (widths.at(c) > 255) {
             col.daoType = kMemo;

@@ -466,6 +466,32 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
     }
 }
 
+void Database::forEachRecord(const QString& table, const std::function<void(const QVariantList&)>& take) {
+    const TableDefInfo def = tableDef(table);
+    const QList<FieldInfo> all = fields(def.name);
+    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                           {def.name}, 1);
+    sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
+    if (id.isEmpty() || all.isEmpty() || !handle) {
+        Recordset rs = openTable(table);
+        for (const QVariantList& row : rs.takeRows()) take(row);
+        return;
+    }
+    QStringList columns;
+    for (int i = 0; i < all.size(); ++i) columns.append(columnOf(i));
+    const Statement st = prepareRaw(handle, QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                                                QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong()) +
+                                                QStringLiteral(" ORDER BY rowid"));
+    QVariantList row(all.size());
+    for (;;) {
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
+        for (int i = 0; i < all.size(); ++i) row[i] = columnValue(st.get(), i);
+        take(row);
+    }
+}
+
 void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
     if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
     if (def.name.isEmpty()) throw JetError(QStringLiteral("A table needs a name."));

@@ -15,6 +15,7 @@
 #include <QVariant>
 
 struct sqlite3_stmt;
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -136,6 +137,9 @@ public:
 
     // A table-type recordset: all fields of the table.
     Recordset openTable(const QString& table);
+    // Every record of a table in order, one at a time, without holding
+    // them all: row is valid while take runs.
+    void forEachRecord(const QString& table, const std::function<void(const QVariantList& row)>& take);
     // A snapshot of the named fields ("SELECT [f] FROM [t]") with a filter;
     // an empty list takes all fields.
     Recordset openSnapshot(const QString& table, const QStringList& fieldNames,
