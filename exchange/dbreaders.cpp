@@ -115,15 +115,32 @@ int readFileField(QVariant* value, const QString& path, DataFileKind kind, const
     if (!folderKind && tableArg.isEmpty()) return 0;
     const bool keepOnFailure = !folderKind;
     try {
-        std::shared_ptr<Database> db = openedDataFile(path, kind);
-        QString table = tableArg;
-        if (folderKind) {
-            table = JetTableNameFromPath(path);
-        } else if (!isUserTable(db->tableDef(table).attributes)) {
-            *value = QVariant();
-            return 0;
+        // In a recalculation, cells reading the same field of the same
+        // table with the same condition share one snapshot of it.
+        const bool shared = qor::RecalcCache::Active();
+        QString sharedKey;
+        std::shared_ptr<Recordset> snapshot;
+        if (shared) {
+            const QChar sep(0x1F);
+            sharedKey.reserve(12 + path.size() + tableArg.size() + field.size() + condition.size());
+            sharedKey.append(QLatin1String("indb")).append(QChar(u'0' + int(kind))).append(sep);
+            sharedKey.append(path).append(sep).append(tableArg).append(sep).append(field).append(sep);
+            sharedKey.append(condition);
+            snapshot = qor::RecalcCache::Find<Recordset>(sharedKey);
         }
-        Recordset rs = db->openSnapshot(table, {field}, condition);
+        if (!snapshot) {
+            std::shared_ptr<Database> db = openedDataFile(path, kind);
+            QString table = tableArg;
+            if (folderKind) {
+                table = JetTableNameFromPath(path);
+            } else if (!isUserTable(db->tableDef(table).attributes)) {
+                *value = QVariant();
+                return 0;
+            }
+            snapshot = std::make_shared<Recordset>(db->openSnapshot(table, {field}, condition));
+            if (shared) qor::RecalcCache::Store(sharedKey, snapshot);
+        }
+        Recordset& rs = *snapshot;
         if (record < 1) record = 1;
         rs.moveFirst();
         rs.move(record - 1);
