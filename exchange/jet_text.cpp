@@ -117,8 +117,30 @@ QList<QList<Cell>> splitRecords(const QString& text, QChar delimiter) {
 }
 
 bool readsAsNumber(const QString& s, double* out) {
+    // Plain numbers ("-12.5", "1e-07") are most of a file's cells: read
+    // them with the standard library; anything else is decided by the C
+    // locale's reader, as before.
+    const QString t = s.trimmed();
+    if (!t.isEmpty() && t.size() < 64) {
+        char buf[64];
+        bool plain = true;
+        for (qsizetype i = 0; i < t.size() && plain; ++i) {
+            const char16_t c = t.at(i).unicode();
+            plain = (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'e' || c == u'E' ||
+                    (c == u'+' && i > 0);
+            buf[i] = char(c);
+        }
+        double v = 0;
+        if (plain) {
+            const auto r = std::from_chars(buf, buf + t.size(), v);
+            if (r.ec == std::errc() && r.ptr == buf + t.size()) {
+                if (out) *out = v;
+                return true;
+            }
+        }
+    }
     bool ok = false;
-    const double v = QLocale::c().toDouble(s.trimmed(), &ok);
+    const double v = QLocale::c().toDouble(t, &ok);
     if (ok && out) *out = v;
     return ok;
 }
