@@ -37,12 +37,11 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
         beside.close();
         {
             auto dst = Database::create(beside.fileName());
+            // The table and its records are one transaction.
+            dst->beginBulk();
             dst->createTable({tableName, true, def.attributes}, rs.fields());
-            for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-                QVariantList row;
-                for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
-                dst->addRecord(tableName, row);
-            }
+            for (const QVariantList& row : rs.takeRows()) dst->addRecord(tableName, row);
+            dst->commitBulk();
         }
         if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
             throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));
@@ -66,16 +65,14 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
         beside.close();
         {
             auto dst = Database::create(beside.fileName());
+            dst->beginBulk();
             for (const TableDefInfo& def : src->tableDefs()) {
                 if (!isUserTable(def.attributes) || !def.name.endsWith(suffix)) continue;
                 Recordset rs = src->openTable(def.name);
                 dst->createTable({def.name, true, 0}, rs.fields());
-                for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-                    QVariantList row;
-                    for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
-                    dst->addRecord(def.name, row);
-                }
+                for (const QVariantList& row : rs.takeRows()) dst->addRecord(def.name, row);
             }
+            dst->commitBulk();
         }
         if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
             throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));

@@ -336,7 +336,36 @@ QList<TableDefInfo> Database::tableDefs() {
 TableDefInfo Database::tableDef(const QString& table) {
     for (const TableDefInfo& t : tableDefs())
         if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
+    // A folder's file that came after the folder was opened.
+    if (m_driver) {
+        ensureTable(table);
+        for (const TableDefInfo& t : tableDefs())
+            if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
+    }
     throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+}
+
+void Database::storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded) {
+    // A file's table goes into the working copy even when the file is open
+    // read-only: the copy is ours.
+    const bool ro = m_readOnly;
+    m_readOnly = false;
+    try {
+        // The table and its records are one transaction.
+        beginBulk();
+        createTable(TableDefInfo{name, true, attributes}, loaded.fields);
+        for (const QVariantList& row : loaded.rows) addRecord(name, row);
+        commitBulk();
+    } catch (...) {
+        if (m_bulk) {
+            m_writeTargets.clear();
+            QSqlDatabase::database(m_connection, false).rollback();
+            m_bulk = false;
+        }
+        m_readOnly = ro;
+        throw;
+    }
+    m_readOnly = ro;
 }
 
 void Database::ensureTable(const QString& table) {
@@ -349,20 +378,7 @@ void Database::ensureTable(const QString& table) {
         if (m_driver) {
             LoadedTable loaded;
             if (m_driver->loadTable(table, &loaded)) {
-                QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-                QSqlQuery q(db);
-                exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes, loaded) VALUES (?, 0, 0)"),
-                     {table});
-                const bool ro = m_readOnly;
-                m_readOnly = false;
-                try {
-                    createTable(TableDefInfo{table, true, 0}, loaded.fields);
-                } catch (...) {
-                    m_readOnly = ro;
-                    throw;
-                }
-                m_readOnly = ro;
-                for (const QVariantList& row : loaded.rows) addRecord(table, row);
+                storeLoaded(table, 0, loaded);
                 return;
             }
         }
@@ -376,16 +392,7 @@ void Database::ensureTable(const QString& table) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {r.at(0).at(0)});
-    const bool ro = m_readOnly;
-    m_readOnly = false;
-    try {
-        createTable(TableDefInfo{name, true, m_driver->tableAttributes(name)}, loaded.fields);
-        for (const QVariantList& row : loaded.rows) addRecord(name, row);
-    } catch (...) {
-        m_readOnly = ro;
-        throw;
-    }
-    m_readOnly = ro;
+    storeLoaded(name, m_driver->tableAttributes(name), loaded);
 }
 
 QList<FieldInfo> Database::fields(const QString& table) {

@@ -109,6 +109,7 @@ private:
 };
 
 class Driver;
+struct LoadedTable;
 
 class Database {
 public:
@@ -156,6 +157,7 @@ public:
 private:
     Database() = default;
     void ensureTable(const QString& table);
+    void storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded);
     void initWorking(const QString& file, bool readOnly);
     QList<QVariantList> select(const QString& sql, const QVariantList& binds, int columns);
 

@@ -247,6 +247,22 @@ TEST(DataFiles, TextNumbersReadAsTheCLocaleReadsThem) {
     }
 }
 
+// A file that comes into a folder after the folder was opened read-only is
+// a table of it all the same, records and all; so is a name in other case.
+TEST(DataFiles, AFileThatAppearsLaterIsATableOfTheOpenFolder) {
+    const QString d = qortest::freshDir(QStringLiteral("datafiles-later"));
+    auto db = Database::open(d, QStringLiteral("Text;"), false, true);
+    QFile f(d + QStringLiteral("/late.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("A,B\r\n1,x\r\n2,y\r\n");
+    f.close();
+    Recordset rs = db->openTable(QStringLiteral("LATE#TXT"));
+    ASSERT_EQ(rs.recordCount(), 2);
+    rs.moveNext();
+    EXPECT_EQ(rs.value(QStringLiteral("B")).toString(), QStringLiteral("y"));
+    EXPECT_EQ(db->recordCount(QStringLiteral("late#txt")), 2);
+}
+
 TEST(DataFiles, DamagedTextIsRefusedWithReason) {
     const QString dir = testDir();
     const QString path = dir + QStringLiteral("/bad.txt");
