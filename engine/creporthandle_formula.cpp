@@ -11,6 +11,7 @@
 #include "engine/formula_graph.h"
 #include "engine/formulaeval.h"
 #include "engine/messages.h"
+#include "engine/recalccache.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
 #include "platform/uiservices.h"
@@ -293,6 +294,8 @@ uint16_t CReportHandle::SetRoundingSettings(const RoundingSettings& s) {
 
 uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
     if (!m_file || m_file->IsFormatEditing()) return kRefused;
+    // Cells asking outside data the same thing share one answer.
+    const RecalcCacheScope shared;
     const std::shared_ptr<IFormulaEvaluator> evaluator = FormulaEvaluator();
     if (!evaluator || !FormulaChecker()) return kRefused;
     if (page == 0) page = m_curPage;
@@ -366,6 +369,8 @@ uint16_t CReportHandle::RecalcPage(int page) {
 uint16_t CReportHandle::RecalcAll() {
     m_recalcSummary = {};
     if (!m_file) return kRefused;
+    // The pages of one recalculation share their cells' outside answers.
+    const RecalcCacheScope shared;
     const int count = m_file->PageCount();
     for (int p = 1; p <= count; ++p) {
         if (p > 1 && stopRequested()) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMap>
 #include <cmath>
 
 #include "engine/cellformat.h"
@@ -170,6 +171,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
     // The whole report carries its placed keywords as fields of its own;
     // one page ("SHEET") does not.
     const QList<KeywordField> keywords = page == 0 ? keywordFieldsOf(report) : QList<KeywordField>();
+    QMap<std::pair<int, int>, QList<FieldInfo>> columnFields;
     try {
         for (int p = first; p <= last; ++p) {
             if (report->SetCurPage(p) != 0) throw JetError(QStringLiteral("Page %1 cannot be read.").arg(p));
@@ -177,8 +179,11 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             if (kind != 0 && report->AccessVarCount(0, &count) != 0) count = 1;
             const int rows = kind == 1 ? tableRows - 1 + count : tableRows;
             const int cols = kind == 2 ? tableCols - 1 + count : tableCols;
-            QList<FieldInfo> fields;
-            for (int c = 1; c <= cols; ++c) {
+            // Every page has the report's one layout: pages of the same
+            // size have the same field types.
+            const auto sized = columnFields.constFind({rows, cols});
+            QList<FieldInfo> fields = sized != columnFields.constEnd() ? *sized : QList<FieldInfo>();
+            for (int c = int(fields.size()) + 1; c <= cols; ++c) {
                 FieldInfo f;
                 f.name = ColumnLetters(c);
                 f.type = kDouble;
@@ -194,6 +199,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                 }
                 fields.append(f);
             }
+            columnFields.insert({rows, cols}, fields);
             appendKeywordFields(keywords, &fields);
             const QString table = page == 0 ? QStringLiteral("Sheet%1").arg(p) : QStringLiteral("SHEET");
             // A page's table and records are written as one transaction.
@@ -201,6 +207,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             db.createTable({table, true, 0}, fields);
             for (int r = 1; r <= rows; ++r) {
                 QVariantList row;
+                row.reserve(cols + keywords.size());
                 for (int c = 1; c <= cols; ++c) {
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)

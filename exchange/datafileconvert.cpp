@@ -37,12 +37,11 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
         beside.close();
         {
             auto dst = Database::create(beside.fileName());
+            // The table and its records are one transaction.
+            dst->beginBulk();
             dst->createTable({tableName, true, def.attributes}, rs.fields());
-            for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-                QVariantList row;
-                for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
-                dst->addRecord(tableName, row);
-            }
+            for (const QVariantList& row : rs.takeRows()) dst->addRecord(tableName, row);
+            dst->commitBulk();
         }
         if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
             throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));
@@ -66,16 +65,14 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
         beside.close();
         {
             auto dst = Database::create(beside.fileName());
+            dst->beginBulk();
             for (const TableDefInfo& def : src->tableDefs()) {
                 if (!isUserTable(def.attributes) || !def.name.endsWith(suffix)) continue;
                 Recordset rs = src->openTable(def.name);
                 dst->createTable({def.name, true, 0}, rs.fields());
-                for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-                    QVariantList row;
-                    for (int i = 0; i < rs.fieldCount(); ++i) row.append(rs.value(i));
-                    dst->addRecord(def.name, row);
-                }
+                for (const QVariantList& row : rs.takeRows()) dst->addRecord(def.name, row);
             }
+            dst->commitBulk();
         }
         if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
             throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));
@@ -100,8 +97,49 @@ QList<NamedTable> tablesToWrite(const QString& mdbPath) {
     return tables;
 }
 
+// The text export: the records of every user table go from the database
+// to the file one at a time, laid out by the first table.
+int exportToTextFile(const QString& mdbPath, const QString& target, QString* error, QStringList* notes) {
+    try {
+        auto src = Database::open(mdbPath, QString(), false, true);
+        QStringList tables;
+        QList<FieldInfo> fields;
+        for (const TableDefInfo& def : src->tableDefs()) {
+            if (!isUserTable(def.attributes)) continue;
+            const QList<FieldInfo> own = src->fields(def.name);
+            if (tables.isEmpty())
+                fields = own;
+            else if (own.size() > fields.size() && notes)
+                notes->append(QStringLiteral("table \"%1\": %2 fields beyond the first table's %3 left out")
+                                  .arg(def.name)
+                                  .arg(own.size() - fields.size())
+                                  .arg(fields.size()));
+            tables.append(def.name);
+        }
+        if (tables.isEmpty()) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+        const qsizetype width = fields.size();
+        writeTextTable(
+            target, fields,
+            [&](const std::function<void(const QVariantList&)>& take) {
+                for (const QString& t : tables)
+                    src->forEachRecord(t, [&](const QVariantList& row) {
+                        if (row.size() == width) return take(row);
+                        QVariantList fitted = row;
+                        fitted.resize(width);
+                        take(fitted);
+                    });
+            },
+            notes);
+        return 1;
+    } catch (const JetError& e) {
+        fail(error, 62025, e.message());
+        return 0;
+    }
+}
+
 int exportToFolderFile(const QString& mdbPath, const QString& target, bool text, QString* error,
                        QStringList* notes) {
+    if (text) return exportToTextFile(mdbPath, target, error, notes);
     try {
         auto src = Database::open(mdbPath, QString(), false, true);
         LoadedTable out;
@@ -118,15 +156,16 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
                                   .arg(rs.fieldCount() - out.fields.size())
                                   .arg(out.fields.size()));
             }
-            for (rs.moveFirst(); !rs.isEOF(); rs.moveNext()) {
-                QVariantList row;
-                for (int i = 0; i < out.fields.size(); ++i) row.append(i < rs.fieldCount() ? rs.value(i) : QVariant());
-                out.rows.append(row);
+            // Records of a table laid out as the first are taken whole.
+            QList<QVariantList> rows = rs.takeRows();
+            if (out.rows.isEmpty()) out.rows.reserve(rows.size() * src->tableDefs().size());
+            for (QVariantList& row : rows) {
+                row.resize(out.fields.size());
+                out.rows.append(std::move(row));
             }
         }
         if (first) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
-        if (text) writeTextTable(target, out, notes);
-        else writeDBaseFile(target, out, notes);
+        writeDBaseFile(target, out, notes);
         return 1;
     } catch (const JetError& e) {
         fail(error, 62025, e.message());

@@ -11,6 +11,7 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/paths.h"
+#include "engine/recalccache.h"
 #include "exchange/datafilepath.h"
 #include "exchange/datafiles.h"
 #include "exchange/jetdb.h"
@@ -114,15 +115,32 @@ int readFileField(QVariant* value, const QString& path, DataFileKind kind, const
     if (!folderKind && tableArg.isEmpty()) return 0;
     const bool keepOnFailure = !folderKind;
     try {
-        std::shared_ptr<Database> db = openedDataFile(path, kind);
-        QString table = tableArg;
-        if (folderKind) {
-            table = JetTableNameFromPath(path);
-        } else if (!isUserTable(db->tableDef(table).attributes)) {
-            *value = QVariant();
-            return 0;
+        // In a recalculation, cells reading the same field of the same
+        // table with the same condition share one snapshot of it.
+        const bool shared = qor::RecalcCache::Active();
+        QString sharedKey;
+        std::shared_ptr<Recordset> snapshot;
+        if (shared) {
+            const QChar sep(0x1F);
+            sharedKey.reserve(12 + path.size() + tableArg.size() + field.size() + condition.size());
+            sharedKey.append(QLatin1String("indb")).append(QChar(u'0' + int(kind))).append(sep);
+            sharedKey.append(path).append(sep).append(tableArg).append(sep).append(field).append(sep);
+            sharedKey.append(condition);
+            snapshot = qor::RecalcCache::Find<Recordset>(sharedKey);
         }
-        Recordset rs = db->openSnapshot(table, {field}, condition);
+        if (!snapshot) {
+            std::shared_ptr<Database> db = openedDataFile(path, kind);
+            QString table = tableArg;
+            if (folderKind) {
+                table = JetTableNameFromPath(path);
+            } else if (!isUserTable(db->tableDef(table).attributes)) {
+                *value = QVariant();
+                return 0;
+            }
+            snapshot = std::make_shared<Recordset>(db->openSnapshot(table, {field}, condition));
+            if (shared) qor::RecalcCache::Store(sharedKey, snapshot);
+        }
+        Recordset& rs = *snapshot;
         if (record < 1) record = 1;
         rs.moveFirst();
         rs.move(record - 1);
@@ -210,31 +228,30 @@ int ReadWk4FieldValue(QVariant* value, const QString& path, const QString& table
     return readFileField(value, path, DataFileKind::Lotus, table, field, condition, record, error);
 }
 
-int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& table,
-                           const QString& field, const QString& condition, int record,
-                           QString* error) {
-    if (error) error->clear();
-    if (!value) return 0;
-    // The key is the set's three characters and the year that begins eight
-    // characters before the end: 001xxx20030101 gives 001_2003.
-    if (name.size() < 8) {
-        setError(error, QStringLiteral("\"%1\" names no account set: the name needs the set and a "
-                                       "date (such as 001xxx20030101)")
-                            .arg(name));
-        return 0;
-    }
-    if (condition.contains(u';')) {
-        setError(error, QStringLiteral("the condition may not hold \";\": %1").arg(condition));
-        return 0;
-    }
-    const QString key = name.left(3) + u'_' + name.mid(name.size() - 8, 4);
+namespace {
+
+// The first records of a host query, as far as they were fetched: cells of
+// one recalculation that run the same query share it.
+struct HostAnswer {
+    QVariantList values;  // the field's value of each record fetched
+    qint64 asked = 0;     // how many records were asked for
+    bool complete = false;  // fewer came than were asked: the last is known
+    QString error;
+};
+
+// Runs the host query of an account set (key "001_2003") for at most limit
+// records into *out.
+void fetchHostRecords(const QString& key, const QString& table, const QString& field,
+                      const QString& condition, qint64 limit, HostAnswer* out) {
+    out->asked = limit;
     CReaderApp* app = CReaderApp::Current();
     if (!app) app = &CAppEnvironment::Instance().App();
+    QString* error = &out->error;
     try {
         CAdoConnection* connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
         if (!connection) {
             setError(error, QStringLiteral("there is no account set %1").arg(key));
-            return 0;
+            return;
         }
         // Names are quoted the way the host's server quotes them.
         const QSqlDriver* driver = connection->Database().driver();
@@ -264,7 +281,8 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         QString where;
         qsizetype at = 0;
         while (at < condition.size()) {
-            const qsizetype open = condition.indexOf(u'[', at);
+            // A "[" inside a quoted text is part of the text.
+            const qsizetype open = NextDefinitionBracket(condition, at);
             // The author's double-quoted texts are the database's
             // single-quoted ones.
             if (open < 0) {
@@ -275,7 +293,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
             const qsizetype close = condition.indexOf(u']', open + 1);
             if (close < 0) {
                 setError(error, QStringLiteral("\"[\" without \"]\" in the condition: %1").arg(condition));
-                return 0;
+                return;
             }
             const QString part = condition.mid(open, close - open + 1);
             if (table.isEmpty() || !part.contains(table)) {
@@ -289,28 +307,23 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         QString sql = QStringLiteral("select ") + qor::QuoteIdentifier(driver, fieldName, false) +
                       QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
-
-        // Only the records up to the one wanted travel; past the end the
-        // last one read is the answer. The number is bound, never pasted.
-        QVariantList values;
-        const QString limited =
-            connection->Dialect().LimitRecords(sql, record < 1 ? 1 : record, &values);
+        // Only the records up to the one wanted travel. The number is
+        // bound, never pasted.
+        QVariantList binds;
+        const QString limited = connection->Dialect().LimitRecords(sql, limit, &binds);
         for (int attempt = 0;; ++attempt) {
             // An account set's connection serves these reads only: it
             // refuses writes for good, which spares two statements a cell.
             connection->SetReadOnly(true);
             try {
                 CAdoRecordset rs(connection);
-                rs.SetQuery(limited, values);
+                rs.SetQuery(limited, binds);
                 rs.Open();
-                if (rs.GetRecordCount() <= 0) {
-                    // The query ran and found nothing: a null, which INDB shows as 0.
-                    *value = QVariant();
-                    return 1;
-                }
-                rs.MoveLast();
-                *value = rs.GetFieldValue(0);
-                return 1;
+                out->values.clear();
+                for (; !rs.IsEOF() && out->values.size() < limit; rs.MoveNext())
+                    out->values.append(rs.GetFieldValue(0));
+                out->complete = out->values.size() < limit;
+                return;
             } catch (const CAdoException& e) {
                 // A server that dropped the kept connection (restarted, or
                 // an idle session ended) gets one new connection; any other
@@ -322,13 +335,71 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                     continue;
                 }
                 setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
-                return 0;
+                return;
             }
         }
     } catch (const CAdoException& e) {
         setError(error, e.GetErrorMessage());
+    }
+}
+
+}  // namespace
+
+int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& table,
+                           const QString& field, const QString& condition, int record,
+                           QString* error) {
+    if (error) error->clear();
+    if (!value) return 0;
+    // The key is the set's three characters and the year that begins eight
+    // characters before the end: 001xxx20030101 gives 001_2003.
+    if (name.size() < 8) {
+        setError(error, QStringLiteral("\"%1\" names no account set: the name needs the set and a "
+                                       "date (such as 001xxx20030101)")
+                            .arg(name));
         return 0;
     }
+    if (condition.contains(u';')) {
+        setError(error, QStringLiteral("the condition may not hold \";\": %1").arg(condition));
+        return 0;
+    }
+    const QString key = name.left(3) + u'_' + name.mid(name.size() - 8, 4);
+    if (record < 1) record = 1;
+    // In a recalculation, cells running the same query on the same account
+    // set share its records: a column of cells reading records 1, 2, 3 ...
+    // of one query runs it a few times, not once a cell.
+    const bool shared = qor::RecalcCache::Active();
+    QString sharedKey;
+    std::shared_ptr<HostAnswer> answer;
+    if (shared) {
+        // Built in one piece: every cell of a recalculation makes one.
+        const QChar sep(0x1F);
+        sharedKey.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
+        sharedKey.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
+        sharedKey.append(sep).append(field).append(sep).append(condition);
+        answer = qor::RecalcCache::Find<HostAnswer>(sharedKey);
+    }
+    if (!answer || (answer->error.isEmpty() && !answer->complete && answer->values.size() < record)) {
+        // A further record of a shared query fetches well ahead: the cells
+        // after it are likely to want the records after it.
+        qint64 limit = record;
+        if (answer) limit = std::max<qint64>(record, std::min<qint64>(std::max<qint64>(answer->asked * 8, 256), 1 << 30));
+        auto fresh = std::make_shared<HostAnswer>();
+        fetchHostRecords(key, table, field, condition, limit, fresh.get());
+        answer = fresh;
+        if (shared) qor::RecalcCache::Store(sharedKey, answer);
+    }
+    if (!answer->error.isEmpty()) {
+        setError(error, answer->error);
+        return 0;
+    }
+    if (answer->values.isEmpty()) {
+        // The query ran and found nothing: a null, which INDB shows as 0.
+        *value = QVariant();
+        return 1;
+    }
+    // Past the last record the last one is the answer.
+    *value = answer->values.at(std::min<qsizetype>(record, answer->values.size()) - 1);
+    return 1;
 }
 
 namespace qor {

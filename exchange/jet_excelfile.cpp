@@ -1,6 +1,8 @@
 // The Excel driver: a workbook (.xls or .xlsx, by content) read through
-// the workbook engine as tables, one per worksheet named "<sheet>$", and a
-// working database's tables written as a values-only workbook.
+// the workbook engine as tables, one per worksheet named "<sheet>$" and one
+// per name the workbook defines for a block of cells (named as it is, or
+// "<sheet>$<name>" for a name of one sheet only), and a working database's
+// tables written as a values-only workbook.
 
 #include <QDate>
 #include <QLocale>
@@ -31,23 +33,42 @@ public:
     QStringList tableNames() override {
         QStringList names;
         for (const auto& s : m_book->sheets()) names.append(s->name() + QLatin1Char('$'));
+        for (const qor::XlDefinedName& n : m_book->definedNames())
+            if (!n.hidden) names.append(nameTable(n));
         return names;
     }
 
     bool loadTable(const QString& table, LoadedTable* out) override {
+        for (const qor::XlDefinedName& n : m_book->definedNames()) {
+            if (n.hidden || nameTable(n).compare(table, Qt::CaseInsensitive) != 0) continue;
+            const qor::XlWorksheet* sheet = m_book->sheets().at(size_t(n.sheet - 1)).get();
+            loadBlock(*sheet, n.area, QStringLiteral("\"%1\"").arg(n.name), out);
+            return true;
+        }
         const qor::XlWorksheet* sheet = nullptr;
         for (const auto& s : m_book->sheets())
             if (s->name().compare(sheetOf(table), Qt::CaseInsensitive) == 0) sheet = s.get();
         if (!sheet) return false;
-        const qor::XlArea used = sheet->usedArea();
         if (sheet->cells().empty()) return true;  // no field, no record
+        loadBlock(*sheet, sheet->usedArea(), QStringLiteral("Worksheet \"%1\"").arg(sheet->name()), out);
+        return true;
+    }
+
+private:
+    // A name of one sheet only is told apart by its sheet.
+    QString nameTable(const qor::XlDefinedName& n) const {
+        if (n.scope < 1 || n.scope > int(m_book->sheets().size())) return n.name;
+        return m_book->sheets().at(size_t(n.scope - 1))->name() + QLatin1Char('$') + n.name;
+    }
+
+    // A block of a sheet as a table: its first row the field names.
+    static void loadBlock(const qor::XlWorksheet& sheet, const qor::XlArea& used, const QString& what,
+                          LoadedTable* out) {
         const int cols = used.c2 - used.c1 + 1;
         if (qint64(cols) * (used.r2 - used.r1 + 1) > g_areaLimit)
-            throw JetError(QStringLiteral("Worksheet \"%1\" spreads over more than %2 values.")
-                               .arg(sheet->name())
-                               .arg(g_areaLimit));
+            throw JetError(QStringLiteral("%1 spreads over more than %2 values.").arg(what).arg(g_areaLimit));
         for (int c = 0; c < cols; ++c) {
-            const qor::XlCell* head = sheet->findCell(used.r1, used.c1 + c);
+            const qor::XlCell* head = sheet.findCell(used.r1, used.c1 + c);
             FieldInfo f;
             if (head && head->kind == qor::XlCell::Text)
                 f.name = head->text.trimmed();
@@ -58,7 +79,7 @@ public:
             // is a number.
             bool numbers = true;
             for (int r = used.r1 + 1; r <= used.r2 && numbers; ++r) {
-                const qor::XlCell* v = sheet->findCell(r, used.c1 + c);
+                const qor::XlCell* v = sheet.findCell(r, used.c1 + c);
                 if (v && v->kind == qor::XlCell::Text) numbers = false;
             }
             f.type = numbers ? kDouble : kText;
@@ -68,7 +89,7 @@ public:
         for (int r = used.r1 + 1; r <= used.r2; ++r) {
             QVariantList row;
             for (int c = 0; c < cols; ++c) {
-                const qor::XlCell* v = sheet->findCell(r, used.c1 + c);
+                const qor::XlCell* v = sheet.findCell(r, used.c1 + c);
                 if (!v || v->kind == qor::XlCell::Empty)
                     row.append(QVariant());
                 else if (v->kind == qor::XlCell::Text)
@@ -80,10 +101,8 @@ public:
             }
             out->rows.append(row);
         }
-        return true;
     }
 
-private:
     QString m_path;
     std::unique_ptr<qor::XlWorkbook> m_book;
 };

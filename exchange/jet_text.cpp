@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSet>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "engine/paths.h"
@@ -115,8 +117,30 @@ QList<QList<Cell>> splitRecords(const QString& text, QChar delimiter) {
 }
 
 bool readsAsNumber(const QString& s, double* out) {
+    // Plain numbers ("-12.5", "1e-07") are most of a file's cells: read
+    // them with the standard library; anything else is decided by the C
+    // locale's reader, as before.
+    const QString t = s.trimmed();
+    if (!t.isEmpty() && t.size() < 64) {
+        char buf[64];
+        bool plain = true;
+        for (qsizetype i = 0; i < t.size() && plain; ++i) {
+            const char16_t c = t.at(i).unicode();
+            plain = (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'e' || c == u'E' ||
+                    (c == u'+' && i > 0);
+            buf[i] = char(c);
+        }
+        double v = 0;
+        if (plain) {
+            const auto r = std::from_chars(buf, buf + t.size(), v);
+            if (r.ec == std::errc() && r.ptr == buf + t.size()) {
+                if (out) *out = v;
+                return true;
+            }
+        }
+    }
     bool ok = false;
-    const double v = QLocale::c().toDouble(s.trimmed(), &ok);
+    const double v = QLocale::c().toDouble(t, &ok);
     if (ok && out) *out = v;
     return ok;
 }
@@ -246,9 +270,20 @@ namespace {
 
 bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 
-QString numberText(const QVariant& v) {
-    if (v.typeId() == QMetaType::Bool) return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+// A number in its shortest form that reads back the same, as
+// QByteArray::number(v, 'g', QLocale::FloatingPointShortest) writes it.
+// The standard library's conversion gives the same characters below 1e16
+// (above, it spells out every integer digit) at a fraction of the cost.
+void appendNumber(QByteArray* out, double v) {
+    if (v != 0 && std::fabs(v) < 1e16) {
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        if (r.ec == std::errc()) {
+            out->append(buf, qsizetype(r.ptr - buf));
+            return;
+        }
+    }
+    out->append(QByteArray::number(v, 'g', QLocale::FloatingPointShortest));
 }
 
 QString valueText(const QVariant& v) {
@@ -257,61 +292,92 @@ QString valueText(const QVariant& v) {
     return v.toString();
 }
 
-QString quoted(const QString& text) {
-    QString q = text;
-    q.replace(u'"', QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-
 }  // namespace
 
 void writeTextTable(const QString& path, const LoadedTable& table, QStringList* notes) {
-    if (table.fields.isEmpty()) throw JetError(QStringLiteral("A text table needs at least one field."));
+    writeTextTable(
+        path, table.fields,
+        [&table](const std::function<void(const QVariantList&)>& take) {
+            for (const QVariantList& row : table.rows) take(row);
+        },
+        notes);
+}
+
+void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const RecordSource& records,
+                    QStringList* notes) {
+    if (fields.isEmpty()) throw JetError(QStringLiteral("A text table needs at least one field."));
     // Names a Schema.ini entry cannot hold lose their quotes and line breaks.
     QStringList names;
     QSet<QString> taken;
-    for (int c = 0; c < table.fields.size(); ++c) {
-        QString name = table.fields.at(c).name;
+    for (int c = 0; c < fields.size(); ++c) {
+        QString name = fields.at(c).name;
         name.replace(u'"', u'_').replace(u'\r', u'_').replace(u'\n', u'_');
         name = name.trimmed();
         if (name.isEmpty() || taken.contains(name.toCaseFolded())) name = QStringLiteral("F%1").arg(c + 1);
         taken.insert(name.toCaseFolded());
-        if (notes && name != table.fields.at(c).name)
-            notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(table.fields.at(c).name, name));
+        if (notes && name != fields.at(c).name)
+            notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(fields.at(c).name, name));
         names.append(name);
     }
-    QString text;
-    QStringList header;
-    for (const QString& n : names) header.append(quoted(n));
-    text += header.join(u',') + QStringLiteral("\r\n");
-    QList<int> widths(table.fields.size(), 1);
-    for (const QVariantList& row : table.rows) {
-        QStringList cells;
-        for (int c = 0; c < table.fields.size(); ++c) {
-            const QVariant v = row.value(c);
-            if (!v.isValid() || v.isNull()) {
-                cells.append(QString());
-            } else if (isNumberField(table.fields.at(c).type)) {
-                cells.append(numberText(v));
-            } else {
-                const QString t = valueText(v);
-                widths[c] = std::max(widths[c], int(encodeCp936(t).size()));
-                cells.append(quoted(t));
-            }
+    // The file is built as bytes: each text is encoded once, in code page
+    // 936; should one not fit, the whole file is built again in UTF-8.
+    QList<int> widths;
+    const auto build = [&](bool utf8, QByteArray* out) {
+        widths = QList<int>(fields.size(), 1);
+        const auto encode = [utf8](const QString& t, bool* fits) {
+            if (utf8) return t.toUtf8();
+            return encodeCp936(t, fits);
+        };
+        const auto appendQuoted = [out](QByteArray bytes) {
+            // No byte of a code page 936 or UTF-8 character but '"' itself
+            // is 0x22, so quotes are doubled byte-wise.
+            if (bytes.contains('"')) bytes.replace("\"", "\"\"");
+            out->append('"');
+            out->append(bytes);
+            out->append('"');
+        };
+        bool fits = true;
+        out->clear();
+        out->reserve(qsizetype(1) << 20);
+        for (int c = 0; c < names.size(); ++c) {
+            if (c) out->append(',');
+            appendQuoted(encode(names.at(c), &fits));
         }
-        text += cells.join(u',') + QStringLiteral("\r\n");
-    }
-    bool lossless = true;
-    QByteArray bytes = encodeCp936(text, &lossless);
-    const bool utf8 = !lossless;
-    if (utf8) bytes = text.toUtf8();
+        out->append("\r\n");
+        const QVariant none;
+        records([&](const QVariantList& row) {
+            if (!fits) return;  // built again in UTF-8
+            for (int c = 0; c < fields.size(); ++c) {
+                if (c) out->append(',');
+                const QVariant& v = c < row.size() ? row.at(c) : none;
+                if (!v.isValid() || v.isNull()) continue;
+                if (isNumberField(fields.at(c).type)) {
+                    if (v.typeId() == QMetaType::Bool)
+                        out->append(v.toBool() ? '1' : '0');
+                    else
+                        appendNumber(out, v.toDouble());
+                    continue;
+                }
+                const QString t = valueText(v);
+                QByteArray bytes = encode(t, &fits);
+                if (!fits) return;
+                widths[c] = std::max(widths[c], int(utf8 ? encodeCp936(t).size() : bytes.size()));
+                appendQuoted(std::move(bytes));
+            }
+            out->append("\r\n");
+        });
+        return fits;
+    };
+    QByteArray bytes;
+    const bool utf8 = !build(false, &bytes);
+    if (utf8) build(true, &bytes);
 
     SchemaIniTable layout;
     layout.characterSet = utf8 ? QStringLiteral("65001") : QStringLiteral("936");
-    for (int c = 0; c < table.fields.size(); ++c) {
+    for (int c = 0; c < fields.size(); ++c) {
         SchemaIniColumn col;
         col.name = names.at(c);
-        if (isNumberField(table.fields.at(c).type)) {
+        if (isNumberField(fields.at(c).type)) {
             col.daoType = kDouble;
         } else if (widths.at(c) > 255) {
             col.daoType = kMemo;

@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
+#include <sqlite3.h>
 
 #include "exchange/jetdriver.h"
 #include "exchange/jetfilter.h"
@@ -22,6 +24,85 @@ const QByteArray kSqliteMagic("SQLite format 3\0", 16);
 
 QString dataTableOf(qint64 id) { return QStringLiteral("qor_t%1").arg(id); }
 QString columnOf(int index) { return QStringLiteral("c%1").arg(index); }
+
+// The working database's own handle: records go in and come out through
+// SQLite itself, a value at a time, without a round through the general
+// query layer for each.
+sqlite3* rawHandle(const QSqlDatabase& db) {
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+// Binds a value the way the query layer would: numbers as numbers, texts
+// as UTF-16, dates and anything else as their text.
+int bindVariant(sqlite3_stmt* st, int index, const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return sqlite3_bind_null(st, index);
+    switch (v.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(st, index, v.toDouble());
+    case QMetaType::Bool:
+        return sqlite3_bind_int(st, index, v.toBool() ? 1 : 0);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return sqlite3_bind_int64(st, index, v.toLongLong());
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        return sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    }
+    case QMetaType::QString: {
+        const QString& t = *static_cast<const QString*>(v.constData());
+        return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+    }
+    case QMetaType::QDateTime: {
+        const QString t = v.toDateTime().toString(Qt::ISODateWithMs);
+        return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+    }
+    default: {
+        const QString t = v.toString();
+        return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt* st, int column) {
+    switch (sqlite3_column_type(st, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(st, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(st, column));
+    case SQLITE_TEXT: {
+        const void* text = sqlite3_column_text16(st, column);
+        const int bytes = sqlite3_column_bytes16(st, column);
+        return QVariant(QString(reinterpret_cast<const QChar*>(text), bytes / 2));
+    }
+    case SQLITE_BLOB: {
+        const void* blob = sqlite3_column_blob(st, column);
+        return QVariant(QByteArray(static_cast<const char*>(blob), sqlite3_column_bytes(st, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+using Statement = std::shared_ptr<sqlite3_stmt>;
+
+Statement prepareRaw(sqlite3* handle, const QString& sql) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare16_v2(handle, sql.utf16(), int(sql.size() * 2), &st, nullptr) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(handle));
+        sqlite3_finalize(st);
+        throw JetError(why);
+    }
+    return Statement(st, sqlite3_finalize);
+}
 
 bool hasSqliteHeader(const QString& path) {
     QFile f(path);
@@ -197,6 +278,8 @@ std::unique_ptr<Database> Database::create(const QString& path) {
         QSqlQuery q(db);
         exec(q, QStringLiteral("PRAGMA synchronous=OFF"));
         q.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+        // Texts are kept as the UTF-16 they come and go in.
+        q.exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
     }
     createCatalog(db);
     return d;
@@ -204,6 +287,23 @@ std::unique_ptr<Database> Database::create(const QString& path) {
 
 QList<QVariantList> Database::select(const QString& sql, const QVariantList& binds, int columns) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (sqlite3* handle = rawHandle(db)) {
+        const Statement st = prepareRaw(handle, sql);
+        for (int i = 0; i < binds.size(); ++i)
+            if (bindVariant(st.get(), i + 1, binds.at(i)) != SQLITE_OK)
+                throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
+        QList<QVariantList> rows;
+        for (;;) {
+            const int rc = sqlite3_step(st.get());
+            if (rc == SQLITE_DONE) break;
+            if (rc != SQLITE_ROW) throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
+            QVariantList row;
+            row.reserve(columns);
+            for (int i = 0; i < columns; ++i) row.append(columnValue(st.get(), i));
+            rows.append(std::move(row));
+        }
+        return rows;
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
     exec(q, sql, binds);
@@ -236,7 +336,36 @@ QList<TableDefInfo> Database::tableDefs() {
 TableDefInfo Database::tableDef(const QString& table) {
     for (const TableDefInfo& t : tableDefs())
         if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
+    // A folder's file that came after the folder was opened.
+    if (m_driver) {
+        ensureTable(table);
+        for (const TableDefInfo& t : tableDefs())
+            if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
+    }
     throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+}
+
+void Database::storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded) {
+    // A file's table goes into the working copy even when the file is open
+    // read-only: the copy is ours.
+    const bool ro = m_readOnly;
+    m_readOnly = false;
+    try {
+        // The table and its records are one transaction.
+        beginBulk();
+        createTable(TableDefInfo{name, true, attributes}, loaded.fields);
+        for (const QVariantList& row : loaded.rows) addRecord(name, row);
+        commitBulk();
+    } catch (...) {
+        if (m_bulk) {
+            m_writeTargets.clear();
+            QSqlDatabase::database(m_connection, false).rollback();
+            m_bulk = false;
+        }
+        m_readOnly = ro;
+        throw;
+    }
+    m_readOnly = ro;
 }
 
 void Database::ensureTable(const QString& table) {
@@ -249,20 +378,7 @@ void Database::ensureTable(const QString& table) {
         if (m_driver) {
             LoadedTable loaded;
             if (m_driver->loadTable(table, &loaded)) {
-                QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-                QSqlQuery q(db);
-                exec(q, QStringLiteral("INSERT INTO qor_jet_tables(name, attributes, loaded) VALUES (?, 0, 0)"),
-                     {table});
-                const bool ro = m_readOnly;
-                m_readOnly = false;
-                try {
-                    createTable(TableDefInfo{table, true, 0}, loaded.fields);
-                } catch (...) {
-                    m_readOnly = ro;
-                    throw;
-                }
-                m_readOnly = ro;
-                for (const QVariantList& row : loaded.rows) addRecord(table, row);
+                storeLoaded(table, 0, loaded);
                 return;
             }
         }
@@ -276,16 +392,7 @@ void Database::ensureTable(const QString& table) {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {r.at(0).at(0)});
-    const bool ro = m_readOnly;
-    m_readOnly = false;
-    try {
-        createTable(TableDefInfo{name, true, m_driver->tableAttributes(name)}, loaded.fields);
-        for (const QVariantList& row : loaded.rows) addRecord(name, row);
-    } catch (...) {
-        m_readOnly = ro;
-        throw;
-    }
-    m_readOnly = ro;
+    storeLoaded(name, m_driver->tableAttributes(name), loaded);
 }
 
 QList<FieldInfo> Database::fields(const QString& table) {
@@ -366,6 +473,32 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
     }
 }
 
+void Database::forEachRecord(const QString& table, const std::function<void(const QVariantList&)>& take) {
+    const TableDefInfo def = tableDef(table);
+    const QList<FieldInfo> all = fields(def.name);
+    const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
+                           {def.name}, 1);
+    sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
+    if (id.isEmpty() || all.isEmpty() || !handle) {
+        Recordset rs = openTable(table);
+        for (const QVariantList& row : rs.takeRows()) take(row);
+        return;
+    }
+    QStringList columns;
+    for (int i = 0; i < all.size(); ++i) columns.append(columnOf(i));
+    const Statement st = prepareRaw(handle, QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
+                                                QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong()) +
+                                                QStringLiteral(" ORDER BY rowid"));
+    QVariantList row(all.size());
+    for (;;) {
+        const int rc = sqlite3_step(st.get());
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
+        for (int i = 0; i < all.size(); ++i) row[i] = columnValue(st.get(), i);
+        take(row);
+    }
+}
+
 void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
     if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
     if (def.name.isEmpty()) throw JetError(QStringLiteral("A table needs a name."));
@@ -425,16 +558,24 @@ void Database::addRecord(const QString& table, const QVariantList& values) {
     if (!target->insert) {
         QStringList marks;
         for (int i = 0; i < n; ++i) marks.append(QStringLiteral("?"));
-        auto q = std::make_shared<QSqlQuery>(QSqlDatabase::database(m_connection, false));
-        if (!q->prepare(QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
-                        QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')')))
-            throw JetError(q->lastError().text());
-        m_writeTargets[key].insert = q;
+        sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
+        if (!handle) throw JetError(QStringLiteral("The working database '%1' is not open.").arg(m_name));
+        m_writeTargets[key].insert =
+            prepareRaw(handle, QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
+                                   QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
         target = m_writeTargets.constFind(key);
     }
-    QSqlQuery& q = *target->insert;
-    for (int i = 0; i < n; ++i) q.bindValue(i, i < values.size() ? values.at(i) : QVariant());
-    if (!q.exec()) throw JetError(q.lastError().text());
+    sqlite3_stmt* st = target->insert.get();
+    sqlite3_reset(st);
+    for (int i = 0; i < n; ++i)
+        if (bindVariant(st, i + 1, i < values.size() ? values.at(i) : QVariant()) != SQLITE_OK)
+            throw JetError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st))));
+    if (sqlite3_step(st) != SQLITE_DONE) {
+        const QString why = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(st)));
+        sqlite3_reset(st);
+        throw JetError(why);
+    }
+    sqlite3_reset(st);
 }
 
 void Database::beginBulk() {

@@ -14,9 +14,11 @@
 #include <QStringList>
 #include <QVariant>
 
-class QSqlQuery;
+struct sqlite3_stmt;
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace qor::jet {
 
@@ -94,6 +96,11 @@ public:
     // when there is no current record or no such field.
     QVariant value(int index) const;
     QVariant value(const QString& fieldName) const;
+    // Every record, moved out; the recordset is empty afterwards.
+    QList<QVariantList> takeRows() {
+        m_pos = 0;
+        return std::exchange(m_rows, {});
+    }
 
 private:
     QList<FieldInfo> m_fields;
@@ -102,6 +109,7 @@ private:
 };
 
 class Driver;
+struct LoadedTable;
 
 class Database {
 public:
@@ -130,6 +138,9 @@ public:
 
     // A table-type recordset: all fields of the table.
     Recordset openTable(const QString& table);
+    // Every record of a table in order, one at a time, without holding
+    // them all: row is valid while take runs.
+    void forEachRecord(const QString& table, const std::function<void(const QVariantList& row)>& take);
     // A snapshot of the named fields ("SELECT [f] FROM [t]") with a filter;
     // an empty list takes all fields.
     Recordset openSnapshot(const QString& table, const QStringList& fieldNames,
@@ -146,13 +157,14 @@ public:
 private:
     Database() = default;
     void ensureTable(const QString& table);
+    void storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded);
     void initWorking(const QString& file, bool readOnly);
     QList<QVariantList> select(const QString& sql, const QVariantList& binds, int columns);
 
     struct WriteTarget {
         qint64 id = 0;
         int fields = 0;
-        std::shared_ptr<QSqlQuery> insert;
+        std::shared_ptr<sqlite3_stmt> insert;
     };
     QHash<QString, WriteTarget> m_writeTargets;  // by table name in lower case
     bool m_bulk = false;

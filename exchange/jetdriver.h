@@ -3,6 +3,7 @@
 // database. A driver names the tables its folder holds and reads one of
 // them whole when it is first used.
 
+#include <functional>
 #include <optional>
 
 #include "exchange/jetdb.h"
@@ -52,8 +53,10 @@ qint64 SetWorksheetAreaLimit(qint64 values);
 qint64 WorksheetAreaLimit();
 
 // The driver of a workbook file (.xls or .xlsx, by content): one table
-// "<sheet>$" per worksheet, its first row the field names ("F<n>" when
-// empty), a column Double when every value below is a number.
+// "<sheet>$" per worksheet and one per name the workbook defines for a
+// block of cells (the name; "<sheet>$<name>" for a name of one sheet;
+// hidden and built-in names left out), its first row the field names
+// ("F<n>" when empty), a column Double when every value below is a number.
 std::unique_ptr<Driver> makeExcelDriver(const QString& path);
 // Writes tables as a values-only workbook at path (binary unless the name
 // ends in ".xlsx"): one worksheet per table, the field names in its first
@@ -94,6 +97,12 @@ LoadedTable readDBaseFile(const QString& path);
 // beside the target and renamed, so a failure leaves the old one. Throws
 // JetError on failure; *notes gets what had to be changed.
 void writeTextTable(const QString& path, const LoadedTable& table, QStringList* notes);
+// The same with the records handed out one at a time by records, which may
+// be asked for them more than once (once more when the file has to be
+// written in UTF-8).
+using RecordSource = std::function<void(const std::function<void(const QVariantList&)>& take)>;
+void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const RecordSource& records,
+                    QStringList* notes);
 // Writes table as a dBASE file with its ".cpg" the same way: C fields as
 // wide as their longest text in code-page bytes (at most 254), N fields
 // for numbers, field names cut to 10 bytes and kept unique. *notes gets

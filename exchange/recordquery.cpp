@@ -49,7 +49,7 @@ bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QStr
     QString result;
     qsizetype at = 0;
     while (at < statement.size()) {
-        const qsizetype open = statement.indexOf(u'[', at);
+        const qsizetype open = NextDefinitionBracket(statement, at);
         if (open < 0) {
             result += statement.mid(at);
             break;
@@ -89,6 +89,22 @@ bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QStr
 }
 
 }  // namespace
+
+qsizetype NextDefinitionBracket(const QString& statement, qsizetype from) {
+    QChar quote;
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < statement.size(); ++i) {
+        const QChar c = statement.at(i);
+        if (!quote.isNull()) {
+            // A doubled quote closes and opens again: still inside.
+            if (c == quote) quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'[') {
+            return i;
+        }
+    }
+    return -1;
+}
 
 QString VariantToCellText(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return QString();

@@ -23,6 +23,11 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
 // unchanged, dates in ISO form.
 QString VariantToCellText(const QVariant& value);
 
+// Where the next bracketed definition text of a statement begins: the
+// first "[" at or after from that is not inside a quoted text ('...' or
+// "..."), -1 when there is none. from must not be inside a quoted text.
+qsizetype NextDefinitionBracket(const QString& statement, qsizetype from);
+
 namespace qor {
 
 // The getRecord hook of the command language: 0, or an error value with

@@ -519,6 +519,7 @@ std::unique_ptr<XlWorkbook> XlWorkbook::clone() const {
     wb->m_active = m_active;
     wb->m_path = m_path;
     wb->m_saved = m_saved;
+    wb->m_names = m_names;
     return wb;
 }
 

@@ -200,6 +200,18 @@ private:
 
 class XlWorksheet;
 
+// A name the workbook file defines for one block of one of its worksheets
+// ("Sales" for Sheet1!$A$1:$C$9), as read from the file. Names of anything
+// else (formulas, several blocks, other files) are not kept, and nothing
+// but the data-file reader looks at them: saving does not write them.
+struct XlDefinedName {
+    QString name;
+    int sheet = 1;      // the worksheet the block lies on, from 1
+    XlArea area;
+    int scope = 0;      // 0: the whole workbook's; else the sheet (from 1) it belongs to
+    bool hidden = false;   // hidden or built in ("_xlnm.Print_Area")
+};
+
 // A block of cells of one worksheet. Setters write every cell of the
 // block; getters read its first cell. Borders(edge) writes the cells along
 // that edge of the block, as the object model does.
@@ -326,6 +338,10 @@ public:
 
     const std::vector<std::unique_ptr<XlWorksheet>>& sheets() const { return m_sheets; }
 
+    // The names the file read defines for blocks of its worksheets.
+    const std::vector<XlDefinedName>& definedNames() const { return m_names; }
+    void addDefinedName(XlDefinedName name) { m_names.push_back(std::move(name)); }
+
     // A deep copy.
     std::unique_ptr<XlWorkbook> clone() const;
 
@@ -337,6 +353,7 @@ private:
     int m_nextName = 1;
     QString m_path;
     bool m_saved = true;
+    std::vector<XlDefinedName> m_names;
 };
 
 // Writes a workbook file sheet by sheet, so a workbook of many pages never

@@ -689,6 +689,52 @@ private:
 
 namespace {
 
+// The most names a workbook may define; more is a damaged file.
+constexpr size_t kMaxDefinedNames = 65536;
+
+// "Sheet1!$A$1:$C$9" or "'Q1 ''24'!A1": a block of one worksheet of wb, into
+// out's sheet and area. False for anything else a name may stand for (a
+// formula, several blocks, a constant, "#REF!").
+bool readBlockReference(XlWorkbook& wb, const QString& reference, XlDefinedName* out) {
+    const QString text = reference.trimmed();
+    QString sheetName;
+    qsizetype at = 0;
+    if (text.startsWith(u'\'')) {
+        for (at = 1; at < text.size(); ++at) {
+            if (text.at(at) != u'\'') {
+                sheetName += text.at(at);
+            } else if (at + 1 < text.size() && text.at(at + 1) == u'\'') {
+                sheetName += u'\'';
+                ++at;
+            } else {
+                break;
+            }
+        }
+        ++at;  // past the closing quote
+    } else {
+        at = text.indexOf(u'!');
+        if (at <= 0) return false;
+        sheetName = text.left(at);
+    }
+    if (at >= text.size() || text.at(at) != u'!') return false;
+    QString block = text.mid(at + 1);
+    block.remove(u'$');
+    for (int i = 1; i <= wb.sheetCount(); ++i) {
+        XlWorksheet* ws = wb.sheet(i);
+        if (ws->name().compare(sheetName, Qt::CaseInsensitive) != 0) continue;
+        try {
+            const XlArea a = ws->range(block).area();
+            out->sheet = i;
+            out->area = XlArea{std::min(a.r1, a.r2), std::min(a.c1, a.c2), std::max(a.r1, a.r2),
+                               std::max(a.c1, a.c2)};
+            return true;
+        } catch (const XlError&) {
+            return false;
+        }
+    }
+    return false;
+}
+
 std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
                                          const WorkbookReadFailure& fail) {
     if (!QFileInfo(path).isFile()) fail(QStringLiteral("there is no such file"));
@@ -753,6 +799,23 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         SheetReader reader(ws, strings, styles, limits, &cells, fail);
         reader.read(pkg.xml(entries[i].part));
     }
+    // Names of a block of one worksheet; the others are passed over.
+    forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
+        if (wb->definedNames().size() >= kMaxDefinedNames)
+            fail(QStringLiteral("more than %1 defined names").arg(kMaxDefinedNames));
+        XlDefinedName d;
+        d.name = n.attributeText(u"name").trimmed();
+        if (d.name.isEmpty()) return;
+        if (const std::optional<QString> local = n.attribute(u"localSheetId")) {
+            bool isNumber = false;
+            const int index = local->toInt(&isNumber);
+            if (!isNumber || index < 0 || index >= wb->sheetCount()) return;
+            d.scope = index + 1;
+        }
+        d.hidden = boolAttribute(n, u"hidden", false) ||
+                   d.name.startsWith(QLatin1String("_xlnm."), Qt::CaseInsensitive);
+        if (readBlockReference(*wb, n.text(), &d)) wb->addDefinedName(std::move(d));
+    });
     bool ok = false;
     const XmlNode view = child(child(book, u"bookViews"), u"workbookView");
     const int active = view.isNull() ? 0 : view.attributeText(u"activeTab").toInt(&ok);

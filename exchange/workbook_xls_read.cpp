@@ -7,7 +7,8 @@
 // style, shared string, sheet offset) against what was defined, and the
 // workbook is held to the limits of XlsxReadLimits. What the engine has no
 // place for (formulas' expressions, rich-text runs, comments, pictures,
-// charts, protection, names) is passed over.
+// charts, protection, names of
+// anything but one block of a sheet) is passed over.
 
 #include "exchange/workbook_read.h"
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "exchange/workbook_codes.h"
+#include "exchange/workbook_xls_names.h"
 #include "platform/codepage.h"
 #include "platform/compoundfile.h"
 
@@ -221,6 +223,7 @@ public:
             ws->setName(m_sheets[i].name);
             if (m_sheets[i].worksheet) readSheet(ws, m_sheets[i].offset);
         }
+        m_names.addTo(*wb);
         return wb;
     }
 
@@ -328,6 +331,16 @@ private:
                 }
                 case kSst:
                     at = readSharedStrings(rec, at);
+                    break;
+                // Names of blocks (BIFF8 only): NAME, EXTERNSHEET, SUPBOOK.
+                case 0x0018:
+                    if (m_biff8) m_names.name(rec.data);
+                    break;
+                case 0x0017:
+                    if (m_biff8) m_names.externSheet(rec.data);
+                    break;
+                case 0x01AE:
+                    if (m_biff8) m_names.supBook(rec.data);
                     break;
                 default:
                     break;
@@ -773,6 +786,7 @@ private:
     XlWorksheet* m_sheet = nullptr;  // the sheet being read
     std::vector<QString> m_strings;
     std::vector<Sheet> m_sheets;
+    BiffNameCollector m_names;
     qint64 m_cells = 0;
 };
 

@@ -12,6 +12,7 @@
 #include "cmdlang/enginehooks.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/recalccache.h"
 #include "fakeenvironment.h"
 #include "qstringprint.h"
 #include "tests/common/testsupport.h"
@@ -396,6 +397,46 @@ TEST_F(EvaluatorOnReport, StatisticsOverPagesAndFixedPages) {
     EXPECT_EQ(at(2, 1, 4), 2);
     EXPECT_EQ(at(1, 1, 4), 1);
     EXPECT_EQ(at(2, 2, 2), 2);  // A1 of pages 2 and 3 pass the filter
+}
+
+// Formulas reading outside data share what they fetched within one
+// recalculation (of one page or of every page) and never across two.
+TEST_F(EvaluatorOnReport, OneRecalculationSharesOutsideAnswers) {
+    int asked = 0;
+    CellFormulaHooks hooks;
+    hooks.readDatabase = [&asked](const DatabaseRequest& r) {
+        const QString key = QStringLiteral("test-indb:") + r.field;
+        if (const auto kept = RecalcCache::Find<double>(key)) return Value::number(*kept);
+        ++asked;
+        RecalcCache::Store(key, std::make_shared<double>(asked));
+        return Value::number(asked);
+    };
+    InstallFormulaEvaluatorHook(hooks);
+    h = std::make_unique<CReportHandle>(path);
+    uint16_t rows = 3, cols = 1;
+    ASSERT_EQ(h->AccessTableSize(1, &rows, &cols), 0);
+    ASSERT_EQ(set(1, 1, R"(INDB("a.dbf", "", "X", 1))"), 0);
+    ASSERT_EQ(set(2, 1, R"(INDB("a.dbf", "", "X", 2))"), 0);
+    ASSERT_EQ(set(3, 1, R"(INDB("a.dbf", "", "Y", 1))"), 0);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->AppendRowColPage(2, 2), 0);
+    auto at = [&](int page, int r) { return h->GetPage(page)->Slot(uint16_t(r), 1).numberValue(); };
+
+    ASSERT_EQ(h->RecalcAll(), 0);
+    EXPECT_EQ(asked, 2);  // X and Y once for both pages
+    for (int p = 1; p <= 2; ++p) {
+        EXPECT_EQ(at(p, 1), at(1, 1));
+        EXPECT_EQ(at(p, 2), at(1, 1));
+        EXPECT_EQ(at(p, 3), 3 - at(1, 1));
+    }
+    EXPECT_FALSE(RecalcCache::Active());
+    EXPECT_EQ(RecalcCache::Find<double>(QStringLiteral("test-indb:X")), nullptr);
+
+    ASSERT_EQ(h->RecalcPage(1), 0);
+    EXPECT_EQ(asked, 4);  // asked afresh
+    EXPECT_EQ(at(1, 2), at(1, 1));
+    EXPECT_GT(at(1, 1), 2);
+    EXPECT_GT(at(1, 3), 2);
 }
 
 }  // namespace

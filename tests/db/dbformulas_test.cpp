@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/messages.h"
+#include "engine/recalccache.h"
 #include "engine/recordfill.h"
 #include "exchange/dbreaders.h"
 #include "exchange/recordquery.h"
@@ -167,6 +168,47 @@ TEST_P(DbFormulaTest, FailedGetRecordQueuesNothing) {
     EXPECT_EQ(qor::RecordFillQueue::instance().PendingCount(), 0);
     ASSERT_EQ(getRecord("select count(*) from big", "A1", 10), "");
     EXPECT_EQ(lastCells(), QStringList{"1:10000"});
+}
+
+// Cells of one recalculation running the same query share its records,
+// fetched further ahead as later records are asked for: a change to the
+// table in the middle shows in the next recalculation. Outside one every
+// read asks the server again.
+TEST_P(DbFormulaTest, OneRecalculationSharesAQuery) {
+    const QString byN = QStringLiteral("n > 0 order by n");
+    {
+        qor::RecalcCacheScope recalculation;
+        for (int n = 1; n <= 600; ++n) ASSERT_EQ(indbsql("big", "n", n, byN).asNumber(), n);
+        EXPECT_EQ(indbsql("big", "n", kBig + 5, byN).asNumber(), kBig);
+        EXPECT_EQ(indbsql("big", "n", 0, byN).asNumber(), 1);
+        Exec({"update big set n = -n where n = 300"});
+        EXPECT_EQ(indbsql("big", "n", 300, byN).asNumber(), 300);
+        // A failure is shared too, and tells its cause to every cell.
+        EXPECT_TRUE(indbsql("nosuch", "n", 1).errorMessage().contains("nosuch"));
+        EXPECT_TRUE(indbsql("nosuch", "n", 2).errorMessage().contains("nosuch"));
+        EXPECT_TRUE(indbsql("big", "n", 1, "n > " + QString::number(kBig)).isEmpty());
+    }
+    EXPECT_EQ(indbsql("big", "n", 300, byN).asNumber(), 301);
+    {
+        qor::RecalcCacheScope next;
+        EXPECT_EQ(indbsql("big", "n", 300, byN).asNumber(), 301);
+        EXPECT_EQ(indbsql("big", "n", 299, byN).asNumber(), 299);
+    }
+    Exec({"update big set n = -n where n = -300"});
+    EXPECT_EQ(indbsql("big", "n", 300, byN).asNumber(), 300);
+}
+
+// A "[" inside a quoted text belongs to the text: it is neither looked up
+// as a definition nor taken for one left open.
+TEST_P(DbFormulaTest, BracketsInsideQuotedTextsStayTexts) {
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "[摘要] <> \"[\" order by [金额]").asNumber(), -3.25);
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "[摘要] <> 'a[b' and [摘要] = \"工资\"").asNumber(), 20);
+    ASSERT_EQ(getRecord("select '[金额]', 'it''s [', count(*) from [凭证表] where [摘要] <> '['",
+                        "A1", 10),
+              "");
+    EXPECT_EQ(lastCells(), (QStringList{"2:[金额]", "2:it's [", "1:3"}));
+    // Outside the quotes a "[" still needs its "]".
+    EXPECT_TRUE(getRecord("select '[' from [凭证表", "A1", 10).startsWith(LoadErrorText(62061)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, DbFormulaTest,

@@ -9,6 +9,7 @@
 #include "exchange/datafilechain.h"
 #include "exchange/datafileconvert.h"
 #include "exchange/datafiles.h"
+#include "exchange/dbreaders.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
 #include "tests/common/testsupport.h"
@@ -130,6 +131,83 @@ print(b.sheet_names(), s.row_values(0), len(s.cell_value(1, 0)), s.cell_value(2,
     EXPECT_TRUE(
         qortest::python(QStringLiteral("import sys, xlrd; xlrd.open_workbook(sys.argv[1])"), {xls})
             .exitCode == 0);
+}
+
+// Names a workbook defines for blocks of cells are tables of their own,
+// read through the .xlsx reader and, once LibreOffice has saved the same
+// workbook in the binary form, through the BIFF reader; importing the
+// workbook still copies the worksheets only.
+TEST(ExcelDataFile, DefinedNamesAreTables) {
+    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "python3-openpyxl missing";
+    const QString d = dir();
+    const auto made = qortest::python(QStringLiteral(R"PY(
+import sys, openpyxl
+from openpyxl.workbook.defined_name import DefinedName
+wb = openpyxl.Workbook()
+s1 = wb.active
+s1.title = "Sheet1"
+for row in [["title"], [], ["", "名称", "Qty"], ["", "甲", 5], ["", "乙", 7], ["", "丙", 9]]:
+    s1.append(row)
+s2 = wb.create_sheet("Q1 '24")
+for row in [["Code"], ["A1"], ["B2"]]:
+    s2.append(row)
+wb.defined_names.append(DefinedName("Sales", attr_text="Sheet1!$B$3:$C$6"))
+s1.print_area = "A1:C6"
+wb.defined_names.append(DefinedName("Rate", attr_text="0.05"))
+local = DefinedName("Codes", attr_text="'Q1 ''24'!$A$1:$A$3", localSheetId=1)
+if hasattr(s2, "defined_names") and isinstance(s2.defined_names, dict):
+    s2.defined_names["Codes"] = local
+else:
+    wb.defined_names.append(local)
+wb.save(sys.argv[1])
+)PY"),
+                                      {d + QStringLiteral("/book.xlsx")});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+
+    QStringList books{d + QStringLiteral("/book.xlsx")};
+    if (qortest::haveProgram(QStringLiteral("soffice"))) {
+        const qortest::ProcessResult lo = qortest::run(
+            QStringLiteral("soffice"),
+            {QStringLiteral("-env:UserInstallation=file://") + d + QStringLiteral("/lo"),
+             QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("xls"),
+             QStringLiteral("--outdir"), d, d + QStringLiteral("/book.xlsx")});
+        ASSERT_EQ(lo.exitCode, 0) << lo.err.constData();
+        books.append(d + QStringLiteral("/book.xls"));
+    }
+    for (const QString& book : books) {
+        SCOPED_TRACE(book.toStdString());
+        auto db = Database::open(book, QStringLiteral("EXCEL 5.0;"), false, true);
+        QStringList names;
+        for (const TableDefInfo& t : db->tableDefs()) names.append(t.name);
+        EXPECT_EQ(names, (QStringList{"Sheet1$", "Q1 '24$", "Sales", "Q1 '24$Codes"}));
+        Recordset sales = db->openSnapshot(QStringLiteral("sales"), {}, QStringLiteral("[Qty] > 5"));
+        ASSERT_EQ(sales.fieldCount(), 2);
+        EXPECT_EQ(sales.fields().at(1).type, kDouble);
+        EXPECT_EQ(sales.recordCount(), 2);
+        EXPECT_EQ(sales.value(QStringLiteral("名称")).toString(), QStringLiteral("乙"));
+        Recordset codes = db->openTable(QStringLiteral("Q1 '24$Codes"));
+        EXPECT_EQ(codes.recordCount(), 2);
+        EXPECT_EQ(codes.value(0).toString(), QStringLiteral("A1"));
+
+        // The import copies the worksheets, not the names.
+        const QString mdb = d + QStringLiteral("/copy.Mdb");
+        QFile::remove(mdb);
+        QString error;
+        ASSERT_EQ(ConvertXlsFileToMdb(book, mdb, &error), 1) << error.toStdString();
+        auto copy = Database::open(mdb, QString(), false, true);
+        QStringList copied;
+        for (const TableDefInfo& t : copy->tableDefs())
+            if (isUserTable(t.attributes)) copied.append(t.name);
+        EXPECT_EQ(copied, (QStringList{"Sheet1$", "Q1 '24$"}));
+    }
+    // INDB reads a named block of a binary workbook.
+    if (books.size() == 2) {
+        QVariant v;
+        ASSERT_EQ(ReadXlsFieldValue(&v, books.at(1), QStringLiteral("Sales"), QStringLiteral("Qty"),
+                                    QString(), 3),
+                  1);
+        EXPECT_EQ(v.toDouble(), 9);
+    }
 }
 
 }  // namespace

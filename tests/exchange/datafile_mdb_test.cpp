@@ -6,12 +6,15 @@
 #include <QFile>
 #include <QProcess>
 #include <cmath>
+#include <cstring>
 
 #include "engine/creporthandle.h"
 #include "exchange/datafilechain.h"
 #include "exchange/datafiles.h"
+#include "exchange/dbreaders.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
+#include "platform/codepage.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
 
@@ -280,6 +283,239 @@ TEST(TablesFiles, ThreePagesComeBackPageByPage) {
                 }
             }
     }
+}
+
+// ---- a Jet 3 file made by hand -------------------------------------------
+//
+// Old programs leave Access 97 (Jet 3) files, whose texts are bytes of the
+// machine's code page: here code page 936. Nothing here writes Jet 3, so
+// the test builds one, byte by byte:
+//   page 0  header: 00 01 00 00, "Standard Jet DB" at 4, version 0 (Jet 3)
+//           at 0x14, sort order 0x0409 at 0x3A and code page 936 at 0x3C;
+//           the 126 bytes from 0x18 are masked with RC4 under C7 DA 39 6B.
+//   page 1  a data page with the catalog's two usage-map rows.
+//   page 2  the catalog's table definition, MSysObjects.
+//   page 3  the catalog's records: Id (a table's definition page), ParentId,
+//           Name, Type (1, a table), Flags (0x80000002 marks a system table).
+//   page 4  the table "客户"'s definition, page 5 its usage-map rows,
+//           page 6 its records.
+// A data page: 01 01, free space (2), owning definition page (4), record
+// count at 8, record offsets from 10, records placed from the page's end
+// down. A definition page: 02 01 "VC", next page 0; at 8 the length of
+// what follows, the record count at 12, 0x4E (user) or 0x53 (system) at
+// 20, the column counts at 21, 23 and 25, no index, the two usage maps at
+// 35 and 39 as page << 8 | record; 18-byte column entries from 43 (type,
+// number, variable index, number, sort order, code page, flags at 13,
+// fixed offset at 14, length at 16), then the names with a one-byte
+// length, then FF FF. A usage map record: 00, first page (4), a bit per
+// page. A record: its column count (1 byte), fixed columns, variable
+// columns, the end of the data (1 byte), the variable columns' offsets
+// last to first (1 byte each), their count, the null mask (bit set: a
+// value).
+namespace jet3 {
+
+constexpr int kPage = 2048;
+
+void put16(QByteArray& b, int at, quint32 v) {
+    b[at] = char(v & 0xFF);
+    b[at + 1] = char((v >> 8) & 0xFF);
+}
+void put32(QByteArray& b, int at, quint32 v) {
+    put16(b, at, v & 0xFFFF);
+    put16(b, at + 2, v >> 16);
+}
+
+struct Column {
+    QByteArray name;
+    quint8 type;  // 4 Long, 3 Integer, 10 Text, 11 OLE
+    bool fixed() const { return type == 3 || type == 4; }
+    int size() const { return type == 4 ? 4 : type == 3 ? 2 : type == 10 ? 255 : 0; }
+};
+
+QByteArray record(const QList<Column>& cols, const QList<QByteArray>& values) {
+    QByteArray fixed, var, mask((cols.size() + 7) / 8, '\0');
+    QList<int> starts;
+    for (int i = 0; i < cols.size(); ++i) {
+        const bool present = !values.at(i).isNull();
+        if (present) mask[i / 8] = char(quint8(mask[i / 8]) | 1 << (i % 8));
+        if (cols.at(i).fixed()) {
+            fixed += present ? values.at(i) : QByteArray(cols.at(i).size(), '\0');
+        } else {
+            starts.append(int(var.size()));
+            var += values.at(i);
+        }
+    }
+    // Variable offsets count from the record's start and need the fixed
+    // part's final width.
+    QByteArray r(1, char(cols.size()));
+    r += fixed + var;
+    const int varStart = 1 + int(fixed.size());
+    r.append(char(varStart + var.size()));
+    for (qsizetype k = starts.size() - 1; k >= 0; --k) r.append(char(varStart + starts.at(k)));
+    r.append(char(starts.size()));
+    r += mask;
+    EXPECT_LT(r.size(), 256);  // one-byte offsets only
+    return r;
+}
+
+QByteArray dataPage(quint32 owner, const QList<QByteArray>& records) {
+    QByteArray p(kPage, '\0');
+    p[0] = 0x01;
+    p[1] = 0x01;
+    put32(p, 4, owner);
+    put16(p, 8, quint32(records.size()));
+    int end = kPage;
+    for (int i = 0; i < records.size(); ++i) {
+        end -= int(records.at(i).size());
+        std::memcpy(p.data() + end, records.at(i).constData(), size_t(records.at(i).size()));
+        put16(p, 10 + 2 * i, quint32(end));
+    }
+    put16(p, 2, quint32(end - 10 - 2 * records.size()));
+    return p;
+}
+
+// A usage map record owning pages.
+QByteArray usageMap(const QList<int>& pages) {
+    QByteArray m(128, '\0');
+    for (int p : pages) m[5 + p / 8] = char(quint8(m[5 + p / 8]) | 1 << (p % 8));
+    return m;
+}
+
+QByteArray definition(const QList<Column>& cols, quint32 records, bool system, quint32 maps) {
+    QByteArray p(kPage, '\0');
+    p[0] = 0x02;
+    p[1] = 0x01;
+    p[2] = 'V';
+    p[3] = 'C';
+    put32(p, 12, records);
+    p[20] = char(system ? 0x53 : 0x4E);
+    int varCount = 0, fixedAt = 0;
+    for (const Column& c : cols) varCount += c.fixed() ? 0 : 1;
+    put16(p, 21, quint32(cols.size()));
+    put16(p, 23, quint32(varCount));
+    put16(p, 25, quint32(cols.size()));
+    put32(p, 35, maps << 8 | 0);
+    put32(p, 39, maps << 8 | 1);
+    int at = 43, varIndex = 0;
+    for (int i = 0; i < cols.size(); ++i, at += 18) {
+        const Column& c = cols.at(i);
+        p[at] = char(c.type);
+        put16(p, at + 1, quint32(i));
+        put16(p, at + 3, c.fixed() ? 0 : quint32(varIndex++));
+        put16(p, at + 5, quint32(i));
+        if (c.type == 10) {
+            put16(p, at + 7, 0x0409);
+            put16(p, at + 9, 936);
+        }
+        p[at + 13] = char(c.fixed() ? 0x03 : 0x02);
+        put16(p, at + 14, c.fixed() ? quint32(fixedAt) : 0);
+        put16(p, at + 16, quint32(c.size()));
+        if (c.fixed()) fixedAt += c.size();
+    }
+    for (const Column& c : cols) {
+        p[at++] = char(c.name.size());
+        std::memcpy(p.data() + at, c.name.constData(), size_t(c.name.size()));
+        at += int(c.name.size());
+    }
+    put16(p, at, 0xFFFF);
+    at += 2;
+    put32(p, 8, quint32(at - 8));
+    return p;
+}
+
+QByteArray header() {
+    QByteArray p(kPage, '\0');
+    p[1] = 0x01;
+    std::memcpy(p.data() + 4, "Standard Jet DB", 15);
+    put16(p, 0x3A, 0x0409);
+    put16(p, 0x3C, 936);
+    const quint8 key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+    quint8 s[256];
+    for (int i = 0; i < 256; ++i) s[i] = quint8(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[i % 4]) & 0xFF;
+        std::swap(s[i], s[j]);
+    }
+    for (int k = 0, i = 0, j = 0; k < 126; ++k) {
+        i = (i + 1) & 0xFF;
+        j = (j + s[i]) & 0xFF;
+        std::swap(s[i], s[j]);
+        p[0x18 + k] = char(quint8(p[0x18 + k]) ^ s[(s[i] + s[j]) & 0xFF]);
+    }
+    return p;
+}
+
+QByteArray long32(qint32 v) {
+    QByteArray b(4, '\0');
+    put32(b, 0, quint32(v));
+    return b;
+}
+
+// The whole file: the table "客户" of three records.
+QByteArray file() {
+    const QByteArray table = qor::encodeCp936(QStringLiteral("客户"));
+    const QList<Column> catalog{{"Id", 4}, {"ParentId", 4}, {"Name", 10},
+                                {"Type", 3}, {"Flags", 4}, {"LvProp", 11}};
+    QByteArray one(2, '\0');
+    put16(one, 0, 1);
+    const QList<QByteArray> catalogRows{
+        record(catalog, {long32(2), long32(0), "MSysObjects", one, long32(qint32(0x80000002)), QByteArray()}),
+        record(catalog, {long32(4), long32(0), table, one, long32(0), QByteArray()})};
+    const QList<Column> cols{{qor::encodeCp936(QStringLiteral("编号")), 4},
+                             {qor::encodeCp936(QStringLiteral("名称")), 10},
+                             {qor::encodeCp936(QStringLiteral("备注")), 10}};
+    const QList<QByteArray> rows{
+        record(cols, {long32(1), qor::encodeCp936(QStringLiteral("北京分公司")),
+                      qor::encodeCp936(QStringLiteral("应收账款"))}),
+        record(cols, {long32(2), qor::encodeCp936(QStringLiteral("上海")), QByteArray()}),
+        record(cols, {long32(-3), "ABC", qor::encodeCp936(QStringLiteral("预付，“引号”"))})};
+    QByteArray out = header();
+    out += dataPage(0, {usageMap({3}), usageMap({})});
+    out += definition(catalog, 2, true, 1);
+    out += dataPage(2, catalogRows);
+    out += definition(cols, 3, false, 5);
+    out += dataPage(0, {usageMap({6}), usageMap({})});
+    out += dataPage(4, rows);
+    return out;
+}
+
+}  // namespace jet3
+
+TEST(AccessFile, Jet3TextsReadAsCodePage936) {
+    const QString path = dir() + QStringLiteral("/old.mdb");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(jet3::file());
+    }
+    // mdbtools reads the file as we made it, given the code page.
+    qputenv("MDB_JET3_CHARSET", "CP936");
+    EXPECT_EQ(run(QStringLiteral("mdb-ver"), {path}).trimmed(), QStringLiteral("JET3"));
+    EXPECT_EQ(run(QStringLiteral("mdb-tables"), {QStringLiteral("-1"), path}).trimmed(),
+              QStringLiteral("客户"));
+    EXPECT_EQ(run(QStringLiteral("mdb-export"), {path, QStringLiteral("客户")}),
+              QStringLiteral("编号,名称,备注\n1,\"北京分公司\",\"应收账款\"\n2,\"上海\",\n"
+                             "-3,\"ABC\",\"预付，“引号”\"\n"));
+    qunsetenv("MDB_JET3_CHARSET");
+
+    // Our reader sets the code page itself.
+    auto db = Database::open(path, QString(), false, true);
+    Recordset rs = db->openTable(QStringLiteral("客户"));
+    ASSERT_EQ(rs.recordCount(), 3);
+    EXPECT_EQ(rs.fields().at(1).name, QStringLiteral("名称"));
+    EXPECT_EQ(rs.value(QStringLiteral("名称")).toString(), QStringLiteral("北京分公司"));
+    EXPECT_EQ(rs.value(QStringLiteral("备注")).toString(), QStringLiteral("应收账款"));
+    rs.moveNext();
+    EXPECT_EQ(rs.value(0).toInt(), 2);
+    EXPECT_FALSE(rs.value(2).isValid());
+    rs.moveNext();
+    EXPECT_EQ(rs.value(0).toInt(), -3);
+    EXPECT_EQ(rs.value(2).toString(), QStringLiteral("预付，“引号”"));
+    QVariant v;
+    ASSERT_EQ(ReadMdbFieldValue(&v, path, QStringLiteral("客户"), QStringLiteral("名称"),
+                                QStringLiteral("[备注] = '应收账款'"), 1),
+              1);
+    EXPECT_EQ(v.toString(), QStringLiteral("北京分公司"));
 }
 
 }  // namespace

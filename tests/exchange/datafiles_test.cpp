@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
+#include "exchange/jetdriver.h"
 #include "exchange/schemaini.h"
 #include "tests/common/testsupport.h"
 
@@ -218,6 +220,47 @@ TEST(DataFiles, TextFileLaidOutBySchemaIni) {
     EXPECT_DOUBLE_EQ(rs.value(0).toDouble(), 3.0);
     EXPECT_EQ(rs.value(1).toString(), QStringLiteral("007"));
     EXPECT_EQ(rs.fields().at(1).size, 10);
+}
+
+// A text column reads as numbers exactly when the C locale reads every
+// value as one, with the value it reads, whichever way a value is written.
+TEST(DataFiles, TextNumbersReadAsTheCLocaleReadsThem) {
+    const QStringList numbers{"0", "-12.5", " 7 ", "+5", "1e5", "1E-07", "-.5", "5.", "00012",
+                              "1.5e+3", "123456789012345678901234567890", "5e-324", "1,000"};
+    QByteArray csv = "N\r\n";
+    for (const QString& n : numbers) csv += "\"" + n.toLatin1() + "\"\r\n";
+    const LoadedTable t = parseTextTable(csv, std::nullopt);
+    ASSERT_EQ(t.fields.size(), 1);
+    EXPECT_EQ(t.fields.at(0).type, kDouble);
+    ASSERT_EQ(t.rows.size(), numbers.size());
+    for (int i = 0; i < numbers.size(); ++i) {
+        bool ok = false;
+        const double expected = QLocale::c().toDouble(numbers.at(i).trimmed(), &ok);
+        EXPECT_TRUE(ok) << numbers.at(i).toStdString();
+        EXPECT_EQ(t.rows.at(i).at(0).toDouble(), expected) << numbers.at(i).toStdString();
+    }
+    for (const char* text : {"1e", "--1", "1-2", "e5", "1e5e5", "1e999", "0x10", "nan", "1 2"}) {
+        const QByteArray one = QByteArray("N\r\n1\r\n\"") + text + "\"\r\n";
+        bool ok = false;
+        QLocale::c().toDouble(QString::fromLatin1(text), &ok);
+        EXPECT_EQ(parseTextTable(one, std::nullopt).fields.at(0).type == kDouble, ok) << text;
+    }
+}
+
+// A file that comes into a folder after the folder was opened read-only is
+// a table of it all the same, records and all; so is a name in other case.
+TEST(DataFiles, AFileThatAppearsLaterIsATableOfTheOpenFolder) {
+    const QString d = qortest::freshDir(QStringLiteral("datafiles-later"));
+    auto db = Database::open(d, QStringLiteral("Text;"), false, true);
+    QFile f(d + QStringLiteral("/late.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("A,B\r\n1,x\r\n2,y\r\n");
+    f.close();
+    Recordset rs = db->openTable(QStringLiteral("LATE#TXT"));
+    ASSERT_EQ(rs.recordCount(), 2);
+    rs.moveNext();
+    EXPECT_EQ(rs.value(QStringLiteral("B")).toString(), QStringLiteral("y"));
+    EXPECT_EQ(db->recordCount(QStringLiteral("late#txt")), 2);
 }
 
 TEST(DataFiles, DamagedTextIsRefusedWithReason) {

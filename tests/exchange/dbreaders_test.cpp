@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 
 #include "engine/messages.h"
+#include "engine/recalccache.h"
 #include "engine/recordfill.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
@@ -143,6 +144,29 @@ TEST_F(DbReaders, DataFilesByExtensionWithoutCase) {
     EXPECT_EQ(indb(QFileInfo(m_dir).fileName() + "/sales.dbf", "", "NAME", 2).asText(),
               QStringLiteral("第二"));
     QDir::setCurrent(saved);
+}
+
+// Cells of one recalculation reading the same field of a data file share
+// one reading of it; the next recalculation reads the file as it is then.
+TEST_F(DbReaders, OneRecalculationSharesADataFileReading) {
+    makeDataFiles();
+    LoadedTable changed;
+    changed.fields = {{QStringLiteral("NAME"), kText, 20}};
+    changed.rows = {{QStringLiteral("新")}, {QStringLiteral("改")}};
+    QStringList notes;
+    {
+        qor::RecalcCacheScope recalculation;
+        EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 1).asText(), QStringLiteral("甲"));
+        writeDBaseFile(m_dir + "/SALES.DBF", changed, &notes);
+        EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 4).asText(), QStringLiteral("丁"));
+        EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 3).asText(), QStringLiteral("丙"));
+        EXPECT_TRUE(indb(m_dir + "/sales.dbf", "", "NAME", 5).asText().isEmpty());
+        // Another condition or field is a reading of its own.
+        EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 2, "1 = 1").asText(), QStringLiteral("改"));
+        EXPECT_EQ(indb(m_dir + "/book.mdb", "sales", "QTY", 2).asNumber(), 7);
+        EXPECT_TRUE(indb(m_dir + "/book.mdb", "hidden", "QTY", 2).asText().isEmpty());
+    }
+    EXPECT_EQ(indb(m_dir + "/sales.dbf", "", "NAME", 1).asText(), QStringLiteral("新"));
 }
 
 TEST_F(DbReaders, DataFilesGiveNoValueOrTheReason) {
