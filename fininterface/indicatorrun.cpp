@@ -1,10 +1,15 @@
 #include "fininterface/indicatorrun.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <vector>
 #include <QRegularExpression>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/messages.h"
@@ -25,11 +30,14 @@ const QString kFinanceSoft = QStringLiteral("FinanceSoft");
 const QString kType = QStringLiteral("TYPE");
 
 // The leading decimal number of a text (0 without one), and where it ends.
-int leadingNumber(const QString& text, qsizetype* end = nullptr) {
+// A number too large for an int counts as none (0).
+int leadingNumber(QStringView text, qsizetype* end = nullptr) {
     qsizetype i = 0;
-    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 128) ++i;
+    qint64 n = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+        if (n <= std::numeric_limits<int>::max()) n = n * 10 + (text[i].unicode() - u'0');
     if (end) *end = i;
-    return i ? text.left(i).toInt() : 0;
+    return n <= std::numeric_limits<int>::max() ? int(n) : 0;
 }
 
 bool startsWithDigit(const QString& t) {
@@ -161,10 +169,11 @@ bool LoadIndicatorList(IndicatorSettings* s, const IniFile& ini) {
 }
 
 QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s) {
+    if (!e.contains(u'%')) return e;
     QString out;
     out.reserve(e.size() + 16);
     auto take = [&](qsizetype i, QStringView word) {
-        return e.mid(i, word.size()).compare(word, Qt::CaseInsensitive) == 0;
+        return QStringView(e).mid(i, word.size()).compare(word, Qt::CaseInsensitive) == 0;
     };
     // A year may carry "+n" or "-n" straight after it.
     auto year = [&](qsizetype* i, int value) {
@@ -182,7 +191,10 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
     };
     for (qsizetype i = 0; i < e.size();) {
         if (e[i] != u'%') {
-            out += e[i++];
+            qsizetype next = e.indexOf(u'%', i);
+            if (next < 0) next = e.size();
+            out += QStringView(e).mid(i, next - i);
+            i = next;
             continue;
         }
         struct P {
@@ -195,9 +207,11 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
             {u"%kmfx%", 8},      {u"%during%", 9},
         };
         bool matched = false;
+        // Only the letter after '%' can tell the placeholders apart cheaply.
+        const char16_t first = i + 1 < e.size() ? QChar::toLower(e[i + 1].unicode()) : u'\0';
         for (const P& p : places) {
             const QStringView word(p.word);
-            if (!take(i, word)) continue;
+            if (word[1] != first || !take(i, word)) continue;
             matched = true;
             i += word.size();
             switch (p.kind) {
@@ -241,47 +255,165 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
 
 // ---- the run ----------------------------------------------------------------
 
-// The result library is written as the run goes: its head once, through a
-// temporary file, then each indicator's section appended whole as soon as
-// it is computed, so a stop or a crash keeps every section written and no
-// indicator costs a rewrite of the file. The end of a run sets the head's
-// validity flag in place (one byte, "1" or "0") and appends the end mark.
+namespace {
+
+// GB18030 for the result library and the error log. ASCII, the bulk of
+// both, is copied as it is; the other stretches (the fixed Chinese texts
+// of the trace lines, names) repeat from indicator to indicator and are
+// converted once. GB18030 has no shift state, so a text converts to its
+// stretches' bytes one after the other.
+class GbWriter {
+public:
+    void append(QByteArray* out, QStringView text) {
+        const char16_t* p = text.utf16();
+        const qsizetype n = text.size();
+        // Two bytes a character hold ASCII and the Chinese of the basic plane.
+        out->reserve(out->size() + 2 * n);
+        for (qsizetype i = 0; i < n;) {
+            qsizetype j = i;
+            for (quint64 w; j + 4 <= n; j += 4) {
+                std::memcpy(&w, p + j, 8);
+                if (w & 0xFF80FF80FF80FF80ull) break;
+            }
+            while (j < n && p[j] < 0x80) ++j;
+            if (j > i) {
+                const qsizetype at = out->size();
+                out->resize(at + (j - i));
+                char* o = out->data() + at;
+                for (qsizetype k = i; k < j; ++k) *o++ = char(p[k]);
+                i = j;
+            }
+            while (j < n && p[j] >= 0x80) ++j;
+            if (j > i) {
+                const QStringView stretch = text.mid(i, j - i);
+                size_t h = 14695981039346656037ull;
+                for (QChar c : stretch) h = (h ^ c.unicode()) * 1099511628211ull;
+                Known& k = m_known[h % kKnown];
+                if (QStringView(k.text) != stretch) {
+                    k.text = stretch.toString();
+                    k.bytes = encodeText(k.text, "GB18030");
+                }
+                out->append(k.bytes);
+                i = j;
+            }
+        }
+    }
+
+private:
+    // The stretches met last, by hash: a run meets the same few again and
+    // again.
+    static constexpr size_t kKnown = 512;
+    struct Known {
+        QString text;
+        QByteArray bytes;
+    };
+    std::vector<Known> m_known = std::vector<Known>(kKnown);
+};
+
+// One INI line; a value never carries a line break into the file.
+void iniLine(QString* out, QStringView key, QStringView value) {
+    *out += key;
+    *out += QLatin1Char('=');
+    const qsizetype at = out->size();
+    *out += value;
+    for (qsizetype i = at; i < out->size(); ++i)
+        if ((*out)[i] == u'\r' || (*out)[i] == u'\n') (*out)[i] = u' ';
+    *out += QLatin1String("\r\n");
+}
+
+QByteArray gb18030(const QString& text) { return encodeText(text, "GB18030"); }
+
+void iniHeader(QString* out, QStringView name) {
+    *out += QLatin1Char('[');
+    *out += name;
+    *out += QLatin1String("]\r\n");
+}
+
+// A message text with values put in as FillMessageText puts them, for
+// lines written once per indicator: the text is filled once with marks
+// and cut there, so each line is a few appends.
+class MessagePattern {
+public:
+    MessagePattern(const QString& text, int values) : m_text(text) {
+        static constexpr char16_t kMarks[] = {1, 2, 3, 4};
+        if (values > 4) return;
+        QStringList marks;
+        for (int i = 0; i < values; ++i) {
+            if (text.contains(QChar(kMarks[i]))) return;
+            marks << QString(QChar(kMarks[i]));
+        }
+        const QString filled = FillMessageText(text, marks);
+        qsizetype from = 0;
+        for (int i = 0; i < values; ++i) {
+            const qsizetype at = filled.indexOf(QChar(kMarks[i]), from);
+            if (at < 0) break;
+            m_pieces << filled.mid(from, at - from);
+            from = at + 1;
+        }
+        m_pieces << filled.mid(from);
+        m_cut = true;
+    }
+    QString operator()(std::initializer_list<QStringView> values) const {
+        if (!m_cut) {
+            QStringList list;
+            for (QStringView v : values) list << v.toString();
+            return FillMessageText(m_text, list);
+        }
+        QString out = m_pieces[0];
+        qsizetype k = 1;
+        for (QStringView v : values) {
+            if (k >= m_pieces.size()) break;
+            out += v;
+            out += m_pieces[k++];
+        }
+        return out;
+    }
+
+private:
+    QString m_text;
+    QStringList m_pieces;  // one more than the values put in
+    bool m_cut = false;
+};
+
+// The message texts of a run, looked up once.
+struct RunTexts {
+    MessagePattern started{LoadErrorText(62374), 3};
+    QString expression = LoadErrorText(62375), subExpression = LoadErrorText(62376),
+            expanded = LoadErrorText(62377);
+    MessagePattern finished{LoadErrorText(62379), 1};
+    QString noVariable = LoadErrorText(62380);
+    MessagePattern notFinished{LoadErrorText(62381), 1};
+};
+
+}  // namespace
+
+// The result library is written as the run goes: its head once, then each
+// indicator's section appended whole as soon as it is computed, so a stop
+// or a crash keeps every section written and no indicator costs a rewrite
+// of the file. The end of a run sets the head's validity flag in place
+// (one byte, "1" or "0") and appends the end mark.
 struct CIndicatorRun::Files {
     IniFile indicators;
     IniFile formulas;
     QFile result;
     QFile log;
     qint64 validFlagAt = -1;  // offset of the head's DBValidFlag value
-    QString pendingLog;       // the indicator's trace lines, written with its section
-    QList<std::pair<QString, QString>> section;  // the indicator being computed
+    // Trace lines not yet in the error log; see writeLog.
+    QString pendingLog;
+    QElapsedTimer sinceLogWrite;
+    QString section;          // the indicator's section, "[code]" and its lines
+    GbWriter gb;
+    QByteArray bytes;  // reused for every write
+    RunTexts texts;
     Files(const IndicatorSettings& s)
         : indicators(s.indicatorLib), formulas(s.formulaLib), result(s.resultLib) {}
-    void set(const QString& key, const QString& value) {
-        for (auto& kv : section)
-            if (kv.first == key) {
-                kv.second = value;
-                return;
-            }
-        section.append({key, value});
+
+    QByteArray& encode(QStringView text) {
+        bytes.resize(0);  // keeps its room for the next section
+        gb.append(&bytes, text);
+        return bytes;
     }
 };
-
-namespace {
-
-// One INI line; a value never carries a line break into the file. Lines
-// are gathered as text and encoded together: one conversion per section.
-void iniLine(QString* out, const QString& key, QString value) {
-    value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    *out += key + QLatin1Char('=') + value + QStringLiteral("\r\n");
-}
-
-void iniHeader(QString* out, const QString& name) {
-    *out += QLatin1Char('[') + name + QStringLiteral("]\r\n");
-}
-
-QByteArray gb18030(const QString& text) { return encodeText(text, "GB18030"); }
-
-}  // namespace
 
 CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSink trace)
     : m_settings(std::move(settings)),
@@ -289,14 +421,18 @@ CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSi
       m_trace(std::move(trace)),
       m_random(std::random_device{}()) {}
 
-CIndicatorRun::~CIndicatorRun() = default;
+CIndicatorRun::~CIndicatorRun() {
+    // A stopped run still leaves its trace in the error log.
+    if (m_files) writeLog(true);
+}
 
 void CIndicatorRun::trace(const QString& line) {
     TraceMessage(line);
     if (m_trace) m_trace(line);
     if (m_files && m_files->log.isOpen()) {
-        // Written with each indicator's section (saveResult).
-        m_files->pendingLog += line + QStringLiteral("\r\n");
+        // Written out with the sections (saveResult).
+        m_files->pendingLog += line;
+        m_files->pendingLog += QLatin1String("\r\n");
     }
 }
 
@@ -325,13 +461,13 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     // A new run starts the result library afresh.
-    if (!files->result.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+    if (!files->result.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
         *message = LoadErrorText(62369);
         return false;
     }
     m_files = std::move(files);
     m_files->log.setFileName(s.logFile);
-    if (!m_files->log.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!m_files->log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         m_files.reset();
         *message = LoadErrorText(62370);
         return false;
@@ -341,17 +477,14 @@ bool CIndicatorRun::Start(QString* message) {
     const IniFile& i = m_files->indicators;
     QString text;
     iniHeader(&text, kFinanceSoft);
-    iniLine(&text, QStringLiteral("FCorp"), f.readString(kFinanceSoft, QStringLiteral("FCorp")));
-    iniLine(&text, QStringLiteral("FVersion"),
-            f.readString(kFinanceSoft, QStringLiteral("FVersion")));
-    iniLine(&text, QStringLiteral("RCorp"), i.readString(kReportSoft, QStringLiteral("RCorp")));
-    iniLine(&text, QStringLiteral("RVersion"),
-            i.readString(kReportSoft, QStringLiteral("RVersion")));
-    iniLine(&text, QStringLiteral("Class"), f.readString(kFinanceSoft, QStringLiteral("Class")));
-    iniLine(&text, QStringLiteral("StartTime"), resultDate(s.startYear, s.startMonth, s.startDay));
-    iniLine(&text, QStringLiteral("EndTime"), resultDate(s.endYear, s.endMonth, s.endDay));
-    iniLine(&text, QStringLiteral("CreateTime"),
-            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    iniLine(&text, u"FCorp", f.readString(kFinanceSoft, QStringLiteral("FCorp")));
+    iniLine(&text, u"FVersion", f.readString(kFinanceSoft, QStringLiteral("FVersion")));
+    iniLine(&text, u"RCorp", i.readString(kReportSoft, QStringLiteral("RCorp")));
+    iniLine(&text, u"RVersion", i.readString(kReportSoft, QStringLiteral("RVersion")));
+    iniLine(&text, u"Class", f.readString(kFinanceSoft, QStringLiteral("Class")));
+    iniLine(&text, u"StartTime", resultDate(s.startYear, s.startMonth, s.startDay));
+    iniLine(&text, u"EndTime", resultDate(s.endYear, s.endMonth, s.endDay));
+    iniLine(&text, u"CreateTime", QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     QByteArray head = gb18030(text);
     head += "DBValidFlag=";
     const qint64 validFlagAt = head.size();
@@ -364,34 +497,41 @@ bool CIndicatorRun::Start(QString* message) {
     for (const char* key : {"1", "2", "3", "4"})
         iniLine(&text, QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
     head += gb18030(text);
-    if (m_files->result.write(head) != head.size() || !m_files->result.flush()) {
+    if (m_files->result.write(head) != head.size()) {
         m_files.reset();
         *message = LoadErrorText(62369);
         return false;
     }
     m_files->validFlagAt = validFlagAt;
+    m_files->sinceLogWrite.start();
     m_index = 0;
     m_failed = false;
     return true;
 }
 
-void CIndicatorRun::writeLog() {
-    if (m_files->pendingLog.isEmpty()) return;
-    m_files->log.write(gb18030(m_files->pendingLog));
-    m_files->pendingLog.clear();
-    m_files->log.flush();
+// The error log is for reading after the run, so its lines are gathered
+// and written a tenth of a second's worth at a time, and whenever the run
+// ends or stops. A run paced by the window writes them with every
+// indicator; a crash can lose at most the last tenth of a second of trace,
+// never a section of the result library.
+void CIndicatorRun::writeLog(bool now) {
+    Files& f = *m_files;
+    if (f.pendingLog.isEmpty()) return;
+    if (!now && f.sinceLogWrite.isValid() && f.sinceLogWrite.elapsed() < 100 &&
+        f.pendingLog.size() < (1 << 14))
+        return;
+    f.log.write(f.encode(f.pendingLog));
+    f.pendingLog.resize(0);
+    f.sinceLogWrite.start();
 }
 
 bool CIndicatorRun::saveResult() {
     if (m_files->section.isEmpty()) return true;
-    QString text;
-    iniHeader(&text, m_files->section.first().first);
-    for (qsizetype k = 1; k < m_files->section.size(); ++k)
-        iniLine(&text, m_files->section[k].first, m_files->section[k].second);
-    const QByteArray block = gb18030(text);
-    m_files->section.clear();
-    writeLog();
-    const bool ok = m_files->result.write(block) == block.size() && m_files->result.flush();
+    writeLog(false);
+    const QByteArray& block = m_files->encode(m_files->section);
+    m_files->section.resize(0);
+    // Unbuffered: the section is in the file when this returns.
+    const bool ok = m_files->result.write(block) == block.size();
     if (!ok)
         trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
     return ok;
@@ -399,11 +539,11 @@ bool CIndicatorRun::saveResult() {
 
 QString CIndicatorRun::freshVariableName() {
     const CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
-    QString name;
+    QString name(8, Qt::Uninitialized);
     do {
-        name = QStringLiteral("&");
+        name[0] = u'&';
         for (int i = 0; i < 7; ++i)
-            name += QChar(u'a' + char16_t((m_random() % unsigned(11 + 10 * i)) % 26));
+            name[i + 1] = QChar(u'a' + char16_t((m_random() % unsigned(11 + 10 * i)) % 26));
     } while (rt.FindVariable(name) >= 0);
     return name;
 }
@@ -412,114 +552,142 @@ CIndicatorRun::Evaluated CIndicatorRun::evaluate(const QString& expression) {
     Evaluated out;
     CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
     const QString name = freshVariableName();
-    const QString line = QStringLiteral("let %1 = %2").arg(name, expression);
+    const QString line = QLatin1String("let ") + name + QLatin1String(" = ") + expression;
     // A line the command buffer cannot hold fails whole; it is never cut.
     if (line.size() > CCalcRuntime::kCommandBufferChars) {
         trace(QStringLiteral("%1 characters: the expression does not fit the command buffer")
                   .arg(line.size()));
         return out;
     }
-    m_run(QStringLiteral("let %1 = -1.7E+308").arg(name));
+    // The variable starts out unset, so an expression the language rejects
+    // leaves the mark behind. It is put straight into the table: the let
+    // line would only parse the constant to do the same.
+    rt.SetVariable(name, qor::cmd::Value::number(kUnset));
     m_run(line);
     const int at = rt.FindVariable(name);
     if (at < 0) {
-        trace(LoadErrorText(62380));
+        trace(m_files->texts.noVariable);
         return out;
     }
-    const CalcVariable v = rt.GetVariable(at);
-    m_run(QStringLiteral("free %1").arg(name));
+    const CalcVariable& v = rt.GetVariable(at);
     if (v.type == 0) {
-        if (v.number == kUnset) return out;
+        out.ok = v.number != kUnset;
         out.numeric = true;
         out.number = v.number;
     } else {
+        out.ok = true;
         out.text = v.text;
     }
-    out.ok = true;
+    rt.FreeVariable(name);
     return out;
 }
 
 std::optional<QString> CIndicatorRun::expandSubIndicators(const QString& expression) {
-    static const QRegularExpression re(QStringLiteral("%zb([^%]{1,20})%"),
-                                       QRegularExpression::CaseInsensitiveOption);
+    // "%zb", a code of one to twenty characters without '%', then '%'.
+    auto codeAt = [&](qsizetype i, qsizetype* end) -> QStringView {
+        if (i + 3 >= expression.size() || expression[i] != u'%' ||
+            (expression[i + 1] != u'z' && expression[i + 1] != u'Z') ||
+            (expression[i + 2] != u'b' && expression[i + 2] != u'B'))
+            return {};
+        qsizetype j = i + 3;
+        int characters = 0;
+        while (j < expression.size() && expression[j] != u'%' && characters < 21) {
+            const bool pair = expression[j].isHighSurrogate() && j + 1 < expression.size() &&
+                              expression[j + 1].isLowSurrogate();
+            j += pair ? 2 : 1;
+            ++characters;
+        }
+        if (characters < 1 || characters > 20 || j >= expression.size()) return {};
+        *end = j + 1;
+        return QStringView(expression).mid(i + 3, j - i - 3);
+    };
+    qsizetype i = expression.indexOf(u'%');
+    if (i < 0) return expression;
     QString out;
     qsizetype from = 0;
-    auto it = re.globalMatch(expression);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        out += expression.mid(from, m.capturedStart() - from);
-        from = m.capturedEnd();
+    for (; i >= 0 && i < expression.size(); i = expression.indexOf(u'%', i)) {
+        qsizetype end = 0;
+        const QStringView code = codeAt(i, &end);
+        if (code.isEmpty()) {
+            ++i;
+            continue;
+        }
+        out += QStringView(expression).mid(from, i - from);
+        from = i = end;
         const QString sub =
-            m_files->formulas.readString(m.captured(1), QStringLiteral("Expressions"));
+            m_files->formulas.readString(code.toString(), QStringLiteral("Expressions"));
         if (sub.isEmpty()) {
-            out += QStringLiteral("0.0");
+            out += QLatin1String("0.0");
             continue;
         }
         const QString expanded = ExpandIndicatorPlaceholders(sub, m_settings);
-        trace(LoadErrorText(62376) + expanded);
+        trace(m_files->texts.subExpression + expanded);
         const Evaluated v = evaluate(expanded);
         // A sub-indicator without a value fails the indicator using it.
         if (!v.ok) return std::nullopt;
         out += v.numeric ? QString::number(v.number, 'g', 17) : v.text;
     }
-    out += expression.mid(from);
+    out += QStringView(expression).mid(from);
     return out;
 }
 
 void CIndicatorRun::Step() {
     if (Done() || !m_files) return;
     const IndicatorSettings& s = m_settings;
+    const RunTexts& texts = m_files->texts;
     const QString code = s.codes[m_index];
     const int number = m_index + 1;
     ++m_index;
     const IniFile& ind = m_files->indicators;
-    // The section's name leads the pending list; its keys follow.
-    m_files->section = {{code, QString()}};
 
-    const QString name = ind.readString(code, QStringLiteral("Name"));
-    QString unit = ind.readString(code, QStringLiteral("MoneyUnit"));
+    const QStringList read = ind.readStrings(code, {u"Name", u"MoneyUnit", u"Decimal"});
+    const QString& name = read[0];
+    QString unit = read[1];
     if (unit.isEmpty()) {
         unit = QString::number(s.moneyUnit) + s.unitName;
         if (leadingNumber(unit) <= 0) unit = s.unitName;
     }
-    QString decimals = ind.readString(code, QStringLiteral("Decimal"));
+    QString decimals = read[2];
     if (decimals.isEmpty() || !startsWithDigit(decimals) || leadingNumber(decimals) > 8)
         decimals = QString::number(s.decimals);
     const QString expression = m_files->formulas.readString(code, QStringLiteral("Expressions"));
 
-    m_files->set(QStringLiteral("Name"), name);
-    m_files->set(QStringLiteral("MoneyUnit"), unit);
-    m_files->set(QStringLiteral("Decimal"), decimals);
-    m_files->set(QStringLiteral("Value"), QString());
-    m_files->set(QStringLiteral("ZBValidFlag"), QStringLiteral("1"));
-    trace(FillMessageText(LoadErrorText(62374), {QString::number(number), code, name}));
-    trace(LoadErrorText(62375) + expression);
+    const QString numberText = QString::number(number);
+    trace(texts.started({numberText, code, name}));
+    trace(texts.expression + expression);
 
-    auto fail = [&](const QString& value) {
-        m_files->set(QStringLiteral("Value"), value);
-        m_files->set(QStringLiteral("ZBValidFlag"), QStringLiteral("0"));
-        m_failed = true;
+    // The section goes out whole once the value is known: Name, MoneyUnit,
+    // Decimal, Value and ZBValidFlag.
+    auto save = [&](QStringView value, bool valid) {
+        QString& out = m_files->section;
+        iniHeader(&out, code);
+        iniLine(&out, u"Name", name);
+        iniLine(&out, u"MoneyUnit", unit);
+        iniLine(&out, u"Decimal", decimals);
+        iniLine(&out, u"Value", value);
+        iniLine(&out, u"ZBValidFlag", valid ? u"1" : u"0");
+        if (!valid) m_failed = true;
         saveResult();
     };
-    if (expression.isEmpty()) return fail(QString());
+    if (expression.isEmpty()) return save({}, false);
     if (expression.size() > kMaxExpressionChars) {
         trace(QStringLiteral("%1: the expression has %2 characters, more than %3")
                   .arg(code)
                   .arg(expression.size())
                   .arg(kMaxExpressionChars));
-        return fail(QStringLiteral("ERROR"));
+        return save(u"ERROR", false);
     }
     const std::optional<QString> withSubs = expandSubIndicators(expression);
     if (!withSubs) {
-        trace(FillMessageText(LoadErrorText(62381), {QString::number(number)}));
-        return fail(QStringLiteral("ERROR"));
+        trace(texts.notFinished({numberText}));
+        return save(u"ERROR", false);
     }
     const QString full = ExpandIndicatorPlaceholders(*withSubs, s);
-    trace(LoadErrorText(62377) + full);
+    trace(texts.expanded + full);
     const Evaluated v = evaluate(full);
     if (!v.ok) {
-        trace(FillMessageText(LoadErrorText(62381), {QString::number(number)}));
-        return fail(QStringLiteral("ERROR"));
+        trace(texts.notFinished({numberText}));
+        return save(u"ERROR", false);
     }
     QString value = v.text;
     if (v.numeric) {
@@ -527,9 +695,8 @@ void CIndicatorRun::Step() {
         const int dec = startsWithDigit(decimals) ? std::clamp(leadingNumber(decimals), 0, 8) : 2;
         value = FormatFixedNumber(v.number / div, dec);
     }
-    m_files->set(QStringLiteral("Value"), value);
-    trace(FillMessageText(LoadErrorText(62379), {QString::number(number)}));
-    saveResult();
+    trace(texts.finished({numberText}));
+    save(value, true);
 }
 
 bool CIndicatorRun::Finish() {
@@ -537,11 +704,11 @@ bool CIndicatorRun::Finish() {
     QFile& r = m_files->result;
     // The end mark is the section itself: a bare "=" line would stop
     // ordinary INI readers, so the section is written without keys.
-    bool ok = r.write("[End]\r\n") == 7 && r.flush();
-    if (m_failed) ok = r.seek(m_files->validFlagAt) && r.write("0", 1) == 1 && r.flush() && ok;
+    bool ok = r.write("[End]\r\n") == 7;
+    if (m_failed) ok = r.seek(m_files->validFlagAt) && r.write("0", 1) == 1 && ok;
     if (!ok) trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, r.errorString()));
     r.close();
-    writeLog();
+    writeLog(true);
     m_files.reset();
     return ok;
 }

@@ -93,7 +93,7 @@ private:
     std::optional<QString> expandSubIndicators(const QString& expression);
     void trace(const QString& line);
     bool saveResult();
-    void writeLog();
+    void writeLog(bool now);
     QString freshVariableName();
 
     IndicatorSettings m_settings;

@@ -102,12 +102,6 @@ bool isAscii(const char* p, qsizetype n) {
     return true;
 }
 
-bool isAscii(QStringView s) {
-    for (QChar c : s)
-        if (c.unicode() >= 0x80) return false;
-    return true;
-}
-
 bool isValidUtf8(const QByteArray& bytes) {
     if (isAscii(bytes.constData(), bytes.size())) return true;
     QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -122,23 +116,33 @@ char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 3
 size_t foldHash(QStringView s) {
     size_t h = 14695981039346656037ull;
     auto feed = [&h](char16_t u) { h = (h ^ u) * 1099511628211ull; };
-    if (isAscii(s)) {
-        for (QChar c : s) feed(lowerAscii(c.unicode()));
-    } else {
-        const QString folded = s.toString().toCaseFolded();
-        for (QChar c : folded) feed(c.unicode());
+    for (QChar c : s) {
+        if (c.unicode() >= 0x80) {
+            h = 14695981039346656037ull;
+            const QString folded = s.toString().toCaseFolded();
+            for (QChar f : folded) feed(f.unicode());
+            return h;
+        }
+        feed(lowerAscii(c.unicode()));
     }
     return h;
 }
 
 bool foldEqual(QStringView a, QStringView b) {
-    if (isAscii(a) && isAscii(b)) {
-        if (a.size() != b.size()) return false;
-        for (qsizetype i = 0; i < a.size(); ++i)
-            if (lowerAscii(a[i].unicode()) != lowerAscii(b[i].unicode())) return false;
-        return true;
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x >= 0x80 || y >= 0x80)
+            return a.toString().toCaseFolded() == b.toString().toCaseFolded();
+        // Both ASCII so far: folding keeps their lengths, so a difference
+        // here is a difference of the folded names.
+        if (lowerAscii(x) != lowerAscii(y)) return false;
     }
-    return a.toString().toCaseFolded() == b.toString().toCaseFolded();
+    if (a.size() == b.size()) return true;
+    // The shorter is ASCII throughout and every character of the longer one
+    // folds to at least one: the folded names differ in length.
+    return false;
 }
 
 // A key is looked up within every section of its name at once.
@@ -500,6 +504,18 @@ QString IniFile::readString(const QString& section, const QString& key,
                             const QString& defaultValue) const {
     const Line* l = d->findKey(section, key);
     return l ? d->valueOf(*l).toString() : defaultValue;
+}
+
+QStringList IniFile::readStrings(const QString& section,
+                                 std::initializer_list<QStringView> keys) const {
+    QStringList out;
+    out.reserve(qsizetype(keys.size()));
+    const int g = d->findGroup(section);
+    for (QStringView key : keys) {
+        const Slot* s = d->findKeySlot(g, key);
+        out.append(s ? d->valueOf(d->sections[s->section].body[s->line]).toString() : QString());
+    }
+    return out;
 }
 
 int IniFile::readInt(const QString& section, const QString& key, int defaultValue) const {

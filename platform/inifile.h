@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
 #include <memory>
 
 namespace qor {
@@ -35,6 +36,9 @@ public:
 
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) const;
+    // Several keys of one section, the section looked up once; a missing
+    // key reads as empty.
+    QStringList readStrings(const QString& section, std::initializer_list<QStringView> keys) const;
     // Leading integer of the value, as the profile API reads it; the
     // default when the key is missing or holds no number.
     int readInt(const QString& section, const QString& key, int defaultValue = 0) const;
