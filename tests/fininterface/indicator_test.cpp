@@ -14,6 +14,7 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "fininterface/indicatordlg.h"
+#include "engine/messages.h"
 #include "fininterface/indicatorrun.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
@@ -210,6 +211,54 @@ TEST_F(Indicators, LongExpressionsAndManySubIndicatorsNeverGoWrongQuietly) {
     EXPECT_EQ(readResult("print(c['n99']['Value'],sum(c[s]['ZBValidFlag']=='1' for s in c if "
                          "s.startswith('n')))"),
               u"100.00 100");
+}
+
+// Sub-indicator references: "%zb", a code of one to twenty characters and
+// '%', in either case; anything else stays in the expression as written.
+TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
+    const QString twenty(20, u'c');
+    const QString twentyOne(21, u'd');
+    auto r = run(write({{"x", "5"},
+                        {twenty, "7"},
+                        {twentyOne, "9"},
+                        {"a", "%zb%zbx%*2"},               // the first '%' starts nothing
+                        {"b", "%ZBX%+%zB" + twenty + "%"},  // any case, twenty characters
+                        {"c", "%zb" + twentyOne + "%+1"},   // too long: left as written
+                        {"d", "%zbx+1"}}));                 // never closed
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c['b']['Value'],c['c']['Value'],c['d']['Value'])"),
+              u"12.00 ERROR ERROR");
+    EXPECT_EQ(traces.filter("%zb" + twentyOne).size(), 2);  // the expression, as run
+    // "%zb%zbx%": the reference is "%zbx%", kept after the stray "%zb".
+    EXPECT_TRUE(traces.contains(LoadErrorText(62377) + "%zb5*2")) << traces.join('\n').toStdString();
+}
+
+// The result library and the error log are GB18030 throughout: names
+// outside the basic plane included, and a stopped run still leaves the
+// trace of what it computed in the log.
+TEST_F(Indicators, ResultAndLogBytesAreGb18030AndAStoppedRunKeepsItsTrace) {
+    const QString name = QStringLiteral("指标\U00020000名");
+    const QString iface = write({{"p", "1"}, {"q", "2"}, {"r", "3"}});
+    QString ind = QStringLiteral("[ReportSoft]\nDecimal=2\n[p]\nName=") + name +
+                  "\n[q]\nName=q\n[r]\nName=r\n";
+    writeGb(dir + "/ind.ini", ind);
+    run(iface, 2).reset();  // stopped after two, as the window's stop does
+    QFile log(dir + "/run.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray logBytes = log.readAll();
+    const QString logText = decodeText(logBytes, "GB18030");
+    EXPECT_EQ(encodeText(logText, "GB18030"), logBytes);
+    EXPECT_TRUE(logText.contains(FillMessageText(LoadErrorText(62374), {"1", "p", name})));
+    EXPECT_TRUE(logText.contains(FillMessageText(LoadErrorText(62379), {"2"})));
+    EXPECT_FALSE(logText.contains(FillMessageText(LoadErrorText(62374), {"3", "r", "r"})));
+
+    QFile result(dir + "/result.ini");
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const QByteArray bytes = result.readAll();
+    EXPECT_EQ(encodeText(decodeText(bytes, "GB18030"), "GB18030"), bytes);
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c['p']['Name'].encode('utf-8').hex(),c['q']['Value'])"),
+              QString::fromLatin1(name.toUtf8().toHex()) + " 2.00");
 }
 
 // ---- the window, opened from qorview's 数据 menu ------------------------------

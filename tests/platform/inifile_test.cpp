@@ -322,3 +322,77 @@ TEST(IniFile, ALastLineEndingInCrReadsTheSameOnceALineFollows) {
     EXPECT_EQ(back.readString(QStringLiteral("A"), QStringLiteral("k")), before);
     EXPECT_EQ(back.readString(QStringLiteral("New"), QStringLiteral("Key")), QStringLiteral("值"));
 }
+
+// Large files: every name is found through one index for the whole file,
+// which must stay right as sections and keys are added past its first
+// size, removed, and as sections of one name lie far apart.
+TEST(IniFile, NamesAreFoundAmongManySectionsThroughEditsAndRemovals) {
+    const QString path = qortest::freshDir("ini-many") + "/a.ini";
+    QByteArray text;
+    for (int i = 0; i < 600; ++i)
+        text += QStringLiteral("[Sec%1]\r\nName=n%1\r\nValue=%2\r\n").arg(i).arg(i * 3).toUtf8();
+    // Second halves of sections 0..9, spelled differently: new keys join,
+    // repeated keys lose to the first.
+    for (int i = 0; i < 10; ++i)
+        text += QStringLiteral("[SEC%1]\r\nname=late\r\nExtra=e%1\r\n").arg(i).toUtf8();
+    writeBytes(path, text);
+
+    IniFile ini(path);
+    EXPECT_EQ(ini.sections().size(), 600);
+    EXPECT_EQ(ini.readString("sec5", "NAME"), "n5");
+    EXPECT_EQ(ini.readString("Sec5", "extra"), "e5");
+    EXPECT_EQ(ini.keys("sec5"), (QStringList{"Name", "Value", "Extra"}));
+    EXPECT_EQ(ini.readStrings("SEC599", {u"value", u"missing", u"Name"}),
+              (QStringList{"1797", "", "n599"}));
+    EXPECT_EQ(ini.readStrings("nowhere", {u"Name"}), QStringList{QString()});
+
+    // Growth: a thousand new keys and sections, then edits of old ones.
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_TRUE(ini.setString(QStringLiteral("New%1").arg(i), "k", QString::number(i)));
+        ASSERT_TRUE(ini.setString(QStringLiteral("sec%1").arg(i), QStringLiteral("Added"),
+                                  QStringLiteral("a%1").arg(i)));
+    }
+    ASSERT_TRUE(ini.setString("SEC3", "name", "renamed"));
+    ini.removeKey("sec7", "name");
+    ini.removeSection("Sec8");
+    auto check = [](const IniFile& f) {
+        EXPECT_EQ(f.readString("new499", "K"), "499");
+        EXPECT_EQ(f.readString("Sec499", "added"), "a499");
+        EXPECT_EQ(f.readString("sec3", "Name"), "renamed");
+        EXPECT_FALSE(f.hasKey("sec7", "name"));  // both spellings went
+        EXPECT_EQ(f.readString("sec7", "extra"), "e7");
+        EXPECT_FALSE(f.hasSection("sec8"));
+        EXPECT_EQ(f.readString("sec9", "extra"), "e9");
+        EXPECT_EQ(f.sections().size(), 1099);
+    };
+    check(ini);
+    ASSERT_TRUE(ini.save());
+    check(IniFile(path));
+}
+
+// Names outside ASCII compare by their case-folded text, also against
+// ASCII names they fold to; lines in another code page keep their place.
+TEST(IniFile, NamesOutsideAsciiFoldAndMixedLinesKeepTheirPlace) {
+    const QString dir = qortest::freshDir("ini-fold");
+    writeBytes(dir + "/gb.ini", "[A]\r\nx=1\r\n[" + kGbReport + "]\r\n" + kGbUnitName + "=" +
+                                    kGbCompany + "\r\nplain=ascii\r\nbroken=\xFF\x30\r\n[" +
+                                    kGbReport + "]\r\nlast=" + kGbReport + "\r\n");
+    IniFile gb(dir + "/gb.ini");
+    EXPECT_EQ(gb.encoding(), IniFile::Encoding::Gb18030);
+    EXPECT_EQ(gb.readString(QStringLiteral("报表"), QStringLiteral("单位名称")),
+              QStringLiteral("北京公司"));
+    EXPECT_EQ(gb.readString(QStringLiteral("报表"), "PLAIN"), "ascii");
+    EXPECT_EQ(gb.readString(QStringLiteral("报表"), "last"), QStringLiteral("报表"));
+    EXPECT_EQ(gb.readString("a", "x"), "1");
+
+    const QString path = dir + "/fold.ini";
+    writeBytes(path, QStringLiteral("[Ärger]\nStraße=1\n[\u212Aey]\nv=kelvin\n[ÄRGER]\nmore=2\n")
+                         .toUtf8());
+    IniFile ini(path);
+    EXPECT_EQ(ini.readString(QStringLiteral("äRGER"), QStringLiteral("STRAßE")), "1");
+    EXPECT_EQ(ini.readString(QStringLiteral("ärger"), "MORE"), "2");
+    // The Kelvin sign folds to an ASCII k.
+    EXPECT_EQ(ini.readString("key", "V"), "kelvin");
+    EXPECT_TRUE(ini.setString("KEY", "w", "added"));
+    EXPECT_EQ(ini.sections().size(), 2);
+}
