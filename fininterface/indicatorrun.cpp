@@ -603,7 +603,7 @@ std::optional<QString> CIndicatorRun::expandSubIndicators(const QString& express
     };
     qsizetype i = expression.indexOf(u'%');
     if (i < 0) return expression;
-    QString out;
+    QString out;  // built from the first reference on
     qsizetype from = 0;
     for (; i >= 0 && i < expression.size(); i = expression.indexOf(u'%', i)) {
         qsizetype end = 0;
@@ -627,6 +627,7 @@ std::optional<QString> CIndicatorRun::expandSubIndicators(const QString& express
         if (!v.ok) return std::nullopt;
         out += v.numeric ? QString::number(v.number, 'g', 17) : v.text;
     }
+    if (from == 0) return expression;
     out += QStringView(expression).mid(from);
     return out;
 }
