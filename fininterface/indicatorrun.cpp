@@ -401,7 +401,7 @@ struct CIndicatorRun::Files {
     // Trace lines not yet in the error log; see writeLog.
     QString pendingLog;
     QElapsedTimer sinceLogWrite;
-    QString section;          // the indicator's section, "[code]" and its lines
+    QString section;  // the indicator's section, "[code]" and its lines
     GbWriter gb;
     QByteArray bytes;  // reused for every write
     RunTexts texts;

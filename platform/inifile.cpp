@@ -230,7 +230,8 @@ struct IniFile::Impl {
         if (g < 0 || keySlots.empty()) return nullptr;
         key = key.trimmed();
         const Slot& s = keySlots[probe(keySlots, keyHash(g, key), [&](const Slot& s) {
-            return group[s.section] == g && foldEqual(nameOf(sections[s.section].body[s.line]), key);
+            return group[s.section] == g &&
+                   foldEqual(nameOf(sections[s.section].body[s.line]), key);
         })];
         return s.section < 0 ? nullptr : &s;
     }
@@ -266,7 +267,8 @@ struct IniFile::Impl {
         const QStringView name = nameOf(sections[i].body[j]);
         const size_t h = keyHash(g, name);
         Slot& slot = keySlots[probe(keySlots, h, [&](const Slot& s) {
-            return group[s.section] == g && foldEqual(nameOf(sections[s.section].body[s.line]), name);
+            return group[s.section] == g &&
+                   foldEqual(nameOf(sections[s.section].body[s.line]), name);
         })];
         if (slot.section >= 0) return;  // the first of duplicate keys wins
         slot = {h, i, j};

@@ -221,7 +221,7 @@ TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
     auto r = run(write({{"x", "5"},
                         {twenty, "7"},
                         {twentyOne, "9"},
-                        {"a", "%zb%zbx%*2"},               // the first '%' starts nothing
+                        {"a", "%zb%zbx%*2"},                // the first '%' starts nothing
                         {"b", "%ZBX%+%zB" + twenty + "%"},  // any case, twenty characters
                         {"c", "%zb" + twentyOne + "%+1"},   // too long: left as written
                         {"d", "%zbx+1"}}));                 // never closed
@@ -230,7 +230,8 @@ TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
               u"12.00 ERROR ERROR");
     EXPECT_EQ(traces.filter("%zb" + twentyOne).size(), 2);  // the expression, as run
     // "%zb%zbx%": the reference is "%zbx%", kept after the stray "%zb".
-    EXPECT_TRUE(traces.contains(LoadErrorText(62377) + "%zb5*2")) << traces.join('\n').toStdString();
+    EXPECT_TRUE(traces.contains(LoadErrorText(62377) + "%zb5*2"))
+        << traces.join('\n').toStdString();
 }
 
 // The result library and the error log are GB18030 throughout: names

@@ -386,8 +386,9 @@ TEST(IniFile, NamesOutsideAsciiFoldAndMixedLinesKeepTheirPlace) {
     EXPECT_EQ(gb.readString("a", "x"), "1");
 
     const QString path = dir + "/fold.ini";
-    writeBytes(path, QStringLiteral("[Ärger]\nStraße=1\n[\u212Aey]\nv=kelvin\n[ÄRGER]\nmore=2\n")
-                         .toUtf8());
+    writeBytes(
+        path,
+        QStringLiteral("[Ärger]\nStraße=1\n[\u212Aey]\nv=kelvin\n[ÄRGER]\nmore=2\n").toUtf8());
     IniFile ini(path);
     EXPECT_EQ(ini.readString(QStringLiteral("äRGER"), QStringLiteral("STRAßE")), "1");
     EXPECT_EQ(ini.readString(QStringLiteral("ärger"), "MORE"), "2");
