@@ -7,6 +7,8 @@
 #include <QMimeDatabase>
 #include <QPainter>
 
+#include "engine/reportlayout.h"
+
 namespace qor::items {
 
 QString ObjectClassOf(const QByteArray& bytes, const QString& fileName) {
@@ -55,6 +57,50 @@ QByteArray PngBytes(const QImage& image) {
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
     return png;
+}
+
+QByteArray WriteOlePayload(const QByteArray& itemObject, const QByteArray& objectBytes) {
+    QByteArray out;
+    qor::ByteWriter w(out);
+    w.u32(uint32_t(itemObject.size()));
+    w.bytes(itemObject);
+    w.u32(uint32_t(objectBytes.size()));
+    w.bytes(objectBytes);
+    return out;
+}
+
+bool ReadOlePayload(const QByteArray& payload, QByteArray* itemObject, QByteArray* objectBytes,
+                    QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    qor::ByteReader in(payload);
+    const uint32_t recordSize = in.u32();
+    if (!in.ok() || recordSize == 0 || !in.need(recordSize))
+        return fail(QStringLiteral("object record length does not match the data"));
+    const QByteArray record = in.bytes(recordSize);
+    const uint32_t dataSize = in.u32();
+    if (!in.ok() || dataSize > uint64_t(kMaxObjectBytes) || dataSize != in.remaining())
+        return fail(QStringLiteral("object data length does not match the data"));
+    const QByteArray data = in.bytes(dataSize);
+    if (!in.ok()) return fail(QStringLiteral("object data cut short"));
+    *itemObject = record;
+    *objectBytes = data;
+    return true;
+}
+
+QByteArray WriteLinkSource(const QString& path, const QString& linkName) {
+    return (path + QLatin1Char('\n') + linkName).toUtf8();
+}
+
+bool ReadLinkSource(const QByteArray& bytes, QString* path, QString* linkName) {
+    if (bytes.isEmpty() || bytes.size() > kMaxLinkSourceBytes || bytes.contains('\0')) return false;
+    const QList<QByteArray> lines = bytes.split('\n');
+    if (lines.size() != 2 || lines[0].isEmpty() || lines[1].isEmpty()) return false;
+    *path = QString::fromUtf8(lines[0]);
+    *linkName = QString::fromUtf8(lines[1]);
+    return true;
 }
 
 }  // namespace qor::items

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "charts/cgraphitem.h"
+#include "charts/coleitem.h"
 #include "document/cmd_dialogs.h"
 #include "view/chartcmd_logic.h"
 #include "document/cqorsdoc.h"
@@ -130,8 +131,14 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdFillLeft:
         case kCmdDecimalsMore:
         case kCmdDecimalsLess:
-        case kCmdObjectVerbs:
             return off(dc::ReasonNotBuilt());
+        case kCmdCancelEditCntr:
+            return off(QStringLiteral("没有就地编辑的对象"));
+        case kCmdObjectVerbs:
+            // The object's verbs: open it (a link: its source file).
+            if (!open) return off(dc::ReasonNoReport());
+            if (!dynamic_cast<COleItem*>(m_pSelection)) return off(QStringLiteral("没有选中的对象"));
+            return on();
         case kCmdInsertObject:
             if (!open) return off(dc::ReasonNoReport());
             if (!ChartUi()->Provides(kDlgInsertObject)) return off(dc::ReasonNoDialog());
@@ -140,10 +147,6 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
             if (!open) return off(dc::ReasonNoReport());
-            // Embedded objects cannot put themselves on the clipboard yet; a
-            // cut would have nothing to paste back. Charts can.
-            if (m_pSelection && !m_pSelection->IsKindOf(&CGraphItem::classCGraphItem))
-                return off(QStringLiteral("对象尚不能复制到剪贴板"));
             return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdClear:
             if (!open) return off(dc::ReasonNoReport());
@@ -304,6 +307,12 @@ bool CQorsView::OnCommand(int id) {
         case kCmdInsertObject:
             OnInsertObject();
             break;
+        case kCmdObjectVerbs: {
+            QString error;
+            if (!m_pDoc->OpenObject(m_pSelection, &error))
+                qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            break;
+        }
         case kCmdObjectPreview:
         case kCmdObjectPrint: {
             PrintJobSettings settings;

@@ -137,7 +137,11 @@ bool CQorsView::PressItem(QPoint client, bool right) {
     qor::items::ItemTracker setup;
     item->SetupTracker(&setup, &view, nullptr);
     CRectTrackerEx tracker(setup, this);
-    if (tracker.HitTest(client) < 0) return true;
+    const int hit = tracker.HitTest(client);
+    if (hit < 0) return true;
+    // The middle of an item drags it out as data (to another window or a
+    // new place here); the handles and the frame size and move it.
+    if (hit == CRectTrackerEx::hitMiddle && StartItemDrag(item, client)) return true;
     if (!tracker.Track(this, client, false)) return true;
     Rect r = tracker.m_rect;
     ClientToDoc(r);
