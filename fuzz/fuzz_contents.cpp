@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     QString path, name;
     if (ReadLinkSource(stream, &path, &name) && (path.isEmpty() || name.isEmpty())) std::abort();
-    QSize size;
+    QSize extent;
     QPoint offset;
-    ReadObjectDescriptor(stream, &size, &offset);
+    ReadObjectDescriptor(stream, &extent, &offset);
     ItemList items;
     if (!ReadContents(stream, &items, &error)) return 0;
     const QByteArray written = WriteContents(items);

@@ -129,6 +129,9 @@ void CQorsView::onDocumentChanged(int hint) {
         RefreshGeometry();
         UpdateScrollRanges();
         if (m_pDoc && m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+        // Rows, columns or the table changed size: no item is left off the
+        // sheet where nobody could reach it.
+        if (hint == CQorsDoc::kHintLayout) ClampItemsToSheet();
     }
     update();
 }

@@ -495,3 +495,16 @@ TEST_F(ItemObjects, ObjectCommandsEnable) {
     ASSERT_TRUE(view->OnUpdateCommand(kCmdCut, state));
     EXPECT_TRUE(state.enabled);
 }
+
+TEST_F(ItemObjects, ItemsFollowANarrowerSheet) {
+    view->RefreshGeometry();
+    const int width = doc.m_nSheetWidth;
+    auto item = std::make_shared<CGraphItem>();
+    item->SetRect({width - 60, 20, width, 80});
+    doc.AddComItem(item);
+    doc.SetSelection(0, 0, 0, 0);
+    view->ApplyRowColumnSize(0, 5, false);  // column A much narrower
+    ASSERT_LT(doc.m_nSheetWidth, width);
+    EXPECT_EQ(item->GetRect().right, doc.m_nSheetWidth);
+    EXPECT_EQ(item->GetRect().width(), 60);
+}
