@@ -11,6 +11,7 @@
 // the document's current cell and selection are kept in the document's
 // own indices and converted at this boundary.
 
+#include <QImage>
 #include <QLine>
 #include <QPointer>
 #include <QScrollBar>
@@ -147,6 +148,12 @@ public:
     // Ends the editing: the item takes the chart as edited and is drawn
     // again; the chart window goes.
     void EndChartEdit();
+
+    // The cells of rows top..bottom and columns left..right (document
+    // indices from 0) with the page's items over them, at this view's
+    // scale, as other programs get them; null when there is nothing to
+    // draw.
+    QImage DrawCellRange(int left, int top, int right, int bottom) const;
 
     // ---- items dragged out and dropped in
     // Runs a drag of the item's data and returns what the target did; the

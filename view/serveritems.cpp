@@ -7,6 +7,7 @@
 #include "charts/objectdata.h"
 #include "engine/creporthandle.h"
 #include "engine/textutil.h"
+#include "view/cqorsview.h"
 
 namespace qor::view {
 
@@ -117,6 +118,9 @@ QImage COlesvrItem::Render() const {
     if (!m_doc) return {};
     int l = 0, t = 0, r = 0, b = 0;
     ClampedRange(&l, &t, &r, &b);
+    // Drawn as the report's first window shows it.
+    const std::vector<CQorsView*> views = SheetViewsOf(m_doc);
+    if (!views.empty()) return views.front()->DrawCellRange(l, t, r, b);
     return qor::view::RenderCellRange(*m_doc, l, t, r, b);
 }
 

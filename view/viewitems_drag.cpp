@@ -15,6 +15,7 @@
 #include "document/cqorsdoc.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsview.h"
+#include "view/serveritems.h"
 #include "view/viewitems_logic.h"
 
 using qor::items::Rect;
@@ -54,6 +55,10 @@ Qt::DropAction actionFor(int effect) {
 }
 
 }  // namespace
+
+QImage CQorsView::DrawCellRange(int left, int top, int right, int bottom) const {
+    return m_pDoc ? qor::view::RenderCellRange(*m_pDoc, left, top, right, bottom, m_fScale) : QImage();
+}
 
 CQorsView::DragRunner CQorsView::SetDragRunner(DragRunner runner) {
     DragRunner old = std::move(dragRunner());

@@ -221,8 +221,17 @@ TEST_F(ItemObjects, ServerItemsClampRangeAndRender) {
               qor::items::PixelsToHimetric(QSize(std::abs(px.width()), std::abs(px.height()))));
     const QImage image = whole.Render();
     ASSERT_FALSE(image.isNull());
+    // Drawn as the window shows the block, at its scale: the picture of
+    // A1:E10 is that block's size, with its grid in it.
+    EXPECT_EQ(image, view->DrawCellRange(0, 0, 4, 9));
     EXPECT_GT(image.width(), 100);
     EXPECT_GT(image.height(), 100);
+    bool marked = false;
+    for (int x = 0; x < image.width() && !marked; ++x)
+        marked = image.pixel(x, image.height() / 2) != qRgb(255, 255, 255);
+    EXPECT_TRUE(marked);
+    // Nothing to draw: an empty or upside-down block.
+    EXPECT_TRUE(qor::view::RenderCellRange(doc, 3, 0, 2, 0).isNull());
     // A server item hears of document changes until it goes.
     doc.UpdateServerItems();
     EXPECT_EQ(whole.UpdateCount(), 1);
