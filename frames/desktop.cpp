@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "charts/ui/chartui.h"
+#include "charts/ui/cobjectpropsdlg.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
@@ -143,6 +144,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallPivotDialog(main);
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
+    InstallObjectPropsDlg(main);
     InstallPasteSpecialDlg(main);
     // The data-interface program of the view, its file links our hyperlinks.
     CDataIfaceDlg::SetFileLinkFactory(

@@ -155,6 +155,10 @@ public:
     // draw.
     QImage DrawCellRange(int left, int top, int right, int bottom) const;
 
+    // The properties of the selected embedded or linked object: its scale
+    // (10 to 500 %), and for a link its file updated now or opened.
+    void OnObjectItemProperties();
+
     // ---- items dragged out and dropped in
     // Runs a drag of the item's data and returns what the target did; the
     // default runs QDrag::exec where the platform has drag and drop (tests

@@ -28,6 +28,7 @@
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
+#include "view/objectprops_logic.h"
 #include "view/print_preview.h"
 #include "view/tabs_logic.h"
 #include "view/viewitems_logic.h"
@@ -123,6 +124,9 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         state.enabled = true;
         return true;
     };
+    // An embedded or linked object has properties of its own.
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection))
+        return qor::view::ObjectPropsDialog() ? on() : off(dc::ReasonNoDialog());
     switch (id) {
         // Commands with no work behind them yet, or none here at all.
         case kCmdFillDown:
@@ -262,6 +266,10 @@ bool CQorsView::OnCommand(int id) {
     if (!OnUpdateCommand(id, state)) return false;
     // A command reached while it is off does what its greyed item does.
     if (!state.enabled) return true;
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection)) {
+        OnObjectItemProperties();
+        return true;
+    }
     switch (id) {
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
@@ -698,4 +706,32 @@ void CQorsView::OnObjectProperties() {
     if (ViewDialogs()->RunObjectPropDlg(m) != qor::kIdOk || !m.changed) return;
     ApplyChartScale(*m_pDoc, *chart, m.scale, m.relative);
     m_pDoc->UpdateAllViews();
+}
+
+void CQorsView::OnObjectItemProperties() {
+    auto* object = dynamic_cast<COleItem*>(m_pSelection);
+    const qor::view::ObjectPropsRunner& run = qor::view::ObjectPropsDialog();
+    if (!m_pDoc || !object || !run) return;
+    qor::view::ObjectPropsMembers m = qor::view::PresetObjectProps(*object);
+    const int before = m.scale;
+    CQorsDoc* doc = m_pDoc;
+    m.updateNow = [doc, object] {
+        // A file that is gone keeps the picture the report has.
+        if (!doc->RefreshLinkedObject(object))
+            qor::messageBox(QStringLiteral("不能读取链接的文件 %1，对象仍显示原来的图片。")
+                                .arg(object->GetClient().linkSource),
+                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        else
+            doc->SetModifiedFlag();
+    };
+    m.openSource = [doc, object] {
+        QString error;
+        if (!doc->OpenObject(object, &error))
+            qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+    };
+    if (!run(m, this) || m.scale == before) return;
+    if (qor::view::ApplyObjectScale(*m_pDoc, *object, m.scale)) {
+        m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+        m_pDoc->UpdateServerItems();
+    }
 }

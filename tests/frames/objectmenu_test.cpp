@@ -6,11 +6,16 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QImage>
+#include <QFile>
 #include <QMimeData>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QUrl>
 
 #include "charts/coleitem.h"
 #include "charts/itemformats.h"
+#include "charts/ui/cobjectpropsdlg.h"
+#include "view/objectprops_logic.h"
 #include "frame_fixture.h"
 #include "tests/common/testsupport.h"
 
@@ -89,5 +94,60 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
     EXPECT_TRUE(frame->Router().Execute(57635));
     EXPECT_EQ(doc->GetComItemCount(), 1);
     EXPECT_FALSE(frame->Router().Query(33239).enabled);
+    doc->SetModifiedFlag(false);
+}
+
+TEST_F(ObjectMenus, PropertiesScaleAndUpdateALink) {
+    const QString dir = qortest::freshDir(QStringLiteral("ObjectProps"));
+    const QString png = dir + QStringLiteral("/linked.png");
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(png, "PNG"));
+
+    qor::frames::CChildFrame* child = frame->NewDocument();
+    CQorsDoc* doc = child->GetDocument();
+    CQorsView* view = child->GetActiveView();
+    std::shared_ptr<CComItem> made = doc->InsertObjectFromFile(png, QPoint(30, 30), true, false);
+    ASSERT_TRUE(made);
+    auto* object = static_cast<COleItem*>(made.get());
+    view->SetSelection(object);
+    ASSERT_TRUE(frame->Router().Query(57860).enabled);
+    const QSize natural = object->GetSize();
+
+    // The dialog: 250 % (and a request above the limit is held at 500).
+    std::function<void(CQorDialog&)> answer;
+    const CQorDialog::ModalHook previousHook =
+        CQorDialog::SetModalHook([&answer](CQorDialog& d) { answer(d); });
+    answer = [](CQorDialog& d) {
+        auto* spin = qobject_cast<QSpinBox*>(d.GetDlgItem(CObjectPropsDlg::IDC_SCALE));
+        EXPECT_EQ(spin->value(), 100);
+        spin->setValue(250);
+        d.accept();
+    };
+    EXPECT_TRUE(frame->Router().Execute(57860));
+    EXPECT_EQ(object->GetSize(), natural * 2.5);
+    EXPECT_EQ(qor::view::ObjectScalePercent(*object), 250);
+    EXPECT_TRUE(qor::view::ApplyObjectScale(*doc, *object, 9000));
+    EXPECT_EQ(object->GetSize(), natural * 5);
+
+    // 立即更新 shows the file as it is now; a file that is gone keeps the
+    // picture and says so.
+    image.fill(Qt::green);
+    ASSERT_TRUE(image.save(png, "PNG"));
+    answer = [](CQorDialog& d) {
+        qobject_cast<QPushButton*>(d.GetDlgItem(CObjectPropsDlg::IDC_UPDATE_NOW))->click();
+        d.reject();
+    };
+    EXPECT_TRUE(frame->Router().Execute(57860));
+    QImage shown = QImage::fromData(object->GetClient().presentation);
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 255, 0));
+    ASSERT_TRUE(QFile::remove(png));
+    messages.clear();
+    EXPECT_TRUE(frame->Router().Execute(57860));
+    shown = QImage::fromData(object->GetClient().presentation);
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 255, 0));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(png));
+    CQorDialog::SetModalHook(previousHook);
     doc->SetModifiedFlag(false);
 }
