@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
@@ -16,7 +17,38 @@ QString ObjectClassOf(const QByteArray& bytes, const QString& fileName) {
     return byName.isValid() ? byName.name() : QStringLiteral("application/octet-stream");
 }
 
-QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon) {
+namespace {
+QHash<QString, ObjectViewer>& viewers() {
+    static QHash<QString, ObjectViewer> registry;
+    return registry;
+}
+}  // namespace
+
+void RegisterObjectViewer(const QString& classId, ObjectViewer viewer) {
+    if (viewer)
+        viewers().insert(classId, std::move(viewer));
+    else
+        viewers().remove(classId);
+}
+
+bool HasObjectViewer(const QString& classId) { return viewers().contains(classId); }
+
+QImage ViewerPicture(const QString& classId, const QByteArray& bytes) {
+    const auto it = viewers().constFind(classId);
+    if (classId.isEmpty() || it == viewers().constEnd()) return {};
+    QImage image = (*it)(bytes);
+    if (image.width() > kMaxObjectPicture || image.height() > kMaxObjectPicture)
+        image = image.scaled(kMaxObjectPicture, kMaxObjectPicture, Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
+    return image;
+}
+
+QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon,
+                     const QString& classId) {
+    if (!icon) {
+        const QImage drawn = ViewerPicture(classId, bytes);
+        if (!drawn.isNull()) return drawn;
+    }
     if (!icon) {
         QBuffer buffer;
         buffer.setData(bytes);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <functional>
 
 namespace qor::items {
 
@@ -17,10 +18,21 @@ inline constexpr int kMaxObjectPicture = 1500;
 
 // The object's class: the MIME type of its bytes and name.
 QString ObjectClassOf(const QByteArray& bytes, const QString& fileName);
-// The picture the object shows: the image itself when the bytes are one
-// (scaled down to kMaxObjectPicture a side), else a placeholder with the
-// file's name. icon: a small placeholder as the object's icon.
-QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon = false);
+// The picture the object shows: what the viewer registered for its class
+// draws, else the image itself when the bytes are one (scaled down to
+// kMaxObjectPicture a side), else a placeholder with the file's name.
+// icon: a small placeholder as the object's icon.
+QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon = false,
+                     const QString& classId = QString());
+
+// Draws the bytes of one class of objects (null when it cannot); the
+// layer that understands the class registers it (null: none).
+using ObjectViewer = std::function<QImage(const QByteArray& bytes)>;
+void RegisterObjectViewer(const QString& classId, ObjectViewer viewer);
+bool HasObjectViewer(const QString& classId);
+// What the class's viewer draws of the bytes, scaled down to
+// kMaxObjectPicture a side; null without a viewer or when it cannot.
+QImage ViewerPicture(const QString& classId, const QByteArray& bytes);
 // PNG bytes of an image; empty on failure.
 QByteArray PngBytes(const QImage& image);
 

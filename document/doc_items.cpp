@@ -387,7 +387,16 @@ std::shared_ptr<CComItem> CQorsDoc::InsertObject(const NewObject& o, QPoint at, 
         picture.height() > qor::items::kMaxObjectPicture)
         picture = picture.scaled(qor::items::kMaxObjectPicture, qor::items::kMaxObjectPicture,
                                  Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    if (picture.isNull()) picture = qor::items::ObjectPicture(o.bytes, o.name, o.icon);
+    if (picture.isNull()) {
+        // A link without a picture of its own is shown as its file is now.
+        QByteArray bytes = o.bytes;
+        if (o.link && bytes.isEmpty()) {
+            QFile file(o.name);
+            if (file.open(QIODevice::ReadOnly) && file.size() <= qor::items::kMaxObjectBytes)
+                bytes = file.readAll();
+        }
+        picture = qor::items::ObjectPicture(bytes, o.name, o.icon, o.classId);
+    }
     qor::items::OleClientRecord client;
     client.itemType =
         o.link ? qor::items::OleClientRecord::kLink : qor::items::OleClientRecord::kEmbedded;
@@ -513,13 +522,15 @@ namespace {
 // The picture, class and extent of an object made anew from its bytes.
 void showObjectBytes(COleItem* o, const QByteArray& bytes, const QString& fileName) {
     qor::items::OleClientRecord client = o->GetClient();
-    // A report shows the picture of its range taken when it was copied;
-    // its bytes alone would only give a placeholder.
-    if (client.classId == QLatin1String(qor::items::kReportObjectClass) &&
+    const bool icon = client.drawAspect == qor::items::OleClientRecord::kAspectIcon;
+    // A report is drawn by its viewer; where none is registered, or the
+    // bytes do not open, it keeps the picture of its range it has rather
+    // than a placeholder.
+    QImage picture = icon ? QImage() : qor::items::ViewerPicture(client.classId, bytes);
+    if (picture.isNull() && client.classId == QLatin1String(qor::items::kReportObjectClass) &&
         !client.presentation.isEmpty())
         return;
-    const bool icon = client.drawAspect == qor::items::OleClientRecord::kAspectIcon;
-    const QImage picture = qor::items::ObjectPicture(bytes, fileName, icon);
+    if (picture.isNull()) picture = qor::items::ObjectPicture(bytes, fileName, icon);
     client.presentation = qor::items::PngBytes(picture);
     client.cachedExtent = qor::items::PixelsToHimetric(picture.size());
     o->SetClient(client);

@@ -40,6 +40,7 @@
 #include "fininterface/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
+#include "view/serveritems.h"
 #include "frames/cmainframe.h"
 #include "frames/cqorfm.h"
 #include "frames/csplashtimerwnd.h"
@@ -145,6 +146,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
     InstallObjectPropsDlg(main);
+    qor::view::InstallReportViewer();
     InstallPasteSpecialDlg(main);
     // The data-interface program of the view, its file links our hyperlinks.
     CDataIfaceDlg::SetFileLinkFactory(

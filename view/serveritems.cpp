@@ -1,12 +1,15 @@
 #include "view/serveritems.h"
 
+#include <QDir>
 #include <QMimeData>
+#include <QTemporaryFile>
 #include <algorithm>
 
 #include "charts/itemformats.h"
 #include "charts/objectdata.h"
 #include "engine/creporthandle.h"
 #include "engine/textutil.h"
+#include "engine/workfiles.h"
 #include "view/cqorsview.h"
 
 namespace qor::view {
@@ -40,6 +43,34 @@ QImage RenderCellRange(const CQorsDoc& doc, int left, int top, int right, int bo
     req.refreshItem = [mutableDoc](CComItem* item) { mutableDoc->RefreshChartPicture(item); };
     PaintSheet(painter, req);
     return image;
+}
+
+QImage ReportObjectPicture(const QByteArray& bytes) {
+    // One level deep: a report that links to itself, or to one that links
+    // back, would otherwise open without end.
+    static int depth = 0;
+    if (depth > 0 || bytes.isEmpty()) return {};
+    ++depth;
+    QImage image;
+    {
+        QDir().mkpath(qor::WorkFolder());
+        QTemporaryFile file(qor::WorkFolder() + QStringLiteral("/embedded-XXXXXX.rep"));
+        if (file.open() && file.write(bytes) == bytes.size() && file.flush()) {
+            file.close();
+            CQorsDoc doc;
+            if (doc.OnOpenDocument(file.fileName())) {
+                image = COlesvrItem(&doc).Render();
+                doc.OnCloseDocument();
+            }
+        }
+    }
+    --depth;
+    return image;
+}
+
+void InstallReportViewer() {
+    qor::items::RegisterObjectViewer(QString::fromLatin1(qor::items::kReportObjectClass),
+                                     &ReportObjectPicture);
 }
 
 QString MakeLinkName(int page, int left, int top, int right, int bottom) {

@@ -27,6 +27,14 @@ inline constexpr int kMaxRangePicture = 8192;
 QImage RenderCellRange(const CQorsDoc& doc, int left, int top, int right, int bottom,
                        float scale = kDefaultViewScale);
 
+// Registers the viewer of our own report class: an embedded or linked
+// report shows its first block (A1:E10) as it is drawn now. A report drawn
+// inside another report's drawing shows the picture it has.
+void InstallReportViewer();
+// The picture of a report's bytes as that viewer draws it; null when the
+// bytes do not open as a report.
+QImage ReportObjectPicture(const QByteArray& bytes);
+
 // "Page<n>!<range>": the page and the range as FormatAreaRef writes it.
 QString MakeLinkName(int page, int left, int top, int right, int bottom);
 // Reads a link name from outside; false, outputs untouched, without a

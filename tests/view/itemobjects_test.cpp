@@ -517,3 +517,42 @@ TEST_F(ItemObjects, ItemsFollowANarrowerSheet) {
     EXPECT_EQ(item->GetRect().right, doc.m_nSheetWidth);
     EXPECT_EQ(item->GetRect().width(), 60);
 }
+
+TEST_F(ItemObjects, ReportObjectsShowTheirCellsAsTheyAreNow) {
+    qor::view::InstallReportViewer();
+    const QString path = dir + QStringLiteral("/source.rep");
+    ASSERT_TRUE(doc.EnterDataState());
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    const QImage before = qor::view::ReportObjectPicture(qortest::fileBytes(path));
+    ASSERT_FALSE(before.isNull());
+    EXPECT_EQ(before.size(), COlesvrItem(&doc).Render().size());
+
+    CQorsDoc other;
+    ASSERT_TRUE(other.OnNewDocument());
+    CQorsDoc::NewObject o;
+    o.link = true;
+    o.name = path;
+    o.classId = fmt(qor::items::kReportObjectClass);
+    ASSERT_TRUE(other.InsertObject(o, QPoint(10, 10)));
+    COleItem* linked = objectAt(other, 0);
+    const QByteArray shown = linked->GetClient().presentation;
+    EXPECT_EQ(QImage::fromData(shown), before.convertToFormat(QImage::fromData(shown).format()));
+
+    // The file changes: the refreshed link shows the new cells.
+    ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue::ofNumber(88888), 1, 1, 0), 0);
+    doc.SetModifiedFlag();
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_TRUE(other.RefreshLinkedObject(linked));
+    EXPECT_NE(linked->GetClient().presentation, shown);
+
+    // Bytes that are no report draw nothing; the object keeps its picture.
+    messages.clear();
+    EXPECT_TRUE(qor::view::ReportObjectPicture("not a report").isNull());
+    const QByteArray kept = linked->GetClient().presentation;
+    writeFile(dir, QStringLiteral("source.rep"), "not a report");
+    other.RefreshLinkedObject(linked);
+    EXPECT_EQ(linked->GetClient().presentation, kept);
+    qor::items::RegisterObjectViewer(fmt(qor::items::kReportObjectClass), nullptr);
+    other.OnCloseDocument();
+    doc.SetModifiedFlag(false);
+}
