@@ -552,7 +552,10 @@ bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
         if (!QFileInfo(path).isFile()) return fail(QStringLiteral("链接的文件 %1 不存在").arg(path));
     } else {
         if (o->GetObjectData().isEmpty()) return fail(QStringLiteral("对象没有内容"));
-        const QString suffix = QMimeDatabase().mimeTypeForName(c.classId).preferredSuffix();
+        // Our own reports open as reports, whatever the desktop's types say.
+        const QString suffix = c.classId == QLatin1String(qor::items::kReportObjectClass)
+                                   ? QStringLiteral("rep")
+                                   : QMimeDatabase().mimeTypeForName(c.classId).preferredSuffix();
         QDir().mkpath(qor::WorkFolder());
         path = QStringLiteral("%1/object-%2-%3%4")
                    .arg(qor::WorkFolder())

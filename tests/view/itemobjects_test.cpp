@@ -391,6 +391,18 @@ TEST_F(ItemObjects, CopiedCellsOfferPictureReportAndLink) {
     COleItem* embedded = objectAt(doc, 1);
     ASSERT_TRUE(embedded);
     EXPECT_EQ(embedded->GetObjectData(), qortest::fileBytes(path));
+    // It opens as a report in the desktop's program.
+    QString opened;
+    qor::UiServices hooks = qor::uiServices();
+    hooks.openInDesktop = [&opened](const QString& file) {
+        opened = file;
+        return true;
+    };
+    const qor::UiServices before = qor::installUiServices(hooks);
+    EXPECT_TRUE(doc.OpenObject(embedded));
+    qor::installUiServices(before);
+    EXPECT_TRUE(opened.endsWith(QLatin1String(".rep")));
+    EXPECT_EQ(qortest::fileBytes(opened), qortest::fileBytes(path));
 
     // With unsaved changes the report is not offered to embed.
     doc.SetModifiedFlag();
