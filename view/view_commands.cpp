@@ -201,7 +201,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectProperties:
             if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
             if (!dynamic_cast<CGraphItem*>(m_pSelection))
-                return off(QStringLiteral("嵌入对象的属性尚未提供"));
+                return off(QStringLiteral("该对象没有可设置的属性"));
             return ViewDialogs()->Provides(kDlgObjectProp) ? on() : off(dc::ReasonNoDialog());
         case kCmdObjectPreview:
         case kCmdObjectPrint:
