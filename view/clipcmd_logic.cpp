@@ -96,8 +96,11 @@ QString fmt(const char* name) { return QString::fromLatin1(name); }
 QByteArray pictureBytes(const QMimeData* data, QString* suffix) {
     const QString png = QStringLiteral("image/png");
     if (data->hasFormat(png)) {
-        *suffix = QStringLiteral("png");
-        return data->data(png);
+        const QByteArray bytes = data->data(png);
+        if (bytes.size() <= qor::items::kMaxObjectBytes && !QImage::fromData(bytes, "PNG").isNull()) {
+            *suffix = QStringLiteral("png");
+            return bytes;
+        }
     }
     for (const QString& f : data->formats()) {
         if (!f.startsWith(QLatin1String("image/"))) continue;
@@ -111,6 +114,13 @@ QByteArray pictureBytes(const QMimeData* data, QString* suffix) {
         return qor::items::PngBytes(qvariant_cast<QImage>(data->imageData()));
     }
     return {};
+}
+
+bool hasPictureFormat(const QMimeData* data) {
+    if (data->hasImage()) return true;
+    for (const QString& f : data->formats())
+        if (f.startsWith(QLatin1String("image/"))) return true;
+    return false;
 }
 
 QStringList localFiles(const QMimeData* data) {
@@ -143,8 +153,9 @@ PasteKind PasteKindOf(const QMimeData* data, bool link) {
     if (data->hasText() && !data->hasUrls()) return PasteKind::Cells;
     if (data->hasFormat(fmt(qor::items::kEmbedSourceFormat))) return PasteKind::Report;
     if (!localFiles(data).isEmpty()) return PasteKind::Files;
-    QString suffix;
-    if (!pictureBytes(data, &suffix).isEmpty()) return PasteKind::Picture;
+    // Only the offer is looked at here (the enable rule asks often); the
+    // paste reads and checks the picture.
+    if (hasPictureFormat(data)) return PasteKind::Picture;
     if (data->hasText()) return PasteKind::Cells;
     return PasteKind::None;
 }
@@ -194,6 +205,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
             CQorsDoc::NewObject o;
             QString suffix;
             o.bytes = pictureBytes(data, &suffix);
+            if (o.bytes.isEmpty()) return 1;
             o.name = QStringLiteral("图片.") + suffix;
             item = ctx.doc->InsertObject(o, place, &error);
             break;

@@ -323,6 +323,15 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     EXPECT_EQ(doc.GetComItemCount(), 0);
     EXPECT_EQ(messages, QStringList{LoadErrorText(kMsgPasteFailed)});
 
+    // "image/png" that is no picture: nothing added.
+    auto* fake = new QMimeData;
+    fake->setData(QStringLiteral("image/png"), QByteArray("\x89PNG not really"));
+    clip.SetData(fake);
+    messages.clear();
+    EXPECT_EQ(EditPaste(ctx), 1);
+    EXPECT_EQ(doc.GetComItemCount(), 0);
+    messages.clear();
+
     // A picture from another program becomes an embedded PNG.
     const QString png = writePng(dir);
     auto* picture = new QMimeData;
