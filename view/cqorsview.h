@@ -159,6 +159,10 @@ public:
     // (10 to 500 %), and for a link its file updated now or opened.
     void OnObjectItemProperties();
 
+    // The selected item's tracker cursor at a client point below and right
+    // of the headers; false (cursor untouched) elsewhere.
+    bool SetItemCursor(QPoint client);
+
     // ---- items dragged out and dropped in
     // Runs a drag of the item's data and returns what the target did; the
     // default runs QDrag::exec where the platform has drag and drop (tests

@@ -169,7 +169,9 @@ void CQorsView::hover(QPoint p) {
     m_ptHover = p;
     const Hover h = HoverTarget(m_geo, p, m_nPaneCol == 0, m_nPaneRow == 0);
     m_nHitCode = h.target;
-    setCursor(cursorShape(h.cursor));
+    // Over the selected item its tracker shows how a press would size or
+    // move it.
+    if (!SetItemCursor(p)) setCursor(cursorShape(h.cursor));
 }
 
 void CQorsView::mousePressEvent(QMouseEvent* event) {

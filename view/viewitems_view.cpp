@@ -150,6 +150,15 @@ bool CQorsView::PressItem(QPoint client, bool right) {
     return true;
 }
 
+bool CQorsView::SetItemCursor(QPoint client) {
+    if (!m_pDoc || !m_pSelection || client.x() <= m_nHeaderWidth || client.y() <= m_nHeaderHeight)
+        return false;
+    const ViewForItems view(*this);
+    qor::items::ItemTracker setup;
+    m_pSelection->SetupTracker(&setup, &view, nullptr);
+    return CRectTrackerEx(setup, this).SetCursor(this, client);
+}
+
 void CQorsView::OnBringToFront() {
     if (m_pDoc && qor::view::BringToFront(*m_pDoc, m_pSelection)) update();
 }

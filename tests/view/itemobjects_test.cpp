@@ -577,3 +577,20 @@ TEST_F(ItemObjects, ReportObjectsShowTheirCellsAsTheyAreNow) {
     other.OnCloseDocument();
     doc.SetModifiedFlag(false);
 }
+
+TEST_F(ItemObjects, TrackerCursorOverTheSelectedItem) {
+    auto item = std::make_shared<CGraphItem>();
+    item->SetRect({100, 100, 200, 160});
+    doc.AddComItem(item);
+    Rect client = item->GetRect();
+    view->DocToClient(client);
+    const QPoint middle((client.left + client.right) / 2, (client.top + client.bottom) / 2);
+    EXPECT_FALSE(view->SetItemCursor(middle));  // nothing selected
+    view->SetSelection(item.get());
+    ASSERT_TRUE(view->SetItemCursor(middle));
+    EXPECT_EQ(view->cursor().shape(), Qt::SizeAllCursor);
+    ASSERT_TRUE(view->SetItemCursor({client.right - 1, client.bottom - 1}));
+    EXPECT_EQ(view->cursor().shape(), Qt::SizeFDiagCursor);
+    EXPECT_FALSE(view->SetItemCursor({client.right + 40, client.bottom + 40}));
+    EXPECT_FALSE(view->SetItemCursor({2, middle.y()}));  // over the row header
+}
