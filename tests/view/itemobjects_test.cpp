@@ -594,3 +594,32 @@ TEST_F(ItemObjects, TrackerCursorOverTheSelectedItem) {
     EXPECT_FALSE(view->SetItemCursor({client.right + 40, client.bottom + 40}));
     EXPECT_FALSE(view->SetItemCursor({2, middle.y()}));  // over the row header
 }
+
+TEST_F(ItemObjects, DoubleClickOpensObjectsOfThePageShown) {
+    const QString png = writePng(dir);
+    std::shared_ptr<CComItem> format = doc.InsertObjectFromFile(png, QPoint(40, 40), false, false);
+    ASSERT_TRUE(format);
+    ASSERT_EQ(format->GetPage(), 0u);  // made in format state
+    ASSERT_TRUE(doc.EnterDataState());
+    std::shared_ptr<CComItem> own = doc.InsertObjectFromFile(png, QPoint(300, 40), false, false);
+    ASSERT_TRUE(own);
+    ASSERT_NE(own->GetPage(), 0u);
+
+    QStringList opened;
+    qor::UiServices hooks = qor::uiServices();
+    hooks.openInDesktop = [&opened](const QString& file) {
+        opened << file;
+        return true;
+    };
+    const qor::UiServices before = qor::installUiServices(hooks);
+    auto clickOn = [this](const CComItem& item) {
+        Rect r = item.GetRect();
+        view->DocToClient(r);
+        view->OnLButtonDblClk({r.left + 3, r.top + 3});
+    };
+    clickOn(*format);  // belongs to the format: not while a page is shown
+    EXPECT_TRUE(opened.isEmpty());
+    clickOn(*own);
+    EXPECT_EQ(opened.size(), 1);
+    qor::installUiServices(before);
+}
