@@ -379,7 +379,8 @@ std::shared_ptr<CComItem> CQorsDoc::InsertObject(const NewObject& o, QPoint at, 
     };
     if (!m_pReport) return fail(QStringLiteral("没有打开的报表"));
     if (o.bytes.size() > qor::items::kMaxObjectBytes)
-        return fail(QStringLiteral("对象太大（最多 %1 MB）").arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
+        return fail(QStringLiteral("对象太大（最多 %1 MB）")
+                        .arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
     if (!o.link && o.bytes.isEmpty()) return fail(QStringLiteral("对象没有内容"));
     QImage picture;
     if (!o.picture.isEmpty() && !o.icon) picture = QImage::fromData(o.picture);
@@ -467,11 +468,13 @@ QByteArray CQorsDoc::SaveEmbeddingCopy(QString* error) const {
     };
     // The report as its file holds it: changes not yet saved are not part
     // of a copy another report embeds.
-    if (!m_pReport || m_strPathName.isEmpty()) return fail(QStringLiteral("the report is not saved"));
+    if (!m_pReport || m_strPathName.isEmpty())
+        return fail(QStringLiteral("the report is not saved"));
     if (m_bModified) return fail(QStringLiteral("the report has unsaved changes"));
     QFile file(m_strPathName);
     if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
-    if (file.size() > qor::items::kMaxObjectBytes) return fail(QStringLiteral("the report is too large"));
+    if (file.size() > qor::items::kMaxObjectBytes)
+        return fail(QStringLiteral("the report is too large"));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || bytes.isEmpty()) return fail(file.errorString());
     return bytes;

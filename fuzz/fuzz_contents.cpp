@@ -4,12 +4,11 @@
 // A list that reads must write out and read back to the same bytes.
 
 #include <QByteArray>
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <cstdlib>
-
-#include <QPoint>
-#include <QSize>
 
 #include "charts/coleitem.h"
 #include "charts/contentsstream.h"

@@ -97,7 +97,8 @@ QByteArray pictureBytes(const QMimeData* data, QString* suffix) {
     const QString png = QStringLiteral("image/png");
     if (data->hasFormat(png)) {
         const QByteArray bytes = data->data(png);
-        if (bytes.size() <= qor::items::kMaxObjectBytes && !QImage::fromData(bytes, "PNG").isNull()) {
+        if (bytes.size() <= qor::items::kMaxObjectBytes &&
+            !QImage::fromData(bytes, "PNG").isNull()) {
             *suffix = QStringLiteral("png");
             return bytes;
         }
@@ -105,7 +106,8 @@ QByteArray pictureBytes(const QMimeData* data, QString* suffix) {
     for (const QString& f : data->formats()) {
         if (!f.startsWith(QLatin1String("image/"))) continue;
         const QByteArray bytes = data->data(f);
-        if (bytes.size() > qor::items::kMaxObjectBytes || QImage::fromData(bytes).isNull()) continue;
+        if (bytes.size() > qor::items::kMaxObjectBytes || QImage::fromData(bytes).isNull())
+            continue;
         *suffix = f.mid(6);
         return bytes;
     }
@@ -143,7 +145,8 @@ PasteKind PasteKindOf(const QMimeData* data, bool link) {
     if (link) {
         QString path, name;
         if (data->hasFormat(fmt(qor::items::kLinkSourceFormat)) &&
-            qor::items::ReadLinkSource(data->data(fmt(qor::items::kLinkSourceFormat)), &path, &name))
+            qor::items::ReadLinkSource(data->data(fmt(qor::items::kLinkSourceFormat)), &path,
+                                       &name))
             return PasteKind::ReportLink;
         return localFiles(data).isEmpty() ? PasteKind::None : PasteKind::Files;
     }

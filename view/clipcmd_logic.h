@@ -97,8 +97,7 @@ PasteKind PasteKindOf(const QMimeData* data, bool link);
 // an item where new items start, cells at the selection). dropped: an
 // object takes the page on screen rather than its own. 0, or 1 with
 // nothing added; the pasted item becomes the selection.
-int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint* at,
-                bool dropped);
+int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint* at, bool dropped);
 
 // ---- paste special
 

@@ -79,8 +79,7 @@ QString MakeLinkName(int page, int left, int top, int right, int bottom) {
     return QStringLiteral("Page%1!%2").arg(page).arg(range);
 }
 
-bool ParseLinkName(const QString& name, int* page, int* left, int* top, int* right,
-                   int* bottom) {
+bool ParseLinkName(const QString& name, int* page, int* left, int* top, int* right, int* bottom) {
     const int bang = name.indexOf(u'!');
     if (bang < 0) return false;
     // The page number follows "Page" before the first "!", the range
@@ -89,7 +88,8 @@ bool ParseLinkName(const QString& name, int* page, int* left, int* top, int* rig
     if (!head.startsWith(QLatin1String("Page"), Qt::CaseInsensitive)) return false;
     const QString digits = head.mid(4);
     if (digits.isEmpty() || digits.size() > 9 ||
-        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
+        !std::all_of(digits.begin(), digits.end(),
+                     [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
         return false;
     const int n = digits.toInt();
     if (n < 1) return false;
@@ -163,7 +163,8 @@ void COlesvrItem::AddClipboardFormats(QMimeData* data) const {
         if (!png.isEmpty()) data->setData(QStringLiteral("image/png"), png);
     }
     const QByteArray report = m_doc->SaveEmbeddingCopy();
-    if (!report.isEmpty()) data->setData(QString::fromLatin1(qor::items::kEmbedSourceFormat), report);
+    if (!report.isEmpty())
+        data->setData(QString::fromLatin1(qor::items::kEmbedSourceFormat), report);
     data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),
                   qor::items::ObjectDescriptor(GetExtent()));
 }

@@ -15,7 +15,6 @@
 #include "charts/cgraphitem.h"
 #include "charts/coleitem.h"
 #include "document/cmd_dialogs.h"
-#include "view/chartcmd_logic.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
@@ -24,6 +23,7 @@
 #include "exchange/chtmlexporter.h"
 #include "exchange/ownxml_export.h"
 #include "platform/uiservices.h"
+#include "view/chartcmd_logic.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
@@ -141,7 +141,8 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectVerbs:
             // The object's verbs: open it (a link: its source file).
             if (!open) return off(dc::ReasonNoReport());
-            if (!dynamic_cast<COleItem*>(m_pSelection)) return off(QStringLiteral("没有选中的对象"));
+            if (!dynamic_cast<COleItem*>(m_pSelection))
+                return off(QStringLiteral("没有选中的对象"));
             return on();
         case kCmdInsertObject:
             if (!open) return off(dc::ReasonNoReport());

@@ -57,7 +57,8 @@ Qt::DropAction actionFor(int effect) {
 }  // namespace
 
 QImage CQorsView::DrawCellRange(int left, int top, int right, int bottom) const {
-    return m_pDoc ? qor::view::RenderCellRange(*m_pDoc, left, top, right, bottom, m_fScale) : QImage();
+    return m_pDoc ? qor::view::RenderCellRange(*m_pDoc, left, top, right, bottom, m_fScale)
+                  : QImage();
 }
 
 CQorsView::DragRunner CQorsView::SetDragRunner(DragRunner runner) {
@@ -76,12 +77,10 @@ bool CQorsView::StartItemDrag(CComItem* item, QPoint client) {
     const QSize size(std::abs(r.width()), std::abs(r.height()));
     // The target learns the size and where the item was grabbed.
     data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),
-                  qor::items::ObjectDescriptor(
-                      qor::items::PixelsToHimetric(size),
-                      [&] {
-                          const QSize o = qor::items::PixelsToHimetric(QSize(offset.x(), offset.y()));
-                          return QPoint(o.width(), o.height());
-                      }()));
+                  qor::items::ObjectDescriptor(qor::items::PixelsToHimetric(size), [&] {
+                      const QSize o = qor::items::PixelsToHimetric(QSize(offset.x(), offset.y()));
+                      return QPoint(o.width(), o.height());
+                  }()));
     QDrag drag(this);
     drag.setMimeData(data.release());
     drag.setHotSpot(offset);
@@ -152,7 +151,8 @@ bool CQorsView::DropData(const QMimeData* data, QPoint client, int effect) {
     qor::clip::ClipContext ctx = qor::clip::ViewClipContext(*this);
     ctx.selection = nullptr;
     bool done = false;
-    if (effect & qor::view::kDropLink) done = qor::clip::DoPasteItem(ctx, true, data, &corner, true) == 0;
+    if (effect & qor::view::kDropLink)
+        done = qor::clip::DoPasteItem(ctx, true, data, &corner, true) == 0;
     if (!done) done = qor::clip::DoPasteItem(ctx, false, data, &corner, true) == 0;
     if (done) ClampItemsToSheet();
     update();
@@ -215,8 +215,8 @@ void CQorsView::dropEvent(QDropEvent* event) {
     if (m_dropRect) update();
     m_dropRect.reset();
     const QPoint client = event->position().toPoint();
-    int effect = effectForData(DropEffectAt(client, event->modifiers() & Qt::ControlModifier, nullptr),
-                               event->mimeData());
+    int effect = effectForData(
+        DropEffectAt(client, event->modifiers() & Qt::ControlModifier, nullptr), event->mimeData());
     if (event->dropAction() == Qt::LinkAction) effect |= qor::view::kDropLink;
     if (DropData(event->mimeData(), client, effect)) {
         event->setDropAction(actionFor(effect & ~qor::view::kDropLink));

@@ -4,9 +4,9 @@
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QFile>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
@@ -15,9 +15,9 @@
 #include "charts/coleitem.h"
 #include "charts/itemformats.h"
 #include "charts/ui/cobjectpropsdlg.h"
-#include "view/objectprops_logic.h"
 #include "frame_fixture.h"
 #include "tests/common/testsupport.h"
+#include "view/objectprops_logic.h"
 
 using frametest::FrameFixture;
 

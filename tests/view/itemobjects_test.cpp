@@ -150,7 +150,8 @@ TEST(ObjectPayloads, HostileLengthsAreRefused) {
          {QByteArray(), QByteArray("\x01\x00", 2), good.left(good.size() - 1), good + "x", longer,
           huge, qor::items::WriteOlePayload(QByteArray(), "DATA")}) {
         error.clear();
-        EXPECT_FALSE(qor::items::ReadOlePayload(bad, &record, &bytes, &error)) << bad.toHex().data();
+        EXPECT_FALSE(qor::items::ReadOlePayload(bad, &record, &bytes, &error))
+            << bad.toHex().data();
         EXPECT_FALSE(error.isEmpty());
     }
     EXPECT_EQ(record, "RECORD");  // outputs untouched by a refusal
@@ -317,7 +318,9 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     ClipContext ctx = context(doc, &clip);
     // A damaged object: told, nothing added.
     auto* damaged = new QMimeData;
-    damaged->setData(fmt(kOleFormatName), QByteArray("\xFF\xFF\xFF\x7F" "abc", 7));
+    damaged->setData(fmt(kOleFormatName), QByteArray("\xFF\xFF\xFF\x7F"
+                                                     "abc",
+                                                     7));
     clip.SetData(damaged);
     EXPECT_EQ(EditPaste(ctx), 1);
     EXPECT_EQ(doc.GetComItemCount(), 0);
@@ -501,7 +504,7 @@ TEST_F(ItemObjects, DropAutoScrollIsPaced) {
     const qint64 t = QDateTime::currentMSecsSinceEpoch() + 1000;
     EXPECT_TRUE(view->AutoScrollForDrop(bottomBand, t));
     EXPECT_EQ(view->m_nFirstRow, firstRow + 1);
-    EXPECT_FALSE(view->AutoScrollForDrop(bottomBand, t + 50));  // within 100 ms
+    EXPECT_FALSE(view->AutoScrollForDrop(bottomBand, t + 50));      // within 100 ms
     EXPECT_TRUE(view->AutoScrollForDrop(QPoint(300, 2), t + 100));  // over the column header
     EXPECT_EQ(view->m_nFirstRow, firstRow);
     EXPECT_FALSE(view->AutoScrollForDrop(QPoint(300, 200), t + 300));  // in the middle
