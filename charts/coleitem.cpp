@@ -1,8 +1,14 @@
 #include "charts/coleitem.h"
 
+#include <QMimeData>
 #include <QPainter>
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 
+#include "charts/contentsstream.h"
+#include "charts/itemformats.h"
+#include "charts/objectdata.h"
 #include "engine/reportlayout.h"
 
 using qor::items::OleClientRecord;
@@ -188,4 +194,39 @@ void COleItem::SetupTracker(qor::items::ItemTracker* tracker, const qor::items::
     if (m_state == OleClientRecord::kOpen || m_state == OleClientRecord::kActiveUI)
         tracker->style |= qor::items::kTrackHatchInside;
     if (trueRect) *trueRect = tracker->rect;
+}
+
+QMimeData* COleItem::CreateClipboardData() {
+    const QByteArray record = qor::items::WriteItemObject(*this);
+    if (record.isEmpty()) return nullptr;
+    auto data = std::make_unique<QMimeData>();
+    data->setData(QString::fromLatin1(qor::items::kOleFormatName),
+                  qor::items::WriteOlePayload(record, m_data));
+    const QString png = QStringLiteral("image/png");
+    // Other programs read the object by its own class; the picture follows
+    // unless the object is a PNG itself.
+    if (m_client.itemType != OleClientRecord::kLink && !m_data.isEmpty() &&
+        !m_client.classId.isEmpty() && !m_client.classId.startsWith(QLatin1String("text/")))
+        data->setData(m_client.classId, m_data);
+    if (!m_client.presentation.isEmpty() && !data->hasFormat(png))
+        data->setData(png, m_client.presentation);
+    const Rect r = GetRect();
+    const QSize size(std::abs(r.width()), std::abs(r.height()));
+    data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),
+                  qor::items::ObjectDescriptor(qor::items::PixelsToHimetric(size)));
+    return data.release();
+}
+
+std::shared_ptr<COleItem> COleItem::FromClipboardData(const QByteArray& payload, QString* error) {
+    QByteArray record, bytes;
+    if (!qor::items::ReadOlePayload(payload, &record, &bytes, error)) return nullptr;
+    std::shared_ptr<CComItem> item = qor::items::ReadItemObject(record, error);
+    auto object = std::dynamic_pointer_cast<COleItem>(item);
+    if (!object) {
+        if (item && error) *error = QStringLiteral("the data hold no object");
+        return nullptr;
+    }
+    if (object->m_client.itemType == OleClientRecord::kLink) bytes.clear();
+    object->m_data = bytes;
+    return object;
 }

@@ -75,6 +75,14 @@ public:
     void Draw(QPainter* painter, const qor::items::Rect& rect) override;
     void SetupTracker(qor::items::ItemTracker* tracker, const qor::items::IItemView* view,
                       qor::items::Rect* trueRect) override;
+    // "OLE QOR Data" (the record with the object's bytes inside), the
+    // object's own format (its class with its bytes, an embedded object
+    // only), its picture as image/png and the object descriptor, in that
+    // order; null when the record cannot be written.
+    QMimeData* CreateClipboardData() override;
+    // The object of an "OLE QOR Data" payload, with its bytes; null with
+    // *error for anything but exactly one object item.
+    static std::shared_ptr<COleItem> FromClipboardData(const QByteArray& payload, QString* error);
     bool HitTest(int x, int y, uint32_t page, const qor::items::IItemView* view) override {
         return hitTestOnPage(x, y, page, view);
     }

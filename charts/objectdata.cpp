@@ -3,9 +3,12 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPainter>
+
+#include "engine/reportlayout.h"
 
 namespace qor::items {
 
@@ -14,7 +17,38 @@ QString ObjectClassOf(const QByteArray& bytes, const QString& fileName) {
     return byName.isValid() ? byName.name() : QStringLiteral("application/octet-stream");
 }
 
-QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon) {
+namespace {
+QHash<QString, ObjectViewer>& viewers() {
+    static QHash<QString, ObjectViewer> registry;
+    return registry;
+}
+}  // namespace
+
+void RegisterObjectViewer(const QString& classId, ObjectViewer viewer) {
+    if (viewer)
+        viewers().insert(classId, std::move(viewer));
+    else
+        viewers().remove(classId);
+}
+
+bool HasObjectViewer(const QString& classId) { return viewers().contains(classId); }
+
+QImage ViewerPicture(const QString& classId, const QByteArray& bytes) {
+    const auto it = viewers().constFind(classId);
+    if (classId.isEmpty() || it == viewers().constEnd()) return {};
+    QImage image = (*it)(bytes);
+    if (image.width() > kMaxObjectPicture || image.height() > kMaxObjectPicture)
+        image = image.scaled(kMaxObjectPicture, kMaxObjectPicture, Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
+    return image;
+}
+
+QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon,
+                     const QString& classId) {
+    if (!icon) {
+        const QImage drawn = ViewerPicture(classId, bytes);
+        if (!drawn.isNull()) return drawn;
+    }
     if (!icon) {
         QBuffer buffer;
         buffer.setData(bytes);
@@ -55,6 +89,50 @@ QByteArray PngBytes(const QImage& image) {
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
     return png;
+}
+
+QByteArray WriteOlePayload(const QByteArray& itemObject, const QByteArray& objectBytes) {
+    QByteArray out;
+    qor::ByteWriter w(out);
+    w.u32(uint32_t(itemObject.size()));
+    w.bytes(itemObject);
+    w.u32(uint32_t(objectBytes.size()));
+    w.bytes(objectBytes);
+    return out;
+}
+
+bool ReadOlePayload(const QByteArray& payload, QByteArray* itemObject, QByteArray* objectBytes,
+                    QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    qor::ByteReader in(payload);
+    const uint32_t recordSize = in.u32();
+    if (!in.ok() || recordSize == 0 || !in.need(recordSize))
+        return fail(QStringLiteral("object record length does not match the data"));
+    const QByteArray record = in.bytes(recordSize);
+    const uint32_t dataSize = in.u32();
+    if (!in.ok() || dataSize > uint64_t(kMaxObjectBytes) || dataSize != in.remaining())
+        return fail(QStringLiteral("object data length does not match the data"));
+    const QByteArray data = in.bytes(dataSize);
+    if (!in.ok()) return fail(QStringLiteral("object data cut short"));
+    *itemObject = record;
+    *objectBytes = data;
+    return true;
+}
+
+QByteArray WriteLinkSource(const QString& path, const QString& linkName) {
+    return (path + QLatin1Char('\n') + linkName).toUtf8();
+}
+
+bool ReadLinkSource(const QByteArray& bytes, QString* path, QString* linkName) {
+    if (bytes.isEmpty() || bytes.size() > kMaxLinkSourceBytes || bytes.contains('\0')) return false;
+    const QList<QByteArray> lines = bytes.split('\n');
+    if (lines.size() != 2 || lines[0].isEmpty() || lines[1].isEmpty()) return false;
+    *path = QString::fromUtf8(lines[0]);
+    *linkName = QString::fromUtf8(lines[1]);
+    return true;
 }
 
 }  // namespace qor::items

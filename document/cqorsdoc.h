@@ -444,6 +444,32 @@ public:
     // report file, a file too large or unreadable.
     std::shared_ptr<CComItem> InsertObjectFromFile(const QString& path, QPoint at, bool link,
                                                    bool icon, QString* error = nullptr);
+    // An object of bytes already in hand (a dropped or pasted picture, a
+    // copied report): embedded, or linked to the file `name`; shown as
+    // `picture` (PNG) when given, else as its bytes show. Null with
+    // *error, adding nothing, for no bytes or too many.
+    struct NewObject {
+        QByteArray bytes;
+        QString name;     // file name (the class and the placeholder come from it)
+        QString classId;  // empty: from the bytes and the name
+        QByteArray picture;
+        bool link = false;
+        bool icon = false;
+    };
+    std::shared_ptr<CComItem> InsertObject(const NewObject& object, QPoint at,
+                                           QString* error = nullptr);
+    // Adds the object of an "OLE QOR Data" payload with its bytes (a new
+    // embedding number here), at `at` when given, moved off an equal
+    // rectangle. Null with *error, adding nothing, for damaged bytes.
+    std::shared_ptr<CComItem> PasteObjectItem(const QByteArray& payload, const QPoint* at,
+                                              bool keepOwnPage, QString* error = nullptr);
+    // The page a pasted or dropped item gets: in format state its own page
+    // when that page exists here, else 0; in data state the current page,
+    // or with keepOwnPage its own page when that exists here.
+    uint32_t PastedItemPage(uint32_t page, bool keepOwnPage) const;
+    // The report's bytes as saved, for another report to embed; empty with
+    // *error while it has unsaved changes or no file.
+    QByteArray SaveEmbeddingCopy(QString* error = nullptr) const;
     // The object's primary verb: an embedded object opens as a copy in the
     // work folder, a linked one as its file, in the desktop's program;
     // changes saved there come back (ObjectFileChanged). False with *error
@@ -555,6 +581,7 @@ private:
     bool chartAreaInTable(const qor::items::ChartDesc& desc) const;
     // Embedded objects' bytes to and from their "Embedding n" storages.
     void writeObjectStorages();
+    uint32_t nextEmbeddingNumber() const;
     void readObjectStorages();
     int lastShownCol() const;
 

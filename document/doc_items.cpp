@@ -326,10 +326,7 @@ std::shared_ptr<CComItem> CQorsDoc::PasteChartItem(const QByteArray& record, con
     chart->SetChartDesc(desc);
     // The page comes from another report or program: kept only when it
     // exists here.
-    if (!m_pReport->IsFormatState())
-        chart->SetPage(uint32_t(std::max(0, int(m_nCurPage))));
-    else if (int(chart->GetPage()) > m_pReport->GetPageCount())
-        chart->SetPage(0);
+    chart->SetPage(PastedItemPage(chart->GetPage(), false));
     if (at) chart->SetPosition(*at);
     AddComItem(item);
     CascadeComItem(chart);
@@ -359,28 +356,65 @@ std::shared_ptr<CComItem> CQorsDoc::InsertObjectFromFile(const QString& path, QP
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("不能读取文件 %1：%2").arg(path, file.errorString()));
-    const QImage picture = qor::items::ObjectPicture(bytes, path, icon);
+    NewObject o;
+    o.bytes = bytes;
+    o.name = path;
+    o.link = link;
+    o.icon = icon;
+    return InsertObject(o, at, error);
+}
+
+uint32_t CQorsDoc::nextEmbeddingNumber() const {
+    uint32_t last = 0;
+    for (const std::shared_ptr<CComItem>& p : m_items)
+        if (const auto* o = dynamic_cast<const COleItem*>(p.get()))
+            last = std::max(last, o->GetClient().embedding);
+    return last + 1;
+}
+
+std::shared_ptr<CComItem> CQorsDoc::InsertObject(const NewObject& o, QPoint at, QString* error) {
+    auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
+        if (error) *error = why;
+        return nullptr;
+    };
+    if (!m_pReport) return fail(QStringLiteral("没有打开的报表"));
+    if (o.bytes.size() > qor::items::kMaxObjectBytes)
+        return fail(QStringLiteral("对象太大（最多 %1 MB）")
+                        .arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
+    if (!o.link && o.bytes.isEmpty()) return fail(QStringLiteral("对象没有内容"));
+    QImage picture;
+    if (!o.picture.isEmpty() && !o.icon) picture = QImage::fromData(o.picture);
+    if (picture.width() > qor::items::kMaxObjectPicture ||
+        picture.height() > qor::items::kMaxObjectPicture)
+        picture = picture.scaled(qor::items::kMaxObjectPicture, qor::items::kMaxObjectPicture,
+                                 Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (picture.isNull()) {
+        // A link without a picture of its own is shown as its file is now.
+        QByteArray bytes = o.bytes;
+        if (o.link && bytes.isEmpty()) {
+            QFile file(o.name);
+            if (file.open(QIODevice::ReadOnly) && file.size() <= qor::items::kMaxObjectBytes)
+                bytes = file.readAll();
+        }
+        picture = qor::items::ObjectPicture(bytes, o.name, o.icon, o.classId);
+    }
     qor::items::OleClientRecord client;
-    client.itemType = link ? qor::items::OleClientRecord::kLink : qor::items::OleClientRecord::kEmbedded;
-    client.drawAspect =
-        icon ? qor::items::OleClientRecord::kAspectIcon : qor::items::OleClientRecord::kAspectContent;
-    client.classId = qor::items::ObjectClassOf(bytes, path);
+    client.itemType =
+        o.link ? qor::items::OleClientRecord::kLink : qor::items::OleClientRecord::kEmbedded;
+    client.drawAspect = o.icon ? qor::items::OleClientRecord::kAspectIcon
+                               : qor::items::OleClientRecord::kAspectContent;
+    client.classId = o.classId.isEmpty() ? qor::items::ObjectClassOf(o.bytes, o.name) : o.classId;
     client.presentation = qor::items::PngBytes(picture);
     client.cachedExtent = qor::items::PixelsToHimetric(picture.size());
-    if (link) {
-        client.linkSource = QFileInfo(path).absoluteFilePath();
-    } else {
-        uint32_t last = 0;
-        for (const std::shared_ptr<CComItem>& p : m_items)
-            if (const auto* o = dynamic_cast<const COleItem*>(p.get()))
-                last = std::max(last, o->GetClient().embedding);
-        client.embedding = last + 1;
-    }
+    if (o.link)
+        client.linkSource = QFileInfo(o.name).absoluteFilePath();
+    else
+        client.embedding = nextEmbeddingNumber();
     std::shared_ptr<CComItem> item = CreateComItem(1);
     auto* object = dynamic_cast<COleItem*>(item.get());
     if (!object) return fail(QStringLiteral("不能创建对象"));
     object->SetClient(client);
-    if (!link) object->SetObjectData(bytes);
+    if (!o.link) object->SetObjectData(o.bytes);
     object->SetSizeFixed(true);
     object->SetPosition(at);
     object->SetSize(picture.width(), picture.height());
@@ -388,6 +422,62 @@ std::shared_ptr<CComItem> CQorsDoc::InsertObjectFromFile(const QString& path, QP
     SetModifiedFlag();
     UpdateAllViews(kHintItems);
     return item;
+}
+
+uint32_t CQorsDoc::PastedItemPage(uint32_t page, bool keepOwnPage) const {
+    if (!m_pReport) return 0;
+    const int count = m_pReport->GetPageCount();
+    // A page from another report or program counts only when it exists here.
+    const bool exists = page >= 1 && int64_t(page) <= count;
+    if (m_pReport->IsFormatState()) return exists ? page : 0;
+    if (keepOwnPage && exists) return page;
+    return uint32_t(std::max(0, int(m_nCurPage)));
+}
+
+std::shared_ptr<CComItem> CQorsDoc::PasteObjectItem(const QByteArray& payload, const QPoint* at,
+                                                    bool keepOwnPage, QString* error) {
+    auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
+        if (error) *error = why;
+        return nullptr;
+    };
+    if (!m_pReport) return fail(QStringLiteral("no report is open"));
+    std::shared_ptr<COleItem> object = COleItem::FromClipboardData(payload, error);
+    if (!object) return nullptr;
+    qor::items::OleClientRecord client = object->GetClient();
+    if (client.itemType != qor::items::OleClientRecord::kLink) {
+        if (object->GetObjectData().isEmpty() && client.presentation.isEmpty())
+            return fail(QStringLiteral("the object has neither bytes nor a picture"));
+        // Its bytes get a storage of their own here.
+        client.embedding = object->GetObjectData().isEmpty() ? 0 : nextEmbeddingNumber();
+    }
+    object->SetClient(client);
+    object->SetClientState(qor::items::OleClientRecord::kLoaded);
+    object->SetPage(PastedItemPage(object->GetPage(), keepOwnPage));
+    if (at) object->SetPosition(*at);
+    AddComItem(object);
+    CascadeComItem(object.get());
+    SetModifiedFlag();
+    UpdateAllViews(kHintItems);
+    return object;
+}
+
+QByteArray CQorsDoc::SaveEmbeddingCopy(QString* error) const {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return QByteArray();
+    };
+    // The report as its file holds it: changes not yet saved are not part
+    // of a copy another report embeds.
+    if (!m_pReport || m_strPathName.isEmpty())
+        return fail(QStringLiteral("the report is not saved"));
+    if (m_bModified) return fail(QStringLiteral("the report has unsaved changes"));
+    QFile file(m_strPathName);
+    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
+    if (file.size() > qor::items::kMaxObjectBytes)
+        return fail(QStringLiteral("the report is too large"));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError || bytes.isEmpty()) return fail(file.errorString());
+    return bytes;
 }
 
 void CQorsDoc::writeObjectStorages() {
@@ -436,7 +526,14 @@ namespace {
 void showObjectBytes(COleItem* o, const QByteArray& bytes, const QString& fileName) {
     qor::items::OleClientRecord client = o->GetClient();
     const bool icon = client.drawAspect == qor::items::OleClientRecord::kAspectIcon;
-    const QImage picture = qor::items::ObjectPicture(bytes, fileName, icon);
+    // A report is drawn by its viewer; where none is registered, or the
+    // bytes do not open, it keeps the picture of its range it has rather
+    // than a placeholder.
+    QImage picture = icon ? QImage() : qor::items::ViewerPicture(client.classId, bytes);
+    if (picture.isNull() && client.classId == QLatin1String(qor::items::kReportObjectClass) &&
+        !client.presentation.isEmpty())
+        return;
+    if (picture.isNull()) picture = qor::items::ObjectPicture(bytes, fileName, icon);
     client.presentation = qor::items::PngBytes(picture);
     client.cachedExtent = qor::items::PixelsToHimetric(picture.size());
     o->SetClient(client);
@@ -458,7 +555,10 @@ bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
         if (!QFileInfo(path).isFile()) return fail(QStringLiteral("链接的文件 %1 不存在").arg(path));
     } else {
         if (o->GetObjectData().isEmpty()) return fail(QStringLiteral("对象没有内容"));
-        const QString suffix = QMimeDatabase().mimeTypeForName(c.classId).preferredSuffix();
+        // Our own reports open as reports, whatever the desktop's types say.
+        const QString suffix = c.classId == QLatin1String(qor::items::kReportObjectClass)
+                                   ? QStringLiteral("rep")
+                                   : QMimeDatabase().mimeTypeForName(c.classId).preferredSuffix();
         QDir().mkpath(qor::WorkFolder());
         path = QStringLiteral("%1/object-%2-%3%4")
                    .arg(qor::WorkFolder())

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "charts/ui/chartui.h"
+#include "charts/ui/cobjectpropsdlg.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/consol_docdialogs.h"
@@ -39,6 +40,7 @@
 #include "fininterface/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
+#include "view/serveritems.h"
 #include "frames/cmainframe.h"
 #include "frames/cqorfm.h"
 #include "frames/csplashtimerwnd.h"
@@ -143,6 +145,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallPivotDialog(main);
     InstallViewSettingsDialogs(main);
     InstallChartUi(main);
+    InstallObjectPropsDlg(main);
+    qor::view::InstallReportViewer();
     InstallPasteSpecialDlg(main);
     // The data-interface program of the view, its file links our hyperlinks.
     CDataIfaceDlg::SetFileLinkFactory(

@@ -18,6 +18,7 @@
 #include "charts/cgraphitem.h"
 #include "charts/coleitem.h"
 #include "charts/contentsstream.h"
+#include "charts/objectdata.h"
 #include "document/doc_others.h"
 #include "engine/creporthandle.h"
 #include "engine/reportlayout.h"
@@ -212,6 +213,8 @@ void contentsSeeds() {
     seed("fuzz_contents", "empty", WriteContents({}));
     seed("fuzz_contents", "three-items", WriteContents({base, chart, ole}));
     seed("fuzz_contents", "chart-object", WriteItemObject(*chart));
+    seed("fuzz_contents", "ole-payload", WriteOlePayload(WriteItemObject(*ole), "object bytes"));
+    seed("fuzz_contents", "link-source", WriteLinkSource("/srv/a.rep", "Page2!B2:D5"));
 }
 
 // ---- workbooks

@@ -1,19 +1,24 @@
 #include "view/clipcmd_logic.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMimeData>
+#include <QUrl>
 #include <memory>
 #include <optional>
 
 #include "charts/ccomitem.h"
 #include "charts/cgraphitem.h"
 #include "charts/coleitem.h"
+#include "charts/objectdata.h"
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
+#include "view/serveritems.h"
 
 namespace qor::clip {
 
@@ -49,6 +54,16 @@ public:
     bool Run(PasteSpecialMembers&) override { return false; }
 };
 
+// Other programs get the copied cells as a picture, the report to embed
+// and a link to the range.
+void addServedFormats(const ClipContext& ctx, QMimeData* data) {
+    const CellArea a = ctx.doc->GetSelectionArea();
+    const COleLinkItem link(ctx.doc, std::min(a.first.col, a.last.col),
+                            std::min(a.first.row, a.last.row), std::max(a.first.col, a.last.col),
+                            std::max(a.first.row, a.last.row));
+    link.AddClipboardFormats(data);
+}
+
 // Puts the selected cells, or the selected item, on the clipboard.
 bool copySelection(ClipContext& ctx) {
     if (ctx.selection) {
@@ -57,6 +72,7 @@ bool copySelection(ClipContext& ctx) {
     }
     auto data = std::make_unique<QMimeData>();
     if (!ctx.doc->CopyAreaToClipboard(data.get())) return false;
+    addServedFormats(ctx, data.get());
     return clipboardOf(ctx).SetData(data.release());
 }
 
@@ -74,34 +90,168 @@ bool pageShown(const CQorsDoc& doc) {
     return report && !report->IsFormatState() && report->GetCurPage() != 0;
 }
 
-// A chart from the clipboard: at the selection's top-left corner when no
-// item is selected.
-int pasteChart(ClipContext& ctx, const QMimeData* data) {
+QString fmt(const char* name) { return QString::fromLatin1(name); }
+
+// The first picture the data hold, as the bytes of an image file.
+QByteArray pictureBytes(const QMimeData* data, QString* suffix) {
+    const QString png = QStringLiteral("image/png");
+    if (data->hasFormat(png)) {
+        const QByteArray bytes = data->data(png);
+        if (bytes.size() <= qor::items::kMaxObjectBytes &&
+            !QImage::fromData(bytes, "PNG").isNull()) {
+            *suffix = QStringLiteral("png");
+            return bytes;
+        }
+    }
+    for (const QString& f : data->formats()) {
+        if (!f.startsWith(QLatin1String("image/"))) continue;
+        const QByteArray bytes = data->data(f);
+        if (bytes.size() > qor::items::kMaxObjectBytes || QImage::fromData(bytes).isNull())
+            continue;
+        *suffix = f.mid(6);
+        return bytes;
+    }
+    if (data->hasImage()) {
+        *suffix = QStringLiteral("png");
+        return qor::items::PngBytes(qvariant_cast<QImage>(data->imageData()));
+    }
+    return {};
+}
+
+bool hasPictureFormat(const QMimeData* data) {
+    if (data->hasImage()) return true;
+    for (const QString& f : data->formats())
+        if (f.startsWith(QLatin1String("image/"))) return true;
+    return false;
+}
+
+QStringList localFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) files << url.toLocalFile();
+    return files;
+}
+
+void selectPasted(ClipContext& ctx, const std::shared_ptr<CComItem>& item) {
+    if (ctx.selectItem) ctx.selectItem(item.get());
+    ctx.selection = item.get();
+}
+
+}  // namespace
+
+PasteKind PasteKindOf(const QMimeData* data, bool link) {
+    if (!data) return PasteKind::None;
+    if (link) {
+        QString path, name;
+        if (data->hasFormat(fmt(qor::items::kLinkSourceFormat)) &&
+            qor::items::ReadLinkSource(data->data(fmt(qor::items::kLinkSourceFormat)), &path,
+                                       &name))
+            return PasteKind::ReportLink;
+        return localFiles(data).isEmpty() ? PasteKind::None : PasteKind::Files;
+    }
+    if (data->hasFormat(nativeFormat())) return PasteKind::Cells;
+    if (data->hasFormat(fmt(kGraphFormatName))) return PasteKind::Chart;
+    if (data->hasFormat(fmt(kOleFormatName))) return PasteKind::Object;
+    if (data->hasText() && !data->hasUrls()) return PasteKind::Cells;
+    if (data->hasFormat(fmt(qor::items::kEmbedSourceFormat))) return PasteKind::Report;
+    if (!localFiles(data).isEmpty()) return PasteKind::Files;
+    // Only the offer is looked at here (the enable rule asks often); the
+    // paste reads and checks the picture.
+    if (hasPictureFormat(data)) return PasteKind::Picture;
+    if (data->hasText()) return PasteKind::Cells;
+    return PasteKind::None;
+}
+
+int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint* at,
+                bool dropped) {
+    if (!ctx.doc || !data) return 1;
+    QString error;
+    std::shared_ptr<CComItem> item;
+    // Objects without a place go where new objects start, moved off any
+    // object already there.
+    const QPoint place = at ? *at : ctx.newItemPoint;
+    switch (PasteKindOf(data, link)) {
+        case PasteKind::None:
+            return 1;
+        case PasteKind::Cells:
+            return ctx.doc->PasteFromClipboard(data);
+        case PasteKind::Chart:
+            item = ctx.doc->PasteChartItem(data->data(fmt(kGraphFormatName)), at, &error);
+            break;
+        case PasteKind::Object:
+            item = ctx.doc->PasteObjectItem(data->data(fmt(kOleFormatName)), at, !dropped, &error);
+            break;
+        case PasteKind::Report: {
+            CQorsDoc::NewObject o;
+            o.bytes = data->data(fmt(qor::items::kEmbedSourceFormat));
+            o.name = QStringLiteral("报表.rep");
+            o.classId = fmt(qor::items::kReportObjectClass);
+            QString suffix;
+            o.picture = pictureBytes(data, &suffix);
+            item = ctx.doc->InsertObject(o, place, &error);
+            break;
+        }
+        case PasteKind::ReportLink: {
+            CQorsDoc::NewObject o;
+            QString name;
+            qor::items::ReadLinkSource(data->data(fmt(qor::items::kLinkSourceFormat)), &o.name,
+                                       &name);
+            o.link = true;
+            o.classId = fmt(qor::items::kReportObjectClass);
+            QString suffix;
+            o.picture = pictureBytes(data, &suffix);
+            item = ctx.doc->InsertObject(o, place, &error);
+            break;
+        }
+        case PasteKind::Picture: {
+            CQorsDoc::NewObject o;
+            QString suffix;
+            o.bytes = pictureBytes(data, &suffix);
+            if (o.bytes.isEmpty()) return 1;
+            o.name = QStringLiteral("图片.") + suffix;
+            item = ctx.doc->InsertObject(o, place, &error);
+            break;
+        }
+        case PasteKind::Files: {
+            QStringList refused;
+            for (const QString& path : localFiles(data)) {
+                QString why;
+                std::shared_ptr<CComItem> made =
+                    ctx.doc->InsertObjectFromFile(path, place, link, false, &why);
+                if (made)
+                    item = made;
+                else
+                    refused << why;
+            }
+            if (!refused.isEmpty())
+                messageBox(refused.join(QLatin1Char('\n')), QString(), MsgButtons::Ok,
+                           MsgIcon::Warning);
+            if (!item) return 1;
+            break;
+        }
+    }
+    if (!item) {
+        TraceMessage(QStringLiteral("粘贴的数据已损坏：") + error);
+        return 1;
+    }
+    selectPasted(ctx, item);
+    ctx.doc->UpdateServerItems(nullptr, 0, true);
+    return 0;
+}
+
+namespace {
+
+int pasteData(ClipContext& ctx, const QMimeData* data, bool link = false) {
+    // Cells and charts go to the selection's corner when no item is
+    // selected.
     std::optional<QPoint> at;
     if (!ctx.selection) {
         const qor::items::Rect r = ctx.doc->CellRangeToSheetRect(ctx.doc->GetSelectionArea());
         at = QPoint(r.left, r.top);
     }
-    QString error;
-    std::shared_ptr<CComItem> item = ctx.doc->PasteChartItem(
-        data->data(QString::fromLatin1(kGraphFormatName)), at ? &*at : nullptr, &error);
-    if (!item) {
-        TraceMessage(QStringLiteral("粘贴的图表数据已损坏：") + error);
-        return 1;
-    }
-    if (ctx.selectItem) ctx.selectItem(item.get());
-    ctx.selection = item.get();
-    return 0;
-}
-
-int pasteData(ClipContext& ctx, const QMimeData* data) {
-    int status = 1;
-    if (data && !data->hasFormat(nativeFormat()) && !data->hasText() &&
-        data->hasFormat(QString::fromLatin1(kGraphFormatName)))
-        status = pasteChart(ctx, data);
-    else if (data)
-        status = ctx.doc->PasteFromClipboard(data);
-    if (status) tell(kMsgPasteFailed);
+    const int status = DoPasteItem(ctx, link, data, at ? &*at : nullptr, false);
+    if (status) tell(link ? kMsgLinkFailed : kMsgPasteFailed);
     if (ctx.clampItems) ctx.clampItems();
     return status;
 }
@@ -162,8 +312,14 @@ bool EditCut(ClipContext& ctx) {
         return EditClear(ctx);
     }
     auto data = std::make_unique<QMimeData>();
+    // The picture is taken before the cells go; a link to cells that are
+    // gone is not offered.
+    QMimeData served;
+    addServedFormats(ctx, &served);
+    served.removeFormat(QString::fromLatin1(qor::items::kLinkSourceFormat));
     // Clearing after a failed copy would lose the cells.
     if (!ctx.doc->CutAreaToClipboard(data.get())) return false;
+    for (const QString& f : served.formats()) data->setData(f, served.data(f));
     return clipboardOf(ctx).SetData(data.release());
 }
 
@@ -195,10 +351,9 @@ int EditPaste(ClipContext& ctx) {
 
 int EditPasteLink(ClipContext& ctx) {
     if (!ctx.doc) return 1;
-    // Nothing in this program serves a link to cells, so a link is never
-    // made; saying so beats pasting a copy that looks like a link.
-    tell(kMsgLinkFailed);
-    return 1;
+    // Cells are never pasted as linked cells; a copied range comes as a
+    // linked report object, files as linked files.
+    return pasteData(ctx, clipboardOf(ctx).Data(), true);
 }
 
 PasteSpecialMembers PresetPasteSpecial(const QMimeData* data) {
@@ -209,29 +364,56 @@ PasteSpecialMembers PresetPasteSpecial(const QMimeData* data) {
     if (data->hasText())
         m.entries.push_back(
             {QString::fromLatin1(kTextFormatName), QStringLiteral("Unicode Text"), false});
+    auto offer = [&](const QString& format, const QString& text, bool linkable) {
+        if (data->hasFormat(format)) m.entries.push_back({format, text, linkable});
+    };
+    offer(fmt(kGraphFormatName), QStringLiteral("图表对象"), false);
+    offer(fmt(kOleFormatName), QStringLiteral("嵌入对象"), false);
+    offer(fmt(qor::items::kEmbedSourceFormat), QStringLiteral("报表对象"), false);
+    offer(fmt(qor::items::kLinkSourceFormat), QStringLiteral("报表链接"), true);
+    QString suffix;
+    if (!pictureBytes(data, &suffix).isEmpty())
+        m.entries.push_back({QStringLiteral("image/png"), QStringLiteral("图片"), false});
+    if (!localFiles(data).isEmpty())
+        m.entries.push_back({QStringLiteral("text/uri-list"), QStringLiteral("文件"), true});
     return m;
 }
 
 int ApplyPasteSpecial(ClipContext& ctx, const PasteSpecialMembers& m) {
     if (!ctx.doc || m.selected < 0 || size_t(m.selected) >= m.entries.size()) return 1;
     const PasteSpecialEntry& entry = m.entries[size_t(m.selected)];
-    if (m.selectionType == 1) {
+    const bool link = entry.format == fmt(qor::items::kLinkSourceFormat) || m.selectionType == 1;
+    if (link && !entry.linkable) {
         tell(kMsgLinkFailed);
         return 1;
     }
     const QMimeData* source = clipboardOf(ctx).Data();
-    if (!source || !source->hasFormat(entry.format)) {
-        tell(kMsgPasteFailed);
+    QString suffix;
+    const bool picture = entry.format == QLatin1String("image/png");
+    const bool files = entry.format == QLatin1String("text/uri-list");
+    if (!source || (!picture && !files && !source->hasFormat(entry.format)) ||
+        (picture && pictureBytes(source, &suffix).isEmpty()) ||
+        (files && localFiles(source).isEmpty())) {
+        tell(link ? kMsgLinkFailed : kMsgPasteFailed);
         return 1;
     }
     // Only the chosen format goes on, so the document cannot prefer
-    // another one.
+    // another one; a report keeps its picture.
     QMimeData chosen;
     if (entry.format == QLatin1String(kTextFormatName))
         chosen.setText(source->text());
+    else if (picture)
+        chosen.setData(QStringLiteral("image/png"), pictureBytes(source, &suffix));
+    else if (files)
+        chosen.setUrls(source->urls());
     else
         chosen.setData(entry.format, source->data(entry.format));
-    return pasteData(ctx, &chosen);
+    if (entry.format == fmt(qor::items::kEmbedSourceFormat) ||
+        entry.format == fmt(qor::items::kLinkSourceFormat)) {
+        const QByteArray png = pictureBytes(source, &suffix);
+        if (!png.isEmpty()) chosen.setData(QStringLiteral("image/png"), png);
+    }
+    return pasteData(ctx, &chosen, link);
 }
 
 int EditPasteSpecial(ClipContext& ctx, IPasteSpecialDialog& dialog) {
@@ -249,8 +431,7 @@ bool UpdateEditCopy(const CopyUpdateInput& in) {
 
 bool UpdateEditPaste(const QMimeData* data) {
     if (!data) return false;
-    return data->hasText() || data->hasFormat(nativeFormat()) ||
-           data->hasFormat(QString::fromLatin1(kGraphFormatName));
+    return PasteKindOf(data, false) != PasteKind::None;
 }
 
 QUuid EmbeddedObjectClass(const QMimeData* data) {

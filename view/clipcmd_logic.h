@@ -8,6 +8,7 @@
 // decides which of the three a command reaches and talks to the clipboard
 // through IClipboard, so everything here runs without a window.
 
+#include <QPoint>
 #include <QString>
 #include <QUuid>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "charts/itemformats.h"
 
 class CQorsDoc;
+class CQorsView;
 class CComItem;
 class QMimeData;
 
@@ -69,7 +71,12 @@ struct ClipContext {
     std::function<void()> clampItems;
     // Selects a pasted item in the view.
     std::function<void(CComItem* item)> selectItem;
+    // Where an object pasted without a place goes (sheet pixels).
+    QPoint newItemPoint{100, 100};
 };
+
+// The context of a command run in the view.
+ClipContext ViewClipContext(CQorsView& view);
 
 // Each returns true when it changed the clipboard or the document.
 bool EditCopy(ClipContext& ctx);
@@ -78,8 +85,19 @@ bool EditCut(ClipContext& ctx);
 bool EditClear(ClipContext& ctx);
 // 0 or the failing status (the user is told, message 62004).
 int EditPaste(ClipContext& ctx);
-// Cells are never pasted as a link here; the user is told (62005).
+// A copied range as a linked report object, files as linked files; cells
+// are never pasted as linked cells. Failure is told (62005).
 int EditPasteLink(ClipContext& ctx);
+
+// What data become when pasted (link: as a link): cells first, then a
+// chart, an object, text, an embedded report, files, a picture.
+enum class PasteKind { None, Cells, Chart, Object, Report, ReportLink, Picture, Files };
+PasteKind PasteKindOf(const QMimeData* data, bool link);
+// Pastes data (the clipboard's, a drop's) at `at` (sheet pixels; null:
+// an item where new items start, cells at the selection). dropped: an
+// object takes the page on screen rather than its own. 0, or 1 with
+// nothing added; the pasted item becomes the selection.
+int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint* at, bool dropped);
 
 // ---- paste special
 

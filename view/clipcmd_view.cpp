@@ -20,9 +20,9 @@ std::vector<CQorsView*> SheetViewsOf(const CQorsDoc* doc) {
     return views;
 }
 
-namespace {
+namespace qor::clip {
 
-ClipContext contextOf(CQorsView& view) {
+ClipContext ViewClipContext(CQorsView& view) {
     ClipContext ctx;
     ctx.doc = view.GetDocument();
     ctx.selection = view.m_pSelection;
@@ -36,9 +36,16 @@ ClipContext contextOf(CQorsView& view) {
     };
     ctx.clampItems = [&view] { view.ClampItemsToSheet(); };
     ctx.selectItem = [&view](CComItem* item) { view.SetSelection(item); };
+    QPoint start(100, 100);
+    view.ClientToDocPoint(start);
+    ctx.newItemPoint = start;
     return ctx;
 }
 
+}  // namespace qor::clip
+
+namespace {
+ClipContext contextOf(CQorsView& view) { return ViewClipContext(view); }
 }  // namespace
 
 void CQorsView::OnEditCopy() {

@@ -64,6 +64,8 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     setMouseTracking(true);
+    // Items and files are dropped onto the sheet.
+    setAcceptDrops(true);
     m_pCellEdit = new CCellEdit(this);
     m_pCellEdit->m_bInCell = 1;
     m_pCellEdit->SetView(this);
@@ -127,6 +129,9 @@ void CQorsView::onDocumentChanged(int hint) {
         RefreshGeometry();
         UpdateScrollRanges();
         if (m_pDoc && m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+        // Rows, columns or the table changed size: no item is left off the
+        // sheet where nobody could reach it.
+        if (hint == CQorsDoc::kHintLayout) ClampItemsToSheet();
     }
     update();
 }
@@ -525,6 +530,12 @@ void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
 void CQorsView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     OnDraw(painter, event->rect());
+    if (m_dropRect) {
+        // Where a dragged item would land: a dotted frame over the cells.
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(m_dropRect->adjusted(0, 0, -1, -1));
+    }
     if (m_sizingLine) {
         // The inverted line of the old drag, as an overlay that the next
         // paint takes away.

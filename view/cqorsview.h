@@ -11,6 +11,7 @@
 // the document's current cell and selection are kept in the document's
 // own indices and converted at this boundary.
 
+#include <QImage>
 #include <QLine>
 #include <QPointer>
 #include <QScrollBar>
@@ -34,6 +35,8 @@
 class CQorsDoc;
 class CComItem;
 class QPainter;
+class QDrag;
+class QMimeData;
 class QPrinter;
 class QLineEdit;
 class CCellEdit;
@@ -145,6 +148,44 @@ public:
     // Ends the editing: the item takes the chart as edited and is drawn
     // again; the chart window goes.
     void EndChartEdit();
+
+    // The cells of rows top..bottom and columns left..right (document
+    // indices from 0) with the page's items over them, at this view's
+    // scale, as other programs get them; null when there is nothing to
+    // draw.
+    QImage DrawCellRange(int left, int top, int right, int bottom) const;
+
+    // The properties of the selected embedded or linked object: its scale
+    // (10 to 500 %), and for a link its file updated now or opened.
+    void OnObjectItemProperties();
+
+    // The selected item's tracker cursor at a client point below and right
+    // of the headers; false (cursor untouched) elsewhere.
+    bool SetItemCursor(QPoint client);
+
+    // ---- items dragged out and dropped in
+    // Runs a drag of the item's data and returns what the target did; the
+    // default runs QDrag::exec where the platform has drag and drop (tests
+    // install one that drops by hand). -1: no drag could run.
+    using DragRunner = std::function<int(QDrag& drag, CQorsView& source)>;
+    static DragRunner SetDragRunner(DragRunner runner);
+    // A press in the middle of an item: the item as drag data (copy or
+    // move) from its place, grabbed at the point. After a move to another
+    // window the item goes from here; a drop on this view moved it itself.
+    // False when no drag could run (the tracker then moves the item).
+    bool StartItemDrag(CComItem* item, QPoint client);
+    // The drop rules over a client point: the item's corner in sheet
+    // pixels and the effect (qor::view::DropEffect).
+    int DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const;
+    // Scrolls one column or row when a drag is over a header or the
+    // 20-pixel band at the right or bottom, at most every 100 ms; true
+    // when it scrolled.
+    bool AutoScrollForDrop(QPoint client, qint64 nowMs);
+    std::optional<QRect> DropFocusRect() const { return m_dropRect; }
+    // The drop of data at a client point with an effect; true when
+    // something was pasted or moved (a move inside this view reports
+    // false so that the source keeps its item).
+    bool DropData(const QMimeData* data, QPoint client, int effect);
     // A dragged row height or column width in stored units.
     void ApplyRowColumnSize(int index, int size, bool isRow);
     // Keeps the selection's ends off the hidden band while it is extended.
@@ -358,6 +399,13 @@ public:
     int32_t m_bImeKey = 0;
     int32_t m_bPostButtonUp = 0;
     QPoint m_ptHover{-1, -1};
+    // A drag of this view's item is running; cleared by a drop on this view.
+    bool m_bDraggingOut = false;
+    bool m_bDroppedHere = false;
+    // The dragged object's size and grab offset (pixels) and its frame.
+    QSize m_dropSize;
+    QPoint m_dropOffset;
+    std::optional<QRect> m_dropRect;
 
 signals:
     // A frame command the sheet asks for (state switch 33298, copy 57634,
@@ -376,6 +424,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:

@@ -2,6 +2,7 @@
 // editing. They only gather the event's facts and store the answers of
 // input_logic.h and input_edit.h in the document.
 
+#include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include "view/cqorsview.h"
 #include "view/input_edit.h"
 #include "view/paint_style.h"
+#include "view/viewitems_logic.h"
 
 using namespace qor::view;
 
@@ -169,7 +171,9 @@ void CQorsView::hover(QPoint p) {
     m_ptHover = p;
     const Hover h = HoverTarget(m_geo, p, m_nPaneCol == 0, m_nPaneRow == 0);
     m_nHitCode = h.target;
-    setCursor(cursorShape(h.cursor));
+    // Over the selected item its tracker shows how a press would size or
+    // move it.
+    if (!SetItemCursor(p)) setCursor(cursorShape(h.cursor));
 }
 
 void CQorsView::mousePressEvent(QMouseEvent* event) {
@@ -335,10 +339,14 @@ void CQorsView::OnLButtonDblClk(QPoint p) {
     if (CComItem* item = HitTestItems(p)) {
         if (item->IsKindOf(&CGraphItem::classCGraphItem)) {
             BeginChartEdit(item);
-        } else {
-            // An object opens in the desktop's program.
+        } else if (item->GetPage() != 0 || qor::view::CurrentItemPage(*m_pDoc) == 0) {
+            // An object opens in the desktop's program; one of the format
+            // only while no page is shown, as it is edited with the format.
             QString error;
-            if (!m_pDoc->OpenObject(item, &error))
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const bool opened = m_pDoc->OpenObject(item, &error);
+            QApplication::restoreOverrideCursor();
+            if (!opened)
                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         }
         return;

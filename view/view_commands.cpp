@@ -13,8 +13,8 @@
 #include <algorithm>
 
 #include "charts/cgraphitem.h"
+#include "charts/coleitem.h"
 #include "document/cmd_dialogs.h"
-#include "view/chartcmd_logic.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
@@ -23,10 +23,12 @@
 #include "exchange/chtmlexporter.h"
 #include "exchange/ownxml_export.h"
 #include "platform/uiservices.h"
+#include "view/chartcmd_logic.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
+#include "view/objectprops_logic.h"
 #include "view/print_preview.h"
 #include "view/tabs_logic.h"
 #include "view/viewitems_logic.h"
@@ -122,6 +124,9 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         state.enabled = true;
         return true;
     };
+    // An embedded or linked object has properties of its own.
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection))
+        return qor::view::ObjectPropsDialog() ? on() : off(dc::ReasonNoDialog());
     switch (id) {
         // Commands with no work behind them yet, or none here at all.
         case kCmdFillDown:
@@ -130,8 +135,15 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdFillLeft:
         case kCmdDecimalsMore:
         case kCmdDecimalsLess:
-        case kCmdObjectVerbs:
             return off(dc::ReasonNotBuilt());
+        case kCmdCancelEditCntr:
+            return off(QStringLiteral("没有就地编辑的对象"));
+        case kCmdObjectVerbs:
+            // The object's verbs: open it (a link: its source file).
+            if (!open) return off(dc::ReasonNoReport());
+            if (!dynamic_cast<COleItem*>(m_pSelection))
+                return off(QStringLiteral("没有选中的对象"));
+            return on();
         case kCmdInsertObject:
             if (!open) return off(dc::ReasonNoReport());
             if (!ChartUi()->Provides(kDlgInsertObject)) return off(dc::ReasonNoDialog());
@@ -140,10 +152,6 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
             if (!open) return off(dc::ReasonNoReport());
-            // Embedded objects cannot put themselves on the clipboard yet; a
-            // cut would have nothing to paste back. Charts can.
-            if (m_pSelection && !m_pSelection->IsKindOf(&CGraphItem::classCGraphItem))
-                return off(QStringLiteral("对象尚不能复制到剪贴板"));
             return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdClear:
             if (!open) return off(dc::ReasonNoReport());
@@ -194,7 +202,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectProperties:
             if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
             if (!dynamic_cast<CGraphItem*>(m_pSelection))
-                return off(QStringLiteral("嵌入对象的属性尚未提供"));
+                return off(QStringLiteral("该对象没有可设置的属性"));
             return ViewDialogs()->Provides(kDlgObjectProp) ? on() : off(dc::ReasonNoDialog());
         case kCmdObjectPreview:
         case kCmdObjectPrint:
@@ -259,6 +267,10 @@ bool CQorsView::OnCommand(int id) {
     if (!OnUpdateCommand(id, state)) return false;
     // A command reached while it is off does what its greyed item does.
     if (!state.enabled) return true;
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection)) {
+        OnObjectItemProperties();
+        return true;
+    }
     switch (id) {
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
@@ -304,6 +316,12 @@ bool CQorsView::OnCommand(int id) {
         case kCmdInsertObject:
             OnInsertObject();
             break;
+        case kCmdObjectVerbs: {
+            QString error;
+            if (!m_pDoc->OpenObject(m_pSelection, &error))
+                qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            break;
+        }
         case kCmdObjectPreview:
         case kCmdObjectPrint: {
             PrintJobSettings settings;
@@ -689,4 +707,32 @@ void CQorsView::OnObjectProperties() {
     if (ViewDialogs()->RunObjectPropDlg(m) != qor::kIdOk || !m.changed) return;
     ApplyChartScale(*m_pDoc, *chart, m.scale, m.relative);
     m_pDoc->UpdateAllViews();
+}
+
+void CQorsView::OnObjectItemProperties() {
+    auto* object = dynamic_cast<COleItem*>(m_pSelection);
+    const qor::view::ObjectPropsRunner& run = qor::view::ObjectPropsDialog();
+    if (!m_pDoc || !object || !run) return;
+    qor::view::ObjectPropsMembers m = qor::view::PresetObjectProps(*object);
+    const int before = m.scale;
+    CQorsDoc* doc = m_pDoc;
+    m.updateNow = [doc, object] {
+        // A file that is gone keeps the picture the report has.
+        if (!doc->RefreshLinkedObject(object))
+            qor::messageBox(QStringLiteral("不能读取链接的文件 %1，对象仍显示原来的图片。")
+                                .arg(object->GetClient().linkSource),
+                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        else
+            doc->SetModifiedFlag();
+    };
+    m.openSource = [doc, object] {
+        QString error;
+        if (!doc->OpenObject(object, &error))
+            qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+    };
+    if (!run(m, this) || m.scale == before) return;
+    if (qor::view::ApplyObjectScale(*m_pDoc, *object, m.scale)) {
+        m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+        m_pDoc->UpdateServerItems();
+    }
 }

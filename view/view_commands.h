@@ -24,6 +24,9 @@ constexpr int kCmdObjectPrint = 33247;
 constexpr int kCmdObjectAppearance = 33259;
 constexpr int kCmdObjectProperties = 57860;
 constexpr int kCmdObjectVerbs = 57872;
+// Cancels the in-place editing of an object: no object is edited in place
+// here, so it is always off.
+constexpr int kCmdCancelEditCntr = 33239;
 constexpr int kCmdInsertObject = 57856;
 constexpr int kCmdInsertChart = 32850;
 constexpr int kCmdPrintSetup = 57606;

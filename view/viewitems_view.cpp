@@ -137,13 +137,26 @@ bool CQorsView::PressItem(QPoint client, bool right) {
     qor::items::ItemTracker setup;
     item->SetupTracker(&setup, &view, nullptr);
     CRectTrackerEx tracker(setup, this);
-    if (tracker.HitTest(client) < 0) return true;
+    const int hit = tracker.HitTest(client);
+    if (hit < 0) return true;
+    // The middle of an item drags it out as data (to another window or a
+    // new place here); the handles and the frame size and move it.
+    if (hit == CRectTrackerEx::hitMiddle && StartItemDrag(item, client)) return true;
     if (!tracker.Track(this, client, false)) return true;
     Rect r = tracker.m_rect;
     ClientToDoc(r);
     qor::view::ApplyItemRect(*m_pDoc, *item, r);
     update();
     return true;
+}
+
+bool CQorsView::SetItemCursor(QPoint client) {
+    if (!m_pDoc || !m_pSelection || client.x() <= m_nHeaderWidth || client.y() <= m_nHeaderHeight)
+        return false;
+    const ViewForItems view(*this);
+    qor::items::ItemTracker setup;
+    m_pSelection->SetupTracker(&setup, &view, nullptr);
+    return CRectTrackerEx(setup, this).SetCursor(this, client);
 }
 
 void CQorsView::OnBringToFront() {

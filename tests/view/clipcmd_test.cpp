@@ -296,7 +296,9 @@ TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
 
     ChooseEntry plain(kNative, 0);
     view->OnEditPasteSpecial(&plain);
-    ASSERT_EQ(plain.offered.size(), 2u);
+    // Cells, their text and their picture.
+    ASSERT_EQ(plain.offered.size(), 3u);
+    EXPECT_EQ(plain.offered[2].format, QStringLiteral("image/png"));
     EXPECT_EQ(plain.offered[0].format, kNative);
     EXPECT_EQ(plain.offered[0].text, LoadErrorText(kStrNativeEntry));
     EXPECT_DOUBLE_EQ(number(doc, 9, 0), 1.5);

@@ -1,0 +1,228 @@
+// Items dragged out of the sheet and data dropped onto it: the drag of a
+// selected item from the middle of its frame, the drop target's frame and
+// auto-scroll, and the drop itself through the paste rules.
+#include <QDateTime>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include "charts/ccomitem.h"
+#include "charts/itemformats.h"
+#include "document/cqorsdoc.h"
+#include "view/clipcmd_logic.h"
+#include "view/cqorsview.h"
+#include "view/serveritems.h"
+#include "view/viewitems_logic.h"
+
+using qor::items::Rect;
+
+namespace {
+
+constexpr int kScrollBand = 20;
+constexpr qint64 kScrollIntervalMs = 100;
+
+CQorsView::DragRunner& dragRunner() {
+    static CQorsView::DragRunner runner;
+    return runner;
+}
+
+int runDrag(QDrag& drag, CQorsView& source) {
+    if (dragRunner()) return dragRunner()(drag, source);
+    // Without a windowing system nothing would ever drop.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return -1;
+    return int(drag.exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction));
+}
+
+// A move is offered only for our own items: the sender of a file or a
+// picture must never take a move as licence to delete its original.
+int effectForData(int effect, const QMimeData* data) {
+    const bool item = data && (data->hasFormat(QString::fromLatin1(qor::items::kGraphFormatName)) ||
+                               data->hasFormat(QString::fromLatin1(qor::items::kOleFormatName)));
+    if (!item && (effect & qor::view::kDropMove))
+        effect = (effect & ~qor::view::kDropMove) | qor::view::kDropCopy;
+    return effect;
+}
+
+Qt::DropAction actionFor(int effect) {
+    if (effect & qor::view::kDropMove) return Qt::MoveAction;
+    if (effect & qor::view::kDropCopy) return Qt::CopyAction;
+    if (effect & qor::view::kDropLink) return Qt::LinkAction;
+    return Qt::IgnoreAction;
+}
+
+}  // namespace
+
+QImage CQorsView::DrawCellRange(int left, int top, int right, int bottom) const {
+    return m_pDoc ? qor::view::RenderCellRange(*m_pDoc, left, top, right, bottom, m_fScale)
+                  : QImage();
+}
+
+CQorsView::DragRunner CQorsView::SetDragRunner(DragRunner runner) {
+    DragRunner old = std::move(dragRunner());
+    dragRunner() = std::move(runner);
+    return old;
+}
+
+bool CQorsView::StartItemDrag(CComItem* item, QPoint client) {
+    if (!m_pDoc || !item) return false;
+    std::unique_ptr<QMimeData> data(item->CreateClipboardData());
+    if (!data) return false;
+    Rect r = item->GetRect();
+    DocToClient(r);
+    const QPoint offset = client - QPoint(std::min(r.left, r.right), std::min(r.top, r.bottom));
+    const QSize size(std::abs(r.width()), std::abs(r.height()));
+    // The target learns the size and where the item was grabbed.
+    data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),
+                  qor::items::ObjectDescriptor(qor::items::PixelsToHimetric(size), [&] {
+                      const QSize o = qor::items::PixelsToHimetric(QSize(offset.x(), offset.y()));
+                      return QPoint(o.width(), o.height());
+                  }()));
+    QDrag drag(this);
+    drag.setMimeData(data.release());
+    drag.setHotSpot(offset);
+    m_bDraggingOut = true;
+    m_bDroppedHere = false;
+    const int result = runDrag(drag, *this);
+    const bool droppedHere = m_bDroppedHere;
+    m_bDraggingOut = false;
+    m_bDroppedHere = false;
+    if (result < 0) return false;
+    if (droppedHere) {
+        m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+        m_pDoc->UpdateServerItems();
+    } else if (result == Qt::MoveAction && m_pDoc->GetComItemShared(item)) {
+        // Moved into another window: it lives there now.
+        for (CQorsView* v : SheetViewsOf(m_pDoc))
+            if (v->m_pSelection == item) v->SetSelection(nullptr);
+        qor::view::DeleteItem(*m_pDoc, item, &m_pSelection);
+    }
+    update();
+    return true;
+}
+
+int CQorsView::DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const {
+    if (!m_pDoc) return qor::view::kDropNone;
+    QPoint doc = client;
+    ClientToDocPoint(doc);
+    const QPoint corner = qor::view::DropPoint(
+        doc, m_dropOffset, QSize(m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight));
+    if (sheetCorner) *sheetCorner = corner;
+    const bool inside = client.x() >= m_nHeaderWidth && client.y() >= m_nHeaderHeight &&
+                        client.x() < width() && client.y() < height();
+    return qor::view::DropEffectFor(inside, ctrl);
+}
+
+bool CQorsView::AutoScrollForDrop(QPoint client, qint64 nowMs) {
+    if (nowMs - m_dwLastDragTick < kScrollIntervalMs) return false;
+    int row = m_nFirstRow, col = m_nFirstCol;
+    if (client.x() < m_nHeaderWidth)
+        col = m_geo.StepColumn(col, true);
+    else if (client.x() >= width() - kScrollBand)
+        col = m_geo.StepColumn(col, false);
+    if (client.y() < m_nHeaderHeight)
+        row = m_geo.StepRow(row, true);
+    else if (client.y() >= height() - kScrollBand)
+        row = m_geo.StepRow(row, false);
+    if (row < 0) row = m_nFirstRow;
+    if (col < 0) col = m_nFirstCol;
+    if (row == m_nFirstRow && col == m_nFirstCol) return false;
+    m_dwLastDragTick = nowMs;
+    SetFirstCell(row, col);
+    update();
+    return true;
+}
+
+bool CQorsView::DropData(const QMimeData* data, QPoint client, int effect) {
+    if (!m_pDoc || !data || effect == qor::view::kDropNone) return false;
+    QPoint corner;
+    DropEffectAt(client, false, &corner);
+    if (m_bDraggingOut && m_pSelection) {
+        // Dropped where it came from: the item moves itself, and the drop
+        // fails so that the source does not take it away.
+        m_bDroppedHere = true;
+        if (m_pSelection->GetRect().left != corner.x() || m_pSelection->GetRect().top != corner.y())
+            qor::view::MoveItemTo(*m_pDoc, *m_pSelection, corner);
+        return false;
+    }
+    qor::clip::ClipContext ctx = qor::clip::ViewClipContext(*this);
+    ctx.selection = nullptr;
+    bool done = false;
+    if (effect & qor::view::kDropLink)
+        done = qor::clip::DoPasteItem(ctx, true, data, &corner, true) == 0;
+    if (!done) done = qor::clip::DoPasteItem(ctx, false, data, &corner, true) == 0;
+    if (done) ClampItemsToSheet();
+    update();
+    return done;
+}
+
+void CQorsView::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (!m_pDoc || !m_pDoc->IsOpen() || !data ||
+        (qor::clip::PasteKindOf(data, false) == qor::clip::PasteKind::None &&
+         qor::clip::PasteKindOf(data, true) == qor::clip::PasteKind::None)) {
+        event->ignore();
+        return;
+    }
+    QSize size, offset;
+    QPoint off;
+    if (qor::items::ReadObjectDescriptor(
+            data->data(QString::fromLatin1(qor::items::kObjectDescriptorMime)), &size, &off)) {
+        m_dropSize = qor::items::HimetricToPixels(size);
+        offset = qor::items::HimetricToPixels(QSize(off.x(), off.y()));
+        m_dropOffset = QPoint(offset.width(), offset.height());
+    } else {
+        m_dropSize = QSize();
+        m_dropOffset = QPoint();
+    }
+    event->acceptProposedAction();
+    dragMoveEvent(event);
+}
+
+void CQorsView::dragMoveEvent(QDragMoveEvent* event) {
+    const QPoint client = event->position().toPoint();
+    AutoScrollForDrop(client, QDateTime::currentMSecsSinceEpoch());
+    QPoint corner;
+    const int effect = effectForData(
+        DropEffectAt(client, event->modifiers() & Qt::ControlModifier, &corner), event->mimeData());
+    const std::optional<QRect> before = m_dropRect;
+    m_dropRect.reset();
+    if (effect != qor::view::kDropNone && m_dropSize.isValid() && !m_dropSize.isEmpty()) {
+        Rect r{corner.x(), corner.y(), corner.x() + m_dropSize.width(),
+               corner.y() + m_dropSize.height()};
+        DocToClient(r);
+        m_dropRect = QRect(r.left, r.top, r.width(), r.height());
+    }
+    if (before != m_dropRect) update();
+    if (effect == qor::view::kDropNone) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(actionFor(effect));
+    event->accept();
+}
+
+void CQorsView::dragLeaveEvent(QDragLeaveEvent* event) {
+    if (m_dropRect) update();
+    m_dropRect.reset();
+    event->accept();
+}
+
+void CQorsView::dropEvent(QDropEvent* event) {
+    if (m_dropRect) update();
+    m_dropRect.reset();
+    const QPoint client = event->position().toPoint();
+    int effect = effectForData(
+        DropEffectAt(client, event->modifiers() & Qt::ControlModifier, nullptr), event->mimeData());
+    if (event->dropAction() == Qt::LinkAction) effect |= qor::view::kDropLink;
+    if (DropData(event->mimeData(), client, effect)) {
+        event->setDropAction(actionFor(effect & ~qor::view::kDropLink));
+        event->accept();
+    } else {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+    }
+}
