@@ -54,7 +54,7 @@ namespace {
 // Frame commands.
 constexpr int kNew = 57600, kOpen = 57601, kClose = 57602, kSave = 57603, kSaveAs = 57604;
 constexpr int kExit = 57665, kArrange = 57649, kCascade = 57650, kTile = 57651;
-constexpr int kHelpTopics = 57667, kHelp = 57670;
+constexpr int kHelpTopics = 57667, kHelp = 57670, kChartHelp = 61889;
 constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
 constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
 constexpr int kExecute = 33078, kStandardMenu = 33326;
@@ -655,7 +655,7 @@ namespace {
 
 bool isFrameCommand(int id) {
     switch (id) {
-        case kNew: case kOpen: case kExit: case kHelpTopics: case kHelp: case kCurrency:
+        case kNew: case kOpen: case kExit: case kHelpTopics: case kHelp: case kChartHelp: case kCurrency:
         case kClose: case kSave: case kSaveAs: case kCascade: case kTile: case kArrange:
         case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
         case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
@@ -692,6 +692,7 @@ bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
         case kExit:
         case kHelpTopics:
         case kHelp:
+        case kChartHelp:
         case kCurrency:
         case kImportSpreadsheetXml:
         case kAuditStatementCount:
@@ -845,6 +846,8 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         }
         case kHelpTopics:
+        case kChartHelp:
+            // The chart menu's help is the main window's own.
             OpenHelp(false);
             return true;
         case kHelp:
@@ -944,6 +947,7 @@ CPicFrame* CMainFrame::OpenChartWindow() {
 
 void CMainFrame::syncChartMenu() {
     CPicFrame* chartFrame = ActiveChartFrame();
+    syncCmdBar(chartFrame != nullptr);
     if (!chartFrame && Children().isEmpty()) {
         if (m_pictureBars) showPictureBars(false);
         return;
@@ -979,9 +983,33 @@ void CMainFrame::showPictureBars(bool chart) {
     }
 }
 
+void CMainFrame::syncCmdBar(bool chartFrameInFront) {
+    // The command window works on the report in front: a chart frame coming
+    // to the front puts it away, and it comes back as it was when the frame
+    // leaves the front or closes. Only the change does it, so what the user
+    // toggles meanwhile stands.
+    if (chartFrameInFront == m_chartFrameInFront) return;
+    m_chartFrameInFront = chartFrameInFront;
+    if (chartFrameInFront) {
+        if (m_cmdBar->isVisibleTo(this)) {
+            m_tempHidden.insert(m_cmdBar, true);
+            m_cmdBar->hide();
+        }
+    } else if (m_tempHidden.take(m_cmdBar)) {
+        m_cmdBar->show();
+    }
+}
+
 void CMainFrame::toggleCmdBar() {
     const bool show = !m_cmdBar->isVisibleTo(this);
+    // Closed with the focus in it, the focus goes back to the window in
+    // front, not to whichever report window comes next (which would push a
+    // chart frame back).
+    if (!show && m_cmdBar->isAncestorOf(QApplication::focusWidget()))
+        if (QMdiSubWindow* front = m_mdi->activeSubWindow(); front && front->widget())
+            front->widget()->setFocus();
     m_cmdBar->setVisible(show);
+    m_tempHidden.remove(m_cmdBar);
     // The flag follows what the user sees, so the next start shows the
     // same.
     m_cmdBar->m_nOpen = show ? 1 : 0;

@@ -234,6 +234,7 @@ private:
     // Menu 419 and the chart bar while a chart is edited, the report's menu
     // and bars otherwise.
     void syncChartMenu();
+    void syncCmdBar(bool chartFrameInFront);
     void showPictureBars(bool chart);
     void saveSettings();
     bool isFocusInFormulaEdit() const;
@@ -265,8 +266,9 @@ private:
     QList<std::shared_ptr<qor::ICommandTarget>> m_extraTargets;
     CChildFrame* m_passChild = nullptr;  // the child the last chain was made for (used at once)
     QPointer<CPicFrame> m_lastChartFrame;
-    bool m_pictureBars = false;    // the bars are arranged for a chart
-    bool m_chartBarShown = false;  // the chart bar was shown for it
+    bool m_pictureBars = false;          // the bars are arranged for a chart
+    bool m_chartBarShown = false;        // the chart bar was shown for it
+    bool m_chartFrameInFront = false;    // the command window was put away for it
     QMenu* m_fileManagerMenu = nullptr;  // a child of the frame
     std::function<int(const QString&)> m_clientFileOpener;
 };

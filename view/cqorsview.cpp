@@ -93,6 +93,8 @@ CQorsView::~CQorsView() {
     // then forget it, so the focus leaving them while the widget base class
     // tears down the children reaches no view.
     CommitPendingEdit();
+    // The bars are the splitter's and outlive this pane.
+    if (m_bChartEditing) setSheetScrolling(true);
     m_pCellEdit->SetView(nullptr);
     if (m_pFormulaBar && m_pFormulaBar->View() == this) m_pFormulaBar->SetView(nullptr);
 }
@@ -172,6 +174,7 @@ void CQorsView::selectInDocument(int row, int col, int endRow, int endCol) {
 // Scroll bars and navigation
 
 void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
+    if (m_bChartEditing) setSheetScrolling(true);
     if (m_hBar) disconnect(m_hBar, nullptr, this, nullptr);
     if (m_vBar) disconnect(m_vBar, nullptr, this, nullptr);
     m_hBar = horizontal;
@@ -196,6 +199,7 @@ void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
                                             : m_geo.SnapColumn(value);
             SetFirstCell(m_nFirstRow, value < 0 ? m_geo.LastColumn() : value);
         });
+    if (m_bChartEditing) setSheetScrolling(false);
     UpdateScrollRanges();
 }
 

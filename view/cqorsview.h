@@ -433,6 +433,9 @@ protected:
 private:
     void onDocumentChanged(int hint);
     void syncScrollBars();
+    // Off while a chart is edited over the sheet, so its window stays on
+    // its cells.
+    void setSheetScrolling(bool on);
     void selectInDocument(int row, int col, int endRow, int endCol);
     void applyViewState(const qor::view::ViewState& state);
     void hover(QPoint p);

@@ -97,6 +97,7 @@ bool CQorsView::BeginChartEdit(CComItem* item) {
     w->raise();
     w->setFocus();
     m_bChartEditing = 1;
+    setSheetScrolling(false);
     update();
     return true;
 }
@@ -104,6 +105,7 @@ bool CQorsView::BeginChartEdit(CComItem* item) {
 void CQorsView::EndChartEdit() {
     if (!m_bChartEditing && !m_pPicWnd) return;
     m_bChartEditing = 0;
+    setSheetScrolling(true);
     // Deleted later: this may run from one of the window's own handlers.
     if (m_pPicWnd) {
         QWidget* w = m_pPicWnd->Widget();
@@ -118,6 +120,11 @@ void CQorsView::EndChartEdit() {
     }
     setFocus();
     update();
+}
+
+void CQorsView::setSheetScrolling(bool on) {
+    for (QScrollBar* bar : {m_hBar.data(), m_vBar.data()})
+        if (bar) bar->setEnabled(on);
 }
 
 bool CQorsView::PressItem(QPoint client, bool right) {

@@ -2,7 +2,8 @@
 // large for the sheet open it once per report; menu 419 and the chart bar
 // stand while a chart is edited; the chart window steps through, opens and
 // deletes charts, is moved and sized by its frame, and the chart prints
-// over as many pages as it needs.
+// over as many pages as it needs; the command window makes way for the
+// frame, and the sheet stays put under a chart edited on it.
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include "charts/cgraphitem.h"
@@ -22,8 +25,10 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "frame_fixture.h"
+#include "frames/ccmdbar.h"
 #include "frames/toolbars.h"
 #include "tests/common/testsupport.h"
+#include "view/cqorsplitterwnd.h"
 #include "view/print_driver.h"
 
 using namespace qor::frames;
@@ -426,4 +431,135 @@ TEST_F(ChartFrameTest, ShiftF10OpensTheChartMenu) {
     ASSERT_TRUE(menu);
     EXPECT_TRUE(menu->isVisible());
     menu->hide();
+}
+
+// The command window works on the report in front: the chart frame puts it
+// away and it comes back as it was when the frame leaves the front or
+// closes; one that was closed stays closed, one the user opens meanwhile
+// stays open. The chart menu's help is the main window's.
+TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
+    CQorsDoc* doc = report();
+    addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    CCmdBar* bar = frame->CmdBar();
+    auto shown = [&] {
+        frame->UpdateFrameState();
+        return bar->isVisibleTo(frame.get());
+    };
+    ASSERT_TRUE(run(33210));
+    ASSERT_TRUE(shown());
+
+    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(chartFrame());
+    EXPECT_FALSE(shown());
+    EXPECT_EQ(bar->m_nOpen, 1);  // still open for the next start
+
+    // The help of the chart menu.
+    const QMenu* help = nullptr;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->menu() && a->text() == QStringLiteral("帮助(&H)")) help = a->menu();
+    ASSERT_TRUE(help);
+    ASSERT_FALSE(help->actions().isEmpty());
+    EXPECT_EQ(help->actions().front()->data().toInt(), 61889);
+    EXPECT_TRUE(frame->Router().Query(61889).enabled);
+    opened.clear();
+    ASSERT_TRUE(run(61889));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("README.md")));
+
+    // The report to the front and back again.
+    frame->MdiArea()->setActiveSubWindow(m_child);
+    QApplication::processEvents();
+    EXPECT_TRUE(shown());
+    frame->MdiArea()->setActiveSubWindow(CPicFrame::FindFor(frame->MdiArea(), doc));
+    QApplication::processEvents();
+    ASSERT_TRUE(chartFrame());
+    EXPECT_FALSE(shown());
+
+    // Opened by the user while the frame is in front, it stays.
+    ASSERT_TRUE(run(33210));
+    EXPECT_TRUE(shown());
+    ASSERT_TRUE(run(33210));
+    EXPECT_FALSE(shown());
+    // Closing it with the focus in it leaves the chart frame in front.
+    EXPECT_TRUE(chartFrame());
+
+    // Closed by the user there, it stays closed after the frame.
+    ASSERT_TRUE(run(CPicFrame::kCmdExit));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    ASSERT_FALSE(chartFrame());
+    EXPECT_FALSE(shown());
+
+    // Open when the frame came, it is back when the frame closes.
+    ASSERT_TRUE(run(33210));
+    ASSERT_TRUE(run(33024));
+    EXPECT_FALSE(shown());
+    ASSERT_TRUE(run(CPicFrame::kCmdExit));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    EXPECT_TRUE(shown());
+}
+
+// While a chart is edited over the sheet the sheet's scroll bars are off,
+// so the chart window stays on its cells; every way out of the editing
+// turns them on again.
+TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    CGraphItem* other = addChart(doc, {120, 80}, QStringLiteral("GRAPH_2"));
+    other->SetRect({300, 200, 420, 280});
+    CQorsView* view = m_child->GetActiveView();
+    auto* hBar = m_child->findChild<QScrollBar*>(QStringLiteral("bar_59904"));
+    auto* vBar = m_child->findChild<QScrollBar*>(QStringLiteral("bar_59920"));
+    ASSERT_TRUE(hBar && vBar);
+    auto barsOn = [&] { return hBar->isEnabled() && vBar->isEnabled(); };
+    auto barsOff = [&] { return !hBar->isEnabled() && !vBar->isEnabled(); };
+    ASSERT_TRUE(barsOn());
+
+    // Esc.
+    ASSERT_TRUE(view->BeginChartEdit(chart));
+    EXPECT_TRUE(barsOff());
+    auto* wnd = view->findChild<CPicWnd*>();
+    ASSERT_TRUE(wnd);
+    const QPoint at = wnd->pos();
+    // A bar that still took a drag would carry the sheet from under it.
+    QTest::mouseClick(vBar, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(vBar->width() / 2, vBar->height() - 5));
+    EXPECT_EQ(view->m_nFirstRow, 0);
+    EXPECT_EQ(wnd->pos(), at);
+    QTest::keyClick(wnd, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(view->m_bChartEditing);
+    EXPECT_TRUE(barsOn());
+
+    // Another chart straight after: still off; nothing selected ends it.
+    ASSERT_TRUE(view->BeginChartEdit(chart));
+    ASSERT_TRUE(view->BeginChartEdit(other));
+    EXPECT_TRUE(view->m_bChartEditing);
+    EXPECT_TRUE(barsOff());
+    view->SetSelection(nullptr);
+    EXPECT_FALSE(view->m_bChartEditing);
+    EXPECT_TRUE(barsOn());
+
+    // A pane that goes while it edits gives back the bar it shared.
+    auto* splitter = m_child->findChild<CQorSplitterWnd*>();
+    ASSERT_TRUE(splitter);
+    ASSERT_TRUE(splitter->SplitColumn(splitter->width() / 2));
+    CQorsView* right = splitter->GetPane(0, 1);
+    ASSERT_TRUE(right);
+    ASSERT_TRUE(right->BeginChartEdit(chart));
+    ASSERT_TRUE(right->m_bChartEditing);
+    EXPECT_FALSE(vBar->isEnabled());
+    EXPECT_TRUE(hBar->isEnabled());  // the other column's
+    ASSERT_TRUE(splitter->DeleteColumn(1));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(barsOn());
+
+    // The chart window command takes the chart out of the sheet.
+    ASSERT_TRUE(view->BeginChartEdit(chart));
+    EXPECT_TRUE(barsOff());
+    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(chartFrame());
+    EXPECT_FALSE(view->m_bChartEditing);
+    EXPECT_TRUE(barsOn());
 }
