@@ -370,23 +370,58 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     const bool shared = qor::RecalcCache::Active();
     QString sharedKey;
     std::shared_ptr<HostAnswer> answer;
+    // The query the previous cell ran, while its answer is kept: a column
+    // of cells asks the same query again and again, and is spared building
+    // and looking up the key each time. The answer going (the
+    // recalculation ended) ends the shortcut.
+    struct LastQuery {
+        QString name, table, field, condition;
+        std::weak_ptr<HostAnswer> answer;
+    };
+    thread_local LastQuery last;
+    const auto sameAsLast = [&] {
+        return last.name == name && last.table == table && last.field == field &&
+               last.condition == condition;
+    };
     if (shared) {
-        // Built in one piece: every cell of a recalculation makes one.
+        answer = last.answer.lock();
+        if (answer && !sameAsLast()) answer.reset();
+    }
+    const auto sharedKeyOf = [&] {
+        // Built in one piece: every query of a recalculation makes one.
         const QChar sep(0x1F);
-        sharedKey.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
-        sharedKey.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
-        sharedKey.append(sep).append(field).append(sep).append(condition);
+        QString k;
+        k.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
+        k.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
+        k.append(sep).append(field).append(sep).append(condition);
+        return k;
+    };
+    if (shared && !answer) {
+        sharedKey = sharedKeyOf();
         answer = qor::RecalcCache::Find<HostAnswer>(sharedKey);
     }
     if (!answer || (answer->error.isEmpty() && !answer->complete && answer->values.size() < record)) {
         // A further record of a shared query fetches well ahead: the cells
-        // after it are likely to want the records after it.
+        // after it are likely to want the records after it. Each query
+        // starts from the first record again, so the steps are steep: a
+        // column of ten thousand cells runs three queries (1, 256 and
+        // 16,384 records), not four or more.
         qint64 limit = record;
-        if (answer) limit = std::max<qint64>(record, std::min<qint64>(std::max<qint64>(answer->asked * 8, 256), 1 << 30));
+        if (answer) limit = std::max<qint64>(record, std::min<qint64>(std::max<qint64>(answer->asked * 64, 256), 1 << 30));
         auto fresh = std::make_shared<HostAnswer>();
         fetchHostRecords(key, table, field, condition, limit, fresh.get());
         answer = fresh;
-        if (shared) qor::RecalcCache::Store(sharedKey, answer);
+        if (shared) {
+            if (sharedKey.isEmpty()) sharedKey = sharedKeyOf();
+            qor::RecalcCache::Store(sharedKey, answer);
+        }
+    }
+    if (shared && last.answer.lock() != answer) {
+        last.answer = answer;
+        last.name = name;
+        last.table = table;
+        last.field = field;
+        last.condition = condition;
     }
     if (!answer->error.isEmpty()) {
         setError(error, answer->error);

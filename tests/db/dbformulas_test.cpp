@@ -198,6 +198,44 @@ TEST_P(DbFormulaTest, OneRecalculationSharesAQuery) {
     EXPECT_EQ(indbsql("big", "n", 300, byN).asNumber(), 300);
 }
 
+// Neighbouring cells of one recalculation asking queries that differ in
+// one part only (the condition, the field, the table, the account set's
+// name) each get their own query's record, in any order, however often the
+// cells switch between them; a cell outside the recalculation asks afresh.
+TEST_P(DbFormulaTest, CellsSwitchingBetweenQueriesKeepTheirOwnRecords) {
+    const QString up = QStringLiteral("n > 0 order by n");
+    const QString down = QStringLiteral("n > 0 order by n desc");
+    {
+        qor::RecalcCacheScope recalculation;
+        for (int n = 1; n <= 300; ++n) {
+            ASSERT_EQ(indbsql("big", "n", n, up).asNumber(), n);
+            ASSERT_EQ(indbsql("big", "n", n, down).asNumber(), kBig + 1 - n);
+            ASSERT_EQ(indbsql("big", "n", n, up).asNumber(), n);
+        }
+        EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1).asNumber(), 100.5);
+        EXPECT_EQ(indbsql("凭证", "摘要", 2).asText(), "工资");
+        EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1).asNumber(), 100.5);
+        // Another account set (a year with no database) is not this one.
+        qor::cmd::DatabaseRequest r;
+        r.hostDatabase = true;
+        r.file = QStringLiteral("001xxx19990101");
+        r.table = QStringLiteral("big");
+        r.field = QStringLiteral("n");
+        r.record = 1;
+        r.condition = up;
+        EXPECT_TRUE(qor::ReadDatabaseForFormula(r).isError());
+        EXPECT_EQ(indbsql("big", "n", 1, up).asNumber(), 1);
+        Exec({"update big set n = -n where n = 1"});
+        EXPECT_EQ(indbsql("big", "n", 1, up).asNumber(), 1);
+    }
+    EXPECT_EQ(indbsql("big", "n", 1, up).asNumber(), 2);
+    {
+        qor::RecalcCacheScope next;
+        EXPECT_EQ(indbsql("big", "n", 1, up).asNumber(), 2);
+    }
+    Exec({"update big set n = -n where n = -1"});
+}
+
 // A "[" inside a quoted text belongs to the text: it is neither looked up
 // as a definition nor taken for one left open.
 TEST_P(DbFormulaTest, BracketsInsideQuotedTextsStayTexts) {
