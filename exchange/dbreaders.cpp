@@ -320,6 +320,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                 rs.SetQuery(limited, binds);
                 rs.Open();
                 out->values.clear();
+                out->values.reserve(std::min<qint64>(limit, rs.GetRecordCount()));
                 for (; !rs.IsEOF() && out->values.size() < limit; rs.MoveNext())
                     out->values.append(rs.GetFieldValue(0));
                 out->complete = out->values.size() < limit;
@@ -362,7 +363,9 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         setError(error, QStringLiteral("the condition may not hold \";\": %1").arg(condition));
         return 0;
     }
-    const QString key = name.left(3) + u'_' + name.mid(name.size() - 8, 4);
+    // Made only when needed: a cell repeating the previous cell's query
+    // does not need it.
+    const auto keyOf = [&name] { return name.left(3) + u'_' + name.mid(name.size() - 8, 4); };
     if (record < 1) record = 1;
     // In a recalculation, cells running the same query on the same account
     // set share its records: a column of cells reading records 1, 2, 3 ...
@@ -390,6 +393,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     const auto sharedKeyOf = [&] {
         // Built in one piece: every query of a recalculation makes one.
         const QChar sep(0x1F);
+        const QString key = keyOf();
         QString k;
         k.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
         k.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
@@ -409,7 +413,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         qint64 limit = record;
         if (answer) limit = std::max<qint64>(record, std::min<qint64>(std::max<qint64>(answer->asked * 64, 256), 1 << 30));
         auto fresh = std::make_shared<HostAnswer>();
-        fetchHostRecords(key, table, field, condition, limit, fresh.get());
+        fetchHostRecords(keyOf(), table, field, condition, limit, fresh.get());
         answer = fresh;
         if (shared) {
             if (sharedKey.isEmpty()) sharedKey = sharedKeyOf();
