@@ -1,6 +1,7 @@
 #include "engine/recalccache.h"
 
 #include <QHash>
+#include <atomic>
 #include <mutex>
 
 namespace qor {
@@ -8,7 +9,9 @@ namespace {
 
 struct State {
     std::mutex lock;
-    int depth = 0;
+    // Changed under the lock; read without it by Active(), which every
+    // outside-data cell of a recalculation asks first.
+    std::atomic<int> depth = 0;
     QHash<QString, std::shared_ptr<void>> entries;
 };
 
@@ -20,9 +23,7 @@ State& state() {
 }  // namespace
 
 bool RecalcCache::Active() {
-    State& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return s.depth > 0;
+    return state().depth.load(std::memory_order_acquire) > 0;
 }
 
 std::shared_ptr<void> RecalcCache::findAny(const QString& key) {
