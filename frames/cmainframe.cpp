@@ -208,36 +208,13 @@ void CMainFrame::createBars() {
 }
 
 QMenu* CMainFrame::buildMenu(const QList<MenuEntry>& entries, const QString& title) {
-    auto* menu = new QMenu(title, this);
-    menu->setStyle(m_menuStyle);
-    for (const MenuEntry& e : entries) {
-        switch (e.kind) {
-            case MenuEntry::Separator:
-                menu->addSeparator();
-                break;
-            case MenuEntry::Popup:
-                menu->addMenu(buildMenu(e.children, e.text));
-                break;
-            case MenuEntry::Command: {
-                QAction* a = m_router.Action(e.id, e.text);
-                if (!e.keys.isEmpty()) m_router.SetKeys(e.id, e.keys, e.keysShownOnly);
-                menu->addAction(a);
-                addAction(a);  // keys work whichever menu bar is shown
-                break;
-            }
-            case MenuEntry::WindowList:
-                m_windowMenus.append(menu);
-                break;
-            case MenuEntry::Widget:
-                break;
-        }
-    }
-    // The update pass of a menu runs as it opens.
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-        m_router.UpdateActions(menu->actions());
-        if (m_windowMenus.contains(menu)) fillWindowList(menu);
-    });
-    return menu;
+    MenuHooks hooks;
+    hooks.placed = [this](QAction* a) { addAction(a); };  // keys work whichever menu bar is shown
+    hooks.windowList = [this](QMenu* m) { m_windowMenus.append(m); };
+    hooks.shown = [this](QMenu* m) {
+        if (m_windowMenus.contains(m)) fillWindowList(m);
+    };
+    return BuildMenu(entries, title, m_router, this, m_menuStyle, hooks);
 }
 
 void CMainFrame::createMenus() {
@@ -675,7 +652,22 @@ bool isFrameCommand(int id) {
     }
 }
 
+// Every id isFrameCommand may know, read from it once so that the two
+// never disagree (the file manager's counts whether or not a control is
+// registered yet).
+const qor::CommandIdSet& frameCommands() {
+    static const qor::CommandIdSet ids = [] {
+        QList<int> list{kFileManager};
+        for (int id = 1; id <= 0xFFFF; ++id)
+            if (id != kFileManager && isFrameCommand(id)) list << id;
+        return qor::CommandIdSet(std::move(list));
+    }();
+    return ids;
+}
+
 }  // namespace
+
+const qor::CommandIdSet* CMainFrame::DeclaredCommands() const { return &frameCommands(); }
 
 bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
     if (!m_cmdBar || !isFrameCommand(id)) return false;  // m_cmdBar: still being made

@@ -103,6 +103,7 @@ public:
     void UpdateFrameState();
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    const qor::CommandIdSet* DeclaredCommands() const override;
     // A target asked after the main frame (the financial interfaces'
     // commands); the frame keeps it.
     void AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target);
