@@ -623,8 +623,40 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
     return targets;
 }
 
+namespace {
+
+// A target added to the main window that names no ids of its own: the ids
+// it knows are read from it once, by asking it about every id, so that a
+// pass asks it about those only. Which ids such a target knows must not
+// change with its state (whether a command is on may).
+class NamedTarget : public qor::ICommandTarget {
+public:
+    explicit NamedTarget(std::shared_ptr<qor::ICommandTarget> inner) : m_inner(std::move(inner)) {
+        QList<int> ids;
+        for (int id = 1; id <= 0xFFFF; ++id) {
+            qor::CommandState state;
+            if (m_inner->OnUpdateCommand(id, state)) ids << id;
+        }
+        m_ids = qor::CommandIdSet(std::move(ids));
+    }
+    bool OnUpdateCommand(int id, qor::CommandState& state) override {
+        return m_inner->OnUpdateCommand(id, state);
+    }
+    bool OnCommand(int id) override { return m_inner->OnCommand(id); }
+    const qor::CommandIdSet* DeclaredCommands() const override { return &m_ids; }
+
+private:
+    std::shared_ptr<qor::ICommandTarget> m_inner;
+    qor::CommandIdSet m_ids;
+};
+
+}  // namespace
+
 void CMainFrame::AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target) {
-    if (target) m_extraTargets.append(std::move(target));
+    if (target) {
+        if (!target->DeclaredCommands()) target = std::make_shared<NamedTarget>(std::move(target));
+        m_extraTargets.append(std::move(target));
+    }
     m_router.UpdateAll();
 }
 
