@@ -7,7 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QStringListModel>
+#include <QAbstractListModel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,6 +51,33 @@ void warn(QWidget* dlg, const QString& text) {
 
 }  // namespace
 
+// The list's rows: the formulas of one list, each cut from its text only
+// when a row is shown; an empty list shows its one-line note and saves
+// nothing.
+class FormulaLinesModel : public QAbstractListModel {
+public:
+    using QAbstractListModel::QAbstractListModel;
+    void Set(FormulaList list, const QString& emptyText) {
+        beginResetModel();
+        m_list = std::move(list);
+        m_empty = emptyText;
+        endResetModel();
+    }
+    const FormulaList& List() const { return m_list; }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        if (parent.isValid()) return 0;
+        return m_list.isEmpty() ? 1 : int(m_list.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= rowCount()) return {};
+        return m_list.isEmpty() ? m_empty : m_list.Line(index.row());
+    }
+
+private:
+    FormulaList m_list;
+    QString m_empty;
+};
+
 // ---- CFormulaListDlg -------------------------------------------------------
 
 CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
@@ -59,7 +86,7 @@ CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     // A view over a plain list of texts: a report's many thousand formulas
     // fill it without an item object each.
     m_list = Bind(IDC_LIST, new QListView(this));
-    m_model = new QStringListModel(this);
+    m_model = new FormulaLinesModel(this);
     m_list->setModel(m_model);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Formulas are shown whole; long ones scroll sideways.
@@ -98,10 +125,9 @@ void CFormulaListDlg::Fill(int type) {
     if (type < kCellFormulas || type > kRoundingFormulas) type = kCellFormulas;
     formulaType = type;
     m_types[type]->setChecked(true);
-    m_lines = document ? FormulaListLines(*document, type) : QStringList();
-    const bool empty = m_lines.isEmpty();
-    m_model->setStringList(empty ? QStringList{EmptyFormulaListText(type)} : m_lines);
-    m_save->setEnabled(!empty);
+    m_model->Set(document ? BuildFormulaList(*document, type) : FormulaList(),
+                 EmptyFormulaListText(type));
+    m_save->setEnabled(!m_model->List().isEmpty());
 }
 
 void CFormulaListDlg::OnSave() {
@@ -119,7 +145,7 @@ void CFormulaListDlg::OnSave() {
         warn(this, LoadErrorText(62135));
         return;
     }
-    if (!WriteFormulaList(path, m_lines, kind == FormulaListFile::Script)) {
+    if (!WriteFormulaList(path, m_model->List(), kind == FormulaListFile::Script)) {
         QApplication::beep();
         warn(this, LoadErrorText(62135));
     }

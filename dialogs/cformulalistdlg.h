@@ -7,7 +7,7 @@
 #include "document/cmd_dialogs.h"
 
 class QListView;
-class QStringListModel;
+class FormulaLinesModel;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -35,8 +35,7 @@ public:
 
 private:
     QListView* m_list = nullptr;
-    QStringListModel* m_model = nullptr;
-    QStringList m_lines;  // the formulas shown, as saved
+    FormulaLinesModel* m_model = nullptr;  // the formulas shown, as saved
     QRadioButton* m_types[3] = {};
     QPushButton* m_save = nullptr;
 };

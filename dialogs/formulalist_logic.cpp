@@ -17,24 +17,33 @@ namespace {
 constexpr qint64 kMaxImportBytes = 16 * 1024 * 1024;
 }  // namespace
 
-QStringList SplitFormulaListText(const QString& text) {
-    QStringList lines;
-    lines.reserve(text.count(QLatin1Char('\n')) + 1);
+FormulaList SplitFormulaList(QString text) {
+    FormulaList list;
+    list.lines.reserve(text.count(QLatin1Char('\n')) + 1);
     qsizetype from = 0;
     while (from < text.size()) {
         const qsizetype cr = text.indexOf(QLatin1Char('\r'), from);
         const qsizetype lf = text.indexOf(QLatin1Char('\n'), from);
-        lines << text.mid(from, (cr < 0 ? text.size() : cr) - from);
+        list.lines.append({from, (cr < 0 ? text.size() : cr) - from});
         if (lf < 0) break;
         from = lf + 1;
     }
+    list.text = std::move(text);
+    return list;
+}
+
+QStringList SplitFormulaListText(const QString& text) {
+    const FormulaList list = SplitFormulaList(text);
+    QStringList lines;
+    lines.reserve(list.size());
+    for (qsizetype i = 0; i < list.size(); ++i) lines << list.Line(i);
     return lines;
 }
 
-QStringList FormulaListLines(const CQorsDoc& doc, int type) {
+FormulaList BuildFormulaList(const CQorsDoc& doc, int type) {
     QString text;
     doc.BuildFormulaListText(type, &text);
-    return SplitFormulaListText(text);
+    return SplitFormulaList(std::move(text));
 }
 
 QString EmptyFormulaListText(int type) {
@@ -58,19 +67,20 @@ QString WithDefaultListExtension(const QString& path, int type) {
     return path + (type == kCellFormulas ? QStringLiteral(".shl") : QStringLiteral(".txt"));
 }
 
-bool WriteFormulaList(const QString& path, const QStringList& lines, bool script) {
+bool WriteFormulaList(const QString& path, const FormulaList& list, bool script) {
     // The whole list goes out in one write: one conversion and one system
     // call, however many formulas the report has.
     const QString crlf = QStringLiteral("\r\n");
     const QString let = QStringLiteral("let ");
     qsizetype size = 1;
-    for (const QString& line : lines) size += line.size() + crlf.size() + (script ? let.size() : 0);
+    for (const auto& line : list.lines)
+        size += line.second + crlf.size() + (script ? let.size() : 0);
     QString text;
     text.reserve(size);
     text += QChar(0xFEFF);  // the byte-order mark, FF FE once written
-    for (const QString& line : lines) {
+    for (const auto& [start, length] : list.lines) {
         if (script) text += let;
-        text += line;
+        text.append(list.text.constData() + start, length);
         text += crlf;
     }
     CUnicodeTextFile file;

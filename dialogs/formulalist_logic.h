@@ -3,8 +3,10 @@
 // display: the lines of a list, the file filters, the list writers, the
 // audit-text limit and the import of a text file at the caret.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 class CQorsDoc;
 
@@ -18,10 +20,22 @@ struct FormulaListDlgMembers {
     int formulaType = kCellFormulas;
 };
 
+// A formula list as the document builds it: the text once, and where each
+// line lies in it (a report may hold tens of thousands of formulas; the
+// lines are cut out only when shown).
+struct FormulaList {
+    QString text;
+    QList<std::pair<qsizetype, qsizetype>> lines;  // start and length of each line
+    qsizetype size() const { return lines.size(); }
+    bool isEmpty() const { return lines.isEmpty(); }
+    QString Line(qsizetype i) const { return text.mid(lines[i].first, lines[i].second); }
+};
+
 // The document's formulas of a type, one list line each.
-QStringList FormulaListLines(const CQorsDoc& doc, int type);
+FormulaList BuildFormulaList(const CQorsDoc& doc, int type);
 // Splits a CR LF text into lines: each line ends at its CR and the next
 // starts after the LF.
+FormulaList SplitFormulaList(QString text);
 QStringList SplitFormulaListText(const QString& text);
 // The line shown for an empty list ("本表没有单元公式！" ...).
 QString EmptyFormulaListText(int type);
@@ -40,7 +54,7 @@ QString WithDefaultListExtension(const QString& path, int type);
 // Writes the lines as UTF-16LE with a byte-order mark, each ended by
 // CR LF; a script gets "let " before every line. The file appears whole
 // or not at all: false leaves an older file of that name as it was.
-bool WriteFormulaList(const QString& path, const QStringList& lines, bool script);
+bool WriteFormulaList(const QString& path, const FormulaList& list, bool script);
 
 // Audit formulas: at most this many characters can be confirmed.
 constexpr int kAuditFormulaMaxChars = 4095;

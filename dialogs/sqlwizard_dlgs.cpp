@@ -12,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -124,10 +123,8 @@ CQorDB& CDictionaryBrowser::Dictionary() {
     return *m_db;
 }
 
-bool CDictionaryBrowser::FillTree(QTreeWidget* tree) {
+bool CDictionaryBrowser::FillTree(CImageTreeCtrl* tree) {
     tree->clear();
-    const QIcon closed = tree->style()->standardIcon(QStyle::SP_DirClosedIcon);
-    const QIcon table = tree->style()->standardIcon(QStyle::SP_FileIcon);
     try {
         // A fresh record set for every run: the dictionary may have
         // changed, or be configured only now.
@@ -138,7 +135,7 @@ bool CDictionaryBrowser::FillTree(QTreeWidget* tree) {
         QList<QTreeWidgetItem*> systems;
         for (; !db.IsEOF(); db.MoveNext()) {
             auto* item = new QTreeWidgetItem(tree, QStringList{db.m_strSystemName});
-            item->setIcon(0, closed);
+            tree->SetItemImage(item, CImageTreeCtrl::kClosedFolder);
             systems << item;
         }
         db.Close();
@@ -151,7 +148,7 @@ bool CDictionaryBrowser::FillTree(QTreeWidget* tree) {
         for (int i = 0; i < runs.size() && i < systems.size(); ++i)
             for (const QString& def : runs[i]) {
                 auto* item = new QTreeWidgetItem(systems[i], QStringList{def});
-                item->setIcon(0, table);
+                tree->SetItemImage(item, CImageTreeCtrl::kTable, CImageTreeCtrl::kChosenTable);
             }
     } catch (const std::exception& e) {
         m_db.reset();
@@ -161,9 +158,11 @@ bool CDictionaryBrowser::FillTree(QTreeWidget* tree) {
     return true;
 }
 
-QString CDictionaryBrowser::OpenTable(QTreeWidgetItem* item, QTreeWidget* list) {
-    // Systems have children; only a table opens.
-    if (!item || item->childCount() > 0 || !item->parent()) return {};
+QString CDictionaryBrowser::OpenTable(const CImageTreeCtrl* tree, QTreeWidgetItem* item,
+                                      QTreeWidget* list) {
+    // Systems have children (a double click opens or closes them); only a
+    // table opens, and a system without tables is no table.
+    if (!tree->m_bLeaf || !item || item->childCount() > 0 || !item->parent()) return {};
     const QString definition = item->text(0);
     try {
         CQorDB& db = Dictionary();
@@ -191,8 +190,7 @@ CCondExprWizardDlg::CCondExprWizardDlg(QWidget* parent) : CQorDialog(parent, IDD
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
     auto* lists = new QHBoxLayout;
-    m_tree = Bind(IDC_TREE, new QTreeWidget(this));
-    m_tree->setHeaderHidden(true);
+    m_tree = Bind(IDC_TREE, new CImageTreeCtrl(this));
     m_fields = Bind(IDC_FIELDS, fieldList(this));
     m_fields->setSelectionMode(QAbstractItemView::SingleSelection);
     lists->addWidget(m_tree);
@@ -284,7 +282,7 @@ void CCondExprWizardDlg::OnRedo() {
 }
 
 void CCondExprWizardDlg::OnTreeDoubleClicked(QTreeWidgetItem* item) {
-    const QString name = m_browser.OpenTable(item, m_fields);
+    const QString name = m_browser.OpenTable(m_tree, item, m_fields);
     if (!name.isNull()) m_nameList.Add(name, item->text(0));
 }
 
@@ -314,8 +312,7 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
         box->addWidget(w);
         top->addLayout(box);
     };
-    m_tree = Bind(IDC_TREE, new QTreeWidget(this));
-    m_tree->setHeaderHidden(true);
+    m_tree = Bind(IDC_TREE, new CImageTreeCtrl(this));
     m_tree->setMinimumWidth(160);
     column(QStringLiteral("选择表名"), m_tree);
     m_fields = Bind(IDC_FIELDS, fieldList(this));
@@ -412,7 +409,7 @@ bool CSqlWizardDlg::OnInitDialog() {
 }
 
 void CSqlWizardDlg::OnTreeDoubleClicked(QTreeWidgetItem* item) {
-    m_browser.OpenTable(item, m_fields);
+    m_browser.OpenTable(m_tree, item, m_fields);
 }
 
 void CSqlWizardDlg::AddRow(QTreeWidgetItem* field) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "dialogs/cimagetreectrl.h"
 #include "dialogs/cqordialog.h"
 #include "dialogs/sqlwizard_logic.h"
 #include "reader/cnamedeflist.h"
@@ -44,13 +45,15 @@ public:
     CDictionaryBrowser(const CDictionaryBrowser&) = delete;
     CDictionaryBrowser& operator=(const CDictionaryBrowser&) = delete;
 
-    // Fills the tree: systems as roots, their tables as leaves. False
-    // after a failure (shown).
-    bool FillTree(QTreeWidget* tree);
-    // Lists the fields of the table of a leaf's definition text into a
-    // three-column list (definition, name, table definition); the table's
-    // name, or a null string after a failure (shown) or for a non-leaf.
-    QString OpenTable(QTreeWidgetItem* item, QTreeWidget* fieldList);
+    // Fills the tree: systems as roots with the closed folder, their
+    // tables as leaves with the table pictures. False after a failure
+    // (shown).
+    bool FillTree(CImageTreeCtrl* tree);
+    // Lists the fields of the table of a double-clicked leaf's definition
+    // text into a three-column list (definition, name, table definition);
+    // the table's name, or a null string after a failure (shown) or when
+    // the double click did not hit a table.
+    QString OpenTable(const CImageTreeCtrl* tree, QTreeWidgetItem* item, QTreeWidget* fieldList);
 
 private:
     CQorDB& Dictionary();
@@ -93,7 +96,7 @@ private:
 
     CDictionaryBrowser m_browser;
     qor::ConditionHistory m_history;
-    QTreeWidget* m_tree = nullptr;
+    CImageTreeCtrl* m_tree = nullptr;
     QTreeWidget* m_fields = nullptr;
     QPlainTextEdit* m_text = nullptr;
     QCheckBox* m_advanced = nullptr;
@@ -154,7 +157,7 @@ private:
     void LoadControls();
 
     CDictionaryBrowser m_browser;
-    QTreeWidget* m_tree = nullptr;
+    CImageTreeCtrl* m_tree = nullptr;
     QTreeWidget* m_fields = nullptr;
     QTreeWidget* m_selected = nullptr;
     QCheckBox* m_distinct = nullptr;

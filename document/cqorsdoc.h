@@ -111,6 +111,7 @@ public:
     // off with a reason when the report, its state or the dialog is missing.
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    const qor::CommandIdSet* DeclaredCommands() const override;
 
     // ======================================================================
     // Open, save, close (doc_files.cpp)

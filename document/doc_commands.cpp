@@ -224,6 +224,15 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
     return true;
 }
 
+const qor::CommandIdSet* CQorsDoc::DeclaredCommands() const {
+    static const qor::CommandIdSet ids = [] {
+        QList<int> list;
+        for (const DocCommand& c : kCommands) list << c.id;
+        return qor::CommandIdSet(std::move(list));
+    }();
+    return &ids;
+}
+
 bool CQorsDoc::OnCommand(int id) {
     const DocCommand* c = find(id);
     if (!c) return false;

@@ -40,6 +40,7 @@ public:
 
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    const qor::CommandIdSet* DeclaredCommands() const override { return &StateCommands(); }
 
     // The show command child windows open with (1 normal, 3 maximised),
     // written to the profile when it changed.

@@ -208,36 +208,13 @@ void CMainFrame::createBars() {
 }
 
 QMenu* CMainFrame::buildMenu(const QList<MenuEntry>& entries, const QString& title) {
-    auto* menu = new QMenu(title, this);
-    menu->setStyle(m_menuStyle);
-    for (const MenuEntry& e : entries) {
-        switch (e.kind) {
-            case MenuEntry::Separator:
-                menu->addSeparator();
-                break;
-            case MenuEntry::Popup:
-                menu->addMenu(buildMenu(e.children, e.text));
-                break;
-            case MenuEntry::Command: {
-                QAction* a = m_router.Action(e.id, e.text);
-                if (!e.keys.isEmpty()) m_router.SetKeys(e.id, e.keys, e.keysShownOnly);
-                menu->addAction(a);
-                addAction(a);  // keys work whichever menu bar is shown
-                break;
-            }
-            case MenuEntry::WindowList:
-                m_windowMenus.append(menu);
-                break;
-            case MenuEntry::Widget:
-                break;
-        }
-    }
-    // The update pass of a menu runs as it opens.
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-        m_router.UpdateActions(menu->actions());
-        if (m_windowMenus.contains(menu)) fillWindowList(menu);
-    });
-    return menu;
+    MenuHooks hooks;
+    hooks.placed = [this](QAction* a) { addAction(a); };  // keys work whichever menu bar is shown
+    hooks.windowList = [this](QMenu* m) { m_windowMenus.append(m); };
+    hooks.shown = [this](QMenu* m) {
+        if (m_windowMenus.contains(m)) fillWindowList(m);
+    };
+    return BuildMenu(entries, title, m_router, this, m_menuStyle, hooks);
 }
 
 void CMainFrame::createMenus() {
@@ -646,8 +623,40 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
     return targets;
 }
 
+namespace {
+
+// A target added to the main window that names no ids of its own: the ids
+// it knows are read from it once, by asking it about every id, so that a
+// pass asks it about those only. Which ids such a target knows must not
+// change with its state (whether a command is on may).
+class NamedTarget : public qor::ICommandTarget {
+public:
+    explicit NamedTarget(std::shared_ptr<qor::ICommandTarget> inner) : m_inner(std::move(inner)) {
+        QList<int> ids;
+        for (int id = 1; id <= 0xFFFF; ++id) {
+            qor::CommandState state;
+            if (m_inner->OnUpdateCommand(id, state)) ids << id;
+        }
+        m_ids = qor::CommandIdSet(std::move(ids));
+    }
+    bool OnUpdateCommand(int id, qor::CommandState& state) override {
+        return m_inner->OnUpdateCommand(id, state);
+    }
+    bool OnCommand(int id) override { return m_inner->OnCommand(id); }
+    const qor::CommandIdSet* DeclaredCommands() const override { return &m_ids; }
+
+private:
+    std::shared_ptr<qor::ICommandTarget> m_inner;
+    qor::CommandIdSet m_ids;
+};
+
+}  // namespace
+
 void CMainFrame::AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target) {
-    if (target) m_extraTargets.append(std::move(target));
+    if (target) {
+        if (!target->DeclaredCommands()) target = std::make_shared<NamedTarget>(std::move(target));
+        m_extraTargets.append(std::move(target));
+    }
     m_router.UpdateAll();
 }
 
@@ -675,7 +684,22 @@ bool isFrameCommand(int id) {
     }
 }
 
+// Every id isFrameCommand may know, read from it once so that the two
+// never disagree (the file manager's counts whether or not a control is
+// registered yet).
+const qor::CommandIdSet& frameCommands() {
+    static const qor::CommandIdSet ids = [] {
+        QList<int> list{kFileManager};
+        for (int id = 1; id <= 0xFFFF; ++id)
+            if (id != kFileManager && isFrameCommand(id)) list << id;
+        return qor::CommandIdSet(std::move(list));
+    }();
+    return ids;
+}
+
 }  // namespace
+
+const qor::CommandIdSet* CMainFrame::DeclaredCommands() const { return &frameCommands(); }
 
 bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
     if (!m_cmdBar || !isFrameCommand(id)) return false;  // m_cmdBar: still being made

@@ -103,8 +103,11 @@ public:
     void UpdateFrameState();
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    const qor::CommandIdSet* DeclaredCommands() const override;
     // A target asked after the main frame (the financial interfaces'
-    // commands); the frame keeps it.
+    // commands); the frame keeps it. One that names no ids has the ids it
+    // knows read from it now, by asking it about each: what it knows must
+    // not depend on its state.
     void AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target);
 
     // ---- menus

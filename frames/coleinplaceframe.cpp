@@ -4,9 +4,11 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <QWhatsThis>
 #include <functional>
 
 #include "document/cqorsdoc.h"
@@ -14,6 +16,7 @@
 #include "engine/messages.h"
 #include "frames/cmainframe.h"
 #include "frames/coletrackbar.h"
+#include "frames/menustyle.h"
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
 #include "platform/uiservices.h"
@@ -88,6 +91,18 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
 
     createBars();
     m_view->AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
+    auto* menuStyle = new CFlatMenuStyle;
+    menuStyle->setParent(this);
+    for (int id : {kMenuCells, kMenuItem, kMenuChart})
+        m_contextMenus.insert(
+            id, BuildMenu(BuiltinMenuTable().menus.value(id), QString(), m_router, this, menuStyle));
+    connect(m_view, &CQorsView::contextMenuRequested, this,
+            [this](int menuId, QPoint at) { ShowContextMenu(menuId, at); });
+    // Shift+F1 anywhere in the frame; the container's own keys stay its own.
+    QAction* help = m_router.Action(kContextHelp, QStringLiteral("帮助模式"));
+    m_router.SetKeys(kContextHelp, QStringLiteral("Shift+F1"), false);
+    help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(help);
 
     m_track = new COleTrackBar(site->ContainerWindow());
     m_track->SetSnap(
@@ -114,6 +129,8 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
 
 COleInPlaceFrame::~COleInPlaceFrame() {
     if (s_current == this) s_current = nullptr;
+    if (IsInHelpMode()) QWhatsThis::leaveWhatsThisMode();
+    if (m_bChartMenu) m_site->SetChartMenu(false);
     m_idle.stop();
     disconnect(m_focusConnection);
     if (m_editBar) m_editBar->FormulaBar()->SetView(nullptr);
@@ -178,6 +195,12 @@ void COleInPlaceFrame::createBars() {
     }
     // Enter and Esc in the formula bar are this frame's commands.
     m_editBar->FormulaBar()->installEventFilter(this);
+}
+
+QMenu* COleInPlaceFrame::ShowContextMenu(int menuId, QPoint globalPos) {
+    QMenu* menu = m_contextMenus.value(menuId);
+    if (menu) menu->popup(globalPos);
+    return menu;
 }
 
 CFlatToolBar* COleInPlaceFrame::ToolBar(int id) const {
@@ -325,7 +348,20 @@ void COleInPlaceFrame::RecalcLayout() {
 // ---------------------------------------------------------------------------
 // Commands
 
+bool COleInPlaceFrame::IsInHelpMode() { return QWhatsThis::inWhatsThisMode(); }
+
+void COleInPlaceFrame::syncChartMenu() {
+    const bool chart = m_view && m_view->m_bChartEditing;
+    if (chart == m_bChartMenu) return;
+    m_bChartMenu = chart;
+    // The chart's bar stands beside the report's while a chart is edited.
+    if (m_chartBar) m_chartBar->setVisible(chart);
+    RecalcLayout();
+    m_site->SetChartMenu(chart);
+}
+
 void COleInPlaceFrame::UpdateFrameState() {
+    syncChartMenu();
     m_router.UpdateAll();
     if (m_formatBar) m_formatBar->ShowFor(m_doc.get());
     if (CFormulaBar* bar = FrameFormulaBar()) {
@@ -348,8 +384,23 @@ void COleInPlaceFrame::OnInputCancel() {
     if (CFormulaBar* bar = FrameFormulaBar(); bar && bar->View()) bar->OnInputCancel();
 }
 
+const qor::CommandIdSet* COleInPlaceFrame::DeclaredCommands() const {
+    static const qor::CommandIdSet ids = [] {
+        QList<int> list = StateCommands().Ids();
+        list << kInputCancel << kInputConfirm << kContextHelp;
+        return qor::CommandIdSet(std::move(list));
+    }();
+    return &ids;
+}
+
 bool COleInPlaceFrame::OnUpdateCommand(int id, qor::CommandState& s) {
     if (UpdateStateCommand(id, s)) return true;
+    if (id == kContextHelp) {
+        s.enabled = true;
+        s.checkable = true;
+        s.checked = IsInHelpMode();
+        return true;
+    }
     if (id == kInputCancel || id == kInputConfirm) {
         const CFormulaBar* bar = FrameFormulaBar();
         s.enabled = bar && bar->View() && m_doc->IsOpen();
@@ -361,6 +412,13 @@ bool COleInPlaceFrame::OnUpdateCommand(int id, qor::CommandState& s) {
 
 bool COleInPlaceFrame::OnCommand(int id) {
     if (RunStateCommand(id)) return true;
+    if (id == kContextHelp) {
+        if (IsInHelpMode())
+            QWhatsThis::leaveWhatsThisMode();
+        else
+            QWhatsThis::enterWhatsThisMode();
+        return true;
+    }
     if (id == kInputConfirm) {
         OnInputConfirm();
         return true;
@@ -393,6 +451,11 @@ bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
 // Deactivation
 
 void COleInPlaceFrame::Deactivate() {
+    if (IsInHelpMode()) QWhatsThis::leaveWhatsThisMode();
+    if (m_bChartMenu) {
+        m_bChartMenu = false;
+        m_site->SetChartMenu(false);
+    }
     CommitPendingEntry();
     if (m_doc->IsOpen() && m_doc->IsModified()) m_site->StoreItem(*m_doc);
     if (s_current == this) s_current = nullptr;

@@ -9,6 +9,7 @@
 // The container is reached through IInPlaceSite; within this program the
 // container is always one of our own reports.
 
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +22,7 @@
 #include "frames/toolbars.h"
 
 class QMainWindow;
+class QMenu;
 class QScrollBar;
 class CPageCtrl;
 
@@ -40,6 +42,10 @@ public:
     virtual bool RequestPositionChange(const QRect& rect) = 0;
     // The edited report goes back into the item.
     virtual void StoreItem(CQorsDoc& doc) = 0;
+    // While a chart of the report is edited here the container shows the
+    // chart menu in place of its own, and its own again afterwards. A
+    // container without menus ignores it.
+    virtual void SetChartMenu(bool on) { (void)on; }
 };
 
 // The tab area's width in the frame: the strip's own width while it is
@@ -65,6 +71,9 @@ public:
     static constexpr int kHScrollBarId = 59904;
     static constexpr int kVScrollBarId = 59920;
     static constexpr int kPageCtrlId = 1040;
+    // Help mode (Shift+F1): the next click on a part of the frame or its
+    // bars says what that part does.
+    static constexpr int kContextHelp = 57669;
 
     // Activates a report in place at a rectangle of the container's
     // window. The frame owns the document while it lives.
@@ -84,6 +93,11 @@ public:
     CFontToolBar* FormatBar() const { return m_formatBar; }
     CFormulaToolBar* EditBar() const { return m_editBar; }
     CommandRouter& Router() { return m_router; }
+    // The sheet's mouse menus (115 cells, 102 an item, 114 the chart
+    // window) over this frame's commands.
+    QMenu* ContextMenu(int menuId) const { return m_contextMenus.value(menuId); }
+    // Shows one at a screen point (non-blocking).
+    QMenu* ShowContextMenu(int menuId, QPoint globalPos);
     int TabAreaWidth() const { return m_nTabAreaWidth; }
 
     // Moves the frame (and its resize bar) to a rectangle of the
@@ -100,6 +114,10 @@ public:
     void RecalcLayout();
     // A bars, formula bar and format boxes pass.
     void UpdateFrameState();
+    // True while a chart of the report is edited here (the chart bar is
+    // shown and the container has the chart menu).
+    bool IsChartMenuOn() const { return m_bChartMenu; }
+    static bool IsInHelpMode();
 
     // The formula bar's commands, on this frame's bar and view.
     void OnInputConfirm();
@@ -108,6 +126,7 @@ public:
 
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    const qor::CommandIdSet* DeclaredCommands() const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -123,6 +142,7 @@ protected:
 
 private:
     void createBars();
+    void syncChartMenu();
     void onSizeChildRequest(const QRect& rect);
 
     std::unique_ptr<CQorsDoc> m_doc;
@@ -143,6 +163,8 @@ private:
     bool m_bRestoreTabWidth = false;
     int m_nSavedTabWidth = 0;
     int m_nLastHeight = 0;
+    bool m_bChartMenu = false;
+    QHash<int, QMenu*> m_contextMenus;
     QTimer m_idle;
     QMetaObject::Connection m_focusConnection;
 };

@@ -1,6 +1,7 @@
 #include "frames/commandrouter.h"
 
 #include <QAction>
+#include <algorithm>
 
 #include "frames/menutable.h"
 #include "resources/stringtable.h"
@@ -23,26 +24,65 @@ QString CommandRouter::NotProvidedText() {
 }
 
 qor::CommandState CommandRouter::Query(int id) const {
-    return Query(id, m_chain ? m_chain() : QList<qor::ICommandTarget*>());
+    return Query(id, passTargets());
 }
 
-bool CommandRouter::ask(int id, const QList<qor::ICommandTarget*>& targets, bool gated,
-                        qor::CommandState& state) const {
-    for (qor::ICommandTarget* target : targets) {
-        if (target && target->OnUpdateCommand(id, state)) {
-            if (gated) {
-                const auto gate = m_gates.constFind(id);
-                if (gate != m_gates.cend()) (*gate)(state);
-            }
+namespace {
+
+// Equal texts, most often the very same shared text.
+inline bool sameText(const QString& a, const QString& b) {
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
+// What an action shows is the same for both states.
+inline bool sameState(const qor::CommandState& a, const qor::CommandState& b) {
+    return a.enabled == b.enabled && a.checked == b.checked && a.checkable == b.checkable &&
+           sameText(a.text, b.text) && sameText(a.reason, b.reason);
+}
+
+// The chain without empty places.
+QList<qor::ICommandTarget*> live(QList<qor::ICommandTarget*> targets) {
+    if (targets.contains(nullptr)) targets.removeAll(nullptr);
+    return targets;
+}
+
+// The first target from `from` on that may know the command: one that
+// names it among its ids, or one that names none.
+qsizetype firstAsked(int id, const QList<qor::ICommandTarget*>& targets, qsizetype from = 0) {
+    for (qsizetype i = from; i < targets.size(); ++i) {
+        const qor::CommandIdSet* ids = targets[i]->DeclaredCommands();
+        if (!ids || ids->Contains(id)) return i;
+    }
+    return targets.size();
+}
+
+}  // namespace
+
+void CommandRouter::applyGate(int id, qor::CommandState& state) const {
+    const auto gate = m_gates.constFind(id);
+    if (gate != m_gates.cend()) (*gate)(state);
+}
+
+QList<qor::ICommandTarget*> CommandRouter::passTargets() const {
+    return m_chain ? live(m_chain()) : QList<qor::ICommandTarget*>();
+}
+
+bool CommandRouter::ask(int id, const QList<qor::ICommandTarget*>& targets, qsizetype start,
+                        bool gated, qor::CommandState& state) const {
+    for (qsizetype i = start; i < targets.size(); i = firstAsked(id, targets, i + 1)) {
+        if (targets[i]->OnUpdateCommand(id, state)) {
+            if (gated) applyGate(id, state);
             return true;
         }
     }
     return false;
 }
 
-qor::CommandState CommandRouter::Query(int id, const QList<qor::ICommandTarget*>& targets) const {
+qor::CommandState CommandRouter::Query(int id,
+                                       const QList<qor::ICommandTarget*>& chainTargets) const {
+    const QList<qor::ICommandTarget*> targets = live(chainTargets);
     qor::CommandState state;
-    if (ask(id, targets, true, state)) return state;
+    if (ask(id, targets, firstAsked(id, targets), true, state)) return state;
     // Nobody knows it: off, with its reason.
     state = qor::CommandState();
     state.reason = m_reasons.value(id, NotProvidedText());
@@ -67,8 +107,10 @@ bool CommandRouter::Execute(int id) {
         return false;
     }
     bool ran = false;
-    for (qor::ICommandTarget* target : m_chain()) {
-        if (target && target->OnCommand(id)) {
+    const QList<qor::ICommandTarget*> targets = passTargets();
+    for (qsizetype i = firstAsked(id, targets); i < targets.size();
+         i = firstAsked(id, targets, i + 1)) {
+        if (targets[i]->OnCommand(id)) {
             ran = true;
             break;
         }
@@ -92,9 +134,12 @@ QAction* CommandRouter::Action(int id, const QString& fallbackText) {
     // A button without a picture shows the short text.
     action->setIconText(action->toolTip());
     action->setStatusTip(status);
+    // What help mode shows for a button or item of the command.
+    action->setWhatsThis(status.isEmpty() ? action->toolTip() : status);
     action->setText(caption.keys.isEmpty() ? text : text + u'\t' + caption.keys);
     Entry& e = m_entries[id];
     m_order.clear();  // the pass order is made again below
+    m_ownersKnown = false;
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) m_order.emplace_back(it.key(), &it.value());
     e.action = action;
     e.offReason = m_reasons.value(id, NotProvidedText());
@@ -129,9 +174,7 @@ void CommandRouter::SetKeys(int id, const QString& keys, bool shownOnly) {
     Update(action);
 }
 
-void CommandRouter::Update(QAction* action) {
-    Update(action, m_chain ? m_chain() : QList<qor::ICommandTarget*>());
-}
+void CommandRouter::Update(QAction* action) { Update(action, passTargets()); }
 
 void CommandRouter::Update(QAction* action, const QList<qor::ICommandTarget*>& targets) {
     const int id = CommandId(action);
@@ -139,20 +182,8 @@ void CommandRouter::Update(QAction* action, const QList<qor::ICommandTarget*>& t
     if (it != m_entries.end()) apply(*it, Query(id, targets));
 }
 
-namespace {
-
-// Equal texts, most often the very same shared text.
-bool sameText(const QString& a, const QString& b) {
-    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
-}
-
-}  // namespace
-
 void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
-    if (e.valid && e.shown.enabled == s.enabled && e.shown.checked == s.checked &&
-        e.shown.checkable == s.checkable && sameText(e.shown.text, s.text) &&
-        sameText(e.shown.reason, s.reason))
-        return;
+    if (e.valid && sameState(e.shown, s)) return;
     QAction* action = e.action;
     action->setEnabled(s.enabled);
     action->setCheckable(s.checkable || s.checked);
@@ -171,11 +202,38 @@ void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
 }
 
 void CommandRouter::UpdateAll() {
-    const QList<qor::ICommandTarget*> targets = m_chain ? m_chain() : QList<qor::ICommandTarget*>();
+    const QList<qor::ICommandTarget*> targets = passTargets();
+    // Where each command's asking starts depends only on the sets the
+    // targets name: while the same sets stand in the same places (another
+    // report of the same kind, the same report again), the owners found
+    // last time stand too.
+    std::vector<const qor::CommandIdSet*> sets;
+    sets.reserve(size_t(targets.size()));
+    for (qor::ICommandTarget* t : targets) sets.push_back(t->DeclaredCommands());
+    if (!m_ownersKnown || sets != m_ownerSets) {
+        for (auto& [id, entry] : m_order) entry->firstAsked = firstAsked(id, targets);
+        // Each owner's commands in a row, in id order: the pass then calls
+        // one target many times over instead of hopping between them.
+        std::sort(m_order.begin(), m_order.end(), [](const auto& a, const auto& b) {
+            return std::pair(a.second->firstAsked, a.first) < std::pair(b.second->firstAsked, b.first);
+        });
+        m_ownerSets = std::move(sets);
+        m_ownersKnown = true;
+    }
+    const qsizetype count = targets.size();
     for (auto& [id, entry] : m_order) {
         qor::CommandState state;
-        if (ask(id, targets, entry->gated, state)) {
-            apply(*entry, state);
+        bool known = false;
+        if (const qsizetype first = entry->firstAsked; first < count) {
+            // Straight to the owner; only a command it declines goes on
+            // down the chain.
+            known = targets[first]->OnUpdateCommand(id, state);
+            if (known && entry->gated) applyGate(id, state);
+            if (!known)
+                known = ask(id, targets, firstAsked(id, targets, first + 1), entry->gated, state);
+        }
+        if (known) {
+            if (!entry->valid || !sameState(entry->shown, state)) apply(*entry, state);
             continue;
         }
         // Nobody knows it: off with its reason. Most such commands were off
@@ -190,7 +248,7 @@ void CommandRouter::UpdateAll() {
 }
 
 void CommandRouter::UpdateActions(const QList<QAction*>& actions) {
-    const QList<qor::ICommandTarget*> targets = m_chain ? m_chain() : QList<qor::ICommandTarget*>();
+    const QList<qor::ICommandTarget*> targets = passTargets();
     for (QAction* a : actions) Update(a, targets);
 }
 

@@ -2,8 +2,10 @@
 // The one way a menu item, a tool button or a key reaches a handler: each
 // command id is asked of the targets in turn (the active view, its
 // document, the child frame, the main frame), and the first target that
-// knows it answers its state and runs it. A command no target knows is
-// shown off, with the reason the menu table records for it.
+// knows it answers its state and runs it. Targets that name their ids up
+// front are asked only about those, so a pass goes straight to each
+// command's owner. A command no target knows is shown off, with the reason
+// the menu table records for it.
 //
 // Menu items and tool buttons are QActions made here, one per id, so every
 // place that shows a command shows the same state.
@@ -86,15 +88,23 @@ private:
         bool valid = false;
         QString offReason;   // why it is off when no target knows it
         bool gated = false;  // a gate applies
+        qsizetype firstAsked = 0;  // the first target that may know it
     };
-    // The targets' answer with the gate applied; false when none knows it.
-    bool ask(int id, const QList<qor::ICommandTarget*>& targets, bool gated,
+    void applyGate(int id, qor::CommandState& state) const;
+    // The chain's targets for one pass, without empty places.
+    QList<qor::ICommandTarget*> passTargets() const;
+    // The targets' answer with the gate applied, asking from `start` (the
+    // first target that may know the command); false when none knows it.
+    bool ask(int id, const QList<qor::ICommandTarget*>& targets, qsizetype start, bool gated,
              qor::CommandState& state) const;
     void apply(Entry& e, const qor::CommandState& s);
 
     QHash<int, QAction*> m_actions;
     QHash<int, Entry> m_entries;
     std::vector<std::pair<int, Entry*>> m_order;  // the entries, for a pass
+    // The sets the targets named when the entries' owners were found.
+    std::vector<const qor::CommandIdSet*> m_ownerSets;
+    bool m_ownersKnown = false;
 };
 
 }  // namespace qor::frames

@@ -110,6 +110,12 @@ void CReportFrame::EnterDataStateUnchecked() {
     refreshAfterStateChange();
 }
 
+const qor::CommandIdSet& CReportFrame::StateCommands() {
+    static const qor::CommandIdSet ids = {kCmdSwitchState, kCmdEnterData, kCmdEnterFormat,
+                                          kCmdPageActivate};
+    return ids;
+}
+
 bool CReportFrame::UpdateStateCommand(int id, qor::CommandState& s) const {
     switch (id) {
         case kCmdSwitchState:

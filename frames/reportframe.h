@@ -59,6 +59,8 @@ protected:
     // The state commands every report window answers.
     bool UpdateStateCommand(int id, qor::CommandState& state) const;
     bool RunStateCommand(int id);
+    // The ids of those commands.
+    static const qor::CommandIdSet& StateCommands();
 
 private:
     void refreshAfterStateChange();

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QActionEvent>
+#include <QMenu>
 #include <QToolButton>
 
 #include "document/cqorsdoc.h"
@@ -126,6 +127,39 @@ void FillToolBar(CFlatToolBar* bar, CommandRouter& router, const QStyle* style) 
             bar->addAction(a);
         }
     }
+}
+
+QMenu* BuildMenu(const QList<MenuEntry>& entries, const QString& title, CommandRouter& router,
+                 QWidget* parent, QStyle* style, const MenuHooks& hooks) {
+    auto* menu = new QMenu(title, parent);
+    if (style) menu->setStyle(style);
+    for (const MenuEntry& e : entries) {
+        switch (e.kind) {
+            case MenuEntry::Separator:
+                menu->addSeparator();
+                break;
+            case MenuEntry::Popup:
+                menu->addMenu(BuildMenu(e.children, e.text, router, parent, style, hooks));
+                break;
+            case MenuEntry::Command: {
+                QAction* a = router.Action(e.id, e.text);
+                if (!e.keys.isEmpty()) router.SetKeys(e.id, e.keys, e.keysShownOnly);
+                menu->addAction(a);
+                if (hooks.placed) hooks.placed(a);
+                break;
+            }
+            case MenuEntry::WindowList:
+                if (hooks.windowList) hooks.windowList(menu);
+                break;
+            case MenuEntry::Widget:
+                break;
+        }
+    }
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [&router, menu, shown = hooks.shown] {
+        router.UpdateActions(menu->actions());
+        if (shown) shown(menu);
+    });
+    return menu;
 }
 
 }  // namespace qor::frames

@@ -6,9 +6,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QToolBar>
+#include <functional>
+
+#include "frames/menutable.h"
 
 class CFormulaBar;
 class CQorsDoc;
+class QMenu;
 class QStyle;
 
 namespace qor::frames {
@@ -86,5 +90,17 @@ private:
 // (with the command's picture), the bar's own controls and separators.
 class CFlatToolBar;
 void FillToolBar(CFlatToolBar* bar, CommandRouter& router, const QStyle* style);
+
+// What a menu's owner adds while a menu of the table is built.
+struct MenuHooks {
+    std::function<void(QAction*)> placed;    // each command's action, once placed
+    std::function<void(QMenu*)> windowList;  // a menu that ends with the window list
+    std::function<void(QMenu*)> shown;       // a menu opening, after its update pass
+};
+// A menu (with its popups) of the table's entries over a router: commands
+// are the router's actions with their keys, and each menu runs its update
+// pass as it opens.
+QMenu* BuildMenu(const QList<MenuEntry>& entries, const QString& title, CommandRouter& router,
+                 QWidget* parent, QStyle* style, const MenuHooks& hooks = {});
 
 }  // namespace qor::frames

@@ -322,6 +322,9 @@ public:
     // its state, the selection or the dialog does not allow them.
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
     bool OnCommand(int id) override;
+    // While a chart is edited its window answers first, and it names no
+    // ids: the view then asks to be asked about all.
+    const qor::CommandIdSet* DeclaredCommands() const override;
     // A command the sheet's keys ask for (Ctrl+C, X, V): sent to the frame
     // when one listens to commandRequested, else run here.
     void RequestCommand(int id);

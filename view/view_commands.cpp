@@ -109,6 +109,25 @@ CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
 // ---------------------------------------------------------------------------
 // Update and run
 
+const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
+    if (m_bChartEditing && m_pPicWnd) return nullptr;
+    // Every case of OnUpdateCommand below (the frame tests check that
+    // none is missing).
+    static const qor::CommandIdSet ids = {
+        kCmdFillDown, kCmdFillRight, kCmdFillUp, kCmdFillLeft, kCmdDecimalsMore,
+        kCmdDecimalsLess, kCmdObjectVerbs, kCmdInsertObject, qor::clip::kCmdCopy,
+        qor::clip::kCmdCut, qor::clip::kCmdClear, qor::clip::kCmdPaste, qor::clip::kCmdPasteLink,
+        qor::clip::kCmdPasteSpecial, kCmdDisplayScale, kCmdDisplayStyle, kCmdForcedPageBreak,
+        kCmdShowPageBreaks, kCmdClearPageBreaks, kCmdBringToFront, kCmdSendToBack,
+        kCmdObjectProperties, kCmdObjectAppearance, kCmdObjectPreview, kCmdObjectPrint,
+        kCmdInsertChart, kCmdTableSize, kCmdCellAttributes, kCmdPageTabsBack, kCmdPageTabsForward,
+        kCmdPrintSetup, kCmdPrint, kCmdPrintDirect, kCmdPrintPreview, kCmdExportXml,
+        kCmdExportHtml, kCmdDataOverlayPrint, kCmdSplitWindow, kCmdDataInterface,
+        kCmdCancelEditCntr,
+    };
+    return &ids;
+}
+
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     state = qor::CommandState{};
     // While a chart is edited its window answers first.

@@ -7,17 +7,21 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTest>
 
+#include "charts/ui/chartui.h"
 #include "document/cqorsdoc.h"
 #include "frames/coleinplaceframe.h"
 #include "frames/coletrackbar.h"
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
 #include "view/cpagectrl.h"
+#include "resources/stringtable.h"
+#include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 
@@ -41,6 +45,7 @@ struct Site : IInPlaceSite {
     QList<QRect> requests;
     int stores = 0;
     QString storedA1;
+    QList<bool> chartMenus;
 
     QWidget* ContainerWindow() const override { return container; }
     QMainWindow* ContainerFrame() const override { return mainWindow; }
@@ -48,6 +53,7 @@ struct Site : IInPlaceSite {
         requests << rect;
         return accept;
     }
+    void SetChartMenu(bool on) override { chartMenus << on; }
     void StoreItem(CQorsDoc& doc) override {
         ++stores;
         storedA1 = cellText(&doc, 0, 0);
@@ -160,6 +166,90 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
     EXPECT_FALSE(doc->IsDataState());
     EXPECT_FALSE(format->isHidden());
     EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
+}
+
+TEST_F(InPlaceTest, RightClickShowsTheFramesOwnMenusOverTheEmbeddedReport) {
+    CQorsDoc* doc = frame->GetDocument();
+    CQorsView* view = frame->GetActiveView();
+    ASSERT_TRUE(frame->Router().Execute(33298));  // data state
+    view->GoToCell(0, 0);
+    CFormulaBar* bar = frame->EditBar()->FormulaBar();
+    bar->setFocus();
+    QTest::keyClicks(bar, QStringLiteral("42"));
+    QTest::keyClick(bar, Qt::Key_Return);
+    ASSERT_EQ(cellText(doc, 0, 0), u"42");
+    view->GoToCell(0, 0);
+    QApplication::processEvents();
+
+    // A right click on the sheet shows the cells' menu at the point.
+    const QPoint at(view->m_nHeaderWidth + 10, view->m_nHeaderHeight + 5);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(view->mapToGlobal(at)),
+                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), QPointF(view->mapToGlobal(at)),
+                        Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &release);
+    QApplication::processEvents();
+    QMenu* cells = frame->ContextMenu(kMenuCells);
+    ASSERT_NE(cells, nullptr);
+    EXPECT_TRUE(cells->isVisible());
+    // Its items are this frame's commands, answered by the embedded
+    // report's view: clearing empties the embedded cell.
+    QAction* clear = frame->Router().FindAction(57632);
+    ASSERT_NE(clear, nullptr);
+    EXPECT_TRUE(cells->actions().contains(clear));
+    EXPECT_TRUE(clear->isEnabled()) << clear->statusTip().toStdString();
+    cells->hide();
+    clear->trigger();
+    EXPECT_TRUE(cellText(doc, 0, 0).isEmpty());
+    ASSERT_NE(frame->ContextMenu(kMenuItem), nullptr);
+    ASSERT_NE(frame->ContextMenu(kMenuChart), nullptr);
+}
+
+TEST_F(InPlaceTest, ShiftF1EntersHelpModeAndButtonsSayWhatTheyDo) {
+    CQorsView* view = frame->GetActiveView();
+    view->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(frame->Router().Query(COleInPlaceFrame::kContextHelp).checked);
+    QTest::keyClick(view, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_TRUE(COleInPlaceFrame::IsInHelpMode());
+    EXPECT_TRUE(frame->Router().Query(COleInPlaceFrame::kContextHelp).checked);
+    // The command again leaves it.
+    EXPECT_TRUE(frame->Router().Execute(COleInPlaceFrame::kContextHelp));
+    EXPECT_FALSE(COleInPlaceFrame::IsInHelpMode());
+    // What a button says in help mode is its command's prompt.
+    QAction* save = frame->Router().FindAction(57603);
+    ASSERT_NE(save, nullptr);
+    EXPECT_FALSE(save->whatsThis().isEmpty());
+    EXPECT_EQ(save->whatsThis(),
+              qor::res::commandPrompt(57603).value_or(QString()).section(u'\n', 0, 0));
+    // Deactivating in help mode leaves it.
+    frame->Router().Execute(COleInPlaceFrame::kContextHelp);
+    frame->Deactivate();
+    EXPECT_FALSE(COleInPlaceFrame::IsInHelpMode());
+}
+
+TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
+    qor::InstallChartUi(nullptr);
+    CQorsDoc* doc = frame->GetDocument();
+    CQorsView* view = frame->GetActiveView();
+    ASSERT_TRUE(frame->Router().Execute(33298));  // charts are made in data state
+    const std::shared_ptr<CComItem> chart = doc->CreateComItem(0);  // added to the report
+    ASSERT_NE(chart, nullptr);
+    ASSERT_TRUE(view->BeginChartEdit(chart.get()));
+    frame->UpdateFrameState();
+    EXPECT_TRUE(frame->IsChartMenuOn());
+    EXPECT_TRUE(frame->ToolBar(kBarChart)->isVisible());
+    EXPECT_EQ(site.chartMenus, QList<bool>{true});
+    // Another pass asks nothing new.
+    frame->UpdateFrameState();
+    EXPECT_EQ(site.chartMenus, QList<bool>{true});
+    view->EndChartEdit();
+    frame->UpdateFrameState();
+    EXPECT_FALSE(frame->IsChartMenuOn());
+    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisible());
+    EXPECT_EQ(site.chartMenus, (QList<bool>{true, false}));
+    qor::view::InstallChartUi(nullptr);
 }
 
 TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <algorithm>
 #include <QSet>
 
 #include "frames/commandrouter.h"
@@ -161,6 +162,68 @@ TEST(CommandRouter, ActionsCarryTheTableTextsAndFollowTheState) {
     EXPECT_FALSE(unknown->isEnabled());
     EXPECT_EQ(unknown->text(), u"向下");
     EXPECT_EQ(unknown->statusTip(), CommandRouter::NotProvidedText());
+}
+
+}  // namespace
+
+namespace {
+
+// A target that names its ids up front (or, with none, asks to be asked
+// about all) and counts what it is asked.
+class Declaring : public qor::ICommandTarget {
+public:
+    Declaring(QList<int> knows, const qor::CommandIdSet* names)
+        : m_knows(std::move(knows)), names(names) {}
+    bool OnUpdateCommand(int id, qor::CommandState& s) override {
+        asked << id;
+        if (!m_knows.contains(id)) return false;
+        s.enabled = true;
+        return true;
+    }
+    bool OnCommand(int id) override {
+        if (!m_knows.contains(id)) return false;
+        ran << id;
+        return true;
+    }
+    const qor::CommandIdSet* DeclaredCommands() const override { return names; }
+    QList<int> asked, ran;
+    QList<int> m_knows;
+    const qor::CommandIdSet* names;
+};
+
+TEST(CommandRouter, TargetsThatNameTheirIdsAreAskedAboutThoseOnly) {
+    const qor::CommandIdSet viewIds{1, 2}, mainIds{3, 4, 7}, wider{1, 2, 5};
+    // The main frame names 7 but declines it; the last target names nothing.
+    Declaring view({1, 2}, &viewIds), main({3, 4}, &mainIds), extra({7, 8}, nullptr);
+    CommandRouter router;
+    router.SetChain([&] { return QList<qor::ICommandTarget*>{&view, nullptr, &main, &extra}; });
+    for (int id : {1, 2, 3, 4, 5, 7, 8}) router.Action(id);
+    view.asked.clear();
+    main.asked.clear();
+    extra.asked.clear();
+
+    router.UpdateAll();
+    std::sort(view.asked.begin(), view.asked.end());
+    EXPECT_EQ(view.asked, (QList<int>{1, 2}));
+    std::sort(main.asked.begin(), main.asked.end());
+    EXPECT_EQ(main.asked, (QList<int>{3, 4, 7}));
+    // Only what nobody before it names or answers reaches the last target.
+    std::sort(extra.asked.begin(), extra.asked.end());
+    EXPECT_EQ(extra.asked, (QList<int>{5, 7, 8}));
+    for (int id : {1, 2, 3, 4, 7, 8}) EXPECT_TRUE(router.FindAction(id)->isEnabled()) << id;
+    EXPECT_FALSE(router.FindAction(5)->isEnabled());
+    EXPECT_TRUE(router.Execute(7));
+    EXPECT_EQ(extra.ran, QList<int>{7});
+
+    // A target whose ids grow hands out another set: the next pass finds
+    // the new owner.
+    view.m_knows << 5;
+    view.names = &wider;
+    router.UpdateAll();
+    EXPECT_TRUE(router.FindAction(5)->isEnabled());
+    EXPECT_TRUE(router.Execute(5));
+    EXPECT_EQ(view.ran, QList<int>{5});
+    EXPECT_EQ(router.Query(5).enabled, true);
 }
 
 }  // namespace

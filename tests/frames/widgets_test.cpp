@@ -1,6 +1,5 @@
 // The small pieces of the window: colours and images, the docking bars,
-// the file-manager bar's control, the start-up pause, the link label and
-// the folder tree.
+// the file-manager bar's control, the start-up pause and the link label.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,7 +15,6 @@
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/chyperlink.h"
-#include "frames/cimagetreectrl.h"
 #include "frames/csplashtimerwnd.h"
 #include "frames/drawutil.h"
 #include "frames/toolbars.h"
@@ -255,32 +253,6 @@ TEST(HyperLink, OpensItsTargetOrItsTextAndNeverAnEmptyOne) {
     QApplication::sendEvent(&right, &leave);
     EXPECT_EQ(right.palette().color(QPalette::WindowText), link0);
     CHyperLink::s_open = previous;
-}
-
-// ---- the folder tree
-
-TEST(ImageTree, DoubleClicksSwitchFoldersAndTellLeaves) {
-    CImageTreeCtrl tree;
-    auto* folder = new QTreeWidgetItem(&tree, {QStringLiteral("表")});
-    tree.SetItemImage(folder, 0);
-    auto* leaf = new QTreeWidgetItem(folder, {QStringLiteral("字段")});
-    tree.SetItemImage(leaf, 0);
-    tree.resize(300, 200);
-    tree.show();
-    folder->setExpanded(true);
-    QApplication::processEvents();
-
-    const QPoint atLeaf = tree.visualItemRect(leaf).center();
-    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, atLeaf);
-    EXPECT_EQ(tree.m_bLeaf, 1);
-    EXPECT_EQ(tree.ItemImage(leaf), 0);
-
-    tree.setCurrentItem(folder);
-    folder->setSelected(true);
-    const QPoint atFolder = tree.visualItemRect(folder).center();
-    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, atFolder);
-    EXPECT_EQ(tree.m_bLeaf, 0);
-    EXPECT_EQ(tree.ItemImage(folder), 0);  // open and selected: about to close
 }
 
 }  // namespace
