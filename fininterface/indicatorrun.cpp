@@ -330,8 +330,14 @@ void iniLine(QString* out, QStringView key, QStringView value) {
     *out += QLatin1Char('=');
     const qsizetype at = out->size();
     *out += value;
-    for (qsizetype i = at; i < out->size(); ++i)
-        if ((*out)[i] == u'\r' || (*out)[i] == u'\n') (*out)[i] = u' ';
+    // Looked for through a read-only view: writing access would check the
+    // string's sharing at every character.
+    const char16_t* p = reinterpret_cast<const char16_t*>(out->constData());
+    for (qsizetype i = at, n = out->size(); i < n; ++i)
+        if (p[i] == u'\r' || p[i] == u'\n') {
+            (*out)[i] = u' ';
+            p = reinterpret_cast<const char16_t*>(out->constData());
+        }
     *out += QLatin1String("\r\n");
 }
 
