@@ -379,7 +379,12 @@ public:
             for (QStringView v : values) list << v.toString();
             return FillMessageText(m_text, list);
         }
-        QString out = m_pieces[0];
+        qsizetype size = 0;
+        for (const QString& piece : m_pieces) size += piece.size();
+        for (QStringView v : values) size += v.size();
+        QString out;
+        out.reserve(size);
+        out += m_pieces[0];
         qsizetype k = 1;
         for (QStringView v : values) {
             if (k >= m_pieces.size()) break;
@@ -572,7 +577,12 @@ CIndicatorRun::Evaluated CIndicatorRun::evaluate(const QString& expression) {
     Evaluated out;
     CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
     const QString name = freshVariableName();
-    const QString line = QLatin1String("let ") + name + QLatin1String(" = ") + expression;
+    QString line;
+    line.reserve(name.size() + expression.size() + 7);
+    line += QLatin1String("let ");
+    line += name;
+    line += QLatin1String(" = ");
+    line += expression;
     // A line the command buffer cannot hold fails whole; it is never cut.
     if (line.size() > CCalcRuntime::kCommandBufferChars) {
         trace(QStringLiteral("%1 characters: the expression does not fit the command buffer")
