@@ -427,6 +427,7 @@ struct CIndicatorRun::Files {
     QString pendingLog;
     QElapsedTimer sinceLogWrite;
     QString section;  // the indicator's section, "[code]" and its lines
+    QString defaultUnit, defaultDecimals;
     GbWriter gb;
     QByteArray bytes;  // reused for every write
     RunTexts texts;
@@ -528,6 +529,11 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     m_files->validFlagAt = validFlagAt;
+    // What an indicator without its own unit or decimals gets: the same
+    // for the whole run.
+    m_files->defaultUnit = QString::number(s.moneyUnit) + s.unitName;
+    if (leadingNumber(m_files->defaultUnit) <= 0) m_files->defaultUnit = s.unitName;
+    m_files->defaultDecimals = QString::number(s.decimals);
     m_files->sinceLogWrite.start();
     m_index = 0;
     m_failed = false;
@@ -674,13 +680,10 @@ void CIndicatorRun::Step() {
     const QStringList read = ind.readStrings(code, {u"Name", u"MoneyUnit", u"Decimal"});
     const QString& name = read[0];
     QString unit = read[1];
-    if (unit.isEmpty()) {
-        unit = QString::number(s.moneyUnit) + s.unitName;
-        if (leadingNumber(unit) <= 0) unit = s.unitName;
-    }
+    if (unit.isEmpty()) unit = m_files->defaultUnit;
     QString decimals = read[2];
     if (decimals.isEmpty() || !startsWithDigit(decimals) || leadingNumber(decimals) > 8)
-        decimals = QString::number(s.decimals);
+        decimals = m_files->defaultDecimals;
     const QString expression = m_files->formulas.readString(code, QStringLiteral("Expressions"));
 
     const QString numberText = QString::number(number);
