@@ -7,6 +7,7 @@
 #include <QHash>
 #include <vector>
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -66,6 +67,13 @@ QString shownDate(const QString& text) {
     const qsizetype b = out.indexOf(QLatin1Char('-'));
     if (b >= 0) out.replace(b, 1, LoadErrorText(62039));
     return out + LoadErrorText(62040);
+}
+
+// A number's decimal digits put straight onto a text.
+void appendNumber(QString* out, int value) {
+    char buf[16];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    *out += QLatin1StringView(buf, end - buf);
 }
 
 QString resultDate(int y, int m, int d) {
@@ -190,7 +198,7 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
                 *i = k;
             }
         }
-        out += QString::number(value);
+        appendNumber(&out, value);
     };
     for (qsizetype i = 0; i < e.size();) {
         if (e[i] != u'%') {
@@ -222,25 +230,25 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
                     year(&i, s.startYear);
                     break;
                 case 1:
-                    out += QString::number(s.startMonth);
+                    appendNumber(&out, s.startMonth);
                     break;
                 case 2:
-                    out += QString::number(s.startDay);
+                    appendNumber(&out, s.startDay);
                     break;
                 case 3:
                     year(&i, s.endYear);
                     break;
                 case 4:
-                    out += QString::number(s.endMonth);
+                    appendNumber(&out, s.endMonth);
                     break;
                 case 5:
-                    out += QString::number(s.endDay);
+                    appendNumber(&out, s.endDay);
                     break;
                 case 6:
                     out += s.accountSet;
                     break;
                 case 7:
-                    out += QString::number(s.accountingYear);
+                    appendNumber(&out, s.accountingYear);
                     break;
                 case 8:
                     if (s.direction >= 0) out += LoadErrorText(s.direction == 0 ? 62356 : 62357);
