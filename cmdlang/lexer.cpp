@@ -190,7 +190,20 @@ Token Lexer::lexNumber() {
     }
     bool ok = false;
     t.len = p - pos_;
-    t.number = text_.mid(pos_, t.len).toDouble(&ok);
+    // Up to fifteen digits alone are an integer a double holds exactly:
+    // summed here, as most numbers of a line are, rather than through the
+    // general conversion.
+    qint64 whole = 0;
+    int q = pos_;
+    if (t.len <= 15) {
+        while (q < p && isAsciiDigit(text_[q])) whole = whole * 10 + (text_[q++].unicode() - u'0');
+    }
+    if (t.len <= 15 && q == p) {
+        t.number = double(whole);
+        ok = true;
+    } else {
+        t.number = text_.mid(pos_, t.len).toDouble(&ok);
+    }
     if (!ok || !std::isfinite(t.number))
         fail(pos_,
              QStringLiteral("number out of range '%1'").arg(text_.mid(pos_, t.len).toString()));

@@ -430,6 +430,20 @@ void RoundToDecimals(double* value, uint16_t decimals) {
 QString FormatFixedNumber(double value, int decimals) {
     if (!std::isfinite(value)) return nonFiniteText(value);
     const int n = decimals < 0 ? 0 : (decimals > 8 ? 8 : decimals);
+    // Whole amounts, most of what is formatted, need no rounding: their
+    // integer digits and n zeros. Below 1e15 every such double is an exact
+    // integer of at most 15 digits, so the text is the one rounding gives.
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+        char buf[32];
+        char* o = buf;
+        if (value < 0) *o++ = '-';
+        o = std::to_chars(o, buf + sizeof buf, static_cast<long long>(std::fabs(value))).ptr;
+        if (n > 0) {
+            *o++ = '.';
+            for (int i = 0; i < n; ++i) *o++ = '0';
+        }
+        return QString::fromLatin1(buf, qsizetype(o - buf));
+    }
     const std::string digits = roundedDigits(value, n);
     std::string text = fixedFromDigits(digits, n);
     if (std::signbit(value) && digits != "0") text.insert(0, 1, '-');

@@ -7,9 +7,13 @@
 #include <QHash>
 #include <vector>
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/messages.h"
@@ -63,6 +67,13 @@ QString shownDate(const QString& text) {
     const qsizetype b = out.indexOf(QLatin1Char('-'));
     if (b >= 0) out.replace(b, 1, LoadErrorText(62039));
     return out + LoadErrorText(62040);
+}
+
+// A number's decimal digits put straight onto a text.
+void appendNumber(QString* out, int value) {
+    char buf[16];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    *out += QLatin1StringView(buf, end - buf);
 }
 
 QString resultDate(int y, int m, int d) {
@@ -182,12 +193,12 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
             qsizetype k = j + 1;
             while (k < e.size() && e[k].isDigit() && e[k].unicode() < 128) ++k;
             if (k > j + 1) {
-                const int n = e.mid(j + 1, k - j - 1).toInt();
+                const int n = QStringView(e).mid(j + 1, k - j - 1).toInt();
                 value += e[j] == u'+' ? n : -n;
                 *i = k;
             }
         }
-        out += QString::number(value);
+        appendNumber(&out, value);
     };
     for (qsizetype i = 0; i < e.size();) {
         if (e[i] != u'%') {
@@ -219,25 +230,25 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
                     year(&i, s.startYear);
                     break;
                 case 1:
-                    out += QString::number(s.startMonth);
+                    appendNumber(&out, s.startMonth);
                     break;
                 case 2:
-                    out += QString::number(s.startDay);
+                    appendNumber(&out, s.startDay);
                     break;
                 case 3:
                     year(&i, s.endYear);
                     break;
                 case 4:
-                    out += QString::number(s.endMonth);
+                    appendNumber(&out, s.endMonth);
                     break;
                 case 5:
-                    out += QString::number(s.endDay);
+                    appendNumber(&out, s.endDay);
                     break;
                 case 6:
                     out += s.accountSet;
                     break;
                 case 7:
-                    out += QString::number(s.accountingYear);
+                    appendNumber(&out, s.accountingYear);
                     break;
                 case 8:
                     if (s.direction >= 0) out += LoadErrorText(s.direction == 0 ? 62356 : 62357);
@@ -270,19 +281,11 @@ public:
         // Two bytes a character hold ASCII and the Chinese of the basic plane.
         out->reserve(out->size() + 2 * n);
         for (qsizetype i = 0; i < n;) {
-            qsizetype j = i;
-            for (quint64 w; j + 4 <= n; j += 4) {
-                std::memcpy(&w, p + j, 8);
-                if (w & 0xFF80FF80FF80FF80ull) break;
-            }
-            while (j < n && p[j] < 0x80) ++j;
-            if (j > i) {
-                const qsizetype at = out->size();
-                out->resize(at + (j - i));
-                char* o = out->data() + at;
-                for (qsizetype k = i; k < j; ++k) *o++ = char(p[k]);
-                i = j;
-            }
+            const qsizetype at = out->size();
+            out->resize(at + (n - i));
+            qsizetype j = copyAscii(p, i, n, out->data() + at);
+            out->resize(at + (j - i));
+            i = j;
             while (j < n && p[j] >= 0x80) ++j;
             if (j > i) {
                 const QStringView stretch = text.mid(i, j - i);
@@ -300,6 +303,25 @@ public:
     }
 
 private:
+    // Copies the ASCII stretch from p[i] on to o as bytes, sixteen
+    // characters at a time where the processor allows; returns where the
+    // stretch ends.
+    static qsizetype copyAscii(const char16_t* p, qsizetype i, qsizetype n, char* o) {
+        qsizetype k = i;
+#if defined(__SSE2__)
+        const __m128i high = _mm_set1_epi16(short(0xFF80));
+        for (; k + 16 <= n; k += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + 8));
+            const __m128i over = _mm_and_si128(_mm_or_si128(a, b), high);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + (k - i)), _mm_packus_epi16(a, b));
+        }
+#endif
+        for (; k < n && p[k] < 0x80; ++k) o[k - i] = char(p[k]);
+        return k;
+    }
+
     // The stretches met last, by hash: a run meets the same few again and
     // again.
     static constexpr size_t kKnown = 512;
@@ -316,8 +338,14 @@ void iniLine(QString* out, QStringView key, QStringView value) {
     *out += QLatin1Char('=');
     const qsizetype at = out->size();
     *out += value;
-    for (qsizetype i = at; i < out->size(); ++i)
-        if ((*out)[i] == u'\r' || (*out)[i] == u'\n') (*out)[i] = u' ';
+    // Looked for through a read-only view: writing access would check the
+    // string's sharing at every character.
+    const char16_t* p = reinterpret_cast<const char16_t*>(out->constData());
+    for (qsizetype i = at, n = out->size(); i < n; ++i)
+        if (p[i] == u'\r' || p[i] == u'\n') {
+            (*out)[i] = u' ';
+            p = reinterpret_cast<const char16_t*>(out->constData());
+        }
     *out += QLatin1String("\r\n");
 }
 
@@ -359,7 +387,12 @@ public:
             for (QStringView v : values) list << v.toString();
             return FillMessageText(m_text, list);
         }
-        QString out = m_pieces[0];
+        qsizetype size = 0;
+        for (const QString& piece : m_pieces) size += piece.size();
+        for (QStringView v : values) size += v.size();
+        QString out;
+        out.reserve(size);
+        out += m_pieces[0];
         qsizetype k = 1;
         for (QStringView v : values) {
             if (k >= m_pieces.size()) break;
@@ -402,6 +435,7 @@ struct CIndicatorRun::Files {
     QString pendingLog;
     QElapsedTimer sinceLogWrite;
     QString section;  // the indicator's section, "[code]" and its lines
+    QString defaultUnit, defaultDecimals;
     GbWriter gb;
     QByteArray bytes;  // reused for every write
     RunTexts texts;
@@ -503,6 +537,11 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     m_files->validFlagAt = validFlagAt;
+    // What an indicator without its own unit or decimals gets: the same
+    // for the whole run.
+    m_files->defaultUnit = QString::number(s.moneyUnit) + s.unitName;
+    if (leadingNumber(m_files->defaultUnit) <= 0) m_files->defaultUnit = s.unitName;
+    m_files->defaultDecimals = QString::number(s.decimals);
     m_files->sinceLogWrite.start();
     m_index = 0;
     m_failed = false;
@@ -552,7 +591,12 @@ CIndicatorRun::Evaluated CIndicatorRun::evaluate(const QString& expression) {
     Evaluated out;
     CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
     const QString name = freshVariableName();
-    const QString line = QLatin1String("let ") + name + QLatin1String(" = ") + expression;
+    QString line;
+    line.reserve(name.size() + expression.size() + 7);
+    line += QLatin1String("let ");
+    line += name;
+    line += QLatin1String(" = ");
+    line += expression;
     // A line the command buffer cannot hold fails whole; it is never cut.
     if (line.size() > CCalcRuntime::kCommandBufferChars) {
         trace(QStringLiteral("%1 characters: the expression does not fit the command buffer")
@@ -644,13 +688,10 @@ void CIndicatorRun::Step() {
     const QStringList read = ind.readStrings(code, {u"Name", u"MoneyUnit", u"Decimal"});
     const QString& name = read[0];
     QString unit = read[1];
-    if (unit.isEmpty()) {
-        unit = QString::number(s.moneyUnit) + s.unitName;
-        if (leadingNumber(unit) <= 0) unit = s.unitName;
-    }
+    if (unit.isEmpty()) unit = m_files->defaultUnit;
     QString decimals = read[2];
     if (decimals.isEmpty() || !startsWithDigit(decimals) || leadingNumber(decimals) > 8)
-        decimals = QString::number(s.decimals);
+        decimals = m_files->defaultDecimals;
     const QString expression = m_files->formulas.readString(code, QStringLiteral("Expressions"));
 
     const QString numberText = QString::number(number);

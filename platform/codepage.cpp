@@ -315,6 +315,8 @@ QByteArray encodeText(const QString& text, const QByteArray& encoding) {
             // GB18030 itself holds every character; the 936 names mean the
             // two-byte table.
             if (name == "GB18030") {
+                // ASCII is the same in GB18030; most texts are nothing else.
+                if (isAscii(text)) return text.toLatin1();
                 bool ok = false;
                 QByteArray out = iconvEncode(text, "GB18030", nullptr, &ok);
                 if (ok) return out;

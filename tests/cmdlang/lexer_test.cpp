@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+#include <cstring>
+
 #include "qstringprint.h"
 
 using namespace qor::cmd;
@@ -107,6 +110,21 @@ TEST(Lexer, Numbers) {
     EXPECT_EQ(lexErrorAt(QStringLiteral("A1*12abc")), 3);
     EXPECT_EQ(lexErrorAt(QStringLiteral("1.2.3")), 0);
     EXPECT_EQ(lexErrorAt(QStringLiteral("1e999")), 0);
+}
+
+// Digit runs on both sides of fifteen digits, with leading zeros and
+// followed by a point or an exponent, give the value the general
+// conversion gives.
+TEST(Lexer, WholeNumbersOfAnyLength) {
+    for (const char* text : {"0", "007", "2004", "999999999999999", "1000000000000000",
+                             "9007199254740993", "123456789012345678901234567890", "12.",
+                             "12e2", "000000000000000000001"}) {
+        const auto tokens = lex(QString::fromLatin1(text));
+        ASSERT_EQ(tokens[0].kind, TokenKind::Number) << text;
+        EXPECT_EQ(tokens[0].number, QByteArray(text).toDouble()) << text;
+        EXPECT_EQ(tokens[0].len, int(std::strlen(text))) << text;
+    }
+    EXPECT_EQ(lexErrorAt(QStringLiteral("2004年")), 0);
 }
 
 TEST(Lexer, Strings) {

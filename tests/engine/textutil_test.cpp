@@ -223,6 +223,22 @@ TEST(NumberTextTest, RoundToDecimalsRoundsEveryTypedHalfAwayFromZero) {
     }
 }
 
+// Whole amounts on both sides of the 15-digit edge, signs and the decimal
+// clamps, against Qt's exact fixed-point text of the same integers.
+TEST(NumberTextTest, FormatFixedNumberOfWholeAmounts) {
+    const double values[] = {0,      1,          -1,          7,        -20040,
+                             1e14,   999999999999999.0,       1e15,     -1e15,
+                             4503599627370497.0, 9007199254740993.0, 123456789012345678.0};
+    for (double v : values)
+        for (int n : {-2, 0, 1, 2, 8, 9}) {
+            const int clamped = std::clamp(n, 0, 8);
+            EXPECT_EQ(FormatFixedNumber(v, n), QString::number(v, 'f', clamped)) << v << ' ' << n;
+            EXPECT_EQ(FormatFixedNumber(-v, n), v == 0 ? QString::number(0.0, 'f', clamped)
+                                                       : QString::number(-v, 'f', clamped))
+                << -v << ' ' << n;
+        }
+}
+
 TEST(NumberTextTest, FormatFixedNumber) {
     EXPECT_EQ(FormatFixedNumber(0.5, 2), "0.50");
     EXPECT_EQ(FormatFixedNumber(-0.5, 2), "-0.50");

@@ -234,6 +234,33 @@ TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
         << traces.join('\n').toStdString();
 }
 
+// Names whose ASCII and Chinese stretches start and end anywhere inside
+// and across blocks of sixteen characters come out byte for byte as the
+// converter makes the whole line.
+TEST_F(Indicators, MixedNamesOfAnyLengthKeepTheirBytes) {
+    QList<Indicator> list;
+    QStringList names;
+    QString ind = QStringLiteral("[ReportSoft]\nDecimal=2\n");
+    for (int i = 0; i < 40; ++i) {
+        const QString code = QStringLiteral("m%1").arg(i);
+        list << Indicator{code, QString::number(i)};
+        QString name = QString(i % 23, QLatin1Char('a' + i % 26)) + QStringLiteral("报表") +
+                       QString(i % 17 + 15, QLatin1Char('Z'));
+        if (i % 3 == 0) name += QStringLiteral("\U00020000") + QString(i % 5, QLatin1Char('9'));
+        names << name;
+        ind += "[" + code + "]\nName=" + name + "\n";
+    }
+    const QString iface = write(list);
+    writeGb(dir + "/ind.ini", ind);
+    run(iface);
+    QFile result(dir + "/result.ini");
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const QByteArray bytes = result.readAll();
+    for (const QString& name : names)
+        EXPECT_TRUE(bytes.contains("\r\n" + encodeText("Name=" + name, "GB18030") + "\r\n"))
+            << name.toStdString();
+}
+
 // The result library and the error log are GB18030 throughout: names
 // outside the basic plane included, and a stopped run still leaves the
 // trace of what it computed in the log.
