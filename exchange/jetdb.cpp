@@ -589,6 +589,11 @@ void Database::beginBulk() {
 void Database::commitBulk() {
     if (!m_bulk) return;
     m_bulk = false;
+    // The insert statements end with the bulk write. A database kept open
+    // afterwards (the data-file readers keep a few) must hold no statement
+    // when the application closes its connections at exit: SQLite refuses
+    // to close a connection with live statements, and it would be lost.
+    m_writeTargets.clear();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.commit()) {
         const QString why = db.lastError().text();
