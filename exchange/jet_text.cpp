@@ -12,6 +12,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/paths.h"
 #include "exchange/jetdriver.h"
@@ -274,16 +276,17 @@ bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 // QByteArray::number(v, 'g', QLocale::FloatingPointShortest) writes it.
 // The standard library's conversion gives the same characters below 1e16
 // (above, it spells out every integer digit) at a fraction of the cost.
-void appendNumber(QByteArray* out, double v) {
+void appendNumber(std::string* out, double v) {
     if (v != 0 && std::fabs(v) < 1e16) {
         char buf[32];
         const auto r = std::to_chars(buf, buf + sizeof buf, v);
         if (r.ec == std::errc()) {
-            out->append(buf, qsizetype(r.ptr - buf));
+            out->append(buf, size_t(r.ptr - buf));
             return;
         }
     }
-    out->append(QByteArray::number(v, 'g', QLocale::FloatingPointShortest));
+    const QByteArray q = QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+    out->append(q.constData(), size_t(q.size()));
 }
 
 QString valueText(const QVariant& v) {
@@ -328,34 +331,44 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
             if (utf8) return t.toUtf8();
             return encodeCp936(t, fits);
         };
-        const auto appendQuoted = [out](QByteArray bytes) {
+        // A record is built in a plain buffer and joins the file whole.
+        std::string line;
+        const auto appendQuoted = [&line](QByteArray bytes) {
             // No byte of a code page 936 or UTF-8 character but '"' itself
             // is 0x22, so quotes are doubled byte-wise.
             if (bytes.contains('"')) bytes.replace("\"", "\"\"");
-            out->append('"');
-            out->append(bytes);
-            out->append('"');
+            line += '"';
+            line.append(bytes.constData(), size_t(bytes.size()));
+            line += '"';
         };
         bool fits = true;
         out->clear();
         out->reserve(qsizetype(1) << 20);
         for (int c = 0; c < names.size(); ++c) {
-            if (c) out->append(',');
+            if (c) line += ',';
             appendQuoted(encode(names.at(c), &fits));
         }
-        out->append("\r\n");
+        line += "\r\n";
+        out->append(line.data(), qsizetype(line.size()));
         const QVariant none;
+        std::vector<char> numberField(size_t(fields.size()));
+        for (int c = 0; c < fields.size(); ++c) numberField[c] = isNumberField(fields.at(c).type);
         records([&](const QVariantList& row) {
             if (!fits) return;  // built again in UTF-8
+            line.clear();
             for (int c = 0; c < fields.size(); ++c) {
-                if (c) out->append(',');
+                if (c) line += ',';
                 const QVariant& v = c < row.size() ? row.at(c) : none;
+                if (numberField[c] && v.typeId() == QMetaType::Double) {
+                    appendNumber(&line, *static_cast<const double*>(v.constData()));
+                    continue;
+                }
                 if (!v.isValid() || v.isNull()) continue;
-                if (isNumberField(fields.at(c).type)) {
+                if (numberField[c]) {
                     if (v.typeId() == QMetaType::Bool)
-                        out->append(v.toBool() ? '1' : '0');
+                        line += v.toBool() ? '1' : '0';
                     else
-                        appendNumber(out, v.toDouble());
+                        appendNumber(&line, v.toDouble());
                     continue;
                 }
                 const QString t = valueText(v);
@@ -364,7 +377,8 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
                 widths[c] = std::max(widths[c], int(utf8 ? encodeCp936(t).size() : bytes.size()));
                 appendQuoted(std::move(bytes));
             }
-            out->append("\r\n");
+            line += "\r\n";
+            out->append(line.data(), qsizetype(line.size()));
         });
         return fits;
     };

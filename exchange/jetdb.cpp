@@ -278,6 +278,10 @@ std::unique_ptr<Database> Database::create(const QString& path) {
         QSqlQuery q(db);
         exec(q, QStringLiteral("PRAGMA synchronous=OFF"));
         q.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+        // A report's pages are filled in one transaction and read back at
+        // once: a cache that holds them (64 MiB at most) spares spilling
+        // pages to the file mid-transaction.
+        q.exec(QStringLiteral("PRAGMA cache_size=-65536"));
         // Texts are kept as the UTF-16 they come and go in.
         q.exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
     }
@@ -494,7 +498,15 @@ void Database::forEachRecord(const QString& table, const std::function<void(cons
         const int rc = sqlite3_step(st.get());
         if (rc == SQLITE_DONE) break;
         if (rc != SQLITE_ROW) throw JetError(QString::fromUtf8(sqlite3_errmsg(handle)));
-        for (int i = 0; i < all.size(); ++i) row[i] = columnValue(st.get(), i);
+        for (int i = 0; i < all.size(); ++i) {
+            // Numbers, most of a record, overwrite the previous record's
+            // value in place.
+            QVariant& slot = row[i];
+            if (sqlite3_column_type(st.get(), i) == SQLITE_FLOAT && slot.typeId() == QMetaType::Double)
+                *static_cast<double*>(slot.data()) = sqlite3_column_double(st.get(), i);
+            else
+                slot = columnValue(st.get(), i);
+        }
         take(row);
     }
 }
