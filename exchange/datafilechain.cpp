@@ -205,9 +205,11 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             // A page's table and records are written as one transaction.
             db.beginBulk();
             db.createTable({table, true, 0}, fields);
+            // One record's list serves every record of the page.
+            QVariantList row;
+            row.reserve(cols + keywords.size());
             for (int r = 1; r <= rows; ++r) {
-                QVariantList row;
-                row.reserve(cols + keywords.size());
+                row.clear();
                 for (int c = 1; c <= cols; ++c) {
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)

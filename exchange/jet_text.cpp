@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -272,6 +273,9 @@ namespace {
 
 bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 
+// Distinct texts whose encoded bytes the text writer keeps for reuse.
+constexpr qsizetype kEncodedTextsKept = 8192;
+
 // A number in its shortest form that reads back the same, as
 // QByteArray::number(v, 'g', QLocale::FloatingPointShortest) writes it.
 // The standard library's conversion gives the same characters below 1e16
@@ -351,6 +355,9 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
         line += "\r\n";
         out->append(line.data(), qsizetype(line.size()));
         const QVariant none;
+        // A report's pages repeat their item names: each text is encoded
+        // once (up to a bound) however often it recurs.
+        QHash<QString, QByteArray> encoded;
         std::vector<char> numberField(size_t(fields.size()));
         for (int c = 0; c < fields.size(); ++c) numberField[c] = isNumberField(fields.at(c).type);
         records([&](const QVariantList& row) {
@@ -372,8 +379,14 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
                     continue;
                 }
                 const QString t = valueText(v);
-                QByteArray bytes = encode(t, &fits);
-                if (!fits) return;
+                QByteArray bytes;
+                if (const auto hit = encoded.constFind(t); hit != encoded.constEnd()) {
+                    bytes = *hit;
+                } else {
+                    bytes = encode(t, &fits);
+                    if (!fits) return;
+                    if (encoded.size() < kEncodedTextsKept) encoded.insert(t, bytes);
+                }
                 widths[c] = std::max(widths[c], int(utf8 ? encodeCp936(t).size() : bytes.size()));
                 appendQuoted(std::move(bytes));
             }

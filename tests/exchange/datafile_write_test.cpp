@@ -248,3 +248,40 @@ TEST(DataFileWrite, ReportRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+// Exact bytes of a text export whose columns change kind from record to
+// record and whose texts recur; with a text code page 936 cannot hold, the
+// recurring texts must come out in UTF-8 too, not in bytes kept from the
+// first attempt.
+TEST(DataFileWrite, TextBytesOfRecurringTextsAndMixedColumns) {
+    const QString d = dir();
+    const auto exportWith = [&](const QString& odd) {
+        const QString mdb = d + QStringLiteral("/w") + QString::number(odd.size()) + QStringLiteral(".Mdb");
+        {
+            auto db = Database::create(mdb);
+            db->createTable({QStringLiteral("t"), true, 0},
+                            {{QStringLiteral("N"), kDouble, 8}, {QStringLiteral("T"), kText, 255}});
+            const QString t = QStringLiteral("项目");
+            db->addRecord(QStringLiteral("t"), {1.5, t});
+            db->addRecord(QStringLiteral("t"), {QVariant(), t});
+            db->addRecord(QStringLiteral("t"), {qint64(3), odd});
+            db->addRecord(QStringLiteral("t"), {-0.25, t});
+            db->addRecord(QStringLiteral("t"), {2.0, QVariant()});
+        }
+        const QString out = d + QStringLiteral("/o") + QString::number(odd.size()) + QStringLiteral(".txt");
+        EXPECT_EQ(ConvertMdbToTextFile(mdb, out), 1);
+        return bytesOf(out);
+    };
+    const QByteArray gb = QByteArray::fromHex("cfeec4bf");  // 项目 in code page 936
+    EXPECT_EQ(exportWith(QStringLiteral("乙")),
+              "\"N\",\"T\"\r\n1.5,\"" + gb + "\"\r\n,\"" + gb + "\"\r\n3,\"" + QByteArray::fromHex("d2d2") + "\"\r\n-0.25,\"" +
+                  gb + "\"\r\n2,\r\n");
+    const QByteArray u8 = QStringLiteral("项目").toUtf8();
+    EXPECT_EQ(exportWith(QStringLiteral("€😀")), "\"N\",\"T\"\r\n1.5,\"" + u8 + "\"\r\n,\"" + u8 + "\"\r\n3,\"" +
+                                                      QStringLiteral("€😀").toUtf8() + "\"\r\n-0.25,\"" + u8 +
+                                                      "\"\r\n2,\r\n");
+}
+
+}  // namespace
