@@ -282,6 +282,9 @@ std::unique_ptr<Database> Database::create(const QString& path) {
         // once: a cache that holds them (64 MiB at most) spares spilling
         // pages to the file mid-transaction.
         q.exec(QStringLiteral("PRAGMA cache_size=-65536"));
+        // Records of a hundred numbers are about a kilobyte: large pages
+        // hold many of them each.
+        q.exec(QStringLiteral("PRAGMA page_size=65536"));
         // Texts are kept as the UTF-16 they come and go in.
         q.exec(QStringLiteral("PRAGMA encoding='UTF-16le'"));
     }
