@@ -205,29 +205,31 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             // A page's table and records are written as one transaction.
             db.beginBulk();
             db.createTable({table, true, 0}, fields);
-            // One record's list serves every record of the page.
-            QVariantList row;
-            row.reserve(cols + keywords.size());
+            // One record's list serves every record of the page; a number
+            // replaces the one before it in place.
+            QVariantList row(cols + keywords.size());
             for (int r = 1; r <= rows; ++r) {
-                row.clear();
+                QVariant* record = row.data();
                 for (int c = 1; c <= cols; ++c) {
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
                         throw JetError(QStringLiteral("Cell %1%2 of page %3 cannot be read.").arg(ColumnLetters(c)).arg(r).arg(p));
+                    QVariant& slot = record[c - 1];
                     if (v.isText()) {
                         const QString t = report->GetCellText(r, c, p);
-                        row.append(t.isEmpty() ? QVariant() : QVariant(t));
+                        if (t.isEmpty()) slot.clear();
+                        else slot.setValue(t);
                     } else if (v.number == 0 && cellTypeOf(report, r, c) == kCellUnset) {
                         // A 0 in a cell never typed is no value; a number
                         // cell's 0 is a value.
-                        row.append(QVariant());
+                        slot.clear();
                     } else {
-                        row.append(v.number);
+                        slot.setValue(v.number);
                     }
                 }
                 // The page's keyword values go into its first record only.
-                for (const KeywordField& k : keywords)
-                    row.append(r == 1 ? keywordValueOf(report, k, p) : QVariant());
+                for (qsizetype k = 0; k < keywords.size(); ++k)
+                    record[cols + k] = r == 1 ? keywordValueOf(report, keywords.at(k), p) : QVariant();
                 db.addRecord(table, row);
             }
             db.commitBulk();
