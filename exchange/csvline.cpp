@@ -15,35 +15,33 @@ QString Quote(const QString& text) {
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-bool SplitRecords(const QString& text, QList<QStringList>* records, QString* error,
-                  QChar delimiter, int maxFields) {
+SplitError SplitFields(const QString& text, QList<QList<Field>>* records, QChar delimiter, int maxFields) {
     records->clear();
-    QStringList record;
-    QString field;
-    bool quoted = false;     // the current field was quoted
-    bool anything = false;   // the current record has begun
+    QList<Field> record;
+    Field field;
+    bool anything = false;  // the current record has begun
     const qsizetype n = text.size();
     auto endRecord = [&] {
         if (anything) {
-            record.append(field);
-            records->append(record);
+            record.append(std::move(field));
+            records->append(std::move(record));
         }
         record.clear();
-        field.clear();
-        quoted = anything = false;
+        field = Field();
+        anything = false;
     };
     for (qsizetype i = 0; i < n;) {
         const QChar c = text.at(i);
-        if (c == u'"' && field.isEmpty() && !quoted) {
-            quoted = anything = true;
+        if (c == u'"' && field.text.isEmpty() && !field.quoted) {
+            field.quoted = anything = true;
             bool closed = false;
             for (++i; i < n; ++i) {
                 if (text.at(i) != u'"') {
-                    field += text.at(i);
+                    field.text += text.at(i);
                     continue;
                 }
                 if (i + 1 < n && text.at(i + 1) == u'"') {
-                    field += u'"';
+                    field.text += u'"';
                     ++i;
                     continue;
                 }
@@ -51,20 +49,13 @@ bool SplitRecords(const QString& text, QList<QStringList>* records, QString* err
                 closed = true;
                 break;
             }
-            if (!closed) {
-                if (error) *error = QStringLiteral("第%1行：引号没有结束。").arg(records->size() + 1);
-                return false;
-            }
+            if (!closed) return SplitError::UnclosedQuote;
             continue;
         }
         if (c == delimiter) {
-            record.append(field);
-            if (record.size() >= maxFields) {
-                if (error) *error = QStringLiteral("第%1行的字段太多。").arg(records->size() + 1);
-                return false;
-            }
-            field.clear();
-            quoted = false;
+            record.append(std::move(field));
+            if (record.size() >= maxFields) return SplitError::TooManyFields;
+            field = Field();
             anything = true;
             ++i;
             continue;
@@ -75,12 +66,33 @@ bool SplitRecords(const QString& text, QList<QStringList>* records, QString* err
             endRecord();
             continue;
         }
-        field += c;
+        field.text += c;
         anything = true;
         ++i;
     }
     endRecord();
-    return true;
+    return SplitError::None;
+}
+
+bool SplitRecords(const QString& text, QList<QStringList>* records, QString* error,
+                  QChar delimiter, int maxFields) {
+    QList<QList<Field>> fields;
+    const SplitError failed = SplitFields(text, &fields, delimiter, maxFields);
+    records->clear();
+    records->reserve(fields.size());
+    for (const QList<Field>& r : fields) {
+        QStringList record;
+        record.reserve(r.size());
+        for (const Field& f : r) record.append(f.text);
+        records->append(std::move(record));
+    }
+    if (failed == SplitError::None) return true;
+    if (error) {
+        *error = failed == SplitError::UnclosedQuote
+                     ? QStringLiteral("第%1行：引号没有结束。").arg(records->size() + 1)
+                     : QStringLiteral("第%1行的字段太多。").arg(records->size() + 1);
+    }
+    return false;
 }
 
 QByteArray EncodeText(const QString& text, bool* utf8) {

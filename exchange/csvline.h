@@ -14,10 +14,23 @@ namespace qor::csv {
 // A text field: quoted, inner quotes doubled.
 QString Quote(const QString& text);
 
+// A field as it stood in the file: a quoted empty field is an empty text,
+// an unquoted empty one is missing.
+struct Field {
+    QString text;
+    bool quoted = false;
+};
+
+enum class SplitError { None, UnclosedQuote, TooManyFields };
+
 // Splits text into records of fields. A quoted field may hold the
 // delimiter, doubled quotes and line breaks; empty lines are skipped.
-// False (with *error) for a quote that is never closed or a record of
-// more than maxFields fields.
+// Stops at a quote that is never closed or a record reaching maxFields
+// fields; *records then holds the records finished before it.
+SplitError SplitFields(const QString& text, QList<QList<Field>>* records, QChar delimiter = u',',
+                       int maxFields = 16384);
+
+// The same as texts; false (with *error) where SplitFields stops.
 bool SplitRecords(const QString& text, QList<QStringList>* records, QString* error,
                   QChar delimiter = u',', int maxFields = 16384);
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/paths.h"
+#include "exchange/csvline.h"
 #include "exchange/jetdriver.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
@@ -29,10 +30,7 @@ constexpr qint64 kMaxTextFileBytes = qint64(1) << 30;
 // More columns than a report can ever hold are a damaged file.
 constexpr int kMaxColumns = 16384;
 
-struct Cell {
-    QString text;
-    bool quoted = false;
-};
+using Cell = csv::Field;
 
 QString decodeBytes(const QByteArray& bytes, const QString& characterSet) {
     static const QByteArray bom("\xEF\xBB\xBF");
@@ -58,65 +56,15 @@ QChar delimiterOf(const QString& format) {
 // doubled quotes and line breaks; an unmatched quote is an error.
 QList<QList<Cell>> splitRecords(const QString& text, QChar delimiter) {
     QList<QList<Cell>> records;
-    QList<Cell> record;
-    Cell cell;
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    bool atRecordStart = true;
-    while (i < n) {
-        const QChar c = text.at(i);
-        if (c == u'"' && cell.text.isEmpty() && !cell.quoted) {
-            cell.quoted = true;
-            ++i;
-            bool closed = false;
-            while (i < n) {
-                const QChar d = text.at(i);
-                if (d == u'"') {
-                    if (i + 1 < n && text.at(i + 1) == u'"') {
-                        cell.text += u'"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                cell.text += d;
-                ++i;
-            }
-            if (!closed) throw JetError(QStringLiteral("A quoted text is not closed."));
-            atRecordStart = false;
-            continue;
-        }
-        if (c == delimiter) {
-            record.append(cell);
-            if (record.size() > kMaxColumns) throw JetError(QStringLiteral("Too many fields in a record."));
-            cell = Cell();
-            atRecordStart = false;
-            ++i;
-            continue;
-        }
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n') ++i;
-            ++i;
-            if (!atRecordStart || !record.isEmpty() || !cell.text.isEmpty() || cell.quoted) {
-                record.append(cell);
-                records.append(record);
-            }
-            record.clear();
-            cell = Cell();
-            atRecordStart = true;
-            continue;
-        }
-        cell.text += c;
-        atRecordStart = false;
-        ++i;
+    switch (csv::SplitFields(text, &records, delimiter, kMaxColumns + 1)) {
+    case csv::SplitError::None:
+        return records;
+    case csv::SplitError::UnclosedQuote:
+        throw JetError(QStringLiteral("A quoted text is not closed."));
+    case csv::SplitError::TooManyFields:
+        break;
     }
-    if (!atRecordStart) {
-        record.append(cell);
-        records.append(record);
-    }
-    return records;
+    throw JetError(QStringLiteral("Too many fields in a record."));
 }
 
 bool readsAsNumber(const QString& s, double* out) {
