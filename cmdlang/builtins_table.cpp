@@ -61,6 +61,11 @@ bool NumberArgument(Evaluator& ev, const Node& call, size_t i, double* out, Valu
 }
 
 bool TextArgument(Evaluator& ev, const Node& call, size_t i, QString* out, Value* bad) {
+    // A quoted text, by far the most common argument, is taken as it is.
+    if (i < call.children.size() && call.children[i]->kind == NodeKind::String) {
+        *out = call.children[i]->text;
+        return true;
+    }
     const Value v = ev.argument(call, i);
     if (v.isError()) {
         *bad = v;

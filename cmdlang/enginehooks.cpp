@@ -169,6 +169,24 @@ private:
 
 }  // namespace
 
+void CompiledCellFormula::Prefetch(int step) const {
+    const Node* e = m_formula.expr.get();
+    if (!e) return;
+    switch (step) {
+        case 0:
+            __builtin_prefetch(e);
+            break;
+        case 1:
+            if (!e->children.empty()) __builtin_prefetch(e->children.data());
+            break;
+        case 2:
+            for (const NodePtr& c : e->children) __builtin_prefetch(c.get());
+            break;
+        default:
+            break;
+    }
+}
+
 std::shared_ptr<qor::IFormulaChecker> MakeFormulaChecker(EngineHookOptions options) {
     return std::make_shared<Checker>(std::move(options));
 }

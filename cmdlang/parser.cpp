@@ -1,11 +1,36 @@
 #include "cmdlang/parser.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
+#include "cmdlang/builtins.h"
 #include "cmdlang/functions.h"
 
 namespace qor::cmd {
+
+namespace {
+
+// Quoted texts repeat across the formulas of a report: a file, a table and
+// a condition in every cell of a column. The parsed trees share one copy of
+// each, so a recalculation walking thousands of trees finds them in the
+// cache rather than in thousands of places.
+QString sharedText(const QString& text) {
+    constexpr qsizetype kLongest = 256;
+    constexpr qsizetype kKept = 8192;
+    if (text.size() > kLongest) return text;
+    static std::mutex mutex;
+    static QSet<QString> kept;
+    std::lock_guard lock(mutex);
+    const auto it = kept.constFind(text);
+    if (it != kept.cend()) return *it;
+    if (kept.size() >= kKept) kept.clear();
+    kept.insert(text);
+    return text;
+}
+
+}  // namespace
 
 struct NestingGuard {
     Parser& p;
@@ -268,7 +293,7 @@ NodePtr Parser::primary() {
         case TokenKind::String: {
             if (peek().kind == TokenKind::Arrow) return ref();
             NodePtr n = leaf(NodeKind::String, cur_);
-            n->text = cur_.text;
+            n->text = sharedText(cur_.text);
             advance();
             return n;
         }
@@ -299,6 +324,7 @@ NodePtr Parser::primary() {
 NodePtr Parser::call() {
     NodePtr n = leaf(NodeKind::Call, cur_);
     n->text = upperAsciiName(cur_.text);
+    n->builtin = FindBuiltin(n->text);
     advance();  // name
     const int open = cur_.pos;
     if (FindFunction(n->text)) {

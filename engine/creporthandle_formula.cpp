@@ -317,7 +317,29 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
 
     PageContext context(this, page, *sheet, f);
     const std::vector<uint32_t>& order = only ? *only : g.order;
-    for (const uint32_t id : order) {
+    // The formulas ahead are asked for from memory a step at a time, each
+    // step reading what the one before brought in, so a long list of
+    // formulas does not wait on each of its reads in turn.
+    constexpr size_t kStride = 2;
+    constexpr size_t kSteps = CompiledFormula::kPrefetchSteps + 2;
+    const auto prefetch = [&](size_t k, size_t step) {
+        if (k >= order.size()) return;
+        const uint32_t formula = g.nodes[order[k]].formula;
+        if (formula == FormulaGraph::kNoFormula || !compiled[formula]) return;
+        const FormulaCheckResult* r = compiled[formula].get();
+        if (step == 0) {
+            __builtin_prefetch(r);
+        } else if (!r->compiled) {
+            return;
+        } else if (step == 1) {
+            __builtin_prefetch(r->compiled.get());
+        } else {
+            r->compiled->Prefetch(int(step) - 2);
+        }
+    };
+    for (size_t k = 0; k < order.size(); ++k) {
+        for (size_t step = 0; step < kSteps; ++step) prefetch(k + (kSteps - step) * kStride, step);
+        const uint32_t id = order[k];
         const FormulaGraph::Node& node = g.nodes[id];
         if (node.formula == FormulaGraph::kNoFormula || !node.owned) continue;
         const FormulaRecord& fr = f.formulas[node.formula];

@@ -98,6 +98,13 @@ struct FormulaCheckInput {
 class CompiledFormula {
 public:
     virtual ~CompiledFormula() = default;
+    // A hint: asks for the memory an evaluation will read, one level of the
+    // formula deeper at each step (0 first, each step only after the one
+    // before was asked a while earlier). A recalculation asks a few
+    // formulas ahead, so that their memory arrives together instead of one
+    // read waiting for the next.
+    virtual void Prefetch(int step) const { (void)step; }
+    static constexpr int kPrefetchSteps = 3;
 };
 
 struct FormulaCheckResult {

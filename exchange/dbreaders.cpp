@@ -307,22 +307,18 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         QString sql = QStringLiteral("select ") + qor::QuoteIdentifier(driver, fieldName, false) +
                       QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
-        // Only the records up to the one wanted travel. The number is
-        // bound, never pasted.
-        QVariantList binds;
-        const QString limited = connection->Dialect().LimitRecords(sql, limit, &binds);
+        // Only the records up to the one wanted travel. The count is a
+        // number worked out here, never text of the formula, so it is
+        // written as digits: bound, it made the server prepare and drop a
+        // statement for each query, which took longer than the records.
+        const QVariantList binds;
+        const QString limited = connection->Dialect().LimitRecords(sql, limit);
         for (int attempt = 0;; ++attempt) {
             // An account set's connection serves these reads only: it
             // refuses writes for good, which spares two statements a cell.
             connection->SetReadOnly(true);
             try {
-                CAdoRecordset rs(connection);
-                rs.SetQuery(limited, binds);
-                rs.Open();
-                out->values.clear();
-                out->values.reserve(std::min<qint64>(limit, rs.GetRecordCount()));
-                for (; !rs.IsEOF() && out->values.size() < limit; rs.MoveNext())
-                    out->values.append(rs.GetFieldValue(0));
+                out->values = CAdoRecordset::ReadColumn(connection, limited, binds, limit);
                 out->complete = out->values.size() < limit;
                 return;
             } catch (const CAdoException& e) {

@@ -215,52 +215,67 @@ void CAdoRecordset::Open(int cursorType, const QString& query, int options) {
 
 void CAdoRecordset::Open() { Run(adCmdText, m_query, m_values); }
 
-void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList& values) {
-    Close();
-    if (!m_connection) throw CAdoException(QStringLiteral("The record set has no connection."));
-    if (!m_connection->IsOpen())
+namespace {
+
+// Runs a query of a connection into q (forward only): the text mapped to the
+// server's quoting, values bound to its "?" marks. Throws on every failure.
+void execute(CAdoConnection* connection, int commandType, const QString& text,
+             const QVariantList& values, QSqlQuery& q) {
+    if (!connection) throw CAdoException(QStringLiteral("The record set has no connection."));
+    if (!connection->IsOpen())
         throw CAdoException(QStringLiteral("The connection of the record set is not open."));
     if (text.trimmed().isEmpty()) throw CAdoException(QStringLiteral("No query was given."));
 
-    const QSqlDatabase db = m_connection->Database();
-    const QString driver = m_connection->GetDriverName();
-    if (commandType == adCmdStoredProc)
+    const QSqlDatabase db = connection->Database();
+    if (commandType == CAdoRecordset::adCmdStoredProc)
         throw CAdoException(
             QStringLiteral("Stored procedures cannot be called here: %1").arg(text));
     QString sql;
-    if (commandType == adCmdTable) {
+    if (commandType == CAdoRecordset::adCmdTable) {
         sql = QStringLiteral("select * from ") + qor::QuoteIdentifier(db.driver(), text, true);
     } else {
         // "[table].[field]" as reports and dialogs write it, in the
         // server's own quoting.
         sql = qor::MapBracketNames(db.driver(), text);
     }
+    q.setForwardOnly(true);
+    // Numeric columns as numbers, not as their digits in a text; cells
+    // hold doubles anyway.
+    if (connection->GetDriverName() == QLatin1String("QPSQL"))
+        q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+    bool ok = false;
+    if (values.isEmpty()) {
+        ok = q.exec(sql);
+    } else if (q.prepare(sql)) {
+        for (const QVariant& v : values) q.addBindValue(v);
+        ok = q.exec();
+    }
+    if (!ok)
+        throw CAdoException(
+            QStringLiteral("The query failed: %1 [%2]").arg(q.lastError().text(), sql));
+}
 
+void requireAllRead(const QSqlQuery& q) {
+    if (q.lastError().isValid())
+        throw CAdoException(QStringLiteral("Reading the rows failed: %1 [%2]")
+                                .arg(q.lastError().text(), q.lastQuery()));
+}
+
+}  // namespace
+
+void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList& values) {
+    Close();
     QStringList names;
     QList<int> types;
     QList<QVariantList> rows;
     long affected = -1;
     {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        // Numeric columns as numbers, not as their digits in a text; cells
-        // hold doubles anyway.
-        if (driver == QLatin1String("QPSQL"))
-            q.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-        bool ok = false;
-        if (values.isEmpty()) {
-            ok = q.exec(sql);
-        } else if (q.prepare(sql)) {
-            for (const QVariant& v : values) q.addBindValue(v);
-            ok = q.exec();
-        }
-        if (!ok)
-            throw CAdoException(
-                QStringLiteral("The query failed: %1 [%2]").arg(q.lastError().text(), sql));
+        QSqlQuery q(m_connection ? m_connection->Database() : QSqlDatabase());
+        execute(m_connection, commandType, text, values, q);
         if (q.isSelect()) {
             const QSqlRecord record = q.record();
             for (int i = 0; i < record.count(); ++i) names.append(record.fieldName(i));
-            types = fieldTypes(q, record, driver);
+            types = fieldTypes(q, record, m_connection->GetDriverName());
             while (q.next()) {
                 QVariantList row;
                 row.reserve(names.size());
@@ -270,9 +285,7 @@ void CAdoRecordset::Run(int commandType, const QString& text, const QVariantList
                 }
                 rows.append(std::move(row));
             }
-            if (q.lastError().isValid())
-                throw CAdoException(QStringLiteral("Reading the rows failed: %1 [%2]")
-                                        .arg(q.lastError().text(), sql));
+            requireAllRead(q);
         } else {
             affected = q.numRowsAffected();
         }
@@ -294,6 +307,21 @@ void CAdoRecordset::Close() {
     m_rows.clear();
     m_pos = 0;
     m_affected = -1;
+}
+
+QVariantList CAdoRecordset::ReadColumn(CAdoConnection* connection, const QString& text,
+                                      const QVariantList& values, qint64 limit) {
+    QVariantList column;
+    QSqlQuery q(connection ? connection->Database() : QSqlDatabase());
+    execute(connection, adCmdText, text, values, q);
+    if (!q.isSelect() || q.record().isEmpty()) return column;
+    while (column.size() < limit && q.next()) {
+        QVariant v = q.value(0);
+        if (v.isNull()) v = QVariant();
+        column.append(std::move(v));
+    }
+    if (column.size() < limit) requireAllRead(q);
+    return column;
 }
 
 void CAdoRecordset::RequireOpen() const {

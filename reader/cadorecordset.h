@@ -84,6 +84,11 @@ public:
     // Index of a field, found without regard to case; -1 when absent.
     int FindField(const QString& name) const;
 
+    // Runs a query as Open does but keeps only the first field of at most
+    // limit records, read as they arrive: no set of rows is built.
+    static QVariantList ReadColumn(CAdoConnection* connection, const QString& text,
+                                   const QVariantList& values, qint64 limit);
+
 protected:
     // Called whenever the current record changes (after Open and every
     // move, at the end too) so derived sets can copy their bound columns.

@@ -290,3 +290,24 @@ TEST(Parser, AuditFormulas) {
     EXPECT_FALSE(ParseAuditFormulas(QStringLiteral("A1=B1 MESS \"x\" A2=B2"), &rel, &e));
     EXPECT_EQ(e.position, 15);
 }
+
+// Quoted texts repeated across formulas share one copy, and stay right when
+// more distinct texts were read than are kept for sharing.
+TEST(Parser, RepeatedQuotedTextsAreSharedAndStayRight) {
+    ParseError e;
+    NodePtr a = ParseExpression(QStringLiteral("INDBSQL(\"001xxx20240101\", \"凭证\", \"金额\", 1, \"\")"), &e);
+    NodePtr b = ParseExpression(QStringLiteral("INDBSQL(\"001xxx20240101\", \"凭证\", \"金额\", 2, \"\")"), &e);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->children[1]->text.constData(), b->children[1]->text.constData());
+    EXPECT_TRUE(a->builtin && a->builtin == b->builtin);
+    std::vector<NodePtr> many;
+    for (int i = 0; i < 10000; ++i)
+        many.push_back(ParseExpression(QStringLiteral("\"t%1\"").arg(i), &e));
+    for (int i = 0; i < 10000; i += 997) EXPECT_EQ(many[size_t(i)]->text, QStringLiteral("t%1").arg(i));
+    EXPECT_EQ(a->children[1]->text, QStringLiteral("凭证"));
+    EXPECT_EQ(parsed("\"" + QString(300, u'长') + "\""), "\"" + QString(300, u'长') + "\"");
+    // A name that is no function is left to the application's services.
+    NodePtr service = ParseExpression(QStringLiteral("QC2(\"x\")"), &e);
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->builtin, nullptr);
+}

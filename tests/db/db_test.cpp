@@ -189,9 +189,24 @@ TEST_P(DbTest, BracketNamesAndDialectClausesRunAlike) {
                     {"RENT"}),
               (QStringList{"7", "100"}));
 
+    // One column read as it arrives: bound values, the limit, nulls and
+    // failures as with a whole set.
+    Exec({"insert into \"凭证\" values(null, '1003', null)"});
+    const QString byAccount = "select [金额] from [凭证] where [科目] <> ? order by [科目], [金额]";
+    const QVariantList column = R::ReadColumn(&c, byAccount, {"1002"}, 10);
+    ASSERT_EQ(column.size(), 3);
+    EXPECT_EQ(column.at(0).toDouble(), 50);
+    EXPECT_EQ(column.at(1).toDouble(), 100);
+    EXPECT_FALSE(column.at(2).isValid());
+    EXPECT_EQ(R::ReadColumn(&c, byAccount, {"1002"}, 1).size(), 1);
+    EXPECT_TRUE(R::ReadColumn(&c, byAccount, {"1002"}, 0).isEmpty());
+    EXPECT_TRUE(errorOf([&] { R::ReadColumn(&c, "select * from [nosuch]", {}, 5); })
+                    .contains("query failed"));
+    EXPECT_TRUE(errorOf([&] { R::ReadColumn(nullptr, byAccount, {}, 5); }).contains("no connection"));
+
     CAdoRecordset table(&c);
     table.Open(R::adOpenStatic, "[凭证]", R::adCmdTable);
-    EXPECT_EQ(table.GetRecordCount(), 3);
+    EXPECT_EQ(table.GetRecordCount(), 4);
     EXPECT_TRUE(errorOf([&] { query(c, "select [金额 from 凭证"); }).contains("never closed"));
     EXPECT_TRUE(errorOf([&] { query(c, "select * from [nosuch]"); }).contains("query failed"));
 }
