@@ -1,5 +1,7 @@
 #include "engine/messages.h"
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "resources/stringtable.h"
@@ -8,8 +10,13 @@ Q_LOGGING_CATEGORY(lcQorTrace, "qor.trace", QtDebugMsg)
 
 namespace {
 
+// The hook is shared, not copied, by each message: a message costs a
+// reference count rather than a copy of the function and what it holds.
+// `hookSet` spares the lock when no hook is installed, which is the rule
+// outside the desktop application.
 std::mutex traceMutex;
-qor::TraceHook traceHook;
+std::shared_ptr<const qor::TraceHook> traceHook;
+std::atomic<bool> hookSet{false};
 
 }  // namespace
 
@@ -22,12 +29,17 @@ void LoadErrorText(QString* out, int id) { *out = LoadErrorText(id); }
 
 void TraceMessage(const QString& text) {
     qCDebug(lcQorTrace).noquote() << text;
-    qor::TraceHook hook;
+    if (!hookSet.load(std::memory_order_acquire)) return;
+    std::shared_ptr<const qor::TraceHook> hook;
     {
         std::lock_guard lock(traceMutex);
         hook = traceHook;
     }
-    if (hook) hook(text);
+    if (hook) (*hook)(text);
+}
+
+bool TraceMessageWanted() {
+    return lcQorTrace().isDebugEnabled() || hookSet.load(std::memory_order_acquire);
 }
 
 namespace qor {
@@ -38,9 +50,15 @@ QString messageText(int id, const QString& fallback) {
 }
 
 TraceHook setTraceHook(TraceHook hook) {
-    std::lock_guard lock(traceMutex);
-    std::swap(hook, traceHook);
-    return hook;
+    std::shared_ptr<const TraceHook> next;
+    if (hook) next = std::make_shared<const TraceHook>(std::move(hook));
+    std::shared_ptr<const TraceHook> previous;
+    {
+        std::lock_guard lock(traceMutex);
+        previous = std::exchange(traceHook, next);
+        hookSet.store(next != nullptr, std::memory_order_release);
+    }
+    return previous ? *previous : TraceHook();
 }
 
 }  // namespace qor

@@ -16,6 +16,9 @@ void LoadErrorText(QString* out, int id);
 // debug category "qor.trace" and, when one is installed, to the trace hook
 // (the desktop application shows it in its status line).
 void TraceMessage(const QString& text);
+// Whether TraceMessage reaches anyone (the debug category is on or a hook
+// is installed): a caller with costly lines may skip building them.
+bool TraceMessageWanted();
 
 namespace qor {
 

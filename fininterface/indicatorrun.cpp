@@ -1,7 +1,6 @@
 #include "fininterface/indicatorrun.h"
 
 #include <QDate>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -10,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,6 +24,8 @@
 #include "platform/safefile.h"
 
 namespace qor {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -44,7 +46,7 @@ int leadingNumber(QStringView text, qsizetype* end = nullptr) {
     return n <= std::numeric_limits<int>::max() ? int(n) : 0;
 }
 
-bool startsWithDigit(const QString& t) {
+bool startsWithDigit(QStringView t) {
     return !t.isEmpty() && t[0].unicode() < 128 && t[0].isDigit();
 }
 
@@ -183,8 +185,14 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
     if (!e.contains(u'%')) return e;
     QString out;
     out.reserve(e.size() + 16);
+    ExpandIndicatorPlaceholders(e, s, &out);
+    return out;
+}
+
+void ExpandIndicatorPlaceholders(QStringView e, const IndicatorSettings& s, QString* to) {
+    QString& out = *to;
     auto take = [&](qsizetype i, QStringView word) {
-        return QStringView(e).mid(i, word.size()).compare(word, Qt::CaseInsensitive) == 0;
+        return e.mid(i, word.size()).compare(word, Qt::CaseInsensitive) == 0;
     };
     // A year may carry "+n" or "-n" straight after it.
     auto year = [&](qsizetype* i, int value) {
@@ -193,7 +201,7 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
             qsizetype k = j + 1;
             while (k < e.size() && e[k].isDigit() && e[k].unicode() < 128) ++k;
             if (k > j + 1) {
-                const int n = QStringView(e).mid(j + 1, k - j - 1).toInt();
+                const int n = e.mid(j + 1, k - j - 1).toInt();
                 value += e[j] == u'+' ? n : -n;
                 *i = k;
             }
@@ -204,7 +212,7 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
         if (e[i] != u'%') {
             qsizetype next = e.indexOf(u'%', i);
             if (next < 0) next = e.size();
-            out += QStringView(e).mid(i, next - i);
+            out += e.mid(i, next - i);
             i = next;
             continue;
         }
@@ -261,7 +269,6 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
         }
         if (!matched) out += e[i++];
     }
-    return out;
 }
 
 // ---- the run ----------------------------------------------------------------
@@ -269,17 +276,20 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
 namespace {
 
 // GB18030 for the result library and the error log. ASCII, the bulk of
-// both, is copied as it is; the other stretches (the fixed Chinese texts
-// of the trace lines, names) repeat from indicator to indicator and are
-// converted once. GB18030 has no shift state, so a text converts to its
-// stretches' bytes one after the other.
+// both, is copied as it is; the other stretches (names, Chinese values)
+// repeat from indicator to indicator and are converted once. GB18030 has
+// no shift state, so a text converts to its stretches' bytes one after the
+// other.
 class GbWriter {
 public:
     void append(QByteArray* out, QStringView text) {
         const char16_t* p = text.utf16();
         const qsizetype n = text.size();
-        // Two bytes a character hold ASCII and the Chinese of the basic plane.
-        out->reserve(out->size() + 2 * n);
+        // Two bytes a character hold ASCII and the Chinese of the basic
+        // plane. The room grows by doubling: the error log's bytes gather
+        // line by line in one buffer.
+        const qsizetype room = out->size() + 2 * n;
+        if (out->capacity() < room) out->reserve(std::max(room, 2 * out->capacity()));
         for (qsizetype i = 0; i < n;) {
             const qsizetype at = out->size();
             out->resize(at + (n - i));
@@ -332,34 +342,69 @@ private:
     std::vector<Known> m_known = std::vector<Known>(kKnown);
 };
 
-// One INI line; a value never carries a line break into the file.
-void iniLine(QString* out, QStringView key, QStringView value) {
+// INI text in GB18030 with CR LF, as the sibling program reads it.
+void iniHeader(QByteArray* out, GbWriter& gb, QStringView name) {
+    *out += '[';
+    gb.append(out, name);
+    *out += "]\r\n";
+}
+
+// One INI line; a value never carries a line break into the file. CR and
+// LF are ASCII, and no byte of a GB18030 multi-byte sequence is either, so
+// they are found among the bytes written.
+void iniLine(QByteArray* out, GbWriter& gb, QLatin1StringView key, QStringView value) {
     *out += key;
-    *out += QLatin1Char('=');
+    *out += '=';
     const qsizetype at = out->size();
-    *out += value;
-    // Looked for through a read-only view: writing access would check the
-    // string's sharing at every character.
-    const char16_t* p = reinterpret_cast<const char16_t*>(out->constData());
+    gb.append(out, value);
+    char* p = out->data();
     for (qsizetype i = at, n = out->size(); i < n; ++i)
-        if (p[i] == u'\r' || p[i] == u'\n') {
-            (*out)[i] = u' ';
-            p = reinterpret_cast<const char16_t*>(out->constData());
-        }
-    *out += QLatin1String("\r\n");
+        if (p[i] == '\r' || p[i] == '\n') p[i] = ' ';
+    *out += "\r\n";
 }
 
-QByteArray gb18030(const QString& text) { return encodeText(text, "GB18030"); }
+// A fixed text of the run, with its bytes in the error log.
+struct FixedText {
+    QString text;
+    QByteArray bytes;
+    explicit FixedText(const QString& t) : text(t), bytes(encodeText(t, "GB18030")) {}
+};
 
-void iniHeader(QString* out, QStringView name) {
-    *out += QLatin1Char('[');
-    *out += name;
-    *out += QLatin1String("]\r\n");
-}
+}  // namespace
+
+// One trace line as its pieces: fixed texts with their bytes ready, and
+// values. The line is put together as text only for those who read text
+// (the message sink, the caller's trace); the error log takes the bytes.
+struct IndicatorTraceLine {
+    struct Piece {
+        QStringView text;
+        const QByteArray* bytes;  // the text encoded, for fixed texts
+    };
+    static constexpr int kPieces = 8;
+    Piece pieces[kPieces];
+    int count = 0;
+    QString filled;  // a line filled the general way (MessagePattern)
+
+    IndicatorTraceLine() = default;
+    IndicatorTraceLine(std::initializer_list<Piece> list) {
+        for (const Piece& p : list) add(p);
+    }
+    IndicatorTraceLine(const IndicatorTraceLine&) = delete;
+    IndicatorTraceLine& operator=(const IndicatorTraceLine&) = delete;
+    void add(const Piece& p) {
+        if (count < kPieces) pieces[count++] = p;
+    }
+};
+
+namespace {
+
+using Piece = IndicatorTraceLine::Piece;
+Piece fixed(const FixedText& t) { return {t.text, &t.bytes}; }
+Piece value(QStringView v) { return {v, nullptr}; }
 
 // A message text with values put in as FillMessageText puts them, for
 // lines written once per indicator: the text is filled once with marks
-// and cut there, so each line is a few appends.
+// and cut there, so each line is its pieces with the values between.
 class MessagePattern {
 public:
     MessagePattern(const QString& text, int values) : m_text(text) {
@@ -375,48 +420,61 @@ public:
         for (int i = 0; i < values; ++i) {
             const qsizetype at = filled.indexOf(QChar(kMarks[i]), from);
             if (at < 0) break;
-            m_pieces << filled.mid(from, at - from);
+            m_pieces.emplace_back(filled.mid(from, at - from));
             from = at + 1;
         }
-        m_pieces << filled.mid(from);
+        m_pieces.emplace_back(filled.mid(from));
         m_cut = true;
     }
-    QString operator()(std::initializer_list<QStringView> values) const {
+    void fill(IndicatorTraceLine* line, std::initializer_list<QStringView> values) const {
         if (!m_cut) {
             QStringList list;
             for (QStringView v : values) list << v.toString();
-            return FillMessageText(m_text, list);
+            line->filled = FillMessageText(m_text, list);
+            line->add(value(line->filled));
+            return;
         }
-        qsizetype size = 0;
-        for (const QString& piece : m_pieces) size += piece.size();
-        for (QStringView v : values) size += v.size();
-        QString out;
-        out.reserve(size);
-        out += m_pieces[0];
-        qsizetype k = 1;
+        line->add(fixed(m_pieces[0]));
+        size_t k = 1;
         for (QStringView v : values) {
             if (k >= m_pieces.size()) break;
-            out += v;
-            out += m_pieces[k++];
+            line->add(value(v));
+            line->add(fixed(m_pieces[k++]));
         }
-        return out;
     }
 
 private:
     QString m_text;
-    QStringList m_pieces;  // one more than the values put in
+    std::vector<FixedText> m_pieces;  // one more than the values put in
     bool m_cut = false;
 };
 
 // The message texts of a run, looked up once.
 struct RunTexts {
     MessagePattern started{LoadErrorText(62374), 3};
-    QString expression = LoadErrorText(62375), subExpression = LoadErrorText(62376),
-            expanded = LoadErrorText(62377);
+    FixedText expression{LoadErrorText(62375)}, subExpression{LoadErrorText(62376)},
+        expanded{LoadErrorText(62377)};
     MessagePattern finished{LoadErrorText(62379), 1};
-    QString noVariable = LoadErrorText(62380);
+    FixedText noVariable{LoadErrorText(62380)};
     MessagePattern notFinished{LoadErrorText(62381), 1};
 };
+
+// Milliseconds of a clock that never goes back, to the few milliseconds
+// the error log's pacing needs; cheaper to read than the precise clock.
+qint64 coarseMilliseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// The decimal digits of a positive number as text.
+QStringView decimalText(int n, char16_t (&buf)[12]) {
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    const qsizetype len = end - digits;
+    for (qsizetype i = 0; i < len; ++i) buf[i] = char16_t(digits[i]);
+    return QStringView(buf, len);
+}
 
 }  // namespace
 
@@ -431,22 +489,15 @@ struct CIndicatorRun::Files {
     QFile result;
     QFile log;
     qint64 validFlagAt = -1;  // offset of the head's DBValidFlag value
-    // Trace lines not yet in the error log; see writeLog.
-    QString pendingLog;
-    QElapsedTimer sinceLogWrite;
-    QString section;  // the indicator's section, "[code]" and its lines
+    // The error log's bytes not yet written; see writeLog.
+    QByteArray pendingLog;
+    qint64 logWrittenAt = 0;  // coarseMilliseconds()
+    QByteArray section;       // the indicator's section, "[code]" and its lines
     QString defaultUnit, defaultDecimals;
     GbWriter gb;
-    QByteArray bytes;  // reused for every write
     RunTexts texts;
     Files(const IndicatorSettings& s)
         : indicators(s.indicatorLib), formulas(s.formulaLib), result(s.resultLib) {}
-
-    QByteArray& encode(QStringView text) {
-        bytes.resize(0);  // keeps its room for the next section
-        gb.append(&bytes, text);
-        return bytes;
-    }
 };
 
 CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSink trace)
@@ -460,15 +511,31 @@ CIndicatorRun::~CIndicatorRun() {
     if (m_files) writeLog(true);
 }
 
-void CIndicatorRun::trace(const QString& line) {
-    TraceMessage(line);
-    if (m_trace) m_trace(line);
+void CIndicatorRun::trace(const IndicatorTraceLine& line) {
     if (m_files && m_files->log.isOpen()) {
         // Written out with the sections (saveResult).
-        m_files->pendingLog += line;
-        m_files->pendingLog += QLatin1String("\r\n");
+        QByteArray& out = m_files->pendingLog;
+        for (int i = 0; i < line.count; ++i) {
+            const Piece& p = line.pieces[i];
+            if (p.bytes)
+                out += *p.bytes;
+            else
+                m_files->gb.append(&out, p.text);
+        }
+        out += "\r\n";
     }
+    const bool sink = TraceMessageWanted();
+    if (!sink && !m_trace) return;
+    QString text;
+    qsizetype size = 0;
+    for (int i = 0; i < line.count; ++i) size += line.pieces[i].text.size();
+    text.reserve(size);
+    for (int i = 0; i < line.count; ++i) text += line.pieces[i].text;
+    if (sink) TraceMessage(text);
+    if (m_trace) m_trace(text);
 }
+
+void CIndicatorRun::trace(QStringView text) { trace(IndicatorTraceLine{value(text)}); }
 
 bool CIndicatorRun::Start(QString* message) {
     IndicatorSettings& s = m_settings;
@@ -509,28 +576,28 @@ bool CIndicatorRun::Start(QString* message) {
     // What the sibling program reads: GB18030 with CR LF.
     const IniFile& f = m_files->formulas;
     const IniFile& i = m_files->indicators;
-    QString text;
-    iniHeader(&text, kFinanceSoft);
-    iniLine(&text, u"FCorp", f.readString(kFinanceSoft, QStringLiteral("FCorp")));
-    iniLine(&text, u"FVersion", f.readString(kFinanceSoft, QStringLiteral("FVersion")));
-    iniLine(&text, u"RCorp", i.readString(kReportSoft, QStringLiteral("RCorp")));
-    iniLine(&text, u"RVersion", i.readString(kReportSoft, QStringLiteral("RVersion")));
-    iniLine(&text, u"Class", f.readString(kFinanceSoft, QStringLiteral("Class")));
-    iniLine(&text, u"StartTime", resultDate(s.startYear, s.startMonth, s.startDay));
-    iniLine(&text, u"EndTime", resultDate(s.endYear, s.endMonth, s.endDay));
-    iniLine(&text, u"CreateTime", QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
-    QByteArray head = gb18030(text);
+    GbWriter& gb = m_files->gb;
+    QByteArray head;
+    iniHeader(&head, gb, kFinanceSoft);
+    iniLine(&head, gb, "FCorp"_L1, f.readString(kFinanceSoft, QStringLiteral("FCorp")));
+    iniLine(&head, gb, "FVersion"_L1, f.readString(kFinanceSoft, QStringLiteral("FVersion")));
+    iniLine(&head, gb, "RCorp"_L1, i.readString(kReportSoft, QStringLiteral("RCorp")));
+    iniLine(&head, gb, "RVersion"_L1, i.readString(kReportSoft, QStringLiteral("RVersion")));
+    iniLine(&head, gb, "Class"_L1, f.readString(kFinanceSoft, QStringLiteral("Class")));
+    iniLine(&head, gb, "StartTime"_L1, resultDate(s.startYear, s.startMonth, s.startDay));
+    iniLine(&head, gb, "EndTime"_L1, resultDate(s.endYear, s.endMonth, s.endDay));
+    iniLine(&head, gb, "CreateTime"_L1,
+            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     head += "DBValidFlag=";
     const qint64 validFlagAt = head.size();
     head += "1\r\n";
-    text.clear();
     for (const char* key : {"MoneyUnit", "Decimal", "Merge"})
-        iniLine(&text, QString::fromLatin1(key),
+        iniLine(&head, gb, QLatin1StringView(key),
                 i.readString(kReportSoft, QString::fromLatin1(key)));
-    iniHeader(&text, kType);
+    iniHeader(&head, gb, kType);
     for (const char* key : {"1", "2", "3", "4"})
-        iniLine(&text, QString::fromLatin1(key), f.readString(kType, QString::fromLatin1(key)));
-    head += gb18030(text);
+        iniLine(&head, gb, QLatin1StringView(key),
+                f.readString(kType, QString::fromLatin1(key)));
     if (m_files->result.write(head) != head.size()) {
         m_files.reset();
         *message = LoadErrorText(62369);
@@ -542,7 +609,7 @@ bool CIndicatorRun::Start(QString* message) {
     m_files->defaultUnit = QString::number(s.moneyUnit) + s.unitName;
     if (leadingNumber(m_files->defaultUnit) <= 0) m_files->defaultUnit = s.unitName;
     m_files->defaultDecimals = QString::number(s.decimals);
-    m_files->sinceLogWrite.start();
+    m_files->logWrittenAt = coarseMilliseconds();
     m_index = 0;
     m_failed = false;
     return true;
@@ -556,21 +623,21 @@ bool CIndicatorRun::Start(QString* message) {
 void CIndicatorRun::writeLog(bool now) {
     Files& f = *m_files;
     if (f.pendingLog.isEmpty()) return;
-    if (!now && f.sinceLogWrite.isValid() && f.sinceLogWrite.elapsed() < 100 &&
-        f.pendingLog.size() < (1 << 14))
+    if (!now && f.pendingLog.size() < (1 << 15) &&
+        coarseMilliseconds() - f.logWrittenAt < 100)
         return;
-    f.log.write(f.encode(f.pendingLog));
-    f.pendingLog.resize(0);
-    f.sinceLogWrite.start();
+    f.log.write(f.pendingLog);
+    f.pendingLog.resize(0);  // keeps its room
+    f.logWrittenAt = coarseMilliseconds();
 }
 
 bool CIndicatorRun::saveResult() {
     if (m_files->section.isEmpty()) return true;
     writeLog(false);
-    const QByteArray& block = m_files->encode(m_files->section);
-    m_files->section.resize(0);
+    QByteArray& block = m_files->section;
     // Unbuffered: the section is in the file when this returns.
     const bool ok = m_files->result.write(block) == block.size();
+    block.resize(0);
     if (!ok)
         trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
     return ok;
@@ -587,11 +654,12 @@ QString CIndicatorRun::freshVariableName() {
     return name;
 }
 
-CIndicatorRun::Evaluated CIndicatorRun::evaluate(const QString& expression) {
+CIndicatorRun::Evaluated CIndicatorRun::evaluate(QStringView expression) {
     Evaluated out;
     CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
     const QString name = freshVariableName();
-    QString line;
+    QString& line = m_line;
+    line.resize(0);
     line.reserve(name.size() + expression.size() + 7);
     line += QLatin1String("let ");
     line += name;
@@ -610,7 +678,7 @@ CIndicatorRun::Evaluated CIndicatorRun::evaluate(const QString& expression) {
     m_run(line);
     const int at = rt.FindVariable(name);
     if (at < 0) {
-        trace(m_files->texts.noVariable);
+        trace(IndicatorTraceLine{fixed(m_files->texts.noVariable)});
         return out;
     }
     const CalcVariable& v = rt.GetVariable(at);
@@ -626,7 +694,7 @@ CIndicatorRun::Evaluated CIndicatorRun::evaluate(const QString& expression) {
     return out;
 }
 
-std::optional<QString> CIndicatorRun::expandSubIndicators(const QString& expression) {
+bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out) {
     // "%zb", a code of one to twenty characters without '%', then '%'.
     auto codeAt = [&](qsizetype i, qsizetype* end) -> QStringView {
         if (i + 3 >= expression.size() || expression[i] != u'%' ||
@@ -643,71 +711,83 @@ std::optional<QString> CIndicatorRun::expandSubIndicators(const QString& express
         }
         if (characters < 1 || characters > 20 || j >= expression.size()) return {};
         *end = j + 1;
-        return QStringView(expression).mid(i + 3, j - i - 3);
+        return expression.mid(i + 3, j - i - 3);
     };
-    qsizetype i = expression.indexOf(u'%');
-    if (i < 0) return expression;
-    QString out;  // built from the first reference on
+    out->resize(0);
     qsizetype from = 0;
-    for (; i >= 0 && i < expression.size(); i = expression.indexOf(u'%', i)) {
+    for (qsizetype i = expression.indexOf(u'%'); i >= 0 && i < expression.size();
+         i = expression.indexOf(u'%', i)) {
         qsizetype end = 0;
         const QStringView code = codeAt(i, &end);
         if (code.isEmpty()) {
             ++i;
             continue;
         }
-        out += QStringView(expression).mid(from, i - from);
+        *out += expression.mid(from, i - from);
         from = i = end;
-        const QString sub =
-            m_files->formulas.readString(code.toString(), QStringLiteral("Expressions"));
+        QStringView sub;
+        m_files->formulas.readViews(code, {u"Expressions"}, &sub);
         if (sub.isEmpty()) {
-            out += QLatin1String("0.0");
+            *out += QLatin1String("0.0");
             continue;
         }
-        const QString expanded = ExpandIndicatorPlaceholders(sub, m_settings);
-        trace(m_files->texts.subExpression + expanded);
+        QString expanded;
+        ExpandIndicatorPlaceholders(sub, m_settings, &expanded);
+        trace(IndicatorTraceLine{fixed(m_files->texts.subExpression), value(expanded)});
         const Evaluated v = evaluate(expanded);
         // A sub-indicator without a value fails the indicator using it.
-        if (!v.ok) return std::nullopt;
-        out += v.numeric ? QString::number(v.number, 'g', 17) : v.text;
+        if (!v.ok) return false;
+        *out += v.numeric ? QString::number(v.number, 'g', 17) : v.text;
     }
-    if (from == 0) return expression;
-    out += QStringView(expression).mid(from);
-    return out;
+    *out += expression.mid(from);
+    return true;
 }
 
 void CIndicatorRun::Step() {
     if (Done() || !m_files) return;
     const IndicatorSettings& s = m_settings;
-    const RunTexts& texts = m_files->texts;
-    const QString code = s.codes[m_index];
+    Files& f = *m_files;
+    const RunTexts& texts = f.texts;
+    const QString& code = s.codes[m_index];
     const int number = m_index + 1;
     ++m_index;
-    const IniFile& ind = m_files->indicators;
 
-    const QStringList read = ind.readStrings(code, {u"Name", u"MoneyUnit", u"Decimal"});
-    const QString& name = read[0];
-    QString unit = read[1];
-    if (unit.isEmpty()) unit = m_files->defaultUnit;
-    QString decimals = read[2];
+    QStringView read[3];
+    f.indicators.readViews(code, {u"Name", u"MoneyUnit", u"Decimal"}, read);
+    const QStringView name = read[0];
+    QStringView unit = read[1];
+    if (unit.isEmpty()) unit = f.defaultUnit;
+    QStringView decimals = read[2];
     if (decimals.isEmpty() || !startsWithDigit(decimals) || leadingNumber(decimals) > 8)
-        decimals = m_files->defaultDecimals;
-    const QString expression = m_files->formulas.readString(code, QStringLiteral("Expressions"));
+        decimals = f.defaultDecimals;
+    QStringView expression;
+    f.formulas.readViews(code, {u"Expressions"}, &expression);
 
-    const QString numberText = QString::number(number);
-    trace(texts.started({numberText, code, name}));
-    trace(texts.expression + expression);
+    char16_t numberBuf[12];
+    const QStringView numberText = decimalText(number, numberBuf);
+    {
+        IndicatorTraceLine started;
+        texts.started.fill(&started, {numberText, code, name});
+        trace(started);
+    }
+    trace(IndicatorTraceLine{fixed(texts.expression), value(expression)});
+    auto notFinished = [&] {
+        IndicatorTraceLine line;
+        texts.notFinished.fill(&line, {numberText});
+        trace(line);
+    };
 
     // The section goes out whole once the value is known: Name, MoneyUnit,
     // Decimal, Value and ZBValidFlag.
     auto save = [&](QStringView value, bool valid) {
-        QString& out = m_files->section;
-        iniHeader(&out, code);
-        iniLine(&out, u"Name", name);
-        iniLine(&out, u"MoneyUnit", unit);
-        iniLine(&out, u"Decimal", decimals);
-        iniLine(&out, u"Value", value);
-        iniLine(&out, u"ZBValidFlag", valid ? u"1" : u"0");
+        QByteArray& out = f.section;
+        GbWriter& gb = f.gb;
+        iniHeader(&out, gb, code);
+        iniLine(&out, gb, "Name"_L1, name);
+        iniLine(&out, gb, "MoneyUnit"_L1, unit);
+        iniLine(&out, gb, "Decimal"_L1, decimals);
+        iniLine(&out, gb, "Value"_L1, value);
+        iniLine(&out, gb, "ZBValidFlag"_L1, valid ? u"1" : u"0");
         if (!valid) m_failed = true;
         saveResult();
     };
@@ -719,26 +799,30 @@ void CIndicatorRun::Step() {
                   .arg(kMaxExpressionChars));
         return save(u"ERROR", false);
     }
-    const std::optional<QString> withSubs = expandSubIndicators(expression);
-    if (!withSubs) {
-        trace(texts.notFinished({numberText}));
+    if (!expandSubIndicators(expression, &m_withSubs)) {
+        notFinished();
         return save(u"ERROR", false);
     }
-    const QString full = ExpandIndicatorPlaceholders(*withSubs, s);
-    trace(texts.expanded + full);
-    const Evaluated v = evaluate(full);
+    m_full.resize(0);
+    ExpandIndicatorPlaceholders(m_withSubs, s, &m_full);
+    trace(IndicatorTraceLine{fixed(texts.expanded), value(m_full)});
+    const Evaluated v = evaluate(m_full);
     if (!v.ok) {
-        trace(texts.notFinished({numberText}));
+        notFinished();
         return save(u"ERROR", false);
     }
-    QString value = v.text;
+    QString valueText = v.text;
     if (v.numeric) {
         const int div = startsWithDigit(unit) && leadingNumber(unit) > 0 ? leadingNumber(unit) : 1;
         const int dec = startsWithDigit(decimals) ? std::clamp(leadingNumber(decimals), 0, 8) : 2;
-        value = FormatFixedNumber(v.number / div, dec);
+        valueText = FormatFixedNumber(v.number / div, dec);
     }
-    trace(texts.finished({numberText}));
-    save(value, true);
+    {
+        IndicatorTraceLine finished;
+        texts.finished.fill(&finished, {numberText});
+        trace(finished);
+    }
+    save(valueText, true);
 }
 
 bool CIndicatorRun::Finish() {

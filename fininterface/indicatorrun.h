@@ -14,6 +14,7 @@
 namespace qor {
 
 class IniFile;
+struct IndicatorTraceLine;
 
 // Registry key and value that hold the formula library chosen.
 inline constexpr const char* kIndicatorRegistryKey = "Software\\KORMEL\\QOR_ZH\\";
@@ -56,6 +57,9 @@ bool LoadIndicatorList(IndicatorSettings* settings, const IniFile& indicatorLibr
 
 // Replaces the period placeholders (%beginyear%, %endmonth%...).
 QString ExpandIndicatorPlaceholders(const QString& expression, const IndicatorSettings& s);
+// The same, appended to *out.
+void ExpandIndicatorPlaceholders(QStringView expression, const IndicatorSettings& s,
+                                 QString* out);
 
 class CIndicatorRun {
 public:
@@ -89,9 +93,12 @@ private:
         double number = 0;
         QString text;
     };
-    Evaluated evaluate(const QString& expression);
-    std::optional<QString> expandSubIndicators(const QString& expression);
-    void trace(const QString& line);
+    Evaluated evaluate(QStringView expression);
+    // The expression with each sub-indicator's value put in; false when a
+    // sub-indicator has none.
+    bool expandSubIndicators(QStringView expression, QString* out);
+    void trace(const IndicatorTraceLine& line);
+    void trace(QStringView line);
     bool saveResult();
     void writeLog(bool now);
     QString freshVariableName();
@@ -104,6 +111,9 @@ private:
     struct Files;
     std::unique_ptr<Files> m_files;
     std::mt19937 m_random;
+    // Reused from indicator to indicator: the expression with its
+    // sub-indicators, then with its placeholders, and the command line.
+    QString m_withSubs, m_full, m_line;
 };
 
 }  // namespace qor

@@ -510,14 +510,21 @@ QString IniFile::readString(const QString& section, const QString& key,
 
 QStringList IniFile::readStrings(const QString& section,
                                  std::initializer_list<QStringView> keys) const {
+    std::vector<QStringView> views(keys.size());
+    readViews(section, keys, views.data());
     QStringList out;
     out.reserve(qsizetype(keys.size()));
+    for (QStringView v : views) out.append(v.toString());
+    return out;
+}
+
+void IniFile::readViews(QStringView section, std::initializer_list<QStringView> keys,
+                        QStringView* out) const {
     const int g = d->findGroup(section);
     for (QStringView key : keys) {
         const Slot* s = d->findKeySlot(g, key);
-        out.append(s ? d->valueOf(d->sections[s->section].body[s->line]).toString() : QString());
+        *out++ = s ? d->valueOf(d->sections[s->section].body[s->line]) : QStringView();
     }
-    return out;
 }
 
 int IniFile::readInt(const QString& section, const QString& key, int defaultValue) const {

@@ -39,6 +39,11 @@ public:
     // Several keys of one section, the section looked up once; a missing
     // key reads as empty.
     QStringList readStrings(const QString& section, std::initializer_list<QStringView> keys) const;
+    // The same without copies: out[i] views the value of keys[i] (empty when
+    // missing) in the file's own text, valid until the file is changed,
+    // reloaded or destroyed.
+    void readViews(QStringView section, std::initializer_list<QStringView> keys,
+                   QStringView* out) const;
     // Leading integer of the value, as the profile API reads it; the
     // default when the key is missing or holds no number.
     int readInt(const QString& section, const QString& key, int defaultValue = 0) const;
