@@ -4,13 +4,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <vector>
 #include <QRegularExpression>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -25,7 +27,7 @@
 
 namespace qor {
 
-using namespace Qt::StringLiterals;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -282,19 +284,14 @@ namespace {
 // other.
 class GbWriter {
 public:
-    void append(QByteArray* out, QStringView text) {
+    void append(std::string* out, QStringView text) {
         const char16_t* p = text.utf16();
         const qsizetype n = text.size();
-        // Two bytes a character hold ASCII and the Chinese of the basic
-        // plane. The room grows by doubling: the error log's bytes gather
-        // line by line in one buffer.
-        const qsizetype room = out->size() + 2 * n;
-        if (out->capacity() < room) out->reserve(std::max(room, 2 * out->capacity()));
         for (qsizetype i = 0; i < n;) {
-            const qsizetype at = out->size();
-            out->resize(at + (n - i));
+            const size_t at = out->size();
+            out->resize(at + size_t(n - i));
             qsizetype j = copyAscii(p, i, n, out->data() + at);
-            out->resize(at + (j - i));
+            out->resize(at + size_t(j - i));
             i = j;
             while (j < n && p[j] >= 0x80) ++j;
             if (j > i) {
@@ -304,9 +301,9 @@ public:
                 Known& k = m_known[h % kKnown];
                 if (QStringView(k.text) != stretch) {
                     k.text = stretch.toString();
-                    k.bytes = encodeText(k.text, "GB18030");
+                    k.bytes = encodeText(k.text, "GB18030").toStdString();
                 }
-                out->append(k.bytes);
+                *out += k.bytes;
                 i = j;
             }
         }
@@ -337,13 +334,13 @@ private:
     static constexpr size_t kKnown = 512;
     struct Known {
         QString text;
-        QByteArray bytes;
+        std::string bytes;
     };
     std::vector<Known> m_known = std::vector<Known>(kKnown);
 };
 
 // INI text in GB18030 with CR LF, as the sibling program reads it.
-void iniHeader(QByteArray* out, GbWriter& gb, QStringView name) {
+void iniHeader(std::string* out, GbWriter& gb, QStringView name) {
     *out += '[';
     gb.append(out, name);
     *out += "]\r\n";
@@ -352,13 +349,13 @@ void iniHeader(QByteArray* out, GbWriter& gb, QStringView name) {
 // One INI line; a value never carries a line break into the file. CR and
 // LF are ASCII, and no byte of a GB18030 multi-byte sequence is either, so
 // they are found among the bytes written.
-void iniLine(QByteArray* out, GbWriter& gb, QLatin1StringView key, QStringView value) {
+void iniLine(std::string* out, GbWriter& gb, std::string_view key, QStringView value) {
     *out += key;
     *out += '=';
-    const qsizetype at = out->size();
+    const size_t at = out->size();
     gb.append(out, value);
     char* p = out->data();
-    for (qsizetype i = at, n = out->size(); i < n; ++i)
+    for (size_t i = at, n = out->size(); i < n; ++i)
         if (p[i] == '\r' || p[i] == '\n') p[i] = ' ';
     *out += "\r\n";
 }
@@ -366,8 +363,8 @@ void iniLine(QByteArray* out, GbWriter& gb, QLatin1StringView key, QStringView v
 // A fixed text of the run, with its bytes in the error log.
 struct FixedText {
     QString text;
-    QByteArray bytes;
-    explicit FixedText(const QString& t) : text(t), bytes(encodeText(t, "GB18030")) {}
+    std::string bytes;
+    explicit FixedText(const QString& t) : text(t), bytes(encodeText(t, "GB18030").toStdString()) {}
 };
 
 }  // namespace
@@ -378,7 +375,7 @@ struct FixedText {
 struct IndicatorTraceLine {
     struct Piece {
         QStringView text;
-        const QByteArray* bytes;  // the text encoded, for fixed texts
+        const std::string* bytes;  // the text encoded, for fixed texts
     };
     static constexpr int kPieces = 8;
     Piece pieces[kPieces];
@@ -490,9 +487,9 @@ struct CIndicatorRun::Files {
     QFile log;
     qint64 validFlagAt = -1;  // offset of the head's DBValidFlag value
     // The error log's bytes not yet written; see writeLog.
-    QByteArray pendingLog;
+    std::string pendingLog;
     qint64 logWrittenAt = 0;  // coarseMilliseconds()
-    QByteArray section;       // the indicator's section, "[code]" and its lines
+    std::string section;      // the indicator's section, "[code]" and its lines
     QString defaultUnit, defaultDecimals;
     GbWriter gb;
     RunTexts texts;
@@ -514,7 +511,7 @@ CIndicatorRun::~CIndicatorRun() {
 void CIndicatorRun::trace(const IndicatorTraceLine& line) {
     if (m_files && m_files->log.isOpen()) {
         // Written out with the sections (saveResult).
-        QByteArray& out = m_files->pendingLog;
+        std::string& out = m_files->pendingLog;
         for (int i = 0; i < line.count; ++i) {
             const Piece& p = line.pieces[i];
             if (p.bytes)
@@ -577,28 +574,25 @@ bool CIndicatorRun::Start(QString* message) {
     const IniFile& f = m_files->formulas;
     const IniFile& i = m_files->indicators;
     GbWriter& gb = m_files->gb;
-    QByteArray head;
+    std::string head;
     iniHeader(&head, gb, kFinanceSoft);
-    iniLine(&head, gb, "FCorp"_L1, f.readString(kFinanceSoft, QStringLiteral("FCorp")));
-    iniLine(&head, gb, "FVersion"_L1, f.readString(kFinanceSoft, QStringLiteral("FVersion")));
-    iniLine(&head, gb, "RCorp"_L1, i.readString(kReportSoft, QStringLiteral("RCorp")));
-    iniLine(&head, gb, "RVersion"_L1, i.readString(kReportSoft, QStringLiteral("RVersion")));
-    iniLine(&head, gb, "Class"_L1, f.readString(kFinanceSoft, QStringLiteral("Class")));
-    iniLine(&head, gb, "StartTime"_L1, resultDate(s.startYear, s.startMonth, s.startDay));
-    iniLine(&head, gb, "EndTime"_L1, resultDate(s.endYear, s.endMonth, s.endDay));
-    iniLine(&head, gb, "CreateTime"_L1,
-            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    iniLine(&head, gb, "FCorp"sv, f.readString(kFinanceSoft, QStringLiteral("FCorp")));
+    iniLine(&head, gb, "FVersion"sv, f.readString(kFinanceSoft, QStringLiteral("FVersion")));
+    iniLine(&head, gb, "RCorp"sv, i.readString(kReportSoft, QStringLiteral("RCorp")));
+    iniLine(&head, gb, "RVersion"sv, i.readString(kReportSoft, QStringLiteral("RVersion")));
+    iniLine(&head, gb, "Class"sv, f.readString(kFinanceSoft, QStringLiteral("Class")));
+    iniLine(&head, gb, "StartTime"sv, resultDate(s.startYear, s.startMonth, s.startDay));
+    iniLine(&head, gb, "EndTime"sv, resultDate(s.endYear, s.endMonth, s.endDay));
+    iniLine(&head, gb, "CreateTime"sv, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
     head += "DBValidFlag=";
     const qint64 validFlagAt = head.size();
     head += "1\r\n";
     for (const char* key : {"MoneyUnit", "Decimal", "Merge"})
-        iniLine(&head, gb, QLatin1StringView(key),
-                i.readString(kReportSoft, QString::fromLatin1(key)));
+        iniLine(&head, gb, key, i.readString(kReportSoft, QString::fromLatin1(key)));
     iniHeader(&head, gb, kType);
     for (const char* key : {"1", "2", "3", "4"})
-        iniLine(&head, gb, QLatin1StringView(key),
-                f.readString(kType, QString::fromLatin1(key)));
-    if (m_files->result.write(head) != head.size()) {
+        iniLine(&head, gb, key, f.readString(kType, QString::fromLatin1(key)));
+    if (m_files->result.write(head.data(), qint64(head.size())) != qint64(head.size())) {
         m_files.reset();
         *message = LoadErrorText(62369);
         return false;
@@ -622,22 +616,22 @@ bool CIndicatorRun::Start(QString* message) {
 // never a section of the result library.
 void CIndicatorRun::writeLog(bool now) {
     Files& f = *m_files;
-    if (f.pendingLog.isEmpty()) return;
-    if (!now && f.pendingLog.size() < (1 << 15) &&
-        coarseMilliseconds() - f.logWrittenAt < 100)
+    if (f.pendingLog.empty()) return;
+    if (!now && f.pendingLog.size() < (1 << 15) && coarseMilliseconds() - f.logWrittenAt < 100)
         return;
-    f.log.write(f.pendingLog);
-    f.pendingLog.resize(0);  // keeps its room
+    f.log.write(f.pendingLog.data(), qint64(f.pendingLog.size()));
+    f.pendingLog.clear();  // keeps its room
     f.logWrittenAt = coarseMilliseconds();
 }
 
 bool CIndicatorRun::saveResult() {
-    if (m_files->section.isEmpty()) return true;
+    if (m_files->section.empty()) return true;
     writeLog(false);
-    QByteArray& block = m_files->section;
+    std::string& block = m_files->section;
     // Unbuffered: the section is in the file when this returns.
-    const bool ok = m_files->result.write(block) == block.size();
-    block.resize(0);
+    const bool ok =
+        m_files->result.write(block.data(), qint64(block.size())) == qint64(block.size());
+    block.clear();
     if (!ok)
         trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->result.errorString()));
     return ok;
@@ -780,14 +774,14 @@ void CIndicatorRun::Step() {
     // The section goes out whole once the value is known: Name, MoneyUnit,
     // Decimal, Value and ZBValidFlag.
     auto save = [&](QStringView value, bool valid) {
-        QByteArray& out = f.section;
+        std::string& out = f.section;
         GbWriter& gb = f.gb;
         iniHeader(&out, gb, code);
-        iniLine(&out, gb, "Name"_L1, name);
-        iniLine(&out, gb, "MoneyUnit"_L1, unit);
-        iniLine(&out, gb, "Decimal"_L1, decimals);
-        iniLine(&out, gb, "Value"_L1, value);
-        iniLine(&out, gb, "ZBValidFlag"_L1, valid ? u"1" : u"0");
+        iniLine(&out, gb, "Name"sv, name);
+        iniLine(&out, gb, "MoneyUnit"sv, unit);
+        iniLine(&out, gb, "Decimal"sv, decimals);
+        iniLine(&out, gb, "Value"sv, value);
+        iniLine(&out, gb, "ZBValidFlag"sv, valid ? u"1" : u"0");
         if (!valid) m_failed = true;
         saveResult();
     };

@@ -58,8 +58,7 @@ bool LoadIndicatorList(IndicatorSettings* settings, const IniFile& indicatorLibr
 // Replaces the period placeholders (%beginyear%, %endmonth%...).
 QString ExpandIndicatorPlaceholders(const QString& expression, const IndicatorSettings& s);
 // The same, appended to *out.
-void ExpandIndicatorPlaceholders(QStringView expression, const IndicatorSettings& s,
-                                 QString* out);
+void ExpandIndicatorPlaceholders(QStringView expression, const IndicatorSettings& s, QString* out);
 
 class CIndicatorRun {
 public:
