@@ -193,8 +193,17 @@ QString ExpandIndicatorPlaceholders(const QString& e, const IndicatorSettings& s
 
 void ExpandIndicatorPlaceholders(QStringView e, const IndicatorSettings& s, QString* to) {
     QString& out = *to;
+    // The placeholders are lower-case ASCII; a character of the expression
+    // matches when it folds to the placeholder's.
     auto take = [&](qsizetype i, QStringView word) {
-        return e.mid(i, word.size()).compare(word, Qt::CaseInsensitive) == 0;
+        if (e.size() - i < word.size()) return false;
+        for (qsizetype k = 0; k < word.size(); ++k) {
+            const char16_t c = e[i + k].unicode();
+            const char16_t folded =
+                c < 0x80 ? (c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c) : QChar::toCaseFolded(c);
+            if (folded != word[k].unicode()) return false;
+        }
+        return true;
     };
     // A year may carry "+n" or "-n" straight after it.
     auto year = [&](qsizetype* i, int value) {
@@ -637,15 +646,18 @@ bool CIndicatorRun::saveResult() {
     return ok;
 }
 
+// A random name no variable has. The value is freed as soon as it is read,
+// so the name serves again until something else takes it.
 QString CIndicatorRun::freshVariableName() {
     const CCalcRuntime& rt = CCalcInterpreter::Instance().Runtime();
-    QString name(8, Qt::Uninitialized);
-    do {
+    while (m_variable.isEmpty() || rt.FindVariable(m_variable) >= 0) {
+        QString name(8, Qt::Uninitialized);
         name[0] = u'&';
         for (int i = 0; i < 7; ++i)
             name[i + 1] = QChar(u'a' + char16_t((m_random() % unsigned(11 + 10 * i)) % 26));
-    } while (rt.FindVariable(name) >= 0);
-    return name;
+        m_variable = name;
+    }
+    return m_variable;
 }
 
 CIndicatorRun::Evaluated CIndicatorRun::evaluate(QStringView expression) {

@@ -113,6 +113,7 @@ private:
     // Reused from indicator to indicator: the expression with its
     // sub-indicators, then with its placeholders, and the command line.
     QString m_withSubs, m_full, m_line;
+    QString m_variable;  // see freshVariableName
 };
 
 }  // namespace qor

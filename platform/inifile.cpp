@@ -339,6 +339,7 @@ void IniFile::Impl::decodeLine(qsizetype at, qsizetype len, Line* l) {
 void IniFile::Impl::parse(const QByteArray& data, const Encoding* forced, bool forcedBom) {
     clear();
     bytes = data;
+    bool ascii = false;  // known to be ASCII throughout
     qsizetype start = 0;
     int unit = 1;
     const bool utf16Bom = data.size() >= 2 && uchar(data[0]) == 0xFF && uchar(data[1]) == 0xFE;
@@ -356,6 +357,7 @@ void IniFile::Impl::parse(const QByteArray& data, const Encoding* forced, bool f
         utf8Bom = true;
     } else if (isValidUtf8(data)) {
         encoding = Encoding::Utf8;
+        ascii = isAscii(data.constData(), data.size());
     } else {
         encoding = Encoding::Gb18030;
     }
@@ -368,7 +370,20 @@ void IniFile::Impl::parse(const QByteArray& data, const Encoding* forced, bool f
     readEncoding = encoding;
     const char* d = data.constData();
     const qsizetype end = data.size();
-    text.reserve(unit == 2 ? (end - start) / 2 + 1 : end - start);
+    // An ASCII file is its own text: decoded at once, each line's text lies
+    // where its bytes do.
+    if (ascii)
+        text = QString::fromLatin1(d + start, end - start);
+    else
+        text.reserve(unit == 2 ? (end - start) / 2 + 1 : end - start);
+    if (unit == 1) {
+        // Room for the sections, counted by the lines starting with '['.
+        qsizetype headers = start < end && d[start] == '[';
+        for (const char* p = d + start;
+             (p = static_cast<const char*>(std::memchr(p, '\n', size_t(d + end - p))));)
+            if (++p < d + end && *p == '[') ++headers;
+        sections.reserve(headers);
+    }
 
     // Split at LF on code-unit boundaries; LF never occurs inside a
     // multi-byte GB18030 or UTF-8 sequence, so splitting bytes is safe.
@@ -410,7 +425,12 @@ void IniFile::Impl::parse(const QByteArray& data, const Encoding* forced, bool f
         // otherwise change how that sequence decodes.
         qsizetype readable = l.rawLen;
         if (eol < 0 && endsInCr(l.rawAt, readable)) readable -= unit;
-        decodeLine(l.rawAt, readable, &l);
+        if (ascii) {
+            l.textAt = l.rawAt - start;
+            l.textLen = readable;
+        } else {
+            decodeLine(l.rawAt, readable, &l);
+        }
         // A UTF-16 file cut in the middle of a unit ends in a stray byte.
         // Kept as it is, it would put every line written after it out of
         // step; the line is written from its text instead.
