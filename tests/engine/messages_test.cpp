@@ -26,6 +26,30 @@ TEST(MessagesTest, TraceMessageReachesTheHook) {
     EXPECT_EQ(got, QStringList({QStringLiteral("正在保存第1页"), QString()}));
 }
 
+// A caller may leave out building its lines when no one reads them; a
+// hook handed back is the one installed, and works as before.
+TEST(MessagesTest, TraceMessageIsWantedOnlyWhileSomeoneReadsIt) {
+    QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=false"));
+    const qor::TraceHook outer = qor::setTraceHook({});
+    EXPECT_FALSE(TraceMessageWanted());
+    QStringList got;
+    qor::setTraceHook([&](const QString& t) { got << t; });
+    EXPECT_TRUE(TraceMessageWanted());
+    const qor::TraceHook taken = qor::setTraceHook({});
+    EXPECT_FALSE(TraceMessageWanted());
+    TraceMessage("unheard");
+    ASSERT_TRUE(bool(taken));
+    taken("direct");
+    qor::setTraceHook(taken);
+    TraceMessage("heard");
+    EXPECT_EQ(got, QStringList({"direct", "heard"}));
+    QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=true"));
+    qor::setTraceHook({});
+    EXPECT_TRUE(TraceMessageWanted());
+    qor::setTraceHook(outer);
+    QLoggingCategory::setFilterRules(QString());
+}
+
 TEST(MessagesTest, FillMessageTextFillsPlacesInOrderAndNothingElse) {
     EXPECT_EQ(qor::FillMessageText(QStringLiteral("第%i页"), {QStringLiteral("3")}),
               QStringLiteral("第3页"));

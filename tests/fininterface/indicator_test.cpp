@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "cmdlang/ccalcinterpreter.h"
-#include "fininterface/indicatordlg.h"
 #include "engine/messages.h"
+#include "fininterface/indicatordlg.h"
 #include "fininterface/indicatorrun.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
@@ -287,6 +287,57 @@ TEST_F(Indicators, ResultAndLogBytesAreGb18030AndAStoppedRunKeepsItsTrace) {
     if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(readResult("print(c['p']['Name'].encode('utf-8').hex(),c['q']['Value'])"),
               QString::fromLatin1(name.toUtf8().toHex()) + " 2.00");
+}
+
+// The error log holds the very lines the trace hands out, whoever listens:
+// the run's own sink, the message hook, or no one at all. Names with a
+// line break, a lone surrogate, Chinese and characters outside the basic
+// plane, values of sub-indicators and failures included.
+TEST_F(Indicators, TheErrorLogHoldsTheTracedLinesWhetherOrNotAnyoneListens) {
+    const QString iface = write({{"a", "1+"}, {"b", "%zbc%*2"}, {"c", "%endyear%-1"}, {"d", ""}});
+    QString ind = QStringLiteral("[ReportSoft]\nDecimal=2\n[a]\nName=名\rX\n[b]\nName=") +
+                  QChar(0xD800) + QStringLiteral("报\n[c]\nName=\U00020000表\n[d]\nName=d\n");
+    QFile f(dir + "/ind.ini");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray("\xFF\xFE") + encodeText(QString(ind).replace("\n", "\r\n"), "UTF-16LE"));
+    f.close();
+    auto logBytes = [this] {
+        QFile log(dir + "/run.log");
+        EXPECT_TRUE(log.open(QIODevice::ReadOnly));
+        const QByteArray bytes = log.readAll();
+        log.close();
+        log.remove();
+        return bytes;
+    };
+
+    QStringList hooked;
+    const TraceHook previous = setTraceHook([&](const QString& t) { hooked << t; });
+    run(iface);
+    setTraceHook(previous);
+    ASSERT_GE(traces.size(), 12);
+    EXPECT_EQ(hooked, traces);
+    EXPECT_TRUE(traces.contains(FillMessageText(LoadErrorText(62374), {"1", "a", "名\rX"})));
+    EXPECT_TRUE(traces.contains(LoadErrorText(62376) + "2003"));
+    EXPECT_TRUE(traces.contains(LoadErrorText(62377) + "2003*2"));
+    QByteArray expected;
+    for (const QString& line : traces) expected += encodeText(line + "\r\n", "GB18030");
+    EXPECT_EQ(logBytes(), expected);
+
+    // No sink and no hook: the lines are never put together as text, yet
+    // the log gets the same bytes.
+    IndicatorSettings s;
+    ASSERT_TRUE(ReadInterfaceFile(iface, &s));
+    CIndicatorRun quiet(
+        s, [](const QString& line) { return RunCommandLineForDocument(nullptr, line, 0x12); });
+    QString message;
+    ASSERT_TRUE(quiet.Start(&message));
+    while (!quiet.Done()) quiet.Step();
+    quiet.Finish();
+    EXPECT_EQ(logBytes(), expected);
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    // A line break in a value never reaches the result library.
+    EXPECT_EQ(readResult("print(c['a']['Name'],c['b']['Value'],c['c']['Value'])"),
+              u"名 X 4006.00 2003.00");
 }
 
 // ---- the window, opened from qorview's 数据 menu ------------------------------

@@ -307,6 +307,38 @@ TEST(IniFile, SavesAfterAUtf16FileCutInTheMiddleOfAUnit) {
     }
 }
 
+// Values read as views are the values read as copies, in a file read
+// whole as ASCII and in the same file with one line outside ASCII (read
+// line by line), and they follow an edit.
+TEST(IniFile, ViewsOfValuesReadAsTheCopiesDo) {
+    const QString dir = qortest::freshDir("ini-views");
+    const QByteArray ascii =
+        "; lead\r\n[A]\r\nk=1\r\n  [ b ]  \nx = \"q\" \r\n[a]\r\nk=2\r\nm=3\r\n[C]\r\nlast=z\r";
+    for (const QByteArray& bytes : {ascii, ascii + "\n[D]\r\nw=\xE5\x80\xBC\r\n"}) {
+        writeBytes(dir + "/a.ini", bytes);
+        IniFile ini(dir + "/a.ini");
+        QStringView v[4];
+        ini.readViews(u"a", {u"K", u"m", u"none", u"x"}, v);
+        EXPECT_EQ(v[0], u"1");
+        EXPECT_EQ(v[1], u"3");
+        EXPECT_TRUE(v[2].isEmpty());
+        EXPECT_TRUE(v[3].isEmpty());
+        ini.readViews(u" B ", {u"x"}, v);
+        EXPECT_EQ(v[0], u"q");
+        ini.readViews(u"c", {u"last"}, v);
+        EXPECT_EQ(v[0], u"z");
+        EXPECT_EQ(ini.readStrings("a", {u"m", u"k"}), (QStringList{"3", "1"}));
+        EXPECT_EQ(ini.sections(),
+                  (QStringList{"A", "b", "C"}) +
+                      (bytes.size() > ascii.size() ? QStringList{"D"} : QStringList{}));
+        ASSERT_TRUE(ini.setString("A", "m", "新"));
+        ini.readViews(u"A", {u"m"}, v);
+        EXPECT_EQ(v[0], u"新");
+        ini.readViews(u"nowhere", {u"k"}, v);
+        EXPECT_TRUE(v[0].isNull());
+    }
+}
+
 // A last line ending in CR without LF reads the same before and after a
 // line is added behind it, even when its value ends in a broken multi-byte
 // sequence the CR would otherwise cut short.
