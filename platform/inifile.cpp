@@ -145,6 +145,13 @@ bool foldEqual(QStringView a, QStringView b) {
     return false;
 }
 
+// A name as looked up: without blanks at either end. Names asked for are
+// nearly always trimmed already, which is told by their ends alone.
+QStringView trimmedName(QStringView s) {
+    if (s.isEmpty() || (!s.front().isSpace() && !s.back().isSpace())) return s;
+    return s.trimmed();
+}
+
 // A key is looked up within every section of its name at once.
 size_t keyHash(int group, QStringView key) {
     return foldHash(key) ^ (size_t(group) * 0x9E3779B97F4A7C15ull);
@@ -219,7 +226,7 @@ struct IniFile::Impl {
     // The first section of that name, or -1.
     int findGroup(QStringView name) const {
         if (sectionSlots.empty()) return -1;
-        name = name.trimmed();
+        name = trimmedName(name);
         const Slot& s = sectionSlots[probe(sectionSlots, foldHash(name), [&](const Slot& s) {
             return foldEqual(nameOf(sections[s.section].header), name);
         })];
@@ -228,7 +235,7 @@ struct IniFile::Impl {
 
     const Slot* findKeySlot(int g, QStringView key) const {
         if (g < 0 || keySlots.empty()) return nullptr;
-        key = key.trimmed();
+        key = trimmedName(key);
         const Slot& s = keySlots[probe(keySlots, keyHash(g, key), [&](const Slot& s) {
             return group[s.section] == g &&
                    foldEqual(nameOf(sections[s.section].body[s.line]), key);
@@ -541,6 +548,24 @@ QStringList IniFile::readStrings(const QString& section,
 void IniFile::readViews(QStringView section, std::initializer_list<QStringView> keys,
                         QStringView* out) const {
     const int g = d->findGroup(section);
+    // A section alone of its name with a few lines is read line by line,
+    // which takes fewer steps than a look-up per key and finds the same
+    // line: the first of the name.
+    if (g >= 0 && d->nextInGroup[size_t(g)] < 0 && d->sections[g].body.size() <= 8) {
+        const QList<Line>& body = d->sections[g].body;
+        for (QStringView key : keys) {
+            key = trimmedName(key);
+            QStringView value;
+            for (const Line& l : body) {
+                if (l.kind == Line::Key && foldEqual(d->nameOf(l), key)) {
+                    value = d->valueOf(l);
+                    break;
+                }
+            }
+            *out++ = value;
+        }
+        return;
+    }
     for (QStringView key : keys) {
         const Slot* s = d->findKeySlot(g, key);
         *out++ = s ? d->valueOf(d->sections[s->section].body[s->line]) : QStringView();
