@@ -313,7 +313,10 @@ TEST(IniFile, SavesAfterAUtf16FileCutInTheMiddleOfAUnit) {
 TEST(IniFile, ViewsOfValuesReadAsTheCopiesDo) {
     const QString dir = qortest::freshDir("ini-views");
     const QByteArray ascii =
-        "; lead\r\n[A]\r\nk=1\r\n  [ b ]  \nx = \"q\" \r\n[a]\r\nk=2\r\nm=3\r\n[C]\r\nlast=z\r";
+        "; lead\r\n[A]\r\nk=1\r\n  [ b ]  \nx = \"q\" "
+        "\r\n[a]\r\nk=2\r\nm=3\r\n[E]\r\nk=1\r\nK=2\r\n"
+        "[F]\r\nf0=0\r\nf1=1\r\nf2=2\r\nf3=3\r\nf4=4\r\nf5=5\r\nf6=6\r\nf7=7\r\nf8=8\r\nf1=x\r\n"
+        "[C]\r\nlast=z\r";
     for (const QByteArray& bytes : {ascii, ascii + "\n[D]\r\nw=\xE5\x80\xBC\r\n"}) {
         writeBytes(dir + "/a.ini", bytes);
         IniFile ini(dir + "/a.ini");
@@ -327,9 +330,16 @@ TEST(IniFile, ViewsOfValuesReadAsTheCopiesDo) {
         EXPECT_EQ(v[0], u"q");
         ini.readViews(u"c", {u"last"}, v);
         EXPECT_EQ(v[0], u"z");
+        // The first of duplicate keys, in short sections and long ones.
+        ini.readViews(u"e", {u"K"}, v);
+        EXPECT_EQ(v[0], u"1");
+        ini.readViews(u"F", {u"F8", u"f1", u"f9"}, v);
+        EXPECT_EQ(v[0], u"8");
+        EXPECT_EQ(v[1], u"1");
+        EXPECT_TRUE(v[2].isNull());
         EXPECT_EQ(ini.readStrings("a", {u"m", u"k"}), (QStringList{"3", "1"}));
         EXPECT_EQ(ini.sections(),
-                  (QStringList{"A", "b", "C"}) +
+                  (QStringList{"A", "b", "E", "F", "C"}) +
                       (bytes.size() > ascii.size() ? QStringList{"D"} : QStringList{}));
         ASSERT_TRUE(ini.setString("A", "m", "新"));
         ini.readViews(u"A", {u"m"}, v);
