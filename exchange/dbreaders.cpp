@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <atomic>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/paths.h"
@@ -249,6 +250,13 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
     QString* error = &out->error;
     try {
         CAdoConnection* connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
+        // The account sets are known once the user has logged in: the
+        // first read that misses one logs in, once for the process.
+        static std::atomic_bool loginTried = false;
+        if (!connection && !CAppEnvironment::Instance().IsLoggedIn() && !loginTried.exchange(true)) {
+            CAppEnvironment::Instance().EnsureLoggedIn();
+            connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
+        }
         if (!connection) {
             setError(error, QStringLiteral("there is no account set %1").arg(key));
             return;

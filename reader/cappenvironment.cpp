@@ -166,6 +166,18 @@ bool CAppEnvironment::Login() {
     }
     ReadLoginValues();
     m_loggedIn = ok;
+    // The account set the user logged in to is one the application's
+    // database formulas and dialogs may read.
+    bool yearOk = false;
+    const int year = m_year.trimmed().toInt(&yearOk);
+    if (ok && !m_accountSetId.isEmpty() && yearOk) {
+        bool known = false;
+        for (int i = 0; i < m_app.GetAccountSetCount() && !known; ++i) {
+            const CAccountSet& a = m_app.GetAccountSet(i);
+            known = a.m_strId == m_accountSetId && a.m_nYear == year;
+        }
+        if (!known) m_app.AddAccountSet(m_accountSetId, year);
+    }
     return ok;
 }
 

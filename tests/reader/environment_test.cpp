@@ -59,6 +59,10 @@ TEST_F(EnvironmentTest, EnsureLoggedInLogsInOnceAndHandsTheLoginToTheServices) {
     EXPECT_EQ(qor::HostLoginStandIn::loginCount(), before + 1);
 
     EXPECT_EQ(env.GetAccountSetId(), "001");
+    // The set logged in to is one the database formulas may read, once.
+    ASSERT_EQ(app.GetAccountSetCount(), 1);
+    EXPECT_EQ(app.GetAccountSet(0).m_strId, "001");
+    EXPECT_EQ(app.GetAccountSet(0).m_nYear, 2024);
     EXPECT_EQ(env.GetUserPassword(), "pw");
     EXPECT_EQ(env.GetLoginDate(), QDate(2024, 3, 31));
     // The services work from the log-in date on.
@@ -75,9 +79,13 @@ TEST_F(EnvironmentTest, AFailedLoginIsRetriedAndTheServicesGetTheLaterSession) {
     EXPECT_FALSE(env.IsLoggedIn());
     ASSERT_NE(demoOf(list), nullptr);
 
+    EXPECT_EQ(app.GetAccountSetCount(), 0);
+
     setLogin("002");
     EXPECT_EQ(env.EnsureLoggedIn(), list);
     EXPECT_TRUE(env.IsLoggedIn());
+    ASSERT_EQ(app.GetAccountSetCount(), 1);
+    EXPECT_EQ(app.GetAccountSet(0).m_strId, "002");
     EXPECT_EQ(demoOf(list)->serviceDate(), QDate(2024, 3, 31));
 }
 
