@@ -251,10 +251,13 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
     try {
         CAdoConnection* connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
         // The account sets are known once the user has logged in: the
-        // first read that misses one logs in, once for the process.
+        // first read that misses one logs in, once for the process (only
+        // for the application the environment serves).
         static std::atomic_bool loginTried = false;
-        if (!connection && !CAppEnvironment::Instance().IsLoggedIn() && !loginTried.exchange(true)) {
-            CAppEnvironment::Instance().EnsureLoggedIn();
+        CAppEnvironment* env = CAppEnvironment::Current();
+        if (!connection && env && &env->App() == app && !env->IsLoggedIn() &&
+            !loginTried.exchange(true)) {
+            env->EnsureLoggedIn();
             connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
         }
         if (!connection) {

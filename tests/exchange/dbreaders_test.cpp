@@ -19,9 +19,12 @@
 #include "exchange/jetdriver.h"
 #include "exchange/recordquery.h"
 #include "platform/registry.h"
+#include "reader/builtincomponents.h"
 #include "reader/cadoconnection.h"
+#include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
 #include "reader/creaderapp.h"
+#include "reader/hostloginstandin.h"
 #include "tests/common/testsupport.h"
 
 namespace {
@@ -291,3 +294,23 @@ TEST_F(DbReaders, FailedRecordQueriesQueueNothing) {
 }
 
 }  // namespace
+
+// In the application nothing but the login names account sets: the first
+// INDBSQL that misses one logs in, and the set logged in to is then read.
+TEST_F(DbReaders, HostDatabaseOfTheAccountSetLoggedInTo) {
+    qor::RegisterBuiltinComponents();
+    m_app = std::make_unique<CReaderApp>(m_dir + "/app2.ini");  // no sets
+    const QString key = qor::HostLoginStandIn::kLoginKey;
+    qor::Registry::writeString(key, "CAcc_Id", "001");
+    qor::Registry::writeString(key, "CIYear", "2003");
+    qor::Registry::writeString(key, "CUserId", "demo");
+    qor::Registry::writeString(key, "CurDate", "2003-06-30");
+    {
+        CAppEnvironment env(*m_app);
+        EXPECT_EQ(indb("001xxx20030101", "pz", "je", 2, QString(), true).asNumber(), 22);
+        EXPECT_TRUE(env.IsLoggedIn());
+        EXPECT_EQ(m_app->GetAccountSetCount(), 1);
+        // Another set is still unknown.
+        EXPECT_TRUE(indb("002xxx20030101", "pz", "je", 1, QString(), true).errorMessage().contains("002_2003"));
+    }
+}
