@@ -94,6 +94,27 @@ QString benchDatabase(benchmark::State& state, const QTemporaryDir& dir) {
     return text;
 }
 
+// Account set 001 of 2024 reads the benchmark's database, through a
+// registry file of the run's own, for as long as this lives.
+class AccountSetDatabase {
+public:
+    AccountSetDatabase(const QTemporaryDir& dir, const QString& text)
+        : m_savedRegistry(qgetenv("QOR_REGISTRY")) {
+        qputenv("QOR_REGISTRY", QFile::encodeName(dir.path() + "/registry.ini"));
+        CQorDB::SetLoginDbNameSource([text] { return text; });
+        qor::Registry::writeString(CAdoConnection::kDatabasesKey, QStringLiteral("001_2024"), text);
+    }
+    ~AccountSetDatabase() {
+        CQorDB::SetLoginDbNameSource({});
+        qputenv("QOR_REGISTRY", m_savedRegistry);
+    }
+    AccountSetDatabase(const AccountSetDatabase&) = delete;
+    AccountSetDatabase& operator=(const AccountSetDatabase&) = delete;
+
+private:
+    QByteArray m_savedRegistry;
+};
+
 constexpr const char* kPlainSelect = "select account, amount, memo from bench_rows";
 
 // The plain read: one query, every value taken once; seconds per read.
@@ -161,10 +182,7 @@ void BM_HostDbIndbsql10kCells(benchmark::State& state) {
     QTemporaryDir dir;
     const QString text = benchDatabase(state, dir);
     if (text.isEmpty()) return;
-    const QByteArray savedRegistry = qgetenv("QOR_REGISTRY");
-    qputenv("QOR_REGISTRY", QFile::encodeName(dir.path() + "/registry.ini"));
-    CQorDB::SetLoginDbNameSource([text] { return text; });
-    qor::Registry::writeString(CAdoConnection::kDatabasesKey, QStringLiteral("001_2024"), text);
+    const AccountSetDatabase accountSet(dir, text);
     double plain = 0;
     double layer = 0;
     {
@@ -197,8 +215,6 @@ void BM_HostDbIndbsql10kCells(benchmark::State& state) {
             state.SetIterationTime(s);
         }
     }
-    CQorDB::SetLoginDbNameSource({});
-    qputenv("QOR_REGISTRY", savedRegistry);
     reportRatio(state, plain, layer);
 }
 
@@ -217,10 +233,7 @@ void BM_HostDbIndbsqlFills10kCells(benchmark::State& state) {
     QTemporaryDir dir;
     const QString text = benchDatabase(state, dir);
     if (text.isEmpty()) return;
-    const QByteArray savedRegistry = qgetenv("QOR_REGISTRY");
-    qputenv("QOR_REGISTRY", QFile::encodeName(dir.path() + "/registry.ini"));
-    CQorDB::SetLoginDbNameSource([text] { return text; });
-    qor::Registry::writeString(CAdoConnection::kDatabasesKey, QStringLiteral("001_2024"), text);
+    const AccountSetDatabase accountSet(dir, text);
     // As qor and qorview wire it: cell formulas reach the interpreter's
     // database hooks.
     qor::cmd::InstallEngineHooks();
@@ -282,8 +295,6 @@ void BM_HostDbIndbsqlFills10kCells(benchmark::State& state) {
             state.SetIterationTime(s);
         }
     }
-    CQorDB::SetLoginDbNameSource({});
-    qputenv("QOR_REGISTRY", savedRegistry);
     reportRatio(state, plain / double(state.iterations()), layer);
     if (unordered > 0) state.counters["ratio_unordered"] = layer / double(state.iterations()) / unordered;
 }

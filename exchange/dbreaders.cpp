@@ -322,14 +322,13 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         // number worked out here, never text of the formula, so it is
         // written as digits: bound, it made the server prepare and drop a
         // statement for each query, which took longer than the records.
-        const QVariantList binds;
         const QString limited = connection->Dialect().LimitRecords(sql, limit);
         for (int attempt = 0;; ++attempt) {
             // An account set's connection serves these reads only: it
             // refuses writes for good, which spares two statements a cell.
             connection->SetReadOnly(true);
             try {
-                out->values = CAdoRecordset::ReadColumn(connection, limited, binds, limit);
+                out->values = CAdoRecordset::ReadColumn(connection, limited, {}, limit);
                 out->complete = out->values.size() < limit;
                 return;
             } catch (const CAdoException& e) {
