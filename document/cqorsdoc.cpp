@@ -48,6 +48,7 @@ CQorsDoc::~CQorsDoc() {
 
 void CQorsDoc::resetFields() {
     m_bRedrawSuspended = 0;
+    m_pInPlaceItem = nullptr;
     m_bDataState = 0;
     m_nCurPage = m_nShownPage = m_nPageCount = 0;
     m_nClientMarker = 0;

@@ -196,8 +196,14 @@ public:
     void RemoveServerItem(qor::IDocServerItem* item);
     // Passes an update to every server item except the sender.
     void UpdateServerItems(const QObject* sender = nullptr, int hint = 0, bool force = false);
-    // The in-place active item; the document itself never activates one.
-    virtual CComItem* GetInPlaceActiveItem() const { return nullptr; }
+    // The object of this report now edited in place (null when none). The
+    // window that edits it sets and clears it; the document only answers.
+    CComItem* GetInPlaceActiveItem() const { return m_pInPlaceItem; }
+    void SetInPlaceActiveItem(CComItem* item) { m_pInPlaceItem = item; }
+    // Set on a report that is itself an object being edited in place in
+    // another report.
+    bool IsRunningInPlace() const { return m_bRunningInPlace; }
+    void SetRunningInPlace(bool on) { m_bRunningInPlace = on; }
 
     // ======================================================================
     // State (cqorsdoc.cpp)
@@ -481,6 +487,11 @@ public:
     // report is marked modified. False when the file is not one of ours or
     // cannot be read (the object keeps what it had).
     bool ObjectFileChanged(const QString& path);
+    // An embedded object takes new bytes (edited elsewhere): its picture is
+    // made anew from them, it is drawn again and the report is marked
+    // modified. False, changing nothing, for no bytes, the same bytes, a
+    // link or an item that is not an object of this report.
+    bool TakeObjectData(CComItem* item, const QByteArray& bytes, const QString& fileName);
     // A linked object's picture made anew from its file; false, keeping the
     // stored picture, when the file is gone or unreadable.
     bool RefreshLinkedObject(CComItem* item);
@@ -509,6 +520,8 @@ public:
     quint64 m_contentGeneration = 1;
     // Files opened for objects (path -> item) and their watcher.
     QHash<QString, CComItem*> m_openObjects;
+    CComItem* m_pInPlaceItem = nullptr;
+    bool m_bRunningInPlace = false;
     std::unique_ptr<class QFileSystemWatcher> m_objectWatcher;
     int32_t m_nShownPage = 0;      // the page last published to the page tabs
     int32_t m_nPageCount = 0;      // set by the XML import's data pass too

@@ -73,6 +73,7 @@ void CQorsDoc::RemoveComItem(CComItem* item) {
                            [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
     if (it == m_items.end()) return;
     if (m_posCurrentChart == item) m_posCurrentChart = nullptr;
+    if (m_pInPlaceItem == item) m_pInPlaceItem = nullptr;
     item->SetDocument(nullptr);
     // The list may hold the last reference: the item can be gone after this.
     m_items.erase(it);
@@ -593,11 +594,21 @@ bool CQorsDoc::ObjectFileChanged(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > qor::items::kMaxObjectBytes) return false;
     const QByteArray bytes = file.readAll();
-    if (o->GetClient().itemType != qor::items::OleClientRecord::kLink) {
-        if (bytes.isEmpty() || bytes == o->GetObjectData()) return false;
-        o->SetObjectData(bytes);
-    }
+    if (o->GetClient().itemType != qor::items::OleClientRecord::kLink)
+        return TakeObjectData(o, bytes, path);
     showObjectBytes(o, bytes, path);
+    SetModifiedFlag();
+    UpdateAllViews(kHintItems);
+    return true;
+}
+
+bool CQorsDoc::TakeObjectData(CComItem* item, const QByteArray& bytes, const QString& fileName) {
+    auto* o = FindComItem(item) ? dynamic_cast<COleItem*>(item) : nullptr;
+    if (!o || o->GetClient().itemType == qor::items::OleClientRecord::kLink) return false;
+    if (bytes.isEmpty() || bytes.size() > qor::items::kMaxObjectBytes || bytes == o->GetObjectData())
+        return false;
+    o->SetObjectData(bytes);
+    showObjectBytes(o, bytes, fileName);
     SetModifiedFlag();
     UpdateAllViews(kHintItems);
     return true;

@@ -11,6 +11,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "frames/cmainframe.h"
+#include "frames/inplacesession.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 #include "view/cqorsplitterwnd.h"
@@ -39,7 +40,10 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
         if (QMdiArea* area = mdiArea()) area->setActiveSubWindow(this);
         m_main->Router().Execute(id);
     });
-    connect(m_doc.get(), &CQorsDoc::changed, this, [this](int) { UpdateTitle(); });
+    connect(m_doc.get(), &CQorsDoc::changed, this, [this](int) {
+        UpdateTitle();
+        followDocumentState();
+    });
     resize(640, 420);
     UpdateTitle();
 }
@@ -64,6 +68,17 @@ void CChildFrame::UpdateTitle() {
     const QString name = path.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path).fileName();
     setWindowTitle(name + QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());
+}
+
+void CChildFrame::followDocumentState() {
+    // The report may change state without this window's commands (the
+    // consolidation exchange prepares a new report in data state): the
+    // tabs and the format bar follow it as after the state command.
+    if (!m_splitter || !m_doc->IsOpen()) return;
+    const int mode = m_doc->IsDataState() ? 1 : 0;
+    if (mode == m_nMode) return;
+    publishPages();
+    if (m_main->ActiveChild() == this) FrameShowFormatBar(mode == 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -113,7 +128,9 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    // What was typed is stored before any widget goes.
+    // An object edited in place goes back into the report, and what was
+    // typed is stored, before any widget goes.
+    CInPlaceSession::DeactivateWithin(this);
     CommitPendingEntry();
     if (!QuerySave()) {
         CMainFrame::s_bClosing = 0;

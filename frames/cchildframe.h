@@ -63,6 +63,7 @@ protected:
     QWidget* FrameWidget() const override { return const_cast<CChildFrame*>(this); }
 
 private:
+    void followDocumentState();
 
     CMainFrame* m_main;
     bool m_bSaveAnswered = false;   // the user answered the save question

@@ -31,6 +31,7 @@
 #include "frames/commandicons.h"
 #include "frames/cchildframe.h"
 #include "frames/coleinplaceframe.h"
+#include "frames/inplacesession.h"
 #include "frames/cstatusbarxp.h"
 #include "frames/menustyle.h"
 #include "frames/toolbars.h"
@@ -146,7 +147,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
         OnChildActivated(qobject_cast<CChildFrame*>(w));
     });
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (auto* view = qobject_cast<CQorsView*>(now)) {
+        auto* view = qobject_cast<CQorsView*>(now);
+        if (view && view->GetDocument() && view->GetDocument()->IsRunningInPlace()) view = nullptr;
+        if (view) {
             hookView(view);
             CChildFrame* child = ActiveChild();
             if (child && child->isAncestorOf(view)) {
@@ -239,13 +242,51 @@ void CMainFrame::createMenus() {
 
 void CMainFrame::switchMenu(int menuId) {
     m_wantedMenu = menuId;
-    // A user menu stays while reports are opened, closed and activated.
-    if (m_userMenuActive) return;
+    // A user menu stays while reports are opened, closed and activated;
+    // the shared menu stays while an object is edited in place.
+    if (m_userMenuActive || m_inPlaceFrame) return;
     if (m_currentMenu == menuId) return;
     m_currentMenu = menuId;
     QMenuBar* bar = menuBar();
     bar->clear();
     for (QMenu* m : m_topMenus.value(menuId)) bar->addMenu(m);
+}
+
+COleInPlaceFrame* CMainFrame::InPlaceFrame() const {
+    return static_cast<COleInPlaceFrame*>(m_inPlaceFrame.data());
+}
+
+void CMainFrame::SetInPlaceFrame(COleInPlaceFrame* frame) {
+    if (frame && !m_inPlaceFrame) {
+        for (QWidget* bar : {static_cast<QWidget*>(m_standardBar), static_cast<QWidget*>(m_formatBar),
+                             static_cast<QWidget*>(m_editBar), static_cast<QWidget*>(m_chartBar)}) {
+            if (!bar->isVisibleTo(this)) continue;
+            m_inPlaceHiddenBars.append(bar);
+            bar->hide();
+        }
+    } else if (!frame && m_inPlaceFrame) {
+        for (const QPointer<QWidget>& bar : m_inPlaceHiddenBars)
+            if (bar) bar->show();
+        m_inPlaceHiddenBars.clear();
+    }
+    m_inPlaceFrame = frame;
+    if (!frame) {
+        m_currentMenu = 0;  // the menu bar holds the shared menu: made again
+        switchMenu(m_wantedMenu ? m_wantedMenu : kMenuReport);
+        UpdateFrameState();
+        return;
+    }
+    if (m_userMenuActive) return;
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    const QList<QMenu*> own = m_topMenus.value(kMenuReport);
+    if (!own.isEmpty()) bar->addMenu(own.first());
+    for (QMenu* m : frame->SharedMenus()) bar->addMenu(m);
+    for (QMenu* m : own)
+        if (m_windowMenus.contains(m)) bar->addMenu(m);
+    if (QMenu* help = frame->HelpMenu()) bar->addMenu(help);
+    m_currentMenu = -1;
+    UpdateFrameState();
 }
 
 void CMainFrame::fillWindowList(QMenu* menu) {
@@ -323,6 +364,8 @@ void CMainFrame::ShowFormatBarForState(bool dataState) {
 }
 
 void CMainFrame::hookView(CQorsView* view) {
+    // A report edited in place has its own frame's commands and menus.
+    if (view->GetDocument() && view->GetDocument()->IsRunningInPlace()) return;
     if (view->property("qorHooked").toBool()) return;
     view->setProperty("qorHooked", true);
     // The sheet's own shortcut to its clipboard commands gives way to the
@@ -422,6 +465,11 @@ CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
 bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
     if (!child) return false;
     CQorsDoc* doc = child->GetDocument();
+    // An object edited in place is saved as it is now.
+    if (CInPlaceSession* session = CInPlaceSession::Current();
+        session && session->ContainerView() && child->isAncestorOf(session->ContainerView()) &&
+        !session->StoreNow())
+        return false;
     child->CommitPendingEntry();
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
@@ -613,7 +661,10 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
     }
     CChildFrame* child = ActiveChild();
     m_passChild = child;
-    if (child) {
+    // While an object of the report is edited in place, the report's
+    // commands are the in-place frame's, on its own bars and menus; here
+    // only this window's own (the containing report's 文件 and 窗口).
+    if (child && !(m_inPlaceFrame && child->isAncestorOf(m_inPlaceFrame))) {
         if (CQorsView* view = child->GetActiveView()) targets.append(view);
         targets.append(child->GetDocument());
         targets.append(child);

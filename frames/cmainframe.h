@@ -33,6 +33,7 @@ namespace qor::frames {
 
 class CChildFrame;
 class CCmdBar;
+class COleInPlaceFrame;
 class CFileManagerBar;
 class CFlatToolBar;
 class CFontToolBar;
@@ -214,6 +215,15 @@ public:
     // report has no window or its chart frame is open already.
     CPicFrame* OpenChartWindow();
 
+    // ---- an object of the active report edited in place
+    // The frame editing it: the menu bar becomes the shared one (this
+    // window's 文件, the frame's menus, this window's 窗口, the frame's
+    // 帮助), this window's tool bars give way to the frame's, and the
+    // report's own commands are not asked here meanwhile. Null: this
+    // window's own menus and bars again.
+    void SetInPlaceFrame(COleInPlaceFrame* frame);
+    COleInPlaceFrame* InPlaceFrame() const;
+
     // The child window a child frame calls when it is activated or goes.
     void OnChildActivated(CChildFrame* child);
     void OnChildClosing(CChildFrame* child);
@@ -274,6 +284,8 @@ private:
     bool m_chartFrameInFront = false;    // the command window was put away for it
     QMenu* m_fileManagerMenu = nullptr;  // a child of the frame
     std::function<int(const QString&)> m_clientFileOpener;
+    QPointer<QWidget> m_inPlaceFrame;  // the COleInPlaceFrame
+    QList<QPointer<QWidget>> m_inPlaceHiddenBars;  // to show again afterwards
 };
 
 }  // namespace qor::frames

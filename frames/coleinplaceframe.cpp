@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWhatsThis>
+#include <algorithm>
 #include <functional>
 
 #include "document/cqorsdoc.h"
@@ -98,6 +99,32 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
             id, BuildMenu(BuiltinMenuTable().menus.value(id), QString(), m_router, this, menuStyle));
     connect(m_view, &CQorsView::contextMenuRequested, this,
             [this](int menuId, QPoint at) { ShowContextMenu(menuId, at); });
+    // The menus this frame brings to the shared menu bar: the container
+    // keeps its file and window groups (the first popup of the report's
+    // menu bar and the one with the window list), this frame gives the
+    // others, help last.
+    auto serverMenus = [this, menuStyle](int barId, bool skipFirst, QList<QMenu*>* into) {
+        const QList<MenuEntry>& tops = BuiltinMenuTable().menus.value(barId);
+        for (qsizetype i = 0; i < tops.size(); ++i) {
+            const MenuEntry& e = tops[i];
+            if (e.kind != MenuEntry::Popup || (skipFirst && i == 0)) continue;
+            const bool windowGroup =
+                std::any_of(e.children.begin(), e.children.end(),
+                            [](const MenuEntry& c) { return c.kind == MenuEntry::WindowList; });
+            if (windowGroup) continue;
+            const bool help = i == tops.size() - 1;
+            if (help && m_helpMenu) continue;  // one help menu, the report's
+            QMenu* menu = BuildMenu(e.children, e.text, m_router, this, menuStyle);
+            if (help)
+                m_helpMenu = menu;
+            else
+                into->append(menu);
+        }
+    };
+    serverMenus(kMenuReport, true, &m_reportMenus);
+    serverMenus(kMenuChartEdit, false, &m_chartMenus);
+    // Esc on the sheet, with no entry open, ends the editing.
+    m_view->installEventFilter(this);
     // Shift+F1 anywhere in the frame; the container's own keys stay its own.
     QAction* help = m_router.Action(kContextHelp, QStringLiteral("帮助模式"));
     m_router.SetKeys(kContextHelp, QStringLiteral("Shift+F1"), false);
@@ -431,6 +458,12 @@ bool COleInPlaceFrame::OnCommand(int id) {
 }
 
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && m_view && watched == m_view &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier && !m_view->m_bChartEditing) {
+        m_site->CloseRequested();
+        return true;
+    }
     // Only key presses are looked at: other events (a hide while the bars
     // are torn down) may come while the bar is half destroyed.
     if (event->type() == QEvent::KeyPress && m_editBar && watched == m_editBar->FormulaBar()) {

@@ -46,6 +46,9 @@ public:
     // chart menu in place of its own, and its own again afterwards. A
     // container without menus ignores it.
     virtual void SetChartMenu(bool on) { (void)on; }
+    // Esc on the edited sheet (no entry open): the user is done here. A
+    // container that keeps the frame ignores it.
+    virtual void CloseRequested() {}
 };
 
 // The tab area's width in the frame: the strip's own width while it is
@@ -99,6 +102,12 @@ public:
     // Shows one at a screen point (non-blocking).
     QMenu* ShowContextMenu(int menuId, QPoint globalPos);
     int TabAreaWidth() const { return m_nTabAreaWidth; }
+    // The frame's part of the shared menu bar, over this frame's commands:
+    // the report's 编辑 to 工具 menus (the chart's 编辑 while a chart is
+    // edited), and 帮助. The container adds its own 文件 before them and
+    // 窗口 before 帮助.
+    QList<QMenu*> SharedMenus() const { return m_bChartMenu ? m_chartMenus : m_reportMenus; }
+    QMenu* HelpMenu() const { return m_helpMenu; }
 
     // Moves the frame (and its resize bar) to a rectangle of the
     // container's window.
@@ -165,6 +174,9 @@ private:
     int m_nLastHeight = 0;
     bool m_bChartMenu = false;
     QHash<int, QMenu*> m_contextMenus;
+    QList<QMenu*> m_reportMenus;
+    QList<QMenu*> m_chartMenus;
+    QMenu* m_helpMenu = nullptr;
     QTimer m_idle;
     QMetaObject::Connection m_focusConnection;
 };

@@ -43,6 +43,7 @@
 #include "view/serveritems.h"
 #include "frames/cmainframe.h"
 #include "frames/cqorfm.h"
+#include "frames/inplacesession.h"
 #include "frames/csplashtimerwnd.h"
 #include "frames/widgetui.h"
 #include "fininterface/consolcommands.h"
@@ -147,6 +148,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     InstallChartUi(main);
     InstallObjectPropsDlg(main);
     qor::view::InstallReportViewer();
+    // A double click on an embedded report edits it where it is shown.
+    CInPlaceSession::Install();
     InstallPasteSpecialDlg(main);
     // The data-interface program of the view, its file links our hyperlinks.
     CDataIfaceDlg::SetFileLinkFactory(

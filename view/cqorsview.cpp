@@ -89,6 +89,9 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
 }
 
 CQorsView::~CQorsView() {
+    // An object edited in place over this view goes back into the report
+    // while both are whole.
+    DeactivateInPlaceItem();
     // A pending entry is stored while the view is still whole; the editors
     // then forget it, so the focus leaving them while the widget base class
     // tears down the children reaches no view.

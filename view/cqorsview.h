@@ -255,7 +255,30 @@ public:
     void OnKeyDown(int key, bool shift, bool ctrl);
     // A typed character (control characters for Ctrl+C, V, X).
     void OnChar(QChar ch, bool ctrl);
-    void OnLButtonDblClk(QPoint p);
+    // A double click; openVerb (Ctrl held) opens an object in its own
+    // window rather than editing it where it is shown.
+    void OnLButtonDblClk(QPoint p, bool openVerb = false);
+
+    // ---- objects edited in place
+    // True while an object of this view's report is edited in place over
+    // the view, and in the view of a report that is itself such an object:
+    // printing is off then.
+    bool IsInPlaceActive() const;
+    // What edits an embedded report in place; the window layer installs it.
+    // activate: the object is edited over the view (false: it was not);
+    // deactivate: what is active in the view's report is stored back and
+    // its window goes (false: nothing was active).
+    struct InPlaceHooks {
+        std::function<bool(CQorsView& container, CComItem* item)> activate;
+        std::function<bool(CQorsView& container)> deactivate;
+    };
+    static void SetInPlaceHooks(InPlaceHooks hooks);
+    static const InPlaceHooks& GetInPlaceHooks();
+    // Ends in-place editing in this view's report; false when none was on.
+    bool DeactivateInPlaceItem();
+    // The scroll bars off while an object edited in place sits over the
+    // sheet at a fixed place, on again afterwards.
+    void SetSheetScrolling(bool on) { setSheetScrolling(on); }
     // The rows or columns shown now.
     int LastVisibleRow() const { return qor::view::LastVisibleRow(m_geo, height()); }
     int LastVisibleColumn() const { return qor::view::LastVisibleColumn(m_geo, width()); }

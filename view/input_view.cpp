@@ -11,6 +11,7 @@
 #include "charts/cgraphitem.h"
 #include "document/cmd_formula.h"
 #include "document/cqorsdoc.h"
+#include "document/embeddededit.h"
 #include "platform/uiservices.h"
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
@@ -183,6 +184,9 @@ void CQorsView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPoint p = event->position().toPoint();
+    // A click on the report beside an object edited in place ends that
+    // editing; the click then does what it does anyway.
+    DeactivateInPlaceItem();
     CommitPendingEdit();
     setFocus(Qt::MouseFocusReason);
     // Items lie over the cells: a press on one selects, moves or sizes it.
@@ -329,22 +333,55 @@ void CQorsView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CQorsView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) OnLButtonDblClk(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        OnLButtonDblClk(event->position().toPoint(),
+                        event->modifiers().testFlag(Qt::ControlModifier));
     event->accept();
 }
 
-void CQorsView::OnLButtonDblClk(QPoint p) {
+namespace {
+
+CQorsView::InPlaceHooks& inPlaceHooks() {
+    static CQorsView::InPlaceHooks hooks;
+    return hooks;
+}
+
+}  // namespace
+
+void CQorsView::SetInPlaceHooks(InPlaceHooks hooks) { inPlaceHooks() = std::move(hooks); }
+
+const CQorsView::InPlaceHooks& CQorsView::GetInPlaceHooks() { return inPlaceHooks(); }
+
+bool CQorsView::IsInPlaceActive() const {
+    return m_pDoc && (m_pDoc->GetInPlaceActiveItem() != nullptr || m_pDoc->IsRunningInPlace());
+}
+
+bool CQorsView::DeactivateInPlaceItem() {
+    if (!m_pDoc || !m_pDoc->GetInPlaceActiveItem() || !inPlaceHooks().deactivate) return false;
+    return inPlaceHooks().deactivate(*this);
+}
+
+void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     // A double click on a chart edits it in place.
     if (CComItem* item = HitTestItems(p)) {
         if (item->IsKindOf(&CGraphItem::classCGraphItem)) {
             BeginChartEdit(item);
         } else if (item->GetPage() != 0 || qor::view::CurrentItemPage(*m_pDoc) == 0) {
-            // An object opens in the desktop's program; one of the format
-            // only while no page is shown, as it is edited with the format.
+            // An embedded report is edited where it is shown; any other
+            // object, or one with Ctrl held, opens in the desktop's
+            // program. One of the format only while no page is shown, as
+            // it is edited with the format.
             QString error;
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            const bool opened = m_pDoc->OpenObject(item, &error);
+            const InPlaceHooks& hooks = inPlaceHooks();
+            const bool inPlace = !openVerb && hooks.activate && !m_pDoc->IsRunningInPlace() &&
+                                 qor::EmbeddedReportEdit::IsEditable(item);
+            bool opened = true;
+            if (inPlace)
+                hooks.activate(*this, item);  // it tells the user when it cannot
+            else
+                opened = m_pDoc->OpenObject(item, &error);
             QApplication::restoreOverrideCursor();
             if (!opened)
                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);

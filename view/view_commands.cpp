@@ -156,7 +156,9 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdDecimalsLess:
             return off(dc::ReasonNotBuilt());
         case kCmdCancelEditCntr:
-            return off(QStringLiteral("没有就地编辑的对象"));
+            if (!m_pDoc || !m_pDoc->GetInPlaceActiveItem())
+                return off(QStringLiteral("没有就地编辑的对象"));
+            return on();
         case kCmdObjectVerbs:
             // The object's verbs: open it (a link: its source file).
             if (!open) return off(dc::ReasonNoReport());
@@ -334,6 +336,9 @@ bool CQorsView::OnCommand(int id) {
             break;
         case kCmdInsertObject:
             OnInsertObject();
+            break;
+        case kCmdCancelEditCntr:
+            DeactivateInPlaceItem();
             break;
         case kCmdObjectVerbs: {
             QString error;

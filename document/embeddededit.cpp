@@ -1,0 +1,89 @@
+#include "document/embeddededit.h"
+
+#include <QFile>
+
+#include "charts/coleitem.h"
+#include "charts/objectdata.h"
+#include "document/cqorsdoc.h"
+#include "engine/workfiles.h"
+
+namespace qor {
+
+namespace {
+
+const COleItem* reportObject(const CComItem* item) {
+    const auto* o = dynamic_cast<const COleItem*>(item);
+    if (!o) return nullptr;
+    const items::OleClientRecord& c = o->GetClient();
+    if (c.itemType != items::OleClientRecord::kEmbedded) return nullptr;
+    if (c.classId != QLatin1String(items::kReportObjectClass)) return nullptr;
+    return o->GetObjectData().isEmpty() ? nullptr : o;
+}
+
+}  // namespace
+
+bool EmbeddedReportEdit::IsEditable(const CComItem* item) { return reportObject(item) != nullptr; }
+
+std::unique_ptr<EmbeddedReportEdit> EmbeddedReportEdit::Open(CQorsDoc& container, CComItem* item,
+                                                             QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return std::unique_ptr<EmbeddedReportEdit>();
+    };
+    const COleItem* object = container.FindComItem(item) ? reportObject(item) : nullptr;
+    if (!object) return fail(QStringLiteral("选中的对象不是嵌入的报表"));
+    std::unique_ptr<EmbeddedReportEdit> edit(new EmbeddedReportEdit);
+    const int fd = CreateWorkFile(QStringLiteral(".rep"), &edit->m_path);
+    if (fd < 0) return fail(QStringLiteral("不能建立报表的工作副本"));
+    {
+        QFile file;
+        const QByteArray& bytes = object->GetObjectData();
+        const bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
+                             file.write(bytes) == bytes.size() && file.flush();
+        file.close();
+        if (!written) return fail(QStringLiteral("不能写出报表的工作副本 %1").arg(edit->m_path));
+    }
+    edit->m_doc = std::make_unique<CQorsDoc>();
+    if (!edit->m_doc->OnOpenDocument(edit->m_path))
+        return fail(QStringLiteral("嵌入的报表不能打开"));
+    edit->m_doc->SetRunningInPlace(true);
+    edit->m_container = &container;
+    edit->m_item = item;
+    static_cast<COleItem*>(item)->SetClientState(items::OleClientRecord::kActiveUI);
+    container.SetInPlaceActiveItem(item);
+    return edit;
+}
+
+EmbeddedReportEdit::~EmbeddedReportEdit() {
+    m_doc.reset();
+    if (m_container) {
+        // The object may have been removed while it was edited.
+        if (m_container->FindComItem(m_item))
+            static_cast<COleItem*>(m_item)->SetClientState(items::OleClientRecord::kLoaded);
+        if (m_container->GetInPlaceActiveItem() == m_item) m_container->SetInPlaceActiveItem(nullptr);
+    }
+    if (!m_path.isEmpty()) QFile::remove(m_path);
+}
+
+std::unique_ptr<CQorsDoc> EmbeddedReportEdit::TakeDocument() { return std::move(m_doc); }
+
+bool EmbeddedReportEdit::StoreBack(CQorsDoc& edited, QString* error, bool* stored) {
+    if (stored) *stored = false;
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (!edited.IsOpen()) return fail(QStringLiteral("嵌入的报表已关闭"));
+    if (!edited.IsModified()) return true;
+    if (!m_container->FindComItem(m_item))
+        return fail(QStringLiteral("嵌入报表的对象已不在报表中"));
+    if (!edited.OnSaveDocument(m_path)) return fail(QStringLiteral("嵌入的报表不能保存"));
+    QString why;
+    const QByteArray bytes = edited.SaveEmbeddingCopy(&why);
+    if (bytes.isEmpty()) return fail(QStringLiteral("嵌入的报表不能读回：%1").arg(why));
+    const bool taken = m_container->TakeObjectData(m_item, bytes, m_path);
+    if (stored) *stored = taken;
+    return true;
+}
+
+}  // namespace qor

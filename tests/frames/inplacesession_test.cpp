@@ -1,0 +1,237 @@
+// An embedded report edited in place inside qorview's main window: a
+// double click opens it over the object with the shared menu bar and the
+// frame's bars; Esc, a click beside it or closing the window hands the
+// edited report back; the edit survives saving and reopening.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTest>
+
+#include "charts/coleitem.h"
+#include "charts/objectdata.h"
+#include "document/embeddededit.h"
+#include "frames/coleinplaceframe.h"
+#include "frames/inplacesession.h"
+#include "frames/menutable.h"
+#include "frames/toolbars.h"
+#include "tests/common/testsupport.h"
+#include "tests/frames/frame_fixture.h"
+#include "view/formulabar.h"
+
+using namespace qor::frames;
+
+namespace {
+
+QString cellText(const CQorsDoc& doc, int row, int col) {
+    QString text;
+    if (!doc.GetCharCellText(row, col, &text)) doc.GetStyleCellText(row, col, &text);
+    return text;
+}
+
+COleItem* firstObject(CQorsDoc& doc) {
+    for (CQorsDoc::ItemPos pos = doc.GetFirstComItemPos(); pos;)
+        if (auto* o = dynamic_cast<COleItem*>(doc.GetNextComItem(pos))) return o;
+    return nullptr;
+}
+
+void settle() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+class InPlaceSessionTest : public frametest::FrameFixture {
+protected:
+    // A saved report holding one embedded report whose A1 says "before".
+    QString makeContainer() {
+        const QString dir = qortest::freshDir(QStringLiteral("InPlaceSession"));
+        const QString inner = dir + QStringLiteral("/inner.rep");
+        const QString outer = dir + QStringLiteral("/outer.rep");
+        QByteArray bytes;
+        {
+            CQorsDoc doc;
+            EXPECT_TRUE(doc.OnNewDocument());
+            EXPECT_EQ(doc.SetCellText(QStringLiteral("before"), CQorsDoc::kEntryFormatText), 0);
+            EXPECT_TRUE(doc.OnSaveDocument(inner));
+            bytes = doc.SaveEmbeddingCopy();
+        }
+        CQorsDoc doc;
+        EXPECT_TRUE(doc.OnNewDocument());
+        CQorsDoc::NewObject o;
+        o.bytes = bytes;
+        o.name = QStringLiteral("报表.rep");
+        o.classId = QString::fromLatin1(qor::items::kReportObjectClass);
+        auto item = doc.InsertObject(o, QPoint(60, 40));
+        EXPECT_NE(item, nullptr);
+        // Room for the sheet, its headers and bars.
+        if (item) item->SetRect({60, 40, 460, 300});
+        EXPECT_TRUE(doc.OnSaveDocument(outer));
+        return outer;
+    }
+
+    // A real double click in the middle of the object.
+    void doubleClickObject(CQorsView* view, COleItem* object) {
+        qor::view::Rect r = object->GetRect();
+        view->DocToClient(r);
+        const QPointF at((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, view->mapToGlobal(at), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &dbl);
+        QApplication::processEvents();
+    }
+
+    void typeIntoA1(COleInPlaceFrame* inPlace, const QString& text) {
+        inPlace->GetActiveView()->GoToCell(0, 0);
+        CFormulaBar* bar = inPlace->EditBar()->FormulaBar();
+        bar->setFocus();
+        bar->selectAll();  // what is typed replaces the cell's text
+        QTest::keyClicks(bar, text);
+        QTest::keyClick(bar, Qt::Key_Return);
+    }
+};
+
+TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
+    const QString outer = makeContainer();
+    CChildFrame* child = frame->OpenDocumentFile(outer);
+    ASSERT_NE(child, nullptr);
+    QApplication::processEvents();
+    CQorsView* view = child->GetActiveView();
+    CQorsDoc* doc = child->GetDocument();
+    COleItem* object = firstObject(*doc);
+    ASSERT_NE(object, nullptr);
+    const QList<QAction*> ownMenus = frame->menuBar()->actions();
+    ASSERT_FALSE(frame->ToolBar(kBarStandard)->isHidden());
+
+    doubleClickObject(view, object);
+    CInPlaceSession* session = CInPlaceSession::Current();
+    ASSERT_NE(session, nullptr) << messages.join(u'\n').toStdString();
+    COleInPlaceFrame* inPlace = session->Frame();
+    ASSERT_NE(inPlace, nullptr);
+    // Over the object, inside the containing report's window: no second
+    // window.
+    EXPECT_EQ(inPlace->parentWidget(), view);
+    qor::view::Rect place = object->GetRect();
+    view->DocToClient(place);
+    EXPECT_EQ(inPlace->geometry(), QRect(place.left, place.top, place.width(), place.height()));
+    EXPECT_TRUE(inPlace->TrackBar()->isVisible());
+    EXPECT_EQ(frame->Children().size(), 1);
+    EXPECT_EQ(doc->GetInPlaceActiveItem(), object);
+    EXPECT_TRUE(view->IsInPlaceActive());
+    EXPECT_TRUE(inPlace->GetActiveView()->IsInPlaceActive());
+    EXPECT_EQ(inPlace->GetDocument()->GetPathName().isEmpty(), false);
+
+    // The shared menu bar: the container's 文件, the frame's menus, the
+    // container's 窗口, the frame's 帮助.
+    const QList<QAction*> shared = frame->menuBar()->actions();
+    const QList<QMenu*> own = frame->TopMenus(kMenuReport);
+    ASSERT_EQ(shared.size(), inPlace->SharedMenus().size() + 3);
+    EXPECT_EQ(shared.first(), own.first()->menuAction());
+    EXPECT_EQ(shared[shared.size() - 2], own[own.size() - 2]->menuAction());  // 窗口
+    EXPECT_EQ(shared.last(), inPlace->HelpMenu()->menuAction());
+    EXPECT_EQ(shared[1], inPlace->SharedMenus().first()->menuAction());
+    EXPECT_EQ(shared[1]->text(), u"编辑(&E)");
+    // The frame's bars stand where the window's own were.
+    EXPECT_TRUE(frame->ToolBar(kBarStandard)->isHidden());
+    EXPECT_TRUE(frame->ToolBar(kBarEdit)->isHidden());
+    EXPECT_EQ(inPlace->ToolBar(kBarEdit)->parentWidget(), frame.get());
+    EXPECT_TRUE(inPlace->ToolBar(kBarEdit)->isVisible());
+    // The containing report's own commands wait; its file commands stay.
+    EXPECT_FALSE(frame->Router().Query(57634).enabled);  // copy
+    EXPECT_TRUE(frame->Router().Query(57603).enabled);   // save
+    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+        frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-session.png"));
+
+    typeIntoA1(inPlace, QStringLiteral("after"));
+    EXPECT_EQ(cellText(*inPlace->GetDocument(), 0, 0), u"after");
+    EXPECT_FALSE(doc->IsModified());
+
+    // Esc on the edited sheet ends the editing and hands the report back.
+    QTest::keyClick(inPlace->GetActiveView(), Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(CInPlaceSession::Current(), nullptr);
+    EXPECT_EQ(COleInPlaceFrame::Current(), nullptr);
+    EXPECT_TRUE(view->findChildren<COleInPlaceFrame*>().isEmpty());
+    EXPECT_EQ(doc->GetInPlaceActiveItem(), nullptr);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(frame->menuBar()->actions(), ownMenus);
+    EXPECT_FALSE(frame->ToolBar(kBarStandard)->isHidden());
+    EXPECT_TRUE(frame->Router().Query(57634).enabled);
+
+    ASSERT_TRUE(frame->SaveDocument(child, false));
+    child->close();
+    settle();
+    CQorsDoc reopened;
+    ASSERT_TRUE(reopened.OnOpenDocument(outer));
+    COleItem* again = firstObject(reopened);
+    ASSERT_NE(again, nullptr);
+    auto edit = qor::EmbeddedReportEdit::Open(reopened, again);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(cellText(*edit->Document(), 0, 0), u"after");
+}
+
+TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnds) {
+    const QString outer = makeContainer();
+    CChildFrame* child = frame->OpenDocumentFile(outer);
+    ASSERT_NE(child, nullptr);
+    CQorsView* view = child->GetActiveView();
+    CQorsDoc* doc = child->GetDocument();
+    COleItem* object = firstObject(*doc);
+    ASSERT_NE(object, nullptr);
+
+    // Saving the containing report while the object is edited saves the
+    // object as it is now; the editing stays on.
+    doubleClickObject(view, object);
+    ASSERT_NE(CInPlaceSession::Current(), nullptr);
+    typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("saved"));
+    ASSERT_TRUE(frame->SaveDocument(child, false));
+    EXPECT_NE(CInPlaceSession::Current(), nullptr);
+    {
+        // The report is open in the window: a copy of its file is read.
+        const QString copied = outer + QStringLiteral(".copy.rep");
+        ASSERT_TRUE(QFile::copy(outer, copied));
+        CQorsDoc copy;
+        ASSERT_TRUE(copy.OnOpenDocument(copied));
+        auto edit = qor::EmbeddedReportEdit::Open(copy, firstObject(copy));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(cellText(*edit->Document(), 0, 0), u"saved");
+    }
+
+    // A click on the containing report beside the object ends the editing.
+    typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("clicked"));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(view->m_nHeaderWidth + 5, view->m_nHeaderHeight + 5));
+    settle();
+    EXPECT_EQ(CInPlaceSession::Current(), nullptr);
+    EXPECT_TRUE(doc->IsModified());
+
+    // Closing the window while editing hands the report back first; the
+    // user is then asked about saving it (no: the file keeps "saved").
+    doubleClickObject(view, object);
+    ASSERT_NE(CInPlaceSession::Current(), nullptr);
+    answers << qor::MsgAnswer::No;
+    child->close();
+    settle();
+    EXPECT_EQ(CInPlaceSession::Current(), nullptr);
+    EXPECT_TRUE(frame->Children().isEmpty());
+    EXPECT_TRUE(said(QStringLiteral("已修改")));
+}
+
+TEST_F(InPlaceSessionTest, AReportTheExchangePutsInDataStateHidesTheFormatBar) {
+    // The consolidation exchange makes a new report and turns it to data
+    // state itself, not through the window's state command.
+    CChildFrame* child = newReport();
+    ASSERT_NE(child, nullptr);
+    ASSERT_FALSE(frame->ToolBar(kBarFormat)->isHidden());
+    ASSERT_TRUE(child->GetDocument()->EnterDataState());
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->ToolBar(kBarFormat)->isHidden());
+    EXPECT_EQ(child->m_nMode, 1);
+    ASSERT_TRUE(child->GetDocument()->EnterFormatState());
+    QApplication::processEvents();
+    EXPECT_FALSE(frame->ToolBar(kBarFormat)->isHidden());
+    EXPECT_EQ(child->m_nMode, 0);
+}
+
+}  // namespace
