@@ -168,6 +168,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
+    // An object edited in place goes back into its report while this
+    // window is still whole.
+    CInPlaceSession::DeactivateWithin(this);
     m_idle.stop();
     disconnect(m_focusConnection);
     disconnect(m_mdi, nullptr, this, nullptr);

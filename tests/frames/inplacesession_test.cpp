@@ -218,6 +218,27 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
     EXPECT_TRUE(said(QStringLiteral("已修改")));
 }
 
+TEST_F(InPlaceSessionTest, TheMainWindowGoingWhileEditingEndsItCleanly) {
+    const QString outer = makeContainer();
+    CChildFrame* child = frame->OpenDocumentFile(outer);
+    ASSERT_NE(child, nullptr);
+    CQorsDoc* doc = child->GetDocument();
+    COleItem* object = firstObject(*doc);
+    doubleClickObject(child->GetActiveView(), object);
+    ASSERT_NE(CInPlaceSession::Current(), nullptr);
+    typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("gone"));
+    // The report took the edit back before the windows went.
+    bool stored = false;
+    QObject::connect(doc, &CQorsDoc::changed, [&stored, doc](int hint) {
+        if (hint == CQorsDoc::kHintItems && doc->IsModified()) stored = true;
+    });
+    frame.reset();
+    settle();
+    EXPECT_TRUE(stored);
+    EXPECT_EQ(CInPlaceSession::Current(), nullptr);
+    EXPECT_EQ(COleInPlaceFrame::Current(), nullptr);
+}
+
 TEST_F(InPlaceSessionTest, AReportTheExchangePutsInDataStateHidesTheFormatBar) {
     // The consolidation exchange makes a new report and turns it to data
     // state itself, not through the window's state command.
