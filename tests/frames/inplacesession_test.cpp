@@ -198,6 +198,15 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
         EXPECT_EQ(cellText(*edit->Document(), 0, 0), u"saved");
     }
 
+    // The resize bar's request sizes the object on the sheet.
+    CInPlaceSession* session = CInPlaceSession::Current();
+    const QRect bigger = session->Frame()->geometry().adjusted(0, 0, 40, 24);
+    ASSERT_TRUE(session->RequestPositionChange(bigger));
+    qor::view::Rect wanted{bigger.left(), bigger.top(), bigger.right() + 1, bigger.bottom() + 1};
+    view->ClientToDoc(wanted);
+    EXPECT_EQ(object->GetRect(), wanted);
+    EXPECT_TRUE(doc->IsModified());
+
     // A click on the containing report beside the object ends the editing.
     typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("clicked"));
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier,

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 
 #include "charts/cgraphitem.h"
@@ -625,4 +626,87 @@ TEST_F(ItemObjects, DoubleClickOpensObjectsOfThePageShown) {
     clickOn(*own);
     EXPECT_EQ(opened.size(), 1);
     qor::installUiServices(before);
+}
+
+// A double click on an embedded report asks the window layer to edit it
+// in place; with Ctrl, or on any other object, it opens in the desktop's
+// program. While an object is edited in place the sheet says so, 33239
+// and a press on the sheet end the editing.
+TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
+    const QString path = dir + QStringLiteral("/embedded.rep");
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    CQorsDoc other;
+    ASSERT_TRUE(other.OnNewDocument());
+    CQorsView container(&other);
+    container.resize(800, 600);
+    container.OnInitialUpdate();
+    CQorsDoc::NewObject o;
+    o.bytes = qortest::fileBytes(path);
+    o.name = QStringLiteral("报表.rep");
+    o.classId = fmt(qor::items::kReportObjectClass);
+    ASSERT_TRUE(other.InsertObject(o, QPoint(10, 10)));
+    COleItem* report = objectAt(other, 0);
+    ASSERT_NE(report, nullptr);
+
+    QStringList opened;
+    qor::UiServices s = qor::installUiServices({});
+    s.openInDesktop = [&opened](const QString& file) {
+        opened << file;
+        return true;
+    };
+    qor::installUiServices(s);
+    QList<CComItem*> activated;
+    int deactivated = 0;
+    CQorsView::InPlaceHooks hooks;
+    hooks.activate = [&](CQorsView& v, CComItem* item) {
+        EXPECT_EQ(&v, &container);
+        activated << item;
+        other.SetInPlaceActiveItem(item);
+        return true;
+    };
+    hooks.deactivate = [&](CQorsView&) {
+        ++deactivated;
+        other.SetInPlaceActiveItem(nullptr);
+        return true;
+    };
+    CQorsView::SetInPlaceHooks(hooks);
+    Rect r = report->GetRect();
+    container.DocToClient(r);
+    const QPoint middle((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+
+    container.OnLButtonDblClk(middle, true);  // Ctrl: its own window
+    EXPECT_TRUE(activated.isEmpty());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened[0].endsWith(QLatin1String(".rep")));
+    EXPECT_FALSE(container.IsInPlaceActive());
+
+    container.OnLButtonDblClk(middle, false);
+    ASSERT_EQ(activated, QList<CComItem*>{report});
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_TRUE(container.IsInPlaceActive());
+    qor::CommandState state;
+    ASSERT_TRUE(container.OnUpdateCommand(qor::viewcmd::kCmdCancelEditCntr, state));
+    EXPECT_TRUE(state.enabled);
+    EXPECT_TRUE(container.OnCommand(qor::viewcmd::kCmdCancelEditCntr));
+    EXPECT_EQ(deactivated, 1);
+    EXPECT_FALSE(container.IsInPlaceActive());
+    state = {};
+    container.OnUpdateCommand(qor::viewcmd::kCmdCancelEditCntr, state);
+    EXPECT_FALSE(state.enabled);
+
+    // A press on the sheet beside the object ends the editing too.
+    container.OnLButtonDblClk(middle, false);
+    QTest::mouseClick(&container, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(container.m_nHeaderWidth + 2, container.m_nHeaderHeight + 2));
+    EXPECT_EQ(deactivated, 2);
+
+    // A report that is itself edited in place opens its objects in
+    // windows of their own.
+    other.SetRunningInPlace(true);
+    EXPECT_TRUE(container.IsInPlaceActive());
+    container.OnLButtonDblClk(middle, false);
+    EXPECT_EQ(activated.size(), 2);
+    EXPECT_EQ(opened.size(), 2);
+    other.SetRunningInPlace(false);
+    CQorsView::SetInPlaceHooks({});
 }
