@@ -143,7 +143,10 @@ QMainWindow* CInPlaceSession::ContainerFrame() const { return m_main; }
 
 bool CInPlaceSession::RequestPositionChange(const QRect& rect) {
     CComItem* item = Item();
-    if (!m_view || !item || rect.width() < 1 || rect.height() < 1) return false;
+    // The object may have gone from the report meanwhile (a script).
+    if (!m_view || !item || !m_view->GetDocument()->FindComItem(item) || rect.width() < 1 ||
+        rect.height() < 1)
+        return false;
     qor::view::Rect r{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
     m_view->ClientToDoc(r);
     if (r == item->GetRect()) return true;

@@ -158,6 +158,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     EXPECT_EQ(frame->menuBar()->actions(), ownMenus);
     EXPECT_FALSE(frame->ToolBar(kBarStandard)->isHidden());
     EXPECT_TRUE(frame->Router().Query(57634).enabled);
+    frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-after.png"));
 
     ASSERT_TRUE(frame->SaveDocument(child, false));
     child->close();
