@@ -336,14 +336,27 @@ bool MoveFileInto(const QString& from, const QString& target, int* errorNumber, 
         if (errorNumber) *errorNumber = e ? e : EIO;
         return false;
     };
+    const int in = ::open(encoded(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return failed(errno);
+    // As a SafeFileWriter commit leaves it: the permissions of the file it
+    // replaces, else the default ones, and on the disk before it has the
+    // name.
+    if (::fchmod(in, modeFor(target)) != 0 || ::fsync(in) != 0) {
+        const int e = errno;
+        ::close(in);
+        return failed(e);
+    }
     if (renameOnto(from, target, !replace)) {
+        ::close(in);
         syncFolderOf(target);
         SweepFolderOnce(QFileInfo(target).absolutePath());
         return true;
     }
-    if (errno != EXDEV) return failed(errno);
-    const int in = ::open(encoded(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0) return failed(errno);
+    if (errno != EXDEV) {
+        const int e = errno;
+        ::close(in);
+        return failed(e);
+    }
     SafeFileWriter out(target);
     bool ok = out.open();
     char buffer[1 << 16];
