@@ -20,6 +20,7 @@
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
 #include "exchange/readerhooks.h"
+#include "platform/safefile.h"
 #include "platform/uiservices.h"
 
 namespace qor::doc {
@@ -213,9 +214,10 @@ public:
             if (message) *message = QStringLiteral("The HTML file was not written: ") + path;
             return false;
         }
+        // Renamed over what is there in one step: no moment without a file
+        // at the name, and a link there is replaced, not followed.
         if (!htm) {
-            QFile::remove(path);
-            if (!QFile::rename(written, path)) {
+            if (!MoveFileInto(written, path, nullptr, /*replace=*/true)) {
                 QFile::remove(written);
                 if (message) *message = QStringLiteral("The HTML file was not written: ") + path;
                 return false;

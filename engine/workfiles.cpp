@@ -24,6 +24,20 @@ const QString& lockSuffix() {
     return s;
 }
 
+// Working files, and the scratch folders of CreateWorkFolder.
+constexpr QDir::Filters kEntries =
+    QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+
+// A working file, or a scratch folder with everything in it (a link in it
+// is removed, never followed).
+void removeEntry(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        QDir(path).removeRecursively();
+    else
+        ::unlink(QFile::encodeName(path).constData());
+}
+
 QString folderFor(const QString& dataDir) {
     if (!dataDir.isEmpty()) {
         const QString dir = QDir::cleanPath(dataDir + QStringLiteral("/qor/work"));
@@ -79,9 +93,8 @@ public:
     void removeAll() {
         if (m_fd < 0) return;
         const QDir d(m_folder);
-        for (const QString& name : d.entryList({m_token + QStringLiteral("-*")},
-                                               QDir::Files | QDir::Hidden | QDir::System))
-            ::unlink(QFile::encodeName(d.filePath(name)).constData());
+        for (const QString& name : d.entryList({m_token + QStringLiteral("-*")}, kEntries))
+            removeEntry(d.filePath(name));
         // The lock file last, while still locked.
         ::unlink(QFile::encodeName(d.filePath(m_token + lockSuffix())).constData());
         ::close(m_fd);
@@ -100,7 +113,7 @@ Session g_session;
 
 int sweep(const QString& folder, const QString& ownToken) {
     const QDir d(folder);
-    const QStringList names = d.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names = d.entryList(kEntries);
     QStringList live, dead;
     for (const QString& name : names) {
         if (!name.endsWith(lockSuffix())) continue;
@@ -117,8 +130,7 @@ int sweep(const QString& folder, const QString& ownToken) {
             dead << token;
             // Held until its files are gone, so no one else sweeps them too.
             for (const QString& other : names)
-                if (other.startsWith(token + QLatin1Char('-')))
-                    ::unlink(QFile::encodeName(d.filePath(other)).constData());
+                if (other.startsWith(token + QLatin1Char('-'))) removeEntry(d.filePath(other));
             ::unlink(QFile::encodeName(path).constData());
         } else {
             live << token;
@@ -155,7 +167,7 @@ int sweep(const QString& folder, const QString& ownToken) {
         const QString path = d.filePath(name);
         if (!QFile::exists(d.filePath(token + lockSuffix())) &&
             QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) > 5) {
-            ::unlink(QFile::encodeName(path).constData());
+            removeEntry(path);
             ++removed;
         }
     }
@@ -178,6 +190,18 @@ int CreateWorkFile(const QString& suffix, QString* path) {
         return -1;
     }
     return CreateUniqueFile(folder, token + QLatin1Char('-'), suffix, 0600, path);
+}
+
+QString CreateWorkFolder() {
+    // The token's lock is taken (and the folder swept) as for a file.
+    QString marker;
+    const int fd = CreateWorkFile(QStringLiteral(".d"), &marker);
+    if (fd < 0) return {};
+    ::close(fd);
+    // The file's unique name serves the folder: the name is ours alone.
+    const QByteArray name = QFile::encodeName(marker);
+    if (::unlink(name.constData()) != 0 || ::mkdir(name.constData(), 0700) != 0) return {};
+    return marker;
 }
 
 int SweepOrphanedWorkFiles() {

@@ -21,6 +21,12 @@ QString WorkFolder();
 // with errno set.
 int CreateWorkFile(const QString& suffix, QString* path);
 
+// A new, empty, private folder in the work folder for this process,
+// "<token>-XXXXXX.d", for work that writes files by name (a conversion's
+// output before it is moved into place). Its whole content goes with the
+// process's other working files. Empty with errno set on failure.
+QString CreateWorkFolder();
+
 // Removes the working files of processes that are gone; how many.
 int SweepOrphanedWorkFiles();
 

@@ -3,13 +3,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <unistd.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/messages.h"
 #include "engine/paths.h"
+#include "engine/workfiles.h"
 #include "exchange/datafiles.h"
 #include "exchange/jetdriver.h"
+#include "platform/safefile.h"
 
 using namespace qor::jet;
 
@@ -22,8 +26,36 @@ void fail(QString* error, int secondMessage, const QString& why) {
     if (error) *error = text;
 }
 
-// Copies one table of a folder driver into a fresh working database built
-// beside mdbPath and renamed over it.
+// A working database built whole in the user's work folder (where what a
+// killed process left is swept) and then moved over the one it replaces.
+class FreshDatabase {
+public:
+    explicit FreshDatabase(const QString& target) : m_target(target) {
+        const int fd = qor::CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
+        if (fd < 0)
+            throw JetError(QStringLiteral("Cannot write '%1': %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+        ::close(fd);
+    }
+    ~FreshDatabase() {
+        if (!m_path.isEmpty()) QFile::remove(m_path);
+    }
+    FreshDatabase(const FreshDatabase&) = delete;
+    FreshDatabase& operator=(const FreshDatabase&) = delete;
+    QString fileName() const { return m_path; }
+    void commit() {
+        int error = 0;
+        if (!qor::MoveFileInto(m_path, m_target, &error, true))
+            throw JetError(QStringLiteral("Cannot replace '%1': %2").arg(m_target, QString::fromLocal8Bit(std::strerror(error))));
+        m_path.clear();
+    }
+
+private:
+    QString m_target;
+    QString m_path;
+};
+
+// Copies one table of a folder driver into a fresh working database and
+// moves it over mdbPath.
 int importFolderTable(const QString& source, const QString& connect, const QString& mdbPath,
                       const QString& tableName, int failMessage, QString* error) {
     try {
@@ -32,9 +64,7 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
         const TableDefInfo def = src->tableDef(table);
         Recordset rs = src->openTable(def.name);
 
-        QTemporaryFile beside(QFileInfo(mdbPath).absolutePath() + QStringLiteral("/.qormdbXXXXXX"));
-        if (!beside.open()) throw JetError(QStringLiteral("Cannot write beside '%1': %2").arg(mdbPath, beside.errorString()));
-        beside.close();
+        FreshDatabase beside(mdbPath);
         {
             auto dst = Database::create(beside.fileName());
             // The table and its records are one transaction.
@@ -43,9 +73,7 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
             for (const QVariantList& row : rs.takeRows()) dst->addRecord(tableName, row);
             dst->commitBulk();
         }
-        if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
-            throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));
-        beside.setAutoRemove(false);
+        beside.commit();
         return 1;
     } catch (const JetError& e) {
         fail(error, failMessage, e.message());
@@ -55,14 +83,12 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
 
 // Copies every user table of a file of several tables whose name ends in
 // suffix ("$" for a workbook, ":" for a Lotus file), names kept, into a
-// fresh working database built beside mdbPath and renamed over it.
+// fresh working database moved over mdbPath.
 int importFileTables(const QString& source, DataFileKind kind, QChar suffix, const QString& mdbPath,
                      QString* error) {
     try {
         auto src = Database::open(source, connectStringOf(kind), false, true);
-        QTemporaryFile beside(QFileInfo(mdbPath).absolutePath() + QStringLiteral("/.qormdbXXXXXX"));
-        if (!beside.open()) throw JetError(QStringLiteral("Cannot write beside '%1': %2").arg(mdbPath, beside.errorString()));
-        beside.close();
+        FreshDatabase beside(mdbPath);
         {
             auto dst = Database::create(beside.fileName());
             dst->beginBulk();
@@ -74,9 +100,7 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
             }
             dst->commitBulk();
         }
-        if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(mdbPath).constData()) != 0)
-            throw JetError(QStringLiteral("Cannot replace '%1'.").arg(mdbPath));
-        beside.setAutoRemove(false);
+        beside.commit();
         return 1;
     } catch (const JetError& e) {
         fail(error, 62025, e.message());

@@ -8,10 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <unistd.h>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
+#include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
@@ -251,10 +253,18 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                 widths[c] = std::min(kMaxCharWidth, std::max(widths[c], int(encodeCp936(cellText(v)).size())));
         }
 
-    QTemporaryDir work(QFileInfo(path).absolutePath() + QStringLiteral("/.qordbfXXXXXX"));
-    if (!work.isValid())
-        throw JetError(QStringLiteral("Cannot write beside '%1': %2").arg(path, work.errorString()));
-    const QString tempDbf = work.filePath(QStringLiteral("t.dbf"));
+    // The library writes its file by name: it does so in the user's work
+    // folder, where what a killed process left is swept, and the bytes go
+    // beside the target through a locked temporary.
+    QString tempDbf;
+    const int scratch = CreateWorkFile(QStringLiteral(".dbf"), &tempDbf);
+    if (scratch < 0)
+        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(errno))));
+    ::close(scratch);
+    struct Remover {
+        QString path;
+        ~Remover() { QFile::remove(path); }
+    } remover{tempDbf};
     {
         DbfHandle dbf;
         dbf.h = DBFCreateEx(QFile::encodeName(tempDbf).constData(), "LDID/77");

@@ -8,9 +8,12 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryFile>
 #include <sqlite3.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
+#include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
 #include "exchange/jetfilter.h"
 
@@ -637,12 +640,15 @@ QList<NamedTable> userTablesOf(Database& db) {
 // ------------------------------------------------------- TemporaryDatabase
 
 TemporaryDatabase::TemporaryDatabase() {
-    QTemporaryFile f(QDir::tempPath() + QStringLiteral("/qorXXXXXX.Mdb"));
-    f.setAutoRemove(false);
-    if (!f.open()) throw JetError(QStringLiteral("Cannot create a temporary database: %1").arg(f.errorString()));
-    m_path = f.fileName();
+    // In the user's work folder, where what a killed process left is swept.
+    const int fd = CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
+    if (fd < 0) {
+        m_path.clear();
+        throw JetError(QStringLiteral("Cannot create a temporary database: %1")
+                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
     // The empty file keeps the name reserved; Database::create fills it.
-    f.close();
+    ::close(fd);
 }
 
 TemporaryDatabase::~TemporaryDatabase() {

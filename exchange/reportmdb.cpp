@@ -11,6 +11,7 @@
 
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/workfiles.h"
 #include "exchange/datafilechain.h"
 #include "exchange/jetdb.h"
 #include "platform/safefile.h"
@@ -19,14 +20,14 @@ using namespace qor::jet;
 
 namespace {
 
-// A free name beside target for a file built there and renamed onto the
-// target once whole; removed on every other path.
+// A file built whole in the user's work folder (where what a killed
+// process left is swept) and moved onto the target once whole; removed on
+// every other path. The database library and the report write it by
+// name, so it cannot be a locked temporary beside the target.
 class BesideFile {
 public:
     BesideFile(const QString& target, const QString& suffix) : m_target(target) {
-        const QFileInfo fi(target);
-        const int fd = qor::CreateUniqueFile(fi.absolutePath(), QStringLiteral(".") + fi.completeBaseName() + u'-',
-                                             suffix, qor::DefaultFileMode(), &m_path);
+        const int fd = qor::CreateWorkFile(suffix, &m_path);
         if (fd < 0) {
             m_error = QString::fromLocal8Bit(strerror(errno));
             m_path.clear();
@@ -42,21 +43,14 @@ public:
 
     bool ok() const { return !m_path.isEmpty(); }
     const QString& path() const { return m_path; }
-    QString error() const { return QStringLiteral("Cannot write beside %1: %2").arg(m_target, m_error); }
+    QString error() const { return QStringLiteral("Cannot write %1: %2").arg(m_target, m_error); }
     // The name freed for a writer that must make the file itself.
     void release() { QFile::remove(m_path); }
     bool commit(QString* error) {
-        // The database was written without waiting for the disk: it is
-        // synced here, before it takes the target's name.
-        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0) ::close(fd);
-        if (!synced) {
-            if (error) *error = QStringLiteral("Cannot write %1: %2").arg(m_target, QString::fromLocal8Bit(strerror(errno)));
-            return false;
-        }
-        if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(m_target).constData()) != 0) {
-            if (error) *error = QStringLiteral("Cannot put %1 in place: %2").arg(m_target, QString::fromLocal8Bit(strerror(errno)));
+        // Synced, given the permissions a saved file gets, and moved.
+        int e = 0;
+        if (!qor::MoveFileInto(m_path, m_target, &e, /*replace=*/true)) {
+            if (error) *error = QStringLiteral("Cannot put %1 in place: %2").arg(m_target, QString::fromLocal8Bit(strerror(e)));
             return false;
         }
         m_path.clear();

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/workfiles.h"
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_model.h"
 #include "platform/safefile.h"
@@ -273,10 +274,16 @@ struct XlsxStreamWriter::Impl {
     QString target;
     QByteArray tmpName;
     std::unique_ptr<SafeFileWriter> tmp;
+    // The library's own scratch files, in a folder of the user's work
+    // folder that goes with this process, killed or not.
+    QByteArray scratch;
     lxw_workbook* wb = nullptr;
     std::unique_ptr<Formats> formats;
     std::vector<lxw_worksheet*> sheets;
     std::vector<bool> written;
+    ~Impl() {
+        if (!scratch.isEmpty()) QDir(QFile::decodeName(scratch)).removeRecursively();
+    }
 };
 
 XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QString>& sheetNames,
@@ -294,6 +301,8 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
+    d->scratch = QFile::encodeName(CreateWorkFolder());
+    if (!d->scratch.isEmpty()) options.tmpdir = d->scratch.data();
     d->wb = workbook_new_opt(d->tmpName.constData(), &options);
     if (!d->wb) fail(QStringLiteral("out of memory"));
     d->formats = std::make_unique<Formats>(d->wb);

@@ -1,5 +1,9 @@
 #include "fininterface/indicatorrun.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -485,15 +490,20 @@ QStringView decimalText(int n, char16_t (&buf)[12]) {
 
 }  // namespace
 
-// The result library is written as the run goes: its head once, then each
-// indicator's section appended whole as soon as it is computed, so a stop
-// or a crash keeps every section written and no indicator costs a rewrite
-// of the file. The end of a run sets the head's validity flag in place
-// (one byte, "1" or "0") and appends the end mark.
+// The result library is written as the run goes, into a locked temporary
+// beside it: its head once, then each indicator's section appended whole
+// as soon as it is computed, so no indicator costs a rewrite of the file.
+// The end of a run sets the head's validity flag in place (one byte, "1"
+// or "0"), appends the end mark and renames the file onto the library; a
+// stopped run puts what it wrote in place as it is (no end mark). A crash
+// leaves the library of the run before and a temporary the next write in
+// that folder sweeps; a link at the library's name is replaced, never
+// written through.
 struct CIndicatorRun::Files {
     IniFile indicators;
     IniFile formulas;
-    QFile result;
+    SafeFileWriter resultFile;
+    QFile result;  // over resultFile's descriptor
     QFile log;
     qint64 validFlagAt = -1;  // offset of the head's DBValidFlag value
     // The error log's bytes not yet written; see writeLog.
@@ -504,8 +514,37 @@ struct CIndicatorRun::Files {
     GbWriter gb;
     RunTexts texts;
     Files(const IndicatorSettings& s)
-        : indicators(s.indicatorLib), formulas(s.formulaLib), result(s.resultLib) {}
+        : indicators(s.indicatorLib), formulas(s.formulaLib), resultFile(s.resultLib) {}
+    // Puts the result in place; false (and the library untouched) when
+    // something written to it failed.
+    bool commitResult(bool writtenWhole) {
+        if (!result.isOpen()) return false;
+        result.close();
+        if (!writtenWhole) resultFile.fail(EIO);
+        return resultFile.commit();
+    }
 };
+
+namespace {
+
+// The error log is appended to, never through a link planted at its name,
+// and only when it is a plain file (a pipe there would stall the run).
+bool openLog(QFile& log, const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        !log.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                  QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSink trace)
     : m_settings(std::move(settings)),
@@ -516,8 +555,12 @@ CIndicatorRun::CIndicatorRun(IndicatorSettings settings, LineRunner run, TraceSi
       m_random(QRandomGenerator::system()->generate()) {}
 
 CIndicatorRun::~CIndicatorRun() {
-    // A stopped run still leaves its trace in the error log.
-    if (m_files) writeLog(true);
+    // A stopped run still leaves its trace in the error log, and what it
+    // computed in the result library.
+    if (m_files) {
+        writeLog(true);
+        m_files->commitResult(true);
+    }
 }
 
 void CIndicatorRun::trace(const IndicatorTraceLine& line) {
@@ -571,13 +614,14 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     // A new run starts the result library afresh.
-    if (!files->result.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!files->resultFile.open() ||
+        !files->result.open(files->resultFile.handle(), QIODevice::ReadWrite | QIODevice::Unbuffered,
+                            QFileDevice::DontCloseHandle)) {
         *message = LoadErrorText(62369);
         return false;
     }
     m_files = std::move(files);
-    m_files->log.setFileName(s.logFile);
-    if (!m_files->log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    if (!openLog(m_files->log, s.logFile)) {
         m_files.reset();
         *message = LoadErrorText(62370);
         return false;
@@ -842,7 +886,10 @@ bool CIndicatorRun::Finish() {
     bool ok = r.write("[End]\r\n") == 7;
     if (m_failed) ok = r.seek(m_files->validFlagAt) && r.write("0", 1) == 1 && ok;
     if (!ok) trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, r.errorString()));
-    r.close();
+    if (!m_files->commitResult(ok) && ok) {
+        ok = false;
+        trace(QStringLiteral("%1: %2").arg(m_settings.resultLib, m_files->resultFile.errorString()));
+    }
     writeLog(true);
     m_files.reset();
     return ok;

@@ -735,9 +735,10 @@ void IniFile::removeSection(const QString& section) {
     d->reindex();
 }
 
-bool IniFile::save() {
+bool IniFile::save(bool ownerOnly) {
     const QByteArray bytes = d->render();
     SafeFileWriter f(d->path);
+    if (ownerOnly) f.setMode(0600);
     if (!f.open() || !f.write(bytes) || !f.commit()) {
         qCWarning(lcIni) << "cannot write" << d->path << f.errorString();
         return false;

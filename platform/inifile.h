@@ -61,7 +61,9 @@ public:
     bool setString(const QString& section, const QString& key, const QString& value);
     void removeKey(const QString& section, const QString& key);
     void removeSection(const QString& section);
-    bool save();
+    // ownerOnly: the file is left readable by its owner alone (mode 0600),
+    // whatever mode it had, for files that hold passwords.
+    bool save(bool ownerOnly = false);
 
     // One-shot helpers matching the profile calls.
     static QString getProfileString(const QString& path, const QString& section, const QString& key,

@@ -70,7 +70,11 @@ IniFile openRegistry() {
 
 bool saveRegistry(IniFile& f) {
     QDir().mkpath(QFileInfo(f.path()).absolutePath());
-    if (f.save()) return true;
+    // Owner-only always: connection texts with their passwords ("PWD=...")
+    // and the mail password are stored here by whoever needs them, and a
+    // file that is private only once some writer remembers to make it so
+    // is readable by all until then.
+    if (f.save(/*ownerOnly=*/true)) return true;
     qCWarning(lcRegistry) << "cannot write the registry file" << f.path();
     return false;
 }

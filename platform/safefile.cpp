@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 namespace qor {
 
@@ -65,6 +66,50 @@ mode_t modeFor(const QString& target) {
     if (::lstat(encoded(target).constData(), &st) == 0 && S_ISREG(st.st_mode))
         return st.st_mode & 07777;
     return DefaultFileMode();
+}
+
+// ".<name>.XXXXXX.tmp": the shape of every SafeFileWriter temporary.
+bool hasTemporaryShape(const QString& name) {
+    const qsizetype tail = 1 + kRandomChars + temporarySuffix().size();
+    if (name.size() < 2 + tail || !name.startsWith(QLatin1Char('.')) ||
+        !name.endsWith(temporarySuffix()))
+        return false;
+    const qsizetype dot = name.size() - tail;
+    if (name.at(dot) != QLatin1Char('.')) return false;
+    for (qsizetype i = dot + 1; i < dot + 1 + kRandomChars; ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
+}
+
+// Removes the temporary at path when it is a regular file of this user's
+// whose lock nobody holds, and still the file at that name once we hold
+// the lock ourselves.
+bool removeIfStale(const QString& path) {
+    const int fd = ::open(encoded(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool removed = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                         TryLockFile(fd) == LockResult::Locked && IsSameFile(fd, path, false) &&
+                         ::unlink(encoded(path).constData()) == 0;
+    ::close(fd);
+    return removed;
+}
+
+// The names in folder that pass keep.
+template <typename Keep>
+QStringList namesIn(const QString& folder, Keep keep) {
+    QStringList files;
+    DIR* d = ::opendir(encoded(folder).constData());
+    if (!d) return files;
+    while (dirent* e = ::readdir(d)) {
+        const QString name = QFile::decodeName(e->d_name);
+        if (keep(name)) files << folder + QLatin1Char('/') + name;
+    }
+    ::closedir(d);
+    return files;
 }
 
 bool renameOnto(const QString& from, const QString& to, bool noReplace) {
@@ -210,7 +255,8 @@ bool SafeFileWriter::commit(bool noReplace) {
         cancel();
         return false;
     }
-    if (::fchmod(m_fd, modeFor(m_target)) != 0 || ::fsync(m_fd) != 0 ||
+    const mode_t mode = m_mode != mode_t(-1) ? m_mode : modeFor(m_target);
+    if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0 ||
         !renameOnto(m_temp, m_target, noReplace)) {
         m_error = errno ? errno : EIO;
         cancel();
@@ -218,6 +264,7 @@ bool SafeFileWriter::commit(bool noReplace) {
     }
     m_committed = true;
     syncFolderOf(m_target);
+    SweepFolderOnce(QFileInfo(m_target).absolutePath());
     return true;
 }
 
@@ -256,33 +303,74 @@ QString HandlePath(int fd) { return QStringLiteral("/proc/self/fd/%1").arg(fd); 
 
 int SweepStaleTemporaries(const QString& target) {
     const QString abs = QFileInfo(target).absoluteFilePath();
-    const QString dir = QFileInfo(abs).absolutePath();
     const QString prefix = temporaryPrefix(abs);
-    DIR* d = ::opendir(encoded(dir).constData());
-    if (!d) return 0;
-    QStringList files;
-    while (dirent* e = ::readdir(d)) {
-        const QString name = QFile::decodeName(e->d_name);
-        if (!name.startsWith(prefix)) continue;
-        const qsizetype rest = name.size() - prefix.size();
-        if (name.endsWith(temporarySuffix()) && rest == kRandomChars + temporarySuffix().size())
-            files << dir + QLatin1Char('/') + name;
-    }
-    ::closedir(d);
     int removed = 0;
-    for (const QString& f : files) {
-        const int fd = ::open(encoded(f).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat st {};
-        // Only a regular file whose lock nobody holds, and still the file
-        // at that name once we hold the lock ourselves.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            TryLockFile(fd) == LockResult::Locked && IsSameFile(fd, f, false) &&
-            ::unlink(encoded(f).constData()) == 0)
-            ++removed;
-        ::close(fd);
-    }
+    for (const QString& f : namesIn(QFileInfo(abs).absolutePath(), [&](const QString& name) {
+             return name.startsWith(prefix) && hasTemporaryShape(name) &&
+                    name.size() == prefix.size() + kRandomChars + temporarySuffix().size();
+         }))
+        removed += removeIfStale(f) ? 1 : 0;
     return removed;
+}
+
+int SweepStaleTemporariesIn(const QString& folder) {
+    int removed = 0;
+    for (const QString& f : namesIn(QDir(folder).absolutePath(), hasTemporaryShape))
+        removed += removeIfStale(f) ? 1 : 0;
+    return removed;
+}
+
+void SweepFolderOnce(const QString& folder) {
+    static std::mutex mutex;
+    static std::set<QString> swept;
+    const QString abs = QDir(folder).absolutePath();
+    {
+        std::lock_guard lock(mutex);
+        if (!swept.insert(abs).second) return;
+    }
+    SweepStaleTemporariesIn(abs);
+}
+
+bool MoveFileInto(const QString& from, const QString& target, int* errorNumber, bool replace) {
+    auto failed = [errorNumber](int e) {
+        if (errorNumber) *errorNumber = e ? e : EIO;
+        return false;
+    };
+    const int in = ::open(encoded(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return failed(errno);
+    // As a SafeFileWriter commit leaves it: the permissions of the file it
+    // replaces, else the default ones, and on the disk before it has the
+    // name.
+    if (::fchmod(in, modeFor(target)) != 0 || ::fsync(in) != 0) {
+        const int e = errno;
+        ::close(in);
+        return failed(e);
+    }
+    if (renameOnto(from, target, !replace)) {
+        ::close(in);
+        syncFolderOf(target);
+        SweepFolderOnce(QFileInfo(target).absolutePath());
+        return true;
+    }
+    if (errno != EXDEV) {
+        const int e = errno;
+        ::close(in);
+        return failed(e);
+    }
+    SafeFileWriter out(target);
+    bool ok = out.open();
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) out.fail(errno);
+        if (n <= 0) break;
+        ok = out.write(buffer, size_t(n));
+    }
+    ::close(in);
+    if (!out.commit(!replace)) return failed(out.error());
+    ::unlink(encoded(from).constData());
+    return true;
 }
 
 }  // namespace qor

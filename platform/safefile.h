@@ -59,6 +59,10 @@ public:
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
+    // Permissions the committed file gets instead of those of the file it
+    // replaces (say 0600 for a file that holds passwords).
+    void setMode(mode_t mode) { m_mode = mode; }
+
     bool open();
     bool isOpen() const { return m_fd >= 0; }
     int handle() const { return m_fd; }
@@ -88,6 +92,7 @@ private:
     int m_fd = -1;
     int m_error = 0;
     bool m_committed = false;
+    mode_t m_mode = mode_t(-1);
 };
 
 // The whole content at once through a SafeFileWriter. *errorNumber gets
@@ -103,5 +108,24 @@ QString HandlePath(int fd);
 // their writers left behind when they were killed: those nobody holds the
 // lock of. Returns how many were removed.
 int SweepStaleTemporaries(const QString& target);
+
+// The same for every target in folder: each of this user's regular files
+// named ".<name>.XXXXXX.tmp" whose lock nobody holds. Returns how many
+// were removed.
+int SweepStaleTemporariesIn(const QString& folder);
+
+// SweepStaleTemporariesIn, once per folder and process: every commit of a
+// SafeFileWriter calls it for its target's folder, so whatever a killed
+// writer left there goes with the next write that reaches that folder.
+void SweepFolderOnce(const QString& folder);
+
+// Moves a finished file from a scratch folder onto target, replacing
+// what is there only when replace (else EEXIST). Within one file system
+// it is a rename; across file systems the bytes go through a
+// SafeFileWriter beside target, so target is never seen half written.
+// from is gone afterwards when this succeeds. *errorNumber gets errno on
+// failure.
+bool MoveFileInto(const QString& from, const QString& target, int* errorNumber = nullptr,
+                  bool replace = false);
 
 }  // namespace qor

@@ -9,10 +9,11 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryDir>
 #include <algorithm>
-#include <optional>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "exchange/datafilechain.h"
 #include "apps/qor/verbs.h"
@@ -24,6 +25,8 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
+#include "engine/workfiles.h"
+#include "platform/safefile.h"
 #include "platform/uiservices.h"
 #include "view/print_driver.h"
 
@@ -280,25 +283,35 @@ int convertDocument(const QString& source, const QString& target, const QString&
         return 1;
     }
 
-    // Written whole in a folder of its own beside the target and moved into
-    // place, so that a failure leaves nothing behind.
-    QTemporaryDir work(QFileInfo(target).absolutePath() + QStringLiteral("/.qor-convert-XXXXXX"));
-    if (!work.isValid()) {
-        out->err += QStringLiteral("qor convert: cannot write into %1: %2\n")
-                        .arg(QDir::toNativeSeparators(QFileInfo(target).absolutePath()),
-                             work.errorString());
-        return 1;
-    }
+    // Written whole in a scratch folder of the user's private work folder
+    // and moved into place, so that a failure, or a kill, leaves nothing
+    // beside the target (the work folder's sweep takes what a killed
+    // conversion left there).
     // A data file comes with files beside it (".cpg", the folder's
     // Schema.ini) that must land in the target's folder; its writer
     // already writes beside the target and renames.
     const bool direct = DataFileChainWrites(target);
-    const QString written = direct ? target : work.filePath(QFileInfo(target).fileName());
+    QString scratch;
+    if (!direct && (scratch = CreateWorkFolder()).isEmpty()) {
+        out->err += QStringLiteral("qor convert: cannot make a working folder in %1: %2\n")
+                        .arg(QDir::toNativeSeparators(WorkFolder()),
+                             QString::fromLocal8Bit(std::strerror(errno)));
+        return 1;
+    }
+    struct ScratchCloser {
+        QString path;
+        ~ScratchCloser() {
+            if (!path.isEmpty()) QDir(path).removeRecursively();
+        }
+    } scratchCloser{scratch};
+    const QString written = direct ? target : scratch + u'/' + QFileInfo(target).fileName();
     if (!doc.OnSaveDocument(written)) return 1;
     leftOut += leftOutBy(target);
     doc.OnCloseDocument();
-    if (!direct && !QFile::rename(written, target)) {
-        out->err += QStringLiteral("qor convert: %1 cannot be put in place\n").arg(shownTarget);
+    int error = 0;
+    if (!direct && !MoveFileInto(written, target, &error)) {
+        out->err += QStringLiteral("qor convert: %1 cannot be put in place: %2\n")
+                        .arg(shownTarget, QString::fromLocal8Bit(std::strerror(error)));
         return 1;
     }
     out->text += QStringLiteral("wrote %1\n").arg(shownTarget);
@@ -353,9 +366,22 @@ int verbPrint(const QStringList& args, Output* out) {
     MessagesToStderr messages("print", out);
     TracesKept traces;
     QPrinter printer(QPrinter::HighResolution);
+    // The PDF is printed into a locked temporary beside it and renamed
+    // onto its name once whole: a killed print leaves the old file (and a
+    // temporary the next write there sweeps), and a link at the name is
+    // replaced, never written through.
+    std::optional<SafeFileWriter> pdfFile;
     if (!pdf.isEmpty()) {
+        pdfFile.emplace(QFileInfo(pdf).absoluteFilePath());
+        if (!pdfFile->open()) {
+            out->err += QStringLiteral("qor print: cannot write %1: %2\n")
+                            .arg(pdf, pdfFile->errorString());
+            return 1;
+        }
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QFileInfo(pdf).absoluteFilePath());
+        // The printer opens its file by name: this one names the very
+        // temporary made above, whatever happens to names meanwhile.
+        printer.setOutputFileName(HandlePath(pdfFile->handle()));
     } else if (QPrinterInfo::defaultPrinter().isNull()) {
         out->err += QStringLiteral("qor print: there is no default printer; give --pdf FILE\n");
         return 1;
@@ -377,7 +403,10 @@ int verbPrint(const QStringList& args, Output* out) {
     if (!view::PrintToPrinter(doc, printer, settings)) {
         traces.showOn("print", out);
         out->err += QStringLiteral("qor print: nothing was printed\n");
-        if (!pdf.isEmpty()) QFile::remove(QFileInfo(pdf).absoluteFilePath());
+        return 1;
+    }
+    if (pdfFile && !pdfFile->commit()) {
+        out->err += QStringLiteral("qor print: cannot write %1: %2\n").arg(pdf, pdfFile->errorString());
         return 1;
     }
     out->text += pdf.isEmpty()

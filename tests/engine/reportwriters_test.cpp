@@ -227,6 +227,47 @@ TEST(ReportWriters, WorkingFilesGoWithTheirHandleAndOrphansAreSwept) {
     EXPECT_TRUE(QFile::exists(h.WorkingCopyPath()));
 }
 
+// Scratch folders (a conversion's output before it is moved into place)
+// go with their process like its files: whole, links inside removed and
+// never followed.
+TEST(ReportWriters, ScratchFoldersOfKilledProcessesAreSweptWholeAndLiveOnesStay) {
+    const QString dir = testDir();
+    const QString victim = dir + "/victim.txt";
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("precious");
+    }
+    const QString mine = CreateWorkFolder();
+    ASSERT_FALSE(mine.isEmpty());
+    EXPECT_TRUE(QFileInfo(mine).isDir());
+    EXPECT_EQ(QFileInfo(mine).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+
+    const QDir folder(WorkFolder());
+    {
+        QFile lock(folder.filePath("00000000feedface.lock"));
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    }
+    const QString dead = folder.filePath("00000000feedface-abcdef.d");
+    ASSERT_TRUE(QDir().mkpath(dead + "/sub"));
+    {
+        QFile f(dead + "/sub/o.xls");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("half a workbook");
+    }
+    ASSERT_TRUE(QFile::link(victim, dead + "/link.txt"));
+    ASSERT_TRUE(QFile::link(dir, dead + "/folderlink"));
+
+    EXPECT_GE(SweepOrphanedWorkFiles(), 1);
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    EXPECT_FALSE(QFileInfo::exists(folder.filePath("00000000feedface.lock")));
+    EXPECT_TRUE(QFileInfo(mine).isDir());
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "precious");
+    QDir(mine).removeRecursively();
+}
+
 TEST(ReportWriters, AReaderKeepsReadingTheFileItOpenedWhileAWriterReplacesIt) {
     const QString path = testDir() + "/r.rep";
     makeReport(path, 3);

@@ -13,6 +13,7 @@
 
 #include "exchange/jetdriver.h"
 #include "exchange/schemaini.h"
+#include "engine/workfiles.h"
 #include "tests/common/testsupport.h"
 
 namespace {
@@ -126,7 +127,8 @@ TEST(DataFiles, TemporaryDatabaseListsSystemAndUserTables) {
     {
         TemporaryDatabase temp;
         path = temp.path();
-        EXPECT_TRUE(QFileInfo(path).fileName().startsWith(QStringLiteral("qor")));
+        // In the user's work folder, where a killed process's files are swept.
+        EXPECT_EQ(QFileInfo(path).absolutePath(), QDir(qor::WorkFolder()).absolutePath());
         EXPECT_TRUE(path.endsWith(QStringLiteral(".Mdb")));
         {
             auto db = Database::create(path);

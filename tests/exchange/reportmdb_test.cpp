@@ -7,8 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "engine/creporthandle.h"
+#include "engine/workfiles.h"
 #include "exchange/jetdb.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
@@ -72,6 +74,10 @@ TEST(ReportMdb, PagesAsTablesWithKeywordFields) {
     ASSERT_EQ(ExportReportToMdb(h.get(), mdb, &error), 1) << error.toStdString();
     EXPECT_EQ(h->GetCurPage(), 2);
     EXPECT_TRUE(strays(d, {"r.rep", "out.mdb"}).isEmpty()) << strays(d, {"r.rep", "out.mdb"}).join(' ').toStdString();
+    // Built in the private work folder, it still gets a saved file's
+    // permissions, and nothing of it stays there.
+    EXPECT_EQ(QFileInfo(mdb).permissions() & 0x0777, QFileInfo(d + "/r.rep").permissions() & 0x0777);
+    EXPECT_TRUE(QDir(qor::WorkFolder()).entryList({"*.Mdb", "*.tmp"}, QDir::Files | QDir::Hidden).isEmpty());
 
     auto db = Database::open(mdb, QString(), false, true);
     QStringList users;

@@ -214,3 +214,23 @@ TEST_F(RegistryTest, OnlyChangesAreWrittenAndEveryCallSeesTheLatestValue) {
     EXPECT_EQ(IniFile(file_).readString(kInstall, "Path"), "a");
     EXPECT_EQ(Registry::readDword(kInstall, "N"), 19u);
 }
+
+// A connection text with its password stored under a common umask: the
+// file is the owner's alone, also when it was readable by all before.
+TEST_F(RegistryTest, TheFileIsOwnerOnlyWhateverTheUmaskAndItsModeBefore) {
+    const mode_t oldMask = ::umask(022);
+    QFile before(file_);
+    ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+    before.write("[Software\\Old]\nx=1\n");
+    before.close();
+    ::chmod(QFile::encodeName(file_).constData(), 0644);
+    const bool written = Registry::writeString(
+        "Software\\Vantix\\QX\\V8.610\\DataSource", "Connect",
+        "Driver={PostgreSQL};Server=db;UID=fin;PWD=s3cret");
+    ::umask(oldMask);
+    ASSERT_TRUE(written);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(file_).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, mode_t(0600));
+    EXPECT_EQ(Registry::readString("Software\\Old", "x"), "1");
+}

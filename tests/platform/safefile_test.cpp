@@ -132,3 +132,79 @@ TEST(SafeFile, SweepRemovesOnlyTemporariesNobodyIsWriting) {
     ASSERT_TRUE(live.write("fine") && live.commit());
     EXPECT_EQ(readAll(target), "fine");
 }
+
+TEST(SafeFile, TheFirstCommitInAFolderSweepsWhatKilledWritersLeftThereForAnyTarget) {
+    const QString dir = qortest::freshDir("safefile-folder-sweep");
+    // Killed writers' temporaries of three different targets.
+    writeAll(dir + "/.o.xml.Dead01.tmp", "half an export");
+    writeAll(dir + "/.o.cpg.Dead02.tmp", "9");
+    writeAll(dir + "/.other.pdf.Dead03.tmp", "%PDF-1.4");
+    // Other shapes and other people's files are not ours to remove.
+    writeAll(dir + "/.o.xml.tmp", "x");
+    writeAll(dir + "/o.xml.Dead04.tmp", "x");
+    writeAll(dir + "/.o.xml.Dea-05.tmp", "x");
+    ASSERT_TRUE(QFile::link(dir + "/victim", dir + "/.l.xml.Link01.tmp"));
+    // A writer still at work in the folder keeps its temporary.
+    SafeFileWriter live(dir + "/busy.html");
+    ASSERT_TRUE(live.open());
+
+    ASSERT_TRUE(WriteFileSafely(dir + "/o.xml", "whole"));
+    QStringList left = leftovers(dir);
+    left.sort();
+    QStringList expected{".l.xml.Link01.tmp", ".o.xml.Dea-05.tmp", ".o.xml.tmp",
+                         QFileInfo(live.temporaryPath()).fileName(), "o.xml.Dead04.tmp"};
+    expected.sort();
+    EXPECT_EQ(left, expected);
+
+    // Once per folder and process: a later leftover waits for the next run.
+    writeAll(dir + "/.o.xml.Dead06.tmp", "x");
+    ASSERT_TRUE(WriteFileSafely(dir + "/o.xml", "again"));
+    EXPECT_TRUE(QFile::exists(dir + "/.o.xml.Dead06.tmp"));
+    EXPECT_EQ(SweepStaleTemporariesIn(dir), 1);
+    ASSERT_TRUE(live.write("page") && live.commit());
+}
+
+TEST(SafeFile, MoveIntoPlaceNeverReplacesUnlessAskedAndNeverFollowsALink) {
+    const QString dir = qortest::freshDir("safefile-move");
+    writeAll(dir + "/victim", "precious");
+    writeAll(dir + "/a", "first");
+    int err = 0;
+    ASSERT_TRUE(MoveFileInto(dir + "/a", dir + "/b", &err));
+    EXPECT_EQ(readAll(dir + "/b"), "first");
+    EXPECT_FALSE(QFile::exists(dir + "/a"));
+
+    writeAll(dir + "/c", "second");
+    EXPECT_FALSE(MoveFileInto(dir + "/c", dir + "/b", &err));
+    EXPECT_EQ(err, EEXIST);
+    EXPECT_EQ(readAll(dir + "/b"), "first");
+    ASSERT_TRUE(QFile::link(dir + "/victim", dir + "/link"));
+    EXPECT_FALSE(MoveFileInto(dir + "/c", dir + "/link", &err));
+    ASSERT_TRUE(MoveFileInto(dir + "/c", dir + "/link", &err, /*replace=*/true));
+    EXPECT_EQ(readAll(dir + "/victim"), "precious");
+    EXPECT_FALSE(QFileInfo(dir + "/link").isSymLink());
+    EXPECT_EQ(readAll(dir + "/link"), "second");
+}
+
+// Across file systems the move is a copy through a locked temporary; /dev/shm
+// is a file system of its own on Linux.
+TEST(SafeFile, MoveIntoPlaceAcrossFileSystems) {
+    const QString dir = qortest::freshDir("safefile-move-xdev");
+    QString from;
+    const int fd = CreateUniqueFile("/dev/shm", "qor-test-", ".bin", 0600, &from);
+    if (fd < 0) GTEST_SKIP() << "no /dev/shm to move from";
+    const QByteArray bytes(300000, 'z');
+    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+    ::close(fd);
+    struct stat a {}, b {};
+    ::stat("/dev/shm", &a);
+    ::stat(QFile::encodeName(dir).constData(), &b);
+    if (a.st_dev == b.st_dev) {
+        QFile::remove(from);
+        GTEST_SKIP() << "the test folder is on /dev/shm's file system";
+    }
+    int err = 0;
+    ASSERT_TRUE(MoveFileInto(from, dir + "/moved.bin", &err)) << err;
+    EXPECT_EQ(readAll(dir + "/moved.bin"), bytes);
+    EXPECT_FALSE(QFile::exists(from));
+    EXPECT_TRUE(leftovers(dir).isEmpty());
+}
