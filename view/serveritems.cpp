@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QMimeData>
-#include <QTemporaryFile>
+#include <QFile>
 #include <algorithm>
 
 #include "charts/itemformats.h"
@@ -53,15 +53,23 @@ QImage ReportObjectPicture(const QByteArray& bytes) {
     ++depth;
     QImage image;
     {
-        QDir().mkpath(qor::WorkFolder());
-        QTemporaryFile file(qor::WorkFolder() + QStringLiteral("/embedded-XXXXXX.rep"));
-        if (file.open() && file.write(bytes) == bytes.size() && file.flush()) {
+        // A working file of this process's own: the work folder's sweep
+        // leaves it alone while we live, and removes it if we die here.
+        QString path;
+        const int fd = qor::CreateWorkFile(QStringLiteral(".rep"), &path);
+        if (fd >= 0) {
+            QFile file;
+            const bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
+                                 file.write(bytes) == bytes.size() && file.flush();
             file.close();
-            CQorsDoc doc;
-            if (doc.OnOpenDocument(file.fileName())) {
-                image = COlesvrItem(&doc).Render();
-                doc.OnCloseDocument();
+            if (written) {
+                CQorsDoc doc;
+                if (doc.OnOpenDocument(path)) {
+                    image = COlesvrItem(&doc).Render();
+                    doc.OnCloseDocument();
+                }
             }
+            QFile::remove(path);
         }
     }
     --depth;
