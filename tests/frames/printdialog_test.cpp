@@ -175,6 +175,8 @@ TEST_F(PrintDialogs, CtrlPPrintsEveryChosenPageWithItsTextsAndChartLabels) {
     chart->SetPage(1);
     doc->UpdateAllViews(CQorsDoc::kHintItems);
     QApplication::processEvents();
+    // Kept beside the pictures, for printing it by hand in qorview.
+    ASSERT_TRUE(doc->OnSaveDocument(dir + "/three-pages.rep"));
 
     const QString pdf = dir + "/report.pdf";
     QTimer timer;
