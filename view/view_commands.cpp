@@ -76,6 +76,14 @@ void tellId(int id) {
                     qor::MsgIcon::Warning);
 }
 
+// The preview shows the pages on the paper the print setup chose, on the
+// printer of the last print dialog.
+std::unique_ptr<QPrinter> previewPrinter() {
+    qor::PrintRequest r;
+    if (const CReaderApp* app = CReaderApp::Current()) r.printerName = app->m_lastPrint.printerName;
+    return qor::view::PrinterForRequest(r);
+}
+
 CQorsView::PreviewRunner& previewRunner() {
     static CQorsView::PreviewRunner runner;
     return runner;
@@ -342,9 +350,8 @@ bool CQorsView::OnCommand(int id) {
                 if (previewRunner()) {
                     previewRunner()(*m_pDoc, settings);
                 } else {
-                    QPrinter printer(QPrinter::HighResolution);
                     CPrintPreview preview(*m_pDoc, settings);
-                    preview.Exec(&printer, this);
+                    preview.Exec(previewPrinter().get(), this);
                 }
             }
             break;
@@ -516,6 +523,10 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
 
     qor::PrintRequest r;
     const CReaderApp* app = CReaderApp::Current();
+    // With no printer to print on without asking, the dialog offers a file.
+    if (!ask && (!app || app->m_lastPrint.printerName.isEmpty()) &&
+        QPrinterInfo::defaultPrinter().isNull())
+        ask = true;
     if (!ask && app) {
         // Without the dialog the choices of the last one hold.
         constexpr quint32 kept = kPdCollate | kPdPageNums | kPdSelection | kPdPrintToFile |
@@ -526,14 +537,16 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
         r.allPages = app->m_lastPrint.allPages;
         r.copies = app->m_lastPrint.copies;
         r.printerName = app->m_lastPrint.printerName;
+    } else if (app) {
+        // The dialog starts on the printer (or file) chosen last.
+        r.printerName = app->m_lastPrint.printerName;
+        r.outputFile = app->m_lastPrint.outputFile;
     }
     r.maxPage = std::max(1, *pages);
     r.toPage = ask ? r.maxPage : std::min(r.toPage, r.maxPage);
     // The selection choice stands for every page of the report.
     r.flags &= ~(kPdNoSelection | kPdUseDevModeCopies);
     if (object) r.flags |= kPdNoSelection;
-    // With no printer to print on without asking, the dialog offers a file.
-    if (!ask && r.printerName.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) ask = true;
 
     if (ask) {
         if (!PreparePrinting(&r)) return;
@@ -563,9 +576,8 @@ void CQorsView::OnFilePrintPreview() {
         previewRunner()(*m_pDoc, settings);
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
     CPrintPreview preview(*m_pDoc, settings);
-    preview.Exec(&printer, this);
+    preview.Exec(previewPrinter().get(), this);
 }
 
 void CQorsView::OnDataOverlayPrint() {

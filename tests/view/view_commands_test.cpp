@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -549,4 +550,25 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     v.OnCommand(kCmdPrint);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintNotDone));
+}
+
+// Printing without the dialog on a machine with no printer has nowhere to
+// print, so it asks with the dialog instead of failing.
+TEST_F(ViewCommands, DirectPrintWithoutAPrinterAsks) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
+    ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, "x"}, 1, 1, 0), 0);
+    const QString pdf = qortest::freshDir(QStringLiteral("DirectPrint")) + "/direct.pdf";
+    int dialogs = 0;
+    qor::UiServices s = qor::uiServices();
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        ++dialogs;
+        qor::PrintRequest out = r;
+        out.outputFile = pdf;
+        return out;
+    };
+    qor::installUiServices(s);
+    view->OnCommand(kCmdPrintDirect);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
 }
