@@ -10,6 +10,7 @@
 #include <numbers>
 #include <tuple>
 
+#include "charts/fontfamilies.h"
 #include "charts/itemsupport.h"
 #include "engine/messages.h"
 
@@ -18,6 +19,7 @@ namespace qor::charts {
 using qor::items::ChartDesc;
 using qor::items::ChartFont;
 using qor::items::Rect;
+using qor::items::SubstituteFontFamilies;
 
 namespace {
 
@@ -66,7 +68,10 @@ bool ChartRenderer::Draw(QPainter* p, const QRect& rect, ChartDesc* desc, const 
     m_origin = rect.topLeft();
     const uint32_t type = desc->GetChartType();
     p->save();
-    QFont chartFont(LoadErrorText(62027));
+    // The chart's labels take the families the cells take, so that a
+    // printed chart keeps its characters in the PDF's text layer.
+    QFont chartFont;
+    chartFont.setFamilies(SubstituteFontFamilies(LoadErrorText(62027)));
     chartFont.setPixelSize(12);
     chartFont.setWeight(QFont::Normal);
     p->setFont(chartFont);
@@ -458,7 +463,8 @@ Rect ChartRenderer::drawLegend(QPainter* p, const Rect& legend, uint32_t type,
 Rect ChartRenderer::drawTitle(QPainter* p, const QString& text, const Rect& r, bool vertical,
                               const ChartFont& font) {
     if (text.isEmpty()) return {r.left, r.top, r.left - 1, r.top - 1};
-    QFont f(font.face.isEmpty() ? p->font().family() : font.face);
+    QFont f = p->font();
+    if (!font.face.isEmpty()) f.setFamilies(SubstituteFontFamilies(font.face));
     // A record with no usable size draws at the default size.
     f.setPixelSize(font.size > 0 && font.size <= 400 ? font.size : 10);
     f.setItalic(font.style & 0xFF);

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 
 #include "frames/cmyfiledlg.h"
+#include "frames/printdialogs.h"
 #include "platform/uiservices.h"
 
 namespace qor::frames {
@@ -143,6 +144,9 @@ void InstallWidgetUiServices() {
                                                                 p.caption, p.directory, p.filter);
         if (paths.isEmpty()) return std::nullopt;
         return paths;
+    };
+    s.printDialog = [](const PrintRequest& r) {
+        return RunPrintDialog(r, QApplication::activeWindow());
     };
     installUiServices(s);
 }

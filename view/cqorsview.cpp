@@ -10,7 +10,6 @@
 #include <QPageLayout>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
@@ -20,6 +19,8 @@
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "reader/creaderapp.h"
 #include "view/celleditor.h"
 #include "view/cellpainter.h"
 #include "view/displaystyle.h"
@@ -33,15 +34,15 @@ void tell(const QString& text) {
     qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
 }
 
-// The default printer, or a PDF printer with the default paper when the
-// machine has none, so that a page layout can always be made.
-std::unique_ptr<QPrinter> makeDefaultPrinter() {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (!info.isNull()) return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
-    return printer;
+// The print dialog of the application, which remembers the choice for a
+// later print without dialog; the UI-services hook alone where no
+// application environment runs (tests, a bare view).
+std::optional<qor::PrintRequest> askPrintDialog(qor::PrintRequest request) {
+    if (CAppEnvironment* env = CAppEnvironment::Current()) {
+        if (env->DoPrintDialog(request) != 1) return std::nullopt;
+        return request;
+    }
+    return qor::printDialog(request);
 }
 
 bool geometryHint(int hint) { return hint != CQorsDoc::kHintCells && hint != CQorsDoc::kHintItems; }
@@ -379,11 +380,19 @@ void CQorsView::DrawSizingLine(int x, int y, bool horizontal) {
 // ---------------------------------------------------------------------------
 // Page layout and breaks
 
-bool CQorsView::PreparePrinting(bool prompt) {
-    if (!m_printer) m_printer = makeDefaultPrinter();
-    if (prompt) {
-        QPrintDialog dialog(m_printer.get(), this);
-        if (dialog.exec() != QDialog::Accepted) return false;
+bool CQorsView::PreparePrinting(qor::PrintRequest* ask) {
+    if (ask) {
+        if (ask->minPage > ask->maxPage) ask->maxPage = ask->minPage;
+        ask->fromPage = ask->toPage = ask->minPage;
+        const std::optional<qor::PrintRequest> chosen = askPrintDialog(*ask);
+        if (!chosen) return false;
+        *ask = *chosen;
+        // The chosen printer lays the pages out from now on.
+        m_printer = PrinterForRequest(*chosen);
+    }
+    if (!m_printer) {
+        const CReaderApp* app = CReaderApp::Current();
+        m_printer = PrinterForRequest(app ? app->m_lastPrint : qor::PrintRequest{});
     }
     if (!m_printer->isValid()) {
         tell(LoadErrorText(kMsgNoPrinter));
@@ -393,15 +402,14 @@ bool CQorsView::PreparePrinting(bool prompt) {
 }
 
 PageRect CQorsView::PrintableArea() const {
-    if (!m_printer) return {};
-    const QRect r = m_printer->pageLayout().paintRectPoints();
-    return {0, 0, r.width(), r.height()};
+    if (!m_printer || !m_pDoc) return {};
+    return PrintableAreaFor(m_printer->pageLayout(), PageSetupFromDocument(*m_pDoc));
 }
 
 std::optional<int> CQorsView::RecalcPageLayout() {
     if (!m_pDoc || !m_pDoc->IsOpen() || m_bNoPrinter) return std::nullopt;
     // A layout never asks with a dialog: it takes the printer there is.
-    if (!PreparePrinting(false)) {
+    if (!PreparePrinting()) {
         m_bNoPrinter = 1;
         return std::nullopt;
     }

@@ -202,11 +202,14 @@ public:
     std::optional<int> RecalcPageLayout();
     // The same for 16-bit callers: 0xFFFF for no layout.
     uint16_t RecalcPageLayoutLegacy() { return qor::view::LegacyPageCount(RecalcPageLayout()); }
-    // Makes sure a printer exists: the print dialog when prompt is set,
-    // else the default printer, else a PDF printer with the default paper.
-    bool PreparePrinting(bool prompt);
+    // Makes sure a printer exists. With ask, the print dialog runs with that
+    // request and its printer becomes the view's; false when cancelled.
+    // Without, the printer of the last print dialog, else the default one,
+    // else a PDF printer with the default paper.
+    bool PreparePrinting(qor::PrintRequest* ask = nullptr);
     QPrinter* Printer() const { return m_printer.get(); }
-    // The printable rectangle of the printer in points, from (0, 0).
+    // Where the sheet may print on the printer's paper, in points from its
+    // corner, before the report's margins.
     qor::view::PageRect PrintableArea() const;
     void OnForcedPageBreak();
     void OnShowPageBreaks();
@@ -368,6 +371,9 @@ public:
     // Runs the print dialog (UI services) and prints; without ask (57608)
     // prints every page on the default printer at once.
     void OnFilePrint(bool ask = true);
+    // Prints the selected item alone, through the print dialog; tells the
+    // user when nothing is selected.
+    void OnObjectPrint();
     void OnFilePrintPreview();
     // Prints the values alone over a preprinted form.
     void OnDataOverlayPrint();
@@ -385,6 +391,13 @@ public:
     using PreviewRunner = std::function<void(CQorsDoc&, const qor::view::PrintJobSettings&)>;
     static PreviewRunner SetPreviewRunner(PreviewRunner runner);
 
+private:
+    // The print command: the sheet, or object alone.
+    void PrintJob(bool ask, CComItem* object);
+    // Printing is off while an object of the report is active in place.
+    bool printingBlocked() const;
+
+public:
     // ---- the view's state (names as the other parts of the view use them)
     int32_t m_bDeactivatedItem = 0;
     int32_t m_bDataOnly = 0;

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "charts/fontfamilies.h"
 #include "engine/uifont.h"
 
 class CQorsDoc;
@@ -39,13 +40,8 @@ inline constexpr uint32_t kRefSelectionFill = 0xBEA6A6;
 // The text colour of a cell of kind 1, 2 or 3 while kind colours are shown.
 uint32_t KindColorRef(int kind);
 
-// Families a face of the font table is drawn with, best first. The Chinese
-// faces go to the CJK families (宋体 and 仿宋_GB2312 serif, 黑体 sans,
-// 楷体_GB2312 a Kai family where one is installed, else serif); the
-// vertical "@" faces draw as their upright ones; Latin faces keep their
-// name and have the CJK sans behind them for Chinese characters, so the
-// look never depends on what the system would pick by itself.
-QStringList SubstituteFontFamilies(const QString& face);
+// The one table of substitute families, shared with the chart labels.
+using qor::items::SubstituteFontFamilies;
 
 // The QFont of a font record: |height| pixels (in the painter's units), the
 // record's weight, italic and underline, and the substituted families.

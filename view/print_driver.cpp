@@ -1,8 +1,11 @@
 #include "view/print_driver.h"
 
+#include <QPageLayout>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "charts/ccomitem.h"
 #include "document/cqorsdoc.h"
@@ -23,7 +26,108 @@ bool tooSmall(const PageRect& r) { return r.bottom < r.top + 30 || r.right < r.l
 
 QRect toQRect(const items::Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
 
+std::optional<QPageLayout>& pageSetupDefaults() {
+    static std::optional<QPageLayout> layout;
+    return layout;
+}
+
 }  // namespace
+
+void SetPageSetupDefaults(const QPageLayout& layout) {
+    if (layout.isValid()) pageSetupDefaults() = layout;
+}
+
+void ClearPageSetupDefaults() { pageSetupDefaults().reset(); }
+
+PageRect PrintableAreaFor(const QPageLayout& layout, const PageSetup& report) {
+    const QPageLayout points = [&] {
+        QPageLayout l = layout;
+        l.setUnits(QPageLayout::Point);
+        return l;
+    }();
+    const QRectF paper = points.fullRectPoints();
+    const QMarginsF setup = points.margins();
+    const QMarginsF reach = points.minimumMargins();
+    // What is kept free beyond the report's own margin on one side.
+    auto side = [](int reportMargin, double setupMargin, double minimum) {
+        if (reportMargin > 0) return std::max(0, int(std::ceil(minimum)) - reportMargin);
+        const int m = int(std::lround(setupMargin));
+        return m > 0 ? m : std::max(kDefaultPageMargin, int(std::ceil(minimum)));
+    };
+    const int left = side(report.marginLeft, setup.left(), reach.left());
+    const int top = side(report.marginTop, setup.top(), reach.top());
+    const int right = side(report.marginRight, setup.right(), reach.right());
+    const int bottom = side(report.marginBottom, setup.bottom(), reach.bottom());
+    const int width = int(std::floor(paper.width())), height = int(std::floor(paper.height()));
+    return {left, top, width - right, height - bottom};
+}
+
+std::unique_ptr<QPrinter> PrinterForRequest(const qor::PrintRequest& r) {
+    std::unique_ptr<QPrinter> printer;
+    if (!r.printerName.isEmpty()) {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(r.printerName);
+        if (!info.isNull()) printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    }
+    if (!printer) {
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        printer = info.isNull() || !r.outputFile.isEmpty()
+                      ? std::make_unique<QPrinter>(QPrinter::HighResolution)
+                      : std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    }
+    if (!r.outputFile.isEmpty() || printer->outputFormat() == QPrinter::PdfFormat) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        if (!r.outputFile.isEmpty()) printer->setOutputFileName(r.outputFile);
+    }
+    if (const std::optional<QPageLayout>& layout = pageSetupDefaults())
+        printer->setPageLayout(*layout);
+    else if (printer->outputFormat() == QPrinter::PdfFormat)
+        // A file has no printer's own defaults: the page setup starts
+        // from the default margin on every side.
+        printer->setPageMargins(QMarginsF(kDefaultPageMargin, kDefaultPageMargin,
+                                          kDefaultPageMargin, kDefaultPageMargin),
+                                QPageLayout::Point);
+    if (!r.setupOnly) {
+        printer->setCopyCount(std::max(1, r.copies));
+        printer->setCollateCopies((r.flags & kPdCollate) != 0);
+        if (r.flags & kPdSelection) {
+            printer->setPrintRange(QPrinter::Selection);
+        } else if (!r.allPages) {
+            printer->setPrintRange(QPrinter::PageRange);
+            printer->setFromTo(std::max(1, r.fromPage),
+                               std::max(std::max(1, r.fromPage), r.toPage));
+        } else {
+            printer->setPrintRange(QPrinter::AllPages);
+        }
+    }
+    return printer;
+}
+
+qor::PrintRequest RequestFromPrinter(const QPrinter& printer, const qor::PrintRequest& asked) {
+    qor::PrintRequest out = asked;
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    out.printerName = toFile ? QString() : printer.printerName();
+    out.outputFile = toFile ? printer.outputFileName() : QString();
+    if (asked.setupOnly) return out;
+    out.copies = std::max(1, printer.copyCount());
+    out.flags &= ~(kPdSelection | kPdPageNums | kPdCollate | kPdPrintToFile);
+    if (printer.collateCopies()) out.flags |= kPdCollate;
+    if (toFile) out.flags |= kPdPrintToFile;
+    out.allPages = true;
+    switch (printer.printRange()) {
+        case QPrinter::Selection:
+            out.flags |= kPdSelection;
+            break;
+        case QPrinter::PageRange:
+            out.flags |= kPdPageNums;
+            out.allPages = false;
+            out.fromPage = printer.fromPage();
+            out.toPage = printer.toPage();
+            break;
+        default:
+            break;
+    }
+    return out;
+}
 
 PrintJobSettings SettingsFromPrinter(const QPrinter& printer) {
     PrintJobSettings s;
@@ -514,36 +618,41 @@ void PrintDriver::printTitles(const PageRange& block, const PageRect& outer) {
 // ---------------------------------------------------------------------------
 // A whole job
 
-bool PrintToPrinter(CQorsDoc& doc, QPrinter& printer, const PrintJobSettings& settings) {
+int PaintJob(PrintDriver& driver, QPrinter& printer, int pages) {
+    QPainter painter;
+    if (!painter.begin(&printer)) return -1;
+    // One unit is one point, from the paper's corner.
+    painter.scale(printer.logicalDpiX() / 72.0, printer.logicalDpiY() / 72.0);
+    int painted = 0;
+    for (int m = 1; m <= pages; ++m) {
+        // A page is only started for a page that follows: the last one
+        // leaves no empty sheet behind it.
+        if (m > 1 && !printer.newPage()) break;
+        if (!driver.PrintPage(painter, m)) break;
+        ++painted;
+    }
+    painter.end();
+    return painted;
+}
+
+bool PrintToPrinter(CQorsDoc& doc, QPrinter& printer, const PrintJobSettings& settings,
+                    bool* deviceFailed) {
+    if (deviceFailed) *deviceFailed = false;
     PrintDriver driver(doc, settings);
-    const QRect paint = printer.pageLayout().paintRectPoints();
-    const std::optional<int> pages = driver.Begin({0, 0, paint.width(), paint.height()});
+    const PageRect area = PrintableAreaFor(printer.pageLayout(), PageSetupFromDocument(doc));
+    const std::optional<int> pages = driver.Begin(area);
     if (!pages || *pages < 1) return false;
     const int savedCopies = printer.copyCount();
+    const bool savedFullPage = printer.fullPage();
     printer.setCopyCount(1);
-    bool ok = false;
-    {
-        QPainter painter;
-        if (painter.begin(&printer)) {
-            // One unit is one point, from the printable area's corner.
-            painter.scale(printer.logicalDpiX() / 72.0, printer.logicalDpiY() / 72.0);
-            ok = true;
-            for (int m = 1; m <= *pages; ++m) {
-                if (m > 1 && !printer.newPage()) {
-                    ok = false;
-                    break;
-                }
-                if (!driver.PrintPage(painter, m)) {
-                    ok = false;
-                    break;
-                }
-            }
-            painter.end();
-        }
-    }
+    // The area above counts from the paper's corner; so does the painter.
+    printer.setFullPage(true);
+    const int painted = PaintJob(driver, printer, *pages);
+    printer.setFullPage(savedFullPage);
     printer.setCopyCount(savedCopies);
     driver.End();
-    return ok;
+    if (painted < 0 && deviceFailed) *deviceFailed = true;
+    return painted == *pages;
 }
 
 }  // namespace qor::view

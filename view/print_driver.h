@@ -21,6 +21,7 @@
 
 class CComItem;
 class CQorsDoc;
+class QPageLayout;
 class QPrinter;
 namespace qor {
 struct PrintRequest;
@@ -33,6 +34,8 @@ class CellDrawer;
 // "纸张或者是页面设置不合理，无法打印": told when a job starts on a page too
 // small to hold anything.
 constexpr int kMsgCannotPrint = 62733;
+// The print dialog's label of its selection choice ("全部表页").
+constexpr int kStrAllReportPages = 63422;
 
 struct PrintJobSettings {
     // Every page of the report (the print dialog's selection choice); else
@@ -58,14 +61,42 @@ struct PrintJobSettings {
     std::function<void(CComItem*)> refreshItem;
 };
 
+// The print dialog's flags a print request carries and this system reads.
+constexpr quint32 kPdSelection = 0x1;  // the selection choice: every page of the report
+constexpr quint32 kPdPageNums = 0x2;
+constexpr quint32 kPdNoSelection = 0x4;
+constexpr quint32 kPdCollate = 0x10;
+constexpr quint32 kPdPrintToFile = 0x20;
+constexpr quint32 kPdUseDevModeCopies = 0x40000;
+
+// The margin a side gets where neither the report nor the page setup gives
+// one (about 10 mm): ink never reaches the paper's edge.
+constexpr int kDefaultPageMargin = 28;
+
 // The print dialog's choices as a QPrinter carries them: copies, collation,
 // a page range, and the selection choice for every page of the report.
 PrintJobSettings SettingsFromPrinter(const QPrinter& printer);
 
 // A printer of the print dialog's choice: the named printer, else the
 // default one; a PDF file when an output file was chosen or no printer
-// exists.
+// exists. It carries the request's copies, collation and page range (the
+// selection flag: every page of the report) and the page setup last chosen.
 std::unique_ptr<QPrinter> PrinterForRequest(const qor::PrintRequest& request);
+// The other way round: what a print dialog left on its printer, as the
+// request the dialog was asked with, answered.
+qor::PrintRequest RequestFromPrinter(const QPrinter& printer, const qor::PrintRequest& asked);
+
+// The page setup (paper, orientation, margins) chosen last in the print
+// setup or the print dialog; every printer made afterwards takes it.
+void SetPageSetupDefaults(const QPageLayout& layout);
+void ClearPageSetupDefaults();
+
+// Where the sheet may print on a page, in points from the paper's corner,
+// before the report's own margins are taken off (the layout does that). A
+// side the report gives a margin keeps only what the printer cannot reach;
+// a side it gives none takes the page setup's margin, or
+// kDefaultPageMargin when that is 0 too.
+PageRect PrintableAreaFor(const QPageLayout& layout, const PageSetup& report);
 
 class PrintDriver {
 public:
@@ -158,7 +189,15 @@ private:
 
 // Prints a whole job onto a printer: pages from the driver, copies made here
 // (the printer's own copy count is set to 1 meanwhile, so that nothing is
-// printed twice over). False when nothing could be printed.
-bool PrintToPrinter(CQorsDoc& doc, QPrinter& printer, const PrintJobSettings& settings);
+// printed twice over). False when nothing could be printed; *deviceFailed
+// then tells whether the printer or its file could not be written (the
+// other failures were told to the user by the job).
+bool PrintToPrinter(CQorsDoc& doc, QPrinter& printer, const PrintJobSettings& settings,
+                    bool* deviceFailed = nullptr);
+
+// Paints every page of a job begun on printer (full-page coordinates, one
+// unit a point) and gives the number of pages painted; -1 when the painter
+// could not start on the printer (no file, no printer).
+int PaintJob(PrintDriver& driver, QPrinter& printer, int pages);
 
 }  // namespace qor::view

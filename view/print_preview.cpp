@@ -3,6 +3,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <algorithm>
 
 namespace qor::view {
 
@@ -36,16 +37,11 @@ void CPrintPreview::PaintRequested(QPrinter* printer) {
     // may follow from the dialog, not to the pages shown.
     PrintJobSettings settings = m_settings;
     PrintDriver driver(m_doc, settings);
-    const QRect paint = printer->pageLayout().paintRectPoints();
-    const std::optional<int> pages = driver.Begin({0, 0, paint.width(), paint.height()});
+    const PageRect area = PrintableAreaFor(printer->pageLayout(), PageSetupFromDocument(m_doc));
+    const std::optional<int> pages = driver.Begin(area);
     if (!pages || *pages < 1) return;
-    QPainter painter(printer);
-    painter.scale(printer->logicalDpiX() / 72.0, printer->logicalDpiY() / 72.0);
-    for (int m = 1; m <= *pages; ++m) {
-        if (m > 1) printer->newPage();
-        if (driver.PrintPage(painter, m)) ++m_pages;
-    }
-    painter.end();
+    printer->setFullPage(true);
+    m_pages = std::max(0, PaintJob(driver, *printer, *pages));
     driver.End();
 }
 

@@ -23,6 +23,8 @@
 #include "exchange/chtmlexporter.h"
 #include "exchange/ownxml_export.h"
 #include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
+#include "reader/creaderapp.h"
 #include "view/chartcmd_logic.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
@@ -74,31 +76,20 @@ void tellId(int id) {
                     qor::MsgIcon::Warning);
 }
 
+// The preview shows the pages on the paper the print setup chose, on the
+// printer of the last print dialog.
+std::unique_ptr<QPrinter> previewPrinter() {
+    qor::PrintRequest r;
+    if (const CReaderApp* app = CReaderApp::Current()) r.printerName = app->m_lastPrint.printerName;
+    return qor::view::PrinterForRequest(r);
+}
+
 CQorsView::PreviewRunner& previewRunner() {
     static CQorsView::PreviewRunner runner;
     return runner;
 }
 
 }  // namespace
-
-std::unique_ptr<QPrinter> qor::view::PrinterForRequest(const qor::PrintRequest& r) {
-    std::unique_ptr<QPrinter> printer;
-    if (!r.printerName.isEmpty()) {
-        const QPrinterInfo info = QPrinterInfo::printerInfo(r.printerName);
-        if (!info.isNull()) printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    }
-    if (!printer) {
-        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        printer = info.isNull() || !r.outputFile.isEmpty()
-                      ? std::make_unique<QPrinter>(QPrinter::HighResolution)
-                      : std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    }
-    if (!r.outputFile.isEmpty() || printer->outputFormat() == QPrinter::PdfFormat) {
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        if (!r.outputFile.isEmpty()) printer->setOutputFileName(r.outputFile);
-    }
-    return printer;
-}
 
 CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
     PreviewRunner old = std::move(previewRunner());
@@ -228,7 +219,8 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectPreview:
         case kCmdObjectPrint:
             if (!open) return off(dc::ReasonNoReport());
-            return m_pSelection ? on() : off(QStringLiteral("没有选中的对象"));
+            if (printingBlocked()) return off(LoadErrorText(kMsgPrintInPlace));
+            return m_pSelection ? on() : off(LoadErrorText(kMsgNoObjectToPrint));
         case kCmdInsertChart:
             if (!open) return off(dc::ReasonNoReport());
             if (!data) return off(dc::ReasonDataState());
@@ -249,10 +241,14 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
             if (!open) return off(dc::ReasonNoReport());
             return data ? on() : off(dc::ReasonDataState());
 
-        case kCmdPrintSetup:
         case kCmdPrint:
         case kCmdPrintDirect:
         case kCmdPrintPreview:
+            // OnUpdatePrint: nothing prints while an object is being edited
+            // in place, since the sheet under it is not what would print.
+            if (!open) return off(dc::ReasonNoReport());
+            return printingBlocked() ? off(LoadErrorText(kMsgPrintInPlace)) : on();
+        case kCmdPrintSetup:
         case kCmdExportXml:
             return open ? on() : off(dc::ReasonNoReport());
         case kCmdExportHtml:
@@ -347,29 +343,26 @@ bool CQorsView::OnCommand(int id) {
             break;
         }
         case kCmdObjectPreview:
-        case kCmdObjectPrint: {
-            PrintJobSettings settings;
-            settings.objectOnly = m_pSelection;
-            settings.viewScale = m_fScale;
-            if (id == kCmdObjectPreview) {
+            if (!m_pSelection) {
+                tellId(kMsgNoObjectToPrint);
+                break;
+            }
+            {
+                PrintJobSettings settings;
+                settings.objectOnly = m_pSelection;
+                settings.viewScale = m_fScale;
                 settings.preview = true;
                 if (previewRunner()) {
                     previewRunner()(*m_pDoc, settings);
                 } else {
-                    QPrinter printer(QPrinter::HighResolution);
                     CPrintPreview preview(*m_pDoc, settings);
-                    preview.Exec(&printer, this);
+                    preview.Exec(previewPrinter().get(), this);
                 }
-            } else {
-                qor::PrintRequest r;
-                const auto chosen = qor::printDialog(r);
-                if (!chosen) break;
-                auto printer = qor::view::PrinterForRequest(*chosen);
-                settings.copies = std::max(1, chosen->copies);
-                PrintToPrinter(*m_pDoc, *printer, settings);
             }
             break;
-        }
+        case kCmdObjectPrint:
+            OnObjectPrint();
+            break;
         case kCmdTableSize:
             OnTableSize();
             break;
@@ -484,14 +477,25 @@ void CQorsView::OnPageTabsForward() { scrollTabs(this, ArrowButton::Next); }
 // ---------------------------------------------------------------------------
 // Printing
 
+bool CQorsView::printingBlocked() const {
+    return m_pDoc && m_pDoc->GetInPlaceActiveItem() != nullptr;
+}
+
 void CQorsView::OnFilePrintSetup() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    m_bObjectsOnly = 0;
     // The setup is what mends a layout that does not fit the paper, so it
     // runs whatever the layout says now; the layout follows the choice.
-    qor::PrintRequest r;
-    r.flags = 0x14000C;
-    r.setupOnly = true;
-    const auto chosen = qor::printDialog(r);
+    std::optional<qor::PrintRequest> chosen;
+    if (CAppEnvironment* env = CAppEnvironment::Current()) {
+        // The application keeps the printer for later prints and layouts.
+        if (env->OnFilePrintSetup() == 1) chosen = env->App().m_lastPrint;
+    } else {
+        qor::PrintRequest r;
+        r.flags = 0x14000C;
+        r.setupOnly = true;
+        chosen = qor::printDialog(r);
+    }
     if (!chosen) return;
     m_printer = qor::view::PrinterForRequest(*chosen);
     m_bNoPrinter = 0;
@@ -500,26 +504,72 @@ void CQorsView::OnFilePrintSetup() {
     m_pDoc->UpdateServerItems(this);
 }
 
-void CQorsView::OnFilePrint(bool ask) {
+void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
+
+void CQorsView::OnObjectPrint() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    if (!m_pSelection) {
+        tellId(kMsgNoObjectToPrint);
+        return;
+    }
+    PrintJob(true, m_pSelection);
+}
+
+void CQorsView::PrintJob(bool ask, CComItem* object) {
+    if (!m_pDoc || !m_pDoc->IsOpen()) return;
+    if (printingBlocked()) {
+        tellId(kMsgPrintInPlace);
+        return;
+    }
+    // A print asks for a printer again even after a layout found none.
+    m_bNoPrinter = 0;
+    const std::optional<int> pages = RecalcPageLayout();
+    if (!pages) return;  // the layout told why
+
     qor::PrintRequest r;
-    if (const auto pages = RecalcPageLayout()) r.maxPage = std::max(1, *pages);
-    r.toPage = r.maxPage;
-    const auto chosen = ask ? qor::printDialog(r) : std::optional<qor::PrintRequest>(r);
-    if (!chosen) return;
-    auto printer = qor::view::PrinterForRequest(*chosen);
-    PrintJobSettings settings;
-    settings.copies = std::max(1, chosen->copies);
-    settings.pageRange = !chosen->allPages;
-    settings.fromPage = chosen->fromPage;
-    settings.toPage = chosen->toPage;
+    const CReaderApp* app = CReaderApp::Current();
+    // With no printer to print on without asking, the dialog offers a file.
+    if (!ask && (!app || app->m_lastPrint.printerName.isEmpty()) &&
+        QPrinterInfo::defaultPrinter().isNull())
+        ask = true;
+    if (!ask && app) {
+        // Without the dialog the choices of the last one hold.
+        constexpr quint32 kept = kPdCollate | kPdPageNums | kPdSelection | kPdPrintToFile |
+                                 kPdNoSelection | kPdUseDevModeCopies;
+        r.flags = app->m_lastPrint.flags & kept;
+        r.fromPage = app->m_lastPrint.fromPage;
+        r.toPage = app->m_lastPrint.toPage;
+        r.allPages = app->m_lastPrint.allPages;
+        r.copies = app->m_lastPrint.copies;
+        r.printerName = app->m_lastPrint.printerName;
+    } else if (app) {
+        // The dialog starts on the printer (or file) chosen last.
+        r.printerName = app->m_lastPrint.printerName;
+        r.outputFile = app->m_lastPrint.outputFile;
+    }
+    r.maxPage = std::max(1, *pages);
+    r.toPage = ask ? r.maxPage : std::min(r.toPage, r.maxPage);
+    // The selection choice stands for every page of the report.
+    r.flags &= ~(kPdNoSelection | kPdUseDevModeCopies);
+    if (object) r.flags |= kPdNoSelection;
+
+    if (ask) {
+        if (!PreparePrinting(&r)) return;
+    } else {
+        m_printer = qor::view::PrinterForRequest(r);
+    }
+    PrintJobSettings settings = SettingsFromPrinter(*m_printer);
+    if (object) settings.allReportPages = false;
+    settings.objectOnly = object;
     settings.dataOnly = m_bDataOnly != 0;
     settings.viewScale = m_fScale;
-    // A page that holds nothing is told by the job itself; this covers a
-    // printer or output file that could not be written.
-    if (!PrintToPrinter(*m_pDoc, *printer, settings))
-        qor::messageBox(QStringLiteral("打印没有完成。"), LoadErrorText(57344), qor::MsgButtons::Ok,
-                        qor::MsgIcon::Warning);
+    m_bObjectsOnly = object ? 1 : 0;
+    bool deviceFailed = false;
+    PrintToPrinter(*m_pDoc, *m_printer, settings, &deviceFailed);
+    m_bObjectsOnly = 0;
+    // A page too small was told by the job itself; this is the printer or
+    // the output file that could not be written.
+    if (deviceFailed) tellId(kMsgPrintNotDone);
 }
 
 void CQorsView::OnFilePrintPreview() {
@@ -531,9 +581,8 @@ void CQorsView::OnFilePrintPreview() {
         previewRunner()(*m_pDoc, settings);
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
     CPrintPreview preview(*m_pDoc, settings);
-    preview.Exec(&printer, this);
+    preview.Exec(previewPrinter().get(), this);
 }
 
 void CQorsView::OnDataOverlayPrint() {

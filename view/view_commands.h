@@ -60,6 +60,11 @@ constexpr int kStrRemoveBreak = 62548;
 constexpr int kStrUnsplit = 62550;
 constexpr int kStrSplit = 62551;
 constexpr int kMsgExportNeedsName = 62996;
+// Printing: off while an object is active in place; the printer or file
+// could not be written; object printing with nothing selected.
+constexpr int kMsgPrintInPlace = 63420;
+constexpr int kMsgPrintNotDone = 63421;
+constexpr int kMsgNoObjectToPrint = 63423;
 constexpr int kMsgConvertNeedsName = 62997;
 constexpr int kStrHtmlFilter = 62998;
 constexpr int kMsgDiagonalTooLarge = 63162;

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <cmath>
 
 #include "charts/cgraphitem.h"
 #include "charts/chart_renderer.h"
+#include "tests/common/testsupport.h"
 
 using namespace qor::charts;
 using qor::items::ChartDesc;
@@ -330,4 +332,37 @@ TEST(ChartRender, PictureReplaysIntoTheItem) {
     dpi.setDotsPerMeterX(3780);  // 96 dpi
     dpi.setDotsPerMeterY(3780);
     EXPECT_EQ(MeasuredExtent(&dpi, QRect(0, 0, 96, 48)), QSize(2540, 1270));
+}
+
+// A printed chart keeps its characters: the PDF's text layer gives back the
+// labels and titles as written, never the look-alike radicals (行 once came
+// back as U+2F8F from chart text while cell text was right).
+TEST(ChartRender, PdfTextLayerKeepsTheLabels) {
+    if (!qortest::haveProgram("pdftotext")) GTEST_SKIP() << "no pdftotext";
+    const ChartData data = makeData({{txt(""), txt("银行存款"), txt("应收账款"), txt("入库")},
+                                     {txt("期初数"), num(30), num(50), num(20)},
+                                     {txt("期末数"), num(40), num(10), num(60)}});
+    ChartDesc desc = chartOf(kPlainBar);
+    ASSERT_TRUE(desc.SetText(ChartDesc::kTitleText, QStringLiteral("银行存款余额")));
+    ASSERT_TRUE(desc.SetFont(ChartDesc::kTitleFont, {QStringLiteral("黑体"), 16, 0}));
+    ASSERT_TRUE(desc.SetText(ChartDesc::kXTitleText, QStringLiteral("行次")));
+    const QString path = qortest::freshDir(QStringLiteral("ChartPdf")) + "/chart.pdf";
+    {
+        // As a printed page does: the chart's picture played into the page.
+        auto picture = RenderChartPicture(&desc, data, QSize(kW, kH));
+        ASSERT_TRUE(picture);
+        CGraphItem item;
+        item.SetPicture(std::move(picture));
+        QPdfWriter pdf(path);
+        QPainter p(&pdf);
+        p.scale(pdf.logicalDpiX() / 72.0, pdf.logicalDpiY() / 72.0);
+        item.Draw(&p, {20, 20, 20 + kW, 20 + kH});
+    }
+    const qortest::ProcessResult r = qortest::run("pdftotext", {path, "-"});
+    ASSERT_EQ(r.exitCode, 0);
+    const QString text = QString::fromUtf8(r.out).remove(QLatin1Char(' '));
+    for (const char* word : {"银行存款", "应收账款", "入库", "银行存款余额", "行次"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << word << "\n" << text.toStdString();
+    for (QChar c : text)
+        EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() < 0x2FE0) << std::hex << int(c.unicode());
 }

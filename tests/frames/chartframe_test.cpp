@@ -352,9 +352,12 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
     QDir(dir).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir));
     CQorsDoc* doc = report();
-    QPrinter probe(QPrinter::HighResolution);
-    probe.setOutputFormat(QPrinter::PdfFormat);
-    const QRectF paint = probe.pageLayout().paintRect(QPageLayout::Point);
+    // The printer the print dialog's answer makes: a PDF file with the
+    // page setup's margins.
+    qor::PrintRequest toFile;
+    toFile.outputFile = dir + "/probe.pdf";
+    const QRectF paint =
+        qor::view::PrinterForRequest(toFile)->pageLayout().paintRect(QPageLayout::Point);
     // At the default display scale a pixel prints as one point.
     ASSERT_FLOAT_EQ(doc->m_fScale, 1.4f);
     const int pageW = int(paint.width());

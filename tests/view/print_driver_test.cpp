@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPageLayout>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewWidget>
@@ -602,3 +603,88 @@ TEST(PrintPreview, ShowsEveryPageOnceWhateverTheCopies) {
 }
 
 }  // namespace
+
+// Where the sheet may print: the report's margins where it has them (only
+// what the printer cannot reach added), the page setup's where it has none,
+// and never the paper's edge.
+TEST(PrintArea, MarginsOfTheReportThePageSetupOrTheDefault) {
+    const QPageSize a4(QPageSize::A4);  // 595 x 842 points
+    PageSetup report;
+    // No margins anywhere: the default keeps ink off the edge.
+    QPageLayout bare(a4, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    EXPECT_EQ(PrintableAreaFor(bare, report),
+              (PageRect{kDefaultPageMargin, kDefaultPageMargin, 595 - kDefaultPageMargin,
+                        842 - kDefaultPageMargin}));
+    // The page setup's margins (millimetres) where the report has none.
+    QPageLayout setup(a4, QPageLayout::Landscape, QMarginsF(20, 10, 5, 15),
+                      QPageLayout::Millimeter);
+    EXPECT_EQ(PrintableAreaFor(setup, report), (PageRect{57, 28, 842 - 14, 595 - 43}));
+    // A side the report sets keeps the report's margin alone (the layout
+    // takes it off): here all the paper is the printable area.
+    report.marginLeft = 36;
+    report.marginBottom = 50;
+    const PageRect mixed = PrintableAreaFor(setup, report);
+    EXPECT_EQ(mixed.left, 0);
+    EXPECT_EQ(mixed.bottom, 595);
+    EXPECT_EQ(mixed.top, 28);
+    // A printer that cannot reach the paper's edge: the report's margin is
+    // made up to its reach, no more.
+    QPageLayout printer(a4, QPageLayout::Portrait, QMarginsF(20, 20, 20, 20), QPageLayout::Point,
+                        QMarginsF(12, 12, 12, 48));
+    const PageRect reach = PrintableAreaFor(printer, report);
+    EXPECT_EQ(reach.left, 0);          // 36 is beyond 12
+    EXPECT_EQ(reach.bottom, 842 - 0);  // 50 is beyond 48
+    report.marginLeft = 5;
+    EXPECT_EQ(PrintableAreaFor(printer, report).left, 7);  // 5 + 7 = the printer's 12
+}
+
+// The print dialog's answer travels as a request and back onto a printer
+// without losing the choice of every report page, a range, copies or
+// collation; the job settings read it from the printer.
+TEST(PrintArea, RequestPrinterAndJobSettingsAgree) {
+    const QString pdf = qortest::processTempDir() + "/request.pdf";
+    qor::PrintRequest r;
+    r.flags = kPdSelection | kPdCollate;
+    r.copies = 3;
+    r.outputFile = pdf;
+    auto printer = PrinterForRequest(r);
+    EXPECT_EQ(printer->outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(printer->outputFileName(), pdf);
+    PrintJobSettings js = SettingsFromPrinter(*printer);
+    EXPECT_TRUE(js.allReportPages);
+    EXPECT_FALSE(js.pageRange);
+    EXPECT_EQ(js.copies, 3);
+    EXPECT_TRUE(js.collate);
+    qor::PrintRequest back = RequestFromPrinter(*printer, r);
+    EXPECT_TRUE(back.flags & kPdSelection);
+    EXPECT_TRUE(back.flags & kPdPrintToFile);
+    EXPECT_EQ(back.outputFile, pdf);
+
+    r.flags = 0;
+    r.allPages = false;
+    r.fromPage = 2;
+    r.toPage = 4;
+    r.copies = 1;
+    printer = PrinterForRequest(r);
+    js = SettingsFromPrinter(*printer);
+    EXPECT_FALSE(js.allReportPages);
+    EXPECT_TRUE(js.pageRange);
+    EXPECT_EQ(js.fromPage, 2);
+    EXPECT_EQ(js.toPage, 4);
+    EXPECT_FALSE(js.collate);
+    back = RequestFromPrinter(*printer, r);
+    EXPECT_TRUE(back.flags & kPdPageNums);
+    EXPECT_FALSE(back.allPages);
+    EXPECT_EQ(back.fromPage, 2);
+    EXPECT_EQ(back.toPage, 4);
+
+    // The page setup chosen last goes with every printer made afterwards.
+    const QPageLayout landscape(QPageSize(QPageSize::A5), QPageLayout::Landscape,
+                                QMarginsF(30, 30, 30, 30), QPageLayout::Point);
+    SetPageSetupDefaults(landscape);
+    printer = PrinterForRequest({});
+    EXPECT_EQ(printer->pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(printer->pageLayout().pageSize().id(), QPageSize::A5);
+    ClearPageSetupDefaults();
+    EXPECT_NE(PrinterForRequest({})->pageLayout().pageSize().id(), QPageSize::A5);
+}

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPrinterInfo>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,7 +21,9 @@
 #include "document/cmd_edit.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
+#include "engine/cellformat.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
@@ -345,4 +349,226 @@ TEST_F(ViewCommands, PrintingGoesThroughThePrintDialog) {
     view->OnCommand(kCmdPrintPreview);
     EXPECT_EQ(previews, 1);
     CQorsView::SetPreviewRunner(before);
+}
+
+namespace {
+
+// The words of a PDF with their boxes (points), page by page.
+struct PdfWord {
+    int page = 0;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    QString text;
+};
+
+std::vector<PdfWord> pdfWords(const QString& path) {
+    std::vector<PdfWord> out;
+    const qortest::ProcessResult r = qortest::run("pdftotext", {"-bbox", path, "-"});
+    if (r.exitCode != 0) return out;
+    const QString html = QString::fromUtf8(r.out);
+    static const QRegularExpression token(
+        QStringLiteral("<page |<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
+                       "yMax=\"([0-9.]+)\">([^<]*)</word>"));
+    int page = 0;
+    for (auto it = token.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(0).startsWith(QStringLiteral("<page"))) {
+            ++page;
+            continue;
+        }
+        out.push_back({page, m.captured(1).toDouble(), m.captured(2).toDouble(),
+                       m.captured(3).toDouble(), m.captured(4).toDouble(), m.captured(5)});
+    }
+    return out;
+}
+
+int pdfPages(const QString& path) {
+    const qortest::ProcessResult r = qortest::run("pdfinfo", {path});
+    static const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
+    const QRegularExpressionMatch m = pages.match(QString::fromUtf8(r.out));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// A report in data state with three pages, each one printed page: the
+// label 科目 on every page and its own 银行存款 text on each.
+void threePageReport(CQorsDoc& doc) {
+    CReportHandle* r = doc.GetReport();
+    uint16_t rows = 6, cols = 3;
+    ASSERT_EQ(r->AccessTableSize(1, &rows, &cols), 0);
+    ASSERT_EQ(r->SetCellValue({kCellLabel, 0, QStringLiteral("科目")}, 1, 1), 0);
+    int32_t kind = kCellText;
+    const CellArea body = CellArea::area(2, 1, 2, 1);
+    ASSERT_EQ(r->AccessAreaFormat(1, qor::kFmtKind, &kind, &body), 0);
+    ASSERT_TRUE(doc.EnterDataState());
+    ASSERT_EQ(r->AppendRowColPage(2, 2), 0);
+    for (int p = 1; p <= 3; ++p) {
+        ASSERT_TRUE(doc.SetCurrentPage(p));
+        ASSERT_EQ(r->SetCellValue(CellValue::ofText(QStringLiteral("银行存款%1页").arg(p)), 2, 1),
+                  0);
+    }
+}
+
+}  // namespace
+
+// What the print dialog chose is what prints: its selection choice prints
+// every page of the report (not the current one alone), each on its own
+// sheet with none left blank behind, inside margins although the report
+// sets none.
+TEST_F(ViewCommands, PrintingEveryReportPageToPdf) {
+    if (!qortest::haveProgram("pdftotext") || !qortest::haveProgram("pdfinfo"))
+        GTEST_SKIP() << "no poppler tools";
+    threePageReport(doc);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(doc.SetCurrentPage(2));
+    view->RefreshGeometry();
+    const QString pdf = qortest::freshDir(QStringLiteral("PrintAll")) + "/all.pdf";
+    qor::PrintRequest asked;
+    qor::UiServices s = qor::uiServices();
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        asked = r;
+        qor::PrintRequest out = r;
+        out.flags |= qor::view::kPdSelection;
+        out.outputFile = pdf;
+        return out;
+    };
+    qor::installUiServices(s);
+    ASSERT_TRUE(state(kCmdPrint).enabled);
+    view->OnCommand(kCmdPrint);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    // The dialog was offered the choice of every page.
+    EXPECT_FALSE(asked.flags & qor::view::kPdNoSelection);
+    EXPECT_EQ(pdfPages(pdf), 3);
+    const std::vector<PdfWord> words = pdfWords(pdf);
+    for (int p = 1; p <= 3; ++p) {
+        const QString own = QStringLiteral("银行存款%1页").arg(p);
+        const auto found = [&](const QString& t) {
+            return std::any_of(words.begin(), words.end(),
+                               [&](const PdfWord& w) { return w.page == p && w.text == t; });
+        };
+        EXPECT_TRUE(found(own)) << p;
+        EXPECT_TRUE(found(QStringLiteral("科目"))) << p;
+    }
+    // Ink keeps the page setup's distance from the paper's edge.
+    ASSERT_FALSE(words.empty());
+    for (const PdfWord& w : words) {
+        EXPECT_GE(w.xMin, qor::view::kDefaultPageMargin - 1) << w.text.toStdString();
+        EXPECT_GE(w.yMin, qor::view::kDefaultPageMargin - 1) << w.text.toStdString();
+    }
+    // The page that was current before is current again.
+    EXPECT_EQ(doc.GetReport()->GetCurPage(), 2);
+
+    // A page range past the end of the current page's layout (one page
+    // here) prints the pages there are, and no blank ones for the rest.
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        qor::PrintRequest out = r;
+        out.allPages = false;
+        out.fromPage = 1;
+        out.toPage = 3;
+        out.copies = 2;
+        out.outputFile = pdf;
+        return out;
+    };
+    qor::installUiServices(s);
+    view->OnCommand(kCmdPrint);
+    EXPECT_EQ(pdfPages(pdf), 2);  // the one page, twice
+}
+
+// Printing is off while an object of the report is being edited in place,
+// and object printing says why it cannot print when nothing is selected.
+TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
+    struct InPlaceDoc : CQorsDoc {
+        CComItem* active = nullptr;
+        CComItem* GetInPlaceActiveItem() const override { return active; }
+    } inPlace;
+    ASSERT_TRUE(inPlace.OnNewDocument());
+    CQorsView v(&inPlace);
+    v.resize(400, 300);
+    v.OnInitialUpdate();
+    auto item = std::make_shared<CGraphItem>();
+    item->SetRect({10, 10, 110, 80});
+    inPlace.AddComItem(item);
+    auto stateOf = [&](int id) {
+        qor::CommandState st;
+        EXPECT_TRUE(v.OnUpdateCommand(id, st)) << id;
+        return st;
+    };
+    for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview})
+        EXPECT_TRUE(stateOf(id).enabled) << id;
+    inPlace.active = item.get();
+    for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview, kCmdObjectPrint}) {
+        const qor::CommandState st = stateOf(id);
+        EXPECT_FALSE(st.enabled) << id;
+        EXPECT_EQ(st.reason, LoadErrorText(kMsgPrintInPlace)) << id;
+    }
+    // Reached without its update (a caller of its own): told, not printed.
+    int dialogs = 0;
+    qor::UiServices s = qor::uiServices();
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        ++dialogs;
+        return r;
+    };
+    qor::installUiServices(s);
+    v.OnCommand(kCmdPrint);
+    EXPECT_TRUE(messages.isEmpty());  // a command that is off does not run
+    v.OnFilePrint();
+    EXPECT_EQ(dialogs, 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintInPlace));
+    inPlace.active = nullptr;
+
+    // Object printing without a selection gives its reason.
+    EXPECT_EQ(stateOf(kCmdObjectPrint).reason, LoadErrorText(kMsgNoObjectToPrint));
+    v.OnObjectPrint();
+    EXPECT_EQ(dialogs, 0);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgNoObjectToPrint));
+
+    // With the chart selected it prints the chart alone, without offering
+    // every page of the report.
+    const QString pdf = qortest::freshDir(QStringLiteral("ObjectPrint")) + "/object.pdf";
+    qor::PrintRequest asked;
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        asked = r;
+        qor::PrintRequest out = r;
+        out.outputFile = pdf;
+        return out;
+    };
+    qor::installUiServices(s);
+    v.SetSelection(item.get());
+    ASSERT_TRUE(stateOf(kCmdObjectPrint).enabled);
+    v.OnCommand(kCmdObjectPrint);
+    EXPECT_TRUE(asked.flags & qor::view::kPdNoSelection);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+
+    // A file that cannot be written is told, not passed over.
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        qor::PrintRequest out = r;
+        out.outputFile = QStringLiteral("/nonexistent-folder/x.pdf");
+        return out;
+    };
+    qor::installUiServices(s);
+    v.OnCommand(kCmdPrint);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintNotDone));
+}
+
+// Printing without the dialog on a machine with no printer has nowhere to
+// print, so it asks with the dialog instead of failing.
+TEST_F(ViewCommands, DirectPrintWithoutAPrinterAsks) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
+    ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, "x"}, 1, 1, 0), 0);
+    const QString pdf = qortest::freshDir(QStringLiteral("DirectPrint")) + "/direct.pdf";
+    int dialogs = 0;
+    qor::UiServices s = qor::uiServices();
+    s.printDialog = [&](const qor::PrintRequest& r) -> std::optional<qor::PrintRequest> {
+        ++dialogs;
+        qor::PrintRequest out = r;
+        out.outputFile = pdf;
+        return out;
+    };
+    qor::installUiServices(s);
+    view->OnCommand(kCmdPrintDirect);
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
 }
