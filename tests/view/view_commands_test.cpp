@@ -475,10 +475,7 @@ TEST_F(ViewCommands, PrintingEveryReportPageToPdf) {
 // Printing is off while an object of the report is being edited in place,
 // and object printing says why it cannot print when nothing is selected.
 TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
-    struct InPlaceDoc : CQorsDoc {
-        CComItem* active = nullptr;
-        CComItem* GetInPlaceActiveItem() const override { return active; }
-    } inPlace;
+    CQorsDoc inPlace;
     ASSERT_TRUE(inPlace.OnNewDocument());
     CQorsView v(&inPlace);
     v.resize(400, 300);
@@ -493,7 +490,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     };
     for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview})
         EXPECT_TRUE(stateOf(id).enabled) << id;
-    inPlace.active = item.get();
+    inPlace.SetInPlaceActiveItem(item.get());
     for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview, kCmdObjectPrint}) {
         const qor::CommandState st = stateOf(id);
         EXPECT_FALSE(st.enabled) << id;
@@ -513,7 +510,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     EXPECT_EQ(dialogs, 0);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintInPlace));
-    inPlace.active = nullptr;
+    inPlace.SetInPlaceActiveItem(nullptr);
 
     // Object printing without a selection gives its reason.
     EXPECT_EQ(stateOf(kCmdObjectPrint).reason, LoadErrorText(kMsgNoObjectToPrint));
