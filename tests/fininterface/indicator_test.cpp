@@ -516,7 +516,7 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
             d->reject();
             d->close();
             closedWhileRunning = !d->isVisible();
-            png = qortest::freshDir("indicator-png") + "/running.png";
+            png = QStringLiteral(QOR_TEST_BINARY_DIR "/indicator-running.png");
             d->grab().save(png);
             return;
         }
