@@ -402,7 +402,7 @@ void ChartRenderer::drawPie(QPainter* p, const QRect& r) {
 }
 
 std::vector<ChartRenderer::LegendEntry> ChartRenderer::legendEntries(uint32_t type,
-                                                                    const ChartData& data) const {
+                                                                     const ChartData& data) const {
     std::vector<LegendEntry> entries;
     const SeriesValues& v = m_values;
     if (type == kPie && v.pages >= 2) {

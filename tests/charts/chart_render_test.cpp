@@ -342,11 +342,10 @@ TEST(ChartRender, TheLegendWidensUntilItsNamesFit) {
     ChartDesc desc = ChartDesc::MakeDefault(w, h, 1);
     desc.SetChartType(kStackedBar);
     desc.SetGroupByRows(true);
-    const ChartData data =
-        makeData({{txt(""), txt("一月"), txt("二月"), txt("三月")},
-                  {txt("银行存款"), num(30), num(50), num(20)},
-                  {txt("应收账款"), num(40), num(10), num(60)},
-                  {txt("固定资产"), num(15), num(35), num(45)}});
+    const ChartData data = makeData({{txt(""), txt("一月"), txt("二月"), txt("三月")},
+                                     {txt("银行存款"), num(30), num(50), num(20)},
+                                     {txt("应收账款"), num(40), num(10), num(60)},
+                                     {txt("固定资产"), num(15), num(35), num(45)}});
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter p(&image);

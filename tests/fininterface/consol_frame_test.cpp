@@ -103,7 +103,8 @@ TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
     const QString base = qortest::freshDir("consol-chooser");
     qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
     const QString server = base + "/server";
-    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder",
+                               server);
     const QString root = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()) + "/hbbb";
     put(server + "/hbbb/样表/Monthly.xml", sample());
     put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(5));
@@ -154,7 +155,8 @@ TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
     ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
     CQorsDoc* doc = frame->Children().first()->GetDocument();
     const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
-    EXPECT_EQ(QFileInfo(doc->GetPathName()).canonicalFilePath(), QFileInfo(rep).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(doc->GetPathName()).canonicalFilePath(),
+              QFileInfo(rep).canonicalFilePath());
     EXPECT_TRUE(QFileInfo::exists(rep));
     // The downloaded month is the report's one page.
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);

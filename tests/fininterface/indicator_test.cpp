@@ -6,8 +6,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -534,7 +534,9 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
     EXPECT_FALSE(closedWhileRunning);
     EXPECT_TRUE(QFileInfo(png).size() > 0);
     if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
-    EXPECT_EQ(readResultIn(dir, "print(c['FinanceSoft']['DBValidFlag'], 'End' in c,"
-                         " [c[k]['Value'] for k in 'abc'], [c[k]['ZBValidFlag'] for k in 'abc'])"),
-              u"1 True ['2.00', '6.00', '3.00'] ['1', '1', '1']");
+    EXPECT_EQ(
+        readResultIn(dir,
+                     "print(c['FinanceSoft']['DBValidFlag'], 'End' in c,"
+                     " [c[k]['Value'] for k in 'abc'], [c[k]['ZBValidFlag'] for k in 'abc'])"),
+        u"1 True ['2.00', '6.00', '3.00'] ['1', '1', '1']");
 }

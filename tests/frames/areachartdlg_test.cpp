@@ -211,7 +211,8 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     const char* names[] = {"银行存款", "应收账款", "存货", "固定资产"};
     for (int r = 1; r <= 4; ++r) {
         ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QString::fromUtf8(names[r - 1])),
-                                                 r, 1, 1), 0);
+                                                 r, 1, 1),
+                  0);
         for (int c = 2; c <= 4; ++c)
             ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofNumber(r * c * 10), r, c, 1), 0);
     }
@@ -230,13 +231,12 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
         auto* d = qobject_cast<CQorDialog*>(QApplication::activeModalWidget());
         if (!d || !d->isVisible()) return;
         ++answered;
-        if (auto* props = qobject_cast<CObjectPropDlg*>(d)) {
+        if (qobject_cast<CObjectPropDlg*>(d)) {
             shownArea = edit(*d, CObjectPropDlg::IDC_AREA)->text();
             d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-properties.png"));
             QLineEdit* scale = edit(*d, CObjectPropDlg::IDC_SCALE);
             scale->selectAll();
             QTest::keyClicks(scale, QStringLiteral("50"));
-            (void)props;
         } else {
             button(*d, 1083)->click();  // every group side by side
         }

@@ -198,8 +198,8 @@ TEST(ChartCommands, PropertiesShowTheChartsOwnArea) {
     CQorsView view(doc.get());
     view.resize(600, 400);
     view.OnInitialUpdate();
-    for (const auto& [area, text] : {std::pair{CellArea::area(0, 0, 1, 1), "A1:B2"},
-                                     {CellArea::area(2, 1, 6, 4), "B3:E7"}}) {
+    for (const auto& [area, text] :
+         {std::pair{CellArea::area(0, 0, 1, 1), "A1:B2"}, {CellArea::area(2, 1, 6, 4), "B3:E7"}}) {
         doc->SetSelection(area.first.row, area.first.col, area.last.row, area.last.col);
         ASSERT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
         auto* chart = dynamic_cast<CGraphItem*>(view.m_pSelection);

@@ -236,8 +236,8 @@ TEST_F(ItemsDoc, TitleFontsFollowTheChartsHeight) {
     auto* g = static_cast<CGraphItem*>(a.get());
     auto setFonts = [&](int title, int x, int y) {
         D desc = g->GetChartDesc();
-        for (auto [field, size] : {std::pair{D::kTitleFont, title}, {D::kXTitleFont, x},
-                                   {D::kYTitleFont, y}}) {
+        for (auto [field, size] :
+             {std::pair{D::kTitleFont, title}, {D::kXTitleFont, x}, {D::kYTitleFont, y}}) {
             qor::items::ChartFont f = desc.GetFont(field);
             f.size = size;
             desc.SetFont(field, f);
