@@ -87,7 +87,10 @@ bool ChartRenderer::Draw(QPainter* p, const QRect& rect, ChartDesc* desc, const 
     m_geo.series = m_values.series;
     m_geo.pages = m_values.pages;
 
-    const Rect plotRect = desc->GetPartRect(ChartDesc::kPlotRect);
+    Rect plotRect = desc->GetPartRect(ChartDesc::kPlotRect);
+    Rect legendRect = desc->GetPartRect(ChartDesc::kLegendRect);
+    const std::vector<LegendEntry> entries = legendEntries(type, data);
+    fitLegend(p, &plotRect, &legendRect, entries, rect.width());
     bool hidePageLabels = true;
     if (m_values.pages >= 2)
         for (const QString& l : data.pageLabels)
@@ -110,8 +113,7 @@ bool ChartRenderer::Draw(QPainter* p, const QRect& rect, ChartDesc* desc, const 
         else
             drawSeries(p, type);
     }
-    desc->SetPartRect(ChartDesc::kLegendRect,
-                      drawLegend(p, desc->GetPartRect(ChartDesc::kLegendRect), type, data));
+    desc->SetPartRect(ChartDesc::kLegendRect, drawLegend(p, legendRect, entries));
     desc->SetPartRect(
         ChartDesc::kTitleRect,
         drawTitle(p, desc->GetText(ChartDesc::kTitleText), desc->GetPartRect(ChartDesc::kTitleRect),
@@ -404,14 +406,9 @@ void ChartRenderer::drawPie(QPainter* p, const QRect& r) {
     p->setBrush(Qt::NoBrush);
 }
 
-Rect ChartRenderer::drawLegend(QPainter* p, const Rect& legend, uint32_t type,
-                               const ChartData& data) {
-    struct Entry {
-        QString label;
-        QBrush brush;
-        QColor background = Qt::white;
-    };
-    std::vector<Entry> entries;
+std::vector<ChartRenderer::LegendEntry> ChartRenderer::legendEntries(uint32_t type,
+                                                                     const ChartData& data) const {
+    std::vector<LegendEntry> entries;
     const SeriesValues& v = m_values;
     if (type == kPie && v.pages >= 2) {
         for (int pg = 0; pg < v.pages; ++pg)
@@ -431,13 +428,34 @@ Rect ChartRenderer::drawLegend(QPainter* p, const Rect& legend, uint32_t type,
         for (int s = 0; s < v.series; ++s)
             entries.push_back({SeriesLabel(data, v, s), QBrush(PaletteColor(s))});
     }
+    return entries;
+}
 
+void ChartRenderer::fitLegend(QPainter* p, Rect* plot, Rect* legend,
+                              const std::vector<LegendEntry>& entries, int chartWidth) const {
+    if (entries.empty() || legend->width() <= 0 || legend->height() <= 0) return;
+    const QFontMetrics fm(p->font(), p->device());
+    int widest = 0;
+    for (const LegendEntry& e : entries) widest = std::max(widest, fm.horizontalAdvance(e.label));
+    // The square, the gaps around it and a margin at the right edge.
+    const int need = widest + 16 + 4;
+    const int room = std::max(legend->width(), chartWidth / 2);
+    const int width = std::min(need, room);
+    if (width <= legend->width()) return;
+    const int left = legend->right - width;
+    // The plot gives way only where it reaches into the wider legend.
+    if (plot->right > left && plot->left < legend->left) plot->right = std::max(plot->left, left);
+    legend->left = left;
+}
+
+Rect ChartRenderer::drawLegend(QPainter* p, const Rect& legend,
+                               const std::vector<LegendEntry>& entries) {
     const QRect box = toQRect(legend, m_origin);
     const int h = std::max(1, m_charSize.height());
     p->save();
     p->setClipRect(box);
     int y = box.top() + 2;
-    for (const Entry& e : entries) {
+    for (const LegendEntry& e : entries) {
         if (y > box.top() + box.height()) break;
         const int x = box.left() + 4;
         const QRect square(x, y + h / 2 - 4, 8, 8);

@@ -4,11 +4,13 @@
 // Nothing is cached between drawings except what the chart window asks
 // back afterwards (character size, pie margins, the axis geometry).
 
+#include <QBrush>
 #include <QColor>
 #include <QPicture>
 #include <QRect>
 #include <QSize>
 #include <memory>
+#include <vector>
 
 #include "charts/chart_data.h"
 #include "charts/chart_scale.h"
@@ -65,8 +67,19 @@ private:
     void drawArea(QPainter* p);
     void drawPie(QPainter* p, const QRect& plotRect);
     void drawBars3D(QPainter* p, uint32_t type);
-    qor::items::Rect drawLegend(QPainter* p, const qor::items::Rect& r, uint32_t type,
-                                const ChartData& data);
+    struct LegendEntry {
+        QString label;
+        QBrush brush;
+        QColor background = Qt::white;
+    };
+    std::vector<LegendEntry> legendEntries(uint32_t type, const ChartData& data) const;
+    // Widens the legend to the left, into the plot, until its labels fit
+    // (at most half the chart's width): the default layout leaves it too
+    // narrow for names of several characters.
+    void fitLegend(QPainter* p, qor::items::Rect* plot, qor::items::Rect* legend,
+                   const std::vector<LegendEntry>& entries, int chartWidth) const;
+    qor::items::Rect drawLegend(QPainter* p, const qor::items::Rect& r,
+                                const std::vector<LegendEntry>& entries);
     qor::items::Rect drawTitle(QPainter* p, const QString& text, const qor::items::Rect& r,
                                bool vertical, const qor::items::ChartFont& font);
     int valueY(double v) const;

@@ -1,16 +1,14 @@
 #include "fininterface/auditlayoutscan.h"
 
+#include "engine/cellformat.h"
 #include "engine/celltypes.h"
+#include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
 
 namespace {
 
-// Every scan reads page 0, the current page: it gives the label cells in
-// format state as in data state, so the header, the groups and the areas
-// are always found on the same cells.
-constexpr int kScanPage = 0;
 constexpr int kHeaderRows = 5;
 constexpr int kHeaderCols = 4;
 constexpr int kTitleRows = 4;
@@ -33,22 +31,40 @@ CAuditLayoutScan::~CAuditLayoutScan() = default;
 int CAuditLayoutScan::rows() const { return m_pReport ? m_pReport->GetRowCount() : 0; }
 int CAuditLayoutScan::cols() const { return m_pReport ? m_pReport->GetColCount() : 0; }
 
+// The scan reads the table as it is drawn, not the values of a page: the
+// cell kinds and labels of the report's format. A report saved in data
+// state has no current page when it is opened, and any page's values would
+// only get in the way, so the same report is mapped alike in either state.
+// Format state shows one line of a variable area, so its shown rows and
+// columns are the stored ones. Cells that are not labels read as their
+// kind without a value, as the empty table shows them.
+bool CAuditLayoutScan::formatCell(int row, int col, int* kind, QString* label) const {
+    *kind = kCellUnset;
+    label->clear();
+    const CReportFile* file = m_pReport ? m_pReport->GetReportFile() : nullptr;
+    if (!file || row < 1 || col < 1 || row > rows() || col > cols()) return false;
+    const uint64_t word = file->Format().cellFormat(uint16_t(row), uint16_t(col));
+    const int k = int(qor::cellFormatGet(word, qor::kFmtKind));
+    if (k == kCellLabel) {
+        *kind = kCellLabel;
+        *label = file->GetLabel(uint16_t(row), uint16_t(col));
+    } else if (k == kCellText) {
+        *kind = kCellText;
+    }
+    return true;
+}
+
 int CAuditLayoutScan::cellKind(int row, int col) const {
-    if (!m_pReport || row < 1 || col < 1 || row > rows() || col > cols()) return kCellUnset;
-    CellValue v;
-    if (m_pReport->GetCellValue(&v, row, col, kScanPage) != 0) return kCellUnset;
-    return v.kind;
+    int kind = kCellUnset;
+    QString label;
+    formatCell(row, col, &kind, &label);
+    return kind;
 }
 
 QString CAuditLayoutScan::cellText(int row, int col) const {
-    if (!m_pReport || row < 1 || col < 1 || row > rows() || col > cols()) return {};
-    CellValue v;
-    if (m_pReport->GetCellValue(&v, row, col, kScanPage) != 0) return {};
+    int kind = kCellUnset;
     QString text;
-    if (v.kind == kCellNumber)
-        text = QString::asprintf("%f", v.number);
-    else if (v.isText())
-        text = m_pReport->GetCellText(row, col, kScanPage);
+    if (!formatCell(row, col, &kind, &text)) return {};
     QString out;
     out.reserve(text.size());
     for (QChar c : text)

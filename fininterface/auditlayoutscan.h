@@ -30,6 +30,8 @@ public:
     QString Locate(const QString& fieldName, int group);
 
 private:
+    // Kind and label of a cell of the format; false outside the table.
+    bool formatCell(int row, int col, int* kind, QString* label) const;
     QString cellText(int row, int col) const;
     int cellKind(int row, int col) const;
     int rows() const;

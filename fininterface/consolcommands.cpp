@@ -112,7 +112,12 @@ int ConsolCommands::ChooseAndOpen() {
     FilePrompt prompt;
     prompt.caption = QStringLiteral("打开客户端报表");
     prompt.directory = ClientRootDir(QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()));
-    prompt.filter = QStringLiteral("客户端报表 (*.rep *.xml)");
+    // A report of the client's folders, there already or named anew: a new
+    // one is made from the sample the download brought. Only reports are
+    // listed: the other files there (samples, downloads, uploads) name no
+    // report of their own.
+    prompt.filter = QStringLiteral("客户端报表 (*.rep)");
+    prompt.mayBeNew = true;
     const std::optional<QString> path = chooseFile(prompt);
     if (!path || path->isEmpty()) return 0;
     return OpenClientFile(*path);

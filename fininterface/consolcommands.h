@@ -40,7 +40,8 @@ public:
     // become "rep"), taking in the sample and download files. 1 on
     // success; 0 after a message.
     int OpenClientFile(const QString& path);
-    // Asks for a report in the client's folders and opens it.
+    // Asks for a report in the client's folders, there already or named
+    // anew, and opens it (a new one is made from the downloaded sample).
     int ChooseAndOpen();
     // Runs after a download has refreshed the reports (the file manager).
     void SetAfterDownload(std::function<void()> hook) { m_afterDownload = std::move(hook); }

@@ -273,8 +273,9 @@ void CDataIfaceDlg::setRunning(bool running) {
     GetDlgItem(IDC_STOP)->setEnabled(running);
     for (int id : {int(IDOK), IDC_CHOOSE_FILE, IDC_CHOOSE_LIBRARY})
         GetDlgItem(id)->setEnabled(!running);
-    setWindowFlag(Qt::WindowCloseButtonHint, !running);
-    if (isVisible()) show();  // a changed window flag hides the window
+    // The window's close button is left as it is: changing a window flag
+    // re-creates a shown window, which ends the modal loop and with it the
+    // run. Closing is refused while running instead (closeEvent, OnCancel).
     (running ? GetDlgItem(IDC_STOP) : GetDlgItem(IDC_START))->setFocus();
 }
 

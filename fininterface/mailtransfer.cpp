@@ -354,7 +354,11 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     m_source->addItems({LoadErrorText(62613), LoadErrorText(63177)});
     source->addWidget(m_source);
     layout->addLayout(source);
-    layout->addWidget(new QLabel(LoadErrorText(62329), this));
+    // The list's title says what it holds: files waiting, then, once a
+    // receive has run, the files received.
+    m_filesHeader = new QLabel(LoadErrorText(62329), this);
+    m_filesHeader->setObjectName(QStringLiteral("filesHeader"));
+    layout->addWidget(m_filesHeader);
     m_files = new QListWidget(this);
     m_files->setObjectName(QStringLiteral("files"));
     layout->addWidget(m_files);
@@ -406,6 +410,7 @@ QString CAcceptFileDlg::SaveFolder() const {
 int CAcceptFileDlg::Receive() {
     if (!m_entriesOk) return 0;
     m_files->clear();
+    m_filesHeader->setText(LoadErrorText(62322));
     const QString folder = SaveFolder();
     const int method = m_method->checkedId();
     static const char16_t* const users[] = {u"DZBB", u"cwfx", u"vtdss"};

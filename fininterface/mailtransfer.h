@@ -13,6 +13,7 @@
 #include <memory>
 
 class QLibrary;
+class QLabel;
 class QListWidget;
 class QLineEdit;
 class QPushButton;
@@ -108,6 +109,7 @@ public:
 private:
     std::unique_ptr<VtMail> m_mail;
     QListWidget* m_files;
+    QLabel* m_filesHeader;
     QButtonGroup* m_method;
     QLineEdit* m_folder;
     QComboBox* m_source;

@@ -223,7 +223,8 @@ int CMyFileDlg::DoModal() {
             setFileMode(QFileDialog::AnyFile);
         } else if (m_mode != kFolder && m_open) {
             setAcceptMode(QFileDialog::AcceptOpen);
-            setFileMode(QFileDialog::ExistingFile);
+            // The open button stays usable for a name not listed.
+            setFileMode(m_newNameAllowed ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         }
         setUpExtraControls();
         setUpTexts();
@@ -304,12 +305,15 @@ bool CMyFileDlg::checkName(QString& path) {
         case kCollectWhere:
             if (!checkCondition(path)) return false;
             break;
-        default:
-            if (!defaultSuffix().isEmpty() && !hasExtension(path) && !QFileInfo::exists(path))
-                path = withExtension(path, defaultSuffix().toLatin1().constData());
+        default: {
+            QString ext = defaultSuffix();
+            if (ext.isEmpty() && m_newNameAllowed) ext = FilterExtension(selectedNameFilter());
+            if (!ext.isEmpty() && !hasExtension(path) && !QFileInfo::exists(path))
+                path = withExtension(path, ext.toLatin1().constData());
             break;
+        }
     }
-    const bool mustExist = m_open && m_mode != kSaveReport;
+    const bool mustExist = m_open && m_mode != kSaveReport && !m_newNameAllowed;
     if (mustExist && !QFileInfo(path).isFile()) {
         warn(QDir::toNativeSeparators(path) + QStringLiteral("\r\n找不到文件，请检查文件名。"));
         return false;

@@ -55,6 +55,12 @@ public:
     void SetMode(int mode);
     int GetMode() const { return m_mode; }
 
+    // Before DoModal: an open dialog that also accepts the name of a file
+    // not there yet (a name without an extension gets the default one, or
+    // the chosen type's).
+    void SetNewNameAllowed(bool allowed) { m_newNameAllowed = allowed; }
+    bool NewNameAllowed() const { return m_newNameAllowed; }
+
     // The folder to open in (empty: the current report directory, else
     // the file name's folder).
     void SetInitialDir(const QString& dir) { m_initialDir = dir; }
@@ -110,6 +116,7 @@ private:
 
     int m_mode = kOpen;
     bool m_open = true;
+    bool m_newNameAllowed = false;
     bool m_started = false;
     int m_result = 0;
     QString m_initialDir;

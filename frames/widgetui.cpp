@@ -133,6 +133,7 @@ void InstallWidgetUiServices() {
         CMyFileDlg dialog(!p.save, QString(), name, p.filter, QApplication::activeWindow());
         dialog.SetMode(p.mode >= 0 ? p.mode
                                    : (p.save ? CMyFileDlg::kSaveReplace : CMyFileDlg::kOpen));
+        dialog.SetNewNameAllowed(p.mayBeNew);
         if (!p.caption.isEmpty()) dialog.setWindowTitle(p.caption);
         dialog.SetInitialDir(dir);
         if (dialog.DoModal() != CMyFileDlg::IDOK || dialog.GetPathName().isEmpty())

@@ -49,6 +49,10 @@ struct FilePrompt {
     // open own XML 4, save replacing 5, ...); -1 takes 0 to open and 5 to
     // save.
     int mode = -1;
+    // An open choice that also takes the name of a file not there yet
+    // (a report the caller is about to create); a name typed without an
+    // extension gets the filter's.
+    bool mayBeNew = false;
 };
 
 // The print dialog. The caller fills what it knows (the system's dialog

@@ -1,10 +1,12 @@
 #include "view/chartcmd_logic.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 #include "charts/chart_data.h"
 #include "document/cmd_dialogs.h"
 #include "engine/messages.h"
+#include "engine/openreports.h"
 #include "engine/textutil.h"
 
 namespace qor::view {
@@ -46,6 +48,20 @@ int AcceptAreaChart(AreaChartDlgMembers* m) {
     if (const int why = CheckChartAreaSize(bottom - top + 1, right - left + 1)) return why;
     m->m_area = CellArea::area(top, left, bottom, right);
     return 0;
+}
+
+bool IsOpenReportFile(const QString& path) {
+    if (path.isEmpty()) return false;
+    if (FindOpenReport(path)) return true;
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return !target.isEmpty() && FindOpenReport(target);
+}
+
+QString ChartAreaText(const ChartDesc& desc) {
+    const CellArea a = desc.GetSourceArea();
+    QString text;
+    FormatAreaRef(a.first.col - 1, a.first.row - 1, a.last.col - 1, a.last.row - 1, &text);
+    return text;
 }
 
 ChartDesc BuildAreaChartDesc(const AreaChartDlgMembers& m, QSize size, int chartCounter) {

@@ -66,6 +66,10 @@ int AcceptAreaChart(AreaChartDlgMembers* m);
 qor::items::ChartDesc BuildAreaChartDesc(const AreaChartDlgMembers& m, QSize size,
                                          int chartCounter);
 
+// The chart's source area as its properties show it ("A1:B2"): the
+// description counts rows and columns from 1.
+QString ChartAreaText(const qor::items::ChartDesc& desc);
+
 }  // namespace qor::view
 
 class CQorsDoc;
@@ -78,6 +82,12 @@ namespace qor::view {
 
 inline constexpr int kDlgInsertObject = 61440;  // our insert-object dialog
 inline constexpr int kMsgReportAsObject = 61990;
+inline constexpr int kMsgFileAlreadyOpen = 63153;  // "该文件已打开，不能插入"
+
+// True when path is, once its links are followed, the file of a report
+// this program has open: such a file is not inserted as an object while
+// it is being written.
+bool IsOpenReportFile(const QString& path);
 
 // The insert-object dialog's values: a file embedded or linked, shown as
 // its picture or as an icon.

@@ -734,6 +734,9 @@ bool CQorsView::InsertAreaChart() {
     m_pDoc->CreateChart(desc);
     for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(chart);
     m_pDoc->SetModifiedFlag();
+    // The new chart is opened for editing at once: its titles and parts are
+    // what the user usually changes next.
+    BeginChartEdit(chart);
     m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
     return true;
 }
@@ -742,6 +745,15 @@ bool CQorsView::OnInsertObject() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return false;
     InsertObjectDlgMembers m;
     if (ChartUi()->RunInsertObjectDlg(m) != qor::kIdOk || m.m_strPath.isEmpty()) return false;
+    // A report reached under another name (a link to it) that is open here
+    // is refused; a report named as such is refused by the document.
+    const QString suffix = QFileInfo(m.m_strPath).suffix().toUpper();
+    if (suffix != QLatin1String("REP") && suffix != QLatin1String("RBK") &&
+        IsOpenReportFile(m.m_strPath)) {
+        qor::messageBox(LoadErrorText(kMsgFileAlreadyOpen), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Error);
+        return false;
+    }
     // Placed near the top-left of the visible sheet.
     QPoint at(100, 50);
     ClientToDocPoint(at);
@@ -774,8 +786,7 @@ void CQorsView::OnObjectProperties() {
     const qor::items::ChartDesc& desc = chart->GetChartDesc();
     ObjectPropDlgMembers m;
     m.name = desc.GetText(qor::items::ChartDesc::kTitleText);
-    const CellArea area = desc.GetSourceArea();
-    FormatAreaRef(area.first.col, area.first.row, area.last.col, area.last.row, &m.area);
+    m.area = ChartAreaText(desc);
     m.text = desc.GetText(qor::items::ChartDesc::kNameText);
     if (ViewDialogs()->RunObjectPropDlg(m) != qor::kIdOk || !m.changed) return;
     ApplyChartScale(*m_pDoc, *chart, m.scale, m.relative);

@@ -71,6 +71,15 @@ void ScaleChartDesc(qor::items::ChartDesc* desc, int numX, int denX, int numY, i
         const Rect r = desc->GetPartRect(part);
         desc->SetPartRect(part, {sx(r.left), sy(r.top), sx(r.right), sy(r.bottom)});
     }
+    // The titles grow and shrink with the chart's height, so a smaller chart
+    // still has room for its legend and axes; a height scaled to nothing
+    // leaves them as they are, and no title shrinks below one point.
+    if (numY == 0 || denY == 0) return;
+    for (D::FontField field : {D::kTitleFont, D::kXTitleFont, D::kYTitleFont}) {
+        qor::items::ChartFont font = desc->GetFont(field);
+        font.size = std::max(1, sy(font.size));
+        desc->SetFont(field, font);
+    }
 }
 
 bool ApplyItemRect(CQorsDoc& doc, CComItem& item, const Rect& sheetRect) {

@@ -46,7 +46,8 @@ bool SelectItem(CComItem*& selection, CComItem* item, bool* chartEditing);
 qor::items::Rect ClampRectToSheet(const qor::items::Rect& r, QSize sheet);
 
 // Scales the chart's part rectangles by numX/denX and numY/denY (integer,
-// rounded); a zero denominator leaves that axis alone.
+// rounded), and its three title fonts by numY/denY; a zero denominator
+// leaves that axis alone, and a zero numY the fonts.
 void ScaleChartDesc(qor::items::ChartDesc* desc, int numX, int denX, int numY, int denY);
 
 // Gives the item the rectangle a tracker left it (sheet pixels), kept on

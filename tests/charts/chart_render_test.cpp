@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -11,6 +12,7 @@
 
 #include "charts/cgraphitem.h"
 #include "charts/chart_renderer.h"
+#include "engine/messages.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor::charts;
@@ -365,4 +367,39 @@ TEST(ChartRender, PdfTextLayerKeepsTheLabels) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(word))) << word << "\n" << text.toStdString();
     for (QChar c : text)
         EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() < 0x2FE0) << std::hex << int(c.unicode());
+}
+
+// At the default layout of a small chart the legend is narrow: it widens
+// into the plot until names of several characters fit, and the plot's bars
+// stay left of it.
+TEST(ChartRender, TheLegendWidensUntilItsNamesFit) {
+    constexpr int w = 300, h = 200;
+    ChartDesc desc = ChartDesc::MakeDefault(w, h, 1);
+    desc.SetChartType(kStackedBar);
+    desc.SetGroupByRows(true);
+    const ChartData data = makeData({{txt(""), txt("一月"), txt("二月"), txt("三月")},
+                                     {txt("银行存款"), num(30), num(50), num(20)},
+                                     {txt("应收账款"), num(40), num(10), num(60)},
+                                     {txt("固定资产"), num(15), num(35), num(45)}});
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    ChartRenderer renderer;
+    ChartDesc drawn = desc;
+    ASSERT_TRUE(renderer.Draw(&p, image.rect(), &drawn, data));
+    p.end();
+    image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples/narrow_legend.png"));
+    const Rect before = desc.GetPartRect(ChartDesc::kLegendRect);
+    const Rect legend = drawn.GetPartRect(ChartDesc::kLegendRect);
+    QFont font(LoadErrorText(62027));
+    font.setPixelSize(12);  // the renderer's text
+    const int nameWidth = QFontMetrics(font, &image).horizontalAdvance(QStringLiteral("应收账款"));
+    EXPECT_EQ(legend.right, before.right);
+    EXPECT_LT(legend.left, before.left);
+    EXPECT_GE(legend.width(), std::min(w / 2, nameWidth + 16));
+    // The bars end left of the legend.
+    const int barsRight = renderer.Geometry().xOrigin + renderer.Geometry().slot * 3;
+    EXPECT_LE(barsRight, legend.left);
+    // The description's own layout is kept: only the drawn legend is wider.
+    EXPECT_EQ(desc.GetPartRect(ChartDesc::kPlotRect), drawn.GetPartRect(ChartDesc::kPlotRect));
 }

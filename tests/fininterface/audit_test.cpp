@@ -284,6 +284,49 @@ TEST_F(AuditFiles, TheLayoutScanCopesWithOddTables) {
     EXPECT_EQ(def.GetCell(19, "项目"), u"AM2:AM5");
 }
 
+// A report opened as saved has no current page; mapped in data state it
+// gives what the same report gives in format state.
+TEST_F(AuditFiles, DataAndFormatStateCopiesOfAReportMapAlike) {
+    auto format = twoGroupReport();
+    const QString formatPath = format->GetPathName();
+    ASSERT_EQ(format->Save(), 0);
+    format.reset();
+
+    auto data = twoGroupReport();
+    const QString dataPath = data->GetPathName();
+    ASSERT_EQ(data->EnterDataState(), 0);
+    ASSERT_EQ(data->AppendRowColPage(2, 2), 0);
+    ASSERT_EQ(data->SetCurPage(2), 0);
+    // Values on a page never pass for the table's own text.
+    ASSERT_EQ(data->SetCellValue(CellValue::ofNumber(2004), 2, 2), 0);
+    ASSERT_EQ(data->SetCellValue(CellValue::ofNumber(7), 5, 3), 0);
+    ASSERT_EQ(data->Save(), 0);
+    data.reset();
+
+    auto mapped = [](const QString& path, bool formatState) {
+        CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
+        EXPECT_TRUE(h.IsOpen());
+        EXPECT_EQ(h.GetCurPage(), 0);
+        if (formatState) {
+            EXPECT_EQ(h.EnterFormatState(), 0);
+        }
+        EXPECT_EQ(bool(h.IsFormatState()), formatState);
+        CAuditIfaceDef def;
+        EXPECT_TRUE(def.BuildMapping(&h, kBalance));
+        QStringList cells{QString::number(def.GetGroupCount())};
+        for (int i = 0; i < def.EntryCount(); ++i)
+            cells << def.EntryGroup(i) + "/" + def.EntryName(i) + "=" + def.EntryCell(i);
+        return cells;
+    };
+    const QStringList fromFormat = mapped(formatPath, true);
+    const QStringList fromData = mapped(dataPath, false);
+    EXPECT_EQ(fromData, fromFormat);
+    ASSERT_FALSE(fromData.isEmpty());
+    EXPECT_EQ(fromData.first(), u"2");
+    for (const char* expected : {"报表编号=A2", "货币单位=G2", "期末数=D4:D20", "期末数=H4:H20"})
+        EXPECT_TRUE(fromData.join('|').contains(QString::fromUtf8(expected))) << expected;
+}
+
 // ---- the dialog, opened from qorview's menu --------------------------------
 
 namespace {

@@ -1,10 +1,15 @@
 // 文件 › 合并报表客户端 in the main window, run through the stand-in client.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
+#include <QTimer>
 
 #include "engine/creporthandle.h"
+#include "frames/cmyfiledlg.h"
+#include "frames/widgetui.h"
 #include "platform/registry.h"
 #include "reader/cappenvironment.h"
 #include "reader/consolidationclientstandin.h"
@@ -89,5 +94,71 @@ TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
     ASSERT_TRUE(frame->SaveDocument(frame->Children().first(), false));
     run("上报");
     EXPECT_TRUE(QFileInfo::exists(server + "/hbbb/Alpha(001)/Monthly/upload/2004-04-01.xml"));
+    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+}
+
+// The chooser is the program's own file dialog, shown for real: a new
+// report's name typed after a download starts that report from the sample.
+TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
+    const QString base = qortest::freshDir("consol-chooser");
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
+    const QString server = base + "/server";
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder",
+                               server);
+    const QString root = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()) + "/hbbb";
+    put(server + "/hbbb/样表/Monthly.xml", sample());
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(5));
+    run("下载或接收");
+    ASSERT_TRUE(QFileInfo::exists(root + "/Alpha(001)/Monthly/download/2004-03-01.xml"));
+
+    // The real chooser in place of the fixture's list of answers.
+    answerDialogs = false;
+    qor::UiServices services = qor::uiServices();
+    const qor::UiServices fixture = services;
+    qor::frames::InstallWidgetUiServices();
+    services.chooseFile = qor::uiServices().chooseFile;
+    qor::installUiServices(services);
+
+    QString shownFilter, png;
+    bool stillOpen = false;
+    int ticks = 0;
+    QTimer user;
+    user.setInterval(10);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<CMyFileDlg*>(QApplication::activeModalWidget());
+        if (!d) return;
+        if (++ticks > 1) {
+            // The name was refused: the dialog would wait for another.
+            stillOpen = true;
+            d->reject();
+            return;
+        }
+        shownFilter = d->selectedNameFilter();
+        d->FileNameEdit()->setText("Alpha(001)/Monthly/Balance");
+        png = QStringLiteral(QOR_TEST_BINARY_DIR "/client-report-chooser.png");
+        d->grab().save(png);
+        auto* box = d->findChild<QDialogButtonBox*>();
+        QPushButton* open = box ? box->button(QDialogButtonBox::Open) : nullptr;
+        if (open && open->isEnabled())
+            open->click();
+        else
+            d->accept();
+    });
+    user.start();
+    run("打开客户端报表");
+    user.stop();
+    qor::installUiServices(fixture);
+
+    EXPECT_FALSE(stillOpen) << qPrintable(messages.join('\n'));
+    EXPECT_EQ(shownFilter, u"客户端报表 (*.rep)");
+    EXPECT_TRUE(QFileInfo(png).size() > 0);
+    ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
+    CQorsDoc* doc = frame->Children().first()->GetDocument();
+    const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
+    EXPECT_EQ(QFileInfo(doc->GetPathName()).canonicalFilePath(),
+              QFileInfo(rep).canonicalFilePath());
+    EXPECT_TRUE(QFileInfo::exists(rep));
+    // The downloaded month is the report's one page.
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
 }

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,6 +56,23 @@ QString writeInterface(const QString& dir, const QList<Indicator>& list, const Q
     return path;
 }
 
+// The result library as the sibling program reads it.
+QString readResultIn(const QString& dir, const QString& script) {
+    const auto r = qortest::python(
+        "import configparser,sys\n"
+        "c=configparser.ConfigParser(allow_no_value=True,strict=False,delimiters=('=',))\n"
+        "c.optionxform=str\n"
+        "c.read_string(open(sys.argv[1],encoding='gb18030',newline='').read().replace('\\r\\n',"
+        "'\\n'))\n" +
+            script,
+        {dir + "/result.ini"});
+    QFile f(dir + "/result.ini");
+    f.open(QIODevice::ReadOnly);
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData()
+                             << decodeText(f.readAll(), "GB18030").toStdString();
+    return QString::fromUtf8(r.out).trimmed();
+}
+
 class Indicators : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,22 +97,7 @@ protected:
         if (r->Done()) r->Finish();
         return r;
     }
-    // The result library as the sibling program reads it.
-    QString readResult(const QString& script) {
-        const auto r = qortest::python(
-            "import configparser,sys\n"
-            "c=configparser.ConfigParser(allow_no_value=True,strict=False,delimiters=('=',))\n"
-            "c.optionxform=str\n"
-            "c.read_string(open(sys.argv[1],encoding='gb18030',newline='').read().replace('\\r\\n',"
-            "'\\n'))\n" +
-                script,
-            {dir + "/result.ini"});
-        QFile f(dir + "/result.ini");
-        f.open(QIODevice::ReadOnly);
-        EXPECT_EQ(r.exitCode, 0) << r.err.constData()
-                                 << decodeText(f.readAll(), "GB18030").toStdString();
-        return QString::fromUtf8(r.out).trimmed();
-    }
+    QString readResult(const QString& script) { return readResultIn(dir, script); }
     QString dir;
     QStringList traces;
 };
@@ -488,4 +491,53 @@ TEST(FormulaLibDlg, ReturnsTheNameWithoutItsNumber) {
         d.OnOK();
         EXPECT_EQ(d.Choice(), QString::fromUtf16(name));
     }
+}
+
+// Shown for real: the run goes on inside the dialog's own modal loop, the
+// window stays up while it runs and the result library is complete.
+TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
+    files << writeInterface(dir, {{"a", "1+1"}, {"b", "2*3"}, {"c", "%zba%+1"}}, "2004-1-1",
+                            "2004-12-31", {});
+    CQorDialog::SetModalHook({});
+    newReport();
+    ASSERT_TRUE(frame->Router().Execute(33298));
+    bool started = false, hiddenWhileRunning = false, closedWhileRunning = false;
+    QString png;
+    QTimer user;
+    user.setInterval(5);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<CDataIfaceDlg*>(QApplication::activeModalWidget());
+        if (!d) return;
+        if (!started) {
+            started = true;
+            click(*d, CDataIfaceDlg::IDC_CHOOSE_FILE);
+            click(*d, CDataIfaceDlg::IDC_START);
+            EXPECT_TRUE(d->IsRunning());
+            // Neither Esc nor the close button ends a running dialog.
+            d->reject();
+            d->close();
+            closedWhileRunning = !d->isVisible();
+            png = QStringLiteral(QOR_TEST_BINARY_DIR "/indicator-running.png");
+            d->grab().save(png);
+            return;
+        }
+        if (d->IsRunning()) {
+            hiddenWhileRunning |= !d->isVisible();
+            return;
+        }
+        click(*d, CQorDialog::IDOK);
+    });
+    user.start();
+    ASSERT_TRUE(frame->Router().Execute(33299));
+    user.stop();
+    ASSERT_TRUE(started);
+    EXPECT_FALSE(hiddenWhileRunning);
+    EXPECT_FALSE(closedWhileRunning);
+    EXPECT_TRUE(QFileInfo(png).size() > 0);
+    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(
+        readResultIn(dir,
+                     "print(c['FinanceSoft']['DBValidFlag'], 'End' in c,"
+                     " [c[k]['Value'] for k in 'abc'], [c[k]['ZBValidFlag'] for k in 'abc'])"),
+        u"1 True ['2.00', '6.00', '3.00'] ['1', '1', '1']");
 }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -225,6 +226,33 @@ TEST_F(MailWindows, AnExistingTargetIsOverwrittenOnlyWhenAllowed) {
     // Nothing waits any more.
     EXPECT_EQ(receive->Receive(), 0);
     EXPECT_TRUE(ui.said(LoadErrorText(62328)));
+    closeAndSettle(receive);
+}
+
+// The shown window: its list is titled as waiting files until the user
+// presses 接收, then as the files received.
+TEST_F(MailWindows, TheListTitleSaysReceivedOnceReceiving) {
+    Ui ui;
+    const QString a = file("a.rep", "a");
+    ASSERT_TRUE(StartSend(nullptr));
+    CSendFileDlg* send = openWindow<CSendFileDlg>();
+    send->AddFiles({a});
+    send->findChild<QRadioButton*>("method3")->click();
+    ASSERT_TRUE(send->Send());
+    closeAndSettle(send);
+
+    ASSERT_TRUE(StartReceive(nullptr));
+    CAcceptFileDlg* receive = openWindow<CAcceptFileDlg>();
+    ASSERT_NE(receive, nullptr);
+    auto* title = receive->findChild<QLabel*>("filesHeader");
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(), LoadErrorText(62329));
+    receive->findChild<QRadioButton*>("method3")->click();
+    receive->SetSaveFolder(dir + "/in");
+    receive->findChild<QPushButton*>("receive")->click();
+    EXPECT_EQ(title->text(), LoadErrorText(62322));
+    EXPECT_EQ(receive->findChild<QListWidget*>("files")->count(), 1);
+    EXPECT_TRUE(receive->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/mail-receive.png")));
     closeAndSettle(receive);
 }
 

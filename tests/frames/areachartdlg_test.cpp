@@ -9,17 +9,21 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTest>
+#include <QTimer>
 
 #include "charts/cgraphitem.h"
 #include "charts/ui/careachartdlg.h"
 #include "charts/ui/chartui.h"
 #include "charts/ui/cpicwnd.h"
+#include "dialogs/small_dlgs.h"
+#include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmdtarget.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "tests/document/doc_fixture.h"
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
+#include "view/displaystyle.h"
 #include "view/view_commands.h"
 
 using namespace qor;
@@ -190,5 +194,78 @@ TEST(ChartWindow, EditsTheChartInPlace) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(view.findChild<CPicWnd*>());
     ASSERT_TRUE(view.OnUpdateCommand(33016, state) == false || !state.enabled);
+    view::InstallChartUi(nullptr);
+}
+
+// Shown for real, as qorview runs them: Ctrl+F2's dialog confirmed with its
+// OK button opens the new chart for editing; 属性 shows the chart's own
+// area, and its scale sizes the titles with the chart.
+TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
+    UiRecorder ui;
+    InstallChartUi(nullptr);
+    view::IViewDialogs* previousDialogs = InstallViewSettingsDialogs();
+    CQorDialog::ModalHook previousHook = CQorDialog::SetModalHook({});
+    auto doc = newDoc(40, 12);
+    doctest::setFormat(*doc, 0, 2, CellArea::area(1, 1, 4, 1));  // column A holds text
+    ASSERT_TRUE(doc->EnterDataState());
+    const char* names[] = {"银行存款", "应收账款", "存货", "固定资产"};
+    for (int r = 1; r <= 4; ++r) {
+        ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QString::fromUtf8(names[r - 1])),
+                                                 r, 1, 1),
+                  0);
+        for (int c = 2; c <= 4; ++c)
+            ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofNumber(r * c * 10), r, c, 1), 0);
+    }
+    CQorsView view(doc.get());
+    view.resize(800, 600);
+    view.OnInitialUpdate();
+    view.show();
+    QApplication::processEvents();
+    doc->SetSelection(0, 0, 3, 3);
+
+    QString shownArea;
+    int answered = 0;
+    QTimer user;
+    user.setInterval(10);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<CQorDialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        ++answered;
+        if (qobject_cast<CObjectPropDlg*>(d)) {
+            shownArea = edit(*d, CObjectPropDlg::IDC_AREA)->text();
+            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-properties.png"));
+            QLineEdit* scale = edit(*d, CObjectPropDlg::IDC_SCALE);
+            scale->selectAll();
+            QTest::keyClicks(scale, QStringLiteral("50"));
+        } else {
+            button(*d, 1083)->click();  // every group side by side
+        }
+        button(*d, CQorDialog::IDOK)->click();
+    });
+    user.start();
+    EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertChart));
+    ASSERT_EQ(doc->GetComItemCount(), 1);
+    auto* chart = dynamic_cast<CGraphItem*>(view.m_pSelection);
+    ASSERT_TRUE(chart);
+    EXPECT_TRUE(view.m_bChartEditing);
+    auto* wnd = view.findChild<CPicWnd*>();
+    ASSERT_TRUE(wnd);
+    EXPECT_TRUE(wnd->isVisible());
+    QApplication::processEvents();
+    view.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/new-chart-editing.png"));
+    QTest::keyClick(wnd, Qt::Key_Escape);
+    EXPECT_FALSE(view.m_bChartEditing);
+
+    const int titleBefore = chart->GetChartDesc().GetFont(qor::items::ChartDesc::kTitleFont).size;
+    const qor::items::Rect before = chart->GetRect();
+    EXPECT_TRUE(view.OnCommand(viewcmd::kCmdObjectProperties));
+    user.stop();
+    EXPECT_EQ(answered, 2);
+    EXPECT_EQ(shownArea, u"A1:D4");
+    EXPECT_EQ(chart->GetRect().height(), (before.height() + 1) / 2);
+    EXPECT_EQ(chart->GetChartDesc().GetFont(qor::items::ChartDesc::kTitleFont).size,
+              (titleBefore + 1) / 2);
+    CQorDialog::SetModalHook(previousHook);
+    view::InstallViewDialogs(previousDialogs);
     view::InstallChartUi(nullptr);
 }

@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "charts/cgraphitem.h"
 #include "document/cmd_dialogs.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "tests/document/doc_fixture.h"
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
+#include "view/displaystyle.h"
 #include "view/view_commands.h"
 
 using namespace doctest;
@@ -146,4 +151,93 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(doc->GetComItemCount(), 1);
     InstallChartUi(previous);
+}
+
+namespace {
+
+// The insert-object dialog answered with a file; the properties dialog
+// recorded.
+class ObjectUi : public IChartUi, public IViewDialogs {
+public:
+    ObjectUi() {
+        m_chart = InstallChartUi(this);
+        m_dialogs = InstallViewDialogs(this);
+    }
+    ~ObjectUi() override {
+        InstallChartUi(m_chart);
+        InstallViewDialogs(m_dialogs);
+    }
+    ObjectUi(const ObjectUi&) = delete;
+    ObjectUi& operator=(const ObjectUi&) = delete;
+    bool Provides(int) const override { return true; }
+    int RunAreaChartDlg(AreaChartDlgMembers&) override { return kIdOk; }
+    int RunInsertObjectDlg(InsertObjectDlgMembers& m) override {
+        m.m_strPath = file;
+        return kIdOk;
+    }
+    int RunObjectPropDlg(ObjectPropDlgMembers& m) override {
+        shownArea = m.area;
+        return kIdCancel;
+    }
+    QString file, shownArea;
+
+private:
+    IChartUi* m_chart = nullptr;
+    IViewDialogs* m_dialogs = nullptr;
+};
+
+}  // namespace
+
+// The properties show the area the chart was made of, not one cell further
+// down and right.
+TEST(ChartCommands, PropertiesShowTheChartsOwnArea) {
+    UiRecorder ui;
+    ObjectUi objects;
+    auto doc = newDoc(40, 12);
+    ASSERT_TRUE(doc->EnterDataState());
+    CQorsView view(doc.get());
+    view.resize(600, 400);
+    view.OnInitialUpdate();
+    for (const auto& [area, text] :
+         {std::pair{CellArea::area(0, 0, 1, 1), "A1:B2"}, {CellArea::area(2, 1, 6, 4), "B3:E7"}}) {
+        doc->SetSelection(area.first.row, area.first.col, area.last.row, area.last.col);
+        ASSERT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+        auto* chart = dynamic_cast<CGraphItem*>(view.m_pSelection);
+        ASSERT_TRUE(chart);
+        EXPECT_EQ(ChartAreaText(chart->GetChartDesc()), QString::fromLatin1(text));
+        objects.shownArea.clear();
+        EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdObjectProperties));
+        EXPECT_EQ(objects.shownArea, QString::fromLatin1(text));
+    }
+}
+
+// A file that is an open report under another name is refused with its
+// message; nothing is inserted.
+TEST(ChartCommands, AnOpenReportReachedThroughALinkIsNotInserted) {
+    UiRecorder ui;
+    ObjectUi objects;
+    const QString dir = testDir();
+    const QString rep = dir + "/held.rep";
+    auto held = std::make_unique<CReportHandle>(rep);
+    ASSERT_TRUE(held->IsOpen());
+    const QString link = dir + "/held-link.dat";
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(rep, link));
+    const QString copy = dir + "/held-copy.dat";
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::copy(rep, copy));
+    EXPECT_TRUE(IsOpenReportFile(rep));
+    EXPECT_TRUE(IsOpenReportFile(link));
+    EXPECT_FALSE(IsOpenReportFile(copy));
+
+    auto doc = newDoc(40, 12);
+    CQorsView view(doc.get());
+    view.resize(600, 400);
+    view.OnInitialUpdate();
+    objects.file = link;
+    EXPECT_FALSE(view.OnInsertObject());
+    EXPECT_TRUE(ui.said(LoadErrorText(kMsgFileAlreadyOpen)));
+    EXPECT_EQ(doc->GetComItemCount(), 0);
+    held.reset();
+    EXPECT_FALSE(IsOpenReportFile(link));
 }

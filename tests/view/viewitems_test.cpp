@@ -227,3 +227,43 @@ TEST(ItemsInView, PressSelectsThenMovesAndSizesTheItem) {
 }
 
 }  // namespace
+
+// Resizing a chart by its tracker or by 属性's scale sizes its titles with
+// it, as zooming the sheet does.
+TEST_F(ItemsDoc, TitleFontsFollowTheChartsHeight) {
+    using D = qor::items::ChartDesc;
+    auto a = chart({0, 0, 100, 50});
+    auto* g = static_cast<CGraphItem*>(a.get());
+    auto setFonts = [&](int title, int x, int y) {
+        D desc = g->GetChartDesc();
+        for (auto [field, size] :
+             {std::pair{D::kTitleFont, title}, {D::kXTitleFont, x}, {D::kYTitleFont, y}}) {
+            qor::items::ChartFont f = desc.GetFont(field);
+            f.size = size;
+            desc.SetFont(field, f);
+        }
+        g->SetChartDesc(desc);
+    };
+    auto fonts = [&] {
+        const D desc = g->GetChartDesc();
+        return std::vector<int>{desc.GetFont(D::kTitleFont).size, desc.GetFont(D::kXTitleFont).size,
+                                desc.GetFont(D::kYTitleFont).size};
+    };
+    setFonts(10, 12, 9);
+    ASSERT_TRUE(v::ApplyItemRect(doc, *a, {0, 0, 300, 100}));  // twice as tall
+    EXPECT_EQ(fonts(), (std::vector<int>{20, 24, 18}));
+    ASSERT_TRUE(v::ApplyChartScale(doc, *a, 50, false));
+    EXPECT_EQ(a->GetRect(), (Rect{0, 0, 150, 50}));
+    EXPECT_EQ(fonts(), (std::vector<int>{10, 12, 9}));
+    // Only the width changes: the titles keep their size.
+    ASSERT_TRUE(v::ApplyItemRect(doc, *a, {0, 0, 600, 50}));
+    EXPECT_EQ(fonts(), (std::vector<int>{10, 12, 9}));
+    // A tiny chart keeps readable-at-all titles, and a zero height leaves them.
+    ASSERT_TRUE(v::ApplyItemRect(doc, *a, {0, 0, 600, 2}));
+    EXPECT_EQ(fonts(), (std::vector<int>{1, 1, 1}));
+    D desc = g->GetChartDesc();
+    setFonts(10, 12, 9);
+    desc = g->GetChartDesc();
+    v::ScaleChartDesc(&desc, 1, 1, 0, 5);
+    EXPECT_EQ(desc.GetFont(D::kXTitleFont).size, 12);
+}
