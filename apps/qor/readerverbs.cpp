@@ -600,7 +600,15 @@ int verbReaderScript(const QStringList& args, Output* out) {
     for (const ReaderScriptCall& call : calls) {
         QVariantMap answer;
         try {
-            answer = reader.invoke(call.method, call.args).toMap();
+            const QVariant result = reader.invoke(call.method, call.args);
+            if (result.metaType().id() == QMetaType::QVariantMap) {
+                answer = result.toMap();
+            } else {
+                // A property ("ReadOnly true" sets one, "ReadOnly" reads
+                // it): it answers no map of its own, only its value.
+                answer.insert(QStringLiteral("ok"), true);
+                if (call.args.isEmpty()) answer.insert(QStringLiteral("value"), result);
+            }
         } catch (const AutoError& e) {
             out->text += QStringLiteral("%1: call failed: %2\n").arg(call.method, e.text());
             allOk = false;

@@ -221,3 +221,23 @@ TEST(QorSharing, SetThroughALinkUpdatesTheReportItPointsTo) {
     EXPECT_EQ(QDir(dir + "/store").entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList{"r.rep"});
 }
+
+TEST(QorSharing, AReaderScriptAsksForReadingOnlyThroughTheProperty) {
+    const QString dir = qortest::freshDir("qor-script-readonly");
+    const QString path = dir + "/r.rep";
+    ASSERT_EQ(runQor({"new", path, "--pages", "1"}).exitCode, 0);
+    const QString script = dir + "/read.txt";
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("ReadOnly true\nReadOnly\nOpenRep8File \"%1\"\nSave\nCloseFile\n")
+                .arg(path)
+                .toUtf8());
+    f.close();
+    const auto r = runQor({"reader-script", script});
+    EXPECT_EQ(r.exitCode, 1);  // the refused Save
+    const QString out = QString::fromUtf8(r.out);
+    EXPECT_TRUE(out.startsWith("ReadOnly: ok=true\nReadOnly: ok=true value=true\n"
+                               "OpenRep8File: ok=true\nSave: ok=false"))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("reading only")) << out.toStdString();
+}
