@@ -42,6 +42,7 @@ CQorsDoc::~CQorsDoc() {
     releaseReport();
     // The copies made for opening embedded objects go with the document.
     const QString work = qor::WorkFolder();
+    if (work.isEmpty()) return;
     for (auto it = m_openObjects.begin(); it != m_openObjects.end(); ++it)
         if (it.key().startsWith(work + QLatin1Char('/'))) QFile::remove(it.key());
 }

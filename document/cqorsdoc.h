@@ -121,7 +121,10 @@ public:
     // Opens a file by its type: ".rep" natively (file password, in-use
     // mark, working copy), other types through their converter. On failure
     // the user is told why and the document is left as it was.
-    bool OnOpenDocument(const QString& path);
+    // forReading: the document is a source to read (a conversion's): the
+    // report is opened without the writer's lock or the in-use mark, so it
+    // keeps nobody out, and can only be saved under another name.
+    bool OnOpenDocument(const QString& path, bool forReading = false);
     // Saves by the type of path (empty = the document's own path). A ".rep"
     // save writes "OTHERS" and the items first; a failed save leaves the
     // file at path as it was and the document modified.
@@ -131,7 +134,7 @@ public:
     void OnCloseDocument();
 
     // The native open and save behind the two above.
-    bool OpenRepFile(const QString& path);
+    bool OpenRepFile(const QString& path, bool forReading = false);
     bool SaveRepFile(const QString& path);
     // The own XML import (command 1280) from the pending exchange path:
     // the format pass, data state, then the data pass. False when the

@@ -221,9 +221,9 @@ bool CQorsDoc::OnNewDocument() {
     return true;
 }
 
-bool CQorsDoc::OnOpenDocument(const QString& path) {
+bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
     const QString suffix = suffixOf(path);
-    if (isRepSuffix(suffix)) return OpenRepFile(path);
+    if (isRepSuffix(suffix)) return OpenRepFile(path, forReading);
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
     if (!conv || !conv->CanImport()) {
         tell(QStringLiteral("不支持打开此类型的文件（.%1）：%2").arg(suffix, path));
@@ -254,7 +254,7 @@ bool CQorsDoc::OnOpenDocument(const QString& path) {
     return true;
 }
 
-bool CQorsDoc::OpenRepFile(const QString& path) {
+bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
     const QString full = FullReportPath(ReportPathWithExtension(path));
     if (full.isEmpty() || !QFileInfo::exists(full)) {
         tell(QStringLiteral("报表文件不存在：") + path);
@@ -265,13 +265,15 @@ bool CQorsDoc::OpenRepFile(const QString& path) {
         return false;
     }
     QString computer;
-    if (IsReportOpenElsewhere(full, &computer)) {
+    if (!forReading && IsReportOpenElsewhere(full, &computer)) {
         tell(full + QLatin1Char('\n') + LoadErrorText(62468) + computer +
              QStringLiteral(" 使用！不能打开！"));
         return false;
     }
     if (!CheckReportPassword(full)) return false;
-    auto report = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting);
+    auto report = std::make_unique<CReportHandle>(
+        full, CReportHandle::OpenMode::OpenExisting,
+        forReading ? CReportHandle::Access::Read : CReportHandle::Access::Write);
     if (!report->IsOpen()) {
         const QString why = report->ErrorText();
         tell(QStringLiteral("打开报表失败（%1）：%2")
@@ -287,7 +289,7 @@ bool CQorsDoc::OpenRepFile(const QString& path) {
     const QByteArray contents =
         file->DocumentStream(QString::fromLatin1(items::kContentsStreamName));
 
-    const bool marked = MarkReportOpened(full) != 0;
+    const bool marked = !forReading && MarkReportOpened(full) != 0;
     releaseReport();
     resetFields();
     adoptReport(std::move(report), full, marked);

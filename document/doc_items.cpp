@@ -560,9 +560,13 @@ bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
         const QString suffix = c.classId == QLatin1String(qor::items::kReportObjectClass)
                                    ? QStringLiteral("rep")
                                    : QMimeDatabase().mimeTypeForName(c.classId).preferredSuffix();
-        QDir().mkpath(qor::WorkFolder());
+        // Only into the user's private work folder: with none, the content
+        // is not written anywhere others could read or swap it.
+        const QString work = qor::WorkFolder();
+        if (work.isEmpty())
+            return fail(QStringLiteral("不能写出对象的副本：没有只属于本用户的工作目录"));
         path = QStringLiteral("%1/object-%2-%3%4")
-                   .arg(qor::WorkFolder())
+                   .arg(work)
                    .arg(QCoreApplication::applicationPid())
                    .arg(c.embedding)
                    .arg(suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix);

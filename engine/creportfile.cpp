@@ -65,15 +65,6 @@ const char* zeroChunk() {
     return zeros.data();
 }
 
-bool fsyncPath(const QString& path, bool directory = false) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 quint64 freeBytes(const QString& dir) {
     struct statvfs s;
     if (::statvfs(QFile::encodeName(dir).constData(), &s) != 0) return ~quint64(0);
@@ -267,10 +258,13 @@ std::unique_ptr<CReportFile> CReportFile::CreateNew(const QString& path) {
 }
 
 uint16_t CReportFile::openFile() {
-    if (!QFileInfo::exists(m_path)) return code(Status::FileNotFound);
+    // Through the open file when there is one: its name may meanwhile
+    // stand for another file.
+    const QString path = m_sourceFd >= 0 ? HandlePath(m_sourceFd) : m_path;
+    if (!QFileInfo::exists(path)) return code(Status::FileNotFound);
     QString err;
-    m_cf = CompoundFile::open(m_path, CompoundFile::Mode::ReadOnly, &err);
-    if (!m_cf) return CompoundFile::isCompoundFile(m_path) ? kCorrupt : code(Status::NotAReport);
+    m_cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly, &err);
+    if (!m_cf) return CompoundFile::isCompoundFile(path) ? kCorrupt : code(Status::NotAReport);
     return kOk;
 }
 
@@ -1076,7 +1070,7 @@ uint16_t CReportFile::writeDocumentEntries(SaveWriter& w, CompoundFile& out) {
         return sink.put(data.constData(), size_t(data.size()), false);
     };
     std::set<QString> written;
-    if (!m_path.isEmpty() && QFileInfo::exists(m_path) && !ensureOpen()) {
+    if ((m_sourceFd >= 0 || (!m_path.isEmpty() && QFileInfo::exists(m_path))) && !ensureOpen()) {
         std::vector<char> buf(kChunk);
         for (const CompoundFile::Entry& e : m_cf->allEntries()) {
             if (!e.path.contains('/') && isReportStream(e.path)) continue;
@@ -1133,14 +1127,9 @@ namespace {
 
 // Copies a whole file into an open, empty one in chunks through the fault
 // hook, and syncs it.
-uint16_t copyFileInto(const QString& from, int out, CReportFile::SaveWriter& w) {
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return kReadError;
+uint16_t copyFileInto(int in, int out, CReportFile::SaveWriter& w) {
     struct stat st {};
-    if (::fstat(in, &st) != 0) {
-        ::close(in);
-        return kReadError;
-    }
+    if (::fstat(in, &st) != 0) return kReadError;
     uint16_t status = kOk;
     std::vector<char> buf;
     bool useCopyRange = true;
@@ -1202,15 +1191,18 @@ uint16_t copyFileInto(const QString& from, int out, CReportFile::SaveWriter& w) 
         w.fail(errno);
         status = w.status();
     }
-    ::close(in);
     return status;
 }
 
 }  // namespace
 
 uint16_t qor::CopyFileInto(const QString& from, int to) {
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return kReadError;
     CReportFile::SaveWriter w(false);
-    return copyFileInto(from, to, w);
+    const uint16_t status = copyFileInto(in, to, w);
+    ::close(in);
+    return status;
 }
 
 uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options) {
@@ -1246,16 +1238,21 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
 
         // The new file is made in the work folder under a name of its own,
         // so no other save and no planted link can share it.
+        // It is never opened by its name again: the descriptor made with
+        // it is written, synced, read from and copied from.
         QString newPath;
         SaveWriter w;
         std::vector<BlobEntry> fixed, var;
         uint16_t status = kOk;
+        int newFd = -1;
         {
             QString err;
             errno = 0;
             const int fd = CreateWorkFile(QStringLiteral(".rep"), &newPath);
+            if (fd >= 0) newFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
             std::unique_ptr<CompoundFile> out =
-                fd >= 0 ? CompoundFile::createOnHandle(fd, newPath, &err) : nullptr;
+                fd >= 0 && newFd >= 0 ? CompoundFile::createOnHandle(fd, newPath, &err) : nullptr;
+            if (fd >= 0 && newFd < 0) ::close(fd);
             if (!out) {
                 w.fail(errno);
                 status = w.status();
@@ -1281,8 +1278,9 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
                 }
             }
         }
-        if (!status && !fsyncPath(newPath)) status = kWriteError;
+        if (!status && ::fsync(newFd) != 0) status = kWriteError;
         if (status) {
+            if (newFd >= 0) ::close(newFd);
             if (!newPath.isEmpty()) QFile::remove(newPath);
             return status;
         }
@@ -1291,7 +1289,7 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         m_cf.reset();
         if (m_ownsFile) ::unlink(QFile::encodeName(m_path).constData());
         if (m_sourceFd >= 0) ::close(m_sourceFd);
-        m_sourceFd = -1;
+        m_sourceFd = newFd;
         m_path = newPath;
         m_ownsFile = true;
         for (size_t i = 0; i < m_pages.size(); ++i) {
@@ -1318,14 +1316,16 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         if (targetExists && options.noReplace) return code(Status::CannotCreate);
         InUseMark mark;
         const bool keepMark = targetExists && ReadInUseMark(targetPath, &mark) && mark.inUse;
-        const quint64 size = quint64(QFileInfo(m_path).size());
+        struct stat workSt {};
+        if (::fstat(m_sourceFd, &workSt) != 0) return kReadError;
+        const quint64 size = quint64(workSt.st_size);
         if (freeBytes(targetDir) < size) return kDiskFull;
         SafeFileWriter tmp(targetPath);
         if (!tmp.open()) {
             w.fail(tmp.error());
             return w.status();
         }
-        status = copyFileInto(m_path, tmp.handle(), w);
+        status = copyFileInto(m_sourceFd, tmp.handle(), w);
         // Through the open file itself: the temporary's name is in a folder
         // others may write to.
         if (!status && keepMark && !WriteInUseMark(HandlePath(tmp.handle()), mark, false))

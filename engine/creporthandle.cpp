@@ -220,7 +220,7 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         return ::setrlimit(RLIMIT_NOFILE, &lim) == 0;
     }();
     (void)raised;
-    m_path = FullReportPath(ReportPathWithExtension(path));
+    m_path = RealReportPath(ReportPathWithExtension(path));
     if (m_path.isEmpty()) {
         m_openStatus = code(Status::FileNotFound);
         return;
@@ -312,16 +312,20 @@ CReportHandle::~CReportHandle() {
 
 QString CReportHandle::GetPathName() const { return m_altPath.isEmpty() ? m_path : m_altPath; }
 
-void CReportHandle::SetAlternatePath(const QString& path) { m_altPath = FullReportPath(path); }
+void CReportHandle::SetAlternatePath(const QString& path) {
+    m_altPath = path.isEmpty() ? QString() : RealReportPath(path);
+}
 
 uint16_t CReportHandle::Save() {
     if (!m_file) return kRefused;
     m_errorText.clear();
-    if (m_access == Access::Read) {
+    const QString target = GetPathName();
+    // A reader may write what it read under another name (a conversion),
+    // never over the report it read.
+    if (m_access == Access::Read && (m_altPath.isEmpty() || m_altPath == m_path)) {
         m_errorText = QStringLiteral("the report was opened for reading only");
         return kRefused;
     }
-    const QString target = GetPathName();
     // Saving over another report takes that report's lock first: its
     // writer, if it has one, would save over us afterwards.
     int targetLock = -1;

@@ -23,7 +23,12 @@ public:
     // file until it is destroyed: one writer per report, across processes.
     // A second writer is refused (status 1, ErrorText() says the report is
     // in use) and changes nothing. A read-only handle takes no lock, never
-    // saves, and may read a report someone else is writing.
+    // saves over the report it read (a save-as elsewhere is allowed), and
+    // may read a report someone else is writing: saves rename a whole new
+    // file into place, so it reads the file it opened, old and whole.
+    // A report reached through a symbolic link is the file the link
+    // points to (resolved once, here): it is locked and saved in its own
+    // folder, and the link stays.
     enum class Access { Write, Read };
 
     // Opens the report at path or creates it (50 x 7, format state, no
@@ -64,7 +69,8 @@ public:
 
     // Writes the whole report to GetPathName(); 1030/1090/1040 leave the
     // file there as it was. In format state the format edits are kept.
-    // 1 for a read-only handle, or a save-as target another writer holds.
+    // 1 for a read-only handle saving over its own report, or a save-as
+    // target another writer holds.
     uint16_t Save();
     uint16_t CloseStreams();
 

@@ -30,6 +30,17 @@ QString qor::FullReportPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+QString qor::RealReportPath(const QString& path) {
+    const QString full = FullReportPath(path);
+    // Resolved once, here: a save then replaces the file the link points
+    // to, in that file's own folder, and the link is left as it was. A
+    // link to nothing stays as it is (nothing is created through it).
+    const QFileInfo fi(full);
+    if (!fi.isSymLink()) return full;
+    const QString real = fi.canonicalFilePath();
+    return real.isEmpty() ? full : real;
+}
+
 bool qor::RegisterOpenReport(CReportHandle* report) {
     auto& t = openTable();
     if (std::find(t.begin(), t.end(), report) != t.end()) return true;
@@ -44,7 +55,7 @@ void qor::UnregisterOpenReport(CReportHandle* report) {
 }
 
 CReportHandle* FindOpenReport(const QString& path) {
-    const QString full = qor::FullReportPath(path);
+    const QString full = qor::RealReportPath(path);
     if (full.isEmpty()) return nullptr;
     for (CReportHandle* h : openTable())
         if (qor::FullReportPath(h->GetPathName()).compare(full, Qt::CaseInsensitive) == 0) return h;

@@ -26,6 +26,9 @@ void SetReportLastError(uint16_t status);
 int OpenReportCount();
 // Absolute, cleaned form of a path, as the table compares them.
 QString FullReportPath(const QString& path);
+// FullReportPath, with a link at the report's own name resolved to the
+// file it points to: the path an open report locks and saves.
+QString RealReportPath(const QString& path);
 
 // Used by CReportHandle only: false when the table is full.
 bool RegisterOpenReport(CReportHandle* report);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <mutex>
@@ -38,20 +39,100 @@ void removeEntry(const QString& path) {
         ::unlink(QFile::encodeName(path).constData());
 }
 
+Q_LOGGING_CATEGORY(lcWork, "qor.work")
+
+// A folder holds working copies only when nobody but this user can put,
+// swap or remove a file in it: a real folder (not a link to one), ours,
+// with no write permission for group or others.
+bool isPrivateFolder(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 022) == 0;
+}
+
+// The folders above it must not let anyone else rename it away and put
+// another in its place: owned by us or by root, and writable by others
+// only with the sticky bit (as the temporary folder is).
+bool hasSafeAncestors(const QString& dir) {
+    QString cur = QFileInfo(dir).absolutePath();
+    for (;;) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(cur).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return false;
+        if (st.st_uid != 0 && st.st_uid != ::geteuid()) return false;
+        if ((st.st_mode & 022) && !(st.st_mode & S_ISVTX)) return false;
+        if (cur == QLatin1String("/")) return true;
+        const QString up = QFileInfo(cur).absolutePath();
+        if (up == cur) return true;
+        cur = up;
+    }
+}
+
+// Makes the folder when it is missing (0700), and takes away from one of
+// ours made under a looser umask the permissions in strip; true when it is
+// then private.
+bool ensurePrivateFolder(const QString& dir, mode_t strip = 077) {
+    const QByteArray name = QFile::encodeName(dir);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & strip))
+        ::fchmod(fd, st.st_mode & 07777 & ~strip);
+    ::close(fd);
+    return isPrivateFolder(name);
+}
+
+// Said once a folder: someone may be trying to get at the user's reports.
+void warnOnce(const QString& dir) {
+    if (!QFileInfo::exists(dir) || isPrivateFolder(QFile::encodeName(dir))) return;
+    static std::mutex m;
+    static QStringList told;
+    std::lock_guard lock(m);
+    if (told.contains(dir)) return;
+    told << dir;
+    qCWarning(lcWork).noquote() << "working copies do not go into" << dir
+                                << "(a link, another user's folder or writable by others)";
+}
+
 QString folderFor(const QString& dataDir) {
     if (!dataDir.isEmpty()) {
-        const QString dir = QDir::cleanPath(dataDir + QStringLiteral("/qor/work"));
-        // Working copies are the user's reports: for the user's eyes only.
-        if (QDir().mkpath(dir)) {
-            ::chmod(QFile::encodeName(dir).constData(), 0700);
+        // Working copies are the user's reports: for the user's eyes only,
+        // and the data folder they lie in is checked as well.
+        const QString home = QDir::cleanPath(dataDir);
+        const QString dir = QDir::cleanPath(home + QStringLiteral("/qor/work"));
+        if (isPrivateFolder(QFile::encodeName(home)) && hasSafeAncestors(home) &&
+            ensurePrivateFolder(QFileInfo(dir).absolutePath(), 022) && ensurePrivateFolder(dir))
             return dir;
-        }
+        for (const QString& d : {home, QFileInfo(dir).absolutePath(), dir}) warnOnce(d);
     }
-    // No data folder: a folder of this user's own in the temporary folder.
-    const QString dir = QDir::cleanPath(QDir::tempPath() +
-                                        QStringLiteral("/qor-work-%1").arg(::getuid()));
-    ::mkdir(QFile::encodeName(dir).constData(), 0700);
-    return dir;
+    // No usable data folder: a folder of this user's own in the temporary
+    // folder. Anyone may make a folder there under the name we would use,
+    // so one that is not ours is passed over for the next name; the names
+    // stay the same from run to run, so what a killed run left is found
+    // and swept by the next.
+    const QString temp = QDir::cleanPath(QDir::tempPath());
+    if (!hasSafeAncestors(temp + QStringLiteral("/x"))) {
+        qCWarning(lcWork).noquote() << "no working copies: others may replace" << temp
+                                    << "or a folder above it";
+        return {};
+    }
+    const QString base = temp + QStringLiteral("/qor-work-%1").arg(::geteuid());
+    for (int i = 0; i < 10; ++i) {
+        const QString dir = i == 0 ? base : base + QStringLiteral("-%1").arg(i);
+        if (ensurePrivateFolder(dir)) return dir;
+        warnOnce(dir);
+    }
+    // Every one of them taken by someone else: a fresh one for this run.
+    static std::mutex m;
+    static QString fresh;
+    std::lock_guard lock(m);
+    if (fresh.isEmpty() || !isPrivateFolder(QFile::encodeName(fresh))) {
+        QByteArray pattern = QFile::encodeName(base + QStringLiteral("-XXXXXX"));
+        fresh = ::mkdtemp(pattern.data()) ? QFile::decodeName(pattern) : QString();
+    }
+    return fresh;
 }
 
 // This process's token and lock in one work folder. The files are removed
@@ -180,6 +261,10 @@ QString WorkFolder() { return folderFor(dataDir()); }
 
 int CreateWorkFile(const QString& suffix, QString* path) {
     const QString folder = WorkFolder();
+    if (folder.isEmpty()) {
+        errno = EACCES;
+        return -1;
+    }
     std::lock_guard lock(g_mutex);
     const bool fresh = !g_session.holds(folder);
     const QString token = g_session.token(folder);
@@ -206,6 +291,7 @@ QString CreateWorkFolder() {
 
 int SweepOrphanedWorkFiles() {
     const QString folder = WorkFolder();
+    if (folder.isEmpty()) return 0;
     std::lock_guard lock(g_mutex);
     return sweep(folder, g_session.holds(folder) ? g_session.token(folder) : QString());
 }

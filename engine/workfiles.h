@@ -13,7 +13,12 @@
 
 namespace qor {
 
-// The folder of working copies (created on first use).
+// The folder of working copies (created on first use): "<data dir>/qor/work"
+// while it and the data folder are real folders of this user's that nobody
+// else may write into, else "<temp>/qor-work-<uid>" (or the next free name
+// of that kind that is this user's own, or a fresh one). "" when even the
+// temporary folder could be replaced by someone else: then no working
+// copies are made.
 QString WorkFolder();
 
 // A new, empty, exclusive file in the work folder for this process;

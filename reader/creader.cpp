@@ -143,9 +143,12 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
     if (FindOpenReport(path))
         return fail(QStringLiteral("%1 is already open in this program.").arg(given));
 
-    auto report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting);
-    QString notWritable;
-    if (!report->IsOpen() && report->OpenStatus() == code(Status::Refused) &&
+    auto report = std::make_unique<CReportHandle>(
+        path, CReportHandle::OpenMode::OpenExisting,
+        m_readOnly ? CReportHandle::Access::Read : CReportHandle::Access::Write);
+    QString notWritable =
+        m_readOnly ? QStringLiteral("the report was opened for reading only") : QString();
+    if (!m_readOnly && !report->IsOpen() && report->OpenStatus() == code(Status::Refused) &&
         !report->ErrorText().isEmpty()) {
         // In use by another writer, or a read-only file: the host may still
         // read it; saving is refused with the reason.

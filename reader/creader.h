@@ -62,6 +62,12 @@ public:
     ReaderResult CloseFile() override;
     ReaderResult InsertRows(int pos, int count) override;
 
+    // ours: the next OpenRep8File opens the report for reading only: no
+    // writer's lock (a writer of the report is never kept out by it), and
+    // Save is refused with the reason.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool ReadOnly() const { return m_readOnly; }
+
     // For hosts in this process.
     bool IsOpen() const { return m_report != nullptr; }
     QString FileName() const;
@@ -90,6 +96,7 @@ private:
     // Why the open report cannot be saved (opened for reading because
     // another writer holds it or the file is read-only); "" when it can.
     QString m_notWritable;
+    bool m_readOnly = false;
     int m_curRow = 1;
     int m_curCol = 1;
     // The page that was current when format state began.

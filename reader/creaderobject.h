@@ -91,6 +91,9 @@ class CReaderObject : public QObject {
     Q_CLASSINFO("Help:Save", "writes the report back to its file")
     Q_CLASSINFO("Help:CloseFile", "closes the report; what was not saved is dropped")
     Q_CLASSINFO("Help:InsertRows", "inserts count rows before row pos; format state")
+    // ours: set before OpenRep8File to read a report without keeping its
+    // writers out; Save is then refused.
+    Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly)
 
 public:
     explicit CReaderObject(QObject* parent = nullptr);
@@ -98,6 +101,8 @@ public:
 
     // The interface itself, for hosts in this process.
     IReader* reader() { return &m_reader; }
+    bool readOnly() const { return m_reader.ReadOnly(); }
+    void setReadOnly(bool on) { m_reader.SetReadOnly(on); }
     // Reader objects alive in this process.
     static int liveCount() { return s_live.load(); }
 

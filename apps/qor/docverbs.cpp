@@ -273,7 +273,7 @@ int convertDocument(const QString& source, const QString& target, const QString&
                     const QList<int>& pages, MessagesToStderr& messages, Output* out) {
     CQorsDoc doc;
     DocCloser closer{doc};
-    if (!doc.OnOpenDocument(source)) return 1;
+    if (!doc.OnOpenDocument(source, true)) return 1;
     QStringList leftOut = leftOutBy(source);
     if (!pages.isEmpty() && !keepPages(doc, pages, "convert", out)) return 1;
     // The other types carry what data state shows; a report keeps the
@@ -389,7 +389,7 @@ int verbPrint(const QStringList& args, Output* out) {
 
     CQorsDoc doc;
     DocCloser closer{doc};
-    if (!doc.OnOpenDocument(pos[0])) return 1;
+    if (!doc.OnOpenDocument(pos[0], true)) return 1;
     if (!pages.isEmpty() && !keepPages(doc, pages, "print", out)) return 1;
     // Pages print with their values; a report without pages prints its
     // table as format state shows it.

@@ -87,9 +87,12 @@ public:
     }
 
     // Creates the Reader and opens the report; false after telling why.
-    bool open(const QString& file) {
+    // forReading: the verb only reads, and takes no writer's lock that
+    // would refuse someone saving the report meanwhile.
+    bool open(const QString& file, bool forReading = false) {
         try {
             m_reader = AutoObject::create(kProgId);
+            if (forReading) m_reader.setProperty(QStringLiteral("ReadOnly"), true);
         } catch (const AutoError& e) {
             return failed(e.text());
         }
@@ -267,7 +270,7 @@ int verbPages(const QStringList& args, Output* out) {
     if (args.size() != 1 || args.first().startsWith(QLatin1String("--")))
         return usageError("pages", "FILE", out);
     Session s("pages", out);
-    if (!s.open(args.first())) return 1;
+    if (!s.open(args.first(), true)) return 1;
     // Pages are walked in data state; the report is not saved, so a report
     // kept in format state stays so.
     if (!s.enterState(false)) return 1;
@@ -295,7 +298,7 @@ int verbGet(const QStringList& args, Output* out) {
     QList<int> n;
     if (!fileAndInts(args, 3, "get", "FILE PAGE ROW COL", &file, &n, out)) return 2;
     Session s("get", out);
-    if (!s.open(file) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
+    if (!s.open(file, true) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
     QVariant value;
     if (!s.call("GetCellDataMatrix", {n[1], n[2]}, &value)) return 1;
     out->text += shown(value, false) + QLatin1Char('\n');
@@ -362,7 +365,7 @@ int verbFormat(const QStringList& argsIn, Output* out) {
         if (!fileAndInts(args, 3, "format", usage, &file, &n, out)) return 2;
         Session s("format", out);
         QVariant value;
-        if (!s.open(file) || !s.call("SetCurCell", {n[0], n[1]}) ||
+        if (!s.open(file, true) || !s.call("SetCurCell", {n[0], n[1]}) ||
             !s.call("GetCellFormat", {n[2]}, &value))
             return 1;
         out->text += shown(value, false) + QLatin1Char('\n');
@@ -423,7 +426,7 @@ int verbKeyword(const QStringList& argsIn, Output* out) {
     QList<int> n;
     if (!fileAndInts(args, 2, "keyword", usage, &file, &n, out)) return 2;
     Session s("keyword", out);
-    if (!s.open(file) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
+    if (!s.open(file, !value) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
     if (value && !s.call("SetKeyword", {n[1], valueArgument(*value, asText)})) return 1;
     QVariant now;
     if (!s.call("GetKeyword", {n[1]}, &now)) return 1;
@@ -444,7 +447,7 @@ int verbTableSize(const QStringList& args, Output* out) {
     if (args.size() == 1) {
         if (!fileAndInts(args, 0, "table-size", usage, &file, &n, out)) return 2;
         Session s("table-size", out);
-        if (!s.open(file)) return 1;
+        if (!s.open(file, true)) return 1;
         out->text += tableSizeLine(s);
         return s.close() ? 0 : 1;
     }
@@ -597,7 +600,15 @@ int verbReaderScript(const QStringList& args, Output* out) {
     for (const ReaderScriptCall& call : calls) {
         QVariantMap answer;
         try {
-            answer = reader.invoke(call.method, call.args).toMap();
+            const QVariant result = reader.invoke(call.method, call.args);
+            if (result.metaType().id() == QMetaType::QVariantMap) {
+                answer = result.toMap();
+            } else {
+                // A property ("ReadOnly true" sets one, "ReadOnly" reads
+                // it): it answers no map of its own, only its value.
+                answer.insert(QStringLiteral("ok"), true);
+                if (call.args.isEmpty()) answer.insert(QStringLiteral("value"), result);
+            }
         } catch (const AutoError& e) {
             out->text += QStringLiteral("%1: call failed: %2\n").arg(call.method, e.text());
             allOk = false;

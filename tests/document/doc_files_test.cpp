@@ -405,3 +405,34 @@ TEST(DocFiles, TemplateFileChecks) {
     }
     EXPECT_EQ(CQorsDoc::CheckTemplateFile(dir + "/t.rep"), 1);
 }
+
+TEST(DocFiles, AReportOpenedForReadingKeepsNobodyOutAndIsSavedOnlyElsewhere) {
+    UiRecorder ui;
+    const QString dir = testDir();
+    const QString path = dir + "/src.rep";
+    {
+        CQorsDoc doc;
+        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.OnSaveDocument(path));
+    }
+    const QByteArray original = fileBytes(path);
+
+    {
+        CQorsDoc reader;
+        ASSERT_TRUE(reader.OnOpenDocument(path, true));
+        // No in-use mark and no lock: a writer opens the report meanwhile.
+        EXPECT_EQ(fileBytes(path), original);
+        CReportHandle writer(path, CReportHandle::OpenMode::OpenExisting);
+        EXPECT_TRUE(writer.IsOpen()) << writer.ErrorText().toStdString();
+    }
+    {
+        // What was read is written under another name, never over itself.
+        CQorsDoc reader;
+        ASSERT_TRUE(reader.OnOpenDocument(path, true));
+        EXPECT_FALSE(reader.OnSaveDocument());
+        EXPECT_EQ(fileBytes(path), original);
+        EXPECT_TRUE(reader.OnSaveDocument(dir + "/copy.rep"));
+        EXPECT_TRUE(QFileInfo::exists(dir + "/copy.rep"));
+    }
+    EXPECT_EQ(fileBytes(path), original);
+}

@@ -402,3 +402,38 @@ TEST_F(ReaderTest, HostsDriveTheReaderByProgIdNameAndDispatchId) {
 }
 
 }  // namespace
+
+TEST_F(ReaderTest, AReadOnlyReaderKeepsNoWriterOutAndRefusesToSave) {
+    const QString path = makeReport();
+    qor::AutoObject a = qor::AutoObject::create(QStringLiteral("Pagoda2.Reader"));
+    a.setProperty(QStringLiteral("ReadOnly"), true);
+    EXPECT_TRUE(a.property(QStringLiteral("ReadOnly")).toBool());
+    QVariantMap m = a.invoke("OpenRep8File", {path}).toMap();
+    ASSERT_TRUE(m.value("ok").toBool()) << str(m.value("error").toString());
+    m = a.invoke("GetCellDataMatrix", {2, 2}).toMap();
+    EXPECT_EQ(m.value("value").toDouble(), 12.5);
+
+    // A writer opens, changes and saves the report while the Reader reads.
+    {
+        CReportHandle writer(path, CReportHandle::OpenMode::OpenExisting);
+        ASSERT_TRUE(writer.IsOpen()) << str(writer.ErrorText());
+        ASSERT_EQ(writer.SetCurPage(1), 0);
+        ASSERT_EQ(writer.SetCellValue(CellValue::ofNumber(99), 2, 2), 0);
+        ASSERT_EQ(writer.Save(), 0);
+    }
+    // The Reader goes on with the file it opened, and cannot save over
+    // the writer's work.
+    m = a.invoke("GetCellDataMatrix", {2, 2}).toMap();
+    EXPECT_EQ(m.value("value").toDouble(), 12.5);
+    m = a.invoke("Save").toMap();
+    EXPECT_FALSE(m.value("ok").toBool());
+    EXPECT_TRUE(m.value("error").toString().contains("reading only")) << str(m.value("error").toString());
+    EXPECT_TRUE(a.invoke("CloseFile").toMap().value("ok").toBool());
+
+    // Without the property the Reader is a writer again.
+    qor::AutoObject b = qor::AutoObject::create(QStringLiteral("Pagoda2.Reader"));
+    ASSERT_TRUE(b.invoke("OpenRep8File", {path}).toMap().value("ok").toBool());
+    EXPECT_EQ(b.invoke("GetCellDataMatrix", {2, 2}).toMap().value("value").toDouble(), 99);
+    CReportHandle second(path, CReportHandle::OpenMode::OpenExisting);
+    EXPECT_FALSE(second.IsOpen());
+}
