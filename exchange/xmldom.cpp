@@ -417,6 +417,8 @@ struct ParseState {
     std::shared_ptr<XmlDocData> data;
     xmlNodePtr root = nullptr;
     bool rootKeepsBlanks = false;
+    QByteArray containerName;         // children of root so named are read child by child
+    xmlNodePtr container = nullptr;   // the one being read
     std::exception_ptr thrown;
     bool refused = false;  // the document's entities refused it
 
@@ -645,8 +647,14 @@ void streamStartElement(void* ctx, const xmlChar* localname, const xmlChar* pref
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
                           nbDefaulted, attributes);
     ParseState* state = streamState(ctx);
-    if (!state || state->root) return;
+    if (!state) return;
     xmlNodePtr n = state->ctxt->node;
+    if (state->root) {
+        if (n && n->parent == state->root && !state->container && !state->containerName.isEmpty() &&
+            state->containerName == chars(localname))
+            state->container = n;
+        return;
+    }
     if (!n || n->parent != reinterpret_cast<xmlNodePtr>(state->ctxt->myDoc)) return;
     state->root = n;
     state->rootKeepsBlanks = n->properties && spaceMode(n) == 1;
@@ -664,8 +672,16 @@ void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix
     xmlNodePtr cur = ctxt->node;
     xmlSAX2EndElementNs(ctx, localname, prefix, uri);
     ParseState* state = streamState(ctx);
-    if (!state || !cur || !state->root || cur->parent != state->root) return;
+    if (!state || !cur || !state->root) return;
+    xmlNodePtr parent = cur->parent;
+    const bool inContainer = state->container && parent == state->container;
+    if (!inContainer && parent != state->root) return;
+    if (cur == state->container) state->container = nullptr;
     bool keep = state->rootKeepsBlanks;
+    if (inContainer && parent->properties) {
+        const int mode = spaceMode(parent);
+        if (mode >= 0) keep = mode == 1;
+    }
     if (cur->properties) {
         const int mode = spaceMode(cur);
         if (mode >= 0) keep = mode == 1;
@@ -676,12 +692,13 @@ void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix
     } catch (...) {
         keepException(state);
     }
-    // Everything read so far inside the document element has been seen.
-    // Emptying the element (not just taking this child out) also keeps the
-    // parser from adding text to a text node it has stopped tracking.
-    xmlNodePtr list = state->root->children;
-    state->root->children = nullptr;
-    state->root->last = nullptr;
+    // Everything read so far inside the element has been seen. Emptying
+    // the element (not just taking this child out) also keeps the parser
+    // from adding text to a text node it has stopped tracking.
+    xmlNodePtr done = inContainer ? parent : state->root;
+    xmlNodePtr list = done->children;
+    done->children = nullptr;
+    done->last = nullptr;
     if (list) xmlFreeNodeList(list);
 }
 
@@ -767,7 +784,8 @@ using ByteSource = std::function<qsizetype(char* buf, qsizetype cap, QString* er
 // parser is fed as the pieces come (code page 936 converted piece by
 // piece), so neither the input nor its tree is ever held whole.
 bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor& root,
-                    const XmlDocument::ElementVisitor& child, QString* error) {
+                    const XmlDocument::ElementVisitor& child, QString* error,
+                    const QByteArray& container = QByteArray()) {
     ensureLibxml();
     constexpr qsizetype kPiece = 1 << 18;
     QByteArray raw(kPiece, Qt::Uninitialized);
@@ -813,6 +831,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     ctxt->validate = 0;
     ctxt->keepBlanks = 1;
     state.ctxt = ctxt;
+    state.containerName = container;
     state.onRoot = &root;
     state.onChild = &child;
     ctxt->sax->startElementNs = streamStartElement;
@@ -882,6 +901,12 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
 
 bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
                                 const ElementVisitor& child, QString* error) {
+    return parseElements(bytes, root, child, QByteArray(), error);
+}
+
+bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
+                                const ElementVisitor& child, const QByteArray& container,
+                                QString* error) {
     qsizetype at = 0;
     return streamElements(
         [&](char* buf, qsizetype cap, QString*) {
@@ -890,7 +915,7 @@ bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& r
             at += n;
             return n;
         },
-        root, child, error);
+        root, child, error, container);
 }
 
 namespace {
