@@ -538,6 +538,17 @@ bool chargeAttributes(void* ctx, int nbAttributes, const xmlChar** attributes) {
     return true;
 }
 
+// A parameter entity's text is parsed again at each reference between the
+// declarations; counted the same way, a document cannot make the parser
+// read gigabytes of declarations from a few kilobytes.
+xmlEntityPtr countingParameterEntity(void* ctx, const xmlChar* name) {
+    xmlEntityPtr ent = xmlSAX2GetParameterEntity(ctx, name);
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
+    if (ent && state && state->ctxt && !chargeEntityText(state, ctxt, ent->length)) return nullptr;
+    return ent;
+}
+
 void countingReference(void* ctx, const xmlChar* name) {
     if (chargeReference(ctx, name)) xmlSAX2Reference(ctx, name);
 }
@@ -602,6 +613,7 @@ xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* er
         ctxt->sax->serror = recordError;
         ctxt->sax->reference = countingReference;
         ctxt->sax->startElementNs = countingStartElement;
+        ctxt->sax->getParameterEntity = countingParameterEntity;
     }
     ctxt->userData = ctxt;
     int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
@@ -837,6 +849,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     ctxt->sax->startElementNs = streamStartElement;
     ctxt->sax->endElementNs = streamEndElement;
     ctxt->sax->reference = streamReference;
+    ctxt->sax->getParameterEntity = countingParameterEntity;
 
     ByteSink utf8(gb ? kPiece * 2 : 0);
     qsizetype carried = 0;  // raw bytes at the front of raw left by the decoder
