@@ -799,12 +799,19 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
 
     std::vector<QString> strings;
     if (!stringsPart.isEmpty()) {
-        const XmlNode sst = pkg.xml(stringsPart);
-        forChildren(sst, u"si", [&](const XmlNode& si) {
-            if (int(strings.size()) >= limits.maxStrings)
-                fail(QStringLiteral("more than %1 shared strings").arg(limits.maxStrings));
-            strings.push_back(stringItemText(si));
-        });
+        // Item by item, each freed once read: the strings of a large
+        // workbook are never held as a tree.
+        QString why;
+        const bool ok = XmlDocument::parseElements(
+            pkg.read(stringsPart), [](const XmlNode&) {},
+            [&](const XmlNode& si) {
+                if (localName(si) != u"si") return;
+                if (int(strings.size()) >= limits.maxStrings)
+                    fail(QStringLiteral("more than %1 shared strings").arg(limits.maxStrings));
+                strings.push_back(stringItemText(si));
+            },
+            &why);
+        if (!ok) fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(stringsPart, why));
     }
     const Styles styles(stylesPart.isEmpty() ? XmlNode() : pkg.xml(stylesPart), limits, fail);
 
