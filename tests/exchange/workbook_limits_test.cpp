@@ -159,6 +159,38 @@ TEST(WorkbookSheets, AWorkbookOfThreeThousandAndOneSheetsReadsIntoAsManyPages) {
     EXPECT_EQ(v.number, kSheets);
 }
 
+TEST(WorkbookSheets, AnXlsxOfMoreSheetsThanTheSoftDescriptorLimitIsWritten) {
+    // Each sheet's rows wait in a file of their own until the workbook is
+    // closed; with the usual soft limit a report of 1,100 pages failed.
+    const QString dir = oxtest::testDir();
+    const QString book = dir + QStringLiteral("/wide.xlsx");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit lim{};
+        getrlimit(RLIMIT_NOFILE, &lim);
+        if (lim.rlim_max != RLIM_INFINITY && lim.rlim_max < 2048) _exit(3);  // cannot show it
+        lim.rlim_cur = 512;
+        if (setrlimit(RLIMIT_NOFILE, &lim) != 0) _exit(3);
+        try {
+            constexpr int kSheets = 1100;
+            std::vector<QString> names;
+            for (int i = 1; i <= kSheets; ++i) names.push_back(QStringLiteral("第%1页").arg(i));
+            std::unique_ptr<XlStreamWriter> w = OpenWorkbookWriter(book, names, 0);
+            for (int i = 0; i < kSheets; ++i) w->writeSheet(i, XlWorksheet(names[size_t(i)]));
+            w->commit();
+        } catch (const XlError&) {
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "the hard limit of descriptors is too low";
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadXlsxWorkbook(book)->sheetCount(), 1100);
+}
+
 TEST(WorkbookSheets, ASheetNamingAPartThatIsNoWorksheetIsNamedNotReadAsEmpty) {
     const QString dir = oxtest::testDir();
     xmltest::MessageCatcher messages;
