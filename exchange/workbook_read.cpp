@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QStringList>
 #include <cmath>
@@ -733,7 +734,17 @@ constexpr size_t kMaxDefinedNames = 65536;
 // "Sheet1!$A$1:$C$9" or "'Q1 ''24'!A1": a block of one worksheet of wb, into
 // out's sheet and area. False for anything else a name may stand for (a
 // formula, several blocks, a constant, "#REF!").
-bool readBlockReference(XlWorkbook& wb, const QString& reference, XlDefinedName* out) {
+// The first sheet of each name, by case-folded name: a file may define
+// tens of thousands of names over thousands of sheets.
+using SheetsByName = QHash<QString, int>;
+SheetsByName sheetsByName(XlWorkbook& wb) {
+    SheetsByName out;
+    for (int i = wb.sheetCount(); i >= 1; --i) out.insert(wb.sheet(i)->name().toCaseFolded(), i);
+    return out;
+}
+
+bool readBlockReference(XlWorkbook& wb, const SheetsByName& sheets, const QString& reference,
+                        XlDefinedName* out) {
     const QString text = reference.trimmed();
     QString sheetName;
     qsizetype at = 0;
@@ -757,20 +768,17 @@ bool readBlockReference(XlWorkbook& wb, const QString& reference, XlDefinedName*
     if (at >= text.size() || text.at(at) != u'!') return false;
     QString block = text.mid(at + 1);
     block.remove(u'$');
-    for (int i = 1; i <= wb.sheetCount(); ++i) {
-        XlWorksheet* ws = wb.sheet(i);
-        if (ws->name().compare(sheetName, Qt::CaseInsensitive) != 0) continue;
-        try {
-            const XlArea a = ws->range(block).area();
-            out->sheet = i;
-            out->area = XlArea{std::min(a.r1, a.r2), std::min(a.c1, a.c2), std::max(a.r1, a.r2),
-                               std::max(a.c1, a.c2)};
-            return true;
-        } catch (const XlError&) {
-            return false;
-        }
+    const int i = sheets.value(sheetName.toCaseFolded());
+    if (i < 1) return false;
+    try {
+        const XlArea a = wb.sheet(i)->range(block).area();
+        out->sheet = i;
+        out->area = XlArea{std::min(a.r1, a.r2), std::min(a.c1, a.c2), std::max(a.r1, a.r2),
+                           std::max(a.c1, a.c2)};
+        return true;
+    } catch (const XlError&) {
+        return false;
     }
-    return false;
 }
 
 std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
@@ -862,6 +870,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         }
     }
     // Names of a block of one worksheet; the others are passed over.
+    const SheetsByName sheets = sheetsByName(*wb);
     forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
         if (wb->definedNames().size() >= kMaxDefinedNames)
             fail(QStringLiteral("more than %1 defined names").arg(kMaxDefinedNames));
@@ -876,7 +885,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         }
         d.hidden = boolAttribute(n, u"hidden", false) ||
                    d.name.startsWith(QLatin1String("_xlnm."), Qt::CaseInsensitive);
-        if (readBlockReference(*wb, n.text(), &d)) wb->addDefinedName(std::move(d));
+        if (readBlockReference(*wb, sheets, n.text(), &d)) wb->addDefinedName(std::move(d));
     });
     bool ok = false;
     const XmlNode view = child(child(book, u"bookViews"), u"workbookView");
