@@ -1,6 +1,7 @@
 #include "exchange/cxmldochelper.h"
 
 #include <QFileInfo>
+#include <new>
 
 #include "engine/messages.h"
 #include "exchange/variantconvert.h"
@@ -34,7 +35,14 @@ int CXmlDocHelper::Open(const QString& path) {
     } else {
         m_strFileName = path;
         QString error;
-        XmlDocument doc = XmlDocument::load(path, &error);
+        XmlDocument doc;
+        try {
+            doc = XmlDocument::load(path, &error);
+        } catch (const std::bad_alloc&) {
+            // Refused like a file that does not parse: a save must not
+            // replace what could not be read.
+            error = QStringLiteral("out of memory");
+        }
         if (doc.isNull()) {
             CreateNew(path);
             // An empty file holds nothing that a save could destroy.

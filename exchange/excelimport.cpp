@@ -1,5 +1,6 @@
 #include "exchange/excelimport.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 #include <cmath>
@@ -542,9 +543,45 @@ namespace qor {
 
 QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, row - 1); }
 
+namespace {
+
+QString notAWorksheetText(const WorkbookCellsLeftOut& l) {
+    return QStringLiteral("Sheet \"%1\": the file gives it the part %2, which is not a "
+                          "worksheet; nothing of it was imported.")
+        .arg(l.sheet, l.part);
+}
+
+// The sheets the import reads (all, or the one chosen) whose part in the
+// file is no worksheet, and whether any sheet it reads is a worksheet.
+QList<WorkbookCellsLeftOut> sheetsNotRead(const XlWorkbook& wb, const ImportSheetDialog& dialog,
+                                          bool* anyRead) {
+    QList<WorkbookCellsLeftOut> out;
+    *anyRead = false;
+    for (int i = 1; i <= wb.sheetCount(); ++i) {
+        if (dialog.choice == ImportSheetDialog::kOpenOne && i != dialog.sheetNumber) continue;
+        const XlWorksheet& ws = *wb.sheets()[size_t(i - 1)];
+        if (ws.unreadPart().isEmpty()) {
+            *anyRead = true;
+            continue;
+        }
+        WorkbookCellsLeftOut l;
+        l.reason = WorkbookCellsLeftOut::NotAWorksheet;
+        l.sheet = ws.name();
+        l.part = ws.unreadPart();
+        out << l;
+    }
+    return out;
+}
+
+}  // namespace
+
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
     QStringList lines;
     for (const WorkbookCellsLeftOut& l : leftOut) {
+        if (l.reason == WorkbookCellsLeftOut::NotAWorksheet) {
+            lines << notAWorksheetText(l);
+            continue;
+        }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {
             lines << QStringLiteral(
                          "Sheet \"%1\": %2 text(s) stand where the report holds numbers and "
@@ -607,6 +644,15 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
             dialog.choice = ImportSheetDialog::kOpenAll;
             dialog.sheetNumber = 1;
         }
+        bool anyRead = false;
+        const QList<WorkbookCellsLeftOut> notRead =
+            sheetsNotRead(*bridge.workbook(), dialog, &anyRead);
+        if (!anyRead && !notRead.isEmpty()) {
+            bridge.CloseWorkbook();
+            bridge.QuitExcel();
+            return failed(QStringLiteral("\"%1\" cannot be read: %2")
+                              .arg(QFileInfo(path).fileName(), notAWorksheetText(notRead.first())));
+        }
         if (!report->IsFormatState()) report->EnterFormatState();
         bridge.ImportWorkbook(path, report);
         host->FormatRead(report);
@@ -622,7 +668,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
             return failed(QStringLiteral("%1 %2: %3")
                               .arg(LoadErrorText(kMsgDataError), path)
                               .arg(bridge.SheetsFailed()));
-        const QList<WorkbookCellsLeftOut>& beyond = bridge.LeftOutCells();
+        const QList<WorkbookCellsLeftOut> beyond = notRead + bridge.LeftOutCells();
         if (beyond.isEmpty()) return 1;
         if (leftOut) *leftOut = beyond;
         qor::messageBox(LeftOutCellsMessage(beyond), QString(), MsgButtons::Ok,

@@ -25,8 +25,9 @@ namespace qor {
 // are not counted. Or (TextInNumberCell) texts that met a number cell of
 // the report and read as no number: those cells stay empty.
 struct WorkbookCellsLeftOut {
-    enum Reason { BeyondTable, TextInNumberCell } reason = BeyondTable;
+    enum Reason { BeyondTable, TextInNumberCell, NotAWorksheet } reason = BeyondTable;
     QString sheet;         // the worksheet's name
+    QString part;          // NotAWorksheet: the part the sheet names
     int row = 0, col = 0;  // the first such cell, row by row, from 1
     qint64 count = 0;
     int tableRows = 0, tableCols = 0;  // the table they lie beyond
@@ -63,8 +64,10 @@ public:
 // host may be null (the default). 1 on success; 0 with *error when the
 // workbook cannot be read, the user cancels or a page cannot be added.
 // 2 when the rest was imported but cells with values were left out (beyond
-// the table, or texts in number cells that read as no number): the user is
-// told through a message box, and *leftOut lists them by sheet.
+// the table, or texts in number cells that read as no number) or a sheet
+// of a damaged file names a part that is no worksheet (its page stays
+// empty): the user is told through a message box, and *leftOut lists them
+// by sheet. When no sheet read is a worksheet, 0 with the part named.
 int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImportHost* host,
                         QString* error = nullptr, QList<WorkbookCellsLeftOut>* leftOut = nullptr);
 

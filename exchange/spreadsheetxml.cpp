@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
 
 #include "engine/cellformat.h"
 #include "engine/creportfile.h"
@@ -647,8 +648,10 @@ bool HasSpreadsheetXmlRoot(const QString& path) {
     return XmlDocument::peekRootName(path, &name) && localName(name) == u"Workbook";
 }
 
-SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& path,
-                                          const CSpreadsheetXmlDoc::ResizeTable& resize) {
+namespace {
+
+SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
+                                    const CSpreadsheetXmlDoc::ResizeTable& resize) {
     SpreadsheetXmlImport out;
     auto failed = [&out](const QString& why) {
         out.error = LoadErrorText(kMsgUnsupportedXml) + (why.isEmpty() ? QString() : u'\n' + why);
@@ -692,6 +695,21 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
     out.sampleName = reader.GetSampleName();
     out.periodKind = reader.GetPeriodKind();
     return out;
+}
+
+}  // namespace
+
+SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& path,
+                                          const CSpreadsheetXmlDoc::ResizeTable& resize) {
+    try {
+        return importWorkbook(report, path, resize);
+    } catch (const std::bad_alloc&) {
+        // A workbook too large for the memory there is is a file that
+        // cannot be read, not the end of the program.
+        SpreadsheetXmlImport out;
+        out.error = LoadErrorText(kMsgUnsupportedXml) + QStringLiteral("\n%1: out of memory").arg(path);
+        return out;
+    }
 }
 
 }  // namespace qor

@@ -451,17 +451,46 @@ void XlWorksheet::addMerge(const XlArea& area) {
 // ---- XlWorkbook -----------------------------------------------------------
 
 XlWorkbook::XlWorkbook(int sheets) {
-    for (int i = 0; i < std::max(sheets, 1); ++i)
-        m_sheets.push_back(std::make_unique<XlWorksheet>(freshName()));
+    for (int i = 0; i < std::max(sheets, 1); ++i) {
+        const QString name = freshName();
+        useName(name);
+        m_sheets.push_back(std::make_unique<XlWorksheet>(name));
+    }
 }
 
-QString XlWorkbook::freshName() const {
-    for (int n = 1;; ++n) {
-        const QString name = QStringLiteral("Sheet%1").arg(n);
-        bool used = false;
-        for (const auto& s : m_sheets)
-            used = used || s->name().compare(name, Qt::CaseInsensitive) == 0;
-        if (!used) return name;
+namespace {
+
+// N of a name "SheetN" as freshName() makes them (no leading zero, any
+// case), else 0.
+int defaultNameNumber(const QString& name) {
+    static const QString prefix = QStringLiteral("Sheet");
+    if (name.size() <= prefix.size() || !name.startsWith(prefix, Qt::CaseInsensitive)) return 0;
+    const QStringView digits = QStringView(name).mid(prefix.size());
+    if (digits.front() == u'0') return 0;
+    for (QChar c : digits)
+        if (c < u'0' || c > u'9') return 0;
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    return ok ? n : 0;
+}
+
+}  // namespace
+
+QString XlWorkbook::freshName() {
+    for (;; ++m_nextName) {
+        const QString name = QStringLiteral("Sheet%1").arg(m_nextName);
+        if (!m_usedNames.contains(name.toCaseFolded())) return name;
+    }
+}
+
+void XlWorkbook::useName(const QString& name) { ++m_usedNames[name.toCaseFolded()]; }
+
+void XlWorkbook::releaseName(const QString& name) {
+    const auto it = m_usedNames.find(name.toCaseFolded());
+    if (it != m_usedNames.end() && --it.value() <= 0) {
+        m_usedNames.erase(it);
+        // A default name given up is the next new sheet's again.
+        if (const int n = defaultNameNumber(name); n > 0) m_nextName = std::min(m_nextName, n);
     }
 }
 
@@ -479,7 +508,9 @@ int XlWorkbook::indexOf(const XlWorksheet* s) const {
 
 XlWorksheet* XlWorkbook::addSheet() {
     if (m_sheets.size() >= 4096) fail(kXlObjectError, QStringLiteral("too many sheets"));
-    auto s = std::make_unique<XlWorksheet>(freshName());
+    const QString name = freshName();
+    auto s = std::make_unique<XlWorksheet>(name);
+    useName(name);
     XlWorksheet* p = s.get();
     m_sheets.insert(m_sheets.begin() + m_active, std::move(s));
     m_saved = false;
@@ -490,24 +521,32 @@ void XlWorkbook::deleteSheet(XlWorksheet* sheet) {
     const int i = indexOf(sheet);
     if (m_sheets.size() == 1)
         fail(kXlObjectError, QStringLiteral("a workbook must keep at least one sheet"));
+    releaseName(sheet->name());
     m_sheets.erase(m_sheets.begin() + i);
     if (m_active > i || m_active >= int(m_sheets.size())) m_active = std::max(m_active - 1, 0);
     m_saved = false;
 }
 
 void XlWorkbook::renameSheet(XlWorksheet* sheet, const QString& name) {
-    const int i = indexOf(sheet);
+    indexOf(sheet);
     static const QString bad = QStringLiteral(":\\/?*[]");
     if (name.isEmpty() || name.size() > 31 || name.startsWith(u'\'') || name.endsWith(u'\''))
         fail(kXlObjectError, QStringLiteral("bad sheet name \"%1\"").arg(name));
     for (QChar ch : name)
         if (bad.contains(ch))
             fail(kXlObjectError, QStringLiteral("bad sheet name \"%1\"").arg(name));
-    for (size_t j = 0; j < m_sheets.size(); ++j)
-        if (int(j) != i && m_sheets[j]->name().compare(name, Qt::CaseInsensitive) == 0)
-            fail(kXlObjectError, QStringLiteral("sheet name \"%1\" is taken").arg(name));
-    sheet->setName(name);
+    const QString key = name.toCaseFolded();
+    const int others = m_usedNames.value(key) - (sheet->name().toCaseFolded() == key ? 1 : 0);
+    if (others > 0) fail(kXlObjectError, QStringLiteral("sheet name \"%1\" is taken").arg(name));
+    nameSheetAsRead(sheet, name);
     m_saved = false;
+}
+
+void XlWorkbook::nameSheetAsRead(XlWorksheet* sheet, const QString& name) {
+    indexOf(sheet);
+    releaseName(sheet->name());
+    sheet->setName(name);
+    useName(name);
 }
 
 void XlWorkbook::activate(XlWorksheet* sheet) { m_active = indexOf(sheet); }
@@ -516,6 +555,8 @@ std::unique_ptr<XlWorkbook> XlWorkbook::clone() const {
     auto wb = std::make_unique<XlWorkbook>(1);
     wb->m_sheets.clear();
     for (const auto& s : m_sheets) wb->m_sheets.push_back(std::make_unique<XlWorksheet>(*s));
+    wb->m_usedNames = m_usedNames;
+    wb->m_nextName = m_nextName;
     wb->m_active = m_active;
     wb->m_path = m_path;
     wb->m_saved = m_saved;

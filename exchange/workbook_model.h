@@ -9,6 +9,7 @@
 // Every failing call throws XlError; a call on a missing object fails
 // with kXlPointer before anything changes.
 
+#include <QHash>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -267,8 +268,8 @@ public:
     explicit XlWorksheet(QString name) : m_name(std::move(name)) {}
     const QString& name() const { return m_name; }
     // Names are 1..31 characters, none of : \ / ? * [ ], unique in the
-    // workbook (checked by the workbook).
-    void setName(QString name) { m_name = std::move(name); }
+    // workbook: the workbook names its sheets (XlWorkbook::renameSheet),
+    // since it keeps the names in use.
 
     // "A1" or "A1:C3"; XlError for anything else.
     XlRange range(const QString& ref);
@@ -292,14 +293,21 @@ public:
     // The block from the first to the last cell that holds a value or a
     // style, merged areas and sized rows/columns not counted; A1 when empty.
     XlArea usedArea() const;
+    // The part a workbook file gave for this sheet when that part is no
+    // worksheet (a damaged file); the sheet is then empty. Empty otherwise.
+    const QString& unreadPart() const { return m_unreadPart; }
+    void setUnreadPart(QString part) { m_unreadPart = std::move(part); }
     // Drops every cell, merge and size, keeping the name: a sheet that has
     // been written out no longer holds its page in memory.
     void releaseContents();
 
 private:
     friend class XlRange;
+    friend class XlWorkbook;
+    void setName(QString name) { m_name = std::move(name); }
     void addMerge(const XlArea& a);
     QString m_name;
+    QString m_unreadPart;
     XlCellMap m_cells;
     std::vector<XlArea> m_merges;
     std::map<int, double> m_colWidths;
@@ -324,6 +332,9 @@ public:
     // Deleting the only sheet is refused (a workbook keeps at least one).
     void deleteSheet(XlWorksheet* sheet);
     void renameSheet(XlWorksheet* sheet, const QString& name);
+    // The name a workbook file gives the sheet, kept as the file has it
+    // (readers take what they find; two sheets of one name are the file's).
+    void nameSheetAsRead(XlWorksheet* sheet, const QString& name);
     void activate(XlWorksheet* sheet);
 
     const QString& fullName() const { return m_path; }
@@ -347,10 +358,17 @@ public:
 
 private:
     int indexOf(const XlWorksheet* s) const;
-    QString freshName() const;
+    // "SheetN" for the lowest N whose name no sheet has.
+    QString freshName();
+    void useName(const QString& name);
+    void releaseName(const QString& name);
     std::vector<std::unique_ptr<XlWorksheet>> m_sheets;
+    // How many sheets have each name, by case-folded name: a workbook of
+    // thousands of sheets (one a report page) adds and renames them all,
+    // and looking through every sheet for each made that cubic.
+    QHash<QString, int> m_usedNames;
     int m_active = 0;
-    int m_nextName = 1;
+    int m_nextName = 1;  // no "SheetN" below this is free
     QString m_path;
     bool m_saved = true;
     std::vector<XlDefinedName> m_names;

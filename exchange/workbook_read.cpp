@@ -3,9 +3,11 @@
 #include <zip.h>
 
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QStringList>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -506,6 +508,27 @@ QString stringItemText(const XmlNode& si) {
 
 // ---- worksheets -------------------------------------------------------------
 
+// A part named as a worksheet that holds something else.
+struct NotAWorksheet {};
+
+// The cell elements ("<c ...>", any prefix) in a worksheet's markup,
+// counted before anything is built from it: a file over the cell limit is
+// refused before its cells take memory. Nothing else in a worksheet is
+// named "c".
+qint64 countCellElements(const QByteArray& xml) {
+    qint64 n = 0;
+    const char* p = xml.constData();
+    const char* const end = p + xml.size();
+    while ((p = static_cast<const char*>(memchr(p, '<', size_t(end - p))))) {
+        const char* name = ++p;
+        while (p < end && *p != ' ' && *p != '>' && *p != '/' && *p != '\t' && *p != '\r' &&
+               *p != '\n' && *p != '<')
+            ++p;
+        if (p - name >= 1 && p[-1] == 'c' && (p - name == 1 || p[-2] == ':')) ++n;
+    }
+    return n;
+}
+
 class SheetReader {
 public:
     SheetReader(XlWorksheet* ws, const std::vector<QString>& strings, const Styles& styles,
@@ -517,34 +540,50 @@ public:
           m_cells(cells),
           m_fail(fail) {}
 
-    void read(const XmlNode& root) {
-        if (root.isNull()) return;
-        if (const XmlNode dim = child(root, u"dimension"); !dim.isNull()) {
-            XlArea a;
-            if (!parseArea(dim.attributeText(u"ref"), &a))
-                fail(QStringLiteral("its size \"%1\" lies outside a worksheet of %2 rows by %3 "
-                                    "columns")
-                         .arg(dim.attributeText(u"ref"))
-                         .arg(kSheetRows)
-                         .arg(kSheetCols));
-        }
-        forChildren(child(root, u"cols"), u"col", [&](const XmlNode& c) { readColumn(c); });
+    // The sheet's part, its rows read one at a time and freed, so that a
+    // sheet of millions of cells is never held as a tree. NotAWorksheet
+    // when the part is some other kind of part.
+    void read(const QString& part, const QByteArray& bytes) {
         int row = 0;
-        forChildren(child(root, u"sheetData"), u"row",
-                    [&](const XmlNode& r) { row = readRow(r, row + 1); });
-        m_ws->finishLoading();
-        // Each merge is checked against those before it, so their number
-        // is bounded.
         int merges = 0;
-        forChildren(child(root, u"mergeCells"), u"mergeCell", [&](const XmlNode& m) {
-            if (++merges > m_limits.maxMerges)
-                fail(QStringLiteral("more than %1 merged areas").arg(m_limits.maxMerges));
-            XlArea a;
-            const QString ref = m.attributeText(u"ref");
-            if (!parseArea(ref, &a))
-                fail(QStringLiteral("merged area \"%1\" is not valid").arg(ref));
-            m_ws->range(a).merge();
-        });
+        QString why;
+        const bool ok = XmlDocument::parseElements(
+            bytes,
+            [&](const XmlNode& root) {
+                if (localName(root) != u"worksheet") throw NotAWorksheet{};
+            },
+            [&](const XmlNode& n) {
+                const QString name = localName(n);
+                if (name == u"row") {
+                    if (localName(n.parent()) == u"sheetData") row = readRow(n, row + 1);
+                } else if (name == u"dimension") {
+                    XlArea a;
+                    if (!parseArea(n.attributeText(u"ref"), &a))
+                        fail(QStringLiteral("its size \"%1\" lies outside a worksheet of %2 rows "
+                                            "by %3 columns")
+                                 .arg(n.attributeText(u"ref"))
+                                 .arg(kSheetRows)
+                                 .arg(kSheetCols));
+                } else if (name == u"cols") {
+                    forChildren(n, u"col", [&](const XmlNode& c) { readColumn(c); });
+                } else if (name == u"mergeCells") {
+                    m_ws->finishLoading();
+                    // Each merge is checked against those before it, so
+                    // their number is bounded.
+                    forChildren(n, u"mergeCell", [&](const XmlNode& m) {
+                        if (++merges > m_limits.maxMerges)
+                            fail(QStringLiteral("more than %1 merged areas").arg(m_limits.maxMerges));
+                        XlArea a;
+                        const QString ref = m.attributeText(u"ref");
+                        if (!parseArea(ref, &a))
+                            fail(QStringLiteral("merged area \"%1\" is not valid").arg(ref));
+                        m_ws->range(a).merge();
+                    });
+                }
+            },
+            QByteArrayLiteral("sheetData"), &why);
+        if (!ok) m_fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(part, why));
+        m_ws->finishLoading();
     }
 
 private:
@@ -695,7 +734,17 @@ constexpr size_t kMaxDefinedNames = 65536;
 // "Sheet1!$A$1:$C$9" or "'Q1 ''24'!A1": a block of one worksheet of wb, into
 // out's sheet and area. False for anything else a name may stand for (a
 // formula, several blocks, a constant, "#REF!").
-bool readBlockReference(XlWorkbook& wb, const QString& reference, XlDefinedName* out) {
+// The first sheet of each name, by case-folded name: a file may define
+// tens of thousands of names over thousands of sheets.
+using SheetsByName = QHash<QString, int>;
+SheetsByName sheetsByName(XlWorkbook& wb) {
+    SheetsByName out;
+    for (int i = wb.sheetCount(); i >= 1; --i) out.insert(wb.sheet(i)->name().toCaseFolded(), i);
+    return out;
+}
+
+bool readBlockReference(XlWorkbook& wb, const SheetsByName& sheets, const QString& reference,
+                        XlDefinedName* out) {
     const QString text = reference.trimmed();
     QString sheetName;
     qsizetype at = 0;
@@ -719,20 +768,17 @@ bool readBlockReference(XlWorkbook& wb, const QString& reference, XlDefinedName*
     if (at >= text.size() || text.at(at) != u'!') return false;
     QString block = text.mid(at + 1);
     block.remove(u'$');
-    for (int i = 1; i <= wb.sheetCount(); ++i) {
-        XlWorksheet* ws = wb.sheet(i);
-        if (ws->name().compare(sheetName, Qt::CaseInsensitive) != 0) continue;
-        try {
-            const XlArea a = ws->range(block).area();
-            out->sheet = i;
-            out->area = XlArea{std::min(a.r1, a.r2), std::min(a.c1, a.c2), std::max(a.r1, a.r2),
-                               std::max(a.c1, a.c2)};
-            return true;
-        } catch (const XlError&) {
-            return false;
-        }
+    const int i = sheets.value(sheetName.toCaseFolded());
+    if (i < 1) return false;
+    try {
+        const XlArea a = wb.sheet(i)->range(block).area();
+        out->sheet = i;
+        out->area = XlArea{std::min(a.r1, a.r2), std::min(a.c1, a.c2), std::max(a.r1, a.r2),
+                           std::max(a.c1, a.c2)};
+        return true;
+    } catch (const XlError&) {
+        return false;
     }
-    return false;
 }
 
 std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
@@ -761,45 +807,70 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
 
     std::vector<QString> strings;
     if (!stringsPart.isEmpty()) {
-        const XmlNode sst = pkg.xml(stringsPart);
-        forChildren(sst, u"si", [&](const XmlNode& si) {
-            if (int(strings.size()) >= limits.maxStrings)
-                fail(QStringLiteral("more than %1 shared strings").arg(limits.maxStrings));
-            strings.push_back(stringItemText(si));
-        });
+        // Item by item, each freed once read: the strings of a large
+        // workbook are never held as a tree.
+        QString why;
+        const bool ok = XmlDocument::parseElements(
+            pkg.read(stringsPart), [](const XmlNode&) {},
+            [&](const XmlNode& si) {
+                if (localName(si) != u"si") return;
+                if (int(strings.size()) >= limits.maxStrings)
+                    fail(QStringLiteral("more than %1 shared strings").arg(limits.maxStrings));
+                strings.push_back(stringItemText(si));
+            },
+            &why);
+        if (!ok) fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(stringsPart, why));
     }
     const Styles styles(stylesPart.isEmpty() ? XmlNode() : pkg.xml(stylesPart), limits, fail);
 
     struct SheetEntry {
         QString name;
         QString part;  // empty: not a worksheet (a chart sheet), read as an empty sheet
+        QString otherPart;  // a part the sheet names that is no sheet at all
     };
     std::vector<SheetEntry> entries;
     forChildren(child(book, u"sheets"), u"sheet", [&](const XmlNode& s) {
         if (int(entries.size()) >= limits.maxSheets)
             fail(QStringLiteral("more than %1 sheets").arg(limits.maxSheets));
         const std::optional<QString> rid = prefixedAttribute(s, u"id");
-        SheetEntry e{s.attributeText(u"name"), QString()};
+        SheetEntry e{s.attributeText(u"name"), QString(), QString()};
         if (rid) {
             auto it = rels.find(*rid);
             if (it == rels.end())
                 fail(QStringLiteral("sheet \"%1\" names no part of the package").arg(e.name));
-            if (it->second.type == u"worksheet") e.part = it->second.target;
+            const QString& type = it->second.type;
+            if (type == u"worksheet")
+                e.part = it->second.target;
+            else if (type != u"chartsheet" && type != u"dialogsheet" && type != u"xlMacrosheet" &&
+                     type != u"xlIntlMacrosheet")
+                e.otherPart = it->second.target;
         }
         entries.push_back(e);
     });
     if (entries.empty()) fail(QStringLiteral("the workbook holds no sheet"));
 
     auto wb = std::make_unique<XlWorkbook>(int(entries.size()));
-    qint64 cells = 0;
+    qint64 cells = 0, cellElements = 0;
     for (size_t i = 0; i < entries.size(); ++i) {
         XlWorksheet* ws = wb->sheet(int(i) + 1);
-        if (!entries[i].name.isEmpty()) ws->setName(entries[i].name);
+        if (!entries[i].name.isEmpty()) wb->nameSheetAsRead(ws, entries[i].name);
+        // A damaged file's sheet that names styles.xml or the like is no
+        // empty sheet: the import tells it by the part's name.
+        if (!entries[i].otherPart.isEmpty()) ws->setUnreadPart(entries[i].otherPart);
         if (entries[i].part.isEmpty()) continue;
+        const QByteArray bytes = pkg.read(entries[i].part);
+        cellElements += countCellElements(bytes);
+        if (cellElements > limits.maxCells)
+            fail(QStringLiteral("the workbook holds more than %1 cells").arg(limits.maxCells));
         SheetReader reader(ws, strings, styles, limits, &cells, fail);
-        reader.read(pkg.xml(entries[i].part));
+        try {
+            reader.read(entries[i].part, bytes);
+        } catch (const NotAWorksheet&) {
+            ws->setUnreadPart(entries[i].part);
+        }
     }
     // Names of a block of one worksheet; the others are passed over.
+    const SheetsByName sheets = sheetsByName(*wb);
     forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
         if (wb->definedNames().size() >= kMaxDefinedNames)
             fail(QStringLiteral("more than %1 defined names").arg(kMaxDefinedNames));
@@ -814,7 +885,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         }
         d.hidden = boolAttribute(n, u"hidden", false) ||
                    d.name.startsWith(QLatin1String("_xlnm."), Qt::CaseInsensitive);
-        if (readBlockReference(*wb, n.text(), &d)) wb->addDefinedName(std::move(d));
+        if (readBlockReference(*wb, sheets, n.text(), &d)) wb->addDefinedName(std::move(d));
     });
     bool ok = false;
     const XmlNode view = child(child(book, u"bookViews"), u"workbookView");

@@ -220,7 +220,7 @@ public:
         auto wb = std::make_unique<XlWorkbook>(int(m_sheets.size()));
         for (size_t i = 0; i < m_sheets.size(); ++i) {
             XlWorksheet* ws = wb->sheet(int(i) + 1);
-            ws->setName(m_sheets[i].name);
+            wb->nameSheetAsRead(ws, m_sheets[i].name);
             if (m_sheets[i].worksheet) readSheet(ws, m_sheets[i].offset);
         }
         m_names.addTo(*wb);

@@ -1,5 +1,6 @@
 // Writing a workbook of the in-process engine as an .xlsx file.
 
+#include <sys/resource.h>
 #include <xlsxwriter.h>
 
 #include <QDir>
@@ -268,6 +269,20 @@ void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) 
 
 std::atomic<int> g_filesWritten{0};
 
+// Written in constant memory, each sheet's rows wait in a temporary file
+// of its own that stays open until the workbook is closed: a report of
+// more than about a thousand pages needs more descriptors than the usual
+// soft limit of 1,024. The soft limit is raised by the number of sheets,
+// as far as the hard limit allows.
+void allowDescriptorsFor(size_t sheets) {
+    rlimit lim{};
+    if (getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return;
+    const rlim_t want = lim.rlim_cur + rlim_t(sheets);
+    if (lim.rlim_max != RLIM_INFINITY && lim.rlim_cur >= lim.rlim_max) return;
+    lim.rlim_cur = lim.rlim_max == RLIM_INFINITY ? want : std::min(want, lim.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &lim);
+}
+
 }  // namespace
 
 struct XlsxStreamWriter::Impl {
@@ -303,6 +318,7 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
     options.constant_memory = LXW_TRUE;
     d->scratch = QFile::encodeName(CreateWorkFolder());
     if (!d->scratch.isEmpty()) options.tmpdir = d->scratch.data();
+    allowDescriptorsFor(sheetNames.size());
     d->wb = workbook_new_opt(d->tmpName.constData(), &options);
     if (!d->wb) fail(QStringLiteral("out of memory"));
     d->formats = std::make_unique<Formats>(d->wb);

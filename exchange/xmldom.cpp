@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "exchange/xmlinternal.h"
 #include "platform/safefile.h"
@@ -416,9 +417,149 @@ struct ParseState {
     std::shared_ptr<XmlDocData> data;
     xmlNodePtr root = nullptr;
     bool rootKeepsBlanks = false;
+    QByteArray containerName;         // children of root so named are read child by child
+    xmlNodePtr container = nullptr;   // the one being read
     std::exception_ptr thrown;
-    bool refused = false;  // an entity whose text is never read was met
+    bool refused = false;  // the document's entities refused it
+
+    // What entity references stand for (see chargeReference).
+    qint64 inputBytes = 0;  // of the document, as far as it has been fed
+    qint64 entityText = 0;  // bytes the references read so far stand for
+    std::unordered_map<const xmlEntity*, qint64> entityLengths;
 };
+
+// An entity's text is held once, but each reference to it is a copy of
+// that text for whoever reads the value: a file of 170 KB that refers
+// 40,000 times to one entity of 50,000 characters makes two gigabytes of
+// values. The text that all the references of a document stand for is
+// counted as the references are read, and the document is refused once it
+// comes to more than nine times the bytes read so far and 1 MiB (the
+// whole then is more than ten times the file and 1 MiB), or more than
+// 4 MiB in any case. Files this system writes use no entities at all.
+constexpr qint64 kMaxEntityText = qint64(4) << 20;
+constexpr qint64 kEntityTextFloor = qint64(1) << 20;
+constexpr qint64 kEntityTextPerByte = 9;
+constexpr int kMaxEntityNesting = 40;
+
+// The length of an entity's value with every entity it refers to
+// replaced, from its declared text (what libxml2 keeps as the entity's
+// content holds the references to other entities as written). Lengths
+// past the limit stop counting early: they only need to be too long.
+qint64 expandedLength(ParseState* state, const xmlEntity* ent, int depth) {
+    if (!ent || ent->etype != XML_INTERNAL_GENERAL_ENTITY || !ent->content) return 0;
+    if (const auto it = state->entityLengths.find(ent); it != state->entityLengths.end())
+        return it->second;
+    // The parser refuses entity loops; the guard keeps a document it let
+    // through from recursing for ever.
+    if (depth > kMaxEntityNesting) return kMaxEntityText + 1;
+    const char* s = chars(ent->content);
+    const char* end = s + strlen(s);
+    qint64 total = 0;
+    while (s < end && total <= kMaxEntityText) {
+        const char* amp = static_cast<const char*>(memchr(s, '&', size_t(end - s)));
+        if (!amp) {
+            total += end - s;
+            break;
+        }
+        total += amp - s;
+        const char* semi = static_cast<const char*>(memchr(amp, ';', size_t(end - amp)));
+        if (!semi || amp[1] == '#') {
+            total += (semi ? semi + 1 : end) - amp;
+            s = semi ? semi + 1 : end;
+            continue;
+        }
+        const QByteArray name(amp + 1, qsizetype(semi - amp - 1));
+        const xmlEntity* inner =
+            state->ctxt && state->ctxt->myDoc ? xmlGetDocEntity(state->ctxt->myDoc, xc(name)) : nullptr;
+        if (inner && inner->etype == XML_INTERNAL_GENERAL_ENTITY)
+            total += expandedLength(state, inner, depth + 1);
+        else
+            total += semi + 1 - amp;
+        s = semi + 1;
+    }
+    state->entityLengths.emplace(ent, total);
+    return total;
+}
+
+// Adds a reference's text to the document's; false (and the parser
+// stopped) once the document is refused for it.
+bool chargeEntityText(ParseState* state, xmlParserCtxtPtr ctxt, qint64 length) {
+    if (state->refused) return false;
+    state->entityText = std::min(state->entityText + length, kMaxEntityText + 1);
+    const qint64 allowed =
+        std::min(kMaxEntityText, kEntityTextPerByte * state->inputBytes + kEntityTextFloor);
+    if (state->entityText <= allowed) return true;
+    state->refused = true;
+    if (!state->haveError) {
+        state->haveError = true;
+        state->errorText =
+            QStringLiteral("line %1: the entity references stand for more text than a document "
+                           "of this size may (ten times its size and 1 MiB, at most 4 MiB)")
+                .arg(xmlSAX2GetLineNumber(ctxt));
+    }
+    xmlStopParser(state->ctxt);
+    if (ctxt != state->ctxt) xmlStopParser(ctxt);
+    return false;
+}
+
+// The document's own references only: those inside an entity's text are
+// counted in that entity's length.
+bool chargeReference(void* ctx, const xmlChar* name) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
+    if (!state || !state->ctxt || ctxt != state->ctxt) return !state || !state->refused;
+    const xmlEntity* ent = ctxt->myDoc ? xmlGetDocEntity(ctxt->myDoc, name) : nullptr;
+    return chargeEntityText(state, ctxt, expandedLength(state, ent, 0));
+}
+
+// Attribute values keep their references as "&name;" (entities are not
+// substituted), so they are counted from the values the parser hands on.
+bool chargeAttributes(void* ctx, int nbAttributes, const xmlChar** attributes) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
+    if (!state || !state->ctxt || ctxt != state->ctxt || !attributes) return true;
+    for (int i = 0; i < nbAttributes; ++i) {
+        const char* v = chars(attributes[5 * i + 3]);
+        const char* end = chars(attributes[5 * i + 4]);
+        if (!v || !end || !memchr(v, '&', size_t(end - v))) continue;
+        for (const char* s = v; s < end;) {
+            const char* amp = static_cast<const char*>(memchr(s, '&', size_t(end - s)));
+            if (!amp) break;
+            const char* semi = static_cast<const char*>(memchr(amp, ';', size_t(end - amp)));
+            if (!semi) break;
+            if (amp[1] != '#') {
+                const QByteArray name(amp + 1, qsizetype(semi - amp - 1));
+                const xmlEntity* ent = ctxt->myDoc ? xmlGetDocEntity(ctxt->myDoc, xc(name)) : nullptr;
+                if (!chargeEntityText(state, ctxt, expandedLength(state, ent, 0))) return false;
+            }
+            s = semi + 1;
+        }
+    }
+    return true;
+}
+
+// A parameter entity's text is parsed again at each reference between the
+// declarations; counted the same way, a document cannot make the parser
+// read gigabytes of declarations from a few kilobytes.
+xmlEntityPtr countingParameterEntity(void* ctx, const xmlChar* name) {
+    xmlEntityPtr ent = xmlSAX2GetParameterEntity(ctx, name);
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
+    if (ent && state && state->ctxt && !chargeEntityText(state, ctxt, ent->length)) return nullptr;
+    return ent;
+}
+
+void countingReference(void* ctx, const xmlChar* name) {
+    if (chargeReference(ctx, name)) xmlSAX2Reference(ctx, name);
+}
+
+void countingStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                          const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                          int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    if (!chargeAttributes(ctx, nbAttributes, attributes)) return;
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                          nbDefaulted, attributes);
+}
 
 void recordError(void* userData, xmlErrorPtr err) {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
@@ -468,7 +609,12 @@ xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* er
         return nullptr;
     }
     ctxt->_private = state;
-    if (ctxt->sax) ctxt->sax->serror = recordError;
+    if (ctxt->sax) {
+        ctxt->sax->serror = recordError;
+        ctxt->sax->reference = countingReference;
+        ctxt->sax->startElementNs = countingStartElement;
+        ctxt->sax->getParameterEntity = countingParameterEntity;
+    }
     ctxt->userData = ctxt;
     int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     if (in.ignoreDeclaredEncoding) options |= XML_PARSE_IGNORE_ENC;
@@ -478,6 +624,8 @@ xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* er
     ctxt->loadsubset = 0;
     ctxt->validate = 0;
     ctxt->keepBlanks = 1;
+    state->ctxt = ctxt;
+    state->inputBytes = in.bytes->size();
     return ctxt;
 }
 
@@ -507,11 +655,18 @@ void keepException(ParseState* state) {
 void streamStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
                         const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
                         int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    if (!chargeAttributes(ctx, nbAttributes, attributes)) return;
     xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
                           nbDefaulted, attributes);
     ParseState* state = streamState(ctx);
-    if (!state || state->root) return;
+    if (!state) return;
     xmlNodePtr n = state->ctxt->node;
+    if (state->root) {
+        if (n && n->parent == state->root && !state->container && !state->containerName.isEmpty() &&
+            state->containerName == chars(localname))
+            state->container = n;
+        return;
+    }
     if (!n || n->parent != reinterpret_cast<xmlNodePtr>(state->ctxt->myDoc)) return;
     state->root = n;
     state->rootKeepsBlanks = n->properties && spaceMode(n) == 1;
@@ -529,8 +684,16 @@ void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix
     xmlNodePtr cur = ctxt->node;
     xmlSAX2EndElementNs(ctx, localname, prefix, uri);
     ParseState* state = streamState(ctx);
-    if (!state || !cur || !state->root || cur->parent != state->root) return;
+    if (!state || !cur || !state->root) return;
+    xmlNodePtr parent = cur->parent;
+    const bool inContainer = state->container && parent == state->container;
+    if (!inContainer && parent != state->root) return;
+    if (cur == state->container) state->container = nullptr;
     bool keep = state->rootKeepsBlanks;
+    if (inContainer && parent->properties) {
+        const int mode = spaceMode(parent);
+        if (mode >= 0) keep = mode == 1;
+    }
     if (cur->properties) {
         const int mode = spaceMode(cur);
         if (mode >= 0) keep = mode == 1;
@@ -541,12 +704,13 @@ void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix
     } catch (...) {
         keepException(state);
     }
-    // Everything read so far inside the document element has been seen.
-    // Emptying the element (not just taking this child out) also keeps the
-    // parser from adding text to a text node it has stopped tracking.
-    xmlNodePtr list = state->root->children;
-    state->root->children = nullptr;
-    state->root->last = nullptr;
+    // Everything read so far inside the element has been seen. Emptying
+    // the element (not just taking this child out) also keeps the parser
+    // from adding text to a text node it has stopped tracking.
+    xmlNodePtr done = inContainer ? parent : state->root;
+    xmlNodePtr list = done->children;
+    done->children = nullptr;
+    done->last = nullptr;
     if (list) xmlFreeNodeList(list);
 }
 
@@ -564,7 +728,7 @@ void streamReference(void* ctx, const xmlChar* name) {
     }
     const xmlEntity* ent = state->ctxt->myDoc ? xmlGetDocEntity(state->ctxt->myDoc, name) : nullptr;
     if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY) {
-        xmlSAX2Reference(ctx, name);
+        if (chargeReference(ctx, name)) xmlSAX2Reference(ctx, name);
         return;
     }
     if (!state->refused) {
@@ -591,7 +755,7 @@ XmlDocument XmlDocument::parse(const QByteArray& bytes, QString* error) {
 
     xmlParseDocument(ctxt);
     xmlDocPtr doc = ctxt->myDoc;
-    const bool wellFormed = ctxt->wellFormed && doc;
+    const bool wellFormed = ctxt->wellFormed && doc && !state.refused;
     if (!wellFormed) {
         if (error) *error = parseError(state, ctxt);
         if (doc) xmlFreeDoc(doc);
@@ -632,7 +796,8 @@ using ByteSource = std::function<qsizetype(char* buf, qsizetype cap, QString* er
 // parser is fed as the pieces come (code page 936 converted piece by
 // piece), so neither the input nor its tree is ever held whole.
 bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor& root,
-                    const XmlDocument::ElementVisitor& child, QString* error) {
+                    const XmlDocument::ElementVisitor& child, QString* error,
+                    const QByteArray& container = QByteArray()) {
     ensureLibxml();
     constexpr qsizetype kPiece = 1 << 18;
     QByteArray raw(kPiece, Qt::Uninitialized);
@@ -678,11 +843,13 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     ctxt->validate = 0;
     ctxt->keepBlanks = 1;
     state.ctxt = ctxt;
+    state.containerName = container;
     state.onRoot = &root;
     state.onChild = &child;
     ctxt->sax->startElementNs = streamStartElement;
     ctxt->sax->endElementNs = streamEndElement;
     ctxt->sax->reference = streamReference;
+    ctxt->sax->getParameterEntity = countingParameterEntity;
 
     ByteSink utf8(gb ? kPiece * 2 : 0);
     qsizetype carried = 0;  // raw bytes at the front of raw left by the decoder
@@ -711,6 +878,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
                 decodeFailed = true;
                 break;
             }
+            state.inputBytes += utf8.size();
             if (utf8.size() > 0) xmlParseChunk(ctxt, utf8.data(), int(utf8.size()), 0);
             carried = have - used;
             memmove(raw.data(), raw.constData() + used, size_t(carried));
@@ -718,6 +886,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
             have = carried;
             if (last) break;
         } else {
+            state.inputBytes += have;
             xmlParseChunk(ctxt, raw.constData(), int(have), 0);
             base += have;
             have = 0;
@@ -745,6 +914,12 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
 
 bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
                                 const ElementVisitor& child, QString* error) {
+    return parseElements(bytes, root, child, QByteArray(), error);
+}
+
+bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
+                                const ElementVisitor& child, const QByteArray& container,
+                                QString* error) {
     qsizetype at = 0;
     return streamElements(
         [&](char* buf, qsizetype cap, QString*) {
@@ -753,7 +928,7 @@ bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& r
             at += n;
             return n;
         },
-        root, child, error);
+        root, child, error, container);
 }
 
 namespace {

@@ -201,6 +201,13 @@ public:
     using ElementVisitor = std::function<void(const XmlNode&)>;
     static bool parseElements(const QByteArray& bytes, const ElementVisitor& root,
                               const ElementVisitor& child, QString* error = nullptr);
+    // The same, except that the element children of the document element
+    // whose local name is `container` are read a level deeper: each of
+    // their element children comes to `child` and is freed, and then the
+    // container itself, emptied. A worksheet's rows are read so.
+    static bool parseElements(const QByteArray& bytes, const ElementVisitor& root,
+                              const ElementVisitor& child, const QByteArray& container,
+                              QString* error = nullptr);
     static bool loadElements(const QString& path, const ElementVisitor& root,
                              const ElementVisitor& child, QString* error = nullptr);
     // The document element's name, read from the start of the file alone:
