@@ -377,6 +377,10 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                             .arg(name));
         return 0;
     }
+    // Cells share a query by the condition the server gets: the same text
+    // joined from other pieces is another query.
+    const QString sharedCondition =
+        parts.isEmpty() ? condition : QChar(0x1E) + qor::HostCondition(condition, parts);
     // Made only when needed: a cell repeating the previous cell's query
     // does not need it.
     const auto keyOf = [&name] { return name.left(3) + u'_' + name.mid(name.size() - 8, 4); };
@@ -398,7 +402,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     thread_local LastQuery last;
     const auto sameAsLast = [&] {
         return last.name == name && last.table == table && last.field == field &&
-               last.condition == condition;
+               last.condition == sharedCondition;
     };
     if (shared) {
         answer = last.answer.lock();
@@ -409,9 +413,9 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         const QChar sep(0x1F);
         const QString key = keyOf();
         QString k;
-        k.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
+        k.reserve(8 + key.size() + table.size() + field.size() + sharedCondition.size() + 4);
         k.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
-        k.append(sep).append(field).append(sep).append(condition);
+        k.append(sep).append(field).append(sep).append(sharedCondition);
         return k;
     };
     if (shared && !answer) {
@@ -439,7 +443,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         last.name = name;
         last.table = table;
         last.field = field;
-        last.condition = condition;
+        last.condition = sharedCondition;
     }
     if (!answer->error.isEmpty()) {
         setError(error, answer->error);

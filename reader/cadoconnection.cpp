@@ -287,7 +287,8 @@ sqlite3* sqliteHandle(const QSqlDatabase& db) {
 // the pragmas that only tell something. Every write, schema change,
 // ATTACH/DETACH, transaction control and a pragma that sets or does
 // something is refused while the statement is prepared, before it runs;
-// query_only stays on as well.
+// query_only stays on as well. SQLite passes a function's name as the
+// second text, a pragma's name as the first and its argument as the second.
 int readOnlyAuthorizer(void*, int action, const char* a, const char* b, const char*,
                        const char*) {
     switch (action) {
@@ -297,7 +298,7 @@ int readOnlyAuthorizer(void*, int action, const char* a, const char* b, const ch
             return SQLITE_OK;
         case SQLITE_FUNCTION:
             // Loading a library runs its code in this process.
-            return a && qstricmp(a, "load_extension") == 0 ? SQLITE_DENY : SQLITE_OK;
+            return b && qstricmp(b, "load_extension") == 0 ? SQLITE_DENY : SQLITE_OK;
         case SQLITE_PRAGMA: {
             if (!a) return SQLITE_DENY;
             static const char* const kTelling[] = {"table_info", "table_xinfo", "index_list",

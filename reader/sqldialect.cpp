@@ -211,8 +211,10 @@ namespace {
 // differently (a backslash before it, a back-quoted name) could hide a
 // second statement from this check and show it to the server.
 struct Lexing {
-    bool backslashInLiterals;  // PostgreSQL with standard_conforming_strings off
-    bool sqliteNames;          // `name` and [name] are names in SQLite
+    bool backslashInLiterals;  // PostgreSQL with standard_conforming_strings off, MySQL
+    bool escapeStrings;        // PostgreSQL's E'...' take backslash escapes
+    bool dollarQuotes;         // PostgreSQL's $tag$...$tag$
+    bool bracketNames;         // `name` and [name] are names (SQLite, ODBC servers)
 };
 
 // The first separator or comment opener outside literals and names, and
@@ -227,17 +229,18 @@ qsizetype firstSeparator(const QString& sql, const Lexing& how) {
         const QChar prev = i > 0 ? sql.at(i - 1) : QChar();
         if (c == QLatin1Char('\'')) {
             const bool escaped = how.backslashInLiterals ||
-                                 ((prev == QLatin1Char('E') || prev == QLatin1Char('e')) &&
+                                 (how.escapeStrings &&
+                                  (prev == QLatin1Char('E') || prev == QLatin1Char('e')) &&
                                   (i < 2 || !isNameChar(sql.at(i - 2))));
             i = skipQuoted(sql, i, c, escaped);
         } else if (c == QLatin1Char('"')) {
             i = skipQuoted(sql, i, c, false);
-        } else if (how.sqliteNames && c == QLatin1Char('`')) {
+        } else if (how.bracketNames && c == QLatin1Char('`')) {
             i = skipQuoted(sql, i, c, false);
-        } else if (how.sqliteNames && c == QLatin1Char('[')) {
+        } else if (how.bracketNames && c == QLatin1Char('[')) {
             const qsizetype close = sql.indexOf(QLatin1Char(']'), i + 1);
             i = close < 0 ? n : close + 1;
-        } else if (!how.sqliteNames && c == QLatin1Char('$') && !isNameChar(prev)) {
+        } else if (how.dollarQuotes && c == QLatin1Char('$') && !isNameChar(prev)) {
             const qsizetype end = skipDollarQuoted(sql, i);
             i = end > i ? end : i + 1;
         } else if ((c == QLatin1Char('-') && next == QLatin1Char('-')) ||
@@ -257,7 +260,12 @@ qsizetype firstSeparator(const QString& sql, const Lexing& how) {
 }  // namespace
 
 bool IsSingleStatement(const QString& sql) {
-    static constexpr Lexing kReadings[] = {{false, false}, {true, false}, {false, true}};
+    // PostgreSQL as configured by default and with backslash escapes;
+    // SQLite and the ODBC servers with and without them.
+    static constexpr Lexing kReadings[] = {{false, true, true, false},
+                                           {true, true, true, false},
+                                           {false, false, false, true},
+                                           {true, false, false, true}};
     for (const Lexing& how : kReadings)
         if (firstSeparator(sql, how) >= 0) return false;
     return true;

@@ -314,6 +314,14 @@ TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
     EXPECT_TRUE(
         byMemo(QStringLiteral("x\" union select count(*) from secrets where \"1\"=\"1")).isEmpty());
     EXPECT_TRUE(byMemo(QStringLiteral("x'; delete from notes; --")).isEmpty());
+    {
+        // The same text written by the author is another query, also among
+        // the cells of one recalculation.
+        qor::RecalcCacheScope recalculation;
+        EXPECT_EQ(indbsql("notes", "id", 1, "memo = \"x\" or \"1\"=\"1\" order by id").asNumber(), 1);
+        EXPECT_TRUE(byMemo(QStringLiteral("x\" or \"1\"=\"1")).isEmpty());
+        EXPECT_EQ(indbsql("notes", "id", 1, "memo = \"x\" or \"1\"=\"1\" order by id").asNumber(), 1);
+    }
     EXPECT_EQ(indbsql("notes", "id", 2, "id > 0 order by id").asNumber(), 2);
 }
 
