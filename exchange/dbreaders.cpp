@@ -335,7 +335,9 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         const QString limited = connection->Dialect().LimitRecords(sql, limit);
         for (int attempt = 0;; ++attempt) {
             // An account set's connection serves these reads only: it
-            // refuses writes for good, which spares two statements a cell.
+            // refuses writes for good. On PostgreSQL a statement can switch
+            // the session's default back, so each query also runs in its
+            // own read-only transaction.
             try {
                 connection->SetReadOnly(true);
                 connection->ReadOnlyTransaction([&] {
