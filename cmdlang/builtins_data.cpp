@@ -15,15 +15,54 @@ constexpr int kMaxFieldText = 63;   // a text field is cut to this many units
 constexpr int kMaxRowsDown = 9999;  // GETRECORD, records written down the rows
 constexpr int kMaxColsAcross = 255;
 
+// The value of a condition with its pieces: a quoted text of the formula
+// is written; texts joined with "+" keep their pieces; anything else (a
+// cell, a variable, a function, a sum of numbers) is one value. Evaluated
+// as the evaluator would, left side first, an error ending it.
+Value conditionPieces(Evaluator& ev, const Node& n, QList<ConditionPart>* parts) {
+    if (n.kind == NodeKind::String) {
+        parts->append({n.text, true});
+        return Value::text(n.text);
+    }
+    if (n.kind == NodeKind::Binary && n.op == Op::Add && n.children.size() == 2) {
+        QList<ConditionPart> left, right;
+        const Value a = conditionPieces(ev, *n.children[0], &left);
+        if (a.isError()) return a;
+        const Value b = conditionPieces(ev, *n.children[1], &right);
+        const Value sum = Arithmetic(Op::Add, a, b);
+        if (sum.isText()) {
+            // Only texts are joined; an empty operand adds nothing.
+            if (a.isText()) parts->append(left);
+            if (b.isText()) parts->append(right);
+        } else if (!sum.isError() && !sum.isArea()) {
+            parts->append({ToText(sum), false});
+        }
+        return sum;
+    }
+    const Value v = ev.evaluate(n);
+    if (!v.isError() && !v.isArea()) parts->append({ToText(v), false});
+    return v;
+}
+
 Value readField(Evaluator& ev, const Node& call, bool host) {
     DatabaseRequest r;
     r.hostDatabase = host;
     Value bad;
     if (!TextArgument(ev, call, 0, &r.file, &bad) || !TextArgument(ev, call, 1, &r.table, &bad) ||
         !TextArgument(ev, call, 2, &r.field, &bad) ||
-        !WholeArgument(ev, call, 3, 0, INT_MAX, &r.record, &bad) ||
-        !TextArgument(ev, call, 4, &r.condition, &bad))
+        !WholeArgument(ev, call, 3, 0, INT_MAX, &r.record, &bad))
         return bad;
+    // Which quotes the author wrote and which came with a value is known
+    // only here, while the condition is evaluated.
+    if (call.children.size() > 4 && call.children[4]->kind == NodeKind::Binary) {
+        const Value c = conditionPieces(ev, *call.children[4], &r.conditionParts);
+        if (c.isError()) return c;
+        if (c.isArea())
+            return Value::error(QStringLiteral("argument 5 of %1 cannot be an area").arg(call.text));
+        r.condition = ToText(c);
+    } else if (!TextArgument(ev, call, 4, &r.condition, &bad)) {
+        return bad;
+    }
     if (ev.env().CheckOnly()) return Value::number(0);
     const Value v = ev.env().ReadDatabase(r);
     if (v.isText()) return Value::text(v.asText().left(kMaxFieldText));

@@ -11,6 +11,7 @@
 // the fixed area.
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringView>
 #include <functional>
@@ -39,6 +40,14 @@ struct ExternalCellRequest {
 
 // INDB(file, table, field, recno, cond) and INDBSQL(accountset, table,
 // field, recno, cond).
+// A piece of a database condition: text written between quotes in the
+// formula, or a value.
+struct ConditionPart {
+    QString text;
+    bool written = false;
+    bool operator==(const ConditionPart&) const = default;
+};
+
 struct DatabaseRequest {
     bool hostDatabase = false;  // INDBSQL
     QString file;               // INDB: data file; INDBSQL: account set
@@ -46,6 +55,12 @@ struct DatabaseRequest {
     QString field;
     int record = 0;
     QString condition;  // may be empty
+    // The condition by where its pieces came from, when it was joined from
+    // quoted texts of the formula and values (cells, variables, answers of
+    // functions) with "+"; empty when it is one piece of the formula. A
+    // host database reads the formula's double quotes as its single ones
+    // but never a quote inside a value (see qor::HostCondition).
+    QList<ConditionPart> conditionParts;
 };
 
 // GETRECORD("sql", "area", dir, limit), arguments already checked.

@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "cmdlang/ccalcinterpreter.h"
+#include "engine/messages.h"
 #include "engine/paths.h"
 #include "engine/recalccache.h"
 #include "exchange/datafilepath.h"
@@ -243,7 +244,8 @@ struct HostAnswer {
 // Runs the host query of an account set (key "001_2003") for at most limit
 // records into *out.
 void fetchHostRecords(const QString& key, const QString& table, const QString& field,
-                      const QString& condition, qint64 limit, HostAnswer* out) {
+                      const QString& authorCondition, const QList<qor::cmd::ConditionPart>& parts,
+                      qint64 limit, HostAnswer* out) {
     out->asked = limit;
     CReaderApp* app = CReaderApp::Current();
     if (!app) app = &CAppEnvironment::Instance().App();
@@ -289,18 +291,17 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         // The condition's bracketed definition texts become field names; a
         // bracketed part naming the table goes. Each is resolved once, left
         // to right, so a replacement is never read again.
+        const QString condition = qor::HostCondition(authorCondition, parts);
         QString where;
         qsizetype at = 0;
         while (at < condition.size()) {
             // A "[" inside a quoted text is part of the text.
             const qsizetype open = NextDefinitionBracket(condition, at);
-            // The author's double-quoted texts are the database's
-            // single-quoted ones.
             if (open < 0) {
-                where += condition.mid(at).replace(u'"', u'\'');
+                where += condition.mid(at);
                 break;
             }
-            where += condition.mid(at, open - at).replace(u'"', u'\'');
+            where += condition.mid(at, open - at);
             const qsizetype close = condition.indexOf(u']', open + 1);
             if (close < 0) {
                 setError(error, QStringLiteral("\"[\" without \"]\" in the condition: %1").arg(condition));
@@ -318,6 +319,15 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         QString sql = QStringLiteral("select ") + qor::QuoteIdentifier(driver, fieldName, false) +
                       QStringLiteral(" from ") + qor::QuoteIdentifier(driver, tableName, true);
         if (!where.trimmed().isEmpty()) sql += QStringLiteral(" where ") + where;
+        // One statement only: a second one (or a comment cutting off the
+        // limit) could end the read-only transaction it runs in.
+        if (!qor::IsSingleStatement(sql)) {
+            setError(error, LoadErrorText(62061) +
+                                QStringLiteral(": one statement only, without \";\" or a "
+                                               "comment: %1")
+                                    .arg(authorCondition));
+            return;
+        }
         // Only the records up to the one wanted travel. The count is a
         // number worked out here, never text of the formula, so it is
         // written as digits: bound, it made the server prepare and drop a
@@ -325,10 +335,14 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         const QString limited = connection->Dialect().LimitRecords(sql, limit);
         for (int attempt = 0;; ++attempt) {
             // An account set's connection serves these reads only: it
-            // refuses writes for good, which spares two statements a cell.
-            connection->SetReadOnly(true);
+            // refuses writes for good. On PostgreSQL a statement can switch
+            // the session's default back, so each query also runs in its
+            // own read-only transaction.
             try {
-                out->values = CAdoRecordset::ReadColumn(connection, limited, {}, limit);
+                connection->SetReadOnly(true);
+                connection->ReadOnlyTransaction([&] {
+                    out->values = CAdoRecordset::ReadColumn(connection, limited, {}, limit);
+                });
                 out->complete = out->values.size() < limit;
                 return;
             } catch (const CAdoException& e) {
@@ -354,7 +368,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
 
 int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& table,
                            const QString& field, const QString& condition, int record,
-                           QString* error) {
+                           QString* error, const QList<qor::cmd::ConditionPart>& parts) {
     if (error) error->clear();
     if (!value) return 0;
     // The key is the set's three characters and the year that begins eight
@@ -365,10 +379,10 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
                             .arg(name));
         return 0;
     }
-    if (condition.contains(u';')) {
-        setError(error, QStringLiteral("the condition may not hold \";\": %1").arg(condition));
-        return 0;
-    }
+    // Cells share a query by the condition the server gets: the same text
+    // joined from other pieces is another query.
+    const QString sharedCondition =
+        parts.isEmpty() ? condition : QChar(0x1E) + qor::HostCondition(condition, parts);
     // Made only when needed: a cell repeating the previous cell's query
     // does not need it.
     const auto keyOf = [&name] { return name.left(3) + u'_' + name.mid(name.size() - 8, 4); };
@@ -390,7 +404,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     thread_local LastQuery last;
     const auto sameAsLast = [&] {
         return last.name == name && last.table == table && last.field == field &&
-               last.condition == condition;
+               last.condition == sharedCondition;
     };
     if (shared) {
         answer = last.answer.lock();
@@ -401,9 +415,9 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         const QChar sep(0x1F);
         const QString key = keyOf();
         QString k;
-        k.reserve(8 + key.size() + table.size() + field.size() + condition.size() + 4);
+        k.reserve(8 + key.size() + table.size() + field.size() + sharedCondition.size() + 4);
         k.append(QLatin1String("indbsql")).append(sep).append(key).append(sep).append(table);
-        k.append(sep).append(field).append(sep).append(condition);
+        k.append(sep).append(field).append(sep).append(sharedCondition);
         return k;
     };
     if (shared && !answer) {
@@ -419,7 +433,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         qint64 limit = record;
         if (answer) limit = std::max<qint64>(record, std::min<qint64>(std::max<qint64>(answer->asked * 64, 256), 1 << 30));
         auto fresh = std::make_shared<HostAnswer>();
-        fetchHostRecords(keyOf(), table, field, condition, limit, fresh.get());
+        fetchHostRecords(keyOf(), table, field, condition, parts, limit, fresh.get());
         answer = fresh;
         if (shared) {
             if (sharedKey.isEmpty()) sharedKey = sharedKeyOf();
@@ -431,7 +445,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         last.name = name;
         last.table = table;
         last.field = field;
-        last.condition = condition;
+        last.condition = sharedCondition;
     }
     if (!answer->error.isEmpty()) {
         setError(error, answer->error);
@@ -448,6 +462,48 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
 }
 
 namespace qor {
+
+QString HostCondition(const QString& condition, const QList<qor::cmd::ConditionPart>& parts) {
+    const QList<qor::cmd::ConditionPart> pieces =
+        parts.isEmpty() ? QList<qor::cmd::ConditionPart>{{condition, true}} : parts;
+    QString out;
+    out.reserve(condition.size() + 8);
+    QChar quote;           // the quote the text is inside, as the server reads it
+    bool bracket = false;  // inside a "[definition text]"
+    // The server's reading of text passed on as it is.
+    const auto follow = [&](QChar c) {
+        out += c;
+        if (bracket) {
+            bracket = c != u']';
+        } else if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'[') {
+            bracket = true;
+        }
+    };
+    for (const qor::cmd::ConditionPart& piece : pieces) {
+        if (piece.written) {
+            for (const QChar c : piece.text) {
+                // The formula's own quotes, " or ', are the server's '.
+                if (!bracket && (quote.isNull() || quote == u'\'') && (c == u'"' || c == u'\''))
+                    follow(u'\'');
+                else
+                    follow(c);
+            }
+        } else if (!quote.isNull() && !bracket) {
+            // A value between quotes: its own quote doubled, so it stays text.
+            for (const QChar c : piece.text) {
+                out += c;
+                if (c == quote) out += c;
+            }
+        } else {
+            for (const QChar c : piece.text) follow(c);
+        }
+    }
+    return out;
+}
 
 HostReadOnlyScope::HostReadOnlyScope(CAdoConnection* connection)
     : m_connection(connection), m_wasReadOnly(connection && connection->IsReadOnly()) {
@@ -511,7 +567,8 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
         else
             found = ReadMdbFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
     } else {
-        found = ReadDatabaseFieldValue(&value, r.file, r.table, r.field, r.condition, r.record, &error);
+        found = ReadDatabaseFieldValue(&value, r.file, r.table, r.field, r.condition, r.record, &error,
+                                       r.conditionParts);
     }
     if (!error.isEmpty()) return Value::error(QStringLiteral("%1: %2").arg(function, error));
     if (!found) return Value::text(QString());  // no value: shown empty

@@ -35,12 +35,17 @@ int ReadWk4FieldValue(QVariant* value, const QString& path, const QString& table
 // The host accounting database of the account set the name holds
 // ("001xxx20030101": set 001, year 2003). Table and field may be given as
 // "[definition text]"; the condition is the formula author's SQL, its
-// "[definition texts]" replaced by field names, double quotes made single.
-// A query that ran and found no record gives 1 and a null value; a record
-// number past the last record reads the last one.
+// "[definition texts]" replaced by field names, its quotes read as
+// qor::HostCondition reads them (parts: the condition's pieces, empty when
+// it is one piece of the formula). A condition that is more than one
+// statement or holds a comment is refused. A query that ran and found no
+// record gives 1 and a null value; a record number past the last record
+// reads the last one. The query runs in a read-only transaction on a
+// connection that refuses writes.
 int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& table,
                            const QString& field, const QString& condition, int record,
-                           QString* error = nullptr);
+                           QString* error = nullptr,
+                           const QList<qor::cmd::ConditionPart>& parts = {});
 
 namespace qor {
 
@@ -49,6 +54,15 @@ namespace qor {
 // without a data-file extension to the host database. A failure is an
 // error value with its reason; no value is an empty text.
 qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& request);
+
+// A host condition with its quotes as the server reads them. The formula's
+// own texts (written pieces) may quote with " or ': both become '. A value
+// that lands between quotes keeps its quotes and has each ' doubled (each "
+// inside a "..." name), so it can never end the literal: read back it is
+// its text. A value outside quotes is the author's SQL and stays as it is.
+// "[definition texts]" outside quotes are left for the caller to resolve.
+// Without parts the whole condition counts as written.
+QString HostCondition(const QString& condition, const QList<qor::cmd::ConditionPart>& parts);
 
 // Host queries only read: while one lives, the connection refuses writes
 // where its driver can (SQLite, PostgreSQL).

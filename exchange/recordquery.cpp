@@ -20,23 +20,6 @@ namespace {
 // The far corner of an open-ended area.
 constexpr int kOpenEnd = 10000;
 
-// True when text holds more than one statement: a ";" outside quotes with
-// anything but blanks after it.
-bool holdsSecondStatement(const QString& text) {
-    QChar quote;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (!quote.isNull()) {
-            if (c == quote) quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u';') {
-            if (!text.mid(i + 1).trimmed().isEmpty()) return true;
-        }
-    }
-    return false;
-}
-
 // The statement with its bracketed definition texts replaced: a table
 // definition becomes the current table, a field definition is looked up in
 // it. Each replacement is final and quoted the way the driver quotes
@@ -135,8 +118,6 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         return 0;
     };
     if (error) error->clear();
-    if (holdsSecondStatement(statement))
-        return fail(QStringLiteral("one statement only: %1").arg(statement));
     // The area, blanks removed.
     QString areaText;
     for (const QChar c : area)
@@ -170,6 +151,11 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         QString why;
         if (!resolveDefinitions(connection.Database().driver(), statement, &sql, &why))
             return fail(why);
+        // One statement only: a second one could end the read-only
+        // transaction it runs in, a comment cut off the record limit.
+        if (!qor::IsSingleStatement(sql))
+            return fail(QStringLiteral("one statement only, without \";\" or a comment: %1")
+                            .arg(statement));
         const bool down = direction == QLatin1String("1");
         // Fields across (down) the area, records the other way.
         int& fieldLast = down ? req.c2 : req.r2;
@@ -179,8 +165,7 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         const int limit = std::max(0, std::min(recordLimit, recordLast - recordFirst + 1));
         // The server sends no more records than the area takes. The
         // author's statement stays whole inside (its own order, limit or
-        // "with" included; a closing "--" comment ends at the line break);
-        // the number is bound.
+        // "with" included); the number is bound.
         // ODBC's servers may refuse an ordered statement inside another,
         // so there the statement runs as written and the loop below limits.
         QString limited = sql;
@@ -194,7 +179,7 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         qor::HostReadOnlyScope readOnly(&connection);
         CAdoRecordset rs(&connection);
         rs.SetQuery(limited, values);
-        rs.Open();
+        connection.ReadOnlyTransaction([&] { rs.Open(); });
         int fields = rs.GetFieldCount();
         if (fields > fieldLast - fieldFirst + 1) fields = fieldLast - fieldFirst + 1;
         else fieldLast = fieldFirst + std::max(fields, 1) - 1;

@@ -1,8 +1,12 @@
 #include "reader/cadoconnection.h"
 
+#include <dlfcn.h>
+#include <sqlite3.h>
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -237,6 +241,7 @@ void CAdoConnection::Open(const QString& nameOrConnectionText) {
     m_text = nameOrConnectionText;
     m_settings = s;
     m_open = true;
+    if (s.driver == QLatin1String("QPSQL")) RememberSessionSettings();
 }
 
 void CAdoConnection::Close() {
@@ -253,14 +258,148 @@ void CAdoConnection::Close() {
     m_readOnly = false;
 }
 
+namespace {
+
+// SQLite's authorizer is installed through the SQLite library the Qt driver
+// has loaded, never a second copy (as the column types are read).
+using SetAuthorizerFn = int (*)(sqlite3*, int (*)(void*, int, const char*, const char*,
+                                                   const char*, const char*),
+                                void*);
+
+SetAuthorizerFn sqliteSetAuthorizer() {
+    static const SetAuthorizerFn fn = [] {
+        void* lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
+        if (!lib) return SetAuthorizerFn(nullptr);
+        auto f = reinterpret_cast<SetAuthorizerFn>(dlsym(lib, "sqlite3_set_authorizer"));
+        dlclose(lib);  // only drops our reference; the driver still holds it
+        return f;
+    }();
+    return fn;
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db) {
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+// What a read-only SQLite connection may prepare: reading, functions and
+// the pragmas that only tell something. Every write, schema change,
+// ATTACH/DETACH, transaction control and a pragma that sets or does
+// something is refused while the statement is prepared, before it runs;
+// query_only stays on as well. SQLite passes a function's name as the
+// second text, a pragma's name as the first and its argument as the second.
+int readOnlyAuthorizer(void*, int action, const char* a, const char* b, const char*,
+                       const char*) {
+    switch (action) {
+        case SQLITE_SELECT:
+        case SQLITE_READ:
+        case SQLITE_RECURSIVE:
+            return SQLITE_OK;
+        case SQLITE_FUNCTION:
+            // Loading a library runs its code in this process.
+            return b && qstricmp(b, "load_extension") == 0 ? SQLITE_DENY : SQLITE_OK;
+        case SQLITE_PRAGMA: {
+            if (!a) return SQLITE_DENY;
+            static const char* const kTelling[] = {"table_info", "table_xinfo", "index_list",
+                                                   "index_info", "index_xinfo",
+                                                   "foreign_key_list"};
+            for (const char* t : kTelling)
+                if (qstricmp(a, t) == 0) return SQLITE_OK;
+            // Without an argument a pragma reads its value, except these.
+            static const char* const kDoing[] = {"optimize", "shrink_memory", "wal_checkpoint",
+                                                 "incremental_vacuum"};
+            if (b) return SQLITE_DENY;
+            for (const char* d : kDoing)
+                if (qstricmp(a, d) == 0) return SQLITE_DENY;
+            return SQLITE_OK;
+        }
+        default:
+            return SQLITE_DENY;
+    }
+}
+
+}  // namespace
+
 void CAdoConnection::SetReadOnly(bool readOnly) {
     if (!m_open || readOnly == m_readOnly) return;
-    QSqlQuery q(Database());
-    if (m_settings.driver == QLatin1String("QSQLITE"))
-        q.exec(readOnly ? QStringLiteral("PRAGMA query_only = 1")
-                        : QStringLiteral("PRAGMA query_only = 0"));
-    else if (m_settings.driver == QLatin1String("QPSQL"))
-        q.exec(readOnly ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
-                        : QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE"));
+    const QSqlDatabase db = Database();
+    QSqlQuery q(db);
+    if (m_settings.driver == QLatin1String("QSQLITE")) {
+        sqlite3* handle = sqliteHandle(db);
+        const SetAuthorizerFn setAuthorizer = sqliteSetAuthorizer();
+        if (readOnly) {
+            if (!handle || !setAuthorizer)
+                throw CAdoException(QStringLiteral(
+                    "The SQLite connection cannot be made read-only: its library is not at hand."));
+            if (!q.exec(QStringLiteral("PRAGMA query_only = 1")))
+                throw CAdoException(QStringLiteral("The SQLite connection cannot be made "
+                                                   "read-only: %1")
+                                        .arg(q.lastError().text()));
+            setAuthorizer(handle, readOnlyAuthorizer, nullptr);
+        } else {
+            if (handle && setAuthorizer) setAuthorizer(handle, nullptr, nullptr);
+            q.exec(QStringLiteral("PRAGMA query_only = 0"));
+        }
+    } else if (m_settings.driver == QLatin1String("QPSQL")) {
+        if (!q.exec(readOnly
+                        ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
+                        : QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE")) &&
+            readOnly)
+            throw CAdoException(QStringLiteral("The connection cannot be made read-only: %1")
+                                    .arg(q.lastError().text()));
+    }
     m_readOnly = readOnly;
+}
+
+void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
+    if (!m_open) throw CAdoException(QStringLiteral("The connection is not open."));
+    if (m_settings.driver != QLatin1String("QPSQL")) {
+        // SQLite's guard sits on the connection (SetReadOnly).
+        read();
+        return;
+    }
+    const QSqlDatabase db = Database();
+    {
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN TRANSACTION READ ONLY")))
+            throw CAdoException(QStringLiteral("No read-only transaction could begin: %1")
+                                    .arg(begin.lastError().text()));
+    }
+    try {
+        read();
+    } catch (...) {
+        // Whatever the failed statement changed goes: the transaction, and
+        // the session's settings back to what they were after the login.
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("ROLLBACK"));
+        RestoreSessionSettings();
+        throw;
+    }
+    QSqlQuery end(db);
+    if (!end.exec(QStringLiteral("ROLLBACK")))
+        throw CAdoException(
+            QStringLiteral("The read-only transaction could not end: %1").arg(end.lastError().text()));
+}
+
+void CAdoConnection::RememberSessionSettings() {
+    m_sessionSettings.clear();
+    QSqlQuery q(Database());
+    // What the driver set after the login (encoding, date style, time
+    // zone...): RESET ALL would take these back to the server's defaults.
+    if (!q.exec(QStringLiteral("select name, setting from pg_settings where source = 'session'")))
+        return;
+    while (q.next()) m_sessionSettings.append({q.value(0).toString(), q.value(1).toString()});
+}
+
+void CAdoConnection::RestoreSessionSettings() {
+    QSqlQuery q(Database());
+    q.exec(QStringLiteral("RESET ALL"));
+    for (const auto& [name, value] : std::as_const(m_sessionSettings)) {
+        q.prepare(QStringLiteral("select set_config(?, ?, false)"));
+        q.addBindValue(name);
+        q.addBindValue(value);
+        q.exec();
+    }
+    if (m_readOnly) q.exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
 }

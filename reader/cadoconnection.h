@@ -19,9 +19,12 @@
 // wrapper closes. Record sets and commands made on a connection are closed
 // with it, and told when it is destroyed.
 
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 #include "reader/sqldialect.h"
 
@@ -56,9 +59,21 @@ public:
     void Close();
     bool IsOpen() const { return m_open; }
     // Refuses (or again allows) writes on this connection where the driver
-    // can (SQLite, PostgreSQL); the state ends with the connection.
+    // can (SQLite, PostgreSQL); the state ends with the connection. SQLite
+    // gets query_only and an authorizer that refuses every statement but a
+    // read when it is prepared; PostgreSQL read-only session transactions,
+    // which a statement can switch off: queries of formulas also run in
+    // ReadOnlyTransaction. Throws CAdoException when writes cannot be
+    // refused.
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const { return m_readOnly; }
+    // Runs read (the queries of one formula or preview) on PostgreSQL
+    // inside its own BEGIN TRANSACTION READ ONLY ... ROLLBACK: a read-only
+    // transaction cannot be made read-write once it has run a statement,
+    // and the rollback takes back any setting a statement made. When read
+    // throws, the session's settings are reset to those of the login too.
+    // Other drivers run read as it is.
+    void ReadOnlyTransaction(const std::function<void()>& read);
 
     // The text Open was given.
     QString GetConnectionText() const { return m_text; }
@@ -85,4 +100,8 @@ private:
     bool m_open = false;
     bool m_readOnly = false;
     QSet<CAdoRecordset*> m_recordsets;
+    // PostgreSQL: the settings the driver made after the login.
+    QList<QPair<QString, QString>> m_sessionSettings;
+    void RememberSessionSettings();
+    void RestoreSessionSettings();
 };

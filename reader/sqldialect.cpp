@@ -204,4 +204,71 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql) {
     return out;
 }
 
+namespace {
+
+// How a server may read quotes. A text is one statement only when it is
+// one statement under every reading: otherwise a quote one server reads
+// differently (a backslash before it, a back-quoted name) could hide a
+// second statement from this check and show it to the server.
+struct Lexing {
+    bool backslashInLiterals;  // PostgreSQL with standard_conforming_strings off, MySQL
+    bool escapeStrings;        // PostgreSQL's E'...' take backslash escapes
+    bool dollarQuotes;         // PostgreSQL's $tag$...$tag$
+    bool bracketNames;         // `name` and [name] are names (SQLite, ODBC servers)
+};
+
+// The first separator or comment opener outside literals and names, and
+// its index; -1 when there is none. A ";" followed by blanks (and more
+// ";") only is the statement's end, not a separator.
+qsizetype firstSeparator(const QString& sql, const Lexing& how) {
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql.at(i);
+        const QChar next = i + 1 < n ? sql.at(i + 1) : QChar();
+        const QChar prev = i > 0 ? sql.at(i - 1) : QChar();
+        if (c == QLatin1Char('\'')) {
+            const bool escaped = how.backslashInLiterals ||
+                                 (how.escapeStrings &&
+                                  (prev == QLatin1Char('E') || prev == QLatin1Char('e')) &&
+                                  (i < 2 || !isNameChar(sql.at(i - 2))));
+            i = skipQuoted(sql, i, c, escaped);
+        } else if (c == QLatin1Char('"')) {
+            i = skipQuoted(sql, i, c, false);
+        } else if (how.bracketNames && c == QLatin1Char('`')) {
+            i = skipQuoted(sql, i, c, false);
+        } else if (how.bracketNames && c == QLatin1Char('[')) {
+            const qsizetype close = sql.indexOf(QLatin1Char(']'), i + 1);
+            i = close < 0 ? n : close + 1;
+        } else if (how.dollarQuotes && c == QLatin1Char('$') && !isNameChar(prev)) {
+            const qsizetype end = skipDollarQuoted(sql, i);
+            i = end > i ? end : i + 1;
+        } else if ((c == QLatin1Char('-') && next == QLatin1Char('-')) ||
+                   (c == QLatin1Char('/') && next == QLatin1Char('*'))) {
+            return i;
+        } else if (c == QLatin1Char(';')) {
+            for (qsizetype j = i + 1; j < n; ++j)
+                if (!sql.at(j).isSpace() && sql.at(j) != QLatin1Char(';')) return i;
+            return -1;
+        } else {
+            ++i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool IsSingleStatement(const QString& sql) {
+    // PostgreSQL as configured by default and with backslash escapes;
+    // SQLite and the ODBC servers with and without them.
+    static constexpr Lexing kReadings[] = {{false, true, true, false},
+                                           {true, true, true, false},
+                                           {false, false, false, true},
+                                           {true, false, false, true}};
+    for (const Lexing& how : kReadings)
+        if (firstSeparator(sql, how) >= 0) return false;
+    return true;
+}
+
 }  // namespace qor

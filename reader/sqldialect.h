@@ -54,4 +54,12 @@ QString QuoteIdentifier(const QSqlDriver* driver, const QString& name, bool tabl
 // Throws CAdoException when a bracket is never closed.
 QString MapBracketNames(const QSqlDriver* driver, const QString& sql);
 
+// True when sql is one statement: no ";" with anything but blanks after
+// it and no comment ("--", "/*") outside string literals, quoted names and
+// dollar-quoted bodies, however the server reads backslashes and quotes.
+// Formula authors' SQL runs only when it is; a second statement or a
+// comment could end the read-only transaction it runs in or cut off the
+// clauses the system appends.
+bool IsSingleStatement(const QString& sql);
+
 }  // namespace qor

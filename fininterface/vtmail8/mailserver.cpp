@@ -1,6 +1,7 @@
 // SMTP and IMAP through libcurl. Messages stream from and to files in
 // chunks, so a large report never sits in memory whole.
 #include "fininterface/vtmail8/mailserver.h"
+#include "fininterface/vtmail8/mailtls.h"
 
 #include <curl/curl.h>
 
@@ -40,15 +41,21 @@ struct Easy {
     Easy(const Easy&) = delete;
     Easy& operator=(const Easy&) = delete;
 
-    void common(const MailServerSettings& s, const char* protocols) {
+    // Set by common: the connection must be encrypted before the login.
+    bool tlsRequired = false;
+
+    void common(const MailServerSettings& s, const QString& server, const char* protocols) {
         curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error);
         curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, protocols);
         curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-        // TLS when the server offers it; smtps:// and imaps:// demand it.
-        curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
+        // TLS when the server offers it, and demanded before a password
+        // goes to another computer; smtps:// and imaps:// demand it anyway.
+        tlsRequired = PasswordNeedsTls(server, !s.user.isEmpty() && !s.password.isEmpty(),
+                                       s.allowUnencrypted);
+        curl_easy_setopt(h, CURLOPT_USE_SSL, long(tlsRequired ? CURLUSESSL_ALL : CURLUSESSL_TRY));
         if (!s.user.isEmpty()) {
             curl_easy_setopt(h, CURLOPT_USERNAME, s.user.toUtf8().constData());
             curl_easy_setopt(h, CURLOPT_PASSWORD, s.password.toUtf8().constData());
@@ -56,6 +63,9 @@ struct Easy {
     }
     // The reason of a failed call, without anything the user typed.
     QString reason(CURLcode rc) const {
+        if (rc == CURLE_USE_SSL_FAILED && tlsRequired)
+            return QStringLiteral("服务器不提供加密连接（STARTTLS），密码不以明文发送；请改用 "
+                                  "smtps:// 或 imaps://，或在设置中允许不加密的连接");
         const QString text = QString::fromUtf8(error).trimmed();
         return text.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc)) : text;
     }
@@ -139,7 +149,7 @@ bool SmtpSend(const MailServerSettings& s, const QString& address, const QString
     }
     url.setUserInfo(QString());
     url.setPath(QString());
-    e.common(s, "smtp,smtps");
+    e.common(s, s.smtp, "smtp,smtps");
     curl_easy_setopt(e.h, CURLOPT_URL, url.toEncoded().constData());
     curl_easy_setopt(e.h, CURLOPT_MAIL_FROM, ('<' + from.toUtf8() + '>').constData());
     curl_slist* rcpt = curl_slist_append(nullptr, ('<' + address.toUtf8() + '>').constData());
@@ -182,7 +192,7 @@ struct ImapSession::Impl {
         mailboxUrl = url.scheme().toLower().toLatin1() + "://" + QUrl::toAce(url.host());
         if (url.port() > 0) mailboxUrl += ':' + QByteArray::number(url.port());
         mailboxUrl += '/' + QUrl::toPercentEncoding(mailbox);
-        easy.common(settings, "imap,imaps");
+        easy.common(settings, settings.imap, "imap,imaps");
         ready = true;
         return true;
     }

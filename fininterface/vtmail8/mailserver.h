@@ -16,6 +16,10 @@ struct MailServerSettings {
     QString user;
     QString password;
     QString from;  // this side's address; the user when that is an address
+    // A password may go to another computer over a connection that the
+    // server did not encrypt (registry value AllowUnencrypted, off unless
+    // the user ticked it).
+    bool allowUnencrypted = false;
 };
 
 // An address a message may be sent to: local part "@" domain, nothing that

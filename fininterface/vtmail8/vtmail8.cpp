@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDialog>
@@ -61,12 +62,20 @@ QString postOffice() {
     return setting(QStringLiteral("PostOffice"), qor::dataPath("mail/postoffice"));
 }
 
+// The setting that lets a password travel unencrypted to another computer;
+// off unless the user ticked it.
+const QString kAllowUnencrypted = QStringLiteral("AllowUnencrypted");
+
+bool allowUnencrypted() {
+    return setting(kAllowUnencrypted, QStringLiteral("0")).trimmed() == QLatin1String("1");
+}
+
 vtmail::MailServerSettings mailServer() {
     return {setting(QStringLiteral("SmtpServer"), QString()),
             setting(QStringLiteral("ImapServer"), QString()),
             setting(QStringLiteral("MailUser"), QString()),
             qor::Registry::readString(kSettingsKey, QStringLiteral("MailPassword"), QString()),
-            setting(QStringLiteral("MailFrom"), QString())};
+            setting(QStringLiteral("MailFrom"), QString()), allowUnencrypted()};
 }
 
 bool validMailboxName(const QString& name) {
@@ -74,17 +83,54 @@ bool validMailboxName(const QString& name) {
     return ok.match(name).hasMatch() && name != u"." && name != u"..";
 }
 
-// A file name that came from outside: only its last part, and never one
-// that names a folder or holds control characters. Empty when refused.
+// Characters that change how a name is shown or read but are no part of
+// what a user sees: controls, format characters (the bidi overrides and
+// isolates, which can turn "report\u202Eslx.exe" into "reportexe.xls" on
+// screen, zero widths) and line breaks.
+bool hiddenCharacter(char32_t c) {
+    switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return true;
+        default:
+            return c == 0xFFFD;  // what undecodable bytes became
+    }
+}
+
+// A file name that came from outside: only its last part, without hidden
+// characters; never one that names a folder. Empty when refused.
 QString safeName(const QString& name) {
     QString last = name;
     const qsizetype cut = std::max(last.lastIndexOf(u'/'), last.lastIndexOf(u'\\'));
     if (cut >= 0) last = last.mid(cut + 1);
-    last = last.trimmed();
-    if (last.isEmpty() || last == u"." || last == u"..") return QString();
-    for (QChar c : last)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return QString();
-    return last;
+    QString shown;
+    for (const char32_t c : last.toUcs4())
+        if (!hiddenCharacter(c)) shown += QString::fromUcs4(&c, 1);
+    shown = shown.trimmed();
+    if (shown.isEmpty() || shown == u"." || shown == u"..") return QString();
+    return shown;
+}
+
+// A header value may not end its line: no control character or line break
+// in a user code, address or file name that goes into a message.
+bool headerSafe(const QString& value) {
+    for (const char32_t c : value.toUcs4()) {
+        const auto cat = QChar::category(c);
+        if (cat == QChar::Other_Control || cat == QChar::Separator_Line ||
+            cat == QChar::Separator_Paragraph)
+            return false;
+    }
+    return true;
+}
+
+// Shown in a reason: the hidden characters as "?".
+QString visible(const QString& value) {
+    QString out;
+    for (const char32_t c : value.toUcs4())
+        out += hiddenCharacter(c) ? QStringLiteral("?") : QString::fromUcs4(&c, 1);
+    return out;
 }
 
 bool ensureMaildir(const QString& dir, bool create, QString* why) {
@@ -539,9 +585,34 @@ void AddFile(const char16_t* path) {
     s.files << fromUtf16(path);
 }
 
+// Every value that goes into a header is checked before anything is
+// written or sent: a line break would add headers of its own.
+bool headersSafe(const State& s, const QString& address, int32_t method, QString* why) {
+    if (!headerSafe(s.user)) {
+        *why = QStringLiteral("用户代码“%1”含有控制字符或换行").arg(visible(s.user));
+        return false;
+    }
+    if (method == 3 && !headerSafe(address)) {
+        *why = QStringLiteral("地址“%1”含有控制字符或换行").arg(visible(address));
+        return false;
+    }
+    for (const QString& path : s.files) {
+        const QString name = QFileInfo(path).fileName();
+        if (!headerSafe(name)) {
+            *why = QStringLiteral("文件名“%1”含有控制字符或换行").arg(visible(name));
+            return false;
+        }
+    }
+    return true;
+}
+
 int32_t SendFile(int32_t method, const char16_t* address) {
     State& s = state();
     QMutexLocker lock(&s.lock);
+    if (QString why; !headersSafe(s, fromUtf16(address), method, &why)) {
+        s.lastError = why;
+        return -1;
+    }
     if (method == 3) return sendByMail(s, fromUtf16(address));
     QString why;
     const QString folder = folderOfMethod(method, fromUtf16(address), &why);
@@ -715,6 +786,12 @@ void Setup() {
         form->addRow(QString::fromUtf8(f.label), edit);
         edits << edit;
     }
+    // Off unless ticked: without it a password goes to another computer
+    // only over an encrypted connection.
+    auto* unencrypted = new QCheckBox(QStringLiteral("允许不加密地发送密码（服务器不支持 STARTTLS 时）"), &dlg);
+    unencrypted->setObjectName(kAllowUnencrypted);
+    unencrypted->setChecked(allowUnencrypted());
+    form->addRow(unencrypted);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
     form->addRow(buttons);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, [&] {
@@ -745,6 +822,8 @@ void Setup() {
         qor::Registry::writeString(kSettingsKey, QLatin1String(f.name),
                                    f.kind == Folder ? QDir::fromNativeSeparators(v) : v);
     }
+    qor::Registry::writeString(kSettingsKey, kAllowUnencrypted,
+                               unencrypted->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     // A file that holds a password is for its owner's eyes only.
     if (!qor::Registry::readString(kSettingsKey, QStringLiteral("MailPassword")).isEmpty())
         QFile::setPermissions(qor::Registry::filePath(), QFile::ReadOwner | QFile::WriteOwner);

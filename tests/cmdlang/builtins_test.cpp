@@ -311,6 +311,37 @@ TEST(Builtins, ReadingDatabases) {
     EXPECT_TRUE(seen.file.isEmpty());
 }
 
+// A condition joined from the formula's texts and values tells the reader
+// which piece is which, so a quote inside a cell's text stays a character
+// of the text; a condition of one piece carries no pieces.
+TEST(Builtins, DatabaseConditionsKeepWhereTheirPiecesCameFrom) {
+    FakeEnvironment env;
+    DatabaseRequest seen;
+    env.database = [&](const DatabaseRequest& r) {
+        seen = r;
+        return Value::number(1);
+    };
+    env.set("A1", QStringLiteral("x\" or \"1\"=\"1"));
+    env.set("B1", 7.0);
+    ASSERT_EQ(eval(R"(INDBSQL("001","t","f",1,"km = """ + A1 + """ and n > 7"))", env),
+              Value::number(1));
+    const QString cell = QStringLiteral("x\" or \"1\"=\"1");
+    EXPECT_EQ(seen.condition, "km = \"" + cell + "\" and n > 7");
+    EXPECT_EQ(seen.conditionParts,
+              (QList<ConditionPart>{{"km = \"", true}, {cell, false}, {"\" and n > 7", true}}));
+    // Numbers added are one value; one piece gives no pieces.
+    ASSERT_EQ(eval(R"(INDB("a.dbf","t","f",1,B1 + 1))", env), Value::number(1));
+    EXPECT_EQ(seen.condition, "8");
+    EXPECT_EQ(seen.conditionParts, (QList<ConditionPart>{{"8", false}}));
+    eval(R"(INDBSQL("001","t","f",1,A1))", env);
+    EXPECT_EQ(seen.condition, cell);
+    EXPECT_TRUE(seen.conditionParts.isEmpty());
+    // An error in a piece is the function's answer; nothing is read.
+    seen = DatabaseRequest();
+    EXPECT_TRUE(eval(R"(INDBSQL("001","t","f",1,"n = " + 1/0))", env).isError());
+    EXPECT_TRUE(seen.file.isEmpty());
+}
+
 TEST(Builtins, GetRecordChecksItsArgumentsFirst) {
     FakeEnvironment env;
     std::vector<RecordRequest> queued;

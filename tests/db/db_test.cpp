@@ -250,5 +250,43 @@ TEST_P(DbTest, LedgerServiceMakesItsTable) {
     EXPECT_EQ(query(c, "select count(*) from ledger"), QStringList{"0"});
 }
 
+// A read-only connection refuses every kind of write, and every way of
+// switching itself back, each with a reason; reading goes on, and lifting
+// the guard (as the record query does when it ends) allows writes again.
+TEST_P(DbTest, AReadOnlyConnectionRefusesEveryWrite) {
+    Exec({"create table t(n integer)", "insert into t values (1)"});
+    CAdoConnection c;
+    c.Open(Text());
+    c.SetReadOnly(true);
+    const auto attempt = [&](const QString& sql) {
+        return errorOf([&] { c.ReadOnlyTransaction([&] { query(c, sql); }); });
+    };
+    QStringList writes = {"insert into t values (2)", "update t set n = 5", "delete from t",
+                          "create table u(n integer)", "drop table t"};
+    if (OnServer())
+        writes << "create temporary table u(n integer)" << "select set_config('transaction_read_only', 'off', false)";
+    else
+        writes << "create temp table u(n integer)" << "pragma query_only = 0"
+               << "attach database ':memory:' as x" << "begin" << "savepoint s"
+               << "pragma user_version = 3";
+    for (const QString& sql : writes) {
+        SCOPED_TRACE(sql.toStdString());
+        EXPECT_NE(attempt(sql), "<no error>");
+        EXPECT_EQ(query(c, "select count(*), sum(n) from t"), QStringList{"1|1"});
+    }
+    if (!OnServer()) {
+        EXPECT_FALSE(query(c, "pragma table_info(t)").isEmpty());
+    }
+    // A setting changed inside the transaction is gone with it.
+    if (OnServer()) {
+        c.ReadOnlyTransaction(
+            [&] { query(c, "select set_config('default_transaction_read_only', 'off', false)"); });
+        EXPECT_EQ(query(c, "show default_transaction_read_only"), QStringList{"on"});
+    }
+    c.SetReadOnly(false);
+    EXPECT_EQ(errorOf([&] { query(c, "insert into t values (2)"); }), "<no error>");
+    EXPECT_EQ(query(c, "select count(*) from t"), QStringList{"2"});
+}
+
 INSTANTIATE_TEST_SUITE_P(Db, DbTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          qordbtest::BackendName);

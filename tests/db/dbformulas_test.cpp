@@ -9,6 +9,8 @@
 #include "engine/recordfill.h"
 #include "exchange/dbreaders.h"
 #include "exchange/recordquery.h"
+#include "reader/cadoconnection.h"
+#include "reader/cadorecordset.h"
 #include "reader/cqordb.h"
 #include "tests/db/dbfixture.h"
 
@@ -129,7 +131,7 @@ TEST_P(DbFormulaTest, GetRecordFillsAreasDownAndAcross) {
 }
 
 // The record limit and the area both bound the records; the author's own
-// limit, order and trailing comment survive; 0 and 10,000 records.
+// limit and order survive; 0 and 10,000 records.
 TEST_P(DbFormulaTest, GetRecordLimitsAndSizes) {
     ASSERT_EQ(getRecord("select n from big order by n desc", "", 3), "");
     EXPECT_EQ(lastCells(), (QStringList{"1:10000", "1:9999", "1:9998"}));
@@ -137,8 +139,9 @@ TEST_P(DbFormulaTest, GetRecordLimitsAndSizes) {
     EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2", "1:3", "1:4"}));
     ASSERT_EQ(getRecord("select n from big order by n limit 2;", "A1", 9999), "");
     EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2"}));
-    ASSERT_EQ(getRecord("select n from big order by n -- the first ones", "A1", 2), "");
-    EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2"}));
+    // A comment could cut off the limit the system appends: refused.
+    EXPECT_TRUE(getRecord("select n from big order by n -- the first ones", "A1", 2)
+                    .startsWith(LoadErrorText(62061)));
     ASSERT_EQ(getRecord("select n from big", "A1", 0), "");
     EXPECT_TRUE(lastCells().isEmpty());
 
@@ -247,6 +250,104 @@ TEST_P(DbFormulaTest, BracketsInsideQuotedTextsStayTexts) {
     EXPECT_EQ(lastCells(), (QStringList{"2:[金额]", "2:it's [", "1:3"}));
     // Outside the quotes a "[" still needs its "]".
     EXPECT_TRUE(getRecord("select '[' from [凭证表", "A1", 10).startsWith(LoadErrorText(62061)));
+}
+
+// Whatever a formula's condition says, nothing is written: a statement
+// switching the session's read-only default off leaves the next query in
+// its own read-only transaction, and a writing function then fails with a
+// reason. SQLite has neither: its connection refuses the write statements
+// themselves (see the connection's test).
+TEST_P(DbFormulaTest, AConditionCannotLiftTheReadOnlyGuard) {
+    if (!OnServer()) GTEST_SKIP() << "settings and writing functions are a server's";
+    Exec({"create table written(n integer)",
+          "create function write_row() returns integer language sql volatile as "
+          "$$ insert into written values (1) returning 1 $$"});
+    const Value lifted = indbsql(
+        "big", "n", 1,
+        "set_config('default_transaction_read_only','off',false) = 'off' and "
+        "set_config('transaction_read_only','off',false) = 'off'");
+    EXPECT_TRUE(lifted.isError());
+    indbsql("big", "n", 1, "set_config('default_transaction_read_only','off',false) = 'off'");
+    const Value write = indbsql("big", "n", 1, "write_row() = 1");
+    ASSERT_TRUE(write.isError());
+    EXPECT_TRUE(write.errorMessage().contains("read-only")) << write.errorMessage().toStdString();
+    // GETRECORD's statements run the same way.
+    EXPECT_TRUE(getRecord("select write_row()", "A1", 1).startsWith(LoadErrorText(62061)));
+    EXPECT_TRUE(getRecord("select n from big where set_config('default_transaction_read_only',"
+                          "'off',false) = 'off'",
+                          "A1", 1)
+                    .isEmpty());
+    EXPECT_TRUE(getRecord("select write_row()", "A1", 1).startsWith(LoadErrorText(62061)));
+    CAdoConnection check;
+    check.Open(Text());
+    CAdoRecordset rs(&check);
+    rs.Open(CAdoRecordset::adOpenStatic, "select count(*) from written", CAdoRecordset::adCmdText);
+    EXPECT_EQ(rs.GetFieldValue(0).toInt(), 0);
+    // The failed statements left the connection as the login made it.
+    EXPECT_EQ(indbsql("big", "n", 3, "n > 0 order by n").asNumber(), 3);
+    EXPECT_EQ(indbsql("[凭证表]", "[摘要]", 1, "[金额] = 20").asText(), "工资");
+}
+
+// A value joined into a condition between the formula's quotes is a text,
+// whatever quotes it holds; the formula's own double quotes are the
+// server's single ones.
+TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
+    Exec({"create table notes(id integer, memo varchar(80))",
+          "insert into notes values (1, 'it''s \"x\"')", "insert into notes values (2, 'plain')",
+          "create table secrets(pw varchar(20))", "insert into secrets values ('hunter2')"});
+    const auto byMemo = [](const QString& value) {
+        qor::cmd::DatabaseRequest r;
+        r.hostDatabase = true;
+        r.file = QStringLiteral("001xxx20030101");
+        r.table = QStringLiteral("notes");
+        r.field = QStringLiteral("id");
+        r.record = 1;
+        r.conditionParts = {{"memo = \"", true}, {value, false}, {"\" order by id", true}};
+        for (const auto& p : r.conditionParts) r.condition += p.text;
+        return qor::ReadDatabaseForFormula(r);
+    };
+    EXPECT_EQ(byMemo(QStringLiteral("it's \"x\"")).asNumber(), 1);
+    EXPECT_EQ(byMemo(QStringLiteral("plain")).asNumber(), 2);
+    // A cell's text trying to close the literal finds nothing.
+    EXPECT_TRUE(byMemo(QStringLiteral("x\" or \"1\"=\"1")).isEmpty());
+    EXPECT_TRUE(byMemo(QStringLiteral("x' or '1'='1")).isEmpty());
+    EXPECT_TRUE(
+        byMemo(QStringLiteral("x\" union select count(*) from secrets where \"1\"=\"1")).isEmpty());
+    EXPECT_TRUE(byMemo(QStringLiteral("x'; delete from notes; --")).isEmpty());
+    {
+        // The same text written by the author is another query, also among
+        // the cells of one recalculation.
+        qor::RecalcCacheScope recalculation;
+        EXPECT_EQ(indbsql("notes", "id", 1, "memo = \"x\" or \"1\"=\"1\" order by id").asNumber(), 1);
+        EXPECT_TRUE(byMemo(QStringLiteral("x\" or \"1\"=\"1")).isEmpty());
+        EXPECT_EQ(indbsql("notes", "id", 1, "memo = \"x\" or \"1\"=\"1\" order by id").asNumber(), 1);
+    }
+    EXPECT_EQ(indbsql("notes", "id", 2, "id > 0 order by id").asNumber(), 2);
+}
+
+// One statement only: a separator or a comment outside the literals is
+// refused before anything runs; inside a literal they are characters.
+TEST_P(DbFormulaTest, OneStatementOnly) {
+    for (const QString condition :
+         {"n > 0; delete from big", "n > 0 -- order by n", "n > 0 /* x */", "n = 1;;select 2"}) {
+        SCOPED_TRACE(condition.toStdString());
+        const Value v = indbsql("big", "n", 1, condition);
+        ASSERT_TRUE(v.isError());
+        EXPECT_TRUE(v.errorMessage().contains(LoadErrorText(62061)));
+    }
+    if (OnServer()) {
+        // Quotes the server reads otherwise hide nothing.
+        EXPECT_TRUE(indbsql("big", "n", 1, "n > length(E'x\\'') ; delete from big").isError());
+        EXPECT_TRUE(indbsql("big", "n", 1, "n > length($a$'$a$); delete from big --'").isError());
+    }
+    EXPECT_EQ(indbsql("[凭证表]", "[金额]", 1, "[摘要] <> \"a;b--c/*\" order by [金额]").asNumber(),
+              -3.25);
+    EXPECT_EQ(indbsql("big", "n", 2, "n > 0 order by n;").asNumber(), 2);
+    EXPECT_TRUE(getRecord("select n from big; delete from big", "A1", 1)
+                    .startsWith(LoadErrorText(62061)));
+    EXPECT_TRUE(getRecord("select n from big /* x */", "A1", 1).startsWith(LoadErrorText(62061)));
+    ASSERT_EQ(getRecord("select ';--/*', count(*) from big", "A1", 2), "");
+    EXPECT_EQ(lastCells(), (QStringList{"2:;--/*", "1:10000"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, DbFormulaTest,

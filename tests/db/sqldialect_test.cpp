@@ -80,3 +80,23 @@ TEST(SqlDialect, RecordLimitsFitEachDriver) {
     EXPECT_EQ(sqlite.LimitRecords("select a from t", -1, &values), "select a from t");
     EXPECT_EQ(values.size(), 2);
 }
+
+// A second statement or a comment is found however a server reads its
+// quotes; inside a literal or a quoted name they are characters.
+TEST(SqlDialect, OneStatementUnderEveryReadingOfQuotes) {
+    for (const char* one : {"select 1", "select ';--/*'", "select 1;", "select 1 ; ;  \n",
+                            "select \"a;b\" from t", "select x from t where x = 'it''s;'",
+                            "select n - -1 from t", "select 4 / 2"})
+        EXPECT_TRUE(qor::IsSingleStatement(QString::fromUtf8(one))) << one;
+    for (const char* more : {
+             "select 1; delete from t", "select 1 -- rest", "select /* c */ 1", "select 1;;select 2",
+             // PostgreSQL's escape strings and dollar quotes.
+             "select E'x\\'' ; delete from t --'", "select $a$'$a$; delete from t --'",
+             // Backslashes as PostgreSQL reads them with standard strings off.
+             "select 'a\\'; delete from t; --'", "select 'a\\\\'; delete from t",
+             // SQLite's and ODBC servers' quoted names.
+             "select `a'` ; delete from t --'", "select [a'] ; delete from t --'",
+             // A dollar body SQLite would not see.
+             "select $$;$$"})
+        EXPECT_FALSE(qor::IsSingleStatement(QString::fromUtf8(more))) << more;
+}

@@ -217,6 +217,26 @@ TEST_F(DbReaders, HostDatabaseFailuresAreErrorsWithTheirReason) {
     EXPECT_EQ(indb("001xxx20030101", "pz", "je", 3, QString(), true).asNumber(), 33);
 }
 
+// The formula's quotes become the server's; a value between them has its
+// quote doubled wherever it came from, a value outside them is SQL.
+TEST(HostConditions, ValuesBetweenQuotesCannotEndTheLiteral) {
+    using P = QList<qor::cmd::ConditionPart>;
+    EXPECT_EQ(qor::HostCondition("km = \"1\" and [摘要] <> \"x\"", {}), "km = '1' and [摘要] <> 'x'");
+    // A definition text keeps its double quotes.
+    EXPECT_EQ(qor::HostCondition("[a\"b] = \"1\"", {}), "[a\"b] = '1'");
+    EXPECT_EQ(qor::HostCondition("", P{{"km = \"", true}, {"x' or '1'='1", false}, {"\"", true}}),
+              "km = 'x'' or ''1''=''1'");
+    EXPECT_EQ(qor::HostCondition("", P{{"km = '", true}, {"a\"b", false}, {"' and ", true},
+                                       {"n > 0", false}}),
+              "km = 'a\"b' and n > 0");
+    // A value that opens a quote of its own is the author's SQL throughout.
+    EXPECT_EQ(qor::HostCondition("", P{{"km = ", true}, {"'1'", false}, {" or memo = \"", true},
+                                       {"it's", false}, {"\"", true}}),
+              "km = '1' or memo = 'it''s'");
+    EXPECT_EQ(qor::HostCondition("", P{{"[科目] = \"", true}, {"[x]", false}, {"\"", true}}),
+              "[科目] = '[x]'");
+}
+
 TEST(CellTexts, ValuesAsTheEngineReadsThem) {
     EXPECT_EQ(VariantToCellText(0.5), "0.5");
     EXPECT_EQ(VariantToCellText(-0.25), "-0.25");

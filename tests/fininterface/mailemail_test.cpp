@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "fininterface/vtmail8/mailtls.h"
 #include "platform/registry.h"
 #include "tests/common/testsupport.h"
 #include "tests/fininterface/mailtransport_support.h"
@@ -212,23 +214,45 @@ TEST_F(MailByEmail, FailuresGiveAReasonWithoutThePassword) {
     EXPECT_TRUE(t.lastError().contains("imap://"));
 }
 
+// A password goes unencrypted only to this computer or when the user
+// allowed it; smtps:// and imaps:// are encrypted from the start.
+TEST(MailSettings, APasswordNeedsTlsToReachAnotherComputer) {
+    using vtmail::PasswordNeedsTls;
+    for (const char* far : {"smtp://mail.example.org:25", "imap://192.0.2.7/INBOX",
+                            "smtp://[2001:db8::1]:587", "smtp://127.0.0.1.example.org",
+                            "imap://localhost.example.org"}) {
+        EXPECT_TRUE(PasswordNeedsTls(far, true, false)) << far;
+        EXPECT_FALSE(PasswordNeedsTls(far, true, true)) << far;
+        EXPECT_FALSE(PasswordNeedsTls(far, false, false)) << far;
+    }
+    for (const char* near : {"smtp://127.0.0.1:2525", "imap://127.1.2.3/INBOX", "smtp://[::1]:25",
+                             "imap://localhost:143", "smtp://LOCALHOST"})
+        EXPECT_FALSE(PasswordNeedsTls(near, true, false)) << near;
+}
+
 TEST(MailSettings, KeepThePasswordOutOfSightAndTheFilePrivate) {
     Transport t;
     auto setup = reinterpret_cast<void (*)()>(t.lib.resolve("Setup"));
     ASSERT_NE(setup, nullptr);
     bool shownEmpty = false;
+    bool shownUnticked = false;
     QTimer::singleShot(0, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w->objectName() != "vtmailSetup") continue;
             auto* password = w->findChild<QLineEdit*>("MailPassword");
             shownEmpty = password->text().isEmpty() && password->echoMode() == QLineEdit::Password;
             password->setText("new-口令");
+            auto* unencrypted = w->findChild<QCheckBox*>("AllowUnencrypted");
+            shownUnticked = unencrypted && !unencrypted->isChecked();
+            if (unencrypted) unencrypted->setChecked(true);
             w->findChild<QLineEdit*>("MailFrom")->setText("ledger@site-a.example");
             w->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         }
     });
     setup();
     EXPECT_TRUE(shownEmpty);
+    EXPECT_TRUE(shownUnticked);
+    EXPECT_EQ(qor::Registry::readString(kMailKey, "AllowUnencrypted"), "1");
     EXPECT_EQ(qor::Registry::readString(kMailKey, "MailPassword"), QStringLiteral("new-口令"));
     EXPECT_EQ(qor::Registry::readString(kMailKey, "MailFrom"), "ledger@site-a.example");
     EXPECT_EQ(QFile::permissions(qor::Registry::filePath()) &

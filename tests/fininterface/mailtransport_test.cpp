@@ -137,4 +137,46 @@ TEST_F(MailTransport, HostileAndDamagedMessagesLoseNothing) {
     EXPECT_TRUE(QDir(dir + "/disk/tmp").entryList(QDir::Files).isEmpty());
 }
 
+// A line break in a user code, an address or a file name would add
+// headers of its own to the message: refused before anything is written.
+TEST_F(MailTransport, HeaderValuesCannotAddHeaders) {
+    Transport t;
+    const QString a = dir + "/out/a.rep";
+    writeFile(a, "a");
+    for (const QString& user : {QStringLiteral("DZBB\r\nBcc: spy@example.org"),
+                                QStringLiteral("DZBB\nX-Qor-User: cwfx"), QString(QStringLiteral("DZ") + QChar(1) + QStringLiteral("BB")),
+                                QStringLiteral("DZBB\u2028x")}) {
+        EXPECT_EQ(t.send(4, QString(), {a}, user), -1);
+        EXPECT_TRUE(t.lastError().contains(QStringLiteral("控制字符"))) << t.lastError().toStdString();
+    }
+    const QString crlf = dir + "/out/b\r\nBcc: x.rep";
+    writeFile(crlf, "b");
+    EXPECT_EQ(t.send(4, QString(), {a, crlf}), -1);
+    EXPECT_TRUE(t.lastError().contains("b?"));
+    EXPECT_EQ(t.send(3, "x@example.org\r\nBcc: y@example.org", {a}), -1);
+    // Nothing was written anywhere.
+    EXPECT_TRUE(QDir(dir + "/disk/new").entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(dir + "/disk/tmp").entryList(QDir::Files).isEmpty());
+    ASSERT_EQ(t.send(4, QString(), {a}), 0) << t.lastError().toStdString();
+}
+
+// A received name cannot disguise its kind with bidi overrides, isolates
+// or zero widths: they are taken out; a name of nothing else is refused.
+TEST_F(MailTransport, ReceivedNamesLoseHiddenCharacters) {
+    Transport t;
+    const QString msg = QStringLiteral(
+        "X-Qor-User: DZBB\nContent-Type: multipart/mixed; boundary=\"b\"\n\n"
+        "--b\nContent-Disposition: attachment; filename*=UTF-8''report%E2%80%AEslx.exe\n\naGk=\n"
+        "--b\nContent-Disposition: attachment; filename*=UTF-8''a%E2%81%A7b%E2%80%8B.rep%09\n\naGk=\n"
+        "--b\nContent-Disposition: attachment; filename*=UTF-8''%E2%80%AE%E2%80%8F\n\naGk=\n"
+        "--b\nContent-Disposition: attachment; filename*=UTF-8''%E2%80%AE..\n\naGk=\n"
+        "--b--\n");
+    QDir().mkpath(dir + "/disk/new");
+    writeFile(dir + "/disk/new/1.bidi", msg.toUtf8());
+    int n = 0;
+    const auto got = t.receiveAll(t.AcceptFile, &n);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(got.keys(), (QStringList{"ab.rep", "reportslx.exe"}));
+}
+
 }  // namespace
