@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QRegularExpression>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,8 +16,10 @@
 #include "dialogs/cdefineformuladlg.h"
 #include "dialogs/cexportsetdlg.h"
 #include "dialogs/cformulalistdlg.h"
+#include "dialogs/cpasteasdlg.h"
 #include "dialogs/cfuncwizarddlg.h"
 #include "dialogs/csetpagenodlg.h"
+#include "dialogs/dlgbuild.h"
 #include "dialogs/ctabhuizongwizardsheet.h"
 #include "dialogs/cvhuizongwizardsheet.h"
 #include "dialogs/exchange_dlgs.h"
@@ -203,4 +207,33 @@ TEST(DialogButtons, EveryTemplateGivesItsDialogsButtonTexts) {
     }
     // Every dialog of the table above was reached through the table.
     EXPECT_EQ(checked, int(factories.size()));
+}
+
+TEST(DialogButtons, ShownDialogsCarryTheirTemplatesOkAndCancel) {
+    const std::map<int, Factory> factories = dialogFactories();
+    std::vector<std::unique_ptr<QWidget>> shown;
+    for (int id : {151, 152, 161, 162, 428, 429, 175, 182, 183, 184})
+        shown.push_back(factories.at(id)());
+    shown.push_back(std::make_unique<CPasteSpecialDlg>());
+    for (const auto& w : shown) {
+        auto* dlg = static_cast<CQorDialog*>(w.get());
+        SCOPED_TRACE(dlg->metaObject()->className());
+        QStringList texts;
+        bool visible = false;
+        QTimer::singleShot(0, [&] {
+            visible = dlg->isVisible();
+            for (int b : {CQorDialog::IDOK, CQorDialog::IDCANCEL})
+                if (auto* button = qobject_cast<QAbstractButton*>(dlg->GetDlgItem(b)))
+                    texts << button->text();
+            if (auto* cancel = qobject_cast<QAbstractButton*>(dlg->GetDlgItem(CQorDialog::IDCANCEL)))
+                cancel->click();
+            else
+                dlg->reject();
+        });
+        dlg->exec();
+        EXPECT_TRUE(visible);
+        EXPECT_EQ(texts, (QStringList{DlgButtonText(dlg->TemplateId(), CQorDialog::IDOK),
+                                      DlgButtonText(dlg->TemplateId(), CQorDialog::IDCANCEL)}));
+        for (const QString& t : texts) EXPECT_FALSE(englishDefault(t)) << t.toStdString();
+    }
 }
