@@ -1,5 +1,6 @@
 #include "dialogs/batchcmd_dlgs.h"
 
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -10,6 +11,8 @@
 #include "dialogs/dlgbuild.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "cmdlang/calcerrors.h"
+#include "cmdlang/ccalcinterpreter.h"
 #include "reader/cappenvironment.h"
 
 using namespace qor;
@@ -176,9 +179,27 @@ void qor::RunCommonBatchCommand(QWidget* parent) {
         if (dlg.DoModal() != CQorDialog::IDOK) return;
         const QString path = dlg.m_strPath;
         if (path.isEmpty() || path.size() >= CBatchCmdSetupDlg::kMaxPath) return;
+        // A failing command of the script asks whether to go on; the user
+        // who was asked has seen the failure and is not told it again.
+        CCalcInterpreter& ci = CCalcInterpreter::Instance();
+        const cmd::CalcSubsystemHooks saved = ci.SubsystemHooks();
+        bool told = false;
+        cmd::CalcSubsystemHooks hooks = saved;
+        hooks.batchError = [&told, ask = saved.batchError](const QString& message) {
+            if (!ask) return cmd::BatchErrorAnswer{};
+            told = true;
+            return ask(message);
+        };
+        ci.SetSubsystemHooks(hooks);
         QString error;
-        if (!CAppEnvironment::Instance().RunBatchFile(path, &error) && !error.isEmpty())
-            warn(error, dlg.windowTitle());
+        const bool ran = CAppEnvironment::Instance().RunBatchFile(path, &error);
+        ci.SetSubsystemHooks(saved);
+        if (!ran && !told) {
+            // A file that cannot be read never reached the command language.
+            const QFileInfo file(path);
+            const int code = file.isFile() && file.size() > 0 ? ci.LastErrorCode() : CALC_ERR_FILE;
+            warn(BatchFailureText(code, error), dlg.windowTitle());
+        }
     } catch (const std::exception& e) {
         warn(QString::fromLocal8Bit(e.what()), QStringLiteral("常用批命令"));
     }

@@ -1,5 +1,8 @@
 #include "dialogs/batchcmd_logic.h"
 
+#include <QRegularExpression>
+
+#include "cmdlang/calcerrors.h"
 #include "engine/messages.h"
 #include "reader/cappenvironment.h"
 
@@ -112,6 +115,40 @@ bool BatchScriptList::Modify(int index, const BatchScript& edited, QString* erro
     after.removeAt(index);
     after.append(edited);
     return store(after, before, error);
+}
+
+QString BatchFailureText(int code, const QString& reported) {
+    QString what;
+    switch (code) {
+        case CALC_ERR_NOT_FOUND:
+            what = LoadErrorText(61999);
+            break;
+        case CALC_ERR_MAIL_BUSY:
+            what = LoadErrorText(63057).trimmed();
+            break;
+        case CALC_ERR_BAD_RECORD_LIMIT:
+        case CALC_ERR_MALFORMED_CALL:
+            what = LoadErrorText(64000 + code);
+            break;
+        default:
+            if (code >= CALC_ERR_SYNTAX && code <= CALC_ERR_NO_SETTINGS)
+                what = LoadErrorText(64000 + code);
+            else if (code >= 1000)
+                what = LoadErrorText(64198).arg(code);
+            else
+                what = LoadErrorText(64199);
+    }
+    // The places, outermost first: "a.shl, line 3: b.shl, line 1: ...".
+    static const QRegularExpression place(QStringLiteral("^(.+?), line (\\d+): "));
+    QList<std::pair<QString, QString>> places;
+    QString rest = reported;
+    for (QRegularExpressionMatch m; (m = place.match(rest)).hasMatch();) {
+        places.append({m.captured(1), m.captured(2)});
+        rest = rest.mid(m.capturedLength(0));
+    }
+    for (auto it = places.crbegin(); it != places.crend(); ++it)
+        what = LoadErrorText(64200).arg(it->first, it->second, what);
+    return what;
 }
 
 }  // namespace qor

@@ -29,6 +29,12 @@ struct BatchScript {
     bool operator==(const BatchScript&) const = default;
 };
 
+// What a failed command script tells the user, in the system's language:
+// each script and line the failure was reached through ("name, line n: "
+// as the command language reports it), then what failed, told by the
+// failure's code (the detail stays in the log of formulas and commands).
+QString BatchFailureText(int code, const QString& reported);
+
 class BatchScriptList {
 public:
     explicit BatchScriptList(ProfileAccess profile) : m_profile(std::move(profile)) {}

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "dialogs/dlgbuild.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "resources/stringtable.h"
@@ -62,11 +63,11 @@ CFilterCondDlg::CFilterCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_condition->setMaxLength(kFilterConditionMaxLength);
     layout->addWidget(m_condition);
     auto* buttons = new QHBoxLayout;
-    auto* ok = item(m_items, kIdOk, new QPushButton(controlText(IDD, kIdOk, "OK"), this));
+    auto* ok = item(m_items, kIdOk, new QPushButton(DlgButtonText(IDD, kIdOk), this));
     auto* previous =
         item(m_items, IDC_PREVIOUS, new QPushButton(controlText(IDD, IDC_PREVIOUS, "<"), this));
     auto* cancel =
-        item(m_items, kIdCancel, new QPushButton(controlText(IDD, kIdCancel, "Cancel"), this));
+        item(m_items, kIdCancel, new QPushButton(DlgButtonText(IDD, kIdCancel), this));
     ok->setDefault(true);
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -119,19 +120,18 @@ CDefineFormulaDlg::CDefineFormulaDlg(QWidget* parent)
     layout->addLayout(row);
 
     auto* buttons = new QHBoxLayout;
-    auto button = [&](int id, const char* fallback) {
-        auto* b = item(m_items, id,
-                       new QPushButton(controlText(IDD, id, QString::fromUtf8(fallback)), this));
+    auto button = [&](int id, const QString& fallback) {
+        auto* b = item(m_items, id, new QPushButton(controlText(IDD, id, fallback), this));
         b->setAutoDefault(false);
         buttons->addWidget(b);
         return b;
     };
-    QPushButton* wizard = button(IDC_FUNC_WIZARD, "...");
-    QPushButton* filter = button(IDC_FILTER, "...");
-    QPushButton* relation = button(IDC_RELATION, "...");
+    QPushButton* wizard = button(IDC_FUNC_WIZARD, QStringLiteral("..."));
+    QPushButton* filter = button(IDC_FILTER, QStringLiteral("..."));
+    QPushButton* relation = button(IDC_RELATION, QStringLiteral("..."));
     buttons->addStretch();
-    QPushButton* ok = button(kIdOk, "OK");
-    QPushButton* cancel = button(kIdCancel, "Cancel");
+    QPushButton* ok = button(kIdOk, DlgButtonText(IDD, kIdOk));
+    QPushButton* cancel = button(kIdCancel, DlgButtonText(IDD, kIdCancel));
     ok->setDefault(true);
     layout->addLayout(buttons);
 

@@ -24,6 +24,9 @@ QString controlCaption(int id, const QString& fallback = QString()) {
 }  // namespace
 
 CExportSetDlg::CExportSetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
+    // The dialog starts with the page list in use; a script's export (no
+    // dialog) takes every page instead.
+    m_bAllPages = 0;
     setWindowTitle(qor::res::templateCaption(IDD).value_or(QString()));
 
     auto* pagesBox = new QGroupBox(controlCaption(IDC_PAGE_LIST, QStringLiteral("选择页")), this);

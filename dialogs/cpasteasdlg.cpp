@@ -7,6 +7,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "dialogs/dlgbuild.h"
+
 CPasteSpecialDlg::CPasteSpecialDlg(QWidget* parent) : CQorDialog(parent) {
     setWindowTitle(QStringLiteral("选择性粘贴"));
     auto* layout = new QHBoxLayout(this);
@@ -19,6 +21,8 @@ CPasteSpecialDlg::CPasteSpecialDlg(QWidget* parent) : CQorDialog(parent) {
     m_list = Bind(IDC_LIST, new QListWidget(this));
     auto* box =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
+    box->button(QDialogButtonBox::Ok)->setText(qor::DlgButtonText(TemplateId(), IDOK));
+    box->button(QDialogButtonBox::Cancel)->setText(qor::DlgButtonText(TemplateId(), IDCANCEL));
     Bind(IDOK, box->button(QDialogButtonBox::Ok));
     Bind(IDCANCEL, box->button(QDialogButtonBox::Cancel));
     layout->addLayout(side);

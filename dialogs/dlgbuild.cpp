@@ -15,6 +15,14 @@ QString DlgCaption(int templateId, const QString& fallback) {
     return text.isEmpty() ? fallback : text;
 }
 
+QString DlgButtonText(int templateId, int id) {
+    if (const auto info = res::controlInfo(templateId, id); info && !info->caption.isEmpty())
+        return info->caption;
+    if (id == CQorDialog::IDOK) return QStringLiteral("确定");
+    if (id == CQorDialog::IDCANCEL) return QStringLiteral("取消");
+    return QString();
+}
+
 QPushButton* DlgButton(CQorDialog* dlg, int id, const QString& text) {
     auto* b = dlg->Bind(id, new QPushButton(text, dlg));
     b->setAutoDefault(false);
@@ -29,11 +37,14 @@ void AddDlgButtons(CQorDialog* dlg, QBoxLayout* layout, const QString& okText,
                    const QString& cancelText) {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* ok = DlgButton(dlg, CQorDialog::IDOK, okText.isEmpty() ? QStringLiteral("确定") : okText);
+    const int tid = dlg->TemplateId();
+    auto* ok = DlgButton(dlg, CQorDialog::IDOK,
+                         okText.isEmpty() ? DlgButtonText(tid, CQorDialog::IDOK) : okText);
     ok->setDefault(true);
     row->addWidget(ok);
     row->addWidget(DlgButton(dlg, CQorDialog::IDCANCEL,
-                             cancelText.isEmpty() ? QStringLiteral("取消") : cancelText));
+                             cancelText.isEmpty() ? DlgButtonText(tid, CQorDialog::IDCANCEL)
+                                                  : cancelText));
     layout->addLayout(row);
 }
 

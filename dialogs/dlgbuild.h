@@ -14,10 +14,15 @@ namespace qor {
 
 // The template's caption, or fallback when the table has none.
 QString DlgCaption(int templateId, const QString& fallback);
+// The text of button id of a template: its caption in the template table;
+// without one, the system's own words for OK (确定) and Cancel (取消), empty
+// for any other button. Never a toolkit's English default.
+QString DlgButtonText(int templateId, int id);
 // A push button bound under id; clicking it calls the dialog's OnOK for
 // IDOK, OnCancel for IDCANCEL, otherwise nothing (the caller connects it).
 QPushButton* DlgButton(CQorDialog* dlg, int id, const QString& text);
-// OK and Cancel (or the given texts) right-aligned at the foot of layout.
+// OK and Cancel right-aligned at the foot of layout, their texts from the
+// dialog's template unless given.
 void AddDlgButtons(CQorDialog* dlg, QBoxLayout* layout, const QString& okText = QString(),
                    const QString& cancelText = QString());
 // A label and a control in the next row of grid.

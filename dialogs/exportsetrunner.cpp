@@ -17,8 +17,11 @@ bool ExportSetDialogRunner::RunExportSettings(ExportSetMembers* members) {
         ApplyExportPageSelection(members, {});
         return true;
     }
+    // The dialog starts from its own choices; the export gives it the
+    // report (and its page count) only.
     CExportSetDlg dlg;
-    static_cast<ExportSetMembers&>(dlg) = *members;
+    dlg.m_pReport = members->m_pReport;
+    dlg.m_nPageCount = members->m_nPageCount;
     if (dlg.DoModal() != CExportSetDlg::IDOK) return false;
     *members = static_cast<const ExportSetMembers&>(dlg);
     return true;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "cmdlang/ccalcinterpreter.h"
+#include "dialogs/batchcmd_logic.h"
 #include "dialogs/dlgbuild.h"
 #include "engine/messages.h"
 #include "exchange/chtmlexporter.h"
@@ -185,7 +186,7 @@ void qor::InstallInputDialogs(QWidget* parent) {
     cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
     hooks.batchError = [owner](const QString& message) {
         CPromptDlg dlg(owner.data());
-        dlg.m_strMessage = message;
+        dlg.m_strMessage = BatchFailureText(CCalcInterpreter::Instance().LastErrorCode(), message);
         cmd::BatchErrorAnswer answer;
         if (dlg.DoModal() == CQorDialog::IDOK) {
             answer.goOn = true;

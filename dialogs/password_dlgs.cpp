@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/dlgbuild.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "resources/stringtable.h"
@@ -35,8 +36,11 @@ QLineEdit* passwordEdit(QDialog* dlg, QFormLayout* form, QHash<int, QWidget*>& i
 }
 
 // OK and Cancel under the form; both are reachable by their ids.
-void addButtons(QDialog* dlg, QVBoxLayout* layout, QHash<int, QWidget*>& items) {
+void addButtons(CQorDialog* dlg, QVBoxLayout* layout, QHash<int, QWidget*>& items) {
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dlg);
+    const int tid = dlg->TemplateId();
+    box->button(QDialogButtonBox::Ok)->setText(DlgButtonText(tid, kIdOk));
+    box->button(QDialogButtonBox::Cancel)->setText(DlgButtonText(tid, kIdCancel));
     items.insert(kIdOk, box->button(QDialogButtonBox::Ok));
     items.insert(kIdCancel, box->button(QDialogButtonBox::Cancel));
     QObject::connect(box, &QDialogButtonBox::accepted, dlg, &QDialog::accept);

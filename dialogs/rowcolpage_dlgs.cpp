@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
+#include "dialogs/dlgbuild.h"
 #include "dialogs/rowcolpage_logic.h"
 #include "resources/stringtable.h"
 
@@ -40,9 +41,8 @@ W* item(QHash<int, QWidget*>& items, int id, W* w) {
 // OK and Cancel at the foot of a dialog.
 void addButtons(QDialog* dlg, int templateId, QHash<int, QWidget*>& items, QBoxLayout* layout) {
     auto* row = new QHBoxLayout;
-    auto* ok = item(items, kIdOk, new QPushButton(controlText(templateId, kIdOk, "OK"), dlg));
-    auto* cancel =
-        item(items, kIdCancel, new QPushButton(controlText(templateId, kIdCancel, "Cancel"), dlg));
+    auto* ok = item(items, kIdOk, new QPushButton(DlgButtonText(templateId, kIdOk), dlg));
+    auto* cancel = item(items, kIdCancel, new QPushButton(DlgButtonText(templateId, kIdCancel), dlg));
     ok->setDefault(true);
     row->addStretch();
     row->addWidget(ok);
@@ -223,6 +223,11 @@ bool CDeleteDlg::OnInitDialog() {
     m_label->setText(texts.label);
     m_list->setText(list);
     m_condition->setText(condition);
+    // A keyword condition picks pages: rows and columns have no keywords of
+    // their own, so the condition is offered for pages only.
+    const bool pages = mode == 3;
+    GetDlgItem(IDC_DEFINE_CONDITION)->setEnabled(pages);
+    m_condition->setEnabled(pages);
     return true;
 }
 
@@ -230,11 +235,12 @@ void CDeleteDlg::OnOK() {
     const QString typed = m_list->text();
     if (!DeleteListAccepted(typed)) return;
     list = typed;
-    condition = m_condition->text();
+    condition = mode == 3 ? m_condition->text() : QString();
     QDialog::accept();
 }
 
 void CDeleteDlg::OnDefineCondition() {
+    if (mode != 3) return;
     DefineCondDlgMembers m;
     m.keywordFlags = keywordFlags;
     m.values = values;

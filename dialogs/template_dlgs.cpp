@@ -347,11 +347,31 @@ void CModelSheet::fillTemplates(int select) {
     GetDlgItem(IDC_MODIFY_TEMPLATE)->setEnabled(row >= 0);
 }
 
+// ---- CModelFileDlg --------------------------------------------------------
+
+CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
+    // Our own widgets, so the labels below are the ones shown.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setFileMode(QFileDialog::ExistingFiles);
+    setWindowTitle(LoadErrorText(62275));
+    setNameFilter(QtFileFilter(LoadErrorText(62274)));
+    setDefaultSuffix(QStringLiteral("rep"));
+    setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
+    setLabelText(QFileDialog::Accept, LoadErrorText(62280));
+    setLabelText(QFileDialog::FileName, LoadErrorText(62281));
+    setLabelText(QFileDialog::FileType, LoadErrorText(62282));
+    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+}
+
+std::optional<QStringList> CModelFileDlg::Choose(QWidget* parent) {
+    CModelFileDlg dlg(parent);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return dlg.selectedFiles();
+}
+
 void CModelSheet::OnAddTemplates() {
-    FilePrompt prompt;
-    prompt.caption = LoadErrorText(62275);
-    prompt.filter = QtFileFilter(LoadErrorText(62274));
-    const std::optional<QStringList> paths = chooseFiles(prompt);
+    const std::optional<QStringList> paths = CModelFileDlg::Choose(this);
     if (!paths || paths->isEmpty()) return;
     QStringList messages;
     const auto check = [](const QString& path) {

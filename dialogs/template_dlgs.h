@@ -3,6 +3,7 @@
 // and the custom-template wizard that edits the template list (自定义模板)
 // with its two small editors of an industry name and of one template.
 
+#include <QFileDialog>
 #include <QPointer>
 #include <optional>
 
@@ -91,6 +92,17 @@ public slots:
 private:
     QLineEdit* m_name = nullptr;
     QLineEdit* m_path = nullptr;
+};
+
+// The file dialog that adds several template files at once: the toolkit's
+// own dialog with the system's words on its OK button and its labels.
+class CModelFileDlg : public QFileDialog {
+    Q_OBJECT
+
+public:
+    explicit CModelFileDlg(QWidget* parent = nullptr);
+    // The chosen files; nullopt when the user cancelled.
+    static std::optional<QStringList> Choose(QWidget* parent);
 };
 
 // The wizard over the template list: page 1 the industries, page 2 the

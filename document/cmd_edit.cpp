@@ -59,6 +59,7 @@ int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m) {
     }
     doc.SetCurrentCell(m.row - 1, m.column - 1);
     doc.UpdateAllViews(CQorsDoc::kHintState);
+    doc.UpdateAllViews(CQorsDoc::kHintGoToCurrent);
     return 0;
 }
 

@@ -90,6 +90,7 @@ public:
         kHintItems = 3,     // the item list or an item
         kHintState = 4,     // data or format state, current page
         kHintDocument = 5,  // another report (open, new, close)
+        kHintGoToCurrent = 6,  // a command moved the current cell: the views go there
     };
 
     // SetCellText modes.

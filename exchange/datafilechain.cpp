@@ -15,6 +15,7 @@
 #include "exchange/datafileconvert.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
+#include "exchange/reportmdb.h"
 
 using namespace qor::jet;
 
@@ -126,6 +127,13 @@ bool isAccessPath(const QString& path) {
 }
 
 bool isLotusPath(const QString& path) { return dataFileKindFromPath(path) == DataFileKind::Lotus; }
+
+// Every save into a data file starts as the report's export to a database:
+// the whole report, or the one page asked for.
+int exportToWorkingDatabase(CReportHandle* report, const QString& dbPath, int page, QString* error) {
+    return page == 0 ? ExportReportToMdb(report, dbPath, error)
+                     : ExportPageToMdb(report, dbPath, page, error);
+}
 
 // A file of several tables: Access or Lotus.
 bool isTablesFile(const QString& path) { return isAccessPath(path) || isLotusPath(path); }
@@ -338,6 +346,12 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
     }
 }
 
+int ImportDatabaseFileToReport(const QString& dbPath, CReportHandle* report, QString* error,
+                               QStringList* notes) {
+    auto db = Database::open(dbPath, QString(), false, true);
+    return ImportDatabaseToReport(*db, report, error, notes);
+}
+
 int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* error, QStringList* notes) {
     if (!report || path.isEmpty()) return 0;
     if (!DataFileChainReads(path)) {
@@ -346,23 +360,18 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
     }
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     try {
-        if (isAccessPath(path)) {
-            auto db = Database::open(full, QString(), false, true);
-            return ImportDatabaseToReport(*db, report, error, notes);
-        }
+        if (isAccessPath(path)) return ImportDatabaseFileToReport(full, report, error, notes);
         if (isLotusPath(path)) {
             TemporaryDatabase temp;
             if (!ConvertWk4FileToMdb(full, temp.path(), error)) return 0;
-            auto db = Database::open(temp.path(), QString(), false, true);
-            return ImportDatabaseToReport(*db, report, error, notes);
+            return ImportDatabaseFileToReport(temp.path(), report, error, notes);
         }
         TemporaryDatabase temp;
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         const int ok = text ? ConvertTextFileToMdb(full, temp.path(), QStringLiteral("1"), error)
                             : ConvertDbfFileToMdb(full, temp.path(), QStringLiteral("1"), error);
         if (!ok) return 0;
-        auto db = Database::open(temp.path(), QString(), false, true);
-        return ImportDatabaseToReport(*db, report, error, notes);
+        return ImportDatabaseFileToReport(temp.path(), report, error, notes);
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;
@@ -378,11 +387,11 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     try {
         TemporaryDatabase temp;
-        {
-            auto db = Database::create(temp.path());
-            if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
-            // An Access file holds every page as a table of its own.
-            if (isAccessPath(path)) return ConvertDatabaseToAccessFile(*db, full, error, notes);
+        if (!exportToWorkingDatabase(report, temp.path(), page, error)) return 0;
+        // An Access file holds every page as a table of its own.
+        if (isAccessPath(path)) {
+            auto db = Database::open(temp.path(), QString(), false, true);
+            return ConvertDatabaseToAccessFile(*db, full, error, notes);
         }
         // So does a Lotus file, a worksheet each.
         if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
@@ -405,10 +414,7 @@ int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     try {
         TemporaryDatabase temp;
-        {
-            auto db = Database::create(temp.path());
-            if (!ExportReportPagesToDatabase(report, *db, page, error)) return 0;
-        }
+        if (!exportToWorkingDatabase(report, temp.path(), page, error)) return 0;
         return ConvertMdbToXlsFile(temp.path(), full, error, notes);
     } catch (const JetError& e) {
         if (error) *error = e.message();

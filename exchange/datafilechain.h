@@ -53,3 +53,8 @@ int ConvertDatabaseToAccessFile(qor::jet::Database& db, const QString& path, QSt
 // largest of them within 9,999 rows and 255 columns (what lies beyond is
 // in *notes). report is new and in format state; it ends in data state.
 int ImportDatabaseToReport(qor::jet::Database& db, CReportHandle* report, QString* error, QStringList* notes);
+// The same from the database file at dbPath (an Access file or a working
+// database), opened read-only; a file that is no database throws the
+// database layer's JetError.
+int ImportDatabaseFileToReport(const QString& dbPath, CReportHandle* report, QString* error,
+                               QStringList* notes);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <cstdio>
@@ -65,7 +66,8 @@ private:
 
 int exportPages(CReportHandle* report, const QString& dbPath, int page, QString* error) {
     if (!report || dbPath.isEmpty()) return 0;
-    if (page != 0 && (page < 1 || page > report->GetPageCount())) {
+    // A report without pages is given one by the export: page 1 is there.
+    if (page != 0 && (page < 1 || page > std::max(1, report->GetPageCount()))) {
         if (error) *error = QStringLiteral("The report has no page %1.").arg(page);
         return 0;
     }
@@ -122,7 +124,6 @@ int ImportMdbToReport(const QString& dbPath, const QString& reportPath, QString*
         return 0;
     }
     try {
-        auto db = Database::open(dbPath, QString(), false, true);
         // The report makes its file itself, at a name nobody holds.
         beside.release();
         {
@@ -131,7 +132,7 @@ int ImportMdbToReport(const QString& dbPath, const QString& reportPath, QString*
                 if (error) *error = QStringLiteral("%1 cannot be made (status %2).").arg(reportPath).arg(report.OpenStatus());
                 return 0;
             }
-            if (!ImportDatabaseToReport(*db, &report, error, notes)) return 0;
+            if (!ImportDatabaseFileToReport(dbPath, &report, error, notes)) return 0;
             if (const uint16_t s = report.Save()) {
                 if (error) *error = QStringLiteral("%1 cannot be saved (status %2).").arg(reportPath).arg(s);
                 return 0;

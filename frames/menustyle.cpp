@@ -9,6 +9,8 @@
 #include <QStyleFactory>
 #include <QStyleOptionMenuItem>
 
+#include "frames/drawutil.h"
+
 namespace qor::frames {
 
 CFlatMenuStyle::CFlatMenuStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {
@@ -98,8 +100,18 @@ void CFlatMenuStyle::drawControl(ControlElement element, const QStyleOption* opt
     }
     const int h = r.height();
     if (!item->icon.isNull()) {
-        const QRect img(r.left() + 2, r.top() + (h - 16) / 2, 16, 16);
-        item->icon.paint(painter, img, Qt::AlignCenter, enabled ? QIcon::Normal : QIcon::Disabled);
+        // The command's image in its three looks: grey when the item is
+        // off, hot under the mouse, normal otherwise.
+        ImageSet images;
+        const qreal ratio = widget ? widget->devicePixelRatio() : 1.0;
+        images.normal = {item->icon.pixmap(QSize(16, 16), ratio, QIcon::Normal)};
+        images.hot = {item->icon.pixmap(QSize(16, 16), ratio, QIcon::Active)};
+        images.disabled = {item->icon.pixmap(QSize(16, 16), ratio, QIcon::Disabled)};
+        images.depth = painter->device() ? painter->device()->depth() : 32;
+        images.flatMenus = true;
+        images.palette = pal;
+        const int look = !enabled ? kLookDisabled : selected ? kLookHot : kLookNormal;
+        DrawImageListItem(*painter, images, r.left() + 2, r.top() + (h - 16) / 2, look, 0);
     }
     if (item->checkType != QStyleOptionMenuItem::NotCheckable && item->checked) {
         const QRect box(r.left() + 2, r.top() + (h - 16) / 2, 16, 16);

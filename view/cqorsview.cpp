@@ -25,6 +25,7 @@
 #include "view/cellpainter.h"
 #include "view/displaystyle.h"
 #include "view/input_edit.h"
+#include "view/input_logic.h"
 
 using namespace qor::view;
 
@@ -139,6 +140,12 @@ void CQorsView::onDocumentChanged(int hint) {
         // sheet where nobody could reach it.
         if (hint == CQorsDoc::kHintLayout) ClampItemsToSheet();
     }
+    // A command moved the current cell (the locate dialog): the view goes
+    // there as a user's jump would.
+    if (hint == CQorsDoc::kHintGoToCurrent && m_pDoc && m_pDoc->IsOpen()) {
+        GoToCell(CurrentRow(), CurrentColumn());
+        ShowCellReference(1);
+    }
     update();
 }
 
@@ -242,11 +249,12 @@ void CQorsView::GoToCell(int row, int col, int endRow, int endCol) {
     col = m_geo.SnapColumn(col);
     SetFirstCell(row, col);
     if (endRow == -1 && endCol == -1) {
-        endRow = row;
-        endCol = col;
+        // A cell of a combined area is selected with its whole area.
+        SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
+    } else {
+        selectInDocument(row, col, endRow, endCol);
+        UpdateEditLine(1);
     }
-    selectInDocument(row, col, endRow, endCol);
-    UpdateEditLine(1);
     if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
 
@@ -257,8 +265,7 @@ void CQorsView::ScrollToCell(int row, int col, bool horizontalOnly) {
         SetFirstCell(m_nFirstRow, col);
     else
         SetFirstCell(row, m_nFirstCol);
-    selectInDocument(row, col, row, col);
-    UpdateEditLine(1);
+    SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
     if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
 

@@ -132,6 +132,11 @@ void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
                                : ExtendToCell(m_geo, CombinedAreas(), cur, row, col, m_nHitCode);
     if (area == cur.area) return;
     SetCurrentAndSelection(Selection{cur.curRow, cur.curCol, area});
+    // Neither end of the selection may rest on the variable area's hidden
+    // lines; which way the movement goes decides where they go.
+    const bool forward = keys ? dRow > 0 || dCol > 0
+                              : (m_geo.HasRowArea() ? row >= cur.curRow : col >= cur.curCol);
+    AdjustSelectionForVarArea(forward);
     if (keys) {
         // The edge that moved stays in view.
         if (dRow) {
@@ -512,13 +517,9 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
                 SetCurrentAndSelection(SelectCell(combined, curRow, m_nFirstCol));
             }
             break;
-        case Qt::Key_End: {
-            const int row = ctrl ? m_geo.SnapRow(m_geo.LastRow()) : curRow;
-            const int col = m_geo.SnapColumn(m_geo.LastColumn());
-            SetFirstCell(ctrl ? row : m_nFirstRow, col);
-            SetCurrentAndSelection(SelectCell(combined, row, col));
+        case Qt::Key_End:
+            ctrl ? GoToLastCell() : GoToRowEnd();
             break;
-        }
         case Qt::Key_Delete:
             m_pDoc->EditClear();
             break;

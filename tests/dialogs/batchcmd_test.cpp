@@ -3,13 +3,21 @@
 // from the tools command through to the script that runs.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QTimer>
+#include <functional>
+#include <memory>
 #include <QListWidget>
 #include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
 
+#include "cmdlang/calcerrors.h"
+#include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/batchcmd_dlgs.h"
+#include "dialogs/batchcmd_logic.h"
+#include "dialogs/input_dlgs.h"
 #include "dialogs/tooldialogs.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
@@ -224,4 +232,86 @@ TEST(BatchCmdDlg, TheToolsCommandEditsTheListAndRunsTheChosenScript) {
     EXPECT_EQ(app.GetProfileString("ShlFilesName", "Name1"), "renamed");
     EXPECT_EQ(app.GetProfileString("ShlFilesName", "Path1"), dir + "/first.shl");
     EXPECT_TRUE(app.GetProfileString("ShlFilesName", "Name2").isEmpty());
+}
+
+namespace {
+
+// Acts on the next shown dialog of class D once it is up.
+template <class D>
+void onShown(std::function<void(D&)> act) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!d && ++*tries < 500) return;
+        timer->stop();
+        timer->deleteLater();
+        ASSERT_TRUE(d) << "the dialog did not come up";
+        act(*d);
+    });
+    timer->start(10);
+}
+
+}  // namespace
+
+TEST(BatchCmdDlg, AFailingScriptIsToldOnceInTheSystemsLanguage) {
+    const QString dir = qortest::freshDir("batchcmd-failing");
+    CReaderApp app(dir + "/qor.ini");
+    CAppEnvironment env(app);
+    env.SetBatchRunner([](const QString& p, QString* error) {
+        return CCalcInterpreter::Instance().RunBatchFile(p, error);
+    });
+    auto write = [&](const QString& name, const QByteArray& text) {
+        QFile f(dir + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("run.shl", "let &a = 1\nlet &b = 1/0\nlet &c = 3\n");
+    write("parse.shl", "let &a = (\n");
+    app.WriteProfileString("ShlFilesName", "Sum", "2");
+    app.WriteProfileString("ShlFilesName", "Name0", "run");
+    app.WriteProfileString("ShlFilesName", "Path0", dir + "/run.shl");
+    app.WriteProfileString("ShlFilesName", "Name1", "parse");
+    app.WriteProfileString("ShlFilesName", "Path1", dir + "/parse.shl");
+
+    const cmd::CalcSubsystemHooks savedHooks = CCalcInterpreter::Instance().SubsystemHooks();
+    Answers answers;
+    InstallInputDialogs(nullptr);
+    auto runEntry = [](int row) {
+        onShown<CBatchCmdDlg>([row](CBatchCmdDlg& d) {
+            qobject_cast<QListWidget*>(d.GetDlgItem(CBatchCmdDlg::IDC_LIST))->setCurrentRow(row);
+            click(d, CQorDialog::IDOK);
+        });
+    };
+
+    // A command that fails asks whether to go on; 否 ends the run and
+    // nothing more is said.
+    QString prompt;
+    runEntry(0);
+    onShown<CPromptDlg>([&prompt](CPromptDlg& d) {
+        prompt = d.m_strMessage;
+        d.OnCancel();
+    });
+    RunCommonBatchCommand(nullptr);
+    EXPECT_TRUE(prompt.startsWith(QStringLiteral("批命令run.shl第2行出错：")))
+        << prompt.toStdString();
+    EXPECT_FALSE(prompt.contains("line")) << prompt.toStdString();
+    EXPECT_TRUE(answers.shown.isEmpty()) << answers.shown.join(" | ").toStdString();
+
+    // A script that does not parse runs nothing and is told once.
+    runEntry(1);
+    RunCommonBatchCommand(nullptr);
+    EXPECT_EQ(answers.shown, QStringList{LoadErrorText(64200).arg("parse.shl", "1",
+                                                                 LoadErrorText(64201))});
+    CCalcInterpreter::Instance().SetSubsystemHooks(savedHooks);
+}
+
+TEST(BatchScriptList, FailureTextsNameEveryScriptAndLineAndTheFailure) {
+    EXPECT_EQ(BatchFailureText(CALC_ERR_NO_REPORT, "a.shl, line 3: b.shl, line 1: no report is open"),
+              "批命令a.shl第3行出错：批命令b.shl第1行出错：" + LoadErrorText(64203));
+    EXPECT_EQ(BatchFailureText(CALC_ERR_NOT_FOUND, "x"), LoadErrorText(61999));
+    EXPECT_EQ(BatchFailureText(1011, "c.shl, line 2: write error"),
+              "批命令c.shl第2行出错：报表操作失败（状态1011）");
+    EXPECT_EQ(BatchFailureText(CALC_ERR_FILE, "The batch file x cannot be opened"),
+              LoadErrorText(64213));
 }

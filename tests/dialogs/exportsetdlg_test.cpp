@@ -144,6 +144,7 @@ TEST(CExportSetDlg, AllPagesDisablesTheListAndNoSelectionGivesPageOne) {
     {
         CExportSetDlg dlg;
         dlg.m_pReport = h.get();
+        dlg.m_bAllPages = 1;
         dlg.m_strPageList = "2/";
         dlg.OnInitDialog();
         QListWidget* list = pageList(dlg);
@@ -177,7 +178,9 @@ TEST(ExportSetDialogRunner, TheExportAsksTheDialogAndCancelLeavesTheMembers) {
 
     answerNextDialog([](CExportSetDlg& d) {
         EXPECT_EQ(pageList(d)->count(), 3);
-        check(d, CExportSetDlg::IDC_ALL_PAGES)->click();
+        // "全部" starts cleared: the pages are chosen in the list.
+        EXPECT_FALSE(check(d, CExportSetDlg::IDC_ALL_PAGES)->isChecked());
+        EXPECT_TRUE(pageList(d)->isEnabled());
         check(d, CExportSetDlg::IDC_FORMULA)->click();
         pageList(d)->item(1)->setSelected(true);
         button(d, CExportSetDlg::IDOK)->click();
@@ -200,4 +203,24 @@ TEST(ExportSetDialogRunner, TheExportAsksTheDialogAndCancelLeavesTheMembers) {
     EXPECT_EQ(m.m_bAllPages, 1);
     EXPECT_EQ(m.m_bData, 1);
     EXPECT_EQ(m.m_nPageCount, 3);
+}
+
+TEST(ExportSetDialogRunner, TheShownDialogStartsWithThePageListAndOkTakesPageOne) {
+    auto h = reportWithPages(3);
+    RunnerScope scope;
+    qor::ExportSetMembers m = qor::InitialExportSettings(h.get());
+    ASSERT_EQ(m.m_bAllPages, 1) << "a script's export takes every page";
+    bool seen = false;
+    answerNextDialog([&seen](CExportSetDlg& d) {
+        seen = d.isVisible();
+        EXPECT_FALSE(check(d, CExportSetDlg::IDC_ALL_PAGES)->isChecked());
+        EXPECT_TRUE(check(d, CExportSetDlg::IDC_DATA)->isChecked());
+        EXPECT_TRUE(pageList(d)->isEnabled());
+        button(d, CExportSetDlg::IDOK)->click();
+    });
+    ASSERT_TRUE(qor::dlg::ExportSetDialogRunner().RunExportSettings(&m));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(m.m_bAllPages, 0);
+    EXPECT_EQ(m.m_strPageList, "1/");
+    EXPECT_EQ(m.m_nPageCount, 1);
 }

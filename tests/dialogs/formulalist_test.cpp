@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QTimer>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -282,4 +284,22 @@ TEST(AuditFormulaDlg, LimitImportAndStore) {
     EXPECT_EQ(OnAuditFormulas(*doc, dialogs), 0);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(doc->GetReport()->GetAuditFormulas(), "A1=B1\r\nX1=Y1\r\nC1=D1\r\n");
+}
+
+TEST(FormulaListDlg, ShownWithItsTwoGroupTitles) {
+    auto doc = doctest::newDoc(4, 4);
+    CFormulaListDlg dlg;
+    dlg.SetDocument(doc.get());
+    dlg.OnInitDialog();
+    QStringList titles;
+    QTimer::singleShot(0, [&] {
+        for (auto* g : dlg.findChildren<QGroupBox*>())
+            if (g->isVisible()) titles << g->title();
+        click(dlg, CFormulaListDlg::IDC_AUDIT);
+        click(dlg, CQorDialog::IDCANCEL);
+    });
+    dlg.exec();
+    titles.sort();
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("公式内容"), QStringLiteral("公式类型")}));
+    EXPECT_EQ(dlg.formulaType, 1);
 }

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTimer>
 #include <functional>
 
 #include "dialogs/dlgbuild.h"
@@ -17,6 +18,7 @@
 #include "dialogs/keyword_logic.h"
 #include "document/cmd_keywords.h"
 #include "engine/messages.h"
+#include "engine/reportlayout.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace qor;
@@ -230,4 +232,30 @@ TEST(KeywordDialogs, RoundBalanceKeepsTheFocusOnTheFormula) {
     dlg.OnOK();
     EXPECT_EQ(dlg.Result(), 0);
     EXPECT_EQ(dlg.focusWidget(), dlg.GetDlgItem(CRoundBalanceDlg::IDC_FORMULA));
+}
+
+TEST(KeywordDialogs, TheCustomNameRefusedForLengthIsToldTheLengthTheReportKeeps) {
+    // The message names the limit the report keeps, not another number.
+    EXPECT_TRUE(LoadErrorText(62897).contains(QString::number(kUserKeywordNameChars)))
+        << LoadErrorText(62897).toStdString();
+    EXPECT_FALSE(LoadErrorText(62897).contains(QStringLiteral("9个")));
+    UiRecorder ui;
+    CSetKeywordDlg dlg;
+    dlg.kind = 6;
+    dlg.OnInitDialog();
+    auto* name = qobject_cast<QComboBox*>(dlg.GetDlgItem(CSetKeywordDlg::IDC_NAME));
+    ASSERT_TRUE(name && name->lineEdit());
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(dlg.isVisible());
+        name->setEditText(QString(kUserKeywordNameChars + 1, u'项'));
+        dlg.OnOK();
+        stayed = dlg.isVisible();
+        name->setEditText(QString(kUserKeywordNameChars, u'项'));
+        dlg.OnOK();
+    });
+    EXPECT_EQ(dlg.exec(), QDialog::Accepted);
+    EXPECT_TRUE(stayed) << "a name longer than the report keeps is refused";
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62897)});
+    EXPECT_EQ(dlg.customName, QString(kUserKeywordNameChars, u'项'));
 }

@@ -242,3 +242,56 @@ TEST_F(RowColPageTest, ConditionDialogBuildsFromItsCombos) {
     EXPECT_EQ(result->joint, 1);
     EXPECT_EQ(result->condition, "年=2024 AND 单位名称<>\"总公司\"");
 }
+
+TEST_F(RowColPageTest, RowsAndColumnsOfferNoConditionAndEveryButtonSpeaksChinese) {
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        DeleteDlgMembers preset;
+        preset.mode = mode;
+        preset.keywordFlags = {0, 0, 1, 0, 0, 0};
+        preset.values.years = {"2024", "0"};
+        preset.condition = "年=2024";  // whatever a caller left there
+        onModal<CDeleteDlg>([](CDeleteDlg* dlg) {
+            EXPECT_FALSE(ctl<QPushButton>(dlg, CDeleteDlg::IDC_DEFINE_CONDITION)->isEnabled());
+            EXPECT_FALSE(ctl<QLineEdit>(dlg, CDeleteDlg::IDC_CONDITION)->isEnabled());
+            EXPECT_EQ(ctl<QPushButton>(dlg, kIdOk)->text(), QStringLiteral("确定"));
+            EXPECT_EQ(ctl<QPushButton>(dlg, kIdCancel)->text(), QStringLiteral("取消"));
+            ctl<QLineEdit>(dlg, CDeleteDlg::IDC_LIST)->setText("2");
+            click(dlg, kIdOk);
+        });
+        const auto result = RunDeleteDlg(preset);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->list, "2");
+        EXPECT_TRUE(result->condition.isEmpty()) << "a row or column delete takes no condition";
+    }
+    DeleteDlgMembers pages;
+    pages.mode = 3;
+    onModal<CDeleteDlg>([](CDeleteDlg* dlg) {
+        EXPECT_TRUE(ctl<QPushButton>(dlg, CDeleteDlg::IDC_DEFINE_CONDITION)->isEnabled());
+        EXPECT_EQ(ctl<QPushButton>(dlg, CDeleteDlg::IDC_DEFINE_CONDITION)->text(),
+                  QStringLiteral("条件..."));
+        click(dlg, kIdCancel);
+    });
+    EXPECT_FALSE(RunDeleteDlg(pages));
+
+    InsertCountDlgMembers count;
+    count.mode = 11;
+    onModal<CInsertCountDlg>([](CInsertCountDlg* dlg) {
+        EXPECT_EQ(ctl<QPushButton>(dlg, kIdOk)->text(), QStringLiteral("确定"));
+        EXPECT_EQ(ctl<QPushButton>(dlg, kIdCancel)->text(), QStringLiteral("取消"));
+        click(dlg, kIdCancel);
+    });
+    EXPECT_FALSE(RunInsertCountDlg(count));
+    SwapDlgMembers swap;
+    swap.mode = 1;
+    onModal<CSwapDlg>([](CSwapDlg* dlg) {
+        EXPECT_EQ(ctl<QPushButton>(dlg, kIdOk)->text(), QStringLiteral("确定"));
+        click(dlg, kIdCancel);
+    });
+    EXPECT_FALSE(RunSwapDlg(swap));
+    onModal<CDefineCondDlg>([](CDefineCondDlg* dlg) {
+        EXPECT_EQ(ctl<QPushButton>(dlg, kIdCancel)->text(), QStringLiteral("取消"));
+        click(dlg, kIdCancel);
+    });
+    EXPECT_FALSE(RunDefineCondDlg({}));
+}

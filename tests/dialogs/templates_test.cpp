@@ -4,6 +4,7 @@
 // the document's commands.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
+#include <memory>
 
 #include "dialogs/template_dlgs.h"
 #include "document/cmd_templates.h"
@@ -51,6 +54,41 @@ struct Answers {
 };
 
 struct TemplateDialogs : TemplateDocDialogsT<> {};
+
+// Chooses files (names in dir) in the next template file dialog as a user
+// would, once it is up; *labels receives its OK button's and labels' texts.
+void pickTemplateFiles(const QString& dir, const QStringList& names, QStringList* labels) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* d = qobject_cast<CModelFileDlg*>(QApplication::activeModalWidget());
+        if (!d && ++*tries < 500) return;
+        timer->stop();
+        timer->deleteLater();
+        ASSERT_TRUE(d) << "no template file dialog came up";
+        *labels = {d->windowTitle(), d->labelText(QFileDialog::Accept),
+                   d->labelText(QFileDialog::FileName), d->labelText(QFileDialog::FileType)};
+        d->setDirectory(dir);
+        // The names typed into the file name box, in quotes when several.
+        QStringList quoted;
+        for (const QString& n : names) quoted << u'"' + n + u'"';
+        auto* nameBox = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(nameBox);
+        nameBox->setText(names.size() == 1 ? names.first() : quoted.join(u' '));
+        static_cast<QDialog*>(d)->accept();  // as the 添加 button does
+        // Whatever the file dialog would still ask is a failure, not a hang.
+        QTimer::singleShot(200, [] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                if (qobject_cast<CModelFileDlg*>(w) || !qobject_cast<CQorDialog*>(w)) {
+                    ADD_FAILURE() << "still open: " << w->metaObject()->className() << " "
+                                  << w->windowTitle().toStdString();
+                    w->close();
+                }
+            }
+        });
+    });
+    timer->start(10);
+}
 
 }  // namespace
 
@@ -158,7 +196,6 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
     EXPECT_EQ(answers.shown, QStringList{LoadErrorText(62229)});
     answers.shown.clear();
 
-    answers.files = {dir + "/利润表.rep", dir + "/现金流量表.rep", dir + "/利润表.rep"};
     CQorDialog::SetModalHook([&](CQorDialog& d) {
         if (d.TemplateId() == CDefineTemplateDlg::IDD) {
             auto* name = qobject_cast<QLineEdit*>(d.GetDlgItem(CDefineTemplateDlg::IDC_NAME));
@@ -183,8 +220,17 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
         list(d, CModelSheet::IDC_INDUSTRIES)->setCurrentRow(0);
         click(d, CModelSheet::IDC_NEXT);
         ASSERT_EQ(sheet.Page(), 2);
+        QStringList labels;
+        pickTemplateFiles(dir, {"利润表.rep", "现金流量表.rep"}, &labels);
+        click(d, CModelSheet::IDC_ADD_TEMPLATES);
+        EXPECT_EQ(labels, (QStringList{LoadErrorText(62275), LoadErrorText(62280),
+                                       LoadErrorText(62281), LoadErrorText(62282)}));
+        EXPECT_EQ(list(d, CModelSheet::IDC_TEMPLATES)->count(), 2);
+        // The same file again: its name is listed already.
+        pickTemplateFiles(dir, {"利润表.rep"}, &labels);
         click(d, CModelSheet::IDC_ADD_TEMPLATES);
         EXPECT_EQ(list(d, CModelSheet::IDC_TEMPLATES)->count(), 2);
+        list(d, CModelSheet::IDC_TEMPLATES)->setCurrentRow(0);
         click(d, CModelSheet::IDC_MODIFY_TEMPLATE);  // the first becomes "x"
         EXPECT_EQ(qobject_cast<QLabel*>(d.GetDlgItem(CModelSheet::IDC_PATH))->text(),
                   TemplateListFile().Folder() + "/x.rep");

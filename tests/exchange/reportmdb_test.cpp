@@ -11,6 +11,7 @@
 
 #include "engine/creporthandle.h"
 #include "engine/workfiles.h"
+#include "exchange/datafilechain.h"
 #include "exchange/jetdb.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
@@ -188,6 +189,33 @@ TEST(ReportMdb, ImportBuildsANewReportBesideTheOld) {
     EXPECT_EQ(again->recordCount("Sheet2"), 3);
     EXPECT_EQ(ExportReportFileToMdb(d + "/none.rep", d + "/x.mdb", &error), 0);
     EXPECT_FALSE(QFileInfo::exists(d + "/x.mdb"));
+}
+
+TEST(ReportMdb, AReportWithoutPagesGivesItsOneNewPageAndTheDataFileChainTakesTheSameTables) {
+    const QString d = dir();
+    auto h = newReport(d + "/r.rep", 4, 3);
+    ASSERT_EQ(h->GetPageCount(), 0);
+    QString error;
+    // The export adds the page it writes: page 1 is there to be written.
+    EXPECT_EQ(ExportPageToMdb(h.get(), d + "/two.mdb", 2, &error), 0);
+    ASSERT_EQ(ExportPageToMdb(h.get(), d + "/one.mdb", 1, &error), 1) << error.toStdString();
+    auto one = Database::open(d + "/one.mdb", QString(), false, true);
+    EXPECT_EQ(one->recordCount("SHEET"), 4);
+
+    // A data file is written from the same export: its records are the
+    // report's tables as the database has them.
+    ASSERT_EQ(h->EnterDataState(), 0);
+    setNumber(*h, 1, 2, 3, 7.5);
+    ASSERT_EQ(ExportReportToMdb(h.get(), d + "/all.mdb", &error), 1) << error.toStdString();
+    QStringList notes;
+    ASSERT_EQ(ExportReportToDataFile(h.get(), d + "/all.dbf", 0, &error, &notes), 1) << error.toStdString();
+    auto all = Database::open(d + "/all.mdb", QString(), false, true);
+    auto dbf = Database::open(d, QStringLiteral("dBASE IV;"), false, true);
+    EXPECT_EQ(dbf->recordCount(QStringLiteral("all")), all->recordCount(QStringLiteral("Sheet1")));
+    EXPECT_DOUBLE_EQ(rowsOf(*dbf, QStringLiteral("all"))[1][2].toDouble(), 7.5);
+    EXPECT_DOUBLE_EQ(rowsOf(*all, QStringLiteral("Sheet1"))[1][2].toDouble(), 7.5);
+    EXPECT_TRUE(strays(d, {"r.rep", "one.mdb", "all.mdb", "all.dbf", "all.cpg"}).isEmpty())
+        << strays(d, {"r.rep", "one.mdb", "all.mdb", "all.dbf", "all.cpg"}).join(' ').toStdString();
 }
 
 }  // namespace

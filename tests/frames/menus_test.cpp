@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QIcon>
+#include <QImage>
 #include <QPainter>
 #include <QStyleOptionMenuItem>
 #include <QTest>
@@ -37,6 +39,49 @@ TEST(MenuStyle, ItemsAreLabelPlusHalfHeightPlus24AndSeparatorsStaySeparators) {
     const QSize sepSize =
         style.sizeFromContents(QStyle::CT_MenuItem, &separator, QSize(10, 2), nullptr);
     EXPECT_LT(sepSize.height(), 20);  // not measured as an item
+}
+
+// A menu item with a red image drawn by the style into an image of the
+// given format.
+QImage drawnItem(QImage::Format format, bool enabled, bool selected, QPalette* palette) {
+    CFlatMenuStyle style;
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    QStyleOptionMenuItem item;
+    item.menuItemType = QStyleOptionMenuItem::Normal;
+    item.text = QStringLiteral("打印");
+    item.icon = QIcon(red);
+    item.font = QApplication::font();
+    item.rect = QRect(0, 0, 120, 24);
+    item.state = (enabled ? QStyle::State_Enabled : QStyle::State_None) |
+                 (selected ? QStyle::State_Selected : QStyle::State_None);
+    // Both colours survive a 16-bit image unchanged.
+    item.palette.setColor(QPalette::Dark, QColor(0x84, 0x82, 0x84));
+    item.palette.setColor(QPalette::Light, QColor(0xF0, 0xF0, 0xF0));
+    *palette = item.palette;
+    QImage image(120, 24, format);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    style.drawControl(QStyle::CE_MenuItem, &item, &p, nullptr);
+    p.end();
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(MenuStyle, ItemImagesAreDrawnInTheirNormalHotAndEmbossedLooks) {
+    QPalette pal;
+    // The image sits 2 pixels in from the left, centred on the 24-pixel line.
+    const QImage normal = drawnItem(QImage::Format_RGB32, true, false, &pal);
+    EXPECT_EQ(QColor(normal.pixel(2, 4)), QColor(Qt::red));
+    EXPECT_EQ(QColor(normal.pixel(17, 19)), QColor(Qt::red));
+    EXPECT_NE(QColor(normal.pixel(18, 12)), QColor(Qt::red));
+    EXPECT_EQ(QColor(drawnItem(QImage::Format_RGB32, true, true, &pal).pixel(9, 12)),
+              QColor(Qt::red));
+    // Few colours: an item that is off shows its image embossed in the
+    // shadow colour (flat menus: no highlight copy), never in its colours.
+    const QImage off = drawnItem(QImage::Format_RGB16, false, false, &pal);
+    EXPECT_EQ(QColor(off.pixel(9, 12)), pal.color(QPalette::Dark));
+    EXPECT_EQ(QColor(off.pixel(18, 20)).rgb() & 0xF8FCF8, pal.color(QPalette::Base).rgb() & 0xF8FCF8)
+        << "no highlight copy below right";
 }
 
 class MenuKeyboard : public ::testing::Test {

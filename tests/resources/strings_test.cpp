@@ -102,8 +102,9 @@ TEST(TemplateTable, DialogsAndControls) {
     const auto exportSet = templateInfo(536);
     ASSERT_TRUE(exportSet.has_value());
     EXPECT_EQ(exportSet->className, u"CExportSetDlg");
-    ASSERT_EQ(exportSet->controls.size(), 4);
-    EXPECT_EQ(exportSet->controls.front().id, 1277);  // sorted by id
+    ASSERT_EQ(exportSet->controls.size(), 6);  // OK, Cancel and the four checks
+    EXPECT_EQ(exportSet->controls.front().id, 1);  // sorted by id
+    EXPECT_EQ(exportSet->controls.at(2).id, 1277);
     EXPECT_EQ(controlInfo(536, 1280)->caption, u"全部");
     EXPECT_EQ(controlInfo(151, 1)->name, u"IDOK");
     // The insert-count dialog sets its caption itself.

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include "document/cmd_edit.h"
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "platform/uiservices.h"
@@ -368,4 +369,33 @@ TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
     // The bar has no view to type into now; keys reach nothing.
     key(&bar, Qt::Key_Return);
     EXPECT_EQ(bar.View(), nullptr);
+}
+
+TEST_F(InputView, LocateEndAndCtrlEndGoThereAsAJumpDoes) {
+    // The locate command moves the current cell; the view shows it at its
+    // top left, the cell alone selected.
+    qor::LocateDlgMembers m;
+    m.row = 45;
+    m.column = 4;
+    ASSERT_EQ(qor::ApplyLocateDlg(doc, m), 0);
+    EXPECT_EQ(view->m_nFirstRow, 44);
+    EXPECT_EQ(view->m_nFirstCol, 3);
+    EXPECT_EQ(view->SelectionArea(), CellArea::cell(44, 3));
+    EXPECT_EQ(reference.text(), "D45");
+
+    // End: the last column of the row, with the combined area it lies in.
+    combine(2, 5, 3, 6);
+    view->GoToCell(2, 0);
+    EXPECT_EQ(view->m_nFirstRow, 2);
+    key(view.get(), Qt::Key_End);
+    EXPECT_EQ(view->CurrentRow(), 2);
+    EXPECT_EQ(view->CurrentColumn(), 6);
+    EXPECT_EQ(view->SelectionArea(), CellArea::area(2, 5, 3, 6));
+    EXPECT_EQ(view->m_nFirstRow, 2) << "End scrolls sideways only";
+    // Ctrl+End: the last row and column, the view at the table's end.
+    key(view.get(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(view->CurrentRow(), 49);
+    EXPECT_EQ(view->CurrentColumn(), 6);
+    EXPECT_EQ(view->SelectionArea(), CellArea::cell(49, 6));
+    EXPECT_GT(view->m_nFirstRow, 2);
 }
