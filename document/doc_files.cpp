@@ -97,9 +97,12 @@ std::shared_ptr<IDocConverter> qor::FindDocConverter(const QString& extension) {
 }
 
 QStringList qor::KnownDocFileTypes() {
-    return {QStringLiteral("rep"), QStringLiteral("xml"), QStringLiteral("xls"),
-            QStringLiteral("dbf"), QStringLiteral("txt"), QStringLiteral("wk4"),
-            QStringLiteral("mdb"), QStringLiteral("htm")};
+    // What is registered, so that a list shown to the user never misses a
+    // type that was added.
+    QStringList types{QStringLiteral("rep")};
+    for (const auto& [extension, converter] : converters())
+        if (converter) types << extension;
+    return types;
 }
 
 ConsolExchangeFactory qor::SetConsolExchangeFactory(ConsolExchangeFactory factory) {

@@ -14,6 +14,12 @@ struct Output {
     QString err;   // for stderr
 };
 
+// Reads the value of --pages ("2,5"): page numbers from 1, sorted, without
+// repeats. A missing or wrong value is told on stderr naming the option and
+// what was given; false then (a usage error).
+bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<int>* pages,
+                      Output* out);
+
 int verbNew(const QStringList& args, Output* out);
 int verbInfo(const QStringList& args, Output* out);
 
