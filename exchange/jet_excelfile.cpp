@@ -11,6 +11,7 @@
 #include "exchange/jetdriver.h"
 #include "exchange/workbook_model.h"
 #include "exchange/workbook_read.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -137,12 +138,12 @@ std::unique_ptr<Driver> makeExcelDriver(const QString& path) {
         return std::make_unique<ExcelDriver>(path, qor::ReadWorkbookFile(path));
     } catch (const qor::XlError& e) {
         throw JetError(
-            QStringLiteral("'%1' is not a readable workbook: %2").arg(path, e.description));
+            LoadErrorText(63503).arg(path, e.description));
     }
 }
 
 void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(QStringLiteral("There is no table to write."));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
     std::vector<QString> names;
     QStringList taken;
     for (const NamedTable& t : tables) {
@@ -205,7 +206,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
         writer->commit();
     } catch (const qor::XlError& e) {
         throw JetError(
-            QStringLiteral("Cannot write the workbook '%1': %2").arg(path, e.description));
+            LoadErrorText(63546).arg(path, e.description));
     }
 }
 

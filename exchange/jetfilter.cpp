@@ -5,6 +5,7 @@
 #include <QTime>
 
 #include "exchange/jetdb.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 
@@ -29,7 +30,7 @@ QString near(const QString& text, qsizetype at) {
 }
 
 [[noreturn]] void fail(const QString& why) {
-    throw JetError(QStringLiteral("Syntax error in the condition: %1").arg(why));
+    throw JetError(LoadErrorText(63533).arg(why));
 }
 
 // A #date# literal: m/d/yyyy as the data-file engines write it, or

@@ -60,7 +60,7 @@ bool parseOptions(const QStringList& args, QStringList* positional, QList<IntOpt
 }  // namespace
 
 bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<int>* pages,
-                      Output* out) {
+                      Output* out, bool givenOrder) {
     const QString given = at + 1 < args.size() ? args[at + 1] : QString();
     QList<int> read;
     bool ok = !given.trimmed().isEmpty();
@@ -85,8 +85,10 @@ bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<i
                             .arg(QLatin1String(verb), given);
         return false;
     }
-    std::sort(read.begin(), read.end());
-    read.erase(std::unique(read.begin(), read.end()), read.end());
+    if (!givenOrder) {
+        std::sort(read.begin(), read.end());
+        read.erase(std::unique(read.begin(), read.end()), read.end());
+    }
     *pages = read;
     return true;
 }

@@ -32,7 +32,7 @@ int verbExportXml(const QStringList& args, Output* out) {
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == u"--pages") {
-            if (!ParsePagesOption("export-xml", args, i, &pages, out)) return 2;
+            if (!ParsePagesOption("export-xml", args, i, &pages, out, true)) return 2;
             ++i;
         } else if (a == u"--force") {
             force = true;
