@@ -43,7 +43,7 @@ public:
         for (const qor::XlDefinedName& n : m_book->definedNames()) {
             if (n.hidden || nameTable(n).compare(table, Qt::CaseInsensitive) != 0) continue;
             const qor::XlWorksheet* sheet = m_book->sheets().at(size_t(n.sheet - 1)).get();
-            loadBlock(*sheet, n.area, QStringLiteral("\"%1\"").arg(n.name), out);
+            loadBlock(*sheet, n.area, n.name, out);
             return true;
         }
         const qor::XlWorksheet* sheet = nullptr;
@@ -51,7 +51,7 @@ public:
             if (s->name().compare(sheetOf(table), Qt::CaseInsensitive) == 0) sheet = s.get();
         if (!sheet) return false;
         if (sheet->cells().empty()) return true;  // no field, no record
-        loadBlock(*sheet, sheet->usedArea(), QStringLiteral("Worksheet \"%1\"").arg(sheet->name()), out);
+        loadBlock(*sheet, sheet->usedArea(), sheet->name(), out);
         return true;
     }
 
@@ -67,7 +67,7 @@ private:
                           LoadedTable* out) {
         const int cols = used.c2 - used.c1 + 1;
         if (qint64(cols) * (used.r2 - used.r1 + 1) > g_areaLimit)
-            throw JetError(QStringLiteral("%1 spreads over more than %2 values.").arg(what).arg(g_areaLimit));
+            throw JetError(LoadErrorText(63553).arg(what).arg(g_areaLimit));
         for (int c = 0; c < cols; ++c) {
             const qor::XlCell* head = sheet.findCell(used.r1, used.c1 + c);
             FieldInfo f;

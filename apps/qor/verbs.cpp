@@ -69,7 +69,9 @@ bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<i
         const QString t = item.trimmed();
         const int p = t.toInt(&number);
         // Digits only: "+2" or " 2e1" are no page numbers a user means.
-        if (!number || p < 1 || std::any_of(t.begin(), t.end(), [](QChar c) { return !c.isDigit(); })) {
+        const bool digits =
+            std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
+        if (!number || p < 1 || !digits) {
             ok = false;
             break;
         }

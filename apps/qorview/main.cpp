@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
     // opened, 1 when not. No dialog is shown, so nothing waits for a user.
     const bool quitAfterLoad = args.removeAll(QStringLiteral("--quit-after-load")) > 0;
     if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith('-'))) {
-        std::fputs("usage: qorview [FILE.rep|FILE.xlsx|FILE.xml] [--quit-after-load] | qorview --version\n", stderr);
+        std::fputs(
+            "usage: qorview [FILE.rep|FILE.xlsx|FILE.xml] [--quit-after-load] | qorview --version\n",
+            stderr);
         return 2;
     }
 

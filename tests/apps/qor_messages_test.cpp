@@ -101,6 +101,18 @@ TEST(QorMessages, AReadErrorIsPrintedOnce) {
     EXPECT_EQ(err(r).count("not a workbook"), 1) << r.err.constData();
 }
 
+TEST(QorMessages, DataFileErrorsAreOneChineseLine) {
+    const QString dir = qortest::freshDir("datainfo");
+    QFile csv(dir + "/t.csv");
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("A,B\r\n1,2\r\n");
+    csv.close();
+    auto r = qor({"data-info", dir + "/t.csv", "nope"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(err(r).count('\n'), 1) << r.err.constData();
+    EXPECT_TRUE(err(r).contains(QStringLiteral("找不到对象“nope”"))) << r.err.constData();
+}
+
 TEST(QorMessages, InfoOnAWorkbookSaysItIsNoReport) {
     const QString dir = qortest::freshDir("info");
     const QString f = newReport(dir, "w.rep", 1);
