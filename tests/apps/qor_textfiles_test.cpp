@@ -64,6 +64,17 @@ TEST(QorTextFiles, CsvIsWrittenAndReadLikeText) {
     EXPECT_EQ(out(qor({"get", dir + "/back.rep", "1", "1", "1"})), QStringLiteral("备注"));
     EXPECT_EQ(out(qor({"get", dir + "/back.rep", "1", "2", "2"})), "12.5");
     EXPECT_TRUE(out(qor({"data-info", dir + "/r.csv"})).contains("r#csv"));
+
+    // INDB reads a .csv as it reads a .txt.
+    QFile script(dir + "/indb.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("LET B1 = INDB(\"%1\", \"\", \"B\", 2, )\n")
+                     .arg(dir + "/r.csv")
+                     .toUtf8());
+    script.close();
+    auto ran = qor({"run", dir + "/indb.shl", rep});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
+    EXPECT_EQ(out(qor({"get", rep, "1", "1", "2"})), "12.5");
 }
 
 }  // namespace
