@@ -289,7 +289,8 @@ CSysInfoDlg::CSysInfoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* grid = new QGridLayout;
     const std::pair<int, const char*> rows[] = {
         {1000, "操作系统："}, {1004, "CPU类型："},     {1036, "物理内存："}, {1050, "可用物理内存："},
-        {1051, "显示器："},   {1052, "磁盘可用空间："}, {1053, "计算机名："}};
+        {1051, "显示器："},   {1052, "磁盘可用空间："}, {1053, "计算机名："},
+        {CSysInfoDlg::IDC_ERROR_LOG, "日志文件："}};
     for (const auto& [id, label] : rows) {
         QLineEdit* edit = Bind(id, readOnlyEdit(this));
         edit->setMinimumWidth(300);
@@ -306,7 +307,7 @@ bool CSysInfoDlg::OnInitDialog() {
     const SystemFigures f = ReadSystemFigures();
     const std::pair<int, QString> values[] = {{1000, f.os},        {1004, f.cpu},  {1036, f.memory},
                                               {1050, f.available}, {1051, f.display}, {1052, f.disk},
-                                              {1053, f.computer}};
+                                              {1053, f.computer}, {IDC_ERROR_LOG, f.errorLog}};
     for (const auto& [id, text] : values)
         if (auto* e = qobject_cast<QLineEdit*>(GetDlgItem(id))) {
             e->setText(text);

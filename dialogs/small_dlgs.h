@@ -102,6 +102,8 @@ class CSysInfoDlg : public CQorDialog {
     Q_OBJECT
 public:
     static constexpr int IDD = 479;
+    // Ours: the path of the error log, which support asks for.
+    static constexpr int IDC_ERROR_LOG = 1054;
     explicit CSysInfoDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
 };

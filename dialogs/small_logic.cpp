@@ -1,5 +1,6 @@
 #include "dialogs/small_logic.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
@@ -11,6 +12,7 @@
 #include <sys/sysinfo.h>
 
 #include "cmdlang/scripts.h"
+#include "engine/errorlog.h"
 #include "engine/messages.h"
 
 namespace qor {
@@ -84,6 +86,7 @@ SystemFigures ReadSystemFigures() {
     f.disk = DiskFreeText(free);
     f.computer = QSysInfo::machineHostName();
     if (f.computer.isEmpty()) f.computer = QStringLiteral("Unknown");
+    f.errorLog = QDir::toNativeSeparators(ErrorLogPath());
     return f;
 }
 

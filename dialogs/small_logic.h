@@ -26,6 +26,7 @@ QString CpuModelName(const QString& cpuinfo);
 // The figures the system information dialog shows.
 struct SystemFigures {
     QString os, cpu, memory, available, display, disk, computer;
+    QString errorLog;  // where the error log is written, for a support call
 };
 // Read from this machine ("UnKnown"/"Unknown" where nothing is found).
 SystemFigures ReadSystemFigures();

@@ -187,7 +187,7 @@ public:
     bool CanImport() const override { return false; }
     bool CanExport() const override { return true; }
     bool Import(CQorsDoc&, CReportHandle&, const QString&, QString* message) override {
-        if (message) *message = QStringLiteral("HTML files are written, not read.");
+        if (message) *message = LoadErrorText(63554);
         return false;
     }
     bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
@@ -195,12 +195,12 @@ public:
         CReportHandle* report = doc.GetReport();
         if (!report) return false;
         if (report->IsFormatState()) {
-            if (message) *message = QStringLiteral("HTML shows the data: enter data state first.");
+            if (message) *message = LoadErrorText(63555);
             return false;
         }
         const int pages = report->GetPageCount();
         if (pages < 1) {
-            if (message) *message = QStringLiteral("The report has no pages to show.");
+            if (message) *message = LoadErrorText(63556);
             return false;
         }
         const int page = report->GetCurPage() > 0 ? report->GetCurPage() : 1;
@@ -211,7 +211,7 @@ public:
         if (!exporter.OpenSource(report->GetPathName(), page) ||
             !exporter.SetOutputPath(written) || !exporter.ExportPages()) {
             QFile::remove(written);
-            if (message) *message = QStringLiteral("The HTML file was not written: ") + path;
+            if (message) *message = LoadErrorText(63557).arg(path);
             return false;
         }
         // Renamed over what is there in one step: no moment without a file
@@ -219,7 +219,7 @@ public:
         if (!htm) {
             if (!MoveFileInto(written, path, nullptr, /*replace=*/true)) {
                 QFile::remove(written);
-                if (message) *message = QStringLiteral("The HTML file was not written: ") + path;
+                if (message) *message = LoadErrorText(63557).arg(path);
                 return false;
             }
         }
@@ -280,14 +280,14 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
                       QString* error) {
     const bool fromReport = isReportPath(from);
     if (fromReport == isReportPath(to)) {
-        if (error) *error = QStringLiteral("CONVERT 的一端必须是报表文件（.rep）：%1 → %2").arg(from, to);
+        if (error) *error = LoadErrorText(63565).arg(from, to);
         return false;
     }
     QStringList notes;
     if (fromReport) {
         const bool workbook = QFileInfo(to).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
         if (!DataFileChainWrites(to) && !workbook) {
-            if (error) *error = QStringLiteral("不支持转换为此类型的文件（%1）：尚未安装。").arg(QFileInfo(to).fileName());
+            if (error) *error = LoadErrorText(63566).arg(QFileInfo(to).fileName());
             return false;
         }
         // A binary workbook: one page with its formats, or the whole report
@@ -307,7 +307,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         } else {
             CQorsDoc doc;
             if (!doc.OnOpenDocument(from)) {
-                if (error) *error = QStringLiteral("不能打开报表 %1").arg(from);
+                if (error) *error = LoadErrorText(63567).arg(from);
                 return false;
             }
             ok = write(doc.GetReport());
@@ -319,12 +319,12 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     // A workbook opens as the document opens it, formats and all.
     const bool fromWorkbook = QFileInfo(from).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
     if (!DataFileChainReads(from) && !fromWorkbook) {
-        if (error) *error = QStringLiteral("不支持打开此类型的文件（%1）：尚未安装。").arg(QFileInfo(from).fileName());
+        if (error) *error = LoadErrorText(63568).arg(QFileInfo(from).fileName());
         return false;
     }
     CQorsDoc doc;
     if (!doc.OnOpenDocument(from)) {
-        if (error) *error = QStringLiteral("不能打开 %1").arg(from);
+        if (error) *error = LoadErrorText(63569).arg(from);
         return false;
     }
     const std::shared_ptr<qor::IDocConverter> conv = qor::FindDocConverter(QFileInfo(from).suffix());
@@ -332,7 +332,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     const bool ok = doc.OnSaveDocument(to);
     doc.OnCloseDocument();
     if (!ok) {
-        if (error) *error = QStringLiteral("不能写入报表 %1").arg(to);
+        if (error) *error = LoadErrorText(63570).arg(to);
         return false;
     }
     tellLeftOut(to, notes);
@@ -359,6 +359,7 @@ void RegisterExchangeConverters() {
     auto dataFiles = std::make_shared<DataFileConverter>();
     qor::RegisterDocConverter(QStringLiteral("dbf"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("txt"), dataFiles);
+    qor::RegisterDocConverter(QStringLiteral("csv"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("mdb"), dataFiles);
     qor::RegisterDocConverter(QStringLiteral("wk4"), dataFiles);
     auto html = std::make_shared<HtmlConverter>();

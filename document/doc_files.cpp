@@ -97,9 +97,12 @@ std::shared_ptr<IDocConverter> qor::FindDocConverter(const QString& extension) {
 }
 
 QStringList qor::KnownDocFileTypes() {
-    return {QStringLiteral("rep"), QStringLiteral("xml"), QStringLiteral("xls"),
-            QStringLiteral("dbf"), QStringLiteral("txt"), QStringLiteral("wk4"),
-            QStringLiteral("mdb"), QStringLiteral("htm")};
+    // What is registered, so that a list shown to the user never misses a
+    // type that was added.
+    QStringList types{QStringLiteral("rep")};
+    for (const auto& [extension, converter] : converters())
+        if (converter) types << extension;
+    return types;
 }
 
 ConsolExchangeFactory qor::SetConsolExchangeFactory(ConsolExchangeFactory factory) {
@@ -209,7 +212,7 @@ bool CQorsDoc::OnNewDocument() {
     QString temp;
     std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
     if (!report) {
-        tell(QStringLiteral("不能建立新报表：") + StatusText(GetReportLastError()));
+        tell(LoadErrorText(63571).arg(StatusText(GetReportLastError())));
         return false;
     }
     releaseReport();
@@ -226,20 +229,20 @@ bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
     if (isRepSuffix(suffix)) return OpenRepFile(path, forReading);
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
     if (!conv || !conv->CanImport()) {
-        tell(QStringLiteral("不支持打开此类型的文件（.%1）：%2").arg(suffix, path));
+        tell(LoadErrorText(63572).arg(suffix, path));
         return false;
     }
     QString temp;
     std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
     if (!report) {
-        tell(QStringLiteral("不能建立新报表：") + StatusText(GetReportLastError()));
+        tell(LoadErrorText(63571).arg(StatusText(GetReportLastError())));
         return false;
     }
     QString message;
     if (!conv->Import(*this, *report, path, &message)) {
         report.reset();
         QFile::remove(temp);
-        tell(message.isEmpty() ? QStringLiteral("导入文件失败：") + path : message);
+        tell(message.isEmpty() ? LoadErrorText(63573).arg(path) : message);
         return false;
     }
     releaseReport();
@@ -257,11 +260,11 @@ bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
 bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
     const QString full = FullReportPath(ReportPathWithExtension(path));
     if (full.isEmpty() || !QFileInfo::exists(full)) {
-        tell(QStringLiteral("报表文件不存在：") + path);
+        tell(LoadErrorText(63574).arg(path));
         return false;
     }
     if (FindOpenReport(full)) {
-        tell(QStringLiteral("报表已经打开：") + full);
+        tell(LoadErrorText(63575).arg(full));
         return false;
     }
     QString computer;
@@ -276,7 +279,7 @@ bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
         forReading ? CReportHandle::Access::Read : CReportHandle::Access::Write);
     if (!report->IsOpen()) {
         const QString why = report->ErrorText();
-        tell(QStringLiteral("打开报表失败（%1）：%2")
+        tell(LoadErrorText(63576)
                  .arg(why.isEmpty() ? StatusText(report->OpenStatus()) : why, full));
         return false;
     }
@@ -285,7 +288,7 @@ bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
     QString error;
     if (!decodeDocOthers(file->DocumentStream(QString::fromLatin1(kOthersStreamName)), &others,
                          &error))
-        tell(QStringLiteral("报表的设置已损坏，已按缺省值打开（%1）：%2").arg(error, full));
+        tell(LoadErrorText(63577).arg(error, full));
     const QByteArray contents =
         file->DocumentStream(QString::fromLatin1(items::kContentsStreamName));
 
@@ -301,7 +304,7 @@ bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
         // Kept in the file untouched until the document has items of its
         // own to write there.
         m_bKeepStoredContents = true;
-        tell(QStringLiteral("报表中的图表和对象已损坏，未能读出（%1）").arg(error));
+        tell(LoadErrorText(63578).arg(error));
     }
     if (!m_pReport->IsFormatState()) {
         const int pages = m_pReport->GetPageCount();
@@ -328,19 +331,19 @@ bool CQorsDoc::OnSaveDocument(const QString& path) {
     if (!m_pReport) return false;
     const QString target = path.isEmpty() ? m_strPathName : path;
     if (target.isEmpty()) {
-        tell(QStringLiteral("请指定报表的文件名。"));
+        tell(LoadErrorText(63579));
         return false;
     }
     const QString suffix = suffixOf(target);
     if (isRepSuffix(suffix)) return SaveRepFile(target);
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
     if (!conv || !conv->CanExport()) {
-        tell(QStringLiteral("不支持保存为此类型的文件（.%1）：%2").arg(suffix, target));
+        tell(LoadErrorText(63580).arg(suffix, target));
         return false;
     }
     QString message;
     if (!conv->Export(*this, target, &message)) {
-        tell(message.isEmpty() ? QStringLiteral("导出文件失败：") + target : message);
+        tell(message.isEmpty() ? LoadErrorText(63581).arg(target) : message);
         return false;
     }
     return true;
@@ -351,7 +354,7 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
     const QString target =
         path.isEmpty() ? m_strPathName : FullReportPath(ReportPathWithExtension(path));
     if (target.isEmpty()) {
-        tell(QStringLiteral("请指定报表的文件名。"));
+        tell(LoadErrorText(63579));
         return false;
     }
     const bool saveAs = target != m_strPathName;
@@ -384,7 +387,7 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
     const QStringList periods = client ? computePagePeriods() : m_pagePeriods;
     QString error;
     if (!writeDocumentStreams(periods, &error)) {
-        tell(QStringLiteral("保存报表失败（%1）：%2").arg(error, target));
+        tell(LoadErrorText(63582).arg(error, target));
         return false;
     }
     if (saveAs) m_pReport->SetAlternatePath(target);
@@ -392,7 +395,7 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
     if (status) {
         if (saveAs) m_pReport->SetAlternatePath(m_strPathName);
         const QString why = m_pReport->ErrorText();
-        tell(QStringLiteral("保存报表失败（%1）：%2")
+        tell(LoadErrorText(63582)
                  .arg(why.isEmpty() ? StatusText(status) : why, target));
         return false;
     }
@@ -455,7 +458,7 @@ bool CQorsDoc::OpenXlsFile(const QString& path) {
     // nothing else holds a workbook open for the document.
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(QStringLiteral("xls"));
     if (!conv || !conv->CanImport()) {
-        tell(QStringLiteral("没有可用的工作簿转换程序，不能导入：") + path);
+        tell(LoadErrorText(63583).arg(path));
         return false;
     }
     QString message;
@@ -465,7 +468,7 @@ bool CQorsDoc::OpenXlsFile(const QString& path) {
     SetModifiedFlag();
     UpdateAllViews(kHintDocument);
     if (!ok) {
-        tell(message.isEmpty() ? QStringLiteral("导入工作簿失败：") + path : message);
+        tell(message.isEmpty() ? LoadErrorText(63584).arg(path) : message);
         return false;
     }
     TraceMessage(LoadErrorText(62082));
@@ -477,7 +480,7 @@ bool CQorsDoc::OpenXlsFile(const QString& path) {
 
 int CQorsDoc::CheckTemplateFile(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        tell(QStringLiteral("模板文件不存在！"));
+        tell(LoadErrorText(63585));
         return 0;
     }
     if (!CompoundFile::isCompoundFile(path)) {
@@ -512,7 +515,7 @@ int CQorsDoc::ApplyTemplateFile(const QString& path) {
     const uint16_t status = m_pReport->CopyFormatFrom(*tmpl);
     if (wasData) EnterDataState();
     if (status) {
-        tell(QStringLiteral("套用模板失败（%1）").arg(StatusText(status)));
+        tell(LoadErrorText(63586).arg(StatusText(status)));
         return status;
     }
     syncPageSetupFields();

@@ -40,7 +40,8 @@ public:
 std::shared_ptr<IDocConverter> RegisterDocConverter(const QString& extension,
                                                     std::shared_ptr<IDocConverter> converter);
 std::shared_ptr<IDocConverter> FindDocConverter(const QString& extension);
-// The extensions the document knows of, converters or not.
+// The extensions the document opens or saves: "rep" and those of the
+// registered converters.
 QStringList KnownDocFileTypes();
 
 // The consolidation client's exchange object of one document.

@@ -42,16 +42,9 @@ QString headerLine() {
            QStringLiteral(" ----------\r\n");
 }
 
-QString defaultLogPath() {
-    const QString module = qor::moduleDir();
-    if (!module.isEmpty()) {
-        const QString path = QDir(module).filePath(QStringLiteral("qorerr.log"));
-        const QFileInfo dir(module);
-        const QFileInfo file(path);
-        if (dir.isDir() && dir.isWritable() && (!file.exists() || file.isWritable())) return path;
-    }
-    return QDir(GetConfigDir()).filePath(QStringLiteral("qorerr.log"));
-}
+// In the user's data folder: the program's own folder is read-only or
+// shared by every user on Linux, and a log there would mix their entries.
+QString defaultLogPath() { return qor::dataPath(QStringLiteral("qorerr.log")); }
 
 // Size of the log, or 0 when there is none. A file that is not one of our
 // logs (no byte-order mark) is moved aside rather than appended to.

@@ -25,8 +25,8 @@ void ResetErrorLogSession();
 // dialog's Clear does. False when an existing log could not be removed.
 bool ClearErrorLog();
 
-// Where the log is written: "qorerr.log" beside the executable when that
-// folder is writable, else in GetConfigDir().
+// Where the log is written: "qorerr.log" in the data directory (QOR_HOME,
+// else the user's data folder, e.g. ~/.local/share/qor).
 QString ErrorLogPath();
 
 // Points the log somewhere else (tests, the host); "" returns to the

@@ -1,4 +1,5 @@
 #include "exchange/cexcelbridge.h"
+#include "engine/messages.h"
 
 #include <cstdio>
 #include <new>
@@ -14,17 +15,17 @@ namespace {
 QString codeMeaning(uint32_t code) {
     switch (code) {
         case kXlPointer:
-            return QStringLiteral("Invalid pointer");
+            return LoadErrorText(63547);
         case kXlFail:
-            return QStringLiteral("Unspecified error");
+            return LoadErrorText(63548);
         case kXlArgument:
-            return QStringLiteral("The parameter is incorrect.");
+            return LoadErrorText(63549);
         case kXlNotImpl:
-            return QStringLiteral("Not implemented");
+            return LoadErrorText(63550);
         case kXlObjectError:
-            return QStringLiteral("The workbook refused the call.");
+            return LoadErrorText(63551);
         default:
-            return QStringLiteral("Unknown error 0x%1").arg(code, 8, 16, QLatin1Char('0'));
+            return LoadErrorText(63552).arg(code, 8, 16, QLatin1Char('0'));
     }
 }
 

@@ -146,7 +146,7 @@ bool DataFileChainWrites(const QString& path) { return isFolderKind(path) || isT
 int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* error, QStringList* notes) {
     try {
         const QList<NamedTable> tables = userTablesOf(db);
-        if (tables.isEmpty()) throw JetError(QStringLiteral("The database holds no table to write."));
+        if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
         writeAccessFile(path, tables, notes);
         return 1;
     } catch (const JetError& e) {
@@ -159,15 +159,15 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
     if (!report) return 0;
     StateKeeper keep(report);
     if (keep.wasFormat() && report->EnterDataState() != 0) {
-        if (error) *error = QStringLiteral("The report cannot leave format state.");
+        if (error) *error = LoadErrorText(63534);
         return 0;
     }
     if (report->GetPageCount() == 0 && report->AppendRowColPage(1, 2) != 0) {
-        if (error) *error = QStringLiteral("The report has no page and none can be added.");
+        if (error) *error = LoadErrorText(63535);
         return 0;
     }
     if (page != 0 && (page < 1 || page > report->GetPageCount())) {
-        if (error) *error = QStringLiteral("The report has no page %1.").arg(page);
+        if (error) *error = LoadErrorText(63523).arg(page);
         return 0;
     }
     int kind = 0, start = 0, extent = 0;
@@ -182,7 +182,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
     QMap<std::pair<int, int>, QList<FieldInfo>> columnFields;
     try {
         for (int p = first; p <= last; ++p) {
-            if (report->SetCurPage(p) != 0) throw JetError(QStringLiteral("Page %1 cannot be read.").arg(p));
+            if (report->SetCurPage(p) != 0) throw JetError(LoadErrorText(63536).arg(p));
             int count = 0;
             if (kind != 0 && report->AccessVarCount(0, &count) != 0) count = 1;
             const int rows = kind == 1 ? tableRows - 1 + count : tableRows;
@@ -221,7 +221,7 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                 for (int c = 1; c <= cols; ++c) {
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
-                        throw JetError(QStringLiteral("Cell %1%2 of page %3 cannot be read.").arg(ColumnLetters(c)).arg(r).arg(p));
+                        throw JetError(LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p));
                     QVariant& slot = record[c - 1];
                     if (v.isText()) {
                         const QString t = report->GetCellText(r, c, p);
@@ -254,7 +254,7 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
         QList<TableDefInfo> tables;
         for (const TableDefInfo& t : db.tableDefs())
             if (isUserTable(t.attributes)) tables.append(t);
-        if (tables.isEmpty()) throw JetError(QStringLiteral("The file holds no table."));
+        if (tables.isEmpty()) throw JetError(LoadErrorText(63538));
         qint64 rows = 0;
         int cols = 0;
         QList<bool> textColumn;
@@ -273,7 +273,7 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
                 notes->append(QStringLiteral("table \"%1\": %2 fields beyond column %3 left out")
                                   .arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
         }
-        if (rows == 0 || cols == 0) throw JetError(QStringLiteral("The file holds no records."));
+        if (rows == 0 || cols == 0) throw JetError(LoadErrorText(63539));
         // A number column shows as many decimals (up to 7) as its values
         // need: the report keeps a value at its cell's decimals.
         QList<int> decimals(std::min(cols, kMaxCols), 0);
@@ -293,26 +293,26 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
         uint16_t r16 = uint16_t(std::min<qint64>(rows, kMaxRows));
         uint16_t c16 = uint16_t(std::min(cols, kMaxCols));
         if (report->IsFormatState() != 1 && report->EnterFormatState() != 0)
-            throw JetError(QStringLiteral("The report cannot be laid out."));
+            throw JetError(LoadErrorText(63540));
         if (uint16_t s = report->AccessTableSize(1, &r16, &c16))
-            throw JetError(QStringLiteral("The table cannot be sized (status %1).").arg(s));
+            throw JetError(LoadErrorText(63541).arg(s));
         for (int c = 0; c < c16; ++c) {
             const CellArea a = CellArea::area(1, c + 1, r16, c + 1);
             if (!textColumn.value(c)) {
                 int32_t dec = decimals.value(c);
                 if (uint16_t s = report->AccessAreaFormat(1, qor::kFmtDecimals, &dec, &a))
-                    throw JetError(QStringLiteral("Column %1 cannot be given its decimals (status %2).").arg(ColumnLetters(c + 1)).arg(s));
+                    throw JetError(LoadErrorText(63542).arg(ColumnLetters(c + 1)).arg(s));
                 continue;
             }
             int32_t type = kCellText;
             if (uint16_t s = report->AccessAreaFormat(1, 0, &type, &a))
-                throw JetError(QStringLiteral("Column %1 cannot be made a text column (status %2).").arg(ColumnLetters(c + 1)).arg(s));
+                throw JetError(LoadErrorText(63543).arg(ColumnLetters(c + 1)).arg(s));
         }
         if (uint16_t s = report->EnterDataState())
-            throw JetError(QStringLiteral("The report cannot enter data state (status %1).").arg(s));
+            throw JetError(LoadErrorText(63544).arg(s));
         while (report->GetPageCount() < tables.size()) {
             if (uint16_t s = report->AppendRowColPage(1, 2))
-                throw JetError(QStringLiteral("A page cannot be added (status %1).").arg(s));
+                throw JetError(LoadErrorText(63562).arg(s));
         }
         for (int k = 0; k < tables.size(); ++k) {
             const int page = k + 1;
@@ -333,7 +333,7 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
                         cell = CellValue::ofNumber(v.toDouble());
                     }
                     if (uint16_t s = report->SetCellValue(cell, r, j + 1, page))
-                        throw JetError(QStringLiteral("Cell %1%2 of page %3 cannot be written (status %4).")
+                        throw JetError(LoadErrorText(63545)
                                            .arg(ColumnLetters(j + 1)).arg(r).arg(page).arg(s));
                 }
             }

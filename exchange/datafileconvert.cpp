@@ -33,7 +33,7 @@ public:
     explicit FreshDatabase(const QString& target) : m_target(target) {
         const int fd = qor::CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
         if (fd < 0)
-            throw JetError(QStringLiteral("Cannot write '%1': %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+            throw JetError(LoadErrorText(63513).arg(target, QString::fromLocal8Bit(std::strerror(errno))));
         ::close(fd);
     }
     ~FreshDatabase() {
@@ -45,7 +45,7 @@ public:
     void commit() {
         int error = 0;
         if (!qor::MoveFileInto(m_path, m_target, &error, true))
-            throw JetError(QStringLiteral("Cannot replace '%1': %2").arg(m_target, QString::fromLocal8Bit(std::strerror(error))));
+            throw JetError(LoadErrorText(63515).arg(m_target, QString::fromLocal8Bit(std::strerror(error))));
         m_path.clear();
     }
 
@@ -113,7 +113,7 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
 QList<NamedTable> tablesToWrite(const QString& mdbPath) {
     auto src = Database::open(mdbPath, QString(), false, true);
     QList<NamedTable> tables = userTablesOf(*src);
-    if (tables.isEmpty()) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(63516).arg(mdbPath));
     for (NamedTable& t : tables) {
         const QString cut = TrimAtDelimiters(t.name);
         if (!cut.isEmpty()) t.name = cut;
@@ -140,7 +140,7 @@ int exportToTextFile(const QString& mdbPath, const QString& target, QString* err
                                   .arg(fields.size()));
             tables.append(def.name);
         }
-        if (tables.isEmpty()) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+        if (tables.isEmpty()) throw JetError(LoadErrorText(63516).arg(mdbPath));
         const qsizetype width = fields.size();
         writeTextTable(
             target, fields,
@@ -188,7 +188,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
                 out.rows.append(std::move(row));
             }
         }
-        if (first) throw JetError(QStringLiteral("The database '%1' holds no table to write.").arg(mdbPath));
+        if (first) throw JetError(LoadErrorText(63516).arg(mdbPath));
         writeDBaseFile(target, out, notes);
         return 1;
     } catch (const JetError& e) {
@@ -199,7 +199,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
 
 bool needFullPath(const QString& path, QString* error) {
     if (IsFullPathName(path)) return true;
-    fail(error, 62025, QStringLiteral("'%1' is not a full path.").arg(path));
+    fail(error, 62025, LoadErrorText(63595).arg(path));
     return false;
 }
 

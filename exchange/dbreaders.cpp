@@ -549,6 +549,8 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
         const qsizetype dot = r.file.lastIndexOf(u'.');
         if (dot >= 0) ext = r.file.mid(dot + 1).toUpper();
     }
+    // ".csv" is comma-separated text like ".txt".
+    if (ext == QLatin1String("CSV")) ext = QStringLiteral("TXT");
     const bool dataFile = ext == QLatin1String("DBF") || ext == QLatin1String("TXT") ||
                           ext == QLatin1String("WK4") || ext == QLatin1String("XLS") ||
                           ext == QLatin1String("MDB");

@@ -17,6 +17,7 @@
 #include "exchange/jetdriver.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -28,25 +29,25 @@ quint32 le32(const QByteArray& b, int at) {
 quint16 le16(const QByteArray& b, int at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
 
 JetError damaged(const QString& path, const QString& why) {
-    return JetError(QStringLiteral("'%1' is not a readable dBASE file: %2").arg(path, why));
+    return JetError(LoadErrorText(63503).arg(path, why));
 }
 
 // Checks the header block against the file's size: lengths and counts
 // that do not fit the file are a damaged file.
 void checkHeader(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+    if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
     const qint64 size = f.size();
     const QByteArray head = f.read(32);
-    if (head.size() < 32) throw damaged(path, QStringLiteral("the header is cut short"));
+    if (head.size() < 32) throw damaged(path, LoadErrorText(63522));
     const quint32 records = le32(head, 4);
     const quint16 headerLength = le16(head, 8);
     const quint16 recordLength = le16(head, 10);
-    if (headerLength < 33 || headerLength > size) throw damaged(path, QStringLiteral("bad header length"));
-    if (recordLength < 1) throw damaged(path, QStringLiteral("bad record length"));
+    if (headerLength < 33 || headerLength > size) throw damaged(path, LoadErrorText(63522));
+    if (recordLength < 1) throw damaged(path, LoadErrorText(63522));
     const int fieldCount = (headerLength - 32) / 32;
     const QByteArray fields = f.read(qint64(fieldCount) * 32);
-    if (fields.size() != fieldCount * 32) throw damaged(path, QStringLiteral("the field list is cut short"));
+    if (fields.size() != fieldCount * 32) throw damaged(path, LoadErrorText(63522));
     int width = 1;  // the deletion mark
     int real = 0;
     for (int i = 0; i < fieldCount; ++i) {
@@ -54,10 +55,10 @@ void checkHeader(const QString& path) {
         width += quint8(fields[i * 32 + 16]);
         ++real;
     }
-    if (real == 0) throw damaged(path, QStringLiteral("no fields"));
-    if (width > recordLength) throw damaged(path, QStringLiteral("fields wider than the record"));
+    if (real == 0) throw damaged(path, LoadErrorText(63522));
+    if (width > recordLength) throw damaged(path, LoadErrorText(63522));
     if (qint64(records) * recordLength > size - headerLength)
-        throw damaged(path, QStringLiteral("fewer records than the header says"));
+        throw damaged(path, LoadErrorText(63587));
 }
 
 struct DbfHandle {
@@ -102,7 +103,7 @@ LoadedTable readDBaseFile(const QString& path) {
     checkHeader(path);
     DbfHandle dbf;
     dbf.h = DBFOpen(QFile::encodeName(path).constData(), "rb");
-    if (!dbf.h) throw damaged(path, QStringLiteral("the library refused it"));
+    if (!dbf.h) throw damaged(path, LoadErrorText(63589));
     const bool utf8 = isUtf8CodePage(DBFGetCodePage(dbf.h));
     auto decode = [utf8](const char* s) { return utf8 ? QString::fromUtf8(s) : decodeCp936(QByteArray(s)); };
 
@@ -139,7 +140,7 @@ LoadedTable readDBaseFile(const QString& path) {
                 continue;
             }
             const char* s = DBFReadStringAttribute(dbf.h, r, i);
-            if (!s) throw damaged(path, QStringLiteral("record %1 cannot be read").arg(r + 1));
+            if (!s) throw damaged(path, LoadErrorText(63588).arg(r + 1));
             const QByteArray raw(s);
             switch (out.fields.at(i).type) {
             case kLong: row.append(raw.trimmed().toInt()); break;
@@ -171,7 +172,7 @@ LoadedTable readDBaseFile(const QString& path) {
 
 std::unique_ptr<Driver> makeDBaseDriver(const QString& folder) {
     if (!QFileInfo(folder).isDir())
-        throw JetError(QStringLiteral("'%1' is not a valid path: the dBASE driver opens a folder.").arg(folder));
+        throw JetError(LoadErrorText(63594).arg(folder));
     return std::make_unique<DBaseDriver>(folder);
 }
 
@@ -216,8 +217,8 @@ bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 }  // namespace
 
 void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes) {
-    if (table.fields.isEmpty()) throw JetError(QStringLiteral("A dBASE table needs at least one field."));
-    if (table.fields.size() > 255) throw JetError(QStringLiteral("A dBASE table holds at most 255 fields."));
+    if (table.fields.isEmpty()) throw JetError(LoadErrorText(63563));
+    if (table.fields.size() > 255) throw JetError(LoadErrorText(63564));
     auto note = [notes](const QString& s) {
         if (notes) notes->append(s);
     };
@@ -259,7 +260,7 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
     QString tempDbf;
     const int scratch = CreateWorkFile(QStringLiteral(".dbf"), &tempDbf);
     if (scratch < 0)
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(errno))));
+        throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(errno))));
     ::close(scratch);
     struct Remover {
         QString path;
@@ -268,12 +269,12 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
     {
         DbfHandle dbf;
         dbf.h = DBFCreateEx(QFile::encodeName(tempDbf).constData(), "LDID/77");
-        if (!dbf.h) throw JetError(QStringLiteral("Cannot create the dBASE file '%1'.").arg(path));
+        if (!dbf.h) throw JetError(LoadErrorText(63525).arg(path));
         for (int c = 0; c < table.fields.size(); ++c) {
             const bool number = isNumberField(table.fields.at(c).type);
             if (DBFAddField(dbf.h, names.at(c).constData(), number ? FTDouble : FTString,
                             number ? kNumberWidth : widths.at(c), number ? kNumberDecimals : 0) < 0)
-                throw JetError(QStringLiteral("Cannot add the field \"%1\" to '%2'.")
+                throw JetError(LoadErrorText(63526)
                                    .arg(decodeCp936(names.at(c)), path));
         }
         int r = 0;
@@ -308,22 +309,22 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                     ok = b.isEmpty() ? DBFWriteNULLAttribute(dbf.h, r, c)
                                      : DBFWriteStringAttribute(dbf.h, r, c, b.constData());
                 }
-                if (!ok) throw JetError(QStringLiteral("Cannot write record %1 of '%2'.").arg(r + 1).arg(path));
+                if (!ok) throw JetError(LoadErrorText(63527).arg(r + 1).arg(path));
             }
             ++r;
         }
     }
     QFile written(tempDbf);
     if (!written.open(QIODevice::ReadOnly))
-        throw JetError(QStringLiteral("Cannot read back '%1': %2").arg(tempDbf, written.errorString()));
+        throw JetError(LoadErrorText(63520).arg(tempDbf, written.errorString()));
     const QByteArray bytes = written.readAll();
     written.close();
     int error = 0;
     if (!WriteFileSafely(path, bytes, &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(error))));
     const QString cpg = path.left(path.size() - QFileInfo(path).suffix().size()) + QStringLiteral("cpg");
     if (!WriteFileSafely(cpg, QByteArrayLiteral("936"), &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(cpg, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(cpg, QString::fromLocal8Bit(strerror(error))));
 }
 
 }  // namespace qor::jet

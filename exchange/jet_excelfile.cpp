@@ -11,6 +11,7 @@
 #include "exchange/jetdriver.h"
 #include "exchange/workbook_model.h"
 #include "exchange/workbook_read.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -42,7 +43,7 @@ public:
         for (const qor::XlDefinedName& n : m_book->definedNames()) {
             if (n.hidden || nameTable(n).compare(table, Qt::CaseInsensitive) != 0) continue;
             const qor::XlWorksheet* sheet = m_book->sheets().at(size_t(n.sheet - 1)).get();
-            loadBlock(*sheet, n.area, QStringLiteral("\"%1\"").arg(n.name), out);
+            loadBlock(*sheet, n.area, n.name, out);
             return true;
         }
         const qor::XlWorksheet* sheet = nullptr;
@@ -50,7 +51,7 @@ public:
             if (s->name().compare(sheetOf(table), Qt::CaseInsensitive) == 0) sheet = s.get();
         if (!sheet) return false;
         if (sheet->cells().empty()) return true;  // no field, no record
-        loadBlock(*sheet, sheet->usedArea(), QStringLiteral("Worksheet \"%1\"").arg(sheet->name()), out);
+        loadBlock(*sheet, sheet->usedArea(), sheet->name(), out);
         return true;
     }
 
@@ -66,7 +67,7 @@ private:
                           LoadedTable* out) {
         const int cols = used.c2 - used.c1 + 1;
         if (qint64(cols) * (used.r2 - used.r1 + 1) > g_areaLimit)
-            throw JetError(QStringLiteral("%1 spreads over more than %2 values.").arg(what).arg(g_areaLimit));
+            throw JetError(LoadErrorText(63553).arg(what).arg(g_areaLimit));
         for (int c = 0; c < cols; ++c) {
             const qor::XlCell* head = sheet.findCell(used.r1, used.c1 + c);
             FieldInfo f;
@@ -137,12 +138,12 @@ std::unique_ptr<Driver> makeExcelDriver(const QString& path) {
         return std::make_unique<ExcelDriver>(path, qor::ReadWorkbookFile(path));
     } catch (const qor::XlError& e) {
         throw JetError(
-            QStringLiteral("'%1' is not a readable workbook: %2").arg(path, e.description));
+            LoadErrorText(63503).arg(path, e.description));
     }
 }
 
 void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(QStringLiteral("There is no table to write."));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
     std::vector<QString> names;
     QStringList taken;
     for (const NamedTable& t : tables) {
@@ -205,7 +206,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
         writer->commit();
     } catch (const qor::XlError& e) {
         throw JetError(
-            QStringLiteral("Cannot write the workbook '%1': %2").arg(path, e.description));
+            LoadErrorText(63546).arg(path, e.description));
     }
 }
 

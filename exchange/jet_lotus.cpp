@@ -27,6 +27,7 @@
 #include "exchange/jetdriver.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -273,7 +274,7 @@ public:
             c2 = std::max(c2, pos.second);
         }
         if (qint64(c2 - c1 + 1) * (r2 - r1 + 1) > WorksheetAreaLimit())
-            throw JetError(QStringLiteral("Worksheet \"%1\" spreads over more than %2 values.")
+            throw JetError(LoadErrorText(63553)
                                .arg(sheet->name)
                                .arg(WorksheetAreaLimit()));
         // One pass over the cells (in row order) for the names and types,
@@ -326,16 +327,16 @@ QMutex g_parseLock;
 std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+        throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
     if (f.size() > kMaxLotusBytes)
-        throw JetError(QStringLiteral("'%1' is too large for a worksheet file.").arg(path));
+        throw JetError(LoadErrorText(63503).arg(path, LoadErrorText(63592)));
     const QByteArray bytes = f.readAll();
     return makeLotusDriverFromBytes(bytes, path);
 }
 
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
     if (!looksLikeLotus(bytes))
-        throw JetError(QStringLiteral("'%1' is not a Lotus 1-2-3 worksheet file.").arg(path));
+        throw JetError(LoadErrorText(63596).arg(path));
     Collector collector;
     {
         QMutexLocker lock(&g_parseLock);
@@ -347,11 +348,11 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
         if (libwps::WPSDocument::isFileFormatSupported(&input, kind, creator, needEncoding) !=
                 libwps::WPS_CONFIDENCE_EXCELLENT ||
             kind != libwps::WPS_SPREADSHEET || creator != libwps::WPS_LOTUS)
-            throw JetError(QStringLiteral("'%1' is not a Lotus 1-2-3 worksheet file.").arg(path));
+            throw JetError(LoadErrorText(63596).arg(path));
         input.seek(0, librevenge::RVNG_SEEK_SET);
         const libwps::WPSResult r = libwps::WPSDocument::parse(&input, &collector, "", "CP437");
         if (r != libwps::WPS_OK)
-            throw JetError(QStringLiteral("'%1' cannot be read as a worksheet file (error %2).")
+            throw JetError(LoadErrorText(63597)
                                .arg(path)
                                .arg(int(r)));
     }
@@ -387,7 +388,7 @@ QByteArray cellHead(int row, int sheet, int col) {
 }  // namespace
 
 void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(QStringLiteral("There is no table to write."));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
     auto note = [notes](const QString& s) {
         if (notes) notes->append(s);
     };
@@ -487,7 +488,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     record(out, 0x0001, QByteArray());
     int error = 0;
     if (!WriteFileSafely(path, out, &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2")
+        throw JetError(LoadErrorText(63513)
                            .arg(path, QString::fromLocal8Bit(strerror(error))));
 }
 

@@ -18,6 +18,7 @@
 
 #include "exchange/jetdriver.h"
 #include "platform/safefile.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -212,7 +213,7 @@ QByteArray usageMapRow(PageFile& file, const QList<quint32>& pages) {
     for (quint32 p : pages) {
         const quint32 ind = p / kBitsPerMapPage;
         if (ind >= quint32(kMaxMapPages))
-            throw JetError(QStringLiteral("The database grows past 2 GB."));
+            throw JetError(LoadErrorText(63529));
         if (bitmaps[ind] == 0) {
             QByteArray bm(kPage, '\0');
             bm[0] = 0x05;
@@ -267,7 +268,7 @@ QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool syst
     }
     append16(body, 0xFFFF);  // no per-column usage maps
     if (63 + body.size() > kPage)
-        throw JetError(QStringLiteral("A table definition of %1 fields does not fit its page.")
+        throw JetError(LoadErrorText(63560)
                            .arg(cols.size()));
     std::memcpy(p.data() + 63, body.constData(), size_t(body.size()));
     const int used = 63 + int(body.size());
@@ -324,7 +325,7 @@ void placeRows(PageFile& file, Placed& t, const QList<QByteArray>& rows) {
             t.dataPages.append(current);
             if (!placeRow(file.at(current), row))
                 throw JetError(
-                    QStringLiteral("A record of %1 bytes does not fit a page.").arg(row.size()));
+                    LoadErrorText(63599).arg(row.size()));
         }
         ++t.records;
     }
@@ -406,7 +407,7 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
                 (longest < 0 || cells.at(i).bytes.size() > cells.at(longest).bytes.size()))
                 longest = i;
         if (longest < 0 || cells.at(longest).bytes.size() <= 2)
-            throw JetError(QStringLiteral("%1: the record does not fit a page.").arg(where));
+            throw JetError(LoadErrorText(63599).arg(where));
         const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
         const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
         cells[longest].bytes.truncate(keep & ~1);
@@ -420,7 +421,7 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
 }  // namespace
 
 void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(QStringLiteral("There is no table to write."));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
     PageFile file;
     file.at(0) = headerPage();
     file.at(1) = emptyDataPage(0);
@@ -447,9 +448,9 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
             defs.append({f.name.left(64), type});
         }
         if (defs.isEmpty())
-            throw JetError(QStringLiteral("Table \"%1\" has no field.").arg(nt.name));
+            throw JetError(LoadErrorText(63531).arg(nt.name));
         if (defs.size() > 255)
-            throw JetError(QStringLiteral("Table \"%1\" has more than 255 fields.").arg(nt.name));
+            throw JetError(LoadErrorText(63532).arg(nt.name));
         const QList<Column> cols = layoutColumns(defs);
         Placed t;
         t.tdefPage = file.add();
@@ -511,7 +512,7 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
 
     int error = 0;
     if (!WriteFileSafely(path, file.bytes(), &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2")
+        throw JetError(LoadErrorText(63513)
                            .arg(path, QString::fromLocal8Bit(strerror(error))));
 }
 

@@ -21,6 +21,7 @@
 #include "exchange/jetdriver.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -39,6 +40,8 @@ QString decodeBytes(const QByteArray& bytes, const QString& characterSet) {
     if (cs == QLatin1String("65001") || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
         cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
         return QString::fromUtf8(bytes);
+    // Nobody said: other programs write UTF-8 without a mark today.
+    if (cs.isEmpty() && isValidUtf8(bytes)) return QString::fromUtf8(bytes);
     return decodeCp936(bytes);
 }
 
@@ -49,7 +52,7 @@ QChar delimiterOf(const QString& format) {
     if (f.startsWith(QLatin1String("Delimited("), Qt::CaseInsensitive) && f.endsWith(u')') &&
         f.size() == 12 && f.at(10) != u'"')
         return f.at(10);
-    throw JetError(QStringLiteral("The text format '%1' is not supported.").arg(format));
+    throw JetError(LoadErrorText(63517).arg(format));
 }
 
 // Splits text into records of cells. A quoted cell may hold the delimiter,
@@ -60,11 +63,11 @@ QList<QList<Cell>> splitRecords(const QString& text, QChar delimiter) {
     case csv::SplitError::None:
         return records;
     case csv::SplitError::UnclosedQuote:
-        throw JetError(QStringLiteral("A quoted text is not closed."));
+        throw JetError(LoadErrorText(63561));
     case csv::SplitError::TooManyFields:
         break;
     }
-    throw JetError(QStringLiteral("Too many fields in a record."));
+    throw JetError(LoadErrorText(63518));
 }
 
 bool readsAsNumber(const QString& s, double* out) {
@@ -120,9 +123,9 @@ public:
         QFile f(path);
         if (!QFileInfo(path).isFile()) return false;
         if (f.size() > kMaxTextFileBytes)
-            throw JetError(QStringLiteral("The text file '%1' is too large.").arg(path));
+            throw JetError(LoadErrorText(63519).arg(path));
         if (!f.open(QIODevice::ReadOnly))
-            throw JetError(QStringLiteral("Cannot read '%1': %2").arg(path, f.errorString()));
+            throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
         *out = parseTextTable(f.readAll(), ReadSchemaIniSection(path));
         return true;
     }
@@ -145,15 +148,16 @@ QString findInFolder(const QString& folder, const QString& fileName) {
 LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIniTable>& layout) {
     const SchemaIniTable def = layout.value_or(SchemaIniTable{});
     const QChar delimiter = delimiterOf(def.format);
-    // Without a section the file is code page 936 whatever the default says.
-    const QString characterSet = layout ? def.characterSet : QStringLiteral("936");
+    // Without a section, or a section naming no character set, the bytes
+    // decide (decodeBytes).
+    const QString characterSet = layout ? def.characterSet : QString();
     QList<QList<Cell>> records = splitRecords(decodeBytes(bytes, characterSet), delimiter);
 
     QList<Cell> header;
     if (def.colNameHeader && !records.isEmpty()) header = records.takeFirst();
     qsizetype columns = std::max<qsizetype>(header.size(), def.columns.size());
     for (const auto& r : records) columns = std::max(columns, r.size());
-    if (columns > kMaxColumns) throw JetError(QStringLiteral("Too many fields in a record."));
+    if (columns > kMaxColumns) throw JetError(LoadErrorText(63518));
 
     LoadedTable out;
     QSet<QString> seen;
@@ -208,7 +212,7 @@ LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIn
 
 std::unique_ptr<Driver> makeTextDriver(const QString& folder) {
     if (!QFileInfo(folder).isDir())
-        throw JetError(QStringLiteral("'%1' is not a valid path: the text driver opens a folder.").arg(folder));
+        throw JetError(LoadErrorText(63594).arg(folder));
     return std::make_unique<TextDriver>(folder);
 }
 
@@ -260,7 +264,7 @@ void writeTextTable(const QString& path, const LoadedTable& table, QStringList* 
 
 void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const RecordSource& records,
                     QStringList* notes) {
-    if (fields.isEmpty()) throw JetError(QStringLiteral("A text table needs at least one field."));
+    if (fields.isEmpty()) throw JetError(LoadErrorText(63558));
     // Names a Schema.ini entry cannot hold lose their quotes and line breaks.
     QStringList names;
     QSet<QString> taken;
@@ -364,12 +368,12 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
     }
     int error = 0;
     if (!WriteFileSafely(path, bytes, &error))
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(error))));
     // The old section goes only once the new file is in place; the fresh
     // one then describes it.
     RemoveSchemaIniSection(path);
     if (!WriteSchemaIniSection(path, layout))
-        throw JetError(QStringLiteral("Cannot write the Schema.ini section of '%1'.").arg(path));
+        throw JetError(LoadErrorText(63521).arg(path));
 }
 
 }  // namespace qor::jet

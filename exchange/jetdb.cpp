@@ -16,6 +16,7 @@
 #include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
 #include "exchange/jetfilter.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
@@ -125,7 +126,8 @@ JetError::JetError(const QString& message, QStringList more)
 
 DataFileKind dataFileKindFromPath(const QString& path) {
     const QString ext = path.right(4).toUpper();
-    if (ext == QLatin1String(".TXT")) return DataFileKind::Text;
+    // A ".csv" file is the text driver's comma-separated text.
+    if (ext == QLatin1String(".TXT") || ext == QLatin1String(".CSV")) return DataFileKind::Text;
     if (ext == QLatin1String(".DBF")) return DataFileKind::DBase;
     if (ext == QLatin1String(".WK4")) return DataFileKind::Lotus;
     if (ext == QLatin1String(".XLS")) return DataFileKind::Excel;
@@ -149,16 +151,16 @@ Recordset::Recordset(QList<FieldInfo> fields, QList<QVariantList> rows)
     : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
 
 QVariant Recordset::value(int index) const {
-    if (isEOF()) throw JetError(QStringLiteral("No current record."));
+    if (isEOF()) throw JetError(LoadErrorText(63500));
     if (index < 0 || index >= m_fields.size())
-        throw JetError(QStringLiteral("Item not found in this collection."));
+        throw JetError(LoadErrorText(63501));
     return m_rows.at(m_pos).value(index);
 }
 
 QVariant Recordset::value(const QString& fieldName) const {
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields.at(i).name.compare(fieldName, Qt::CaseInsensitive) == 0) return value(i);
-    throw JetError(QStringLiteral("Item not found in this collection: %1").arg(fieldName));
+    throw JetError(LoadErrorText(63502).arg(fieldName));
 }
 
 // ----------------------------------------------------------------- Database
@@ -169,7 +171,7 @@ void Database::initWorking(const QString& file, bool readOnly) {
     db.setDatabaseName(file);
     if (readOnly && file != QLatin1String(":memory:"))
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!db.open()) throw JetError(QStringLiteral("Cannot open %1: %2").arg(file, db.lastError().text()));
+    if (!db.open()) throw JetError(LoadErrorText(63503).arg(file, db.lastError().text()));
 }
 
 Database::~Database() {
@@ -227,14 +229,14 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
         fileDriver = true;
     } else if (c.isEmpty()) {
         if (!QFileInfo(name).isFile())
-            throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
+            throw JetError(LoadErrorText(63504).arg(name));
         // Anything but our own working database is an Access file.
         if (!hasSqliteHeader(name)) {
             d->m_driver = makeAccessDriver(name);
             fileDriver = true;
         }
     } else {
-        throw JetError(QStringLiteral("The driver for '%1' is not installed.").arg(c));
+        throw JetError(LoadErrorText(63505).arg(c));
     }
     if (fileDriver) {
         // A file's own table definitions, system ones included, stand in
@@ -253,7 +255,7 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
         d->initWorking(name, readOnly);
         QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
         if (!db.tables().contains(QStringLiteral("qor_jet_tables")))
-            throw JetError(QStringLiteral("Unrecognized database format '%1'.").arg(name));
+            throw JetError(LoadErrorText(63504).arg(name));
         return d;
     }
     d->initWorking(QStringLiteral(":memory:"), false);
@@ -269,7 +271,7 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
 std::unique_ptr<Database> Database::create(const QString& path) {
     // An empty file is a name reserved for it (the temporary database).
     if (QFileInfo::exists(path) && QFileInfo(path).size() > 0)
-        throw JetError(QStringLiteral("Database '%1' already exists.").arg(path));
+        throw JetError(LoadErrorText(63506).arg(path));
     std::unique_ptr<Database> d(new Database);
     d->m_name = path;
     d->m_readOnly = false;
@@ -352,7 +354,7 @@ TableDefInfo Database::tableDef(const QString& table) {
         for (const TableDefInfo& t : tableDefs())
             if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
     }
-    throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+    throw JetError(LoadErrorText(63507).arg(table));
 }
 
 void Database::storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded) {
@@ -392,13 +394,13 @@ void Database::ensureTable(const QString& table) {
                 return;
             }
         }
-        throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+        throw JetError(LoadErrorText(63507).arg(table));
     }
     if (r.at(0).at(1).toInt() != 0 || !m_driver) return;
     LoadedTable loaded;
     const QString name = r.at(0).at(2).toString();
     if (!m_driver->loadTable(name, &loaded))
-        throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+        throw JetError(LoadErrorText(63507).arg(table));
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {r.at(0).at(0)});
@@ -442,7 +444,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
     const QList<FieldInfo> all = fields(def.name);
     const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
                            {def.name}, 1);
-    if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+    if (id.isEmpty()) throw JetError(LoadErrorText(63507).arg(table));
     QList<FieldInfo> chosen;
     QStringList columns;
     if (fieldNames.isEmpty()) {
@@ -456,7 +458,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
             for (int i = 0; i < all.size() && found < 0; ++i)
                 if (all.at(i).name.compare(want, Qt::CaseInsensitive) == 0) found = i;
             if (found < 0)
-                throw JetError(QStringLiteral("Item not found in this collection: %1").arg(want));
+                throw JetError(LoadErrorText(63502).arg(want));
             chosen.append(all.at(found));
             columns.append(columnOf(found));
         }
@@ -468,7 +470,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
         where = translateFilter(filter, [&all](const QString& name) {
             for (int i = 0; i < all.size(); ++i)
                 if (all.at(i).name.compare(name.trimmed(), Qt::CaseInsensitive) == 0) return columnOf(i);
-            throw JetError(QStringLiteral("Unknown field '%1' in the condition.").arg(name));
+            throw JetError(LoadErrorText(63508).arg(name));
         });
     if (columns.isEmpty()) return Recordset(chosen, {});
     QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
@@ -479,7 +481,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
         return Recordset(chosen, select(sql, where.binds, int(columns.size())));
     } catch (const JetError& e) {
         if (where.sql.isEmpty()) throw;
-        throw JetError(QStringLiteral("The condition \"%1\" cannot be used: %2").arg(filter, e.message()));
+        throw JetError(LoadErrorText(63509).arg(filter, e.message()));
     }
 }
 
@@ -518,11 +520,11 @@ void Database::forEachRecord(const QString& table, const std::function<void(cons
 }
 
 void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
-    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
-    if (def.name.isEmpty()) throw JetError(QStringLiteral("A table needs a name."));
+    if (m_readOnly) throw JetError(LoadErrorText(63510).arg(m_name));
+    if (def.name.isEmpty()) throw JetError(LoadErrorText(63559));
     if (!select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"), {def.name}, 1)
              .isEmpty())
-        throw JetError(QStringLiteral("Table '%1' already exists.").arg(def.name));
+        throw JetError(LoadErrorText(63511).arg(def.name));
     m_writeTargets.clear();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     // Inside a bulk write the table is part of its transaction.
@@ -553,14 +555,14 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
 }
 
 void Database::addRecord(const QString& table, const QVariantList& values) {
-    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
+    if (m_readOnly) throw JetError(LoadErrorText(63510).arg(m_name));
     // Where a table's records go is looked up once per table.
     const QString key = table.toLower();
     auto target = m_writeTargets.constFind(key);
     if (target == m_writeTargets.constEnd()) {
         const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
                                {table}, 1);
-        if (id.isEmpty()) throw JetError(QStringLiteral("Could not find object '%1'.").arg(table));
+        if (id.isEmpty()) throw JetError(LoadErrorText(63507).arg(table));
         WriteTarget t;
         t.id = id.at(0).at(0).toLongLong();
         t.fields = select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"), {t.id}, 1)
@@ -577,7 +579,7 @@ void Database::addRecord(const QString& table, const QVariantList& values) {
         QStringList marks;
         for (int i = 0; i < n; ++i) marks.append(QStringLiteral("?"));
         sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
-        if (!handle) throw JetError(QStringLiteral("The working database '%1' is not open.").arg(m_name));
+        if (!handle) throw JetError(LoadErrorText(63512).arg(m_name));
         m_writeTargets[key].insert =
             prepareRaw(handle, QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
                                    QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
@@ -597,7 +599,7 @@ void Database::addRecord(const QString& table, const QVariantList& values) {
 }
 
 void Database::beginBulk() {
-    if (m_readOnly) throw JetError(QStringLiteral("Database '%1' is read-only.").arg(m_name));
+    if (m_readOnly) throw JetError(LoadErrorText(63510).arg(m_name));
     if (m_bulk) return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction()) throw JetError(db.lastError().text());
@@ -616,7 +618,7 @@ void Database::commitBulk() {
     if (!db.commit()) {
         const QString why = db.lastError().text();
         db.rollback();
-        throw JetError(QStringLiteral("Cannot write '%1': %2").arg(m_name, why));
+        throw JetError(LoadErrorText(63513).arg(m_name, why));
     }
 }
 
@@ -644,7 +646,7 @@ TemporaryDatabase::TemporaryDatabase() {
     const int fd = CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
     if (fd < 0) {
         m_path.clear();
-        throw JetError(QStringLiteral("Cannot create a temporary database: %1")
+        throw JetError(LoadErrorText(63514)
                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
     // The empty file keeps the name reserved; Database::create fills it.

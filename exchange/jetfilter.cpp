@@ -5,6 +5,7 @@
 #include <QTime>
 
 #include "exchange/jetdb.h"
+#include "engine/messages.h"
 
 namespace qor::jet {
 
@@ -28,8 +29,10 @@ QString near(const QString& text, qsizetype at) {
     return text.mid(at, 20).trimmed();
 }
 
+// Names the piece of the condition where reading stopped; the user sees
+// it after "条件有语法错误：".
 [[noreturn]] void fail(const QString& why) {
-    throw JetError(QStringLiteral("Syntax error in the condition: %1").arg(why));
+    throw JetError(LoadErrorText(63533).arg(why));
 }
 
 // A #date# literal: m/d/yyyy as the data-file engines write it, or
@@ -73,8 +76,7 @@ QString likePattern(const QString& pattern) {
                 out += lit;
                 i += 2;
             } else {
-                fail(QStringLiteral("character lists are not supported in Like patterns: '%1'")
-                         .arg(pattern));
+                fail(pattern);
             }
         } else if (c == u'%' || c == u'_' || c == u'\\') {
             out += u'\\';
@@ -111,9 +113,9 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
         afterLike = false;
         if (c == u'[') {
             const qsizetype close = s.indexOf(u']', i + 1);
-            if (close < 0) fail(QStringLiteral("'[' without ']' at \"%1\"").arg(near(s, i)));
+            if (close < 0) fail(near(s, i));
             const QString name = s.mid(i + 1, close - i - 1);
-            if (name.trimmed().isEmpty()) fail(QStringLiteral("empty field name \"[]\""));
+            if (name.trimmed().isEmpty()) fail(QStringLiteral("[]"));
             put(mapIdentifier(name));
             i = close + 1;
         } else if (c == u'\'' || c == u'"') {
@@ -132,7 +134,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 }
                 text += s.at(j++);
             }
-            if (!closed) fail(QStringLiteral("text without its closing quote at \"%1\"").arg(near(s, i)));
+            if (!closed) fail(LoadErrorText(63561) + u' ' + near(s, i));
             if (likeBefore) {
                 bindValue(likePattern(text));
                 put(QStringLiteral("ESCAPE '\\'"));
@@ -142,10 +144,10 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             i = j + 1;
         } else if (c == u'#') {
             const qsizetype close = s.indexOf(u'#', i + 1);
-            if (close < 0) fail(QStringLiteral("date without its closing '#' at \"%1\"").arg(near(s, i)));
+            if (close < 0) fail(near(s, i));
             const QString inner = s.mid(i + 1, close - i - 1);
             const QVariant d = parseDateLiteral(inner);
-            if (!d.isValid()) fail(QStringLiteral("'#%1#' is not a date").arg(inner));
+            if (!d.isValid()) fail(QStringLiteral("#%1#").arg(inner));
             bindValue(d);
             i = close + 1;
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && s.at(i + 1).isDigit())) {
@@ -167,7 +169,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 }
             }
             if (j < n && isIdentifierPart(s.at(j)))
-                fail(QStringLiteral("unknown token \"%1\"").arg(near(s, i).section(u' ', 0, 0)));
+                fail(near(s, i).section(u' ', 0, 0));
             const QString number = s.mid(i, j - i);
             bool ok = false;
             if (!real) {
@@ -176,7 +178,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             }
             if (!ok) {
                 const double d = number.toDouble(&ok);
-                if (!ok) fail(QStringLiteral("\"%1\" is not a number").arg(number));
+                if (!ok) fail(number);
                 bindValue(d);
             }
             i = j;
@@ -195,7 +197,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 qsizetype k = j;
                 while (k < n && s.at(k).isSpace()) ++k;
                 if (k < n && s.at(k) == u'(')
-                    fail(QStringLiteral("unknown function \"%1\"").arg(word));
+                    fail(word);
                 put(mapIdentifier(word));
             }
             i = j;
@@ -219,16 +221,16 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 put(QStringLiteral("("));
                 break;
             case ')':
-                if (--depth < 0) fail(QStringLiteral("')' without '('"));
+                if (--depth < 0) fail(QStringLiteral(")"));
                 put(QStringLiteral(")"));
                 break;
             default:
-                fail(QStringLiteral("unknown token \"%1\"").arg(c));
+                fail(QString(c));
             }
             ++i;
         }
     }
-    if (depth != 0) fail(QStringLiteral("'(' without ')'"));
+    if (depth != 0) fail(QStringLiteral("("));
     out.sql = pieces.join(u' ');
     return out;
 }

@@ -44,14 +44,14 @@ public:
 
     bool ok() const { return !m_path.isEmpty(); }
     const QString& path() const { return m_path; }
-    QString error() const { return QStringLiteral("Cannot write %1: %2").arg(m_target, m_error); }
+    QString error() const { return LoadErrorText(63513).arg(m_target, m_error); }
     // The name freed for a writer that must make the file itself.
     void release() { QFile::remove(m_path); }
     bool commit(QString* error) {
         // Synced, given the permissions a saved file gets, and moved.
         int e = 0;
         if (!qor::MoveFileInto(m_path, m_target, &e, /*replace=*/true)) {
-            if (error) *error = QStringLiteral("Cannot put %1 in place: %2").arg(m_target, QString::fromLocal8Bit(strerror(e)));
+            if (error) *error = LoadErrorText(63515).arg(m_target, QString::fromLocal8Bit(strerror(e)));
             return false;
         }
         m_path.clear();
@@ -68,7 +68,7 @@ int exportPages(CReportHandle* report, const QString& dbPath, int page, QString*
     if (!report || dbPath.isEmpty()) return 0;
     // A report without pages is given one by the export: page 1 is there.
     if (page != 0 && (page < 1 || page > std::max(1, report->GetPageCount()))) {
-        if (error) *error = QStringLiteral("The report has no page %1.").arg(page);
+        if (error) *error = LoadErrorText(63523).arg(page);
         return 0;
     }
     BesideFile beside(dbPath, QStringLiteral(".tmp"));
@@ -97,7 +97,7 @@ int ExportReportToMdb(CReportHandle* report, const QString& dbPath, QString* err
 
 int ExportPageToMdb(CReportHandle* report, const QString& dbPath, int page, QString* error) {
     if (page == 0) {
-        if (error) *error = QStringLiteral("The report has no page 0.");
+        if (error) *error = LoadErrorText(63524);
         return 0;
     }
     return exportPages(report, dbPath, page, error);
@@ -109,7 +109,7 @@ int ExportReportFileToMdb(const QString& reportPath, const QString& dbPath, QStr
     if (!report.IsOpen()) {
         if (error)
             *error = report.ErrorText().isEmpty()
-                         ? QStringLiteral("%1 cannot be opened (status %2).").arg(reportPath).arg(report.OpenStatus())
+                         ? LoadErrorText(63598).arg(reportPath).arg(report.OpenStatus())
                          : report.ErrorText();
         return 0;
     }
@@ -129,12 +129,12 @@ int ImportMdbToReport(const QString& dbPath, const QString& reportPath, QString*
         {
             CReportHandle report(beside.path(), CReportHandle::OpenMode::CreateNew);
             if (!report.IsOpen()) {
-                if (error) *error = QStringLiteral("%1 cannot be made (status %2).").arg(reportPath).arg(report.OpenStatus());
+                if (error) *error = LoadErrorText(63598).arg(reportPath).arg(report.OpenStatus());
                 return 0;
             }
             if (!ImportDatabaseFileToReport(dbPath, &report, error, notes)) return 0;
             if (const uint16_t s = report.Save()) {
-                if (error) *error = QStringLiteral("%1 cannot be saved (status %2).").arg(reportPath).arg(s);
+                if (error) *error = LoadErrorText(63598).arg(reportPath).arg(s);
                 return 0;
             }
         }

@@ -143,8 +143,10 @@ std::optional<SchemaIniTable> ReadSchemaIniSection(const QString& path) {
     table.colNameHeader =
         ini.readString(section, QStringLiteral("ColNameHeader"), QStringLiteral("True"))
             .compare(QLatin1String("False"), Qt::CaseInsensitive) != 0;
-    table.characterSet =
-        ini.readString(section, QStringLiteral("CharacterSet"), table.characterSet);
+    // "" when the section names none: the reader then looks at the bytes.
+    table.characterSet = ini.hasKey(section, QStringLiteral("CharacterSet"))
+                             ? ini.readString(section, QStringLiteral("CharacterSet"))
+                             : QString();
     for (qsizetype i = 0;; ++i) {
         const QString key = columnKey(i);
         if (!ini.hasKey(section, key)) break;

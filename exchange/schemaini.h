@@ -29,6 +29,7 @@ struct SchemaIniColumn {
 struct SchemaIniTable {
     QString format = QStringLiteral("CSVDelimited");
     bool colNameHeader = true;
+    // What a section read names ("" when it names none); written as given.
     QString characterSet = QStringLiteral("ANSI");
     QList<SchemaIniColumn> columns;
 };

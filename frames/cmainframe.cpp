@@ -69,10 +69,10 @@ constexpr int kChartWindow = 33024;
 
 const QString kOpenFilter = QStringLiteral(
     "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
-    "数据文件 (*.dbf *.txt *.mdb *.wk4);;所有文件 (*)");
+    "数据文件 (*.dbf *.txt *.csv *.mdb *.wk4);;所有文件 (*)");
 const QString kSaveFilter =
     QStringLiteral("报表文件 (*.rep);;Excel 工作簿 (*.xlsx);;Excel 97-2003 工作簿 (*.xls);;"
-                   "XML 文件 (*.xml);;dBASE 文件 (*.dbf);;文本文件 (*.txt);;Access 数据库 (*.mdb);;"
+                   "XML 文件 (*.xml);;dBASE 文件 (*.dbf);;文本文件 (*.txt *.csv);;Access 数据库 (*.mdb);;"
                    "Lotus 工作表 (*.wk4)");
 
 QString caption() { return LoadErrorText(57344); }

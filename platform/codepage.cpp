@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <QHash>
+#include <algorithm>
 #include <QLoggingCategory>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -244,6 +245,14 @@ QByteArray encodeUtf8(const QString& text, bool* lossless) {
 }
 
 }  // namespace
+
+bool isValidUtf8(const QByteArray& bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return true;
+    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString ignored = dec.decode(bytes);
+    return !dec.hasError();
+}
 
 QString decodeCp936(const QByteArray& bytes) {
     if (isAscii(bytes)) return QString::fromLatin1(bytes);

@@ -102,13 +102,6 @@ bool isAscii(const char* p, qsizetype n) {
     return true;
 }
 
-bool isValidUtf8(const QByteArray& bytes) {
-    if (isAscii(bytes.constData(), bytes.size())) return true;
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString ignored = dec.decode(bytes);
-    return !dec.hasError();
-}
-
 // Names compare by their case-folded text. Almost every name is ASCII,
 // which folds to its lower case without building a folded copy.
 char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }

@@ -3,6 +3,7 @@
 // operations the data-file dialogs fill their lists with.
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include "apps/qor/verbs.h"
 #include "exchange/datafilepath.h"
@@ -32,6 +33,9 @@ QString typeName(int type) {
 }  // namespace
 
 int verbDataInfo(const QStringList& args, Output* out) {
+    // The data layer's progress lines repeat what the verb says itself
+    // (QT_LOGGING_RULES can still show them).
+    QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=false"));
     if (args.isEmpty() || args.size() > 2 || args.first().startsWith(QLatin1String("--"))) {
         out->err += QStringLiteral("qor data-info: give a data file and, for its fields, a table\n");
         return 2;

@@ -42,7 +42,8 @@ public:
     MessagesToStderr(const char* verb, Output* out) : m_verb(verb), m_out(out) {
         UiServices mine = uiServices();
         mine.messageBox = [this](const MessageRequest& m) {
-            m_told << m.text.trimmed();
+            // The same text from two layers is one message.
+            if (!m_told.contains(m.text.trimmed())) m_told << m.text.trimmed();
             return m.defaultAnswer;
         };
         m_previous = installUiServices(mine);
@@ -61,6 +62,7 @@ public:
     MessagesToStderr(const MessagesToStderr&) = delete;
     MessagesToStderr& operator=(const MessagesToStderr&) = delete;
     void setLeftOut(const QStringList& lines) { m_leftOut = lines; }
+    const QStringList& told() const { return m_told; }
 
 private:
     const char* m_verb;
@@ -86,10 +88,14 @@ public:
     TracesKept(const TracesKept&) = delete;
     TracesKept& operator=(const TracesKept&) = delete;
     // The last few lines, for a failure.
-    void showOn(const char* verb, Output* out) const {
+    // What a message box says as well is printed once, with the messages.
+    void showOn(const char* verb, Output* out, const QStringList& told) const {
         const QMutexLocker lock(&m_mutex);
-        for (qsizetype i = std::max<qsizetype>(0, m_lines.size() - 5); i < m_lines.size(); ++i)
-            out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), m_lines[i]);
+        QStringList lines;
+        for (const QString& line : m_lines)
+            if (!told.contains(line) && !lines.contains(line)) lines << line;
+        for (qsizetype i = std::max<qsizetype>(0, lines.size() - 5); i < lines.size(); ++i)
+            out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), lines[i]);
     }
 
 private:
@@ -107,14 +113,6 @@ struct DocCloser {
 QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
 
 bool isReport(const QString& path) { return suffixOf(path) == QLatin1String("rep"); }
-
-// "2,5": sorted, without repeats.
-bool parsePages(const QString& text, QList<int>* pages) {
-    if (!ParseRowColList(0, text, pages) || pages->isEmpty()) return false;
-    std::sort(pages->begin(), pages->end());
-    pages->erase(std::unique(pages->begin(), pages->end()), pages->end());
-    return pages->first() >= 1;
-}
 
 // Keeps only the listed pages in the document's report. The report is a
 // working copy or a new one: its file is never the one the user named.
@@ -216,10 +214,7 @@ int verbConvert(const QStringList& args, Output* out) {
             sheet = n;
             ++i;
         } else if (args[i] == u"--pages") {
-            if (i + 1 >= args.size() || !parsePages(args[i + 1], &pages)) {
-                out->err += QStringLiteral("qor convert: --pages needs page numbers such as 2,5\n");
-                return 2;
-            }
+            if (!ParsePagesOption("convert", args, i, &pages, out)) return 2;
             ++i;
         } else if (args[i].startsWith(u"--")) {
             out->err += QStringLiteral("qor convert: unknown option %1\n").arg(args[i]);
@@ -239,6 +234,9 @@ int verbConvert(const QStringList& args, Output* out) {
         if (!conv || !conv->CanExport()) {
             out->err += QStringLiteral("qor convert: cannot write .%1 files; the types are %2\n")
                             .arg(suffixOf(target), typeList());
+            if (suffixOf(target) == u"pdf")
+                out->err += QStringLiteral("qor convert: a PDF file is printed: use qor print "
+                                           "REPORT --pdf OUT.pdf\n");
             return 2;
         }
     }
@@ -263,7 +261,7 @@ int verbConvert(const QStringList& args, Output* out) {
     std::optional<SheetAnswer> sheetAnswer;
     if (sheetChoice != 0) sheetAnswer.emplace(sheetChoice, sheet, out);
     const int rc = convertDocument(source, target, pos[1], pages, messages, out);
-    if (rc == 1) traces.showOn("convert", out);
+    if (rc == 1) traces.showOn("convert", out, messages.told());
     return rc;
 }
 
@@ -332,10 +330,7 @@ int verbPrint(const QStringList& args, Output* out) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == u"--pages") {
-            if (!hasValue || !parsePages(args[i + 1], &pages)) {
-                out->err += QStringLiteral("qor print: --pages needs page numbers such as 2,5\n");
-                return 2;
-            }
+            if (!ParsePagesOption("print", args, i, &pages, out)) return 2;
             ++i;
         } else if (a == u"--pdf") {
             if (!hasValue || args[i + 1].isEmpty()) {
@@ -401,7 +396,7 @@ int verbPrint(const QStringList& args, Output* out) {
     settings.allReportPages = true;
     settings.copies = copies;
     if (!view::PrintToPrinter(doc, printer, settings)) {
-        traces.showOn("print", out);
+        traces.showOn("print", out, messages.told());
         out->err += QStringLiteral("qor print: nothing was printed\n");
         return 1;
     }

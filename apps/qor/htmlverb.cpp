@@ -13,15 +13,14 @@ namespace qor::app {
 
 int verbExportHtml(const QStringList& args, Output* out) {
     QStringList pos;
-    QString pageText;
+    QList<int> pages;
+    bool force = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == u"--pages") {
-            if (i + 1 >= args.size()) {
-                out->err +=
-                    QStringLiteral("qor export-html: --pages needs page numbers such as 2,5\n");
-                return 2;
-            }
-            pageText = args[++i];
+            if (!ParsePagesOption("export-html", args, i, &pages, out)) return 2;
+            ++i;
+        } else if (args[i] == u"--force") {
+            force = true;
         } else if (args[i].startsWith(u"--")) {
             out->err += QStringLiteral("qor export-html: unknown option %1\n").arg(args[i]);
             return 2;
@@ -46,14 +45,16 @@ int verbExportHtml(const QStringList& args, Output* out) {
         ~Restore() { installUiServices(services); }
     } restore{previous};
 
-    QList<int> pages;
-    if (!pageText.isEmpty() && !ParseRowColList(0, pageText, &pages)) return 2;
-    std::sort(pages.begin(), pages.end());
-    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
-
     CHtmlExporter exporter;
-    // The caller chose the folder; files already there are replaced.
-    exporter.SetOverwriteAsker([](const QString&) { return CHtmlExporter::OverwriteAnswer{}; });
+    // Files already there are replaced only when the caller said so; they
+    // are looked for before anything is written (below), so this answer
+    // is for --force.
+    exporter.SetOverwriteAsker([force](const QString&) {
+        CHtmlExporter::OverwriteAnswer answer;
+        answer.overwrite = force;
+        answer.always = true;
+        return answer;
+    });
     if (!exporter.OpenSource(pos[0], 0)) return 1;
     for (int p : pages) {
         if (p > exporter.PageCount()) {
@@ -61,6 +62,20 @@ int verbExportHtml(const QStringList& args, Output* out) {
                             .arg(exporter.PageCount())
                             .arg(p);
             return 1;
+        }
+    }
+    if (!force) {
+        // The exporter names the page files "<report name>_<page>.html".
+        const QString stem = QDir(pos[1]).filePath(QFileInfo(pos[0]).completeBaseName());
+        for (int p = 1; p <= exporter.PageCount(); ++p) {
+            if (!pages.isEmpty() && !pages.contains(p)) continue;
+            const QString file = QStringLiteral("%1_%2.html").arg(stem).arg(p);
+            if (QFileInfo::exists(file)) {
+                out->err += QStringLiteral("qor export-html: %1 already exists (--force "
+                                           "replaces it)\n")
+                                .arg(QDir::toNativeSeparators(file));
+                return 1;
+            }
         }
     }
     exporter.SetPagesFolder(pos[1]);

@@ -34,7 +34,13 @@ int verbLedger(const QStringList& args, Output* out) {
         CQorsDoc& doc;
         ~Closer() { doc.OnCloseDocument(); }
     } closer{doc};
-    if (page > 0 && (!doc.IsDataState() || !doc.SetCurrentPage(page))) {
+    // The pages hold the values the ledger calls stand for; a report saved
+    // in format state is read as data state shows it (nothing is saved).
+    if (page > 0 && !doc.IsDataState() && !doc.EnterDataState()) {
+        out->err += QStringLiteral("qor ledger: %1 cannot enter data state\n").arg(args[0]);
+        return 1;
+    }
+    if (page > 0 && !doc.SetCurrentPage(page)) {
         out->err += QStringLiteral("qor ledger: no page %1 in %2\n").arg(page).arg(args[0]);
         return 1;
     }

@@ -23,8 +23,9 @@
 
 namespace {
 
-void printUsage(FILE* to) {
-    std::fputs(
+// The help: one block a verb ("  qor VERB ..." and its indented lines),
+// under headings.
+constexpr const char* kUsage =
         "usage:\n"
         "  qor new FILE [--rows N] [--cols N] [--pages N]\n"
         "      create a report (default 50 rows, 7 columns, no pages)\n"
@@ -54,11 +55,14 @@ void printUsage(FILE* to) {
         "      --list shows every method, its arguments and what it answers\n"
         "Exchange files:\n"
         "  qor export-xml REPORT OUT.xml [--pages 2,5] [--no-data] [--no-format] [--no-formula]\n"
-        "      write the report as an exchange file (all pages unless --pages)\n"
+        "                 [--force]\n"
+        "      write the report as an exchange file (all pages unless --pages); an\n"
+        "      existing OUT.xml is replaced only with --force\n"
         "  qor import-xml IN.xml REPORT\n"
         "      make a new report from an exchange file\n"
-        "  qor export-html REPORT OUTDIR [--pages 2,5]\n"
-        "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages)\n"
+        "  qor export-html REPORT OUTDIR [--pages 2,5] [--force]\n"
+        "      write pages as HTML files NAME_PAGE.html into OUTDIR (all pages unless --pages);\n"
+        "      existing files are replaced only with --force\n"
         "  qor convert IN OUT [--pages 2,5] [--values-only] [--sheet N | --one-sheet N]\n"
         "      open IN by its type and write OUT by its type (.rep, .xml, .xls, .xlsx, .htm,\n"
         "      .dbf, .txt, .mdb, .wk4); what OUT cannot hold is listed on stderr and the exit code\n"
@@ -94,14 +98,54 @@ void printUsage(FILE* to) {
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
-        "  qor help | qor --help\n"
-        "      this text\n",
-        to);
+        "  qor help [VERB] | qor --help\n"
+        "      this text, or the usage of one verb\n"
+        "  qor --version\n"
+        "      the version of the program\n";
+
+void printUsage(FILE* to) {
+    std::fputs(kUsage, to);
     std::fprintf(to, "Format codes: %s\nKeyword slots: %s\n",
                  qor::app::FormatCodeNameList().toLocal8Bit().constData(),
                  qor::app::KeywordSlotNameList().toLocal8Bit().constData());
     std::fputs("Exit codes: 0 done, 1 failed, 2 usage error, 3 written with something left out\n",
                to);
+}
+
+// The help's blocks that name the verb: "qor get FILE PAGE ROW COL" and
+// its explanation for "get"; "" for a verb the help does not name.
+QString verbUsage(const QString& verb) {
+    const QString name = QStringLiteral("qor ") + verb;
+    QString found;
+    bool inBlock = false;
+    for (const QString& line : QString::fromUtf8(kUsage).split(u'\n')) {
+        if (line.startsWith(QLatin1String("  qor "))) {
+            inBlock = false;
+            for (qsizetype at = line.indexOf(name); at >= 0; at = line.indexOf(name, at + 1)) {
+                const qsizetype end = at + name.size();
+                if (end == line.size() || line.at(end) == u' ') {
+                    inBlock = true;
+                    break;
+                }
+            }
+        } else if (!line.startsWith(QLatin1String("      "))) {
+            inBlock = false;
+        }
+        if (inBlock) found += line + u'\n';
+    }
+    return found;
+}
+
+// Qt's own warnings about the environment (no XDG_RUNTIME_DIR when run as
+// root or in a container) are nothing the user did wrong and nothing the
+// user can act on; everything else passes as before.
+QtMessageHandler previousHandler = nullptr;
+
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: ")) &&
+        text.contains(QLatin1String("XDG_RUNTIME_DIR")))
+        return;
+    if (previousHandler) previousHandler(type, context, text);
 }
 
 using Verb = int (*)(const QStringList&, qor::app::Output*);
@@ -153,6 +197,11 @@ bool needsGui(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    previousHandler = qInstallMessageHandler(quietHandler);
+    if (argc == 2 && QByteArray(argv[1]) == "--version") {
+        std::printf("qor %s\n", QOR_VERSION_TEXT);
+        return 0;
+    }
     std::unique_ptr<QCoreApplication> app;
     if (needsGui(argc, argv)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -166,7 +215,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (args.first() == "--help" || args.first() == "-h" || args.first() == "help") {
-        printUsage(stdout);
+        if (args.size() == 1) {
+            printUsage(stdout);
+            return 0;
+        }
+        const QString usage = args.size() == 2 ? verbUsage(args[1]) : QString();
+        if (usage.isEmpty()) {
+            std::fprintf(stderr, "qor help: no verb \"%s\"; qor help lists them\n",
+                         args.mid(1).join(u' ').toLocal8Bit().constData());
+            return 2;
+        }
+        std::fputs(usage.toLocal8Bit().constData(), stdout);
         return 0;
     }
     const QString verb = args.takeFirst();
@@ -213,9 +272,17 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (!known) out.err += QStringLiteral("qor: unknown verb \"%1\"\n").arg(verb);
+    if (!known) {
+        out.err += QStringLiteral("qor: unknown verb \"%1\"; qor help lists the verbs\n").arg(verb);
+    } else if (rc == 2) {
+        // The verb's own line says what was wrong; the whole help would
+        // bury it. A verb that said nothing gets its usage line.
+        if (out.err.isEmpty())
+            out.err += QStringLiteral("qor %1: usage: %2\n")
+                           .arg(verb, verbUsage(verb).section(u'\n', 0, 0).trimmed());
+        out.err += QStringLiteral("see: qor help %1\n").arg(verb);
+    }
     std::fputs(out.text.toLocal8Bit().constData(), stdout);
     std::fputs(out.err.toLocal8Bit().constData(), stderr);
-    if (rc == 2) printUsage(stderr);
     return rc;
 }

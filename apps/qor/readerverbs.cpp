@@ -2,6 +2,7 @@
 // names, as a host in another language would; only register and unregister
 // reach into the module, as a registration tool does.
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QVariantList>
 #include <QVariantMap>
@@ -12,6 +13,7 @@
 #include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
 #include "engine/celltypes.h"
+#include "engine/creporthandle.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
 #include "reader/creader.h"
@@ -90,6 +92,10 @@ public:
     // forReading: the verb only reads, and takes no writer's lock that
     // would refuse someone saving the report meanwhile.
     bool open(const QString& file, bool forReading = false) {
+        // The Reader's own text for this is a dialog's ("please choose
+        // again"), which a command line has nothing to choose in.
+        if (!QFileInfo::exists(file) && !QFileInfo::exists(ReportPathWithExtension(file)))
+            return failed(QStringLiteral("file not found: %1").arg(file));
         try {
             m_reader = AutoObject::create(kProgId);
             if (forReading) m_reader.setProperty(QStringLiteral("ReadOnly"), true);

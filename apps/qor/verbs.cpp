@@ -1,12 +1,14 @@
 #include "apps/qor/verbs.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 #include "engine/creporthandle.h"
 #include "engine/formulaeval.h"
 #include "engine/textutil.h"
 #include "engine/openreports.h"
 #include "engine/status.h"
+#include "platform/compoundfile.h"
 
 namespace qor::app {
 
@@ -56,6 +58,42 @@ bool parseOptions(const QStringList& args, QStringList* positional, QList<IntOpt
 }
 
 }  // namespace
+
+bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<int>* pages,
+                      Output* out, bool givenOrder) {
+    const QString given = at + 1 < args.size() ? args[at + 1] : QString();
+    QList<int> read;
+    bool ok = !given.trimmed().isEmpty();
+    for (const QString& item : given.split(u',')) {
+        bool number = false;
+        const QString t = item.trimmed();
+        const int p = t.toInt(&number);
+        // Digits only: "+2" or " 2e1" are no page numbers a user means.
+        const bool digits =
+            std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
+        if (!number || p < 1 || !digits) {
+            ok = false;
+            break;
+        }
+        read.append(p);
+    }
+    if (!ok) {
+        if (at + 1 >= args.size())
+            out->err += QStringLiteral("qor %1: --pages needs page numbers such as 2,5\n")
+                            .arg(QLatin1String(verb));
+        else
+            out->err += QStringLiteral("qor %1: --pages \"%2\": pages are numbered from 1; "
+                                       "give them such as 2,5\n")
+                            .arg(QLatin1String(verb), given);
+        return false;
+    }
+    if (!givenOrder) {
+        std::sort(read.begin(), read.end());
+        read.erase(std::unique(read.begin(), read.end()), read.end());
+    }
+    *pages = read;
+    return true;
+}
 
 int verbNew(const QStringList& args, Output* out) {
     int rows = 50, cols = 7, pages = 0;
@@ -108,6 +146,13 @@ int verbInfo(const QStringList& args, Output* out) {
     const QString path = args.first();
     if (!QFileInfo::exists(path)) {
         out->err += statusLine(path, code(Status::FileNotFound));
+        return 1;
+    }
+    // The engine would open "<name>.rep" for any other name: a different
+    // file, or none, which is not what the user asked about.
+    if (!QFileInfo(path).isFile() || !CompoundFile::isCompoundFile(path) ||
+        ReportPathWithExtension(path) != path) {
+        out->err += statusLine(path, code(Status::NotAReport));
         return 1;
     }
     CReportHandle report(path, CReportHandle::OpenMode::OpenExisting,

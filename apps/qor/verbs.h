@@ -14,6 +14,14 @@ struct Output {
     QString err;   // for stderr
 };
 
+// Reads the value of --pages ("2,5") after args[at]: page numbers from 1,
+// sorted without repeats, or as given when the order means something (the
+// exchange file writes its pages in that order). A missing or wrong value
+// is told on stderr naming the option and what was given; false then (a
+// usage error).
+bool ParsePagesOption(const char* verb, const QStringList& args, int at, QList<int>* pages,
+                      Output* out, bool givenOrder = false);
+
 int verbNew(const QStringList& args, Output* out);
 int verbInfo(const QStringList& args, Output* out);
 

@@ -23,34 +23,19 @@ QString failureLine(const char* verb, int messageId, const QString& detail) {
     return line + u'\n';
 }
 
-// "2,5" gives {2, 5}; false for anything that is not a list of page
-// numbers from 1.
-bool parsePageList(const QString& text, QList<int>* pages) {
-    const QStringList items = text.split(u',');
-    for (const QString& item : items) {
-        bool ok = false;
-        const int p = item.trimmed().toInt(&ok);
-        if (!ok || p < 1) return false;
-        pages->append(p);
-    }
-    return !pages->isEmpty();
-}
-
 }  // namespace
 
 int verbExportXml(const QStringList& args, Output* out) {
     QStringList pos;
     QList<int> pages;
-    bool data = true, format = true, formula = true;
+    bool data = true, format = true, formula = true, force = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == u"--pages") {
-            if (i + 1 >= args.size() || !parsePageList(args[i + 1], &pages)) {
-                out->err +=
-                    QStringLiteral("qor export-xml: --pages needs page numbers such as 2,5\n");
-                return 2;
-            }
+            if (!ParsePagesOption("export-xml", args, i, &pages, out, true)) return 2;
             ++i;
+        } else if (a == u"--force") {
+            force = true;
         } else if (a == u"--no-data") {
             data = false;
         } else if (a == u"--no-format") {
@@ -69,6 +54,20 @@ int verbExportXml(const QStringList& args, Output* out) {
         return 2;
     }
     const QString reportPath = pos[0], target = pos[1];
+    // An exchange file under another type's name would be taken for that
+    // type by whoever opens it.
+    if (QFileInfo(target).suffix().compare(QLatin1String("xml"), Qt::CaseInsensitive) != 0) {
+        out->err += QStringLiteral("qor export-xml: %1: an exchange file's name ends in .xml "
+                                   "(qor convert writes the other types)\n")
+                        .arg(target);
+        return 2;
+    }
+    // As qor convert: an existing file may be someone's month of work.
+    if (!force && QFileInfo::exists(target)) {
+        out->err += QStringLiteral("qor export-xml: %1 already exists (--force replaces it)\n")
+                        .arg(target);
+        return 1;
+    }
     if (!QFileInfo::exists(reportPath)) {
         out->err += QStringLiteral("qor export-xml: %1: %2\n")
                         .arg(reportPath, StatusText(code(Status::FileNotFound)));

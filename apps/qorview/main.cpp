@@ -3,12 +3,18 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstring>
 
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"
 
 int main(int argc, char** argv) {
+    // Answered before any window system is needed: it works over ssh.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("qorview %s\n", QOR_VERSION_TEXT);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorview"));
 
@@ -17,7 +23,9 @@ int main(int argc, char** argv) {
     // opened, 1 when not. No dialog is shown, so nothing waits for a user.
     const bool quitAfterLoad = args.removeAll(QStringLiteral("--quit-after-load")) > 0;
     if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith('-'))) {
-        std::fputs("usage: qorview [FILE.rep|FILE.xlsx|FILE.xml] [--quit-after-load]\n", stderr);
+        std::fputs(
+            "usage: qorview [FILE.rep|FILE.xlsx|FILE.xml] [--quit-after-load] | qorview --version\n",
+            stderr);
         return 2;
     }
 

@@ -38,13 +38,13 @@ fail() { echo "FAIL: $*"; exit 1; }
 "$QOR" reader-script "$T/fill.txt" >"$T/fill.log" 2>&1 || fail "cannot fill the report: $(tail -3 "$T/fill.log")"
 "$QOR" export-xml "$R" "$T/reports/src.xml" >/dev/null || fail "cannot make the XML source"
 
-# The call of one kind in CMD; its output is removed first (conversions
-# and imports never replace a file). qor itself is the process killed,
+# The call of one kind in CMD; its output is removed first, or replaced
+# with --force (conversions and imports never replace a file). qor itself is the process killed,
 # never a shell around it.
 prepare() {
     case "$1" in
-        export-xml) CMD=("$QOR" export-xml "$R" "$OUT/o.xml") ;;
-        export-html) CMD=("$QOR" export-html "$R" "$OUT/html") ;;
+        export-xml) CMD=("$QOR" export-xml "$R" "$OUT/o.xml" --force) ;;
+        export-html) CMD=("$QOR" export-html "$R" "$OUT/html" --force) ;;
         xls | xlsx | mdb | dbf)
             rm -f "$OUT/o.$1"
             CMD=("$QOR" convert "$R" "$OUT/o.$1") ;;

@@ -31,8 +31,10 @@ TEST(QorHtmlVerb, WritesChosenPagesIntoTheFolder) {
     EXPECT_TRUE(text.contains("&lt;i&gt;&amp;")) << text.toStdString();
     EXPECT_EQ(qortest::run("xmllint", {"--html", "--noout", out + "/src_2.html"}).exitCode, 0);
 
-    // Every page by default; a page past the end and a missing report fail.
-    EXPECT_EQ(qorRun({"export-html", rep, out}).exitCode, 0);
+    // Every page by default (over the files there with --force); a page
+    // past the end and a missing report fail.
+    EXPECT_EQ(qorRun({"export-html", rep, out}).exitCode, 1);
+    EXPECT_EQ(qorRun({"export-html", rep, out, "--force"}).exitCode, 0);
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 3);
     EXPECT_EQ(qorRun({"export-html", rep, out, "--pages", "4"}).exitCode, 1);
     auto missing = qorRun({"export-html", dir + "/none.rep", out});

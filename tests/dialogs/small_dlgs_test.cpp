@@ -5,11 +5,13 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "charts/cgraphitem.h"
 #include "cmdlang/ccalcinterpreter.h"
@@ -17,6 +19,7 @@
 #include "dialogs/small_dlgs.h"
 #include "dialogs/small_logic.h"
 #include "document/cqorsdoc.h"
+#include "engine/errorlog.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
@@ -48,6 +51,22 @@ TEST(SmallLogic, DigitsAreGroupedWithoutALeadingComma) {
     const SystemFigures f = ReadSystemFigures();
     EXPECT_FALSE(f.os.isEmpty());
     EXPECT_TRUE(f.memory.endsWith("Bytes"));
+}
+
+// Support asks where the error log is: the dialog shows the path the log
+// is really written to (the data folder, not the program's).
+TEST(SmallDialogs, SystemInfoShowsTheErrorLogPath) {
+    CSysInfoDlg dlg;
+    QString shown;
+    QTimer::singleShot(0, &dlg, [&] {
+        if (auto* e = qobject_cast<QLineEdit*>(dlg.GetDlgItem(CSysInfoDlg::IDC_ERROR_LOG)))
+            shown = e->text();
+        dlg.accept();
+    });
+    EXPECT_EQ(dlg.DoModal(), CSysInfoDlg::IDOK);
+    EXPECT_EQ(shown, QDir::toNativeSeparators(ErrorLogPath()));
+    EXPECT_TRUE(shown.startsWith(QDir::toNativeSeparators(qEnvironmentVariable("QOR_HOME"))))
+        << shown.toStdString();
 }
 
 TEST(SmallLogic, TipsSkipCommentsWrapAndAFileWithoutTipsEnds) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -165,4 +167,12 @@ TEST_F(ErrorLogTest, DefaultPlaceAndUnwritablePlace) {
     const QString p = ErrorLogPath();
     EXPECT_TRUE(p.endsWith("/qorerr.log"));
     EXPECT_TRUE(QFileInfo(QFileInfo(p).absolutePath()).isWritable());
+    // In the data folder the test main points at its temporary folder,
+    // even though the test binary's own folder is writable.
+    EXPECT_EQ(p, QDir(qEnvironmentVariable("QOR_HOME")).filePath("qorerr.log"));
+    EXPECT_NE(QFileInfo(p).absolutePath(), QCoreApplication::applicationDirPath());
+    ASSERT_TRUE(WriteErrorLog("where"));
+    EXPECT_TRUE(QFileInfo::exists(p));
+    EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() + "/qorerr.log"));
+    QFile::remove(p);
 }

@@ -91,7 +91,7 @@ print(lines[:4])
     const qint64 old = SetWorksheetAreaLimit(100);
     QString error;
     EXPECT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("Sheet2:"), 0, &error), 0);
-    EXPECT_TRUE(error.contains(QStringLiteral("more than 100 values"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("数值超过100个"))) << error.toStdString();
     SetWorksheetAreaLimit(old);
 }
 

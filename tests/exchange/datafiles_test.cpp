@@ -271,7 +271,7 @@ TEST(DataFiles, DamagedTextIsRefusedWithReason) {
     writeBytes(path, "a,b\r\n\"open,1\r\n");
     QString why;
     EXPECT_EQ(GetDataTableFieldCount(path, QStringLiteral("bad#txt"), &why), 0);
-    EXPECT_TRUE(why.contains(QStringLiteral("quoted"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("引号中的文本没有结束"))) << why.toStdString();
     why.clear();
     EXPECT_EQ(GetDataTableFieldCount(path, QStringLiteral("other#txt"), &why), 0);
     EXPECT_FALSE(why.isEmpty());

@@ -98,7 +98,7 @@ TEST_F(JetFilter, NothingReachesTheStatementAsSql) {
 TEST_F(JetFilter, ErrorsNameWhatWasWrong) {
     EXPECT_TRUE(errorOf(QStringLiteral("[Price] > 1")).contains(QStringLiteral("Price")));
     EXPECT_TRUE(errorOf(QStringLiteral("Qty > 1 % 2")).contains(u'%'));
-    EXPECT_TRUE(errorOf(QStringLiteral("Name = 'open")).contains(QStringLiteral("quote")));
+    EXPECT_TRUE(errorOf(QStringLiteral("Name = 'open")).contains(QStringLiteral("引号")));
     EXPECT_TRUE(errorOf(QStringLiteral("[Qty > 1")).contains(u'['));
     EXPECT_TRUE(errorOf(QStringLiteral("[When] = #31/31/2024#")).contains(QStringLiteral("31/31")));
     EXPECT_TRUE(errorOf(QStringLiteral("(Qty > 1")).contains(u'('));
@@ -106,6 +106,11 @@ TEST_F(JetFilter, ErrorsNameWhatWasWrong) {
     EXPECT_TRUE(errorOf(QStringLiteral("Name Like '[ab]*'")).contains(QStringLiteral("[ab]")));
     EXPECT_TRUE(errorOf(QStringLiteral("Qty = = 1")).contains(QStringLiteral("Qty = = 1")));
     EXPECT_TRUE(errorOf(QStringLiteral("3abc = 1")).contains(QStringLiteral("3abc")));
+    // Told in the user's language, naming the piece where reading stopped.
+    for (const char* bad :
+         {"Name = 'open", "(Qty > 1", "Name Like '[ab]*'", "[When] = #31/31/2024#"})
+        EXPECT_TRUE(errorOf(QString::fromUtf8(bad)).startsWith(QStringLiteral("条件有语法错误：")))
+            << bad;
 }
 
 TEST(JetFilterText, IdentifiersAreMappedAndValuesBound) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/messages.h"
 #include "tests/view/fakesheet.h"
 
 using namespace qor::view;
@@ -180,6 +181,13 @@ TEST(PageLayout, AreaTooSmallOrTooManyPages) {
     const LayoutResult many = ComputePageLayout(big.geo, setup, area(20, 21));
     EXPECT_FALSE(many.pages);
     EXPECT_EQ(many.message, kMsgTooManyPages);
+
+    // What the user is then told has words, not the unknown-id text.
+    for (int id : {kMsgTooManyPages, kMsgNoPrinter, kMsgBadPaper}) {
+        EXPECT_NE(LoadErrorText(id), "Reader ERROR") << id;
+        EXPECT_TRUE(LoadErrorText(id).contains(QStringLiteral("打印")) ||
+                    LoadErrorText(id).contains(QStringLiteral("纸"))) << id;
+    }
 
     EXPECT_EQ(LegacyPageCount(65535), 65534);
     EXPECT_EQ(LegacyPageCount(7), 7);
