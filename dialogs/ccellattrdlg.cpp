@@ -358,22 +358,26 @@ namespace {
 
 struct LineButton {
     int id;
+    int twin;  // the template's second button of the same line, or 0
     int line;
     const char* text;
+    int row, col;  // place in the grid around the preview
 };
+// One button per line, each shown once: the outer lines and the inner
+// horizontal line in a column beside the preview, the inner vertical line
+// and the diagonals in a row beneath it, each where its line lies. The
+// template's second buttons of the inner lines and diagonals act on the
+// same lines, so their ids lead to the one button shown for that line.
+// The preview sits at rows 0-2, column 1-3.
 constexpr LineButton kLineButtons[] = {
-    {2039, kFrameLeft, "左"},
-    {2037, kFrameRight, "右"},
-    {2036, kFrameTop, "上"},
-    {2035, kFrameBottom, "下"},
-    {2040, kFrameInnerHorizontal, "内横"},
-    {2041, kFrameInnerHorizontal, "内横"},
-    {2042, kFrameInnerVertical, "内竖"},
-    {2043, kFrameInnerVertical, "内竖"},
-    {2045, kFrameFallingDiagonal, "＼"},
-    {2047, kFrameFallingDiagonal, "＼"},
-    {2044, kFrameRisingDiagonal, "／"},
-    {2046, kFrameRisingDiagonal, "／"},
+    {2036, 0, kFrameTop, "上", 0, 0},
+    {2040, 2041, kFrameInnerHorizontal, "内横", 1, 0},
+    {2035, 0, kFrameBottom, "下", 2, 0},
+    {2045, 2047, kFrameFallingDiagonal, "＼", 3, 0},
+    {2039, 0, kFrameLeft, "左", 3, 1},
+    {2042, 2043, kFrameInnerVertical, "内竖", 3, 2},
+    {2037, 0, kFrameRight, "右", 3, 3},
+    {2044, 2046, kFrameRisingDiagonal, "／", 3, 4},
 };
 
 }  // namespace
@@ -387,18 +391,17 @@ CFramePage::CFramePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
                        new QGroupBox(ControlText(IDC_PREVIEW_FRAME, "框线预览绘制区"), this));
     m_preview = Item(IDC_PREVIEW, new FramePreview(this));
     auto* frameLayout = new QGridLayout(frame);
-    frameLayout->addWidget(m_preview, 1, 1, 3, 3);
-    // The line buttons around the preview, as the lines lie.
-    const int place[][2] = {{2, 0}, {2, 4}, {0, 2}, {4, 2}, {2, 5}, {5, 2},
-                            {5, 4}, {0, 4}, {0, 0}, {5, 5}, {4, 0}, {5, 0}};
-    for (size_t i = 0; i < std::size(kLineButtons); ++i) {
-        const LineButton& b = kLineButtons[i];
+    frameLayout->addWidget(m_preview, 0, 1, 3, 3);
+    for (const LineButton& b : kLineButtons) {
         auto* button =
             Item(b.id, new QPushButton(ControlText(b.id, QString::fromUtf8(b.text)), frame));
-        frameLayout->addWidget(button, place[i][0], place[i][1]);
+        if (b.twin) Bind(b.twin, button);
+        frameLayout->addWidget(button, b.row, b.col);
         const int line = b.line;
         connect(button, &QPushButton::clicked, this, [this, line] { OnLineButton(line); });
     }
+    frameLayout->setColumnStretch(2, 1);
+    frameLayout->setRowStretch(1, 1);
     auto* outer = Item(IDC_OUTER, new QPushButton(ControlText(IDC_OUTER, "外边框"), this));
     auto* inner = Item(IDC_INNER, new QPushButton(ControlText(IDC_INNER, "内框线"), this));
     auto* none = Item(IDC_NONE, new QPushButton(ControlText(IDC_NONE, "无框线"), this));

@@ -13,6 +13,7 @@
 #include "engine/inusemarker.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
+#include "frames/filecolumns.h"
 #include "platform/uiservices.h"
 
 namespace {
@@ -102,6 +103,7 @@ CMyFileDlg::CMyFileDlg(bool openFile, const QString& defaultExt, const QString& 
     }
     connect(this, &QFileDialog::filterSelected, this, &CMyFileDlg::onFilterSelected);
     connect(this, &QFileDialog::directoryEntered, this, &CMyFileDlg::onDirectoryEntered);
+    qor::frames::KeepFileColumnsReadable(this);
 }
 
 CMyFileDlg::~CMyFileDlg() = default;
@@ -395,6 +397,7 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
     // Many files are picked here: the list gets more room.
     const QSize base = sizeHint();
     resize(base.width(), base.height() + kExtraHeight);
+    qor::frames::KeepFileColumnsReadable(this);
 }
 
 CFileFolderDialog::ModalHook CFileFolderDialog::SetModalHook(ModalHook hook) {

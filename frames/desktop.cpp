@@ -40,6 +40,7 @@
 #include "fininterface/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
+#include "frames/commandicons.h"
 #include "view/serveritems.h"
 #include "frames/cmainframe.h"
 #include "frames/cqorfm.h"
@@ -121,6 +122,8 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     if (options.chineseQt) InstallChineseQtTranslation();
     installOnce();
     if (options.widgetDialogs) InstallWidgetUiServices();
+    // Every window of the program, dialogs included, shows our picture.
+    QApplication::setWindowIcon(ApplicationIcon());
 
     auto frame = std::make_unique<CMainFrame>();
     CMainFrame* main = frame.get();

@@ -225,6 +225,8 @@ int templateCount() { return static_cast<int>(tables().templates.size()); }
 
 QStringList tableProblems() { return tables().problems; }
 
+void ensureResources() { initTableResources(); }
+
 QByteArray builtinTableText(const QString& name) {
     initTableResources();
     QFile file(QStringLiteral(":/qor/tables/") + name);

@@ -59,6 +59,10 @@ int templateCount();
 // holds none of that name. For tables read above this library.
 QByteArray builtinTableText(const QString& name);
 
+// Registers the resources compiled into this library (tables, icons) for
+// readers above it that open them by their ":/qor/..." paths.
+void ensureResources();
+
 // What went wrong while the built-in tables were read (refused lines,
 // repeated ids). Empty when every line was taken.
 QStringList tableProblems();

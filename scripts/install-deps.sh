@@ -8,7 +8,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
     build-essential cmake ninja-build ccache pkg-config git \
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev \
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev qt6-svg-dev \
     postgresql \
     libgtest-dev libgmock-dev libbenchmark-dev \
     libxml2-dev libxml2-utils libxlsxwriter-dev libzip-dev libshp-dev \

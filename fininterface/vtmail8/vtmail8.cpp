@@ -26,6 +26,7 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -783,6 +784,9 @@ void Setup() {
                 QByteArray(f.name) == "SmtpServer"
                     ? QStringLiteral("smtp://主机:端口 或 smtps://主机")
                     : QStringLiteral("imap://主机:端口/INBOX 或 imaps://主机"));
+        // Wide enough that a folder's whole path shows (within reason).
+        const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text()) + 16;
+        edit->setMinimumWidth(std::clamp(textWidth, 320, 720));
         form->addRow(QString::fromUtf8(f.label), edit);
         edits << edit;
     }

@@ -403,3 +403,41 @@ TEST(ChartRender, TheLegendWidensUntilItsNamesFit) {
     // The description's own layout is kept: only the drawn legend is wider.
     EXPECT_EQ(desc.GetPartRect(ChartDesc::kPlotRect), drawn.GetPartRect(ChartDesc::kPlotRect));
 }
+
+// A new chart at the size the sheet gives it (300 by 200 pixels): the
+// vertical axis title is drawn whole, clear of the value labels, and
+// inside the chart.
+TEST(ChartRender, TheAxisTitlesShowWholeAtTheDefaultSize) {
+    constexpr int w = 300, h = 200;
+    ChartDesc desc = ChartDesc::MakeDefault(w, h, 1);
+    desc.SetChartType(kPlainBar);
+    desc.SetGroupByRows(true);
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    ChartRenderer renderer;
+    ChartDesc drawn = desc;
+    const ChartData data = makeData({{txt(""), txt("一月"), txt("二月"), txt("三月")},
+                                     {txt("收入"), num(80000.5), num(123456), num(45000)},
+                                     {txt("支出"), num(62000), num(98000), num(30500)}});
+    ASSERT_TRUE(renderer.Draw(&p, image.rect(), &drawn, data));
+    p.end();
+    QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples"));
+    image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples/default_size.png"));
+    // The vertical title lies inside the chart, left of the value labels,
+    // and all of its ink is inside its part (a click there finds it).
+    const Rect y = drawn.GetPartRect(ChartDesc::kYTitleRect);
+    const QRect yRect(y.left, y.top, y.width(), y.height());
+    EXPECT_TRUE(image.rect().contains(yRect));
+    auto ink = [&image](const QRect& area) {
+        int n = 0;
+        for (int row = area.top(); row <= area.bottom(); ++row)
+            for (int col = area.left(); col <= area.right(); ++col)
+                n += qGray(image.pixel(col, row)) < 160;
+        return n;
+    };
+    const int inside = ink(yRect);
+    EXPECT_GT(inside, 30);
+    EXPECT_EQ(ink(QRect(0, 0, y.right + 1, h)), inside);
+    EXPECT_LT(y.right, renderer.Geometry().xOrigin - 20);
+}

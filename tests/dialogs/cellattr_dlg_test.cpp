@@ -186,3 +186,47 @@ TEST_F(CellAttrDlgTest, CancelAppliesNothing) {
     QTimer::singleShot(0, &dlg, [&dlg] { dlg.OkButton()->click(); });
     EXPECT_EQ(dlg.DoModal(), CCellAttrDlg::IDOK);
 }
+
+// The border page shown for real: each of the eight lines has one visible
+// button, none repeats its text, every button sits outside the preview,
+// and the template's second ids of the inner lines and diagonals lead to
+// the button of the same line.
+TEST_F(CellAttrDlgTest, BorderPageShowsEachLineButtonOnce) {
+    CCellAttrDlg dlg(LoadErrorText(63137));
+    CFramePage& frame = dlg.m_framePage;
+    QStringList texts;
+    int visible = 0;
+    bool previewClear = true;
+    std::array<int32_t, kFrameLineCount> afterTwins{};
+    QTimer::singleShot(0, &dlg, [&] {
+        dlg.Tabs()->setCurrentWidget(&frame);
+        QApplication::processEvents();
+        const QWidget* preview = frame.GetDlgItem(CFramePage::IDC_PREVIEW);
+        const QRect previewRect(preview->mapTo(&frame, QPoint(0, 0)), preview->size());
+        for (int id : {2035, 2036, 2037, 2039, 2040, 2042, 2044, 2045}) {
+            auto* b = item<QPushButton>(frame, id);
+            if (!b || !b->isVisible()) continue;
+            ++visible;
+            texts << b->text();
+            const QRect r(b->mapTo(&frame, QPoint(0, 0)), b->size());
+            if (r.intersects(previewRect)) previewClear = false;
+        }
+        // Every visible push button of the preview's box is one of them.
+        for (QPushButton* b : frame.GetDlgItem(CFramePage::IDC_PREVIEW_FRAME)
+                                  ->findChildren<QPushButton*>())
+            if (b->isVisible() && !texts.contains(b->text())) texts << b->text();
+        frame.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/border_page.png"));
+        for (int twin : {2041, 2043, 2046, 2047}) item<QPushButton>(frame, twin)->click();
+        afterTwins = frame.Shown();
+        dlg.OkButton()->click();
+    });
+    EXPECT_EQ(dlg.DoModal(), CCellAttrDlg::IDOK);
+    EXPECT_EQ(visible, 8);
+    EXPECT_EQ(texts.size(), 8) << texts.join(' ').toStdString();
+    EXPECT_EQ(texts.removeDuplicates(), 0) << texts.join(' ').toStdString();
+    EXPECT_TRUE(previewClear);
+    for (int line : {kFrameInnerHorizontal, kFrameInnerVertical, kFrameFallingDiagonal,
+                     kFrameRisingDiagonal})
+        EXPECT_EQ(afterTwins[size_t(line)], kLineThin) << line;
+    EXPECT_EQ(afterTwins[kFrameLeft], kLineNone);
+}

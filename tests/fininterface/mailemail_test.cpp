@@ -260,4 +260,28 @@ TEST(MailSettings, KeepThePasswordOutOfSightAndTheFilePrivate) {
               QFile::Permissions());
 }
 
+// The settings show a folder's whole path: a deep exchange folder is not
+// cut off at the edit's edge.
+TEST(MailSettings, FolderFieldsAreWideEnoughForTheirPaths) {
+    const QString deep = QStringLiteral("/home/clerk/财务报表/2026年度/总公司/汇总交换/磁盘文件交换目录");
+    qor::Registry::writeString(kMailKey, "DiskFolder", deep);
+    Transport t;
+    auto setup = reinterpret_cast<void (*)()>(t.lib.resolve("Setup"));
+    ASSERT_NE(setup, nullptr);
+    int shownWidth = -1, needed = 0;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() != "vtmailSetup") continue;
+            QApplication::processEvents();
+            auto* folder = w->findChild<QLineEdit*>("DiskFolder");
+            shownWidth = folder->width();
+            needed = folder->fontMetrics().horizontalAdvance(folder->text());
+            w->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        }
+    });
+    setup();
+    EXPECT_GT(needed, 0);
+    EXPECT_GE(shownWidth, needed + 8);
+}
+
 }  // namespace

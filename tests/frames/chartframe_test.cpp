@@ -566,3 +566,21 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     EXPECT_FALSE(view->m_bChartEditing);
     EXPECT_TRUE(barsOn());
 }
+
+// A chart of the size the sheet gives a new one, in its window: the
+// window, its bar and the chart as a user sees them.
+TEST_F(ChartFrameTest, ADefaultSizedChartInItsWindowShowsItsTitlesWhole) {
+    CQorsDoc* doc = report();
+    CGraphItem* chart = addChart(doc, {300, 200}, QString());
+    m_child->GetActiveView()->SetSelection(chart);
+    ASSERT_TRUE(run(33024));
+    CPicWnd* wnd = chartWindow();
+    ASSERT_TRUE(wnd);
+    frame->resize(1000, 600);
+    QApplication::processEvents();
+    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts");
+    QDir().mkpath(dir);
+    EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-chartwindow.png")));
+    EXPECT_TRUE(wnd->grab().save(dir + QStringLiteral("/qorview-chart.png")));
+    ASSERT_TRUE(run(33034));
+}
