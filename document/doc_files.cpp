@@ -128,6 +128,11 @@ void CQorsDoc::adoptReport(std::unique_ptr<CReportHandle> report, const QString&
     CustomKeywordName = m_pReport->GetReportFile()->GetUserKeywordName();
 }
 
+QString CQorsDoc::GetTitle() const {
+    const QString path = m_strPathName.isEmpty() ? m_strOpenedFrom : m_strPathName;
+    return path.isEmpty() ? QString() : QFileInfo(path).fileName();
+}
+
 void CQorsDoc::releaseReport() {
     for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
     m_items.clear();
@@ -139,6 +144,7 @@ void CQorsDoc::releaseReport() {
     m_strMarkedPath.clear();
     m_strTempReport.clear();
     m_strPathName.clear();
+    m_strOpenedFrom.clear();
     m_bModified = false;
 }
 
@@ -246,6 +252,7 @@ bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
     resetFields();
     adoptReport(std::move(report), QString(), false);
     m_strTempReport = temp;
+    m_strOpenedFrom = path;
     m_bKeepStoredContents = false;
     if (m_bDataState) EnterDataState();
     // An imported report has no file of its own yet.
