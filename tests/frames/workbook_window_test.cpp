@@ -32,9 +32,9 @@ public:
 TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
     if (!qortest::haveProgram(QStringLiteral("soffice")))
         GTEST_SKIP() << "soffice (LibreOffice) is not installed: no workbook of its making";
-    const QString book = qortest::libreOfficeBook(qortest::freshDir("frames-lo-book"),
-                                                  QStringLiteral("xlsx"),
-                                                  QStringLiteral("xlsx:Calc MS Excel 2007 XML"));
+    const QString book =
+        qortest::libreOfficeBook(qortest::freshDir("frames-lo-book"), QStringLiteral("xlsx"),
+                                 QStringLiteral("xlsx:Calc MS Excel 2007 XML"));
     CChildFrame* child = frame->OpenDocumentFile(book);
     ASSERT_NE(child, nullptr) << messages.join(u'|').toStdString();
     child->showMaximized();
@@ -60,8 +60,8 @@ TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
         const qor::view::CellTextLayout laid =
             qor::view::LayoutCellText(text, 1, 0, cell, CharMetrics());
         ASSERT_EQ(laid.lines.size(), 1u);
-        EXPECT_EQ(laid.lines[0].text, text) << "column " << c << " is "
-                                            << view->GetColumnWidthPixels(c) << " pixels";
+        EXPECT_EQ(laid.lines[0].text, text)
+            << "column " << c << " is " << view->GetColumnWidthPixels(c) << " pixels";
     }
 
     // The formula bar shows the current cell's number as the cell does.
@@ -69,8 +69,7 @@ TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
     QApplication::processEvents();
     EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("23000"));
 
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-    {
+    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts"))) {
         frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/workbook-window.png"));
         // Not maximised, the window's own title bar shows the name.
         child->showNormal();
