@@ -183,6 +183,10 @@ public:
     CReportHandle* GetReport() const { return m_pReport.get(); }
     // The report's path; empty for a report never saved.
     QString GetPathName() const { return m_strPathName; }
+    // The name a window shows for the report: its file's name, else the
+    // name of the file it was opened from (a workbook, say: saving still
+    // asks for a report name), else empty for a new report.
+    QString GetTitle() const;
 
     // ======================================================================
     // Modified flag and views (cqorsdoc.cpp)
@@ -605,6 +609,7 @@ private:
 
     std::unique_ptr<CReportHandle> m_pReport;
     QString m_strPathName;
+    QString m_strOpenedFrom;  // the other type's file an unsaved report came from
     QString m_strTempReport;  // the never-saved report's own file
     QString m_strMarkedPath;  // the file this document marked in use
     bool m_bModified = false;

@@ -131,6 +131,11 @@ void CQorsDoc::adoptReport(std::unique_ptr<CReportHandle> report, const QString&
     CustomKeywordName = m_pReport->GetReportFile()->GetUserKeywordName();
 }
 
+QString CQorsDoc::GetTitle() const {
+    const QString path = m_strPathName.isEmpty() ? m_strOpenedFrom : m_strPathName;
+    return path.isEmpty() ? QString() : QFileInfo(path).fileName();
+}
+
 void CQorsDoc::releaseReport() {
     for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
     m_items.clear();
@@ -142,6 +147,7 @@ void CQorsDoc::releaseReport() {
     m_strMarkedPath.clear();
     m_strTempReport.clear();
     m_strPathName.clear();
+    m_strOpenedFrom.clear();
     m_bModified = false;
 }
 
@@ -249,6 +255,7 @@ bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
     resetFields();
     adoptReport(std::move(report), QString(), false);
     m_strTempReport = temp;
+    m_strOpenedFrom = path;
     m_bKeepStoredContents = false;
     if (m_bDataState) EnterDataState();
     // An imported report has no file of its own yet.

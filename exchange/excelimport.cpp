@@ -130,7 +130,37 @@ struct NumberFlags {
     bool currency = false;
     int decimals = kMaxDecimals;
     PercentSign percent = PercentSign::None;
+    bool general = false;  // no format of its own: a number shows as written
 };
+
+// Whether a number format is the workbook's General, which has no digit
+// places of its own (a language or colour tag in brackets aside).
+bool isGeneralFormat(const QString& stored) {
+    if (stored.isEmpty()) return true;
+    QString bare;
+    int depth = 0;
+    for (const QChar ch : formatPattern(stored)) {
+        if (ch == u'[')
+            ++depth;
+        else if (ch == u']')
+            depth = std::max(0, depth - 1);
+        else if (depth == 0)
+            bare += ch;
+    }
+    return bare.trimmed().compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
+}
+
+// The fewest decimals, up to the report's maximum, that show a number as
+// it is: General shows 23000 as "23000" and 0.125 as "0.125", where the
+// report's maximum would pad every number to 7 places and no longer fit
+// the column.
+int decimalsShowing(double value) {
+    if (!std::isfinite(value)) return 0;
+    const QString text = QString::number(value, 'f', kMaxDecimals);
+    int decimals = kMaxDecimals;
+    while (decimals > 0 && text[text.size() - 1 - (kMaxDecimals - decimals)] == u'0') --decimals;
+    return decimals;
+}
 
 NumberFlags numberFlagsOf(const QString& stored) {
     const QString format = stored.isEmpty() ? QStringLiteral("General") : stored;
@@ -153,6 +183,7 @@ NumberFlags numberFlagsOf(const QString& stored) {
         f.decimals = 0;
     }
     f.percent = percentSignOf(format);
+    f.general = isGeneralFormat(stored);
     return f;
 }
 
@@ -178,11 +209,17 @@ private:
     NumberFlags m_lastFlags;
 };
 
-// Writes the number-format flags into the cell.
-void importNumberFormat(CReportHandle* report, const NumberFlags& f, int r, int c) {
+// Writes the number-format flags into the cell. A cell format holds one
+// decimals count, so a General cell takes it from its own number (cell may
+// be null); a General cell without a number keeps the maximum, which
+// shows whatever is typed into it later in full.
+void importNumberFormat(CReportHandle* report, const NumberFlags& f, const XlCell* cell, int r,
+                        int c) {
     if (f.thousands) setAttribute(report, kFmtThousands, 1, r, c);
     if (f.currency) setAttribute(report, kFmtCurrency, 1, r, c);
-    setAttribute(report, kFmtDecimals, f.decimals, r, c);
+    const bool number = cell && cell->kind == XlCell::Number;
+    setAttribute(report, kFmtDecimals,
+                 f.general && number ? decimalsShowing(cell->number) : f.decimals, r, c);
     if (f.percent != PercentSign::None) setAttribute(report, kFmtPercent, 1, r, c);
 }
 
@@ -436,7 +473,7 @@ void CExcelBridge::importFormatCells(int sheet) {
             setAttribute(report, kFmtForeground, ColourIndexFromExcel(style.fontColor), r, c);
             if (style.hasFill)
                 setAttribute(report, kFmtBackground, ColourIndexFromExcel(style.fillColor), r, c);
-            importNumberFormat(report, numberFlags.of(style.numberFormat), r, c);
+            importNumberFormat(report, numberFlags.of(style.numberFormat), cell, r, c);
             setAttribute(report, kFmtHAlign, hAlignCode(style.hAlign), r, c);
             setAttribute(report, kFmtVAlign, vAlignCode(style.vAlign), r, c);
             if (cell && cell->kind == XlCell::Text) setAttribute(report, kFmtKind, kCellText, r, c);

@@ -20,6 +20,13 @@ inline double ColumnCharsOfStoredWidth(double stored) {
     const double chars = pixels <= 12 ? pixels / 12 : (pixels - 5) / 7;
     return std::clamp(std::round(chars * 100) / 100, 0.0, 255.0);
 }
+// A sheet's default width given as whole characters without the cell
+// padding (a binary workbook's DEFCOLWIDTH, a zip workbook's baseColWidth):
+// the usual 8 is the 8.43 such columns show, so any other count gets the
+// same padding.
+inline double ColumnCharsOfBaseWidth(int chars) {
+    return std::clamp(chars, 0, 255) + (xl::kDefaultColumnWidth - 8);
+}
 // The stored width of a width in characters, in 1/256 characters.
 inline int StoredWidthOfColumnChars256(double chars) {
     chars = std::clamp(chars, 0.0, 255.0);

@@ -564,6 +564,8 @@ public:
                                  .arg(n.attributeText(u"ref"))
                                  .arg(kSheetRows)
                                  .arg(kSheetCols));
+                } else if (name == u"sheetFormatPr") {
+                    readDefaultColumnWidth(n);
                 } else if (name == u"cols") {
                     forChildren(n, u"col", [&](const XmlNode& c) { readColumn(c); });
                 } else if (name == u"mergeCells") {
@@ -589,6 +591,20 @@ public:
 private:
     [[noreturn]] void fail(const QString& what) const {
         m_fail(QStringLiteral("sheet \"%1\": %2").arg(m_ws->name(), what));
+    }
+
+    // The width of the columns without a "col" of their own: another
+    // program leaves out the columns it keeps at its own default width,
+    // which is seldom the usual 8.43 characters.
+    void readDefaultColumnWidth(const XmlNode& format) {
+        if (const std::optional<QString> text = format.attribute(u"defaultColWidth")) {
+            const std::optional<double> w = parseNumber(*text);
+            if (w && *w >= 0 && *w <= 256) m_ws->setDefaultColumnWidth(ColumnCharsOfStoredWidth(*w));
+        } else if (const std::optional<QString> base = format.attribute(u"baseColWidth")) {
+            bool ok = false;
+            const int chars = base->toInt(&ok);
+            if (ok && chars >= 0) m_ws->setDefaultColumnWidth(ColumnCharsOfBaseWidth(chars));
+        }
     }
 
     void readColumn(const XmlNode& c) {

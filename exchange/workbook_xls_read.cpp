@@ -758,14 +758,9 @@ private:
                             .setRowHeight(std::min((height & 0x7FFF) / 20.0, 409.0));
                     break;
                 }
-                case kDefColWidth: {
-                    // Whole characters without the cell padding: the usual
-                    // 8 is the 8.43 columns show by default, so the padding
-                    // is added to any other count the same way.
-                    const int chars = std::min<int>(r.u16(), 255);
-                    ws->setDefaultColumnWidth(chars + (xl::kDefaultColumnWidth - 8));
+                case kDefColWidth:
+                    ws->setDefaultColumnWidth(ColumnCharsOfBaseWidth(r.u16()));
                     break;
-                }
                 case kDimensions:
                 default:
                     break;

@@ -25,6 +25,7 @@ int CChildFrame::s_nShowCmd = 3;
 namespace {
 
 int s_nShowCmdWritten = 3;
+constexpr int kUntitledText = 63850;
 
 }  // namespace
 
@@ -64,9 +65,9 @@ CChildFrame::~CChildFrame() {
 CQorsView* CChildFrame::GetActiveView() const { return m_splitter ? m_splitter->ActivePane() : nullptr; }
 
 void CChildFrame::UpdateTitle() {
-    const QString path = m_doc->GetPathName();
-    const QString name = path.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path).fileName();
-    setWindowTitle(name + QStringLiteral("[*]"));
+    const QString title = m_doc->GetTitle();
+    setWindowTitle((title.isEmpty() ? LoadErrorText(kUntitledText) : title) +
+                   QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());
 }
 
