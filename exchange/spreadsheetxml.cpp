@@ -537,6 +537,11 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
         }
     };
 
+    // Cells with formulas come in as the results the file kept: told.
+    qor::WorkbookCellsLeftOut formulas;
+    formulas.reason = qor::WorkbookCellsLeftOut::Formula;
+    formulas.sheet = beyond.sheet;
+
     QString text;
     walkTable(
         table,
@@ -560,6 +565,10 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
                 if (data) countBeyond(p.row, p.col);
                 return;
             }
+            if (SpreadsheetAttribute(cell, u"Formula") && formulas.count++ == 0) {
+                formulas.row = int(p.row);
+                formulas.col = int(p.col);
+            }
             CellArea area = CellArea::cell(int(p.row), int(p.col));
             ApplyCellStyle(&area, cell, worksheet);
             text.clear();
@@ -569,6 +578,7 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
             SetCellData(area, data, text);
         });
     if (beyond.count > 0) m_leftOut.append(beyond);
+    if (formulas.count > 0) m_leftOut.append(formulas);
 
     // The period keywords the sample asks for.
     const XmlNode root = worksheet.ownerDocument().documentElement();

@@ -196,6 +196,12 @@ TEST_F(ForeignSpreadsheetXml, AnotherProgramsPrefixedWorksheetComesInWhole) {
     auto h = oxtest::newReport(dir + QStringLiteral("/x.rep"), 2, 2);
     const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, foreign("sheet2003_lo.xml"));
     ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    // Its formulas came in as their results, and that is told.
+    ASSERT_EQ(r.leftOut.size(), 1);
+    EXPECT_EQ(r.leftOut[0].reason, WorkbookCellsLeftOut::Formula);
+    EXPECT_EQ(r.leftOut[0].count, 8);
+    EXPECT_EQ(r.leftOut[0].firstCell(), QStringLiteral("C2"));
+    EXPECT_FALSE(r.LeftOutText().isEmpty());
     EXPECT_EQ(h->GetColCount(), 8);
     EXPECT_EQ(shown(*h, 1, 1), QStringLiteral("项目"));
     EXPECT_EQ(shown(*h, 2, 2), QStringLiteral("120.5"));
