@@ -14,6 +14,7 @@
 #include "exchange/workbook_dates.h"
 #include "exchange/workbook_read.h"
 #include "platform/uiservices.h"
+#include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
 
 namespace {
@@ -131,6 +132,30 @@ TEST_F(ForeignBooks, DatesOfThe1904SystemKeepTheirDay) {
         EXPECT_EQ(shown(*h, 1, 2), QStringLiteral("42.5"));
     }
     EXPECT_TRUE(told.isEmpty()) << qPrintable(told.join(u'\n'));
+}
+
+// Dates a writer stores as ISO texts (t="d") read as those stored as numbers.
+TEST_F(ForeignBooks, IsoDatesShowAsTheirFormats) {
+    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    const QString book = dir + QStringLiteral("/iso.xlsx");
+    const qortest::ProcessResult made = qortest::python(QStringLiteral(R"PY(
+import sys, datetime
+from openpyxl import Workbook
+wb = Workbook()
+wb.iso_dates = True
+ws = wb.active
+ws["A1"] = datetime.date(2024, 1, 9)
+ws["A2"] = datetime.datetime(2024, 3, 5, 14, 30)
+ws["A2"].number_format = "yyyy/m/d h:mm"
+wb.save(sys.argv[1])
+)PY"),
+                                                        {book});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    const std::unique_ptr<XlWorkbook> wb = ReadWorkbookFile(book);
+    const XlWorksheet* ws = wb->sheet(1);
+    ASSERT_TRUE(ws->findCell(1, 1) && ws->findCell(2, 1));
+    EXPECT_EQ(ws->findCell(1, 1)->text, QStringLiteral("2024-01-09"));
+    EXPECT_EQ(ws->findCell(2, 1)->text, QStringLiteral("2024/3/5 14:30"));
 }
 
 TEST(WorkbookDates, FormatsShowDatesAndTimesAsTheyRead) {
