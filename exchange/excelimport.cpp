@@ -592,10 +592,8 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::Formula) {
-            lines << LoadErrorText(kMsgFormulasAsValues)
-                         .arg(l.sheet)
-                         .arg(l.count)
-                         .arg(l.firstCell());
+            lines
+                << LoadErrorText(kMsgFormulasAsValues).arg(l.sheet).arg(l.count).arg(l.firstCell());
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {

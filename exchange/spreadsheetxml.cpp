@@ -101,8 +101,8 @@ constexpr char16_t kOfficeExcelNamespace[] = u"urn:schemas-microsoft-com:office:
 bool inSpreadsheetNamespace(const QString& uri, QStringView local) {
     if (uri == QStringView(kSpreadsheetNamespace)) return true;
     return uri == QStringView(kOfficeExcelNamespace) &&
-           (local == u"DataValidation" || local == u"Range" || local == u"Min" ||
-            local == u"Max" || local == u"ErrorMessage");
+           (local == u"DataValidation" || local == u"Range" || local == u"Min" || local == u"Max" ||
+            local == u"ErrorMessage");
 }
 
 // A name whose prefix no declaration binds is kept whole ("ss:Name").
@@ -277,8 +277,7 @@ void CSpreadsheetXmlDoc::ReadAlignment(const CellArea& area, const XmlNode& alig
     if (v == u"Top") vcode = kAlignStart;
     else if (v == u"Center") vcode = kAlignCentre;
     setFormat(area, kFmtVAlign, vcode);
-    if (ssInt(alignment, u"WrapText") != 0)
-        setFormat(area, kFmtWrap, 1);
+    if (ssInt(alignment, u"WrapText") != 0) setFormat(area, kFmtWrap, 1);
 }
 
 void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>& borders) {
@@ -302,22 +301,18 @@ void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>&
 void CSpreadsheetXmlDoc::ReadFont(const CellArea& area, const XmlNode& font) {
     if (font.isNull()) return;
     setFormat(area, kFmtPattern, 0);
-    setFormat(area, kFmtFont,
-              FontNameToIndex(SpreadsheetAttributeText(font, u"FontName")));
-    setFormat(area, kFmtForeground,
-              ColorToIndex(SpreadsheetAttributeText(font, u"Color")));
+    setFormat(area, kFmtFont, FontNameToIndex(SpreadsheetAttributeText(font, u"FontName")));
+    setFormat(area, kFmtForeground, ColorToIndex(SpreadsheetAttributeText(font, u"Color")));
     ReadFontSize(area, font);
     const int bold = ssInt(font, u"Bold");
     const int italic = ssInt(font, u"Italic");
-    const int underline =
-        SpreadsheetAttributeText(font, u"Underline").isEmpty() ? 0 : 1;
+    const int underline = SpreadsheetAttributeText(font, u"Underline").isEmpty() ? 0 : 1;
     setFormat(area, kFmtFontStyle, FontStyleCode(bold, italic, underline));
 }
 
 void CSpreadsheetXmlDoc::ReadFontSize(const CellArea& area, const XmlNode& font) {
     if (font.isNull()) return;
-    setFormat(area, kFmtFontSize,
-              FontSizeToIndex(ssInt(font, u"Size")));
+    setFormat(area, kFmtFontSize, FontSizeToIndex(ssInt(font, u"Size")));
 }
 
 void CSpreadsheetXmlDoc::ReadNumberFormat(const CellArea& area, const XmlNode& numberFormat) {

@@ -12,8 +12,8 @@ namespace {
 struct Token {
     enum Kind { Literal, Year, Month, Minute, Day, Hour, Second, Fraction, AmPm, Weekday, Elapsed };
     Kind kind = Literal;
-    int length = 0;   // letters of the run (yyyy is 4)
-    QString text;     // Literal: the text; AmPm: "AM/PM", "A/P" or "上午/下午"; Elapsed: the unit
+    int length = 0;  // letters of the run (yyyy is 4)
+    QString text;  // Literal: the text; AmPm: "AM/PM", "A/P" or "上午/下午"; Elapsed: the unit
 };
 
 bool startsWithAt(const QString& s, qsizetype at, QLatin1StringView what) {
@@ -25,10 +25,14 @@ QString firstSection(const QString& format) {
     bool quoted = false;
     for (qsizetype i = 0; i < format.size(); ++i) {
         const QChar ch = format[i];
-        if (ch == u'"') quoted = !quoted;
-        else if (quoted) continue;
-        else if (ch == u'\\') ++i;
-        else if (ch == u';') return format.left(i);
+        if (ch == u'"')
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (ch == u'\\')
+            ++i;
+        else if (ch == u';')
+            return format.left(i);
     }
     return format;
 }
@@ -55,8 +59,10 @@ QString displayPattern(const QString& format) {
 std::vector<Token> tokenize(const QString& f) {
     std::vector<Token> out;
     auto literal = [&out](const QString& t) {
-        if (!out.empty() && out.back().kind == Token::Literal) out.back().text += t;
-        else out.push_back(Token{Token::Literal, 0, t});
+        if (!out.empty() && out.back().kind == Token::Literal)
+            out.back().text += t;
+        else
+            out.push_back(Token{Token::Literal, 0, t});
     };
     auto runOf = [&f](qsizetype at) {
         const QChar c = f[at].toLower();
@@ -99,10 +105,14 @@ std::vector<Token> tokenize(const QString& f) {
         } else if (low == u'y' || low == u'm' || low == u'd' || low == u'h' || low == u's') {
             const int n = runOf(i);
             Token::Kind kind = Token::Year;
-            if (low == u'm') kind = Token::Month;
-            else if (low == u'd') kind = Token::Day;
-            else if (low == u'h') kind = Token::Hour;
-            else if (low == u's') kind = Token::Second;
+            if (low == u'm')
+                kind = Token::Month;
+            else if (low == u'd')
+                kind = Token::Day;
+            else if (low == u'h')
+                kind = Token::Hour;
+            else if (low == u's')
+                kind = Token::Second;
             out.push_back(Token{kind, n, {}});
             i += n;
         } else if (low == u'a' && runOf(i) >= 3) {
@@ -149,8 +159,7 @@ QString padded(qint64 v, int width) { return QString::number(v).rightJustified(w
 
 bool IsDateNumberFormat(const QString& format) {
     const QString f = format.trimmed();
-    if (f.isEmpty() || f.startsWith(QLatin1String("General"), Qt::CaseInsensitive) ||
-        f == u"@")
+    if (f.isEmpty() || f.startsWith(QLatin1String("General"), Qt::CaseInsensitive) || f == u"@")
         return false;
     return hasDateToken(tokenize(displayPattern(f)));
 }
@@ -166,8 +175,12 @@ std::optional<QString> FormatDateSerial(double serial, const QString& format, bo
     // rounds into the next day.
     int fractionDigits = 0;
     for (const Token& t : tokens)
-        if (t.kind == Token::Fraction) fractionDigits = std::max(fractionDigits, std::min(t.length, 3));
-    const qint64 step = fractionDigits >= 3 ? 1 : fractionDigits == 2 ? 10 : fractionDigits == 1 ? 100 : 1000;
+        if (t.kind == Token::Fraction)
+            fractionDigits = std::max(fractionDigits, std::min(t.length, 3));
+    const qint64 step = fractionDigits >= 3   ? 1
+                        : fractionDigits == 2 ? 10
+                        : fractionDigits == 1 ? 100
+                                              : 1000;
     qint64 days = qint64(std::floor(serial));
     qint64 ms = qint64(std::llround((serial - double(days)) * 86400000.0 / double(step))) * step;
     if (ms >= 86400000) {
@@ -193,11 +206,12 @@ std::optional<QString> FormatDateSerial(double serial, const QString& format, bo
     for (const Token& t : tokens)
         if (t.kind == Token::AmPm) twelveHour = true;
     const qint64 seconds = ms / 1000;
-    const int hour = int(seconds / 3600), minute = int(seconds / 60 % 60), second = int(seconds % 60);
+    const int hour = int(seconds / 3600), minute = int(seconds / 60 % 60),
+              second = int(seconds % 60);
 
-    static const char* const kMonths[] = {"January", "February", "March",     "April",
-                                          "May",     "June",     "July",      "August",
-                                          "September", "October", "November", "December"};
+    static const char* const kMonths[] = {"January",   "February", "March",    "April",
+                                          "May",       "June",     "July",     "August",
+                                          "September", "October",  "November", "December"};
     static const char* const kDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                         "Friday", "Saturday", "Sunday"};
     static const char16_t* const kChineseDays[] = {u"一", u"二", u"三", u"四", u"五", u"六", u"日"};
@@ -212,11 +226,16 @@ std::optional<QString> FormatDateSerial(double serial, const QString& format, bo
                 break;
             case Token::Month: {
                 const QString name = QString::fromLatin1(kMonths[month - 1]);
-                if (t.length == 1) out += QString::number(month);
-                else if (t.length == 2) out += padded(month, 2);
-                else if (t.length == 3) out += name.left(3);
-                else if (t.length == 4) out += name;
-                else out += name.left(1);
+                if (t.length == 1)
+                    out += QString::number(month);
+                else if (t.length == 2)
+                    out += padded(month, 2);
+                else if (t.length == 3)
+                    out += name.left(3);
+                else if (t.length == 4)
+                    out += name;
+                else
+                    out += name.left(1);
                 break;
             }
             case Token::Minute:
@@ -224,10 +243,14 @@ std::optional<QString> FormatDateSerial(double serial, const QString& format, bo
                 break;
             case Token::Day: {
                 const QString name = QString::fromLatin1(kDays[weekday - 1]);
-                if (t.length == 1) out += QString::number(day);
-                else if (t.length == 2) out += padded(day, 2);
-                else if (t.length == 3) out += name.left(3);
-                else out += name;
+                if (t.length == 1)
+                    out += QString::number(day);
+                else if (t.length == 2)
+                    out += padded(day, 2);
+                else if (t.length == 3)
+                    out += name.left(3);
+                else
+                    out += name;
                 break;
             }
             case Token::Weekday:
@@ -252,16 +275,21 @@ std::optional<QString> FormatDateSerial(double serial, const QString& format, bo
             }
             case Token::AmPm: {
                 const bool pm = hour >= 12;
-                if (t.text == u"A/P") out += pm ? u'P' : u'A';
-                else if (t.text == u"AM/PM") out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
-                else out += pm ? QStringLiteral("下午") : QStringLiteral("上午");
+                if (t.text == u"A/P")
+                    out += pm ? u'P' : u'A';
+                else if (t.text == u"AM/PM")
+                    out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
+                else
+                    out += pm ? QStringLiteral("下午") : QStringLiteral("上午");
                 break;
             }
             case Token::Elapsed: {
                 const qint64 total = days * 86400 + seconds;
                 qint64 v = total / 3600;
-                if (t.text == u"m") v = total / 60;
-                else if (t.text == u"s") v = total;
+                if (t.text == u"m")
+                    v = total / 60;
+                else if (t.text == u"s")
+                    v = total;
                 out += padded(v, t.length);
                 break;
             }

@@ -3,8 +3,8 @@
 #include <zip.h>
 
 #include <QFile>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <cmath>
 #include <cstring>
@@ -664,17 +664,22 @@ private:
         XlCell cell;
         forChildren(c, {}, [&](const XmlNode& part) {
             const QString tag = localName(part);
-            if (tag == u"v") v = part;
-            else if (tag == u"is") inlineText = part;
+            if (tag == u"v")
+                v = part;
+            else if (tag == u"is")
+                inlineText = part;
             // Shared and array formulas name their text in another cell
             // or not at all; every cell with an <f> holds a formula.
-            else if (tag == u"f") cell.formula = true;
+            else if (tag == u"f")
+                cell.formula = true;
         });
         // Writers that keep no result of a formula write an empty <v>.
         const QString text = v.isNull() ? QString() : v.text();
         if (type == u"inlineStr") {
-            if (!inlineText.isNull()) setText(&cell, stringItemText(inlineText), r, col);
-            else if (!v.isNull()) setText(&cell, unescapeText(text), r, col);
+            if (!inlineText.isNull())
+                setText(&cell, stringItemText(inlineText), r, col);
+            else if (!v.isNull())
+                setText(&cell, unescapeText(text), r, col);
         } else if (!v.isNull() && !(text.trimmed().isEmpty() && type != u"str")) {
             if (type == u"s") {
                 bool ok = false;
@@ -745,11 +750,10 @@ private:
     QString isoDateText(const QString& iso, size_t style) {
         const std::optional<double> serial = SerialOfIsoDate(iso, m_date1904);
         if (!serial) return iso;
-        const QString format =
-            isDateStyle(style)
-                ? m_styles.at(style)->numberFormat
-                : (*serial == std::floor(*serial) ? QStringLiteral("yyyy-mm-dd")
-                                                  : QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+        const QString format = isDateStyle(style) ? m_styles.at(style)->numberFormat
+                                                  : (*serial == std::floor(*serial)
+                                                         ? QStringLiteral("yyyy-mm-dd")
+                                                         : QStringLiteral("yyyy-mm-dd hh:mm:ss"));
         return FormatDateSerial(*serial, format, m_date1904).value_or(iso);
     }
 

@@ -10,8 +10,6 @@
 // charts, protection, names of
 // anything but one block of a sheet) is passed over.
 
-#include "exchange/workbook_read.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
@@ -22,6 +20,7 @@
 
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_dates.h"
+#include "exchange/workbook_read.h"
 #include "exchange/workbook_xls_names.h"
 #include "platform/codepage.h"
 #include "platform/compoundfile.h"
@@ -35,14 +34,13 @@ constexpr int kSheetRows = 65536;
 constexpr int kSheetCols = 256;
 constexpr int kMaxCellText = 32767;
 
-constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042,
-                   kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0, kPalette = 0x0092,
-                   kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C,
-                   kDimensions = 0x0200, kColInfo = 0x007D, kRow = 0x0208, kNumber = 0x0203,
-                   kRk = 0x027E, kMulRk = 0x00BD, kLabelSst = 0x00FD, kLabel = 0x0204,
-                   kBlank = 0x0201, kMulBlank = 0x00BE, kBoolErr = 0x0205, kFormula = 0x0006,
-                   kString = 0x0207, kMergedCells = 0x00E5, kDefColWidth = 0x0055,
-                   kDateMode = 0x0022;
+constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042, kFont = 0x0031,
+                   kFormat = 0x041E, kXf = 0x00E0, kPalette = 0x0092, kBoundSheet = 0x0085,
+                   kSst = 0x00FC, kContinue = 0x003C, kDimensions = 0x0200, kColInfo = 0x007D,
+                   kRow = 0x0208, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD,
+                   kLabelSst = 0x00FD, kLabel = 0x0204, kBlank = 0x0201, kMulBlank = 0x00BE,
+                   kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207, kMergedCells = 0x00E5,
+                   kDefColWidth = 0x0055, kDateMode = 0x0022;
 
 QString recordName(uint16_t type) {
     switch (type) {

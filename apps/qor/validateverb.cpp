@@ -88,8 +88,8 @@ int verbValidate(const QStringList& args, Output* out) {
         return 1;
     }
     const XmlNode workbook = workbookOf(sample.GetRootElement());
-    const QList<XmlNode> sheets = workbook.isNull() ? QList<XmlNode>()
-                                                    : qor::SpreadsheetChildren(workbook, u"Worksheet");
+    const QList<XmlNode> sheets =
+        workbook.isNull() ? QList<XmlNode>() : qor::SpreadsheetChildren(workbook, u"Worksheet");
     if (sheets.isEmpty()) {
         out->err += QStringLiteral("qor validate: %1 holds no spreadsheet worksheet\n").arg(pos[1]);
         return 1;

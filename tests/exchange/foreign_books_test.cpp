@@ -64,7 +64,7 @@ protected:
 TEST_F(ForeignBooks, FormulasComeInAsTheResultsTheFileKeptAndAreCounted) {
     struct Case {
         const char* file;
-        bool results;   // the writer kept the formulas' results
+        bool results;  // the writer kept the formulas' results
         qint64 formulas;
     };
     // openpyxl keeps no results (an empty <v>); LibreOffice does. The
@@ -107,7 +107,7 @@ TEST_F(ForeignBooks, FormulasComeInAsTheResultsTheFileKeptAndAreCounted) {
             EXPECT_EQ(shown(r, 4, 2), QStringLiteral("100.25"));  // plain
             EXPECT_EQ(shown(r, 2, 3), QStringLiteral("241"));     // shared
             EXPECT_EQ(shown(r, 3, 3), QStringLiteral("-40.5"));
-            EXPECT_EQ(shown(r, 2, 4), QStringLiteral("1205"));    // array
+            EXPECT_EQ(shown(r, 2, 4), QStringLiteral("1205"));  // array
             EXPECT_EQ(shown(r, 3, 4), QStringLiteral("-202.5"));
             EXPECT_EQ(shown(r, 2, 5), QStringLiteral("1"));       // boolean formula
             EXPECT_EQ(shown(r, 2, 7), QStringLiteral("收入额"));  // text result
@@ -249,7 +249,8 @@ TEST_F(ForeignSpreadsheetXml, ElementsAndAttributesCountByNamespaceNotPrefix) {
         "<P:Styles><P:Style P:ID=\"s1\"><P:Alignment P:Horizontal=\"Center\"/>"
         "<P:Font P:FontName=\"Arial\" P:Bold=\"1\" P:Size=\"14\"/>"
         "<P:NumberFormat P:Format=\"0.00_ \"/></P:Style></P:Styles>"
-        "<P:Worksheet P:Name=\"表一\"><P:Table P:ExpandedColumnCount=\"4\" P:ExpandedRowCount=\"3\">"
+        "<P:Worksheet P:Name=\"表一\"><P:Table P:ExpandedColumnCount=\"4\" "
+        "P:ExpandedRowCount=\"3\">"
         "<P:Column P:Index=\"2\" P:Width=\"80\"/>"
         "<P:Row P:Height=\"30\"><P:Cell P:StyleID=\"s1\" P:MergeAcross=\"1\">"
         "<P:Data P:Type=\"String\">标题</P:Data></P:Cell>"
@@ -265,8 +266,8 @@ TEST_F(ForeignSpreadsheetXml, ElementsAndAttributesCountByNamespaceNotPrefix) {
         QString open, element, attribute;
     };
     const Form forms[] = {
-        {"default", QStringLiteral("<Workbook xmlns=\"%1\" xmlns:ss=\"%1\">").arg(uri),
-         QString(), QStringLiteral("ss:")},
+        {"default", QStringLiteral("<Workbook xmlns=\"%1\" xmlns:ss=\"%1\">").arg(uri), QString(),
+         QStringLiteral("ss:")},
         {"ss", QStringLiteral("<ss:Workbook xmlns:ss=\"%1\">").arg(uri), QStringLiteral("ss:"),
          QStringLiteral("ss:")},
         {"other", QStringLiteral("<q:Workbook xmlns:q=\"%1\">").arg(uri), QStringLiteral("q:"),
@@ -284,7 +285,8 @@ TEST_F(ForeignSpreadsheetXml, ElementsAndAttributesCountByNamespaceNotPrefix) {
         const QString path =
             write(QStringLiteral("%1.xml").arg(QLatin1String(f.name)),
                   QStringLiteral("<?xml version=\"1.0\"?>\n") + f.open + text + close);
-        auto h = oxtest::newReport(dir + QStringLiteral("/%1.rep").arg(QLatin1String(f.name)), 2, 2);
+        auto h =
+            oxtest::newReport(dir + QStringLiteral("/%1.rep").arg(QLatin1String(f.name)), 2, 2);
         const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, path);
         ASSERT_TRUE(r.ok) << qPrintable(r.error);
         EXPECT_EQ(r.otherSheets, QStringList{QStringLiteral("表二")});
@@ -303,8 +305,8 @@ TEST_F(ForeignSpreadsheetXml, ElementsAndAttributesCountByNamespaceNotPrefix) {
         EXPECT_EQ(height, 30);
         ASSERT_EQ(h->EnterFormatState(), 0);
         EXPECT_EQ(oxtest::formatOf(*h, kFmtHAlign, 1, 1), kAlignCentre);
-        EXPECT_EQ(oxtest::formatOf(*h, kFmtFont, 1, 1), 9);       // Arial
-        EXPECT_EQ(oxtest::formatOf(*h, kFmtFontSize, 1, 1), 4);   // 14 points
+        EXPECT_EQ(oxtest::formatOf(*h, kFmtFont, 1, 1), 9);      // Arial
+        EXPECT_EQ(oxtest::formatOf(*h, kFmtFontSize, 1, 1), 4);  // 14 points
         EXPECT_EQ(oxtest::formatOf(*h, kFmtFontStyle, 1, 1), kFontBold);
         EXPECT_EQ(oxtest::formatOf(*h, kFmtDecimals, 1, 1), 2);
 
@@ -323,11 +325,12 @@ TEST_F(ForeignSpreadsheetXml, ElementsAndAttributesCountByNamespaceNotPrefix) {
 }
 
 TEST_F(ForeignSpreadsheetXml, ElementsOfAnotherNamespaceAreNoWorksheets) {
-    const QString path = write(
-        QStringLiteral("other.xml"),
-        QStringLiteral("<?xml version=\"1.0\"?>\n<ss:Workbook xmlns:ss=\"%1\" xmlns:o=\"urn:other\">"
-                       "<o:Worksheet ss:Name=\"a\"><o:Table/></o:Worksheet></ss:Workbook>")
-            .arg(QString::fromUtf16(kSpreadsheetNamespace)));
+    const QString path =
+        write(QStringLiteral("other.xml"),
+              QStringLiteral(
+                  "<?xml version=\"1.0\"?>\n<ss:Workbook xmlns:ss=\"%1\" xmlns:o=\"urn:other\">"
+                  "<o:Worksheet ss:Name=\"a\"><o:Table/></o:Worksheet></ss:Workbook>")
+                  .arg(QString::fromUtf16(kSpreadsheetNamespace)));
     auto h = oxtest::newReport(dir + QStringLiteral("/o.rep"), 2, 2);
     const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, path);
     EXPECT_FALSE(r.ok);
