@@ -456,8 +456,8 @@ void walkTable(const XmlNode& table, ColumnFn column, RowFn row, CellFn cell) {
 
 QString CSpreadsheetXmlDoc::dateText(const QString& iso, const XmlNode& cell,
                                      const XmlNode& worksheet) {
-    // A date comes in as the text its number format shows, or as
-    // yyyy-mm-dd (with the time when it has one).
+    // A date comes in as the text its number format shows, or plainly
+    // (PlainDateFormat).
     const std::optional<double> serial = qor::SerialOfIsoDate(iso, false);
     if (!serial) return iso;
     QString format;
@@ -466,9 +466,7 @@ QString CSpreadsheetXmlDoc::dateText(const QString& iso, const XmlNode& cell,
         format = SpreadsheetAttributeText(
             SpreadsheetChild(FindStyle(id, worksheet.isNull() ? cell : worksheet), u"NumberFormat"),
             u"Format");
-    if (!qor::IsDateNumberFormat(format))
-        format = *serial == std::floor(*serial) ? QStringLiteral("yyyy-mm-dd")
-                                                : QStringLiteral("yyyy-mm-dd hh:mm:ss");
+    if (!qor::IsDateNumberFormat(format)) format = qor::PlainDateFormat(*serial);
     return qor::FormatDateSerial(*serial, format, false).value_or(iso);
 }
 

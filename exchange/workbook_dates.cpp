@@ -298,6 +298,12 @@ std::optional<QString> FormatDateSerial(double serial, const QString& format, bo
     return out;
 }
 
+QString PlainDateFormat(double serial) {
+    if (serial >= 0 && serial < 1) return QStringLiteral("hh:mm:ss");
+    return serial == std::floor(serial) ? QStringLiteral("yyyy-mm-dd")
+                                        : QStringLiteral("yyyy-mm-dd hh:mm:ss");
+}
+
 std::optional<double> SerialOfIsoDate(const QString& iso, bool date1904) {
     QString t = iso.trimmed();
     if (t.endsWith(u'Z')) t.chop(1);
@@ -311,9 +317,11 @@ std::optional<double> SerialOfIsoDate(const QString& iso, bool date1904) {
     }
     const QDate epoch = date1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
     qint64 days = epoch.daysTo(when.date());
-    // The 1900 system counts a 29 February 1900 that never was.
-    if (!date1904 && days < 61) days -= 1;
     if (days < 0) return std::nullopt;
+    // The 1900 system counts a 29 February 1900 that never was. A time of
+    // day alone is written on 1899-12-30 by some programs and on
+    // 1899-12-31 by others: both are day 0.
+    if (!date1904 && days < 61) days = std::max<qint64>(days - 1, 0);
     return double(days) + when.time().msecsSinceStartOfDay() / 86400000.0;
 }
 

@@ -20,6 +20,11 @@ bool IsDateNumberFormat(const QString& format);
 // format of built-in format 14) shows yyyy-mm-dd.
 std::optional<QString> FormatDateSerial(double serial, const QString& format, bool date1904);
 
+// The format for a date that came without one: yyyy-mm-dd, with
+// hh:mm:ss when it has a time of day; hh:mm:ss alone for a time (a value
+// below 1).
+QString PlainDateFormat(double serial);
+
 // The serial value of an ISO 8601 date or date and time ("2024-01-09",
 // "2024-01-09T14:30:00"); none for another text or a date before the
 // epoch.

@@ -746,14 +746,12 @@ private:
     }
 
     // A date written as its ISO text (t="d"): shown as its format shows
-    // it, or as yyyy-mm-dd (with the time when it has one).
+    // it, or plainly (PlainDateFormat).
     QString isoDateText(const QString& iso, size_t style) {
         const std::optional<double> serial = SerialOfIsoDate(iso, m_date1904);
         if (!serial) return iso;
-        const QString format = isDateStyle(style) ? m_styles.at(style)->numberFormat
-                                                  : (*serial == std::floor(*serial)
-                                                         ? QStringLiteral("yyyy-mm-dd")
-                                                         : QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+        const QString format =
+            isDateStyle(style) ? m_styles.at(style)->numberFormat : PlainDateFormat(*serial);
         return FormatDateSerial(*serial, format, m_date1904).value_or(iso);
     }
 

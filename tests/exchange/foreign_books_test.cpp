@@ -200,6 +200,11 @@ TEST(WorkbookDates, FormatsShowDatesAndTimesAsTheyRead) {
     EXPECT_EQ(SerialOfIsoDate(QStringLiteral("2024-01-09T00:00:00.000"), false), 45300.0);
     EXPECT_EQ(SerialOfIsoDate(QStringLiteral("1900-02-28"), false), 59.0);
     EXPECT_EQ(SerialOfIsoDate(QStringLiteral("2024-01-09"), true), 43838.0);
+    EXPECT_EQ(PlainDateFormat(0.75), QStringLiteral("hh:mm:ss"));
+    EXPECT_EQ(PlainDateFormat(45300), QStringLiteral("yyyy-mm-dd"));
+    EXPECT_EQ(PlainDateFormat(45300.5), QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+    EXPECT_EQ(SerialOfIsoDate(QStringLiteral("1899-12-31T18:00:00"), false), 0.75);
+    EXPECT_EQ(SerialOfIsoDate(QStringLiteral("1899-12-30T18:00:00"), false), 0.75);
     EXPECT_EQ(SerialOfIsoDate(QStringLiteral("1800-01-01"), false), std::nullopt);
     EXPECT_EQ(SerialOfIsoDate(QStringLiteral("tomorrow"), false), std::nullopt);
 }
