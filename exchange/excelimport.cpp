@@ -23,6 +23,7 @@ constexpr int kMsgPageWriteError = 62050;
 constexpr int kMsgPageMemory = 62051;
 constexpr int kMsgPageDisk = 62049;
 constexpr int kMsgPageFailed = 62052;
+constexpr int kMsgFormulasAsValues = 63700;
 constexpr int kMaxDecimals = 7;
 
 [[noreturn]] void fail(uint32_t code, const QString& what) {
@@ -523,6 +524,9 @@ void CExcelBridge::importDataCells(int page) {
     WorkbookCellsLeftOut noNumber;  // texts in number cells that read as no number
     noNumber.sheet = ws->name();
     noNumber.reason = WorkbookCellsLeftOut::TextInNumberCell;
+    WorkbookCellsLeftOut formulas;  // cells that came in as their results
+    formulas.sheet = ws->name();
+    formulas.reason = WorkbookCellsLeftOut::Formula;
     NumberFlagsCache numberFlags;
     MergeWalk merges(ws->merges());
     for (const XlCellMap::Row& row : ws->cells().rows()) {
@@ -533,6 +537,10 @@ void CExcelBridge::importDataCells(int page) {
             const int c = entry.first.second;
             if (c > lastCol) break;
             const XlCell& cell = entry.second;
+            if (cell.formula && formulas.count++ == 0) {
+                formulas.row = r;
+                formulas.col = c;
+            }
             if (cell.kind == XlCell::Empty) continue;
             // Only the first cell of a merged area shows its value; one kept
             // under the area would be invisible in the report yet count in
@@ -574,6 +582,7 @@ void CExcelBridge::importDataCells(int page) {
         }
     }
     if (noNumber.count > 0) m_leftOut.append(noNumber);
+    if (formulas.count > 0) m_leftOut.append(formulas);
 }
 
 namespace qor {
@@ -617,6 +626,11 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
     for (const WorkbookCellsLeftOut& l : leftOut) {
         if (l.reason == WorkbookCellsLeftOut::NotAWorksheet) {
             lines << notAWorksheetText(l);
+            continue;
+        }
+        if (l.reason == WorkbookCellsLeftOut::Formula) {
+            lines
+                << LoadErrorText(kMsgFormulasAsValues).arg(l.sheet).arg(l.count).arg(l.firstCell());
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {

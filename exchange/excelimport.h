@@ -23,9 +23,11 @@ namespace qor {
 // table (which grows to the worksheet's used range, but never beyond 9,999
 // rows and 255 columns): they are not imported. Cells holding only a style
 // are not counted. Or (TextInNumberCell) texts that met a number cell of
-// the report and read as no number: those cells stay empty.
+// the report and read as no number: those cells stay empty. Or (Formula)
+// cells holding formulas: a report cell takes the result the file kept
+// (none leaves it empty), never the formula.
 struct WorkbookCellsLeftOut {
-    enum Reason { BeyondTable, TextInNumberCell, NotAWorksheet } reason = BeyondTable;
+    enum Reason { BeyondTable, TextInNumberCell, NotAWorksheet, Formula } reason = BeyondTable;
     QString sheet;         // the worksheet's name
     QString part;          // NotAWorksheet: the part the sheet names
     int row = 0, col = 0;  // the first such cell, row by row, from 1

@@ -12,6 +12,8 @@
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
 #include "engine/textutil.h"
+#include "exchange/variantconvert.h"
+#include "exchange/workbook_dates.h"
 #include "platform/uiservices.h"
 
 using namespace qor;
@@ -38,8 +40,9 @@ constexpr int kSlotYear = 2, kSlotQuarter = 3, kSlotMonth = 4;
 // A whole number of any size: ss:Index and the counts address cells far
 // beyond what a report holds, and such cells must be counted, not refused.
 // Absent gives 0; a text that is no number is an error naming the element.
-qint64 wideAttribute(const XmlNode& element, const QString& name) {
-    const std::optional<QString> text = element.attribute(name);
+qint64 wideAttribute(const XmlNode& element, QStringView local) {
+    const std::optional<QString> text = SpreadsheetAttribute(element, local);
+    const QString name = QStringLiteral("ss:") + local.toString();
     if (!text) return 0;
     const QString t = text->trimmed();
     bool ok = false;
@@ -85,6 +88,91 @@ bool parseCorner(const QString& corner, qint64* row, qint64* col) {
     *row = leadingNumber(QStringView(corner).left(c).mid(1));
     *col = leadingNumber(QStringView(corner).mid(c + 1));
     return true;
+}
+
+}  // namespace
+
+namespace qor {
+
+namespace {
+
+constexpr char16_t kOfficeExcelNamespace[] = u"urn:schemas-microsoft-com:office:excel";
+
+bool inSpreadsheetNamespace(const QString& uri, QStringView local) {
+    if (uri == QStringView(kSpreadsheetNamespace)) return true;
+    return uri == QStringView(kOfficeExcelNamespace) &&
+           (local == u"DataValidation" || local == u"Range" || local == u"Min" || local == u"Max" ||
+            local == u"ErrorMessage");
+}
+
+// A name whose prefix no declaration binds is kept whole ("ss:Name").
+bool undeclaredNameIs(QStringView name, QStringView local) {
+    if (name == local) return true;
+    const qsizetype colon = name.indexOf(u':');
+    return colon > 0 && name.mid(colon + 1) == local;
+}
+
+}  // namespace
+
+bool IsSpreadsheetElement(const XmlNode& element, QStringView local) {
+    if (element.isNull() || !element.isElement()) return false;
+    const QString uri = element.namespaceUri();
+    if (uri.isEmpty()) return undeclaredNameIs(element.localName(), local);
+    return element.localName() == local && inSpreadsheetNamespace(uri, local);
+}
+
+XmlNode SpreadsheetChild(const XmlNode& parent, QStringView local) {
+    if (parent.isNull()) return {};
+    for (XmlNode n = parent.firstChildElement(); n; n.toNextSiblingElement())
+        if (IsSpreadsheetElement(n, local)) return n;
+    return {};
+}
+
+XmlNode NextSpreadsheetSibling(const XmlNode& element, QStringView local) {
+    if (element.isNull()) return {};
+    for (XmlNode n = element.nextSiblingElement(); n; n.toNextSiblingElement())
+        if (IsSpreadsheetElement(n, local)) return n;
+    return {};
+}
+
+QList<XmlNode> SpreadsheetChildren(const XmlNode& parent, QStringView local) {
+    QList<XmlNode> out;
+    if (parent.isNull()) return out;
+    for (XmlNode n = parent.firstChildElement(); n; n.toNextSiblingElement())
+        if (IsSpreadsheetElement(n, local)) out.append(n);
+    return out;
+}
+
+std::optional<QString> SpreadsheetAttribute(const XmlNode& element, QStringView local) {
+    if (element.isNull()) return std::nullopt;
+    if (std::optional<QString> v = element.attributeNS(kSpreadsheetNamespace, local)) return v;
+    if (std::optional<QString> v = element.attributeNS(u"", local)) return v;
+    // "ss:Name" in a file that never declared the prefix.
+    return element.attributeNS(u"", QStringLiteral("ss:") + local.toString());
+}
+
+}  // namespace qor
+
+namespace {
+
+int ssInt(const XmlNode& element, QStringView local) {
+    const std::optional<QString> v = SpreadsheetAttribute(element, local);
+    return v ? qor::variantToInt16(*v) : 0;
+}
+
+float ssFloat(const XmlNode& element, QStringView local) {
+    const std::optional<QString> v = SpreadsheetAttribute(element, local);
+    return v ? float(qor::variantToInt32(*v)) : 0;
+}
+
+// Every Style of every Styles element under node, in document order.
+void collectStyles(const XmlNode& node, bool inStyles, QList<XmlNode>* out) {
+    for (XmlNode n = node.firstChildElement(); n; n.toNextSiblingElement()) {
+        if (inStyles) out->append(n);
+        // Cells hold no styles: the walk need not go through the tables.
+        if (IsSpreadsheetElement(n, u"Table")) continue;
+        collectStyles(n, IsSpreadsheetElement(n, u"Styles"), out);
+    }
 }
 
 }  // namespace
@@ -152,9 +240,11 @@ XmlNode CSpreadsheetXmlDoc::FindStyle(const QString& id, const XmlNode& anyNode)
         m_styleOps.clear();
         m_styleDoc = doc;
         const XmlNode top = doc.isNull() ? anyNode : doc.node();
-        for (const XmlNode& s : top.selectNodes(u"//Styles/*")) {
-            if (!IsXmlElementTag(s, QStringLiteral("Style"))) continue;
-            const QString sid = GetXmlAttributeString(s, QStringLiteral("ss:ID"));
+        QList<XmlNode> styles;
+        collectStyles(top, false, &styles);
+        for (const XmlNode& s : styles) {
+            if (!IsSpreadsheetElement(s, u"Style")) continue;
+            const QString sid = SpreadsheetAttributeText(s, u"ID");
             if (!m_styles.contains(sid)) m_styles.insert(sid, s);
         }
     }
@@ -163,11 +253,11 @@ XmlNode CSpreadsheetXmlDoc::FindStyle(const QString& id, const XmlNode& anyNode)
 
 void CSpreadsheetXmlDoc::ApplyStyle(const CellArea& area, const XmlNode& style) {
     if (style.isNull()) return;
-    if (const XmlNode a = style.firstChildElement(u"Alignment")) ReadAlignment(area, a);
-    if (const XmlNode b = style.firstChildElement(u"Borders"))
-        ReadBorders(area, b.childElements(u"Border"));
-    if (const XmlNode f = style.firstChildElement(u"Font")) ReadFont(area, f);
-    if (const XmlNode n = style.firstChildElement(u"NumberFormat")) ReadNumberFormat(area, n);
+    if (const XmlNode a = SpreadsheetChild(style, u"Alignment")) ReadAlignment(area, a);
+    if (const XmlNode b = SpreadsheetChild(style, u"Borders"))
+        ReadBorders(area, SpreadsheetChildren(b, u"Border"));
+    if (const XmlNode f = SpreadsheetChild(style, u"Font")) ReadFont(area, f);
+    if (const XmlNode n = SpreadsheetChild(style, u"NumberFormat")) ReadNumberFormat(area, n);
 }
 
 void CSpreadsheetXmlDoc::ReadAlignment(const CellArea& area, const XmlNode& alignment) {
@@ -175,30 +265,29 @@ void CSpreadsheetXmlDoc::ReadAlignment(const CellArea& area, const XmlNode& alig
     // Without a horizontal alignment the cell keeps the default (numbers
     // right, texts left): spreadsheet programs write Vertical alone for
     // styles that only centre vertically.
-    const std::optional<QString> h = alignment.attribute(u"ss:Horizontal");
+    const std::optional<QString> h = SpreadsheetAttribute(alignment, u"Horizontal");
     if (h) {
         int code = kAlignStart;
         if (*h == u"Center") code = kAlignCentre;
         else if (*h == u"Right") code = kAlignEnd;
         setFormat(area, kFmtHAlign, code);
     }
-    const QString v = GetXmlAttributeString(alignment, QStringLiteral("ss:Vertical"));
+    const QString v = SpreadsheetAttributeText(alignment, u"Vertical");
     int vcode = kAlignEnd;
     if (v == u"Top") vcode = kAlignStart;
     else if (v == u"Center") vcode = kAlignCentre;
     setFormat(area, kFmtVAlign, vcode);
-    if (GetXmlAttributeInt(alignment, QStringLiteral("ss:WrapText")) != 0)
-        setFormat(area, kFmtWrap, 1);
+    if (ssInt(alignment, u"WrapText") != 0) setFormat(area, kFmtWrap, 1);
 }
 
 void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>& borders) {
     for (const XmlNode& b : borders) {
-        if (!IsXmlElementTag(b, QStringLiteral("Border"))) continue;
-        const QString lineStyle = GetXmlAttributeString(b, QStringLiteral("ss:LineStyle"));
-        const int weight = GetXmlAttributeInt(b, QStringLiteral("ss:Weight"));
+        if (!IsSpreadsheetElement(b, u"Border")) continue;
+        const QString lineStyle = SpreadsheetAttributeText(b, u"LineStyle");
+        const int weight = ssInt(b, u"Weight");
         int style = kLineNone;
         if (lineStyle == u"Continuous") style = weight > 1 ? kLineMedium : kLineThin;
-        const QString pos = GetXmlAttributeString(b, QStringLiteral("ss:Position"));
+        const QString pos = SpreadsheetAttributeText(b, u"Position");
         int type = 0;
         if (pos == u"Left") type = kLineLeft;
         else if (pos == u"Right") type = kLineRight;
@@ -212,27 +301,23 @@ void CSpreadsheetXmlDoc::ReadBorders(const CellArea& area, const QList<XmlNode>&
 void CSpreadsheetXmlDoc::ReadFont(const CellArea& area, const XmlNode& font) {
     if (font.isNull()) return;
     setFormat(area, kFmtPattern, 0);
-    setFormat(area, kFmtFont,
-              FontNameToIndex(GetXmlAttributeString(font, QStringLiteral("ss:FontName"))));
-    setFormat(area, kFmtForeground,
-              ColorToIndex(GetXmlAttributeString(font, QStringLiteral("ss:Color"))));
+    setFormat(area, kFmtFont, FontNameToIndex(SpreadsheetAttributeText(font, u"FontName")));
+    setFormat(area, kFmtForeground, ColorToIndex(SpreadsheetAttributeText(font, u"Color")));
     ReadFontSize(area, font);
-    const int bold = GetXmlAttributeInt(font, QStringLiteral("ss:Bold"));
-    const int italic = GetXmlAttributeInt(font, QStringLiteral("ss:Italic"));
-    const int underline =
-        GetXmlAttributeString(font, QStringLiteral("ss:Underline")).isEmpty() ? 0 : 1;
+    const int bold = ssInt(font, u"Bold");
+    const int italic = ssInt(font, u"Italic");
+    const int underline = SpreadsheetAttributeText(font, u"Underline").isEmpty() ? 0 : 1;
     setFormat(area, kFmtFontStyle, FontStyleCode(bold, italic, underline));
 }
 
 void CSpreadsheetXmlDoc::ReadFontSize(const CellArea& area, const XmlNode& font) {
     if (font.isNull()) return;
-    setFormat(area, kFmtFontSize,
-              FontSizeToIndex(GetXmlAttributeInt(font, QStringLiteral("ss:Size"))));
+    setFormat(area, kFmtFontSize, FontSizeToIndex(ssInt(font, u"Size")));
 }
 
 void CSpreadsheetXmlDoc::ReadNumberFormat(const CellArea& area, const XmlNode& numberFormat) {
     if (numberFormat.isNull()) return;
-    const QString f = GetXmlAttributeString(numberFormat, QStringLiteral("ss:Format"));
+    const QString f = SpreadsheetAttributeText(numberFormat, u"Format");
     if (f == u"Percent") {
         setFormat(area, kFmtPercent, 1);
         setFormat(area, kFmtDecimals, 4);
@@ -340,25 +425,25 @@ template <class ColumnFn, class RowFn, class CellFn>
 void walkTable(const XmlNode& table, ColumnFn column, RowFn row, CellFn cell) {
     qint64 colPos = 0, rowPos = 0;
     for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement()) {
-        if (child.hasTagName(u"Column")) {
-            const qint64 index = wideAttribute(child, QStringLiteral("ss:Index"));
+        if (IsSpreadsheetElement(child, u"Column")) {
+            const qint64 index = wideAttribute(child, u"Index");
             if (index > colPos) colPos = index - 1;
             column(colPos + 1, child);
             ++colPos;
-        } else if (child.hasTagName(u"Row")) {
-            const qint64 index = wideAttribute(child, QStringLiteral("ss:Index"));
+        } else if (IsSpreadsheetElement(child, u"Row")) {
+            const qint64 index = wideAttribute(child, u"Index");
             if (index > rowPos) rowPos = index - 1;
             row(rowPos + 1, child);
             qint64 cellCol = 0;
             for (XmlNode c = child.firstChildElement(); c; c.toNextSiblingElement()) {
-                if (!c.hasTagName(u"Cell")) continue;
-                const qint64 ci = wideAttribute(c, QStringLiteral("ss:Index"));
+                if (!IsSpreadsheetElement(c, u"Cell")) continue;
+                const qint64 ci = wideAttribute(c, u"Index");
                 if (ci > 0) cellCol = ci - 1;
                 TablePlacement p;
                 p.row = rowPos + 1;
                 p.col = cellCol + 1;
-                p.lastRow = p.row + nonNegative(wideAttribute(c, QStringLiteral("ss:MergeDown")));
-                p.lastCol = p.col + nonNegative(wideAttribute(c, QStringLiteral("ss:MergeAcross")));
+                p.lastRow = p.row + nonNegative(wideAttribute(c, u"MergeDown"));
+                p.lastCol = p.col + nonNegative(wideAttribute(c, u"MergeAcross"));
                 cell(p, c);
                 cellCol = p.lastCol;
             }
@@ -368,6 +453,22 @@ void walkTable(const XmlNode& table, ColumnFn column, RowFn row, CellFn cell) {
 }
 
 }  // namespace
+
+QString CSpreadsheetXmlDoc::dateText(const QString& iso, const XmlNode& cell,
+                                     const XmlNode& worksheet) {
+    // A date comes in as the text its number format shows, or plainly
+    // (PlainDateFormat).
+    const std::optional<double> serial = qor::SerialOfIsoDate(iso, false);
+    if (!serial) return iso;
+    QString format;
+    const QString id = SpreadsheetAttributeText(cell, u"StyleID");
+    if (!id.isEmpty())
+        format = SpreadsheetAttributeText(
+            SpreadsheetChild(FindStyle(id, worksheet.isNull() ? cell : worksheet), u"NumberFormat"),
+            u"Format");
+    if (!qor::IsDateNumberFormat(format)) format = qor::PlainDateFormat(*serial);
+    return qor::FormatDateSerial(*serial, format, false).value_or(iso);
+}
 
 void CSpreadsheetXmlDoc::resizeTable(int rows, int cols) {
     if (m_resize) {
@@ -387,13 +488,13 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
     m_strFirstCut.clear();
     if (worksheet.isNull()) return 1;
     m_pReport = report;
-    const XmlNode table = worksheet.firstChildElement(u"Table");
+    const XmlNode table = SpreadsheetChild(worksheet, u"Table");
     if (!report || table.isNull()) return 1;
     if (m_pRootElement.isNull()) SetRootElement(worksheet.ownerDocument().documentElement());
 
     // Size: the declared counts; a missing one from what the table holds.
-    qint64 cols = nonNegative(wideAttribute(table, QStringLiteral("ss:ExpandedColumnCount")));
-    qint64 rows = nonNegative(wideAttribute(table, QStringLiteral("ss:ExpandedRowCount")));
+    qint64 cols = nonNegative(wideAttribute(table, u"ExpandedColumnCount"));
+    qint64 rows = nonNegative(wideAttribute(table, u"ExpandedRowCount"));
     if (cols == 0 || rows == 0) {
         qint64 heldCols = 0, heldRows = 0;
         walkTable(
@@ -418,7 +519,7 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
     if (numeric) setFormat(whole, kFmtKind, kCellNumber);
 
     qor::WorkbookCellsLeftOut beyond;
-    beyond.sheet = GetXmlAttributeString(worksheet, QStringLiteral("ss:Name"));
+    beyond.sheet = SpreadsheetAttributeText(worksheet, u"Name");
     beyond.tableRows = haveRows;
     beyond.tableCols = haveCols;
     auto countBeyond = [&](qint64 r, qint64 c) {
@@ -429,40 +530,52 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
         }
     };
 
+    // Cells with formulas come in as the results the file kept: told.
+    qor::WorkbookCellsLeftOut formulas;
+    formulas.reason = qor::WorkbookCellsLeftOut::Formula;
+    formulas.sheet = beyond.sheet;
+
     QString text;
     walkTable(
         table,
         [&](qint64 c, const XmlNode& column) {
-            const float width = GetXmlAttributeFloat(column, QStringLiteral("ss:Width"));
+            const float width = ssFloat(column, u"Width");
             if (width > 0 && c <= haveCols) {
                 uint16_t w = uint16_t(std::min(double(width) + 0.5, 65535.0));
                 report->AccessRowColSize(1, 1, int(c), &w);
             }
         },
         [&](qint64 r, const XmlNode& row) {
-            const float height = GetXmlAttributeFloat(row, QStringLiteral("ss:Height"));
+            const float height = ssFloat(row, u"Height");
             if (height > 0 && r <= haveRows) {
                 uint16_t h = uint16_t(std::min(double(height) + 0.5, 65535.0));
                 report->AccessRowColSize(1, 0, int(r), &h);
             }
         },
         [&](const TablePlacement& p, const XmlNode& cell) {
-            const XmlNode data = cell.firstChildElement(u"Data");
+            const XmlNode data = SpreadsheetChild(cell, u"Data");
             if (p.row > haveRows || p.col > haveCols) {
                 if (data) countBeyond(p.row, p.col);
                 return;
+            }
+            if (SpreadsheetAttribute(cell, u"Formula") && formulas.count++ == 0) {
+                formulas.row = int(p.row);
+                formulas.col = int(p.col);
             }
             CellArea area = CellArea::cell(int(p.row), int(p.col));
             ApplyCellStyle(&area, cell, worksheet);
             text.clear();
             cell.appendText(text);
+            if (data && SpreadsheetAttributeText(data, u"Type") == u"DateTime")
+                text = dateText(text, cell, worksheet);
             SetCellData(area, data, text);
         });
     if (beyond.count > 0) m_leftOut.append(beyond);
+    if (formulas.count > 0) m_leftOut.append(formulas);
 
     // The period keywords the sample asks for.
     const XmlNode root = worksheet.ownerDocument().documentElement();
-    const XmlNode period = root ? root.firstChildElement(u"Period") : XmlNode();
+    const XmlNode period = root ? SpreadsheetChild(root, u"Period") : XmlNode();
     if (period && report->GetReportFile()) {
         CReportFile* file = report->GetReportFile();
         const qsizetype n = period.childNodes().size();
@@ -489,8 +602,8 @@ void CSpreadsheetXmlDoc::ApplyCellStyle(CellArea* area, const XmlNode& cell,
     // A merged cell is combined whether or not it has a style, or the next
     // cell of the row would land inside it. The area is cut at the table's
     // end.
-    const qint64 down = nonNegative(wideAttribute(cell, QStringLiteral("ss:MergeDown")));
-    const qint64 across = nonNegative(wideAttribute(cell, QStringLiteral("ss:MergeAcross")));
+    const qint64 down = nonNegative(wideAttribute(cell, u"MergeDown"));
+    const qint64 across = nonNegative(wideAttribute(cell, u"MergeAcross"));
     const qint64 rows = m_pReport ? m_pReport->GetRowCount() : kMaxRows;
     const qint64 cols = m_pReport ? m_pReport->GetColCount() : kMaxCols;
     // Never before the first cell, never past the table.
@@ -498,7 +611,7 @@ void CSpreadsheetXmlDoc::ApplyCellStyle(CellArea* area, const XmlNode& cell,
     area->last.col = int16_t(std::max<qint64>(area->first.col, std::min(area->first.col + across, cols)));
     const bool merged = !area->isSingleCell();
     if (merged && m_pReport) m_pReport->CombineCells(area);
-    const QString id = GetXmlAttributeString(cell, QStringLiteral("ss:StyleID"));
+    const QString id = SpreadsheetAttributeText(cell, u"StyleID");
     if (id.isEmpty()) return;
     const XmlNode style = FindStyle(id, worksheet.isNull() ? cell : worksheet);
     if (style.isNull()) return;
@@ -562,10 +675,10 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
         return true;
     };
 
-    for (XmlNode rule = worksheet.firstChildElement(u"DataValidation"); rule;
-         rule = rule.nextSiblingElement(u"DataValidation")) {
+    for (XmlNode rule = SpreadsheetChild(worksheet, u"DataValidation"); rule;
+         rule = NextSpreadsheetSibling(rule, u"DataValidation")) {
         auto childText = [this, &rule](const char16_t* name) {
-            const XmlNode n = rule.firstChildElement(QStringView(name));
+            const XmlNode n = SpreadsheetChild(rule, QStringView(name));
             return n ? GetXmlNodeText(n) : QString();
         };
         const QString range = childText(u"Range").trimmed();
@@ -662,9 +775,9 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     const XmlDocument doc = XmlDocument::load(path, &loadError);
     if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
     const XmlNode root = doc.documentElement();
-    if (root.isNull() || localName(root.tagName()) != u"Workbook")
+    if (!IsSpreadsheetElement(root, u"Workbook"))
         return failed(QStringLiteral("%1: the root element is not a spreadsheet workbook").arg(path));
-    const QList<XmlNode> sheets = root.childElements(u"Worksheet");
+    const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
     if (sheets.isEmpty())
         return failed(QStringLiteral("%1: the workbook holds no worksheet").arg(path));
 
@@ -688,7 +801,7 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     out.cutTexts = reader.CutTexts();
     out.firstCutText = reader.FirstCutText();
     for (qsizetype i = 1; i < sheets.size(); ++i) {
-        const QString name = sheets[i].attributeText(u"ss:Name");
+        const QString name = SpreadsheetAttributeText(sheets[i], u"Name");
         out.otherSheets << (name.isEmpty() ? QStringLiteral("#%1").arg(i + 1) : name);
     }
     out.sampleId = reader.GetSampleId();

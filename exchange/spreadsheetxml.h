@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/celltypes.h"
@@ -101,6 +102,7 @@ private:
     void setDecimals(const CellArea& area, int32_t decimals);
     void replay(const CellArea& area, const std::vector<StyleOp>& ops);
     void resizeTable(int rows, int cols);
+    QString dateText(const QString& iso, const qor::XmlNode& cell, const qor::XmlNode& worksheet);
 
     // While set, the style steps are recorded here instead of written, so
     // each style is read once and replayed on every cell that names it.
@@ -120,6 +122,23 @@ private:
 };
 
 namespace qor {
+
+// Names of spreadsheet XML files. A writer binds the spreadsheet namespace
+// to a prefix of its choosing or to none ("<ss:Worksheet>" and
+// "<Worksheet>" are the same element), so elements and attributes are
+// matched by namespace and local name. Elements and attributes in no
+// namespace count too (samples that never declare one), as do those whose
+// prefix the file never declared. DataValidation and its children may also
+// stand in the spreadsheet program's own namespace, where it writes them.
+inline constexpr char16_t kSpreadsheetNamespace[] = u"urn:schemas-microsoft-com:office:spreadsheet";
+bool IsSpreadsheetElement(const XmlNode& element, QStringView local);
+XmlNode SpreadsheetChild(const XmlNode& parent, QStringView local);
+XmlNode NextSpreadsheetSibling(const XmlNode& element, QStringView local);
+QList<XmlNode> SpreadsheetChildren(const XmlNode& parent, QStringView local);
+std::optional<QString> SpreadsheetAttribute(const XmlNode& element, QStringView local);
+inline QString SpreadsheetAttributeText(const XmlNode& element, QStringView local) {
+    return SpreadsheetAttribute(element, local).value_or(QString());
+}
 
 // What an import of a spreadsheet XML file into a report did.
 struct SpreadsheetXmlImport {

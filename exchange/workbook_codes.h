@@ -113,8 +113,8 @@ inline int BiffPaletteIndex(uint32_t bgr) {
     return best;
 }
 
-// The text of a built-in number format (0..49) of both file formats;
-// empty for General and for the formats a locale defines for itself.
+// The text of a built-in number format (0..58) of both file formats;
+// empty for General and for the locale's formats that are no dates.
 inline QString BuiltinNumberFormat(int id) {
     switch (id) {
         case 1:
@@ -171,8 +171,37 @@ inline QString BuiltinNumberFormat(int id) {
             return QStringLiteral("##0.0E+0");
         case 49:
             return QStringLiteral("@");
+        // The dates and times a locale defines for itself, as the
+        // Chinese locale shows them: a file only gives their number.
+        case 27:
+        case 36:
+        case 50:
+        case 52:
+        case 57:
+            return QStringLiteral("yyyy\"年\"m\"月\"");
+        case 28:
+        case 29:
+        case 51:
+        case 53:
+        case 54:
+        case 58:
+            return QStringLiteral("m\"月\"d\"日\"");
+        case 30:
+            return QStringLiteral("m-d-yy");
+        case 31:
+            return QStringLiteral("yyyy\"年\"m\"月\"d\"日\"");
+        case 32:
+            return QStringLiteral("h\"时\"mm\"分\"");
+        case 33:
+            return QStringLiteral("h\"时\"mm\"分\"ss\"秒\"");
+        case 34:
+        case 55:
+            return QStringLiteral("上午/下午h\"时\"mm\"分\"");
+        case 35:
+        case 56:
+            return QStringLiteral("上午/下午h\"时\"mm\"分\"ss\"秒\"");
         default:
-            return QString();  // General, and the locale's own formats
+            return QString();  // General, and the locale's other formats
     }
 }
 

@@ -96,6 +96,9 @@ using XlSharedStyle = std::shared_ptr<XlStyle>;
 
 struct XlCell {
     enum Kind { Empty, Number, Text } kind = Empty;
+    // The file gave the cell a formula: the value is its cached result
+    // (Empty when the writer kept none). The engine keeps no formulas.
+    bool formula = false;
     double number = 0;
     QString text;
 

@@ -3,8 +3,8 @@
 #include <zip.h>
 
 #include <QFile>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringList>
 #include <cmath>
 #include <cstring>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "exchange/workbook_codes.h"
+#include "exchange/workbook_dates.h"
 #include "exchange/xmldom.h"
 
 namespace qor {
@@ -532,13 +533,15 @@ qint64 countCellElements(const QByteArray& xml) {
 class SheetReader {
 public:
     SheetReader(XlWorksheet* ws, const std::vector<QString>& strings, const Styles& styles,
-                const XlsxReadLimits& limits, qint64* cells, const WorkbookReadFailure& fail)
+                const XlsxReadLimits& limits, qint64* cells, const WorkbookReadFailure& fail,
+                bool date1904)
         : m_ws(ws),
           m_strings(strings),
           m_styles(styles),
           m_limits(limits),
           m_cells(cells),
-          m_fail(fail) {}
+          m_fail(fail),
+          m_date1904(date1904) {}
 
     // The sheet's part, its rows read one at a time and freed, so that a
     // sheet of millions of cells is never held as a tree. NotAWorksheet
@@ -673,13 +676,27 @@ private:
             style = v;
         }
         const QString type = c.attributeText(u"t");
-        const XmlNode v = child(c, u"v");
+        XmlNode v, inlineText;
         XlCell cell;
+        forChildren(c, {}, [&](const XmlNode& part) {
+            const QString tag = localName(part);
+            if (tag == u"v")
+                v = part;
+            else if (tag == u"is")
+                inlineText = part;
+            // Shared and array formulas name their text in another cell
+            // or not at all; every cell with an <f> holds a formula.
+            else if (tag == u"f")
+                cell.formula = true;
+        });
+        // Writers that keep no result of a formula write an empty <v>.
+        const QString text = v.isNull() ? QString() : v.text();
         if (type == u"inlineStr") {
-            const XmlNode is = child(c, u"is");
-            if (!is.isNull()) setText(&cell, stringItemText(is), r, col);
-        } else if (!v.isNull()) {
-            const QString text = v.text();
+            if (!inlineText.isNull())
+                setText(&cell, stringItemText(inlineText), r, col);
+            else if (!v.isNull())
+                setText(&cell, unescapeText(text), r, col);
+        } else if (!v.isNull() && !(text.trimmed().isEmpty() && type != u"str")) {
             if (type == u"s") {
                 bool ok = false;
                 const uint i = text.trimmed().toUInt(&ok);
@@ -697,7 +714,7 @@ private:
             } else if (type == u"e") {
                 // An error value has no number or text to give.
             } else if (type == u"d") {
-                setText(&cell, text.trimmed(), r, col);
+                setText(&cell, isoDateText(text.trimmed(), style), r, col);
             } else {
                 const std::optional<double> n = parseNumber(text);
                 if (!n)
@@ -705,11 +722,17 @@ private:
                              .arg(cellName(r, col), text));
                 cell.kind = XlCell::Number;
                 cell.number = *n;
+                if (isDateStyle(style)) {
+                    // A date comes in as the text its format shows.
+                    if (const std::optional<QString> shown =
+                            FormatDateSerial(*n, m_styles.at(style)->numberFormat, m_date1904))
+                        setText(&cell, *shown, r, col);
+                }
             }
         }
         // A cell of the default style with no value adds nothing; leaving
         // it out keeps it out of the used range.
-        if (cell.kind == XlCell::Empty && style == 0) return col;
+        if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return col;
         if (++*m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
         cell.shareStyle(m_styles.at(style));
@@ -726,6 +749,28 @@ private:
         cell->text = t;
     }
 
+    // Whether the style's number format shows a date, worked out once a
+    // style.
+    bool isDateStyle(size_t style) {
+        if (m_dateStyles.size() <= style) m_dateStyles.resize(style + 1, -1);
+        int8_t& known = m_dateStyles[style];
+        if (known < 0) {
+            const XlSharedStyle& s = m_styles.at(style);
+            known = s && IsDateNumberFormat(s->numberFormat) ? 1 : 0;
+        }
+        return known == 1;
+    }
+
+    // A date written as its ISO text (t="d"): shown as its format shows
+    // it, or plainly (PlainDateFormat).
+    QString isoDateText(const QString& iso, size_t style) {
+        const std::optional<double> serial = SerialOfIsoDate(iso, m_date1904);
+        if (!serial) return iso;
+        const QString format =
+            isDateStyle(style) ? m_styles.at(style)->numberFormat : PlainDateFormat(*serial);
+        return FormatDateSerial(*serial, format, m_date1904).value_or(iso);
+    }
+
     static QString cellName(int r, int c) {
         QString letters;
         for (int n = c; n > 0; n = (n - 1) / 26) letters.prepend(QChar(u'A' + (n - 1) % 26));
@@ -738,6 +783,8 @@ private:
     const XlsxReadLimits& m_limits;
     qint64* m_cells;
     const WorkbookReadFailure& m_fail;
+    bool m_date1904 = false;
+    std::vector<int8_t> m_dateStyles;  // by style: -1 not yet known, 0 no date, 1 date
 };
 
 }  // namespace
@@ -810,6 +857,8 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     const XmlNode book = pkg.xml(bookPart);
     if (localName(book) != u"workbook") fail(QStringLiteral("%1 is not a workbook").arg(bookPart));
     const std::map<QString, Relationship> rels = relationshipsOf(pkg, bookPart);
+    // Serial numbers count days from 1900 or, in this system, from 1904.
+    const bool date1904 = boolAttribute(child(book, u"workbookPr"), u"date1904", false);
 
     QString stringsPart, stylesPart;
     for (const auto& [id, rel] : rels) {
@@ -878,7 +927,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         cellElements += countCellElements(bytes);
         if (cellElements > limits.maxCells)
             fail(QStringLiteral("the workbook holds more than %1 cells").arg(limits.maxCells));
-        SheetReader reader(ws, strings, styles, limits, &cells, fail);
+        SheetReader reader(ws, strings, styles, limits, &cells, fail, date1904);
         try {
             reader.read(entries[i].part, bytes);
         } catch (const NotAWorksheet&) {

@@ -10,8 +10,6 @@
 // charts, protection, names of
 // anything but one block of a sheet) is passed over.
 
-#include "exchange/workbook_read.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
@@ -21,6 +19,8 @@
 #include <vector>
 
 #include "exchange/workbook_codes.h"
+#include "exchange/workbook_dates.h"
+#include "exchange/workbook_read.h"
 #include "exchange/workbook_xls_names.h"
 #include "platform/codepage.h"
 #include "platform/compoundfile.h"
@@ -34,13 +34,13 @@ constexpr int kSheetRows = 65536;
 constexpr int kSheetCols = 256;
 constexpr int kMaxCellText = 32767;
 
-constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042,
-                   kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0, kPalette = 0x0092,
-                   kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C,
-                   kDimensions = 0x0200, kColInfo = 0x007D, kRow = 0x0208, kNumber = 0x0203,
-                   kRk = 0x027E, kMulRk = 0x00BD, kLabelSst = 0x00FD, kLabel = 0x0204,
-                   kBlank = 0x0201, kMulBlank = 0x00BE, kBoolErr = 0x0205, kFormula = 0x0006,
-                   kString = 0x0207, kMergedCells = 0x00E5, kDefColWidth = 0x0055;
+constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042, kFont = 0x0031,
+                   kFormat = 0x041E, kXf = 0x00E0, kPalette = 0x0092, kBoundSheet = 0x0085,
+                   kSst = 0x00FC, kContinue = 0x003C, kDimensions = 0x0200, kColInfo = 0x007D,
+                   kRow = 0x0208, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD,
+                   kLabelSst = 0x00FD, kLabel = 0x0204, kBlank = 0x0201, kMulBlank = 0x00BE,
+                   kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207, kMergedCells = 0x00E5,
+                   kDefColWidth = 0x0055, kDateMode = 0x0022;
 
 QString recordName(uint16_t type) {
     switch (type) {
@@ -332,6 +332,10 @@ private:
                 case kSst:
                     at = readSharedStrings(rec, at);
                     break;
+                case kDateMode:
+                    // Serial numbers count days from 1900 or, here, from 1904.
+                    m_date1904 = r.u16() != 0;
+                    break;
                 // Names of blocks (BIFF8 only): NAME, EXTERNSHEET, SUPBOOK.
                 case 0x0018:
                     if (m_biff8) m_names.name(rec.data);
@@ -565,11 +569,34 @@ private:
         if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText)
             r.bad(QStringLiteral("holds a text longer than %1 characters").arg(kMaxCellText));
         if (cell.kind == XlCell::Text && cell.text.isEmpty()) cell.kind = XlCell::Empty;
-        if (cell.kind == XlCell::Empty && !style) return;
+        if (cell.kind == XlCell::Number && style && isDateStyle(xf, *style)) {
+            // A date comes in as the text its format shows.
+            if (std::optional<QString> shown =
+                    FormatDateSerial(cell.number, style->numberFormat, m_date1904)) {
+                cell.kind = XlCell::Text;
+                cell.text = std::move(*shown);
+            }
+        }
+        if (cell.kind == XlCell::Empty && !style && !cell.formula) return;
         if (++m_cells > m_limits.maxCells)
             m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
         cell.shareStyle(style);
         m_sheet->loadCell(row + 1, col + 1, std::move(cell));
+    }
+
+    // Whether the cell style's number format shows a date, worked out once
+    // a cell style.
+    bool isDateStyle(int xf, const XlStyle& style) {
+        if (xf < 0) return false;
+        if (m_dateXfs.size() <= size_t(xf)) m_dateXfs.resize(size_t(xf) + 1, -1);
+        int8_t& known = m_dateXfs[size_t(xf)];
+        if (known < 0) known = IsDateNumberFormat(style.numberFormat) ? 1 : 0;
+        return known == 1;
+    }
+
+    static XlCell formulaResult(XlCell c) {
+        c.formula = true;
+        return c;
     }
 
     static double rkValue(uint32_t rk) {
@@ -683,20 +710,22 @@ private:
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     const QByteArray result = r.bytes(8);
                     r.skip(6);
+                    // The cached result; shared and array formulas (SHRFMLA,
+                    // ARRAY) follow as records of their own and add no value.
                     if (uchar(result[6]) == 0xFF && uchar(result[7]) == 0xFF) {
                         const int kind = uchar(result[0]);
                         if (kind == 0) {
                             pendingString = {row, col, xf};
-                            place(r, row, col, xf, XlCell{});
+                            place(r, row, col, xf, formulaResult(XlCell{}));
                         } else if (kind == 1) {
-                            place(r, row, col, xf, number(uchar(result[2]) ? 1 : 0));
+                            place(r, row, col, xf, formulaResult(number(uchar(result[2]) ? 1 : 0)));
                         } else {
-                            place(r, row, col, xf, XlCell{});
+                            place(r, row, col, xf, formulaResult(XlCell{}));
                         }
                     } else {
                         double v;
                         std::memcpy(&v, result.constData(), sizeof v);
-                        place(r, row, col, xf, number(v));
+                        place(r, row, col, xf, formulaResult(number(v)));
                     }
                     break;
                 }
@@ -705,7 +734,8 @@ private:
                     XlCell c;
                     c.kind = XlCell::Text;
                     c.text = longText(r);
-                    place(r, pendingString.row, pendingString.col, pendingString.xf, std::move(c));
+                    place(r, pendingString.row, pendingString.col, pendingString.xf,
+                          formulaResult(std::move(c)));
                     pendingString.row = -1;
                     break;
                 }
@@ -779,6 +809,8 @@ private:
     std::vector<Xf> m_xfs;
     std::vector<std::optional<XlSharedStyle>> m_styles;
     XlWorksheet* m_sheet = nullptr;  // the sheet being read
+    bool m_date1904 = false;
+    std::vector<int8_t> m_dateXfs;  // by cell style: -1 not yet known, 0 no date, 1 date
     std::vector<QString> m_strings;
     std::vector<Sheet> m_sheets;
     BiffNameCollector m_names;

@@ -1195,6 +1195,39 @@ bool XmlNode::hasTagName(QStringView qualifiedName) const {
            qualifiedNameEquals(node_->ns, node_->name, qualifiedName.toUtf8());
 }
 
+QString XmlNode::localName() const {
+    if (!node_ || node_->type != XML_ELEMENT_NODE) return {};
+    return fromXml(node_->name);
+}
+
+QString XmlNode::namespaceUri() const {
+    if (!node_ || node_->type != XML_ELEMENT_NODE || !node_->ns || !node_->ns->href) return {};
+    return fromXml(node_->ns->href);
+}
+
+namespace {
+
+bool namespaceIs(const xmlNs* ns, const QByteArray& uri) {
+    if (!ns || !ns->href) return uri.isEmpty();
+    return uri == chars(ns->href);
+}
+
+}  // namespace
+
+bool XmlNode::isElementNS(QStringView uri, QStringView local) const {
+    return node_ && node_->type == XML_ELEMENT_NODE && local.toUtf8() == chars(node_->name) &&
+           namespaceIs(node_->ns, uri.toUtf8());
+}
+
+std::optional<QString> XmlNode::attributeNS(QStringView uri, QStringView local) const {
+    if (!node_ || node_->type != XML_ELEMENT_NODE) return std::nullopt;
+    const QByteArray u = uri.toUtf8(), l = local.toUtf8();
+    for (const xmlAttr* a = node_->properties; a; a = a->next)
+        if (l == chars(a->name) && namespaceIs(a->ns, u))
+            return QString::fromUtf8(attributeContent(a));
+    return std::nullopt;
+}
+
 QString XmlNode::text() const {
     requireNotNull("text");
     return QString::fromUtf8(textContent(node_));

@@ -82,6 +82,12 @@ public:
     QString tagName() const;
     // True for an element whose qualified name is exactly the name.
     bool hasTagName(QStringView qualifiedName) const;
+    // The element's name without its prefix, and the URI of its namespace
+    // ("" for none): a file may bind a namespace to any prefix or none.
+    QString localName() const;
+    QString namespaceUri() const;
+    // True for an element of that namespace ("" for none) and local name.
+    bool isElementNS(QStringView uri, QStringView local) const;
 
     // Text of the node and all its descendants (text and CDATA).
     QString text() const;
@@ -102,6 +108,8 @@ public:
     void setAttribute(QStringView name, const QString& value);
     bool removeAttribute(QStringView name);
     QList<std::pair<QString, QString>> attributes() const;
+    // The attribute of that namespace ("" for none) and local name.
+    std::optional<QString> attributeNS(QStringView uri, QStringView local) const;
 
     XmlNode parent() const;
     XmlNode firstChild() const;

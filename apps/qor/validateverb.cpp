@@ -14,18 +14,13 @@ namespace qor::app {
 
 namespace {
 
-QString localName(const QString& qualified) {
-    const qsizetype colon = qualified.indexOf(u':');
-    return colon < 0 ? qualified : qualified.mid(colon + 1);
-}
-
 // The workbook of a sample: the root itself, or the "Workbook" element a
 // consolidation sample holds beside its aliases.
 XmlNode workbookOf(const XmlNode& root) {
     if (root.isNull()) return {};
-    if (localName(root.tagName()) == u"Workbook") return root;
+    if (qor::IsSpreadsheetElement(root, u"Workbook")) return root;
     for (const XmlNode& child : root.childElements())
-        if (localName(child.tagName()) == u"Workbook") return child;
+        if (qor::IsSpreadsheetElement(child, u"Workbook")) return child;
     return {};
 }
 
@@ -93,8 +88,8 @@ int verbValidate(const QStringList& args, Output* out) {
         return 1;
     }
     const XmlNode workbook = workbookOf(sample.GetRootElement());
-    const QList<XmlNode> sheets = workbook.isNull() ? QList<XmlNode>()
-                                                    : workbook.childElements(u"Worksheet");
+    const QList<XmlNode> sheets =
+        workbook.isNull() ? QList<XmlNode>() : qor::SpreadsheetChildren(workbook, u"Worksheet");
     if (sheets.isEmpty()) {
         out->err += QStringLiteral("qor validate: %1 holds no spreadsheet worksheet\n").arg(pos[1]);
         return 1;
@@ -105,7 +100,7 @@ int verbValidate(const QStringList& args, Output* out) {
     XmlNode worksheet;
     QStringList names;
     for (const XmlNode& ws : sheets) {
-        names << ws.attributeText(u"ss:Name");
+        names << qor::SpreadsheetAttributeText(ws, u"Name");
         if (worksheet.isNull() && names.last() == wanted) worksheet = ws;
     }
     if (worksheet.isNull() && sheetGiven) {
@@ -136,7 +131,7 @@ int verbValidate(const QStringList& args, Output* out) {
     if (!messages.told.isEmpty()) return 1;
     out->text += QStringLiteral("%1 page(s) pass the rules of worksheet \"%2\"\n")
                      .arg(pages)
-                     .arg(worksheet.attributeText(u"ss:Name"));
+                     .arg(qor::SpreadsheetAttributeText(worksheet, u"Name"));
     return 0;
 }
 
