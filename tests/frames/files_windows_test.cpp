@@ -10,10 +10,13 @@
 #include <QThread>
 #include <QListView>
 #include <QMdiArea>
+#include <QTest>
 #include <QTimer>
 
 #include "frame_fixture.h"
+#include "engine/creporthandle.h"
 #include "frames/cmyfiledlg.h"
+#include "frames/toolbars.h"
 #include "reader/cappenvironment.h"
 #include "tests/common/testsupport.h"
 
@@ -179,6 +182,27 @@ TEST_F(FilesAndWindows, NewWindowsOpenMaximisedWhenTheLastWasElseAtAUsefulSize) 
                                                          QStringLiteral("ShowCmd"), 0),
               3);
     for (CChildFrame* w : frame->Children()) w->GetDocument()->SetModifiedFlag(false);
+}
+
+TEST_F(FilesAndWindows, CtrlPageKeysTurnPagesInTheMainWindow) {
+    CChildFrame* child = newReport();
+    CQorsDoc* doc = child->GetDocument();
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(doc->GetReport()->AppendRowColPage(3, 2), 0);
+    doc->UpdateAllViews(CQorsDoc::kHintState);
+    QApplication::processEvents();
+    CQorsView* view = child->GetActiveView();
+    view->setFocus();
+    QApplication::processEvents();
+    // The menu's shortcut and the sheet's own key are one step, not two.
+    QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(doc->m_nCurPage, 2);
+    QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_TRUE(frame->EditBar()->NameBox()->text().endsWith(QStringLiteral("@2")))
+        << frame->EditBar()->NameBox()->text().toStdString();
+    doc->SetModifiedFlag(false);
 }
 
 }  // namespace
