@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "frame_fixture.h"
+#include "document/cmd_edit.h"
 #include "engine/creporthandle.h"
 #include "frames/cmyfiledlg.h"
 #include "frames/toolbars.h"
@@ -202,6 +203,28 @@ TEST_F(FilesAndWindows, CtrlPageKeysTurnPagesInTheMainWindow) {
     EXPECT_EQ(doc->m_nCurPage, 2);
     EXPECT_TRUE(frame->EditBar()->NameBox()->text().endsWith(QStringLiteral("@2")))
         << frame->EditBar()->NameBox()->text().toStdString();
+    doc->SetModifiedFlag(false);
+}
+
+TEST_F(FilesAndWindows, TheNameBoxFollowsASearchToAnotherPage) {
+    CChildFrame* child = newReport();
+    CQorsDoc* doc = child->GetDocument();
+    CReportHandle* h = doc->GetReport();
+    CellRef yearCell{0, 1, 4};
+    ASSERT_EQ(h->AccessKeywordCell(1, 2, &yearCell), 0);
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(h->AppendRowColPage(2, 2), 0);
+    for (int p = 1; p <= 3; ++p)
+        ASSERT_EQ(h->SetPageKeyword(2, qor::KeywordValue{1, 2003.0 + p, {}}, p), 0);
+    ASSERT_TRUE(doc->SetCurrentPage(1));
+    doc->UpdateAllViews(CQorsDoc::kHintState);
+    child->GetActiveView()->setFocus();
+    QApplication::processEvents();
+    QLineEdit* nameBox = frame->EditBar()->NameBox();
+    ASSERT_TRUE(nameBox->text().endsWith(QStringLiteral("@1"))) << nameBox->text().toStdString();
+    ASSERT_EQ(qor::RunFindCommand(*doc, QStringLiteral("FIND FOR 年=2006")), 0);
+    EXPECT_EQ(doc->m_nCurPage, 3);
+    EXPECT_TRUE(nameBox->text().endsWith(QStringLiteral("@3"))) << nameBox->text().toStdString();
     doc->SetModifiedFlag(false);
 }
 
