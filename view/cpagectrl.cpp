@@ -98,6 +98,10 @@ CQorsDoc* CPageCtrl::GetDocument() const {
     return view ? view->GetDocument() : nullptr;
 }
 
+int CPageCtrl::RowHeight(int scrollBarExtent) const {
+    return std::max(scrollBarExtent, QFontMetrics(font()).height() + 4);
+}
+
 int CPageCtrl::textWidth(const QString& text) const {
     return QFontMetrics(font()).horizontalAdvance(text);
 }

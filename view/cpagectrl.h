@@ -44,6 +44,11 @@ public:
     // the current page.
     void ScrollFirstTab(qor::view::ArrowButton arrow);
 
+    // The height of the row the strip shares with the horizontal scroll
+    // bar: the bar's own, or what the tab captions need at the strip's font
+    // when that is more.
+    int RowHeight(int scrollBarExtent) const;
+
     // The sheet view beside the strip: the splitter's first pane, else the
     // view given by SetSheetView.
     CQorsView* GetSheetView() const;

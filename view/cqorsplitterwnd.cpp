@@ -1,7 +1,6 @@
 #include "view/cqorsplitterwnd.h"
 
 #include <QEvent>
-#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -60,7 +59,7 @@ SplitterMetrics CQorSplitterWnd::Metrics() const {
     m.vScrollWidth = extent;
     // The bottom row carries the page tabs beside the scroll bar: it is as
     // tall as their captions need, so no caption loses its lower part.
-    m.hScrollHeight = std::max(extent, QFontMetrics(m_wndPageCtrl.font()).height() + 4);
+    m.hScrollHeight = m_wndPageCtrl.RowHeight(extent);
     return m;
 }
 
