@@ -8,6 +8,10 @@ namespace {
 
 constexpr int kNotFoundText = 61999;  // "满足条件的记录未找到！"
 constexpr int kMailBusyText = 63057;  // " 邮件程序已经运行！"
+// The desktop's texts of the codes are 64000 + code.
+constexpr int kLocalTextBase = 64000;
+constexpr int kStatusFailedText = 64198;  // "报表操作失败（状态%1）"
+constexpr int kCannotRunText = 64199;     // "批命令不能执行"
 
 QString ownText(int code) {
     switch (code) {
@@ -69,6 +73,27 @@ void ThrowCalcError(int code, const QString& detail) { throw QorError{code, deta
 void ThrowIfStatus(uint16_t status, const QString& what) {
     if (status == 0) return;
     throw QorError{int(status), QStringLiteral("%1: %2").arg(what, StatusText(status))};
+}
+
+QString LocalCalcErrorText(int code) {
+    switch (code) {
+        case CALC_ERR_NOT_FOUND:
+            return LoadErrorText(kNotFoundText);
+        case CALC_ERR_MAIL_BUSY:
+            return LoadErrorText(kMailBusyText).trimmed();
+        case CALC_ERR_BAD_RECORD_LIMIT:
+        case CALC_ERR_MALFORMED_CALL:
+            return LoadErrorText(kLocalTextBase + code);
+        default:
+            if (code >= CALC_ERR_SYNTAX && code <= CALC_ERR_NO_SETTINGS)
+                return LoadErrorText(kLocalTextBase + code);
+            if (code >= 1000) return LoadErrorText(kStatusFailedText).arg(code);
+            return LoadErrorText(kCannotRunText);
+    }
+}
+
+QString LocalCalcFailure(int code, const QString& text) {
+    return text.isEmpty() || text == ownText(code) ? LocalCalcErrorText(code) : text;
 }
 
 QString CalcErrorText(int code, const QString& detail) {

@@ -53,4 +53,12 @@ void ThrowIfStatus(uint16_t status, const QString& what);
 // status texts for statuses).
 QString CalcErrorText(int code, const QString& detail = QString());
 
+// The code's text in the user's language, from the string table: what the
+// desktop shows and the log of formulas and commands keeps.
+QString LocalCalcErrorText(int code);
+// text as a failure of the code reads in the user's language: the code's
+// own text when text is the stock one, else text unchanged (a detail that
+// names a cell, a file or a function).
+QString LocalCalcFailure(int code, const QString& text);
+
 }  // namespace qor::cmd

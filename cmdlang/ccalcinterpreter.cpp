@@ -30,6 +30,9 @@ constexpr size_t kMaxExternalReports = 8;
 // The application title, as the program's other message boxes have it.
 QString caption() { return qor::messageText(57344, QStringLiteral("QOR")); }
 
+constexpr int kLogFailureText = 63800;  // "错误%1：%2"
+constexpr int kScriptLineText = 64200;  // "批命令%1第%2行出错：%3"
+
 }  // namespace
 
 struct CCalcInterpreter::ExternalReport {
@@ -187,9 +190,13 @@ void CCalcInterpreter::fail(int code, const QString& text, const QString& line, 
     m_lastText = scriptName.isEmpty() || lineNumber <= 0
                      ? text
                      : QStringLiteral("%1, line %2: %3").arg(scriptName).arg(lineNumber).arg(text);
-    // The log of formulas and commands keeps every failure with its line.
-    WriteErrorLog(
-        QStringLiteral("%1\n    error %2: %3").arg(line.trimmed()).arg(code).arg(m_lastText));
+    // The log of formulas and commands keeps every failure with its line,
+    // in the user's language: it is read in the desktop's log dialog.
+    QString local = qor::cmd::LocalCalcFailure(code, text);
+    if (!scriptName.isEmpty() && lineNumber > 0)
+        local = LoadErrorText(kScriptLineText).arg(scriptName).arg(lineNumber).arg(local);
+    WriteErrorLog(QStringLiteral("%1\n    ").arg(line.trimmed()) +
+                  LoadErrorText(kLogFailureText).arg(code).arg(local));
     if (!(m_runMode & (kModeBatch | kModeQuiet | kModeCheckOnly)))
         qor::messageBox(m_lastText, caption(), qor::MsgButtons::Ok, qor::MsgIcon::Error);
 }

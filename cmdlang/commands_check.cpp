@@ -3,8 +3,13 @@
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
 #include "engine/errorlog.h"
+#include "engine/messages.h"
 
 namespace qor::cmd {
+
+namespace {
+constexpr int kPageLineText = 63801;  // "第%1页：%2"
+}  // namespace
 
 void RunCheck(CommandRun& run) {
     CReportHandle& r = run.report();
@@ -23,7 +28,7 @@ void RunCheck(CommandRun& run) {
     else
         pages.push_back(current);
 
-    QStringList failures;
+    QStringList failures, logLines;
     for (int p : pages) {
         ReportPageEnvironment env(scope, p, r.GetPage(p));
         for (const AuditRelation& rel : relations) {
@@ -31,6 +36,9 @@ void RunCheck(CommandRun& run) {
             if (!v.isError() && !v.isArea() && IsTrue(v)) continue;
             QString what = rel.hasMessage ? rel.message : PrintExpression(*rel.relation);
             if (v.isError()) what += QStringLiteral(" (%1)").arg(v.errorMessage());
+            // The log is read in the desktop: its page prefix is in the
+            // user's language.
+            logLines << (run.cmd.all ? LoadErrorText(kPageLineText).arg(p).arg(what) : what);
             if (run.cmd.all) what = QStringLiteral("page %1: %2").arg(p).arg(what);
             failures << what;
         }
@@ -38,7 +46,7 @@ void RunCheck(CommandRun& run) {
     if (failures.isEmpty()) return;
     // Each failed relation goes to the log on its own line; the command's
     // own failure then carries them all to the user at once.
-    for (const QString& f : failures) WriteErrorLog(f);
+    for (const QString& f : logLines) WriteErrorLog(f);
     ThrowCalcError(CALC_ERR_CHECK_FAILED, failures.join(u'\n'));
 }
 

@@ -118,26 +118,7 @@ bool BatchScriptList::Modify(int index, const BatchScript& edited, QString* erro
 }
 
 QString BatchFailureText(int code, const QString& reported) {
-    QString what;
-    switch (code) {
-        case CALC_ERR_NOT_FOUND:
-            what = LoadErrorText(61999);
-            break;
-        case CALC_ERR_MAIL_BUSY:
-            what = LoadErrorText(63057).trimmed();
-            break;
-        case CALC_ERR_BAD_RECORD_LIMIT:
-        case CALC_ERR_MALFORMED_CALL:
-            what = LoadErrorText(64000 + code);
-            break;
-        default:
-            if (code >= CALC_ERR_SYNTAX && code <= CALC_ERR_NO_SETTINGS)
-                what = LoadErrorText(64000 + code);
-            else if (code >= 1000)
-                what = LoadErrorText(64198).arg(code);
-            else
-                what = LoadErrorText(64199);
-    }
+    QString what = qor::cmd::LocalCalcErrorText(code);
     // The places, outermost first: "a.shl, line 3: b.shl, line 1: ...".
     static const QRegularExpression place(QStringLiteral("^(.+?), line (\\d+): "));
     QList<std::pair<QString, QString>> places;

@@ -150,12 +150,23 @@ void CChildFrame::changeEvent(QEvent* event) {
         // Minimised reports in data state line up along the bottom.
         QTimer::singleShot(0, m_main, [main = m_main] { main->Router().Execute(57649); });
     }
-    if (isVisible()) {
+    // Only the window the user works with tells how reports are wanted:
+    // the area restores the one it leaves when another is maximised, and
+    // that must not undo the user's choice.
+    QMdiArea* area = mdiArea();
+    const bool active = !area || !area->activeSubWindow() || area->activeSubWindow() == this;
+    if (isVisible() && active) {
         if (isMaximized())
             s_nShowCmd = 3;
         else if (!isMinimized())
             s_nShowCmd = 1;
     }
+}
+
+QSize CChildFrame::ChildWindowSize(QSize room) {
+    const int w = std::min(room.width(), std::max(640, room.width() * 3 / 4));
+    const int h = std::min(room.height(), std::max(420, room.height() * 3 / 4));
+    return QSize(std::max(w, 200), std::max(h, 150));
 }
 
 void CChildFrame::SaveShowCmd() {

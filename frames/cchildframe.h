@@ -45,6 +45,9 @@ public:
     // The show command child windows open with (1 normal, 3 maximised),
     // written to the profile when it changed.
     static int s_nShowCmd;
+    // The size a report window opens at when not maximised: three quarters
+    // of the room the main window gives, at least 640 by 420 where it fits.
+    static QSize ChildWindowSize(QSize room);
     static void SaveShowCmd();
 
 signals:

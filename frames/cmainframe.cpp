@@ -30,6 +30,7 @@
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
 #include "frames/cchildframe.h"
+#include "frames/cmyfiledlg.h"
 #include "frames/coleinplaceframe.h"
 #include "frames/inplacesession.h"
 #include "frames/cstatusbarxp.h"
@@ -410,10 +411,15 @@ CChildFrame* CMainFrame::addChild(std::unique_ptr<CQorsDoc> doc) {
     auto* child = new CChildFrame(this, std::move(doc));
     m_mdi->addSubWindow(child);
     connect(child->GetDocument(), &CQorsDoc::changed, this, [this] { UpdateFrameState(); });
-    if (CChildFrame::s_nShowCmd == 3)
+    if (CChildFrame::s_nShowCmd == 3) {
         child->showMaximized();
-    else
+    } else {
+        // A report opens at a size to work in, whatever a tiling left the
+        // other windows at.
+        const QSize room = m_mdi->viewport()->size();
+        child->resize(CChildFrame::ChildWindowSize(room));
         child->show();
+    }
     m_mdi->setActiveSubWindow(child);
     OnChildActivated(child);
     return child;
@@ -476,9 +482,10 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
     child->CommitPendingEntry();
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
-        FilePrompt prompt{QStringLiteral("另存为"), path.isEmpty() ? QDir::homePath() : path,
+        // A report saved before offers its own name in its folder.
+        FilePrompt prompt{QStringLiteral("另存为"), path.isEmpty() ? CMyFileDlg::StartFolder() : path,
                           kSaveFilter, true};
-        prompt.mode = 3;  // report protection, ".REP" added, overwrite asked
+        prompt.mode = 3;  // report protection, ".rep" added, overwrite asked
         const std::optional<QString> chosen = chooseFile(prompt);
         if (!chosen || chosen->isEmpty()) return false;
         path = *chosen;
@@ -856,7 +863,7 @@ bool CMainFrame::OnCommand(int id) {
             return true;
         case kOpen: {
             const QString dir =
-                ActiveDocument() ? QFileInfo(ActiveDocument()->GetPathName()).absolutePath() : QString();
+                CMyFileDlg::StartFolder(ActiveDocument() ? ActiveDocument()->GetPathName() : QString());
             const std::optional<QString> path =
                 chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
             if (path && !path->isEmpty()) OpenDocumentFile(*path);

@@ -1,5 +1,6 @@
 #include "frames/cmyfiledlg.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include "engine/openreports.h"
 #include "frames/filecolumns.h"
 #include "platform/uiservices.h"
+#include "reader/cappenvironment.h"
 
 namespace {
 
@@ -43,6 +45,17 @@ constexpr int kStrSavedIn = 63167;
 QString& currentReportDir() {
     static QString dir;
     return dir;
+}
+
+const QString kFolderSection = QStringLiteral("Settings");
+const QString kFolderKey = QStringLiteral("LastFolder");
+
+// The folder of the last file chosen, for the next dialog of this run and
+// of the next one.
+void rememberFolder(const QString& dir) {
+    if (dir.isEmpty() || dir == currentReportDir()) return;
+    currentReportDir() = dir;
+    CAppEnvironment::Instance().WriteProfileString(kFolderSection, kFolderKey, dir);
 }
 
 CMyFileDlg::ModalHook& myFileHook() {
@@ -95,13 +108,17 @@ CMyFileDlg::CMyFileDlg(bool openFile, const QString& defaultExt, const QString& 
     setAcceptMode(openFile ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     setFileMode(openFile ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!defaultExt.isEmpty()) setDefaultSuffix(defaultExt);
-    if (!filter.isEmpty()) setNameFilter(filter);
+    if (!filter.isEmpty()) {
+        // The patterns are shown in the labels; the dialog's own bracket
+        // part is the case-blind form.
+        setOption(QFileDialog::HideNameFilterDetails, true);
+        setNameFilter(CaseBlindFilter(filter));
+    }
     if (!fileName.isEmpty()) {
         const QFileInfo info(fileName);
         if (info.isAbsolute()) m_initialDir = info.absolutePath();
         m_initialName = info.fileName();
     }
-    connect(this, &QFileDialog::filterSelected, this, &CMyFileDlg::onFilterSelected);
     connect(this, &QFileDialog::directoryEntered, this, &CMyFileDlg::onDirectoryEntered);
     qor::frames::KeepFileColumnsReadable(this);
 }
@@ -125,14 +142,55 @@ CMyFileDlg::ModalHook CMyFileDlg::SetModalHook(ModalHook hook) {
 
 QString CMyFileDlg::FilterExtension(const QString& qtFilter) {
     static const QRegularExpression inBrackets(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+    static const QRegularExpression eitherCase(QStringLiteral("\\[(.)(.)\\]"));
     const QRegularExpressionMatch m = inBrackets.match(qtFilter);
-    const QString patterns = m.hasMatch() ? m.captured(1) : qtFilter;
+    QString patterns = m.hasMatch() ? m.captured(1) : qtFilter;
+    // "[rR]" of a case-blind pattern is the letter r.
+    patterns.replace(eitherCase, QStringLiteral("\\1"));
     const QString first = patterns.simplified().section(QLatin1Char(' '), 0, 0);
     if (!first.startsWith(QLatin1String("*."))) return QString();
     const QString ext = first.mid(2);
     if (ext.isEmpty() || ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')))
         return QString();
     return ext;
+}
+
+QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
+    static const QRegularExpression entry(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
+    QStringList out;
+    for (const QString& one : qtFilter.split(QStringLiteral(";;"))) {
+        const QRegularExpressionMatch m = entry.match(one);
+        if (!m.hasMatch()) {
+            out << one;
+            continue;
+        }
+        QStringList blind;
+        for (const QString& pattern : m.captured(2).simplified().split(QLatin1Char(' '))) {
+            QString b;
+            for (QChar c : pattern) {
+                if (c.isLetter() && c.toLower() != c.toUpper())
+                    b += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+                else
+                    b += c;
+            }
+            blind << b;
+        }
+        const QString label = m.captured(1).trimmed();
+        out << QStringLiteral("%1（%2）(%3)").arg(label, m.captured(2).simplified(), blind.join(u' '));
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+QString CMyFileDlg::StartFolder(const QString& reportPath) {
+    if (!reportPath.isEmpty()) {
+        const QString dir = QFileInfo(reportPath).absolutePath();
+        if (QFileInfo(dir).isDir()) return dir;
+    }
+    QString last = currentReportDir();
+    if (last.isEmpty())
+        last = CAppEnvironment::Instance().GetProfileString(kFolderSection, kFolderKey);
+    if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    return QDir::homePath();
 }
 
 QString CMyFileDlg::ReplaceExtension(const QString& name, const QString& ext) {
@@ -230,11 +288,15 @@ int CMyFileDlg::DoModal() {
         }
         setUpExtraControls();
         setUpTexts();
+        // The dialog's own handling of a new type puts the pattern's raw
+        // suffix ("[xX][lL][sS][xX]") on the name; the name is mended after it.
+        if (auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            connect(types, &QComboBox::activated, this, &CMyFileDlg::onFilterSelected);
     }
     // The dialog opens in its folder; the process's own directory stays
     // where it is, so relative paths of the command language keep working.
     QString dir = m_initialDir;
-    if (dir.isEmpty()) dir = currentReportDir();
+    if (dir.isEmpty()) dir = StartFolder();
     if (!dir.isEmpty() && QFileInfo(dir).isDir()) setDirectory(dir);
     if (!m_initialName.isEmpty() && m_mode != kFolder) selectFile(m_initialName);
     if (m_folderEdit) m_folderEdit->setText(QDir::toNativeSeparators(directory().absolutePath()));
@@ -251,11 +313,17 @@ void CMyFileDlg::done(int code) {
     QFileDialog::done(code);
 }
 
-void CMyFileDlg::onFilterSelected(const QString& filter) {
+QString CMyFileDlg::currentFilter() const {
+    // selectedNameFilter() gives the label shown, without the patterns.
+    const auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    return nameFilters().value(types ? types->currentIndex() : 0);
+}
+
+void CMyFileDlg::onFilterSelected(int index) {
     QLineEdit* edit = FileNameEdit();
     if (!edit) return;
     const QString name = edit->text().trimmed();
-    const QString ext = FilterExtension(filter);
+    const QString ext = FilterExtension(nameFilters().value(index));
     // "All files" leaves the name as typed; so does a list of names.
     if (name.isEmpty() || ext.isEmpty() || name.contains(QLatin1Char('"'))) return;
     edit->setText(ReplaceExtension(name, ext));
@@ -309,7 +377,7 @@ bool CMyFileDlg::checkName(QString& path) {
             break;
         default: {
             QString ext = defaultSuffix();
-            if (ext.isEmpty() && m_newNameAllowed) ext = FilterExtension(selectedNameFilter());
+            if (ext.isEmpty() && m_newNameAllowed) ext = FilterExtension(currentFilter());
             if (!ext.isEmpty() && !hasExtension(path) && !QFileInfo::exists(path))
                 path = withExtension(path, ext.toLatin1().constData());
             break;
@@ -320,12 +388,12 @@ bool CMyFileDlg::checkName(QString& path) {
         warn(QDir::toNativeSeparators(path) + QStringLiteral("\r\n找不到文件，请检查文件名。"));
         return false;
     }
-    currentReportDir() = QFileInfo(path).absolutePath();
+    rememberFolder(QFileInfo(path).absolutePath());
     return true;
 }
 
 bool CMyFileDlg::checkSaveReport(QString& path) {
-    path = withExtension(path, "REP");
+    path = withExtension(path, "rep");
     const QFileInfo info(path);
     if (!info.exists()) return true;
     const QString shown = QDir::toNativeSeparators(path);
@@ -388,7 +456,12 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(openFile ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     setFileMode(openFile ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
-    if (!filter.isEmpty()) setNameFilter(filter);
+    if (!filter.isEmpty()) {
+        // The patterns are shown in the labels; the dialog's own bracket
+        // part is the case-blind form.
+        setOption(QFileDialog::HideNameFilterDetails, true);
+        setNameFilter(CMyFileDlg::CaseBlindFilter(filter));
+    }
     setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
     setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
     setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));

@@ -3,7 +3,7 @@
 //
 // CMyFileDlg is the open/save dialog every file choice of qorview goes
 // through. Its mode decides the button texts and what OK checks:
-//   0 open, 1 run (Execute), 2 choose a folder, 3 save a report (".REP"
+//   0 open, 1 run (Execute), 2 choose a folder, 3 save a report (".rep"
 //   added, open reports protected, overwrite asked), 4 open (own XML),
 //   5 save replacing (the writer replaces the file once the new one is
 //   complete, so the old file is never deleted here), 6 open a menu file
@@ -96,6 +96,15 @@ public:
     // The extension a Qt filter's first pattern names ("xlsx" for
     // "Book (*.xlsx)"); empty for "*", "*.*" or no pattern.
     static QString FilterExtension(const QString& qtFilter);
+    // The filter with each "*.ext" pattern matching the extension in any
+    // case ("*.[rR][eE][pP]"): names on this system are case-sensitive,
+    // reports made elsewhere often are not lower case. The labels keep
+    // the patterns as written, in full-width brackets.
+    static QString CaseBlindFilter(const QString& qtFilter);
+    // Where a file dialog starts: the report's folder when it has a path,
+    // else the last folder a file was chosen in (kept in the profile),
+    // else the home folder.
+    static QString StartFolder(const QString& reportPath = QString());
     // name with its extension replaced by ext (added when it has none).
     static QString ReplaceExtension(const QString& name, const QString& ext);
 
@@ -106,7 +115,8 @@ public slots:
 private:
     void setUpTexts();
     void setUpExtraControls();
-    void onFilterSelected(const QString& filter);
+    void onFilterSelected(int index);
+    QString currentFilter() const;
     void onDirectoryEntered(const QString& dir);
     // The checks of OK; false keeps the dialog open. path may be amended.
     bool checkName(QString& path);

@@ -283,15 +283,16 @@ QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
     const qor::view::SheetGeometry& geo = m_view->Geometry();
     if (geo.LastRow() < 0 || geo.LastColumn() < 0) return proposed;
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const int bottom = m_tabs->RowHeight(extent);
     const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
     const int headerW = m_view->m_nHeaderWidth, headerH = m_view->m_nHeaderHeight;
     const int columns =
         wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol, geo.LastColumn(),
                    [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
     const int rows =
-        wholeLines(proposed.height() - top - extent - headerH, m_view->m_nFirstRow, geo.LastRow(),
+        wholeLines(proposed.height() - top - bottom - headerH, m_view->m_nFirstRow, geo.LastRow(),
                    [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
-    const QSize size(headerW + columns + extent, top + headerH + rows + extent);
+    const QSize size(headerW + columns + extent, top + headerH + rows + bottom);
     // Handles 0 top-left, 3 bottom-left and 7 left move the left side;
     // 0, 1 top-right and 4 top move the top.
     const bool movesLeft = handle == CRectTrackerEx::hitTopLeft ||
@@ -340,9 +341,11 @@ void COleInPlaceFrame::RecalcLayout() {
         top = barHeight;
     }
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    // The bottom row carries the page tabs: as tall as their captions need.
+    const int bottom = m_tabs->RowHeight(extent);
     const QRect content(0, top, width(), std::max(0, height() - top));
     const QRect inner(content.left(), content.top(), std::max(0, content.width() - extent),
-                      std::max(0, content.height() - extent));
+                      std::max(0, content.height() - bottom));
 
     InPlaceTabArea tabs;
     tabs.collapsed = !m_tabs->IsTabAreaShown();
@@ -362,14 +365,14 @@ void COleInPlaceFrame::RecalcLayout() {
 
     m_view->setGeometry(inner);
     const QRect v(inner.right() + 1, inner.top(), extent, inner.height());
-    const QRect h(inner.left() + tabWidth, inner.bottom() + 1, inner.width() - tabWidth, extent);
+    const QRect h(inner.left() + tabWidth, inner.bottom() + 1, inner.width() - tabWidth, bottom);
     // A bar with no room is hidden rather than squeezed.
     m_vBar->setGeometry(v);
     m_vBar->setVisible(v.width() >= 2 && v.height() >= 2);
     m_hBar->setGeometry(h);
     m_hBar->setVisible(h.width() >= 2 && h.height() >= 2);
     m_tabs->SetPosition(inner.left(), inner.bottom() + 1, inner.left() + tabWidth,
-                        inner.bottom() + 1 + extent, tabWidth);
+                        inner.bottom() + 1 + bottom, tabWidth);
 }
 
 // ---------------------------------------------------------------------------

@@ -28,7 +28,9 @@ bool CPageCtrl::Create(QWidget* parent, int id) {
 }
 
 void CPageCtrl::SetPosition(int left, int top, int right, int bottom, int width) {
+    const bool resized = m_state.width != width;
     m_state.width = width;
+    if (resized && m_state.shown) showCurrentTab();
     setGeometry(left, top, std::max(0, right - left), std::max(0, bottom - top));
     lower();
     if (parentWidget()) show();  // never as a window of its own
@@ -59,8 +61,30 @@ void CPageCtrl::SetPageTabs(int pageCount, int currentPage) {
     m_state.pageCount = pageCount;
     m_state.current = currentPage;
     NormalizePages(m_state);
-    if (m_state.current < m_state.first) m_state.first = m_state.current;
+    showCurrentTab();
     update();
+}
+
+bool CPageCtrl::StepCurrentPage(int delta) {
+    NormalizePages(m_state);
+    const int page = std::clamp(m_state.current + delta, 1, std::max(1, m_state.pageCount));
+    if (page == m_state.current) return false;
+    m_state.current = page;
+    showCurrentTab();
+    update();
+    return true;
+}
+
+void CPageCtrl::SetChosenWidth(int width) {
+    m_widthChosen = true;
+    m_state.width = width;
+    m_state.savedWidth = width;
+}
+
+void CPageCtrl::showCurrentTab() {
+    // A page added at the end, or chosen from a menu, must not become
+    // current out of sight.
+    ShowCurrentTab(m_state, Metrics(), [this](const QString& t) { return textWidth(t); });
 }
 
 CQorsView* CPageCtrl::GetSheetView() const {
@@ -72,6 +96,10 @@ CQorsView* CPageCtrl::GetSheetView() const {
 CQorsDoc* CPageCtrl::GetDocument() const {
     CQorsView* view = GetSheetView();
     return view ? view->GetDocument() : nullptr;
+}
+
+int CPageCtrl::RowHeight(int scrollBarExtent) const {
+    return std::max(scrollBarExtent, QFontMetrics(font()).height() + 4);
 }
 
 int CPageCtrl::textWidth(const QString& text) const {
@@ -157,6 +185,7 @@ void CPageCtrl::mouseMoveEvent(QMouseEvent* event) {
         const CQorsView* view = GetSheetView();
         const int room = view ? view->width() : (parentWidget() ? parentWidget()->width() : 0);
         m_state.width = DraggedStripWidth(p.x(), room);
+        m_widthChosen = true;
         relayoutParent();
         update();
         return;

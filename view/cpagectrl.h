@@ -35,11 +35,19 @@ public:
     // Data mode: the tabs come back at the width kept.
     void RestoreTabArea();
     // The frame publishes the pages: count and current page (from 1). The
-    // first visible page moves so that the current tab is not left of it.
+    // first visible page moves so that the current tab is shown whole.
     void SetPageTabs(int pageCount, int currentPage);
+    // Makes the page delta pages away current (clamped to the pages) and
+    // shows its tab; false when the current page stays.
+    bool StepCurrentPage(int delta);
     // Moves the first shown page as an arrow button does, without changing
     // the current page.
     void ScrollFirstTab(qor::view::ArrowButton arrow);
+
+    // The height of the row the strip shares with the horizontal scroll
+    // bar: the bar's own, or what the tab captions need at the strip's font
+    // when that is more.
+    int RowHeight(int scrollBarExtent) const;
 
     // The sheet view beside the strip: the splitter's first pane, else the
     // view given by SetSheetView.
@@ -51,6 +59,10 @@ public:
     int StripWidth() const { return m_state.width; }
     int SavedWidth() const { return m_state.savedWidth; }
     void SetSavedWidth(int width) { m_state.savedWidth = width; }
+    // False until the strip got its first width in data mode (from the
+    // parent's layout or the gripper): until then the parent chooses it.
+    bool HasWidth() const { return m_widthChosen; }
+    void SetChosenWidth(int width);
     bool IsTabAreaShown() const { return m_state.shown; }
     int CurrentPage() const { return m_state.current; }
     int FirstVisiblePage() const { return m_state.first; }
@@ -81,11 +93,13 @@ protected:
 private:
     void press(QPoint p);
     void relayoutParent();
+    void showCurrentTab();
     int textWidth(const QString& text) const;
 
     qor::view::TabStripState m_state;
     int m_id = 0;
     bool m_dragging = false;
+    bool m_widthChosen = false;
     int m_widthAtPress = 0;
     qor::view::ArrowButton m_pressed = qor::view::ArrowButton::None;
     QPointer<CQorsView> m_view;

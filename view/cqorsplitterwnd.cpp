@@ -57,7 +57,9 @@ SplitterMetrics CQorSplitterWnd::Metrics() const {
     SplitterMetrics m;
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     m.vScrollWidth = extent;
-    m.hScrollHeight = extent;
+    // The bottom row carries the page tabs beside the scroll bar: it is as
+    // tall as their captions need, so no caption loses its lower part.
+    m.hScrollHeight = m_wndPageCtrl.RowHeight(extent);
     return m;
 }
 
@@ -133,6 +135,13 @@ void CQorSplitterWnd::RecalcLayout() {
     const int insideWidth = std::max(0, width() - m.vScrollWidth);
     const int firstCol = m_cols == 2 ? std::min(m_firstColSize, insideWidth) : insideWidth;
     if (dataMode) m_nTabAreaWidth = m_scaler.Scale(m_nTabAreaWidth, firstCol, m);
+    if (dataMode && firstCol > 0 && !m_wndPageCtrl.HasWidth()) {
+        // The first layout in data mode gives the tabs two thirds of the
+        // window; later layouts scale that with the first column.
+        const int initial = InitialStripWidth(true, width(), m_wndPageCtrl.Metrics());
+        m_nTabAreaWidth = m_scaler.Scale(initial, firstCol, m);
+        m_wndPageCtrl.SetChosenWidth(m_nTabAreaWidth);
+    }
     m_nFirstColWidth = firstCol;
 
     SplitterLayoutInput in;

@@ -145,6 +145,11 @@ void CQorsView::onDocumentChanged(int hint) {
     if (hint == CQorsDoc::kHintGoToCurrent && m_pDoc && m_pDoc->IsOpen()) {
         GoToCell(CurrentRow(), CurrentColumn());
         ShowCellReference(1);
+    } else if ((hint == CQorsDoc::kHintState || hint == CQorsDoc::kHintAll) && m_pRefBox &&
+               m_pFormulaBar && m_pFormulaBar->View() == this) {
+        // A command (a search, a page turned) may have moved the current
+        // cell or page: the name box of the view the user works in follows.
+        ShowCellReference(1);
     }
     update();
 }

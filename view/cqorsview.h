@@ -478,7 +478,7 @@ private:
     void selectInDocument(int row, int col, int endRow, int endCol);
     void applyViewState(const qor::view::ViewState& state);
     void hover(QPoint p);
-    void pressCells(QPoint p, bool right);
+    void pressCells(QPoint p, bool right, bool extend = false);
     void finishSizing(QPoint p);
     bool currentCellShown() const;
     bool typingContext(bool ctrl, qor::view::TypingContext* ctx) const;

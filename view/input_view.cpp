@@ -203,14 +203,14 @@ void CQorsView::mousePressEvent(QMouseEvent* event) {
     m_nHitCode = kTargetNone;
     m_ptTrack = m_ptDown = p;
     hover(p);
-    pressCells(p, right);
+    pressCells(p, right, !right && (event->modifiers() & Qt::ShiftModifier));
     ShowCellReference(1);
     m_bPostButtonUp = 0;
     if (right) m_bLeftDown = 0;
     event->accept();
 }
 
-void CQorsView::pressCells(QPoint p, bool right) {
+void CQorsView::pressCells(QPoint p, bool right, bool extend) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     const int t = m_nHitCode;
     const int lastRow = m_geo.LastRow(), lastCol = m_geo.LastColumn();
@@ -264,8 +264,14 @@ void CQorsView::pressCells(QPoint p, bool right) {
     }
     const CellHit h = HitTestCell(p);
     if (!h.hit || p.x() < m_nHeaderWidth || p.y() < m_nHeaderHeight) return;
-    SetCurrentAndSelection(SelectCell(CombinedAreas(), h.row, h.col));
     m_nHitCode = kTargetCells;
+    // Shift+click reaches from the current cell to the one clicked, as a
+    // drag from it would.
+    if (extend) {
+        ExtendSelection(h.row, h.col, 0, 0);
+        return;
+    }
+    SetCurrentAndSelection(SelectCell(CombinedAreas(), h.row, h.col));
 }
 
 void CQorsView::mouseMoveEvent(QMouseEvent* event) {
@@ -502,6 +508,11 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
             break;
         case Qt::Key_PageUp:
         case Qt::Key_PageDown: {
+            if (ctrl) {
+                // Ctrl+PgUp/PgDn turn the pages of the report.
+                key == Qt::Key_PageUp ? OnPageTabsBack() : OnPageTabsForward();
+                break;
+            }
             const int first =
                 key == Qt::Key_PageUp ? PageUpRow(m_geo, height()) : PageDownRow(m_geo, height());
             SetFirstCell(first, m_nFirstCol);

@@ -47,6 +47,32 @@ std::vector<TabRect> LayoutTabs(TabStripState& state, const TabMetrics& metrics,
     return tabs;
 }
 
+void ShowCurrentTab(TabStripState& state, const TabMetrics& metrics, const TextWidthFn& textWidth) {
+    NormalizePages(state);
+    if (state.current <= state.first) {
+        state.first = state.current;
+        return;
+    }
+    const int room = state.width - kGripperWidth - metrics.TabsLeft();
+    if (room <= 0) return;
+    // No tab is narrower than its padding: pages further back than the
+    // area holds can never share it with the current one.
+    state.first = std::max(state.first, state.current - room / (kTabPadding + kTabGap));
+    std::vector<int> widths;
+    int used = 0;
+    for (int page = state.first; page <= state.current; ++page) {
+        const int w = textWidth(PageTabCaption(page)) + kTabPadding;
+        widths.push_back(w);
+        used += w + kTabGap;
+    }
+    used -= kTabGap;
+    size_t dropped = 0;
+    while (state.first < state.current && used > room) {
+        used -= widths[dropped++] + kTabGap;
+        ++state.first;
+    }
+}
+
 int VisibleTabCount(const TabStripState& state, const TabMetrics& metrics) {
     int x = metrics.TabsLeft();
     int n = 0;

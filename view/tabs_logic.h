@@ -89,6 +89,12 @@ using TextWidthFn = std::function<int(const QString&)>;
 std::vector<TabRect> LayoutTabs(TabStripState& state, const TabMetrics& metrics,
                                 const TextWidthFn& textWidth);
 
+// Moves the first visible page so that the current page's tab lies whole
+// inside the tab area: back to it when it is left of the first, on until
+// its right edge fits when it is right of the area. A tab wider than the
+// whole area is shown first.
+void ShowCurrentTab(TabStripState& state, const TabMetrics& metrics, const TextWidthFn& textWidth);
+
 // Tabs counted as visible for a press: the stored widths walked from the
 // tab area's left edge while the running x + 1 stays left of the width.
 int VisibleTabCount(const TabStripState& state, const TabMetrics& metrics);

@@ -457,22 +457,22 @@ void CQorsView::ScrollResizePreview(int fixedEdge, int delta, bool horizontal) {
 
 namespace {
 
-void scrollTabs(CQorsView* view, ArrowButton arrow) {
+// One page back or forward, as a press on the neighbouring tab would do:
+// the frame (or the splitter) makes the strip's page current.
+void stepPage(CQorsView* view, int delta) {
     CQorsDoc* doc = view->GetDocument();
-    if (!doc || !doc->IsDataState()) return;
+    if (!doc || !doc->IsOpen() || !doc->IsDataState()) return;
     CQorSplitterWnd* s = splitterOf(view);
     if (!s) return;
-    const int before = s->PageCtrl().FirstVisiblePage();
-    s->PageCtrl().ScrollFirstTab(arrow);
-    if (s->PageCtrl().FirstVisiblePage() == before) return;
-    emit view->commandRequested(kCmdPageChanged);
+    if (!s->PageCtrl().StepCurrentPage(delta)) return;
+    s->OnPageCommand(kCmdPageChanged);
 }
 
 }  // namespace
 
-void CQorsView::OnPageTabsBack() { scrollTabs(this, ArrowButton::Previous); }
+void CQorsView::OnPageTabsBack() { stepPage(this, -1); }
 
-void CQorsView::OnPageTabsForward() { scrollTabs(this, ArrowButton::Next); }
+void CQorsView::OnPageTabsForward() { stepPage(this, 1); }
 
 // ---------------------------------------------------------------------------
 // Printing

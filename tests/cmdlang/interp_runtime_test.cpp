@@ -218,3 +218,22 @@ TEST_F(InterpTest, TextsStopAtTheirMaximumLength) {
     // An empty text joins without growing it.
     ok(QStringLiteral("LET &x = &x + \"\""));
 }
+
+TEST_F(InterpTest, TheLogReadsInTheUsersLanguage) {
+    fails("let A1 = 2", CALC_ERR_NO_REPORT);
+    fails("FROB 1", CALC_ERR_SYNTAX);
+    const QString log = ReadErrorLogText();
+    // The stock text of a code is the string table's; the line and code
+    // stay as they were for whoever looks the code up.
+    EXPECT_TRUE(log.contains(LoadErrorText(63800).arg(CALC_ERR_NO_REPORT).arg(LoadErrorText(64203))))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("let A1 = 2")));
+    EXPECT_FALSE(log.contains(QStringLiteral("error 203")));
+    EXPECT_FALSE(log.contains(QStringLiteral("no report is open")));
+    // A detail that names what went wrong is kept as the language gave it.
+    EXPECT_TRUE(log.contains(LoadErrorText(63800).arg(CALC_ERR_SYNTAX).arg(QString())));
+    EXPECT_EQ(qor::cmd::LocalCalcFailure(CALC_ERR_FILE, QStringLiteral("x.txt: gone")),
+              QStringLiteral("x.txt: gone"));
+    EXPECT_EQ(qor::cmd::LocalCalcFailure(CALC_ERR_FILE, qor::cmd::CalcErrorText(CALC_ERR_FILE)),
+              LoadErrorText(64213));
+}

@@ -75,7 +75,7 @@ private:
 TEST_F(FileDlgTest, SavingAReportAddsRepAndProtectsWhatIsOpenOrExists) {
     // A bare name becomes a report name; nothing is asked for a new file.
     EXPECT_EQ(choose(CMyFileDlg::kSaveReport, QStringLiteral("abc"), false),
-              dir + QStringLiteral("/abc.REP"));
+              dir + QStringLiteral("/abc.rep"));
     EXPECT_TRUE(messages.isEmpty());
 
     // A report this program holds open cannot be saved over.

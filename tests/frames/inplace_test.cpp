@@ -276,7 +276,9 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
     const int extent = frame->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, frame);
     const int barsHeight = frame->GetActiveView()->geometry().top();
     const int cellsWide = asked.width() - extent - view->m_nHeaderWidth;
-    const int cellsHigh = asked.height() - barsHeight - extent - view->m_nHeaderHeight;
+    // The bottom row is as tall as the page tabs' captions need.
+    const int bottomRow = frame->PageCtrl()->RowHeight(extent);
+    const int cellsHigh = asked.height() - barsHeight - bottomRow - view->m_nHeaderHeight;
     auto isWhole = [](int pixels, auto distance) {
         for (int n = 1; n < 300; ++n)
             if (distance(n) == pixels) return true;

@@ -51,8 +51,9 @@ protected:
         click(QPoint(10, strip().height() / 2));  // the mode button
         ASSERT_TRUE(doc.IsDataState());
         EXPECT_TRUE(strip().IsTabAreaShown());
-        EXPECT_EQ(strip().StripWidth(), kInitialSavedWidth);
-        EXPECT_EQ(splitter.HorizontalBar(0)->x(), kInitialSavedWidth);
+        // The first data-mode layout gives the tabs two thirds of the window.
+        EXPECT_EQ(strip().StripWidth(), splitter.width() * 2 / 3);
+        EXPECT_EQ(splitter.HorizontalBar(0)->x(), strip().StripWidth());
         ASSERT_EQ(doc.GetReport()->AppendRowColPage(pages - 1, 2), 0);
         doc.UpdateAllViews(CQorsDoc::kHintState);
         splitter.SetTabAreaWidth(600);

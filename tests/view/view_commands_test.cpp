@@ -296,13 +296,15 @@ TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     splitter.resize(600, 400);
     CQorsView* pane = splitter.GetPane(0, 0);
     ASSERT_TRUE(pane);
-    QSignalSpy spy(pane, &CQorsView::commandRequested);
-    // On the first tab going back changes nothing.
+    QSignalSpy spy(&splitter, &CQorSplitterWnd::commandRequested);
+    // On the first page going back changes nothing.
     pane->OnCommand(kCmdPageTabsBack);
-    EXPECT_EQ(splitter.PageCtrl().FirstVisiblePage(), 1);
+    EXPECT_EQ(pages.m_nCurPage, 1);
     EXPECT_EQ(spy.count(), 0);
+    // Forward turns to the next page, as a press on its tab would.
     pane->OnCommand(kCmdPageTabsForward);
-    EXPECT_EQ(splitter.PageCtrl().FirstVisiblePage(), 2);
+    EXPECT_EQ(pages.m_nCurPage, 2);
+    EXPECT_EQ(splitter.PageCtrl().CurrentPage(), 2);
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageChanged);
 
