@@ -150,7 +150,7 @@ TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
     qor::installUiServices(fixture);
 
     EXPECT_FALSE(stillOpen) << qPrintable(messages.join('\n'));
-    EXPECT_EQ(shownFilter, u"客户端报表 (*.rep)");
+    EXPECT_EQ(shownFilter, u"客户端报表（*.rep）");
     EXPECT_TRUE(QFileInfo(png).size() > 0);
     ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
     CQorsDoc* doc = frame->Children().first()->GetDocument();
