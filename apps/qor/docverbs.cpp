@@ -242,6 +242,12 @@ int verbConvert(const QStringList& args, Output* out) {
             return 2;
         }
     }
+    // Only a binary workbook has a quicker form without formats; any other
+    // target would silently ignore the option.
+    if (valuesOnly && suffixOf(target) != u"xls") {
+        out->err += QStringLiteral("qor convert: --values-only writes .xls workbooks only\n");
+        return 2;
+    }
     if (!QFileInfo::exists(source)) {
         out->err += QStringLiteral("qor convert: %1 does not exist\n").arg(source);
         return 1;
@@ -276,12 +282,9 @@ int convertDocument(const QString& source, const QString& target, const QString&
     if (!doc.OnOpenDocument(source, true)) return 1;
     QStringList leftOut = leftOutBy(source);
     if (!pages.isEmpty() && !keepPages(doc, pages, "convert", out)) return 1;
-    // The other types carry what data state shows; a report keeps the
+    // The other types carry what data state shows: the document's
+    // converters take the report there for the export; a report keeps the
     // state it was in.
-    if (!isReport(target) && !doc.IsDataState() && !doc.EnterDataState()) {
-        out->err += QStringLiteral("qor convert: %1 cannot enter data state\n").arg(source);
-        return 1;
-    }
 
     // Written whole in a scratch folder of the user's private work folder
     // and moved into place, so that a failure, or a kill, leaves nothing

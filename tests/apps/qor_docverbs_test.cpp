@@ -144,7 +144,8 @@ TEST(QorConvert, BinaryWorkbooksBothWays) {
     // The workbook holds the formula's value, not the formula: said, exit 3.
     auto to = qor(dir, "convert sales.rep sales.xls");
     ASSERT_EQ(to.exitCode, 3) << err(to).toStdString();
-    EXPECT_TRUE(err(to).contains("1 formulas")) << err(to).toStdString();
+    EXPECT_TRUE(err(to).contains("formulas (the file holds their values only): 1, the first at page 1, row 3, column 2"))
+        << err(to).toStdString();
     QFile f(dir + "/sales.xls");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
@@ -171,7 +172,8 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     // A workbook holds values, not formulas: written, listed, exit 3.
     auto lossy = qor(dir, "convert sales.rep sales.xlsx");
     EXPECT_EQ(lossy.exitCode, 3);
-    EXPECT_TRUE(err(lossy).contains("left out: 1 formulas")) << err(lossy).toStdString();
+    EXPECT_TRUE(err(lossy).contains("left out: formulas (the file holds their values only): 1,"))
+        << err(lossy).toStdString();
     EXPECT_TRUE(QFileInfo::exists(dir + "/sales.xlsx"));
 
     // --pages keeps those pages only; the source stays whole.
@@ -207,6 +209,33 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     EXPECT_FALSE(QFileInfo::exists(dir + "/z.wq1"));
     EXPECT_EQ(qor(dir, "convert sales.rep z.xml --pages x").exitCode, 2);
     EXPECT_EQ(qor(dir, "convert sales.rep").exitCode, 2);
+}
+
+TEST(QorConvert, ScriptConvertOfAReportInFormatStateWritesItsValues) {
+    if (!qortest::havePythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
+    const QString dir = qortest::freshDir("convert-format-state");
+    auto r = shell(dir,
+                   "\"$Q\" new r.rep --rows 10 --cols 5 --pages 3 && "
+                   "\"$Q\" format r.rep 1 1 kind number && \"$Q\" set r.rep 3 1 1 12.5 && "
+                   "printf 'CONVERT \"r.rep\" TO \"q.xls\"\\n' > c.shl && \"$Q\" new h.rep && "
+                   "\"$Q\" run c.shl h.rep");
+    ASSERT_EQ(r.exitCode, 0) << err(r).toStdString();
+    EXPECT_TRUE(out(qor(dir, "info r.rep")).contains("state:   format"));
+    const auto read = qortest::python("import sys, xlrd\n"
+                                      "b = xlrd.open_workbook(sys.argv[1])\n"
+                                      "print(len(b.sheets()), b.sheet_by_index(2).cell_value(0, 0))\n",
+                                      {dir + "/q.xls"});
+    EXPECT_EQ(QString::fromUtf8(read.out).trimmed(), "3 12.5") << read.err.constData();
+}
+
+TEST(QorConvert, ValuesOnlyIsForBinaryWorkbooksAlone) {
+    const QString dir = qortest::freshDir("convert-values-only");
+    ASSERT_EQ(qor(dir, "new r.rep --pages 1").exitCode, 0);
+    const auto r = qor(dir, "convert r.rep r.xlsx --values-only");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(err(r).contains("--values-only writes .xls workbooks only")) << err(r).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/r.xlsx"));
+    EXPECT_EQ(qor(dir, "convert r.rep r.xls --values-only").exitCode, 0);
 }
 
 TEST(QorFiles, OwnXmlCarriesCharactersGb2312LacksAndReadsBack) {
