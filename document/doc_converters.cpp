@@ -102,44 +102,6 @@ bool hasSuffix(const QString& path, const char* suffix) {
     return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
 }
 
-// What the target type cannot hold of the report itself, whoever writes
-// it: the own XML keeps formulas and the keywords of keyword cells; data
-// files carry values and placed keywords (as fields); a workbook keeps
-// neither formulas nor keywords (a placed one becomes a label's text).
-void tallyReportLosses(CReportHandle& report, const QString& target, QStringList* notes) {
-    const bool ownXml = hasSuffix(target, "xml");
-    const bool workbook = hasSuffix(target, "xls") || hasSuffix(target, "xlsx");
-    const bool html = hasSuffix(target, "htm") || hasSuffix(target, "html");
-    if (html) return;  // a page shown: its other losses are told by the converter
-    qor::LossTally losses;
-    const int pages = report.GetPageCount();
-    const auto& formulas = report.GetReportFile()->Format().formulas;
-    if (!ownXml && !formulas.empty() && pages > 0) {
-        const FormulaRecord* first = &formulas.front();
-        for (const FormulaRecord& f : formulas)
-            if (std::pair(f.area.r1, f.area.c1) < std::pair(first->area.r1, first->area.c1)) first = &f;
-        losses.add(QStringLiteral("formulas (the file holds their values only)"),
-                   qor::CellPlace(1, first->area.r1, first->area.c1), qsizetype(formulas.size()));
-    }
-    for (int slot = 0; slot <= 6; ++slot) {
-        CellRef at;
-        const bool placed = report.AccessKeywordCell(0, slot, &at) == 0 && at.row > 0 && at.col > 0;
-        if (placed && !workbook) continue;
-        for (int p = 1; p <= pages; ++p) {
-            qor::KeywordValue v;
-            if (report.GetPageKeyword(slot, &v, p) != 0) continue;
-            if (v.kind == 2 ? v.text.isEmpty() : !(v.kind == 1 && v.number != 0)) continue;
-            if (placed)
-                losses.add(QStringLiteral("keywords placed in cells (written as texts)"),
-                           qor::CellPlace(p, at.row, at.col));
-            else
-                losses.add(QStringLiteral("page keywords not placed in a cell (not written)"),
-                           QStringLiteral("page %1").arg(p));
-        }
-    }
-    losses.appendTo(notes);
-}
-
 // A converter that lists what the last conversion could not carry. Its
 // exports run in data state and count what the target type cannot hold.
 class ReportingConverter : public qor::IDocConverter {
@@ -155,7 +117,7 @@ public:
             return false;
         }
         if (!write(doc, *report, path, message)) return false;
-        tallyReportLosses(*report, path, &m_leftOut);
+        qor::TallyReportLosses(*report, path, &m_leftOut);
         return true;
     }
 
@@ -396,7 +358,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
                 return false;
             }
             if (!write(report)) return false;
-            tallyReportLosses(*report, to, &notes);
+            qor::TallyReportLosses(*report, to, &notes);
             return true;
         };
         bool ok = false;

@@ -5,7 +5,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QList>
 #include <vector>
+
+class CReportHandle;
 
 namespace qor {
 
@@ -34,5 +37,13 @@ QString CellPlace(int page, int row, int col);
 // How many characters of text code page 936 cannot hold (each is written
 // as "?").
 qsizetype CharactersOutsideCp936(const QString& text);
+
+// Adds to notes what the type of target (by its extension) cannot hold of
+// the report itself, whoever writes it: the own XML keeps formulas and the
+// keywords of keyword cells, data files carry values and placed keywords
+// (as fields), a workbook keeps neither formulas nor keywords (a placed one
+// becomes a label's text). pages lists the pages written (empty: all).
+void TallyReportLosses(CReportHandle& report, const QString& target, QStringList* notes,
+                       const QList<int>& pages = {});
 
 }  // namespace qor
