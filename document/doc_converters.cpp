@@ -118,11 +118,20 @@ public:
         }
         if (!write(doc, *report, path, message)) return false;
         qor::TallyReportLosses(*report, path, &m_leftOut);
+        // Written, but not whole: the user hears what is missing rather
+        // than a plain success.
+        if (!m_leftOut.isEmpty()) {
+            qor::MessageRequest r;
+            r.text = LoadErrorText(kMsgLeftOut) + u'\n' + m_leftOut.join(u'\n');
+            r.icon = qor::MsgIcon::Warning;
+            qor::uiServices().messageBox(r);
+        }
         return true;
     }
 
 protected:
     static constexpr int kMsgNoDataState = 63600;
+    static constexpr int kMsgLeftOut = 63601;
     // Writes the report, in data state with at least one page.
     virtual bool write(CQorsDoc& doc, CReportHandle& report, const QString& path,
                        QString* message) = 0;

@@ -222,12 +222,15 @@ TEST(DocExports, KeywordsAndFormulasTheTargetCannotHoldAreListedOnceWithTheirFir
         ASSERT_EQ(h->SetPageKeyword(0, unit, p), 0);
     }
     doctest::UiRecorder ui;
+    ui.messages.clear();
     for (const char* suffix : {"xml", "xlsx", "dbf"})
         ASSERT_TRUE(doc->OnSaveDocument(dir + "/k." + suffix)) << suffix;
     const QString notPlaced =
         QStringLiteral("page keywords not placed in a cell (not written): 2, the first at page 2");
-    // The own XML keeps formulas and placed keywords.
+    // The own XML keeps formulas and placed keywords; the user is told.
     EXPECT_EQ(leftOutOf("xml"), QStringList{notPlaced});
+    ASSERT_EQ(ui.messages.size(), 3);
+    EXPECT_EQ(ui.messages[0], LoadErrorText(63601) + u'\n' + notPlaced);
     EXPECT_EQ(leftOutOf("xlsx"),
               (QStringList{
                   QStringLiteral("formulas (the file holds their values only): 1, the first at "
