@@ -288,10 +288,10 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                 } else if (isNumberField(table.fields.at(c).type)) {
                     const double d = v.toDouble();
                     if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
-                        note(QStringLiteral("record %1 field \"%2\": %3 does not fit and was left empty")
-                                 .arg(r + 1)
-                                 .arg(decodeCp936(names.at(c)))
-                                 .arg(d));
+                        losses.add(QStringLiteral("numbers of 10^12 or more, left empty"),
+                                   QStringLiteral("record %1, field \"%2\"")
+                                       .arg(r + 1)
+                                       .arg(decodeCp936(names.at(c))));
                         ok = DBFWriteNULLAttribute(dbf.h, r, c);
                     } else {
                         ok = DBFWriteDoubleAttribute(dbf.h, r, c, d);
