@@ -16,6 +16,7 @@
 #include "exchange/excelexport.h"
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
+#include "exchange/losstally.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
@@ -52,12 +53,88 @@ public:
     }
 };
 
-// A converter that lists what the last conversion could not carry.
+// Every type but a report carries what data state shows: the pages'
+// values. A report in format state goes through data state for the length
+// of the export and comes back to format state; a report without pages
+// gets one for the export only, so that its table's layout is written as
+// its first page would be. Save As and CONVERT both export inside one.
+class ExportState {
+public:
+    ExportState(CQorsDoc* doc, CReportHandle* report)
+        : m_doc(doc && doc->GetReport() == report ? doc : nullptr),
+          m_report(report),
+          m_format(report->IsFormatState() != 0) {
+        if (m_format) {
+            // The document's own way recalculates formulas changed in
+            // format state, so the file gets their new results.
+            if (m_doc && report->GetPageCount() > 0)
+                m_ok = m_doc->EnterDataState();
+            else
+                m_ok = report->EnterDataState() == 0;
+            if (!m_ok) return;
+        }
+        if (report->GetPageCount() == 0) {
+            m_added = report->AppendRowColPage(1, 2) == 0;
+            m_ok = m_added && report->SetCurPage(1) == 0;
+        }
+    }
+    ~ExportState() {
+        if (m_added) m_report->DeleteRowColPage(1, 1, 2);
+        if (!m_format) return;
+        if (m_doc)
+            m_doc->SwitchToFormatState();
+        else if (!m_report->IsFormatState())
+            m_report->EnterFormatState();
+    }
+    ExportState(const ExportState&) = delete;
+    ExportState& operator=(const ExportState&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    CQorsDoc* m_doc;
+    CReportHandle* m_report;
+    bool m_format;
+    bool m_ok = true;
+    bool m_added = false;
+};
+
+bool hasSuffix(const QString& path, const char* suffix) {
+    return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
+}
+
+// A converter that lists what the last conversion could not carry. Its
+// exports run in data state and count what the target type cannot hold.
 class ReportingConverter : public qor::IDocConverter {
 public:
     QStringList LeftOut() const override { return m_leftOut; }
+    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
+        m_leftOut.clear();
+        CReportHandle* report = doc.GetReport();
+        if (!report) return false;
+        const ExportState state(&doc, report);
+        if (!state.ok()) {
+            if (message) *message = LoadErrorText(kMsgNoDataState);
+            return false;
+        }
+        if (!write(doc, *report, path, message)) return false;
+        qor::TallyReportLosses(*report, path, &m_leftOut);
+        // Written, but not whole: the user hears what is missing rather
+        // than a plain success.
+        if (!m_leftOut.isEmpty()) {
+            qor::MessageRequest r;
+            r.text = LoadErrorText(kMsgLeftOut) + u'\n' + m_leftOut.join(u'\n');
+            r.icon = qor::MsgIcon::Warning;
+            qor::uiServices().messageBox(r);
+        }
+        return true;
+    }
 
 protected:
+    static constexpr int kMsgNoDataState = 63600;
+    static constexpr int kMsgLeftOut = 63601;
+    // Writes the report, in data state with at least one page.
+    virtual bool write(CQorsDoc& doc, CReportHandle& report, const QString& path,
+                       QString* message) = 0;
     QStringList m_leftOut;
 };
 
@@ -102,25 +179,15 @@ public:
         if (message) *message = error;
         return false;
     }
-    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
-        m_leftOut.clear();
-        if (doc.GetReport() && !withFormats(path)) {
+    bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {
+        if (!withFormats(path)) {
             QString error;
-            if (ExportReportToValuesWorkbook(doc.GetReport(), path, 0, &error, &m_leftOut)) return true;
+            if (ExportReportToValuesWorkbook(&report, path, 0, &error, &m_leftOut)) return true;
             if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
             return false;
         }
         QString error;
-        if (doc.GetReport() && ExportReportToExcel(doc.GetReport(), path, &error)) {
-            // A worksheet gets each cell's value; the report's formulas stay
-            // behind.
-            const qsizetype formulas =
-                doc.GetReport()->GetReportFile()->Format().formulas.size();
-            if (formulas > 0)
-                m_leftOut << QStringLiteral("%1 formulas: the workbook holds their values only")
-                                 .arg(formulas);
-            return true;
-        }
+        if (ExportReportToExcel(&report, path, &error)) return true;
         if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
         return false;
     }
@@ -160,15 +227,13 @@ public:
                                    : r.detail;
         return false;
     }
-    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
-        if (!doc.GetReport()) return false;
+    bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {
         // Saving as a file type writes the whole report: every page, data,
         // format and formulas.
         qor::ExportSetMembers all;
-        all.m_pReport = doc.GetReport();
-        all.m_nPageCount = doc.GetReport()->GetPageCount();
-        const qor::OwnXmlExportResult r = qor::WriteOwnXml(*doc.GetReport(), path, all);
-        m_leftOut.clear();
+        all.m_pReport = &report;
+        all.m_nPageCount = report.GetPageCount();
+        const qor::OwnXmlExportResult r = qor::WriteOwnXml(report, path, all);
         if (r.written) {
             if (const QString cut = qor::CutTextsNote(r); !cut.isEmpty()) m_leftOut << cut;
             return true;
@@ -190,14 +255,9 @@ public:
         if (message) *message = LoadErrorText(63554);
         return false;
     }
-    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
-        m_leftOut.clear();
-        CReportHandle* report = doc.GetReport();
-        if (!report) return false;
-        if (report->IsFormatState()) {
-            if (message) *message = LoadErrorText(63555);
-            return false;
-        }
+    bool write(CQorsDoc&, CReportHandle& reportRef, const QString& path,
+               QString* message) override {
+        CReportHandle* report = &reportRef;
         const int pages = report->GetPageCount();
         if (pages < 1) {
             if (message) *message = LoadErrorText(63556);
@@ -246,11 +306,9 @@ public:
         if (message) *message = error;
         return false;
     }
-    bool Export(CQorsDoc& doc, const QString& path, QString* message) override {
-        m_leftOut.clear();
+    bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {
         QString error;
-        if (doc.GetReport() && ExportReportToDataFile(doc.GetReport(), path, 0, &error, &m_leftOut))
-            return true;
+        if (ExportReportToDataFile(&report, path, 0, &error, &m_leftOut)) return true;
         if (message) *message = error.isEmpty() ? LoadErrorText(62063) + LoadErrorText(62025) : error;
         return false;
     }
@@ -285,7 +343,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     }
     QStringList notes;
     if (fromReport) {
-        const bool workbook = QFileInfo(to).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
+        const bool workbook = hasSuffix(to, "xls") || hasSuffix(to, "xlsx");
         if (!DataFileChainWrites(to) && !workbook) {
             if (error) *error = LoadErrorText(63566).arg(QFileInfo(to).fileName());
             return false;
@@ -301,16 +359,27 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
             if (!done && error) *error = why.isEmpty() ? LoadErrorText(62079) : why;
             return done;
         };
+        // Inside the same export state as Save As, counting the same losses.
+        auto exportFrom = [&](CQorsDoc* doc, CReportHandle* report) -> bool {
+            const ExportState state(doc, report);
+            if (!state.ok()) {
+                if (error) *error = LoadErrorText(63600);
+                return false;
+            }
+            if (!write(report)) return false;
+            qor::TallyReportLosses(*report, to, &notes);
+            return true;
+        };
         bool ok = false;
         if (current && sameFile(current->GetPathName(), from)) {
-            ok = write(current);
+            ok = exportFrom(nullptr, current);
         } else {
             CQorsDoc doc;
             if (!doc.OnOpenDocument(from)) {
                 if (error) *error = LoadErrorText(63567).arg(from);
                 return false;
             }
-            ok = write(doc.GetReport());
+            ok = exportFrom(&doc, doc.GetReport());
             doc.OnCloseDocument();
         }
         if (ok) tellLeftOut(to, notes);

@@ -1,8 +1,9 @@
 #include "exchange/cexcelbridge.h"
 #include "engine/messages.h"
 
-#include <cstdio>
 #include <new>
+
+#include "engine/messages.h"
 
 namespace qor {
 namespace {
@@ -35,13 +36,13 @@ QString codeMeaning(uint32_t code) {
 using qor::noObject;
 using qor::XlError;
 
+// A failed workbook call is told to the trace (the status line, or the
+// command line when its verb fails), never printed on standard output,
+// which belongs to whoever runs the program.
 void DumpComError(const XlError& e) {
-    std::printf("Oops - hit an error!\n");
-    std::printf("\a\tCode = %08lx\n", static_cast<unsigned long>(e.code));
-    std::printf("\a\tCode meaning = %s\n", qor::codeMeaning(e.code).toUtf8().constData());
-    std::printf("\a\tSource = %s\n", e.source.toUtf8().constData());
-    std::printf("\a\tDescription = %s\n", e.description.toUtf8().constData());
-    std::fflush(stdout);
+    TraceMessage(QStringLiteral("workbook error %1 (%2) in %3: %4")
+                     .arg(QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
+                          qor::codeMeaning(e.code), e.source, e.description));
 }
 
 CExcelBridge::CExcelBridge() = default;

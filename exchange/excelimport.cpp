@@ -477,7 +477,10 @@ void CExcelBridge::importFormatCells(int sheet) {
             importNumberFormat(report, numberFlags.of(style.numberFormat), cell, r, c);
             setAttribute(report, kFmtHAlign, hAlignCode(style.hAlign), r, c);
             setAttribute(report, kFmtVAlign, vAlignCode(style.vAlign), r, c);
-            if (cell && cell->kind == XlCell::Text) setAttribute(report, kFmtKind, kCellText, r, c);
+            // A cell formatted as text ("@") is a text cell even while it
+            // is empty: later sheets may hold texts there.
+            if (cell && (cell->kind == XlCell::Text || style.numberFormat == QLatin1String("@")))
+                setAttribute(report, kFmtKind, kCellText, r, c);
         }
     }
 }

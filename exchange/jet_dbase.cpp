@@ -15,6 +15,7 @@
 
 #include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
+#include "exchange/losstally.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
 #include "engine/messages.h"
@@ -277,6 +278,7 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                 throw JetError(LoadErrorText(63526)
                                    .arg(decodeCp936(names.at(c)), path));
         }
+        qor::LossTally losses;
         int r = 0;
         for (const QVariantList& row : table.rows) {
             for (int c = 0; c < table.fields.size(); ++c) {
@@ -287,10 +289,10 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                 } else if (isNumberField(table.fields.at(c).type)) {
                     const double d = v.toDouble();
                     if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
-                        note(QStringLiteral("record %1 field \"%2\": %3 does not fit and was left empty")
-                                 .arg(r + 1)
-                                 .arg(decodeCp936(names.at(c)))
-                                 .arg(d));
+                        losses.add(QStringLiteral("numbers of 10^12 or more, left empty"),
+                                   QStringLiteral("record %1, field \"%2\"")
+                                       .arg(r + 1)
+                                       .arg(decodeCp936(names.at(c))));
                         ok = DBFWriteNULLAttribute(dbf.h, r, c);
                     } else {
                         ok = DBFWriteDoubleAttribute(dbf.h, r, c, d);
@@ -301,11 +303,13 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                     QByteArray b = encodeCp936(t, &lossless);
                     bool cut = false;
                     if (b.size() > widths.at(c)) b = cutBytes(t, widths.at(c), &cut);
-                    if (cut || !lossless)
-                        note(QStringLiteral("record %1 field \"%2\": text cut to %3 bytes")
-                                 .arg(r + 1)
-                                 .arg(decodeCp936(names.at(c)))
-                                 .arg(b.size()));
+                    const QString place = QStringLiteral("record %1, field \"%2\"")
+                                              .arg(r + 1)
+                                              .arg(decodeCp936(names.at(c)));
+                    if (cut) losses.add(QStringLiteral("texts cut to %1 bytes").arg(kMaxCharWidth), place);
+                    if (!lossless)
+                        losses.add(QStringLiteral("characters outside code page 936 written as \"?\""),
+                                   place, qor::CharactersOutsideCp936(t));
                     ok = b.isEmpty() ? DBFWriteNULLAttribute(dbf.h, r, c)
                                      : DBFWriteStringAttribute(dbf.h, r, c, b.constData());
                 }
@@ -313,6 +317,7 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
             }
             ++r;
         }
+        losses.appendTo(notes);
     }
     QFile written(tempDbf);
     if (!written.open(QIODevice::ReadOnly))

@@ -190,7 +190,13 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
                     const int type = t.table.fields.at(c).type;
                     bool ok = false;
                     const double d = v.toDouble(&ok);
-                    if (type >= kBoolean && type <= kDouble && ok && std::isfinite(d)) {
+                    // A text field holds the numbers of its column too (a
+                    // column under a label is a text field): a value stored
+                    // as a number stays a number.
+                    const bool stored = v.typeId() == QMetaType::Double ||
+                                        v.typeId() == QMetaType::LongLong ||
+                                        v.typeId() == QMetaType::Int;
+                    if (((type >= kBoolean && type <= kDouble) || stored) && ok && std::isfinite(d)) {
                         cell.kind = qor::XlCell::Number;
                         cell.number = d;
                     } else {

@@ -25,6 +25,7 @@
 
 #include "engine/textutil.h"
 #include "exchange/jetdriver.h"
+#include "exchange/losstally.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
 #include "engine/messages.h"
@@ -398,6 +399,8 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
                  .arg(tables.size() - kMaxLotusSheets)
                  .arg(kMaxLotusSheets));
 
+    // Each kind of loss is told once, with its count and its first place.
+    qor::LossTally losses;
     QByteArray out;
     {
         QByteArray bof(26, '\0');
@@ -443,8 +446,8 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             bool lossless = true;
             const QByteArray b = encodeCp936(text, &lossless);
             if (!lossless)
-                note(QStringLiteral("%1: characters outside code page 936 written as \"?\"")
-                         .arg(where));
+                losses.add(QStringLiteral("characters outside code page 936 written as \"?\""),
+                           where, qor::CharactersOutsideCp936(text));
             QByteArray body = cellHead(row, s, col);
             body.append('\'');
             body += b;
@@ -486,6 +489,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         }
     }
     record(out, 0x0001, QByteArray());
+    losses.appendTo(notes);
     int error = 0;
     if (!WriteFileSafely(path, out, &error))
         throw JetError(LoadErrorText(63513)

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "exchange/jetdriver.h"
+#include "exchange/losstally.h"
 #include "platform/safefile.h"
 #include "engine/messages.h"
 
@@ -342,7 +343,7 @@ void finishTable(PageFile& file, Placed& t, const QList<Column>& cols, bool syst
 }
 
 // The fit of one value into a column of its type, noting what changes.
-Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringList* notes) {
+Cell cellOf(const Column& col, const QVariant& v, const QString& where, qor::LossTally& losses) {
     Cell c;
     if (!v.isValid() || v.isNull()) return c;
     if (col.type == kColText) {
@@ -354,11 +355,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
         else
             t = v.toString();
         if (t.size() > kMaxTextChars) {
-            if (notes)
-                notes->append(QStringLiteral("%1: text of %2 characters cut to %3")
-                                  .arg(where)
-                                  .arg(t.size())
-                                  .arg(kMaxTextChars));
+            losses.add(QStringLiteral("texts cut to %1 characters").arg(kMaxTextChars), where);
             t.truncate(kMaxTextChars);
             if (t.back().isHighSurrogate()) t.chop(1);
         }
@@ -370,9 +367,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        if (notes)
-            notes->append(QStringLiteral("%1: \"%2\" is no number and was left empty")
-                              .arg(where, v.toString()));
+        losses.add(QStringLiteral("values of number fields that are no number, left empty"), where);
         return c;
     }
     c.null = false;
@@ -381,10 +376,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
         std::memcpy(c.bytes.data(), &d, 8);
     } else {
         if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
-            if (notes)
-                notes->append(QStringLiteral("%1: %2 does not fit a Long and was left empty")
-                                  .arg(where)
-                                  .arg(d));
+            losses.add(QStringLiteral("numbers that do not fit a Long, left empty"), where);
             c.null = true;
             return c;
         }
@@ -397,7 +389,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, QStringL
 
 // Texts are cut, longest first, until the record fits a page.
 void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
-            QStringList* notes) {
+            qor::LossTally& losses) {
     constexpr int kRowRoom = kPage - kDataHeader - 2;
     bool told = false;
     while (encodeRow(cols, cells).size() > kRowRoom) {
@@ -411,9 +403,7 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
         const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
         const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
         cells[longest].bytes.truncate(keep & ~1);
-        if (!told && notes)
-            notes->append(
-                QStringLiteral("%1: texts cut so that the record fits a page").arg(where));
+        if (!told) losses.add(QStringLiteral("records whose texts were cut to fit a page"), where);
         told = true;
     }
 }
@@ -432,6 +422,8 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
         quint32 flags;
     };
     QList<Entry> entries{{QStringLiteral("MSysObjects"), 2, kSystemObjectBits}};
+    // Each kind of loss is told once for the file, with its count and first place.
+    qor::LossTally losses;
     for (const NamedTable& nt : tables) {
         if (nt.name.isEmpty() || nt.name.size() > 64)
             throw JetError(QStringLiteral("\"%1\" cannot name an Access table.").arg(nt.name));
@@ -466,16 +458,17 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
                                           .arg(nt.name)
                                           .arg(r)
                                           .arg(cols.at(i).name);
-                cells.append(cellOf(cols.at(i), values.value(i), where, notes));
+                cells.append(cellOf(cols.at(i), values.value(i), where, losses));
             }
             fitRow(cols, cells, QStringLiteral("table \"%1\" record %2").arg(nt.name).arg(r),
-                   notes);
+                   losses);
             rows.append(encodeRow(cols, cells));
         }
         placeRows(file, t, rows);
         finishTable(file, t, cols, false);
         entries.append({nt.name, t.tdefPage, 0});
     }
+    losses.appendTo(notes);
 
     // The catalog: one row per table, itself included.
     const QList<Column> catalog = layoutColumns({{QStringLiteral("Id"), kColLong},

@@ -52,8 +52,11 @@ public:
         installUiServices(m_previous);
         for (const QString& text : m_told) {
             const QStringList lines = text.split(u'\n');
-            const bool listed = std::all_of(lines.begin(), lines.end(), [this](const QString& l) {
-                return m_leftOut.contains(l);
+            // The heading of the document's list of what a save left out
+            // is no line of its own here.
+            const QString heading = LoadErrorText(63601);
+            const bool listed = std::all_of(lines.begin(), lines.end(), [&](const QString& l) {
+                return l == heading || m_leftOut.contains(l);
             });
             if (!listed)
                 m_out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(m_verb), text);
@@ -240,6 +243,12 @@ int verbConvert(const QStringList& args, Output* out) {
             return 2;
         }
     }
+    // Only a binary workbook has a quicker form without formats; any other
+    // target would silently ignore the option.
+    if (valuesOnly && suffixOf(target) != u"xls") {
+        out->err += QStringLiteral("qor convert: --values-only writes .xls workbooks only\n");
+        return 2;
+    }
     if (!QFileInfo::exists(source)) {
         out->err += QStringLiteral("qor convert: %1 does not exist\n").arg(source);
         return 1;
@@ -274,12 +283,9 @@ int convertDocument(const QString& source, const QString& target, const QString&
     if (!doc.OnOpenDocument(source, true)) return 1;
     QStringList leftOut = leftOutBy(source);
     if (!pages.isEmpty() && !keepPages(doc, pages, "convert", out)) return 1;
-    // The other types carry what data state shows; a report keeps the
+    // The other types carry what data state shows: the document's
+    // converters take the report there for the export; a report keeps the
     // state it was in.
-    if (!isReport(target) && !doc.IsDataState() && !doc.EnterDataState()) {
-        out->err += QStringLiteral("qor convert: %1 cannot enter data state\n").arg(source);
-        return 1;
-    }
 
     // Written whole in a scratch folder of the user's private work folder
     // and moved into place, so that a failure, or a kill, leaves nothing

@@ -8,6 +8,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/status.h"
+#include "exchange/losstally.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 
@@ -112,9 +113,14 @@ int verbExportXml(const QStringList& args, Output* out) {
         return 1;
     }
     out->text += QStringLiteral("wrote %1: %2 pages\n").arg(target).arg(choice.m_nPageCount);
-    if (const QString cut = CutTextsNote(r); !cut.isEmpty())
-        out->err += QStringLiteral("qor export-xml: %1\n").arg(cut);
-    return 0;
+    // What the file could not carry is listed and makes the exit code 3, as
+    // for qor convert.
+    QStringList leftOut;
+    if (const QString cut = CutTextsNote(r); !cut.isEmpty()) leftOut << cut;
+    if (data) TallyReportLosses(report, target, &leftOut, pages);
+    for (const QString& line : leftOut)
+        out->err += QStringLiteral("qor export-xml: left out: %1\n").arg(line);
+    return leftOut.isEmpty() ? 0 : 3;
 }
 
 int verbImportXml(const QStringList& args, Output* out) {

@@ -85,9 +85,9 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
     EXPECT_EQ(out(qor(dir, "format book.rep 3 3 percent")), "1");
     EXPECT_EQ(out(qor(dir, "format book.rep 3 3 decimals")), "2");
 
-    // The own XML holds 32 characters of a text: written, and the cut said.
+    // The own XML holds 32 characters of a text: written, the cut said, exit 3.
     auto xml = qor(dir, "export-xml book.rep book.xml");
-    ASSERT_EQ(xml.exitCode, 0);
+    ASSERT_EQ(xml.exitCode, 3);
     EXPECT_TRUE(err(xml).contains("3 texts cut to 32 characters (page 1 A4, page 2 A4, page 3 A4)"))
         << err(xml).toStdString();
 
@@ -144,7 +144,8 @@ TEST(QorConvert, BinaryWorkbooksBothWays) {
     // The workbook holds the formula's value, not the formula: said, exit 3.
     auto to = qor(dir, "convert sales.rep sales.xls");
     ASSERT_EQ(to.exitCode, 3) << err(to).toStdString();
-    EXPECT_TRUE(err(to).contains("1 formulas")) << err(to).toStdString();
+    EXPECT_TRUE(err(to).contains("formulas (the file holds their values only): 1, the first at page 1, row 3, column 2"))
+        << err(to).toStdString();
     QFile f(dir + "/sales.xls");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.read(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
@@ -171,7 +172,8 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     // A workbook holds values, not formulas: written, listed, exit 3.
     auto lossy = qor(dir, "convert sales.rep sales.xlsx");
     EXPECT_EQ(lossy.exitCode, 3);
-    EXPECT_TRUE(err(lossy).contains("left out: 1 formulas")) << err(lossy).toStdString();
+    EXPECT_TRUE(err(lossy).contains("left out: formulas (the file holds their values only): 1,"))
+        << err(lossy).toStdString();
     EXPECT_TRUE(QFileInfo::exists(dir + "/sales.xlsx"));
 
     // --pages keeps those pages only; the source stays whole.
@@ -207,6 +209,84 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     EXPECT_FALSE(QFileInfo::exists(dir + "/z.wq1"));
     EXPECT_EQ(qor(dir, "convert sales.rep z.xml --pages x").exitCode, 2);
     EXPECT_EQ(qor(dir, "convert sales.rep").exitCode, 2);
+}
+
+TEST(QorConvert, ScriptConvertOfAReportInFormatStateWritesItsValues) {
+    if (!qortest::havePythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
+    const QString dir = qortest::freshDir("convert-format-state");
+    auto r = shell(dir,
+                   "\"$Q\" new r.rep --rows 10 --cols 5 --pages 3 && "
+                   "\"$Q\" format r.rep 1 1 kind number && \"$Q\" set r.rep 3 1 1 12.5 && "
+                   "printf 'CONVERT \"r.rep\" TO \"q.xls\"\\n' > c.shl && \"$Q\" new h.rep && "
+                   "\"$Q\" run c.shl h.rep");
+    ASSERT_EQ(r.exitCode, 0) << err(r).toStdString();
+    EXPECT_TRUE(out(qor(dir, "info r.rep")).contains("state:   format"));
+    const auto read = qortest::python("import sys, xlrd\n"
+                                      "b = xlrd.open_workbook(sys.argv[1])\n"
+                                      "print(len(b.sheets()), b.sheet_by_index(2).cell_value(0, 0))\n",
+                                      {dir + "/q.xls"});
+    EXPECT_EQ(QString::fromUtf8(read.out).trimmed(), "3 12.5") << read.err.constData();
+}
+
+// Three pages with labels, Chinese texts, a number in percent, a negative
+// with thousands, a formula, a combined heading, a placed year and an unit
+// name placed nowhere: each type carries every value and keyword, or exits
+// 3 naming what it left out.
+TEST(QorConvert, RoundTripsKeepEveryValueOrNameWhatTheyLeftOut) {
+    const QString dir = qortest::freshDir("convert-round-trips");
+    auto r = shell(dir,
+                   "\"$Q\" new r.rep --rows 6 --cols 4 --pages 3 >/dev/null && "
+                   "printf '%s\\n' 'OpenRep8File \"r.rep\"' BeginDesign 'CombineCells 1 1 1 2' "
+                   "'SetKeywordCell 2 1 4' 'SetCurCell 5 3' 'SetFormula \"C2+C3\"' 'SetCurCell 2 3' "
+                   "'SetCellFormat 4 1' 'SetCurCell 3 3' 'SetCellFormat 5 1' 'SetCellFormat 3 2' "
+                   "'SetCurCell 2 1' 'SetCellFormat 0 2' 'SetCurCell 3 1' 'SetCellFormat 0 2' Save "
+                   "CloseFile | \"$Q\" reader-script - >/dev/null && "
+                   "for p in 1 2 3; do \"$Q\" set r.rep $p 2 3 12.5 && \"$Q\" set r.rep $p 3 3 "
+                   "-1234567.25 && \"$Q\" set r.rep $p 2 1 营业收入$p && \"$Q\" set r.rep $p 3 1 备注 && "
+                   "\"$Q\" keyword r.rep $p year 2024 || exit 1; done >/dev/null && "
+                   "\"$Q\" keyword r.rep 2 unit-name 北京 >/dev/null && "
+                   "printf '%s\\n' 'OpenRep8File \"r.rep\"' BeginData 'SetCurPage 1' Recalc "
+                   "'SetCurPage 2' Recalc 'SetCurPage 3' Recalc Save CloseFile | "
+                   "\"$Q\" reader-script - >/dev/null");
+    ASSERT_EQ(r.exitCode, 0) << err(r).toStdString();
+    const QString formulas = "left out: formulas (the file holds their values only): 1, the first at page 1, row 5, column 3\n";
+    const QString unplaced = "left out: page keywords not placed in a cell (not written): 1, the first at page 2\n";
+    const QString placed = "left out: keywords placed in cells (written as texts): 3, the first at page 1, row 1, column 4\n";
+    for (const QString type : {"xlsx", "xls", "xml"}) {
+        SCOPED_TRACE(type.toStdString());
+        const auto to = qor(dir, "convert r.rep r." + type);
+        ASSERT_EQ(to.exitCode, 3) << err(to).toStdString();
+        EXPECT_TRUE(err(to).contains(unplaced)) << err(to).toStdString();
+        // The own XML carries formulas and the keywords of keyword cells.
+        EXPECT_EQ(err(to).contains(formulas), type != "xml") << err(to).toStdString();
+        EXPECT_EQ(err(to).contains(placed), type != "xml") << err(to).toStdString();
+        EXPECT_EQ(err(to).count("left out:"), type == "xml" ? 1 : 3) << err(to).toStdString();
+        const auto back = qor(dir, "convert r." + type + " " + type + ".rep");
+        ASSERT_EQ(back.exitCode, 0) << err(back).toStdString();
+        for (int p = 1; p <= 3; ++p) {
+            const QString at = type + ".rep " + QString::number(p);
+            EXPECT_EQ(out(qor(dir, "get " + at + " 2 1")), QStringLiteral("营业收入%1").arg(p));
+            EXPECT_EQ(out(qor(dir, "get " + at + " 3 1")), QStringLiteral("备注"));
+            EXPECT_EQ(out(qor(dir, "get " + at + " 2 3")), "12.5");
+            EXPECT_EQ(out(qor(dir, "get " + at + " 3 3")), "-1234567.25");
+            EXPECT_EQ(out(qor(dir, "get " + at + " 5 3")), "-1234554.75");
+        }
+        EXPECT_EQ(out(qor(dir, "format " + type + ".rep 2 3 percent")), "1");
+        EXPECT_EQ(out(qor(dir, "format " + type + ".rep 3 3 thousands")), "1");
+        EXPECT_TRUE(out(qor(dir, "info " + type + ".rep")).contains("combined areas: 1\n  A1:B1"));
+        const QString pages = out(qor(dir, "pages " + type + ".rep"));
+        EXPECT_EQ(pages.contains("page 3: 2=2024"), type == "xml") << pages.toStdString();
+    }
+}
+
+TEST(QorConvert, ValuesOnlyIsForBinaryWorkbooksAlone) {
+    const QString dir = qortest::freshDir("convert-values-only");
+    ASSERT_EQ(qor(dir, "new r.rep --pages 1").exitCode, 0);
+    const auto r = qor(dir, "convert r.rep r.xlsx --values-only");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(err(r).contains("--values-only writes .xls workbooks only")) << err(r).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/r.xlsx"));
+    EXPECT_EQ(qor(dir, "convert r.rep r.xls --values-only").exitCode, 0);
 }
 
 TEST(QorFiles, OwnXmlCarriesCharactersGb2312LacksAndReadsBack) {

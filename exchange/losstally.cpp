@@ -1,0 +1,98 @@
+#include "exchange/losstally.h"
+
+#include <QFileInfo>
+#include <utility>
+
+#include "engine/creporthandle.h"
+#include "engine/creportfile.h"
+#include "platform/codepage.h"
+
+namespace qor {
+
+void LossTally::add(const QString& kind, const QString& place, qsizetype count) {
+    if (count <= 0) return;
+    for (Kind& k : m_kinds) {
+        if (k.name == kind) {
+            k.count += count;
+            return;
+        }
+    }
+    m_kinds.push_back(Kind{kind, place, count});
+}
+
+QStringList LossTally::lines() const {
+    QStringList out;
+    for (const Kind& k : m_kinds)
+        out << QStringLiteral("%1: %2, the first at %3").arg(k.name).arg(k.count).arg(k.first);
+    return out;
+}
+
+void LossTally::appendTo(QStringList* notes) const {
+    if (notes) *notes += lines();
+}
+
+QString CellPlace(int page, int row, int col) {
+    return QStringLiteral("page %1, row %2, column %3").arg(page).arg(row).arg(col);
+}
+
+qsizetype CharactersOutsideCp936(const QString& text) {
+    bool whole = true;
+    encodeCp936(text, &whole);
+    if (whole) return 0;
+    qsizetype lost = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A character beyond the basic plane is one character in two units.
+        const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        bool ok = true;
+        encodeCp936(text.mid(i, n), &ok);
+        if (!ok) ++lost;
+        i += n - 1;
+    }
+    return lost;
+}
+
+namespace {
+bool hasSuffix(const QString& path, const char* suffix) {
+    return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
+}
+}  // namespace
+
+void TallyReportLosses(CReportHandle& report, const QString& target, QStringList* notes,
+                       const QList<int>& pages) {
+    const bool ownXml = hasSuffix(target, "xml");
+    const bool workbook = hasSuffix(target, "xls") || hasSuffix(target, "xlsx");
+    // An HTML file shows one page as it looks; what it leaves out is told
+    // by its writer.
+    if (hasSuffix(target, "htm") || hasSuffix(target, "html")) return;
+    QList<int> written = pages;
+    if (written.isEmpty())
+        for (int p = 1; p <= report.GetPageCount(); ++p) written << p;
+    LossTally losses;
+    const auto& formulas = report.GetReportFile()->Format().formulas;
+    if (!ownXml && !formulas.empty() && !written.isEmpty()) {
+        const FormulaRecord* first = &formulas.front();
+        for (const FormulaRecord& f : formulas)
+            if (std::pair(f.area.r1, f.area.c1) < std::pair(first->area.r1, first->area.c1)) first = &f;
+        losses.add(QStringLiteral("formulas (the file holds their values only)"),
+                   CellPlace(written.first(), first->area.r1, first->area.c1), qsizetype(formulas.size()));
+    }
+    for (int slot = 0; slot <= 6; ++slot) {
+        CellRef at;
+        const bool placed = report.AccessKeywordCell(0, slot, &at) == 0 && at.row > 0 && at.col > 0;
+        if (placed && !workbook) continue;
+        for (int p : written) {
+            KeywordValue v;
+            if (report.GetPageKeyword(slot, &v, p) != 0) continue;
+            if (v.kind == 2 ? v.text.isEmpty() : !(v.kind == 1 && v.number != 0)) continue;
+            if (placed)
+                losses.add(QStringLiteral("keywords placed in cells (written as texts)"),
+                           CellPlace(p, at.row, at.col));
+            else
+                losses.add(QStringLiteral("page keywords not placed in a cell (not written)"),
+                           QStringLiteral("page %1").arg(p));
+        }
+    }
+    losses.appendTo(notes);
+}
+
+}  // namespace qor

@@ -1,0 +1,305 @@
+// Every export of the document carries the pages' values whatever state
+// the report is in, and says what the target type cannot hold; the files
+// are read back by other programs where they are installed.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "cmdlang/ccalcinterpreter.h"
+#include "document/doc_converters.h"
+#include "document/doc_files.h"
+#include "tests/document/doc_fixture.h"
+
+namespace {
+
+// A report of three pages, 4 x 3: a label row, numbers below it; 12.5 at
+// B2 of page 1 and -7.25 at B2 of page 3. Saved, then reopened in the
+// state asked for.
+std::unique_ptr<CQorsDoc> threePages(const QString& path, bool formatState) {
+    auto doc = doctest::newDoc(4, 3);
+    CReportHandle* h = doc->GetReport();
+    EXPECT_EQ(h->SetCellValue(CellValue{kCellLabel, 0, "项目"}, 1, 1), 0);
+    doctest::setFormat(*doc, qor::kFmtKind, kCellNumber, CellArea::area(2, 2, 4, 3));
+    EXPECT_TRUE(doc->EnterDataState());
+    EXPECT_EQ(h->AppendRowColPage(2, 2), 0);
+    EXPECT_EQ(h->SetCellValue(CellValue::ofNumber(12.5), 2, 2, 1), 0);
+    EXPECT_EQ(h->SetCellValue(CellValue::ofNumber(-7.25), 2, 2, 3), 0);
+    if (formatState) {
+        EXPECT_TRUE(doc->SwitchToFormatState());
+    }
+    EXPECT_TRUE(doc->OnSaveDocument(path));
+    doc->OnCloseDocument();
+    auto back = std::make_unique<CQorsDoc>();
+    EXPECT_TRUE(back->OnOpenDocument(path));
+    EXPECT_EQ(back->IsDataState(), !formatState);
+    return back;
+}
+
+// Each page's B2 as another program reads the file; "" when the program
+// is missing (the caller skips).
+QString valuesByReader(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix == "xlsx" && qortest::havePythonModule("openpyxl"))
+        return QString::fromUtf8(qortest::python("import sys, openpyxl\n"
+                                                 "wb = openpyxl.load_workbook(sys.argv[1])\n"
+                                                 "print(' '.join(str(ws['B2'].value) for ws in wb))\n",
+                                                 {path})
+                                     .out)
+            .trimmed();
+    if (suffix == "xls" && qortest::havePythonModule("xlrd"))
+        return QString::fromUtf8(qortest::python("import sys, xlrd\n"
+                                                 "b = xlrd.open_workbook(sys.argv[1])\n"
+                                                 "print(' '.join(str(s.cell_value(1, 1)) if s.nrows > 1 "
+                                                 "else 'None' for s in b.sheets()))\n",
+                                                 {path})
+                                     .out)
+            .trimmed();
+    if (suffix == "dbf" && qortest::havePythonModule("dbfread"))
+        return QString::fromUtf8(qortest::python("import sys, dbfread\n"
+                                                 "t = list(dbfread.DBF(sys.argv[1], encoding='gbk'))\n"
+                                                 "print(' '.join(str(t[i]['B']) for i in (1, 5, 9)))\n",
+                                                 {path})
+                                     .out)
+            .trimmed();
+    if (suffix == "mdb" && qortest::haveProgram("mdb-export")) {
+        QStringList out;
+        for (const char* table : {"Sheet1", "Sheet2", "Sheet3"}) {
+            const auto r = qortest::run("mdb-export", {path, table});
+            const QStringList lines = QString::fromUtf8(r.out).split('\n');
+            out << (lines.size() > 2 ? lines[2].section(',', 1, 1) : QString("None"));
+        }
+        return out.join(' ');
+    }
+    return {};
+}
+
+struct Target {
+    const char* suffix;
+    const char* expected;  // B2 of pages 1, 2, 3 as the reader prints them
+};
+
+const Target kTargets[] = {{"xlsx", "12.5 None -7.25"},
+                           {"xls", "12.5 None -7.25"},
+                           // A number cell without a value is a 0 in a record.
+                           {"dbf", "12.5 0.0 -7.25"},
+                           {"mdb", "12.5 0 -7.25"}};
+
+bool fileHolds(const QString& path, const char* text) {
+    return doctest::fileBytes(path).contains(text);
+}
+
+TEST(DocExports, EveryTargetCarriesThePagesValuesFromEitherState) {
+    qor::doc::RegisterExchangeConverters();
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = doctest::testDir();
+    for (const bool formatState : {false, true}) {
+        SCOPED_TRACE(formatState ? "format state" : "data state");
+        const QString rep = dir + (formatState ? "/f.rep" : "/d.rep");
+        auto doc = threePages(rep, formatState);
+        doctest::UiRecorder ui;
+        const QString stem = dir + (formatState ? "/f." : "/d.");
+        for (const char* suffix : {"xlsx", "xls", "dbf", "mdb", "txt", "wk4", "htm"}) {
+            SCOPED_TRACE(suffix);
+            const QString out = stem + suffix;
+            ASSERT_TRUE(doc->OnSaveDocument(out)) << qPrintable(ui.messages.join("; "));
+            // The report is back in the state it was in, its pages as they were.
+            EXPECT_EQ(doc->IsDataState(), !formatState);
+            EXPECT_EQ(doc->GetReport()->IsFormatState() != 0, formatState);
+            EXPECT_EQ(doc->GetReport()->GetPageCount(), 3);
+        }
+        for (const Target& t : kTargets) {
+            SCOPED_TRACE(t.suffix);
+            const QString got = valuesByReader(stem + t.suffix);
+            if (got.isEmpty()) {
+                std::printf("no reader for .%s here: checked by our own only\n", t.suffix);
+                continue;
+            }
+            EXPECT_EQ(got, QString::fromLatin1(t.expected));
+        }
+        EXPECT_TRUE(fileHolds(stem + "txt", "12.5")) << formatState;
+        EXPECT_TRUE(fileHolds(stem + "txt", "-7.25")) << formatState;
+        // The HTML file shows the current page, in UTF-16.
+        const QByteArray html = doctest::fileBytes(stem + "htm");
+        EXPECT_TRUE(QString::fromUtf16(reinterpret_cast<const char16_t*>(html.constData()),
+                                       html.size() / 2)
+                        .contains(">12.50<"));
+        // The Lotus file is read back by our own driver: a page a worksheet.
+        CQorsDoc wk4;
+        ASSERT_TRUE(wk4.OnOpenDocument(stem + "wk4"));
+        ASSERT_EQ(wk4.GetReport()->GetPageCount(), 3);
+        bool found = false;
+        for (int r = 1; r <= wk4.GetReport()->GetRowCount(); ++r) {
+            CellValue v;
+            if (wk4.GetReport()->GetCellValue(&v, r, 2, 3) == 0 && v.number == -7.25) found = true;
+        }
+        EXPECT_TRUE(found);
+    }
+}
+
+TEST(DocExports, ConvertCommandCarriesTheValuesOfAReportInFormatState) {
+    qor::doc::RegisterExchangeConverters();
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = doctest::testDir();
+    const QString rep = dir + "/r.rep";
+    threePages(rep, true)->OnCloseDocument();
+    const auto convert = CCalcInterpreter::Instance().SubsystemHooks().convert;
+    ASSERT_TRUE(convert);
+    doctest::UiRecorder ui;
+    for (const Target& t : kTargets) {
+        SCOPED_TRACE(t.suffix);
+        const QString out = dir + "/q." + t.suffix;
+        QString error;
+        ASSERT_TRUE(convert(rep, out, 0, nullptr, &error)) << qPrintable(error);
+        const QString got = valuesByReader(out);
+        if (!got.isEmpty()) {
+            EXPECT_EQ(got, QString::fromLatin1(t.expected));
+        }
+    }
+    // The open report of the script, in format state, is taken as it is in
+    // memory and left in format state.
+    CQorsDoc open;
+    ASSERT_TRUE(open.OnOpenDocument(rep));
+    ASSERT_FALSE(open.IsDataState());
+    QString error;
+    ASSERT_TRUE(convert(rep, dir + "/open.txt", 0, open.GetReport(), &error)) << qPrintable(error);
+    EXPECT_TRUE(fileHolds(dir + "/open.txt", "-7.25"));
+    EXPECT_TRUE(open.GetReport()->IsFormatState());
+}
+
+TEST(DocExports, AReportWithoutPagesWritesItsLayoutAsTheFirstPageToEitherWorkbook) {
+    qor::doc::RegisterExchangeConverters();
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = doctest::testDir();
+    auto doc = doctest::newDoc(4, 3);
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue{kCellLabel, 0, "项目"}, 1, 1), 0);
+    ASSERT_EQ(doc->GetReport()->GetPageCount(), 0);
+    doctest::UiRecorder ui;
+    testing::internal::CaptureStdout();
+    const bool xls = doc->OnSaveDocument(dir + "/e.xls");
+    const bool xlsx = doc->OnSaveDocument(dir + "/e.xlsx");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    ASSERT_TRUE(xls) << qPrintable(ui.messages.join("; "));
+    ASSERT_TRUE(xlsx) << qPrintable(ui.messages.join("; "));
+    // The page was the export's own: the report has none again.
+    EXPECT_EQ(doc->GetReport()->GetPageCount(), 0);
+    EXPECT_FALSE(doc->IsDataState());
+    if (qortest::havePythonModule("xlrd") && qortest::havePythonModule("openpyxl")) {
+        const auto r = qortest::python(
+            "import sys, xlrd, openpyxl\n"
+            "b = xlrd.open_workbook(sys.argv[1])\n"
+            "w = openpyxl.load_workbook(sys.argv[2])\n"
+            "print([s.name for s in b.sheets()], b.sheet_by_index(0).cell_value(0, 0),\n"
+            "      w.sheetnames, w.worksheets[0]['A1'].value)\n",
+            {dir + "/e.xls", dir + "/e.xlsx"});
+        EXPECT_EQ(QString::fromUtf8(r.out).trimmed(),
+                  QStringLiteral("['第1页'] 项目 ['第1页'] 项目"))
+            << r.err.constData();
+    }
+}
+
+QStringList leftOutOf(const char* suffix) {
+    return qor::FindDocConverter(QString::fromLatin1(suffix))->LeftOut();
+}
+
+TEST(DocExports, KeywordsAndFormulasTheTargetCannotHoldAreListedOnceWithTheirFirstPlace) {
+    qor::doc::RegisterExchangeConverters();
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = doctest::testDir();
+    auto doc = threePages(dir + "/k.rep", false);
+    CReportHandle* h = doc->GetReport();
+    // The year is placed in C1; the unit name is not placed anywhere.
+    ASSERT_TRUE(doc->SwitchToFormatState());
+    CellRef c1{0, 1, 3};
+    ASSERT_EQ(h->AccessKeywordCell(1, 2, &c1), 0);
+    CellArea b4 = CellArea::cell(4, 2);
+    ASSERT_EQ(h->SetAreaFormula(&b4, QStringLiteral("B2+B3")), 0);
+    ASSERT_TRUE(doc->EnterDataState());
+    qor::KeywordValue year{1, 2024, {}};
+    qor::KeywordValue unit{2, 0, QStringLiteral("北京")};
+    for (int p = 2; p <= 3; ++p) {
+        ASSERT_EQ(h->SetPageKeyword(2, year, p), 0);
+        ASSERT_EQ(h->SetPageKeyword(0, unit, p), 0);
+    }
+    doctest::UiRecorder ui;
+    ui.messages.clear();
+    for (const char* suffix : {"xml", "xlsx", "dbf"})
+        ASSERT_TRUE(doc->OnSaveDocument(dir + "/k." + suffix)) << suffix;
+    const QString notPlaced =
+        QStringLiteral("page keywords not placed in a cell (not written): 2, the first at page 2");
+    // The own XML keeps formulas and placed keywords; the user is told.
+    EXPECT_EQ(leftOutOf("xml"), QStringList{notPlaced});
+    ASSERT_EQ(ui.messages.size(), 3);
+    EXPECT_EQ(ui.messages[0], LoadErrorText(63601) + u'\n' + notPlaced);
+    EXPECT_EQ(leftOutOf("xlsx"),
+              (QStringList{
+                  QStringLiteral("formulas (the file holds their values only): 1, the first at "
+                                 "page 1, row 4, column 2"),
+                  notPlaced,
+                  QStringLiteral("keywords placed in cells (written as texts): 2, the first at "
+                                 "page 2, row 1, column 3")}));
+    const QStringList dbf = leftOutOf("dbf");
+    EXPECT_TRUE(dbf.contains(notPlaced)) << qPrintable(dbf.join('\n'));
+    EXPECT_TRUE(dbf.filter("formulas").size() == 1) << qPrintable(dbf.join('\n'));
+    EXPECT_TRUE(dbf.filter("keywords placed").isEmpty()) << qPrintable(dbf.join('\n'));
+}
+
+TEST(DocExports, ATextCellEmptyOnTheFirstPageComesBackFromAWorkbook) {
+    qor::doc::RegisterExchangeConverters();
+    const QString dir = doctest::testDir();
+    auto doc = doctest::newDoc(2, 1);
+    doctest::setFormat(*doc, qor::kFmtKind, kCellText, CellArea::cell(1, 1));
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(doc->GetReport()->AppendRowColPage(1, 2), 0);
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QStringLiteral("备注")), 1, 1, 2), 0);
+    doctest::UiRecorder ui;
+    ASSERT_TRUE(doc->OnSaveDocument(dir + "/t.xlsx"));
+    CQorsDoc back;
+    ASSERT_TRUE(back.OnOpenDocument(dir + "/t.xlsx"));
+    EXPECT_EQ(back.GetReport()->GetCellText(1, 1, 2), QStringLiteral("备注"));
+}
+
+TEST(DocExports, ValuesOnlyWorkbookKeepsNumbersUnderALabelAsNumbers) {
+    if (!qortest::havePythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
+    qor::doc::RegisterExchangeConverters();
+    const QString dir = doctest::testDir();
+    auto doc = threePages(dir + "/v.rep", false);
+    // A label over the numbers makes their column a text field.
+    ASSERT_TRUE(doc->SwitchToFormatState());
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue{kCellLabel, 0, "金额"}, 1, 2), 0);
+    ASSERT_TRUE(doc->EnterDataState());
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::ValuesOnly);
+    doctest::UiRecorder ui;
+    const bool saved = doc->OnSaveDocument(dir + "/v.xls");
+    qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    ASSERT_TRUE(saved);
+    // Row 1 holds the column letters; the page's rows follow.
+    const auto r = qortest::python("import sys, xlrd\n"
+                                   "s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                                   "print(s.cell_type(2, 1), s.cell_value(2, 1), s.cell_type(1, 1))\n",
+                                   {dir + "/v.xls"});
+    EXPECT_EQ(QString::fromUtf8(r.out).trimmed(), QStringLiteral("2 12.5 1")) << r.err.constData();
+}
+
+TEST(DocExports, DataFileTextsOutsideCodePage936AreCountedByCharacter) {
+    qor::doc::RegisterExchangeConverters();
+    const QString dir = doctest::testDir();
+    auto doc = doctest::newDoc(3, 1);
+    doctest::setFormat(*doc, qor::kFmtKind, kCellText, CellArea::area(1, 1, 3, 1));
+    ASSERT_TRUE(doc->EnterDataState());
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QStringLiteral("a\U0001F600b\U0001F601")), 2, 1), 0);
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QStringLiteral("\U0001F602")), 3, 1), 0);
+    doctest::UiRecorder ui;
+    for (const char* suffix : {"dbf", "wk4"}) {
+        SCOPED_TRACE(suffix);
+        ASSERT_TRUE(doc->OnSaveDocument(dir + "/c." + suffix));
+        const QStringList lines = leftOutOf(suffix).filter("code page 936");
+        ASSERT_EQ(lines.size(), 1) << qPrintable(leftOutOf(suffix).join('\n'));
+        EXPECT_TRUE(lines[0].startsWith(
+            QStringLiteral("characters outside code page 936 written as \"?\": 3, the first at ")))
+            << qPrintable(lines[0]);
+        EXPECT_TRUE(leftOutOf(suffix).filter("cut").isEmpty()) << qPrintable(leftOutOf(suffix).join('\n'));
+    }
+}
+
+}  // namespace
