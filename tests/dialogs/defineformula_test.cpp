@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -282,6 +283,8 @@ TEST(DefineFormulaDlg, TypingGoesIntoTheFormulaNotTheArea) {
             QKeyEvent down(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
             QApplication::sendEvent(w ? w : d, &down);
         }
+        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/define-formula.png"));
         click(d, kIdOk);
     });
     timer.start(10);

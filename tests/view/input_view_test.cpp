@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QMimeData>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -365,6 +366,8 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     EXPECT_EQ(bar.text(), "1abc");
     EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
     EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
+    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+        view->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/refused-entry.png"));
 
     // The same text again is not asked about again; an arrow or a click
     // elsewhere does not leave the refused entry either.
