@@ -219,5 +219,9 @@ void CCellEdit::focusOutEvent(QFocusEvent* event) {
 
 void CCellEdit::onTextChanged(const QString& text) {
     m_strRefused = QString();
+    // Emptying an editor whose entry has ended does not reach the bar: an
+    // entry the cell refused may still be pending there, and an emptied
+    // bar would later store an empty cell in its place.
+    if (text.isEmpty() && m_nMode == kEditNone) return;
     if (m_pPartner) m_pPartner->setText(text.left(kFormulaBarMaxChars));
 }

@@ -401,6 +401,26 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     key(view->CellEditor(), Qt::Key_Escape);
     EXPECT_FALSE(view->CellEditor()->isVisible());
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
+
+    // A frame ending the in-cell entry before a command (as it does before
+    // saving) leaves the refused text pending in the bar, never an empty
+    // text that would empty the cell at the next commit.
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    type("6");
+    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEditor(), Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 3);
+    view->CellEditor()->m_nMode = kEditNone;
+    view->CellEditor()->clear();
+    view->CellEditor()->hide();
+    EXPECT_EQ(bar.text(), "6x");
+    press(cellPoint(6, 4));
+    release(cellPoint(6, 4));
+    key(&bar, Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
+    key(&bar, Qt::Key_Escape);
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+    EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
 }
 
 TEST_F(InputView, TheFormulaBarKeepsARefusedEntryToMend) {
