@@ -58,7 +58,8 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
             break;
         case code(Status::FormulaInvalid):
             // Why the text does not compile is what the user needs to mend it.
-            ShowMessageText(FormulaRefusalMessage(r->LastFormulaError(), r->LastFormulaErrorPosition()));
+            ShowMessageText(
+                FormulaRefusalMessage(r->LastFormulaError(), r->LastFormulaErrorPosition()));
             return status;
         default:
             ShowMessageId(62513);

@@ -13,18 +13,18 @@ namespace qor {
 
 namespace {
 
-constexpr int kMsgFormulaFailed = 62513;     // "输入公式失败！"
-constexpr int kMsgAtPosition = 63751;        // "第%1个字符处：%2"
-constexpr int kMsgUnknownFunction = 63752;   // "没有函数 %1"
-constexpr int kMsgUnknownName = 63753;       // "%1 不是单元、区域，也不是本表的关键字"
-constexpr int kMsgOutsideTable = 63754;      // "%1 在表格之外"
-constexpr int kMsgArgumentCount = 63755;     // "函数 %1 要 %2 个参数"
-constexpr int kMsgArgumentArea = 63756;      // "函数 %2 的第 %1 个参数应是区域"
-constexpr int kMsgArgumentNotArea = 63757;   // "函数 %2 的第 %1 个参数不能是区域"
-constexpr int kMsgArgumentMissing = 63758;   // "函数 %2 缺少第 %1 个参数"
-constexpr int kMsgNotKeyword = 63759;        // "%1 不是本表的关键字"
-constexpr int kMsgSyntax = 63760;            // "公式的写法不对"
-constexpr int kMsgUseInstead = 63761;        // "可改用 %1：%2，%3"
+constexpr int kMsgFormulaFailed = 62513;    // "输入公式失败！"
+constexpr int kMsgAtPosition = 63751;       // "第%1个字符处：%2"
+constexpr int kMsgUnknownFunction = 63752;  // "没有函数 %1"
+constexpr int kMsgUnknownName = 63753;      // "%1 不是单元、区域，也不是关键字"
+constexpr int kMsgOutsideTable = 63754;     // "%1 在表格之外"
+constexpr int kMsgArgumentCount = 63755;    // "函数 %1 要 %2 个参数"
+constexpr int kMsgArgumentArea = 63756;     // "函数 %2 的第 %1 个参数应是区域"
+constexpr int kMsgArgumentNotArea = 63757;  // "函数 %2 的第 %1 个参数不能是区域"
+constexpr int kMsgArgumentMissing = 63758;  // "函数 %2 缺少第 %1 个参数"
+constexpr int kMsgNotKeyword = 63759;       // "%1 不是本表的关键字"
+constexpr int kMsgSyntax = 63760;           // "公式的写法不对"
+constexpr int kMsgUseInstead = 63761;       // "可改用 %1：%2，%3"
 
 // "@62149" stands for that string, its label ("函数说明:") left off.
 QString resolved(const QString& field) {
@@ -96,7 +96,8 @@ QString reasonText(const QString& reason, QString* unknownFunction) {
         if (p.id == kMsgUnknownFunction && unknownFunction) *unknownFunction = m.captured(1);
         QString out = text(p.id).arg(m.captured(1));
         if (m.lastCapturedIndex() >= 2)
-            out = out.arg(QString(m.captured(2)).replace(QStringLiteral(" to "), QStringLiteral("～")));
+            out = out.arg(
+                QString(m.captured(2)).replace(QStringLiteral(" to "), QStringLiteral("～")));
         return out;
     }
     return text(kMsgSyntax);

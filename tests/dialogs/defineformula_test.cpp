@@ -225,7 +225,8 @@ TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
     // The message says why and where, after the failure itself.
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62513)));
-    EXPECT_TRUE(ui.messages[0].contains(QStringLiteral("第5个字符处"))) << ui.messages[0].toStdString();
+    EXPECT_TRUE(ui.messages[0].contains(QStringLiteral("第5个字符处")))
+        << ui.messages[0].toStdString();
     EXPECT_EQ(formulaAt(*doc, 3, 2), "A1+A2");
     EXPECT_EQ(formulaAt(*doc, 4, 2), "A1+A2");
 }

@@ -5,15 +5,15 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QLabel>
-#include <QListWidget>
-#include <QTimer>
-#include <QPushButton>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 
 #include "cmdlang/enginehooks.h"
@@ -731,8 +731,9 @@ TEST(FuncWizardDlg, ShownItSaysWhatTheSelectedFunctionDoesAndTakes) {
     });
     EXPECT_EQ(wizard.DoModal(), kIdCancel);
     ASSERT_EQ(seen.size(), 3);
-    EXPECT_EQ(seen[0], QStringLiteral("函数格式：PTOTAL(<区域>[,<区域筛选条件>])\n"
-                                      "函数说明：指定区域内所有满足区域筛选条件的固定区单元的合计"));
+    EXPECT_EQ(seen[0],
+              QStringLiteral("函数格式：PTOTAL(<区域>[,<区域筛选条件>])\n"
+                             "函数说明：指定区域内所有满足区域筛选条件的固定区单元的合计"));
     EXPECT_TRUE(seen[1].startsWith(QStringLiteral("函数格式：ROUND(<数值>,<小数位数>)\n")))
         << seen[1].toStdString();
     EXPECT_TRUE(seen[2].contains(QStringLiteral("SUBSTR(\"<字符串>\",<起始位置>[,<长度>])")));

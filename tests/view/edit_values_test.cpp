@@ -81,8 +81,7 @@ TEST_F(EditValues, TextForANumberCellIsRefusedAndTheNumberStays) {
     key(&bar, Qt::Key_Return);
     EXPECT_DOUBLE_EQ(number(1, 1), 5100000.50);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("请输入数值")))
-        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("请输入数值"))) << messages[0].toStdString();
     EXPECT_TRUE(messages[0].contains(QStringLiteral("收入"))) << messages[0].toStdString();
     // The entry stays in the bar to be mended.
     EXPECT_EQ(bar.text(), QStringLiteral("收入"));

@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QMimeData>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 
 #include "document/cmd_edit.h"
