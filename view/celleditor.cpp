@@ -192,7 +192,11 @@ void CCellEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QString typed = event->text();
-    if (m_nMode == kEditNumber && typed.size() == 1 && typed[0].isPrint()) {
+    // A control chord (Ctrl+V, Ctrl+A) is an edit command even where the
+    // key event carries its letter.
+    const bool chord =
+        (event->modifiers() & Qt::ControlModifier) && !(event->modifiers() & Qt::AltModifier);
+    if (m_nMode == kEditNumber && !chord && typed.size() == 1 && typed[0].isPrint()) {
         TypeChar(typed[0]);
         event->accept();
         return;

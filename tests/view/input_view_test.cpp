@@ -431,7 +431,8 @@ TEST_F(InputView, TheFormulaBarKeepsARefusedEntryToMend) {
     key(&bar, 0, Qt::NoModifier, "9");
     ASSERT_EQ(bar.m_nMode, kEditNumber);
     QApplication::clipboard()->setText(QStringLiteral("abc"));
-    key(&bar, Qt::Key_V, Qt::ControlModifier);
+    // The chord's event may carry its letter; it pastes all the same.
+    key(&bar, Qt::Key_V, Qt::ControlModifier, "v");
     key(&bar, Qt::Key_Return);
     ASSERT_EQ(messages.size(), 1);
     double v = 0;
