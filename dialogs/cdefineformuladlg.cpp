@@ -145,6 +145,11 @@ CDefineFormulaDlg::CDefineFormulaDlg(QWidget* parent)
 bool CDefineFormulaDlg::OnInitDialog() {
     m_area->setText(AreaText(area));
     SetFormulaText(formula);
+    // The formula is what the user came to type (the area is already the
+    // selection's): typing goes there and, as typing over a cell does,
+    // replaces what it held; a click or an arrow keeps and edits it.
+    m_formula->setFocus(Qt::OtherFocusReason);
+    m_formula->selectAll();
     return true;
 }
 

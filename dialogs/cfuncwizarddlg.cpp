@@ -98,6 +98,13 @@ CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
     layout->addLayout(lists);
     m_description = Bind(IDC_DESCRIPTION, new QLabel(this));
     layout->addWidget(m_description);
+    // The selected function's form and description, besides the category's.
+    m_functionHelp = new QLabel(this);
+    m_functionHelp->setObjectName(QStringLiteral("functionHelp"));
+    m_functionHelp->setWordWrap(true);
+    m_functionHelp->setTextFormat(Qt::PlainText);
+    m_functionHelp->setMinimumHeight(2 * m_functionHelp->fontMetrics().lineSpacing());
+    layout->addWidget(m_functionHelp);
     layout->addWidget(new QLabel(
         QStringLiteral("请选择需要的函数,然后按\"下一步\"按钮输入参数."), this));
     auto* buttons = new QHBoxLayout;
@@ -172,6 +179,8 @@ void CFuncWizardDlg::ShowModel() {
         const QSignalBlocker block(m_functions);
         m_functions->clear();
         m_functions->addItems(m_model.Functions());
+        for (int i = 0; i < m_functions->count(); ++i)
+            m_functions->item(i)->setToolTip(FunctionHelpText(m_functions->item(i)->text()));
     }
     m_description->setText(m_model.Description());
     ShowSelections();
@@ -187,6 +196,7 @@ void CFuncWizardDlg::ShowSelections() {
     m_strCategory = m_categories->currentItem() ? m_categories->currentItem()->text() : QString();
     m_strFunction = m_model.State().functionName;
     m_next->setText(m_model.NextCaption());
+    m_functionHelp->setText(m_model.FunctionHelp());
     // A function whose argument dialog is not here cannot go on.
     m_next->setEnabled(Available(m_model.NextStep()));
 }

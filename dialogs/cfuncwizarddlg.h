@@ -101,5 +101,6 @@ private:
     QListWidget* m_categories = nullptr;
     QListWidget* m_functions = nullptr;
     QLabel* m_description = nullptr;
+    QLabel* m_functionHelp = nullptr;
     QPushButton* m_next = nullptr;
 };

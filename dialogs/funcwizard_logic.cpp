@@ -2,6 +2,7 @@
 
 #include "cmdlang/lexer.h"
 #include "dialogs/defineformula_logic.h"
+#include "document/formulatexts.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
 
@@ -96,6 +97,12 @@ QStringList FuncWizardModel::CategoryTexts() const {
     for (const FuncWizardService& s : m_services) out << s.name;
     for (const BuiltinCategory& c : kBuiltins) out << LoadErrorText(c.textId);
     return out;
+}
+
+QString FunctionHelpText(const QString& name) {
+    const std::optional<FunctionText> f = FunctionTextOf(name);
+    if (!f) return {};
+    return LoadErrorText(63762).arg(f->form) + u'\n' + LoadErrorText(63763).arg(f->description);
 }
 
 const FuncWizardService* FuncWizardModel::Service() const {

@@ -84,6 +84,11 @@ struct FuncWizardState {
     QString functionName;
 };
 
+// What the wizard says about a function of the command language: its
+// argument form and its one-line description, a line each; empty for a
+// name the function table does not hold (a service's function).
+QString FunctionHelpText(const QString& name);
+
 // The categories, the selections and the codes they set.
 class FuncWizardModel {
 public:
@@ -97,6 +102,8 @@ public:
     // The text of static 1109 and the caption of button 1029.
     QString Description() const { return m_description; }
     QString NextCaption() const { return m_nextCaption; }
+    // FunctionHelpText of the selected function.
+    QString FunctionHelp() const { return FunctionHelpText(m_state.functionName); }
     const FuncWizardState& State() const { return m_state; }
     // The service of the current category line; null for a built-in one.
     const FuncWizardService* Service() const;

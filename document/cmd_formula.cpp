@@ -4,6 +4,7 @@
 
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
+#include "document/formulatexts.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/status.h"
@@ -55,6 +56,11 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
         case code(Status::FormulaCombined):
             ShowMessageId(62512);
             break;
+        case code(Status::FormulaInvalid):
+            // Why the text does not compile is what the user needs to mend it.
+            ShowMessageText(
+                FormulaRefusalMessage(r->LastFormulaError(), r->LastFormulaErrorPosition()));
+            return status;
         default:
             ShowMessageId(62513);
             return status;

@@ -23,11 +23,14 @@
 #include "engine/formulaeval.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
+#include "platform/uiservices.h"
+#include "reader/creader.h"
 
 namespace qor {
 
 namespace {
 
+constexpr int kMsgEnterNumber = 63750;  // "请输入数值：..."
 constexpr int kMaxNativeCells = int(kMaxRows) * kMaxCols;
 
 bool fail(QString* error, const char* why) {
@@ -428,6 +431,7 @@ int CQorsDoc::pasteText(const QString& text) {
     const int lastRow = lastShownRow(), lastCol = lastShownCol();
     const bool formatState = m_pReport->IsFormatState();
     int status = 0;
+    QString refused;  // the first text a number cell did not take
     for (int i = 0; i < lines.size() && r0 + i <= lastRow; ++i) {
         const QStringList cells = lines[i].split(QLatin1Char('\t'));
         for (int j = 0; j < cells.size() && c0 + j <= lastCol; ++j) {
@@ -443,7 +447,19 @@ int CQorsDoc::pasteText(const QString& text) {
                 }
             } else {
                 CellValue v;
-                if (!t.trimmed().isEmpty()) v = CellValue::ofText(t);
+                double number = 0;
+                if (t.trimmed().isEmpty()) {
+                    // an empty cell of the block empties the cell
+                } else if (GetCellKind(row - 1, col - 1) != kCellNumber) {
+                    v = CellValue::ofText(t);
+                } else if (qor::TextAsCellNumber(t, &number)) {
+                    v = CellValue::ofNumber(number);
+                } else {
+                    // A number cell keeps its value rather than turning the
+                    // text into some number.
+                    if (refused.isNull()) refused = t.trimmed();
+                    continue;
+                }
                 s = m_pReport->SetCellValue(v, row, col, 0);
                 if (s == 1) s = 0;  // a table-text cell keeps its text
             }
@@ -454,5 +470,8 @@ int CQorsDoc::pasteText(const QString& text) {
         const uint16_t s = m_pReport->RecalcPage(0);
         if (s > 1 && !status) status = s;
     }
+    if (!refused.isNull())
+        qor::messageBox(LoadErrorText(kMsgEnterNumber).arg(refused), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
     return status;
 }

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr uint16_t kRefused = 1;
+constexpr int kMsgEnterNumber = 63750;  // "请输入数值：..."
 
 bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
 
@@ -52,9 +53,9 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
             if (isBlank(text)) {
                 v.kind = kCellUnset;
             } else if (mode == kEntryNumber && !qor::TextAsCellNumber(text, &number)) {
-                // A number cell keeps its value: the same refusal a host or
-                // the command line gets for a text there.
-                qor::messageBox(qor::TextIntoNumberCellMessage(text, row, col), QString(),
+                // A number cell keeps its value; the typist is told so in
+                // the same words whichever edit line the entry came from.
+                qor::messageBox(LoadErrorText(kMsgEnterNumber).arg(text.trimmed()), QString(),
                                 qor::MsgButtons::Ok, qor::MsgIcon::Warning);
                 return kRefused;
             } else if (mode == kEntryNumber) {

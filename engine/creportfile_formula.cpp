@@ -142,6 +142,10 @@ QString CReportFile::LastFormulaError() const {
     return m_formulaCache ? m_formulaCache->lastError : QString();
 }
 
+int CReportFile::LastFormulaErrorPosition() const {
+    return m_formulaCache ? m_formulaCache->lastErrorPosition : -1;
+}
+
 uint16_t CReportFile::SetStoredAreaFormula(const AreaRecord& a, const QString& text) {
     if (!m_formulaCache) m_formulaCache = std::make_shared<FormulaCache>();
     FormulaCache& cache = *m_formulaCache;
@@ -149,6 +153,7 @@ uint16_t CReportFile::SetStoredAreaFormula(const AreaRecord& a, const QString& t
     // moved the list without them.
     if (cache.sync(m_format)) SyncFormulaBits(m_format);
     cache.lastError.clear();
+    cache.lastErrorPosition = -1;
     if (!IsFormatEditing()) return kRefused;
     ReportFormat& f = m_format;
     if (a.r1 < 1 || a.c1 < 1 || a.r1 > a.r2 || a.c1 > a.c2 || a.r2 > f.header.rows ||
@@ -186,6 +191,7 @@ uint16_t CReportFile::SetStoredAreaFormula(const AreaRecord& a, const QString& t
                 cache.lastError = c->errorReason.isEmpty()
                                       ? QStringLiteral("the formula does not compile")
                                       : c->errorReason;
+                cache.lastErrorPosition = c->errorPosition;
                 return code(Status::FormulaInvalid);
             }
             kind = c->totalKind ? 1 : 0;

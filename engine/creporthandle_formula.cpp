@@ -171,6 +171,10 @@ QString CReportHandle::LastFormulaError() const {
     return m_file ? m_file->LastFormulaError() : QString();
 }
 
+int CReportHandle::LastFormulaErrorPosition() const {
+    return m_file ? m_file->LastFormulaErrorPosition() : -1;
+}
+
 namespace {
 
 // Shown row and column of a stored cell: rows (columns) after the variable

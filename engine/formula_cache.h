@@ -36,6 +36,7 @@ public:
 
     // Why the last text was refused with 1260.
     QString lastError;
+    int lastErrorPosition = -1;  // offset in the refused text; -1 unknown
 
 private:
     struct Environment {

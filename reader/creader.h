@@ -16,7 +16,8 @@ namespace qor {
 // columns count from 1.
 QString TextIntoNumberCellMessage(const QString& text, int row, int col);
 // Whether a text written into a number cell reads as a number (blanks
-// around it allowed), and which.
+// around it allowed), and which. Commas that group the digits before the
+// point by three ("80,000.50") are read as thousands separators.
 bool TextAsCellNumber(const QString& text, double* number);
 }  // namespace qor
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 
 #include "document/cqorsdoc.h"
 #include "view/cqorsview.h"
@@ -10,6 +11,8 @@
 #include "view/paint_style.h"
 
 using namespace qor::view;
+
+int CCellEdit::s_nCommitting = 0;
 
 namespace {
 
@@ -78,28 +81,62 @@ CCellEdit* CCellEdit::cellEditor() {
     return m_pView ? m_pView->CellEditor() : nullptr;
 }
 
-bool CCellEdit::CommitFormulaBar() {
+bool CCellEdit::CommitFormulaBar() { return Commit() != CommitResult::Nothing; }
+
+CCellEdit::CommitResult CCellEdit::Commit() {
     CCellEdit* line = entryLine();
-    if (line->m_nMode == kEditNone || !m_pView) return false;
+    if (line->m_nMode == kEditNone || !m_pView) return CommitResult::Nothing;
     if (line->IsUntouchedArmedEntry()) {
         line->m_bArmedByFocus = false;
         line->m_nMode = kEditNone;
         m_nMode = kEditNone;
-        return false;
+        return CommitResult::Nothing;
     }
-    line->m_bArmedByFocus = false;
     const QString entry = line->text().left(kFormulaBarMaxChars);
     const int mode = line->m_nMode;
+    CCellEdit* editor = cellEditor();
+    const bool editorOpen = editor && editor->isVisible();
+    if (!line->m_strRefused.isNull() && entry == line->m_strRefused) {
+        // Told once already; the unchanged text is refused without asking
+        // the document (and the user) again.
+        QApplication::beep();
+        return CommitResult::Refused;
+    }
+    line->m_bArmedByFocus = false;
     line->m_nMode = kEditNone;
     m_nMode = kEditNone;
     const CQorsDoc* doc = m_pView->GetDocument();
-    m_pView->SetCurrentCellText(entry, CommitEntryMode(mode, doc && doc->IsDataState()));
+    const int docMode = CommitEntryMode(mode, doc && doc->IsDataState());
+    int status = 0;
+    {
+        // The refusal's message box takes the focus; that is no reason to
+        // end the entry.
+        const QScopedValueRollback<int> guard(s_nCommitting, s_nCommitting + 1);
+        status = m_pView->SetCurrentCellText(entry, docMode);
+    }
+    if (status != 0 && docMode == CQorsDoc::kEntryNumber) {
+        // A number cell refused the text and kept its value: the entry stays
+        // where it was typed so the user can mend it.
+        line->m_nMode = mode;
+        if (line->text() != entry) line->setText(entry);
+        if (editorOpen) {
+            editor->m_nMode = mode;
+            if (editor->text() != entry) editor->setText(entry);
+            editor->show();
+            editor->setFocus(Qt::OtherFocusReason);
+        } else {
+            line->setFocus(Qt::OtherFocusReason);
+        }
+        m_nMode = mode;
+        line->m_strRefused = entry;
+        return CommitResult::Refused;
+    }
     m_pView->setFocus(Qt::OtherFocusReason);
-    return true;
+    return CommitResult::Stored;
 }
 
 void CCellEdit::OnInputConfirm() {
-    CommitFormulaBar();
+    if (Commit() == CommitResult::Refused) return;
     if (CCellEdit* editor = cellEditor()) {
         editor->m_nMode = kEditNone;
         editor->clear();
@@ -141,8 +178,11 @@ void CCellEdit::keyPressEvent(QKeyEvent* event) {
     }
     if (isNavigationKey(key) && !m_bClicked && m_pView) {
         // Without a click into the text the arrows move the cell, so the
-        // entry is stored first.
-        CommitFormulaBar();
+        // entry is stored first; a refused entry keeps the cell.
+        if (Commit() == CommitResult::Refused) {
+            event->accept();
+            return;
+        }
         if (CCellEdit* editor = cellEditor()) {
             editor->clear();
             editor->hide();
@@ -152,7 +192,11 @@ void CCellEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QString typed = event->text();
-    if (m_nMode == kEditNumber && typed.size() == 1 && typed[0].isPrint()) {
+    // A control chord (Ctrl+V, Ctrl+A) is an edit command even where the
+    // key event carries its letter.
+    const bool chord =
+        (event->modifiers() & Qt::ControlModifier) && !(event->modifiers() & Qt::AltModifier);
+    if (m_nMode == kEditNumber && !chord && typed.size() == 1 && typed[0].isPrint()) {
         TypeChar(typed[0]);
         event->accept();
         return;
@@ -168,14 +212,20 @@ void CCellEdit::mousePressEvent(QMouseEvent* event) {
 void CCellEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     if (!m_bInCell) return;  // the formula bar keeps its entry
+    if (s_nCommitting) return;  // a commit's message box, not the user, took the focus
     hide();
     // The entry goes on in the formula bar when the focus went there.
     if (m_pPartner && QApplication::focusWidget() == m_pPartner) return;
-    if (entryLine()->m_nMode != kEditNone) CommitFormulaBar();
+    if (entryLine()->m_nMode != kEditNone && Commit() == CommitResult::Refused) return;
     m_nMode = kEditNone;
     clear();
 }
 
 void CCellEdit::onTextChanged(const QString& text) {
+    m_strRefused = QString();
+    // Emptying an editor whose entry has ended does not reach the bar: an
+    // entry the cell refused may still be pending there, and an emptied
+    // bar would later store an empty cell in its place.
+    if (text.isEmpty() && m_nMode == kEditNone) return;
     if (m_pPartner) m_pPartner->setText(text.left(kFormulaBarMaxChars));
 }

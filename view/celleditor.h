@@ -40,6 +40,11 @@ public:
     // the view's current cell and ends the entry; focuses the view. False
     // when no entry was pending.
     bool CommitFormulaBar();
+    // The same, saying whether the cell took the entry. A number cell that
+    // refuses a text keeps its value, and the entry stays open on the
+    // typed text, focused, for the user to mend.
+    enum class CommitResult { Nothing, Stored, Refused };
+    CommitResult Commit();
     // Enter: commit, clear the in-cell editor, move on as Enter does.
     void OnInputConfirm();
     // Esc: drop the entry in both edit lines.
@@ -53,6 +58,8 @@ public:
     // bar held then is the cell's own and is not stored back.
     bool m_bArmedByFocus = false;
     QString m_strArmedText;
+    // The text a number cell last refused, until it is edited.
+    QString m_strRefused;
     bool IsUntouchedArmedEntry() const { return m_bArmedByFocus && text() == m_strArmedText; }
 
 protected:
@@ -68,4 +75,5 @@ private:
 
     QPointer<CCellEdit> m_pPartner;
     QPointer<CQorsView> m_pView;
+    static int s_nCommitting;  // a commit is storing (its messages may take the focus)
 };

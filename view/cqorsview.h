@@ -319,8 +319,9 @@ public:
     int TypingEntryMode(QChar ch) const;
     // Opens the in-cell editor over the current cell with a typed text.
     bool OpenCellEditor(const QString& typed);
-    // Commits a pending entry and hides the in-cell editor.
-    void CommitPendingEdit();
+    // Commits a pending entry and hides the in-cell editor. False when the
+    // cell refused the entry, which then stays open.
+    bool CommitPendingEdit();
     // Writes the selection's reference into the reference box.
     void ShowCellReference(int flag);
 

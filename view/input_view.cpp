@@ -192,7 +192,11 @@ void CQorsView::mousePressEvent(QMouseEvent* event) {
     // A click on the report beside an object edited in place ends that
     // editing; the click then does what it does anyway.
     DeactivateInPlaceItem();
-    CommitPendingEdit();
+    if (!CommitPendingEdit()) {
+        // The entry was refused and stays open: the click does not move on.
+        event->accept();
+        return;
+    }
     setFocus(Qt::MouseFocusReason);
     // Items lie over the cells: a press on one selects, moves or sizes it.
     if (PressItem(p, right)) {
@@ -661,15 +665,16 @@ bool CQorsView::OpenCellEditor(const QString& typed) {
     return true;
 }
 
-void CQorsView::CommitPendingEdit() {
+bool CQorsView::CommitPendingEdit() {
     const bool pending = m_pCellEdit->isVisible() || m_pCellEdit->m_nMode != kEditNone ||
                          (m_pFormulaBar && m_pFormulaBar->m_nMode != kEditNone);
-    if (!pending) return;
-    m_pCellEdit->CommitFormulaBar();
+    if (!pending) return true;
+    if (m_pCellEdit->Commit() == CCellEdit::CommitResult::Refused) return false;
     m_pCellEdit->hide();
     m_pCellEdit->clear();
     m_pCellEdit->m_nMode = kEditNone;
     m_pCellEdit->m_bClicked = 0;
+    return true;
 }
 
 int CQorsView::SetCurrentCellText(const QString& text, int mode) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -220,7 +222,11 @@ TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
     onModal<CDefineFormulaDlg>(step);
     EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
     EXPECT_EQ(runs, 2);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62513)});
+    // The message says why and where, after the failure itself.
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62513)));
+    EXPECT_TRUE(ui.messages[0].contains(QStringLiteral("第5个字符处")))
+        << ui.messages[0].toStdString();
     EXPECT_EQ(formulaAt(*doc, 3, 2), "A1+A2");
     EXPECT_EQ(formulaAt(*doc, 4, 2), "A1+A2");
 }
@@ -254,5 +260,38 @@ TEST(DefineFormulaDlg, OwnFilterDialogKeepsItsLastCondition) {
     });
     EXPECT_EQ(dlg.DoModal(), kIdOk);
     EXPECT_EQ(dlg.formula, "A1 For C1>0");
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+TEST(DefineFormulaDlg, TypingGoesIntoTheFormulaNotTheArea) {
+    doctest::UiRecorder ui;
+    CDefineFormulaDlg dlg;
+    dlg.formula = "B1+";
+    dlg.area = DlgArea{1, 4, 1, 4};  // B5
+    QString focused;
+    // Once the shown dialog has given the focus to one of its edits, keys
+    // go where the keyboard would send them.
+    QTimer timer;
+    int tries = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* d = qobject_cast<CDefineFormulaDlg*>(QApplication::activeModalWidget());
+        QWidget* w = QApplication::focusWidget();
+        if ((!d || !w) && ++tries < 300) return;
+        timer.stop();
+        ASSERT_NE(d, nullptr);
+        focused = w ? w->objectName() : QString();
+        for (QChar ch : QStringLiteral("PTOTAL(B2:B4)")) {
+            QKeyEvent down(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w ? w : d, &down);
+        }
+        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/define-formula.png"));
+        click(d, kIdOk);
+    });
+    timer.start(10);
+    EXPECT_EQ(dlg.DoModal(), kIdOk);
+    EXPECT_EQ(focused, QStringLiteral("ctl%1").arg(CDefineFormulaDlg::IDC_FORMULA));
+    EXPECT_EQ(dlg.formula, QStringLiteral("PTOTAL(B2:B4)"));  // over the old one, as in a cell
+    EXPECT_EQ(dlg.area.firstRow, 4);
     EXPECT_TRUE(ui.messages.isEmpty());
 }

@@ -5,13 +5,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 
 #include "cmdlang/enginehooks.h"
@@ -703,4 +705,37 @@ TEST(ReadFileDataDlg, ABrokenDataFileSaysWhy) {
     EXPECT_EQ(dlg.DoModal(), kIdCancel);
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_FALSE(ui.messages[0].isEmpty());
+}
+
+TEST(FuncWizardDlg, ShownItSaysWhatTheSelectedFunctionDoesAndTakes) {
+    doctest::UiRecorder ui;
+    CFuncWizardDlg wizard;
+    QStringList seen;
+    QString tip;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<CFuncWizardDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        auto* help = d->findChild<QLabel*>(QStringLiteral("functionHelp"));
+        ASSERT_NE(help, nullptr);
+        ASSERT_TRUE(help->isVisible());
+        seen << help->text();  // the first statistics function, selected at the start
+        pick(*d, LoadErrorText(62200), "ROUND");
+        seen << help->text();
+        pick(*d, LoadErrorText(62206), "SUBSTR");
+        seen << help->text();
+        auto* funcs = qobject_cast<QListWidget*>(d->GetDlgItem(CFuncWizardDlg::IDC_FUNCTIONS));
+        tip = funcs->item(0)->toolTip();  // LEN
+        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/function-wizard.png"));
+        press(*d, CQorDialog::IDCANCEL);
+    });
+    EXPECT_EQ(wizard.DoModal(), kIdCancel);
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(seen[0],
+              QStringLiteral("函数格式：PTOTAL(<区域>[,<区域筛选条件>])\n"
+                             "函数说明：指定区域内所有满足区域筛选条件的固定区单元的合计"));
+    EXPECT_TRUE(seen[1].startsWith(QStringLiteral("函数格式：ROUND(<数值>,<小数位数>)\n")))
+        << seen[1].toStdString();
+    EXPECT_TRUE(seen[2].contains(QStringLiteral("SUBSTR(\"<字符串>\",<起始位置>[,<长度>])")));
+    EXPECT_TRUE(tip.startsWith(QStringLiteral("函数格式：LEN(")));
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "cmdlang/enginehooks.h"
+#include "cmdlang/functions.h"
+#include "document/formulatexts.h"
 #include "engine/messages.h"
 #include "tests/document/doc_fixture.h"
 
@@ -103,7 +105,8 @@ TEST(CmdFormula, ARefusedFormulaLeavesTableTextsAsTheyWere) {
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+(");  // refused, then cancelled
     EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62513)});
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62513)));
     int32_t kind = 0;
     const CellArea b3 = CellArea::cell(3, 2);
     r->AccessAreaFormat(0, kFmtKind, &kind, &b3);
@@ -131,4 +134,65 @@ TEST(CmdFormula, AuditFormulasEndWithALineBreak) {
     m.text.clear();
     EXPECT_EQ(ApplyAuditFormulaDlg(*doc, m), 0);
     EXPECT_TRUE(doc->GetReport()->GetAuditFormulas().isEmpty());
+}
+
+TEST(CmdFormula, ARefusalSaysWhyAndWhereAndNamesTheFunctionMeant) {
+    cmd::InstallEngineHooks();
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    doc->SetSelection(4, 1, 4, 1);  // B5
+    FormulaDialogs dialogs;
+    dialogs.answers << QStringLiteral("B1+SUM(B2:B4)");  // refused, then cancelled
+    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    ASSERT_EQ(ui.messages.size(), 1);
+    const QString m = ui.messages[0];
+    EXPECT_TRUE(m.startsWith(LoadErrorText(62513))) << m.toStdString();
+    EXPECT_TRUE(m.contains(QStringLiteral("第4个字符处"))) << m.toStdString();
+    EXPECT_TRUE(m.contains(QStringLiteral("没有函数 SUM"))) << m.toStdString();
+    EXPECT_TRUE(m.contains(QStringLiteral("PTOTAL(<区域>[,<区域筛选条件>])"))) << m.toStdString();
+    EXPECT_FALSE(m.contains(QStringLiteral("unknown"))) << m.toStdString();
+
+    // Other reasons in the user's words, none left in the checker's.
+    ui.messages.clear();
+    dialogs.answers << QStringLiteral("ROUND(A1)") << QStringLiteral("Z99+1")
+                    << QStringLiteral("PTOTL(A1:A2)");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    ASSERT_EQ(ui.messages.size(), 3);
+    EXPECT_TRUE(ui.messages[0].contains(QStringLiteral("函数 ROUND 要 2 个参数")))
+        << ui.messages[0].toStdString();
+    EXPECT_TRUE(ui.messages[1].contains(QStringLiteral("Z99 在表格之外")))
+        << ui.messages[1].toStdString();
+    EXPECT_TRUE(ui.messages[2].contains(QStringLiteral("可改用 PTOTAL")))
+        << ui.messages[2].toStdString();
+    EXPECT_EQ(formulaAt(*doc, 5, 2), QString());
+}
+
+TEST(FormulaTexts, EveryFunctionOfTheLanguageHasItsFormAndDescription) {
+    int count = 0;
+    const cmd::FunctionInfo* all = cmd::BuiltinFunctions(&count);
+    ASSERT_GT(count, 50);
+    for (int i = 0; i < count; ++i) {
+        const QString name = QString::fromLatin1(all[i].name);
+        const std::optional<FunctionText> f = FunctionTextOf(name);
+        ASSERT_TRUE(f) << all[i].name;
+        EXPECT_TRUE(f->form.startsWith(name + u'(')) << all[i].name;
+        EXPECT_FALSE(f->description.isEmpty()) << all[i].name;
+        // A description taken from a string is the text, not its label or id.
+        EXPECT_FALSE(f->description.startsWith(u'@')) << all[i].name;
+        EXPECT_FALSE(f->description.contains(QStringLiteral("函数说明"))) << all[i].name;
+    }
+    EXPECT_EQ(FunctionTextOf(QStringLiteral("ptotal"))->description,
+              QStringLiteral("指定区域内所有满足区域筛选条件的固定区单元的合计"));
+    EXPECT_FALSE(FunctionTextOf(QStringLiteral("SUM")));
+}
+
+TEST(FormulaTexts, NearestFunction) {
+    EXPECT_EQ(NearestFunction(QStringLiteral("sum")), QStringLiteral("PTOTAL"));
+    EXPECT_EQ(NearestFunction(QStringLiteral("AVERAGE")), QStringLiteral("PAVG"));
+    EXPECT_EQ(NearestFunction(QStringLiteral("if")), QStringLiteral("IFF"));
+    EXPECT_EQ(NearestFunction(QStringLiteral("SQRT")), QStringLiteral("SQR"));
+    EXPECT_EQ(NearestFunction(QStringLiteral("ROUDN")), QStringLiteral("ROUND"));
+    EXPECT_EQ(NearestFunction(QStringLiteral("ROUND")), QStringLiteral("ROUND"));
+    EXPECT_EQ(NearestFunction(QStringLiteral("VLOOKUP")), QString());
+    EXPECT_EQ(NearestFunction(QString()), QString());
 }

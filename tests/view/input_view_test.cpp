@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 
 #include "document/cmd_edit.h"
@@ -340,6 +343,130 @@ TEST_F(InputView, EntryInTheFormulaBar) {
     key(&bar, 0, Qt::NoModifier, "9");
     EXPECT_EQ(bar.m_nMode, kEditNone);
     EXPECT_EQ(bar.text(), "=A1");
+}
+
+TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    ASSERT_EQ(doc.SetCellText("1234", CQorsDoc::kEntryNumber), 0);
+    double v = 0;
+    auto valueB2 = [&] { return doc.GetNumCellValue(1, 1, &v) ? v : -1.0; };
+    QApplication::clipboard()->setText(QStringLiteral("abc"));
+
+    // Typed, then a pasted text: Enter is refused with a message.
+    type("1");
+    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(view->CellEditor()->text(), "1abc");
+    key(view->CellEditor(), Qt::Key_Return);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("请输入数值"))) << messages[0].toStdString();
+    EXPECT_EQ(valueB2(), 1234.0);
+    EXPECT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEditor()->text(), "1abc");
+    EXPECT_EQ(bar.text(), "1abc");
+    EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
+    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
+        view->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/refused-entry.png"));
+
+    // The same text again is not asked about again; an arrow or a click
+    // elsewhere does not leave the refused entry either.
+    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEditor(), Qt::Key_Down);
+    press(cellPoint(6, 4));
+    release(cellPoint(6, 4));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(view->CurrentRow(), 1);
+    EXPECT_EQ(view->CurrentColumn(), 1);
+    EXPECT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_EQ(valueB2(), 1234.0);
+
+    // Mended to an amount written with thousands separators: stored.
+    QApplication::clipboard()->setText(QStringLiteral("80,000.50"));
+    key(view->CellEditor(), Qt::Key_A, Qt::ControlModifier);
+    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEditor(), Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
+    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_EQ(view->CurrentRow(), 2);
+
+    // Esc drops a refused entry and the value stays.
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    QApplication::clipboard()->setText(QStringLiteral("x"));
+    type("5");
+    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEditor(), Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 2);
+    key(view->CellEditor(), Qt::Key_Escape);
+    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
+
+    // A frame ending the in-cell entry before a command (as it does before
+    // saving) leaves the refused text pending in the bar, never an empty
+    // text that would empty the cell at the next commit.
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    type("6");
+    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEditor(), Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 3);
+    view->CellEditor()->m_nMode = kEditNone;
+    view->CellEditor()->clear();
+    view->CellEditor()->hide();
+    EXPECT_EQ(bar.text(), "6x");
+    press(cellPoint(6, 4));
+    release(cellPoint(6, 4));
+    key(&bar, Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
+    key(&bar, Qt::Key_Escape);
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+    EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
+}
+
+TEST_F(InputView, TheFormulaBarKeepsARefusedEntryToMend) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(0, 3, 0, 3, 0, 3);
+    ASSERT_EQ(doc.SetCellText("7.25", CQorsDoc::kEntryNumber), 0);
+    bar.clear();
+    key(&bar, 0, Qt::NoModifier, "9");
+    ASSERT_EQ(bar.m_nMode, kEditNumber);
+    QApplication::clipboard()->setText(QStringLiteral("abc"));
+    // The chord's event may carry its letter; it pastes all the same.
+    key(&bar, Qt::Key_V, Qt::ControlModifier, "v");
+    key(&bar, Qt::Key_Return);
+    ASSERT_EQ(messages.size(), 1);
+    double v = 0;
+    ASSERT_TRUE(doc.GetNumCellValue(0, 3, &v));
+    EXPECT_DOUBLE_EQ(v, 7.25);
+    EXPECT_EQ(bar.text(), "9abc");
+    EXPECT_EQ(bar.m_nMode, kEditNumber);
+    EXPECT_EQ(view->CurrentRow(), 0);
+
+    // Mended in the bar: the digits go in, the letters come out.
+    for (int i = 0; i < 3; ++i) key(&bar, Qt::Key_Backspace);
+    key(&bar, Qt::Key_Return);
+    ASSERT_TRUE(doc.GetNumCellValue(0, 3, &v));
+    EXPECT_DOUBLE_EQ(v, 9.0);
+    EXPECT_EQ(view->CurrentRow(), 1);
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(InputView, PastingTextsOverNumberCellsKeepsTheirValues) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    ASSERT_EQ(doc.SetCellText("1234", CQorsDoc::kEntryNumber), 0);
+    QMimeData data;
+    data.setText(QStringLiteral("abc\t80,000.50\t 12 "));
+    doc.PasteFromClipboard(&data);
+    double v = 0;
+    ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
+    EXPECT_EQ(v, 1234.0);
+    ASSERT_TRUE(doc.GetNumCellValue(1, 2, &v));
+    EXPECT_DOUBLE_EQ(v, 80000.5);
+    ASSERT_TRUE(doc.GetNumCellValue(1, 3, &v));
+    EXPECT_DOUBLE_EQ(v, 12.0);
+    ASSERT_EQ(messages.size(), 1);  // one message for the block
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("abc"))) << messages[0].toStdString();
 }
 
 TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
