@@ -195,8 +195,9 @@ void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
         text = tab < 0 ? s.text : s.text + text.mid(tab);
     }
     action->setText(text);
-    // Off: the status line says why.
-    action->setStatusTip(s.enabled ? e.basePrompt : s.reason);
+    // Off: the status line says why, where a target knows; else it still
+    // says what the item does.
+    action->setStatusTip(s.enabled || s.reason.isEmpty() ? e.basePrompt : s.reason);
     e.shown = s;
     e.valid = true;
 }
