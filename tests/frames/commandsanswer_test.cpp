@@ -92,10 +92,12 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     ASSERT_NE(down, nullptr);
     EXPECT_FALSE(down->isEnabled());
     EXPECT_EQ(down->statusTip(), LoadErrorText(63900));
+    EXPECT_TRUE(down->toolTip().contains(LoadErrorText(63900))) << down->toolTip().toStdString();
     QAction* right = frame->Router().FindAction(qor::doccmd::kCmdFillRight);
     ASSERT_NE(right, nullptr);
     EXPECT_TRUE(right->isEnabled());
     EXPECT_FALSE(right->statusTip().isEmpty());
+    EXPECT_FALSE(right->toolTip().contains(u'（'));
 
     // Pointing at the greyed item with the keyboard puts its reason on the
     // status line.
