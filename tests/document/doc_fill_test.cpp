@@ -92,12 +92,12 @@ TEST_F(FillTest, DataStateFillsValuesEachWayAndLeavesTableTextsAlone) {
     for (int r = 1; r <= 4; ++r) EXPECT_EQ(number(*doc, r, 1), 3) << r;
 
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(-2), 6, 5), 0);  // E6
-    doc->SetSelection(5, 0, 5, 4);  // A6:E6, left from E
+    doc->SetSelection(5, 0, 5, 4);                                 // A6:E6, left from E
     EXPECT_TRUE(doc->OnCommand(kCmdFillLeft));
     for (int c = 0; c <= 3; ++c) EXPECT_EQ(number(*doc, 5, c), -2) << c;
 
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(11), 1, 1), 0);  // A1
-    doc->SetSelection(0, 0, 0, 4);  // A1:E1, right from A
+    doc->SetSelection(0, 0, 0, 4);                                 // A1:E1, right from A
     EXPECT_TRUE(doc->OnCommand(kCmdFillRight));
     for (int c = 1; c <= 4; ++c) EXPECT_EQ(number(*doc, 0, c), 11) << c;
     EXPECT_TRUE(doc->IsModified());

@@ -7,9 +7,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
