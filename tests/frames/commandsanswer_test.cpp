@@ -99,19 +99,31 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     EXPECT_FALSE(right->statusTip().isEmpty());
     EXPECT_FALSE(right->toolTip().contains(u'（'));
 
-    // Pointing at the greyed item with the keyboard puts its reason on the
-    // status line.
-    QMenu menu;
-    menu.setStyle(frame->menuBar()->style());
-    menu.addAction(right);
-    menu.addAction(down);
-    menu.popup(frame->mapToGlobal(QPoint(40, 40)));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
-    QTest::keyClick(&menu, Qt::Key_Down);
-    QTest::keyClick(&menu, Qt::Key_Down);
+    // Pointing at the greyed item with the keyboard (编辑 › 填充 › 向下)
+    // puts its reason on the status line.
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QTest::keyClick(frame.get(), Qt::Key_E, Qt::AltModifier);
     QApplication::processEvents();
-    EXPECT_EQ(menu.activeAction(), down);
-    menu.close();
+    auto* edit = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(edit, nullptr);
+    QAction* fill = nullptr;
+    for (QAction* a : edit->actions())
+        if (a->menu() && a->menu()->actions().contains(down)) fill = a;
+    ASSERT_NE(fill, nullptr);
+    for (int i = 0; i < 40 && edit->activeAction() != fill; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    ASSERT_EQ(edit->activeAction(), fill);
+    QTest::keyClick(edit, Qt::Key_Right);
+    QApplication::processEvents();
+    auto* sub = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_EQ(sub, fill->menu());
+    for (int i = 0; i < 8 && sub->activeAction() != down; ++i) QTest::keyClick(sub, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(sub->activeAction(), down);  // a greyed item can be pointed at
+    sub->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/fill-menu.png"));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), LoadErrorText(63900));
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
 
 TEST(MessageBoxes, CarryTheProgramsCaptionUncut) {
