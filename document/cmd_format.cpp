@@ -6,6 +6,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "engine/status.h"
 
 namespace qor {
@@ -370,6 +371,53 @@ int OnPageSetup(CQorsDoc& doc, IDocDialogs& dialogs) {
     if (!DocReport(doc)) return -1;
     const auto m = dialogs.PageSetupDlg(PresetPageSetupDlg(doc));
     return m ? ApplyPageSetupDlg(doc, *m) : -1;
+}
+
+}  // namespace qor
+
+namespace qor {
+
+// ---- decimal places
+
+int StepDecimals(CQorsDoc& doc, int step) {
+    CReportHandle* r = DocReport(doc);
+    if (!r) return kRefused;
+    const CellArea area = DocSelectionArea(doc);
+    bool changed = false;
+    int status = 0;
+    for (int row = area.first.row; row <= area.last.row && !status; ++row) {
+        // One write per run of cells that end with the same count.
+        int runStart = 0, runValue = -1;
+        auto flush = [&](int endCol) {
+            if (runValue < 0) return;
+            int32_t v = runValue;
+            const CellArea run = CellArea::area(row, runStart, row, endCol);
+            const int s = r->AccessAreaFormat(1, kFmtDecimals, &v, &run);
+            if (s == 0)
+                changed = true;
+            else if (!status)
+                status = s;
+            runValue = -1;
+        };
+        for (int col = area.first.col; col <= area.last.col; ++col) {
+            int next = -1;
+            if (doc.GetCellKind(row - 1, col - 1) == kCellNumber) {
+                int32_t current = 0;
+                const CellArea cell = CellArea::cell(row, col);
+                if (r->AccessAreaFormat(0, kFmtDecimals, &current, &cell) == 0)
+                    next = std::clamp<int>(current + step, 0, 7);
+            }
+            if (next != runValue) {
+                flush(col - 1);
+                runStart = col;
+                runValue = next;
+            }
+        }
+        flush(area.last.col);
+    }
+    if (changed) FinishChange(doc, CQorsDoc::kHintCells);
+    if (status) ShowMessageText(LoadErrorText(63902));
+    return status;
 }
 
 }  // namespace qor

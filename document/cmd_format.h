@@ -58,4 +58,12 @@ PageSetupDlgMembers PresetPageSetupDlg(const CQorsDoc& doc);
 int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m);
 int OnPageSetup(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
 
+// ---- decimal places (the format bar's 增加小数位 and 减少小数位)
+
+// One decimal more (step 1) or fewer (step -1) on every number cell of the
+// selection, each from its own count and kept within 0..7, as the cell
+// attributes would store it. Other cells keep theirs. 0, or the report's
+// status when it refused.
+int StepDecimals(CQorsDoc& doc, int step);
+
 }  // namespace qor

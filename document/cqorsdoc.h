@@ -37,6 +37,7 @@ struct ChartData;
 }
 
 namespace qor {
+struct NativeArea;
 class IConsolExchange;
 struct ImportLayout;
 struct TextImportResult;
@@ -378,6 +379,19 @@ public:
     // status (the caller tells the user, message 62004).
     int PasteFromClipboard(const QMimeData* data);
 
+    // ---- fill (doc_clipboard.cpp): the selection's first row (down),
+    // first column (right), last row (up) or last column (left) copied
+    // across the rest of it, as a copy and paste would: values in data
+    // state; kinds, formats, table texts and formulas in format state, the
+    // formulas' references moved by the distance from the source line.
+    enum FillDirection { kFillDown, kFillRight, kFillUp, kFillLeft };
+    // Whether the fill can act: an open report and a selection of more than
+    // one row (down, up) or column (right, left). *reason says why not.
+    bool CanFill(FillDirection direction, QString* reason = nullptr) const;
+    // 0, or the first status a cell refused with (the other cells are
+    // filled all the same, as a paste fills them).
+    int FillSelection(FillDirection direction);
+
     // ======================================================================
     // Items (doc_items.cpp)
 
@@ -598,6 +612,12 @@ private:
     bool writeDocumentStreams(const QStringList& periods, QString* error);
     void removeItemsInArea(const CellArea& area);
     int pasteNative(const QByteArray& bytes, bool* touched);
+    // The cells (r1, c1)-(r2, c2) (from 0) as a copy reads them; the text a
+    // copy puts beside them into *shownText.
+    bool copyBlock(int r1, int c1, int r2, int c2, qor::NativeArea* out, QString* shownText);
+    // Writes block at (r0, c0) (from 0) as a paste does, moving its
+    // formulas' references by (dr, dc).
+    int placeBlock(const qor::NativeArea& block, int r0, int c0, int dr, int dc);
     int pasteText(const QString& text);
     int lastShownRow() const;
     bool chartAreaInTable(const qor::items::ChartDesc& desc) const;

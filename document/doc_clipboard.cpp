@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/formulaeval.h"
@@ -170,6 +171,29 @@ bool decodeNativeArea(const QByteArray& bytes, NativeArea* out, QString* error) 
 
 namespace {
 
+// The formula text with every reference that moves with its cell moved by
+// dr rows and dc columns; nothing when a reference would leave the table
+// or no formula checker is installed to rewrite it.
+std::optional<QString> shiftReferences(const QString& text, int dr, int dc) {
+    if (dr == 0 && dc == 0) return text;
+    const std::shared_ptr<IFormulaChecker> checker = FormulaChecker();
+    if (!checker) return std::nullopt;
+    const auto shift = [dr, dc](FormulaRef& ref) {
+        if (!ref.shifts()) return true;
+        const int r1 = ref.area.r1 + dr, r2 = ref.area.r2 + dr;
+        const int c1 = ref.area.c1 + dc, c2 = ref.area.c2 + dc;
+        if (r1 < 1 || c1 < 1 || r2 > kMaxRows || c2 > kMaxCols) return false;
+        ref.area.r1 = uint16_t(r1);
+        ref.area.r2 = uint16_t(r2);
+        ref.area.c1 = uint16_t(c1);
+        ref.area.c2 = uint16_t(c2);
+        return true;
+    };
+    QString rewritten;
+    if (!checker->RewriteReferences(text, shift, &rewritten)) return std::nullopt;
+    return rewritten;
+}
+
 // A formula's area and text cut to clip (areas 1-based or 0-based alike):
 // the text is rewritten when the area's first corner moves, because an area
 // formula's references move with the distance from that corner.
@@ -182,24 +206,9 @@ std::optional<NativeFormula> clipFormula(const AreaRecord& area, const QString& 
     in.c2 = std::min(area.c2, clip.c2);
     if (in.r1 > in.r2 || in.c1 > in.c2) return std::nullopt;
     NativeFormula f{in, text};
-    const int dr = in.r1 - area.r1, dc = in.c1 - area.c1;
-    if (dr == 0 && dc == 0) return f;
-    const std::shared_ptr<IFormulaChecker> checker = FormulaChecker();
-    if (!checker) return std::nullopt;
-    const auto shift = [dr, dc](FormulaRef& ref) {
-        if (!ref.shifts()) return true;
-        const int r1 = ref.area.r1 + dr, r2 = ref.area.r2 + dr;
-        const int c1 = ref.area.c1 + dc, c2 = ref.area.c2 + dc;
-        if (r2 > kMaxRows || c2 > kMaxCols) return false;
-        ref.area.r1 = uint16_t(r1);
-        ref.area.r2 = uint16_t(r2);
-        ref.area.c1 = uint16_t(c1);
-        ref.area.c2 = uint16_t(c2);
-        return true;
-    };
-    QString rewritten;
-    if (!checker->RewriteReferences(text, shift, &rewritten)) return std::nullopt;
-    f.text = rewritten;
+    std::optional<QString> moved = shiftReferences(text, in.r1 - area.r1, in.c1 - area.c1);
+    if (!moved) return std::nullopt;
+    f.text = *moved;
     return f;
 }
 
@@ -231,7 +240,6 @@ bool CQorsDoc::CopyAreaToClipboard(QMimeData* source) {
     if (sel.first.row > lastRow || sel.first.col > lastCol) return false;
     const int r1 = sel.first.row, c1 = sel.first.col;
     const int r2 = std::min<int>(sel.last.row, lastRow), c2 = std::min<int>(sel.last.col, lastCol);
-    CReportFile* file = m_pReport->GetReportFile();
     const bool dataState = !m_pReport->IsFormatState();
 
     m_copyRange = {c1, r1, c2, r2};
@@ -239,9 +247,27 @@ bool CQorsDoc::CopyAreaToClipboard(QMimeData* source) {
     m_nCopyPage = dataState ? m_pReport->GetCurPage() : 0;
 
     NativeArea block;
+    QString text;
+    const bool read = copyBlock(r1, c1, r2, c2, &block, &text);
+    if (read) {
+        source->setData(QString::fromLatin1(kNativeFormatName), encodeNativeArea(block));
+        source->setText(text);
+    }
+    // The rectangles serve a server item while it renders the copied
+    // range; the document makes none, so they go back to zero at once.
+    m_copyRange = {};
+    m_copyRect = {};
+    return read;
+}
+
+bool CQorsDoc::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QString* shownText) {
+    CReportFile* file = m_pReport->GetReportFile();
+    const bool dataState = !m_pReport->IsFormatState();
+    NativeArea& block = *out;
+    block = NativeArea{};
     block.rows = uint16_t(r2 - r1 + 1);
     block.cols = uint16_t(c2 - c1 + 1);
-    block.sourcePage = uint32_t(m_nCopyPage);
+    block.sourcePage = uint32_t(dataState ? m_pReport->GetCurPage() : 0);
     block.fromDataState = dataState;
     block.cells.resize(size_t(block.rows) * block.cols);
     QString text;
@@ -250,10 +276,7 @@ bool CQorsDoc::CopyAreaToClipboard(QMimeData* source) {
         for (int c = c1; c <= c2; ++c) {
             NativeCell& cell = block.at(r - r1, c - c1);
             uint16_t sr = 0, sc = 0;
-            if (!file->MapCellAddress(r + 1, c + 1, &sr, &sc)) {
-                m_copyRange = {};
-                return false;
-            }
+            if (!file->MapCellAddress(r + 1, c + 1, &sr, &sc)) return false;
             for (size_t i = 0; i < kNativeAttributeCodes.size(); ++i)
                 cell.attributes[i] =
                     uint8_t(file->GetCellFormatField(sr, sc, kNativeAttributeCodes[i]));
@@ -305,13 +328,7 @@ bool CQorsDoc::CopyAreaToClipboard(QMimeData* source) {
                        uint16_t(piece->area.r2 - clip.r1), uint16_t(piece->area.c2 - clip.c1)};
         block.formulas.push_back(*piece);
     }
-
-    source->setData(QString::fromLatin1(kNativeFormatName), encodeNativeArea(block));
-    source->setText(text);
-    // The rectangles serve a server item while it renders the copied
-    // range; the document makes none, so they go back to zero at once.
-    m_copyRange = {};
-    m_copyRect = {};
+    if (shownText) *shownText = std::move(text);
     return true;
 }
 
@@ -356,6 +373,18 @@ int CQorsDoc::pasteNative(const QByteArray& bytes, bool* touched) {
     const int nc = std::min<int>(block.cols, lastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
     *touched = true;
+    int status = placeBlock(block, r0, c0, 0, 0);
+    if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
+        const uint16_t s = m_pReport->RecalcPage(0);
+        if (s > 1 && !status) status = s;
+    }
+    return status;
+}
+
+int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc) {
+    const int nr = std::min<int>(block.rows, lastShownRow() - r0 + 1);
+    const int nc = std::min<int>(block.cols, lastShownCol() - c0 + 1);
+    if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
     int status = 0;
     const auto note = [&status](uint16_t s) {
         if (s && !status) status = s;
@@ -375,10 +404,6 @@ int CQorsDoc::pasteNative(const QByteArray& bytes, bool* touched) {
                 // Table-text cells of the target keep their text.
                 if (s != 1) note(s);
             }
-        if (!m_pReport->GetReportFile()->Format().formulas.empty()) {
-            const uint16_t s = m_pReport->RecalcPage(0);
-            if (s > 1) note(s);
-        }
         return status;
     }
 
@@ -418,6 +443,14 @@ int CQorsDoc::pasteNative(const QByteArray& bytes, bool* touched) {
     for (const NativeFormula& f : block.formulas) {
         std::optional<NativeFormula> piece = clipFormula(f.area, f.text, clip);
         if (!piece) continue;
+        // A fill moves the references by the distance from its source line;
+        // one that would leave the table is not written.
+        const std::optional<QString> moved = shiftReferences(piece->text, dr, dc);
+        if (!moved) {
+            note(code(Status::Refused));
+            continue;
+        }
+        piece->text = *moved;
         CellArea area = CellArea::area(r0 + piece->area.r1 + 1, c0 + piece->area.c1 + 1,
                                        r0 + piece->area.r2 + 1, c0 + piece->area.c2 + 1);
         note(m_pReport->SetAreaFormula(&area, piece->text));
@@ -473,5 +506,54 @@ int CQorsDoc::pasteText(const QString& text) {
     if (!refused.isNull())
         qor::messageBox(LoadErrorText(kMsgEnterNumber).arg(refused), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
+    return status;
+}
+
+// ---------------------------------------------------------------------------
+// Fill
+
+bool CQorsDoc::CanFill(FillDirection direction, QString* reason) const {
+    auto no = [reason](const QString& why) {
+        if (reason) *reason = why;
+        return false;
+    };
+    if (!m_pReport) return no(qor::doccmd::ReasonNoReport());
+    const CellArea sel = GetSelectionArea();
+    const bool rows = direction == kFillDown || direction == kFillUp;
+    const int lines = rows ? std::min<int>(sel.last.row, lastShownRow()) - sel.first.row
+                           : std::min<int>(sel.last.col, lastShownCol()) - sel.first.col;
+    if (!m_wSelection || lines < 1)
+        return no(rows ? LoadErrorText(63900) : LoadErrorText(63901));
+    return true;
+}
+
+int CQorsDoc::FillSelection(FillDirection direction) {
+    if (!CanFill(direction)) return code(Status::Refused);
+    const CellArea sel = GetSelectionArea();
+    const int r1 = sel.first.row, c1 = sel.first.col;
+    const int r2 = std::min<int>(sel.last.row, lastShownRow());
+    const int c2 = std::min<int>(sel.last.col, lastShownCol());
+    const bool rows = direction == kFillDown || direction == kFillUp;
+    const bool fromFirst = direction == kFillDown || direction == kFillRight;
+    const int source = rows ? (fromFirst ? r1 : r2) : (fromFirst ? c1 : c2);
+    NativeArea block;
+    const bool read = rows ? copyBlock(source, c1, source, c2, &block, nullptr)
+                           : copyBlock(r1, source, r2, source, &block, nullptr);
+    if (!read) return code(Status::Refused);
+    int status = 0;
+    const int first = rows ? r1 : c1, last = rows ? r2 : c2;
+    for (int line = first; line <= last; ++line) {
+        if (line == source) continue;
+        const int d = line - source;
+        const int s = rows ? placeBlock(block, line, c1, d, 0) : placeBlock(block, r1, line, 0, d);
+        if (s && !status) status = s;
+    }
+    if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
+        const uint16_t s = m_pReport->RecalcPage(0);
+        if (s > 1 && !status) status = s;
+    }
+    SetModifiedFlag();
+    UpdateAllViews(kHintCells);
+    UpdateServerItems();
     return status;
 }

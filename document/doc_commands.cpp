@@ -14,7 +14,9 @@
 #include "document/cmd_templates.h"
 #include "document/cmdtarget.h"
 #include "document/cqorsdoc.h"
+#include "document/cmd_support.h"
 #include "document/doc_textexchange.h"
+#include "engine/messages.h"
 
 namespace qor::doccmd {
 
@@ -34,6 +36,22 @@ LedgerDrillHook& ledgerDrill() {
 
 void runLedgerDrill(CQorsDoc& doc) {
     if (ledgerDrill().run) ledgerDrill().run(doc);
+}
+
+// The fill direction of a fill command; -1 for any other command.
+int fillDirection(int id) {
+    switch (id) {
+        case kCmdFillDown: return CQorsDoc::kFillDown;
+        case kCmdFillRight: return CQorsDoc::kFillRight;
+        case kCmdFillUp: return CQorsDoc::kFillUp;
+        case kCmdFillLeft: return CQorsDoc::kFillLeft;
+        default: return -1;
+    }
+}
+
+void runFill(CQorsDoc& doc, int id) {
+    if (doc.FillSelection(CQorsDoc::FillDirection(fillDirection(id))) != 0)
+        ShowMessageText(LoadErrorText(63903));
 }
 
 // The state a command needs besides an open report.
@@ -138,6 +156,12 @@ const std::array kCommands = {
                QOR_RUN(OnVarAreaConsolidation(d))},
     DocCommand{kCmdImportSpreadsheetXml, 0, Need::Format, QOR_RUN(d.OnSpreadsheetXmlImport())},
     DocCommand{kCmdExportText, kDlgExport, Need::Data, QOR_RUN(OnExportText(d))},
+    DocCommand{kCmdFillDown, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillDown))},
+    DocCommand{kCmdFillRight, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillRight))},
+    DocCommand{kCmdFillUp, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillUp))},
+    DocCommand{kCmdFillLeft, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillLeft))},
+    DocCommand{kCmdMoreDecimals, 0, Need::Format, QOR_RUN(StepDecimals(d, 1))},
+    DocCommand{kCmdFewerDecimals, 0, Need::Format, QOR_RUN(StepDecimals(d, -1))},
 };
 
 #undef QOR_RUN
@@ -208,6 +232,10 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
     if (c->need == Need::Format && IsDataState()) return off(ReasonFormatState());
     if (c->need == Need::Data && !IsDataState()) return off(ReasonDataState());
     if (c->dialog && !qor::DocDialogs().Provides(c->dialog)) return off(ReasonNoDialog());
+    if (const int fill = fillDirection(id); fill >= 0) {
+        QString why;
+        if (!CanFill(FillDirection(fill), &why)) return off(why);
+    }
     if (id == kCmdCellFormula) {
         QString why;
         if (!CellFormulaAllowed(*this, &why)) return off(why);

@@ -25,6 +25,13 @@ constexpr int kCmdLocate = 33082;
 constexpr int kCmdFind = 33208;
 constexpr int kCmdDrillDown = 33308;
 constexpr int kCmdAuditMapping = 33339;
+// The cell menu's fill submenu and the format bar's decimal buttons.
+constexpr int kCmdFillDown = 32845;
+constexpr int kCmdFillRight = 32779;
+constexpr int kCmdFillUp = 32780;
+constexpr int kCmdFillLeft = 32781;
+constexpr int kCmdMoreDecimals = 33283;
+constexpr int kCmdFewerDecimals = 33284;
 // Sent by the main frame once the pending exchange path names a
 // spreadsheet XML workbook: reads it into this (new) report.
 constexpr int kCmdImportSpreadsheetXml = 1285;

@@ -1,6 +1,7 @@
 #include "exchange/ownxml_export.h"
 
 #include <QDate>
+#include <QDir>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -27,6 +28,7 @@ using namespace ownxml;
 constexpr int kMsgCannotMap = 62026;
 constexpr int kMsgNoWriteAccess = 62041;
 constexpr int kMsgDone = 62042;
+constexpr int kMsgDoneAt = 63910;  // done, with the file's path
 constexpr int kMsgFailed = 62043;
 
 // A failure that ends the export with message 62043.
@@ -566,8 +568,12 @@ int ExportReportXml(QString target, QString reportPath) {
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);
     if (r.cancelled) return 1;
     if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML export: %1").arg(r.detail));
+    // Done names the file: the user chose no name when it went beside the
+    // report.
+    const QString text = r.written ? LoadErrorText(qor::kMsgDoneAt).arg(QDir::toNativeSeparators(target))
+                                   : LoadErrorText(r.messageId);
     if (r.messageId)
-        qor::messageBox(LoadErrorText(r.messageId), QString(), qor::MsgButtons::Ok,
+        qor::messageBox(text, LoadErrorText(57344), qor::MsgButtons::Ok,
                         r.written ? qor::MsgIcon::Information : qor::MsgIcon::Warning);
     return r.written ? 1 : 0;
 }

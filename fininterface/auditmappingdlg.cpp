@@ -191,7 +191,9 @@ bool RunAuditMappingDlg(CQorsDoc& doc, QWidget* parent) {
 
 void ShowAuditStatementCount() {
     const CAuditStatementList list;
-    messageBox(QString::number(list.GetCount()), QString(), MsgButtons::Ok, MsgIcon::Information);
+    // Say what the number counts: the statements the interface defines.
+    messageBox(LoadErrorText(63909).arg(list.GetCount()), LoadErrorText(57344), MsgButtons::Ok,
+               MsgIcon::Information);
 }
 
 }  // namespace qor

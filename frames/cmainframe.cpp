@@ -4,7 +4,6 @@
 #include <array>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -38,6 +37,7 @@
 #include "frames/toolbars.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
+#include "frames/helpwindow.h"
 #include "resources/stringtable.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/chartcmd_logic.h"
@@ -48,7 +48,7 @@ namespace qor::frames {
 
 int CMainFrame::s_bClosing = 0;
 std::function<bool(const QUrl&)> CMainFrame::s_openUrl = [](const QUrl& url) {
-    return QDesktopServices::openUrl(url);
+    return CHelpWindow::Show(url);
 };
 
 namespace {
@@ -1108,25 +1108,13 @@ void CMainFrame::onFontBox(int code, int index) {
     tell(refusal, ActiveDocument()->IsDataState() ? MsgIcon::Information : MsgIcon::Warning);
 }
 
-QString CMainFrame::DocumentsDir() {
-#ifdef QOR_SOURCE_DIR
-    return QStringLiteral(QOR_SOURCE_DIR);
-#else
-    return QCoreApplication::applicationDirPath();
-#endif
-}
-
 bool CMainFrame::OpenHelp(bool commandLanguage) {
-    const QString dir = DocumentsDir();
-    const QString file = dir + (commandLanguage ? QStringLiteral("/docs/command-language.md")
-                                                : QStringLiteral("/README.md"));
-    if (!QFileInfo::exists(file)) {
-        tell(QStringLiteral("找不到使用说明 %1。说明文档在 %2 及其 docs 目录中。")
-                 .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(dir)));
-        return false;
-    }
-    if (!s_openUrl(QUrl::fromLocalFile(file))) {
-        tell(QStringLiteral("不能打开使用说明：") + QDir::toNativeSeparators(file));
+    // The guides travel inside the program: help never waits on a browser
+    // or on the source folder being at hand.
+    const QUrl guide =
+        commandLanguage ? CHelpWindow::CommandLanguageGuide() : CHelpWindow::UserGuide();
+    if (!s_openUrl(guide)) {
+        tell(LoadErrorText(63907));
         return false;
     }
     return true;

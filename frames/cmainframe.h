@@ -202,10 +202,9 @@ public:
     QString m_strPendingBatch;     // a batch file to run from the command window
     static int s_bClosing;         // set while windows close for good
 
-    // Opens help documents; tests replace it. True when it was opened.
+    // Shows a help guide (default: the program's own help window); tests
+    // replace it. True when it was shown.
     static std::function<bool(const QUrl&)> s_openUrl;
-    // The documents folder the build recorded.
-    static QString DocumentsDir();
     bool OpenHelp(bool commandLanguage);
 
     // The chart frame in front (null when a report window or nothing is).

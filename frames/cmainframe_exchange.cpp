@@ -27,6 +27,7 @@ constexpr int kMsgConverted = 62564;
 constexpr int kMsgNothingFound = 61999;
 constexpr int kStrAllOfIndustry = 63171;
 constexpr int kStrTemplates = 63172;
+constexpr int kMsgNoIndustry = 63908;
 // The section of one industry is read up to this many characters, as
 // "key=value" entries each with its end.
 
@@ -136,7 +137,13 @@ QStringList CommonReportTemplates(const QString& listRoot, const QString& indust
 
 void CMainFrame::OnCommonReports() {
     const CReaderApp* app = CReaderApp::Current();
-    const QString industry = app ? app->m_strIndustryName : QString();
+    const QString industry = app ? app->m_strIndustryName.trimmed() : QString();
+    // Without an industry there is nothing to match: say so rather than
+    // ask about "()".
+    if (industry.isEmpty()) {
+        tellUser(LoadErrorText(kMsgNoIndustry), MsgIcon::Information);
+        return;
+    }
     const QString question = LoadErrorText(kStrAllOfIndustry) + QLatin1Char('(') + industry +
                              QLatin1Char(')') + LoadErrorText(kStrTemplates);
     if (!askYesNo(question, LoadErrorText(57344), true)) return;

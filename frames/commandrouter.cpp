@@ -146,6 +146,7 @@ QAction* CommandRouter::Action(int id, const QString& fallbackText) {
     e.gated = m_gates.contains(id);
     e.baseText = action->text();
     e.basePrompt = status;
+    e.baseTip = action->toolTip();
     connect(action, &QAction::triggered, this, [this, id] {
         // Qt may have flipped the check mark: the next pass sets it again.
         m_entries[id].valid = false;
@@ -195,8 +196,15 @@ void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
         text = tab < 0 ? s.text : s.text + text.mid(tab);
     }
     action->setText(text);
-    // Off: the status line says why.
-    action->setStatusTip(s.enabled ? e.basePrompt : s.reason);
+    // Off: the status line says why, where a target knows; else it still
+    // says what the item does.
+    action->setStatusTip(s.enabled || s.reason.isEmpty() ? e.basePrompt : s.reason);
+    // A greyed button's tip says why too: a disabled button shows no
+    // status text when pointed at.
+    const QString tip = s.enabled || s.reason.isEmpty()
+                            ? e.baseTip
+                            : e.baseTip + QStringLiteral("（") + s.reason + QStringLiteral("）");
+    if (action->toolTip() != tip) action->setToolTip(tip);
     e.shown = s;
     e.valid = true;
 }

@@ -82,6 +82,7 @@ private:
         QAction* action = nullptr;
         QString baseText;    // the table's menu text (and shown key)
         QString basePrompt;  // the table's status prompt
+        QString baseTip;     // the table's tool tip
         // What was last put on the action; a pass that finds the same
         // state leaves the action alone.
         qor::CommandState shown;

@@ -154,6 +154,9 @@ int CFlatMenuStyle::styleHint(StyleHint hint, const QStyleOption* option, const 
                               QStyleHintReturn* returnData) const {
     // Mnemonics show only while the keyboard drives the menu.
     if (hint == SH_UnderlineShortcut) return m_keyboardMode ? 1 : 0;
+    // A greyed item can be pointed at, so the status line can say why it
+    // is greyed.
+    if (hint == SH_Menu_AllowActiveAndDisabled) return 1;
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 

@@ -7,8 +7,11 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
+#include "engine/messages.h"
 #include "frames/cmyfiledlg.h"
 #include "frames/printdialogs.h"
 #include "platform/uiservices.h"
@@ -84,8 +87,19 @@ MsgAnswer answerOf(int button, MsgButtons offered) {
     return MsgAnswer::Cancel;
 }
 
-QString captionOr(const QString& caption) {
-    return caption.isEmpty() ? QApplication::applicationName() : caption;
+// The program's one caption (the string table's application title).
+QString appCaption() { return LoadErrorText(57344); }
+
+QString captionOr(const QString& caption) { return caption.isEmpty() ? appCaption() : caption; }
+
+// A box is at least as wide as its title needs, with room for the window
+// buttons beside it: a short message must not cut the title off.
+void keepTitleWhole(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 }  // namespace
@@ -96,8 +110,10 @@ void InstallWidgetUiServices() {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     };
     s.messageBox = [](const MessageRequest& r) {
-        QMessageBox box(iconOf(r.icon), captionOr(r.caption), r.text, buttonsOf(r.buttons),
+        // Every message box carries the program's caption, whoever asks.
+        QMessageBox box(iconOf(r.icon), appCaption(), r.text, buttonsOf(r.buttons),
                         QApplication::activeWindow());
+        keepTitleWhole(box);
         if (buttonsOf(r.buttons).testFlag(buttonOf(r.defaultAnswer)))
             box.setDefaultButton(buttonOf(r.defaultAnswer));
         return answerOf(box.exec(), r.buttons);

@@ -105,8 +105,7 @@ const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
     // Every case of OnUpdateCommand below (the frame tests check that
     // none is missing).
     static const qor::CommandIdSet ids = {
-        kCmdFillDown, kCmdFillRight, kCmdFillUp, kCmdFillLeft, kCmdDecimalsMore,
-        kCmdDecimalsLess, kCmdObjectVerbs, kCmdInsertObject, qor::clip::kCmdCopy,
+        kCmdObjectVerbs, kCmdInsertObject, qor::clip::kCmdCopy,
         qor::clip::kCmdCut, qor::clip::kCmdClear, qor::clip::kCmdPaste, qor::clip::kCmdPasteLink,
         qor::clip::kCmdPasteSpecial, kCmdDisplayScale, kCmdDisplayStyle, kCmdForcedPageBreak,
         kCmdShowPageBreaks, kCmdClearPageBreaks, kCmdBringToFront, kCmdSendToBack,
@@ -138,14 +137,6 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection))
         return qor::view::ObjectPropsDialog() ? on() : off(dc::ReasonNoDialog());
     switch (id) {
-        // Commands with no work behind them yet, or none here at all.
-        case kCmdFillDown:
-        case kCmdFillRight:
-        case kCmdFillUp:
-        case kCmdFillLeft:
-        case kCmdDecimalsMore:
-        case kCmdDecimalsLess:
-            return off(dc::ReasonNotBuilt());
         case kCmdCancelEditCntr:
             if (!m_pDoc || !m_pDoc->GetInPlaceActiveItem())
                 return off(QStringLiteral("没有就地编辑的对象"));

@@ -38,13 +38,6 @@ constexpr int kCmdExportHtml = 33237;
 constexpr int kCmdDataOverlayPrint = 33248;
 constexpr int kCmdSplitWindow = 57653;
 constexpr int kCmdDataInterface = 33299;
-// Fill and decimal-place commands: shown, never working yet.
-constexpr int kCmdFillDown = 32845;
-constexpr int kCmdFillRight = 32779;
-constexpr int kCmdFillUp = 32780;
-constexpr int kCmdFillLeft = 32781;
-constexpr int kCmdDecimalsMore = 33283;
-constexpr int kCmdDecimalsLess = 33284;
 
 // Dialog templates.
 constexpr int kDlgTableSize = 144;

@@ -3,18 +3,48 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "engine/messages.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"
 
+namespace {
+
+void print(FILE* to, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputc('\n', to);
+}
+
+bool set(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    // Answered before any window system is needed: it works over ssh.
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("qorview %s\n", QOR_VERSION_TEXT);
-        return 0;
+    // Answered before any window exists: a terminal without a display
+    // still gets the usage and the version, never the platform's abort.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            print(stdout, LoadErrorText(63904));
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            print(stdout, QStringLiteral("qorview " QOR_VERSION_TEXT));
+            return 0;
+        }
     }
+    // Without a display and without a chosen platform Qt would abort with a
+    // page of plugin names; one line says how to get a display instead.
+    if (!set("QT_QPA_PLATFORM") && !set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
+        print(stderr, LoadErrorText(63905));
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorview"));
 
@@ -23,9 +53,7 @@ int main(int argc, char** argv) {
     // opened, 1 when not. No dialog is shown, so nothing waits for a user.
     const bool quitAfterLoad = args.removeAll(QStringLiteral("--quit-after-load")) > 0;
     if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith('-'))) {
-        std::fputs(
-            "usage: qorview [FILE.rep|FILE.xlsx|FILE.xml] [--quit-after-load] | qorview --version\n",
-            stderr);
+        print(stderr, LoadErrorText(63904));
         return 2;
     }
 

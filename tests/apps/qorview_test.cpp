@@ -63,4 +63,39 @@ TEST(QorView, StartsWithANewReportAndRejectsUnknownOptions) {
     EXPECT_EQ(qorview({"--bogus", "--quit-after-load"}).exitCode, 2);
 }
 
+// Runs qorview with no display and no platform chosen, as from a bare
+// terminal; the test's own environment comes back afterwards.
+qortest::ProcessResult qorviewWithoutDisplay(const QStringList& args) {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM"), display = qgetenv("DISPLAY"),
+                     wayland = qgetenv("WAYLAND_DISPLAY");
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    auto r = qortest::run(QStringLiteral(QOR_VIEW_BINARY), args);
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
+    if (!display.isEmpty()) qputenv("DISPLAY", display);
+    if (!wayland.isEmpty()) qputenv("WAYLAND_DISPLAY", wayland);
+    return r;
+}
+
+TEST(QorView, HelpAndVersionNeedNoDisplayAndAStartWithoutOneSaysHowToGetOne) {
+    auto help = qorviewWithoutDisplay({"--help"});
+    EXPECT_EQ(help.exitCode, 0) << help.err.constData();
+    const QString usage = QString::fromUtf8(help.out);
+    EXPECT_TRUE(usage.startsWith(u"用法：qorview")) << help.out.constData();
+    EXPECT_TRUE(usage.contains(u"--version"));
+    EXPECT_TRUE(help.err.isEmpty()) << help.err.constData();
+
+    auto version = qorviewWithoutDisplay({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith("qorview 8.")) << version.out.constData();
+
+    auto start = qorviewWithoutDisplay({"--quit-after-load"});
+    EXPECT_EQ(start.exitCode, 1);
+    const QString line = QString::fromUtf8(start.err).trimmed();
+    EXPECT_FALSE(line.contains(u'\n')) << start.err.constData();  // one line, no plugin list
+    EXPECT_TRUE(line.contains(u"DISPLAY") && line.contains(u"QT_QPA_PLATFORM=offscreen"))
+        << start.err.constData();
+}
+
 }  // namespace

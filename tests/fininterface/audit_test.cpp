@@ -479,5 +479,7 @@ TEST_F(AuditDialog, TheCommandsNeedASavedReportAndTheCountIsShown) {
     EXPECT_EQ(opened, 0);
     EXPECT_TRUE(said(LoadErrorText(62776)));
     ASSERT_TRUE(frame->Router().Execute(33337));
-    EXPECT_EQ(messages.last(), u"15");
+    // The number says what it counts.
+    EXPECT_EQ(messages.last(), LoadErrorText(63909).arg(15));
+    EXPECT_TRUE(messages.last().contains(u"15 张报表"));
 }

@@ -156,6 +156,14 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     answers = {qor::MsgAnswer::No};
     ASSERT_TRUE(frame->Router().Execute(33302));
     EXPECT_EQ(frame->Children().size(), 2);
+    // No industry set: told so, never asked about "()".
+    app.m_strIndustryName.clear();
+    messages.clear();
+    ASSERT_TRUE(frame->Router().Execute(33302));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.first(), LoadErrorText(63908));
+    EXPECT_FALSE(messages.first().contains(u"()"));
+    EXPECT_EQ(frame->Children().size(), 2);
     SetLanguageCode(before);
     for (CChildFrame* child : frame->Children()) child->GetDocument()->SetModifiedFlag(false);
     for (const char* lang : {"zh-TW", "en-US", "zh-CN"})

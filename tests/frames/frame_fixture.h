@@ -62,7 +62,7 @@ protected:
         frame = qor::frames::SetUpDesktop(options);
         m_previousOpen = qor::frames::CMainFrame::s_openUrl;
         qor::frames::CMainFrame::s_openUrl = [this](const QUrl& url) {
-            opened << url.toLocalFile();
+            opened << (url.isLocalFile() ? url.toLocalFile() : url.toString());
             return true;
         };
         frame->resize(900, 600);

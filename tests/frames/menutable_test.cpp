@@ -53,6 +53,56 @@ TEST(MenuTable, EveryCommandWithAMenuTextHasAPlace) {
     EXPECT_TRUE(missing.isEmpty()) << missing.join(u' ').toStdString();
 }
 
+TEST(MenuTable, EveryMenuItemAndButtonHasAStatusText) {
+    const MenuTable& t = BuiltinMenuTable();
+    QStringList silent;
+    for (const auto* tables : {&t.menus, &t.bars})
+        for (const auto& entries : *tables)
+            for (int id : CommandIdsOf(entries)) {
+                const QString prompt = qor::res::commandPrompt(id).value_or(QString());
+                if (prompt.section(u'\n', 0, 0).trimmed().isEmpty()) silent << QString::number(id);
+            }
+    silent.removeDuplicates();
+    EXPECT_TRUE(silent.isEmpty()) << silent.join(u' ').toStdString();
+}
+
+// The letter after "&" in a caption, upper-cased; none for a caption
+// without one.
+QChar mnemonic(const QString& caption) {
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i)
+        if (caption[i] == u'&' && caption[i + 1] != u'&') return caption[i + 1].toUpper();
+    return {};
+}
+
+void collectClashes(const QList<MenuEntry>& entries, const QString& where, QStringList* clashes) {
+    QHash<QChar, QString> used;
+    for (const MenuEntry& e : entries) {
+        if (e.kind == MenuEntry::Separator) continue;
+        const QString text =
+            e.kind == MenuEntry::Command ? qor::res::commandCaption(e.id).value_or(e.text) : e.text;
+        const QChar key = mnemonic(text);
+        if (!key.isNull()) {
+            if (used.contains(key))
+                *clashes << where + QStringLiteral(": ") + used.value(key) + QStringLiteral(" / ") + text;
+            used.insert(key, text);
+        }
+        if (e.kind == MenuEntry::Popup)
+            collectClashes(e.children, where + QLatin1Char('>') + e.text, clashes);
+    }
+}
+
+TEST(MenuTable, NoTwoItemsOfTheFileMenuShareTheirLetter) {
+    // Alt+F then X must reach 退出 alone. (The edit menu's letters are
+    // the captions the program always had, and stay.)
+    const MenuTable& t = BuiltinMenuTable();
+    QStringList clashes;
+    for (int id : {kMenuNoReport, kMenuReport})
+        for (const MenuEntry& top : t.menus.value(id))
+            if (top.text == QStringLiteral("文件(&F)"))
+                collectClashes(top.children, QString::number(id), &clashes);
+    EXPECT_TRUE(clashes.isEmpty()) << clashes.join(u'\n').toStdString();
+}
+
 TEST(MenuTable, BrokenLinesAreRefusedNotGuessed) {
     const MenuTable t = ParseMenuTable(
         "menu\t1\t1\tcommand\t100\n"         // depth 1 without a popup above
@@ -158,7 +208,7 @@ TEST(CommandRouter, ActionsCarryTheTableTextsAndFollowTheState) {
     print->trigger();
     EXPECT_EQ(view.ran, QList<int>{57607});
     // An unknown command's action is off and its status line says why.
-    QAction* unknown = router.Action(32845, QStringLiteral("向下"));
+    QAction* unknown = router.Action(39999, QStringLiteral("向下"));
     EXPECT_FALSE(unknown->isEnabled());
     EXPECT_EQ(unknown->text(), u"向下");
     EXPECT_EQ(unknown->statusTip(), CommandRouter::NotProvidedText());

@@ -1,0 +1,97 @@
+#include "frames/helpwindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPointer>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+#include "engine/messages.h"
+
+// The guides live in this static library's resources, which the linker
+// drops unless something names them.
+static void initHelpResources() { Q_INIT_RESOURCE(help); }
+
+namespace qor::frames {
+
+namespace {
+
+QPointer<CHelpWindow>& current() {
+    static QPointer<CHelpWindow> window;
+    return window;
+}
+
+}  // namespace
+
+QUrl CHelpWindow::UserGuide() { return QUrl(QStringLiteral("qrc:/qor/help/README.md")); }
+
+QUrl CHelpWindow::CommandLanguageGuide() {
+    return QUrl(QStringLiteral("qrc:/qor/help/docs/command-language.md"));
+}
+
+CHelpWindow* CHelpWindow::Current() { return current().data(); }
+
+bool CHelpWindow::Show(const QUrl& document) {
+    if (!current()) {
+        current() = new CHelpWindow;
+        current()->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    CHelpWindow* w = current();
+    if (!w->Load(document)) return false;
+    w->show();
+    w->showStart();
+    w->raise();
+    w->activateWindow();
+    return true;
+}
+
+CHelpWindow::CHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle(LoadErrorText(63906) + QStringLiteral(" - ") + LoadErrorText(57344));
+    m_browser = new QTextBrowser(this);
+    // Links between the guides stay inside; a web address goes to the
+    // desktop only when the user follows it.
+    m_browser->setOpenLinks(true);
+    m_browser->setOpenExternalLinks(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+    QSize size(820, 640);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    resize(size);
+}
+
+bool CHelpWindow::Load(const QUrl& document) {
+    static const bool loaded = (initHelpResources(), true);
+    (void)loaded;
+    const QString path = QLatin1Char(':') + document.path();
+    if (!QFile::exists(path)) return false;
+    m_browser->setSource(document, QTextDocument::MarkdownResource);
+    // The user guide is the whole README: open it at the desktop part's
+    // heading (the text names that part earlier, in passing, too).
+    m_start = 0;
+    if (document == UserGuide()) {
+        for (QTextBlock b = m_browser->document()->begin(); b.isValid(); b = b.next())
+            if (b.blockFormat().headingLevel() > 0 && b.text().startsWith(u"Using qorview")) {
+                m_start = b.position();
+                break;
+            }
+    }
+    showStart();
+    return true;
+}
+
+void CHelpWindow::showStart() {
+    // From the end back to the start, so the start lands at the top.
+    m_browser->moveCursor(QTextCursor::End);
+    m_browser->ensureCursorVisible();
+    QTextCursor at(m_browser->document());
+    at.setPosition(m_start);
+    m_browser->setTextCursor(at);
+    m_browser->ensureCursorVisible();
+}
+
+}  // namespace qor::frames
