@@ -288,9 +288,9 @@ const char* memoryFolder() {
         constexpr long kTmpfsMagic = 0x01021994;
         struct statfs fs {};
         const char* shm = "/dev/shm";
-        return statfs(shm, &fs) == 0 && long(fs.f_type) == kTmpfsMagic && access(shm, W_OK | X_OK) == 0
-                   ? shm
-                   : nullptr;
+        const bool usable = statfs(shm, &fs) == 0 && long(fs.f_type) == kTmpfsMagic &&
+                            access(shm, W_OK | X_OK) == 0;
+        return usable ? shm : nullptr;
     }();
     return folder;
 }
@@ -346,7 +346,8 @@ struct XlsxStreamWriter::Impl {
             lxw_worksheet* ws = workbook_add_worksheet(book, names[i].constData());
             if (!ws) {
                 lxw_workbook_free(book);
-                fail(QStringLiteral("sheet \"%1\" cannot be written").arg(QString::fromUtf8(names[i])));
+                fail(QStringLiteral("sheet \"%1\" cannot be written")
+                         .arg(QString::fromUtf8(names[i])));
             }
             if (int(i) == active) worksheet_activate(ws);
             if (!probe) sheets.push_back(ws);
