@@ -1,6 +1,8 @@
 // Writing a workbook of the in-process engine as an .xlsx file.
 
 #include <sys/resource.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <QDir>
@@ -269,6 +271,30 @@ void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) 
 
 std::atomic<int> g_filesWritten{0};
 
+// Each sheet's rows wait in a temporary file of the writer's own, and the
+// writer makes another for each part it packs. On a file system that
+// skips the slots of recently deleted files when it makes a new one, each
+// file costs more than the last: 3,000 small sheets took seconds. So a
+// workbook of up to this many cells, whose files together take a few MB,
+// is held until its size is known and written with the files in memory;
+// a larger one streams through the disk as before.
+constexpr size_t kCellsInMemory = 100000;
+
+// The shared-memory file system, when there is one to write into. The
+// writer makes its files there with exclusive, owner-only names and
+// unlinks each at once, so a killed run leaves nothing behind.
+const char* memoryFolder() {
+    static const char* const folder = [] {
+        constexpr long kTmpfsMagic = 0x01021994;
+        struct statfs fs {};
+        const char* shm = "/dev/shm";
+        const bool usable = statfs(shm, &fs) == 0 && long(fs.f_type) == kTmpfsMagic &&
+                            access(shm, W_OK | X_OK) == 0;
+        return usable ? shm : nullptr;
+    }();
+    return folder;
+}
+
 // Written in constant memory, each sheet's rows wait in a temporary file
 // of its own that stays open until the workbook is closed: a report of
 // more than about a thousand pages needs more descriptors than the usual
@@ -292,12 +318,57 @@ struct XlsxStreamWriter::Impl {
     // The library's own scratch files, in a folder of the user's work
     // folder that goes with this process, killed or not.
     QByteArray scratch;
+    std::vector<QByteArray> names;
+    int active = -1;
     lxw_workbook* wb = nullptr;
     std::unique_ptr<Formats> formats;
     std::vector<lxw_worksheet*> sheets;
     std::vector<bool> written;
+    // Sheets written before the workbook is opened.
+    std::vector<std::pair<int, XlWorksheet>> held;
+    size_t heldCells = 0;
+    bool committed = false;
     ~Impl() {
+        // Closing writes the file; the temporary is dropped all the same.
+        if (wb) workbook_close(wb);
         if (!scratch.isEmpty()) QDir(QFile::decodeName(scratch)).removeRecursively();
+    }
+    // A workbook with every sheet; without a file of its own when "probe"
+    // only checks the names.
+    lxw_workbook* addSheets(bool probe, const char* tmpdir) {
+        lxw_workbook_options options{};
+        options.constant_memory = probe ? LXW_FALSE : LXW_TRUE;
+        options.tmpdir = const_cast<char*>(tmpdir);
+        if (!probe) allowDescriptorsFor(names.size());
+        lxw_workbook* book = workbook_new_opt(tmpName.constData(), &options);
+        if (!book) fail(QStringLiteral("out of memory"));
+        for (size_t i = 0; i < names.size(); ++i) {
+            lxw_worksheet* ws = workbook_add_worksheet(book, names[i].constData());
+            if (!ws) {
+                lxw_workbook_free(book);
+                fail(QStringLiteral("sheet \"%1\" cannot be written")
+                         .arg(QString::fromUtf8(names[i])));
+            }
+            if (int(i) == active) worksheet_activate(ws);
+            if (!probe) sheets.push_back(ws);
+        }
+        return book;
+    }
+    // Opens the workbook and writes the sheets held so far.
+    void open(bool inMemory) {
+        const char* tmpdir = inMemory ? memoryFolder() : nullptr;
+        if (!tmpdir) {
+            scratch = QFile::encodeName(CreateWorkFolder());
+            if (!scratch.isEmpty()) tmpdir = scratch.constData();
+        }
+        wb = addSheets(false, tmpdir);
+        formats = std::make_unique<Formats>(wb);
+        for (auto& [index0, sheet] : held) {
+            streamSheet(sheets[size_t(index0)], *formats, sheet);
+            sheet = XlWorksheet(QString());
+        }
+        held.clear();
+        held.shrink_to_fit();
     }
 };
 
@@ -314,41 +385,35 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
     if (!d->tmp->open()) fail(QStringLiteral("\"%1\" cannot be written").arg(path));
     d->tmpName = QFile::encodeName(HandlePath(d->tmp->handle()));
 
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    d->scratch = QFile::encodeName(CreateWorkFolder());
-    if (!d->scratch.isEmpty()) options.tmpdir = d->scratch.data();
-    allowDescriptorsFor(sheetNames.size());
-    d->wb = workbook_new_opt(d->tmpName.constData(), &options);
-    if (!d->wb) fail(QStringLiteral("out of memory"));
-    d->formats = std::make_unique<Formats>(d->wb);
-    for (size_t i = 0; i < sheetNames.size(); ++i) {
-        lxw_worksheet* ws = workbook_add_worksheet(d->wb, sheetNames[i].toUtf8().constData());
-        if (!ws) {
-            workbook_close(d->wb);
-            d->wb = nullptr;
-            fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheetNames[i]));
-        }
-        if (int(i) == activeIndex0) worksheet_activate(ws);
-        d->sheets.push_back(ws);
-    }
-    d->written.assign(d->sheets.size(), false);
+    for (const QString& name : sheetNames) d->names.push_back(name.toUtf8());
+    d->active = activeIndex0;
+    // The names are refused now, though the workbook opens later.
+    lxw_workbook_free(d->addSheets(true, nullptr));
+    d->written.assign(sheetNames.size(), false);
 }
 
-XlsxStreamWriter::~XlsxStreamWriter() {
-    // Closing writes the file; the temporary is dropped all the same.
-    if (d->wb) workbook_close(d->wb);
-}
+XlsxStreamWriter::~XlsxStreamWriter() = default;
 
 void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
-    if (!d->wb || index0 < 0 || size_t(index0) >= d->sheets.size() || d->written[size_t(index0)])
+    if (d->committed || index0 < 0 || size_t(index0) >= d->written.size() ||
+        d->written[size_t(index0)])
         fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
     d->written[size_t(index0)] = true;
+    if (!d->wb) {
+        if (d->heldCells + sheet.cells().size() <= kCellsInMemory) {
+            d->heldCells += sheet.cells().size();
+            d->held.emplace_back(index0, sheet);
+            return;
+        }
+        d->open(false);
+    }
     streamSheet(d->sheets[size_t(index0)], *d->formats, sheet);
 }
 
 void XlsxStreamWriter::commit() {
-    if (!d->wb) fail(QStringLiteral("the workbook was written already"));
+    if (d->committed) fail(QStringLiteral("the workbook was written already"));
+    if (!d->wb) d->open(true);
+    d->committed = true;
     lxw_workbook* wb = d->wb;
     d->wb = nullptr;
     d->formats.reset();

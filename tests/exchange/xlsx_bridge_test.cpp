@@ -10,6 +10,7 @@
 #include "engine/messages.h"
 #include "exchange/cexcelbridge.h"
 #include "exchange/workbook_model.h"
+#include "exchange/workbook_read.h"
 #include "tests/exchange/xmltestutil.h"
 #include "tests/common/testsupport.h"
 
@@ -306,6 +307,50 @@ TEST(XlsxModel, AStreamedWorkbookIsWrittenWholeOrNotAtAll) {
     EXPECT_THROW(XlsxStreamWriter(dir + QStringLiteral("/no/x.xlsx"), {QStringLiteral("A")}, 0),
                  XlError);
     EXPECT_THROW(XlsxStreamWriter(path, {QStringLiteral("bad[name]")}, 0), XlError);
+}
+
+// Small sheets are held until the workbook's size is known; one that makes
+// it too large for that opens the file and the held ones follow, whatever
+// the order the sheets came in.
+TEST(XlsxModel, SheetsHeldBeforeAWorkbookGrowsLargeAreAllWritten) {
+    const QString path = dirFor("grows") + QStringLiteral("/grows.xlsx");
+    const std::vector<QString> names{"A", "B", "C", "D"};
+    XlsxStreamWriter out(path, names, 0);
+    auto small = [](const QString& name, double value) {
+        XlWorksheet ws(name);
+        ws.range(QStringLiteral("A1")).setNumber(value);
+        ws.range(QStringLiteral("B2")).setText(name + QStringLiteral("文"));
+        return ws;
+    };
+    out.writeSheet(2, small(QStringLiteral("C"), 3));
+    out.writeSheet(0, small(QStringLiteral("A"), 1));
+    XlWorksheet large(QStringLiteral("B"));
+    constexpr int kRows = 1001, kCols = 100;  // more cells than are held
+    for (int r = 1; r <= kRows; ++r)
+        for (int c = 1; c <= kCols; ++c) {
+            XlCell& cell = large.cell(r, c);
+            cell.kind = XlCell::Number;
+            cell.number = r * 1000 + c;
+        }
+    out.writeSheet(1, large);
+    out.writeSheet(3, small(QStringLiteral("D"), 4));
+    EXPECT_THROW(out.writeSheet(0, large), XlError);
+    out.commit();
+
+    const std::unique_ptr<XlWorkbook> wb = ReadXlsxWorkbook(path);
+    ASSERT_EQ(wb->sheetCount(), 4);
+    for (int i : {1, 3, 4}) {
+        const XlWorksheet* ws = wb->sheet(i);
+        ASSERT_NE(ws->findCell(1, 1), nullptr) << i;
+        EXPECT_EQ(ws->findCell(1, 1)->number, i);
+        ASSERT_NE(ws->findCell(2, 2), nullptr) << i;
+        EXPECT_EQ(ws->findCell(2, 2)->text, names[size_t(i - 1)] + QStringLiteral("文"));
+        EXPECT_EQ(ws->cells().size(), 2u);
+    }
+    const XlWorksheet* b = wb->sheet(2);
+    EXPECT_EQ(b->cells().size(), size_t(kRows) * kCols);
+    ASSERT_NE(b->findCell(kRows, kCols), nullptr);
+    EXPECT_EQ(b->findCell(kRows, kCols)->number, kRows * 1000 + kCols);
 }
 
 }  // namespace
