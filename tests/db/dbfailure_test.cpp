@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "engine/errorlog.h"
 #include "platform/registry.h"
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
@@ -71,7 +72,8 @@ QString writeScript(const QString& path, const QString& text) {
 // The error log of the qor program (beside it, or in its config folder).
 QString qorErrorLog() {
     QString text;
-    const QString dir = QFileInfo(QStringLiteral(QOR_APP_BINARY)).absolutePath();
+    // The program's log is in the data folder the tests point it at.
+    const QString dir = QFileInfo(ErrorLogPath()).absolutePath();
     for (const char* name : {"qorerr.log.1", "qorerr.log"}) {
         QFile f(dir + "/" + QLatin1String(name));
         if (!f.open(QIODevice::ReadOnly)) continue;
