@@ -41,6 +41,9 @@ CQorsDoc::CQorsDoc(QObject* parent) : QObject(parent) { resetFields(); }
 CQorsDoc::~CQorsDoc() {
     releaseReport();
     // The copies made for opening embedded objects go with the document.
+    // Asked only when there are some: a document that lives until the
+    // program ends must not ask for folders whose names are already gone.
+    if (m_openObjects.isEmpty()) return;
     const QString work = qor::WorkFolder();
     if (work.isEmpty()) return;
     for (auto it = m_openObjects.begin(); it != m_openObjects.end(); ++it)
