@@ -1,6 +1,5 @@
 #include "reader/cadoconnection.h"
 
-#include <dlfcn.h>
 #include <sqlite3.h>
 
 #include <QAtomicInteger>
@@ -15,6 +14,7 @@
 #include "platform/registry.h"
 #include "reader/cadoexception.h"
 #include "reader/cadorecordset.h"
+#include "reader/sqldialect.h"
 
 const QString CAdoConnection::kDatabasesKey =
     QStringLiteral("Software\\Vantix\\QX\\V8.610\\Databases");
@@ -267,13 +267,8 @@ using SetAuthorizerFn = int (*)(sqlite3*, int (*)(void*, int, const char*, const
                                 void*);
 
 SetAuthorizerFn sqliteSetAuthorizer() {
-    static const SetAuthorizerFn fn = [] {
-        void* lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
-        if (!lib) return SetAuthorizerFn(nullptr);
-        auto f = reinterpret_cast<SetAuthorizerFn>(dlsym(lib, "sqlite3_set_authorizer"));
-        dlclose(lib);  // only drops our reference; the driver still holds it
-        return f;
-    }();
+    static const SetAuthorizerFn fn =
+        reinterpret_cast<SetAuthorizerFn>(qor::LoadedSqliteFunction("sqlite3_set_authorizer"));
     return fn;
 }
 

@@ -1,7 +1,5 @@
 #include "reader/cadorecordset.h"
 
-#include <dlfcn.h>
-
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -22,13 +20,8 @@ namespace {
 using DeclTypeFn = const char* (*)(void*, int);
 
 DeclTypeFn sqliteDeclType() {
-    static const DeclTypeFn fn = [] {
-        void* lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
-        if (!lib) return DeclTypeFn(nullptr);
-        auto f = reinterpret_cast<DeclTypeFn>(dlsym(lib, "sqlite3_column_decltype"));
-        dlclose(lib);  // only drops our reference; the driver still holds it
-        return f;
-    }();
+    static const DeclTypeFn fn =
+        reinterpret_cast<DeclTypeFn>(qor::LoadedSqliteFunction("sqlite3_column_decltype"));
     return fn;
 }
 

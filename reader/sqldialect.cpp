@@ -1,5 +1,7 @@
 #include "reader/sqldialect.h"
 
+#include <dlfcn.h>
+
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QStringList>
@@ -269,6 +271,14 @@ bool IsSingleStatement(const QString& sql) {
     for (const Lexing& how : kReadings)
         if (firstSeparator(sql, how) >= 0) return false;
     return true;
+}
+
+void* LoadedSqliteFunction(const char* name) {
+    void* lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
+    if (!lib) return nullptr;
+    void* f = dlsym(lib, name);
+    dlclose(lib);  // only drops our reference; the driver still holds it
+    return f;
 }
 
 }  // namespace qor

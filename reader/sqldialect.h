@@ -62,4 +62,9 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql);
 // clauses the system appends.
 bool IsSingleStatement(const QString& sql);
 
+// A function of the SQLite library the Qt driver has already loaded (never
+// a second copy of the library); null when none is loaded or it lacks the
+// name. Looked up once a name by its callers.
+void* LoadedSqliteFunction(const char* name);
+
 }  // namespace qor
