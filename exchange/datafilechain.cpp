@@ -150,7 +150,7 @@ int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* erro
         writeAccessFile(path, tables, notes);
         return 1;
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + QLatin1Char('\n') + e.message();
+        if (error) *error = LoadErrorText(64600) + QLatin1Char('\n') + e.message();
         return 0;
     }
 }

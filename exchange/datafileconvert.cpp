@@ -19,9 +19,9 @@ using namespace qor::jet;
 
 namespace {
 
-// The failure text the user sees: what failed, then why.
-void fail(QString* error, int secondMessage, const QString& why) {
-    const QString text = LoadErrorText(62063) + LoadErrorText(secondMessage) + QLatin1Char('\n') + why;
+// The failure text the user sees: that the conversion failed, then why.
+void fail(QString* error, const QString& why) {
+    const QString text = LoadErrorText(64600) + QLatin1Char('\n') + why;
     TraceMessage(text);
     if (error) *error = text;
 }
@@ -57,7 +57,7 @@ private:
 // Copies one table of a folder driver into a fresh working database and
 // moves it over mdbPath.
 int importFolderTable(const QString& source, const QString& connect, const QString& mdbPath,
-                      const QString& tableName, int failMessage, QString* error) {
+                      const QString& tableName, QString* error) {
     try {
         auto src = Database::open(FileNameFromPath(source), connect, false, true);
         const QString table = JetTableNameFromPath(source);
@@ -76,7 +76,7 @@ int importFolderTable(const QString& source, const QString& connect, const QStri
         beside.commit();
         return 1;
     } catch (const JetError& e) {
-        fail(error, failMessage, e.message());
+        fail(error, e.message());
         return 0;
     }
 }
@@ -103,7 +103,7 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
         beside.commit();
         return 1;
     } catch (const JetError& e) {
-        fail(error, 62025, e.message());
+        fail(error, e.message());
         return 0;
     }
 }
@@ -156,7 +156,7 @@ int exportToTextFile(const QString& mdbPath, const QString& target, QString* err
             notes);
         return 1;
     } catch (const JetError& e) {
-        fail(error, 62025, e.message());
+        fail(error, e.message());
         return 0;
     }
 }
@@ -192,14 +192,14 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
         writeDBaseFile(target, out, notes);
         return 1;
     } catch (const JetError& e) {
-        fail(error, 62025, e.message());
+        fail(error, e.message());
         return 0;
     }
 }
 
 bool needFullPath(const QString& path, QString* error) {
     if (IsFullPathName(path)) return true;
-    fail(error, 62025, LoadErrorText(63595).arg(path));
+    fail(error, LoadErrorText(63595).arg(path));
     return false;
 }
 
@@ -209,14 +209,14 @@ int ConvertTextFileToMdb(const QString& textPath, const QString& mdbPath, const 
                          QString* error) {
     if (textPath.isEmpty() || mdbPath.isEmpty() || tableName.isEmpty()) return 0;
     if (!needFullPath(textPath, error)) return 0;
-    return importFolderTable(textPath, QStringLiteral("Text;"), mdbPath, tableName, 62024, error);
+    return importFolderTable(textPath, QStringLiteral("Text;"), mdbPath, tableName, error);
 }
 
 int ConvertDbfFileToMdb(const QString& dbfPath, const QString& mdbPath, const QString& tableName,
                         QString* error) {
     if (dbfPath.isEmpty() || mdbPath.isEmpty() || tableName.isEmpty()) return 0;
     if (!needFullPath(dbfPath, error)) return 0;
-    return importFolderTable(dbfPath, QStringLiteral("dBASE IV"), mdbPath, tableName, 62025, error);
+    return importFolderTable(dbfPath, QStringLiteral("dBASE IV"), mdbPath, tableName, error);
 }
 
 int ConvertMdbToTextFile(const QString& mdbPath, const QString& textPath, QString* error, QStringList* notes) {
@@ -237,7 +237,7 @@ int ConvertMdbToXlsFile(const QString& mdbPath, const QString& xlsPath, QString*
         writeValuesWorkbook(xlsPath, tablesToWrite(mdbPath), notes);
         return 1;
     } catch (const JetError& e) {
-        fail(error, 62025, e.message());
+        fail(error, e.message());
         return 0;
     }
 }
@@ -248,7 +248,7 @@ int ConvertMdbToWk4File(const QString& mdbPath, const QString& wk4Path, QString*
         writeLotusFile(wk4Path, tablesToWrite(mdbPath), notes);
         return 1;
     } catch (const JetError& e) {
-        fail(error, 62025, e.message());
+        fail(error, e.message());
         return 0;
     }
 }

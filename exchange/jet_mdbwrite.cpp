@@ -1,5 +1,6 @@
 // Our own small Access (Jet 4) writer: 4,096-byte pages, the object
-// catalog MSysObjects on page 2, one table definition page per table, its
+// catalog MSysObjects on page 2, one table definition per table (a page,
+// and further pages when its columns need them), its
 // data pages and its usage map, and no indexes. Texts are UCS-2, so any
 // Chinese text is held whole; Doubles and Longs are fixed columns.
 //
@@ -8,7 +9,8 @@
 //   1  a data page holding the catalog's usage-map rows
 //   2  the catalog's table definition
 //   then per table: its definition, a page holding its usage-map rows,
-//   its data pages and the bitmap pages its usage map points at; last the
+//   its data pages, the bitmap pages its usage map points at and the
+//   pages its definition continues on; last the
 //   catalog's data pages and bitmap pages.
 
 #include <QDateTime>
@@ -232,8 +234,15 @@ QByteArray usageMapRow(PageFile& file, const QList<quint32>& pages) {
 // An empty inline map: the pages of the table with free space.
 QByteArray freeMapRow() { return QByteArray(64, '\0'); }
 
-QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool system,
-                           quint32 usedPgRow, quint32 freePgRow) {
+// The table definition: a fixed head, the column entries, the names and
+// the end of the per-column maps, read by the reader as one stream from
+// byte 8 of the definition's page on. A definition longer than its page
+// (many columns, long names) continues at byte 8 of further pages, each
+// named by the page before it in its bytes 4 to 7. The first page comes
+// first in the list; the caller places the others.
+QList<QByteArray> tableDefinition(const QList<Column>& cols, quint32 records, bool system,
+                                  quint32 usedPgRow, quint32 freePgRow) {
+    constexpr int kPageHead = 8;
     QByteArray p(kPage, '\0');
     p[0] = 0x02;
     p[1] = 0x01;
@@ -268,14 +277,27 @@ QByteArray tableDefinition(const QList<Column>& cols, quint32 records, bool syst
         body += name;
     }
     append16(body, 0xFFFF);  // no per-column usage maps
-    if (63 + body.size() > kPage)
-        throw JetError(LoadErrorText(63560)
-                           .arg(cols.size()));
-    std::memcpy(p.data() + 63, body.constData(), size_t(body.size()));
-    const int used = 63 + int(body.size());
-    put32(p, 8, quint32(used - 8));
-    put16(p, 2, quint16(kPage - used - 8));
-    return p;
+    // The stream's length counts every byte after the first page's head.
+    put32(p, 8, quint32(63 - kPageHead + body.size()));
+    QList<QByteArray> pages{p};
+    int at = 63;  // where the next byte goes on the last page
+    for (qsizetype from = 0; from < body.size();) {
+        if (at == kPage) {
+            QByteArray more(kPage, '\0');
+            more[0] = 0x02;
+            more[1] = 0x01;
+            pages.append(more);
+            at = kPageHead;
+        }
+        const qsizetype n = std::min<qsizetype>(kPage - at, body.size() - from);
+        std::memcpy(pages.back().data() + at, body.constData() + from, size_t(n));
+        from += n;
+        at += int(n);
+    }
+    // Full pages have no free space; the last has what its stream left.
+    for (QByteArray& page : pages) put16(page, 2, 0);
+    put16(pages.back(), 2, quint16(kPage - at - kPageHead));
+    return pages;
 }
 
 // The masked block of the header: readers unmask 128 bytes from 0x18
@@ -338,8 +360,17 @@ void finishTable(PageFile& file, Placed& t, const QList<Column>& cols, bool syst
     const int first = quint8(mapsAgain[12]) | quint8(mapsAgain[13]) << 8;
     placeRow(mapsAgain, used);
     placeRow(mapsAgain, freeMapRow());
-    file.at(t.tdefPage) = tableDefinition(cols, t.records, system, t.mapPage << 8 | quint32(first),
-                                          t.mapPage << 8 | quint32(first + 1));
+    QList<QByteArray> definition = tableDefinition(cols, t.records, system, t.mapPage << 8 | quint32(first),
+                                                   t.mapPage << 8 | quint32(first + 1));
+    // Pages the definition continues on come after the table's own pages,
+    // each linked from the one before.
+    quint32 previous = t.tdefPage;
+    for (qsizetype k = 0; k < definition.size(); ++k) {
+        const quint32 page = k == 0 ? t.tdefPage : file.add(definition.at(k));
+        if (k > 0) put32(file.at(previous), 4, page);
+        if (k == 0) file.at(page) = definition.at(0);
+        previous = page;
+    }
 }
 
 // The fit of one value into a column of its type, noting what changes.

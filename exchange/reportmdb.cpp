@@ -84,7 +84,7 @@ int exportPages(CReportHandle* report, const QString& dbPath, int page, QString*
         // The database's journal is gone once it is closed; the file is whole.
         return beside.commit(error) ? 1 : 0;
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + u'\n' + e.message();
+        if (error) *error = LoadErrorText(64600) + u'\n' + e.message();
         return 0;
     }
 }
@@ -140,7 +140,7 @@ int ImportMdbToReport(const QString& dbPath, const QString& reportPath, QString*
         }
         return beside.commit(error) ? 1 : 0;
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(62063) + LoadErrorText(62025) + u'\n' + e.message();
+        if (error) *error = LoadErrorText(64600) + u'\n' + e.message();
         return 0;
     }
 }

@@ -133,6 +133,89 @@ TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
     EXPECT_GT(exported.count(QChar(u'宽')), 3000);
 }
 
+// Definitions longer than one page: 255 columns, and columns with 64-character
+// Chinese names (each 130 bytes in the definition), continue on further
+// pages. mdbtools and our own reader see every column and every value.
+TEST(AccessFile, DefinitionsContinueOnFurtherPages) {
+    const QString d = dir();
+    NamedTable wide;
+    wide.name = QStringLiteral("Wide");
+    NamedTable named;
+    named.name = QStringLiteral("长名");
+    QVariantList wideRow, namedRow;
+    for (int i = 0; i < 255; ++i) {
+        wide.table.fields.append({QStringLiteral("C%1").arg(i + 1), i % 10 == 9 ? kText : kDouble, 8});
+        wideRow.append(i % 10 == 9 ? QVariant(QStringLiteral("文%1").arg(i)) : QVariant(i - 100.25));
+    }
+    for (int i = 0; i < 60; ++i) {
+        named.table.fields.append(
+            {QString(62, QChar(u'名')) + QStringLiteral("%1").arg(i, 2, 10, QChar(u'0')), kLong, 4});
+        namedRow.append(-i);
+    }
+    wide.table.rows = {wideRow, wideRow};
+    named.table.rows = {namedRow};
+    const QString path = d + QStringLiteral("/wide.mdb");
+    QStringList notes;
+    writeAccessFile(path, {wide, named}, &notes);
+    EXPECT_TRUE(notes.isEmpty()) << notes.join(u'\n').toStdString();
+
+    const QString schema = run(QStringLiteral("mdb-schema"), {path});
+    EXPECT_TRUE(schema.contains(QStringLiteral("[C255]\t\t\tDouble"))) << schema.toStdString();
+    EXPECT_TRUE(schema.contains(QStringLiteral("[C250]\t\t\tText (255)")));
+    EXPECT_TRUE(schema.contains(QStringLiteral("[%1]").arg(QString(62, QChar(u'名')) + "59")));
+    const QStringList lines = run(QStringLiteral("mdb-export"), {path, QStringLiteral("Wide")})
+                                  .split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines.at(0).split(u',').size(), 255);
+    EXPECT_TRUE(lines.at(0).endsWith(QStringLiteral("C254,C255")));
+    EXPECT_TRUE(lines.at(1).startsWith(QStringLiteral("-100.25,-99.25,"))) << lines.at(1).toStdString();
+    EXPECT_TRUE(lines.at(1).endsWith(QStringLiteral(",\"文249\",149.75,150.75,151.75,152.75,153.75")))
+        << lines.at(1).toStdString();
+    const QStringList longNames = run(QStringLiteral("mdb-export"), {path, QStringLiteral("长名")})
+                                      .split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(longNames.size(), 2);
+    EXPECT_EQ(longNames.at(1).split(u',').last(), QStringLiteral("-59"));
+
+    auto db = Database::open(path, QString(), false, true);
+    Recordset rs = db->openTable(QStringLiteral("Wide"));
+    ASSERT_EQ(rs.fieldCount(), 255);
+    ASSERT_EQ(rs.recordCount(), 2);
+    EXPECT_EQ(rs.value(254).toDouble(), 153.75);
+    EXPECT_EQ(rs.value(249).toString(), QStringLiteral("文249"));
+    const QList<FieldInfo> fields = db->fields(QStringLiteral("长名"));
+    ASSERT_EQ(fields.size(), 60);
+    EXPECT_EQ(fields.last().name, QString(62, QChar(u'名')) + QStringLiteral("59"));
+}
+
+// A report of 255 columns goes out as an Access file, and a failed export
+// names no driver the system does not have.
+TEST(AccessFile, ReportOf255Columns) {
+    const QString d = dir();
+    auto h = newReport(d + QStringLiteral("/r.rep"), 3, 255);
+    setFormat(*h, 0, kCellText, CellArea::area(1, 255, 3, 255));
+    toData(*h, 2);
+    setNumber(*h, 2, 3, 254, -1.5);
+    setText(*h, 2, 3, 255, QStringLiteral("末列"));
+    QString error;
+    QStringList notes;
+    const QString path = d + QStringLiteral("/r.mdb");
+    ASSERT_EQ(ExportReportToDataFile(h.get(), path, 0, &error, &notes), 1) << error.toStdString();
+    const QStringList lines = run(QStringLiteral("mdb-export"), {path, QStringLiteral("Sheet2")})
+                                  .split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines.at(0).endsWith(QStringLiteral("IT,IU")));
+    EXPECT_TRUE(lines.at(3).endsWith(QStringLiteral(",-1.5,\"末列\""))) << lines.at(3).toStdString();
+
+    auto back = std::make_unique<CReportHandle>(d + QStringLiteral("/back.rep"));
+    ASSERT_EQ(ImportDataFileToReport(path, back.get(), &error, &notes), 1) << error.toStdString();
+    EXPECT_EQ(back->GetColCount(), 255);
+    EXPECT_EQ(back->GetCellText(3, 255, 2), QStringLiteral("末列"));
+
+    EXPECT_EQ(ExportReportToDataFile(h.get(), d + QStringLiteral("/no/such/folder/r.mdb"), 0, &error), 0);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.contains(QStringLiteral("ODBC"))) << error.toStdString();
+}
+
 TEST(AccessFile, ReadBackThroughTheEngine) {
     const QString d = dir();
     const QString path = d + QStringLiteral("/in.mdb");
