@@ -155,7 +155,29 @@ int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* erro
     }
 }
 
-int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, QString* error) {
+namespace {
+
+// Takes a report's pages as tables: begin names a page's table and its
+// fields, its records follow one at a time (the list is reused: valid
+// while record runs), end closes the table. wants says which fields of the
+// current table the taker reads; values of the others may be left empty.
+class PageTables {
+public:
+    virtual ~PageTables() = default;
+    virtual void begin(const QString& table, const QList<FieldInfo>& fields) = 0;
+    virtual bool wants(int /*field*/) const { return true; }
+    virtual void record(const QVariantList& row) = 0;
+    virtual void end() {}
+};
+
+// Walks the report's pages ("Sheet<n>" for every page, or the one page as
+// "SHEET"): columns are fields "A", "B" ..: Text when a cell of the column
+// is a text or label cell, Double otherwise; one record per row, the
+// placed keywords (whole report only) as fields after the columns, their
+// values in each page's first record. Values are as a working database
+// keeps them: a number that is no number is empty. The report comes back
+// in the state and on the page it was in. 1 or 0 with *error.
+int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* error) {
     if (!report) return 0;
     StateKeeper keep(report);
     if (keep.wasFormat() && report->EnterDataState() != 0) {
@@ -210,15 +232,16 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
             columnFields.insert({rows, cols}, fields);
             appendKeywordFields(keywords, &fields);
             const QString table = page == 0 ? QStringLiteral("Sheet%1").arg(p) : QStringLiteral("SHEET");
-            // A page's table and records are written as one transaction.
-            db.beginBulk();
-            db.createTable({table, true, 0}, fields);
+            out.begin(table, fields);
+            std::vector<char> wanted(size_t(cols), 0);
+            for (int c = 0; c < cols; ++c) wanted[size_t(c)] = out.wants(c);
             // One record's list serves every record of the page; a number
             // replaces the one before it in place.
             QVariantList row(cols + keywords.size());
             for (int r = 1; r <= rows; ++r) {
                 QVariant* record = row.data();
                 for (int c = 1; c <= cols; ++c) {
+                    if (!wanted[size_t(c - 1)]) continue;
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
                         throw JetError(LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p));
@@ -227,9 +250,11 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                         const QString t = report->GetCellText(r, c, p);
                         if (t.isEmpty()) slot.clear();
                         else slot.setValue(t);
-                    } else if (v.number == 0 && cellTypeOf(report, r, c) == kCellUnset) {
+                    } else if (std::isnan(v.number) ||
+                               (v.number == 0 && cellTypeOf(report, r, c) == kCellUnset)) {
                         // A 0 in a cell never typed is no value; a number
-                        // cell's 0 is a value.
+                        // cell's 0 is a value. A working database keeps no
+                        // NaN.
                         slot.clear();
                     } else {
                         slot.setValue(v.number);
@@ -237,16 +262,103 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
                 }
                 // The page's keyword values go into its first record only.
                 for (qsizetype k = 0; k < keywords.size(); ++k)
-                    record[cols + k] = r == 1 ? keywordValueOf(report, keywords.at(k), p) : QVariant();
-                db.addRecord(table, row);
+                    record[cols + k] = r == 1 && out.wants(int(cols + k)) ? keywordValueOf(report, keywords.at(k), p)
+                                                                         : QVariant();
+                out.record(row);
             }
-            db.commitBulk();
+            out.end();
         }
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;
     }
     return 1;
+}
+
+// The pages into a working database, a page's table and records one
+// transaction.
+class DatabaseTables : public PageTables {
+public:
+    explicit DatabaseTables(Database& db) : m_db(db) {}
+    void begin(const QString& table, const QList<FieldInfo>& fields) override {
+        m_table = table;
+        m_db.beginBulk();
+        m_db.createTable({table, true, 0}, fields);
+    }
+    void record(const QVariantList& row) override { m_db.addRecord(m_table, row); }
+    void end() override { m_db.commitBulk(); }
+
+private:
+    Database& m_db;
+    QString m_table;
+};
+
+// The pages as the records of one dBASE table, laid out by the first page:
+// the fields of a wider page beyond the first's are left out (and told),
+// a narrower page's records are filled with empty values. The records are
+// walked twice, first for the widths of the text fields (reading no
+// number), then to write them.
+class DBaseLayout : public PageTables {
+public:
+    explicit DBaseLayout(QStringList* notes) : m_notes(notes) {}
+    void begin(const QString& table, const QList<FieldInfo>& fields) override {
+        if (m_fields.isEmpty()) {
+            m_fields = fields;
+            m_widths = QList<int>(fields.size(), 1);
+        } else if (fields.size() > m_fields.size() && m_notes) {
+            m_notes->append(QStringLiteral("table \"%1\": %2 fields beyond the first table's %3 left out")
+                                .arg(table)
+                                .arg(fields.size() - m_fields.size())
+                                .arg(m_fields.size()));
+        }
+    }
+    bool wants(int field) const override { return field < m_fields.size() && !isNumber(m_fields.at(field).type); }
+    void record(const QVariantList& row) override { widenDBaseTextWidths(m_fields, row, &m_widths); }
+    const QList<FieldInfo>& fields() const { return m_fields; }
+    const QList<int>& widths() const { return m_widths; }
+
+private:
+    QStringList* m_notes;
+    QList<FieldInfo> m_fields;
+    QList<int> m_widths;
+};
+
+class DBaseRecords : public PageTables {
+public:
+    DBaseRecords(DBaseWriter& writer, qsizetype width) : m_writer(writer), m_width(width) {}
+    void begin(const QString&, const QList<FieldInfo>&) override {}
+    bool wants(int field) const override { return field < m_width; }
+    void record(const QVariantList& row) override { m_writer.add(row); }
+
+private:
+    DBaseWriter& m_writer;
+    qsizetype m_width;
+};
+
+// The report straight into a dBASE file, page by page: the same file the
+// way through a working database gives, without holding the records.
+int exportToDBaseFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
+    QStringList layoutNotes;
+    DBaseLayout layout(&layoutNotes);
+    if (!walkReportPages(report, page, layout, error)) return 0;
+    try {
+        DBaseWriter writer(path, layout.fields(), layout.widths(), notes ? &layoutNotes : nullptr);
+        DBaseRecords records(writer, layout.fields().size());
+        if (!walkReportPages(report, page, records, error)) return 0;
+        writer.finish();
+    } catch (const JetError& e) {
+        if (error) *error = LoadErrorText(64600) + QLatin1Char('\n') + e.message();
+        return 0;
+    }
+    if (notes) notes->append(layoutNotes);
+    return 1;
+}
+
+}  // namespace
+
+int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, QString* error) {
+    DatabaseTables tables(db);
+    return walkReportPages(report, page, tables, error);
 }
 
 int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
@@ -385,6 +497,16 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         return 0;
     }
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // A data file is one table: the pages follow one another as records.
+    auto pagesInOne = [&] {
+        if (page == 0 && report->GetPageCount() > 1 && notes)
+            notes->append(QStringLiteral("%1 pages written one after another as the records of one table")
+                              .arg(report->GetPageCount()));
+    };
+    if (dataFileKindFromPath(path) == DataFileKind::DBase) {
+        pagesInOne();
+        return exportToDBaseFile(report, full, page, error, notes);
+    }
     try {
         TemporaryDatabase temp;
         if (!exportToWorkingDatabase(report, temp.path(), page, error)) return 0;
@@ -395,13 +517,8 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         }
         // So does a Lotus file, a worksheet each.
         if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
-        // A data file is one table: the pages follow one another as records.
-        if (page == 0 && report->GetPageCount() > 1 && notes)
-            notes->append(QStringLiteral("%1 pages written one after another as the records of one table")
-                              .arg(report->GetPageCount()));
-        const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
-        return text ? ConvertMdbToTextFile(temp.path(), full, error, notes)
-                    : ConvertMdbToDbfFile(temp.path(), full, error, notes);
+        pagesInOne();
+        return ConvertMdbToTextFile(temp.path(), full, error, notes);
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;

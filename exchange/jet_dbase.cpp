@@ -64,8 +64,13 @@ void checkHeader(const QString& path) {
 
 struct DbfHandle {
     DBFHandle h = nullptr;
-    ~DbfHandle() {
+    DbfHandle() = default;
+    DbfHandle(const DbfHandle&) = delete;
+    DbfHandle& operator=(const DbfHandle&) = delete;
+    ~DbfHandle() { close(); }
+    void close() {
         if (h) DBFClose(h);
+        h = nullptr;
     }
 };
 
@@ -217,17 +222,52 @@ bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 
 }  // namespace
 
-void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes) {
-    if (table.fields.isEmpty()) throw JetError(LoadErrorText(63563));
-    if (table.fields.size() > 255) throw JetError(LoadErrorText(63564));
+void widenDBaseTextWidths(const QList<FieldInfo>& fields, const QVariantList& row, QList<int>* widths) {
+    const qsizetype n = std::min(fields.size(), row.size());
+    for (qsizetype c = 0; c < n; ++c) {
+        if (isNumberField(fields.at(c).type) || (*widths)[c] >= kMaxCharWidth) continue;
+        const QVariant& v = row.at(c);
+        if (v.isValid() && !v.isNull())
+            (*widths)[c] = std::min(kMaxCharWidth, std::max((*widths)[c], int(encodeCp936(cellText(v)).size())));
+    }
+}
+
+struct DBaseWriter::Open {
+    QString path;
+    QString tempDbf;
+    DbfHandle dbf;
+    QList<QByteArray> names;
+    QList<int> widths;
+    QList<bool> number;
+    QStringList* notes = nullptr;
+    qor::LossTally losses;
+    int record = 0;
+    QString place(int c) const {
+        return QStringLiteral("record %1, field \"%2\"").arg(record + 1).arg(decodeCp936(names.at(c)));
+    }
+    ~Open() {
+        dbf.close();
+        if (!tempDbf.isEmpty()) QFile::remove(tempDbf);
+    }
+};
+
+DBaseWriter::DBaseWriter(const QString& path, const QList<FieldInfo>& fields, const QList<int>& widths,
+                         QStringList* notes)
+    : m(std::make_unique<Open>()) {
+    if (fields.isEmpty()) throw JetError(LoadErrorText(63563));
+    if (fields.size() > 255) throw JetError(LoadErrorText(63564));
+    m->path = path;
+    m->notes = notes;
+    m->widths = widths;
+    m->widths.resize(fields.size(), 1);
     auto note = [notes](const QString& s) {
         if (notes) notes->append(s);
     };
     // Field names: at most 10 bytes, cut on a character, unique without
     // regard to case (a clash gets "~1", "~2" ... in place of its tail).
-    QList<QByteArray> names;
-    for (int c = 0; c < table.fields.size(); ++c) {
-        const QString want = table.fields.at(c).name.trimmed();
+    QList<QByteArray>& names = m->names;
+    for (int c = 0; c < fields.size(); ++c) {
+        const QString want = fields.at(c).name.trimmed();
         bool cut = false;
         QByteArray name = cutBytes(want, 10, &cut);
         if (name.isEmpty()) name = QByteArray("F") + QByteArray::number(c + 1);
@@ -244,92 +284,86 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
         if (decodeCp936(name) != want)
             note(QStringLiteral("field \"%1\" written as \"%2\"").arg(want, decodeCp936(name)));
         names.append(name);
+        m->number.append(isNumberField(fields.at(c).type));
     }
-    // Text widths: the longest text of the column in code-page bytes.
-    QList<int> widths(table.fields.size(), 1);
-    for (const QVariantList& row : table.rows)
-        for (int c = 0; c < table.fields.size(); ++c) {
-            if (isNumberField(table.fields.at(c).type)) continue;
-            const QVariant v = row.value(c);
-            if (v.isValid() && !v.isNull())
-                widths[c] = std::min(kMaxCharWidth, std::max(widths[c], int(encodeCp936(cellText(v)).size())));
-        }
 
     // The library writes its file by name: it does so in the user's work
-    // folder, where what a killed process left is swept, and the bytes go
-    // beside the target through a locked temporary.
-    QString tempDbf;
-    const int scratch = CreateWorkFile(QStringLiteral(".dbf"), &tempDbf);
+    // folder, where what a killed process left is swept, and the file is
+    // moved beside the target (or copied there through a locked
+    // temporary) once whole.
+    const int scratch = CreateWorkFile(QStringLiteral(".dbf"), &m->tempDbf);
     if (scratch < 0)
         throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(errno))));
     ::close(scratch);
-    struct Remover {
-        QString path;
-        ~Remover() { QFile::remove(path); }
-    } remover{tempDbf};
-    {
-        DbfHandle dbf;
-        dbf.h = DBFCreateEx(QFile::encodeName(tempDbf).constData(), "LDID/77");
-        if (!dbf.h) throw JetError(LoadErrorText(63525).arg(path));
-        for (int c = 0; c < table.fields.size(); ++c) {
-            const bool number = isNumberField(table.fields.at(c).type);
-            if (DBFAddField(dbf.h, names.at(c).constData(), number ? FTDouble : FTString,
-                            number ? kNumberWidth : widths.at(c), number ? kNumberDecimals : 0) < 0)
-                throw JetError(LoadErrorText(63526)
-                                   .arg(decodeCp936(names.at(c)), path));
-        }
-        qor::LossTally losses;
-        int r = 0;
-        for (const QVariantList& row : table.rows) {
-            for (int c = 0; c < table.fields.size(); ++c) {
-                const QVariant v = row.value(c);
-                bool ok = true;
-                if (!v.isValid() || v.isNull()) {
-                    ok = DBFWriteNULLAttribute(dbf.h, r, c);
-                } else if (isNumberField(table.fields.at(c).type)) {
-                    const double d = v.toDouble();
-                    if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
-                        losses.add(QStringLiteral("numbers of 10^12 or more, left empty"),
-                                   QStringLiteral("record %1, field \"%2\"")
-                                       .arg(r + 1)
-                                       .arg(decodeCp936(names.at(c))));
-                        ok = DBFWriteNULLAttribute(dbf.h, r, c);
-                    } else {
-                        ok = DBFWriteDoubleAttribute(dbf.h, r, c, d);
-                    }
-                } else {
-                    const QString t = cellText(v);
-                    bool lossless = true;
-                    QByteArray b = encodeCp936(t, &lossless);
-                    bool cut = false;
-                    if (b.size() > widths.at(c)) b = cutBytes(t, widths.at(c), &cut);
-                    const QString place = QStringLiteral("record %1, field \"%2\"")
-                                              .arg(r + 1)
-                                              .arg(decodeCp936(names.at(c)));
-                    if (cut) losses.add(QStringLiteral("texts cut to %1 bytes").arg(kMaxCharWidth), place);
-                    if (!lossless)
-                        losses.add(QStringLiteral("characters outside code page 936 written as \"?\""),
-                                   place, qor::CharactersOutsideCp936(t));
-                    ok = b.isEmpty() ? DBFWriteNULLAttribute(dbf.h, r, c)
-                                     : DBFWriteStringAttribute(dbf.h, r, c, b.constData());
-                }
-                if (!ok) throw JetError(LoadErrorText(63527).arg(r + 1).arg(path));
-            }
-            ++r;
-        }
-        losses.appendTo(notes);
+    m->dbf.h = DBFCreateEx(QFile::encodeName(m->tempDbf).constData(), "LDID/77");
+    if (!m->dbf.h) throw JetError(LoadErrorText(63525).arg(path));
+    for (int c = 0; c < fields.size(); ++c) {
+        const bool number = m->number.at(c);
+        if (DBFAddField(m->dbf.h, names.at(c).constData(), number ? FTDouble : FTString,
+                        number ? kNumberWidth : m->widths.at(c), number ? kNumberDecimals : 0) < 0)
+            throw JetError(LoadErrorText(63526).arg(decodeCp936(names.at(c)), path));
     }
-    QFile written(tempDbf);
-    if (!written.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(63520).arg(tempDbf, written.errorString()));
-    const QByteArray bytes = written.readAll();
-    written.close();
+}
+
+DBaseWriter::~DBaseWriter() = default;
+
+void DBaseWriter::add(const QVariantList& row) {
+    Open& o = *m;
+    DBFHandle h = o.dbf.h;
+    const int r = o.record;
+    const int n = int(o.names.size());
+    for (int c = 0; c < n; ++c) {
+        const QVariant* v = c < row.size() ? &row.at(c) : nullptr;
+        bool ok = true;
+        if (!v || !v->isValid() || v->isNull()) {
+            ok = DBFWriteNULLAttribute(h, r, c);
+        } else if (o.number.at(c)) {
+            const double d = v->toDouble();
+            if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
+                o.losses.add(QStringLiteral("numbers of 10^12 or more, left empty"), o.place(c));
+                ok = DBFWriteNULLAttribute(h, r, c);
+            } else {
+                ok = DBFWriteDoubleAttribute(h, r, c, d);
+            }
+        } else {
+            const QString t = cellText(*v);
+            bool lossless = true;
+            QByteArray b = encodeCp936(t, &lossless);
+            bool cut = false;
+            if (b.size() > o.widths.at(c)) b = cutBytes(t, o.widths.at(c), &cut);
+            if (cut) o.losses.add(QStringLiteral("texts cut to %1 bytes").arg(kMaxCharWidth), o.place(c));
+            if (!lossless)
+                o.losses.add(QStringLiteral("characters outside code page 936 written as \"?\""), o.place(c),
+                             qor::CharactersOutsideCp936(t));
+            ok = b.isEmpty() ? DBFWriteNULLAttribute(h, r, c) : DBFWriteStringAttribute(h, r, c, b.constData());
+        }
+        if (!ok) throw JetError(LoadErrorText(63527).arg(r + 1).arg(o.path));
+    }
+    ++o.record;
+}
+
+void DBaseWriter::finish() {
+    Open& o = *m;
+    o.losses.appendTo(o.notes);
+    o.dbf.close();
     int error = 0;
-    if (!WriteFileSafely(path, bytes, &error))
-        throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(error))));
-    const QString cpg = path.left(path.size() - QFileInfo(path).suffix().size()) + QStringLiteral("cpg");
+    if (!MoveFileInto(o.tempDbf, o.path, &error, /*replace=*/true))
+        throw JetError(LoadErrorText(63513).arg(o.path, QString::fromLocal8Bit(strerror(error))));
+    o.tempDbf.clear();
+    const QString cpg = o.path.left(o.path.size() - QFileInfo(o.path).suffix().size()) + QStringLiteral("cpg");
     if (!WriteFileSafely(cpg, QByteArrayLiteral("936"), &error))
         throw JetError(LoadErrorText(63513).arg(cpg, QString::fromLocal8Bit(strerror(error))));
+}
+
+void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes) {
+    if (table.fields.isEmpty()) throw JetError(LoadErrorText(63563));
+    if (table.fields.size() > 255) throw JetError(LoadErrorText(63564));
+    // Text widths: the longest text of the column in code-page bytes.
+    QList<int> widths(table.fields.size(), 1);
+    for (const QVariantList& row : table.rows) widenDBaseTextWidths(table.fields, row, &widths);
+    DBaseWriter writer(path, table.fields, widths, notes);
+    for (const QVariantList& row : table.rows) writer.add(row);
+    writer.finish();
 }
 
 }  // namespace qor::jet

@@ -108,6 +108,26 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
 // for numbers, field names cut to 10 bytes and kept unique. *notes gets
 // every cut text, name and number.
 void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes);
+// The same a record at a time, for records that are never all in memory:
+// the text widths are known first (widths, one a field, from 1, widened
+// by widenDBaseTextWidths over every record to come), then each record is
+// added in order (a short record's missing values are empty), and finish
+// puts the file in place. Without finish nothing reaches path.
+void widenDBaseTextWidths(const QList<FieldInfo>& fields, const QVariantList& row, QList<int>* widths);
+class DBaseWriter {
+public:
+    DBaseWriter(const QString& path, const QList<FieldInfo>& fields, const QList<int>& widths,
+                QStringList* notes);
+    ~DBaseWriter();
+    DBaseWriter(const DBaseWriter&) = delete;
+    DBaseWriter& operator=(const DBaseWriter&) = delete;
+    void add(const QVariantList& row);
+    void finish();
+
+private:
+    struct Open;
+    std::unique_ptr<Open> m;
+};
 
 // Case-blind lookup of a file name in a folder: the name on disk, or the
 // name itself when none matches.

@@ -1,0 +1,158 @@
+// A report saved as a dBASE file goes straight from its pages to the
+// file. The file and the notes must be those the way through a working
+// database gives (the report into the database, the database into the
+// file), on reports that reach every branch of the layout: Chinese texts
+// cut to their column, characters outside the code page, negative and too
+// large numbers, keywords, and pages of different sizes.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+#include <limits>
+
+#include "engine/creporthandle.h"
+#include "exchange/datafilechain.h"
+#include "exchange/datafileconvert.h"
+#include "exchange/reportmdb.h"
+#include "tests/common/testsupport.h"
+#include "tests/exchange/ownxml_testutil.h"
+
+namespace {
+
+using namespace oxtest;
+
+QString dir() {
+    return qortest::freshDir(
+        QStringLiteral("dbfdirect-") +
+        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Both ways on the same report (page 0: all pages); the same bytes and the
+// same notes.
+void expectSameAsThroughDatabase(CReportHandle* h, const QString& d, int page, const char* what) {
+    SCOPED_TRACE(what);
+    const QString direct = d + QStringLiteral("/direct.dbf");
+    const QString viaDb = d + QStringLiteral("/via.dbf");
+    const QString mdb = d + QStringLiteral("/via.mdb");
+    QString error;
+    QStringList directNotes;
+    ASSERT_EQ(ExportReportToDataFile(h, direct, page, &error, &directNotes), 1) << error.toStdString();
+
+    const int pages = h->GetPageCount();
+    ASSERT_EQ(page == 0 ? ExportReportToMdb(h, mdb, &error) : ExportPageToMdb(h, mdb, page, &error), 1)
+        << error.toStdString();
+    QStringList viaNotes;
+    if (page == 0 && pages > 1)
+        viaNotes.append(QStringLiteral("%1 pages written one after another as the records of one table").arg(pages));
+    ASSERT_EQ(ConvertMdbToDbfFile(mdb, viaDb, &error, &viaNotes), 1) << error.toStdString();
+
+    const QByteArray a = bytesOf(direct), b = bytesOf(viaDb);
+    ASSERT_FALSE(a.isEmpty());
+    EXPECT_EQ(a.size(), b.size());
+    EXPECT_TRUE(a == b) << "files differ";
+    EXPECT_EQ(directNotes, viaNotes);
+    EXPECT_EQ(bytesOf(d + QStringLiteral("/direct.cpg")), QByteArray("936"));
+}
+
+TEST(DBaseDirect, SameFileAsThroughAWorkingDatabase) {
+    const QString d = dir();
+    auto h = newReport(d + QStringLiteral("/r.rep"), 6, 5);
+    setFormat(*h, 0, kCellText, CellArea::area(1, 1, 6, 1));
+    setFormat(*h, 0, kCellText, CellArea::cell(3, 4));  // one text cell makes D a text field
+    setFormat(*h, 3, 7, CellArea::area(1, 2, 6, 3));
+    setFormat(*h, 0, kCellNumber, CellArea::cell(5, 5));  // a typed 0 is a value, an untyped one not
+    CellRef unit{0, 6, 2}, year{0, 6, 3}, own{0, 6, 4};
+    ASSERT_EQ(h->AccessKeywordCell(1, 0, &unit), 0);
+    ASSERT_EQ(h->AccessKeywordCell(1, 2, &year), 0);
+    ASSERT_EQ(h->AccessKeywordCell(1, 6, &own), 0);
+    toData(*h, 3);
+    setText(*h, 1, 1, 1, QStringLiteral("营业收入"));
+    setText(*h, 1, 2, 1, QString(300, QChar(u'长')));       // cut to 254 bytes
+    setText(*h, 2, 1, 1, QStringLiteral("😀 outside"));      // not in code page 936
+    setText(*h, 3, 4, 1, QStringLiteral("备注"));
+    setNumber(*h, 1, 1, 2, -1234567.1234567);
+    setNumber(*h, 1, 2, 3, -0.5);
+    setNumber(*h, 2, 3, 2, 1e12);                            // too large for the field
+    setNumber(*h, 2, 4, 3, -999999999999.25);
+    setNumber(*h, 3, 1, 4, 42);                              // a number in a text field
+    setNumber(*h, 3, 5, 5, 0);
+    setNumber(*h, 3, 4, 5, std::numeric_limits<double>::quiet_NaN());
+    setKeywordText(*h, 0, 1, QStringLiteral("第一分公司"));
+    setKeyword(*h, 2, 1, 2024);
+    setKeyword(*h, 2, 2, -3.75);
+    setKeywordText(*h, 6, 3, QStringLiteral("自定义"));
+    expectSameAsThroughDatabase(h.get(), d, 0, "every page");
+    expectSameAsThroughDatabase(h.get(), d, 2, "one page");
+
+    // The notes name what was lost, once a kind, with the first place.
+    QStringList notes;
+    QString error;
+    ASSERT_EQ(ExportReportToDataFile(h.get(), d + QStringLiteral("/n.dbf"), 0, &error, &notes), 1);
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("texts cut to 254 bytes: 1, the first at record 2")))
+        << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("numbers of 10^12 or more, left empty: 1")));
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("characters outside code page 936")));
+    EXPECT_EQ(h->GetCurPage(), 1);
+}
+
+// Floating rows and floating columns: pages of different sizes. A wider
+// page's columns beyond the first page's are left out (and told), a
+// narrower page's records end early; the keyword fields follow each page's
+// own columns.
+TEST(DBaseDirect, PagesOfDifferentSizes) {
+    for (int kind : {1, 2}) {
+        const QString d = dir() + QStringLiteral("/kind%1").arg(kind);
+        QDir().mkpath(d);
+        auto h = newReport(d + QStringLiteral("/r.rep"), 4, 4);
+        setFormat(*h, 0, kCellText, CellArea::area(1, 2, 4, 2));
+        CellRef year{0, 1, 4};
+        ASSERT_EQ(h->AccessKeywordCell(1, 2, &year), 0);
+        int varKind = kind, start = 3, extent = 1;
+        ASSERT_EQ(h->AccessVarArea(1, &varKind, &start, &extent), 0);
+        toData(*h, 3);
+        const int used[] = {2, 5, 1};
+        for (int p = 1; p <= 3; ++p) {
+            ASSERT_EQ(h->SetCurPage(p), 0);
+            int lines = used[p - 1];
+            ASSERT_EQ(h->AccessVarCount(1, &lines), 0);
+            for (int r = 1; r <= h->GetRowCount() - 1 + (kind == 1 ? lines : 1); ++r)
+                for (int c = 1; c <= h->GetColCount() - 1 + (kind == 2 ? lines : 1); ++c) {
+                    if (c == 2) setText(*h, p, r, c, QStringLiteral("页%1行%2").arg(p).arg(r));
+                    else setNumber(*h, p, r, c, p * 100 + r * 10 + c + 0.125);
+                }
+            setKeyword(*h, 2, p, 2000 + p);
+        }
+        ASSERT_EQ(h->SetCurPage(1), 0);
+        expectSameAsThroughDatabase(h.get(), d, 0, kind == 1 ? "floating rows" : "floating columns");
+    }
+}
+
+// A failure leaves the file that was there, and says why without naming a
+// driver the system does not have.
+TEST(DBaseDirect, FailureLeavesTheOldFile) {
+    const QString d = dir();
+    auto h = newReport(d + QStringLiteral("/r.rep"), 2, 2);
+    toData(*h, 1);
+    setNumber(*h, 1, 1, 1, 1.5);
+    QString error;
+    EXPECT_EQ(ExportReportToDataFile(h.get(), d + QStringLiteral("/r.dbf"), 5, &error), 0);
+    EXPECT_FALSE(QFile::exists(d + QStringLiteral("/r.dbf")));
+    EXPECT_FALSE(error.isEmpty());
+    const QString folderInTheWay = d + QStringLiteral("/taken.dbf");
+    QDir().mkpath(folderInTheWay);
+    error.clear();
+    EXPECT_EQ(ExportReportToDataFile(h.get(), folderInTheWay, 0, &error), 0);
+    EXPECT_TRUE(QFileInfo(folderInTheWay).isDir());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(error.contains(QStringLiteral("ODBC"))) << error.toStdString();
+}
+
+}  // namespace
