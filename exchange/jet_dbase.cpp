@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <unistd.h>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -220,6 +221,22 @@ QString cellText(const QVariant& v) {
 
 bool isNumberField(int type) { return type >= kBoolean && type <= kDouble; }
 
+// A number as the library prints it into an N field of our width ("%21.7f"
+// in the C locale), printed by std::to_chars, which prints as printf does
+// at a fraction of its cost, and handed over as the field's bytes. A text
+// longer than the field goes through the library, which refuses it.
+bool writeNumber(DBFHandle h, int record, int field, double d) {
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, d, std::chars_format::fixed, kNumberDecimals);
+    const int length = int(end - text);
+    if (ec != std::errc() || length > kNumberWidth) return DBFWriteDoubleAttribute(h, record, field, d);
+    char padded[kNumberWidth + 1];
+    std::memset(padded, ' ', size_t(kNumberWidth - length));
+    std::memcpy(padded + kNumberWidth - length, text, size_t(length));
+    padded[kNumberWidth] = '\0';
+    return DBFWriteAttributeDirectly(h, record, field, padded);
+}
+
 }  // namespace
 
 void widenDBaseTextWidths(const QList<FieldInfo>& fields, const QVariantList& row, QList<int>* widths) {
@@ -323,7 +340,7 @@ void DBaseWriter::add(const QVariantList& row) {
                 o.losses.add(QStringLiteral("numbers of 10^12 or more, left empty"), o.place(c));
                 ok = DBFWriteNULLAttribute(h, r, c);
             } else {
-                ok = DBFWriteDoubleAttribute(h, r, c, d);
+                ok = writeNumber(h, r, c, d);
             }
         } else {
             const QString t = cellText(*v);
