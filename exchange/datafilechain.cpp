@@ -157,6 +157,12 @@ int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* erro
 
 namespace {
 
+void writeFailed(const JetError& e, QString* error) {
+    const QString text = LoadErrorText(64600) + QLatin1Char('\n') + e.message();
+    TraceMessage(text);
+    if (error) *error = text;
+}
+
 // Takes a report's pages as tables: begin names a page's table and its
 // fields, its records follow one at a time (the list is reused: valid
 // while record runs), end closes the table. wants says which fields of the
@@ -176,7 +182,12 @@ public:
 // placed keywords (whole report only) as fields after the columns, their
 // values in each page's first record. Values are as a working database
 // keeps them: a number that is no number is empty. The report comes back
-// in the state and on the page it was in. 1 or 0 with *error.
+// in the state and on the page it was in. 1 or 0 with *error when the
+// report cannot be read; what out throws reaches the caller.
+struct ReadFailure {
+    QString message;
+};
+
 int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* error) {
     if (!report) return 0;
     StateKeeper keep(report);
@@ -204,7 +215,7 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     QMap<std::pair<int, int>, QList<FieldInfo>> columnFields;
     try {
         for (int p = first; p <= last; ++p) {
-            if (report->SetCurPage(p) != 0) throw JetError(LoadErrorText(63536).arg(p));
+            if (report->SetCurPage(p) != 0) throw ReadFailure{LoadErrorText(63536).arg(p)};
             int count = 0;
             if (kind != 0 && report->AccessVarCount(0, &count) != 0) count = 1;
             const int rows = kind == 1 ? tableRows - 1 + count : tableRows;
@@ -244,7 +255,7 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
                     if (!wanted[size_t(c - 1)]) continue;
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
-                        throw JetError(LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p));
+                        throw ReadFailure{LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p)};
                     QVariant& slot = record[c - 1];
                     if (v.isText()) {
                         const QString t = report->GetCellText(r, c, p);
@@ -268,8 +279,8 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
             }
             out.end();
         }
-    } catch (const JetError& e) {
-        if (error) *error = e.message();
+    } catch (const ReadFailure& e) {
+        if (error) *error = e.message;
         return 0;
     }
     return 1;
@@ -347,18 +358,48 @@ int exportToDBaseFile(CReportHandle* report, const QString& path, int page, QStr
         if (!walkReportPages(report, page, records, error)) return 0;
         writer.finish();
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(64600) + QLatin1Char('\n') + e.message();
+        writeFailed(e, error);
         return 0;
     }
     if (notes) notes->append(layoutNotes);
     return 1;
 }
 
+// The pages into an Access file, a table each, written as they are read.
+class AccessTables : public PageTables {
+public:
+    explicit AccessTables(AccessWriter& writer) : m_writer(writer) {}
+    void begin(const QString& table, const QList<FieldInfo>& fields) override { m_writer.beginTable(table, fields); }
+    void record(const QVariantList& row) override { m_writer.add(row); }
+    void end() override { m_writer.endTable(); }
+
+private:
+    AccessWriter& m_writer;
+};
+
+int exportToAccessFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
+    try {
+        AccessWriter writer(path, notes);
+        AccessTables tables(writer);
+        if (!walkReportPages(report, page, tables, error)) return 0;
+        writer.finish();
+        return 1;
+    } catch (const JetError& e) {
+        writeFailed(e, error);
+        return 0;
+    }
+}
+
 }  // namespace
 
 int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, QString* error) {
     DatabaseTables tables(db);
-    return walkReportPages(report, page, tables, error);
+    try {
+        return walkReportPages(report, page, tables, error);
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
 }
 
 int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
@@ -507,14 +548,11 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         pagesInOne();
         return exportToDBaseFile(report, full, page, error, notes);
     }
+    // An Access file holds every page as a table of its own.
+    if (isAccessPath(path)) return exportToAccessFile(report, full, page, error, notes);
     try {
         TemporaryDatabase temp;
         if (!exportToWorkingDatabase(report, temp.path(), page, error)) return 0;
-        // An Access file holds every page as a table of its own.
-        if (isAccessPath(path)) {
-            auto db = Database::open(temp.path(), QString(), false, true);
-            return ConvertDatabaseToAccessFile(*db, full, error, notes);
-        }
         // So does a Lotus file, a worksheet each.
         if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
         pagesInOne();

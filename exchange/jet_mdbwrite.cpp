@@ -14,10 +14,15 @@
 //   catalog's data pages and bitmap pages.
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
+#include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
 #include "exchange/losstally.h"
 #include "platform/safefile.h"
@@ -162,23 +167,31 @@ QByteArray encodeRow(const QList<Column>& cols, const QList<Cell>& cells) {
     return row;
 }
 
+// The file's pages: those still open are held, a page done with is
+// written to the file at its place and dropped, so that a table's data
+// pages are never all in memory.
 class PageFile {
 public:
-    PageFile() { m_pages.resize(3, QByteArray(kPage, '\0')); }
+    explicit PageFile(QFile& out) : m_out(out) { m_pages.resize(3, QByteArray(kPage, '\0')); }
     quint32 add(const QByteArray& page = QByteArray(kPage, '\0')) {
         m_pages.append(page);
         return quint32(m_pages.size() - 1);
     }
     QByteArray& at(quint32 n) { return m_pages[n]; }
     quint32 count() const { return quint32(m_pages.size()); }
-    QByteArray bytes() const {
-        QByteArray out;
-        out.reserve(qsizetype(m_pages.size()) * kPage);
-        for (const QByteArray& p : m_pages) out += p;
-        return out;
+    void release(quint32 n) {
+        QByteArray& page = m_pages[n];
+        if (page.isEmpty()) return;
+        if (!m_out.seek(qint64(n) * kPage) || m_out.write(page) != page.size())
+            throw JetError(LoadErrorText(63513).arg(m_out.fileName(), m_out.errorString()));
+        page = QByteArray();
+    }
+    void releaseAll() {
+        for (quint32 n = 0; n < count(); ++n) release(n);
     }
 
 private:
+    QFile& m_out;
     QList<QByteArray> m_pages;
 };
 
@@ -340,18 +353,21 @@ struct Placed {
     quint32 records = 0;
 };
 
-void placeRows(PageFile& file, Placed& t, const QList<QByteArray>& rows) {
-    quint32 current = 0;
-    for (const QByteArray& row : rows) {
-        if (current == 0 || !placeRow(file.at(current), row)) {
-            current = file.add(emptyDataPage(t.tdefPage));
-            t.dataPages.append(current);
-            if (!placeRow(file.at(current), row))
-                throw JetError(
-                    LoadErrorText(63599).arg(row.size()));
-        }
-        ++t.records;
+// Rows go onto the table's current data page, and onto a new one when it
+// is full; a full page is never touched again and goes to the file.
+void placeNext(PageFile& file, Placed& t, const QByteArray& row, bool release) {
+    const quint32 current = t.dataPages.isEmpty() ? 0 : t.dataPages.back();
+    if (current == 0 || !placeRow(file.at(current), row)) {
+        if (current != 0 && release) file.release(current);
+        const quint32 next = file.add(emptyDataPage(t.tdefPage));
+        t.dataPages.append(next);
+        if (!placeRow(file.at(next), row)) throw JetError(LoadErrorText(63599).arg(row.size()));
     }
+    ++t.records;
+}
+
+void placeRows(PageFile& file, Placed& t, const QList<QByteArray>& rows) {
+    for (const QByteArray& row : rows) placeNext(file, t, row, false);
 }
 
 void finishTable(PageFile& file, Placed& t, const QList<Column>& cols, bool system) {
@@ -373,10 +389,13 @@ void finishTable(PageFile& file, Placed& t, const QList<Column>& cols, bool syst
     }
 }
 
-// The fit of one value into a column of its type, noting what changes.
-Cell cellOf(const Column& col, const QVariant& v, const QString& where, qor::LossTally& losses) {
-    Cell c;
-    if (!v.isValid() || v.isNull()) return c;
+// The fit of one value into a column of its type, noting what changes
+// (where() names the place, asked for only when something changed). The
+// cell's bytes keep their room from record to record.
+template <typename Where>
+void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where, qor::LossTally& losses) {
+    c.null = true;
+    if (!v.isValid() || v.isNull()) return;
     if (col.type == kColText) {
         QString t;
         if (v.typeId() == QMetaType::QDate)
@@ -386,36 +405,41 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, qor::Los
         else
             t = v.toString();
         if (t.size() > kMaxTextChars) {
-            losses.add(QStringLiteral("texts cut to %1 characters").arg(kMaxTextChars), where);
+            losses.add(QStringLiteral("texts cut to %1 characters").arg(kMaxTextChars), where());
             t.truncate(kMaxTextChars);
             if (t.back().isHighSurrogate()) t.chop(1);
         }
-        if (t.isEmpty()) return c;
+        if (t.isEmpty()) return;
         c.null = false;
-        c.bytes = ucs2(t);
-        return c;
+        c.bytes.resize(t.size() * 2);
+        char* out = c.bytes.data();
+        for (QChar ch : t) {
+            *out++ = char(ch.unicode() & 0xFF);
+            *out++ = char(ch.unicode() >> 8);
+        }
+        return;
     }
     bool ok = false;
-    const double d = v.toDouble(&ok);
+    const double d = v.typeId() == QMetaType::Double ? (ok = true, *static_cast<const double*>(v.constData()))
+                                                      : v.toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        losses.add(QStringLiteral("values of number fields that are no number, left empty"), where);
-        return c;
+        losses.add(QStringLiteral("values of number fields that are no number, left empty"), where());
+        return;
     }
-    c.null = false;
     if (col.type == kColDouble) {
+        c.null = false;
         c.bytes.resize(8);
         std::memcpy(c.bytes.data(), &d, 8);
     } else {
         if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
-            losses.add(QStringLiteral("numbers that do not fit a Long, left empty"), where);
-            c.null = true;
-            return c;
+            losses.add(QStringLiteral("numbers that do not fit a Long, left empty"), where());
+            return;
         }
+        c.null = false;
         c.bytes.resize(4);
         const qint32 l = qint32(d);
         std::memcpy(c.bytes.data(), &l, 4);
     }
-    return c;
 }
 
 // Texts are cut, longest first, until the record fits a page.
@@ -439,67 +463,176 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
     }
 }
 
+// The sizes a table's records share, for encoding them into one buffer.
+struct RowLayout {
+    int fixedWidth = 0;
+    int varCount = 0;
+    int maskBytes = 0;
+    explicit RowLayout(const QList<Column>& cols) : maskBytes(int(cols.size() + 7) / 8) {
+        for (const Column& c : cols) {
+            if (c.fixed)
+                fixedWidth = std::max(fixedWidth, c.fixedOffset + c.size);
+            else
+                ++varCount;
+        }
+    }
+};
+
+// encodeRow's bytes, into out (whose room is reused).
+void encodeRowInto(const QList<Column>& cols, const RowLayout& l, const QList<Cell>& cells, QByteArray& out) {
+    const int n = int(cols.size());
+    int varBytes = 0;
+    for (int i = 0; i < n; ++i)
+        if (!cols.at(i).fixed && !cells.at(i).null) varBytes += int(cells.at(i).bytes.size());
+    const int dataEnd = 2 + l.fixedWidth + varBytes;
+    const int size = dataEnd + (l.varCount > 0 ? 4 + 2 * l.varCount : 0) + l.maskBytes;
+    out.resize(size);
+    char* b = out.data();
+    std::memset(b, 0, size_t(size));
+    b[0] = char(n & 0xFF);
+    b[1] = char(n >> 8);
+    char* mask = b + size - l.maskBytes;
+    // The offsets run last to first, just before their count and the mask.
+    char* offsets = b + dataEnd + 2;
+    int var = 2 + l.fixedWidth;
+    for (int i = 0; i < n; ++i) {
+        const Column& c = cols.at(i);
+        const Cell& v = cells.at(i);
+        if (!v.null) mask[i / 8] = char(quint8(mask[i / 8]) | (1 << (i % 8)));
+        if (c.fixed) {
+            if (!v.null) std::memcpy(b + 2 + c.fixedOffset, v.bytes.constData(), size_t(c.size));
+            continue;
+        }
+        char* at = offsets + 2 * (l.varCount - 1 - c.varIndex);
+        at[0] = char(var & 0xFF);
+        at[1] = char(var >> 8);
+        if (!v.null) {
+            std::memcpy(b + var, v.bytes.constData(), size_t(v.bytes.size()));
+            var += int(v.bytes.size());
+        }
+    }
+    if (l.varCount > 0) {
+        b[dataEnd] = char(dataEnd & 0xFF);
+        b[dataEnd + 1] = char(dataEnd >> 8);
+        char* count = offsets + 2 * l.varCount;
+        count[0] = char(l.varCount & 0xFF);
+        count[1] = char(l.varCount >> 8);
+    }
+}
+
 }  // namespace
 
-void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
-    PageFile file;
-    file.at(0) = headerPage();
-    file.at(1) = emptyDataPage(0);
-
+struct AccessWriter::Open {
     struct Entry {
         QString name;
         quint32 page;
         quint32 flags;
     };
-    QList<Entry> entries{{QStringLiteral("MSysObjects"), 2, kSystemObjectBits}};
+    QString path;
+    QString temp;
+    QFile out;
+    std::unique_ptr<PageFile> file;
+    QStringList* notes = nullptr;
+    QList<Entry> entries;
     // Each kind of loss is told once for the file, with its count and first place.
     qor::LossTally losses;
-    for (const NamedTable& nt : tables) {
-        if (nt.name.isEmpty() || nt.name.size() > 64)
-            throw JetError(QStringLiteral("\"%1\" cannot name an Access table.").arg(nt.name));
-        QList<std::pair<QString, quint8>> defs;
-        for (const FieldInfo& f : nt.table.fields) {
-            const quint8 type = columnTypeOf(f.type);
-            if (notes && (f.type == kDate || f.type == kMemo))
-                notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text")
-                                  .arg(nt.name, f.name));
-            // Access names are at most 64 characters.
-            if (f.name.size() > 64 && notes)
-                notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters")
-                                  .arg(nt.name, f.name));
-            defs.append({f.name.left(64), type});
-        }
-        if (defs.isEmpty())
-            throw JetError(LoadErrorText(63531).arg(nt.name));
-        if (defs.size() > 255)
-            throw JetError(LoadErrorText(63532).arg(nt.name));
-        const QList<Column> cols = layoutColumns(defs);
-        Placed t;
-        t.tdefPage = file.add();
-        t.mapPage = file.add(emptyDataPage(0));
-        QList<QByteArray> rows;
-        rows.reserve(nt.table.rows.size());
-        qint64 r = 0;
-        for (const QVariantList& values : nt.table.rows) {
-            ++r;
-            QList<Cell> cells;
-            for (int i = 0; i < cols.size(); ++i) {
-                const QString where = QStringLiteral("table \"%1\" record %2 field \"%3\"")
-                                          .arg(nt.name)
-                                          .arg(r)
-                                          .arg(cols.at(i).name);
-                cells.append(cellOf(cols.at(i), values.value(i), where, losses));
-            }
-            fitRow(cols, cells, QStringLiteral("table \"%1\" record %2").arg(nt.name).arg(r),
-                   losses);
-            rows.append(encodeRow(cols, cells));
-        }
-        placeRows(file, t, rows);
-        finishTable(file, t, cols, false);
-        entries.append({nt.name, t.tdefPage, 0});
+    // The table being written.
+    QString table;
+    QList<Column> cols;
+    std::optional<RowLayout> layout;
+    Placed placed;
+    QList<Cell> cells;
+    QByteArray row;
+    qint64 record = 0;
+    bool open = false;
+    ~Open() {
+        out.close();
+        if (!temp.isEmpty()) QFile::remove(temp);
     }
-    losses.appendTo(notes);
+};
+
+AccessWriter::AccessWriter(const QString& path, QStringList* notes) : m(std::make_unique<Open>()) {
+    m->path = path;
+    m->notes = notes;
+    // Built in the user's work folder, where what a killed process left is
+    // swept, and moved onto the target once whole.
+    const int fd = CreateWorkFile(QStringLiteral(".mdb"), &m->temp);
+    if (fd < 0) throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(errno))));
+    ::close(fd);
+    m->out.setFileName(m->temp);
+    if (!m->out.open(QIODevice::ReadWrite | QIODevice::Truncate))
+        throw JetError(LoadErrorText(63513).arg(path, m->out.errorString()));
+    m->file = std::make_unique<PageFile>(m->out);
+    m->file->at(0) = headerPage();
+    m->file->at(1) = emptyDataPage(0);
+    m->entries.append({QStringLiteral("MSysObjects"), 2, kSystemObjectBits});
+}
+
+AccessWriter::~AccessWriter() = default;
+
+void AccessWriter::beginTable(const QString& name, const QList<FieldInfo>& fields) {
+    Open& o = *m;
+    if (name.isEmpty() || name.size() > 64)
+        throw JetError(QStringLiteral("\"%1\" cannot name an Access table.").arg(name));
+    QList<std::pair<QString, quint8>> defs;
+    for (const FieldInfo& f : fields) {
+        const quint8 type = columnTypeOf(f.type);
+        if (o.notes && (f.type == kDate || f.type == kMemo))
+            o.notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text").arg(name, f.name));
+        // Access names are at most 64 characters.
+        if (f.name.size() > 64 && o.notes)
+            o.notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters").arg(name, f.name));
+        defs.append({f.name.left(64), type});
+    }
+    if (defs.isEmpty()) throw JetError(LoadErrorText(63531).arg(name));
+    if (defs.size() > 255) throw JetError(LoadErrorText(63532).arg(name));
+    o.table = name;
+    o.cols = layoutColumns(defs);
+    o.layout.emplace(o.cols);
+    o.cells = QList<Cell>(o.cols.size());
+    o.placed = Placed();
+    o.placed.tdefPage = o.file->add();
+    o.placed.mapPage = o.file->add(emptyDataPage(0));
+    o.record = 0;
+    o.open = true;
+}
+
+void AccessWriter::add(const QVariantList& values) {
+    Open& o = *m;
+    ++o.record;
+    const int n = int(o.cols.size());
+    static const QVariant none;
+    for (int i = 0; i < n; ++i) {
+        const Column& col = o.cols.at(i);
+        fillCell(col, i < values.size() ? values.at(i) : none, o.cells[i],
+                 [&] {
+                     return QStringLiteral("table \"%1\" record %2 field \"%3\"").arg(o.table).arg(o.record).arg(col.name);
+                 },
+                 o.losses);
+    }
+    encodeRowInto(o.cols, *o.layout, o.cells, o.row);
+    if (o.row.size() > kPage - kDataHeader - 2) {
+        fitRow(o.cols, o.cells, QStringLiteral("table \"%1\" record %2").arg(o.table).arg(o.record), o.losses);
+        encodeRowInto(o.cols, *o.layout, o.cells, o.row);
+    }
+    placeNext(*o.file, o.placed, o.row, true);
+}
+
+void AccessWriter::endTable() {
+    Open& o = *m;
+    if (!o.open) return;
+    o.open = false;
+    finishTable(*o.file, o.placed, o.cols, false);
+    o.entries.append({o.table, o.placed.tdefPage, 0});
+    // Every page of the table is final now.
+    for (quint32 p = o.placed.tdefPage; p < o.file->count(); ++p) o.file->release(p);
+}
+
+void AccessWriter::finish() {
+    Open& o = *m;
+    endTable();
+    if (o.entries.size() < 2) throw JetError(LoadErrorText(63530));
+    o.losses.appendTo(o.notes);
 
     // The catalog: one row per table, itself included.
     const QList<Column> catalog = layoutColumns({{QStringLiteral("Id"), kColLong},
@@ -509,7 +642,7 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
                                                  {QStringLiteral("Flags"), kColLong},
                                                  {QStringLiteral("LvProp"), kColOle}});
     QList<QByteArray> rows;
-    for (const Entry& e : entries) {
+    for (const Open::Entry& e : o.entries) {
         QList<Cell> cells(6);
         auto put = [&cells](int i, const QByteArray& b) {
             cells[i].null = false;
@@ -531,13 +664,26 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
     Placed cat;
     cat.tdefPage = 2;
     cat.mapPage = 1;
-    placeRows(file, cat, rows);
-    finishTable(file, cat, catalog, true);
-
+    placeRows(*o.file, cat, rows);
+    finishTable(*o.file, cat, catalog, true);
+    o.file->releaseAll();
+    if (!o.out.flush()) throw JetError(LoadErrorText(63513).arg(o.path, o.out.errorString()));
+    o.out.close();
     int error = 0;
-    if (!WriteFileSafely(path, file.bytes(), &error))
-        throw JetError(LoadErrorText(63513)
-                           .arg(path, QString::fromLocal8Bit(strerror(error))));
+    if (!MoveFileInto(o.temp, o.path, &error, /*replace=*/true))
+        throw JetError(LoadErrorText(63513).arg(o.path, QString::fromLocal8Bit(strerror(error))));
+    o.temp.clear();
+}
+
+void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
+    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
+    AccessWriter writer(path, notes);
+    for (const NamedTable& nt : tables) {
+        writer.beginTable(nt.name, nt.table.fields);
+        for (const QVariantList& values : nt.table.rows) writer.add(values);
+        writer.endTable();
+    }
+    writer.finish();
 }
 
 }  // namespace qor::jet

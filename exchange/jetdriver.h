@@ -84,6 +84,25 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
 // so a failure leaves the old file. Throws JetError; *notes gets every
 // text cut, value changed and record left out.
 void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes);
+// The same a table at a time and a record at a time, for records that are
+// never all in memory: beginTable, add each record, endTable, and after
+// the last table finish, which puts the file at path. Without finish
+// nothing reaches path.
+class AccessWriter {
+public:
+    AccessWriter(const QString& path, QStringList* notes);
+    ~AccessWriter();
+    AccessWriter(const AccessWriter&) = delete;
+    AccessWriter& operator=(const AccessWriter&) = delete;
+    void beginTable(const QString& name, const QList<FieldInfo>& fields);
+    void add(const QVariantList& row);
+    void endTable();
+    void finish();
+
+private:
+    struct Open;
+    std::unique_ptr<Open> m;
+};
 
 // Parses a whole text table (CSV bytes) by the layout of its Schema.ini
 // section, when there is one. Throws JetError on malformed input.

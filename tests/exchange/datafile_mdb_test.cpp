@@ -14,6 +14,7 @@
 #include "exchange/dbreaders.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
+#include "exchange/reportmdb.h"
 #include "platform/codepage.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
@@ -214,6 +215,56 @@ TEST(AccessFile, ReportOf255Columns) {
     EXPECT_EQ(ExportReportToDataFile(h.get(), d + QStringLiteral("/no/such/folder/r.mdb"), 0, &error), 0);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(error.contains(QStringLiteral("ODBC"))) << error.toStdString();
+}
+
+// A report goes into its Access file straight from its pages, table by
+// table: the same file and notes as through a working database, with
+// keywords, the longest texts a cell holds, records cut to fit a page,
+// and more records than one data page holds.
+TEST(AccessFile, ReportStraightToTheFileAsThroughAWorkingDatabase) {
+    const QString d = dir();
+    auto h = newReport(d + QStringLiteral("/r.rep"), 400, 24);
+    setFormat(*h, 0, kCellText, CellArea::area(1, 1, 400, 1));
+    setFormat(*h, 0, kCellText, CellArea::area(1, 13, 400, 24));
+    CellRef unit{0, 1, 2}, year{0, 1, 3};
+    ASSERT_EQ(h->AccessKeywordCell(1, 0, &unit), 0);
+    ASSERT_EQ(h->AccessKeywordCell(1, 2, &year), 0);
+    toData(*h, 2);
+    for (int p = 1; p <= 2; ++p) {
+        for (int r = 1; r <= 400; r += p) {
+            setText(*h, p, r, 1, QStringLiteral("项目%1").arg(r));
+            setNumber(*h, p, r, 2, -r * 1000.125);
+        }
+        setKeywordText(*h, 0, p, QStringLiteral("单位%1").arg(p));
+        setKeyword(*h, 2, p, 2020 + p);
+    }
+    setText(*h, 1, 5, 1, QString(300, QChar(u'长')));
+    for (int c = 13; c <= 24; ++c) setText(*h, 2, 7, c, QString(200, QChar(u'宽')));
+    setNumber(*h, 2, 8, 3, std::nan(""));
+
+    QString error;
+    QStringList direct;
+    ASSERT_EQ(ExportReportToDataFile(h.get(), d + QStringLiteral("/direct.mdb"), 0, &error, &direct), 1)
+        << error.toStdString();
+    ASSERT_EQ(ExportReportToMdb(h.get(), d + QStringLiteral("/work.db"), &error), 1) << error.toStdString();
+    QStringList via;
+    {
+        auto db = Database::open(d + QStringLiteral("/work.db"), QString(), false, true);
+        ASSERT_EQ(ConvertDatabaseToAccessFile(*db, d + QStringLiteral("/via.mdb"), &error, &via), 1)
+            << error.toStdString();
+    }
+    QFile a(d + QStringLiteral("/direct.mdb")), b(d + QStringLiteral("/via.mdb"));
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray directBytes = a.readAll();
+    EXPECT_GT(directBytes.size(), 20 * 4096);
+    EXPECT_TRUE(directBytes == b.readAll()) << "files differ";
+    EXPECT_EQ(direct, via);
+    EXPECT_EQ(direct, QStringList(QStringLiteral(
+                          "records whose texts were cut to fit a page: 1, the first at table \"Sheet2\" record 7")));
+    EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), d + QStringLiteral("/direct.mdb"),
+                                                 QStringLiteral("Sheet2")})
+                  .count(u'\n'),
+              400);
 }
 
 TEST(AccessFile, ReadBackThroughTheEngine) {
