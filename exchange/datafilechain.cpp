@@ -176,6 +176,11 @@ public:
     virtual void end() {}
 };
 
+// A page or cell the export cannot read.
+struct ReadFailure {
+    QString message;
+};
+
 // Walks the report's pages ("Sheet<n>" for every page, or the one page as
 // "SHEET"): columns are fields "A", "B" ..: Text when a cell of the column
 // is a text or label cell, Double otherwise; one record per row, the
@@ -184,10 +189,6 @@ public:
 // keeps them: a number that is no number is empty. The report comes back
 // in the state and on the page it was in. 1 or 0 with *error when the
 // report cannot be read; what out throws reaches the caller.
-struct ReadFailure {
-    QString message;
-};
-
 int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* error) {
     if (!report) return 0;
     StateKeeper keep(report);

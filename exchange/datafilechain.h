@@ -1,9 +1,11 @@
 #pragma once
 // Opening a data file as a report and saving a report as a data file: the
 // one chain the document, the CONVERT command and "qor convert" share.
-// Text and dBASE files go through a temporary working database: the file
-// into its table "1", then one page per user table; a report's pages into
-// tables "Sheet1".., then the file.
+// Text and dBASE files are read through a temporary working database: the
+// file into its table "1", then one page per user table. A report is saved
+// as a dBASE or Access file straight from its pages, page by page; as the
+// other kinds through a working database of tables "Sheet1".., then the
+// file.
 
 #include <QString>
 #include <QStringList>
