@@ -203,8 +203,8 @@ struct CompoundFile::Impl {
             loff_t in = loff_t(srcOffset), out = loff_t(offset);
             ssize_t n;
             do {
-                n = ::copy_file_range(src.fd, &in, fd, &out, size_t(std::min<quint64>(len, 1u << 30)),
-                                      0);
+                n = ::copy_file_range(src.fd, &in, fd, &out,
+                                      size_t(std::min<quint64>(len, 1u << 30)), 0);
             } while (n < 0 && errno == EINTR);
             if (n > 0) {
                 wrote(quint64(n));
@@ -1220,7 +1220,8 @@ bool CompoundFile::copyFrom(const QString& path, quint64 offset, const CompoundF
     if (sid == kNoStream) return d->fail(src.error);
     const DirEntry& se = src.dir[sid];
     if (sourceOffset > se.size || len > se.size - sourceOffset)
-        return d->fail(QStringLiteral("the range to copy lies past the end of \"%1\"").arg(sourcePath));
+        return d->fail(
+            QStringLiteral("the range to copy lies past the end of \"%1\"").arg(sourcePath));
     const quint32 id = d->streamForWrite(path);
     if (id == kNoStream) return false;
     if (len == 0) return true;
@@ -1236,14 +1237,15 @@ bool CompoundFile::copyFrom(const QString& path, quint64 offset, const CompoundF
     // Source runs against destination runs: each piece lies whole in one
     // of each.
     bool here = false;  // the failure, if any, is this file's
-    const bool ok = src.forEachRun(se, sourceOffset, len, [&](quint64 from, quint64 pos, quint64 n) {
-        const bool done =
-            d->forEachRun(d->dir[id], offset + pos, n, [&](quint64 to, quint64 at, quint64 k) {
-                return d->copyIn(src, from + at, to, k);
-            });
-        here = !done;
-        return done;
-    });
+    const bool ok =
+        src.forEachRun(se, sourceOffset, len, [&](quint64 from, quint64 pos, quint64 n) {
+            const bool done =
+                d->forEachRun(d->dir[id], offset + pos, n, [&](quint64 to, quint64 at, quint64 k) {
+                    return d->copyIn(src, from + at, to, k);
+                });
+            here = !done;
+            return done;
+        });
     if (!ok && !here) {
         const int err = errno;
         d->fail(src.error);

@@ -236,14 +236,15 @@ bool SafeFileWriter::openLinkTo(int fd) {
         return false;
     }
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || TryLockFile(m_fd) != LockResult::Locked) {
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        TryLockFile(m_fd) != LockResult::Locked) {
         m_error = errno ? errno : EAGAIN;
         ::close(m_fd);
         m_fd = -1;
         return false;
     }
-    const QString base = QFileInfo(m_target).absolutePath() + QLatin1Char('/') +
-                         temporaryPrefix(m_target);
+    const QString base =
+        QFileInfo(m_target).absolutePath() + QLatin1Char('/') + temporaryPrefix(m_target);
     const QByteArray from = encoded(HandlePath(m_fd));
     for (int i = 0; i < kNameTries; ++i) {
         // A link never follows one planted at its new name, and fails on a

@@ -215,11 +215,12 @@ TEST_F(ReportSaveTest, TheSavedReportIsTheWorkingFileUnderASecondNameOrElseACopy
         EXPECT_EQ(inodeOf(h.WorkingCopyPath()), inodeOf(path));
 
         // On another file system the working file is copied.
-        struct stat shm {}, here {};
-        if (::stat("/dev/shm", &shm) == 0 && ::stat(QFile::encodeName(dir).constData(), &here) == 0 &&
-            shm.st_dev != here.st_dev) {
-            const QString elsewhere =
-                QStringLiteral("/dev/shm/qor-saveas-%1.rep").arg(QCoreApplication::applicationPid());
+        struct stat shm {
+        }, here{};
+        if (::stat("/dev/shm", &shm) == 0 &&
+            ::stat(QFile::encodeName(dir).constData(), &here) == 0 && shm.st_dev != here.st_dev) {
+            const QString elsewhere = QStringLiteral("/dev/shm/qor-saveas-%1.rep")
+                                          .arg(QCoreApplication::applicationPid());
             QFile::remove(elsewhere);
             h.SetAlternatePath(elsewhere);
             h.GetPage(2)->SetNumber(1, 1, 9);

@@ -764,7 +764,7 @@ TEST(CompoundFile, CopyFromLaysOutTheFileAsWritingTheBytesWould) {
         quint64 offset, len;
     };
     const Step steps[] = {
-        {"Copy", 0, "Mini", 100, 2000},      // mini to mini
+        {"Copy", 0, "Mini", 100, 2000},     // mini to mini
         {"Copy", 2000, "Frag", 777, 9000},  // grows across the cutoff
         {"Box/Big", 0, "Frag", 0, 24000},   // a fragmented chain whole
         {"Box/Big", 24000, "Box/Other", 5, 13000},

@@ -1,6 +1,8 @@
 // Writing files through a temporary beside the target: links planted in
 // the folder are never followed, permissions are the user's, failures
 // leave nothing behind, and what killed writers left is swept.
+#include "platform/safefile.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "platform/safefile.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor;
@@ -237,7 +238,7 @@ TEST(SafeFile, AFinishedFileIsLinkedInBesideTheTargetAndRenamedOntoIt) {
         EXPECT_TRUE(IsSameFile(fd, w.temporaryPath(), false));
         EXPECT_TRUE(IsFileLocked(w.temporaryPath()));
         EXPECT_EQ(SweepStaleTemporaries(target), 0);  // its writer lives
-    }  // not committed
+    }                                                 // not committed
     EXPECT_EQ(readAll(target), "old");
     EXPECT_EQ(readAll(work), "finished");
     EXPECT_EQ(leftovers(dir), QStringList{".report.rep.BBBBBB.tmp"});  // only the planted link
@@ -255,7 +256,8 @@ TEST(SafeFile, AFinishedFileIsLinkedInBesideTheTargetAndRenamedOntoIt) {
     ::close(lock);
     EXPECT_FALSE(IsFileLocked(target));
 
-    struct stat shm {}, here {};
+    struct stat shm {
+    }, here{};
     if (::stat("/dev/shm", &shm) == 0 && ::stat(QFile::encodeName(dir).constData(), &here) == 0 &&
         shm.st_dev != here.st_dev) {
         const QString elsewhere =
