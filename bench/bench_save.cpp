@@ -34,6 +34,7 @@ double median(std::vector<double> v) {
 }
 
 struct Fixture {
+    const QByteArray oldHome = qgetenv("QOR_HOME");
     QTemporaryDir dir;
     QString report;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -53,6 +54,13 @@ struct Fixture {
         run(QStringLiteral(QOR_APP_BINARY),
             {"new", report, "--rows", "9999", "--cols", "255", "--pages", "12"});
         run(QStringLiteral(QOR_APP_BINARY), {"set", report, "12", "1", "1", "1"});
+    }
+
+    ~Fixture() {
+        if (oldHome.isNull())
+            qunsetenv("QOR_HOME");
+        else
+            qputenv("QOR_HOME", oldHome);
     }
 
     double run(const QString& program, const QStringList& args) {
