@@ -26,6 +26,11 @@ using namespace qor;
 namespace {
 
 constexpr size_t kChunk = size_t(1) << 20;  // copies and large writes go in 1 MB pieces
+// Copies from file to file pass no buffer of ours: larger pieces, fewer calls.
+constexpr uint64_t kCopyChunk = uint64_t(16) << 20;
+// A save's new file is set to be written out in pieces of this size as it
+// grows, so the sync at its end has little left to wait for.
+constexpr quint64 kWriteBehindStep = quint64(16) << 20;
 
 constexpr uint16_t kOk = 0;
 constexpr uint16_t kRefused = code(Status::Refused);
@@ -160,6 +165,21 @@ public:
         if (!m_w.account(n)) return false;
         errno = 0;
         if (!m_cf.write(m_stream, m_pos, data, n)) return m_w.fail(errno);
+        return true;
+    }
+    // Appends n bytes of a stream of the file being replaced, copied from
+    // file to file by the kernel: what did not change is not read in and
+    // written out again. Counts as written, as put() does.
+    bool copy(const CompoundFile& from, const QString& stream, uint64_t offset, uint64_t n) {
+        while (n) {
+            const uint64_t k = std::min<uint64_t>(n, kCopyChunk);
+            if (!m_w.account(k)) return false;
+            errno = 0;
+            if (!m_cf.copyFrom(m_stream, m_pos, from, stream, offset, k)) return m_w.fail(errno);
+            m_pos += k;
+            offset += k;
+            n -= k;
+        }
         return true;
     }
 
@@ -976,15 +996,27 @@ uint16_t CReportFile::writeReport(SaveWriter& w, CompoundFile& out,
     if (!pages.putZeros(dirSize) || !vars.putZeros(dirSize)) return w.status();
 
     std::vector<char> buf;
-    auto copyBlob = [&](const BlobSource& src, bool var, BlobSink& sink, BlobEntry* entry) {
+    auto copyBlob = [&](const BlobSource& src, bool var, StreamSink& sink, BlobEntry* entry) {
         const BlobEntry& e = var ? src.var : src.fixed;
         *entry = e;
         if (e.length == 0) {
             entry->offset = 0;
             return kOk;
         }
-        buf.resize(kChunk);
         sink.beginBlob();
+        if (src.kind == BlobSource::Stored) {
+            // Straight from the file being replaced, checked by the next load
+            // as it was before: the record's CRC travels with it.
+            if (uint16_t s = ensureOpen()) return s;
+            const QString& stream = var ? varStream() : pageStream();
+            const qint64 size = m_cf->streamSize(stream);
+            if (size < 0 || e.offset > uint64_t(size) || e.length > uint64_t(size) - e.offset)
+                return kReadError;
+            if (!sink.copy(*m_cf, stream, e.offset, e.length)) return w.status();
+            entry->offset = sink.blobStart();
+            return kOk;
+        }
+        buf.resize(kChunk);
         for (uint64_t done = 0; done < e.length;) {
             const uint64_t k = std::min<uint64_t>(kChunk, e.length - done);
             if (uint16_t s = readBlob(src, var, done, buf.data(), k)) return s;
@@ -1071,7 +1103,6 @@ uint16_t CReportFile::writeDocumentEntries(SaveWriter& w, CompoundFile& out) {
     };
     std::set<QString> written;
     if ((m_sourceFd >= 0 || (!m_path.isEmpty() && QFileInfo::exists(m_path))) && !ensureOpen()) {
-        std::vector<char> buf(kChunk);
         for (const CompoundFile::Entry& e : m_cf->allEntries()) {
             if (!e.path.contains('/') && isReportStream(e.path)) continue;
             const QString key = e.path.toLower();
@@ -1096,12 +1127,7 @@ uint16_t CReportFile::writeDocumentEntries(SaveWriter& w, CompoundFile& out) {
                 return w.status();
             }
             StreamSink sink(out, e.path, w);
-            for (quint64 done = 0; done < e.size;) {
-                const quint64 k = std::min<quint64>(kChunk, e.size - done);
-                if (m_cf->read(e.path, done, buf.data(), k) != qint64(k)) return kReadError;
-                if (!sink.put(buf.data(), size_t(k), false)) return w.status();
-                done += k;
-            }
+            if (!sink.copy(*m_cf, e.path, 0, e.size)) return w.status();
         }
     }
     for (const auto& [key, op] : m_docOps) {
@@ -1245,14 +1271,17 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         std::vector<BlobEntry> fixed, var;
         uint16_t status = kOk;
         int newFd = -1;
+        // Kept to read pages from once the save succeeds: its tables are
+        // those the file now holds, so the new file is not loaded again.
+        std::unique_ptr<CompoundFile> out;
         {
             QString err;
             errno = 0;
             const int fd = CreateWorkFile(QStringLiteral(".rep"), &newPath);
             if (fd >= 0) newFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-            std::unique_ptr<CompoundFile> out =
-                fd >= 0 && newFd >= 0 ? CompoundFile::createOnHandle(fd, newPath, &err) : nullptr;
+            out = fd >= 0 && newFd >= 0 ? CompoundFile::createOnHandle(fd, newPath, &err) : nullptr;
             if (fd >= 0 && newFd < 0) ::close(fd);
+            if (out) out->setWriteBehind(kWriteBehindStep);
             if (!out) {
                 w.fail(errno);
                 status = w.status();
@@ -1280,6 +1309,7 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         }
         if (!status && ::fsync(newFd) != 0) status = kWriteError;
         if (status) {
+            out.reset();
             if (newFd >= 0) ::close(newFd);
             if (!newPath.isEmpty()) QFile::remove(newPath);
             return status;
@@ -1303,13 +1333,13 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         m_remaps.clear();
         m_docOps.clear();
         if (m_spill) m_spill->resize(0);
-        if (uint16_t s = openFile()) return s == kCorrupt ? kReadError : s;
+        m_cf = std::move(out);
 
         if (targetPath.isEmpty()) return kOk;
 
-        // Copy to a temporary beside the target, then rename: the target is
-        // whole at every moment, old or new. The temporary is locked before
-        // it becomes the report, so the writer's lock moves with it.
+        // A temporary beside the target, then a rename: the target is whole
+        // at every moment, old or new. The temporary is locked before it
+        // becomes the report, so the writer's lock moves with it.
         const QString targetDir = QFileInfo(targetPath).absolutePath();
         struct stat st {};
         const bool targetExists = ::stat(QFile::encodeName(targetPath).constData(), &st) == 0;
@@ -1319,13 +1349,21 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         struct stat workSt {};
         if (::fstat(m_sourceFd, &workSt) != 0) return kReadError;
         const quint64 size = quint64(workSt.st_size);
-        if (freeBytes(targetDir) < size) return kDiskFull;
         SafeFileWriter tmp(targetPath);
-        if (!tmp.open()) {
-            w.fail(tmp.error());
-            return w.status();
+        // The working file is whole and synced: on the target's file
+        // system it becomes the report under a second name, and the file
+        // is written once. Elsewhere it is copied.
+        if (tmp.openLinkTo(m_sourceFd)) {
+            // What the copy would have written, for the fault hook.
+            if (!w.account(size)) status = w.status();
+        } else {
+            if (freeBytes(targetDir) < size) return kDiskFull;
+            if (!tmp.open()) {
+                w.fail(tmp.error());
+                return w.status();
+            }
+            status = copyFileInto(m_sourceFd, tmp.handle(), w);
         }
-        status = copyFileInto(m_sourceFd, tmp.handle(), w);
         // Through the open file itself: the temporary's name is in a folder
         // others may write to.
         if (!status && keepMark && !WriteInUseMark(HandlePath(tmp.handle()), mark, false))

@@ -157,8 +157,9 @@ public:
 
     // ---- saving
     // Writes the whole report to a new working file in the work folder,
-    // which pages are read from from then on, then copies it to a new
-    // temporary beside the target and renames that onto the target
+    // which pages are read from from then on, then puts it at a new
+    // temporary beside the target (a second name of the same file where
+    // the file system allows, else a copy) and renames that onto the target
     // (skipped when targetPath is empty). Pages get the committed shape; in format state the
     // edits are committed first and editing goes on. A failure leaves the
     // target as it was: 1090 disk full, 1030 other write errors, 1040 out

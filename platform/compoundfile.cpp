@@ -107,6 +107,10 @@ struct CompoundFile::Impl {
     int fd = -1;
     bool writable = false;
     bool dirty = false;
+    // Cleared once copy_file_range turns out not to work between the files.
+    bool kernelCopy = true;
+    quint64 writeBehindStep = 0;
+    quint64 unflushed = 0;  // bytes written since the disk was last set to work
     mutable QString error;
 
     quint32 sectorShift = 9;
@@ -162,7 +166,17 @@ struct CompoundFile::Impl {
         return true;
     }
 
+    void wrote(quint64 n) {
+        if (!writeBehindStep) return;
+        unflushed += n;
+        if (unflushed < writeBehindStep) return;
+        unflushed = 0;
+        // Only a hint: the sync before the file is used is what counts.
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+
     bool writeAt(quint64 offset, const void* buf, quint64 len) {
+        wrote(len);
         const auto* p = static_cast<const char*>(buf);
         while (len > 0) {
             const size_t chunk = size_t(std::min<quint64>(len, 1u << 30));
@@ -175,6 +189,54 @@ struct CompoundFile::Impl {
             p += n;
             offset += quint64(n);
             len -= quint64(n);
+        }
+        return true;
+    }
+
+    // Copies bytes from another compound file into this one, file offset
+    // to file offset. The kernel copies where it can; where it cannot (a
+    // file system without copy_file_range, another device on older
+    // kernels, a source cut short before its last sector) the bytes pass
+    // through a buffer, bytes past the source's end reading as zeros.
+    bool copyIn(const Impl& src, quint64 srcOffset, quint64 offset, quint64 len) {
+        while (len > 0 && kernelCopy) {
+            loff_t in = loff_t(srcOffset), out = loff_t(offset);
+            ssize_t n;
+            do {
+                n = ::copy_file_range(src.fd, &in, fd, &out,
+                                      size_t(std::min<quint64>(len, 1u << 30)), 0);
+            } while (n < 0 && errno == EINTR);
+            if (n > 0) {
+                wrote(quint64(n));
+                srcOffset += quint64(n);
+                offset += quint64(n);
+                len -= quint64(n);
+                continue;
+            }
+            if (n == 0) break;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+                errno != EBADF) {
+                const int err = errno;
+                fail(QStringLiteral("write error: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(err))));
+                errno = err;
+                return false;
+            }
+            kernelCopy = false;
+        }
+        std::vector<char> buf(size_t(std::min<quint64>(len, 1u << 20)));
+        while (len > 0) {
+            const quint64 k = std::min<quint64>(len, buf.size());
+            if (!src.readAt(srcOffset, buf.data(), k)) {
+                const int err = errno;
+                fail(src.error);
+                errno = err;
+                return false;
+            }
+            if (!writeAt(offset, buf.data(), k)) return false;
+            srcOffset += k;
+            offset += k;
+            len -= k;
         }
         return true;
     }
@@ -231,7 +293,9 @@ struct CompoundFile::Impl {
             chain.resize(n);
             if (!chain.empty()) fat[chain.back()] = kEndOfChain;
         }
-        if (chain.size() < n) chain.reserve(n);
+        // Grown a little at a time while a large stream is written: room
+        // for twice as much, so the chain is not moved on every step.
+        if (n > chain.capacity()) chain.reserve(std::max(n, 2 * chain.capacity()));
         while (chain.size() < n) {
             quint32 s;
             if (!allocSector(&s)) return false;
@@ -1149,6 +1213,47 @@ bool CompoundFile::writeAll(const QString& path, const QByteArray& data) {
     return d->rawWrite(d->dir[id], 0, data.constData(), quint64(data.size()));
 }
 
+bool CompoundFile::copyFrom(const QString& path, quint64 offset, const CompoundFile& source,
+                            const QString& sourcePath, quint64 sourceOffset, quint64 len) {
+    const Impl& src = *source.d;
+    const quint32 sid = src.streamForRead(sourcePath);
+    if (sid == kNoStream) return d->fail(src.error);
+    const DirEntry& se = src.dir[sid];
+    if (sourceOffset > se.size || len > se.size - sourceOffset)
+        return d->fail(
+            QStringLiteral("the range to copy lies past the end of \"%1\"").arg(sourcePath));
+    const quint32 id = d->streamForWrite(path);
+    if (id == kNoStream) return false;
+    if (len == 0) return true;
+    if (offset > kMaxStreamSize || len > kMaxStreamSize - offset)
+        return d->fail(QStringLiteral("stream \"%1\" would exceed 4 GB").arg(path));
+    d->dirty = true;
+    const quint64 end = offset + len;
+    const quint64 oldSize = d->dir[id].size;
+    if (end > oldSize) {
+        if (!d->setStreamSize(id, end, false)) return false;
+        if (offset > oldSize && !d->writeZeros(d->dir[id], oldSize, offset - oldSize)) return false;
+    }
+    // Source runs against destination runs: each piece lies whole in one
+    // of each.
+    bool here = false;  // the failure, if any, is this file's
+    const bool ok =
+        src.forEachRun(se, sourceOffset, len, [&](quint64 from, quint64 pos, quint64 n) {
+            const bool done =
+                d->forEachRun(d->dir[id], offset + pos, n, [&](quint64 to, quint64 at, quint64 k) {
+                    return d->copyIn(src, from + at, to, k);
+                });
+            here = !done;
+            return done;
+        });
+    if (!ok && !here) {
+        const int err = errno;
+        d->fail(src.error);
+        errno = err;
+    }
+    return ok;
+}
+
 bool CompoundFile::resize(const QString& path, quint64 size) {
     const quint32 id = d->streamForWrite(path);
     if (id == kNoStream) return false;
@@ -1192,6 +1297,11 @@ QList<CompoundFile::Extent> CompoundFile::extents(const QString& path, quint64 o
     });
     if (!ok) out.clear();
     return out;
+}
+
+void CompoundFile::setWriteBehind(quint64 step) {
+    d->writeBehindStep = step;
+    d->unflushed = 0;
 }
 
 bool CompoundFile::commit() { return d->commit(); }

@@ -90,6 +90,13 @@ public:
     bool write(const QString& path, quint64 offset, const QByteArray& data);
     // Replaces the stream's whole content.
     bool writeAll(const QString& path, const QByteArray& data);
+    // Writes len bytes of a stream of another compound file at offset, as
+    // write() would. The kernel moves the bytes from file to file
+    // (copy_file_range; file systems that can share extents do so), so a
+    // large unchanged stream costs no trip through memory here. Fails
+    // when the range does not lie in the source stream.
+    bool copyFrom(const QString& path, quint64 offset, const CompoundFile& source,
+                  const QString& sourcePath, quint64 sourceOffset, quint64 len);
     // Grows (zero-filled) or shrinks a stream; moves it between the mini
     // stream and regular sectors across the 4,096-byte cutoff.
     bool resize(const QString& path, quint64 size);
@@ -100,6 +107,12 @@ public:
     // (mini-stream data resolved through the root's chain). Empty when
     // the range does not lie in the stream.
     QList<Extent> extents(const QString& path, quint64 offset, quint64 len) const;
+
+    // Starts the disk writing what was written here every `step` bytes
+    // (0 = never, as by default), without waiting for it: a large file
+    // written in one go is then mostly on the disk by the time sync()
+    // waits for it, instead of being written only then.
+    void setWriteBehind(quint64 step);
 
     // Writes FAT, DIFAT, mini FAT, directory and header; the file on disk
     // is a valid compound file afterwards. Also run by the destructor.

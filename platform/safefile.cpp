@@ -223,6 +223,46 @@ bool SafeFileWriter::open() {
     return false;
 }
 
+bool SafeFileWriter::openLinkTo(int fd) {
+    cancel();
+    m_error = 0;
+    m_committed = false;
+    // An open file description of our own holds the lock, taken before
+    // the name is made, so no sweeper can take the new temporary for a
+    // dead writer's; the caller's descriptor stays as it was.
+    m_fd = ::open(encoded(HandlePath(fd)).constData(), O_RDWR | O_CLOEXEC);
+    if (m_fd < 0) {
+        m_error = errno ? errno : EIO;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        TryLockFile(m_fd) != LockResult::Locked) {
+        m_error = errno ? errno : EAGAIN;
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    const QString base =
+        QFileInfo(m_target).absolutePath() + QLatin1Char('/') + temporaryPrefix(m_target);
+    const QByteArray from = encoded(HandlePath(m_fd));
+    for (int i = 0; i < kNameTries; ++i) {
+        // A link never follows one planted at its new name, and fails on a
+        // name that exists, as an exclusive create does.
+        const QString name = base + QString::fromLatin1(randomPart(i == 0)) + temporarySuffix();
+        if (::linkat(AT_FDCWD, from.constData(), AT_FDCWD, encoded(name).constData(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            m_temp = name;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    m_error = errno ? errno : EEXIST;
+    ::close(m_fd);
+    m_fd = -1;
+    return false;
+}
+
 bool SafeFileWriter::write(const char* data, size_t size) {
     if (m_fd < 0 || m_committed) {
         if (!m_error) m_error = EBADF;

@@ -64,6 +64,14 @@ public:
     void setMode(mode_t mode) { m_mode = mode; }
 
     bool open();
+    // Instead of open(): the temporary is a second name of a file that is
+    // already whole and synced (an open file of ours on the same file
+    // system, in a folder nobody else writes into), linked in beside the
+    // target through its descriptor: nothing is copied. It is locked
+    // before its name exists. False with error() set when it cannot be
+    // linked there (another file system, one without links): then open()
+    // and a copy are the way.
+    bool openLinkTo(int fd);
     bool isOpen() const { return m_fd >= 0; }
     int handle() const { return m_fd; }
     QString target() const { return m_target; }

@@ -726,3 +726,106 @@ TEST(CompoundFile, Version4FilesAreReadOnly) {
     EXPECT_TRUE(err.contains("read-only"));
     if (haveOlefile()) expectOlefileSees(file, want);
 }
+
+// Copying stream bytes from file to file must lay out the new file exactly
+// as writing the same bytes would, whatever the pieces: mini-stream data,
+// a fragmented source chain, a destination stream crossing the cutoff, a
+// gap before the copied range, and a source whose last sector is cut short.
+TEST(CompoundFile, CopyFromLaysOutTheFileAsWritingTheBytesWould) {
+    const QString dir = qortest::freshDir("cfb-copyfrom");
+    const QString source = dir + "/source.rep";
+    {
+        auto cf = CompoundFile::create(source);
+        ASSERT_TRUE(cf);
+        ASSERT_TRUE(cf->createStorage("Box"));
+        // Written in turns, so their chains interleave.
+        for (int i = 0; i < 8; ++i) {
+            ASSERT_TRUE(cf->write("Frag", quint64(i) * 3000, pattern(3000, i)));
+            ASSERT_TRUE(cf->write("Box/Other", quint64(i) * 1700, pattern(1700, 50 + i)));
+        }
+        ASSERT_TRUE(cf->writeAll("Mini", pattern(2500, 9)));
+        ASSERT_TRUE(cf->commit());
+        // Written after the tables, which the next commit puts back in
+        // their old place: its sectors end the file.
+        ASSERT_TRUE(cf->writeAll("Tail", pattern(7000, 10)));
+        ASSERT_TRUE(cf->commit());
+    }
+    auto src = CompoundFile::open(source, CompoundFile::Mode::ReadOnly);
+    ASSERT_TRUE(src);
+    const QByteArray frag = src->readAll("Frag");
+    const QByteArray other = src->readAll("Box/Other");
+    const QByteArray mini = src->readAll("Mini");
+
+    // The same steps, once by copying and once by writing what was read.
+    struct Step {
+        const char* to;
+        quint64 at;
+        const char* from;
+        quint64 offset, len;
+    };
+    const Step steps[] = {
+        {"Copy", 0, "Mini", 100, 2000},     // mini to mini
+        {"Copy", 2000, "Frag", 777, 9000},  // grows across the cutoff
+        {"Box/Big", 0, "Frag", 0, 24000},   // a fragmented chain whole
+        {"Box/Big", 24000, "Box/Other", 5, 13000},
+        {"Gap", 5000, "Mini", 0, 2500},  // zeros before the copied bytes
+        {"Small", 0, "Frag", 4000, 64},
+    };
+    const QString copied = dir + "/copied.rep";
+    const QString written = dir + "/written.rep";
+    {
+        auto a = CompoundFile::create(copied);
+        auto b = CompoundFile::create(written);
+        ASSERT_TRUE(a && b);
+        a->setWriteBehind(4096);  // a hint only: the bytes must not change
+        for (auto* cf : {a.get(), b.get()}) ASSERT_TRUE(cf->createStorage("Box"));
+        for (const Step& s : steps) {
+            ASSERT_TRUE(a->copyFrom(s.to, s.at, *src, s.from, s.offset, s.len))
+                << s.to << a->lastError().toStdString();
+            ASSERT_TRUE(b->write(s.to, s.at, src->read(s.from, s.offset, s.len))) << s.to;
+        }
+        // A range past the source stream's end is refused.
+        EXPECT_FALSE(a->copyFrom("Small", 0, *src, "Mini", 2000, 501));
+        EXPECT_FALSE(a->copyFrom("Small", 0, *src, "Missing", 0, 1));
+        ASSERT_TRUE(a->commit());
+        ASSERT_TRUE(b->commit());
+    }
+    EXPECT_EQ(fileBytes(copied), fileBytes(written));
+
+    Content want;
+    want.streams["Copy"] = mini.mid(100, 2000) + frag.mid(777, 9000);
+    want.streams["Box/Big"] = frag + other.mid(5, 13000);
+    want.streams["Gap"] = QByteArray(5000, '\0') + mini;
+    want.streams["Small"] = frag.mid(4000, 64);
+    want.storages << "Box";
+    auto check = CompoundFile::open(copied, CompoundFile::Mode::ReadOnly);
+    ASSERT_TRUE(check);
+    expectWeRead(*check, want);
+    check.reset();
+    if (haveOlefile()) expectOlefileSees(copied, want);
+
+    // The last stream's last sector cut short: its missing bytes copy as
+    // the zeros they read as.
+    src.reset();
+    QByteArray cut = fileBytes(source);
+    auto tailAt = [&] {
+        auto cf = CompoundFile::open(source, CompoundFile::Mode::ReadOnly);
+        return cf ? cf->extents("Tail", 6000, 1000) : QList<CompoundFile::Extent>();
+    }();
+    ASSERT_EQ(tailAt.size(), 1);
+    ASSERT_EQ(qint64(tailAt[0].fileOffset + tailAt[0].length) + 512 - 7000 % 512, cut.size());
+    {
+        cut.chop(300);
+        putFile(source, cut);
+        src = CompoundFile::open(source, CompoundFile::Mode::ReadOnly);
+        ASSERT_TRUE(src);
+        const QByteArray tail = src->readAll("Tail");
+        ASSERT_EQ(tail.size(), 7000);
+        const qsizetype lost = 300 - (512 - 7000 % 512);  // the rest was slack
+        EXPECT_EQ(tail.right(lost), QByteArray(lost, '\0'));
+        EXPECT_EQ(tail.left(7000 - lost), pattern(7000, 10).left(7000 - lost));
+        auto cf = CompoundFile::create(dir + "/tail.rep");
+        ASSERT_TRUE(cf->copyFrom("T", 0, *src, "Tail", 0, 7000));
+        EXPECT_EQ(cf->readAll("T"), tail);
+    }
+}

@@ -1,15 +1,18 @@
 // Writing files through a temporary beside the target: links planted in
 // the folder are never followed, permissions are the user's, failures
 // leave nothing behind, and what killed writers left is swept.
+#include "platform/safefile.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include "platform/safefile.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor;
@@ -207,4 +210,62 @@ TEST(SafeFile, MoveIntoPlaceAcrossFileSystems) {
     EXPECT_EQ(readAll(dir + "/moved.bin"), bytes);
     EXPECT_FALSE(QFile::exists(from));
     EXPECT_TRUE(leftovers(dir).isEmpty());
+}
+
+// A finished file of ours becomes the target under a second name: locked
+// before the name exists, never through a planted link, with the replaced
+// file's permissions; an uncommitted one leaves the file and no name
+// behind, and another file system is refused so that the caller copies.
+TEST(SafeFile, AFinishedFileIsLinkedInBesideTheTargetAndRenamedOntoIt) {
+    const QString dir = qortest::freshDir("safefile-linkto");
+    const QString work = dir + "/work.bin";
+    writeAll(work, "finished");
+    const QString target = dir + "/report.rep";
+    writeAll(target, "old");
+    ::chmod(QFile::encodeName(target).constData(), 0640);
+    const QString victim = dir + "/victim.txt";
+    writeAll(victim, "precious");
+    ASSERT_TRUE(QFile::link(victim, dir + "/.report.rep.BBBBBB.tmp"));
+
+    const int fd = ::open(QFile::encodeName(work).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    {
+        SafeFileWriter w(target);
+        SetTemporaryNameForTests("BBBBBB");
+        ASSERT_TRUE(w.openLinkTo(fd)) << w.errorString().toStdString();
+        SetTemporaryNameForTests({});
+        EXPECT_NE(QFileInfo(w.temporaryPath()).fileName(), ".report.rep.BBBBBB.tmp");
+        EXPECT_TRUE(IsSameFile(fd, w.temporaryPath(), false));
+        EXPECT_TRUE(IsFileLocked(w.temporaryPath()));
+        EXPECT_EQ(SweepStaleTemporaries(target), 0);  // its writer lives
+    }                                                 // not committed
+    EXPECT_EQ(readAll(target), "old");
+    EXPECT_EQ(readAll(work), "finished");
+    EXPECT_EQ(leftovers(dir), QStringList{".report.rep.BBBBBB.tmp"});  // only the planted link
+
+    SafeFileWriter w(target);
+    ASSERT_TRUE(w.openLinkTo(fd));
+    ASSERT_TRUE(w.commit());
+    EXPECT_EQ(readAll(target), "finished");
+    EXPECT_TRUE(IsSameFile(fd, target, false));
+    EXPECT_EQ(modeOf(target), mode_t(0640));
+    EXPECT_EQ(readAll(victim), "precious");
+    const int lock = w.takeHandle();
+    ASSERT_GE(lock, 0);
+    EXPECT_TRUE(IsFileLocked(target));
+    ::close(lock);
+    EXPECT_FALSE(IsFileLocked(target));
+
+    struct stat shm {
+    }, here{};
+    if (::stat("/dev/shm", &shm) == 0 && ::stat(QFile::encodeName(dir).constData(), &here) == 0 &&
+        shm.st_dev != here.st_dev) {
+        const QString elsewhere =
+            QStringLiteral("/dev/shm/qor-linkto-%1.rep").arg(QCoreApplication::applicationPid());
+        SafeFileWriter x(elsewhere);
+        EXPECT_FALSE(x.openLinkTo(fd));
+        EXPECT_EQ(x.error(), EXDEV);
+        EXPECT_TRUE(leftovers("/dev/shm").filter("qor-linkto").isEmpty());
+    }
+    ::close(fd);
 }
