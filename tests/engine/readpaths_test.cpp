@@ -246,3 +246,68 @@ TEST(ReadPaths, KeywordsOfSpilledAndReshapedPagesReadAsTheyWereSet) {
         EXPECT_EQ(v.number, 100.0 + p);
     }
 }
+
+TEST(ReadPaths, AChosenPageIsReadOnFirstUseAndOnlyItself) {
+    const QString path = keywordReport(qortest::freshDir("read-chosen-page"));
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    ASSERT_TRUE(h.IsOpen());
+    CReportFile* f = h.GetReportFile();
+    // What a host does: format state and back, the first page chosen, then
+    // the page it wants.
+    ASSERT_EQ(h.EnterFormatState(), 0);
+    ASSERT_EQ(h.EnterDataState(), 0);
+    ASSERT_EQ(h.SelectCurPage(1), 0);
+    ASSERT_EQ(h.SelectCurPage(4), 0);
+    EXPECT_EQ(h.GetCurPage(), 4);
+    EXPECT_EQ(h.GetPageReadCount(), 0u);
+    CellValue v;
+    ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
+    EXPECT_EQ(v.number, 6.0);
+    EXPECT_EQ(h.GetPageReadCount(), 1u);
+    EXPECT_FALSE(f->IsPageLoaded(1));
+    ASSERT_TRUE(h.GetCurrentPage());
+    EXPECT_EQ(h.GetCurrentPage()->Text(40, 9), QStringLiteral("末格4"));
+    EXPECT_EQ(h.GetPageReadCount(), 1u);
+
+    // Keywords of a chosen page asked slot by slot check its record once
+    // and build no page; a change made afterwards is what is read back.
+    ASSERT_EQ(h.SelectCurPage(2), 0);
+    KeywordValue k;
+    for (int slot = 0; slot < kPageKeywordSlots; ++slot) ASSERT_EQ(h.GetPageKeyword(slot, &k, 0), 0);
+    EXPECT_EQ(h.GetPageReadCount(), 2u);
+    EXPECT_FALSE(f->IsPageLoaded(2));
+    ASSERT_EQ(h.GetPageKeyword(0, &k, 0), 0);
+    EXPECT_EQ(k.text, QStringLiteral("单位2"));
+    ASSERT_EQ(h.SetPageKeyword(0, {2, 0, QStringLiteral("改")}, 0, 0), 0);
+    ASSERT_EQ(h.GetPageKeyword(0, &k, 0), 0);
+    EXPECT_EQ(k.text, QStringLiteral("改"));
+    ASSERT_EQ(h.GetPageKeyword(2, &k, 0), 0);
+    EXPECT_EQ(k.number, 2002.0);
+
+    // Deleting the current page chooses the next one, read when used.
+    ASSERT_EQ(h.DeleteRowColPage(2, 1, 2), 0);
+    EXPECT_EQ(h.GetCurPage(), 2);
+    ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
+    EXPECT_EQ(v.number, 4.5);
+}
+
+TEST(ReadPaths, ADamagedChosenPageFailsItsFirstUseAndNeverReadsWrong) {
+    const QString path = keywordReport(qortest::freshDir("read-chosen-damaged"));
+    const std::vector<BlobEntry> records = pageRecords(path);
+    // The slot of (3,4) on page 3: a flipped bit there must not read as
+    // another amount.
+    xorStreamByte(path, records[2].offset + kPageRecordHeaderSize + (2u * 9u + 3u) * kSlotSize + 6);
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    ASSERT_TRUE(h.IsOpen());
+    ASSERT_EQ(h.SelectCurPage(3), 0);
+    CellValue v;
+    EXPECT_EQ(h.GetCellValue(&v, 3, 4, 0), code(Status::CorruptReport));
+    KeywordValue k;
+    EXPECT_EQ(h.GetPageKeyword(0, &k, 0), code(Status::CorruptReport));
+    EXPECT_EQ(h.GetCurrentPage(), nullptr);
+    EXPECT_EQ(h.SetCurPage(3), 1);  // choosing and reading at once fails at once
+    // The damage stays with its page.
+    ASSERT_EQ(h.SelectCurPage(4), 0);
+    ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
+    EXPECT_EQ(v.number, 6.0);
+}
