@@ -310,13 +310,19 @@ std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* st
 
         const qint64 repSize = cf.streamSize(repStream());
         if (repSize < 0) return fail(code(Status::NotAReport));
-        // The cell formats make up most of it: read into storage that
-        // faults in by huge pages, decoded without another copy of it.
-        LargeVector<char> repBytes(static_cast<size_t>(repSize));
-        if (cf.read(repStream(), 0, repBytes.data(), quint64(repSize)) != repSize)
-            return fail(kReadError);
-        s = decodeRepStream(QByteArray::fromRawData(repBytes.data(), qsizetype(repSize)),
-                            &f->m_format);
+        // The cell formats make up most of it: they are read straight into
+        // their table, the rest section by section.
+        bool readFailed = false;
+        const QString rep = repStream();
+        s = decodeRepStream(
+            uint64_t(repSize),
+            [&](uint64_t at, char* buf, uint64_t len) {
+                if (cf.read(rep, at, buf, len) == qint64(len)) return true;
+                readFailed = true;
+                return false;
+            },
+            &f->m_format);
+        if (readFailed) return fail(kReadError);
         if (s) return fail(s);
 
         auto readDirectory = [&](const QString& stream, uint32_t magic,

@@ -842,16 +842,98 @@ QByteArray encodeRepStream(const ReportFormat& f) {
 }
 
 uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out) {
+    return decodeRepStream(
+        uint64_t(stream.size()),
+        [&](uint64_t at, char* buf, uint64_t len) {
+            if (at > uint64_t(stream.size()) || len > uint64_t(stream.size()) - at) return false;
+            std::memcpy(buf, stream.constData() + at, size_t(len));
+            return true;
+        },
+        out);
+}
+
+namespace {
+
+// The cell formats section read straight into the table that keeps them:
+// the largest part of the stream is then copied once, and checked while
+// the piece just read is still in the cache. False (nothing decided) for
+// a section whose shape does not match the header: the general path
+// gives its status.
+bool readCellFormatsDirect(const SectionEntry& e, const RepStreamReader& read, ReportFormat* f,
+                           uint16_t* status) {
+    constexpr uint64_t kHead = 8;  // revision, reserved, rows, columns
+    const size_t n = size_t(f->header.rows) * f->header.cols;
+    if (e.length < kHead + uint64_t(n) * 8) return false;
+    char head[kHead];
+    if (!read(e.offset, head, kHead)) {
+        *status = kCorrupt;
+        return true;
+    }
+    if (qFromLittleEndian<quint16>(head + 4) != f->header.rows ||
+        qFromLittleEndian<quint16>(head + 6) != f->header.cols)
+        return false;
+    CellFormatTable::Words words;
+    words.resize(n);
+    uint32_t crc = crc32(head, kHead);
+    constexpr uint64_t kPiece = uint64_t(256) << 10;
+    char* dst = reinterpret_cast<char*>(words.data());
+    const uint64_t bytes = uint64_t(n) * 8;
+    for (uint64_t done = 0; done < bytes;) {
+        const uint64_t k = std::min(kPiece, bytes - done);
+        if (!read(e.offset + kHead + done, dst + done, k)) {
+            *status = kCorrupt;
+            return true;
+        }
+        crc = crc32(dst + done, size_t(k), crc);
+        done += k;
+    }
+    const uint64_t rest = e.length - kHead - bytes;
+    if (rest) {
+        QByteArray tail(qsizetype(rest), Qt::Uninitialized);
+        if (!read(e.offset + kHead + bytes, tail.data(), rest)) {
+            *status = kCorrupt;
+            return true;
+        }
+        crc = crc32(tail.constData(), size_t(rest), crc);
+    }
+    if (crc != e.crc) {
+        *status = kCorrupt;
+        return true;
+    }
+    ByteReader r(head, kHead);
+    if (!readSectionHead(r, status)) return true;
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
+        for (uint64_t& w : words) w = qFromLittleEndian(w);
+    f->cellFormats = std::move(words);
+    *status = kStatusOk;
+    return true;
+}
+
+}  // namespace
+
+uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportFormat* out) {
     ReportFormat f;
-    const uint16_t hs = decodeHeader(stream.constData(), size_t(stream.size()), &f.header);
+    QByteArray head(qsizetype(std::min<uint64_t>(size, uint64_t(kHeaderSize))), Qt::Uninitialized);
+    if (!read(0, head.data(), uint64_t(head.size()))) return kCorrupt;
+    const uint16_t hs = decodeHeader(head.constData(), size_t(head.size()), &f.header);
     if (hs != kStatusOk) return hs;
     bool haveRows = false, haveCols = false, haveFormats = false;
     for (const SectionEntry& e : f.header.sections) {
-        if (uint64_t(e.offset) + e.length > uint64_t(stream.size())) return kCorrupt;
-        const char* data = stream.constData() + e.offset;
+        if (uint64_t(e.offset) + e.length > size) return kCorrupt;
+        if (e.tag == section::CellFormats) {
+            uint16_t s = kCorrupt;
+            if (readCellFormatsDirect(e, read, &f, &s)) {
+                if (s != kStatusOk) return s;
+                haveFormats = true;
+                continue;
+            }
+        }
+        QByteArray bytes(qsizetype(e.length), Qt::Uninitialized);
+        if (!read(e.offset, bytes.data(), e.length)) return kCorrupt;
+        const char* data = bytes.constData();
         if (crc32(data, e.length) != e.crc) return kCorrupt;
         if (!isKnownSection(e.tag)) {
-            f.unknownSections.push_back({e.tag, QByteArray(data, e.length)});
+            f.unknownSections.push_back({e.tag, bytes});
             continue;
         }
         ByteReader r(data, e.length);
