@@ -311,3 +311,39 @@ TEST(ReadPaths, ADamagedChosenPageFailsItsFirstUseAndNeverReadsWrong) {
     ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
     EXPECT_EQ(v.number, 6.0);
 }
+
+TEST(ReadPaths, PagesDecodedIntoReusedMemoryReadTheirOwnBytesAndStillFailDamage) {
+    const QString path = qortest::freshDir("read-reused-block") + "/reuse.rep";
+    {
+        CReportHandle h(path);
+        uint16_t r = 2000, c = 255;  // 6 MB of slots a page: a large block
+        h.AccessTableSize(1, &r, &c);
+        h.AppendRowColPage(3, 2);
+        ASSERT_EQ(h.EnterDataState(0), 0);
+        for (int p = 1; p <= 3; ++p) {
+            auto page = h.GetPage(p);
+            page->SetNumber(1, 1, p);
+            page->SetNumber(2000, 255, p * 10.0);
+            page->SetText(7, 7, QStringLiteral("页%1").arg(p));
+        }
+        ASSERT_EQ(h.Save(), 0);
+    }
+    const std::vector<BlobEntry> records = pageRecords(path);
+    xorStreamByte(path, records[2].offset + kPageRecordHeaderSize + 1000 * 255 * kSlotSize + 5);
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    const char* first = h.GetPage(1)->Fixed().slotData();
+    // Page 2 pushes page 1 out of the cache; damaged page 3 is decoded
+    // into page 1's memory and refused, and page 1 read again gets it back.
+    ASSERT_TRUE(h.GetPage(2));
+    ASSERT_FALSE(h.GetReportFile()->IsPageLoaded(1));
+    uint16_t status = 0;
+    EXPECT_FALSE(h.GetPage(3, &status));
+    EXPECT_EQ(status, code(Status::CorruptReport));
+    auto again = h.GetPage(1);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->Fixed().slotData(), first);
+    EXPECT_EQ(again->Slot(1, 1).numberValue(), 1.0);
+    EXPECT_EQ(again->Slot(2000, 255).numberValue(), 10.0);
+    EXPECT_EQ(again->Text(7, 7), QStringLiteral("页1"));
+    EXPECT_EQ(h.GetPage(2)->Slot(2000, 255).numberValue(), 20.0);
+}
