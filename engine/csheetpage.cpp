@@ -244,8 +244,24 @@ bool SlotGrid::validate() const {
 }
 
 bool SlotGrid::validSlots(const char* stored, size_t count, uint64_t heapChars) {
+    const auto* base = reinterpret_cast<const uint8_t*>(stored);
+    // Most slots hold numbers or were never written (tags 0 and 1): runs of
+    // those are passed by their tags alone, and only a run holding some
+    // other tag is looked at slot by slot.
+    constexpr size_t kRun = 16;
+    size_t i = 0;
+    for (; i + kRun <= count; i += kRun) {
+        const uint8_t* p = base + i * kSlotSize;
+        uint8_t other = 0;
+        for (size_t j = 0; j < kRun; ++j) other |= p[j * kSlotSize] & 0xFE;
+        if (other && !validSlotsOneByOne(p, kRun, heapChars)) return false;
+    }
+    return validSlotsOneByOne(base + i * kSlotSize, count - i, heapChars);
+}
+
+bool SlotGrid::validSlotsOneByOne(const uint8_t* stored, size_t count, uint64_t heapChars) {
     for (size_t i = 0; i < count; ++i) {
-        const auto* p = reinterpret_cast<const uint8_t*>(stored) + i * kSlotSize;
+        const uint8_t* p = stored + i * kSlotSize;
         if (p[0] == kSlotNeverWritten || p[0] == kSlotNumber) continue;
         if (p[0] != kSlotText) return false;
         const uint32_t off = qFromLittleEndian<quint32>(p + 4);

@@ -20,7 +20,8 @@ TEST(ReadPaths, FoldedCrcAgreesWithTablesAtEveryLengthAndAlignment) {
     for (auto& b : buf) b = uint8_t(rng());
     // Lengths around the folding thresholds, odd starts, a running value.
     for (size_t start : {0, 1, 3, 15}) {
-        for (size_t len : {0, 1, 63, 64, 255, 256, 257, 271, 1000, 4096, 65537}) {
+        for (size_t len : {0, 1, 63, 64, 255, 256, 257, 271, 1000, 1023, 1024, 1040, 1279, 1280,
+                           1536, 4096, 4111, 65537}) {
             const uint8_t* p = buf.data() + start;
             EXPECT_EQ(crc32(p, len), crc32Tables(p, len)) << start << " " << len;
             EXPECT_EQ(crc32(p, len, 0x12345678u), crc32Tables(p, len, 0x12345678u));
@@ -346,4 +347,32 @@ TEST(ReadPaths, PagesDecodedIntoReusedMemoryReadTheirOwnBytesAndStillFailDamage)
     EXPECT_EQ(again->Slot(2000, 255).numberValue(), 10.0);
     EXPECT_EQ(again->Text(7, 7), QStringLiteral("页1"));
     EXPECT_EQ(h.GetPage(2)->Slot(2000, 255).numberValue(), 20.0);
+}
+
+TEST(ReadPaths, SlotCheckFindsABadSlotWhereverItLies) {
+    // 50 slots: three runs of sixteen and a tail of two. Numbers, blanks
+    // and texts inside a heap of 10 units pass.
+    SlotGrid g(1, 50);
+    for (uint16_t i = 0; i < 50; i += 3) g.setNumber(0, i, i);
+    g.setText(0, 20, u"abcd");
+    g.setText(0, 49, u"xyz");
+    ASSERT_TRUE(g.validate());
+    const uint64_t heap = g.heapChars();
+    std::vector<char> bytes(g.slotData(), g.slotData() + g.slotBytes());
+    EXPECT_TRUE(SlotGrid::validSlots(bytes.data(), 50, heap));
+    // A text reaching past the heap, at the start of a run, inside one,
+    // and in the tail.
+    EXPECT_FALSE(SlotGrid::validSlots(bytes.data(), 50, heap - 1));
+    for (size_t slot : {size_t(0), size_t(17), size_t(31), size_t(48)}) {
+        std::vector<char> bad = bytes;
+        for (uint8_t tag : {uint8_t(3), uint8_t(0x81), uint8_t(0xFF)}) {
+            bad[slot * kSlotSize] = char(tag);
+            EXPECT_FALSE(SlotGrid::validSlots(bad.data(), 50, heap)) << slot << " " << int(tag);
+        }
+        // A text tag over a number's bytes points anywhere.
+        bad = bytes;
+        bad[slot * kSlotSize] = char(kSlotText);
+        bad[slot * kSlotSize + 7] = char(0x7F);
+        EXPECT_FALSE(SlotGrid::validSlots(bad.data(), 50, heap)) << slot;
+    }
 }
