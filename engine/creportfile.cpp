@@ -330,13 +330,19 @@ std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* st
 
         const qint64 repSize = cf.streamSize(repStream());
         if (repSize < 0) return fail(code(Status::NotAReport));
-        // The cell formats make up most of it: read into storage that
-        // faults in by huge pages, decoded without another copy of it.
-        LargeVector<char> repBytes(static_cast<size_t>(repSize));
-        if (cf.read(repStream(), 0, repBytes.data(), quint64(repSize)) != repSize)
-            return fail(kReadError);
-        s = decodeRepStream(QByteArray::fromRawData(repBytes.data(), qsizetype(repSize)),
-                            &f->m_format);
+        // The cell formats make up most of it: they are read straight into
+        // their table, the rest section by section.
+        bool readFailed = false;
+        const QString rep = repStream();
+        s = decodeRepStream(
+            uint64_t(repSize),
+            [&](uint64_t at, char* buf, uint64_t len) {
+                if (cf.read(rep, at, buf, len) == qint64(len)) return true;
+                readFailed = true;
+                return false;
+            },
+            &f->m_format);
+        if (readFailed) return fail(kReadError);
         if (s) return fail(s);
 
         auto readDirectory = [&](const QString& stream, uint32_t magic,
@@ -592,13 +598,16 @@ uint16_t CReportFile::readBlob(const BlobSource& src, bool var, uint64_t offset,
 }
 
 uint16_t CReportFile::readBlobWithCrc(const BlobSource& src, bool var, uint64_t offset, char* buf,
-                                      uint64_t len, uint32_t* crc) const {
-    // In pieces that stay in the cache between the copy and the check.
-    constexpr uint64_t kPiece = uint64_t(256) << 10;
+                                      uint64_t len, uint32_t* crc, const uint64_t* slotHeap) const {
+    // In pieces that stay in the cache between the copy and the checks
+    // (whole slots, so each piece's slots are checked as they go by).
+    constexpr uint64_t kPiece = uint64_t(kSlotSize) * 21845;
     for (uint64_t done = 0; done < len;) {
         const uint64_t k = std::min(kPiece, len - done);
         if (uint16_t s = readBlob(src, var, offset + done, buf + done, k)) return s;
         *crc = crc32(buf + done, size_t(k), *crc);
+        if (slotHeap && !SlotGrid::validSlots(buf + done, size_t(k / kSlotSize), *slotHeap))
+            return kCorrupt;
         done += k;
     }
     return kOk;
@@ -616,7 +625,10 @@ uint16_t CReportFile::checkFixed(const BlobSource& src, PageRecordHeader* out) {
     // The rest passes through one piece of memory: slots in whole slots,
     // checked as they go by, then the heap for its CRC alone.
     constexpr uint64_t kPiece = uint64_t(kSlotSize) * 21845;
-    std::vector<char> buf(kPiece);
+    // One buffer for every record checked: listing the keywords of many
+    // pages allocates it once.
+    std::vector<char>& buf = m_checkBuffer;
+    if (buf.size() < kPiece) buf.resize(kPiece);
     bool slotsOk = true;
     auto pass = [&](uint64_t at, uint64_t len, bool slotPart) -> uint16_t {
         for (uint64_t done = 0; done < len;) {
@@ -682,7 +694,9 @@ uint16_t CReportFile::decodeFixed(const BlobSource& src, CSheetPage** out) {
     page->ApplyRecordHeader(h);
     SlotGrid& grid = page->MutableFixed();
     uint64_t at = h.headerSize;
-    if (uint16_t s = readBlobWithCrc(src, false, at, grid.slotData(), grid.slotBytes(), &crc))
+    const uint64_t heapChars = h.heapChars;
+    if (uint16_t s =
+            readBlobWithCrc(src, false, at, grid.slotData(), grid.slotBytes(), &crc, &heapChars))
         return s;
     at += grid.slotBytes();
     if (h.heapChars) {
@@ -692,7 +706,8 @@ uint16_t CReportFile::decodeFixed(const BlobSource& src, CSheetPage** out) {
         grid.heapStorage().resize(h.heapChars);
         qFromLittleEndian<quint16>(raw.constData(), h.heapChars, grid.heapStorage().data());
     }
-    if (crc != e.crc || !grid.validate()) return kCorrupt;
+    // The slots were checked against the heap size as they were read.
+    if (crc != e.crc) return kCorrupt;
     page->SetGeneration(h.generation);
     page->SetDirty(false);
     ++m_pageReads;
@@ -714,7 +729,9 @@ uint16_t CReportFile::decodeVar(const BlobSource& src, SlotGrid* out, uint16_t l
     uint32_t crc = crc32(head, sizeof head);
     SlotGrid grid(h.used, h.lineLength, SlotGrid::NoFill{});
     uint64_t at = kVarRecordHeaderSize;
-    if (uint16_t s = readBlobWithCrc(src, true, at, grid.slotData(), grid.slotBytes(), &crc))
+    const uint64_t heapChars = h.heapChars;
+    if (uint16_t s =
+            readBlobWithCrc(src, true, at, grid.slotData(), grid.slotBytes(), &crc, &heapChars))
         return s;
     at += grid.slotBytes();
     if (h.heapChars) {
@@ -724,7 +741,7 @@ uint16_t CReportFile::decodeVar(const BlobSource& src, SlotGrid* out, uint16_t l
         grid.heapStorage().resize(h.heapChars);
         qFromLittleEndian<quint16>(raw.constData(), h.heapChars, grid.heapStorage().data());
     }
-    if (crc != e.crc || !grid.validate()) return kCorrupt;
+    if (crc != e.crc) return kCorrupt;
     *out = std::move(grid);
     return kOk;
 }

@@ -203,9 +203,11 @@ private:
     uint16_t loadPage(PageEntry& e, std::shared_ptr<CSheetPage>* out);
     uint16_t readBlob(const BlobSource& src, bool var, uint64_t offset, char* buf,
                       uint64_t len) const;
-    // readBlob, continuing *crc over the bytes read.
+    // readBlob, continuing *crc over the bytes read. slotHeap: the bytes
+    // are cell slots, each checked against a heap of that many units.
     uint16_t readBlobWithCrc(const BlobSource& src, bool var, uint64_t offset, char* buf,
-                             uint64_t len, uint32_t* crc) const;
+                             uint64_t len, uint32_t* crc,
+                             const uint64_t* slotHeap = nullptr) const;
     // Reads and checks a stored page record without building the page.
     uint16_t checkFixed(const BlobSource& src, qor::PageRecordHeader* header);
     uint16_t decodeFixed(const BlobSource& src, CSheetPage** page);
@@ -237,4 +239,5 @@ private:
     std::unique_ptr<QFile> m_spill;
     std::map<QString, DocOp> m_docOps;  // key: lower-case path
     uint64_t m_pageReads = 0;
+    std::vector<char> m_checkBuffer;  // records checked without building the page
 };

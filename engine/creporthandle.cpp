@@ -360,9 +360,7 @@ uint16_t CReportHandle::CloseStreams() {
 
 uint16_t CReportHandle::EnterFormatState() {
     if (!m_file || m_file->IsFormatEditing()) return kRefused;
-    m_current.reset();
-    m_curPage = 0;
-    m_file->SetPinnedPage(0);
+    makeCurrent(0, false);
     m_file->BeginFormatEdit();
     return 0;
 }
@@ -390,14 +388,42 @@ int CReportHandle::GetPageCount() const { return m_file ? m_file->PageCount() : 
 uint16_t CReportHandle::SetCurPage(int page) {
     if (!m_file || m_file->IsFormatEditing() || m_file->PageCount() == 0) return kRefused;
     if (page < 1 || page > m_file->PageCount()) page = 1;
-    uint16_t status = 0;
-    std::shared_ptr<CSheetPage> p = m_file->Page(page, &status);
-    if (!p) return kRefused;
+    return makeCurrent(page, true);
+}
+
+uint16_t CReportHandle::SelectCurPage(int page) {
+    if (!m_file || m_file->IsFormatEditing() || m_file->PageCount() == 0) return kRefused;
+    if (page < 1 || page > m_file->PageCount()) page = 1;
+    return makeCurrent(page, false);
+}
+
+uint16_t CReportHandle::makeCurrent(int page, bool load) {
+    std::shared_ptr<CSheetPage> p;
+    if (page && load) {
+        uint16_t status = 0;
+        p = m_file->Page(page, &status);
+        if (!p) return kRefused;
+    }
     m_current = std::move(p);
+    m_curKeywords.reset();
     m_curPage = page;
     m_file->SetPinnedPage(page);
     return 0;
 }
+
+std::shared_ptr<CSheetPage> CReportHandle::currentPage(uint16_t* status) const {
+    if (status) *status = 0;
+    if (!m_current && m_file && m_curPage > 0 && !m_file->IsFormatEditing()) {
+        uint16_t s = 0;
+        m_current = m_file->Page(m_curPage, &s);
+        if (m_current) m_curKeywords.reset();
+        if (status) *status = s;
+    }
+    if (!m_current && status && !*status) *status = kRefused;
+    return m_current;
+}
+
+CSheetPage* CReportHandle::GetCurrentPage() const { return currentPage().get(); }
 
 std::shared_ptr<CSheetPage> CReportHandle::GetPage(int page, uint16_t* status) {
     if (!m_file) {

@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <array>
 #include <memory>
+#include <optional>
 
 #include "engine/celltypes.h"
 #include "engine/creportfile.h"
@@ -86,12 +88,19 @@ public:
     uint16_t CancelFormatState();
 
     int GetPageCount() const;
-    // From 1; 0 when no page is loaded.
+    // From 1; 0 when no page is current.
     int GetCurPage() const { return m_curPage; }
     // 0; 1 in format state or on failure. 0 or a page beyond the count
-    // selects page 1.
+    // selects page 1. The page is read at once, so a damaged record fails
+    // here.
     uint16_t SetCurPage(int page);
-    CSheetPage* GetCurrentPage() const { return m_current.get(); }
+    // The same, but the page is read only when something first uses it: a
+    // caller that goes on to another page never pays for this one. A
+    // damaged record fails that first use instead.
+    uint16_t SelectCurPage(int page);
+    // The current page, read now if it was not yet; null when no page is
+    // current or its record cannot be read.
+    CSheetPage* GetCurrentPage() const;
     // Any page, loaded when needed (the current page stays current).
     std::shared_ptr<CSheetPage> GetPage(int page, uint16_t* status = nullptr);
 
@@ -116,12 +125,22 @@ private:
     void open(const QString& path, OpenMode mode);
     uint16_t lockForWriting(const QString& path, int* fd);
     void releaseLock();
+    // Makes page current (0 = none), reading it only when load is true.
+    uint16_t makeCurrent(int page, bool load);
+    // The current page, read on first use (null and *status when none is
+    // current or it cannot be read).
+    std::shared_ptr<CSheetPage> currentPage(uint16_t* status = nullptr) const;
 
     QString m_path;     // full path of the report
     QString m_altPath;  // save-as target
     std::unique_ptr<CReportFile> m_file;
-    std::shared_ptr<CSheetPage> m_current;
+    // The current page once read; m_curPage names it before that.
+    mutable std::shared_ptr<CSheetPage> m_current;
     int m_curPage = 0;
+    // Keyword values of the current page while it is not read, from its
+    // record alone: a caller asking for them one slot at a time checks
+    // the record once.
+    mutable std::optional<std::array<qor::KeywordValue, qor::kPageKeywordSlots>> m_curKeywords;
     uint16_t m_openStatus = 0;
     bool m_created = false;
     bool m_unwritten = false;  // CreateNew: nothing at the path until the first save

@@ -62,10 +62,10 @@ struct CReportHandle::CellSite {
 
 uint16_t CReportHandle::pageFor(int page, bool inFormatState, std::shared_ptr<CSheetPage>* out) {
     if (!m_file) return kRefused;
-    if (page == 0 || (page == m_curPage && m_current)) {
-        if (!m_current) return kRefused;
-        *out = m_current;
-        return kOk;
+    if (page == 0 || (page == m_curPage && !m_file->IsFormatEditing())) {
+        uint16_t status = 0;
+        *out = currentPage(&status);
+        return status;
     }
     if (m_file->IsFormatEditing() && !inFormatState) return kRefused;
     if (page < 0 || page > m_file->PageCount()) return kBadPage;
@@ -178,6 +178,7 @@ uint16_t CReportHandle::InsertRowColPage(int pos, uint16_t* count, int kind) {
     pos = std::min(pos, pages + 1);
     if (uint16_t s = m_file->InsertPages(pos, n)) return s;
     *count = uint16_t(n);
+    // The current page stays current under its new number.
     if (m_curPage >= pos) m_curPage += n;
     return kOk;
 }
@@ -188,17 +189,19 @@ uint16_t CReportHandle::DeleteRowColPage(int pos, int count, int kind) {
     if (kind != 2 || count < 1 || pos < 1 || pos > m_file->PageCount()) return kRefused;
     const int n = std::min(count, m_file->PageCount() - pos + 1);
     const bool currentGoes = m_curPage >= pos && m_curPage < pos + n;
-    if (currentGoes) m_current.reset();
+    std::shared_ptr<CSheetPage> kept = std::move(m_current);
+    if (!currentGoes) m_current = kept;
     if (uint16_t s = m_file->DeletePages(pos, n)) {
-        if (currentGoes) m_current = m_file->Page(m_curPage);
+        m_current = std::move(kept);
         return s;
     }
+    kept.reset();
     if (m_curPage >= pos + n) {
         m_curPage -= n;
     } else if (currentGoes) {
-        m_curPage = 0;
+        // The page after the deleted ones becomes current, read when used.
         const int next = std::min(pos, m_file->PageCount());
-        if (next < 1 || SetCurPage(next) != 0) m_file->SetPinnedPage(0);
+        makeCurrent(std::max(next, 0), false);
     }
     return kOk;
 }
@@ -363,7 +366,9 @@ uint16_t CReportHandle::ClearArea(const CellArea* area, int what) {
             for (uint32_t key : keys)
                 m_file->SetLabel(uint16_t(key >> 16), uint16_t(key & 0xFFFF), QString());
         } else {
-            if (!m_current) return kRefused;
+            uint16_t status = 0;
+            const std::shared_ptr<CSheetPage> current = currentPage(&status);
+            if (!current) return status;
             const int r1 = std::min(area->first.row, area->last.row);
             const int r2 = std::max(area->first.row, area->last.row);
             const int c1 = std::min(area->first.col, area->last.col);
@@ -371,9 +376,9 @@ uint16_t CReportHandle::ClearArea(const CellArea* area, int what) {
             for (int r = r1; r <= r2; ++r) {
                 for (int c = c1; c <= c2; ++c) {
                     CellSite site;
-                    if (locateCell(r, c, m_current.get(), &site)) continue;
+                    if (locateCell(r, c, current.get(), &site)) continue;
                     if (cellKindOf(site.format) == kCellLabel) continue;
-                    putSlot(*m_current, site.cell, site.varPos, CellSlot{});
+                    putSlot(*current, site.cell, site.varPos, CellSlot{});
                 }
             }
         }
@@ -528,40 +533,47 @@ uint16_t CReportHandle::SetVarExtent(int extent) {
 uint16_t CReportHandle::AccessVarCount(int flag, int* count) {
     if (!m_file || !count) return kRefused;
     const ReportHeader& h = m_file->Format().header;
-    const bool havePage = m_current && h.varKind && !m_file->IsFormatEditing();
+    const std::shared_ptr<CSheetPage> current =
+        h.varKind && !m_file->IsFormatEditing() ? currentPage() : nullptr;
     if (flag == 0) {
-        *count = havePage ? std::max<int>(1, m_current->VarUsed()) : 1;
+        *count = current ? std::max<int>(1, current->VarUsed()) : 1;
         return kOk;
     }
-    if (flag != 1 || !havePage || *count < 1) return kRefused;
+    if (flag != 1 || !current || *count < 1) return kRefused;
     if (*count > MaxVarLines(h)) return kBeyondTable;
-    const int used = m_current->VarUsed();
-    if (*count > used) m_current->InsertVarLines(uint32_t(used), uint32_t(*count - used));
-    if (*count < used) m_current->DeleteVarLines(uint32_t(*count), uint32_t(used - *count));
+    const int used = current->VarUsed();
+    if (*count > used) current->InsertVarLines(uint32_t(used), uint32_t(*count - used));
+    if (*count < used) current->DeleteVarLines(uint32_t(*count), uint32_t(used - *count));
     return kOk;
 }
 
 uint16_t CReportHandle::InsertVarLines(int line, int count) {
-    if (!m_file || m_file->IsFormatEditing() || !m_current || count < 1) return kRefused;
+    if (!m_file || m_file->IsFormatEditing() || count < 1) return kRefused;
+    const std::shared_ptr<CSheetPage> current = currentPage();
+    if (!current) return kRefused;
     const ReportHeader& h = m_file->Format().header;
     if (!h.varKind) return kRefused;
-    const int used = m_current->VarUsed();
+    const int used = current->VarUsed();
     if (line < 1 || line > used + 1) return kOutside;
     if (used + count > MaxVarLines(h)) return kBeyondTable;
-    m_current->InsertVarLines(uint32_t(line - 1), uint32_t(count));
+    current->InsertVarLines(uint32_t(line - 1), uint32_t(count));
     return kOk;
 }
 
 uint16_t CReportHandle::DeleteVarLines(int line, int count) {
-    if (!m_file || m_file->IsFormatEditing() || !m_current || count < 1) return kRefused;
+    if (!m_file || m_file->IsFormatEditing() || count < 1) return kRefused;
+    const std::shared_ptr<CSheetPage> current = currentPage();
+    if (!current) return kRefused;
     if (!m_file->Format().header.varKind) return kRefused;
-    if (line < 1 || line > m_current->VarUsed()) return kOutside;
-    m_current->DeleteVarLines(uint32_t(line - 1), uint32_t(count));
+    if (line < 1 || line > current->VarUsed()) return kOutside;
+    current->DeleteVarLines(uint32_t(line - 1), uint32_t(count));
     return kOk;
 }
 
 uint16_t CReportHandle::SortVarLines(const QList<VarSortKey>& keys) {
-    if (!m_file || m_file->IsFormatEditing() || !m_current) return kRefused;
+    if (!m_file || m_file->IsFormatEditing()) return kRefused;
+    const std::shared_ptr<CSheetPage> current = currentPage();
+    if (!current) return kRefused;
     const ReportFormat& f = m_file->Format();
     const ReportHeader& h = f.header;
     if (!h.varKind) return kRefused;
@@ -570,7 +582,7 @@ uint16_t CReportHandle::SortVarLines(const QList<VarSortKey>& keys) {
     for (const VarSortKey& k : keys)
         if (k.pos < 1 || k.pos > length) return kBadSortList;
     // Each line is read as the template row's cells are: by their kinds.
-    const int used = m_current->VarUsed();
+    const int used = current->VarUsed();
     std::vector<std::vector<CellValue>> values(static_cast<size_t>(used));
     for (int line = 0; line < used; ++line) {
         for (const VarSortKey& k : keys) {
@@ -579,7 +591,7 @@ uint16_t CReportHandle::SortVarLines(const QList<VarSortKey>& keys) {
             const int row = h.varKind == 1 ? shown : k.pos;
             const int col = h.varKind == 2 ? shown : k.pos;
             CellValue v;
-            readCell(m_current.get(), row, col, &v, nullptr);
+            readCell(current.get(), row, col, &v, nullptr);
             values[size_t(line)].push_back(v);
         }
     }
@@ -593,7 +605,7 @@ uint16_t CReportHandle::SortVarLines(const QList<VarSortKey>& keys) {
         }
         return false;
     });
-    m_current->ReorderVarLines(order);
+    current->ReorderVarLines(order);
     return kOk;
 }
 
@@ -620,10 +632,20 @@ uint16_t CReportHandle::GetPageKeyword(int slot, KeywordValue* value, int page) 
     if (!m_file || !value || slot < 0 || slot >= kPageKeywordSlots) return kRefused;
     // Another page's keywords come from its record alone: searching pages
     // by keyword leaves the pages in memory as they were.
-    if (page > 0 && page <= m_file->PageCount() && !(page == m_curPage && m_current)) {
+    // So do the current page's while it is not read; a caller asking
+    // slot by slot has its record checked once.
+    const int number = page ? page : m_curPage;
+    if (number > 0 && number <= m_file->PageCount() && !m_file->IsFormatEditing() &&
+        !m_file->IsPageLoaded(number)) {
+        const bool current = number == m_curPage;
+        if (current && m_curKeywords) {
+            *value = (*m_curKeywords)[size_t(slot)];
+            return kOk;
+        }
         std::array<KeywordValue, kPageKeywordSlots> all;
-        if (uint16_t s = m_file->PageKeywords(page, &all)) return s;
+        if (uint16_t s = m_file->PageKeywords(number, &all)) return s;
         *value = all[size_t(slot)];
+        if (current) m_curKeywords = all;
         return kOk;
     }
     std::shared_ptr<CSheetPage> p;

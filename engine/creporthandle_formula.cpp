@@ -236,9 +236,10 @@ int CReportHandle::GetCellFormulaState(int row, int col) const {
     const int i = cache.index().find(r, c);
     if (i < 0) return 0;
     if (formulaState(*m_file, cache, i) == 2) return 2;
-    if (!m_file->IsFormatEditing() && m_current &&
-        (m_current->Slot(r, c).flags & kSlotFormulaError))
-        return 2;
+    if (!m_file->IsFormatEditing()) {
+        const std::shared_ptr<CSheetPage> current = currentPage();
+        if (current && (current->Slot(r, c).flags & kSlotFormulaError)) return 2;
+    }
     return 1;
 }
 
@@ -305,7 +306,8 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
     if (page == 0) page = m_curPage;
     if (page < 1 || page > m_file->PageCount()) return code(Status::PageOutOfRange);
     uint16_t status = 0;
-    std::shared_ptr<CSheetPage> sheet = page == m_curPage ? m_current : m_file->Page(page, &status);
+    std::shared_ptr<CSheetPage> sheet =
+        page == m_curPage ? currentPage(&status) : m_file->Page(page, &status);
     if (!sheet) return status ? status : kRefused;
 
     CReportFile::FormulaCache& cache = m_file->Formulas();

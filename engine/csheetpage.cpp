@@ -5,7 +5,73 @@
 #include <cstring>
 #include <numeric>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define QOR_WIDE_SLOT_CHECK 1
+#endif
+
 namespace qor {
+
+namespace {
+
+// Slots come in runs of sixteen (192 bytes, three 64-byte registers) whose
+// tags lie at fixed places: numbers and blanks (tags 0 and 1) are passed
+// by masking every tag but its lowest bit at once.
+constexpr size_t kTagRun = 16;
+
+#ifdef QOR_WIDE_SLOT_CHECK
+struct TagMasks {
+    alignas(64) uint8_t bytes[3][64] = {};
+    TagMasks() {
+        for (size_t slot = 0; slot < kTagRun; ++slot) {
+            const size_t at = slot * kSlotSize;
+            bytes[at / 64][at % 64] = 0xFE;
+        }
+    }
+};
+
+#define QOR_SLOT_TARGET __attribute__((target("avx512f")))
+
+// Whether the run at p holds only tags 0 and 1.
+QOR_SLOT_TARGET inline bool plainRun(const uint8_t* p, const __m512i* masks) {
+    __m512i acc = _mm512_and_si512(_mm512_loadu_si512(p), masks[0]);
+    // acc | (next & mask)
+    acc = _mm512_ternarylogic_epi64(acc, _mm512_loadu_si512(p + 64), masks[1], 0xF8);
+    acc = _mm512_ternarylogic_epi64(acc, _mm512_loadu_si512(p + 128), masks[2], 0xF8);
+    return _mm512_test_epi64_mask(acc, acc) == 0;
+}
+
+// Runs from the start that hold only numbers and blanks.
+QOR_SLOT_TARGET size_t plainRunsWide(const uint8_t* p, size_t runs) {
+    static const TagMasks m;
+    const __m512i masks[3] = {_mm512_load_si512(m.bytes[0]), _mm512_load_si512(m.bytes[1]),
+                              _mm512_load_si512(m.bytes[2])};
+    size_t i = 0;
+    while (i < runs && plainRun(p + i * kTagRun * kSlotSize, masks)) ++i;
+    return i;
+}
+
+bool canCheckWide() {
+    static const bool yes = __builtin_cpu_supports("avx512f");
+    return yes;
+}
+#endif
+
+// The same without wide registers.
+size_t plainRuns(const uint8_t* p, size_t runs) {
+#ifdef QOR_WIDE_SLOT_CHECK
+    if (canCheckWide()) return plainRunsWide(p, runs);
+#endif
+    for (size_t i = 0; i < runs; ++i) {
+        const uint8_t* r = p + i * kTagRun * kSlotSize;
+        uint8_t other = 0;
+        for (size_t j = 0; j < kTagRun; ++j) other |= r[j * kSlotSize] & 0xFE;
+        if (other) return i;
+    }
+    return runs;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // CellSlot
@@ -244,8 +310,25 @@ bool SlotGrid::validate() const {
 }
 
 bool SlotGrid::validSlots(const char* stored, size_t count, uint64_t heapChars) {
+    const auto* base = reinterpret_cast<const uint8_t*>(stored);
+    // Most slots hold numbers or were never written: runs of those are
+    // passed by their tags alone, and only a run holding some other tag is
+    // looked at slot by slot.
+    const size_t runs = count / kTagRun;
+    size_t run = 0;
+    while (run < runs) {
+        run += plainRuns(base + run * kTagRun * kSlotSize, runs - run);
+        if (run == runs) break;
+        if (!validSlotsOneByOne(base + run * kTagRun * kSlotSize, kTagRun, heapChars)) return false;
+        ++run;
+    }
+    const size_t done = runs * kTagRun;
+    return validSlotsOneByOne(base + done * kSlotSize, count - done, heapChars);
+}
+
+bool SlotGrid::validSlotsOneByOne(const uint8_t* stored, size_t count, uint64_t heapChars) {
     for (size_t i = 0; i < count; ++i) {
-        const auto* p = reinterpret_cast<const uint8_t*>(stored) + i * kSlotSize;
+        const uint8_t* p = stored + i * kSlotSize;
         if (p[0] == kSlotNeverWritten || p[0] == kSlotNumber) continue;
         if (p[0] != kSlotText) return false;
         const uint32_t off = qFromLittleEndian<quint32>(p + 4);

@@ -129,6 +129,7 @@ public:
     bool isBlank() const;
 
 private:
+    static bool validSlotsOneByOne(const uint8_t* stored, size_t count, uint64_t heapChars);
     size_t index(uint32_t line, uint16_t pos) const {
         return (size_t(line) * m_lineLength + pos) * kSlotSize;
     }

@@ -13,12 +13,60 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace qor {
+
+// The last large block freed, kept for the next allocation of the same
+// size: reading page after page of one report then decodes each page into
+// the memory the previous one left, where a fresh block would have every
+// byte zeroed by the kernel first (most of a page load). One block of at
+// most a full-size page is kept, so little memory lies idle.
+class SpareLargeBlock {
+public:
+    static constexpr size_t kMaxBytes = size_t(32) << 20;
+
+    // The kept block when it has exactly this size (it is then no longer
+    // kept), else null.
+    static void* take(size_t bytes) noexcept {
+        SpareLargeBlock& s = instance();
+        std::lock_guard<std::mutex> lock(s.m_mutex);
+        if (!s.m_block || s.m_bytes != bytes) return nullptr;
+        void* p = s.m_block;
+        s.m_block = nullptr;
+        return p;
+    }
+    // Keeps p (replacing the block kept before) or frees it.
+    static void give(void* p, size_t bytes) noexcept {
+        if (bytes > kMaxBytes) {
+            std::free(p);
+            return;
+        }
+        SpareLargeBlock& s = instance();
+        void* old = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(s.m_mutex);
+            old = s.m_block;
+            s.m_block = p;
+            s.m_bytes = bytes;
+        }
+        std::free(old);
+    }
+
+private:
+    // Never destroyed: vectors freed while the program ends still find it.
+    static SpareLargeBlock& instance() {
+        static SpareLargeBlock* s = new SpareLargeBlock;
+        return *s;
+    }
+    std::mutex m_mutex;
+    void* m_block = nullptr;
+    size_t m_bytes = 0;
+};
 
 template <class T>
 class LargeBlockAllocator {
@@ -34,6 +82,7 @@ public:
         const size_t bytes = n * sizeof(T);
         if (bytes >= kHugeFrom) {
             const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+            if (void* p = SpareLargeBlock::take(rounded)) return static_cast<T*>(p);
             if (void* p = std::aligned_alloc(kHuge, rounded)) {
                 ::madvise(p, rounded, MADV_HUGEPAGE);  // advice only; failure changes nothing
                 return static_cast<T*>(p);
@@ -43,7 +92,13 @@ public:
         if (void* p = std::malloc(bytes ? bytes : 1)) return static_cast<T*>(p);
         throw std::bad_alloc();
     }
-    void deallocate(T* p, size_t) noexcept { std::free(p); }
+    void deallocate(T* p, size_t n) noexcept {
+        const size_t bytes = n * sizeof(T);
+        if (bytes >= kHugeFrom)
+            SpareLargeBlock::give(p, (bytes + kHuge - 1) / kHuge * kHuge);
+        else
+            std::free(p);
+    }
 
     // Default-initialise: vector(n) and resize(n) leave trivial elements
     // as they are; vector(n, v) and resize(n, v) still fill.

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -379,6 +380,11 @@ QByteArray encodeRepStream(const ReportFormat& f);
 // 0, 1007 or 1008 as decodeHeader; missing format sections take
 // their defaults.
 uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out);
+// Reads len bytes of the stream at an offset into buf; false when it cannot.
+using RepStreamReader = std::function<bool(uint64_t offset, char* buf, uint64_t len)>;
+// The same on a stream of size bytes read piece by piece: the cell formats
+// go straight into their table, without a copy of the whole stream.
+uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportFormat* out);
 
 // ---------------------------------------------------------------------------
 // Page directories ("PageEx" and "QOR~VEP" begin with one)

@@ -197,8 +197,9 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
     m_langId = sLangId.trimmed().isEmpty() ? QStringLiteral("zh-CN") : sLangId.trimmed();
     m_curRow = m_curCol = 1;
     m_pageBeforeDesign = m_report->GetPageCount() > 0 ? 1 : 0;
-    // A host reads cells right after opening: the first page is current.
-    if (!m_report->IsFormatState() && m_pageBeforeDesign) m_report->SetCurPage(1);
+    // A host reads cells right after opening: the first page is current
+    // (read when first used, so a host going to another page never reads it).
+    if (!m_report->IsFormatState() && m_pageBeforeDesign) m_report->SelectCurPage(1);
     return ReaderResult::success();
 }
 
@@ -243,7 +244,9 @@ ReaderResult CReader::SetCurPage(int page) {
                         .arg(page)
                         .arg(count)
                         .arg(statusText(code(Status::PageOutOfRange))));
-    if (uint16_t s = m_report->SetCurPage(page)) return failStatus("SetCurPage", s);
+    // Read when first used: listing keywords page by page then checks each
+    // record without building the page. A damaged record fails that use.
+    if (uint16_t s = m_report->SelectCurPage(page)) return failStatus("SetCurPage", s);
     return ReaderResult::success();
 }
 
@@ -269,7 +272,7 @@ ReaderResult CReader::BeginData() {
     const int count = m_report->GetPageCount();
     if (count > 0) {
         const int page = std::clamp(m_pageBeforeDesign, 1, count);
-        if (uint16_t s = m_report->SetCurPage(page)) return failStatus("BeginData", s);
+        if (uint16_t s = m_report->SelectCurPage(page)) return failStatus("BeginData", s);
     }
     return ReaderResult::success();
 }

@@ -189,3 +189,36 @@ TEST(QorFaults, AScriptDoublingATextFailsFastAtTheTextLimit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(QorFaults, PagesListsKeywordsFromTheRecordsAndADamagedPageFailsAlone) {
+    const QString dir = qortest::freshDir("qor-pages-records");
+    const QString rep = dir + "/k.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "3"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"keyword", rep, "1", "0", "北京", "--text"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"keyword", rep, "3", "2", "2004"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "3", "2", "2", "7.5"}).exitCode, 0);
+    const auto listed = qorRun({"pages", rep});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.constData();
+    EXPECT_EQ(QString::fromUtf8(listed.out),
+              QStringLiteral("pages: 3\npage 1: 0=\"北京\"\npage 2:\npage 3: 2=2004\n"));
+
+    // Page 2 damaged: the listing stops there with the cause, the pages
+    // around it are still read.
+    flipStreamByte(rep, QString::fromLatin1(kPageStreamName),
+                   directorySize(3) + pageRecordLength(2, 2, 0) + kPageRecordHeaderSize + 12);
+    const auto damaged = qorRun({"pages", rep});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(damaged.err.contains("1008")) << damaged.err.constData();
+    EXPECT_FALSE(damaged.out.contains("page 2:")) << damaged.out.constData();
+    const auto third = qorRun({"get", rep, "3", "2", "2"});
+    EXPECT_EQ(third.exitCode, 0) << third.err.constData();
+    EXPECT_EQ(third.out.trimmed(), "7.5");
+    const auto second = qorRun({"get", rep, "2", "1", "1"});
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_TRUE(second.err.contains("1008")) << second.err.constData();
+    EXPECT_TRUE(second.out.isEmpty()) << second.out.constData();
+}
+
+}  // namespace

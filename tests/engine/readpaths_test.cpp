@@ -20,7 +20,8 @@ TEST(ReadPaths, FoldedCrcAgreesWithTablesAtEveryLengthAndAlignment) {
     for (auto& b : buf) b = uint8_t(rng());
     // Lengths around the folding thresholds, odd starts, a running value.
     for (size_t start : {0, 1, 3, 15}) {
-        for (size_t len : {0, 1, 63, 64, 255, 256, 257, 271, 1000, 4096, 65537}) {
+        for (size_t len : {0, 1, 63, 64, 255, 256, 257, 271, 1000, 1023, 1024, 1040, 1279, 1280,
+                           1536, 4096, 4111, 65537}) {
             const uint8_t* p = buf.data() + start;
             EXPECT_EQ(crc32(p, len), crc32Tables(p, len)) << start << " " << len;
             EXPECT_EQ(crc32(p, len, 0x12345678u), crc32Tables(p, len, 0x12345678u));
@@ -244,5 +245,134 @@ TEST(ReadPaths, KeywordsOfSpilledAndReshapedPagesReadAsTheyWereSet) {
     for (int p : {1, 24}) {
         ASSERT_EQ(h.GetPageKeyword(2, &v, p), 0);
         EXPECT_EQ(v.number, 100.0 + p);
+    }
+}
+
+TEST(ReadPaths, AChosenPageIsReadOnFirstUseAndOnlyItself) {
+    const QString path = keywordReport(qortest::freshDir("read-chosen-page"));
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    ASSERT_TRUE(h.IsOpen());
+    CReportFile* f = h.GetReportFile();
+    // What a host does: format state and back, the first page chosen, then
+    // the page it wants.
+    ASSERT_EQ(h.EnterFormatState(), 0);
+    ASSERT_EQ(h.EnterDataState(), 0);
+    ASSERT_EQ(h.SelectCurPage(1), 0);
+    ASSERT_EQ(h.SelectCurPage(4), 0);
+    EXPECT_EQ(h.GetCurPage(), 4);
+    EXPECT_EQ(h.GetPageReadCount(), 0u);
+    CellValue v;
+    ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
+    EXPECT_EQ(v.number, 6.0);
+    EXPECT_EQ(h.GetPageReadCount(), 1u);
+    EXPECT_FALSE(f->IsPageLoaded(1));
+    ASSERT_TRUE(h.GetCurrentPage());
+    EXPECT_EQ(h.GetCurrentPage()->Text(40, 9), QStringLiteral("末格4"));
+    EXPECT_EQ(h.GetPageReadCount(), 1u);
+
+    // Keywords of a chosen page asked slot by slot check its record once
+    // and build no page; a change made afterwards is what is read back.
+    ASSERT_EQ(h.SelectCurPage(2), 0);
+    KeywordValue k;
+    for (int slot = 0; slot < kPageKeywordSlots; ++slot) ASSERT_EQ(h.GetPageKeyword(slot, &k, 0), 0);
+    EXPECT_EQ(h.GetPageReadCount(), 2u);
+    EXPECT_FALSE(f->IsPageLoaded(2));
+    ASSERT_EQ(h.GetPageKeyword(0, &k, 0), 0);
+    EXPECT_EQ(k.text, QStringLiteral("单位2"));
+    ASSERT_EQ(h.SetPageKeyword(0, {2, 0, QStringLiteral("改")}, 0, 0), 0);
+    ASSERT_EQ(h.GetPageKeyword(0, &k, 0), 0);
+    EXPECT_EQ(k.text, QStringLiteral("改"));
+    ASSERT_EQ(h.GetPageKeyword(2, &k, 0), 0);
+    EXPECT_EQ(k.number, 2002.0);
+
+    // Deleting the current page chooses the next one, read when used.
+    ASSERT_EQ(h.DeleteRowColPage(2, 1, 2), 0);
+    EXPECT_EQ(h.GetCurPage(), 2);
+    ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
+    EXPECT_EQ(v.number, 4.5);
+}
+
+TEST(ReadPaths, ADamagedChosenPageFailsItsFirstUseAndNeverReadsWrong) {
+    const QString path = keywordReport(qortest::freshDir("read-chosen-damaged"));
+    const std::vector<BlobEntry> records = pageRecords(path);
+    // The slot of (3,4) on page 3: a flipped bit there must not read as
+    // another amount.
+    xorStreamByte(path, records[2].offset + kPageRecordHeaderSize + (2u * 9u + 3u) * kSlotSize + 6);
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    ASSERT_TRUE(h.IsOpen());
+    ASSERT_EQ(h.SelectCurPage(3), 0);
+    CellValue v;
+    EXPECT_EQ(h.GetCellValue(&v, 3, 4, 0), code(Status::CorruptReport));
+    KeywordValue k;
+    EXPECT_EQ(h.GetPageKeyword(0, &k, 0), code(Status::CorruptReport));
+    EXPECT_EQ(h.GetCurrentPage(), nullptr);
+    EXPECT_EQ(h.SetCurPage(3), 1);  // choosing and reading at once fails at once
+    // The damage stays with its page.
+    ASSERT_EQ(h.SelectCurPage(4), 0);
+    ASSERT_EQ(h.GetCellValue(&v, 3, 4, 0), 0);
+    EXPECT_EQ(v.number, 6.0);
+}
+
+TEST(ReadPaths, PagesDecodedIntoReusedMemoryReadTheirOwnBytesAndStillFailDamage) {
+    const QString path = qortest::freshDir("read-reused-block") + "/reuse.rep";
+    {
+        CReportHandle h(path);
+        uint16_t r = 2000, c = 255;  // 6 MB of slots a page: a large block
+        h.AccessTableSize(1, &r, &c);
+        h.AppendRowColPage(3, 2);
+        ASSERT_EQ(h.EnterDataState(0), 0);
+        for (int p = 1; p <= 3; ++p) {
+            auto page = h.GetPage(p);
+            page->SetNumber(1, 1, p);
+            page->SetNumber(2000, 255, p * 10.0);
+            page->SetText(7, 7, QStringLiteral("页%1").arg(p));
+        }
+        ASSERT_EQ(h.Save(), 0);
+    }
+    const std::vector<BlobEntry> records = pageRecords(path);
+    xorStreamByte(path, records[2].offset + kPageRecordHeaderSize + 1000 * 255 * kSlotSize + 5);
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
+    const char* first = h.GetPage(1)->Fixed().slotData();
+    // Page 2 pushes page 1 out of the cache; damaged page 3 is decoded
+    // into page 1's memory and refused, and page 1 read again gets it back.
+    ASSERT_TRUE(h.GetPage(2));
+    ASSERT_FALSE(h.GetReportFile()->IsPageLoaded(1));
+    uint16_t status = 0;
+    EXPECT_FALSE(h.GetPage(3, &status));
+    EXPECT_EQ(status, code(Status::CorruptReport));
+    auto again = h.GetPage(1);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->Fixed().slotData(), first);
+    EXPECT_EQ(again->Slot(1, 1).numberValue(), 1.0);
+    EXPECT_EQ(again->Slot(2000, 255).numberValue(), 10.0);
+    EXPECT_EQ(again->Text(7, 7), QStringLiteral("页1"));
+    EXPECT_EQ(h.GetPage(2)->Slot(2000, 255).numberValue(), 20.0);
+}
+
+TEST(ReadPaths, SlotCheckFindsABadSlotWhereverItLies) {
+    // 50 slots: three runs of sixteen and a tail of two. Numbers, blanks
+    // and texts inside a heap of 10 units pass.
+    SlotGrid g(1, 50);
+    for (uint16_t i = 0; i < 50; i += 3) g.setNumber(0, i, i);
+    g.setText(0, 20, u"abcd");
+    g.setText(0, 49, u"xyz");
+    ASSERT_TRUE(g.validate());
+    const uint64_t heap = g.heapChars();
+    std::vector<char> bytes(g.slotData(), g.slotData() + g.slotBytes());
+    EXPECT_TRUE(SlotGrid::validSlots(bytes.data(), 50, heap));
+    // A text reaching past the heap, at the start of a run, inside one,
+    // and in the tail.
+    EXPECT_FALSE(SlotGrid::validSlots(bytes.data(), 50, heap - 1));
+    for (size_t slot : {size_t(0), size_t(17), size_t(31), size_t(48)}) {
+        std::vector<char> bad = bytes;
+        for (uint8_t tag : {uint8_t(3), uint8_t(0x81), uint8_t(0xFF)}) {
+            bad[slot * kSlotSize] = char(tag);
+            EXPECT_FALSE(SlotGrid::validSlots(bad.data(), 50, heap)) << slot << " " << int(tag);
+        }
+        // A text tag over a number's bytes points anywhere.
+        bad = bytes;
+        bad[slot * kSlotSize] = char(kSlotText);
+        bad[slot * kSlotSize + 7] = char(0x7F);
+        EXPECT_FALSE(SlotGrid::validSlots(bad.data(), 50, heap)) << slot;
     }
 }

@@ -159,6 +159,40 @@ TEST(ReportLayout, DamageIsRefusedWithItsStatus) {
     EXPECT_EQ(decodeHeader(hb.constData(), size_t(hb.size()), &back), 0);
 }
 
+TEST(ReportLayout, CellFormatsReadPieceByPieceAreCheckedAsTheWholeStream) {
+    ReportFormat f = sampleFormat();
+    const QByteArray good = encodeRepStream(f);
+    ReportHeader h;
+    ASSERT_EQ(decodeHeader(good.constData(), size_t(good.size()), &h), 0);
+    SectionEntry formats;
+    for (const SectionEntry& e : h.sections)
+        if (e.tag == section::CellFormats) formats = e;
+    ASSERT_GT(formats.length, 16u);
+    // Read in pieces of any size, the table is what the whole stream gives.
+    auto decodeFrom = [](const QByteArray& b, ReportFormat* out, uint64_t failAt = ~uint64_t(0)) {
+        return decodeRepStream(
+            uint64_t(b.size()),
+            [&](uint64_t at, char* buf, uint64_t len) {
+                if (at + len > failAt || at + len > uint64_t(b.size())) return false;
+                std::memcpy(buf, b.constData() + at, size_t(len));
+                return true;
+            },
+            out);
+    };
+    ReportFormat out;
+    ASSERT_EQ(decodeFrom(good, &out), 0);
+    EXPECT_EQ(out.cellFormats, f.cellFormats);
+    EXPECT_EQ(out.labels, f.labels);
+    // A flipped bit anywhere in the section (words or its head), a read
+    // that fails half-way, and a section revision from the future.
+    for (uint32_t at : {8u, formats.length / 2, formats.length - 1, 4u}) {
+        QByteArray b = good;
+        b[qsizetype(formats.offset + at)] = char(b[qsizetype(formats.offset + at)] ^ 0x10);
+        EXPECT_EQ(decodeFrom(b, &out), 1008) << at;
+    }
+    EXPECT_EQ(decodeFrom(good, &out, formats.offset + formats.length / 2), 1008);
+}
+
 TEST(ReportLayout, BoundsInTheHeaderAreChecked) {
     ReportFormat out;
     for (auto [rows, cols] : {std::pair{0, 7}, {10000, 7}, {50, 0}, {50, 256}}) {

@@ -10,6 +10,8 @@
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
+#include "engine/reportlayout.h"
+#include "platform/compoundfile.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
 #include "reader/creaderobject.h"
@@ -151,6 +153,43 @@ TEST_F(ReaderTest, ReadsNumbersTextsAndLabelsOfTheCurrentPage) {
     }
     r.GetCurPage(&page);
     EXPECT_EQ(page, 2);
+}
+
+TEST_F(ReaderTest, APageNobodyAskedForIsNeverRead) {
+    const QString path = makeReport();
+    // Page 1's record comes first after the directory: damage a cell slot.
+    {
+        auto cf = qor::CompoundFile::open(path, qor::CompoundFile::Mode::ReadOnly);
+        const auto ext = cf->extents(QString::fromLatin1(qor::kPageStreamName),
+                                     qor::directorySize(3) + qor::kPageRecordHeaderSize + 40, 1);
+        ASSERT_EQ(ext.size(), 1);
+        cf.reset();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(qint64(ext[0].fileOffset));
+        char c = 0;
+        f.getChar(&c);
+        f.seek(qint64(ext[0].fileOffset));
+        f.putChar(char(c ^ 0x5A));
+    }
+    // Opening, and leaving format state, choose page 1 without reading it:
+    // the host goes on to page 3 and reads it.
+    CReader r;
+    ASSERT_TRUE(r.OpenRep8File(path, {}).ok);
+    ASSERT_TRUE(r.BeginDesign().ok);
+    ASSERT_TRUE(r.BeginData().ok);
+    int page = 0;
+    r.GetCurPage(&page);
+    EXPECT_EQ(page, 1);
+    ASSERT_TRUE(r.SetCurPage(3).ok);
+    QVariant v;
+    ASSERT_TRUE(r.GetCellDataMatrix(2, 2, &v).ok);
+    EXPECT_EQ(v.toDouble(), 0.0);
+    // Page 1 itself fails where it is used, naming the damage.
+    ASSERT_TRUE(r.SetCurPage(1).ok);
+    const ReaderResult res = r.GetCellDataMatrix(2, 2, &v);
+    EXPECT_FALSE(res.ok);
+    EXPECT_TRUE(res.error.contains("1008")) << str(res.error);
 }
 
 TEST_F(ReaderTest, FormatWorkNeedsFormatStateAndDataWorkNeedsDataState) {
