@@ -191,6 +191,16 @@ void XlCellMap::finishLoading() {
     assign(std::move(all));
 }
 
+void XlCellMap::dropRowsThrough(int lastRow) {
+    auto end = m_rows.begin();
+    while (end != m_rows.end() && end->row <= lastRow) {
+        m_count -= end->cells.size();
+        ++end;
+    }
+    m_rows.erase(m_rows.begin(), end);
+    m_lastRow = 0;
+}
+
 void XlCellMap::clear() {
     m_rows.clear();
     m_count = 0;
