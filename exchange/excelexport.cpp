@@ -54,7 +54,9 @@ private:
     uint64_t m_word = 0;
 };
 
-void setEdge(XlRange& range, int edge, int lineCode) {
+// On a range (every cell along that edge) or on one cell's style.
+template <class Target>
+void setEdge(Target& range, int edge, int lineCode) {
     int style = 0;
     const std::optional<int> weight = LineCodeToExcelBorder(lineCode, &style);
     range.setBorderLineStyle(edge, style);
@@ -271,6 +273,7 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
         if (made.isNull()) made = numberFormatOf(f);
         return made;
     };
+    XlSharedStyle lastStyle;  // the style the cell written before took
     const QString progress = LoadErrorText(kMsgProgress);
     const int cells = std::max(rows * cols, 1);
     for (int r = 1; r <= rows; ++r) {
@@ -288,48 +291,67 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
             // every cell of the area repeats them.
             if (area.first.row != r || area.first.col != c) continue;
             const XlArea block{area.first.row, area.first.col, area.last.row, area.last.col};
-            XlRange areaRange = ws->range(block);
+            // The first cell's style is made whole here and given to the
+            // cell at the end, shared with the cell before when they are
+            // alike: a page has a handful of styles over many cells. The
+            // lines of a combined area go to every cell along its edges.
             XlRange cell = ws->range(XlArea{r, c, r, c});
-            if (isCombined) areaRange.merge();
+            if (isCombined) ws->range(block).merge();
             const AreaFormat format(report, area);
+            const int right = block.c2 >= cols ? kLineThin : format[kFmtRightLine];
+            const int bottom = block.r2 >= rows ? kLineThin : format[kFmtBottomLine];
+            XlStyle style;
+            XlStyleEdit edit(style);
+            if (isCombined) {
+                XlRange areaRange = ws->range(block);
+                setEdge(areaRange, xl::kEdgeRight, right);
+                setEdge(areaRange, xl::kEdgeBottom, bottom);
+                if (r == 1) setEdge(areaRange, xl::kEdgeTop, kLineThin);
+                if (c == 1) setEdge(areaRange, xl::kEdgeLeft, kLineThin);
+                style = ws->cell(r, c).style();
+            } else {
+                if (const XlCell* was = ws->findCell(r, c)) style = was->style();
+                setEdge(edit, xl::kEdgeRight, right);
+                setEdge(edit, xl::kEdgeBottom, bottom);
+                if (r == 1) setEdge(edit, xl::kEdgeTop, kLineThin);
+                if (c == 1) setEdge(edit, xl::kEdgeLeft, kLineThin);
+            }
 
-            setEdge(areaRange, xl::kEdgeRight,
-                    block.c2 >= cols ? kLineThin : format[kFmtRightLine]);
-            setEdge(areaRange, xl::kEdgeBottom,
-                    block.r2 >= rows ? kLineThin : format[kFmtBottomLine]);
-            if (r == 1) setEdge(areaRange, xl::kEdgeTop, kLineThin);
-            if (c == 1) setEdge(areaRange, xl::kEdgeLeft, kLineThin);
-
-            cell.setFontName(fontNames[size_t(format[kFmtFont] & 15)]);
-            const int style = format[kFmtFontStyle];
-            if (style == kFontBold || style == kFontBoldItalic || style == kFontBoldUnderline ||
-                style == kFontBoldItalicUnderline)
-                cell.setBold(true);
-            if (style == kFontItalic || style == kFontBoldItalic || style == kFontItalicUnderline ||
-                style == kFontBoldItalicUnderline)
-                cell.setItalic(true);
-            if (style == kFontUnderline || style == kFontBoldUnderline ||
-                style == kFontItalicUnderline || style == kFontBoldItalicUnderline)
-                cell.setUnderline(xl::kUnderlineSingle);
-            cell.setFontSize(kFontSizePoints[format[kFmtFontSize] & 15]);
-            cell.setHorizontalAlignment(horizontalOf(format[kFmtHAlign]));
-            cell.setVerticalAlignment(verticalOf(format[kFmtVAlign]));
-            cell.setFontColor(kCellPalette[format[kFmtForeground] & 15]);
+            edit.setFontName(fontNames[size_t(format[kFmtFont] & 15)]);
+            const int fontStyle = format[kFmtFontStyle];
+            if (fontStyle == kFontBold || fontStyle == kFontBoldItalic ||
+                fontStyle == kFontBoldUnderline || fontStyle == kFontBoldItalicUnderline)
+                edit.setBold(true);
+            if (fontStyle == kFontItalic || fontStyle == kFontBoldItalic ||
+                fontStyle == kFontItalicUnderline || fontStyle == kFontBoldItalicUnderline)
+                edit.setItalic(true);
+            if (fontStyle == kFontUnderline || fontStyle == kFontBoldUnderline ||
+                fontStyle == kFontItalicUnderline || fontStyle == kFontBoldItalicUnderline)
+                edit.setUnderline(xl::kUnderlineSingle);
+            edit.setFontSize(kFontSizePoints[format[kFmtFontSize] & 15]);
+            edit.setHorizontalAlignment(horizontalOf(format[kFmtHAlign]));
+            edit.setVerticalAlignment(verticalOf(format[kFmtVAlign]));
+            edit.setFontColor(kCellPalette[format[kFmtForeground] & 15]);
             const int back = format[kFmtBackground] & 15;
-            if (back != kColourWhite) cell.setFillColor(kCellPalette[back]);
+            if (back != kColourWhite) edit.setFillColor(kCellPalette[back]);
 
             const int kind = format[kFmtKind];
-            if (kind == kCellText || kind == kCellLabel) {
-                cell.setNumberFormat(QStringLiteral("@"));
+            const bool isText = kind == kCellText || kind == kCellLabel;
+            const bool isNumber = kind == kCellNumber || kind == kCellUnset;
+            if (isText) edit.setNumberFormat(QStringLiteral("@"));
+            if (isNumber) edit.setNumberFormat(numberFormat(format));
+            if (!lastStyle || !(*lastStyle == style)) lastStyle = std::make_shared<XlStyle>(style);
+            ws->cell(r, c).shareStyle(lastStyle);
+
+            if (isText) {
                 // The whole text: a value record keeps only its first 32
                 // characters.
                 uint16_t status = 0;
                 const QString text = report->GetCellText(r, c, valuePage, &status);
                 if (status == 0) cell.setText(text);
-            } else if (kind == kCellNumber || kind == kCellUnset) {
+            } else if (isNumber) {
                 CellValue v;
                 const uint16_t status = report->GetCellValue(&v, r, c, valuePage);
-                cell.setNumberFormat(numberFormat(format));
                 // Only a value the cell holds is written: an empty number
                 // cell stays empty (a 0 would come back as a value on
                 // import), a stored 0 is written as 0.

@@ -114,6 +114,30 @@ private:
     XlSharedStyle m_style;
 };
 
+// The changes the range setters make, on one style: a caller that makes a
+// cell's style whole before the cell takes it applies them itself. XlError
+// for a value the setter refuses, before anything changes.
+class XlStyleEdit {
+public:
+    explicit XlStyleEdit(XlStyle& s) : m_s(s) {}
+    void setNumberFormat(const QString& f);
+    void setFontName(const QString& name);
+    void setFontSize(double points);
+    void setBold(bool on) { m_s.bold = on; }
+    void setItalic(bool on) { m_s.italic = on; }
+    void setUnderline(int code);
+    void setFontColor(uint32_t bgr) { m_s.fontColor = bgr & 0xFFFFFF; }
+    void setFillColor(uint32_t bgr);
+    void setHorizontalAlignment(int code);
+    void setVerticalAlignment(int code);
+    // edge 7..10 (kEdgeLeft..kEdgeRight); XlError for another index.
+    void setBorderLineStyle(int edge, int lineStyle);
+    void setBorderWeight(int edge, int weight);
+
+private:
+    XlStyle& m_s;
+};
+
 struct XlArea {
     int r1 = 1, c1 = 1, r2 = 1, c2 = 1;  // from 1, ordered
     bool contains(int r, int c) const { return r >= r1 && r <= r2 && c >= c1 && c <= c2; }

@@ -346,8 +346,13 @@ void checkCell(const XlWorksheet& sheet, int row, int col) {
 
 void XlsStreamWriter::Impl::openScratch() {
     if (scratch >= 0) return;
-    // Unlinked at once: nothing is left behind, whatever ends the process.
-    QByteArray name = QFile::encodeName(QDir::tempPath() + QStringLiteral("/qor-xls-XXXXXX"));
+    // A file without a name, or one unlinked at once where the file
+    // system cannot make those: nothing is left behind, whatever ends the
+    // process.
+    const QByteArray folder = QFile::encodeName(QDir::tempPath());
+    scratch = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (scratch >= 0) return;
+    QByteArray name = folder + "/qor-xls-XXXXXX";
     scratch = ::mkostemp(name.data(), O_CLOEXEC);
     if (scratch < 0) fail(QStringLiteral("no scratch file in %1").arg(QDir::tempPath()));
     ::unlink(name.constData());

@@ -204,6 +204,10 @@ TEST_P(WorkbookBands, LargePageGoesOutInBandsAndReadsAsWhenWrittenWhole) {
     EXPECT_EQ(cells["C650"].toArray().at(0).toDouble(), 4242.5);
     EXPECT_TRUE(cells["B3"].toArray().at(0).toString().endsWith(QStringLiteral("某单位")));
     EXPECT_TRUE(cells["J656"].toArray().at(0).toString().startsWith(u'3'));
+    // A keyword cell's colour is its own: the cells beside it share their
+    // style with each other, not with it.
+    EXPECT_NE(cells["B3"].toArray().at(7), cells["C3"].toArray().at(7));
+    EXPECT_EQ(cells["A3"].toArray().at(7), cells["C3"].toArray().at(7));
     EXPECT_EQ(s["merged"].toArray().size(), 4);
 
     // The whole report through the driver gives the same sheet.
