@@ -276,11 +276,17 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
     XlSharedStyle lastStyle;  // the style the cell written before took
     const QString progress = LoadErrorText(kMsgProgress);
     const int cells = std::max(rows * cols, 1);
+    int shownPercent = -1;
     for (int r = 1; r <= rows; ++r) {
         if (rowsFinal && r > 1) (*rowsFinal)(r - 1);
-        TraceMessage(qor::FillMessageText(
-            progress, {QString::number(page), QString::number(((r - 1) * cols + 1) * 100 / cells),
-                       QStringLiteral("%")}));
+        // A line each time the percentage moves on: a line a row made
+        // thousands of identical lines a page.
+        const int percent = int((qint64(r - 1) * cols + 1) * 100 / cells);
+        if (percent != shownPercent) {
+            shownPercent = percent;
+            TraceMessage(qor::FillMessageText(
+                progress, {QString::number(page), QString::number(percent), QStringLiteral("%")}));
+        }
         for (int c = 1; c <= cols; ++c) {
             CellArea area = CellArea::cell(r, c);
             CellArea combined;
