@@ -77,7 +77,7 @@ protected:
         if (!qortest::havePythonModule(QString::fromLatin1(xlsx ? "openpyxl" : "xlrd")))
             GTEST_SKIP() << "no reader";
         dir = testDir();
-        previous = setTraceHook([](const QString&) {});
+        previous = setTraceHook([this](const QString& t) { traces.append(t); });
     }
     void TearDown() override { setTraceHook(previous); }
     QString file(const QString& name) const {
@@ -89,6 +89,7 @@ protected:
         return r.out;
     }
     QString dir;
+    QStringList traces;
     TraceHook previous;
 };
 
@@ -188,7 +189,13 @@ TEST_P(WorkbookBands, LargePageGoesOutInBandsAndReadsAsWhenWrittenWhole) {
         b.NewWorkbook();
         b.AddWorksheet(sheet, 1);
         CountingWriter out(OpenWorkbookWriter(banded, {sheet}, 0));
+        traces.clear();
         ASSERT_EQ(b.ExportPageTo(h.get(), 1, out, 0), 1);
+        // Progress comes as the percentage moves on, not a line a row.
+        const qsizetype progress =
+            std::count_if(traces.begin(), traces.end(), [](const QString& t) { return t.endsWith(u'%'); });
+        EXPECT_GT(progress, 50);
+        EXPECT_LE(progress, 101);
         out.commit();
         EXPECT_EQ(b.PagesFailed(), 0);
         EXPECT_GE(out.bands, 1);
