@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -55,6 +56,13 @@ public:
     // but the page is counted in PagesFailed and the export as a whole is
     // not reported as done.
     int ExportPage(CReportHandle* report, int page);
+    // Writes one page as ExportPage does, into sheet index0 of out, the
+    // current worksheet holding only the rows not yet written: a large page
+    // goes out in bands of rows and never sits in memory whole. Failures of
+    // the page are handled as ExportPage handles them, and what was made
+    // of the page is written all the same; errors of out pass to the
+    // caller. The worksheet is empty afterwards.
+    int ExportPageTo(CReportHandle* report, int page, qor::XlStreamWriter& out, int index0);
     // Pages whose ExportPage failed on this bridge.
     int PagesFailed() const { return m_pagesFailed; }
     // Writes keyword slot 0..5 of the page into its keyword cell.
@@ -95,7 +103,10 @@ public:
 
 private:
     qor::XlWorksheet* activeSheet();  // ActiveSheet, or kXlPointer
-    void exportPageCells(CReportHandle* report, int page);
+    // rowsFinal, when given, is told at the start of each row that the
+    // rows before it are done; the keyword cells are then left to it.
+    void exportPageCells(CReportHandle* report, int page,
+                         const std::function<void(int lastRow)>* rowsFinal = nullptr);
     void importFormatCells(int sheet);
     void importDataCells(int page);
 

@@ -3,6 +3,11 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -49,7 +54,9 @@ private:
     uint64_t m_word = 0;
 };
 
-void setEdge(XlRange& range, int edge, int lineCode) {
+// On a range (every cell along that edge) or on one cell's style.
+template <class Target>
+void setEdge(Target& range, int edge, int lineCode) {
     int style = 0;
     const std::optional<int> weight = LineCodeToExcelBorder(lineCode, &style);
     range.setBorderLineStyle(edge, style);
@@ -105,6 +112,60 @@ private:
     int m_previous = 0;
 };
 
+// A page holding more cells than this is written in bands of rows, each
+// about this large (a few MB of cells), rather than whole.
+constexpr size_t kBandCells = 1 << 16;
+
+// An error of the file being written, carried past the page's own error
+// handling: it ends the export, as it always did.
+struct WriterError {
+    XlError error;
+};
+
+// What a keyword cell of the page shows, and where.
+struct KeywordCell {
+    int row = 0, col = 0;
+    QString text;
+};
+
+std::optional<KeywordCell> keywordCellOf(CReportHandle* report, int slot, const QString& label,
+                                         int numeric, int labelFirst, int page) {
+    CellRef at;
+    if (report->AccessKeywordCell(0, slot, &at) != 0 || at.row <= 0 || at.col <= 0) return {};
+    KeywordValue value;
+    if (report->GetPageKeyword(slot, &value, report->IsFormatState() ? 0 : page) != 0) value = {};
+    QString text;
+    if (numeric) {
+        const QString number = value.number > 0 ? QString::number(value.number, 'f', 0) : QString();
+        if (number.isEmpty())
+            text = label;
+        else
+            text = labelFirst ? label + number : number + u' ' + label;
+    } else {
+        text = labelFirst ? label + value.text : value.text + u' ' + label;
+    }
+    return KeywordCell{at.row, at.col, text};
+}
+
+// The page's keyword cells, slot by slot: the unit's name and code, then
+// year, quarter, month and day.
+std::vector<KeywordCell> keywordCells(CReportHandle* report, int page) {
+    std::vector<KeywordCell> cells;
+    const auto add = [&](int slot, const QString& label, int numeric, int labelFirst) {
+        if (auto c = keywordCellOf(report, slot, label, numeric, labelFirst, page)) cells.push_back(*c);
+    };
+    add(0, LoadErrorText(kMsgUnitName), 0, 1);
+    add(1, LoadErrorText(kMsgUnitCode), 0, 1);
+    for (int slot = 2; slot <= 5; ++slot) add(slot, LoadErrorText(kMsgYear + slot - 2), 1, 0);
+    return cells;
+}
+
+void writeKeywordCell(XlWorksheet* ws, const KeywordCell& k) {
+    XlRange range = ws->range(XlArea{k.row, k.col, k.row, k.col});
+    range.setText(k.text);
+    range.setFontColor(255);
+}
+
 }  // namespace
 }  // namespace qor
 
@@ -121,7 +182,62 @@ int CExcelBridge::ExportPage(CReportHandle* report, int page) {
     return 1;
 }
 
-void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
+int CExcelBridge::ExportPageTo(CReportHandle* report, int page, XlStreamWriter& out, int index0) {
+    XlWorksheet* ws = m_worksheet;
+    if (!ws) throw XlError{kXlPointer, QStringLiteral("ExportPage"), QStringLiteral("no worksheet")};
+    // The keyword cells go into their rows just before those rows are
+    // written: no later cell of the page touches a row once the next one
+    // has begun, so each cell comes out as when the whole page is made.
+    std::optional<std::vector<KeywordCell>> keywords;
+    size_t keywordsWritten = 0;
+    const auto writeKeywords = [&](int lastRow) {
+        if (!keywords) keywords = keywordCells(report, page);
+        std::stable_sort(keywords->begin() + qsizetype(keywordsWritten), keywords->end(),
+                         [](const KeywordCell& a, const KeywordCell& b) { return a.row < b.row; });
+        for (; keywordsWritten < keywords->size() && (*keywords)[keywordsWritten].row <= lastRow;
+             ++keywordsWritten)
+            writeKeywordCell(ws, (*keywords)[keywordsWritten]);
+    };
+    bool begun = false;
+    const auto toWriter = [](auto f) {
+        try {
+            f();
+        } catch (const XlError& e) {
+            throw WriterError{e};
+        }
+    };
+    const std::function<void(int)> rowsFinal = [&](int lastRow) {
+        if (ws->cells().size() < kBandCells) return;
+        writeKeywords(lastRow);
+        toWriter([&] {
+            if (!begun) out.beginSheet(index0, *ws);
+            begun = true;
+            out.writeRows(*ws, lastRow);
+        });
+        ws->dropRowsThrough(lastRow);
+    };
+    try {
+        try {
+            exportPageCells(report, page, &rowsFinal);
+            writeKeywords(std::numeric_limits<int>::max());
+        } catch (const XlError& e) {
+            ++m_pagesFailed;
+            DumpComError(e);
+            qor::messageBox(LoadErrorText(kMsgConvertError), QString(), MsgButtons::Ok);
+        }
+    } catch (const WriterError& e) {
+        throw e.error;
+    }
+    if (begun)
+        out.endSheet(*ws);
+    else
+        out.writeSheet(index0, *ws);
+    ws->releaseContents();
+    return 1;
+}
+
+void CExcelBridge::exportPageCells(CReportHandle* report, int page,
+                                   const std::function<void(int lastRow)>* rowsFinal) {
     if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
     if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
     PageScope scope(report, page);
@@ -157,12 +273,20 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
         if (made.isNull()) made = numberFormatOf(f);
         return made;
     };
+    XlSharedStyle lastStyle;  // the style the cell written before took
     const QString progress = LoadErrorText(kMsgProgress);
     const int cells = std::max(rows * cols, 1);
+    int shownPercent = -1;
     for (int r = 1; r <= rows; ++r) {
-        TraceMessage(qor::FillMessageText(
-            progress, {QString::number(page), QString::number(((r - 1) * cols + 1) * 100 / cells),
-                       QStringLiteral("%")}));
+        if (rowsFinal && r > 1) (*rowsFinal)(r - 1);
+        // A line each time the percentage moves on: a line a row made
+        // thousands of identical lines a page.
+        const int percent = int((qint64(r - 1) * cols + 1) * 100 / cells);
+        if (percent != shownPercent) {
+            shownPercent = percent;
+            TraceMessage(qor::FillMessageText(
+                progress, {QString::number(page), QString::number(percent), QStringLiteral("%")}));
+        }
         for (int c = 1; c <= cols; ++c) {
             CellArea area = CellArea::cell(r, c);
             CellArea combined;
@@ -173,48 +297,67 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
             // every cell of the area repeats them.
             if (area.first.row != r || area.first.col != c) continue;
             const XlArea block{area.first.row, area.first.col, area.last.row, area.last.col};
-            XlRange areaRange = ws->range(block);
+            // The first cell's style is made whole here and given to the
+            // cell at the end, shared with the cell before when they are
+            // alike: a page has a handful of styles over many cells. The
+            // lines of a combined area go to every cell along its edges.
             XlRange cell = ws->range(XlArea{r, c, r, c});
-            if (isCombined) areaRange.merge();
+            if (isCombined) ws->range(block).merge();
             const AreaFormat format(report, area);
+            const int right = block.c2 >= cols ? kLineThin : format[kFmtRightLine];
+            const int bottom = block.r2 >= rows ? kLineThin : format[kFmtBottomLine];
+            XlStyle style;
+            XlStyleEdit edit(style);
+            if (isCombined) {
+                XlRange areaRange = ws->range(block);
+                setEdge(areaRange, xl::kEdgeRight, right);
+                setEdge(areaRange, xl::kEdgeBottom, bottom);
+                if (r == 1) setEdge(areaRange, xl::kEdgeTop, kLineThin);
+                if (c == 1) setEdge(areaRange, xl::kEdgeLeft, kLineThin);
+                style = ws->cell(r, c).style();
+            } else {
+                if (const XlCell* was = ws->findCell(r, c)) style = was->style();
+                setEdge(edit, xl::kEdgeRight, right);
+                setEdge(edit, xl::kEdgeBottom, bottom);
+                if (r == 1) setEdge(edit, xl::kEdgeTop, kLineThin);
+                if (c == 1) setEdge(edit, xl::kEdgeLeft, kLineThin);
+            }
 
-            setEdge(areaRange, xl::kEdgeRight,
-                    block.c2 >= cols ? kLineThin : format[kFmtRightLine]);
-            setEdge(areaRange, xl::kEdgeBottom,
-                    block.r2 >= rows ? kLineThin : format[kFmtBottomLine]);
-            if (r == 1) setEdge(areaRange, xl::kEdgeTop, kLineThin);
-            if (c == 1) setEdge(areaRange, xl::kEdgeLeft, kLineThin);
-
-            cell.setFontName(fontNames[size_t(format[kFmtFont] & 15)]);
-            const int style = format[kFmtFontStyle];
-            if (style == kFontBold || style == kFontBoldItalic || style == kFontBoldUnderline ||
-                style == kFontBoldItalicUnderline)
-                cell.setBold(true);
-            if (style == kFontItalic || style == kFontBoldItalic || style == kFontItalicUnderline ||
-                style == kFontBoldItalicUnderline)
-                cell.setItalic(true);
-            if (style == kFontUnderline || style == kFontBoldUnderline ||
-                style == kFontItalicUnderline || style == kFontBoldItalicUnderline)
-                cell.setUnderline(xl::kUnderlineSingle);
-            cell.setFontSize(kFontSizePoints[format[kFmtFontSize] & 15]);
-            cell.setHorizontalAlignment(horizontalOf(format[kFmtHAlign]));
-            cell.setVerticalAlignment(verticalOf(format[kFmtVAlign]));
-            cell.setFontColor(kCellPalette[format[kFmtForeground] & 15]);
+            edit.setFontName(fontNames[size_t(format[kFmtFont] & 15)]);
+            const int fontStyle = format[kFmtFontStyle];
+            if (fontStyle == kFontBold || fontStyle == kFontBoldItalic ||
+                fontStyle == kFontBoldUnderline || fontStyle == kFontBoldItalicUnderline)
+                edit.setBold(true);
+            if (fontStyle == kFontItalic || fontStyle == kFontBoldItalic ||
+                fontStyle == kFontItalicUnderline || fontStyle == kFontBoldItalicUnderline)
+                edit.setItalic(true);
+            if (fontStyle == kFontUnderline || fontStyle == kFontBoldUnderline ||
+                fontStyle == kFontItalicUnderline || fontStyle == kFontBoldItalicUnderline)
+                edit.setUnderline(xl::kUnderlineSingle);
+            edit.setFontSize(kFontSizePoints[format[kFmtFontSize] & 15]);
+            edit.setHorizontalAlignment(horizontalOf(format[kFmtHAlign]));
+            edit.setVerticalAlignment(verticalOf(format[kFmtVAlign]));
+            edit.setFontColor(kCellPalette[format[kFmtForeground] & 15]);
             const int back = format[kFmtBackground] & 15;
-            if (back != kColourWhite) cell.setFillColor(kCellPalette[back]);
+            if (back != kColourWhite) edit.setFillColor(kCellPalette[back]);
 
             const int kind = format[kFmtKind];
-            if (kind == kCellText || kind == kCellLabel) {
-                cell.setNumberFormat(QStringLiteral("@"));
+            const bool isText = kind == kCellText || kind == kCellLabel;
+            const bool isNumber = kind == kCellNumber || kind == kCellUnset;
+            if (isText) edit.setNumberFormat(QStringLiteral("@"));
+            if (isNumber) edit.setNumberFormat(numberFormat(format));
+            if (!lastStyle || !(*lastStyle == style)) lastStyle = std::make_shared<XlStyle>(style);
+            ws->cell(r, c).shareStyle(lastStyle);
+
+            if (isText) {
                 // The whole text: a value record keeps only its first 32
                 // characters.
                 uint16_t status = 0;
                 const QString text = report->GetCellText(r, c, valuePage, &status);
                 if (status == 0) cell.setText(text);
-            } else if (kind == kCellNumber || kind == kCellUnset) {
+            } else if (isNumber) {
                 CellValue v;
                 const uint16_t status = report->GetCellValue(&v, r, c, valuePage);
-                cell.setNumberFormat(numberFormat(format));
                 // Only a value the cell holds is written: an empty number
                 // cell stays empty (a 0 would come back as a value on
                 // import), a stored 0 is written as 0.
@@ -223,33 +366,16 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page) {
         }
     }
 
-    ExportKeywordCell(report, 0, LoadErrorText(kMsgUnitName), 0, 1, page);
-    ExportKeywordCell(report, 1, LoadErrorText(kMsgUnitCode), 0, 1, page);
-    for (int slot = 2; slot <= 5; ++slot)
-        ExportKeywordCell(report, slot, LoadErrorText(kMsgYear + slot - 2), 1, 0, page);
+    if (rowsFinal) return;
+    for (const KeywordCell& k : keywordCells(report, page)) writeKeywordCell(ws, k);
 }
 
 void CExcelBridge::ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
                                      int labelFirst, int page) {
     if (!report) fail(kXlPointer, QStringLiteral("no report"));
     if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
-    CellRef at;
-    if (report->AccessKeywordCell(0, slot, &at) != 0 || at.row <= 0 || at.col <= 0) return;
-    KeywordValue value;
-    if (report->GetPageKeyword(slot, &value, report->IsFormatState() ? 0 : page) != 0) value = {};
-    QString text;
-    if (numeric) {
-        const QString number = value.number > 0 ? QString::number(value.number, 'f', 0) : QString();
-        if (number.isEmpty())
-            text = label;
-        else
-            text = labelFirst ? label + number : number + u' ' + label;
-    } else {
-        text = labelFirst ? label + value.text : value.text + u' ' + label;
-    }
-    XlRange range = m_worksheet->range(XlArea{at.row, at.col, at.row, at.col});
-    range.setText(text);
-    range.setFontColor(255);
+    if (auto k = keywordCellOf(report, slot, label, numeric, labelFirst, page))
+        writeKeywordCell(m_worksheet, *k);
 }
 
 int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
@@ -260,13 +386,17 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
         return 0;
     }
     try {
-        bridge.CreateWorkbookFile(path);
-        bridge.OpenWorkbookFile(path);
-        bridge.AddWorksheet(qor::FillMessageText(LoadErrorText(kMsgSheetName), {QString::number(page)}), 1);
+        // The page goes to the file as it is made; the workbook is one
+        // sheet, written in place of the file once it is whole.
+        const QString name =
+            qor::FillMessageText(LoadErrorText(kMsgSheetName), {QString::number(page)});
+        const std::unique_ptr<XlStreamWriter> out = OpenWorkbookWriter(path, {name}, 0);
+        bridge.NewWorkbook();
+        bridge.AddWorksheet(name, 1);
         const QString writing = messageText(kMsgWriting, QString());
         if (!writing.isEmpty()) TraceMessage(writing);
-        bridge.ExportPage(report, page);
-        bridge.SaveWorkbook();
+        bridge.ExportPageTo(report, page, *out, 0);
+        out->commit();
         bridge.CloseWorkbook();
         bridge.QuitExcel();
         // What was written stays in the file, but a page that failed is

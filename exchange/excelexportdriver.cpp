@@ -33,8 +33,9 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
     try {
         const int pages = report->GetPageCount();
         // The sheets are named up front in page order, so each page goes
-        // to the file as soon as it is made and leaves memory again; the
-        // workbook is written once, when the last page is in.
+        // to the file as it is made, a large one in bands of rows, and
+        // leaves memory again; the workbook is written once, when the last
+        // page is in.
         std::vector<QString> names;
         names.reserve(size_t(pages));
         for (int page = 1; page <= pages; ++page) names.push_back(withPage("第%i页", page));
@@ -45,12 +46,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         for (int page = pages; page >= 1; --page) {
             bridge.AddWorksheet(names[size_t(page - 1)], page == pages ? 1 : 0);
             TraceMessage(withPage("正在保存第%i页", page));
-            bridge.ExportPage(report, page);
-            qor::XlWorksheet* sheet = bridge.worksheet();
-            if (!sheet) throw qor::XlError{qor::kXlPointer, QStringLiteral("ExportPage"),
-                                          QStringLiteral("no worksheet")};
-            out->writeSheet(page - 1, *sheet);
-            sheet->releaseContents();
+            bridge.ExportPageTo(report, page, *out, page - 1);
         }
         out->commit();
         bridge.CloseWorkbook();

@@ -191,6 +191,16 @@ void XlCellMap::finishLoading() {
     assign(std::move(all));
 }
 
+void XlCellMap::dropRowsThrough(int lastRow) {
+    auto end = m_rows.begin();
+    while (end != m_rows.end() && end->row <= lastRow) {
+        m_count -= end->cells.size();
+        ++end;
+    }
+    m_rows.erase(m_rows.begin(), end);
+    m_lastRow = 0;
+}
+
 void XlCellMap::clear() {
     m_rows.clear();
     m_count = 0;
@@ -269,72 +279,93 @@ void XlRange::clearValue() {
 
 const XlCell* XlRange::firstCell() const { return m_sheet->findCell(m_area.r1, m_area.c1); }
 
-void XlRange::setNumberFormat(const QString& f) {
+void XlStyleEdit::setNumberFormat(const QString& f) {
     if (f.size() > 255) fail(kXlObjectError, QStringLiteral("number format too long"));
-    restyle([&](XlStyle& s) { s.numberFormat = f; });
+    m_s.numberFormat = f;
 }
-void XlRange::setFontName(const QString& name) {
+void XlStyleEdit::setFontName(const QString& name) {
     if (name.isEmpty() || name.size() > 31) fail(kXlObjectError, QStringLiteral("font name"));
-    restyle([&](XlStyle& s) { s.fontName = name; });
+    m_s.fontName = name;
 }
-void XlRange::setFontSize(double points) {
+void XlStyleEdit::setFontSize(double points) {
     if (!(points >= 1 && points <= 409)) fail(kXlObjectError, QStringLiteral("font size"));
-    restyle([&](XlStyle& s) { s.fontSize = points; });
+    m_s.fontSize = points;
 }
-void XlRange::setBold(bool on) {
-    restyle([&](XlStyle& s) { s.bold = on; });
-}
-void XlRange::setItalic(bool on) {
-    restyle([&](XlStyle& s) { s.italic = on; });
-}
-void XlRange::setUnderline(int code) {
+void XlStyleEdit::setUnderline(int code) {
     if (code != xl::kUnderlineNone && code != xl::kUnderlineSingle && code != xl::kUnderlineDouble)
         fail(kXlObjectError, QStringLiteral("underline %1").arg(code));
-    restyle([&](XlStyle& s) { s.underline = code; });
+    m_s.underline = code;
 }
-void XlRange::setFontColor(uint32_t bgr) {
-    restyle([&](XlStyle& s) { s.fontColor = bgr & 0xFFFFFF; });
+void XlStyleEdit::setFillColor(uint32_t bgr) {
+    m_s.hasFill = true;
+    m_s.fillColor = bgr & 0xFFFFFF;
 }
-void XlRange::setFillColor(uint32_t bgr) {
-    restyle([&](XlStyle& s) {
-        s.hasFill = true;
-        s.fillColor = bgr & 0xFFFFFF;
-    });
-}
-void XlRange::setHorizontalAlignment(int code) {
+void XlStyleEdit::setHorizontalAlignment(int code) {
     if (code != xl::kGeneral && code != xl::kLeft && code != xl::kCenter && code != xl::kRight &&
         code != xl::kJustify)
         fail(kXlObjectError, QStringLiteral("horizontal alignment %1").arg(code));
-    restyle([&](XlStyle& s) { s.hAlign = code; });
+    m_s.hAlign = code;
 }
-void XlRange::setVerticalAlignment(int code) {
+void XlStyleEdit::setVerticalAlignment(int code) {
     if (code != xl::kTop && code != xl::kCenter && code != xl::kBottom && code != xl::kJustify)
         fail(kXlObjectError, QStringLiteral("vertical alignment %1").arg(code));
-    restyle([&](XlStyle& s) { s.vAlign = code; });
+    m_s.vAlign = code;
+}
+void XlStyleEdit::setBorderLineStyle(int edge, int lineStyle) {
+    XlBorder& b = borderOf(m_s, edge);
+    if (!validLineStyle(lineStyle))
+        fail(kXlObjectError, QStringLiteral("line style %1").arg(lineStyle));
+    b.lineStyle = lineStyle;
+}
+void XlStyleEdit::setBorderWeight(int edge, int weight) {
+    XlBorder& b = borderOf(m_s, edge);
+    if (!validWeight(weight)) fail(kXlObjectError, QStringLiteral("border weight %1").arg(weight));
+    b.weight = weight;
+    // Setting a weight on an edge without a line draws it.
+    if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
+}
+
+void XlRange::setNumberFormat(const QString& f) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setNumberFormat(f); });
+}
+void XlRange::setFontName(const QString& name) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setFontName(name); });
+}
+void XlRange::setFontSize(double points) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setFontSize(points); });
+}
+void XlRange::setBold(bool on) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setBold(on); });
+}
+void XlRange::setItalic(bool on) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setItalic(on); });
+}
+void XlRange::setUnderline(int code) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setUnderline(code); });
+}
+void XlRange::setFontColor(uint32_t bgr) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setFontColor(bgr); });
+}
+void XlRange::setFillColor(uint32_t bgr) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setFillColor(bgr); });
+}
+void XlRange::setHorizontalAlignment(int code) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setHorizontalAlignment(code); });
+}
+void XlRange::setVerticalAlignment(int code) {
+    restyle([&](XlStyle& s) { XlStyleEdit(s).setVerticalAlignment(code); });
 }
 
 void XlRange::setBorderLineStyle(int edge, int lineStyle) {
-    XlStyle probe;
-    (void)borderOf(probe, edge);
-    if (!validLineStyle(lineStyle))
-        fail(kXlObjectError, QStringLiteral("line style %1").arg(lineStyle));
     const XlArea a = m_area;
     restyle([&](int r, int col) { return edgeCell(a, edge, r, col); },
-            [&](XlStyle& s) { borderOf(s, edge).lineStyle = lineStyle; });
+            [&](XlStyle& s) { XlStyleEdit(s).setBorderLineStyle(edge, lineStyle); });
 }
 
 void XlRange::setBorderWeight(int edge, int weight) {
-    XlStyle probe;
-    (void)borderOf(probe, edge);
-    if (!validWeight(weight)) fail(kXlObjectError, QStringLiteral("border weight %1").arg(weight));
     const XlArea a = m_area;
     restyle([&](int r, int col) { return edgeCell(a, edge, r, col); },
-            [&](XlStyle& s) {
-                XlBorder& b = borderOf(s, edge);
-                b.weight = weight;
-                // Setting a weight on an edge without a line draws it.
-                if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
-            });
+            [&](XlStyle& s) { XlStyleEdit(s).setBorderWeight(edge, weight); });
 }
 
 void XlRange::merge() { m_sheet->addMerge(m_area); }

@@ -114,6 +114,30 @@ private:
     XlSharedStyle m_style;
 };
 
+// The changes the range setters make, on one style: a caller that makes a
+// cell's style whole before the cell takes it applies them itself. XlError
+// for a value the setter refuses, before anything changes.
+class XlStyleEdit {
+public:
+    explicit XlStyleEdit(XlStyle& s) : m_s(s) {}
+    void setNumberFormat(const QString& f);
+    void setFontName(const QString& name);
+    void setFontSize(double points);
+    void setBold(bool on) { m_s.bold = on; }
+    void setItalic(bool on) { m_s.italic = on; }
+    void setUnderline(int code);
+    void setFontColor(uint32_t bgr) { m_s.fontColor = bgr & 0xFFFFFF; }
+    void setFillColor(uint32_t bgr);
+    void setHorizontalAlignment(int code);
+    void setVerticalAlignment(int code);
+    // edge 7..10 (kEdgeLeft..kEdgeRight); XlError for another index.
+    void setBorderLineStyle(int edge, int lineStyle);
+    void setBorderWeight(int edge, int weight);
+
+private:
+    XlStyle& m_s;
+};
+
 struct XlArea {
     int r1 = 1, c1 = 1, r2 = 1, c2 = 1;  // from 1, ordered
     bool contains(int r, int c) const { return r >= r1 && r <= r2 && c >= c1 && c <= c2; }
@@ -193,6 +217,9 @@ public:
     void load(int row, int col, XlCell cell);
     void finishLoading();
     void clear();
+    // Drops the rows up to lastRow: a sheet written out in bands of rows
+    // keeps only the rows not yet written.
+    void dropRowsThrough(int lastRow);
 
 private:
     size_t rowIndex(int row);  // made when missing
@@ -303,6 +330,9 @@ public:
     // Drops every cell, merge and size, keeping the name: a sheet that has
     // been written out no longer holds its page in memory.
     void releaseContents();
+    // Drops the cells of the rows up to lastRow, which have been written
+    // out; merges and sizes stay.
+    void dropRowsThrough(int lastRow) { m_cells.dropRowsThrough(lastRow); }
 
 private:
     friend class XlRange;
@@ -383,10 +413,22 @@ private:
 // file in a temporary beside the target and renames it into place; a
 // writer dropped without commit() leaves the target as it was. XlError for
 // every failure.
+//
+// A sheet too large to sit in memory whole goes in bands of rows instead:
+// beginSheet() takes its column widths and row heights (all of them, set
+// before any row is written), each writeRows() writes the rows up to
+// lastRow that have not been written yet, which the sheet then holds in
+// their final state (the caller may drop them afterwards), and endSheet()
+// writes the rows left and closes it. Merged areas are added in the order
+// of their first rows, each with its first cell in its final state before
+// the band holding that cell is written. One sheet at a time.
 class XlStreamWriter {
 public:
     virtual ~XlStreamWriter() = default;
     virtual void writeSheet(int index0, const XlWorksheet& sheet) = 0;
+    virtual void beginSheet(int index0, const XlWorksheet& sheet) = 0;
+    virtual void writeRows(const XlWorksheet& sheet, int lastRow) = 0;
+    virtual void endSheet(const XlWorksheet& sheet) = 0;
     virtual void commit() = 0;
 };
 
@@ -408,6 +450,9 @@ public:
     XlsxStreamWriter& operator=(const XlsxStreamWriter&) = delete;
 
     void writeSheet(int index0, const XlWorksheet& sheet) override;
+    void beginSheet(int index0, const XlWorksheet& sheet) override;
+    void writeRows(const XlWorksheet& sheet, int lastRow) override;
+    void endSheet(const XlWorksheet& sheet) override;
     void commit() override;
 
 private:
@@ -416,8 +461,9 @@ private:
 };
 
 // The binary workbook (.xls): a compound file with one "Workbook" stream.
-// Each sheet is encoded when it is written; the workbook's tables (fonts,
-// formats, cell styles, shared strings) and the file follow on commit().
+// Each sheet's records go to a scratch file as they are encoded; the
+// workbook's tables (fonts, formats, cell styles, shared strings) and the
+// file follow on commit().
 // Up to 65,536 rows and 256 columns a sheet.
 class XlsStreamWriter final : public XlStreamWriter {
 public:
@@ -427,6 +473,9 @@ public:
     XlsStreamWriter& operator=(const XlsStreamWriter&) = delete;
 
     void writeSheet(int index0, const XlWorksheet& sheet) override;
+    void beginSheet(int index0, const XlWorksheet& sheet) override;
+    void writeRows(const XlWorksheet& sheet, int lastRow) override;
+    void endSheet(const XlWorksheet& sheet) override;
     void commit() override;
 
 private:

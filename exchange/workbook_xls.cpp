@@ -3,18 +3,25 @@
 //
 // The stream is the workbook's globals (fonts, number formats, cell
 // styles, sheet directory, shared strings) followed by one block of records
-// per sheet. A sheet's block is encoded as soon as the sheet is written and
-// kept as bytes; the globals are laid out on commit, when every style and
-// string is known, and the sheet directory gets each block's offset then.
+// per sheet. A sheet's records are encoded as its rows come and go to a
+// scratch file at once, so a workbook never sits in memory as bytes; the
+// globals are laid out on commit, when every style and string is known,
+// the sheet directory gets each block's offset then, and the stream is
+// copied into the compound file piece by piece.
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <map>
+#include <fcntl.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -170,9 +177,37 @@ struct XlsStreamWriter::Impl {
     QString target;
     std::vector<QString> names;
     int active = 0;
-    std::vector<QByteArray> sheetBlocks;
     std::vector<bool> written;
     bool done = false;
+
+    // The sheets' records, in the order they were written; each sheet's
+    // block is where in it.
+    int scratch = -1;
+    quint64 scratchSize = 0;
+    struct Block {
+        quint64 at = 0, size = 0;
+    };
+    std::vector<Block> blocks;
+
+    // The sheet being written.
+    struct MergeBlank {
+        XlArea area;
+        int xf;
+    };
+    struct Current {
+        int index = 0;
+        quint64 start = 0;
+        quint64 dimensionsAt = 0;  // where its DIMENSIONS record's data lie
+        int r1 = 0, r2 = -1, c1 = 0, c2 = -1;
+        int done = 0;  // the last row written
+        size_t mergesTaken = 0;
+        std::vector<MergeBlank> blanks;  // merged areas whose cells show a blank
+    };
+    std::optional<Current> current;
+
+    ~Impl() {
+        if (scratch >= 0) ::close(scratch);
+    }
 
     // The workbook's tables, filled as sheets are encoded.
     std::vector<FontKey> fonts;  // beyond the four default fonts
@@ -250,7 +285,23 @@ struct XlsStreamWriter::Impl {
         return uint32_t(strings.size()) - 1;
     }
 
-    QByteArray encodeSheet(const XlWorksheet& sheet, bool active);
+    void openScratch();
+    void append(const QByteArray& bytes);
+    void readScratch(quint64 at, char* into, size_t n) const;
+    void beginSheet(int index0, const XlWorksheet& sheet);
+    void writeRows(const XlWorksheet& sheet, int lastRow);
+    void endSheet(const XlWorksheet& sheet);
+    // Forgets the sheet being written and what of it went out.
+    void abandonSheet();
+    template <class F>
+    void guarded(F f) {
+        try {
+            f();
+        } catch (...) {
+            abandonSheet();
+            throw;
+        }
+    }
     QByteArray encodeGlobals(std::vector<uint32_t>* sheetOffsetPositions);
 };
 
@@ -293,42 +344,65 @@ void checkCell(const XlWorksheet& sheet, int row, int col) {
 
 }  // namespace
 
-QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool active) {
+void XlsStreamWriter::Impl::openScratch() {
+    if (scratch >= 0) return;
+    // A file without a name, or one unlinked at once where the file
+    // system cannot make those: nothing is left behind, whatever ends the
+    // process.
+    const QByteArray folder = QFile::encodeName(QDir::tempPath());
+    scratch = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (scratch >= 0) return;
+    QByteArray name = folder + "/qor-xls-XXXXXX";
+    scratch = ::mkostemp(name.data(), O_CLOEXEC);
+    if (scratch < 0) fail(QStringLiteral("no scratch file in %1").arg(QDir::tempPath()));
+    ::unlink(name.constData());
+}
+
+void XlsStreamWriter::Impl::append(const QByteArray& bytes) {
+    openScratch();
+    const char* p = bytes.constData();
+    size_t left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t n = ::pwrite(scratch, p, left, off_t(scratchSize));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) continue;
+            fail(QStringLiteral("the scratch file cannot be written: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        p += n;
+        left -= size_t(n);
+        scratchSize += quint64(n);
+    }
+}
+
+void XlsStreamWriter::Impl::readScratch(quint64 at, char* into, size_t n) const {
+    while (n > 0) {
+        const ssize_t got = ::pread(scratch, into, n, off_t(at));
+        if (got <= 0) {
+            if (got < 0 && errno == EINTR) continue;
+            fail(QStringLiteral("the scratch file cannot be read"));
+        }
+        into += got;
+        n -= size_t(got);
+        at += quint64(got);
+    }
+}
+
+void XlsStreamWriter::Impl::abandonSheet() {
+    if (!current) return;
+    scratchSize = current->start;
+    if (scratch >= 0 && ::ftruncate(scratch, off_t(scratchSize)) != 0) {
+        // The bytes past the end are overwritten by the next sheet.
+    }
+    current.reset();
+}
+
+void XlsStreamWriter::Impl::beginSheet(int index0, const XlWorksheet& sheet) {
+    Current cur;
+    cur.index = index0;
+    cur.start = scratchSize;
     Bytes out;
     out.record(kBof, bof(0x0010));
-
-    // What the sheet holds: cells, merged areas (whose uncovered cells show
-    // the area's blank in the style of its first cell, as spreadsheet
-    // programs keep it), sized rows.
-    std::map<std::pair<int, int>, int> blanks;  // (row, col) → XF
-    for (const XlArea& m : sheet.merges()) {
-        checkCell(sheet, m.r2, m.c2);
-        const XlCell* first = sheet.findCell(m.r1, m.c1);
-        if (!first) continue;
-        const int xf = xfOf(first->style());
-        if (xf == kDefaultCellXf) continue;
-        for (int r = m.r1; r <= m.r2; ++r)
-            for (int c = m.c1; c <= m.c2; ++c)
-                if (!sheet.findCell(r, c)) blanks.emplace(std::make_pair(r, c), xf);
-    }
-    int r1 = 0, r2 = -1, c1 = 0, c2 = -1;
-    const auto extend = [&](int r, int c) {
-        if (r2 < 0) {
-            r1 = r2 = r;
-            c1 = c2 = c;
-            return;
-        }
-        r1 = std::min(r1, r);
-        r2 = std::max(r2, r);
-        c1 = std::min(c1, c);
-        c2 = std::max(c2, c);
-    };
-    for (const auto& [pos, cell] : sheet.cells()) {
-        checkCell(sheet, pos.first, pos.second);
-        extend(pos.first, pos.second);
-    }
-    for (const auto& [pos, xf] : blanks) extend(pos.first, pos.second);
-
     {
         Bytes d;
         d.u16(8);
@@ -345,15 +419,10 @@ QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool act
         d.u16(0);
         out.record(kColInfo, d.b);
     }
-    {
-        Bytes d;
-        d.u32(r2 < 0 ? 0 : uint32_t(r1 - 1));
-        d.u32(r2 < 0 ? 0 : uint32_t(r2));
-        d.u16(r2 < 0 ? 0 : c1 - 1);
-        d.u16(r2 < 0 ? 0 : c2);
-        d.u16(0);
-        out.record(kDimensions, d.b);
-    }
+    // The used block is known when the last row is in: the record is
+    // filled in then.
+    cur.dimensionsAt = cur.start + quint64(out.b.size()) + 4;
+    out.record(kDimensions, QByteArray(14, '\0'));
     for (const auto& [row, points] : sheet.rowHeights()) {
         if (row < 1 || row > kMaxRows) checkCell(sheet, row, 1);
         Bytes d;
@@ -368,40 +437,103 @@ QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool act
         d.u32(0x0140 | uint32_t(kDefaultCellXf) << 16);
         out.record(kRow, d.b);
     }
+    current = cur;
+    append(out.b);
+}
 
-    // Cells in row order, the merged areas' blanks among them.
-    auto cellIt = sheet.cells().begin();
-    const auto cellEnd = sheet.cells().end();
-    auto blankIt = blanks.begin();
-    while (cellIt != cellEnd || blankIt != blanks.end()) {
-        const bool takeCell =
-            blankIt == blanks.end() || (cellIt != cellEnd && cellIt->first < blankIt->first);
-        const auto pos = takeCell ? cellIt->first : blankIt->first;
-        Bytes d;
-        d.u16(pos.first - 1);
-        d.u16(pos.second - 1);
-        if (!takeCell) {
-            d.u16(blankIt->second);
-            out.record(kBlank, d.b);
-            ++blankIt;
-            continue;
+void XlsStreamWriter::Impl::writeRows(const XlWorksheet& sheet, int lastRow) {
+    Current& cur = *current;
+    // The merged areas that begin by lastRow: their uncovered cells show
+    // the area's blank in the style of its first cell, as spreadsheet
+    // programs keep it.
+    const std::vector<XlArea>& merges = sheet.merges();
+    for (; cur.mergesTaken < merges.size() && merges[cur.mergesTaken].r1 <= lastRow;
+         ++cur.mergesTaken) {
+        const XlArea& m = merges[cur.mergesTaken];
+        checkCell(sheet, m.r2, m.c2);
+        const XlCell* first = sheet.findCell(m.r1, m.c1);
+        if (!first) continue;
+        const int xf = xfOf(first->style());
+        if (xf != kDefaultCellXf) cur.blanks.push_back({m, xf});
+    }
+    std::map<std::pair<int, int>, int> blanks;  // (row, col) → XF
+    for (const MergeBlank& m : cur.blanks)
+        for (int r = std::max(m.area.r1, cur.done + 1); r <= std::min(m.area.r2, lastRow); ++r)
+            for (int c = m.area.c1; c <= m.area.c2; ++c)
+                if (!sheet.findCell(r, c)) blanks.emplace(std::make_pair(r, c), m.xf);
+    cur.blanks.erase(std::remove_if(cur.blanks.begin(), cur.blanks.end(),
+                                    [lastRow](const MergeBlank& m) { return m.area.r2 <= lastRow; }),
+                     cur.blanks.end());
+
+    const auto extend = [&cur](int r, int c) {
+        if (cur.r2 < 0) {
+            cur.r1 = cur.r2 = r;
+            cur.c1 = cur.c2 = c;
+            return;
         }
-        const XlCell& cell = cellIt->second;
-        ++cellIt;
-        const int xf = xfOf(cell.style());
-        d.u16(xf);
-        if (cell.kind == XlCell::Number) {
-            d.f64(cell.number);
-            out.record(kNumber, d.b);
-        } else if (cell.kind == XlCell::Text && !cell.text.isEmpty()) {
-            d.u32(stringOf(cell.text.left(32767)));
-            out.record(kLabelSst, d.b);
-        } else if (xf != kDefaultCellXf) {
-            out.record(kBlank, d.b);
+        cur.r1 = std::min(cur.r1, r);
+        cur.r2 = std::max(cur.r2, r);
+        cur.c1 = std::min(cur.c1, c);
+        cur.c2 = std::max(cur.c2, c);
+    };
+    const auto& rows = sheet.cells().rows();
+    auto rowEnd = rows.begin();
+    for (; rowEnd != rows.end() && rowEnd->row <= lastRow; ++rowEnd) {
+        if (rowEnd->row <= cur.done) continue;
+        for (const auto& [pos, cell] : rowEnd->cells) {
+            checkCell(sheet, pos.first, pos.second);
+            extend(pos.first, pos.second);
         }
     }
+    for (const auto& [pos, xf] : blanks) extend(pos.first, pos.second);
 
-    out.record(kWindow2, window2(active));
+    // Cells in row order, the merged areas' blanks among them.
+    Bytes out;
+    auto blankIt = blanks.begin();
+    for (auto rowIt = rows.begin();; ++rowIt) {
+        const bool haveRow = rowIt != rowEnd;
+        if (haveRow && rowIt->row <= cur.done) continue;
+        // The blanks of the rows before this one, and of this one before each cell.
+        const auto blanksBefore = [&](std::pair<int, int> pos) {
+            for (; blankIt != blanks.end() && blankIt->first < pos; ++blankIt) {
+                Bytes d;
+                d.u16(blankIt->first.first - 1);
+                d.u16(blankIt->first.second - 1);
+                d.u16(blankIt->second);
+                out.record(kBlank, d.b);
+            }
+        };
+        if (!haveRow) {
+            blanksBefore({std::numeric_limits<int>::max(), 0});
+            break;
+        }
+        for (const auto& [pos, cell] : rowIt->cells) {
+            blanksBefore(pos);
+            Bytes d;
+            d.u16(pos.first - 1);
+            d.u16(pos.second - 1);
+            const int xf = xfOf(cell.style());
+            d.u16(xf);
+            if (cell.kind == XlCell::Number) {
+                d.f64(cell.number);
+                out.record(kNumber, d.b);
+            } else if (cell.kind == XlCell::Text && !cell.text.isEmpty()) {
+                d.u32(stringOf(cell.text.left(32767)));
+                out.record(kLabelSst, d.b);
+            } else if (xf != kDefaultCellXf) {
+                out.record(kBlank, d.b);
+            }
+        }
+    }
+    cur.done = std::max(cur.done, lastRow);
+    append(out.b);
+}
+
+void XlsStreamWriter::Impl::endSheet(const XlWorksheet& sheet) {
+    writeRows(sheet, std::numeric_limits<int>::max());
+    Current& cur = *current;
+    Bytes out;
+    out.record(kWindow2, window2(cur.index == active));
     const auto& merges = sheet.merges();
     for (size_t at = 0; at < merges.size(); at += kMergesPerRecord) {
         const size_t n = std::min(merges.size() - at, size_t(kMergesPerRecord));
@@ -416,7 +548,21 @@ QByteArray XlsStreamWriter::Impl::encodeSheet(const XlWorksheet& sheet, bool act
         out.record(kMergedCells, d.b);
     }
     out.record(kEof, QByteArray());
-    return out.b;
+    append(out.b);
+
+    Bytes dims;
+    const bool empty = cur.r2 < 0;
+    dims.u32(empty ? 0 : uint32_t(cur.r1 - 1));
+    dims.u32(empty ? 0 : uint32_t(cur.r2));
+    dims.u16(empty ? 0 : cur.c1 - 1);
+    dims.u16(empty ? 0 : cur.c2);
+    dims.u16(0);
+    if (::pwrite(scratch, dims.b.constData(), size_t(dims.b.size()), off_t(cur.dimensionsAt)) !=
+        ssize_t(dims.b.size()))
+        fail(QStringLiteral("the scratch file cannot be written"));
+    blocks[size_t(cur.index)] = {cur.start, scratchSize - cur.start};
+    written[size_t(cur.index)] = true;
+    current.reset();
 }
 
 namespace {
@@ -597,34 +743,54 @@ XlsStreamWriter::XlsStreamWriter(const QString& path, const std::vector<QString>
     d->target = target.absoluteFilePath();
     d->names = sheetNames;
     d->active = std::clamp(activeIndex0, 0, int(sheetNames.size()) - 1);
-    d->sheetBlocks.resize(sheetNames.size());
+    d->blocks.resize(sheetNames.size());
     d->written.assign(sheetNames.size(), false);
 }
 
 XlsStreamWriter::~XlsStreamWriter() = default;
 
 void XlsStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
-    if (d->done || index0 < 0 || size_t(index0) >= d->names.size() || d->written[size_t(index0)])
+    beginSheet(index0, sheet);
+    d->guarded([&] { d->endSheet(sheet); });
+}
+
+void XlsStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
+    if (d->done || d->current || index0 < 0 || size_t(index0) >= d->names.size() ||
+        d->written[size_t(index0)])
         fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
-    QByteArray block = d->encodeSheet(sheet, index0 == d->active);
-    d->written[size_t(index0)] = true;
-    d->sheetBlocks[size_t(index0)] = std::move(block);
+    d->guarded([&] { d->beginSheet(index0, sheet); });
+}
+
+void XlsStreamWriter::writeRows(const XlWorksheet& sheet, int lastRow) {
+    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    d->guarded([&] { d->writeRows(sheet, lastRow); });
+}
+
+void XlsStreamWriter::endSheet(const XlWorksheet& sheet) {
+    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    d->guarded([&] { d->endSheet(sheet); });
 }
 
 void XlsStreamWriter::commit() {
     if (d->done) fail(QStringLiteral("the workbook was written already"));
+    if (d->current) fail(QStringLiteral("a sheet is still being written"));
     d->done = true;
     // A sheet never written is an empty sheet.
-    for (size_t i = 0; i < d->names.size(); ++i)
-        if (!d->written[i]) d->sheetBlocks[i] = d->encodeSheet(XlWorksheet(d->names[i]), int(i) == d->active);
+    for (size_t i = 0; i < d->names.size(); ++i) {
+        if (d->written[i]) continue;
+        const XlWorksheet empty(d->names[i]);
+        d->beginSheet(int(i), empty);
+        d->endSheet(empty);
+    }
 
     std::vector<uint32_t> offsetPositions;
-    QByteArray stream = d->encodeGlobals(&offsetPositions);
+    QByteArray head = d->encodeGlobals(&offsetPositions);
+    quint64 at = quint64(head.size());
     for (size_t i = 0; i < d->names.size(); ++i) {
-        const uint32_t at = uint32_t(stream.size());
-        for (int k = 0; k < 4; ++k) stream[offsetPositions[i] + k] = char(at >> (8 * k) & 0xFF);
-        stream.append(d->sheetBlocks[i]);
-        d->sheetBlocks[i] = QByteArray();
+        if (at > std::numeric_limits<uint32_t>::max())
+            fail(QStringLiteral("\"%1\" would exceed 4 GB").arg(d->target));
+        for (int k = 0; k < 4; ++k) head[offsetPositions[i] + k] = char(at >> (8 * k) & 0xFF);
+        at += d->blocks[i].size;
     }
 
     SafeFileWriter tmp(d->target);
@@ -641,8 +807,36 @@ void XlsStreamWriter::commit() {
         if (!cf) {  // the descriptor was closed with it
             fail(QStringLiteral("\"%1\" cannot be written: %2").arg(d->target, error));
         }
-        if (!cf->writeAll(QStringLiteral("Workbook"), stream) || !cf->commit())
+        const QString stream = QStringLiteral("Workbook");
+        const auto cannot = [&] {
             fail(QStringLiteral("\"%1\" cannot be written: %2").arg(d->target, cf->lastError()));
+        };
+        // The globals, then each sheet's block in sheet order, in pieces
+        // of a few MB; the first piece holds the whole stream when it is
+        // small, so a small workbook's stream is laid out as one write.
+        constexpr qsizetype kPiece = 4 << 20;
+        QByteArray piece = std::move(head);
+        quint64 written = 0;
+        const auto flush = [&] {
+            if (!cf->write(stream, written, piece)) cannot();
+            written += quint64(piece.size());
+            piece.clear();
+        };
+        for (size_t i = 0; i < d->names.size(); ++i) {
+            quint64 from = d->blocks[i].at;
+            quint64 left = d->blocks[i].size;
+            while (left > 0) {
+                const qsizetype was = piece.size();
+                const qsizetype n = qsizetype(std::min<quint64>(left, quint64(kPiece)));
+                piece.resize(was + n);
+                d->readScratch(from, piece.data() + was, size_t(n));
+                from += quint64(n);
+                left -= quint64(n);
+                if (piece.size() >= kPiece) flush();
+            }
+        }
+        if (!piece.isEmpty()) flush();
+        if (!cf->commit()) cannot();
     }
     if (!tmp.commit())
         fail(QStringLiteral("\"%1\" cannot be replaced: %2").arg(d->target, tmp.errorString()));

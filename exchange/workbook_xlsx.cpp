@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <map>
 #include <unordered_map>
 #include <vector>
 
@@ -198,75 +200,120 @@ void writeCell(lxw_worksheet* ws, int row, int col, const XlCell& cell, lxw_form
     }
 }
 
-// Writes the sheet row by row, as a writer that keeps only the current row
-// needs it. Each cell of a merged area that has nothing of its own shows
-// the area's blank in the format of the area's first cell; a merge is
-// registered on its last row, where the writer still accepts it.
-void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) {
-    for (const auto& [col, width] : sheet.columnWidths())
-        check(worksheet_set_column(ws, lxw_col_t(col - 1), lxw_col_t(col - 1), width, nullptr),
-              "column width");
+// Writes a sheet row by row, as a writer that keeps only the current row
+// needs it: the whole sheet at once, or in bands of rows as they are made.
+// Each cell of a merged area that has nothing of its own shows the area's
+// blank in the format of the area's first cell; a merge is registered on
+// its last row, where the writer still accepts it.
+class SheetRows {
+public:
+    SheetRows(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet)
+        : m_ws(ws), m_formats(formats), m_heights(sheet.rowHeights()) {
+        for (const auto& [col, width] : sheet.columnWidths())
+            check(worksheet_set_column(ws, lxw_col_t(col - 1), lxw_col_t(col - 1), width, nullptr),
+                  "column width");
+    }
 
+    // The rows after the last one written up to lastRow.
+    void write(const XlWorksheet& sheet, int lastRow) {
+        takeMerges(sheet, lastRow);
+        // Every row that holds a cell, a height or part of a merged area.
+        std::vector<int> rows;
+        for (const XlCellMap::Row& row : sheet.cells().rows()) {
+            if (row.row > lastRow) break;
+            if (row.row > m_done) rows.push_back(row.row);
+        }
+        for (auto h = m_heights.upper_bound(m_done); h != m_heights.end() && h->first <= lastRow; ++h)
+            rows.push_back(h->first);
+        const auto mergeRows = [&](const Merge& m) {
+            for (int r = std::max(m.area.r1, m_done + 1); r <= std::min(m.area.r2, lastRow); ++r)
+                rows.push_back(r);
+        };
+        for (const Merge* m : m_open) mergeRows(*m);
+        for (size_t i = m_nextMerge; i < m_merges.size() && m_merges[i].area.r1 <= lastRow; ++i)
+            mergeRows(m_merges[i]);
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+
+        const auto& cellRows = sheet.cells().rows();
+        auto rowIt = cellRows.begin();
+        for (const int r : rows) {
+            const lxw_row_t row0 = lxw_row_t(r - 1);
+            m_open.erase(std::remove_if(m_open.begin(), m_open.end(),
+                                        [r](const Merge* m) { return m->area.r2 < r; }),
+                         m_open.end());
+            while (m_nextMerge < m_merges.size() && m_merges[m_nextMerge].area.r1 <= r)
+                m_open.push_back(&m_merges[m_nextMerge++]);
+            const bool mergeEnds = std::any_of(m_open.begin(), m_open.end(),
+                                               [r](const Merge* m) { return m->area.r2 == r; });
+
+            const auto h = m_heights.find(r);
+            if (h != m_heights.end())
+                check(worksheet_set_row(m_ws, row0, h->second, nullptr), "row height");
+            else if (mergeEnds)
+                check(worksheet_set_row(m_ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), "row");
+            for (const Merge* m : m_open) {
+                if (m->area.r2 != r) continue;
+                check(worksheet_merge_range(m_ws, lxw_row_t(m->area.r1 - 1),
+                                            lxw_col_t(m->area.c1 - 1), row0,
+                                            lxw_col_t(m->area.c2 - 1), "", m->format),
+                      "merged range");
+            }
+            for (const Merge* m : m_open) {
+                if (!m->format) continue;
+                for (int c = m->area.c1; c <= m->area.c2; ++c)
+                    check(worksheet_write_blank(m_ws, row0, lxw_col_t(c - 1), m->format), "cell");
+            }
+            while (rowIt != cellRows.end() && rowIt->row < r) ++rowIt;
+            if (rowIt == cellRows.end() || rowIt->row != r) continue;
+            for (const auto& [pos, cell] : rowIt->cells) {
+                lxw_format* f = m_formats.of(cell.style());
+                if (writesSomething(cell, f)) writeCell(m_ws, r, pos.second, cell, f);
+            }
+        }
+        m_done = std::max(m_done, lastRow);
+    }
+
+private:
     struct Merge {
         XlArea area;
         lxw_format* format;
     };
-    std::vector<Merge> merges;
-    merges.reserve(sheet.merges().size());
-    for (const XlArea& m : sheet.merges()) {
-        const XlCell* first = sheet.findCell(m.r1, m.c1);
-        merges.push_back({m, first ? formats.of(first->style()) : nullptr});
+
+    // The merged areas the sheet gained that begin by lastRow, with the
+    // format of their first cell, in the order of their first rows. The
+    // list is made once and keeps its place: m_open points into it.
+    void takeMerges(const XlWorksheet& sheet, int lastRow) {
+        const std::vector<XlArea>& all = sheet.merges();
+        std::vector<XlArea> fresh;
+        while (m_mergesTaken < all.size() && all[m_mergesTaken].r1 <= lastRow)
+            fresh.push_back(all[m_mergesTaken++]);
+        if (fresh.empty()) return;
+        // Pointers into the list outlive a growth of it only as indices.
+        std::vector<size_t> openAt;
+        for (const Merge* m : m_open) openAt.push_back(size_t(m - m_merges.data()));
+        for (const XlArea& m : fresh) {
+            const XlCell* first = sheet.findCell(m.r1, m.c1);
+            m_merges.push_back({m, first ? m_formats.of(first->style()) : nullptr});
+        }
+        std::sort(m_merges.begin() + qsizetype(m_nextMerge), m_merges.end(),
+                  [](const Merge& a, const Merge& b) { return a.area.r1 < b.area.r1; });
+        m_open.clear();
+        for (const size_t i : openAt) m_open.push_back(&m_merges[i]);
     }
-    std::sort(merges.begin(), merges.end(),
-              [](const Merge& a, const Merge& b) { return a.area.r1 < b.area.r1; });
 
-    // Every row that holds a cell, a height or part of a merged area.
-    std::vector<int> rows;
-    for (const auto& [pos, cell] : sheet.cells())
-        if (rows.empty() || rows.back() != pos.first) rows.push_back(pos.first);
-    for (const auto& [row, height] : sheet.rowHeights()) rows.push_back(row);
-    for (const Merge& m : merges)
-        for (int r = m.area.r1; r <= m.area.r2; ++r) rows.push_back(r);
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    lxw_worksheet* m_ws;
+    Formats& m_formats;
+    std::map<int, double> m_heights;
+    std::vector<Merge> m_merges;
+    size_t m_mergesTaken = 0;
+    size_t m_nextMerge = 0;
+    std::vector<const Merge*> m_open;  // merged areas over the current row
+    int m_done = 0;                    // the last row written
+};
 
-    const auto& heights = sheet.rowHeights();
-    auto cellIt = sheet.cells().begin();
-    const auto cellEnd = sheet.cells().end();
-    size_t nextMerge = 0;
-    std::vector<const Merge*> open;  // merged areas over the current row
-    for (const int r : rows) {
-        const lxw_row_t row0 = lxw_row_t(r - 1);
-        open.erase(std::remove_if(open.begin(), open.end(),
-                                  [r](const Merge* m) { return m->area.r2 < r; }),
-                   open.end());
-        while (nextMerge < merges.size() && merges[nextMerge].area.r1 <= r)
-            open.push_back(&merges[nextMerge++]);
-        const bool mergeEnds = std::any_of(open.begin(), open.end(),
-                                           [r](const Merge* m) { return m->area.r2 == r; });
-
-        const auto h = heights.find(r);
-        if (h != heights.end())
-            check(worksheet_set_row(ws, row0, h->second, nullptr), "row height");
-        else if (mergeEnds)
-            check(worksheet_set_row(ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), "row");
-        for (const Merge* m : open) {
-            if (m->area.r2 != r) continue;
-            check(worksheet_merge_range(ws, lxw_row_t(m->area.r1 - 1), lxw_col_t(m->area.c1 - 1),
-                                        row0, lxw_col_t(m->area.c2 - 1), "", m->format),
-                  "merged range");
-        }
-        for (const Merge* m : open) {
-            if (!m->format) continue;
-            for (int c = m->area.c1; c <= m->area.c2; ++c)
-                check(worksheet_write_blank(ws, row0, lxw_col_t(c - 1), m->format), "cell");
-        }
-        for (; cellIt != cellEnd && cellIt->first.first == r; ++cellIt) {
-            const XlCell& cell = cellIt->second;
-            lxw_format* f = formats.of(cell.style());
-            if (writesSomething(cell, f)) writeCell(ws, r, cellIt->first.second, cell, f);
-        }
-    }
+void streamSheet(lxw_worksheet* ws, Formats& formats, const XlWorksheet& sheet) {
+    SheetRows(ws, formats, sheet).write(sheet, std::numeric_limits<int>::max());
 }
 
 std::atomic<int> g_filesWritten{0};
@@ -324,12 +371,15 @@ struct XlsxStreamWriter::Impl {
     std::unique_ptr<Formats> formats;
     std::vector<lxw_worksheet*> sheets;
     std::vector<bool> written;
+    // The sheet being written in bands.
+    std::unique_ptr<SheetRows> current;
     // Sheets written before the workbook is opened.
     std::vector<std::pair<int, XlWorksheet>> held;
     size_t heldCells = 0;
     bool committed = false;
     ~Impl() {
         // Closing writes the file; the temporary is dropped all the same.
+        current.reset();
         if (wb) workbook_close(wb);
         if (!scratch.isEmpty()) QDir(QFile::decodeName(scratch)).removeRecursively();
     }
@@ -395,7 +445,7 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
 XlsxStreamWriter::~XlsxStreamWriter() = default;
 
 void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
-    if (d->committed || index0 < 0 || size_t(index0) >= d->written.size() ||
+    if (d->committed || d->current || index0 < 0 || size_t(index0) >= d->written.size() ||
         d->written[size_t(index0)])
         fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
     d->written[size_t(index0)] = true;
@@ -410,8 +460,30 @@ void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
     streamSheet(d->sheets[size_t(index0)], *d->formats, sheet);
 }
 
+void XlsxStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
+    if (d->committed || d->current || index0 < 0 || size_t(index0) >= d->written.size() ||
+        d->written[size_t(index0)])
+        fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
+    d->written[size_t(index0)] = true;
+    // A sheet that comes in bands is too large to be held.
+    if (!d->wb) d->open(false);
+    d->current = std::make_unique<SheetRows>(d->sheets[size_t(index0)], *d->formats, sheet);
+}
+
+void XlsxStreamWriter::writeRows(const XlWorksheet& sheet, int lastRow) {
+    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    d->current->write(sheet, lastRow);
+}
+
+void XlsxStreamWriter::endSheet(const XlWorksheet& sheet) {
+    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    d->current->write(sheet, std::numeric_limits<int>::max());
+    d->current.reset();
+}
+
 void XlsxStreamWriter::commit() {
     if (d->committed) fail(QStringLiteral("the workbook was written already"));
+    if (d->current) fail(QStringLiteral("a sheet is still being written"));
     if (!d->wb) d->open(true);
     d->committed = true;
     lxw_workbook* wb = d->wb;
