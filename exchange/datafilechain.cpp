@@ -268,9 +268,9 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
                 if (!isNumber(fields.at(j).type)) textColumn[j] = true;
             }
             if (notes && n > kMaxRows)
-                notes->append(QStringLiteral("table \"%1\": %2 records beyond row %3 left out").arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
+                notes->append(LoadErrorText(64452).arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
             if (notes && fields.size() > kMaxCols)
-                notes->append(QStringLiteral("table \"%1\": %2 fields beyond column %3 left out")
+                notes->append(LoadErrorText(64453)
                                   .arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
         }
         if (rows == 0 || cols == 0) throw JetError(LoadErrorText(63539));
@@ -397,7 +397,7 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
         // A data file is one table: the pages follow one another as records.
         if (page == 0 && report->GetPageCount() > 1 && notes)
-            notes->append(QStringLiteral("%1 pages written one after another as the records of one table")
+            notes->append(LoadErrorText(64454)
                               .arg(report->GetPageCount()));
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         return text ? ConvertMdbToTextFile(temp.path(), full, error, notes)

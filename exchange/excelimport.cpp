@@ -595,8 +595,7 @@ QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, 
 namespace {
 
 QString notAWorksheetText(const WorkbookCellsLeftOut& l) {
-    return QStringLiteral("Sheet \"%1\": the file gives it the part %2, which is not a "
-                          "worksheet; nothing of it was imported.")
+    return LoadErrorText(64460)
         .arg(l.sheet, l.part);
 }
 
@@ -637,18 +636,13 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {
-            lines << QStringLiteral(
-                         "Sheet \"%1\": %2 text(s) stand where the report holds numbers and "
-                         "read as no number; those cells were left empty, the first is %3.")
+            lines << LoadErrorText(64461)
                          .arg(l.sheet)
                          .arg(l.count)
                          .arg(l.firstCell());
             continue;
         }
-        lines << QStringLiteral(
-                     "Sheet \"%1\": %2 cell(s) with values lie beyond the report's table of %3 "
-                     "rows and %4 columns (a report holds at most %5 rows and %6 columns) and "
-                     "were not imported; the first is %7.")
+        lines << LoadErrorText(64462)
                      .arg(l.sheet)
                      .arg(l.count)
                      .arg(l.tableRows)

@@ -242,7 +242,7 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
             name = cutBytes(want, 10 - int(tail.size()), &ignored) + tail.toLatin1();
         }
         if (decodeCp936(name) != want)
-            note(QStringLiteral("field \"%1\" written as \"%2\"").arg(want, decodeCp936(name)));
+            note(LoadErrorText(64449).arg(want, decodeCp936(name)));
         names.append(name);
     }
     // Text widths: the longest text of the column in code-page bytes.
@@ -289,8 +289,8 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                 } else if (isNumberField(table.fields.at(c).type)) {
                     const double d = v.toDouble();
                     if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
-                        losses.add(QStringLiteral("numbers of 10^12 or more, left empty"),
-                                   QStringLiteral("record %1, field \"%2\"")
+                        losses.add(LoadErrorText(64438),
+                                   LoadErrorText(64445)
                                        .arg(r + 1)
                                        .arg(decodeCp936(names.at(c))));
                         ok = DBFWriteNULLAttribute(dbf.h, r, c);
@@ -303,12 +303,12 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                     QByteArray b = encodeCp936(t, &lossless);
                     bool cut = false;
                     if (b.size() > widths.at(c)) b = cutBytes(t, widths.at(c), &cut);
-                    const QString place = QStringLiteral("record %1, field \"%2\"")
+                    const QString place = LoadErrorText(64445)
                                               .arg(r + 1)
                                               .arg(decodeCp936(names.at(c)));
-                    if (cut) losses.add(QStringLiteral("texts cut to %1 bytes").arg(kMaxCharWidth), place);
+                    if (cut) losses.add(LoadErrorText(64439).arg(kMaxCharWidth), place);
                     if (!lossless)
-                        losses.add(QStringLiteral("characters outside code page 936 written as \"?\""),
+                        losses.add(LoadErrorText(64440),
                                    place, qor::CharactersOutsideCp936(t));
                     ok = b.isEmpty() ? DBFWriteNULLAttribute(dbf.h, r, c)
                                      : DBFWriteStringAttribute(dbf.h, r, c, b.constData());

@@ -150,7 +150,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
         const QString name = sheetNameFor(t.name, taken);
         if (name != t.name && notes)
             notes->append(
-                QStringLiteral("table \"%1\" written as worksheet \"%2\"").arg(t.name, name));
+                LoadErrorText(64450).arg(t.name, name));
         taken.append(name);
         names.push_back(name);
     }
@@ -177,7 +177,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
             const qint64 records = std::min<qint64>(t.table.rows.size(), kMaxSheetRecords);
             if (notes && t.table.rows.size() > kMaxSheetRecords)
                 notes->append(
-                    QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
+                    LoadErrorText(64452)
                         .arg(t.name)
                         .arg(t.table.rows.size() - kMaxSheetRecords)
                         .arg(kMaxSheetRecords));

@@ -395,7 +395,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     };
     const int sheets = int(std::min<qsizetype>(tables.size(), kMaxLotusSheets));
     if (tables.size() > kMaxLotusSheets)
-        note(QStringLiteral("%1 tables beyond the file's %2 worksheets left out")
+        note(LoadErrorText(64457)
                  .arg(tables.size() - kMaxLotusSheets)
                  .arg(kMaxLotusSheets));
 
@@ -416,7 +416,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         QByteArray name = encodeCp936(t.name, &lossless);
         if (name.size() > 15 || !lossless || name.isEmpty()) {
             name = ColumnLetters(s + 1).toLatin1();
-            note(QStringLiteral("table \"%1\" written as worksheet \"%2\"")
+            note(LoadErrorText(64450)
                      .arg(t.name, QString::fromLatin1(name)));
         }
         QByteArray body;
@@ -432,13 +432,13 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         const int cols = int(std::min<qsizetype>(t.table.fields.size(), kMaxLotusFields));
         if (t.table.fields.size() > kMaxLotusFields)
             note(
-                QStringLiteral("table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
+                LoadErrorText(64453)
                     .arg(t.name)
                     .arg(t.table.fields.size() - kMaxLotusFields)
                     .arg(kMaxLotusFields));
         const qsizetype records = std::min<qsizetype>(t.table.rows.size(), kMaxLotusRecords);
         if (t.table.rows.size() > kMaxLotusRecords)
-            note(QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
+            note(LoadErrorText(64452)
                      .arg(t.name)
                      .arg(t.table.rows.size() - kMaxLotusRecords)
                      .arg(kMaxLotusRecords));
@@ -446,7 +446,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             bool lossless = true;
             const QByteArray b = encodeCp936(text, &lossless);
             if (!lossless)
-                losses.add(QStringLiteral("characters outside code page 936 written as \"?\""),
+                losses.add(LoadErrorText(64440),
                            where, qor::CharactersOutsideCp936(text));
             QByteArray body = cellHead(row, s, col);
             body.append('\'');
@@ -458,7 +458,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             const QString name = t.table.fields.at(c).name.isEmpty()
                                      ? QStringLiteral("F%1").arg(c + 1)
                                      : t.table.fields.at(c).name;
-            label(0, c, name, QStringLiteral("table \"%1\" field %2").arg(t.name).arg(c + 1));
+            label(0, c, name, LoadErrorText(64448).arg(t.name).arg(c + 1));
         }
         for (qsizetype r = 0; r < records; ++r) {
             const QVariantList& row = t.table.rows.at(r);
@@ -480,7 +480,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
                                              : v.toString();
                     if (!text.isEmpty())
                         label(int(r) + 1, c, text,
-                              QStringLiteral("table \"%1\" record %2 field %3")
+                              LoadErrorText(64446)
                                   .arg(t.name)
                                   .arg(r + 1)
                                   .arg(c + 1));

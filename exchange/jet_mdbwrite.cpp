@@ -355,7 +355,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, qor::Los
         else
             t = v.toString();
         if (t.size() > kMaxTextChars) {
-            losses.add(QStringLiteral("texts cut to %1 characters").arg(kMaxTextChars), where);
+            losses.add(LoadErrorText(64441).arg(kMaxTextChars), where);
             t.truncate(kMaxTextChars);
             if (t.back().isHighSurrogate()) t.chop(1);
         }
@@ -367,7 +367,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, qor::Los
     bool ok = false;
     const double d = v.toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        losses.add(QStringLiteral("values of number fields that are no number, left empty"), where);
+        losses.add(LoadErrorText(64442), where);
         return c;
     }
     c.null = false;
@@ -376,7 +376,7 @@ Cell cellOf(const Column& col, const QVariant& v, const QString& where, qor::Los
         std::memcpy(c.bytes.data(), &d, 8);
     } else {
         if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
-            losses.add(QStringLiteral("numbers that do not fit a Long, left empty"), where);
+            losses.add(LoadErrorText(64443), where);
             c.null = true;
             return c;
         }
@@ -403,7 +403,7 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
         const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
         const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
         cells[longest].bytes.truncate(keep & ~1);
-        if (!told) losses.add(QStringLiteral("records whose texts were cut to fit a page"), where);
+        if (!told) losses.add(LoadErrorText(64444), where);
         told = true;
     }
 }
@@ -431,11 +431,11 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
         for (const FieldInfo& f : nt.table.fields) {
             const quint8 type = columnTypeOf(f.type);
             if (notes && (f.type == kDate || f.type == kMemo))
-                notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text")
+                notes->append(LoadErrorText(64455)
                                   .arg(nt.name, f.name));
             // Access names are at most 64 characters.
             if (f.name.size() > 64 && notes)
-                notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters")
+                notes->append(LoadErrorText(64456)
                                   .arg(nt.name, f.name));
             defs.append({f.name.left(64), type});
         }
@@ -454,13 +454,13 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
             ++r;
             QList<Cell> cells;
             for (int i = 0; i < cols.size(); ++i) {
-                const QString where = QStringLiteral("table \"%1\" record %2 field \"%3\"")
+                const QString where = LoadErrorText(64446)
                                           .arg(nt.name)
                                           .arg(r)
                                           .arg(cols.at(i).name);
                 cells.append(cellOf(cols.at(i), values.value(i), where, losses));
             }
-            fitRow(cols, cells, QStringLiteral("table \"%1\" record %2").arg(nt.name).arg(r),
+            fitRow(cols, cells, LoadErrorText(64447).arg(nt.name).arg(r),
                    losses);
             rows.append(encodeRow(cols, cells));
         }

@@ -109,7 +109,7 @@ TEST_F(JetFilter, ErrorsNameWhatWasWrong) {
     // Told in the user's language, naming the piece where reading stopped.
     for (const char* bad :
          {"Name = 'open", "(Qty > 1", "Name Like '[ab]*'", "[When] = #31/31/2024#"})
-        EXPECT_TRUE(errorOf(QString::fromUtf8(bad)).startsWith(QStringLiteral("条件有语法错误：")))
+        EXPECT_TRUE(errorOf(QString::fromUtf8(bad)).contains(QStringLiteral("有语法错误：第")))
             << bad;
 }
 
