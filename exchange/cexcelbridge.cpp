@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/messages.h"
+#include "engine/status.h"
 
 namespace qor {
 namespace {
@@ -66,7 +67,7 @@ int CExcelBridge::StartExcel() {
         return 0;
     } catch (const std::bad_alloc&) {
         DumpComError(
-            XlError{qor::kXlFail, QStringLiteral("CExcelBridge"), QStringLiteral("out of memory")});
+            XlError{qor::kXlFail, QStringLiteral("CExcelBridge"), StatusText(Status::OutOfMemory)});
         return 0;
     }
 }

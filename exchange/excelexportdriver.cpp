@@ -24,7 +24,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         if (error) *error = why;
         return 0;
     };
-    if (!report || !report->IsOpen()) return failed(QStringLiteral("no open report"));
+    if (!report || !report->IsOpen()) return failed(LoadErrorText(64203));
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
         qor::messageBox(LoadErrorText(kMsgNoExcel), QString(), qor::MsgButtons::Ok);

@@ -669,7 +669,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
     };
     DefaultWorkbookImportHost fallback;
     if (!host) host = &fallback;
-    if (!report || !report->IsOpen()) return failed(QStringLiteral("no report to import into"));
+    if (!report || !report->IsOpen()) return failed(LoadErrorText(64203));
     CExcelBridge bridge;
     bridge.SetImportHost(host);
     if (!bridge.StartExcel()) return failed(LoadErrorText(62079));
@@ -705,7 +705,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
         bridge.ImportWorkbook(path, report);
         host->FormatRead(report);
         if (report->EnterDataState() != 0)
-            fail(kXlFail, QStringLiteral("the report cannot take the new format"));
+            fail(kXlFail, LoadErrorText(63540));
         const int ok = bridge.ImportWorkbook(path, report);
         bridge.CloseWorkbook();
         bridge.QuitExcel();

@@ -274,7 +274,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
     }
     if (depth != 0) fail(s, n, LoadErrorText(kMsgMissing).arg(QChar(u')')));
     if (!pieces.isEmpty() && wantsValueAfter(pieces.last()) && pieces.last() != u"(")
-        fail(s, n, LoadErrorText(kMsgValueMissing).arg(s.mid(starts.last()).trimmed()));
+        fail(s, starts.last(), LoadErrorText(kMsgValueMissing).arg(s.mid(starts.last()).trimmed()));
     out.sql = pieces.join(u' ');
     return out;
 }

@@ -560,7 +560,7 @@ OwnXmlExportResult ExportOwnXml(CReportHandle& report, const QString& target) {
 int ExportReportXml(QString target, QString reportPath) {
     CReportHandle* report = FindOpenReport(reportPath);
     if (!report) {
-        TraceMessage(QStringLiteral("XML export: %1 is not an open report").arg(reportPath));
+        TraceMessage(LoadErrorText(63567).arg(reportPath));
         return 0;
     }
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);

@@ -813,7 +813,7 @@ std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadL
     QString error;
     const std::unique_ptr<CompoundFile> cf =
         CompoundFile::open(path, CompoundFile::Mode::ReadOnly, &error);
-    if (!cf) fail(error);
+    if (!cf) fail(LoadErrorText(64485));
     QString stream;
     for (const QString& name : {QStringLiteral("Workbook"), QStringLiteral("Book")})
         if (cf->streamSize(name) >= 0) {
