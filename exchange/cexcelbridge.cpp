@@ -41,8 +41,7 @@ using qor::XlError;
 // command line when its verb fails), never printed on standard output,
 // which belongs to whoever runs the program.
 void DumpComError(const XlError& e) {
-    TraceMessage(QStringLiteral("workbook error %1 (%2) in %3: %4")
-                     .arg(QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
+    TraceMessage(LoadErrorText(64497).arg(QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
                           qor::codeMeaning(e.code), e.source, e.description));
 }
 

@@ -263,7 +263,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
             connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
         }
         if (!connection) {
-            setError(error, QStringLiteral("there is no account set %1").arg(key));
+            setError(error, LoadErrorText(64487).arg(key));
             return;
         }
         // Names are quoted the way the host's server quotes them.

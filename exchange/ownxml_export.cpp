@@ -500,7 +500,7 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
     if (report.IsFormatState()) {
         // The pages keep the shape of the last committed format until the
         // edits are taken over; their values cannot be read against this one.
-        result.detail = LoadErrorText(64473);
+        result.detail = LoadErrorText(64204);
         return result;
     }
     try {

@@ -59,7 +59,7 @@ public:
         const zip_int64_t index = locate(name);
         if (index < 0) {
             if (optional) return {};
-            m_fail(LoadErrorText(64487).arg(name));
+            m_fail(LoadErrorText(64488).arg(name));
         }
         zip_stat_t st;
         zip_stat_init(&st);

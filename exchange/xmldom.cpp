@@ -582,7 +582,7 @@ struct ParserInput {
 
 bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
     if (bytes.isEmpty()) {
-        if (error) *error = LoadErrorText(64497);
+        if (error) *error = LoadErrorText(63591);
         return false;
     }
     in->decl = sniffDeclaration(bytes);
@@ -807,7 +807,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
         if (have == kPiece) break;
     }
     if (have == 0) {
-        if (error) *error = LoadErrorText(64497);
+        if (error) *error = LoadErrorText(63591);
         return false;
     }
     const Declaration decl = sniffDeclaration(QByteArray::fromRawData(raw.constData(), have));

@@ -57,7 +57,7 @@ TEST(ReaderMessages, XmlParseErrorsNameTheLineInChinese) {
     EXPECT_TRUE(XmlDocument::parse("<r>\n<a>\n</r>", &error).isNull());
     EXPECT_EQ(error, QStringLiteral("第3行：不是格式正确的XML"));
     EXPECT_TRUE(XmlDocument::parse("", &error).isNull());
-    EXPECT_EQ(error, QStringLiteral("文档是空的"));
+    EXPECT_EQ(error, QStringLiteral("文件不完整"));
     EXPECT_TRUE(XmlDocument::parse("<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xFF\xFF</r>", &error)
                     .isNull());
     EXPECT_TRUE(error.contains(QStringLiteral("GB2312/GBK"))) << error.toStdString();
