@@ -342,9 +342,10 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                     length = qsizetype(std::strlen(mark));
                 }
             }
-            setError(error, LoadErrorText(kMsgConditionSyntax)
-                                .arg(authorCondition, QString::number(at + 1),
-                                     LoadErrorText(kMsgCannotUse).arg(authorCondition.mid(at, length))));
+            setError(error, LoadErrorText(62061) + u'：' +
+                                LoadErrorText(kMsgConditionSyntax)
+                                    .arg(authorCondition, QString::number(at + 1),
+                                         LoadErrorText(kMsgCannotUse).arg(authorCondition.mid(at, length))));
             return;
         }
         // Only the records up to the one wanted travel. The count is a
