@@ -478,7 +478,8 @@ QByteArray CQorsDoc::SaveEmbeddingCopy(QString* error) const {
     if (file.size() > qor::items::kMaxObjectBytes)
         return fail(LoadErrorText(63592));
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.isEmpty()) return fail(StatusText(Status::ReadError));
+    if (file.error() != QFileDevice::NoError || bytes.isEmpty())
+        return fail(StatusText(Status::ReadError));
     return bytes;
 }
 

@@ -164,8 +164,7 @@ bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
         }
     }
     d.clientMarker = r.u32();
-    if (!r.ok() || r.remaining() != 0)
-        return fail(out, error, StatusText(Status::CorruptReport));
+    if (!r.ok() || r.remaining() != 0) return fail(out, error, StatusText(Status::CorruptReport));
     *out = d;
     return true;
 }

@@ -1,5 +1,4 @@
 #include "exchange/cexcelbridge.h"
-#include "engine/messages.h"
 
 #include <new>
 
@@ -41,8 +40,9 @@ using qor::XlError;
 // command line when its verb fails), never printed on standard output,
 // which belongs to whoever runs the program.
 void DumpComError(const XlError& e) {
-    TraceMessage(LoadErrorText(64497).arg(QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
-                          qor::codeMeaning(e.code), e.source, e.description));
+    TraceMessage(LoadErrorText(64497).arg(
+        QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
+        qor::codeMeaning(e.code), e.source, e.description));
 }
 
 CExcelBridge::CExcelBridge() = default;

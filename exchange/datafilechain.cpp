@@ -270,8 +270,8 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
             if (notes && n > kMaxRows)
                 notes->append(LoadErrorText(64452).arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
             if (notes && fields.size() > kMaxCols)
-                notes->append(LoadErrorText(64453)
-                                  .arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
+                notes->append(
+                    LoadErrorText(64453).arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
         }
         if (rows == 0 || cols == 0) throw JetError(LoadErrorText(63539));
         // A number column shows as many decimals (up to 7) as its values
@@ -397,8 +397,7 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         if (isLotusPath(path)) return ConvertMdbToWk4File(temp.path(), full, error, notes);
         // A data file is one table: the pages follow one another as records.
         if (page == 0 && report->GetPageCount() > 1 && notes)
-            notes->append(LoadErrorText(64454)
-                              .arg(report->GetPageCount()));
+            notes->append(LoadErrorText(64454).arg(report->GetPageCount()));
         const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
         return text ? ConvertMdbToTextFile(temp.path(), full, error, notes)
                     : ConvertMdbToDbfFile(temp.path(), full, error, notes);

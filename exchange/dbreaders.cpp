@@ -27,8 +27,8 @@
 #include "reader/cadorecordset.h"
 #include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
-#include "reader/sqldialect.h"
 #include "reader/creaderapp.h"
+#include "reader/sqldialect.h"
 
 using namespace qor::jet;
 
@@ -342,10 +342,12 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                     length = qsizetype(std::strlen(mark));
                 }
             }
-            setError(error, LoadErrorText(62061) + u'：' +
-                                LoadErrorText(kMsgConditionSyntax)
-                                    .arg(authorCondition, QString::number(at + 1),
-                                         LoadErrorText(kMsgCannotUse).arg(authorCondition.mid(at, length))));
+            setError(
+                error,
+                LoadErrorText(62061) + u'：' +
+                    LoadErrorText(kMsgConditionSyntax)
+                        .arg(authorCondition, QString::number(at + 1),
+                             LoadErrorText(kMsgCannotUse).arg(authorCondition.mid(at, length))));
             return;
         }
         // Only the records up to the one wanted travel. The count is a
@@ -376,7 +378,9 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                     continue;
                 }
                 // The server's own words say why; the condition says where.
-                setError(error, LoadErrorText(kMsgConditionRefused).arg(authorCondition, e.GetErrorMessage()));
+                setError(
+                    error,
+                    LoadErrorText(kMsgConditionRefused).arg(authorCondition, e.GetErrorMessage()));
                 return;
             }
         }

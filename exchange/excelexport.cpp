@@ -40,7 +40,9 @@ public:
     AreaFormat(CReportHandle* report, const CellArea& area) {
         const uint16_t status = report->ReadAreaFormatWord(&area, &m_word);
         if (status != 0)
-            fail(kXlFail, QStringLiteral("%1：%2").arg(FormatCellRef(area.first.col - 1, area.first.row - 1), StatusText(status)));
+            fail(kXlFail,
+                 QStringLiteral("%1：%2").arg(FormatCellRef(area.first.col - 1, area.first.row - 1),
+                                              StatusText(status)));
     }
     int32_t operator[](int code) const { return int32_t(cellFormatGet(m_word, code)); }
 
@@ -90,8 +92,7 @@ public:
             fail(kXlArgument, LoadErrorText(63523).arg(page));
         if (report->IsFormatState() || report->GetCurPage() == page) return;
         m_previous = report->GetCurPage();
-        if (report->SetCurPage(page) != 0)
-            fail(kXlFail, LoadErrorText(63536).arg(page));
+        if (report->SetCurPage(page) != 0) fail(kXlFail, LoadErrorText(63536).arg(page));
     }
     ~PageScope() {
         if (m_previous > 0) m_report->SetCurPage(m_previous);

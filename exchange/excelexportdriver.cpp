@@ -58,7 +58,9 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         // The other pages went on and stay in the file, but the workbook
         // lacks what the failed pages hold: no success.
         if (bridge.PagesFailed() > 0)
-            return failed(LoadErrorText(64473).arg(LoadErrorText(kMsgConvertError), path).arg(bridge.PagesFailed()));
+            return failed(LoadErrorText(64473)
+                              .arg(LoadErrorText(kMsgConvertError), path)
+                              .arg(bridge.PagesFailed()));
         TraceMessage(QStringLiteral("完成"));
         return 1;
     } catch (const qor::XlError& e) {

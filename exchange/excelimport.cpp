@@ -595,8 +595,7 @@ QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, 
 namespace {
 
 QString notAWorksheetText(const WorkbookCellsLeftOut& l) {
-    return LoadErrorText(64460)
-        .arg(l.sheet, l.part);
+    return LoadErrorText(64460).arg(l.sheet, l.part);
 }
 
 // The sheets the import reads (all, or the one chosen) whose part in the
@@ -636,10 +635,7 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {
-            lines << LoadErrorText(64461)
-                         .arg(l.sheet)
-                         .arg(l.count)
-                         .arg(l.firstCell());
+            lines << LoadErrorText(64461).arg(l.sheet).arg(l.count).arg(l.firstCell());
             continue;
         }
         lines << LoadErrorText(64462)
@@ -704,8 +700,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
         if (!report->IsFormatState()) report->EnterFormatState();
         bridge.ImportWorkbook(path, report);
         host->FormatRead(report);
-        if (report->EnterDataState() != 0)
-            fail(kXlFail, LoadErrorText(63540));
+        if (report->EnterDataState() != 0) fail(kXlFail, LoadErrorText(63540));
         const int ok = bridge.ImportWorkbook(path, report);
         bridge.CloseWorkbook();
         bridge.QuitExcel();

@@ -241,8 +241,7 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
             bool ignored = false;
             name = cutBytes(want, 10 - int(tail.size()), &ignored) + tail.toLatin1();
         }
-        if (decodeCp936(name) != want)
-            note(LoadErrorText(64449).arg(want, decodeCp936(name)));
+        if (decodeCp936(name) != want) note(LoadErrorText(64449).arg(want, decodeCp936(name)));
         names.append(name);
     }
     // Text widths: the longest text of the column in code-page bytes.
@@ -290,9 +289,7 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                     const double d = v.toDouble();
                     if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
                         losses.add(LoadErrorText(64438),
-                                   LoadErrorText(64445)
-                                       .arg(r + 1)
-                                       .arg(decodeCp936(names.at(c))));
+                                   LoadErrorText(64445).arg(r + 1).arg(decodeCp936(names.at(c))));
                         ok = DBFWriteNULLAttribute(dbf.h, r, c);
                     } else {
                         ok = DBFWriteDoubleAttribute(dbf.h, r, c, d);
@@ -303,13 +300,11 @@ void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* 
                     QByteArray b = encodeCp936(t, &lossless);
                     bool cut = false;
                     if (b.size() > widths.at(c)) b = cutBytes(t, widths.at(c), &cut);
-                    const QString place = LoadErrorText(64445)
-                                              .arg(r + 1)
-                                              .arg(decodeCp936(names.at(c)));
+                    const QString place =
+                        LoadErrorText(64445).arg(r + 1).arg(decodeCp936(names.at(c)));
                     if (cut) losses.add(LoadErrorText(64439).arg(kMaxCharWidth), place);
                     if (!lossless)
-                        losses.add(LoadErrorText(64440),
-                                   place, qor::CharactersOutsideCp936(t));
+                        losses.add(LoadErrorText(64440), place, qor::CharactersOutsideCp936(t));
                     ok = b.isEmpty() ? DBFWriteNULLAttribute(dbf.h, r, c)
                                      : DBFWriteStringAttribute(dbf.h, r, c, b.constData());
                 }

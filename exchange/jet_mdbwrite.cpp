@@ -431,12 +431,10 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
         for (const FieldInfo& f : nt.table.fields) {
             const quint8 type = columnTypeOf(f.type);
             if (notes && (f.type == kDate || f.type == kMemo))
-                notes->append(LoadErrorText(64455)
-                                  .arg(nt.name, f.name));
+                notes->append(LoadErrorText(64455).arg(nt.name, f.name));
             // Access names are at most 64 characters.
             if (f.name.size() > 64 && notes)
-                notes->append(LoadErrorText(64456)
-                                  .arg(nt.name, f.name));
+                notes->append(LoadErrorText(64456).arg(nt.name, f.name));
             defs.append({f.name.left(64), type});
         }
         if (defs.isEmpty())
@@ -454,14 +452,10 @@ void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStri
             ++r;
             QList<Cell> cells;
             for (int i = 0; i < cols.size(); ++i) {
-                const QString where = LoadErrorText(64446)
-                                          .arg(nt.name)
-                                          .arg(r)
-                                          .arg(cols.at(i).name);
+                const QString where = LoadErrorText(64446).arg(nt.name).arg(r).arg(cols.at(i).name);
                 cells.append(cellOf(cols.at(i), values.value(i), where, losses));
             }
-            fitRow(cols, cells, LoadErrorText(64447).arg(nt.name).arg(r),
-                   losses);
+            fitRow(cols, cells, LoadErrorText(64447).arg(nt.name).arg(r), losses);
             rows.append(encodeRow(cols, cells));
         }
         placeRows(file, t, rows);

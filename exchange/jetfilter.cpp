@@ -29,15 +29,15 @@ QString near(const QString& text, qsizetype at) {
     return text.mid(at, 20).trimmed();
 }
 
-constexpr int kMsgSyntax = 64475;       // condition, where (1-based), why
-constexpr int kMsgMissing = 64476;      // a closing character is missing
-constexpr int kMsgUnmatched = 64477;    // a closing character without its opening
+constexpr int kMsgSyntax = 64475;     // condition, where (1-based), why
+constexpr int kMsgMissing = 64476;    // a closing character is missing
+constexpr int kMsgUnmatched = 64477;  // a closing character without its opening
 constexpr int kMsgCannotUse = 64478;
 constexpr int kMsgNotADate = 64479;
 constexpr int kMsgNotANumber = 64480;
 constexpr int kMsgFunction = 64481;
 constexpr int kMsgEmptyName = 64482;
-constexpr int kMsgValueMissing = 64483; // an operator with nothing to work on
+constexpr int kMsgValueMissing = 64483;  // an operator with nothing to work on
 
 // Tells where reading stopped (counting characters from 1) and why, so a
 // user can mend the condition without guessing.
@@ -48,12 +48,12 @@ constexpr int kMsgValueMissing = 64483; // an operator with nothing to work on
 // Operators that need a value after them: a condition that ends on one,
 // or that puts a comparison straight after one, is missing that value.
 bool wantsValueAfter(const QString& piece) {
-    static const QStringList ops = {QStringLiteral("="),  QStringLiteral("<"),  QStringLiteral(">"),
-                                    QStringLiteral("<>"), QStringLiteral("<="), QStringLiteral(">="),
-                                    QStringLiteral("+"),  QStringLiteral("-"),  QStringLiteral("*"),
-                                    QStringLiteral("/"),  QStringLiteral("||"), QStringLiteral("%"),
-                                    QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("NOT"),
-                                    QStringLiteral("LIKE"), QStringLiteral("("), QStringLiteral(",")};
+    static const QStringList ops = {
+        QStringLiteral("="),   QStringLiteral("<"),  QStringLiteral(">"),   QStringLiteral("<>"),
+        QStringLiteral("<="),  QStringLiteral(">="), QStringLiteral("+"),   QStringLiteral("-"),
+        QStringLiteral("*"),   QStringLiteral("/"),  QStringLiteral("||"),  QStringLiteral("%"),
+        QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("NOT"), QStringLiteral("LIKE"),
+        QStringLiteral("("),   QStringLiteral(",")};
     return ops.contains(piece);
 }
 bool isComparison(const QString& piece) {
@@ -133,7 +133,9 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
     auto put = [&](const QString& piece) {
         if (isComparison(piece) && !pieces.isEmpty() && wantsValueAfter(pieces.last()) &&
             pieces.last() != u"NOT")
-            fail(s, pieceAt, LoadErrorText(kMsgValueMissing).arg(s.mid(starts.last(), pieceAt - starts.last()).trimmed()));
+            fail(s, pieceAt,
+                 LoadErrorText(kMsgValueMissing)
+                     .arg(s.mid(starts.last(), pieceAt - starts.last()).trimmed()));
         pieces.append(piece);
         starts.append(pieceAt);
     };
@@ -238,8 +240,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             } else {
                 qsizetype k = j;
                 while (k < n && s.at(k).isSpace()) ++k;
-                if (k < n && s.at(k) == u'(')
-                    fail(s, i, LoadErrorText(kMsgFunction).arg(word));
+                if (k < n && s.at(k) == u'(') fail(s, i, LoadErrorText(kMsgFunction).arg(word));
                 put(mapIdentifier(word));
             }
             i = j;

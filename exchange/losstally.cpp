@@ -3,15 +3,15 @@
 #include <QFileInfo>
 #include <utility>
 
-#include "engine/creporthandle.h"
 #include "engine/creportfile.h"
+#include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/codepage.h"
 
 namespace qor {
 
 namespace {
-constexpr int kMsgLossLine = 64432;        // "<kind>: <count>, the first at <place>"
+constexpr int kMsgLossLine = 64432;  // "<kind>: <count>, the first at <place>"
 constexpr int kMsgCellPlace = 64433;
 constexpr int kMsgPagePlace = 64434;
 constexpr int kMsgFormulas = 64435;
@@ -84,7 +84,8 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         for (const FormulaRecord& f : formulas)
             if (std::pair(f.area.r1, f.area.c1) < std::pair(first->area.r1, first->area.c1)) first = &f;
         losses.add(LoadErrorText(kMsgFormulas),
-                   CellPlace(written.first(), first->area.r1, first->area.c1), qsizetype(formulas.size()));
+                   CellPlace(written.first(), first->area.r1, first->area.c1),
+                   qsizetype(formulas.size()));
     }
     for (int slot = 0; slot <= 6; ++slot) {
         CellRef at;
@@ -95,8 +96,7 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
             if (report.GetPageKeyword(slot, &v, p) != 0) continue;
             if (v.kind == 2 ? v.text.isEmpty() : !(v.kind == 1 && v.number != 0)) continue;
             if (placed)
-                losses.add(LoadErrorText(kMsgPlacedKeywords),
-                           CellPlace(p, at.row, at.col));
+                losses.add(LoadErrorText(kMsgPlacedKeywords), CellPlace(p, at.row, at.col));
             else
                 losses.add(LoadErrorText(kMsgUnplacedKeywords),
                            LoadErrorText(kMsgPagePlace).arg(p));

@@ -165,14 +165,9 @@ void Writer::choosePages() {
         for (int p = 1; p <= count; ++p) m_pages.push_back(p);
     } else {
         const std::optional<QList<int>> list = ParseExportPageList(m_choice.m_strPageList);
-        if (!list)
-            throw ExportFailure{
-                LoadErrorText(64467).arg(m_choice.m_strPageList)};
+        if (!list) throw ExportFailure{LoadErrorText(64467).arg(m_choice.m_strPageList)};
         for (int p : *list) {
-            if (p < 1 || p > count)
-                throw ExportFailure{LoadErrorText(64468)
-                                        .arg(p)
-                                        .arg(count)};
+            if (p < 1 || p > count) throw ExportFailure{LoadErrorText(64468).arg(p).arg(count)};
             m_pages.push_back(p);
         }
     }
@@ -183,9 +178,7 @@ void Writer::choosePages() {
             uint16_t status = 0;
             std::shared_ptr<CSheetPage> page = m_report.GetPage(m_pages[k], &status);
             if (!page)
-                throw ExportFailure{LoadErrorText(64469)
-                                        .arg(m_pages[k])
-                                        .arg(StatusText(status))};
+                throw ExportFailure{LoadErrorText(64469).arg(m_pages[k]).arg(StatusText(status))};
             m_pageLines[k] = std::max<int>(1, page->VarUsed());
         }
     }
@@ -300,9 +293,7 @@ void Writer::readPages(const Layout& layout) {
         const int p = m_pages[k];
         uint16_t status = 0;
         const std::shared_ptr<CSheetPage> held = m_report.GetPage(p, &status);
-        if (!held)
-            throw ExportFailure{
-                LoadErrorText(64469).arg(p).arg(StatusText(status))};
+        if (!held) throw ExportFailure{LoadErrorText(64469).arg(p).arg(StatusText(status))};
         size_t keywordIndex = 0;
         for (OutCell& cell : m_cells) {
             if (cell.kind != Kind::Label) {
@@ -340,15 +331,10 @@ void Writer::readPages(const Layout& layout) {
             KeywordValue kv;
             if (uint16_t s = m_report.GetPageKeyword(cell.keywordSlot, &kv, p))
                 throw ExportFailure{
-                    LoadErrorText(64471)
-                        .arg(cell.keywordSlot)
-                        .arg(p)
-                        .arg(StatusText(s))};
+                    LoadErrorText(64471).arg(cell.keywordSlot).arg(p).arg(StatusText(s))};
             QString text;
             const int slot = cell.keywordSlot;
-            const auto keywordPlace = [&] {
-                return LoadErrorText(64466).arg(p).arg(slot);
-            };
+            const auto keywordPlace = [&] { return LoadErrorText(64466).arg(p).arg(slot); };
             if (slot <= 1) {
                 text = fitted(kv.text, keywordPlace);
             } else if (slot == kUserKeywordSlot && kv.kind == 2) {

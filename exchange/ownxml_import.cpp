@@ -110,11 +110,15 @@ struct CellChildren {
 
     QStringView require(int child) const {
         if (!has(child))
-            throw ImportFailure{kMsgBadFile, LoadErrorText(64402).arg(index + 1).arg(QStringLiteral("<%1>").arg(kCellChildTags[size_t(child)]))};
+            throw ImportFailure{kMsgBadFile,
+                                LoadErrorText(64402).arg(index + 1).arg(
+                                    QStringLiteral("<%1>").arg(kCellChildTags[size_t(child)]))};
         return view(first[size_t(child)]);
     }
     [[noreturn]] void refuse(int child, QStringView text) const {
-        throw ImportFailure{kMsgBadFile, LoadErrorText(64402).arg(index + 1).arg(QStringLiteral("<%1>%2").arg(kCellChildTags[size_t(child)], text.left(40)))};
+        throw ImportFailure{kMsgBadFile,
+                            LoadErrorText(64402).arg(index + 1).arg(QStringLiteral("<%1>%2").arg(
+                                kCellChildTags[size_t(child)], text.left(40)))};
     }
     int int16(int child) const {
         const QStringView t = require(child);
@@ -165,7 +169,11 @@ struct Area {
 Area readArea(const CellChildren& c) {
     Area a{c.int16(kStartRow), c.int16(kStartCol), c.int16(kEndRow), c.int16(kEndCol)};
     if (a.r1 < 1 || a.c1 < 1 || a.r2 < a.r1 || a.c2 < a.c1)
-        throw ImportFailure{kMsgBadFile, LoadErrorText(64402).arg(c.index + 1).arg(QStringLiteral("%1..%2, %3..%4").arg(a.r1).arg(a.r2).arg(a.c1).arg(a.c2))};
+        throw ImportFailure{
+            kMsgBadFile,
+            LoadErrorText(64402)
+                .arg(c.index + 1)
+                .arg(QStringLiteral("%1..%2, %3..%4").arg(a.r1).arg(a.r2).arg(a.c1).arg(a.c2))};
     return a;
 }
 
@@ -218,19 +226,26 @@ FormatCell readFormatCell(const CellChildren& c, const RootFlags& f) {
             out.label = c.value(0).left(kMaxLabelChars).toString();
             break;
         default:
-            throw ImportFailure{
-                kMsgBadDataType,
-                LoadErrorText(64402).arg(c.index + 1).arg(QStringLiteral("<data_type>%1").arg(out.dataType))};
+            throw ImportFailure{kMsgBadDataType,
+                                LoadErrorText(64402)
+                                    .arg(c.index + 1)
+                                    .arg(QStringLiteral("<data_type>%1").arg(out.dataType))};
     }
     if (f.format && out.dataType == kDataNumber) {
         out.numberFormat = true;
         const std::optional<bool> comma = ParseBoolText(borrowed(c.require(kHasComma)));
         if (!comma)
-            throw ImportFailure{kMsgBadComma, LoadErrorText(64402).arg(c.index + 1).arg(QStringLiteral("<has_comma>%1").arg(*c.get(kHasComma)))};
+            throw ImportFailure{kMsgBadComma,
+                                LoadErrorText(64402)
+                                    .arg(c.index + 1)
+                                    .arg(QStringLiteral("<has_comma>%1").arg(*c.get(kHasComma)))};
         const std::optional<bool> percent = ParseBoolText(borrowed(c.require(kHasPercent)));
         if (!percent)
-            throw ImportFailure{kMsgBadPercent,
-                                LoadErrorText(64402).arg(c.index + 1).arg(QStringLiteral("<has_percent>%1").arg(*c.get(kHasPercent)))};
+            throw ImportFailure{
+                kMsgBadPercent,
+                LoadErrorText(64402)
+                    .arg(c.index + 1)
+                    .arg(QStringLiteral("<has_percent>%1").arg(*c.get(kHasPercent)))};
         out.comma = *comma;
         out.percent = *percent;
         out.decimals = c.int32(kDecimalDigits);
@@ -430,7 +445,12 @@ DataCell readDataCell(const CellChildren& c) {
         out.keywordSlot = KeywordSlotOf(borrowed(*name));
         if (pages > 0 && qsizetype(c.keywordValues.size()) <= pages)
             throw ImportFailure{
-                kMsgBadFile, LoadErrorText(64402).arg(c.index + 1).arg(QStringLiteral("%1/%2").arg(std::max<qsizetype>(qsizetype(c.keywordValues.size()) - 1, 0)).arg(pages))};
+                kMsgBadFile,
+                LoadErrorText(64402)
+                    .arg(c.index + 1)
+                    .arg(QStringLiteral("%1/%2")
+                             .arg(std::max<qsizetype>(qsizetype(c.keywordValues.size()) - 1, 0))
+                             .arg(pages))};
         for (qsizetype k = 1; k <= pages; ++k) {
             const QStringView t = c.keywordValue(size_t(k));
             KeywordValue v;
@@ -733,8 +753,7 @@ LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
 }
 
 OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
-    if (!report.IsFormatState())
-        return {0, 0, StatusText(Status::Refused)};
+    if (!report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.formatFailure) throw *f.formatFailure;
     const FormatCells& cells = f.formatCells;
     int maxRow = 0, maxCol = 0;
@@ -747,14 +766,11 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
     const int rows = report.GetRowCount(), cols = report.GetColCount();
     if (maxRow > rows) {
         if (uint16_t s = report.AppendRowColPage(maxRow - rows, 0))
-            return {
-                0, kMsgAppendFailed,
-                StatusText(s)};
+            return {0, kMsgAppendFailed, StatusText(s)};
     }
     if (maxCol > cols) {
         if (uint16_t s = report.AppendRowColPage(maxCol - cols, 1))
-            return {0, kMsgAppendFailed,
-                    StatusText(s)};
+            return {0, kMsgAppendFailed, StatusText(s)};
     }
     for (size_t i = 0; i < cells.size(); ++i) applyFormatCell(report, cells[i], f.flags.format);
     if (f.flags.formula) {
@@ -787,8 +803,7 @@ int insertFailureMessage(uint16_t status) {
 }
 
 OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
-    if (report.IsFormatState())
-        return {0, 0, StatusText(Status::Refused)};
+    if (report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.flags.data && f.dataFailure) throw *f.dataFailure;
     DataCells& data = f.dataCells;
     // The first cell element tells the page count: its values after the
@@ -798,8 +813,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
     while (report.GetPageCount() < wanted) {
         uint16_t count = uint16_t(std::min(wanted - report.GetPageCount(), 0xFFFF));
         if (uint16_t s = report.InsertRowColPage(1, &count, 2))
-            return {0, insertFailureMessage(s),
-                    StatusText(s)};
+            return {0, insertFailureMessage(s), StatusText(s)};
     }
     if (!f.flags.data) {
         report.SetCurPage(1);

@@ -742,13 +742,9 @@ QString SpreadsheetXmlImport::LeftOutText() const {
     QStringList lines;
     if (const QString cells = LeftOutCellsMessage(leftOut); !cells.isEmpty()) lines << cells;
     if (cutTexts > 0)
-        lines << LoadErrorText(64463)
-                     .arg(cutTexts)
-                     .arg(kMaxLabelChars)
-                     .arg(firstCutText);
+        lines << LoadErrorText(64463).arg(cutTexts).arg(kMaxLabelChars).arg(firstCutText);
     if (!otherSheets.isEmpty())
-        lines << LoadErrorText(64464)
-                     .arg(otherSheets.join(QStringLiteral(", ")));
+        lines << LoadErrorText(64464).arg(otherSheets.join(QStringLiteral(", ")));
     return lines.join(u'\n');
 }
 
@@ -774,8 +770,7 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     if (!IsSpreadsheetElement(root, u"Workbook"))
         return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(kMsgUnsupportedXml)));
     const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
-    if (sheets.isEmpty())
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64486)));
+    if (sheets.isEmpty()) return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64486)));
 
     CSpreadsheetXmlDoc reader;
     reader.SetRootElement(root);
@@ -787,8 +782,7 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
         // Nothing is kept: the caller's report is a new one it drops.
         return failed(QStringLiteral("%1: %2").arg(path, e.message()));
     }
-    if (report.EnterDataState() != 0)
-        return failed(LoadErrorText(63540));
+    if (report.EnterDataState() != 0) return failed(LoadErrorText(63540));
     if (report.GetPageCount() < 1) report.AppendRowColPage(1, 2);
     report.SetCurPage(1);
 
@@ -816,7 +810,8 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
         // A workbook too large for the memory there is is a file that
         // cannot be read, not the end of the program.
         SpreadsheetXmlImport out;
-        out.error = LoadErrorText(kMsgUnsupportedXml) + QStringLiteral("\n%1：%2").arg(path, StatusText(Status::OutOfMemory));
+        out.error = LoadErrorText(kMsgUnsupportedXml) +
+                    QStringLiteral("\n%1：%2").arg(path, StatusText(Status::OutOfMemory));
         return out;
     }
 }

@@ -8,9 +8,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "exchange/workbook_model.h"
 #include "engine/messages.h"
 #include "engine/status.h"
+#include "exchange/workbook_model.h"
 
 namespace qor {
 

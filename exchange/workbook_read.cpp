@@ -74,8 +74,7 @@ public:
             st.size / std::max<zip_uint64_t>(st.comp_size, 1) > zip_uint64_t(m_limits.maxRatio))
             tooLarge(name);
         zip_file_t* f = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
-        if (!f)
-            m_fail(LoadErrorText(64488).arg(name));
+        if (!f) m_fail(LoadErrorText(64488).arg(name));
         QByteArray out;
         char buf[65536];
         for (;;) {
@@ -102,8 +101,7 @@ public:
         if (bytes.isNull()) return {};
         QString why;
         XmlDocument doc = XmlDocument::parse(bytes, &why);
-        if (doc.isNull())
-            m_fail(LoadErrorText(64488).arg(name));
+        if (doc.isNull()) m_fail(LoadErrorText(64488).arg(name));
         return doc.documentElement();
     }
 
@@ -369,8 +367,7 @@ public:
         }
         std::map<int, QString> formats;
         forChildren(child(root, u"numFmts"), u"numFmt", [&](const XmlNode& n) {
-            if (int(formats.size()) >= limits.maxStyles)
-                fail(LoadErrorText(64489));
+            if (int(formats.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
             bool ok = false;
             const int id = n.attributeText(u"numFmtId").toInt(&ok);
             const QString code = n.attributeText(u"formatCode");
@@ -429,12 +426,12 @@ public:
             borders.push_back(b);
         });
 
-        auto index = [&](const XmlNode& xf, QStringView name, size_t count, [[maybe_unused]] const char* what) {
+        auto index = [&](const XmlNode& xf, QStringView name, size_t count,
+                         [[maybe_unused]] const char* what) {
             bool ok = false;
             const int i = xf.attributeText(name).toInt(&ok);
             if (!xf.hasAttribute(name)) return -1;
-            if (!ok || i < 0 || size_t(i) >= count)
-                fail(LoadErrorText(64495));
+            if (!ok || i < 0 || size_t(i) >= count) fail(LoadErrorText(64495));
             return i;
         };
         forChildren(child(root, u"cellXfs"), u"xf", [&](const XmlNode& xf) {
@@ -556,8 +553,7 @@ public:
                     if (localName(n.parent()) == u"sheetData") row = readRow(n, row + 1);
                 } else if (name == u"dimension") {
                     XlArea a;
-                    if (!parseArea(n.attributeText(u"ref"), &a))
-                        fail(LoadErrorText(64493));
+                    if (!parseArea(n.attributeText(u"ref"), &a)) fail(LoadErrorText(64493));
                 } else if (name == u"sheetFormatPr") {
                     readDefaultColumnWidth(n);
                 } else if (name == u"cols") {
@@ -567,13 +563,11 @@ public:
                     // Each merge is checked against those before it, so
                     // their number is bounded.
                     forChildren(n, u"mergeCell", [&](const XmlNode& m) {
-                        if (++merges > m_limits.maxMerges)
-                            fail(LoadErrorText(64489));
-                        XlArea a;
-                        const QString ref = m.attributeText(u"ref");
-                        if (!parseArea(ref, &a))
-                            fail(LoadErrorText(64493));
-                        m_ws->range(a).merge();
+                    if (++merges > m_limits.maxMerges) fail(LoadErrorText(64489));
+                    XlArea a;
+                    const QString ref = m.attributeText(u"ref");
+                    if (!parseArea(ref, &a)) fail(LoadErrorText(64493));
+                    m_ws->range(a).merge();
                     });
                 }
             },
@@ -605,15 +599,13 @@ private:
         bool ok1 = false, ok2 = false;
         const int from = c.attributeText(u"min").toInt(&ok1);
         const int to = c.attributeText(u"max").toInt(&ok2);
-        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols)
-            fail(LoadErrorText(64493));
+        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols) fail(LoadErrorText(64493));
         double chars = -1;
         if (boolAttribute(c, u"hidden", false)) {
             chars = 0;
         } else if (c.hasAttribute(u"width")) {
             const std::optional<double> w = parseNumber(c.attributeText(u"width"));
-            if (!w || *w < 0 || *w > 256)
-                fail(LoadErrorText(64493));
+            if (!w || *w < 0 || *w > 256) fail(LoadErrorText(64493));
             chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
@@ -626,14 +618,12 @@ private:
             row = ref->toInt(&ok);
             if (!ok) row = -1;
         }
-        if (row < 1 || row > kSheetRows)
-            fail(LoadErrorText(64493));
+        if (row < 1 || row > kSheetRows) fail(LoadErrorText(64493));
         if (boolAttribute(r, u"hidden", false)) {
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
         } else if (r.hasAttribute(u"ht")) {
             const std::optional<double> h = parseNumber(r.attributeText(u"ht"));
-            if (!h || *h < 0 || *h > 409)
-                fail(LoadErrorText(64493));
+            if (!h || *h < 0 || *h > 409) fail(LoadErrorText(64493));
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
         }
         int col = 0;
@@ -644,8 +634,7 @@ private:
     int readCell(const XmlNode& c, int row, int expectedCol) {
         int r = row, col = expectedCol;
         if (const std::optional<QString> ref = c.attribute(u"r")) {
-            if (!parseCellRef(*ref, &r, &col))
-                fail(LoadErrorText(64491).arg(*ref));
+            if (!parseCellRef(*ref, &r, &col)) fail(LoadErrorText(64491).arg(*ref));
         } else if (col > kSheetCols) {
             fail(LoadErrorText(64493));
         }
@@ -653,8 +642,7 @@ private:
         if (const std::optional<QString> s = c.attribute(u"s")) {
             bool ok = false;
             const uint v = s->toUInt(&ok);
-            if (!ok || v >= m_styles.count())
-                fail(LoadErrorText(64491).arg(c.attributeText(u"r")));
+            if (!ok || v >= m_styles.count()) fail(LoadErrorText(64491).arg(c.attributeText(u"r")));
             style = v;
         }
         const QString type = c.attributeText(u"t");
@@ -682,8 +670,7 @@ private:
             if (type == u"s") {
                 bool ok = false;
                 const uint i = text.trimmed().toUInt(&ok);
-                if (!ok || i >= m_strings.size())
-                    fail(LoadErrorText(64491).arg(cellName(r, col)));
+                if (!ok || i >= m_strings.size()) fail(LoadErrorText(64491).arg(cellName(r, col)));
                 setText(&cell, m_strings[i], r, col);
             } else if (type == u"str") {
                 setText(&cell, unescapeText(text), r, col);
@@ -698,8 +685,7 @@ private:
                 setText(&cell, isoDateText(text.trimmed(), style), r, col);
             } else {
                 const std::optional<double> n = parseNumber(text);
-                if (!n)
-                    fail(LoadErrorText(64491).arg(cellName(r, col)));
+                if (!n) fail(LoadErrorText(64491).arg(cellName(r, col)));
                 cell.kind = XlCell::Number;
                 cell.number = *n;
                 if (isDateStyle(style)) {
@@ -713,8 +699,7 @@ private:
         // A cell of the default style with no value adds nothing; leaving
         // it out keeps it out of the used range.
         if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return col;
-        if (++*m_cells > m_limits.maxCells)
-            m_fail(LoadErrorText(64489));
+        if (++*m_cells > m_limits.maxCells) m_fail(LoadErrorText(64489));
         cell.shareStyle(m_styles.at(style));
         m_ws->loadCell(r, col, std::move(cell));
         return col;
@@ -857,8 +842,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
             pkg.read(stringsPart), [](const XmlNode&) {},
             [&](const XmlNode& si) {
                 if (localName(si) != u"si") return;
-                if (int(strings.size()) >= limits.maxStrings)
-                    fail(LoadErrorText(64489));
+                if (int(strings.size()) >= limits.maxStrings) fail(LoadErrorText(64489));
                 strings.push_back(stringItemText(si));
             },
             &why);
@@ -873,14 +857,12 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     };
     std::vector<SheetEntry> entries;
     forChildren(child(book, u"sheets"), u"sheet", [&](const XmlNode& s) {
-        if (int(entries.size()) >= limits.maxSheets)
-            fail(LoadErrorText(64489));
+        if (int(entries.size()) >= limits.maxSheets) fail(LoadErrorText(64489));
         const std::optional<QString> rid = prefixedAttribute(s, u"id");
         SheetEntry e{s.attributeText(u"name"), QString(), QString()};
         if (rid) {
             auto it = rels.find(*rid);
-            if (it == rels.end())
-                fail(LoadErrorText(64488).arg(e.name));
+            if (it == rels.end()) fail(LoadErrorText(64488).arg(e.name));
             const QString& type = it->second.type;
             if (type == u"worksheet")
                 e.part = it->second.target;
@@ -903,8 +885,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         if (entries[i].part.isEmpty()) continue;
         const QByteArray bytes = pkg.read(entries[i].part);
         cellElements += countCellElements(bytes);
-        if (cellElements > limits.maxCells)
-            fail(LoadErrorText(64489));
+        if (cellElements > limits.maxCells) fail(LoadErrorText(64489));
         SheetReader reader(ws, strings, styles, limits, &cells, fail, date1904);
         try {
             reader.read(entries[i].part, bytes);
@@ -915,8 +896,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     // Names of a block of one worksheet; the others are passed over.
     const SheetsByName sheets = sheetsByName(*wb);
     forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
-        if (wb->definedNames().size() >= kMaxDefinedNames)
-            fail(LoadErrorText(64489));
+        if (wb->definedNames().size() >= kMaxDefinedNames) fail(LoadErrorText(64489));
         XlDefinedName d;
         d.name = n.attributeText(u"name").trimmed();
         if (d.name.isEmpty()) return;

@@ -200,7 +200,8 @@ struct XlsStreamWriter::Impl {
         if (k == FontKey{kDefaultFontName}) return 0;
         auto [it, fresh] = fontIndex.try_emplace(k, 0);
         if (fresh) {
-            if (k.name.size() > 255) fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), k.name));
+            if (k.name.size() > 255)
+                fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), k.name));
             fonts.push_back(k);
             // The format never uses font index 4: the fifth record is 5.
             it->second = int(fonts.size()) + 4;
@@ -213,7 +214,8 @@ struct XlsStreamWriter::Impl {
             return 0;
         auto it = formatIndex.find(code);
         if (it != formatIndex.end()) return *it;
-        if (code.size() > 255) fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), code));
+        if (code.size() > 255)
+            fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), code));
         formats.push_back(code);
         const int index = kFirstCustomFormat + int(formats.size()) - 1;
         formatIndex.insert(code, index);
@@ -230,8 +232,7 @@ struct XlsStreamWriter::Impl {
             if (fresh) {
                 xfs.push_back(k);
                 it->second = kDefaultCellXf + int(xfs.size());
-                if (it->second >= kMaxXfs)
-                    fail(StatusText(Status::WriteError));
+                if (it->second >= kMaxXfs) fail(StatusText(Status::WriteError));
             }
             xf = it->second;
         }

@@ -105,8 +105,7 @@ public:
     Reader(const Record& r, const WorkbookReadFailure& fail) : m_r(r), m_fail(fail) {}
     qsizetype left() const { return m_r.data.size() - m_pos; }
     void need(qsizetype n) const {
-        if (n < 0 || left() < n)
-            m_fail(LoadErrorText(64494).arg(recordName(m_r.type)).arg(m_r.at));
+        if (n < 0 || left() < n) m_fail(LoadErrorText(64494).arg(recordName(m_r.type)).arg(m_r.at));
     }
     int u8() {
         need(1);
@@ -153,16 +152,13 @@ private:
 
 // The record at an offset of the stream, its length checked.
 Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fail) {
-    if (at < 0 || at + 4 > s.size())
-        fail(LoadErrorText(64494).arg(QString()).arg(at));
+    if (at < 0 || at + 4 > s.size()) fail(LoadErrorText(64494).arg(QString()).arg(at));
     Record r;
     r.type = uint16_t(uchar(s[at]) | uchar(s[at + 1]) << 8);
     const qsizetype len = uchar(s[at + 2]) | uchar(s[at + 3]) << 8;
     r.at = at;
-    if (len > kMaxRecordData)
-        fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
-    if (at + 4 + len > s.size())
-        fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
+    if (len > kMaxRecordData) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
+    if (at + 4 + len > s.size()) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
     r.data = QByteArrayView(s.constData() + at + 4, len);
     return r;
 }
@@ -287,8 +283,7 @@ private:
                 case kFormat: {
                     const int id = r.u16();
                     QString code = m_biff8 ? longText(r) : shortText(r);
-                    if (m_formats.size() >= size_t(m_limits.maxStyles))
-                        r.bad(LoadErrorText(64489));
+                    if (m_formats.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
                     m_formats[id] = std::move(code);
                     break;
                 }
@@ -313,10 +308,8 @@ private:
                     const int kind = r.u8();
                     s.worksheet = kind == 0;
                     s.name = shortText(r);
-                    if (s.offset <= 0 || s.offset >= m_s.size())
-                        r.bad({});
-                    if (int(m_sheets.size()) >= m_limits.maxSheets)
-                        m_fail(LoadErrorText(64489));
+                    if (s.offset <= 0 || s.offset >= m_s.size()) r.bad({});
+                    if (int(m_sheets.size()) >= m_limits.maxSheets) m_fail(LoadErrorText(64489));
                     m_sheets.push_back(s);
                     break;
                 }
@@ -366,8 +359,7 @@ private:
     }
 
     void readXf(Reader& r) {
-        if (m_xfs.size() >= size_t(m_limits.maxStyles))
-            r.bad(LoadErrorText(64489));
+        if (m_xfs.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
         Xf x;
         x.font = r.u16();
         x.format = r.u16();
@@ -495,15 +487,13 @@ private:
 
     // Shared by every cell of the style; null for the plain style.
     const XlSharedStyle& styleOf(int xf, Reader& r) {
-        if (xf < 0 || size_t(xf) >= m_xfs.size())
-            r.bad({});
+        if (xf < 0 || size_t(xf) >= m_xfs.size()) r.bad({});
         if (m_styles.empty()) m_styles.resize(m_xfs.size());
         std::optional<XlSharedStyle>& made = m_styles[size_t(xf)];
         if (made) return *made;
         const Xf& x = m_xfs[size_t(xf)];
         XlStyle s;
-        if (x.font < 0 || size_t(x.font) >= m_fonts.size())
-            r.bad({});
+        if (x.font < 0 || size_t(x.font) >= m_fonts.size()) r.bad({});
         const Font& f = m_fonts[size_t(x.font)];
         s.fontName = f.name;
         s.fontSize = f.size;
@@ -513,8 +503,7 @@ private:
         s.fontColor = colourOf(f.colour, 0);
         if (x.format >= 164 || m_formats.count(x.format)) {
             auto it = m_formats.find(x.format);
-            if (it == m_formats.end())
-                r.bad({});
+            if (it == m_formats.end()) r.bad({});
             s.numberFormat = it->second;
         } else {
             s.numberFormat = BuiltinNumberFormat(x.format);
@@ -544,11 +533,9 @@ private:
     // ---- sheets ----
 
     void place(Reader& r, int row, int col, int xf, XlCell cell) {
-        if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols)
-            r.bad({});
+        if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols) r.bad({});
         const XlSharedStyle& style = styleOf(xf, r);
-        if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText)
-            r.bad({});
+        if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText) r.bad({});
         if (cell.kind == XlCell::Text && cell.text.isEmpty()) cell.kind = XlCell::Empty;
         if (cell.kind == XlCell::Number && style && isDateStyle(xf, *style)) {
             // A date comes in as the text its format shows.
@@ -559,8 +546,7 @@ private:
             }
         }
         if (cell.kind == XlCell::Empty && !style && !cell.formula) return;
-        if (++m_cells > m_limits.maxCells)
-            m_fail(LoadErrorText(64489));
+        if (++m_cells > m_limits.maxCells) m_fail(LoadErrorText(64489));
         cell.shareStyle(style);
         m_sheet->loadCell(row + 1, col + 1, std::move(cell));
     }
@@ -601,8 +587,7 @@ private:
     void readSheet(XlWorksheet* ws, qsizetype at) {
         m_sheet = ws;
         const Record bof = recordAt(m_s, at, m_fail);
-        if (bof.type != kBof8)
-            m_fail(LoadErrorText(64490).arg(ws->name(), LoadErrorText(64493)));
+        if (bof.type != kBof8) m_fail(LoadErrorText(64490).arg(ws->name(), LoadErrorText(64493)));
         at += 4 + bof.data.size();
         int merges = 0;
         struct Pending {
@@ -643,8 +628,7 @@ private:
                         const int xf = r.u16();
                         place(r, row, first + int(i), xf, number(rkValue(r.u32())));
                     }
-                    if (r.u16() != first + int(n) - 1)
-                        r.bad({});
+                    if (r.u16() != first + int(n) - 1) r.bad({});
                     break;
                 }
                 case kBlank: {
@@ -657,15 +641,13 @@ private:
                     const qsizetype n = (r.left() - 2) / 2;
                     if (n < 1 || (r.left() - 2) % 2) r.bad({});
                     for (qsizetype i = 0; i < n; ++i) place(r, row, first + int(i), r.u16(), XlCell{});
-                    if (r.u16() != first + int(n) - 1)
-                        r.bad({});
+                    if (r.u16() != first + int(n) - 1) r.bad({});
                     break;
                 }
                 case kLabelSst: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     const uint32_t i = r.u32();
-                    if (i >= m_strings.size())
-                        r.bad({});
+                    if (i >= m_strings.size()) r.bad({});
                     XlCell c;
                     c.kind = XlCell::Text;
                     c.text = m_strings[i];
@@ -729,11 +711,9 @@ private:
                         a.r2 = r.u16() + 1;
                         a.c1 = r.u16() + 1;
                         a.c2 = r.u16() + 1;
-                        if (a.r1 > a.r2 || a.c1 > a.c2 || a.c2 > kSheetCols)
-                            r.bad({});
+                        if (a.r1 > a.r2 || a.c1 > a.c2 || a.c2 > kSheetCols) r.bad({});
                         if (a.r1 == a.r2 && a.c1 == a.c2) continue;
-                        if (++merges > m_limits.maxMerges)
-                            m_fail(LoadErrorText(64489));
+                        if (++merges > m_limits.maxMerges) m_fail(LoadErrorText(64489));
                         try {
                             ws->range(a).merge();
                         } catch (const XlError&) {
@@ -822,8 +802,7 @@ std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadL
         }
     if (stream.isEmpty()) fail(LoadErrorText(64485));
     const qint64 size = cf->streamSize(stream);
-    if (size > limits.maxPartBytes)
-        fail(LoadErrorText(64489));
+    if (size > limits.maxPartBytes) fail(LoadErrorText(64489));
     const QByteArray bytes = cf->readAll(stream);
     if (bytes.size() != size) fail(LoadErrorText(64488).arg(stream));
     return ReadBiffWorkbook(bytes, QFileInfo(path).fileName(), limits);
@@ -833,14 +812,16 @@ std::unique_ptr<XlWorkbook> ReadWorkbookFile(const QString& path, const XlsxRead
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                      LoadErrorText(kMsgCannotRead).arg(QFileInfo(path).fileName(), StatusText(Status::ReadError))};
+                      LoadErrorText(kMsgCannotRead)
+                          .arg(QFileInfo(path).fileName(), StatusText(Status::ReadError))};
     const QByteArray head = f.read(8);
     f.close();
     if (head.startsWith("PK\x03\x04")) return ReadXlsxWorkbook(path, limits);
     if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
         return ReadXlsWorkbook(path, limits);
-    throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                  LoadErrorText(kMsgCannotRead).arg(QFileInfo(path).fileName(), LoadErrorText(64485))};
+    throw XlError{
+        kXlObjectError, QStringLiteral("Workbook"),
+        LoadErrorText(kMsgCannotRead).arg(QFileInfo(path).fileName(), LoadErrorText(64485))};
 }
 
 }  // namespace qor

@@ -173,7 +173,9 @@ private:
 
 void check(lxw_error e, const char* what) {
     if (e != LXW_NO_ERROR)
-        fail(QStringLiteral("%1（%2 %3）").arg(StatusText(Status::WriteError), QLatin1String(what)).arg(int(e)));
+        fail(QStringLiteral("%1（%2 %3）")
+                 .arg(StatusText(Status::WriteError), QLatin1String(what))
+                 .arg(int(e)));
 }
 
 // Whether writing the cell puts anything into the sheet: the writer drops
@@ -346,7 +348,8 @@ struct XlsxStreamWriter::Impl {
             lxw_worksheet* ws = workbook_add_worksheet(book, names[i].constData());
             if (!ws) {
                 lxw_workbook_free(book);
-                fail(LoadErrorText(64490).arg(QString::fromUtf8(names[i]), StatusText(Status::WriteError)));
+                fail(LoadErrorText(64490).arg(QString::fromUtf8(names[i]),
+                                              StatusText(Status::WriteError)));
             }
             if (int(i) == active) worksheet_activate(ws);
             if (!probe) sheets.push_back(ws);
@@ -417,7 +420,8 @@ void XlsxStreamWriter::commit() {
     d->wb = nullptr;
     d->formats.reset();
     check(workbook_close(wb), "workbook");
-    if (!d->tmp->commit()) fail(LoadErrorText(63515).arg(d->target, StatusText(Status::WriteError)));
+    if (!d->tmp->commit())
+        fail(LoadErrorText(63515).arg(d->target, StatusText(Status::WriteError)));
     ++g_filesWritten;
 }
 

@@ -382,8 +382,7 @@ private:
                 continue;
             }
             if (errno == EINVAL && !last) break;  // completed by the next piece
-            if (error)
-                *error = LoadErrorText(64498).arg(base + qsizetype(src - in));
+            if (error) *error = LoadErrorText(64498).arg(base + qsizetype(src - in));
             return -1;
         }
         return src - in;
@@ -493,8 +492,7 @@ bool chargeEntityText(ParseState* state, xmlParserCtxtPtr ctxt, qint64 length) {
     state->refused = true;
     if (!state->haveError) {
         state->haveError = true;
-        state->errorText =
-            LoadErrorText(64499).arg(xmlSAX2GetLineNumber(ctxt));
+        state->errorText = LoadErrorText(64499).arg(xmlSAX2GetLineNumber(ctxt));
     }
     xmlStopParser(state->ctxt);
     if (ctxt != state->ctxt) xmlStopParser(ctxt);

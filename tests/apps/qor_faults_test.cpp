@@ -55,14 +55,16 @@ TEST(QorFaults, UnreadablePageFailsEveryExportAndWritesNothing) {
 
     const auto xml = qorRun({"export-xml", rep, dir + "/d.xml"});
     EXPECT_EQ(xml.exitCode, 1);
-    EXPECT_TRUE(QString::fromUtf8(xml.err).contains(QStringLiteral("第2页不能读取"))) << xml.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(xml.err).contains(QStringLiteral("第2页不能读取")))
+        << xml.err.constData();
     EXPECT_FALSE(QFile::exists(dir + "/d.xml"));
 
     const QString out = dir + "/html";
     const auto html = qorRun({"export-html", rep, out});
     EXPECT_EQ(html.exitCode, 1);
     EXPECT_TRUE(html.out.isEmpty()) << html.out.constData();  // no "wrote N pages"
-    EXPECT_TRUE(QString::fromUtf8(html.err).contains(QStringLiteral("第2页不能读取"))) << html.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(html.err).contains(QStringLiteral("第2页不能读取")))
+        << html.err.constData();
     EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
 
     // The pages that can be read still export when chosen alone.

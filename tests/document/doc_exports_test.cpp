@@ -231,15 +231,17 @@ TEST(DocExports, KeywordsAndFormulasTheTargetCannotHoldAreListedOnceWithTheirFir
     EXPECT_EQ(leftOutOf("xml"), QStringList{notPlaced});
     ASSERT_EQ(ui.messages.size(), 3);
     EXPECT_EQ(ui.messages[0], LoadErrorText(63601) + u'\n' + notPlaced);
-    EXPECT_EQ(leftOutOf("xlsx"),
-              (QStringList{
-                  QStringLiteral("公式（文件中只保留了公式的值）：共1处，第一处在第1页第4行第2列"),
-                  notPlaced,
-                  QStringLiteral("放在单元中的关键字（写成了文本）：共2处，第一处在第2页第1行第3列")}));
+    EXPECT_EQ(
+        leftOutOf("xlsx"),
+        (QStringList{
+            QStringLiteral("公式（文件中只保留了公式的值）：共1处，第一处在第1页第4行第2列"),
+            notPlaced,
+            QStringLiteral("放在单元中的关键字（写成了文本）：共2处，第一处在第2页第1行第3列")}));
     const QStringList dbf = leftOutOf("dbf");
     EXPECT_TRUE(dbf.contains(notPlaced)) << qPrintable(dbf.join('\n'));
     EXPECT_TRUE(dbf.filter(QStringLiteral("公式")).size() == 1) << qPrintable(dbf.join('\n'));
-    EXPECT_TRUE(dbf.filter(QStringLiteral("放在单元中的关键字")).isEmpty()) << qPrintable(dbf.join('\n'));
+    EXPECT_TRUE(dbf.filter(QStringLiteral("放在单元中的关键字")).isEmpty())
+        << qPrintable(dbf.join('\n'));
 }
 
 TEST(DocExports, ATextCellEmptyOnTheFirstPageComesBackFromAWorkbook) {
@@ -296,7 +298,8 @@ TEST(DocExports, DataFileTextsOutsideCodePage936AreCountedByCharacter) {
         EXPECT_TRUE(lines[0].startsWith(
             QStringLiteral("代码页936中没有的字符（写成了“?”）：共3处，第一处在")))
             << qPrintable(lines[0]);
-        EXPECT_TRUE(leftOutOf(suffix).filter(QStringLiteral("截短")).isEmpty()) << qPrintable(leftOutOf(suffix).join('\n'));
+        EXPECT_TRUE(leftOutOf(suffix).filter(QStringLiteral("截短")).isEmpty())
+            << qPrintable(leftOutOf(suffix).join('\n'));
     }
 }
 

@@ -1,10 +1,10 @@
 #include "engine/messages.h"
 
+#include <gtest/gtest.h>
+
 #include <QRegularExpression>
 
 #include "engine/status.h"
-
-#include <gtest/gtest.h>
 
 TEST(MessagesTest, LoadErrorTextGivesTableTextsAndReaderErrorForUnknownIds) {
     EXPECT_EQ(LoadErrorText(62115), u"输入错误！标准输入如：1,8,14");

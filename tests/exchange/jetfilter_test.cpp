@@ -139,10 +139,12 @@ TEST_F(JetFilter, SyntaxErrorsSayWhereAndWhy) {
         const QString error = errorOf(condition);
         EXPECT_TRUE(error.startsWith(QStringLiteral("条件“%1”有语法错误：").arg(condition)))
             << c.condition << ": " << error.toStdString();
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.said))) << c.condition << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.said)))
+            << c.condition << ": " << error.toStdString();
     }
     // Negative numbers and NOT before a comparison still read.
-    EXPECT_EQ(names(QStringLiteral("Qty > -1 AND NOT Qty = 7")), QStringList({"apple", "cherry_50%"}));
+    EXPECT_EQ(names(QStringLiteral("Qty > -1 AND NOT Qty = 7")),
+              QStringList({"apple", "cherry_50%"}));
 }
 
 TEST(JetFilterText, IdentifiersAreMappedAndValuesBound) {

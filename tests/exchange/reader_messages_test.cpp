@@ -58,17 +58,18 @@ TEST(ReaderMessages, XmlParseErrorsNameTheLineInChinese) {
     EXPECT_EQ(error, QStringLiteral("第3行：不是格式正确的XML"));
     EXPECT_TRUE(XmlDocument::parse("", &error).isNull());
     EXPECT_EQ(error, QStringLiteral("文件不完整"));
-    EXPECT_TRUE(XmlDocument::parse("<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xFF\xFF</r>", &error)
-                    .isNull());
+    EXPECT_TRUE(
+        XmlDocument::parse("<?xml version=\"1.0\" encoding=\"GB2312\"?><r>\xFF\xFF</r>", &error)
+            .isNull());
     EXPECT_TRUE(error.contains(QStringLiteral("GB2312/GBK"))) << error.toStdString();
     EXPECT_FALSE(hasEnglishPhrase(error)) << error.toStdString();
 }
 
 TEST(ReaderMessages, SpreadsheetAndOwnXmlFilesThatDoNotReadSaySoInChinese) {
     const QString dir = oxtest::testDir();
-    ASSERT_TRUE(xmltest::writeAll(
-        dir + "/empty.xml",
-        "<?xml version=\"1.0\"?><Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"/>"));
+    ASSERT_TRUE(xmltest::writeAll(dir + "/empty.xml",
+                                  "<?xml version=\"1.0\"?><Workbook "
+                                  "xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"/>"));
     auto h = oxtest::newReport(dir + "/s.rep", 2, 2);
     const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, dir + "/empty.xml");
     EXPECT_FALSE(r.ok);
@@ -82,7 +83,8 @@ TEST(ReaderMessages, SpreadsheetAndOwnXmlFilesThatDoNotReadSaySoInChinese) {
     auto o = oxtest::newReport(dir + "/o.rep");
     const OwnXmlImportResult own = ImportOwnXmlReport(*o, dir + "/own.xml");
     EXPECT_EQ(own.result, 0);
-    EXPECT_TRUE(own.detail.startsWith(QStringLiteral("第1个单元元素不正确：<"))) << own.detail.toStdString();
+    EXPECT_TRUE(own.detail.startsWith(QStringLiteral("第1个单元元素不正确：<")))
+        << own.detail.toStdString();
     EXPECT_FALSE(hasEnglishPhrase(own.detail)) << own.detail.toStdString();
 }
 

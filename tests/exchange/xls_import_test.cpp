@@ -210,7 +210,8 @@ TEST_F(XlsImport, FilesAreReadByContent) {
         FAIL() << "read";
     } catch (const XlError& e) {
         EXPECT_TRUE(e.description.contains(QStringLiteral("t.xls"))) << e.description.toStdString();
-        EXPECT_TRUE(e.description.contains(QStringLiteral("不是工作簿文件"))) << e.description.toStdString();
+        EXPECT_TRUE(e.description.contains(QStringLiteral("不是工作簿文件")))
+            << e.description.toStdString();
     }
     writeCompound(dir + QStringLiteral("/other.xls"), QStringLiteral("Contents"), "x");
     EXPECT_THROW(ReadWorkbookFile(dir + QStringLiteral("/other.xls")), XlError);
@@ -260,7 +261,8 @@ TEST_F(XlsImport, DamagedStreamsAreRefusedWithTheirRecord) {
         ReadBiffWorkbook(good, QStringLiteral("bad.xls"), few);
         FAIL() << "read";
     } catch (const XlError& e) {
-        EXPECT_TRUE(e.description.contains(QStringLiteral("超出了能读取的限度"))) << e.description.toStdString();
+        EXPECT_TRUE(e.description.contains(QStringLiteral("超出了能读取的限度")))
+            << e.description.toStdString();
     }
 }
 

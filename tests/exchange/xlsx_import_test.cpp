@@ -330,7 +330,8 @@ TEST_F(XlsxImport, CellsBeyondTheReportsLimitsAreReportedAndTheRestImported) {
     EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("A10000"));
     EXPECT_EQ(leftOut[0].count, 2);
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QStringLiteral("“S”")) && told[0].contains(QStringLiteral("A10000")) &&
+    EXPECT_TRUE(told[0].contains(QStringLiteral("“S”")) &&
+                told[0].contains(QStringLiteral("A10000")) &&
                 told[0].contains(QStringLiteral("2个有值的单元")))
         << told[0].toStdString();
 
