@@ -172,8 +172,7 @@ public:
             // A report numbers its pages; names other than the ones a
             // workbook made from a report has are lost.
             if (!host.own.isEmpty())
-                m_leftOut << QStringLiteral("the worksheets' names (%1): a report numbers its pages")
-                                 .arg(host.own.join(QStringLiteral(", ")));
+                m_leftOut << LoadErrorText(64458).arg(host.own.join(QStringLiteral(", ")));
             return true;
         }
         if (message) *message = error;
@@ -283,11 +282,7 @@ public:
                 return false;
             }
         }
-        if (pages > 1)
-            m_leftOut << QStringLiteral("pages other than %1 of %2: an HTML file shows one page "
-                                        "(qor export-html writes each page)")
-                             .arg(page)
-                             .arg(pages);
+        if (pages > 1) m_leftOut << LoadErrorText(64459).arg(page).arg(pages);
         return true;
     }
 };

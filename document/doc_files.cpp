@@ -197,7 +197,7 @@ DocOthers CQorsDoc::collectOthers(const QStringList& periods) const {
 bool CQorsDoc::writeDocumentStreams(const QStringList& periods, QString* error) {
     CReportFile* file = m_pReport->GetReportFile();
     if (!file) {
-        if (error) *error = QStringLiteral("the report has no file");
+        if (error) *error = LoadErrorText(63579);
         return false;
     }
     file->SetDocumentStream(QString::fromLatin1(kOthersStreamName),

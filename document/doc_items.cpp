@@ -24,6 +24,7 @@
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/status.h"
 #include "engine/workfiles.h"
 #include "platform/uiservices.h"
 
@@ -316,11 +317,11 @@ std::shared_ptr<CComItem> CQorsDoc::PasteChartItem(const QByteArray& record, con
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_pReport) return fail(QStringLiteral("no report is open"));
+    if (!m_pReport) return fail(LoadErrorText(64203));
     std::shared_ptr<CComItem> item = qor::items::ReadItemObject(record, error);
     if (!item) return nullptr;
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
-    if (!chart) return fail(QStringLiteral("the data hold no chart"));
+    if (!chart) return fail(LoadErrorText(62004));
     ChartDesc desc = chart->GetChartDesc();
     desc.SetText(ChartDesc::kNameText, QStringLiteral("GRAPH_%1").arg(m_nChartCounter));
     ++m_nChartCounter;
@@ -441,13 +442,13 @@ std::shared_ptr<CComItem> CQorsDoc::PasteObjectItem(const QByteArray& payload, c
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_pReport) return fail(QStringLiteral("no report is open"));
+    if (!m_pReport) return fail(LoadErrorText(64203));
     std::shared_ptr<COleItem> object = COleItem::FromClipboardData(payload, error);
     if (!object) return nullptr;
     qor::items::OleClientRecord client = object->GetClient();
     if (client.itemType != qor::items::OleClientRecord::kLink) {
         if (object->GetObjectData().isEmpty() && client.presentation.isEmpty())
-            return fail(QStringLiteral("the object has neither bytes nor a picture"));
+            return fail(LoadErrorText(62004));
         // Its bytes get a storage of their own here.
         client.embedding = object->GetObjectData().isEmpty() ? 0 : nextEmbeddingNumber();
     }
@@ -470,14 +471,15 @@ QByteArray CQorsDoc::SaveEmbeddingCopy(QString* error) const {
     // The report as its file holds it: changes not yet saved are not part
     // of a copy another report embeds.
     if (!m_pReport || m_strPathName.isEmpty())
-        return fail(QStringLiteral("the report is not saved"));
-    if (m_bModified) return fail(QStringLiteral("the report has unsaved changes"));
+        return fail(LoadErrorText(62776));
+    if (m_bModified) return fail(LoadErrorText(62776));
     QFile file(m_strPathName);
-    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
+    if (!file.open(QIODevice::ReadOnly)) return fail(StatusText(Status::ReadError));
     if (file.size() > qor::items::kMaxObjectBytes)
-        return fail(QStringLiteral("the report is too large"));
+        return fail(LoadErrorText(63592));
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.isEmpty()) return fail(file.errorString());
+    if (file.error() != QFileDevice::NoError || bytes.isEmpty())
+        return fail(StatusText(Status::ReadError));
     return bytes;
 }
 

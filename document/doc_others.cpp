@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "engine/reportlayout.h"
+#include "engine/status.h"
 
 namespace qor {
 
@@ -120,7 +121,7 @@ bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
 
     QString password;
     if (!decodeOthersFilePassword(stream, &password))
-        return fail(out, error, QStringLiteral("the stream does not start with a password field"));
+        return fail(out, error, StatusText(Status::CorruptReport));
     ByteReader r(stream);
     r.seek(kHeadAndPassword);
     // A stream written before the document's part existed ends here.
@@ -133,7 +134,7 @@ bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
     d.filePassword = password;
     const uint16_t settingsSize = r.u16();
     if (!r.ok() || settingsSize < 12 || !r.need(settingsSize))
-        return fail(out, error, QStringLiteral("the settings block is damaged"));
+        return fail(out, error, StatusText(Status::CorruptReport));
     const size_t settingsEnd = r.pos() + settingsSize;
     d.showPageBreaks = r.u8() != 0;
     d.dataState = r.u8() != 0;
@@ -144,27 +145,26 @@ bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
 
     const uint32_t count = r.u32();
     if (!r.ok() || count > uint32_t(kMaxOthersRecords))
-        return fail(out, error, QStringLiteral("the record count is damaged"));
+        return fail(out, error, StatusText(Status::CorruptReport));
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t tag = r.u32();
         const uint32_t length = r.u32();
         // The marker follows the last record.
         if (!r.ok() || r.remaining() < 4 || length > r.remaining() - 4)
-            return fail(out, error, QStringLiteral("a record runs past the end of the stream"));
+            return fail(out, error, StatusText(Status::CorruptReport));
         const QByteArray data = r.bytes(length);
         if (tag == others::kTagBreaks) {
             if (!decodeBreaks(data, &d.manualBreaks))
-                return fail(out, error, QStringLiteral("the page-break table is damaged"));
+                return fail(out, error, StatusText(Status::CorruptReport));
         } else if (tag == others::kTagPeriods) {
             if (!decodePeriods(data, &d.pagePeriods))
-                return fail(out, error, QStringLiteral("the page-period list is damaged"));
+                return fail(out, error, StatusText(Status::CorruptReport));
         } else {
             d.unknownRecords.push_back({tag, data});
         }
     }
     d.clientMarker = r.u32();
-    if (!r.ok() || r.remaining() != 0)
-        return fail(out, error, QStringLiteral("the stream's length is wrong"));
+    if (!r.ok() || r.remaining() != 0) return fail(out, error, StatusText(Status::CorruptReport));
     *out = d;
     return true;
 }

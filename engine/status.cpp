@@ -1,38 +1,50 @@
 #include "engine/status.h"
 
+#include <utility>
+
+#include "engine/messages.h"
+
+namespace {
+// Each status has its text in the string table, so the desktop and the
+// command line say the same thing in the user's language.
+constexpr std::pair<Status, int> kStatusTexts[] = {
+    {Status::Ok, 64400},
+    {Status::Refused, 64401},
+    {Status::FileNotFound, 63593},
+    {Status::NotAReport, 64403},
+    {Status::UnsupportedVersion, 64404},
+    {Status::CorruptReport, 64405},
+    {Status::TooManyReports, 64406},
+    {Status::CannotCreate, 64407},
+    {Status::ReadError, 64408},
+    {Status::WriteError, 64409},
+    {Status::PageWriteError, 64410},
+    {Status::CloseError, 64411},
+    {Status::OutOfMemory, 64412},
+    {Status::PageOutOfRange, 64413},
+    {Status::PageLimit, 64414},
+    {Status::DiagonalTooLarge, 63162},
+    {Status::VarAreaInvalid, 64416},
+    {Status::TableSizeOutOfBounds, 64417},
+    {Status::OutsideTable, 64418},
+    {Status::KeywordPlacementInvalid, 64419},
+    {Status::DiskFull, 64420},
+    {Status::CombineSingleCell, 64421},
+    {Status::CombineOverlap, 64422},
+    {Status::CombineVarAreaStart, 64423},
+    {Status::CombineFormula, 64424},
+    {Status::SortListInvalid, 64425},
+    {Status::FormulaVarAreaStart, 64426},
+    {Status::FormulaCombined, 64427},
+    {Status::TooManyFormulas, 64428},
+    {Status::FormulaTooLong, 64429},
+    {Status::FormulaInvalid, 64430},
+};
+constexpr int kMsgOtherStatus = 64431;
+}  // namespace
+
 QString StatusText(uint16_t c) {
-    switch (static_cast<Status>(c)) {
-        case Status::Ok: return QStringLiteral("success");
-        case Status::Refused: return QStringLiteral("request refused (no report or wrong state)");
-        case Status::FileNotFound: return QStringLiteral("file not found");
-        case Status::NotAReport: return QStringLiteral("not a report file");
-        case Status::UnsupportedVersion: return QStringLiteral("version not supported");
-        case Status::CorruptReport: return QStringLiteral("report file damaged");
-        case Status::TooManyReports: return QStringLiteral("too many open reports");
-        case Status::CannotCreate: return QStringLiteral("cannot create the file");
-        case Status::ReadError: return QStringLiteral("read error");
-        case Status::WriteError: return QStringLiteral("write error");
-        case Status::PageWriteError: return QStringLiteral("error writing pages");
-        case Status::CloseError: return QStringLiteral("closing the streams failed");
-        case Status::OutOfMemory: return QStringLiteral("out of memory");
-        case Status::PageOutOfRange: return QStringLiteral("page number out of range");
-        case Status::PageLimit: return QStringLiteral("page count limit reached");
-        case Status::DiagonalTooLarge: return QStringLiteral("diagonal area too large");
-        case Status::VarAreaInvalid: return QStringLiteral("variable area invalid");
-        case Status::TableSizeOutOfBounds: return QStringLiteral("table size out of bounds");
-        case Status::OutsideTable: return QStringLiteral("outside the table");
-        case Status::KeywordPlacementInvalid: return QStringLiteral("keyword placement invalid");
-        case Status::DiskFull: return QStringLiteral("disk full");
-        case Status::CombineSingleCell: return QStringLiteral("cannot combine a single cell");
-        case Status::CombineOverlap: return QStringLiteral("combined areas overlap");
-        case Status::CombineVarAreaStart: return QStringLiteral("variable area start inside the combined area");
-        case Status::CombineFormula: return QStringLiteral("formula inside the combined area");
-        case Status::SortListInvalid: return QStringLiteral("sort or swap list invalid");
-        case Status::FormulaVarAreaStart: return QStringLiteral("variable area start inside the formula area");
-        case Status::FormulaCombined: return QStringLiteral("combined cell inside the formula area");
-        case Status::TooManyFormulas: return QStringLiteral("more than 20,000 formulas");
-        case Status::FormulaTooLong: return QStringLiteral("formula longer than 1,025 characters");
-        case Status::FormulaInvalid: return QStringLiteral("formula does not compile");
-    }
-    return QStringLiteral("status %1").arg(c);
+    for (const auto& [status, id] : kStatusTexts)
+        if (code(status) == c) return LoadErrorText(id);
+    return LoadErrorText(kMsgOtherStatus).arg(c);
 }

@@ -42,7 +42,7 @@ enum class Status : uint16_t {
 
 constexpr uint16_t code(Status s) { return static_cast<uint16_t>(s); }
 
-// Short English description of a status code for logs and diagnostics.
+// What a status code means, in the string table's words (logs, messages).
 QString StatusText(uint16_t code);
 inline QString StatusText(Status s) { return StatusText(code(s)); }
 

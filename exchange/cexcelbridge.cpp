@@ -1,9 +1,9 @@
 #include "exchange/cexcelbridge.h"
-#include "engine/messages.h"
 
 #include <new>
 
 #include "engine/messages.h"
+#include "engine/status.h"
 
 namespace qor {
 namespace {
@@ -40,9 +40,9 @@ using qor::XlError;
 // command line when its verb fails), never printed on standard output,
 // which belongs to whoever runs the program.
 void DumpComError(const XlError& e) {
-    TraceMessage(QStringLiteral("workbook error %1 (%2) in %3: %4")
-                     .arg(QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
-                          qor::codeMeaning(e.code), e.source, e.description));
+    TraceMessage(LoadErrorText(64497).arg(
+        QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
+        qor::codeMeaning(e.code), e.source, e.description));
 }
 
 CExcelBridge::CExcelBridge() = default;
@@ -66,7 +66,7 @@ int CExcelBridge::StartExcel() {
         return 0;
     } catch (const std::bad_alloc&) {
         DumpComError(
-            XlError{qor::kXlFail, QStringLiteral("CExcelBridge"), QStringLiteral("out of memory")});
+            XlError{qor::kXlFail, QStringLiteral("CExcelBridge"), StatusText(Status::OutOfMemory)});
         return 0;
     }
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/messages.h"
+#include "engine/status.h"
 #include "exchange/variantconvert.h"
 #include "platform/uiservices.h"
 
@@ -41,7 +42,7 @@ int CXmlDocHelper::Open(const QString& path) {
         } catch (const std::bad_alloc&) {
             // Refused like a file that does not parse: a save must not
             // replace what could not be read.
-            error = QStringLiteral("out of memory");
+            error = StatusText(Status::OutOfMemory);
         }
         if (doc.isNull()) {
             CreateNew(path);

@@ -318,7 +318,7 @@ public:
             m_fields = fields;
             m_widths = QList<int>(fields.size(), 1);
         } else if (fields.size() > m_fields.size() && m_notes) {
-            m_notes->append(QStringLiteral("table \"%1\": %2 fields beyond the first table's %3 left out")
+            m_notes->append(LoadErrorText(64451)
                                 .arg(table)
                                 .arg(fields.size() - m_fields.size())
                                 .arg(m_fields.size()));
@@ -422,10 +422,10 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
                 if (!isNumber(fields.at(j).type)) textColumn[j] = true;
             }
             if (notes && n > kMaxRows)
-                notes->append(QStringLiteral("table \"%1\": %2 records beyond row %3 left out").arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
+                notes->append(LoadErrorText(64452).arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
             if (notes && fields.size() > kMaxCols)
-                notes->append(QStringLiteral("table \"%1\": %2 fields beyond column %3 left out")
-                                  .arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
+                notes->append(
+                    LoadErrorText(64453).arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
         }
         if (rows == 0 || cols == 0) throw JetError(LoadErrorText(63539));
         // A number column shows as many decimals (up to 7) as its values
@@ -542,8 +542,7 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
     // A data file is one table: the pages follow one another as records.
     auto pagesInOne = [&] {
         if (page == 0 && report->GetPageCount() > 1 && notes)
-            notes->append(QStringLiteral("%1 pages written one after another as the records of one table")
-                              .arg(report->GetPageCount()));
+            notes->append(LoadErrorText(64454).arg(report->GetPageCount()));
     };
     if (dataFileKindFromPath(path) == DataFileKind::DBase) {
         pagesInOne();

@@ -134,7 +134,7 @@ int exportToTextFile(const QString& mdbPath, const QString& target, QString* err
             if (tables.isEmpty())
                 fields = own;
             else if (own.size() > fields.size() && notes)
-                notes->append(QStringLiteral("table \"%1\": %2 fields beyond the first table's %3 left out")
+                notes->append(LoadErrorText(64451)
                                   .arg(def.name)
                                   .arg(own.size() - fields.size())
                                   .arg(fields.size()));
@@ -175,7 +175,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
                 out.fields = rs.fields();
                 first = false;
             } else if (rs.fieldCount() > out.fields.size() && notes) {
-                notes->append(QStringLiteral("table \"%1\": %2 fields beyond the first table's %3 left out")
+                notes->append(LoadErrorText(64451)
                                   .arg(def.name)
                                   .arg(rs.fieldCount() - out.fields.size())
                                   .arg(out.fields.size()));

@@ -9,6 +9,7 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <atomic>
+#include <cstring>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/messages.h"
@@ -26,12 +27,20 @@
 #include "reader/cadorecordset.h"
 #include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
-#include "reader/sqldialect.h"
 #include "reader/creaderapp.h"
+#include "reader/sqldialect.h"
 
 using namespace qor::jet;
 
 namespace {
+
+// Texts of a host condition that does not read, shared with the data
+// files' conditions: where reading stopped and why.
+constexpr int kMsgConditionSyntax = 64475;  // condition, where (from 1), why
+constexpr int kMsgMissing = 64476;
+constexpr int kMsgCannotUse = 64478;
+constexpr int kMsgConditionRefused = 63509;  // condition, the server's reason
+constexpr int kMsgNoAccountSet = 64487;
 
 void setError(QString* error, const QString& text) {
     if (error) *error = text;
@@ -263,7 +272,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
             connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
         }
         if (!connection) {
-            setError(error, QStringLiteral("there is no account set %1").arg(key));
+            setError(error, LoadErrorText(kMsgNoAccountSet).arg(key));
             return;
         }
         // Names are quoted the way the host's server quotes them.
@@ -304,7 +313,9 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
             where += condition.mid(at, open - at);
             const qsizetype close = condition.indexOf(u']', open + 1);
             if (close < 0) {
-                setError(error, QStringLiteral("\"[\" without \"]\" in the condition: %1").arg(condition));
+                setError(error, LoadErrorText(kMsgConditionSyntax)
+                                    .arg(condition, QString::number(open + 1),
+                                         LoadErrorText(kMsgMissing).arg(QChar(u']'))));
                 return;
             }
             const QString part = condition.mid(open, close - open + 1);
@@ -322,10 +333,21 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         // One statement only: a second one (or a comment cutting off the
         // limit) could end the read-only transaction it runs in.
         if (!qor::IsSingleStatement(sql)) {
-            setError(error, LoadErrorText(62061) +
-                                QStringLiteral(": one statement only, without \";\" or a "
-                                               "comment: %1")
-                                    .arg(authorCondition));
+            // Where the second statement or the comment begins.
+            qsizetype at = authorCondition.size(), length = 0;
+            for (const char* mark : {";", "--", "/*"}) {
+                const qsizetype i = authorCondition.indexOf(QLatin1String(mark));
+                if (i >= 0 && i < at) {
+                    at = i;
+                    length = qsizetype(std::strlen(mark));
+                }
+            }
+            setError(
+                error,
+                LoadErrorText(62061) + u'：' +
+                    LoadErrorText(kMsgConditionSyntax)
+                        .arg(authorCondition, QString::number(at + 1),
+                             LoadErrorText(kMsgCannotUse).arg(authorCondition.mid(at, length))));
             return;
         }
         // Only the records up to the one wanted travel. The count is a
@@ -355,7 +377,10 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                     connection->Open(text);
                     continue;
                 }
-                setError(error, QStringLiteral("%1: %2").arg(sql, e.GetErrorMessage()));
+                // The server's own words say why; the condition says where.
+                setError(
+                    error,
+                    LoadErrorText(kMsgConditionRefused).arg(authorCondition, e.GetErrorMessage()));
                 return;
             }
         }
@@ -374,9 +399,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     // The key is the set's three characters and the year that begins eight
     // characters before the end: 001xxx20030101 gives 001_2003.
     if (name.size() < 8) {
-        setError(error, QStringLiteral("\"%1\" names no account set: the name needs the set and a "
-                                       "date (such as 001xxx20030101)")
-                            .arg(name));
+        setError(error, LoadErrorText(kMsgNoAccountSet).arg(name));
         return 0;
     }
     // Cells share a query by the condition the server gets: the same text

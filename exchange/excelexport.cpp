@@ -12,6 +12,7 @@
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/cexcelbridge.h"
 #include "platform/uiservices.h"
@@ -44,9 +45,9 @@ public:
     AreaFormat(CReportHandle* report, const CellArea& area) {
         const uint16_t status = report->ReadAreaFormatWord(&area, &m_word);
         if (status != 0)
-            fail(kXlFail, QStringLiteral("the format of %1 cannot be read (%2)")
-                              .arg(FormatCellRef(area.first.col - 1, area.first.row - 1))
-                              .arg(status));
+            fail(kXlFail,
+                 QStringLiteral("%1：%2").arg(FormatCellRef(area.first.col - 1, area.first.row - 1),
+                                              StatusText(status)));
     }
     int32_t operator[](int code) const { return int32_t(cellFormatGet(m_word, code)); }
 
@@ -95,11 +96,10 @@ class PageScope {
 public:
     PageScope(CReportHandle* report, int page) : m_report(report) {
         if (page < 1 || page > report->GetPageCount())
-            fail(kXlArgument, QStringLiteral("there is no page %1").arg(page));
+            fail(kXlArgument, LoadErrorText(63523).arg(page));
         if (report->IsFormatState() || report->GetCurPage() == page) return;
         m_previous = report->GetCurPage();
-        if (report->SetCurPage(page) != 0)
-            fail(kXlFail, QStringLiteral("page %1 cannot be read").arg(page));
+        if (report->SetCurPage(page) != 0) fail(kXlFail, LoadErrorText(63536).arg(page));
     }
     ~PageScope() {
         if (m_previous > 0) m_report->SetCurPage(m_previous);

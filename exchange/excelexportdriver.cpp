@@ -24,7 +24,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         if (error) *error = why;
         return 0;
     };
-    if (!report || !report->IsOpen()) return failed(QStringLiteral("no open report"));
+    if (!report || !report->IsOpen()) return failed(LoadErrorText(64203));
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
         qor::messageBox(LoadErrorText(kMsgNoExcel), QString(), qor::MsgButtons::Ok);
@@ -54,7 +54,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         // The other pages went on and stay in the file, but the workbook
         // lacks what the failed pages hold: no success.
         if (bridge.PagesFailed() > 0)
-            return failed(QStringLiteral("%1 %2: %3 page(s) not written whole")
+            return failed(LoadErrorText(64473)
                               .arg(LoadErrorText(kMsgConvertError), path)
                               .arg(bridge.PagesFailed()));
         TraceMessage(QStringLiteral("完成"));

@@ -595,9 +595,7 @@ QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, 
 namespace {
 
 QString notAWorksheetText(const WorkbookCellsLeftOut& l) {
-    return QStringLiteral("Sheet \"%1\": the file gives it the part %2, which is not a "
-                          "worksheet; nothing of it was imported.")
-        .arg(l.sheet, l.part);
+    return LoadErrorText(64460).arg(l.sheet, l.part);
 }
 
 // The sheets the import reads (all, or the one chosen) whose part in the
@@ -637,18 +635,10 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {
-            lines << QStringLiteral(
-                         "Sheet \"%1\": %2 text(s) stand where the report holds numbers and "
-                         "read as no number; those cells were left empty, the first is %3.")
-                         .arg(l.sheet)
-                         .arg(l.count)
-                         .arg(l.firstCell());
+            lines << LoadErrorText(64461).arg(l.sheet).arg(l.count).arg(l.firstCell());
             continue;
         }
-        lines << QStringLiteral(
-                     "Sheet \"%1\": %2 cell(s) with values lie beyond the report's table of %3 "
-                     "rows and %4 columns (a report holds at most %5 rows and %6 columns) and "
-                     "were not imported; the first is %7.")
+        lines << LoadErrorText(64462)
                      .arg(l.sheet)
                      .arg(l.count)
                      .arg(l.tableRows)
@@ -675,7 +665,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
     };
     DefaultWorkbookImportHost fallback;
     if (!host) host = &fallback;
-    if (!report || !report->IsOpen()) return failed(QStringLiteral("no report to import into"));
+    if (!report || !report->IsOpen()) return failed(LoadErrorText(64203));
     CExcelBridge bridge;
     bridge.SetImportHost(host);
     if (!bridge.StartExcel()) return failed(LoadErrorText(62079));
@@ -710,8 +700,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
         if (!report->IsFormatState()) report->EnterFormatState();
         bridge.ImportWorkbook(path, report);
         host->FormatRead(report);
-        if (report->EnterDataState() != 0)
-            fail(kXlFail, QStringLiteral("the report cannot take the new format"));
+        if (report->EnterDataState() != 0) fail(kXlFail, LoadErrorText(63540));
         const int ok = bridge.ImportWorkbook(path, report);
         bridge.CloseWorkbook();
         bridge.QuitExcel();

@@ -260,7 +260,7 @@ struct DBaseWriter::Open {
     qor::LossTally losses;
     int record = 0;
     QString place(int c) const {
-        return QStringLiteral("record %1, field \"%2\"").arg(record + 1).arg(decodeCp936(names.at(c)));
+        return LoadErrorText(64445).arg(record + 1).arg(decodeCp936(names.at(c)));
     }
     ~Open() {
         dbf.close();
@@ -298,8 +298,7 @@ DBaseWriter::DBaseWriter(const QString& path, const QList<FieldInfo>& fields, co
             bool ignored = false;
             name = cutBytes(want, 10 - int(tail.size()), &ignored) + tail.toLatin1();
         }
-        if (decodeCp936(name) != want)
-            note(QStringLiteral("field \"%1\" written as \"%2\"").arg(want, decodeCp936(name)));
+        if (decodeCp936(name) != want) note(LoadErrorText(64449).arg(want, decodeCp936(name)));
         names.append(name);
         m->number.append(isNumberField(fields.at(c).type));
     }
@@ -337,7 +336,7 @@ void DBaseWriter::add(const QVariantList& row) {
         } else if (o.number.at(c)) {
             const double d = v->toDouble();
             if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
-                o.losses.add(QStringLiteral("numbers of 10^12 or more, left empty"), o.place(c));
+                o.losses.add(LoadErrorText(64438), o.place(c));
                 ok = DBFWriteNULLAttribute(h, r, c);
             } else {
                 ok = writeNumber(h, r, c, d);
@@ -348,9 +347,9 @@ void DBaseWriter::add(const QVariantList& row) {
             QByteArray b = encodeCp936(t, &lossless);
             bool cut = false;
             if (b.size() > o.widths.at(c)) b = cutBytes(t, o.widths.at(c), &cut);
-            if (cut) o.losses.add(QStringLiteral("texts cut to %1 bytes").arg(kMaxCharWidth), o.place(c));
+            if (cut) o.losses.add(LoadErrorText(64439).arg(kMaxCharWidth), o.place(c));
             if (!lossless)
-                o.losses.add(QStringLiteral("characters outside code page 936 written as \"?\""), o.place(c),
+                o.losses.add(LoadErrorText(64440), o.place(c),
                              qor::CharactersOutsideCp936(t));
             ok = b.isEmpty() ? DBFWriteNULLAttribute(h, r, c) : DBFWriteStringAttribute(h, r, c, b.constData());
         }

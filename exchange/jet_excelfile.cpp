@@ -148,9 +148,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
     QStringList taken;
     for (const NamedTable& t : tables) {
         const QString name = sheetNameFor(t.name, taken);
-        if (name != t.name && notes)
-            notes->append(
-                QStringLiteral("table \"%1\" written as worksheet \"%2\"").arg(t.name, name));
+        if (name != t.name && notes) notes->append(LoadErrorText(64450).arg(t.name, name));
         taken.append(name);
         names.push_back(name);
     }
@@ -176,11 +174,10 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
             }
             const qint64 records = std::min<qint64>(t.table.rows.size(), kMaxSheetRecords);
             if (notes && t.table.rows.size() > kMaxSheetRecords)
-                notes->append(
-                    QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
-                        .arg(t.name)
-                        .arg(t.table.rows.size() - kMaxSheetRecords)
-                        .arg(kMaxSheetRecords));
+                notes->append(LoadErrorText(64452)
+                                  .arg(t.name)
+                                  .arg(t.table.rows.size() - kMaxSheetRecords)
+                                  .arg(kMaxSheetRecords));
             for (qint64 r = 0; r < records; ++r) {
                 const QVariantList& row = t.table.rows.at(r);
                 for (int c = 0; c < cols; ++c) {

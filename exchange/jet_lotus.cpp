@@ -395,9 +395,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     };
     const int sheets = int(std::min<qsizetype>(tables.size(), kMaxLotusSheets));
     if (tables.size() > kMaxLotusSheets)
-        note(QStringLiteral("%1 tables beyond the file's %2 worksheets left out")
-                 .arg(tables.size() - kMaxLotusSheets)
-                 .arg(kMaxLotusSheets));
+        note(LoadErrorText(64457).arg(tables.size() - kMaxLotusSheets).arg(kMaxLotusSheets));
 
     // Each kind of loss is told once, with its count and its first place.
     qor::LossTally losses;
@@ -416,8 +414,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         QByteArray name = encodeCp936(t.name, &lossless);
         if (name.size() > 15 || !lossless || name.isEmpty()) {
             name = ColumnLetters(s + 1).toLatin1();
-            note(QStringLiteral("table \"%1\" written as worksheet \"%2\"")
-                     .arg(t.name, QString::fromLatin1(name)));
+            note(LoadErrorText(64450).arg(t.name, QString::fromLatin1(name)));
         }
         QByteArray body;
         add16(body, 14000);
@@ -431,14 +428,13 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         const NamedTable& t = tables.at(s);
         const int cols = int(std::min<qsizetype>(t.table.fields.size(), kMaxLotusFields));
         if (t.table.fields.size() > kMaxLotusFields)
-            note(
-                QStringLiteral("table \"%1\": %2 fields beyond the worksheet's %3 columns left out")
-                    .arg(t.name)
-                    .arg(t.table.fields.size() - kMaxLotusFields)
-                    .arg(kMaxLotusFields));
+            note(LoadErrorText(64453)
+                     .arg(t.name)
+                     .arg(t.table.fields.size() - kMaxLotusFields)
+                     .arg(kMaxLotusFields));
         const qsizetype records = std::min<qsizetype>(t.table.rows.size(), kMaxLotusRecords);
         if (t.table.rows.size() > kMaxLotusRecords)
-            note(QStringLiteral("table \"%1\": %2 records beyond the worksheet's %3 left out")
+            note(LoadErrorText(64452)
                      .arg(t.name)
                      .arg(t.table.rows.size() - kMaxLotusRecords)
                      .arg(kMaxLotusRecords));
@@ -446,8 +442,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             bool lossless = true;
             const QByteArray b = encodeCp936(text, &lossless);
             if (!lossless)
-                losses.add(QStringLiteral("characters outside code page 936 written as \"?\""),
-                           where, qor::CharactersOutsideCp936(text));
+                losses.add(LoadErrorText(64440), where, qor::CharactersOutsideCp936(text));
             QByteArray body = cellHead(row, s, col);
             body.append('\'');
             body += b;
@@ -458,7 +453,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             const QString name = t.table.fields.at(c).name.isEmpty()
                                      ? QStringLiteral("F%1").arg(c + 1)
                                      : t.table.fields.at(c).name;
-            label(0, c, name, QStringLiteral("table \"%1\" field %2").arg(t.name).arg(c + 1));
+            label(0, c, name, LoadErrorText(64448).arg(t.name).arg(c + 1));
         }
         for (qsizetype r = 0; r < records; ++r) {
             const QVariantList& row = t.table.rows.at(r);
@@ -480,10 +475,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
                                              : v.toString();
                     if (!text.isEmpty())
                         label(int(r) + 1, c, text,
-                              QStringLiteral("table \"%1\" record %2 field %3")
-                                  .arg(t.name)
-                                  .arg(r + 1)
-                                  .arg(c + 1));
+                              LoadErrorText(64446).arg(t.name).arg(r + 1).arg(c + 1));
                 }
             }
         }

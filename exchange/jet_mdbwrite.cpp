@@ -405,7 +405,7 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
         else
             t = v.toString();
         if (t.size() > kMaxTextChars) {
-            losses.add(QStringLiteral("texts cut to %1 characters").arg(kMaxTextChars), where());
+            losses.add(LoadErrorText(64441).arg(kMaxTextChars), where());
             t.truncate(kMaxTextChars);
             if (t.back().isHighSurrogate()) t.chop(1);
         }
@@ -423,7 +423,7 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
     const double d = v.typeId() == QMetaType::Double ? (ok = true, *static_cast<const double*>(v.constData()))
                                                       : v.toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        losses.add(QStringLiteral("values of number fields that are no number, left empty"), where());
+        losses.add(LoadErrorText(64442), where());
         return;
     }
     if (col.type == kColDouble) {
@@ -432,7 +432,7 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
         std::memcpy(c.bytes.data(), &d, 8);
     } else {
         if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
-            losses.add(QStringLiteral("numbers that do not fit a Long, left empty"), where());
+            losses.add(LoadErrorText(64443), where());
             return;
         }
         c.null = false;
@@ -458,7 +458,7 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
         const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
         const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
         cells[longest].bytes.truncate(keep & ~1);
-        if (!told) losses.add(QStringLiteral("records whose texts were cut to fit a page"), where);
+        if (!told) losses.add(LoadErrorText(64444), where);
         told = true;
     }
 }
@@ -578,10 +578,10 @@ void AccessWriter::beginTable(const QString& name, const QList<FieldInfo>& field
     for (const FieldInfo& f : fields) {
         const quint8 type = columnTypeOf(f.type);
         if (o.notes && (f.type == kDate || f.type == kMemo))
-            o.notes->append(QStringLiteral("table \"%1\" field \"%2\": written as text").arg(name, f.name));
+            o.notes->append(LoadErrorText(64455).arg(name, f.name));
         // Access names are at most 64 characters.
         if (f.name.size() > 64 && o.notes)
-            o.notes->append(QStringLiteral("table \"%1\" field \"%2\": name cut to 64 characters").arg(name, f.name));
+            o.notes->append(LoadErrorText(64456).arg(name, f.name));
         defs.append({f.name.left(64), type});
     }
     if (defs.isEmpty()) throw JetError(LoadErrorText(63531).arg(name));
@@ -606,13 +606,13 @@ void AccessWriter::add(const QVariantList& values) {
         const Column& col = o.cols.at(i);
         fillCell(col, i < values.size() ? values.at(i) : none, o.cells[i],
                  [&] {
-                     return QStringLiteral("table \"%1\" record %2 field \"%3\"").arg(o.table).arg(o.record).arg(col.name);
+                     return LoadErrorText(64446).arg(o.table).arg(o.record).arg(col.name);
                  },
                  o.losses);
     }
     encodeRowInto(o.cols, *o.layout, o.cells, o.row);
     if (o.row.size() > kPage - kDataHeader - 2) {
-        fitRow(o.cols, o.cells, QStringLiteral("table \"%1\" record %2").arg(o.table).arg(o.record), o.losses);
+        fitRow(o.cols, o.cells, LoadErrorText(64447).arg(o.table).arg(o.record), o.losses);
         encodeRowInto(o.cols, *o.layout, o.cells, o.row);
     }
     placeNext(*o.file, o.placed, o.row, true);

@@ -275,7 +275,7 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
         if (name.isEmpty() || taken.contains(name.toCaseFolded())) name = QStringLiteral("F%1").arg(c + 1);
         taken.insert(name.toCaseFolded());
         if (notes && name != fields.at(c).name)
-            notes->append(QStringLiteral("field \"%1\" written as \"%2\"").arg(fields.at(c).name, name));
+            notes->append(LoadErrorText(64449).arg(fields.at(c).name, name));
         names.append(name);
     }
     // The file is built as bytes: each text is encoded once, in code page

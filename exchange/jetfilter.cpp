@@ -29,10 +29,36 @@ QString near(const QString& text, qsizetype at) {
     return text.mid(at, 20).trimmed();
 }
 
-// Names the piece of the condition where reading stopped; the user sees
-// it after "条件有语法错误：".
-[[noreturn]] void fail(const QString& why) {
-    throw JetError(LoadErrorText(63533).arg(why));
+constexpr int kMsgSyntax = 64475;     // condition, where (1-based), why
+constexpr int kMsgMissing = 64476;    // a closing character is missing
+constexpr int kMsgUnmatched = 64477;  // a closing character without its opening
+constexpr int kMsgCannotUse = 64478;
+constexpr int kMsgNotADate = 64479;
+constexpr int kMsgNotANumber = 64480;
+constexpr int kMsgFunction = 64481;
+constexpr int kMsgEmptyName = 64482;
+constexpr int kMsgValueMissing = 64483;  // an operator with nothing to work on
+
+// Tells where reading stopped (counting characters from 1) and why, so a
+// user can mend the condition without guessing.
+[[noreturn]] void fail(const QString& condition, qsizetype at, const QString& why) {
+    throw JetError(LoadErrorText(kMsgSyntax).arg(condition, QString::number(at + 1), why));
+}
+
+// Operators that need a value after them: a condition that ends on one,
+// or that puts a comparison straight after one, is missing that value.
+bool wantsValueAfter(const QString& piece) {
+    static const QStringList ops = {
+        QStringLiteral("="),   QStringLiteral("<"),  QStringLiteral(">"),   QStringLiteral("<>"),
+        QStringLiteral("<="),  QStringLiteral(">="), QStringLiteral("+"),   QStringLiteral("-"),
+        QStringLiteral("*"),   QStringLiteral("/"),  QStringLiteral("||"),  QStringLiteral("%"),
+        QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("NOT"), QStringLiteral("LIKE"),
+        QStringLiteral("("),   QStringLiteral(",")};
+    return ops.contains(piece);
+}
+bool isComparison(const QString& piece) {
+    return piece == u"=" || piece == u"<" || piece == u">" || piece == u"<>" || piece == u"<=" ||
+           piece == u">=";
 }
 
 // A #date# literal: m/d/yyyy as the data-file engines write it, or
@@ -61,7 +87,10 @@ QVariant parseDateLiteral(const QString& inner) {
 // A LIKE pattern with the wildcards * and ? as SQL's % and _; the SQL
 // wildcards and the escape character itself are matched literally. A
 // bracketed single character ([*], [?], [#]) stands for itself.
-QString likePattern(const QString& pattern) {
+// An empty result (with *ok false) for a pattern whose [ ] is not one
+// character.
+QString likePattern(const QString& pattern, bool* ok) {
+    *ok = true;
     QString out;
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern.at(i);
@@ -76,7 +105,8 @@ QString likePattern(const QString& pattern) {
                 out += lit;
                 i += 2;
             } else {
-                fail(pattern);
+                *ok = false;
+                return QString();
             }
         } else if (c == u'%' || c == u'_' || c == u'\\') {
             out += u'\\';
@@ -98,7 +128,17 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
     const QString& s = filter;
     qsizetype i = 0;
     const qsizetype n = s.size();
-    auto put = [&](const QString& piece) { pieces.append(piece); };
+    qsizetype pieceAt = 0;  // where the piece being read starts
+    QList<qsizetype> starts;
+    auto put = [&](const QString& piece) {
+        if (isComparison(piece) && !pieces.isEmpty() && wantsValueAfter(pieces.last()) &&
+            pieces.last() != u"NOT")
+            fail(s, pieceAt,
+                 LoadErrorText(kMsgValueMissing)
+                     .arg(s.mid(starts.last(), pieceAt - starts.last()).trimmed()));
+        pieces.append(piece);
+        starts.append(pieceAt);
+    };
     auto bindValue = [&](const QVariant& v) {
         put(QStringLiteral("?"));
         out.binds.append(v);
@@ -109,13 +149,14 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             ++i;
             continue;
         }
+        pieceAt = i;
         const bool likeBefore = afterLike;
         afterLike = false;
         if (c == u'[') {
             const qsizetype close = s.indexOf(u']', i + 1);
-            if (close < 0) fail(near(s, i));
+            if (close < 0) fail(s, i, LoadErrorText(kMsgMissing).arg(QChar(u']')));
             const QString name = s.mid(i + 1, close - i - 1);
-            if (name.trimmed().isEmpty()) fail(QStringLiteral("[]"));
+            if (name.trimmed().isEmpty()) fail(s, i, LoadErrorText(kMsgEmptyName));
             put(mapIdentifier(name));
             i = close + 1;
         } else if (c == u'\'' || c == u'"') {
@@ -134,9 +175,12 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 }
                 text += s.at(j++);
             }
-            if (!closed) fail(LoadErrorText(63561) + u' ' + near(s, i));
+            if (!closed) fail(s, i, LoadErrorText(63561));
             if (likeBefore) {
-                bindValue(likePattern(text));
+                bool ok = true;
+                const QString pattern = likePattern(text, &ok);
+                if (!ok) fail(s, i, LoadErrorText(kMsgCannotUse).arg(text));
+                bindValue(pattern);
                 put(QStringLiteral("ESCAPE '\\'"));
             } else {
                 bindValue(text);
@@ -144,10 +188,10 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             i = j + 1;
         } else if (c == u'#') {
             const qsizetype close = s.indexOf(u'#', i + 1);
-            if (close < 0) fail(near(s, i));
+            if (close < 0) fail(s, i, LoadErrorText(kMsgMissing).arg(QChar(u'#')));
             const QString inner = s.mid(i + 1, close - i - 1);
             const QVariant d = parseDateLiteral(inner);
-            if (!d.isValid()) fail(QStringLiteral("#%1#").arg(inner));
+            if (!d.isValid()) fail(s, i, LoadErrorText(kMsgNotADate).arg(inner));
             bindValue(d);
             i = close + 1;
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && s.at(i + 1).isDigit())) {
@@ -169,7 +213,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 }
             }
             if (j < n && isIdentifierPart(s.at(j)))
-                fail(near(s, i).section(u' ', 0, 0));
+                fail(s, i, LoadErrorText(kMsgNotANumber).arg(near(s, i).section(u' ', 0, 0)));
             const QString number = s.mid(i, j - i);
             bool ok = false;
             if (!real) {
@@ -178,7 +222,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             }
             if (!ok) {
                 const double d = number.toDouble(&ok);
-                if (!ok) fail(number);
+                if (!ok) fail(s, i, LoadErrorText(kMsgNotANumber).arg(number));
                 bindValue(d);
             }
             i = j;
@@ -196,8 +240,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             } else {
                 qsizetype k = j;
                 while (k < n && s.at(k).isSpace()) ++k;
-                if (k < n && s.at(k) == u'(')
-                    fail(word);
+                if (k < n && s.at(k) == u'(') fail(s, i, LoadErrorText(kMsgFunction).arg(word));
                 put(mapIdentifier(word));
             }
             i = j;
@@ -221,16 +264,18 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 put(QStringLiteral("("));
                 break;
             case ')':
-                if (--depth < 0) fail(QStringLiteral(")"));
+                if (--depth < 0) fail(s, i, LoadErrorText(kMsgUnmatched).arg(QChar(u')')));
                 put(QStringLiteral(")"));
                 break;
             default:
-                fail(QString(c));
+                fail(s, i, LoadErrorText(kMsgCannotUse).arg(c));
             }
             ++i;
         }
     }
-    if (depth != 0) fail(QStringLiteral("("));
+    if (depth != 0) fail(s, n, LoadErrorText(kMsgMissing).arg(QChar(u')')));
+    if (!pieces.isEmpty() && wantsValueAfter(pieces.last()) && pieces.last() != u"(")
+        fail(s, starts.last(), LoadErrorText(kMsgValueMissing).arg(s.mid(starts.last()).trimmed()));
     out.sql = pieces.join(u' ');
     return out;
 }

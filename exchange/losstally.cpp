@@ -3,11 +3,21 @@
 #include <QFileInfo>
 #include <utility>
 
-#include "engine/creporthandle.h"
 #include "engine/creportfile.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "platform/codepage.h"
 
 namespace qor {
+
+namespace {
+constexpr int kMsgLossLine = 64432;  // "<kind>: <count>, the first at <place>"
+constexpr int kMsgCellPlace = 64433;
+constexpr int kMsgPagePlace = 64434;
+constexpr int kMsgFormulas = 64435;
+constexpr int kMsgPlacedKeywords = 64436;
+constexpr int kMsgUnplacedKeywords = 64437;
+}  // namespace
 
 void LossTally::add(const QString& kind, const QString& place, qsizetype count) {
     if (count <= 0) return;
@@ -23,7 +33,7 @@ void LossTally::add(const QString& kind, const QString& place, qsizetype count) 
 QStringList LossTally::lines() const {
     QStringList out;
     for (const Kind& k : m_kinds)
-        out << QStringLiteral("%1: %2, the first at %3").arg(k.name).arg(k.count).arg(k.first);
+        out << LoadErrorText(kMsgLossLine).arg(k.name).arg(k.count).arg(k.first);
     return out;
 }
 
@@ -32,7 +42,7 @@ void LossTally::appendTo(QStringList* notes) const {
 }
 
 QString CellPlace(int page, int row, int col) {
-    return QStringLiteral("page %1, row %2, column %3").arg(page).arg(row).arg(col);
+    return LoadErrorText(kMsgCellPlace).arg(page).arg(row).arg(col);
 }
 
 qsizetype CharactersOutsideCp936(const QString& text) {
@@ -73,8 +83,9 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         const FormulaRecord* first = &formulas.front();
         for (const FormulaRecord& f : formulas)
             if (std::pair(f.area.r1, f.area.c1) < std::pair(first->area.r1, first->area.c1)) first = &f;
-        losses.add(QStringLiteral("formulas (the file holds their values only)"),
-                   CellPlace(written.first(), first->area.r1, first->area.c1), qsizetype(formulas.size()));
+        losses.add(LoadErrorText(kMsgFormulas),
+                   CellPlace(written.first(), first->area.r1, first->area.c1),
+                   qsizetype(formulas.size()));
     }
     for (int slot = 0; slot <= 6; ++slot) {
         CellRef at;
@@ -85,11 +96,10 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
             if (report.GetPageKeyword(slot, &v, p) != 0) continue;
             if (v.kind == 2 ? v.text.isEmpty() : !(v.kind == 1 && v.number != 0)) continue;
             if (placed)
-                losses.add(QStringLiteral("keywords placed in cells (written as texts)"),
-                           CellPlace(p, at.row, at.col));
+                losses.add(LoadErrorText(kMsgPlacedKeywords), CellPlace(p, at.row, at.col));
             else
-                losses.add(QStringLiteral("page keywords not placed in a cell (not written)"),
-                           QStringLiteral("page %1").arg(p));
+                losses.add(LoadErrorText(kMsgUnplacedKeywords),
+                           LoadErrorText(kMsgPagePlace).arg(p));
         }
     }
     losses.appendTo(notes);

@@ -14,6 +14,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/ownxml_format.h"
 #include "exchange/xmldom.h"
@@ -164,14 +165,9 @@ void Writer::choosePages() {
         for (int p = 1; p <= count; ++p) m_pages.push_back(p);
     } else {
         const std::optional<QList<int>> list = ParseExportPageList(m_choice.m_strPageList);
-        if (!list)
-            throw ExportFailure{
-                QStringLiteral("the page list \"%1\" does not read").arg(m_choice.m_strPageList)};
+        if (!list) throw ExportFailure{LoadErrorText(64467).arg(m_choice.m_strPageList)};
         for (int p : *list) {
-            if (p < 1 || p > count)
-                throw ExportFailure{QStringLiteral("page %1 is not a page of the report (%2 pages)")
-                                        .arg(p)
-                                        .arg(count)};
+            if (p < 1 || p > count) throw ExportFailure{LoadErrorText(64468).arg(p).arg(count)};
             m_pages.push_back(p);
         }
     }
@@ -182,9 +178,7 @@ void Writer::choosePages() {
             uint16_t status = 0;
             std::shared_ptr<CSheetPage> page = m_report.GetPage(m_pages[k], &status);
             if (!page)
-                throw ExportFailure{QStringLiteral("page %1 cannot be read (status %2)")
-                                        .arg(m_pages[k])
-                                        .arg(status)};
+                throw ExportFailure{LoadErrorText(64469).arg(m_pages[k]).arg(StatusText(status))};
             m_pageLines[k] = std::max<int>(1, page->VarUsed());
         }
     }
@@ -299,9 +293,7 @@ void Writer::readPages(const Layout& layout) {
         const int p = m_pages[k];
         uint16_t status = 0;
         const std::shared_ptr<CSheetPage> held = m_report.GetPage(p, &status);
-        if (!held)
-            throw ExportFailure{
-                QStringLiteral("page %1 cannot be read (status %2)").arg(p).arg(status)};
+        if (!held) throw ExportFailure{LoadErrorText(64469).arg(p).arg(StatusText(status))};
         size_t keywordIndex = 0;
         for (OutCell& cell : m_cells) {
             if (cell.kind != Kind::Label) {
@@ -312,20 +304,17 @@ void Writer::readPages(const Layout& layout) {
                 if (layout.pageCell(cell.stored, m_pageLines[k], &pr, &pc)) {
                     CellValue v;
                     if (uint16_t s = m_report.GetCellValue(&v, pr, pc, p))
-                        throw ExportFailure{QStringLiteral("cell %1 of page %2 cannot be read "
-                                                           "(status %3)")
+                        throw ExportFailure{LoadErrorText(64470)
                                                 .arg(FormatCellRef(pc - 1, pr - 1))
                                                 .arg(p)
-                                                .arg(s)};
+                                                .arg(StatusText(s))};
                     if (cell.kind == Kind::Text) {
                         // A value record holds the first characters of a
                         // longer text; whether it was cut takes the whole.
                         if (v.isText() && v.text.size() == kCellValueTextChars) {
                             const QString whole = m_report.GetCellText(pr, pc, p);
                             fitted(whole, [&] {
-                                return QStringLiteral("page %1 %2")
-                                    .arg(p)
-                                    .arg(FormatCellRef(pc - 1, pr - 1));
+                                return LoadErrorText(64434).arg(p) + FormatCellRef(pc - 1, pr - 1);
                             });
                         }
                         text = std::move(v.text);
@@ -342,15 +331,10 @@ void Writer::readPages(const Layout& layout) {
             KeywordValue kv;
             if (uint16_t s = m_report.GetPageKeyword(cell.keywordSlot, &kv, p))
                 throw ExportFailure{
-                    QStringLiteral("keyword %1 of page %2 cannot be read (status %3)")
-                        .arg(cell.keywordSlot)
-                        .arg(p)
-                        .arg(s)};
+                    LoadErrorText(64471).arg(cell.keywordSlot).arg(p).arg(StatusText(s))};
             QString text;
             const int slot = cell.keywordSlot;
-            const auto keywordPlace = [&] {
-                return QStringLiteral("page %1 keyword %2").arg(p).arg(slot);
-            };
+            const auto keywordPlace = [&] { return LoadErrorText(64466).arg(p).arg(slot); };
             if (slot <= 1) {
                 text = fitted(kv.text, keywordPlace);
             } else if (slot == kUserKeywordSlot && kv.kind == 2) {
@@ -484,11 +468,11 @@ bool Writer::prepare() {
 
 QString CutTextsNote(const OwnXmlExportResult& result) {
     if (result.cutTexts <= 0) return QString();
-    return QStringLiteral("%1 texts cut to %2 characters (%3%4)")
+    return LoadErrorText(64465)
         .arg(result.cutTexts)
         .arg(kCellValueTextChars)
-        .arg(result.cutPlaces.join(QStringLiteral(", ")),
-             result.cutTexts > result.cutPlaces.size() ? QStringLiteral(", ...") : QString());
+        .arg(result.cutPlaces.join(QStringLiteral("；")),
+             result.cutTexts > result.cutPlaces.size() ? QStringLiteral("……") : QString());
 }
 
 OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
@@ -496,20 +480,20 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
     OwnXmlExportResult result;
     result.messageId = kMsgFailed;
     if (!report.IsOpen()) {
-        result.detail = QStringLiteral("the report is not open");
+        result.detail = LoadErrorText(64203);
         return result;
     }
     if (report.IsFormatState()) {
         // The pages keep the shape of the last committed format until the
         // edits are taken over; their values cannot be read against this one.
-        result.detail = QStringLiteral("the report is in format state");
+        result.detail = LoadErrorText(64204);
         return result;
     }
     try {
         Writer writer(report, choice);
         if (!writer.prepare()) {
             result.messageId = kMsgCannotMap;
-            result.detail = QStringLiteral("a cell of the table cannot be mapped");
+            result.detail = LoadErrorText(64474);
             return result;
         }
         // The file goes to a temporary beside the target as it is made and
@@ -542,7 +526,7 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
     } catch (const XmlError& e) {
         result.detail = e.message();
     } catch (const std::bad_alloc&) {
-        result.detail = QStringLiteral("out of memory");
+        result.detail = StatusText(Status::OutOfMemory);
     }
     return result;
 }
@@ -562,7 +546,7 @@ OwnXmlExportResult ExportOwnXml(CReportHandle& report, const QString& target) {
 int ExportReportXml(QString target, QString reportPath) {
     CReportHandle* report = FindOpenReport(reportPath);
     if (!report) {
-        TraceMessage(QStringLiteral("XML export: %1 is not an open report").arg(reportPath));
+        TraceMessage(LoadErrorText(63567).arg(reportPath));
         return 0;
     }
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);

@@ -18,6 +18,7 @@
 #include "engine/creporthandle.h"
 #include "engine/formula_store.h"
 #include "engine/messages.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/ownxml_format.h"
 #include "exchange/variantconvert.h"
@@ -109,15 +110,15 @@ struct CellChildren {
 
     QStringView require(int child) const {
         if (!has(child))
-            throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1 has no \"%2\"")
-                                                 .arg(index + 1)
-                                                 .arg(kCellChildTags[size_t(child)])};
+            throw ImportFailure{kMsgBadFile,
+                                LoadErrorText(64402).arg(index + 1).arg(
+                                    QStringLiteral("<%1>").arg(kCellChildTags[size_t(child)]))};
         return view(first[size_t(child)]);
     }
     [[noreturn]] void refuse(int child, QStringView text) const {
-        throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1: \"%2\" holds \"%3\"")
-                                             .arg(index + 1)
-                                             .arg(kCellChildTags[size_t(child)], text.left(40))};
+        throw ImportFailure{kMsgBadFile,
+                            LoadErrorText(64402).arg(index + 1).arg(QStringLiteral("<%1>%2").arg(
+                                kCellChildTags[size_t(child)], text.left(40)))};
     }
     int int16(int child) const {
         const QStringView t = require(child);
@@ -168,13 +169,11 @@ struct Area {
 Area readArea(const CellChildren& c) {
     Area a{c.int16(kStartRow), c.int16(kStartCol), c.int16(kEndRow), c.int16(kEndCol)};
     if (a.r1 < 1 || a.c1 < 1 || a.r2 < a.r1 || a.c2 < a.c1)
-        throw ImportFailure{kMsgBadFile, QStringLiteral("cell element %1 covers rows %2..%3, "
-                                                        "columns %4..%5")
-                                             .arg(c.index + 1)
-                                             .arg(a.r1)
-                                             .arg(a.r2)
-                                             .arg(a.c1)
-                                             .arg(a.c2)};
+        throw ImportFailure{
+            kMsgBadFile,
+            LoadErrorText(64402)
+                .arg(c.index + 1)
+                .arg(QStringLiteral("%1..%2, %3..%4").arg(a.r1).arg(a.r2).arg(a.c1).arg(a.c2))};
     return a;
 }
 
@@ -227,23 +226,26 @@ FormatCell readFormatCell(const CellChildren& c, const RootFlags& f) {
             out.label = c.value(0).left(kMaxLabelChars).toString();
             break;
         default:
-            throw ImportFailure{
-                kMsgBadDataType,
-                QStringLiteral("cell element %1: data_type %2").arg(c.index + 1).arg(out.dataType)};
+            throw ImportFailure{kMsgBadDataType,
+                                LoadErrorText(64402)
+                                    .arg(c.index + 1)
+                                    .arg(QStringLiteral("<data_type>%1").arg(out.dataType))};
     }
     if (f.format && out.dataType == kDataNumber) {
         out.numberFormat = true;
         const std::optional<bool> comma = ParseBoolText(borrowed(c.require(kHasComma)));
         if (!comma)
-            throw ImportFailure{kMsgBadComma, QStringLiteral("cell element %1: has_comma \"%2\"")
-                                                  .arg(c.index + 1)
-                                                  .arg(*c.get(kHasComma))};
+            throw ImportFailure{kMsgBadComma,
+                                LoadErrorText(64402)
+                                    .arg(c.index + 1)
+                                    .arg(QStringLiteral("<has_comma>%1").arg(*c.get(kHasComma)))};
         const std::optional<bool> percent = ParseBoolText(borrowed(c.require(kHasPercent)));
         if (!percent)
-            throw ImportFailure{kMsgBadPercent,
-                                QStringLiteral("cell element %1: has_percent \"%2\"")
-                                    .arg(c.index + 1)
-                                    .arg(*c.get(kHasPercent))};
+            throw ImportFailure{
+                kMsgBadPercent,
+                LoadErrorText(64402)
+                    .arg(c.index + 1)
+                    .arg(QStringLiteral("<has_percent>%1").arg(*c.get(kHasPercent)))};
         out.comma = *comma;
         out.percent = *percent;
         out.decimals = c.int32(kDecimalDigits);
@@ -443,11 +445,12 @@ DataCell readDataCell(const CellChildren& c) {
         out.keywordSlot = KeywordSlotOf(borrowed(*name));
         if (pages > 0 && qsizetype(c.keywordValues.size()) <= pages)
             throw ImportFailure{
-                kMsgBadFile, QStringLiteral("cell element %1 has %2 keyword values "
-                                            "for %3 pages")
-                                 .arg(c.index + 1)
-                                 .arg(std::max<qsizetype>(qsizetype(c.keywordValues.size()) - 1, 0))
-                                 .arg(pages)};
+                kMsgBadFile,
+                LoadErrorText(64402)
+                    .arg(c.index + 1)
+                    .arg(QStringLiteral("%1/%2")
+                             .arg(std::max<qsizetype>(qsizetype(c.keywordValues.size()) - 1, 0))
+                             .arg(pages))};
         for (qsizetype k = 1; k <= pages; ++k) {
             const QStringView t = c.keywordValue(size_t(k));
             KeywordValue v;
@@ -710,7 +713,7 @@ struct LoadedFile {
 // and anything that is not an element (comments, instructions) are passed
 // over.
 LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
-    if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, QStringLiteral("no file named")};
+    if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, LoadErrorText(64472)};
     LoadedFile f;
     const XmlNameList childNames(kCellChildTags);
     const std::array<QStringView, 1> cellTag{kCellTag};
@@ -750,8 +753,7 @@ LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
 }
 
 OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
-    if (!report.IsFormatState())
-        return {0, 0, QStringLiteral("the format pass needs the report in format state")};
+    if (!report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.formatFailure) throw *f.formatFailure;
     const FormatCells& cells = f.formatCells;
     int maxRow = 0, maxCol = 0;
@@ -764,16 +766,11 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
     const int rows = report.GetRowCount(), cols = report.GetColCount();
     if (maxRow > rows) {
         if (uint16_t s = report.AppendRowColPage(maxRow - rows, 0))
-            return {
-                0, kMsgAppendFailed,
-                QStringLiteral("%1 rows cannot be appended (status %2)").arg(maxRow - rows).arg(s)};
+            return {0, kMsgAppendFailed, StatusText(s)};
     }
     if (maxCol > cols) {
         if (uint16_t s = report.AppendRowColPage(maxCol - cols, 1))
-            return {0, kMsgAppendFailed,
-                    QStringLiteral("%1 columns cannot be appended (status %2)")
-                        .arg(maxCol - cols)
-                        .arg(s)};
+            return {0, kMsgAppendFailed, StatusText(s)};
     }
     for (size_t i = 0; i < cells.size(); ++i) applyFormatCell(report, cells[i], f.flags.format);
     if (f.flags.formula) {
@@ -806,8 +803,7 @@ int insertFailureMessage(uint16_t status) {
 }
 
 OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
-    if (report.IsFormatState())
-        return {0, 0, QStringLiteral("the data pass needs the report in data state")};
+    if (report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.flags.data && f.dataFailure) throw *f.dataFailure;
     DataCells& data = f.dataCells;
     // The first cell element tells the page count: its values after the
@@ -817,8 +813,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
     while (report.GetPageCount() < wanted) {
         uint16_t count = uint16_t(std::min(wanted - report.GetPageCount(), 0xFFFF));
         if (uint16_t s = report.InsertRowColPage(1, &count, 2))
-            return {0, insertFailureMessage(s),
-                    QStringLiteral("%1 pages cannot be inserted (status %2)").arg(count).arg(s)};
+            return {0, insertFailureMessage(s), StatusText(s)};
     }
     if (!f.flags.data) {
         report.SetCurPage(1);
@@ -846,10 +841,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
                         report.SetPageKeyword(c.keywordSlot, data.keyword(c, j), page, 0)) {
                     report.SetCurPage(1);
                     return {0, kMsgKeywordFailed[c.keywordSlot],
-                            QStringLiteral("keyword %1 of page %2 (status %3)")
-                                .arg(c.keywordSlot)
-                                .arg(page)
-                                .arg(s)};
+                            LoadErrorText(64434).arg(page) + u'：' + StatusText(s)};
                 }
             }
         }
@@ -873,14 +865,14 @@ OwnXmlImportResult guarded(Step step) {
     } catch (const XmlError& e) {
         return {0, kMsgBadFile, e.message()};
     } catch (const std::bad_alloc&) {
-        return {0, kMsgBadFile, QStringLiteral("out of memory")};
+        return {0, kMsgBadFile, StatusText(Status::OutOfMemory)};
     }
 }
 
 }  // namespace
 
 OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mode) {
-    if (!report.IsOpen()) return {0, 0, QStringLiteral("the report is not open")};
+    if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
     return guarded([&] {
         const bool format = mode == kXmlImportFormatPass;
         LoadedFile f = loadFile(path, format, !format);
@@ -890,7 +882,7 @@ OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mo
 
 OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path,
                                       const std::function<uint16_t()>& betweenPasses) {
-    if (!report.IsOpen()) return {0, 0, QStringLiteral("the report is not open")};
+    if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
     // One reading of the file serves both passes.
     std::optional<LoadedFile> f;
     OwnXmlImportResult r = guarded([&] {
@@ -901,7 +893,7 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
     // The format pass is done with its cells; the data pass needs only its own.
     f->formatCells.clear();
     const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();
-    if (s) return {0, 0, QStringLiteral("the report does not enter data state (status %1)").arg(s)};
+    if (s) return {0, 0, LoadErrorText(63544).arg(s)};
     return guarded([&] { return dataPass(report, *f); });
 }
 
@@ -922,7 +914,7 @@ bool HasOwnXmlRoot(const QString& path) {
 
 int ImportReportXml(CReportHandle& report, const QString& path, int mode) {
     const qor::OwnXmlImportResult r = qor::ReadOwnXml(report, path, mode);
-    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML import: %1").arg(r.detail));
+    if (!r.detail.isEmpty()) TraceMessage(LoadErrorText(64415).arg(r.detail));
     if (r.messageId)
         qor::messageBox(LoadErrorText(r.messageId), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);

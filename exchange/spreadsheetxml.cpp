@@ -11,6 +11,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/variantconvert.h"
 #include "exchange/workbook_dates.h"
@@ -54,9 +55,7 @@ qint64 wideAttribute(const XmlNode& element, QStringView local) {
     if (ok && std::isfinite(d))
         return qint64(std::clamp(std::nearbyint(d), -double(kFar), double(kFar)));
     throw XmlError(XmlError::TypeMismatch,
-                   QStringLiteral("%1=\"%2\" of the element on line %3 is not a number")
-                       .arg(name, *text)
-                       .arg(element.lineNumber()));
+                   LoadErrorText(64484).arg(name, *text).arg(element.lineNumber()));
 }
 
 int clampInt(qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); }
@@ -743,16 +742,9 @@ QString SpreadsheetXmlImport::LeftOutText() const {
     QStringList lines;
     if (const QString cells = LeftOutCellsMessage(leftOut); !cells.isEmpty()) lines << cells;
     if (cutTexts > 0)
-        lines << QStringLiteral("%1 text(s) longer than the %2 characters a cell holds were cut; "
-                                "the first is in %3.")
-                     .arg(cutTexts)
-                     .arg(kMaxLabelChars)
-                     .arg(firstCutText);
+        lines << LoadErrorText(64463).arg(cutTexts).arg(kMaxLabelChars).arg(firstCutText);
     if (!otherSheets.isEmpty())
-        lines << QStringLiteral(
-                     "Only the first worksheet was read; a report has one layout for all its "
-                     "pages, so these worksheets were not: %1")
-                     .arg(otherSheets.join(QStringLiteral(", ")));
+        lines << LoadErrorText(64464).arg(otherSheets.join(QStringLiteral(", ")));
     return lines.join(u'\n');
 }
 
@@ -770,16 +762,15 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
         out.error = LoadErrorText(kMsgUnsupportedXml) + (why.isEmpty() ? QString() : u'\n' + why);
         return out;
     };
-    if (!report.IsOpen()) return failed(QStringLiteral("no report to read into"));
+    if (!report.IsOpen()) return failed(LoadErrorText(64203));
     QString loadError;
     const XmlDocument doc = XmlDocument::load(path, &loadError);
     if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
     const XmlNode root = doc.documentElement();
     if (!IsSpreadsheetElement(root, u"Workbook"))
-        return failed(QStringLiteral("%1: the root element is not a spreadsheet workbook").arg(path));
+        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(kMsgUnsupportedXml)));
     const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
-    if (sheets.isEmpty())
-        return failed(QStringLiteral("%1: the workbook holds no worksheet").arg(path));
+    if (sheets.isEmpty()) return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64486)));
 
     CSpreadsheetXmlDoc reader;
     reader.SetRootElement(root);
@@ -791,8 +782,7 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
         // Nothing is kept: the caller's report is a new one it drops.
         return failed(QStringLiteral("%1: %2").arg(path, e.message()));
     }
-    if (report.EnterDataState() != 0)
-        return failed(QStringLiteral("the report cannot take the workbook's format"));
+    if (report.EnterDataState() != 0) return failed(LoadErrorText(63540));
     if (report.GetPageCount() < 1) report.AppendRowColPage(1, 2);
     report.SetCurPage(1);
 
@@ -820,7 +810,8 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
         // A workbook too large for the memory there is is a file that
         // cannot be read, not the end of the program.
         SpreadsheetXmlImport out;
-        out.error = LoadErrorText(kMsgUnsupportedXml) + QStringLiteral("\n%1: out of memory").arg(path);
+        out.error = LoadErrorText(kMsgUnsupportedXml) +
+                    QStringLiteral("\n%1：%2").arg(path, StatusText(Status::OutOfMemory));
         return out;
     }
 }

@@ -37,13 +37,13 @@ public:
             zip_error_init_with_code(&ze, err);
             const QString why = QString::fromUtf8(zip_error_strerror(&ze));
             zip_error_fini(&ze);
-            fail(QStringLiteral("not a workbook package (%1)").arg(why));
+            fail(LoadErrorText(64485));
         }
         const zip_int64_t n = zip_get_num_entries(m_zip, 0);
         if (n < 0 || n > m_limits.maxParts) {
             zip_discard(m_zip);
             m_zip = nullptr;
-            fail(QStringLiteral("the package holds too many parts"));
+            fail(LoadErrorText(64489));
         }
     }
     ~Package() {
@@ -59,12 +59,12 @@ public:
         const zip_int64_t index = locate(name);
         if (index < 0) {
             if (optional) return {};
-            m_fail(QStringLiteral("the part %1 is missing").arg(name));
+            m_fail(LoadErrorText(64488).arg(name));
         }
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(m_zip, zip_uint64_t(index), 0, &st) != 0)
-            m_fail(QStringLiteral("the part %1 is damaged").arg(name));
+            m_fail(LoadErrorText(64488).arg(name));
         // The sizes in the directory are checked first and the bytes
         // counted as they come, so a lying directory gains nothing.
         const qint64 cap = m_limits.maxPartBytes;
@@ -74,9 +74,7 @@ public:
             st.size / std::max<zip_uint64_t>(st.comp_size, 1) > zip_uint64_t(m_limits.maxRatio))
             tooLarge(name);
         zip_file_t* f = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
-        if (!f)
-            m_fail(QStringLiteral("the part %1 cannot be opened (%2)")
-                       .arg(name, QString::fromUtf8(zip_strerror(m_zip))));
+        if (!f) m_fail(LoadErrorText(64488).arg(name));
         QByteArray out;
         char buf[65536];
         for (;;) {
@@ -84,7 +82,7 @@ public:
             if (got < 0) {
                 const QString why = QString::fromUtf8(zip_file_strerror(f));
                 zip_fclose(f);
-                m_fail(QStringLiteral("the part %1 is damaged (%2)").arg(name, why));
+                m_fail(LoadErrorText(64488).arg(name));
             }
             if (got == 0) break;
             if (out.size() + got > cap || m_total + out.size() + got > m_limits.maxTotalBytes) {
@@ -103,8 +101,7 @@ public:
         if (bytes.isNull()) return {};
         QString why;
         XmlDocument doc = XmlDocument::parse(bytes, &why);
-        if (doc.isNull())
-            m_fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(name, why));
+        if (doc.isNull()) m_fail(LoadErrorText(64488).arg(name));
         return doc.documentElement();
     }
 
@@ -113,9 +110,7 @@ private:
         return zip_name_locate(m_zip, name.toUtf8().constData(), 0);
     }
     [[noreturn]] void tooLarge(const QString& name) const {
-        m_fail(QStringLiteral("the part %1 unpacks to more than the %2 MiB a workbook may hold")
-                   .arg(name)
-                   .arg(m_limits.maxPartBytes >> 20));
+        m_fail(QStringLiteral("%1（%2）").arg(LoadErrorText(64489), name));
     }
     zip_t* m_zip = nullptr;
     const XlsxReadLimits& m_limits;
@@ -372,18 +367,17 @@ public:
         }
         std::map<int, QString> formats;
         forChildren(child(root, u"numFmts"), u"numFmt", [&](const XmlNode& n) {
-            if (int(formats.size()) >= limits.maxStyles)
-                fail(QStringLiteral("too many number formats"));
+            if (int(formats.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
             bool ok = false;
             const int id = n.attributeText(u"numFmtId").toInt(&ok);
             const QString code = n.attributeText(u"formatCode");
-            if (!ok || id < 0) fail(QStringLiteral("a number format has no valid id"));
-            if (code.size() > 255) fail(QStringLiteral("number format %1 is too long").arg(id));
+            if (!ok || id < 0) fail(LoadErrorText(64495));
+            if (code.size() > 255) fail(LoadErrorText(64495));
             formats[id] = code;
         });
         std::vector<FontRec> fonts;
         forChildren(child(root, u"fonts"), u"font", [&](const XmlNode& n) {
-            if (int(fonts.size()) >= limits.maxStyles) fail(QStringLiteral("too many fonts"));
+            if (int(fonts.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
             FontRec f;
             forChildren(n, {}, [&](const XmlNode& p) {
                 const QString tag = localName(p);
@@ -409,7 +403,7 @@ public:
         });
         std::vector<FillRec> fills;
         forChildren(child(root, u"fills"), u"fill", [&](const XmlNode& n) {
-            if (int(fills.size()) >= limits.maxStyles) fail(QStringLiteral("too many fills"));
+            if (int(fills.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
             FillRec f;
             const XmlNode p = child(n, u"patternFill");
             const QString type = p.isNull() ? QString() : p.attributeText(u"patternType");
@@ -421,7 +415,7 @@ public:
         });
         std::vector<BorderRec> borders;
         forChildren(child(root, u"borders"), u"border", [&](const XmlNode& n) {
-            if (int(borders.size()) >= limits.maxStyles) fail(QStringLiteral("too many borders"));
+            if (int(borders.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
             BorderRec b;
             b.left = borderOf(child(n, u"left"));
             if (b.left.lineStyle == xl::kLineNone) b.left = borderOf(child(n, u"start"));
@@ -432,18 +426,16 @@ public:
             borders.push_back(b);
         });
 
-        auto index = [&](const XmlNode& xf, QStringView name, size_t count, const char* what) {
+        auto index = [&](const XmlNode& xf, QStringView name, size_t count,
+                         [[maybe_unused]] const char* what) {
             bool ok = false;
             const int i = xf.attributeText(name).toInt(&ok);
             if (!xf.hasAttribute(name)) return -1;
-            if (!ok || i < 0 || size_t(i) >= count)
-                fail(QStringLiteral("a cell style names %1 %2, which is not defined")
-                         .arg(QLatin1String(what))
-                         .arg(xf.attributeText(name)));
+            if (!ok || i < 0 || size_t(i) >= count) fail(LoadErrorText(64495));
             return i;
         };
         forChildren(child(root, u"cellXfs"), u"xf", [&](const XmlNode& xf) {
-            if (int(m_xfs.size()) >= limits.maxStyles) fail(QStringLiteral("too many cell styles"));
+            if (int(m_xfs.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
             XlStyle s;
             bool ok = false;
             const int fmt = xf.attributeText(u"numFmtId").toInt(&ok);
@@ -561,12 +553,7 @@ public:
                     if (localName(n.parent()) == u"sheetData") row = readRow(n, row + 1);
                 } else if (name == u"dimension") {
                     XlArea a;
-                    if (!parseArea(n.attributeText(u"ref"), &a))
-                        fail(QStringLiteral("its size \"%1\" lies outside a worksheet of %2 rows "
-                                            "by %3 columns")
-                                 .arg(n.attributeText(u"ref"))
-                                 .arg(kSheetRows)
-                                 .arg(kSheetCols));
+                    if (!parseArea(n.attributeText(u"ref"), &a)) fail(LoadErrorText(64493));
                 } else if (name == u"sheetFormatPr") {
                     readDefaultColumnWidth(n);
                 } else if (name == u"cols") {
@@ -576,24 +563,22 @@ public:
                     // Each merge is checked against those before it, so
                     // their number is bounded.
                     forChildren(n, u"mergeCell", [&](const XmlNode& m) {
-                        if (++merges > m_limits.maxMerges)
-                            fail(QStringLiteral("more than %1 merged areas").arg(m_limits.maxMerges));
-                        XlArea a;
-                        const QString ref = m.attributeText(u"ref");
-                        if (!parseArea(ref, &a))
-                            fail(QStringLiteral("merged area \"%1\" is not valid").arg(ref));
-                        m_ws->range(a).merge();
+                    if (++merges > m_limits.maxMerges) fail(LoadErrorText(64489));
+                    XlArea a;
+                    const QString ref = m.attributeText(u"ref");
+                    if (!parseArea(ref, &a)) fail(LoadErrorText(64493));
+                    m_ws->range(a).merge();
                     });
                 }
             },
             QByteArrayLiteral("sheetData"), &why);
-        if (!ok) m_fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(part, why));
+        if (!ok) m_fail(LoadErrorText(64488).arg(part));
         m_ws->finishLoading();
     }
 
 private:
     [[noreturn]] void fail(const QString& what) const {
-        m_fail(QStringLiteral("sheet \"%1\": %2").arg(m_ws->name(), what));
+        m_fail(LoadErrorText(64490).arg(m_ws->name(), what));
     }
 
     // The width of the columns without a "col" of their own: another
@@ -614,16 +599,13 @@ private:
         bool ok1 = false, ok2 = false;
         const int from = c.attributeText(u"min").toInt(&ok1);
         const int to = c.attributeText(u"max").toInt(&ok2);
-        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols)
-            fail(QStringLiteral("a column range %1..%2 lies outside the worksheet")
-                     .arg(c.attributeText(u"min"), c.attributeText(u"max")));
+        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols) fail(LoadErrorText(64493));
         double chars = -1;
         if (boolAttribute(c, u"hidden", false)) {
             chars = 0;
         } else if (c.hasAttribute(u"width")) {
             const std::optional<double> w = parseNumber(c.attributeText(u"width"));
-            if (!w || *w < 0 || *w > 256)
-                fail(QStringLiteral("column width \"%1\"").arg(c.attributeText(u"width")));
+            if (!w || *w < 0 || *w > 256) fail(LoadErrorText(64493));
             chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
@@ -636,18 +618,12 @@ private:
             row = ref->toInt(&ok);
             if (!ok) row = -1;
         }
-        if (row < 1 || row > kSheetRows)
-            fail(QStringLiteral("row \"%1\" lies outside a worksheet of %2 rows")
-                     .arg(r.attributeText(u"r"))
-                     .arg(kSheetRows));
+        if (row < 1 || row > kSheetRows) fail(LoadErrorText(64493));
         if (boolAttribute(r, u"hidden", false)) {
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
         } else if (r.hasAttribute(u"ht")) {
             const std::optional<double> h = parseNumber(r.attributeText(u"ht"));
-            if (!h || *h < 0 || *h > 409)
-                fail(QStringLiteral("row %1 has the height \"%2\"")
-                         .arg(row)
-                         .arg(r.attributeText(u"ht")));
+            if (!h || *h < 0 || *h > 409) fail(LoadErrorText(64493));
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
         }
         int col = 0;
@@ -658,21 +634,15 @@ private:
     int readCell(const XmlNode& c, int row, int expectedCol) {
         int r = row, col = expectedCol;
         if (const std::optional<QString> ref = c.attribute(u"r")) {
-            if (!parseCellRef(*ref, &r, &col))
-                fail(QStringLiteral("cell \"%1\" lies outside a worksheet of %2 rows by %3 columns")
-                         .arg(*ref)
-                         .arg(kSheetRows)
-                         .arg(kSheetCols));
+            if (!parseCellRef(*ref, &r, &col)) fail(LoadErrorText(64491).arg(*ref));
         } else if (col > kSheetCols) {
-            fail(QStringLiteral("row %1 has more than %2 cells").arg(row).arg(kSheetCols));
+            fail(LoadErrorText(64493));
         }
         size_t style = 0;
         if (const std::optional<QString> s = c.attribute(u"s")) {
             bool ok = false;
             const uint v = s->toUInt(&ok);
-            if (!ok || v >= m_styles.count())
-                fail(QStringLiteral("cell %1 names style %2, which is not defined")
-                         .arg(c.attributeText(u"r"), *s));
+            if (!ok || v >= m_styles.count()) fail(LoadErrorText(64491).arg(c.attributeText(u"r")));
             style = v;
         }
         const QString type = c.attributeText(u"t");
@@ -700,9 +670,7 @@ private:
             if (type == u"s") {
                 bool ok = false;
                 const uint i = text.trimmed().toUInt(&ok);
-                if (!ok || i >= m_strings.size())
-                    fail(QStringLiteral("cell %1 names shared string %2, which is not defined")
-                             .arg(cellName(r, col), text));
+                if (!ok || i >= m_strings.size()) fail(LoadErrorText(64491).arg(cellName(r, col)));
                 setText(&cell, m_strings[i], r, col);
             } else if (type == u"str") {
                 setText(&cell, unescapeText(text), r, col);
@@ -717,9 +685,7 @@ private:
                 setText(&cell, isoDateText(text.trimmed(), style), r, col);
             } else {
                 const std::optional<double> n = parseNumber(text);
-                if (!n)
-                    fail(QStringLiteral("cell %1 holds \"%2\", not a number")
-                             .arg(cellName(r, col), text));
+                if (!n) fail(LoadErrorText(64491).arg(cellName(r, col)));
                 cell.kind = XlCell::Number;
                 cell.number = *n;
                 if (isDateStyle(style)) {
@@ -733,8 +699,7 @@ private:
         // A cell of the default style with no value adds nothing; leaving
         // it out keeps it out of the used range.
         if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return col;
-        if (++*m_cells > m_limits.maxCells)
-            m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
+        if (++*m_cells > m_limits.maxCells) m_fail(LoadErrorText(64489));
         cell.shareStyle(m_styles.at(style));
         m_ws->loadCell(r, col, std::move(cell));
         return col;
@@ -742,9 +707,7 @@ private:
 
     void setText(XlCell* cell, const QString& t, int r, int col) const {
         if (t.size() > kMaxCellText)
-            fail(QStringLiteral("cell %1 holds a text longer than %2 characters")
-                     .arg(cellName(r, col))
-                     .arg(kMaxCellText));
+            fail(LoadErrorText(64492).arg(cellName(r, col)).arg(kMaxCellText));
         cell->kind = t.isEmpty() ? XlCell::Empty : XlCell::Text;
         cell->text = t;
     }
@@ -846,7 +809,7 @@ bool readBlockReference(XlWorkbook& wb, const SheetsByName& sheets, const QStrin
 
 std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
                                          const WorkbookReadFailure& fail) {
-    if (!QFileInfo(path).isFile()) fail(QStringLiteral("there is no such file"));
+    if (!QFileInfo(path).isFile()) fail(LoadErrorText(63593));
     Package pkg(path, limits, fail);
 
     // The workbook part is named by the package's relationships; files
@@ -855,7 +818,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     for (const auto& [id, rel] : relationshipsOf(pkg, QString()))
         if (rel.type == u"officeDocument") bookPart = rel.target;
     const XmlNode book = pkg.xml(bookPart);
-    if (localName(book) != u"workbook") fail(QStringLiteral("%1 is not a workbook").arg(bookPart));
+    if (localName(book) != u"workbook") fail(LoadErrorText(64485));
     const std::map<QString, Relationship> rels = relationshipsOf(pkg, bookPart);
     // Serial numbers count days from 1900 or, in this system, from 1904.
     const bool date1904 = boolAttribute(child(book, u"workbookPr"), u"date1904", false);
@@ -879,12 +842,11 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
             pkg.read(stringsPart), [](const XmlNode&) {},
             [&](const XmlNode& si) {
                 if (localName(si) != u"si") return;
-                if (int(strings.size()) >= limits.maxStrings)
-                    fail(QStringLiteral("more than %1 shared strings").arg(limits.maxStrings));
+                if (int(strings.size()) >= limits.maxStrings) fail(LoadErrorText(64489));
                 strings.push_back(stringItemText(si));
             },
             &why);
-        if (!ok) fail(QStringLiteral("the part %1 is not well-formed (%2)").arg(stringsPart, why));
+        if (!ok) fail(LoadErrorText(64488).arg(stringsPart));
     }
     const Styles styles(stylesPart.isEmpty() ? XmlNode() : pkg.xml(stylesPart), limits, fail);
 
@@ -895,14 +857,12 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     };
     std::vector<SheetEntry> entries;
     forChildren(child(book, u"sheets"), u"sheet", [&](const XmlNode& s) {
-        if (int(entries.size()) >= limits.maxSheets)
-            fail(QStringLiteral("more than %1 sheets").arg(limits.maxSheets));
+        if (int(entries.size()) >= limits.maxSheets) fail(LoadErrorText(64489));
         const std::optional<QString> rid = prefixedAttribute(s, u"id");
         SheetEntry e{s.attributeText(u"name"), QString(), QString()};
         if (rid) {
             auto it = rels.find(*rid);
-            if (it == rels.end())
-                fail(QStringLiteral("sheet \"%1\" names no part of the package").arg(e.name));
+            if (it == rels.end()) fail(LoadErrorText(64488).arg(e.name));
             const QString& type = it->second.type;
             if (type == u"worksheet")
                 e.part = it->second.target;
@@ -912,7 +872,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         }
         entries.push_back(e);
     });
-    if (entries.empty()) fail(QStringLiteral("the workbook holds no sheet"));
+    if (entries.empty()) fail(LoadErrorText(64486));
 
     auto wb = std::make_unique<XlWorkbook>(int(entries.size()));
     qint64 cells = 0, cellElements = 0;
@@ -925,8 +885,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         if (entries[i].part.isEmpty()) continue;
         const QByteArray bytes = pkg.read(entries[i].part);
         cellElements += countCellElements(bytes);
-        if (cellElements > limits.maxCells)
-            fail(QStringLiteral("the workbook holds more than %1 cells").arg(limits.maxCells));
+        if (cellElements > limits.maxCells) fail(LoadErrorText(64489));
         SheetReader reader(ws, strings, styles, limits, &cells, fail, date1904);
         try {
             reader.read(entries[i].part, bytes);
@@ -937,8 +896,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     // Names of a block of one worksheet; the others are passed over.
     const SheetsByName sheets = sheetsByName(*wb);
     forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
-        if (wb->definedNames().size() >= kMaxDefinedNames)
-            fail(QStringLiteral("more than %1 defined names").arg(kMaxDefinedNames));
+        if (wb->definedNames().size() >= kMaxDefinedNames) fail(LoadErrorText(64489));
         XlDefinedName d;
         d.name = n.attributeText(u"name").trimmed();
         if (d.name.isEmpty()) return;
@@ -968,7 +926,7 @@ std::unique_ptr<XlWorkbook> ReadXlsxWorkbook(const QString& path, const XlsxRead
     } catch (const XmlError& e) {
         fail(e.message());
     } catch (const std::bad_alloc&) {
-        fail(QStringLiteral("out of memory"));
+        fail(StatusText(Status::OutOfMemory));
     }
 }
 

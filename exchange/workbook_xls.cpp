@@ -235,7 +235,8 @@ struct XlsStreamWriter::Impl {
         if (k == FontKey{kDefaultFontName}) return 0;
         auto [it, fresh] = fontIndex.try_emplace(k, 0);
         if (fresh) {
-            if (k.name.size() > 255) fail(QStringLiteral("font name too long: %1").arg(k.name));
+            if (k.name.size() > 255)
+                fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), k.name));
             fonts.push_back(k);
             // The format never uses font index 4: the fifth record is 5.
             it->second = int(fonts.size()) + 4;
@@ -248,7 +249,8 @@ struct XlsStreamWriter::Impl {
             return 0;
         auto it = formatIndex.find(code);
         if (it != formatIndex.end()) return *it;
-        if (code.size() > 255) fail(QStringLiteral("number format too long: %1").arg(code));
+        if (code.size() > 255)
+            fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), code));
         formats.push_back(code);
         const int index = kFirstCustomFormat + int(formats.size()) - 1;
         formatIndex.insert(code, index);
@@ -265,8 +267,7 @@ struct XlsStreamWriter::Impl {
             if (fresh) {
                 xfs.push_back(k);
                 it->second = kDefaultCellXf + int(xfs.size());
-                if (it->second >= kMaxXfs)
-                    fail(QStringLiteral("more than %1 cell styles").arg(kMaxXfs));
+                if (it->second >= kMaxXfs) fail(StatusText(Status::WriteError));
             }
             xf = it->second;
         }
@@ -727,10 +728,10 @@ XlsStreamWriter::XlsStreamWriter(const QString& path, const std::vector<QString>
                                  int activeIndex0)
     : d(std::make_unique<Impl>()) {
     const QFileInfo target(path);
-    if (target.fileName().isEmpty()) fail(QStringLiteral("no file name"));
+    if (target.fileName().isEmpty()) fail(StatusText(Status::CannotCreate));
     if (!target.absoluteDir().exists())
-        fail(QStringLiteral("the folder of \"%1\" does not exist").arg(path));
-    if (sheetNames.empty()) fail(QStringLiteral("a workbook needs a sheet"));
+        fail(LoadErrorText(63513).arg(path, StatusText(Status::CannotCreate)));
+    if (sheetNames.empty()) fail(LoadErrorText(64486));
     QSet<QString> seen;
     for (const QString& n : sheetNames) {
         static const QString bad = QStringLiteral(":\\/?*[]");
@@ -762,18 +763,18 @@ void XlsStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
 }
 
 void XlsStreamWriter::writeRows(const XlWorksheet& sheet, int lastRow) {
-    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    if (!d->current) fail(StatusText(Status::Refused));
     d->guarded([&] { d->writeRows(sheet, lastRow); });
 }
 
 void XlsStreamWriter::endSheet(const XlWorksheet& sheet) {
-    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    if (!d->current) fail(StatusText(Status::Refused));
     d->guarded([&] { d->endSheet(sheet); });
 }
 
 void XlsStreamWriter::commit() {
-    if (d->done) fail(QStringLiteral("the workbook was written already"));
-    if (d->current) fail(QStringLiteral("a sheet is still being written"));
+    if (d->done) fail(StatusText(Status::Refused));
+    if (d->current) fail(StatusText(Status::Refused));
     d->done = true;
     // A sheet never written is an empty sheet.
     for (size_t i = 0; i < d->names.size(); ++i) {

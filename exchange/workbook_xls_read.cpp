@@ -105,10 +105,7 @@ public:
     Reader(const Record& r, const WorkbookReadFailure& fail) : m_r(r), m_fail(fail) {}
     qsizetype left() const { return m_r.data.size() - m_pos; }
     void need(qsizetype n) const {
-        if (n < 0 || left() < n)
-            m_fail(QStringLiteral("the %1 record at offset %2 is too short")
-                       .arg(recordName(m_r.type))
-                       .arg(m_r.at));
+        if (n < 0 || left() < n) m_fail(LoadErrorText(64494).arg(recordName(m_r.type)).arg(m_r.at));
     }
     int u8() {
         need(1);
@@ -141,11 +138,10 @@ public:
         need(n);
         m_pos += n;
     }
+    // A record that breaks the format is damaged where it stands; what
+    // names a limit the record goes past instead.
     [[noreturn]] void bad(const QString& what) const {
-        m_fail(QStringLiteral("the %1 record at offset %2 %3")
-                   .arg(recordName(m_r.type))
-                   .arg(m_r.at)
-                   .arg(what));
+        m_fail(what.isEmpty() ? LoadErrorText(64494).arg(recordName(m_r.type)).arg(m_r.at) : what);
     }
 
 private:
@@ -156,21 +152,13 @@ private:
 
 // The record at an offset of the stream, its length checked.
 Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fail) {
-    if (at < 0 || at + 4 > s.size())
-        fail(QStringLiteral("the stream ends inside a record header at offset %1").arg(at));
+    if (at < 0 || at + 4 > s.size()) fail(LoadErrorText(64494).arg(QString()).arg(at));
     Record r;
     r.type = uint16_t(uchar(s[at]) | uchar(s[at + 1]) << 8);
     const qsizetype len = uchar(s[at + 2]) | uchar(s[at + 3]) << 8;
     r.at = at;
-    if (len > kMaxRecordData)
-        fail(QStringLiteral("the %1 record at offset %2 claims %3 bytes")
-                 .arg(recordName(r.type))
-                 .arg(at)
-                 .arg(len));
-    if (at + 4 + len > s.size())
-        fail(QStringLiteral("the %1 record at offset %2 runs past the end of the stream")
-                 .arg(recordName(r.type))
-                 .arg(at));
+    if (len > kMaxRecordData) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
+    if (at + 4 + len > s.size()) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
     r.data = QByteArrayView(s.constData() + at + 4, len);
     return r;
 }
@@ -216,7 +204,7 @@ public:
 
     std::unique_ptr<XlWorkbook> read() {
         readGlobals();
-        if (m_sheets.empty()) m_fail(QStringLiteral("the workbook holds no sheet"));
+        if (m_sheets.empty()) m_fail(LoadErrorText(64486));
         auto wb = std::make_unique<XlWorkbook>(int(m_sheets.size()));
         for (size_t i = 0; i < m_sheets.size(); ++i) {
             XlWorksheet* ws = wb->sheet(int(i) + 1);
@@ -265,7 +253,7 @@ private:
 
     void readGlobals() {
         Record bof = recordAt(m_s, 0, m_fail);
-        if (bof.type != kBof8) m_fail(QStringLiteral("the stream does not start with a BOF record"));
+        if (bof.type != kBof8) m_fail(LoadErrorText(64485));
         {
             Reader r(bof, m_fail);
             const int version = r.u16();
@@ -274,9 +262,8 @@ private:
             else if (version == 0x0500)
                 m_biff8 = false;
             else
-                r.bad(QStringLiteral("names version 0x%1, neither BIFF5 nor BIFF8")
-                          .arg(version, 4, 16, QLatin1Char('0')));
-            if (r.u16() != 0x0005) r.bad(QStringLiteral("does not start a workbook"));
+                r.bad(LoadErrorText(64485));
+            if (r.u16() != 0x0005) r.bad(LoadErrorText(64485));
         }
         m_encoding = "CP1252";
         qsizetype at = 4 + bof.data.size();
@@ -296,8 +283,7 @@ private:
                 case kFormat: {
                     const int id = r.u16();
                     QString code = m_biff8 ? longText(r) : shortText(r);
-                    if (m_formats.size() >= size_t(m_limits.maxStyles))
-                        r.bad(QStringLiteral("is one number format too many"));
+                    if (m_formats.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
                     m_formats[id] = std::move(code);
                     break;
                 }
@@ -306,7 +292,7 @@ private:
                     break;
                 case kPalette: {
                     const int n = r.u16();
-                    if (n > 56) r.bad(QStringLiteral("holds %1 colours").arg(n));
+                    if (n > 56) r.bad({});
                     for (int i = 0; i < n; ++i) {
                         const uint32_t red = uint32_t(r.u8()), green = uint32_t(r.u8()),
                                        blue = uint32_t(r.u8());
@@ -322,10 +308,8 @@ private:
                     const int kind = r.u8();
                     s.worksheet = kind == 0;
                     s.name = shortText(r);
-                    if (s.offset <= 0 || s.offset >= m_s.size())
-                        r.bad(QStringLiteral("places sheet \"%1\" outside the stream").arg(s.name));
-                    if (int(m_sheets.size()) >= m_limits.maxSheets)
-                        m_fail(QStringLiteral("more than %1 sheets").arg(m_limits.maxSheets));
+                    if (s.offset <= 0 || s.offset >= m_s.size()) r.bad({});
+                    if (int(m_sheets.size()) >= m_limits.maxSheets) m_fail(LoadErrorText(64489));
                     m_sheets.push_back(s);
                     break;
                 }
@@ -353,7 +337,7 @@ private:
     }
 
     void readFont(Reader& r) {
-        if (m_fonts.size() >= size_t(m_limits.maxStyles)) r.bad(QStringLiteral("is one font too many"));
+        if (m_fonts.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
         Font f;
         f.size = r.u16() / 20.0;
         const int flags = r.u16();
@@ -375,8 +359,7 @@ private:
     }
 
     void readXf(Reader& r) {
-        if (m_xfs.size() >= size_t(m_limits.maxStyles))
-            r.bad(QStringLiteral("is one cell style too many"));
+        if (m_xfs.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
         Xf x;
         x.font = r.u16();
         x.format = r.u16();
@@ -427,8 +410,7 @@ private:
         const auto byte = [&]() -> int {
             while (pos >= parts[part].data.size()) {
                 if (++part >= parts.size())
-                    m_fail(QStringLiteral("the SST record at offset %1 ends inside a string")
-                               .arg(sst.at));
+                    m_fail(LoadErrorText(64494).arg(QStringLiteral("SST")).arg(sst.at));
                 pos = 0;
             }
             return uchar(parts[part].data[pos++]);
@@ -456,9 +438,7 @@ private:
         u32();
         const uint32_t unique = u32();
         if (unique > uint32_t(m_limits.maxStrings))
-            m_fail(QStringLiteral("the SST record at offset %1 claims %2 strings")
-                       .arg(sst.at)
-                       .arg(unique));
+            m_fail(LoadErrorText(64494).arg(QStringLiteral("SST")).arg(sst.at));
         m_strings.reserve(std::min<uint32_t>(unique, 65536));
         for (uint32_t i = 0; i < unique; ++i) {
             const int count = m_biff8 ? u16() : u16();
@@ -472,8 +452,7 @@ private:
                     // A string split between records: the next one starts
                     // with the flag byte again, which may change the width.
                     if (++part >= parts.size())
-                        m_fail(QStringLiteral("the SST record at offset %1 ends inside a string")
-                                   .arg(sst.at));
+                        m_fail(LoadErrorText(64494).arg(QStringLiteral("SST")).arg(sst.at));
                     pos = 0;
                     if (m_biff8) flags = byte();
                     continue;
@@ -508,17 +487,13 @@ private:
 
     // Shared by every cell of the style; null for the plain style.
     const XlSharedStyle& styleOf(int xf, Reader& r) {
-        if (xf < 0 || size_t(xf) >= m_xfs.size())
-            r.bad(QStringLiteral("names cell style %1, which is not defined").arg(xf));
+        if (xf < 0 || size_t(xf) >= m_xfs.size()) r.bad({});
         if (m_styles.empty()) m_styles.resize(m_xfs.size());
         std::optional<XlSharedStyle>& made = m_styles[size_t(xf)];
         if (made) return *made;
         const Xf& x = m_xfs[size_t(xf)];
         XlStyle s;
-        if (x.font < 0 || size_t(x.font) >= m_fonts.size())
-            r.bad(QStringLiteral("uses cell style %1, whose font %2 is not defined")
-                      .arg(xf)
-                      .arg(x.font));
+        if (x.font < 0 || size_t(x.font) >= m_fonts.size()) r.bad({});
         const Font& f = m_fonts[size_t(x.font)];
         s.fontName = f.name;
         s.fontSize = f.size;
@@ -528,10 +503,7 @@ private:
         s.fontColor = colourOf(f.colour, 0);
         if (x.format >= 164 || m_formats.count(x.format)) {
             auto it = m_formats.find(x.format);
-            if (it == m_formats.end())
-                r.bad(QStringLiteral("uses cell style %1, whose number format %2 is not defined")
-                          .arg(xf)
-                          .arg(x.format));
+            if (it == m_formats.end()) r.bad({});
             s.numberFormat = it->second;
         } else {
             s.numberFormat = BuiltinNumberFormat(x.format);
@@ -561,13 +533,9 @@ private:
     // ---- sheets ----
 
     void place(Reader& r, int row, int col, int xf, XlCell cell) {
-        if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols)
-            r.bad(QStringLiteral("places a cell at row %1, column %2, outside the sheet")
-                      .arg(row + 1)
-                      .arg(col + 1));
+        if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols) r.bad({});
         const XlSharedStyle& style = styleOf(xf, r);
-        if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText)
-            r.bad(QStringLiteral("holds a text longer than %1 characters").arg(kMaxCellText));
+        if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText) r.bad({});
         if (cell.kind == XlCell::Text && cell.text.isEmpty()) cell.kind = XlCell::Empty;
         if (cell.kind == XlCell::Number && style && isDateStyle(xf, *style)) {
             // A date comes in as the text its format shows.
@@ -578,8 +546,7 @@ private:
             }
         }
         if (cell.kind == XlCell::Empty && !style && !cell.formula) return;
-        if (++m_cells > m_limits.maxCells)
-            m_fail(QStringLiteral("the workbook holds more than %1 cells").arg(m_limits.maxCells));
+        if (++m_cells > m_limits.maxCells) m_fail(LoadErrorText(64489));
         cell.shareStyle(style);
         m_sheet->loadCell(row + 1, col + 1, std::move(cell));
     }
@@ -620,8 +587,7 @@ private:
     void readSheet(XlWorksheet* ws, qsizetype at) {
         m_sheet = ws;
         const Record bof = recordAt(m_s, at, m_fail);
-        if (bof.type != kBof8)
-            m_fail(QStringLiteral("sheet \"%1\" does not start with a BOF record").arg(ws->name()));
+        if (bof.type != kBof8) m_fail(LoadErrorText(64490).arg(ws->name(), LoadErrorText(64493)));
         at += 4 + bof.data.size();
         int merges = 0;
         struct Pending {
@@ -657,13 +623,12 @@ private:
                 case kMulRk: {
                     const int row = r.u16(), first = r.u16();
                     const qsizetype n = (r.left() - 2) / 6;
-                    if (n < 1 || (r.left() - 2) % 6) r.bad(QStringLiteral("has a bad length"));
+                    if (n < 1 || (r.left() - 2) % 6) r.bad({});
                     for (qsizetype i = 0; i < n; ++i) {
                         const int xf = r.u16();
                         place(r, row, first + int(i), xf, number(rkValue(r.u32())));
                     }
-                    if (r.u16() != first + int(n) - 1)
-                        r.bad(QStringLiteral("does not end where its cells do"));
+                    if (r.u16() != first + int(n) - 1) r.bad({});
                     break;
                 }
                 case kBlank: {
@@ -674,17 +639,15 @@ private:
                 case kMulBlank: {
                     const int row = r.u16(), first = r.u16();
                     const qsizetype n = (r.left() - 2) / 2;
-                    if (n < 1 || (r.left() - 2) % 2) r.bad(QStringLiteral("has a bad length"));
+                    if (n < 1 || (r.left() - 2) % 2) r.bad({});
                     for (qsizetype i = 0; i < n; ++i) place(r, row, first + int(i), r.u16(), XlCell{});
-                    if (r.u16() != first + int(n) - 1)
-                        r.bad(QStringLiteral("does not end where its cells do"));
+                    if (r.u16() != first + int(n) - 1) r.bad({});
                     break;
                 }
                 case kLabelSst: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     const uint32_t i = r.u32();
-                    if (i >= m_strings.size())
-                        r.bad(QStringLiteral("names shared string %1, which is not defined").arg(i));
+                    if (i >= m_strings.size()) r.bad({});
                     XlCell c;
                     c.kind = XlCell::Text;
                     c.text = m_strings[i];
@@ -741,20 +704,16 @@ private:
                 }
                 case kMergedCells: {
                     const int n = r.u16();
-                    if (r.left() < qsizetype(n) * 8) r.bad(QStringLiteral("is shorter than its areas"));
+                    if (r.left() < qsizetype(n) * 8) r.bad({});
                     for (int i = 0; i < n; ++i) {
                         XlArea a;
                         a.r1 = r.u16() + 1;
                         a.r2 = r.u16() + 1;
                         a.c1 = r.u16() + 1;
                         a.c2 = r.u16() + 1;
-                        if (a.r1 > a.r2 || a.c1 > a.c2 || a.c2 > kSheetCols)
-                            r.bad(QStringLiteral("holds a bad area"));
+                        if (a.r1 > a.r2 || a.c1 > a.c2 || a.c2 > kSheetCols) r.bad({});
                         if (a.r1 == a.r2 && a.c1 == a.c2) continue;
-                        if (++merges > m_limits.maxMerges)
-                            m_fail(QStringLiteral("sheet \"%1\" holds more than %2 merged areas")
-                                       .arg(ws->name())
-                                       .arg(m_limits.maxMerges));
+                        if (++merges > m_limits.maxMerges) m_fail(LoadErrorText(64489));
                         try {
                             ws->range(a).merge();
                         } catch (const XlError&) {
@@ -769,7 +728,7 @@ private:
                     const int width = r.u16();
                     r.u16();
                     const int flags = r.u16();
-                    if (first >= kSheetCols || first > last) r.bad(QStringLiteral("names bad columns"));
+                    if (first >= kSheetCols || first > last) r.bad({});
                     last = std::min(last, kSheetCols - 1);
                     ws->range(XlArea{1, first + 1, 1, last + 1})
                         .setColumnWidth((flags & 1) ? 0.0 : ColumnCharsOfStoredWidth(width / 256.0));
@@ -825,7 +784,7 @@ std::unique_ptr<XlWorkbook> ReadBiffWorkbook(const QByteArray& stream, const QSt
     try {
         return BiffReader(stream, limits, fail).read();
     } catch (const std::bad_alloc&) {
-        fail(QStringLiteral("out of memory"));
+        fail(StatusText(Status::OutOfMemory));
     }
 }
 
@@ -834,19 +793,18 @@ std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadL
     QString error;
     const std::unique_ptr<CompoundFile> cf =
         CompoundFile::open(path, CompoundFile::Mode::ReadOnly, &error);
-    if (!cf) fail(error);
+    if (!cf) fail(LoadErrorText(64485));
     QString stream;
     for (const QString& name : {QStringLiteral("Workbook"), QStringLiteral("Book")})
         if (cf->streamSize(name) >= 0) {
             stream = name;
             break;
         }
-    if (stream.isEmpty()) fail(QStringLiteral("it is not a workbook"));
+    if (stream.isEmpty()) fail(LoadErrorText(64485));
     const qint64 size = cf->streamSize(stream);
-    if (size > limits.maxPartBytes)
-        fail(QStringLiteral("its %1 stream is larger than %2 bytes").arg(stream).arg(limits.maxPartBytes));
+    if (size > limits.maxPartBytes) fail(LoadErrorText(64489));
     const QByteArray bytes = cf->readAll(stream);
-    if (bytes.size() != size) fail(QStringLiteral("its %1 stream cannot be read").arg(stream));
+    if (bytes.size() != size) fail(LoadErrorText(64488).arg(stream));
     return ReadBiffWorkbook(bytes, QFileInfo(path).fileName(), limits);
 }
 
@@ -854,16 +812,16 @@ std::unique_ptr<XlWorkbook> ReadWorkbookFile(const QString& path, const XlsxRead
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                      QStringLiteral("\"%1\" cannot be read: %2")
-                          .arg(QFileInfo(path).fileName(), f.errorString())};
+                      LoadErrorText(kMsgCannotRead)
+                          .arg(QFileInfo(path).fileName(), StatusText(Status::ReadError))};
     const QByteArray head = f.read(8);
     f.close();
     if (head.startsWith("PK\x03\x04")) return ReadXlsxWorkbook(path, limits);
     if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
         return ReadXlsWorkbook(path, limits);
-    throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                  QStringLiteral("\"%1\" cannot be read: it is not a workbook")
-                      .arg(QFileInfo(path).fileName())};
+    throw XlError{
+        kXlObjectError, QStringLiteral("Workbook"),
+        LoadErrorText(kMsgCannotRead).arg(QFileInfo(path).fileName(), LoadErrorText(64485))};
 }
 
 }  // namespace qor

@@ -140,7 +140,7 @@ private:
         auto it = m_made.find(key);
         if (it != m_made.end()) return it->second;
         lxw_format* f = workbook_add_format(m_wb);
-        if (!f) fail(QStringLiteral("out of memory"));
+        if (!f) fail(StatusText(Status::OutOfMemory));
         if (!s.numberFormat.isEmpty())
             format_set_num_format(f, s.numberFormat.toUtf8().constData());
         if (!s.fontName.isEmpty()) format_set_font_name(f, s.fontName.toUtf8().constData());
@@ -175,7 +175,9 @@ private:
 
 void check(lxw_error e, const char* what) {
     if (e != LXW_NO_ERROR)
-        fail(QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(lxw_strerror(e))));
+        fail(QStringLiteral("%1（%2 %3）")
+                 .arg(StatusText(Status::WriteError), QLatin1String(what))
+                 .arg(int(e)));
 }
 
 // Whether writing the cell puts anything into the sheet: the writer drops
@@ -391,13 +393,13 @@ struct XlsxStreamWriter::Impl {
         options.tmpdir = const_cast<char*>(tmpdir);
         if (!probe) allowDescriptorsFor(names.size());
         lxw_workbook* book = workbook_new_opt(tmpName.constData(), &options);
-        if (!book) fail(QStringLiteral("out of memory"));
+        if (!book) fail(StatusText(Status::OutOfMemory));
         for (size_t i = 0; i < names.size(); ++i) {
             lxw_worksheet* ws = workbook_add_worksheet(book, names[i].constData());
             if (!ws) {
                 lxw_workbook_free(book);
-                fail(QStringLiteral("sheet \"%1\" cannot be written")
-                         .arg(QString::fromUtf8(names[i])));
+                fail(LoadErrorText(64490).arg(QString::fromUtf8(names[i]),
+                                              StatusText(Status::WriteError)));
             }
             if (int(i) == active) worksheet_activate(ws);
             if (!probe) sheets.push_back(ws);
@@ -426,13 +428,13 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
                                    int activeIndex0)
     : d(std::make_unique<Impl>()) {
     const QFileInfo target(path);
-    if (target.fileName().isEmpty()) fail(QStringLiteral("no file name"));
+    if (target.fileName().isEmpty()) fail(StatusText(Status::CannotCreate));
     if (!target.absoluteDir().exists())
-        fail(QStringLiteral("the folder of \"%1\" does not exist").arg(path));
+        fail(LoadErrorText(63513).arg(path, StatusText(Status::CannotCreate)));
     // The library opens the file by name itself: it gets the name of our
     // own open temporary, which no link planted in the folder can redirect.
     d->tmp = std::make_unique<SafeFileWriter>(target.absoluteFilePath());
-    if (!d->tmp->open()) fail(QStringLiteral("\"%1\" cannot be written").arg(path));
+    if (!d->tmp->open()) fail(LoadErrorText(63513).arg(path, StatusText(Status::CannotCreate)));
     d->tmpName = QFile::encodeName(HandlePath(d->tmp->handle()));
 
     for (const QString& name : sheetNames) d->names.push_back(name.toUtf8());
@@ -447,7 +449,7 @@ XlsxStreamWriter::~XlsxStreamWriter() = default;
 void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
     if (d->committed || d->current || index0 < 0 || size_t(index0) >= d->written.size() ||
         d->written[size_t(index0)])
-        fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
+        fail(LoadErrorText(64490).arg(sheet.name(), StatusText(Status::WriteError)));
     d->written[size_t(index0)] = true;
     if (!d->wb) {
         if (d->heldCells + sheet.cells().size() <= kCellsInMemory) {
@@ -471,26 +473,27 @@ void XlsxStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
 }
 
 void XlsxStreamWriter::writeRows(const XlWorksheet& sheet, int lastRow) {
-    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    if (!d->current) fail(StatusText(Status::Refused));
     d->current->write(sheet, lastRow);
 }
 
 void XlsxStreamWriter::endSheet(const XlWorksheet& sheet) {
-    if (!d->current) fail(QStringLiteral("sheet \"%1\" was not begun").arg(sheet.name()));
+    if (!d->current) fail(StatusText(Status::Refused));
     d->current->write(sheet, std::numeric_limits<int>::max());
     d->current.reset();
 }
 
 void XlsxStreamWriter::commit() {
-    if (d->committed) fail(QStringLiteral("the workbook was written already"));
-    if (d->current) fail(QStringLiteral("a sheet is still being written"));
+    if (d->committed) fail(StatusText(Status::Refused));
+    if (d->current) fail(StatusText(Status::Refused));
     if (!d->wb) d->open(true);
     d->committed = true;
     lxw_workbook* wb = d->wb;
     d->wb = nullptr;
     d->formats.reset();
     check(workbook_close(wb), "workbook");
-    if (!d->tmp->commit()) fail(QStringLiteral("\"%1\" cannot be replaced").arg(d->target));
+    if (!d->tmp->commit())
+        fail(LoadErrorText(63515).arg(d->target, StatusText(Status::WriteError)));
     ++g_filesWritten;
 }
 

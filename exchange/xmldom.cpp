@@ -18,6 +18,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "engine/messages.h"
+#include "engine/status.h"
 #include "exchange/xmlinternal.h"
 #include "platform/safefile.h"
 
@@ -380,9 +382,7 @@ private:
                 continue;
             }
             if (errno == EINVAL && !last) break;  // completed by the next piece
-            if (error)
-                *error = QStringLiteral("byte offset %1: not a GB2312/GBK character")
-                             .arg(base + qsizetype(src - in));
+            if (error) *error = LoadErrorText(64498).arg(base + qsizetype(src - in));
             return -1;
         }
         return src - in;
@@ -395,7 +395,7 @@ private:
 bool gbToUtf8(const QByteArray& in, QByteArray* out, QString* error) {
     GbStreamDecoder gb;
     if (!gb.ok()) {
-        if (error) *error = QStringLiteral("no GB18030 converter");
+        if (error) *error = StatusText(Status::ReadError);
         return false;
     }
     ByteSink sink(in.size() + in.size() / 4 + 64);
@@ -492,10 +492,7 @@ bool chargeEntityText(ParseState* state, xmlParserCtxtPtr ctxt, qint64 length) {
     state->refused = true;
     if (!state->haveError) {
         state->haveError = true;
-        state->errorText =
-            QStringLiteral("line %1: the entity references stand for more text than a document "
-                           "of this size may (ten times its size and 1 MiB, at most 4 MiB)")
-                .arg(xmlSAX2GetLineNumber(ctxt));
+        state->errorText = LoadErrorText(64499).arg(xmlSAX2GetLineNumber(ctxt));
     }
     xmlStopParser(state->ctxt);
     if (ctxt != state->ctxt) xmlStopParser(ctxt);
@@ -567,9 +564,10 @@ void recordError(void* userData, xmlErrorPtr err) {
     auto* state = static_cast<ParseState*>(ctxt->_private);
     if (state->haveError || err->level < XML_ERR_ERROR) return;
     state->haveError = true;
-    state->errorText = QStringLiteral("line %1: %2")
-                           .arg(err->line)
-                           .arg(QString::fromUtf8(err->message ? err->message : "").trimmed());
+    // libxml2's own words are not the user's language: what is kept of
+    // them is whether entities were the trouble.
+    const bool entities = err->message && QByteArray(err->message).contains("ntit");
+    state->errorText = LoadErrorText(entities ? 64499 : 64496).arg(err->line);
 }
 
 // The bytes as the parser is to read them.
@@ -582,7 +580,7 @@ struct ParserInput {
 
 bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
     if (bytes.isEmpty()) {
-        if (error) *error = QStringLiteral("the document is empty");
+        if (error) *error = LoadErrorText(63591);
         return false;
     }
     in->decl = sniffDeclaration(bytes);
@@ -594,7 +592,7 @@ bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
         in->ignoreDeclaredEncoding = true;
     }
     if (in->bytes->size() > INT_MAX) {
-        if (error) *error = QStringLiteral("the document is too large");
+        if (error) *error = LoadErrorText(63592);
         return false;
     }
     return true;
@@ -605,7 +603,7 @@ bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
 xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* error) {
     xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(in.bytes->constData(), int(in.bytes->size()));
     if (!ctxt) {
-        if (error) *error = QStringLiteral("out of memory");
+        if (error) *error = StatusText(Status::OutOfMemory);
         return nullptr;
     }
     ctxt->_private = state;
@@ -631,8 +629,7 @@ xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* er
 
 QString parseError(const ParseState& state, xmlParserCtxtPtr ctxt) {
     if (state.haveError) return state.errorText;
-    if (ctxt->lastError.message) return QString::fromUtf8(ctxt->lastError.message).trimmed();
-    return QStringLiteral("not well-formed XML");
+    return LoadErrorText(64496).arg(ctxt->lastError.line);
 }
 
 // The callbacks of element by element reading. They run inside libxml2, so
@@ -734,10 +731,7 @@ void streamReference(void* ctx, const xmlChar* name) {
     if (!state->refused) {
         state->refused = true;
         state->haveError = true;
-        state->errorText = QStringLiteral("line %1: the entity \"%2\" is not read, so the value "
-                                          "that uses it is not known")
-                               .arg(xmlSAX2GetLineNumber(ctx))
-                               .arg(QString::fromUtf8(chars(name)));
+        state->errorText = LoadErrorText(64499).arg(xmlSAX2GetLineNumber(ctx));
     }
     xmlStopParser(state->ctxt);
     if (ctxt != state->ctxt) xmlStopParser(ctxt);
@@ -811,7 +805,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
         if (have == kPiece) break;
     }
     if (have == 0) {
-        if (error) *error = QStringLiteral("the document is empty");
+        if (error) *error = LoadErrorText(63591);
         return false;
     }
     const Declaration decl = sniffDeclaration(QByteArray::fromRawData(raw.constData(), have));
@@ -820,7 +814,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     if (!decl.bom && !decl.utf16 && isGbEncoding(decl.encoding)) {
         gb = std::make_unique<GbStreamDecoder>();
         if (!gb->ok()) {
-            if (error) *error = QStringLiteral("no GB18030 converter");
+            if (error) *error = StatusText(Status::ReadError);
             return false;
         }
     }
@@ -828,7 +822,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     ParseState state;
     xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr);
     if (!ctxt) {
-        if (error) *error = QStringLiteral("out of memory");
+        if (error) *error = StatusText(Status::OutOfMemory);
         return false;
     }
     ctxt->_private = &state;

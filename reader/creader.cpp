@@ -21,7 +21,7 @@ constexpr int kTooManyFilesText = 62625;  // "打开文件个数超过限制！"
 constexpr int kSaveFailedText = 62135;    // "文件存储失败!"
 
 QString statusText(uint16_t status) {
-    return QStringLiteral("%1 (status %2)").arg(StatusText(status)).arg(status);
+    return QStringLiteral("%1（%2）").arg(StatusText(status), LoadErrorText(64431).arg(status));
 }
 
 

@@ -211,7 +211,9 @@ int main(int argc, char** argv) {
     }
     QStringList args = app->arguments().mid(1);
     if (args.isEmpty()) {
-        printUsage(stderr);
+        // Like any usage error: one line and where to read on, not the
+        // whole help.
+        std::fputs("usage: qor VERB [ARGUMENTS...]\nsee: qor help\n", stderr);
         return 2;
     }
     if (args.first() == "--help" || args.first() == "-h" || args.first() == "help") {

@@ -88,7 +88,8 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
     // The own XML holds 32 characters of a text: written, the cut said, exit 3.
     auto xml = qor(dir, "export-xml book.rep book.xml");
     ASSERT_EQ(xml.exitCode, 3);
-    EXPECT_TRUE(err(xml).contains("3 texts cut to 32 characters (page 1 A4, page 2 A4, page 3 A4)"))
+    EXPECT_TRUE(
+        err(xml).contains(QStringLiteral("3个文本截短到32个字符（第1页A4；第2页A4；第3页A4）")))
         << err(xml).toStdString();
 
     auto back = qor(dir, "convert book.rep back.xlsx");
@@ -130,8 +131,9 @@ TEST(QorConvert, WorkbookCellsBeyondTheReportAreListed) {
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
     auto r = qor(dir, "convert far.xlsx far.rep");
     EXPECT_EQ(r.exitCode, 3) << err(r).toStdString();
-    EXPECT_EQ(err(r).count(QStringLiteral("Sheet \"收入\": 1 cell(s)")), 1) << err(r).toStdString();
-    EXPECT_TRUE(err(r).contains("left out: Sheet")) << err(r).toStdString();
+    EXPECT_EQ(err(r).count(QStringLiteral("工作表“收入”：1个有值的单元")), 1)
+        << err(r).toStdString();
+    EXPECT_TRUE(err(r).contains(QStringLiteral("left out: 工作表"))) << err(r).toStdString();
     EXPECT_EQ(out(qor(dir, "get far.rep 1 1 1")), "7");
 }
 
@@ -144,7 +146,8 @@ TEST(QorConvert, BinaryWorkbooksBothWays) {
     // The workbook holds the formula's value, not the formula: said, exit 3.
     auto to = qor(dir, "convert sales.rep sales.xls");
     ASSERT_EQ(to.exitCode, 3) << err(to).toStdString();
-    EXPECT_TRUE(err(to).contains("formulas (the file holds their values only): 1, the first at page 1, row 3, column 2"))
+    EXPECT_TRUE(err(to).contains(
+        QStringLiteral("公式（文件中只保留了公式的值）：共1处，第一处在第1页第3行第2列")))
         << err(to).toStdString();
     QFile f(dir + "/sales.xls");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -172,7 +175,8 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     // A workbook holds values, not formulas: written, listed, exit 3.
     auto lossy = qor(dir, "convert sales.rep sales.xlsx");
     EXPECT_EQ(lossy.exitCode, 3);
-    EXPECT_TRUE(err(lossy).contains("left out: formulas (the file holds their values only): 1,"))
+    EXPECT_TRUE(
+        err(lossy).contains(QStringLiteral("left out: 公式（文件中只保留了公式的值）：共1处，")))
         << err(lossy).toStdString();
     EXPECT_TRUE(QFileInfo::exists(dir + "/sales.xlsx"));
 
@@ -249,9 +253,12 @@ TEST(QorConvert, RoundTripsKeepEveryValueOrNameWhatTheyLeftOut) {
                    "'SetCurPage 2' Recalc 'SetCurPage 3' Recalc Save CloseFile | "
                    "\"$Q\" reader-script - >/dev/null");
     ASSERT_EQ(r.exitCode, 0) << err(r).toStdString();
-    const QString formulas = "left out: formulas (the file holds their values only): 1, the first at page 1, row 5, column 3\n";
-    const QString unplaced = "left out: page keywords not placed in a cell (not written): 1, the first at page 2\n";
-    const QString placed = "left out: keywords placed in cells (written as texts): 3, the first at page 1, row 1, column 4\n";
+    const QString formulas = QStringLiteral(
+        "left out: 公式（文件中只保留了公式的值）：共1处，第一处在第1页第5行第3列\n");
+    const QString unplaced =
+        QStringLiteral("left out: 未放在单元中的表页关键字（未导出）：共1处，第一处在第2页\n");
+    const QString placed = QStringLiteral(
+        "left out: 放在单元中的关键字（写成了文本）：共3处，第一处在第1页第1行第4列\n");
     for (const QString type : {"xlsx", "xls", "xml"}) {
         SCOPED_TRACE(type.toStdString());
         const auto to = qor(dir, "convert r.rep r." + type);

@@ -55,14 +55,16 @@ TEST(QorFaults, UnreadablePageFailsEveryExportAndWritesNothing) {
 
     const auto xml = qorRun({"export-xml", rep, dir + "/d.xml"});
     EXPECT_EQ(xml.exitCode, 1);
-    EXPECT_TRUE(xml.err.contains("page 2 cannot be read")) << xml.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(xml.err).contains(QStringLiteral("第2页不能读取")))
+        << xml.err.constData();
     EXPECT_FALSE(QFile::exists(dir + "/d.xml"));
 
     const QString out = dir + "/html";
     const auto html = qorRun({"export-html", rep, out});
     EXPECT_EQ(html.exitCode, 1);
     EXPECT_TRUE(html.out.isEmpty()) << html.out.constData();  // no "wrote N pages"
-    EXPECT_TRUE(html.err.contains("page 2 cannot be read")) << html.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(html.err).contains(QStringLiteral("第2页不能读取")))
+        << html.err.constData();
     EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
 
     // The pages that can be read still export when chosen alone.
@@ -95,7 +97,7 @@ TEST(QorFaults, VerbsThatChangeTheReportSaySoOnlyAfterTheSave) {
         const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
         EXPECT_EQ(p.exitCode(), 1) << qPrintable(args.join(' '));
         EXPECT_TRUE(out.isEmpty()) << qPrintable(args.join(' ')) << ": " << out.constData();
-        EXPECT_TRUE(err.contains("disk full")) << err.constData();
+        EXPECT_TRUE(QString::fromUtf8(err).contains(QStringLiteral("磁盘已满"))) << err.constData();
     }
     EXPECT_EQ(fileBytes(rep), before);
 

@@ -54,6 +54,11 @@ TEST(QorMessages, UsageErrorsNameTheFaultAndPointAtTheVerbsHelp) {
     auto unknown = qor({"hepl"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_LT(err(unknown).count('\n'), 3) << unknown.err.constData();
+    // No verb at all is a usage error like the others: not the whole help.
+    auto bare = qor({});
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_EQ(err(bare), "usage: qor VERB [ARGUMENTS...]\nsee: qor help\n");
+    EXPECT_TRUE(bare.out.isEmpty());
 }
 
 TEST(QorMessages, MissingReportIsOneLine) {
@@ -98,7 +103,7 @@ TEST(QorMessages, AReadErrorIsPrintedOnce) {
     junk.close();
     auto r = qor({"convert", dir + "/bad.xls", dir + "/b.rep"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(err(r).count("not a workbook"), 1) << r.err.constData();
+    EXPECT_EQ(err(r).count(QStringLiteral("不是工作簿文件")), 1) << r.err.constData();
 }
 
 TEST(QorMessages, DataFileErrorsAreOneChineseLine) {
@@ -120,10 +125,10 @@ TEST(QorMessages, InfoOnAWorkbookSaysItIsNoReport) {
     // "w.rep" beside it must not be what is shown.
     auto info = qor({"info", dir + "/w.xlsx"});
     EXPECT_EQ(info.exitCode, 1);
-    EXPECT_TRUE(err(info).contains("not a report file")) << info.err.constData();
+    EXPECT_TRUE(err(info).contains(QStringLiteral("不是报表文件"))) << info.err.constData();
     EXPECT_TRUE(info.out.isEmpty());
     QFile::remove(f);
-    EXPECT_TRUE(err(qor({"info", dir + "/w.xlsx"})).contains("not a report file"));
+    EXPECT_TRUE(err(qor({"info", dir + "/w.xlsx"})).contains(QStringLiteral("不是报表文件")));
 }
 
 TEST(QorMessages, LedgerReadsThePagesOfAReportSavedInFormatState) {

@@ -167,7 +167,8 @@ echo '== end'
     EXPECT_TRUE(
         errors.contains(QStringLiteral("文件") + dir + "/missing.rep" + QStringLiteral("不存在")))
         << qPrintable(errors);
-    EXPECT_TRUE(errors.contains("junk.rep: not a report file (status 1006)")) << qPrintable(errors);
+    EXPECT_TRUE(errors.contains(QStringLiteral("junk.rep: 不是报表文件（状态1006）")))
+        << qPrintable(errors);
     EXPECT_EQ(errors.count(QStringLiteral("rc=1")), 3) << qPrintable(errors);
     EXPECT_TRUE(errors.contains(QRegularExpression(
         "OpenRep8File: ok=false error=\"文件.*missing.rep不存在,\\\\n请重新选择！\"")))

@@ -57,7 +57,7 @@ TEST(QorXmlLimits, TheEntityFileIsRefusedByBothXmlImportsUnderOneGiB) {
     for (const auto* r : {&own, &book}) {
         EXPECT_EQ(r->exitCode, 1) << r->err.constData();
         const QString err = QString::fromUtf8(r->err);
-        EXPECT_TRUE(err.contains(parseMessage) && err.contains(QStringLiteral("entity")))
+        EXPECT_TRUE(err.contains(parseMessage) && err.contains(QStringLiteral("实体")))
             << qPrintable(err);
     }
     EXPECT_FALSE(QFile::exists(dir + "/own.rep"));

@@ -84,6 +84,28 @@ TEST(QorView, HelpAndVersionNeedNoDisplayAndAStartWithoutOneSaysHowToGetOne) {
     const QString usage = QString::fromUtf8(help.out);
     EXPECT_TRUE(usage.startsWith(u"用法：qorview")) << help.out.constData();
     EXPECT_TRUE(usage.contains(u"--version"));
+    // The usage names every type the program opens; each of them opens.
+    const QString dir = qortest::freshDir("qorview-types");
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qortest::run(QStringLiteral(QOR_APP_BINARY), {"new", rep, "--pages", "1"}).exitCode,
+              0);
+    ASSERT_EQ(
+        qortest::run(QStringLiteral(QOR_APP_BINARY), {"set", rep, "1", "1", "1", "5"}).exitCode, 0);
+    for (const char* type : {"rep", "xlsx", "xls", "xml", "dbf", "txt", "csv", "mdb", "wk4"}) {
+        const QString suffix = QStringLiteral(".") + QLatin1String(type);
+        EXPECT_TRUE(usage.contains(suffix)) << type;
+        const QString file = dir + "/t" + suffix;
+        if (suffix != u".rep") {
+            ASSERT_LE(qortest::run(QStringLiteral(QOR_APP_BINARY), {"convert", rep, file}).exitCode,
+                      3)
+                << type;
+        }
+        EXPECT_EQ(qortest::run(QStringLiteral(QOR_VIEW_BINARY),
+                               {"--quit-after-load", suffix == u".rep" ? rep : file})
+                      .exitCode,
+                  0)
+            << type;
+    }
     EXPECT_TRUE(help.err.isEmpty()) << help.err.constData();
 
     auto version = qorviewWithoutDisplay({"--version"});

@@ -226,22 +226,22 @@ TEST(DocExports, KeywordsAndFormulasTheTargetCannotHoldAreListedOnceWithTheirFir
     for (const char* suffix : {"xml", "xlsx", "dbf"})
         ASSERT_TRUE(doc->OnSaveDocument(dir + "/k." + suffix)) << suffix;
     const QString notPlaced =
-        QStringLiteral("page keywords not placed in a cell (not written): 2, the first at page 2");
+        QStringLiteral("未放在单元中的表页关键字（未导出）：共2处，第一处在第2页");
     // The own XML keeps formulas and placed keywords; the user is told.
     EXPECT_EQ(leftOutOf("xml"), QStringList{notPlaced});
     ASSERT_EQ(ui.messages.size(), 3);
     EXPECT_EQ(ui.messages[0], LoadErrorText(63601) + u'\n' + notPlaced);
-    EXPECT_EQ(leftOutOf("xlsx"),
-              (QStringList{
-                  QStringLiteral("formulas (the file holds their values only): 1, the first at "
-                                 "page 1, row 4, column 2"),
-                  notPlaced,
-                  QStringLiteral("keywords placed in cells (written as texts): 2, the first at "
-                                 "page 2, row 1, column 3")}));
+    EXPECT_EQ(
+        leftOutOf("xlsx"),
+        (QStringList{
+            QStringLiteral("公式（文件中只保留了公式的值）：共1处，第一处在第1页第4行第2列"),
+            notPlaced,
+            QStringLiteral("放在单元中的关键字（写成了文本）：共2处，第一处在第2页第1行第3列")}));
     const QStringList dbf = leftOutOf("dbf");
     EXPECT_TRUE(dbf.contains(notPlaced)) << qPrintable(dbf.join('\n'));
-    EXPECT_TRUE(dbf.filter("formulas").size() == 1) << qPrintable(dbf.join('\n'));
-    EXPECT_TRUE(dbf.filter("keywords placed").isEmpty()) << qPrintable(dbf.join('\n'));
+    EXPECT_TRUE(dbf.filter(QStringLiteral("公式")).size() == 1) << qPrintable(dbf.join('\n'));
+    EXPECT_TRUE(dbf.filter(QStringLiteral("放在单元中的关键字")).isEmpty())
+        << qPrintable(dbf.join('\n'));
 }
 
 TEST(DocExports, ATextCellEmptyOnTheFirstPageComesBackFromAWorkbook) {
@@ -293,12 +293,13 @@ TEST(DocExports, DataFileTextsOutsideCodePage936AreCountedByCharacter) {
     for (const char* suffix : {"dbf", "wk4"}) {
         SCOPED_TRACE(suffix);
         ASSERT_TRUE(doc->OnSaveDocument(dir + "/c." + suffix));
-        const QStringList lines = leftOutOf(suffix).filter("code page 936");
+        const QStringList lines = leftOutOf(suffix).filter(QStringLiteral("代码页936"));
         ASSERT_EQ(lines.size(), 1) << qPrintable(leftOutOf(suffix).join('\n'));
         EXPECT_TRUE(lines[0].startsWith(
-            QStringLiteral("characters outside code page 936 written as \"?\": 3, the first at ")))
+            QStringLiteral("代码页936中没有的字符（写成了“?”）：共3处，第一处在")))
             << qPrintable(lines[0]);
-        EXPECT_TRUE(leftOutOf(suffix).filter("cut").isEmpty()) << qPrintable(leftOutOf(suffix).join('\n'));
+        EXPECT_TRUE(leftOutOf(suffix).filter(QStringLiteral("截短")).isEmpty())
+            << qPrintable(leftOutOf(suffix).join('\n'));
     }
 }
 

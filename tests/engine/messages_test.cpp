@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
+#include "engine/status.h"
+
 TEST(MessagesTest, LoadErrorTextGivesTableTextsAndReaderErrorForUnknownIds) {
     EXPECT_EQ(LoadErrorText(62115), u"输入错误！标准输入如：1,8,14");
     EXPECT_EQ(LoadErrorText(62437), u"￥");
@@ -60,4 +64,18 @@ TEST(MessagesTest, FillMessageTextFillsPlacesInOrderAndNothingElse) {
               QStringLiteral("%d: 7%"));
     // Fewer values than places leave the rest as they are.
     EXPECT_EQ(qor::FillMessageText(QStringLiteral("%s-%s"), {"a"}), QStringLiteral("a-%s"));
+}
+
+// Status texts reach the desktop's messages: each is a table text in the
+// user's language, never "Reader ERROR" or an English phrase.
+TEST(MessagesTest, EveryStatusHasATableTextInChinese) {
+    const QRegularExpression english(QStringLiteral("[A-Za-z]{3,}"));
+    for (int c = 0; c <= 0xFFFF; ++c) {
+        const QString text = StatusText(uint16_t(c));
+        ASSERT_NE(text, QStringLiteral("Reader ERROR")) << c;
+        EXPECT_FALSE(english.match(text).hasMatch()) << c << ": " << text.toStdString();
+    }
+    EXPECT_EQ(StatusText(Status::DiskFull), QStringLiteral("磁盘已满"));
+    EXPECT_EQ(StatusText(Status::FileNotFound), LoadErrorText(63593));
+    EXPECT_EQ(StatusText(uint16_t(4321)), QStringLiteral("状态4321"));
 }

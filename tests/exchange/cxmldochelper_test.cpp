@@ -137,7 +137,7 @@ TEST(XmlDocHelper, BrokenFileIsNeverOverwritten) {
     CXmlDocHelper doc(path);
     EXPECT_TRUE(messages.texts.isEmpty()) << "opening reports nothing";
     EXPECT_TRUE(doc.LoadFailed());
-    EXPECT_TRUE(doc.LoadError().contains("line 1")) << doc.LoadError().toStdString();
+    EXPECT_TRUE(doc.LoadError().contains(QStringLiteral("第1行"))) << doc.LoadError().toStdString();
     EXPECT_EQ(doc.GetXmlTagName(doc.GetRootElement()), "ReportData");
 
     doc.AppendXmlChildElement(doc.GetRootElement(), "X", "");

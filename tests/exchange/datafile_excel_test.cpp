@@ -46,7 +46,7 @@ TEST(ExcelDataFile, ValuesWorkbookCapsRecordsAndReadsBackAsTables) {
     ASSERT_EQ(ConvertMdbToXlsFile(mdb, xls, &error, &notes), 1) << error.toStdString();
     // The five records past the worksheet's rows; "a:b" is cut at ":".
     ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
-    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("5 records")))
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("5条记录")))
         << notes.join(u'\n').toStdString();
 
     const auto r = qortest::python(QStringLiteral(R"PY(

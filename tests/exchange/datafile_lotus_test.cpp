@@ -45,7 +45,7 @@ TEST(LotusFile, WrittenFileReadByWks2csvAndTheEngine) {
     writeLotusFile(
         path, {sheet(QStringLiteral("Sheet1"), 3), sheet(QStringLiteral("Sheet2"), 9000)}, &notes);
     ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
-    EXPECT_TRUE(notes.at(0).contains(QStringLiteral("809 records"))) << notes.at(0).toStdString();
+    EXPECT_TRUE(notes.at(0).contains(QStringLiteral("809条记录"))) << notes.at(0).toStdString();
 
     const auto r = qortest::python(QStringLiteral(R"PY(
 import subprocess, sys

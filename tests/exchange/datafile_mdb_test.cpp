@@ -99,10 +99,10 @@ TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
     writeAccessFile(d + QStringLiteral("/t.mdb"), {t}, &notes);
     // Each kind once, with its count and the first place.
     EXPECT_EQ(notes,
-              (QStringList{QStringLiteral("numbers that do not fit a Long, left empty: 2, the first "
-                                          "at table \"T\" record 1 field \"N\""),
-                           QStringLiteral("texts cut to 255 characters: 1, the first at table \"T\" "
-                                          "record 1 field \"S\"")}))
+              (QStringList{
+                  QStringLiteral("超出长整数范围或带小数的数值（写成了空值）：共2处，"
+                                 "第一处在表“T”第1条记录的字段“N”"),
+                  QStringLiteral("截短到255个字符的文本：共1处，第一处在表“T”第1条记录的字段“S”")}))
         << notes.join(u'\n').toStdString();
     const QStringList lines =
         run(QStringLiteral("mdb-export"),
@@ -125,8 +125,8 @@ TEST(AccessFile, ValuesTheColumnsCannotHoldAreReported) {
     notes.clear();
     writeAccessFile(d + QStringLiteral("/w.mdb"), {wide}, &notes);
     ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
-    EXPECT_EQ(notes.at(0), QStringLiteral("records whose texts were cut to fit a page: 2, the first "
-                                          "at table \"W\" record 1"));
+    EXPECT_EQ(notes.at(0),
+              QStringLiteral("为放进一页而截短了文本的记录：共2处，第一处在表“W”第1条记录"));
     const QString exported =
         run(QStringLiteral("mdb-export"),
             {QStringLiteral("-H"), d + QStringLiteral("/w.mdb"), QStringLiteral("W")});

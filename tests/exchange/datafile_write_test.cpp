@@ -168,7 +168,8 @@ TEST(DataFileWrite, DBaseReadByDbfread) {
     EXPECT_EQ(bytesOf(d + QStringLiteral("/out.cpg")), QByteArray("936"));
     // Names cut to 10 bytes and kept apart; the long text cut and said so.
     EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("名称名称名"))) << notes.join(u'\n').toStdString();
-    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("cut to 254 bytes"))) << notes.join(u'\n').toStdString();
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("截短到254字节")))
+        << notes.join(u'\n').toStdString();
 
     const auto r = qortest::python(QStringLiteral(R"PY(
 import sys, dbfread

@@ -213,6 +213,20 @@ TEST_F(DbReaders, HostDatabaseFailuresAreErrorsWithTheirReason) {
     EXPECT_TRUE(indb("001xxx20030101", "pz", "nosuch", 1, QString(), true).errorMessage().contains("nosuch"));
     EXPECT_TRUE(indb("001xxx20030101", "pz", "je", 1, "1=1; delete from pz", true).isError());
     EXPECT_TRUE(indb("001xxx20030101", "pz", "je", 1, "[科目 = 1", true).isError());
+    // A condition that does not read says where and why, as a data file's does.
+    EXPECT_TRUE(indb("001xxx20030101", "pz", "je", 1, "[科目 = 1", true)
+                    .errorMessage()
+                    .endsWith(QStringLiteral("条件“[科目 = 1”有语法错误：第1个字符处缺少“]”")));
+    EXPECT_TRUE(indb("001xxx20030101", "pz", "je", 1, "1=1; delete from pz", true)
+                    .errorMessage()
+                    .endsWith(QStringLiteral(
+                        "条件“1=1; delete from pz”有语法错误：第4个字符处不能使用“;”")));
+    const QString refused = indb("001xxx20030101", "pz", "je", 1, "km = = 1", true).errorMessage();
+    EXPECT_TRUE(refused.contains(QStringLiteral("条件“km = = 1”不能使用：")))
+        << refused.toStdString();
+    EXPECT_TRUE(indb("001x", "pz", "je", 1, QString(), true)
+                    .errorMessage()
+                    .contains(QStringLiteral("没有账套001x")));
     // Nothing was changed on the way.
     EXPECT_EQ(indb("001xxx20030101", "pz", "je", 3, QString(), true).asNumber(), 33);
 }

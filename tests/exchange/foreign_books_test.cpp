@@ -339,7 +339,7 @@ TEST_F(ForeignSpreadsheetXml, ElementsOfAnotherNamespaceAreNoWorksheets) {
     auto h = oxtest::newReport(dir + QStringLiteral("/o.rep"), 2, 2);
     const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, path);
     EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains(QStringLiteral("no worksheet"))) << qPrintable(r.error);
+    EXPECT_TRUE(r.error.contains(QStringLiteral("没有工作表"))) << qPrintable(r.error);
 }
 
 }  // namespace

@@ -109,8 +109,42 @@ TEST_F(JetFilter, ErrorsNameWhatWasWrong) {
     // Told in the user's language, naming the piece where reading stopped.
     for (const char* bad :
          {"Name = 'open", "(Qty > 1", "Name Like '[ab]*'", "[When] = #31/31/2024#"})
-        EXPECT_TRUE(errorOf(QString::fromUtf8(bad)).startsWith(QStringLiteral("条件有语法错误：")))
+        EXPECT_TRUE(errorOf(QString::fromUtf8(bad)).contains(QStringLiteral("有语法错误：第")))
             << bad;
+}
+
+// A condition that does not read says where (counting characters from 1)
+// and why, in the user's language; one that ends on an operator or puts
+// two comparisons together is told so before the database sees it.
+TEST_F(JetFilter, SyntaxErrorsSayWhereAndWhy) {
+    const struct {
+        const char* condition;
+        const char* said;
+    } cases[] = {
+        {"Qty >", "第5个字符处“>”之后缺少值"},
+        {"Qty = = 1", "第7个字符处“=”之后缺少值"},
+        {"Qty > 1 AND", "第9个字符处“AND”之后缺少值"},
+        {"[Qty > 1", "第1个字符处缺少“]”"},
+        {"Qty > 1)", "第8个字符处多了“)”"},
+        {"(Qty > 1", "第9个字符处缺少“)”"},
+        {"lower(Name) = 'a'", "第1个字符处条件中不能调用函数lower"},
+        {"Qty = 3abc", "第7个字符处“3abc”不是数值"},
+        {"[When] = #31/31/2024#", "第10个字符处“31/31/2024”不是日期"},
+        {"Qty > 1 % 2", "第9个字符处不能使用“%”"},
+        {"Name Like '[ab]*'", "第11个字符处不能使用“[ab]*”"},
+        {"[] = 1", "“[]”中没有字段名"},
+    };
+    for (const auto& c : cases) {
+        const QString condition = QString::fromUtf8(c.condition);
+        const QString error = errorOf(condition);
+        EXPECT_TRUE(error.startsWith(QStringLiteral("条件“%1”有语法错误：").arg(condition)))
+            << c.condition << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.said)))
+            << c.condition << ": " << error.toStdString();
+    }
+    // Negative numbers and NOT before a comparison still read.
+    EXPECT_EQ(names(QStringLiteral("Qty > -1 AND NOT Qty = 7")),
+              QStringList({"apple", "cherry_50%"}));
 }
 
 TEST(JetFilterText, IdentifiersAreMappedAndValuesBound) {

@@ -202,7 +202,7 @@ TEST(WorkbookSheets, ASheetNamingAPartThatIsNoWorksheetIsNamedNotReadAsEmpty) {
         QString error;
         EXPECT_EQ(ImportExcelWorkbook(h.get(), book, nullptr, &error), 0) << kind.toStdString();
         EXPECT_TRUE(error.contains(QStringLiteral("xl/styles.xml")) &&
-                    error.contains(QStringLiteral("not a worksheet")))
+                    error.contains(QStringLiteral("不是工作表")))
             << error.toStdString();
         EXPECT_EQ(h->GetPageCount(), 0);
     }
@@ -234,7 +234,7 @@ TEST(WorkbookCells, TheCellLimitRefusesASheetBeforeItIsHeld) {
         setrlimit(RLIMIT_AS, &lim);
 #endif
         const QString why = readError(book);
-        _exit(why.contains(QStringLiteral("more than 3000000 cells")) ? 0 : 1);
+        _exit(why.contains(QStringLiteral("超出了能读取的限度")) ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -250,7 +250,7 @@ TEST(WorkbookCells, TheCellLimitRefusesASheetBeforeItIsHeld) {
     ASSERT_NE(wb->sheet(1)->findCell(3, 2), nullptr);
     EXPECT_EQ(wb->sheet(1)->findCell(3, 2)->number, 3);
     limits.maxCells = 24999;
-    EXPECT_TRUE(readError(small, limits).contains(QStringLiteral("more than 24999 cells")));
+    EXPECT_TRUE(readError(small, limits).contains(QStringLiteral("超出了能读取的限度")));
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ TEST(XlsxBridge, CallsOnMissingObjectsFailWithoutCrashing) {
     qor::setTraceHook(previous);
     EXPECT_EQ(out, "");
     ASSERT_EQ(traced.size(), 1);
-    EXPECT_TRUE(traced[0].startsWith(QStringLiteral("workbook error 80004003 (无效的指针)"))) << traced[0].toStdString();
+    EXPECT_TRUE(traced[0].startsWith(QStringLiteral("工作簿调用出错 80004003（无效的指针）")))
+        << traced[0].toStdString();
 
     // After closing, the workbook's objects are gone rather than dangling.
     CExcelBridge c;

@@ -175,7 +175,7 @@ TEST_F(XlsxImport, AllSheetsIntoPagesWithTheFirstSheetsFormat) {
     EXPECT_EQ(leftOut[1].sheet, QStringLiteral("第三"));
     EXPECT_EQ(leftOut[1].firstCell(), QStringLiteral("A2"));
     EXPECT_EQ(leftOut[1].count, 1);
-    EXPECT_TRUE(LeftOutCellsMessage(leftOut).contains(QStringLiteral("\"第三\": 1 text(s)")));
+    EXPECT_TRUE(LeftOutCellsMessage(leftOut).contains(QStringLiteral("工作表“第三”：1个单元")));
 
     // The table grew to the used range A1:D5.
     EXPECT_EQ(r.GetRowCount(), 5);
@@ -330,8 +330,9 @@ TEST_F(XlsxImport, CellsBeyondTheReportsLimitsAreReportedAndTheRestImported) {
     EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("A10000"));
     EXPECT_EQ(leftOut[0].count, 2);
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QStringLiteral("\"S\"")) && told[0].contains(QStringLiteral("A10000")) &&
-                told[0].contains(QStringLiteral("2 cell")))
+    EXPECT_TRUE(told[0].contains(QStringLiteral("“S”")) &&
+                told[0].contains(QStringLiteral("A10000")) &&
+                told[0].contains(QStringLiteral("2个有值的单元")))
         << told[0].toStdString();
 
     // The table grew as far as the cells that fit reach, no further.
@@ -478,7 +479,7 @@ TEST_F(XlsxImport, DamagedAndAbsurdFilesGiveCleanErrors) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("PK\x03\x04 this is not really a zip file");
     }
-    EXPECT_TRUE(readError(junk).contains(QStringLiteral("not a workbook package")));
+    EXPECT_TRUE(readError(junk).contains(QStringLiteral("不是工作簿文件")));
     const QString book = writeBook();
     QFile f(book);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -507,31 +508,31 @@ TEST_F(XlsxImport, DamagedAndAbsurdFilesGiveCleanErrors) {
     // Cells and sizes outside any worksheet.
     const QString farRow = writePackage(sheetXml(QStringLiteral(
         "<sheetData><row r=\"2000000\"><c r=\"A2000000\"><v>1</v></c></row></sheetData>")));
-    EXPECT_TRUE(readError(farRow).contains(QStringLiteral("outside")));
+    EXPECT_TRUE(readError(farRow).contains(QStringLiteral("结构已损坏")));
     const QString farCol = writePackage(
         sheetXml(QStringLiteral("<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>"
                                 "</sheetData>")));
     EXPECT_TRUE(readError(farCol).contains(QStringLiteral("XFE1")));
     const QString farDim = writePackage(
         sheetXml(QStringLiteral("<dimension ref=\"A1:ZZZZ99999999\"/><sheetData></sheetData>")));
-    EXPECT_TRUE(readError(farDim).contains(QStringLiteral("outside")));
+    EXPECT_TRUE(readError(farDim).contains(QStringLiteral("结构已损坏")));
     const QString badString = writePackage(sheetXml(QStringLiteral(
         "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>5</v></c></row></sheetData>")));
-    EXPECT_TRUE(readError(badString).contains(QStringLiteral("shared string")));
+    EXPECT_TRUE(readError(badString).contains(QStringLiteral("单元A1已损坏")));
 
     // A part that unpacks far beyond its packed size is refused before it
     // is held.
     const QString bomb = writePackage(sheetXml(QStringLiteral("<sheetData>{PAD}</sheetData>")));
     XlsxReadLimits limits;
     limits.maxPartBytes = 1 << 20;
-    EXPECT_TRUE(readError(bomb, limits).contains(QStringLiteral("unpacks to more")));
-    EXPECT_TRUE(readError(bomb).contains(QStringLiteral("unpacks to more")));  // the ratio
+    EXPECT_TRUE(readError(bomb, limits).contains(QStringLiteral("超出了能读取的限度")));
+    EXPECT_TRUE(readError(bomb).contains(QStringLiteral("超出了能读取的限度")));  // the ratio
 
     // The import hands the reason back and leaves the report as it was.
     auto h = newReport(dir + QStringLiteral("/r.rep"), 5, 5);
     QString error;
     EXPECT_EQ(ImportExcelWorkbook(h.get(), farRow, nullptr, &error), 0);
-    EXPECT_TRUE(error.contains(QStringLiteral("outside")));
+    EXPECT_TRUE(error.contains(QStringLiteral("结构已损坏")));
     EXPECT_EQ(h->GetRowCount(), 5);
     EXPECT_EQ(h->GetPageCount(), 0);
 }

@@ -314,7 +314,7 @@ TEST(XmlDom, TreeChangesKeepHandlesValid) {
 TEST(XmlDom, LoadReportsWhyAFileDoesNotParse) {
     QString error;
     EXPECT_TRUE(XmlDocument::parse("<r>\n<a>\n</r>", &error).isNull());
-    EXPECT_TRUE(error.startsWith("line 3")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("第3行"))) << error.toStdString();
     EXPECT_TRUE(XmlDocument::parse("", &error).isNull());
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(XmlDocument::load(qortest::freshDir("dom-missing") + "/none.xml", &error).isNull());
