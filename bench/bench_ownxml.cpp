@@ -290,4 +290,101 @@ BENCHMARK(BM_OwnXmlImportProcessVsXmllintStream)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(9);
 
+// The full-size report (9,999 x 255, 12 pages, every cell holding a value,
+// every tenth column texts) exported by a `qor export-xml` process, and the
+// file read by `xmllint --stream --noout`: proof that the largest report
+// goes out as a file an independent reader takes whole, with the time and
+// peak memory of each. The file is some gigabytes, so this runs only when
+// QOR_BENCH_FULL_SIZE is set (the files go to TMPDIR and are removed).
+void BM_OwnXmlFullSizeExportReadByXmllint(benchmark::State& state) {
+    constexpr uint16_t kFullRows = 9999, kFullCols = 255;
+    QTemporaryDir dir;
+    const QString report = dir.path() + "/full.rep";
+    {
+        CReportHandle h(report);
+        uint16_t r = kFullRows, c = kFullCols;
+        h.AccessTableSize(1, &r, &c);
+        for (int col = 10; col <= kFullCols; col += 10) {
+            int32_t kind = kCellText;
+            const CellArea a = CellArea::area(1, col, kFullRows, col);
+            h.AccessAreaFormat(1, 0, &kind, &a);
+        }
+        h.EnterDataState();
+        h.AppendRowColPage(kPages, 2);
+        for (int p = 1; p <= kPages; ++p) {
+            for (int row = 1; row <= kFullRows; ++row) {
+                for (int col = 1; col <= kFullCols; ++col) {
+                    const CellValue v = col % 10
+                                            ? CellValue::ofNumber(row * 1000.25 + col + p)
+                                            : CellValue::ofText(QStringLiteral("项目%1").arg(row));
+                    h.SetCellValue(v, row, col, p);
+                }
+            }
+        }
+        if (h.Save()) {
+            state.SkipWithError("the report is not saved");
+            return;
+        }
+    }
+    const QByteArray home = QFile::encodeName(dir.path());
+    const std::vector<QByteArray> env = {"QOR_HOME=" + home + "/home",
+                                         "QOR_REGISTRY=" + home + "/registry.ini",
+                                         "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+    const QByteArray xml = home + "/full.xml", peak = home + "/peak.txt";
+    const QByteArray back = home + "/back.rep";
+    ProcessRun exported, read, imported;
+    for (auto _ : state) {
+        exported = runProcess({QByteArray(QOR_APP_BINARY), "export-xml", QFile::encodeName(report),
+                               xml, "--force"},
+                              env, peak);
+        read = runProcess({"/usr/bin/xmllint", "--stream", "--noout", xml}, env, peak);
+        QFile::remove(QString::fromLocal8Bit(back));
+        imported = runProcess({QByteArray(QOR_APP_BINARY), "import-xml", xml, back}, env, peak);
+        if (exported.status != 0 || read.status != 0 || imported.status != 0)
+            state.SkipWithError("a process failed");
+        state.SetIterationTime(exported.seconds);
+    }
+    // The report read back holds what the exported one held (a sample of
+    // cells on every page, the last cell among them).
+    int compared = 0, differ = 0;
+    {
+        CReportHandle a(report, CReportHandle::OpenMode::OpenExisting);
+        CReportHandle b(QString::fromLocal8Bit(back), CReportHandle::OpenMode::OpenExisting);
+        a.EnterDataState();
+        b.EnterDataState();
+        for (int p = 1; p <= kPages; ++p) {
+            for (int row = 1; row <= kFullRows; row += row < 9990 ? 97 : 1) {
+                for (int col = 1; col <= kFullCols; col += col < 250 ? 13 : 1) {
+                    CellValue x, y;
+                    a.GetCellValue(&x, row, col, p);
+                    b.GetCellValue(&y, row, col, p);
+                    ++compared;
+                    if (!(x == y) || x.kind == kCellUnset) ++differ;
+                }
+            }
+        }
+    }
+    state.counters["import_s"] = imported.seconds;
+    state.counters["import_peak_mib"] = imported.peakMiB;
+    state.counters["cells_compared"] = compared;
+    state.counters["cells_differing"] = differ;
+    state.counters["report_mib"] = double(QFile(report).size()) / (1024.0 * 1024.0);
+    state.counters["xml_mib"] = double(QFile(QString::fromLocal8Bit(xml)).size()) / (1024.0 * 1024.0);
+    state.counters["export_s"] = exported.seconds;
+    state.counters["export_peak_mib"] = exported.peakMiB;
+    state.counters["xmllint_s"] = read.seconds;
+    state.counters["xmllint_peak_mib"] = read.peakMiB;
+    state.counters["xmllint_exit"] = read.status;
+}
+
+const bool g_fullSizeRegistered = [] {
+    if (!qEnvironmentVariableIsEmpty("QOR_BENCH_FULL_SIZE"))
+        benchmark::RegisterBenchmark("BM_OwnXmlFullSizeExportReadByXmllint",
+                                     BM_OwnXmlFullSizeExportReadByXmllint)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    return true;
+}();
+
 }  // namespace
