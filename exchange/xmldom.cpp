@@ -756,17 +756,7 @@ void streamReference(void* ctx, const xmlChar* name) {
 // name finding it again is one comparison of pointers.
 class InternedNames {
 public:
-    explicit InternedNames(std::span<const QStringView> names) {
-        for (size_t i = 0; i < names.size(); ++i) {
-            QByteArray n = names[i].toUtf8();
-            // The first of two equal names wins, as a search from the front.
-            if (!n.isEmpty() && !names_.contains(n)) {
-                names_.append(n);
-                indexes_.push_back(int(i));
-            }
-        }
-        slots_.fill({});
-    }
+    explicit InternedNames(std::span<const QStringView> names) : names_(names) { slots_.fill({}); }
 
     int indexOf(xmlParserCtxtPtr ctxt, const xmlChar* prefix, const xmlChar* local) {
         const size_t h = (reinterpret_cast<uintptr_t>(local) >> 4) ^
@@ -775,44 +765,23 @@ public:
             Slot& s = slots_[(h + i) % slots_.size()];
             if (s.local == local && s.prefix == prefix) return s.index;
             if (s.local) continue;
-            const int index = match(prefix, local);
+            const int index = names_.indexOf(chars(prefix), chars(local));
             // Only names the dictionary owns stay where they are.
             if (ctxt->dict && xmlDictOwns(ctxt->dict, local) == 1 &&
                 (!prefix || xmlDictOwns(ctxt->dict, prefix) == 1) && ++used_ < slots_.size() / 2)
                 s = {local, prefix, index};
             return index;
         }
-        return match(prefix, local);
+        return names_.indexOf(chars(prefix), chars(local));
     }
 
 private:
-    // Compared as the qualified name "prefix:local" a built element has.
-    int match(const xmlChar* prefix, const xmlChar* local) const {
-        const size_t localLen = strlen(chars(local));
-        const size_t prefixLen = prefix ? strlen(chars(prefix)) : 0;
-        const size_t length = prefix ? prefixLen + 1 + localLen : localLen;
-        for (qsizetype i = 0; i < names_.size(); ++i) {
-            const QByteArray& q = names_[i];
-            if (size_t(q.size()) != length) continue;
-            if (prefix) {
-                if (memcmp(q.constData(), prefix, prefixLen) != 0 || q[qsizetype(prefixLen)] != ':' ||
-                    memcmp(q.constData() + prefixLen + 1, local, localLen) != 0)
-                    continue;
-            } else if (memcmp(q.constData(), local, localLen) != 0) {
-                continue;
-            }
-            return indexes_[size_t(i)];
-        }
-        return -1;
-    }
-
     struct Slot {
         const xmlChar* local = nullptr;
         const xmlChar* prefix = nullptr;
         int index = -1;
     };
-    QList<QByteArray> names_;
-    std::vector<int> indexes_;
+    XmlNameList names_;
     std::array<Slot, 256> slots_;
     size_t used_ = 0;
 };
@@ -1840,11 +1809,13 @@ XmlNameList::XmlNameList(std::span<const QStringView> qualifiedNames) {
 int XmlNameList::indexOf(const XmlNode& element) const {
     const xmlNode* n = element.node_;
     if (!n || n->type != XML_ELEMENT_NODE || !n->name) return -1;
+    return indexOf(n->ns && n->ns->prefix ? chars(n->ns->prefix) : nullptr, chars(n->name));
+}
+
+int XmlNameList::indexOf(const char* prefix, const char* local) const {
     // Compared as qualifiedNameEquals compares, without making the name.
-    const char* local = chars(n->name);
     const size_t localLen = strlen(local);
     if (!localLen) return -1;
-    const char* prefix = n->ns && n->ns->prefix ? chars(n->ns->prefix) : nullptr;
     const size_t prefixLen = prefix ? strlen(prefix) : 0;
     const size_t length = prefix ? prefixLen + 1 + localLen : localLen;
     const uchar first = uchar(prefix ? prefix[0] : local[0]);

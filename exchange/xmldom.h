@@ -169,6 +169,8 @@ public:
     // The index of the element's qualified name in the list; -1 for a name
     // not in it, a node that is not an element or a null node.
     int indexOf(const XmlNode& element) const;
+    // The same for the name prefix:local (prefix null for none), UTF-8.
+    int indexOf(const char* prefix, const char* local) const;
 
 private:
     struct Entry {
