@@ -8,10 +8,16 @@
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <limits>
+#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -190,5 +196,195 @@ void BM_LibXml2ReaderWalk(benchmark::State& state) {
     if (g_importSeconds > 0) state.counters["import_vs_reader"] = g_importSeconds / readerSeconds;
 }
 BENCHMARK(BM_LibXml2ReaderWalk)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Whole processes, as a user runs them: `qor import-xml` of the file into a
+// new report against `xmllint --stream --noout` reading the same file, the
+// floor of any reader that streams it (a libxml2 reader pass, no tree). The
+// two alternate; each side's median is taken ("ratio": the import's over
+// the pass's; the aim is at most 1.3). Peak memory is each process's own
+// high-water mark. QOR_BENCH_QOR names another qor binary to measure (an
+// older build, for before and after).
+
+struct ProcessRun {
+    double seconds = 0;
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// Run under /usr/bin/time for the peak: a child spawned from this process
+// would count this process's own resident memory as its high-water mark.
+ProcessRun runProcess(const std::vector<QByteArray>& args, const std::vector<QByteArray>& env,
+                      const QByteArray& peakFile) {
+    std::vector<QByteArray> all = {"/usr/bin/time", "-f", "%M", "-o", peakFile};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv, envp;
+    for (const QByteArray& a : all) argv.push_back(const_cast<char*>(a.constData()));
+    argv.push_back(nullptr);
+    for (const QByteArray& e : env) envp.push_back(const_cast<char*>(e.constData()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ProcessRun r;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid) {
+            r.seconds = secondsSince(start);
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            QFile peak(QString::fromLocal8Bit(peakFile));
+            if (peak.open(QIODevice::ReadOnly))
+                r.peakMiB = peak.readAll().trimmed().split('\n').last().toDouble() / 1024.0;
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return r;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+void BM_OwnXmlImportProcessVsXmllintStream(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QByteArray qor = qEnvironmentVariableIsEmpty("QOR_BENCH_QOR")
+                               ? QByteArray(QOR_APP_BINARY)
+                               : qgetenv("QOR_BENCH_QOR");
+    const QByteArray xml = QFile::encodeName(f.xml);
+    const QByteArray home = QFile::encodeName(f.dir.path());
+    const std::vector<QByteArray> env = {"QOR_HOME=" + home + "/home",
+                                         "QOR_REGISTRY=" + home + "/registry.ini",
+                                         "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+    const QByteArray report = home + "/imported.rep";
+    const QByteArray peak = home + "/peak.txt";
+    std::vector<double> importSeconds, streamSeconds;
+    double importPeak = 0, streamPeak = 0;
+    for (auto _ : state) {
+        QFile::remove(QString::fromLocal8Bit(report));
+        const ProcessRun import = runProcess({qor, "import-xml", xml, report}, env, peak);
+        const ProcessRun stream =
+            runProcess({"/usr/bin/xmllint", "--stream", "--noout", xml}, env, peak);
+        if (import.status != 0 || stream.status != 0) {
+            state.SkipWithError("a process failed");
+            break;
+        }
+        importSeconds.push_back(import.seconds);
+        streamSeconds.push_back(stream.seconds);
+        importPeak = std::max(importPeak, import.peakMiB);
+        streamPeak = std::max(streamPeak, stream.peakMiB);
+        state.SetIterationTime(import.seconds);
+    }
+    QFile::remove(QString::fromLocal8Bit(report));
+    const double importMedian = median(importSeconds), streamMedian = median(streamSeconds);
+    state.counters["import_ms"] = importMedian * 1e3;
+    state.counters["xmllint_stream_ms"] = streamMedian * 1e3;
+    state.counters["ratio"] = streamMedian > 0 ? importMedian / streamMedian : 0;
+    state.counters["import_peak_mib"] = importPeak;
+    state.counters["xmllint_peak_mib"] = streamPeak;
+    state.counters["file_mib"] = double(QFile(f.xml).size()) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_OwnXmlImportProcessVsXmllintStream)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
+
+// The full-size report (9,999 x 255, 12 pages, every cell holding a value,
+// every tenth column texts) exported by a `qor export-xml` process, and the
+// file read by `xmllint --stream --noout`: proof that the largest report
+// goes out as a file an independent reader takes whole, with the time and
+// peak memory of each. The file is some gigabytes, so this runs only when
+// QOR_BENCH_FULL_SIZE is set (the files go to TMPDIR and are removed).
+void BM_OwnXmlFullSizeExportReadByXmllint(benchmark::State& state) {
+    constexpr uint16_t kFullRows = 9999, kFullCols = 255;
+    QTemporaryDir dir;
+    const QString report = dir.path() + "/full.rep";
+    {
+        CReportHandle h(report);
+        uint16_t r = kFullRows, c = kFullCols;
+        h.AccessTableSize(1, &r, &c);
+        for (int col = 10; col <= kFullCols; col += 10) {
+            int32_t kind = kCellText;
+            const CellArea a = CellArea::area(1, col, kFullRows, col);
+            h.AccessAreaFormat(1, 0, &kind, &a);
+        }
+        h.EnterDataState();
+        h.AppendRowColPage(kPages, 2);
+        for (int p = 1; p <= kPages; ++p) {
+            for (int row = 1; row <= kFullRows; ++row) {
+                for (int col = 1; col <= kFullCols; ++col) {
+                    const CellValue v = col % 10
+                                            ? CellValue::ofNumber(row * 1000.25 + col + p)
+                                            : CellValue::ofText(QStringLiteral("项目%1").arg(row));
+                    h.SetCellValue(v, row, col, p);
+                }
+            }
+        }
+        if (h.Save()) {
+            state.SkipWithError("the report is not saved");
+            return;
+        }
+    }
+    const QByteArray home = QFile::encodeName(dir.path());
+    const std::vector<QByteArray> env = {"QOR_HOME=" + home + "/home",
+                                         "QOR_REGISTRY=" + home + "/registry.ini",
+                                         "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+    const QByteArray xml = home + "/full.xml", peak = home + "/peak.txt";
+    const QByteArray back = home + "/back.rep";
+    ProcessRun exported, read, imported;
+    for (auto _ : state) {
+        exported = runProcess({QByteArray(QOR_APP_BINARY), "export-xml", QFile::encodeName(report),
+                               xml, "--force"},
+                              env, peak);
+        read = runProcess({"/usr/bin/xmllint", "--stream", "--noout", xml}, env, peak);
+        QFile::remove(QString::fromLocal8Bit(back));
+        imported = runProcess({QByteArray(QOR_APP_BINARY), "import-xml", xml, back}, env, peak);
+        if (exported.status != 0 || read.status != 0 || imported.status != 0)
+            state.SkipWithError("a process failed");
+        state.SetIterationTime(exported.seconds);
+    }
+    // The report read back holds what the exported one held (a sample of
+    // cells on every page, the last cell among them).
+    int compared = 0, differ = 0;
+    {
+        CReportHandle a(report, CReportHandle::OpenMode::OpenExisting);
+        CReportHandle b(QString::fromLocal8Bit(back), CReportHandle::OpenMode::OpenExisting);
+        a.EnterDataState();
+        b.EnterDataState();
+        for (int p = 1; p <= kPages; ++p) {
+            for (int row = 1; row <= kFullRows; row += row < 9990 ? 97 : 1) {
+                for (int col = 1; col <= kFullCols; col += col < 250 ? 13 : 1) {
+                    CellValue x, y;
+                    a.GetCellValue(&x, row, col, p);
+                    b.GetCellValue(&y, row, col, p);
+                    ++compared;
+                    if (!(x == y) || x.kind == kCellUnset) ++differ;
+                }
+            }
+        }
+    }
+    state.counters["import_s"] = imported.seconds;
+    state.counters["import_peak_mib"] = imported.peakMiB;
+    state.counters["cells_compared"] = compared;
+    state.counters["cells_differing"] = differ;
+    state.counters["report_mib"] = double(QFile(report).size()) / (1024.0 * 1024.0);
+    state.counters["xml_mib"] = double(QFile(QString::fromLocal8Bit(xml)).size()) / (1024.0 * 1024.0);
+    state.counters["export_s"] = exported.seconds;
+    state.counters["export_peak_mib"] = exported.peakMiB;
+    state.counters["xmllint_s"] = read.seconds;
+    state.counters["xmllint_peak_mib"] = read.peakMiB;
+    state.counters["xmllint_exit"] = read.status;
+}
+
+const bool g_fullSizeRegistered = [] {
+    if (!qEnvironmentVariableIsEmpty("QOR_BENCH_FULL_SIZE"))
+        benchmark::RegisterBenchmark("BM_OwnXmlFullSizeExportReadByXmllint",
+                                     BM_OwnXmlFullSizeExportReadByXmllint)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    return true;
+}();
 
 }  // namespace

@@ -134,28 +134,38 @@ struct CellChildren {
     }
 };
 
-void readChildren(const XmlNode& cell, size_t index, const XmlNameList& names, CellChildren& c) {
+// UTF-8 to the end of out: ASCII as Latin-1 straight in, from the first
+// byte that is not, the UTF-8 decoder.
+void appendUtf8(QString& out, QByteArrayView bytes) {
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype ascii = 0;
+    while (ascii < n && uchar(p[ascii]) < 0x80) ++ascii;
+    out.append(QLatin1StringView(p, ascii));
+    if (ascii < n) out.append(QString::fromUtf8(p + ascii, n - ascii));
+}
+
+void readChildren(const XmlRecord& cell, size_t index, CellChildren& c) {
     c.texts.resize(0);
     c.first.fill({});
     c.values.clear();
     c.keywordValues.clear();
     c.index = index;
-    auto read = [&](const XmlNode& ch) {
+    auto read = [&](const XmlRecord::Field& f) {
         CellChildren::Span s;
         s.at = c.texts.size();
-        ch.appendText(c.texts);
+        appendUtf8(c.texts, cell.fieldText(f));
         s.len = c.texts.size() - s.at;
         return s;
     };
-    for (XmlNode ch = cell.firstChildElement(); ch; ch.toNextSiblingElement()) {
-        const int child = names.indexOf(ch);
-        if (child < 0) continue;
+    for (const XmlRecord::Field& f : cell.fields) {
+        const int child = f.name;
         if (child == kCellValue) {
-            c.values.push_back(read(ch));
+            c.values.push_back(read(f));
         } else if (child == kKeywordValue) {
-            c.keywordValues.push_back(read(ch));
+            c.keywordValues.push_back(read(f));
         } else if (!c.has(child)) {
-            c.first[size_t(child)] = read(ch);
+            c.first[size_t(child)] = read(f);
         }
     }
 }
@@ -715,18 +725,15 @@ struct LoadedFile {
 LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
     if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, LoadErrorText(64472)};
     LoadedFile f;
-    const XmlNameList childNames(kCellChildTags);
     const std::array<QStringView, 1> cellTag{kCellTag};
-    const XmlNameList cellName(cellTag);
     CellChildren c;
     auto readRoot = [&](const XmlNode& root) {
         f.flags.format = RootFlag(root.attribute(kFormatAttr));
         f.flags.data = RootFlag(root.attribute(kDataAttr));
         f.flags.formula = RootFlag(root.attribute(kFormulaAttr));
     };
-    auto readCell = [&](const XmlNode& n) {
-        if (cellName.indexOf(n) != 0) return;
-        readChildren(n, f.cellCount, childNames, c);
+    auto readCell = [&](const XmlRecord& cell) {
+        readChildren(cell, f.cellCount, c);
         if (f.cellCount == 0) f.firstCellValues = qsizetype(c.values.size());
         ++f.cellCount;
         if (forFormat && !f.formatFailure) {
@@ -747,7 +754,7 @@ LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
         }
     };
     QString error;
-    if (!XmlDocument::loadElements(path, readRoot, readCell, &error))
+    if (!XmlDocument::loadRecords(path, readRoot, cellTag, kCellChildTags, readCell, &error))
         throw ImportFailure{kMsgUnsupported, error};
     return f;
 }
@@ -900,8 +907,9 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
 bool IsOwnXmlExchangeFile(const QString& path) {
     // The whole file must read, but nothing of it need be held.
     QString rootName;
-    const bool read = XmlDocument::loadElements(
-        path, [&](const XmlNode& root) { rootName = root.tagName(); }, [](const XmlNode&) {});
+    const bool read = XmlDocument::loadRecords(
+        path, [&](const XmlNode& root) { rootName = root.tagName(); }, {}, {},
+        [](const XmlRecord&) {});
     return read && rootName.toLower() == ownxml::kRootTag;
 }
 

@@ -91,8 +91,9 @@ bool qualifiedNameEquals(const xmlNs* ns, const xmlChar* name, const QByteArray&
     return strcmp(qname.constData(), n) == 0;
 }
 
-QByteArray attributeContent(const xmlAttr* attr) {
-    const xmlNode* c = attr->children;
+QByteArray attributeContent(const xmlAttr* attr) { return valueContent(attr->doc, attr->children); }
+
+QByteArray valueContent(const xmlDoc* doc, const xmlNode* c) {
     if (!c) return QByteArray("");
     if (!c->next && c->type == XML_TEXT_NODE) return QByteArray(chars(c->content));
     // Entity references in the value: internal ones give their text,
@@ -102,7 +103,7 @@ QByteArray attributeContent(const xmlAttr* attr) {
         if (c->type == XML_TEXT_NODE) {
             out += chars(c->content);
         } else if (c->type == XML_ENTITY_REF_NODE) {
-            xmlEntityPtr ent = xmlGetDocEntity(attr->doc, c->name);
+            xmlEntityPtr ent = xmlGetDocEntity(doc, c->name);
             if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY && ent->content)
                 out += chars(ent->content);
         }
@@ -166,6 +167,11 @@ void appendText(const xmlNode* node, QByteArray& out, int depth) {
 }
 
 }  // namespace
+
+void appendReferenceText(const xmlDoc* doc, const xmlChar* name, QByteArray& out) {
+    xmlEntityPtr ent = xmlGetDocEntity(doc, name);
+    if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY) appendChildrenText(ent->children, out, 1);
+}
 
 QByteArray textContent(const xmlNode* node) {
     if (node->type == XML_COMMENT_NODE || node->type == XML_PI_NODE ||
@@ -421,6 +427,7 @@ struct ParseState {
     xmlNodePtr container = nullptr;   // the one being read
     std::exception_ptr thrown;
     bool refused = false;  // the document's entities refused it
+    struct RecordReading* records = nullptr;  // reading record by record
 
     // What entity references stand for (see chargeReference).
     qint64 inputBytes = 0;  // of the document, as far as it has been fed
@@ -716,18 +723,12 @@ void streamEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix
 // value: reading on would hand the caller a value the file never held, so
 // element by element reading refuses the document. The contexts that parse
 // an internal entity's content come here too, with the document's state.
-void streamReference(void* ctx, const xmlChar* name) {
+bool admitReference(void* ctx, const xmlChar* name) {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
     auto* state = ctxt ? static_cast<ParseState*>(ctxt->_private) : nullptr;
-    if (!state || !state->ctxt) {
-        xmlSAX2Reference(ctx, name);
-        return;
-    }
+    if (!state || !state->ctxt) return true;
     const xmlEntity* ent = state->ctxt->myDoc ? xmlGetDocEntity(state->ctxt->myDoc, name) : nullptr;
-    if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY) {
-        if (chargeReference(ctx, name)) xmlSAX2Reference(ctx, name);
-        return;
-    }
+    if (ent && ent->etype == XML_INTERNAL_GENERAL_ENTITY) return chargeReference(ctx, name);
     if (!state->refused) {
         state->refused = true;
         state->haveError = true;
@@ -735,6 +736,242 @@ void streamReference(void* ctx, const xmlChar* name) {
     }
     xmlStopParser(state->ctxt);
     if (ctxt != state->ctxt) xmlStopParser(ctxt);
+    return false;
+}
+
+void streamReference(void* ctx, const xmlChar* name) {
+    if (admitReference(ctx, name)) xmlSAX2Reference(ctx, name);
+}
+
+// ------------------------------------------------ reading record by record
+
+// Names looked up by the pointer the parser hands them over as: it keeps
+// one copy of each name in its dictionary, so after the first sight of a
+// name finding it again is one comparison of pointers.
+class InternedNames {
+public:
+    explicit InternedNames(std::span<const QStringView> names) : names_(names) { slots_.fill({}); }
+
+    int indexOf(xmlParserCtxtPtr ctxt, const xmlChar* prefix, const xmlChar* local) {
+        const size_t h = (reinterpret_cast<uintptr_t>(local) >> 4) ^
+                         (reinterpret_cast<uintptr_t>(prefix) >> 6);
+        for (size_t i = 0; i < slots_.size(); ++i) {
+            Slot& s = slots_[(h + i) % slots_.size()];
+            if (s.local == local && s.prefix == prefix) return s.index;
+            if (s.local) continue;
+            const int index = names_.indexOf(chars(prefix), chars(local));
+            // Only names the dictionary owns stay where they are.
+            if (ctxt->dict && xmlDictOwns(ctxt->dict, local) == 1 &&
+                (!prefix || xmlDictOwns(ctxt->dict, prefix) == 1) && ++used_ < slots_.size() / 2)
+                s = {local, prefix, index};
+            return index;
+        }
+        return names_.indexOf(chars(prefix), chars(local));
+    }
+
+private:
+    struct Slot {
+        const xmlChar* local = nullptr;
+        const xmlChar* prefix = nullptr;
+        int index = -1;
+    };
+    XmlNameList names_;
+    std::array<Slot, 256> slots_;
+    size_t used_ = 0;
+};
+
+struct RecordReading {
+    RecordReading(std::span<const QStringView> recordNames, std::span<const QStringView> fieldNames)
+        : records(recordNames), fields(fieldNames) {}
+    InternedNames records, fields;
+    const XmlDocument::RecordVisitor* onRecord = nullptr;
+    XmlRecord record;
+    // Elements open: 0 outside the document element, 1 in it, 2 in a
+    // record, 3 in a field, more below that.
+    int level = 0;
+    std::vector<char> preserve{0};  // by level: whitespace-only text kept
+    bool inRecord = false;          // a record asked for
+    bool inField = false;           // a field of it asked for
+    // The run of text being read: where it starts in record.text (-1 for
+    // none) and whether it is whitespace only so far. The tree holds such
+    // a run as one text node, which is dropped when it is blank.
+    qsizetype run = -1;
+    bool runBlank = true;
+
+    void endRun() {
+        if (run < 0) return;
+        if (runBlank && !preserve[size_t(level)]) record.text.truncate(run);
+        run = -1;
+    }
+};
+
+// The state of a record by record reading when ctx is the document's own
+// context; null in the contexts that parse an entity's content, which
+// build the entity's nodes as before.
+ParseState* recordState(void* ctx) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    auto* state = static_cast<ParseState*>(ctxt->_private);
+    if (!state || state->ctxt != ctxt || !state->records) return nullptr;
+    return state;
+}
+
+bool isBlankByte(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// xml:space as spaceMode() reads it from the attribute the tree would hold.
+int spaceModeOf(xmlParserCtxtPtr ctxt, int nbAttributes, int nbDefaulted,
+                const xmlChar** attributes) {
+    // The tree gets the attributes the document defaults only when asked to.
+    const int n = (ctxt->loadsubset & XML_COMPLETE_ATTRS) ? nbAttributes : nbAttributes - nbDefaulted;
+    int mode = -1;
+    for (int i = 0; i < n; ++i) {
+        const xmlChar** a = attributes + 5 * i;
+        const size_t len = size_t(a[4] - a[3]);
+        const bool space = mode < 0 && a[2] && xmlStrEqual(a[2], XML_XML_NAMESPACE) &&
+                           xmlStrEqual(a[0], reinterpret_cast<const xmlChar*>("space"));
+        if (memchr(a[3], '&', len)) {
+            // The tree parses the references of such a value, and that can
+            // be where an entity's nodes are first made: done here too, so
+            // that what the entity reads as later is the same.
+            xmlNodePtr list = xmlStringLenGetNodeList(ctxt->myDoc, a[3], int(len));
+            if (space) {
+                const QByteArray v = valueContent(ctxt->myDoc, list);
+                mode = v == "preserve" ? 1 : v == "default" ? 0 : -1;
+            }
+            if (list) xmlFreeNodeList(list);
+        } else if (space) {
+            const QByteArrayView v(chars(a[3]), qsizetype(len));
+            mode = v == "preserve" ? 1 : v == "default" ? 0 : -1;
+        }
+    }
+    return mode;
+}
+
+void recordStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                        const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                        int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    ParseState* state = recordState(ctx);
+    if (!state || state->records->level == 0) {
+        // An entity's content, or the document element, which is built.
+        streamStartElement(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                           nbDefaulted, attributes);
+        if (state && state->root && !state->thrown) {
+            RecordReading& r = *state->records;
+            r.level = 1;
+            r.preserve.assign(2, 0);
+            r.preserve[1] = state->rootKeepsBlanks;
+        }
+        return;
+    }
+    if (!chargeAttributes(ctx, nbAttributes, attributes)) return;
+    xmlParserCtxtPtr ctxt = state->ctxt;
+    // Each element takes a place on the parser's stack of nodes, as the
+    // tree's would: the parser's limit on nesting holds the same.
+    if (nodePush(ctxt, state->root) < 0) return;
+    RecordReading& r = *state->records;
+    r.endRun();
+    const int mode = spaceModeOf(ctxt, nbAttributes, nbDefaulted, attributes);
+    ++r.level;
+    if (r.preserve.size() <= size_t(r.level)) r.preserve.resize(size_t(r.level) + 1);
+    r.preserve[size_t(r.level)] = mode >= 0 ? char(mode == 1) : r.preserve[size_t(r.level) - 1];
+    if (r.level == 2) {
+        const int index = r.records.indexOf(ctxt, prefix, localname);
+        r.inRecord = index >= 0;
+        if (r.inRecord) {
+            r.record.name = index;
+            r.record.fields.clear();
+            r.record.text.resize(0);
+        }
+    } else if (r.level == 3 && r.inRecord) {
+        const int index = r.fields.indexOf(ctxt, prefix, localname);
+        r.inField = index >= 0;
+        if (r.inField) r.record.fields.push_back({index, r.record.text.size(), 0});
+    }
+}
+
+void recordEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                      const xmlChar* uri) {
+    ParseState* state = recordState(ctx);
+    if (!state || state->records->level <= 1) {
+        xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+        if (state) state->records->level = 0;
+        return;
+    }
+    RecordReading& r = *state->records;
+    r.endRun();
+    nodePop(state->ctxt);
+    if (r.level == 3 && r.inField) {
+        XmlRecord::Field& f = r.record.fields.back();
+        f.size = r.record.text.size() - f.at;
+        r.inField = false;
+    } else if (r.level == 2 && r.inRecord) {
+        r.inRecord = false;
+        try {
+            (*r.onRecord)(r.record);
+        } catch (...) {
+            keepException(state);
+        }
+    }
+    --r.level;
+}
+
+void recordCharacters(void* ctx, const xmlChar* ch, int len) {
+    ParseState* state = recordState(ctx);
+    if (!state) {
+        xmlSAX2Characters(ctx, ch, len);
+        return;
+    }
+    RecordReading& r = *state->records;
+    if (!r.inField) return;
+    if (r.run < 0) {
+        r.run = r.record.text.size();
+        r.runBlank = true;
+    }
+    if (r.runBlank) r.runBlank = std::all_of(ch, ch + len, isBlankByte);
+    r.record.text.append(chars(ch), len);
+}
+
+void recordCData(void* ctx, const xmlChar* value, int len) {
+    ParseState* state = recordState(ctx);
+    if (!state) {
+        xmlSAX2CDataBlock(ctx, value, len);
+        return;
+    }
+    RecordReading& r = *state->records;
+    if (!r.inField) return;
+    r.endRun();
+    r.record.text.append(chars(value), len);
+}
+
+// Comments and instructions are no text, but they end a run of it.
+void recordComment(void* ctx, const xmlChar* value) {
+    ParseState* state = recordState(ctx);
+    if (!state || state->records->level == 0) {
+        xmlSAX2Comment(ctx, value);
+        return;
+    }
+    if (state->records->inField) state->records->endRun();
+}
+
+void recordInstruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+    ParseState* state = recordState(ctx);
+    if (!state || state->records->level == 0) {
+        xmlSAX2ProcessingInstruction(ctx, target, data);
+        return;
+    }
+    if (state->records->inField) state->records->endRun();
+}
+
+void recordReference(void* ctx, const xmlChar* name) {
+    if (!admitReference(ctx, name)) return;
+    ParseState* state = recordState(ctx);
+    if (!state || state->records->level == 0) {
+        xmlSAX2Reference(ctx, name);
+        return;
+    }
+    RecordReading& r = *state->records;
+    if (!r.inField) return;
+    r.endRun();
+    appendReferenceText(state->ctxt->myDoc, name, r.record.text);
 }
 
 }  // namespace
@@ -786,12 +1023,12 @@ namespace {
 // -1 with *error when the input cannot be read.
 using ByteSource = std::function<qsizetype(char* buf, qsizetype cap, QString* error)>;
 
-// Element by element reading over bytes that arrive a piece at a time: the
-// parser is fed as the pieces come (code page 936 converted piece by
-// piece), so neither the input nor its tree is ever held whole.
-bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor& root,
-                    const XmlDocument::ElementVisitor& child, QString* error,
-                    const QByteArray& container = QByteArray()) {
+// Reading over bytes that arrive a piece at a time: the parser is fed as
+// the pieces come (code page 936 converted piece by piece), so neither the
+// input nor a tree of it is ever held whole. `handlers` puts the callbacks
+// of the kind of reading into the parser's table; `state` is the reading's.
+bool streamDocument(const ByteSource& source, ParseState& state,
+                    const std::function<void(xmlSAXHandler*)>& handlers, QString* error) {
     ensureLibxml();
     constexpr qsizetype kPiece = 1 << 18;
     QByteArray raw(kPiece, Qt::Uninitialized);
@@ -819,7 +1056,6 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
         }
     }
 
-    ParseState state;
     xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr);
     if (!ctxt) {
         if (error) *error = StatusText(Status::OutOfMemory);
@@ -837,12 +1073,7 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     ctxt->validate = 0;
     ctxt->keepBlanks = 1;
     state.ctxt = ctxt;
-    state.containerName = container;
-    state.onRoot = &root;
-    state.onChild = &child;
-    ctxt->sax->startElementNs = streamStartElement;
-    ctxt->sax->endElementNs = streamEndElement;
-    ctxt->sax->reference = streamReference;
+    handlers(ctxt->sax);
     ctxt->sax->getParameterEntity = countingParameterEntity;
 
     ByteSink utf8(gb ? kPiece * 2 : 0);
@@ -904,6 +1135,24 @@ bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor&
     return wellFormed;
 }
 
+// Element by element reading (see XmlDocument::parseElements).
+bool streamElements(const ByteSource& source, const XmlDocument::ElementVisitor& root,
+                    const XmlDocument::ElementVisitor& child, QString* error,
+                    const QByteArray& container = QByteArray()) {
+    ParseState state;
+    state.containerName = container;
+    state.onRoot = &root;
+    state.onChild = &child;
+    return streamDocument(
+        source, state,
+        [](xmlSAXHandler* sax) {
+            sax->startElementNs = streamStartElement;
+            sax->endElementNs = streamEndElement;
+            sax->reference = streamReference;
+        },
+        error);
+}
+
 }  // namespace
 
 bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
@@ -911,18 +1160,78 @@ bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& r
     return parseElements(bytes, root, child, QByteArray(), error);
 }
 
+namespace {
+
+ByteSource bytesSource(const QByteArray& bytes) {
+    return [&bytes, at = qsizetype(0)](char* buf, qsizetype cap, QString*) mutable {
+        const qsizetype n = std::min(cap, bytes.size() - at);
+        memcpy(buf, bytes.constData() + at, size_t(n));
+        at += n;
+        return n;
+    };
+}
+
+ByteSource fileSource(QFile& f) {
+    return [&f](char* buf, qsizetype cap, QString* err) -> qsizetype {
+        const qint64 n = f.read(buf, cap);
+        if (n < 0 && err) *err = f.errorString();
+        return qsizetype(n);
+    };
+}
+
+// Record by record reading (see XmlDocument::parseRecords).
+bool streamRecords(const ByteSource& source, const XmlDocument::ElementVisitor& root,
+                   std::span<const QStringView> recordNames, std::span<const QStringView> fieldNames,
+                   const XmlDocument::RecordVisitor& record, QString* error) {
+    const XmlDocument::ElementVisitor noChild = [](const XmlNode&) {};
+    RecordReading reading(recordNames, fieldNames);
+    reading.onRecord = &record;
+    ParseState state;
+    state.onRoot = &root;
+    state.onChild = &noChild;
+    state.records = &reading;
+    return streamDocument(
+        source, state,
+        [](xmlSAXHandler* sax) {
+            sax->startElementNs = recordStartElement;
+            sax->endElementNs = recordEndElement;
+            sax->reference = recordReference;
+            // A process that chose to drop ignorable blanks keeps doing so.
+            if (sax->ignorableWhitespace == sax->characters)
+                sax->ignorableWhitespace = recordCharacters;
+            sax->characters = recordCharacters;
+            sax->cdataBlock = recordCData;
+            sax->comment = recordComment;
+            sax->processingInstruction = recordInstruction;
+        },
+        error);
+}
+
+}  // namespace
+
 bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
                                 const ElementVisitor& child, const QByteArray& container,
                                 QString* error) {
-    qsizetype at = 0;
-    return streamElements(
-        [&](char* buf, qsizetype cap, QString*) {
-            const qsizetype n = std::min(cap, bytes.size() - at);
-            memcpy(buf, bytes.constData() + at, size_t(n));
-            at += n;
-            return n;
-        },
-        root, child, error, container);
+    return streamElements(bytesSource(bytes), root, child, error, container);
+}
+
+bool XmlDocument::parseRecords(const QByteArray& bytes, const ElementVisitor& root,
+                               std::span<const QStringView> recordNames,
+                               std::span<const QStringView> fieldNames, const RecordVisitor& record,
+                               QString* error) {
+    return streamRecords(bytesSource(bytes), root, recordNames, fieldNames, record, error);
+}
+
+bool XmlDocument::loadRecords(const QString& path, const ElementVisitor& root,
+                              std::span<const QStringView> recordNames,
+                              std::span<const QStringView> fieldNames, const RecordVisitor& record,
+                              QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    return streamRecords(fileSource(f), root, recordNames, fieldNames, record, error);
 }
 
 namespace {
@@ -956,13 +1265,7 @@ bool XmlDocument::loadElements(const QString& path, const ElementVisitor& root,
         if (error) *error = f.errorString();
         return false;
     }
-    return streamElements(
-        [&](char* buf, qsizetype cap, QString* err) -> qsizetype {
-            const qint64 n = f.read(buf, cap);
-            if (n < 0 && err) *err = f.errorString();
-            return qsizetype(n);
-        },
-        root, child, error);
+    return streamElements(fileSource(f), root, child, error);
 }
 
 bool XmlDocument::peekRootName(const QString& path, QString* name) {
@@ -1500,11 +1803,13 @@ XmlNameList::XmlNameList(std::span<const QStringView> qualifiedNames) {
 int XmlNameList::indexOf(const XmlNode& element) const {
     const xmlNode* n = element.node_;
     if (!n || n->type != XML_ELEMENT_NODE || !n->name) return -1;
+    return indexOf(n->ns && n->ns->prefix ? chars(n->ns->prefix) : nullptr, chars(n->name));
+}
+
+int XmlNameList::indexOf(const char* prefix, const char* local) const {
     // Compared as qualifiedNameEquals compares, without making the name.
-    const char* local = chars(n->name);
     const size_t localLen = strlen(local);
     if (!localLen) return -1;
-    const char* prefix = n->ns && n->ns->prefix ? chars(n->ns->prefix) : nullptr;
     const size_t prefixLen = prefix ? strlen(prefix) : 0;
     const size_t length = prefix ? prefixLen + 1 + localLen : localLen;
     const uchar first = uchar(prefix ? prefix[0] : local[0]);

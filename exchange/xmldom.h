@@ -9,6 +9,7 @@
 // external entities, no external DTD, no entity substitution.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -168,6 +169,8 @@ public:
     // The index of the element's qualified name in the list; -1 for a name
     // not in it, a node that is not an element or a null node.
     int indexOf(const XmlNode& element) const;
+    // The same for the name prefix:local (prefix null for none), UTF-8.
+    int indexOf(const char* prefix, const char* local) const;
 
 private:
     struct Entry {
@@ -179,6 +182,23 @@ private:
 };
 
 enum class XmlSaveStatus { Ok, AccessDenied, WriteFailed };
+
+// One record of XmlDocument::parseRecords: an element child of the
+// document element, with the texts of those of its element children
+// (fields) that were asked for.
+struct XmlRecord {
+    struct Field {
+        int name = -1;  // index among the field names asked for
+        qsizetype at = 0, size = 0;  // of its text in `text`
+    };
+    int name = -1;  // index among the record names asked for
+    std::vector<Field> fields;  // in file order
+    QByteArray text;            // the fields' texts back to back, UTF-8
+
+    QByteArrayView fieldText(const Field& f) const {
+        return QByteArrayView(text.constData() + f.at, f.size);
+    }
+};
 
 class XmlDocument {
 public:
@@ -218,6 +238,26 @@ public:
                               QString* error = nullptr);
     static bool loadElements(const QString& path, const ElementVisitor& root,
                              const ElementVisitor& child, QString* error = nullptr);
+    // Reads a document whose element holds a long list of records (elements
+    // whose element children, the fields, hold one text each) without
+    // building any tree below the document element, which goes to `root`
+    // as parseElements() gives it. Each child of the document element whose
+    // qualified name is one of recordNames comes to `record`, with those of
+    // its element children whose qualified names are in fieldNames, each
+    // with the text XmlNode::text() gives of it when parseElements() hands
+    // the record over (whitespace-only text dropped by the same rules). The
+    // record is reused for the next one: keep nothing of it. Other children
+    // and content are passed over. The document is checked, refused and
+    // reported as parseElements() does, with the same results.
+    using RecordVisitor = std::function<void(const XmlRecord&)>;
+    static bool parseRecords(const QByteArray& bytes, const ElementVisitor& root,
+                             std::span<const QStringView> recordNames,
+                             std::span<const QStringView> fieldNames, const RecordVisitor& record,
+                             QString* error = nullptr);
+    static bool loadRecords(const QString& path, const ElementVisitor& root,
+                            std::span<const QStringView> recordNames,
+                            std::span<const QStringView> fieldNames, const RecordVisitor& record,
+                            QString* error = nullptr);
     // The document element's name, read from the start of the file alone:
     // false when the file cannot be read or does not begin like XML up to
     // that start tag. Whether the rest is well-formed is not looked at.

@@ -54,6 +54,10 @@ inline bool isElementNamed(const xmlNode* n, const QByteArray& qname) {
 // Attribute value by qualified name (namespace declarations included).
 bool attributeValue(const xmlNode* element, const QByteArray& qname, QByteArray* value);
 QByteArray attributeContent(const xmlAttr* attr);
+// The same of a value's node list (text and entity references).
+QByteArray valueContent(const xmlDoc* doc, const xmlNode* first);
+// Appends what XmlNode::appendText() reads for a reference to the entity.
+void appendReferenceText(const xmlDoc* doc, const xmlChar* name, QByteArray& out);
 
 // Concatenated text of the node and its descendants, UTF-8.
 QByteArray textContent(const xmlNode* node);
