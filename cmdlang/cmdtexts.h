@@ -10,12 +10,12 @@
 namespace qor::cmd {
 
 enum CmdTextId : int {
-    kTxtStopRunning = 64500,      // "是否停止执行命令？"
-    kTxtAtColumn = 64501,         // "第%1个字符处：%2"
+    kTxtStopRunning = 64500,  // "是否停止执行命令？"
+    kTxtAtColumn = 64501,     // "第%1个字符处：%2"
     kTxtNestedTooDeeply = 64502,
     kTxtEndOfText = 64503,
-    kTxtUnexpected = 64504,       // %1 what was found
-    kTxtExpectedFound = 64505,    // %1 wanted, %2 found
+    kTxtUnexpected = 64504,     // %1 what was found
+    kTxtExpectedFound = 64505,  // %1 wanted, %2 found
     kTxtTooLong = 64506,
     kTxtAreaOnlyArgument = 64507,
     kTxtValueExpected = 64508,
@@ -24,14 +24,14 @@ enum CmdTextId : int {
     kTxtFileNameEmpty = 64511,
     kTxtThreeSortKeys = 64512,
     kTxtRefExpected = 64513,
-    kTxtUnknownCommand = 64514,   // %1 the word
+    kTxtUnknownCommand = 64514,  // %1 the word
     kTxtRelationExpected = 64515,
-    kTxtColumnBeyondIV = 64516,   // %1 letters
-    kTxtRowOutside = 64517,       // %1 the reference
-    kTxtBadCharacter = 64518,     // %1 the character
+    kTxtColumnBeyondIV = 64516,  // %1 letters
+    kTxtRowOutside = 64517,      // %1 the reference
+    kTxtBadCharacter = 64518,    // %1 the character
     kTxtExponentDigits = 64519,
-    kTxtBadNumber = 64520,        // %1 the number
-    kTxtNumberRange = 64521,      // %1 the number
+    kTxtBadNumber = 64520,    // %1 the number
+    kTxtNumberRange = 64521,  // %1 the number
     kTxtNoClosingQuote = 64522,
     kTxtNameTooLong = 64523,      // %1 the limit
     kTxtCellsNotHere = 64525,     // %1 the report
@@ -39,18 +39,18 @@ enum CmdTextId : int {
     kTxtVarRowsNameColumns = 64527,
     kTxtVarColumnsNameRows = 64528,
     kTxtAreaNotCellValue = 64530,
-    kTxtFilterOutside = 64531,    // %1 the filter
+    kTxtFilterOutside = 64531,  // %1 the filter
     kTxtUnknownExpression = 64532,
-    kTxtPageMissing = 64534,      // %1 the page
-    kTxtPageNotHere = 64535,      // %1 the page
+    kTxtPageMissing = 64534,  // %1 the page
+    kTxtPageNotHere = 64535,  // %1 the page
     kTxtNumberOutOfRange = 64536,
-    kTxtTextTooLong = 64537,      // %1 the limit
+    kTxtTextTooLong = 64537,  // %1 the limit
     kTxtDivisionByZero = 64538,
     kTxtFractionalPower = 64539,
     kTxtNotArithmetic = 64540,
     kTxtNotComparison = 64541,
     kTxtNoValidValue = 64542,
-    kTxtReportNotOpened = 64543,  // %1 report, %2 why
+    kTxtReportNotOpened = 64543,    // %1 report, %2 why
     kTxtReportPageMissing = 64544,  // %1 page, %2 report
     kTxtNoServiceFunction = 64545,  // %1 the function
     kTxtNoRecordReader = 64546,
@@ -81,7 +81,7 @@ enum CmdTextId : int {
     kTxtScriptTooLarge = 64573,   // %1 path
     kTxtScriptUnread = 64574,     // %1 path, %2 why
     kTxtLineTooLong = 64575,      // %1 the limit
-    kTxtNoVarArea = 64212,           // the code's own text
+    kTxtNoVarArea = 64212,        // the code's own text
 };
 
 inline QString CmdText(int id) { return LoadErrorText(id); }

@@ -7,30 +7,30 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
-#include <QKeyEvent>
-#include <QCheckBox>
-#include <QFileDialog>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <iostream>
-#include <QFile>
 #include <deque>
 #include <functional>
+#include <iostream>
 
 #include "document/cqorsdoc.h"
 #include "frames/cchildframe.h"
@@ -48,13 +48,14 @@ namespace {
 // Words that may stand on a Chinese screen: units, file types and key names.
 bool allowedWord(const QString& w) {
     static const QStringList ok = {
-        QStringLiteral("PDF"),  QStringLiteral("XML"),   QStringLiteral("HTML"),
-        QStringLiteral("Ctrl"), QStringLiteral("Shift"), QStringLiteral("Alt"),
-        QStringLiteral("Enter"), QStringLiteral("Del"),  QStringLiteral("Tab"),
-        QStringLiteral("PgUp"), QStringLiteral("PgDn"),  QStringLiteral("Esc"),
-        QStringLiteral("Home"), QStringLiteral("End"),   QStringLiteral("Excel"),
-        QStringLiteral("Ins"),  QStringLiteral("Insert"),QStringLiteral("Delete"),
-        QStringLiteral("qorview"), QStringLiteral("qor"), QStringLiteral("Vantix"), QStringLiteral("PTOTAL"),
+        QStringLiteral("PDF"),     QStringLiteral("XML"),    QStringLiteral("HTML"),
+        QStringLiteral("Ctrl"),    QStringLiteral("Shift"),  QStringLiteral("Alt"),
+        QStringLiteral("Enter"),   QStringLiteral("Del"),    QStringLiteral("Tab"),
+        QStringLiteral("PgUp"),    QStringLiteral("PgDn"),   QStringLiteral("Esc"),
+        QStringLiteral("Home"),    QStringLiteral("End"),    QStringLiteral("Excel"),
+        QStringLiteral("Ins"),     QStringLiteral("Insert"), QStringLiteral("Delete"),
+        QStringLiteral("qorview"), QStringLiteral("qor"),    QStringLiteral("Vantix"),
+        QStringLiteral("PTOTAL"),
     };
     if (ok.contains(w, Qt::CaseInsensitive)) return true;
     // Short capitals are cell names, function names and paper sizes.
@@ -138,7 +139,8 @@ protected:
         // Back in the window a dialog left, as after a click.
         frame->activateWindow();
         if (!QApplication::focusWidget() && frame->ActiveView()) frame->ActiveView()->setFocus();
-        EXPECT_TRUE(m_answers.empty()) << id << ": " << m_answers.size() << " dialog(s) did not open";
+        EXPECT_TRUE(m_answers.empty())
+            << id << ": " << m_answers.size() << " dialog(s) did not open";
         m_answers.clear();
     }
 
@@ -211,8 +213,9 @@ protected:
         if (!w || w == m_handled) return;
         m_handled = w;
         if (m_answers.empty()) {
-            unexpected << QStringLiteral("%1 \"%2\"").arg(
-                QString::fromLatin1(w->metaObject()->className()), w->windowTitle());
+            unexpected << QStringLiteral("%1 \"%2\"")
+                              .arg(QString::fromLatin1(w->metaObject()->className()),
+                                   w->windowTitle());
             if (auto* box = qobject_cast<QMessageBox*>(w)) unexpected.last() += u' ' + box->text();
             w->grab().save(m_dir + QStringLiteral("/unexpected-%1.png").arg(unexpected.size()));
             if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
@@ -324,7 +327,8 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     view->setFocus();
     key(view, Qt::Key_Home, Qt::ControlModifier);
     key(view, Qt::Key_Down);
-    for (const char* t : {"项目", "现金", "银行存款", "应收账款", "合计"}) typeCell(QString::fromUtf8(t));
+    for (const char* t : {"项目", "现金", "银行存款", "应收账款", "合计"})
+        typeCell(QString::fromUtf8(t));
     key(view, Qt::Key_Home, Qt::ControlModifier);
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Right);
@@ -343,10 +347,12 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     key(view, Qt::Key_Home, Qt::ControlModifier);
     for (int i = 0; i < 5; ++i) key(view, Qt::Key_Down);
     key(view, Qt::Key_Right);
-    choose(32801, {answer(QStringLiteral("05-cell-formula"), [](QWidget* w) {
-               ctl<QLineEdit>(w, "ctl1000")->setText(QStringLiteral("PTOTAL(B3:B5)"));
-               ctl<QPushButton>(w, "ctl1")->click();
-           })});
+    // "=" on a cell in format state opens the formula dialog.
+    key(view, Qt::Key_Equal, Qt::NoModifier,
+        {answer(QStringLiteral("05-cell-formula"), [](QWidget* w) {
+            ctl<QLineEdit>(w, "ctl1000")->setText(QStringLiteral("PTOTAL(B3:B5)"));
+            ctl<QPushButton>(w, "ctl1")->click();
+        })});
     QString formula;
     EXPECT_TRUE(doc->GetCellFormula(5, 1, &formula));
     EXPECT_TRUE(formula.contains(QStringLiteral("PTOTAL"))) << formula.toStdString();
@@ -405,11 +411,12 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     for (int i = 0; i < 3; ++i) key(view, Qt::Key_Down, Qt::ShiftModifier);
     key(view, Qt::Key_Right, Qt::ShiftModifier);
     // The items stand in a column: one series by columns.
-    choose(32850, {answer(QStringLiteral("15-chart"), [](QWidget* w) {
-               for (QRadioButton* b : w->findChildren<QRadioButton*>())
-                   if (b->text() == QStringLiteral("列")) b->setChecked(true);
-               buttonNamed(w, QStringLiteral("确定"))->click();
-           })});
+    // Ctrl+F2 makes a chart of the selection.
+    key(view, Qt::Key_F2, Qt::ControlModifier, {answer(QStringLiteral("15-chart"), [](QWidget* w) {
+            for (QRadioButton* b : w->findChildren<QRadioButton*>())
+                if (b->text() == QStringLiteral("列")) b->setChecked(true);
+            buttonNamed(w, QStringLiteral("确定"))->click();
+        })});
     shot(QStringLiteral("16-chart-on-page"));
     // The chart is left selected; Esc goes back to the cells and their menus.
     key(focus(), Qt::Key_Escape);
@@ -424,15 +431,15 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     const QString rep = m_work + QStringLiteral("/月报.rep");
     choose(57604, {file(QStringLiteral("19-save-as"), rep)});
     shot(QStringLiteral("20-saved"));
-    choose(34030, {answer(QStringLiteral("21-export-text"), [](QWidget* w) {
-                       ctl<QLineEdit>(w, "c1160")->setText(QStringLiteral("报表"));
-                       ctl<QPushButton>(w, "c1")->click();
-                   }),
+    choose(34030, {answer(QStringLiteral("21-export-text"),
+                          [](QWidget* w) {
+                              ctl<QLineEdit>(w, "c1160")->setText(QStringLiteral("报表"));
+                              ctl<QPushButton>(w, "c1")->click();
+                          }),
                    box(QStringLiteral("22-export-done"), &said)});
     const QString xml = m_work + QStringLiteral("/月报.xml");
-    choose(33323, {answer(QStringLiteral("23-xml-settings"), [this](QWidget* w) {
-                       buttonNamed(w, QStringLiteral("确定"))->click();
-                   }),
+    choose(33323, {answer(QStringLiteral("23-xml-settings"),
+                          [this](QWidget* w) { buttonNamed(w, QStringLiteral("确定"))->click(); }),
                    box(QStringLiteral("24-xml-done"), &said)});
     EXPECT_TRUE(QFile::exists(rep));
     // The export lands beside the saved report.
@@ -466,9 +473,11 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
 
     // The PDF holds the first page's texts and numbers as text.
     if (qortest::haveProgram(QStringLiteral("pdftotext"))) {
-        const QString text = QString::fromUtf8(qortest::run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out);
+        const QString text = QString::fromUtf8(
+            qortest::run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out);
         for (const char* want : {"北京分公司", "现金", "银行存款", "80,000.50", "81,500.75"})
-            EXPECT_TRUE(text.contains(QString::fromUtf8(want))) << want << " not in the PDF:\n" << text.toStdString();
+            EXPECT_TRUE(text.contains(QString::fromUtf8(want))) << want << " not in the PDF:\n"
+                                                                << text.toStdString();
     }
     // Every box said what it did and where.
     EXPECT_TRUE(said.join(u'\n').contains(txt)) << said.join(u'\n').toStdString();
