@@ -197,6 +197,15 @@ protected:
                         texts << v->model()->index(r, c, root).data().toString();
             }
             for (QAction* a : w->actions()) texts << a->text();
+            // The menus' items and what the status line says of each.
+            if (auto* bar = qobject_cast<QMenuBar*>(w)) {
+                QList<QAction*> items = bar->actions();
+                while (!items.isEmpty()) {
+                    QAction* a = items.takeFirst();
+                    texts << a->text() << a->statusTip() << a->toolTip();
+                    if (a->menu()) items << a->menu()->actions();
+                }
+            }
         }
         for (const QString& t : texts) {
             QString plain = t;
