@@ -81,7 +81,33 @@ enum CmdTextId : int {
     kTxtScriptTooLarge = 64573,   // %1 path
     kTxtScriptUnread = 64574,     // %1 path, %2 why
     kTxtLineTooLong = 64575,      // %1 the limit
-    kTxtNoVarArea = 64212,        // the code's own text
+    // What the commands say of what they were doing.
+    kTxtNoAuditFormulas = 64576,
+    kTxtAuditFormulas = 64577,
+    kTxtOnPage = 64578,
+    kTxtPageRecalculation = 64579,
+    kTxtRecalculation = 64580,
+    kTxtPageOne = 64581,
+    kTxtPage = 64582,
+    kTxtAreaNotValue = 64583,
+    kTxtLineSuffix = 64584,
+    kTxtResultExists = 64585,
+    kTxtIsOpen = 64586,
+    kTxtCopyingFormat = 64587,
+    kTxtDataState = 64588,
+    kTxtNewPage = 64589,
+    kTxtSaving = 64590,
+    kTxtPartNotInstalled = 64591,
+    kTxtFailed = 64592,
+    kTxtTooManyCells = 64593,
+    kTxtBrowseArea = 64594,
+    kTxtVariableNameLength = 64595,
+    kTxtNoSuchVariable = 64596,
+    kTxtInFormatState = 64597,
+    kTxtPageOutOfCount = 64598,
+    kTxtDeletingPages = 64599,
+    kTxtUnknownName = 63753,  // shared with the formula dialog
+    kTxtNoVarArea = 64212,    // the code's own text
 };
 
 inline QString CmdText(int id) { return LoadErrorText(id); }

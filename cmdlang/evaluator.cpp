@@ -230,7 +230,7 @@ Value Evaluator::identifier(const Node& n) {
     const int slot = m_env->KeywordSlot(n.text);
     if (slot >= 0) return m_env->Keyword(slot);
     if (std::optional<Value> v = m_env->Variable(n.text)) return *v;
-    return Value::error(CmdText(63753).arg(n.text));
+    return Value::error(CmdText(kTxtUnknownName).arg(n.text));
 }
 
 Value Evaluator::call(const Node& n) {
