@@ -1,6 +1,7 @@
 #include "cmdlang/calcenvironment.h"
 
 #include "cmdlang/ccalcinterpreter.h"
+#include "cmdlang/cmdtexts.h"
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
 #include "engine/formulaeval.h"
@@ -10,7 +11,7 @@ namespace qor::cmd {
 namespace {
 
 Value noReport() {
-    return Value::error(QStringLiteral("no report page is open to read cells from"));
+    return Value::error(CmdText(kTxtNoPageOpen));
 }
 
 }  // namespace
@@ -35,7 +36,7 @@ int ReportScope::keywordSlot(QStringView name) const {
 
 Value SlotValue(const CellSlot& s, const QString& text) {
     if (s.flags & kSlotFormulaError)
-        return Value::error(QStringLiteral("the cell's formula failed"));
+        return Value::error(CmdText(kTxtCellFormulaFailed));
     if (s.isText()) return Value::text(text);
     if (s.isNumber() && !s.isEmptyNumber()) return Value::number(s.numberValue());
     return Value::empty();
@@ -70,7 +71,7 @@ Value ReportPageEnvironment::Cell(int row, int col) const {
     if (!m_scope.format) return noReport();
     const ReportHeader& h = m_scope.format->header;
     if (row < 1 || col < 1 || row > h.rows || col > h.cols)
-        return Value::error(QStringLiteral("a reference lies outside the table"));
+        return Value::error(CmdText(kTxtRefOutside));
     // The template line of the variable area reads as its first line.
     if (h.varKind == 1 && row == h.varStart) return VarCell(1, col);
     if (h.varKind == 2 && col == h.varStart) return VarCell(1, row);
@@ -98,13 +99,12 @@ int ReportPageEnvironment::VarUsed() const {
 }
 
 Value ReportPageEnvironment::VarCell(int line, int index) const {
-    if (!VarKind()) return Value::error(QStringLiteral("the report has no variable area"));
+    if (!VarKind()) return Value::error(CmdText(kTxtNoVarArea));
     const CSheetPage* sheet = page();
     if (!sheet) return Value::empty();
     const SlotGrid& g = sheet->VarLines();
     if (line < 1 || index < 1 || !g.contains(uint32_t(line - 1), uint32_t(index - 1)))
-        return Value::error(QStringLiteral("line %1, position %2 of the variable area does not "
-                                           "exist")
+        return Value::error(CmdText(kTxtVarPositionMissing)
                                 .arg(line)
                                 .arg(index));
     const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(index - 1));

@@ -8,6 +8,7 @@
 #include "cmdlang/calcenvironment.h"
 #include "cmdlang/calcerrors.h"
 #include "cmdlang/cellformulaevaluator.h"
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/parser.h"
 #include "cmdlang/scripts.h"
@@ -197,13 +198,14 @@ void CCalcInterpreter::fail(int code, const QString& text, const QString& line, 
         local = LoadErrorText(kScriptLineText).arg(scriptName).arg(lineNumber).arg(local);
     WriteErrorLog(QStringLiteral("%1\n    ").arg(line.trimmed()) +
                   LoadErrorText(kLogFailureText).arg(code).arg(local));
+    // The box shows the same words the log keeps.
     if (!(m_runMode & (kModeBatch | kModeQuiet | kModeCheckOnly)))
-        qor::messageBox(m_lastText, caption(), qor::MsgButtons::Ok, qor::MsgIcon::Error);
+        qor::messageBox(local, caption(), qor::MsgButtons::Ok, qor::MsgIcon::Error);
 }
 
 bool CCalcInterpreter::pollStop() {
     if (!qor::stopRequested()) return false;
-    return qor::askYesNo(QStringLiteral("Stop running the commands?"), caption(), true);
+    return qor::askYesNo(CmdText(kTxtStopRunning), caption(), true);
 }
 
 bool CCalcInterpreter::runScript(const QString& text, const QString& name, const QString& dir,
@@ -317,7 +319,7 @@ CReportHandle* CCalcInterpreter::externalReport(const QString& path, QString* er
                                                   CReportHandle::Access::Read);
     if (!handle->IsOpen()) {
         if (error)
-            *error = QStringLiteral("the report \"%1\" cannot be opened: %2")
+            *error = CmdText(kTxtReportNotOpened)
                          .arg(path, StatusText(handle->OpenStatus()));
         return nullptr;
     }
@@ -354,7 +356,7 @@ Value CCalcInterpreter::ExternalCell(const ExternalCellRequest& r) const {
     if (!page) page = r.currentPage;
     if (page < 1 || page > rep->GetPageCount())
         return Value::error(
-            QStringLiteral("page %1 of the report \"%2\" does not exist").arg(page).arg(r.report));
+            CmdText(kTxtReportPageMissing).arg(page).arg(r.report));
     ReportPageEnvironment env(scope, page, rep->GetPage(page));
     return r.isVar ? env.VarCell(r.var.line, r.var.index) : env.Cell(r.cell.row, r.cell.col);
 }
@@ -368,7 +370,7 @@ Value CCalcInterpreter::CallService(const QString& name, const QString& rawArgs)
     const CServiceFuncItem item = list ? list->FindItem(name) : CServiceFuncItem();
     if (item.IsEmpty())
         return Value::error(
-            QStringLiteral("unknown function %1: no application service offers it").arg(name));
+            CmdText(kTxtNoServiceFunction).arg(name));
     QVariant v;
     QString why;
     if (!list->CallItem(item, rawArgs, &v, &why))
@@ -390,7 +392,7 @@ Value CCalcInterpreter::ReadDatabase(const DatabaseRequest& r) const {
 
 Value CCalcInterpreter::GetRecord(const RecordRequest& r) const {
     if (m_hooks.getRecord) return m_hooks.getRecord(r);
-    return Value::error(QStringLiteral("GETRECORD cannot query: no record reader is installed"));
+    return Value::error(CmdText(kTxtNoRecordReader));
 }
 
 // ---------------------------------------------------------------- callers

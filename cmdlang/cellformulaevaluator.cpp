@@ -2,6 +2,7 @@
 
 #include <typeinfo>
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/enginehooks.h"
 #include "cmdlang/printer.h"
 #include "engine/creporthandle.h"
@@ -14,16 +15,16 @@ QString cellName(int row, int col) { return PrintCell({row, col}); }
 
 Value failedCell(int row, int col, int rows, int cols) {
     if (row < 1 || col < 1 || row > rows || col > cols)
-        return Value::error(QStringLiteral("%1 is outside the table")
+        return Value::error(CmdText(kTxtOutsideTable)
                                 .arg(row < 1 || col < 1 || col > kMaxColumn
-                                         ? QStringLiteral("a reference")
+                                         ? CmdText(kTxtAReference)
                                          : cellName(row, col)));
     return Value::error(
-        QStringLiteral("%1 holds no valid value (its formula failed)").arg(cellName(row, col)));
+        CmdText(kTxtCellFailed).arg(cellName(row, col)));
 }
 
 Value failedLine(int line, int index) {
-    return Value::error(QStringLiteral("line %1, position %2 of the variable area cannot be read")
+    return Value::error(CmdText(kTxtVarPositionUnread)
                             .arg(line)
                             .arg(index));
 }
@@ -106,7 +107,7 @@ Value CellFormulaEvaluator::EvaluateValue(const CompiledFormula& formula,
                                ? static_cast<const CompiledCellFormula*>(&formula)
                                : nullptr;
     if (!compiled)
-        return Value::error(QStringLiteral("the formula was not compiled by this language"));
+        return Value::error(CmdText(kTxtNotCompiled));
     ContextEnvironment env(context, m_hooks);
     Evaluator ev(env, context.RowShift(), context.ColShift());
     FormulaOutcome out = ev.evaluateFormula(compiled->formula());

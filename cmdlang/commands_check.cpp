@@ -1,4 +1,5 @@
 // CHECK (the audit relations) and RECALC.
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
@@ -16,11 +17,11 @@ void RunCheck(CommandRun& run) {
     const int current = run.currentPage();
     const QString text = r.GetAuditFormulas();
     if (text.trimmed().isEmpty())
-        ThrowCalcError(CALC_ERR_NO_SETTINGS, QStringLiteral("the report has no audit formulas"));
+        ThrowCalcError(CALC_ERR_NO_SETTINGS, CmdText(kTxtNoAuditFormulas));
     std::vector<AuditRelation> relations;
     ParseError e;
     if (!ParseAuditFormulas(text, &relations, &e))
-        ThrowCalcError(CALC_ERR_SYNTAX, QStringLiteral("audit formulas: %1").arg(e.toString()));
+        ThrowCalcError(CALC_ERR_SYNTAX, CmdText(kTxtAuditFormulas).arg(e.toString()));
     const ReportScope scope = run.scope(&r);
     std::vector<int> pages;
     if (run.cmd.all)
@@ -39,7 +40,7 @@ void RunCheck(CommandRun& run) {
             // The log is read in the desktop: its page prefix is in the
             // user's language.
             logLines << (run.cmd.all ? LoadErrorText(kPageLineText).arg(p).arg(what) : what);
-            if (run.cmd.all) what = QStringLiteral("page %1: %2").arg(p).arg(what);
+            if (run.cmd.all) what = CmdText(kTxtOnPage).arg(p).arg(what);
             failures << what;
         }
     }
@@ -57,11 +58,11 @@ void RunRecalc(CommandRun& run) {
     if (run.cmd.all) {
         const uint16_t s = r.RecalcAll();
         if (s && r.LastRecalcSummary().stopped) ThrowCalcError(CALC_ERR_STOPPED, QString());
-        ThrowIfStatus(s, QStringLiteral("recalculation"));
+        ThrowIfStatus(s, CmdText(kTxtRecalculation));
         r.FillFromRecordset(0);
     } else {
         ThrowIfStatus(r.RecalcPage(current),
-                      QStringLiteral("recalculation of page %1").arg(current));
+                      CmdText(kTxtPageRecalculation).arg(current));
         r.FillFromRecordset(current);
     }
     run.refresh();

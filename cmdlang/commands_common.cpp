@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
 #include "cmdlang/scripts.h"
@@ -24,7 +25,7 @@ CReportHandle& CommandRun::report() const {
 int CommandRun::currentPage() const {
     CReportHandle& r = report();
     if (r.GetPageCount() < 1) ThrowCalcError(CALC_ERR_NO_PAGE, QString());
-    if (r.GetCurPage() < 1) ThrowIfStatus(r.SetCurPage(1), QStringLiteral("page 1"));
+    if (r.GetCurPage() < 1) ThrowIfStatus(r.SetCurPage(1), CmdText(kTxtPageOne));
     return r.GetCurPage();
 }
 
@@ -46,7 +47,7 @@ QString CommandRun::resolvePath(const QString& file, bool isReport) const {
 
 void CommandRun::evaluationFailed(const Value& v, const QString& where) const {
     const QString why =
-        v.isArea() ? QStringLiteral("an area is not a value here") : v.errorMessage();
+        v.isArea() ? CmdText(kTxtAreaNotValue) : v.errorMessage();
     const int code = v.isError() && v.errorCode() ? v.errorCode() : CALC_ERR_EVALUATION;
     ThrowCalcError(code, where.isEmpty() ? why : QStringLiteral("%1: %2").arg(where, why));
 }
@@ -55,8 +56,8 @@ bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) c
     Evaluator ev(env);
     const Value v = line > 0 ? ev.evaluateOnLine(cond, line) : ev.evaluate(cond);
     if (v.isError() || v.isArea()) {
-        QString where = QStringLiteral("page %1").arg(env.PageNumber());
-        if (line > 0) where += QStringLiteral(", line %1").arg(line);
+        QString where = CmdText(kTxtPage).arg(env.PageNumber());
+        if (line > 0) where += CmdText(kTxtLineSuffix).arg(line);
         evaluationFailed(v, where);
     }
     return IsTrue(v);
@@ -67,7 +68,7 @@ bool CommandRun::holdsOnPage(const Node& cond, const ReportScope& scope, int pag
     // keywords; one that cannot be read fails the command all the same.
     ReportPageEnvironment env(scope, page);
     const bool yes = holds(cond, env);
-    ThrowIfStatus(env.LoadStatus(), QStringLiteral("page %1").arg(page));
+    ThrowIfStatus(env.LoadStatus(), CmdText(kTxtPage).arg(page));
     return yes;
 }
 
@@ -186,8 +187,8 @@ std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHa
     // A result never replaces a file: it may hold someone's work.
     if (QFileInfo::exists(path))
         ThrowCalcError(CALC_ERR_FILE,
-                       QStringLiteral("%1 already exists; give the result a new name").arg(path));
-    if (FindOpenReport(path)) ThrowCalcError(CALC_ERR_FILE, QStringLiteral("%1 is open").arg(path));
+                       CmdText(kTxtResultExists).arg(path));
+    if (FindOpenReport(path)) ThrowCalcError(CALC_ERR_FILE, CmdText(kTxtIsOpen).arg(path));
     // Nothing is at the path until the result is saved whole.
     auto out = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::CreateNew);
     if (!out->IsOpen()) {
@@ -200,10 +201,10 @@ std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHa
         ThrowIfStatus(status, what);
     };
     if (!out->IsFormatState()) out->EnterFormatState();
-    if (uint16_t s = out->CopyFormatFrom(tmpl)) failed(s, QStringLiteral("copying the format"));
-    if (uint16_t s = out->EnterDataState()) failed(s, QStringLiteral("data state"));
-    if (uint16_t s = out->AppendRowColPage(1, 2)) failed(s, QStringLiteral("a new page"));
-    if (uint16_t s = out->SetCurPage(1)) failed(s, QStringLiteral("page 1"));
+    if (uint16_t s = out->CopyFormatFrom(tmpl)) failed(s, CmdText(kTxtCopyingFormat));
+    if (uint16_t s = out->EnterDataState()) failed(s, CmdText(kTxtDataState));
+    if (uint16_t s = out->AppendRowColPage(1, 2)) failed(s, CmdText(kTxtNewPage));
+    if (uint16_t s = out->SetCurPage(1)) failed(s, CmdText(kTxtPageOne));
     return out;
 }
 
@@ -213,7 +214,7 @@ void SaveResultReport(std::unique_ptr<CReportHandle> report, const QString& path
     // A failed save of a new result leaves nothing behind; whatever is at
     // the path now is somebody else's.
     if (s) {
-        ThrowIfStatus(s, QStringLiteral("saving %1").arg(path));
+        ThrowIfStatus(s, CmdText(kTxtSaving).arg(path));
     }
 }
 

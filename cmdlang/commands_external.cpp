@@ -2,6 +2,7 @@
 // MENU, CONVERT, and DO (another script).
 #include <QFileInfo>
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "reader/cappenvironment.h"
 
@@ -13,7 +14,7 @@ constexpr int kMaxBrowseCells = 3000;
 
 [[noreturn]] void notInstalled(const char* what) {
     ThrowCalcError(CALC_ERR_NOT_AVAILABLE,
-                   QStringLiteral("%1 is not available: that part of the program is not installed")
+                   CmdText(kTxtPartNotInstalled)
                        .arg(QLatin1StringView(what)));
 }
 
@@ -21,7 +22,7 @@ void failedWith(bool ok, const QString& why, const char* what) {
     if (!ok)
         ThrowCalcError(
             CALC_ERR_NOT_AVAILABLE,
-            why.isEmpty() ? QStringLiteral("%1 failed").arg(QLatin1StringView(what)) : why);
+            why.isEmpty() ? CmdText(kTxtFailed).arg(QLatin1StringView(what)) : why);
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ void RunBrowse(CommandRun& run) {
         if (cells > kMaxBrowseCells)
             ThrowCalcError(
                 CALC_ERR_BAD_ARGUMENT,
-                QStringLiteral("the areas hold more than %1 cells").arg(kMaxBrowseCells));
+                CmdText(kTxtTooManyCells).arg(kMaxBrowseCells));
         CalcRange c;
         c.kind = a->external ? 1 : 0;
         c.path = a->external ? run.resolvePath(a->report, true) : QString();
@@ -48,7 +49,7 @@ void RunBrowse(CommandRun& run) {
         areas.append(c);
     }
     if (areas.isEmpty())
-        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, QStringLiteral("BROWSE needs an area"));
+        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, CmdText(kTxtBrowseArea));
     QStringList labels;
     if (run.cmd.labels)
         for (const QString& l : run.cmd.labels->split(u',')) labels << l.trimmed();

@@ -1,4 +1,5 @@
 // LET (variables, keywords, cells and areas), FREE, LIST MEMORY and HELP.
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
 #include "engine/formulaeval.h"
@@ -42,7 +43,7 @@ void assignVariable(CommandRun& run) {
     // Refused before anything is computed, so a bad name costs nothing.
     if (name.size() > CCalcRuntime::kMaxVariableName)
         ThrowCalcError(CALC_ERR_NAME_TOO_LONG,
-                       QStringLiteral("%1: a variable name has at most %2 characters")
+                       CmdText(kTxtVariableNameLength)
                            .arg(name)
                            .arg(CCalcRuntime::kMaxVariableName));
     CCalcRuntime& rt = run.ci.Runtime();
@@ -60,7 +61,7 @@ void assignCells(CommandRun& run) {
     const ReportHeader& h = r.GetReportFile()->Format().header;
     if (t.last.row > h.rows || t.last.col > h.cols)
         ThrowCalcError(::code(Status::OutsideTable),
-                       QStringLiteral("%1 lies outside the table").arg(PrintCell(t.last)));
+                       CmdText(kTxtOutsideTable).arg(PrintCell(t.last)));
     const ReportScope scope = run.scope(&r);
     ReportPageEnvironment env(scope, page, r.GetPage(page));
     // Every cell is computed from the page as it was, then all are
@@ -92,7 +93,7 @@ void assignCells(CommandRun& run) {
         for (const Result& res : results)
             ThrowIfStatus(
                 r.RecalcDependents(page, ShownRow(h, used, res.row), ShownCol(h, used, res.col)),
-                QStringLiteral("recalculation"));
+                CmdText(kTxtRecalculation));
     }
     run.refresh();
 }
@@ -122,7 +123,7 @@ void RunFree(CommandRun& run) {
     if (!missing.isEmpty() && !run.ci.TestRunMode(CCalcInterpreter::kModeBatch))
         ThrowCalcError(
             CALC_ERR_UNKNOWN_VARIABLE,
-            QStringLiteral("no such variable: %1").arg(missing.join(QStringLiteral(", "))));
+            CmdText(kTxtNoSuchVariable).arg(missing.join(QStringLiteral(", "))));
     if (run.checkOnly()) return;
     for (const QString& name : run.cmd.names) rt.FreeVariable(name);
 }

@@ -1,6 +1,7 @@
 // APPEND FROM, DELETE and SORT: commands that add, remove or reorder pages.
 #include <algorithm>
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
 #include "engine/openreports.h"
@@ -12,7 +13,7 @@ namespace {
 std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
     uint16_t status = 0;
     std::shared_ptr<CSheetPage> sheet = r.GetPage(page, &status);
-    if (!sheet) ThrowIfStatus(status ? status : 1, QStringLiteral("page %1").arg(page));
+    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(kTxtPage).arg(page));
     return sheet;
 }
 
@@ -40,7 +41,7 @@ void RunAppend(CommandRun& run) {
         src = opened.get();
     }
     if (src->IsFormatState())
-        ThrowCalcError(CALC_ERR_FORMAT_STATE, QStringLiteral("%1 is in format state").arg(path));
+        ThrowCalcError(CALC_ERR_FORMAT_STATE, CmdText(kTxtInFormatState).arg(path));
     const ReportHeader& mine = r.GetReportFile()->Format().header;
     const ReportHeader& theirs = src->GetReportFile()->Format().header;
     if (!sameShape(mine, theirs))
@@ -59,7 +60,7 @@ void RunAppend(CommandRun& run) {
     if (run.checkOnly()) return;
     for (int p : pages) {
         std::shared_ptr<CSheetPage> from = loadPage(*src, p);
-        ThrowIfStatus(r.AppendRowColPage(1, 2), QStringLiteral("a new page"));
+        ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(kTxtNewPage));
         std::shared_ptr<CSheetPage> to = loadPage(r, r.GetPageCount());
         to->MutableFixed() = from->Fixed();
         for (int slot = 0; slot < qor::kPageKeywordSlots; ++slot)
@@ -82,7 +83,7 @@ void RunDelete(CommandRun& run) {
             if (p > count)
                 ThrowCalcError(
                     ::code(Status::PageOutOfRange),
-                    QStringLiteral("page %1 does not exist (the report has %2)").arg(p).arg(count));
+                    CmdText(kTxtPageOutOfCount).arg(p).arg(count));
             pages.push_back(p);
         }
     }
@@ -107,7 +108,7 @@ void RunDelete(CommandRun& run) {
             pages.pop_back();
         }
         ThrowIfStatus(r.DeleteRowColPage(first, last - first + 1, 2),
-                      QStringLiteral("deleting pages %1 to %2").arg(first).arg(last));
+                      CmdText(kTxtDeletingPages).arg(first).arg(last));
     }
     run.search().reset();
     run.refresh();
@@ -172,7 +173,7 @@ void RunSort(CommandRun& run) {
                                    .arg(PrintCell(c)));
             if (c.row > h.rows || c.col > h.cols)
                 ThrowCalcError(::code(Status::OutsideTable),
-                               QStringLiteral("%1 lies outside the table").arg(PrintCell(c)));
+                               CmdText(kTxtOutsideTable).arg(PrintCell(c)));
             key.kind = CReportHandle::PageSortKey::Cell;
             key.row = c.row;
             key.col = c.col;

@@ -15,6 +15,7 @@
 #include <QSet>
 #include <cmath>
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
@@ -130,7 +131,7 @@ void RunRound(CommandRun& run) {
         if (c.first > h.rows || c.second > h.cols)
             ThrowCalcError(
                 ::code(Status::OutsideTable),
-                QStringLiteral("%1 lies outside the table").arg(PrintCell({c.first, c.second})));
+                CmdText(kTxtOutsideTable).arg(PrintCell({c.first, c.second})));
         const Value v = env.Cell(c.first, c.second);
         if (!v.isNumber()) return;
         values.insert(c, RoundedToDecimals(v.asNumber() / divisor, decimalsOf(c)));

@@ -1,6 +1,7 @@
 #include "cmdlang/evaluator.h"
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/printer.h"
 
 namespace qor::cmd {
@@ -8,7 +9,7 @@ namespace qor::cmd {
 // ---------------------------------------------------------------- environment defaults
 
 Value EvalEnvironment::VarCell(int, int) const {
-    return Value::error(QStringLiteral("the report has no variable area"));
+    return Value::error(CmdText(kTxtNoVarArea));
 }
 
 int EvalEnvironment::KeywordSlot(QStringView) const { return -1; }
@@ -23,12 +24,12 @@ bool EvalEnvironment::WithPage(int, const std::function<void(const EvalEnvironme
 
 Value EvalEnvironment::ExternalCell(const ExternalCellRequest& r) const {
     return Value::error(
-        QStringLiteral("cells of the report \"%1\" cannot be read here").arg(r.report));
+        CmdText(kTxtCellsNotHere).arg(r.report));
 }
 
 Value EvalEnvironment::CallService(const QString& name, const QString&) const {
     return Value::error(
-        QStringLiteral("function %1 is not available: no application service answers it")
+        CmdText(kTxtServiceFunction)
             .arg(name));
 }
 
@@ -52,11 +53,11 @@ namespace {
 // column (row) and gives an area.
 Value readVar(const EvalEnvironment& env, const VarRef& v, int line) {
     const int kind = env.VarKind();
-    if (kind == 0) return Value::error(QStringLiteral("the report has no variable area"));
+    if (kind == 0) return Value::error(CmdText(kTxtNoVarArea));
     if ((kind == 1) != (v.axis == VarRef::Axis::Column))
         return Value::error(
-            kind == 1 ? QStringLiteral("the variable area has rows: name its columns (V_A)")
-                      : QStringLiteral("the variable area has columns: name its rows (V_1)"));
+            kind == 1 ? CmdText(kTxtVarRowsNameColumns)
+                      : CmdText(kTxtVarColumnsNameRows));
     if (line == 0) {
         AreaValue a;
         a.kind = AreaValue::Kind::VarLines;
@@ -69,7 +70,7 @@ Value readVar(const EvalEnvironment& env, const VarRef& v, int line) {
 }
 
 Value notAValue() {
-    return Value::error(QStringLiteral("an area can only be the argument of a function"));
+    return Value::error(CmdText(kTxtAreaOnlyArgument));
 }
 
 }  // namespace
@@ -105,7 +106,7 @@ FormulaOutcome Evaluator::evaluateFormula(const Formula& f) {
     m_relation = nullptr;
     m_relationKey = Value();
     if (out.value.isArea())
-        out.value = Value::error(QStringLiteral("an area cannot be the value of a cell"));
+        out.value = Value::error(CmdText(kTxtAreaNotCellValue));
     return out;
 }
 
@@ -166,14 +167,13 @@ Value Evaluator::node(const Node& n) {
             return logical(n);
         case NodeKind::Filter:
             if (!m_subject)
-                return Value::error(QStringLiteral("a filter such as %1 belongs to a statistic "
-                                                   "function")
+                return Value::error(CmdText(kTxtFilterOutside)
                                         .arg(PrintExpression(n)));
             return Compare(n.op, *m_subject, node(*n.children[0]));
         case NodeKind::Empty:
             return Value::empty();
     }
-    return Value::error(QStringLiteral("unknown expression"));
+    return Value::error(CmdText(kTxtUnknownExpression));
 }
 
 Value Evaluator::logical(const Node& n) {
@@ -230,7 +230,7 @@ Value Evaluator::identifier(const Node& n) {
     const int slot = m_env->KeywordSlot(n.text);
     if (slot >= 0) return m_env->Keyword(slot);
     if (std::optional<Value> v = m_env->Variable(n.text)) return *v;
-    return Value::error(QStringLiteral("unknown name %1").arg(n.text));
+    return Value::error(CmdText(kTxtUnknownName).arg(n.text));
 }
 
 Value Evaluator::call(const Node& n) {
@@ -268,10 +268,10 @@ Value Evaluator::readExternal(const Node& n, int row, int col, const VarRef* var
 Value Evaluator::onPage(int page, const std::function<Value(const EvalEnvironment&)>& read) {
     const int count = m_env->PageCount();
     if (count > 0 && page > count)
-        return Value::error(QStringLiteral("page %1 does not exist").arg(page));
+        return Value::error(CmdText(kTxtPageMissing).arg(page));
     Value out;
     if (!m_env->WithPage(page, [&](const EvalEnvironment& e) { out = read(e); }))
-        return Value::error(QStringLiteral("page %1 cannot be read here").arg(page));
+        return Value::error(CmdText(kTxtPageNotHere).arg(page));
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "cmdlang/cmdtexts.h"
+
 namespace qor::cmd {
 
 namespace {
@@ -36,9 +38,9 @@ bool classifyCell(QStringView w, Token& t) {
     const int row = digitsValue(w.mid(letters));
     t.kind = TokenKind::CellRef;
     if (col == 0)
-        t.refError = QStringLiteral("column %1 is beyond IV").arg(w.left(letters).toString());
+        t.refError = CmdText(kTxtColumnBeyondIV).arg(w.left(letters).toString());
     else if (row < 1 || row > kMaxRow || w.size() - letters > 4)
-        t.refError = QStringLiteral("row of %1 is outside 1 to 9999").arg(w.toString());
+        t.refError = CmdText(kTxtRowOutside).arg(w.toString());
     t.cell = {row, col};
     return true;
 }
@@ -159,7 +161,7 @@ Token Lexer::next() {
     }
     const QString shown = c.isPrint() ? text_.mid(pos_, units).toString()
                                       : QStringLiteral("U+%1").arg(uint(cp), 4, 16, QChar(u'0'));
-    fail(pos_, QStringLiteral("unexpected character '%1'").arg(shown));
+    fail(pos_, CmdText(kTxtBadCharacter).arg(shown));
 }
 
 Token Lexer::lexNumber() {
@@ -177,7 +179,7 @@ Token Lexer::lexNumber() {
         int q = p + 1;
         if (q < size && (text_[q] == u'+' || text_[q] == u'-')) ++q;
         if (q >= size || !isAsciiDigit(text_[q]))
-            fail(pos_, QStringLiteral("malformed number: exponent without digits"));
+            fail(pos_, CmdText(kTxtExponentDigits));
         while (q < size && isAsciiDigit(text_[q])) ++q;
         p = q;
     }
@@ -185,7 +187,7 @@ Token Lexer::lexNumber() {
     if (p < size) {
         const QChar c = text_[p];
         if (c == u'.' || c == u'_' || c.isLetterOrNumber())
-            fail(pos_, QStringLiteral("malformed number '%1'")
+            fail(pos_, CmdText(kTxtBadNumber)
                            .arg(text_.mid(pos_, p - pos_ + 1).toString()));
     }
     bool ok = false;
@@ -206,7 +208,7 @@ Token Lexer::lexNumber() {
     }
     if (!ok || !std::isfinite(t.number))
         fail(pos_,
-             QStringLiteral("number out of range '%1'").arg(text_.mid(pos_, t.len).toString()));
+             CmdText(kTxtNumberRange).arg(text_.mid(pos_, t.len).toString()));
     pos_ = p;
     return t;
 }
@@ -219,7 +221,7 @@ Token Lexer::lexString() {
     const int size = int(text_.size());
     for (;;) {
         if (p >= size || text_[p] == u'\r' || text_[p] == u'\n')
-            fail(pos_, QStringLiteral("text without closing quote"));
+            fail(pos_, CmdText(kTxtNoClosingQuote));
         if (text_[p] == u'"') {
             if (p + 1 < size && text_[p + 1] == u'"') {
                 t.text += u'"';
@@ -258,7 +260,7 @@ Token Lexer::lexWord() {
     }
     t.len = p - pos_;
     if (t.len > kMaxIdentLength)
-        fail(pos_, QStringLiteral("name longer than %1 characters").arg(kMaxIdentLength));
+        fail(pos_, CmdText(kTxtNameTooLong).arg(kMaxIdentLength));
     t.text = text_.mid(pos_, t.len).toString();
     pos_ = p;
     const QStringView w(t.text);

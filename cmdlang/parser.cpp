@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/functions.h"
 
 namespace qor::cmd {
@@ -37,7 +38,7 @@ struct NestingGuard {
     NestingGuard(Parser& parser, int pos) : p(parser) {
         if (++p.depth_ > kMaxNesting) {
             --p.depth_;
-            throw ParseError{pos, QStringLiteral("expression nested too deeply")};
+            throw ParseError{pos, CmdText(kTxtNestedTooDeeply)};
         }
     }
     ~NestingGuard() { --p.depth_; }
@@ -107,14 +108,42 @@ const Token& Parser::peek() {
 
 void Parser::failHere(const QString& reason) const { throw ParseError{cur_.pos, reason}; }
 
+namespace {
+
+// What the parser wanted, in the user's words; a symbol or a command word
+// is shown as written.
+QString wantedText(const char* wanted) {
+    static const std::pair<const char*, int> kWanted[] = {
+        {"value", kTxtWantValue},
+        {"cell reference", kTxtWantCell},
+        {"V_ name", kTxtWantVName},
+        {"keyword name, cell or V_ name", kTxtWantKeywordCellOrV},
+        {"quoted file name", kTxtWantFileName},
+        {"cell, area or variable name", kTxtWantCellAreaOrVariable},
+        {"variable name", kTxtWantVariable},
+        {"ALL, page numbers or FOR", kTxtWantPages},
+        {"S, A or P", kTxtWantSortMode},
+        {"quoted message", kTxtWantMessage},
+        {"',' or MESS", kTxtWantCommaOrMess},
+        {"',' or ')'", kTxtWantCommaOrParen},
+    };
+    for (const auto& [english, id] : kWanted)
+        if (qstrcmp(english, wanted) == 0) return CmdText(id);
+    QString shown = QString::fromLatin1(wanted);
+    if (shown.size() > 2 && shown.startsWith(u'\'') && shown.endsWith(u'\''))
+        shown = QStringLiteral("“%1”").arg(shown.mid(1, shown.size() - 2));
+    return shown;
+}
+
+}  // namespace
+
 QString Parser::describe(const Token& t) const {
-    if (t.kind == TokenKind::End) return QStringLiteral("end of text");
-    return QStringLiteral("'%1'").arg(text_.mid(t.pos, t.len).toString());
+    if (t.kind == TokenKind::End) return CmdText(kTxtEndOfText);
+    return QStringLiteral("“%1”").arg(text_.mid(t.pos, t.len).toString());
 }
 
 void Parser::unexpected(const char* wanted) const {
-    failHere(
-        QStringLiteral("%1 expected, found %2").arg(QLatin1StringView(wanted), describe(cur_)));
+    failHere(CmdText(kTxtExpectedFound).arg(wantedText(wanted), describe(cur_)));
 }
 
 void Parser::expect(TokenKind k, const char* what) {
@@ -128,7 +157,7 @@ void Parser::expectWord(const char* w) {
 }
 
 void Parser::expectEnd() {
-    if (cur_.kind != TokenKind::End) failHere(QStringLiteral("unexpected %1").arg(describe(cur_)));
+    if (cur_.kind != TokenKind::End) failHere(CmdText(kTxtUnexpected).arg(describe(cur_)));
 }
 
 bool Parser::isReservedWord(const Token& t) {
@@ -146,14 +175,14 @@ void Parser::finish(Node& n) {
     for (const NodePtr& c : n.children) h = std::max(h, c->height);
     n.height = h + 1;
     if (n.height > kMaxTreeHeight)
-        throw ParseError{n.pos, QStringLiteral("expression too long to evaluate")};
+        throw ParseError{n.pos, CmdText(kTxtTooLong)};
 }
 
 void Parser::noArea(const Node& n) const {
     if (n.kind == NodeKind::Area || n.kind == NodeKind::VRefArea)
-        throw ParseError{n.pos, QStringLiteral("an area can only be a function argument")};
+        throw ParseError{n.pos, CmdText(kTxtAreaOnlyArgument)};
     if (n.kind == NodeKind::Empty || n.kind == NodeKind::Filter)
-        throw ParseError{n.pos, QStringLiteral("value expected")};
+        throw ParseError{n.pos, CmdText(kTxtValueExpected)};
 }
 
 NodePtr Parser::leaf(NodeKind kind, const Token& t) {
@@ -415,7 +444,7 @@ NodePtr Parser::ref() {
     auto n = std::make_unique<Node>();
     n->pos = cur_.pos;
     if (at(TokenKind::String)) {
-        if (cur_.text.trimmed().isEmpty()) failHere(QStringLiteral("report path is empty"));
+        if (cur_.text.trimmed().isEmpty()) failHere(CmdText(kTxtReportPathEmpty));
         n->report = cur_.text;
         n->external = true;
         advance();
@@ -446,7 +475,7 @@ NodePtr Parser::ref() {
             VarRef a = n->var1;
             VarRef b = cur_.var;
             if (a.axis != b.axis || (a.line == 0) != (b.line == 0))
-                failHere(QStringLiteral("both ends of a V_ area must be of the same form"));
+                failHere(CmdText(kTxtVAreaEnds));
             advance();
             n->kind = NodeKind::VRefArea;
             n->var1 = {a.axis, std::min(a.index, b.index), std::min(a.line, b.line)};
@@ -501,7 +530,7 @@ int Parser::integer(int min, int max, const char* what) {
 QString Parser::fileName(bool allowEmpty) {
     if (!at(TokenKind::String)) unexpected("quoted file name");
     if (!allowEmpty && cur_.text.trimmed().isEmpty())
-        failHere(QStringLiteral("file name is empty"));
+        failHere(CmdText(kTxtFileNameEmpty));
     QString s = cur_.text;
     advance();
     return s;
@@ -675,7 +704,7 @@ void Parser::command(Command& c) {
         }
         expectWord("BY");
         for (;;) {
-            if (c.sortKeys.size() == 3) failHere(QStringLiteral("at most 3 sort keys"));
+            if (c.sortKeys.size() == 3) failHere(CmdText(kTxtThreeSortKeys));
             SortKey k;
             k.key = keyNode();
             if (atWord("DESC")) {
@@ -715,7 +744,7 @@ void Parser::command(Command& c) {
             }
             NodePtr area = ref();
             if (area->kind != NodeKind::CellRef && area->kind != NodeKind::Area)
-                throw ParseError{area->pos, QStringLiteral("cell or area reference expected")};
+                throw ParseError{area->pos, CmdText(kTxtRefExpected)};
             c.areas.push_back(std::move(area));
             if (!at(TokenKind::Comma)) break;
             advance();
@@ -771,7 +800,7 @@ void Parser::command(Command& c) {
     c.kind = CommandKind::Assign;
     if (!c.let && at(TokenKind::Ident) && peek().kind != TokenKind::Eq &&
         peek().kind != TokenKind::End)
-        failHere(QStringLiteral("unknown command %1").arg(describe(cur_)));
+        failHere(CmdText(kTxtUnknownCommand).arg(describe(cur_)));
     target(c.target);
     expect(TokenKind::Eq, "'='");
     formula(c.formula);
@@ -833,7 +862,7 @@ void Parser::auditLine(std::vector<AuditRelation>& out, size_t& groupStart, int 
         const int pos = cur_.pos;
         NodePtr rel = cond();
         if (rel->kind != NodeKind::Compare && rel->kind != NodeKind::Logical)
-            throw ParseError{pos, QStringLiteral("relation expected, such as A15=A12+A13")};
+            throw ParseError{pos, CmdText(kTxtRelationExpected)};
         out.push_back({std::move(rel), {}, false, line, offset + pos});
         if (at(TokenKind::Comma)) {
             advance();

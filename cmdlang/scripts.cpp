@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 
 #include "cmdlang/ccalcruntime.h"
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/parser.h"
 #include "platform/codepage.h"
 
@@ -45,21 +46,21 @@ bool ReadScriptFile(const QString& path, QString* text, QString* error) {
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
             *error =
-                QStringLiteral("the script %1 cannot be opened: %2").arg(path, f.errorString());
+                CmdText(kTxtScriptNotOpened).arg(path, f.errorString());
         return false;
     }
     if (f.size() == 0) {
-        if (error) *error = QStringLiteral("the script %1 is empty").arg(path);
+        if (error) *error = CmdText(kTxtScriptEmpty).arg(path);
         return false;
     }
     if (f.size() > kMaxScriptBytes) {
-        if (error) *error = QStringLiteral("the script %1 is larger than 16 MiB").arg(path);
+        if (error) *error = CmdText(kTxtScriptTooLarge).arg(path);
         return false;
     }
     const QByteArray bytes = f.readAll();
     if (bytes.size() != f.size()) {
         if (error)
-            *error = QStringLiteral("the script %1 cannot be read: %2").arg(path, f.errorString());
+            *error = CmdText(kTxtScriptUnread).arg(path, f.errorString());
         return false;
     }
     *text = DecodeScriptBytes(bytes);
@@ -72,7 +73,7 @@ bool ParseScript(const QString& text, const QString& name, std::vector<ScriptCom
     for (const ScriptLine& line : SplitScriptLines(text)) {
         QString why;
         if (line.text.size() > CCalcRuntime::kCommandBufferChars) {
-            why = QStringLiteral("the line is longer than %1 characters")
+            why = CmdText(kTxtLineTooLong)
                       .arg(CCalcRuntime::kCommandBufferChars);
         } else {
             ParseError e;

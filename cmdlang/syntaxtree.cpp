@@ -1,5 +1,6 @@
 #include "cmdlang/syntaxtree.h"
 
+#include "cmdlang/cmdtexts.h"
 #include "cmdlang/parseerror.h"
 
 namespace qor::cmd {
@@ -76,7 +77,7 @@ bool Formula::sameAs(const Formula& o) const {
 
 QString ParseError::toString() const {
     if (!isError()) return {};
-    return QStringLiteral("column %1: %2").arg(position + 1).arg(reason);
+    return CmdText(kTxtAtColumn).arg(position + 1).arg(reason);
 }
 
 }  // namespace qor::cmd

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cmdlang/cmdtexts.h"
 #include "engine/textutil.h"
 
 namespace qor::cmd {
@@ -17,7 +18,7 @@ constexpr double kRelativeTolerance = 1e-14;
 bool textLike(const Value& v) { return v.isText() || v.isEmpty(); }
 
 Value areaError() {
-    return Value::error(QStringLiteral("an area can only be the argument of a function"));
+    return Value::error(CmdText(kTxtAreaOnlyArgument));
 }
 
 // -1, 0 or 1.
@@ -33,7 +34,7 @@ bool sameChar(QChar a, QChar b) { return a == b || a.toCaseFolded() == b.toCaseF
 }  // namespace
 
 Value Value::number(double v) {
-    if (!std::isfinite(v)) return error(QStringLiteral("number out of range"));
+    if (!std::isfinite(v)) return error(CmdText(kTxtNumberOutOfRange));
     return plainNumber(v);
 }
 
@@ -123,7 +124,7 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
                                  (b.isText() ? b.asText().size() : 0);
         if (length > kMaxTextChars)
             return Value::error(
-                QStringLiteral("a text would be longer than %1 characters").arg(kMaxTextChars));
+                CmdText(kTxtTextTooLong).arg(kMaxTextChars));
         return Value::text(ToText(a) + ToText(b));
     }
     const double x = ToNumber(a), y = ToNumber(b);
@@ -135,17 +136,17 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         case Op::Mul:
             return Value::number(x * y);
         case Op::Div:
-            if (y == 0) return Value::error(QStringLiteral("division by zero"));
+            if (y == 0) return Value::error(CmdText(kTxtDivisionByZero));
             return Value::number(x / y);
         case Op::Pow: {
-            if (x == 0 && y < 0) return Value::error(QStringLiteral("division by zero"));
+            if (x == 0 && y < 0) return Value::error(CmdText(kTxtDivisionByZero));
             const double r = std::pow(x, y);
             if (std::isnan(r))
-                return Value::error(QStringLiteral("a negative number has no fractional power"));
+                return Value::error(CmdText(kTxtFractionalPower));
             return Value::number(r);
         }
         default:
-            return Value::error(QStringLiteral("not an arithmetic operator"));
+            return Value::error(CmdText(kTxtNotArithmetic));
     }
 }
 
@@ -182,7 +183,7 @@ Value Compare(Op op, const Value& a, const Value& b) {
         case Op::Ge:
             return Value::boolean(c >= 0);
         default:
-            return Value::error(QStringLiteral("not a comparison"));
+            return Value::error(CmdText(kTxtNotComparison));
     }
 }
 
@@ -228,7 +229,7 @@ Value FromFormulaValue(const qor::FormulaValue& v) {
         case qor::FormulaValue::Text:
             return Value::text(v.text);
         case qor::FormulaValue::Error:
-            return Value::error(QStringLiteral("the cell holds no valid value"));
+            return Value::error(CmdText(kTxtNoValidValue));
         default:
             return Value::empty();
     }

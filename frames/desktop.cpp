@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
 #include <QTranslator>
 #include <cstdio>
@@ -115,6 +116,9 @@ bool InstallChineseQtTranslation(const QString& folder) {
     }
     QCoreApplication::installTranslator(t);
     translator = t;
+    // What Qt takes from the locale rather than from its translation (the
+    // file dialog's file types and dates) speaks the same language.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     return true;
 }
 

@@ -446,6 +446,14 @@ void CQorsView::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    // A chart just inserted is edited in place while the sheet keeps the
+    // focus (a dialog was in front when the chart window took it): Esc
+    // leaves the editing from here as it does from the chart itself.
+    if (key == Qt::Key_Escape && m_bChartEditing) {
+        EndChartEdit();
+        event->accept();
+        return;
+    }
     switch (key) {
         case Qt::Key_Up:
         case Qt::Key_Down:

@@ -1,5 +1,7 @@
 #include "view/print_driver.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -60,6 +62,21 @@ PageRect PrintableAreaFor(const QPageLayout& layout, const PageSetup& report) {
     const int bottom = side(report.marginBottom, setup.bottom(), reach.bottom());
     const int width = int(std::floor(paper.width())), height = int(std::floor(paper.height()));
     return {left, top, width - right, height - bottom};
+}
+
+QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput,
+                         const QString& home) {
+    constexpr int kStrUntitled = 63850;  // "无标题"
+    const QFileInfo report(reportPath);
+    const QString name =
+        (reportPath.isEmpty() ? LoadErrorText(kStrUntitled) : report.completeBaseName()) +
+        QStringLiteral(".pdf");
+    QString folder = home;
+    if (!lastOutput.isEmpty())
+        folder = QFileInfo(lastOutput).isDir() ? lastOutput : QFileInfo(lastOutput).absolutePath();
+    else if (!reportPath.isEmpty())
+        folder = report.absolutePath();
+    return QDir(folder).filePath(name);
 }
 
 std::unique_ptr<QPrinter> PrinterForRequest(const qor::PrintRequest& r) {

@@ -86,6 +86,13 @@ std::unique_ptr<QPrinter> PrinterForRequest(const qor::PrintRequest& request);
 // request the dialog was asked with, answered.
 qor::PrintRequest RequestFromPrinter(const QPrinter& printer, const qor::PrintRequest& asked);
 
+// The PDF file the print dialog proposes when there is no printer: the
+// report's name (无标题 before it has one) with ".pdf", in the folder the
+// last print went to, else beside the report, else in home. Never a
+// folder alone, which would make the print fail, and never another
+// report's file, which printing would overwrite.
+QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput, const QString& home);
+
 // The page setup (paper, orientation, margins) chosen last in the print
 // setup or the print dialog; every printer made afterwards takes it.
 void SetPageSetupDefaults(const QPageLayout& layout);

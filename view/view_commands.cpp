@@ -6,6 +6,7 @@
 #include "view/view_commands.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -537,6 +538,11 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
         // The dialog starts on the printer (or file) chosen last.
         r.printerName = app->m_lastPrint.printerName;
         r.outputFile = app->m_lastPrint.outputFile;
+    }
+    if (ask && r.printerName.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) {
+        // Only a file can be printed to: it is named after this report.
+        r.outputFile =
+            qor::view::SuggestedPdfPath(m_pDoc->GetPathName(), r.outputFile, QDir::homePath());
     }
     r.maxPage = std::max(1, *pages);
     r.toPage = ask ? r.maxPage : std::min(r.toPage, r.maxPage);

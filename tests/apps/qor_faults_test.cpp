@@ -184,9 +184,9 @@ TEST(QorFaults, AScriptDoublingATextFailsFastAtTheTextLimit) {
                     QStringLiteral(QOR_APP_BINARY), f.fileName(), rep});
 #endif
     EXPECT_EQ(r.exitCode, 1);
-    const QString err = QString::fromLocal8Bit(r.err);
+    const QString err = QString::fromUtf8(r.err);
     EXPECT_TRUE(err.contains("line 17")) << qPrintable(err);  // 2 << 16 > 65,536
-    EXPECT_TRUE(err.contains("longer than 65536 characters")) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("字符串将超过65536个字符"))) << qPrintable(err);
     EXPECT_EQ(fileBytes(rep), before);
 }
 

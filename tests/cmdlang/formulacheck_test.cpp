@@ -40,8 +40,8 @@ TEST(FormulaCheck, ReferencesMustLieInTheTable) {
     EXPECT_EQ(check("A21"), "0: A21 is outside the table");
     EXPECT_EQ(check("PTOTAL(A1:J21)"), "7: J21 is outside the table");
     EXPECT_EQ(check("\"other.rep\"->Z100"), "");  // the other report's size is not known here
-    EXPECT_EQ(check("A1+"), "3: value expected, found end of text");
-    EXPECT_EQ(check("IW1"), "0: column IW is beyond IV");
+    EXPECT_EQ(check("A1+"), QStringLiteral("3: 此处应为数值，却是行尾"));
+    EXPECT_EQ(check("IW1"), QStringLiteral("0: 列IW超出了IV"));
 }
 
 TEST(FormulaCheck, VariableAreaNamesNeedAMatchingArea) {

@@ -221,7 +221,7 @@ TEST_F(InterpTest, CheckReportsEachFailedRelationWithItsMessage) {
 
     ASSERT_EQ(h->SetCurPage(1), 0);
     fails("CHECK ALL", CALC_ERR_CHECK_FAILED);
-    EXPECT_EQ(ci->LastErrorText(), QStringLiteral("page 2: A3应等于A1+A2\npage 2: A4<100"));
+    EXPECT_EQ(ci->LastErrorText(), QStringLiteral("第2页：A3应等于A1+A2\n第2页：A4<100"));
     EXPECT_EQ(h->GetCurPage(), 1);
 
     CReportHandle* bare = makeReport("noaudit.rep", 3, 3, 1);

@@ -127,7 +127,8 @@ TEST_F(InterpTest, CheckOnlyWritesAndQueriesNothing) {
 
 TEST_F(InterpTest, FailuresAreLoggedAndShownToTheUserOnly) {
     fails("let &a = (1+", CALC_ERR_SYNTAX);
-    EXPECT_TRUE(ci->LastErrorText().contains("column")) << ci->LastErrorText().toStdString();
+    EXPECT_TRUE(ci->LastErrorText().startsWith(QStringLiteral("第13个字符处：")))
+        << ci->LastErrorText().toStdString();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], ci->LastErrorText());
     EXPECT_TRUE(ReadErrorLogText().contains("let &a = (1+"));
@@ -210,7 +211,7 @@ TEST_F(InterpTest, TextsStopAtTheirMaximumLength) {
     ASSERT_TRUE(x && x->isText());
     EXPECT_EQ(x->asText().size(), qor::cmd::kMaxTextChars);
     fails(QStringLiteral("LET &x = &x + \"c\""), 206);
-    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("longer than 65536 characters")))
+    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("字符串将超过65536个字符")))
         << ci->LastErrorText().toStdString();
     x = ci->Runtime().VariableValue(QStringLiteral("&x"));
     ASSERT_TRUE(x && x->isText());
@@ -232,6 +233,8 @@ TEST_F(InterpTest, TheLogReadsInTheUsersLanguage) {
     EXPECT_FALSE(log.contains(QStringLiteral("no report is open")));
     // A detail that names what went wrong is kept as the language gave it.
     EXPECT_TRUE(log.contains(LoadErrorText(63800).arg(CALC_ERR_SYNTAX).arg(QString())));
+    // The parser's detail is the user's language too, the word quoted as typed.
+    EXPECT_TRUE(log.contains(QStringLiteral("第1个字符处：没有命令“FROB”"))) << log.toStdString();
     EXPECT_EQ(qor::cmd::LocalCalcFailure(CALC_ERR_FILE, QStringLiteral("x.txt: gone")),
               QStringLiteral("x.txt: gone"));
     EXPECT_EQ(qor::cmd::LocalCalcFailure(CALC_ERR_FILE, qor::cmd::CalcErrorText(CALC_ERR_FILE)),

@@ -53,7 +53,7 @@ TEST_F(InterpTest, ASyntaxErrorRunsNothingAndNamesItsLine) {
     writeFile("bad.shl", "let &a = 1\n* comment\nlet &b = (2\nlet &c = 3\n");
     QString error;
     EXPECT_FALSE(ci->RunBatchFile(dir + "/bad.shl", &error));
-    EXPECT_TRUE(error.startsWith("bad.shl, line 3: column")) << error.toStdString();
+    EXPECT_TRUE(error.startsWith(QStringLiteral("bad.shl, line 3: 第12个字符处："))) << error.toStdString();
     EXPECT_EQ(ci->LastErrorCode(), CALC_ERR_SYNTAX);
     EXPECT_EQ(ci->Runtime().GetVariableCount(), 0);
 
@@ -126,8 +126,9 @@ TEST_F(InterpTest, EscStopsBetweenCommands) {
     EXPECT_TRUE(variable("&b"));
     EXPECT_FALSE(variable("&c"));
     EXPECT_TRUE(error.startsWith("long.shl, line 3")) << error.toStdString();
-    // The stop question is asked; answering no goes on.
+    // The stop question is asked, in the user's language; answering no goes on.
     ASSERT_FALSE(messages.isEmpty());
+    EXPECT_EQ(messages.first(), QStringLiteral("是否停止执行命令？"));
     ui.messageBox = [](const qor::MessageRequest&) { return qor::MsgAnswer::No; };
     ui.stopRequested = [] { return true; };
     qor::installUiServices(ui);

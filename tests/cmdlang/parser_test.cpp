@@ -127,7 +127,7 @@ TEST(Parser, ServiceFunctionsKeepTheirArgumentText) {
 }
 
 TEST(Parser, References) {
-    EXPECT_EQ(parsed("B2:a1"), "error@0: an area can only be a function argument");
+    EXPECT_EQ(parsed("B2:a1"), QStringLiteral("error@0: 区域只能作为函数的参数"));
     EXPECT_EQ(parsed("PTOTAL(B2:a1)"), "[PTOTAL A1:B2]");
     EXPECT_EQ(parsed("GTOTAL(V_B:V_A)"), "[GTOTAL V_A:V_B]");
     ParseError e;
@@ -198,7 +198,7 @@ TEST(Parser, NestingIsBounded) {
     EXPECT_EQ(errorAt(nested(200)), -1);
     ParseError e;
     EXPECT_FALSE(ParseExpression(nested(5000), &e));
-    EXPECT_EQ(e.reason, QStringLiteral("expression nested too deeply"));
+    EXPECT_EQ(e.reason, QStringLiteral("表达式嵌套太深"));
     EXPECT_GT(e.position, 200);
 
     QString calls;

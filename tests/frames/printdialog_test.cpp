@@ -97,7 +97,10 @@ void answerPrintDialog(QTimer& timer, Seen& seen, const QString& file, const QSt
         name->setText(file);
         // The page choices sit behind the options button.
         for (QPushButton* b : d->findChildren<QPushButton*>())
-            if (b->text().contains(QStringLiteral("Options")) && b->isVisible()) b->click();
+            if ((b->text().contains(QStringLiteral("Options")) ||
+                 b->text().contains(QStringLiteral("选项"))) &&
+                b->isVisible())
+                b->click();
         seen.allPagesOffered = all->isVisible() && all->isEnabled();
         seen.allPagesText = all->text();
         all->setChecked(true);

@@ -688,3 +688,21 @@ TEST(PrintArea, RequestPrinterAndJobSettingsAgree) {
     ClearPageSetupDefaults();
     EXPECT_NE(PrinterForRequest({})->pageLayout().pageSize().id(), QPageSize::A5);
 }
+
+TEST(PrintDriver, TheProposedPdfIsAFileNamedAfterTheReport) {
+    using qor::view::SuggestedPdfPath;
+    const QString home = QStringLiteral("/home/clerk");
+    // Before the report has a file: 无标题.pdf in home, never home alone.
+    EXPECT_EQ(SuggestedPdfPath({}, {}, home), home + QStringLiteral("/无标题.pdf"));
+    // A saved report: beside it, under its own name.
+    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/月报.rep"), {}, home),
+              QStringLiteral("/data/月报.pdf"));
+    // The folder of the last print is kept, but another report's file is
+    // never proposed for overwriting.
+    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/月报.rep"), QStringLiteral("/out/季报.pdf"),
+                               home),
+              QStringLiteral("/out/月报.pdf"));
+    const QString folder = qortest::freshDir(QStringLiteral("pdf-folder"));
+    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/a.b.rep"), folder, home),
+              folder + QStringLiteral("/a.b.pdf"));
+}
