@@ -264,4 +264,17 @@ TEST(XlsxReadEquality, SameWorkbooksAsTheTreeReader) {
     if (qEnvironmentVariableIsSet("QOR_PRINT_DIGESTS")) printf("%s", table.constData());
 }
 
+// With QOR_XLSX_DIGESTS naming a folder of fuzz inputs, prints each
+// one's outcome: two builds of the reader are compared over a corpus so.
+TEST(XlsxReadEquality, DigestsOfAFolder) {
+    const QString folder = qEnvironmentVariable("QOR_XLSX_DIGESTS");
+    if (folder.isEmpty()) GTEST_SKIP() << "no folder named";
+    const QString dir = oxtest::testDir();
+    const QDir inputs(folder);
+    for (const QString& name : inputs.entryList(QDir::Files)) {
+        const QString path = fromSeed(inputs.filePath(name), dir);
+        printf("%s %s\n", qPrintable(name), path.isEmpty() ? "unpacked" : outcome(path).constData());
+    }
+}
+
 }  // namespace
