@@ -789,9 +789,13 @@ private:
 bool readPart(const QByteArray& bytes, XmlEvents& ev, const QByteArray& container, QString* why) {
     if (readableStraight(bytes)) return StraightReader(ev).parse(bytes, why);
     NodeReplay replay(ev);
-    bool inContainer = false;
+    bool inContainer = false, inRoot = false;
     const bool ok = XmlDocument::parseElements(
-        bytes, [&](const XmlNode& root) { replay.start(root); },
+        bytes,
+        [&](const XmlNode& root) {
+            replay.start(root);
+            inRoot = true;
+        },
         [&](const XmlNode& n) {
             const bool rootChild = n.parent().parent().type() == XmlNode::Type::Document;
             if (!rootChild) {
@@ -808,7 +812,7 @@ bool readPart(const QByteArray& bytes, XmlEvents& ev, const QByteArray& containe
             }
         },
         container, why);
-    if (ok) ev.end();
+    if (ok && inRoot) ev.end();
     return ok;
 }
 
