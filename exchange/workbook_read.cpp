@@ -87,6 +87,10 @@ public:
             m_fail(QStringLiteral("the part %1 cannot be opened (%2)")
                        .arg(name, QString::fromUtf8(zip_strerror(m_zip))));
         QByteArray out;
+        // Room for the size the directory gives (already held to the cap):
+        // grown piece by piece, a part of many MiB is copied over and over
+        // and held twice while it grows.
+        if (st.valid & ZIP_STAT_SIZE) out.reserve(qsizetype(st.size));
         char buf[65536];
         for (;;) {
             const zip_int64_t got = zip_fread(f, buf, sizeof buf);
