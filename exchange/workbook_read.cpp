@@ -550,6 +550,8 @@ bool readableStraight(const QByteArray& bytes) {
     const char* p = bytes.constData();
     const char* const end = p + bytes.size();
     if (end - p >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    // UTF-16 or UTF-32 without a mark.
+    if (memchr(p, 0, size_t(std::min<qsizetype>(end - p, 4)))) return false;
     auto startsWith = [&](const char* at, const char* s) {
         const size_t n = strlen(s);
         return size_t(end - at) >= n && memcmp(at, s, n) == 0;

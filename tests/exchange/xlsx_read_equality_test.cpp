@@ -177,6 +177,16 @@ std::map<QString, std::pair<QByteArray, QByteArray>> variants() {
     add("undeclaredEntity", sheet(R"(<sheetData><row><c t="str"><v>&nope;</v></c></row></sheetData>)"));
     add("gb2312", sheet("<sheetData><row><c t=\"str\"><v>\xd6\xd0\xce\xc4</v></c></row></sheetData>",
                         "<?xml version=\"1.0\" encoding=\"GB2312\"?>"));
+    const QByteArray utf16 = QStringLiteral(
+                                 "<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet xmlns=\"%1\">"
+                                 "<sheetData><row><c t=\"str\"><v>中文</v></c><c><v> 2.5</v></c></row>"
+                                 "</sheetData></worksheet>")
+                                 .arg(QLatin1String(kNs))
+                                 .toUtf8();
+    const QString text = QString::fromUtf8(utf16);
+    QByteArray le(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    add("utf16Marked", QByteArray("\xff\xfe") + le);
+    add("utf16Unmarked", le);
     add("utf8Declared", sheet("<sheetData><row><c t=\"str\"><v>\xe4\xb8\xad</v></c></row></sheetData>",
                               "\xef\xbb\xbf<?xml version='1.0' encoding='utf-8' standalone='yes'?>"));
     add("attributeEntities", sheet(R"(<sheetData><row r="&#49;"><c r="A&#49;" s="&#x31;" t="&#115;tr"><v>v</v></c></row></sheetData><mergeCells><mergeCell ref="A1&#x3A;B1"/></mergeCells>)"));
@@ -236,6 +246,8 @@ const std::map<QString, QByteArray>& expected() {
         {QStringLiteral("variant/preserveAll"), "9ea0ad096a6372b4"},
         {QStringLiteral("variant/texts"), "b405ddaaf0bd7eef"},
         {QStringLiteral("variant/undeclaredEntity"), "error"},
+        {QStringLiteral("variant/utf16Marked"), "17f50190ac9b566b"},
+        {QStringLiteral("variant/utf16Unmarked"), "17f50190ac9b566b"},
         {QStringLiteral("variant/utf8Declared"), "52983d56c2e7c8a7"},
     };
     return digests;
