@@ -74,10 +74,14 @@ struct Fixture {
             for (int r = 0; r < kRows; ++r)
                 for (int c = 0; c < kCols; ++c) {
                     if ((c + 1) % 10 == 0)
-                        worksheet_write_string(
-                            ws, lxw_row_t(r), lxw_col_t(c),
-                            QStringLiteral("项目%1-%2-%3").arg(s).arg(r).arg(c).toUtf8().constData(),
-                            label);
+                        worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c),
+                                               QStringLiteral("项目%1-%2-%3")
+                                                   .arg(s)
+                                                   .arg(r)
+                                                   .arg(c)
+                                                   .toUtf8()
+                                                   .constData(),
+                                               label);
                     else
                         worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c),
                                                (r + 1) * 1000.25 + c + s, number);
@@ -206,13 +210,15 @@ public:
     oss::src_range_t resolve_range(std::string_view r) override {
         const size_t colon = r.find(':');
         const oss::src_address_t first = resolve_address(r.substr(0, colon));
-        return {first, colon == std::string_view::npos ? first : resolve_address(r.substr(colon + 1))};
+        return {first,
+                colon == std::string_view::npos ? first : resolve_address(r.substr(colon + 1))};
     }
 };
 
 class OrcusFactory final : public oss::iface::import_factory {
 public:
-    oss::iface::import_reference_resolver* get_reference_resolver(oss::formula_ref_context_t) override {
+    oss::iface::import_reference_resolver* get_reference_resolver(
+        oss::formula_ref_context_t) override {
         return &references;
     }
     oss::iface::import_shared_strings* get_shared_strings() override { return &strings; }

@@ -613,8 +613,8 @@ public:
         }
         // Entities are replaced: with no document type, only the five
         // predefined ones and character references can occur.
-        xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR |
-                                    XML_PARSE_NOWARNING);
+        xmlCtxtUseOptions(
+            ctxt, XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         xmlSAXHandler sax;
         memset(&sax, 0, sizeof sax);
         sax.initialized = XML_SAX2_MAGIC;
@@ -635,7 +635,7 @@ public:
         xmlParseDocument(ctxt);
         const bool wellFormed = ctxt->wellFormed && !m_thrown;
         if (!wellFormed && !m_thrown) {
-            *why = !m_error.isEmpty()                ? m_error
+            *why = !m_error.isEmpty()        ? m_error
                    : ctxt->lastError.message ? QString::fromUtf8(ctxt->lastError.message).trimmed()
                                              : QStringLiteral("not well-formed XML");
         }
@@ -672,8 +672,8 @@ private:
         m_run.clear();
     }
 
-    static void onStart(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar*,
-                        int, const xmlChar**, int nbAttributes, int, const xmlChar** attributes) {
+    static void onStart(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar*, int,
+                        const xmlChar**, int nbAttributes, int, const xmlChar** attributes) {
         StraightReader* r = self(ctx);
         r->guarded([&] {
             r->flush();
@@ -694,7 +694,6 @@ private:
             }
             r->m_preserve.push_back(preserve);
             r->m_ev.start(reinterpret_cast<const char*>(localname), r->m_attrs);
-            (void)prefix;
         });
     }
     static void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
@@ -730,7 +729,9 @@ private:
     // refused rather than its entities read.
     static void onDocumentType(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
         StraightReader* r = self(ctx);
-        r->guarded([] { throw XmlError(XmlError::InvalidArgument, QStringLiteral("unexpected document type")); });
+        r->guarded([] {
+            throw XmlError(XmlError::InvalidArgument, QStringLiteral("unexpected document type"));
+        });
     }
     static void onError(void* ctx, xmlErrorPtr err) {
         StraightReader* r = self(ctx);
@@ -768,9 +769,10 @@ public:
             keep.push_back(value.toUtf8());
         }
         for (size_t i = 0; i < keep.size(); i += 3)
-            attrs.push_back({std::string_view(keep[i].constData(), size_t(keep[i].size())),
-                             std::string_view(keep[i + 1].constData(), size_t(keep[i + 1].size())),
-                             std::string_view(keep[i + 2].constData(), size_t(keep[i + 2].size()))});
+            attrs.push_back(
+                {std::string_view(keep[i].constData(), size_t(keep[i].size())),
+                 std::string_view(keep[i + 1].constData(), size_t(keep[i + 1].size())),
+                 std::string_view(keep[i + 2].constData(), size_t(keep[i + 2].size()))});
         m_ev.start(std::string_view(local.constData(), size_t(local.size())), attrs);
     }
 
@@ -1016,8 +1018,17 @@ private:
     // those of its sheetData are read alike, except that rows count in
     // sheetData only.
     enum Place : uint8_t {
-        Root, SheetData, Row, Cell, Value, Columns, Merges,
-        ItemRoot, ItemRun, ItemText, Other
+        Root,
+        SheetData,
+        Row,
+        Cell,
+        Value,
+        Columns,
+        Merges,
+        ItemRoot,
+        ItemRun,
+        ItemText,
+        Other
     };
 
     static Place ofItem(ItemPart p) {
@@ -1033,8 +1044,8 @@ private:
         }
     }
     static ItemPart itemOf(Place p) {
-        return p == ItemRoot ? ItemPart::Item
-               : p == ItemRun ? ItemPart::Run
+        return p == ItemRoot   ? ItemPart::Item
+               : p == ItemRun  ? ItemPart::Run
                : p == ItemText ? ItemPart::Text
                                : ItemPart::Other;
     }
@@ -1116,7 +1127,8 @@ private:
     void readDefaultColumnWidth(XmlAttrs attrs) {
         if (const auto text = attr(attrs, "defaultColWidth")) {
             const std::optional<double> w = parseNumber(*text);
-            if (w && *w >= 0 && *w <= 256) m_ws->setDefaultColumnWidth(ColumnCharsOfStoredWidth(*w));
+            if (w && *w >= 0 && *w <= 256)
+                m_ws->setDefaultColumnWidth(ColumnCharsOfStoredWidth(*w));
         } else if (const auto base = attr(attrs, "baseColWidth")) {
             bool ok = false;
             const int chars = qstr(*base).toInt(&ok);
@@ -1137,7 +1149,8 @@ private:
             chars = 0;
         } else if (const auto width = attr(attrs, "width")) {
             const std::optional<double> w = parseNumber(*width);
-            if (!w || *w < 0 || *w > 256) fail(QStringLiteral("column width \"%1\"").arg(qstr(*width)));
+            if (!w || *w < 0 || *w > 256)
+                fail(QStringLiteral("column width \"%1\"").arg(qstr(*width)));
             chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);

@@ -38,8 +38,8 @@ void dumpStyle(const XlStyle& s, QByteArray& out) {
 QByteArray dump(const XlWorkbook& wb) {
     QByteArray out = "active " + QByteArray::number(wb.activeIndex()) + '\n';
     for (const auto& ws : wb.sheets()) {
-        out += "sheet " + ws->name().toUtf8() + " unread " + ws->unreadPart().toUtf8() +
-               " width " + QByteArray::number(ws->defaultColumnWidth(), 'g', 17) + '\n';
+        out += "sheet " + ws->name().toUtf8() + " unread " + ws->unreadPart().toUtf8() + " width " +
+               QByteArray::number(ws->defaultColumnWidth(), 'g', 17) + '\n';
         for (const auto& [col, w] : ws->columnWidths())
             out += "col " + QByteArray::number(col) + ' ' + QByteArray::number(w, 'g', 17) + '\n';
         for (const auto& [row, h] : ws->rowHeights())
@@ -95,7 +95,8 @@ QString fromSeed(const QString& seed, const QString& dir) {
     if (data.isEmpty()) return {};
     if (data[0] & 1) {
         std::vector<std::pair<QByteArray, QByteArray>> parts;
-        for (const QByteArray& part : qorfuzz::splitParts(data.constData() + 1, size_t(data.size() - 1))) {
+        for (const QByteArray& part :
+             qorfuzz::splitParts(data.constData() + 1, size_t(data.size() - 1))) {
             const qsizetype nl = part.indexOf('\n');
             if (nl > 0) parts.emplace_back(part.left(nl), part.mid(nl + 1));
         }
@@ -113,15 +114,19 @@ const char* kNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 // A workbook of one sheet holding the given worksheet markup.
 QString bookWith(const QString& dir, const QString& name, const QByteArray& sheet,
                  const QByteArray& strings = QByteArray()) {
-    const QByteArray rels = R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="r2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/><Relationship Id="r3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/></Relationships>)";
-    const QByteArray book = R"(<?xml version="1.0"?><workbook xmlns=")" + QByteArray(kNs) +
-                            R"(" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="S" sheetId="1" r:id="r1"/></sheets></workbook>)";
-    const QByteArray styles = R"(<?xml version="1.0"?><styleSheet xmlns=")" + QByteArray(kNs) +
-                              R"("><numFmts><numFmt numFmtId="164" formatCode="yyyy-mm-dd"/></numFmts><fonts><font><sz val="11"/><name val="Calibri"/></font><font><b/><sz val="12"/><name val="Arial"/></font></fonts><fills><fill><patternFill patternType="none"/></fill></fills><borders><border/></borders><cellXfs><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/><xf numFmtId="164" fontId="0"/><xf numFmtId="4" fontId="1"/></cellXfs></styleSheet>)";
-    const QByteArray sst = strings.isNull()
-                               ? R"(<?xml version="1.0"?><sst xmlns=")" + QByteArray(kNs) +
-                                     R"("><si><t>one</t></si><si><r><t>t</t></r><r><t xml:space="preserve"> wo</t></r><rPh><t>x</t></rPh></si><si><t>  </t></si><si><t xml:space="preserve">  </t></si><si><t>a_x000D_b</t></si></sst>)"
-                               : strings;
+    const QByteArray rels =
+        R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="r1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/><Relationship Id="r2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="styles.xml"/><Relationship Id="r3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/></Relationships>)";
+    const QByteArray book =
+        R"(<?xml version="1.0"?><workbook xmlns=")" + QByteArray(kNs) +
+        R"(" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="S" sheetId="1" r:id="r1"/></sheets></workbook>)";
+    const QByteArray styles =
+        R"(<?xml version="1.0"?><styleSheet xmlns=")" + QByteArray(kNs) +
+        R"("><numFmts><numFmt numFmtId="164" formatCode="yyyy-mm-dd"/></numFmts><fonts><font><sz val="11"/><name val="Calibri"/></font><font><b/><sz val="12"/><name val="Arial"/></font></fonts><fills><fill><patternFill patternType="none"/></fill></fills><borders><border/></borders><cellXfs><xf numFmtId="0" fontId="0" fillId="0" borderId="0"/><xf numFmtId="164" fontId="0"/><xf numFmtId="4" fontId="1"/></cellXfs></styleSheet>)";
+    const QByteArray sst =
+        strings.isNull()
+            ? R"(<?xml version="1.0"?><sst xmlns=")" + QByteArray(kNs) +
+                  R"("><si><t>one</t></si><si><r><t>t</t></r><r><t xml:space="preserve"> wo</t></r><rPh><t>x</t></rPh></si><si><t>  </t></si><si><t xml:space="preserve">  </t></si><si><t>a_x000D_b</t></si></sst>)"
+            : strings;
     const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".xlsx");
     const bool ok = pack(path, {{"xl/workbook.xml", book},
                                 {"xl/_rels/workbook.xml.rels", rels},
@@ -141,21 +146,39 @@ std::map<QString, std::pair<QByteArray, QByteArray>> variants() {
     auto add = [&](const char* name, const QByteArray& s, const QByteArray& strings = {}) {
         v[QString::fromLatin1(name)] = {s, strings};
     };
-    add("plain", sheet(R"(<dimension ref="A1:C3"/><sheetFormatPr defaultColWidth="11.5"/><cols><col min="1" max="2" width="20.7"/><col min="3" max="3" hidden="1"/></cols><sheetData><row r="1" ht="30"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="C1" s="2"><v>1234.5</v></c></row><row r="3" hidden="1"><c r="A3" t="s"><v> 2 </v></c><c r="B3" t="s"><v>3</v></c><c r="C3" t="s"><v>4</v></c></row></sheetData><mergeCells><mergeCell ref="A1:B2"/><mergeCell ref="C3"/></mergeCells>)"));
-    add("prefixed", R"(<?xml version="1.0"?><x:worksheet xmlns:x=")" + QByteArray(kNs) +
-                         R"("><x:sheetData><x:row><x:c t="inlineStr"><x:is><x:t>in</x:t></x:is></x:c><x:c><x:v>2</x:v></x:c></x:row><x:row><x:c r="C2"><x:f>1+1</x:f><x:v>2</x:v></x:c></x:row></x:sheetData></x:worksheet>)");
-    add("noRefs", sheet(R"(<sheetData><row><c><v>1</v></c><c/><c s="1"/><c><v>3</v></c></row><row r="5"><c><v>5</v></c><c r="D5"><v>6</v></c><c><v>7</v></c></row><row><c t="b"><v>1</v></c><c t="b"><v>true</v></c><c t="b"><v>0</v></c></row></sheetData>)"));
-    add("numbers", sheet(R"(<sheetData><row r="1"><c r="A1"><v> 12.5 </v></c><c r="B1"><v>1E3</v></c><c r="C1"><v>-0</v></c><c r="D1"><v>.5</v></c><c r="E1"><v>+3</v></c><c r="F1"><v>0.1</v></c><c r="G1"><v>1.7976931348623157e308</v></c><c r="H1"><v>4.9e-324</v></c><c r="I1"><v>123456789012345678901234567890</v></c><c r="J1"><v>	7
+    add("plain",
+        sheet(
+            R"(<dimension ref="A1:C3"/><sheetFormatPr defaultColWidth="11.5"/><cols><col min="1" max="2" width="20.7"/><col min="3" max="3" hidden="1"/></cols><sheetData><row r="1" ht="30"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c><c r="C1" s="2"><v>1234.5</v></c></row><row r="3" hidden="1"><c r="A3" t="s"><v> 2 </v></c><c r="B3" t="s"><v>3</v></c><c r="C3" t="s"><v>4</v></c></row></sheetData><mergeCells><mergeCell ref="A1:B2"/><mergeCell ref="C3"/></mergeCells>)"));
+    add("prefixed",
+        R"(<?xml version="1.0"?><x:worksheet xmlns:x=")" + QByteArray(kNs) +
+            R"("><x:sheetData><x:row><x:c t="inlineStr"><x:is><x:t>in</x:t></x:is></x:c><x:c><x:v>2</x:v></x:c></x:row><x:row><x:c r="C2"><x:f>1+1</x:f><x:v>2</x:v></x:c></x:row></x:sheetData></x:worksheet>)");
+    add("noRefs",
+        sheet(
+            R"(<sheetData><row><c><v>1</v></c><c/><c s="1"/><c><v>3</v></c></row><row r="5"><c><v>5</v></c><c r="D5"><v>6</v></c><c><v>7</v></c></row><row><c t="b"><v>1</v></c><c t="b"><v>true</v></c><c t="b"><v>0</v></c></row></sheetData>)"));
+    add("numbers",
+        sheet(
+            R"(<sheetData><row r="1"><c r="A1"><v> 12.5 </v></c><c r="B1"><v>1E3</v></c><c r="C1"><v>-0</v></c><c r="D1"><v>.5</v></c><c r="E1"><v>+3</v></c><c r="F1"><v>0.1</v></c><c r="G1"><v>1.7976931348623157e308</v></c><c r="H1"><v>4.9e-324</v></c><c r="I1"><v>123456789012345678901234567890</v></c><c r="J1"><v>	7
 </v></c><c r="K1"><v></v></c><c r="L1"><v>   </v></c><c r="M1"><v>&#x3000;8</v></c></row></sheetData>)"));
     add("badNumber", sheet(R"(<sheetData><row><c><v>1,5</v></c></row></sheetData>)"));
     add("infinite", sheet(R"(<sheetData><row><c><v>inf</v></c></row></sheetData>)"));
-    add("texts", sheet(R"(<sheetData><row><c t="str"><v>  </v></c><c t="str"><v xml:space="preserve">  </v></c><c t="str"><v>a &amp; b &lt;c&gt; &#x4E2D;</v></c><c t="str"><v><![CDATA[ <raw> ]]></v></c><c t="str"><v>x<!-- note --> y</v></c><c t="str"><v>p<?pi data?>q</v></c><c t="inlineStr"><is><r><t>a</t></r><r><rPr><b/></rPr><t xml:space="preserve"> b </t></r><rPh><t>ph</t></rPh></is></c><c t="inlineStr"><v>v_x0009_w</v></c><c t="inlineStr"><is><t>   </t></is></c><c t="inlineStr"><is><t>1</t></is><is><t>2</t></is></c><c t="str"><v>first</v><v>second</v></c><c t="e"><v>#N/A</v></c><c t="d" s="1"><v>2024-02-29T00:00:00</v></c><c t="d"><v>2024-02-29</v></c><c t="d"><v>not a date</v></c></row></sheetData>)"));
-    add("preserveAll", R"(<?xml version="1.0"?><worksheet xml:space="preserve" xmlns=")" + QByteArray(kNs) +
-                           R"("><sheetData><row><c t="str"><v> </v></c><c t="inlineStr"><is><t xml:space="default"> </t></is></c></row></sheetData></worksheet>)");
-    add("formulas", sheet(R"(<sheetData><row r="2"><c r="B2"><f>A1</f></c><c r="C2" s="0"><f t="shared" si="0"/><v></v></c><c r="D2" t="str"><f>"a"</f><v></v></c><c r="E2"><f>1/0</f><v>3</v></c></row></sheetData>)"));
-    add("dates", sheet(R"(<sheetData><row><c s="1"><v>45000</v></c><c s="1"><v>45000.75</v></c><c s="2"><v>45000</v></c></row></sheetData>)"));
-    add("outOfOrder", sheet(R"(<sheetData><row r="4"><c r="C4"><v>1</v></c><c r="A4"><v>2</v></c></row><row r="2"><c r="B2"><v>3</v></c><c r="B2"><v>4</v></c></row></sheetData>)"));
-    add("elsewhere", sheet(R"(<row r="9"><c><v>1</v></c></row><sheetData><row><c><v>2</v></c><x><c><v>3</v></c></x><c><x><v>4</v></x><v>5</v></c></row><mergeCells><mergeCell ref="A1:A2"/></mergeCells><cols><col min="4" max="4" width="3"/></cols></sheetData><sheetData><row><c><v>6</v></c></row></sheetData><other><cols><col min="5" max="5" width="3"/></cols></other>)"));
+    add("texts",
+        sheet(
+            R"(<sheetData><row><c t="str"><v>  </v></c><c t="str"><v xml:space="preserve">  </v></c><c t="str"><v>a &amp; b &lt;c&gt; &#x4E2D;</v></c><c t="str"><v><![CDATA[ <raw> ]]></v></c><c t="str"><v>x<!-- note --> y</v></c><c t="str"><v>p<?pi data?>q</v></c><c t="inlineStr"><is><r><t>a</t></r><r><rPr><b/></rPr><t xml:space="preserve"> b </t></r><rPh><t>ph</t></rPh></is></c><c t="inlineStr"><v>v_x0009_w</v></c><c t="inlineStr"><is><t>   </t></is></c><c t="inlineStr"><is><t>1</t></is><is><t>2</t></is></c><c t="str"><v>first</v><v>second</v></c><c t="e"><v>#N/A</v></c><c t="d" s="1"><v>2024-02-29T00:00:00</v></c><c t="d"><v>2024-02-29</v></c><c t="d"><v>not a date</v></c></row></sheetData>)"));
+    add("preserveAll",
+        R"(<?xml version="1.0"?><worksheet xml:space="preserve" xmlns=")" + QByteArray(kNs) +
+            R"("><sheetData><row><c t="str"><v> </v></c><c t="inlineStr"><is><t xml:space="default"> </t></is></c></row></sheetData></worksheet>)");
+    add("formulas",
+        sheet(
+            R"(<sheetData><row r="2"><c r="B2"><f>A1</f></c><c r="C2" s="0"><f t="shared" si="0"/><v></v></c><c r="D2" t="str"><f>"a"</f><v></v></c><c r="E2"><f>1/0</f><v>3</v></c></row></sheetData>)"));
+    add("dates",
+        sheet(
+            R"(<sheetData><row><c s="1"><v>45000</v></c><c s="1"><v>45000.75</v></c><c s="2"><v>45000</v></c></row></sheetData>)"));
+    add("outOfOrder",
+        sheet(
+            R"(<sheetData><row r="4"><c r="C4"><v>1</v></c><c r="A4"><v>2</v></c></row><row r="2"><c r="B2"><v>3</v></c><c r="B2"><v>4</v></c></row></sheetData>)"));
+    add("elsewhere",
+        sheet(
+            R"(<row r="9"><c><v>1</v></c></row><sheetData><row><c><v>2</v></c><x><c><v>3</v></c></x><c><x><v>4</v></x><v>5</v></c></row><mergeCells><mergeCell ref="A1:A2"/></mergeCells><cols><col min="4" max="4" width="3"/></cols></sheetData><sheetData><row><c><v>6</v></c></row></sheetData><other><cols><col min="5" max="5" width="3"/></cols></other>)"));
     add("baseWidth", sheet(R"(<sheetFormatPr baseColWidth="10"/><sheetData/>)"));
     add("badStyle", sheet(R"(<sheetData><row><c s="9"><v>1</v></c></row></sheetData>)"));
     add("badString", sheet(R"(<sheetData><row><c t="s"><v>99</v></c></row></sheetData>)"));
@@ -174,23 +197,30 @@ std::map<QString, std::pair<QByteArray, QByteArray>> variants() {
             R"("><sheetData><row><c t="str"><v>&co;</v></c><c t="str"><v>&sp;</v></c><c t="inlineStr" r="&#x43;1"><is><t>&co;!</t></is></c></row></sheetData></worksheet>)",
         R"(<?xml version="1.0"?><!DOCTYPE sst [<!ENTITY x "ex">]><sst xmlns=")" + QByteArray(kNs) +
             R"("><si><t>&x;</t></si></sst>)");
-    add("undeclaredEntity", sheet(R"(<sheetData><row><c t="str"><v>&nope;</v></c></row></sheetData>)"));
-    add("gb2312", sheet("<sheetData><row><c t=\"str\"><v>\xd6\xd0\xce\xc4</v></c></row></sheetData>",
-                        "<?xml version=\"1.0\" encoding=\"GB2312\"?>"));
-    const QByteArray utf16 = QStringLiteral(
-                                 "<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet xmlns=\"%1\">"
-                                 "<sheetData><row><c t=\"str\"><v>中文</v></c><c><v> 2.5</v></c></row>"
-                                 "</sheetData></worksheet>")
-                                 .arg(QLatin1String(kNs))
-                                 .toUtf8();
+    add("undeclaredEntity",
+        sheet(R"(<sheetData><row><c t="str"><v>&nope;</v></c></row></sheetData>)"));
+    add("gb2312",
+        sheet("<sheetData><row><c t=\"str\"><v>\xd6\xd0\xce\xc4</v></c></row></sheetData>",
+              "<?xml version=\"1.0\" encoding=\"GB2312\"?>"));
+    const QByteArray utf16 =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet xmlns=\"%1\">"
+            "<sheetData><row><c t=\"str\"><v>中文</v></c><c><v> 2.5</v></c></row>"
+            "</sheetData></worksheet>")
+            .arg(QLatin1String(kNs))
+            .toUtf8();
     const QString text = QString::fromUtf8(utf16);
     QByteArray le(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
     add("utf16Marked", QByteArray("\xff\xfe") + le);
     add("utf16Unmarked", le);
-    add("utf8Declared", sheet("<sheetData><row><c t=\"str\"><v>\xe4\xb8\xad</v></c></row></sheetData>",
-                              "\xef\xbb\xbf<?xml version='1.0' encoding='utf-8' standalone='yes'?>"));
-    add("attributeEntities", sheet(R"(<sheetData><row r="&#49;"><c r="A&#49;" s="&#x31;" t="&#115;tr"><v>v</v></c></row></sheetData><mergeCells><mergeCell ref="A1&#x3A;B1"/></mergeCells>)"));
-    add("blankStrings", sheet(R"(<sheetData><row><c t="s"><v>2</v></c><c t="s"><v>3</v></c></row></sheetData>)"),
+    add("utf8Declared",
+        sheet("<sheetData><row><c t=\"str\"><v>\xe4\xb8\xad</v></c></row></sheetData>",
+              "\xef\xbb\xbf<?xml version='1.0' encoding='utf-8' standalone='yes'?>"));
+    add("attributeEntities",
+        sheet(
+            R"(<sheetData><row r="&#49;"><c r="A&#49;" s="&#x31;" t="&#115;tr"><v>v</v></c></row></sheetData><mergeCells><mergeCell ref="A1&#x3A;B1"/></mergeCells>)"));
+    add("blankStrings",
+        sheet(R"(<sheetData><row><c t="s"><v>2</v></c><c t="s"><v>3</v></c></row></sheetData>)"),
         R"(<?xml version="1.0"?><sst xmlns=")" + QByteArray(kNs) +
             R"("><si><t>a</t></si><si>
   <r><t>b</t></r>
@@ -256,10 +286,11 @@ const std::map<QString, QByteArray>& expected() {
 TEST(XlsxReadEquality, SameWorkbooksAsTheTreeReader) {
     const QString dir = oxtest::testDir();
     std::map<QString, QString> files;
-    for (const char* name : {"dates1904_openpyxl.xlsx", "formulas_lo.xlsx", "formulas_openpyxl.xlsx",
-                             "norefs_openpyxl.xlsx"})
+    for (const char* name : {"dates1904_openpyxl.xlsx", "formulas_lo.xlsx",
+                             "formulas_openpyxl.xlsx", "norefs_openpyxl.xlsx"})
         files[QStringLiteral("foreign/") + QString::fromLatin1(name)] =
-            QStringLiteral(QOR_TEST_SOURCE_DIR "/tests/exchange/foreign/") + QString::fromLatin1(name);
+            QStringLiteral(QOR_TEST_SOURCE_DIR "/tests/exchange/foreign/") +
+            QString::fromLatin1(name);
     const QDir seeds(QStringLiteral(QOR_TEST_SOURCE_DIR "/fuzz/corpus/fuzz_xlsx"));
     for (const QString& seed : seeds.entryList(QDir::Files))
         files[QStringLiteral("seed/") + seed] = fromSeed(seeds.filePath(seed), dir);
@@ -272,7 +303,8 @@ TEST(XlsxReadEquality, SameWorkbooksAsTheTreeReader) {
         const QByteArray got = outcome(path);
         table += "        {QStringLiteral(\"" + name.toUtf8() + "\"), \"" + got + "\"},\n";
         const auto it = expected().find(name);
-        EXPECT_TRUE(it != expected().end() && it->second == got) << qPrintable(name) << ": " << got.constData();
+        EXPECT_TRUE(it != expected().end() && it->second == got)
+            << qPrintable(name) << ": " << got.constData();
     }
     if (qEnvironmentVariableIsSet("QOR_PRINT_DIGESTS")) printf("%s", table.constData());
 }
@@ -286,7 +318,8 @@ TEST(XlsxReadEquality, DigestsOfAFolder) {
     const QDir inputs(folder);
     for (const QString& name : inputs.entryList(QDir::Files)) {
         const QString path = fromSeed(inputs.filePath(name), dir);
-        printf("%s %s\n", qPrintable(name), path.isEmpty() ? "unpacked" : outcome(path).constData());
+        printf("%s %s\n", qPrintable(name),
+               path.isEmpty() ? "unpacked" : outcome(path).constData());
     }
 }
 
