@@ -87,10 +87,6 @@ public:
             m_fail(QStringLiteral("the part %1 cannot be opened (%2)")
                        .arg(name, QString::fromUtf8(zip_strerror(m_zip))));
         QByteArray out;
-        // Room for the size the directory gives (already held to the cap):
-        // grown piece by piece, a part of many MiB is copied over and over
-        // and held twice while it grows.
-        if (st.valid & ZIP_STAT_SIZE) out.reserve(qsizetype(st.size));
         char buf[65536];
         for (;;) {
             const zip_int64_t got = zip_fread(f, buf, sizeof buf);
@@ -606,15 +602,6 @@ public:
 
     // False with *why when the part is not well-formed.
     bool parse(const QByteArray& bytes, QString* why) {
-        xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(bytes.constData(), int(bytes.size()));
-        if (!ctxt) {
-            *why = QStringLiteral("out of memory");
-            return false;
-        }
-        // Entities are replaced: with no document type, only the five
-        // predefined ones and character references can occur.
-        xmlCtxtUseOptions(
-            ctxt, XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         xmlSAXHandler sax;
         memset(&sax, 0, sizeof sax);
         sax.initialized = XML_SAX2_MAGIC;
@@ -627,19 +614,31 @@ public:
         sax.processingInstruction = onInstruction;
         sax.internalSubset = onDocumentType;
         sax.serror = onError;
-        xmlSAXHandlerPtr own = ctxt->sax;
-        ctxt->sax = &sax;
-        ctxt->userData = this;
+        // Fed piece by piece: a parser over the whole part would first copy
+        // all of it, and a part of tens of MiB held twice stays in the heap.
+        xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
+        if (!ctxt) {
+            *why = QStringLiteral("out of memory");
+            return false;
+        }
+        // Entities are replaced: with no document type, only the five
+        // predefined ones and character references can occur.
+        xmlCtxtUseOptions(
+            ctxt, XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         m_ctxt = ctxt;
         m_preserve.assign(1, false);
-        xmlParseDocument(ctxt);
+        constexpr qsizetype kPiece = 256 * 1024;
+        for (qsizetype at = 0; at < bytes.size() && !m_thrown && ctxt->wellFormed &&
+                               !ctxt->disableSAX;
+             at += kPiece)
+            xmlParseChunk(ctxt, bytes.constData() + at, int(std::min(kPiece, bytes.size() - at)), 0);
+        if (!m_thrown && ctxt->wellFormed && !ctxt->disableSAX) xmlParseChunk(ctxt, nullptr, 0, 1);
         const bool wellFormed = ctxt->wellFormed && !m_thrown;
         if (!wellFormed && !m_thrown) {
             *why = !m_error.isEmpty()        ? m_error
                    : ctxt->lastError.message ? QString::fromUtf8(ctxt->lastError.message).trimmed()
                                              : QStringLiteral("not well-formed XML");
         }
-        ctxt->sax = own;
         if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
         ctxt->myDoc = nullptr;
         xmlFreeParserCtxt(ctxt);
