@@ -628,10 +628,10 @@ public:
         m_ctxt = ctxt;
         m_preserve.assign(1, false);
         constexpr qsizetype kPiece = 256 * 1024;
-        for (qsizetype at = 0; at < bytes.size() && !m_thrown && ctxt->wellFormed &&
-                               !ctxt->disableSAX;
-             at += kPiece)
-            xmlParseChunk(ctxt, bytes.constData() + at, int(std::min(kPiece, bytes.size() - at)), 0);
+        for (qsizetype at = 0;
+             at < bytes.size() && !m_thrown && ctxt->wellFormed && !ctxt->disableSAX; at += kPiece)
+            xmlParseChunk(ctxt, bytes.constData() + at, int(std::min(kPiece, bytes.size() - at)),
+                          0);
         if (!m_thrown && ctxt->wellFormed && !ctxt->disableSAX) xmlParseChunk(ctxt, nullptr, 0, 1);
         const bool wellFormed = ctxt->wellFormed && !m_thrown;
         if (!wellFormed && !m_thrown) {
