@@ -1,14 +1,23 @@
 #include "exchange/workbook_read.h"
 
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/xmlerror.h>
 #include <zip.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
+#include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "exchange/workbook_codes.h"
@@ -224,18 +233,26 @@ std::map<QString, Relationship> relationshipsOf(Package& pkg, const QString& par
 
 // ---- numbers and references -------------------------------------------------
 
-bool parseCellRef(QStringView t, int* row, int* col) {
-    qsizetype i = 0;
+uint unitOf(QChar c) { return c.unicode(); }
+uint unitOf(char c) { return uchar(c); }
+
+// "B12" from a cell's attribute (bytes) or from a name's text.
+template <class View>
+bool parseCellRef(View t, int* row, int* col) {
+    size_t i = 0;
+    const size_t n = size_t(t.size());
     int c = 0, r = 0;
-    while (i < t.size() && t[i].unicode() < 128 && t[i].isLetter()) {
+    auto letter = [](uint u) { return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'); };
+    while (i < n && letter(unitOf(t[i]))) {
         if (i >= 3) return false;
-        c = c * 26 + (t[i].toUpper().unicode() - 'A' + 1);
+        c = c * 26 + int((unitOf(t[i]) & ~0x20u) - 'A' + 1);
         ++i;
     }
-    if (i == 0 || i == t.size() || t.size() - i > 7) return false;
-    for (; i < t.size(); ++i) {
-        if (t[i].unicode() >= 128 || !t[i].isDigit()) return false;
-        r = r * 10 + (t[i].unicode() - '0');
+    if (i == 0 || i == n || n - i > 7) return false;
+    for (; i < n; ++i) {
+        const uint u = unitOf(t[i]);
+        if (u < '0' || u > '9') return false;
+        r = r * 10 + int(u - '0');
     }
     if (r < 1 || r > kSheetRows || c < 1 || c > kSheetCols) return false;
     *row = r;
@@ -483,21 +500,438 @@ private:
     std::vector<XlSharedStyle> m_xfs;
 };
 
+// ---- markup, element by element ---------------------------------------------
+
+// An attribute as the parser hands it on: views into its buffers, valid
+// during the start event only.
+struct XmlAttr {
+    std::string_view prefix, local, value;
+};
+using XmlAttrs = std::span<const XmlAttr>;
+
+// An attribute without a prefix, by name.
+std::optional<std::string_view> attr(XmlAttrs attrs, std::string_view name) {
+    for (const XmlAttr& a : attrs)
+        if (a.prefix.empty() && a.local == name) return a.value;
+    return std::nullopt;
+}
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+// What the reader of a part takes from it: elements by local name, and the
+// text of the places it asks for. Blank text between elements is dropped
+// before it comes here unless xml:space keeps it.
+class XmlEvents {
+public:
+    virtual ~XmlEvents() = default;
+    virtual void start(std::string_view local, XmlAttrs attrs) = 0;
+    virtual void end() = 0;
+    virtual bool wantsText() const = 0;
+    virtual void text(std::string_view t) = 0;
+};
+
+// Whether the part can be read straight by the parser: UTF-8, and no
+// document type (so no entity of its own). Files of spreadsheet programs
+// always are; anything else goes through the general XML layer, which
+// reads other encodings and keeps declared entities in bounds.
+bool readableStraight(const QByteArray& bytes) {
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
+    if (end - p >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    // UTF-16 or UTF-32 without a mark.
+    if (memchr(p, 0, size_t(std::min<qsizetype>(end - p, 4)))) return false;
+    auto startsWith = [&](const char* at, const char* s) {
+        const size_t n = strlen(s);
+        return size_t(end - at) >= n && memcmp(at, s, n) == 0;
+    };
+    if (startsWith(p, "<?xml")) {
+        const char* close = static_cast<const char*>(memmem(p, size_t(end - p), "?>", 2));
+        if (!close) return false;
+        const std::string_view decl(p, size_t(close - p));
+        const size_t e = decl.find("encoding");
+        if (e != std::string_view::npos) {
+            size_t i = e + 8;
+            while (i < decl.size() && (decl[i] == ' ' || decl[i] == '=' || decl[i] == '\t')) ++i;
+            if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\'')) return false;
+            const size_t q = decl.find(decl[i], i + 1);
+            if (q == std::string_view::npos) return false;
+            const QByteArray name = QByteArray(decl.data() + i + 1, qsizetype(q - i - 1)).toLower();
+            if (name != "utf-8" && name != "utf8") return false;
+        }
+        p = close + 2;
+    }
+    // Up to the document element: comments and instructions only.
+    for (;;) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+        if (startsWith(p, "<?")) {
+            const char* close = static_cast<const char*>(memmem(p, size_t(end - p), "?>", 2));
+            if (!close) return false;
+            p = close + 2;
+        } else if (startsWith(p, "<!--")) {
+            const char* close = static_cast<const char*>(memmem(p, size_t(end - p), "-->", 3));
+            if (!close) return false;
+            p = close + 3;
+        } else {
+            return p < end && *p == '<' && !startsWith(p, "<!");
+        }
+    }
+}
+
+bool isBlankRun(std::string_view s) {
+    for (const char c : s)
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return false;
+    return true;
+}
+
+// libxml2's event parser over a part in memory, building nothing: the
+// floor of reading a part at all.
+class StraightReader {
+public:
+    explicit StraightReader(XmlEvents& ev) : m_ev(ev) {
+        m_preserve.reserve(16);
+        m_attrs.reserve(8);
+    }
+
+    // False with *why when the part is not well-formed.
+    bool parse(const QByteArray& bytes, QString* why) {
+        xmlSAXHandler sax;
+        memset(&sax, 0, sizeof sax);
+        sax.initialized = XML_SAX2_MAGIC;
+        sax.startElementNs = onStart;
+        sax.endElementNs = onEnd;
+        sax.characters = onText;
+        sax.ignorableWhitespace = onText;
+        sax.cdataBlock = onCdata;
+        sax.comment = onComment;
+        sax.processingInstruction = onInstruction;
+        sax.internalSubset = onDocumentType;
+        sax.serror = onError;
+        // Fed piece by piece: a parser over the whole part would first copy
+        // all of it, and a part of tens of MiB held twice stays in the heap.
+        xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
+        if (!ctxt) {
+            *why = QStringLiteral("out of memory");
+            return false;
+        }
+        // Entities are replaced: with no document type, only the five
+        // predefined ones and character references can occur.
+        xmlCtxtUseOptions(
+            ctxt, XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        m_ctxt = ctxt;
+        m_preserve.assign(1, false);
+        constexpr qsizetype kPiece = 256 * 1024;
+        for (qsizetype at = 0;
+             at < bytes.size() && !m_thrown && ctxt->wellFormed && !ctxt->disableSAX; at += kPiece)
+            xmlParseChunk(ctxt, bytes.constData() + at, int(std::min(kPiece, bytes.size() - at)),
+                          0);
+        if (!m_thrown && ctxt->wellFormed && !ctxt->disableSAX) xmlParseChunk(ctxt, nullptr, 0, 1);
+        const bool wellFormed = ctxt->wellFormed && !m_thrown;
+        if (!wellFormed && !m_thrown) {
+            *why = !m_error.isEmpty()        ? m_error
+                   : ctxt->lastError.message ? QString::fromUtf8(ctxt->lastError.message).trimmed()
+                                             : QStringLiteral("not well-formed XML");
+        }
+        if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
+        ctxt->myDoc = nullptr;
+        xmlFreeParserCtxt(ctxt);
+        m_ctxt = nullptr;
+        if (m_thrown) std::rethrow_exception(m_thrown);
+        return wellFormed;
+    }
+
+private:
+    static StraightReader* self(void* ctx) { return static_cast<StraightReader*>(ctx); }
+
+    // Nothing may be thrown through the parser: the exception is kept, the
+    // parser stopped, and the exception thrown again once it is gone.
+    template <class F>
+    void guarded(F f) {
+        if (m_thrown) return;
+        try {
+            f();
+        } catch (...) {
+            m_thrown = std::current_exception();
+            xmlStopParser(m_ctxt);
+        }
+    }
+
+    // The text since the last markup, unless it is blank and blanks are
+    // not kept here.
+    void flush() {
+        if (m_run.empty()) return;
+        if (m_preserve.back() || !isBlankRun(m_run)) m_ev.text(m_run);
+        m_run.clear();
+    }
+
+    static void onStart(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar*, int,
+                        const xmlChar**, int nbAttributes, int, const xmlChar** attributes) {
+        StraightReader* r = self(ctx);
+        r->guarded([&] {
+            r->flush();
+            bool preserve = r->m_preserve.back();
+            r->m_attrs.clear();
+            for (int i = 0; i < nbAttributes; ++i) {
+                const xmlChar** a = attributes + 5 * i;
+                const char* value = reinterpret_cast<const char*>(a[3]);
+                XmlAttr at{a[1] ? std::string_view(reinterpret_cast<const char*>(a[1]))
+                                : std::string_view(),
+                           reinterpret_cast<const char*>(a[0]),
+                           std::string_view(value, size_t(a[4] - a[3]))};
+                if (at.prefix == "xml" && at.local == "space") {
+                    if (at.value == "preserve") preserve = true;
+                    if (at.value == "default") preserve = false;
+                }
+                r->m_attrs.push_back(at);
+            }
+            r->m_preserve.push_back(preserve);
+            r->m_ev.start(reinterpret_cast<const char*>(localname), r->m_attrs);
+        });
+    }
+    static void onEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+        StraightReader* r = self(ctx);
+        r->guarded([&] {
+            r->flush();
+            r->m_preserve.pop_back();
+            r->m_ev.end();
+        });
+    }
+    static void onText(void* ctx, const xmlChar* ch, int len) {
+        StraightReader* r = self(ctx);
+        if (!r->m_thrown && r->m_ev.wantsText())
+            r->m_run.append(reinterpret_cast<const char*>(ch), size_t(len));
+    }
+    static void onCdata(void* ctx, const xmlChar* ch, int len) {
+        StraightReader* r = self(ctx);
+        r->guarded([&] {
+            r->flush();
+            if (r->m_ev.wantsText())
+                r->m_ev.text(std::string_view(reinterpret_cast<const char*>(ch), size_t(len)));
+        });
+    }
+    static void onComment(void* ctx, const xmlChar*) {
+        StraightReader* r = self(ctx);
+        r->guarded([&] { r->flush(); });
+    }
+    static void onInstruction(void* ctx, const xmlChar*, const xmlChar*) {
+        StraightReader* r = self(ctx);
+        r->guarded([&] { r->flush(); });
+    }
+    // Looked for before the parse; should one slip through, the part is
+    // refused rather than its entities read.
+    static void onDocumentType(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+        StraightReader* r = self(ctx);
+        r->guarded([] {
+            throw XmlError(XmlError::InvalidArgument, QStringLiteral("unexpected document type"));
+        });
+    }
+    static void onError(void* ctx, xmlErrorPtr err) {
+        StraightReader* r = self(ctx);
+        if (!err || err->level < XML_ERR_ERROR || !r->m_error.isEmpty()) return;
+        r->m_error = QStringLiteral("line %1: %2")
+                         .arg(err->line)
+                         .arg(QString::fromUtf8(err->message ? err->message : "").trimmed());
+    }
+
+    XmlEvents& m_ev;
+    xmlParserCtxtPtr m_ctxt = nullptr;
+    std::string m_run;
+    std::vector<bool> m_preserve;  // xml:space of the open elements
+    std::vector<XmlAttr> m_attrs;
+    std::exception_ptr m_thrown;
+    QString m_error;
+};
+
+// The same events from the general XML layer's nodes, for the parts it
+// reads (blank text is dropped there already).
+class NodeReplay {
+public:
+    explicit NodeReplay(XmlEvents& ev) : m_ev(ev) {}
+
+    void start(const XmlNode& element) {
+        const QByteArray local = localName(element).toUtf8();
+        std::vector<QByteArray> keep;
+        std::vector<XmlAttr> attrs;
+        const auto list = element.attributes();
+        keep.reserve(size_t(list.size()) * 3);
+        for (const auto& [name, value] : list) {
+            const qsizetype colon = name.indexOf(u':');
+            keep.push_back(colon < 0 ? QByteArray() : name.left(colon).toUtf8());
+            keep.push_back(name.mid(colon + 1).toUtf8());
+            keep.push_back(value.toUtf8());
+        }
+        for (size_t i = 0; i < keep.size(); i += 3)
+            attrs.push_back(
+                {std::string_view(keep[i].constData(), size_t(keep[i].size())),
+                 std::string_view(keep[i + 1].constData(), size_t(keep[i + 1].size())),
+                 std::string_view(keep[i + 2].constData(), size_t(keep[i + 2].size()))});
+        m_ev.start(std::string_view(local.constData(), size_t(local.size())), attrs);
+    }
+
+    void whole(const XmlNode& n) {
+        if (n.isElement()) {
+            start(n);
+            for (XmlNode c = n.firstChild(); !c.isNull(); c = c.nextSibling()) whole(c);
+            m_ev.end();
+        } else if (m_ev.wantsText()) {
+            const QByteArray t = n.text().toUtf8();
+            if (!t.isEmpty()) m_ev.text(std::string_view(t.constData(), size_t(t.size())));
+        }
+    }
+
+private:
+    XmlEvents& m_ev;
+};
+
+// The part read straight when it can be, else through the general XML
+// layer; container as for XmlDocument::parseElements. False with *why when
+// the part is not well-formed.
+bool readPart(const QByteArray& bytes, XmlEvents& ev, const QByteArray& container, QString* why) {
+    if (readableStraight(bytes)) return StraightReader(ev).parse(bytes, why);
+    NodeReplay replay(ev);
+    bool inContainer = false, inRoot = false;
+    const bool ok = XmlDocument::parseElements(
+        bytes,
+        [&](const XmlNode& root) {
+            replay.start(root);
+            inRoot = true;
+        },
+        [&](const XmlNode& n) {
+            const bool rootChild = n.parent().parent().type() == XmlNode::Type::Document;
+            if (!rootChild) {
+                if (!inContainer) {
+                    replay.start(n.parent());
+                    inContainer = true;
+                }
+                replay.whole(n);
+            } else if (inContainer && n.isElement() && localName(n).toUtf8() == container) {
+                ev.end();
+                inContainer = false;
+            } else {
+                replay.whole(n);
+            }
+        },
+        container, why);
+    if (ok && inRoot) ev.end();
+    return ok;
+}
+
+// ---- numbers from bytes -------------------------------------------------------
+
+// The common forms straight from the bytes; anything else as QString reads
+// it, so that every value reads as it always has.
+bool asciiOnly(std::string_view s) {
+    for (const char c : s)
+        if (uchar(c) >= 0x80) return false;
+    return true;
+}
+
+bool isQtSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string_view trimmedAscii(std::string_view s) {
+    while (!s.empty() && isQtSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isQtSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Whether the text is empty or white space only, as QString::trimmed sees it.
+bool blankText(std::string_view s) {
+    if (asciiOnly(s)) return trimmedAscii(s).empty();
+    return qstr(s).trimmed().isEmpty();
+}
+
+std::optional<double> parseNumber(std::string_view t) {
+    const std::string_view s = trimmedAscii(t);
+    double v = 0;
+    if (!s.empty() && s.front() != '+') {
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (ec == std::errc() && end == s.data() + s.size() && std::isfinite(v)) return v;
+    }
+    return parseNumber(qstr(t));
+}
+
+// Digits only, as toUInt reads them; trimmed first when trim is set.
+std::optional<uint> parseUnsigned(std::string_view t, bool trim) {
+    const std::string_view s = trim ? trimmedAscii(t) : t;
+    if (!s.empty() && s.size() <= 9 &&
+        std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        uint v = 0;
+        for (const char c : s) v = v * 10 + uint(c - '0');
+        return v;
+    }
+    bool ok = false;
+    const QString q = trim ? qstr(t).trimmed() : qstr(t);
+    const uint v = q.toUInt(&ok);
+    return ok ? std::optional<uint>(v) : std::nullopt;
+}
+
+bool boolAttribute(XmlAttrs attrs, std::string_view name, bool absent) {
+    const std::optional<std::string_view> v = attr(attrs, name);
+    if (!v) return absent;
+    if (*v == "0") return false;
+    return qstr(*v).compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+}
+
+// ---- string items -------------------------------------------------------------
+
+// Where an element stands in a string item (a shared string's <si>, a
+// cell's <is>): its text is its own <t>, or the <t> of each run; phonetic
+// guides are not part of the value.
+enum class ItemPart { Item, Run, Text, Other };
+
+ItemPart itemChild(ItemPart parent, std::string_view local) {
+    switch (parent) {
+        case ItemPart::Item:
+            return local == "t" ? ItemPart::Text : local == "r" ? ItemPart::Run : ItemPart::Other;
+        case ItemPart::Run:
+            return local == "t" ? ItemPart::Text : ItemPart::Other;
+        case ItemPart::Text:
+            return ItemPart::Text;
+        default:
+            return ItemPart::Other;
+    }
+}
+
 // ---- shared strings ---------------------------------------------------------
 
-// Text of a string item: its own <t>, or the <t> of each run; phonetic
-// guides are not part of the value.
-QString stringItemText(const XmlNode& si) {
-    QString out;
-    forChildren(si, {}, [&](const XmlNode& n) {
-        const QString tag = localName(n);
-        if (tag == u"t")
-            n.appendText(out);
-        else if (tag == u"r")
-            forChildren(n, u"t", [&](const XmlNode& t) { t.appendText(out); });
-    });
-    return unescapeText(out);
-}
+class SharedStringsReader final : public XmlEvents {
+public:
+    SharedStringsReader(std::vector<QString>& out, const XlsxReadLimits& limits,
+                        const WorkbookReadFailure& fail)
+        : m_out(out), m_limits(limits), m_fail(fail) {}
+
+    void start(std::string_view local, XmlAttrs) override {
+        if (m_depth++ == 0) return;  // the table
+        if (m_depth == 2) {
+            m_inItem = local == "si";
+            m_text.clear();
+            m_parts.assign(1, m_inItem ? ItemPart::Item : ItemPart::Other);
+            return;
+        }
+        m_parts.push_back(itemChild(m_parts.back(), local));
+    }
+    void end() override {
+        if (--m_depth == 1 && m_inItem) {
+            if (int(m_out.size()) >= m_limits.maxStrings)
+                m_fail(LoadErrorText(64489));
+            m_out.push_back(unescapeText(qstr(m_text)));
+            m_inItem = false;
+        }
+        if (m_depth >= 1 && !m_parts.empty()) m_parts.pop_back();
+    }
+    bool wantsText() const override {
+        return m_inItem && m_depth >= 3 && m_parts.back() == ItemPart::Text;
+    }
+    void text(std::string_view t) override { m_text.append(t); }
+
+private:
+    std::vector<QString>& m_out;
+    const XlsxReadLimits& m_limits;
+    const WorkbookReadFailure& m_fail;
+    int m_depth = 0;
+    bool m_inItem = false;
+    std::vector<ItemPart> m_parts;
+    std::string m_text;
+};
 
 // ---- worksheets -------------------------------------------------------------
 
@@ -522,7 +956,7 @@ qint64 countCellElements(const QByteArray& xml) {
     return n;
 }
 
-class SheetReader {
+class SheetReader final : public XmlEvents {
 public:
     SheetReader(XlWorksheet* ws, const std::vector<QString>& strings, const Styles& styles,
                 const XlsxReadLimits& limits, qint64* cells, const WorkbookReadFailure& fail,
@@ -533,159 +967,281 @@ public:
           m_limits(limits),
           m_cells(cells),
           m_fail(fail),
-          m_date1904(date1904) {}
+          m_date1904(date1904) {
+        m_stack.reserve(16);
+    }
 
-    // The sheet's part, its rows read one at a time and freed, so that a
-    // sheet of millions of cells is never held as a tree. NotAWorksheet
-    // when the part is some other kind of part.
+    // The sheet's part, its cells taken as the parser meets them.
+    // NotAWorksheet when the part is some other kind of part.
     void read(const QString& part, const QByteArray& bytes) {
-        int row = 0;
-        int merges = 0;
         QString why;
-        const bool ok = XmlDocument::parseElements(
-            bytes,
-            [&](const XmlNode& root) {
-                if (localName(root) != u"worksheet") throw NotAWorksheet{};
-            },
-            [&](const XmlNode& n) {
-                const QString name = localName(n);
-                if (name == u"row") {
-                    if (localName(n.parent()) == u"sheetData") row = readRow(n, row + 1);
-                } else if (name == u"dimension") {
-                    XlArea a;
-                    if (!parseArea(n.attributeText(u"ref"), &a)) fail(LoadErrorText(64493));
-                } else if (name == u"sheetFormatPr") {
-                    readDefaultColumnWidth(n);
-                } else if (name == u"cols") {
-                    forChildren(n, u"col", [&](const XmlNode& c) { readColumn(c); });
-                } else if (name == u"mergeCells") {
-                    m_ws->finishLoading();
-                    // Each merge is checked against those before it, so
-                    // their number is bounded.
-                    forChildren(n, u"mergeCell", [&](const XmlNode& m) {
-                    if (++merges > m_limits.maxMerges) fail(LoadErrorText(64489));
-                    XlArea a;
-                    const QString ref = m.attributeText(u"ref");
-                    if (!parseArea(ref, &a)) fail(LoadErrorText(64493));
-                    m_ws->range(a).merge();
-                    });
-                }
-            },
-            QByteArrayLiteral("sheetData"), &why);
-        if (!ok) m_fail(LoadErrorText(64488).arg(part));
+        if (!readPart(bytes, *this, QByteArrayLiteral("sheetData"), &why))
+            m_fail(LoadErrorText(64488).arg(part));
         m_ws->finishLoading();
     }
 
+    void start(std::string_view local, XmlAttrs attrs) override {
+        if (m_stack.empty()) {
+            if (local != "worksheet") throw NotAWorksheet{};
+            m_stack.push_back(Root);
+            return;
+        }
+        m_stack.push_back(childOf(m_stack.back(), local, attrs));
+    }
+
+    void end() override {
+        const Place was = m_stack.back();
+        m_stack.pop_back();
+        if (was == Cell) finishCell();
+    }
+
+    bool wantsText() const override {
+        const Place p = m_stack.empty() ? Other : m_stack.back();
+        return p == Value || p == ItemText;
+    }
+
+    void text(std::string_view t) override {
+        (m_stack.back() == Value ? m_value : m_inline).append(t);
+    }
+
 private:
+    // Where an open element stands. The worksheet's own children and
+    // those of its sheetData are read alike, except that rows count in
+    // sheetData only.
+    enum Place : uint8_t {
+        Root,
+        SheetData,
+        Row,
+        Cell,
+        Value,
+        Columns,
+        Merges,
+        ItemRoot,
+        ItemRun,
+        ItemText,
+        Other
+    };
+
+    static Place ofItem(ItemPart p) {
+        switch (p) {
+            case ItemPart::Item:
+                return ItemRoot;
+            case ItemPart::Run:
+                return ItemRun;
+            case ItemPart::Text:
+                return ItemText;
+            default:
+                return Other;
+        }
+    }
+    static ItemPart itemOf(Place p) {
+        return p == ItemRoot   ? ItemPart::Item
+               : p == ItemRun  ? ItemPart::Run
+               : p == ItemText ? ItemPart::Text
+                               : ItemPart::Other;
+    }
+
+    Place childOf(Place parent, std::string_view local, XmlAttrs attrs) {
+        switch (parent) {
+            case Root:
+            case SheetData:
+                if (local == "row" && parent == SheetData) {
+                    beginRow(attrs);
+                    return Row;
+                }
+                if (local == "sheetData" && parent == Root) return SheetData;
+                if (local == "dimension") {
+                    checkDimension(attrs);
+                } else if (local == "sheetFormatPr") {
+                    readDefaultColumnWidth(attrs);
+                } else if (local == "cols") {
+                    return Columns;
+                } else if (local == "mergeCells") {
+                    m_ws->finishLoading();
+                    return Merges;
+                }
+                return Other;
+            case Columns:
+                if (local == "col") readColumn(attrs);
+                return Other;
+            case Merges:
+                if (local == "mergeCell") readMerge(attrs);
+                return Other;
+            case Row:
+                if (local != "c") return Other;
+                beginCell(attrs);
+                return Cell;
+            case Cell:
+                // Shared and array formulas name their text in another
+                // cell or not at all; every cell with an <f> holds a
+                // formula.
+                if (local == "f") {
+                    m_formula = true;
+                } else if (local == "v") {
+                    m_hasValue = true;
+                    m_value.clear();
+                    return Value;
+                } else if (local == "is") {
+                    m_hasInline = true;
+                    m_inline.clear();
+                    return ItemRoot;
+                }
+                return Other;
+            case Value:
+                return Value;
+            case ItemRoot:
+            case ItemRun:
+            case ItemText:
+                return ofItem(itemChild(itemOf(parent), local));
+            default:
+                return Other;
+        }
+    }
+
     [[noreturn]] void fail(const QString& what) const {
         m_fail(LoadErrorText(64490).arg(m_ws->name(), what));
+    }
+
+    void checkDimension(XmlAttrs attrs) {
+        const QString ref = qstr(attr(attrs, "ref").value_or(std::string_view()));
+        XlArea a;
+        if (!parseArea(ref, &a))
+            fail(LoadErrorText(64493));
     }
 
     // The width of the columns without a "col" of their own: another
     // program leaves out the columns it keeps at its own default width,
     // which is seldom the usual 8.43 characters.
-    void readDefaultColumnWidth(const XmlNode& format) {
-        if (const std::optional<QString> text = format.attribute(u"defaultColWidth")) {
+    void readDefaultColumnWidth(XmlAttrs attrs) {
+        if (const auto text = attr(attrs, "defaultColWidth")) {
             const std::optional<double> w = parseNumber(*text);
-            if (w && *w >= 0 && *w <= 256) m_ws->setDefaultColumnWidth(ColumnCharsOfStoredWidth(*w));
-        } else if (const std::optional<QString> base = format.attribute(u"baseColWidth")) {
+            if (w && *w >= 0 && *w <= 256)
+                m_ws->setDefaultColumnWidth(ColumnCharsOfStoredWidth(*w));
+        } else if (const auto base = attr(attrs, "baseColWidth")) {
             bool ok = false;
-            const int chars = base->toInt(&ok);
+            const int chars = qstr(*base).toInt(&ok);
             if (ok && chars >= 0) m_ws->setDefaultColumnWidth(ColumnCharsOfBaseWidth(chars));
         }
     }
 
-    void readColumn(const XmlNode& c) {
+    void readColumn(XmlAttrs attrs) {
+        const QString min = qstr(attr(attrs, "min").value_or(std::string_view()));
+        const QString max = qstr(attr(attrs, "max").value_or(std::string_view()));
         bool ok1 = false, ok2 = false;
-        const int from = c.attributeText(u"min").toInt(&ok1);
-        const int to = c.attributeText(u"max").toInt(&ok2);
-        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols) fail(LoadErrorText(64493));
+        const int from = min.toInt(&ok1);
+        const int to = max.toInt(&ok2);
+        if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols)
+            fail(LoadErrorText(64493));
         double chars = -1;
-        if (boolAttribute(c, u"hidden", false)) {
+        if (boolAttribute(attrs, "hidden", false)) {
             chars = 0;
-        } else if (c.hasAttribute(u"width")) {
-            const std::optional<double> w = parseNumber(c.attributeText(u"width"));
-            if (!w || *w < 0 || *w > 256) fail(LoadErrorText(64493));
+        } else if (const auto width = attr(attrs, "width")) {
+            const std::optional<double> w = parseNumber(*width);
+            if (!w || *w < 0 || *w > 256)
+                fail(LoadErrorText(64493));
             chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
     }
 
-    int readRow(const XmlNode& r, int expected) {
-        int row = expected;
-        if (const std::optional<QString> ref = r.attribute(u"r")) {
-            bool ok = false;
-            row = ref->toInt(&ok);
-            if (!ok) row = -1;
-        }
-        if (row < 1 || row > kSheetRows) fail(LoadErrorText(64493));
-        if (boolAttribute(r, u"hidden", false)) {
-            m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
-        } else if (r.hasAttribute(u"ht")) {
-            const std::optional<double> h = parseNumber(r.attributeText(u"ht"));
-            if (!h || *h < 0 || *h > 409) fail(LoadErrorText(64493));
-            m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
-        }
-        int col = 0;
-        forChildren(r, u"c", [&](const XmlNode& c) { col = readCell(c, row, col + 1); });
-        return row;
+    // Each merge is checked against those before it, so their number is
+    // bounded.
+    void readMerge(XmlAttrs attrs) {
+        if (++m_merges > m_limits.maxMerges)
+            fail(LoadErrorText(64489));
+        XlArea a;
+        const QString ref = qstr(attr(attrs, "ref").value_or(std::string_view()));
+        if (!parseArea(ref, &a)) fail(LoadErrorText(64493));
+        m_ws->range(a).merge();
     }
 
-    int readCell(const XmlNode& c, int row, int expectedCol) {
-        int r = row, col = expectedCol;
-        if (const std::optional<QString> ref = c.attribute(u"r")) {
-            if (!parseCellRef(*ref, &r, &col)) fail(LoadErrorText(64491).arg(*ref));
+    void beginRow(XmlAttrs attrs) {
+        int row = m_row + 1;
+        const auto ref = attr(attrs, "r");
+        if (ref) {
+            const std::optional<uint> r = parseUnsigned(*ref, false);
+            row = r && *r <= uint(INT_MAX) ? int(*r) : -1;
+            if (!r) {
+                bool ok = false;
+                row = qstr(*ref).toInt(&ok);
+                if (!ok) row = -1;
+            }
+        }
+        if (row < 1 || row > kSheetRows)
+            fail(LoadErrorText(64493));
+        if (boolAttribute(attrs, "hidden", false)) {
+            m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
+        } else if (const auto ht = attr(attrs, "ht")) {
+            const std::optional<double> h = parseNumber(*ht);
+            if (!h || *h < 0 || *h > 409)
+                fail(LoadErrorText(64493));
+            m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
+        }
+        m_row = row;
+        m_col = 0;
+    }
+
+    void beginCell(XmlAttrs attrs) {
+        int r = m_row, col = m_col + 1;
+        const auto ref = attr(attrs, "r");
+        if (ref) {
+            if (!parseCellRef(*ref, &r, &col))
+                fail(LoadErrorText(64491).arg(qstr(*ref)));
         } else if (col > kSheetCols) {
             fail(LoadErrorText(64493));
         }
         size_t style = 0;
-        if (const std::optional<QString> s = c.attribute(u"s")) {
-            bool ok = false;
-            const uint v = s->toUInt(&ok);
-            if (!ok || v >= m_styles.count()) fail(LoadErrorText(64491).arg(c.attributeText(u"r")));
-            style = v;
+        if (const auto s = attr(attrs, "s")) {
+            const std::optional<uint> v = parseUnsigned(*s, false);
+            if (!v || *v >= m_styles.count())
+                fail(LoadErrorText(64491).arg(qstr(ref.value_or(std::string_view()))));
+            style = *v;
         }
-        const QString type = c.attributeText(u"t");
-        XmlNode v, inlineText;
+        m_cellRow = r;
+        m_col = col;
+        m_style = style;
+        const std::string_view type = attr(attrs, "t").value_or(std::string_view());
+        m_type.assign(type.data(), type.size());
+        m_formula = m_hasValue = m_hasInline = false;
+        m_value.clear();
+        m_inline.clear();
+    }
+
+    void finishCell() {
+        const int r = m_cellRow, col = m_col;
+        const size_t style = m_style;
+        const std::string_view type = m_type;
+        const std::string_view text = m_value;  // empty when there is no <v>
         XlCell cell;
-        forChildren(c, {}, [&](const XmlNode& part) {
-            const QString tag = localName(part);
-            if (tag == u"v")
-                v = part;
-            else if (tag == u"is")
-                inlineText = part;
-            // Shared and array formulas name their text in another cell
-            // or not at all; every cell with an <f> holds a formula.
-            else if (tag == u"f")
-                cell.formula = true;
-        });
+        cell.formula = m_formula;
         // Writers that keep no result of a formula write an empty <v>.
-        const QString text = v.isNull() ? QString() : v.text();
-        if (type == u"inlineStr") {
-            if (!inlineText.isNull())
-                setText(&cell, stringItemText(inlineText), r, col);
-            else if (!v.isNull())
-                setText(&cell, unescapeText(text), r, col);
-        } else if (!v.isNull() && !(text.trimmed().isEmpty() && type != u"str")) {
-            if (type == u"s") {
-                bool ok = false;
-                const uint i = text.trimmed().toUInt(&ok);
-                if (!ok || i >= m_strings.size()) fail(LoadErrorText(64491).arg(cellName(r, col)));
-                setText(&cell, m_strings[i], r, col);
-            } else if (type == u"str") {
-                setText(&cell, unescapeText(text), r, col);
-            } else if (type == u"b") {
+        if (type == "inlineStr") {
+            if (m_hasInline)
+                setText(&cell, unescapeText(qstr(m_inline)), r, col);
+            else if (m_hasValue)
+                setText(&cell, unescapeText(qstr(text)), r, col);
+        } else if (m_hasValue && !(type != "str" && blankText(text))) {
+            if (type == "s") {
+                const std::optional<uint> i = parseUnsigned(text, true);
+                if (!i || *i >= m_strings.size())
+                    fail(LoadErrorText(64491).arg(cellName(r, col)));
+                setText(&cell, m_strings[*i], r, col);
+            } else if (type == "str") {
+                setText(&cell, unescapeText(qstr(text)), r, col);
+            } else if (type == "b") {
                 // Booleans come through as 1 and 0: the engine's cells hold
                 // numbers and texts.
+                const QString b = qstr(text).trimmed();
                 cell.kind = XlCell::Number;
-                cell.number = text.trimmed() == u"1" || text.trimmed() == u"true" ? 1 : 0;
-            } else if (type == u"e") {
+                cell.number = b == u"1" || b == u"true" ? 1 : 0;
+            } else if (type == "e") {
                 // An error value has no number or text to give.
-            } else if (type == u"d") {
-                setText(&cell, isoDateText(text.trimmed(), style), r, col);
+            } else if (type == "d") {
+                setText(&cell, isoDateText(qstr(text).trimmed(), style), r, col);
             } else {
                 const std::optional<double> n = parseNumber(text);
-                if (!n) fail(LoadErrorText(64491).arg(cellName(r, col)));
+                if (!n)
+                    fail(LoadErrorText(64491).arg(cellName(r, col)));
                 cell.kind = XlCell::Number;
                 cell.number = *n;
                 if (isDateStyle(style)) {
@@ -698,11 +1254,11 @@ private:
         }
         // A cell of the default style with no value adds nothing; leaving
         // it out keeps it out of the used range.
-        if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return col;
-        if (++*m_cells > m_limits.maxCells) m_fail(LoadErrorText(64489));
+        if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return;
+        if (++*m_cells > m_limits.maxCells)
+            m_fail(LoadErrorText(64489));
         cell.shareStyle(m_styles.at(style));
         m_ws->loadCell(r, col, std::move(cell));
-        return col;
     }
 
     void setText(XlCell* cell, const QString& t, int r, int col) const {
@@ -748,6 +1304,16 @@ private:
     const WorkbookReadFailure& m_fail;
     bool m_date1904 = false;
     std::vector<int8_t> m_dateStyles;  // by style: -1 not yet known, 0 no date, 1 date
+    std::vector<Place> m_stack;        // the open elements
+    int m_merges = 0;
+    int m_row = 0;  // the last row begun
+    int m_col = 0;  // the column of the last cell begun in it
+    // The cell being read.
+    int m_cellRow = 0;
+    size_t m_style = 0;
+    std::string m_type;
+    bool m_formula = false, m_hasValue = false, m_hasInline = false;
+    std::string m_value, m_inline;
 };
 
 }  // namespace
@@ -835,18 +1401,10 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
 
     std::vector<QString> strings;
     if (!stringsPart.isEmpty()) {
-        // Item by item, each freed once read: the strings of a large
-        // workbook are never held as a tree.
+        SharedStringsReader reader(strings, limits, fail);
         QString why;
-        const bool ok = XmlDocument::parseElements(
-            pkg.read(stringsPart), [](const XmlNode&) {},
-            [&](const XmlNode& si) {
-                if (localName(si) != u"si") return;
-                if (int(strings.size()) >= limits.maxStrings) fail(LoadErrorText(64489));
-                strings.push_back(stringItemText(si));
-            },
-            &why);
-        if (!ok) fail(LoadErrorText(64488).arg(stringsPart));
+        if (!readPart(pkg.read(stringsPart), reader, QByteArray(), &why))
+            fail(LoadErrorText(64488).arg(stringsPart));
     }
     const Styles styles(stylesPart.isEmpty() ? XmlNode() : pkg.xml(stylesPart), limits, fail);
 

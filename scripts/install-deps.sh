@@ -17,4 +17,5 @@ $SUDO apt-get install -y --no-install-recommends \
     fonts-noto-cjk fonts-arphic-uming fonts-wqy-zenhei clang-format \
     clang libclang-rt-14-dev llvm-14 \
     xvfb xauth qt6-translations-l10n libreoffice-calc-nogui libsqlite3-dev \
-    libcurl4-openssl-dev python3-aiosmtpd
+    libcurl4-openssl-dev python3-aiosmtpd \
+    liborcus-dev
