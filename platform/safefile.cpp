@@ -113,6 +113,16 @@ QStringList namesIn(const QString& folder, Keep keep) {
 }
 
 bool renameOnto(const QString& from, const QString& to, bool noReplace) {
+    // Only a file (or a link, which is replaced, never followed) gives way
+    // to a save: a rename onto a device, a pipe or a socket would swap out
+    // the node itself (a save "to /dev/null" run as root would leave a
+    // plain file there for every other program).
+    struct stat st {};
+    if (!noReplace && ::lstat(encoded(to).constData(), &st) == 0 && !S_ISREG(st.st_mode) &&
+        !S_ISLNK(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
+        return false;
+    }
     if (noReplace)
         return ::renameat2(AT_FDCWD, encoded(from).constData(), AT_FDCWD, encoded(to).constData(),
                            RENAME_NOREPLACE) == 0;

@@ -188,6 +188,26 @@ TEST(SafeFile, MoveIntoPlaceNeverReplacesUnlessAskedAndNeverFollowsALink) {
     EXPECT_EQ(readAll(dir + "/link"), "second");
 }
 
+TEST(SafeFile, ADeviceAPipeOrAFolderAtTheTargetIsNeverReplaced) {
+    const QString dir = qortest::freshDir("safefile-special");
+    const QString pipe = dir + "/out.pdf";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(dir).mkdir("folder.xml"));
+    int err = 0;
+    EXPECT_FALSE(WriteFileSafely(pipe, "pdf", &err));
+    EXPECT_EQ(err, EEXIST);
+    EXPECT_FALSE(WriteFileSafely(dir + "/folder.xml", "xml", &err));
+    EXPECT_EQ(err, EISDIR);
+    writeAll(dir + "/made", "bytes");
+    EXPECT_FALSE(MoveFileInto(dir + "/made", pipe, &err, /*replace=*/true));
+    EXPECT_EQ(err, EEXIST);
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(QFileInfo(dir + "/folder.xml").isDir());
+    EXPECT_TRUE(leftovers(dir).isEmpty()) << leftovers(dir).join(',').toStdString();
+}
+
 // Across file systems the move is a copy through a locked temporary; /dev/shm
 // is a file system of its own on Linux.
 TEST(SafeFile, MoveIntoPlaceAcrossFileSystems) {
