@@ -260,7 +260,7 @@ TEST(AccessFile, ReportStraightToTheFileAsThroughAWorkingDatabase) {
     EXPECT_TRUE(directBytes == b.readAll()) << "files differ";
     EXPECT_EQ(direct, via);
     EXPECT_EQ(direct, QStringList(QStringLiteral(
-                          "records whose texts were cut to fit a page: 1, the first at table \"Sheet2\" record 7")));
+                          "为放进一页而截短了文本的记录：共1处，第一处在表“Sheet2”第7条记录")));
     EXPECT_EQ(run(QStringLiteral("mdb-export"), {QStringLiteral("-H"), d + QStringLiteral("/direct.mdb"),
                                                  QStringLiteral("Sheet2")})
                   .count(u'\n'),

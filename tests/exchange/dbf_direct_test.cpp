@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "exchange/datafilechain.h"
 #include "exchange/datafileconvert.h"
 #include "exchange/reportmdb.h"
@@ -51,7 +52,7 @@ void expectSameAsThroughDatabase(CReportHandle* h, const QString& d, int page, c
         << error.toStdString();
     QStringList viaNotes;
     if (page == 0 && pages > 1)
-        viaNotes.append(QStringLiteral("%1 pages written one after another as the records of one table").arg(pages));
+        viaNotes.append(LoadErrorText(64454).arg(pages));
     ASSERT_EQ(ConvertMdbToDbfFile(mdb, viaDb, &error, &viaNotes), 1) << error.toStdString();
 
     const QByteArray a = bytesOf(direct), b = bytesOf(viaDb);
@@ -96,10 +97,10 @@ TEST(DBaseDirect, SameFileAsThroughAWorkingDatabase) {
     QStringList notes;
     QString error;
     ASSERT_EQ(ExportReportToDataFile(h.get(), d + QStringLiteral("/n.dbf"), 0, &error, &notes), 1);
-    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("texts cut to 254 bytes: 1, the first at record 2")))
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("截短到254字节的文本：共1处，第一处在第2条记录")))
         << notes.join(u'\n').toStdString();
-    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("numbers of 10^12 or more, left empty: 1")));
-    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("characters outside code page 936")));
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("绝对值不小于10^12的数值（写成了空值）：共1处")));
+    EXPECT_TRUE(notes.join(u'\n').contains(QStringLiteral("代码页936中没有的字符")));
     EXPECT_EQ(h->GetCurPage(), 1);
 }
 
