@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench/benchreports.h"
 #include "bench/peakmemory.h"
 #include "engine/creporthandle.h"
 #include "exchange/datafilechain.h"
@@ -37,7 +38,6 @@ const int kPages = sizeAt(2, 12);
 const int kPairs = sizeAt(3, 5);
 
 double numberAt(int page, int row, int col) { return row * 1000.25 + col + page - 0.5 * (col % 3); }
-QString textAt(int row) { return QStringLiteral("项目%1").arg(row); }
 
 struct Fixture {
     QTemporaryDir dir;
@@ -46,21 +46,7 @@ struct Fixture {
     Fixture() {
         report = dir.path() + "/big.rep";
         CReportHandle h(report);
-        uint16_t r = kRows, c = kCols;
-        h.AccessTableSize(1, &r, &c);
-        for (int col = 10; col <= kCols; col += 10) {
-            int32_t kind = kCellText;
-            const CellArea a = CellArea::area(1, col, kRows, col);
-            h.AccessAreaFormat(1, 0, &kind, &a);
-        }
-        h.EnterDataState();
-        h.AppendRowColPage(kPages, 2);
-        for (int p = 1; p <= kPages; ++p)
-            for (int row = 1; row <= kRows; ++row)
-                for (int col = 1; col <= kCols; ++col)
-                    h.SetCellValue(col % 10 ? CellValue::ofNumber(numberAt(p, row, col))
-                                            : CellValue::ofText(textAt(row)),
-                                   row, col, p);
+        qorbench::FillReport(h, kRows, kCols, kPages, numberAt);
         h.Save();
     }
     QString path(const QString& name) const { return dir.path() + u'/' + name; }
@@ -115,7 +101,7 @@ bool exportReport(const QString& out) {
 void BM_DbfExportVsShapelib(benchmark::State& state) {
     Fixture& f = fixture();
     std::vector<QByteArray> texts;
-    for (int row = 1; row <= kRows; ++row) texts.push_back(qor::encodeCp936(textAt(row)));
+    for (int row = 1; row <= kRows; ++row) texts.push_back(qor::encodeCp936(qorbench::TextAt(row)));
     const QByteArray raw = QFile::encodeName(f.path("raw.dbf"));
     comparePairs(
         state, [&] { return exportReport(f.path("out.dbf")); },

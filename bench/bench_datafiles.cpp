@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 
+#include "bench/benchreports.h"
 #include "engine/creporthandle.h"
 #include "exchange/datafilechain.h"
 #include "exchange/dbreaders.h"
@@ -30,7 +31,6 @@ constexpr int kPages = 12;
 constexpr double kPageCells = double(kRows) * kCols * kPages;
 
 double numberAt(int page, int row, int col) { return row * 1000.25 + col + page; }
-QString textAt(int row) { return QStringLiteral("项目%1").arg(row); }
 
 struct Fixture {
     QTemporaryDir dir;
@@ -39,20 +39,7 @@ struct Fixture {
     Fixture() {
         report = dir.path() + "/big.rep";
         CReportHandle h(report);
-        uint16_t r = kRows, c = kCols;
-        h.AccessTableSize(1, &r, &c);
-        for (int col = 10; col <= kCols; col += 10) {
-            int32_t kind = kCellText;
-            const CellArea a = CellArea::area(1, col, kRows, col);
-            h.AccessAreaFormat(1, 0, &kind, &a);
-        }
-        h.EnterDataState();
-        h.AppendRowColPage(kPages, 2);
-        for (int p = 1; p <= kPages; ++p)
-            for (int row = 1; row <= kRows; ++row)
-                for (int col = 1; col <= kCols; ++col)
-                    h.SetCellValue(col % 10 ? CellValue::ofNumber(numberAt(p, row, col)) : CellValue::ofText(textAt(row)),
-                                   row, col, p);
+        qorbench::FillReport(h, kRows, kCols, kPages, numberAt);
         h.Save();
     }
     QString path(const QString& name) const { return dir.path() + u'/' + name; }
@@ -185,7 +172,7 @@ void BM_ShapelibWritesTheValues(benchmark::State& state) {
             for (int row = 1; row <= kRows; ++row, ++record)
                 for (int col = 1; col <= kCols; ++col) {
                     if (col % 10) DBFWriteDoubleAttribute(dbf, record, col - 1, numberAt(p, row, col));
-                    else DBFWriteStringAttribute(dbf, record, col - 1, textAt(row).toLocal8Bit().constData());
+                    else DBFWriteStringAttribute(dbf, record, col - 1, qorbench::TextAt(row).toLocal8Bit().constData());
                 }
         DBFClose(dbf);
         seconds += secondsSince(start);
@@ -226,7 +213,7 @@ void BM_SqliteInsertsTheValues(benchmark::State& state) {
                     if (col % 10) {
                         sqlite3_bind_double(st, col, numberAt(p, row, col));
                     } else {
-                        const QByteArray t = textAt(row).toUtf8();
+                        const QByteArray t = qorbench::TextAt(row).toUtf8();
                         sqlite3_bind_text(st, col, t.constData(), int(t.size()), SQLITE_TRANSIENT);
                     }
                 }

@@ -23,6 +23,7 @@
 #endif
 
 #include "bench/peakmemory.h"
+#include "bench/benchreports.h"
 #include "engine/creporthandle.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
@@ -50,26 +51,7 @@ struct Fixture {
         report = dir.path() + "/big.rep";
         xml = dir.path() + "/big.xml";
         CReportHandle h(report);
-        uint16_t r = kRows, c = kCols;
-        h.AccessTableSize(1, &r, &c);
-        // Every tenth column holds texts.
-        for (int col = 10; col <= kCols; col += 10) {
-            int32_t kind = kCellText;
-            const CellArea a = CellArea::area(1, col, kRows, col);
-            h.AccessAreaFormat(1, 0, &kind, &a);
-        }
-        h.EnterDataState();
-        h.AppendRowColPage(kPages, 2);
-        for (int p = 1; p <= kPages; ++p) {
-            for (int row = 1; row <= kRows; ++row) {
-                for (int col = 1; col <= kCols; ++col) {
-                    const CellValue v = col % 10
-                                            ? CellValue::ofNumber(row * 1000.25 + col + p)
-                                            : CellValue::ofText(QStringLiteral("项目%1").arg(row));
-                    h.SetCellValue(v, row, col, p);
-                }
-            }
-        }
+        qorbench::FillReport(h, kRows, kCols, kPages);
         h.Save();
         qor::WriteOwnXml(h, xml, qor::InitialExportSettings(&h));
         // One untimed parse grows the heap to what the largest of the three
@@ -302,25 +284,7 @@ void BM_OwnXmlFullSizeExportReadByXmllint(benchmark::State& state) {
     const QString report = dir.path() + "/full.rep";
     {
         CReportHandle h(report);
-        uint16_t r = kFullRows, c = kFullCols;
-        h.AccessTableSize(1, &r, &c);
-        for (int col = 10; col <= kFullCols; col += 10) {
-            int32_t kind = kCellText;
-            const CellArea a = CellArea::area(1, col, kFullRows, col);
-            h.AccessAreaFormat(1, 0, &kind, &a);
-        }
-        h.EnterDataState();
-        h.AppendRowColPage(kPages, 2);
-        for (int p = 1; p <= kPages; ++p) {
-            for (int row = 1; row <= kFullRows; ++row) {
-                for (int col = 1; col <= kFullCols; ++col) {
-                    const CellValue v = col % 10
-                                            ? CellValue::ofNumber(row * 1000.25 + col + p)
-                                            : CellValue::ofText(QStringLiteral("项目%1").arg(row));
-                    h.SetCellValue(v, row, col, p);
-                }
-            }
-        }
+        qorbench::FillReport(h, kFullRows, kFullCols, kPages);
         if (h.Save()) {
             state.SkipWithError("the report is not saved");
             return;

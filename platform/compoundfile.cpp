@@ -417,6 +417,21 @@ struct CompoundFile::Impl {
         return true;
     }
 
+    // Makes the stream id ready to take len (> 0) bytes at offset: grown
+    // to hold them, a gap before them filled with zeros.
+    bool growForWrite(quint32 id, const QString& path, quint64 offset, quint64 len) {
+        if (offset > kMaxStreamSize || len > kMaxStreamSize - offset)
+            return fail(QStringLiteral("stream \"%1\" would exceed 4 GB").arg(path));
+        dirty = true;
+        const quint64 end = offset + len;
+        const quint64 oldSize = dir[id].size;
+        if (end > oldSize) {
+            if (!setStreamSize(id, end, false)) return false;
+            if (offset > oldSize && !writeZeros(dir[id], oldSize, offset - oldSize)) return false;
+        }
+        return true;
+    }
+
     // Sets a stream's size, moving its data between the mini stream and
     // regular sectors when it crosses the cutoff. New bytes are zeroed only
     // when asked (a write that covers them skips the extra pass).
@@ -1189,15 +1204,7 @@ bool CompoundFile::write(const QString& path, quint64 offset, const char* data, 
     const quint32 id = d->streamForWrite(path);
     if (id == kNoStream) return false;
     if (len == 0) return true;
-    if (offset > kMaxStreamSize || len > kMaxStreamSize - offset)
-        return d->fail(QStringLiteral("stream \"%1\" would exceed 4 GB").arg(path));
-    d->dirty = true;
-    const quint64 end = offset + len;
-    const quint64 oldSize = d->dir[id].size;
-    if (end > oldSize) {
-        if (!d->setStreamSize(id, end, false)) return false;
-        if (offset > oldSize && !d->writeZeros(d->dir[id], oldSize, offset - oldSize)) return false;
-    }
+    if (!d->growForWrite(id, path, offset, len)) return false;
     return d->rawWrite(d->dir[id], offset, data, len);
 }
 
@@ -1225,15 +1232,7 @@ bool CompoundFile::copyFrom(const QString& path, quint64 offset, const CompoundF
     const quint32 id = d->streamForWrite(path);
     if (id == kNoStream) return false;
     if (len == 0) return true;
-    if (offset > kMaxStreamSize || len > kMaxStreamSize - offset)
-        return d->fail(QStringLiteral("stream \"%1\" would exceed 4 GB").arg(path));
-    d->dirty = true;
-    const quint64 end = offset + len;
-    const quint64 oldSize = d->dir[id].size;
-    if (end > oldSize) {
-        if (!d->setStreamSize(id, end, false)) return false;
-        if (offset > oldSize && !d->writeZeros(d->dir[id], oldSize, offset - oldSize)) return false;
-    }
+    if (!d->growForWrite(id, path, offset, len)) return false;
     // Source runs against destination runs: each piece lies whole in one
     // of each.
     bool here = false;  // the failure, if any, is this file's
