@@ -711,12 +711,16 @@ bool CompoundFile::Impl::load(bool forWriting) {
 
     // The FAT itself, cut to the sectors the file holds; sectors it does not
     // cover are free.
+    // Read straight into the table: on a large file it is megabytes, and
+    // every fresh page of a second buffer would cost a fault and a copy.
     {
-        std::vector<uchar> raw(fatSectors.size() * sectorSize);
-        if (!readSectors(fatSectors, raw.data())) return false;
         const size_t n = std::min<size_t>(size_t(fatSectors.size()) * perFat, nSectors);
-        fat.assign(nSectors, kFreeSect);
-        for (size_t i = 0; i < n; ++i) fat[i] = rd32(raw.data() + 4 * i);
+        fat.assign(size_t(fatSectors.size()) * perFat, 0);
+        if (!readSectors(fatSectors, reinterpret_cast<uchar*>(fat.data()))) return false;
+        if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
+            for (size_t i = 0; i < n; ++i) fat[i] = rd32(reinterpret_cast<const uchar*>(&fat[i]));
+        fat.resize(n);
+        fat.resize(nSectors, kFreeSect);
     }
     // Mark the table's own sectors whatever the FAT says about them, so the
     // allocator can never hand them out.
@@ -806,6 +810,11 @@ bool CompoundFile::Impl::load(bool forWriting) {
             return fail(QStringLiteral("%1: the size of %2 exceeds the file").arg(path, what));
         e.mini = e.size < kMiniCutoff;
         if (e.size == 0) continue;
+        // The chain holds one entry per sector its size needs: reserved at
+        // once, a large stream's chain is not copied as it grows.
+        const quint64 unit = e.mini ? kMiniSectorBytes : sectorSize;
+        e.chain.reserve(size_t(std::min<quint64>(ceilDiv(e.size, unit),
+                                                  e.mini ? miniFat.size() : fat.size())));
         if (e.mini) {
             if (!loadMiniChain(e.start, miniUsed, e.chain, what)) return false;
             if (quint64(e.chain.size()) * kMiniSectorBytes < e.size)
