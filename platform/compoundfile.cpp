@@ -689,15 +689,19 @@ bool CompoundFile::Impl::load(bool forWriting) {
     for (int i = 0; i < kHeaderDifatCount && fatSectors.size() < fatCount; ++i)
         fatSectors.push_back(rd32(hdr + 0x4C + 4 * i));
     difatSectors.clear();
+    // Sectors already taken: the DIFAT's (marked 2 while its chain is
+    // walked), the FAT's, then every chain's. One table for all of them: on
+    // a large file each is most of a megabyte of fresh memory.
+    std::vector<quint8> used(nSectors, 0);
+    constexpr quint8 kDifatMark = 2;
     {
-        std::vector<quint8> seen(nSectors, 0);
         std::vector<uchar> buf(sectorSize);
         quint32 d = rd32(hdr + 0x44);
         while (fatSectors.size() < fatCount) {
             if (d >= nSectors)
                 return fail(QStringLiteral("%1: the DIFAT chain is broken").arg(path));
-            if (seen[d]) return fail(QStringLiteral("%1: the DIFAT chain loops").arg(path));
-            seen[d] = 1;
+            if (used[d]) return fail(QStringLiteral("%1: the DIFAT chain loops").arg(path));
+            used[d] = kDifatMark;
             difatSectors.push_back(d);
             if (!readAt(sectorOffset(d), buf.data(), sectorSize)) return false;
             for (quint32 i = 0; i + 1 < perFat && fatSectors.size() < fatCount; ++i)
@@ -724,18 +728,14 @@ bool CompoundFile::Impl::load(bool forWriting) {
     }
     // Mark the table's own sectors whatever the FAT says about them, so the
     // allocator can never hand them out.
-    std::vector<quint8> used(fat.size(), 0);
     for (quint32 s : fatSectors) {
+        if (used[s] == kDifatMark)
+            return fail(QStringLiteral("%1: a DIFAT sector is also a FAT sector").arg(path));
         if (used[s]) return fail(QStringLiteral("%1: a FAT sector is listed twice").arg(path));
         used[s] = 1;
         fat[s] = kFatSect;
     }
-    for (quint32 s : difatSectors) {
-        if (used[s])
-            return fail(QStringLiteral("%1: a DIFAT sector is also a FAT sector").arg(path));
-        used[s] = 1;
-        fat[s] = kDifSect;
-    }
+    for (quint32 s : difatSectors) fat[s] = kDifSect;
 
     // Directory.
     if (!loadChain(rd32(hdr + 0x30), used, dirChain, QStringLiteral("the directory"))) return false;

@@ -879,3 +879,43 @@ TEST(CompoundFile, FatSectorsOutOfOrderReadIntoPlace) {
     cf.reset();
     if (haveOlefile()) expectOlefileSees(file, want);
 }
+
+// A sector may serve only one of the DIFAT, the FAT and a stream: each
+// overlap is refused on open, whichever table names the sector first.
+TEST(CompoundFile, DifatSectorsOverlappingOtherDataAreRefused) {
+    const QString dir = qortest::freshDir("cfb-difat-overlap");
+    const QString file = dir + "/big.rep";
+    {
+        auto cf = CompoundFile::create(file);
+        ASSERT_TRUE(cf);
+        ASSERT_TRUE(cf->writeAll("Big", pattern(8 * 1024 * 1024, 21)));
+        ASSERT_TRUE(cf->commit());
+    }
+    const QByteArray good = fileBytes(file);
+    const quint32 difat = le32(good, 0x44);
+    ASSERT_GE(le32(good, 0x48), 1u);
+    ASSERT_TRUE(CompoundFile::open(file, CompoundFile::Mode::ReadOnly));
+
+    auto refused = [&](const QByteArray& bytes) {
+        putFile(file, bytes);
+        QString err;
+        const bool opened = bool(CompoundFile::open(file, CompoundFile::Mode::ReadOnly, &err));
+        return !opened && !err.isEmpty();
+    };
+    QByteArray b = good;
+    setLe32(b, 0x4C, difat);  // a FAT sector that is the DIFAT's
+    EXPECT_TRUE(refused(b));
+    b = good;
+    setLe32(b, 0x4C + 4, le32(b, 0x4C));  // one FAT sector listed twice
+    EXPECT_TRUE(refused(b));
+    b = good;
+    // The DIFAT chain loops back to itself while more FAT sectors are due.
+    setLe32(b, (qsizetype(difat) + 1) * 512 + 508, difat);
+    setLe32(b, 0x2C, le32(b, 0x2C) + 127);
+    EXPECT_TRUE(refused(b));
+    b = good;
+    // The directory's chain starting on the DIFAT sector.
+    setLe32(b, 0x30, difat);
+    EXPECT_TRUE(refused(b));
+    EXPECT_FALSE(refused(good));
+}
