@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <vector>
+
+#include "platform/largeblock.h"
 
 namespace qor {
 
@@ -75,6 +78,10 @@ int compareUpper(const QString& a, const QString& b) {
     return 0;
 }
 
+// Sector ids of the allocation table and of chains: megabytes for a large
+// file, so they take huge pages rather than a fault for every 4 KiB.
+using SectorIds = std::vector<quint32, qor::LargeBlockAllocator<quint32, false>>;
+
 struct DirEntry {
     QString name;
     QString upper;
@@ -87,7 +94,7 @@ struct DirEntry {
     // Streams below the cutoff live in the mini stream; their chain then
     // holds mini-sector ids.
     bool mini = true;
-    std::vector<quint32> chain;
+    SectorIds chain;
     quint32 parent = kNoStream;
     std::vector<quint32> children;  // sorted by sibling order
 
@@ -118,14 +125,14 @@ struct CompoundFile::Impl {
     quint16 majorVersion = 3;
     std::array<uchar, 16> headerClsid{};
 
-    std::vector<quint32> fat;
+    SectorIds fat;
     size_t fatHint = 0;
     std::vector<quint32> fatSectors;
     std::vector<quint32> difatSectors;
     std::vector<quint32> miniFat;
     size_t miniHint = 0;
-    std::vector<quint32> miniFatChain;
-    std::vector<quint32> dirChain;
+    SectorIds miniFatChain;
+    SectorIds dirChain;
     std::vector<DirEntry> dir;
     size_t dirHint = 1;
 
@@ -242,7 +249,7 @@ struct CompoundFile::Impl {
     }
 
     // Reads whole sectors into one buffer, merging physically adjacent ones.
-    bool readSectors(const std::vector<quint32>& ids, uchar* out) const {
+    bool readSectors(std::span<const quint32> ids, uchar* out) const {
         size_t i = 0;
         while (i < ids.size()) {
             size_t j = i + 1;
@@ -254,7 +261,7 @@ struct CompoundFile::Impl {
         return true;
     }
 
-    bool writeSectors(const std::vector<quint32>& ids, const uchar* data) {
+    bool writeSectors(std::span<const quint32> ids, const uchar* data) {
         size_t i = 0;
         while (i < ids.size()) {
             size_t j = i + 1;
@@ -287,7 +294,7 @@ struct CompoundFile::Impl {
         fatHint = std::min<size_t>(fatHint, s);
     }
 
-    bool setRegularChainLength(std::vector<quint32>& chain, size_t n) {
+    bool setRegularChainLength(SectorIds& chain, size_t n) {
         if (chain.size() > n) {
             for (size_t i = n; i < chain.size(); ++i) freeSector(chain[i]);
             chain.resize(n);
@@ -314,7 +321,7 @@ struct CompoundFile::Impl {
         }
         if (miniFat.size() >= kMaxRegSect) return fail(QStringLiteral("mini stream is full"));
         // The mini stream is the root entry's chain; grow it a sector at a time.
-        std::vector<quint32>& rootChain = dir[0].chain;
+        SectorIds& rootChain = dir[0].chain;
         const quint64 needBytes = (quint64(miniFat.size()) + 1) * kMiniSectorBytes;
         if (needBytes > rootChain.size() * sectorSize &&
             !setRegularChainLength(rootChain, rootChain.size() + 1))
@@ -330,7 +337,7 @@ struct CompoundFile::Impl {
         miniHint = std::min<size_t>(miniHint, m);
     }
 
-    bool setMiniChainLength(std::vector<quint32>& chain, size_t n) {
+    bool setMiniChainLength(SectorIds& chain, size_t n) {
         if (chain.size() > n) {
             for (size_t i = n; i < chain.size(); ++i) freeMiniSector(chain[i]);
             chain.resize(n);
@@ -357,7 +364,7 @@ struct CompoundFile::Impl {
 
     quint64 miniOffset(quint32 m) const {
         const quint64 pos = quint64(m) * kMiniSectorBytes;
-        const std::vector<quint32>& rootChain = dir[0].chain;
+        const SectorIds& rootChain = dir[0].chain;
         const quint64 idx = pos / sectorSize;
         if (idx >= rootChain.size()) return 0;
         return sectorOffset(rootChain[idx]) + pos % sectorSize;
@@ -595,9 +602,9 @@ struct CompoundFile::Impl {
     // ---- loading ----------------------------------------------------------
 
     bool load(bool forWriting);
-    bool loadChain(quint32 start, std::vector<quint8>& used, std::vector<quint32>& out,
+    bool loadChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
                    const QString& what) const;
-    bool loadMiniChain(quint32 start, std::vector<quint8>& used, std::vector<quint32>& out,
+    bool loadMiniChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
                        const QString& what) const;
     bool loadTree();
     void initEmpty();
@@ -611,7 +618,7 @@ struct CompoundFile::Impl {
 };
 
 bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used,
-                                   std::vector<quint32>& out, const QString& what) const {
+                                   SectorIds& out, const QString& what) const {
     out.clear();
     quint32 s = start;
     while (s != kEndOfChain) {
@@ -628,7 +635,7 @@ bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used,
 }
 
 bool CompoundFile::Impl::loadMiniChain(quint32 start, std::vector<quint8>& used,
-                                       std::vector<quint32>& out, const QString& what) const {
+                                       SectorIds& out, const QString& what) const {
     out.clear();
     quint32 m = start;
     while (m != kEndOfChain) {
