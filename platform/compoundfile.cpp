@@ -617,8 +617,8 @@ struct CompoundFile::Impl {
                       std::vector<quint8>& colour) const;
 };
 
-bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used,
-                                   SectorIds& out, const QString& what) const {
+bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
+                                   const QString& what) const {
     out.clear();
     quint32 s = start;
     while (s != kEndOfChain) {
@@ -634,8 +634,8 @@ bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used,
     return true;
 }
 
-bool CompoundFile::Impl::loadMiniChain(quint32 start, std::vector<quint8>& used,
-                                       SectorIds& out, const QString& what) const {
+bool CompoundFile::Impl::loadMiniChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
+                                       const QString& what) const {
     out.clear();
     quint32 m = start;
     while (m != kEndOfChain) {
@@ -820,8 +820,8 @@ bool CompoundFile::Impl::load(bool forWriting) {
         // The chain holds one entry per sector its size needs: reserved at
         // once, a large stream's chain is not copied as it grows.
         const quint64 unit = e.mini ? kMiniSectorBytes : sectorSize;
-        e.chain.reserve(size_t(std::min<quint64>(ceilDiv(e.size, unit),
-                                                  e.mini ? miniFat.size() : fat.size())));
+        e.chain.reserve(
+            size_t(std::min<quint64>(ceilDiv(e.size, unit), e.mini ? miniFat.size() : fat.size())));
         if (e.mini) {
             if (!loadMiniChain(e.start, miniUsed, e.chain, what)) return false;
             if (quint64(e.chain.size()) * kMiniSectorBytes < e.size)
