@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/largeblock.h"
+#include "platform/largeblock.h"
 #include "engine/reportlayout.h"
 
 namespace qor {

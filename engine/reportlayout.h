@@ -20,7 +20,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/largeblock.h"
+#include "platform/largeblock.h"
 
 namespace qor {
 

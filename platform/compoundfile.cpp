@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <vector>
+
+#include "platform/largeblock.h"
 
 namespace qor {
 
@@ -75,6 +78,10 @@ int compareUpper(const QString& a, const QString& b) {
     return 0;
 }
 
+// Sector ids of the allocation table and of chains: megabytes for a large
+// file, so they take huge pages rather than a fault for every 4 KiB.
+using SectorIds = std::vector<quint32, qor::LargeBlockAllocator<quint32, false>>;
+
 struct DirEntry {
     QString name;
     QString upper;
@@ -87,7 +94,7 @@ struct DirEntry {
     // Streams below the cutoff live in the mini stream; their chain then
     // holds mini-sector ids.
     bool mini = true;
-    std::vector<quint32> chain;
+    SectorIds chain;
     quint32 parent = kNoStream;
     std::vector<quint32> children;  // sorted by sibling order
 
@@ -118,14 +125,14 @@ struct CompoundFile::Impl {
     quint16 majorVersion = 3;
     std::array<uchar, 16> headerClsid{};
 
-    std::vector<quint32> fat;
+    SectorIds fat;
     size_t fatHint = 0;
     std::vector<quint32> fatSectors;
     std::vector<quint32> difatSectors;
     std::vector<quint32> miniFat;
     size_t miniHint = 0;
-    std::vector<quint32> miniFatChain;
-    std::vector<quint32> dirChain;
+    SectorIds miniFatChain;
+    SectorIds dirChain;
     std::vector<DirEntry> dir;
     size_t dirHint = 1;
 
@@ -242,7 +249,7 @@ struct CompoundFile::Impl {
     }
 
     // Reads whole sectors into one buffer, merging physically adjacent ones.
-    bool readSectors(const std::vector<quint32>& ids, uchar* out) const {
+    bool readSectors(std::span<const quint32> ids, uchar* out) const {
         size_t i = 0;
         while (i < ids.size()) {
             size_t j = i + 1;
@@ -254,7 +261,7 @@ struct CompoundFile::Impl {
         return true;
     }
 
-    bool writeSectors(const std::vector<quint32>& ids, const uchar* data) {
+    bool writeSectors(std::span<const quint32> ids, const uchar* data) {
         size_t i = 0;
         while (i < ids.size()) {
             size_t j = i + 1;
@@ -287,7 +294,7 @@ struct CompoundFile::Impl {
         fatHint = std::min<size_t>(fatHint, s);
     }
 
-    bool setRegularChainLength(std::vector<quint32>& chain, size_t n) {
+    bool setRegularChainLength(SectorIds& chain, size_t n) {
         if (chain.size() > n) {
             for (size_t i = n; i < chain.size(); ++i) freeSector(chain[i]);
             chain.resize(n);
@@ -314,7 +321,7 @@ struct CompoundFile::Impl {
         }
         if (miniFat.size() >= kMaxRegSect) return fail(QStringLiteral("mini stream is full"));
         // The mini stream is the root entry's chain; grow it a sector at a time.
-        std::vector<quint32>& rootChain = dir[0].chain;
+        SectorIds& rootChain = dir[0].chain;
         const quint64 needBytes = (quint64(miniFat.size()) + 1) * kMiniSectorBytes;
         if (needBytes > rootChain.size() * sectorSize &&
             !setRegularChainLength(rootChain, rootChain.size() + 1))
@@ -330,7 +337,7 @@ struct CompoundFile::Impl {
         miniHint = std::min<size_t>(miniHint, m);
     }
 
-    bool setMiniChainLength(std::vector<quint32>& chain, size_t n) {
+    bool setMiniChainLength(SectorIds& chain, size_t n) {
         if (chain.size() > n) {
             for (size_t i = n; i < chain.size(); ++i) freeMiniSector(chain[i]);
             chain.resize(n);
@@ -357,7 +364,7 @@ struct CompoundFile::Impl {
 
     quint64 miniOffset(quint32 m) const {
         const quint64 pos = quint64(m) * kMiniSectorBytes;
-        const std::vector<quint32>& rootChain = dir[0].chain;
+        const SectorIds& rootChain = dir[0].chain;
         const quint64 idx = pos / sectorSize;
         if (idx >= rootChain.size()) return 0;
         return sectorOffset(rootChain[idx]) + pos % sectorSize;
@@ -610,9 +617,9 @@ struct CompoundFile::Impl {
     // ---- loading ----------------------------------------------------------
 
     bool load(bool forWriting);
-    bool loadChain(quint32 start, std::vector<quint8>& used, std::vector<quint32>& out,
+    bool loadChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
                    const QString& what) const;
-    bool loadMiniChain(quint32 start, std::vector<quint8>& used, std::vector<quint32>& out,
+    bool loadMiniChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
                        const QString& what) const;
     bool loadTree();
     void initEmpty();
@@ -625,8 +632,8 @@ struct CompoundFile::Impl {
                       std::vector<quint8>& colour) const;
 };
 
-bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used,
-                                   std::vector<quint32>& out, const QString& what) const {
+bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
+                                   const QString& what) const {
     out.clear();
     quint32 s = start;
     while (s != kEndOfChain) {
@@ -642,8 +649,8 @@ bool CompoundFile::Impl::loadChain(quint32 start, std::vector<quint8>& used,
     return true;
 }
 
-bool CompoundFile::Impl::loadMiniChain(quint32 start, std::vector<quint8>& used,
-                                       std::vector<quint32>& out, const QString& what) const {
+bool CompoundFile::Impl::loadMiniChain(quint32 start, std::vector<quint8>& used, SectorIds& out,
+                                       const QString& what) const {
     out.clear();
     quint32 m = start;
     while (m != kEndOfChain) {
@@ -704,15 +711,19 @@ bool CompoundFile::Impl::load(bool forWriting) {
     for (int i = 0; i < kHeaderDifatCount && fatSectors.size() < fatCount; ++i)
         fatSectors.push_back(rd32(hdr + 0x4C + 4 * i));
     difatSectors.clear();
+    // Sectors already taken: the DIFAT's (marked 2 while its chain is
+    // walked), the FAT's, then every chain's. One table for all of them: on
+    // a large file each is most of a megabyte of fresh memory.
+    std::vector<quint8> used(nSectors, 0);
+    constexpr quint8 kDifatMark = 2;
     {
-        std::vector<quint8> seen(nSectors, 0);
         std::vector<uchar> buf(sectorSize);
         quint32 d = rd32(hdr + 0x44);
         while (fatSectors.size() < fatCount) {
             if (d >= nSectors)
                 return fail(QStringLiteral("%1: the DIFAT chain is broken").arg(path));
-            if (seen[d]) return fail(QStringLiteral("%1: the DIFAT chain loops").arg(path));
-            seen[d] = 1;
+            if (used[d]) return fail(QStringLiteral("%1: the DIFAT chain loops").arg(path));
+            used[d] = kDifatMark;
             difatSectors.push_back(d);
             if (!readAt(sectorOffset(d), buf.data(), sectorSize)) return false;
             for (quint32 i = 0; i + 1 < perFat && fatSectors.size() < fatCount; ++i)
@@ -726,27 +737,27 @@ bool CompoundFile::Impl::load(bool forWriting) {
 
     // The FAT itself, cut to the sectors the file holds; sectors it does not
     // cover are free.
+    // Read straight into the table: on a large file it is megabytes, and
+    // every fresh page of a second buffer would cost a fault and a copy.
     {
-        std::vector<uchar> raw(fatSectors.size() * sectorSize);
-        if (!readSectors(fatSectors, raw.data())) return false;
         const size_t n = std::min<size_t>(size_t(fatSectors.size()) * perFat, nSectors);
-        fat.assign(nSectors, kFreeSect);
-        for (size_t i = 0; i < n; ++i) fat[i] = rd32(raw.data() + 4 * i);
+        fat.assign(size_t(fatSectors.size()) * perFat, 0);
+        if (!readSectors(fatSectors, reinterpret_cast<uchar*>(fat.data()))) return false;
+        if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
+            for (size_t i = 0; i < n; ++i) fat[i] = rd32(reinterpret_cast<const uchar*>(&fat[i]));
+        fat.resize(n);
+        fat.resize(nSectors, kFreeSect);
     }
     // Mark the table's own sectors whatever the FAT says about them, so the
     // allocator can never hand them out.
-    std::vector<quint8> used(fat.size(), 0);
     for (quint32 s : fatSectors) {
+        if (used[s] == kDifatMark)
+            return fail(QStringLiteral("%1: a DIFAT sector is also a FAT sector").arg(path));
         if (used[s]) return fail(QStringLiteral("%1: a FAT sector is listed twice").arg(path));
         used[s] = 1;
         fat[s] = kFatSect;
     }
-    for (quint32 s : difatSectors) {
-        if (used[s])
-            return fail(QStringLiteral("%1: a DIFAT sector is also a FAT sector").arg(path));
-        used[s] = 1;
-        fat[s] = kDifSect;
-    }
+    for (quint32 s : difatSectors) fat[s] = kDifSect;
 
     // Directory.
     if (!loadChain(rd32(hdr + 0x30), used, dirChain, QStringLiteral("the directory"))) return false;
@@ -821,6 +832,11 @@ bool CompoundFile::Impl::load(bool forWriting) {
             return fail(QStringLiteral("%1: the size of %2 exceeds the file").arg(path, what));
         e.mini = e.size < kMiniCutoff;
         if (e.size == 0) continue;
+        // The chain holds one entry per sector its size needs: reserved at
+        // once, a large stream's chain is not copied as it grows.
+        const quint64 unit = e.mini ? kMiniSectorBytes : sectorSize;
+        e.chain.reserve(
+            size_t(std::min<quint64>(ceilDiv(e.size, unit), e.mini ? miniFat.size() : fat.size())));
         if (e.mini) {
             if (!loadMiniChain(e.start, miniUsed, e.chain, what)) return false;
             if (quint64(e.chain.size()) * kMiniSectorBytes < e.size)

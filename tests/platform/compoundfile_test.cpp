@@ -829,3 +829,93 @@ TEST(CompoundFile, CopyFromLaysOutTheFileAsWritingTheBytesWould) {
         EXPECT_EQ(cf->readAll("T"), tail);
     }
 }
+
+// The allocation table is read run by run straight into place: its sectors
+// stored out of order (and apart from each other) must still land at the
+// table positions the header gives them, and table entries past the end of
+// the file read as free.
+TEST(CompoundFile, FatSectorsOutOfOrderReadIntoPlace) {
+    const QString file = qortest::freshDir("cfb-fatorder") + "/f.rep";
+    Content want;
+    want.streams["Big"] = pattern(300'000, 11);  // some 600 sectors: several FAT sectors
+    want.streams["Small"] = pattern(100, 12);
+    {
+        auto cf = CompoundFile::create(file);
+        ASSERT_TRUE(cf);
+        for (const auto& [path, data] : want.streams) ASSERT_TRUE(cf->writeAll(path, data));
+        ASSERT_TRUE(cf->commit());
+    }
+    QByteArray b = fileBytes(file);
+    const quint32 fatCount = le32(b, 0x2C);
+    ASSERT_GE(fatCount, 3u);
+    ASSERT_LE(fatCount, 109u);
+    // Swap the first and last FAT sectors' contents and their header
+    // entries; each one's own FAT entry stays a FAT marker either way.
+    const quint32 first = le32(b, 0x4C), last = le32(b, 0x4C + 4 * qsizetype(fatCount - 1));
+    const QByteArray a = b.mid((qsizetype(first) + 1) * 512, 512);
+    const QByteArray z = b.mid((qsizetype(last) + 1) * 512, 512);
+    b.replace((qsizetype(first) + 1) * 512, 512, z);
+    b.replace((qsizetype(last) + 1) * 512, 512, a);
+    setLe32(b, 0x4C, last);
+    setLe32(b, 0x4C + 4 * qsizetype(fatCount - 1), first);
+    putFile(file, b);
+    {
+        auto cf = CompoundFile::open(file, CompoundFile::Mode::ReadOnly);
+        ASSERT_TRUE(cf);
+        expectWeRead(*cf, want);
+    }
+    // Writing after the reordered table: new sectors go where the table
+    // says space is free, and nothing read before changes.
+    {
+        auto cf = CompoundFile::open(file, CompoundFile::Mode::ReadWrite);
+        ASSERT_TRUE(cf);
+        want.streams["New"] = pattern(70'000, 13);
+        ASSERT_TRUE(cf->writeAll("New", want.streams["New"]));
+        ASSERT_TRUE(cf->commit());
+    }
+    auto cf = CompoundFile::open(file, CompoundFile::Mode::ReadOnly);
+    ASSERT_TRUE(cf);
+    expectWeRead(*cf, want);
+    cf.reset();
+    if (haveOlefile()) expectOlefileSees(file, want);
+}
+
+// A sector may serve only one of the DIFAT, the FAT and a stream: each
+// overlap is refused on open, whichever table names the sector first.
+TEST(CompoundFile, DifatSectorsOverlappingOtherDataAreRefused) {
+    const QString dir = qortest::freshDir("cfb-difat-overlap");
+    const QString file = dir + "/big.rep";
+    {
+        auto cf = CompoundFile::create(file);
+        ASSERT_TRUE(cf);
+        ASSERT_TRUE(cf->writeAll("Big", pattern(8 * 1024 * 1024, 21)));
+        ASSERT_TRUE(cf->commit());
+    }
+    const QByteArray good = fileBytes(file);
+    const quint32 difat = le32(good, 0x44);
+    ASSERT_GE(le32(good, 0x48), 1u);
+    ASSERT_TRUE(CompoundFile::open(file, CompoundFile::Mode::ReadOnly));
+
+    auto refused = [&](const QByteArray& bytes) {
+        putFile(file, bytes);
+        QString err;
+        const bool opened = bool(CompoundFile::open(file, CompoundFile::Mode::ReadOnly, &err));
+        return !opened && !err.isEmpty();
+    };
+    QByteArray b = good;
+    setLe32(b, 0x4C, difat);  // a FAT sector that is the DIFAT's
+    EXPECT_TRUE(refused(b));
+    b = good;
+    setLe32(b, 0x4C + 4, le32(b, 0x4C));  // one FAT sector listed twice
+    EXPECT_TRUE(refused(b));
+    b = good;
+    // The DIFAT chain loops back to itself while more FAT sectors are due.
+    setLe32(b, (qsizetype(difat) + 1) * 512 + 508, difat);
+    setLe32(b, 0x2C, le32(b, 0x2C) + 127);
+    EXPECT_TRUE(refused(b));
+    b = good;
+    // The directory's chain starting on the DIFAT sector.
+    setLe32(b, 0x30, difat);
+    EXPECT_TRUE(refused(b));
+    EXPECT_FALSE(refused(good));
+}

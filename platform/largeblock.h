@@ -1,12 +1,13 @@
 #pragma once
-// Storage for the large arrays of a report (page slots, cell format
-// words), which are filled from the file straight after allocation.
+// Storage for large arrays filled from a file straight after allocation:
+// a report's page slots and cell format words, a compound file's
+// allocation table and sector chains.
 //
 // Two costs dominate reading a full-size page: zeroing tens of megabytes
 // that the read overwrites at once, and taking a page fault for every
 // 4 KiB of it. This allocator leaves elements default-initialised (no
 // zeroing unless a value is given) and asks for transparent huge pages on
-// blocks of several megabytes, so a 30 MB page faults in some fifteen
+// blocks of two megabytes or more, so a 30 MB page faults in some fifteen
 // steps instead of thousands.
 
 #include <sys/mman.h>
@@ -68,21 +69,29 @@ private:
     size_t m_bytes = 0;
 };
 
-template <class T>
+// KeepSpare: blocks freed go to SpareLargeBlock for the next page read.
+// Arrays that are not decoded over and over (a compound file's tables)
+// free theirs at once, so they never displace a page's block.
+template <class T, bool KeepSpare = true>
 class LargeBlockAllocator {
 public:
     using value_type = T;
+    template <class U>
+    struct rebind {
+        using other = LargeBlockAllocator<U, KeepSpare>;
+    };
 
     LargeBlockAllocator() = default;
     template <class U>
-    LargeBlockAllocator(const LargeBlockAllocator<U>&) noexcept {}
+    LargeBlockAllocator(const LargeBlockAllocator<U, KeepSpare>&) noexcept {}
 
     T* allocate(size_t n) {
         if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
         const size_t bytes = n * sizeof(T);
         if (bytes >= kHugeFrom) {
             const size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
-            if (void* p = SpareLargeBlock::take(rounded)) return static_cast<T*>(p);
+            if constexpr (KeepSpare)
+                if (void* p = SpareLargeBlock::take(rounded)) return static_cast<T*>(p);
             if (void* p = std::aligned_alloc(kHuge, rounded)) {
                 ::madvise(p, rounded, MADV_HUGEPAGE);  // advice only; failure changes nothing
                 return static_cast<T*>(p);
@@ -94,7 +103,7 @@ public:
     }
     void deallocate(T* p, size_t n) noexcept {
         const size_t bytes = n * sizeof(T);
-        if (bytes >= kHugeFrom)
+        if (KeepSpare && bytes >= kHugeFrom)
             SpareLargeBlock::give(p, (bytes + kHuge - 1) / kHuge * kHuge);
         else
             std::free(p);
@@ -112,13 +121,14 @@ public:
     }
 
     template <class U>
-    bool operator==(const LargeBlockAllocator<U>&) const noexcept {
+    bool operator==(const LargeBlockAllocator<U, KeepSpare>&) const noexcept {
         return true;
     }
 
 private:
     static constexpr size_t kHuge = size_t(2) << 20;
-    static constexpr size_t kHugeFrom = size_t(4) << 20;
+    // From one huge page up: a block then wastes at most part of its last.
+    static constexpr size_t kHugeFrom = kHuge;
 };
 
 template <class T>
