@@ -1,5 +1,7 @@
 #include "reader/cappservicelist.h"
 
+#include "engine/messages.h"
+
 #include <QLoggingCategory>
 #include <QSet>
 #include <algorithm>
@@ -212,7 +214,7 @@ bool CAppServiceList::CallItem(const CServiceFuncItem& item, const QString& argu
     };
     const Service* s = ServiceOf(item.m_nService);
     if (!s)
-        return failWith(QStringLiteral("No application service offers %1.").arg(item.m_strName));
+        return failWith(LoadErrorText(62873).replace(QStringLiteral("%s"), item.m_strName));
     CServiceDriver driver;
     driver.AttachDispatch(s->object.object(), false);
     CServiceResult result;

@@ -1,5 +1,7 @@
 #include "reader/cqordb.h"
 
+#include "engine/messages.h"
+
 #include <QMutex>
 
 #include "platform/registry.h"
@@ -47,8 +49,7 @@ QString CQorDB::DefaultConnectionText() {
 
     const QString login = LoginDbName();
     if (!login.isEmpty()) return login;
-    throw CAdoException(QStringLiteral("No data dictionary database is set: give \"Dictionary\" "
-                                       "under %1 or log in to the host system.")
+    throw CAdoException(LoadErrorText(64694)
                             .arg(kProductKey));
 }
 

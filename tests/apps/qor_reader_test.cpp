@@ -209,7 +209,7 @@ TEST(QorReader, VerbsKeepTheStateTheReportWasIn) {
     EXPECT_EQ(qor({"get", path, "1", "1", "2"}).out, "007\n");
     auto notNumber = qor({"set", path, "1", "1", "1", "abc"});
     EXPECT_EQ(notNumber.exitCode, 1);
-    EXPECT_TRUE(notNumber.err.contains("not a number")) << notNumber.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(notNumber.err).contains(QStringLiteral("不是数字"))) << notNumber.err.constData();
 
     auto table = qor({"table-size", path, "30", "9"});
     ASSERT_EQ(table.exitCode, 0) << table.err.constData();
