@@ -1,7 +1,6 @@
 #include "reader/cadocommand.h"
 
 #include "engine/messages.h"
-
 #include "reader/cadoexception.h"
 
 CAdoCommand::CAdoCommand(CAdoConnection* connection) : m_result(connection) {}

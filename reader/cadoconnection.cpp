@@ -1,7 +1,5 @@
 #include "reader/cadoconnection.h"
 
-#include "engine/messages.h"
-
 #include <sqlite3.h>
 
 #include <QAtomicInteger>
@@ -12,6 +10,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include "engine/messages.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
 #include "reader/cadoexception.h"

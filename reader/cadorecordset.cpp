@@ -1,7 +1,5 @@
 #include "reader/cadorecordset.h"
 
-#include "engine/messages.h"
-
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -10,6 +8,7 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#include "engine/messages.h"
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
 #include "reader/sqldialect.h"

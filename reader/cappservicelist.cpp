@@ -1,11 +1,10 @@
 #include "reader/cappservicelist.h"
 
-#include "engine/messages.h"
-
 #include <QLoggingCategory>
 #include <QSet>
 #include <algorithm>
 
+#include "engine/messages.h"
 #include "platform/registry.h"
 #include "reader/dispatchdrivers.h"
 

@@ -1,7 +1,5 @@
 #include "reader/consolidationclientstandin.h"
 
-#include "engine/messages.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,6 +7,7 @@
 #include <QLoggingCategory>
 #include <functional>
 
+#include "engine/messages.h"
 #include "platform/automation.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"

@@ -1,9 +1,8 @@
 #include "reader/cqordb.h"
 
-#include "engine/messages.h"
-
 #include <QMutex>
 
+#include "engine/messages.h"
 #include "platform/registry.h"
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"

@@ -1,10 +1,10 @@
 #include "reader/creaderobject.h"
 
-#include "engine/messages.h"
-
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+
+#include "engine/messages.h"
 
 std::atomic<int> CReaderObject::s_live{0};
 

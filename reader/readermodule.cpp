@@ -1,7 +1,6 @@
 #include "reader/readermodule.h"
 
 #include "engine/messages.h"
-
 #include "platform/registry.h"
 #include "reader/creaderobject.h"
 

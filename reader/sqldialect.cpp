@@ -1,13 +1,12 @@
 #include "reader/sqldialect.h"
 
-#include "engine/messages.h"
-
 #include <dlfcn.h>
 
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QStringList>
 
+#include "engine/messages.h"
 #include "reader/cadoexception.h"
 
 namespace qor {
