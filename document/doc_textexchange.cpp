@@ -196,7 +196,7 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
     int err = 0;
     if (!WriteFileSafely(path, csv::EncodeText(text), &err))
         return fail(QStringLiteral("不能写入%1：%2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(strerror(err))));
+                        .arg(QDir::toNativeSeparators(path), qor::FileErrorText(err)));
 
     // The description: the file as the only report of the list, and every
     // field at its column.

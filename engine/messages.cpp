@@ -1,6 +1,8 @@
 #include "engine/messages.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -44,6 +46,42 @@ bool TraceMessageWanted() {
 }
 
 namespace qor {
+
+QString FileErrorText(int errorNumber) {
+    int id = 0;
+    switch (errorNumber) {
+        case EEXIST:
+            id = 64620;
+            break;
+        case EISDIR:
+            id = 64621;
+            break;
+        case EACCES:
+        case EPERM:
+            id = 64622;
+            break;
+        case ENOSPC:
+        case EDQUOT:
+            id = 64623;
+            break;
+        case ENOENT:
+            id = 64624;
+            break;
+        case EROFS:
+            id = 64625;
+            break;
+        case ENOTDIR:
+            id = 64626;
+            break;
+        case EIO:
+            id = 64627;
+            break;
+        default:
+            break;
+    }
+    const QString system = QString::fromLocal8Bit(std::strerror(errorNumber));
+    return id ? messageText(id, system) : system;
+}
 
 QString messageText(int id, const QString& fallback) {
     if (auto text = res::stringText(id)) return *text;

@@ -32,6 +32,11 @@ QString messageText(int id, const QString& fallback);
 // is read as a format, so a table text can never act as one.
 QString FillMessageText(QString text, const QStringList& values);
 
+// The reason a file operation failed with this errno, in the user's
+// language: the common cases of a save or an open have table texts, any
+// other number falls back to the system's own text.
+QString FileErrorText(int errorNumber);
+
 // Installs a receiver for TraceMessage and returns the previous one; an
 // empty function removes it.
 using TraceHook = std::function<void(const QString&)>;

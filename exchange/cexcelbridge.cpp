@@ -8,9 +8,10 @@
 namespace qor {
 namespace {
 
-[[noreturn]] void noObject(const char* what) {
-    throw XlError{kXlPointer, QStringLiteral("CExcelBridge"),
-                  QStringLiteral("no %1").arg(QLatin1String(what))};
+// A call before the object it works on exists: the workbook program
+// not started, no workbook open, no sheet chosen.
+[[noreturn]] void noObject(int whatId) {
+    throw XlError{kXlPointer, QStringLiteral("CExcelBridge"), LoadErrorText(whatId)};
 }
 
 QString codeMeaning(uint32_t code) {
@@ -72,12 +73,12 @@ int CExcelBridge::StartExcel() {
 }
 
 qor::XlWorksheet* CExcelBridge::activeSheet() {
-    if (!m_application) noObject("application");
+    if (!m_application) noObject(64644);
     return m_application->activeSheet();
 }
 
 int CExcelBridge::CreateWorkbookFile(QString path) {
-    if (!m_workbooks) noObject("workbooks");
+    if (!m_workbooks) noObject(64644);
     qor::XlWorkbook* fresh = m_workbooks->addWorkbook();
     m_workbook = fresh;
     m_workbook->setSaved(true);
@@ -91,14 +92,14 @@ int CExcelBridge::CreateWorkbookFile(QString path) {
 }
 
 void CExcelBridge::NewWorkbook() {
-    if (!m_workbooks) noObject("workbooks");
+    if (!m_workbooks) noObject(64644);
     m_workbook = m_workbooks->addWorkbook();
     m_sheets = m_workbook;
     m_worksheet = activeSheet();
 }
 
 void CExcelBridge::OpenWorkbookFile(QString path) {
-    if (!m_workbooks) noObject("workbooks");
+    if (!m_workbooks) noObject(64644);
     m_workbook = m_workbooks->openWorkbook(path);
     if (m_workbook) {
         m_sheets = m_workbook;
@@ -107,11 +108,11 @@ void CExcelBridge::OpenWorkbookFile(QString path) {
 }
 
 int CExcelBridge::AddWorksheet(QString name, int first) {
-    if (!m_application) noObject("application");
+    if (!m_application) noObject(64644);
     auto deleteQuietly = [this](qor::XlWorksheet* ws) {
         qor::XlWorkbook* owner = m_application->activeWorkbook();
         try {
-            if (!owner) noObject("workbook");
+            if (!owner) noObject(64643);
             owner->deleteSheet(ws);
             if (m_worksheet == ws) m_worksheet = nullptr;
         } catch (const XlError&) {
@@ -127,30 +128,30 @@ int CExcelBridge::AddWorksheet(QString name, int first) {
         }
         m_worksheet = activeSheet();
         qor::XlWorksheet* before = m_worksheet;
-        if (!m_sheets) noObject("sheets");
+        if (!m_sheets) noObject(64641);
         m_sheets->addSheet();
         if (before) deleteQuietly(before);
         m_worksheet = activeSheet();
         if (m_worksheet) m_sheets->renameSheet(m_worksheet, name);
     } else {
-        if (!m_sheets) noObject("sheets");
+        if (!m_sheets) noObject(64641);
         m_sheets->addSheet();
         m_worksheet = activeSheet();
-        if (!m_worksheet) noObject("worksheet");
+        if (!m_worksheet) noObject(64641);
         m_sheets->renameSheet(m_worksheet, name);
     }
     return 1;
 }
 
 int CExcelBridge::SaveWorkbook() {
-    if (!m_workbook || !m_application) noObject("workbook");
+    if (!m_workbook || !m_application) noObject(64643);
     m_workbook->setSaved(false);
     m_application->save(m_workbook);
     return 1;
 }
 
 void CExcelBridge::CloseWorkbook() {
-    if (!m_workbook || !m_application) noObject("workbook");
+    if (!m_workbook || !m_application) noObject(64643);
     m_application->close(m_workbook);
     // The closed workbook and its sheets are gone: later calls through them
     // fail as calls on missing objects.
@@ -163,7 +164,7 @@ void CExcelBridge::CloseWorkbook() {
 
 void CExcelBridge::QuitExcel() {
     try {
-        if (!m_application) noObject("application");
+        if (!m_application) noObject(64644);
         m_application->quit();
         m_worksheet = nullptr;
         m_sheets = nullptr;

@@ -33,7 +33,7 @@ public:
     explicit FreshDatabase(const QString& target) : m_target(target) {
         const int fd = qor::CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
         if (fd < 0)
-            throw JetError(LoadErrorText(63513).arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+            throw JetError(LoadErrorText(63513).arg(target, qor::FileErrorText(errno)));
         ::close(fd);
     }
     ~FreshDatabase() {
@@ -45,7 +45,7 @@ public:
     void commit() {
         int error = 0;
         if (!qor::MoveFileInto(m_path, m_target, &error, true))
-            throw JetError(LoadErrorText(63515).arg(m_target, QString::fromLocal8Bit(std::strerror(error))));
+            throw JetError(LoadErrorText(63515).arg(m_target, qor::FileErrorText(error)));
         m_path.clear();
     }
 

@@ -184,7 +184,7 @@ int CExcelBridge::ExportPage(CReportHandle* report, int page) {
 
 int CExcelBridge::ExportPageTo(CReportHandle* report, int page, XlStreamWriter& out, int index0) {
     XlWorksheet* ws = m_worksheet;
-    if (!ws) throw XlError{kXlPointer, QStringLiteral("ExportPage"), QStringLiteral("no worksheet")};
+    if (!ws) throw XlError{kXlPointer, QStringLiteral("ExportPage"), LoadErrorText(64641)};
     // The keyword cells go into their rows just before those rows are
     // written: no later cell of the page touches a row once the next one
     // has begun, so each cell comes out as when the whole page is made.
@@ -238,8 +238,8 @@ int CExcelBridge::ExportPageTo(CReportHandle* report, int page, XlStreamWriter& 
 
 void CExcelBridge::exportPageCells(CReportHandle* report, int page,
                                    const std::function<void(int lastRow)>* rowsFinal) {
-    if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
-    if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(64642));
+    if (!m_worksheet) fail(kXlPointer, LoadErrorText(64641));
     PageScope scope(report, page);
     const int valuePage = report->IsFormatState() ? 0 : page;
     CReportFile* file = report->GetReportFile();
@@ -372,8 +372,8 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
 
 void CExcelBridge::ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
                                      int labelFirst, int page) {
-    if (!report) fail(kXlPointer, QStringLiteral("no report"));
-    if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    if (!report) fail(kXlPointer, LoadErrorText(64642));
+    if (!m_worksheet) fail(kXlPointer, LoadErrorText(64641));
     if (auto k = keywordCellOf(report, slot, label, numeric, labelFirst, page))
         writeKeywordCell(m_worksheet, *k);
 }

@@ -375,7 +375,7 @@ int ColourIndexFromExcel(double colour) {
 }
 
 int CExcelBridge::ImportWorkbook(QString, CReportHandle* report) {
-    if (!m_sheets) fail(kXlPointer, QStringLiteral("no sheets"));
+    if (!m_sheets) fail(kXlPointer, LoadErrorText(64641));
     const int count = m_sheets->sheetCount();
     m_report = report;
     if (!m_sheetChoiceMade) {
@@ -406,10 +406,10 @@ int CExcelBridge::ImportSheetFormat(int sheet) {
 }
 
 void CExcelBridge::importFormatCells(int sheet) {
-    if (!m_sheets) fail(kXlPointer, QStringLiteral("no sheets"));
+    if (!m_sheets) fail(kXlPointer, LoadErrorText(64641));
     m_worksheet = m_sheets->sheet(sheet);
     CReportHandle* report = m_report;
-    if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
+    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(64642));
     XlWorksheet* ws = m_worksheet;
     m_kinds.clear();
     const XlArea used = fittingArea(*ws);
@@ -510,8 +510,8 @@ int CExcelBridge::ImportSheetData(int page) {
 
 void CExcelBridge::importDataCells(int page) {
     CReportHandle* report = m_report;
-    if (!report || !report->GetReportFile()) fail(kXlPointer, QStringLiteral("no report"));
-    if (!m_worksheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(64642));
+    if (!m_worksheet) fail(kXlPointer, LoadErrorText(64641));
     if (m_importHost) m_importHost->SheetRead(page, m_worksheet->name());
     report->SetCurPage(page);
     XlWorksheet* ws = m_worksheet;
@@ -672,7 +672,7 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
     try {
         bridge.OpenWorkbookFile(path);
         if (!bridge.workbook())
-            fail(kXlObjectError, QStringLiteral("\"%1\" did not open").arg(path));
+            fail(kXlObjectError, LoadErrorText(63569).arg(path));
         ImportSheetDialog& dialog = bridge.SheetDialog();
         dialog.sheetCount = bridge.workbook()->sheetCount();
         if (dialog.sheetCount > 1) {

@@ -309,7 +309,7 @@ DBaseWriter::DBaseWriter(const QString& path, const QList<FieldInfo>& fields, co
     // temporary) once whole.
     const int scratch = CreateWorkFile(QStringLiteral(".dbf"), &m->tempDbf);
     if (scratch < 0)
-        throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(errno))));
+        throw JetError(LoadErrorText(63513).arg(path, qor::FileErrorText(errno)));
     ::close(scratch);
     m->dbf.h = DBFCreateEx(QFile::encodeName(m->tempDbf).constData(), "LDID/77");
     if (!m->dbf.h) throw JetError(LoadErrorText(63525).arg(path));
@@ -364,11 +364,11 @@ void DBaseWriter::finish() {
     o.dbf.close();
     int error = 0;
     if (!MoveFileInto(o.tempDbf, o.path, &error, /*replace=*/true))
-        throw JetError(LoadErrorText(63513).arg(o.path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(o.path, qor::FileErrorText(error)));
     o.tempDbf.clear();
     const QString cpg = o.path.left(o.path.size() - QFileInfo(o.path).suffix().size()) + QStringLiteral("cpg");
     if (!WriteFileSafely(cpg, QByteArrayLiteral("936"), &error))
-        throw JetError(LoadErrorText(63513).arg(cpg, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(cpg, qor::FileErrorText(error)));
 }
 
 void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes) {

@@ -485,7 +485,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     int error = 0;
     if (!WriteFileSafely(path, out, &error))
         throw JetError(LoadErrorText(63513)
-                           .arg(path, QString::fromLocal8Bit(strerror(error))));
+                           .arg(path, qor::FileErrorText(error)));
 }
 
 }  // namespace qor::jet

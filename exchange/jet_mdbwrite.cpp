@@ -557,7 +557,7 @@ AccessWriter::AccessWriter(const QString& path, QStringList* notes) : m(std::mak
     // Built in the user's work folder, where what a killed process left is
     // swept, and moved onto the target once whole.
     const int fd = CreateWorkFile(QStringLiteral(".mdb"), &m->temp);
-    if (fd < 0) throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(errno))));
+    if (fd < 0) throw JetError(LoadErrorText(63513).arg(path, qor::FileErrorText(errno)));
     ::close(fd);
     m->out.setFileName(m->temp);
     if (!m->out.open(QIODevice::ReadWrite | QIODevice::Truncate))
@@ -671,7 +671,7 @@ void AccessWriter::finish() {
     o.out.close();
     int error = 0;
     if (!MoveFileInto(o.temp, o.path, &error, /*replace=*/true))
-        throw JetError(LoadErrorText(63513).arg(o.path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(o.path, qor::FileErrorText(error)));
     o.temp.clear();
 }
 

@@ -368,7 +368,7 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
     }
     int error = 0;
     if (!WriteFileSafely(path, bytes, &error))
-        throw JetError(LoadErrorText(63513).arg(path, QString::fromLocal8Bit(strerror(error))));
+        throw JetError(LoadErrorText(63513).arg(path, qor::FileErrorText(error)));
     // The old section goes only once the new file is in place; the fresh
     // one then describes it.
     RemoveSchemaIniSection(path);

@@ -647,7 +647,7 @@ TemporaryDatabase::TemporaryDatabase() {
     if (fd < 0) {
         m_path.clear();
         throw JetError(LoadErrorText(63514)
-                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
+                           .arg(qor::FileErrorText(errno)));
     }
     // The empty file keeps the name reserved; Database::create fills it.
     ::close(fd);

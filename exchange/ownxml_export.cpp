@@ -551,7 +551,7 @@ int ExportReportXml(QString target, QString reportPath) {
     }
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);
     if (r.cancelled) return 1;
-    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML export: %1").arg(r.detail));
+    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML：%1").arg(r.detail));
     // Done names the file: the user chose no name when it went beside the
     // report.
     const QString text = r.written ? LoadErrorText(qor::kMsgDoneAt).arg(QDir::toNativeSeparators(target))

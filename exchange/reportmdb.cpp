@@ -30,7 +30,7 @@ public:
     BesideFile(const QString& target, const QString& suffix) : m_target(target) {
         const int fd = qor::CreateWorkFile(suffix, &m_path);
         if (fd < 0) {
-            m_error = QString::fromLocal8Bit(strerror(errno));
+            m_error = qor::FileErrorText(errno);
             m_path.clear();
             return;
         }
@@ -51,7 +51,7 @@ public:
         // Synced, given the permissions a saved file gets, and moved.
         int e = 0;
         if (!qor::MoveFileInto(m_path, m_target, &e, /*replace=*/true)) {
-            if (error) *error = LoadErrorText(63515).arg(m_target, QString::fromLocal8Bit(strerror(e)));
+            if (error) *error = LoadErrorText(63515).arg(m_target, qor::FileErrorText(e));
             return false;
         }
         m_path.clear();

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "engine/messages.h"
 #include "exchange/workbook_read.h"
 
 namespace qor {
@@ -33,7 +34,7 @@ XlBorder& borderOf(XlStyle& s, int edge) {
         case xl::kEdgeRight:
             return s.right;
         default:
-            fail(kXlArgument, QStringLiteral("border index %1").arg(edge));
+            fail(kXlArgument, LoadErrorText(64645).arg(edge));
     }
 }
 
@@ -211,11 +212,11 @@ void XlCellMap::clear() {
 // ---- XlRange ------------------------------------------------------------
 
 XlRange::XlRange(XlWorksheet* sheet, XlArea area) : m_sheet(sheet), m_area(area) {
-    if (!m_sheet) fail(kXlPointer, QStringLiteral("no worksheet"));
+    if (!m_sheet) fail(kXlPointer, LoadErrorText(64641));
     if (m_area.r1 > m_area.r2) std::swap(m_area.r1, m_area.r2);
     if (m_area.c1 > m_area.c2) std::swap(m_area.c1, m_area.c2);
     if (m_area.r1 < 1 || m_area.c1 < 1 || m_area.r2 > kMaxRows || m_area.c2 > kMaxCols)
-        fail(kXlObjectError, QStringLiteral("range outside the worksheet"));
+        fail(kXlObjectError, LoadErrorText(64646));
 }
 
 const XlStyle& XlCell::plainStyle() {
@@ -261,7 +262,7 @@ void XlRange::setNumber(double v) {
 }
 
 void XlRange::setText(const QString& t) {
-    if (t.size() > 32767) fail(kXlObjectError, QStringLiteral("text longer than a cell holds"));
+    if (t.size() > 32767) fail(kXlObjectError, LoadErrorText(64647));
     forEach([&](XlCell& cell, int, int) {
         cell.kind = t.isEmpty() ? XlCell::Empty : XlCell::Text;
         cell.number = 0;
@@ -280,20 +281,20 @@ void XlRange::clearValue() {
 const XlCell* XlRange::firstCell() const { return m_sheet->findCell(m_area.r1, m_area.c1); }
 
 void XlStyleEdit::setNumberFormat(const QString& f) {
-    if (f.size() > 255) fail(kXlObjectError, QStringLiteral("number format too long"));
+    if (f.size() > 255) fail(kXlObjectError, LoadErrorText(64648));
     m_s.numberFormat = f;
 }
 void XlStyleEdit::setFontName(const QString& name) {
-    if (name.isEmpty() || name.size() > 31) fail(kXlObjectError, QStringLiteral("font name"));
+    if (name.isEmpty() || name.size() > 31) fail(kXlObjectError, LoadErrorText(64649).arg(name));
     m_s.fontName = name;
 }
 void XlStyleEdit::setFontSize(double points) {
-    if (!(points >= 1 && points <= 409)) fail(kXlObjectError, QStringLiteral("font size"));
+    if (!(points >= 1 && points <= 409)) fail(kXlObjectError, LoadErrorText(64650).arg(points));
     m_s.fontSize = points;
 }
 void XlStyleEdit::setUnderline(int code) {
     if (code != xl::kUnderlineNone && code != xl::kUnderlineSingle && code != xl::kUnderlineDouble)
-        fail(kXlObjectError, QStringLiteral("underline %1").arg(code));
+        fail(kXlObjectError, LoadErrorText(64666).arg(code));
     m_s.underline = code;
 }
 void XlStyleEdit::setFillColor(uint32_t bgr) {
@@ -303,23 +304,23 @@ void XlStyleEdit::setFillColor(uint32_t bgr) {
 void XlStyleEdit::setHorizontalAlignment(int code) {
     if (code != xl::kGeneral && code != xl::kLeft && code != xl::kCenter && code != xl::kRight &&
         code != xl::kJustify)
-        fail(kXlObjectError, QStringLiteral("horizontal alignment %1").arg(code));
+        fail(kXlObjectError, LoadErrorText(64651).arg(code));
     m_s.hAlign = code;
 }
 void XlStyleEdit::setVerticalAlignment(int code) {
     if (code != xl::kTop && code != xl::kCenter && code != xl::kBottom && code != xl::kJustify)
-        fail(kXlObjectError, QStringLiteral("vertical alignment %1").arg(code));
+        fail(kXlObjectError, LoadErrorText(64652).arg(code));
     m_s.vAlign = code;
 }
 void XlStyleEdit::setBorderLineStyle(int edge, int lineStyle) {
     XlBorder& b = borderOf(m_s, edge);
     if (!validLineStyle(lineStyle))
-        fail(kXlObjectError, QStringLiteral("line style %1").arg(lineStyle));
+        fail(kXlObjectError, LoadErrorText(64653).arg(lineStyle));
     b.lineStyle = lineStyle;
 }
 void XlStyleEdit::setBorderWeight(int edge, int weight) {
     XlBorder& b = borderOf(m_s, edge);
-    if (!validWeight(weight)) fail(kXlObjectError, QStringLiteral("border weight %1").arg(weight));
+    if (!validWeight(weight)) fail(kXlObjectError, LoadErrorText(64654).arg(weight));
     b.weight = weight;
     // Setting a weight on an edge without a line draws it.
     if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
@@ -377,12 +378,12 @@ XlRange XlRange::mergeArea() const {
 }
 
 void XlRange::setColumnWidth(double width) {
-    if (!(width >= 0 && width <= 255)) fail(kXlObjectError, QStringLiteral("column width"));
+    if (!(width >= 0 && width <= 255)) fail(kXlObjectError, LoadErrorText(64655).arg(width));
     for (int c = m_area.c1; c <= m_area.c2; ++c) m_sheet->m_colWidths[c] = width;
 }
 
 void XlRange::setRowHeight(double points) {
-    if (!(points >= 0 && points <= 409)) fail(kXlObjectError, QStringLiteral("row height"));
+    if (!(points >= 0 && points <= 409)) fail(kXlObjectError, LoadErrorText(64656).arg(points));
     for (int r = m_area.r1; r <= m_area.r2; ++r) m_sheet->m_rowHeights[r] = points;
 }
 
@@ -414,7 +415,7 @@ XlRange XlWorksheet::range(const QString& ref) {
     bool ok = colon < 0 ? corner(t, &a.r1, &a.c1)
                         : corner(QStringView(t).left(colon), &a.r1, &a.c1) &&
                               corner(QStringView(t).mid(colon + 1), &a.r2, &a.c2);
-    if (!ok) fail(kXlObjectError, QStringLiteral("bad range \"%1\"").arg(ref));
+    if (!ok) fail(kXlObjectError, LoadErrorText(64657).arg(ref));
     if (colon < 0) {
         a.r2 = a.r1;
         a.c2 = a.c1;
@@ -527,18 +528,18 @@ void XlWorkbook::releaseName(const QString& name) {
 
 XlWorksheet* XlWorkbook::sheet(int index1) {
     if (index1 < 1 || index1 > sheetCount())
-        fail(kXlObjectError, QStringLiteral("no sheet %1").arg(index1));
+        fail(kXlObjectError, LoadErrorText(64658).arg(index1));
     return m_sheets[size_t(index1 - 1)].get();
 }
 
 int XlWorkbook::indexOf(const XlWorksheet* s) const {
     for (size_t i = 0; i < m_sheets.size(); ++i)
         if (m_sheets[i].get() == s) return int(i);
-    fail(kXlPointer, QStringLiteral("the sheet is not in this workbook"));
+    fail(kXlPointer, LoadErrorText(64659));
 }
 
 XlWorksheet* XlWorkbook::addSheet() {
-    if (m_sheets.size() >= 4096) fail(kXlObjectError, QStringLiteral("too many sheets"));
+    if (m_sheets.size() >= 4096) fail(kXlObjectError, LoadErrorText(64660));
     const QString name = freshName();
     auto s = std::make_unique<XlWorksheet>(name);
     useName(name);
@@ -551,7 +552,7 @@ XlWorksheet* XlWorkbook::addSheet() {
 void XlWorkbook::deleteSheet(XlWorksheet* sheet) {
     const int i = indexOf(sheet);
     if (m_sheets.size() == 1)
-        fail(kXlObjectError, QStringLiteral("a workbook must keep at least one sheet"));
+        fail(kXlObjectError, LoadErrorText(64661));
     releaseName(sheet->name());
     m_sheets.erase(m_sheets.begin() + i);
     if (m_active > i || m_active >= int(m_sheets.size())) m_active = std::max(m_active - 1, 0);
@@ -562,13 +563,13 @@ void XlWorkbook::renameSheet(XlWorksheet* sheet, const QString& name) {
     indexOf(sheet);
     static const QString bad = QStringLiteral(":\\/?*[]");
     if (name.isEmpty() || name.size() > 31 || name.startsWith(u'\'') || name.endsWith(u'\''))
-        fail(kXlObjectError, QStringLiteral("bad sheet name \"%1\"").arg(name));
+        fail(kXlObjectError, LoadErrorText(64662).arg(name));
     for (QChar ch : name)
         if (bad.contains(ch))
-            fail(kXlObjectError, QStringLiteral("bad sheet name \"%1\"").arg(name));
+            fail(kXlObjectError, LoadErrorText(64662).arg(name));
     const QString key = name.toCaseFolded();
     const int others = m_usedNames.value(key) - (sheet->name().toCaseFolded() == key ? 1 : 0);
-    if (others > 0) fail(kXlObjectError, QStringLiteral("sheet name \"%1\" is taken").arg(name));
+    if (others > 0) fail(kXlObjectError, LoadErrorText(64663).arg(name));
     nameSheetAsRead(sheet, name);
     m_saved = false;
 }
@@ -626,23 +627,23 @@ XlWorkbook* XlApplication::openWorkbook(const QString& path) {
 }
 
 void XlApplication::saveCopyAs(const XlWorkbook* wb, const QString& path) {
-    if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
+    if (!wb) fail(kXlPointer, LoadErrorText(64643));
     wb->saveAs(path);
 }
 
 void XlApplication::save(XlWorkbook* wb) {
-    if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
+    if (!wb) fail(kXlPointer, LoadErrorText(64643));
     if (wb->fullName().isEmpty())
-        fail(kXlObjectError, QStringLiteral("the workbook has no file; save it under a name"));
+        fail(kXlObjectError, LoadErrorText(64664));
     wb->saveAs(wb->fullName());
     wb->setSaved(true);
 }
 
 void XlApplication::close(XlWorkbook* wb) {
-    if (!wb) fail(kXlPointer, QStringLiteral("no workbook"));
+    if (!wb) fail(kXlPointer, LoadErrorText(64643));
     auto it =
         std::find_if(m_books.begin(), m_books.end(), [wb](const auto& b) { return b.get() == wb; });
-    if (it == m_books.end()) fail(kXlPointer, QStringLiteral("the workbook is not open"));
+    if (it == m_books.end()) fail(kXlPointer, LoadErrorText(64665));
     m_books.erase(it);
     m_active = m_books.empty() ? nullptr : m_books.back().get();
 }

@@ -610,7 +610,7 @@ public:
         // all of it, and a part of tens of MiB held twice stays in the heap.
         xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
         if (!ctxt) {
-            *why = QStringLiteral("out of memory");
+            *why = StatusText(Status::OutOfMemory);
             return false;
         }
         // Entities are replaced: with no document type, only the five
@@ -627,9 +627,7 @@ public:
         if (!m_thrown && ctxt->wellFormed && !ctxt->disableSAX) xmlParseChunk(ctxt, nullptr, 0, 1);
         const bool wellFormed = ctxt->wellFormed && !m_thrown;
         if (!wellFormed && !m_thrown) {
-            *why = !m_error.isEmpty()        ? m_error
-                   : ctxt->lastError.message ? QString::fromUtf8(ctxt->lastError.message).trimmed()
-                                             : QStringLiteral("not well-formed XML");
+            *why = !m_error.isEmpty() ? m_error : LoadErrorText(64496).arg(ctxt->lastError.line);
         }
         if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
         ctxt->myDoc = nullptr;
@@ -727,9 +725,7 @@ private:
     static void onError(void* ctx, xmlErrorPtr err) {
         StraightReader* r = self(ctx);
         if (!err || err->level < XML_ERR_ERROR || !r->m_error.isEmpty()) return;
-        r->m_error = QStringLiteral("line %1: %2")
-                         .arg(err->line)
-                         .arg(QString::fromUtf8(err->message ? err->message : "").trimmed());
+        r->m_error = LoadErrorText(64496).arg(err->line);
     }
 
     XmlEvents& m_ev;

@@ -26,6 +26,7 @@
 #include <unordered_map>
 
 #include "exchange/workbook_codes.h"
+#include "engine/messages.h"
 #include "exchange/workbook_model.h"
 #include "platform/compoundfile.h"
 #include "platform/safefile.h"
@@ -336,8 +337,7 @@ QByteArray window2(bool active) {
 
 void checkCell(const XlWorksheet& sheet, int row, int col) {
     if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
-        fail(QStringLiteral("sheet \"%1\": row %2, column %3 lies beyond the 65,536 rows and 256 "
-                            "columns of an .xls sheet")
+        fail(LoadErrorText(64635)
                  .arg(sheet.name())
                  .arg(row)
                  .arg(col));
@@ -355,7 +355,7 @@ void XlsStreamWriter::Impl::openScratch() {
     if (scratch >= 0) return;
     QByteArray name = folder + "/qor-xls-XXXXXX";
     scratch = ::mkostemp(name.data(), O_CLOEXEC);
-    if (scratch < 0) fail(QStringLiteral("no scratch file in %1").arg(QDir::tempPath()));
+    if (scratch < 0) fail(LoadErrorText(64632).arg(QDir::tempPath(), qor::FileErrorText(errno)));
     ::unlink(name.constData());
 }
 
@@ -367,8 +367,7 @@ void XlsStreamWriter::Impl::append(const QByteArray& bytes) {
         const ssize_t n = ::pwrite(scratch, p, left, off_t(scratchSize));
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
-            fail(QStringLiteral("the scratch file cannot be written: %1")
-                     .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            fail(LoadErrorText(64633).arg(qor::FileErrorText(n < 0 ? errno : ENOSPC)));
         }
         p += n;
         left -= size_t(n);
@@ -381,7 +380,7 @@ void XlsStreamWriter::Impl::readScratch(quint64 at, char* into, size_t n) const 
         const ssize_t got = ::pread(scratch, into, n, off_t(at));
         if (got <= 0) {
             if (got < 0 && errno == EINTR) continue;
-            fail(QStringLiteral("the scratch file cannot be read"));
+            fail(LoadErrorText(64634).arg(qor::FileErrorText(got < 0 ? errno : EIO)));
         }
         into += got;
         n -= size_t(got);
@@ -560,7 +559,7 @@ void XlsStreamWriter::Impl::endSheet(const XlWorksheet& sheet) {
     dims.u16(0);
     if (::pwrite(scratch, dims.b.constData(), size_t(dims.b.size()), off_t(cur.dimensionsAt)) !=
         ssize_t(dims.b.size()))
-        fail(QStringLiteral("the scratch file cannot be written"));
+        fail(LoadErrorText(64633).arg(qor::FileErrorText(errno ? errno : ENOSPC)));
     blocks[size_t(cur.index)] = {cur.start, scratchSize - cur.start};
     written[size_t(cur.index)] = true;
     current.reset();
@@ -738,7 +737,7 @@ XlsStreamWriter::XlsStreamWriter(const QString& path, const std::vector<QString>
         if (n.isEmpty() || n.size() > 31 ||
             std::any_of(n.begin(), n.end(), [](QChar c) { return bad.contains(c); }) ||
             seen.contains(n.toLower()))
-            fail(QStringLiteral("sheet \"%1\" cannot be written").arg(n));
+            fail(LoadErrorText(64630).arg(n));
         seen.insert(n.toLower());
     }
     d->target = target.absoluteFilePath();
@@ -758,7 +757,7 @@ void XlsStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
 void XlsStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
     if (d->done || d->current || index0 < 0 || size_t(index0) >= d->names.size() ||
         d->written[size_t(index0)])
-        fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
+        fail(LoadErrorText(64630).arg(sheet.name()));
     d->guarded([&] { d->beginSheet(index0, sheet); });
 }
 
@@ -789,28 +788,28 @@ void XlsStreamWriter::commit() {
     quint64 at = quint64(head.size());
     for (size_t i = 0; i < d->names.size(); ++i) {
         if (at > std::numeric_limits<uint32_t>::max())
-            fail(QStringLiteral("\"%1\" would exceed 4 GB").arg(d->target));
+            fail(LoadErrorText(64631).arg(d->target));
         for (int k = 0; k < 4; ++k) head[offsetPositions[i] + k] = char(at >> (8 * k) & 0xFF);
         at += d->blocks[i].size;
     }
 
     SafeFileWriter tmp(d->target);
-    if (!tmp.open()) fail(QStringLiteral("\"%1\" cannot be written").arg(d->target));
+    if (!tmp.open()) fail(LoadErrorText(63513).arg(d->target, qor::FileErrorText(tmp.error())));
     // The compound file writes through a descriptor of its own on the same
     // temporary and closes it when done; the writer keeps the one it syncs
     // and renames.
     const int fd = ::dup(tmp.handle());
-    if (fd < 0) fail(QStringLiteral("\"%1\" cannot be written").arg(d->target));
+    if (fd < 0) fail(LoadErrorText(63513).arg(d->target, qor::FileErrorText(errno)));
     {
         QString error;
         std::unique_ptr<CompoundFile> cf =
             CompoundFile::createOnHandle(fd, tmp.temporaryPath(), &error);
         if (!cf) {  // the descriptor was closed with it
-            fail(QStringLiteral("\"%1\" cannot be written: %2").arg(d->target, error));
+            fail(LoadErrorText(63513).arg(d->target, error));
         }
         const QString stream = QStringLiteral("Workbook");
         const auto cannot = [&] {
-            fail(QStringLiteral("\"%1\" cannot be written: %2").arg(d->target, cf->lastError()));
+            fail(LoadErrorText(63513).arg(d->target, cf->lastError()));
         };
         // The globals, then each sheet's block in sheet order, in pieces
         // of a few MB; the first piece holds the whole stream when it is
@@ -840,7 +839,7 @@ void XlsStreamWriter::commit() {
         if (!cf->commit()) cannot();
     }
     if (!tmp.commit())
-        fail(QStringLiteral("\"%1\" cannot be replaced: %2").arg(d->target, tmp.errorString()));
+        fail(LoadErrorText(63515).arg(d->target, qor::FileErrorText(tmp.error())));
 }
 
 }  // namespace qor

@@ -30,6 +30,14 @@ namespace {
     throw XlError{kXlObjectError, QStringLiteral("Workbook"), what};
 }
 
+// What a refused writer call was about, as the failure names it.
+constexpr int kWhatCell = 64636;
+constexpr int kWhatColumnWidth = 62296;
+constexpr int kWhatRowHeight = 62295;
+constexpr int kWhatRow = 64637;
+constexpr int kWhatMergedRange = 64638;
+constexpr int kWhatWorkbook = 64639;
+
 // 0x00BBGGRR to the writer's 0xRRGGBB, where 0 would mean "automatic".
 lxw_color_t writerColour(uint32_t bgr) {
     const uint32_t rgb = (bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF);
@@ -173,10 +181,10 @@ private:
     lxw_format* m_lastFormat = nullptr;
 };
 
-void check(lxw_error e, const char* what) {
+void check(lxw_error e, int whatId) {
     if (e != LXW_NO_ERROR)
         fail(QStringLiteral("%1（%2 %3）")
-                 .arg(StatusText(Status::WriteError), QLatin1String(what))
+                 .arg(StatusText(Status::WriteError), LoadErrorText(whatId))
                  .arg(int(e)));
 }
 
@@ -191,13 +199,13 @@ void writeCell(lxw_worksheet* ws, int row, int col, const XlCell& cell, lxw_form
     const lxw_col_t c = lxw_col_t(col - 1);
     switch (cell.kind) {
         case XlCell::Number:
-            check(worksheet_write_number(ws, r, c, cell.number, f), "cell");
+            check(worksheet_write_number(ws, r, c, cell.number, f), kWhatCell);
             break;
         case XlCell::Text:
-            check(worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), f), "cell");
+            check(worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), f), kWhatCell);
             break;
         case XlCell::Empty:
-            if (f) check(worksheet_write_blank(ws, r, c, f), "cell");
+            if (f) check(worksheet_write_blank(ws, r, c, f), kWhatCell);
             break;
     }
 }
@@ -213,7 +221,7 @@ public:
         : m_ws(ws), m_formats(formats), m_heights(sheet.rowHeights()) {
         for (const auto& [col, width] : sheet.columnWidths())
             check(worksheet_set_column(ws, lxw_col_t(col - 1), lxw_col_t(col - 1), width, nullptr),
-                  "column width");
+                  kWhatColumnWidth);
     }
 
     // The rows after the last one written up to lastRow.
@@ -251,20 +259,20 @@ public:
 
             const auto h = m_heights.find(r);
             if (h != m_heights.end())
-                check(worksheet_set_row(m_ws, row0, h->second, nullptr), "row height");
+                check(worksheet_set_row(m_ws, row0, h->second, nullptr), kWhatRowHeight);
             else if (mergeEnds)
-                check(worksheet_set_row(m_ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), "row");
+                check(worksheet_set_row(m_ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), kWhatRow);
             for (const Merge* m : m_open) {
                 if (m->area.r2 != r) continue;
                 check(worksheet_merge_range(m_ws, lxw_row_t(m->area.r1 - 1),
                                             lxw_col_t(m->area.c1 - 1), row0,
                                             lxw_col_t(m->area.c2 - 1), "", m->format),
-                      "merged range");
+                      kWhatMergedRange);
             }
             for (const Merge* m : m_open) {
                 if (!m->format) continue;
                 for (int c = m->area.c1; c <= m->area.c2; ++c)
-                    check(worksheet_write_blank(m_ws, row0, lxw_col_t(c - 1), m->format), "cell");
+                    check(worksheet_write_blank(m_ws, row0, lxw_col_t(c - 1), m->format), kWhatCell);
             }
             while (rowIt != cellRows.end() && rowIt->row < r) ++rowIt;
             if (rowIt == cellRows.end() || rowIt->row != r) continue;
@@ -465,7 +473,7 @@ void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
 void XlsxStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
     if (d->committed || d->current || index0 < 0 || size_t(index0) >= d->written.size() ||
         d->written[size_t(index0)])
-        fail(QStringLiteral("sheet \"%1\" cannot be written").arg(sheet.name()));
+        fail(LoadErrorText(64630).arg(sheet.name()));
     d->written[size_t(index0)] = true;
     // A sheet that comes in bands is too large to be held.
     if (!d->wb) d->open(false);
@@ -491,7 +499,7 @@ void XlsxStreamWriter::commit() {
     lxw_workbook* wb = d->wb;
     d->wb = nullptr;
     d->formats.reset();
-    check(workbook_close(wb), "workbook");
+    check(workbook_close(wb), kWhatWorkbook);
     if (!d->tmp->commit())
         fail(LoadErrorText(63515).arg(d->target, StatusText(Status::WriteError)));
     ++g_filesWritten;

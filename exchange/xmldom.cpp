@@ -1408,13 +1408,13 @@ bool deniedNow(const qor::SafeFileWriter& f) {
 
 XmlSaveStatus detail::openSaveFile(qor::SafeFileWriter& f, QString* error) {
     if (f.open()) return XmlSaveStatus::Ok;
-    if (error) *error = f.errorString();
+    if (error) *error = qor::FileErrorText(f.error());
     return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
 }
 
 XmlSaveStatus detail::commitSaveFile(qor::SafeFileWriter& f, QString* error) {
     if (f.commit()) return XmlSaveStatus::Ok;
-    if (error) *error = f.errorString();
+    if (error) *error = qor::FileErrorText(f.error());
     return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
 }
 
@@ -1423,7 +1423,7 @@ XmlSaveStatus detail::saveBytes(const QString& path, const QByteArray& bytes, QS
     const XmlSaveStatus opened = openSaveFile(f, error);
     if (opened != XmlSaveStatus::Ok) return opened;
     if (!f.write(bytes)) {
-        if (error) *error = f.errorString();
+        if (error) *error = qor::FileErrorText(f.error());
         f.cancel();
         return XmlSaveStatus::WriteFailed;
     }

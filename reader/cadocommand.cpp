@@ -1,5 +1,6 @@
 #include "reader/cadocommand.h"
 
+#include "engine/messages.h"
 #include "reader/cadoexception.h"
 
 CAdoCommand::CAdoCommand(CAdoConnection* connection) : m_result(connection) {}
@@ -16,7 +17,7 @@ void CAdoCommand::Create(const QString& name, const QString& text, int type) {
 
 void CAdoCommand::Execute() {
     if (m_text.trimmed().isEmpty())
-        throw CAdoException(QStringLiteral("The command %1 has no text.").arg(m_name));
+        throw CAdoException(LoadErrorText(64674).arg(m_name));
     m_result.Run(m_type == CAdoRecordset::adCmdUnknown ? CAdoRecordset::adCmdText : m_type, m_text,
                  m_values);
 }

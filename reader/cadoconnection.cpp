@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include "engine/messages.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
 #include "reader/cadoexception.h"
@@ -99,7 +100,7 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
             s.port = value.toInt(&ok);
             if (!ok || s.port <= 0 || s.port > 65535)
                 throw CAdoException(
-                    QStringLiteral("The port \"%1\" of the connection text is not a number.")
+                    LoadErrorText(64675)
                         .arg(value));
         } else if (key == QLatin1String("UID") || key == QLatin1String("USER") ||
                    key == QLatin1String("USER ID")) {
@@ -115,8 +116,7 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
     const bool qtDriver = driver.startsWith(QLatin1Char('Q'), Qt::CaseInsensitive) &&
                           !driver.contains(QLatin1Char(' '));
     if (driver == QLatin1String("PROVIDER"))
-        throw CAdoException(QStringLiteral("Provider connection texts cannot be opened here; give "
-                                           "DRIVER=QSQLITE, QPSQL or QODBC: %1")
+        throw CAdoException(LoadErrorText(64676)
                                 .arg(masked(text)));
     if (qtDriver) {
         s.driver = driver.toUpper();
@@ -136,12 +136,12 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
     if (s.driver == QLatin1String("QSQLITE")) {
         if (s.database.isEmpty())
             throw CAdoException(
-                QStringLiteral("The connection text names no database file: %1").arg(masked(text)));
+                LoadErrorText(64677).arg(masked(text)));
         s.database = sqliteFile(s.database);
     }
     if (s.database.isEmpty())
         throw CAdoException(
-            QStringLiteral("The connection text names no database: %1").arg(masked(text)));
+            LoadErrorText(64677).arg(masked(text)));
     return s;
 }
 
@@ -154,7 +154,7 @@ QString CAdoConnection::MaskPasswords(const QString& nameOrConnectionText) {
 
 AdoConnectionSettings CAdoConnection::ResolveConnectionText(const QString& nameOrConnectionText) {
     const QString text = nameOrConnectionText.trimmed();
-    if (text.isEmpty()) throw CAdoException(QStringLiteral("No database name was given."));
+    if (text.isEmpty()) throw CAdoException(LoadErrorText(64678));
     if (text.contains(QLatin1Char('='))) return parseConnectionText(text);
 
     AdoConnectionSettings s;
@@ -194,15 +194,15 @@ QSqlDatabase CAdoConnection::Database() const {
 void CAdoConnection::Open(const QString& nameOrConnectionText) {
     if (m_open)
         throw CAdoException(
-            QStringLiteral("The connection to %1 is open already.").arg(masked(m_text)));
+            LoadErrorText(64679).arg(masked(m_text)));
     const AdoConnectionSettings s = ResolveConnectionText(nameOrConnectionText);
     if (!QSqlDatabase::isDriverAvailable(s.driver))
         throw CAdoException(
-            QStringLiteral("The database driver %1 is not installed (available: %2).")
+            LoadErrorText(64680)
                 .arg(s.driver, QSqlDatabase::drivers().join(QStringLiteral(", "))));
     const bool sqlite = s.driver == QLatin1String("QSQLITE");
     if (sqlite && s.database != QLatin1String(":memory:") && !QFileInfo(s.database).isFile())
-        throw CAdoException(QStringLiteral("The database file %1 does not exist.").arg(s.database));
+        throw CAdoException(LoadErrorText(64681).arg(s.database));
 
     const QString name = uniqueConnectionName();
     QString error;
@@ -234,7 +234,7 @@ void CAdoConnection::Open(const QString& nameOrConnectionText) {
         // is logged and shown, so make sure.
         if (s.password.size() >= 3) error.replace(s.password, QStringLiteral("***"));
         throw CAdoException(
-            QStringLiteral("Cannot open the database %1: %2")
+            LoadErrorText(64682)
                 .arg(sqlite ? s.database : MaskPasswords(nameOrConnectionText), error.trimmed()));
     }
     m_connectionName = name;
@@ -325,11 +325,10 @@ void CAdoConnection::SetReadOnly(bool readOnly) {
         const SetAuthorizerFn setAuthorizer = sqliteSetAuthorizer();
         if (readOnly) {
             if (!handle || !setAuthorizer)
-                throw CAdoException(QStringLiteral(
-                    "The SQLite connection cannot be made read-only: its library is not at hand."));
+                throw CAdoException(LoadErrorText(64683).arg(
+                    QStringLiteral("sqlite3_set_authorizer")));
             if (!q.exec(QStringLiteral("PRAGMA query_only = 1")))
-                throw CAdoException(QStringLiteral("The SQLite connection cannot be made "
-                                                   "read-only: %1")
+                throw CAdoException(LoadErrorText(64683)
                                         .arg(q.lastError().text()));
             setAuthorizer(handle, readOnlyAuthorizer, nullptr);
         } else {
@@ -341,14 +340,14 @@ void CAdoConnection::SetReadOnly(bool readOnly) {
                         ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
                         : QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE")) &&
             readOnly)
-            throw CAdoException(QStringLiteral("The connection cannot be made read-only: %1")
+            throw CAdoException(LoadErrorText(64683)
                                     .arg(q.lastError().text()));
     }
     m_readOnly = readOnly;
 }
 
 void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
-    if (!m_open) throw CAdoException(QStringLiteral("The connection is not open."));
+    if (!m_open) throw CAdoException(LoadErrorText(64684));
     if (m_settings.driver != QLatin1String("QPSQL")) {
         // SQLite's guard sits on the connection (SetReadOnly).
         read();
@@ -358,7 +357,7 @@ void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
     {
         QSqlQuery begin(db);
         if (!begin.exec(QStringLiteral("BEGIN TRANSACTION READ ONLY")))
-            throw CAdoException(QStringLiteral("No read-only transaction could begin: %1")
+            throw CAdoException(LoadErrorText(64685)
                                     .arg(begin.lastError().text()));
     }
     try {
@@ -374,7 +373,7 @@ void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
     QSqlQuery end(db);
     if (!end.exec(QStringLiteral("ROLLBACK")))
         throw CAdoException(
-            QStringLiteral("The read-only transaction could not end: %1").arg(end.lastError().text()));
+            LoadErrorText(64686).arg(end.lastError().text()));
 }
 
 void CAdoConnection::RememberSessionSettings() {

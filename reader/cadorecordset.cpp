@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#include "engine/messages.h"
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
 #include "reader/sqldialect.h"
@@ -214,15 +215,15 @@ namespace {
 // server's quoting, values bound to its "?" marks. Throws on every failure.
 void execute(CAdoConnection* connection, int commandType, const QString& text,
              const QVariantList& values, QSqlQuery& q) {
-    if (!connection) throw CAdoException(QStringLiteral("The record set has no connection."));
+    if (!connection) throw CAdoException(LoadErrorText(64684));
     if (!connection->IsOpen())
-        throw CAdoException(QStringLiteral("The connection of the record set is not open."));
-    if (text.trimmed().isEmpty()) throw CAdoException(QStringLiteral("No query was given."));
+        throw CAdoException(LoadErrorText(64684));
+    if (text.trimmed().isEmpty()) throw CAdoException(LoadErrorText(64687));
 
     const QSqlDatabase db = connection->Database();
     if (commandType == CAdoRecordset::adCmdStoredProc)
         throw CAdoException(
-            QStringLiteral("Stored procedures cannot be called here: %1").arg(text));
+            LoadErrorText(64688).arg(text));
     QString sql;
     if (commandType == CAdoRecordset::adCmdTable) {
         sql = QStringLiteral("select * from ") + qor::QuoteIdentifier(db.driver(), text, true);
@@ -245,12 +246,12 @@ void execute(CAdoConnection* connection, int commandType, const QString& text,
     }
     if (!ok)
         throw CAdoException(
-            QStringLiteral("The query failed: %1 [%2]").arg(q.lastError().text(), sql));
+            LoadErrorText(64689).arg(q.lastError().text(), sql));
 }
 
 void requireAllRead(const QSqlQuery& q) {
     if (q.lastError().isValid())
-        throw CAdoException(QStringLiteral("Reading the rows failed: %1 [%2]")
+        throw CAdoException(LoadErrorText(64690)
                                 .arg(q.lastError().text(), q.lastQuery()));
 }
 
@@ -318,13 +319,13 @@ QVariantList CAdoRecordset::ReadColumn(CAdoConnection* connection, const QString
 }
 
 void CAdoRecordset::RequireOpen() const {
-    if (!m_open) throw CAdoException(QStringLiteral("The record set is not open."));
+    if (!m_open) throw CAdoException(LoadErrorText(64691));
 }
 
 void CAdoRecordset::RequireRecord() const {
     RequireOpen();
     if (m_pos >= m_rows.size())
-        throw CAdoException(QStringLiteral("There is no current record (end of the record set)."));
+        throw CAdoException(LoadErrorText(64692));
 }
 
 bool CAdoRecordset::IsEOF() const {
@@ -368,14 +369,14 @@ int CAdoRecordset::GetFieldCount() const {
 QString CAdoRecordset::GetFieldName(int index) const {
     RequireOpen();
     if (index < 0 || index >= m_names.size())
-        throw CAdoException(QStringLiteral("There is no field %1.").arg(index));
+        throw CAdoException(LoadErrorText(64693).arg(index));
     return m_names.at(index);
 }
 
 int CAdoRecordset::GetFieldType(int index) const {
     RequireOpen();
     if (index < 0 || index >= m_types.size())
-        throw CAdoException(QStringLiteral("There is no field %1.").arg(index));
+        throw CAdoException(LoadErrorText(64693).arg(index));
     return m_types.at(index);
 }
 
@@ -388,13 +389,13 @@ int CAdoRecordset::FindField(const QString& name) const {
 QVariant CAdoRecordset::GetFieldValue(const QString& name) const {
     RequireRecord();
     const int i = FindField(name);
-    if (i < 0) throw CAdoException(QStringLiteral("The record set has no field \"%1\".").arg(name));
+    if (i < 0) throw CAdoException(LoadErrorText(64693).arg(QStringLiteral("“%1”").arg(name)));
     return m_rows.at(m_pos).at(i);
 }
 
 QVariant CAdoRecordset::GetFieldValue(int index) const {
     RequireRecord();
     if (index < 0 || index >= m_names.size())
-        throw CAdoException(QStringLiteral("There is no field %1.").arg(index));
+        throw CAdoException(LoadErrorText(64693).arg(index));
     return m_rows.at(m_pos).at(index);
 }

@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
+#include <cerrno>
 #include <chrono>
 
 #include "engine/messages.h"
@@ -281,15 +283,17 @@ bool CAppEnvironment::RunBatchFile(const QString& path, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return fail(
-            QStringLiteral("The batch file %1 cannot be opened: %2").arg(path, f.errorString()));
-    if (f.size() == 0) return fail(QStringLiteral("The batch file %1 is empty.").arg(path));
+            LoadErrorText(64700).arg(path, qor::FileErrorText(!QFileInfo::exists(path) ? ENOENT
+                                                   : QFileInfo(path).isDir() ? EISDIR
+                                                                              : EACCES)));
+    if (f.size() == 0) return fail(LoadErrorText(64701).arg(path));
     f.close();
     if (!m_batchRunner)
-        return fail(QStringLiteral("No command language is installed to run %1.").arg(path));
+        return fail(LoadErrorText(64702).arg(path));
     QString why;
     const bool ok = m_batchRunner(path, &why);
     if (!ok)
-        return fail(why.isEmpty() ? QStringLiteral("The batch file %1 failed.").arg(path) : why);
+        return fail(why.isEmpty() ? LoadErrorText(64703).arg(path) : why);
     if (error) error->clear();
     return true;
 }

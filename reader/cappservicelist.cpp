@@ -4,6 +4,7 @@
 #include <QSet>
 #include <algorithm>
 
+#include "engine/messages.h"
 #include "platform/registry.h"
 #include "reader/dispatchdrivers.h"
 
@@ -212,7 +213,7 @@ bool CAppServiceList::CallItem(const CServiceFuncItem& item, const QString& argu
     };
     const Service* s = ServiceOf(item.m_nService);
     if (!s)
-        return failWith(QStringLiteral("No application service offers %1.").arg(item.m_strName));
+        return failWith(LoadErrorText(62873).replace(QStringLiteral("%s"), item.m_strName));
     CServiceDriver driver;
     driver.AttachDispatch(s->object.object(), false);
     CServiceResult result;

@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 #include <functional>
 
+#include "engine/messages.h"
 #include "platform/automation.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
@@ -23,21 +24,21 @@ Q_LOGGING_CATEGORY(lcConsolidation, "qor.consolidation")
 void copyOne(const QString& from, const QString& to) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
-        throw AutoError(QStringLiteral("Cannot read %1: %2").arg(from, in.errorString()));
+        throw AutoError(LoadErrorText(63520).arg(from, in.errorString()));
     if (!QDir().mkpath(QFileInfo(to).absolutePath()))
         throw AutoError(QStringLiteral("Cannot make the folder of %1.").arg(to));
     SafeFileWriter out(to);
     if (!out.open())
-        throw AutoError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
+        throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 16);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            throw AutoError(QStringLiteral("Cannot read %1: %2").arg(from, in.errorString()));
+            throw AutoError(LoadErrorText(63520).arg(from, in.errorString()));
         if (!out.write(chunk))
-            throw AutoError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
+            throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
     }
     if (!out.commit())
-        throw AutoError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
+        throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
 }
 
 // Copies the files under from to the same places under to. keep, when

@@ -2,6 +2,7 @@
 
 #include <QMutex>
 
+#include "engine/messages.h"
 #include "platform/registry.h"
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
@@ -47,8 +48,7 @@ QString CQorDB::DefaultConnectionText() {
 
     const QString login = LoginDbName();
     if (!login.isEmpty()) return login;
-    throw CAdoException(QStringLiteral("No data dictionary database is set: give \"Dictionary\" "
-                                       "under %1 or log in to the host system.")
+    throw CAdoException(LoadErrorText(64694)
                             .arg(kProductKey));
 }
 

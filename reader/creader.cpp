@@ -42,8 +42,7 @@ bool cellInRange(int row, int col) {
 }  // namespace
 
 QString qor::TextIntoNumberCellMessage(const QString& text, int row, int col) {
-    return QStringLiteral("\"%1\" is not a number, and row %2, column %3 holds numbers; "
-                          "a text needs a text cell (format code kind = 2).")
+    return LoadErrorText(64704)
         .arg(text)
         .arg(row)
         .arg(col);
@@ -100,20 +99,20 @@ ReaderResult CReader::failStatus(const char* method, uint16_t status) {
 }
 
 QString CReader::needOpen() const {
-    return m_report ? QString() : QStringLiteral("No report is open.");
+    return m_report ? QString() : LoadErrorText(64705);
 }
 
 QString CReader::needFormatState(const char* method) const {
     if (!m_report) return needOpen();
     if (m_report->IsFormatState()) return QString();
-    return QStringLiteral("%1 works in format state only; call BeginDesign first.")
+    return LoadErrorText(64706)
         .arg(QLatin1String(method));
 }
 
 QString CReader::needDataState(const char* method) const {
     if (!m_report) return needOpen();
     if (!m_report->IsFormatState()) return QString();
-    return QStringLiteral("%1 works in data state only; call BeginData first.")
+    return LoadErrorText(64707)
         .arg(QLatin1String(method));
 }
 
@@ -122,15 +121,15 @@ QString CReader::needCurrentPage(const char* method) const {
     if (!e.isEmpty()) return e;
     if (m_report->GetCurPage() > 0) return QString();
     if (m_report->GetPageCount() == 0)
-        return QStringLiteral("%1 needs a page; the report has none (AppendPages adds them).")
+        return LoadErrorText(64708)
             .arg(QLatin1String(method));
-    return QStringLiteral("%1 needs a current page; call SetCurPage first.")
+    return LoadErrorText(64709)
         .arg(QLatin1String(method));
 }
 
 QString CReader::needCell(int row, int col) const {
     if (cellInRange(row, col)) return QString();
-    return QStringLiteral("Row %1, column %2 is outside the table: %3.")
+    return LoadErrorText(64710)
         .arg(row)
         .arg(col)
         .arg(statusText(code(Status::OutsideTable)));
@@ -149,7 +148,7 @@ void CReader::closeReport() {
 
 ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLangId) {
     if (m_report)
-        return fail(QStringLiteral("A report is already open (%1); call CloseFile first.")
+        return fail(LoadErrorText(64711)
                         .arg(m_report->GetPathName()));
     const QString given = sFileName.trimmed();
     if (given.isEmpty()) return fail(LoadErrorText(kFileMissingText).replace("%s", QString()));
@@ -165,16 +164,16 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
         return fail(QStringLiteral("%1: %2").arg(given, statusText(code(Status::NotAReport))));
     // The engine would look for "<name>.rep" instead: a different file.
     if (ReportPathWithExtension(path) != path)
-        return fail(QStringLiteral("%1: a report file's name ends in \".rep\".").arg(given));
+        return fail(LoadErrorText(64712).arg(given));
     // A second handle on the same file would save over the first one's work.
     if (FindOpenReport(path))
-        return fail(QStringLiteral("%1 is already open in this program.").arg(given));
+        return fail(LoadErrorText(63575).arg(given));
 
     auto report = std::make_unique<CReportHandle>(
         path, CReportHandle::OpenMode::OpenExisting,
         m_readOnly ? CReportHandle::Access::Read : CReportHandle::Access::Write);
     QString notWritable =
-        m_readOnly ? QStringLiteral("the report was opened for reading only") : QString();
+        m_readOnly ? LoadErrorText(64713) : QString();
     if (!m_readOnly && !report->IsOpen() && report->OpenStatus() == code(Status::Refused) &&
         !report->ErrorText().isEmpty()) {
         // In use by another writer, or a read-only file: the host may still
@@ -240,7 +239,7 @@ ReaderResult CReader::SetCurPage(int page) {
     const int count = m_report->GetPageCount();
     // The engine would quietly take page 1 for a page it does not have.
     if (page < 1 || page > count)
-        return fail(QStringLiteral("Page %1 does not exist; the report has %2 pages: %3.")
+        return fail((LoadErrorText(64468) + QStringLiteral("：%3"))
                         .arg(page)
                         .arg(count)
                         .arg(statusText(code(Status::PageOutOfRange))));
@@ -286,7 +285,7 @@ ReaderResult CReader::IsFormatState(bool* formatState) {
 ReaderResult CReader::AppendPages(int count) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     const int pages = m_report->GetPageCount();
-    if (count < 1) return fail(QStringLiteral("AppendPages: give a count of at least 1."));
+    if (count < 1) return fail(LoadErrorText(64715).arg(QStringLiteral("AppendPages")));
     if (int64_t(pages) + count > int64_t(kMaxPages))
         return failStatus("AppendPages", code(Status::PageLimit));
     if (uint16_t s = m_report->AppendRowColPage(count, 2)) return failStatus("AppendPages", s);
@@ -297,11 +296,11 @@ ReaderResult CReader::DeletePages(int pos, int count) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     const int pages = m_report->GetPageCount();
     if (pos < 1 || pos > pages)
-        return fail(QStringLiteral("Page %1 does not exist; the report has %2 pages: %3.")
+        return fail((LoadErrorText(64468) + QStringLiteral("：%3"))
                         .arg(pos)
                         .arg(pages)
                         .arg(statusText(code(Status::PageOutOfRange))));
-    if (count < 1) return fail(QStringLiteral("DeletePages: give a count of at least 1."));
+    if (count < 1) return fail(LoadErrorText(64715).arg(QStringLiteral("DeletePages")));
     if (uint16_t s = m_report->DeleteRowColPage(pos, count, 2)) return failStatus("DeletePages", s);
     return ReaderResult::success();
 }
@@ -356,13 +355,12 @@ ReaderResult CReader::SetData(const QVariant& value) {
         // Table text (labels) is what format state writes into a cell.
         if (!isTextType(value) && !qor::IsNumericVariant(value))
             return fail(
-                QStringLiteral("SetData in format state sets the cell's table text; "
-                               "give a text."));
+                LoadErrorText(64716));
         const QString text =
             qor::IsNumericVariant(value) ? QString::number(value.toDouble(), 'g', 15) : value.toString();
         if (text.size() > kMaxTextChars)
             return fail(
-                QStringLiteral("SetData: a cell holds at most %1 characters.").arg(kMaxTextChars));
+                LoadErrorText(64717).arg(QStringLiteral("SetData")).arg(kMaxTextChars));
         if (uint16_t s = m_report->SetCellValue(CellValue{kCellLabel, 0, text}, row, col))
             return failStatus("SetData", s);
         return ReaderResult::success();
@@ -373,15 +371,13 @@ ReaderResult CReader::SetData(const QVariant& value) {
     if (uint16_t s = m_report->AccessAreaFormat(0, kFmtKind, &kind, &cell))
         return failStatus("SetData", s);
     if (kind == kCellLabel)
-        return fail(QStringLiteral("SetData: row %1, column %2 holds table text, which "
-                                   "changes in format state only.")
+        return fail(LoadErrorText(64718)
                         .arg(row)
                         .arg(col));
     // The engine keeps a formula's result and answers success; the host
     // would believe its value was written.
     if (m_report->GetCalcFlag() != 1 && m_report->GetCellFormulaState(row, col) != 0)
-        return fail(QStringLiteral("SetData: row %1, column %2 holds a formula; its value "
-                                   "comes from the formula.")
+        return fail(LoadErrorText(64719)
                         .arg(row)
                         .arg(col));
 
@@ -395,7 +391,7 @@ ReaderResult CReader::SetData(const QVariant& value) {
         const QString text = value.toString();
         if (text.size() > kMaxTextChars)
             return fail(
-                QStringLiteral("SetData: a cell holds at most %1 characters.").arg(kMaxTextChars));
+                LoadErrorText(64717).arg(QStringLiteral("SetData")).arg(kMaxTextChars));
         if (!numberCell) {
             v = CellValue::ofText(text);
         } else if (text.trimmed().isEmpty()) {
@@ -403,12 +399,12 @@ ReaderResult CReader::SetData(const QVariant& value) {
         } else {
             double number = 0;
             if (!strictNumber(text, &number))
-                return fail(QStringLiteral("SetData: ") +
+                return fail(QStringLiteral("SetData：") +
                             qor::TextIntoNumberCellMessage(text, row, col));
             v = CellValue::ofNumber(number);
         }
     } else {
-        return fail(QStringLiteral("SetData: a value of type %1 cannot be put in a cell.")
+        return fail(LoadErrorText(64628).arg(QStringLiteral("SetData"))
                         .arg(QString::fromLatin1(value.typeName())));
     }
     if (uint16_t s = m_report->SetCellValue(v, row, col)) return failStatus("SetData", s);
@@ -422,7 +418,7 @@ namespace {
 
 QString badFormatCode(int code) {
     if (code >= 0 && code < kFmtCodeCount && code != kFmtUndefined) return QString();
-    return QStringLiteral("Cell format code %1 does not exist; the codes are 0 to 14 and 16.")
+    return LoadErrorText(64629)
         .arg(code);
 }
 
@@ -447,7 +443,7 @@ ReaderResult CReader::SetCellFormat(int fmtCode, int value) {
     // become 1.
     const int max = int((1u << cellFormatField(fmtCode).width) - 1);
     if (value < 0 || value > max)
-        return fail(QStringLiteral("SetCellFormat: code %1 takes values from 0 to %2, not %3.")
+        return fail(LoadErrorText(64640)
                         .arg(fmtCode)
                         .arg(max)
                         .arg(value));
@@ -461,7 +457,7 @@ ReaderResult CReader::SetCellFormat(int fmtCode, int value) {
 ReaderResult CReader::SetRowHeight(int row, int height) {
     if (QString e = needFormatState("SetRowHeight"); !e.isEmpty()) return fail(e);
     if (height < 1 || height > 0xFFFF)
-        return fail(QStringLiteral("SetRowHeight: %1 is not a height.").arg(height));
+        return fail(QStringLiteral("SetRowHeight：") + LoadErrorText(64656).arg(height));
     uint16_t size = uint16_t(height);
     if (uint16_t s = m_report->AccessRowColSize(1, 0, row, &size))
         return failStatus("SetRowHeight", s);
@@ -471,7 +467,7 @@ ReaderResult CReader::SetRowHeight(int row, int height) {
 ReaderResult CReader::SetColWidth(int col, int width) {
     if (QString e = needFormatState("SetColWidth"); !e.isEmpty()) return fail(e);
     if (width < 1 || width > 0xFFFF)
-        return fail(QStringLiteral("SetColWidth: %1 is not a width.").arg(width));
+        return fail(QStringLiteral("SetColWidth：") + LoadErrorText(64655).arg(width));
     uint16_t size = uint16_t(width);
     if (uint16_t s = m_report->AccessRowColSize(1, 1, col, &size))
         return failStatus("SetColWidth", s);
@@ -506,7 +502,7 @@ ReaderResult CReader::SetTableSize(int rows, int cols) {
 ReaderResult CReader::insertRows(const char* method, int pos, int count) {
     if (QString e = needFormatState(method); !e.isEmpty()) return fail(e);
     if (count < 1)
-        return fail(QStringLiteral("%1: give a count of at least 1.").arg(QLatin1String(method)));
+        return fail(LoadErrorText(64715).arg(QLatin1String(method)));
     // The engine inserts what fits and calls that success; the host asked
     // for all of them.
     if (int64_t(m_report->GetRowCount()) + count > kMaxRows)
@@ -521,15 +517,15 @@ ReaderResult CReader::AppendRows(int count) { return insertRows("AppendRows", 0,
 
 ReaderResult CReader::InsertRows(int pos, int count) {
     if (pos < 1)
-        return fail(QStringLiteral("InsertRows: row %1 is outside the table: %2.")
-                        .arg(pos)
-                        .arg(statusText(code(Status::OutsideTable))));
+        return fail(QStringLiteral("InsertRows：%1（%2）")
+                        .arg(statusText(code(Status::OutsideTable)))
+                        .arg(pos));
     return insertRows("InsertRows", pos, count);
 }
 
 ReaderResult CReader::DeleteRows(int pos, int count) {
     if (QString e = needFormatState("DeleteRows"); !e.isEmpty()) return fail(e);
-    if (count < 1) return fail(QStringLiteral("DeleteRows: give a count of at least 1."));
+    if (count < 1) return fail(LoadErrorText(64715).arg(QStringLiteral("DeleteRows")));
     if (uint16_t s = m_report->DeleteRowColPage(pos, count, 0)) return failStatus("DeleteRows", s);
     return ReaderResult::success();
 }
@@ -541,7 +537,7 @@ ReaderResult CReader::GetKeyword(int slot, QVariant* value) {
     if (QString e = needCurrentPage("GetKeyword"); !e.isEmpty()) return fail(e);
     if (slot < 0 || slot >= kPageKeywordSlots)
         return fail(
-            QStringLiteral("GetKeyword: keyword slots are 0 to %1.").arg(kPageKeywordSlots - 1));
+            LoadErrorText(64714).arg(QStringLiteral("GetKeyword")).arg(kPageKeywordSlots - 1));
     KeywordValue kv;
     if (uint16_t s = m_report->GetPageKeyword(slot, &kv, 0)) return failStatus("GetKeyword", s);
     if (value) {
@@ -559,7 +555,7 @@ ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
     if (QString e = needCurrentPage("SetKeyword"); !e.isEmpty()) return fail(e);
     if (slot < 0 || slot >= kPageKeywordSlots)
         return fail(
-            QStringLiteral("SetKeyword: keyword slots are 0 to %1.").arg(kPageKeywordSlots - 1));
+            LoadErrorText(64714).arg(QStringLiteral("SetKeyword")).arg(kPageKeywordSlots - 1));
     const bool textSlot =
         slot <= 1 || (slot == 6 && m_report->GetReportFile()->Format().header.userKeywordType == 0);
     KeywordValue kv;
@@ -571,19 +567,19 @@ ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
         const QString text = value.toString();
         if (textSlot) {
             if (text.size() > kKeywordTextChars)
-                return fail(QStringLiteral("SetKeyword: a keyword holds at most %1 characters.")
+                return fail(LoadErrorText(64717).arg(QStringLiteral("SetKeyword"))
                                 .arg(kKeywordTextChars));
             kv = KeywordValue{2, 0, text};
         } else if (!text.trimmed().isEmpty()) {
             double number = 0;
             if (!strictNumber(text, &number))
-                return fail(QStringLiteral("SetKeyword: slot %1 holds numbers; \"%2\" is not one.")
+                return fail(LoadErrorText(64699)
                                 .arg(slot)
                                 .arg(text));
             kv = KeywordValue{1, number, {}};
         }
     } else {
-        return fail(QStringLiteral("SetKeyword: a value of type %1 cannot be a keyword.")
+        return fail(LoadErrorText(64628).arg(QStringLiteral("SetKeyword"))
                         .arg(QString::fromLatin1(value.typeName())));
     }
     if (uint16_t s = m_report->SetPageKeyword(slot, kv, 0)) return failStatus("SetKeyword", s);
@@ -637,9 +633,7 @@ ReaderResult CReader::Recalc() {
     if (QString e = needCurrentPage("Recalc"); !e.isEmpty()) return fail(e);
     if (uint16_t s = m_report->RecalcPage(0)) {
         if (s == code(Status::Refused))
-            return fail(QStringLiteral("Recalc: this program has no formula evaluator "
-                                       "installed: %1.")
-                            .arg(statusText(s)));
+            return fail(LoadErrorText(64698).arg(QStringLiteral("Recalc"), statusText(s)));
         return failStatus("Recalc", s);
     }
     return ReaderResult::success();

@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <limits>
 
+#include "engine/messages.h"
+
 std::atomic<int> CReaderObject::s_live{0};
 
 namespace {
@@ -26,7 +28,7 @@ bool CReaderObject::toInt(const QVariant& v, const char* name, int* out, QString
     double d = 0;
     bool ok = false;
     if (!v.isValid() || v.isNull()) {
-        *error = QStringLiteral("The argument %1 is missing.").arg(QLatin1String(name));
+        *error = LoadErrorText(64669).arg(QLatin1String(name), QString());
         return false;
     }
     if (qor::IsNumericVariant(v)) {
@@ -39,7 +41,7 @@ bool CReaderObject::toInt(const QVariant& v, const char* name, int* out, QString
     if (!ok || !std::isfinite(d) || d != std::floor(d) ||
         d < double(std::numeric_limits<int>::min()) ||
         d > double(std::numeric_limits<int>::max())) {
-        *error = QStringLiteral("The argument %1 must be a whole number, not \"%2\".")
+        *error = LoadErrorText(64669)
                      .arg(QLatin1String(name), toText(v));
         return false;
     }

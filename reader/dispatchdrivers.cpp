@@ -25,7 +25,7 @@ void DispatchDriver::ReleaseDispatch() { m_object = AutoObject(); }
 
 QVariant DispatchDriver::InvokeHelper(qint32 dispId, const QString& fallbackName,
                                       const QVariantList& args) {
-    if (m_object.isNull()) throw AutoError(QStringLiteral("No automation object is attached."));
+    if (m_object.isNull()) throw AutoError(LoadErrorText(64668));
     if (!m_object.nameOfId(dispId).isEmpty()) return m_object.invoke(dispId, args);
     return m_object.invoke(fallbackName, args);
 }

@@ -1,5 +1,6 @@
 #include "reader/readermodule.h"
 
+#include "engine/messages.h"
 #include "platform/registry.h"
 #include "reader/creaderobject.h"
 
@@ -28,7 +29,7 @@ QObject* makeReader(const QString&) { return new CReaderObject(); }
 
 void writeOrThrow(const QString& key, const QString& name, const QString& value) {
     if (!Registry::writeString(key, name, value))
-        throw AutoError(QStringLiteral("Cannot write \"%1\" to the registry file %2.")
+        throw AutoError(LoadErrorText(63513)
                             .arg(key, Registry::filePath()));
 }
 
@@ -81,7 +82,7 @@ bool qor_DllUnregisterServer(QString* error) {
     const bool hadTypeLib = Registry::keyExists(libKey) && Registry::deleteKey(libKey);
     if (hadClass || hadTypeLib) return true;
     if (error)
-        *error = QStringLiteral("The Reader class %1 is not registered in %2.")
+        *error = LoadErrorText(64667)
                      .arg(QLatin1String(kReaderClsid), Registry::filePath());
     return false;
 }

@@ -6,6 +6,7 @@
 #include <QSqlDriver>
 #include <QStringList>
 
+#include "engine/messages.h"
 #include "reader/cadoexception.h"
 
 namespace qor {
@@ -84,7 +85,7 @@ QString SqlDialect::LimitRecords(const QString& select, qint64 records) const {
         const QRegularExpressionMatch m = head.match(s);
         if (!m.hasMatch())
             throw CAdoException(
-                QStringLiteral("Only a select statement can be limited: %1").arg(select));
+                LoadErrorText(64695).arg(select));
         return s.left(m.capturedEnd()) + QString::fromLatin1(recordLimit).arg(records) +
                QLatin1Char(' ') + s.mid(m.capturedEnd());
     }
@@ -110,8 +111,8 @@ namespace {
 
 QString quoteBare(const QSqlDriver* driver, const QString& n, bool tableName) {
     if (n.trimmed().isEmpty())
-        throw CAdoException(QStringLiteral("A table or field name is empty."));
-    if (!driver) throw CAdoException(QStringLiteral("The connection has no database driver."));
+        throw CAdoException(LoadErrorText(64696).arg(QString()));
+    if (!driver) throw CAdoException(LoadErrorText(64697));
     const auto type = tableName ? QSqlDriver::TableName : QSqlDriver::FieldName;
     // The drivers read "." as a qualifier and pass a name that holds their
     // quote characters or brackets through as "already quoted". Such names
@@ -187,10 +188,10 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql) {
             }
             if (!closed)
                 throw CAdoException(
-                    QStringLiteral("A \"[\" in the SQL text is never closed: %1").arg(sql));
+                    LoadErrorText(64670) + QStringLiteral("：") + sql);
             if (name.trimmed().isEmpty())
                 throw CAdoException(
-                    QStringLiteral("The SQL text has an empty name \"[]\": %1").arg(sql));
+                    LoadErrorText(64696).arg(QStringLiteral("：") + sql));
             out += quoteBare(driver, name, true);
             i = j + 1;
             continue;

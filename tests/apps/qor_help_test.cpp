@@ -66,11 +66,10 @@ TEST(QorHelp, TextIntoANumberCellIsRefusedTheSameWayWithOrWithoutTextFlag) {
     EXPECT_EQ(word.exitCode, 1);
     EXPECT_EQ(flagged.exitCode, 1);
     // One message, whichever way the text came.
-    const QString shape = QStringLiteral(
-        "is not a number, and row 1, column 1 holds numbers; a "
-        "text needs a text cell (format code kind = 2).");
+    const QString shape =
+        QStringLiteral("不是数字，而第1行第1列是数值单元；文本要放在文本单元中（格式代码kind = 2）");
     EXPECT_TRUE(QString::fromUtf8(word.err).contains(shape)) << word.err.constData();
-    EXPECT_TRUE(QString::fromUtf8(flagged.err).contains("\"00123\" " + shape))
+    EXPECT_TRUE(QString::fromUtf8(flagged.err).contains(QStringLiteral("“00123”") + shape))
         << flagged.err.constData();
     EXPECT_EQ(out(qor({"get", f, "1", "1", "1"})), "5100000.5");
     EXPECT_EQ(qor({"set", f, "1", "1", "1", "nan"}).exitCode, 1);

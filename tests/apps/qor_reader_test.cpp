@@ -133,8 +133,7 @@ echo '== end'
                              "SetCurCell: ok=true\n"
                              "SetCellFormat: ok=true\n"
                              "SetCellFormat: ok=true\n"
-                             "SetCellFormat: ok=false error=\"SetCellFormat: code 7 takes "
-                             "values from 0 to 15, not 16.\"\n"
+                             "SetCellFormat: ok=false error=\"SetCellFormat：格式代码7的值为0到15，不能是16\"\n"
                              "BeginData: ok=true\n"
                              "IsFormatState: ok=true value=false\n"
                              "SetCurPage: ok=true\n"
@@ -209,7 +208,7 @@ TEST(QorReader, VerbsKeepTheStateTheReportWasIn) {
     EXPECT_EQ(qor({"get", path, "1", "1", "2"}).out, "007\n");
     auto notNumber = qor({"set", path, "1", "1", "1", "abc"});
     EXPECT_EQ(notNumber.exitCode, 1);
-    EXPECT_TRUE(notNumber.err.contains("not a number")) << notNumber.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(notNumber.err).contains(QStringLiteral("不是数字"))) << notNumber.err.constData();
 
     auto table = qor({"table-size", path, "30", "9"});
     ASSERT_EQ(table.exitCode, 0) << table.err.constData();

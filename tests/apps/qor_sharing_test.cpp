@@ -239,5 +239,5 @@ TEST(QorSharing, AReaderScriptAsksForReadingOnlyThroughTheProperty) {
     EXPECT_TRUE(out.startsWith("ReadOnly: ok=true\nReadOnly: ok=true value=true\n"
                                "OpenRep8File: ok=true\nSave: ok=false"))
         << out.toStdString();
-    EXPECT_TRUE(out.contains("reading only")) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("只读方式"))) << out.toStdString();
 }

@@ -201,14 +201,14 @@ TEST_P(DbTest, BracketNamesAndDialectClausesRunAlike) {
     EXPECT_EQ(R::ReadColumn(&c, byAccount, {"1002"}, 1).size(), 1);
     EXPECT_TRUE(R::ReadColumn(&c, byAccount, {"1002"}, 0).isEmpty());
     EXPECT_TRUE(errorOf([&] { R::ReadColumn(&c, "select * from [nosuch]", {}, 5); })
-                    .contains("query failed"));
-    EXPECT_TRUE(errorOf([&] { R::ReadColumn(nullptr, byAccount, {}, 5); }).contains("no connection"));
+                    .contains(QStringLiteral("查询失败")));
+    EXPECT_TRUE(errorOf([&] { R::ReadColumn(nullptr, byAccount, {}, 5); }).contains(QStringLiteral("连接没有打开")));
 
     CAdoRecordset table(&c);
     table.Open(R::adOpenStatic, "[凭证]", R::adCmdTable);
     EXPECT_EQ(table.GetRecordCount(), 4);
-    EXPECT_TRUE(errorOf([&] { query(c, "select [金额 from 凭证"); }).contains("never closed"));
-    EXPECT_TRUE(errorOf([&] { query(c, "select * from [nosuch]"); }).contains("query failed"));
+    EXPECT_TRUE(errorOf([&] { query(c, "select [金额 from 凭证"); }).contains(QStringLiteral("没有对应的")));
+    EXPECT_TRUE(errorOf([&] { query(c, "select * from [nosuch]"); }).contains(QStringLiteral("查询失败")));
 }
 
 // The ledger service and the login stand-in work on the database a

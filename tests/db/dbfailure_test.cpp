@@ -90,7 +90,7 @@ TEST_P(DbTest, FailuresNameTheReasonAndHideThePassword) {
     CAdoConnection c;
     c.Open(Text());
     const QString missing = errorOf([&] { firstValue(c, "select * from nosuch_table"); });
-    EXPECT_TRUE(missing.contains("query failed") && missing.contains("nosuch_table"))
+    EXPECT_TRUE(missing.contains(QStringLiteral("查询失败")) && missing.contains("nosuch_table"))
         << missing.toStdString();
     if (!OnServer()) return;
 
@@ -99,7 +99,7 @@ TEST_P(DbTest, FailuresNameTheReasonAndHideThePassword) {
         CAdoConnection bad;
         bad.Open(TextWithPassword(wrong));
     });
-    EXPECT_TRUE(refused.contains("Cannot open the database") && refused.contains("password"))
+    EXPECT_TRUE(refused.contains(QStringLiteral("不能打开数据库")) && refused.contains("password"))
         << refused.toStdString();
     EXPECT_FALSE(refused.contains(wrong)) << refused.toStdString();
     EXPECT_TRUE(refused.contains("PWD=***")) << refused.toStdString();
@@ -129,7 +129,7 @@ TEST_P(DbTest, FailuresNameTheReasonAndHideThePassword) {
     CAdoRecordset rs(&c);
     EXPECT_TRUE(errorOf([&] {
                     rs.Open(CAdoRecordset::adOpenStatic, "select 1", CAdoRecordset::adCmdText);
-                }).contains("query failed"));
+                }).contains(QStringLiteral("查询失败")));
     EXPECT_FALSE(rs.IsOpen());
     c.Close();
     c.Open(Text());

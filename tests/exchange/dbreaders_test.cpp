@@ -197,7 +197,7 @@ TEST_F(DbReaders, HostDatabaseByAccountSetAndDefinitions) {
     // author's double quotes become the database's single ones.
     EXPECT_EQ(indb("001xxx20030101", "[凭证]", "je", 1, "[科目] = \"201\"", true).asNumber(), 33);
     // Without a table there is nothing to read from: an error.
-    EXPECT_TRUE(indb("001xxx20030101", "", "je", 1, "[科目] = '102'", true).errorMessage().contains("empty"));
+    EXPECT_TRUE(indb("001xxx20030101", "", "je", 1, "[科目] = '102'", true).errorMessage().contains(QStringLiteral("为空")));
     // Past the last record the last one is read; no record at all is a
     // null (INDB shows 0).
     EXPECT_EQ(indb("001xxx20030101", "pz", "je", 99, QString(), true).asNumber(), 33);

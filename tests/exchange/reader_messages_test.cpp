@@ -3,8 +3,17 @@
 // text in the user's language, naming the part, cell or line it is about.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <cerrno>
+
+#include "engine/messages.h"
+#include "exchange/recordquery.h"
+#include "exchange/workbook_model.h"
+#include "reader/cadoconnection.h"
+#include "reader/cadoexception.h"
+#include "reader/creader.h"
 
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
@@ -86,6 +95,98 @@ TEST(ReaderMessages, SpreadsheetAndOwnXmlFilesThatDoNotReadSaySoInChinese) {
     EXPECT_TRUE(own.detail.startsWith(QStringLiteral("第1个单元元素不正确：<")))
         << own.detail.toStdString();
     EXPECT_FALSE(hasEnglishPhrase(own.detail)) << own.detail.toStdString();
+}
+
+template <typename F>
+QString xlError(F call) {
+    try {
+        call();
+    } catch (const XlError& e) {
+        return e.description;
+    }
+    return QString();
+}
+
+// A save that fails names its reason in the user's language: the common
+// errno values of a save have their own texts.
+TEST(ReaderMessages, SaveFailuresGiveTheirReasonInChinese) {
+    for (const int e : {EEXIST, EISDIR, EACCES, EPERM, ENOSPC, ENOENT, EROFS, ENOTDIR, EIO}) {
+        const QString why = FileErrorText(e);
+        EXPECT_FALSE(why.isEmpty()) << e;
+        EXPECT_FALSE(hasEnglishPhrase(why)) << e << ": " << why.toStdString();
+    }
+    EXPECT_NE(FileErrorText(EEXIST), FileErrorText(EISDIR));
+
+    // A folder where the file should go: the XML save, both workbook
+    // writers and the text export refuse it with a Chinese reason.
+    const QString dir = oxtest::testDir();
+    for (const char* name : {"x.xml", "x.xls", "x.xlsx"})
+        ASSERT_TRUE(QDir().mkpath(dir + "/" + name));
+    QString error;
+    const XmlDocument doc = XmlDocument::parse("<r/>", &error);
+    EXPECT_NE(doc.save(dir + "/x.xml", &error), XmlSaveStatus::Ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(hasEnglishPhrase(error)) << error.toStdString();
+    for (const char* name : {"x.xls", "x.xlsx"}) {
+        const XlWorkbook book(1);
+        const QString why = xlError([&] { book.saveAs(dir + "/" + name); });
+        EXPECT_FALSE(why.isEmpty()) << name;
+        EXPECT_FALSE(hasEnglishPhrase(why)) << name << ": " << why.toStdString();
+        EXPECT_TRUE(QFileInfo(dir + "/" + name).isDir()) << name;
+    }
+}
+
+TEST(ReaderMessages, WorkbookWritersAndTheirModelRefuseInChinese) {
+    const QString dir = oxtest::testDir();
+    XlWorkbook book(2);
+    const QString tooFar = xlError([&] {
+        book.sheet(1)->range(XlArea{70000, 1, 70000, 1}).setNumber(1);
+        book.saveAs(dir + "/far.xls");
+    });
+    EXPECT_TRUE(tooFar.contains(QStringLiteral("65536行"))) << tooFar.toStdString();
+    const QString sheetName = xlError([&] {
+        XlsStreamWriter w(dir + "/n.xls", {QStringLiteral("a"), QStringLiteral("A")}, 0);
+    });
+    EXPECT_TRUE(sheetName.contains(QStringLiteral("工作表“A”不能写入"))) << sheetName.toStdString();
+
+    XlWorkbook model(1);
+    const QString calls[] = {
+        xlError([&] { model.sheet(5); }),
+        xlError([&] { model.deleteSheet(model.sheet(1)); }),
+        xlError([&] { model.sheet(1)->range(QStringLiteral("A1:")); }),
+        xlError([&] { model.sheet(1)->range(XlArea{1, 1, 1, 1}).setFontSize(0); }),
+        xlError([&] { model.sheet(1)->range(XlArea{1, 1, 1, 1}).setHorizontalAlignment(99); }),
+    };
+    for (const QString& why : calls) {
+        EXPECT_FALSE(why.isEmpty());
+        EXPECT_FALSE(hasEnglishPhrase(why)) << why.toStdString();
+    }
+}
+
+TEST(ReaderMessages, RecordQueryAndDatabaseErrorsAreChinese) {
+    QString error;
+    EXPECT_EQ(BuildCellRangeXml(QStringLiteral("select 1"), QStringLiteral("A1:??"), 10,
+                                QStringLiteral("1"), 1, &error),
+              0);
+    EXPECT_TRUE(error.contains(QStringLiteral("不是单元区域"))) << error.toStdString();
+    EXPECT_FALSE(hasEnglishPhrase(error)) << error.toStdString();
+
+    // The server's own reason stays after the Chinese heading.
+    const QString dir = oxtest::testDir();
+    QString why;
+    try {
+        CAdoConnection c;
+        c.Open(QStringLiteral("DRIVER=QSQLITE;DATABASE=") + dir + "/absent.db");
+    } catch (const CAdoException& e) {
+        why = e.GetErrorMessage();
+    }
+    EXPECT_TRUE(why.startsWith(QStringLiteral("数据库文件"))) << why.toStdString();
+
+    CReader reader;
+    for (const QString& text : {reader.AppendPages(1).error, reader.SetCurPage(1).error}) {
+        EXPECT_FALSE(text.isEmpty());
+        EXPECT_FALSE(hasEnglishPhrase(text)) << text.toStdString();
+    }
 }
 
 }  // namespace

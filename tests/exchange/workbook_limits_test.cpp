@@ -98,7 +98,7 @@ TEST(WorkbookSheets, NewSheetsTakeTheLowestFreeNameAndNamesStayUnique) {
     EXPECT_EQ(wb.addSheet()->name(), QStringLiteral("Sheet2"));
     EXPECT_EQ(wb.addSheet()->name(), QStringLiteral("Sheet4"));
     // Names compare without regard to case; a sheet may change its own.
-    EXPECT_TRUE(renameError(wb, 1, QStringLiteral("sheet3")).contains(QStringLiteral("taken")));
+    EXPECT_TRUE(renameError(wb, 1, QStringLiteral("sheet3")).contains(QStringLiteral("已被使用")));
     const int first = wb.activeIndex();
     EXPECT_TRUE(renameError(wb, first, wb.sheet(first)->name().toUpper()).isEmpty());
     // A default name given up is the next new sheet's.
@@ -107,19 +107,19 @@ TEST(WorkbookSheets, NewSheetsTakeTheLowestFreeNameAndNamesStayUnique) {
         if (wb.sheet(i)->name() == QStringLiteral("Sheet3")) three = wb.sheet(i);
     ASSERT_NE(three, nullptr);
     wb.renameSheet(three, QStringLiteral("Totals"));
-    EXPECT_TRUE(renameError(wb, 1, QStringLiteral("TOTALS")).contains(QStringLiteral("taken")));
+    EXPECT_TRUE(renameError(wb, 1, QStringLiteral("TOTALS")).contains(QStringLiteral("已被使用")));
     EXPECT_EQ(wb.addSheet()->name(), QStringLiteral("Sheet3"));
     // A copy keeps the names in use.
     const std::unique_ptr<XlWorkbook> copy = wb.clone();
     EXPECT_EQ(copy->addSheet()->name(), QStringLiteral("Sheet5"));
-    EXPECT_TRUE(renameError(*copy, 1, QStringLiteral("totals")).contains(QStringLiteral("taken")));
+    EXPECT_TRUE(renameError(*copy, 1, QStringLiteral("totals")).contains(QStringLiteral("已被使用")));
     // Names read from a file are the file's, even two alike; renaming one
     // of them away frees the name for neither until both have gone.
     XlWorkbook read(2);
     read.nameSheetAsRead(read.sheet(1), QStringLiteral("Same"));
     read.nameSheetAsRead(read.sheet(2), QStringLiteral("same"));
     read.renameSheet(read.sheet(2), QStringLiteral("Other"));
-    EXPECT_TRUE(renameError(read, 2, QStringLiteral("SAME")).contains(QStringLiteral("taken")));
+    EXPECT_TRUE(renameError(read, 2, QStringLiteral("SAME")).contains(QStringLiteral("已被使用")));
     EXPECT_EQ(read.addSheet()->name(), QStringLiteral("Sheet1"));
 }
 

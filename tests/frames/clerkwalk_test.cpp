@@ -34,6 +34,7 @@
 #include <iostream>
 
 #include "document/cqorsdoc.h"
+#include "engine/messages.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "frames/commandrouter.h"
@@ -492,6 +493,16 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     EXPECT_TRUE(doc->GetKeywordDisplayText(0, true).contains(QStringLiteral("上海分公司")))
         << doc->GetKeywordDisplayText(0, true).toStdString();
     EXPECT_GE(doc->GetChartCount(), 1);
+
+    // 9. Saved again as a workbook: the box lists what a workbook cannot
+    // hold (the total's formula, the keywords shown in cells), in Chinese
+    // like every other text.
+    const QString xlsx = m_work + QStringLiteral("/月报.xlsx");
+    QStringList lost;
+    choose(57604, {file(QStringLiteral("27-save-as-xlsx"), xlsx),
+                   box(QStringLiteral("28-xlsx-loss-box"), &lost)});
+    EXPECT_TRUE(QFile::exists(xlsx));
+    EXPECT_TRUE(lost.join(u'\n').startsWith(LoadErrorText(63601))) << lost.join(u'\n').toStdString();
 
     // The PDF holds the first page's texts and numbers as text.
     if (qortest::haveProgram(QStringLiteral("pdftotext"))) {

@@ -118,7 +118,7 @@ TEST_F(ReaderTest, EveryMethodNeedsAnOpenReport) {
     };
     for (const ReaderResult& res : results) {
         EXPECT_FALSE(res.ok);
-        EXPECT_EQ(res.error, QStringLiteral("No report is open."));
+        EXPECT_EQ(res.error, QStringLiteral("没有打开报表"));
     }
 }
 
@@ -256,7 +256,7 @@ TEST_F(ReaderTest, SetDataWritesTheCurrentCellAsItsKindAllows) {
     for (const char* text : {"abc", "12abc"}) {
         const ReaderResult res = r.SetData(QString::fromLatin1(text));
         EXPECT_FALSE(res.ok) << text;
-        EXPECT_TRUE(res.error.contains("not a number")) << str(res.error);
+        EXPECT_TRUE(res.error.contains(QStringLiteral("不是数字"))) << str(res.error);
     }
     r.GetData(&v);
     EXPECT_EQ(v.toDouble(), 150.0);
@@ -286,7 +286,7 @@ TEST_F(ReaderTest, SetDataWritesTheCurrentCellAsItsKindAllows) {
     ASSERT_TRUE(r.BeginData().ok);
     const ReaderResult res = r.SetData(5);
     EXPECT_FALSE(res.ok);
-    EXPECT_TRUE(res.error.contains("formula")) << str(res.error);
+    EXPECT_TRUE(res.error.contains(QStringLiteral("公式"))) << str(res.error);
 
     ASSERT_TRUE(r.Save().ok);
     ASSERT_TRUE(r.CloseFile().ok);
@@ -466,7 +466,7 @@ TEST_F(ReaderTest, AReadOnlyReaderKeepsNoWriterOutAndRefusesToSave) {
     EXPECT_EQ(m.value("value").toDouble(), 12.5);
     m = a.invoke("Save").toMap();
     EXPECT_FALSE(m.value("ok").toBool());
-    EXPECT_TRUE(m.value("error").toString().contains("reading only")) << str(m.value("error").toString());
+    EXPECT_TRUE(m.value("error").toString().contains(QStringLiteral("只读方式"))) << str(m.value("error").toString());
     EXPECT_TRUE(a.invoke("CloseFile").toMap().value("ok").toBool());
 
     // Without the property the Reader is a writer again.

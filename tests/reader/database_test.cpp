@@ -174,7 +174,7 @@ TEST_F(DictionaryTest, DefinitionTextsAreValuesNotSql) {
 }
 
 TEST_F(DictionaryTest, FindsItsDatabaseThroughRegistryOrLogin) {
-    EXPECT_TRUE(errorOf([] { CQorDB db; }).contains("No data dictionary"));
+    EXPECT_TRUE(errorOf([] { CQorDB db; }).contains(QStringLiteral("没有设置数据字典数据库")));
 
     // The login database by name: a registry mapping, else the data folder.
     ASSERT_TRUE(qor::Registry::writeString(CQorDB::kLoginKey, "VtDbName", "VTDATA001"));
@@ -231,15 +231,15 @@ TEST_F(DictionaryTest, RecordsetWalksAndFailsClearly) {
     EXPECT_EQ(rs.GetRecordCount(), 4);  // counting does not move
     rs.MoveNext();
     EXPECT_TRUE(rs.IsEOF());
-    EXPECT_TRUE(errorOf([&] { rs.MoveNext(); }).contains("no current record"));
-    EXPECT_TRUE(errorOf([&] { rs.GetFieldValue(0); }).contains("no current record"));
+    EXPECT_TRUE(errorOf([&] { rs.MoveNext(); }).contains(QStringLiteral("没有当前记录")));
+    EXPECT_TRUE(errorOf([&] { rs.GetFieldValue(0); }).contains(QStringLiteral("没有当前记录")));
     rs.MoveFirst();
-    EXPECT_TRUE(errorOf([&] { rs.GetFieldValue("missing"); }).contains("\"missing\""));
-    EXPECT_TRUE(errorOf([&] { rs.GetFieldValue(3); }).contains("no field 3"));
+    EXPECT_TRUE(errorOf([&] { rs.GetFieldValue("missing"); }).contains(QStringLiteral("“missing”")));
+    EXPECT_TRUE(errorOf([&] { rs.GetFieldValue(3); }).contains(QStringLiteral("没有字段3")));
 
     // Reopened with another query.
     rs.Close();
-    EXPECT_TRUE(errorOf([&] { rs.IsEOF(); }).contains("not open"));
+    EXPECT_TRUE(errorOf([&] { rs.IsEOF(); }).contains(QStringLiteral("记录集没有打开")));
     rs.Open(3, "select fieldname from rpt_itmdef where fieldid > 5", 1);
     EXPECT_TRUE(rs.IsEOF());
     EXPECT_TRUE(rs.IsBOF());
@@ -248,19 +248,19 @@ TEST_F(DictionaryTest, RecordsetWalksAndFailsClearly) {
     EXPECT_TRUE(
         errorOf([&] { rs.Open(3, "select nosuch from rpt_grpdef", 1); }).contains("nosuch"));
     EXPECT_FALSE(rs.IsOpen());
-    EXPECT_TRUE(errorOf([&] { rs.Open(3, "selec tablename from", 1); }).contains("query failed"));
+    EXPECT_TRUE(errorOf([&] { rs.Open(3, "selec tablename from", 1); }).contains(QStringLiteral("查询失败")));
     CAdoRecordset fresh(&conn);
-    EXPECT_TRUE(errorOf([&] { fresh.Open(3, "", 1); }).contains("No query"));
+    EXPECT_TRUE(errorOf([&] { fresh.Open(3, "", 1); }).contains(QStringLiteral("没有给出查询语句")));
 }
 
 TEST_F(DictionaryTest, BadConnectionsThrow) {
     CAdoConnection c;
-    EXPECT_TRUE(errorOf([&] { c.Open(dir_ + "/absent.db"); }).contains("does not exist"));
+    EXPECT_TRUE(errorOf([&] { c.Open(dir_ + "/absent.db"); }).contains(QStringLiteral("不存在")));
     EXPECT_TRUE(errorOf([&] { c.Open("nosuchdb"); }).contains("nosuchdb.db"));
-    EXPECT_TRUE(errorOf([&] { c.Open("  "); }).contains("No database"));
-    EXPECT_TRUE(errorOf([&] { c.Open("DRIVER=QNOSUCH;DATABASE=x"); }).contains("not installed"));
+    EXPECT_TRUE(errorOf([&] { c.Open("  "); }).contains(QStringLiteral("没有指明数据库名")));
+    EXPECT_TRUE(errorOf([&] { c.Open("DRIVER=QNOSUCH;DATABASE=x"); }).contains(QStringLiteral("没有安装数据库驱动程序")));
     EXPECT_TRUE(
-        errorOf([&] { c.Open("DRIVER=QSQLITE;PORT=x;DATABASE=" + dict_); }).contains("port"));
+        errorOf([&] { c.Open("DRIVER=QSQLITE;PORT=x;DATABASE=" + dict_); }).contains(QStringLiteral("端口")));
     EXPECT_TRUE(errorOf([&] {
                     c.Open("Provider=SQLOLEDB;Password=secret;Data Source=x");
                 }).contains("Provider"));
@@ -273,18 +273,18 @@ TEST_F(DictionaryTest, BadConnectionsThrow) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(4096, 'x'));
     f.close();
-    EXPECT_TRUE(errorOf([&] { c.Open(junk); }).contains("Cannot open"));
+    EXPECT_TRUE(errorOf([&] { c.Open(junk); }).contains(QStringLiteral("不能打开数据库")));
     EXPECT_FALSE(c.IsOpen());
 
     // A record set on a connection that is not open.
     CAdoRecordset rs(&c);
-    EXPECT_TRUE(errorOf([&] { rs.Open(3, "select 1", 1); }).contains("not open"));
+    EXPECT_TRUE(errorOf([&] { rs.Open(3, "select 1", 1); }).contains(QStringLiteral("连接没有打开")));
     EXPECT_TRUE(errorOf([] {
                     CQorDB db(QString("DRIVER=QSQLITE;DATABASE=/nonexistent/x.db"));
-                }).contains("does not exist"));
+                }).contains(QStringLiteral("不存在")));
 
     c.Open(text());
-    EXPECT_TRUE(errorOf([&] { c.Open(text()); }).contains("open already"));
+    EXPECT_TRUE(errorOf([&] { c.Open(text()); }).contains(QStringLiteral("连接已经打开")));
 }
 
 TEST_F(DictionaryTest, ConnectionsAreSeparateAndCleanedUp) {
@@ -307,7 +307,7 @@ TEST_F(DictionaryTest, ConnectionsAreSeparateAndCleanedUp) {
     conn.reset();
     EXPECT_FALSE(rs.IsOpen());
     EXPECT_EQ(rs.GetConnection(), nullptr);
-    EXPECT_TRUE(errorOf([&] { rs.Open(); }).contains("no connection"));
+    EXPECT_TRUE(errorOf([&] { rs.Open(); }).contains(QStringLiteral("连接没有打开")));
     second.Close();
     EXPECT_EQ(QSqlDatabase::connectionNames(), before);
 }

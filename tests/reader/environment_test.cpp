@@ -186,7 +186,7 @@ TEST_F(EnvironmentTest, BatchFilesAreCheckedBeforeTheCommandLanguageRunsThem) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(env.RunBatchFile(empty, &error));
     EXPECT_FALSE(env.RunBatchFile(script, &error));  // no command language yet
-    EXPECT_TRUE(error.contains("command language"));
+    EXPECT_TRUE(error.contains(QStringLiteral("没有安装命令语言")));
 
     QStringList ran;
     env.SetBatchRunner([&](const QString& p, QString*) {
