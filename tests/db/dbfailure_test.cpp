@@ -110,7 +110,7 @@ TEST_P(DbTest, FailuresNameTheReasonAndHideThePassword) {
         CAdoConnection bad;
         bad.Open(closedPort);
     });
-    EXPECT_TRUE(unreachable.contains("Cannot open the database") &&
+    EXPECT_TRUE(unreachable.contains(QStringLiteral("不能打开数据库")) &&
                 unreachable.contains("127.0.0.1"))
         << unreachable.toStdString();
 
