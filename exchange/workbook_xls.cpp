@@ -809,7 +809,7 @@ void XlsStreamWriter::commit() {
         }
         const QString stream = QStringLiteral("Workbook");
         const auto cannot = [&] {
-            fail(LoadErrorText(63513).arg(d->target, cf->lastError()));
+            fail(LoadErrorText(63513).arg(d->target, StatusText(Status::WriteError)));
         };
         // The globals, then each sheet's block in sheet order, in pieces
         // of a few MB; the first piece holds the whole stream when it is

@@ -1174,7 +1174,7 @@ ByteSource bytesSource(const QByteArray& bytes) {
 ByteSource fileSource(QFile& f) {
     return [&f](char* buf, qsizetype cap, QString* err) -> qsizetype {
         const qint64 n = f.read(buf, cap);
-        if (n < 0 && err) *err = f.errorString();
+        if (n < 0 && err) *err = qor::FileErrorText(errno ? errno : EIO);
         return qsizetype(n);
     };
 }
@@ -1228,7 +1228,7 @@ bool XmlDocument::loadRecords(const QString& path, const ElementVisitor& root,
                               QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = f.errorString();
+        if (error) *error = qor::FileErrorText(errno ? errno : EIO);
         return false;
     }
     return streamRecords(fileSource(f), root, recordNames, fieldNames, record, error);
@@ -1239,12 +1239,12 @@ namespace {
 bool readFile(const QString& path, QByteArray* bytes, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = f.errorString();
+        if (error) *error = qor::FileErrorText(errno ? errno : EIO);
         return false;
     }
     *bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        if (error) *error = f.errorString();
+        if (error) *error = qor::FileErrorText(errno ? errno : EIO);
         return false;
     }
     return true;
@@ -1262,7 +1262,7 @@ bool XmlDocument::loadElements(const QString& path, const ElementVisitor& root,
                                const ElementVisitor& child, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = f.errorString();
+        if (error) *error = qor::FileErrorText(errno ? errno : EIO);
         return false;
     }
     return streamElements(fileSource(f), root, child, error);

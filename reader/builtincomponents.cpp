@@ -1,5 +1,6 @@
 #include "reader/builtincomponents.h"
 
+#include "engine/messages.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
 #include "reader/cappservicelist.h"
@@ -49,7 +50,7 @@ void RegisterBuiltinComponents() {
         AutoClassInfo info;
         info.clsid = QLatin1String(HostLoginStandIn::kClsid);
         info.progId = QLatin1String(HostLoginStandIn::kProgIds[0]);
-        info.description = QStringLiteral("Host login (local stand-in)");
+        info.description = LoadErrorText(64730);
         registerStandIn(info, factoryOf<HostLoginStandIn>(),
                         {QLatin1String(HostLoginStandIn::kProgIds[1]),
                          QLatin1String(HostLoginStandIn::kProgIds[2])});
@@ -58,7 +59,7 @@ void RegisterBuiltinComponents() {
         AutoClassInfo info;
         info.clsid = QLatin1String(DemoLedgerService::kClsid);
         info.progId = QLatin1String(DemoLedgerService::kProgId);
-        info.description = QStringLiteral("Demonstration ledger service");
+        info.description = LoadErrorText(64731);
         // Listed among the services the first time only: whoever takes it
         // off the list later keeps it off.
         if (registerStandIn(info, factoryOf<DemoLedgerService>()))
@@ -68,20 +69,20 @@ void RegisterBuiltinComponents() {
     {
         AutoClassInfo info;
         info.clsid = QLatin1String(LedgerStandIn::kClsid);
-        info.description = QStringLiteral("Detail ledger (local stand-in)");
+        info.description = LoadErrorText(64732);
         registerStandIn(info, factoryOf<LedgerStandIn>());
     }
     {
         AutoClassInfo info;
         info.clsid = QLatin1String(LedgerQueryStandIn::kClsid);
-        info.description = QStringLiteral("Detail ledger query (local stand-in)");
+        info.description = LoadErrorText(64733);
         registerStandIn(info, factoryOf<LedgerQueryStandIn>());
     }
     {
         AutoClassInfo info;
         info.clsid = QLatin1String(ConsolidationClientStandIn::kClsid);
         info.progId = QLatin1String(ConsolidationClientStandIn::kProgId);
-        info.description = QStringLiteral("Consolidation client (local stand-in)");
+        info.description = LoadErrorText(64734);
         registerStandIn(info, factoryOf<ConsolidationClientStandIn>());
     }
 }

@@ -26,7 +26,7 @@ void copyOne(const QString& from, const QString& to) {
     if (!in.open(QIODevice::ReadOnly))
         throw AutoError(LoadErrorText(63520).arg(from, in.errorString()));
     if (!QDir().mkpath(QFileInfo(to).absolutePath()))
-        throw AutoError(QStringLiteral("Cannot make the folder of %1.").arg(to));
+        throw AutoError(LoadErrorText(64724).arg(to));
     SafeFileWriter out(to);
     if (!out.open())
         throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
@@ -90,14 +90,13 @@ ConsolidationClientStandIn::ConsolidationClientStandIn(QObject* parent)
 
 QString ConsolidationClientStandIn::localFolder(const char* sub) const {
     if (m_qorPath.trimmed().isEmpty())
-        throw AutoError(QStringLiteral("The consolidation client was given no QORPath."));
+        throw AutoError(LoadErrorText(64728));
     return QDir(nativePath(m_qorPath.trimmed())).filePath(QLatin1String(sub));
 }
 
 QString ConsolidationClientStandIn::remoteFolder(const char* sub) const {
     if (m_serverFolder.trimmed().isEmpty())
-        throw AutoError(QStringLiteral("No server folder is set for the consolidation client "
-                                       "(\"ServerFolder\" under %1).")
+        throw AutoError(LoadErrorText(64729)
                             .arg(kSettingsKey));
     return QDir(nativePath(m_serverFolder.trimmed())).filePath(QLatin1String(sub));
 }

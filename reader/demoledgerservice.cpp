@@ -11,6 +11,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "engine/messages.h"
 #include "reader/cadoconnection.h"
 #include "reader/cadoexception.h"
 
@@ -64,7 +65,7 @@ QStringList splitArguments(const QString& text) {
             any = true;
         }
     }
-    if (quoted) fail(QStringLiteral("An argument has no closing quote: %1").arg(text));
+    if (quoted) fail(LoadErrorText(64720).arg(text));
     if (any || !out.isEmpty()) out.append(cur.trimmed());
     return out;
 }
@@ -78,7 +79,7 @@ std::pair<int, int> monthsOfPeriod(const QString& text, const QDate& serviceDate
     if (ok && p >= 1 && p <= 12) return {p, p};
     if (ok && p >= 21 && p <= 24) return {(p - 21) * 3 + 1, (p - 21) * 3 + 3};
     if (ok && p == 30) return {1, 12};
-    fail(QStringLiteral("\"%1\" is not a period (1-12, 21-24 or 30).").arg(t));
+    fail(LoadErrorText(64735).arg(t));
 }
 
 int yearOf(const QString& text, const QDate& serviceDate) {
@@ -86,7 +87,7 @@ int yearOf(const QString& text, const QDate& serviceDate) {
     if (t.isEmpty()) return serviceDate.year();
     bool ok = false;
     const int y = t.toInt(&ok);
-    if (!ok || y < 1000 || y > 9999) fail(QStringLiteral("\"%1\" is not a year.").arg(t));
+    if (!ok || y < 1000 || y > 9999) fail(LoadErrorText(64736).arg(t));
     return y;
 }
 
@@ -195,13 +196,13 @@ bool DemoLedgerService::CallService(const QString& name, const QString& argument
 
 double DemoLedgerService::evaluate(const QString& name, const QString& arguments) {
     const Item* item = findItem(name);
-    if (!item) fail(QStringLiteral("The ledger service has no function %1.").arg(name));
+    if (!item) fail(LoadErrorText(64721).arg(name));
     const QString fn = QLatin1String(item->name);
     const QStringList args = splitArguments(arguments);
     auto arg = [&](int i) { return i < args.size() ? args.at(i) : QString(); };
 
     const QString account = arg(0);
-    if (account.isEmpty()) fail(QStringLiteral("%1 needs an account code.").arg(fn));
+    if (account.isEmpty()) fail(LoadErrorText(64737).arg(fn));
     const auto [first, last] = monthsOfPeriod(arg(1), m_date);
     bool credit = false;
     int yearArg = 2;
@@ -210,11 +211,11 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
         if (side == QLatin1String("D") || side == QStringLiteral("贷"))
             credit = true;
         else if (!side.isEmpty() && side != QLatin1String("J") && side != QStringLiteral("借"))
-            fail(QStringLiteral("\"%1\" is not a side (借/J or 贷/D).").arg(arg(2)));
+            fail(LoadErrorText(64738).arg(arg(2)));
         yearArg = 3;
     }
     if (args.size() > yearArg + 1)
-        fail(QStringLiteral("%1 takes at most %2 arguments.").arg(fn).arg(yearArg + 1));
+        fail(LoadErrorText(64739).arg(fn).arg(yearArg + 1));
     const int year = yearOf(arg(yearArg), m_date);
 
     ensureOpen();
@@ -226,7 +227,7 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
     q.addBindValue(year);
     q.addBindValue(account.size());
     q.addBindValue(account);
-    if (!q.exec()) fail(QStringLiteral("The ledger cannot be read: %1").arg(q.lastError().text()));
+    if (!q.exec()) fail(LoadErrorText(64722).arg(q.lastError().text()));
 
     double opening = 0;  // balance before the first row of each account
     double before = 0;   // debit - credit of the months before the period
@@ -256,7 +257,7 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
 
 void DemoLedgerService::ensureOpen() {
     if (m_connection) return;
-    if (m_database.trimmed().isEmpty()) fail(QStringLiteral("The ledger service has no database."));
+    if (m_database.trimmed().isEmpty()) fail(LoadErrorText(64723));
     try {
         const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(m_database);
         if (s.driver == QLatin1String("QSQLITE") && s.database != QLatin1String(":memory:") &&
@@ -264,10 +265,10 @@ void DemoLedgerService::ensureOpen() {
             // A fresh installation starts with an empty ledger file; an
             // empty file is an empty SQLite database.
             if (!QDir().mkpath(QFileInfo(s.database).absolutePath()))
-                fail(QStringLiteral("The folder of %1 cannot be made.").arg(s.database));
+                fail(LoadErrorText(64724).arg(s.database));
             QFile f(s.database);
             if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !f.exists())
-                fail(QStringLiteral("The ledger %1 cannot be made: %2")
+                fail(LoadErrorText(64725)
                          .arg(s.database, f.errorString()));
         }
         auto connection = std::make_unique<CAdoConnection>();
@@ -289,12 +290,12 @@ void DemoLedgerService::ensureOpen() {
                                        "credit DOUBLE PRECISION NOT NULL DEFAULT 0, "
                                        "opening DOUBLE PRECISION NOT NULL DEFAULT 0)")) &&
                 !hasTable())
-                fail(QStringLiteral("The ledger table cannot be made in %1: %2")
+                fail(LoadErrorText(64726)
                          .arg(CAdoConnection::MaskPasswords(m_database), q.lastError().text()));
         }
         m_connection = std::move(connection);
     } catch (const CAdoException& e) {
-        fail(QStringLiteral("The ledger cannot be opened: %1").arg(e.GetErrorMessage()));
+        fail(LoadErrorText(64727).arg(e.GetErrorMessage()));
     }
 }
 

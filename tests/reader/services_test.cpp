@@ -125,7 +125,13 @@ TEST_F(ServicesTest, DemoServiceAnswersFromItsLedger) {
     QString error;
     EXPECT_FALSE(list.CallItem(list.FindItem("QC"), "\"1001\",13", &v, &error));
     EXPECT_FALSE(v.isValid());
-    EXPECT_FALSE(error.isEmpty());
+    // The service's refusals reach the formula log and message boxes as
+    // they are: in the user's language.
+    EXPECT_TRUE(error.contains(QStringLiteral("“13”不是期间"))) << error.toStdString();
+    EXPECT_FALSE(list.CallItem(list.FindItem("FS"), "\"1001\",21,X,2024", &v, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("不是借贷方向"))) << error.toStdString();
+    EXPECT_FALSE(list.CallItem(list.FindItem("QC"), "\"1001\",1,2024,9", &v, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("最多有"))) << error.toStdString();
     EXPECT_FALSE(list.CallItem(list.FindItem("QC"), "", &v, &error));
     EXPECT_FALSE(list.CallItem(list.FindItem("nothing"), "1001", &v, &error));
 }
@@ -275,8 +281,16 @@ TEST_F(ServicesTest, ConsolidationClientCopiesBetweenServerAndDataFolders) {
     client.setProperty("objLogin", QVariant::fromValue(&login));
     client.setProperty("ParentHWnd", 1234);
     client.setProperty("QORPath", qorPath);
-    // Without a server folder nothing can be exchanged.
-    EXPECT_THROW(client.invoke("ShowDownload"), qor::AutoError);
+    // Without a server folder nothing can be exchanged, and the user is
+    // told where it is set.
+    try {
+        client.invoke("ShowDownload");
+        ADD_FAILURE() << "exchanged without a server folder";
+    } catch (const qor::AutoError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("没有为合并客户端设置服务器文件夹")) &&
+                    e.text().contains(QStringLiteral("ServerFolder")))
+            << e.text().toStdString();
+    }
 
     qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder",
                                server);
