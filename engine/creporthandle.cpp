@@ -43,8 +43,6 @@ void removeWorkFiles(const QString& work) {
     QFile::remove(work);
 }
 
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
-
 // 0 when the file can be read, else its errno (the test hook's first).
 int readError(const QString& path) {
     if (g_openFault) return g_openFault;
@@ -174,13 +172,13 @@ uint16_t CReportHandle::lockForWriting(const QString& path, int* fd) {
         // No write permission for anyone (root included) is a read-only
         // report: it is not rewritten behind its owner's back.
         if ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0) {
-            m_errorText = QStringLiteral("the report file is read-only");
+            m_errorText = LoadErrorText(64740);
             return kRefused;
         }
         const int f = ::open(name.constData(), O_RDWR | O_CLOEXEC);
         if (f < 0) {
             const int err = errno;
-            m_errorText = QStringLiteral("cannot open the report for writing: ") + errnoText(err);
+            m_errorText = LoadErrorText(64741).arg(FileErrorText(err));
             return err == EACCES || err == EPERM || err == EROFS ? kRefused
                                                                  : code(Status::ReadError);
         }
@@ -233,11 +231,11 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
     const bool exists = QFileInfo::exists(m_path);
     if (exists && mode == OpenMode::CreateNew) {
         status = code(Status::CannotCreate);
-        m_errorText = QStringLiteral("the file already exists");
+        m_errorText = LoadErrorText(64742);
     } else if (exists) {
         if (const int err = readError(m_path); err && !QFileInfo(m_path).isDir()) {
             status = code(Status::ReadError);
-            m_errorText = QStringLiteral("cannot read the file: ") + errnoText(err);
+            m_errorText = LoadErrorText(64743).arg(FileErrorText(err));
         }
         if (!status && m_access == Access::Write) status = lockForWriting(m_path, &m_lockFd);
         // Temporaries of saves that were killed half-way lie beside the
@@ -268,7 +266,7 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         }
         if (readFd >= 0) ::close(readFd);
         if (status == code(Status::ReadError) && m_errorText.isEmpty())
-            m_errorText = QStringLiteral("cannot read the file: ") + errnoText(errno);
+            m_errorText = LoadErrorText(64743).arg(FileErrorText(errno));
     } else if (mode == OpenMode::OpenExisting || m_access == Access::Read) {
         status = code(Status::FileNotFound);
     } else {
@@ -323,7 +321,7 @@ uint16_t CReportHandle::Save() {
     // A reader may write what it read under another name (a conversion),
     // never over the report it read.
     if (m_access == Access::Read && (m_altPath.isEmpty() || m_altPath == m_path)) {
-        m_errorText = QStringLiteral("the report was opened for reading only");
+        m_errorText = LoadErrorText(64744);
         return kRefused;
     }
     // Saving over another report takes that report's lock first: its

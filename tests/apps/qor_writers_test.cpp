@@ -92,7 +92,7 @@ TEST(QorWriters, ReadOnlyReportRefusesWritesAndStillReads) {
 
     const auto set = runQor({"set", path, "1", "1", "1", "6"});
     EXPECT_EQ(set.exitCode, 1);
-    EXPECT_TRUE(set.err.contains("read-only")) << set.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(set.err).contains(QStringLiteral("只读"))) << set.err.constData();
     const auto get = runQor({"get", path, "1", "1", "1"});
     EXPECT_EQ(get.exitCode, 0) << get.err.constData();
     EXPECT_TRUE(get.out.contains("5")) << get.out.constData();
@@ -111,7 +111,7 @@ TEST(QorWriters, UnreadableReportIsAReadErrorNamingThePermission) {
     const auto info = runQor({"info", path});
     EXPECT_EQ(info.exitCode, 1);
     EXPECT_TRUE(info.err.contains("1020")) << info.err.constData();
-    EXPECT_TRUE(info.err.contains("Permission denied")) << info.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(info.err).contains(QStringLiteral("没有访问权限"))) << info.err.constData();
     ::chmod(QFile::encodeName(path).constData(), 0644);
 }
 

@@ -104,7 +104,7 @@ TEST(ReportWriters, ReadOnlyReportIsNeverRewritten) {
     CReportHandle w(path, CReportHandle::OpenMode::OpenExisting);
     EXPECT_FALSE(w.IsOpen());
     EXPECT_EQ(w.OpenStatus(), 1);
-    EXPECT_TRUE(w.ErrorText().contains("read-only")) << w.ErrorText().toStdString();
+    EXPECT_TRUE(w.ErrorText().contains(QStringLiteral("只读"))) << w.ErrorText().toStdString();
 
     std::unique_ptr<CReportHandle> r;
     ASSERT_TRUE(openForReading(&r, path)->IsOpen());
@@ -123,7 +123,7 @@ TEST(ReportWriters, UnreadableReportIsAReadErrorNamingThePermission) {
             CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, access);
             EXPECT_FALSE(h.IsOpen());
             EXPECT_EQ(h.OpenStatus(), 1020);
-            EXPECT_TRUE(h.ErrorText().contains("Permission denied")) << h.ErrorText().toStdString();
+            EXPECT_TRUE(h.ErrorText().contains(QStringLiteral("没有访问权限"))) << h.ErrorText().toStdString();
         }
     };
     // Permissions do not stop root; the hook fails the open the same way.
