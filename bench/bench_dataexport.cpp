@@ -39,17 +39,8 @@ const int kPairs = sizeAt(3, 5);
 
 double numberAt(int page, int row, int col) { return row * 1000.25 + col + page - 0.5 * (col % 3); }
 
-struct Fixture {
-    QTemporaryDir dir;
-    QString report;
-
-    Fixture() {
-        report = dir.path() + "/big.rep";
-        CReportHandle h(report);
-        qorbench::FillReport(h, kRows, kCols, kPages, numberAt);
-        h.Save();
-    }
-    QString path(const QString& name) const { return dir.path() + u'/' + name; }
+struct Fixture : qorbench::FilledReport {
+    Fixture() : FilledReport(kRows, kCols, kPages, numberAt) {}
     double reportMiB() const { return double(QFile(report).size()) / (1024.0 * 1024.0); }
 };
 

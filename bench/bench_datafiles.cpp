@@ -32,17 +32,8 @@ constexpr double kPageCells = double(kRows) * kCols * kPages;
 
 double numberAt(int page, int row, int col) { return row * 1000.25 + col + page; }
 
-struct Fixture {
-    QTemporaryDir dir;
-    QString report;
-
-    Fixture() {
-        report = dir.path() + "/big.rep";
-        CReportHandle h(report);
-        qorbench::FillReport(h, kRows, kCols, kPages, numberAt);
-        h.Save();
-    }
-    QString path(const QString& name) const { return dir.path() + u'/' + name; }
+struct Fixture : qorbench::FilledReport {
+    Fixture() : FilledReport(kRows, kCols, kPages, numberAt) {}
 };
 
 Fixture& fixture() {

@@ -3,6 +3,7 @@
 // pages pages, every tenth column texts ("项目<row>"), the other cells
 // numbers, as a finance report mixes them.
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdint>
 
 #include "engine/creporthandle.h"
@@ -32,5 +33,19 @@ inline void FillReport(CReportHandle& h, uint16_t rows, uint16_t cols, int pages
                                         : CellValue::ofText(TextAt(row)),
                                row, col, p);
 }
+
+// A filled report saved in a temporary folder, with room beside it for
+// what the benchmark writes.
+struct FilledReport {
+    QTemporaryDir dir;
+    QString report = dir.path() + QStringLiteral("/big.rep");
+
+    FilledReport(uint16_t rows, uint16_t cols, int pages, NumberAt numberAt = DefaultNumberAt) {
+        CReportHandle h(report);
+        FillReport(h, rows, cols, pages, numberAt);
+        h.Save();
+    }
+    QString path(const QString& name) const { return dir.path() + u'/' + name; }
+};
 
 }  // namespace qorbench
