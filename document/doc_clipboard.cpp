@@ -236,7 +236,7 @@ using namespace qor;
 bool CQorsDoc::CopyAreaToClipboard(QMimeData* source) {
     if (!m_pReport || !source) return false;
     const int lastRow = lastShownRow(), lastCol = lastShownCol();
-    const CellArea sel = GetSelectionArea();
+    const CellArea sel = Selection().Area();
     if (sel.first.row > lastRow || sel.first.col > lastCol) return false;
     const int r1 = sel.first.row, c1 = sel.first.col;
     const int r2 = std::min<int>(sel.last.row, lastRow), c2 = std::min<int>(sel.last.col, lastCol);
@@ -368,7 +368,7 @@ int CQorsDoc::pasteNative(const QByteArray& bytes, bool* touched) {
         TraceMessage(QStringLiteral("粘贴的表格数据已损坏：") + error);
         return 1;
     }
-    const int r0 = m_nSelFirstRow, c0 = m_nSelFirstCol;
+    const int r0 = Selection().Area().first.row, c0 = Selection().Area().first.col;
     const int nr = std::min<int>(block.rows, lastShownRow() - r0 + 1);
     const int nc = std::min<int>(block.cols, lastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
@@ -460,7 +460,7 @@ int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc
 
 int CQorsDoc::pasteText(const QString& text) {
     const QStringList lines = splitLines(text);
-    const int r0 = m_nSelFirstRow, c0 = m_nSelFirstCol;
+    const int r0 = Selection().Area().first.row, c0 = Selection().Area().first.col;
     const int lastRow = lastShownRow(), lastCol = lastShownCol();
     const bool formatState = m_pReport->IsFormatState();
     int status = 0;
@@ -518,18 +518,18 @@ bool CQorsDoc::CanFill(FillDirection direction, QString* reason) const {
         return false;
     };
     if (!m_pReport) return no(qor::doccmd::ReasonNoReport());
-    const CellArea sel = GetSelectionArea();
+    const CellArea sel = Selection().Area();
     const bool rows = direction == kFillDown || direction == kFillUp;
     const int lines = rows ? std::min<int>(sel.last.row, lastShownRow()) - sel.first.row
                            : std::min<int>(sel.last.col, lastShownCol()) - sel.first.col;
-    if (!m_wSelection || lines < 1)
+    if (!Selection().Exists() || lines < 1)
         return no(rows ? LoadErrorText(63900) : LoadErrorText(63901));
     return true;
 }
 
 int CQorsDoc::FillSelection(FillDirection direction) {
     if (!CanFill(direction)) return code(Status::Refused);
-    const CellArea sel = GetSelectionArea();
+    const CellArea sel = Selection().Area();
     const int r1 = sel.first.row, c1 = sel.first.col;
     const int r2 = std::min<int>(sel.last.row, lastShownRow());
     const int c2 = std::min<int>(sel.last.col, lastShownCol());

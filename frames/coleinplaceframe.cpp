@@ -91,7 +91,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     connect(m_view, &CQorsView::commandRequested, this, [this](int id) { m_router.Execute(id); });
 
     createBars();
-    m_view->AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
+    m_view->CellEdit().AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
     auto* menuStyle = new CFlatMenuStyle;
     menuStyle->setParent(this);
     for (int id : {kMenuCells, kMenuItem, kMenuChart})
@@ -381,7 +381,7 @@ void COleInPlaceFrame::RecalcLayout() {
 bool COleInPlaceFrame::IsInHelpMode() { return QWhatsThis::inWhatsThisMode(); }
 
 void COleInPlaceFrame::syncChartMenu() {
-    const bool chart = m_view && m_view->m_bChartEditing;
+    const bool chart = m_view && m_view->Items().IsChartEditing();
     if (chart == m_bChartMenu) return;
     m_bChartMenu = chart;
     // The chart's bar stands beside the report's while a chart is edited.
@@ -463,7 +463,8 @@ bool COleInPlaceFrame::OnCommand(int id) {
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && m_view && watched == m_view &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier && !m_view->m_bChartEditing) {
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+        !m_view->Items().IsChartEditing()) {
         m_site->CloseRequested();
         return true;
     }

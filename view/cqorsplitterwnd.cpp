@@ -84,7 +84,8 @@ CQorsView* CQorSplitterWnd::ActivePane() const {
 CQorsView* CQorSplitterWnd::makePane(int row, int col, const CQorsView* like) {
     // An entry left open in the active pane is committed before another
     // view of the same cells appears.
-    if (CQorsView* active = m_panes[0][0] ? ActivePane() : nullptr) active->CommitPendingEdit();
+    if (CQorsView* active = m_panes[0][0] ? ActivePane() : nullptr)
+        active->CellEdit().CommitPendingEdit();
     auto* view = new CQorsView(m_doc, this);
     view->setObjectName(QStringLiteral("pane_%1_%2").arg(row).arg(col));
     view->OnInitialUpdate();
@@ -358,8 +359,8 @@ void CQorSplitterWnd::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!pane || hit == kHitNone) return;
     const CellArea sel = pane->SelectionArea();
     Rect cell{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
-    pane->CellRangeToDocRect(cell);
-    pane->DocToClient(cell);
+    pane->Geometry().CellRangeToDocRect(cell);
+    pane->Geometry().DocToClient(cell);
     const int tracker = Metrics().splitterWidth;
     if (hit == kHitVSplitBox) {
         const SplitAt at =

@@ -102,7 +102,7 @@ CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
 // Update and run
 
 const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
-    if (m_bChartEditing && m_pPicWnd) return nullptr;
+    if (Items().IsChartEditing() && Items().ChartWindow()) return nullptr;
     // Every case of OnUpdateCommand below (the frame tests check that
     // none is missing).
     static const qor::CommandIdSet ids = {
@@ -122,7 +122,9 @@ const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     state = qor::CommandState{};
     // While a chart is edited its window answers first.
-    if (m_bChartEditing && m_pPicWnd && m_pPicWnd->OnUpdateCommand(id, state)) return true;
+    if (Items().IsChartEditing() && Items().ChartWindow() &&
+        Items().ChartWindow()->OnUpdateCommand(id, state))
+        return true;
     const bool open = m_pDoc && m_pDoc->IsOpen();
     const bool data = open && m_pDoc->IsDataState();
     auto off = [&state](const QString& why) {
@@ -135,7 +137,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         return true;
     };
     // An embedded or linked object has properties of its own.
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection))
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected()))
         return qor::view::ObjectPropsDialog() ? on() : off(dc::ReasonNoDialog());
     switch (id) {
         case kCmdCancelEditCntr:
@@ -145,7 +147,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdObjectVerbs:
             // The object's verbs: open it (a link: its source file).
             if (!open) return off(dc::ReasonNoReport());
-            if (!dynamic_cast<COleItem*>(m_pSelection))
+            if (!dynamic_cast<COleItem*>(Items().Selected()))
                 return off(QStringLiteral("没有选中的对象"));
             return on();
         case kCmdInsertObject:
@@ -156,19 +158,21 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case qor::clip::kCmdCopy:
         case qor::clip::kCmdCut:
             if (!open) return off(dc::ReasonNoReport());
-            return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
+            return Clipboard().OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdClear:
             if (!open) return off(dc::ReasonNoReport());
-            return OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
+            return Clipboard().OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
         case qor::clip::kCmdPaste:
             if (!open) return off(dc::ReasonNoReport());
-            return OnUpdateEditPaste() ? on() : off(QStringLiteral("剪贴板中没有可粘贴的数据"));
+            return Clipboard().OnUpdateEditPaste()
+                       ? on()
+                       : off(QStringLiteral("剪贴板中没有可粘贴的数据"));
         case qor::clip::kCmdPasteLink:
             return open ? on() : off(dc::ReasonNoReport());
         case qor::clip::kCmdPasteSpecial:
             if (!open) return off(dc::ReasonNoReport());
             if (!qor::clip::HasPasteSpecialDialog()) return off(dc::ReasonNoDialog());
-            if (!OnUpdateEditPasteSpecial())
+            if (!Clipboard().OnUpdateEditPasteSpecial())
                 return off(QStringLiteral("剪贴板中没有可选择性粘贴的数据"));
             return on();
 
@@ -194,25 +198,25 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdBringToFront:
         case kCmdSendToBack: {
             if (!open) return off(dc::ReasonNoReport());
-            if (!m_pSelection || !IsItemEditable(*m_pDoc, *m_pSelection))
+            if (!Items().Selected() || !IsItemEditable(*m_pDoc, *Items().Selected()))
                 return off(QStringLiteral("没有选中可编辑的对象"));
-            const bool can = id == kCmdBringToFront ? CanBringToFront(*m_pDoc, m_pSelection)
-                                                    : CanSendToBack(*m_pDoc, m_pSelection);
+            const bool can = id == kCmdBringToFront ? CanBringToFront(*m_pDoc, Items().Selected())
+                                                    : CanSendToBack(*m_pDoc, Items().Selected());
             return can ? on() : off(QStringLiteral("对象已在最前（最后）"));
         }
         case kCmdObjectAppearance:
-            if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
+            if (!Items().Selected()) return off(QStringLiteral("没有选中的对象"));
             return ViewDialogs()->Provides(kDlgObjectLook) ? on() : off(dc::ReasonNoDialog());
         case kCmdObjectProperties:
-            if (!m_pSelection) return off(QStringLiteral("没有选中的对象"));
-            if (!dynamic_cast<CGraphItem*>(m_pSelection))
+            if (!Items().Selected()) return off(QStringLiteral("没有选中的对象"));
+            if (!dynamic_cast<CGraphItem*>(Items().Selected()))
                 return off(QStringLiteral("该对象没有可设置的属性"));
             return ViewDialogs()->Provides(kDlgObjectProp) ? on() : off(dc::ReasonNoDialog());
         case kCmdObjectPreview:
         case kCmdObjectPrint:
             if (!open) return off(dc::ReasonNoReport());
             if (printingBlocked()) return off(LoadErrorText(kMsgPrintInPlace));
-            return m_pSelection ? on() : off(LoadErrorText(kMsgNoObjectToPrint));
+            return Items().Selected() ? on() : off(LoadErrorText(kMsgNoObjectToPrint));
         case kCmdInsertChart:
             if (!open) return off(dc::ReasonNoReport());
             if (!data) return off(dc::ReasonDataState());
@@ -265,10 +269,10 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 }
 
 bool CQorsView::OnCommand(int id) {
-    if (m_bChartEditing && m_pPicWnd) {
+    if (Items().IsChartEditing() && Items().ChartWindow()) {
         qor::CommandState chartState;
-        if (m_pPicWnd->OnUpdateCommand(id, chartState)) {
-            if (chartState.enabled) m_pPicWnd->OnCommand(id);
+        if (Items().ChartWindow()->OnUpdateCommand(id, chartState)) {
+            if (chartState.enabled) Items().ChartWindow()->OnCommand(id);
             return true;
         }
     }
@@ -276,7 +280,7 @@ bool CQorsView::OnCommand(int id) {
     if (!OnUpdateCommand(id, state)) return false;
     // A command reached while it is off does what its greyed item does.
     if (!state.enabled) return true;
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection)) {
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
         OnObjectItemProperties();
         return true;
     }
@@ -287,7 +291,7 @@ bool CQorsView::OnCommand(int id) {
         case qor::clip::kCmdPaste:
         case qor::clip::kCmdPasteLink:
         case qor::clip::kCmdPasteSpecial:
-            OnClipboardCommand(id);
+            Clipboard().OnClipboardCommand(id);
             break;
         case kCmdDisplayScale:
             OnDisplayScale();
@@ -308,7 +312,7 @@ bool CQorsView::OnCommand(int id) {
             OnClearAllPageBreaks();
             break;
         case kCmdBringToFront:
-            OnBringToFront();
+            Items().OnBringToFront();
             break;
         case kCmdObjectAppearance:
             OnObjectAppearance();
@@ -317,7 +321,7 @@ bool CQorsView::OnCommand(int id) {
             OnObjectProperties();
             break;
         case kCmdSendToBack:
-            OnSendToBack();
+            Items().OnSendToBack();
             break;
         case kCmdInsertChart:
             InsertAreaChart();
@@ -326,22 +330,22 @@ bool CQorsView::OnCommand(int id) {
             OnInsertObject();
             break;
         case kCmdCancelEditCntr:
-            DeactivateInPlaceItem();
+            InPlace().Deactivate();
             break;
         case kCmdObjectVerbs: {
             QString error;
-            if (!m_pDoc->OpenObject(m_pSelection, &error))
+            if (!m_pDoc->OpenObject(Items().Selected(), &error))
                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
             break;
         }
         case kCmdObjectPreview:
-            if (!m_pSelection) {
+            if (!Items().Selected()) {
                 tellId(kMsgNoObjectToPrint);
                 break;
             }
             {
                 PrintJobSettings settings;
-                settings.objectOnly = m_pSelection;
+                settings.objectOnly = Items().Selected();
                 settings.viewScale = m_fScale;
                 settings.preview = true;
                 if (previewRunner()) {
@@ -421,7 +425,7 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     m_pDoc->GetPageTableSize(&pageRows, &pageCols);
     m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, pageCols);
     m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, pageRows);
-    ClampItemsToSheet();
+    Items().ClampItemsToSheet();
     for (QWidget* w : QApplication::allWidgets())
         if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)
             v->m_bRelayoutPending = 1;
@@ -500,11 +504,11 @@ void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
 
 void CQorsView::OnObjectPrint() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    if (!m_pSelection) {
+    if (!Items().Selected()) {
         tellId(kMsgNoObjectToPrint);
         return;
     }
-    PrintJob(true, m_pSelection);
+    PrintJob(true, Items().Selected());
 }
 
 void CQorsView::PrintJob(bool ask, CComItem* object) {
@@ -650,8 +654,8 @@ void CQorsView::OnSplitWindow() {
     // else in the middle.
     const CellArea sel = SelectionArea();
     Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
-    CellRangeToDocRect(r);
-    DocToClient(r);
+    m_geo.CellRangeToDocRect(r);
+    m_geo.DocToClient(r);
     const QPoint origin = mapTo(s, QPoint(0, 0));
     const bool rowShown = sel.first.row >= m_nFirstRow && r.bottom < height();
     const bool colShown = sel.first.col >= m_nFirstCol && r.right < width();
@@ -671,7 +675,7 @@ bool CQorsView::OnCellAttributes() { return EditCellAttributes(0); }
 bool CQorsView::EditCellAttributes(int removeMask) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return false;
     setFocus();
-    const CellArea sel = m_pDoc->GetSelectionArea();
+    const CellArea sel = m_pDoc->Selection().Area();
     const CellArea area =
         CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
     CReportHandle& report = *m_pDoc->GetReport();
@@ -714,12 +718,12 @@ bool CQorsView::InsertAreaChart() {
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
     Rect sheet{0, 0, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight};
-    DocToClient(sheet);
+    m_geo.DocToClient(sheet);
     const Rect visible{m_nHeaderWidth, m_nHeaderHeight,
                        std::max(m_nHeaderWidth, std::min(width(), sheet.right)),
                        std::max(m_nHeaderHeight, std::min(height(), sheet.bottom))};
     Rect r = NewChartClientRect(visible);
-    ClientToDoc(r);
+    m_geo.ClientToDoc(r);
     const qor::items::ChartDesc desc =
         BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->m_nChartCounter - 1);
     std::shared_ptr<CComItem> item = m_pDoc->CreateComItem(0);
@@ -729,11 +733,11 @@ bool CQorsView::InsertAreaChart() {
     chart->SetChartDesc(desc);
     m_pDoc->SetCurrentChart(chart);
     m_pDoc->CreateChart(desc);
-    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(chart);
+    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->Items().SetSelection(chart);
     m_pDoc->SetModifiedFlag();
     // The new chart is opened for editing at once: its titles and parts are
     // what the user usually changes next.
-    BeginChartEdit(chart);
+    Items().BeginChartEdit(chart);
     m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
     return true;
 }
@@ -763,22 +767,22 @@ bool CQorsView::OnInsertObject() {
         qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return false;
     }
-    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(item.get());
-    ClampItemsToSheet();
+    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->Items().SetSelection(item.get());
+    Items().ClampItemsToSheet();
     return true;
 }
 
 void CQorsView::OnObjectAppearance() {
-    if (!m_pDoc || !m_pSelection) return;
+    if (!m_pDoc || !Items().Selected()) return;
     ObjectLookDlgMembers m;
-    m.border = m_pSelection->HasBorder();
-    m.transparent = m_pSelection->IsTransparent();
+    m.border = Items().Selected()->HasBorder();
+    m.transparent = Items().Selected()->IsTransparent();
     if (ViewDialogs()->RunObjectLookDlg(m) != qor::kIdOk) return;
-    ApplyItemLook(*m_pDoc, *m_pSelection, m.border, m.transparent);
+    ApplyItemLook(*m_pDoc, *Items().Selected(), m.border, m.transparent);
 }
 
 void CQorsView::OnObjectProperties() {
-    auto* chart = dynamic_cast<CGraphItem*>(m_pSelection);
+    auto* chart = dynamic_cast<CGraphItem*>(Items().Selected());
     if (!m_pDoc || !chart) return;
     const qor::items::ChartDesc& desc = chart->GetChartDesc();
     ObjectPropDlgMembers m;
@@ -791,7 +795,7 @@ void CQorsView::OnObjectProperties() {
 }
 
 void CQorsView::OnObjectItemProperties() {
-    auto* object = dynamic_cast<COleItem*>(m_pSelection);
+    auto* object = dynamic_cast<COleItem*>(Items().Selected());
     const qor::view::ObjectPropsRunner& run = qor::view::ObjectPropsDialog();
     if (!m_pDoc || !object || !run) return;
     qor::view::ObjectPropsMembers m = qor::view::PresetObjectProps(*object);

@@ -42,7 +42,7 @@ TEST(CmdFormula, StoredOnTheSelectionAndTableTextsBecomeNumbers) {
     UiRecorder ui;
     CReportHandle* r = doc->GetReport();
     ASSERT_EQ(r->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("合计")}, 3, 2), 0);
-    doc->SetSelection(2, 1, 3, 1);  // B3:B4
+    doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+A2");
     EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
@@ -73,20 +73,20 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
     ASSERT_EQ(r->CombineCells(&comb), 0);
     FormulaDialogs dialogs;
 
-    doc->SetSelection(2, 0, 2, 0);  // the variable area's first row
+    doc->Selection().SetSelection(2, 0, 2, 0);  // the variable area's first row
     dialogs.answers << QStringLiteral("1");
     EXPECT_EQ(OnCellFormula(*doc, dialogs), 1200);
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62511)});
     EXPECT_TRUE(doc->IsModified());  // as the command has always done
 
-    doc->SetSelection(5, 0, 5, 1);
+    doc->Selection().SetSelection(5, 0, 5, 1);
     dialogs.answers << QStringLiteral("1");
     EXPECT_EQ(OnCellFormula(*doc, dialogs), 1220);
     EXPECT_EQ(ui.messages.last(), LoadErrorText(62512));
 
     // Any other refusal (data state here) asks again with the text kept.
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetSelection(0, 0, 0, 0);
+    doc->Selection().SetSelection(0, 0, 0, 0);
     dialogs.seen.clear();
     dialogs.answers << QStringLiteral("B1*2");
     EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
@@ -101,7 +101,7 @@ TEST(CmdFormula, ARefusedFormulaLeavesTableTextsAsTheyWere) {
     UiRecorder ui;
     CReportHandle* r = doc->GetReport();
     ASSERT_EQ(r->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("合计")}, 3, 2), 0);
-    doc->SetSelection(2, 1, 3, 1);  // B3:B4, B3 a table text
+    doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4, B3 a table text
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+(");  // refused, then cancelled
     EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
@@ -140,7 +140,7 @@ TEST(CmdFormula, ARefusalSaysWhyAndWhereAndNamesTheFunctionMeant) {
     cmd::InstallEngineHooks();
     auto doc = newDoc(10, 6);
     UiRecorder ui;
-    doc->SetSelection(4, 1, 4, 1);  // B5
+    doc->Selection().SetSelection(4, 1, 4, 1);  // B5
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("B1+SUM(B2:B4)");  // refused, then cancelled
     EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);

@@ -236,7 +236,7 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     ASSERT_TRUE(frame->Router().Execute(33298));  // charts are made in data state
     const std::shared_ptr<CComItem> chart = doc->CreateComItem(0);  // added to the report
     ASSERT_NE(chart, nullptr);
-    ASSERT_TRUE(view->BeginChartEdit(chart.get()));
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart.get()));
     frame->UpdateFrameState();
     EXPECT_TRUE(frame->IsChartMenuOn());
     EXPECT_TRUE(frame->ToolBar(kBarChart)->isVisible());
@@ -244,7 +244,7 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     // Another pass asks nothing new.
     frame->UpdateFrameState();
     EXPECT_EQ(site.chartMenus, QList<bool>{true});
-    view->EndChartEdit();
+    view->Items().EndChartEdit();
     frame->UpdateFrameState();
     EXPECT_FALSE(frame->IsChartMenuOn());
     EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisible());
@@ -285,13 +285,13 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
         return false;
     };
     EXPECT_TRUE(isWhole(cellsWide, [view](int n) {
-        return view->GetColumnDistance(view->m_nFirstCol, view->m_nFirstCol + n);
+        return view->Geometry().GetColumnDistance(view->m_nFirstCol, view->m_nFirstCol + n);
     })) << cellsWide;
     EXPECT_TRUE(isWhole(cellsHigh, [view](int n) {
-        return view->GetRowDistance(view->m_nFirstRow, view->m_nFirstRow + n);
+        return view->Geometry().GetRowDistance(view->m_nFirstRow, view->m_nFirstRow + n);
     })) << cellsHigh;
     EXPECT_LE(asked.width(), start.width() + 50);
-    EXPECT_GT(asked.width(), start.width() + 50 - view->GetColumnDistance(0, 3));
+    EXPECT_GT(asked.width(), start.width() + 50 - view->Geometry().GetColumnDistance(0, 3));
 
     // Agreed: the frame and its bar move, and the sheet follows.
     site.accept = true;

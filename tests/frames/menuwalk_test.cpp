@@ -54,12 +54,12 @@ protected:
         }
         CQorsView* view = m_child->GetActiveView();
         view->setFocus();
-        doc->SetCurrentCell(1, 1);
-        view->SetSelection(nullptr);
+        doc->Selection().SetCurrentCell(1, 1);
+        view->Items().SetSelection(nullptr);
         if (chartSelected) {
             if (doc->GetComItemCount() == 0) doc->AddComItem(doc->CreateComItem(0));
             CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-            view->SetSelection(doc->GetNextComItem(pos));
+            view->Items().SetSelection(doc->GetNextComItem(pos));
         }
         QApplication::processEvents();
         return m_child;

@@ -104,7 +104,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
     ASSERT_TRUE(page.save(dir + "/page.png"));
     auto clientOf = [view](const CComItem* item) {
         Rect r = item->GetRect();
-        view->DocToClient(r);
+        view->Geometry().DocToClient(r);
         return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
     };
     // The bar chart: one bar per month in the palette's first colours, as
@@ -148,7 +148,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
     }
 
     // The bar chart in the chart frame: the same proportions at its own size.
-    view->SetSelection(bar);
+    view->Items().SetSelection(bar);
     ASSERT_TRUE(frame->Router().Execute(33024));
     QApplication::processEvents();
     CPicFrame* chartFrame = frame->ActiveChartFrame();

@@ -38,7 +38,7 @@ protected:
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
-        view->AttachFormulaBar(&bar, &reference);
+        view->CellEdit().AttachFormulaBar(&bar, &reference);
         view->show();
     }
     void TearDown() override {
@@ -48,14 +48,14 @@ protected:
 
     QPoint cellPoint(int row, int col) const {
         Rect r{col, row, col, row};
-        view->CellRangeToDocRect(r);
-        view->DocToClient(r);
+        view->Geometry().CellRangeToDocRect(r);
+        view->Geometry().DocToClient(r);
         return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     }
     Rect cellRect(int row, int col) const {
         Rect r{col, row, col, row};
-        view->CellRangeToDocRect(r);
-        view->DocToClient(r);
+        view->Geometry().CellRangeToDocRect(r);
+        view->Geometry().DocToClient(r);
         return r;
     }
     void mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
@@ -77,8 +77,8 @@ protected:
     // rest to the editor, which then has the focus.
     void type(const QString& text) {
         for (int i = 0; i < text.size(); ++i)
-            key(i == 0 ? static_cast<QWidget*>(view.get()) : view->CellEditor(), 0, Qt::NoModifier,
-                text.mid(i, 1));
+            key(i == 0 ? static_cast<QWidget*>(view.get()) : view->CellEdit().CellEditor(), 0,
+                Qt::NoModifier, text.mid(i, 1));
     }
     void combine(int r1, int c1, int r2, int c2) {  // 0-based
         const CellArea a = CellArea::area(r1 + 1, c1 + 1, r2 + 1, c2 + 1);
@@ -127,8 +127,8 @@ TEST_F(InputView, HeaderAndCornerClicks) {
     release(QPoint(hw / 2, cellPoint(4, 0).y()));
     EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 4, 6));
     EXPECT_EQ(view->CurrentColumn(), 2);  // the first cell outside combined cells
-    EXPECT_TRUE(doc.m_bWholeRows);
-    EXPECT_FALSE(doc.m_bWholeCols);
+    EXPECT_TRUE(doc.Selection().WholeRows());
+    EXPECT_FALSE(doc.Selection().WholeColumns());
 
     // Dragging down the row header takes whole rows.
     press(QPoint(hw / 2, cellPoint(1, 0).y()));
@@ -139,21 +139,21 @@ TEST_F(InputView, HeaderAndCornerClicks) {
     press(QPoint(cellPoint(0, 2).x(), hh / 2));
     release(QPoint(cellPoint(0, 2).x(), hh / 2));
     EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 2, 49, 2));
-    EXPECT_TRUE(doc.m_bWholeCols);
+    EXPECT_TRUE(doc.Selection().WholeColumns());
 
     press(QPoint(hw / 2, hh / 2));
     release(QPoint(hw / 2, hh / 2));
     EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 0, 49, 6));
-    EXPECT_TRUE(doc.m_bWholeRows && doc.m_bWholeCols);
+    EXPECT_TRUE(doc.Selection().WholeRows() && doc.Selection().WholeColumns());
     // A key clears both flags.
     key(view.get(), Qt::Key_Down);
-    EXPECT_FALSE(doc.m_bWholeRows || doc.m_bWholeCols);
+    EXPECT_FALSE(doc.Selection().WholeRows() || doc.Selection().WholeColumns());
 }
 
 TEST_F(InputView, RowBorderDragSetsHeight) {
     const int hw = view->m_nHeaderWidth;
     const Rect row2 = cellRect(2, 0);
-    const int shown = view->GetRowHeightPixels(2);
+    const int shown = view->Geometry().GetRowHeightPixels(2);
     const uint16_t before = doc.GetRowHeight(0, 2);
     const QPoint border(hw / 2, row2.bottom - 1);
 
@@ -195,7 +195,7 @@ TEST_F(InputView, KeysOverVariableAreaAndCombinedCells) {
     EXPECT_EQ(view->CurrentRow(), 3);
     key(view.get(), Qt::Key_Down);  // over the hidden band
     EXPECT_EQ(view->CurrentRow(), 7);
-    EXPECT_EQ(doc.m_nCurRow, 4);  // the document counts without the band
+    EXPECT_EQ(doc.Selection().CurrentRow(), 4);  // the document counts without the band
     key(view.get(), Qt::Key_Up);
     EXPECT_EQ(view->CurrentRow(), 3);
     // Shift+Down grows past the band too.
@@ -244,16 +244,16 @@ TEST_F(InputView, TypingANumberInDataState) {
     release(cellPoint(1, 1));
     EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.m_nCurPage));
     type("12x");  // the letter is refused by the numeric entry
-    ASSERT_TRUE(view->CellEditor()->isVisible());
-    EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
-    EXPECT_EQ(view->CellEditor()->text(), "12");
+    ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
+    EXPECT_EQ(view->CellEdit().CellEditor()->text(), "12");
     EXPECT_EQ(bar.text(), "12");  // mirrored
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 12.0);
     EXPECT_EQ(view->CurrentRow(), 2);  // Enter moved on
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(bar.m_nMode, kEditNone);
 
     // A press elsewhere stores the entry into the cell it was typed for.
@@ -270,8 +270,8 @@ TEST_F(InputView, TypingTextInFormatStateMakesALabel) {
     combine(3, 2, 4, 3);
     view->SetCurrentAndSelection(4, 3, 4, 3, 4, 3);  // inside the area
     type(QStringLiteral("合计a"));
-    EXPECT_EQ(view->CellEditor()->m_nMode, kEditText);
-    key(view->CellEditor(), Qt::Key_Return);
+    EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditText);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     QString text;
     ASSERT_TRUE(doc.GetStyleCellText(3, 2, &text));  // stored in the area's first cell
     EXPECT_EQ(text, QStringLiteral("合计a"));
@@ -286,12 +286,12 @@ TEST_F(InputView, EscCancels) {
     ASSERT_TRUE(doc.EnterDataState());
     view->SetCurrentAndSelection(2, 2, 2, 2, 2, 2);
     type("55");
-    key(view->CellEditor(), Qt::Key_Escape);
+    key(view->CellEdit().CellEditor(), Qt::Key_Escape);
     double v = 0;
     EXPECT_FALSE(doc.GetNumCellValue(2, 2, &v) && v != 0);
     EXPECT_EQ(view->CurrentRow(), 2);
-    EXPECT_FALSE(view->CellEditor()->isVisible());
-    EXPECT_EQ(view->CellEditor()->text(), "");
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEdit().CellEditor()->text(), "");
     EXPECT_EQ(bar.m_nMode, kEditNone);
 }
 
@@ -303,7 +303,7 @@ TEST_F(InputView, FormulaBarShowsFormulaAndFormulaCellsRefuseTyping) {
     ASSERT_TRUE(doc.EnterDataState());
     view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
     type("5");
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     view->OnLButtonDblClk(cellPoint(3, 1));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QStringLiteral("当前单元有公式存在，请删除公式再修改"));
@@ -314,12 +314,12 @@ TEST_F(InputView, DoubleClickLoadsTheCellAndArrowsMoveTheCaret) {
     view->SetCurrentAndSelection(1, 0, 1, 0, 1, 0);
     ASSERT_EQ(doc.SetCellText("3.5", CQorsDoc::kEntryNumber), 0);
     view->OnLButtonDblClk(cellPoint(1, 0));
-    ASSERT_TRUE(view->CellEditor()->isVisible());
-    EXPECT_FALSE(view->CellEditor()->text().isEmpty());
-    EXPECT_TRUE(view->CellEditor()->m_bClicked);
-    key(view->CellEditor(), Qt::Key_Left);
+    ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->text().isEmpty());
+    EXPECT_TRUE(view->CellEdit().CellEditor()->m_bClicked);
+    key(view->CellEdit().CellEditor(), Qt::Key_Left);
     EXPECT_EQ(view->CurrentRow(), 1);  // the caret moved, not the cell
-    EXPECT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
 }
 
 TEST_F(InputView, EntryInTheFormulaBar) {
@@ -355,51 +355,51 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
 
     // Typed, then a pasted text: Enter is refused with a message.
     type("1");
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(view->CellEditor()->text(), "1abc");
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(view->CellEdit().CellEditor()->text(), "1abc");
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("请输入数值"))) << messages[0].toStdString();
     EXPECT_EQ(valueB2(), 1234.0);
-    EXPECT_TRUE(view->CellEditor()->isVisible());
-    EXPECT_EQ(view->CellEditor()->text(), "1abc");
+    EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEdit().CellEditor()->text(), "1abc");
     EXPECT_EQ(bar.text(), "1abc");
-    EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
     EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
     if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
         view->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/refused-entry.png"));
 
     // The same text again is not asked about again; an arrow or a click
     // elsewhere does not leave the refused entry either.
-    key(view->CellEditor(), Qt::Key_Return);
-    key(view->CellEditor(), Qt::Key_Down);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_Down);
     press(cellPoint(6, 4));
     release(cellPoint(6, 4));
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(view->CurrentRow(), 1);
     EXPECT_EQ(view->CurrentColumn(), 1);
-    EXPECT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(valueB2(), 1234.0);
 
     // Mended to an amount written with thousands separators: stored.
     QApplication::clipboard()->setText(QStringLiteral("80,000.50"));
-    key(view->CellEditor(), Qt::Key_A, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_A, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(view->CurrentRow(), 2);
 
     // Esc drops a refused entry and the value stays.
     view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
     QApplication::clipboard()->setText(QStringLiteral("x"));
     type("5");
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     EXPECT_EQ(messages.size(), 2);
-    key(view->CellEditor(), Qt::Key_Escape);
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    key(view->CellEdit().CellEditor(), Qt::Key_Escape);
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
 
     // A frame ending the in-cell entry before a command (as it does before
@@ -407,12 +407,12 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     // text that would empty the cell at the next commit.
     view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
     type("6");
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     EXPECT_EQ(messages.size(), 3);
-    view->CellEditor()->m_nMode = kEditNone;
-    view->CellEditor()->clear();
-    view->CellEditor()->hide();
+    view->CellEdit().CellEditor()->m_nMode = kEditNone;
+    view->CellEdit().CellEditor()->clear();
+    view->CellEdit().CellEditor()->hide();
     EXPECT_EQ(bar.text(), "6x");
     press(cellPoint(6, 4));
     release(cellPoint(6, 4));
@@ -474,7 +474,7 @@ TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
     // Typed into the cell, the editor open when the view goes.
     view->SetCurrentAndSelection(2, 2, 2, 2, 2, 2);
     type("42");
-    ASSERT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    ASSERT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
     view.reset();
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(2, 2, &v));
@@ -485,7 +485,7 @@ TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
     // Typed into the formula bar, which outlives the view.
     view = std::make_unique<CQorsView>(&doc);
     view->OnInitialUpdate();
-    view->AttachFormulaBar(&bar, &reference);
+    view->CellEdit().AttachFormulaBar(&bar, &reference);
     view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
     bar.clear();
     for (QChar ch : QStringLiteral("2.5")) key(&bar, 0, Qt::NoModifier, QString(ch));

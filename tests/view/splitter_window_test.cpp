@@ -103,7 +103,7 @@ TEST_F(SplitterTest, DraggedSplitBoxSnapsToAColumnEdge) {
 
 TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
     CQorsView* pane = splitter.GetPane(0, 0);
-    doc.SetCurrentCell(3, 1);
+    doc.Selection().SetCurrentCell(3, 1);
     const SheetGeometry& geo = pane->Geometry();
     mouse(QEvent::MouseButtonDblClick, splitter.Layout().vSplitBox.center(), Qt::LeftButton);
     ASSERT_EQ(splitter.GetRowCount(), 2);
@@ -114,7 +114,7 @@ TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
     EXPECT_EQ(splitter.Layout().pane[0][0].height(), below);
 
     // A selection scrolled out of view splits in the middle.
-    doc.SetCurrentCell(0, 0);
+    doc.Selection().SetCurrentCell(0, 0);
     splitter.HorizontalBar(0)->setValue(3);
     ASSERT_EQ(pane->m_nFirstCol, 3);
     const int paneWidth = pane->width();
