@@ -285,12 +285,13 @@ QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int bottom = m_tabs->RowHeight(extent);
     const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
-    const int headerW = m_view->m_nHeaderWidth, headerH = m_view->m_nHeaderHeight;
+    const int headerW = m_view->CurrentViewState().headerWidth,
+              headerH = m_view->CurrentViewState().headerHeight;
     const int columns =
-        wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol, geo.LastColumn(),
+        wholeLines(proposed.width() - extent - headerW, m_view->FirstColumn(), geo.LastColumn(),
                    [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
     const int rows =
-        wholeLines(proposed.height() - top - bottom - headerH, m_view->m_nFirstRow, geo.LastRow(),
+        wholeLines(proposed.height() - top - bottom - headerH, m_view->FirstRow(), geo.LastRow(),
                    [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
     const QSize size(headerW + columns + extent, top + headerH + rows + bottom);
     // Handles 0 top-left, 3 bottom-left and 7 left move the left side;

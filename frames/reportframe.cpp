@@ -60,7 +60,7 @@ void CReportFrame::refreshAfterStateChange() {
     publishPages();
     for (CQorsView* v : FrameViews()) {
         v->UpdateScrollRanges();
-        v->RecalcPageLayout();
+        v->Pages().RecalcPageLayout();
     }
     if (CQorsView* view = FrameActiveView()) {
         view->CellEdit().ShowCellReference(1);

@@ -31,21 +31,6 @@ using namespace qor::view;
 
 namespace {
 
-void tell(const QString& text) {
-    qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
-}
-
-// The print dialog of the application, which remembers the choice for a
-// later print without dialog; the UI-services hook alone where no
-// application environment runs (tests, a bare view).
-std::optional<qor::PrintRequest> askPrintDialog(qor::PrintRequest request) {
-    if (CAppEnvironment* env = CAppEnvironment::Current()) {
-        if (env->DoPrintDialog(request) != 1) return std::nullopt;
-        return request;
-    }
-    return qor::printDialog(request);
-}
-
 bool geometryHint(int hint) { return hint != CQorsDoc::kHintCells && hint != CQorsDoc::kHintItems; }
 
 }  // namespace
@@ -141,7 +126,7 @@ void CQorsView::onDocumentChanged(int hint) {
     if (geometryHint(hint)) {
         RefreshGeometry();
         UpdateScrollRanges();
-        if (m_pDoc && m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+        if (m_pDoc && m_pDoc->m_bShowPageBreaks) m_pages.RecalcPageLayout();
         // Rows, columns or the table changed size: no item is left off the
         // sheet where nobody could reach it.
         if (hint == CQorsDoc::kHintLayout) m_items.ClampItemsToSheet();
@@ -390,102 +375,6 @@ void CQorsView::DrawSizingLine(int x, int y, bool horizontal) {
     else
         m_sizingLine = line;
     update();
-}
-
-// ---------------------------------------------------------------------------
-// Page layout and breaks
-
-bool CQorsView::PreparePrinting(qor::PrintRequest* ask) {
-    if (ask) {
-        if (ask->minPage > ask->maxPage) ask->maxPage = ask->minPage;
-        ask->fromPage = ask->toPage = ask->minPage;
-        const std::optional<qor::PrintRequest> chosen = askPrintDialog(*ask);
-        if (!chosen) return false;
-        *ask = *chosen;
-        // The chosen printer lays the pages out from now on.
-        m_printer = PrinterForRequest(*chosen);
-    }
-    if (!m_printer) {
-        const CReaderApp* app = CReaderApp::Current();
-        m_printer = PrinterForRequest(app ? app->m_lastPrint : qor::PrintRequest{});
-    }
-    if (!m_printer->isValid()) {
-        tell(LoadErrorText(kMsgNoPrinter));
-        return false;
-    }
-    return true;
-}
-
-PageRect CQorsView::PrintableArea() const {
-    if (!m_printer || !m_pDoc) return {};
-    return PrintableAreaFor(m_printer->pageLayout(), PageSetupFromDocument(*m_pDoc));
-}
-
-std::optional<int> CQorsView::RecalcPageLayout() {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_bNoPrinter) return std::nullopt;
-    // A layout never asks with a dialog: it takes the printer there is.
-    if (!PreparePrinting()) {
-        m_bNoPrinter = 1;
-        return std::nullopt;
-    }
-    SheetGeometry printGeo = m_geo;
-    printGeo.SetScale(m_pDoc->m_fPrintScale);
-
-    // Breaks left past the end of a shrunken table mean nothing any more.
-    DropBreaksBeyond(m_pDoc->m_manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
-    PageSetup setup = PageSetupFromDocument(*m_pDoc);
-    std::vector<int> titleMessages;
-    setup.titles = ValidatePrintTitles(printGeo, setup.titles, &titleMessages);
-    m_pDoc->m_bHeadTitle = setup.titles.head ? 1 : 0;
-    m_pDoc->m_bTailTitle = setup.titles.tail ? 1 : 0;
-    for (int id : titleMessages) tell(LoadErrorText(id));
-
-    const LayoutResult result = ComputePageLayout(printGeo, setup, PrintableArea());
-    StoreAutoBreaks(result.breaks, &m_pDoc->m_autoBreaks);
-    m_pDoc->m_nAutoBreakCapacity = int32_t(m_pDoc->m_autoBreaks.size());
-    if (result.message) tell(LoadErrorText(result.message));
-    return result.pages;
-}
-
-void CQorsView::OnForcedPageBreak() {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    m_pDoc->m_bShowPageBreaks = 1;
-    const CellArea sel = SelectionArea();
-    const ForcedBreakResult r =
-        ToggleForcedBreak(m_pDoc->m_manualBreaks, m_geo, sel.first.row, sel.first.col);
-    if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
-    // A removed break changes what is printed and saved as much as an added
-    // one, so both mark the report modified; the layout follows the update.
-    m_pDoc->SetModifiedFlag();
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
-}
-
-void CQorsView::OnShowPageBreaks() {
-    if (!m_pDoc) return;
-    if (!m_pDoc->m_bShowPageBreaks)
-        m_pDoc->m_bShowPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
-    else
-        m_pDoc->m_bShowPageBreaks = 0;
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-}
-
-bool CQorsView::OnUpdateShowPageBreaks() const { return m_pDoc && m_pDoc->m_bShowPageBreaks; }
-
-void CQorsView::OnClearAllPageBreaks() {
-    if (!m_pDoc) return;
-    ClearManualBreaks(m_pDoc->m_manualBreaks);
-    m_pDoc->SetModifiedFlag();
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
-}
-
-int CQorsView::IsPageBreakAtCurrentCell() {
-    if (!m_pDoc) return 0;
-    // Asked while a menu opens: answer from a copy, so that the question
-    // never changes the document (stale entries go at the next layout).
-    qor::ManualBreakTable table = m_pDoc->m_manualBreaks;
-    DropBreaksBeyond(table, m_geo.LastRow(), m_geo.LastColumn());
-    const CellArea sel = SelectionArea();
-    return IsBreakBefore(table, sel.first.row, sel.first.col) ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -37,6 +37,7 @@
 #include "view/sheetgeometry.h"
 #include "view/viewclipboard.h"
 #include "view/viewitems.h"
+#include "view/viewpages.h"
 
 class CQorsDoc;
 class CComItem;
@@ -64,6 +65,7 @@ class CQorsView : public QWidget, public qor::ICommandTarget {
     friend class CellEditController;
     friend class InPlaceController;
     friend class ViewItems;
+    friend class ViewPages;
 
 public:
     // The sheet's right-click menus: cells, and a selected item.
@@ -150,27 +152,9 @@ public:
     void DrawSizingLine(int x, int y, bool horizontal);
     std::optional<QLine> SizingLine() const { return m_sizingLine; }
 
-    // ---- page layout and breaks
-    // The number of printed pages, after the automatic breaks are stored in
-    // the document; nothing (after telling the user why) when no layout can
-    // be made.
-    std::optional<int> RecalcPageLayout();
-    // The same for 16-bit callers: 0xFFFF for no layout.
-    uint16_t RecalcPageLayoutLegacy() { return qor::view::LegacyPageCount(RecalcPageLayout()); }
-    // Makes sure a printer exists. With ask, the print dialog runs with that
-    // request and its printer becomes the view's; false when cancelled.
-    // Without, the printer of the last print dialog, else the default one,
-    // else a PDF printer with the default paper.
-    bool PreparePrinting(qor::PrintRequest* ask = nullptr);
+    // ---- printed pages and breaks (viewpages.h)
+    ViewPages& Pages() { return m_pages; }
     QPrinter* Printer() const { return m_printer.get(); }
-    // Where the sheet may print on the printer's paper, in points from its
-    // corner, before the report's margins.
-    qor::view::PageRect PrintableArea() const;
-    void OnForcedPageBreak();
-    void OnShowPageBreaks();
-    bool OnUpdateShowPageBreaks() const;
-    void OnClearAllPageBreaks();
-    int IsPageBreakAtCurrentCell();
 
     // ---- painting
     // While printing, pixel sizes use the document's print scale.
@@ -287,7 +271,18 @@ private:
     bool printingBlocked() const;
 
 public:
-    // ---- the view's state (names as the other parts of the view use them)
+    // ---- the view's state read from outside
+    // The first shown row and column (view indices).
+    int FirstRow() const { return m_nFirstRow; }
+    int FirstColumn() const { return m_nFirstCol; }
+    // What the mouse press or drag is over (the hit codes of input_logic.h).
+    int HitCode() const { return m_nHitCode; }
+    // A header drag or split is running: the context menu waits.
+    void SetHeaderAction(bool on) { m_bHeaderAction = on ? 1 : 0; }
+
+private:
+    // The splitter places its panes.
+    friend class CQorSplitterWnd;
     int32_t m_bDataOnly = 0;
     int32_t m_bKindColours = 0;
     uint32_t m_crGrid = 0xC0C0C0;
@@ -366,6 +361,7 @@ private:
     CellEditController m_cellEdit{*this};
     InPlaceController m_inPlace{*this};
     ViewItems m_items{*this};
+    ViewPages m_pages{*this};
     // What the last paint of the screen reached.
     qor::view::PaintResult m_lastPaint;
 };

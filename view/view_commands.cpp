@@ -185,12 +185,12 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 
         case kCmdForcedPageBreak:
             if (!open) return off(dc::ReasonNoReport());
-            state.text =
-                LoadErrorText(IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
+            state.text = LoadErrorText(Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak
+                                                                          : kStrForceBreak);
             return on();
         case kCmdShowPageBreaks:
             state.checkable = true;
-            state.checked = OnUpdateShowPageBreaks();
+            state.checked = Pages().OnUpdateShowPageBreaks();
             return open ? on() : off(dc::ReasonNoReport());
         case kCmdClearPageBreaks:
             return open ? on() : off(dc::ReasonNoReport());
@@ -303,13 +303,13 @@ bool CQorsView::OnCommand(int id) {
             OnDisplayStyle();
             break;
         case kCmdForcedPageBreak:
-            OnForcedPageBreak();
+            Pages().OnForcedPageBreak();
             break;
         case kCmdShowPageBreaks:
-            OnShowPageBreaks();
+            Pages().OnShowPageBreaks();
             break;
         case kCmdClearPageBreaks:
-            OnClearAllPageBreaks();
+            Pages().OnClearAllPageBreaks();
             break;
         case kCmdBringToFront:
             Items().OnBringToFront();
@@ -429,7 +429,7 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     for (QWidget* w : QApplication::allWidgets())
         if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)
             v->m_bRelayoutPending = 1;
-    if (m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+    if (m_pDoc->m_bShowPageBreaks) Pages().RecalcPageLayout();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
     m_pDoc->UpdateServerItems(this);
     return true;
@@ -495,7 +495,7 @@ void CQorsView::OnFilePrintSetup() {
     if (!chosen) return;
     m_printer = qor::view::PrinterForRequest(*chosen);
     m_bNoPrinter = 0;
-    if (!RecalcPageLayout()) return;
+    if (!Pages().RecalcPageLayout()) return;
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
     m_pDoc->UpdateServerItems(this);
 }
@@ -519,7 +519,7 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
     }
     // A print asks for a printer again even after a layout found none.
     m_bNoPrinter = 0;
-    const std::optional<int> pages = RecalcPageLayout();
+    const std::optional<int> pages = Pages().RecalcPageLayout();
     if (!pages) return;  // the layout told why
 
     qor::PrintRequest r;
@@ -555,7 +555,7 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
     if (object) r.flags |= kPdNoSelection;
 
     if (ask) {
-        if (!PreparePrinting(&r)) return;
+        if (!Pages().PreparePrinting(&r)) return;
     } else {
         m_printer = qor::view::PrinterForRequest(r);
     }

@@ -388,11 +388,13 @@ QRect CPicWnd::placeInParent(const QRect& wanted, bool moving) const {
         // Over the sheet: inside the headers and the sheet's far corner.
         Rect sheet{0, 0, m_doc ? m_doc->m_nSheetWidth : 0, m_doc ? m_doc->m_nSheetHeight : 0};
         view->Geometry().DocToClient(sheet);
-        const int right = std::max(view->m_nHeaderWidth + 1, std::min(view->width(), sheet.right));
-        const int bottom =
-            std::max(view->m_nHeaderHeight + 1, std::min(view->height(), sheet.bottom));
-        bounds = QRect(QPoint(view->m_nHeaderWidth, view->m_nHeaderHeight),
-                       QPoint(right - 1, bottom - 1));
+        const int right = std::max(view->CurrentViewState().headerWidth + 1,
+                                   std::min(view->width(), sheet.right));
+        const int bottom = std::max(view->CurrentViewState().headerHeight + 1,
+                                    std::min(view->height(), sheet.bottom));
+        bounds = QRect(
+            QPoint(view->CurrentViewState().headerWidth, view->CurrentViewState().headerHeight),
+            QPoint(right - 1, bottom - 1));
     } else if (parentWidget()) {
         bounds = parentWidget()->rect();
     } else {

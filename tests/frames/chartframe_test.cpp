@@ -528,7 +528,7 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     // A bar that still took a drag would carry the sheet from under it.
     QTest::mouseClick(vBar, Qt::LeftButton, Qt::NoModifier,
                       QPoint(vBar->width() / 2, vBar->height() - 5));
-    EXPECT_EQ(view->m_nFirstRow, 0);
+    EXPECT_EQ(view->FirstRow(), 0);
     EXPECT_EQ(wnd->pos(), at);
     QTest::keyClick(wnd, Qt::Key_Escape);
     QApplication::processEvents();

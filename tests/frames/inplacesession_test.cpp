@@ -211,7 +211,8 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
     // A click on the containing report beside the object ends the editing.
     typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("clicked"));
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(view->m_nHeaderWidth + 5, view->m_nHeaderHeight + 5));
+                      QPoint(view->CurrentViewState().headerWidth + 5,
+                             view->CurrentViewState().headerHeight + 5));
     settle();
     EXPECT_EQ(CInPlaceSession::Current(), nullptr);
     EXPECT_TRUE(doc->IsModified());

@@ -135,7 +135,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir + "/page.pdf");
         qor::view::PrintJobSettings settings;
-        settings.viewScale = view->m_fScale;
+        settings.viewScale = view->CurrentViewState().scale;
         ASSERT_TRUE(qor::view::PrintToPrinter(*doc, printer, settings));
         ASSERT_EQ(qortest::run("pdftoppm", {"-r", "50", "-png", "-singlefile", dir + "/page.pdf",
                                             dir + "/printed"})

@@ -121,7 +121,7 @@ TEST_F(InputView, DragSelectsAndTakesCombinedCellsWhole) {
 }
 
 TEST_F(InputView, HeaderAndCornerClicks) {
-    const int hw = view->m_nHeaderWidth, hh = view->m_nHeaderHeight;
+    const int hw = view->CurrentViewState().headerWidth, hh = view->CurrentViewState().headerHeight;
     combine(4, 0, 4, 1);
     press(QPoint(hw / 2, cellPoint(4, 0).y()));
     release(QPoint(hw / 2, cellPoint(4, 0).y()));
@@ -151,7 +151,7 @@ TEST_F(InputView, HeaderAndCornerClicks) {
 }
 
 TEST_F(InputView, RowBorderDragSetsHeight) {
-    const int hw = view->m_nHeaderWidth;
+    const int hw = view->CurrentViewState().headerWidth;
     const Rect row2 = cellRect(2, 0);
     const int shown = view->Geometry().GetRowHeightPixels(2);
     const uint16_t before = doc.GetRowHeight(0, 2);
@@ -159,7 +159,7 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
 
     // A click on the border without a drag leaves the height alone.
     press(border);
-    EXPECT_EQ(view->m_nHitCode, kTargetRowBorder + 2);
+    EXPECT_EQ(view->HitCode(), kTargetRowBorder + 2);
     release(border);
     EXPECT_EQ(doc.GetRowHeight(0, 2), before);
     EXPECT_FALSE(doc.IsModified());
@@ -168,9 +168,10 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
     drag(border + QPoint(0, 14));
     EXPECT_TRUE(view->SizingLine().has_value());
     release(border + QPoint(0, 14));
-    EXPECT_EQ(doc.GetRowHeight(0, 2), DraggedSize(shown, 14, view->m_fScale, kMaxRowHeight));
+    EXPECT_EQ(doc.GetRowHeight(0, 2),
+              DraggedSize(shown, 14, view->CurrentViewState().scale, kMaxRowHeight));
     EXPECT_FALSE(view->SizingLine().has_value());
-    EXPECT_EQ(view->m_nHitCode, kTargetNone);
+    EXPECT_EQ(view->HitCode(), kTargetNone);
 
     // Dragged up past its top: hidden.
     const Rect again = cellRect(2, 0);
@@ -180,7 +181,7 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
 
     // A column far wider than allowed is stored as 640.
     const Rect col1 = cellRect(0, 1);
-    const QPoint cborder(col1.right - 1, view->m_nHeaderHeight / 2);
+    const QPoint cborder(col1.right - 1, view->CurrentViewState().headerHeight / 2);
     press(cborder);
     release(cborder + QPoint(2000, 0));
     EXPECT_EQ(doc.GetColumnWidth(1, 0), 640);
@@ -217,10 +218,10 @@ TEST_F(InputView, KeysOverVariableAreaAndCombinedCells) {
     EXPECT_EQ(view->CurrentColumn(), 6);
     key(view.get(), Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(0, 0));
-    EXPECT_EQ(view->m_nFirstRow, 0);
+    EXPECT_EQ(view->FirstRow(), 0);
     key(view.get(), Qt::Key_PageDown);
-    EXPECT_GT(view->m_nFirstRow, 0);
-    EXPECT_EQ(view->CurrentRow(), view->m_nFirstRow);
+    EXPECT_GT(view->FirstRow(), 0);
+    EXPECT_EQ(view->CurrentRow(), view->FirstRow());
 }
 
 TEST_F(InputView, CommandKeys) {
@@ -505,24 +506,24 @@ TEST_F(InputView, LocateEndAndCtrlEndGoThereAsAJumpDoes) {
     m.row = 45;
     m.column = 4;
     ASSERT_EQ(qor::ApplyLocateDlg(doc, m), 0);
-    EXPECT_EQ(view->m_nFirstRow, 44);
-    EXPECT_EQ(view->m_nFirstCol, 3);
+    EXPECT_EQ(view->FirstRow(), 44);
+    EXPECT_EQ(view->FirstColumn(), 3);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(44, 3));
     EXPECT_EQ(reference.text(), "D45");
 
     // End: the last column of the row, with the combined area it lies in.
     combine(2, 5, 3, 6);
     view->GoToCell(2, 0);
-    EXPECT_EQ(view->m_nFirstRow, 2);
+    EXPECT_EQ(view->FirstRow(), 2);
     key(view.get(), Qt::Key_End);
     EXPECT_EQ(view->CurrentRow(), 2);
     EXPECT_EQ(view->CurrentColumn(), 6);
     EXPECT_EQ(view->SelectionArea(), CellArea::area(2, 5, 3, 6));
-    EXPECT_EQ(view->m_nFirstRow, 2) << "End scrolls sideways only";
+    EXPECT_EQ(view->FirstRow(), 2) << "End scrolls sideways only";
     // Ctrl+End: the last row and column, the view at the table's end.
     key(view.get(), Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(view->CurrentRow(), 49);
     EXPECT_EQ(view->CurrentColumn(), 6);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(49, 6));
-    EXPECT_GT(view->m_nFirstRow, 2);
+    EXPECT_GT(view->FirstRow(), 2);
 }

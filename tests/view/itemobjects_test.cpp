@@ -500,15 +500,15 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
 
 TEST_F(ItemObjects, DropAutoScrollIsPaced) {
     // 50 rows do not fit the window: the bottom band scrolls down.
-    const int firstRow = view->m_nFirstRow;
+    const int firstRow = view->FirstRow();
     const QPoint bottomBand(300, view->height() - 5);
     const qint64 t = QDateTime::currentMSecsSinceEpoch() + 1000;
     EXPECT_TRUE(view->Items().AutoScrollForDrop(bottomBand, t));
-    EXPECT_EQ(view->m_nFirstRow, firstRow + 1);
+    EXPECT_EQ(view->FirstRow(), firstRow + 1);
     EXPECT_FALSE(view->Items().AutoScrollForDrop(bottomBand, t + 50));  // within 100 ms
     EXPECT_TRUE(
         view->Items().AutoScrollForDrop(QPoint(300, 2), t + 100));  // over the column header
-    EXPECT_EQ(view->m_nFirstRow, firstRow);
+    EXPECT_EQ(view->FirstRow(), firstRow);
     EXPECT_FALSE(view->Items().AutoScrollForDrop(QPoint(300, 200), t + 300));  // in the middle
 }
 
@@ -698,7 +698,8 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     // A press on the sheet beside the object ends the editing too.
     container.OnLButtonDblClk(middle, false);
     QTest::mouseClick(&container, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(container.m_nHeaderWidth + 2, container.m_nHeaderHeight + 2));
+                      QPoint(container.CurrentViewState().headerWidth + 2,
+                             container.CurrentViewState().headerHeight + 2));
     EXPECT_EQ(deactivated, 2);
 
     // A report that is itself edited in place opens its objects in

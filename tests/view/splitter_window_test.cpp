@@ -49,21 +49,21 @@ TEST_F(SplitterTest, PanesShareTheScrollBarsOfTheirRowAndColumn) {
     EXPECT_EQ(p00->geometry(), splitter.Layout().pane[0][0]);
 
     splitter.VerticalBar(0)->setValue(5);
-    EXPECT_EQ(p00->m_nFirstRow, 5);
-    EXPECT_EQ(p01->m_nFirstRow, 5);
-    EXPECT_EQ(p10->m_nFirstRow, 0);
+    EXPECT_EQ(p00->FirstRow(), 5);
+    EXPECT_EQ(p01->FirstRow(), 5);
+    EXPECT_EQ(p10->FirstRow(), 0);
     splitter.VerticalBar(1)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(p10->m_nFirstRow, 1);
-    EXPECT_EQ(p11->m_nFirstRow, 1);
-    EXPECT_EQ(p00->m_nFirstRow, 5);
+    EXPECT_EQ(p10->FirstRow(), 1);
+    EXPECT_EQ(p11->FirstRow(), 1);
+    EXPECT_EQ(p00->FirstRow(), 5);
 
     splitter.HorizontalBar(0)->setValue(3);
-    EXPECT_EQ(p00->m_nFirstCol, 3);
-    EXPECT_EQ(p10->m_nFirstCol, 3);
-    EXPECT_EQ(p01->m_nFirstCol, 0);
+    EXPECT_EQ(p00->FirstColumn(), 3);
+    EXPECT_EQ(p10->FirstColumn(), 3);
+    EXPECT_EQ(p01->FirstColumn(), 0);
     // A pane scrolled by its own keys moves its partners with it.
-    p11->SetFirstCell(p11->m_nFirstRow, 2);
-    EXPECT_EQ(p01->m_nFirstCol, 2);
+    p11->SetFirstCell(p11->FirstRow(), 2);
+    EXPECT_EQ(p01->FirstColumn(), 2);
 
     // Removing the first row leaves the second one's pane on the first
     // row's bar, where it was scrolled to.
@@ -116,7 +116,7 @@ TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
     // A selection scrolled out of view splits in the middle.
     doc.Selection().SetCurrentCell(0, 0);
     splitter.HorizontalBar(0)->setValue(3);
-    ASSERT_EQ(pane->m_nFirstCol, 3);
+    ASSERT_EQ(pane->FirstColumn(), 3);
     const int paneWidth = pane->width();
     mouse(QEvent::MouseButtonDblClick, splitter.Layout().hSplitBox.center(), Qt::LeftButton);
     EXPECT_EQ(splitter.m_nSplitCol, 0);

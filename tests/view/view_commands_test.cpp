@@ -214,8 +214,8 @@ TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     doc.GetTableSize(&rows, &cols);
     EXPECT_EQ(rows, 20);
     EXPECT_EQ(cols, 3);
-    EXPECT_LE(view->m_nFirstRow, 19);
-    EXPECT_LE(view->m_nFirstCol, 2);
+    EXPECT_LE(view->FirstRow(), 19);
+    EXPECT_LE(view->FirstColumn(), 2);
     EXPECT_EQ(doc.Selection().CurrentRow(), 0);
     EXPECT_EQ(doc.Selection().CurrentColumn(), 0);
     EXPECT_TRUE(doc.IsModified());
