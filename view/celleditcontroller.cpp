@@ -33,9 +33,24 @@ bool CellEditController::FollowsReference() const {
     return m_pRefBox && m_pFormulaBar && m_pFormulaBar->View() == &m_v;
 }
 
+bool CellEditController::TypingContextOf(const CQorsView& v, bool ctrl, TypingContext* ctx) {
+    if (!v.m_pDoc || !v.m_pDoc->IsOpen()) return false;
+    const CellArea cell = CellOrCombined(v.CombinedAreas(), v.CurrentRow(), v.CurrentColumn());
+    const int r = v.m_geo.DocRow(cell.first.row), c = v.m_geo.DocColumn(cell.first.col);
+    if (r < 0 || c < 0) return false;
+    const VarAreaInfo& var = v.m_geo.VarArea();
+    ctx->dataState = v.m_pDoc->IsDataState();
+    ctx->ctrl = ctrl;
+    ctx->firstVarLine = (var.kind == 1 && v.CurrentRow() == var.start) ||
+                        (var.kind == 2 && v.CurrentColumn() == var.start);
+    ctx->formulaState = v.m_pDoc->GetCellFormulaState(r, c);
+    ctx->kind = v.m_pDoc->GetCellKind(r, c);
+    return true;
+}
+
 int CellEditController::TypingEntryMode(QChar ch) const {
     TypingContext ctx;
-    if (!m_v.typingContext(false, &ctx) || DecideTyping(ch, ctx) != TypeAction::OpenEditor)
+    if (!TypingContextOf(m_v, false, &ctx) || DecideTyping(ch, ctx) != TypeAction::OpenEditor)
         return kEditNone;
     Rect rect;
     int mode = kEditNone, decimals = 0;
@@ -86,9 +101,9 @@ void CellEditController::PrepareCellEdit(Rect* rect, int* mode, FontDesc* font,
 bool CellEditController::OpenCellEditor(const QString& typed) {
     if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return false;
     const Selection sel = m_v.CurrentSelection();
-    if (sel.curRow < m_v.m_nFirstRow || sel.curRow > m_v.LastVisibleRow())
+    if (sel.curRow < m_v.m_nFirstRow || sel.curRow > LastVisibleRow(m_v.m_geo, m_v.height()))
         m_v.SetFirstCell(sel.area.first.row, m_v.m_nFirstCol);
-    if (sel.curCol < m_v.m_nFirstCol || sel.curCol > m_v.LastVisibleColumn())
+    if (sel.curCol < m_v.m_nFirstCol || sel.curCol > LastVisibleColumn(m_v.m_geo, m_v.width()))
         m_v.SetFirstCell(m_v.m_nFirstRow, sel.area.first.col);
     Rect rect;
     int mode = kEditNone, decimals = 0;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "engine/uifont.h"
+#include "view/input_edit.h"
 #include "view/sheetgeometry.h"
 
 class CQorsView;
@@ -39,6 +40,9 @@ public:
     int SetCurrentCellText(const QString& text, int mode);
     // After a commit: redraw and move as the key does.
     void HandleEditKey(int key);
+    // What typing on the sheet meets at the current cell; false when no
+    // report is open or the cell is not in the table.
+    static bool TypingContextOf(const CQorsView& view, bool ctrl, qor::view::TypingContext* ctx);
     // The entry mode typing ch on the sheet would open (-1: refused).
     int TypingEntryMode(QChar ch) const;
     // Opens the in-cell editor over the current cell with a typed text.

@@ -363,15 +363,15 @@ void CQorSplitterWnd::mouseDoubleClickEvent(QMouseEvent* event) {
     pane->Geometry().DocToClient(cell);
     const int tracker = Metrics().splitterWidth;
     if (hit == kHitVSplitBox) {
-        const SplitAt at =
-            SplitAtSelection(pane->Geometry(), true, sel.first.row, pane->m_nFirstRow,
-                             pane->LastVisibleRow(), cell.top, tracker, pane->height());
+        const SplitAt at = SplitAtSelection(
+            pane->Geometry(), true, sel.first.row, pane->m_nFirstRow,
+            LastVisibleRow(pane->Geometry(), pane->height()), cell.top, tracker, pane->height());
         if (!SplitRow(pane->y() + at.position)) return;
         m_nSplitRow = at.index;
     } else if (hit == kHitHSplitBox) {
-        const SplitAt at =
-            SplitAtSelection(pane->Geometry(), false, sel.first.col, pane->m_nFirstCol,
-                             pane->LastVisibleColumn(), cell.left, tracker, pane->width());
+        const SplitAt at = SplitAtSelection(
+            pane->Geometry(), false, sel.first.col, pane->m_nFirstCol,
+            LastVisibleColumn(pane->Geometry(), pane->width()), cell.left, tracker, pane->width());
         if (!SplitColumn(pane->x() + at.position)) return;
         m_nSplitCol = at.index;
     } else if (IsRowHit(hit)) {

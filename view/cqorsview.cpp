@@ -33,6 +33,19 @@ namespace {
 
 bool geometryHint(int hint) { return hint != CQorsDoc::kHintCells && hint != CQorsDoc::kHintItems; }
 
+// Selects from (row, col) to (endRow, endCol), view indices moved off the
+// hidden band, in the document's indices.
+void selectInDocument(CQorsView& v, int row, int col, int endRow, int endCol) {
+    CQorsDoc* doc = v.GetDocument();
+    if (!doc) return;
+    const SheetGeometry& geo = v.Geometry();
+    const int r1 = std::max(0, geo.DocRow(geo.SnapRow(row)));
+    const int c1 = std::max(0, geo.DocColumn(geo.SnapColumn(col)));
+    const int r2 = std::max(0, geo.DocRow(geo.SnapRow(endRow)));
+    const int c2 = std::max(0, geo.DocColumn(geo.SnapColumn(endCol)));
+    doc->Selection().SetSelection(r1, c1, r2, c2);
+}
+
 }  // namespace
 
 CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
@@ -145,18 +158,6 @@ void CQorsView::onDocumentChanged(int hint) {
     update();
 }
 
-void CQorsView::DocToClientPoint(QPoint& p) const {
-    int x = p.x(), y = p.y();
-    m_geo.DocToClientPoint(x, y);
-    p = QPoint(x, y);
-}
-
-void CQorsView::ClientToDocPoint(QPoint& p) const {
-    int x = p.x(), y = p.y();
-    m_geo.ClientToDocPoint(x, y);
-    p = QPoint(x, y);
-}
-
 // ---------------------------------------------------------------------------
 // Current cell and selection
 
@@ -168,15 +169,6 @@ int CQorsView::CurrentColumn() const {
 
 CellArea CQorsView::SelectionArea() const {
     return m_pDoc ? m_geo.ViewArea(m_selection->Area()) : CellArea{};
-}
-
-void CQorsView::selectInDocument(int row, int col, int endRow, int endCol) {
-    if (!m_pDoc) return;
-    const int r1 = std::max(0, m_geo.DocRow(m_geo.SnapRow(row)));
-    const int c1 = std::max(0, m_geo.DocColumn(m_geo.SnapColumn(col)));
-    const int r2 = std::max(0, m_geo.DocRow(m_geo.SnapRow(endRow)));
-    const int c2 = std::max(0, m_geo.DocColumn(m_geo.SnapColumn(endCol)));
-    m_selection->SetSelection(r1, c1, r2, c2);
 }
 
 // ---------------------------------------------------------------------------
@@ -250,7 +242,7 @@ void CQorsView::GoToCell(int row, int col, int endRow, int endCol) {
         // A cell of a combined area is selected with its whole area.
         SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
     } else {
-        selectInDocument(row, col, endRow, endCol);
+        selectInDocument(*this, row, col, endRow, endCol);
         m_cellEdit.UpdateEditLine(1);
     }
     if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);

@@ -87,8 +87,6 @@ public:
     const qor::view::SheetGeometry& Geometry() const { return m_geo; }
     // Reads the document's table again; called on every change it reports.
     void RefreshGeometry();
-    void DocToClientPoint(QPoint& p) const;
-    void ClientToDocPoint(QPoint& p) const;
 
     // ---- the current cell and selection in view indices
     int CurrentRow() const;
@@ -198,9 +196,6 @@ public:
     InPlaceController& InPlace() { return m_inPlace; }
     const InPlaceController& InPlace() const { return m_inPlace; }
     using InPlaceHooks = InPlaceController::Hooks;
-    // The rows or columns shown now.
-    int LastVisibleRow() const { return qor::view::LastVisibleRow(m_geo, height()); }
-    int LastVisibleColumn() const { return qor::view::LastVisibleColumn(m_geo, width()); }
 
     // ---- clipboard commands (viewclipboard.h)
     ViewClipboard& Clipboard() { return m_clipboard; }
@@ -337,14 +332,10 @@ private:
     // Off while a chart is edited over the sheet, so its window stays on
     // its cells.
     void setSheetScrolling(bool on);
-    void selectInDocument(int row, int col, int endRow, int endCol);
     void applyViewState(const qor::view::ViewState& state);
     void hover(QPoint p);
     void pressCells(QPoint p, bool right, bool extend = false);
     void finishSizing(QPoint p);
-    bool typingContext(bool ctrl, qor::view::TypingContext* ctx) const;
-    void keepRowsShown(const CellArea& sel, bool up);
-    void keepColumnsShown(const CellArea& sel, bool left);
 
     CQorsDoc* m_pDoc;
     qor::view::DocSheetSource m_source;

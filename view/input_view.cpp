@@ -47,6 +47,31 @@ Qt::CursorShape cursorShape(HoverCursor c) {
     return Qt::ArrowCursor;
 }
 
+// Scrolls so that the moved selection stays shown (up: it moved up).
+void keepRowsShown(CQorsView& v, const CellArea& sel, bool up) {
+    const SheetGeometry& geo = v.Geometry();
+    if (sel.first.row < v.FirstRow()) {
+        v.SetFirstCell(sel.first.row, v.FirstColumn());
+    } else if (!up &&
+               geo.HeaderHeight() + geo.GetRowDistance(v.FirstRow(), sel.last.row + 1) >
+                   v.height() &&
+               !ShowsLastRow(geo, v.height())) {
+        v.SetFirstCell(sel.first.row, v.FirstColumn());
+    }
+}
+
+void keepColumnsShown(CQorsView& v, const CellArea& sel, bool left) {
+    const SheetGeometry& geo = v.Geometry();
+    if (sel.first.col < v.FirstColumn()) {
+        v.SetFirstCell(v.FirstRow(), sel.first.col);
+    } else if (!left &&
+               geo.HeaderWidth() + geo.GetColumnDistance(v.FirstColumn(), sel.last.col + 1) >
+                   v.width() &&
+               !ShowsLastColumn(geo, v.width())) {
+        v.SetFirstCell(v.FirstRow(), sel.first.col);
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -90,26 +115,6 @@ void CQorsView::DrawSelectionMarks(bool) {
     update();
 }
 
-void CQorsView::keepRowsShown(const CellArea& sel, bool up) {
-    if (sel.first.row < m_nFirstRow) {
-        SetFirstCell(sel.first.row, m_nFirstCol);
-    } else if (!up &&
-               m_nHeaderHeight + m_geo.GetRowDistance(m_nFirstRow, sel.last.row + 1) > height() &&
-               !ShowsLastRow(m_geo, height())) {
-        SetFirstCell(sel.first.row, m_nFirstCol);
-    }
-}
-
-void CQorsView::keepColumnsShown(const CellArea& sel, bool left) {
-    if (sel.first.col < m_nFirstCol) {
-        SetFirstCell(m_nFirstRow, sel.first.col);
-    } else if (!left &&
-               m_nHeaderWidth + m_geo.GetColumnDistance(m_nFirstCol, sel.last.col + 1) > width() &&
-               !ShowsLastColumn(m_geo, width())) {
-        SetFirstCell(m_nFirstRow, sel.first.col);
-    }
-}
-
 void CQorsView::MoveCurrentCell(int direction) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     const Selection sel = MoveCurrent(m_geo, CombinedAreas(), CurrentSelection(), direction);
@@ -117,9 +122,9 @@ void CQorsView::MoveCurrentCell(int direction) {
     m_selection->SetWholeColumns(false);
     SetCurrentAndSelection(sel);
     if (direction == kMoveUp || direction == kMoveDown)
-        keepRowsShown(sel.area, direction == kMoveUp);
+        keepRowsShown(*this, sel.area, direction == kMoveUp);
     else
-        keepColumnsShown(sel.area, direction == kMoveLeft);
+        keepColumnsShown(*this, sel.area, direction == kMoveLeft);
 }
 
 void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
@@ -139,17 +144,17 @@ void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
         // The edge that moved stays in view.
         if (dRow) {
             const int edge = area.first.row != cur.area.first.row ? area.first.row : area.last.row;
-            keepRowsShown(CellArea::cell(edge, cur.curCol), dRow < 0);
+            keepRowsShown(*this, CellArea::cell(edge, cur.curCol), dRow < 0);
         }
         if (dCol) {
             const int edge = area.first.col != cur.area.first.col ? area.first.col : area.last.col;
-            keepColumnsShown(CellArea::cell(cur.curRow, edge), dCol < 0);
+            keepColumnsShown(*this, CellArea::cell(cur.curRow, edge), dCol < 0);
         }
         return;
     }
     // A drag past the window's edge scrolls on.
     if (m_nHitCode != kTargetColumns) {
-        if (row >= LastVisibleRow() && !ShowsLastRow(m_geo, height())) {
+        if (row >= LastVisibleRow(m_geo, height()) && !ShowsLastRow(m_geo, height())) {
             const int one = m_geo.StepRow(m_nFirstRow, false);
             const int two = one < 0 ? -1 : m_geo.StepRow(one, false);
             const int next = two >= 0 && two < m_geo.LastRow() ? two : one;
@@ -159,7 +164,7 @@ void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
         }
     }
     if (m_nHitCode != kTargetRows) {
-        if (col >= LastVisibleColumn() && !ShowsLastColumn(m_geo, width())) {
+        if (col >= LastVisibleColumn(m_geo, width()) && !ShowsLastColumn(m_geo, width())) {
             const int next = m_geo.StepColumn(m_nFirstCol, false);
             if (next >= 0) SetFirstCell(m_nFirstRow, next);
         } else if (col < m_nFirstCol) {
@@ -533,24 +538,9 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
     m_cellEdit.ShowCellReference(1);
 }
 
-bool CQorsView::typingContext(bool ctrl, TypingContext* ctx) const {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
-    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
-    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
-    if (r < 0 || c < 0) return false;
-    const VarAreaInfo& var = m_geo.VarArea();
-    ctx->dataState = m_pDoc->IsDataState();
-    ctx->ctrl = ctrl;
-    ctx->firstVarLine = (var.kind == 1 && CurrentRow() == var.start) ||
-                        (var.kind == 2 && CurrentColumn() == var.start);
-    ctx->formulaState = m_pDoc->GetCellFormulaState(r, c);
-    ctx->kind = m_pDoc->GetCellKind(r, c);
-    return true;
-}
-
 void CQorsView::OnChar(QChar ch, bool ctrl) {
     TypingContext ctx;
-    if (m_bLeftDown || !typingContext(ctrl, &ctx)) return;
+    if (m_bLeftDown || !CellEditController::TypingContextOf(*this, ctrl, &ctx)) return;
     switch (DecideTyping(ch, ctx)) {
         case TypeAction::Copy:
             RequestCommand(kCmdCopy);
@@ -577,7 +567,8 @@ void CQorsView::inputMethodEvent(QInputMethodEvent* event) {
     const QString text = event->commitString();
     event->accept();
     TypingContext ctx;
-    if (text.isEmpty() || m_bLeftDown || !typingContext(false, &ctx)) return;
+    if (text.isEmpty() || m_bLeftDown || !CellEditController::TypingContextOf(*this, false, &ctx))
+        return;
     // Composed text never goes into a formula cell.
     if (ctx.formulaState != 0) return;
     if (DecideTyping(text[0], ctx) == TypeAction::OpenEditor) m_cellEdit.OpenCellEditor(text);

@@ -757,7 +757,7 @@ bool CQorsView::OnInsertObject() {
     }
     // Placed near the top-left of the visible sheet.
     QPoint at(100, 50);
-    ClientToDocPoint(at);
+    Geometry().ClientToDocPoint(at);
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::shared_ptr<CComItem> item =

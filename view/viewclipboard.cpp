@@ -39,7 +39,7 @@ ClipContext ViewClipContext(CQorsView& view) {
     ctx.clampItems = [&view] { view.Items().ClampItemsToSheet(); };
     ctx.selectItem = [&view](CComItem* item) { view.Items().SetSelection(item); };
     QPoint start(100, 100);
-    view.ClientToDocPoint(start);
+    view.Geometry().ClientToDocPoint(start);
     ctx.newItemPoint = start;
     return ctx;
 }

@@ -109,7 +109,7 @@ bool ViewItems::StartItemDrag(CComItem* item, QPoint client) {
 int ViewItems::DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const {
     if (!m_v.m_pDoc) return qor::view::kDropNone;
     QPoint doc = client;
-    m_v.ClientToDocPoint(doc);
+    m_v.m_geo.ClientToDocPoint(doc);
     const QPoint corner = qor::view::DropPoint(
         doc, m_dropOffset, QSize(m_v.m_pDoc->m_nSheetWidth, m_v.m_pDoc->m_nSheetHeight));
     if (sheetCorner) *sheetCorner = corner;
