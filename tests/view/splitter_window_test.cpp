@@ -128,3 +128,25 @@ TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
           Qt::LeftButton);
     EXPECT_EQ(splitter.GetRowCount(), 1);
 }
+
+TEST(SheetViewSelection, ViewsOfOneDocumentShareOneSelectionAndHandItBack) {
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    doc.Selection().SetSelection(3, 2, 3, 2);
+    {
+        CQorsView first(&doc);
+        CQorsView second(&doc);
+        EXPECT_EQ(first.CurrentSelection().curRow, 3) << "the first view takes the document's";
+        second.SetCurrentAndSelection(5, 1, 5, 1, 6, 2);
+        EXPECT_EQ(first.SelectionArea(), second.SelectionArea());
+        EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
+        CQorsDoc other;
+        ASSERT_TRUE(other.OnNewDocument());
+        CQorsView apart(&other);
+        apart.SetCurrentAndSelection(0, 0, 0, 0, 1, 1);
+        EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
+    }
+    // With the last view gone the document keeps where the views left it.
+    EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
+    EXPECT_EQ(doc.Selection().CurrentRow(), 5);
+}
