@@ -30,7 +30,8 @@ struct Block {
 };
 
 // The marked blocks of a Markdown text; `source` names it in failures.
-QList<Block> markedBlocks(const QString& markdown, const QString& source = QStringLiteral("README.md")) {
+QList<Block> markedBlocks(const QString& markdown,
+                          const QString& source = QStringLiteral("README.md")) {
     static const QRegularExpression fileMarker(QStringLiteral("^<!--\\s*file:\\s*(\\S+)\\s*-->$"));
     static const QRegularExpression runMarker(QStringLiteral("^<!--\\s*runnable\\s*-->$"));
     QList<Block> out;
