@@ -192,4 +192,84 @@ TEST(Readme, EveryRunnableExampleRunsAsWritten) {
     }
 }
 
+// A heading's anchor as the usual Markdown renderers make it: lower case,
+// no punctuation, blanks as hyphens ("Reading .xlsx: ours" gives
+// "reading-xlsx-ours").
+QString anchorOf(QString heading) {
+    static const QRegularExpression drop(QStringLiteral("[^\\w\\- ]"),
+                                         QRegularExpression::UseUnicodePropertiesOption);
+    heading = heading.toLower().remove(drop);
+    return heading.replace(u' ', u'-');
+}
+
+// The anchors of a Markdown text's headings (outside fenced blocks), and
+// its links to other files of the source folder, with the line of each.
+struct MarkdownParts {
+    QStringList anchors;
+    QList<std::pair<int, QString>> links;
+};
+
+MarkdownParts partsOf(const QString& markdown) {
+    static const QRegularExpression link(QStringLiteral("\\[[^\\]]*\\]\\(([^)\\s]+)\\)"));
+    MarkdownParts out;
+    bool fenced = false;
+    const QStringList lines = markdown.split(u'\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.startsWith(QLatin1String("```"))) fenced = !fenced;
+        if (fenced) continue;
+        if (line.startsWith(u'#')) out.anchors << anchorOf(line.section(u' ', 1).trimmed());
+        for (auto it = link.globalMatch(line); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            if (!target.contains(QLatin1String("://")) &&
+                !target.startsWith(QLatin1String("mailto:")))
+                out.links << std::pair{i + 1, target};
+        }
+    }
+    return out;
+}
+
+TEST(Readme, AnchorsAndLinksAreFoundAsRenderersMakeThem) {
+    EXPECT_EQ(anchorOf("Reading .xlsx: our own event reader, not liborcus"),
+              "reading-xlsx-our-own-event-reader-not-liborcus");
+    EXPECT_EQ(anchorOf("Using `qor`"), "using-qor");
+    const MarkdownParts parts = partsOf(
+        "# Using `qor`\n\nSee [the guide](docs/qorview.md#menus) and [web](https://x.cn).\n"
+        "```\n# not a heading [x](nowhere.md)\n```\n## Files, folders\n");
+    EXPECT_EQ(parts.anchors, QStringList({"using-qor", "files-folders"}));
+    ASSERT_EQ(parts.links.size(), 1);
+    EXPECT_EQ(parts.links[0], (std::pair{3, QStringLiteral("docs/qorview.md#menus")}));
+}
+
+// The README and the guides link to each other and to the decisions kept by
+// area: every such link reaches a file, and a heading of it when it names
+// one, so moving a part of a guide cannot leave a reader at a dead link.
+TEST(Readme, LinksBetweenTheGuidesReachTheirFileAndHeading) {
+    QStringList files{QStringLiteral("README.md")};
+    for (const QString& folder : {QStringLiteral("docs"), QStringLiteral("docs/decisions")})
+        for (const QString& name : QDir(QStringLiteral(QOR_SOURCE_DIR "/") + folder)
+                                       .entryList({QStringLiteral("*.md")}, QDir::Files))
+            files << folder + u'/' + name;
+    int checked = 0;
+    for (const QString& file : files) {
+        const MarkdownParts parts = partsOf(sourceText(file));
+        const QString folder = QFileInfo(file).path();
+        for (const auto& [line, target] : parts.links) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 line %2: %3").arg(file).arg(line).arg(target).toStdString());
+            const QString path = target.section(u'#', 0, 0);
+            const QString anchor = target.section(u'#', 1);
+            const QString resolved = path.isEmpty() ? file : QDir::cleanPath(folder + u'/' + path);
+            const QString text = sourceText(resolved);
+            ASSERT_FALSE(text.isEmpty()) << "no file " << resolved.toStdString();
+            if (!anchor.isEmpty()) {
+                EXPECT_TRUE(partsOf(text).anchors.contains(anchor))
+                    << "no heading #" << anchor.toStdString();
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20);
+}
+
 }  // namespace
