@@ -467,7 +467,7 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
     opened.clear();
     ASSERT_TRUE(run(61889));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("README.md")));
+    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("docs/qorview.md")));
 
     // The report to the front and back again.
     frame->MdiArea()->setActiveSubWindow(m_child);

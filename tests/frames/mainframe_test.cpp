@@ -426,10 +426,10 @@ TEST_F(MainFrameTest, OpeningAndClosingAMenuLeavesTheSheetAsItWas) {
     }
 }
 
-TEST_F(MainFrameTest, HelpOpensTheReadmeAndTheCommandWindowsHelpTheLanguage) {
+TEST_F(MainFrameTest, HelpOpensTheGuideAndTheCommandWindowsHelpTheLanguage) {
     ASSERT_TRUE(frame->Router().Execute(57667));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.first().endsWith(u"/README.md"));
+    EXPECT_TRUE(opened.first().endsWith(u"/docs/qorview.md"));
     frame->CmdBar()->show();
     emit frame->CmdBar()->helpRequested();
     ASSERT_EQ(opened.size(), 2);
