@@ -382,8 +382,8 @@ int verbPrint(const QStringList& args, Output* out) {
         }
         // The writer opens its file by name: this one names the very
         // temporary made above, whatever happens to names meanwhile. Its
-        // page (A4, 10 pt margins, 1200 dpi) is a printer's without a
-        // printer of its own.
+        // page (A4, 10 pt margins, 1200 dpi) is the one a printer printing
+        // to a file has.
         writer = std::make_unique<QPdfWriter>(HandlePath(pdfFile->handle()));
     } else if (!printer.Open()) {
         out->err += QStringLiteral("qor print: there is no default printer; give --pdf FILE\n");
