@@ -5,9 +5,7 @@
 // prepares) one report of the client's folders.
 
 #include <QList>
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 #include <functional>
 
 #include "document/cmdtarget.h"
@@ -23,9 +21,11 @@ constexpr int kCmdOpenClientReport = 33358;
 
 class ConsolCommands : public ICommandTarget {
 public:
-    // openDocuments lists the application's open reports; window (may be
-    // null) is the main window the client's dialogs belong to.
-    ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments, QWidget* window = nullptr);
+    // openDocuments lists the application's open reports; windowId (may be
+    // empty) answers the id of the main window the client's dialogs belong
+    // to, asked only when the client is made (0 when there is none).
+    ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments,
+                   std::function<qint32()> windowId = {});
 
     // Makes the client object and hands it the login, the window and the
     // data folder. False (nothing held) when any of it fails.
@@ -53,7 +53,7 @@ private:
     int runClient(const char* method);
 
     std::function<QList<CQorsDoc*>()> m_openDocuments;
-    QPointer<QWidget> m_window;
+    std::function<qint32()> m_windowId;
     AutoObject m_client;
     std::function<void()> m_afterDownload;
 };

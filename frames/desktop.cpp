@@ -33,12 +33,12 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
-#include "fininterface/auditmappingdlg.h"
-#include "fininterface/indicatordlg.h"
+#include "fininterface/ui/auditmappingdlg.h"
+#include "fininterface/ui/indicatordlg.h"
 #include "frames/chyperlink.h"
 #include "fininterface/ledgerdrill.h"
-#include "fininterface/ledgerwindow.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/ledgerwindow.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -228,7 +228,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
             for (CChildFrame* child : main->Children()) docs << child->GetDocument();
             return docs;
         },
-        main);
+        [window = QPointer<QWidget>(main)] { return window ? qint32(window->winId()) : qint32(0); });
     consol->SetAfterDownload([main] {
         // The file manager shows what came down (when its control is there).
         if (CFileManagerBar* bar = main->CreateFileManagerBar()) bar->Refresh();

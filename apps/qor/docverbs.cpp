@@ -7,8 +7,7 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QPageLayout>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include <optional>
 
 #include "exchange/datafilechain.h"
+#include "apps/qor/defaultprinter.h"
 #include "apps/qor/verbs.h"
 #include "document/cmd_dialogs.h"
 #include "document/cmd_support.h"
@@ -28,7 +28,7 @@
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
-#include "view/print_driver.h"
+#include "view/print_job.h"
 
 namespace qor::app {
 
@@ -366,7 +366,8 @@ int verbPrint(const QStringList& args, Output* out) {
 
     MessagesToStderr messages("print", out);
     TracesKept traces;
-    QPrinter printer(QPrinter::HighResolution);
+    std::unique_ptr<QPdfWriter> writer;
+    DefaultPrinter printer;
     // The PDF is printed into a locked temporary beside it and renamed
     // onto its name once whole: a killed print leaves the old file (and a
     // temporary the next write there sweeps), and a link at the name is
@@ -379,11 +380,12 @@ int verbPrint(const QStringList& args, Output* out) {
                             .arg(pdf, pdfFile->errorString());
             return 1;
         }
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        // The printer opens its file by name: this one names the very
-        // temporary made above, whatever happens to names meanwhile.
-        printer.setOutputFileName(HandlePath(pdfFile->handle()));
-    } else if (QPrinterInfo::defaultPrinter().isNull()) {
+        // The writer opens its file by name: this one names the very
+        // temporary made above, whatever happens to names meanwhile. Its
+        // page (A4, 10 pt margins, 1200 dpi) is the one a printer printing
+        // to a file has.
+        writer = std::make_unique<QPdfWriter>(HandlePath(pdfFile->handle()));
+    } else if (!printer.Open()) {
         out->err += QStringLiteral("qor print: there is no default printer; give --pdf FILE\n");
         return 1;
     }
@@ -401,7 +403,10 @@ int verbPrint(const QStringList& args, Output* out) {
     view::PrintJobSettings settings;
     settings.allReportPages = true;
     settings.copies = copies;
-    if (!view::PrintToPrinter(doc, printer, settings)) {
+    const bool printed = writer ? view::PrintToDevice(doc, *writer, settings)
+                                : view::PrintOnDevice(doc, *printer.Device(), settings, nullptr,
+                                                      printer.FullPage());
+    if (!printed) {
         traces.showOn("print", out, messages.told());
         out->err += QStringLiteral("qor print: nothing was printed\n");
         return 1;
@@ -411,7 +416,7 @@ int verbPrint(const QStringList& args, Output* out) {
         return 1;
     }
     out->text += pdf.isEmpty()
-                     ? QStringLiteral("printed %1 on %2\n").arg(pos[0], printer.printerName())
+                     ? QStringLiteral("printed %1 on %2\n").arg(pos[0], printer.Name())
                      : QStringLiteral("wrote %1\n").arg(pdf);
     return 0;
 }

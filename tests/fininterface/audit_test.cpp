@@ -16,7 +16,7 @@
 #include "engine/paths.h"
 #include "exchange/cxmldochelper.h"
 #include "fininterface/auditlayoutscan.h"
-#include "fininterface/auditmappingdlg.h"
+#include "fininterface/ui/auditmappingdlg.h"
 #include "fininterface/auditstatements.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"

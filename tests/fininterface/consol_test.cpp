@@ -387,6 +387,25 @@ TEST_F(Consol, UploadFailuresAreReported) {
     EXPECT_EQ(readAll(upload("2004-03-01")), "<broken");
 }
 
+// The main window's id reaches the client when the client is made, not
+// before: a window made after the commands still gets its id through.
+TEST_F(Consol, TheWindowIdIsAskedWhenTheClientIsMade) {
+    RegisterBuiltinComponents();
+    int asked = 0;
+    ConsolCommands commands([this] { return openDocs(); }, [&asked] {
+        ++asked;
+        return qint32(4321);
+    });
+    EXPECT_EQ(asked, 0);
+    ASSERT_TRUE(commands.LoginConsolidationClient()) << qPrintable(told.join('\n'));
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(commands.LoginConsolidationClient());
+    EXPECT_EQ(asked, 2);
+    // Without a window the client is made all the same.
+    ConsolCommands windowless([this] { return openDocs(); });
+    EXPECT_TRUE(windowless.LoginConsolidationClient());
+}
+
 TEST_F(Consol, DownloadAndUploadThroughTheStandIn) {
     const QString server = tmp.path() + "/server";
     Registry::writeString(ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);

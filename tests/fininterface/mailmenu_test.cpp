@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "engine/messages.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"

@@ -1,4 +1,4 @@
-#include "fininterface/auditmappingdlg.h"
+#include "fininterface/ui/auditmappingdlg.h"
 
 #include <QComboBox>
 #include <QFileInfo>
