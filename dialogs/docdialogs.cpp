@@ -71,6 +71,33 @@ std::optional<MultiPivotDlgMembers> multiPivot(const MultiPivotDlgMembers& m, QW
     return MultiPivotDlgMembers{dlg.m_strAreas, dlg.m_strLabels};
 }
 
+// The dialogs that act on the document themselves; closing them is the
+// answer.
+void formulaList(const FormulaListRequest& r, QWidget* parent) {
+    CFormulaListDlg dlg(parent);
+    dlg.SetDocument(r.doc);
+    dlg.DoModal();
+}
+
+void findDlg(const FindRequest& r, QWidget* parent) {
+    CFindDlg dlg(*r.doc, parent);
+    static_cast<FindDlgMembers&>(dlg) = r.members;
+    dlg.DoModal();
+}
+
+void modelSheet(const ModelSheetRequest&, QWidget* parent) {
+    CModelSheet sheet(TemplateListFile(), parent);
+    sheet.DoModal();
+}
+
+template <class R>
+DialogHandler<R> acting(void (*f)(const R&, QWidget*), QWidget* parent) {
+    return [f, p = Parent(parent)](const R& r) {
+        f(r, p);
+        return std::optional<R>(r);
+    };
+}
+
 // A handler that runs f(members, parent) for a dialog of another shape.
 template <class M>
 DialogHandler<M> with(std::optional<M> (*f)(const M&, QWidget*), QWidget* parent) {
@@ -80,22 +107,11 @@ DialogHandler<M> with(std::optional<M> (*f)(const M&, QWidget*), QWidget* parent
 }  // namespace
 
 void RegisterDocumentDialogs(QWidget* parent) {
-    const Parent p(parent);
     Register<DefineFormulaDlgMembers>(ModalDialog<CDefineFormulaDlg>(parent));
     Register<AuditFormulaDlgMembers>(ModalDialog<CAuditFormulaDlg>(parent));
-    Register<FormulaListRequest>([p](const FormulaListRequest& r) {
-        CFormulaListDlg dlg(p);
-        dlg.SetDocument(r.doc);
-        dlg.DoModal();
-        return std::optional<FormulaListRequest>(r);
-    });
+    Register<FormulaListRequest>(acting(&formulaList, parent));
     Register<LocateDlgMembers>(ModalDialog<CLocateDlg>(parent));
-    Register<FindRequest>([p](const FindRequest& r) {
-        CFindDlg dlg(*r.doc, p);
-        static_cast<FindDlgMembers&>(dlg) = r.members;
-        dlg.DoModal();
-        return std::optional<FindRequest>(r);
-    });
+    Register<FindRequest>(acting(&findDlg, parent));
     Register<PageSortDlgMembers>(ModalDialog<CPageSortDlg>(parent));
     Register<CellStyleDlgMembers>(ModalDialog<CCellStyleDlg>(parent));
     Register<TableSizeDlgMembers>(ModalDialog<CTableSizeDlg>(parent));
@@ -120,11 +136,7 @@ void RegisterDocumentDialogs(QWidget* parent) {
     Register<FormatPasswordDlgMembers>(ModalDialog<CFormatPasswordDlg>(parent));
     Register<SetFilePasswordDlgMembers>(ModalDialog<CSetFilePasswordDlg>(parent));
     Register<ReportTemplateDlgMembers>(with(&reportTemplate, parent));
-    Register<ModelSheetRequest>([p](const ModelSheetRequest& r) {
-        CModelSheet sheet(TemplateListFile(), p);
-        sheet.DoModal();
-        return std::optional<ModelSheetRequest>(r);
-    });
+    Register<ModelSheetRequest>(acting(&modelSheet, parent));
     Register<MultiPivotDlgMembers>(with(&multiPivot, parent));
     // The sheet choice of a workbook being opened.
     Register<SetPageNoDlgMembers>(ModalDialog<CSetPageNoDlg>(parent));
