@@ -3,9 +3,6 @@
 // by its number. The caller sets the members (the sheet count too), runs
 // DoModal and reads them after IDOK.
 
-#include <QPointer>
-#include <optional>
-
 #include "dialogs/cqordialog.h"
 #include "document/cmd_dialogs.h"
 
@@ -40,26 +37,3 @@ private:
     QRadioButton* m_one = nullptr;
     QLineEdit* m_sheet = nullptr;
 };
-
-namespace qor {
-
-std::optional<SetPageNoDlgMembers> RunSetPageNoDlg(const SetPageNoDlgMembers& preset,
-                                                   QWidget* parent = nullptr);
-
-// The workbook import's dialogs as one layer of the desktop's dialogs (see
-// consol_docdialogs.h).
-template <class Base = IDocDialogs>
-class ImportDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override { return t == CSetPageNoDlg::IDD || Base::Provides(t); }
-    void SetImportParent(QWidget* parent) { m_importParent = parent; }
-    std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers& m) override {
-        return RunSetPageNoDlg(m, m_importParent);
-    }
-
-private:
-    QPointer<QWidget> m_importParent;
-};
-
-}  // namespace qor

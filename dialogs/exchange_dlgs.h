@@ -3,7 +3,6 @@
 // description lists, and its field layout) and 导出报表 (the name of the
 // text file to write).
 
-#include <QPointer>
 #include <QStringList>
 
 #include "dialogs/cqordialog.h"
@@ -68,20 +67,6 @@ private:
 namespace qor {
 
 std::optional<ExportDlgMembers> RunExportDlg(const ExportDlgMembers& m, QWidget* parent);
-
-template <class Base = IDocDialogs>
-class ExportDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override { return t == CExportDlg::IDD || Base::Provides(t); }
-    void SetExportParent(QWidget* parent) { m_exportParent = parent; }
-    std::optional<ExportDlgMembers> ExportDlg(const ExportDlgMembers& m) override {
-        return RunExportDlg(m, m_exportParent);
-    }
-
-private:
-    QPointer<QWidget> m_exportParent;
-};
 
 // 导入 of the file menu: an import description chosen, its report list
 // shown in CImportDlg, the chosen file read into a new report. Every

@@ -2,9 +2,6 @@
 // The pivot dialogs: the areas and labels of 多区域透视, and the grid that
 // BROWSE shows with its 保存 into a new report.
 
-#include <QPointer>
-#include <optional>
-
 #include "dialogs/cqordialog.h"
 #include "dialogs/pivot_logic.h"
 #include "document/cmd_dialogs.h"
@@ -57,23 +54,5 @@ namespace qor {
 
 // Shows the pivot for BROWSE in the interpreter of this program.
 void InstallPivotDialog(QWidget* parent);
-
-template <class Base = IDocDialogs>
-class PivotDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override { return t == 442 || t == 397 || Base::Provides(t); }
-    void SetPivotParent(QWidget* parent) { m_pivotParent = parent; }
-    std::optional<MultiPivotDlgMembers> MultiPivotDlg(const MultiPivotDlgMembers& m) override {
-        CMultiPivotDlg dlg(m_pivotParent);
-        dlg.m_strAreas = m.areas;
-        dlg.m_strLabels = m.labels;
-        if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
-        return MultiPivotDlgMembers{dlg.m_strAreas, dlg.m_strLabels};
-    }
-
-private:
-    QPointer<QWidget> m_pivotParent;
-};
 
 }  // namespace qor

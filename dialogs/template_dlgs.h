@@ -4,7 +4,6 @@
 // with its two small editors of an industry name and of one template.
 
 #include <QFileDialog>
-#include <QPointer>
 #include <optional>
 
 #include "dialogs/cqordialog.h"
@@ -167,35 +166,3 @@ private:
     QLabel* m_industryName = nullptr;
     QLabel* m_path = nullptr;
 };
-
-namespace qor {
-
-// The template dialogs as the document runs them, as one layer of the
-// desktop's dialogs (see consol_docdialogs.h).
-template <class Base = IDocDialogs>
-class TemplateDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override {
-        return t == 371 || (t >= 449 && t <= 452) || Base::Provides(t);
-    }
-    void SetTemplateParent(QWidget* parent) { m_templateParent = parent; }
-
-    std::optional<ReportTemplateDlgMembers> ReportTemplateDlg(
-        const ReportTemplateDlgMembers& m) override {
-        CReportTemplateDlg dlg(TemplateListFile(), m_templateParent);
-        dlg.m_nIndustry = m.industry;
-        dlg.m_nTemplate = m.templateIndex;
-        if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
-        return ReportTemplateDlgMembers{dlg.m_strChosenPath, dlg.m_nIndustry, dlg.m_nTemplate};
-    }
-    void ModelSheet() override {
-        CModelSheet sheet(TemplateListFile(), m_templateParent);
-        sheet.DoModal();
-    }
-
-private:
-    QPointer<QWidget> m_templateParent;
-};
-
-}  // namespace qor

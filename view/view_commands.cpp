@@ -223,7 +223,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         case kCmdCellAttributes:
             if (!open) return off(dc::ReasonNoReport());
             if (data) return off(dc::ReasonFormatState());
-            if (id == kCmdTableSize ? !qor::DocDialogs().Provides(kDlgTableSize)
+            if (id == kCmdTableSize ? !qor::HasDialog<qor::TableSizeDlgMembers>()
                                     : !ViewDialogs()->Provides(kDlgCellAttributes))
                 return off(dc::ReasonNoDialog());
             return on();
@@ -404,7 +404,7 @@ void CQorsView::OnTableSize() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     qor::TableSizeDlgMembers m;
     m_pDoc->GetTableSize(&m.rows, &m.cols);
-    const auto chosen = qor::DocDialogs().TableSizeDlg(m);
+    const auto chosen = qor::Ask(m);
     if (chosen) SetTableSize(chosen->rows, chosen->cols);
 }
 

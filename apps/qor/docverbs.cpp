@@ -146,34 +146,25 @@ bool keepPages(CQorsDoc& doc, const QList<int>& pages, const char* verb, Output*
 
 // The sheet dialog's answer for a workbook of several sheets, given on the
 // command line; a sheet the workbook does not have ends the conversion.
-class SheetAnswer final : public IDocDialogs {
+class SheetAnswer {
 public:
     SheetAnswer(int choice, int sheet, Output* out)
-        : m_choice(choice), m_sheet(sheet), m_out(out), m_previous(SetDocDialogs(this)) {}
-    ~SheetAnswer() override { SetDocDialogs(m_previous); }
-    SheetAnswer(const SheetAnswer&) = delete;
-    SheetAnswer& operator=(const SheetAnswer&) = delete;
-    bool Provides(int templateId) const override {
-        constexpr int kSetPageNoDlg = 538;
-        return templateId == kSetPageNoDlg;
-    }
-    std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers& m) override {
-        if (m_sheet > m.sheetCount) {
-            m_out->err += QStringLiteral("qor convert: the workbook has %1 sheets, not %2\n")
-                              .arg(m.sheetCount)
-                              .arg(m_sheet);
-            return std::nullopt;
-        }
-        SetPageNoDlgMembers answer = m;
-        answer.choice = m_choice;
-        answer.sheetNumber = m_sheet;
-        return answer;
-    }
+        : m_answer([choice, sheet,
+                    out](const SetPageNoDlgMembers& m) -> std::optional<SetPageNoDlgMembers> {
+              if (sheet > m.sheetCount) {
+                  out->err += QStringLiteral("qor convert: the workbook has %1 sheets, not %2\n")
+                                  .arg(m.sheetCount)
+                                  .arg(sheet);
+                  return std::nullopt;
+              }
+              SetPageNoDlgMembers answer = m;
+              answer.choice = choice;
+              answer.sheetNumber = sheet;
+              return answer;
+          }) {}
 
 private:
-    int m_choice, m_sheet;
-    Output* m_out;
-    IDocDialogs* m_previous;
+    ScopedDialog<SetPageNoDlgMembers> m_answer;
 };
 
 QStringList leftOutBy(const QString& path) {

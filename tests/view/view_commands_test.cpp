@@ -37,15 +37,13 @@ namespace dc = qor::doccmd;
 
 namespace {
 
-struct TableSizeDialogs : qor::IDocDialogs {
-    bool Provides(int t) const override { return t == kDlgTableSize; }
-    std::optional<qor::TableSizeDlgMembers> TableSizeDlg(
-        const qor::TableSizeDlgMembers& m) override {
-        shown = m;
-        return answer;
-    }
+struct TableSizeDialogs {
     qor::TableSizeDlgMembers shown;
     std::optional<qor::TableSizeDlgMembers> answer;
+    qor::ScopedDialog<qor::TableSizeDlgMembers> dialog{[this](const qor::TableSizeDlgMembers& m) {
+        shown = m;
+        return answer;
+    }};
 };
 
 struct CellAttrDialogs : qor::view::IViewDialogs {
@@ -119,7 +117,6 @@ TEST_F(ViewCommands, GreyedCommandsSayWhy) {
 
 TEST_F(ViewCommands, StateRules) {
     TableSizeDialogs dialogs;
-    qor::IDocDialogs* before = qor::SetDocDialogs(&dialogs);
     EXPECT_TRUE(state(kCmdTableSize).enabled);
     EXPECT_EQ(state(kCmdPageTabsBack).reason, dc::ReasonDataState());
     EXPECT_EQ(state(kCmdExportHtml).reason, dc::ReasonDataState());
@@ -138,7 +135,6 @@ TEST_F(ViewCommands, StateRules) {
     EXPECT_TRUE(state(kCmdShowPageBreaks).checkable);
     // A view outside a splitter cannot split.
     EXPECT_FALSE(state(kCmdSplitWindow).enabled);
-    qor::SetDocDialogs(before);
 
     CQorsDoc closed;
     CQorsView none(&closed);
@@ -201,7 +197,6 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
 
 TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     TableSizeDialogs dialogs;
-    qor::IDocDialogs* before = qor::SetDocDialogs(&dialogs);
     view->SetFirstCell(40, 5);
     doc.SetCurrentCell(45, 6);
     // Cancel changes nothing.
@@ -219,7 +214,6 @@ TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     EXPECT_EQ(doc.m_nCurRow, 0);
     EXPECT_EQ(doc.m_nCurCol, 0);
     EXPECT_TRUE(doc.IsModified());
-    qor::SetDocDialogs(before);
 }
 
 TEST_F(ViewCommands, CellAttributesReportDroppedDiagonals) {
