@@ -13,12 +13,8 @@ class CSetPageNoDlg : public CQorDialog, public qor::SetPageNoDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 538;
-    static constexpr int IDC_SHEET = 1000;
-    static constexpr int IDC_ALL = 1006;
-    static constexpr int IDC_ONE = 1007;
-    static constexpr int IDC_ALL_TOO = 1009;
-    static constexpr int IDC_OK = 1236;
+    static constexpr int IDD = 538, IDC_SHEET = 1000, IDC_ALL = 1006, IDC_ONE = 1007,
+                         IDC_ALL_TOO = 1009, IDC_OK = 1236;
 
     explicit CSetPageNoDlg(QWidget* parent = nullptr);
     // "全部打开" checked, every sheet, sheet 1.

@@ -17,11 +17,8 @@ class CImportDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 30728;
-    static constexpr int IDC_IMPORT = 1156;
-    static constexpr int IDC_DESCRIPTION = 1157;
-    static constexpr int IDC_PATH = 1158;
-    static constexpr int IDC_LIST = 1159;
+    static constexpr int IDD = 30728, IDC_IMPORT = 1156, IDC_DESCRIPTION = 1157, IDC_PATH = 1158,
+                         IDC_LIST = 1159;
 
     explicit CImportDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -48,8 +45,7 @@ class CExportDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 456;
-    static constexpr int IDC_NAME = 1160;
+    static constexpr int IDD = 456, IDC_NAME = 1160;
 
     explicit CExportDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

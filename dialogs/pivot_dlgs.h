@@ -13,9 +13,7 @@ class CMultiPivotDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 442;
-    static constexpr int IDC_AREAS = 1000;
-    static constexpr int IDC_LABELS = 1004;
+    static constexpr int IDD = 442, IDC_AREAS = 1000, IDC_LABELS = 1004;
 
     explicit CMultiPivotDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -35,9 +33,7 @@ class CPivotDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 397;
-    static constexpr int IDC_GRID = 1103;
-    static constexpr int IDC_SAVE = 1104;
+    static constexpr int IDD = 397, IDC_GRID = 1103, IDC_SAVE = 1104;
 
     explicit CPivotDlg(qor::PivotGrid grid, QWidget* parent = nullptr);
     const qor::PivotGrid& Grid() const { return m_grid; }

@@ -25,13 +25,9 @@ class CAuditMappingDlg : public CQorDialog {
 
 public:
     static constexpr int kTemplate = 542;
-    static constexpr int IDC_STATEMENT = 1019;
-    static constexpr int IDC_EXPORT_PATH = 1189;
-    static constexpr int IDC_GROUP_BOX = 1284;
-    static constexpr int IDC_NEXT_GROUP = 1285;
-    static constexpr int IDC_PREV_GROUP = 1286;
-    static constexpr int IDC_FIRST_NAME = 1287;
-    static constexpr int IDC_FIRST_CELL = 1001;
+    static constexpr int IDC_STATEMENT = 1019, IDC_EXPORT_PATH = 1189, IDC_GROUP_BOX = 1284,
+                         IDC_NEXT_GROUP = 1285, IDC_PREV_GROUP = 1286, IDC_FIRST_NAME = 1287,
+                         IDC_FIRST_CELL = 1001;
     static constexpr int kShownFields = 10;
 
     CAuditMappingDlg(CReportHandle* report, QWidget* parent = nullptr);
