@@ -40,7 +40,7 @@ qortest::ProcessResult qorIn(const QString& dir, const QString& env, const QStri
 }  // namespace
 
 TEST(QorLinks, TheProgramNeedsNoWidgetOrPrintingLibraryButItsPrinterModuleDoes) {
-    if (!qortest::haveProgram("readelf")) GTEST_SKIP() << "no readelf";
+    if (!qortest::needProgram("readelf")) GTEST_SKIP() << "no readelf";
     const QStringList qor = neededLibraries(kQor);
     // The reading works: qor needs Qt's core and its painting library.
     ASSERT_FALSE(anyOf(qor, "Qt6Core").isEmpty()) << qor.join(' ').toStdString();

@@ -284,8 +284,8 @@ TEST(DefineFormulaDlg, TypingGoesIntoTheFormulaNotTheArea) {
             QKeyEvent down(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
             QApplication::sendEvent(w ? w : d, &down);
         }
-        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/define-formula.png"));
+        if (QDir().mkpath(qortest::artifactPath()))
+            d->grab().save(qortest::artifactPath(QStringLiteral("define-formula.png")));
         click(d, kIdOk);
     });
     timer.start(10);

@@ -78,11 +78,7 @@ std::unique_ptr<CQorsDoc> docWithFormulas(const QString& audit = QString()) {
     return doc;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 QByteArray encoded(const char* codec, const QString& text, bool bom) {
     QStringEncoder enc(codec,

@@ -725,8 +725,8 @@ TEST(FuncWizardDlg, ShownItSaysWhatTheSelectedFunctionDoesAndTakes) {
         seen << help->text();
         auto* funcs = qobject_cast<QListWidget*>(d->GetDlgItem(CFuncWizardDlg::IDC_FUNCTIONS));
         tip = funcs->item(0)->toolTip();  // LEN
-        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/function-wizard.png"));
+        if (QDir().mkpath(qortest::artifactPath()))
+            d->grab().save(qortest::artifactPath(QStringLiteral("function-wizard.png")));
         press(*d, CQorDialog::IDCANCEL);
     });
     EXPECT_EQ(wizard.DoModal(), kIdCancel);

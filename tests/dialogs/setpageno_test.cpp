@@ -87,7 +87,7 @@ TEST(SetPageNoDlg, StartsOnEverySheetAndChecksTheRange) {
 }
 
 TEST(SetPageNoDlg, OpeningAWorkbookAsksOnlyForSeveralSheets) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP();
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP();
     Messages ui;
     doc::RegisterExchangeConverters();
     qortest::RegisteredDialogs dialogs;

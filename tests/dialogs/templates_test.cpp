@@ -26,11 +26,7 @@ using namespace qor;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 void click(CQorDialog& d, int id) { qobject_cast<QPushButton*>(d.GetDlgItem(id))->click(); }
 QListWidget* list(CQorDialog& d, int id) { return qobject_cast<QListWidget*>(d.GetDlgItem(id)); }

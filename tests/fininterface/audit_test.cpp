@@ -31,11 +31,7 @@ void clearConfigDir() {
     for (const QString& f : dir.entryList(QDir::Files)) dir.remove(f);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 QString configFile(const QString& name) { return QDir(GetConfigDir()).filePath(name); }
 
@@ -100,7 +96,7 @@ TEST_F(AuditFiles, AnEmptyFolderGetsTheBuiltInListThatXmllintReads) {
 
     const QString path = CAuditStatementList::DefinitionPath();
     ASSERT_TRUE(QFileInfo::exists(path));
-    if (!qortest::haveProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
+    if (!qortest::needProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
     auto xp = [&](const QString& q) {
         return QString::fromUtf8(qortest::run("xmllint", {"--xpath", q, path}).out).trimmed();
     };
@@ -124,7 +120,7 @@ TEST_F(AuditFiles, ReportPathsOutsideGb2312SurviveAndStrictReadersAcceptTheFile)
         ASSERT_TRUE(list.Save());
     }
     EXPECT_EQ(CAuditStatementList().GetFilePath(1), report);
-    if (!qortest::haveProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
+    if (!qortest::needProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
     const auto r = qortest::run("xmllint", {"--noout", CAuditStatementList::DefinitionPath()});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
 }
@@ -197,7 +193,7 @@ TEST_F(AuditFiles, MappingsRoundTripAndAFileOutOfStepStopsWithAMessage) {
     EXPECT_EQ(loaded.GetCell(1, "期末数"), built.GetCell(1, "期末数"));
     EXPECT_TRUE(messages.isEmpty());
 
-    if (qortest::haveProgram("xmllint")) {
+    if (qortest::needProgram("xmllint")) {
         auto xp = [&](const QString& q) {
             return QString::fromUtf8(qortest::run("xmllint", {"--xpath", q, mapping}).out)
                 .trimmed();

@@ -25,6 +25,7 @@
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
 #include "reader/consolidationclientstandin.h"
+#include "tests/common/testsupport.h"
 
 using namespace qor;
 using namespace qor::consol;
@@ -36,12 +37,7 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 // A month sample for report "Balance": a 6 x 4 table, alias Cash at B4
 // and Rate at C4 (a percent cell), a rule keeping B5 within 0..1000.

@@ -252,7 +252,7 @@ TEST_F(MailWindows, TheListTitleSaysReceivedOnceReceiving) {
     receive->findChild<QPushButton*>("receive")->click();
     EXPECT_EQ(title->text(), LoadErrorText(62322));
     EXPECT_EQ(receive->findChild<QListWidget*>("files")->count(), 1);
-    EXPECT_TRUE(receive->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/mail-receive.png")));
+    EXPECT_TRUE(receive->grab().save(qortest::artifactPath(QStringLiteral("mail-receive.png"))));
     closeAndSettle(receive);
 }
 

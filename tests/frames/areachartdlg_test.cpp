@@ -55,7 +55,7 @@ TEST(AreaChartDlg, TypesScopeAndTheAreaText) {
     {
         HookGuard hook([&](CQorDialog& d) {
             d.adjustSize();
-            d.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/area-chart-dialog.png"));
+            d.grab().save(qortest::artifactPath(QStringLiteral("area-chart-dialog.png")));
             // Button 1087 picks type 6 and only it shows pressed.
             button(d, 1087)->click();
             int checked = 0;
@@ -89,7 +89,7 @@ TEST(AreaChartDlg, EveryTypeButtonShowsItsOwnChart) {
     QList<QImage> pictures;
     for (int t = 0; t < 10; ++t) {
         const QImage image = CAreaChartDlg::TypePicture(t, QSize(56, 40)).toImage();
-        image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-type-%1.png").arg(t));
+        image.save(qortest::artifactPath(QStringLiteral("chart-type-%1.png").arg(t)));
         // Drawn in colour, not just axes and labels.
         int coloured = 0;
         for (int y = 0; y < image.height(); ++y)
@@ -233,7 +233,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
         ++answered;
         if (qobject_cast<CObjectPropDlg*>(d)) {
             shownArea = edit(*d, CObjectPropDlg::IDC_AREA)->text();
-            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-properties.png"));
+            d->grab().save(qortest::artifactPath(QStringLiteral("chart-properties.png")));
             QLineEdit* scale = edit(*d, CObjectPropDlg::IDC_SCALE);
             scale->selectAll();
             QTest::keyClicks(scale, QStringLiteral("50"));
@@ -252,7 +252,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     ASSERT_TRUE(wnd);
     EXPECT_TRUE(wnd->isVisible());
     QApplication::processEvents();
-    view.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/new-chart-editing.png"));
+    view.grab().save(qortest::artifactPath(QStringLiteral("new-chart-editing.png")));
     QTest::keyClick(wnd, Qt::Key_Escape);
     EXPECT_FALSE(view.m_bChartEditing);
 

@@ -345,10 +345,10 @@ TEST_F(ChartFrameTest, TitleFontAndDataGroupDialogs) {
 // Printed to PDF: a chart one and a half pages wide takes two pages across,
 // one a page wide takes one; each page shows its part of the chart.
 TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
-    if (!qortest::haveProgram("pdfinfo") || !qortest::haveProgram("pdftoppm"))
+    if (!qortest::needProgram("pdfinfo") || !qortest::needProgram("pdftoppm"))
         GTEST_SKIP() << "poppler-utils missing";
-    // Left in the build tree for a person to look at; made anew each run.
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/chart-frame-print");
+    // Left among the artefacts for a person to look at; made anew each run.
+    const QString dir = qortest::artifactPath(QStringLiteral("chart-frame-print"));
     QDir(dir).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir));
     CQorsDoc* doc = report();
@@ -578,7 +578,7 @@ TEST_F(ChartFrameTest, ADefaultSizedChartInItsWindowShowsItsTitlesWhole) {
     ASSERT_TRUE(wnd);
     frame->resize(1000, 600);
     QApplication::processEvents();
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts");
+    const QString dir = qortest::artifactPath();
     QDir().mkpath(dir);
     EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-chartwindow.png")));
     EXPECT_TRUE(wnd->grab().save(dir + QStringLiteral("/qorview-chart.png")));

@@ -86,7 +86,7 @@ QStringList englishWords(const QString& text) {
 class ClerkWalk : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/clerk-walk");
+        m_dir = qortest::artifactPath(QStringLiteral("clerk-walk"));
         QDir(m_dir).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(m_dir));
         m_work = qortest::freshDir(QStringLiteral("出纳"));
@@ -505,7 +505,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     EXPECT_TRUE(lost.join(u'\n').startsWith(LoadErrorText(63601))) << lost.join(u'\n').toStdString();
 
     // The PDF holds the first page's texts and numbers as text.
-    if (qortest::haveProgram(QStringLiteral("pdftotext"))) {
+    if (qortest::needProgram(QStringLiteral("pdftotext"))) {
         const QString text = QString::fromUtf8(
             qortest::run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out);
         for (const char* want : {"北京分公司", "现金", "银行存款", "80,000.50", "81,500.75"})

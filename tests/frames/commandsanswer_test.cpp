@@ -18,6 +18,7 @@
 #include "engine/messages.h"
 #include "frames/helpwindow.h"
 #include "frames/widgetui.h"
+#include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
 using namespace qor::frames;
@@ -48,7 +49,7 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     const QTextCursor at = help->Browser()->textCursor();
     EXPECT_TRUE(at.block().text().startsWith(u"Using qorview")) << at.block().text().toStdString();
     EXPECT_EQ(help->Browser()->verticalScrollBar()->value(), 0);
-    help->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/help-window.png"));
+    help->grab().save(qortest::artifactPath(QStringLiteral("help-window.png")));
 
     // The command language's guide in the same window.
     ASSERT_TRUE(CHelpWindow::Show(CHelpWindow::CommandLanguageGuide()));
@@ -121,7 +122,7 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     for (int i = 0; i < 8 && sub->activeAction() != down; ++i) QTest::keyClick(sub, Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(sub->activeAction(), down);  // a greyed item can be pointed at
-    sub->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/fill-menu.png"));
+    sub->grab().save(qortest::artifactPath(QStringLiteral("fill-menu.png")));
     EXPECT_EQ(frame->statusBar()->currentMessage(), LoadErrorText(63900));
     while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
@@ -137,7 +138,7 @@ TEST(MessageBoxes, CarryTheProgramsCaptionUncut) {
         title = box->windowTitle();
         width = box->width();
         titleWidth = box->fontMetrics().horizontalAdvance(title);
-        box->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/message-box.png"));
+        box->grab().save(qortest::artifactPath(QStringLiteral("message-box.png")));
         box->accept();
     });
     // A caller's own caption and a short text: the box still carries the

@@ -323,12 +323,12 @@ TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
         CReportHandle again(rep, CReportHandle::OpenMode::OpenExisting);
         EXPECT_TRUE(again.IsOpen());
     }
-    if (qortest::haveProgram(QStringLiteral("gsf"))) {
+    if (qortest::needProgram(QStringLiteral("gsf"))) {
         const auto list = qortest::run(QStringLiteral("gsf"), {"list", SplitCopyPath(rep, 3)});
         EXPECT_EQ(list.exitCode, 0) << list.err.constData();
         EXPECT_TRUE(list.out.contains("QOR~REP")) << list.out.constData();
     }
-    if (qortest::havePythonModule("openpyxl")) {
+    if (qortest::needPythonModule("openpyxl")) {
         const auto r = qortest::python(
             "import openpyxl,sys\n"
             "wb=openpyxl.load_workbook(sys.argv[1])\n"

@@ -10,6 +10,7 @@
 #include "frames/commandicons.h"
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
+#include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
 using namespace qor::frames;
@@ -83,7 +84,7 @@ TEST_F(IconsTest, BarButtonsShowPicturesAndTheWindowsOurIcon) {
     frame->ToolBar(kBarChart)->show();
     frame->resize(1100, 500);
     QApplication::processEvents();
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts");
+    const QString dir = qortest::artifactPath();
     QDir().mkpath(dir);
     EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-toolbars.png")));
 }

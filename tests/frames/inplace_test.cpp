@@ -23,6 +23,7 @@
 #include "resources/stringtable.h"
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
+#include "tests/common/testsupport.h"
 #include "view/formulabar.h"
 
 using namespace qor::frames;
@@ -125,8 +126,8 @@ TEST_F(InPlaceTest, TheFrameHoldsTheReportsPartsAndItsBars) {
     EXPECT_EQ(frame->TrackBar()->Inner(), frame->geometry());
     EXPECT_EQ(frame->TrackBar()->geometry(), frame->geometry().adjusted(-h, -h, h, h));
     // A picture to look at, kept with the build's other screenshots.
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-        container.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-frame.png"));
+    if (QDir().mkpath(qortest::artifactPath()))
+        container.grab().save(qortest::artifactPath(QStringLiteral("inplace-frame.png")));
 }
 
 TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {

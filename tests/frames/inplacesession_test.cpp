@@ -140,8 +140,8 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     // The containing report's own commands wait; its file commands stay.
     EXPECT_FALSE(frame->Router().Query(57634).enabled);  // copy
     EXPECT_TRUE(frame->Router().Query(57603).enabled);   // save
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-        frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-session.png"));
+    if (QDir().mkpath(qortest::artifactPath()))
+        frame->grab().save(qortest::artifactPath(QStringLiteral("inplace-session.png")));
 
     typeIntoA1(inPlace, QStringLiteral("after"));
     EXPECT_EQ(cellText(*inPlace->GetDocument(), 0, 0), u"after");
@@ -158,7 +158,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     EXPECT_EQ(frame->menuBar()->actions(), ownMenus);
     EXPECT_FALSE(frame->ToolBar(kBarStandard)->isHidden());
     EXPECT_TRUE(frame->Router().Query(57634).enabled);
-    frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-after.png"));
+    frame->grab().save(qortest::artifactPath(QStringLiteral("inplace-after.png")));
 
     ASSERT_TRUE(frame->SaveDocument(child, false));
     child->close();

@@ -34,7 +34,7 @@ int loadsInQorview(const QString& path) {
 }
 
 TEST_F(OpenByType, AWorkbookWithTwoSheetsAsksAndShowsItsValues) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
     const QString path = qortest::freshDir("frames-xlsx") + "/two.xlsx";
     const qortest::ProcessResult r = qortest::python(QString::fromUtf8(kTwoSheets), {path});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
@@ -62,7 +62,7 @@ TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
     doc->SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(QStringLiteral("56"), 1), 0);
     ASSERT_TRUE(doc->OnSaveDocument(dir + "/own.xml"));
-    if (qortest::haveProgram(QStringLiteral("xmllint"))) {
+    if (qortest::needProgram(QStringLiteral("xmllint"))) {
         const qortest::ProcessResult lint =
             qortest::run(QStringLiteral("xmllint"), {QStringLiteral("--noout"), dir + "/own.xml"});
         EXPECT_EQ(lint.exitCode, 0) << lint.err.constData();
@@ -116,7 +116,7 @@ TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
     answers = {qor::MsgAnswer::No};
     ASSERT_TRUE(doc->OnSaveDocument(dir + "/values.xls"));
     EXPECT_TRUE(said(QStringLiteral("是否同时将格式转换为Excel"))) << messages.join(u'|').toStdString();
-    if (qortest::havePythonModule(QStringLiteral("xlrd"))) {
+    if (qortest::needPythonModule(QStringLiteral("xlrd"))) {
         const qortest::ProcessResult r = qortest::python(
             QStringLiteral("import sys, xlrd\ns = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
                            "print(s.row_values(0)[0], s.row_values(1)[0])\n"),
@@ -140,11 +140,7 @@ const char* kSample =
     "<Row ss:Index=\"3\"><Cell><Data ss:Type=\"String\">货币资金</Data></Cell><Cell/></Row>\n"
     "</Table></Worksheet></Workbook>\n";
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
     const QString dir = qortest::freshDir("frames-ssxml");

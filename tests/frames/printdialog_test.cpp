@@ -136,9 +136,9 @@ protected:
 };
 
 TEST_F(PrintDialogs, CtrlPPrintsEveryChosenPageWithItsTextsAndChartLabels) {
-    if (!qortest::haveProgram("pdftotext") || !qortest::haveProgram("pdfinfo"))
+    if (!qortest::needProgram("pdftotext") || !qortest::needProgram("pdfinfo"))
         GTEST_SKIP() << "no poppler tools";
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/print-dialog");
+    const QString dir = qortest::artifactPath(QStringLiteral("print-dialog"));
     QDir(dir).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir));
     CChildFrame* child = newReport();
@@ -241,7 +241,7 @@ TEST_F(PrintDialogs, PrintSetupKeepsThePageSetup) {
         }
         before = top->value();
         top->setValue(before * 3);
-        d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/page-setup.png"));
+        d->grab().save(qortest::artifactPath(QStringLiteral("page-setup.png")));
         d->accept();
     });
     timer.start();

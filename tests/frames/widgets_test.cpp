@@ -20,6 +20,7 @@
 #include "frames/toolbars.h"
 #include "frames/toolbarxp.h"
 #include "reader/dispatchdrivers.h"
+#include "tests/common/testsupport.h"
 
 using namespace qor::frames;
 
@@ -352,7 +353,7 @@ TEST(ToolBarXP, TheGripperRunsAcrossTheStartOfTheBar) {
     QApplication::processEvents();
     const QImage top = across->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage left = upright->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QDir artifacts(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts"));
+    const QDir artifacts(qortest::artifactPath());
     if (artifacts.exists() || QDir().mkpath(artifacts.path())) {
         top.save(artifacts.filePath(QStringLiteral("toolbar-horizontal.png")));
         left.save(artifacts.filePath(QStringLiteral("toolbar-vertical.png")));

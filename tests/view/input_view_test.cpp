@@ -16,6 +16,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "platform/uiservices.h"
+#include "tests/common/testsupport.h"
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
@@ -366,8 +367,8 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     EXPECT_EQ(bar.text(), "1abc");
     EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
     EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-        view->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/refused-entry.png"));
+    if (QDir().mkpath(qortest::artifactPath()))
+        view->grab().save(qortest::artifactPath(QStringLiteral("refused-entry.png")));
 
     // The same text again is not asked about again; an arrow or a click
     // elsewhere does not leave the refused entry either.

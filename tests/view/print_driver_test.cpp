@@ -589,7 +589,7 @@ TEST(PrintToPdf, AWriterGetsThePagesAPrinterGets) {
 // elsewhere in Unicode), digits beside letters, and formula texts.
 TEST(PrintToPdf, TheTextLayerGivesBackWhatWasPrinted) {
     const QString reader = QStringLiteral("/usr/bin/pdftotext");
-    if (!QFile::exists(reader)) GTEST_SKIP() << "no pdftotext";
+    if (!qortest::needReader(QFile::exists(reader), reader)) GTEST_SKIP() << "no pdftotext";
     CQorsDoc doc;
     ASSERT_TRUE(doc.OnNewDocument());
     CReportHandle* r = doc.GetReport();

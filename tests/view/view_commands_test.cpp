@@ -412,7 +412,7 @@ void threePageReport(CQorsDoc& doc) {
 // sheet with none left blank behind, inside margins although the report
 // sets none.
 TEST_F(ViewCommands, PrintingEveryReportPageToPdf) {
-    if (!qortest::haveProgram("pdftotext") || !qortest::haveProgram("pdfinfo"))
+    if (!qortest::needProgram("pdftotext") || !qortest::needProgram("pdfinfo"))
         GTEST_SKIP() << "no poppler tools";
     threePageReport(doc);
     if (HasFatalFailure()) return;
