@@ -457,7 +457,7 @@ void stepPage(CQorsView* view, int delta) {
     CQorSplitterWnd* s = splitterOf(view);
     if (!s) return;
     if (!s->PageCtrl().StepCurrentPage(delta)) return;
-    s->OnPageCommand(kCmdPageChanged);
+    s->OnPageCommand(kCmdPageActivate);
 }
 
 }  // namespace
