@@ -798,12 +798,16 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
         s.enabled = child && f.isFocusInFormulaEdit();
         if (!s.enabled) s.reason = child ? QStringLiteral("没有正在输入的内容") : noReport();
     };
+#define QOR_RUN(...)                             \
+    [](CMainFrame& f, int, CChildFrame* child) { \
+        (void)f, (void)child;                    \
+        __VA_ARGS__;                             \
+        return true;                             \
+    }
     static const std::vector<Command> table = {
-        {kCmdFileNew, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.NewDocument();
-             return true;
-         }},
-        {kCmdFileOpen, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
+        {kCmdFileNew, alwaysOn, QOR_RUN(f.NewDocument())},
+        {kCmdFileOpen, alwaysOn,
+         [](CMainFrame& f, int, CChildFrame*) {
              const QString dir = CMyFileDlg::StartFolder(
                  f.ActiveDocument() ? f.ActiveDocument()->GetPathName() : QString());
              const std::optional<QString> path =
@@ -811,51 +815,21 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              if (path && !path->isEmpty()) f.OpenDocumentFile(*path);
              return true;
          }},
-        {kCmdFileClose, needChild, [](CMainFrame&, int, CChildFrame* child) {
-             if (child) child->close();
-             return true;
-         }},
-        {kCmdFileSave, needChild, [](CMainFrame& f, int, CChildFrame* child) {
-             f.SaveDocument(child, false);
-             return true;
-         }},
-        {kCmdFileSaveAs, needChild, [](CMainFrame& f, int, CChildFrame* child) {
-             f.SaveDocument(child, true);
-             return true;
-         }},
-        {kCmdSpreadsheetXmlImport, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.ImportSpreadsheetXml();
-             return true;
-         }},
-        {kCmdAuditStatementCount, alwaysOn, [](CMainFrame&, int, CChildFrame*) {
-             ShowAuditStatementCount();
-             return true;
-         }},
-        {kCmdExecute, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.OnExecute();
-             return true;
-         }},
-        {kCmdImportOwnXml, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.ImportOwnXml();
-             return true;
-         }},
-        {kCmdConvertToHtml, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.OnConvertToHtml();
-             return true;
-         }},
-        {kCmdCommonReports, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.OnCommonReports();
-             return true;
-         }},
+        {kCmdFileClose, needChild, QOR_RUN(if (child) child->close())},
+        {kCmdFileSave, needChild, QOR_RUN(f.SaveDocument(child, false))},
+        {kCmdFileSaveAs, needChild, QOR_RUN(f.SaveDocument(child, true))},
+        {kCmdSpreadsheetXmlImport, alwaysOn, QOR_RUN(f.ImportSpreadsheetXml())},
+        {kCmdAuditStatementCount, alwaysOn, QOR_RUN(ShowAuditStatementCount())},
+        {kCmdExecute, alwaysOn, QOR_RUN(f.OnExecute())},
+        {kCmdImportOwnXml, alwaysOn, QOR_RUN(f.ImportOwnXml())},
+        {kCmdConvertToHtml, alwaysOn, QOR_RUN(f.OnConvertToHtml())},
+        {kCmdCommonReports, alwaysOn, QOR_RUN(f.OnCommonReports())},
         {kCmdStandardMenu,
          [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
              s.enabled = f.m_userMenuActive;
              if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
          },
-         [](CMainFrame& f, int, CChildFrame*) {
-             f.ReturnToStandardMenu();
-             return true;
-         }},
+         QOR_RUN(f.ReturnToStandardMenu())},
         {kCmdChartWindow,
          [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
              CQorsDoc* doc = child ? child->GetDocument() : nullptr;
@@ -865,36 +839,16 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
                                 ? QStringLiteral("本报表的图表窗口已经打开")
                                 : noReport();
          },
-         [](CMainFrame& f, int, CChildFrame*) {
-             f.OpenChartWindow();
-             return true;
-         }},
-        {kCmdMailSend, mailRule, [](CMainFrame& f, int, CChildFrame*) {
-             mail::StartSend(&f);
-             return true;
-         }},
-        {kCmdMailReceive, mailRule, [](CMainFrame& f, int, CChildFrame*) {
-             mail::StartReceive(&f);
-             return true;
-         }},
-        {kCmdMailSetup, mailRule, [](CMainFrame&, int, CChildFrame*) {
-             mail::RunSetup();
-             return true;
-         }},
-        {kCmdAppExit, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.close();
-             return true;
-         }},
+         QOR_RUN(f.OpenChartWindow())},
+        {kCmdMailSend, mailRule, QOR_RUN(mail::StartSend(&f))},
+        {kCmdMailReceive, mailRule, QOR_RUN(mail::StartReceive(&f))},
+        {kCmdMailSetup, mailRule, QOR_RUN(mail::RunSetup())},
+        {kCmdAppExit, alwaysOn, QOR_RUN(f.close())},
         // The chart frame is arranged with the reports.
-        {kCmdWindowCascade, windowsRule, [](CMainFrame& f, int, CChildFrame*) {
-             f.m_mdi->cascadeSubWindows();
-             return true;
-         }},
-        {kCmdWindowTile, windowsRule, [](CMainFrame& f, int, CChildFrame*) {
-             f.m_mdi->tileSubWindows();
-             return true;
-         }},
-        {kCmdWindowArrange, windowsRule, [](CMainFrame& f, int, CChildFrame*) {
+        {kCmdWindowCascade, windowsRule, QOR_RUN(f.m_mdi->cascadeSubWindows())},
+        {kCmdWindowTile, windowsRule, QOR_RUN(f.m_mdi->tileSubWindows())},
+        {kCmdWindowArrange, windowsRule,
+         [](CMainFrame& f, int, CChildFrame*) {
              // Minimised windows in a row along the bottom.
              int x = 0;
              for (CChildFrame* c : f.Children()) {
@@ -904,33 +858,22 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              }
              return true;
          }},
-        {kCmdHelpTopics, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.OpenHelp(false);
-             return true;
-         }},
+        {kCmdHelpTopics, alwaysOn, QOR_RUN(f.OpenHelp(false))},
         // The chart menu's help is the main window's own.
-        {kCmdChartHelp, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.OpenHelp(false);
-             return true;
-         }},
-        {kCmdHelp, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
-             f.OpenHelp(f.m_cmdBar->Edit()->hasFocus());
-             return true;
-         }},
+        {kCmdChartHelp, alwaysOn, QOR_RUN(f.OpenHelp(false))},
+        {kCmdHelp, alwaysOn, QOR_RUN(f.OpenHelp(f.m_cmdBar->Edit()->hasFocus()))},
         {kCmdBarStandard, barRule, toggleToolBar},
         {kCmdBarEdit, barRule, toggleToolBar},
         {kCmdBarChart, barRule, toggleToolBar},
-        {kCmdBarStatus, barRule, [](CMainFrame& f, int, CChildFrame*) {
-             f.m_status->setVisible(!f.m_status->isVisibleTo(&f));
-             return true;
-         }},
+        {kCmdBarStatus, barRule, QOR_RUN(f.m_status->setVisible(!f.m_status->isVisibleTo(&f)))},
         {kCmdBarFormat,
          [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
              CQorsDoc* doc = child ? child->GetDocument() : nullptr;
              s.checkable = true;
              s.checked = f.m_formatBar->isVisibleTo(&f);
              s.enabled = doc && !doc->IsDataState();
-             if (!s.enabled) s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport();
+             if (!s.enabled)
+                 s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport();
          },
          toggleToolBar},
         {kCmdCommandWindow,
@@ -939,10 +882,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              s.checkable = true;
              s.checked = f.m_cmdBar->isVisibleTo(&f);
          },
-         [](CMainFrame& f, int, CChildFrame*) {
-             f.toggleCmdBar();
-             return true;
-         }},
+         QOR_RUN(f.toggleCmdBar())},
         // Known only once a file-manager control is registered; until then
         // the menu table says why it is off.
         {kCmdFileManager,
@@ -982,7 +922,8 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              }
              return true;
          }},
-        {kCmdCurrency, alwaysOn, [](CMainFrame& f, int, CChildFrame*) {
+        {kCmdCurrency, alwaysOn,
+         [](CMainFrame& f, int, CChildFrame*) {
              if (const std::optional<int> index = RunCurrencySymbolDlg(&f)) {
                  f.m_nCurrencyIndex = *index >= 0 && *index <= 4 ? *index : 0;
                  env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"),
@@ -991,15 +932,10 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              }
              return true;
          }},
-        {kCmdInputConfirm, inputRule, [](CMainFrame& f, int, CChildFrame*) {
-             f.OnInputConfirm();
-             return true;
-         }},
-        {kCmdInputCancel, inputRule, [](CMainFrame& f, int, CChildFrame*) {
-             f.OnInputCancel();
-             return true;
-         }},
+        {kCmdInputConfirm, inputRule, QOR_RUN(f.OnInputConfirm())},
+        {kCmdInputCancel, inputRule, QOR_RUN(f.OnInputCancel())},
     };
+#undef QOR_RUN
     return table;
 }
 
