@@ -10,14 +10,15 @@
 
 #include "document/cmdtarget.h"
 #include "platform/automation.h"
+#include "resources/commandids.h"
 
 class CQorsDoc;
 
 namespace qor::consol {
 
-constexpr int kCmdConsolDownload = 33334;
-constexpr int kCmdConsolUpload = 33335;
-constexpr int kCmdOpenClientReport = 33358;
+using qor::cmd_ids::kCmdConsolDownload;
+using qor::cmd_ids::kCmdConsolUpload;
+using qor::cmd_ids::kCmdOpenClientReport;
 
 class ConsolCommands : public ICommandTarget {
 public:

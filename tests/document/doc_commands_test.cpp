@@ -9,8 +9,10 @@
 #include "document/cmd_dialogs.h"
 #include "document/cmd_edit.h"
 #include "document/doc_commandhook.h"
+#include "resources/commandids.h"
 #include "tests/document/doc_fixture.h"
 
+using namespace qor::cmd_ids;
 using namespace doctest;
 using namespace qor;
 using namespace qor::doccmd;
@@ -60,8 +62,8 @@ CommandState stateOf(CQorsDoc& doc, int id) {
 TEST(DocCommands, UnknownIdsAreLeftToOthers) {
     auto doc = newDoc();
     CommandState s;
-    EXPECT_FALSE(doc->OnUpdateCommand(57634, s));  // the view's copy
-    EXPECT_FALSE(doc->OnCommand(33298));           // the frame's state switch
+    EXPECT_FALSE(doc->OnUpdateCommand(kCmdCopy, s));  // the view's copy
+    EXPECT_FALSE(doc->OnCommand(kCmdSwitchState));  // the frame's state switch
     EXPECT_EQ(DialogOfCommand(kCmdDeleteRows), 184);
     EXPECT_EQ(DialogOfCommand(12345), 0);
 }

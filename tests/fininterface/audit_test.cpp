@@ -18,8 +18,11 @@
 #include "fininterface/auditlayoutscan.h"
 #include "fininterface/ui/auditmappingdlg.h"
 #include "fininterface/auditstatements.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
+
+using namespace qor::cmd_ids;
 
 namespace {
 
@@ -360,8 +363,8 @@ protected:
             user(*dlg);
             result = dlg->Result();
         });
-        EXPECT_TRUE(frame->Router().Query(33339).enabled);
-        EXPECT_TRUE(frame->Router().Execute(33339));
+        EXPECT_TRUE(frame->Router().Query(kCmdAuditMapping).enabled);
+        EXPECT_TRUE(frame->Router().Execute(kCmdAuditMapping));
         return result;
     }
     static QComboBox* combo(CAuditMappingDlg& d) {
@@ -471,10 +474,10 @@ TEST_F(AuditDialog, TheCommandsNeedASavedReportAndTheCountIsShown) {
     newReport();
     int opened = 0;
     CQorDialog::SetModalHook([&](CQorDialog&) { ++opened; });
-    EXPECT_TRUE(frame->Router().Execute(33339));
+    EXPECT_TRUE(frame->Router().Execute(kCmdAuditMapping));
     EXPECT_EQ(opened, 0);
     EXPECT_TRUE(said(LoadErrorText(62776)));
-    ASSERT_TRUE(frame->Router().Execute(33337));
+    ASSERT_TRUE(frame->Router().Execute(kCmdAuditStatementCount));
     // The number says what it counts.
     EXPECT_EQ(messages.last(), LoadErrorText(63909).arg(15));
     EXPECT_TRUE(messages.last().contains(u"15 张报表"));

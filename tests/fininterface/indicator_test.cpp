@@ -19,9 +19,11 @@
 #include "fininterface/indicatorrun.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
+using namespace qor::cmd_ids;
 using namespace qor;
 
 namespace {
@@ -375,10 +377,10 @@ protected:
             }
         });
         newReport();
-        EXPECT_FALSE(frame->Router().Query(33299).enabled);  // format state
-        ASSERT_TRUE(frame->Router().Execute(33298));
-        ASSERT_TRUE(frame->Router().Query(33299).enabled);
-        ASSERT_TRUE(frame->Router().Execute(33299));
+        EXPECT_FALSE(frame->Router().Query(kCmdDataInterface).enabled);  // format state
+        ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
+        ASSERT_TRUE(frame->Router().Query(kCmdDataInterface).enabled);
+        ASSERT_TRUE(frame->Router().Execute(kCmdDataInterface));
     }
     static void waitWhileRunning(CDataIfaceDlg& d) {
         for (int i = 0; i < 2000 && d.IsRunning(); ++i) QApplication::processEvents();
@@ -500,7 +502,7 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
                             "2004-12-31", {});
     CQorDialog::SetModalHook({});
     newReport();
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     bool started = false, hiddenWhileRunning = false, closedWhileRunning = false;
     QString png;
     QTimer user;
@@ -528,7 +530,7 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
         click(*d, CQorDialog::IDOK);
     });
     user.start();
-    ASSERT_TRUE(frame->Router().Execute(33299));
+    ASSERT_TRUE(frame->Router().Execute(kCmdDataInterface));
     user.stop();
     ASSERT_TRUE(started);
     EXPECT_FALSE(hiddenWhileRunning);

@@ -20,12 +20,14 @@
 #include "document/cmdtarget.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "resources/commandids.h"
 #include "tests/document/doc_fixture.h"
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
 #include "view/view_commands.h"
 
+using namespace qor::cmd_ids;
 using namespace qor;
 using doctest::newDoc;
 using doctest::UiRecorder;
@@ -162,12 +164,12 @@ TEST(ChartWindow, EditsTheChartInPlace) {
 
     // The commands go to the chart window while it edits.
     qor::CommandState state;
-    ASSERT_TRUE(view.OnUpdateCommand(33016, state));
+    ASSERT_TRUE(view.OnUpdateCommand(kCmdChartType2, state));
     EXPECT_TRUE(state.enabled);
-    EXPECT_TRUE(view.OnCommand(33016));
+    EXPECT_TRUE(view.OnCommand(kCmdChartType2));
     EXPECT_EQ(chart->GetChartDesc().GetChartType(), 2u);
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_TRUE(view.OnCommand(33014));  // back to one group per drawing
+    EXPECT_TRUE(view.OnCommand(kCmdChartType0));  // back to one group per drawing
     for (int i = 0; i < 6; ++i) view.OnCommand(CPicWnd::kCmdNextGroup);
     EXPECT_EQ(chart->GetChartDesc().GetCurrentGroup(), 4);
     ASSERT_TRUE(view.OnUpdateCommand(CPicWnd::kCmdNextGroup, state));
@@ -193,7 +195,7 @@ TEST(ChartWindow, EditsTheChartInPlace) {
     EXPECT_FALSE(view.m_bChartEditing);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(view.findChild<CPicWnd*>());
-    ASSERT_TRUE(view.OnUpdateCommand(33016, state) == false || !state.enabled);
+    ASSERT_TRUE(view.OnUpdateCommand(kCmdChartType2, state) == false || !state.enabled);
     view::InstallChartUi(nullptr);
 }
 

@@ -18,9 +18,11 @@
 #include "engine/messages.h"
 #include "frames/helpwindow.h"
 #include "frames/widgetui.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -31,7 +33,7 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     // Through the menu command: the built-in guide, not a file to hand to
     // a browser.
     opened.clear();
-    ASSERT_TRUE(frame->Router().Execute(57667));
+    ASSERT_TRUE(frame->Router().Execute(kCmdHelpTopics));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.front(), CHelpWindow::UserGuide().toString());
 

@@ -5,8 +5,10 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "frame_fixture.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 
@@ -39,7 +41,7 @@ TEST_F(OpenByType, AWorkbookWithTwoSheetsAsksAndShowsItsValues) {
     const qortest::ProcessResult r = qortest::python(QString::fromUtf8(kTwoSheets), {path});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     files = {path};
-    ASSERT_TRUE(frame->Router().Execute(57601));
+    ASSERT_TRUE(frame->Router().Execute(kCmdFileOpen));
     // Two sheets: the sheet choice was shown (and answered with its
     // default, every sheet).
     EXPECT_TRUE(dialogs.contains(QStringLiteral("CSetPageNoDlg"))) << dialogs.join(u' ').toStdString();
@@ -100,7 +102,7 @@ TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
     for (const char* ext : {"mdb", "wk4"}) {
         const QString path = dir + "/data." + ext;
         files = {path};
-        ASSERT_TRUE(frame->Router().Execute(57604)) << ext;
+        ASSERT_TRUE(frame->Router().Execute(kCmdFileSaveAs)) << ext;
         ASSERT_TRUE(QFile::exists(path)) << ext << messages.join(u'|').toStdString();
         EXPECT_TRUE(fileFilters.last().contains(QStringLiteral("*.") + ext));
         CChildFrame* opened = frame->OpenDocumentFile(path);
@@ -152,7 +154,7 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
     for (const char* name : {"/other.xml", "/broken.xml"}) {
         messages.clear();
         files = {dir + name};
-        ASSERT_TRUE(frame->Router().Execute(33332));
+        ASSERT_TRUE(frame->Router().Execute(kCmdSpreadsheetXmlImport));
         EXPECT_EQ(frame->Children().size(), 0);
         ASSERT_EQ(messages.size(), 1);
         EXPECT_EQ(messages[0], LoadErrorText(62017));
@@ -161,7 +163,7 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
 
     messages.clear();
     files = {dir + "/sample.xml"};
-    ASSERT_TRUE(frame->Router().Execute(33332));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSpreadsheetXmlImport));
     ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
     CReportHandle* h = frame->ActiveDocument()->GetReport();
     EXPECT_EQ(h->GetRowCount(), 4);

@@ -24,9 +24,11 @@
 #include "engine/messages.h"
 #include "frame_fixture.h"
 #include "frames/widgetui.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/print_driver.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 using qor::items::ChartDesc;
@@ -245,7 +247,7 @@ TEST_F(PrintDialogs, PrintSetupKeepsThePageSetup) {
         d->accept();
     });
     timer.start();
-    frame->Router().Execute(57606);
+    frame->Router().Execute(kCmdPrintSetup);
     timer.stop();
     ASSERT_TRUE(shown);
     ASSERT_GT(before, 0);

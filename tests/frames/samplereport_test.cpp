@@ -15,9 +15,11 @@
 #include "charts/ui/cpicwnd.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/print_driver.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 using qor::items::ChartDesc;
@@ -149,7 +151,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
 
     // The bar chart in the chart frame: the same proportions at its own size.
     view->SetSelection(bar);
-    ASSERT_TRUE(frame->Router().Execute(33024));
+    ASSERT_TRUE(frame->Router().Execute(kCmdChartWindow));
     QApplication::processEvents();
     CPicFrame* chartFrame = frame->ActiveChartFrame();
     ASSERT_TRUE(chartFrame);

@@ -26,8 +26,11 @@
 #include "frames/desktop.h"
 #include "frames/cqorfm.h"
 #include "platform/codepage.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/cqorsview.h"
+
+using namespace qor::cmd_ids;
 
 namespace {
 
@@ -169,7 +172,7 @@ int main(int argc, char** argv) {
     }
 
     // The file manager beside the report, with the context menu of a folder.
-    if (frame->Router().Execute(33340)) {
+    if (frame->Router().Execute(kCmdFileManager)) {
         settle(400);
         auto* fm = qobject_cast<qor::frames::CQORFM*>(frame->FileManagerBar()->widget());
         if (fm && fm->DataItem()) {

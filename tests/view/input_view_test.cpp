@@ -16,12 +16,14 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 #include "view/input_edit.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::view;
 
 namespace {
@@ -229,7 +231,7 @@ TEST_F(InputView, CommandKeys) {
     QObject::connect(view.get(), &CQorsView::commandRequested,
                      [&commands](int id) { commands << id; });
     key(view.get(), Qt::Key_D, Qt::ControlModifier);
-    ASSERT_EQ(commands, QList<int>{33298});
+    ASSERT_EQ(commands, QList<int>{kCmdSwitchState});
     // Ctrl+Delete clears and switches nothing.
     ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, "x"}, 1, 1, 0), 0);
     key(view.get(), Qt::Key_Delete, Qt::ControlModifier);

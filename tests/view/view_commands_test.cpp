@@ -26,12 +26,14 @@
 #include "engine/messages.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::viewcmd;
 namespace dc = qor::doccmd;
 
@@ -112,7 +114,7 @@ TEST_F(ViewCommands, GreyedCommandsSayWhy) {
     EXPECT_EQ(state(kCmdCellAttributes).reason, dc::ReasonNoDialog());
     EXPECT_EQ(state(qor::view::kCmdDisplayScale).reason, dc::ReasonNoDialog());
     qor::CommandState s;
-    EXPECT_FALSE(view->OnUpdateCommand(33298, s));  // the frame's
+    EXPECT_FALSE(view->OnUpdateCommand(kCmdSwitchState, s));  // the frame's
 }
 
 TEST_F(ViewCommands, StateRules) {
@@ -302,7 +304,7 @@ TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     EXPECT_EQ(pages.m_nCurPage, 2);
     EXPECT_EQ(splitter.PageCtrl().CurrentPage(), 2);
     ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageChanged);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageActivate);
 
     // The split command splits, its text switches, and it unsplits.
     qor::CommandState s;
