@@ -24,6 +24,7 @@
 #include "reader/cadorecordset.h"
 #include "reader/cqordb.h"
 #include "reader/creaderapp.h"
+#include "tests/db/plainsql/plainsql.h"
 
 namespace {
 
@@ -31,42 +32,19 @@ constexpr int kRows = 10000;
 
 // Makes the table with plain Qt; empty when it worked.
 QString makeRows(const QString& text) {
-    const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(text);
-    const QString name = QStringLiteral("bench-hostdb-setup");
-    QString error;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(s.driver, name);
-        db.setDatabaseName(s.database);
-        if (!s.host.isEmpty()) db.setHostName(s.host);
-        if (s.port > 0) db.setPort(s.port);
-        db.setUserName(s.user);
-        db.setPassword(s.password);
-        if (!db.open()) {
-            error = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            const bool pg = s.driver == QLatin1String("QPSQL");
-            const QStringList statements = {
-                "drop table if exists bench_rows",
-                "create table bench_rows(account varchar(20), amount numeric(18,2), memo text)",
-                pg ? QStringLiteral("insert into bench_rows select '1001' || i, i * 1.25, '摘要' "
-                                    "|| i from generate_series(1, %1) as i")
-                         .arg(kRows)
-                   : QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 "
-                                    "from n where i < %1) insert into bench_rows select '1001' "
-                                    "|| i, i * 1.25, '摘要' || i from n")
-                         .arg(kRows),
-                "create index bench_rows_account on bench_rows(account)"};
-            for (const QString& st : statements)
-                if (!q.exec(st)) {
-                    error = q.lastError().text();
-                    break;
-                }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return error;
+    const bool pg = CAdoConnection::ResolveConnectionText(text).driver == QLatin1String("QPSQL");
+    return qordbtest::RunPlain(
+        text,
+        {"drop table if exists bench_rows",
+         "create table bench_rows(account varchar(20), amount numeric(18,2), memo text)",
+         pg ? QStringLiteral("insert into bench_rows select '1001' || i, i * 1.25, '摘要' "
+                             "|| i from generate_series(1, %1) as i")
+                  .arg(kRows)
+            : QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 "
+                             "from n where i < %1) insert into bench_rows select '1001' "
+                             "|| i, i * 1.25, '摘要' || i from n")
+                  .arg(kRows),
+         "create index bench_rows_account on bench_rows(account)"});
 }
 
 // The connection text of the benchmark's database, its rows made; empty

@@ -12,6 +12,7 @@
 #include <array>
 
 #include "charts/chartdesc.h"
+#include "resources/commandids.h"
 
 namespace qor::charts {
 
@@ -68,7 +69,7 @@ QStringList ChartListNames(const QStringList& names);
 
 // The chart type of a type command (33014..33023); -1 for any other id.
 int ChartTypeOfCommand(int id);
-inline constexpr int kCmdFirstChartType = 33014;
-inline constexpr int kCmdLastChartType = 33023;
+inline constexpr int kCmdFirstChartType = qor::cmd_ids::kCmdChartType0;
+inline constexpr int kCmdLastChartType = qor::cmd_ids::kCmdChartType9;
 
 }  // namespace qor::charts

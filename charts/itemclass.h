@@ -27,8 +27,9 @@ struct RuntimeClass {
 const RuntimeClass* FindRuntimeClass(const QString& name);
 // A new default object of the named class; null when unknown.
 std::shared_ptr<CComItem> CreateItemObject(const QString& name);
-// Adds a class made by a later part of the program. A name already
-// registered is not replaced (false).
+// Adds an item class defined outside this library (a plug-in or a layer
+// above registers its own). A name already registered is not replaced
+// (false).
 bool RegisterRuntimeClass(const RuntimeClass* cls);
 // Every registered class, the three built-in ones first.
 std::vector<const RuntimeClass*> RuntimeClasses();

@@ -4,8 +4,8 @@
 // engine's context, with the target cell's shift for area formulas. Other
 // pages of the report are read through the report the context gives;
 // what lies beyond the report (other reports, databases, application
-// services, the last FIND) comes through hooks that later parts of the
-// program install, and fails with a message until they do.
+// services, the last FIND) comes through hooks the layers above install at
+// start-up, and fails with a message where a program installs none.
 
 #include <QString>
 #include <functional>

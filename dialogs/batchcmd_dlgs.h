@@ -13,10 +13,7 @@ class CBatchCmdSetupDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 482;
-    static constexpr int IDC_NAME = 1000;
-    static constexpr int IDC_PATH = 1004;
-    static constexpr int IDC_BROWSE = 1028;
+    static constexpr int IDD = 482, IDC_NAME = 1000, IDC_PATH = 1004, IDC_BROWSE = 1028;
     static constexpr int kMaxName = 40;
     static constexpr int kMaxPath = 470;
 
@@ -40,11 +37,8 @@ class CBatchCmdDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 481;
-    static constexpr int IDC_LIST = 1002;
-    static constexpr int IDC_ADD = 1191;
-    static constexpr int IDC_DELETE = 1192;
-    static constexpr int IDC_MODIFY = 1193;
+    static constexpr int IDD = 481, IDC_LIST = 1002, IDC_ADD = 1191, IDC_DELETE = 1192,
+                         IDC_MODIFY = 1193;
 
     explicit CBatchCmdDlg(qor::ProfileAccess profile, QWidget* parent = nullptr);
     bool OnInitDialog() override;

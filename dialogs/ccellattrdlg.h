@@ -53,17 +53,10 @@ class CDataTypePage : public CCellAttrPage, public qor::DataTypePageMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 502;
-    static constexpr int IDC_TYPE_LIST = 2007;
-    static constexpr int IDC_DECIMALS = 2010;
-    static constexpr int IDC_DECIMALS_SPIN = 2057;
-    static constexpr int IDC_THOUSANDS = 2027;
-    static constexpr int IDC_DECIMALS_LABEL = 2028;
-    static constexpr int IDC_SAMPLE = 2029;
-    static constexpr int IDC_CURRENCY = 2031;
-    static constexpr int IDC_PERCENT = 2076;
-    static constexpr int IDC_FORMAT_GROUP = 2026;
-    static constexpr int IDC_SAMPLE_GROUP = 2106;
+    static constexpr int IDD = 502, IDC_TYPE_LIST = 2007, IDC_DECIMALS = 2010,
+                         IDC_DECIMALS_SPIN = 2057, IDC_THOUSANDS = 2027, IDC_DECIMALS_LABEL = 2028,
+                         IDC_SAMPLE = 2029, IDC_CURRENCY = 2031, IDC_PERCENT = 2076,
+                         IDC_FORMAT_GROUP = 2026, IDC_SAMPLE_GROUP = 2106;
 
     explicit CDataTypePage(QWidget* parent = nullptr);
     int IsApplied() const { return m_bApplied; }
@@ -91,14 +84,9 @@ class CFontPatternPage : public CCellAttrPage, public qor::FontPatternPageMember
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 503;
-    static constexpr int IDC_STYLE = 2012;
-    static constexpr int IDC_FONT = 2014;
-    static constexpr int IDC_SIZE = 2020;
-    static constexpr int IDC_FOREGROUND = 2021;
-    static constexpr int IDC_BACKGROUND = 2022;
-    static constexpr int IDC_PATTERN = 2023;
-    static constexpr int IDC_SAMPLE = 2092;
+    static constexpr int IDD = 503, IDC_STYLE = 2012, IDC_FONT = 2014, IDC_SIZE = 2020,
+                         IDC_FOREGROUND = 2021, IDC_BACKGROUND = 2022, IDC_PATTERN = 2023,
+                         IDC_SAMPLE = 2092;
 
     explicit CFontPatternPage(QWidget* parent = nullptr);
     int IsApplied() const { return m_bApplied; }
@@ -142,13 +130,9 @@ class CFramePage : public CCellAttrPage, public qor::FramePageMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 505;
-    static constexpr int IDC_PREVIEW = 1184;
-    static constexpr int IDC_PREVIEW_FRAME = 2038;
-    static constexpr int IDC_LINE_STYLES = 2021;
-    static constexpr int IDC_OUTER = 2020;
-    static constexpr int IDC_INNER = 2023;
-    static constexpr int IDC_NONE = 2024;
+    static constexpr int IDD = 505, IDC_PREVIEW = 1184, IDC_PREVIEW_FRAME = 2038,
+                         IDC_LINE_STYLES = 2021, IDC_OUTER = 2020, IDC_INNER = 2023,
+                         IDC_NONE = 2024;
 
     explicit CFramePage(QWidget* parent = nullptr);
     int IsApplied() const { return m_bApplied; }

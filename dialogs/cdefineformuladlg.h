@@ -20,9 +20,7 @@ class CFilterCondDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 152;
-    static constexpr int IDC_CONDITION = 1000;
-    static constexpr int IDC_PREVIOUS = 1028;
+    static constexpr int IDD = 152, IDC_CONDITION = 1000, IDC_PREVIOUS = 1028;
 
     explicit CFilterCondDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -78,12 +76,8 @@ class CDefineFormulaDlg : public CQorDialog, public qor::DefineFormulaDlgMembers
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 151;
-    static constexpr int IDC_FORMULA = 1000;
-    static constexpr int IDC_AREA = 1004;
-    static constexpr int IDC_FILTER = 1028;
-    static constexpr int IDC_RELATION = 1029;
-    static constexpr int IDC_FUNC_WIZARD = 1030;
+    static constexpr int IDD = 151, IDC_FORMULA = 1000, IDC_AREA = 1004, IDC_FILTER = 1028,
+                         IDC_RELATION = 1029, IDC_FUNC_WIZARD = 1030;
 
     explicit CDefineFormulaDlg(QWidget* parent = nullptr);
     // Fills the edits from the members, then runs modally: IDOK or IDCANCEL.

@@ -19,12 +19,8 @@ class CExportSetDlg : public CQorDialog, public qor::ExportSetMembers {
 public:
     static constexpr int IDD = 536;
     static constexpr int IDOK = 1;
-    static constexpr int IDCANCEL = 2;
-    static constexpr int IDC_PAGE_LIST = 1002;
-    static constexpr int IDC_DATA = 1277;
-    static constexpr int IDC_FORMAT = 1278;
-    static constexpr int IDC_FORMULA = 1279;
-    static constexpr int IDC_ALL_PAGES = 1280;
+    static constexpr int IDCANCEL = 2, IDC_PAGE_LIST = 1002, IDC_DATA = 1277, IDC_FORMAT = 1278,
+                         IDC_FORMULA = 1279, IDC_ALL_PAGES = 1280;
 
     explicit CExportSetDlg(QWidget* parent = nullptr);
 

@@ -47,12 +47,8 @@ class CFuncWizardDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 207;
-    static constexpr int IDC_CATEGORIES = 1002;
-    static constexpr int IDC_FUNCTIONS = 1003;
-    static constexpr int IDC_DESCRIPTION = 1109;
-    static constexpr int IDC_PREVIOUS = 1028;
-    static constexpr int IDC_NEXT = 1029;
+    static constexpr int IDD = 207, IDC_CATEGORIES = 1002, IDC_FUNCTIONS = 1003,
+                         IDC_DESCRIPTION = 1109, IDC_PREVIOUS = 1028, IDC_NEXT = 1029;
 
     explicit CFuncWizardDlg(QWidget* parent = nullptr);
     ~CFuncWizardDlg() override;

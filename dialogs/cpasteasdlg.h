@@ -14,9 +14,7 @@ class CPasteSpecialDlg : public CQorDialog, public qor::clip::PasteSpecialMember
     Q_OBJECT
 
 public:
-    static constexpr int IDC_LIST = 1000;
-    static constexpr int IDC_PASTE = 1001;
-    static constexpr int IDC_PASTE_LINK = 1002;
+    static constexpr int IDC_LIST = 1000, IDC_PASTE = 1001, IDC_PASTE_LINK = 1002;
 
     explicit CPasteSpecialDlg(QWidget* parent = nullptr);
     // The entries listed, the selected one current, "粘贴" checked.

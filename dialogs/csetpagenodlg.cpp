@@ -76,11 +76,3 @@ void CSetPageNoDlg::OnOK() {
     choice = m_one->isChecked() ? 2 : 1;
     EndDialog(IDOK);
 }
-
-std::optional<SetPageNoDlgMembers> qor::RunSetPageNoDlg(const SetPageNoDlgMembers& preset,
-                                                        QWidget* parent) {
-    CSetPageNoDlg dlg(parent);
-    static_cast<SetPageNoDlgMembers&>(dlg) = preset;
-    if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
-    return static_cast<const SetPageNoDlgMembers&>(dlg);
-}

@@ -3,9 +3,6 @@
 // by its number. The caller sets the members (the sheet count too), runs
 // DoModal and reads them after IDOK.
 
-#include <QPointer>
-#include <optional>
-
 #include "dialogs/cqordialog.h"
 #include "document/cmd_dialogs.h"
 
@@ -16,12 +13,8 @@ class CSetPageNoDlg : public CQorDialog, public qor::SetPageNoDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 538;
-    static constexpr int IDC_SHEET = 1000;
-    static constexpr int IDC_ALL = 1006;
-    static constexpr int IDC_ONE = 1007;
-    static constexpr int IDC_ALL_TOO = 1009;
-    static constexpr int IDC_OK = 1236;
+    static constexpr int IDD = 538, IDC_SHEET = 1000, IDC_ALL = 1006, IDC_ONE = 1007,
+                         IDC_ALL_TOO = 1009, IDC_OK = 1236;
 
     explicit CSetPageNoDlg(QWidget* parent = nullptr);
     // "全部打开" checked, every sheet, sheet 1.
@@ -40,26 +33,3 @@ private:
     QRadioButton* m_one = nullptr;
     QLineEdit* m_sheet = nullptr;
 };
-
-namespace qor {
-
-std::optional<SetPageNoDlgMembers> RunSetPageNoDlg(const SetPageNoDlgMembers& preset,
-                                                   QWidget* parent = nullptr);
-
-// The workbook import's dialogs as one layer of the desktop's dialogs (see
-// consol_docdialogs.h).
-template <class Base = IDocDialogs>
-class ImportDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override { return t == CSetPageNoDlg::IDD || Base::Provides(t); }
-    void SetImportParent(QWidget* parent) { m_importParent = parent; }
-    std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers& m) override {
-        return RunSetPageNoDlg(m, m_importParent);
-    }
-
-private:
-    QPointer<QWidget> m_importParent;
-};
-
-}  // namespace qor

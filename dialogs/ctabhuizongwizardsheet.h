@@ -28,10 +28,8 @@ class CTabHuiZongWizardPage1 : public qor::consol::WizardPage {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 496;
-    static constexpr int IDC_TO_LAST_PAGE = 1195;
-    static constexpr int IDC_TO_NEW_REPORT = 1196;
-    static constexpr int IDC_NEW_REPORT_NAME = 1197;
+    static constexpr int IDD = 496, IDC_TO_LAST_PAGE = 1195, IDC_TO_NEW_REPORT = 1196,
+                         IDC_NEW_REPORT_NAME = 1197;
 
     explicit CTabHuiZongWizardPage1(CTabHuiZongWizardSheet* sheet);
 
@@ -67,10 +65,7 @@ class CTabHuiZongWizardPage3 : public qor::consol::WizardPage {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 498;
-    static constexpr int IDC_BY_POSITION = 1205;
-    static constexpr int IDC_KEY = 1206;
-    static constexpr int IDC_BY_KEY = 1207;
+    static constexpr int IDD = 498, IDC_BY_POSITION = 1205, IDC_KEY = 1206, IDC_BY_KEY = 1207;
 
     explicit CTabHuiZongWizardPage3(CTabHuiZongWizardSheet* sheet);
 

@@ -3,7 +3,6 @@
 // description lists, and its field layout) and 导出报表 (the name of the
 // text file to write).
 
-#include <QPointer>
 #include <QStringList>
 
 #include "dialogs/cqordialog.h"
@@ -18,11 +17,8 @@ class CImportDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 30728;
-    static constexpr int IDC_IMPORT = 1156;
-    static constexpr int IDC_DESCRIPTION = 1157;
-    static constexpr int IDC_PATH = 1158;
-    static constexpr int IDC_LIST = 1159;
+    static constexpr int IDD = 30728, IDC_IMPORT = 1156, IDC_DESCRIPTION = 1157, IDC_PATH = 1158,
+                         IDC_LIST = 1159;
 
     explicit CImportDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -49,8 +45,7 @@ class CExportDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 456;
-    static constexpr int IDC_NAME = 1160;
+    static constexpr int IDD = 456, IDC_NAME = 1160;
 
     explicit CExportDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -68,20 +63,6 @@ private:
 namespace qor {
 
 std::optional<ExportDlgMembers> RunExportDlg(const ExportDlgMembers& m, QWidget* parent);
-
-template <class Base = IDocDialogs>
-class ExportDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override { return t == CExportDlg::IDD || Base::Provides(t); }
-    void SetExportParent(QWidget* parent) { m_exportParent = parent; }
-    std::optional<ExportDlgMembers> ExportDlg(const ExportDlgMembers& m) override {
-        return RunExportDlg(m, m_exportParent);
-    }
-
-private:
-    QPointer<QWidget> m_exportParent;
-};
 
 // 导入 of the file menu: an import description chosen, its report list
 // shown in CImportDlg, the chosen file read into a new report. Every

@@ -17,10 +17,7 @@ class CLocateDlg : public CQorDialog, public qor::LocateDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 368;
-    static constexpr int IDC_PAGE = 1000;
-    static constexpr int IDC_ROW = 1004;
-    static constexpr int IDC_COLUMN = 1036;
+    static constexpr int IDD = 368, IDC_PAGE = 1000, IDC_ROW = 1004, IDC_COLUMN = 1036;
 
     explicit CLocateDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -38,18 +35,9 @@ class CFindDlg : public CQorDialog, public qor::FindDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 369;
-    static constexpr int IDC_PAGES = 1006;
-    static constexpr int IDC_VAR_AREA = 1007;
-    static constexpr int IDC_AND = 1008;
-    static constexpr int IDC_OR = 1009;
-    static constexpr int IDC_KEYWORD1 = 1019;
-    static constexpr int IDC_KEYWORD2 = 1020;
-    static constexpr int IDC_OP1 = 1012;
-    static constexpr int IDC_OP2 = 1021;
-    static constexpr int IDC_VALUE1 = 1022;
-    static constexpr int IDC_VALUE2 = 1023;
-    static constexpr int IDC_NEXT = 1028;
+    static constexpr int IDD = 369, IDC_PAGES = 1006, IDC_VAR_AREA = 1007, IDC_AND = 1008,
+                         IDC_OR = 1009, IDC_KEYWORD1 = 1019, IDC_KEYWORD2 = 1020, IDC_OP1 = 1012,
+                         IDC_OP2 = 1021, IDC_VALUE1 = 1022, IDC_VALUE2 = 1023, IDC_NEXT = 1028;
 
     // Searches run on doc (which must outlive the dialog).
     explicit CFindDlg(CQorsDoc& doc, QWidget* parent = nullptr);

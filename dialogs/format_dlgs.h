@@ -18,17 +18,11 @@ class CCellStyleDlg : public CQorDialog, public qor::CellStyleDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 199;
-    static constexpr int IDC_WRAP = 1001;
+    static constexpr int IDD = 199, IDC_WRAP = 1001;
     static constexpr int IDC_LEFT = 1006;  // 1006..1008 left, centre, right
     static constexpr int IDC_TOP = 1009;   // 1009..1011 top, centre, bottom
-    static constexpr int IDC_FONT = 1019;
-    static constexpr int IDC_STYLE = 1012;
-    static constexpr int IDC_SIZE = 1020;
-    static constexpr int IDC_FOREGROUND = 1021;
-    static constexpr int IDC_BACKGROUND = 1022;
-    static constexpr int IDC_PATTERN = 1023;
-    static constexpr int IDC_SAMPLE = 104;
+    static constexpr int IDC_FONT = 1019, IDC_STYLE = 1012, IDC_SIZE = 1020, IDC_FOREGROUND = 1021,
+                         IDC_BACKGROUND = 1022, IDC_PATTERN = 1023, IDC_SAMPLE = 104;
 
     explicit CCellStyleDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -57,11 +51,8 @@ class CTableSizeDlg : public CQorDialog, public qor::TableSizeDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 144;
-    static constexpr int IDC_ROWS = 1000;
-    static constexpr int IDC_COLS = 1004;
-    static constexpr int IDC_ROWS_SPIN = 1057;
-    static constexpr int IDC_COLS_SPIN = 1056;
+    static constexpr int IDD = 144, IDC_ROWS = 1000, IDC_COLS = 1004, IDC_ROWS_SPIN = 1057,
+                         IDC_COLS_SPIN = 1056;
 
     explicit CTableSizeDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -78,10 +69,7 @@ class CRowHeightDlg : public CQorDialog, public qor::RowHeightDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 146;
-    static constexpr int IDC_AREA = 1000;
-    static constexpr int IDC_MM = 1004;
-    static constexpr int IDC_SPIN = 1057;
+    static constexpr int IDD = 146, IDC_AREA = 1000, IDC_MM = 1004, IDC_SPIN = 1057;
 
     explicit CRowHeightDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -98,10 +86,7 @@ class CColWidthDlg : public CQorDialog, public qor::ColWidthDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 147;
-    static constexpr int IDC_AREA = 1004;
-    static constexpr int IDC_MM = 1000;
-    static constexpr int IDC_SPIN = 1057;
+    static constexpr int IDD = 147, IDC_AREA = 1004, IDC_MM = 1000, IDC_SPIN = 1057;
 
     explicit CColWidthDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -118,8 +103,7 @@ class CCombineCellsDlg : public CQorDialog, public qor::CombineCellsDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 189;
-    static constexpr int IDC_AREA = 1000;
+    static constexpr int IDD = 189, IDC_AREA = 1000;
 
     explicit CCombineCellsDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -133,11 +117,8 @@ class CSetVarAreaDlg : public CQorDialog, public qor::SetVarAreaDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 190;
-    static constexpr int IDC_COUNT = 1000;
-    static constexpr int IDC_SPIN = 1057;
-    static constexpr int IDC_ROWS = 1006;
-    static constexpr int IDC_COLS = 1007;
+    static constexpr int IDD = 190, IDC_COUNT = 1000, IDC_SPIN = 1057, IDC_ROWS = 1006,
+                         IDC_COLS = 1007;
 
     explicit CSetVarAreaDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -154,9 +135,7 @@ class CApplyFormatDlg : public CQorDialog, public qor::ApplyFormatDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 160;
-    static constexpr int IDC_LIST = 1002;
-    static constexpr int IDC_PREVIEW = 1069;
+    static constexpr int IDD = 160, IDC_LIST = 1002, IDC_PREVIEW = 1069;
 
     explicit CApplyFormatDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -173,8 +152,7 @@ class CDrawLineDlg : public CQorDialog, public qor::DrawLineDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 145;
-    static constexpr int IDC_STYLE = 1019;
+    static constexpr int IDD = 145, IDC_STYLE = 1019;
 
     explicit CDrawLineDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -191,21 +169,11 @@ class CPageSetupDlg : public CQorDialog, public qor::PageSetupDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 326;
-    static constexpr int IDC_HEADER = 1001;
-    static constexpr int IDC_FOOTER = 1076;
-    static constexpr int IDC_LEFT = 1053;
-    static constexpr int IDC_RIGHT = 1054;
-    static constexpr int IDC_TOP = 1051;
-    static constexpr int IDC_BOTTOM = 1052;
-    static constexpr int IDC_SCALE = 1097;
-    static constexpr int IDC_SCALE_SPIN = 1057;
-    static constexpr int IDC_HEADER_FIRST = 1000;
-    static constexpr int IDC_HEADER_LAST = 1004;
-    static constexpr int IDC_FOOTER_FIRST = 1036;
-    static constexpr int IDC_FOOTER_LAST = 1050;
-    static constexpr int IDC_ROWS = 1006;
-    static constexpr int IDC_COLS = 1007;
+    static constexpr int IDD = 326, IDC_HEADER = 1001, IDC_FOOTER = 1076, IDC_LEFT = 1053,
+                         IDC_RIGHT = 1054, IDC_TOP = 1051, IDC_BOTTOM = 1052, IDC_SCALE = 1097,
+                         IDC_SCALE_SPIN = 1057, IDC_HEADER_FIRST = 1000, IDC_HEADER_LAST = 1004,
+                         IDC_FOOTER_FIRST = 1036, IDC_FOOTER_LAST = 1050, IDC_ROWS = 1006,
+                         IDC_COLS = 1007;
 
     explicit CPageSetupDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

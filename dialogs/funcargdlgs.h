@@ -21,9 +21,7 @@ class CFuncArgDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDC_PREVIOUS = 1028;
-    static constexpr int IDC_FORMAT = 1069;
-    static constexpr int IDC_DESCRIPTION = 104;
+    static constexpr int IDC_PREVIOUS = 1028, IDC_FORMAT = 1069, IDC_DESCRIPTION = 104;
 
     explicit CFuncArgDlg(int templateId, QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -88,12 +86,8 @@ class CRelationCondDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 395;
-    static constexpr int IDC_KEY = 1019;
-    static constexpr int IDC_RELATED_KEY = 1012;
-    static constexpr int IDC_TABLE = 1000;
-    static constexpr int IDC_BROWSE = 1029;
-    static constexpr int IDC_PREVIOUS = 1028;
+    static constexpr int IDD = 395, IDC_KEY = 1019, IDC_RELATED_KEY = 1012, IDC_TABLE = 1000,
+                         IDC_BROWSE = 1029, IDC_PREVIOUS = 1028;
 
     explicit CRelationCondDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -119,13 +113,8 @@ class CAcctFuncDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 441;
-    static constexpr int IDC_TEXT = 1000;
-    static constexpr int IDC_NAME = 1120;
-    static constexpr int IDC_FORM = 1121;
-    static constexpr int IDC_DESCRIPTION = 1122;
-    static constexpr int IDC_CONFERENCE = 1191;
-    static constexpr int IDC_PREVIOUS = 1028;
+    static constexpr int IDD = 441, IDC_TEXT = 1000, IDC_NAME = 1120, IDC_FORM = 1121,
+                         IDC_DESCRIPTION = 1122, IDC_CONFERENCE = 1191, IDC_PREVIOUS = 1028;
     static constexpr int kMaxText = 255;
     static constexpr int kServiceKind = 5;
 

@@ -66,9 +66,7 @@ class CPromptDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 540;
-    static constexpr int IDC_DONT_ASK = 1001;
-    static constexpr int IDC_MESSAGE = 1281;
+    static constexpr int IDD = 540, IDC_DONT_ASK = 1001, IDC_MESSAGE = 1281;
 
     explicit CPromptDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -90,9 +88,7 @@ class CAskAlwaysDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 537;
-    static constexpr int IDC_MESSAGE = 1000;
-    static constexpr int IDC_ALWAYS = 1001;
+    static constexpr int IDD = 537, IDC_MESSAGE = 1000, IDC_ALWAYS = 1001;
 
     explicit CAskAlwaysDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

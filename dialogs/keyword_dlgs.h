@@ -16,10 +16,7 @@ class CSetKeywordDlg : public CQorDialog, public qor::SetKeywordDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 149;
-    static constexpr int IDC_CUSTOM = 1093;
-    static constexpr int IDC_NAME = 1281;
-    static constexpr int IDC_TYPE = 1282;
+    static constexpr int IDD = 149, IDC_CUSTOM = 1093, IDC_NAME = 1281, IDC_TYPE = 1282;
 
     explicit CSetKeywordDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -56,14 +53,9 @@ class CEnterKeywordDlg : public CQorDialog, public qor::EnterKeywordDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 200;
-    static constexpr int IDC_YEAR = 1000;
-    static constexpr int IDC_QUARTER = 1004;
-    static constexpr int IDC_MONTH = 1036;
-    static constexpr int IDC_DAY = 1050;
-    static constexpr int IDC_CUSTOM = 1053;
-    static constexpr int IDC_UNIT_NAME = 1051;
-    static constexpr int IDC_UNIT_NUMBER = 1052;
+    static constexpr int IDD = 200, IDC_YEAR = 1000, IDC_QUARTER = 1004, IDC_MONTH = 1036,
+                         IDC_DAY = 1050, IDC_CUSTOM = 1053, IDC_UNIT_NAME = 1051,
+                         IDC_UNIT_NUMBER = 1052;
 
     explicit CEnterKeywordDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -98,9 +90,7 @@ class CResetVarAreaDlg : public CQorDialog, public qor::ResetVarAreaDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 393;
-    static constexpr int IDC_SIZE = 1000;
-    static constexpr int IDC_SPIN = 1057;
+    static constexpr int IDD = 393, IDC_SIZE = 1000, IDC_SPIN = 1057;
 
     explicit CResetVarAreaDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -116,11 +106,8 @@ class CRoundBalanceDlg : public CQorDialog, public qor::RoundBalanceDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 217;
-    static constexpr int IDC_TABLE = 1000;
-    static constexpr int IDC_RANGE = 1004;
-    static constexpr int IDC_DIGITS = 1036;
-    static constexpr int IDC_FORMULA = 1050;
+    static constexpr int IDD = 217, IDC_TABLE = 1000, IDC_RANGE = 1004, IDC_DIGITS = 1036,
+                         IDC_FORMULA = 1050;
 
     explicit CRoundBalanceDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

@@ -17,9 +17,7 @@ class CFormatLockDlg : public CQorDialog, public qor::FormatLockDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 161;
-    static constexpr int IDC_NEW = 1000;
-    static constexpr int IDC_CONFIRM = 1004;
+    static constexpr int IDD = 161, IDC_NEW = 1000, IDC_CONFIRM = 1004;
 
     explicit CFormatLockDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -39,8 +37,7 @@ class CFormatPasswordDlg : public CQorDialog, public qor::FormatPasswordDlgMembe
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 162;
-    static constexpr int IDC_PASSWORD = 1000;
+    static constexpr int IDD = 162, IDC_PASSWORD = 1000;
 
     explicit CFormatPasswordDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -61,10 +58,7 @@ class CSetFilePasswordDlg : public CQorDialog, public qor::SetFilePasswordDlgMem
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 428;
-    static constexpr int IDC_OLD = 1114;
-    static constexpr int IDC_NEW = 1115;
-    static constexpr int IDC_CONFIRM = 1116;
+    static constexpr int IDD = 428, IDC_OLD = 1114, IDC_NEW = 1115, IDC_CONFIRM = 1116;
 
     explicit CSetFilePasswordDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -93,9 +87,7 @@ class CFilePasswordDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 429;
-    static constexpr int IDC_PASSWORD = 1114;
-    static constexpr int IDC_FILE_NAME = 1172;
+    static constexpr int IDD = 429, IDC_PASSWORD = 1114, IDC_FILE_NAME = 1172;
     static constexpr int kMaxLength = 100;
 
     explicit CFilePasswordDlg(QWidget* parent = nullptr);

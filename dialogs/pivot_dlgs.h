@@ -2,9 +2,6 @@
 // The pivot dialogs: the areas and labels of 多区域透视, and the grid that
 // BROWSE shows with its 保存 into a new report.
 
-#include <QPointer>
-#include <optional>
-
 #include "dialogs/cqordialog.h"
 #include "dialogs/pivot_logic.h"
 #include "document/cmd_dialogs.h"
@@ -16,9 +13,7 @@ class CMultiPivotDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 442;
-    static constexpr int IDC_AREAS = 1000;
-    static constexpr int IDC_LABELS = 1004;
+    static constexpr int IDD = 442, IDC_AREAS = 1000, IDC_LABELS = 1004;
 
     explicit CMultiPivotDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -38,9 +33,7 @@ class CPivotDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 397;
-    static constexpr int IDC_GRID = 1103;
-    static constexpr int IDC_SAVE = 1104;
+    static constexpr int IDD = 397, IDC_GRID = 1103, IDC_SAVE = 1104;
 
     explicit CPivotDlg(qor::PivotGrid grid, QWidget* parent = nullptr);
     const qor::PivotGrid& Grid() const { return m_grid; }
@@ -57,23 +50,5 @@ namespace qor {
 
 // Shows the pivot for BROWSE in the interpreter of this program.
 void InstallPivotDialog(QWidget* parent);
-
-template <class Base = IDocDialogs>
-class PivotDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override { return t == 442 || t == 397 || Base::Provides(t); }
-    void SetPivotParent(QWidget* parent) { m_pivotParent = parent; }
-    std::optional<MultiPivotDlgMembers> MultiPivotDlg(const MultiPivotDlgMembers& m) override {
-        CMultiPivotDlg dlg(m_pivotParent);
-        dlg.m_strAreas = m.areas;
-        dlg.m_strLabels = m.labels;
-        if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
-        return MultiPivotDlgMembers{dlg.m_strAreas, dlg.m_strLabels};
-    }
-
-private:
-    QPointer<QWidget> m_pivotParent;
-};
 
 }  // namespace qor

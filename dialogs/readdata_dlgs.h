@@ -45,14 +45,9 @@ class CReadFileDataDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 330;
-    static constexpr int IDC_FILE = 1000;
-    static constexpr int IDC_BROWSE = 1029;
-    static constexpr int IDC_TABLE = 1019;
-    static constexpr int IDC_FIELD = 1012;
-    static constexpr int IDC_RECORD = 1051;
-    static constexpr int IDC_CONDITION = 1036;
-    static constexpr int IDC_PREVIOUS = 1028;
+    static constexpr int IDD = 330, IDC_FILE = 1000, IDC_BROWSE = 1029, IDC_TABLE = 1019,
+                         IDC_FIELD = 1012, IDC_RECORD = 1051, IDC_CONDITION = 1036,
+                         IDC_PREVIOUS = 1028;
 
     explicit CReadFileDataDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -92,13 +87,8 @@ class CReadDbDataDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 523;
-    static constexpr int IDC_FIELD = 1012;
-    static constexpr int IDC_TABLE = 1019;
-    static constexpr int IDC_ACCOUNT_SET = 1020;
-    static constexpr int IDC_CATEGORY = 1021;
-    static constexpr int IDC_RECORD = 1233;
-    static constexpr int IDC_CONDITION = 1234;
+    static constexpr int IDD = 523, IDC_FIELD = 1012, IDC_TABLE = 1019, IDC_ACCOUNT_SET = 1020,
+                         IDC_CATEGORY = 1021, IDC_RECORD = 1233, IDC_CONDITION = 1234;
 
     explicit CReadDbDataDlg(QWidget* parent = nullptr);
     ~CReadDbDataDlg() override;

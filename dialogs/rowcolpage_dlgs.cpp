@@ -244,7 +244,7 @@ void CDeleteDlg::OnDefineCondition() {
     DefineCondDlgMembers m;
     m.keywordFlags = keywordFlags;
     m.values = values;
-    const auto result = DocDialogs().DefineCondDlg(m);
+    const auto result = Ask(m);
     if (!result) return;
     condition = m_condition->text() + result->condition;
     m_condition->setText(condition);

@@ -19,9 +19,7 @@ class CInsertCountDlg : public CQorDialog, public qor::InsertCountDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 182;
-    static constexpr int IDC_COUNT = 1000;
-    static constexpr int IDC_LABEL = 1069;
+    static constexpr int IDD = 182, IDC_COUNT = 1000, IDC_LABEL = 1069;
 
     explicit CInsertCountDlg(QWidget* parent = nullptr);
     // Caption, label and count range by mode; DoModal runs it.
@@ -40,9 +38,7 @@ class CSwapDlg : public CQorDialog, public qor::SwapDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 183;
-    static constexpr int IDC_SOURCE = 1000;
-    static constexpr int IDC_TARGET = 1004;
+    static constexpr int IDD = 183, IDC_SOURCE = 1000, IDC_TARGET = 1004;
 
     explicit CSwapDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -64,15 +60,9 @@ class CDefineCondDlg : public CQorDialog, public qor::DefineCondDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 175;
-    static constexpr int IDC_AND = 1006;
-    static constexpr int IDC_OR = 1007;
-    static constexpr int IDC_LEFT_KEYWORD = 1019;
-    static constexpr int IDC_LEFT_RELATION = 1012;
-    static constexpr int IDC_LEFT_VALUE = 1020;
-    static constexpr int IDC_RIGHT_KEYWORD = 1021;
-    static constexpr int IDC_RIGHT_RELATION = 1022;
-    static constexpr int IDC_RIGHT_VALUE = 1023;
+    static constexpr int IDD = 175, IDC_AND = 1006, IDC_OR = 1007, IDC_LEFT_KEYWORD = 1019,
+                         IDC_LEFT_RELATION = 1012, IDC_LEFT_VALUE = 1020, IDC_RIGHT_KEYWORD = 1021,
+                         IDC_RIGHT_RELATION = 1022, IDC_RIGHT_VALUE = 1023;
 
     explicit CDefineCondDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -96,10 +86,8 @@ class CDeleteDlg : public CQorDialog, public qor::DeleteDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 184;
-    static constexpr int IDC_LIST = 1000;
-    static constexpr int IDC_CONDITION = 1004;
-    static constexpr int IDC_DEFINE_CONDITION = 1028;
+    static constexpr int IDD = 184, IDC_LIST = 1000, IDC_CONDITION = 1004,
+                         IDC_DEFINE_CONDITION = 1028;
 
     explicit CDeleteDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

@@ -18,9 +18,7 @@ class QRadioButton;
 class CObjectLookDlg : public CQorDialog {
     Q_OBJECT
 public:
-    static constexpr int IDD = 457;
-    static constexpr int IDC_TRANSPARENT = 1161;
-    static constexpr int IDC_BORDER = 1162;
+    static constexpr int IDD = 457, IDC_TRANSPARENT = 1161, IDC_BORDER = 1162;
     explicit CObjectLookDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
     bool m_bBorder = false;
@@ -35,12 +33,8 @@ private:
 class CObjectPropDlg : public CQorDialog {
     Q_OBJECT
 public:
-    static constexpr int IDD = 460;
-    static constexpr int IDC_SCALE = 1004;
-    static constexpr int IDC_SPIN = 1057;
-    static constexpr int IDC_NAME = 1164;
-    static constexpr int IDC_RELATIVE = 1166;
-    static constexpr int IDC_AREA = 1177;
+    static constexpr int IDD = 460, IDC_SCALE = 1004, IDC_SPIN = 1057, IDC_NAME = 1164,
+                         IDC_RELATIVE = 1166, IDC_AREA = 1177;
     explicit CObjectPropDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
     QString m_strName, m_strArea;
@@ -61,11 +55,8 @@ private:
 class CCustomMenuDlg : public CQorDialog {
     Q_OBJECT
 public:
-    static constexpr int IDD = 478;
-    static constexpr int IDC_CUSTOM = 1006;
-    static constexpr int IDC_STANDARD = 1007;
-    static constexpr int IDC_BROWSE = 1152;
-    static constexpr int IDC_FILE = 1188;
+    static constexpr int IDD = 478, IDC_CUSTOM = 1006, IDC_STANDARD = 1007, IDC_BROWSE = 1152,
+                         IDC_FILE = 1188;
     explicit CCustomMenuDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
     QString m_strFileName;
@@ -84,10 +75,7 @@ private:
 class CVariablesDlg : public CQorDialog {
     Q_OBJECT
 public:
-    static constexpr int IDD = 454;
-    static constexpr int IDC_LIST = 1154;
-    static constexpr int IDC_TYPE = 1170;
-    static constexpr int IDC_VALUE = 1171;
+    static constexpr int IDD = 454, IDC_LIST = 1154, IDC_TYPE = 1170, IDC_VALUE = 1171;
     explicit CVariablesDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
     QStringList m_names, m_types, m_values;
@@ -111,11 +99,8 @@ public:
 class CTipDlg : public CQorDialog {
     Q_OBJECT
 public:
-    static constexpr int IDD = 107;
-    static constexpr int IDC_HEADER = 1000;
-    static constexpr int IDC_STARTUP = 1001;
-    static constexpr int IDC_NEXT = 1002;
-    static constexpr int IDC_TIP = 1004;
+    static constexpr int IDD = 107, IDC_HEADER = 1000, IDC_STARTUP = 1001, IDC_NEXT = 1002,
+                         IDC_TIP = 1004;
     // The tips file of the running program, or path.
     explicit CTipDlg(QWidget* parent = nullptr, const QString& path = QString());
     ~CTipDlg() override;
@@ -139,10 +124,7 @@ private:
 class CLogFileDlg : public CQorDialog {
     Q_OBJECT
 public:
-    static constexpr int IDD = 600;
-    static constexpr int IDC_TEXT = 601;
-    static constexpr int IDC_CLEAR = 602;
-    static constexpr int IDC_SAVE = 1104;
+    static constexpr int IDD = 600, IDC_TEXT = 601, IDC_CLEAR = 602, IDC_SAVE = 1104;
     explicit CLogFileDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -64,14 +64,8 @@ class CCondExprWizardDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 534;
-    static constexpr int IDC_TREE = 1235;
-    static constexpr int IDC_FIELDS = 1259;
-    static constexpr int IDC_TEXT = 1258;
-    static constexpr int IDC_ADVANCED = 1262;
-    static constexpr int IDC_OK = 1242;
-    static constexpr int IDC_UNDO = 1245;
-    static constexpr int IDC_REDO = 1260;
+    static constexpr int IDD = 534, IDC_TREE = 1235, IDC_FIELDS = 1259, IDC_TEXT = 1258,
+                         IDC_ADVANCED = 1262, IDC_OK = 1242, IDC_UNDO = 1245, IDC_REDO = 1260;
 
     explicit CCondExprWizardDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -108,21 +102,10 @@ class CSqlWizardDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 530;
-    static constexpr int IDC_TREE = 1235;
-    static constexpr int IDC_FIELDS = 1239;
-    static constexpr int IDC_SELECTED = 1240;
-    static constexpr int IDC_DISTINCT = 1238;
-    static constexpr int IDC_CONDITION = 1258;
-    static constexpr int IDC_LIMIT = 1263;
-    static constexpr int IDC_AREA = 1264;
-    static constexpr int IDC_FORMAT = 1265;
-    static constexpr int IDC_ADD = 1007;
-    static constexpr int IDC_ADD_ALL = 1266;
-    static constexpr int IDC_REMOVE = 1267;
-    static constexpr int IDC_REMOVE_ALL = 1268;
-    static constexpr int IDC_WIZARD = 1234;
-    static constexpr int IDC_OK = 1236;
+    static constexpr int IDD = 530, IDC_TREE = 1235, IDC_FIELDS = 1239, IDC_SELECTED = 1240,
+                         IDC_DISTINCT = 1238, IDC_CONDITION = 1258, IDC_LIMIT = 1263,
+                         IDC_AREA = 1264, IDC_FORMAT = 1265, IDC_ADD = 1007, IDC_ADD_ALL = 1266,
+                         IDC_REMOVE = 1267, IDC_REMOVE_ALL = 1268, IDC_WIZARD = 1234, IDC_OK = 1236;
 
     explicit CSqlWizardDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

@@ -4,7 +4,6 @@
 // with its two small editors of an industry name and of one template.
 
 #include <QFileDialog>
-#include <QPointer>
 #include <optional>
 
 #include "dialogs/cqordialog.h"
@@ -23,9 +22,7 @@ class CReportTemplateDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 371;
-    static constexpr int IDC_INDUSTRY = 1019;
-    static constexpr int IDC_TEMPLATE = 1012;
+    static constexpr int IDD = 371, IDC_INDUSTRY = 1019, IDC_TEMPLATE = 1012;
 
     explicit CReportTemplateDlg(const qor::TemplateListFile& list, QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -50,9 +47,7 @@ class CDefineTemplateDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 451;
-    static constexpr int IDC_NAME = 1145;
-    static constexpr int IDC_LABEL = 1148;
+    static constexpr int IDD = 451, IDC_NAME = 1145, IDC_LABEL = 1148;
 
     explicit CDefineTemplateDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -74,10 +69,7 @@ class CTemplateDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 452;
-    static constexpr int IDC_NAME = 1000;
-    static constexpr int IDC_PATH = 1001;
-    static constexpr int IDC_BROWSE = 1152;
+    static constexpr int IDD = 452, IDC_NAME = 1000, IDC_PATH = 1001, IDC_BROWSE = 1152;
 
     explicit CTemplateDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -113,22 +105,13 @@ class CModelSheet : public CQorDialog {
 
 public:
     // Page 1 (449).
-    static constexpr int IDC_INDUSTRIES = 1143;
-    static constexpr int IDC_ADD_INDUSTRY = 1131;
-    static constexpr int IDC_DELETE_INDUSTRY = 1132;
-    static constexpr int IDC_RENAME_INDUSTRY = 1133;
+    static constexpr int IDC_INDUSTRIES = 1143, IDC_ADD_INDUSTRY = 1131, IDC_DELETE_INDUSTRY = 1132,
+                         IDC_RENAME_INDUSTRY = 1133;
     // Page 2 (450).
-    static constexpr int IDC_TEMPLATES = 1144;
-    static constexpr int IDC_ADD_TEMPLATES = 1137;
-    static constexpr int IDC_DELETE_TEMPLATE = 1139;
-    static constexpr int IDC_MODIFY_TEMPLATE = 1134;
-    static constexpr int IDC_INDUSTRY_NAME = 1149;
-    static constexpr int IDC_PATH = 1150;
+    static constexpr int IDC_TEMPLATES = 1144, IDC_ADD_TEMPLATES = 1137, IDC_DELETE_TEMPLATE = 1139,
+                         IDC_MODIFY_TEMPLATE = 1134, IDC_INDUSTRY_NAME = 1149, IDC_PATH = 1150;
     // The sheet's buttons.
-    static constexpr int IDC_APPLY = 3000;
-    static constexpr int IDC_BACK = 12323;
-    static constexpr int IDC_NEXT = 12324;
-    static constexpr int IDC_FINISH = 12325;
+    static constexpr int IDC_APPLY = 3000, IDC_BACK = 12323, IDC_NEXT = 12324, IDC_FINISH = 12325;
 
     explicit CModelSheet(const qor::TemplateListFile& list, QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -167,35 +150,3 @@ private:
     QLabel* m_industryName = nullptr;
     QLabel* m_path = nullptr;
 };
-
-namespace qor {
-
-// The template dialogs as the document runs them, as one layer of the
-// desktop's dialogs (see consol_docdialogs.h).
-template <class Base = IDocDialogs>
-class TemplateDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override {
-        return t == 371 || (t >= 449 && t <= 452) || Base::Provides(t);
-    }
-    void SetTemplateParent(QWidget* parent) { m_templateParent = parent; }
-
-    std::optional<ReportTemplateDlgMembers> ReportTemplateDlg(
-        const ReportTemplateDlgMembers& m) override {
-        CReportTemplateDlg dlg(TemplateListFile(), m_templateParent);
-        dlg.m_nIndustry = m.industry;
-        dlg.m_nTemplate = m.templateIndex;
-        if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
-        return ReportTemplateDlgMembers{dlg.m_strChosenPath, dlg.m_nIndustry, dlg.m_nTemplate};
-    }
-    void ModelSheet() override {
-        CModelSheet sheet(TemplateListFile(), m_templateParent);
-        sheet.DoModal();
-    }
-
-private:
-    QPointer<QWidget> m_templateParent;
-};
-
-}  // namespace qor

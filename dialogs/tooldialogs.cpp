@@ -8,11 +8,11 @@ namespace qor {
 
 bool ToolDialogsTarget::OnUpdateCommand(int id, CommandState& state) {
     switch (id) {
-        case kImportByIni:
-        case kCustomMenu:
-        case kCommonBatch:
-        case kSystemInfo:
-        case kFormulaLog:
+        case kCmdImportByIni:
+        case kCmdCustomMenu:
+        case kCmdCommonBatch:
+        case kCmdSystemInfo:
+        case kCmdFormulaLog:
             state.enabled = true;
             return true;
         default:
@@ -22,21 +22,21 @@ bool ToolDialogsTarget::OnUpdateCommand(int id, CommandState& state) {
 
 bool ToolDialogsTarget::OnCommand(int id) {
     switch (id) {
-        case kImportByIni:
+        case kCmdImportByIni:
             RunImportByIniCommand(m_parent.data());
             return true;
-        case kCustomMenu:
+        case kCmdCustomMenu:
             RunCustomMenuCommand(m_parent.data());
             return true;
-        case kCommonBatch:
+        case kCmdCommonBatch:
             RunCommonBatchCommand(m_parent.data());
             return true;
-        case kSystemInfo: {
+        case kCmdSystemInfo: {
             CSysInfoDlg dlg(m_parent.data());
             dlg.DoModal();
             return true;
         }
-        case kFormulaLog: {
+        case kCmdFormulaLog: {
             CLogFileDlg dlg(m_parent.data());
             dlg.DoModal();
             return true;

@@ -8,16 +8,17 @@
 #include <QWidget>
 
 #include "document/cmdtarget.h"
+#include "resources/commandids.h"
 
 namespace qor {
 
 class ToolDialogsTarget : public ICommandTarget {
 public:
-    static constexpr int kImportByIni = 33257;
-    static constexpr int kCustomMenu = 33268;
-    static constexpr int kCommonBatch = 33269;
-    static constexpr int kSystemInfo = 34031;
-    static constexpr int kFormulaLog = 34032;
+    static constexpr int kCmdImportByIni = qor::cmd_ids::kCmdImportByIni;
+    static constexpr int kCmdCustomMenu = qor::cmd_ids::kCmdCustomMenu;
+    static constexpr int kCmdCommonBatch = qor::cmd_ids::kCmdCommonBatch;
+    static constexpr int kCmdSystemInfo = qor::cmd_ids::kCmdSystemInfo;
+    static constexpr int kCmdFormulaLog = qor::cmd_ids::kCmdFormulaLog;
 
     explicit ToolDialogsTarget(QWidget* parent = nullptr) : m_parent(parent) {}
     bool OnUpdateCommand(int id, CommandState& state) override;

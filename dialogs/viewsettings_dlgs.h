@@ -17,9 +17,7 @@ class CZoomDlg : public CQorDialog, public qor::view::ZoomDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 364;
-    static constexpr int IDC_ZOOM = 1000;
-    static constexpr int IDC_SPIN = 1057;
+    static constexpr int IDD = 364, IDC_ZOOM = 1000, IDC_SPIN = 1057;
 
     explicit CZoomDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -38,11 +36,8 @@ class CDisplayStyleDlg : public CQorDialog, public qor::view::DisplayStyleDlgMem
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 388;
-    static constexpr int IDC_HIDE_COLUMNS = 1001;
-    static constexpr int IDC_HIDE_ROWS = 1076;
-    static constexpr int IDC_STANDARD_COLOURS = 1077;
-    static constexpr int IDC_GRID = 1019;
+    static constexpr int IDD = 388, IDC_HIDE_COLUMNS = 1001, IDC_HIDE_ROWS = 1076,
+                         IDC_STANDARD_COLOURS = 1077, IDC_GRID = 1019;
 
     explicit CDisplayStyleDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -62,8 +57,7 @@ class CCurrencySymbolDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 392;
-    static constexpr int IDC_SYMBOL = 1019;
+    static constexpr int IDD = 392, IDC_SYMBOL = 1019;
 
     explicit CCurrencySymbolDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;
@@ -82,12 +76,8 @@ class CTitleFontDlg : public CQorDialog {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 30724;
-    static constexpr int IDC_FACE = 1019;
-    static constexpr int IDC_SIZE = 1012;
-    static constexpr int IDC_STYLE = 1021;
-    static constexpr int IDC_UNDERLINE = 1001;
-    static constexpr int IDC_STRIKEOUT = 1076;
+    static constexpr int IDD = 30724, IDC_FACE = 1019, IDC_SIZE = 1012, IDC_STYLE = 1021,
+                         IDC_UNDERLINE = 1001, IDC_STRIKEOUT = 1076;
 
     explicit CTitleFontDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

@@ -54,9 +54,9 @@ int ApplyTabHuiZongWizard(CQorsDoc& doc, const TabHuiZongWizardMembers& m) {
     return 0;
 }
 
-int OnPageConsolidation(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnPageConsolidation(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.TabHuiZongWizard(PresetTabHuiZongWizard(doc));
+    const auto m = Ask(PresetTabHuiZongWizard(doc));
     return m ? ApplyTabHuiZongWizard(doc, *m) : -1;
 }
 
@@ -83,19 +83,19 @@ int ApplyVHuiZongWizard(CQorsDoc& doc, const VHuiZongWizardMembers& m) {
     return result;
 }
 
-int OnVarAreaConsolidation(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnVarAreaConsolidation(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.VHuiZongWizard(PresetVHuiZongWizard(doc));
+    const auto m = Ask(PresetVHuiZongWizard(doc));
     return m ? ApplyVHuiZongWizard(doc, *m) : -1;
 }
 
-bool OnAuditMapping(CQorsDoc& doc, IDocDialogs& dialogs) {
+bool OnAuditMapping(CQorsDoc& doc) {
     if (!DocReport(doc)) return false;
     if (doc.GetPathName().isEmpty()) {
         ShowMessageId(62776);
         return false;
     }
-    return dialogs.AuditMappingDlg(doc);
+    return Ask(AuditMappingRequest{&doc}).has_value();
 }
 
 }  // namespace qor

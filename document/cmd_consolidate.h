@@ -22,17 +22,17 @@ QString BuildTotalCommand(const TabHuiZongWizardMembers& m);
 // becomes current. The command's result (0 success); 62938 / 62896 refuse
 // a missing report name / key value.
 int ApplyTabHuiZongWizard(CQorsDoc& doc, const TabHuiZongWizardMembers& m);
-int OnPageConsolidation(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnPageConsolidation(CQorsDoc& doc);
 
 VHuiZongWizardMembers PresetVHuiZongWizard(const CQorsDoc& doc);
 // "GTOTAL " without conditions, else "GTOTAL FOR " + page condition, then
 // "; " + variable-area condition when there is one.
 QString BuildGTotalCommand(const VHuiZongWizardMembers& m);
 int ApplyVHuiZongWizard(CQorsDoc& doc, const VHuiZongWizardMembers& m);
-int OnVarAreaConsolidation(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnVarAreaConsolidation(CQorsDoc& doc);
 
 // "设置" of the audit-office interface: a report never saved is refused
 // with 62776; true when the mapping dialog closed with OK.
-bool OnAuditMapping(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+bool OnAuditMapping(CQorsDoc& doc);
 
 }  // namespace qor

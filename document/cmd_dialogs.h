@@ -1,11 +1,11 @@
 #pragma once
 // The dialogs of the document's commands as the commands see them: each
-// dialog's members as a plain struct, and IDocDialogs, through which a
-// command runs a dialog. A command presets the members from the report,
-// hands them to the dialog, and applies what comes back (nothing when the
-// dialog was cancelled). The desktop application installs its dialogs;
-// without them every dialog answers "cancelled", so the document runs and
-// is tested headless.
+// dialog's members as a plain struct, asked through the dialog registry
+// (document/dialogregistry.h). A command presets the members from the
+// report, asks, and applies what comes back (nothing when the dialog was
+// cancelled). The desktop application registers its dialogs; without them
+// every dialog answers "cancelled", so the document runs and is tested
+// headless.
 //
 // Rows, columns and areas in the members are counted as the dialogs count
 // them: areas from 0, everything a user types from 1.
@@ -15,6 +15,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+
+#include "document/dialogregistry.h"
 
 class CQorsDoc;
 
@@ -336,143 +338,28 @@ struct VHuiZongWizardMembers {
     QString varCondition;
 };
 
-// Every dialog of the document's commands. Each gets the preset members
-// and gives the confirmed ones back; the bodies here are the headless
-// answers (cancelled, nothing shown).
-class IDocDialogs {
-public:
-    virtual ~IDocDialogs() = default;
+// The dialogs that act on the document themselves and give no members
+// back, asked like the others (an answer is OK, nothing is Cancel).
 
-    // True when the dialog of this template id is installed here; the
-    // headless answers provide none, so the commands that need one are off.
-    virtual bool Provides(int templateId) const {
-        (void)templateId;
-        return false;
-    }
-
-    // Runs again after a formula the report refused, with the text kept.
-    virtual std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(
-        const DefineFormulaDlgMembers&) {
-        return std::nullopt;
-    }
-    // Reads the document's formula lists itself.
-    virtual void FormulaListDlg(CQorsDoc&) {}
-    virtual std::optional<AuditFormulaDlgMembers> AuditFormulaDlg(const AuditFormulaDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<LocateDlgMembers> LocateDlg(const LocateDlgMembers&) {
-        return std::nullopt;
-    }
-    // Runs its FIND, GFIND and CONTINUE commands itself (RunFindCommand).
-    virtual void FindDlg(CQorsDoc&, const FindDlgMembers&) {}
-    virtual std::optional<PageSortDlgMembers> PageSortDlg(const PageSortDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<CellStyleDlgMembers> CellStyleDlg(const CellStyleDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<TableSizeDlgMembers> TableSizeDlg(const TableSizeDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<RowHeightDlgMembers> RowHeightDlg(const RowHeightDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<ColWidthDlgMembers> ColWidthDlg(const ColWidthDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<CombineCellsDlgMembers> CombineCellsDlg(const CombineCellsDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<SetVarAreaDlgMembers> SetVarAreaDlg(const SetVarAreaDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<ApplyFormatDlgMembers> ApplyFormatDlg(const ApplyFormatDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<DrawLineDlgMembers> DrawLineDlg(const DrawLineDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<PageSetupDlgMembers> PageSetupDlg(const PageSetupDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<InsertCountDlgMembers> InsertCountDlg(const InsertCountDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<SwapDlgMembers> SwapDlg(const SwapDlgMembers&) { return std::nullopt; }
-    virtual std::optional<DeleteDlgMembers> DeleteDlg(const DeleteDlgMembers&) {
-        return std::nullopt;
-    }
-    // The delete dialog's condition step.
-    virtual std::optional<DefineCondDlgMembers> DefineCondDlg(const DefineCondDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<SetKeywordDlgMembers> SetKeywordDlg(const SetKeywordDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<CancelKeywordDlgMembers> CancelKeywordDlg(
-        const CancelKeywordDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<EnterKeywordDlgMembers> EnterKeywordDlg(const EnterKeywordDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<KeywordOffsetDlgMembers> KeywordOffsetDlg(
-        const KeywordOffsetDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<ResetVarAreaDlgMembers> ResetVarAreaDlg(const ResetVarAreaDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<RoundBalanceDlgMembers> RoundBalanceDlg(const RoundBalanceDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<FormatLockDlgMembers> FormatLockDlg(const FormatLockDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<FormatPasswordDlgMembers> FormatPasswordDlg(
-        const FormatPasswordDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<SetFilePasswordDlgMembers> SetFilePasswordDlg(
-        const SetFilePasswordDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<ReportTemplateDlgMembers> ReportTemplateDlg(
-        const ReportTemplateDlgMembers&) {
-        return std::nullopt;
-    }
-    // The custom-template wizard writes the template list itself.
-    virtual void ModelSheet() {}
-    virtual std::optional<MultiPivotDlgMembers> MultiPivotDlg(const MultiPivotDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<ExportDlgMembers> ExportDlg(const ExportDlgMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<TabHuiZongWizardMembers> TabHuiZongWizard(
-        const TabHuiZongWizardMembers&) {
-        return std::nullopt;
-    }
-    virtual std::optional<VHuiZongWizardMembers> VHuiZongWizard(const VHuiZongWizardMembers&) {
-        return std::nullopt;
-    }
-    // The audit-office mapping dialog writes its mapping files itself;
-    // true when it closed with OK.
-    virtual bool AuditMappingDlg(CQorsDoc&) { return false; }
+// The find dialog runs its FIND, GFIND and CONTINUE commands itself
+// (RunFindCommand).
+struct FindRequest {
+    CQorsDoc* doc = nullptr;
+    FindDlgMembers members;
+};
+// The formula-list dialog reads the document's formula lists itself.
+struct FormulaListRequest {
+    CQorsDoc* doc = nullptr;
+};
+// The custom-template wizard writes the template list itself.
+struct ModelSheetRequest {};
+// The audit-office mapping dialog writes its mapping files itself.
+struct AuditMappingRequest {
+    CQorsDoc* doc = nullptr;
 };
 
-// The dialogs commands use when none are passed: those installed, else
-// the headless ones.
-IDocDialogs& DocDialogs();
-// Installs dialogs (null: the headless ones again); returns the previous
-// ones (null when the headless ones were in use).
-IDocDialogs* SetDocDialogs(IDocDialogs* dialogs);
-
-// Makes the documents' format-password question go through the
-// FormatPasswordDlg of the dialogs installed when it is asked.
+// Makes the documents' format-password question go through the dialog
+// registered for FormatPasswordDlgMembers when it is asked.
 void UseFormatPasswordDlg();
 
 }  // namespace qor

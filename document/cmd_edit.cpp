@@ -63,10 +63,10 @@ int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m) {
     return 0;
 }
 
-int OnLocate(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnLocate(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
     UpdateCustomKeywordName(doc);
-    const auto m = dialogs.LocateDlg(PresetLocateDlg(doc));
+    const auto m = Ask(PresetLocateDlg(doc));
     return m ? ApplyLocateDlg(doc, *m) : -1;
 }
 
@@ -79,10 +79,10 @@ FindDlgMembers PresetFindDlg(const CQorsDoc& doc) {
     return m;
 }
 
-void OnFind(CQorsDoc& doc, IDocDialogs& dialogs) {
+void OnFind(CQorsDoc& doc) {
     if (!DocReport(doc)) return;
     UpdateCustomKeywordName(doc);
-    dialogs.FindDlg(doc, PresetFindDlg(doc));
+    Ask(FindRequest{&doc, PresetFindDlg(doc)});
 }
 
 QString BuildFindCommand(int scope, const ConditionParts& first, int join,
@@ -152,17 +152,17 @@ int ApplyPageSortDlg(CQorsDoc& doc, const PageSortDlgMembers& m) {
     return 0;
 }
 
-int OnSortPages(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnSortPages(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
     UpdateCustomKeywordName(doc);
-    const auto m = dialogs.PageSortDlg(PresetPageSortDlg(doc, 1));
+    const auto m = Ask(PresetPageSortDlg(doc, 1));
     return m ? ApplyPageSortDlg(doc, *m) : -1;
 }
 
-int OnSortVarArea(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnSortVarArea(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
     UpdateCustomKeywordName(doc);
-    const auto m = dialogs.PageSortDlg(PresetPageSortDlg(doc, 0));
+    const auto m = Ask(PresetPageSortDlg(doc, 0));
     return m ? ApplyPageSortDlg(doc, *m) : -1;
 }
 
@@ -252,9 +252,9 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
     return 0;
 }
 
-int OnInsertCount(CQorsDoc& doc, int mode, IDocDialogs& dialogs) {
+int OnInsertCount(CQorsDoc& doc, int mode) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.InsertCountDlg(PresetInsertCountDlg(doc, mode));
+    const auto m = Ask(PresetInsertCountDlg(doc, mode));
     return m ? ApplyInsertCountDlg(doc, *m) : -1;
 }
 
@@ -296,9 +296,9 @@ int ApplySwapDlg(CQorsDoc& doc, const SwapDlgMembers& m) {
     return 0;
 }
 
-int OnSwap(CQorsDoc& doc, int mode, IDocDialogs& dialogs) {
+int OnSwap(CQorsDoc& doc, int mode) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.SwapDlg(PresetSwapDlg(doc, mode));
+    const auto m = Ask(PresetSwapDlg(doc, mode));
     return m ? ApplySwapDlg(doc, *m) : -1;
 }
 
@@ -341,9 +341,9 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     return 0;
 }
 
-int OnDelete(CQorsDoc& doc, int mode, IDocDialogs& dialogs) {
+int OnDelete(CQorsDoc& doc, int mode) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.DeleteDlg(PresetDeleteDlg(doc, mode));
+    const auto m = Ask(PresetDeleteDlg(doc, mode));
     return m ? ApplyDeleteDlg(doc, *m) : -1;
 }
 

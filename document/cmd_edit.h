@@ -21,10 +21,10 @@ LocateDlgMembers PresetLocateDlg(const CQorsDoc& doc);
 // The page becomes current (data state) and the cell the selection. A
 // page or cell outside the report is told to the user; nothing moves.
 int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m);
-int OnLocate(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnLocate(CQorsDoc& doc);
 
 FindDlgMembers PresetFindDlg(const CQorsDoc& doc);
-void OnFind(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+void OnFind(CQorsDoc& doc);
 
 // One condition of the find dialog as typed.
 struct ConditionParts {
@@ -43,8 +43,8 @@ int RunFindCommand(CQorsDoc& doc, const QString& line);
 // pageMode 1 sorts pages, 0 the current page's variable lines.
 PageSortDlgMembers PresetPageSortDlg(const CQorsDoc& doc, int pageMode);
 int ApplyPageSortDlg(CQorsDoc& doc, const PageSortDlgMembers& m);
-int OnSortPages(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
-int OnSortVarArea(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnSortPages(CQorsDoc& doc);
+int OnSortVarArea(CQorsDoc& doc);
 
 // mode: an InsertCountMode.
 InsertCountDlgMembers PresetInsertCountDlg(const CQorsDoc& doc, int mode);
@@ -52,18 +52,18 @@ InsertCountDlgMembers PresetInsertCountDlg(const CQorsDoc& doc, int mode);
 // before the current page. A page failure is told with 62050 (1035),
 // 62051 (1040), 62049 (1090) or 62052 (anything else).
 int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m);
-int OnInsertCount(CQorsDoc& doc, int mode, IDocDialogs& dialogs = DocDialogs());
+int OnInsertCount(CQorsDoc& doc, int mode);
 // The message id of a failed page insert or append.
 int PageInsertFailureMessage(int status);
 
 SwapDlgMembers PresetSwapDlg(const CQorsDoc& doc, int mode);
 int ApplySwapDlg(CQorsDoc& doc, const SwapDlgMembers& m);
-int OnSwap(CQorsDoc& doc, int mode, IDocDialogs& dialogs = DocDialogs());
+int OnSwap(CQorsDoc& doc, int mode);
 
 DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode);
 // The listed rows, columns or pages go from the highest down (a number
 // listed twice goes once); then, for pages, "DELETE FOR condition" runs.
 int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m);
-int OnDelete(CQorsDoc& doc, int mode, IDocDialogs& dialogs = DocDialogs());
+int OnDelete(CQorsDoc& doc, int mode);
 
 }  // namespace qor

@@ -86,9 +86,9 @@ int ApplyCellStyleDlg(CQorsDoc& doc, const CellStyleDlgMembers& m) {
     return status ? failed(QStringLiteral("设置单元风格"), status) : 0;
 }
 
-int OnCellStyle(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnCellStyle(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.CellStyleDlg(PresetCellStyleDlg(doc));
+    const auto m = Ask(PresetCellStyleDlg(doc));
     return m ? ApplyCellStyleDlg(doc, *m) : -1;
 }
 
@@ -140,9 +140,9 @@ int ApplyRowHeightDlg(CQorsDoc& doc, const RowHeightDlgMembers& m) {
                          QStringLiteral("设置行高"));
 }
 
-int OnRowHeight(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnRowHeight(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.RowHeightDlg(PresetRowHeightDlg(doc));
+    const auto m = Ask(PresetRowHeightDlg(doc));
     return m ? ApplyRowHeightDlg(doc, *m) : -1;
 }
 
@@ -164,9 +164,9 @@ int ApplyColWidthDlg(CQorsDoc& doc, const ColWidthDlgMembers& m) {
                          pointsFor(m.widthMm, m.widthPoints), QStringLiteral("设置列宽"));
 }
 
-int OnColWidth(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnColWidth(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.ColWidthDlg(PresetColWidthDlg(doc));
+    const auto m = Ask(PresetColWidthDlg(doc));
     return m ? ApplyColWidthDlg(doc, *m) : -1;
 }
 
@@ -233,9 +233,9 @@ int ApplyCombineCellsDlg(CQorsDoc& doc, const CombineCellsDlgMembers& m) {
     return status;
 }
 
-int OnCombineCells(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnCombineCells(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.CombineCellsDlg(PresetCombineCellsDlg(doc));
+    const auto m = Ask(PresetCombineCellsDlg(doc));
     return m ? ApplyCombineCellsDlg(doc, *m) : -1;
 }
 
@@ -257,9 +257,9 @@ int ApplySetVarAreaDlg(CQorsDoc& doc, const SetVarAreaDlgMembers& m) {
     return 0;
 }
 
-int OnSetVarArea(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnSetVarArea(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.SetVarAreaDlg(PresetSetVarAreaDlg(doc));
+    const auto m = Ask(PresetSetVarAreaDlg(doc));
     return m ? ApplySetVarAreaDlg(doc, *m) : -1;
 }
 
@@ -278,9 +278,9 @@ int ApplyApplyFormatDlg(CQorsDoc& doc, const ApplyFormatDlgMembers& m) {
     return 0;
 }
 
-int OnApplyFormat(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnApplyFormat(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.ApplyFormatDlg(PresetApplyFormatDlg(doc));
+    const auto m = Ask(PresetApplyFormatDlg(doc));
     return m ? ApplyApplyFormatDlg(doc, *m) : -1;
 }
 
@@ -299,9 +299,9 @@ int ApplyDrawLineDlg(CQorsDoc& doc, const DrawLineDlgMembers& m) {
     return 0;
 }
 
-int OnDrawLines(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnDrawLines(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.DrawLineDlg(PresetDrawLineDlg(doc));
+    const auto m = Ask(PresetDrawLineDlg(doc));
     return m ? ApplyDrawLineDlg(doc, *m) : -1;
 }
 
@@ -368,9 +368,9 @@ int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m) {
     return 0;
 }
 
-int OnPageSetup(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnPageSetup(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.PageSetupDlg(PresetPageSetupDlg(doc));
+    const auto m = Ask(PresetPageSetupDlg(doc));
     return m ? ApplyPageSetupDlg(doc, *m) : -1;
 }
 

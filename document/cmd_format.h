@@ -13,7 +13,7 @@ CellStyleDlgMembers PresetCellStyleDlg(const CQorsDoc& doc);
 // Writes every member that is not -1 to the selection (codes 1, 2, 10,
 // 11, 12, 8, 7, 9, 16 in that order).
 int ApplyCellStyleDlg(CQorsDoc& doc, const CellStyleDlgMembers& m);
-int OnCellStyle(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnCellStyle(CQorsDoc& doc);
 
 // The first selected row's height, in points and millimetres.
 RowHeightDlgMembers PresetRowHeightDlg(const CQorsDoc& doc);
@@ -23,32 +23,32 @@ RowHeightDlgMembers PresetRowHeightDlg(const CQorsDoc& doc);
 // height changes nothing. A height of 0 for 100 rows or more is refused
 // with 62650.
 int ApplyRowHeightDlg(CQorsDoc& doc, const RowHeightDlgMembers& m);
-int OnRowHeight(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnRowHeight(CQorsDoc& doc);
 
 ColWidthDlgMembers PresetColWidthDlg(const CQorsDoc& doc);
 int ApplyColWidthDlg(CQorsDoc& doc, const ColWidthDlgMembers& m);
-int OnColWidth(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnColWidth(CQorsDoc& doc);
 
 CombineCellsDlgMembers PresetCombineCellsDlg(const CQorsDoc& doc);
 // By the button: the whole area, each row, each column, or undone. A
 // refusal is told to the user and ends the command.
 int ApplyCombineCellsDlg(CQorsDoc& doc, const CombineCellsDlgMembers& m);
-int OnCombineCells(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnCombineCells(CQorsDoc& doc);
 
 SetVarAreaDlgMembers PresetSetVarAreaDlg(const CQorsDoc& doc);
 // The area starts at the selection's first row (rows vary) or column.
 int ApplySetVarAreaDlg(CQorsDoc& doc, const SetVarAreaDlgMembers& m);
-int OnSetVarArea(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnSetVarArea(CQorsDoc& doc);
 
 ApplyFormatDlgMembers PresetApplyFormatDlg(const CQorsDoc& doc);
 // The style goes to the selection, or to the whole table without one.
 int ApplyApplyFormatDlg(CQorsDoc& doc, const ApplyFormatDlgMembers& m);
-int OnApplyFormat(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnApplyFormat(CQorsDoc& doc);
 
 DrawLineDlgMembers PresetDrawLineDlg(const CQorsDoc& doc);
 // 62478 when the report refuses the lines.
 int ApplyDrawLineDlg(CQorsDoc& doc, const DrawLineDlgMembers& m);
-int OnDrawLines(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnDrawLines(CQorsDoc& doc);
 
 // Margins in millimetres, the scale, the repeated titles and the table's
 // last row and column.
@@ -56,7 +56,7 @@ PageSetupDlgMembers PresetPageSetupDlg(const CQorsDoc& doc);
 // Margins back to points (a margin whose millimetres did not change keeps
 // its points), stored in the report and mirrored in the document.
 int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m);
-int OnPageSetup(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnPageSetup(CQorsDoc& doc);
 
 // ---- decimal places (the format bar's 增加小数位 and 减少小数位)
 

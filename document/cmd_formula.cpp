@@ -69,12 +69,12 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
     return status;
 }
 
-int OnCellFormula(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnCellFormula(CQorsDoc& doc) {
     if (!DocReport(doc) || doc.IsEditLocked()) return -1;
     DefineFormulaDlgMembers m = PresetDefineFormulaDlg(doc);
     const DlgArea area = m.area;
     for (;;) {
-        const std::optional<DefineFormulaDlgMembers> done = dialogs.DefineFormulaDlg(m);
+        const std::optional<DefineFormulaDlgMembers> done = Ask(m);
         if (!done) return -1;
         const int status = ApplyDefineFormulaDlg(doc, *done, area);
         if (status == 0 || status == code(Status::FormulaVarAreaStart) ||
@@ -84,8 +84,8 @@ int OnCellFormula(CQorsDoc& doc, IDocDialogs& dialogs) {
     }
 }
 
-void OnFormulaList(CQorsDoc& doc, IDocDialogs& dialogs) {
-    if (DocReport(doc)) dialogs.FormulaListDlg(doc);
+void OnFormulaList(CQorsDoc& doc) {
+    if (DocReport(doc)) Ask(FormulaListRequest{&doc});
 }
 
 AuditFormulaDlgMembers PresetAuditFormulaDlg(const CQorsDoc& doc) {
@@ -113,10 +113,9 @@ int ApplyAuditFormulaDlg(CQorsDoc& doc, const AuditFormulaDlgMembers& m) {
     return 0;
 }
 
-int OnAuditFormulas(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnAuditFormulas(CQorsDoc& doc) {
     if (!DocReport(doc) || doc.IsEditLocked()) return -1;
-    const std::optional<AuditFormulaDlgMembers> m =
-        dialogs.AuditFormulaDlg(PresetAuditFormulaDlg(doc));
+    const std::optional<AuditFormulaDlgMembers> m = Ask(PresetAuditFormulaDlg(doc));
     if (!m) return -1;
     return ApplyAuditFormulaDlg(doc, *m);
 }

@@ -19,14 +19,14 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
 // The cell-formula command ("=", a double click, or the menu): preset,
 // dialog, apply, and the dialog again with the user's text after 62513.
 // The last status; -1 when cancelled.
-int OnCellFormula(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnCellFormula(CQorsDoc& doc);
 
-void OnFormulaList(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+void OnFormulaList(CQorsDoc& doc);
 
 AuditFormulaDlgMembers PresetAuditFormulaDlg(const CQorsDoc& doc);
 // The text gets a final CR LF when it lacks one (an empty text removes the
 // audit formulas); 62707 when the report refuses it.
 int ApplyAuditFormulaDlg(CQorsDoc& doc, const AuditFormulaDlgMembers& m);
-int OnAuditFormulas(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnAuditFormulas(CQorsDoc& doc);
 
 }  // namespace qor

@@ -78,9 +78,9 @@ int ApplySetKeywordDlg(CQorsDoc& doc, const SetKeywordDlgMembers& m) {
     return 0;
 }
 
-int OnSetKeyword(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnSetKeyword(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.SetKeywordDlg(PresetSetKeywordDlg(doc));
+    const auto m = Ask(PresetSetKeywordDlg(doc));
     return m ? ApplySetKeywordDlg(doc, *m) : -1;
 }
 
@@ -108,9 +108,9 @@ int ApplyCancelKeywordDlg(CQorsDoc& doc, const CancelKeywordDlgMembers& m) {
     return status ? failed(QStringLiteral("取消关键字"), status) : 0;
 }
 
-int OnCancelKeyword(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnCancelKeyword(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.CancelKeywordDlg(PresetCancelKeywordDlg(doc));
+    const auto m = Ask(PresetCancelKeywordDlg(doc));
     return m ? ApplyCancelKeywordDlg(doc, *m) : -1;
 }
 
@@ -189,11 +189,11 @@ int ApplyEnterKeywordDlg(CQorsDoc& doc, const EnterKeywordDlgMembers& m) {
     return status ? failed(QStringLiteral("录入关键字"), status) : 0;
 }
 
-int OnEnterKeyword(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnEnterKeyword(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
     // The dialog checks a numeric custom value against this report's name.
     UpdateCustomKeywordName(doc);
-    const auto m = dialogs.EnterKeywordDlg(PresetEnterKeywordDlg(doc));
+    const auto m = Ask(PresetEnterKeywordDlg(doc));
     return m ? ApplyEnterKeywordDlg(doc, *m) : -1;
 }
 
@@ -237,9 +237,9 @@ int ApplyKeywordOffsetDlg(CQorsDoc& doc, const KeywordOffsetDlgMembers& m) {
     return 0;
 }
 
-int OnKeywordOffset(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnKeywordOffset(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.KeywordOffsetDlg(PresetKeywordOffsetDlg(doc));
+    const auto m = Ask(PresetKeywordOffsetDlg(doc));
     return m ? ApplyKeywordOffsetDlg(doc, *m) : -1;
 }
 
@@ -263,9 +263,9 @@ int ApplyResetVarAreaDlg(CQorsDoc& doc, const ResetVarAreaDlgMembers& m) {
     return 0;
 }
 
-int OnResetVarArea(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnResetVarArea(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.ResetVarAreaDlg(PresetResetVarAreaDlg(doc));
+    const auto m = Ask(PresetResetVarAreaDlg(doc));
     return m ? ApplyResetVarAreaDlg(doc, *m) : -1;
 }
 
@@ -296,9 +296,9 @@ int ApplyRoundBalanceDlg(CQorsDoc& doc, const RoundBalanceDlgMembers& m) {
     return 0;
 }
 
-int OnRoundBalance(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnRoundBalance(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.RoundBalanceDlg(PresetRoundBalanceDlg(doc));
+    const auto m = Ask(PresetRoundBalanceDlg(doc));
     return m ? ApplyRoundBalanceDlg(doc, *m) : -1;
 }
 

@@ -16,30 +16,30 @@ SetKeywordDlgMembers PresetSetKeywordDlg(const CQorsDoc& doc);
 // name (at most 14 characters: a longer one is refused with 62897 and
 // nothing is stored) and type are stored too.
 int ApplySetKeywordDlg(CQorsDoc& doc, const SetKeywordDlgMembers& m);
-int OnSetKeyword(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnSetKeyword(CQorsDoc& doc);
 
 // Enabled: the placed keywords.
 CancelKeywordDlgMembers PresetCancelKeywordDlg(const CQorsDoc& doc);
 int ApplyCancelKeywordDlg(CQorsDoc& doc, const CancelKeywordDlgMembers& m);
-int OnCancelKeyword(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnCancelKeyword(CQorsDoc& doc);
 
 // The current page's values; enabled: the placed keywords.
 EnterKeywordDlgMembers PresetEnterKeywordDlg(const CQorsDoc& doc);
 // Stores the enabled values into the current page, then recalculates it.
 int ApplyEnterKeywordDlg(CQorsDoc& doc, const EnterKeywordDlgMembers& m);
-int OnEnterKeyword(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnEnterKeyword(CQorsDoc& doc);
 
 KeywordOffsetDlgMembers PresetKeywordOffsetDlg(const CQorsDoc& doc);
 int ApplyKeywordOffsetDlg(CQorsDoc& doc, const KeywordOffsetDlgMembers& m);
-int OnKeywordOffset(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnKeywordOffset(CQorsDoc& doc);
 
 ResetVarAreaDlgMembers PresetResetVarAreaDlg(const CQorsDoc& doc);
 int ApplyResetVarAreaDlg(CQorsDoc& doc, const ResetVarAreaDlgMembers& m);
-int OnResetVarArea(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnResetVarArea(CQorsDoc& doc);
 
 RoundBalanceDlgMembers PresetRoundBalanceDlg(const CQorsDoc& doc);
 // Stores the settings; the ROUND command runs them.
 int ApplyRoundBalanceDlg(CQorsDoc& doc, const RoundBalanceDlgMembers& m);
-int OnRoundBalance(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnRoundBalance(CQorsDoc& doc);
 
 }  // namespace qor

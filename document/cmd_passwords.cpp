@@ -34,9 +34,9 @@ int ApplyFormatLockDlg(CQorsDoc& doc, const FormatLockDlgMembers& m) {
     return 0;
 }
 
-int OnFormatLock(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnFormatLock(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.FormatLockDlg(PresetFormatLockDlg(doc));
+    const auto m = Ask(PresetFormatLockDlg(doc));
     return m ? ApplyFormatLockDlg(doc, *m) : -1;
 }
 
@@ -63,9 +63,9 @@ int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m) {
     return 0;
 }
 
-int OnSetFilePassword(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnSetFilePassword(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.SetFilePasswordDlg(PresetSetFilePasswordDlg(doc));
+    const auto m = Ask(PresetSetFilePasswordDlg(doc));
     return m ? ApplySetFilePasswordDlg(doc, *m) : -1;
 }
 

@@ -13,13 +13,13 @@ FormatLockDlgMembers PresetFormatLockDlg(const CQorsDoc& doc);
 // New password and confirmation must agree, letter case ignored (62088);
 // an empty password removes the lock.
 int ApplyFormatLockDlg(CQorsDoc& doc, const FormatLockDlgMembers& m);
-int OnFormatLock(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnFormatLock(CQorsDoc& doc);
 
 // current = the stored file password; stage 0 when there is one.
 SetFilePasswordDlgMembers PresetSetFilePasswordDlg(const CQorsDoc& doc);
 // current becomes the file password ("" removes it), stored in "OTHERS"
 // by the next save.
 int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m);
-int OnSetFilePassword(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnSetFilePassword(CQorsDoc& doc);
 
 }  // namespace qor

@@ -18,13 +18,13 @@ int ApplyReportTemplateDlg(CQorsDoc& doc, const ReportTemplateDlgMembers& m) {
     return doc.ApplyTemplateFile(m.chosenPath);
 }
 
-int OnReportTemplate(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnReportTemplate(CQorsDoc& doc) {
     if (!DocReport(doc) || doc.IsEditLocked()) return -1;
-    const auto m = dialogs.ReportTemplateDlg(ReportTemplateDlgMembers{});
+    const auto m = Ask(ReportTemplateDlgMembers{});
     return m ? ApplyReportTemplateDlg(doc, *m) : -1;
 }
 
-void OnCustomTemplate(CQorsDoc&, IDocDialogs& dialogs) { dialogs.ModelSheet(); }
+void OnCustomTemplate(CQorsDoc&) { Ask(ModelSheetRequest{}); }
 
 QString BuildBrowseCommand(const MultiPivotDlgMembers& m, QString* badPiece) {
     QStringList areas;
@@ -60,9 +60,9 @@ int ApplyMultiPivotDlg(CQorsDoc& doc, const MultiPivotDlgMembers& m) {
     return RunCommandLine(&doc, line, kCommandRunMode);
 }
 
-int OnMultiPivot(CQorsDoc& doc, IDocDialogs& dialogs) {
+int OnMultiPivot(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
-    const auto m = dialogs.MultiPivotDlg(MultiPivotDlgMembers{});
+    const auto m = Ask(MultiPivotDlgMembers{});
     return m ? ApplyMultiPivotDlg(doc, *m) : -1;
 }
 

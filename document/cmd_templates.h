@@ -13,9 +13,9 @@ namespace qor {
 // Applies the chosen template through the document, which checks the file,
 // asks its file password and 63157 first. 0 applied.
 int ApplyReportTemplateDlg(CQorsDoc& doc, const ReportTemplateDlgMembers& m);
-int OnReportTemplate(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnReportTemplate(CQorsDoc& doc);
 
-void OnCustomTemplate(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+void OnCustomTemplate(CQorsDoc& doc);
 
 // "BROWSE A1:C3,E5:G7" and, with labels, LABELS "北京,上海". Empty pieces of
 // the area list are skipped. "" when a piece is not a cell or area
@@ -23,6 +23,6 @@ void OnCustomTemplate(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
 QString BuildBrowseCommand(const MultiPivotDlgMembers& m, QString* badPiece = nullptr);
 // Runs the browse command; 62196 for a bad area list.
 int ApplyMultiPivotDlg(CQorsDoc& doc, const MultiPivotDlgMembers& m);
-int OnMultiPivot(CQorsDoc& doc, IDocDialogs& dialogs = DocDialogs());
+int OnMultiPivot(CQorsDoc& doc);
 
 }  // namespace qor

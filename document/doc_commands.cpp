@@ -59,46 +59,58 @@ enum class Need { Report, Format, Data };
 
 using Handler = void (*)(CQorsDoc&);
 
-struct DocCommand {
-    int id;
-    int dialog;  // template id; 0 when the command runs no dialog of ours
-    Need need;
-    Handler run;  // null: the work is not built yet (always off)
+// A command's dialog: its template id and whether one is registered.
+struct DocDialog {
+    int templateId = 0;
+    bool (*registered)() = nullptr;
 };
 
-// Template ids of the dialogs.
-constexpr int kDlgDrawLine = 145;
-constexpr int kDlgRowHeight = 146;
-constexpr int kDlgColWidth = 147;
-constexpr int kDlgSetKeyword = 149;
-constexpr int kDlgDefineFormula = 151;
-constexpr int kDlgAuditFormula = 155;
-constexpr int kDlgApplyFormat = 160;
-constexpr int kDlgFormatLock = 161;
-constexpr int kDlgInsertCount = 182;
-constexpr int kDlgSwap = 183;
-constexpr int kDlgDelete = 184;
-constexpr int kDlgCombine = 189;
-constexpr int kDlgSetVarArea = 190;
-constexpr int kDlgPageSort = 191;
-constexpr int kDlgCellStyle = 199;
-constexpr int kDlgEnterKeyword = 200;
-constexpr int kDlgFormulaList = 205;
-constexpr int kDlgRoundBalance = 217;
-constexpr int kDlgPageSetup = 326;
-constexpr int kDlgLocate = 368;
-constexpr int kDlgFind = 369;
-constexpr int kDlgReportTemplate = 371;
-constexpr int kDlgResetVarArea = 393;
-constexpr int kDlgKeywordOffset = 407;
-constexpr int kDlgCancelKeyword = 419;
-constexpr int kDlgSetFilePassword = 428;
-constexpr int kDlgMultiPivot = 442;
-constexpr int kDlgExport = 456;
-constexpr int kDlgModel = 449;
-constexpr int kDlgTabHuiZong = 496;
-constexpr int kDlgVHuiZong = 501;
-constexpr int kDlgAuditMapping = 542;
+template <class M>
+constexpr DocDialog dialogOf(int templateId) {
+    return DocDialog{templateId, &HasDialog<M>};
+}
+
+struct DocCommand {
+    int id;
+    DocDialog dialog;  // kNoDialog when the command runs no dialog of ours
+    Need need;
+    Handler run;  // null: the command has no work in this system and stays off
+};
+
+// The dialogs of the commands.
+constexpr DocDialog kNoDialog;
+constexpr DocDialog kDlgDrawLine = dialogOf<DrawLineDlgMembers>(145);
+constexpr DocDialog kDlgRowHeight = dialogOf<RowHeightDlgMembers>(146);
+constexpr DocDialog kDlgColWidth = dialogOf<ColWidthDlgMembers>(147);
+constexpr DocDialog kDlgSetKeyword = dialogOf<SetKeywordDlgMembers>(149);
+constexpr DocDialog kDlgDefineFormula = dialogOf<DefineFormulaDlgMembers>(151);
+constexpr DocDialog kDlgAuditFormula = dialogOf<AuditFormulaDlgMembers>(155);
+constexpr DocDialog kDlgApplyFormat = dialogOf<ApplyFormatDlgMembers>(160);
+constexpr DocDialog kDlgFormatLock = dialogOf<FormatLockDlgMembers>(161);
+constexpr DocDialog kDlgInsertCount = dialogOf<InsertCountDlgMembers>(182);
+constexpr DocDialog kDlgSwap = dialogOf<SwapDlgMembers>(183);
+constexpr DocDialog kDlgDelete = dialogOf<DeleteDlgMembers>(184);
+constexpr DocDialog kDlgCombine = dialogOf<CombineCellsDlgMembers>(189);
+constexpr DocDialog kDlgSetVarArea = dialogOf<SetVarAreaDlgMembers>(190);
+constexpr DocDialog kDlgPageSort = dialogOf<PageSortDlgMembers>(191);
+constexpr DocDialog kDlgCellStyle = dialogOf<CellStyleDlgMembers>(199);
+constexpr DocDialog kDlgEnterKeyword = dialogOf<EnterKeywordDlgMembers>(200);
+constexpr DocDialog kDlgFormulaList = dialogOf<FormulaListRequest>(205);
+constexpr DocDialog kDlgRoundBalance = dialogOf<RoundBalanceDlgMembers>(217);
+constexpr DocDialog kDlgPageSetup = dialogOf<PageSetupDlgMembers>(326);
+constexpr DocDialog kDlgLocate = dialogOf<LocateDlgMembers>(368);
+constexpr DocDialog kDlgFind = dialogOf<FindRequest>(369);
+constexpr DocDialog kDlgReportTemplate = dialogOf<ReportTemplateDlgMembers>(371);
+constexpr DocDialog kDlgResetVarArea = dialogOf<ResetVarAreaDlgMembers>(393);
+constexpr DocDialog kDlgKeywordOffset = dialogOf<KeywordOffsetDlgMembers>(407);
+constexpr DocDialog kDlgCancelKeyword = dialogOf<CancelKeywordDlgMembers>(419);
+constexpr DocDialog kDlgSetFilePassword = dialogOf<SetFilePasswordDlgMembers>(428);
+constexpr DocDialog kDlgMultiPivot = dialogOf<MultiPivotDlgMembers>(442);
+constexpr DocDialog kDlgExport = dialogOf<ExportDlgMembers>(456);
+constexpr DocDialog kDlgModel = dialogOf<ModelSheetRequest>(449);
+constexpr DocDialog kDlgTabHuiZong = dialogOf<TabHuiZongWizardMembers>(496);
+constexpr DocDialog kDlgVHuiZong = dialogOf<VHuiZongWizardMembers>(501);
+constexpr DocDialog kDlgAuditMapping = dialogOf<AuditMappingRequest>(542);
 
 #define QOR_RUN(...) [](CQorsDoc& d) { (void)(__VA_ARGS__); }
 
@@ -110,12 +122,12 @@ const std::array kCommands = {
     DocCommand{kCmdColWidth, kDlgColWidth, Need::Format, QOR_RUN(OnColWidth(d))},
     DocCommand{kCmdCombineCells, kDlgCombine, Need::Format, QOR_RUN(OnCombineCells(d))},
     DocCommand{kCmdApplyFormat, kDlgApplyFormat, Need::Format, QOR_RUN(OnApplyFormat(d))},
-    DocCommand{kCmdInsertChart, 0, Need::Data, nullptr},
+    DocCommand{kCmdInsertChart, kNoDialog, Need::Data, nullptr},
     DocCommand{kCmdSortPages, kDlgPageSort, Need::Data, QOR_RUN(OnSortPages(d))},
     DocCommand{kCmdSortVarArea, kDlgPageSort, Need::Data, QOR_RUN(OnSortVarArea(d))},
     DocCommand{kCmdLocate, kDlgLocate, Need::Report, QOR_RUN(OnLocate(d))},
     DocCommand{kCmdFind, kDlgFind, Need::Data, QOR_RUN(OnFind(d))},
-    DocCommand{kCmdDrillDown, 0, Need::Report, QOR_RUN(runLedgerDrill(d))},
+    DocCommand{kCmdDrillDown, kNoDialog, Need::Report, QOR_RUN(runLedgerDrill(d))},
     DocCommand{kCmdAuditMapping, kDlgAuditMapping, Need::Report, QOR_RUN(OnAuditMapping(d))},
     DocCommand{kCmdInsertRows, kDlgInsertCount, Need::Format,
                QOR_RUN(OnInsertCount(d, kInsertRows))},
@@ -154,14 +166,15 @@ const std::array kCommands = {
     DocCommand{kCmdPageConsolidation, kDlgTabHuiZong, Need::Data, QOR_RUN(OnPageConsolidation(d))},
     DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
                QOR_RUN(OnVarAreaConsolidation(d))},
-    DocCommand{kCmdImportSpreadsheetXml, 0, Need::Format, QOR_RUN(d.OnSpreadsheetXmlImport())},
+    DocCommand{kCmdImportSpreadsheetXml, kNoDialog, Need::Format,
+               QOR_RUN(d.OnSpreadsheetXmlImport())},
     DocCommand{kCmdExportText, kDlgExport, Need::Data, QOR_RUN(OnExportText(d))},
-    DocCommand{kCmdFillDown, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillDown))},
-    DocCommand{kCmdFillRight, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillRight))},
-    DocCommand{kCmdFillUp, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillUp))},
-    DocCommand{kCmdFillLeft, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillLeft))},
-    DocCommand{kCmdMoreDecimals, 0, Need::Format, QOR_RUN(StepDecimals(d, 1))},
-    DocCommand{kCmdFewerDecimals, 0, Need::Format, QOR_RUN(StepDecimals(d, -1))},
+    DocCommand{kCmdFillDown, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillDown))},
+    DocCommand{kCmdFillRight, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillRight))},
+    DocCommand{kCmdFillUp, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillUp))},
+    DocCommand{kCmdFillLeft, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillLeft))},
+    DocCommand{kCmdMoreDecimals, kNoDialog, Need::Format, QOR_RUN(StepDecimals(d, 1))},
+    DocCommand{kCmdFewerDecimals, kNoDialog, Need::Format, QOR_RUN(StepDecimals(d, -1))},
 };
 
 #undef QOR_RUN
@@ -192,7 +205,7 @@ LedgerDrillHook SetLedgerDrillHook(LedgerDrillHook hook) {
 
 int DialogOfCommand(int id) {
     const DocCommand* c = find(id);
-    return c ? c->dialog : 0;
+    return c ? c->dialog.templateId : 0;
 }
 
 bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
@@ -231,7 +244,7 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
     if (!IsOpen()) return off(ReasonNoReport());
     if (c->need == Need::Format && IsDataState()) return off(ReasonFormatState());
     if (c->need == Need::Data && !IsDataState()) return off(ReasonDataState());
-    if (c->dialog && !qor::DocDialogs().Provides(c->dialog)) return off(ReasonNoDialog());
+    if (c->dialog.registered && !c->dialog.registered()) return off(ReasonNoDialog());
     if (const int fill = fillDirection(id); fill >= 0) {
         QString why;
         if (!CanFill(FillDirection(fill), &why)) return off(why);

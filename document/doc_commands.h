@@ -6,76 +6,79 @@
 #include <QString>
 #include <functional>
 
+#include "resources/commandids.h"
+
 class CQorsDoc;
 
 namespace qor::doccmd {
 
 // Commands whose ids the system fixed.
-constexpr int kCmdCellFormula = 32801;
-constexpr int kCmdAuditFormulas = 32802;
-constexpr int kCmdFormulaList = 32994;
-constexpr int kCmdRowHeight = 32795;
-constexpr int kCmdColWidth = 32796;
-constexpr int kCmdCombineCells = 32800;
-constexpr int kCmdApplyFormat = 32807;
-constexpr int kCmdInsertChart = 32850;
-constexpr int kCmdSortPages = 32981;
-constexpr int kCmdSortVarArea = 32982;
-constexpr int kCmdLocate = 33082;
-constexpr int kCmdFind = 33208;
-constexpr int kCmdDrillDown = 33308;
-constexpr int kCmdAuditMapping = 33339;
+using qor::cmd_ids::kCmdCellFormula;
+using qor::cmd_ids::kCmdAuditFormulas;
+using qor::cmd_ids::kCmdFormulaList;
+using qor::cmd_ids::kCmdRowHeight;
+using qor::cmd_ids::kCmdColWidth;
+using qor::cmd_ids::kCmdCombineCells;
+using qor::cmd_ids::kCmdApplyFormat;
+using qor::cmd_ids::kCmdInsertChart;
+using qor::cmd_ids::kCmdSortPages;
+using qor::cmd_ids::kCmdSortVarArea;
+using qor::cmd_ids::kCmdLocate;
+using qor::cmd_ids::kCmdFind;
+using qor::cmd_ids::kCmdDrillDown;
+using qor::cmd_ids::kCmdAuditMapping;
 // The cell menu's fill submenu and the format bar's decimal buttons.
-constexpr int kCmdFillDown = 32845;
-constexpr int kCmdFillRight = 32779;
-constexpr int kCmdFillUp = 32780;
-constexpr int kCmdFillLeft = 32781;
-constexpr int kCmdMoreDecimals = 33283;
-constexpr int kCmdFewerDecimals = 33284;
+using qor::cmd_ids::kCmdFillDown;
+using qor::cmd_ids::kCmdFillRight;
+using qor::cmd_ids::kCmdFillUp;
+using qor::cmd_ids::kCmdFillLeft;
+using qor::cmd_ids::kCmdMoreDecimals;
+using qor::cmd_ids::kCmdFewerDecimals;
 // Sent by the main frame once the pending exchange path names a
 // spreadsheet XML workbook: reads it into this (new) report.
-constexpr int kCmdImportSpreadsheetXml = 1285;
+using qor::cmd_ids::kCmdImportSpreadsheetXml;
 
 // Commands that had no id of their own: ours, from 34001.
-constexpr int kCmdInsertRows = 34001;
-constexpr int kCmdInsertCols = 34002;
-constexpr int kCmdInsertPages = 34003;
-constexpr int kCmdAppendRows = 34004;
-constexpr int kCmdAppendCols = 34005;
-constexpr int kCmdAppendPages = 34006;
-constexpr int kCmdSwapRows = 34007;
-constexpr int kCmdSwapCols = 34008;
-constexpr int kCmdSwapPages = 34009;
-constexpr int kCmdDeleteRows = 34010;
-constexpr int kCmdDeleteCols = 34011;
-constexpr int kCmdDeletePages = 34012;
-constexpr int kCmdCellStyle = 34013;
-constexpr int kCmdDrawLines = 34014;
-constexpr int kCmdSetVarArea = 34015;
-constexpr int kCmdResetVarArea = 34016;
-constexpr int kCmdSetKeyword = 34017;
-constexpr int kCmdCancelKeyword = 34018;
-constexpr int kCmdEnterKeyword = 34019;
-constexpr int kCmdKeywordOffset = 34020;
-constexpr int kCmdPageSetup = 34021;
-constexpr int kCmdRoundBalance = 34022;
-constexpr int kCmdFormatLock = 34023;
-constexpr int kCmdSetFilePassword = 34024;
-constexpr int kCmdReportTemplate = 34025;
-constexpr int kCmdCustomTemplate = 34026;
-constexpr int kCmdMultiPivot = 34027;
-constexpr int kCmdPageConsolidation = 34028;
-constexpr int kCmdVarAreaConsolidation = 34029;
+using qor::cmd_ids::kCmdInsertRows;
+using qor::cmd_ids::kCmdInsertCols;
+using qor::cmd_ids::kCmdInsertPages;
+using qor::cmd_ids::kCmdAppendRows;
+using qor::cmd_ids::kCmdAppendCols;
+using qor::cmd_ids::kCmdAppendPages;
+using qor::cmd_ids::kCmdSwapRows;
+using qor::cmd_ids::kCmdSwapCols;
+using qor::cmd_ids::kCmdSwapPages;
+using qor::cmd_ids::kCmdDeleteRows;
+using qor::cmd_ids::kCmdDeleteCols;
+using qor::cmd_ids::kCmdDeletePages;
+using qor::cmd_ids::kCmdCellStyle;
+using qor::cmd_ids::kCmdDrawLines;
+using qor::cmd_ids::kCmdSetVarArea;
+using qor::cmd_ids::kCmdResetVarArea;
+using qor::cmd_ids::kCmdSetKeyword;
+using qor::cmd_ids::kCmdCancelKeyword;
+using qor::cmd_ids::kCmdEnterKeyword;
+using qor::cmd_ids::kCmdKeywordOffset;
+using qor::cmd_ids::kCmdPageSetup;
+using qor::cmd_ids::kCmdRoundBalance;
+using qor::cmd_ids::kCmdFormatLock;
+using qor::cmd_ids::kCmdSetFilePassword;
+using qor::cmd_ids::kCmdReportTemplate;
+using qor::cmd_ids::kCmdCustomTemplate;
+using qor::cmd_ids::kCmdMultiPivot;
+using qor::cmd_ids::kCmdPageConsolidation;
+using qor::cmd_ids::kCmdVarAreaConsolidation;
 // Ours: the report's cells into a text file (导出报表).
-constexpr int kCmdExportText = 34030;
+using qor::cmd_ids::kCmdExportText;
 
 // The reasons a command is off, as the status line shows them.
 QString ReasonNoReport();
 QString ReasonFormatState();
 QString ReasonDataState();
 QString ReasonNoDialog();
+// Off because no handler in this program does the command's work.
 QString ReasonNotBuilt();
-// Off with the reason of a command whose work does not exist yet here.
+// Off because the command names work this system has no counterpart for.
 QString ReasonNoCounterpart();
 
 // The template id of the dialog a document command runs (0: none).
@@ -87,8 +90,8 @@ int DialogOfCommand(int id);
 bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason = nullptr);
 
 // The drill-down to the detail ledger belongs to the financial interfaces,
-// which install it at start-up; while nothing is installed the command is
-// off as not built.
+// which install it at start-up; where none is installed the command stays
+// off with ReasonNotBuilt().
 struct LedgerDrillHook {
     // True when the (upper-cased) formula is a chain of ledger calls.
     std::function<bool(const QString& formula)> accepts;

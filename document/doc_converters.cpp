@@ -34,12 +34,11 @@ namespace {
 class SheetChoiceHost final : public qor::IWorkbookImportHost {
 public:
     bool ChooseSheets(int sheetCount, int* choice, int* sheetNumber) override {
-        constexpr int kSetPageNoDlg = 538;
-        if (!qor::DocDialogs().Provides(kSetPageNoDlg))
+        if (!qor::HasDialog<qor::SetPageNoDlgMembers>())
             return qor::DefaultWorkbookImportHost().ChooseSheets(sheetCount, choice, sheetNumber);
         qor::SetPageNoDlgMembers m;
         m.sheetCount = sheetCount;
-        const auto chosen = qor::DocDialogs().SetPageNoDlg(m);
+        const auto chosen = qor::Ask(m);
         if (!chosen) return false;
         *choice = chosen->choice;
         *sheetNumber = chosen->sheetNumber;

@@ -124,7 +124,8 @@ bool decodeDocOthers(const QByteArray& stream, DocOthers* out, QString* error) {
         return fail(out, error, StatusText(Status::CorruptReport));
     ByteReader r(stream);
     r.seek(kHeadAndPassword);
-    // A stream written before the document's part existed ends here.
+    // A stream that holds no document settings (only the head and the
+    // password, as a writer that keeps none leaves it) ends here.
     if (r.ok() && r.remaining() == 0) {
         out->filePassword = password;
         return true;

@@ -439,14 +439,12 @@ bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& la
 
 namespace qor {
 
-void OnExportText(CQorsDoc& doc) { OnExportText(doc, DocDialogs()); }
-
-void OnExportText(CQorsDoc& doc, IDocDialogs& dialogs) {
+void OnExportText(CQorsDoc& doc) {
     CReportHandle* rep = doc.GetReport();
     if (!rep) return;
     ExportDlgMembers m;
     m.targetDir = GetImportPath();
-    const auto chosen = dialogs.ExportDlg(m);
+    const auto chosen = Ask(m);
     if (!chosen) return;
     const QString path = QDir(chosen->targetDir).filePath(chosen->fileName);
     QString error;

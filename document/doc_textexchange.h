@@ -15,7 +15,6 @@ class CQorsDoc;
 class CReportHandle;
 
 namespace qor {
-class IDocDialogs;
 
 // The fields of an import description, in this order.
 enum ImportFieldIndex : int {
@@ -86,7 +85,6 @@ struct TextImportResult {
 // The export command (导出报表, data state): asks for a file name in the
 // import folder, writes the text and its description and says what it
 // did; every failure is told, nothing else changes.
-void OnExportText(CQorsDoc& doc, IDocDialogs& dialogs);
 void OnExportText(CQorsDoc& doc);
 
 }  // namespace qor

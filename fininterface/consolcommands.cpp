@@ -20,8 +20,9 @@ void tell(int id) { messageBox(LoadErrorText(id), QString(), MsgButtons::Ok, Msg
 
 }  // namespace
 
-ConsolCommands::ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments, QWidget* window)
-    : m_openDocuments(std::move(openDocuments)), m_window(window) {}
+ConsolCommands::ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments,
+                               std::function<qint32()> windowId)
+    : m_openDocuments(std::move(openDocuments)), m_windowId(std::move(windowId)) {}
 
 bool ConsolCommands::LoginConsolidationClient() {
     m_client = AutoObject();
@@ -31,8 +32,7 @@ bool ConsolCommands::LoginConsolidationClient() {
             if (!client.hasMember(QLatin1String(name))) return false;
         QObject* login = CAppEnvironment::Instance().GetLoginObject();
         client.setProperty(QStringLiteral("objLogin"), QVariant::fromValue(login));
-        client.setProperty(QStringLiteral("ParentHWnd"),
-                           qint32(m_window ? qint32(m_window->winId()) : 0));
+        client.setProperty(QStringLiteral("ParentHWnd"), m_windowId ? m_windowId() : qint32(0));
         QString dataDir = CAppEnvironment::GetInstallDir();
         if (dataDir.isEmpty()) dataDir = QStringLiteral("C:\\QORTEMP");
         client.setProperty(QStringLiteral("QORPath"), dataDir);

@@ -5,27 +5,28 @@
 // prepares) one report of the client's folders.
 
 #include <QList>
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 #include <functional>
 
 #include "document/cmdtarget.h"
 #include "platform/automation.h"
+#include "resources/commandids.h"
 
 class CQorsDoc;
 
 namespace qor::consol {
 
-constexpr int kCmdConsolDownload = 33334;
-constexpr int kCmdConsolUpload = 33335;
-constexpr int kCmdOpenClientReport = 33358;
+using qor::cmd_ids::kCmdConsolDownload;
+using qor::cmd_ids::kCmdConsolUpload;
+using qor::cmd_ids::kCmdOpenClientReport;
 
 class ConsolCommands : public ICommandTarget {
 public:
-    // openDocuments lists the application's open reports; window (may be
-    // null) is the main window the client's dialogs belong to.
-    ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments, QWidget* window = nullptr);
+    // openDocuments lists the application's open reports; windowId (may be
+    // empty) answers the id of the main window the client's dialogs belong
+    // to, asked only when the client is made (0 when there is none).
+    ConsolCommands(std::function<QList<CQorsDoc*>()> openDocuments,
+                   std::function<qint32()> windowId = {});
 
     // Makes the client object and hands it the login, the window and the
     // data folder. False (nothing held) when any of it fails.
@@ -53,7 +54,7 @@ private:
     int runClient(const char* method);
 
     std::function<QList<CQorsDoc*>()> m_openDocuments;
-    QPointer<QWidget> m_window;
+    std::function<qint32()> m_windowId;
     AutoObject m_client;
     std::function<void()> m_afterDownload;
 };

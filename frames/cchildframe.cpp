@@ -14,6 +14,7 @@
 #include "frames/inplacesession.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
+#include "resources/commandids.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
@@ -148,7 +149,9 @@ void CChildFrame::changeEvent(QEvent* event) {
     if (event->type() != QEvent::WindowStateChange) return;
     if (isMinimized() && m_doc->IsDataState()) {
         // Minimised reports in data state line up along the bottom.
-        QTimer::singleShot(0, m_main, [main = m_main] { main->Router().Execute(57649); });
+        QTimer::singleShot(0, m_main, [main = m_main] {
+            main->Router().Execute(cmd_ids::kCmdWindowArrange);
+        });
     }
     // Only the window the user works with tells how reports are wanted:
     // the area restores the one it leaves when another is maximised, and

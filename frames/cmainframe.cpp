@@ -23,8 +23,8 @@
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
 #include "exchange/xmldom.h"
-#include "fininterface/auditmappingdlg.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/auditmappingdlg.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -38,6 +38,7 @@
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 #include "frames/helpwindow.h"
+#include "resources/commandids.h"
 #include "resources/stringtable.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/chartcmd_logic.h"
@@ -54,19 +55,38 @@ std::function<bool(const QUrl&)> CMainFrame::s_openUrl = [](const QUrl& url) {
 namespace {
 
 // Frame commands.
-constexpr int kNew = 57600, kOpen = 57601, kClose = 57602, kSave = 57603, kSaveAs = 57604;
-constexpr int kExit = 57665, kArrange = 57649, kCascade = 57650, kTile = 57651;
-constexpr int kHelpTopics = 57667, kHelp = 57670, kChartHelp = 61889;
-constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
-constexpr int kCmdWindow = 33210, kCurrency = 33228, kPendingBatch = 33233;
-constexpr int kExecute = 33078, kStandardMenu = 33326;
-constexpr int kImportOwnXml = 33324, kConvertToHtml = 33325, kCommonReports = 33302;
-constexpr int kFileManager = 33340;
-constexpr int kImportSpreadsheetXml = 33332;
-constexpr int kAuditStatementCount = 33337;
-constexpr int kMailSend = 33265, kMailReceive = 33266, kMailSetup = 33267;
-constexpr int kDecimalsUp = 33283, kDecimalsDown = 33284;
-constexpr int kChartWindow = 33024;
+using qor::cmd_ids::kCmdAppExit;
+using qor::cmd_ids::kCmdAuditStatementCount;
+using qor::cmd_ids::kCmdCellFormula;
+using qor::cmd_ids::kCmdChartHelp;
+using qor::cmd_ids::kCmdChartWindow;
+using qor::cmd_ids::kCmdCommandWindow;
+using qor::cmd_ids::kCmdCommonReports;
+using qor::cmd_ids::kCmdConvertToHtml;
+using qor::cmd_ids::kCmdCurrency;
+using qor::cmd_ids::kCmdExecute;
+using qor::cmd_ids::kCmdFewerDecimals;
+using qor::cmd_ids::kCmdFileClose;
+using qor::cmd_ids::kCmdFileManager;
+using qor::cmd_ids::kCmdFileNew;
+using qor::cmd_ids::kCmdFileOpen;
+using qor::cmd_ids::kCmdFileSave;
+using qor::cmd_ids::kCmdFileSaveAs;
+using qor::cmd_ids::kCmdHelp;
+using qor::cmd_ids::kCmdHelpTopics;
+using qor::cmd_ids::kCmdImportOwnXml;
+using qor::cmd_ids::kCmdInputCancel;
+using qor::cmd_ids::kCmdInputConfirm;
+using qor::cmd_ids::kCmdMailReceive;
+using qor::cmd_ids::kCmdMailSend;
+using qor::cmd_ids::kCmdMailSetup;
+using qor::cmd_ids::kCmdMoreDecimals;
+using qor::cmd_ids::kCmdPendingBatch;
+using qor::cmd_ids::kCmdSpreadsheetXmlImport;
+using qor::cmd_ids::kCmdStandardMenu;
+using qor::cmd_ids::kCmdWindowArrange;
+using qor::cmd_ids::kCmdWindowCascade;
+using qor::cmd_ids::kCmdWindowTile;
 
 const QString kOpenFilter = QStringLiteral(
     "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
@@ -112,7 +132,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     m_router.SetChain([this] { return chain(); });
     m_router.SetReasons(BuiltinMenuTable().reasons);
-    m_router.SetGate(kCellFormula, [this](CommandState& s) {
+    m_router.SetGate(kCmdCellFormula, [this](CommandState& s) {
         if (!CellFormulaAllowed(ActiveDocument())) {
             if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
             s.enabled = false;
@@ -181,13 +201,13 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::createBars() {
-    m_standardBar = new CFlatToolBar(kBarStandard, LoadErrorText(62530), this);
+    m_standardBar = new CFlatToolBar(kCmdBarStandard, LoadErrorText(62530), this);
     m_formatBar = new CFontToolBar(this);
     m_formatBar->setWindowTitle(LoadErrorText(62531));
     m_editBar = new CFormulaToolBar(this);
     m_editBar->setWindowTitle(LoadErrorText(62532));
     m_editBar->setMovable(false);
-    m_chartBar = new CFlatToolBar(kBarChart, LoadErrorText(62533), this);
+    m_chartBar = new CFlatToolBar(kCmdBarChart, LoadErrorText(62533), this);
     m_status = new CStatusBarXP(this);
     setStatusBar(m_status);
     m_status->SetLogin(env().GetAccountSetId(), env().GetUserId());
@@ -240,8 +260,8 @@ void CMainFrame::createMenus() {
         m_contextMenus.insert(id, buildMenu(table.menus.value(id), QString()));
     // F1 is help wherever the focus is; in the command window it is the
     // command language's.
-    QAction* help = m_router.Action(kHelp, QStringLiteral("帮助"));
-    m_router.SetKeys(kHelp, QStringLiteral("F1"), false);
+    QAction* help = m_router.Action(kCmdHelp, QStringLiteral("帮助"));
+    m_router.SetKeys(kCmdHelp, QStringLiteral("F1"), false);
     addAction(help);
 }
 
@@ -322,13 +342,13 @@ QMenu* CMainFrame::ShowContextMenu(int menuId, QPoint globalPos) {
 
 CFlatToolBar* CMainFrame::ToolBar(int id) const {
     switch (id) {
-        case kBarStandard:
+        case kCmdBarStandard:
             return m_standardBar;
-        case kBarFormat:
+        case kCmdBarFormat:
             return m_formatBar;
-        case kBarEdit:
+        case kCmdBarEdit:
             return m_editBar;
-        case kBarChart:
+        case kCmdBarChart:
             return m_chartBar;
         default:
             return nullptr;
@@ -601,7 +621,7 @@ void CMainFrame::UpdateFrameState() {
             bar->setEnabled(editable);
     }
     // The decimal-places buttons tell the selection's places.
-    for (int id : {kDecimalsUp, kDecimalsDown}) {
+    for (int id : {kCmdMoreDecimals, kCmdFewerDecimals}) {
         QAction* a = m_router.FindAction(id);
         if (!a) continue;
         QString tip = PlainCaption(a->text());
@@ -728,279 +748,232 @@ void CMainFrame::AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target) {
     m_router.UpdateAll();
 }
 
+// One command of the main window. `update` fills the state of an update
+// pass for the child the pass found (null: no report); `run` does the work
+// on the active child and answers false when nothing was done, so that the
+// router asks the targets after this one. `known` (null: always) says
+// whether the window answers the id at all at this moment.
+struct CMainFrame::Command {
+    int id;
+    void (*update)(CMainFrame& f, int id, CChildFrame* child, CommandState& s);
+    bool (*run)(CMainFrame& f, int id, CChildFrame* child);
+    bool (*known)() = nullptr;
+};
+
 namespace {
 
-bool isFrameCommand(int id) {
-    switch (id) {
-        case kNew: case kOpen: case kExit: case kHelpTopics: case kHelp: case kChartHelp: case kCurrency:
-        case kClose: case kSave: case kSaveAs: case kCascade: case kTile: case kArrange:
-        case kBarStandard: case kBarEdit: case kBarChart: case kBarStatus: case kBarFormat:
-        case kCmdWindow: case kPendingBatch: case kInputConfirm: case kInputCancel:
-        case kImportSpreadsheetXml:
-        case kAuditStatementCount:
-        case kExecute: case kStandardMenu: case kImportOwnXml: case kConvertToHtml:
-        case kCommonReports:
-        case kMailSend: case kMailReceive: case kMailSetup:
-        case kChartWindow:
-            return true;
-        case kFileManager:
-            // Known only once a file-manager control is registered; until
-            // then the menu table says why it is off.
-            return CFileManagerBar::HasControlFactory();
-        default:
-            return false;
-    }
+const QString& noReport() {
+    static const QString text = QStringLiteral("没有打开的报表");
+    return text;
 }
 
-// Every id isFrameCommand may know, read from it once so that the two
-// never disagree (the file manager's counts whether or not a control is
-// registered yet).
-const qor::CommandIdSet& frameCommands() {
-    static const qor::CommandIdSet ids = [] {
-        QList<int> list{kFileManager};
-        for (int id = 1; id <= 0xFFFF; ++id)
-            if (id != kFileManager && isFrameCommand(id)) list << id;
-        return qor::CommandIdSet(std::move(list));
-    }();
-    return ids;
+void alwaysOn(CMainFrame&, int, CChildFrame*, CommandState& s) { s.enabled = true; }
+
+void needChild(CMainFrame&, int, CChildFrame* child, CommandState& s) {
+    s.enabled = child != nullptr;
+    if (!child) s.reason = noReport();
+}
+
+// One transfer window at a time.
+void mailRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
+    s.enabled = mail::MailAvailable();
+    if (!s.enabled) s.reason = LoadErrorText(63057).trimmed();
 }
 
 }  // namespace
 
-const qor::CommandIdSet* CMainFrame::DeclaredCommands() const { return &frameCommands(); }
+const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
+    // The lambdas below are inside a member function, so they may reach the
+    // window's private parts through the frame they are given.
+    constexpr auto windowsRule = [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
+        s.enabled = !f.m_mdi->subWindowList().isEmpty();
+        if (!s.enabled) s.reason = noReport();
+    };
+    constexpr auto barRule = [](CMainFrame& f, int id, CChildFrame*, CommandState& s) {
+        s.enabled = true;
+        s.checkable = true;
+        s.checked =
+            id == kCmdBarStatus ? f.m_status->isVisibleTo(&f) : f.ToolBar(id)->isVisibleTo(&f);
+    };
+    constexpr auto toggleToolBar = [](CMainFrame& f, int id, CChildFrame*) {
+        CFlatToolBar* bar = f.ToolBar(id);
+        bar->setVisible(!bar->isVisibleTo(&f));
+        f.m_tempHidden.remove(bar);
+        return true;
+    };
+    constexpr auto inputRule = [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
+        s.enabled = child && f.isFocusInFormulaEdit();
+        if (!s.enabled) s.reason = child ? QStringLiteral("没有正在输入的内容") : noReport();
+    };
+#define QOR_RUN(...)                             \
+    [](CMainFrame& f, int, CChildFrame* child) { \
+        (void)f, (void)child;                    \
+        __VA_ARGS__;                             \
+        return true;                             \
+    }
+    static const std::vector<Command> table = {
+        {kCmdFileNew, alwaysOn, QOR_RUN(f.NewDocument())},
+        {kCmdFileOpen, alwaysOn,
+         [](CMainFrame& f, int, CChildFrame*) {
+             const QString dir = CMyFileDlg::StartFolder(
+                 f.ActiveDocument() ? f.ActiveDocument()->GetPathName() : QString());
+             const std::optional<QString> path =
+                 chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
+             if (path && !path->isEmpty()) f.OpenDocumentFile(*path);
+             return true;
+         }},
+        {kCmdFileClose, needChild, QOR_RUN(if (child) child->close())},
+        {kCmdFileSave, needChild, QOR_RUN(f.SaveDocument(child, false))},
+        {kCmdFileSaveAs, needChild, QOR_RUN(f.SaveDocument(child, true))},
+        {kCmdSpreadsheetXmlImport, alwaysOn, QOR_RUN(f.ImportSpreadsheetXml())},
+        {kCmdAuditStatementCount, alwaysOn, QOR_RUN(ShowAuditStatementCount())},
+        {kCmdExecute, alwaysOn, QOR_RUN(f.OnExecute())},
+        {kCmdImportOwnXml, alwaysOn, QOR_RUN(f.ImportOwnXml())},
+        {kCmdConvertToHtml, alwaysOn, QOR_RUN(f.OnConvertToHtml())},
+        {kCmdCommonReports, alwaysOn, QOR_RUN(f.OnCommonReports())},
+        {kCmdStandardMenu,
+         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
+             s.enabled = f.m_userMenuActive;
+             if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
+         },
+         QOR_RUN(f.ReturnToStandardMenu())},
+        {kCmdChartWindow,
+         [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
+             CQorsDoc* doc = child ? child->GetDocument() : nullptr;
+             s.enabled = doc && doc->IsOpen() && !doc->m_bChartWindowOpen;
+             if (!s.enabled)
+                 s.reason = f.ActiveChartFrame() || (doc && doc->m_bChartWindowOpen)
+                                ? QStringLiteral("本报表的图表窗口已经打开")
+                                : noReport();
+         },
+         QOR_RUN(f.OpenChartWindow())},
+        {kCmdMailSend, mailRule, QOR_RUN(mail::StartSend(&f))},
+        {kCmdMailReceive, mailRule, QOR_RUN(mail::StartReceive(&f))},
+        {kCmdMailSetup, mailRule, QOR_RUN(mail::RunSetup())},
+        {kCmdAppExit, alwaysOn, QOR_RUN(f.close())},
+        // The chart frame is arranged with the reports.
+        {kCmdWindowCascade, windowsRule, QOR_RUN(f.m_mdi->cascadeSubWindows())},
+        {kCmdWindowTile, windowsRule, QOR_RUN(f.m_mdi->tileSubWindows())},
+        {kCmdWindowArrange, windowsRule,
+         [](CMainFrame& f, int, CChildFrame*) {
+             // Minimised windows in a row along the bottom.
+             int x = 0;
+             for (CChildFrame* c : f.Children()) {
+                 if (!c->isMinimized()) continue;
+                 c->move(x, f.m_mdi->viewport()->height() - c->height());
+                 x += c->width();
+             }
+             return true;
+         }},
+        {kCmdHelpTopics, alwaysOn, QOR_RUN(f.OpenHelp(false))},
+        // The chart menu's help is the main window's own.
+        {kCmdChartHelp, alwaysOn, QOR_RUN(f.OpenHelp(false))},
+        {kCmdHelp, alwaysOn, QOR_RUN(f.OpenHelp(f.m_cmdBar->Edit()->hasFocus()))},
+        {kCmdBarStandard, barRule, toggleToolBar},
+        {kCmdBarEdit, barRule, toggleToolBar},
+        {kCmdBarChart, barRule, toggleToolBar},
+        {kCmdBarStatus, barRule, QOR_RUN(f.m_status->setVisible(!f.m_status->isVisibleTo(&f)))},
+        {kCmdBarFormat,
+         [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
+             CQorsDoc* doc = child ? child->GetDocument() : nullptr;
+             s.checkable = true;
+             s.checked = f.m_formatBar->isVisibleTo(&f);
+             s.enabled = doc && !doc->IsDataState();
+             if (!s.enabled)
+                 s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport();
+         },
+         toggleToolBar},
+        {kCmdCommandWindow,
+         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
+             s.enabled = true;
+             s.checkable = true;
+             s.checked = f.m_cmdBar->isVisibleTo(&f);
+         },
+         QOR_RUN(f.toggleCmdBar())},
+        // Known only once a file-manager control is registered; until then
+        // the menu table says why it is off.
+        {kCmdFileManager,
+         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
+             s.enabled = true;
+             s.checkable = true;
+             s.checked = f.m_fileManager && f.m_fileManager->isVisibleTo(&f);
+         },
+         [](CMainFrame& f, int, CChildFrame*) {
+             CFileManagerBar* bar = f.CreateFileManagerBar();
+             if (!bar) return false;
+             if (!bar->IsReady()) {
+                 TraceMessage(LoadErrorText(63070));
+                 bar->InitControl(env().GetLoginObject(), &f);
+                 TraceMessage(LoadErrorText(57345));
+             }
+             bar->setVisible(!bar->isVisibleTo(&f));
+             return true;
+         },
+         &CFileManagerBar::HasControlFactory},
+        {kCmdPendingBatch,
+         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
+             s.enabled = f.m_cmdBar->isVisibleTo(&f);
+             if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
+         },
+         [](CMainFrame& f, int, CChildFrame*) {
+             if (f.m_cmdBar->Edit()->hasFocus()) {
+                 f.setFocus();
+             } else {
+                 f.m_cmdBar->Edit()->setFocus();
+             }
+             const QString pending = f.m_strPendingBatch;
+             f.m_strPendingBatch.clear();
+             if (!pending.isEmpty()) {
+                 QString error;
+                 if (!env().RunBatchFile(pending, &error)) tell(error);
+             }
+             return true;
+         }},
+        {kCmdCurrency, alwaysOn,
+         [](CMainFrame& f, int, CChildFrame*) {
+             if (const std::optional<int> index = RunCurrencySymbolDlg(&f)) {
+                 f.m_nCurrencyIndex = *index >= 0 && *index <= 4 ? *index : 0;
+                 env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"),
+                                       f.m_nCurrencyIndex);
+                 if (CQorsDoc* doc = f.ActiveDocument()) doc->UpdateAllViews(CQorsDoc::kHintCells);
+             }
+             return true;
+         }},
+        {kCmdInputConfirm, inputRule, QOR_RUN(f.OnInputConfirm())},
+        {kCmdInputCancel, inputRule, QOR_RUN(f.OnInputCancel())},
+    };
+#undef QOR_RUN
+    return table;
+}
+
+const qor::CommandIdSet* CMainFrame::DeclaredCommands() const {
+    // Every row, the file manager's whether or not a control is registered
+    // yet: the set must not change with the state.
+    static const qor::CommandIdSet ids = [] {
+        QList<int> list;
+        for (const Command& c : commandTable()) list << c.id;
+        return qor::CommandIdSet(std::move(list));
+    }();
+    return &ids;
+}
+
+const CMainFrame::Command* CMainFrame::findCommand(int id) {
+    for (const Command& c : commandTable())
+        if (c.id == id) return &c;
+    return nullptr;
+}
 
 bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
-    if (!m_cmdBar || !isFrameCommand(id)) return false;  // m_cmdBar: still being made
-    CChildFrame* child = m_passChild;  // as the router's chain found it
-    CQorsDoc* doc = child ? child->GetDocument() : nullptr;
-    static const QString noReport = QStringLiteral("没有打开的报表");
-    auto needChild = [&] {
-        s.enabled = child != nullptr;
-        if (!child) s.reason = noReport;
-    };
-    switch (id) {
-        case kNew:
-        case kOpen:
-        case kExit:
-        case kHelpTopics:
-        case kHelp:
-        case kChartHelp:
-        case kCurrency:
-        case kImportSpreadsheetXml:
-        case kAuditStatementCount:
-        case kExecute:
-        case kImportOwnXml:
-        case kConvertToHtml:
-        case kCommonReports:
-            s.enabled = true;
-            return true;
-        case kChartWindow:
-            s.enabled = doc && doc->IsOpen() && !doc->m_bChartWindowOpen;
-            if (!s.enabled)
-                s.reason = ActiveChartFrame() || (doc && doc->m_bChartWindowOpen)
-                               ? QStringLiteral("本报表的图表窗口已经打开")
-                               : noReport;
-            return true;
-        case kStandardMenu:
-            s.enabled = m_userMenuActive;
-            if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
-            return true;
-        case kClose:
-        case kSave:
-        case kSaveAs:
-            needChild();
-            return true;
-        case kCascade:
-        case kTile:
-        case kArrange:
-            // The chart frame is arranged with the reports.
-            s.enabled = !m_mdi->subWindowList().isEmpty();
-            if (!s.enabled) s.reason = noReport;
-            return true;
-        case kBarStandard:
-        case kBarEdit:
-        case kBarChart:
-        case kBarStatus:
-            s.enabled = true;
-            s.checkable = true;
-            s.checked = id == kBarStatus ? m_status->isVisibleTo(this) : ToolBar(id)->isVisibleTo(this);
-            return true;
-        case kBarFormat:
-            s.checkable = true;
-            s.checked = m_formatBar->isVisibleTo(this);
-            s.enabled = doc && !doc->IsDataState();
-            if (!s.enabled) s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport;
-            return true;
-        case kCmdWindow:
-            s.enabled = true;
-            s.checkable = true;
-            s.checked = m_cmdBar->isVisibleTo(this);
-            return true;
-        case kFileManager:
-            s.enabled = true;
-            s.checkable = true;
-            s.checked = m_fileManager && m_fileManager->isVisibleTo(this);
-            return true;
-        case kPendingBatch:
-            s.enabled = m_cmdBar->isVisibleTo(this);
-            if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
-            return true;
-        case kMailSend:
-        case kMailReceive:
-        case kMailSetup:
-            // One transfer window at a time.
-            s.enabled = mail::MailAvailable();
-            if (!s.enabled) s.reason = LoadErrorText(63057).trimmed();
-            return true;
-        case kInputConfirm:
-        case kInputCancel:
-            s.enabled = child && isFocusInFormulaEdit();
-            if (!s.enabled) s.reason = child ? QStringLiteral("没有正在输入的内容") : noReport;
-            return true;
-        default:
-            return false;
-    }
+    if (!m_cmdBar) return false;  // still being made
+    const Command* c = findCommand(id);
+    if (!c || (c->known && !c->known())) return false;
+    c->update(*this, id, m_passChild /* as the router's chain found it */, s);
+    return true;
 }
 
 bool CMainFrame::OnCommand(int id) {
-    CChildFrame* child = ActiveChild();
-    switch (id) {
-        case kNew:
-            NewDocument();
-            return true;
-        case kOpen: {
-            const QString dir =
-                CMyFileDlg::StartFolder(ActiveDocument() ? ActiveDocument()->GetPathName() : QString());
-            const std::optional<QString> path =
-                chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
-            if (path && !path->isEmpty()) OpenDocumentFile(*path);
-            return true;
-        }
-        case kClose:
-            if (child) child->close();
-            return true;
-        case kImportSpreadsheetXml:
-            ImportSpreadsheetXml();
-            return true;
-        case kAuditStatementCount:
-            ShowAuditStatementCount();
-            return true;
-        case kExecute:
-            OnExecute();
-            return true;
-        case kImportOwnXml:
-            ImportOwnXml();
-            return true;
-        case kConvertToHtml:
-            OnConvertToHtml();
-            return true;
-        case kCommonReports:
-            OnCommonReports();
-            return true;
-        case kStandardMenu:
-            ReturnToStandardMenu();
-            return true;
-        case kChartWindow:
-            OpenChartWindow();
-            return true;
-        case kMailSend:
-            mail::StartSend(this);
-            return true;
-        case kMailReceive:
-            mail::StartReceive(this);
-            return true;
-        case kMailSetup:
-            mail::RunSetup();
-            return true;
-        case kSave:
-            SaveDocument(child, false);
-            return true;
-        case kSaveAs:
-            SaveDocument(child, true);
-            return true;
-        case kExit:
-            close();
-            return true;
-        case kCascade:
-            m_mdi->cascadeSubWindows();
-            return true;
-        case kTile:
-            m_mdi->tileSubWindows();
-            return true;
-        case kArrange: {
-            // Minimised windows in a row along the bottom.
-            int x = 0;
-            for (CChildFrame* c : Children()) {
-                if (!c->isMinimized()) continue;
-                c->move(x, m_mdi->viewport()->height() - c->height());
-                x += c->width();
-            }
-            return true;
-        }
-        case kHelpTopics:
-        case kChartHelp:
-            // The chart menu's help is the main window's own.
-            OpenHelp(false);
-            return true;
-        case kHelp:
-            OpenHelp(m_cmdBar->Edit()->hasFocus());
-            return true;
-        case kBarStandard:
-        case kBarEdit:
-        case kBarChart:
-        case kBarFormat: {
-            CFlatToolBar* bar = ToolBar(id);
-            bar->setVisible(!bar->isVisibleTo(this));
-            m_tempHidden.remove(bar);
-            return true;
-        }
-        case kBarStatus:
-            m_status->setVisible(!m_status->isVisibleTo(this));
-            return true;
-        case kCmdWindow:
-            toggleCmdBar();
-            return true;
-        case kFileManager: {
-            CFileManagerBar* bar = CreateFileManagerBar();
-            if (!bar) return false;
-            if (!bar->IsReady()) {
-                TraceMessage(LoadErrorText(63070));
-                bar->InitControl(env().GetLoginObject(), this);
-                TraceMessage(LoadErrorText(57345));
-            }
-            bar->setVisible(!bar->isVisibleTo(this));
-            return true;
-        }
-        case kPendingBatch: {
-            if (m_cmdBar->Edit()->hasFocus()) {
-                setFocus();
-            } else {
-                m_cmdBar->Edit()->setFocus();
-            }
-            const QString pending = m_strPendingBatch;
-            m_strPendingBatch.clear();
-            if (!pending.isEmpty()) {
-                QString error;
-                if (!env().RunBatchFile(pending, &error)) tell(error);
-            }
-            return true;
-        }
-        case kCurrency:
-            if (const std::optional<int> index = RunCurrencySymbolDlg(this)) {
-                m_nCurrencyIndex = *index >= 0 && *index <= 4 ? *index : 0;
-                env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"), m_nCurrencyIndex);
-                if (CQorsDoc* doc = ActiveDocument()) doc->UpdateAllViews(CQorsDoc::kHintCells);
-            }
-            return true;
-        case kInputConfirm:
-            OnInputConfirm();
-            return true;
-        case kInputCancel:
-            OnInputCancel();
-            return true;
-        default:
-            return false;
-    }
+    const Command* c = findCommand(id);
+    return c && c->run(*this, id, ActiveChild());
 }
 
 // ---------------------------------------------------------------------------
@@ -1131,11 +1104,11 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (watched == FormulaBar() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_router.Execute(kInputConfirm);
+            m_router.Execute(kCmdInputConfirm);
             return true;
         }
         if (key == Qt::Key_Escape) {
-            m_router.Execute(kInputCancel);
+            m_router.Execute(kCmdInputCancel);
             return true;
         }
     }

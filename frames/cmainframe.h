@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "document/cmdtarget.h"
 #include "frames/commandrouter.h"
@@ -251,6 +252,10 @@ private:
     void saveSettings();
     bool isFocusInFormulaEdit() const;
     QList<qor::ICommandTarget*> chain();
+    // The window's own commands, one row each: id, enable rule, handler.
+    struct Command;
+    static const std::vector<Command>& commandTable();
+    static const Command* findCommand(int id);
 
     QMdiArea* m_mdi = nullptr;
     CommandRouter m_router;

@@ -18,7 +18,7 @@
 #include "exchange/cexcelbridge.h"
 #include "exchange/excelexport.h"
 #include "exchange/ownxml_export.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/cmainframe.h"
@@ -131,10 +131,10 @@ public:
         s.enabled = bar && bar->IsReady();
         if (!s.enabled) {
             s.reason = QStringLiteral("文件管理器没有打开");
-        } else if (id == kFmUseDownloads && !CQORFM::HasDownloadHandler()) {
+        } else if (id == kCmdFmUseDownloads && !CQORFM::HasDownloadHandler()) {
             s.enabled = false;
             s.reason = QStringLiteral("合并报表客户端没有安装");
-        } else if (id == kFmMail && !mail::MailAvailable()) {
+        } else if (id == kCmdFmMail && !mail::MailAvailable()) {
             s.enabled = false;
             s.reason = LoadErrorText(63057).trimmed();
         }

@@ -13,12 +13,13 @@
 #include "frames/cstatusbarxp.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
+#include "resources/commandids.h"
 
 namespace qor::frames {
 
 namespace {
 
-constexpr int kCmdWindowId = 33210;
+using qor::cmd_ids::kCmdCommandWindow;
 constexpr int kMsgReady = 62475;
 constexpr int kMsgBadMenuId = 62552;
 constexpr int kMsgNoMenuFile = 62553;
@@ -140,7 +141,7 @@ void CMainFrame::ReturnToStandardMenu() {
     menuBar()->clear();
     clearUserMenuWidgets();
     // The standard menu comes back without the command-window item.
-    if (QAction* cmd = m_router.FindAction(kCmdWindowId))
+    if (QAction* cmd = m_router.FindAction(kCmdCommandWindow))
         for (const QList<QMenu*>& menus : std::as_const(m_topMenus))
             for (QMenu* m : menus) removeActionEverywhere(m, cmd);
     const int wanted = m_wantedMenu;

@@ -21,6 +21,7 @@
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "view/cpagectrl.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
@@ -29,7 +30,9 @@ namespace qor::frames {
 
 namespace {
 
-constexpr int kInputCancel = 32944, kInputConfirm = 32945, kCellFormula = 32801;
+using qor::cmd_ids::kCmdCellFormula;
+using qor::cmd_ids::kCmdInputCancel;
+using qor::cmd_ids::kCmdInputConfirm;
 
 COleInPlaceFrame* s_current = nullptr;
 
@@ -61,7 +64,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         return targets;
     });
     m_router.SetReasons(BuiltinMenuTable().reasons);
-    m_router.SetGate(kCellFormula, [this](qor::CommandState& s) {
+    m_router.SetGate(kCmdCellFormula, [this](qor::CommandState& s) {
         if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
             if (s.enabled)
                 s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
@@ -177,12 +180,12 @@ COleInPlaceFrame::~COleInPlaceFrame() {
 void COleInPlaceFrame::createBars() {
     QMainWindow* host = m_site->ContainerFrame();
     QWidget* parent = host ? static_cast<QWidget*>(host) : this;
-    m_standardBar = new CFlatToolBar(kBarStandard, LoadErrorText(62530), parent);
+    m_standardBar = new CFlatToolBar(kCmdBarStandard, LoadErrorText(62530), parent);
     m_formatBar = new CFontToolBar(parent);
     m_formatBar->setWindowTitle(LoadErrorText(62531));
     m_editBar = new CFormulaToolBar(parent);
     m_editBar->setWindowTitle(LoadErrorText(62532));
-    m_chartBar = new CFlatToolBar(kBarChart, LoadErrorText(62533), parent);
+    m_chartBar = new CFlatToolBar(kCmdBarChart, LoadErrorText(62533), parent);
     for (CFlatToolBar* bar : {m_standardBar.data(), static_cast<CFlatToolBar*>(m_formatBar.data()),
                               static_cast<CFlatToolBar*>(m_editBar.data()), m_chartBar.data()})
         FillToolBar(bar, m_router, style());
@@ -418,7 +421,7 @@ void COleInPlaceFrame::OnInputCancel() {
 const qor::CommandIdSet* COleInPlaceFrame::DeclaredCommands() const {
     static const qor::CommandIdSet ids = [] {
         QList<int> list = StateCommands().Ids();
-        list << kInputCancel << kInputConfirm << kContextHelp;
+        list << kCmdInputCancel << kCmdInputConfirm << kContextHelp;
         return qor::CommandIdSet(std::move(list));
     }();
     return &ids;
@@ -432,7 +435,7 @@ bool COleInPlaceFrame::OnUpdateCommand(int id, qor::CommandState& s) {
         s.checked = IsInHelpMode();
         return true;
     }
-    if (id == kInputCancel || id == kInputConfirm) {
+    if (id == kCmdInputCancel || id == kCmdInputConfirm) {
         const CFormulaBar* bar = FrameFormulaBar();
         s.enabled = bar && bar->View() && m_doc->IsOpen();
         if (!s.enabled) s.reason = QStringLiteral("没有正在录入的单元");
@@ -450,11 +453,11 @@ bool COleInPlaceFrame::OnCommand(int id) {
             QWhatsThis::enterWhatsThisMode();
         return true;
     }
-    if (id == kInputConfirm) {
+    if (id == kCmdInputConfirm) {
         OnInputConfirm();
         return true;
     }
-    if (id == kInputCancel) {
+    if (id == kCmdInputCancel) {
         OnInputCancel();
         return true;
     }
@@ -474,11 +477,11 @@ bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && m_editBar && watched == m_editBar->FormulaBar()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_router.Execute(kInputConfirm);
+            m_router.Execute(kCmdInputConfirm);
             return true;
         }
         if (key == Qt::Key_Escape) {
-            m_router.Execute(kInputCancel);
+            m_router.Execute(kCmdInputCancel);
             return true;
         }
     }

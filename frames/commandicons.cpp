@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
+#include "resources/commandids.h"
 #include "resources/stringtable.h"
 
 namespace qor::frames {
@@ -20,18 +21,41 @@ struct IconSource {
 // Every command a tool bar carries has its picture here; a few menu-only
 // commands too, so that menus show the same set.
 constexpr IconSource kIcons[] = {
-    {57600, "file-new"},      {57601, "file-open"},      {57603, "file-save"},
-    {57604, "file-save-as"},  {57607, "print"},          {57609, "print-preview"},
-    {57635, "edit-cut"},      {57634, "edit-copy"},      {57637, "edit-paste"},
-    {57632, "edit-clear"},    {57665, "app-exit"},       {57667, "help"},
-    {33298, "state-switch"},  {32801, "cell-formula"},   {33210, "command-window"},
-    {33024, "chart-window"},  {33326, "standard-menu"},  {32797, "cell-attributes"},
-    {33283, "decimals-more"}, {33284, "decimals-fewer"}, {33216, "zoom"},
-    {32944, "input-cancel"},  {32945, "input-confirm"},  {33027, "go-previous"},
-    {33028, "go-next"},       {33029, "go-first"},       {33030, "go-last"},
-    {33014, "chart-bar"},     {33018, "chart-line"},     {33020, "chart-pie"},
-    {33021, "chart-area"},    {33022, "chart-bar3d"},    {33229, "data-previous"},
-    {33230, "data-next"},     {33034, "chart-close"},
+    {cmd_ids::kCmdFileNew, "file-new"},
+    {cmd_ids::kCmdFileOpen, "file-open"},
+    {cmd_ids::kCmdFileSave, "file-save"},
+    {cmd_ids::kCmdFileSaveAs, "file-save-as"},
+    {cmd_ids::kCmdPrint, "print"},
+    {cmd_ids::kCmdPrintPreview, "print-preview"},
+    {cmd_ids::kCmdCut, "edit-cut"},
+    {cmd_ids::kCmdCopy, "edit-copy"},
+    {cmd_ids::kCmdPaste, "edit-paste"},
+    {cmd_ids::kCmdClear, "edit-clear"},
+    {cmd_ids::kCmdAppExit, "app-exit"},
+    {cmd_ids::kCmdHelpTopics, "help"},
+    {cmd_ids::kCmdSwitchState, "state-switch"},
+    {cmd_ids::kCmdCellFormula, "cell-formula"},
+    {cmd_ids::kCmdCommandWindow, "command-window"},
+    {cmd_ids::kCmdChartWindow, "chart-window"},
+    {cmd_ids::kCmdStandardMenu, "standard-menu"},
+    {cmd_ids::kCmdCellAttributes, "cell-attributes"},
+    {cmd_ids::kCmdMoreDecimals, "decimals-more"},
+    {cmd_ids::kCmdFewerDecimals, "decimals-fewer"},
+    {cmd_ids::kCmdDisplayScale, "zoom"},
+    {cmd_ids::kCmdInputCancel, "input-cancel"},
+    {cmd_ids::kCmdInputConfirm, "input-confirm"},
+    {cmd_ids::kCmdPreviousChart, "go-previous"},
+    {cmd_ids::kCmdNextChart, "go-next"},
+    {cmd_ids::kCmdFirstChart, "go-first"},
+    {cmd_ids::kCmdLastChart, "go-last"},
+    {cmd_ids::kCmdChartType0, "chart-bar"},
+    {cmd_ids::kCmdChartType4, "chart-line"},
+    {cmd_ids::kCmdChartType7, "chart-pie"},
+    {cmd_ids::kCmdChartType6, "chart-area"},
+    {cmd_ids::kCmdChartType8, "chart-bar3d"},
+    {cmd_ids::kCmdPreviousGroup, "data-previous"},
+    {cmd_ids::kCmdNextGroup, "data-next"},
+    {cmd_ids::kCmdExit, "chart-close"},
 };
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "engine/messages.h"
 #include "engine/paths.h"
 #include "fininterface/consolfiles.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "platform/datadir.h"
@@ -76,16 +76,17 @@ QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 QList<int> FileManagerMenuEntries(int kind) {
     switch (kind) {
         case kFmKindFolder:
-            return {kFmNewFolder, kFmNewReport, kFmFavourite, kFmProperties, kFmMail};
+            return {kCmdFmNewFolder, kCmdFmNewReport, kCmdFmFavourite, kCmdFmProperties,
+                    kCmdFmMail};
         case kFmKindFavourites:
-            return {kFmNewScript, kFmRefresh};
+            return {kCmdFmNewScript, kCmdFmRefresh};
         case kFmKindFavourite:
         case kFmKindFile:
-            return {kFmDelete};
+            return {kCmdFmDelete};
         case kFmKindDownload:
-            return {kFmUseDownloads};
+            return {kCmdFmUseDownloads};
         default:
-            return {kFmFavourite, kFmDelete, kFmProperties, kFmMail};
+            return {kCmdFmFavourite, kCmdFmDelete, kCmdFmProperties, kCmdFmMail};
     }
 }
 
@@ -439,35 +440,35 @@ void CQORFM::PassCommand(int16_t number, const QString&) {
     // The number travels as a 16-bit value; the entries' ids are above
     // the signed range.
     switch (int(uint16_t(number))) {
-        case kFmNewFolder:
+        case kCmdFmNewFolder:
             newFolder(item);
             break;
-        case kFmNewReport:
+        case kCmdFmNewReport:
             newReport(item);
             break;
-        case kFmNewScript:
+        case kCmdFmNewScript:
             newScript();
             break;
-        case kFmRefresh:
+        case kCmdFmRefresh:
             Refresh();
             break;
-        case kFmFavourite:
+        case kCmdFmFavourite:
             addActiveReportToFavourites();
             break;
-        case kFmDelete:
+        case kCmdFmDelete:
             deleteItem(item);
             break;
-        case kFmUseDownloads:
+        case kCmdFmUseDownloads:
             if (downloadHandler())
                 downloadHandler()();
             else
                 tell(QStringLiteral("合并报表客户端没有安装。"));
             Refresh();
             break;
-        case kFmProperties:
+        case kCmdFmProperties:
             showProperties(item);
             break;
-        case kFmMail:
+        case kCmdFmMail:
             mailItem(item);
             break;
         default:

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "frames/cfilemanagerbar.h"
+#include "resources/commandids.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -41,19 +42,17 @@ enum FileManagerKind : int {
 };
 
 // The context-menu entries.
-enum FileManagerCommand : int {
-    kFmNewFolder = 48410,
-    kFmNewReport = 48411,
-    kFmNewScript = 48412,
-    kFmRefresh = 48413,
-    kFmFavourite = 48414,
-    kFmDelete = 48415,
-    kFmUseDownloads = 48416,
-    kFmProperties = 48418,
-    kFmMail = 48419,
-};
-constexpr int kFmFirstCommand = kFmNewFolder;
-constexpr int kFmLastCommand = kFmMail;
+using qor::cmd_ids::kCmdFmNewFolder;
+using qor::cmd_ids::kCmdFmNewReport;
+using qor::cmd_ids::kCmdFmNewScript;
+using qor::cmd_ids::kCmdFmRefresh;
+using qor::cmd_ids::kCmdFmFavourite;
+using qor::cmd_ids::kCmdFmDelete;
+using qor::cmd_ids::kCmdFmUseDownloads;
+using qor::cmd_ids::kCmdFmProperties;
+using qor::cmd_ids::kCmdFmMail;
+constexpr int kFmFirstCommand = kCmdFmNewFolder;
+constexpr int kFmLastCommand = kCmdFmMail;
 
 // The entries of the context menu for an item of this kind, in order.
 QList<int> FileManagerMenuEntries(int kind);

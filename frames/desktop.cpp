@@ -12,19 +12,14 @@
 #include "charts/ui/cobjectpropsdlg.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
-#include "dialogs/consol_docdialogs.h"
 #include "dialogs/cpasteasdlg.h"
 #include "dialogs/csetpagenodlg.h"
-#include "dialogs/defineformula_docdialogs.h"
-#include "dialogs/editformat_docdialogs.h"
+#include "dialogs/docdialogs.h"
 #include "dialogs/exchange_dlgs.h"
 #include "dialogs/exportsetrunner.h"
-#include "dialogs/formulalist_docdialogs.h"
 #include "dialogs/input_dlgs.h"
-#include "dialogs/password_docdialogs.h"
 #include "dialogs/password_dlgs.h"
 #include "dialogs/pivot_dlgs.h"
-#include "dialogs/rowcolpage_docdialogs.h"
 #include "dialogs/small_dlgs.h"
 #include "dialogs/template_dlgs.h"
 #include "dialogs/tooldialogs.h"
@@ -33,12 +28,12 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
-#include "fininterface/auditmappingdlg.h"
-#include "fininterface/indicatordlg.h"
+#include "fininterface/ui/auditmappingdlg.h"
+#include "fininterface/ui/indicatordlg.h"
 #include "frames/chyperlink.h"
 #include "fininterface/ledgerdrill.h"
-#include "fininterface/ledgerwindow.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/ledgerwindow.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"
@@ -59,18 +54,6 @@
 namespace qor::frames {
 
 namespace {
-
-// The dialogs the document runs, one layer each over the headless answers
-// of the dialogs not built yet.
-using DocDialogs = qor::ExportDocDialogsT<qor::PivotDocDialogsT<qor::TemplateDocDialogsT<qor::AuditDocDialogsT<
-    qor::FormulaListDocDialogsT<qor::ImportDocDialogsT<qor::DefineFormulaDocDialogsT<
-        qor::ConsolDocDialogsT<qor::PasswordDocDialogsT<
-            qor::RowColPageDocDialogsT<qor::EditFormatDocDialogsT<>>>>>>>>>>>;
-
-DocDialogs& docDialogs() {
-    static DocDialogs dialogs;
-    return dialogs;
-}
 
 void installOnce() {
     static bool done = false;
@@ -132,23 +115,11 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     auto frame = std::make_unique<CMainFrame>();
     CMainFrame* main = frame.get();
     if (options.documentDialogs) {
-        SetDocDialogs(&docDialogs());
-        // The document asks for the format password through its dialog.
-        UseFormatPasswordDlg();
+        // The document's dialogs, the sheet choice of a workbook included,
+        // belong to the main window.
+        RegisterDocumentDialogs(main);
+        RegisterAuditDialogs(main);
     }
-    DocDialogs& dialogs = docDialogs();
-    // The sheet choice of a workbook is asked in the main window too.
-    dialogs.SetImportParent(main);
-    dialogs.SetConsolParent(main);
-    dialogs.SetDefineFormulaParent(main);
-    dialogs.SetFormulaListParent(main);
-    dialogs.SetPasswordParent(main);
-    dialogs.SetRowColPageParent(main);
-    dialogs.SetEditFormatParent(main);
-    dialogs.SetAuditParent(main);
-    dialogs.SetTemplateParent(main);
-    dialogs.SetPivotParent(main);
-    dialogs.SetExportParent(main);
     // BROWSE shows its pivot in the main window.
     InstallPivotDialog(main);
     InstallViewSettingsDialogs(main);
@@ -228,7 +199,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
             for (CChildFrame* child : main->Children()) docs << child->GetDocument();
             return docs;
         },
-        main);
+        [window = QPointer<QWidget>(main)] { return window ? qint32(window->winId()) : qint32(0); });
     consol->SetAfterDownload([main] {
         // The file manager shows what came down (when its control is there).
         if (CFileManagerBar* bar = main->CreateFileManagerBar()) bar->Refresh();

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QPointer>
 #include <QScreen>
-#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -26,7 +25,7 @@ QPointer<CHelpWindow>& current() {
 
 }  // namespace
 
-QUrl CHelpWindow::UserGuide() { return QUrl(QStringLiteral("qrc:/qor/help/README.md")); }
+QUrl CHelpWindow::UserGuide() { return QUrl(QStringLiteral("qrc:/qor/help/docs/qorview.md")); }
 
 QUrl CHelpWindow::CommandLanguageGuide() {
     return QUrl(QStringLiteral("qrc:/qor/help/docs/command-language.md"));
@@ -70,27 +69,13 @@ bool CHelpWindow::Load(const QUrl& document) {
     const QString path = QLatin1Char(':') + document.path();
     if (!QFile::exists(path)) return false;
     m_browser->setSource(document, QTextDocument::MarkdownResource);
-    // The user guide is the whole README: open it at the desktop part's
-    // heading (the text names that part earlier, in passing, too).
-    m_start = 0;
-    if (document == UserGuide()) {
-        for (QTextBlock b = m_browser->document()->begin(); b.isValid(); b = b.next())
-            if (b.blockFormat().headingLevel() > 0 && b.text().startsWith(u"Using qorview")) {
-                m_start = b.position();
-                break;
-            }
-    }
     showStart();
     return true;
 }
 
 void CHelpWindow::showStart() {
-    // From the end back to the start, so the start lands at the top.
-    m_browser->moveCursor(QTextCursor::End);
-    m_browser->ensureCursorVisible();
-    QTextCursor at(m_browser->document());
-    at.setPosition(m_start);
-    m_browser->setTextCursor(at);
+    // A guide opens at its title, whatever was shown before.
+    m_browser->moveCursor(QTextCursor::Start);
     m_browser->ensureCursorVisible();
 }
 

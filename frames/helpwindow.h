@@ -28,11 +28,10 @@ public:
     QTextBrowser* Browser() const { return m_browser; }
 
 private:
-    // Brings the place the document opens at to the top.
+    // Brings the document's title into view.
     void showStart();
 
     QTextBrowser* m_browser = nullptr;
-    int m_start = 0;  // where the shown document opens
 };
 
 }  // namespace qor::frames

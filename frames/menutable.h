@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "resources/commandids.h"
+
 namespace qor::frames {
 
 inline constexpr int kMenuNoReport = 128;
@@ -21,11 +23,11 @@ inline constexpr int kMenuChart = 114;
 // The menu bar while a chart is edited (in place or in the chart frame).
 inline constexpr int kMenuChartEdit = 419;
 
-inline constexpr int kBarStandard = 59392;
-inline constexpr int kBarStatus = 59393;
-inline constexpr int kBarEdit = 59397;
-inline constexpr int kBarChart = 59398;
-inline constexpr int kBarFormat = 59399;
+using qor::cmd_ids::kCmdBarStandard;
+using qor::cmd_ids::kCmdBarStatus;
+using qor::cmd_ids::kCmdBarEdit;
+using qor::cmd_ids::kCmdBarChart;
+using qor::cmd_ids::kCmdBarFormat;
 
 struct MenuEntry {
     enum Kind { Popup, Command, Separator, WindowList, Widget };

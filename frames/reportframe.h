@@ -6,6 +6,7 @@
 // cell editor or the formula bar before anything changes under it.
 
 #include "document/cmdtarget.h"
+#include "resources/commandids.h"
 
 class CFormulaBar;
 class CPageCtrl;
@@ -15,10 +16,10 @@ class QWidget;
 
 namespace qor::frames {
 
-inline constexpr int kCmdSwitchState = 33298;
-inline constexpr int kCmdEnterData = 64567;
-inline constexpr int kCmdEnterFormat = 64568;
-inline constexpr int kCmdPageActivate = 64569;
+using qor::cmd_ids::kCmdSwitchState;
+using qor::cmd_ids::kCmdEnterData;
+using qor::cmd_ids::kCmdEnterFormat;
+using qor::cmd_ids::kCmdPageActivate;
 
 class CReportFrame {
 public:

@@ -37,7 +37,7 @@ void CFlatToolBar::actionEvent(QActionEvent* event) {
         button->setStyle(CToolBarXPStyle::Instance());
 }
 
-CFontToolBar::CFontToolBar(QWidget* parent) : CFlatToolBar(59399, QString(), parent) {
+CFontToolBar::CFontToolBar(QWidget* parent) : CFlatToolBar(kCmdBarFormat, QString(), parent) {
     m_name = new QComboBox(this);
     m_name->setObjectName(QStringLiteral("c%1").arg(kFontNameBox));
     for (const char* face : kCellFontFaces) m_name->addItem(QString::fromUtf8(face));
@@ -95,7 +95,7 @@ QString CFontToolBar::ApplyPick(CQorsDoc* doc, int code, int index) {
     return {};
 }
 
-CFormulaToolBar::CFormulaToolBar(QWidget* parent) : CFlatToolBar(59397, QString(), parent) {
+CFormulaToolBar::CFormulaToolBar(QWidget* parent) : CFlatToolBar(kCmdBarEdit, QString(), parent) {
     QFont font(QStringLiteral("宋体"));
     font.setPointSize(11);
     m_nameBox = new QLineEdit(this);

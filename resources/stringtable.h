@@ -21,7 +21,7 @@ QList<int> stringIds();
 // after a line break, when there is one, is the tool tip.
 struct CommandInfo {
     int id = 0;
-    QString name;     // symbolic id where one is known (ID_FILE_NEW), else empty
+    QString name;     // the constant code names it by (kCmdFileNew, resources/commandids.h)
     QString caption;  // menu text with its mnemonic, empty when the command has none
     QString prompt;   // empty when the command has none
 };

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "charts/itemformats.h"
+#include "resources/commandids.h"
 
 class CQorsDoc;
 class CQorsView;
@@ -23,12 +24,12 @@ class QMimeData;
 
 namespace qor::clip {
 
-inline constexpr int kCmdClear = 57632;
-inline constexpr int kCmdCopy = 57634;
-inline constexpr int kCmdCut = 57635;
-inline constexpr int kCmdPaste = 57637;
-inline constexpr int kCmdPasteLink = 57638;
-inline constexpr int kCmdPasteSpecial = 57639;
+using qor::cmd_ids::kCmdClear;
+using qor::cmd_ids::kCmdCopy;
+using qor::cmd_ids::kCmdCut;
+using qor::cmd_ids::kCmdPaste;
+using qor::cmd_ids::kCmdPasteLink;
+using qor::cmd_ids::kCmdPasteSpecial;
 
 inline constexpr int kMsgPasteFailed = 62004;
 inline constexpr int kMsgLinkFailed = 62005;

@@ -150,7 +150,7 @@ void CPageCtrl::press(QPoint p) {
             break;
         case StripPress::ModeButton:
             if (CQorsDoc* doc = GetDocument())
-                emit commandRequested(doc->IsDataState() ? kCmdFormatMode : kCmdDataMode);
+                emit commandRequested(doc->IsDataState() ? kCmdEnterFormat : kCmdEnterData);
             break;
         case StripPress::Arrow:
             m_pressed = r.arrow;
@@ -161,7 +161,7 @@ void CPageCtrl::press(QPoint p) {
             const bool differs = !doc || doc->m_nCurPage != m_state.current;
             if (differs || r.forceRefresh || m_bRefreshRequested) {
                 m_bRefreshRequested = 0;
-                emit commandRequested(kCmdPageChanged);
+                emit commandRequested(kCmdPageActivate);
             }
             update();
             break;

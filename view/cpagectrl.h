@@ -8,7 +8,7 @@
 // The layout and the effect of a press live in tabs_logic.h; this widget
 // paints them and tells its parent: the splitter (or another frame)
 // re-lays out for a new width and carries out the commands it asks for
-// (commandRequested with kCmdDataMode, kCmdFormatMode, kCmdPageChanged).
+// (commandRequested with kCmdEnterData, kCmdEnterFormat, kCmdPageActivate).
 
 #include <QPointer>
 #include <QWidget>

@@ -393,13 +393,13 @@ void CQorSplitterWnd::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void CQorSplitterWnd::OnPageCommand(int id) {
     if (m_doc && !m_frameTakesCommands) {
-        if (id == kCmdPageChanged) {
+        if (id == kCmdPageActivate) {
             // A page the document refuses must not stay shown as current.
             if (!m_doc->SetCurrentPage(m_wndPageCtrl.CurrentPage())) SyncPageTabs();
-        } else if (id == kCmdDataMode) {
+        } else if (id == kCmdEnterData) {
             m_doc->EnterDataState();
             SyncPageTabs();
-        } else if (id == kCmdFormatMode) {
+        } else if (id == kCmdEnterFormat) {
             m_doc->EnterFormatState();
             SyncPageTabs();
         }

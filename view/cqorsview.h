@@ -235,21 +235,15 @@ public:
     // Moves the page tabs' first shown page back or forward (data state).
     void OnPageTabsBack();
     void OnPageTabsForward();
-    void OnFilePrintSetup();
     // Runs the print dialog (UI services) and prints; without ask (57608)
     // prints every page on the default printer at once.
     void OnFilePrint(bool ask = true);
     // Prints the selected item alone, through the print dialog; tells the
     // user when nothing is selected.
     void OnObjectPrint();
-    void OnFilePrintPreview();
-    // Prints the values alone over a preprinted form.
-    void OnDataOverlayPrint();
     // The own XML and the HTML page of the saved report beside it.
     void OnExportXml();
     void OnExportHtml();
-    // Splits the window at the current cell, or removes the split.
-    void OnSplitWindow();
     // Scrolls the sheet right of (below) the dragged border with the mouse
     // while a column (row) is being resized: delta pixels from fixedEdge.
     void ScrollResizePreview(int fixedEdge, int delta, bool horizontal);
@@ -264,6 +258,10 @@ private:
     void PrintJob(bool ask, CComItem* object);
     // Printing is off while an object of the report is active in place.
     bool printingBlocked() const;
+    // The sheet's commands, one row each: id, enable rule, handler.
+    struct Command;
+    static const std::vector<Command>& commandTable();
+    static const Command* findCommand(int id);
 
 public:
     // ---- the view's state read from outside

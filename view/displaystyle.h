@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "document/cmd_dialogs.h"
+#include "resources/commandids.h"
 #include "view/cellattr_model.h"
 #include "view/sheetgeometry.h"
 
@@ -19,8 +20,8 @@ class CQorsDoc;
 
 namespace qor::view {
 
-constexpr int kCmdDisplayScale = 33216;
-constexpr int kCmdDisplayStyle = 33217;
+using qor::cmd_ids::kCmdDisplayScale;
+using qor::cmd_ids::kCmdDisplayStyle;
 
 // ---------------------------------------------------------------------------
 // Percent and scale

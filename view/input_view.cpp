@@ -13,6 +13,7 @@
 #include "document/cqorsdoc.h"
 #include "document/embeddededit.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/input_edit.h"
@@ -23,10 +24,10 @@ using namespace qor::view;
 
 namespace {
 
-constexpr int kCmdSwitchState = 33298;
-constexpr int kCmdCopy = 57634;
-constexpr int kCmdCut = 57635;
-constexpr int kCmdPaste = 57637;
+using qor::cmd_ids::kCmdSwitchState;
+using qor::cmd_ids::kCmdCopy;
+using qor::cmd_ids::kCmdCut;
+using qor::cmd_ids::kCmdPaste;
 constexpr char16_t kFormulaCellText[] = u"当前单元有公式存在，请删除公式再修改";
 
 Qt::CursorShape cursorShape(HoverCursor c) {

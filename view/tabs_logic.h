@@ -12,14 +12,15 @@
 #include <functional>
 #include <vector>
 
+#include "resources/commandids.h"
 #include "view/sheetgeometry.h"
 
 namespace qor::view {
 
 // Frame commands the strip asks for.
-inline constexpr int kCmdDataMode = 64567;
-inline constexpr int kCmdFormatMode = 64568;
-inline constexpr int kCmdPageChanged = 64569;
+using qor::cmd_ids::kCmdEnterData;
+using qor::cmd_ids::kCmdEnterFormat;
+using qor::cmd_ids::kCmdPageActivate;
 // The strip's child id inside its parent.
 inline constexpr int kPageCtrlId = 1040;
 

@@ -12,6 +12,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "charts/cgraphitem.h"
 #include "charts/coleitem.h"
@@ -90,6 +92,15 @@ CQorsView::PreviewRunner& previewRunner() {
     return runner;
 }
 
+void showPreview(CQorsDoc& doc, const PrintJobSettings& settings, QWidget* parent) {
+    if (previewRunner()) {
+        previewRunner()(doc, settings);
+        return;
+    }
+    CPrintPreview preview(doc, settings);
+    preview.Exec(previewPrinter().get(), parent);
+}
+
 }  // namespace
 
 CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
@@ -101,171 +112,303 @@ CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
 // ---------------------------------------------------------------------------
 // Update and run
 
+// One command of the sheet. `update` answers whether it is on now: nothing
+// when it is, the reason when it is off (it may set the checked state or
+// switch the text on the way); `run` does the work once the update said on.
+struct CQorsView::Command {
+    int id;
+    std::optional<QString> (*update)(CQorsView& v, int id, qor::CommandState& s);
+    void (*run)(CQorsView& v, int id);
+};
+
+namespace {
+
+using Off = std::optional<QString>;
+
+bool isOpen(const CQorsView& v) { return v.GetDocument() && v.GetDocument()->IsOpen(); }
+
+bool isData(const CQorsView& v) { return isOpen(v) && v.GetDocument()->IsDataState(); }
+
+Off needReport(CQorsView& v, int, qor::CommandState&) {
+    return isOpen(v) ? Off() : dc::ReasonNoReport();
+}
+
+Off needData(CQorsView& v, int, qor::CommandState&) {
+    if (!isOpen(v)) return dc::ReasonNoReport();
+    return isData(v) ? Off() : dc::ReasonDataState();
+}
+
+}  // namespace
+
+const std::vector<CQorsView::Command>& CQorsView::commandTable() {
+    // The lambdas below are inside a member function, so they may reach the
+    // view's private parts through the view they are given.
+    constexpr auto clipboard = [](CQorsView& v, int id) { v.Clipboard().OnClipboardCommand(id); };
+    constexpr auto copyRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
+        if (!isOpen(v)) return dc::ReasonNoReport();
+        return v.Clipboard().OnUpdateEditCopy() ? Off() : QStringLiteral("没有选中的内容");
+    };
+    constexpr auto dialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
+        if (!isOpen(v)) return dc::ReasonNoReport();
+        if (!ViewDialogs()->Provides(id == kCmdDisplayScale ? kDlgZoom : kDlgDisplayStyle))
+            return dc::ReasonNoDialog();
+        return Off();
+    };
+    constexpr auto orderRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
+        if (!isOpen(v)) return dc::ReasonNoReport();
+        if (!v.Items().Selected() || !IsItemEditable(*v.m_pDoc, *v.Items().Selected()))
+            return QStringLiteral("没有选中可编辑的对象");
+        const bool can = id == kCmdBringToFront ? CanBringToFront(*v.m_pDoc, v.Items().Selected())
+                                                : CanSendToBack(*v.m_pDoc, v.Items().Selected());
+        return can ? Off() : QStringLiteral("对象已在最前（最后）");
+    };
+    constexpr auto objectPrintRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
+        if (!isOpen(v)) return dc::ReasonNoReport();
+        if (v.printingBlocked()) return LoadErrorText(kMsgPrintInPlace);
+        return v.Items().Selected() ? Off() : LoadErrorText(kMsgNoObjectToPrint);
+    };
+    constexpr auto formatDialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
+        if (!isOpen(v)) return dc::ReasonNoReport();
+        if (isData(v)) return dc::ReasonFormatState();
+        if (id == kCmdTableSize ? !qor::HasDialog<qor::TableSizeDlgMembers>()
+                                : !ViewDialogs()->Provides(kDlgCellAttributes))
+            return dc::ReasonNoDialog();
+        return Off();
+    };
+    // Nothing prints while an object is being edited in place, since the
+    // sheet under it is not what would print.
+    constexpr auto printRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
+        if (!isOpen(v)) return dc::ReasonNoReport();
+        return v.printingBlocked() ? LoadErrorText(kMsgPrintInPlace) : Off();
+    };
+#define QOR_RUN(...) [](CQorsView& v, int) { __VA_ARGS__; }
+    static const std::vector<Command> table = {
+        {kCmdCancelEditCntr,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!v.m_pDoc || !v.m_pDoc->GetInPlaceActiveItem())
+                 return QStringLiteral("没有就地编辑的对象");
+             return Off();
+         },
+         QOR_RUN(v.InPlace().Deactivate())},
+        // The object's verbs: open it (a link: its source file).
+        {kCmdObjectVerbs,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             if (!dynamic_cast<COleItem*>(v.Items().Selected())) return QStringLiteral("没有选中的对象");
+             return Off();
+         },
+         [](CQorsView& v, int) {
+             QString error;
+             if (!v.m_pDoc->OpenObject(v.Items().Selected(), &error))
+                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+         }},
+        {kCmdInsertObject,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             if (!ChartUi()->Provides(kDlgInsertObject)) return dc::ReasonNoDialog();
+             return Off();
+         },
+         QOR_RUN(v.OnInsertObject())},
+        {qor::clip::kCmdCopy, copyRule, clipboard},
+        {qor::clip::kCmdCut, copyRule, clipboard},
+        {qor::clip::kCmdClear, copyRule, clipboard},
+        {qor::clip::kCmdPaste,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             return v.Clipboard().OnUpdateEditPaste() ? Off() : QStringLiteral("剪贴板中没有可粘贴的数据");
+         },
+         clipboard},
+        {qor::clip::kCmdPasteLink, needReport, clipboard},
+        {qor::clip::kCmdPasteSpecial,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             if (!qor::clip::HasPasteSpecialDialog()) return dc::ReasonNoDialog();
+             if (!v.Clipboard().OnUpdateEditPasteSpecial())
+                 return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
+             return Off();
+         },
+         clipboard},
+        {kCmdDisplayScale, dialogRule, QOR_RUN(v.OnDisplayScale())},
+        {kCmdDisplayStyle, dialogRule, QOR_RUN(v.OnDisplayStyle())},
+        {kCmdForcedPageBreak,
+         [](CQorsView& v, int, qor::CommandState& s) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             s.text =
+                 LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
+             return Off();
+         },
+         QOR_RUN(v.Pages().OnForcedPageBreak())},
+        {kCmdShowPageBreaks,
+         [](CQorsView& v, int id, qor::CommandState& s) -> Off {
+             s.checkable = true;
+             s.checked = v.Pages().OnUpdateShowPageBreaks();
+             return needReport(v, id, s);
+         },
+         QOR_RUN(v.Pages().OnShowPageBreaks())},
+        {kCmdClearPageBreaks, needReport, QOR_RUN(v.Pages().OnClearAllPageBreaks())},
+        {kCmdBringToFront, orderRule, QOR_RUN(v.Items().OnBringToFront())},
+        {kCmdSendToBack, orderRule, QOR_RUN(v.Items().OnSendToBack())},
+        {kCmdObjectAppearance,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+             return ViewDialogs()->Provides(kDlgObjectLook) ? Off() : dc::ReasonNoDialog();
+         },
+         QOR_RUN(v.OnObjectAppearance())},
+        {kCmdObjectProperties,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+             if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
+                 return QStringLiteral("该对象没有可设置的属性");
+             return ViewDialogs()->Provides(kDlgObjectProp) ? Off() : dc::ReasonNoDialog();
+         },
+         QOR_RUN(v.OnObjectProperties())},
+        {kCmdObjectPreview, objectPrintRule,
+         [](CQorsView& v, int) {
+             if (!v.Items().Selected()) {
+                 tellId(kMsgNoObjectToPrint);
+                 return;
+             }
+             PrintJobSettings settings;
+             settings.objectOnly = v.Items().Selected();
+             settings.viewScale = v.m_fScale;
+             settings.preview = true;
+             showPreview(*v.m_pDoc, settings, &v);
+         }},
+        {kCmdObjectPrint, objectPrintRule, QOR_RUN(v.OnObjectPrint())},
+        {kCmdInsertChart,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             if (!isData(v)) return dc::ReasonDataState();
+             if (!ChartUi()->Provides(kDlgAreaChart)) return dc::ReasonNoDialog();
+             return Off();
+         },
+         QOR_RUN(v.InsertAreaChart())},
+        {kCmdTableSize, formatDialogRule, QOR_RUN(v.OnTableSize())},
+        {kCmdCellAttributes, formatDialogRule, QOR_RUN(v.OnCellAttributes())},
+        {kCmdPageTabsBack, needData, QOR_RUN(v.OnPageTabsBack())},
+        {kCmdPageTabsForward, needData, QOR_RUN(v.OnPageTabsForward())},
+        {kCmdPrint, printRule, QOR_RUN(v.OnFilePrint())},
+        {kCmdPrintDirect, printRule, QOR_RUN(v.OnFilePrint(false))},
+        {kCmdPrintPreview, printRule,
+         [](CQorsView& v, int) {
+             if (!isOpen(v)) return;
+             PrintJobSettings settings;
+             settings.preview = true;
+             settings.viewScale = v.m_fScale;
+             showPreview(*v.m_pDoc, settings, &v);
+         }},
+        {kCmdPrintSetup, needReport,
+         [](CQorsView& v, int) {
+             if (!isOpen(v)) return;
+             v.m_bObjectsOnly = 0;
+             // The setup is what mends a layout that does not fit the paper,
+             // so it runs whatever the layout says now; the layout follows
+             // the choice.
+             std::optional<qor::PrintRequest> chosen;
+             if (CAppEnvironment* env = CAppEnvironment::Current()) {
+                 // The application keeps the printer for later prints and layouts.
+                 if (env->OnFilePrintSetup() == 1) chosen = env->App().m_lastPrint;
+             } else {
+                 qor::PrintRequest r;
+                 r.flags = 0x14000C;
+                 r.setupOnly = true;
+                 chosen = qor::printDialog(r);
+             }
+             if (!chosen) return;
+             v.m_printer = qor::view::PrinterForRequest(*chosen);
+             v.m_bNoPrinter = 0;
+             if (!v.Pages().RecalcPageLayout()) return;
+             v.m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+             v.m_pDoc->UpdateServerItems(&v);
+         }},
+        {kCmdExportXml, needReport, QOR_RUN(v.OnExportXml())},
+        {kCmdExportHtml, needData, QOR_RUN(v.OnExportHtml())},
+        // The values alone over a preprinted form.
+        {kCmdDataOverlayPrint, needData,
+         [](CQorsView& v, int) {
+             v.m_bDataOnly = 1;
+             v.OnFilePrint();
+             v.m_bDataOnly = 0;
+         }},
+        {kCmdSplitWindow,
+         [](CQorsView& v, int, qor::CommandState& s) -> Off {
+             const CQorSplitterWnd* splitter = splitterOf(&v);
+             if (!splitter) return QStringLiteral("窗口不能拆分");
+             const bool split = splitter->GetRowCount() > 1 || splitter->GetColumnCount() > 1;
+             s.text = LoadErrorText(split ? kStrUnsplit : kStrSplit);
+             return Off();
+         },
+         // Splits the window at the current cell, or removes the split.
+         [](CQorsView& v, int) {
+             CQorSplitterWnd* s = splitterOf(&v);
+             if (!s) return;
+             if (s->GetRowCount() > 1 || s->GetColumnCount() > 1) {
+                 if (s->GetRowCount() > 1) s->DeleteRow(1);
+                 if (s->GetColumnCount() > 1) s->DeleteColumn(1);
+                 return;
+             }
+             // Just below and right of the selection's first cell when it is
+             // shown, else in the middle.
+             const CellArea sel = v.SelectionArea();
+             Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
+             v.Geometry().CellRangeToDocRect(r);
+             v.Geometry().DocToClient(r);
+             const QPoint origin = v.mapTo(s, QPoint(0, 0));
+             const bool rowShown = sel.first.row >= v.m_nFirstRow && r.bottom < v.height();
+             const bool colShown = sel.first.col >= v.m_nFirstCol && r.right < v.width();
+             const int y = rowShown ? r.bottom + 3 : v.height() / 2;
+             const int x = colShown ? r.right + 3 : v.width() / 2;
+             s->m_nSplitRow = rowShown ? sel.first.row + 1 : 0;
+             s->m_nSplitCol = colShown ? sel.first.col + 1 : 0;
+             s->SplitRow(origin.y() + y);
+             s->SplitColumn(origin.x() + x);
+         }},
+        {kCmdDataInterface,
+         [](CQorsView& v, int, qor::CommandState&) -> Off {
+             if (!isOpen(v)) return dc::ReasonNoReport();
+             if (!isData(v)) return dc::ReasonDataState();
+             return dataInterfaceRunner() ? Off() : dc::ReasonNoDialog();
+         },
+         [](CQorsView& v, int) {
+             if (auto run = dataInterfaceRunner()) run(*v.m_pDoc, &v);
+         }},
+    };
+#undef QOR_RUN
+    return table;
+}
+
+const CQorsView::Command* CQorsView::findCommand(int id) {
+    for (const Command& c : commandTable())
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
 const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
     if (Items().IsChartEditing() && Items().ChartWindow()) return nullptr;
-    // Every case of OnUpdateCommand below (the frame tests check that
-    // none is missing).
-    static const qor::CommandIdSet ids = {
-        kCmdObjectVerbs, kCmdInsertObject, qor::clip::kCmdCopy,
-        qor::clip::kCmdCut, qor::clip::kCmdClear, qor::clip::kCmdPaste, qor::clip::kCmdPasteLink,
-        qor::clip::kCmdPasteSpecial, kCmdDisplayScale, kCmdDisplayStyle, kCmdForcedPageBreak,
-        kCmdShowPageBreaks, kCmdClearPageBreaks, kCmdBringToFront, kCmdSendToBack,
-        kCmdObjectProperties, kCmdObjectAppearance, kCmdObjectPreview, kCmdObjectPrint,
-        kCmdInsertChart, kCmdTableSize, kCmdCellAttributes, kCmdPageTabsBack, kCmdPageTabsForward,
-        kCmdPrintSetup, kCmdPrint, kCmdPrintDirect, kCmdPrintPreview, kCmdExportXml,
-        kCmdExportHtml, kCmdDataOverlayPrint, kCmdSplitWindow, kCmdDataInterface,
-        kCmdCancelEditCntr,
-    };
+    static const qor::CommandIdSet ids = [] {
+        QList<int> list;
+        for (const Command& c : commandTable()) list << c.id;
+        return qor::CommandIdSet(std::move(list));
+    }();
     return &ids;
 }
 
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     state = qor::CommandState{};
     // While a chart is edited its window answers first.
-    if (Items().IsChartEditing() && Items().ChartWindow() &&
-        Items().ChartWindow()->OnUpdateCommand(id, state))
-        return true;
-    const bool open = m_pDoc && m_pDoc->IsOpen();
-    const bool data = open && m_pDoc->IsDataState();
-    auto off = [&state](const QString& why) {
-        state.enabled = false;
-        state.reason = why;
-        return true;
-    };
-    auto on = [&state] {
-        state.enabled = true;
-        return true;
-    };
-    // An embedded or linked object has properties of its own.
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected()))
-        return qor::view::ObjectPropsDialog() ? on() : off(dc::ReasonNoDialog());
-    switch (id) {
-        case kCmdCancelEditCntr:
-            if (!m_pDoc || !m_pDoc->GetInPlaceActiveItem())
-                return off(QStringLiteral("没有就地编辑的对象"));
-            return on();
-        case kCmdObjectVerbs:
-            // The object's verbs: open it (a link: its source file).
-            if (!open) return off(dc::ReasonNoReport());
-            if (!dynamic_cast<COleItem*>(Items().Selected()))
-                return off(QStringLiteral("没有选中的对象"));
-            return on();
-        case kCmdInsertObject:
-            if (!open) return off(dc::ReasonNoReport());
-            if (!ChartUi()->Provides(kDlgInsertObject)) return off(dc::ReasonNoDialog());
-            return on();
-
-        case qor::clip::kCmdCopy:
-        case qor::clip::kCmdCut:
-            if (!open) return off(dc::ReasonNoReport());
-            return Clipboard().OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
-        case qor::clip::kCmdClear:
-            if (!open) return off(dc::ReasonNoReport());
-            return Clipboard().OnUpdateEditCopy() ? on() : off(QStringLiteral("没有选中的内容"));
-        case qor::clip::kCmdPaste:
-            if (!open) return off(dc::ReasonNoReport());
-            return Clipboard().OnUpdateEditPaste()
-                       ? on()
-                       : off(QStringLiteral("剪贴板中没有可粘贴的数据"));
-        case qor::clip::kCmdPasteLink:
-            return open ? on() : off(dc::ReasonNoReport());
-        case qor::clip::kCmdPasteSpecial:
-            if (!open) return off(dc::ReasonNoReport());
-            if (!qor::clip::HasPasteSpecialDialog()) return off(dc::ReasonNoDialog());
-            if (!Clipboard().OnUpdateEditPasteSpecial())
-                return off(QStringLiteral("剪贴板中没有可选择性粘贴的数据"));
-            return on();
-
-        case kCmdDisplayScale:
-        case kCmdDisplayStyle:
-            if (!open) return off(dc::ReasonNoReport());
-            if (!ViewDialogs()->Provides(id == kCmdDisplayScale ? kDlgZoom : kDlgDisplayStyle))
-                return off(dc::ReasonNoDialog());
-            return on();
-
-        case kCmdForcedPageBreak:
-            if (!open) return off(dc::ReasonNoReport());
-            state.text = LoadErrorText(Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak
-                                                                          : kStrForceBreak);
-            return on();
-        case kCmdShowPageBreaks:
-            state.checkable = true;
-            state.checked = Pages().OnUpdateShowPageBreaks();
-            return open ? on() : off(dc::ReasonNoReport());
-        case kCmdClearPageBreaks:
-            return open ? on() : off(dc::ReasonNoReport());
-
-        case kCmdBringToFront:
-        case kCmdSendToBack: {
-            if (!open) return off(dc::ReasonNoReport());
-            if (!Items().Selected() || !IsItemEditable(*m_pDoc, *Items().Selected()))
-                return off(QStringLiteral("没有选中可编辑的对象"));
-            const bool can = id == kCmdBringToFront ? CanBringToFront(*m_pDoc, Items().Selected())
-                                                    : CanSendToBack(*m_pDoc, Items().Selected());
-            return can ? on() : off(QStringLiteral("对象已在最前（最后）"));
-        }
-        case kCmdObjectAppearance:
-            if (!Items().Selected()) return off(QStringLiteral("没有选中的对象"));
-            return ViewDialogs()->Provides(kDlgObjectLook) ? on() : off(dc::ReasonNoDialog());
-        case kCmdObjectProperties:
-            if (!Items().Selected()) return off(QStringLiteral("没有选中的对象"));
-            if (!dynamic_cast<CGraphItem*>(Items().Selected()))
-                return off(QStringLiteral("该对象没有可设置的属性"));
-            return ViewDialogs()->Provides(kDlgObjectProp) ? on() : off(dc::ReasonNoDialog());
-        case kCmdObjectPreview:
-        case kCmdObjectPrint:
-            if (!open) return off(dc::ReasonNoReport());
-            if (printingBlocked()) return off(LoadErrorText(kMsgPrintInPlace));
-            return Items().Selected() ? on() : off(LoadErrorText(kMsgNoObjectToPrint));
-        case kCmdInsertChart:
-            if (!open) return off(dc::ReasonNoReport());
-            if (!data) return off(dc::ReasonDataState());
-            if (!ChartUi()->Provides(kDlgAreaChart)) return off(dc::ReasonNoDialog());
-            return on();
-
-        case kCmdTableSize:
-        case kCmdCellAttributes:
-            if (!open) return off(dc::ReasonNoReport());
-            if (data) return off(dc::ReasonFormatState());
-            if (id == kCmdTableSize ? !qor::DocDialogs().Provides(kDlgTableSize)
-                                    : !ViewDialogs()->Provides(kDlgCellAttributes))
-                return off(dc::ReasonNoDialog());
-            return on();
-
-        case kCmdPageTabsBack:
-        case kCmdPageTabsForward:
-            if (!open) return off(dc::ReasonNoReport());
-            return data ? on() : off(dc::ReasonDataState());
-
-        case kCmdPrint:
-        case kCmdPrintDirect:
-        case kCmdPrintPreview:
-            // OnUpdatePrint: nothing prints while an object is being edited
-            // in place, since the sheet under it is not what would print.
-            if (!open) return off(dc::ReasonNoReport());
-            return printingBlocked() ? off(LoadErrorText(kMsgPrintInPlace)) : on();
-        case kCmdPrintSetup:
-        case kCmdExportXml:
-            return open ? on() : off(dc::ReasonNoReport());
-        case kCmdExportHtml:
-        case kCmdDataOverlayPrint:
-            if (!open) return off(dc::ReasonNoReport());
-            return data ? on() : off(dc::ReasonDataState());
-
-        case kCmdSplitWindow: {
-            const CQorSplitterWnd* s = splitterOf(this);
-            if (!s) return off(QStringLiteral("窗口不能拆分"));
-            const bool split = s->GetRowCount() > 1 || s->GetColumnCount() > 1;
-            state.text = LoadErrorText(split ? kStrUnsplit : kStrSplit);
-            return on();
-        }
-        case kCmdDataInterface:
-            if (!open) return off(dc::ReasonNoReport());
-            if (!data) return off(dc::ReasonDataState());
-            return dataInterfaceRunner() ? on() : off(dc::ReasonNoDialog());
-        default:
-            return false;
+    if (Items().IsChartEditing() && Items().ChartWindow() && Items().ChartWindow()->OnUpdateCommand(id, state)) return true;
+    std::optional<QString> off;
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
+        // An embedded or linked object has properties of its own.
+        if (!qor::view::ObjectPropsDialog()) off = dc::ReasonNoDialog();
+    } else if (const Command* c = findCommand(id)) {
+        off = c->update(*this, id, state);
+    } else {
+        return false;
     }
+    state.enabled = !off;
+    if (off) state.reason = *off;
+    return true;
 }
 
 bool CQorsView::OnCommand(int id) {
@@ -284,120 +427,7 @@ bool CQorsView::OnCommand(int id) {
         OnObjectItemProperties();
         return true;
     }
-    switch (id) {
-        case qor::clip::kCmdCopy:
-        case qor::clip::kCmdCut:
-        case qor::clip::kCmdClear:
-        case qor::clip::kCmdPaste:
-        case qor::clip::kCmdPasteLink:
-        case qor::clip::kCmdPasteSpecial:
-            Clipboard().OnClipboardCommand(id);
-            break;
-        case kCmdDisplayScale:
-            OnDisplayScale();
-            break;
-        case kCmdDataInterface:
-            if (auto run = dataInterfaceRunner()) run(*m_pDoc, this);
-            break;
-        case kCmdDisplayStyle:
-            OnDisplayStyle();
-            break;
-        case kCmdForcedPageBreak:
-            Pages().OnForcedPageBreak();
-            break;
-        case kCmdShowPageBreaks:
-            Pages().OnShowPageBreaks();
-            break;
-        case kCmdClearPageBreaks:
-            Pages().OnClearAllPageBreaks();
-            break;
-        case kCmdBringToFront:
-            Items().OnBringToFront();
-            break;
-        case kCmdObjectAppearance:
-            OnObjectAppearance();
-            break;
-        case kCmdObjectProperties:
-            OnObjectProperties();
-            break;
-        case kCmdSendToBack:
-            Items().OnSendToBack();
-            break;
-        case kCmdInsertChart:
-            InsertAreaChart();
-            break;
-        case kCmdInsertObject:
-            OnInsertObject();
-            break;
-        case kCmdCancelEditCntr:
-            InPlace().Deactivate();
-            break;
-        case kCmdObjectVerbs: {
-            QString error;
-            if (!m_pDoc->OpenObject(Items().Selected(), &error))
-                qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
-            break;
-        }
-        case kCmdObjectPreview:
-            if (!Items().Selected()) {
-                tellId(kMsgNoObjectToPrint);
-                break;
-            }
-            {
-                PrintJobSettings settings;
-                settings.objectOnly = Items().Selected();
-                settings.viewScale = m_fScale;
-                settings.preview = true;
-                if (previewRunner()) {
-                    previewRunner()(*m_pDoc, settings);
-                } else {
-                    CPrintPreview preview(*m_pDoc, settings);
-                    preview.Exec(previewPrinter().get(), this);
-                }
-            }
-            break;
-        case kCmdObjectPrint:
-            OnObjectPrint();
-            break;
-        case kCmdTableSize:
-            OnTableSize();
-            break;
-        case kCmdCellAttributes:
-            OnCellAttributes();
-            break;
-        case kCmdPageTabsBack:
-            OnPageTabsBack();
-            break;
-        case kCmdPageTabsForward:
-            OnPageTabsForward();
-            break;
-        case kCmdPrintSetup:
-            OnFilePrintSetup();
-            break;
-        case kCmdPrint:
-            OnFilePrint();
-            break;
-        case kCmdPrintDirect:
-            OnFilePrint(false);
-            break;
-        case kCmdPrintPreview:
-            OnFilePrintPreview();
-            break;
-        case kCmdDataOverlayPrint:
-            OnDataOverlayPrint();
-            break;
-        case kCmdExportXml:
-            OnExportXml();
-            break;
-        case kCmdExportHtml:
-            OnExportHtml();
-            break;
-        case kCmdSplitWindow:
-            OnSplitWindow();
-            break;
-        default:
-            break;
-    }
+    if (const Command* c = findCommand(id)) c->run(*this, id);
     return true;
 }
 
@@ -408,7 +438,7 @@ void CQorsView::OnTableSize() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     qor::TableSizeDlgMembers m;
     m_pDoc->GetTableSize(&m.rows, &m.cols);
-    const auto chosen = qor::DocDialogs().TableSizeDlg(m);
+    const auto chosen = qor::Ask(m);
     if (chosen) SetTableSize(chosen->rows, chosen->cols);
 }
 
@@ -461,7 +491,7 @@ void stepPage(CQorsView* view, int delta) {
     CQorSplitterWnd* s = splitterOf(view);
     if (!s) return;
     if (!s->PageCtrl().StepCurrentPage(delta)) return;
-    s->OnPageCommand(kCmdPageChanged);
+    s->OnPageCommand(kCmdPageActivate);
 }
 
 }  // namespace
@@ -475,29 +505,6 @@ void CQorsView::OnPageTabsForward() { stepPage(this, 1); }
 
 bool CQorsView::printingBlocked() const {
     return m_pDoc && m_pDoc->GetInPlaceActiveItem() != nullptr;
-}
-
-void CQorsView::OnFilePrintSetup() {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    m_bObjectsOnly = 0;
-    // The setup is what mends a layout that does not fit the paper, so it
-    // runs whatever the layout says now; the layout follows the choice.
-    std::optional<qor::PrintRequest> chosen;
-    if (CAppEnvironment* env = CAppEnvironment::Current()) {
-        // The application keeps the printer for later prints and layouts.
-        if (env->OnFilePrintSetup() == 1) chosen = env->App().m_lastPrint;
-    } else {
-        qor::PrintRequest r;
-        r.flags = 0x14000C;
-        r.setupOnly = true;
-        chosen = qor::printDialog(r);
-    }
-    if (!chosen) return;
-    m_printer = qor::view::PrinterForRequest(*chosen);
-    m_bNoPrinter = 0;
-    if (!Pages().RecalcPageLayout()) return;
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
-    m_pDoc->UpdateServerItems(this);
 }
 
 void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
@@ -573,25 +580,6 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
     if (deviceFailed) tellId(kMsgPrintNotDone);
 }
 
-void CQorsView::OnFilePrintPreview() {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    PrintJobSettings settings;
-    settings.preview = true;
-    settings.viewScale = m_fScale;
-    if (previewRunner()) {
-        previewRunner()(*m_pDoc, settings);
-        return;
-    }
-    CPrintPreview preview(*m_pDoc, settings);
-    preview.Exec(previewPrinter().get(), this);
-}
-
-void CQorsView::OnDataOverlayPrint() {
-    m_bDataOnly = 1;
-    OnFilePrint();
-    m_bDataOnly = 0;
-}
-
 // ---------------------------------------------------------------------------
 // Exports
 
@@ -637,34 +625,6 @@ void CQorsView::OnExportHtml() {
     }
     exporter.SetOutputPath(target);
     exporter.ExportPages();
-}
-
-// ---------------------------------------------------------------------------
-// Split
-
-void CQorsView::OnSplitWindow() {
-    CQorSplitterWnd* s = splitterOf(this);
-    if (!s) return;
-    if (s->GetRowCount() > 1 || s->GetColumnCount() > 1) {
-        if (s->GetRowCount() > 1) s->DeleteRow(1);
-        if (s->GetColumnCount() > 1) s->DeleteColumn(1);
-        return;
-    }
-    // Just below and right of the selection's first cell when it is shown,
-    // else in the middle.
-    const CellArea sel = SelectionArea();
-    Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
-    m_geo.CellRangeToDocRect(r);
-    m_geo.DocToClient(r);
-    const QPoint origin = mapTo(s, QPoint(0, 0));
-    const bool rowShown = sel.first.row >= m_nFirstRow && r.bottom < height();
-    const bool colShown = sel.first.col >= m_nFirstCol && r.right < width();
-    const int y = rowShown ? r.bottom + 3 : height() / 2;
-    const int x = colShown ? r.right + 3 : width() / 2;
-    s->m_nSplitRow = rowShown ? sel.first.row + 1 : 0;
-    s->m_nSplitCol = colShown ? sel.first.col + 1 : 0;
-    s->SplitRow(origin.y() + y);
-    s->SplitColumn(origin.x() + x);
 }
 
 // ---------------------------------------------------------------------------
@@ -718,12 +678,12 @@ bool CQorsView::InsertAreaChart() {
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
     Rect sheet{0, 0, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight};
-    m_geo.DocToClient(sheet);
+    Geometry().DocToClient(sheet);
     const Rect visible{m_nHeaderWidth, m_nHeaderHeight,
                        std::max(m_nHeaderWidth, std::min(width(), sheet.right)),
                        std::max(m_nHeaderHeight, std::min(height(), sheet.bottom))};
     Rect r = NewChartClientRect(visible);
-    m_geo.ClientToDoc(r);
+    Geometry().ClientToDoc(r);
     const qor::items::ChartDesc desc =
         BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->m_nChartCounter - 1);
     std::shared_ptr<CComItem> item = m_pDoc->CreateComItem(0);

@@ -5,42 +5,43 @@
 #include <QString>
 #include <functional>
 
+#include "resources/commandids.h"
+
 class CQorsDoc;
 class QWidget;
 
 namespace qor::viewcmd {
 
-constexpr int kCmdTableSize = 32793;
-constexpr int kCmdCellAttributes = 32797;
-constexpr int kCmdPageTabsBack = 120;
-constexpr int kCmdPageTabsForward = 121;
-constexpr int kCmdForcedPageBreak = 33285;
-constexpr int kCmdShowPageBreaks = 33294;
-constexpr int kCmdClearPageBreaks = 33295;
-constexpr int kCmdBringToFront = 33241;
-constexpr int kCmdSendToBack = 33243;
-constexpr int kCmdObjectPreview = 33245;
-constexpr int kCmdObjectPrint = 33247;
-constexpr int kCmdObjectAppearance = 33259;
-constexpr int kCmdObjectProperties = 57860;
-constexpr int kCmdObjectVerbs = 57872;
+using qor::cmd_ids::kCmdTableSize;
+using qor::cmd_ids::kCmdCellAttributes;
+using qor::cmd_ids::kCmdPageTabsBack;
+using qor::cmd_ids::kCmdPageTabsForward;
+using qor::cmd_ids::kCmdForcedPageBreak;
+using qor::cmd_ids::kCmdShowPageBreaks;
+using qor::cmd_ids::kCmdClearPageBreaks;
+using qor::cmd_ids::kCmdBringToFront;
+using qor::cmd_ids::kCmdSendToBack;
+using qor::cmd_ids::kCmdObjectPreview;
+using qor::cmd_ids::kCmdObjectPrint;
+using qor::cmd_ids::kCmdObjectAppearance;
+using qor::cmd_ids::kCmdObjectProperties;
+using qor::cmd_ids::kCmdObjectVerbs;
 // Cancels the in-place editing of an object: no object is edited in place
 // here, so it is always off.
-constexpr int kCmdCancelEditCntr = 33239;
-constexpr int kCmdInsertObject = 57856;
-constexpr int kCmdInsertChart = 32850;
-constexpr int kCmdPrintSetup = 57606;
-constexpr int kCmdPrint = 57607;
-constexpr int kCmdPrintDirect = 57608;
-constexpr int kCmdPrintPreview = 57609;
-constexpr int kCmdExportXml = 33323;
-constexpr int kCmdExportHtml = 33237;
-constexpr int kCmdDataOverlayPrint = 33248;
-constexpr int kCmdSplitWindow = 57653;
-constexpr int kCmdDataInterface = 33299;
+using qor::cmd_ids::kCmdCancelEditCntr;
+using qor::cmd_ids::kCmdInsertObject;
+using qor::cmd_ids::kCmdInsertChart;
+using qor::cmd_ids::kCmdPrintSetup;
+using qor::cmd_ids::kCmdPrint;
+using qor::cmd_ids::kCmdPrintDirect;
+using qor::cmd_ids::kCmdPrintPreview;
+using qor::cmd_ids::kCmdExportXml;
+using qor::cmd_ids::kCmdExportHtml;
+using qor::cmd_ids::kCmdDataOverlayPrint;
+using qor::cmd_ids::kCmdSplitWindow;
+using qor::cmd_ids::kCmdDataInterface;
 
 // Dialog templates.
-constexpr int kDlgTableSize = 144;
 constexpr int kDlgCellAttributes = 233;
 constexpr int kDlgZoom = 364;
 constexpr int kDlgDisplayStyle = 388;

@@ -7,8 +7,7 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QPageLayout>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include <optional>
 
 #include "exchange/datafilechain.h"
+#include "apps/qor/defaultprinter.h"
 #include "apps/qor/verbs.h"
 #include "document/cmd_dialogs.h"
 #include "document/cmd_support.h"
@@ -28,7 +28,7 @@
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
-#include "view/print_driver.h"
+#include "view/print_job.h"
 
 namespace qor::app {
 
@@ -146,34 +146,25 @@ bool keepPages(CQorsDoc& doc, const QList<int>& pages, const char* verb, Output*
 
 // The sheet dialog's answer for a workbook of several sheets, given on the
 // command line; a sheet the workbook does not have ends the conversion.
-class SheetAnswer final : public IDocDialogs {
+class SheetAnswer {
 public:
     SheetAnswer(int choice, int sheet, Output* out)
-        : m_choice(choice), m_sheet(sheet), m_out(out), m_previous(SetDocDialogs(this)) {}
-    ~SheetAnswer() override { SetDocDialogs(m_previous); }
-    SheetAnswer(const SheetAnswer&) = delete;
-    SheetAnswer& operator=(const SheetAnswer&) = delete;
-    bool Provides(int templateId) const override {
-        constexpr int kSetPageNoDlg = 538;
-        return templateId == kSetPageNoDlg;
-    }
-    std::optional<SetPageNoDlgMembers> SetPageNoDlg(const SetPageNoDlgMembers& m) override {
-        if (m_sheet > m.sheetCount) {
-            m_out->err += QStringLiteral("qor convert: the workbook has %1 sheets, not %2\n")
-                              .arg(m.sheetCount)
-                              .arg(m_sheet);
-            return std::nullopt;
-        }
-        SetPageNoDlgMembers answer = m;
-        answer.choice = m_choice;
-        answer.sheetNumber = m_sheet;
-        return answer;
-    }
+        : m_answer([choice, sheet,
+                    out](const SetPageNoDlgMembers& m) -> std::optional<SetPageNoDlgMembers> {
+              if (sheet > m.sheetCount) {
+                  out->err += QStringLiteral("qor convert: the workbook has %1 sheets, not %2\n")
+                                  .arg(m.sheetCount)
+                                  .arg(sheet);
+                  return std::nullopt;
+              }
+              SetPageNoDlgMembers answer = m;
+              answer.choice = choice;
+              answer.sheetNumber = sheet;
+              return answer;
+          }) {}
 
 private:
-    int m_choice, m_sheet;
-    Output* m_out;
-    IDocDialogs* m_previous;
+    ScopedDialog<SetPageNoDlgMembers> m_answer;
 };
 
 QStringList leftOutBy(const QString& path) {
@@ -366,7 +357,8 @@ int verbPrint(const QStringList& args, Output* out) {
 
     MessagesToStderr messages("print", out);
     TracesKept traces;
-    QPrinter printer(QPrinter::HighResolution);
+    std::unique_ptr<QPdfWriter> writer;
+    DefaultPrinter printer;
     // The PDF is printed into a locked temporary beside it and renamed
     // onto its name once whole: a killed print leaves the old file (and a
     // temporary the next write there sweeps), and a link at the name is
@@ -379,11 +371,12 @@ int verbPrint(const QStringList& args, Output* out) {
                             .arg(pdf, pdfFile->errorString());
             return 1;
         }
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        // The printer opens its file by name: this one names the very
-        // temporary made above, whatever happens to names meanwhile.
-        printer.setOutputFileName(HandlePath(pdfFile->handle()));
-    } else if (QPrinterInfo::defaultPrinter().isNull()) {
+        // The writer opens its file by name: this one names the very
+        // temporary made above, whatever happens to names meanwhile. Its
+        // page (A4, 10 pt margins, 1200 dpi) is the one a printer printing
+        // to a file has.
+        writer = std::make_unique<QPdfWriter>(HandlePath(pdfFile->handle()));
+    } else if (!printer.Open()) {
         out->err += QStringLiteral("qor print: there is no default printer; give --pdf FILE\n");
         return 1;
     }
@@ -401,7 +394,10 @@ int verbPrint(const QStringList& args, Output* out) {
     view::PrintJobSettings settings;
     settings.allReportPages = true;
     settings.copies = copies;
-    if (!view::PrintToPrinter(doc, printer, settings)) {
+    const bool printed = writer ? view::PrintToDevice(doc, *writer, settings)
+                                : view::PrintOnDevice(doc, *printer.Device(), settings, nullptr,
+                                                      printer.FullPage());
+    if (!printed) {
         traces.showOn("print", out, messages.told());
         out->err += QStringLiteral("qor print: nothing was printed\n");
         return 1;
@@ -411,7 +407,7 @@ int verbPrint(const QStringList& args, Output* out) {
         return 1;
     }
     out->text += pdf.isEmpty()
-                     ? QStringLiteral("printed %1 on %2\n").arg(pos[0], printer.printerName())
+                     ? QStringLiteral("printed %1 on %2\n").arg(pos[0], printer.Name())
                      : QStringLiteral("wrote %1\n").arg(pdf);
     return 0;
 }

@@ -149,9 +149,11 @@ int verbInfo(const QStringList& args, Output* out) {
         return 1;
     }
     // The engine would open "<name>.rep" for any other name: a different
-    // file, or none, which is not what the user asked about.
-    if (!QFileInfo(path).isFile() || !CompoundFile::isCompoundFile(path) ||
-        ReportPathWithExtension(path) != path) {
+    // file, or none, which is not what the user asked about. A file we may
+    // not read goes on to the engine, which names the read error.
+    if (ReportPathWithExtension(path) != path ||
+        (QFileInfo(path).isReadable() &&
+         (!QFileInfo(path).isFile() || !CompoundFile::isCompoundFile(path)))) {
         out->err += statusLine(path, code(Status::NotAReport));
         return 1;
     }

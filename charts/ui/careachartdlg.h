@@ -15,16 +15,9 @@ class CAreaChartDlg : public CQorDialog, public qor::view::AreaChartDlgMembers {
     Q_OBJECT
 
 public:
-    static constexpr int IDD = 264;
-    static constexpr int IDC_AREA = 1000;
-    static constexpr int IDC_BY_COLUMNS = 1006;
-    static constexpr int IDC_BY_ROWS = 1007;
-    static constexpr int IDC_CURRENT_PAGE = 1008;
-    static constexpr int IDC_WHOLE_REPORT = 1009;
-    static constexpr int IDC_TITLE = 1070;
-    static constexpr int IDC_XTITLE = 1071;
-    static constexpr int IDC_YTITLE = 1072;
-    static constexpr int IDC_NAME = 1080;
+    static constexpr int IDD = 264, IDC_AREA = 1000, IDC_BY_COLUMNS = 1006, IDC_BY_ROWS = 1007,
+                         IDC_CURRENT_PAGE = 1008, IDC_WHOLE_REPORT = 1009, IDC_TITLE = 1070,
+                         IDC_XTITLE = 1071, IDC_YTITLE = 1072, IDC_NAME = 1080;
     static constexpr int IDC_FIRST_TYPE = 1081;  // 1081..1090: types 0..9
     // The six page-label radios, label kinds 0..5.
     static constexpr int kLabelIds[6] = {1010, 1011, 1093, 1094, 1095, 1096};

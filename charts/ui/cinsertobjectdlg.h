@@ -12,11 +12,8 @@ class CInsertObjectDlg : public CQorDialog, public qor::view::InsertObjectDlgMem
     Q_OBJECT
 
 public:
-    static constexpr int IDD = qor::view::kDlgInsertObject;
-    static constexpr int IDC_FILE = 1000;
-    static constexpr int IDC_BROWSE = 1001;
-    static constexpr int IDC_LINK = 1002;
-    static constexpr int IDC_ICON = 1003;
+    static constexpr int IDD = qor::view::kDlgInsertObject, IDC_FILE = 1000, IDC_BROWSE = 1001,
+                         IDC_LINK = 1002, IDC_ICON = 1003;
 
     explicit CInsertObjectDlg(QWidget* parent = nullptr);
     bool OnInitDialog() override;

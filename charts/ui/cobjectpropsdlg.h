@@ -11,10 +11,8 @@ class CObjectPropsDlg : public CQorDialog, public qor::view::ObjectPropsMembers 
     Q_OBJECT
 
 public:
-    static constexpr int IDC_SCALE = 1000;
-    static constexpr int IDC_UPDATE_NOW = 1001;
-    static constexpr int IDC_OPEN_SOURCE = 1002;
-    static constexpr int IDC_SOURCE = 1003;
+    static constexpr int IDC_SCALE = 1000, IDC_UPDATE_NOW = 1001, IDC_OPEN_SOURCE = 1002,
+                         IDC_SOURCE = 1003;
 
     explicit CObjectPropsDlg(const qor::view::ObjectPropsMembers& members,
                              QWidget* parent = nullptr);

@@ -12,6 +12,7 @@
 #include "charts/chartframe_logic.h"
 #include "document/cmdtarget.h"
 #include "document/cqorsdoc.h"
+#include "resources/commandids.h"
 
 class CPicWnd;
 class QMdiArea;
@@ -26,8 +27,8 @@ class CPictrueView : public QScrollArea, public qor::ICommandTarget {
 public:
     static constexpr int kPageSize = 10000;
     static constexpr QPoint kChartPos{100, 120};
-    static constexpr int kCmdPrint = 57607;
-    static constexpr int kCmdPrintPreview = 57609;
+    static constexpr int kCmdPrint = qor::cmd_ids::kCmdPrint;
+    static constexpr int kCmdPrintPreview = qor::cmd_ids::kCmdPrintPreview;
 
     CPictrueView(CQorsDoc* doc, QWidget* parent = nullptr);
     ~CPictrueView() override;
@@ -65,7 +66,7 @@ class CPicFrame : public QMdiSubWindow, public qor::ICommandTarget {
     Q_OBJECT
 
 public:
-    static constexpr int kCmdExit = 33034;
+    static constexpr int kCmdExit = qor::cmd_ids::kCmdExit;
 
     explicit CPicFrame(CQorsDoc* doc, QWidget* parent = nullptr);
     ~CPicFrame() override;

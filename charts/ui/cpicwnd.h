@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "charts/chartdesc.h"
+#include "resources/commandids.h"
 #include "view/chartcmd_logic.h"
 
 class CGraphItem;
@@ -24,20 +25,20 @@ class CPicWnd : public QWidget, public qor::view::IChartWindow {
     Q_OBJECT
 
 public:
-    static constexpr int kCmdTitle = 33008;
-    static constexpr int kCmdXTitle = 33009;
-    static constexpr int kCmdYTitle = 33010;
-    static constexpr int kCmdToggleGrouping = 33013;
-    static constexpr int kCmdPreviousChart = 33027;
-    static constexpr int kCmdNextChart = 33028;
-    static constexpr int kCmdFirstChart = 33029;
-    static constexpr int kCmdLastChart = 33030;
-    static constexpr int kCmdDeleteChart = 33031;
-    static constexpr int kCmdDataGroup = 33036;
-    static constexpr int kCmdOpenChart = 33042;
-    static constexpr int kCmdTitleFont = 33225;
-    static constexpr int kCmdPreviousGroup = 33229;
-    static constexpr int kCmdNextGroup = 33230;
+    static constexpr int kCmdTitle = qor::cmd_ids::kCmdTitle;
+    static constexpr int kCmdXTitle = qor::cmd_ids::kCmdXTitle;
+    static constexpr int kCmdYTitle = qor::cmd_ids::kCmdYTitle;
+    static constexpr int kCmdToggleGrouping = qor::cmd_ids::kCmdToggleGrouping;
+    static constexpr int kCmdPreviousChart = qor::cmd_ids::kCmdPreviousChart;
+    static constexpr int kCmdNextChart = qor::cmd_ids::kCmdNextChart;
+    static constexpr int kCmdFirstChart = qor::cmd_ids::kCmdFirstChart;
+    static constexpr int kCmdLastChart = qor::cmd_ids::kCmdLastChart;
+    static constexpr int kCmdDeleteChart = qor::cmd_ids::kCmdDeleteChart;
+    static constexpr int kCmdDataGroup = qor::cmd_ids::kCmdDataGroup;
+    static constexpr int kCmdOpenChart = qor::cmd_ids::kCmdOpenChart;
+    static constexpr int kCmdTitleFont = qor::cmd_ids::kCmdTitleFont;
+    static constexpr int kCmdPreviousGroup = qor::cmd_ids::kCmdPreviousGroup;
+    static constexpr int kCmdNextGroup = qor::cmd_ids::kCmdNextGroup;
     static constexpr int kDlgEditTitle = 225;
     static constexpr int kDlgDataGroup = 228;
     static constexpr int kDlgOpenChart = 229;

@@ -9,10 +9,12 @@ set -u
 QOR=$1
 shift
 KINDS=${*:-export-xml export-html xls xlsx mdb dbf import-xml}
-T=$(mktemp -d /tmp/qor-kill-export-XXXXXX)
+T=$(mktemp -d "${TMPDIR:-/tmp}/qor-kill-export-XXXXXX")
 trap 'rm -rf "$T"' EXIT
 export QOR_HOME=$T/home QOR_REGISTRY=$T/registry.ini TMPDIR=$T/tmp XDG_RUNTIME_DIR=$T/run
-mkdir -p "$QOR_HOME" "$T/reports" "$TMPDIR" "$T/out" "$T/run"
+# The user's own folders too, so nothing lands in the real home.
+export HOME=$T/user XDG_CONFIG_HOME=$T/user/.config XDG_DATA_HOME=$T/user/.local/share XDG_CACHE_HOME=$T/user/.cache
+mkdir -p "$QOR_HOME" "$T/reports" "$TMPDIR" "$T/out" "$T/run" "$HOME"
 chmod 700 "$T/run"
 R=$T/reports/r.rep
 OUT=$T/out

@@ -6,10 +6,12 @@
 # usage: kill_during_save.sh QOR_BINARY
 set -u
 QOR=$1
-T=$(mktemp -d /tmp/qor-kill-XXXXXX)
+T=$(mktemp -d "${TMPDIR:-/tmp}/qor-kill-XXXXXX")
 trap 'rm -rf "$T"' EXIT
 export QOR_HOME=$T/home QOR_REGISTRY=$T/registry.ini TMPDIR=$T/tmp
-mkdir -p "$QOR_HOME" "$T/reports" "$TMPDIR"
+# The user's own folders too, so nothing lands in the real home.
+export HOME=$T/user XDG_CONFIG_HOME=$T/user/.config XDG_DATA_HOME=$T/user/.local/share XDG_CACHE_HOME=$T/user/.cache
+mkdir -p "$QOR_HOME" "$T/reports" "$TMPDIR" "$HOME"
 R=$T/reports/r.rep
 fail() { echo "FAIL: $*"; exit 1; }
 

@@ -40,7 +40,7 @@ TEST(QorDataFiles, ConvertWritesAndReadsDBaseAndText) {
     EXPECT_TRUE(text(out.err).contains(QStringLiteral("个表页依次写成了一个表的记录")))
         << out.err.constData();
     EXPECT_TRUE(QFileInfo::exists(dir + "/sales.cpg"));
-    if (qortest::havePythonModule("dbfread")) {
+    if (qortest::needPythonModule("dbfread")) {
         auto r = qortest::python("import sys, dbfread\n"
                                  "for rec in dbfread.DBF(sys.argv[1]): print(list(rec.values()))\n",
                                  {dir + "/sales.dbf"});
@@ -81,7 +81,7 @@ TEST(QorDataFiles, ConvertWritesAccessLotusAndValuesOnlyWorkbooks) {
     }
     auto values = qor({"convert", report, dir + "/values.xls", "--values-only"});
     ASSERT_EQ(values.exitCode, 0) << values.err.constData();
-    if (qortest::havePythonModule("xlrd")) {
+    if (qortest::needPythonModule("xlrd")) {
         auto r = qortest::python("import sys, xlrd\n"
                                  "b = xlrd.open_workbook(sys.argv[1])\n"
                                  "print(b.sheet_names(), b.sheet_by_index(0).row_values(0), b.sheet_by_index(0).row_values(1))\n",
@@ -134,7 +134,7 @@ TEST(QorDataFiles, ConvertCommandReachesAccessAndWorkbooks) {
     ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
     EXPECT_EQ(text(qor({"get", dir + "/p2.rep", "1", "2", "2"}).out), QStringLiteral("30"));
     EXPECT_EQ(text(qor({"get", dir + "/all.rep", "2", "2", "2"}).out), QStringLiteral("30"));
-    if (qortest::havePythonModule("xlrd")) {
+    if (qortest::needPythonModule("xlrd")) {
         auto r = qortest::python("import sys, xlrd\n"
                                  "print(xlrd.open_workbook(sys.argv[1]).nsheets, xlrd.open_workbook(sys.argv[2]).nsheets)\n",
                                  {dir + "/p1.xls", dir + "/all.xls"});

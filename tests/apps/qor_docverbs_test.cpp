@@ -48,7 +48,7 @@ void makeSales(const QString& dir) {
 }
 
 TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
-    if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
     const QString dir = qortest::freshDir("convert-book");
     const QString longText =
         QStringLiteral("这是一段很长的说明文字，用来检查超过三十二个字符的文本在转换时如何处理");
@@ -116,7 +116,7 @@ TEST(QorConvert, AWorkbookFromAnotherProgramBecomesAReportAndGoesBack) {
 // Cells beyond what a report holds are imported up to the limit and
 // listed once, with exit code 3.
 TEST(QorConvert, WorkbookCellsBeyondTheReportAreListed) {
-    if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
     const QString dir = qortest::freshDir("convert-beyond");
     auto made = qortest::python(
         "import sys\n"
@@ -216,7 +216,7 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
 }
 
 TEST(QorConvert, ScriptConvertOfAReportInFormatStateWritesItsValues) {
-    if (!qortest::havePythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
+    if (!qortest::needPythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
     const QString dir = qortest::freshDir("convert-format-state");
     auto r = shell(dir,
                    "\"$Q\" new r.rep --rows 10 --cols 5 --pages 3 && "
@@ -310,7 +310,7 @@ TEST(QorFiles, OwnXmlCarriesCharactersGb2312LacksAndReadsBack) {
         << bytes.left(60).constData();
     EXPECT_TRUE(bytes.contains("&#38229;"));  // 镕
     EXPECT_TRUE(bytes.contains("&#21894;"));  // 喆
-    if (qortest::haveProgram("xmllint")) {
+    if (qortest::needProgram("xmllint")) {
         auto lint = qortest::run("xmllint", {"--noout", dir + "/names.xml"});
         EXPECT_EQ(lint.exitCode, 0) << lint.err.constData();
     }
@@ -358,13 +358,13 @@ TEST(QorPrint, PrintsThePagesToAPdfWhoseTextComesBack) {
     EXPECT_EQ(out(all), "wrote all.pdf");
     auto some = qor(dir, "print sales.rep --pdf some.pdf --pages 2 --copies 2");
     ASSERT_EQ(some.exitCode, 0) << err(some).toStdString();
-    if (qortest::haveProgram("pdfinfo")) {
+    if (qortest::needProgram("pdfinfo")) {
         EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/all.pdf"}))
                         .contains(QRegularExpression("Pages:\\s+2\\b")));
         EXPECT_TRUE(out(qortest::run("pdfinfo", {dir + "/some.pdf"}))
                         .contains(QRegularExpression("Pages:\\s+2\\b")));
     }
-    if (qortest::haveProgram("pdftotext")) {
+    if (qortest::needProgram("pdftotext")) {
         const QString text =
             QString::fromUtf8(qortest::run("pdftotext", {dir + "/all.pdf", "-"}).out);
         for (const QString& s : {QStringLiteral("收入"), QStringLiteral("1200"),

@@ -11,6 +11,7 @@
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
 #include "platform/compoundfile.h"
+#include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
 namespace {
@@ -21,28 +22,9 @@ qortest::ProcessResult qorRun(const QStringList& args) {
     return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
 }
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using qortest::fileBytes;
 
-// Flips one byte of a stream where it lies in the file.
-void flipStreamByte(const QString& path, const QString& stream, quint64 offset) {
-    QList<CompoundFile::Extent> ext;
-    {
-        auto cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
-        ASSERT_TRUE(cf);
-        ext = cf->extents(stream, offset, 1);
-    }
-    ASSERT_EQ(ext.size(), 1);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    f.seek(qint64(ext[0].fileOffset));
-    char c = 0;
-    f.getChar(&c);
-    f.seek(qint64(ext[0].fileOffset));
-    f.putChar(char(c ^ 0x5A));
-}
+using qortest::flipStreamByte;
 
 TEST(QorFaults, UnreadablePageFailsEveryExportAndWritesNothing) {
     const QString dir = qortest::freshDir("qor-badpage");

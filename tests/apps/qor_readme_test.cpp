@@ -1,6 +1,7 @@
-// The README's examples, run as a new user runs them: every fenced block
-// marked "<!-- runnable -->" runs, in order, in one scratch folder with the
-// built qor first on PATH.
+// The examples of the README and of the user guides in docs/, run as a new
+// user runs them: every fenced block marked "<!-- runnable -->" runs, in
+// order, with the built qor first on PATH, each file in a scratch folder of
+// its own (a reader may open any of them first).
 //
 // A block whose lines start with "$ " is a transcript: each such line is a
 // command, the lines after it up to the next command are what it prints on
@@ -23,12 +24,14 @@ namespace {
 struct Block {
     enum Kind { Script, Transcript, File } kind = Script;
     QString fileName;
-    int line = 0;  // of the README, for failures
+    QString source;  // the Markdown file it comes from, for failures
+    int line = 0;    // of that file
     QStringList lines;
 };
 
-// The marked blocks of a Markdown text.
-QList<Block> markedBlocks(const QString& markdown) {
+// The marked blocks of a Markdown text; `source` names it in failures.
+QList<Block> markedBlocks(const QString& markdown,
+                          const QString& source = QStringLiteral("README.md")) {
     static const QRegularExpression fileMarker(QStringLiteral("^<!--\\s*file:\\s*(\\S+)\\s*-->$"));
     static const QRegularExpression runMarker(QStringLiteral("^<!--\\s*runnable\\s*-->$"));
     QList<Block> out;
@@ -36,6 +39,7 @@ QList<Block> markedBlocks(const QString& markdown) {
     for (int i = 0; i < lines.size(); ++i) {
         const QString marker = lines[i].trimmed();
         Block b;
+        b.source = source;
         if (runMarker.match(marker).hasMatch()) {
             b.kind = Block::Script;
         } else if (const auto m = fileMarker.match(marker); m.hasMatch()) {
@@ -47,7 +51,8 @@ QList<Block> markedBlocks(const QString& markdown) {
         int j = i + 1;
         while (j < lines.size() && lines[j].trimmed().isEmpty()) ++j;
         if (j >= lines.size() || !lines[j].startsWith(QLatin1String("```"))) {
-            ADD_FAILURE() << "README line " << i + 1 << ": a marker without a fenced block";
+            ADD_FAILURE() << source.toStdString() << " line " << i + 1
+                          << ": a marker without a fenced block";
             continue;
         }
         b.line = j + 1;
@@ -93,7 +98,7 @@ public:
     }
 
     void run(const Block& b) {
-        SCOPED_TRACE(QStringLiteral("README line %1").arg(b.line).toStdString());
+        SCOPED_TRACE(QStringLiteral("%1 line %2").arg(b.source).arg(b.line).toStdString());
         switch (b.kind) {
             case Block::File: {
                 QFile f(QDir(m_dir).filePath(b.fileName));
@@ -136,8 +141,15 @@ private:
     QProcessEnvironment m_env;
 };
 
-QString readme() {
-    QFile f(QStringLiteral(QOR_SOURCE_DIR "/README.md"));
+// The files whose examples run, relative to the source folder.
+const QStringList& guides() {
+    static const QStringList files{QStringLiteral("README.md"), QStringLiteral("docs/qor.md"),
+                                   QStringLiteral("docs/qorview.md")};
+    return files;
+}
+
+QString sourceText(const QString& relative) {
+    QFile f(QStringLiteral(QOR_SOURCE_DIR "/") + relative);
     if (!f.open(QIODevice::ReadOnly)) return QString();
     return QString::fromUtf8(f.readAll());
 }
@@ -148,6 +160,8 @@ TEST(Readme, MarkersAreFoundInAllTheirForms) {
         "```sh\nnot marked\n```\n<!-- file: x.shl -->\n\n```\nLET A1 = 1\n```\n"
         "<!--runnable-->\n```sh\necho one\necho two\n```\n");
     ASSERT_EQ(blocks.size(), 3);
+    EXPECT_EQ(blocks[0].source, "README.md");
+    EXPECT_EQ(blocks[0].line, 3);
     EXPECT_EQ(blocks[0].kind, Block::Transcript);
     EXPECT_EQ(blocks[0].lines, QStringList({"$ qor new a.rep", "created"}));
     EXPECT_EQ(blocks[1].kind, Block::File);
@@ -157,19 +171,105 @@ TEST(Readme, MarkersAreFoundInAllTheirForms) {
 }
 
 TEST(Readme, EveryRunnableExampleRunsAsWritten) {
-    const QString text = readme();
-    ASSERT_FALSE(text.isEmpty()) << "README.md not found";
-    const QList<Block> blocks = markedBlocks(text);
-    // The README walks through a whole first hour; a lost marker would
-    // quietly stop checking it.
-    int transcripts = 0;
-    for (const Block& b : blocks) transcripts += b.kind == Block::Transcript;
-    ASSERT_GE(transcripts, 5);
-    Runner runner(qortest::freshDir("readme"));
-    for (const Block& b : blocks) {
-        runner.run(b);
-        if (HasFatalFailure()) return;
+    QList<QList<Block>> perFile;
+    for (const QString& file : guides()) {
+        const QString text = sourceText(file);
+        ASSERT_FALSE(text.isEmpty()) << file.toStdString() << " not found";
+        perFile << markedBlocks(text, file);
     }
+    // The README and the manual walk through a whole first hour; a lost
+    // marker would quietly stop checking them.
+    int transcripts = 0;
+    for (const QList<Block>& blocks : perFile)
+        for (const Block& b : blocks) transcripts += b.kind == Block::Transcript;
+    ASSERT_GE(transcripts, 5);
+    for (qsizetype i = 0; i < perFile.size(); ++i) {
+        Runner runner(qortest::freshDir(QStringLiteral("readme-%1").arg(i)));
+        for (const Block& b : perFile[i]) {
+            runner.run(b);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// A heading's anchor as the usual Markdown renderers make it: lower case,
+// no punctuation, blanks as hyphens ("Reading .xlsx: ours" gives
+// "reading-xlsx-ours").
+QString anchorOf(QString heading) {
+    static const QRegularExpression drop(QStringLiteral("[^\\w\\- ]"),
+                                         QRegularExpression::UseUnicodePropertiesOption);
+    heading = heading.toLower().remove(drop);
+    return heading.replace(u' ', u'-');
+}
+
+// The anchors of a Markdown text's headings (outside fenced blocks), and
+// its links to other files of the source folder, with the line of each.
+struct MarkdownParts {
+    QStringList anchors;
+    QList<std::pair<int, QString>> links;
+};
+
+MarkdownParts partsOf(const QString& markdown) {
+    static const QRegularExpression link(QStringLiteral("\\[[^\\]]*\\]\\(([^)\\s]+)\\)"));
+    MarkdownParts out;
+    bool fenced = false;
+    const QStringList lines = markdown.split(u'\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.startsWith(QLatin1String("```"))) fenced = !fenced;
+        if (fenced) continue;
+        if (line.startsWith(u'#')) out.anchors << anchorOf(line.section(u' ', 1).trimmed());
+        for (auto it = link.globalMatch(line); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            if (!target.contains(QLatin1String("://")) &&
+                !target.startsWith(QLatin1String("mailto:")))
+                out.links << std::pair{i + 1, target};
+        }
+    }
+    return out;
+}
+
+TEST(Readme, AnchorsAndLinksAreFoundAsRenderersMakeThem) {
+    EXPECT_EQ(anchorOf("Reading .xlsx: our own event reader, not liborcus"),
+              "reading-xlsx-our-own-event-reader-not-liborcus");
+    EXPECT_EQ(anchorOf("Using `qor`"), "using-qor");
+    const MarkdownParts parts = partsOf(
+        "# Using `qor`\n\nSee [the guide](docs/qorview.md#menus) and [web](https://x.cn).\n"
+        "```\n# not a heading [x](nowhere.md)\n```\n## Files, folders\n");
+    EXPECT_EQ(parts.anchors, QStringList({"using-qor", "files-folders"}));
+    ASSERT_EQ(parts.links.size(), 1);
+    EXPECT_EQ(parts.links[0], (std::pair{3, QStringLiteral("docs/qorview.md#menus")}));
+}
+
+// The README and the guides link to each other and to the decisions kept by
+// area: every such link reaches a file, and a heading of it when it names
+// one, so moving a part of a guide cannot leave a reader at a dead link.
+TEST(Readme, LinksBetweenTheGuidesReachTheirFileAndHeading) {
+    QStringList files{QStringLiteral("README.md")};
+    for (const QString& folder : {QStringLiteral("docs"), QStringLiteral("docs/decisions")})
+        for (const QString& name : QDir(QStringLiteral(QOR_SOURCE_DIR "/") + folder)
+                                       .entryList({QStringLiteral("*.md")}, QDir::Files))
+            files << folder + u'/' + name;
+    int checked = 0;
+    for (const QString& file : files) {
+        const MarkdownParts parts = partsOf(sourceText(file));
+        const QString folder = QFileInfo(file).path();
+        for (const auto& [line, target] : parts.links) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 line %2: %3").arg(file).arg(line).arg(target).toStdString());
+            const QString path = target.section(u'#', 0, 0);
+            const QString anchor = target.section(u'#', 1);
+            const QString resolved = path.isEmpty() ? file : QDir::cleanPath(folder + u'/' + path);
+            const QString text = sourceText(resolved);
+            ASSERT_FALSE(text.isEmpty()) << "no file " << resolved.toStdString();
+            if (!anchor.isEmpty()) {
+                EXPECT_TRUE(partsOf(text).anchors.contains(anchor))
+                    << "no heading #" << anchor.toStdString();
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20);
 }
 
 }  // namespace

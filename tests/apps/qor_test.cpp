@@ -24,7 +24,7 @@ TEST(QorApp, NewReportIsReadByInfoAndByIndependentReaders) {
     EXPECT_TRUE(text.contains("table:   50 rows, 7 columns")) << qPrintable(text);
     EXPECT_TRUE(text.contains("pages:   0")) << qPrintable(text);
 
-    if (qortest::havePythonModule("olefile")) {
+    if (qortest::needPythonModule("olefile")) {
         auto py = qortest::python(
             "import olefile,sys\n"
             "o=olefile.OleFileIO(sys.argv[1])\n"
@@ -35,7 +35,7 @@ TEST(QorApp, NewReportIsReadByInfoAndByIndependentReaders) {
         ASSERT_EQ(py.exitCode, 0) << py.err.constData();
         EXPECT_EQ(py.out, "PageEx,QOR~REP,QOR~VEP\nQOR8.61\n");
     }
-    if (qortest::haveProgram("gsf")) {
+    if (qortest::needProgram("gsf")) {
         auto gsf = qortest::run("gsf", {"list", path});
         ASSERT_EQ(gsf.exitCode, 0) << gsf.err.constData();
         for (const char* s : {"QOR~REP", "QOR~VEP", "PageEx"})

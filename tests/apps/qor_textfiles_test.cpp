@@ -14,11 +14,7 @@ qortest::ProcessResult qor(const QStringList& args) {
 
 QString out(const qortest::ProcessResult& r) { return QString::fromUtf8(r.out).trimmed(); }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 // Converted to a report: the first record's first value (the header row
 // names the columns).

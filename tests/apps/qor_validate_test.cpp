@@ -89,7 +89,7 @@ TEST(QorValidate, PagesAgainstTheSamplesRules) {
 }
 
 TEST(QorConvert, TheSheetChoiceOfAWorkbookOfSeveralSheets) {
-    if (!qortest::havePythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule("openpyxl")) GTEST_SKIP() << "no openpyxl";
     const QString dir = qortest::freshDir("convert-sheets");
     // Sheet n holds n at A1; sheet 2 is the widest (C1 holds a text).
     auto made = qortest::python(

@@ -22,11 +22,7 @@ qortest::ProcessResult qorUnderOneGiB(const QStringList& args) {
                             args);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 // 171 KB: 40,000 references to one entity of 50,000 characters.
 QByteArray referencesTo50k(const QByteArray& root, const QByteArray& open,
@@ -36,7 +32,7 @@ QByteArray referencesTo50k(const QByteArray& root, const QByteArray& open,
 }
 
 TEST(QorXmlLimits, TheEntityFileIsRefusedByBothXmlImportsUnderOneGiB) {
-    if (!qortest::haveProgram(QStringLiteral("prlimit"))) GTEST_SKIP() << "no prlimit";
+    if (!qortest::needProgram(QStringLiteral("prlimit"))) GTEST_SKIP() << "no prlimit";
     const QString dir = qortest::freshDir(QStringLiteral("qor-entities"));
     writeFile(dir + "/own.xml",
               referencesTo50k("iqor_export",

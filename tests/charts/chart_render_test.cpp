@@ -89,7 +89,7 @@ QRect plotOf(const ChartDesc& d) {
 }
 
 void saveSample(const QImage& img, uint32_t type) {
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples");
+    const QString dir = qortest::artifactPath(QStringLiteral("chart_samples"));
     QDir().mkpath(dir);
     EXPECT_TRUE(img.save(QStringLiteral("%1/chart_type%2.png").arg(dir).arg(type)));
 }
@@ -340,7 +340,7 @@ TEST(ChartRender, PictureReplaysIntoTheItem) {
 // labels and titles as written, never the look-alike radicals (行 once came
 // back as U+2F8F from chart text while cell text was right).
 TEST(ChartRender, PdfTextLayerKeepsTheLabels) {
-    if (!qortest::haveProgram("pdftotext")) GTEST_SKIP() << "no pdftotext";
+    if (!qortest::needProgram("pdftotext")) GTEST_SKIP() << "no pdftotext";
     const ChartData data = makeData({{txt(""), txt("银行存款"), txt("应收账款"), txt("入库")},
                                      {txt("期初数"), num(30), num(50), num(20)},
                                      {txt("期末数"), num(40), num(10), num(60)}});
@@ -388,7 +388,7 @@ TEST(ChartRender, TheLegendWidensUntilItsNamesFit) {
     ChartDesc drawn = desc;
     ASSERT_TRUE(renderer.Draw(&p, image.rect(), &drawn, data));
     p.end();
-    image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples/narrow_legend.png"));
+    image.save(qortest::artifactPath(QStringLiteral("chart_samples/narrow_legend.png")));
     const Rect before = desc.GetPartRect(ChartDesc::kLegendRect);
     const Rect legend = drawn.GetPartRect(ChartDesc::kLegendRect);
     QFont font(LoadErrorText(62027));
@@ -422,8 +422,8 @@ TEST(ChartRender, TheAxisTitlesShowWholeAtTheDefaultSize) {
                                      {txt("支出"), num(62000), num(98000), num(30500)}});
     ASSERT_TRUE(renderer.Draw(&p, image.rect(), &drawn, data));
     p.end();
-    QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples"));
-    image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart_samples/default_size.png"));
+    QDir().mkpath(qortest::artifactPath(QStringLiteral("chart_samples")));
+    image.save(qortest::artifactPath(QStringLiteral("chart_samples/default_size.png")));
     // The vertical title lies inside the chart, left of the value labels,
     // and all of its ink is inside its part (a click there finds it).
     const Rect y = drawn.GetPartRect(ChartDesc::kYTitleRect);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "charts/chartwindow_logic.h"
+#include "resources/commandids.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::charts;
 using qor::items::ChartDesc;
 using qor::items::Rect;
@@ -76,9 +78,9 @@ TEST(ChartWindow, DataGroupsNamesAndTypes) {
 
     EXPECT_EQ(ChartListNames({"GRAPH_1", "销售", ""}),
               (QStringList{"GRAPH_1", "销售", "GRA2"}));
-    EXPECT_EQ(ChartTypeOfCommand(33014), 0);
-    EXPECT_EQ(ChartTypeOfCommand(33020), 7);
-    EXPECT_EQ(ChartTypeOfCommand(33021), 6);
-    EXPECT_EQ(ChartTypeOfCommand(33023), 9);
-    EXPECT_EQ(ChartTypeOfCommand(33024), -1);
+    EXPECT_EQ(ChartTypeOfCommand(kCmdChartType0), 0);
+    EXPECT_EQ(ChartTypeOfCommand(kCmdChartType7), 7);
+    EXPECT_EQ(ChartTypeOfCommand(kCmdChartType6), 6);
+    EXPECT_EQ(ChartTypeOfCommand(kCmdChartType9), 9);
+    EXPECT_EQ(ChartTypeOfCommand(kCmdChartWindow), -1);
 }

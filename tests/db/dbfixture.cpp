@@ -4,15 +4,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include "engine/recordfill.h"
 #include "platform/registry.h"
 #include "reader/cadoconnection.h"
 #include "reader/cqordb.h"
 #include "tests/common/testsupport.h"
+#include "tests/db/plainsql/plainsql.h"
 
 namespace qordbtest {
 
@@ -24,36 +22,6 @@ QString withDatabase(const QString& text, const QString& database) {
                                    QRegularExpression::CaseInsensitiveOption),
                 QStringLiteral("DATABASE=") + database);
     return out;
-}
-
-// Runs statements on a plain Qt connection to the text's database.
-QString run(const QString& text, const QStringList& statements) {
-    static QAtomicInteger<int> counter;
-    const QString name = QStringLiteral("dbtest-plain-%1").arg(counter.fetchAndAddRelaxed(1));
-    const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(text);
-    QString error;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(s.driver, name);
-        db.setDatabaseName(s.database);
-        if (!s.host.isEmpty()) db.setHostName(s.host);
-        if (s.port > 0) db.setPort(s.port);
-        db.setUserName(s.user);
-        db.setPassword(s.password);
-        if (!db.open()) {
-            error = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            for (const QString& st : statements) {
-                if (!q.exec(st)) {
-                    error = st + QStringLiteral(": ") + q.lastError().text();
-                    break;
-                }
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return error;
 }
 
 }  // namespace
@@ -108,14 +76,14 @@ void DbTest::SetUp() {
     serverDb_ = QStringLiteral("qor_test_%1_%2")
                     .arg(QCoreApplication::applicationPid())
                     .arg(counter.fetchAndAddRelaxed(1));
-    const QString error = run(ServerText(), {"create database " + serverDb_});
+    const QString error = RunPlain(ServerText(), {"create database " + serverDb_});
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     text_ = withDatabase(ServerText(), serverDb_);
 }
 
 void DbTest::TearDown() {
     if (!serverDb_.isEmpty())
-        run(ServerText(), {"drop database if exists " + serverDb_ + " with (force)"});
+        RunPlain(ServerText(), {"drop database if exists " + serverDb_ + " with (force)"});
     qputenv("QOR_REGISTRY", savedRegistry_);
 }
 
@@ -126,7 +94,7 @@ QString DbTest::TextWithPassword(const QString& password) const {
 }
 
 void DbTest::Exec(const QStringList& statements) {
-    const QString error = run(text_, statements);
+    const QString error = RunPlain(text_, statements);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
 }
 

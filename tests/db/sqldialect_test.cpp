@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 
 #include "reader/cadoexception.h"
+#include "tests/common/testsupport.h"
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -51,7 +52,9 @@ TEST(SqlDialect, BracketNamesBecomeQuotedNamesOutsideLiteralsAndComments) {
     EXPECT_EQ(qor::QuoteIdentifier(sqlite.get(), "[凭证]", true), "\"凭证\"");
     EXPECT_EQ(qor::QuoteIdentifier(sqlite.get(), "main.t", true), "\"main\".\"t\"");
 
-    if (!QSqlDatabase::isDriverAvailable("QPSQL")) GTEST_SKIP() << "no QPSQL driver";
+    if (!qortest::needReader(QSqlDatabase::isDriverAvailable("QPSQL"),
+                             QStringLiteral("QPSQL driver")))
+        GTEST_SKIP() << "no QPSQL driver";
     Driver pg("QPSQL");
     EXPECT_EQ(qor::MapBracketNames(pg.get(), "select [T].[F] from [T]"),
               "select \"T\".\"F\" from \"T\"");

@@ -181,12 +181,12 @@ TEST(BatchCmdDlg, TheToolsCommandEditsTheListAndRunsTheChosenScript) {
     Answers answers;
     ToolDialogsTarget target;
     CommandState state;
-    ASSERT_TRUE(target.OnUpdateCommand(ToolDialogsTarget::kCommonBatch, state));
+    ASSERT_TRUE(target.OnUpdateCommand(ToolDialogsTarget::kCmdCommonBatch, state));
     EXPECT_TRUE(state.enabled);
 
     // Nothing listed: 执行 does nothing and the dialog stays open.
     CQorDialog::SetModalHook([](CQorDialog& d) { click(d, CQorDialog::IDOK); });
-    target.OnCommand(ToolDialogsTarget::kCommonBatch);
+    target.OnCommand(ToolDialogsTarget::kCmdCommonBatch);
     EXPECT_TRUE(ran.isEmpty());
 
     // Three added (the second twice: refused), the second run.
@@ -205,7 +205,7 @@ TEST(BatchCmdDlg, TheToolsCommandEditsTheListAndRunsTheChosenScript) {
         list->setCurrentRow(1);
         click(d, CQorDialog::IDOK);
     });
-    target.OnCommand(ToolDialogsTarget::kCommonBatch);
+    target.OnCommand(ToolDialogsTarget::kCmdCommonBatch);
     EXPECT_EQ(ran, QStringList{dir + "/second.shl"});
     EXPECT_EQ(answers.shown, QStringList{"\"second\"" + LoadErrorText(62336)});
     EXPECT_EQ(answers.filters.first(), QtFileFilter(LoadErrorText(62335)));
@@ -225,7 +225,7 @@ TEST(BatchCmdDlg, TheToolsCommandEditsTheListAndRunsTheChosenScript) {
         click(d, CBatchCmdDlg::IDC_DELETE);
         d.OnCancel();
     });
-    target.OnCommand(ToolDialogsTarget::kCommonBatch);
+    target.OnCommand(ToolDialogsTarget::kCmdCommonBatch);
     EXPECT_EQ(ran.size(), 1);  // cancelled: nothing more ran
     EXPECT_EQ(app.GetProfileString("ShlFilesName", "Sum"), "2");
     EXPECT_EQ(app.GetProfileString("ShlFilesName", "Name0"), "third");

@@ -215,7 +215,7 @@ TEST_F(CellAttrDlgTest, BorderPageShowsEachLineButtonOnce) {
         for (QPushButton* b : frame.GetDlgItem(CFramePage::IDC_PREVIEW_FRAME)
                                   ->findChildren<QPushButton*>())
             if (b->isVisible() && !texts.contains(b->text())) texts << b->text();
-        frame.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/border_page.png"));
+        frame.grab().save(qortest::artifactPath(QStringLiteral("border_page.png")));
         for (int twin : {2041, 2043, 2046, 2047}) item<QPushButton>(frame, twin)->click();
         afterTwins = frame.Shown();
         dlg.OkButton()->click();

@@ -9,13 +9,13 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "dialogs/consol_docdialogs.h"
 #include "dialogs/ctabhuizongwizardsheet.h"
 #include "dialogs/cvhuizongwizardsheet.h"
 #include "document/cmd_consolidate.h"
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "tests/dialogs/dialog_answers.h"
 
 using namespace qor;
 
@@ -200,7 +200,7 @@ TEST(ConsolWizard, VariableAreaWizard) {
 }
 
 TEST(ConsolWizard, DocumentDialogsRunTheWizardsModally) {
-    IDocDialogs* before = InstallConsolDocDialogs();
+    qortest::RegisteredDialogs dialogs;
     // Presets the caller never keeps: the wizard starts into this report,
     // by position.
     TabHuiZongWizardMembers preset;
@@ -217,7 +217,7 @@ TEST(ConsolWizard, DocumentDialogsRunTheWizardsModally) {
         });
     };
     press(Sheet::ID_WIZFINISH);
-    const auto done = DocDialogs().TabHuiZongWizard(preset);
+    const auto done = Ask(preset);
     ASSERT_TRUE(done.has_value());
     EXPECT_EQ(done->toNewReport, 0);
     EXPECT_EQ(done->byPosition, 1);
@@ -225,8 +225,7 @@ TEST(ConsolWizard, DocumentDialogsRunTheWizardsModally) {
     EXPECT_EQ(BuildTotalCommand(*done), QStringLiteral("TOTAL "));
 
     press(Sheet::IDCANCEL);
-    EXPECT_FALSE(DocDialogs().VHuiZongWizard(VHuiZongWizardMembers{}).has_value());
+    EXPECT_FALSE(Ask(VHuiZongWizardMembers{}).has_value());
     press(Sheet::ID_WIZFINISH);
-    EXPECT_TRUE(DocDialogs().VHuiZongWizard(VHuiZongWizardMembers{}).has_value());
-    SetDocDialogs(before);
+    EXPECT_TRUE(Ask(VHuiZongWizardMembers{}).has_value());
 }

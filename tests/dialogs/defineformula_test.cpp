@@ -13,9 +13,9 @@
 
 #include "cmdlang/enginehooks.h"
 #include "dialogs/cdefineformuladlg.h"
-#include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/defineformula_logic.h"
 #include "document/cmd_formula.h"
+#include "tests/dialogs/dialog_answers.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace qor;
@@ -202,7 +202,7 @@ TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
     auto doc = doctest::newDoc(10, 6);
     doctest::UiRecorder ui;
     doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4
-    DefineFormulaDocDialogs dialogs;
+    qortest::RegisteredDialogs dialogs;
 
     // A formula the report refuses: reported, and the dialog comes back
     // with the user's text.
@@ -220,7 +220,7 @@ TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
         click(d, kIdOk);
     };
     onModal<CDefineFormulaDlg>(step);
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
+    EXPECT_EQ(OnCellFormula(*doc), 0);
     EXPECT_EQ(runs, 2);
     // The message says why and where, after the failure itself.
     ASSERT_EQ(ui.messages.size(), 1);
@@ -284,8 +284,8 @@ TEST(DefineFormulaDlg, TypingGoesIntoTheFormulaNotTheArea) {
             QKeyEvent down(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
             QApplication::sendEvent(w ? w : d, &down);
         }
-        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/define-formula.png"));
+        if (QDir().mkpath(qortest::artifactPath()))
+            d->grab().save(qortest::artifactPath(QStringLiteral("define-formula.png")));
         click(d, kIdOk);
     });
     timer.start(10);

@@ -18,7 +18,6 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "dialogs/dlgbuild.h"
-#include "dialogs/editformat_docdialogs.h"
 #include "dialogs/editformat_logic.h"
 #include "dialogs/findsort_dlgs.h"
 #include "dialogs/format_dlgs.h"
@@ -27,6 +26,7 @@
 #include "document/cmd_format.h"
 #include "document/doc_interpreter.h"
 #include "engine/messages.h"
+#include "tests/dialogs/dialog_answers.h"
 #include "tests/document/doc_fixture.h"
 #include "view/cqorsview.h"
 #include "view/view_commands.h"
@@ -34,19 +34,10 @@
 using namespace qor;
 using doctest::newDoc;
 using doctest::UiRecorder;
+using qortest::ModalAnswer;
+using qortest::RegisteredDialogs;
 
 namespace {
-
-// Answers every dialog DoModal opens while it lives.
-class ModalAnswer {
-public:
-    explicit ModalAnswer(std::function<void(CQorDialog&)> body)
-        : m_previous(CQorDialog::SetModalHook(std::move(body))) {}
-    ~ModalAnswer() { CQorDialog::SetModalHook(m_previous); }
-
-private:
-    CQorDialog::ModalHook m_previous;
-};
 
 template <class W>
 W* item(CQorDialog& dlg, int id) {
@@ -351,7 +342,7 @@ TEST(EditFormatDialogs, ShapeDialogsSpinAndKeepRefusalsOpen) {
 TEST(EditFormatDialogs, CommandsDriveTheirDialogs) {
     auto doc = newDoc(20, 5);
     UiRecorder ui;
-    EditFormatDocDialogs dialogs;
+    RegisteredDialogs dialogs;
     doc->Selection().SetCurrentCell(0, 0);
 
     // Row height: 5 mm is stored as 14 points.
@@ -360,7 +351,7 @@ TEST(EditFormatDialogs, CommandsDriveTheirDialogs) {
             type(d, CRowHeightDlg::IDC_MM, "5");
             press(d, CQorDialog::IDOK);
         });
-        EXPECT_EQ(OnRowHeight(*doc, dialogs), 0);
+        EXPECT_EQ(OnRowHeight(*doc), 0);
     }
     EXPECT_EQ(PresetRowHeightDlg(*doc).heightPoints, 14);
 
@@ -368,7 +359,7 @@ TEST(EditFormatDialogs, CommandsDriveTheirDialogs) {
     std::optional<CombineCellsDlgMembers> combined;
     {
         ModalAnswer a([](CQorDialog& d) { press(d, kCombineByCols); });
-        combined = dialogs.CombineCellsDlg(CombineCellsDlgMembers{});
+        combined = Ask(CombineCellsDlgMembers{});
     }
     ASSERT_TRUE(combined);
     EXPECT_EQ(combined->result, kCombineByCols);
@@ -383,7 +374,7 @@ TEST(EditFormatDialogs, CommandsDriveTheirDialogs) {
             type(d, CPageSetupDlg::IDC_HEADER_LAST, "2");
             press(d, CQorDialog::IDOK);
         });
-        EXPECT_EQ(OnPageSetup(*doc, dialogs), 0);
+        EXPECT_EQ(OnPageSetup(*doc), 0);
     }
     const PageSetupDlgMembers setup = PresetPageSetupDlg(*doc);
     EXPECT_EQ(setup.leftMm, 25);
@@ -408,7 +399,7 @@ TEST(EditFormatDialogs, FindAndSortOnPagesWithYears) {
         ASSERT_EQ(r->SetCellValue(CellValue::ofNumber(10 - p), 3, 2, p + 1), 0);
     }
     UiRecorder ui;
-    EditFormatDocDialogs dialogs;
+    RegisteredDialogs dialogs;
     // The active report is the interpreter's, as the main frame makes it.
     CCalcInterpreter::Instance().SetDocument(doc.get());
 
@@ -451,7 +442,7 @@ TEST(EditFormatDialogs, FindAndSortOnPagesWithYears) {
             EXPECT_GT(ui.messages.size(), said);
             press(d, CQorDialog::IDCANCEL);
         });
-        OnFind(*doc, dialogs);
+        OnFind(*doc);
     }
     EXPECT_EQ(visited, (QList<int>{2, 4}));
 
@@ -461,7 +452,7 @@ TEST(EditFormatDialogs, FindAndSortOnPagesWithYears) {
             item<QComboBox>(d, CPageSortDlg::IDC_KEY_COMBOS[0])->setEditText(QStringLiteral("b3"));
             press(d, CQorDialog::IDOK);
         });
-        EXPECT_EQ(OnSortPages(*doc, dialogs), 0);
+        EXPECT_EQ(OnSortPages(*doc), 0);
     }
     QList<double> values;
     for (int p = 1; p <= 4; ++p) {
@@ -479,8 +470,7 @@ TEST(EditFormatDialogs, TableSizeFromTheViewInFormatStateOnly) {
     CQorsView view(&doc);
     view.resize(400, 300);
     view.OnInitialUpdate();
-    EditFormatDocDialogs dialogs;
-    IDocDialogs* before = SetDocDialogs(&dialogs);
+    RegisteredDialogs dialogs;
     CommandState s;
     ASSERT_TRUE(view.OnUpdateCommand(viewcmd::kCmdTableSize, s));
     EXPECT_TRUE(s.enabled);
@@ -499,5 +489,4 @@ TEST(EditFormatDialogs, TableSizeFromTheViewInFormatStateOnly) {
     ASSERT_TRUE(doc.EnterDataState());
     ASSERT_TRUE(view.OnUpdateCommand(viewcmd::kCmdTableSize, s));
     EXPECT_FALSE(s.enabled);
-    SetDocDialogs(before);
 }

@@ -18,10 +18,10 @@
 
 #include "cmdlang/enginehooks.h"
 #include "dialogs/cformulalistdlg.h"
-#include "dialogs/formulalist_docdialogs.h"
 #include "dialogs/formulalist_logic.h"
 #include "document/cmd_formula.h"
 #include "platform/codepage.h"
+#include "tests/dialogs/dialog_answers.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace qor;
@@ -78,11 +78,7 @@ std::unique_ptr<CQorsDoc> docWithFormulas(const QString& audit = QString()) {
     return doc;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 QByteArray encoded(const char* codec, const QString& text, bool bom) {
     QStringEncoder enc(codec,
@@ -169,10 +165,10 @@ TEST(FormulaListDlg, EmptyListsSayWhatIsMissingAndCannotBeSaved) {
         click(d, CFormulaListDlg::IDC_SAVE);
         click(d, CQorDialog::IDCANCEL);
     });
-    FormulaListDocDialogs dialogs;
-    EXPECT_TRUE(dialogs.Provides(205));
-    EXPECT_TRUE(dialogs.Provides(155));
-    OnFormulaList(*doc, dialogs);
+    qortest::RegisteredDialogs dialogs;
+    EXPECT_TRUE(HasDialog<FormulaListRequest>());
+    EXPECT_TRUE(HasDialog<AuditFormulaDlgMembers>());
+    OnFormulaList(*doc);
     EXPECT_EQ(runs, 1);
     EXPECT_TRUE(files.prompts.isEmpty());
     EXPECT_TRUE(ui.messages.isEmpty());
@@ -191,8 +187,8 @@ TEST(FormulaListDlg, SavedScriptRunsWithQor) {
         click(d, CFormulaListDlg::IDC_SAVE);
         click(d, CQorDialog::IDCANCEL);
     });
-    FormulaListDocDialogs dialogs;
-    OnFormulaList(*doc, dialogs);
+    qortest::RegisteredDialogs dialogs;
+    OnFormulaList(*doc);
     EXPECT_TRUE(ui.messages.isEmpty()) << qPrintable(ui.messages.join('\n'));
     ASSERT_EQ(files.prompts.size(), 3);
     EXPECT_TRUE(files.prompts[0].save);
@@ -238,8 +234,8 @@ TEST(FormulaListDlg, FailedSavesAreToldAndLeaveNoFile) {
         click(d, CFormulaListDlg::IDC_SAVE);
         click(d, CQorDialog::IDCANCEL);
     });
-    FormulaListDocDialogs dialogs;
-    OnFormulaList(*doc, dialogs);
+    qortest::RegisteredDialogs dialogs;
+    OnFormulaList(*doc);
     EXPECT_EQ(ui.messages, QStringList(2, LoadErrorText(62135)));
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot),
               (QStringList{"old.txt", "plain"}));
@@ -280,8 +276,8 @@ TEST(AuditFormulaDlg, LimitImportAndStore) {
         EXPECT_EQ(e->textCursor().position(), 6);
         click(d, CQorDialog::IDOK);
     });
-    FormulaListDocDialogs dialogs;
-    EXPECT_EQ(OnAuditFormulas(*doc, dialogs), 0);
+    qortest::RegisteredDialogs dialogs;
+    EXPECT_EQ(OnAuditFormulas(*doc), 0);
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(doc->GetReport()->GetAuditFormulas(), "A1=B1\r\nX1=Y1\r\nC1=D1\r\n");
 }

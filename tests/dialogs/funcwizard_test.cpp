@@ -20,7 +20,6 @@
 #include "cmdlang/functions.h"
 #include "dialogs/cdefineformuladlg.h"
 #include "dialogs/cfuncwizarddlg.h"
-#include "dialogs/defineformula_docdialogs.h"
 #include "dialogs/funcwizard_logic.h"
 #include "document/cmd_formula.h"
 #include "engine/messages.h"
@@ -28,6 +27,7 @@
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
 #include "reader/demoledgerservice.h"
+#include "tests/dialogs/dialog_answers.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace qor;
@@ -372,7 +372,7 @@ TEST(FuncWizardDlg, CellFormulaThroughTheWizardStoresTheCall) {
     ASSERT_EQ(doc->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
     doc->Selection().SetSelection(3, 3, 3, 3);
     doctest::UiRecorder ui;
-    DefineFormulaDocDialogs dialogs;
+    qortest::RegisteredDialogs dialogs;
     QStringList seen;
     int varRuns = 0;
     Answers answers([&](CQorDialog& d) {
@@ -404,7 +404,7 @@ TEST(FuncWizardDlg, CellFormulaThroughTheWizardStoresTheCall) {
                 ADD_FAILURE() << "unexpected dialog " << d.TemplateId();
         }
     });
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
+    EXPECT_EQ(OnCellFormula(*doc), 0);
     EXPECT_EQ(seen, (QStringList{"151", "207", "213", "213"}));
     EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join("|").toStdString();
     FormulaInfo f;
@@ -416,7 +416,7 @@ TEST(FuncWizardDlg, CancelInAnArgumentDialogStoresNothing) {
     auto doc = doctest::newDoc(10, 6);
     doc->Selection().SetSelection(1, 1, 1, 1);
     doctest::UiRecorder ui;
-    DefineFormulaDocDialogs dialogs;
+    qortest::RegisteredDialogs dialogs;
     int wizardResult = 0;
     Answers answers([&](CQorDialog& d) {
         switch (d.TemplateId()) {
@@ -435,7 +435,7 @@ TEST(FuncWizardDlg, CancelInAnArgumentDialogStoresNothing) {
                 press(d, CQorDialog::IDCANCEL);
         }
     });
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);  // nothing stored
+    EXPECT_EQ(OnCellFormula(*doc), -1);  // nothing stored
     EXPECT_EQ(wizardResult, CQorDialog::IDCANCEL);
     FormulaInfo f;
     doc->GetReport()->GetCellFormula(CellRef{0, 2, 2}, &f);
@@ -725,8 +725,8 @@ TEST(FuncWizardDlg, ShownItSaysWhatTheSelectedFunctionDoesAndTakes) {
         seen << help->text();
         auto* funcs = qobject_cast<QListWidget*>(d->GetDlgItem(CFuncWizardDlg::IDC_FUNCTIONS));
         tip = funcs->item(0)->toolTip();  // LEN
-        if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/function-wizard.png"));
+        if (QDir().mkpath(qortest::artifactPath()))
+            d->grab().save(qortest::artifactPath(QStringLiteral("function-wizard.png")));
         press(*d, CQorDialog::IDCANCEL);
     });
     EXPECT_EQ(wizard.DoModal(), kIdCancel);

@@ -14,28 +14,20 @@
 #include <functional>
 
 #include "dialogs/dlgbuild.h"
-#include "dialogs/editformat_docdialogs.h"
 #include "dialogs/keyword_logic.h"
 #include "document/cmd_keywords.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "tests/dialogs/dialog_answers.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace qor;
 using doctest::newDoc;
 using doctest::UiRecorder;
+using qortest::ModalAnswer;
+using qortest::RegisteredDialogs;
 
 namespace {
-
-class ModalAnswer {
-public:
-    explicit ModalAnswer(std::function<void(CQorDialog&)> body)
-        : m_previous(CQorDialog::SetModalHook(std::move(body))) {}
-    ~ModalAnswer() { CQorDialog::SetModalHook(m_previous); }
-
-private:
-    CQorDialog::ModalHook m_previous;
-};
 
 // Today is fixed while it lives.
 class FixedToday {
@@ -185,7 +177,7 @@ TEST(KeywordDialogs, CustomWeekThenEnteringFiftyFourIsRefused) {
     FixedToday today(QDate(2004, 2, 10));
     auto doc = newDoc(10, 6);
     UiRecorder ui;
-    EditFormatDocDialogs dialogs;
+    RegisteredDialogs dialogs;
     doc->Selection().SetCurrentCell(1, 1);
     {
         ModalAnswer a([](CQorDialog& d) {
@@ -199,7 +191,7 @@ TEST(KeywordDialogs, CustomWeekThenEnteringFiftyFourIsRefused) {
             name->setEditText(QStringLiteral("周"));
             d.OnOK();
         });
-        EXPECT_EQ(OnSetKeyword(*doc, dialogs), 0);
+        EXPECT_EQ(OnSetKeyword(*doc), 0);
     }
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62897)});
     EXPECT_EQ(doc->GetReport()->GetReportFile()->GetUserKeywordName(), QStringLiteral("周"));
@@ -217,7 +209,7 @@ TEST(KeywordDialogs, CustomWeekThenEnteringFiftyFourIsRefused) {
             edit(d, CEnterKeywordDlg::IDC_CUSTOM)->setText("53");
             d.OnOK();
         });
-        EXPECT_EQ(OnEnterKeyword(*doc, dialogs), 0);
+        EXPECT_EQ(OnEnterKeyword(*doc), 0);
     }
     EXPECT_EQ(shownYear, 2004);
     EXPECT_EQ(PresetEnterKeywordDlg(*doc).customNumber, 53);

@@ -8,11 +8,11 @@
 #include <QTimer>
 
 #include "dialogs/password_dlgs.h"
-#include "dialogs/password_docdialogs.h"
 #include "document/cmd_passwords.h"
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "tests/dialogs/dialog_answers.h"
 
 using namespace qor;
 
@@ -205,7 +205,7 @@ TEST(PasswordDialogs, SetFilePasswordStartsByTheStoredPassword) {
 
 TEST(PasswordDialogs, DocumentCommandsRunTheDialogsModally) {
     MessageLog log;
-    IDocDialogs* before = InstallPasswordDocDialogs();
+    qortest::RegisteredDialogs dialogs;
     auto doc = std::make_unique<CQorsDoc>();
     ASSERT_TRUE(doc->OnNewDocument());
 
@@ -238,7 +238,4 @@ TEST(PasswordDialogs, DocumentCommandsRunTheDialogsModally) {
     ASSERT_TRUE(doc->EnterDataState());
     type(CFormatPasswordDlg::IDC_PASSWORD, 0, "lock", "", true);
     EXPECT_TRUE(doc->EnterFormatState());
-
-    CQorsDoc::SetFormatPasswordPrompt({});
-    SetDocDialogs(before);
 }

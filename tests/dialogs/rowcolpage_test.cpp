@@ -14,9 +14,9 @@
 #include <functional>
 
 #include "dialogs/rowcolpage_dlgs.h"
-#include "dialogs/rowcolpage_docdialogs.h"
 #include "dialogs/rowcolpage_logic.h"
 #include "platform/uiservices.h"
+#include "tests/dialogs/dialog_answers.h"
 
 using namespace qor;
 
@@ -40,7 +40,7 @@ W* ctl(QDialog* dlg, int id) {
 
 void click(QDialog* dlg, int id) { ctl<QAbstractButton>(dlg, id)->click(); }
 
-// Records every message box.
+// Records every message box; the dialogs run as the commands run them.
 class RowColPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,6 +54,7 @@ protected:
     void TearDown() override { installUiServices(previous); }
     QStringList messages;
     UiServices previous;
+    qortest::RegisteredDialogs dialogs;
 };
 
 }  // namespace
@@ -94,7 +95,7 @@ TEST_F(RowColPageTest, CountDialogClampsToTheModeAndHandsBackTheCount) {
         EXPECT_EQ(spin->value(), 254);
         click(dlg, kIdOk);
     });
-    const auto result = RunInsertCountDlg({3, kAppendCols});
+    const auto result = Ask(InsertCountDlgMembers{3, kAppendCols});
     ASSERT_TRUE(result);
     EXPECT_EQ(result->count, 254);
     EXPECT_EQ(result->mode, kAppendCols);
@@ -103,7 +104,7 @@ TEST_F(RowColPageTest, CountDialogClampsToTheModeAndHandsBackTheCount) {
         ctl<QSpinBox>(dlg, CInsertCountDlg::IDC_COUNT)->setValue(9998);
         click(dlg, kIdCancel);
     });
-    EXPECT_FALSE(RunInsertCountDlg({1, kInsertRows}));
+    EXPECT_FALSE(Ask(InsertCountDlgMembers{1, kInsertRows}));
 }
 
 TEST_F(RowColPageTest, SwapRefusesListsOfDifferentLengthAndStaysOpen) {
@@ -117,7 +118,7 @@ TEST_F(RowColPageTest, SwapRefusesListsOfDifferentLengthAndStaysOpen) {
         ctl<QLineEdit>(dlg, CSwapDlg::IDC_TARGET)->setText("5,6");
         click(dlg, kIdOk);
     });
-    const auto result = RunSwapDlg({{}, {}, 1});
+    const auto result = Ask(SwapDlgMembers{{}, {}, 1});
     ASSERT_TRUE(result);
     EXPECT_EQ(result->source, "1,3");
     EXPECT_EQ(result->target, "5,6");
@@ -130,7 +131,7 @@ TEST_F(RowColPageTest, SwapColumnsTakesLettersAndItsOwnTexts) {
         ctl<QLineEdit>(dlg, CSwapDlg::IDC_TARGET)->setText("D,E");
         click(dlg, kIdOk);
     });
-    ASSERT_TRUE(RunSwapDlg({{}, {}, 2}));
+    ASSERT_TRUE(Ask(SwapDlgMembers{{}, {}, 2}));
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_EQ(SwapTextsOf(3).sourceLabel, QStringLiteral("源页号:"));
     // A malformed list is told by the list parser alone.
@@ -152,21 +153,20 @@ TEST_F(RowColPageTest, DeleteListChecks) {
 namespace {
 
 // Answers the condition step with a fixed condition.
-struct FixedCondition : IDocDialogs {
-    std::optional<DefineCondDlgMembers> DefineCondDlg(const DefineCondDlgMembers& m) override {
+struct FixedCondition {
+    DefineCondDlgMembers seen;
+    ScopedDialog<DefineCondDlgMembers> answer{[this](const DefineCondDlgMembers& m) {
         seen = m;
         DefineCondDlgMembers out = m;
         out.condition = "年=2024";
-        return out;
-    }
-    DefineCondDlgMembers seen;
+        return std::optional(out);
+    }};
 };
 
 }  // namespace
 
 TEST_F(RowColPageTest, DeleteDialogHandsBackListAndCondition) {
-    FixedCondition conditions;
-    IDocDialogs* before = SetDocDialogs(&conditions);
+    std::optional<FixedCondition> conditions(std::in_place);
     DeleteDlgMembers preset;
     preset.mode = 3;
     preset.keywordFlags = {0, 0, 1, 0, 0, 0};
@@ -182,16 +182,17 @@ TEST_F(RowColPageTest, DeleteDialogHandsBackListAndCondition) {
         EXPECT_EQ(ctl<QLineEdit>(dlg, CDeleteDlg::IDC_CONDITION)->text(), "年=2024");
         click(dlg, kIdOk);
     });
-    const auto result = RunDeleteDlg(preset);
-    SetDocDialogs(before);
+    const auto result = Ask(preset);
+    const DefineCondDlgMembers seen = conditions->seen;
+    conditions.reset();
     ASSERT_TRUE(result);
     EXPECT_EQ(result->list, "1,8,14");
     EXPECT_EQ(result->condition, "年=2024");
-    EXPECT_EQ(conditions.seen.keywordFlags, preset.keywordFlags);
-    EXPECT_EQ(conditions.seen.values, preset.values);
+    EXPECT_EQ(seen.keywordFlags, preset.keywordFlags);
+    EXPECT_EQ(seen.values, preset.values);
 
     onModal<CDeleteDlg>([](CDeleteDlg* dlg) { click(dlg, kIdCancel); });
-    EXPECT_FALSE(RunDeleteDlg(preset));
+    EXPECT_FALSE(Ask(preset));
 }
 
 TEST_F(RowColPageTest, ConditionTextAndJoint) {
@@ -237,7 +238,7 @@ TEST_F(RowColPageTest, ConditionDialogBuildsFromItsCombos) {
         ctl<QComboBox>(dlg, CDefineCondDlg::IDC_RIGHT_VALUE)->setCurrentIndex(0);
         click(dlg, kIdOk);
     });
-    const auto result = RunDefineCondDlg(preset);
+    const auto result = Ask(preset);
     ASSERT_TRUE(result);
     EXPECT_EQ(result->joint, 1);
     EXPECT_EQ(result->condition, "年=2024 AND 单位名称<>\"总公司\"");
@@ -259,7 +260,7 @@ TEST_F(RowColPageTest, RowsAndColumnsOfferNoConditionAndEveryButtonSpeaksChinese
             ctl<QLineEdit>(dlg, CDeleteDlg::IDC_LIST)->setText("2");
             click(dlg, kIdOk);
         });
-        const auto result = RunDeleteDlg(preset);
+        const auto result = Ask(preset);
         ASSERT_TRUE(result);
         EXPECT_EQ(result->list, "2");
         EXPECT_TRUE(result->condition.isEmpty()) << "a row or column delete takes no condition";
@@ -272,7 +273,7 @@ TEST_F(RowColPageTest, RowsAndColumnsOfferNoConditionAndEveryButtonSpeaksChinese
                   QStringLiteral("条件..."));
         click(dlg, kIdCancel);
     });
-    EXPECT_FALSE(RunDeleteDlg(pages));
+    EXPECT_FALSE(Ask(pages));
 
     InsertCountDlgMembers count;
     count.mode = 11;
@@ -281,17 +282,17 @@ TEST_F(RowColPageTest, RowsAndColumnsOfferNoConditionAndEveryButtonSpeaksChinese
         EXPECT_EQ(ctl<QPushButton>(dlg, kIdCancel)->text(), QStringLiteral("取消"));
         click(dlg, kIdCancel);
     });
-    EXPECT_FALSE(RunInsertCountDlg(count));
+    EXPECT_FALSE(Ask(count));
     SwapDlgMembers swap;
     swap.mode = 1;
     onModal<CSwapDlg>([](CSwapDlg* dlg) {
         EXPECT_EQ(ctl<QPushButton>(dlg, kIdOk)->text(), QStringLiteral("确定"));
         click(dlg, kIdCancel);
     });
-    EXPECT_FALSE(RunSwapDlg(swap));
+    EXPECT_FALSE(Ask(swap));
     onModal<CDefineCondDlg>([](CDefineCondDlg* dlg) {
         EXPECT_EQ(ctl<QPushButton>(dlg, kIdCancel)->text(), QStringLiteral("取消"));
         click(dlg, kIdCancel);
     });
-    EXPECT_FALSE(RunDefineCondDlg({}));
+    EXPECT_FALSE(Ask(DefineCondDlgMembers{}));
 }

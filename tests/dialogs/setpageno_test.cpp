@@ -11,6 +11,7 @@
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
+#include "tests/dialogs/dialog_answers.h"
 
 using namespace qor;
 
@@ -53,12 +54,11 @@ wb.save(sys.argv[1])
     return path;
 }
 
-struct SheetDialogs : ImportDocDialogsT<> {};
-
 }  // namespace
 
 TEST(SetPageNoDlg, StartsOnEverySheetAndChecksTheRange) {
     Messages ui;
+    qortest::RegisteredDialogs dialogs;
     std::vector<QString> typed{QStringLiteral("4"), QStringLiteral("0")};
     int asked = 0;
     CQorDialog::SetModalHook([&](CQorDialog& d) {
@@ -74,7 +74,7 @@ TEST(SetPageNoDlg, StartsOnEverySheetAndChecksTheRange) {
     });
     SetPageNoDlgMembers m;
     m.sheetCount = 3;
-    const auto chosen = RunSetPageNoDlg(m);
+    const auto chosen = Ask(m);
     // One past the count is refused and the dialog stays; 0 is taken.
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(ui.shown, QStringList{LoadErrorText(62745)});
@@ -83,15 +83,14 @@ TEST(SetPageNoDlg, StartsOnEverySheetAndChecksTheRange) {
     EXPECT_EQ(chosen->sheetNumber, 0);
 
     CQorDialog::SetModalHook([](CQorDialog& d) { d.reject(); });
-    EXPECT_FALSE(RunSetPageNoDlg(m));
+    EXPECT_FALSE(Ask(m));
 }
 
 TEST(SetPageNoDlg, OpeningAWorkbookAsksOnlyForSeveralSheets) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP();
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP();
     Messages ui;
     doc::RegisterExchangeConverters();
-    SheetDialogs dialogs;
-    IDocDialogs* before = SetDocDialogs(&dialogs);
+    qortest::RegisteredDialogs dialogs;
     int asked = 0;
     CQorDialog::SetModalHook([&](CQorDialog& d) {
         ++asked;
@@ -118,5 +117,4 @@ TEST(SetPageNoDlg, OpeningAWorkbookAsksOnlyForSeveralSheets) {
     CQorsDoc doc;
     EXPECT_FALSE(doc.OnOpenDocument(workbook(QStringLiteral("Cancelled"), 2)));
     EXPECT_FALSE(doc.IsOpen());
-    SetDocDialogs(before);
 }

@@ -31,11 +31,7 @@ using namespace qor;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 }  // namespace
 

@@ -20,16 +20,13 @@
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
+#include "tests/dialogs/dialog_answers.h"
 
 using namespace qor;
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 void click(CQorDialog& d, int id) { qobject_cast<QPushButton*>(d.GetDlgItem(id))->click(); }
 QListWidget* list(CQorDialog& d, int id) { return qobject_cast<QListWidget*>(d.GetDlgItem(id)); }
@@ -52,8 +49,6 @@ struct Answers {
     QStringList shown, files;
     UiServices previous;
 };
-
-struct TemplateDialogs : TemplateDocDialogsT<> {};
 
 // Chooses files (names in dir) in the next template file dialog as a user
 // would, once it is up; *labels receives its OK button's and labels' texts.
@@ -187,12 +182,12 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
     writeFile(dir + "/利润表.rep", "x");
     writeFile(dir + "/现金流量表.rep", "x");
     Answers answers;
-    TemplateDialogs dialogs;
-    EXPECT_TRUE(dialogs.Provides(371) && dialogs.Provides(449) && dialogs.Provides(452));
+    qortest::RegisteredDialogs dialogs;
+    EXPECT_TRUE(HasDialog<ReportTemplateDlgMembers>() && HasDialog<ModelSheetRequest>());
 
     // No templates: OK stays open with 62229.
     CQorDialog::SetModalHook([](CQorDialog& d) { d.OnOK(); });
-    EXPECT_FALSE(dialogs.ReportTemplateDlg({}));
+    EXPECT_FALSE(Ask(ReportTemplateDlgMembers{}));
     EXPECT_EQ(answers.shown, QStringList{LoadErrorText(62229)});
     answers.shown.clear();
 
@@ -237,7 +232,7 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
         EXPECT_TRUE(enabled(d, CModelSheet::IDC_APPLY));
         click(d, CModelSheet::IDC_FINISH);
     });
-    dialogs.ModelSheet();
+    Ask(ModelSheetRequest{});
     EXPECT_EQ(answers.shown, (QStringList{LoadErrorText(62265), LoadErrorText(62273),
                                           QString(LoadErrorText(62277)).replace("%s", "利润表")}));
 
@@ -251,7 +246,7 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
         templates->setCurrentIndex(1);
         d.OnOK();
     });
-    const auto chosen = dialogs.ReportTemplateDlg({});
+    const auto chosen = Ask(ReportTemplateDlgMembers{});
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->chosenPath, dir + "/现金流量表.rep");
 }

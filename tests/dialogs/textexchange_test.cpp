@@ -38,11 +38,7 @@ struct Messages {
     ~Messages() { installUiServices(previous); }
 };
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 }  // namespace
 
@@ -181,7 +177,7 @@ TEST(TextExchange, AnExportImportsBackWithValuesKindsPagesKeywordsAndFormats) {
 
     // Independent readers: the text as code page 936 CSV of 14 fields a
     // line, the description as UTF-16 INI with every field.
-    if (qortest::havePythonModule("csv")) {
+    if (qortest::needPythonModule("csv")) {
         const auto r = qortest::python(
             "import csv,sys\n"
             "rows=list(csv.reader(open(sys.argv[1],encoding='cp936',newline='')))\n"

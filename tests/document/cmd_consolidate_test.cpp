@@ -29,21 +29,21 @@ struct CommandLog {
     ~CommandLog() { SetCommandRunner({}); }
 };
 
-struct WizardDialogs : IDocDialogs {
+// Both wizards answered with the members set here.
+struct WizardDialogs {
     TabHuiZongWizardMembers page;
     VHuiZongWizardMembers var;
     TabHuiZongWizardMembers presetSeen;
-    std::optional<TabHuiZongWizardMembers> TabHuiZongWizard(
-        const TabHuiZongWizardMembers& m) override {
-        presetSeen = m;
-        TabHuiZongWizardMembers out = page;
-        out.varKind = m.varKind;
-        out.varExtent = m.varExtent;
-        return out;
-    }
-    std::optional<VHuiZongWizardMembers> VHuiZongWizard(const VHuiZongWizardMembers&) override {
-        return var;
-    }
+    ScopedDialog<TabHuiZongWizardMembers> pageWizard{
+        [this](const TabHuiZongWizardMembers& m) -> std::optional<TabHuiZongWizardMembers> {
+            presetSeen = m;
+            TabHuiZongWizardMembers out = page;
+            out.varKind = m.varKind;
+            out.varExtent = m.varExtent;
+            return out;
+        }};
+    ScopedDialog<VHuiZongWizardMembers> varWizard{
+        [this](const VHuiZongWizardMembers&) { return std::optional(var); }};
 };
 
 }  // namespace
@@ -118,7 +118,7 @@ TEST(CmdConsolidate, PageConsolidationRunsTheLineAndShowsTheLastPage) {
     log.action = [](CQorsDoc* d) { return int(d->GetReport()->AppendRowColPage(1, 2)); };
     WizardDialogs dialogs;
     dialogs.page.pageCondition = QStringLiteral("年=2004");
-    EXPECT_EQ(OnPageConsolidation(*doc, dialogs), 0);
+    EXPECT_EQ(OnPageConsolidation(*doc), 0);
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("TOTAL  FOR 年=2004")});
     EXPECT_EQ(log.modes, QList<int>{kCommandRunMode});
     EXPECT_EQ(doc->m_nPageCount, 2);
@@ -127,19 +127,19 @@ TEST(CmdConsolidate, PageConsolidationRunsTheLineAndShowsTheLastPage) {
 
     // A new report needs its name; a failing command changes nothing.
     dialogs.page.toNewReport = 1;
-    EXPECT_NE(OnPageConsolidation(*doc, dialogs), 0);
+    EXPECT_NE(OnPageConsolidation(*doc), 0);
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62938)});
     EXPECT_EQ(log.lines.size(), 1);
     dialogs.page.newReportName = QStringLiteral("汇总");
     log.action = [](CQorsDoc*) { return -1; };
     doc->SetModifiedFlag(false);
-    EXPECT_EQ(OnPageConsolidation(*doc, dialogs), -1);
+    EXPECT_EQ(OnPageConsolidation(*doc), -1);
     EXPECT_EQ(log.lines.last(), QStringLiteral("TOTAL TO \"汇总\"  FOR 年=2004"));
     EXPECT_FALSE(doc->IsModified());
 
     log.action = nullptr;
     dialogs.var.varCondition = QStringLiteral("V_A>100");
-    EXPECT_EQ(OnVarAreaConsolidation(*doc, dialogs), 0);
+    EXPECT_EQ(OnVarAreaConsolidation(*doc), 0);
     EXPECT_EQ(log.lines.last(), QStringLiteral("GTOTAL FOR ; V_A>100"));
     EXPECT_TRUE(doc->IsModified());
 }
@@ -147,14 +147,15 @@ TEST(CmdConsolidate, PageConsolidationRunsTheLineAndShowsTheLastPage) {
 TEST(CmdConsolidate, AuditMappingNeedsASavedReport) {
     auto doc = newDoc();
     UiRecorder ui;
-    struct Mapping : IDocDialogs {
-        int runs = 0;
-        bool AuditMappingDlg(CQorsDoc&) override { return ++runs > 0; }
-    } dialogs;
-    EXPECT_FALSE(OnAuditMapping(*doc, dialogs));
+    int runs = 0;
+    ScopedDialog<AuditMappingRequest> mapping([&runs](const AuditMappingRequest& r) {
+        ++runs;
+        return std::optional(r);
+    });
+    EXPECT_FALSE(OnAuditMapping(*doc));
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62776)});
-    EXPECT_EQ(dialogs.runs, 0);
+    EXPECT_EQ(runs, 0);
     ASSERT_TRUE(doc->OnSaveDocument(testDir() + "/a.rep"));
-    EXPECT_TRUE(OnAuditMapping(*doc, dialogs));
-    EXPECT_EQ(dialogs.runs, 1);
+    EXPECT_TRUE(OnAuditMapping(*doc));
+    EXPECT_EQ(runs, 1);
 }

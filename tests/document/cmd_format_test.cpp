@@ -26,22 +26,26 @@ uint16_t colWidth(CQorsDoc& doc, int col1) {
     return w;
 }
 
-struct SizeDialogs : IDocDialogs {
+struct SizeDialogs {
     std::optional<int> mm;
     RowHeightDlgMembers seenRow;
-    std::optional<RowHeightDlgMembers> RowHeightDlg(const RowHeightDlgMembers& m) override {
+    std::optional<RowHeightDlgMembers> RowHeightDlg(const RowHeightDlgMembers& m) {
         seenRow = m;
         if (!mm) return std::nullopt;
         RowHeightDlgMembers out = m;
         out.heightMm = *mm;
         return out;
     }
-    std::optional<ColWidthDlgMembers> ColWidthDlg(const ColWidthDlgMembers& m) override {
+    std::optional<ColWidthDlgMembers> ColWidthDlg(const ColWidthDlgMembers& m) {
         if (!mm) return std::nullopt;
         ColWidthDlgMembers out = m;
         out.widthMm = *mm;
         return out;
     }
+    ScopedDialog<RowHeightDlgMembers> rowHeightDlgAnswer{
+        [this](const RowHeightDlgMembers& m) { return RowHeightDlg(m); }};
+    ScopedDialog<ColWidthDlgMembers> colWidthDlgAnswer{
+        [this](const ColWidthDlgMembers& m) { return ColWidthDlg(m); }};
 };
 
 }  // namespace
@@ -55,7 +59,7 @@ TEST(CmdFormat, RowHeightInMillimetresBecomesPoints) {
     QObject::connect(doc.get(), &CQorsDoc::changed, [&changed](int) { ++changed; });
 
     dialogs.mm = 5;
-    EXPECT_EQ(OnRowHeight(*doc, dialogs), 0);
+    EXPECT_EQ(OnRowHeight(*doc), 0);
     EXPECT_EQ(dialogs.seenRow.heightPoints, 18);
     EXPECT_EQ(dialogs.seenRow.heightMm, 6);
     for (int row : {2, 3, 4}) EXPECT_EQ(rowHeight(*doc, row), 14) << row;
@@ -68,17 +72,17 @@ TEST(CmdFormat, RowHeightInMillimetresBecomesPoints) {
     // show as 6 mm, which would come back as 17.
     doc->Selection().SetSelection(10, 0, 10, 0);
     dialogs.mm = 6;
-    EXPECT_EQ(OnRowHeight(*doc, dialogs), 0);
+    EXPECT_EQ(OnRowHeight(*doc), 0);
     EXPECT_EQ(rowHeight(*doc, 11), 18);
     dialogs.mm = 7;
-    EXPECT_EQ(OnRowHeight(*doc, dialogs), 0);
+    EXPECT_EQ(OnRowHeight(*doc), 0);
     EXPECT_EQ(rowHeight(*doc, 11), 20);  // 7 / 0.3527 = 19.85
     EXPECT_TRUE(ui.messages.isEmpty());
 
     // Cancelled: nothing changes.
     dialogs.mm.reset();
     doc->SetModifiedFlag(false);
-    EXPECT_EQ(OnRowHeight(*doc, dialogs), -1);
+    EXPECT_EQ(OnRowHeight(*doc), -1);
     EXPECT_FALSE(doc->IsModified());
 }
 
@@ -109,7 +113,7 @@ TEST(CmdFormat, ColumnWidthAndDataStateRefusal) {
     SizeDialogs dialogs;
     doc->Selection().SetSelection(0, 1, 0, 2);
     dialogs.mm = 30;
-    EXPECT_EQ(OnColWidth(*doc, dialogs), 0);
+    EXPECT_EQ(OnColWidth(*doc), 0);
     EXPECT_EQ(colWidth(*doc, 2), 85);  // 30 / 0.3527 = 85.06
     EXPECT_EQ(colWidth(*doc, 3), 85);
     EXPECT_EQ(colWidth(*doc, 1), 64);
@@ -119,7 +123,7 @@ TEST(CmdFormat, ColumnWidthAndDataStateRefusal) {
     ASSERT_TRUE(doc->EnterDataState());
     doc->SetModifiedFlag(false);
     dialogs.mm = 10;
-    EXPECT_NE(OnColWidth(*doc, dialogs), 0);
+    EXPECT_NE(OnColWidth(*doc), 0);
     EXPECT_EQ(colWidth(*doc, 2), 85);
     EXPECT_TRUE(ui.said(QStringLiteral("失败")));
     EXPECT_FALSE(doc->IsModified());

@@ -15,11 +15,10 @@ using namespace qor;
 
 namespace {
 
-struct FormulaDialogs : IDocDialogs {
+struct FormulaDialogs {
     QStringList answers;  // one formula per run; none left = cancel
     QList<DefineFormulaDlgMembers> seen;
-    std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(
-        const DefineFormulaDlgMembers& m) override {
+    std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(const DefineFormulaDlgMembers& m) {
         seen << m;
         if (answers.isEmpty()) return std::nullopt;
         DefineFormulaDlgMembers out = m;
@@ -27,6 +26,8 @@ struct FormulaDialogs : IDocDialogs {
         out.area = {5, 5, 5, 5};  // an edited area is not where the formula goes
         return out;
     }
+    ScopedDialog<DefineFormulaDlgMembers> defineFormulaDlgAnswer{
+        [this](const DefineFormulaDlgMembers& m) { return DefineFormulaDlg(m); }};
 };
 
 QString formulaAt(CQorsDoc& doc, int row, int col) {
@@ -45,7 +46,7 @@ TEST(CmdFormula, StoredOnTheSelectionAndTableTextsBecomeNumbers) {
     doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+A2");
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), 0);
+    EXPECT_EQ(OnCellFormula(*doc), 0);
     EXPECT_EQ(formulaAt(*doc, 3, 2), QStringLiteral("A1+A2"));
     EXPECT_EQ(formulaAt(*doc, 4, 2), QStringLiteral("A1+A2"));
     EXPECT_EQ(formulaAt(*doc, 6, 6), QString());
@@ -58,7 +59,7 @@ TEST(CmdFormula, StoredOnTheSelectionAndTableTextsBecomeNumbers) {
 
     // The next run starts from the top-left cell's formula.
     dialogs.answers.clear();
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(OnCellFormula(*doc), -1);
     EXPECT_EQ(dialogs.seen.last().formula, QStringLiteral("A1+A2"));
     EXPECT_EQ(dialogs.seen.last().area, (DlgArea{1, 2, 1, 3}));
 }
@@ -75,13 +76,13 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
 
     doc->Selection().SetSelection(2, 0, 2, 0);  // the variable area's first row
     dialogs.answers << QStringLiteral("1");
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), 1200);
+    EXPECT_EQ(OnCellFormula(*doc), 1200);
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62511)});
     EXPECT_TRUE(doc->IsModified());  // as the command has always done
 
     doc->Selection().SetSelection(5, 0, 5, 1);
     dialogs.answers << QStringLiteral("1");
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), 1220);
+    EXPECT_EQ(OnCellFormula(*doc), 1220);
     EXPECT_EQ(ui.messages.last(), LoadErrorText(62512));
 
     // Any other refusal (data state here) asks again with the text kept.
@@ -89,7 +90,7 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
     doc->Selection().SetSelection(0, 0, 0, 0);
     dialogs.seen.clear();
     dialogs.answers << QStringLiteral("B1*2");
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(OnCellFormula(*doc), -1);
     EXPECT_EQ(ui.messages.last(), LoadErrorText(62513));
     ASSERT_EQ(dialogs.seen.size(), 2);
     EXPECT_EQ(dialogs.seen[1].formula, QStringLiteral("B1*2"));
@@ -104,7 +105,7 @@ TEST(CmdFormula, ARefusedFormulaLeavesTableTextsAsTheyWere) {
     doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4, B3 a table text
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+(");  // refused, then cancelled
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(OnCellFormula(*doc), -1);
     ASSERT_EQ(ui.messages.size(), 1);
     EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62513)));
     int32_t kind = 0;
@@ -143,7 +144,7 @@ TEST(CmdFormula, ARefusalSaysWhyAndWhereAndNamesTheFunctionMeant) {
     doc->Selection().SetSelection(4, 1, 4, 1);  // B5
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("B1+SUM(B2:B4)");  // refused, then cancelled
-    EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    EXPECT_EQ(OnCellFormula(*doc), -1);
     ASSERT_EQ(ui.messages.size(), 1);
     const QString m = ui.messages[0];
     EXPECT_TRUE(m.startsWith(LoadErrorText(62513))) << m.toStdString();
@@ -156,7 +157,7 @@ TEST(CmdFormula, ARefusalSaysWhyAndWhereAndNamesTheFunctionMeant) {
     ui.messages.clear();
     dialogs.answers << QStringLiteral("ROUND(A1)") << QStringLiteral("Z99+1")
                     << QStringLiteral("PTOTL(A1:A2)");
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(OnCellFormula(*doc, dialogs), -1);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(OnCellFormula(*doc), -1);
     ASSERT_EQ(ui.messages.size(), 3);
     EXPECT_TRUE(ui.messages[0].contains(QStringLiteral("函数 ROUND 要 2 个参数")))
         << ui.messages[0].toStdString();

@@ -22,25 +22,23 @@ TEST(CmdPasswords, FormatLockGuardsFormatStateThroughTheDialog) {
     EXPECT_NE(ApplyFormatLockDlg(*doc, lock), 0);
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62088)});
 
-    struct Typed : IDocDialogs {
-        std::optional<QString> text;
-        int asked = 0;
-        std::optional<FormatPasswordDlgMembers> FormatPasswordDlg(
-            const FormatPasswordDlgMembers&) override {
-            ++asked;
-            if (!text) return std::nullopt;
-            return FormatPasswordDlgMembers{*text};
-        }
-    } dialogs;
-    IDocDialogs* previous = SetDocDialogs(&dialogs);
-    UseFormatPasswordDlg();
-    ASSERT_TRUE(doc->EnterDataState());
-    EXPECT_FALSE(doc->EnterFormatState());  // cancelled
-    dialogs.text = QStringLiteral("SECRET");
-    EXPECT_TRUE(doc->EnterFormatState());
-    EXPECT_EQ(dialogs.asked, 2);
-    CQorsDoc::SetFormatPasswordPrompt({});
-    SetDocDialogs(previous);
+    std::optional<QString> text;
+    int asked = 0;
+    {
+        ScopedDialog<FormatPasswordDlgMembers> typed(
+            [&](const FormatPasswordDlgMembers&) -> std::optional<FormatPasswordDlgMembers> {
+                ++asked;
+                if (!text) return std::nullopt;
+                return FormatPasswordDlgMembers{*text};
+            });
+        UseFormatPasswordDlg();
+        ASSERT_TRUE(doc->EnterDataState());
+        EXPECT_FALSE(doc->EnterFormatState());  // cancelled
+        text = QStringLiteral("SECRET");
+        EXPECT_TRUE(doc->EnterFormatState());
+        EXPECT_EQ(asked, 2);
+        CQorsDoc::SetFormatPasswordPrompt({});
+    }
 
     // An empty password removes the lock.
     lock.newPassword.clear();

@@ -9,52 +9,46 @@
 #include "document/cmd_dialogs.h"
 #include "document/cmd_edit.h"
 #include "document/doc_commandhook.h"
+#include "resources/commandids.h"
 #include "tests/document/doc_fixture.h"
 
+using namespace qor::cmd_ids;
 using namespace doctest;
 using namespace qor;
 using namespace qor::doccmd;
 
 namespace {
 
-// Dialogs that provide every template and record what ran; each answers
-// cancelled, so nothing changes.
-struct RecordingDialogs : IDocDialogs {
-    QList<int> provided;  // empty: every template
-    bool Provides(int t) const override { return provided.isEmpty() || provided.contains(t); }
-    std::optional<InsertCountDlgMembers> InsertCountDlg(const InsertCountDlgMembers& m) override {
-        ran << 182;
-        modes << m.mode;
-        return std::nullopt;
-    }
-    std::optional<DeleteDlgMembers> DeleteDlg(const DeleteDlgMembers& m) override {
-        ran << 184;
-        modes << m.mode;
-        if (!deleteAnswer) return std::nullopt;
-        DeleteDlgMembers out = m;
-        out.list = deleteAnswer->list;
-        out.condition = deleteAnswer->condition;
-        return out;
-    }
+// The dialogs the tests below run, registered for the test's lifetime;
+// each records that it ran and answers cancelled, so nothing changes.
+struct RecordingDialogs {
     std::optional<DeleteDlgMembers> deleteAnswer;
-    std::optional<TabHuiZongWizardMembers> TabHuiZongWizard(
-        const TabHuiZongWizardMembers&) override {
-        ran << 496;
-        return std::nullopt;
-    }
-    std::optional<DefineFormulaDlgMembers> DefineFormulaDlg(
-        const DefineFormulaDlgMembers&) override {
-        ran << 151;
-        return std::nullopt;
-    }
     QList<int> ran;
     QList<int> modes;
-};
-
-struct Installed {
-    explicit Installed(IDocDialogs* d) : previous(SetDocDialogs(d)) {}
-    ~Installed() { SetDocDialogs(previous); }
-    IDocDialogs* previous;
+    ScopedDialog<InsertCountDlgMembers> insertCount{
+        [this](const InsertCountDlgMembers& m) -> std::optional<InsertCountDlgMembers> {
+            ran << 182;
+            modes << m.mode;
+            return std::nullopt;
+        }};
+    ScopedDialog<DeleteDlgMembers> deleteDlg{
+        [this](const DeleteDlgMembers& m) -> std::optional<DeleteDlgMembers> {
+            ran << 184;
+            modes << m.mode;
+            if (!deleteAnswer) return std::nullopt;
+            DeleteDlgMembers out = m;
+            out.list = deleteAnswer->list;
+            out.condition = deleteAnswer->condition;
+            return out;
+        }};
+    ScopedDialog<TabHuiZongWizardMembers> tabHuiZong{[this](const TabHuiZongWizardMembers&) {
+        ran << 496;
+        return std::optional<TabHuiZongWizardMembers>();
+    }};
+    ScopedDialog<DefineFormulaDlgMembers> defineFormula{[this](const DefineFormulaDlgMembers&) {
+        ran << 151;
+        return std::optional<DefineFormulaDlgMembers>();
+    }};
 };
 
 CommandState stateOf(CQorsDoc& doc, int id) {
@@ -68,8 +62,8 @@ CommandState stateOf(CQorsDoc& doc, int id) {
 TEST(DocCommands, UnknownIdsAreLeftToOthers) {
     auto doc = newDoc();
     CommandState s;
-    EXPECT_FALSE(doc->OnUpdateCommand(57634, s));  // the view's copy
-    EXPECT_FALSE(doc->OnCommand(33298));           // the frame's state switch
+    EXPECT_FALSE(doc->OnUpdateCommand(kCmdCopy, s));  // the view's copy
+    EXPECT_FALSE(doc->OnCommand(kCmdSwitchState));  // the frame's state switch
     EXPECT_EQ(DialogOfCommand(kCmdDeleteRows), 184);
     EXPECT_EQ(DialogOfCommand(12345), 0);
 }
@@ -88,7 +82,6 @@ TEST(DocCommands, HeadlessDialogsLeaveEveryDialogCommandOff) {
 
 TEST(DocCommands, StateRulesAndReasons) {
     RecordingDialogs dialogs;
-    Installed installed(&dialogs);
     CQorsDoc closed;
     EXPECT_EQ(stateOf(closed, kCmdInsertPages).reason, ReasonNoReport());
 
@@ -105,19 +98,18 @@ TEST(DocCommands, StateRulesAndReasons) {
     EXPECT_TRUE(stateOf(*doc, kCmdInsertPages).enabled);  // pages in either state
     EXPECT_TRUE(stateOf(*doc, kCmdPageConsolidation).enabled);
 
-    // Parts of the system not built yet stay off whatever the state.
+    // Commands this system has no work for stay off whatever the state.
     EXPECT_EQ(stateOf(*doc, kCmdDrillDown).reason, ReasonNotBuilt());
     EXPECT_EQ(stateOf(*doc, kCmdInsertChart).reason, ReasonNotBuilt());
 
-    // A dialog set without the template turns its command off.
-    dialogs.provided = {182};
+    // A command whose dialog is not registered is off.
+    const ScopedDialog<DeleteDlgMembers> noDelete({});
     EXPECT_TRUE(stateOf(*doc, kCmdAppendPages).enabled);
     EXPECT_EQ(stateOf(*doc, kCmdDeletePages).reason, ReasonNoDialog());
 }
 
 TEST(DocCommands, RunningReachesTheDialogWithItsMode) {
     RecordingDialogs dialogs;
-    Installed installed(&dialogs);
     auto doc = newDoc();
     EXPECT_TRUE(doc->OnCommand(kCmdAppendCols));
     EXPECT_TRUE(doc->OnCommand(kCmdDeleteRows));
@@ -132,7 +124,6 @@ TEST(DocCommands, RunningReachesTheDialogWithItsMode) {
 
 TEST(DocCommands, CellFormulaNeedsAPlainCellOutsideTheVariableAreasFirstLine) {
     RecordingDialogs dialogs;
-    Installed installed(&dialogs);
     auto doc = newDoc();
     doc->Selection().SetCurrentCell(2, 1);
     EXPECT_TRUE(stateOf(*doc, kCmdCellFormula).enabled);
@@ -154,7 +145,6 @@ TEST(DocCommands, CellFormulaNeedsAPlainCellOutsideTheVariableAreasFirstLine) {
 
 TEST(DocCommands, AnEmptyDeleteDeletesNothing) {
     RecordingDialogs dialogs;
-    Installed installed(&dialogs);
     QStringList lines;
     SetCommandRunner([&lines](CQorsDoc*, const QString& line, int) {
         lines << line;

@@ -40,14 +40,14 @@ std::unique_ptr<CQorsDoc> threePages(const QString& path, bool formatState) {
 // is missing (the caller skips).
 QString valuesByReader(const QString& path) {
     const QString suffix = QFileInfo(path).suffix();
-    if (suffix == "xlsx" && qortest::havePythonModule("openpyxl"))
+    if (suffix == "xlsx" && qortest::needPythonModule("openpyxl"))
         return QString::fromUtf8(qortest::python("import sys, openpyxl\n"
                                                  "wb = openpyxl.load_workbook(sys.argv[1])\n"
                                                  "print(' '.join(str(ws['B2'].value) for ws in wb))\n",
                                                  {path})
                                      .out)
             .trimmed();
-    if (suffix == "xls" && qortest::havePythonModule("xlrd"))
+    if (suffix == "xls" && qortest::needPythonModule("xlrd"))
         return QString::fromUtf8(qortest::python("import sys, xlrd\n"
                                                  "b = xlrd.open_workbook(sys.argv[1])\n"
                                                  "print(' '.join(str(s.cell_value(1, 1)) if s.nrows > 1 "
@@ -55,14 +55,14 @@ QString valuesByReader(const QString& path) {
                                                  {path})
                                      .out)
             .trimmed();
-    if (suffix == "dbf" && qortest::havePythonModule("dbfread"))
+    if (suffix == "dbf" && qortest::needPythonModule("dbfread"))
         return QString::fromUtf8(qortest::python("import sys, dbfread\n"
                                                  "t = list(dbfread.DBF(sys.argv[1], encoding='gbk'))\n"
                                                  "print(' '.join(str(t[i]['B']) for i in (1, 5, 9)))\n",
                                                  {path})
                                      .out)
             .trimmed();
-    if (suffix == "mdb" && qortest::haveProgram("mdb-export")) {
+    if (suffix == "mdb" && qortest::needProgram("mdb-export")) {
         QStringList out;
         for (const char* table : {"Sheet1", "Sheet2", "Sheet3"}) {
             const auto r = qortest::run("mdb-export", {path, table});
@@ -184,7 +184,7 @@ TEST(DocExports, AReportWithoutPagesWritesItsLayoutAsTheFirstPageToEitherWorkboo
     // The page was the export's own: the report has none again.
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 0);
     EXPECT_FALSE(doc->IsDataState());
-    if (qortest::havePythonModule("xlrd") && qortest::havePythonModule("openpyxl")) {
+    if (qortest::needPythonModule("xlrd") && qortest::needPythonModule("openpyxl")) {
         const auto r = qortest::python(
             "import sys, xlrd, openpyxl\n"
             "b = xlrd.open_workbook(sys.argv[1])\n"
@@ -260,7 +260,7 @@ TEST(DocExports, ATextCellEmptyOnTheFirstPageComesBackFromAWorkbook) {
 }
 
 TEST(DocExports, ValuesOnlyWorkbookKeepsNumbersUnderALabelAsNumbers) {
-    if (!qortest::havePythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
+    if (!qortest::needPythonModule("xlrd")) GTEST_SKIP() << "python3-xlrd is not installed";
     qor::doc::RegisterExchangeConverters();
     const QString dir = doctest::testDir();
     auto doc = threePages(dir + "/v.rep", false);

@@ -19,16 +19,9 @@
 
 namespace doctest {
 
-inline QString testDir() {
-    return qortest::freshDir(
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+using qortest::testDir;
 
-inline QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
+using qortest::fileBytes;
 
 // Collects message boxes and answers text prompts from a list while it
 // lives; the previous hooks come back afterwards.

@@ -11,11 +11,7 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 // Two English words in a row: what a sentence of the old texts had.
 bool hasEnglishWords(const QString& text) {

@@ -12,10 +12,7 @@
 
 namespace cellstest {
 
-inline QString testDir() {
-    return qortest::freshDir(
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+using qortest::testDir;
 
 // A new report of rows x cols, still in format state.
 inline std::unique_ptr<CReportHandle> newReport(const QString& path, uint16_t rows, uint16_t cols) {

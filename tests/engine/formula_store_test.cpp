@@ -20,10 +20,7 @@ using namespace qor;
 
 namespace {
 
-QString testDir() {
-    return qortest::freshDir(
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+using qortest::testDir;
 
 // A report of rows x cols in format state.
 std::unique_ptr<CReportHandle> newReport(const QString& path, uint16_t rows, uint16_t cols) {

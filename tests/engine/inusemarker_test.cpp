@@ -16,10 +16,7 @@ using namespace qor;
 
 namespace {
 
-QString testDir() {
-    return qortest::freshDir(
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+using qortest::testDir;
 
 // Sets both time stamps to a fixed moment in the past.
 void ageFile(const QString& path) {
@@ -74,7 +71,7 @@ TEST(InUseMarker, MarkAndClearKeepTheTimeStampsAndTheReport) {
     for (qsizetype i = 0; i < after.size(); ++i) changed += after[i] != bytesBefore[i];
     EXPECT_GT(changed, 1);
     EXPECT_LE(changed, kMarkerLength);
-    if (qortest::havePythonModule("olefile")) {
+    if (qortest::needPythonModule("olefile")) {
         const auto r = qortest::python(
             "import olefile,sys\n"
             "rep=olefile.OleFileIO(sys.argv[1]).openstream('QOR~REP').read()\n"

@@ -10,6 +10,7 @@
 #include "engine/reportlayout.h"
 #include "engine/status.h"
 #include "platform/compoundfile.h"
+#include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor;
@@ -129,19 +130,7 @@ std::vector<BlobEntry> pageRecords(const QString& path) {
 }
 
 void xorStreamByte(const QString& path, quint64 offset) {
-    QList<CompoundFile::Extent> ext;
-    {
-        auto cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
-        ext = cf->extents(QString::fromLatin1(kPageStreamName), offset, 1);
-    }
-    ASSERT_EQ(ext.size(), 1);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    f.seek(qint64(ext[0].fileOffset));
-    char c = 0;
-    f.getChar(&c);
-    f.seek(qint64(ext[0].fileOffset));
-    f.putChar(char(c ^ 0x5A));
+    qortest::flipStreamByte(path, QString::fromLatin1(kPageStreamName), offset);
 }
 
 // What a loaded page says, and the status of loading it.

@@ -17,38 +17,20 @@
 #include "engine/status.h"
 #include "engine/workfiles.h"
 #include "platform/compoundfile.h"
+#include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor;
 
 namespace {
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using qortest::fileBytes;
 
 QByteArray fileHash(const QString& path) {
     return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256);
 }
 
-// Flips one byte of a stream where it lies in the file.
-void flipStreamByte(const QString& path, const QString& stream, quint64 offset) {
-    QList<CompoundFile::Extent> ext;
-    {
-        auto cf = CompoundFile::open(path, CompoundFile::Mode::ReadOnly);
-        ASSERT_TRUE(cf);
-        ext = cf->extents(stream, offset, 1);
-    }
-    ASSERT_EQ(ext.size(), 1);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    f.seek(qint64(ext[0].fileOffset));
-    char c = 0;
-    f.getChar(&c);
-    f.seek(qint64(ext[0].fileOffset));
-    f.putChar(char(c ^ 0x5A));
-}
+using qortest::flipStreamByte;
 
 ReportFormat sampleFormat() {
     ReportFormat f = ReportFormat::newReport();
@@ -561,7 +543,7 @@ TEST_F(ReportFileTest, DocumentStreamsAndForeignEntriesAreCarriedOver) {
 
 TEST_F(ReportFileTest, IndependentReadersSeeTheStreams) {
     makeReport(9, 4, 2);
-    if (qortest::havePythonModule("olefile")) {
+    if (qortest::needPythonModule("olefile")) {
         const auto r = qortest::python(
             "import olefile,sys\n"
             "o=olefile.OleFileIO(sys.argv[1])\n"
@@ -574,7 +556,7 @@ TEST_F(ReportFileTest, IndependentReadersSeeTheStreams) {
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
         EXPECT_EQ(r.out.trimmed(), "['PageEx', 'QOR~REP', 'QOR~VEP'] QOR8.61 True QPGX 2");
     }
-    if (qortest::haveProgram("gsf")) {
+    if (qortest::needProgram("gsf")) {
         const auto r = qortest::run("gsf", {"list", path});
         EXPECT_EQ(r.exitCode, 0);
         for (const char* s : {"QOR~REP", "QOR~VEP", "PageEx"}) EXPECT_TRUE(r.out.contains(s)) << s;

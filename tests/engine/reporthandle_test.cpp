@@ -21,10 +21,7 @@ using namespace qor;
 
 namespace {
 
-QString testDir() {
-    return qortest::freshDir(
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+using qortest::testDir;
 
 // A saved new report at path.
 void makeReport(const QString& path) {

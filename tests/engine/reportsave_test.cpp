@@ -28,10 +28,7 @@ namespace {
 
 constexpr int kPages = 4;
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using qortest::fileBytes;
 
 ino_t inodeOf(const QString& path) {
     struct stat st {};
@@ -182,7 +179,7 @@ TEST_F(ReportSaveTest, OneCellSaveGivesTheFileAFullRewriteGivesAndKeepsTheRest) 
         EXPECT_EQ(pa.mid(to), pb.mid(to));
         EXPECT_NE(pa.mid(from, to - from), pb.mid(from, to - from));
     }
-    if (!qortest::havePythonModule("olefile")) return;
+    if (!qortest::needPythonModule("olefile")) return;
     // An independent reader finds the streams that did not change as they
     // were, and the same streams in both files.
     const QStringList old = olefileStreams(path), now = olefileStreams(copied);

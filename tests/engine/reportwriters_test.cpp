@@ -16,16 +16,14 @@
 #include "engine/inusemarker.h"
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
+#include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor;
 
 namespace {
 
-QString testDir() {
-    return qortest::freshDir(
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+using qortest::testDir;
 
 QByteArray hashOf(const QString& path) {
     QFile f(path);
@@ -33,12 +31,7 @@ QByteArray hashOf(const QString& path) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-void makeReport(const QString& path, int pages = 1) {
-    CReportHandle h(path);
-    ASSERT_TRUE(h.IsOpen());
-    ASSERT_EQ(h.AppendRowColPage(pages, 2), 0);
-    ASSERT_EQ(h.Save(), 0);
-}
+using qortest::makeReport;
 
 CReportHandle* openForReading(std::unique_ptr<CReportHandle>* h, const QString& path) {
     *h = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting,

@@ -212,7 +212,7 @@ TEST(ReportRoundTrip, EveryKindOfEditReopensIdentical) {
 }
 
 TEST(ReportRoundTrip, IndependentReaderSeesTheDocumentedHeader) {
-    if (!qortest::haveProgram("gsf")) GTEST_SKIP() << "gsf not installed";
+    if (!qortest::needProgram("gsf")) GTEST_SKIP() << "gsf not installed";
     const QString dir = qortest::freshDir("roundtrip-gsf");
     const QString path = dir + "/header.rep";
     {

@@ -12,6 +12,7 @@
 #include "engine/creporthandle.h"
 #include "engine/openreports.h"
 #include "engine/workfiles.h"
+#include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor;
@@ -53,12 +54,7 @@ QString saveValue(const QString& path, double value) {
     return QFileInfo(h.WorkingCopyPath()).absolutePath();
 }
 
-void makeReport(const QString& path) {
-    CReportHandle h(path);
-    ASSERT_TRUE(h.IsOpen());
-    ASSERT_EQ(h.AppendRowColPage(1, 2), 0);
-    ASSERT_EQ(h.Save(), 0);
-}
+using qortest::makeReport;
 
 }  // namespace
 

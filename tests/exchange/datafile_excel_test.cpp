@@ -27,7 +27,7 @@ QString dir() {
 }
 
 TEST(ExcelDataFile, ValuesWorkbookCapsRecordsAndReadsBackAsTables) {
-    if (!qortest::havePythonModule(QStringLiteral("xlrd"))) GTEST_SKIP() << "python3-xlrd missing";
+    if (!qortest::needPythonModule(QStringLiteral("xlrd"))) GTEST_SKIP() << "python3-xlrd missing";
     const QString d = dir();
     const QString mdb = d + QStringLiteral("/work.Mdb");
     {
@@ -93,7 +93,7 @@ print(b.sheet_names(), s.nrows, s.row_values(0), s.row_values(1), s.row_values(2
 }
 
 TEST(ExcelDataFile, ReportValuesOnlyWorkbookAndRefusals) {
-    if (!qortest::havePythonModule(QStringLiteral("xlrd"))) GTEST_SKIP() << "python3-xlrd missing";
+    if (!qortest::needPythonModule(QStringLiteral("xlrd"))) GTEST_SKIP() << "python3-xlrd missing";
     const QString d = dir();
     auto h = newReport(d + QStringLiteral("/r.rep"), 2, 2);
     setFormat(*h, 0, kCellText, CellArea::area(1, 1, 2, 1));
@@ -138,7 +138,8 @@ print(b.sheet_names(), s.row_values(0), len(s.cell_value(1, 0)), s.cell_value(2,
 // workbook in the binary form, through the BIFF reader; importing the
 // workbook still copies the worksheets only.
 TEST(ExcelDataFile, DefinedNamesAreTables) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "python3-openpyxl missing";
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl")))
+        GTEST_SKIP() << "python3-openpyxl missing";
     const QString d = dir();
     const auto made = qortest::python(QStringLiteral(R"PY(
 import sys, openpyxl
@@ -165,7 +166,7 @@ wb.save(sys.argv[1])
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
 
     QStringList books{d + QStringLiteral("/book.xlsx")};
-    if (qortest::haveProgram(QStringLiteral("soffice"))) {
+    if (qortest::needProgram(QStringLiteral("soffice"))) {
         const qortest::ProcessResult lo = qortest::run(
             QStringLiteral("soffice"),
             {QStringLiteral("-env:UserInstallation=file://") + d + QStringLiteral("/lo"),

@@ -38,7 +38,7 @@ NamedTable sheet(const QString& name, int records) {
 }
 
 TEST(LotusFile, WrittenFileReadByWks2csvAndTheEngine) {
-    if (!qortest::haveProgram(QStringLiteral("wks2csv"))) GTEST_SKIP() << "libwps-tools missing";
+    if (!qortest::needProgram(QStringLiteral("wks2csv"))) GTEST_SKIP() << "libwps-tools missing";
     const QString d = dir();
     const QString path = d + QStringLiteral("/out.wk4");
     QStringList notes;

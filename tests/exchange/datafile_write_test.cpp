@@ -158,7 +158,8 @@ for row in list(csv.reader(open(sys.argv[1] + "/n.txt", encoding="cp936", newlin
 }
 
 TEST(DataFileWrite, DBaseReadByDbfread) {
-    if (!qortest::havePythonModule(QStringLiteral("dbfread"))) GTEST_SKIP() << "python3-dbfread missing";
+    if (!qortest::needPythonModule(QStringLiteral("dbfread")))
+        GTEST_SKIP() << "python3-dbfread missing";
     const QString d = dir();
     const QString mdb = d + QStringLiteral("/work.Mdb");
     makeDatabase(mdb, QString(300, QChar(u'长')));

@@ -20,11 +20,7 @@ namespace {
 
 using namespace qor::jet;
 
-QString testDir() {
-    return qortest::freshDir(
-        QStringLiteral("datafiles-") +
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+QString testDir() { return qortest::testDir(QStringLiteral("datafiles-")); }
 
 QByteArray readBytes(const QString& path) {
     QFile f(path);

@@ -51,7 +51,7 @@ print(json.dumps(out, sort_keys=True))
 class ExcelDriver : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+        if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
         dir = testDir();
         previous = qor::setTraceHook([this](const QString& t) { traces.append(t); });
     }

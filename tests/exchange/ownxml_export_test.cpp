@@ -80,7 +80,7 @@ TEST(OwnXmlExport, ElementsComeInTheFilesOrderAndXmllintAcceptsTheFile) {
     const QByteArray head = xmltest::readAll(xml).left(60).toLower();
     EXPECT_TRUE(head.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>")) << head.constData();
 
-    if (!qortest::havePythonModule("xml")) GTEST_SKIP() << "no python3";
+    if (!qortest::needPythonModule("xml")) GTEST_SKIP() << "no python3";
     const auto py = etree(xml, R"(
 order = ['height','width','start_row','start_col','end_row','end_col','(data_type,(cell_value,)+)?',
  'decimal_digits','has_comma','currency_symbol','has_percent','multi_line','font_name_index',
@@ -180,7 +180,7 @@ for c in root.findall('cell_property'):
           [v.text or '' for v in c.findall('keyword_value')])
 print([d.text for d in root.findall('keyword_date')])
 )");
-    if (!py.started) GTEST_SKIP() << "no python3";
+    if (!qortest::needReader(py.started, QStringLiteral("python3"))) GTEST_SKIP() << "no python3";
     ASSERT_EQ(py.exitCode, 0) << py.err.constData();
     // No year keyword: this year; the month keyword's month, its last day.
     const int year = QDate::currentDate().year();
@@ -228,7 +228,7 @@ TEST(OwnXmlExport, FormatsAreWrittenThroughTheFilesTables) {
 for c in root.findall('cell_property'):
     print(' '.join(t.text or '-' for t in c if t.tag not in ('start_row','start_col','end_row','end_col','cell_value')))
 )");
-    if (!py.started) GTEST_SKIP() << "no python3";
+    if (!qortest::needReader(py.started, QStringLiteral("python3"))) GTEST_SKIP() << "no python3";
     ASSERT_EQ(py.exitCode, 0) << py.err.constData();
     const QStringList lines = QString::fromUtf8(py.out).split('\n');
     EXPECT_EQ(lines.value(0),
@@ -289,7 +289,7 @@ def vals(r):
 for r in (5, 7, 8, 9, 10, 24):
     print(r, vals(r))
 )");
-    if (!py.started) GTEST_SKIP() << "no python3";
+    if (!qortest::needReader(py.started, QStringLiteral("python3"))) GTEST_SKIP() << "no python3";
     ASSERT_EQ(py.exitCode, 0) << py.err.constData();
     // Twenty stored rows, the variable one shown as the five lines the
     // longest page uses: rows 1..24, none missing, none beyond.

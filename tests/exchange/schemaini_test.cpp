@@ -18,11 +18,7 @@ namespace {
 
 using namespace qor;
 
-QString testDir() {
-    return qortest::freshDir(
-        QStringLiteral("schemaini-") +
-        QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-}
+QString testDir() { return qortest::testDir(QStringLiteral("schemaini-")); }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);

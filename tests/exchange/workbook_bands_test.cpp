@@ -74,7 +74,7 @@ class WorkbookBands : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         const bool xlsx = QLatin1String(GetParam()) == QLatin1String("xlsx");
-        if (!qortest::havePythonModule(QString::fromLatin1(xlsx ? "openpyxl" : "xlrd")))
+        if (!qortest::needPythonModule(QString::fromLatin1(xlsx ? "openpyxl" : "xlrd")))
             GTEST_SKIP() << "no reader";
         dir = testDir();
         previous = setTraceHook([this](const QString& t) { traces.append(t); });

@@ -41,7 +41,7 @@ double charsOfStored(double w) {
 class LibreOfficeWorkbook : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!qortest::haveProgram(QStringLiteral("soffice")))
+        if (!qortest::needProgram(QStringLiteral("soffice")))
             GTEST_SKIP() << "soffice (LibreOffice) is not installed: the workbooks it makes "
                             "cannot be checked";
         m_dir = qortest::freshDir(QStringLiteral("lo-workbook"));
@@ -94,7 +94,7 @@ TEST_F(LibreOfficeWorkbook, GeneralNumbersGetTheFewestDecimalsThatShowThem) {
 }
 
 TEST_F(LibreOfficeWorkbook, ColumnWidthsAreTheWorkbooksCharactersTimesFiveAndAHalf) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
     const QString xlsx =
         made(QStringLiteral("xlsx"), QStringLiteral("xlsx:Calc MS Excel 2007 XML"));
     const qortest::ProcessResult read = qortest::python(QString::fromUtf8(kReadWidths), {xlsx});

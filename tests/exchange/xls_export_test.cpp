@@ -59,8 +59,8 @@ print(json.dumps(out, ensure_ascii=False))
 class XlsExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!qortest::havePythonModule(QStringLiteral("xlrd")) ||
-            !qortest::havePythonModule(QStringLiteral("olefile")))
+        if (!qortest::needPythonModule(QStringLiteral("xlrd")) ||
+            !qortest::needPythonModule(QStringLiteral("olefile")))
             GTEST_SKIP() << "no xlrd or olefile";
         dir = qortest::freshDir(
             QStringLiteral("xls-export-") +
@@ -252,8 +252,8 @@ using namespace qor;
 class WorkbookDisplay : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
-        if (!qortest::havePythonModule(QStringLiteral("xlrd")) ||
-            !qortest::havePythonModule(QStringLiteral("openpyxl")))
+        if (!qortest::needPythonModule(QStringLiteral("xlrd")) ||
+            !qortest::needPythonModule(QStringLiteral("openpyxl")))
             GTEST_SKIP() << "no xlrd or openpyxl";
         dir = qortest::freshDir(QStringLiteral("workbook-display-") + QLatin1String(GetParam()));
     }
@@ -390,7 +390,7 @@ TEST_P(WorkbookDisplay, ForeignPercentFormatsAreJudgedCellByCell) {
 // saves the first sheet as text the way its cells are shown, and turns the
 // file into a zip workbook whose styles openpyxl reads.
 TEST_P(WorkbookDisplay, AnotherProgramShowsWhatTheReportShows) {
-    if (!qortest::haveProgram(QStringLiteral("soffice"))) GTEST_SKIP() << "no LibreOffice";
+    if (!qortest::needProgram(QStringLiteral("soffice"))) GTEST_SKIP() << "no LibreOffice";
     auto h = newReport(dir + QStringLiteral("/r.rep"), 1, 6);
     CReportHandle& r = *h;
     setFormat(r, kFmtKind, kCellNumber, CellArea::area(1, 1, 1, 5));

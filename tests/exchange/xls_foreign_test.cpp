@@ -61,8 +61,8 @@ wb.save(sys.argv[1])
 )PY";
 
 TEST(XlsForeign, AnotherProgramsBinaryWorkbookImportsLikeItsZipWorkbook) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
-    if (!qortest::haveProgram(QStringLiteral("soffice"))) GTEST_SKIP() << "no LibreOffice";
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needProgram(QStringLiteral("soffice"))) GTEST_SKIP() << "no LibreOffice";
     const QString dir = qortest::freshDir(QStringLiteral("xls-foreign"));
     const QString xlsx = dir + QStringLiteral("/book.xlsx");
     const qortest::ProcessResult made = qortest::python(QString::fromUtf8(kWriteBook), {xlsx});

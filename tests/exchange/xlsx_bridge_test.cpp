@@ -242,7 +242,7 @@ TEST(XlsxModel, CopiesAndReleasedSheetsKeepTheirOwnCells) {
 // a plain first cell, an empty text, a value inside the area, an area
 // ending on a row with no height and no cells of its own.
 TEST(XlsxModel, MergedAreasSurviveWritingRowByRow) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
     const QString dir = dirFor("rows");
     XlWorkbook wb(1);
     XlWorksheet* ws = wb.sheet(1);

@@ -50,7 +50,7 @@ QJsonObject readBack(const QString& path) {
 class XlsxExport : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+        if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
         dir = qortest::freshDir(
             QStringLiteral("xlsx-export-") +
             QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name()));

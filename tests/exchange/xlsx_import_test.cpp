@@ -88,7 +88,7 @@ QString sheetXml(const QString& body) {
 class XlsxImport : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+        if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
         dir = qortest::freshDir(
             QStringLiteral("xlsx-import-") +
             QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name()));

@@ -32,7 +32,7 @@ inline bool writeAll(const QString& path, const QByteArray& bytes) {
 
 // Runs xmllint with the arguments; empty optional when xmllint is missing.
 inline std::optional<qortest::ProcessResult> xmllint(const QStringList& args) {
-    if (!qortest::haveProgram("xmllint")) return std::nullopt;
+    if (!qortest::needProgram("xmllint")) return std::nullopt;
     return qortest::run("xmllint", args);
 }
 

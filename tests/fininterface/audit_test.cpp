@@ -16,10 +16,13 @@
 #include "engine/paths.h"
 #include "exchange/cxmldochelper.h"
 #include "fininterface/auditlayoutscan.h"
-#include "fininterface/auditmappingdlg.h"
+#include "fininterface/ui/auditmappingdlg.h"
 #include "fininterface/auditstatements.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
+
+using namespace qor::cmd_ids;
 
 namespace {
 
@@ -31,11 +34,7 @@ void clearConfigDir() {
     for (const QString& f : dir.entryList(QDir::Files)) dir.remove(f);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 QString configFile(const QString& name) { return QDir(GetConfigDir()).filePath(name); }
 
@@ -100,7 +99,7 @@ TEST_F(AuditFiles, AnEmptyFolderGetsTheBuiltInListThatXmllintReads) {
 
     const QString path = CAuditStatementList::DefinitionPath();
     ASSERT_TRUE(QFileInfo::exists(path));
-    if (!qortest::haveProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
+    if (!qortest::needProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
     auto xp = [&](const QString& q) {
         return QString::fromUtf8(qortest::run("xmllint", {"--xpath", q, path}).out).trimmed();
     };
@@ -124,7 +123,7 @@ TEST_F(AuditFiles, ReportPathsOutsideGb2312SurviveAndStrictReadersAcceptTheFile)
         ASSERT_TRUE(list.Save());
     }
     EXPECT_EQ(CAuditStatementList().GetFilePath(1), report);
-    if (!qortest::haveProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
+    if (!qortest::needProgram("xmllint")) GTEST_SKIP() << "xmllint missing";
     const auto r = qortest::run("xmllint", {"--noout", CAuditStatementList::DefinitionPath()});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
 }
@@ -197,7 +196,7 @@ TEST_F(AuditFiles, MappingsRoundTripAndAFileOutOfStepStopsWithAMessage) {
     EXPECT_EQ(loaded.GetCell(1, "期末数"), built.GetCell(1, "期末数"));
     EXPECT_TRUE(messages.isEmpty());
 
-    if (qortest::haveProgram("xmllint")) {
+    if (qortest::needProgram("xmllint")) {
         auto xp = [&](const QString& q) {
             return QString::fromUtf8(qortest::run("xmllint", {"--xpath", q, mapping}).out)
                 .trimmed();
@@ -364,8 +363,8 @@ protected:
             user(*dlg);
             result = dlg->Result();
         });
-        EXPECT_TRUE(frame->Router().Query(33339).enabled);
-        EXPECT_TRUE(frame->Router().Execute(33339));
+        EXPECT_TRUE(frame->Router().Query(kCmdAuditMapping).enabled);
+        EXPECT_TRUE(frame->Router().Execute(kCmdAuditMapping));
         return result;
     }
     static QComboBox* combo(CAuditMappingDlg& d) {
@@ -475,10 +474,10 @@ TEST_F(AuditDialog, TheCommandsNeedASavedReportAndTheCountIsShown) {
     newReport();
     int opened = 0;
     CQorDialog::SetModalHook([&](CQorDialog&) { ++opened; });
-    EXPECT_TRUE(frame->Router().Execute(33339));
+    EXPECT_TRUE(frame->Router().Execute(kCmdAuditMapping));
     EXPECT_EQ(opened, 0);
     EXPECT_TRUE(said(LoadErrorText(62776)));
-    ASSERT_TRUE(frame->Router().Execute(33337));
+    ASSERT_TRUE(frame->Router().Execute(kCmdAuditStatementCount));
     // The number says what it counts.
     EXPECT_EQ(messages.last(), LoadErrorText(63909).arg(15));
     EXPECT_TRUE(messages.last().contains(u"15 张报表"));

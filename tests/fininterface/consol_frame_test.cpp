@@ -135,7 +135,7 @@ TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
         }
         shownFilter = d->selectedNameFilter();
         d->FileNameEdit()->setText("Alpha(001)/Monthly/Balance");
-        png = QStringLiteral(QOR_TEST_BINARY_DIR "/client-report-chooser.png");
+        png = qortest::artifactPath(QStringLiteral("client-report-chooser.png"));
         d->grab().save(png);
         auto* box = d->findChild<QDialogButtonBox*>();
         QPushButton* open = box ? box->button(QDialogButtonBox::Open) : nullptr;

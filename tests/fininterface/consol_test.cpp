@@ -25,6 +25,7 @@
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"
 #include "reader/consolidationclientstandin.h"
+#include "tests/common/testsupport.h"
 
 using namespace qor;
 using namespace qor::consol;
@@ -36,12 +37,7 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 // A month sample for report "Balance": a 6 x 4 table, alias Cash at B4
 // and Rate at C4 (a percent cell), a rule keeping B5 within 0..1000.
@@ -385,6 +381,25 @@ TEST_F(Consol, UploadFailuresAreReported) {
     EXPECT_TRUE(d->OnSaveDocument());
     EXPECT_EQ(told.size(), 1);
     EXPECT_EQ(readAll(upload("2004-03-01")), "<broken");
+}
+
+// The main window's id reaches the client when the client is made, not
+// before: a window made after the commands still gets its id through.
+TEST_F(Consol, TheWindowIdIsAskedWhenTheClientIsMade) {
+    RegisterBuiltinComponents();
+    int asked = 0;
+    ConsolCommands commands([this] { return openDocs(); }, [&asked] {
+        ++asked;
+        return qint32(4321);
+    });
+    EXPECT_EQ(asked, 0);
+    ASSERT_TRUE(commands.LoginConsolidationClient()) << qPrintable(told.join('\n'));
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(commands.LoginConsolidationClient());
+    EXPECT_EQ(asked, 2);
+    // Without a window the client is made all the same.
+    ConsolCommands windowless([this] { return openDocs(); });
+    EXPECT_TRUE(windowless.LoginConsolidationClient());
 }
 
 TEST_F(Consol, DownloadAndUploadThroughTheStandIn) {

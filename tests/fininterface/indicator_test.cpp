@@ -15,13 +15,15 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/messages.h"
-#include "fininterface/indicatordlg.h"
+#include "fininterface/ui/indicatordlg.h"
 #include "fininterface/indicatorrun.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
+using namespace qor::cmd_ids;
 using namespace qor;
 
 namespace {
@@ -165,7 +167,7 @@ TEST_F(Indicators, EveryIndicatorIsComputedMarkedAndReadBack) {
                                  {"0106", "%beginyear%-1"}});
     auto r = run(iface);
     EXPECT_TRUE(r->AnyFailed());
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(
         readResult("print(c['0101']['Value'],c['0101']['ZBValidFlag'],c['0101']['MoneyUnit'])"),
         u"123.46 1 1元");
@@ -188,7 +190,7 @@ TEST_F(Indicators, AStoppedRunKeepsItsSectionsWithoutEnd) {
     auto r = run(write({{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}, {"e", "5"}}), 2);
     EXPECT_EQ(r->Index(), 2);
     r.reset();  // stopped, as the window's stop does
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(readResult("print(c.has_section('b'),c.has_section('c'),'End' in c,"
                          "c['FinanceSoft']['DBValidFlag'])"),
               u"True False False 1");
@@ -210,7 +212,7 @@ TEST_F(Indicators, LongExpressionsAndManySubIndicatorsNeverGoWrongQuietly) {
     const int before = CCalcInterpreter::Instance().Runtime().GetVariableCount();
     run(write(list));
     EXPECT_EQ(CCalcInterpreter::Instance().Runtime().GetVariableCount(), before);
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(readResult("print(c['long']['Value'],c['wide']['Value'])"), u"ERROR ERROR");
     EXPECT_EQ(readResult("print(c['n99']['Value'],sum(c[s]['ZBValidFlag']=='1' for s in c if "
                          "s.startswith('n')))"),
@@ -229,7 +231,7 @@ TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
                         {"b", "%ZBX%+%zB" + twenty + "%"},  // any case, twenty characters
                         {"c", "%zb" + twentyOne + "%+1"},   // too long: left as written
                         {"d", "%zbx+1"}}));                 // never closed
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(readResult("print(c['b']['Value'],c['c']['Value'],c['d']['Value'])"),
               u"12.00 ERROR ERROR");
     EXPECT_EQ(traces.filter("%zb" + twentyOne).size(), 2);  // the expression, as run
@@ -288,7 +290,7 @@ TEST_F(Indicators, ResultAndLogBytesAreGb18030AndAStoppedRunKeepsItsTrace) {
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));
     const QByteArray bytes = result.readAll();
     EXPECT_EQ(encodeText(decodeText(bytes, "GB18030"), "GB18030"), bytes);
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(readResult("print(c['p']['Name'].encode('utf-8').hex(),c['q']['Value'])"),
               QString::fromLatin1(name.toUtf8().toHex()) + " 2.00");
 }
@@ -338,7 +340,7 @@ TEST_F(Indicators, TheErrorLogHoldsTheTracedLinesWhetherOrNotAnyoneListens) {
     while (!quiet.Done()) quiet.Step();
     quiet.Finish();
     EXPECT_EQ(logBytes(), expected);
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     // A line break in a value never reaches the result library.
     EXPECT_EQ(readResult("print(c['a']['Name'],c['b']['Value'],c['c']['Value'])"),
               u"名 X 4006.00 2003.00");
@@ -375,10 +377,10 @@ protected:
             }
         });
         newReport();
-        EXPECT_FALSE(frame->Router().Query(33299).enabled);  // format state
-        ASSERT_TRUE(frame->Router().Execute(33298));
-        ASSERT_TRUE(frame->Router().Query(33299).enabled);
-        ASSERT_TRUE(frame->Router().Execute(33299));
+        EXPECT_FALSE(frame->Router().Query(kCmdDataInterface).enabled);  // format state
+        ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
+        ASSERT_TRUE(frame->Router().Query(kCmdDataInterface).enabled);
+        ASSERT_TRUE(frame->Router().Execute(kCmdDataInterface));
     }
     static void waitWhileRunning(CDataIfaceDlg& d) {
         for (int i = 0; i < 2000 && d.IsRunning(); ++i) QApplication::processEvents();
@@ -500,7 +502,7 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
                             "2004-12-31", {});
     CQorDialog::SetModalHook({});
     newReport();
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     bool started = false, hiddenWhileRunning = false, closedWhileRunning = false;
     QString png;
     QTimer user;
@@ -517,7 +519,7 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
             d->reject();
             d->close();
             closedWhileRunning = !d->isVisible();
-            png = QStringLiteral(QOR_TEST_BINARY_DIR "/indicator-running.png");
+            png = qortest::artifactPath(QStringLiteral("indicator-running.png"));
             d->grab().save(png);
             return;
         }
@@ -528,13 +530,13 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
         click(*d, CQorDialog::IDOK);
     });
     user.start();
-    ASSERT_TRUE(frame->Router().Execute(33299));
+    ASSERT_TRUE(frame->Router().Execute(kCmdDataInterface));
     user.stop();
     ASSERT_TRUE(started);
     EXPECT_FALSE(hiddenWhileRunning);
     EXPECT_FALSE(closedWhileRunning);
     EXPECT_TRUE(QFileInfo(png).size() > 0);
-    if (!qortest::havePythonModule("configparser")) GTEST_SKIP();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
     EXPECT_EQ(
         readResultIn(dir,
                      "print(c['FinanceSoft']['DBValidFlag'], 'End' in c,"

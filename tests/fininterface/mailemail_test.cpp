@@ -97,8 +97,8 @@ struct MailServers {
 class MailByEmail : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!qortest::havePythonModule("aiosmtpd")) GTEST_SKIP() << "python3-aiosmtpd missing";
-        if (!qortest::haveProgram("timeout")) GTEST_SKIP() << "timeout missing";
+        if (!qortest::needPythonModule("aiosmtpd")) GTEST_SKIP() << "python3-aiosmtpd missing";
+        if (!qortest::needProgram("timeout")) GTEST_SKIP() << "timeout missing";
         dir = qortest::freshDir(
             QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         maildir = dir + "/server";

@@ -10,13 +10,16 @@
 #include <QTimer>
 
 #include "engine/messages.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"
 #include "platform/registry.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
+#include "resources/commandids.h"
+
+using namespace qor::cmd_ids;
 
 namespace {
 
@@ -49,17 +52,17 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         frame->show();
         frame->NewDocument();  // the command window runs lines on a report
         auto& router = frame->Router();
-        EXPECT_TRUE(router.Query(33265).enabled);
-        EXPECT_TRUE(router.Query(33266).enabled);
-        EXPECT_TRUE(router.Query(33267).enabled);
+        EXPECT_TRUE(router.Query(kCmdMailSend).enabled);
+        EXPECT_TRUE(router.Query(kCmdMailReceive).enabled);
+        EXPECT_TRUE(router.Query(kCmdMailSetup).enabled);
 
-        ASSERT_TRUE(router.Execute(33265));
+        ASSERT_TRUE(router.Execute(kCmdMailSend));
         QDialog* send = openTransferWindow();
         ASSERT_NE(send, nullptr);
         EXPECT_FALSE(MailThreadEvent().IsSet());
-        EXPECT_FALSE(router.Query(33265).enabled);
-        EXPECT_FALSE(router.Query(33266).enabled);
-        EXPECT_FALSE(router.Query(33267).enabled);
+        EXPECT_FALSE(router.Query(kCmdMailSend).enabled);
+        EXPECT_FALSE(router.Query(kCmdMailReceive).enabled);
+        EXPECT_FALSE(router.Query(kCmdMailSetup).enabled);
         // A second start from the command window is refused while it is open.
         EXPECT_NE(frame->CmdBar()->RunLine(QStringLiteral("MAIL A")), 0);
         closeAndSettle(send);
@@ -79,7 +82,7 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
                     static_cast<QDialog*>(w)->accept();
                 }
         });
-        ASSERT_TRUE(router.Execute(33267));
+        ASSERT_TRUE(router.Execute(kCmdMailSetup));
         EXPECT_EQ(qor::Registry::readString(QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail"),
                                             QStringLiteral("Mailbox")),
                   "shanghai");
@@ -90,7 +93,7 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         EXPECT_TRUE(MailThreadEvent().IsSet());
 
         // Nothing holds the exit any more.
-        EXPECT_TRUE(router.Query(33265).enabled);
+        EXPECT_TRUE(router.Query(kCmdMailSend).enabled);
         EXPECT_TRUE(frame->close());
     }
     qor::installUiServices(previous);

@@ -1,7 +1,7 @@
 // The transfer windows as qorview opens them: the event around them, the
 // names received files land under, every row sent, the holder's in-use
 // mark, a failed send, and the overwrite question.
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 
 #include <gtest/gtest.h>
 
@@ -252,7 +252,7 @@ TEST_F(MailWindows, TheListTitleSaysReceivedOnceReceiving) {
     receive->findChild<QPushButton*>("receive")->click();
     EXPECT_EQ(title->text(), LoadErrorText(62322));
     EXPECT_EQ(receive->findChild<QListWidget*>("files")->count(), 1);
-    EXPECT_TRUE(receive->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/mail-receive.png")));
+    EXPECT_TRUE(receive->grab().save(qortest::artifactPath(QStringLiteral("mail-receive.png"))));
     closeAndSettle(receive);
 }
 

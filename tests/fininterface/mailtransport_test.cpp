@@ -66,7 +66,7 @@ TEST_F(MailTransport, FolderMethodsCarryFilesByteForByte) {
 }
 
 TEST_F(MailTransport, AnotherMailReaderFindsEachFile) {
-    if (!qortest::havePythonModule("mailbox")) GTEST_SKIP() << "python3 mailbox missing";
+    if (!qortest::needPythonModule("mailbox")) GTEST_SKIP() << "python3 mailbox missing";
     Transport t;
     const QString a = dir + QStringLiteral("/out/利润表.rep");
     writeFile(a, randomBytes(300000));

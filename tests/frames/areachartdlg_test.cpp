@@ -20,12 +20,14 @@
 #include "document/cmdtarget.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "resources/commandids.h"
 #include "tests/document/doc_fixture.h"
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
 #include "view/view_commands.h"
 
+using namespace qor::cmd_ids;
 using namespace qor;
 using doctest::newDoc;
 using doctest::UiRecorder;
@@ -55,7 +57,7 @@ TEST(AreaChartDlg, TypesScopeAndTheAreaText) {
     {
         HookGuard hook([&](CQorDialog& d) {
             d.adjustSize();
-            d.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/area-chart-dialog.png"));
+            d.grab().save(qortest::artifactPath(QStringLiteral("area-chart-dialog.png")));
             // Button 1087 picks type 6 and only it shows pressed.
             button(d, 1087)->click();
             int checked = 0;
@@ -89,7 +91,7 @@ TEST(AreaChartDlg, EveryTypeButtonShowsItsOwnChart) {
     QList<QImage> pictures;
     for (int t = 0; t < 10; ++t) {
         const QImage image = CAreaChartDlg::TypePicture(t, QSize(56, 40)).toImage();
-        image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-type-%1.png").arg(t));
+        image.save(qortest::artifactPath(QStringLiteral("chart-type-%1.png").arg(t)));
         // Drawn in colour, not just axes and labels.
         int coloured = 0;
         for (int y = 0; y < image.height(); ++y)
@@ -162,12 +164,12 @@ TEST(ChartWindow, EditsTheChartInPlace) {
 
     // The commands go to the chart window while it edits.
     qor::CommandState state;
-    ASSERT_TRUE(view.OnUpdateCommand(33016, state));
+    ASSERT_TRUE(view.OnUpdateCommand(kCmdChartType2, state));
     EXPECT_TRUE(state.enabled);
-    EXPECT_TRUE(view.OnCommand(33016));
+    EXPECT_TRUE(view.OnCommand(kCmdChartType2));
     EXPECT_EQ(chart->GetChartDesc().GetChartType(), 2u);
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_TRUE(view.OnCommand(33014));  // back to one group per drawing
+    EXPECT_TRUE(view.OnCommand(kCmdChartType0));  // back to one group per drawing
     for (int i = 0; i < 6; ++i) view.OnCommand(CPicWnd::kCmdNextGroup);
     EXPECT_EQ(chart->GetChartDesc().GetCurrentGroup(), 4);
     ASSERT_TRUE(view.OnUpdateCommand(CPicWnd::kCmdNextGroup, state));
@@ -193,7 +195,7 @@ TEST(ChartWindow, EditsTheChartInPlace) {
     EXPECT_FALSE(view.Items().IsChartEditing());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(view.findChild<CPicWnd*>());
-    ASSERT_TRUE(view.OnUpdateCommand(33016, state) == false || !state.enabled);
+    ASSERT_TRUE(view.OnUpdateCommand(kCmdChartType2, state) == false || !state.enabled);
     view::InstallChartUi(nullptr);
 }
 
@@ -233,7 +235,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
         ++answered;
         if (qobject_cast<CObjectPropDlg*>(d)) {
             shownArea = edit(*d, CObjectPropDlg::IDC_AREA)->text();
-            d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-properties.png"));
+            d->grab().save(qortest::artifactPath(QStringLiteral("chart-properties.png")));
             QLineEdit* scale = edit(*d, CObjectPropDlg::IDC_SCALE);
             scale->selectAll();
             QTest::keyClicks(scale, QStringLiteral("50"));
@@ -252,7 +254,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     ASSERT_TRUE(wnd);
     EXPECT_TRUE(wnd->isVisible());
     QApplication::processEvents();
-    view.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/new-chart-editing.png"));
+    view.grab().save(qortest::artifactPath(QStringLiteral("new-chart-editing.png")));
     QTest::keyClick(wnd, Qt::Key_Escape);
     EXPECT_FALSE(view.Items().IsChartEditing());
 

@@ -27,10 +27,12 @@
 #include "frame_fixture.h"
 #include "frames/ccmdbar.h"
 #include "frames/toolbars.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/print_driver.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 using qor::items::ChartDesc;
@@ -96,21 +98,21 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     CGraphItem* third = addChart(doc, {200, 150}, QString());
     CQorsView* view = m_child->GetActiveView();
     view->Items().SetSelection(second);
-    ASSERT_TRUE(frame->Router().Query(33024).enabled);
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(frame->Router().Query(kCmdChartWindow).enabled);
+    ASSERT_TRUE(run(kCmdChartWindow));
     ASSERT_TRUE(chartFrame());
     EXPECT_EQ(doc->GetCurrentChart(), second);
     EXPECT_TRUE(doc->m_bChartWindowOpen);
     EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
-    EXPECT_TRUE(frame->ToolBar(kBarChart)->isVisibleTo(frame.get()));
-    EXPECT_FALSE(frame->ToolBar(kBarStandard)->isVisibleTo(frame.get()));
+    EXPECT_TRUE(frame->ToolBar(kCmdBarChart)->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->ToolBar(kCmdBarStandard)->isVisibleTo(frame.get()));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
     EXPECT_EQ(wnd->geometry(), QRect(100, 120, 300, 200));
 
     // Once per report: the command is off while the frame is open, and the
     // report's window will not close before it.
-    EXPECT_FALSE(frame->Router().Query(33024).enabled);
+    EXPECT_FALSE(frame->Router().Query(kCmdChartWindow).enabled);
     EXPECT_FALSE(m_child->close());
     EXPECT_TRUE(said(LoadErrorText(62439)));
 
@@ -151,7 +153,7 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
 
     // A type command changes this chart alone and marks the sheet's charts
     // for drawing again.
-    ASSERT_TRUE(run(33016));
+    ASSERT_TRUE(run(kCmdChartType2));
     EXPECT_EQ(third->GetChartDesc().GetChartType(), 2u);
     // Not even the chart of the same (empty) name on the same page.
     EXPECT_EQ(second->GetChartDesc().GetChartType(), 0u);
@@ -173,20 +175,20 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     EXPECT_FALSE(doc->m_bChartChanged);
     frame->UpdateFrameState();
     EXPECT_EQ(frame->CurrentMenuId(), kMenuReport);
-    EXPECT_TRUE(frame->ToolBar(kBarStandard)->isVisibleTo(frame.get()));
-    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisibleTo(frame.get()));
-    EXPECT_TRUE(frame->Router().Query(33024).enabled);
+    EXPECT_TRUE(frame->ToolBar(kCmdBarStandard)->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->ToolBar(kCmdBarChart)->isVisibleTo(frame.get()));
+    EXPECT_TRUE(frame->Router().Query(kCmdChartWindow).enabled);
 }
 
 // Without charts the window is 200 x 200 at (100, 120); the chart commands
 // are off. The frame goes with its report.
 TEST_F(ChartFrameTest, AReportWithoutChartsShowsAnEmptyWindow) {
     report();
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
     EXPECT_EQ(wnd->geometry(), QRect(100, 120, 200, 200));
-    for (int id : {33016, CPicWnd::kCmdNextChart, CPicWnd::kCmdDeleteChart, 57607})
+    for (int id : {kCmdChartType2, CPicWnd::kCmdNextChart, CPicWnd::kCmdDeleteChart, kCmdPrint})
         EXPECT_FALSE(frame->Router().Query(id).enabled) << id;
     QPointer<CPicFrame> open = chartFrame();
     m_child->GetDocument()->SetModifiedFlag(false);
@@ -226,7 +228,7 @@ TEST_F(ChartFrameTest, MenuFourNineteenWhileAChartIsEditedInPlace) {
     ASSERT_TRUE(view->Items().BeginChartEdit(chart));
     frame->UpdateFrameState();
     EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
-    EXPECT_TRUE(frame->Router().Query(33016).enabled);
+    EXPECT_TRUE(frame->Router().Query(kCmdChartType2).enabled);
     // Stepping and deleting belong to the chart frame.
     EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdDeleteChart).enabled);
 
@@ -252,7 +254,7 @@ TEST_F(ChartFrameTest, TheWindowIsSizedAndMovedByItsFrame) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
     m_child->GetActiveView()->Items().SetSelection(chart);
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
     const QPoint corner(wnd->width() - 3, wnd->height() - 3);
@@ -286,7 +288,7 @@ TEST_F(ChartFrameTest, TitleFontAndDataGroupDialogs) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
     m_child->GetActiveView()->Items().SetSelection(chart);
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
     EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdTitleFont).enabled);
@@ -345,10 +347,10 @@ TEST_F(ChartFrameTest, TitleFontAndDataGroupDialogs) {
 // Printed to PDF: a chart one and a half pages wide takes two pages across,
 // one a page wide takes one; each page shows its part of the chart.
 TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
-    if (!qortest::haveProgram("pdfinfo") || !qortest::haveProgram("pdftoppm"))
+    if (!qortest::needProgram("pdfinfo") || !qortest::needProgram("pdftoppm"))
         GTEST_SKIP() << "poppler-utils missing";
-    // Left in the build tree for a person to look at; made anew each run.
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/chart-frame-print");
+    // Left among the artefacts for a person to look at; made anew each run.
+    const QString dir = qortest::artifactPath(QStringLiteral("chart-frame-print"));
     QDir(dir).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir));
     CQorsDoc* doc = report();
@@ -365,7 +367,7 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
     CGraphItem* wide = addChart(doc, {pageW * 3 / 2, pageH / 2}, QStringLiteral("GRAPH_1"));
     CGraphItem* exact = addChart(doc, {pageW, pageH / 2}, QStringLiteral("GRAPH_2"));
     m_child->GetActiveView()->Items().SetSelection(wide);
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
 
     QString target;
     qor::UiServices s = qor::uiServices();
@@ -381,12 +383,12 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
         return at < 0 ? -1 : info.mid(at + 6).section(u'\n', 0, 0).trimmed().toInt();
     };
     target = dir + "/wide.pdf";
-    ASSERT_TRUE(run(57607));
+    ASSERT_TRUE(run(kCmdPrint));
     EXPECT_EQ(pages(target), 2);
     ASSERT_TRUE(run(CPicWnd::kCmdNextChart));
     ASSERT_EQ(doc->GetCurrentChart(), exact);
     target = dir + "/exact.pdf";
-    ASSERT_TRUE(run(57607));
+    ASSERT_TRUE(run(kCmdPrint));
     EXPECT_EQ(pages(target), 1);
     qor::installUiServices(previous);
 
@@ -408,7 +410,7 @@ TEST_F(ChartFrameTest, PaperTooSmallIsRefused) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
     m_child->GetActiveView()->Items().SetSelection(chart);
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     const QString pdf = qortest::freshDir(QStringLiteral("ChartFrameSmall")) + "/small.pdf";
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -448,10 +450,10 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
         frame->UpdateFrameState();
         return bar->isVisibleTo(frame.get());
     };
-    ASSERT_TRUE(run(33210));
+    ASSERT_TRUE(run(kCmdCommandWindow));
     ASSERT_TRUE(shown());
 
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     ASSERT_TRUE(chartFrame());
     EXPECT_FALSE(shown());
     EXPECT_EQ(bar->m_nOpen, 1);  // still open for the next start
@@ -462,12 +464,12 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
         if (a->menu() && a->text() == QStringLiteral("帮助(&H)")) help = a->menu();
     ASSERT_TRUE(help);
     ASSERT_FALSE(help->actions().isEmpty());
-    EXPECT_EQ(help->actions().front()->data().toInt(), 61889);
-    EXPECT_TRUE(frame->Router().Query(61889).enabled);
+    EXPECT_EQ(help->actions().front()->data().toInt(), kCmdChartHelp);
+    EXPECT_TRUE(frame->Router().Query(kCmdChartHelp).enabled);
     opened.clear();
-    ASSERT_TRUE(run(61889));
+    ASSERT_TRUE(run(kCmdChartHelp));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("README.md")));
+    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("docs/qorview.md")));
 
     // The report to the front and back again.
     frame->MdiArea()->setActiveSubWindow(m_child);
@@ -479,9 +481,9 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
     EXPECT_FALSE(shown());
 
     // Opened by the user while the frame is in front, it stays.
-    ASSERT_TRUE(run(33210));
+    ASSERT_TRUE(run(kCmdCommandWindow));
     EXPECT_TRUE(shown());
-    ASSERT_TRUE(run(33210));
+    ASSERT_TRUE(run(kCmdCommandWindow));
     EXPECT_FALSE(shown());
     // Closing it with the focus in it leaves the chart frame in front.
     EXPECT_TRUE(chartFrame());
@@ -494,8 +496,8 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
     EXPECT_FALSE(shown());
 
     // Open when the frame came, it is back when the frame closes.
-    ASSERT_TRUE(run(33210));
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdCommandWindow));
+    ASSERT_TRUE(run(kCmdChartWindow));
     EXPECT_FALSE(shown());
     ASSERT_TRUE(run(CPicFrame::kCmdExit));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -561,7 +563,7 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     // The chart window command takes the chart out of the sheet.
     ASSERT_TRUE(view->Items().BeginChartEdit(chart));
     EXPECT_TRUE(barsOff());
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     ASSERT_TRUE(chartFrame());
     EXPECT_FALSE(view->Items().IsChartEditing());
     EXPECT_TRUE(barsOn());
@@ -573,14 +575,14 @@ TEST_F(ChartFrameTest, ADefaultSizedChartInItsWindowShowsItsTitlesWhole) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {300, 200}, QString());
     m_child->GetActiveView()->Items().SetSelection(chart);
-    ASSERT_TRUE(run(33024));
+    ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
     frame->resize(1000, 600);
     QApplication::processEvents();
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts");
+    const QString dir = qortest::artifactPath();
     QDir().mkpath(dir);
     EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-chartwindow.png")));
     EXPECT_TRUE(wnd->grab().save(dir + QStringLiteral("/qorview-chart.png")));
-    ASSERT_TRUE(run(33034));
+    ASSERT_TRUE(run(kCmdExit));
 }

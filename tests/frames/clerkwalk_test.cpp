@@ -40,9 +40,11 @@
 #include "frames/commandrouter.h"
 #include "frames/desktop.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/cqorsview.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -86,7 +88,7 @@ QStringList englishWords(const QString& text) {
 class ClerkWalk : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/clerk-walk");
+        m_dir = qortest::artifactPath(QStringLiteral("clerk-walk"));
         QDir(m_dir).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(m_dir));
         m_work = qortest::freshDir(QStringLiteral("出纳"));
@@ -327,13 +329,13 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     };
 
     // 1. A new report, its size, texts, a number area with a total.
-    choose(57600);
+    choose(kCmdFileNew);
     shot(QStringLiteral("01-new-report"));
     CChildFrame* child = frame->ActiveChild();
     ASSERT_TRUE(child);
     CQorsDoc* doc = child->GetDocument();
     view = child->GetActiveView();
-    choose(32793, {answer(QStringLiteral("02-table-size"), [](QWidget* w) {
+    choose(kCmdTableSize, {answer(QStringLiteral("02-table-size"), [](QWidget* w) {
                ctl<QLineEdit>(w, "c1000")->setText(QStringLiteral("7"));
                ctl<QLineEdit>(w, "c1004")->setText(QStringLiteral("3"));
                ctl<QPushButton>(w, "c1")->click();
@@ -356,7 +358,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     key(view, Qt::Key_Down, Qt::ShiftModifier);
     key(view, Qt::Key_Down, Qt::ShiftModifier);
     shot(QStringLiteral("03-texts-and-selection"));
-    choose(32797, {answer(QStringLiteral("04-cell-attributes"), [](QWidget* w) {
+    choose(kCmdCellAttributes, {answer(QStringLiteral("04-cell-attributes"), [](QWidget* w) {
                ctl<QListWidget>(w, "ctl2007")->setCurrentRow(0);
                ctl<QCheckBox>(w, "ctl2027")->setChecked(true);
                ctl<QSpinBox>(w, "ctl2057")->setValue(2);
@@ -376,7 +378,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     EXPECT_TRUE(formula.contains(QStringLiteral("PTOTAL"))) << formula.toStdString();
     // 2. The unit's name as the page's keyword, in A1.
     key(view, Qt::Key_Home, Qt::ControlModifier);
-    choose(34017, {answer(QStringLiteral("06-set-keyword"), [](QWidget* w) {
+    choose(kCmdSetKeyword, {answer(QStringLiteral("06-set-keyword"), [](QWidget* w) {
                ctl<QRadioButton>(w, "c1006")->setChecked(true);
                ctl<QPushButton>(w, "c1")->click();
            })});
@@ -390,7 +392,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Right);
     for (const char* v : {"80000.50", "1200", "300.25"}) typeCell(QString::fromLatin1(v));
-    choose(34019, {answer(QStringLiteral("08-enter-keyword"), [](QWidget* w) {
+    choose(kCmdEnterKeyword, {answer(QStringLiteral("08-enter-keyword"), [](QWidget* w) {
                ctl<QLineEdit>(w, "c1051")->setText(QStringLiteral("北京分公司"));
                ctl<QPushButton>(w, "c1")->click();
            })});
@@ -400,7 +402,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     EXPECT_DOUBLE_EQ(total, 81500.75);
 
     // 4. A second page for the second unit; Ctrl+PgDn goes there.
-    choose(34006, {answer(QStringLiteral("10-append-page"), press("确定"))});
+    choose(kCmdAppendPages, {answer(QStringLiteral("10-append-page"), press("确定"))});
     key(view, Qt::Key_Home, Qt::ControlModifier);
     key(view, Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(doc->m_nCurPage, 2);
@@ -408,7 +410,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Right);
     for (const char* v : {"100", "200", "300"}) typeCell(QString::fromLatin1(v));
-    choose(34019, {answer(QStringLiteral("11-enter-keyword-2"), [](QWidget* w) {
+    choose(kCmdEnterKeyword, {answer(QStringLiteral("11-enter-keyword-2"), [](QWidget* w) {
                ctl<QLineEdit>(w, "c1051")->setText(QStringLiteral("上海分公司"));
                ctl<QPushButton>(w, "c1")->click();
            })});
@@ -416,7 +418,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
 
     // 5. The total of both pages on a new last page.
     QStringList said;
-    choose(34028, {answer(QStringLiteral("13-page-total"), press("完成"))});
+    choose(kCmdPageConsolidation, {answer(QStringLiteral("13-page-total"), press("完成"))});
     shot(QStringLiteral("14-total-page"));
     EXPECT_EQ(doc->m_nPageCount, 3);
 
@@ -445,23 +447,23 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     // (home, as it has no file yet): 打印 as it stands prints there.
     const QString pdf = m_work + QStringLiteral("/无标题.pdf");
     QString proposed;
-    choose(57607, {answer(QStringLiteral("18-print-to-pdf"), [&proposed](QWidget* w) {
+    choose(kCmdPrint, {answer(QStringLiteral("18-print-to-pdf"), [&proposed](QWidget* w) {
                proposed = ctl<QLineEdit>(w, "filename")->text();
                buttonNamed(w, QStringLiteral("打印"))->click();
            })});
     EXPECT_EQ(proposed, pdf);
     EXPECT_TRUE(QFile::exists(pdf));
     const QString rep = m_work + QStringLiteral("/月报.rep");
-    choose(57604, {file(QStringLiteral("19-save-as"), rep)});
+    choose(kCmdFileSaveAs, {file(QStringLiteral("19-save-as"), rep)});
     shot(QStringLiteral("20-saved"));
-    choose(34030, {answer(QStringLiteral("21-export-text"),
+    choose(kCmdExportText, {answer(QStringLiteral("21-export-text"),
                           [](QWidget* w) {
                               ctl<QLineEdit>(w, "c1160")->setText(QStringLiteral("报表"));
                               ctl<QPushButton>(w, "c1")->click();
                           }),
                    box(QStringLiteral("22-export-done"), &said)});
     const QString xml = m_work + QStringLiteral("/月报.xml");
-    choose(33323, {answer(QStringLiteral("23-xml-settings"),
+    choose(kCmdExportXml, {answer(QStringLiteral("23-xml-settings"),
                           [this](QWidget* w) { buttonNamed(w, QStringLiteral("确定"))->click(); }),
                    box(QStringLiteral("24-xml-done"), &said)});
     EXPECT_TRUE(QFile::exists(rep));
@@ -471,9 +473,9 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     EXPECT_TRUE(QFile::exists(xml));
 
     // 8. Closed and opened again: every value is back.
-    choose(57602);
+    choose(kCmdFileClose);
     EXPECT_TRUE(frame->Children().isEmpty());
-    choose(57601, {file(QStringLiteral("25-open"), rep)});
+    choose(kCmdFileOpen, {file(QStringLiteral("25-open"), rep)});
     shot(QStringLiteral("26-reopened"));
     ASSERT_TRUE(frame->ActiveChild());
     doc = frame->ActiveDocument();
@@ -499,13 +501,13 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     // like every other text.
     const QString xlsx = m_work + QStringLiteral("/月报.xlsx");
     QStringList lost;
-    choose(57604, {file(QStringLiteral("27-save-as-xlsx"), xlsx),
+    choose(kCmdFileSaveAs, {file(QStringLiteral("27-save-as-xlsx"), xlsx),
                    box(QStringLiteral("28-xlsx-loss-box"), &lost)});
     EXPECT_TRUE(QFile::exists(xlsx));
     EXPECT_TRUE(lost.join(u'\n').startsWith(LoadErrorText(63601))) << lost.join(u'\n').toStdString();
 
     // The PDF holds the first page's texts and numbers as text.
-    if (qortest::haveProgram(QStringLiteral("pdftotext"))) {
+    if (qortest::needProgram(QStringLiteral("pdftotext"))) {
         const QString text = QString::fromUtf8(
             qortest::run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).out);
         for (const char* want : {"北京分公司", "现金", "银行存款", "80,000.50", "81,500.75"})

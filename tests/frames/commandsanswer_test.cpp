@@ -18,8 +18,11 @@
 #include "engine/messages.h"
 #include "frames/helpwindow.h"
 #include "frames/widgetui.h"
+#include "resources/commandids.h"
+#include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -30,7 +33,7 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     // Through the menu command: the built-in guide, not a file to hand to
     // a browser.
     opened.clear();
-    ASSERT_TRUE(frame->Router().Execute(57667));
+    ASSERT_TRUE(frame->Router().Execute(kCmdHelpTopics));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.front(), CHelpWindow::UserGuide().toString());
 
@@ -43,12 +46,12 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     EXPECT_TRUE(help->windowTitle().contains(LoadErrorText(57344)));
     const QString text = help->Browser()->toPlainText();
     EXPECT_TRUE(text.contains(u"Using qorview")) << text.left(200).toStdString();
-    // Rendered, not shown as mark-up, and opened at the desktop part.
-    EXPECT_FALSE(text.contains(u"## Using"));
+    // Rendered, not shown as mark-up, and opened at its title.
+    EXPECT_FALSE(text.contains(u"# Using"));
     const QTextCursor at = help->Browser()->textCursor();
     EXPECT_TRUE(at.block().text().startsWith(u"Using qorview")) << at.block().text().toStdString();
-    EXPECT_GT(help->Browser()->verticalScrollBar()->value(), 0);
-    help->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/help-window.png"));
+    EXPECT_EQ(help->Browser()->verticalScrollBar()->value(), 0);
+    help->grab().save(qortest::artifactPath(QStringLiteral("help-window.png")));
 
     // The command language's guide in the same window.
     ASSERT_TRUE(CHelpWindow::Show(CHelpWindow::CommandLanguageGuide()));
@@ -121,7 +124,7 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     for (int i = 0; i < 8 && sub->activeAction() != down; ++i) QTest::keyClick(sub, Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(sub->activeAction(), down);  // a greyed item can be pointed at
-    sub->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/fill-menu.png"));
+    sub->grab().save(qortest::artifactPath(QStringLiteral("fill-menu.png")));
     EXPECT_EQ(frame->statusBar()->currentMessage(), LoadErrorText(63900));
     while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
@@ -137,7 +140,7 @@ TEST(MessageBoxes, CarryTheProgramsCaptionUncut) {
         title = box->windowTitle();
         width = box->width();
         titleWidth = box->fontMetrics().horizontalAdvance(title);
-        box->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/message-box.png"));
+        box->grab().save(qortest::artifactPath(QStringLiteral("message-box.png")));
         box->accept();
     });
     // A caller's own caption and a short text: the box still carries the

@@ -10,8 +10,10 @@
 #include "reader/creaderapp.h"
 #include "frame_fixture.h"
 #include "frames/cmyfiledlg.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 
@@ -39,7 +41,7 @@ TEST_F(ExchangeCommands, OwnXmlImportMakesAReportAndRefusesOtherRoots) {
     makeReport(this, frame.get(), dir + "/own.xml", QStringLiteral("56"));
     ASSERT_TRUE(frame->Children().isEmpty());
     files = {dir + "/own.xml"};
-    ASSERT_TRUE(frame->Router().Execute(33324));
+    ASSERT_TRUE(frame->Router().Execute(kCmdImportOwnXml));
     ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
     double v = 0;
     ASSERT_TRUE(frame->ActiveDocument()->GetNumCellValue(0, 0, &v));
@@ -53,8 +55,8 @@ TEST_F(ExchangeCommands, OwnXmlImportMakesAReportAndRefusesOtherRoots) {
     other.close();
     messages.clear();
     files = {dir + "/rep.xml", dir + "/none.xml"};
-    ASSERT_TRUE(frame->Router().Execute(33324));
-    ASSERT_TRUE(frame->Router().Execute(33324));
+    ASSERT_TRUE(frame->Router().Execute(kCmdImportOwnXml));
+    ASSERT_TRUE(frame->Router().Execute(kCmdImportOwnXml));
     EXPECT_EQ(messages, (QStringList{LoadErrorText(62017), LoadErrorText(62017)}));
     EXPECT_EQ(frame->Children().size(), 1);
 }
@@ -78,7 +80,7 @@ TEST_F(ExchangeCommands, HtmlConversionWritesBesideEachSourceAndNamesFailures) {
         d.accept();
     });
     messages.clear();
-    ASSERT_TRUE(frame->Router().Execute(33325));
+    ASSERT_TRUE(frame->Router().Execute(kCmdConvertToHtml));
     CFileFolderDialog::SetModalHook({});
     EXPECT_TRUE(QFileInfo(root + "/a/html/one_1.html").isFile());
     EXPECT_TRUE(QFileInfo(root + "/b/html/two_1.html").isFile());
@@ -135,7 +137,7 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     SetLanguageCode(QStringLiteral("xx-XX"));
 
     messages.clear();
-    ASSERT_TRUE(frame->Router().Execute(33302));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
     ASSERT_FALSE(messages.isEmpty());
     EXPECT_EQ(messages.first(), LoadErrorText(63171) + "(工业)" + LoadErrorText(63172));
     ASSERT_EQ(frame->Children().size(), 2) << messages.join(u'|').toStdString();
@@ -147,19 +149,19 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     SetLanguageCode(QStringLiteral("xx-XX"));
     app.m_strIndustryName = QStringLiteral("农业");
     messages.clear();
-    ASSERT_TRUE(frame->Router().Execute(33302));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
     EXPECT_EQ(messages.last(),
               LoadErrorText(61999) + LoadErrorText(63172) + QStringLiteral("农业:("));
     EXPECT_EQ(frame->Children().size(), 2);
     EXPECT_EQ(LanguageCode(), QStringLiteral("xx-XX"));
     // No: nothing happens.
     answers = {qor::MsgAnswer::No};
-    ASSERT_TRUE(frame->Router().Execute(33302));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
     EXPECT_EQ(frame->Children().size(), 2);
     // No industry set: told so, never asked about "()".
     app.m_strIndustryName.clear();
     messages.clear();
-    ASSERT_TRUE(frame->Router().Execute(33302));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.first(), LoadErrorText(63908));
     EXPECT_FALSE(messages.first().contains(u"()"));

@@ -58,10 +58,10 @@ TEST(FileDlgColumns, TheOpenDialogsDetailColumnsShowTheirTextWhole) {
         QApplication::processEvents();
         listed = view->model()->rowCount(view->rootIndex()) == 2;
         clipped = clippedColumns(view);
-        dlg.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/qorview-open.png"));
+        dlg.grab().save(qortest::artifactPath(QStringLiteral("qorview-open.png")));
         dlg.reject();
     });
-    QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts"));
+    QDir().mkpath(qortest::artifactPath());
     EXPECT_EQ(dlg.DoModal(), CMyFileDlg::IDCANCEL);
     EXPECT_TRUE(listed);
     EXPECT_TRUE(clipped.isEmpty()) << clipped.join(" | ").toStdString();

@@ -20,11 +20,7 @@
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
+using qortest::writeFile;
 
 class FileDlgTest : public ::testing::Test {
 protected:

@@ -12,7 +12,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/paths.h"
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 #include "frame_fixture.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/cqorfm.h"
@@ -21,8 +21,10 @@
 #include "platform/registry.h"
 #include "reader/cappenvironment.h"
 #include "reader/consolidationclientstandin.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -61,7 +63,7 @@ protected:
         QDir(dir).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(dir));
         // 文件管理器 from the view menu makes the control and shows it.
-        ASSERT_TRUE(frame->Router().Execute(33340));
+        ASSERT_TRUE(frame->Router().Execute(kCmdFileManager));
         ASSERT_NE(frame->FileManagerBar(), nullptr);
         ASSERT_TRUE(frame->FileManagerBar()->IsReady());
         fm = qobject_cast<CQORFM*>(frame->FileManagerBar()->widget());
@@ -109,12 +111,13 @@ protected:
 
 TEST_F(FileManager, ContextMenusFollowTheKindAndEveryEntryIsOnOrSaysWhy) {
     const QMap<int, QList<int>> expected{
-        {kFmKindFolder, {48410, 48411, 48414, 48418, 48419}},
-        {kFmKindFavourites, {48412, 48413}},
-        {kFmKindFavourite, {48415}},
-        {kFmKindFile, {48415}},
-        {kFmKindDownload, {48416}},
-        {kFmKindPage, {48414, 48415, 48418, 48419}},
+        {kFmKindFolder,
+         {kCmdFmNewFolder, kCmdFmNewReport, kCmdFmFavourite, kCmdFmProperties, kCmdFmMail}},
+        {kFmKindFavourites, {kCmdFmNewScript, kCmdFmRefresh}},
+        {kFmKindFavourite, {kCmdFmDelete}},
+        {kFmKindFile, {kCmdFmDelete}},
+        {kFmKindDownload, {kCmdFmUseDownloads}},
+        {kFmKindPage, {kCmdFmFavourite, kCmdFmDelete, kCmdFmProperties, kCmdFmMail}},
     };
     for (auto it = expected.begin(); it != expected.end(); ++it) {
         frame->OnFileManagerMessage(kFmOpenFile, it.key(), kFmPopupName);
@@ -142,8 +145,8 @@ TEST_F(FileManager, ContextMenusFollowTheKindAndEveryEntryIsOnOrSaysWhy) {
     EXPECT_TRUE(CQORFM::HasDownloadHandler());
     int ran = 0;
     QObject::connect(&frame->Router(), &CommandRouter::commandExecuted, [&ran](int) { ++ran; });
-    ASSERT_TRUE(choose(fm->DownloadItem(), kFmUseDownloads));
-    ASSERT_TRUE(choose(fm->FavouritesItem(), kFmRefresh));
+    ASSERT_TRUE(choose(fm->DownloadItem(), kCmdFmUseDownloads));
+    ASSERT_TRUE(choose(fm->FavouritesItem(), kCmdFmRefresh));
     EXPECT_EQ(ran, 2);
 
     // Names too short to have a type are refused, not cut.
@@ -202,7 +205,7 @@ TEST_F(FileManager, DoubleClicksOpenReportsRunScriptsAndLoadMenus) {
 
 TEST_F(FileManager, FavouritesAndNewFilesFoldersAndDeletions) {
     // Without a report nothing can be kept.
-    ASSERT_TRUE(choose(fm->DataItem(), kFmFavourite));
+    ASSERT_TRUE(choose(fm->DataItem(), kCmdFmFavourite));
     EXPECT_EQ(messages.last(), LoadErrorText(62567));
 
     const QString rep = dir + "/kept.rep";
@@ -212,7 +215,7 @@ TEST_F(FileManager, FavouritesAndNewFilesFoldersAndDeletions) {
     }
     ASSERT_NE(frame->OpenDocumentFile(rep), nullptr);
     names = {QStringLiteral(" my  fav ")};
-    ASSERT_TRUE(choose(fm->DataItem(), kFmFavourite));
+    ASSERT_TRUE(choose(fm->DataItem(), kCmdFmFavourite));
     EXPECT_EQ(prompts.last(), QStringLiteral("kept"));
     const auto favourites = CQORFM::Favourites();
     ASSERT_EQ(favourites.size(), 1);
@@ -222,18 +225,18 @@ TEST_F(FileManager, FavouritesAndNewFilesFoldersAndDeletions) {
     QTreeWidgetItem* fav = fm->FavouritesItem()->child(0);
     EXPECT_EQ(CQORFM::ItemKind(fav), kFmKindFavourite);
     // Deleting a favourite forgets it and keeps the file.
-    ASSERT_TRUE(choose(fav, kFmDelete));
+    ASSERT_TRUE(choose(fav, kCmdFmDelete));
     EXPECT_TRUE(CQORFM::Favourites().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(rep));
 
     // A new folder and a new empty report in it.
     names = {QStringLiteral("子目录")};
-    ASSERT_TRUE(choose(item(dir), kFmNewFolder));
+    ASSERT_TRUE(choose(item(dir), kCmdFmNewFolder));
     ASSERT_TRUE(QFileInfo(dir + "/子目录").isDir());
     names = {QStringLiteral("../escape"), QStringLiteral("新表")};
-    ASSERT_TRUE(choose(item(dir + "/子目录"), kFmNewFolder));
+    ASSERT_TRUE(choose(item(dir + "/子目录"), kCmdFmNewFolder));
     EXPECT_FALSE(QFileInfo::exists(dir + "/escape"));
-    ASSERT_TRUE(choose(item(dir + "/子目录"), kFmNewReport));
+    ASSERT_TRUE(choose(item(dir + "/子目录"), kCmdFmNewReport));
     const QString made = dir + "/子目录/新表.rep";
     {
         CReportHandle h(made, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
@@ -242,30 +245,30 @@ TEST_F(FileManager, FavouritesAndNewFilesFoldersAndDeletions) {
     // A name that is taken is refused and the file left alone.
     names = {QStringLiteral("新表")};
     messages.clear();
-    ASSERT_TRUE(choose(item(dir + "/子目录"), kFmNewReport));
+    ASSERT_TRUE(choose(item(dir + "/子目录"), kCmdFmNewReport));
     EXPECT_TRUE(said(QStringLiteral("已有同名"))) << qPrintable(messages.join('|'));
 
     // Deleting asks first; No keeps the file, an open report is never
     // deleted, Yes deletes.
     answers = {qor::MsgAnswer::No};
-    ASSERT_TRUE(choose(item(made), kFmDelete));
+    ASSERT_TRUE(choose(item(made), kCmdFmDelete));
     EXPECT_TRUE(QFileInfo::exists(made));
     messages.clear();
-    ASSERT_TRUE(choose(item(rep), kFmDelete));
+    ASSERT_TRUE(choose(item(rep), kCmdFmDelete));
     EXPECT_TRUE(QFileInfo::exists(rep));
     EXPECT_TRUE(said(QStringLiteral("已经打开")));
     answers = {qor::MsgAnswer::Yes};
-    ASSERT_TRUE(choose(item(made), kFmDelete));
+    ASSERT_TRUE(choose(item(made), kCmdFmDelete));
     EXPECT_FALSE(QFileInfo::exists(made));
 
     // Properties name the path and the size.
     messages.clear();
-    ASSERT_TRUE(choose(item(dir), kFmProperties));
+    ASSERT_TRUE(choose(item(dir), kCmdFmProperties));
     EXPECT_TRUE(said(QDir::toNativeSeparators(dir)));
 
     // A new script is made in the data folder and kept among the favourites.
     names = {QStringLiteral("月结")};
-    ASSERT_TRUE(choose(fm->FavouritesItem(), kFmNewScript));
+    ASSERT_TRUE(choose(fm->FavouritesItem(), kCmdFmNewScript));
     EXPECT_TRUE(QFileInfo::exists(QDir(qor::dataDir()).filePath(QStringLiteral("月结.shl"))));
     ASSERT_EQ(CQORFM::Favourites().size(), 1);
     QFile::remove(QDir(qor::dataDir()).filePath(QStringLiteral("月结.shl")));
@@ -323,12 +326,12 @@ TEST_F(FileManager, SplitMakesOneReportPerPageAndClosesTheSource) {
         CReportHandle again(rep, CReportHandle::OpenMode::OpenExisting);
         EXPECT_TRUE(again.IsOpen());
     }
-    if (qortest::haveProgram(QStringLiteral("gsf"))) {
+    if (qortest::needProgram(QStringLiteral("gsf"))) {
         const auto list = qortest::run(QStringLiteral("gsf"), {"list", SplitCopyPath(rep, 3)});
         EXPECT_EQ(list.exitCode, 0) << list.err.constData();
         EXPECT_TRUE(list.out.contains("QOR~REP")) << list.out.constData();
     }
-    if (qortest::havePythonModule("openpyxl")) {
+    if (qortest::needPythonModule("openpyxl")) {
         const auto r = qortest::python(
             "import openpyxl,sys\n"
             "wb=openpyxl.load_workbook(sys.argv[1])\n"
@@ -394,7 +397,7 @@ TEST_F(FileManager, WhatTheClientSendsDownIsShownAndTakenInByItsReport) {
     EXPECT_EQ(fm->FindPath(sent), nullptr);
 
     // The download refreshes the tree, which then shows what came down.
-    ASSERT_TRUE(frame->Router().Execute(33334));
+    ASSERT_TRUE(frame->Router().Execute(kCmdConsolDownload));
     QTreeWidgetItem* got = fm->FindPath(sent);
     ASSERT_NE(got, nullptr) << qPrintable(messages.join('|'));
 
@@ -419,7 +422,7 @@ TEST_F(FileManager, MailingAFolderListsItsReportsInTheSendWindow) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     ASSERT_TRUE(fm->Refresh());
-    ASSERT_TRUE(choose(item(dir), kFmMail));
+    ASSERT_TRUE(choose(item(dir), kCmdFmMail));
     const QList<qor::mail::CSendFileDlg*> windows = frame->findChildren<qor::mail::CSendFileDlg*>();
     ASSERT_EQ(windows.size(), 1) << qPrintable(messages.join('|'));
     QListWidget* list = windows.first()->findChild<QListWidget*>();

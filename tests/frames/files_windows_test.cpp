@@ -19,6 +19,7 @@
 #include "frames/cmyfiledlg.h"
 #include "frames/toolbars.h"
 #include "reader/cappenvironment.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
 using frametest::FrameFixture;
@@ -26,7 +27,9 @@ using qor::frames::CChildFrame;
 
 namespace {
 
-constexpr int kOpen = 57601, kSaveAs = 57604, kTile = 57651;
+using qor::cmd_ids::kCmdFileOpen;
+using qor::cmd_ids::kCmdFileSaveAs;
+using qor::cmd_ids::kCmdWindowTile;
 
 class FilesAndWindows : public FrameFixture {
 protected:
@@ -54,21 +57,21 @@ TEST_F(FilesAndWindows, OpenAndSaveAsStartInTheReportsFolderElseTheLastOne) {
     const QString dir = qortest::freshDir(QStringLiteral("startfolder"));
     // Nothing chosen yet, no report: the home folder, never the process's
     // working folder.
-    frame->Router().Execute(kOpen);
+    frame->Router().Execute(kCmdFileOpen);
     ASSERT_EQ(starts.size(), 1);
     EXPECT_EQ(starts.last(), QDir::homePath());
     // A new report has no folder of its own either.
     CChildFrame* child = newReport();
     ASSERT_NE(child, nullptr);
     files = {dir + QStringLiteral("/first")};
-    frame->Router().Execute(kSaveAs);
+    frame->Router().Execute(kCmdFileSaveAs);
     EXPECT_EQ(starts.last(), QDir::homePath());
     // The chooser hook returns the bare name; the frame adds ".rep".
     EXPECT_EQ(child->GetDocument()->GetPathName(), dir + QStringLiteral("/first.rep"));
     // Saved, the report's folder is where both start.
-    frame->Router().Execute(kOpen);
+    frame->Router().Execute(kCmdFileOpen);
     EXPECT_EQ(starts.last(), dir);
-    frame->Router().Execute(kSaveAs);
+    frame->Router().Execute(kCmdFileSaveAs);
     EXPECT_EQ(starts.last(), dir + QStringLiteral("/first.rep"));
 
     // The folder last chosen in a dialog is kept for the next run.
@@ -154,7 +157,7 @@ TEST_F(FilesAndWindows, NewWindowsOpenMaximisedWhenTheLastWasElseAtAUsefulSize) 
     CChildFrame* a = newReport();
     EXPECT_TRUE(a->isMaximized());
     newReport();
-    frame->Router().Execute(kTile);
+    frame->Router().Execute(kCmdWindowTile);
     QApplication::processEvents();
     // After tiling a new report is not squeezed to a tile.
     CChildFrame* c = newReport();

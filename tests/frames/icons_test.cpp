@@ -10,6 +10,7 @@
 #include "frames/commandicons.h"
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
+#include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 
 using namespace qor::frames;
@@ -60,7 +61,7 @@ TEST_F(IconsTest, EveryBarCommandHasItsOwnPictureAtBothSizes) {
 }
 
 TEST_F(IconsTest, BarButtonsShowPicturesAndTheWindowsOurIcon) {
-    for (int barId : {kBarStandard, kBarFormat, kBarEdit, kBarChart}) {
+    for (int barId : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit, kCmdBarChart}) {
         CFlatToolBar* bar = frame->ToolBar(barId);
         ASSERT_NE(bar, nullptr) << barId;
         EXPECT_EQ(bar->toolButtonStyle(), Qt::ToolButtonIconOnly) << barId;
@@ -80,10 +81,10 @@ TEST_F(IconsTest, BarButtonsShowPicturesAndTheWindowsOurIcon) {
     EXPECT_EQ(QApplication::windowIcon().cacheKey(), app.cacheKey());
     EXPECT_EQ(frame->windowIcon().cacheKey(), app.cacheKey());
     ASSERT_NE(newReport(), nullptr);
-    frame->ToolBar(kBarChart)->show();
+    frame->ToolBar(kCmdBarChart)->show();
     frame->resize(1100, 500);
     QApplication::processEvents();
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts");
+    const QString dir = qortest::artifactPath();
     QDir().mkpath(dir);
     EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-toolbars.png")));
 }

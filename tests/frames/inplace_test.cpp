@@ -19,12 +19,15 @@
 #include "frames/coletrackbar.h"
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
+#include "resources/commandids.h"
 #include "view/cpagectrl.h"
 #include "resources/stringtable.h"
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
+#include "tests/common/testsupport.h"
 #include "view/formulabar.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -109,13 +112,13 @@ TEST_F(InPlaceTest, TheFrameHoldsTheReportsPartsAndItsBars) {
     EXPECT_EQ(frame->PageCtrl()->ControlId(), 1040);
     // Without a window to dock in, the bars sit in the frame above the
     // sheet; the chart bar waits for a chart.
-    for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart}) {
+    for (int id : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit, kCmdBarChart}) {
         ASSERT_NE(frame->ToolBar(id), nullptr) << id;
         EXPECT_TRUE(frame->isAncestorOf(frame->ToolBar(id))) << id;
     }
-    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisible());
+    EXPECT_FALSE(frame->ToolBar(kCmdBarChart)->isVisible());
     const QRect view = frame->GetActiveView()->geometry();
-    EXPECT_GE(view.top(), frame->ToolBar(kBarEdit)->geometry().bottom());
+    EXPECT_GE(view.top(), frame->ToolBar(kCmdBarEdit)->geometry().bottom());
     // The scroll bars and the tabs lie right of and below the sheet.
     EXPECT_EQ(frame->VerticalBar()->geometry().left(), view.right() + 1);
     EXPECT_EQ(frame->HorizontalBar()->geometry().top(), view.bottom() + 1);
@@ -125,8 +128,8 @@ TEST_F(InPlaceTest, TheFrameHoldsTheReportsPartsAndItsBars) {
     EXPECT_EQ(frame->TrackBar()->Inner(), frame->geometry());
     EXPECT_EQ(frame->TrackBar()->geometry(), frame->geometry().adjusted(-h, -h, h, h));
     // A picture to look at, kept with the build's other screenshots.
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-        container.grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-frame.png"));
+    if (QDir().mkpath(qortest::artifactPath()))
+        container.grab().save(qortest::artifactPath(QStringLiteral("inplace-frame.png")));
 }
 
 TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
@@ -138,7 +141,7 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
     // take two thirds of the sheet's width.
     const int modeButton = frame->PageCtrl()->Metrics().CollapsedWidth();
     EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     QApplication::processEvents();
     EXPECT_EQ(frame->PageCtrl()->width(), frame->GetActiveView()->width() * 2 / 3);
     EXPECT_TRUE(doc->IsDataState());
@@ -162,7 +165,7 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
     QTest::keyClick(bar, Qt::Key_Escape);
     EXPECT_TRUE(cellText(doc, 1, 0).isEmpty());
 
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     EXPECT_FALSE(doc->IsDataState());
     EXPECT_FALSE(format->isHidden());
     EXPECT_EQ(frame->PageCtrl()->width(), modeButton);
@@ -171,7 +174,7 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
 TEST_F(InPlaceTest, RightClickShowsTheFramesOwnMenusOverTheEmbeddedReport) {
     CQorsDoc* doc = frame->GetDocument();
     CQorsView* view = frame->GetActiveView();
-    ASSERT_TRUE(frame->Router().Execute(33298));  // data state
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // data state
     view->GoToCell(0, 0);
     CFormulaBar* bar = frame->EditBar()->FormulaBar();
     bar->setFocus();
@@ -196,7 +199,7 @@ TEST_F(InPlaceTest, RightClickShowsTheFramesOwnMenusOverTheEmbeddedReport) {
     EXPECT_TRUE(cells->isVisible());
     // Its items are this frame's commands, answered by the embedded
     // report's view: clearing empties the embedded cell.
-    QAction* clear = frame->Router().FindAction(57632);
+    QAction* clear = frame->Router().FindAction(kCmdClear);
     ASSERT_NE(clear, nullptr);
     EXPECT_TRUE(cells->actions().contains(clear));
     EXPECT_TRUE(clear->isEnabled()) << clear->statusTip().toStdString();
@@ -219,11 +222,11 @@ TEST_F(InPlaceTest, ShiftF1EntersHelpModeAndButtonsSayWhatTheyDo) {
     EXPECT_TRUE(frame->Router().Execute(COleInPlaceFrame::kContextHelp));
     EXPECT_FALSE(COleInPlaceFrame::IsInHelpMode());
     // What a button says in help mode is its command's prompt.
-    QAction* save = frame->Router().FindAction(57603);
+    QAction* save = frame->Router().FindAction(kCmdFileSave);
     ASSERT_NE(save, nullptr);
     EXPECT_FALSE(save->whatsThis().isEmpty());
     EXPECT_EQ(save->whatsThis(),
-              qor::res::commandPrompt(57603).value_or(QString()).section(u'\n', 0, 0));
+              qor::res::commandPrompt(kCmdFileSave).value_or(QString()).section(u'\n', 0, 0));
     // Deactivating in help mode leaves it.
     frame->Router().Execute(COleInPlaceFrame::kContextHelp);
     frame->Deactivate();
@@ -234,13 +237,13 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     qor::InstallChartUi(nullptr);
     CQorsDoc* doc = frame->GetDocument();
     CQorsView* view = frame->GetActiveView();
-    ASSERT_TRUE(frame->Router().Execute(33298));  // charts are made in data state
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // charts are made in data state
     const std::shared_ptr<CComItem> chart = doc->CreateComItem(0);  // added to the report
     ASSERT_NE(chart, nullptr);
     ASSERT_TRUE(view->Items().BeginChartEdit(chart.get()));
     frame->UpdateFrameState();
     EXPECT_TRUE(frame->IsChartMenuOn());
-    EXPECT_TRUE(frame->ToolBar(kBarChart)->isVisible());
+    EXPECT_TRUE(frame->ToolBar(kCmdBarChart)->isVisible());
     EXPECT_EQ(site.chartMenus, QList<bool>{true});
     // Another pass asks nothing new.
     frame->UpdateFrameState();
@@ -248,7 +251,7 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     view->Items().EndChartEdit();
     frame->UpdateFrameState();
     EXPECT_FALSE(frame->IsChartMenuOn());
-    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisible());
+    EXPECT_FALSE(frame->ToolBar(kCmdBarChart)->isVisible());
     EXPECT_EQ(site.chartMenus, (QList<bool>{true, false}));
     qor::view::InstallChartUi(nullptr);
 }
@@ -373,7 +376,7 @@ TEST(InPlaceContainer, AContainerWindowDocksTheBarsAndGetsThemBackClean) {
     ASSERT_TRUE(doc->OnNewDocument());
     auto* frame = new COleInPlaceFrame(std::move(doc), &site, QRect(10, 10, 300, 200));
     QApplication::processEvents();
-    for (int id : {kBarStandard, kBarFormat, kBarEdit}) {
+    for (int id : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit}) {
         ASSERT_NE(frame->ToolBar(id), nullptr);
         EXPECT_EQ(frame->ToolBar(id)->parentWidget(), &main) << id;
         EXPECT_EQ(main.toolBarArea(frame->ToolBar(id)), Qt::TopToolBarArea) << id;

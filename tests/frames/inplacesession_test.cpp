@@ -17,10 +17,12 @@
 #include "frames/inplacesession.h"
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 #include "view/formulabar.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -102,7 +104,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     COleItem* object = firstObject(*doc);
     ASSERT_NE(object, nullptr);
     const QList<QAction*> ownMenus = frame->menuBar()->actions();
-    ASSERT_FALSE(frame->ToolBar(kBarStandard)->isHidden());
+    ASSERT_FALSE(frame->ToolBar(kCmdBarStandard)->isHidden());
 
     doubleClickObject(view, object);
     CInPlaceSession* session = CInPlaceSession::Current();
@@ -133,15 +135,15 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     EXPECT_EQ(shared[1], inPlace->SharedMenus().first()->menuAction());
     EXPECT_EQ(shared[1]->text(), u"编辑(&E)");
     // The frame's bars stand where the window's own were.
-    EXPECT_TRUE(frame->ToolBar(kBarStandard)->isHidden());
-    EXPECT_TRUE(frame->ToolBar(kBarEdit)->isHidden());
-    EXPECT_EQ(inPlace->ToolBar(kBarEdit)->parentWidget(), frame.get());
-    EXPECT_TRUE(inPlace->ToolBar(kBarEdit)->isVisible());
+    EXPECT_TRUE(frame->ToolBar(kCmdBarStandard)->isHidden());
+    EXPECT_TRUE(frame->ToolBar(kCmdBarEdit)->isHidden());
+    EXPECT_EQ(inPlace->ToolBar(kCmdBarEdit)->parentWidget(), frame.get());
+    EXPECT_TRUE(inPlace->ToolBar(kCmdBarEdit)->isVisible());
     // The containing report's own commands wait; its file commands stay.
-    EXPECT_FALSE(frame->Router().Query(57634).enabled);  // copy
-    EXPECT_TRUE(frame->Router().Query(57603).enabled);   // save
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-        frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-session.png"));
+    EXPECT_FALSE(frame->Router().Query(kCmdCopy).enabled);  // copy
+    EXPECT_TRUE(frame->Router().Query(kCmdFileSave).enabled);  // save
+    if (QDir().mkpath(qortest::artifactPath()))
+        frame->grab().save(qortest::artifactPath(QStringLiteral("inplace-session.png")));
 
     typeIntoA1(inPlace, QStringLiteral("after"));
     EXPECT_EQ(cellText(*inPlace->GetDocument(), 0, 0), u"after");
@@ -156,9 +158,9 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     EXPECT_EQ(doc->GetInPlaceActiveItem(), nullptr);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(frame->menuBar()->actions(), ownMenus);
-    EXPECT_FALSE(frame->ToolBar(kBarStandard)->isHidden());
-    EXPECT_TRUE(frame->Router().Query(57634).enabled);
-    frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/inplace-after.png"));
+    EXPECT_FALSE(frame->ToolBar(kCmdBarStandard)->isHidden());
+    EXPECT_TRUE(frame->Router().Query(kCmdCopy).enabled);
+    frame->grab().save(qortest::artifactPath(QStringLiteral("inplace-after.png")));
 
     ASSERT_TRUE(frame->SaveDocument(child, false));
     child->close();
@@ -255,14 +257,14 @@ TEST_F(InPlaceSessionTest, AReportTheExchangePutsInDataStateHidesTheFormatBar) {
     // state itself, not through the window's state command.
     CChildFrame* child = newReport();
     ASSERT_NE(child, nullptr);
-    ASSERT_FALSE(frame->ToolBar(kBarFormat)->isHidden());
+    ASSERT_FALSE(frame->ToolBar(kCmdBarFormat)->isHidden());
     ASSERT_TRUE(child->GetDocument()->EnterDataState());
     QApplication::processEvents();
-    EXPECT_TRUE(frame->ToolBar(kBarFormat)->isHidden());
+    EXPECT_TRUE(frame->ToolBar(kCmdBarFormat)->isHidden());
     EXPECT_EQ(child->m_nMode, 1);
     ASSERT_TRUE(child->GetDocument()->EnterFormatState());
     QApplication::processEvents();
-    EXPECT_FALSE(frame->ToolBar(kBarFormat)->isHidden());
+    EXPECT_FALSE(frame->ToolBar(kCmdBarFormat)->isHidden());
     EXPECT_EQ(child->m_nMode, 0);
 }
 

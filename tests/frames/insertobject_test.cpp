@@ -100,7 +100,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
 
     const QString path = dir + "/with-object.rep";
     ASSERT_TRUE(doc->OnSaveDocument(path));
-    if (qortest::havePythonModule("olefile")) {
+    if (qortest::needPythonModule("olefile")) {
         auto py = qortest::python(
             "import olefile,sys\n"
             "o=olefile.OleFileIO(sys.argv[1])\n"
@@ -133,7 +133,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
     EXPECT_TRUE(object->GetObjectData().isEmpty());
     EXPECT_TRUE(object->GetClient().linkSource.endsWith("logo.png"));
     ASSERT_TRUE(doc->OnSaveDocument());
-    if (qortest::havePythonModule("olefile")) {
+    if (qortest::needPythonModule("olefile")) {
         auto py = qortest::python(
             "import olefile,sys\n"
             "o=olefile.OleFileIO(sys.argv[1])\n"

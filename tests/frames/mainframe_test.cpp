@@ -21,10 +21,12 @@
 #include "frames/cstatusbarxp.h"
 #include "frames/toolbars.h"
 #include "reader/cappenvironment.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/formulabar.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using qor::kFmtDecimals;
 using qor::kFmtFont;
@@ -44,11 +46,11 @@ QString cellText(CQorsDoc* doc, int row, int col) {
 using MainFrameTest = FrameFixture;
 
 TEST_F(MainFrameTest, CreationMakesTheBarsPanesAndAHiddenCommandWindow) {
-    for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart})
+    for (int id : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit, kCmdBarChart})
         ASSERT_NE(frame->ToolBar(id), nullptr) << id;
-    EXPECT_EQ(frame->ToolBar(kBarFormat)->windowTitle(), u"格式工具条");
-    EXPECT_TRUE(frame->ToolBar(kBarStandard)->isVisible());
-    EXPECT_FALSE(frame->ToolBar(kBarChart)->isVisible());  // until a chart is edited
+    EXPECT_EQ(frame->ToolBar(kCmdBarFormat)->windowTitle(), u"格式工具条");
+    EXPECT_TRUE(frame->ToolBar(kCmdBarStandard)->isVisible());
+    EXPECT_FALSE(frame->ToolBar(kCmdBarChart)->isVisible());  // until a chart is edited
     EXPECT_FALSE(frame->CmdBar()->isVisible());
     EXPECT_EQ(frame->CmdBar()->windowTitle(), u"命令窗");
     EXPECT_EQ(frame->CmdBar()->objectName(), u"bar105");
@@ -69,7 +71,7 @@ TEST_F(MainFrameTest, CreationMakesTheBarsPanesAndAHiddenCommandWindow) {
     EXPECT_EQ(frame->FormatBar()->FontNameBox()->itemText(0), u"宋体");
     // Tool tips are the part of the prompt after the line break (followed,
     // while the command is off, by why).
-    QAction* confirm = frame->Router().Action(32945);
+    QAction* confirm = frame->Router().Action(kCmdInputConfirm);
     EXPECT_TRUE(confirm->toolTip().startsWith(u"输入确认（Enter）")) << confirm->toolTip().toStdString();
 }
 
@@ -113,9 +115,9 @@ TEST_F(MainFrameTest, CtrlDSwitchesTheStateAndTheFormatBar) {
     EXPECT_EQ(child->m_nMode, 1);
     frame->UpdateFrameState();
     EXPECT_FALSE(frame->FormatBar()->FontNameBox()->isEnabled());  // data state
-    EXPECT_FALSE(frame->Router().Query(59399).enabled);
+    EXPECT_FALSE(frame->Router().Query(kCmdBarFormat).enabled);
 
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     EXPECT_FALSE(doc->IsDataState());
     EXPECT_TRUE(frame->FormatBar()->isVisible());
     EXPECT_EQ(child->m_nMode, 0);
@@ -193,7 +195,7 @@ TEST_F(MainFrameTest, FontBoxesWorkInFormatStateOnly) {
 
     // In data state the boxes are off, and a pick that still arrives is
     // refused with a word to the user.
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     frame->UpdateFrameState();
     EXPECT_FALSE(names->isEnabled());
     messages.clear();
@@ -209,7 +211,7 @@ TEST_F(MainFrameTest, DecimalToolTipsTellThePlacesOnlyWhenThereAreSome) {
     int32_t places = 0;
     ASSERT_EQ(doc->GetReport()->AccessAreaFormat(1, kFmtDecimals, &places, &cell), 0);
     frame->UpdateFrameState();
-    QAction* up = frame->Router().FindAction(33283);
+    QAction* up = frame->Router().FindAction(kCmdMoreDecimals);
     ASSERT_NE(up, nullptr);
     EXPECT_FALSE(up->toolTip().contains(u"(位数"));
     places = 2;
@@ -226,7 +228,7 @@ TEST_F(MainFrameTest, CommandWindowRunsLinesAndItsFlagFollowsWhatTheUserSees) {
 
     CChildFrame* child = newReport();
     CQorsDoc* doc = child->GetDocument();
-    ASSERT_TRUE(frame->Router().Execute(33298));  // data state
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // data state
     EXPECT_EQ(bar->RunLine(QStringLiteral("LET A1=42")), 0) << bar->Output()->toPlainText().toStdString();
     EXPECT_EQ(cellText(doc, 0, 0), u"42");
     // A wrong line shows its error and changes nothing.
@@ -238,10 +240,10 @@ TEST_F(MainFrameTest, CommandWindowRunsLinesAndItsFlagFollowsWhatTheUserSees) {
     EXPECT_EQ(bar->RunLine(QStringLiteral("LET A1=") + QString(5000, u'1')), -1);
 
     // The toggle: shown is 1, hidden is 0, and closing stores it.
-    ASSERT_TRUE(frame->Router().Execute(33210));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
     EXPECT_TRUE(bar->isVisible());
     EXPECT_EQ(bar->m_nOpen, 1);
-    ASSERT_TRUE(frame->Router().Execute(33210));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(bar->m_nOpen, 0);
 }
@@ -260,7 +262,7 @@ TEST_F(MainFrameTest, AStoredOpenCommandWindowComesBackWithTheFirstReport) {
     EXPECT_TRUE(frame->CmdBar()->isVisible());
     EXPECT_EQ(frame->CmdBar()->m_nOpen, 1);
     // The user closes it; leaving stores what the user sees.
-    ASSERT_TRUE(frame->Router().Execute(33210));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
     answers = {qor::MsgAnswer::Ok, qor::MsgAnswer::No};
     EXPECT_TRUE(frame->close());
     EXPECT_EQ(env.GetProfileInt(QStringLiteral("REZ"), QStringLiteral("wnd"), -1), 0);
@@ -313,7 +315,7 @@ TEST_F(MainFrameTest, ClosingAReportWindowStoresTheTypedEntryFirst) {
     const QString dir = qortest::freshDir("frames-child-close");
     CChildFrame* child = newReport();
     CQorsDoc* doc = child->GetDocument();
-    ASSERT_TRUE(frame->Router().Execute(33298));  // data state: values are typed
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // data state: values are typed
     CQorsView* view = child->GetActiveView();
     view->setFocus();
     doc->Selection().SetCurrentCell(1, 0);
@@ -426,10 +428,10 @@ TEST_F(MainFrameTest, OpeningAndClosingAMenuLeavesTheSheetAsItWas) {
     }
 }
 
-TEST_F(MainFrameTest, HelpOpensTheReadmeAndTheCommandWindowsHelpTheLanguage) {
-    ASSERT_TRUE(frame->Router().Execute(57667));
+TEST_F(MainFrameTest, HelpOpensTheGuideAndTheCommandWindowsHelpTheLanguage) {
+    ASSERT_TRUE(frame->Router().Execute(kCmdHelpTopics));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.first().endsWith(u"/README.md"));
+    EXPECT_TRUE(opened.first().endsWith(u"/docs/qorview.md"));
     frame->CmdBar()->show();
     emit frame->CmdBar()->helpRequested();
     ASSERT_EQ(opened.size(), 2);
@@ -437,7 +439,7 @@ TEST_F(MainFrameTest, HelpOpensTheReadmeAndTheCommandWindowsHelpTheLanguage) {
 }
 
 TEST_F(MainFrameTest, CurrencySymbolIsStoredAfterOk) {
-    ASSERT_TRUE(frame->Router().Execute(33228));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCurrency));
     EXPECT_EQ(dialogs.size(), 1);
     EXPECT_EQ(CAppEnvironment::Instance().GetProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"), -1),
               frame->m_nCurrencyIndex);
@@ -447,10 +449,10 @@ TEST_F(MainFrameTest, StripCommandsGoThroughTheFrame) {
     CChildFrame* child = newReport();
     CQorSplitterWnd* splitter = child->Splitter();
     EXPECT_TRUE(splitter->FrameTakesCommands());
-    emit splitter->PageCtrl().commandRequested(64567);
+    emit splitter->PageCtrl().commandRequested(kCmdEnterData);
     EXPECT_TRUE(child->GetDocument()->IsDataState());
     EXPECT_FALSE(frame->FormatBar()->isVisible());
-    emit splitter->PageCtrl().commandRequested(64568);
+    emit splitter->PageCtrl().commandRequested(kCmdEnterFormat);
     EXPECT_FALSE(child->GetDocument()->IsDataState());
 }
 
@@ -474,7 +476,7 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
 
     // Data state, a numeric cell with 2 places: the filter guards the
     // first keys already, and Enter stores what was typed.
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     view->GoToCell(1, 1);
     bar->setFocus();
     EXPECT_EQ(bar->m_nMode, 0);

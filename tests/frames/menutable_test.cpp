@@ -8,8 +8,10 @@
 
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
+#include "resources/commandids.h"
 #include "resources/stringtable.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -19,20 +21,21 @@ TEST(MenuTable, BuiltInTableLoadsWithAllMenusAndBars) {
     EXPECT_TRUE(t.errors.isEmpty()) << t.errors.join(u'\n').toStdString();
     for (int id : {kMenuNoReport, kMenuReport, kMenuCells, kMenuItem})
         EXPECT_FALSE(t.menus.value(id).isEmpty()) << id;
-    for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart})
+    for (int id : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit, kCmdBarChart})
         EXPECT_FALSE(t.bars.value(id).isEmpty()) << id;
     // Without a report only what needs none: no save, no edit menu.
     const QList<int> noReport = CommandIdsOf(t.menus.value(kMenuNoReport));
-    EXPECT_TRUE(noReport.contains(57601));
-    EXPECT_FALSE(noReport.contains(57603));
-    EXPECT_FALSE(noReport.contains(57634));
+    EXPECT_TRUE(noReport.contains(kCmdFileOpen));
+    EXPECT_FALSE(noReport.contains(kCmdFileSave));
+    EXPECT_FALSE(noReport.contains(kCmdCopy));
     // The context menus in their order, cut first in the item menu.
     const QList<int> cells = CommandIdsOf(t.menus.value(kMenuCells));
-    EXPECT_EQ(cells.first(), 33308);
-    EXPECT_EQ(cells.last(), 33210);
+    EXPECT_EQ(cells.first(), kCmdDrillDown);
+    EXPECT_EQ(cells.last(), kCmdCommandWindow);
     EXPECT_EQ(CommandIdsOf(t.menus.value(kMenuItem)),
-              (QList<int>{57635, 57634, 57637, 57632, 57872, 33245, 33247, 33241, 33243, 57860,
-                          33259}));
+              (QList<int>{kCmdCut, kCmdCopy, kCmdPaste, kCmdClear, kCmdObjectVerbs,
+                          kCmdObjectPreview, kCmdObjectPrint, kCmdBringToFront, kCmdSendToBack,
+                          kCmdObjectProperties, kCmdObjectAppearance}));
 }
 
 TEST(MenuTable, EveryCommandWithAMenuTextHasAPlace) {
@@ -46,8 +49,9 @@ TEST(MenuTable, EveryCommandWithAMenuTextHasAPlace) {
         if (!qor::res::commandCaption(id)) continue;
         // The chart window and the file manager show their own menus; 57608
         // is print without its dialog, which only the sheet runs.
-        const bool elsewhere = (id >= 33008 && id <= 33042) || id == 33225 || id == 33229 ||
-                               id == 33230 || (id >= 48410 && id <= 48419) || id == 57608;
+        const bool elsewhere = (id >= kCmdTitle && id <= kCmdOpenChart) || id == kCmdTitleFont ||
+                               id == kCmdPreviousGroup || id == kCmdNextGroup ||
+                               (id >= kCmdFmNewFolder && id <= kCmdFmMail) || id == kCmdPrintDirect;
         if (!elsewhere && !placed.contains(id)) missing << QString::number(id);
     }
     EXPECT_TRUE(missing.isEmpty()) << missing.join(u' ').toStdString();
@@ -186,27 +190,27 @@ TEST(CommandRouter, TheFirstTargetThatKnowsACommandAnswersIt) {
 }
 
 TEST(CommandRouter, ActionsCarryTheTableTextsAndFollowTheState) {
-    Target view({32945, 57607, 33285}, true);
+    Target view({kCmdInputConfirm, kCmdPrint, kCmdForcedPageBreak}, true);
     CommandRouter router;
     router.SetChain([&] { return QList<qor::ICommandTarget*>{&view}; });
     // Prompt only: the tool tip is the part after the line break.
-    QAction* confirm = router.Action(32945);
+    QAction* confirm = router.Action(kCmdInputConfirm);
     EXPECT_EQ(confirm->toolTip(), u"输入确认（Enter）");
     EXPECT_EQ(confirm->statusTip(), u"把输入的内容加入到单元");
     // A caption with its key keeps the key shown beside it.
-    QAction* print = router.Action(57607);
+    QAction* print = router.Action(kCmdPrint);
     EXPECT_EQ(print->text(), u"打印(&P)...\tCtrl+P");
-    router.SetKeys(57607, QStringLiteral("Ctrl+P"), false);
+    router.SetKeys(kCmdPrint, QStringLiteral("Ctrl+P"), false);
     EXPECT_EQ(print->text(), u"打印(&P)...");
     EXPECT_EQ(print->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
     // A target may switch the text.
-    QAction* brk = router.Action(33285);
+    QAction* brk = router.Action(kCmdForcedPageBreak);
     view.text = QStringLiteral("撤消分页");
     router.Update(brk);
     EXPECT_EQ(brk->text(), u"撤消分页");
     // Triggering runs the command once.
     print->trigger();
-    EXPECT_EQ(view.ran, QList<int>{57607});
+    EXPECT_EQ(view.ran, QList<int>{kCmdPrint});
     // An unknown command's action is off and its status line says why.
     QAction* unknown = router.Action(39999, QStringLiteral("向下"));
     EXPECT_FALSE(unknown->isEnabled());

@@ -17,7 +17,9 @@
 #include "frame_fixture.h"
 #include "frames/cqorfm.h"
 #include "frames/toolbars.h"
+#include "resources/commandids.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 
@@ -116,7 +118,7 @@ protected:
 
     QList<QAction*> barActions() {
         QList<QAction*> list;
-        for (int id : {kBarStandard, kBarFormat, kBarEdit, kBarChart})
+        for (int id : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit, kCmdBarChart})
             collect(frame->ToolBar(id)->actions(), &list);
         return list;
     }
@@ -154,7 +156,7 @@ TEST_F(MenuWalk, WithAChartSelected) {
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
     // A selected chart can be cut: it reaches the clipboard before it goes.
     prepare(true, true);
-    EXPECT_TRUE(frame->Router().Query(57635).enabled);
+    EXPECT_TRUE(frame->Router().Query(kCmdCut).enabled);
 }
 
 TEST_F(MenuWalk, InTheChartFrame) {
@@ -167,7 +169,7 @@ TEST_F(MenuWalk, InTheChartFrame) {
         if (CPicFrame* open = CPicFrame::FindFor(frame->MdiArea(), doc))
             frame->MdiArea()->setActiveSubWindow(open);
         else
-            EXPECT_TRUE(frame->Router().Execute(33024));
+            EXPECT_TRUE(frame->Router().Execute(kCmdChartWindow));
         QApplication::processEvents();
         ASSERT_TRUE(frame->ActiveChartFrame());
     };
@@ -179,7 +181,8 @@ TEST_F(MenuWalk, InTheChartFrame) {
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
     // The chart frame's own commands are on there.
     again();
-    for (int id : {33031, 33034, 33042, 33028, 33036, 57607})
+    for (int id :
+         {kCmdDeleteChart, kCmdExit, kCmdOpenChart, kCmdNextChart, kCmdDataGroup, kCmdPrint})
         EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
 }
 
@@ -190,15 +193,23 @@ TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
         const char* dialog;
     };
     const Case cases[] = {
-        {33082, false, "CLocateDlg"},        {33208, true, "CFindDlg"},
-        {32981, true, "CPageSortDlg"},       {32793, false, "CTableSizeDlg"},
-        {32795, false, "CRowHeightDlg"},     {32796, false, "CColWidthDlg"},
-        {32800, false, "CCombineCellsDlg"},  {32807, false, "CApplyFormatDlg"},
-        {34013, false, "CCellStyleDlg"},     {34014, false, "CDrawLineDlg"},
-        {34015, false, "CSetVarAreaDlg"},    {34017, false, "CSetKeywordDlg"},
-        {34018, false, "CCancelKeywordDlg"}, {34019, true, "CEnterKeywordDlg"},
-        {34020, false, "CKeywordOffsetDlg"}, {34021, false, "CPageSetupDlg"},
-        {34022, false, "CRoundBalanceDlg"},
+        {kCmdLocate, false, "CLocateDlg"},
+        {kCmdFind, true, "CFindDlg"},
+        {kCmdSortPages, true, "CPageSortDlg"},
+        {kCmdTableSize, false, "CTableSizeDlg"},
+        {kCmdRowHeight, false, "CRowHeightDlg"},
+        {kCmdColWidth, false, "CColWidthDlg"},
+        {kCmdCombineCells, false, "CCombineCellsDlg"},
+        {kCmdApplyFormat, false, "CApplyFormatDlg"},
+        {kCmdCellStyle, false, "CCellStyleDlg"},
+        {kCmdDrawLines, false, "CDrawLineDlg"},
+        {kCmdSetVarArea, false, "CSetVarAreaDlg"},
+        {kCmdSetKeyword, false, "CSetKeywordDlg"},
+        {kCmdCancelKeyword, false, "CCancelKeywordDlg"},
+        {kCmdEnterKeyword, true, "CEnterKeywordDlg"},
+        {kCmdKeywordOffset, false, "CKeywordOffsetDlg"},
+        {kCmdPageSetup, false, "CPageSetupDlg"},
+        {kCmdRoundBalance, false, "CRoundBalanceDlg"},
     };
     for (const Case& c : cases) {
         prepare(c.dataState, false);
@@ -212,7 +223,8 @@ TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
     CChildFrame* child = prepare(false, false);
     int kind = 1, start = 3, extent = 2;
     ASSERT_EQ(child->GetDocument()->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
-    for (const auto& [id, dataState] : {std::pair{34016, false}, std::pair{32982, true}}) {
+    for (const auto& [id, dataState] :
+         {std::pair{kCmdResetVarArea, false}, std::pair{kCmdSortVarArea, true}}) {
         prepare(dataState, false);
         dialogs.clear();
         EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
@@ -234,8 +246,8 @@ TEST_F(MenuWalk, TemplatePivotAndBatchCommandsReachTheirDialogs) {
         int templateId;
     };
     for (const auto& [id, dataState, templateId] :
-         {Case{34025, false, 371}, Case{34026, false, 449}, Case{34027, true, 442},
-          Case{33269, false, 481}}) {
+         {Case{kCmdReportTemplate, false, 371}, Case{kCmdCustomTemplate, false, 449},
+          Case{kCmdMultiPivot, true, 442}, Case{kCmdCommonBatch, false, 481}}) {
         prepare(dataState, false);
         seen.clear();
         EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
@@ -263,9 +275,10 @@ TEST_F(MenuWalk, ExchangeAndSmallDialogCommandsReachTheirDialogs) {
         int templateId;
     };
     for (const auto& [id, dataState, chart, templateId] :
-         {Case{34030, true, false, 456}, Case{33268, false, false, 478},
-          Case{34031, false, false, 479}, Case{34032, false, false, 600},
-          Case{33259, true, true, 457}, Case{57860, true, true, 460}}) {
+         {Case{kCmdExportText, true, false, 456}, Case{kCmdCustomMenu, false, false, 478},
+          Case{kCmdSystemInfo, false, false, 479}, Case{kCmdFormulaLog, false, false, 600},
+          Case{kCmdObjectAppearance, true, true, 457},
+          Case{kCmdObjectProperties, true, true, 460}}) {
         prepare(dataState, chart);
         seen.clear();
         EXPECT_TRUE(frame->Router().Query(id).enabled) << id;
@@ -296,10 +309,10 @@ TEST_F(MenuWalk, AppearanceAndPropertiesChangeTheSelectedChart) {
         }
         d.OnOK();
     });
-    frame->Router().Execute(33259);
+    frame->Router().Execute(kCmdObjectAppearance);
     EXPECT_EQ(item->HasBorder(), !border);
     EXPECT_TRUE(doc->IsModified());
-    frame->Router().Execute(57860);
+    frame->Router().Execute(kCmdObjectProperties);
     CQorDialog::SetModalHook({});
     EXPECT_EQ(item->GetRect().width(), 300);
     EXPECT_EQ(item->GetRect().height(), 150);
@@ -314,7 +327,7 @@ TEST_F(MenuWalk, FileManagerContextMenuOfEveryKind) {
     ASSERT_NE(frame->FileManagerMenu(), nullptr);
     QStringList faults = walk(frame->FileManagerMenu()->actions(), [] {});
     frame->FileManagerMenu()->hide();
-    ASSERT_TRUE(frame->Router().Execute(33340));
+    ASSERT_TRUE(frame->Router().Execute(kCmdFileManager));
     prepare(true, false);
     for (int kind = kFmKindFolder; kind <= kFmKindPage + 1; ++kind) {
         frame->OnFileManagerMessage(kFmOpenFile, kind, kFmPopupName);

@@ -16,9 +16,11 @@
 #include "charts/itemformats.h"
 #include "charts/ui/cobjectpropsdlg.h"
 #include "frame_fixture.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/objectprops_logic.h"
 
+using namespace qor::cmd_ids;
 using frametest::FrameFixture;
 
 namespace {
@@ -70,19 +72,19 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
         return true;
     };
     const qor::UiServices before = qor::installUiServices(hooks);
-    EXPECT_TRUE(frame->Router().Query(57872).enabled);
-    EXPECT_TRUE(frame->Router().Execute(57872));
+    EXPECT_TRUE(frame->Router().Query(kCmdObjectVerbs).enabled);
+    EXPECT_TRUE(frame->Router().Execute(kCmdObjectVerbs));
     qor::installUiServices(before);
     EXPECT_EQ(qortest::fileBytes(opened), qortest::fileBytes(png));
 
     // Copy and paste from the menu: a second object with the same bytes.
-    ASSERT_TRUE(frame->Router().Query(57634).enabled);
-    EXPECT_TRUE(frame->Router().Execute(57634));
+    ASSERT_TRUE(frame->Router().Query(kCmdCopy).enabled);
+    EXPECT_TRUE(frame->Router().Execute(kCmdCopy));
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(data);
     EXPECT_TRUE(data->hasFormat(QString::fromLatin1(qor::items::kOleFormatName)));
-    ASSERT_TRUE(frame->Router().Query(57637).enabled);
-    EXPECT_TRUE(frame->Router().Execute(57637));
+    ASSERT_TRUE(frame->Router().Query(kCmdPaste).enabled);
+    EXPECT_TRUE(frame->Router().Execute(kCmdPaste));
     ASSERT_EQ(doc->GetComItemCount(), 2);
     auto* copy = dynamic_cast<COleItem*>(view->Items().Selected());
     ASSERT_TRUE(copy);
@@ -91,9 +93,9 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
     EXPECT_NE(copy->GetClient().embedding, object->GetClient().embedding);
 
     // Cut takes it off the page; 33239 is never on.
-    EXPECT_TRUE(frame->Router().Execute(57635));
+    EXPECT_TRUE(frame->Router().Execute(kCmdCut));
     EXPECT_EQ(doc->GetComItemCount(), 1);
-    EXPECT_FALSE(frame->Router().Query(33239).enabled);
+    EXPECT_FALSE(frame->Router().Query(kCmdCancelEditCntr).enabled);
     doc->SetModifiedFlag(false);
 }
 
@@ -111,7 +113,7 @@ TEST_F(ObjectMenus, PropertiesScaleAndUpdateALink) {
     ASSERT_TRUE(made);
     auto* object = static_cast<COleItem*>(made.get());
     view->Items().SetSelection(object);
-    ASSERT_TRUE(frame->Router().Query(57860).enabled);
+    ASSERT_TRUE(frame->Router().Query(kCmdObjectProperties).enabled);
     const QSize natural = object->GetSize();
 
     // The dialog: 250 % (and a request above the limit is held at 500).
@@ -124,7 +126,7 @@ TEST_F(ObjectMenus, PropertiesScaleAndUpdateALink) {
         spin->setValue(250);
         d.accept();
     };
-    EXPECT_TRUE(frame->Router().Execute(57860));
+    EXPECT_TRUE(frame->Router().Execute(kCmdObjectProperties));
     EXPECT_EQ(object->GetSize(), natural * 2.5);
     EXPECT_EQ(qor::view::ObjectScalePercent(*object), 250);
     EXPECT_TRUE(qor::view::ApplyObjectScale(*doc, *object, 9000));
@@ -138,12 +140,12 @@ TEST_F(ObjectMenus, PropertiesScaleAndUpdateALink) {
         qobject_cast<QPushButton*>(d.GetDlgItem(CObjectPropsDlg::IDC_UPDATE_NOW))->click();
         d.reject();
     };
-    EXPECT_TRUE(frame->Router().Execute(57860));
+    EXPECT_TRUE(frame->Router().Execute(kCmdObjectProperties));
     QImage shown = QImage::fromData(object->GetClient().presentation);
     EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 255, 0));
     ASSERT_TRUE(QFile::remove(png));
     messages.clear();
-    EXPECT_TRUE(frame->Router().Execute(57860));
+    EXPECT_TRUE(frame->Router().Execute(kCmdObjectProperties));
     shown = QImage::fromData(object->GetClient().presentation);
     EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 255, 0));
     ASSERT_EQ(messages.size(), 1);

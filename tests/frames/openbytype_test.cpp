@@ -5,8 +5,10 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "frame_fixture.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 
@@ -34,12 +36,12 @@ int loadsInQorview(const QString& path) {
 }
 
 TEST_F(OpenByType, AWorkbookWithTwoSheetsAsksAndShowsItsValues) {
-    if (!qortest::havePythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
     const QString path = qortest::freshDir("frames-xlsx") + "/two.xlsx";
     const qortest::ProcessResult r = qortest::python(QString::fromUtf8(kTwoSheets), {path});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     files = {path};
-    ASSERT_TRUE(frame->Router().Execute(57601));
+    ASSERT_TRUE(frame->Router().Execute(kCmdFileOpen));
     // Two sheets: the sheet choice was shown (and answered with its
     // default, every sheet).
     EXPECT_TRUE(dialogs.contains(QStringLiteral("CSetPageNoDlg"))) << dialogs.join(u' ').toStdString();
@@ -62,7 +64,7 @@ TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
     doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(QStringLiteral("56"), 1), 0);
     ASSERT_TRUE(doc->OnSaveDocument(dir + "/own.xml"));
-    if (qortest::haveProgram(QStringLiteral("xmllint"))) {
+    if (qortest::needProgram(QStringLiteral("xmllint"))) {
         const qortest::ProcessResult lint =
             qortest::run(QStringLiteral("xmllint"), {QStringLiteral("--noout"), dir + "/own.xml"});
         EXPECT_EQ(lint.exitCode, 0) << lint.err.constData();
@@ -100,7 +102,7 @@ TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
     for (const char* ext : {"mdb", "wk4"}) {
         const QString path = dir + "/data." + ext;
         files = {path};
-        ASSERT_TRUE(frame->Router().Execute(57604)) << ext;
+        ASSERT_TRUE(frame->Router().Execute(kCmdFileSaveAs)) << ext;
         ASSERT_TRUE(QFile::exists(path)) << ext << messages.join(u'|').toStdString();
         EXPECT_TRUE(fileFilters.last().contains(QStringLiteral("*.") + ext));
         CChildFrame* opened = frame->OpenDocumentFile(path);
@@ -116,7 +118,7 @@ TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
     answers = {qor::MsgAnswer::No};
     ASSERT_TRUE(doc->OnSaveDocument(dir + "/values.xls"));
     EXPECT_TRUE(said(QStringLiteral("是否同时将格式转换为Excel"))) << messages.join(u'|').toStdString();
-    if (qortest::havePythonModule(QStringLiteral("xlrd"))) {
+    if (qortest::needPythonModule(QStringLiteral("xlrd"))) {
         const qortest::ProcessResult r = qortest::python(
             QStringLiteral("import sys, xlrd\ns = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
                            "print(s.row_values(0)[0], s.row_values(1)[0])\n"),
@@ -140,11 +142,7 @@ const char* kSample =
     "<Row ss:Index=\"3\"><Cell><Data ss:Type=\"String\">货币资金</Data></Cell><Cell/></Row>\n"
     "</Table></Worksheet></Workbook>\n";
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using qortest::writeFile;
 
 TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
     const QString dir = qortest::freshDir("frames-ssxml");
@@ -156,7 +154,7 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
     for (const char* name : {"/other.xml", "/broken.xml"}) {
         messages.clear();
         files = {dir + name};
-        ASSERT_TRUE(frame->Router().Execute(33332));
+        ASSERT_TRUE(frame->Router().Execute(kCmdSpreadsheetXmlImport));
         EXPECT_EQ(frame->Children().size(), 0);
         ASSERT_EQ(messages.size(), 1);
         EXPECT_EQ(messages[0], LoadErrorText(62017));
@@ -165,7 +163,7 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
 
     messages.clear();
     files = {dir + "/sample.xml"};
-    ASSERT_TRUE(frame->Router().Execute(33332));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSpreadsheetXmlImport));
     ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
     CReportHandle* h = frame->ActiveDocument()->GetReport();
     EXPECT_EQ(h->GetRowCount(), 4);

@@ -24,9 +24,11 @@
 #include "engine/messages.h"
 #include "frame_fixture.h"
 #include "frames/widgetui.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/print_driver.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 using qor::items::ChartDesc;
@@ -136,9 +138,9 @@ protected:
 };
 
 TEST_F(PrintDialogs, CtrlPPrintsEveryChosenPageWithItsTextsAndChartLabels) {
-    if (!qortest::haveProgram("pdftotext") || !qortest::haveProgram("pdfinfo"))
+    if (!qortest::needProgram("pdftotext") || !qortest::needProgram("pdfinfo"))
         GTEST_SKIP() << "no poppler tools";
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/print-dialog");
+    const QString dir = qortest::artifactPath(QStringLiteral("print-dialog"));
     QDir(dir).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir));
     CChildFrame* child = newReport();
@@ -241,11 +243,11 @@ TEST_F(PrintDialogs, PrintSetupKeepsThePageSetup) {
         }
         before = top->value();
         top->setValue(before * 3);
-        d->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/page-setup.png"));
+        d->grab().save(qortest::artifactPath(QStringLiteral("page-setup.png")));
         d->accept();
     });
     timer.start();
-    frame->Router().Execute(57606);
+    frame->Router().Execute(kCmdPrintSetup);
     timer.stop();
     ASSERT_TRUE(shown);
     ASSERT_GT(before, 0);

@@ -1,6 +1,6 @@
-// The user guide in README names menu items as "菜单 › 项": each one it
-// names in its qorview part is in the menu bar under that name, so a reader
-// who follows the guide finds what it promises.
+// The desktop guide (docs/qorview.md) and the README's tour of it name menu
+// items as "菜单 › 项": each one they name is in the menu bar under that
+// name, so a reader who follows them finds what they promise.
 #include <QAction>
 #include <QFile>
 #include <QMenu>
@@ -32,15 +32,20 @@ QAction* findIn(const QList<QAction*>& actions, const QString& name) {
     return nullptr;
 }
 
-// The guide's part about the desktop program.
-QString guide() {
-    QFile f(QStringLiteral(QOR_TEST_SOURCE_DIR "/README.md"));
+QString sourceText(const char* relative) {
+    QFile f(QStringLiteral(QOR_TEST_SOURCE_DIR "/") + QLatin1String(relative));
     if (!f.open(QIODevice::ReadOnly)) return {};
-    const QString all = QString::fromUtf8(f.readAll());
-    const qsizetype from = all.indexOf(QStringLiteral("## Using `qorview`"));
-    if (from < 0) return {};
-    const qsizetype to = all.indexOf(QStringLiteral("\n## "), from + 3);
-    return all.mid(from, to < 0 ? -1 : to - from);
+    return QString::fromUtf8(f.readAll());
+}
+
+// The README's tour of the desktop program, then the whole desktop guide.
+QString guide() {
+    const QString readme = sourceText("README.md");
+    const QString qorview = sourceText("docs/qorview.md");
+    const qsizetype from = readme.indexOf(QStringLiteral("## A short tour of `qorview`"));
+    if (from < 0 || qorview.isEmpty()) return {};
+    const qsizetype to = readme.indexOf(QStringLiteral("\n## "), from + 3);
+    return readme.mid(from, to < 0 ? -1 : to - from) + u'\n' + qorview;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A sample report as a person sees it: a bar, a pie and a line chart over
 // the same figures and an embedded picture, rendered offscreen into PNGs
-// under the build tree (the page, and the bar chart in the chart frame),
+// among the test artefacts (the page, and the bar chart in the chart frame),
 // made anew each run. The spot checks read the pictures back: the palette's
 // colours where the charts are, and bars as tall as their figures.
 
@@ -15,9 +15,11 @@
 #include "charts/ui/cpicwnd.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/print_driver.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 using qor::items::ChartDesc;
@@ -57,7 +59,7 @@ int countNear(const QImage& image, const QRect& box, const QColor& colour, int t
 }  // namespace
 
 TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
-    const QString dir = QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/sample-report");
+    const QString dir = qortest::artifactPath(QStringLiteral("sample-report"));
     QDir(dir).removeRecursively();
     ASSERT_TRUE(QDir().mkpath(dir));
     frame->resize(1280, 1000);
@@ -130,7 +132,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
 
     // Printed with the report: the charts land on the page at their size
     // (a printer's resolution once blew them up off the paper).
-    if (qortest::haveProgram("pdftoppm")) {
+    if (qortest::needProgram("pdftoppm")) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir + "/page.pdf");
@@ -149,7 +151,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
 
     // The bar chart in the chart frame: the same proportions at its own size.
     view->Items().SetSelection(bar);
-    ASSERT_TRUE(frame->Router().Execute(33024));
+    ASSERT_TRUE(frame->Router().Execute(kCmdChartWindow));
     QApplication::processEvents();
     CPicFrame* chartFrame = frame->ActiveChartFrame();
     ASSERT_TRUE(chartFrame);

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMenu>
@@ -16,6 +17,7 @@
 #include <QScreen>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 
 #include "document/cqorsdoc.h"
 #include "frames/ccmdbar.h"
@@ -24,7 +26,11 @@
 #include "frames/desktop.h"
 #include "frames/cqorfm.h"
 #include "platform/codepage.h"
+#include "resources/commandids.h"
+#include "tests/common/testsupport.h"
 #include "view/cqorsview.h"
+
+using namespace qor::cmd_ids;
 
 namespace {
 
@@ -52,17 +58,16 @@ int gridPixels(const QImage& screen, const QWidget* view) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Settings of its own, so the pictures never depend on who ran it.
-    const QString home = QDir::tempPath() + QStringLiteral("/qorview-screens-%1").arg(QCoreApplication::applicationPid());
-    QDir(home).removeRecursively();
-    QDir().mkpath(home + QStringLiteral("/home"));
-    qputenv("QOR_HOME", QFile::encodeName(home + QStringLiteral("/home")));
-    qputenv("QOR_REGISTRY", QFile::encodeName(home + QStringLiteral("/registry.ini")));
-    // The frame keeps its settings in the user's configuration folder.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
+    // A home, settings and temporary folder of its own, as every test has,
+    // so the pictures never depend on who ran it; gone when it ends.
+    qortest::enterRunFolder();
+    std::atexit(qortest::leaveRunFolder);
+    const QString home = qortest::processTempDir();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qorview"));
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("artifacts");
+    const QString out =
+        argc > 1 ? QString::fromLocal8Bit(argv[1])
+                 : QFileInfo(qortest::artifactPath(QStringLiteral("qorview-window.png"))).path();
     QDir().mkpath(out);
 
     qor::frames::DesktopOptions options;
@@ -167,7 +172,7 @@ int main(int argc, char** argv) {
     }
 
     // The file manager beside the report, with the context menu of a folder.
-    if (frame->Router().Execute(33340)) {
+    if (frame->Router().Execute(kCmdFileManager)) {
         settle(400);
         auto* fm = qobject_cast<qor::frames::CQORFM*>(frame->FileManagerBar()->widget());
         if (fm && fm->DataItem()) {

@@ -10,8 +10,10 @@
 #include "engine/paths.h"
 #include "frame_fixture.h"
 #include "platform/registry.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using frametest::FrameFixture;
 
 namespace {
@@ -43,16 +45,16 @@ TEST_F(TextExchangeFrame, ExportThenImportFromTheMenusRoundTripsTheReport) {
             d.OnOK();
         }
     });
-    ASSERT_TRUE(frame->Router().Query(34030).enabled);
-    frame->Router().Execute(34030);
+    ASSERT_TRUE(frame->Router().Query(kCmdExportText).enabled);
+    frame->Router().Execute(kCmdExportText);
     const QString text = QDir(exportDir).filePath(name);
     ASSERT_TRUE(QFileInfo::exists(text)) << messages.join('|').toStdString();
 
     doc->SetModifiedFlag(false);
     const int before = frame->Children().size();
     files = {QFileInfo(text).absolutePath() + "/" + QFileInfo(text).completeBaseName() + ".ini"};
-    ASSERT_TRUE(frame->Router().Query(33257).enabled);
-    frame->Router().Execute(33257);
+    ASSERT_TRUE(frame->Router().Query(kCmdImportByIni).enabled);
+    frame->Router().Execute(kCmdImportByIni);
     CQorDialog::SetModalHook({});
     ASSERT_EQ(frame->Children().size(), before + 1) << messages.join('|').toStdString();
     CReportHandle* back = frame->ActiveDocument()->GetReport();

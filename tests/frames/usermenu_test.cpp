@@ -15,8 +15,10 @@
 #include "frames/cstatusbarxp.h"
 #include "frames/usermenu.h"
 #include "platform/codepage.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 using frametest::FrameFixture;
 
@@ -208,8 +210,8 @@ protected:
 TEST_F(UserMenuFrameTest, ALoadedMenuShowsItsItemsPromptsAndRunsTheirText) {
     const QString path = writeMenu(dir, QStringLiteral("tools.mnu"), ansiMenu(2, sampleRecords()));
     CChildFrame* child = newReport();
-    ASSERT_TRUE(frame->Router().Execute(33298));  // data state
-    QAction* back = frame->Router().Action(33326);
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // data state
+    QAction* back = frame->Router().Action(kCmdStandardMenu);
     frame->UpdateFrameState();
     EXPECT_FALSE(back->isEnabled());
 
@@ -240,10 +242,10 @@ TEST_F(UserMenuFrameTest, ALoadedMenuShowsItsItemsPromptsAndRunsTheirText) {
     EXPECT_EQ(barTexts().value(1), QStringLiteral("退出"));
 
     // Back to the standard menu, without the command-window item.
-    ASSERT_TRUE(frame->Router().Execute(33326));
+    ASSERT_TRUE(frame->Router().Execute(kCmdStandardMenu));
     EXPECT_FALSE(frame->IsUserMenuActive());
     EXPECT_NE(barTexts().value(1), QStringLiteral("退出"));
-    QAction* cmdWindow = frame->Router().FindAction(33210);
+    QAction* cmdWindow = frame->Router().FindAction(kCmdCommandWindow);
     std::function<bool(QMenu*)> holds = [&](QMenu* m) {
         for (QAction* a : m->actions())
             if (a == cmdWindow || (a->menu() && holds(a->menu()))) return true;
@@ -289,20 +291,20 @@ TEST_F(UserMenuFrameTest, MenuWordExecuteAndUtf16MenusLoadAgainAfterReturning) {
     // After the standard menu returned, the same file loads again, here
     // through Execute.
     files << wide;
-    ASSERT_TRUE(frame->Router().Execute(33078));
+    ASSERT_TRUE(frame->Router().Execute(kCmdExecute));
     EXPECT_TRUE(frame->IsUserMenuActive());
     EXPECT_EQ(fileFilters.last(), qor::QtFileFilter(LoadErrorText(62556)));
 
     // Execute runs a batch file.
     CChildFrame* child = newReport();
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     const QString script = dir + QStringLiteral("/fill.shl");
     QFile f(script);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("LET B2=5\n");
     f.close();
     files << script;
-    ASSERT_TRUE(frame->Router().Execute(33078));
+    ASSERT_TRUE(frame->Router().Execute(kCmdExecute));
     EXPECT_EQ(cellText(child->GetDocument(), 1, 1), QStringLiteral("5"));
 }
 
@@ -322,7 +324,7 @@ TEST_F(UserMenuFrameTest, EveryItemOfAWalkedMenuRunsItsOwnText) {
          << leafRec(QStringLiteral("三甲"));
     const QString path = writeMenu(dir, QStringLiteral("walk.mnu"), ansiMenu(3, recs));
     CChildFrame* child = newReport();
-    ASSERT_TRUE(frame->Router().Execute(33298));
+    ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
     ASSERT_TRUE(frame->LoadMenuFile(path));
     std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
         for (QAction* a : actions) {

@@ -20,7 +20,10 @@
 #include "frames/toolbars.h"
 #include "frames/toolbarxp.h"
 #include "reader/dispatchdrivers.h"
+#include "resources/commandids.h"
+#include "tests/common/testsupport.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::frames;
 
 namespace {
@@ -90,7 +93,7 @@ using Bars = frametest::FrameFixture;
 
 TEST_F(Bars, TheCommandWindowHasItsButtonsDockedAndNoneFloating) {
     CCmdBar* bar = frame->CmdBar();
-    ASSERT_TRUE(frame->Router().Execute(33210));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
     QApplication::processEvents();
     EXPECT_TRUE(bar->IsHorzDocked());
     EXPECT_TRUE(bar->CloseButton()->isVisible());
@@ -113,7 +116,7 @@ TEST_F(Bars, TheCommandWindowHasItsButtonsDockedAndNoneFloating) {
 
 TEST_F(Bars, DraggingTheEdgeOfABottomBarGrowsItAndNeverBelow32) {
     CCmdBar* bar = frame->CmdBar();
-    ASSERT_TRUE(frame->Router().Execute(33210));
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
     QApplication::processEvents();
     const int before = bar->height();
     EXPECT_EQ(bar->TrackSizingEdge(50), before + 50);
@@ -176,11 +179,11 @@ TEST_F(Bars, TheFileManagerStaysOffUntilAControlIsRegistered) {
     // The desktop registers the built-in control; without any it is off.
     ASSERT_TRUE(CFileManagerBar::HasControlFactory());
     CFileManagerBar::SetControlFactory(nullptr);
-    EXPECT_FALSE(frame->Router().Query(33340).enabled);
-    EXPECT_FALSE(frame->Router().Query(33340).reason.isEmpty());
+    EXPECT_FALSE(frame->Router().Query(kCmdFileManager).enabled);
+    EXPECT_FALSE(frame->Router().Query(kCmdFileManager).reason.isEmpty());
     QStringList calls;
     CFileManagerBar::SetControlFactory([&calls] { return std::make_unique<FakeControl>(&calls); });
-    EXPECT_TRUE(frame->Router().Execute(33340));
+    EXPECT_TRUE(frame->Router().Execute(kCmdFileManager));
     ASSERT_NE(frame->FileManagerBar(), nullptr);
     EXPECT_TRUE(frame->FileManagerBar()->IsReady());
     EXPECT_EQ(calls.mid(0, 4), (QStringList{"start", "login", "refresh", "window"}));
@@ -338,8 +341,8 @@ TEST(ToolBarXP, HotIconIsRaisedOverAShadowAndDisabledShowsOnlyTheShadow) {
 TEST(ToolBarXP, TheGripperRunsAcrossTheStartOfTheBar) {
     QMainWindow main;
     main.resize(500, 400);
-    auto* across = new qor::frames::CFlatToolBar(59392, QStringLiteral("across"), &main);
-    auto* upright = new qor::frames::CFlatToolBar(59398, QStringLiteral("upright"), &main);
+    auto* across = new qor::frames::CFlatToolBar(kCmdBarStandard, QStringLiteral("across"), &main);
+    auto* upright = new qor::frames::CFlatToolBar(kCmdBarChart, QStringLiteral("upright"), &main);
     QPixmap icon(16, 16);
     icon.fill(Qt::darkBlue);
     for (auto* bar : {across, upright}) {
@@ -352,7 +355,7 @@ TEST(ToolBarXP, TheGripperRunsAcrossTheStartOfTheBar) {
     QApplication::processEvents();
     const QImage top = across->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QImage left = upright->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QDir artifacts(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts"));
+    const QDir artifacts(qortest::artifactPath());
     if (artifacts.exists() || QDir().mkpath(artifacts.path())) {
         top.save(artifacts.filePath(QStringLiteral("toolbar-horizontal.png")));
         left.save(artifacts.filePath(QStringLiteral("toolbar-vertical.png")));

@@ -30,7 +30,7 @@ public:
 };
 
 TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
-    if (!qortest::haveProgram(QStringLiteral("soffice")))
+    if (!qortest::needProgram(QStringLiteral("soffice")))
         GTEST_SKIP() << "soffice (LibreOffice) is not installed: no workbook of its making";
     const QString book =
         qortest::libreOfficeBook(qortest::freshDir("frames-lo-book"), QStringLiteral("xlsx"),
@@ -69,14 +69,13 @@ TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
     QApplication::processEvents();
     EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("23000"));
 
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts"))) {
-        frame->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/workbook-window.png"));
+    if (QDir().mkpath(qortest::artifactPath())) {
+        frame->grab().save(qortest::artifactPath(QStringLiteral("workbook-window.png")));
         // Not maximised, the window's own title bar shows the name.
         child->showNormal();
         child->resize(600, 300);
         QApplication::processEvents();
-        frame->grab().save(
-            QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/workbook-window-title.png"));
+        frame->grab().save(qortest::artifactPath(QStringLiteral("workbook-window-title.png")));
     }
 
     // Saving asks for the report's name, starting from nothing that would

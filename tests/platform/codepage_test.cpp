@@ -23,7 +23,7 @@ TEST(CodePage, ChineseRoundTripMatchesPythonCp936) {
     // Known bytes: 报表 = B1A8 B1ED.
     EXPECT_TRUE(bytes.startsWith(QByteArray::fromHex("b1a8b1ed")));
 
-    if (!qortest::havePythonModule("codecs")) GTEST_SKIP() << "no python3";
+    if (!qortest::needPythonModule("codecs")) GTEST_SKIP() << "no python3";
     const auto r = qortest::python(
         "import sys; sys.stdout.write(sys.argv[1].encode('cp936').hex())", {kChinese});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();

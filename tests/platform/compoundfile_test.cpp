@@ -25,10 +25,7 @@ QByteArray pattern(qsizetype size, int seed) {
     return b;
 }
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using qortest::fileBytes;
 
 void putFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -101,8 +98,8 @@ struct Content {
     }
 };
 
-bool haveOlefile() { return qortest::havePythonModule(QStringLiteral("olefile")); }
-bool haveGsf() { return qortest::haveProgram(QStringLiteral("gsf")); }
+bool haveOlefile() { return qortest::needPythonModule(QStringLiteral("olefile")); }
+bool haveGsf() { return qortest::needProgram(QStringLiteral("gsf")); }
 
 void expectOlefileSees(const QString& file, const Content& want) {
     const qortest::ProcessResult r = qortest::python(QString::fromLatin1(kOleOracle), {file});

@@ -16,6 +16,7 @@
 #include "platform/registry.h"
 #include "reader/creaderobject.h"
 #include "reader/readermodule.h"
+#include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
 
 namespace {
@@ -158,20 +159,9 @@ TEST_F(ReaderTest, ReadsNumbersTextsAndLabelsOfTheCurrentPage) {
 TEST_F(ReaderTest, APageNobodyAskedForIsNeverRead) {
     const QString path = makeReport();
     // Page 1's record comes first after the directory: damage a cell slot.
-    {
-        auto cf = qor::CompoundFile::open(path, qor::CompoundFile::Mode::ReadOnly);
-        const auto ext = cf->extents(QString::fromLatin1(qor::kPageStreamName),
-                                     qor::directorySize(3) + qor::kPageRecordHeaderSize + 40, 1);
-        ASSERT_EQ(ext.size(), 1);
-        cf.reset();
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.seek(qint64(ext[0].fileOffset));
-        char c = 0;
-        f.getChar(&c);
-        f.seek(qint64(ext[0].fileOffset));
-        f.putChar(char(c ^ 0x5A));
-    }
+    qortest::flipStreamByte(path, QString::fromLatin1(qor::kPageStreamName),
+                            qor::directorySize(3) + qor::kPageRecordHeaderSize + 40);
+    if (HasFatalFailure()) return;
     // Opening, and leaving format state, choose page 1 without reading it:
     // the host goes on to page 3 and reads it.
     CReader r;

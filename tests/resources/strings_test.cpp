@@ -7,9 +7,11 @@
 #include <thread>
 #include <vector>
 
+#include "resources/commandids.h"
 #include "resources/stringtable.h"
 #include "resources/tsvtable.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::res;
 
 namespace {
@@ -84,15 +86,15 @@ TEST(StringTable, FirstUseFromManyThreadsAgrees) {
 }
 
 TEST(CommandTable, CaptionsAndPrompts) {
-    EXPECT_EQ(commandCaption(57634), u"复制[&C]");
-    EXPECT_EQ(commandCaption(33324), u"从XML导入");
-    EXPECT_EQ(commandPrompt(33216), u"改变显示的比例数");
+    EXPECT_EQ(commandCaption(kCmdCopy), u"复制[&C]");
+    EXPECT_EQ(commandCaption(kCmdImportOwnXml), u"从XML导入");
+    EXPECT_EQ(commandPrompt(kCmdDisplayScale), u"改变显示的比例数");
     // A command known only by its prompt has no caption.
-    EXPECT_FALSE(commandCaption(32945).has_value());
-    EXPECT_EQ(commandPrompt(32945), u"把输入的内容加入到单元\n输入确认（Enter）");
-    const auto newFile = commandInfo(57600);
+    EXPECT_FALSE(commandCaption(kCmdInputConfirm).has_value());
+    EXPECT_EQ(commandPrompt(kCmdInputConfirm), u"把输入的内容加入到单元\n输入确认（Enter）");
+    const auto newFile = commandInfo(kCmdFileNew);
     ASSERT_TRUE(newFile.has_value());
-    EXPECT_EQ(newFile->name, u"ID_FILE_NEW");
+    EXPECT_EQ(newFile->name, u"kCmdFileNew");
     EXPECT_FALSE(commandInfo(12345).has_value());
     EXPECT_FALSE(commandPrompt(12345).has_value());
 }

@@ -110,8 +110,8 @@ TEST(ChartPictures, TheViewPaintsChartsFromTheirCells) {
     view.resize(500, 400);
     view.OnInitialUpdate();
     const QImage image = view.grab().toImage();
-    // Kept under the build tree for a person to look at.
-    image.save(QStringLiteral(QOR_TEST_BINARY_DIR "/chart-on-sheet.png"));
+    // Kept among the artefacts for a person to look at.
+    image.save(qortest::artifactPath(QStringLiteral("chart-on-sheet.png")));
     EXPECT_TRUE(chart->GetPicture());
     // The first category's bar is drawn in the first palette colour.
     int red = 0;

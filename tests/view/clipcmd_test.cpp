@@ -14,11 +14,13 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "view/celleditor.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::clip;
 
 namespace {
@@ -371,7 +373,7 @@ TEST_F(ClipCommands, ControlKeysReachTheCommands) {
     doc.Selection().SetSelection(12, 4, 12, 4);
     view->OnChar(QChar(22), true);  // Ctrl+V
     EXPECT_DOUBLE_EQ(number(doc, 12, 4), 1.5);
-    EXPECT_FALSE(view->Clipboard().OnClipboardCommand(33298));
+    EXPECT_FALSE(view->Clipboard().OnClipboardCommand(kCmdSwitchState));
 }
 
 // A chart goes to the clipboard as its record, a picture and the object

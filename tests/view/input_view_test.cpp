@@ -16,11 +16,14 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
+#include "tests/common/testsupport.h"
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
 #include "view/input_edit.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::view;
 
 namespace {
@@ -229,7 +232,7 @@ TEST_F(InputView, CommandKeys) {
     QObject::connect(view.get(), &CQorsView::commandRequested,
                      [&commands](int id) { commands << id; });
     key(view.get(), Qt::Key_D, Qt::ControlModifier);
-    ASSERT_EQ(commands, QList<int>{33298});
+    ASSERT_EQ(commands, QList<int>{kCmdSwitchState});
     // Ctrl+Delete clears and switches nothing.
     ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, "x"}, 1, 1, 0), 0);
     key(view.get(), Qt::Key_Delete, Qt::ControlModifier);
@@ -367,8 +370,8 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     EXPECT_EQ(bar.text(), "1abc");
     EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
     EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
-    if (QDir().mkpath(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts")))
-        view->grab().save(QStringLiteral(QOR_TEST_BINARY_DIR "/artifacts/refused-entry.png"));
+    if (QDir().mkpath(qortest::artifactPath()))
+        view->grab().save(qortest::artifactPath(QStringLiteral("refused-entry.png")));
 
     // The same text again is not asked about again; an arrow or a click
     // elsewhere does not leave the refused entry either.

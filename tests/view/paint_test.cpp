@@ -23,6 +23,7 @@
 #include "view/paint_celltext.h"
 #include "view/paint_style.h"
 #include "view/sheetgeometry.h"
+#include "tests/common/testsupport.h"
 #include "tests/view/recordingdevice.h"
 
 using namespace qor;
@@ -557,7 +558,7 @@ TEST(SheetPaint, SampleReportRendersToPng) {
         p.drawImage(0, 0, formatImage);
         p.drawImage(0, size.height() + 8, dataImage);
     }
-    const QString path = QStringLiteral(QOR_TEST_BINARY_DIR) + "/view-sample.png";
+    const QString path = qortest::artifactPath(QStringLiteral("view-sample.png"));
     ASSERT_TRUE(sheet.save(path, "PNG")) << path.toStdString();
 
     // Nothing is left unpainted.

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPageLayout>
 #include <QPaintEngine>
+#include <QPdfWriter>
 #include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -547,12 +548,48 @@ TEST(PrintToPdf, PagesTitlesAndRange) {
     EXPECT_FALSE(pages[1].contains("R3 "));
 }
 
+// A paged device that is no printer (the command line's PDF writer) gets the
+// same pages as a printer of the same paper: the job switches it to paint
+// from the paper's corner and puts its layout back afterwards.
+TEST(PrintToPdf, AWriterGetsThePagesAPrinterGets) {
+    SmallReport s;
+    s.build();
+    if (HasFatalFailure()) return;
+    const QString dir = qortest::processTempDir();
+    const QMarginsF margins(20, 15, 20, 15);
+    auto printer = pdfPrinter(dir + "/by-printer.pdf");
+    printer->setPageMargins(margins, QPageLayout::Point);
+    ASSERT_TRUE(PrintToPrinter(s.doc, *printer, SettingsFromPrinter(*printer)));
+    {
+        QPdfWriter writer(dir + "/by-writer.pdf");
+        writer.setPageLayout(printer->pageLayout());
+        const QPageLayout before = writer.pageLayout();
+        ASSERT_TRUE(PrintToDevice(s.doc, writer, {}));
+        EXPECT_EQ(writer.pageLayout().mode(), QPageLayout::StandardMode);
+        EXPECT_TRUE(writer.pageLayout().isEquivalentTo(before));
+    }
+    EXPECT_EQ(pdfPageCount(dir + "/by-writer.pdf"), pdfPageCount(dir + "/by-printer.pdf"));
+    const QString reader = QStringLiteral("/usr/bin/pdftotext");
+    if (!QFile::exists(reader)) return;
+    // Every word with its box on the page: where the text stands, not only
+    // what it says.
+    auto text = [&](const QString& pdf) {
+        QProcess p;
+        p.start(reader, {"-bbox", pdf, "-"});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString byPrinter = text(dir + "/by-printer.pdf");
+    EXPECT_TRUE(byPrinter.contains("R1"));
+    EXPECT_EQ(text(dir + "/by-writer.pdf"), byPrinter);
+}
+
 // What a user searches a printed report for comes back from its text layer
 // exactly: Chinese words (some of whose characters have look-alike radicals
 // elsewhere in Unicode), digits beside letters, and formula texts.
 TEST(PrintToPdf, TheTextLayerGivesBackWhatWasPrinted) {
     const QString reader = QStringLiteral("/usr/bin/pdftotext");
-    if (!QFile::exists(reader)) GTEST_SKIP() << "no pdftotext";
+    if (!qortest::needReader(QFile::exists(reader), reader)) GTEST_SKIP() << "no pdftotext";
     CQorsDoc doc;
     ASSERT_TRUE(doc.OnNewDocument());
     CReportHandle* r = doc.GetReport();

@@ -96,7 +96,7 @@ TEST_F(TabStripTest, PressingATabMakesItsPageCurrent) {
 
     // A page the document refuses is not left shown as current.
     strip().SetPageTabs(9, 9);
-    splitter.OnPageCommand(kCmdPageChanged);
+    splitter.OnPageCommand(kCmdPageActivate);
     EXPECT_EQ(doc.m_nCurPage, 3);
     EXPECT_EQ(strip().CurrentPage(), 3);
     EXPECT_EQ(strip().State().pageCount, 7);

@@ -26,26 +26,26 @@
 #include "engine/messages.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
+#include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
 
+using namespace qor::cmd_ids;
 using namespace qor::viewcmd;
 namespace dc = qor::doccmd;
 
 namespace {
 
-struct TableSizeDialogs : qor::IDocDialogs {
-    bool Provides(int t) const override { return t == kDlgTableSize; }
-    std::optional<qor::TableSizeDlgMembers> TableSizeDlg(
-        const qor::TableSizeDlgMembers& m) override {
-        shown = m;
-        return answer;
-    }
+struct TableSizeDialogs {
     qor::TableSizeDlgMembers shown;
     std::optional<qor::TableSizeDlgMembers> answer;
+    qor::ScopedDialog<qor::TableSizeDlgMembers> dialog{[this](const qor::TableSizeDlgMembers& m) {
+        shown = m;
+        return answer;
+    }};
 };
 
 struct CellAttrDialogs : qor::view::IViewDialogs {
@@ -114,12 +114,11 @@ TEST_F(ViewCommands, GreyedCommandsSayWhy) {
     EXPECT_EQ(state(kCmdCellAttributes).reason, dc::ReasonNoDialog());
     EXPECT_EQ(state(qor::view::kCmdDisplayScale).reason, dc::ReasonNoDialog());
     qor::CommandState s;
-    EXPECT_FALSE(view->OnUpdateCommand(33298, s));  // the frame's
+    EXPECT_FALSE(view->OnUpdateCommand(kCmdSwitchState, s));  // the frame's
 }
 
 TEST_F(ViewCommands, StateRules) {
     TableSizeDialogs dialogs;
-    qor::IDocDialogs* before = qor::SetDocDialogs(&dialogs);
     EXPECT_TRUE(state(kCmdTableSize).enabled);
     EXPECT_EQ(state(kCmdPageTabsBack).reason, dc::ReasonDataState());
     EXPECT_EQ(state(kCmdExportHtml).reason, dc::ReasonDataState());
@@ -138,7 +137,6 @@ TEST_F(ViewCommands, StateRules) {
     EXPECT_TRUE(state(kCmdShowPageBreaks).checkable);
     // A view outside a splitter cannot split.
     EXPECT_FALSE(state(kCmdSplitWindow).enabled);
-    qor::SetDocDialogs(before);
 
     CQorsDoc closed;
     CQorsView none(&closed);
@@ -201,7 +199,6 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
 
 TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     TableSizeDialogs dialogs;
-    qor::IDocDialogs* before = qor::SetDocDialogs(&dialogs);
     view->SetFirstCell(40, 5);
     doc.Selection().SetCurrentCell(45, 6);
     // Cancel changes nothing.
@@ -219,7 +216,6 @@ TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     EXPECT_EQ(doc.Selection().CurrentRow(), 0);
     EXPECT_EQ(doc.Selection().CurrentColumn(), 0);
     EXPECT_TRUE(doc.IsModified());
-    qor::SetDocDialogs(before);
 }
 
 TEST_F(ViewCommands, CellAttributesReportDroppedDiagonals) {
@@ -308,7 +304,7 @@ TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     EXPECT_EQ(pages.m_nCurPage, 2);
     EXPECT_EQ(splitter.PageCtrl().CurrentPage(), 2);
     ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageChanged);
+    EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageActivate);
 
     // The split command splits, its text switches, and it unsplits.
     qor::CommandState s;
@@ -418,7 +414,7 @@ void threePageReport(CQorsDoc& doc) {
 // sheet with none left blank behind, inside margins although the report
 // sets none.
 TEST_F(ViewCommands, PrintingEveryReportPageToPdf) {
-    if (!qortest::haveProgram("pdftotext") || !qortest::haveProgram("pdfinfo"))
+    if (!qortest::needProgram("pdftotext") || !qortest::needProgram("pdfinfo"))
         GTEST_SKIP() << "no poppler tools";
     threePageReport(doc);
     if (HasFatalFailure()) return;

@@ -5,7 +5,6 @@
 // built and edited in memory, so Cancel, or switching statements, never
 // touches a mapping file that is already there.
 
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <memory>
@@ -26,13 +25,9 @@ class CAuditMappingDlg : public CQorDialog {
 
 public:
     static constexpr int kTemplate = 542;
-    static constexpr int IDC_STATEMENT = 1019;
-    static constexpr int IDC_EXPORT_PATH = 1189;
-    static constexpr int IDC_GROUP_BOX = 1284;
-    static constexpr int IDC_NEXT_GROUP = 1285;
-    static constexpr int IDC_PREV_GROUP = 1286;
-    static constexpr int IDC_FIRST_NAME = 1287;
-    static constexpr int IDC_FIRST_CELL = 1001;
+    static constexpr int IDC_STATEMENT = 1019, IDC_EXPORT_PATH = 1189, IDC_GROUP_BOX = 1284,
+                         IDC_NEXT_GROUP = 1285, IDC_PREV_GROUP = 1286, IDC_FIRST_NAME = 1287,
+                         IDC_FIRST_CELL = 1001;
     static constexpr int kShownFields = 10;
 
     CAuditMappingDlg(CReportHandle* report, QWidget* parent = nullptr);
@@ -77,26 +72,12 @@ private:
 
 namespace qor {
 
-// Runs the mapping dialog on the document's report; true after OK.
-bool RunAuditMappingDlg(CQorsDoc& doc, QWidget* parent = nullptr);
-
 // The number of statements in the list, as the count command shows it.
 void ShowAuditStatementCount();
 
-// The document's dialog layer for the mapping dialog (template 542), for
-// the desktop's composition of document dialogs.
-template <class Base = IDocDialogs>
-class AuditDocDialogsT : public Base {
-public:
-    using Base::Base;
-    bool Provides(int t) const override {
-        return t == CAuditMappingDlg::kTemplate || Base::Provides(t);
-    }
-    void SetAuditParent(QWidget* parent) { m_auditParent = parent; }
-    bool AuditMappingDlg(CQorsDoc& doc) override { return RunAuditMappingDlg(doc, m_auditParent); }
-
-private:
-    QPointer<QWidget> m_auditParent;
-};
+// Registers the mapping dialog as the document's audit-mapping dialog,
+// modal over parent: it maps the asking document's report and answers
+// after OK.
+void RegisterAuditDialogs(QWidget* parent);
 
 }  // namespace qor

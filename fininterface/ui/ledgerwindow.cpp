@@ -1,4 +1,4 @@
-#include "fininterface/ledgerwindow.h"
+#include "fininterface/ui/ledgerwindow.h"
 
 #include <QDate>
 #include <QDialog>

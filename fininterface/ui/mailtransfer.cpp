@@ -1,4 +1,4 @@
-#include "fininterface/mailtransfer.h"
+#include "fininterface/ui/mailtransfer.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

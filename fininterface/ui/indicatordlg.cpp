@@ -1,4 +1,4 @@
-#include "fininterface/indicatordlg.h"
+#include "fininterface/ui/indicatordlg.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

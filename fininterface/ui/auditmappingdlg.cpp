@@ -1,4 +1,4 @@
-#include "fininterface/auditmappingdlg.h"
+#include "fininterface/ui/auditmappingdlg.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -182,11 +183,16 @@ void CAuditMappingDlg::OnCancel() {
 
 namespace qor {
 
-bool RunAuditMappingDlg(CQorsDoc& doc, QWidget* parent) {
-    CReportHandle* report = doc.GetReport();
-    if (!report) return false;
-    CAuditMappingDlg dlg(report, parent);
-    return dlg.DoModal() == CQorDialog::IDOK;
+void RegisterAuditDialogs(QWidget* parent) {
+    Register<AuditMappingRequest>(
+        [parent = QPointer<QWidget>(parent)](
+            const AuditMappingRequest& request) -> std::optional<AuditMappingRequest> {
+            CReportHandle* report = request.doc ? request.doc->GetReport() : nullptr;
+            if (!report) return std::nullopt;
+            CAuditMappingDlg dlg(report, parent);
+            if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
+            return request;
+        });
 }
 
 void ShowAuditStatementCount() {
