@@ -259,14 +259,6 @@ void CQorsView::ScrollToCell(int row, int col, bool horizontalOnly) {
     if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
 
-void CQorsView::GoToLastCell() {
-    GoToCell(m_geo.LastRow(), m_geo.LastColumn());
-    if (m_vBar) m_vBar->setValue(m_vBar->maximum());
-    if (m_hBar) m_hBar->setValue(m_hBar->maximum());
-}
-
-void CQorsView::GoToRowEnd() { ScrollToCell(CurrentRow(), m_geo.LastColumn(), true); }
-
 int CQorsView::FindUncombinedCell(int row, int col) const {
     if (!m_pDoc) return 0;
     if (col == -1 && row >= 0) {
@@ -371,20 +363,6 @@ void CQorsView::DrawSizingLine(int x, int y, bool horizontal) {
 
 // ---------------------------------------------------------------------------
 // Painting
-
-void CQorsView::SetPrintMapping(bool on) {
-    m_bPrintMapping = on ? 1 : 0;
-    const float printScale = m_pDoc ? m_pDoc->m_fPrintScale : 1.0f;
-    m_geo.SetScale(on ? printScale : m_fScale);
-}
-
-void CQorsView::OnPrepareDC(QPainter& painter) const {
-    if (!m_bPrintMapping || !painter.device()) return;
-    // Twips (1/1440 inch) with y growing downwards.
-    const double sx = painter.device()->logicalDpiX() / 1440.0;
-    const double sy = painter.device()->logicalDpiY() / 1440.0;
-    painter.setTransform(QTransform::fromScale(sx, sy));
-}
 
 PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     PaintRequest req;

@@ -103,8 +103,6 @@ public:
     void GoToCell(int row, int col, int endRow = -1, int endCol = -1);
     // Moves one scroll position only and selects the cell alone.
     void ScrollToCell(int row, int col, bool horizontalOnly);
-    void GoToLastCell();
-    void GoToRowEnd();
     // With col -1: the first column of row outside every combined area;
     // with row -1: the first such row of col. 0 when there is none.
     int FindUncombinedCell(int row, int col) const;
@@ -139,7 +137,6 @@ public:
 
     // ---- items on the page, dragged out and dropped in (viewitems.h)
     ViewItems& Items() { return m_items; }
-    const ViewItems& Items() const { return m_items; }
 
     // A dragged row height or column width in stored units.
     void ApplyRowColumnSize(int index, int size, bool isRow);
@@ -152,13 +149,8 @@ public:
 
     // ---- printed pages and breaks (viewpages.h)
     ViewPages& Pages() { return m_pages; }
-    QPrinter* Printer() const { return m_printer.get(); }
 
     // ---- painting
-    // While printing, pixel sizes use the document's print scale.
-    void SetPrintMapping(bool on);
-    // Print mapping (m_bPrintMapping): twips on the painter's device.
-    void OnPrepareDC(QPainter& painter) const;
     // Draws the visible part of the sheet into painter (client pixels).
     void OnDraw(QPainter& painter, const QRect& clip);
     // What OnDraw hands the cell painter for the screen.
@@ -168,8 +160,6 @@ public:
     virtual void OnContextMenu(QPoint globalPos);
 
     // ---- input: mouse and keys
-    // The cell under a client point (view indices).
-    qor::view::CellHit HitTestCell(QPoint p) const { return qor::view::HitTestCell(m_geo, p); }
     // Stores the current cell and the selection (view indices, normalised
     // here) in the document and refreshes the formula bar.
     void SetCurrentAndSelection(int row, int col, int r1, int c1, int r2, int c2);
@@ -183,7 +173,6 @@ public:
     // A keyboard step (dRow, dCol) or, with both 0, a mouse drag to (row,
     // col) in the drag mode m_nHitCode.
     void ExtendSelection(int row, int col, int dRow, int dCol);
-    void DrawSelectionMarks(bool erase);
     // A key as the sheet handles it (Qt key codes).
     void OnKeyDown(int key, bool shift, bool ctrl);
     // A typed character (control characters for Ctrl+C, V, X).
@@ -194,7 +183,6 @@ public:
 
     // ---- objects edited in place (inplacecontroller.h)
     InPlaceController& InPlace() { return m_inPlace; }
-    const InPlaceController& InPlace() const { return m_inPlace; }
     using InPlaceHooks = InPlaceController::Hooks;
 
     // ---- clipboard commands (viewclipboard.h)

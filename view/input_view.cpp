@@ -102,18 +102,14 @@ void CQorsView::SetCurrentAndSelection(int row, int col, int r1, int c1, int r2,
                                    CellArea::area(std::min({a, b, cr}), std::min({x, y, cc}),
                                                   std::max({a, b, cr}), std::max({x, y, cc})));
     m_cellEdit.UpdateEditLine(1);
-    DrawSelectionMarks(false);
+    // Every view of the document shows the same selection.
+    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+    update();
 }
 
 void CQorsView::SetCurrentAndSelection(const Selection& sel) {
     SetCurrentAndSelection(sel.curRow, sel.curCol, sel.area.first.row, sel.area.first.col,
                            sel.area.last.row, sel.area.last.col);
-}
-
-void CQorsView::DrawSelectionMarks(bool) {
-    // Every view of the document shows the same selection.
-    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-    update();
 }
 
 void CQorsView::MoveCurrentCell(int direction) {
@@ -273,7 +269,7 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
         m_geo.DocToClient(r);
         if (p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom) return;
     }
-    const CellHit h = HitTestCell(p);
+    const CellHit h = qor::view::HitTestCell(m_geo, p);
     if (!h.hit || p.x() < m_nHeaderWidth || p.y() < m_nHeaderHeight) return;
     m_nHitCode = kTargetCells;
     // Shift+click reaches from the current cell to the one clicked, as a
@@ -303,7 +299,7 @@ void CQorsView::mouseMoveEvent(QMouseEvent* event) {
         DrawSizingLine(p.x(), p.y(), rows);
     } else if (m_nHitCode == kTargetCells || m_nHitCode == kTargetRows ||
                m_nHitCode == kTargetColumns) {
-        const CellHit h = HitTestCell(p);
+        const CellHit h = qor::view::HitTestCell(m_geo, p);
         if (h.hit) {
             int row = h.row, col = h.col;
             // Over a header strip the drag reaches for the line before the
@@ -528,7 +524,13 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
             }
             break;
         case Qt::Key_End:
-            ctrl ? GoToLastCell() : GoToRowEnd();
+            if (ctrl) {
+                GoToCell(m_geo.LastRow(), m_geo.LastColumn());
+                if (m_vBar) m_vBar->setValue(m_vBar->maximum());
+                if (m_hBar) m_hBar->setValue(m_hBar->maximum());
+            } else {
+                ScrollToCell(CurrentRow(), m_geo.LastColumn(), true);
+            }
             break;
         case Qt::Key_Delete:
             m_pDoc->EditClear();

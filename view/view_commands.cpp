@@ -384,7 +384,7 @@ const CQorsView::Command* CQorsView::findCommand(int id) {
 }
 
 const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
-    if (Items().IsChartEditing() && Items().ChartWindow()) return nullptr;
+    if (m_items.IsChartEditing() && m_items.ChartWindow()) return nullptr;
     static const qor::CommandIdSet ids = [] {
         QList<int> list;
         for (const Command& c : commandTable()) list << c.id;
