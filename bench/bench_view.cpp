@@ -41,7 +41,7 @@ struct BigPage {
 
     BigPage() {
         ensureGuiApp();
-        if (!doc.OnNewDocument() || !doc.ResizeTable(kRows, kCols) || !doc.EnterDataState()) return;
+        if (!doc.Files().OnNewDocument() || !doc.ResizeTable(kRows, kCols) || !doc.EnterDataState()) return;
         CReportHandle* report = doc.GetReport();
         for (int r = kFirstRow; r < kFirstRow + 60; ++r)
             for (int c = kFirstCol; c < kFirstCol + 30; ++c) {

@@ -36,27 +36,21 @@ CQorsDoc::FormatPasswordPrompt& passwordPromptSlot() {
 
 }  // namespace
 
-CQorsDoc::CQorsDoc(QObject* parent) : QObject(parent) { resetFields(); }
-
-CQorsDoc::~CQorsDoc() {
-    releaseReport();
-    // The copies made for opening embedded objects go with the document.
-    // Asked only when there are some: a document that lives until the
-    // program ends must not ask for folders whose names are already gone.
-    if (m_openObjects.isEmpty()) return;
-    const QString work = qor::WorkFolder();
-    if (work.isEmpty()) return;
-    for (auto it = m_openObjects.begin(); it != m_openObjects.end(); ++it)
-        if (it.key().startsWith(work + QLatin1Char('/'))) QFile::remove(it.key());
+CQorsDoc::CQorsDoc(QObject* parent)
+    : QObject(parent),
+      m_items(std::make_unique<DocItems>(*this)),
+      m_clipboard(std::make_unique<DocClipboard>(*this)),
+      m_files(std::make_unique<DocFiles>(*this)) {
+    resetFields();
 }
+
+// The items go after the report (their copies of opened objects too).
+CQorsDoc::~CQorsDoc() { m_files->ReleaseReport(); }
 
 void CQorsDoc::resetFields() {
     m_bRedrawSuspended = 0;
-    m_pInPlaceItem = nullptr;
     m_bDataState = 0;
     m_nCurPage = m_nShownPage = m_nPageCount = 0;
-    m_nClientMarker = 0;
-    m_pagePeriods.clear();
     m_nCurRow = m_nCurCol = 0;
     m_nSelFirstRow = m_nSelFirstCol = m_nSelLastRow = m_nSelLastCol = 0;
     m_wSelection = 0;
@@ -72,15 +66,7 @@ void CQorsDoc::resetFields() {
     m_nTitleSwitch = 0;
     m_bHeadTitle = m_nHeadFirst = m_nHeadLast = 0;
     m_bTailTitle = m_nTailFirst = m_nTailLast = 0;
-    m_copyRange = {};
-    m_copyRect = {};
-    m_nCopyPage = 0;
-    m_bChartFrameOpen = 0;
-    m_nChartCounter = 0;
-    m_currentChartDesc = qor::items::ChartDesc();
-    m_bChartWindowOpen = m_bChartChanged = m_bHasCharts = m_bOleBusy = m_bChartEditing = 0;
-    m_strFilePassword.clear();
-    m_unknownOthers.clear();
+    m_items->ResetState();
 }
 
 // ---------------------------------------------------------------------------
@@ -111,7 +97,6 @@ void CQorsDoc::AddServerItem(qor::IDocServerItem* item) {
 
 void CQorsDoc::RemoveServerItem(qor::IDocServerItem* item) {
     std::erase(m_serverItems, item);
-    if (m_pEmbeddedItem == item) m_pEmbeddedItem = nullptr;
 }
 
 void CQorsDoc::UpdateServerItems(const QObject* sender, int hint, bool force) {
@@ -183,7 +168,7 @@ bool CQorsDoc::EnterFormatState(int) {
         m_bDataState = 0;
         return true;
     }
-    if (m_bChartWindowOpen) {
+    if (m_items->ChartWindow().windowOpen) {
         qor::messageBox(QStringLiteral("请先关闭图表窗口，再进入格式状态。"), QString(),
                         qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return false;

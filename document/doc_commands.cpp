@@ -41,16 +41,16 @@ void runLedgerDrill(CQorsDoc& doc) {
 // The fill direction of a fill command; -1 for any other command.
 int fillDirection(int id) {
     switch (id) {
-        case kCmdFillDown: return CQorsDoc::kFillDown;
-        case kCmdFillRight: return CQorsDoc::kFillRight;
-        case kCmdFillUp: return CQorsDoc::kFillUp;
-        case kCmdFillLeft: return CQorsDoc::kFillLeft;
+        case kCmdFillDown: return DocClipboard::kFillDown;
+        case kCmdFillRight: return DocClipboard::kFillRight;
+        case kCmdFillUp: return DocClipboard::kFillUp;
+        case kCmdFillLeft: return DocClipboard::kFillLeft;
         default: return -1;
     }
 }
 
 void runFill(CQorsDoc& doc, int id) {
-    if (doc.FillSelection(CQorsDoc::FillDirection(fillDirection(id))) != 0)
+    if (doc.Clipboard().FillSelection(DocClipboard::FillDirection(fillDirection(id))) != 0)
         ShowMessageText(LoadErrorText(63903));
 }
 
@@ -154,7 +154,7 @@ const std::array kCommands = {
     DocCommand{kCmdPageConsolidation, kDlgTabHuiZong, Need::Data, QOR_RUN(OnPageConsolidation(d))},
     DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
                QOR_RUN(OnVarAreaConsolidation(d))},
-    DocCommand{kCmdImportSpreadsheetXml, 0, Need::Format, QOR_RUN(d.OnSpreadsheetXmlImport())},
+    DocCommand{kCmdImportSpreadsheetXml, 0, Need::Format, QOR_RUN(d.Files().OnSpreadsheetXmlImport())},
     DocCommand{kCmdExportText, kDlgExport, Need::Data, QOR_RUN(OnExportText(d))},
     DocCommand{kCmdFillDown, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillDown))},
     DocCommand{kCmdFillRight, 0, Need::Report, QOR_RUN(runFill(d, kCmdFillRight))},
@@ -234,7 +234,7 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
     if (c->dialog && !qor::DocDialogs().Provides(c->dialog)) return off(ReasonNoDialog());
     if (const int fill = fillDirection(id); fill >= 0) {
         QString why;
-        if (!CanFill(FillDirection(fill), &why)) return off(why);
+        if (!m_clipboard->CanFill(DocClipboard::FillDirection(fill), &why)) return off(why);
     }
     if (id == kCmdCellFormula) {
         QString why;

@@ -104,7 +104,7 @@ int CQorsDoc::ClearArea() {
                                CReportHandle::kClearCombines
                          : CReportHandle::kClearValues;
     const uint16_t status = m_pReport->ClearArea(&area, what);
-    removeItemsInArea(sel);
+    m_items->RemoveChartsInArea(sel);
     SetModifiedFlag();
     UpdateAllViews(kHintCells);
     UpdateServerItems();
@@ -161,17 +161,6 @@ void CQorsDoc::BuildFormulaListText(int type, QString* out) const {
 }
 
 // ---------------------------------------------------------------------------
-// File password
-
-bool CQorsDoc::SetFilePassword(const QString& password) {
-    if (password.size() > qor::kFilePasswordChars) return false;
-    if (password == m_strFilePassword) return true;
-    m_strFilePassword = password;
-    SetModifiedFlag();
-    return true;
-}
-
-// ---------------------------------------------------------------------------
 // Manual page breaks
 
 CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
@@ -180,8 +169,8 @@ CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
     GetVarAreaInfo(&var);
     const bool rowInVar = var.kind == 1 && var.start < row && row <= var.start + var.used;
     const bool colInVar = var.kind == 2 && var.start < col && col <= var.start + var.used;
-    const qor::BreakToggle r = qor::ToggleBreakInTable(m_manualBreaks, row, col, lastShownRow(),
-                                                       lastShownCol(), rowInVar, colInVar);
+    const qor::BreakToggle r = qor::ToggleBreakInTable(m_manualBreaks, row, col, LastShownRow(),
+                                                       LastShownCol(), rowInVar, colInVar);
     // Taking a break away changes what is printed and what is saved with
     // the report, as adding one does.
     SetModifiedFlag();
@@ -202,7 +191,7 @@ void CQorsDoc::ClearAllManualBreaks() {
 }
 
 int CQorsDoc::IsPageBreakAt(int row, int col) {
-    const int lastRow = lastShownRow(), lastCol = lastShownCol();
+    const int lastRow = LastShownRow(), lastCol = LastShownCol();
     for (PageBreakEntry& e : m_manualBreaks) {
         if (e.row >= lastRow) e.row = -1;
         if (e.col >= lastCol) e.col = -1;

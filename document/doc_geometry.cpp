@@ -152,13 +152,13 @@ qor::items::Rect CQorsDoc::CellRangeToSheetRect(const CellArea& area) const {
     return rect;
 }
 
-int CQorsDoc::lastShownRow() const {
+int CQorsDoc::LastShownRow() const {
     int32_t rows = 0, cols = 0;
     GetPageTableSize(&rows, &cols);
     return rows - 1;
 }
 
-int CQorsDoc::lastShownCol() const {
+int CQorsDoc::LastShownCol() const {
     int32_t rows = 0, cols = 0;
     GetPageTableSize(&rows, &cols);
     return cols - 1;

@@ -59,7 +59,7 @@ CChildFrame::~CChildFrame() {
     delete splitter;
     // Nobody listens to a report that goes.
     disconnect(m_doc.get(), nullptr, nullptr, nullptr);
-    m_doc->OnCloseDocument();
+    m_doc->Files().OnCloseDocument();
 }
 
 CQorsView* CChildFrame::GetActiveView() const { return m_splitter ? m_splitter->ActivePane() : nullptr; }
@@ -123,7 +123,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     CMainFrame::s_bClosing = 1;
     // The chart window of this report must go first; the flag is cleared
     // on every way out.
-    if (m_doc->m_bChartWindowOpen) {
+    if (m_doc->Items().ChartWindow().windowOpen) {
         messageBox(LoadErrorText(62439), LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Warning);
         CMainFrame::s_bClosing = 0;
         event->ignore();

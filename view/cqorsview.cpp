@@ -520,7 +520,7 @@ PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     req.selectedItem = m_pSelection;
     req.chartEditing = m_bChartEditing != 0;
     if (CQorsDoc* doc = m_pDoc)
-        req.refreshItem = [doc](CComItem* item) { doc->RefreshChartPicture(item); };
+        req.refreshItem = [doc](CComItem* item) { doc->Items().RefreshChartPicture(item); };
     return req;
 }
 

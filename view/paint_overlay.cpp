@@ -123,9 +123,9 @@ QRegion CellPainter::ItemRegion() const {
     QRegion region;
     const uint32_t page = CurrentItemPage(m_doc);
     PaintItemView view(*m_geo, m_req);
-    CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = m_doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = m_doc.GetNextComItem(pos);
+        CComItem* item = m_doc.Items().GetNextComItem(pos);
         if (!item || item->IsTransparent()) continue;
         if (item->GetPage() != page && item->GetPage() != 0) continue;
         items::ItemTracker tracker;
@@ -151,9 +151,9 @@ void CellPainter::drawItemTracker(CComItem* item) {
 void CellPainter::DrawItems() {
     if (m_geo->ExtentWidth() < 10 || m_geo->ExtentHeight() < 10) return;
     const uint32_t page = CurrentItemPage(m_doc);
-    CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = m_doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = m_doc.GetNextComItem(pos);
+        CComItem* item = m_doc.Items().GetNextComItem(pos);
         if (!item) continue;
         if (item->GetPage() != page && item->GetPage() != 0) continue;
         items::Rect rect = item->GetRect();

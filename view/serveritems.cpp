@@ -40,7 +40,7 @@ QImage RenderCellRange(const CQorsDoc& doc, int left, int top, int right, int bo
     req.clientSize = size;
     req.mode = PaintMode::kImage;
     CQorsDoc* mutableDoc = const_cast<CQorsDoc*>(&doc);
-    req.refreshItem = [mutableDoc](CComItem* item) { mutableDoc->RefreshChartPicture(item); };
+    req.refreshItem = [mutableDoc](CComItem* item) { mutableDoc->Items().RefreshChartPicture(item); };
     PaintSheet(painter, req);
     return image;
 }
@@ -64,9 +64,9 @@ QImage ReportObjectPicture(const QByteArray& bytes) {
             file.close();
             if (written) {
                 CQorsDoc doc;
-                if (doc.OnOpenDocument(path)) {
+                if (doc.Files().OnOpenDocument(path)) {
                     image = COlesvrItem(&doc).Render();
-                    doc.OnCloseDocument();
+                    doc.Files().OnCloseDocument();
                 }
             }
             QFile::remove(path);
@@ -170,7 +170,7 @@ void COlesvrItem::AddClipboardFormats(QMimeData* data) const {
         const QByteArray png = qor::items::PngBytes(image);
         if (!png.isEmpty()) data->setData(QStringLiteral("image/png"), png);
     }
-    const QByteArray report = m_doc->SaveEmbeddingCopy();
+    const QByteArray report = m_doc->Items().SaveEmbeddingCopy();
     if (!report.isEmpty())
         data->setData(QString::fromLatin1(qor::items::kEmbedSourceFormat), report);
     data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),

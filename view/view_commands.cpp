@@ -139,7 +139,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
         return qor::view::ObjectPropsDialog() ? on() : off(dc::ReasonNoDialog());
     switch (id) {
         case kCmdCancelEditCntr:
-            if (!m_pDoc || !m_pDoc->GetInPlaceActiveItem())
+            if (!m_pDoc || !m_pDoc->Items().GetInPlaceActiveItem())
                 return off(QStringLiteral("没有就地编辑的对象"));
             return on();
         case kCmdObjectVerbs:
@@ -330,7 +330,7 @@ bool CQorsView::OnCommand(int id) {
             break;
         case kCmdObjectVerbs: {
             QString error;
-            if (!m_pDoc->OpenObject(m_pSelection, &error))
+            if (!m_pDoc->Items().OpenObject(m_pSelection, &error))
                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
             break;
         }
@@ -470,7 +470,7 @@ void CQorsView::OnPageTabsForward() { stepPage(this, 1); }
 // Printing
 
 bool CQorsView::printingBlocked() const {
-    return m_pDoc && m_pDoc->GetInPlaceActiveItem() != nullptr;
+    return m_pDoc && m_pDoc->Items().GetInPlaceActiveItem() != nullptr;
 }
 
 void CQorsView::OnFilePrintSetup() {
@@ -707,10 +707,10 @@ bool CQorsView::InsertAreaChart() {
         return false;
     }
     AreaChartDlgMembers m =
-        PresetAreaChart(sel, m_pDoc->m_nCurPage, m_pDoc->m_nChartCounter,
+        PresetAreaChart(sel, m_pDoc->m_nCurPage, m_pDoc->Items().ChartCounter(),
                         m_pDoc->GetReport()->GetRowCount() - 1, m_pDoc->GetReport()->GetColCount() - 1);
     if (ChartUi()->RunAreaChartDlg(m) != qor::kIdOk) return false;
-    ++m_pDoc->m_nChartCounter;
+    m_pDoc->Items().SetChartCounter(m_pDoc->Items().ChartCounter() + 1);
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
     Rect sheet{0, 0, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight};
@@ -721,14 +721,14 @@ bool CQorsView::InsertAreaChart() {
     Rect r = NewChartClientRect(visible);
     ClientToDoc(r);
     const qor::items::ChartDesc desc =
-        BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->m_nChartCounter - 1);
-    std::shared_ptr<CComItem> item = m_pDoc->CreateComItem(0);
+        BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->Items().ChartCounter() - 1);
+    std::shared_ptr<CComItem> item = m_pDoc->Items().CreateComItem(0);
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
     if (!chart) return false;
     chart->SetRect(r);
     chart->SetChartDesc(desc);
-    m_pDoc->SetCurrentChart(chart);
-    m_pDoc->CreateChart(desc);
+    m_pDoc->Items().SetCurrentChart(chart);
+    m_pDoc->Items().CreateChart(desc);
     for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(chart);
     m_pDoc->SetModifiedFlag();
     // The new chart is opened for editing at once: its titles and parts are
@@ -757,7 +757,7 @@ bool CQorsView::OnInsertObject() {
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::shared_ptr<CComItem> item =
-        m_pDoc->InsertObjectFromFile(m.m_strPath, at, m.m_bLink, m.m_bIcon, &error);
+        m_pDoc->Items().InsertObjectFromFile(m.m_strPath, at, m.m_bLink, m.m_bIcon, &error);
     QApplication::restoreOverrideCursor();
     if (!item) {
         qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -799,7 +799,7 @@ void CQorsView::OnObjectItemProperties() {
     CQorsDoc* doc = m_pDoc;
     m.updateNow = [doc, object] {
         // A file that is gone keeps the picture the report has.
-        if (!doc->RefreshLinkedObject(object))
+        if (!doc->Items().RefreshLinkedObject(object))
             qor::messageBox(QStringLiteral("不能读取链接的文件 %1，对象仍显示原来的图片。")
                                 .arg(object->GetClient().linkSource),
                             QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -808,7 +808,7 @@ void CQorsView::OnObjectItemProperties() {
     };
     m.openSource = [doc, object] {
         QString error;
-        if (!doc->OpenObject(object, &error))
+        if (!doc->Items().OpenObject(object, &error))
             qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     };
     if (!run(m, this) || m.scale == before) return;

@@ -94,7 +94,7 @@ bool CQorsView::StartItemDrag(CComItem* item, QPoint client) {
     if (droppedHere) {
         m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
         m_pDoc->UpdateServerItems();
-    } else if (result == Qt::MoveAction && m_pDoc->GetComItemShared(item)) {
+    } else if (result == Qt::MoveAction && m_pDoc->Items().GetComItemShared(item)) {
         // Moved into another window: it lives there now.
         for (CQorsView* v : SheetViewsOf(m_pDoc))
             if (v->m_pSelection == item) v->SetSelection(nullptr);

@@ -154,7 +154,7 @@ TEST(CmdConsolidate, AuditMappingNeedsASavedReport) {
     EXPECT_FALSE(OnAuditMapping(*doc, dialogs));
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62776)});
     EXPECT_EQ(dialogs.runs, 0);
-    ASSERT_TRUE(doc->OnSaveDocument(testDir() + "/a.rep"));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(testDir() + "/a.rep"));
     EXPECT_TRUE(OnAuditMapping(*doc, dialogs));
     EXPECT_EQ(dialogs.runs, 1);
 }

@@ -33,11 +33,11 @@ TEST(DocState, FormatPasswordGatesFormatState) {
     EXPECT_FALSE(doc->EnterFormatState(0));
     EXPECT_EQ(doc->m_bDataState, 1);
     EXPECT_FALSE(doc->GetReport()->IsFormatState());
-    doc->m_bChartWindowOpen = 1;
+    doc->Items().ChartWindow().windowOpen = 1;
     typed << QStringLiteral("lock");
     EXPECT_FALSE(doc->EnterFormatState(0));  // the chart window is open
     EXPECT_EQ(asked, 2);
-    doc->m_bChartWindowOpen = 0;
+    doc->Items().ChartWindow().windowOpen = 0;
     EXPECT_TRUE(doc->EnterFormatState(0));  // letter case ignored
     EXPECT_EQ(doc->m_bDataState, 0);
     CQorsDoc::SetFormatPasswordPrompt(previous);
@@ -154,76 +154,76 @@ TEST(DocState, ClearingAndFormulaLists) {
 TEST(DocState, ItemsListChartsAndContents) {
     UiRecorder ui;
     auto doc = newDoc(4, 4);
-    EXPECT_EQ(doc->CreateComItem(0), nullptr);  // no chart in format state
+    EXPECT_EQ(doc->Items().CreateComItem(0), nullptr);  // no chart in format state
     EXPECT_TRUE(ui.said(LoadErrorText(62722)));
-    std::shared_ptr<CComItem> ole = doc->CreateComItem(1);
+    std::shared_ptr<CComItem> ole = doc->Items().CreateComItem(1);
     ASSERT_TRUE(ole);
     EXPECT_EQ(ole->GetPage(), 0u);
-    EXPECT_EQ(ole->GetDocument(), doc.get());
+    EXPECT_EQ(ole->GetDocument(), &doc->Items());
 
     ASSERT_TRUE(doc->EnterDataState());
-    std::shared_ptr<CComItem> c1 = doc->CreateComItem(0);
-    std::shared_ptr<CComItem> c2 = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> c1 = doc->Items().CreateComItem(0);
+    std::shared_ptr<CComItem> c2 = doc->Items().CreateComItem(0);
     ASSERT_TRUE(c1 && c2);
     EXPECT_EQ(c1->GetPage(), 1u);
-    EXPECT_EQ(doc->GetCurrentChart(), c2.get());
-    EXPECT_EQ(doc->GetChartCount(), 2);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), c2.get());
+    EXPECT_EQ(doc->Items().GetChartCount(), 2);
     c1->SetSize(40, 30);
     c2->SetSize(40, 30);
-    doc->CascadeComItem(c2.get());
+    doc->Items().CascadeComItem(c2.get());
     EXPECT_EQ(c2->GetPosition(), QPoint(110, 60));
 
     // Walk both ways.
     QList<CComItem*> forward, backward;
-    for (CQorsDoc::ItemPos pos = doc->GetFirstComItemPos(); pos;)
-        forward << doc->GetNextComItem(pos);
-    for (CQorsDoc::ItemPos pos = doc->GetLastComItemPos(); pos;)
-        backward << doc->GetPrevComItem(pos);
+    for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos;)
+        forward << doc->Items().GetNextComItem(pos);
+    for (CQorsDoc::ItemPos pos = doc->Items().GetLastComItemPos(); pos;)
+        backward << doc->Items().GetPrevComItem(pos);
     EXPECT_EQ(forward, (QList<CComItem*>{ole.get(), c1.get(), c2.get()}));
     EXPECT_EQ(backward, (QList<CComItem*>{c2.get(), c1.get(), ole.get()}));
 
     items::ChartDesc desc = items::ChartDesc::MakeDefault(300, 200, 1);
     ASSERT_TRUE(desc.SetText(items::ChartDesc::kNameText, QStringLiteral("GRAPH_1")));
     desc.SetWholeReport(true);
-    ASSERT_TRUE(doc->SetCurrentChart(c1.get()));
-    EXPECT_EQ(doc->CreateChart(desc), 1);
+    ASSERT_TRUE(doc->Items().SetCurrentChart(c1.get()));
+    EXPECT_EQ(doc->Items().CreateChart(desc), 1);
     QString name;
-    ASSERT_TRUE(doc->GetChartName(c1.get(), &name));
+    ASSERT_TRUE(doc->Items().GetChartName(c1.get(), &name));
     EXPECT_EQ(name, QStringLiteral("GRAPH_1"));
-    EXPECT_FALSE(doc->GetChartName(ole.get(), &name));
+    EXPECT_FALSE(doc->Items().GetChartName(ole.get(), &name));
     items::ChartDesc span;
     int pages = 0;
     ASSERT_EQ(doc->GetReport()->AppendRowColPage(20, 2), 0);
-    EXPECT_EQ(doc->GetChartPageSpan(&span, &pages), 1);
+    EXPECT_EQ(doc->Items().GetChartPageSpan(&span, &pages), 1);
     EXPECT_EQ(pages, 12);
     EXPECT_EQ(span, desc);
 
     // Stored with the report and read back in list order.
     const QString path = testDir() + "/items.rep";
-    ASSERT_TRUE(doc->OnSaveDocument(path));
-    doc->OnCloseDocument();
-    ASSERT_TRUE(doc->OnOpenDocument(path));
-    ASSERT_EQ(doc->GetComItemCount(), 3);
-    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-    EXPECT_TRUE(doc->GetNextComItem(pos)->IsKindOf(&COleItem::classCOleItem));
-    CComItem* chart = doc->GetNextComItem(pos);
+    ASSERT_TRUE(doc->Files().OnSaveDocument(path));
+    doc->Files().OnCloseDocument();
+    ASSERT_TRUE(doc->Files().OnOpenDocument(path));
+    ASSERT_EQ(doc->Items().GetComItemCount(), 3);
+    CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+    EXPECT_TRUE(doc->Items().GetNextComItem(pos)->IsKindOf(&COleItem::classCOleItem));
+    CComItem* chart = doc->Items().GetNextComItem(pos);
     ASSERT_TRUE(chart->IsKindOf(&CGraphItem::classCGraphItem));
     EXPECT_EQ(static_cast<CGraphItem*>(chart)->GetChartDesc(), desc);
-    EXPECT_EQ(chart->GetDocument(), doc.get());
+    EXPECT_EQ(chart->GetDocument(), &doc->Items());
 
     // Deleting the current chart moves to the next one, then there is none.
-    ASSERT_TRUE(doc->SetCurrentChart(chart));
-    EXPECT_TRUE(doc->DeleteCurrentChart());
-    EXPECT_EQ(doc->GetChartCount(), 1);
-    EXPECT_FALSE(doc->DeleteCurrentChart());
-    EXPECT_EQ(doc->GetChartCount(), 0);
-    EXPECT_EQ(doc->GetComItemCount(), 1);
+    ASSERT_TRUE(doc->Items().SetCurrentChart(chart));
+    EXPECT_TRUE(doc->Items().DeleteCurrentChart());
+    EXPECT_EQ(doc->Items().GetChartCount(), 1);
+    EXPECT_FALSE(doc->Items().DeleteCurrentChart());
+    EXPECT_EQ(doc->Items().GetChartCount(), 0);
+    EXPECT_EQ(doc->Items().GetComItemCount(), 1);
     // Removing every item removes the stream at the next save.
-    doc->RemoveComItemAndRefresh(doc->GetFirstComItemPos());
-    ASSERT_TRUE(doc->OnSaveDocument());
-    doc->OnCloseDocument();
-    ASSERT_TRUE(doc->OnOpenDocument(path));
-    EXPECT_EQ(doc->GetComItemCount(), 0);
+    doc->Items().RemoveComItemAndRefresh(doc->Items().GetFirstComItemPos());
+    ASSERT_TRUE(doc->Files().OnSaveDocument());
+    doc->Files().OnCloseDocument();
+    ASSERT_TRUE(doc->Files().OnOpenDocument(path));
+    EXPECT_EQ(doc->Items().GetComItemCount(), 0);
 }
 
 TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
@@ -231,8 +231,8 @@ TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     auto doc = newDoc(6, 6);
     ASSERT_TRUE(doc->EnterDataState());
     doc->m_fScale = 1.0f;
-    std::shared_ptr<CComItem> inside = doc->CreateComItem(0);
-    std::shared_ptr<CComItem> outside = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> inside = doc->Items().CreateComItem(0);
+    std::shared_ptr<CComItem> outside = doc->Items().CreateComItem(0);
     inside->SetPosition(QPoint(10, 5));
     inside->SetSize(50, 20);
     outside->SetPosition(QPoint(300, 5));
@@ -240,8 +240,8 @@ TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     doc->SetSelection(0, 0, 2, 2);  // 3 x 64 wide, 3 x 18 high
     EXPECT_EQ(doc->CellRangeToSheetRect(doc->GetSelectionArea()), (items::Rect{0, 0, 193, 55}));
     EXPECT_EQ(doc->ClearArea(), 0);
-    EXPECT_EQ(doc->GetComItemCount(), 1);
-    EXPECT_EQ(doc->GetFirstComItemPos(), outside.get());
+    EXPECT_EQ(doc->Items().GetComItemCount(), 1);
+    EXPECT_EQ(doc->Items().GetFirstComItemPos(), outside.get());
 }
 
 TEST(DocState, CommandLinesWithoutAnInterpreter) {
@@ -278,7 +278,7 @@ TEST(DocState, ChartDataFromTheSourceArea) {
     desc.SetLabelKind(2);
     std::vector<CQorsDoc::ChartCellRecord> cells;
     QStringList labels;
-    ASSERT_TRUE(doc->GetChartDataFromArea(desc, 2, &cells, &labels));
+    ASSERT_TRUE(doc->Items().GetChartDataFromArea(desc, 2, &cells, &labels));
     ASSERT_EQ(cells.size(), 2u * 4 + 1);
     EXPECT_EQ(cells[0].kind, 1);
     EXPECT_EQ(cells[0].value, 10);
@@ -288,7 +288,7 @@ TEST(DocState, ChartDataFromTheSourceArea) {
     EXPECT_EQ(labels, (QStringList{"2001", "2002"}));
 
     desc.SetSourceArea(CellArea::area(1, 1, 4, 2));
-    EXPECT_FALSE(doc->GetChartDataFromArea(desc, 1, &cells, &labels));
+    EXPECT_FALSE(doc->Items().GetChartDataFromArea(desc, 1, &cells, &labels));
     EXPECT_FALSE(ui.messages.isEmpty());
 }
 
@@ -305,10 +305,10 @@ TEST(DocState, OwnXmlImportRunsBothPasses) {
 
     auto doc = newDoc();
     g_strXmlExchangePath.clear();
-    EXPECT_FALSE(doc->OnXmlImport());  // nothing pending: the report stays
+    EXPECT_FALSE(doc->Files().OnXmlImport());  // nothing pending: the report stays
     EXPECT_FALSE(doc->IsDataState());
     g_strXmlExchangePath = dir + "/x.xml";
-    ASSERT_TRUE(doc->OnXmlImport());
+    ASSERT_TRUE(doc->Files().OnXmlImport());
     g_strXmlExchangePath.clear();
     EXPECT_TRUE(doc->IsDataState());
     EXPECT_TRUE(doc->IsModified());

@@ -492,7 +492,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     ASSERT_TRUE(doc->SetCurrentPage(2));
     EXPECT_TRUE(doc->GetKeywordDisplayText(0, true).contains(QStringLiteral("上海分公司")))
         << doc->GetKeywordDisplayText(0, true).toStdString();
-    EXPECT_GE(doc->GetChartCount(), 1);
+    EXPECT_GE(doc->Items().GetChartCount(), 1);
 
     // 9. Saved again as a workbook: the box lists what a workbook cannot
     // hold (the total's formula, the keywords shown in cells), in Chinese

@@ -34,7 +34,7 @@ protected:
             return r.defaultAnswer;
         };
         previous = qor::installUiServices(s);
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7, format state
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
@@ -457,7 +457,7 @@ TEST_F(InputView, PastingTextsOverNumberCellsKeepsTheirValues) {
     ASSERT_EQ(doc.SetCellText("1234", CQorsDoc::kEntryNumber), 0);
     QMimeData data;
     data.setText(QStringLiteral("abc\t80,000.50\t 12 "));
-    doc.PasteFromClipboard(&data);
+    doc.Clipboard().PasteFromClipboard(&data);
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 1234.0);

@@ -61,7 +61,7 @@ TEST(ShowCurrentTab, MovesTheRowSoTheCurrentTabIsWhole) {
 class PagesAtHand : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
         splitter.resize(900, 400);
         splitter.show();

@@ -302,7 +302,7 @@ struct SampleReport {
     CQorsDoc doc;
 
     void build() {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         CReportHandle* r = doc.GetReport();
         ASSERT_NE(r, nullptr);
         uint16_t rows = 24, cols = 7;
@@ -546,7 +546,7 @@ TEST(SheetPaint, SampleReportRendersToPng) {
     }
     chart->SetPage(0);
     chart->SetRect({520, 300, 660, 420});
-    s.doc.AddComItem(chart);
+    s.doc.Items().AddComItem(chart);
     const QImage dataImage = render(s.doc, dataView.geo, size, PaintMode::kScreen);
 
     // The picture a person looks at: format state above, data state below.

@@ -74,7 +74,7 @@ struct SmallReport {
     CQorsDoc doc;
 
     void build(int rows = 20) {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         CReportHandle* r = doc.GetReport();
         uint16_t nr = uint16_t(rows), nc = 3;
         ok(r->AccessTableSize(1, &nr, &nc), "size");
@@ -250,7 +250,7 @@ TEST(PrintDriver, ItemsStayOverTheirCellsAndTitleItemsPrintWithTheTitles) {
     // Items keep sheet pixels at the view scale: 2.0 here, so their points
     // are half of that.
     auto add = [&](items::Rect rect) {
-        std::shared_ptr<CComItem> item = s.doc.CreateComItem(1);
+        std::shared_ptr<CComItem> item = s.doc.Items().CreateComItem(1);
         item->SetRect(rect);
         item->SetBorder(true);
     };
@@ -282,7 +282,7 @@ TEST(PrintDriver, AnItemAloneTakesTheWholePagesItNeeds) {
     SmallReport s;
     s.build();
     if (HasFatalFailure()) return;
-    std::shared_ptr<CComItem> item = s.doc.CreateComItem(1);
+    std::shared_ptr<CComItem> item = s.doc.Items().CreateComItem(1);
     item->SetBorder(true);
     PrintJobSettings settings;
     settings.viewScale = 1.0f;
@@ -554,7 +554,7 @@ TEST(PrintToPdf, TheTextLayerGivesBackWhatWasPrinted) {
     const QString reader = QStringLiteral("/usr/bin/pdftotext");
     if (!QFile::exists(reader)) GTEST_SKIP() << "no pdftotext";
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     CReportHandle* r = doc.GetReport();
     uint16_t nr = 6, nc = 2;
     ok(r->AccessTableSize(1, &nr, &nc), "size");

@@ -21,7 +21,7 @@ namespace {
 class TabStripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());  // format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // format state
         ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
         splitter.resize(900, 400);
         splitter.show();
