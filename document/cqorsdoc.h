@@ -99,16 +99,11 @@ public:
     // SetCellText modes.
     enum EntryMode : int { kEntryNumber = 1, kEntryDataText = 2, kEntryFormatText = 3 };
 
-    // What ForwardToCellEdit forwards.
-    enum CellEditMessage : int { kEditCopy = 0x0301, kEditCut = 0x0300, kEditPaste = 0x0302 };
-
     // Clipboard format of cell areas ("Native QOR Data") and its MIME name.
     static const char* const kNativeFormatName;
 
     explicit CQorsDoc(QObject* parent = nullptr);
     ~CQorsDoc() override;
-    CQorsDoc(const CQorsDoc&) = delete;
-    CQorsDoc& operator=(const CQorsDoc&) = delete;
 
     // ======================================================================
     // Menu commands (doc_commands.cpp): the document's dialogs commands,
@@ -127,10 +122,6 @@ public:
     CReportHandle* GetReport() const { return m_pReport.get(); }
     // The report's path; empty for a report never saved.
     QString GetPathName() const { return m_strPathName; }
-    // The name a window shows for the report: its file's name, else the
-    // name of the file it was opened from (a workbook, say: saving still
-    // asks for a report name), else empty for a new report.
-    QString GetTitle() const;
 
     // ======================================================================
     // Modified flag and views (cqorsdoc.cpp)
@@ -139,11 +130,6 @@ public:
     bool IsModified() const { return m_bModified; }
     // Tells every view (changed) unless redrawing is suspended.
     void UpdateAllViews(int hint = kHintAll);
-    // Tells the views that one item changed (itemChanged) unless redrawing
-    // is suspended.
-    void UpdateItemViews(CComItem* item);
-    // Width and height of the sheet in pixels.
-    QSize SheetSize() const { return QSize(m_nSheetWidth, m_nSheetHeight); }
 
     // Server items (the layer above registers them).
     void AddServerItem(qor::IDocServerItem* item);
@@ -168,7 +154,7 @@ public:
     // Makes page (from 1) current in both members and on the report.
     bool SetCurrentPage(int page);
     // The current page (from 1; 0 none).
-    int CurrentPage() const { return m_nCurPage; }
+    int CurrentPage() const { return m_view.curPage; }
     int IsEditLocked() const { return 0; }
     bool IsDataState() const { return m_bDataState != 0; }
 
@@ -284,12 +270,13 @@ public:
     // formulas), 1 the audit formulas, 2 the rounding formula; every line
     // ends with CR LF.
     void BuildFormulaListText(int type, QString* out) const;
-    // The in-cell edit: while a handler is set and the edit has the focus,
-    // copy, cut and paste go to it.
-    using CellEditForwarder = std::function<bool(int message)>;
-    void SetCellEditForwarder(CellEditForwarder forwarder) { m_cellEdit = std::move(forwarder); }
-    bool ForwardToCellEdit(int message);
 
+
+    // The report's page setup (margins, print scale, title rows or
+    // columns) as the views and printing use it; read from the report when
+    // it opens and after a template or the page setup command changed it.
+    const qor::PageSetupBlock& PageSetup() const { return m_pageSetup; }
+    qor::PageSetupBlock& PageSetup() { return m_pageSetup; }
 
     // ---- manual page breaks (the view's forced-break command)
     enum BreakChange { kBreakNone, kBreakAdded, kBreakRemoved, kBreakTableFull };
@@ -302,6 +289,29 @@ public:
     int IsPageBreakAt(int row, int col);
     // Grows the automatic break array by 10 entries (new ones -1).
     void GrowAutoBreakTable();
+
+    // ======================================================================
+    // What the document's views share: the current page and the page the
+    // tabs show, the page count they show without a report, the sheet's
+    // size and scale, redrawing suspended (changed() and itemChanged() are
+    // held back while it is non-zero), the copy of the report's saved view
+    // state and the page breaks. Plain values: writing one has no other
+    // effect (SetCurrentPage and the commands do the rest).
+    struct ViewStateFields {
+        int32_t curPage = 0;    // from 1; 0 none
+        int32_t shownPage = 0;  // the page last published to the page tabs
+        int32_t pageCount = 0;  // set by the XML import's data pass too
+        int32_t redrawSuspended = 0;
+        int32_t sheetWidth = 0, sheetHeight = 0;  // pixels
+        float scale = 1.4f;
+        std::array<uint32_t, 4> savedViewState{};  // copy of the report's
+        int32_t showPageBreaks = 0;
+        qor::ManualBreakTable manualBreaks{};
+        std::vector<PageBreakEntry> autoBreaks;  // size = capacity
+        int32_t autoBreakCapacity = 0;
+    };
+    ViewStateFields& ViewState() { return m_view; }
+    const ViewStateFields& ViewState() const { return m_view; }
 
     // ======================================================================
     // Copy, cut, paste and fill of cell blocks (doc_clipboard.cpp)
@@ -326,15 +336,7 @@ signals:
 
 public:
     // ======================================================================
-    // Fields the views, the frames and the exchange formats read or write.
-
-    // ---- core
-    int32_t m_bRedrawSuspended = 0;
-    int32_t m_bDataState = 0;      // 1 data state, 0 format state
-    int32_t m_nCurPage = 0;        // from 1; 0 none
-    quint64 m_contentGeneration = 1;
-    int32_t m_nShownPage = 0;      // the page last published to the page tabs
-    int32_t m_nPageCount = 0;      // set by the XML import's data pass too
+    // Fields the views read or write.
 
     // ---- selection (from 0)
     int16_t m_nCurRow = 0, m_nCurCol = 0;
@@ -343,22 +345,6 @@ public:
     uint16_t m_wSelection = 0;  // non-zero while a selection exists
     int16_t m_nAnchorRow = 0, m_nAnchorCol = 0;
     int32_t m_bWholeRows = 0, m_bWholeCols = 0;
-
-    // ---- display
-    int32_t m_nSheetWidth = 0, m_nSheetHeight = 0;  // pixels
-    float m_fScale = 1.4f;
-    std::array<uint32_t, 4> m_savedViewState{};  // copy of the report's
-
-    // ---- printing
-    int32_t m_bShowPageBreaks = 0;
-    qor::ManualBreakTable m_manualBreaks{};
-    std::vector<PageBreakEntry> m_autoBreaks;  // size = capacity
-    int32_t m_nAutoBreakCapacity = 0;
-    int32_t m_nMarginLeft = 0, m_nMarginTop = 0, m_nMarginRight = 0, m_nMarginBottom = 0;
-    float m_fPrintScale = 1.0f;
-    int32_t m_nTitleSwitch = 0;  // 0 rows, 1 columns
-    int32_t m_bHeadTitle = 0, m_nHeadFirst = 0, m_nHeadLast = 0;
-    int32_t m_bTailTitle = 0, m_nTailFirst = 0, m_nTailLast = 0;
 
 private:
     // Opening and saving set up the document's own state.
@@ -371,8 +357,12 @@ private:
     QString formulaSignature() const;
 
     std::unique_ptr<CReportHandle> m_pReport;
+    int32_t m_bDataState = 0;  // 1 data state, 0 format state
+    quint64 m_contentGeneration = 1;
+    ViewStateFields m_view;
     QString m_strPathName;
     bool m_bModified = false;
+    qor::PageSetupBlock m_pageSetup;
     // formulaSignature() when format state was entered: data state
     // recalculates when the formulas differ from it.
     QString m_formulasAtFormatEntry;
@@ -380,5 +370,4 @@ private:
     std::unique_ptr<DocItems> m_items;
     std::unique_ptr<DocClipboard> m_clipboard;
     std::unique_ptr<DocFiles> m_files;
-    CellEditForwarder m_cellEdit;
 };

@@ -19,6 +19,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/reportlayout.h"
@@ -92,6 +93,13 @@ public:
     // The page of the last copy (0 when copied in format state).
     int32_t CopyPage() const { return m_nCopyPage; }
 
+    // The in-cell edit: while a handler is set and the edit has the focus,
+    // copy, cut and paste go to it.
+    enum CellEditMessage : int { kEditCopy = 0x0301, kEditCut = 0x0300, kEditPaste = 0x0302 };
+    using CellEditForwarder = std::function<bool(int message)>;
+    void SetCellEditForwarder(CellEditForwarder forwarder) { m_cellEdit = std::move(forwarder); }
+    bool ForwardToCellEdit(int message) { return m_cellEdit && m_cellEdit(message); }
+
     // Fill: the selection's first row (down), first column (right), last
     // row (up) or last column (left) copied across the rest of it, as a
     // copy and paste would: values in data state; kinds, formats, table
@@ -117,4 +125,5 @@ private:
 
     CQorsDoc& m_doc;
     int32_t m_nCopyPage = 0;
+    CellEditForwarder m_cellEdit;
 };

@@ -138,16 +138,16 @@ void DocFiles::adoptReport(std::unique_ptr<CReportHandle> report, const QString&
     m_strMarkedPath = markedInUse ? pathName : QString();
     m_doc.m_bDataState = m_doc.m_pReport->IsFormatState() ? 0 : 1;
     m_doc.m_formulasAtFormatEntry = m_doc.formulaSignature();
-    m_doc.m_nPageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.syncPageSetupFields();
     std::array<uint32_t, 4> view{};
     m_doc.m_pReport->GetSavedViewState(&view);
-    m_doc.m_savedViewState = view;
+    m_doc.m_view.savedViewState = view;
     CustomKeywordName = m_doc.m_pReport->GetReportFile()->GetUserKeywordName();
 }
 
-QString CQorsDoc::GetTitle() const {
-    const QString path = m_strPathName.isEmpty() ? m_files->OpenedFrom() : m_strPathName;
+QString DocFiles::GetTitle() const {
+    const QString path = m_doc.m_strPathName.isEmpty() ? m_strOpenedFrom : m_doc.m_strPathName;
     return path.isEmpty() ? QString() : QFileInfo(path).fileName();
 }
 
@@ -166,23 +166,23 @@ void DocFiles::ReleaseReport() {
 
 void DocFiles::applyOthers(const DocOthers& o) {
     m_strFilePassword = o.filePassword;
-    m_doc.m_bShowPageBreaks = o.showPageBreaks ? 1 : 0;
+    m_doc.m_view.showPageBreaks = o.showPageBreaks ? 1 : 0;
     m_doc.m_items->SetChartCounter(int32_t(o.chartCounter));
-    m_doc.m_manualBreaks = o.manualBreaks;
+    m_doc.m_view.manualBreaks = o.manualBreaks;
     m_pagePeriods = o.pagePeriods;
     m_unknownOthers = o.unknownRecords;
     m_nClientMarker = o.clientMarker;
-    m_doc.m_nCurPage = int32_t(std::min<uint32_t>(o.currentPage, kMaxPages));
+    m_doc.m_view.curPage = int32_t(std::min<uint32_t>(o.currentPage, kMaxPages));
 }
 
 DocOthers DocFiles::collectOthers(const QStringList& periods) const {
     DocOthers o;
     o.filePassword = m_strFilePassword;
-    o.showPageBreaks = m_doc.m_bShowPageBreaks != 0;
+    o.showPageBreaks = m_doc.m_view.showPageBreaks != 0;
     o.dataState = m_doc.m_pReport ? !m_doc.m_pReport->IsFormatState() : m_doc.m_bDataState != 0;
-    o.currentPage = uint32_t(std::max(0, int(m_doc.m_nCurPage)));
+    o.currentPage = uint32_t(std::max(0, int(m_doc.m_view.curPage)));
     o.chartCounter = uint32_t(std::max(0, int(m_doc.m_items->ChartCounter())));
-    o.manualBreaks = m_doc.m_manualBreaks;
+    o.manualBreaks = m_doc.m_view.manualBreaks;
     o.pagePeriods = periods;
     o.unknownRecords = m_unknownOthers;
     o.clientMarker = m_nClientMarker;
@@ -310,7 +310,7 @@ bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
     }
     if (!m_doc.m_pReport->IsFormatState()) {
         const int pages = m_doc.m_pReport->GetPageCount();
-        if (m_doc.m_nCurPage < 1 || m_doc.m_nCurPage > pages) m_doc.m_nCurPage = 1;
+        if (m_doc.m_view.curPage < 1 || m_doc.m_view.curPage > pages) m_doc.m_view.curPage = 1;
         m_doc.EnterDataState();
     } else {
         m_doc.m_bDataState = 0;
@@ -418,13 +418,13 @@ bool DocFiles::SaveRepFile(const QString& path) {
 bool DocFiles::OnXmlImport() {
     if (!m_doc.m_pReport) return false;
     if (!ImportReportXml(m_doc.m_pReport.get(), kXmlImportFormatPass)) return false;
-    m_doc.m_nPageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
     m_doc.UpdateServerItems();
     m_doc.EnterDataState();
     ImportReportXml(m_doc.m_pReport.get(), 1);
-    m_doc.m_nPageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.ActivateCurrentPage();
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintAll);
@@ -441,7 +441,7 @@ bool DocFiles::OnSpreadsheetXmlImport() {
             m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
         });
     m_doc.m_bDataState = report->IsFormatState() ? 0 : 1;
-    m_doc.m_nPageCount = report->GetPageCount();
+    m_doc.m_view.pageCount = report->GetPageCount();
     if (!r.ok) {
         m_doc.UpdateAllViews(CQorsDoc::kHintAll);
         tell(r.error);
@@ -466,7 +466,7 @@ bool DocFiles::OpenXlsFile(const QString& path) {
     QString message;
     const bool ok = conv->Import(m_doc, *m_doc.m_pReport, path, &message);
     m_doc.m_bDataState = m_doc.m_pReport->IsFormatState() ? 0 : 1;
-    m_doc.m_nPageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     if (!ok) {
@@ -577,18 +577,7 @@ void CQorsDoc::syncPageSetupFields() {
     if (!m_pReport) return;
     PageSetupBlock b;
     if (m_pReport->GetPageSetup(&b) != 0) return;
-    m_nMarginLeft = b.margins[0];
-    m_nMarginTop = b.margins[1];
-    m_nMarginRight = b.margins[2];
-    m_nMarginBottom = b.margins[3];
-    m_fPrintScale = b.scale;
-    m_nTitleSwitch = b.titleSwitch;
-    m_bHeadTitle = b.headFlag;
-    m_nHeadFirst = b.headFirst;
-    m_nHeadLast = b.headLast;
-    m_bTailTitle = b.tailFlag;
-    m_nTailFirst = b.tailFirst;
-    m_nTailLast = b.tailLast;
+    m_pageSetup = b;
 }
 
 // ---------------------------------------------------------------------------

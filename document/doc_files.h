@@ -139,8 +139,10 @@ public:
     bool ImportExportText(const QString& path, const qor::ImportLayout& layout,
                           qor::TextImportResult* result, QString* error);
 
-    // The name of the other type's file an unsaved report came from.
-    QString OpenedFrom() const { return m_strOpenedFrom; }
+    // The name a window shows for the report: its file's name, else the
+    // name of the file it was opened from (a workbook, say: saving still
+    // asks for a report name), else empty for a new report.
+    QString GetTitle() const;
     // File password ("" removes it); stored in "OTHERS" by the next save.
     bool SetFilePassword(const QString& password);
     QString GetFilePassword() const { return m_strFilePassword; }

@@ -68,11 +68,14 @@ void DocItems::ResetState() {
     m_chartWindow.windowOpen = m_chartWindow.changed = m_chartWindow.editing = 0;
 }
 
-void DocItems::UpdateItemViews(CComItem* item) { m_doc.UpdateItemViews(item); }
+void DocItems::UpdateItemViews(CComItem* item) {
+    if (m_doc.ViewState().redrawSuspended) return;
+    emit m_doc.itemChanged(item);
+}
 
 void DocItems::SetModifiedFlag(bool modified) { m_doc.SetModifiedFlag(modified); }
 
-QSize DocItems::SheetSize() const { return m_doc.SheetSize(); }
+QSize DocItems::SheetSize() const { return QSize(m_doc.ViewState().sheetWidth, m_doc.ViewState().sheetHeight); }
 
 std::shared_ptr<CComItem> DocItems::CreateComItem(int ole) {
     if (!m_doc.GetReport()) return nullptr;

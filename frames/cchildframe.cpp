@@ -65,7 +65,7 @@ CChildFrame::~CChildFrame() {
 CQorsView* CChildFrame::GetActiveView() const { return m_splitter ? m_splitter->ActivePane() : nullptr; }
 
 void CChildFrame::UpdateTitle() {
-    const QString title = m_doc->GetTitle();
+    const QString title = m_doc->Files().GetTitle();
     setWindowTitle((title.isEmpty() ? LoadErrorText(kUntitledText) : title) +
                    QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());

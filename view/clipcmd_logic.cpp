@@ -297,7 +297,7 @@ bool HasPasteSpecialDialog() { return g_pasteSpecial != nullptr; }
 bool EditCopy(ClipContext& ctx) {
     if (!ctx.doc) return false;
     const bool wasModified = ctx.doc->IsModified();
-    if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCopy)) return true;
+    if (ctx.doc->Clipboard().ForwardToCellEdit(DocClipboard::kEditCopy)) return true;
     const bool done = copySelection(ctx);
     if (wasModified && !ctx.doc->IsModified()) ctx.doc->SetModifiedFlag(true);
     return done;
@@ -305,7 +305,7 @@ bool EditCopy(ClipContext& ctx) {
 
 bool EditCut(ClipContext& ctx) {
     if (!ctx.doc || ctx.otherViewChartEditing) return false;
-    if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCut)) return true;
+    if (ctx.doc->Clipboard().ForwardToCellEdit(DocClipboard::kEditCut)) return true;
     if (ctx.selection) {
         // The item goes only once it is safely on the clipboard.
         if (!copySelection(ctx)) return false;
@@ -345,7 +345,7 @@ bool EditClear(ClipContext& ctx) {
 
 int EditPaste(ClipContext& ctx) {
     if (!ctx.doc) return 1;
-    if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditPaste)) return 0;
+    if (ctx.doc->Clipboard().ForwardToCellEdit(DocClipboard::kEditPaste)) return 0;
     return pasteData(ctx, clipboardOf(ctx).Data());
 }
 

@@ -731,5 +731,5 @@ void CQorsView::ShowCellReference(int flag) {
         return;
     }
     m_pRefBox->setText(
-        CellReferenceText(m_pDoc->GetSelectionArea(), m_pDoc->IsDataState(), m_pDoc->m_nCurPage));
+        CellReferenceText(m_pDoc->GetSelectionArea(), m_pDoc->IsDataState(), m_pDoc->ViewState().curPage));
 }

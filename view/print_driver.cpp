@@ -193,7 +193,7 @@ void PrintDriver::tell(int message) const {
 }
 
 void PrintDriver::refreshPage() {
-    m_geo.SetScale(m_doc.m_fPrintScale);
+    m_geo.SetScale(m_doc.PageSetup().scale);
     m_geo.SetHeaders(0, 0);
     m_geo.SetFirstCell(0, 0);
     m_geo.Refresh();

@@ -180,7 +180,7 @@ void COlesvrItem::AddClipboardFormats(QMimeData* data) const {
 void COlesvrItem::OnDocumentUpdate(const QObject*, int, bool) { ++m_updates; }
 
 COleLinkItem::COleLinkItem(CQorsDoc* doc, const QString& name) : COlesvrItem(doc) {
-    m_page = doc ? std::max(1, int(doc->m_nCurPage)) : 1;
+    m_page = doc ? std::max(1, int(doc->ViewState().curPage)) : 1;
     int page = 0, l = 0, t = 0, r = 0, b = 0;
     m_accepted = qor::view::ParseLinkName(name, &page, &l, &t, &r, &b);
     if (!m_accepted) return;
@@ -190,7 +190,7 @@ COleLinkItem::COleLinkItem(CQorsDoc* doc, const QString& name) : COlesvrItem(doc
 
 COleLinkItem::COleLinkItem(CQorsDoc* doc, int left, int top, int right, int bottom)
     : COlesvrItem(doc) {
-    m_page = doc ? std::max(1, int(doc->m_nCurPage)) : 1;
+    m_page = doc ? std::max(1, int(doc->ViewState().curPage)) : 1;
     SetRange(left, top, right, bottom);
 }
 

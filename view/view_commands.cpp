@@ -419,13 +419,13 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     UpdateScrollRanges();
     int32_t pageRows = 0, pageCols = 0;
     m_pDoc->GetPageTableSize(&pageRows, &pageCols);
-    m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, pageCols);
-    m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, pageRows);
+    m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, pageCols);
+    m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, pageRows);
     ClampItemsToSheet();
     for (QWidget* w : QApplication::allWidgets())
         if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)
             v->m_bRelayoutPending = 1;
-    if (m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+    if (m_pDoc->ViewState().showPageBreaks) RecalcPageLayout();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
     m_pDoc->UpdateServerItems(this);
     return true;
@@ -620,7 +620,7 @@ void CQorsView::OnExportHtml() {
         return;
     }
     CHtmlExporter exporter;
-    const int page = std::max(1, m_pDoc->m_nCurPage);
+    const int page = std::max(1, m_pDoc->ViewState().curPage);
     if (!exporter.OpenSource(m_pDoc->GetReport()->GetPathName(), page)) return;
     QString target = SiblingPath(report, QStringLiteral(".htm"));
     if (target.isEmpty() || QFileInfo::exists(target)) {
@@ -707,13 +707,13 @@ bool CQorsView::InsertAreaChart() {
         return false;
     }
     AreaChartDlgMembers m =
-        PresetAreaChart(sel, m_pDoc->m_nCurPage, m_pDoc->Items().ChartCounter(),
+        PresetAreaChart(sel, m_pDoc->ViewState().curPage, m_pDoc->Items().ChartCounter(),
                         m_pDoc->GetReport()->GetRowCount() - 1, m_pDoc->GetReport()->GetColCount() - 1);
     if (ChartUi()->RunAreaChartDlg(m) != qor::kIdOk) return false;
     m_pDoc->Items().SetChartCounter(m_pDoc->Items().ChartCounter() + 1);
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
-    Rect sheet{0, 0, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight};
+    Rect sheet{0, 0, m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight};
     DocToClient(sheet);
     const Rect visible{m_nHeaderWidth, m_nHeaderHeight,
                        std::max(m_nHeaderWidth, std::min(width(), sheet.right)),

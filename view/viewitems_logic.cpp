@@ -83,7 +83,7 @@ void ScaleChartDesc(qor::items::ChartDesc* desc, int numX, int denX, int numY, i
 }
 
 bool ApplyItemRect(CQorsDoc& doc, CComItem& item, const Rect& sheetRect) {
-    const Rect r = ClampRectToSheet(sheetRect, doc.SheetSize());
+    const Rect r = ClampRectToSheet(sheetRect, doc.Items().SheetSize());
     if (r.width() <= 0 || r.height() <= 0) return false;
     const Rect old = item.GetRect();
     if (r == old) return false;

@@ -107,7 +107,7 @@ ChartPrintPlan CPictrueView::PlanFor(const QPrinter& printer) const {
     const QSize pageTwips(int(paint.width() * 20.0), int(paint.height() * 20.0));
     CGraphItem* chart = currentChartOf(m_doc);
     const qor::items::Rect r = chart ? chart->GetRect() : qor::items::Rect{};
-    return qor::charts::PlanChartPrint(QSize(r.width(), r.height()), m_doc ? m_doc->m_fScale : 1.4,
+    return qor::charts::PlanChartPrint(QSize(r.width(), r.height()), m_doc ? m_doc->ViewState().scale : 1.4,
                                        pageTwips);
 }
 

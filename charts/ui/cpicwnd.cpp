@@ -386,7 +386,7 @@ QRect CPicWnd::placeInParent(const QRect& wanted, bool moving) const {
     QRect bounds;
     if (CQorsView* view = sheetView()) {
         // Over the sheet: inside the headers and the sheet's far corner.
-        Rect sheet{0, 0, m_doc ? m_doc->m_nSheetWidth : 0, m_doc ? m_doc->m_nSheetHeight : 0};
+        Rect sheet{0, 0, m_doc ? m_doc->ViewState().sheetWidth : 0, m_doc ? m_doc->ViewState().sheetHeight : 0};
         view->DocToClient(sheet);
         const int right = std::max(view->m_nHeaderWidth + 1, std::min(view->width(), sheet.right));
         const int bottom =

@@ -121,8 +121,8 @@ TEST(CmdConsolidate, PageConsolidationRunsTheLineAndShowsTheLastPage) {
     EXPECT_EQ(OnPageConsolidation(*doc, dialogs), 0);
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("TOTAL  FOR 年=2004")});
     EXPECT_EQ(log.modes, QList<int>{kCommandRunMode});
-    EXPECT_EQ(doc->m_nPageCount, 2);
-    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_EQ(doc->ViewState().pageCount, 2);
+    EXPECT_EQ(doc->ViewState().curPage, 2);
     EXPECT_EQ(doc->GetReport()->GetCurPage(), 2);
 
     // A new report needs its name; a failing command changes nothing.

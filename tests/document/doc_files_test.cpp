@@ -47,8 +47,8 @@ void buildRichReport(CQorsDoc& doc, const QString& path) {
     ASSERT_EQ(h->SetPageKeyword(2, KeywordValue{1, 2004, {}}, 0), 0);
 
     for (int i = 0; i < kManualBreakCount; ++i)
-        doc.m_manualBreaks[size_t(i)] = {-1, int16_t(i + 1), int16_t(i % 5 == 0 ? -1 : i)};
-    doc.m_bShowPageBreaks = 1;
+        doc.ViewState().manualBreaks[size_t(i)] = {-1, int16_t(i + 1), int16_t(i % 5 == 0 ? -1 : i)};
+    doc.ViewState().showPageBreaks = 1;
     ASSERT_TRUE(doc.Files().SetFilePassword(QStringLiteral("abc")));
     doc.Files().SetClientMarker(kConsolClientMarker);
     doc.Items().SetChartCounter(4);
@@ -67,7 +67,7 @@ TEST(DocFiles, SaveAndReopenKeepsEverything) {
     {
         auto doc = newDoc(10, 6);
         buildRichReport(*doc, path);
-        breaks = doc->m_manualBreaks;
+        breaks = doc->ViewState().manualBreaks;
         // A client report stores the periods its pages have at the save.
         EXPECT_EQ(doc->Files().GetPagePeriods(), QStringList{QStringLiteral("2004-0-0")});
         doc->Files().OnCloseDocument();
@@ -79,12 +79,12 @@ TEST(DocFiles, SaveAndReopenKeepsEverything) {
     EXPECT_EQ(ui.prompts, 1);
     EXPECT_FALSE(doc.IsModified());
     ASSERT_TRUE(doc.IsDataState());
-    EXPECT_EQ(doc.m_nCurPage, 1);
+    EXPECT_EQ(doc.ViewState().curPage, 1);
     EXPECT_EQ(doc.Files().GetFilePassword(), QStringLiteral("abc"));
     EXPECT_EQ(doc.Files().GetClientMarker(), 20041014u);
     EXPECT_EQ(doc.Files().GetPagePeriods(), QStringList{QStringLiteral("2004-0-0")});
-    EXPECT_EQ(doc.m_manualBreaks, breaks);
-    EXPECT_EQ(doc.m_bShowPageBreaks, 1);
+    EXPECT_EQ(doc.ViewState().manualBreaks, breaks);
+    EXPECT_EQ(doc.ViewState().showPageBreaks, 1);
     EXPECT_EQ(doc.Items().ChartCounter(), 4);
 
     // Variable lines and values (shown rows from 0: the area shows three).
@@ -258,7 +258,7 @@ TEST(DocFiles, UnknownOthersRecordsAndDamagedSettings) {
         CQorsDoc doc;
         ASSERT_TRUE(doc.Files().OnOpenDocument(path));
         EXPECT_EQ(doc.Files().GetClientMarker(), 7u);
-        doc.m_bShowPageBreaks = 1;
+        doc.ViewState().showPageBreaks = 1;
         ASSERT_TRUE(doc.Files().OnSaveDocument());
     }
     {
@@ -274,7 +274,7 @@ TEST(DocFiles, UnknownOthersRecordsAndDamagedSettings) {
     CQorsDoc doc;
     ASSERT_TRUE(doc.Files().OnOpenDocument(path));
     EXPECT_EQ(doc.Files().GetClientMarker(), 0u);
-    EXPECT_EQ(doc.m_bShowPageBreaks, 0);
+    EXPECT_EQ(doc.ViewState().showPageBreaks, 0);
     EXPECT_FALSE(ui.messages.isEmpty());
 }
 

@@ -16,9 +16,9 @@ TEST(DocState, FormatPasswordGatesFormatState) {
     auto doc = newDoc(3, 3);
     ASSERT_EQ(doc->GetReport()->SetFormatPassword(QStringLiteral("Lock")), 0);
     ASSERT_TRUE(doc->EnterDataState());
-    EXPECT_EQ(doc->m_bDataState, 1);
+    EXPECT_TRUE(doc->IsDataState());
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);  // page 1 made
-    EXPECT_EQ(doc->m_nCurPage, 1);
+    EXPECT_EQ(doc->ViewState().curPage, 1);
 
     QStringList typed;
     int asked = 0;
@@ -28,10 +28,10 @@ TEST(DocState, FormatPasswordGatesFormatState) {
         return typed.takeFirst();
     });
     EXPECT_FALSE(doc->EnterFormatState(0));  // cancelled
-    EXPECT_EQ(doc->m_bDataState, 1);
+    EXPECT_TRUE(doc->IsDataState());
     typed << QStringLiteral("nope");
     EXPECT_FALSE(doc->EnterFormatState(0));
-    EXPECT_EQ(doc->m_bDataState, 1);
+    EXPECT_TRUE(doc->IsDataState());
     EXPECT_FALSE(doc->GetReport()->IsFormatState());
     doc->Items().ChartWindow().windowOpen = 1;
     typed << QStringLiteral("lock");
@@ -39,7 +39,7 @@ TEST(DocState, FormatPasswordGatesFormatState) {
     EXPECT_EQ(asked, 2);
     doc->Items().ChartWindow().windowOpen = 0;
     EXPECT_TRUE(doc->EnterFormatState(0));  // letter case ignored
-    EXPECT_EQ(doc->m_bDataState, 0);
+    EXPECT_FALSE(doc->IsDataState());
     CQorsDoc::SetFormatPasswordPrompt(previous);
 
     // Without checks.
@@ -60,10 +60,10 @@ TEST(DocState, ViewsHearOfChangesUnlessSuspended) {
     EXPECT_EQ(doc->GetColumnWidth(2, 0), kDefaultColWidth);
     EXPECT_EQ(updates, 1);
     EXPECT_TRUE(doc->IsModified());
-    doc->m_bRedrawSuspended = 1;
+    doc->ViewState().redrawSuspended = 1;
     doc->UpdateAllViews();
     EXPECT_EQ(updates, 1);
-    doc->m_bRedrawSuspended = 0;
+    doc->ViewState().redrawSuspended = 0;
 
     // Resizing: refused in data state with message 62481.
     ASSERT_TRUE(doc->ResizeTable(6, 5));
@@ -82,35 +82,35 @@ TEST(DocState, RemovingAManualBreakMarksModified) {
     auto doc = newDoc(20, 10);
     doc->SetModifiedFlag(false);
     EXPECT_EQ(doc->ToggleManualBreak(5, 3), CQorsDoc::kBreakAdded);
-    EXPECT_EQ(doc->m_manualBreaks[0], (PageBreakEntry{-1, 4, 2}));
-    EXPECT_EQ(doc->m_bShowPageBreaks, 1);
+    EXPECT_EQ(doc->ViewState().manualBreaks[0], (PageBreakEntry{-1, 4, 2}));
+    EXPECT_EQ(doc->ViewState().showPageBreaks, 1);
     EXPECT_EQ(doc->IsPageBreakAt(5, 0), 1);
     EXPECT_EQ(doc->IsPageBreakAt(0, 3), 1);
     EXPECT_EQ(doc->IsPageBreakAt(6, 6), 0);
 
     doc->SetModifiedFlag(false);
     EXPECT_EQ(doc->ToggleManualBreak(5, 3), CQorsDoc::kBreakRemoved);
-    EXPECT_EQ(doc->m_manualBreaks[0], PageBreakEntry{});
+    EXPECT_EQ(doc->ViewState().manualBreaks[0], PageBreakEntry{});
     EXPECT_TRUE(doc->IsModified());
 
     // The first cell adds nothing; a full table adds nothing more and says
     // so, rather than looking like a success.
     EXPECT_EQ(doc->ToggleManualBreak(0, 0), CQorsDoc::kBreakNone);
-    for (PageBreakEntry& e : doc->m_manualBreaks) e = {-1, 1, 1};
+    for (PageBreakEntry& e : doc->ViewState().manualBreaks) e = {-1, 1, 1};
     EXPECT_EQ(doc->ToggleManualBreak(7, 7), CQorsDoc::kBreakTableFull);
     doc->ClearAllManualBreaks();
-    for (const PageBreakEntry& e : doc->m_manualBreaks) EXPECT_EQ(e, PageBreakEntry{});
+    for (const PageBreakEntry& e : doc->ViewState().manualBreaks) EXPECT_EQ(e, PageBreakEntry{});
 
     // Breaks at or past the last row are stale and dropped.
-    doc->m_manualBreaks[3] = {-1, 19, -1};
+    doc->ViewState().manualBreaks[3] = {-1, 19, -1};
     EXPECT_EQ(doc->IsPageBreakAt(20, 0), 0);
-    EXPECT_EQ(doc->m_manualBreaks[3].row, -1);
+    EXPECT_EQ(doc->ViewState().manualBreaks[3].row, -1);
 
     doc->GrowAutoBreakTable();
     doc->GrowAutoBreakTable();
-    EXPECT_EQ(doc->m_nAutoBreakCapacity, 20);
-    ASSERT_EQ(doc->m_autoBreaks.size(), 20u);
-    EXPECT_EQ(doc->m_autoBreaks[19], PageBreakEntry{});
+    EXPECT_EQ(doc->ViewState().autoBreakCapacity, 20);
+    ASSERT_EQ(doc->ViewState().autoBreaks.size(), 20u);
+    EXPECT_EQ(doc->ViewState().autoBreaks[19], PageBreakEntry{});
 }
 
 TEST(DocState, ClearingAndFormulaLists) {
@@ -230,7 +230,7 @@ TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     UiRecorder ui;
     auto doc = newDoc(6, 6);
     ASSERT_TRUE(doc->EnterDataState());
-    doc->m_fScale = 1.0f;
+    doc->ViewState().scale = 1.0f;
     std::shared_ptr<CComItem> inside = doc->Items().CreateComItem(0);
     std::shared_ptr<CComItem> outside = doc->Items().CreateComItem(0);
     inside->SetPosition(QPoint(10, 5));
@@ -318,4 +318,25 @@ TEST(DocState, OwnXmlImportRunsBothPasses) {
     QString text;
     ASSERT_TRUE(doc->GetStyleCellText(0, 0, &text));
     EXPECT_EQ(text, QStringLiteral("名称"));
+}
+
+// The parts the document hands out belong to it for its whole life: a new
+// or another report keeps the same parts but forgets what the last one set.
+TEST(DocParts, AnotherReportForgetsTheChartStateAndKeepsTheParts) {
+    auto doc = newDoc(3, 3);
+    DocItems* items = &doc->Items();
+    items->SetChartCounter(4);
+    items->ChartWindow().frameOpen = 1;
+    items->ChartWindow().windowOpen = 1;
+    ASSERT_TRUE(doc->Items().CreateComItem(1));
+    ASSERT_TRUE(doc->Files().SetFilePassword(QStringLiteral("pw")));
+
+    ASSERT_TRUE(doc->Files().OnNewDocument());
+    EXPECT_EQ(&doc->Items(), items);
+    EXPECT_EQ(items->ChartCounter(), 0);
+    EXPECT_EQ(items->ChartWindow().frameOpen, 0);
+    EXPECT_EQ(items->ChartWindow().windowOpen, 0);
+    EXPECT_EQ(items->GetComItemCount(), 0);
+    EXPECT_EQ(doc->Files().GetFilePassword(), QString());
+    EXPECT_FALSE(doc->IsModified());
 }

@@ -359,7 +359,7 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
     const QRectF paint =
         qor::view::PrinterForRequest(toFile)->pageLayout().paintRect(QPageLayout::Point);
     // At the default display scale a pixel prints as one point.
-    ASSERT_FLOAT_EQ(doc->m_fScale, 1.4f);
+    ASSERT_FLOAT_EQ(doc->ViewState().scale, 1.4f);
     const int pageW = int(paint.width());
     const int pageH = int(paint.height());
     CGraphItem* wide = addChart(doc, {pageW * 3 / 2, pageH / 2}, QStringLiteral("GRAPH_1"));

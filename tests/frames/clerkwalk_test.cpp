@@ -403,7 +403,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     choose(34006, {answer(QStringLiteral("10-append-page"), press("确定"))});
     key(view, Qt::Key_Home, Qt::ControlModifier);
     key(view, Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_EQ(doc->ViewState().curPage, 2);
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Right);
@@ -418,7 +418,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     QStringList said;
     choose(34028, {answer(QStringLiteral("13-page-total"), press("完成"))});
     shot(QStringLiteral("14-total-page"));
-    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(doc->ViewState().pageCount, 3);
 
     // 6. A chart of the first page's items.
     key(view, Qt::Key_PageUp, Qt::ControlModifier);
@@ -477,7 +477,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     shot(QStringLiteral("26-reopened"));
     ASSERT_TRUE(frame->ActiveChild());
     doc = frame->ActiveDocument();
-    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(doc->ViewState().pageCount, 3);
     const double expected[3][4] = {{80000.50, 1200, 300.25, 81500.75},
                                    {100, 200, 300, 600},
                                    {80100.50, 1400, 600.25, 82100.75}};

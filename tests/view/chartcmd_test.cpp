@@ -143,8 +143,8 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     ASSERT_EQ(small->Items().GetComItemCount(), 1);
     pos = small->Items().GetFirstComItemPos();
     CComItem* inSmall = small->Items().GetNextComItem(pos);
-    EXPECT_LE(inSmall->GetRect().bottom, small->m_nSheetHeight);
-    EXPECT_LE(inSmall->GetRect().right, small->m_nSheetWidth);
+    EXPECT_LE(inSmall->GetRect().bottom, small->ViewState().sheetHeight);
+    EXPECT_LE(inSmall->GetRect().right, small->ViewState().sheetWidth);
     EXPECT_GE(inSmall->GetRect().top, 0);
 
     chartUi.answer = kIdCancel;

@@ -167,7 +167,7 @@ TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     EXPECT_EQ(view->Geometry().Scale(), 2.8f);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(Saved(), view->CurrentViewState());
-    EXPECT_EQ(doc.m_nSheetWidth, view->Geometry().SheetWidth());
+    EXPECT_EQ(doc.ViewState().sheetWidth, view->Geometry().SheetWidth());
 
     // Absurd entries end at the limits.
     dialogs.percent = -7;

@@ -242,7 +242,7 @@ TEST_F(InputView, TypingANumberInDataState) {
     ASSERT_TRUE(doc.EnterDataState());
     press(cellPoint(1, 1));
     release(cellPoint(1, 1));
-    EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.m_nCurPage));
+    EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.ViewState().curPage));
     type("12x");  // the letter is refused by the numeric entry
     ASSERT_TRUE(view->CellEditor()->isVisible());
     EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);

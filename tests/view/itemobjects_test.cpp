@@ -97,8 +97,8 @@ protected:
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
-        doc.m_nSheetWidth = std::max(doc.m_nSheetWidth, 1000);
-        doc.m_nSheetHeight = std::max(doc.m_nSheetHeight, 1000);
+        doc.ViewState().sheetWidth = std::max(doc.ViewState().sheetWidth, 1000);
+        doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
     }
     void TearDown() override {
         CQorsView::SetDragRunner({});
@@ -306,8 +306,8 @@ TEST_F(ItemObjects, PastedPageRule) {
     ASSERT_EQ(h->GetPageCount(), 1);
     // One page here: page 1 exists, page 3 does not.
     EXPECT_EQ(doc.Items().PastedItemPage(1, true), 1u);
-    EXPECT_EQ(doc.Items().PastedItemPage(3, true), uint32_t(doc.m_nCurPage));
-    EXPECT_EQ(doc.Items().PastedItemPage(0, true), uint32_t(doc.m_nCurPage));
+    EXPECT_EQ(doc.Items().PastedItemPage(3, true), uint32_t(doc.ViewState().curPage));
+    EXPECT_EQ(doc.Items().PastedItemPage(0, true), uint32_t(doc.ViewState().curPage));
     ASSERT_TRUE(doc.EnterFormatState());
     EXPECT_EQ(doc.Items().PastedItemPage(1, true), 1u);
     EXPECT_EQ(doc.Items().PastedItemPage(3, true), 0u);
@@ -436,8 +436,8 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
 
     CQorsDoc otherDoc;
     ASSERT_TRUE(otherDoc.Files().OnNewDocument());
-    otherDoc.m_nSheetWidth = std::max(otherDoc.m_nSheetWidth, 1000);
-    otherDoc.m_nSheetHeight = std::max(otherDoc.m_nSheetHeight, 1000);
+    otherDoc.ViewState().sheetWidth = std::max(otherDoc.ViewState().sheetWidth, 1000);
+    otherDoc.ViewState().sheetHeight = std::max(otherDoc.ViewState().sheetHeight, 1000);
     CQorsView otherView(&otherDoc);
     otherView.resize(800, 600);
     otherView.OnInitialUpdate();
@@ -532,14 +532,14 @@ TEST_F(ItemObjects, ObjectCommandsEnable) {
 
 TEST_F(ItemObjects, ItemsFollowANarrowerSheet) {
     view->RefreshGeometry();
-    const int width = doc.m_nSheetWidth;
+    const int width = doc.ViewState().sheetWidth;
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({width - 60, 20, width, 80});
     doc.Items().AddComItem(item);
     doc.SetSelection(0, 0, 0, 0);
     view->ApplyRowColumnSize(0, 5, false);  // column A much narrower
-    ASSERT_LT(doc.m_nSheetWidth, width);
-    EXPECT_EQ(item->GetRect().right, doc.m_nSheetWidth);
+    ASSERT_LT(doc.ViewState().sheetWidth, width);
+    EXPECT_EQ(item->GetRect().right, doc.ViewState().sheetWidth);
     EXPECT_EQ(item->GetRect().width(), 60);
 }
 

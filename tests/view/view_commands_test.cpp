@@ -301,11 +301,11 @@ TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     QSignalSpy spy(&splitter, &CQorSplitterWnd::commandRequested);
     // On the first page going back changes nothing.
     pane->OnCommand(kCmdPageTabsBack);
-    EXPECT_EQ(pages.m_nCurPage, 1);
+    EXPECT_EQ(pages.CurrentPage(), 1);
     EXPECT_EQ(spy.count(), 0);
     // Forward turns to the next page, as a press on its tab would.
     pane->OnCommand(kCmdPageTabsForward);
-    EXPECT_EQ(pages.m_nCurPage, 2);
+    EXPECT_EQ(pages.CurrentPage(), 2);
     EXPECT_EQ(splitter.PageCtrl().CurrentPage(), 2);
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageChanged);

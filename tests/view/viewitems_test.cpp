@@ -35,8 +35,8 @@ struct ItemsDoc : ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(doc.Files().OnNewDocument());  // format state
-        doc.m_nSheetWidth = 600;
-        doc.m_nSheetHeight = 400;
+        doc.ViewState().sheetWidth = 600;
+        doc.ViewState().sheetHeight = 400;
     }
     std::shared_ptr<CComItem> chart(Rect r, uint32_t page = 0) {
         auto item = std::make_shared<CGraphItem>();
@@ -195,8 +195,8 @@ TEST(ItemsInView, PressSelectsThenMovesAndSizesTheItem) {
     CQorsView view(&doc);
     view.resize(800, 600);
     view.OnInitialUpdate();
-    doc.m_nSheetWidth = std::max(doc.m_nSheetWidth, 1000);
-    doc.m_nSheetHeight = std::max(doc.m_nSheetHeight, 1000);
+    doc.ViewState().sheetWidth = std::max(doc.ViewState().sheetWidth, 1000);
+    doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({100, 100, 200, 160});
     doc.Items().AddComItem(item);
