@@ -1,13 +1,8 @@
 #include "document/cqorsdoc.h"
 
-#include <QFile>
-#include <QFileSystemWatcher>
-
-#include <QFile>
 #include <algorithm>
 
 #include "document/doc_files.h"
-#include "engine/workfiles.h"
 #include "engine/creporthandle.h"
 #include "engine/inusemarker.h"
 #include "engine/messages.h"

@@ -1,7 +1,8 @@
 #pragma once
-// The report document: one open report, the selection and the display and
-// print settings its views share, the clipboard range and the list of
-// free-standing items (charts and embedded objects) on its pages.
+// The report document: one open report, its state, cells and geometry,
+// the selection and the values its views share. Its items (charts and
+// embedded objects), its clipboard and its files are parts of their own,
+// reached through Items(), Clipboard() and Files().
 //
 // Rows and columns are counted from 0 here and are shown coordinates of
 // the current page (a variable area expanded by its used lines); the
@@ -10,7 +11,6 @@
 // itself modified and emits changed(hint), which every view answers by
 // redrawing (the update of all views).
 
-#include <QHash>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -351,7 +351,8 @@ private:
     friend class DocFiles;
 
     void resetFields();
-    void syncPageSetupFields();
+    // Takes the report's page setup into PageSetup().
+    void readPageSetup();
     // The cell and total formulas as one text, to tell whether format state
     // changed any.
     QString formulaSignature() const;

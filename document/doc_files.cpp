@@ -139,7 +139,7 @@ void DocFiles::adoptReport(std::unique_ptr<CReportHandle> report, const QString&
     m_doc.m_bDataState = m_doc.m_pReport->IsFormatState() ? 0 : 1;
     m_doc.m_formulasAtFormatEntry = m_doc.formulaSignature();
     m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
-    m_doc.syncPageSetupFields();
+    m_doc.readPageSetup();
     std::array<uint32_t, 4> view{};
     m_doc.m_pReport->GetSavedViewState(&view);
     m_doc.m_view.savedViewState = view;
@@ -520,7 +520,7 @@ int DocFiles::ApplyTemplateFile(const QString& path) {
         tell(LoadErrorText(63586).arg(StatusText(status)));
         return status;
     }
-    m_doc.syncPageSetupFields();
+    m_doc.readPageSetup();
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
     m_doc.UpdateServerItems();
@@ -573,7 +573,7 @@ bool DocFiles::SetFilePassword(const QString& password) {
 // ---------------------------------------------------------------------------
 // Page setup
 
-void CQorsDoc::syncPageSetupFields() {
+void CQorsDoc::readPageSetup() {
     if (!m_pReport) return;
     PageSetupBlock b;
     if (m_pReport->GetPageSetup(&b) != 0) return;
