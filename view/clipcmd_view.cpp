@@ -81,7 +81,7 @@ void CQorsView::OnEditPasteSpecial(IPasteSpecialDialog* dialog) {
 bool CQorsView::OnUpdateEditCopy(const void* inPlaceFrame) const {
     CopyUpdateInput in;
     in.inPlaceFrame = inPlaceFrame != nullptr;
-    in.inPlaceActiveItem = m_pDoc && m_pDoc->GetInPlaceActiveItem() != nullptr;
+    in.inPlaceActiveItem = m_pDoc && m_pDoc->Items().GetInPlaceActiveItem() != nullptr;
     const QWidget* focus = QApplication::focusWidget();
     const QLineEdit* bar = m_pFormulaBar;
     in.focusOnFormulaBar = bar && focus == bar;

@@ -78,11 +78,11 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
         connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
         // Copy, cut and paste belong to the in-cell editor while it has the
         // focus.
-        m_pDoc->SetCellEditForwarder([edit = QPointer<CCellEdit>(m_pCellEdit)](int message) {
+        m_pDoc->Clipboard().SetCellEditForwarder([edit = QPointer<CCellEdit>(m_pCellEdit)](int message) {
             if (!edit || !edit->hasFocus()) return false;
-            if (message == CQorsDoc::kEditCopy) edit->copy();
-            if (message == CQorsDoc::kEditCut) edit->cut();
-            if (message == CQorsDoc::kEditPaste) edit->paste();
+            if (message == DocClipboard::kEditCopy) edit->copy();
+            if (message == DocClipboard::kEditCut) edit->cut();
+            if (message == DocClipboard::kEditPaste) edit->paste();
             return true;
         });
     }
@@ -120,14 +120,14 @@ void CQorsView::OnInitialUpdate() {
 }
 
 void CQorsView::RefreshGeometry() {
-    const float printScale = m_pDoc ? m_pDoc->m_fPrintScale : 1.0f;
+    const float printScale = m_pDoc ? m_pDoc->PageSetup().scale : 1.0f;
     m_geo.SetScale(m_bPrintMapping ? printScale : m_fScale);
     m_geo.Refresh();
     m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
     m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
     if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
-        m_pDoc->m_nSheetWidth = m_geo.SheetWidth();
-        m_pDoc->m_nSheetHeight = m_geo.SheetHeight();
+        m_pDoc->ViewState().sheetWidth = m_geo.SheetWidth();
+        m_pDoc->ViewState().sheetHeight = m_geo.SheetHeight();
     }
 }
 
@@ -135,7 +135,7 @@ void CQorsView::onDocumentChanged(int hint) {
     if (geometryHint(hint)) {
         RefreshGeometry();
         UpdateScrollRanges();
-        if (m_pDoc && m_pDoc->m_bShowPageBreaks) RecalcPageLayout();
+        if (m_pDoc && m_pDoc->ViewState().showPageBreaks) RecalcPageLayout();
         // Rows, columns or the table changed size: no item is left off the
         // sheet where nobody could reach it.
         if (hint == CQorsDoc::kHintLayout) ClampItemsToSheet();
@@ -311,7 +311,7 @@ void CQorsView::applyViewState(const ViewState& state) {
     m_crGrid = state.gridColour;
     m_bKindColours = state.kindColours;
     m_fScale = ValidViewScale(state.scale);
-    if (m_pDoc) m_pDoc->m_fScale = m_fScale;
+    if (m_pDoc) m_pDoc->ViewState().scale = m_fScale;
     m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
     if (!m_bPrintMapping) m_geo.SetScale(m_fScale);
     update();
@@ -321,8 +321,8 @@ void CQorsView::SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kind
                              float scale) {
     applyViewState(DecodeViewState(origin, gridColour, kindColours, scale));
     if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
-        m_pDoc->m_nSheetWidth = m_geo.SheetWidth();
-        m_pDoc->m_nSheetHeight = m_geo.SheetHeight();
+        m_pDoc->ViewState().sheetWidth = m_geo.SheetWidth();
+        m_pDoc->ViewState().sheetHeight = m_geo.SheetHeight();
     }
 }
 
@@ -336,7 +336,7 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
     const SizeTargets t = isRow ? RowSizeTargets(m_geo, SelectionArea(), index, size)
                                 : ColumnSizeTargets(m_geo, SelectionArea(), index);
     // One redraw for the whole block, not one per line.
-    ++m_pDoc->m_bRedrawSuspended;
+    ++m_pDoc->ViewState().redrawSuspended;
     for (int i = t.first; i <= t.last; ++i) {
         const int d = isRow ? m_geo.DocRow(i) : m_geo.DocColumn(i);
         if (d < 0) continue;
@@ -345,7 +345,7 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
         else
             m_pDoc->SetColumnWidth(d, size);
     }
-    --m_pDoc->m_bRedrawSuspended;
+    --m_pDoc->ViewState().redrawSuspended;
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
 }
 
@@ -426,30 +426,30 @@ std::optional<int> CQorsView::RecalcPageLayout() {
         return std::nullopt;
     }
     SheetGeometry printGeo = m_geo;
-    printGeo.SetScale(m_pDoc->m_fPrintScale);
+    printGeo.SetScale(m_pDoc->PageSetup().scale);
 
     // Breaks left past the end of a shrunken table mean nothing any more.
-    DropBreaksBeyond(m_pDoc->m_manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
+    DropBreaksBeyond(m_pDoc->ViewState().manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
     PageSetup setup = PageSetupFromDocument(*m_pDoc);
     std::vector<int> titleMessages;
     setup.titles = ValidatePrintTitles(printGeo, setup.titles, &titleMessages);
-    m_pDoc->m_bHeadTitle = setup.titles.head ? 1 : 0;
-    m_pDoc->m_bTailTitle = setup.titles.tail ? 1 : 0;
+    m_pDoc->PageSetup().headFlag = setup.titles.head ? 1 : 0;
+    m_pDoc->PageSetup().tailFlag = setup.titles.tail ? 1 : 0;
     for (int id : titleMessages) tell(LoadErrorText(id));
 
     const LayoutResult result = ComputePageLayout(printGeo, setup, PrintableArea());
-    StoreAutoBreaks(result.breaks, &m_pDoc->m_autoBreaks);
-    m_pDoc->m_nAutoBreakCapacity = int32_t(m_pDoc->m_autoBreaks.size());
+    StoreAutoBreaks(result.breaks, &m_pDoc->ViewState().autoBreaks);
+    m_pDoc->ViewState().autoBreakCapacity = int32_t(m_pDoc->ViewState().autoBreaks.size());
     if (result.message) tell(LoadErrorText(result.message));
     return result.pages;
 }
 
 void CQorsView::OnForcedPageBreak() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    m_pDoc->m_bShowPageBreaks = 1;
+    m_pDoc->ViewState().showPageBreaks = 1;
     const CellArea sel = SelectionArea();
     const ForcedBreakResult r =
-        ToggleForcedBreak(m_pDoc->m_manualBreaks, m_geo, sel.first.row, sel.first.col);
+        ToggleForcedBreak(m_pDoc->ViewState().manualBreaks, m_geo, sel.first.row, sel.first.col);
     if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
     // A removed break changes what is printed and saved as much as an added
     // one, so both mark the report modified; the layout follows the update.
@@ -459,18 +459,18 @@ void CQorsView::OnForcedPageBreak() {
 
 void CQorsView::OnShowPageBreaks() {
     if (!m_pDoc) return;
-    if (!m_pDoc->m_bShowPageBreaks)
-        m_pDoc->m_bShowPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
+    if (!m_pDoc->ViewState().showPageBreaks)
+        m_pDoc->ViewState().showPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
     else
-        m_pDoc->m_bShowPageBreaks = 0;
+        m_pDoc->ViewState().showPageBreaks = 0;
     m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
 
-bool CQorsView::OnUpdateShowPageBreaks() const { return m_pDoc && m_pDoc->m_bShowPageBreaks; }
+bool CQorsView::OnUpdateShowPageBreaks() const { return m_pDoc && m_pDoc->ViewState().showPageBreaks; }
 
 void CQorsView::OnClearAllPageBreaks() {
     if (!m_pDoc) return;
-    ClearManualBreaks(m_pDoc->m_manualBreaks);
+    ClearManualBreaks(m_pDoc->ViewState().manualBreaks);
     m_pDoc->SetModifiedFlag();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
 }
@@ -479,7 +479,7 @@ int CQorsView::IsPageBreakAtCurrentCell() {
     if (!m_pDoc) return 0;
     // Asked while a menu opens: answer from a copy, so that the question
     // never changes the document (stale entries go at the next layout).
-    qor::ManualBreakTable table = m_pDoc->m_manualBreaks;
+    qor::ManualBreakTable table = m_pDoc->ViewState().manualBreaks;
     DropBreaksBeyond(table, m_geo.LastRow(), m_geo.LastColumn());
     const CellArea sel = SelectionArea();
     return IsBreakBefore(table, sel.first.row, sel.first.col) ? 1 : 0;
@@ -490,7 +490,7 @@ int CQorsView::IsPageBreakAtCurrentCell() {
 
 void CQorsView::SetPrintMapping(bool on) {
     m_bPrintMapping = on ? 1 : 0;
-    const float printScale = m_pDoc ? m_pDoc->m_fPrintScale : 1.0f;
+    const float printScale = m_pDoc ? m_pDoc->PageSetup().scale : 1.0f;
     m_geo.SetScale(on ? printScale : m_fScale);
 }
 
@@ -520,12 +520,12 @@ PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     req.selectedItem = m_pSelection;
     req.chartEditing = m_bChartEditing != 0;
     if (CQorsDoc* doc = m_pDoc)
-        req.refreshItem = [doc](CComItem* item) { doc->RefreshChartPicture(item); };
+        req.refreshItem = [doc](CComItem* item) { doc->Items().RefreshChartPicture(item); };
     return req;
 }
 
 void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->m_bRedrawSuspended) {
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->ViewState().redrawSuspended) {
         painter.fillRect(clip, palette().window());
         return;
     }
@@ -624,8 +624,8 @@ void CQorsView::OnDisplayScale() {
     RefreshGeometry();
     int32_t rows = 0, cols = 0;
     m_pDoc->GetPageTableSize(&rows, &cols);
-    m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, cols);
-    m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, rows);
+    m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, cols);
+    m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, rows);
     ClampItemsToSheet();
     UpdateScrollRanges();
     update();
@@ -653,5 +653,5 @@ void CQorsView::OnDisplayStyle() {
 }
 
 void CQorsView::ClampItemsToSheet() {
-    if (m_pDoc) ClampDocumentItems(*m_pDoc, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight);
+    if (m_pDoc) ClampDocumentItems(*m_pDoc, m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight);
 }

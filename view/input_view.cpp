@@ -369,11 +369,11 @@ void CQorsView::SetInPlaceHooks(InPlaceHooks hooks) { inPlaceHooks() = std::move
 const CQorsView::InPlaceHooks& CQorsView::GetInPlaceHooks() { return inPlaceHooks(); }
 
 bool CQorsView::IsInPlaceActive() const {
-    return m_pDoc && (m_pDoc->GetInPlaceActiveItem() != nullptr || m_pDoc->IsRunningInPlace());
+    return m_pDoc && (m_pDoc->Items().GetInPlaceActiveItem() != nullptr || m_pDoc->Items().IsRunningInPlace());
 }
 
 bool CQorsView::DeactivateInPlaceItem() {
-    if (!m_pDoc || !m_pDoc->GetInPlaceActiveItem() || !inPlaceHooks().deactivate) return false;
+    if (!m_pDoc || !m_pDoc->Items().GetInPlaceActiveItem() || !inPlaceHooks().deactivate) return false;
     return inPlaceHooks().deactivate(*this);
 }
 
@@ -391,13 +391,13 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
             QString error;
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const InPlaceHooks& hooks = inPlaceHooks();
-            const bool inPlace = !openVerb && hooks.activate && !m_pDoc->IsRunningInPlace() &&
+            const bool inPlace = !openVerb && hooks.activate && !m_pDoc->Items().IsRunningInPlace() &&
                                  qor::EmbeddedReportEdit::IsEditable(item);
             bool opened = true;
             if (inPlace)
                 hooks.activate(*this, item);  // it tells the user when it cannot
             else
-                opened = m_pDoc->OpenObject(item, &error);
+                opened = m_pDoc->Items().OpenObject(item, &error);
             QApplication::restoreOverrideCursor();
             if (!opened)
                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -493,7 +493,7 @@ void CQorsView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_bLeftDown || m_bChartEditing || m_pDoc->m_bChartEditing)
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_bLeftDown || m_bChartEditing || m_pDoc->Items().ChartWindow().editing)
         return;
     if (key == Qt::Key_D && ctrl) {
         emit commandRequested(kCmdSwitchState);
@@ -732,5 +732,5 @@ void CQorsView::ShowCellReference(int flag) {
         return;
     }
     m_pRefBox->setText(
-        CellReferenceText(m_pDoc->GetSelectionArea(), m_pDoc->IsDataState(), m_pDoc->m_nCurPage));
+        CellReferenceText(m_pDoc->GetSelectionArea(), m_pDoc->IsDataState(), m_pDoc->ViewState().curPage));
 }

@@ -94,7 +94,7 @@ bool CQorsView::StartItemDrag(CComItem* item, QPoint client) {
     if (droppedHere) {
         m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
         m_pDoc->UpdateServerItems();
-    } else if (result == Qt::MoveAction && m_pDoc->GetComItemShared(item)) {
+    } else if (result == Qt::MoveAction && m_pDoc->Items().GetComItemShared(item)) {
         // Moved into another window: it lives there now.
         for (CQorsView* v : SheetViewsOf(m_pDoc))
             if (v->m_pSelection == item) v->SetSelection(nullptr);
@@ -109,7 +109,7 @@ int CQorsView::DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const
     QPoint doc = client;
     ClientToDocPoint(doc);
     const QPoint corner = qor::view::DropPoint(
-        doc, m_dropOffset, QSize(m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight));
+        doc, m_dropOffset, QSize(m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight));
     if (sheetCorner) *sheetCorner = corner;
     const bool inside = client.x() >= m_nHeaderWidth && client.y() >= m_nHeaderHeight &&
                         client.x() < width() && client.y() < height();
