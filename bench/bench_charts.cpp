@@ -107,12 +107,12 @@ struct ChartPage {
     bool ok = false;
     explicit ChartPage(int charts) {
         ensureGuiApp();
-        if (!doc.OnNewDocument() || !doc.ResizeTable(200, 40) || !doc.EnterDataState()) return;
+        if (!doc.Files().OnNewDocument() || !doc.ResizeTable(200, 40) || !doc.EnterDataState()) return;
         CReportHandle* report = doc.GetReport();
         for (int r = 1; r <= 60; ++r)
             for (int c = 1; c <= 20; ++c) report->SetCellValue(CellValue::ofNumber(r * 3 + c), r, c);
         for (int i = 0; i < charts; ++i) {
-            std::shared_ptr<CComItem> item = doc.CreateComItem(0);
+            std::shared_ptr<CComItem> item = doc.Items().CreateComItem(0);
             auto* chart = dynamic_cast<CGraphItem*>(item.get());
             if (!chart) return;
             qor::items::ChartDesc desc = qor::items::ChartDesc::MakeDefault(240, 160, i + 1);
@@ -123,7 +123,7 @@ struct ChartPage {
             const int x = 20 + (i % 5) * 250, y = 20 + (i / 5) * 170;
             chart->SetRect({x, y, x + 240, y + 160});
             chart->SetPage(1);
-            doc.RefreshChartPicture(chart, true);
+            doc.Items().RefreshChartPicture(chart, true);
         }
         geo.SetSource(&source);
         geo.SetScale(qor::view::kDefaultViewScale);
@@ -148,7 +148,7 @@ void paintPage(benchmark::State& state, int charts) {
     req.clientSize = image.size();
     req.mode = qor::view::PaintMode::kScreen;
     // The pictures are current: painting only plays them.
-    req.refreshItem = [&page](CComItem* item) { page.doc.RefreshChartPicture(item, false); };
+    req.refreshItem = [&page](CComItem* item) { page.doc.Items().RefreshChartPicture(item, false); };
     for (auto _ : state) {
         QPainter painter(&image);
         const qor::view::PaintResult r = qor::view::PaintSheet(painter, req);

@@ -86,10 +86,10 @@ struct Fixture {
             }
             h.Save();
         }
-        doc.OnOpenDocument(report);
+        doc.Files().OnOpenDocument(report);
         qor::setTraceHook(quiet);
     }
-    ~Fixture() { doc.OnCloseDocument(); }
+    ~Fixture() { doc.Files().OnCloseDocument(); }
 };
 
 Fixture& fixture() {

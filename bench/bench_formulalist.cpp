@@ -36,7 +36,7 @@ struct ReportWithFormulas {
     bool ok = false;
     ReportWithFormulas() {
         qor::cmd::InstallEngineHooks();
-        if (!doc.OnNewDocument() || !doc.ResizeTable(kRows, kFormulaCols + 1)) return;
+        if (!doc.Files().OnNewDocument() || !doc.ResizeTable(kRows, kFormulaCols + 1)) return;
         CReportHandle* h = doc.GetReport();
         for (int r = 1; r <= kRows; ++r)
             for (int c = 2; c <= kFormulaCols + 1; ++c) {

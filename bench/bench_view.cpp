@@ -41,7 +41,7 @@ struct BigPage {
 
     BigPage() {
         ensureGuiApp();
-        if (!doc.OnNewDocument() || !doc.ResizeTable(kRows, kCols) || !doc.EnterDataState()) return;
+        if (!doc.Files().OnNewDocument() || !doc.ResizeTable(kRows, kCols) || !doc.EnterDataState()) return;
         CReportHandle* report = doc.GetReport();
         for (int r = kFirstRow; r < kFirstRow + 60; ++r)
             for (int c = kFirstCol; c < kFirstCol + 30; ++c) {
@@ -87,7 +87,7 @@ void BM_PageLayout(benchmark::State& state) {
         return;
     }
     qor::view::SheetGeometry printGeo = page.geo;
-    printGeo.SetScale(page.doc.m_fPrintScale);
+    printGeo.SetScale(page.doc.PageSetup().scale);
     const qor::view::PageSetup setup = qor::view::PageSetupFromDocument(page.doc);
     const qor::view::PageRect a4{0, 0, 595, 842};  // A4 in points
     int pages = 0;

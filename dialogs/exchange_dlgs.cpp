@@ -158,7 +158,7 @@ void qor::RunImportByIniCommand(QWidget* parent) {
         }
         TextImportResult result;
         QString error;
-        const bool ok = doc->ImportExportText(dlg.m_strChosenPath, dlg.m_layout, &result, &error);
+        const bool ok = doc->Files().ImportExportText(dlg.m_strChosenPath, dlg.m_layout, &result, &error);
         if (!ok) {
             messageBox(error, caption, MsgButtons::Ok, MsgIcon::Warning);
             return;

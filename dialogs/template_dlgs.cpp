@@ -377,7 +377,7 @@ void CModelSheet::OnAddTemplates() {
     const auto check = [](const QString& path) {
         // A report being worked on checks the file's kind (it tells why).
         if (!CCalcInterpreter::Instance().GetDocument()) return true;
-        return CQorsDoc::CheckTemplateFile(path) != 0;
+        return DocFiles::CheckTemplateFile(path) != 0;
     };
     const int before = int(m_page2.names.size());
     AddTemplateFiles(m_page2, *paths, check, &messages);

@@ -48,7 +48,7 @@ int ApplyTabHuiZongWizard(CQorsDoc& doc, const TabHuiZongWizardMembers& m) {
     if (result != 0) return result;
     if (!m.toNewReport) {
         SyncPageFields(doc);
-        if (doc.m_nPageCount > 0 && doc.IsDataState()) doc.SetCurrentPage(doc.m_nPageCount);
+        if (doc.ViewState().pageCount > 0 && doc.IsDataState()) doc.SetCurrentPage(doc.ViewState().pageCount);
         FinishChange(doc, CQorsDoc::kHintState);
     }
     return 0;

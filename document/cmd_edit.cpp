@@ -31,7 +31,7 @@ void UpdateCustomKeywordName(const CQorsDoc& doc) {
 
 LocateDlgMembers PresetLocateDlg(const CQorsDoc& doc) {
     LocateDlgMembers m;
-    m.page = std::max(1, int(doc.m_nCurPage));
+    m.page = std::max(1, int(doc.ViewState().curPage));
     m.row = doc.Selection().CurrentRow() + 1;
     m.column = doc.Selection().CurrentColumn() + 1;
     m.columnText = ColumnToLetters(doc.Selection().CurrentColumn());
@@ -47,13 +47,13 @@ int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m) {
     }
     // The cell is checked against the page it is on (its variable lines),
     // and the old page comes back when it lies outside.
-    const int oldPage = doc.m_nCurPage;
+    const int oldPage = doc.ViewState().curPage;
     if (doc.IsDataState() && m.page != oldPage && !doc.SetCurrentPage(m.page))
         return failed(QStringLiteral("定位"), kRefused);
     int32_t rows = 0, cols = 0;
     doc.GetPageTableSize(&rows, &cols);
     if (m.row < 1 || m.row > rows || m.column < 1 || m.column > cols) {
-        if (doc.m_nCurPage != oldPage && oldPage > 0) doc.SetCurrentPage(oldPage);
+        if (doc.ViewState().curPage != oldPage && oldPage > 0) doc.SetCurrentPage(oldPage);
         ShowMessageText(QStringLiteral("单元超出表格范围：表格共%1行%2列！").arg(rows).arg(cols));
         return kRefused;
     }
@@ -226,7 +226,7 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
         const CellArea sel = DocSelectionArea(doc);
         int pos = kind == 0   ? sel.first.row
                   : kind == 1 ? sel.first.col
-                              : std::max(1, int(doc.m_nCurPage));
+                              : std::max(1, int(doc.ViewState().curPage));
         // The report takes a 16-bit count at a time; larger page counts go
         // in pieces instead of being cut.
         int remaining = m.count;

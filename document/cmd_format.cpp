@@ -352,18 +352,7 @@ int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m) {
     b.tailLast = m.footerLast;
     const int status = r->SetPageSetup(b);
     if (status) return failed(QStringLiteral("页面设置"), status);
-    doc.m_nMarginLeft = b.margins[0];
-    doc.m_nMarginTop = b.margins[1];
-    doc.m_nMarginRight = b.margins[2];
-    doc.m_nMarginBottom = b.margins[3];
-    doc.m_fPrintScale = b.scale;
-    doc.m_nTitleSwitch = b.titleSwitch;
-    doc.m_bHeadTitle = b.headFlag;
-    doc.m_nHeadFirst = b.headFirst;
-    doc.m_nHeadLast = b.headLast;
-    doc.m_bTailTitle = b.tailFlag;
-    doc.m_nTailFirst = b.tailFirst;
-    doc.m_nTailLast = b.tailLast;
+    doc.PageSetup() = b;
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;
 }

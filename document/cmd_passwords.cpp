@@ -42,15 +42,15 @@ int OnFormatLock(CQorsDoc& doc) {
 
 SetFilePasswordDlgMembers PresetSetFilePasswordDlg(const CQorsDoc& doc) {
     SetFilePasswordDlgMembers m;
-    m.current = doc.GetFilePassword();
+    m.current = doc.Files().GetFilePassword();
     m.stage = m.current.isEmpty() ? 1 : 0;
     return m;
 }
 
 int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m) {
     if (!DocReport(doc)) return kRefused;
-    if (m.current == doc.GetFilePassword()) return 0;
-    if (!doc.SetFilePassword(m.current)) {
+    if (m.current == doc.Files().GetFilePassword()) return 0;
+    if (!doc.Files().SetFilePassword(m.current)) {
         ShowMessageText(QStringLiteral("请填入不多于50个的字符"));
         return kRefused;
     }

@@ -43,9 +43,9 @@ void FinishChange(CQorsDoc& doc, int hint) {
 void SyncPageFields(CQorsDoc& doc) {
     const CReportHandle* r = DocReport(doc);
     if (!r) return;
-    doc.m_nPageCount = r->GetPageCount();
-    if (r->GetCurPage() > 0) doc.m_nCurPage = doc.m_nShownPage = r->GetCurPage();
-    if (doc.m_nCurPage > doc.m_nPageCount) doc.m_nCurPage = doc.m_nShownPage = doc.m_nPageCount;
+    doc.ViewState().pageCount = r->GetPageCount();
+    if (r->GetCurPage() > 0) doc.ViewState().curPage = doc.ViewState().shownPage = r->GetCurPage();
+    if (doc.ViewState().curPage > doc.ViewState().pageCount) doc.ViewState().curPage = doc.ViewState().shownPage = doc.ViewState().pageCount;
 }
 
 int MmFromPoints(int points) { return int(std::floor(points * 0.3527 + 0.5)); }

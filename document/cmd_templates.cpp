@@ -15,7 +15,7 @@ constexpr int kRefused = code(Status::Refused);
 int ApplyReportTemplateDlg(CQorsDoc& doc, const ReportTemplateDlgMembers& m) {
     // The document checks the file, asks its password and 63157 itself.
     if (!DocReport(doc) || doc.IsEditLocked()) return kRefused;
-    return doc.ApplyTemplateFile(m.chosenPath);
+    return doc.Files().ApplyTemplateFile(m.chosenPath);
 }
 
 int OnReportTemplate(CQorsDoc& doc) {

@@ -1,13 +1,8 @@
 #include "document/cqorsdoc.h"
 
-#include <QFile>
-#include <QFileSystemWatcher>
-
-#include <QFile>
 #include <algorithm>
 
 #include "document/doc_files.h"
-#include "engine/workfiles.h"
 #include "engine/creporthandle.h"
 #include "engine/inusemarker.h"
 #include "engine/messages.h"
@@ -36,47 +31,29 @@ CQorsDoc::FormatPasswordPrompt& passwordPromptSlot() {
 
 }  // namespace
 
-CQorsDoc::CQorsDoc(QObject* parent) : QObject(parent) { resetFields(); }
-
-CQorsDoc::~CQorsDoc() {
-    releaseReport();
-    // The copies made for opening embedded objects go with the document.
-    // Asked only when there are some: a document that lives until the
-    // program ends must not ask for folders whose names are already gone.
-    if (m_openObjects.isEmpty()) return;
-    const QString work = qor::WorkFolder();
-    if (work.isEmpty()) return;
-    for (auto it = m_openObjects.begin(); it != m_openObjects.end(); ++it)
-        if (it.key().startsWith(work + QLatin1Char('/'))) QFile::remove(it.key());
+CQorsDoc::CQorsDoc(QObject* parent)
+    : QObject(parent),
+      m_items(std::make_unique<DocItems>(*this)),
+      m_clipboard(std::make_unique<DocClipboard>(*this)),
+      m_files(std::make_unique<DocFiles>(*this)) {
+    resetFields();
 }
 
+// The items go after the report (their copies of opened objects too).
+CQorsDoc::~CQorsDoc() { m_files->ReleaseReport(); }
+
 void CQorsDoc::resetFields() {
-    m_bRedrawSuspended = 0;
-    m_pInPlaceItem = nullptr;
+    m_view.redrawSuspended = 0;
     m_bDataState = 0;
-    m_nCurPage = m_nShownPage = m_nPageCount = 0;
-    m_nClientMarker = 0;
-    m_pagePeriods.clear();
+    m_view.curPage = m_view.shownPage = m_view.pageCount = 0;
     Selection() = qor::SheetSelection{};
-    m_savedViewState = {};
-    m_bShowPageBreaks = 0;
-    m_manualBreaks.fill(PageBreakEntry{});
-    m_autoBreaks.clear();
-    m_nAutoBreakCapacity = 0;
-    m_nMarginLeft = m_nMarginTop = m_nMarginRight = m_nMarginBottom = 0;
-    m_fPrintScale = 1.0f;
-    m_nTitleSwitch = 0;
-    m_bHeadTitle = m_nHeadFirst = m_nHeadLast = 0;
-    m_bTailTitle = m_nTailFirst = m_nTailLast = 0;
-    m_copyRange = {};
-    m_copyRect = {};
-    m_nCopyPage = 0;
-    m_bChartFrameOpen = 0;
-    m_nChartCounter = 0;
-    m_currentChartDesc = qor::items::ChartDesc();
-    m_bChartWindowOpen = m_bChartChanged = m_bHasCharts = m_bOleBusy = m_bChartEditing = 0;
-    m_strFilePassword.clear();
-    m_unknownOthers.clear();
+    m_view.savedViewState = {};
+    m_view.showPageBreaks = 0;
+    m_view.manualBreaks.fill(PageBreakEntry{});
+    m_view.autoBreaks.clear();
+    m_view.autoBreakCapacity = 0;
+    m_pageSetup = qor::PageSetupBlock{};
+    m_items->ResetState();
 }
 
 // ---------------------------------------------------------------------------
@@ -91,13 +68,8 @@ void CQorsDoc::UpdateAllViews(int hint) {
     // Whatever the views are told besides an item's own change may alter
     // what a chart shows; its picture is drawn again at the next paint.
     if (hint != kHintItems) ++m_contentGeneration;
-    if (m_bRedrawSuspended) return;
+    if (m_view.redrawSuspended) return;
     emit changed(hint);
-}
-
-void CQorsDoc::UpdateItemViews(CComItem* item) {
-    if (m_bRedrawSuspended) return;
-    emit itemChanged(item);
 }
 
 void CQorsDoc::AddServerItem(qor::IDocServerItem* item) {
@@ -107,7 +79,6 @@ void CQorsDoc::AddServerItem(qor::IDocServerItem* item) {
 
 void CQorsDoc::RemoveServerItem(qor::IDocServerItem* item) {
     std::erase(m_serverItems, item);
-    if (m_pEmbeddedItem == item) m_pEmbeddedItem = nullptr;
 }
 
 void CQorsDoc::UpdateServerItems(const QObject* sender, int hint, bool force) {
@@ -166,9 +137,9 @@ bool CQorsDoc::EnterDataState() {
         if (s > 1) TraceMessage(QStringLiteral("重新计算失败：") + StatusText(s));
         if (s == 0) SetModifiedFlag();
     }
-    if (m_nCurPage < 1 || m_nCurPage > m_pReport->GetPageCount()) m_nCurPage = 1;
+    if (m_view.curPage < 1 || m_view.curPage > m_pReport->GetPageCount()) m_view.curPage = 1;
     ActivateCurrentPage();
-    m_nPageCount = m_pReport->GetPageCount();
+    m_view.pageCount = m_pReport->GetPageCount();
     UpdateAllViews(kHintState);
     return true;
 }
@@ -179,7 +150,7 @@ bool CQorsDoc::EnterFormatState(int) {
         m_bDataState = 0;
         return true;
     }
-    if (m_bChartWindowOpen) {
+    if (m_items->ChartWindow().windowOpen) {
         qor::messageBox(QStringLiteral("请先关闭图表窗口，再进入格式状态。"), QString(),
                         qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return false;
@@ -208,15 +179,15 @@ bool CQorsDoc::SwitchToFormatState() {
 
 void CQorsDoc::ActivateCurrentPage() {
     if (!m_pReport || m_pReport->IsFormatState() || m_pReport->GetPageCount() == 0) return;
-    const int page = std::max(1, int(m_nCurPage));
-    if (m_pReport->SetCurPage(page) == 0) m_nCurPage = m_nShownPage = m_pReport->GetCurPage();
+    const int page = std::max(1, int(m_view.curPage));
+    if (m_pReport->SetCurPage(page) == 0) m_view.curPage = m_view.shownPage = m_pReport->GetCurPage();
 }
 
 bool CQorsDoc::SetCurrentPage(int page) {
     if (!m_pReport || m_pReport->IsFormatState()) return false;
     if (page < 1 || page > m_pReport->GetPageCount()) return false;
     if (m_pReport->SetCurPage(page) != 0) return false;
-    m_nCurPage = m_nShownPage = page;
+    m_view.curPage = m_view.shownPage = page;
     UpdateAllViews(kHintState);
     return true;
 }

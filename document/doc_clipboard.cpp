@@ -233,41 +233,35 @@ using namespace qor;
 // ---------------------------------------------------------------------------
 // Copy and cut
 
-bool CQorsDoc::CopyAreaToClipboard(QMimeData* source) {
-    if (!m_pReport || !source) return false;
-    const int lastRow = lastShownRow(), lastCol = lastShownCol();
-    const CellArea sel = Selection().Area();
+bool DocClipboard::CopyAreaToClipboard(QMimeData* source) {
+    if (!m_doc.GetReport() || !source) return false;
+    const int lastRow = m_doc.LastShownRow(), lastCol = m_doc.LastShownCol();
+    const CellArea sel = m_doc.Selection().Area();
     if (sel.first.row > lastRow || sel.first.col > lastCol) return false;
     const int r1 = sel.first.row, c1 = sel.first.col;
     const int r2 = std::min<int>(sel.last.row, lastRow), c2 = std::min<int>(sel.last.col, lastCol);
-    const bool dataState = !m_pReport->IsFormatState();
+    const bool dataState = !m_doc.GetReport()->IsFormatState();
 
-    m_copyRange = {c1, r1, c2, r2};
-    m_copyRect = {};
-    m_nCopyPage = dataState ? m_pReport->GetCurPage() : 0;
+    m_nCopyPage = dataState ? m_doc.GetReport()->GetCurPage() : 0;
 
     NativeArea block;
     QString text;
     const bool read = copyBlock(r1, c1, r2, c2, &block, &text);
     if (read) {
-        source->setData(QString::fromLatin1(kNativeFormatName), encodeNativeArea(block));
+        source->setData(QString::fromLatin1(CQorsDoc::kNativeFormatName), encodeNativeArea(block));
         source->setText(text);
     }
-    // The rectangles serve a server item while it renders the copied
-    // range; the document makes none, so they go back to zero at once.
-    m_copyRange = {};
-    m_copyRect = {};
     return read;
 }
 
-bool CQorsDoc::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QString* shownText) {
-    CReportFile* file = m_pReport->GetReportFile();
-    const bool dataState = !m_pReport->IsFormatState();
+bool DocClipboard::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QString* shownText) {
+    CReportFile* file = m_doc.GetReport()->GetReportFile();
+    const bool dataState = !m_doc.GetReport()->IsFormatState();
     NativeArea& block = *out;
     block = NativeArea{};
     block.rows = uint16_t(r2 - r1 + 1);
     block.cols = uint16_t(c2 - c1 + 1);
-    block.sourcePage = uint32_t(dataState ? m_pReport->GetCurPage() : 0);
+    block.sourcePage = uint32_t(dataState ? m_doc.GetReport()->GetCurPage() : 0);
     block.fromDataState = dataState;
     block.cells.resize(size_t(block.rows) * block.cols);
     QString text;
@@ -288,7 +282,7 @@ bool CQorsDoc::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QStrin
                 shown = cell.text;
             } else if (dataState) {
                 CellValue v;
-                if (m_pReport->GetCellValue(&v, r + 1, c + 1, 0) == 0) {
+                if (m_doc.GetReport()->GetCellValue(&v, r + 1, c + 1, 0) == 0) {
                     if (v.kind == kCellNumber) {
                         cell.kind = 1;
                         cell.number = v.number;
@@ -296,14 +290,14 @@ bool CQorsDoc::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QStrin
                         shown = FormatFixedNumber(v.number, cell.attributes[3]);
                     } else if (v.isText()) {
                         cell.kind = 2;
-                        cell.text = m_pReport->GetCellText(r + 1, c + 1, 0);
+                        cell.text = m_doc.GetReport()->GetCellText(r + 1, c + 1, 0);
                         shown = cell.text;
                     }
                 }
             }
             if (kFmtCombineCode.get(file->Format().cellFormat(sr, sc)) != 0) {
                 CellArea ca;
-                if (m_pReport->GetCombinedArea(CellArea::cell(r + 1, c + 1), &ca)) {
+                if (m_doc.GetReport()->GetCombinedArea(CellArea::cell(r + 1, c + 1), &ca)) {
                     const AreaRecord a = areaOf(ca);
                     if (a.r1 - 1 >= r1 && a.c1 - 1 >= c1 && a.r2 - 1 <= r2 && a.c2 - 1 <= c2) {
                         const AreaRecord rel{uint16_t(a.r1 - 1 - r1), uint16_t(a.c1 - 1 - c1),
@@ -321,7 +315,7 @@ bool CQorsDoc::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QStrin
     block.combined = std::move(combined);
 
     const AreaRecord clip{uint16_t(r1 + 1), uint16_t(c1 + 1), uint16_t(r2 + 1), uint16_t(c2 + 1)};
-    for (const FormulaInfo& f : m_pReport->EnumFormulas(-1)) {
+    for (const FormulaInfo& f : m_doc.GetReport()->EnumFormulas(-1)) {
         std::optional<NativeFormula> piece = clipFormula(areaOf(f.area), f.text, clip);
         if (!piece) continue;
         piece->area = {uint16_t(piece->area.r1 - clip.r1), uint16_t(piece->area.c1 - clip.c1),
@@ -332,19 +326,19 @@ bool CQorsDoc::copyBlock(int r1, int c1, int r2, int c2, NativeArea* out, QStrin
     return true;
 }
 
-bool CQorsDoc::CutAreaToClipboard(QMimeData* source) {
+bool DocClipboard::CutAreaToClipboard(QMimeData* source) {
     // Clearing after a failed copy would lose the cells for good.
     if (!CopyAreaToClipboard(source)) return false;
-    ClearArea();
+    m_doc.ClearArea();
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Paste
 
-int CQorsDoc::PasteFromClipboard(const QMimeData* data) {
-    if (!m_pReport || !data) return 1;
-    const QString native = QString::fromLatin1(kNativeFormatName);
+int DocClipboard::PasteFromClipboard(const QMimeData* data) {
+    if (!m_doc.GetReport() || !data) return 1;
+    const QString native = QString::fromLatin1(CQorsDoc::kNativeFormatName);
     int status = 1;
     bool touched = true;
     if (data->hasFormat(native))
@@ -354,13 +348,13 @@ int CQorsDoc::PasteFromClipboard(const QMimeData* data) {
     else
         return 1;
     if (!touched) return status;
-    SetModifiedFlag();
-    UpdateAllViews(kHintCells);
-    UpdateServerItems();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintCells);
+    m_doc.UpdateServerItems();
     return status;
 }
 
-int CQorsDoc::pasteNative(const QByteArray& bytes, bool* touched) {
+int DocClipboard::pasteNative(const QByteArray& bytes, bool* touched) {
     *touched = false;
     NativeArea block;
     QString error;
@@ -368,29 +362,29 @@ int CQorsDoc::pasteNative(const QByteArray& bytes, bool* touched) {
         TraceMessage(QStringLiteral("粘贴的表格数据已损坏：") + error);
         return 1;
     }
-    const int r0 = Selection().Area().first.row, c0 = Selection().Area().first.col;
-    const int nr = std::min<int>(block.rows, lastShownRow() - r0 + 1);
-    const int nc = std::min<int>(block.cols, lastShownCol() - c0 + 1);
+    const int r0 = m_doc.Selection().Area().first.row, c0 = m_doc.Selection().Area().first.col;
+    const int nr = std::min<int>(block.rows, m_doc.LastShownRow() - r0 + 1);
+    const int nc = std::min<int>(block.cols, m_doc.LastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
     *touched = true;
     int status = placeBlock(block, r0, c0, 0, 0);
-    if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
-        const uint16_t s = m_pReport->RecalcPage(0);
+    if (!m_doc.GetReport()->IsFormatState() && !m_doc.GetReport()->GetReportFile()->Format().formulas.empty()) {
+        const uint16_t s = m_doc.GetReport()->RecalcPage(0);
         if (s > 1 && !status) status = s;
     }
     return status;
 }
 
-int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc) {
-    const int nr = std::min<int>(block.rows, lastShownRow() - r0 + 1);
-    const int nc = std::min<int>(block.cols, lastShownCol() - c0 + 1);
+int DocClipboard::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc) {
+    const int nr = std::min<int>(block.rows, m_doc.LastShownRow() - r0 + 1);
+    const int nc = std::min<int>(block.cols, m_doc.LastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
     int status = 0;
     const auto note = [&status](uint16_t s) {
         if (s && !status) status = s;
     };
 
-    if (!m_pReport->IsFormatState()) {
+    if (!m_doc.GetReport()->IsFormatState()) {
         for (int i = 0; i < nr; ++i)
             for (int j = 0; j < nc; ++j) {
                 const NativeCell& cell = block.at(i, j);
@@ -400,7 +394,7 @@ int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc
                     v = CellValue::ofNumber(cell.number);
                 else if (cell.kind == 2)
                     v = CellValue::ofText(cell.text);
-                const uint16_t s = m_pReport->SetCellValue(v, r0 + i + 1, c0 + j + 1, 0);
+                const uint16_t s = m_doc.GetReport()->SetCellValue(v, r0 + i + 1, c0 + j + 1, 0);
                 // Table-text cells of the target keep their text.
                 if (s != 1) note(s);
             }
@@ -408,7 +402,7 @@ int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc
     }
 
     const CellArea target = CellArea::area(r0 + 1, c0 + 1, r0 + nr, c0 + nc);
-    note(m_pReport->ClearArea(&target, CReportHandle::kClearValues | CReportHandle::kClearFormulas |
+    note(m_doc.GetReport()->ClearArea(&target, CReportHandle::kClearValues | CReportHandle::kClearFormulas |
                                            CReportHandle::kClearCombines));
     // Attributes row by row, one call per run of equal values.
     for (size_t k = 0; k < kNativeAttributeCodes.size(); ++k) {
@@ -421,7 +415,7 @@ int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc
                 while (e + 1 < nc && block.at(i, e + 1).attributes[k] == v) ++e;
                 int32_t value = v;
                 const CellArea run = CellArea::area(r0 + i + 1, c0 + j + 1, r0 + i + 1, c0 + e + 1);
-                note(m_pReport->AccessAreaFormat(1, code, &value, &run));
+                note(m_doc.GetReport()->AccessAreaFormat(1, code, &value, &run));
                 j = e + 1;
             }
         }
@@ -430,14 +424,14 @@ int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc
         for (int j = 0; j < nc; ++j) {
             const NativeCell& cell = block.at(i, j);
             if (cell.kind == 3 && !cell.text.isEmpty())
-                note(m_pReport->SetCellValue(CellValue{kCellLabel, 0, cell.text}, r0 + i + 1,
+                note(m_doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, cell.text}, r0 + i + 1,
                                              c0 + j + 1, 0));
         }
     for (const AreaRecord& a : block.combined) {
         if (a.r2 >= nr || a.c2 >= nc) continue;
         const CellArea area =
             CellArea::area(r0 + a.r1 + 1, c0 + a.c1 + 1, r0 + a.r2 + 1, c0 + a.c2 + 1);
-        note(m_pReport->CombineCells(&area));
+        note(m_doc.GetReport()->CombineCells(&area));
     }
     const AreaRecord clip{0, 0, uint16_t(nr - 1), uint16_t(nc - 1)};
     for (const NativeFormula& f : block.formulas) {
@@ -453,16 +447,16 @@ int CQorsDoc::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc
         piece->text = *moved;
         CellArea area = CellArea::area(r0 + piece->area.r1 + 1, c0 + piece->area.c1 + 1,
                                        r0 + piece->area.r2 + 1, c0 + piece->area.c2 + 1);
-        note(m_pReport->SetAreaFormula(&area, piece->text));
+        note(m_doc.GetReport()->SetAreaFormula(&area, piece->text));
     }
     return status;
 }
 
-int CQorsDoc::pasteText(const QString& text) {
+int DocClipboard::pasteText(const QString& text) {
     const QStringList lines = splitLines(text);
-    const int r0 = Selection().Area().first.row, c0 = Selection().Area().first.col;
-    const int lastRow = lastShownRow(), lastCol = lastShownCol();
-    const bool formatState = m_pReport->IsFormatState();
+    const int r0 = m_doc.Selection().Area().first.row, c0 = m_doc.Selection().Area().first.col;
+    const int lastRow = m_doc.LastShownRow(), lastCol = m_doc.LastShownCol();
+    const bool formatState = m_doc.GetReport()->IsFormatState();
     int status = 0;
     QString refused;  // the first text a number cell did not take
     for (int i = 0; i < lines.size() && r0 + i <= lastRow; ++i) {
@@ -474,16 +468,16 @@ int CQorsDoc::pasteText(const QString& text) {
             if (formatState) {
                 if (t.trimmed().isEmpty()) {
                     const CellArea a = CellArea::cell(row, col);
-                    s = m_pReport->ClearArea(&a, CReportHandle::kClearValues);
+                    s = m_doc.GetReport()->ClearArea(&a, CReportHandle::kClearValues);
                 } else {
-                    s = m_pReport->SetCellValue(CellValue{kCellLabel, 0, t}, row, col, 0);
+                    s = m_doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, t}, row, col, 0);
                 }
             } else {
                 CellValue v;
                 double number = 0;
                 if (t.trimmed().isEmpty()) {
                     // an empty cell of the block empties the cell
-                } else if (GetCellKind(row - 1, col - 1) != kCellNumber) {
+                } else if (m_doc.GetCellKind(row - 1, col - 1) != kCellNumber) {
                     v = CellValue::ofText(t);
                 } else if (qor::TextAsCellNumber(t, &number)) {
                     v = CellValue::ofNumber(number);
@@ -493,14 +487,14 @@ int CQorsDoc::pasteText(const QString& text) {
                     if (refused.isNull()) refused = t.trimmed();
                     continue;
                 }
-                s = m_pReport->SetCellValue(v, row, col, 0);
+                s = m_doc.GetReport()->SetCellValue(v, row, col, 0);
                 if (s == 1) s = 0;  // a table-text cell keeps its text
             }
             if (s && !status) status = s;
         }
     }
-    if (!formatState && !m_pReport->GetReportFile()->Format().formulas.empty()) {
-        const uint16_t s = m_pReport->RecalcPage(0);
+    if (!formatState && !m_doc.GetReport()->GetReportFile()->Format().formulas.empty()) {
+        const uint16_t s = m_doc.GetReport()->RecalcPage(0);
         if (s > 1 && !status) status = s;
     }
     if (!refused.isNull())
@@ -512,27 +506,27 @@ int CQorsDoc::pasteText(const QString& text) {
 // ---------------------------------------------------------------------------
 // Fill
 
-bool CQorsDoc::CanFill(FillDirection direction, QString* reason) const {
+bool DocClipboard::CanFill(FillDirection direction, QString* reason) const {
     auto no = [reason](const QString& why) {
         if (reason) *reason = why;
         return false;
     };
-    if (!m_pReport) return no(qor::doccmd::ReasonNoReport());
-    const CellArea sel = Selection().Area();
+    if (!m_doc.GetReport()) return no(qor::doccmd::ReasonNoReport());
+    const CellArea sel = m_doc.Selection().Area();
     const bool rows = direction == kFillDown || direction == kFillUp;
-    const int lines = rows ? std::min<int>(sel.last.row, lastShownRow()) - sel.first.row
-                           : std::min<int>(sel.last.col, lastShownCol()) - sel.first.col;
-    if (!Selection().Exists() || lines < 1)
+    const int lines = rows ? std::min<int>(sel.last.row, m_doc.LastShownRow()) - sel.first.row
+                           : std::min<int>(sel.last.col, m_doc.LastShownCol()) - sel.first.col;
+    if (!m_doc.Selection().Exists() || lines < 1)
         return no(rows ? LoadErrorText(63900) : LoadErrorText(63901));
     return true;
 }
 
-int CQorsDoc::FillSelection(FillDirection direction) {
+int DocClipboard::FillSelection(FillDirection direction) {
     if (!CanFill(direction)) return code(Status::Refused);
-    const CellArea sel = Selection().Area();
+    const CellArea sel = m_doc.Selection().Area();
     const int r1 = sel.first.row, c1 = sel.first.col;
-    const int r2 = std::min<int>(sel.last.row, lastShownRow());
-    const int c2 = std::min<int>(sel.last.col, lastShownCol());
+    const int r2 = std::min<int>(sel.last.row, m_doc.LastShownRow());
+    const int c2 = std::min<int>(sel.last.col, m_doc.LastShownCol());
     const bool rows = direction == kFillDown || direction == kFillUp;
     const bool fromFirst = direction == kFillDown || direction == kFillRight;
     const int source = rows ? (fromFirst ? r1 : r2) : (fromFirst ? c1 : c2);
@@ -548,12 +542,12 @@ int CQorsDoc::FillSelection(FillDirection direction) {
         const int s = rows ? placeBlock(block, line, c1, d, 0) : placeBlock(block, r1, line, 0, d);
         if (s && !status) status = s;
     }
-    if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
-        const uint16_t s = m_pReport->RecalcPage(0);
+    if (!m_doc.GetReport()->IsFormatState() && !m_doc.GetReport()->GetReportFile()->Format().formulas.empty()) {
+        const uint16_t s = m_doc.GetReport()->RecalcPage(0);
         if (s > 1 && !status) status = s;
     }
-    SetModifiedFlag();
-    UpdateAllViews(kHintCells);
-    UpdateServerItems();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintCells);
+    m_doc.UpdateServerItems();
     return status;
 }

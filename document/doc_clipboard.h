@@ -19,6 +19,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/reportlayout.h"
@@ -65,3 +66,64 @@ QByteArray encodeNativeArea(const NativeArea& area);
 bool decodeNativeArea(const QByteArray& bytes, NativeArea* out, QString* error = nullptr);
 
 }  // namespace qor
+
+class CQorsDoc;
+class QMimeData;
+
+// The document's copy, cut, paste and fill of cell blocks at its
+// selection. The document owns one and hands it out through
+// CQorsDoc::Clipboard().
+class DocClipboard {
+public:
+    explicit DocClipboard(CQorsDoc& doc) : m_doc(doc) {}
+    DocClipboard(const DocClipboard&) = delete;
+    DocClipboard& operator=(const DocClipboard&) = delete;
+
+    // Puts the selection on source as tab-separated text and as "Native
+    // QOR Data". Records the copy's page. False (nothing added) when the
+    // selection cannot be read.
+    bool CopyAreaToClipboard(QMimeData* source);
+    // Copy, then clear the selection, only when the copy succeeded.
+    bool CutAreaToClipboard(QMimeData* source);
+    // Pastes at the selection's first cell: in data state the values, in
+    // format state the formats, table texts, combined cells and formulas.
+    // "Native QOR Data" is preferred to text. 0, or the first failing
+    // status (the caller tells the user, message 62004).
+    int PasteFromClipboard(const QMimeData* data);
+    // The page of the last copy (0 when copied in format state).
+    int32_t CopyPage() const { return m_nCopyPage; }
+
+    // The in-cell edit: while a handler is set and the edit has the focus,
+    // copy, cut and paste go to it.
+    enum CellEditMessage : int { kEditCopy = 0x0301, kEditCut = 0x0300, kEditPaste = 0x0302 };
+    using CellEditForwarder = std::function<bool(int message)>;
+    void SetCellEditForwarder(CellEditForwarder forwarder) { m_cellEdit = std::move(forwarder); }
+    bool ForwardToCellEdit(int message) { return m_cellEdit && m_cellEdit(message); }
+
+    // Fill: the selection's first row (down), first column (right), last
+    // row (up) or last column (left) copied across the rest of it, as a
+    // copy and paste would: values in data state; kinds, formats, table
+    // texts and formulas in format state, the formulas' references moved
+    // by the distance from the source line.
+    enum FillDirection { kFillDown, kFillRight, kFillUp, kFillLeft };
+    // Whether the fill can act: an open report and a selection of more than
+    // one row (down, up) or column (right, left). *reason says why not.
+    bool CanFill(FillDirection direction, QString* reason = nullptr) const;
+    // 0, or the first status a cell refused with (the other cells are
+    // filled all the same, as a paste fills them).
+    int FillSelection(FillDirection direction);
+
+private:
+    int pasteNative(const QByteArray& bytes, bool* touched);
+    // The cells (r1, c1)-(r2, c2) (from 0) as a copy reads them; the text a
+    // copy puts beside them into *shownText.
+    bool copyBlock(int r1, int c1, int r2, int c2, qor::NativeArea* out, QString* shownText);
+    // Writes block at (r0, c0) (from 0) as a paste does, moving its
+    // formulas' references by (dr, dc).
+    int placeBlock(const qor::NativeArea& block, int r0, int c0, int dr, int dc);
+    int pasteText(const QString& text);
+
+    CQorsDoc& m_doc;
+    int32_t m_nCopyPage = 0;
+    CellEditForwarder m_cellEdit;
+};

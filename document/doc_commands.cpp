@@ -41,16 +41,16 @@ void runLedgerDrill(CQorsDoc& doc) {
 // The fill direction of a fill command; -1 for any other command.
 int fillDirection(int id) {
     switch (id) {
-        case kCmdFillDown: return CQorsDoc::kFillDown;
-        case kCmdFillRight: return CQorsDoc::kFillRight;
-        case kCmdFillUp: return CQorsDoc::kFillUp;
-        case kCmdFillLeft: return CQorsDoc::kFillLeft;
+        case kCmdFillDown: return DocClipboard::kFillDown;
+        case kCmdFillRight: return DocClipboard::kFillRight;
+        case kCmdFillUp: return DocClipboard::kFillUp;
+        case kCmdFillLeft: return DocClipboard::kFillLeft;
         default: return -1;
     }
 }
 
 void runFill(CQorsDoc& doc, int id) {
-    if (doc.FillSelection(CQorsDoc::FillDirection(fillDirection(id))) != 0)
+    if (doc.Clipboard().FillSelection(DocClipboard::FillDirection(fillDirection(id))) != 0)
         ShowMessageText(LoadErrorText(63903));
 }
 
@@ -167,7 +167,7 @@ const std::array kCommands = {
     DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
                QOR_RUN(OnVarAreaConsolidation(d))},
     DocCommand{kCmdImportSpreadsheetXml, kNoDialog, Need::Format,
-               QOR_RUN(d.OnSpreadsheetXmlImport())},
+               QOR_RUN(d.Files().OnSpreadsheetXmlImport())},
     DocCommand{kCmdExportText, kDlgExport, Need::Data, QOR_RUN(OnExportText(d))},
     DocCommand{kCmdFillDown, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillDown))},
     DocCommand{kCmdFillRight, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillRight))},
@@ -247,7 +247,7 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
     if (c->dialog.registered && !c->dialog.registered()) return off(ReasonNoDialog());
     if (const int fill = fillDirection(id); fill >= 0) {
         QString why;
-        if (!CanFill(FillDirection(fill), &why)) return off(why);
+        if (!m_clipboard->CanFill(DocClipboard::FillDirection(fill), &why)) return off(why);
     }
     if (id == kCmdCellFormula) {
         QString why;

@@ -369,12 +369,12 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
             ok = exportFrom(nullptr, current);
         } else {
             CQorsDoc doc;
-            if (!doc.OnOpenDocument(from)) {
+            if (!doc.Files().OnOpenDocument(from)) {
                 if (error) *error = LoadErrorText(63567).arg(from);
                 return false;
             }
             ok = exportFrom(&doc, doc.GetReport());
-            doc.OnCloseDocument();
+            doc.Files().OnCloseDocument();
         }
         if (ok) tellLeftOut(to, notes);
         return ok;
@@ -386,14 +386,14 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         return false;
     }
     CQorsDoc doc;
-    if (!doc.OnOpenDocument(from)) {
+    if (!doc.Files().OnOpenDocument(from)) {
         if (error) *error = LoadErrorText(63569).arg(from);
         return false;
     }
     const std::shared_ptr<qor::IDocConverter> conv = qor::FindDocConverter(QFileInfo(from).suffix());
     if (conv) notes = conv->LeftOut();
-    const bool ok = doc.OnSaveDocument(to);
-    doc.OnCloseDocument();
+    const bool ok = doc.Files().OnSaveDocument(to);
+    doc.Files().OnCloseDocument();
     if (!ok) {
         if (error) *error = LoadErrorText(63570).arg(to);
         return false;

@@ -104,7 +104,7 @@ int CQorsDoc::ClearArea() {
                                CReportHandle::kClearCombines
                          : CReportHandle::kClearValues;
     const uint16_t status = m_pReport->ClearArea(&area, what);
-    removeItemsInArea(sel);
+    m_items->RemoveChartsInArea(sel);
     SetModifiedFlag();
     UpdateAllViews(kHintCells);
     UpdateServerItems();
@@ -130,7 +130,6 @@ int CQorsDoc::EditClear() {
     return 0;
 }
 
-bool CQorsDoc::ForwardToCellEdit(int message) { return m_cellEdit && m_cellEdit(message); }
 
 // ---------------------------------------------------------------------------
 // Formula lists
@@ -161,27 +160,16 @@ void CQorsDoc::BuildFormulaListText(int type, QString* out) const {
 }
 
 // ---------------------------------------------------------------------------
-// File password
-
-bool CQorsDoc::SetFilePassword(const QString& password) {
-    if (password.size() > qor::kFilePasswordChars) return false;
-    if (password == m_strFilePassword) return true;
-    m_strFilePassword = password;
-    SetModifiedFlag();
-    return true;
-}
-
-// ---------------------------------------------------------------------------
 // Manual page breaks
 
 CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
-    m_bShowPageBreaks = 1;
+    m_view.showPageBreaks = 1;
     VarAreaInfo var;
     GetVarAreaInfo(&var);
     const bool rowInVar = var.kind == 1 && var.start < row && row <= var.start + var.used;
     const bool colInVar = var.kind == 2 && var.start < col && col <= var.start + var.used;
-    const qor::BreakToggle r = qor::ToggleBreakInTable(m_manualBreaks, row, col, lastShownRow(),
-                                                       lastShownCol(), rowInVar, colInVar);
+    const qor::BreakToggle r = qor::ToggleBreakInTable(m_view.manualBreaks, row, col, LastShownRow(),
+                                                       LastShownCol(), rowInVar, colInVar);
     // Taking a break away changes what is printed and what is saved with
     // the report, as adding one does.
     SetModifiedFlag();
@@ -196,23 +184,23 @@ CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
 }
 
 void CQorsDoc::ClearAllManualBreaks() {
-    for (PageBreakEntry& e : m_manualBreaks) e.row = e.col = -1;
+    for (PageBreakEntry& e : m_view.manualBreaks) e.row = e.col = -1;
     SetModifiedFlag();
     UpdateAllViews(kHintLayout);
 }
 
 int CQorsDoc::IsPageBreakAt(int row, int col) {
-    const int lastRow = lastShownRow(), lastCol = lastShownCol();
-    for (PageBreakEntry& e : m_manualBreaks) {
+    const int lastRow = LastShownRow(), lastCol = LastShownCol();
+    for (PageBreakEntry& e : m_view.manualBreaks) {
         if (e.row >= lastRow) e.row = -1;
         if (e.col >= lastCol) e.col = -1;
     }
-    for (const PageBreakEntry& e : m_manualBreaks)
+    for (const PageBreakEntry& e : m_view.manualBreaks)
         if ((e.row >= 0 && e.row == row - 1) || (e.col >= 0 && e.col == col - 1)) return 1;
     return 0;
 }
 
 void CQorsDoc::GrowAutoBreakTable() {
-    m_nAutoBreakCapacity += 10;
-    m_autoBreaks.resize(size_t(m_nAutoBreakCapacity), PageBreakEntry{});
+    m_view.autoBreakCapacity += 10;
+    m_view.autoBreaks.resize(size_t(m_view.autoBreakCapacity), PageBreakEntry{});
 }

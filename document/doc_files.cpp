@@ -116,86 +116,81 @@ const ConsolExchangeFactory& qor::GetConsolExchangeFactory() { return factorySlo
 // ---------------------------------------------------------------------------
 // The report of the document
 
-void CQorsDoc::adoptReport(std::unique_ptr<CReportHandle> report, const QString& pathName,
-                           bool markedInUse) {
-    m_pReport = std::move(report);
-    m_strPathName = pathName;
-    m_strMarkedPath = markedInUse ? pathName : QString();
-    m_bDataState = m_pReport->IsFormatState() ? 0 : 1;
-    m_formulasAtFormatEntry = formulaSignature();
-    m_nPageCount = m_pReport->GetPageCount();
-    syncPageSetupFields();
-    std::array<uint32_t, 4> view{};
-    m_pReport->GetSavedViewState(&view);
-    m_savedViewState = view;
-    CustomKeywordName = m_pReport->GetReportFile()->GetUserKeywordName();
+DocFiles::DocFiles(CQorsDoc& doc) : m_doc(doc) {}
+
+DocFiles::~DocFiles() = default;
+
+void DocFiles::resetFields() {
+    m_doc.resetFields();
+    m_nClientMarker = 0;
+    m_pagePeriods.clear();
+    m_strFilePassword.clear();
+    m_unknownOthers.clear();
 }
 
-QString CQorsDoc::GetTitle() const {
-    const QString path = m_strPathName.isEmpty() ? m_strOpenedFrom : m_strPathName;
+// ---------------------------------------------------------------------------
+// The report of the document
+
+void DocFiles::adoptReport(std::unique_ptr<CReportHandle> report, const QString& pathName,
+                           bool markedInUse) {
+    m_doc.m_pReport = std::move(report);
+    m_doc.m_strPathName = pathName;
+    m_strMarkedPath = markedInUse ? pathName : QString();
+    m_doc.m_bDataState = m_doc.m_pReport->IsFormatState() ? 0 : 1;
+    m_doc.m_formulasAtFormatEntry = m_doc.formulaSignature();
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.readPageSetup();
+    std::array<uint32_t, 4> view{};
+    m_doc.m_pReport->GetSavedViewState(&view);
+    m_doc.m_view.savedViewState = view;
+    CustomKeywordName = m_doc.m_pReport->GetReportFile()->GetUserKeywordName();
+}
+
+QString DocFiles::GetTitle() const {
+    const QString path = m_doc.m_strPathName.isEmpty() ? m_strOpenedFrom : m_doc.m_strPathName;
     return path.isEmpty() ? QString() : QFileInfo(path).fileName();
 }
 
-void CQorsDoc::releaseReport() {
-    for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
-    m_items.clear();
-    m_posCurrentChart = nullptr;
+void DocFiles::ReleaseReport() {
+    m_doc.m_items->Clear();
     m_pConsolExchange.reset();
-    m_pReport.reset();
+    m_doc.m_pReport.reset();
     if (!m_strMarkedPath.isEmpty()) MarkReportClosed(m_strMarkedPath);
     if (!m_strTempReport.isEmpty()) QFile::remove(m_strTempReport);
     m_strMarkedPath.clear();
     m_strTempReport.clear();
-    m_strPathName.clear();
+    m_doc.m_strPathName.clear();
     m_strOpenedFrom.clear();
-    m_bModified = false;
+    m_doc.m_bModified = false;
 }
 
-void CQorsDoc::syncPageSetupFields() {
-    if (!m_pReport) return;
-    PageSetupBlock b;
-    if (m_pReport->GetPageSetup(&b) != 0) return;
-    m_nMarginLeft = b.margins[0];
-    m_nMarginTop = b.margins[1];
-    m_nMarginRight = b.margins[2];
-    m_nMarginBottom = b.margins[3];
-    m_fPrintScale = b.scale;
-    m_nTitleSwitch = b.titleSwitch;
-    m_bHeadTitle = b.headFlag;
-    m_nHeadFirst = b.headFirst;
-    m_nHeadLast = b.headLast;
-    m_bTailTitle = b.tailFlag;
-    m_nTailFirst = b.tailFirst;
-    m_nTailLast = b.tailLast;
-}
-
-void CQorsDoc::applyOthers(const DocOthers& o) {
+void DocFiles::applyOthers(const DocOthers& o) {
     m_strFilePassword = o.filePassword;
-    m_bShowPageBreaks = o.showPageBreaks ? 1 : 0;
-    m_nChartCounter = int32_t(o.chartCounter);
-    m_manualBreaks = o.manualBreaks;
+    m_doc.m_view.showPageBreaks = o.showPageBreaks ? 1 : 0;
+    m_doc.m_items->SetChartCounter(int32_t(o.chartCounter));
+    m_doc.m_view.manualBreaks = o.manualBreaks;
     m_pagePeriods = o.pagePeriods;
     m_unknownOthers = o.unknownRecords;
     m_nClientMarker = o.clientMarker;
-    m_nCurPage = int32_t(std::min<uint32_t>(o.currentPage, kMaxPages));
+    m_doc.m_view.curPage = int32_t(std::min<uint32_t>(o.currentPage, kMaxPages));
 }
 
-DocOthers CQorsDoc::collectOthers(const QStringList& periods) const {
+DocOthers DocFiles::collectOthers(const QStringList& periods) const {
     DocOthers o;
     o.filePassword = m_strFilePassword;
-    o.showPageBreaks = m_bShowPageBreaks != 0;
-    o.dataState = m_pReport ? !m_pReport->IsFormatState() : m_bDataState != 0;
-    o.currentPage = uint32_t(std::max(0, int(m_nCurPage)));
-    o.chartCounter = uint32_t(std::max(0, int(m_nChartCounter)));
-    o.manualBreaks = m_manualBreaks;
+    o.showPageBreaks = m_doc.m_view.showPageBreaks != 0;
+    o.dataState = m_doc.m_pReport ? !m_doc.m_pReport->IsFormatState() : m_doc.m_bDataState != 0;
+    o.currentPage = uint32_t(std::max(0, int(m_doc.m_view.curPage)));
+    o.chartCounter = uint32_t(std::max(0, int(m_doc.m_items->ChartCounter())));
+    o.manualBreaks = m_doc.m_view.manualBreaks;
     o.pagePeriods = periods;
     o.unknownRecords = m_unknownOthers;
     o.clientMarker = m_nClientMarker;
     return o;
 }
 
-bool CQorsDoc::writeDocumentStreams(const QStringList& periods, QString* error) {
-    CReportFile* file = m_pReport->GetReportFile();
+bool DocFiles::writeDocumentStreams(const QStringList& periods, QString* error) {
+    CReportFile* file = m_doc.m_pReport->GetReportFile();
     if (!file) {
         if (error) *error = LoadErrorText(63579);
         return false;
@@ -203,9 +198,9 @@ bool CQorsDoc::writeDocumentStreams(const QStringList& periods, QString* error) 
     file->SetDocumentStream(QString::fromLatin1(kOthersStreamName),
                             encodeDocOthers(collectOthers(periods)));
     const QString contents = QString::fromLatin1(items::kContentsStreamName);
-    if (!m_bKeepStoredContents) writeObjectStorages();
-    if (!m_items.empty())
-        file->SetDocumentStream(contents, SerializeItems());
+    if (!m_bKeepStoredContents) m_doc.m_items->WriteObjectStorages();
+    if (m_doc.m_items->GetComItemCount() > 0)
+        file->SetDocumentStream(contents, m_doc.m_items->SerializeItems());
     else if (!m_bKeepStoredContents && !file->DocumentStream(contents).isEmpty())
         file->RemoveDocumentEntry(contents);
     return true;
@@ -214,23 +209,23 @@ bool CQorsDoc::writeDocumentStreams(const QStringList& periods, QString* error) 
 // ---------------------------------------------------------------------------
 // New, open, close
 
-bool CQorsDoc::OnNewDocument() {
+bool DocFiles::OnNewDocument() {
     QString temp;
     std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
     if (!report) {
         tell(LoadErrorText(63571).arg(StatusText(GetReportLastError())));
         return false;
     }
-    releaseReport();
+    ReleaseReport();
     resetFields();
     adoptReport(std::move(report), QString(), false);
     m_strTempReport = temp;
     m_bKeepStoredContents = false;
-    UpdateAllViews(kHintDocument);
+    m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     return true;
 }
 
-bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
+bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
     const QString suffix = suffixOf(path);
     if (isRepSuffix(suffix)) return OpenRepFile(path, forReading);
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
@@ -245,26 +240,26 @@ bool CQorsDoc::OnOpenDocument(const QString& path, bool forReading) {
         return false;
     }
     QString message;
-    if (!conv->Import(*this, *report, path, &message)) {
+    if (!conv->Import(m_doc, *report, path, &message)) {
         report.reset();
         QFile::remove(temp);
         tell(message.isEmpty() ? LoadErrorText(63573).arg(path) : message);
         return false;
     }
-    releaseReport();
+    ReleaseReport();
     resetFields();
     adoptReport(std::move(report), QString(), false);
     m_strTempReport = temp;
     m_strOpenedFrom = path;
     m_bKeepStoredContents = false;
-    if (m_bDataState) EnterDataState();
+    if (m_doc.m_bDataState) m_doc.EnterDataState();
     // An imported report has no file of its own yet.
-    SetModifiedFlag();
-    UpdateAllViews(kHintDocument);
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     return true;
 }
 
-bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
+bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
     const QString full = FullReportPath(ReportPathWithExtension(path));
     if (full.isEmpty() || !QFileInfo::exists(full)) {
         tell(LoadErrorText(63574).arg(path));
@@ -300,43 +295,43 @@ bool CQorsDoc::OpenRepFile(const QString& path, bool forReading) {
         file->DocumentStream(QString::fromLatin1(items::kContentsStreamName));
 
     const bool marked = !forReading && MarkReportOpened(full) != 0;
-    releaseReport();
+    ReleaseReport();
     resetFields();
     adoptReport(std::move(report), full, marked);
     applyOthers(others);
     m_bKeepStoredContents = false;
-    if (LoadItems(contents, &error)) {
-        readObjectStorages();
+    if (m_doc.m_items->LoadItems(contents, &error)) {
+        m_doc.m_items->ReadObjectStorages();
     } else {
         // Kept in the file untouched until the document has items of its
         // own to write there.
         m_bKeepStoredContents = true;
         tell(LoadErrorText(63578).arg(error));
     }
-    if (!m_pReport->IsFormatState()) {
-        const int pages = m_pReport->GetPageCount();
-        if (m_nCurPage < 1 || m_nCurPage > pages) m_nCurPage = 1;
-        EnterDataState();
+    if (!m_doc.m_pReport->IsFormatState()) {
+        const int pages = m_doc.m_pReport->GetPageCount();
+        if (m_doc.m_view.curPage < 1 || m_doc.m_view.curPage > pages) m_doc.m_view.curPage = 1;
+        m_doc.EnterDataState();
     } else {
-        m_bDataState = 0;
+        m_doc.m_bDataState = 0;
     }
-    SetModifiedFlag(false);
-    UpdateAllViews(kHintDocument);
+    m_doc.SetModifiedFlag(false);
+    m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     return true;
 }
 
-void CQorsDoc::OnCloseDocument() {
-    releaseReport();
+void DocFiles::OnCloseDocument() {
+    ReleaseReport();
     resetFields();
-    UpdateAllViews(kHintDocument);
+    m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
 }
 
 // ---------------------------------------------------------------------------
 // Save
 
-bool CQorsDoc::OnSaveDocument(const QString& path) {
-    if (!m_pReport) return false;
-    const QString target = path.isEmpty() ? m_strPathName : path;
+bool DocFiles::OnSaveDocument(const QString& path) {
+    if (!m_doc.m_pReport) return false;
+    const QString target = path.isEmpty() ? m_doc.m_strPathName : path;
     if (target.isEmpty()) {
         tell(LoadErrorText(63579));
         return false;
@@ -349,25 +344,25 @@ bool CQorsDoc::OnSaveDocument(const QString& path) {
         return false;
     }
     QString message;
-    if (!conv->Export(*this, target, &message)) {
+    if (!conv->Export(m_doc, target, &message)) {
         tell(message.isEmpty() ? LoadErrorText(63581).arg(target) : message);
         return false;
     }
     return true;
 }
 
-bool CQorsDoc::SaveRepFile(const QString& path) {
-    if (!m_pReport) return false;
+bool DocFiles::SaveRepFile(const QString& path) {
+    if (!m_doc.m_pReport) return false;
     const QString target =
-        path.isEmpty() ? m_strPathName : FullReportPath(ReportPathWithExtension(path));
+        path.isEmpty() ? m_doc.m_strPathName : FullReportPath(ReportPathWithExtension(path));
     if (target.isEmpty()) {
         tell(LoadErrorText(63579));
         return false;
     }
-    const bool saveAs = target != m_strPathName;
+    const bool saveAs = target != m_doc.m_strPathName;
     if (saveAs) {
         CReportHandle* open = FindOpenReport(target);
-        if (open && open != m_pReport.get()) {
+        if (open && open != m_doc.m_pReport.get()) {
             tell(target + LoadErrorText(62467));
             return false;
         }
@@ -381,12 +376,12 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
     // A formula changed in format state has not computed its values yet;
     // the file gets them as data state will show them, or a report saved
     // now and opened later would keep the old results.
-    if (!m_bDataState && m_pReport->GetPageCount() > 0 &&
-        formulaSignature() != m_formulasAtFormatEntry && EnterDataState())
-        SwitchToFormatState();
+    if (!m_doc.m_bDataState && m_doc.m_pReport->GetPageCount() > 0 &&
+        m_doc.formulaSignature() != m_doc.m_formulasAtFormatEntry && m_doc.EnterDataState())
+        m_doc.SwitchToFormatState();
     IConsolExchange* exchange =
         m_nClientMarker == kConsolClientMarker ? GetConsolExchange() : nullptr;
-    if (exchange && !exchange->ValidateBeforeSave(*this)) return false;
+    if (exchange && !exchange->ValidateBeforeSave(m_doc)) return false;
 
     // A client report is stored with the periods its pages have now: the
     // list the next save's check compares against.
@@ -397,11 +392,11 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
         tell(LoadErrorText(63582).arg(error, target));
         return false;
     }
-    if (saveAs) m_pReport->SetAlternatePath(target);
-    const uint16_t status = m_pReport->Save();
+    if (saveAs) m_doc.m_pReport->SetAlternatePath(target);
+    const uint16_t status = m_doc.m_pReport->Save();
     if (status) {
-        if (saveAs) m_pReport->SetAlternatePath(m_strPathName);
-        const QString why = m_pReport->ErrorText();
+        if (saveAs) m_doc.m_pReport->SetAlternatePath(m_doc.m_strPathName);
+        const QString why = m_doc.m_pReport->ErrorText();
         tell(LoadErrorText(63582)
                  .arg(why.isEmpty() ? StatusText(status) : why, target));
         return false;
@@ -409,58 +404,58 @@ bool CQorsDoc::SaveRepFile(const QString& path) {
     if (saveAs) {
         if (!m_strMarkedPath.isEmpty()) MarkReportClosed(m_strMarkedPath);
         m_strMarkedPath = MarkReportOpened(target) ? target : QString();
-        m_strPathName = target;
+        m_doc.m_strPathName = target;
     }
-    SetModifiedFlag(false);
+    m_doc.SetModifiedFlag(false);
     if (client) {
-        if (exchange && !exchange->IsSaving()) exchange->WriteUploadFiles(*this, target);
+        if (exchange && !exchange->IsSaving()) exchange->WriteUploadFiles(m_doc, target);
         m_pagePeriods = periods;
     }
-    if (saveAs) UpdateAllViews(kHintDocument);
+    if (saveAs) m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     return true;
 }
 
-bool CQorsDoc::OnXmlImport() {
-    if (!m_pReport) return false;
-    if (!ImportReportXml(m_pReport.get(), kXmlImportFormatPass)) return false;
-    m_nPageCount = m_pReport->GetPageCount();
-    SetModifiedFlag();
-    UpdateAllViews(kHintLayout);
-    UpdateServerItems();
-    EnterDataState();
-    ImportReportXml(m_pReport.get(), 1);
-    m_nPageCount = m_pReport->GetPageCount();
-    ActivateCurrentPage();
-    SetModifiedFlag();
-    UpdateAllViews(kHintAll);
+bool DocFiles::OnXmlImport() {
+    if (!m_doc.m_pReport) return false;
+    if (!ImportReportXml(m_doc.m_pReport.get(), kXmlImportFormatPass)) return false;
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
+    m_doc.UpdateServerItems();
+    m_doc.EnterDataState();
+    ImportReportXml(m_doc.m_pReport.get(), 1);
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.ActivateCurrentPage();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintAll);
     return true;
 }
 
-bool CQorsDoc::OnSpreadsheetXmlImport() {
-    if (!m_pReport) return false;
-    CReportHandle* report = m_pReport.get();
+bool DocFiles::OnSpreadsheetXmlImport() {
+    if (!m_doc.m_pReport) return false;
+    CReportHandle* report = m_doc.m_pReport.get();
     const qor::SpreadsheetXmlImport r = qor::ImportSpreadsheetXml(
         *report, g_strXmlExchangePath, [this, report](int rows, int cols) {
             uint16_t r16 = uint16_t(rows), c16 = uint16_t(cols);
             report->AccessTableSize(1, &r16, &c16);
-            UpdateAllViews(kHintLayout);
+            m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
         });
-    m_bDataState = report->IsFormatState() ? 0 : 1;
-    m_nPageCount = report->GetPageCount();
+    m_doc.m_bDataState = report->IsFormatState() ? 0 : 1;
+    m_doc.m_view.pageCount = report->GetPageCount();
     if (!r.ok) {
-        UpdateAllViews(kHintAll);
+        m_doc.UpdateAllViews(CQorsDoc::kHintAll);
         tell(r.error);
         return false;
     }
-    ActivateCurrentPage();
-    SetModifiedFlag();
-    UpdateAllViews(kHintAll);
+    m_doc.ActivateCurrentPage();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintAll);
     if (const QString note = r.LeftOutText(); !note.isEmpty()) tell(note);
     return true;
 }
 
-bool CQorsDoc::OpenXlsFile(const QString& path) {
-    if (!m_pReport) return false;
+bool DocFiles::OpenXlsFile(const QString& path) {
+    if (!m_doc.m_pReport) return false;
     // The workbook is read by a converter of its own for this one import;
     // nothing else holds a workbook open for the document.
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(QStringLiteral("xls"));
@@ -469,11 +464,11 @@ bool CQorsDoc::OpenXlsFile(const QString& path) {
         return false;
     }
     QString message;
-    const bool ok = conv->Import(*this, *m_pReport, path, &message);
-    m_bDataState = m_pReport->IsFormatState() ? 0 : 1;
-    m_nPageCount = m_pReport->GetPageCount();
-    SetModifiedFlag();
-    UpdateAllViews(kHintDocument);
+    const bool ok = conv->Import(m_doc, *m_doc.m_pReport, path, &message);
+    m_doc.m_bDataState = m_doc.m_pReport->IsFormatState() ? 0 : 1;
+    m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     if (!ok) {
         tell(message.isEmpty() ? LoadErrorText(63584).arg(path) : message);
         return false;
@@ -485,7 +480,7 @@ bool CQorsDoc::OpenXlsFile(const QString& path) {
 // ---------------------------------------------------------------------------
 // Templates
 
-int CQorsDoc::CheckTemplateFile(const QString& path) {
+int DocFiles::CheckTemplateFile(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         tell(LoadErrorText(63585));
         return 0;
@@ -497,8 +492,8 @@ int CQorsDoc::CheckTemplateFile(const QString& path) {
     return 1;
 }
 
-int CQorsDoc::ApplyTemplateFile(const QString& path) {
-    if (!m_pReport || IsEditLocked()) return 1;
+int DocFiles::ApplyTemplateFile(const QString& path) {
+    if (!m_doc.m_pReport || m_doc.IsEditLocked()) return 1;
     if (!CheckTemplateFile(path)) return 1;
     if (!CheckReportPassword(path)) return 1;
     if (messageBox(LoadErrorText(63157), QString(), MsgButtons::OkCancel, MsgIcon::Question,
@@ -516,48 +511,48 @@ int CQorsDoc::ApplyTemplateFile(const QString& path) {
         }
         tmpl = owned.get();
     }
-    if (tmpl == m_pReport.get()) return 1;
-    const bool wasData = !m_pReport->IsFormatState();
-    if (wasData && !SwitchToFormatState()) return 1;
-    const uint16_t status = m_pReport->CopyFormatFrom(*tmpl);
-    if (wasData) EnterDataState();
+    if (tmpl == m_doc.m_pReport.get()) return 1;
+    const bool wasData = !m_doc.m_pReport->IsFormatState();
+    if (wasData && !m_doc.SwitchToFormatState()) return 1;
+    const uint16_t status = m_doc.m_pReport->CopyFormatFrom(*tmpl);
+    if (wasData) m_doc.EnterDataState();
     if (status) {
         tell(LoadErrorText(63586).arg(StatusText(status)));
         return status;
     }
-    syncPageSetupFields();
-    SetModifiedFlag();
-    UpdateAllViews(kHintLayout);
-    UpdateServerItems();
+    m_doc.readPageSetup();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
+    m_doc.UpdateServerItems();
     return 0;
 }
 
 // ---------------------------------------------------------------------------
 // Consolidation client
 
-IConsolExchange* CQorsDoc::GetConsolExchange() {
-    if (!m_pConsolExchange && factorySlot()) m_pConsolExchange = factorySlot()(*this);
+IConsolExchange* DocFiles::GetConsolExchange() {
+    if (!m_pConsolExchange && factorySlot()) m_pConsolExchange = factorySlot()(m_doc);
     return m_pConsolExchange.get();
 }
 
-int CQorsDoc::PrepareClientSamples(const QString& path, int newReport, int formatChanged) {
+int DocFiles::PrepareClientSamples(const QString& path, int newReport, int formatChanged) {
     IConsolExchange* exchange = GetConsolExchange();
     if (!exchange) {
         TraceMessage(QStringLiteral("合并报表客户端的交换程序尚未安装"));
         return 0;
     }
-    return exchange->PrepareSampleFiles(*this, path, newReport, formatChanged);
+    return exchange->PrepareSampleFiles(m_doc, path, newReport, formatChanged);
 }
 
-void CQorsDoc::RecordPagePeriods() { m_pagePeriods = computePagePeriods(); }
+void DocFiles::RecordPagePeriods() { m_pagePeriods = computePagePeriods(); }
 
-QStringList CQorsDoc::computePagePeriods() const {
+QStringList DocFiles::computePagePeriods() const {
     QStringList periods;
-    if (!m_pReport) return periods;
-    const int pages = m_pReport->GetPageCount();
+    if (!m_doc.m_pReport) return periods;
+    const int pages = m_doc.m_pReport->GetPageCount();
     const auto part = [this](int slot, int page) {
         KeywordValue v;
-        if (m_pReport->GetPageKeyword(slot, &v, page) != 0) return 0;
+        if (m_doc.m_pReport->GetPageKeyword(slot, &v, page) != 0) return 0;
         if (v.kind == 1) return int(v.number);
         if (v.kind == 2) return v.text.trimmed().toInt();
         return 0;
@@ -565,6 +560,24 @@ QStringList CQorsDoc::computePagePeriods() const {
     for (int p = 1; p <= pages; ++p)
         periods << QStringLiteral("%1-%2-%3").arg(part(2, p)).arg(part(4, p)).arg(part(5, p));
     return periods;
+}
+
+bool DocFiles::SetFilePassword(const QString& password) {
+    if (password.size() > qor::kFilePasswordChars) return false;
+    if (password == m_strFilePassword) return true;
+    m_strFilePassword = password;
+    m_doc.SetModifiedFlag();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Page setup
+
+void CQorsDoc::readPageSetup() {
+    if (!m_pReport) return;
+    PageSetupBlock b;
+    if (m_pReport->GetPageSetup(&b) != 0) return;
+    m_pageSetup = b;
 }
 
 // ---------------------------------------------------------------------------

@@ -87,9 +87,9 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
     if (rows >= 1 && rows <= 0xFFFF && cols >= 1 && cols <= 0xFFFF) {
         uint16_t r = uint16_t(rows), c = uint16_t(cols);
         // The views must not draw a half-changed table.
-        ++m_bRedrawSuspended;
+        ++m_view.redrawSuspended;
         status = m_pReport->AccessTableSize(1, &r, &c);
-        --m_bRedrawSuspended;
+        --m_view.redrawSuspended;
     }
     if (status) {
         qor::messageBox(LoadErrorText(62481), QString(), qor::MsgButtons::Ok,
@@ -97,7 +97,7 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
         return false;
     }
     // Breaks beyond the new table's end mean nothing any more.
-    for (PageBreakEntry& e : m_manualBreaks) {
+    for (PageBreakEntry& e : m_view.manualBreaks) {
         if (e.row >= rows - 1) e.row = -1;
         if (e.col >= cols - 1) e.col = -1;
     }
@@ -113,22 +113,22 @@ bool CQorsDoc::GetSavedViewState(std::array<uint32_t, 4>* state) {
     if (!m_pReport) return false;
     std::array<uint32_t, 4> s{};
     const bool set = m_pReport->GetSavedViewState(&s);
-    m_savedViewState = s;
+    m_view.savedViewState = s;
     if (state) *state = s;
     return set;
 }
 
 void CQorsDoc::SetSavedViewState(const std::array<uint32_t, 4>& state) {
-    m_savedViewState = state;
+    m_view.savedViewState = state;
     if (m_pReport) m_pReport->SetSavedViewState(state, true);
 }
 
 int CQorsDoc::RowPixelHeight(int row) const {
-    return int(double(GetRowHeight(1, row)) * double(m_fScale) + 0.5);
+    return int(double(GetRowHeight(1, row)) * double(m_view.scale) + 0.5);
 }
 
 int CQorsDoc::ColumnPixelWidth(int col) const {
-    return int(double(GetColumnWidth(col, 1)) * double(m_fScale) + 0.5);
+    return int(double(GetColumnWidth(col, 1)) * double(m_view.scale) + 0.5);
 }
 
 qor::items::Rect CQorsDoc::CellRangeToSheetRect(const CellArea& area) const {
@@ -152,13 +152,13 @@ qor::items::Rect CQorsDoc::CellRangeToSheetRect(const CellArea& area) const {
     return rect;
 }
 
-int CQorsDoc::lastShownRow() const {
+int CQorsDoc::LastShownRow() const {
     int32_t rows = 0, cols = 0;
     GetPageTableSize(&rows, &cols);
     return rows - 1;
 }
 
-int CQorsDoc::lastShownCol() const {
+int CQorsDoc::LastShownCol() const {
     int32_t rows = 0, cols = 0;
     GetPageTableSize(&rows, &cols);
     return cols - 1;

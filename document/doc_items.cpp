@@ -19,8 +19,9 @@
 #include "charts/contentsstream.h"
 #include "charts/itemformats.h"
 #include "charts/objectdata.h"
-#include "document/cqorsdoc.h"
+#include "document/doc_items.h"
 
+#include "document/cqorsdoc.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -40,9 +41,45 @@ constexpr int kCascadeStep = 10;
 
 }  // namespace
 
-std::shared_ptr<CComItem> CQorsDoc::CreateComItem(int ole) {
-    if (!m_pReport) return nullptr;
-    const bool formatState = m_pReport->IsFormatState() != 0;
+DocItems::DocItems(CQorsDoc& doc) : m_doc(doc) {}
+
+DocItems::~DocItems() {
+    // The copies made for opening embedded objects go with the document.
+    // Asked only when there are some: a document that lives until the
+    // program ends must not ask for folders whose names are already gone.
+    if (m_openObjects.isEmpty()) return;
+    const QString work = qor::WorkFolder();
+    if (work.isEmpty()) return;
+    for (auto it = m_openObjects.begin(); it != m_openObjects.end(); ++it)
+        if (it.key().startsWith(work + QLatin1Char('/'))) QFile::remove(it.key());
+}
+
+void DocItems::Clear() {
+    for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
+    m_items.clear();
+    m_posCurrentChart = nullptr;
+}
+
+void DocItems::ResetState() {
+    m_pInPlaceItem = nullptr;
+    m_nChartCounter = 0;
+    m_currentChartDesc = qor::items::ChartDesc();
+    m_chartWindow.frameOpen = 0;
+    m_chartWindow.windowOpen = m_chartWindow.changed = m_chartWindow.editing = 0;
+}
+
+void DocItems::UpdateItemViews(CComItem* item) {
+    if (m_doc.ViewState().redrawSuspended) return;
+    emit m_doc.itemChanged(item);
+}
+
+void DocItems::SetModifiedFlag(bool modified) { m_doc.SetModifiedFlag(modified); }
+
+QSize DocItems::SheetSize() const { return QSize(m_doc.ViewState().sheetWidth, m_doc.ViewState().sheetHeight); }
+
+std::shared_ptr<CComItem> DocItems::CreateComItem(int ole) {
+    if (!m_doc.GetReport()) return nullptr;
+    const bool formatState = m_doc.GetReport()->IsFormatState() != 0;
     if (!ole && formatState) {
         qor::messageBox(LoadErrorText(62722), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
@@ -53,23 +90,21 @@ std::shared_ptr<CComItem> CQorsDoc::CreateComItem(int ole) {
         item = std::make_shared<COleItem>();
     else
         item = std::make_shared<CGraphItem>();
-    item->SetPage(formatState ? 0 : uint32_t(std::max(0, int(m_nCurPage))));
+    item->SetPage(formatState ? 0 : uint32_t(std::max(0, int(m_doc.CurrentPage()))));
     AddComItem(item);
     if (!ole) {
         m_posCurrentChart = item.get();
-        m_bHasCharts = 1;
     }
     return item;
 }
 
-void CQorsDoc::AddComItem(const std::shared_ptr<CComItem>& item) {
+void DocItems::AddComItem(const std::shared_ptr<CComItem>& item) {
     if (!item || FindComItem(item.get())) return;
     m_items.push_back(item);
     item->SetDocument(this);
-    if (isChart(item.get())) m_bHasCharts = 1;
 }
 
-void CQorsDoc::RemoveComItem(CComItem* item) {
+void DocItems::RemoveComItem(CComItem* item) {
     auto it = std::find_if(m_items.begin(), m_items.end(),
                            [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
     if (it == m_items.end()) return;
@@ -78,18 +113,17 @@ void CQorsDoc::RemoveComItem(CComItem* item) {
     item->SetDocument(nullptr);
     // The list may hold the last reference: the item can be gone after this.
     m_items.erase(it);
-    m_bHasCharts = GetChartCount() > 0;
 }
 
-void CQorsDoc::RemoveComItemAndRefresh(CComItem* item) {
+void DocItems::RemoveComItemAndRefresh(CComItem* item) {
     const std::shared_ptr<CComItem> keep = GetComItemShared(item);
     if (!keep) return;
     RemoveComItem(item);
-    UpdateServerItems();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateServerItems();
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
 }
 
-void CQorsDoc::CascadeComItem(CComItem* item) {
+void DocItems::CascadeComItem(CComItem* item) {
     if (!item) return;
     // Every step leaves the rectangle it had; at most one step per other
     // item can meet an equal one.
@@ -104,21 +138,21 @@ void CQorsDoc::CascadeComItem(CComItem* item) {
     }
 }
 
-CQorsDoc::ItemPos CQorsDoc::FindComItem(const CComItem* item) const {
+DocItems::ItemPos DocItems::FindComItem(const CComItem* item) const {
     for (const std::shared_ptr<CComItem>& p : m_items)
         if (p.get() == item) return p.get();
     return nullptr;
 }
 
-CQorsDoc::ItemPos CQorsDoc::GetFirstComItemPos() const {
+DocItems::ItemPos DocItems::GetFirstComItemPos() const {
     return m_items.empty() ? nullptr : m_items.front().get();
 }
 
-CQorsDoc::ItemPos CQorsDoc::GetLastComItemPos() const {
+DocItems::ItemPos DocItems::GetLastComItemPos() const {
     return m_items.empty() ? nullptr : m_items.back().get();
 }
 
-CComItem* CQorsDoc::GetNextComItem(ItemPos& pos) const {
+CComItem* DocItems::GetNextComItem(ItemPos& pos) const {
     CComItem* item = pos;
     auto it = std::find_if(m_items.begin(), m_items.end(),
                            [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
@@ -131,7 +165,7 @@ CComItem* CQorsDoc::GetNextComItem(ItemPos& pos) const {
     return item;
 }
 
-CComItem* CQorsDoc::GetPrevComItem(ItemPos& pos) const {
+CComItem* DocItems::GetPrevComItem(ItemPos& pos) const {
     CComItem* item = pos;
     auto it = std::find_if(m_items.begin(), m_items.end(),
                            [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
@@ -143,7 +177,7 @@ CComItem* CQorsDoc::GetPrevComItem(ItemPos& pos) const {
     return item;
 }
 
-bool CQorsDoc::MoveComItemToEnd(const CComItem* item, bool toTail) {
+bool DocItems::MoveComItemToEnd(const CComItem* item, bool toTail) {
     auto it = std::find_if(m_items.begin(), m_items.end(),
                            [item](const std::shared_ptr<CComItem>& p) { return p.get() == item; });
     if (it == m_items.end()) return false;
@@ -157,7 +191,7 @@ bool CQorsDoc::MoveComItemToEnd(const CComItem* item, bool toTail) {
     return true;
 }
 
-std::shared_ptr<CComItem> CQorsDoc::GetComItemShared(const CComItem* item) const {
+std::shared_ptr<CComItem> DocItems::GetComItemShared(const CComItem* item) const {
     for (const std::shared_ptr<CComItem>& p : m_items)
         if (p.get() == item) return p;
     return nullptr;
@@ -166,7 +200,7 @@ std::shared_ptr<CComItem> CQorsDoc::GetComItemShared(const CComItem* item) const
 // ---------------------------------------------------------------------------
 // Charts
 
-int CQorsDoc::CreateChart(const ChartDesc& desc) {
+int DocItems::CreateChart(const ChartDesc& desc) {
     m_currentChartDesc = desc;
     // Only the current chart itself changes: names repeat (pasted charts,
     // counters past 999), so another chart of the same name is never taken
@@ -179,7 +213,7 @@ int CQorsDoc::CreateChart(const ChartDesc& desc) {
     return 1;
 }
 
-bool CQorsDoc::DeleteCurrentChart() {
+bool DocItems::DeleteCurrentChart() {
     CComItem* current = m_posCurrentChart;
     if (!current) return false;
     const std::shared_ptr<CComItem> keep = GetComItemShared(current);
@@ -200,28 +234,28 @@ bool CQorsDoc::DeleteCurrentChart() {
     m_posCurrentChart = next;
     if (auto* chart = dynamic_cast<CGraphItem*>(next)) m_currentChartDesc = chart->GetChartDesc();
     SetModifiedFlag();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return next != nullptr;
 }
 
-int CQorsDoc::GetChartCount() const {
+int DocItems::GetChartCount() const {
     return int(std::count_if(m_items.begin(), m_items.end(),
                              [](const std::shared_ptr<CComItem>& p) { return isChart(p.get()); }));
 }
 
-void CQorsDoc::GetChartListInfo(int* count, ItemPos* pos) const {
+void DocItems::GetChartListInfo(int* count, ItemPos* pos) const {
     if (count) *count = GetChartCount();
     if (pos) *pos = m_posCurrentChart;
 }
 
-bool CQorsDoc::GetChartName(ItemPos pos, QString* name) const {
+bool DocItems::GetChartName(ItemPos pos, QString* name) const {
     const auto* chart = dynamic_cast<const CGraphItem*>(FindComItem(pos));
     if (!chart) return false;
     if (name) *name = chart->GetChartDesc().GetText(ChartDesc::kNameText);
     return true;
 }
 
-bool CQorsDoc::SetCurrentChart(ItemPos pos) {
+bool DocItems::SetCurrentChart(ItemPos pos) {
     auto* chart = dynamic_cast<CGraphItem*>(FindComItem(pos));
     if (!chart) return false;
     m_posCurrentChart = chart;
@@ -229,31 +263,31 @@ bool CQorsDoc::SetCurrentChart(ItemPos pos) {
     return true;
 }
 
-int CQorsDoc::GetChartPageSpan(ChartDesc* desc, int* pages) const {
-    if (!m_pReport || m_pReport->GetPageCount() == 0) return 0;
+int DocItems::GetChartPageSpan(ChartDesc* desc, int* pages) const {
+    if (!m_doc.GetReport() || m_doc.GetReport()->GetPageCount() == 0) return 0;
     ChartDesc d = m_currentChartDesc;
     if (const auto* chart = dynamic_cast<const CGraphItem*>(m_posCurrentChart))
         d = chart->GetChartDesc();
     if (desc) *desc = d;
     if (pages)
-        *pages = d.IsWholeReport() ? std::min(m_pReport->GetPageCount(), kMaxChartPageSpan) : 1;
+        *pages = d.IsWholeReport() ? std::min(m_doc.GetReport()->GetPageCount(), kMaxChartPageSpan) : 1;
     return 1;
 }
 
-bool CQorsDoc::GetChartDataFromArea(const ChartDesc& desc, int pages,
+bool DocItems::GetChartDataFromArea(const ChartDesc& desc, int pages,
                                     std::vector<ChartCellRecord>* cells, QStringList* pageLabels) {
     if (cells) cells->clear();
     if (pageLabels) pageLabels->clear();
-    if (!m_pReport || m_pReport->IsFormatState() || m_pReport->GetPageCount() == 0) return false;
+    if (!m_doc.GetReport() || m_doc.GetReport()->IsFormatState() || m_doc.GetReport()->GetPageCount() == 0) return false;
     if (!chartAreaInTable(desc)) {
         qor::messageBox(QStringLiteral("图表的数据区域不正确！"), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         return false;
     }
     // The cells are read the way the chart renderer reads them.
-    qor::charts::ReportChartSource source(*m_pReport);
+    qor::charts::ReportChartSource source(*m_doc.GetReport());
     qor::charts::ChartData data;
-    if (!qor::charts::ReadChartData(desc, source, std::max(1, int(m_nCurPage)), pages, &data))
+    if (!qor::charts::ReadChartData(desc, source, std::max(1, int(m_doc.CurrentPage())), pages, &data))
         return false;
     if (cells) {
         cells->reserve(data.cells.size() + 1);
@@ -265,38 +299,38 @@ bool CQorsDoc::GetChartDataFromArea(const ChartDesc& desc, int pages,
     return true;
 }
 
-bool CQorsDoc::chartAreaInTable(const ChartDesc& desc) const {
+bool DocItems::chartAreaInTable(const ChartDesc& desc) const {
     const CellArea a = desc.GetSourceArea();
     const int r1 = std::min(a.first.row, a.last.row), r2 = std::max(a.first.row, a.last.row);
     const int c1 = std::min(a.first.col, a.last.col), c2 = std::max(a.first.col, a.last.col);
-    return r1 >= 1 && c1 >= 1 && r2 <= lastShownRow() + 1 && c2 <= lastShownCol() + 1;
+    return r1 >= 1 && c1 >= 1 && r2 <= m_doc.LastShownRow() + 1 && c2 <= m_doc.LastShownCol() + 1;
 }
 
-int CQorsDoc::ChartItemPage(const CComItem& item) const {
+int DocItems::ChartItemPage(const CComItem& item) const {
     // The cells of the item's own page; a format item follows the page on
     // screen. The description's stored page only says where the chart was
     // defined.
-    return item.GetPage() > 0 ? int(item.GetPage()) : std::max(1, int(m_nCurPage));
+    return item.GetPage() > 0 ? int(item.GetPage()) : std::max(1, int(m_doc.CurrentPage()));
 }
 
-bool CQorsDoc::ReadChartItemData(const CGraphItem& chart, ChartDesc* desc,
+bool DocItems::ReadChartItemData(const CGraphItem& chart, ChartDesc* desc,
                                  qor::charts::ChartData* data) const {
-    if (!m_pReport || m_pReport->GetPageCount() == 0) return false;
+    if (!m_doc.GetReport() || m_doc.GetReport()->GetPageCount() == 0) return false;
     *desc = chart.GetChartDesc();
     if (!chartAreaInTable(*desc)) return false;
     const int page = ChartItemPage(chart);
     desc->SetSourcePage(uint32_t(page));
-    qor::charts::ReportChartSource cells(*m_pReport);
-    const int pages = qor::charts::ChartPageSpan(*desc, m_pReport->GetPageCount());
+    qor::charts::ReportChartSource cells(*m_doc.GetReport());
+    const int pages = qor::charts::ChartPageSpan(*desc, m_doc.GetReport()->GetPageCount());
     return qor::charts::ReadChartData(*desc, cells, page, pages, data);
 }
 
-bool CQorsDoc::RefreshChartPicture(CComItem* item, bool force) {
+bool DocItems::RefreshChartPicture(CComItem* item, bool force) {
     auto* chart = dynamic_cast<CGraphItem*>(item);
     if (!chart) return false;
     const Rect r = chart->GetRect();
     const QSize size(std::abs(r.width()), std::abs(r.height()));
-    const CGraphItem::PictureSource source{m_contentGeneration, ChartItemPage(*chart), size};
+    const CGraphItem::PictureSource source{m_doc.ContentGeneration(), ChartItemPage(*chart), size};
     if (!force && chart->GetPicture() && chart->GetPictureSource() == source) return true;
     ChartDesc desc;
     qor::charts::ChartData data;
@@ -311,13 +345,13 @@ bool CQorsDoc::RefreshChartPicture(CComItem* item, bool force) {
     return true;
 }
 
-std::shared_ptr<CComItem> CQorsDoc::PasteChartItem(const QByteArray& record, const QPoint* at,
+std::shared_ptr<CComItem> DocItems::PasteChartItem(const QByteArray& record, const QPoint* at,
                                                    QString* error) {
     auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_pReport) return fail(LoadErrorText(64203));
+    if (!m_doc.GetReport()) return fail(LoadErrorText(64203));
     std::shared_ptr<CComItem> item = qor::items::ReadItemObject(record, error);
     if (!item) return nullptr;
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
@@ -333,17 +367,17 @@ std::shared_ptr<CComItem> CQorsDoc::PasteChartItem(const QByteArray& record, con
     AddComItem(item);
     CascadeComItem(chart);
     SetModifiedFlag();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return item;
 }
 
-std::shared_ptr<CComItem> CQorsDoc::InsertObjectFromFile(const QString& path, QPoint at, bool link,
+std::shared_ptr<CComItem> DocItems::InsertObjectFromFile(const QString& path, QPoint at, bool link,
                                                          bool icon, QString* error) {
     auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_pReport) return fail(QStringLiteral("没有打开的报表"));
+    if (!m_doc.GetReport()) return fail(QStringLiteral("没有打开的报表"));
     const QString suffix = QFileInfo(path).suffix().toUpper();
     if (suffix == QLatin1String("REP") || suffix == QLatin1String("RBK"))
         return fail(LoadErrorText(61990));
@@ -366,7 +400,7 @@ std::shared_ptr<CComItem> CQorsDoc::InsertObjectFromFile(const QString& path, QP
     return InsertObject(o, at, error);
 }
 
-uint32_t CQorsDoc::nextEmbeddingNumber() const {
+uint32_t DocItems::nextEmbeddingNumber() const {
     uint32_t last = 0;
     for (const std::shared_ptr<CComItem>& p : m_items)
         if (const auto* o = dynamic_cast<const COleItem*>(p.get()))
@@ -374,12 +408,12 @@ uint32_t CQorsDoc::nextEmbeddingNumber() const {
     return last + 1;
 }
 
-std::shared_ptr<CComItem> CQorsDoc::InsertObject(const NewObject& o, QPoint at, QString* error) {
+std::shared_ptr<CComItem> DocItems::InsertObject(const NewObject& o, QPoint at, QString* error) {
     auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_pReport) return fail(QStringLiteral("没有打开的报表"));
+    if (!m_doc.GetReport()) return fail(QStringLiteral("没有打开的报表"));
     if (o.bytes.size() > qor::items::kMaxObjectBytes)
         return fail(QStringLiteral("对象太大（最多 %1 MB）")
                         .arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
@@ -422,27 +456,27 @@ std::shared_ptr<CComItem> CQorsDoc::InsertObject(const NewObject& o, QPoint at, 
     object->SetSize(picture.width(), picture.height());
     CascadeComItem(object);
     SetModifiedFlag();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return item;
 }
 
-uint32_t CQorsDoc::PastedItemPage(uint32_t page, bool keepOwnPage) const {
-    if (!m_pReport) return 0;
-    const int count = m_pReport->GetPageCount();
+uint32_t DocItems::PastedItemPage(uint32_t page, bool keepOwnPage) const {
+    if (!m_doc.GetReport()) return 0;
+    const int count = m_doc.GetReport()->GetPageCount();
     // A page from another report or program counts only when it exists here.
     const bool exists = page >= 1 && int64_t(page) <= count;
-    if (m_pReport->IsFormatState()) return exists ? page : 0;
+    if (m_doc.GetReport()->IsFormatState()) return exists ? page : 0;
     if (keepOwnPage && exists) return page;
-    return uint32_t(std::max(0, int(m_nCurPage)));
+    return uint32_t(std::max(0, int(m_doc.CurrentPage())));
 }
 
-std::shared_ptr<CComItem> CQorsDoc::PasteObjectItem(const QByteArray& payload, const QPoint* at,
+std::shared_ptr<CComItem> DocItems::PasteObjectItem(const QByteArray& payload, const QPoint* at,
                                                     bool keepOwnPage, QString* error) {
     auto fail = [error](const QString& why) -> std::shared_ptr<CComItem> {
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_pReport) return fail(LoadErrorText(64203));
+    if (!m_doc.GetReport()) return fail(LoadErrorText(64203));
     std::shared_ptr<COleItem> object = COleItem::FromClipboardData(payload, error);
     if (!object) return nullptr;
     qor::items::OleClientRecord client = object->GetClient();
@@ -459,21 +493,21 @@ std::shared_ptr<CComItem> CQorsDoc::PasteObjectItem(const QByteArray& payload, c
     AddComItem(object);
     CascadeComItem(object.get());
     SetModifiedFlag();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return object;
 }
 
-QByteArray CQorsDoc::SaveEmbeddingCopy(QString* error) const {
+QByteArray DocItems::SaveEmbeddingCopy(QString* error) const {
     auto fail = [error](const QString& why) {
         if (error) *error = why;
         return QByteArray();
     };
     // The report as its file holds it: changes not yet saved are not part
     // of a copy another report embeds.
-    if (!m_pReport || m_strPathName.isEmpty())
+    if (!m_doc.GetReport() || m_doc.GetPathName().isEmpty())
         return fail(LoadErrorText(62776));
-    if (m_bModified) return fail(LoadErrorText(62776));
-    QFile file(m_strPathName);
+    if (m_doc.IsModified()) return fail(LoadErrorText(62776));
+    QFile file(m_doc.GetPathName());
     if (!file.open(QIODevice::ReadOnly)) return fail(StatusText(Status::ReadError));
     if (file.size() > qor::items::kMaxObjectBytes)
         return fail(LoadErrorText(63592));
@@ -483,8 +517,8 @@ QByteArray CQorsDoc::SaveEmbeddingCopy(QString* error) const {
     return bytes;
 }
 
-void CQorsDoc::writeObjectStorages() {
-    CReportFile* file = m_pReport ? m_pReport->GetReportFile() : nullptr;
+void DocItems::WriteObjectStorages() {
+    CReportFile* file = m_doc.GetReport() ? m_doc.GetReport()->GetReportFile() : nullptr;
     if (!file) return;
     QSet<QString> kept;
     for (const std::shared_ptr<CComItem>& p : m_items) {
@@ -506,8 +540,8 @@ void CQorsDoc::writeObjectStorages() {
             file->RemoveDocumentEntry(e.name);
 }
 
-void CQorsDoc::readObjectStorages() {
-    CReportFile* file = m_pReport ? m_pReport->GetReportFile() : nullptr;
+void DocItems::ReadObjectStorages() {
+    CReportFile* file = m_doc.GetReport() ? m_doc.GetReport()->GetReportFile() : nullptr;
     if (!file) return;
     for (const std::shared_ptr<CComItem>& p : m_items) {
         auto* o = dynamic_cast<COleItem*>(p.get());
@@ -544,7 +578,7 @@ void showObjectBytes(COleItem* o, const QByteArray& bytes, const QString& fileNa
 
 }  // namespace
 
-bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
+bool DocItems::OpenObject(CComItem* item, QString* error) {
     auto fail = [error](const QString& why) {
         if (error) *error = why;
         return false;
@@ -578,7 +612,8 @@ bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
     }
     if (!m_objectWatcher) {
         m_objectWatcher = std::make_unique<QFileSystemWatcher>();
-        connect(m_objectWatcher.get(), &QFileSystemWatcher::fileChanged, this,
+        QObject::connect(m_objectWatcher.get(), &QFileSystemWatcher::fileChanged,
+                         m_objectWatcher.get(),
                 [this](const QString& changed) { ObjectFileChanged(changed); });
     }
     m_openObjects.insert(path, item);
@@ -588,7 +623,7 @@ bool CQorsDoc::OpenObject(CComItem* item, QString* error) {
     return true;
 }
 
-bool CQorsDoc::ObjectFileChanged(const QString& path) {
+bool DocItems::ObjectFileChanged(const QString& path) {
     CComItem* item = m_openObjects.value(path);
     auto* o = FindComItem(item) ? dynamic_cast<COleItem*>(item) : nullptr;
     if (!o) {
@@ -604,11 +639,11 @@ bool CQorsDoc::ObjectFileChanged(const QString& path) {
         return TakeObjectData(o, bytes, path);
     showObjectBytes(o, bytes, path);
     SetModifiedFlag();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return true;
 }
 
-bool CQorsDoc::TakeObjectData(CComItem* item, const QByteArray& bytes, const QString& fileName) {
+bool DocItems::TakeObjectData(CComItem* item, const QByteArray& bytes, const QString& fileName) {
     auto* o = FindComItem(item) ? dynamic_cast<COleItem*>(item) : nullptr;
     if (!o || o->GetClient().itemType == qor::items::OleClientRecord::kLink) return false;
     if (bytes.isEmpty() || bytes.size() > qor::items::kMaxObjectBytes || bytes == o->GetObjectData())
@@ -616,27 +651,27 @@ bool CQorsDoc::TakeObjectData(CComItem* item, const QByteArray& bytes, const QSt
     o->SetObjectData(bytes);
     showObjectBytes(o, bytes, fileName);
     SetModifiedFlag();
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return true;
 }
 
-bool CQorsDoc::RefreshLinkedObject(CComItem* item) {
+bool DocItems::RefreshLinkedObject(CComItem* item) {
     auto* o = dynamic_cast<COleItem*>(item);
     if (!o || o->GetClient().itemType != qor::items::OleClientRecord::kLink) return false;
     QFile file(o->GetClient().linkSource);
     if (!file.open(QIODevice::ReadOnly) || file.size() > qor::items::kMaxObjectBytes) return false;
     showObjectBytes(o, file.readAll(), o->GetClient().linkSource);
-    UpdateAllViews(kHintItems);
+    m_doc.UpdateAllViews(CQorsDoc::kHintItems);
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Items inside a cleared area
 
-void CQorsDoc::removeItemsInArea(const CellArea& area) {
-    if (m_items.empty() || !m_pReport) return;
-    const qor::items::Rect box = CellRangeToSheetRect(area);
-    const uint32_t page = m_pReport->IsFormatState() ? 0 : uint32_t(std::max(0, int(m_nCurPage)));
+void DocItems::RemoveChartsInArea(const CellArea& area) {
+    if (m_items.empty() || !m_doc.GetReport()) return;
+    const qor::items::Rect box = m_doc.CellRangeToSheetRect(area);
+    const uint32_t page = m_doc.GetReport()->IsFormatState() ? 0 : uint32_t(std::max(0, int(m_doc.CurrentPage())));
     std::vector<std::shared_ptr<CComItem>> inside;
     for (const std::shared_ptr<CComItem>& p : m_items) {
         if (!isChart(p.get()) || p->GetPage() != page) continue;
@@ -654,20 +689,17 @@ void CQorsDoc::removeItemsInArea(const CellArea& area) {
 // ---------------------------------------------------------------------------
 // "Contents"
 
-QByteArray CQorsDoc::SerializeItems() const { return qor::items::WriteContents(m_items); }
+QByteArray DocItems::SerializeItems() const { return qor::items::WriteContents(m_items); }
 
-bool CQorsDoc::LoadItems(const QByteArray& contents, QString* error) {
+bool DocItems::LoadItems(const QByteArray& contents, QString* error) {
     qor::items::ItemList items;
     if (!contents.isEmpty() && !qor::items::ReadContents(contents, &items, error)) return false;
-    for (const std::shared_ptr<CComItem>& p : m_items) p->SetDocument(nullptr);
-    m_items.clear();
-    m_posCurrentChart = nullptr;
+    Clear();
     for (const std::shared_ptr<CComItem>& p : items) AddComItem(p);
     for (const std::shared_ptr<CComItem>& p : m_items)
         if (isChart(p.get())) {
             SetCurrentChart(p.get());
             break;
         }
-    m_bHasCharts = GetChartCount() > 0;
     return true;
 }

@@ -255,14 +255,14 @@ int fontSizeIndex(int points) {
 
 }  // namespace qor
 
-bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& layout,
+bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& layout,
                                 qor::TextImportResult* result, QString* error) {
     using namespace qor;
     auto fail = [&](const QString& text) {
         if (error) *error = text;
         return false;
     };
-    CReportHandle* rep = GetReport();
+    CReportHandle* rep = m_doc.GetReport();
     if (!rep) return fail(QStringLiteral("没有打开的报表。"));
     auto column = [&](int field) { return layout.fields[size_t(field)].column; };
     if (column(kFieldRow) <= 0 || column(kFieldCol) <= 0 || column(kFieldValue) <= 0)
@@ -358,7 +358,7 @@ bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& la
     }
 
     // The format first: table size, kinds, formats, sizes and table texts.
-    if (!rep->IsFormatState() && !EnterFormatState())
+    if (!rep->IsFormatState() && !m_doc.EnterFormatState())
         return fail(QStringLiteral("报表不能进入格式状态，未导入。"));
     uint16_t st = 0;
     auto check = [&](uint16_t s) {
@@ -405,7 +405,7 @@ bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& la
             check(rep->SetCellValue(CellValue{kCellLabel, 0, c.text}, c.row, c.col, 0));
 
     // Then the pages: their keywords and values.
-    if (st == 0 && !EnterDataState()) st = 1;
+    if (st == 0 && !m_doc.EnterDataState()) st = 1;
     if (st == 0 && rep->GetPageCount() < maxPage)
         check(rep->AppendRowColPage(maxPage - rep->GetPageCount(), 2));
     for (const auto& [page, kw] : keywords) {
@@ -430,8 +430,8 @@ bool CQorsDoc::ImportExportText(const QString& path, const qor::ImportLayout& la
     }
     res.cells = written;
     res.pages = maxPage;
-    SetModifiedFlag();
-    UpdateAllViews();
+    m_doc.SetModifiedFlag();
+    m_doc.UpdateAllViews();
     if (result) *result = res;
     if (st) return fail(QStringLiteral("导入%1时出错：%2").arg(QDir::toNativeSeparators(path), StatusText(st)));
     return true;

@@ -30,7 +30,7 @@ std::unique_ptr<EmbeddedReportEdit> EmbeddedReportEdit::Open(CQorsDoc& container
         if (error) *error = why;
         return std::unique_ptr<EmbeddedReportEdit>();
     };
-    const COleItem* object = container.FindComItem(item) ? reportObject(item) : nullptr;
+    const COleItem* object = container.Items().FindComItem(item) ? reportObject(item) : nullptr;
     if (!object) return fail(QStringLiteral("选中的对象不是嵌入的报表"));
     std::unique_ptr<EmbeddedReportEdit> edit(new EmbeddedReportEdit);
     const int fd = CreateWorkFile(QStringLiteral(".rep"), &edit->m_path);
@@ -44,13 +44,13 @@ std::unique_ptr<EmbeddedReportEdit> EmbeddedReportEdit::Open(CQorsDoc& container
         if (!written) return fail(QStringLiteral("不能写出报表的工作副本 %1").arg(edit->m_path));
     }
     edit->m_doc = std::make_unique<CQorsDoc>();
-    if (!edit->m_doc->OnOpenDocument(edit->m_path))
+    if (!edit->m_doc->Files().OnOpenDocument(edit->m_path))
         return fail(QStringLiteral("嵌入的报表不能打开"));
-    edit->m_doc->SetRunningInPlace(true);
+    edit->m_doc->Items().SetRunningInPlace(true);
     edit->m_container = &container;
     edit->m_item = item;
     static_cast<COleItem*>(item)->SetClientState(items::OleClientRecord::kActiveUI);
-    container.SetInPlaceActiveItem(item);
+    container.Items().SetInPlaceActiveItem(item);
     return edit;
 }
 
@@ -58,9 +58,9 @@ EmbeddedReportEdit::~EmbeddedReportEdit() {
     m_doc.reset();
     if (m_container) {
         // The object may have been removed while it was edited.
-        if (m_container->FindComItem(m_item))
+        if (m_container->Items().FindComItem(m_item))
             static_cast<COleItem*>(m_item)->SetClientState(items::OleClientRecord::kLoaded);
-        if (m_container->GetInPlaceActiveItem() == m_item) m_container->SetInPlaceActiveItem(nullptr);
+        if (m_container->Items().GetInPlaceActiveItem() == m_item) m_container->Items().SetInPlaceActiveItem(nullptr);
     }
     if (!m_path.isEmpty()) QFile::remove(m_path);
 }
@@ -75,13 +75,13 @@ bool EmbeddedReportEdit::StoreBack(CQorsDoc& edited, QString* error, bool* store
     };
     if (!edited.IsOpen()) return fail(QStringLiteral("嵌入的报表已关闭"));
     if (!edited.IsModified()) return true;
-    if (!m_container->FindComItem(m_item))
+    if (!m_container->Items().FindComItem(m_item))
         return fail(QStringLiteral("嵌入报表的对象已不在报表中"));
-    if (!edited.OnSaveDocument(m_path)) return fail(QStringLiteral("嵌入的报表不能保存"));
+    if (!edited.Files().OnSaveDocument(m_path)) return fail(QStringLiteral("嵌入的报表不能保存"));
     QString why;
-    const QByteArray bytes = edited.SaveEmbeddingCopy(&why);
+    const QByteArray bytes = edited.Items().SaveEmbeddingCopy(&why);
     if (bytes.isEmpty()) return fail(QStringLiteral("嵌入的报表不能读回：%1").arg(why));
-    const bool taken = m_container->TakeObjectData(m_item, bytes, m_path);
+    const bool taken = m_container->Items().TakeObjectData(m_item, bytes, m_path);
     if (stored) *stored = taken;
     return true;
 }

@@ -77,14 +77,14 @@ int ConsolCommands::TakeInDownloads() {
     int reports = 0;
     const QList<CQorsDoc*> docs = m_openDocuments ? m_openDocuments() : QList<CQorsDoc*>();
     for (CQorsDoc* doc : docs) {
-        if (!doc || doc->GetClientMarker() != kConsolClientMarker) continue;
+        if (!doc || doc->Files().GetClientMarker() != kConsolClientMarker) continue;
         const QString path = doc->GetPathName();
         if (path.isEmpty()) continue;
         ++reports;
         CConsolExchange exchange;
         CQorsDoc* target = nullptr;
         if (exchange.OpenDownloadedSample(path, &target) && target)
-            target->PrepareClientSamples(path, exchange.NewReport(), exchange.FormatChanged());
+            target->Files().PrepareClientSamples(path, exchange.NewReport(), exchange.FormatChanged());
     }
     return reports;
 }
@@ -105,7 +105,7 @@ int ConsolCommands::OpenClientFile(const QString& path) {
     CConsolExchange exchange;
     CQorsDoc* doc = nullptr;
     if (!exchange.OpenDownloadedSample(report, &doc) || !doc) return 0;
-    return doc->PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged());
+    return doc->Files().PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged());
 }
 
 int ConsolCommands::ChooseAndOpen() {

@@ -241,7 +241,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
 
     CReportHandle* r = doc.GetReport();
     if (!r->IsFormatState()) doc.SwitchToFormatState();
-    doc.SetClientMarker(kConsolClientMarker);
+    doc.Files().SetClientMarker(kConsolClientMarker);
     m_sample.SetResizeCallback([&doc, r](int rows, int cols) {
         uint16_t r16 = uint16_t(rows), c16 = uint16_t(cols);
         r->AccessTableSize(1, &r16, &c16);
@@ -263,7 +263,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     ImportDownloadFiles(p);
 
     m_nSaving = 1;
-    const bool saved = doc.OnSaveDocument(p);
+    const bool saved = doc.Files().OnSaveDocument(p);
     m_nSaving = 0;
     if (!saved) return 0;
     if ((newReport || formatChanged) && !copyReplacing(GetSamplePath(p), GetLocalSamplePath(p)))
@@ -414,9 +414,9 @@ void CConsolExchange::ExchangeSpecialTables(int mode, const QString& reportPath,
 // Saving
 
 int CConsolExchange::CheckPeriodsUnchanged(CQorsDoc& doc) {
-    if (doc.GetClientMarker() != kConsolClientMarker) return 1;
-    const QStringList now = doc.CurrentPagePeriods();
-    for (const QString& period : doc.GetPagePeriods()) {
+    if (doc.Files().GetClientMarker() != kConsolClientMarker) return 1;
+    const QStringList now = doc.Files().CurrentPagePeriods();
+    for (const QString& period : doc.Files().GetPagePeriods()) {
         if (period == u"0-0-0" || now.contains(period)) continue;
         tell(QStringLiteral("合并报表客户端文件不能更改区间."));
         return 0;
@@ -425,7 +425,7 @@ int CConsolExchange::CheckPeriodsUnchanged(CQorsDoc& doc) {
 }
 
 int CConsolExchange::RecordPagePeriods(CQorsDoc& doc) {
-    doc.RecordPagePeriods();
+    doc.Files().RecordPagePeriods();
     return 1;
 }
 

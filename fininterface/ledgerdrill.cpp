@@ -203,8 +203,8 @@ QString ResolvePeriod(const QString& formula, const QString& period, const Perio
 PeriodContext PeriodContextOf(const CQorsDoc& doc, const QDate& loginDate) {
     PeriodContext context;
     context.loginDate = loginDate;
-    context.monthKeyword = keywordText(doc.GetReport(), kMonthSlot, doc.m_nCurPage);
-    context.quarterKeyword = keywordText(doc.GetReport(), kQuarterSlot, doc.m_nCurPage);
+    context.monthKeyword = keywordText(doc.GetReport(), kMonthSlot, doc.ViewState().curPage);
+    context.quarterKeyword = keywordText(doc.GetReport(), kQuarterSlot, doc.ViewState().curPage);
     return context;
 }
 

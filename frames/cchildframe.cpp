@@ -60,13 +60,13 @@ CChildFrame::~CChildFrame() {
     delete splitter;
     // Nobody listens to a report that goes.
     disconnect(m_doc.get(), nullptr, nullptr, nullptr);
-    m_doc->OnCloseDocument();
+    m_doc->Files().OnCloseDocument();
 }
 
 CQorsView* CChildFrame::GetActiveView() const { return m_splitter ? m_splitter->ActivePane() : nullptr; }
 
 void CChildFrame::UpdateTitle() {
-    const QString title = m_doc->GetTitle();
+    const QString title = m_doc->Files().GetTitle();
     setWindowTitle((title.isEmpty() ? LoadErrorText(kUntitledText) : title) +
                    QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());
@@ -124,7 +124,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     CMainFrame::s_bClosing = 1;
     // The chart window of this report must go first; the flag is cleared
     // on every way out.
-    if (m_doc->m_bChartWindowOpen) {
+    if (m_doc->Items().ChartWindow().windowOpen) {
         messageBox(LoadErrorText(62439), LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Warning);
         CMainFrame::s_bClosing = 0;
         event->ignore();

@@ -169,7 +169,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     });
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         auto* view = qobject_cast<CQorsView*>(now);
-        if (view && view->GetDocument() && view->GetDocument()->IsRunningInPlace()) view = nullptr;
+        if (view && view->GetDocument() && view->GetDocument()->Items().IsRunningInPlace()) view = nullptr;
         if (view) {
             hookView(view);
             CChildFrame* child = ActiveChild();
@@ -390,7 +390,7 @@ void CMainFrame::ShowFormatBarForState(bool dataState) {
 
 void CMainFrame::hookView(CQorsView* view) {
     // A report edited in place has its own frame's commands and menus.
-    if (view->GetDocument() && view->GetDocument()->IsRunningInPlace()) return;
+    if (view->GetDocument() && view->GetDocument()->Items().IsRunningInPlace()) return;
     if (view->property("qorHooked").toBool()) return;
     view->setProperty("qorHooked", true);
     // The sheet's own shortcut to its clipboard commands gives way to the
@@ -448,7 +448,7 @@ CChildFrame* CMainFrame::addChild(std::unique_ptr<CQorsDoc> doc) {
 
 CChildFrame* CMainFrame::NewDocument() {
     auto doc = std::make_unique<CQorsDoc>();
-    if (!doc->OnNewDocument()) return nullptr;
+    if (!doc->Files().OnNewDocument()) return nullptr;
     return addChild(std::move(doc));
 }
 
@@ -467,7 +467,7 @@ CChildFrame* CMainFrame::ImportSpreadsheetXml() {
     if (!child) return nullptr;
     ::g_strXmlExchangePath = *path;
     CQorsDoc* doc = child->GetDocument();
-    if (!doc->OnSpreadsheetXmlImport()) {
+    if (!doc->Files().OnSpreadsheetXmlImport()) {
         // The document told the user why; the empty report goes.
         doc->SetModifiedFlag(false);
         child->close();
@@ -488,7 +488,7 @@ CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
         }
     }
     auto doc = std::make_unique<CQorsDoc>();
-    if (!doc->OnOpenDocument(path)) return nullptr;  // the document told the user why
+    if (!doc->Files().OnOpenDocument(path)) return nullptr;  // the document told the user why
     return addChild(std::move(doc));
 }
 
@@ -513,7 +513,7 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
         QFileInfo info(path);
         if (info.suffix().isEmpty()) path += QStringLiteral(".rep");
     }
-    const bool ok = doc->OnSaveDocument(path);
+    const bool ok = doc->Files().OnSaveDocument(path);
     child->UpdateTitle();
     return ok;
 }
@@ -840,9 +840,9 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
         {kCmdChartWindow,
          [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
              CQorsDoc* doc = child ? child->GetDocument() : nullptr;
-             s.enabled = doc && doc->IsOpen() && !doc->m_bChartWindowOpen;
+             s.enabled = doc && doc->IsOpen() && !doc->Items().ChartWindow().windowOpen;
              if (!s.enabled)
-                 s.reason = f.ActiveChartFrame() || (doc && doc->m_bChartWindowOpen)
+                 s.reason = f.ActiveChartFrame() || (doc && doc->Items().ChartWindow().windowOpen)
                                 ? QStringLiteral("本报表的图表窗口已经打开")
                                 : noReport();
          },
@@ -992,16 +992,16 @@ CPicFrame* CMainFrame::OpenChartWindow() {
     if (ActiveChartFrame()) return nullptr;
     CChildFrame* child = ActiveChild();
     CQorsDoc* doc = child ? child->GetDocument() : nullptr;
-    if (!doc || !doc->IsOpen() || doc->m_bChartWindowOpen) return nullptr;
+    if (!doc || !doc->IsOpen() || doc->Items().ChartWindow().windowOpen) return nullptr;
     if (CQorsView* view = child->GetActiveView()) {
         // One chart window at a time: the chart edited on the page is done.
         if (view->Items().IsChartEditing()) view->Items().EndChartEdit();
         if (auto* chart = dynamic_cast<CGraphItem*>(view->Items().Selected())) {
-            doc->SetCurrentChart(chart);
+            doc->Items().SetCurrentChart(chart);
         } else if (!view->Items().Selected()) {
-            for (CQorsDoc::ItemPos pos = doc->GetFirstComItemPos(); pos;)
-                if (auto* first = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos))) {
-                    doc->SetCurrentChart(first);
+            for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos;)
+                if (auto* first = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos))) {
+                    doc->Items().SetCurrentChart(first);
                     break;
                 }
         }

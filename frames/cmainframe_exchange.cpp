@@ -56,7 +56,7 @@ CChildFrame* CMainFrame::ImportOwnXml() {
     if (!child) return nullptr;
     ::g_strXmlExchangePath = *path;
     CQorsDoc* doc = child->GetDocument();
-    if (!doc->OnXmlImport()) {
+    if (!doc->Files().OnXmlImport()) {
         // The blank report made for the import goes with it.
         doc->SetModifiedFlag(false);
         child->close();
@@ -161,7 +161,7 @@ void CMainFrame::OnCommonReports() {
     for (const QString& path : templates) {
         CChildFrame* child = NewDocument();
         if (!child) return;
-        child->GetDocument()->ApplyTemplateFile(path);
+        child->GetDocument()->Files().ApplyTemplateFile(path);
     }
 }
 

@@ -144,7 +144,7 @@ QMainWindow* CInPlaceSession::ContainerFrame() const { return m_main; }
 bool CInPlaceSession::RequestPositionChange(const QRect& rect) {
     CComItem* item = Item();
     // The object may have gone from the report meanwhile (a script).
-    if (!m_view || !item || !m_view->GetDocument()->FindComItem(item) || rect.width() < 1 ||
+    if (!m_view || !item || !m_view->GetDocument()->Items().FindComItem(item) || rect.width() < 1 ||
         rect.height() < 1)
         return false;
     qor::view::Rect r{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};

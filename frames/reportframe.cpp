@@ -14,8 +14,8 @@ void CReportFrame::SetPageTabs(int count, int current, int mode) {
     // A report without pages still shows one tab.
     CQorsDoc* doc = FrameDocument();
     const CReportHandle* report = doc->GetReport();
-    if (count <= 0) count = report ? report->GetPageCount() : doc->m_nPageCount;
-    if (current <= 0) current = doc->m_nCurPage;
+    if (count <= 0) count = report ? report->GetPageCount() : doc->ViewState().pageCount;
+    if (current <= 0) current = doc->ViewState().curPage;
     m_nPageCount = std::max(1, count);
     m_nCurPage = std::max(1, current);
     m_nCurPageDrawn = m_nCurPage;
@@ -100,7 +100,7 @@ bool CReportFrame::EnterFormatState() {
 void CReportFrame::EnterDataStateUnchecked() {
     // The page chosen on the strip.
     CPageCtrl* tabs = FrameTabs();
-    const int page = tabs ? tabs->CurrentPage() : FrameDocument()->m_nCurPage;
+    const int page = tabs ? tabs->CurrentPage() : FrameDocument()->ViewState().curPage;
     CommitPendingEntry();
     if (!FrameDocument()->SetCurrentPage(page)) {
         publishPages();  // a page the document refuses must not stay shown

@@ -37,20 +37,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hooks.findOpen = [&doc](const QString&) { return doc.get(); };
     hooks.open = [&doc](const QString& path) -> CQorsDoc* {
         doc = std::make_unique<CQorsDoc>();
-        return doc->OnOpenDocument(path) ? doc.get() : nullptr;
+        return doc->Files().OnOpenDocument(path) ? doc.get() : nullptr;
     };
     hooks.create = [&doc]() -> CQorsDoc* {
         doc = std::make_unique<CQorsDoc>();
-        return doc->OnNewDocument() ? doc.get() : nullptr;
+        return doc->Files().OnNewDocument() ? doc.get() : nullptr;
     };
     CAppEnvironment::Instance().SetDocumentHooks(hooks);
     const QString report = folder + "/Balance.rep";
     CConsolExchange exchange;
     CQorsDoc* target = nullptr;
     if (exchange.OpenDownloadedSample(report, &target) && target &&
-        target->PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged()))
-        target->OnSaveDocument();
-    if (doc) doc->OnCloseDocument();
+        target->Files().PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged()))
+        target->Files().OnSaveDocument();
+    if (doc) doc->Files().OnCloseDocument();
     CAppEnvironment::Instance().SetDocumentHooks({});
     return 0;
 }

@@ -21,10 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!qor::ReadImportDescription(dir + "/d.ini", &layout))
         for (int i = 0; i < qor::kImportFieldCount; ++i) layout.fields[size_t(i)].column = i + 1;
     CQorsDoc doc;
-    if (!doc.OnNewDocument()) return 0;
+    if (!doc.Files().OnNewDocument()) return 0;
     qor::TextImportResult result;
     QString error;
-    doc.ImportExportText(dir + "/d.txt", layout, &result, &error);
-    doc.OnCloseDocument();
+    doc.Files().ImportExportText(dir + "/d.txt", layout, &result, &error);
+    doc.Files().OnCloseDocument();
     return 0;
 }

@@ -67,7 +67,7 @@ CellPainter::CellPainter(QPainter& painter, const PaintRequest& request)
 CellPainter::~CellPainter() = default;
 
 PaintResult CellPainter::Paint() {
-    if (!m_doc.IsOpen() || m_doc.m_bRedrawSuspended) return m_result;
+    if (!m_doc.IsOpen() || m_doc.ViewState().redrawSuspended) return m_result;
     const int hw = m_geo->HeaderWidth();
     const int hh = m_geo->HeaderHeight();
 

@@ -71,7 +71,7 @@ bool copySelection(ClipContext& ctx) {
         return data && clipboardOf(ctx).SetData(data);
     }
     auto data = std::make_unique<QMimeData>();
-    if (!ctx.doc->CopyAreaToClipboard(data.get())) return false;
+    if (!ctx.doc->Clipboard().CopyAreaToClipboard(data.get())) return false;
     addServedFormats(ctx, data.get());
     return clipboardOf(ctx).SetData(data.release());
 }
@@ -81,7 +81,7 @@ void removeItem(ClipContext& ctx, CComItem* item, bool everyView) {
     // is destroyed.
     if (ctx.dropSelection) ctx.dropSelection(everyView ? nullptr : item);
     ctx.selection = nullptr;
-    ctx.doc->RemoveComItemAndRefresh(item);
+    ctx.doc->Items().RemoveComItemAndRefresh(item);
 }
 
 // Items of page 0 belong to the format and stay while a page is shown.
@@ -175,12 +175,12 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
         case PasteKind::None:
             return 1;
         case PasteKind::Cells:
-            return ctx.doc->PasteFromClipboard(data);
+            return ctx.doc->Clipboard().PasteFromClipboard(data);
         case PasteKind::Chart:
-            item = ctx.doc->PasteChartItem(data->data(fmt(kGraphFormatName)), at, &error);
+            item = ctx.doc->Items().PasteChartItem(data->data(fmt(kGraphFormatName)), at, &error);
             break;
         case PasteKind::Object:
-            item = ctx.doc->PasteObjectItem(data->data(fmt(kOleFormatName)), at, !dropped, &error);
+            item = ctx.doc->Items().PasteObjectItem(data->data(fmt(kOleFormatName)), at, !dropped, &error);
             break;
         case PasteKind::Report: {
             CQorsDoc::NewObject o;
@@ -189,7 +189,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
             o.classId = fmt(qor::items::kReportObjectClass);
             QString suffix;
             o.picture = pictureBytes(data, &suffix);
-            item = ctx.doc->InsertObject(o, place, &error);
+            item = ctx.doc->Items().InsertObject(o, place, &error);
             break;
         }
         case PasteKind::ReportLink: {
@@ -201,7 +201,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
             o.classId = fmt(qor::items::kReportObjectClass);
             QString suffix;
             o.picture = pictureBytes(data, &suffix);
-            item = ctx.doc->InsertObject(o, place, &error);
+            item = ctx.doc->Items().InsertObject(o, place, &error);
             break;
         }
         case PasteKind::Picture: {
@@ -210,7 +210,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
             o.bytes = pictureBytes(data, &suffix);
             if (o.bytes.isEmpty()) return 1;
             o.name = QStringLiteral("图片.") + suffix;
-            item = ctx.doc->InsertObject(o, place, &error);
+            item = ctx.doc->Items().InsertObject(o, place, &error);
             break;
         }
         case PasteKind::Files: {
@@ -218,7 +218,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
             for (const QString& path : localFiles(data)) {
                 QString why;
                 std::shared_ptr<CComItem> made =
-                    ctx.doc->InsertObjectFromFile(path, place, link, false, &why);
+                    ctx.doc->Items().InsertObjectFromFile(path, place, link, false, &why);
                 if (made)
                     item = made;
                 else
@@ -297,7 +297,7 @@ bool HasPasteSpecialDialog() { return g_pasteSpecial != nullptr; }
 bool EditCopy(ClipContext& ctx) {
     if (!ctx.doc) return false;
     const bool wasModified = ctx.doc->IsModified();
-    if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCopy)) return true;
+    if (ctx.doc->Clipboard().ForwardToCellEdit(DocClipboard::kEditCopy)) return true;
     const bool done = copySelection(ctx);
     if (wasModified && !ctx.doc->IsModified()) ctx.doc->SetModifiedFlag(true);
     return done;
@@ -305,7 +305,7 @@ bool EditCopy(ClipContext& ctx) {
 
 bool EditCut(ClipContext& ctx) {
     if (!ctx.doc || ctx.otherViewChartEditing) return false;
-    if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditCut)) return true;
+    if (ctx.doc->Clipboard().ForwardToCellEdit(DocClipboard::kEditCut)) return true;
     if (ctx.selection) {
         // The item goes only once it is safely on the clipboard.
         if (!copySelection(ctx)) return false;
@@ -318,7 +318,7 @@ bool EditCut(ClipContext& ctx) {
     addServedFormats(ctx, &served);
     served.removeFormat(QString::fromLatin1(qor::items::kLinkSourceFormat));
     // Clearing after a failed copy would lose the cells.
-    if (!ctx.doc->CutAreaToClipboard(data.get())) return false;
+    if (!ctx.doc->Clipboard().CutAreaToClipboard(data.get())) return false;
     for (const QString& f : served.formats()) data->setData(f, served.data(f));
     return clipboardOf(ctx).SetData(data.release());
 }
@@ -336,7 +336,7 @@ bool EditClear(ClipContext& ctx) {
         ctx.doc->SetModifiedFlag();
         return true;
     }
-    if (ctx.viewChartEditing || ctx.doc->m_bChartFrameOpen) return false;
+    if (ctx.viewChartEditing || ctx.doc->Items().ChartWindow().frameOpen) return false;
     removeItem(ctx, item, true);
     ctx.doc->UpdateAllViews(CQorsDoc::kHintItems);
     ctx.doc->SetModifiedFlag();
@@ -345,7 +345,7 @@ bool EditClear(ClipContext& ctx) {
 
 int EditPaste(ClipContext& ctx) {
     if (!ctx.doc) return 1;
-    if (ctx.doc->ForwardToCellEdit(CQorsDoc::kEditPaste)) return 0;
+    if (ctx.doc->Clipboard().ForwardToCellEdit(DocClipboard::kEditPaste)) return 0;
     return pasteData(ctx, clipboardOf(ctx).Data());
 }
 

@@ -158,7 +158,7 @@ void CPageCtrl::press(QPoint p) {
             break;
         case StripPress::Tab: {
             CQorsDoc* doc = GetDocument();
-            const bool differs = !doc || doc->m_nCurPage != m_state.current;
+            const bool differs = !doc || doc->ViewState().curPage != m_state.current;
             if (differs || r.forceRefresh || m_bRefreshRequested) {
                 m_bRefreshRequested = 0;
                 emit commandRequested(kCmdPageActivate);

@@ -417,6 +417,6 @@ void CQorSplitterWnd::SyncPageTabs() {
             m_wndPageCtrl.CollapseTabArea();
     }
     const CReportHandle* report = m_doc->GetReport();
-    const int count = report ? report->GetPageCount() : m_doc->m_nPageCount;
-    m_wndPageCtrl.SetPageTabs(count, m_doc->m_nCurPage);
+    const int count = report ? report->GetPageCount() : m_doc->ViewState().pageCount;
+    m_wndPageCtrl.SetPageTabs(count, m_doc->ViewState().curPage);
 }

@@ -124,14 +124,14 @@ void CQorsView::OnInitialUpdate() {
 }
 
 void CQorsView::RefreshGeometry() {
-    const float printScale = m_pDoc ? m_pDoc->m_fPrintScale : 1.0f;
+    const float printScale = m_pDoc ? m_pDoc->PageSetup().scale : 1.0f;
     m_geo.SetScale(m_bPrintMapping ? printScale : m_fScale);
     m_geo.Refresh();
     m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
     m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
     if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
-        m_pDoc->m_nSheetWidth = m_geo.SheetWidth();
-        m_pDoc->m_nSheetHeight = m_geo.SheetHeight();
+        m_pDoc->ViewState().sheetWidth = m_geo.SheetWidth();
+        m_pDoc->ViewState().sheetHeight = m_geo.SheetHeight();
     }
 }
 
@@ -139,7 +139,7 @@ void CQorsView::onDocumentChanged(int hint) {
     if (geometryHint(hint)) {
         RefreshGeometry();
         UpdateScrollRanges();
-        if (m_pDoc && m_pDoc->m_bShowPageBreaks) m_pages.RecalcPageLayout();
+        if (m_pDoc && m_pDoc->ViewState().showPageBreaks) m_pages.RecalcPageLayout();
         // Rows, columns or the table changed size: no item is left off the
         // sheet where nobody could reach it.
         if (hint == CQorsDoc::kHintLayout) m_items.ClampItemsToSheet();
@@ -288,7 +288,7 @@ void CQorsView::applyViewState(const ViewState& state) {
     m_crGrid = state.gridColour;
     m_bKindColours = state.kindColours;
     m_fScale = ValidViewScale(state.scale);
-    if (m_pDoc) m_pDoc->m_fScale = m_fScale;
+    if (m_pDoc) m_pDoc->ViewState().scale = m_fScale;
     m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
     if (!m_bPrintMapping) m_geo.SetScale(m_fScale);
     update();
@@ -298,8 +298,8 @@ void CQorsView::SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kind
                              float scale) {
     applyViewState(DecodeViewState(origin, gridColour, kindColours, scale));
     if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
-        m_pDoc->m_nSheetWidth = m_geo.SheetWidth();
-        m_pDoc->m_nSheetHeight = m_geo.SheetHeight();
+        m_pDoc->ViewState().sheetWidth = m_geo.SheetWidth();
+        m_pDoc->ViewState().sheetHeight = m_geo.SheetHeight();
     }
 }
 
@@ -313,7 +313,7 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
     const SizeTargets t = isRow ? RowSizeTargets(m_geo, SelectionArea(), index, size)
                                 : ColumnSizeTargets(m_geo, SelectionArea(), index);
     // One redraw for the whole block, not one per line.
-    ++m_pDoc->m_bRedrawSuspended;
+    ++m_pDoc->ViewState().redrawSuspended;
     for (int i = t.first; i <= t.last; ++i) {
         const int d = isRow ? m_geo.DocRow(i) : m_geo.DocColumn(i);
         if (d < 0) continue;
@@ -322,7 +322,7 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
         else
             m_pDoc->SetColumnWidth(d, size);
     }
-    --m_pDoc->m_bRedrawSuspended;
+    --m_pDoc->ViewState().redrawSuspended;
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
 }
 
@@ -382,12 +382,12 @@ PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     req.selectedItem = m_items.Selected();
     req.chartEditing = m_items.IsChartEditing();
     if (CQorsDoc* doc = m_pDoc)
-        req.refreshItem = [doc](CComItem* item) { doc->RefreshChartPicture(item); };
+        req.refreshItem = [doc](CComItem* item) { doc->Items().RefreshChartPicture(item); };
     return req;
 }
 
 void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->m_bRedrawSuspended) {
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_pDoc->ViewState().redrawSuspended) {
         painter.fillRect(clip, palette().window());
         return;
     }
@@ -477,8 +477,8 @@ void CQorsView::OnDisplayScale() {
     RefreshGeometry();
     int32_t rows = 0, cols = 0;
     m_pDoc->GetPageTableSize(&rows, &cols);
-    m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, cols);
-    m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, rows);
+    m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, cols);
+    m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, rows);
     m_items.ClampItemsToSheet();
     UpdateScrollRanges();
     update();

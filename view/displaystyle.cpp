@@ -99,9 +99,9 @@ std::array<uint32_t, 4> MergeZoomIntoSaved(const std::array<uint32_t, 4>& saved,
 
 void ScaleDocumentItems(CQorsDoc& doc, double ratio) {
     if (!std::isfinite(ratio) || ratio <= 0) return;
-    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = doc.GetNextComItem(pos);
+        CComItem* item = doc.Items().GetNextComItem(pos);
         if (!item) continue;
         const QPoint p = item->GetPosition();
         const QPoint np(ScaleCoord(p.x(), ratio), ScaleCoord(p.y(), ratio));
@@ -131,9 +131,9 @@ void ScaleDocumentItems(CQorsDoc& doc, double ratio) {
 }
 
 void ClampDocumentItems(CQorsDoc& doc, int width, int height) {
-    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = doc.GetNextComItem(pos);
+        CComItem* item = doc.Items().GetNextComItem(pos);
         if (!item) continue;
         // The same rule as moving an item by hand: it stays on the sheet.
         const QPoint p = item->GetPosition();

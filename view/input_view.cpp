@@ -371,13 +371,13 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
             QString error;
             QApplication::setOverrideCursor(Qt::WaitCursor);
             const InPlaceController::Hooks& hooks = InPlaceController::GetHooks();
-            const bool inPlace = !openVerb && hooks.activate && !m_pDoc->IsRunningInPlace() &&
+            const bool inPlace = !openVerb && hooks.activate && !m_pDoc->Items().IsRunningInPlace() &&
                                  qor::EmbeddedReportEdit::IsEditable(item);
             bool opened = true;
             if (inPlace)
                 hooks.activate(*this, item);  // it tells the user when it cannot
             else
-                opened = m_pDoc->OpenObject(item, &error);
+                opened = m_pDoc->Items().OpenObject(item, &error);
             QApplication::restoreOverrideCursor();
             if (!opened)
                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -474,7 +474,7 @@ void CQorsView::keyPressEvent(QKeyEvent* event) {
 
 void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
     if (!m_pDoc || !m_pDoc->IsOpen() || m_bLeftDown || m_items.IsChartEditing() ||
-        m_pDoc->m_bChartEditing)
+        m_pDoc->Items().ChartWindow().editing)
         return;
     if (key == Qt::Key_D && ctrl) {
         emit commandRequested(kCmdSwitchState);

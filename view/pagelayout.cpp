@@ -11,19 +11,19 @@ const char16_t* const kBreakTableFullText = u"强制分页已满（最多50个�
 
 PageSetup PageSetupFromDocument(const CQorsDoc& doc) {
     PageSetup s;
-    s.marginLeft = doc.m_nMarginLeft;
-    s.marginTop = doc.m_nMarginTop;
-    s.marginRight = doc.m_nMarginRight;
-    s.marginBottom = doc.m_nMarginBottom;
-    s.printScale = doc.m_fPrintScale;
-    s.titles.asColumns = doc.m_nTitleSwitch == 1;
-    s.titles.head = doc.m_bHeadTitle != 0;
-    s.titles.headFirst = doc.m_nHeadFirst;
-    s.titles.headLast = doc.m_nHeadLast;
-    s.titles.tail = doc.m_bTailTitle != 0;
-    s.titles.tailFirst = doc.m_nTailFirst;
-    s.titles.tailLast = doc.m_nTailLast;
-    s.manual = doc.m_manualBreaks;
+    s.marginLeft = doc.PageSetup().margins[0];
+    s.marginTop = doc.PageSetup().margins[1];
+    s.marginRight = doc.PageSetup().margins[2];
+    s.marginBottom = doc.PageSetup().margins[3];
+    s.printScale = doc.PageSetup().scale;
+    s.titles.asColumns = doc.PageSetup().titleSwitch == 1;
+    s.titles.head = doc.PageSetup().headFlag != 0;
+    s.titles.headFirst = doc.PageSetup().headFirst;
+    s.titles.headLast = doc.PageSetup().headLast;
+    s.titles.tail = doc.PageSetup().tailFlag != 0;
+    s.titles.tailFirst = doc.PageSetup().tailFirst;
+    s.titles.tailLast = doc.PageSetup().tailLast;
+    s.manual = doc.ViewState().manualBreaks;
     return s;
 }
 

@@ -49,7 +49,7 @@ private:
 
 std::vector<BreakLine> CellPainter::PageBreakLines() const {
     std::vector<BreakLine> lines;
-    if (!m_doc.m_bShowPageBreaks) return lines;
+    if (!m_doc.ViewState().showPageBreaks) return lines;
     const int hw = m_geo->HeaderWidth();
     const int hh = m_geo->HeaderHeight();
     const int right = m_client.right() + 1;
@@ -62,7 +62,7 @@ std::vector<BreakLine> CellPainter::PageBreakLines() const {
     // A manual break b ends a page after line b: its line is the top of
     // b + 1, drawn only below the header (a line on the header's edge would
     // belong to a row scrolled out of sight).
-    for (const PageBreakEntry& e : m_doc.m_manualBreaks) {
+    for (const PageBreakEntry& e : m_doc.ViewState().manualBreaks) {
         if (e.row >= firstRow && e.row < m_result.lastRow) {
             const int y = rowTop(e.row + 1);
             if (y > hh) lines.push_back({QLine(hw, y, right, y), true});
@@ -76,17 +76,17 @@ std::vector<BreakLine> CellPainter::PageBreakLines() const {
     // Automatic breaks name the first line of the next page. Each list ends
     // at its own first empty entry; the array is never read past its size,
     // whatever its capacity field says.
-    const size_t count = std::min(m_doc.m_autoBreaks.size(),
-                                  size_t(std::max<int32_t>(0, m_doc.m_nAutoBreakCapacity)));
+    const size_t count = std::min(m_doc.ViewState().autoBreaks.size(),
+                                  size_t(std::max<int32_t>(0, m_doc.ViewState().autoBreakCapacity)));
     for (size_t k = 0; k < count; ++k) {
-        const int v = m_doc.m_autoBreaks[k].row;
+        const int v = m_doc.ViewState().autoBreaks[k].row;
         if (v < 1) break;
         if (v < m_block.firstRow || v > m_block.lastRow) continue;
         const int y = rowTop(v);
         if (y > hh) lines.push_back({QLine(hw, y, right, y), false});
     }
     for (size_t k = 0; k < count; ++k) {
-        const int v = m_doc.m_autoBreaks[k].col;
+        const int v = m_doc.ViewState().autoBreaks[k].col;
         if (v < 1) break;
         if (v < m_block.firstCol || v > m_block.lastCol) continue;
         const int x = colLeft(v);
@@ -123,9 +123,9 @@ QRegion CellPainter::ItemRegion() const {
     QRegion region;
     const uint32_t page = CurrentItemPage(m_doc);
     PaintItemView view(*m_geo, m_req);
-    CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = m_doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = m_doc.GetNextComItem(pos);
+        CComItem* item = m_doc.Items().GetNextComItem(pos);
         if (!item || item->IsTransparent()) continue;
         if (item->GetPage() != page && item->GetPage() != 0) continue;
         items::ItemTracker tracker;
@@ -151,9 +151,9 @@ void CellPainter::drawItemTracker(CComItem* item) {
 void CellPainter::DrawItems() {
     if (m_geo->ExtentWidth() < 10 || m_geo->ExtentHeight() < 10) return;
     const uint32_t page = CurrentItemPage(m_doc);
-    CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = m_doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = m_doc.GetNextComItem(pos);
+        CComItem* item = m_doc.Items().GetNextComItem(pos);
         if (!item) continue;
         if (item->GetPage() != page && item->GetPage() != 0) continue;
         items::Rect rect = item->GetRect();

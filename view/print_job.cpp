@@ -108,7 +108,7 @@ void PrintDriver::tell(int message) const {
 }
 
 void PrintDriver::refreshPage() {
-    m_geo.SetScale(m_doc.m_fPrintScale);
+    m_geo.SetScale(m_doc.PageSetup().scale);
     m_geo.SetHeaders(0, 0);
     m_geo.SetFirstCell(0, 0);
     m_geo.Refresh();
@@ -445,7 +445,7 @@ void PrintDriver::printItem(CComItem* item, const items::Rect& rect) {
     if (m_settings.refreshItem)
         m_settings.refreshItem(item);
     else
-        m_doc.RefreshChartPicture(item, true);
+        m_doc.Items().RefreshChartPicture(item, true);
     m_painter->save();
     item->Draw(m_painter, rect);
     m_painter->restore();
@@ -470,9 +470,9 @@ void PrintDriver::printItems(const PageRange& block, int left, int top, int righ
 
     m_painter->save();
     m_painter->setClipRect(blockRect, Qt::IntersectClip);
-    CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = m_doc.Items().GetFirstComItemPos();
     while (pos) {
-        CComItem* item = m_doc.GetNextComItem(pos);
+        CComItem* item = m_doc.Items().GetNextComItem(pos);
         if (!item || (item->GetPage() != page && item->GetPage() != 0)) continue;
         items::Rect r = itemPoints(*item);
         int x = r.left - blockX, y = r.top - blockY;
@@ -507,8 +507,8 @@ void PrintDriver::printItems(const PageRange& block, int left, int top, int righ
 
 void PrintDriver::printObject(int layoutPage) {
     CComItem* item = nullptr;
-    for (CQorsDoc::ItemPos pos = m_doc.GetFirstComItemPos(); pos;) {
-        CComItem* it = m_doc.GetNextComItem(pos);
+    for (CQorsDoc::ItemPos pos = m_doc.Items().GetFirstComItemPos(); pos;) {
+        CComItem* it = m_doc.Items().GetNextComItem(pos);
         if (it == m_settings.objectOnly) item = it;
     }
     if (!item || m_inner.width() <= 0 || m_inner.height() <= 0) return;

@@ -40,7 +40,7 @@ QImage RenderCellRange(const CQorsDoc& doc, int left, int top, int right, int bo
     req.clientSize = size;
     req.mode = PaintMode::kImage;
     CQorsDoc* mutableDoc = const_cast<CQorsDoc*>(&doc);
-    req.refreshItem = [mutableDoc](CComItem* item) { mutableDoc->RefreshChartPicture(item); };
+    req.refreshItem = [mutableDoc](CComItem* item) { mutableDoc->Items().RefreshChartPicture(item); };
     PaintSheet(painter, req);
     return image;
 }
@@ -64,9 +64,9 @@ QImage ReportObjectPicture(const QByteArray& bytes) {
             file.close();
             if (written) {
                 CQorsDoc doc;
-                if (doc.OnOpenDocument(path)) {
+                if (doc.Files().OnOpenDocument(path)) {
                     image = COlesvrItem(&doc).Render();
-                    doc.OnCloseDocument();
+                    doc.Files().OnCloseDocument();
                 }
             }
             QFile::remove(path);
@@ -170,7 +170,7 @@ void COlesvrItem::AddClipboardFormats(QMimeData* data) const {
         const QByteArray png = qor::items::PngBytes(image);
         if (!png.isEmpty()) data->setData(QStringLiteral("image/png"), png);
     }
-    const QByteArray report = m_doc->SaveEmbeddingCopy();
+    const QByteArray report = m_doc->Items().SaveEmbeddingCopy();
     if (!report.isEmpty())
         data->setData(QString::fromLatin1(qor::items::kEmbedSourceFormat), report);
     data->setData(QString::fromLatin1(qor::items::kObjectDescriptorMime),
@@ -180,7 +180,7 @@ void COlesvrItem::AddClipboardFormats(QMimeData* data) const {
 void COlesvrItem::OnDocumentUpdate(const QObject*, int, bool) { ++m_updates; }
 
 COleLinkItem::COleLinkItem(CQorsDoc* doc, const QString& name) : COlesvrItem(doc) {
-    m_page = doc ? std::max(1, int(doc->m_nCurPage)) : 1;
+    m_page = doc ? std::max(1, int(doc->ViewState().curPage)) : 1;
     int page = 0, l = 0, t = 0, r = 0, b = 0;
     m_accepted = qor::view::ParseLinkName(name, &page, &l, &t, &r, &b);
     if (!m_accepted) return;
@@ -190,7 +190,7 @@ COleLinkItem::COleLinkItem(CQorsDoc* doc, const QString& name) : COlesvrItem(doc
 
 COleLinkItem::COleLinkItem(CQorsDoc* doc, int left, int top, int right, int bottom)
     : COlesvrItem(doc) {
-    m_page = doc ? std::max(1, int(doc->m_nCurPage)) : 1;
+    m_page = doc ? std::max(1, int(doc->ViewState().curPage)) : 1;
     SetRange(left, top, right, bottom);
 }
 

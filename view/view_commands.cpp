@@ -185,7 +185,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     static const std::vector<Command> table = {
         {kCmdCancelEditCntr,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.m_pDoc || !v.m_pDoc->GetInPlaceActiveItem())
+             if (!v.m_pDoc || !v.m_pDoc->Items().GetInPlaceActiveItem())
                  return QStringLiteral("没有就地编辑的对象");
              return Off();
          },
@@ -199,7 +199,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
          },
          [](CQorsView& v, int) {
              QString error;
-             if (!v.m_pDoc->OpenObject(v.Items().Selected(), &error))
+             if (!v.m_pDoc->Items().OpenObject(v.Items().Selected(), &error))
                  qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
          }},
         {kCmdInsertObject,
@@ -453,13 +453,13 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     UpdateScrollRanges();
     int32_t pageRows = 0, pageCols = 0;
     m_pDoc->GetPageTableSize(&pageRows, &pageCols);
-    m_pDoc->m_nSheetWidth = m_geo.GetColumnDistance(0, pageCols);
-    m_pDoc->m_nSheetHeight = m_geo.GetRowDistance(0, pageRows);
+    m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, pageCols);
+    m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, pageRows);
     Items().ClampItemsToSheet();
     for (QWidget* w : QApplication::allWidgets())
         if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)
             v->m_bRelayoutPending = 1;
-    if (m_pDoc->m_bShowPageBreaks) Pages().RecalcPageLayout();
+    if (m_pDoc->ViewState().showPageBreaks) Pages().RecalcPageLayout();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
     m_pDoc->UpdateServerItems(this);
     return true;
@@ -504,7 +504,7 @@ void CQorsView::OnPageTabsForward() { stepPage(this, 1); }
 // Printing
 
 bool CQorsView::printingBlocked() const {
-    return m_pDoc && m_pDoc->GetInPlaceActiveItem() != nullptr;
+    return m_pDoc && m_pDoc->Items().GetInPlaceActiveItem() != nullptr;
 }
 
 void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
@@ -612,7 +612,7 @@ void CQorsView::OnExportHtml() {
         return;
     }
     CHtmlExporter exporter;
-    const int page = std::max(1, m_pDoc->m_nCurPage);
+    const int page = std::max(1, m_pDoc->ViewState().curPage);
     if (!exporter.OpenSource(m_pDoc->GetReport()->GetPathName(), page)) return;
     QString target = SiblingPath(report, QStringLiteral(".htm"));
     if (target.isEmpty() || QFileInfo::exists(target)) {
@@ -671,13 +671,13 @@ bool CQorsView::InsertAreaChart() {
         return false;
     }
     AreaChartDlgMembers m =
-        PresetAreaChart(sel, m_pDoc->m_nCurPage, m_pDoc->m_nChartCounter,
+        PresetAreaChart(sel, m_pDoc->ViewState().curPage, m_pDoc->Items().ChartCounter(),
                         m_pDoc->GetReport()->GetRowCount() - 1, m_pDoc->GetReport()->GetColCount() - 1);
     if (ChartUi()->RunAreaChartDlg(m) != qor::kIdOk) return false;
-    ++m_pDoc->m_nChartCounter;
+    m_pDoc->Items().SetChartCounter(m_pDoc->Items().ChartCounter() + 1);
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
-    Rect sheet{0, 0, m_pDoc->m_nSheetWidth, m_pDoc->m_nSheetHeight};
+    Rect sheet{0, 0, m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight};
     Geometry().DocToClient(sheet);
     const Rect visible{m_nHeaderWidth, m_nHeaderHeight,
                        std::max(m_nHeaderWidth, std::min(width(), sheet.right)),
@@ -685,14 +685,14 @@ bool CQorsView::InsertAreaChart() {
     Rect r = NewChartClientRect(visible);
     Geometry().ClientToDoc(r);
     const qor::items::ChartDesc desc =
-        BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->m_nChartCounter - 1);
-    std::shared_ptr<CComItem> item = m_pDoc->CreateComItem(0);
+        BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->Items().ChartCounter() - 1);
+    std::shared_ptr<CComItem> item = m_pDoc->Items().CreateComItem(0);
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
     if (!chart) return false;
     chart->SetRect(r);
     chart->SetChartDesc(desc);
-    m_pDoc->SetCurrentChart(chart);
-    m_pDoc->CreateChart(desc);
+    m_pDoc->Items().SetCurrentChart(chart);
+    m_pDoc->Items().CreateChart(desc);
     for (CQorsView* v : SheetViewsOf(m_pDoc)) v->Items().SetSelection(chart);
     m_pDoc->SetModifiedFlag();
     // The new chart is opened for editing at once: its titles and parts are
@@ -721,7 +721,7 @@ bool CQorsView::OnInsertObject() {
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::shared_ptr<CComItem> item =
-        m_pDoc->InsertObjectFromFile(m.m_strPath, at, m.m_bLink, m.m_bIcon, &error);
+        m_pDoc->Items().InsertObjectFromFile(m.m_strPath, at, m.m_bLink, m.m_bIcon, &error);
     QApplication::restoreOverrideCursor();
     if (!item) {
         qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -763,7 +763,7 @@ void CQorsView::OnObjectItemProperties() {
     CQorsDoc* doc = m_pDoc;
     m.updateNow = [doc, object] {
         // A file that is gone keeps the picture the report has.
-        if (!doc->RefreshLinkedObject(object))
+        if (!doc->Items().RefreshLinkedObject(object))
             qor::messageBox(QStringLiteral("不能读取链接的文件 %1，对象仍显示原来的图片。")
                                 .arg(object->GetClient().linkSource),
                             QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
@@ -772,7 +772,7 @@ void CQorsView::OnObjectItemProperties() {
     };
     m.openSource = [doc, object] {
         QString error;
-        if (!doc->OpenObject(object, &error))
+        if (!doc->Items().OpenObject(object, &error))
             qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     };
     if (!run(m, this) || m.scale == before) return;

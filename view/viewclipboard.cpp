@@ -84,7 +84,7 @@ bool ViewClipboard::OnUpdateEditCopy(const void* inPlaceFrame) const {
     CopyUpdateInput in;
     in.inPlaceFrame = inPlaceFrame != nullptr;
     const CQorsDoc* doc = m_view.GetDocument();
-    in.inPlaceActiveItem = doc && doc->GetInPlaceActiveItem() != nullptr;
+    in.inPlaceActiveItem = doc && doc->Items().GetInPlaceActiveItem() != nullptr;
     const QWidget* focus = QApplication::focusWidget();
     const QLineEdit* bar = m_view.CellEdit().FormulaBar();
     in.focusOnFormulaBar = bar && focus == bar;

@@ -96,7 +96,7 @@ bool ViewItems::StartItemDrag(CComItem* item, QPoint client) {
     if (droppedHere) {
         m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
         m_v.m_pDoc->UpdateServerItems();
-    } else if (result == Qt::MoveAction && m_v.m_pDoc->GetComItemShared(item)) {
+    } else if (result == Qt::MoveAction && m_v.m_pDoc->Items().GetComItemShared(item)) {
         // Moved into another window: it lives there now.
         for (CQorsView* v : SheetViewsOf(m_v.m_pDoc))
             if (v->Items().Selected() == item) v->Items().SetSelection(nullptr);
@@ -111,7 +111,7 @@ int ViewItems::DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const
     QPoint doc = client;
     m_v.m_geo.ClientToDocPoint(doc);
     const QPoint corner = qor::view::DropPoint(
-        doc, m_dropOffset, QSize(m_v.m_pDoc->m_nSheetWidth, m_v.m_pDoc->m_nSheetHeight));
+        doc, m_dropOffset, QSize(m_v.m_pDoc->ViewState().sheetWidth, m_v.m_pDoc->ViewState().sheetHeight));
     if (sheetCorner) *sheetCorner = corner;
     const bool inside = client.x() >= m_v.m_nHeaderWidth && client.y() >= m_v.m_nHeaderHeight &&
                         client.x() < m_v.width() && client.y() < m_v.height();

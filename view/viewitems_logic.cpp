@@ -33,9 +33,9 @@ bool IsItemEditable(const CQorsDoc& doc, const CComItem& item) {
 CComItem* HitTestItems(const CQorsDoc& doc, QPoint client, QSize headers, uint32_t page,
                        const qor::items::IItemView* view) {
     if (client.x() < headers.width() || client.y() < headers.height()) return nullptr;
-    CQorsDoc::ItemPos pos = doc.GetLastComItemPos();
+    CQorsDoc::ItemPos pos = doc.Items().GetLastComItemPos();
     while (pos) {
-        CComItem* item = doc.GetPrevComItem(pos);
+        CComItem* item = doc.Items().GetPrevComItem(pos);
         if (item && item->HitTest(client.x(), client.y(), page, view)) return item;
     }
     return nullptr;
@@ -83,7 +83,7 @@ void ScaleChartDesc(qor::items::ChartDesc* desc, int numX, int denX, int numY, i
 }
 
 bool ApplyItemRect(CQorsDoc& doc, CComItem& item, const Rect& sheetRect) {
-    const Rect r = ClampRectToSheet(sheetRect, doc.SheetSize());
+    const Rect r = ClampRectToSheet(sheetRect, doc.Items().SheetSize());
     if (r.width() <= 0 || r.height() <= 0) return false;
     const Rect old = item.GetRect();
     if (r == old) return false;
@@ -107,11 +107,11 @@ bool MoveItemTo(CQorsDoc& doc, CComItem& item, QPoint at) {
 bool DeleteItem(CQorsDoc& doc, CComItem* item, CComItem** selection) {
     // The list may hold the last reference: keep the item alive until the
     // selection no longer points at it.
-    const std::shared_ptr<CComItem> keep = doc.GetComItemShared(item);
+    const std::shared_ptr<CComItem> keep = doc.Items().GetComItemShared(item);
     if (!keep) return false;
     item->Delete();
     // A kind that does not remove itself is still taken out.
-    doc.RemoveComItem(item);
+    doc.Items().RemoveComItem(item);
     if (selection && *selection == item) *selection = nullptr;
     doc.SetModifiedFlag();
     doc.UpdateServerItems();
@@ -155,19 +155,19 @@ bool ApplyChartScale(CQorsDoc& doc, CComItem& chart, int scale, bool relative) {
 }
 
 bool CanBringToFront(const CQorsDoc& doc, const CComItem* item) {
-    return item && doc.FindComItem(item) && IsItemEditable(doc, *item) &&
-           doc.GetLastComItemPos() != item;
+    return item && doc.Items().FindComItem(item) && IsItemEditable(doc, *item) &&
+           doc.Items().GetLastComItemPos() != item;
 }
 
 bool CanSendToBack(const CQorsDoc& doc, const CComItem* item) {
-    return item && doc.FindComItem(item) && IsItemEditable(doc, *item) &&
-           doc.GetFirstComItemPos() != item;
+    return item && doc.Items().FindComItem(item) && IsItemEditable(doc, *item) &&
+           doc.Items().GetFirstComItemPos() != item;
 }
 
 namespace {
 
 bool reorder(CQorsDoc& doc, CComItem* item, bool toTail) {
-    if (!doc.MoveComItemToEnd(item, toTail)) return false;
+    if (!doc.Items().MoveComItemToEnd(item, toTail)) return false;
     doc.SetModifiedFlag();
     doc.UpdateServerItems();
     doc.UpdateAllViews(CQorsDoc::kHintItems);

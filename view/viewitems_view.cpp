@@ -80,7 +80,7 @@ bool ViewItems::BeginChartEdit(CComItem* item) {
     if (!m_v.m_pDoc || !chart || !m_v.m_pDoc->IsOpen()) return false;
     if (m_bChartEditing && m_pSelection == chart && m_pPicWnd) return true;
     SetSelection(chart);
-    m_v.m_pDoc->SetCurrentChart(chart);
+    m_v.m_pDoc->Items().SetCurrentChart(chart);
     // A chart larger than the window is edited in the chart frame, where it
     // can be scrolled; the chart is handed over as itself.
     {

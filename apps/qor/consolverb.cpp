@@ -36,20 +36,20 @@ public:
         };
         hooks.open = [this](const QString& path) -> CQorsDoc* {
             auto doc = std::make_unique<CQorsDoc>();
-            if (!doc->OnOpenDocument(path)) return nullptr;
+            if (!doc->Files().OnOpenDocument(path)) return nullptr;
             m_docs.push_back(std::move(doc));
             return m_docs.back().get();
         };
         hooks.create = [this]() -> CQorsDoc* {
             auto doc = std::make_unique<CQorsDoc>();
-            if (!doc->OnNewDocument()) return nullptr;
+            if (!doc->Files().OnNewDocument()) return nullptr;
             m_docs.push_back(std::move(doc));
             return m_docs.back().get();
         };
         CAppEnvironment::Instance().SetDocumentHooks(std::move(hooks));
     }
     ~HeadlessDocuments() {
-        for (const auto& doc : m_docs) doc->OnCloseDocument();
+        for (const auto& doc : m_docs) doc->Files().OnCloseDocument();
         CAppEnvironment::Instance().SetDocumentHooks({});
     }
     HeadlessDocuments(const HeadlessDocuments&) = delete;
@@ -121,7 +121,7 @@ int verbConsol(const QStringList& args, Output* out) {
         out->err += QStringLiteral("qor consol: cannot open %1\n").arg(args[1]);
         return 1;
     }
-    if (!doc->OnSaveDocument()) return 1;
+    if (!doc->Files().OnSaveDocument()) return 1;
     out->text += QStringLiteral("saved %1\n").arg(QDir::toNativeSeparators(doc->GetPathName()));
     return 0;
 }

@@ -110,7 +110,7 @@ private:
 // Closes the document however the verb ends, so that no in-use mark stays.
 struct DocCloser {
     CQorsDoc& doc;
-    ~DocCloser() { doc.OnCloseDocument(); }
+    ~DocCloser() { doc.Files().OnCloseDocument(); }
 };
 
 QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
@@ -271,7 +271,7 @@ int convertDocument(const QString& source, const QString& target, const QString&
                     const QList<int>& pages, MessagesToStderr& messages, Output* out) {
     CQorsDoc doc;
     DocCloser closer{doc};
-    if (!doc.OnOpenDocument(source, true)) return 1;
+    if (!doc.Files().OnOpenDocument(source, true)) return 1;
     QStringList leftOut = leftOutBy(source);
     if (!pages.isEmpty() && !keepPages(doc, pages, "convert", out)) return 1;
     // The other types carry what data state shows: the document's
@@ -300,9 +300,9 @@ int convertDocument(const QString& source, const QString& target, const QString&
         }
     } scratchCloser{scratch};
     const QString written = direct ? target : scratch + u'/' + QFileInfo(target).fileName();
-    if (!doc.OnSaveDocument(written)) return 1;
+    if (!doc.Files().OnSaveDocument(written)) return 1;
     leftOut += leftOutBy(target);
-    doc.OnCloseDocument();
+    doc.Files().OnCloseDocument();
     int error = 0;
     if (!direct && !MoveFileInto(written, target, &error)) {
         out->err += QStringLiteral("qor convert: %1 cannot be put in place: %2\n")
@@ -383,7 +383,7 @@ int verbPrint(const QStringList& args, Output* out) {
 
     CQorsDoc doc;
     DocCloser closer{doc};
-    if (!doc.OnOpenDocument(pos[0], true)) return 1;
+    if (!doc.Files().OnOpenDocument(pos[0], true)) return 1;
     if (!pages.isEmpty() && !keepPages(doc, pages, "print", out)) return 1;
     // Pages print with their values; a report without pages prints its
     // table as format state shows it.

@@ -26,13 +26,13 @@ int verbLedger(const QStringList& args, Output* out) {
         return 1;
     }
     CQorsDoc doc;
-    if (!doc.OnOpenDocument(args[0])) {
+    if (!doc.Files().OnOpenDocument(args[0])) {
         out->err += QStringLiteral("qor ledger: cannot open %1\n").arg(args[0]);
         return 1;
     }
     struct Closer {
         CQorsDoc& doc;
-        ~Closer() { doc.OnCloseDocument(); }
+        ~Closer() { doc.Files().OnCloseDocument(); }
     } closer{doc};
     // The pages hold the values the ledger calls stand for; a report saved
     // in format state is read as data state shows it (nothing is saved).

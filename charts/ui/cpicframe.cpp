@@ -20,10 +20,10 @@ using qor::charts::ChartPrintPlan;
 namespace qor {
 
 void RefreshChangedCharts(CQorsDoc* doc) {
-    if (!doc || !doc->m_bChartChanged) return;
-    doc->m_bChartChanged = 0;
-    for (CQorsDoc::ItemPos pos = doc->GetFirstComItemPos(); pos;)
-        if (auto* chart = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos))) chart->MarkPictureStale();
+    if (!doc || !doc->Items().ChartWindow().changed) return;
+    doc->Items().ChartWindow().changed = 0;
+    for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos;)
+        if (auto* chart = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos))) chart->MarkPictureStale();
     doc->UpdateAllViews(CQorsDoc::kHintItems);
 }
 
@@ -32,7 +32,7 @@ void RefreshChangedCharts(CQorsDoc* doc) {
 namespace {
 
 CGraphItem* currentChartOf(const CQorsDoc* doc) {
-    return doc ? dynamic_cast<CGraphItem*>(doc->GetCurrentChart()) : nullptr;
+    return doc ? dynamic_cast<CGraphItem*>(doc->Items().GetCurrentChart()) : nullptr;
 }
 
 void tell(const QString& text) {
@@ -60,15 +60,15 @@ CPictrueView::CPictrueView(CQorsDoc* doc, QWidget* parent) : QScrollArea(parent)
 CPictrueView::~CPictrueView() {
     // Only while it is still the report's chart view: a frame closed
     // earlier may go after a new one opened.
-    if (m_doc && m_doc->m_pChartView == this) {
-        m_doc->m_bChartFrameOpen = 0;
-        m_doc->m_pChartView = nullptr;
+    if (m_doc && m_doc->Items().ChartWindow().view == this) {
+        m_doc->Items().ChartWindow().frameOpen = 0;
+        m_doc->Items().ChartWindow().view = nullptr;
     }
 }
 
 void CPictrueView::OnInitialUpdate() {
     if (!m_doc || m_wnd) return;
-    m_doc->m_pChartView = this;
+    m_doc->Items().ChartWindow().view = this;
     m_wnd = new CPicWnd(m_doc, m_page);
     CGraphItem* chart = currentChartOf(m_doc);
     const QSize size = chart && !chart->GetSize().isEmpty() ? chart->GetSize() : QSize(200, 200);
@@ -107,7 +107,7 @@ ChartPrintPlan CPictrueView::PlanFor(const QPrinter& printer) const {
     const QSize pageTwips(int(paint.width() * 20.0), int(paint.height() * 20.0));
     CGraphItem* chart = currentChartOf(m_doc);
     const qor::items::Rect r = chart ? chart->GetRect() : qor::items::Rect{};
-    return qor::charts::PlanChartPrint(QSize(r.width(), r.height()), m_doc ? m_doc->m_fScale : 1.4,
+    return qor::charts::PlanChartPrint(QSize(r.width(), r.height()), m_doc ? m_doc->ViewState().scale : 1.4,
                                        pageTwips);
 }
 
@@ -124,7 +124,7 @@ bool CPictrueView::PrintTo(QPrinter& printer, int from, int to) {
     from = std::clamp(from, 1, to);
     m_bPrinting = true;
     // Printing draws the chart from the cells as they are now.
-    m_doc->RefreshChartPicture(chart, true);
+    m_doc->Items().RefreshChartPicture(chart, true);
     QPainter p;
     if (!p.begin(&printer)) {
         m_bPrinting = false;
@@ -202,10 +202,10 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
 CPicFrame::~CPicFrame() { leaveReport(); }
 
 void CPicFrame::leaveReport() {
-    if (!m_doc || m_doc->m_pChartView != m_view) return;
-    m_doc->m_bChartWindowOpen = 0;
-    m_doc->m_bChartFrameOpen = 0;
-    m_doc->m_pChartView = nullptr;
+    if (!m_doc || m_doc->Items().ChartWindow().view != m_view) return;
+    m_doc->Items().ChartWindow().windowOpen = 0;
+    m_doc->Items().ChartWindow().frameOpen = 0;
+    m_doc->Items().ChartWindow().view = nullptr;
     qor::RefreshChangedCharts(m_doc);
     m_doc = nullptr;
 }
@@ -249,8 +249,8 @@ CPicFrame* CPicFrame::Open(QMdiArea* area, CQorsDoc* doc) {
     }
     auto* frame = new CPicFrame(doc);
     area->addSubWindow(frame);
-    doc->m_bChartWindowOpen = 1;
-    doc->m_bChartFrameOpen = 1;
+    doc->Items().ChartWindow().windowOpen = 1;
+    doc->Items().ChartWindow().frameOpen = 1;
     frame->View()->OnInitialUpdate();
     frame->showMaximized();
     area->setActiveSubWindow(frame);

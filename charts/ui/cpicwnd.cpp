@@ -205,22 +205,22 @@ CPicWnd::CPicWnd(CQorsDoc* doc, QWidget* parent) : QWidget(parent), m_doc(doc) {
 CPicWnd::~CPicWnd() = default;
 
 CGraphItem* CPicWnd::currentChart() const {
-    return m_doc ? dynamic_cast<CGraphItem*>(m_doc->GetCurrentChart()) : nullptr;
+    return m_doc ? dynamic_cast<CGraphItem*>(m_doc->Items().GetCurrentChart()) : nullptr;
 }
 
 CQorsView* CPicWnd::sheetView() const { return qobject_cast<CQorsView*>(parentWidget()); }
 
 bool CPicWnd::InChartView() const { return !sheetView(); }
 
-bool CPicWnd::chartFrameState() const { return m_doc && m_doc->m_bChartFrameOpen != 0; }
+bool CPicWnd::chartFrameState() const { return m_doc && m_doc->Items().ChartWindow().frameOpen != 0; }
 
 int CPicWnd::HandleSize() const { return InChartView() ? 10 : CRectTrackerEx::kHandleSize; }
 
 QList<CGraphItem*> CPicWnd::Charts() const {
     QList<CGraphItem*> list;
     if (!m_doc) return list;
-    for (CQorsDoc::ItemPos pos = m_doc->GetFirstComItemPos(); pos;)
-        if (auto* chart = dynamic_cast<CGraphItem*>(m_doc->GetNextComItem(pos))) list << chart;
+    for (CQorsDoc::ItemPos pos = m_doc->Items().GetFirstComItemPos(); pos;)
+        if (auto* chart = dynamic_cast<CGraphItem*>(m_doc->Items().GetNextComItem(pos))) list << chart;
     return list;
 }
 
@@ -233,15 +233,15 @@ bool CPicWnd::reload() {
 
 void CPicWnd::commit() {
     if (!m_doc || !currentChart()) return;
-    m_doc->CreateChart(m_work);
+    m_doc->Items().CreateChart(m_work);
     // The sheet shows the charts anew once the chart frame is left.
-    if (chartFrameState()) m_doc->m_bChartChanged = 1;
+    if (chartFrameState()) m_doc->Items().ChartWindow().changed = 1;
     m_doc->UpdateAllViews(CQorsDoc::kHintItems);
     update();
 }
 
 bool CPicWnd::ShowChart(CGraphItem* chart) {
-    if (!m_doc || !chart || !m_doc->SetCurrentChart(chart)) return false;
+    if (!m_doc || !chart || !m_doc->Items().SetCurrentChart(chart)) return false;
     m_selected = 0;
     m_handleMode = 0;
     reload();
@@ -262,7 +262,7 @@ void CPicWnd::paintEvent(QPaintEvent*) {
     CGraphItem* chart = currentChart();
     ChartDesc desc;
     ChartData data;
-    if (chart && m_doc->ReadChartItemData(*chart, &desc, &data)) {
+    if (chart && m_doc->Items().ReadChartItemData(*chart, &desc, &data)) {
         ChartRenderer renderer;
         renderer.Draw(&p, rect(), &desc, data);
         // The parts as drawn are what the mouse hits; the stored page stays.
@@ -386,7 +386,7 @@ QRect CPicWnd::placeInParent(const QRect& wanted, bool moving) const {
     QRect bounds;
     if (CQorsView* view = sheetView()) {
         // Over the sheet: inside the headers and the sheet's far corner.
-        Rect sheet{0, 0, m_doc ? m_doc->m_nSheetWidth : 0, m_doc ? m_doc->m_nSheetHeight : 0};
+        Rect sheet{0, 0, m_doc ? m_doc->ViewState().sheetWidth : 0, m_doc ? m_doc->ViewState().sheetHeight : 0};
         view->Geometry().DocToClient(sheet);
         const int right = std::max(view->CurrentViewState().headerWidth + 1,
                                    std::min(view->width(), sheet.right));
@@ -439,9 +439,9 @@ void CPicWnd::syncItemToWindow() {
     qor::view::ScaleChartDesc(&desc, now.width(), old.width(), now.height(), old.height());
     chart->SetChartDesc(desc);
     chart->SetTrackedSize(QSize(now.width(), now.height()));
-    m_doc->SetCurrentChart(chart);
+    m_doc->Items().SetCurrentChart(chart);
     reload();
-    m_doc->m_bChartChanged = 1;
+    m_doc->Items().ChartWindow().changed = 1;
     m_doc->SetModifiedFlag();
     m_doc->UpdateAllViews(CQorsDoc::kHintItems);
     update();
@@ -535,7 +535,7 @@ bool CPicWnd::OpenChartByName() {
     if (dlg.DoModal() != CQorDialog::IDOK) return false;
     const int chosen = dlg.Chosen();
     if (chosen < 0 || chosen >= charts.size()) return false;
-    if (!m_doc->SetCurrentChart(charts.at(chosen))) return false;
+    if (!m_doc->Items().SetCurrentChart(charts.at(chosen))) return false;
     m_selected = 0;
     reload();
     if (chartFrameState()) m_doc->UpdateAllViews(CQorsDoc::kHintItems);
@@ -649,14 +649,14 @@ bool CPicWnd::OnCommand(int id) {
         case kCmdDeleteChart: {
             if (!chartFrameState()) return true;
             // No view may keep pointing at the chart that goes.
-            CComItem* gone = m_doc->GetCurrentChart();
+            CComItem* gone = m_doc->Items().GetCurrentChart();
             for (CQorsView* v : SheetViewsOf(m_doc)) {
                 if (v->Items().Selected() != gone) continue;
                 if (v->Items().IsChartEditing()) v->Items().EndChartEdit();
                 v->Items().AssignSelected(nullptr);
             }
-            m_doc->DeleteCurrentChart();
-            m_doc->m_bChartChanged = 1;
+            m_doc->Items().DeleteCurrentChart();
+            m_doc->Items().ChartWindow().changed = 1;
             auto* next = currentChart();
             for (CQorsView* v : SheetViewsOf(m_doc)) v->Items().SetSelection(next);
             if (next) {

@@ -466,7 +466,7 @@ TEST(EditFormatDialogs, FindAndSortOnPagesWithYears) {
 
 TEST(EditFormatDialogs, TableSizeFromTheViewInFormatStateOnly) {
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     CQorsView view(&doc);
     view.resize(400, 300);
     view.OnInitialUpdate();

@@ -53,10 +53,10 @@ TEST(FilePasswordDlg, AProtectedReportOpensOnlyWithItsPassword) {
     const QString path = dir + QStringLiteral("/secret.rep");
     {
         CQorsDoc doc;
-        ASSERT_TRUE(doc.OnNewDocument());
-        ASSERT_TRUE(doc.SetFilePassword(QStringLiteral("Sesame")));
-        ASSERT_TRUE(doc.OnSaveDocument(path));
-        doc.OnCloseDocument();
+        ASSERT_TRUE(doc.Files().OnNewDocument());
+        ASSERT_TRUE(doc.Files().SetFilePassword(QStringLiteral("Sesame")));
+        ASSERT_TRUE(doc.Files().OnSaveDocument(path));
+        doc.Files().OnCloseDocument();
     }
     const QByteArray before = digest(path);
     qor::InstallFilePasswordDlg();
@@ -78,7 +78,7 @@ TEST(FilePasswordDlg, AProtectedReportOpensOnlyWithItsPassword) {
 
     // Cancel: nothing opens and the file is untouched.
     CQorsDoc doc;
-    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.Files().OnOpenDocument(path));
     EXPECT_FALSE(doc.IsOpen());
     EXPECT_EQ(digest(path), before);
 }

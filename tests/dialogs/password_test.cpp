@@ -207,7 +207,7 @@ TEST(PasswordDialogs, DocumentCommandsRunTheDialogsModally) {
     MessageLog log;
     qortest::RegisteredDialogs dialogs;
     auto doc = std::make_unique<CQorsDoc>();
-    ASSERT_TRUE(doc->OnNewDocument());
+    ASSERT_TRUE(doc->Files().OnNewDocument());
 
     auto type = [](int newId, int confirmId, const QString& a, const QString& b, bool ok) {
         QTimer::singleShot(0, [=] {
@@ -225,12 +225,12 @@ TEST(PasswordDialogs, DocumentCommandsRunTheDialogsModally) {
 
     type(CSetFilePasswordDlg::IDC_NEW, CSetFilePasswordDlg::IDC_CONFIRM, "Sesame", "sesame", true);
     EXPECT_EQ(OnSetFilePassword(*doc), 0);
-    EXPECT_EQ(doc->GetFilePassword(), QStringLiteral("Sesame"));
+    EXPECT_EQ(doc->Files().GetFilePassword(), QStringLiteral("Sesame"));
     EXPECT_EQ(log.shown.last(), LoadErrorText(62287));
 
     type(CSetFilePasswordDlg::IDC_OLD, 0, "x", "", false);
     EXPECT_EQ(OnSetFilePassword(*doc), -1);
-    EXPECT_EQ(doc->GetFilePassword(), QStringLiteral("Sesame"));
+    EXPECT_EQ(doc->Files().GetFilePassword(), QStringLiteral("Sesame"));
 
     // The format lock, then the question that guards format state.
     type(CFormatLockDlg::IDC_NEW, CFormatLockDlg::IDC_CONFIRM, "Lock", "LOCK", true);

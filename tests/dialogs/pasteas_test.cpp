@@ -56,7 +56,7 @@ TEST(PasteSpecialDlg, LinkIsOfferedOnlyForLinkableEntries) {
 TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
     HookReset reset;
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     ASSERT_TRUE(doc.EnterDataState());
     CQorsView view(&doc);
     QGuiApplication::clipboard()->setText(QStringLiteral("7.5"));

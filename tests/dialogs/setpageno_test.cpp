@@ -101,12 +101,12 @@ TEST(SetPageNoDlg, OpeningAWorkbookAsksOnlyForSeveralSheets) {
     });
     {
         CQorsDoc doc;
-        EXPECT_TRUE(doc.OnOpenDocument(workbook(QStringLiteral("OneSheet"), 1)));
+        EXPECT_TRUE(doc.Files().OnOpenDocument(workbook(QStringLiteral("OneSheet"), 1)));
         EXPECT_EQ(asked, 0);
     }
     {
         CQorsDoc doc;
-        ASSERT_TRUE(doc.OnOpenDocument(workbook(QStringLiteral("TwoSheets"), 2)));
+        ASSERT_TRUE(doc.Files().OnOpenDocument(workbook(QStringLiteral("TwoSheets"), 2)));
         EXPECT_EQ(asked, 1);
         double v = 0;
         EXPECT_TRUE(doc.GetNumCellValue(0, 0, &v));
@@ -115,6 +115,6 @@ TEST(SetPageNoDlg, OpeningAWorkbookAsksOnlyForSeveralSheets) {
     // Cancelling the choice opens nothing.
     CQorDialog::SetModalHook([](CQorDialog& d) { d.reject(); });
     CQorsDoc doc;
-    EXPECT_FALSE(doc.OnOpenDocument(workbook(QStringLiteral("Cancelled"), 2)));
+    EXPECT_FALSE(doc.Files().OnOpenDocument(workbook(QStringLiteral("Cancelled"), 2)));
     EXPECT_FALSE(doc.IsOpen());
 }

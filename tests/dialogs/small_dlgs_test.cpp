@@ -161,9 +161,9 @@ TEST(SmallDialogs, LogIsSavedAsTextWithTxtAdded) {
 
 TEST(SmallDialogs, ChartPropertiesScaleTheDescriptionByTheRealChangeOfSize) {
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     ASSERT_TRUE(doc.EnterDataState());
-    std::shared_ptr<CComItem> item = doc.CreateComItem(0);
+    std::shared_ptr<CComItem> item = doc.Items().CreateComItem(0);
     ASSERT_TRUE(item);
     auto* chart = static_cast<CGraphItem*>(item.get());
     chart->SetChartDesc(items::ChartDesc::MakeDefault(600, 400, 1));

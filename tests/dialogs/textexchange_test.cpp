@@ -92,7 +92,7 @@ TEST(TextExchange, ExportNamesAreBareTextFileNamesThatDoNotExistYet) {
 TEST(TextExchange, AnExportImportsBackWithValuesKindsPagesKeywordsAndFormats) {
     const QString dir = qortest::freshDir("textexchange-roundtrip");
     CQorsDoc source;
-    ASSERT_TRUE(source.OnNewDocument());
+    ASSERT_TRUE(source.Files().OnNewDocument());
     CReportHandle* rep = source.GetReport();
     // B2 text, C3 a number with two decimals, A1 a table text; formats on C3.
     auto set = [&](int code, int32_t v, int r, int c) {
@@ -138,9 +138,9 @@ TEST(TextExchange, AnExportImportsBackWithValuesKindsPagesKeywordsAndFormats) {
     for (int i = 0; i < kImportFieldCount; ++i) EXPECT_EQ(layout.fields[size_t(i)].column, i + 1);
 
     CQorsDoc target;
-    ASSERT_TRUE(target.OnNewDocument());
+    ASSERT_TRUE(target.Files().OnNewDocument());
     TextImportResult result;
-    ASSERT_TRUE(target.ImportExportText(text, layout, &result, &error)) << error.toStdString();
+    ASSERT_TRUE(target.Files().ImportExportText(text, layout, &result, &error)) << error.toStdString();
     EXPECT_TRUE(result.notes.isEmpty()) << result.notes.join('\n').toStdString();
     CReportHandle* back = target.GetReport();
     ASSERT_EQ(back->GetPageCount(), 2);
@@ -207,10 +207,10 @@ TEST(TextExchange, ImportLeavesOutBadLinesAndRefusesAFileWithNothingToRead) {
     ReadImportFieldLine(QStringLiteral("值,3,数值"), layout);
     writeFile(dir + "/a.txt", "1,1,5\r\nx,1,6\r\n2,1,abc\r\n99999,1,1\r\n3,2,7.5\r\n");
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     TextImportResult result;
     QString error;
-    ASSERT_TRUE(doc.ImportExportText(dir + "/a.txt", layout, &result, &error));
+    ASSERT_TRUE(doc.Files().ImportExportText(dir + "/a.txt", layout, &result, &error));
     EXPECT_EQ(result.cells, 2);
     EXPECT_EQ(result.notes.size(), 3);
     CellValue v;
@@ -226,15 +226,15 @@ TEST(TextExchange, ImportLeavesOutBadLinesAndRefusesAFileWithNothingToRead) {
     // A hand-written UTF-8 file without its mark reads as UTF-8.
     writeFile(dir + "/t.txt", "1,1,00123\r\n2,1,\xe7\x8e\xb0\xe9\x87\x91\r\n");
     CQorsDoc textDoc;
-    ASSERT_TRUE(textDoc.OnNewDocument());
-    ASSERT_TRUE(textDoc.ImportExportText(dir + "/t.txt", texts, &result, &error));
+    ASSERT_TRUE(textDoc.Files().OnNewDocument());
+    ASSERT_TRUE(textDoc.Files().ImportExportText(dir + "/t.txt", texts, &result, &error));
     EXPECT_EQ(textDoc.GetReport()->GetCellText(1, 1, 1), "00123");
     EXPECT_EQ(textDoc.GetReport()->GetCellText(2, 1, 1), QStringLiteral("现金"));
 
     writeFile(dir + "/b.txt", "\"open quote,1,2\r\n");
     CQorsDoc other;
-    ASSERT_TRUE(other.OnNewDocument());
-    EXPECT_FALSE(other.ImportExportText(dir + "/b.txt", layout, &result, &error));
+    ASSERT_TRUE(other.Files().OnNewDocument());
+    EXPECT_FALSE(other.Files().ImportExportText(dir + "/b.txt", layout, &result, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(other.IsModified());
 }

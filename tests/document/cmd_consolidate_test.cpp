@@ -121,8 +121,8 @@ TEST(CmdConsolidate, PageConsolidationRunsTheLineAndShowsTheLastPage) {
     EXPECT_EQ(OnPageConsolidation(*doc), 0);
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("TOTAL  FOR 年=2004")});
     EXPECT_EQ(log.modes, QList<int>{kCommandRunMode});
-    EXPECT_EQ(doc->m_nPageCount, 2);
-    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_EQ(doc->ViewState().pageCount, 2);
+    EXPECT_EQ(doc->ViewState().curPage, 2);
     EXPECT_EQ(doc->GetReport()->GetCurPage(), 2);
 
     // A new report needs its name; a failing command changes nothing.
@@ -155,7 +155,7 @@ TEST(CmdConsolidate, AuditMappingNeedsASavedReport) {
     EXPECT_FALSE(OnAuditMapping(*doc));
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62776)});
     EXPECT_EQ(runs, 0);
-    ASSERT_TRUE(doc->OnSaveDocument(testDir() + "/a.rep"));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(testDir() + "/a.rep"));
     EXPECT_TRUE(OnAuditMapping(*doc));
     EXPECT_EQ(runs, 1);
 }

@@ -81,12 +81,12 @@ TEST(CmdEdit, InsertAndAppendFollowTheSelectionAndCurrentPage) {
     m = PresetInsertCountDlg(*doc, kInsertPages);
     m.count = 2;
     EXPECT_EQ(ApplyInsertCountDlg(*doc, m), 0);
-    EXPECT_EQ(doc->m_nPageCount, 3);
-    EXPECT_EQ(doc->m_nCurPage, 3);  // the page stays current under its new number
+    EXPECT_EQ(doc->ViewState().pageCount, 3);
+    EXPECT_EQ(doc->ViewState().curPage, 3);  // the page stays current under its new number
     m = PresetInsertCountDlg(*doc, kAppendPages);
     m.count = 4;
     EXPECT_EQ(ApplyInsertCountDlg(*doc, m), 0);
-    EXPECT_EQ(doc->m_nPageCount, 7);
+    EXPECT_EQ(doc->ViewState().pageCount, 7);
     EXPECT_TRUE(doc->IsModified());
 }
 
@@ -118,7 +118,7 @@ TEST(CmdEdit, DeletePagesByListAndCondition) {
     m.condition = QStringLiteral("年=2004 AND 单位名称=\"甲\"");
     EXPECT_EQ(ApplyDeleteDlg(*doc, m), 0);
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 3);
-    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(doc->ViewState().pageCount, 3);
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("DELETE FOR 年=2004 AND 单位名称=\"甲\"")});
     EXPECT_EQ(log.modes, QList<int>{kCommandRunMode});
 
@@ -197,7 +197,7 @@ TEST(CmdEdit, LocateMovesToAPageAndCell) {
     m.row = 10;
     m.column = 6;
     EXPECT_EQ(ApplyLocateDlg(*doc, m), 0);
-    EXPECT_EQ(doc->m_nCurPage, 3);
+    EXPECT_EQ(doc->ViewState().curPage, 3);
     EXPECT_EQ(doc->GetReport()->GetCurPage(), 3);
     EXPECT_EQ(doc->Selection().CurrentRow(), 9);
     EXPECT_EQ(doc->Selection().CurrentColumn(), 5);
@@ -207,7 +207,7 @@ TEST(CmdEdit, LocateMovesToAPageAndCell) {
     m.page = 2;
     m.column = 7;
     EXPECT_NE(ApplyLocateDlg(*doc, m), 0);
-    EXPECT_EQ(doc->m_nCurPage, 3);  // nothing moved
+    EXPECT_EQ(doc->ViewState().curPage, 3);  // nothing moved
     EXPECT_EQ(ui.messages.size(), 2);
 }
 

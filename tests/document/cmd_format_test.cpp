@@ -250,13 +250,13 @@ TEST(CmdFormat, PageSetupKeepsUnchangedMarginsAndMirrorsTheDocument) {
     EXPECT_FLOAT_EQ(b.scale, 1.5f);
     EXPECT_EQ(b.headFlag, 1);
     EXPECT_EQ(b.headLast, 1);
-    EXPECT_EQ(doc->m_nMarginBottom, 57);
-    EXPECT_EQ(doc->m_nMarginLeft, 72);
-    EXPECT_FLOAT_EQ(doc->m_fPrintScale, 1.5f);
-    EXPECT_EQ(doc->m_bHeadTitle, 1);
+    EXPECT_EQ(doc->PageSetup().margins[3], 57);
+    EXPECT_EQ(doc->PageSetup().margins[0], 72);
+    EXPECT_FLOAT_EQ(doc->PageSetup().scale, 1.5f);
+    EXPECT_EQ(doc->PageSetup().headFlag, 1);
     EXPECT_TRUE(doc->IsModified());
 
     m.scale = 5.0f;
     EXPECT_NE(ApplyPageSetupDlg(*doc, m), 0);
-    EXPECT_EQ(doc->m_fPrintScale, 1.5f);
+    EXPECT_EQ(doc->PageSetup().scale, 1.5f);
 }

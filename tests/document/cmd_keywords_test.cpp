@@ -91,10 +91,10 @@ TEST(CmdKeywords, PlaceEnterOffsetCancelAndReopen) {
     EXPECT_EQ(again.day, 0);
 
     const QString path = testDir() + "/kw.rep";
-    ASSERT_TRUE(doc->OnSaveDocument(path));
-    doc->OnCloseDocument();
+    ASSERT_TRUE(doc->Files().OnSaveDocument(path));
+    doc->Files().OnCloseDocument();
     CQorsDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(path));
+    ASSERT_TRUE(reopened.Files().OnOpenDocument(path));
     EXPECT_EQ(keywordCell(reopened, 2), (CellRef{0, 1, 1}));
     EXPECT_EQ(reopened.GetReport()->GetReportFile()->GetKeywordOffset(2), 25);
     ASSERT_TRUE(reopened.EnterDataState());

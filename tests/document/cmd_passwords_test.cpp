@@ -54,15 +54,15 @@ TEST(CmdPasswords, FilePasswordIsTheDialogsResult) {
     EXPECT_EQ(m.stage, 1);
     m.current = QStringLiteral("pw");
     EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
-    EXPECT_EQ(doc->GetFilePassword(), QStringLiteral("pw"));
+    EXPECT_EQ(doc->Files().GetFilePassword(), QStringLiteral("pw"));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(PresetSetFilePasswordDlg(*doc).stage, 0);
     m.current = QString(51, u'x');
     EXPECT_NE(ApplySetFilePasswordDlg(*doc, m), 0);
-    EXPECT_EQ(doc->GetFilePassword(), QStringLiteral("pw"));
+    EXPECT_EQ(doc->Files().GetFilePassword(), QStringLiteral("pw"));
     m.current.clear();
     EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
-    EXPECT_TRUE(doc->GetFilePassword().isEmpty());
+    EXPECT_TRUE(doc->Files().GetFilePassword().isEmpty());
 }
 
 TEST(CmdPasswords, SetAndRemovedAreToldOnlyOnceStored) {
@@ -81,6 +81,6 @@ TEST(CmdPasswords, SetAndRemovedAreToldOnlyOnceStored) {
     m.typedOld = QStringLiteral("PW");
     m.current.clear();
     EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
-    EXPECT_TRUE(doc->GetFilePassword().isEmpty());
+    EXPECT_TRUE(doc->Files().GetFilePassword().isEmpty());
     EXPECT_EQ(ui.messages.last(), LoadErrorText(62286));
 }

@@ -44,21 +44,21 @@ TEST(DocClipboard, BlockWithCombinedCellAndFormulaArrivesWhole) {
     src->Selection().SetSelection(1, 0, 4, 4);  // A2:E5
     src->SetModifiedFlag(false);
     QMimeData mime;
-    ASSERT_TRUE(src->CopyAreaToClipboard(&mime));
+    ASSERT_TRUE(src->Clipboard().CopyAreaToClipboard(&mime));
     EXPECT_FALSE(src->IsModified());
     ASSERT_TRUE(mime.hasFormat(kNative));
     EXPECT_TRUE(mime.text().startsWith(QStringLiteral("1.50\t合计\t")))
         << mime.text().toStdString();
-    EXPECT_EQ(src->m_nCopyPage, 1);
+    EXPECT_EQ(src->Clipboard().CopyPage(), 1);
 
     // Into another report, one row and one column further: the format in
     // format state, then the values in data state.
     auto dst = newDoc(8, 7);
     dst->Selection().SetSelection(2, 1, 2, 1);  // B3
-    ASSERT_EQ(dst->PasteFromClipboard(&mime), 0);
+    ASSERT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     ASSERT_TRUE(dst->EnterDataState());
     dst->Selection().SetSelection(2, 1, 2, 1);
-    ASSERT_EQ(dst->PasteFromClipboard(&mime), 0);
+    ASSERT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     EXPECT_TRUE(dst->IsModified());
 
     CellArea area;
@@ -90,9 +90,9 @@ TEST(DocClipboard, BlockWithCombinedCellAndFormulaArrivesWhole) {
 
     // And it survives the second document's save.
     const QString path = testDir() + "/dst.rep";
-    ASSERT_TRUE(dst->OnSaveDocument(path));
-    dst->OnCloseDocument();
-    ASSERT_TRUE(dst->OnOpenDocument(path));
+    ASSERT_TRUE(dst->Files().OnSaveDocument(path));
+    dst->Files().OnCloseDocument();
+    ASSERT_TRUE(dst->Files().OnOpenDocument(path));
     ASSERT_TRUE(dst->GetCombinedArea(2, 2, &area));
     ASSERT_TRUE(dst->GetCellFormula(4, 4, &text));
     ASSERT_TRUE(dst->GetNumCellValue(3, 1, &v));
@@ -104,19 +104,19 @@ TEST(DocClipboard, PasteIsCutAtTheTableEdge) {
     auto src = sourceDoc();
     src->Selection().SetSelection(1, 0, 4, 4);
     QMimeData mime;
-    ASSERT_TRUE(src->CopyAreaToClipboard(&mime));
+    ASSERT_TRUE(src->Clipboard().CopyAreaToClipboard(&mime));
     auto dst = newDoc(4, 4);
     dst->Selection().SetSelection(2, 2, 2, 2);  // C3: two rows and two columns fit
-    EXPECT_EQ(dst->PasteFromClipboard(&mime), 0);
+    EXPECT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     // The combined area B2:C3 lands on D4:E5, which does not fit: left out.
     EXPECT_FALSE(dst->IsCombinedCell(3, 3));
     QString text;
     ASSERT_TRUE(dst->GetStyleCellText(2, 3, &text));
     EXPECT_EQ(text, QStringLiteral("合计"));
     dst->Selection().SetSelection(3, 3, 3, 3);
-    EXPECT_EQ(dst->PasteFromClipboard(&mime), 0);
+    EXPECT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     dst->Selection().SetSelection(9, 9, 9, 9);
-    EXPECT_EQ(dst->PasteFromClipboard(&mime), code(Status::OutsideTable));
+    EXPECT_EQ(dst->Clipboard().PasteFromClipboard(&mime), code(Status::OutsideTable));
 }
 
 TEST(DocClipboard, CutFormulaIsRewrittenForItsNewFirstCell) {
@@ -127,7 +127,7 @@ TEST(DocClipboard, CutFormulaIsRewrittenForItsNewFirstCell) {
     ASSERT_EQ(src->GetReport()->SetAreaFormula(&f, QStringLiteral("A1+1")), 0);
     src->Selection().SetSelection(2, 0, 4, 1);  // A3:B5, the formula's rows 3..5
     QMimeData mime;
-    ASSERT_TRUE(src->CopyAreaToClipboard(&mime));
+    ASSERT_TRUE(src->Clipboard().CopyAreaToClipboard(&mime));
     NativeArea block;
     ASSERT_TRUE(decodeNativeArea(mime.data(kNative), &block));
     ASSERT_EQ(block.formulas.size(), 1u);
@@ -145,7 +145,7 @@ TEST(DocClipboard, TextPasteAndDamagedNativeData) {
     QMimeData text;
     text.setText(QStringLiteral("1\tabc\r\n2.5\t\r\n"));
     doc->Selection().SetSelection(0, 0, 0, 0);
-    ASSERT_EQ(doc->PasteFromClipboard(&text), 0);
+    ASSERT_EQ(doc->Clipboard().PasteFromClipboard(&text), 0);
     double v = 0;
     ASSERT_TRUE(doc->GetNumCellValue(1, 0, &v));
     EXPECT_DOUBLE_EQ(v, 2.5);
@@ -156,19 +156,19 @@ TEST(DocClipboard, TextPasteAndDamagedNativeData) {
     // Native data that is damaged anywhere is refused; nothing is written.
     doc->Selection().SetSelection(0, 0, 1, 1);
     QMimeData good;
-    ASSERT_TRUE(doc->CopyAreaToClipboard(&good));
+    ASSERT_TRUE(doc->Clipboard().CopyAreaToClipboard(&good));
     const QByteArray bytes = good.data(kNative);
     doc->Selection().SetSelection(2, 2, 2, 2);
     for (qsizetype n : {qsizetype(3), qsizetype(16), bytes.size() - 1}) {
         QMimeData bad;
         bad.setData(kNative, bytes.left(n));
-        EXPECT_EQ(doc->PasteFromClipboard(&bad), 1) << n;
+        EXPECT_EQ(doc->Clipboard().PasteFromClipboard(&bad), 1) << n;
     }
     QByteArray flipped = bytes;
     flipped[flipped.size() - 3] = char(flipped[flipped.size() - 3] ^ 0x40);
     QMimeData bad;
     bad.setData(kNative, flipped);
-    EXPECT_EQ(doc->PasteFromClipboard(&bad), 1);
+    EXPECT_EQ(doc->Clipboard().PasteFromClipboard(&bad), 1);
     EXPECT_FALSE(doc->GetNumCellValue(2, 2, &v));
 }
 
@@ -212,19 +212,19 @@ TEST(DocClipboard, CutClearsOnlyAfterASuccessfulCopy) {
 
     // A selection the copy cannot read: nothing is cleared.
     doc->Selection().SetSelection(5, 5, 6, 6);
-    EXPECT_FALSE(doc->CutAreaToClipboard(nullptr));
+    EXPECT_FALSE(doc->Clipboard().CutAreaToClipboard(nullptr));
     QMimeData mime;
-    EXPECT_FALSE(doc->CutAreaToClipboard(&mime));
+    EXPECT_FALSE(doc->Clipboard().CutAreaToClipboard(&mime));
     double v = 0;
     EXPECT_TRUE(doc->GetNumCellValue(0, 0, &v));
     EXPECT_FALSE(doc->IsModified());
 
     doc->Selection().SetSelection(0, 0, 0, 0);
-    ASSERT_TRUE(doc->CutAreaToClipboard(&mime));
+    ASSERT_TRUE(doc->Clipboard().CutAreaToClipboard(&mime));
     EXPECT_FALSE(doc->GetNumCellValue(0, 0, &v));
     EXPECT_TRUE(doc->IsModified());
     doc->Selection().SetSelection(1, 1, 1, 1);
-    ASSERT_EQ(doc->PasteFromClipboard(&mime), 0);
+    ASSERT_EQ(doc->Clipboard().PasteFromClipboard(&mime), 0);
     ASSERT_TRUE(doc->GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 5);
 }

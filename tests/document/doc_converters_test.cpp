@@ -39,10 +39,10 @@ TEST(DocConverters, WorkbookAndOwnXmlRoundTripThroughTheDocument) {
         auto doc = doctest::newDoc(4, 3);
         fillDoc(*doc);
         if (HasFatalFailure()) return;
-        ASSERT_TRUE(doc->OnSaveDocument(dir + "/" + name)) << qPrintable(ui.messages.join("; "));
+        ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/" + name)) << qPrintable(ui.messages.join("; "));
 
         auto back = std::make_unique<CQorsDoc>();
-        ASSERT_TRUE(back->OnOpenDocument(dir + "/" + name)) << qPrintable(ui.messages.join("; "));
+        ASSERT_TRUE(back->Files().OnOpenDocument(dir + "/" + name)) << qPrintable(ui.messages.join("; "));
         checkDoc(*back);
     }
 }

@@ -28,10 +28,10 @@ std::unique_ptr<CQorsDoc> threePages(const QString& path, bool formatState) {
     if (formatState) {
         EXPECT_TRUE(doc->SwitchToFormatState());
     }
-    EXPECT_TRUE(doc->OnSaveDocument(path));
-    doc->OnCloseDocument();
+    EXPECT_TRUE(doc->Files().OnSaveDocument(path));
+    doc->Files().OnCloseDocument();
     auto back = std::make_unique<CQorsDoc>();
-    EXPECT_TRUE(back->OnOpenDocument(path));
+    EXPECT_TRUE(back->Files().OnOpenDocument(path));
     EXPECT_EQ(back->IsDataState(), !formatState);
     return back;
 }
@@ -102,7 +102,7 @@ TEST(DocExports, EveryTargetCarriesThePagesValuesFromEitherState) {
         for (const char* suffix : {"xlsx", "xls", "dbf", "mdb", "txt", "wk4", "htm"}) {
             SCOPED_TRACE(suffix);
             const QString out = stem + suffix;
-            ASSERT_TRUE(doc->OnSaveDocument(out)) << qPrintable(ui.messages.join("; "));
+            ASSERT_TRUE(doc->Files().OnSaveDocument(out)) << qPrintable(ui.messages.join("; "));
             // The report is back in the state it was in, its pages as they were.
             EXPECT_EQ(doc->IsDataState(), !formatState);
             EXPECT_EQ(doc->GetReport()->IsFormatState() != 0, formatState);
@@ -126,7 +126,7 @@ TEST(DocExports, EveryTargetCarriesThePagesValuesFromEitherState) {
                         .contains(">12.50<"));
         // The Lotus file is read back by our own driver: a page a worksheet.
         CQorsDoc wk4;
-        ASSERT_TRUE(wk4.OnOpenDocument(stem + "wk4"));
+        ASSERT_TRUE(wk4.Files().OnOpenDocument(stem + "wk4"));
         ASSERT_EQ(wk4.GetReport()->GetPageCount(), 3);
         bool found = false;
         for (int r = 1; r <= wk4.GetReport()->GetRowCount(); ++r) {
@@ -142,7 +142,7 @@ TEST(DocExports, ConvertCommandCarriesTheValuesOfAReportInFormatState) {
     qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
     const QString dir = doctest::testDir();
     const QString rep = dir + "/r.rep";
-    threePages(rep, true)->OnCloseDocument();
+    threePages(rep, true)->Files().OnCloseDocument();
     const auto convert = CCalcInterpreter::Instance().SubsystemHooks().convert;
     ASSERT_TRUE(convert);
     doctest::UiRecorder ui;
@@ -159,7 +159,7 @@ TEST(DocExports, ConvertCommandCarriesTheValuesOfAReportInFormatState) {
     // The open report of the script, in format state, is taken as it is in
     // memory and left in format state.
     CQorsDoc open;
-    ASSERT_TRUE(open.OnOpenDocument(rep));
+    ASSERT_TRUE(open.Files().OnOpenDocument(rep));
     ASSERT_FALSE(open.IsDataState());
     QString error;
     ASSERT_TRUE(convert(rep, dir + "/open.txt", 0, open.GetReport(), &error)) << qPrintable(error);
@@ -176,8 +176,8 @@ TEST(DocExports, AReportWithoutPagesWritesItsLayoutAsTheFirstPageToEitherWorkboo
     ASSERT_EQ(doc->GetReport()->GetPageCount(), 0);
     doctest::UiRecorder ui;
     testing::internal::CaptureStdout();
-    const bool xls = doc->OnSaveDocument(dir + "/e.xls");
-    const bool xlsx = doc->OnSaveDocument(dir + "/e.xlsx");
+    const bool xls = doc->Files().OnSaveDocument(dir + "/e.xls");
+    const bool xlsx = doc->Files().OnSaveDocument(dir + "/e.xlsx");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     ASSERT_TRUE(xls) << qPrintable(ui.messages.join("; "));
     ASSERT_TRUE(xlsx) << qPrintable(ui.messages.join("; "));
@@ -224,7 +224,7 @@ TEST(DocExports, KeywordsAndFormulasTheTargetCannotHoldAreListedOnceWithTheirFir
     doctest::UiRecorder ui;
     ui.messages.clear();
     for (const char* suffix : {"xml", "xlsx", "dbf"})
-        ASSERT_TRUE(doc->OnSaveDocument(dir + "/k." + suffix)) << suffix;
+        ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/k." + suffix)) << suffix;
     const QString notPlaced =
         QStringLiteral("未放在单元中的表页关键字（未导出）：共2处，第一处在第2页");
     // The own XML keeps formulas and placed keywords; the user is told.
@@ -253,9 +253,9 @@ TEST(DocExports, ATextCellEmptyOnTheFirstPageComesBackFromAWorkbook) {
     ASSERT_EQ(doc->GetReport()->AppendRowColPage(1, 2), 0);
     ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QStringLiteral("备注")), 1, 1, 2), 0);
     doctest::UiRecorder ui;
-    ASSERT_TRUE(doc->OnSaveDocument(dir + "/t.xlsx"));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/t.xlsx"));
     CQorsDoc back;
-    ASSERT_TRUE(back.OnOpenDocument(dir + "/t.xlsx"));
+    ASSERT_TRUE(back.Files().OnOpenDocument(dir + "/t.xlsx"));
     EXPECT_EQ(back.GetReport()->GetCellText(1, 1, 2), QStringLiteral("备注"));
 }
 
@@ -270,7 +270,7 @@ TEST(DocExports, ValuesOnlyWorkbookKeepsNumbersUnderALabelAsNumbers) {
     ASSERT_TRUE(doc->EnterDataState());
     qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::ValuesOnly);
     doctest::UiRecorder ui;
-    const bool saved = doc->OnSaveDocument(dir + "/v.xls");
+    const bool saved = doc->Files().OnSaveDocument(dir + "/v.xls");
     qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
     ASSERT_TRUE(saved);
     // Row 1 holds the column letters; the page's rows follow.
@@ -292,7 +292,7 @@ TEST(DocExports, DataFileTextsOutsideCodePage936AreCountedByCharacter) {
     doctest::UiRecorder ui;
     for (const char* suffix : {"dbf", "wk4"}) {
         SCOPED_TRACE(suffix);
-        ASSERT_TRUE(doc->OnSaveDocument(dir + "/c." + suffix));
+        ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/c." + suffix));
         const QStringList lines = leftOutOf(suffix).filter(QStringLiteral("代码页936"));
         ASSERT_EQ(lines.size(), 1) << qPrintable(leftOutOf(suffix).join('\n'));
         EXPECT_TRUE(lines[0].startsWith(

@@ -47,13 +47,13 @@ void buildRichReport(CQorsDoc& doc, const QString& path) {
     ASSERT_EQ(h->SetPageKeyword(2, KeywordValue{1, 2004, {}}, 0), 0);
 
     for (int i = 0; i < kManualBreakCount; ++i)
-        doc.m_manualBreaks[size_t(i)] = {-1, int16_t(i + 1), int16_t(i % 5 == 0 ? -1 : i)};
-    doc.m_bShowPageBreaks = 1;
-    ASSERT_TRUE(doc.SetFilePassword(QStringLiteral("abc")));
-    doc.m_nClientMarker = kConsolClientMarker;
-    doc.m_nChartCounter = 4;
+        doc.ViewState().manualBreaks[size_t(i)] = {-1, int16_t(i + 1), int16_t(i % 5 == 0 ? -1 : i)};
+    doc.ViewState().showPageBreaks = 1;
+    ASSERT_TRUE(doc.Files().SetFilePassword(QStringLiteral("abc")));
+    doc.Files().SetClientMarker(kConsolClientMarker);
+    doc.Items().SetChartCounter(4);
     doc.SetModifiedFlag();
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetPathName(), QFileInfo(path).absoluteFilePath());
 }
@@ -67,25 +67,25 @@ TEST(DocFiles, SaveAndReopenKeepsEverything) {
     {
         auto doc = newDoc(10, 6);
         buildRichReport(*doc, path);
-        breaks = doc->m_manualBreaks;
+        breaks = doc->ViewState().manualBreaks;
         // A client report stores the periods its pages have at the save.
-        EXPECT_EQ(doc->m_pagePeriods, QStringList{QStringLiteral("2004-0-0")});
-        doc->OnCloseDocument();
+        EXPECT_EQ(doc->Files().GetPagePeriods(), QStringList{QStringLiteral("2004-0-0")});
+        doc->Files().OnCloseDocument();
     }
 
     CQorsDoc doc;
     ui.replies << QStringLiteral("ABC");  // letter case does not matter
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
     EXPECT_EQ(ui.prompts, 1);
     EXPECT_FALSE(doc.IsModified());
     ASSERT_TRUE(doc.IsDataState());
-    EXPECT_EQ(doc.m_nCurPage, 1);
-    EXPECT_EQ(doc.GetFilePassword(), QStringLiteral("abc"));
-    EXPECT_EQ(doc.m_nClientMarker, 20041014u);
-    EXPECT_EQ(doc.m_pagePeriods, QStringList{QStringLiteral("2004-0-0")});
-    EXPECT_EQ(doc.m_manualBreaks, breaks);
-    EXPECT_EQ(doc.m_bShowPageBreaks, 1);
-    EXPECT_EQ(doc.m_nChartCounter, 4);
+    EXPECT_EQ(doc.ViewState().curPage, 1);
+    EXPECT_EQ(doc.Files().GetFilePassword(), QStringLiteral("abc"));
+    EXPECT_EQ(doc.Files().GetClientMarker(), 20041014u);
+    EXPECT_EQ(doc.Files().GetPagePeriods(), QStringList{QStringLiteral("2004-0-0")});
+    EXPECT_EQ(doc.ViewState().manualBreaks, breaks);
+    EXPECT_EQ(doc.ViewState().showPageBreaks, 1);
+    EXPECT_EQ(doc.Items().ChartCounter(), 4);
 
     // Variable lines and values (shown rows from 0: the area shows three).
     VarAreaInfo var;
@@ -132,14 +132,14 @@ TEST(DocFiles, OnlyTheWorkingCopyChangesUntilSave) {
     {
         auto doc = newDoc(5, 5);
         ASSERT_TRUE(doc->EnterDataState());
-        ASSERT_TRUE(doc->OnSaveDocument(path));
+        ASSERT_TRUE(doc->Files().OnSaveDocument(path));
     }
     const QByteArray original = fileBytes(path);
     ASSERT_FALSE(original.isEmpty());
     const QDateTime modified = QFileInfo(path).lastModified();
 
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
     InUseMark mark;
     ASSERT_TRUE(ReadInUseMark(path, &mark));
     EXPECT_TRUE(mark.inUse);
@@ -156,7 +156,7 @@ TEST(DocFiles, OnlyTheWorkingCopyChangesUntilSave) {
     EXPECT_EQ(QFileInfo(path).lastModified(), modified);
 
     // Closing without saving gives the file back as it was.
-    doc.OnCloseDocument();
+    doc.Files().OnCloseDocument();
     EXPECT_EQ(fileBytes(path), original);
     ASSERT_TRUE(ReadInUseMark(path, &mark));
     EXPECT_FALSE(mark.inUse);
@@ -166,9 +166,9 @@ TEST(DocFiles, FailedSaveLeavesTheReportAsItWas) {
     UiRecorder ui;
     const QString path = testDir() + "/f.rep";
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     ASSERT_TRUE(doc.EnterDataState());
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     doc.Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc.SetCellText(QStringLiteral("7"), CQorsDoc::kEntryNumber), 0);
     const QByteArray before = fileBytes(path);
@@ -176,15 +176,15 @@ TEST(DocFiles, FailedSaveLeavesTheReportAsItWas) {
     for (qint64 limit : {0, 100, 5000}) {
         SetSaveFaultAfterBytes(limit, ENOSPC);
         ui.messages.clear();
-        EXPECT_FALSE(doc.OnSaveDocument()) << limit;
+        EXPECT_FALSE(doc.Files().OnSaveDocument()) << limit;
         SetSaveFaultAfterBytes(-1);
         EXPECT_EQ(fileBytes(path), before) << limit;
         EXPECT_TRUE(doc.IsModified());
         EXPECT_FALSE(ui.messages.isEmpty());
     }
-    ASSERT_TRUE(doc.OnSaveDocument());
-    doc.OnCloseDocument();
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument());
+    doc.Files().OnCloseDocument();
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(0, 0, &v));
     EXPECT_EQ(v, 7);
@@ -194,17 +194,17 @@ TEST(DocFiles, SaveAsMovesTheMarkAndRefusesAnOpenReport) {
     UiRecorder ui;
     const QString dir = testDir();
     CQorsDoc first, second;
-    ASSERT_TRUE(first.OnNewDocument());
-    ASSERT_TRUE(first.OnSaveDocument(dir + "/a.rep"));
-    ASSERT_TRUE(second.OnNewDocument());
-    ASSERT_TRUE(second.OnSaveDocument(dir + "/b"));  // ".rep" is added
+    ASSERT_TRUE(first.Files().OnNewDocument());
+    ASSERT_TRUE(first.Files().OnSaveDocument(dir + "/a.rep"));
+    ASSERT_TRUE(second.Files().OnNewDocument());
+    ASSERT_TRUE(second.Files().OnSaveDocument(dir + "/b"));  // ".rep" is added
     EXPECT_TRUE(QFileInfo::exists(dir + "/b.rep"));
 
-    ASSERT_TRUE(first.OnOpenDocument(dir + "/a.rep") == false);  // open here already
-    EXPECT_FALSE(second.OnSaveDocument(dir + "/a.rep"));
+    ASSERT_TRUE(first.Files().OnOpenDocument(dir + "/a.rep") == false);  // open here already
+    EXPECT_FALSE(second.Files().OnSaveDocument(dir + "/a.rep"));
     EXPECT_TRUE(ui.said(LoadErrorText(62467)));
 
-    ASSERT_TRUE(second.OnSaveDocument(dir + "/c.rep"));
+    ASSERT_TRUE(second.Files().OnSaveDocument(dir + "/c.rep"));
     InUseMark mark;
     ASSERT_TRUE(ReadInUseMark(dir + "/c.rep", &mark));
     EXPECT_TRUE(mark.inUse);
@@ -217,27 +217,27 @@ TEST(DocFiles, FilePasswordGuardsTheOpen) {
     const QString path = testDir() + "/p.rep";
     {
         CQorsDoc doc;
-        ASSERT_TRUE(doc.OnNewDocument());
-        ASSERT_TRUE(doc.SetFilePassword(QStringLiteral("key")));
-        EXPECT_FALSE(doc.SetFilePassword(QString(51, QLatin1Char('x'))));
-        ASSERT_TRUE(doc.OnSaveDocument(path));
+        ASSERT_TRUE(doc.Files().OnNewDocument());
+        ASSERT_TRUE(doc.Files().SetFilePassword(QStringLiteral("key")));
+        EXPECT_FALSE(doc.Files().SetFilePassword(QString(51, QLatin1Char('x'))));
+        ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     }
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     ui.replies << QStringLiteral("wrong");  // then cancelled
-    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_FALSE(doc.Files().OnOpenDocument(path));
     EXPECT_EQ(ui.prompts, 2);
     EXPECT_TRUE(doc.GetPathName().isEmpty());  // the new document stays
     EXPECT_TRUE(doc.IsOpen());
 
     // Removing the password is stored too.
     ui.replies << QStringLiteral("key");
-    ASSERT_TRUE(doc.OnOpenDocument(path));
-    ASSERT_TRUE(doc.SetFilePassword(QString()));
-    ASSERT_TRUE(doc.OnSaveDocument());
-    doc.OnCloseDocument();
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
+    ASSERT_TRUE(doc.Files().SetFilePassword(QString()));
+    ASSERT_TRUE(doc.Files().OnSaveDocument());
+    doc.Files().OnCloseDocument();
     ui.prompts = 0;
-    ASSERT_TRUE(doc.OnOpenDocument(path));
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
     EXPECT_EQ(ui.prompts, 0);
 }
 
@@ -256,10 +256,10 @@ TEST(DocFiles, UnknownOthersRecordsAndDamagedSettings) {
     }
     {
         CQorsDoc doc;
-        ASSERT_TRUE(doc.OnOpenDocument(path));
-        EXPECT_EQ(doc.m_nClientMarker, 7u);
-        doc.m_bShowPageBreaks = 1;
-        ASSERT_TRUE(doc.OnSaveDocument());
+        ASSERT_TRUE(doc.Files().OnOpenDocument(path));
+        EXPECT_EQ(doc.Files().GetClientMarker(), 7u);
+        doc.ViewState().showPageBreaks = 1;
+        ASSERT_TRUE(doc.Files().OnSaveDocument());
     }
     {
         CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
@@ -272,9 +272,9 @@ TEST(DocFiles, UnknownOthersRecordsAndDamagedSettings) {
         ASSERT_EQ(h.Save(), 0);
     }
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnOpenDocument(path));
-    EXPECT_EQ(doc.m_nClientMarker, 0u);
-    EXPECT_EQ(doc.m_bShowPageBreaks, 0);
+    ASSERT_TRUE(doc.Files().OnOpenDocument(path));
+    EXPECT_EQ(doc.Files().GetClientMarker(), 0u);
+    EXPECT_EQ(doc.ViewState().showPageBreaks, 0);
     EXPECT_FALSE(ui.messages.isEmpty());
 }
 
@@ -316,8 +316,8 @@ TEST(DocFiles, ForeignTypesGoThroughConverters) {
     UiRecorder ui;
     const QString dir = testDir();
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
-    ASSERT_TRUE(doc.OnSaveDocument(dir + "/keep.rep"));
+    ASSERT_TRUE(doc.Files().OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnSaveDocument(dir + "/keep.rep"));
 
     // Nothing registered: refused with a message, the document unchanged.
     RegisterDocConverter("txt", nullptr);
@@ -327,24 +327,24 @@ TEST(DocFiles, ForeignTypesGoThroughConverters) {
     ASSERT_TRUE(in.open(QIODevice::WriteOnly));
     in.write("5\n6\n");
     in.close();
-    EXPECT_FALSE(doc.OnOpenDocument(dir + "/in.txt"));
+    EXPECT_FALSE(doc.Files().OnOpenDocument(dir + "/in.txt"));
     EXPECT_EQ(doc.GetPathName(), QFileInfo(dir + "/keep.rep").absoluteFilePath());
-    EXPECT_FALSE(doc.OnSaveDocument(dir + "/out.htm"));
+    EXPECT_FALSE(doc.Files().OnSaveDocument(dir + "/out.htm"));
     EXPECT_FALSE(QFileInfo::exists(dir + "/out.htm"));
     // The workbook import asks for its own converter and fails plainly.
     ui.messages.clear();
-    EXPECT_FALSE(doc.OpenXlsFile(dir + "/book.xls"));
+    EXPECT_FALSE(doc.Files().OpenXlsFile(dir + "/book.xls"));
     EXPECT_EQ(ui.messages.size(), 1);
 
     RegisterDocConverter("TXT", std::make_shared<FakeTextConverter>());
-    ASSERT_TRUE(doc.OnOpenDocument(dir + "/in.txt"));
+    ASSERT_TRUE(doc.Files().OnOpenDocument(dir + "/in.txt"));
     EXPECT_TRUE(doc.GetPathName().isEmpty());
     EXPECT_TRUE(doc.IsModified());
     ASSERT_TRUE(doc.IsDataState());
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(1, 0, &v));
     EXPECT_EQ(v, 6);
-    ASSERT_TRUE(doc.OnSaveDocument(dir + "/out.txt"));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(dir + "/out.txt"));
     EXPECT_EQ(fileBytes(dir + "/out.txt"), QByteArray("5"));
     // The keep.rep report was let go when the import replaced it.
     EXPECT_EQ(FindOpenReport(dir + "/keep.rep"), nullptr);
@@ -377,12 +377,12 @@ TEST(DocFiles, UnreadableItemsAreKeptInTheFile) {
     }
     {
         CQorsDoc doc;
-        ASSERT_TRUE(doc.OnOpenDocument(path));
-        EXPECT_EQ(doc.GetComItemCount(), 0);
+        ASSERT_TRUE(doc.Files().OnOpenDocument(path));
+        EXPECT_EQ(doc.Items().GetComItemCount(), 0);
         EXPECT_FALSE(ui.messages.isEmpty());
-        ASSERT_TRUE(doc.SetFilePassword(QString()));
+        ASSERT_TRUE(doc.Files().SetFilePassword(QString()));
         doc.SetModifiedFlag();
-        ASSERT_TRUE(doc.OnSaveDocument());
+        ASSERT_TRUE(doc.Files().OnSaveDocument());
     }
     CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
     EXPECT_EQ(h.GetReportFile()->DocumentStream("Contents"), junk);
@@ -391,19 +391,19 @@ TEST(DocFiles, UnreadableItemsAreKeptInTheFile) {
 TEST(DocFiles, TemplateFileChecks) {
     UiRecorder ui;
     const QString dir = testDir();
-    EXPECT_EQ(CQorsDoc::CheckTemplateFile(dir + "/none.rep"), 0);
+    EXPECT_EQ(DocFiles::CheckTemplateFile(dir + "/none.rep"), 0);
     EXPECT_TRUE(ui.said(QStringLiteral("模板文件不存在！")));
     QFile plain(dir + "/plain.rep");
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.write("plain text");
     plain.close();
-    EXPECT_EQ(CQorsDoc::CheckTemplateFile(dir + "/plain.rep"), 0);
+    EXPECT_EQ(DocFiles::CheckTemplateFile(dir + "/plain.rep"), 0);
     EXPECT_TRUE(ui.said(LoadErrorText(63158)));
     {
         CReportHandle t(dir + "/t.rep");
         ASSERT_TRUE(t.IsOpen());
     }
-    EXPECT_EQ(CQorsDoc::CheckTemplateFile(dir + "/t.rep"), 1);
+    EXPECT_EQ(DocFiles::CheckTemplateFile(dir + "/t.rep"), 1);
 }
 
 TEST(DocFiles, AReportOpenedForReadingKeepsNobodyOutAndIsSavedOnlyElsewhere) {
@@ -412,14 +412,14 @@ TEST(DocFiles, AReportOpenedForReadingKeepsNobodyOutAndIsSavedOnlyElsewhere) {
     const QString path = dir + "/src.rep";
     {
         CQorsDoc doc;
-        ASSERT_TRUE(doc.OnNewDocument());
-        ASSERT_TRUE(doc.OnSaveDocument(path));
+        ASSERT_TRUE(doc.Files().OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     }
     const QByteArray original = fileBytes(path);
 
     {
         CQorsDoc reader;
-        ASSERT_TRUE(reader.OnOpenDocument(path, true));
+        ASSERT_TRUE(reader.Files().OnOpenDocument(path, true));
         // No in-use mark and no lock: a writer opens the report meanwhile.
         EXPECT_EQ(fileBytes(path), original);
         CReportHandle writer(path, CReportHandle::OpenMode::OpenExisting);
@@ -428,10 +428,10 @@ TEST(DocFiles, AReportOpenedForReadingKeepsNobodyOutAndIsSavedOnlyElsewhere) {
     {
         // What was read is written under another name, never over itself.
         CQorsDoc reader;
-        ASSERT_TRUE(reader.OnOpenDocument(path, true));
-        EXPECT_FALSE(reader.OnSaveDocument());
+        ASSERT_TRUE(reader.Files().OnOpenDocument(path, true));
+        EXPECT_FALSE(reader.Files().OnSaveDocument());
         EXPECT_EQ(fileBytes(path), original);
-        EXPECT_TRUE(reader.OnSaveDocument(dir + "/copy.rep"));
+        EXPECT_TRUE(reader.Files().OnSaveDocument(dir + "/copy.rep"));
         EXPECT_TRUE(QFileInfo::exists(dir + "/copy.rep"));
     }
     EXPECT_EQ(fileBytes(path), original);

@@ -62,7 +62,7 @@ private:
 // A new document of rows x cols in format state.
 inline std::unique_ptr<CQorsDoc> newDoc(int rows = 10, int cols = 6) {
     auto doc = std::make_unique<CQorsDoc>();
-    EXPECT_TRUE(doc->OnNewDocument());
+    EXPECT_TRUE(doc->Files().OnNewDocument());
     EXPECT_FALSE(doc->IsDataState());
     if (rows != 50 || cols != 7) {
         uint16_t r = uint16_t(rows), c = uint16_t(cols);

@@ -27,13 +27,13 @@ TEST(DocMessages, RefusedFilesAreToldFromTheStringTable) {
     // A text file of its header row alone holds no records.
     writeFile(dir + "/empty.txt", "A,B\r\n");
     CQorsDoc text;
-    EXPECT_FALSE(text.OnOpenDocument(dir + "/empty.txt"));
+    EXPECT_FALSE(text.Files().OnOpenDocument(dir + "/empty.txt"));
     EXPECT_TRUE(ui.said(LoadErrorText(63539))) << qPrintable(ui.messages.join("; "));
 
     // A .dbf whose table the data layer cannot find names the table.
     writeFile(dir + "/junk.dbf", QByteArray(40, '\x01'));
     CQorsDoc dbf;
-    EXPECT_FALSE(dbf.OnOpenDocument(dir + "/junk.dbf"));
+    EXPECT_FALSE(dbf.Files().OnOpenDocument(dir + "/junk.dbf"));
 
     ASSERT_GE(ui.messages.size(), 2);
     for (const QString& m : ui.messages) {

@@ -16,9 +16,9 @@ TEST(DocState, FormatPasswordGatesFormatState) {
     auto doc = newDoc(3, 3);
     ASSERT_EQ(doc->GetReport()->SetFormatPassword(QStringLiteral("Lock")), 0);
     ASSERT_TRUE(doc->EnterDataState());
-    EXPECT_EQ(doc->m_bDataState, 1);
+    EXPECT_TRUE(doc->IsDataState());
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);  // page 1 made
-    EXPECT_EQ(doc->m_nCurPage, 1);
+    EXPECT_EQ(doc->ViewState().curPage, 1);
 
     QStringList typed;
     int asked = 0;
@@ -28,18 +28,18 @@ TEST(DocState, FormatPasswordGatesFormatState) {
         return typed.takeFirst();
     });
     EXPECT_FALSE(doc->EnterFormatState(0));  // cancelled
-    EXPECT_EQ(doc->m_bDataState, 1);
+    EXPECT_TRUE(doc->IsDataState());
     typed << QStringLiteral("nope");
     EXPECT_FALSE(doc->EnterFormatState(0));
-    EXPECT_EQ(doc->m_bDataState, 1);
+    EXPECT_TRUE(doc->IsDataState());
     EXPECT_FALSE(doc->GetReport()->IsFormatState());
-    doc->m_bChartWindowOpen = 1;
+    doc->Items().ChartWindow().windowOpen = 1;
     typed << QStringLiteral("lock");
     EXPECT_FALSE(doc->EnterFormatState(0));  // the chart window is open
     EXPECT_EQ(asked, 2);
-    doc->m_bChartWindowOpen = 0;
+    doc->Items().ChartWindow().windowOpen = 0;
     EXPECT_TRUE(doc->EnterFormatState(0));  // letter case ignored
-    EXPECT_EQ(doc->m_bDataState, 0);
+    EXPECT_FALSE(doc->IsDataState());
     CQorsDoc::SetFormatPasswordPrompt(previous);
 
     // Without checks.
@@ -60,10 +60,10 @@ TEST(DocState, ViewsHearOfChangesUnlessSuspended) {
     EXPECT_EQ(doc->GetColumnWidth(2, 0), kDefaultColWidth);
     EXPECT_EQ(updates, 1);
     EXPECT_TRUE(doc->IsModified());
-    doc->m_bRedrawSuspended = 1;
+    doc->ViewState().redrawSuspended = 1;
     doc->UpdateAllViews();
     EXPECT_EQ(updates, 1);
-    doc->m_bRedrawSuspended = 0;
+    doc->ViewState().redrawSuspended = 0;
 
     // Resizing: refused in data state with message 62481.
     ASSERT_TRUE(doc->ResizeTable(6, 5));
@@ -82,35 +82,35 @@ TEST(DocState, RemovingAManualBreakMarksModified) {
     auto doc = newDoc(20, 10);
     doc->SetModifiedFlag(false);
     EXPECT_EQ(doc->ToggleManualBreak(5, 3), CQorsDoc::kBreakAdded);
-    EXPECT_EQ(doc->m_manualBreaks[0], (PageBreakEntry{-1, 4, 2}));
-    EXPECT_EQ(doc->m_bShowPageBreaks, 1);
+    EXPECT_EQ(doc->ViewState().manualBreaks[0], (PageBreakEntry{-1, 4, 2}));
+    EXPECT_EQ(doc->ViewState().showPageBreaks, 1);
     EXPECT_EQ(doc->IsPageBreakAt(5, 0), 1);
     EXPECT_EQ(doc->IsPageBreakAt(0, 3), 1);
     EXPECT_EQ(doc->IsPageBreakAt(6, 6), 0);
 
     doc->SetModifiedFlag(false);
     EXPECT_EQ(doc->ToggleManualBreak(5, 3), CQorsDoc::kBreakRemoved);
-    EXPECT_EQ(doc->m_manualBreaks[0], PageBreakEntry{});
+    EXPECT_EQ(doc->ViewState().manualBreaks[0], PageBreakEntry{});
     EXPECT_TRUE(doc->IsModified());
 
     // The first cell adds nothing; a full table adds nothing more and says
     // so, rather than looking like a success.
     EXPECT_EQ(doc->ToggleManualBreak(0, 0), CQorsDoc::kBreakNone);
-    for (PageBreakEntry& e : doc->m_manualBreaks) e = {-1, 1, 1};
+    for (PageBreakEntry& e : doc->ViewState().manualBreaks) e = {-1, 1, 1};
     EXPECT_EQ(doc->ToggleManualBreak(7, 7), CQorsDoc::kBreakTableFull);
     doc->ClearAllManualBreaks();
-    for (const PageBreakEntry& e : doc->m_manualBreaks) EXPECT_EQ(e, PageBreakEntry{});
+    for (const PageBreakEntry& e : doc->ViewState().manualBreaks) EXPECT_EQ(e, PageBreakEntry{});
 
     // Breaks at or past the last row are stale and dropped.
-    doc->m_manualBreaks[3] = {-1, 19, -1};
+    doc->ViewState().manualBreaks[3] = {-1, 19, -1};
     EXPECT_EQ(doc->IsPageBreakAt(20, 0), 0);
-    EXPECT_EQ(doc->m_manualBreaks[3].row, -1);
+    EXPECT_EQ(doc->ViewState().manualBreaks[3].row, -1);
 
     doc->GrowAutoBreakTable();
     doc->GrowAutoBreakTable();
-    EXPECT_EQ(doc->m_nAutoBreakCapacity, 20);
-    ASSERT_EQ(doc->m_autoBreaks.size(), 20u);
-    EXPECT_EQ(doc->m_autoBreaks[19], PageBreakEntry{});
+    EXPECT_EQ(doc->ViewState().autoBreakCapacity, 20);
+    ASSERT_EQ(doc->ViewState().autoBreaks.size(), 20u);
+    EXPECT_EQ(doc->ViewState().autoBreaks[19], PageBreakEntry{});
 }
 
 TEST(DocState, ClearingAndFormulaLists) {
@@ -154,85 +154,85 @@ TEST(DocState, ClearingAndFormulaLists) {
 TEST(DocState, ItemsListChartsAndContents) {
     UiRecorder ui;
     auto doc = newDoc(4, 4);
-    EXPECT_EQ(doc->CreateComItem(0), nullptr);  // no chart in format state
+    EXPECT_EQ(doc->Items().CreateComItem(0), nullptr);  // no chart in format state
     EXPECT_TRUE(ui.said(LoadErrorText(62722)));
-    std::shared_ptr<CComItem> ole = doc->CreateComItem(1);
+    std::shared_ptr<CComItem> ole = doc->Items().CreateComItem(1);
     ASSERT_TRUE(ole);
     EXPECT_EQ(ole->GetPage(), 0u);
-    EXPECT_EQ(ole->GetDocument(), doc.get());
+    EXPECT_EQ(ole->GetDocument(), &doc->Items());
 
     ASSERT_TRUE(doc->EnterDataState());
-    std::shared_ptr<CComItem> c1 = doc->CreateComItem(0);
-    std::shared_ptr<CComItem> c2 = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> c1 = doc->Items().CreateComItem(0);
+    std::shared_ptr<CComItem> c2 = doc->Items().CreateComItem(0);
     ASSERT_TRUE(c1 && c2);
     EXPECT_EQ(c1->GetPage(), 1u);
-    EXPECT_EQ(doc->GetCurrentChart(), c2.get());
-    EXPECT_EQ(doc->GetChartCount(), 2);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), c2.get());
+    EXPECT_EQ(doc->Items().GetChartCount(), 2);
     c1->SetSize(40, 30);
     c2->SetSize(40, 30);
-    doc->CascadeComItem(c2.get());
+    doc->Items().CascadeComItem(c2.get());
     EXPECT_EQ(c2->GetPosition(), QPoint(110, 60));
 
     // Walk both ways.
     QList<CComItem*> forward, backward;
-    for (CQorsDoc::ItemPos pos = doc->GetFirstComItemPos(); pos;)
-        forward << doc->GetNextComItem(pos);
-    for (CQorsDoc::ItemPos pos = doc->GetLastComItemPos(); pos;)
-        backward << doc->GetPrevComItem(pos);
+    for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos;)
+        forward << doc->Items().GetNextComItem(pos);
+    for (CQorsDoc::ItemPos pos = doc->Items().GetLastComItemPos(); pos;)
+        backward << doc->Items().GetPrevComItem(pos);
     EXPECT_EQ(forward, (QList<CComItem*>{ole.get(), c1.get(), c2.get()}));
     EXPECT_EQ(backward, (QList<CComItem*>{c2.get(), c1.get(), ole.get()}));
 
     items::ChartDesc desc = items::ChartDesc::MakeDefault(300, 200, 1);
     ASSERT_TRUE(desc.SetText(items::ChartDesc::kNameText, QStringLiteral("GRAPH_1")));
     desc.SetWholeReport(true);
-    ASSERT_TRUE(doc->SetCurrentChart(c1.get()));
-    EXPECT_EQ(doc->CreateChart(desc), 1);
+    ASSERT_TRUE(doc->Items().SetCurrentChart(c1.get()));
+    EXPECT_EQ(doc->Items().CreateChart(desc), 1);
     QString name;
-    ASSERT_TRUE(doc->GetChartName(c1.get(), &name));
+    ASSERT_TRUE(doc->Items().GetChartName(c1.get(), &name));
     EXPECT_EQ(name, QStringLiteral("GRAPH_1"));
-    EXPECT_FALSE(doc->GetChartName(ole.get(), &name));
+    EXPECT_FALSE(doc->Items().GetChartName(ole.get(), &name));
     items::ChartDesc span;
     int pages = 0;
     ASSERT_EQ(doc->GetReport()->AppendRowColPage(20, 2), 0);
-    EXPECT_EQ(doc->GetChartPageSpan(&span, &pages), 1);
+    EXPECT_EQ(doc->Items().GetChartPageSpan(&span, &pages), 1);
     EXPECT_EQ(pages, 12);
     EXPECT_EQ(span, desc);
 
     // Stored with the report and read back in list order.
     const QString path = testDir() + "/items.rep";
-    ASSERT_TRUE(doc->OnSaveDocument(path));
-    doc->OnCloseDocument();
-    ASSERT_TRUE(doc->OnOpenDocument(path));
-    ASSERT_EQ(doc->GetComItemCount(), 3);
-    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-    EXPECT_TRUE(doc->GetNextComItem(pos)->IsKindOf(&COleItem::classCOleItem));
-    CComItem* chart = doc->GetNextComItem(pos);
+    ASSERT_TRUE(doc->Files().OnSaveDocument(path));
+    doc->Files().OnCloseDocument();
+    ASSERT_TRUE(doc->Files().OnOpenDocument(path));
+    ASSERT_EQ(doc->Items().GetComItemCount(), 3);
+    CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+    EXPECT_TRUE(doc->Items().GetNextComItem(pos)->IsKindOf(&COleItem::classCOleItem));
+    CComItem* chart = doc->Items().GetNextComItem(pos);
     ASSERT_TRUE(chart->IsKindOf(&CGraphItem::classCGraphItem));
     EXPECT_EQ(static_cast<CGraphItem*>(chart)->GetChartDesc(), desc);
-    EXPECT_EQ(chart->GetDocument(), doc.get());
+    EXPECT_EQ(chart->GetDocument(), &doc->Items());
 
     // Deleting the current chart moves to the next one, then there is none.
-    ASSERT_TRUE(doc->SetCurrentChart(chart));
-    EXPECT_TRUE(doc->DeleteCurrentChart());
-    EXPECT_EQ(doc->GetChartCount(), 1);
-    EXPECT_FALSE(doc->DeleteCurrentChart());
-    EXPECT_EQ(doc->GetChartCount(), 0);
-    EXPECT_EQ(doc->GetComItemCount(), 1);
+    ASSERT_TRUE(doc->Items().SetCurrentChart(chart));
+    EXPECT_TRUE(doc->Items().DeleteCurrentChart());
+    EXPECT_EQ(doc->Items().GetChartCount(), 1);
+    EXPECT_FALSE(doc->Items().DeleteCurrentChart());
+    EXPECT_EQ(doc->Items().GetChartCount(), 0);
+    EXPECT_EQ(doc->Items().GetComItemCount(), 1);
     // Removing every item removes the stream at the next save.
-    doc->RemoveComItemAndRefresh(doc->GetFirstComItemPos());
-    ASSERT_TRUE(doc->OnSaveDocument());
-    doc->OnCloseDocument();
-    ASSERT_TRUE(doc->OnOpenDocument(path));
-    EXPECT_EQ(doc->GetComItemCount(), 0);
+    doc->Items().RemoveComItemAndRefresh(doc->Items().GetFirstComItemPos());
+    ASSERT_TRUE(doc->Files().OnSaveDocument());
+    doc->Files().OnCloseDocument();
+    ASSERT_TRUE(doc->Files().OnOpenDocument(path));
+    EXPECT_EQ(doc->Items().GetComItemCount(), 0);
 }
 
 TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     UiRecorder ui;
     auto doc = newDoc(6, 6);
     ASSERT_TRUE(doc->EnterDataState());
-    doc->m_fScale = 1.0f;
-    std::shared_ptr<CComItem> inside = doc->CreateComItem(0);
-    std::shared_ptr<CComItem> outside = doc->CreateComItem(0);
+    doc->ViewState().scale = 1.0f;
+    std::shared_ptr<CComItem> inside = doc->Items().CreateComItem(0);
+    std::shared_ptr<CComItem> outside = doc->Items().CreateComItem(0);
     inside->SetPosition(QPoint(10, 5));
     inside->SetSize(50, 20);
     outside->SetPosition(QPoint(300, 5));
@@ -240,8 +240,8 @@ TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     doc->Selection().SetSelection(0, 0, 2, 2);  // 3 x 64 wide, 3 x 18 high
     EXPECT_EQ(doc->CellRangeToSheetRect(doc->Selection().Area()), (items::Rect{0, 0, 193, 55}));
     EXPECT_EQ(doc->ClearArea(), 0);
-    EXPECT_EQ(doc->GetComItemCount(), 1);
-    EXPECT_EQ(doc->GetFirstComItemPos(), outside.get());
+    EXPECT_EQ(doc->Items().GetComItemCount(), 1);
+    EXPECT_EQ(doc->Items().GetFirstComItemPos(), outside.get());
 }
 
 TEST(DocState, CommandLinesWithoutAnInterpreter) {
@@ -278,7 +278,7 @@ TEST(DocState, ChartDataFromTheSourceArea) {
     desc.SetLabelKind(2);
     std::vector<CQorsDoc::ChartCellRecord> cells;
     QStringList labels;
-    ASSERT_TRUE(doc->GetChartDataFromArea(desc, 2, &cells, &labels));
+    ASSERT_TRUE(doc->Items().GetChartDataFromArea(desc, 2, &cells, &labels));
     ASSERT_EQ(cells.size(), 2u * 4 + 1);
     EXPECT_EQ(cells[0].kind, 1);
     EXPECT_EQ(cells[0].value, 10);
@@ -288,7 +288,7 @@ TEST(DocState, ChartDataFromTheSourceArea) {
     EXPECT_EQ(labels, (QStringList{"2001", "2002"}));
 
     desc.SetSourceArea(CellArea::area(1, 1, 4, 2));
-    EXPECT_FALSE(doc->GetChartDataFromArea(desc, 1, &cells, &labels));
+    EXPECT_FALSE(doc->Items().GetChartDataFromArea(desc, 1, &cells, &labels));
     EXPECT_FALSE(ui.messages.isEmpty());
 }
 
@@ -305,10 +305,10 @@ TEST(DocState, OwnXmlImportRunsBothPasses) {
 
     auto doc = newDoc();
     g_strXmlExchangePath.clear();
-    EXPECT_FALSE(doc->OnXmlImport());  // nothing pending: the report stays
+    EXPECT_FALSE(doc->Files().OnXmlImport());  // nothing pending: the report stays
     EXPECT_FALSE(doc->IsDataState());
     g_strXmlExchangePath = dir + "/x.xml";
-    ASSERT_TRUE(doc->OnXmlImport());
+    ASSERT_TRUE(doc->Files().OnXmlImport());
     g_strXmlExchangePath.clear();
     EXPECT_TRUE(doc->IsDataState());
     EXPECT_TRUE(doc->IsModified());
@@ -318,4 +318,25 @@ TEST(DocState, OwnXmlImportRunsBothPasses) {
     QString text;
     ASSERT_TRUE(doc->GetStyleCellText(0, 0, &text));
     EXPECT_EQ(text, QStringLiteral("名称"));
+}
+
+// The parts the document hands out belong to it for its whole life: a new
+// or another report keeps the same parts but forgets what the last one set.
+TEST(DocParts, AnotherReportForgetsTheChartStateAndKeepsTheParts) {
+    auto doc = newDoc(3, 3);
+    DocItems* items = &doc->Items();
+    items->SetChartCounter(4);
+    items->ChartWindow().frameOpen = 1;
+    items->ChartWindow().windowOpen = 1;
+    ASSERT_TRUE(doc->Items().CreateComItem(1));
+    ASSERT_TRUE(doc->Files().SetFilePassword(QStringLiteral("pw")));
+
+    ASSERT_TRUE(doc->Files().OnNewDocument());
+    EXPECT_EQ(&doc->Items(), items);
+    EXPECT_EQ(items->ChartCounter(), 0);
+    EXPECT_EQ(items->ChartWindow().frameOpen, 0);
+    EXPECT_EQ(items->ChartWindow().windowOpen, 0);
+    EXPECT_EQ(items->GetComItemCount(), 0);
+    EXPECT_EQ(doc->Files().GetFilePassword(), QString());
+    EXPECT_FALSE(doc->IsModified());
 }

@@ -34,8 +34,8 @@ QByteArray reportBytes(const QString& dir, const QString& a1) {
     auto inner = newDoc();
     typeInto(*inner, 0, 0, a1);
     const QString path = dir + QStringLiteral("/inner.rep");
-    EXPECT_TRUE(inner->OnSaveDocument(path));
-    return inner->SaveEmbeddingCopy();
+    EXPECT_TRUE(inner->Files().OnSaveDocument(path));
+    return inner->Items().SaveEmbeddingCopy();
 }
 
 // A small picture (no fonts needed: this binary has no GUI application).
@@ -56,14 +56,14 @@ COleItem* embedReport(CQorsDoc& container, const QByteArray& bytes) {
     o.name = QStringLiteral("报表.rep");
     o.classId = QString::fromLatin1(qor::items::kReportObjectClass);
     QString error;
-    auto item = container.InsertObject(o, QPoint(40, 30), &error);
+    auto item = container.Items().InsertObject(o, QPoint(40, 30), &error);
     EXPECT_NE(item, nullptr) << error.toStdString();
     return dynamic_cast<COleItem*>(item.get());
 }
 
 COleItem* firstObject(CQorsDoc& doc) {
-    for (CQorsDoc::ItemPos pos = doc.GetFirstComItemPos(); pos;)
-        if (auto* o = dynamic_cast<COleItem*>(doc.GetNextComItem(pos))) return o;
+    for (CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos(); pos;)
+        if (auto* o = dynamic_cast<COleItem*>(doc.Items().GetNextComItem(pos))) return o;
     return nullptr;
 }
 
@@ -76,10 +76,10 @@ TEST(EmbeddedReportEdit, AnEditSurvivesStoringSavingAndReopening) {
     {
         auto container = newDoc();
         ASSERT_NE(embedReport(*container, reportBytes(dir, QStringLiteral("原来"))), nullptr);
-        ASSERT_TRUE(container->OnSaveDocument(outer));
+        ASSERT_TRUE(container->Files().OnSaveDocument(outer));
     }
     CQorsDoc container;
-    ASSERT_TRUE(container.OnOpenDocument(outer));
+    ASSERT_TRUE(container.Files().OnOpenDocument(outer));
     COleItem* object = firstObject(container);
     ASSERT_NE(object, nullptr);
     ASSERT_TRUE(qor::EmbeddedReportEdit::IsEditable(object));
@@ -91,11 +91,11 @@ TEST(EmbeddedReportEdit, AnEditSurvivesStoringSavingAndReopening) {
         ASSERT_NE(edit, nullptr) << error.toStdString();
         workingCopy = edit->WorkingCopy();
         EXPECT_TRUE(QFile::exists(workingCopy));
-        EXPECT_EQ(container.GetInPlaceActiveItem(), object);
+        EXPECT_EQ(container.Items().GetInPlaceActiveItem(), object);
         EXPECT_EQ(object->GetClientState(), qor::items::OleClientRecord::kActiveUI);
         std::unique_ptr<CQorsDoc> edited = edit->TakeDocument();
         ASSERT_NE(edited, nullptr);
-        EXPECT_TRUE(edited->IsRunningInPlace());
+        EXPECT_TRUE(edited->Items().IsRunningInPlace());
         EXPECT_EQ(cellText(*edited, 0, 0), u"原来");
 
         // Nothing changed: nothing goes back, the container stays clean.
@@ -111,14 +111,14 @@ TEST(EmbeddedReportEdit, AnEditSurvivesStoringSavingAndReopening) {
         EXPECT_TRUE(container.IsModified());
     }
     // The editing is over: the object is inactive and the copy is gone.
-    EXPECT_EQ(container.GetInPlaceActiveItem(), nullptr);
+    EXPECT_EQ(container.Items().GetInPlaceActiveItem(), nullptr);
     EXPECT_EQ(object->GetClientState(), qor::items::OleClientRecord::kLoaded);
     EXPECT_FALSE(QFile::exists(workingCopy));
-    ASSERT_TRUE(container.OnSaveDocument(outer));
-    container.OnCloseDocument();
+    ASSERT_TRUE(container.Files().OnSaveDocument(outer));
+    container.Files().OnCloseDocument();
 
     CQorsDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(outer));
+    ASSERT_TRUE(reopened.Files().OnOpenDocument(outer));
     COleItem* again = firstObject(reopened);
     ASSERT_NE(again, nullptr);
     auto edit = qor::EmbeddedReportEdit::Open(reopened, again);
@@ -136,7 +136,7 @@ TEST(EmbeddedReportEdit, RefusesWhatIsNoEmbeddedReportAndAnObjectThatWentMeanwhi
     CQorsDoc::NewObject picture;
     picture.bytes = pngBytes();
     picture.name = QStringLiteral("图片.png");
-    auto pic = container->InsertObject(picture, QPoint(0, 0));
+    auto pic = container->Items().InsertObject(picture, QPoint(0, 0));
     ASSERT_NE(pic, nullptr);
     QString error;
     EXPECT_EQ(qor::EmbeddedReportEdit::Open(*container, pic.get(), &error), nullptr);
@@ -149,7 +149,7 @@ TEST(EmbeddedReportEdit, RefusesWhatIsNoEmbeddedReportAndAnObjectThatWentMeanwhi
     error.clear();
     EXPECT_EQ(qor::EmbeddedReportEdit::Open(*container, broken, &error), nullptr);
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(container->GetInPlaceActiveItem(), nullptr);
+    EXPECT_EQ(container->Items().GetInPlaceActiveItem(), nullptr);
 
     // The object removed while its report is edited: nothing is stored
     // and the user is told why; the container is left alone.
@@ -159,8 +159,8 @@ TEST(EmbeddedReportEdit, RefusesWhatIsNoEmbeddedReportAndAnObjectThatWentMeanwhi
     ASSERT_NE(edit, nullptr);
     std::unique_ptr<CQorsDoc> edited = edit->TakeDocument();
     typeInto(*edited, 0, 0, QStringLiteral("乙"));
-    container->RemoveComItemAndRefresh(object);
-    EXPECT_EQ(container->GetInPlaceActiveItem(), nullptr);
+    container->Items().RemoveComItemAndRefresh(object);
+    EXPECT_EQ(container->Items().GetInPlaceActiveItem(), nullptr);
     container->SetModifiedFlag(false);
     bool stored = true;
     EXPECT_FALSE(edit->StoreBack(*edited, &error, &stored));

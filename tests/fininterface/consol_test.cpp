@@ -97,13 +97,13 @@ protected:
         };
         hooks.open = [this](const QString& path) -> CQorsDoc* {
             auto d = std::make_unique<CQorsDoc>();
-            if (!d->OnOpenDocument(path)) return nullptr;
+            if (!d->Files().OnOpenDocument(path)) return nullptr;
             docs.push_back(std::move(d));
             return docs.back().get();
         };
         hooks.create = [this]() -> CQorsDoc* {
             auto d = std::make_unique<CQorsDoc>();
-            if (!d->OnNewDocument()) return nullptr;
+            if (!d->Files().OnNewDocument()) return nullptr;
             docs.push_back(std::move(d));
             return docs.back().get();
         };
@@ -111,7 +111,7 @@ protected:
         writeFile(data + "/hbbb/样表/Monthly.xml", monthSample());
     }
     void TearDown() override {
-        for (auto& d : docs) d->OnCloseDocument();
+        for (auto& d : docs) d->Files().OnCloseDocument();
         CAppEnvironment::Instance().SetDocumentHooks({});
         installUiServices(previous);
         SetConsolExchangeFactory({});
@@ -232,7 +232,7 @@ TEST_F(Consol, NewReportIsPreparedWithDownloadsAndWritesUploadsOnTheUsersSave) {
 
     // Another open report stays as it is.
     auto other = std::make_unique<CQorsDoc>();
-    ASSERT_TRUE(other->OnNewDocument());
+    ASSERT_TRUE(other->Files().OnNewDocument());
     CQorsDoc* active = other.get();
     docs.push_back(std::move(other));
     const int activeRows = active->GetReport()->GetRowCount();
@@ -241,8 +241,8 @@ TEST_F(Consol, NewReportIsPreparedWithDownloadsAndWritesUploadsOnTheUsersSave) {
     ASSERT_NE(d, nullptr) << qPrintable(told.join('\n'));
     EXPECT_NE(d, active);
     EXPECT_EQ(active->GetReport()->GetRowCount(), activeRows);
-    EXPECT_EQ(active->GetClientMarker(), 0u);
-    EXPECT_EQ(d->GetClientMarker(), kConsolClientMarker);
+    EXPECT_EQ(active->Files().GetClientMarker(), 0u);
+    EXPECT_EQ(d->Files().GetClientMarker(), kConsolClientMarker);
     EXPECT_TRUE(QFileInfo::exists(report));
     EXPECT_EQ(d->GetReport()->GetRowCount(), 6);
     // Pages 2004-03 and 2004-05; the junk files took no page.
@@ -257,10 +257,10 @@ TEST_F(Consol, NewReportIsPreparedWithDownloadsAndWritesUploadsOnTheUsersSave) {
     EXPECT_TRUE(QFileInfo::exists(StripExtension(report) + "/Monthly.xml"));
     // The preparing save writes no upload file; the user's save does.
     EXPECT_FALSE(QFileInfo::exists(upload("2004-03-01")));
-    ASSERT_TRUE(d->OnSaveDocument()) << qPrintable(told.join('\n'));
+    ASSERT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
     ASSERT_TRUE(QFileInfo::exists(upload("2004-03-01")));
     ASSERT_TRUE(QFileInfo::exists(upload("2004-05-01")));
-    ASSERT_TRUE(d->OnSaveDocument());  // twice: still one of each block
+    ASSERT_TRUE(d->Files().OnSaveDocument());  // twice: still one of each block
 
     const QString f = upload("2004-03-01");
     QProcess lint;
@@ -287,13 +287,13 @@ TEST_F(Consol, SaveChecksRefuseBadPeriodsAndKeepTheFile) {
 
     // A recorded period changed: refused until it is changed back.
     setPeriod(d, 1, 2004, 4);
-    EXPECT_FALSE(d->OnSaveDocument());
+    EXPECT_FALSE(d->Files().OnSaveDocument());
     EXPECT_EQ(told.value(0), "合并报表客户端文件不能更改区间.");
     EXPECT_EQ(readAll(report), onDisk);
     EXPECT_FALSE(QFileInfo::exists(upload("2004-04-01")));
     setPeriod(d, 1, 2004, 3);
     told.clear();
-    EXPECT_TRUE(d->OnSaveDocument()) << qPrintable(told.join('\n'));
+    EXPECT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
 
     // Two pages of one month; then a year beyond 2050; then a value the
     // sample's rule refuses on the second page.
@@ -301,28 +301,28 @@ TEST_F(Consol, SaveChecksRefuseBadPeriodsAndKeepTheFile) {
     d->SetCurrentPage(1);
     setPeriod(d, 2, 2004, 3);
     told.clear();
-    EXPECT_FALSE(d->OnSaveDocument());
+    EXPECT_FALSE(d->Files().OnSaveDocument());
     EXPECT_EQ(told.value(0), "月报：第1页同第2页关键字重复");
     setPeriod(d, 2, 2051, 3);
     told.clear();
-    EXPECT_FALSE(d->OnSaveDocument());
+    EXPECT_FALSE(d->Files().OnSaveDocument());
     EXPECT_EQ(told.value(0), "第2页,关键字'年'必须小于等于2050");
     setPeriod(d, 2, 2050, 3);
     d->GetReport()->SetCellValue(CellValue::ofNumber(5000), 5, 2, 2);
     told.clear();
-    EXPECT_FALSE(d->OnSaveDocument());
+    EXPECT_FALSE(d->Files().OnSaveDocument());
     EXPECT_EQ(told.size(), 1);
     d->GetReport()->SetCellValue(CellValue::ofNumber(500), 5, 2, 2);
     told.clear();
-    EXPECT_TRUE(d->OnSaveDocument()) << qPrintable(told.join('\n'));
+    EXPECT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
     EXPECT_TRUE(QFileInfo::exists(upload("2050-03-01")));
 
     // A report without the marker is not a client report.
     CConsolExchange plain;
     CQorsDoc blank;
-    ASSERT_TRUE(blank.OnNewDocument());
+    ASSERT_TRUE(blank.Files().OnNewDocument());
     EXPECT_EQ(plain.CheckPeriodsUnchanged(blank), 1);
-    blank.OnCloseDocument();
+    blank.Files().OnCloseDocument();
 }
 
 TEST_F(Consol, BadInputChangesNothing) {
@@ -370,7 +370,7 @@ TEST_F(Consol, UploadFailuresAreReported) {
     d->GetReport()->SetCellValue(CellValue::ofNumber(7), 4, 2, 1);
     d->GetReport()->SetCellValue(CellValue::ofNumber(25), 4, 3, 1);
     told.clear();
-    EXPECT_TRUE(d->OnSaveDocument());
+    EXPECT_TRUE(d->Files().OnSaveDocument());
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains("2004-03-01"));
     EXPECT_EQ(xpath(upload("2004-03-01"), "string(/ReportData/Balance/Rate)"), "0.250000");
@@ -378,7 +378,7 @@ TEST_F(Consol, UploadFailuresAreReported) {
     // An upload file that does not parse is not overwritten.
     writeFile(upload("2004-03-01"), "<broken");
     told.clear();
-    EXPECT_TRUE(d->OnSaveDocument());
+    EXPECT_TRUE(d->Files().OnSaveDocument());
     EXPECT_EQ(told.size(), 1);
     EXPECT_EQ(readAll(upload("2004-03-01")), "<broken");
 }
@@ -421,7 +421,7 @@ TEST_F(Consol, DownloadAndUploadThroughTheStandIn) {
     ASSERT_EQ(commands.Download(), 1) << qPrintable(told.join('\n'));
     ASSERT_EQ(d->GetReport()->GetPageCount(), 2);
 
-    ASSERT_TRUE(d->OnSaveDocument()) << qPrintable(told.join('\n'));
+    ASSERT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
     ASSERT_EQ(commands.Upload(), 1) << qPrintable(told.join('\n'));
     const QString sent = server + "/hbbb/喆达(001)/Monthly/upload/2004-04-01.xml";
     ASSERT_TRUE(QFileInfo::exists(sent));
@@ -459,7 +459,7 @@ TEST_F(Consol, FailedSavesLeaveTheLocalSampleAndReportTheUpload) {
     QDir(GetUploadDir(report)).removeRecursively();
     writeFile(GetUploadDir(report), "a file where the folder should be");
     told.clear();
-    EXPECT_TRUE(d->OnSaveDocument());
+    EXPECT_TRUE(d->Files().OnSaveDocument());
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].contains("2004-03-01")) << qPrintable(told[0]);
 }
@@ -480,8 +480,8 @@ TEST_F(Consol, SpecialTablesComeDownAndGoUpByTheirCounterpartFirm) {
     ASSERT_NE(d, nullptr) << qPrintable(told.join('\n'));
     EXPECT_EQ(number(d, 5, 2, 1), 77);
 
-    ASSERT_TRUE(d->OnSaveDocument()) << qPrintable(told.join('\n'));
-    ASSERT_TRUE(d->OnSaveDocument());
+    ASSERT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
+    ASSERT_TRUE(d->Files().OnSaveDocument());
     const QString f = upload("2004-03-01");
     EXPECT_EQ(xpath(f, "count(/ReportData/Invest)"), "1");
     EXPECT_EQ(xpath(f, "string(/ReportData/Invest/Amount)"), "77.000000");

@@ -172,8 +172,8 @@ TEST_F(LedgerDrillCommand, CommandLineHostPrintsWhatTheLedgerGets) {
     const QString path = dir + QStringLiteral("/ledger.rep");
     {
         auto doc = docWithFormula(QStringLiteral("FS(\"6001\",\"30\",\"Y\")"));
-        ASSERT_TRUE(doc->OnSaveDocument(path));
-        doc->OnCloseDocument();
+        ASSERT_TRUE(doc->Files().OnSaveDocument(path));
+        doc->Files().OnCloseDocument();
     }
     const QString qor = QStringLiteral(QOR_TEST_BINARY_DIR "/apps/qor/qor");
     qortest::ProcessResult r = qortest::run(qor, {"ledger", path, "0", "2", "2"});

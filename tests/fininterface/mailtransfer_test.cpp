@@ -119,8 +119,8 @@ TEST_F(MailWindows, SendsEveryRowAndPutsTheHoldersMarkBack) {
     const QString rep = dir + "/out/held.rep";
     {
         auto doc = doctest::newDoc();
-        ASSERT_TRUE(doc->OnSaveDocument(rep));
-        doc->OnCloseDocument();
+        ASSERT_TRUE(doc->Files().OnSaveDocument(rep));
+        doc->Files().OnCloseDocument();
     }
     ASSERT_TRUE(qor::WriteInUseMark(rep, qor::InUseMark{true, QStringLiteral("OTHERPC")}));
 

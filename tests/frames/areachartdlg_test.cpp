@@ -121,9 +121,9 @@ TEST(AreaChartDlg, InsertChartRunsTheDialog) {
         static_cast<CAreaChartDlg&>(d).OnOK();
     });
     EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertChart));
-    ASSERT_EQ(doc->GetComItemCount(), 1);
-    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-    auto* chart = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos));
+    ASSERT_EQ(doc->Items().GetComItemCount(), 1);
+    CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+    auto* chart = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos));
     ASSERT_TRUE(chart);
     EXPECT_EQ(chart->GetChartDesc().GetChartType(), 2u);
     view::InstallChartUi(nullptr);
@@ -144,7 +144,7 @@ TEST(ChartWindow, EditsTheChartInPlace) {
     view.resize(640, 480);
     view.OnInitialUpdate();
     view.show();
-    std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> item = doc->Items().CreateComItem(0);
     auto* chart = static_cast<CGraphItem*>(item.get());
     qor::items::ChartDesc desc = qor::items::ChartDesc::MakeDefault(240, 160, 1);
     desc.SetSourceArea(CellArea::area(1, 1, 5, 5));  // 4 data groups by rows
@@ -246,7 +246,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     });
     user.start();
     EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertChart));
-    ASSERT_EQ(doc->GetComItemCount(), 1);
+    ASSERT_EQ(doc->Items().GetComItemCount(), 1);
     auto* chart = dynamic_cast<CGraphItem*>(view.Items().Selected());
     ASSERT_TRUE(chart);
     EXPECT_TRUE(view.Items().IsChartEditing());

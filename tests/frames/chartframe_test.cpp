@@ -61,7 +61,7 @@ protected:
         return doc;
     }
     CGraphItem* addChart(CQorsDoc* doc, QSize size, const QString& name) {
-        std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+        std::shared_ptr<CComItem> item = doc->Items().CreateComItem(0);
         auto* chart = dynamic_cast<CGraphItem*>(item.get());
         EXPECT_TRUE(chart);
         ChartDesc desc = ChartDesc::MakeDefault(size.width(), size.height(), 1);
@@ -101,8 +101,8 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     ASSERT_TRUE(frame->Router().Query(kCmdChartWindow).enabled);
     ASSERT_TRUE(run(kCmdChartWindow));
     ASSERT_TRUE(chartFrame());
-    EXPECT_EQ(doc->GetCurrentChart(), second);
-    EXPECT_TRUE(doc->m_bChartWindowOpen);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), second);
+    EXPECT_TRUE(doc->Items().ChartWindow().windowOpen);
     EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
     EXPECT_TRUE(frame->ToolBar(kCmdBarChart)->isVisibleTo(frame.get()));
     EXPECT_FALSE(frame->ToolBar(kCmdBarStandard)->isVisibleTo(frame.get()));
@@ -119,12 +119,12 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     // Stepping through the charts in list order.
     EXPECT_TRUE(frame->Router().Query(CPicWnd::kCmdPreviousChart).enabled);
     ASSERT_TRUE(run(CPicWnd::kCmdNextChart));
-    EXPECT_EQ(doc->GetCurrentChart(), third);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), third);
     EXPECT_EQ(wnd->geometry(), QRect(120, 80, 200, 150));
     EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdNextChart).enabled);
     EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdLastChart).enabled);
     ASSERT_TRUE(run(CPicWnd::kCmdFirstChart));
-    EXPECT_EQ(doc->GetCurrentChart(), first);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), first);
     EXPECT_FALSE(frame->Router().Query(CPicWnd::kCmdPreviousChart).enabled);
 
     // Open by name: empty names listed by their index; OK with nothing
@@ -141,7 +141,7 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
         ASSERT_TRUE(run(CPicWnd::kCmdOpenChart));
     }
     EXPECT_EQ(listed, (QStringList{"GRAPH_1", "GRA1", "GRA2"}));
-    EXPECT_EQ(doc->GetCurrentChart(), first);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), first);
     {
         HookGuard hook([](CQorDialog& d) {
             qobject_cast<QListWidget*>(d.GetDlgItem(1002))->setCurrentRow(2);
@@ -149,7 +149,7 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
         });
         ASSERT_TRUE(run(CPicWnd::kCmdOpenChart));
     }
-    EXPECT_EQ(doc->GetCurrentChart(), third);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), third);
 
     // A type command changes this chart alone and marks the sheet's charts
     // for drawing again.
@@ -158,21 +158,21 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     // Not even the chart of the same (empty) name on the same page.
     EXPECT_EQ(second->GetChartDesc().GetChartType(), 0u);
     EXPECT_EQ(first->GetChartDesc().GetChartType(), 0u);
-    EXPECT_TRUE(doc->m_bChartChanged);
+    EXPECT_TRUE(doc->Items().ChartWindow().changed);
 
     // Delete: the next chart (else the previous) becomes current.
     ASSERT_TRUE(run(CPicWnd::kCmdDeleteChart));
-    EXPECT_EQ(doc->GetChartCount(), 2);
-    EXPECT_EQ(doc->GetCurrentChart(), second);
+    EXPECT_EQ(doc->Items().GetChartCount(), 2);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), second);
     EXPECT_EQ(view->Items().Selected(), second);
 
     ASSERT_TRUE(run(CPicFrame::kCmdExit));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
     EXPECT_FALSE(chartFrame());
-    EXPECT_FALSE(doc->m_bChartWindowOpen);
-    EXPECT_FALSE(doc->m_bChartFrameOpen);
-    EXPECT_FALSE(doc->m_bChartChanged);
+    EXPECT_FALSE(doc->Items().ChartWindow().windowOpen);
+    EXPECT_FALSE(doc->Items().ChartWindow().frameOpen);
+    EXPECT_FALSE(doc->Items().ChartWindow().changed);
     frame->UpdateFrameState();
     EXPECT_EQ(frame->CurrentMenuId(), kMenuReport);
     EXPECT_TRUE(frame->ToolBar(kCmdBarStandard)->isVisibleTo(frame.get()));
@@ -210,7 +210,7 @@ TEST_F(ChartFrameTest, AChartTooLargeForTheSheetOpensTheChartFrame) {
     EXPECT_FALSE(view->Items().IsChartEditing());
     ASSERT_TRUE(chartFrame());
     // The chart itself, not the first of the same name.
-    EXPECT_EQ(doc->GetCurrentChart(), large);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), large);
     EXPECT_EQ(chartWindow()->size(), QSize(1400, 1000));
     m_child->GetActiveView()->setFocus();
     frame->MdiArea()->setActiveSubWindow(m_child);
@@ -361,7 +361,7 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
     const QRectF paint =
         qor::view::PrinterForRequest(toFile)->pageLayout().paintRect(QPageLayout::Point);
     // At the default display scale a pixel prints as one point.
-    ASSERT_FLOAT_EQ(doc->m_fScale, 1.4f);
+    ASSERT_FLOAT_EQ(doc->ViewState().scale, 1.4f);
     const int pageW = int(paint.width());
     const int pageH = int(paint.height());
     CGraphItem* wide = addChart(doc, {pageW * 3 / 2, pageH / 2}, QStringLiteral("GRAPH_1"));
@@ -386,7 +386,7 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
     ASSERT_TRUE(run(kCmdPrint));
     EXPECT_EQ(pages(target), 2);
     ASSERT_TRUE(run(CPicWnd::kCmdNextChart));
-    ASSERT_EQ(doc->GetCurrentChart(), exact);
+    ASSERT_EQ(doc->Items().GetCurrentChart(), exact);
     target = dir + "/exact.pdf";
     ASSERT_TRUE(run(kCmdPrint));
     EXPECT_EQ(pages(target), 1);

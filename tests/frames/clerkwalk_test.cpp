@@ -405,7 +405,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     choose(kCmdAppendPages, {answer(QStringLiteral("10-append-page"), press("确定"))});
     key(view, Qt::Key_Home, Qt::ControlModifier);
     key(view, Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_EQ(doc->ViewState().curPage, 2);
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Down);
     key(view, Qt::Key_Right);
@@ -420,7 +420,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     QStringList said;
     choose(kCmdPageConsolidation, {answer(QStringLiteral("13-page-total"), press("完成"))});
     shot(QStringLiteral("14-total-page"));
-    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(doc->ViewState().pageCount, 3);
 
     // 6. A chart of the first page's items.
     key(view, Qt::Key_PageUp, Qt::ControlModifier);
@@ -479,7 +479,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     shot(QStringLiteral("26-reopened"));
     ASSERT_TRUE(frame->ActiveChild());
     doc = frame->ActiveDocument();
-    EXPECT_EQ(doc->m_nPageCount, 3);
+    EXPECT_EQ(doc->ViewState().pageCount, 3);
     const double expected[3][4] = {{80000.50, 1200, 300.25, 81500.75},
                                    {100, 200, 300, 600},
                                    {80100.50, 1400, 600.25, 82100.75}};
@@ -494,7 +494,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     ASSERT_TRUE(doc->SetCurrentPage(2));
     EXPECT_TRUE(doc->GetKeywordDisplayText(0, true).contains(QStringLiteral("上海分公司")))
         << doc->GetKeywordDisplayText(0, true).toStdString();
-    EXPECT_GE(doc->GetChartCount(), 1);
+    EXPECT_GE(doc->Items().GetChartCount(), 1);
 
     // 9. Saved again as a workbook: the box lists what a workbook cannot
     // hold (the total's formula, the keywords shown in cells), in Chinese

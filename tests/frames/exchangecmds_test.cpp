@@ -29,7 +29,7 @@ void makeReport(FrameFixture* f, CMainFrame* frame, const QString& path, const Q
     ASSERT_TRUE(doc->EnterDataState());
     doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(value, 1), 0);
-    ASSERT_TRUE(doc->OnSaveDocument(path));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(path));
     doc->SetModifiedFlag(false);
     made->close();
     QApplication::processEvents();

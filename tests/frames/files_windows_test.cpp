@@ -200,10 +200,10 @@ TEST_F(FilesAndWindows, CtrlPageKeysTurnPagesInTheMainWindow) {
     QApplication::processEvents();
     // The menu's shortcut and the sheet's own key are one step, not two.
     QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_EQ(doc->ViewState().curPage, 2);
     QTest::keyClick(view, Qt::Key_PageDown, Qt::ControlModifier);
     QTest::keyClick(view, Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(doc->m_nCurPage, 2);
+    EXPECT_EQ(doc->ViewState().curPage, 2);
     EXPECT_TRUE(frame->EditBar()->NameBox()->text().endsWith(QStringLiteral("@2")))
         << frame->EditBar()->NameBox()->text().toStdString();
     doc->SetModifiedFlag(false);
@@ -226,7 +226,7 @@ TEST_F(FilesAndWindows, TheNameBoxFollowsASearchToAnotherPage) {
     QLineEdit* nameBox = frame->EditBar()->NameBox();
     ASSERT_TRUE(nameBox->text().endsWith(QStringLiteral("@1"))) << nameBox->text().toStdString();
     ASSERT_EQ(qor::RunFindCommand(*doc, QStringLiteral("FIND FOR 年=2006")), 0);
-    EXPECT_EQ(doc->m_nCurPage, 3);
+    EXPECT_EQ(doc->ViewState().curPage, 3);
     EXPECT_TRUE(nameBox->text().endsWith(QStringLiteral("@3"))) << nameBox->text().toStdString();
     doc->SetModifiedFlag(false);
 }

@@ -72,7 +72,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&container));
         site.container = &container;
         auto doc = std::make_unique<CQorsDoc>();
-        ASSERT_TRUE(doc->OnNewDocument());
+        ASSERT_TRUE(doc->Files().OnNewDocument());
         frame = new COleInPlaceFrame(std::move(doc), &site, QRect(100, 80, 420, 300));
         QApplication::processEvents();
     }
@@ -238,7 +238,7 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     CQorsDoc* doc = frame->GetDocument();
     CQorsView* view = frame->GetActiveView();
     ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // charts are made in data state
-    const std::shared_ptr<CComItem> chart = doc->CreateComItem(0);  // added to the report
+    const std::shared_ptr<CComItem> chart = doc->Items().CreateComItem(0);  // added to the report
     ASSERT_NE(chart, nullptr);
     ASSERT_TRUE(view->Items().BeginChartEdit(chart.get()));
     frame->UpdateFrameState();
@@ -373,7 +373,7 @@ TEST(InPlaceContainer, AContainerWindowDocksTheBarsAndGetsThemBackClean) {
     site.container = central;
     site.mainWindow = &main;
     auto doc = std::make_unique<CQorsDoc>();
-    ASSERT_TRUE(doc->OnNewDocument());
+    ASSERT_TRUE(doc->Files().OnNewDocument());
     auto* frame = new COleInPlaceFrame(std::move(doc), &site, QRect(10, 10, 300, 200));
     QApplication::processEvents();
     for (int id : {kCmdBarStandard, kCmdBarFormat, kCmdBarEdit}) {

@@ -34,8 +34,8 @@ QString cellText(const CQorsDoc& doc, int row, int col) {
 }
 
 COleItem* firstObject(CQorsDoc& doc) {
-    for (CQorsDoc::ItemPos pos = doc.GetFirstComItemPos(); pos;)
-        if (auto* o = dynamic_cast<COleItem*>(doc.GetNextComItem(pos))) return o;
+    for (CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos(); pos;)
+        if (auto* o = dynamic_cast<COleItem*>(doc.Items().GetNextComItem(pos))) return o;
     return nullptr;
 }
 
@@ -54,22 +54,22 @@ protected:
         QByteArray bytes;
         {
             CQorsDoc doc;
-            EXPECT_TRUE(doc.OnNewDocument());
+            EXPECT_TRUE(doc.Files().OnNewDocument());
             EXPECT_EQ(doc.SetCellText(QStringLiteral("before"), CQorsDoc::kEntryFormatText), 0);
-            EXPECT_TRUE(doc.OnSaveDocument(inner));
-            bytes = doc.SaveEmbeddingCopy();
+            EXPECT_TRUE(doc.Files().OnSaveDocument(inner));
+            bytes = doc.Items().SaveEmbeddingCopy();
         }
         CQorsDoc doc;
-        EXPECT_TRUE(doc.OnNewDocument());
+        EXPECT_TRUE(doc.Files().OnNewDocument());
         CQorsDoc::NewObject o;
         o.bytes = bytes;
         o.name = QStringLiteral("报表.rep");
         o.classId = QString::fromLatin1(qor::items::kReportObjectClass);
-        auto item = doc.InsertObject(o, QPoint(60, 40));
+        auto item = doc.Items().InsertObject(o, QPoint(60, 40));
         EXPECT_NE(item, nullptr);
         // Room for the sheet, its headers and bars.
         if (item) item->SetRect({60, 40, 460, 300});
-        EXPECT_TRUE(doc.OnSaveDocument(outer));
+        EXPECT_TRUE(doc.Files().OnSaveDocument(outer));
         return outer;
     }
 
@@ -119,7 +119,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     EXPECT_EQ(inPlace->geometry(), QRect(place.left, place.top, place.width(), place.height()));
     EXPECT_TRUE(inPlace->TrackBar()->isVisible());
     EXPECT_EQ(frame->Children().size(), 1);
-    EXPECT_EQ(doc->GetInPlaceActiveItem(), object);
+    EXPECT_EQ(doc->Items().GetInPlaceActiveItem(), object);
     EXPECT_TRUE(view->InPlace().IsActive());
     EXPECT_TRUE(inPlace->GetActiveView()->InPlace().IsActive());
     EXPECT_EQ(inPlace->GetDocument()->GetPathName().isEmpty(), false);
@@ -155,7 +155,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     EXPECT_EQ(CInPlaceSession::Current(), nullptr);
     EXPECT_EQ(COleInPlaceFrame::Current(), nullptr);
     EXPECT_TRUE(view->findChildren<COleInPlaceFrame*>().isEmpty());
-    EXPECT_EQ(doc->GetInPlaceActiveItem(), nullptr);
+    EXPECT_EQ(doc->Items().GetInPlaceActiveItem(), nullptr);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(frame->menuBar()->actions(), ownMenus);
     EXPECT_FALSE(frame->ToolBar(kCmdBarStandard)->isHidden());
@@ -166,7 +166,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     child->close();
     settle();
     CQorsDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(outer));
+    ASSERT_TRUE(reopened.Files().OnOpenDocument(outer));
     COleItem* again = firstObject(reopened);
     ASSERT_NE(again, nullptr);
     auto edit = qor::EmbeddedReportEdit::Open(reopened, again);
@@ -195,7 +195,7 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
         const QString copied = outer + QStringLiteral(".copy.rep");
         ASSERT_TRUE(QFile::copy(outer, copied));
         CQorsDoc copy;
-        ASSERT_TRUE(copy.OnOpenDocument(copied));
+        ASSERT_TRUE(copy.Files().OnOpenDocument(copied));
         auto edit = qor::EmbeddedReportEdit::Open(copy, firstObject(copy));
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(cellText(*edit->Document(), 0, 0), u"saved");

@@ -45,8 +45,8 @@ QByteArray writePng(const QString& path) {
 }
 
 COleItem* onlyObject(CQorsDoc& doc) {
-    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
-    return pos ? dynamic_cast<COleItem*>(doc.GetNextComItem(pos)) : nullptr;
+    CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos();
+    return pos ? dynamic_cast<COleItem*>(doc.Items().GetNextComItem(pos)) : nullptr;
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         QFile(rep).open(QIODevice::WriteOnly);
         HookGuard hook(answer(rep, false));
         EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertObject));
-        EXPECT_EQ(doc->GetComItemCount(), 0);
+        EXPECT_EQ(doc->Items().GetComItemCount(), 0);
         EXPECT_TRUE(ui.said(LoadErrorText(view::kMsgReportAsObject)));
     }
     {
@@ -99,7 +99,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
     EXPECT_EQ(shown.pixelColor(r.left + 20, r.top + 15), QColor(0x20, 0x80, 0xC0));
 
     const QString path = dir + "/with-object.rep";
-    ASSERT_TRUE(doc->OnSaveDocument(path));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(path));
     if (qortest::needPythonModule("olefile")) {
         auto py = qortest::python(
             "import olefile,sys\n"
@@ -109,8 +109,8 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         ASSERT_EQ(py.exitCode, 0) << py.err.constData();
         EXPECT_EQ(py.out, bytes);
     }
-    doc->OnCloseDocument();
-    ASSERT_TRUE(doc->OnOpenDocument(path));
+    doc->Files().OnCloseDocument();
+    ASSERT_TRUE(doc->Files().OnOpenDocument(path));
     object = onlyObject(*doc);
     ASSERT_TRUE(object);
     EXPECT_EQ(object->GetObjectData(), bytes);
@@ -125,14 +125,14 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         HookGuard hook(answer(png, true));
         EXPECT_TRUE(again.OnCommand(viewcmd::kCmdInsertObject));
     }
-    ASSERT_EQ(doc->GetComItemCount(), 2);
-    doc->RemoveComItemAndRefresh(doc->GetFirstComItemPos());
+    ASSERT_EQ(doc->Items().GetComItemCount(), 2);
+    doc->Items().RemoveComItemAndRefresh(doc->Items().GetFirstComItemPos());
     object = onlyObject(*doc);
     ASSERT_TRUE(object);
     EXPECT_EQ(object->GetClient().itemType, qor::items::OleClientRecord::kLink);
     EXPECT_TRUE(object->GetObjectData().isEmpty());
     EXPECT_TRUE(object->GetClient().linkSource.endsWith("logo.png"));
-    ASSERT_TRUE(doc->OnSaveDocument());
+    ASSERT_TRUE(doc->Files().OnSaveDocument());
     if (qortest::needPythonModule("olefile")) {
         auto py = qortest::python(
             "import olefile,sys\n"
@@ -153,7 +153,7 @@ TEST(InsertObject, OpenVerbTakesChangesBack) {
     const QString png = dir + "/chart.png";
     writePng(png);
     auto doc = newDoc(20, 8);
-    ASSERT_TRUE(doc->InsertObjectFromFile(png, QPoint(30, 30), false, false));
+    ASSERT_TRUE(doc->Items().InsertObjectFromFile(png, QPoint(30, 30), false, false));
     COleItem* object = onlyObject(*doc);
     ASSERT_TRUE(object);
     doc->SetModifiedFlag(false);
@@ -182,14 +182,14 @@ TEST(InsertObject, OpenVerbTakesChangesBack) {
     QImage changed(60, 20, QImage::Format_RGB32);
     changed.fill(Qt::red);
     ASSERT_TRUE(changed.save(opened, "PNG"));
-    EXPECT_TRUE(doc->ObjectFileChanged(opened));
+    EXPECT_TRUE(doc->Items().ObjectFileChanged(opened));
     EXPECT_TRUE(doc->IsModified());
     QFile f(opened);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(object->GetObjectData(), f.readAll());
     EXPECT_EQ(QImage::fromData(object->GetClient().presentation).pixelColor(5, 5), QColor(Qt::red));
     // A file of nobody's is ignored.
-    EXPECT_FALSE(doc->ObjectFileChanged(dir + "/other.png"));
+    EXPECT_FALSE(doc->Items().ObjectFileChanged(dir + "/other.png"));
     // The copy goes with the document.
     doc.reset();
     EXPECT_FALSE(QFile::exists(opened));

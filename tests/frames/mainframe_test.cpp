@@ -327,18 +327,18 @@ TEST_F(MainFrameTest, ClosingAReportWindowStoresTheTypedEntryFirst) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(CMainFrame::s_bClosing, 0);
     CQorsDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(dir + "/typed.rep")) << messages.join(u'|').toStdString();
+    ASSERT_TRUE(reopened.Files().OnOpenDocument(dir + "/typed.rep")) << messages.join(u'|').toStdString();
     EXPECT_EQ(cellText(&reopened, 1, 0), u"9");
-    reopened.OnCloseDocument();
+    reopened.Files().OnCloseDocument();
 }
 
 TEST_F(MainFrameTest, AReportWithItsChartWindowOpenStaysOpen) {
     CChildFrame* child = newReport();
-    child->GetDocument()->m_bChartWindowOpen = 1;
+    child->GetDocument()->Items().ChartWindow().windowOpen = 1;
     EXPECT_FALSE(child->close());
     EXPECT_TRUE(said(QStringLiteral("关闭本报表的图形窗口后")));
     EXPECT_EQ(CMainFrame::s_bClosing, 0);
-    child->GetDocument()->m_bChartWindowOpen = 0;
+    child->GetDocument()->Items().ChartWindow().windowOpen = 0;
 }
 
 TEST_F(MainFrameTest, OpeningByTypeRefusesBinaryWorkbooksAndReusesOpenReports) {

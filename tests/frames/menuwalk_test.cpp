@@ -59,9 +59,9 @@ protected:
         doc->Selection().SetCurrentCell(1, 1);
         view->Items().SetSelection(nullptr);
         if (chartSelected) {
-            if (doc->GetComItemCount() == 0) doc->AddComItem(doc->CreateComItem(0));
-            CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-            view->Items().SetSelection(doc->GetNextComItem(pos));
+            if (doc->Items().GetComItemCount() == 0) doc->Items().AddComItem(doc->Items().CreateComItem(0));
+            CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+            view->Items().SetSelection(doc->Items().GetNextComItem(pos));
         }
         QApplication::processEvents();
         return m_child;
@@ -165,7 +165,7 @@ TEST_F(MenuWalk, InTheChartFrame) {
     auto again = [this] {
         CChildFrame* child = prepare(true, true);
         CQorsDoc* doc = child->GetDocument();
-        while (doc->GetChartCount() < 2) doc->AddComItem(doc->CreateComItem(0));
+        while (doc->Items().GetChartCount() < 2) doc->Items().AddComItem(doc->Items().CreateComItem(0));
         if (CPicFrame* open = CPicFrame::FindFor(frame->MdiArea(), doc))
             frame->MdiArea()->setActiveSubWindow(open);
         else
@@ -292,8 +292,8 @@ TEST_F(MenuWalk, ExchangeAndSmallDialogCommandsReachTheirDialogs) {
 TEST_F(MenuWalk, AppearanceAndPropertiesChangeTheSelectedChart) {
     CChildFrame* child = prepare(true, true);
     CQorsDoc* doc = child->GetDocument();
-    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-    CComItem* item = doc->GetNextComItem(pos);
+    CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+    CComItem* item = doc->Items().GetNextComItem(pos);
     ASSERT_TRUE(item);
     item->SetSize(200, 100);
     const bool border = item->HasBorder();

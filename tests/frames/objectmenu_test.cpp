@@ -58,9 +58,9 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(png)});
     EXPECT_EQ(dropOn(*view, &files, QPoint(200, 150)), int(Qt::CopyAction));
-    ASSERT_EQ(doc->GetComItemCount(), 1);
-    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-    auto* object = dynamic_cast<COleItem*>(doc->GetNextComItem(pos));
+    ASSERT_EQ(doc->Items().GetComItemCount(), 1);
+    CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+    auto* object = dynamic_cast<COleItem*>(doc->Items().GetNextComItem(pos));
     ASSERT_TRUE(object);
     EXPECT_EQ(view->Items().Selected(), object);
 
@@ -85,7 +85,7 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
     EXPECT_TRUE(data->hasFormat(QString::fromLatin1(qor::items::kOleFormatName)));
     ASSERT_TRUE(frame->Router().Query(kCmdPaste).enabled);
     EXPECT_TRUE(frame->Router().Execute(kCmdPaste));
-    ASSERT_EQ(doc->GetComItemCount(), 2);
+    ASSERT_EQ(doc->Items().GetComItemCount(), 2);
     auto* copy = dynamic_cast<COleItem*>(view->Items().Selected());
     ASSERT_TRUE(copy);
     EXPECT_NE(copy, object);
@@ -94,7 +94,7 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
 
     // Cut takes it off the page; 33239 is never on.
     EXPECT_TRUE(frame->Router().Execute(kCmdCut));
-    EXPECT_EQ(doc->GetComItemCount(), 1);
+    EXPECT_EQ(doc->Items().GetComItemCount(), 1);
     EXPECT_FALSE(frame->Router().Query(kCmdCancelEditCntr).enabled);
     doc->SetModifiedFlag(false);
 }
@@ -109,7 +109,7 @@ TEST_F(ObjectMenus, PropertiesScaleAndUpdateALink) {
     qor::frames::CChildFrame* child = frame->NewDocument();
     CQorsDoc* doc = child->GetDocument();
     CQorsView* view = child->GetActiveView();
-    std::shared_ptr<CComItem> made = doc->InsertObjectFromFile(png, QPoint(30, 30), true, false);
+    std::shared_ptr<CComItem> made = doc->Items().InsertObjectFromFile(png, QPoint(30, 30), true, false);
     ASSERT_TRUE(made);
     auto* object = static_cast<COleItem*>(made.get());
     view->Items().SetSelection(object);

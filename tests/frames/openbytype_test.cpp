@@ -63,7 +63,7 @@ TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
     ASSERT_TRUE(doc->EnterDataState());
     doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(QStringLiteral("56"), 1), 0);
-    ASSERT_TRUE(doc->OnSaveDocument(dir + "/own.xml"));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/own.xml"));
     if (qortest::needProgram(QStringLiteral("xmllint"))) {
         const qortest::ProcessResult lint =
             qortest::run(QStringLiteral("xmllint"), {QStringLiteral("--noout"), dir + "/own.xml"});
@@ -116,7 +116,7 @@ TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
     // 62630 answered No: the values alone.
     messages.clear();
     answers = {qor::MsgAnswer::No};
-    ASSERT_TRUE(doc->OnSaveDocument(dir + "/values.xls"));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/values.xls"));
     EXPECT_TRUE(said(QStringLiteral("是否同时将格式转换为Excel"))) << messages.join(u'|').toStdString();
     if (qortest::needPythonModule(QStringLiteral("xlrd"))) {
         const qortest::ProcessResult r = qortest::python(

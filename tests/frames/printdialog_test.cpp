@@ -168,7 +168,7 @@ TEST_F(PrintDialogs, CtrlPPrintsEveryChosenPageWithItsTextsAndChartLabels) {
             report->SetCellValue(CellValue::ofText(QStringLiteral("行次说明%1").arg(p)), 6, 2), 0);
     }
     ASSERT_TRUE(doc->SetCurrentPage(1));
-    std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> item = doc->Items().CreateComItem(0);
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
     ASSERT_TRUE(chart);
     ChartDesc desc = ChartDesc::MakeDefault(320, 240, 1);
@@ -181,7 +181,7 @@ TEST_F(PrintDialogs, CtrlPPrintsEveryChosenPageWithItsTextsAndChartLabels) {
     doc->UpdateAllViews(CQorsDoc::kHintItems);
     QApplication::processEvents();
     // Kept beside the pictures, for printing it by hand in qorview.
-    ASSERT_TRUE(doc->OnSaveDocument(dir + "/three-pages.rep"));
+    ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/three-pages.rep"));
 
     const QString pdf = dir + "/report.pdf";
     QTimer timer;

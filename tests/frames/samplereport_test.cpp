@@ -77,7 +77,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
         ASSERT_EQ(report->SetCellValue(CellValue::ofNumber(10 << i), 3, 3 + i, 1), 0);
 
     auto addChart = [&](uint32_t type, Rect rect) {
-        std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+        std::shared_ptr<CComItem> item = doc->Items().CreateComItem(0);
         auto* chart = dynamic_cast<CGraphItem*>(item.get());
         EXPECT_TRUE(chart);
         ChartDesc desc = ChartDesc::MakeDefault(rect.width(), rect.height(), 1);
@@ -96,7 +96,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
     logo.fill(QColor(0xC0, 0x20, 0xA0));
     ASSERT_TRUE(logo.save(dir + "/logo.png"));
     std::shared_ptr<CComItem> object =
-        doc->InsertObjectFromFile(dir + "/logo.png", QPoint(950, 150), false, false);
+        doc->Items().InsertObjectFromFile(dir + "/logo.png", QPoint(950, 150), false, false);
     ASSERT_TRUE(object);
     doc->UpdateAllViews(CQorsDoc::kHintItems);
     QApplication::processEvents();

@@ -113,20 +113,20 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 0);
     EXPECT_TRUE(ui.said(LoadErrorText(kMsgChartTwoColumns)));
-    EXPECT_EQ(doc->GetComItemCount(), 0);
+    EXPECT_EQ(doc->Items().GetComItemCount(), 0);
 
     doc->Selection().SetSelection(1, 1, 4, 3);
-    const int counter = doc->m_nChartCounter;
+    const int counter = doc->Items().ChartCounter();
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 1);
     EXPECT_EQ(chartUi.seen.m_strArea, QStringLiteral("B2:D5@1"));
-    ASSERT_EQ(doc->GetComItemCount(), 1);
-    CQorsDoc::ItemPos pos = doc->GetFirstComItemPos();
-    auto* chart = dynamic_cast<CGraphItem*>(doc->GetNextComItem(pos));
+    ASSERT_EQ(doc->Items().GetComItemCount(), 1);
+    CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
+    auto* chart = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos));
     ASSERT_TRUE(chart);
     EXPECT_EQ(view.Items().Selected(), chart);
-    EXPECT_EQ(doc->GetCurrentChart(), chart);
-    EXPECT_EQ(doc->m_nChartCounter, counter + 1);
+    EXPECT_EQ(doc->Items().GetCurrentChart(), chart);
+    EXPECT_EQ(doc->Items().ChartCounter(), counter + 1);
     EXPECT_EQ(chart->GetChartDesc().GetChartType(), 3u);
     EXPECT_EQ(chart->GetRect().width(), 300);
     EXPECT_EQ(chart->GetRect().height(), 200);
@@ -140,16 +140,16 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     smallView.OnInitialUpdate();
     small->Selection().SetSelection(0, 0, 2, 2);
     EXPECT_TRUE(smallView.OnCommand(qor::viewcmd::kCmdInsertChart));
-    ASSERT_EQ(small->GetComItemCount(), 1);
-    pos = small->GetFirstComItemPos();
-    CComItem* inSmall = small->GetNextComItem(pos);
-    EXPECT_LE(inSmall->GetRect().bottom, small->m_nSheetHeight);
-    EXPECT_LE(inSmall->GetRect().right, small->m_nSheetWidth);
+    ASSERT_EQ(small->Items().GetComItemCount(), 1);
+    pos = small->Items().GetFirstComItemPos();
+    CComItem* inSmall = small->Items().GetNextComItem(pos);
+    EXPECT_LE(inSmall->GetRect().bottom, small->ViewState().sheetHeight);
+    EXPECT_LE(inSmall->GetRect().right, small->ViewState().sheetWidth);
     EXPECT_GE(inSmall->GetRect().top, 0);
 
     chartUi.answer = kIdCancel;
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
-    EXPECT_EQ(doc->GetComItemCount(), 1);
+    EXPECT_EQ(doc->Items().GetComItemCount(), 1);
     InstallChartUi(previous);
 }
 
@@ -237,7 +237,7 @@ TEST(ChartCommands, AnOpenReportReachedThroughALinkIsNotInserted) {
     objects.file = link;
     EXPECT_FALSE(view.OnInsertObject());
     EXPECT_TRUE(ui.said(LoadErrorText(kMsgFileAlreadyOpen)));
-    EXPECT_EQ(doc->GetComItemCount(), 0);
+    EXPECT_EQ(doc->Items().GetComItemCount(), 0);
     held.reset();
     EXPECT_FALSE(IsOpenReportFile(link));
 }

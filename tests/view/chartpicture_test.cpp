@@ -30,7 +30,7 @@ TEST(ChartPictures, FollowTheirPageAndTheCells) {
         for (int r = 2; r <= 3; ++r)
             for (int c = 2; c <= 3; ++c)
                 ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(p * 100 + r * 10 + c), r, c, p), 0);
-    std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> item = doc->Items().CreateComItem(0);
     ASSERT_TRUE(item);
     auto* chart = static_cast<CGraphItem*>(item.get());
     items::ChartDesc desc = items::ChartDesc::MakeDefault(160, 120, 1);
@@ -56,7 +56,7 @@ TEST(ChartPictures, FollowTheirPageAndTheCells) {
         return drawn(*qor::charts::RenderChartPicture(&d, data, QSize(160, 120)));
     };
 
-    ASSERT_TRUE(doc->RefreshChartPicture(chart));
+    ASSERT_TRUE(doc->Items().RefreshChartPicture(chart));
     ASSERT_TRUE(chart->GetPicture());
     EXPECT_EQ(chart->GetPictureSource().page, 2);
     EXPECT_EQ(drawn(*chart->GetPicture()), expected(2));
@@ -65,18 +65,18 @@ TEST(ChartPictures, FollowTheirPageAndTheCells) {
 
     // Nothing changed: the same picture. A cell changed: a new one.
     const QPicture* first = chart->GetPicture();
-    ASSERT_TRUE(doc->RefreshChartPicture(chart));
+    ASSERT_TRUE(doc->Items().RefreshChartPicture(chart));
     EXPECT_EQ(chart->GetPicture(), first);
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(5), 2, 2, 2), 0);
     doc->UpdateAllViews(CQorsDoc::kHintCells);
-    ASSERT_TRUE(doc->RefreshChartPicture(chart));
+    ASSERT_TRUE(doc->Items().RefreshChartPicture(chart));
     EXPECT_NE(chart->GetPicture(), first);
     EXPECT_EQ(drawn(*chart->GetPicture()), expected(2));
 
     // A format item shows the page on screen.
     chart->SetPage(0);
     ASSERT_TRUE(doc->SetCurrentPage(3));
-    ASSERT_TRUE(doc->RefreshChartPicture(chart));
+    ASSERT_TRUE(doc->Items().RefreshChartPicture(chart));
     EXPECT_EQ(chart->GetPictureSource().page, 3);
     EXPECT_EQ(drawn(*chart->GetPicture()), expected(3));
 
@@ -86,7 +86,7 @@ TEST(ChartPictures, FollowTheirPageAndTheCells) {
     items::ChartDesc huge = desc;
     huge.SetSourceArea(CellArea::area(1, 1, 300, 300));
     chart->SetChartDesc(huge);
-    EXPECT_FALSE(doc->RefreshChartPicture(chart, true));
+    EXPECT_FALSE(doc->Items().RefreshChartPicture(chart, true));
     EXPECT_FALSE(chart->GetPicture());
     EXPECT_TRUE(ui.messages.isEmpty());
 }
@@ -99,7 +99,7 @@ TEST(ChartPictures, TheViewPaintsChartsFromTheirCells) {
     CReportHandle* h = doc->GetReport();
     for (int r = 2; r <= 3; ++r)
         for (int c = 2; c <= 3; ++c) ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(50), r, c, 1), 0);
-    std::shared_ptr<CComItem> item = doc->CreateComItem(0);
+    std::shared_ptr<CComItem> item = doc->Items().CreateComItem(0);
     ASSERT_TRUE(item);
     auto* chart = static_cast<CGraphItem*>(item.get());
     items::ChartDesc desc = items::ChartDesc::MakeDefault(200, 160, 1);

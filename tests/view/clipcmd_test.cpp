@@ -39,7 +39,7 @@ protected:
         };
         previous = qor::installUiServices(s);
         QGuiApplication::clipboard()->clear();
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7, format state
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
@@ -137,7 +137,7 @@ TEST_F(ClipCommands, CopyPastesInSameAndOtherDocument) {
 
     // A second document with its own view: format, then values.
     CQorsDoc other;
-    ASSERT_TRUE(other.OnNewDocument());
+    ASSERT_TRUE(other.Files().OnNewDocument());
     CQorsView otherView(&other);
     other.Selection().SetSelection(2, 2, 2, 2);  // C3
     otherView.Clipboard().OnEditPaste();
@@ -186,14 +186,14 @@ TEST_F(ClipCommands, ClearCellsAndItems) {
 
     // An object of the format stays while a page is shown; one of page 1
     // goes, and no view keeps pointing at it.
-    std::shared_ptr<CComItem> formatItem = doc.CreateComItem(1);
+    std::shared_ptr<CComItem> formatItem = doc.Items().CreateComItem(1);
     ASSERT_TRUE(formatItem);
     formatItem->SetPage(0);
     view->Items().AssignSelected(formatItem.get());
     view->Clipboard().OnEditClear();
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
 
-    auto pageItem = doc.CreateComItem(1);
+    auto pageItem = doc.Items().CreateComItem(1);
     ASSERT_TRUE(pageItem);
     pageItem->SetPage(1);
     static_cast<COleItem*>(pageItem.get())->SetClientState(qor::items::OleClientRecord::kOpen);
@@ -202,7 +202,7 @@ TEST_F(ClipCommands, ClearCellsAndItems) {
     view->Items().AssignSelected(pageItem.get());
     doc.SetModifiedFlag(false);
     view->Clipboard().OnEditClear();
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(view->Items().Selected(), nullptr);
     EXPECT_EQ(second.Items().Selected(), nullptr);
     EXPECT_TRUE(doc.IsModified());
@@ -213,7 +213,7 @@ TEST_F(ClipCommands, ClearCellsAndItems) {
     ASSERT_TRUE(doc.SwitchToFormatState());
     view->Items().AssignSelected(formatItem.get());
     view->Clipboard().OnEditClear();
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     EXPECT_EQ(view->Items().Selected(), nullptr);
 }
 
@@ -338,29 +338,29 @@ TEST_F(ClipCommands, CellEditorTakesCopyWhileFocused) {
 
 TEST_F(ClipCommands, ChartClearWaitsForTheChartWindow) {
     ASSERT_TRUE(doc.EnterDataState());
-    auto chart = doc.CreateComItem(0);
+    auto chart = doc.Items().CreateComItem(0);
     ASSERT_TRUE(chart);
     CQorsView second(&doc);
     view->Items().AssignSelected(chart.get());
     second.Items().AssignSelected(chart.get());
 
-    doc.m_bChartFrameOpen = 1;
+    doc.Items().ChartWindow().frameOpen = 1;
     view->Clipboard().OnEditClear();
     view->Items().SetChartEditingFlag(1);
-    doc.m_bChartFrameOpen = 0;
+    doc.Items().ChartWindow().frameOpen = 0;
     view->Clipboard().OnEditClear();
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
 
     view->Items().SetChartEditingFlag(0);
     doc.SetModifiedFlag(false);
     view->Clipboard().OnEditClear();
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     EXPECT_EQ(view->Items().Selected(), nullptr);
     EXPECT_EQ(second.Items().Selected(), nullptr);
     EXPECT_TRUE(doc.IsModified());
     int count = -1;
     CQorsDoc::ItemPos current = chart.get();
-    doc.GetChartListInfo(&count, &current);
+    doc.Items().GetChartListInfo(&count, &current);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(current, nullptr);
 }
@@ -382,7 +382,7 @@ TEST_F(ClipCommands, ControlKeysReachTheCommands) {
 // next name and page.
 TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
     ASSERT_TRUE(doc.EnterDataState());
-    std::shared_ptr<CComItem> made = doc.CreateComItem(0);
+    std::shared_ptr<CComItem> made = doc.Items().CreateComItem(0);
     ASSERT_TRUE(made);
     auto* chart = static_cast<CGraphItem*>(made.get());
     qor::items::ChartDesc desc = qor::items::ChartDesc::MakeDefault(120, 90, 1);
@@ -398,7 +398,7 @@ TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
     StubClipboard refusing(true);
     ctx.clipboard = &refusing;
     EXPECT_FALSE(EditCut(ctx));
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(ctx.selection, chart);
 
     StubClipboard clip(false);
@@ -414,14 +414,14 @@ TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
     EXPECT_FALSE(QImage::fromData(data->data(QStringLiteral("image/png")), "PNG").isNull());
 
     ASSERT_TRUE(EditCut(ctx));
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     chart = nullptr;  // gone with the cut
     ctx.selection = nullptr;
     doc.Selection().SetSelection(0, 0, 0, 0);
     ASSERT_EQ(EditPaste(ctx), 0);
-    ASSERT_EQ(doc.GetComItemCount(), 1);
-    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
-    auto* back = dynamic_cast<CGraphItem*>(doc.GetNextComItem(pos));
+    ASSERT_EQ(doc.Items().GetComItemCount(), 1);
+    CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos();
+    auto* back = dynamic_cast<CGraphItem*>(doc.Items().GetNextComItem(pos));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->GetChartDesc().GetSourceArea(), desc.GetSourceArea());
     EXPECT_EQ(back->GetRect().width(), 120);
@@ -433,10 +433,10 @@ TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
     // Pasted again at the same point: the next name, moved off the first.
     ctx.selection = nullptr;
     ASSERT_EQ(EditPaste(ctx), 0);
-    ASSERT_EQ(doc.GetComItemCount(), 2);
-    pos = doc.GetFirstComItemPos();
-    doc.GetNextComItem(pos);
-    auto* again = dynamic_cast<CGraphItem*>(doc.GetNextComItem(pos));
+    ASSERT_EQ(doc.Items().GetComItemCount(), 2);
+    pos = doc.Items().GetFirstComItemPos();
+    doc.Items().GetNextComItem(pos);
+    auto* again = dynamic_cast<CGraphItem*>(doc.Items().GetNextComItem(pos));
     ASSERT_TRUE(again);
     const QString firstName = back->GetChartDesc().GetText(qor::items::ChartDesc::kNameText);
     const QString secondName = again->GetChartDesc().GetText(qor::items::ChartDesc::kNameText);
@@ -450,6 +450,6 @@ TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
     clip.SetData(hostile);
     ctx.selection = nullptr;
     EXPECT_NE(EditPaste(ctx), 0);
-    EXPECT_EQ(doc.GetComItemCount(), 2);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 2);
     EXPECT_FALSE(messages.isEmpty());
 }

@@ -66,7 +66,7 @@ private:
 class DisplayCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         view = std::make_unique<CQorsView>(&doc);
         view->resize(600, 400);
         view->OnInitialUpdate();
@@ -167,7 +167,7 @@ TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     EXPECT_EQ(view->Geometry().Scale(), 2.8f);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(Saved(), view->CurrentViewState());
-    EXPECT_EQ(doc.m_nSheetWidth, view->Geometry().SheetWidth());
+    EXPECT_EQ(doc.ViewState().sheetWidth, view->Geometry().SheetWidth());
 
     // Absurd entries end at the limits.
     dialogs.percent = -7;
@@ -177,11 +177,11 @@ TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     view->OnDisplayScale();
 
     const QString path = qortest::freshDir("displayscale") + "/zoom.rep";
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     const ViewState kept = view->CurrentViewState();
-    doc.OnCloseDocument();
+    doc.Files().OnCloseDocument();
     CQorsDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(path));
+    ASSERT_TRUE(reopened.Files().OnOpenDocument(path));
     CQorsView other(&reopened);
     other.OnInitialUpdate();
     EXPECT_EQ(other.CurrentViewState().scale, 3.5f);
@@ -229,7 +229,7 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
 
 TEST_F(DisplayCommandTest, ZoomMovesAndSizesItemsAndChartFonts) {
     ASSERT_TRUE(doc.EnterDataState());
-    std::shared_ptr<CComItem> item = doc.CreateComItem(0);
+    std::shared_ptr<CComItem> item = doc.Items().CreateComItem(0);
     ASSERT_TRUE(item);
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
     ASSERT_NE(chart, nullptr);

@@ -32,7 +32,7 @@ protected:
             return r.defaultAnswer;
         };
         previous = qor::installUiServices(s);
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7, format state
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
@@ -41,7 +41,7 @@ protected:
     }
     void TearDown() override {
         view.reset();
-        doc.OnCloseDocument();
+        doc.Files().OnCloseDocument();
         qor::installUiServices(previous);
     }
     void key(QWidget* w, int k, const QString& text = QString()) {
@@ -128,8 +128,8 @@ TEST_F(EditValues, AChangedFormulaShowsAndSavesItsNewResults) {
     EXPECT_DOUBLE_EQ(number(4, 2), 1000);
 
     const QString path = qortest::freshDir("edit-values") + "/saved.rep";
-    ASSERT_TRUE(doc.OnSaveDocument(path));
-    doc.OnCloseDocument();
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
+    doc.Files().OnCloseDocument();
     CReportHandle saved(path, CReportHandle::OpenMode::OpenExisting);
     ASSERT_TRUE(saved.IsOpen());
     if (saved.IsFormatState()) {
@@ -155,10 +155,10 @@ TEST_F(EditValues, AFormulaChangedAndSavedInFormatStateSavesItsResults) {
     setFormula(4, 1, "B3-B4-100");
 
     const QString path = qortest::freshDir("edit-values-format") + "/saved.rep";
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     EXPECT_FALSE(doc.IsDataState());
     EXPECT_TRUE(doc.GetReport()->IsFormatState());
-    doc.OnCloseDocument();
+    doc.Files().OnCloseDocument();
     CReportHandle saved(path, CReportHandle::OpenMode::OpenExisting);
     ASSERT_TRUE(saved.IsOpen());
     if (saved.IsFormatState()) {

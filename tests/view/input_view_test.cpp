@@ -37,7 +37,7 @@ protected:
             return r.defaultAnswer;
         };
         previous = qor::installUiServices(s);
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7, format state
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
@@ -246,7 +246,7 @@ TEST_F(InputView, TypingANumberInDataState) {
     ASSERT_TRUE(doc.EnterDataState());
     press(cellPoint(1, 1));
     release(cellPoint(1, 1));
-    EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.m_nCurPage));
+    EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.ViewState().curPage));
     type("12x");  // the letter is refused by the numeric entry
     ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
@@ -461,7 +461,7 @@ TEST_F(InputView, PastingTextsOverNumberCellsKeepsTheirValues) {
     ASSERT_EQ(doc.SetCellText("1234", CQorsDoc::kEntryNumber), 0);
     QMimeData data;
     data.setText(QStringLiteral("abc\t80,000.50\t 12 "));
-    doc.PasteFromClipboard(&data);
+    doc.Clipboard().PasteFromClipboard(&data);
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 1234.0);

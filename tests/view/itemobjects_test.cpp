@@ -77,9 +77,9 @@ QString writeFile(const QString& dir, const QString& name, const QByteArray& byt
 }
 
 COleItem* objectAt(const CQorsDoc& doc, int index) {
-    CQorsDoc::ItemPos pos = doc.GetFirstComItemPos();
+    CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos();
     CComItem* item = nullptr;
-    for (int i = 0; i <= index; ++i) item = doc.GetNextComItem(pos);
+    for (int i = 0; i <= index; ++i) item = doc.Items().GetNextComItem(pos);
     return dynamic_cast<COleItem*>(item);
 }
 
@@ -93,12 +93,12 @@ protected:
         };
         previous = qor::installUiServices(s);
         dir = qortest::freshDir(QStringLiteral("itemobjects"));
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
-        doc.m_nSheetWidth = std::max(doc.m_nSheetWidth, 1000);
-        doc.m_nSheetHeight = std::max(doc.m_nSheetHeight, 1000);
+        doc.ViewState().sheetWidth = std::max(doc.ViewState().sheetWidth, 1000);
+        doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
     }
     void TearDown() override {
         ViewItems::SetDragRunner({});
@@ -242,7 +242,7 @@ TEST_F(ItemObjects, ServerItemsClampRangeAndRender) {
 TEST_F(ItemObjects, ObjectCopyCutAndPasteKeepTheBytes) {
     const QByteArray bytes("\x01\x02binary object\x00\xFF", 17);
     const QString file = writeFile(dir, QStringLiteral("data.bin"), bytes);
-    std::shared_ptr<CComItem> made = doc.InsertObjectFromFile(file, QPoint(40, 50), false, false);
+    std::shared_ptr<CComItem> made = doc.Items().InsertObjectFromFile(file, QPoint(40, 50), false, false);
     ASSERT_TRUE(made);
     auto* object = static_cast<COleItem*>(made.get());
     const QString cls = object->GetClient().classId;
@@ -251,7 +251,7 @@ TEST_F(ItemObjects, ObjectCopyCutAndPasteKeepTheBytes) {
     StubClipboard refusing(true);
     ClipContext ctx = context(doc, &refusing, object);
     EXPECT_FALSE(EditCut(ctx));
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
 
     StubClipboard clip(false);
     ctx = context(doc, &clip, object);
@@ -266,12 +266,12 @@ TEST_F(ItemObjects, ObjectCopyCutAndPasteKeepTheBytes) {
     EXPECT_TRUE(UpdateEditPaste(data));
 
     ASSERT_TRUE(EditCut(ctx));
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
 
     // Into another report: the same bytes under a storage of its own,
     // kept through a save and an open.
     CQorsDoc other;
-    ASSERT_TRUE(other.OnNewDocument());
+    ASSERT_TRUE(other.Files().OnNewDocument());
     ClipContext into = context(other, &clip);
     into.newItemPoint = QPoint(100, 100);
     ASSERT_EQ(EditPaste(into), 0);
@@ -289,14 +289,14 @@ TEST_F(ItemObjects, ObjectCopyCutAndPasteKeepTheBytes) {
     EXPECT_EQ(second->GetRect().left, pasted->GetRect().left + 10);
 
     const QString saved = dir + QStringLiteral("/objects.rep");
-    ASSERT_TRUE(other.OnSaveDocument(saved));
-    other.OnCloseDocument();
+    ASSERT_TRUE(other.Files().OnSaveDocument(saved));
+    other.Files().OnCloseDocument();
     CQorsDoc reopened;
-    ASSERT_TRUE(reopened.OnOpenDocument(saved));
-    ASSERT_EQ(reopened.GetComItemCount(), 2);
+    ASSERT_TRUE(reopened.Files().OnOpenDocument(saved));
+    ASSERT_EQ(reopened.Items().GetComItemCount(), 2);
     EXPECT_EQ(objectAt(reopened, 0)->GetObjectData(), bytes);
     EXPECT_EQ(objectAt(reopened, 1)->GetObjectData(), bytes);
-    reopened.OnCloseDocument();
+    reopened.Files().OnCloseDocument();
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
 }
 
@@ -305,13 +305,13 @@ TEST_F(ItemObjects, PastedPageRule) {
     ASSERT_TRUE(doc.EnterDataState());
     ASSERT_EQ(h->GetPageCount(), 1);
     // One page here: page 1 exists, page 3 does not.
-    EXPECT_EQ(doc.PastedItemPage(1, true), 1u);
-    EXPECT_EQ(doc.PastedItemPage(3, true), uint32_t(doc.m_nCurPage));
-    EXPECT_EQ(doc.PastedItemPage(0, true), uint32_t(doc.m_nCurPage));
+    EXPECT_EQ(doc.Items().PastedItemPage(1, true), 1u);
+    EXPECT_EQ(doc.Items().PastedItemPage(3, true), uint32_t(doc.ViewState().curPage));
+    EXPECT_EQ(doc.Items().PastedItemPage(0, true), uint32_t(doc.ViewState().curPage));
     ASSERT_TRUE(doc.EnterFormatState());
-    EXPECT_EQ(doc.PastedItemPage(1, true), 1u);
-    EXPECT_EQ(doc.PastedItemPage(3, true), 0u);
-    EXPECT_EQ(doc.PastedItemPage(3, false), 0u);
+    EXPECT_EQ(doc.Items().PastedItemPage(1, true), 1u);
+    EXPECT_EQ(doc.Items().PastedItemPage(3, true), 0u);
+    EXPECT_EQ(doc.Items().PastedItemPage(3, false), 0u);
 }
 
 TEST_F(ItemObjects, DamagedAndForeignData) {
@@ -324,7 +324,7 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
                                                      7));
     clip.SetData(damaged);
     EXPECT_EQ(EditPaste(ctx), 1);
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     EXPECT_EQ(messages, QStringList{LoadErrorText(kMsgPasteFailed)});
 
     // "image/png" that is no picture: nothing added.
@@ -333,7 +333,7 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     clip.SetData(fake);
     messages.clear();
     EXPECT_EQ(EditPaste(ctx), 1);
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     messages.clear();
 
     // A picture from another program becomes an embedded PNG.
@@ -343,7 +343,7 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     clip.SetData(picture);
     EXPECT_EQ(PasteKindOf(clip.Data(), false), PasteKind::Picture);
     ASSERT_EQ(EditPaste(ctx), 0);
-    ASSERT_EQ(doc.GetComItemCount(), 1);
+    ASSERT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(objectAt(doc, 0)->GetClient().classId, QStringLiteral("image/png"));
     EXPECT_EQ(objectAt(doc, 0)->GetObjectData(), qortest::fileBytes(png));
 
@@ -354,18 +354,18 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     clip.SetData(files);
     messages.clear();
     ASSERT_EQ(EditPaste(ctx), 0);
-    EXPECT_EQ(doc.GetComItemCount(), 2);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 2);
     EXPECT_EQ(messages, QStringList{LoadErrorText(61990)});
     // Pasted as a link, a file stays outside.
     ASSERT_EQ(EditPasteLink(ctx), 0);
-    ASSERT_EQ(doc.GetComItemCount(), 3);
+    ASSERT_EQ(doc.Items().GetComItemCount(), 3);
     EXPECT_EQ(objectAt(doc, 2)->GetClient().itemType, qor::items::OleClientRecord::kLink);
     EXPECT_TRUE(objectAt(doc, 2)->GetObjectData().isEmpty());
 }
 
 TEST_F(ItemObjects, CopiedCellsOfferPictureReportAndLink) {
     const QString path = dir + QStringLiteral("/served.rep");
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     doc.Selection().SetSelection(1, 0, 2, 1);  // A2:B3
     StubClipboard clip(false);
     ClipContext ctx = context(doc, &clip);
@@ -388,14 +388,14 @@ TEST_F(ItemObjects, CopiedCellsOfferPictureReportAndLink) {
     EXPECT_TRUE(formats.contains(fmt(qor::items::kEmbedSourceFormat)));
     EXPECT_TRUE(formats.contains(fmt(qor::items::kLinkSourceFormat)));
     ASSERT_EQ(EditPasteLink(ctx), 0);
-    ASSERT_EQ(doc.GetComItemCount(), 1);
+    ASSERT_EQ(doc.Items().GetComItemCount(), 1);
     COleItem* linked = objectAt(doc, 0);
     EXPECT_EQ(linked->GetClient().itemType, qor::items::OleClientRecord::kLink);
     EXPECT_EQ(linked->GetClient().classId, fmt(qor::items::kReportObjectClass));
     EXPECT_EQ(linked->GetClient().presentation.isEmpty(), false);
     // Refreshing the link keeps the range's picture.
     const QByteArray picture = linked->GetClient().presentation;
-    doc.RefreshLinkedObject(linked);
+    doc.Items().RefreshLinkedObject(linked);
     EXPECT_EQ(linked->GetClient().presentation, picture);
 
     PasteSpecialMembers embed = m;
@@ -412,7 +412,7 @@ TEST_F(ItemObjects, CopiedCellsOfferPictureReportAndLink) {
         return true;
     };
     const qor::UiServices before = qor::installUiServices(hooks);
-    EXPECT_TRUE(doc.OpenObject(embedded));
+    EXPECT_TRUE(doc.Items().OpenObject(embedded));
     qor::installUiServices(before);
     EXPECT_TRUE(opened.endsWith(QLatin1String(".rep")));
     EXPECT_EQ(qortest::fileBytes(opened), qortest::fileBytes(path));
@@ -422,12 +422,12 @@ TEST_F(ItemObjects, CopiedCellsOfferPictureReportAndLink) {
     ctx.selection = nullptr;
     ASSERT_TRUE(EditCopy(ctx));
     EXPECT_FALSE(clip.Data()->hasFormat(fmt(qor::items::kEmbedSourceFormat)));
-    doc.OnCloseDocument();
+    doc.Files().OnCloseDocument();
 }
 
 TEST_F(ItemObjects, DragAndDropBetweenViews) {
     const QString png = writePng(dir);
-    std::shared_ptr<CComItem> made = doc.InsertObjectFromFile(png, QPoint(100, 100), false, false);
+    std::shared_ptr<CComItem> made = doc.Items().InsertObjectFromFile(png, QPoint(100, 100), false, false);
     ASSERT_TRUE(made);
     CComItem* item = made.get();
     made.reset();
@@ -435,9 +435,9 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     const Rect start = item->GetRect();
 
     CQorsDoc otherDoc;
-    ASSERT_TRUE(otherDoc.OnNewDocument());
-    otherDoc.m_nSheetWidth = std::max(otherDoc.m_nSheetWidth, 1000);
-    otherDoc.m_nSheetHeight = std::max(otherDoc.m_nSheetHeight, 1000);
+    ASSERT_TRUE(otherDoc.Files().OnNewDocument());
+    otherDoc.ViewState().sheetWidth = std::max(otherDoc.ViewState().sheetWidth, 1000);
+    otherDoc.ViewState().sheetHeight = std::max(otherDoc.ViewState().sheetHeight, 1000);
     CQorsView otherView(&otherDoc);
     otherView.resize(800, 600);
     otherView.OnInitialUpdate();
@@ -459,7 +459,7 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     // Dropped where it was grabbed: nothing changes, the item stays.
     at = grab;
     ASSERT_TRUE(view->Items().StartItemDrag(item, grab));
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(item->GetRect(), start);
     ASSERT_TRUE(frameSeen);
     EXPECT_EQ(frameSeen->size(), QSize(start.width(), start.height()));
@@ -468,7 +468,7 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     // Further on: the same item moved, its size kept.
     at = grab + QPoint(30, 20);
     ASSERT_TRUE(view->Items().StartItemDrag(item, grab));
-    ASSERT_EQ(doc.GetComItemCount(), 1);
+    ASSERT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(item->GetRect().left, start.left + 30);
     EXPECT_EQ(item->GetRect().top, start.top + 20);
     EXPECT_EQ(item->GetRect().width(), start.width());
@@ -479,19 +479,19 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     at = QPoint(200, 150);
     view->Items().SetSelection(item);
     ASSERT_TRUE(view->Items().StartItemDrag(item, grab));
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     EXPECT_EQ(view->Items().Selected(), nullptr);
-    ASSERT_EQ(otherDoc.GetComItemCount(), 1);
+    ASSERT_EQ(otherDoc.Items().GetComItemCount(), 1);
     EXPECT_EQ(objectAt(otherDoc, 0)->GetObjectData(), bytes);
 
     // A file from the desktop is copied in, never taken as a move.
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(png)});
     EXPECT_EQ(dropOn(*view, &files, QPoint(300, 300)), int(Qt::CopyAction));
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     // Outside the sheet (over the headers) nothing lands.
     EXPECT_EQ(dropOn(*view, &files, QPoint(2, 2)), int(Qt::IgnoreAction));
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     // Data the sheet cannot take is refused at the door.
     QMimeData nothing;
     nothing.setData(QStringLiteral("application/x-unknown"), "x");
@@ -520,7 +520,7 @@ TEST_F(ItemObjects, ObjectCommandsEnable) {
     ASSERT_TRUE(view->OnUpdateCommand(kCmdObjectVerbs, state));
     EXPECT_FALSE(state.enabled);
     std::shared_ptr<CComItem> made =
-        doc.InsertObjectFromFile(writePng(dir), QPoint(100, 100), false, false);
+        doc.Items().InsertObjectFromFile(writePng(dir), QPoint(100, 100), false, false);
     ASSERT_TRUE(made);
     view->Items().SetSelection(made.get());
     ASSERT_TRUE(view->OnUpdateCommand(kCmdObjectVerbs, state));
@@ -533,14 +533,14 @@ TEST_F(ItemObjects, ObjectCommandsEnable) {
 
 TEST_F(ItemObjects, ItemsFollowANarrowerSheet) {
     view->RefreshGeometry();
-    const int width = doc.m_nSheetWidth;
+    const int width = doc.ViewState().sheetWidth;
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({width - 60, 20, width, 80});
-    doc.AddComItem(item);
+    doc.Items().AddComItem(item);
     doc.Selection().SetSelection(0, 0, 0, 0);
     view->ApplyRowColumnSize(0, 5, false);  // column A much narrower
-    ASSERT_LT(doc.m_nSheetWidth, width);
-    EXPECT_EQ(item->GetRect().right, doc.m_nSheetWidth);
+    ASSERT_LT(doc.ViewState().sheetWidth, width);
+    EXPECT_EQ(item->GetRect().right, doc.ViewState().sheetWidth);
     EXPECT_EQ(item->GetRect().width(), 60);
 }
 
@@ -548,18 +548,18 @@ TEST_F(ItemObjects, ReportObjectsShowTheirCellsAsTheyAreNow) {
     qor::view::InstallReportViewer();
     const QString path = dir + QStringLiteral("/source.rep");
     ASSERT_TRUE(doc.EnterDataState());
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     const QImage before = qor::view::ReportObjectPicture(qortest::fileBytes(path));
     ASSERT_FALSE(before.isNull());
     EXPECT_EQ(before.size(), COlesvrItem(&doc).Render().size());
 
     CQorsDoc other;
-    ASSERT_TRUE(other.OnNewDocument());
+    ASSERT_TRUE(other.Files().OnNewDocument());
     CQorsDoc::NewObject o;
     o.link = true;
     o.name = path;
     o.classId = fmt(qor::items::kReportObjectClass);
-    ASSERT_TRUE(other.InsertObject(o, QPoint(10, 10)));
+    ASSERT_TRUE(other.Items().InsertObject(o, QPoint(10, 10)));
     COleItem* linked = objectAt(other, 0);
     const QByteArray shown = linked->GetClient().presentation;
     EXPECT_EQ(QImage::fromData(shown), before.convertToFormat(QImage::fromData(shown).format()));
@@ -567,8 +567,8 @@ TEST_F(ItemObjects, ReportObjectsShowTheirCellsAsTheyAreNow) {
     // The file changes: the refreshed link shows the new cells.
     ASSERT_EQ(doc.GetReport()->SetCellValue(CellValue::ofNumber(88888), 1, 1, 0), 0);
     doc.SetModifiedFlag();
-    ASSERT_TRUE(doc.OnSaveDocument(path));
-    EXPECT_TRUE(other.RefreshLinkedObject(linked));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
+    EXPECT_TRUE(other.Items().RefreshLinkedObject(linked));
     EXPECT_NE(linked->GetClient().presentation, shown);
 
     // Bytes that are no report draw nothing; the object keeps its picture.
@@ -576,17 +576,17 @@ TEST_F(ItemObjects, ReportObjectsShowTheirCellsAsTheyAreNow) {
     EXPECT_TRUE(qor::view::ReportObjectPicture("not a report").isNull());
     const QByteArray kept = linked->GetClient().presentation;
     writeFile(dir, QStringLiteral("source.rep"), "not a report");
-    other.RefreshLinkedObject(linked);
+    other.Items().RefreshLinkedObject(linked);
     EXPECT_EQ(linked->GetClient().presentation, kept);
     qor::items::RegisterObjectViewer(fmt(qor::items::kReportObjectClass), nullptr);
-    other.OnCloseDocument();
+    other.Files().OnCloseDocument();
     doc.SetModifiedFlag(false);
 }
 
 TEST_F(ItemObjects, TrackerCursorOverTheSelectedItem) {
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({100, 100, 200, 160});
-    doc.AddComItem(item);
+    doc.Items().AddComItem(item);
     Rect client = item->GetRect();
     view->Geometry().DocToClient(client);
     const QPoint middle((client.left + client.right) / 2, (client.top + client.bottom) / 2);
@@ -602,11 +602,11 @@ TEST_F(ItemObjects, TrackerCursorOverTheSelectedItem) {
 
 TEST_F(ItemObjects, DoubleClickOpensObjectsOfThePageShown) {
     const QString png = writePng(dir);
-    std::shared_ptr<CComItem> format = doc.InsertObjectFromFile(png, QPoint(40, 40), false, false);
+    std::shared_ptr<CComItem> format = doc.Items().InsertObjectFromFile(png, QPoint(40, 40), false, false);
     ASSERT_TRUE(format);
     ASSERT_EQ(format->GetPage(), 0u);  // made in format state
     ASSERT_TRUE(doc.EnterDataState());
-    std::shared_ptr<CComItem> own = doc.InsertObjectFromFile(png, QPoint(300, 40), false, false);
+    std::shared_ptr<CComItem> own = doc.Items().InsertObjectFromFile(png, QPoint(300, 40), false, false);
     ASSERT_TRUE(own);
     ASSERT_NE(own->GetPage(), 0u);
 
@@ -635,9 +635,9 @@ TEST_F(ItemObjects, DoubleClickOpensObjectsOfThePageShown) {
 // and a press on the sheet end the editing.
 TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     const QString path = dir + QStringLiteral("/embedded.rep");
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(path));
     CQorsDoc other;
-    ASSERT_TRUE(other.OnNewDocument());
+    ASSERT_TRUE(other.Files().OnNewDocument());
     CQorsView container(&other);
     container.resize(800, 600);
     container.OnInitialUpdate();
@@ -645,7 +645,7 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     o.bytes = qortest::fileBytes(path);
     o.name = QStringLiteral("报表.rep");
     o.classId = fmt(qor::items::kReportObjectClass);
-    ASSERT_TRUE(other.InsertObject(o, QPoint(10, 10)));
+    ASSERT_TRUE(other.Items().InsertObject(o, QPoint(10, 10)));
     COleItem* report = objectAt(other, 0);
     ASSERT_NE(report, nullptr);
 
@@ -662,12 +662,12 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     hooks.activate = [&](CQorsView& v, CComItem* item) {
         EXPECT_EQ(&v, &container);
         activated << item;
-        other.SetInPlaceActiveItem(item);
+        other.Items().SetInPlaceActiveItem(item);
         return true;
     };
     hooks.deactivate = [&](CQorsView&) {
         ++deactivated;
-        other.SetInPlaceActiveItem(nullptr);
+        other.Items().SetInPlaceActiveItem(nullptr);
         return true;
     };
     InPlaceController::SetHooks(hooks);
@@ -704,11 +704,11 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
 
     // A report that is itself edited in place opens its objects in
     // windows of their own.
-    other.SetRunningInPlace(true);
+    other.Items().SetRunningInPlace(true);
     EXPECT_TRUE(container.InPlace().IsActive());
     container.OnLButtonDblClk(middle, false);
     EXPECT_EQ(activated.size(), 2);
     EXPECT_EQ(opened.size(), 2);
-    other.SetRunningInPlace(false);
+    other.Items().SetRunningInPlace(false);
     InPlaceController::SetHooks({});
 }

@@ -61,7 +61,7 @@ TEST(ShowCurrentTab, MovesTheRowSoTheCurrentTabIsWhole) {
 class PagesAtHand : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
         splitter.resize(900, 400);
         splitter.show();
@@ -80,7 +80,7 @@ protected:
     bool currentTabWhole() {
         const int right = strip().StripWidth() - kGripperWidth;
         for (const TabRect& t : strip().TabLayout())
-            if (t.page == doc.m_nCurPage) return t.x >= strip().Metrics().TabsLeft() && t.x + t.width <= right;
+            if (t.page == doc.ViewState().curPage) return t.x >= strip().Metrics().TabsLeft() && t.x + t.width <= right;
         return false;
     }
     QPoint cellPoint(int row, int col) {
@@ -122,7 +122,7 @@ TEST_F(PagesAtHand, AppendedPageBecomesCurrentInSight) {
         ASSERT_EQ(doc.GetReport()->AppendRowColPage(1, 2), 0);
         ASSERT_TRUE(doc.SetCurrentPage(doc.GetReport()->GetPageCount()));
         doc.UpdateAllViews(CQorsDoc::kHintState);
-        EXPECT_TRUE(currentTabWhole()) << "page " << doc.m_nCurPage;
+        EXPECT_TRUE(currentTabWhole()) << "page " << doc.ViewState().curPage;
     }
     EXPECT_GT(strip().FirstVisiblePage(), 1);
 }
@@ -132,21 +132,21 @@ TEST_F(PagesAtHand, CtrlPageKeysTurnPages) {
     splitter.SetTabAreaWidth(strip().Metrics().TabsLeft() + kGripperWidth + 150);
     view()->setFocus();
     QTest::keyClick(view(), Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(doc.m_nCurPage, 2);
+    EXPECT_EQ(doc.ViewState().curPage, 2);
     EXPECT_EQ(strip().CurrentPage(), 2);
     for (int i = 0; i < 20; ++i) QTest::keyClick(view(), Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(doc.m_nCurPage, 12);  // the last page stays
+    EXPECT_EQ(doc.ViewState().curPage, 12);  // the last page stays
     EXPECT_TRUE(currentTabWhole());
     QTest::keyClick(view(), Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(doc.m_nCurPage, 11);
+    EXPECT_EQ(doc.ViewState().curPage, 11);
     // Without Ctrl the keys scroll the sheet and leave the page alone.
     QTest::keyClick(view(), Qt::Key_PageDown);
-    EXPECT_EQ(doc.m_nCurPage, 11);
+    EXPECT_EQ(doc.ViewState().curPage, 11);
     // The menu commands do the same.
     EXPECT_TRUE(view()->OnCommand(kCmdPageTabsBack));
-    EXPECT_EQ(doc.m_nCurPage, 10);
+    EXPECT_EQ(doc.ViewState().curPage, 10);
     EXPECT_TRUE(view()->OnCommand(kCmdPageTabsForward));
-    EXPECT_EQ(doc.m_nCurPage, 11);
+    EXPECT_EQ(doc.ViewState().curPage, 11);
     // The name box names the page turned to.
     EXPECT_TRUE(nameBox.text().endsWith(QStringLiteral("@11"))) << nameBox.text().toStdString();
 }

@@ -303,7 +303,7 @@ struct SampleReport {
     CQorsDoc doc;
 
     void build() {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         CReportHandle* r = doc.GetReport();
         ASSERT_NE(r, nullptr);
         uint16_t rows = 24, cols = 7;
@@ -411,11 +411,11 @@ struct SampleReport {
     }
 
     void showBreaks() {
-        doc.m_bShowPageBreaks = 1;
-        doc.m_manualBreaks[0].row = 6;
-        doc.m_manualBreaks[0].col = 3;
-        doc.m_autoBreaks = {{-1, 17, 5}, {-1, -1, 0}};
-        doc.m_nAutoBreakCapacity = 2;
+        doc.ViewState().showPageBreaks = 1;
+        doc.ViewState().manualBreaks[0].row = 6;
+        doc.ViewState().manualBreaks[0].col = 3;
+        doc.ViewState().autoBreaks = {{-1, 17, 5}, {-1, -1, 0}};
+        doc.ViewState().autoBreakCapacity = 2;
     }
 };
 
@@ -547,7 +547,7 @@ TEST(SheetPaint, SampleReportRendersToPng) {
     }
     chart->SetPage(0);
     chart->SetRect({520, 300, 660, 420});
-    s.doc.AddComItem(chart);
+    s.doc.Items().AddComItem(chart);
     const QImage dataImage = render(s.doc, dataView.geo, size, PaintMode::kScreen);
 
     // The picture a person looks at: format state above, data state below.
@@ -696,14 +696,14 @@ TEST(SheetPaint, PageBreakLines) {
     CReportHandle* r = s.doc.GetReport();
     uint16_t zero = 0;
     ok(r->AccessRowColSize(1, 0, 3, &zero), "row 2 hidden");  // view row 2
-    s.doc.m_bShowPageBreaks = 1;
-    s.doc.m_manualBreaks[0].row = 2;  // the next row's top is the header's edge
-    s.doc.m_manualBreaks[1].row = 4;
-    s.doc.m_manualBreaks[0].col = 1;
+    s.doc.ViewState().showPageBreaks = 1;
+    s.doc.ViewState().manualBreaks[0].row = 2;  // the next row's top is the header's edge
+    s.doc.ViewState().manualBreaks[1].row = 4;
+    s.doc.ViewState().manualBreaks[0].col = 1;
     // Row list ends at its own terminator (entry 1), the column list at
     // entry 2; entry 3 is stale. The capacity field claims more than there is.
-    s.doc.m_autoBreaks = {{-1, 5, 3}, {-1, -1, 4}, {-1, -1, 0}, {-1, 9, 6}};
-    s.doc.m_nAutoBreakCapacity = 40;
+    s.doc.ViewState().autoBreaks = {{-1, 5, 3}, {-1, -1, 4}, {-1, -1, 0}, {-1, 9, 6}};
+    s.doc.ViewState().autoBreakCapacity = 40;
 
     View v(&s.doc, 2, 0);
     QImage image(QSize(720, 600), QImage::Format_RGB32);
@@ -726,7 +726,7 @@ TEST(SheetPaint, PageBreakLines) {
     EXPECT_EQ(painter.PageBreakLines(), expected);
     EXPECT_EQ(rowTop(g, 3), 21);  // the skipped manual break's line
 
-    s.doc.m_bShowPageBreaks = 0;
+    s.doc.ViewState().showPageBreaks = 0;
     EXPECT_TRUE(painter.PageBreakLines().empty());
 }
 

@@ -75,7 +75,7 @@ struct SmallReport {
     CQorsDoc doc;
 
     void build(int rows = 20) {
-        ASSERT_TRUE(doc.OnNewDocument());
+        ASSERT_TRUE(doc.Files().OnNewDocument());
         CReportHandle* r = doc.GetReport();
         uint16_t nr = uint16_t(rows), nc = 3;
         ok(r->AccessTableSize(1, &nr, &nc), "size");
@@ -89,12 +89,12 @@ struct SmallReport {
             uint16_t w = 60;
             ok(r->AccessRowColSize(1, 1, c, &w), "width");
         }
-        doc.m_nMarginLeft = doc.m_nMarginTop = doc.m_nMarginRight = doc.m_nMarginBottom = 10;
-        doc.m_fPrintScale = 1.0f;
-        doc.m_nTitleSwitch = 0;
-        doc.m_bHeadTitle = 1;
-        doc.m_nHeadFirst = 0;
-        doc.m_nHeadLast = 1;
+        doc.PageSetup().margins[0] = doc.PageSetup().margins[1] = doc.PageSetup().margins[2] = doc.PageSetup().margins[3] = 10;
+        doc.PageSetup().scale = 1.0f;
+        doc.PageSetup().titleSwitch = 0;
+        doc.PageSetup().headFlag = 1;
+        doc.PageSetup().headFirst = 0;
+        doc.PageSetup().headLast = 1;
     }
 };
 
@@ -182,9 +182,9 @@ TEST(PrintDriver, TailTitlesFollowTheBodyAndTitleColumnsStartEachRow) {
     SmallReport s;
     s.build();
     if (HasFatalFailure()) return;
-    s.doc.m_bHeadTitle = 0;
-    s.doc.m_bTailTitle = 1;
-    s.doc.m_nTailFirst = s.doc.m_nTailLast = 19;
+    s.doc.PageSetup().headFlag = 0;
+    s.doc.PageSetup().tailFlag = 1;
+    s.doc.PageSetup().tailFirst = s.doc.PageSetup().tailLast = 19;
     {
         PrintDriver d(s.doc, {});
         ASSERT_EQ(d.Begin(kPage), 3);  // 19 body rows, 8 a page
@@ -194,10 +194,10 @@ TEST(PrintDriver, TailTitlesFollowTheBodyAndTitleColumnsStartEachRow) {
         EXPECT_GT(e.find("R20")->at.y(), e.find("R8")->at.y());
         EXPECT_EQ(e.count("R9"), 0);
     }
-    s.doc.m_bTailTitle = 0;
-    s.doc.m_nTitleSwitch = 1;
-    s.doc.m_bHeadTitle = 1;
-    s.doc.m_nHeadFirst = s.doc.m_nHeadLast = 0;
+    s.doc.PageSetup().tailFlag = 0;
+    s.doc.PageSetup().titleSwitch = 1;
+    s.doc.PageSetup().headFlag = 1;
+    s.doc.PageSetup().headFirst = s.doc.PageSetup().headLast = 0;
     PrintDriver d(s.doc, {});
     ASSERT_EQ(d.Begin(kPage), 3);
     TextDevice dev(QSize(300, 200));
@@ -251,7 +251,7 @@ TEST(PrintDriver, ItemsStayOverTheirCellsAndTitleItemsPrintWithTheTitles) {
     // Items keep sheet pixels at the view scale: 2.0 here, so their points
     // are half of that.
     auto add = [&](items::Rect rect) {
-        std::shared_ptr<CComItem> item = s.doc.CreateComItem(1);
+        std::shared_ptr<CComItem> item = s.doc.Items().CreateComItem(1);
         item->SetRect(rect);
         item->SetBorder(true);
     };
@@ -283,7 +283,7 @@ TEST(PrintDriver, AnItemAloneTakesTheWholePagesItNeeds) {
     SmallReport s;
     s.build();
     if (HasFatalFailure()) return;
-    std::shared_ptr<CComItem> item = s.doc.CreateComItem(1);
+    std::shared_ptr<CComItem> item = s.doc.Items().CreateComItem(1);
     item->SetBorder(true);
     PrintJobSettings settings;
     settings.viewScale = 1.0f;
@@ -591,7 +591,7 @@ TEST(PrintToPdf, TheTextLayerGivesBackWhatWasPrinted) {
     const QString reader = QStringLiteral("/usr/bin/pdftotext");
     if (!qortest::needReader(QFile::exists(reader), reader)) GTEST_SKIP() << "no pdftotext";
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     CReportHandle* r = doc.GetReport();
     uint16_t nr = 6, nc = 2;
     ok(r->AccessTableSize(1, &nr, &nc), "size");
@@ -604,8 +604,8 @@ TEST(PrintToPdf, TheTextLayerGivesBackWhatWasPrinted) {
         uint16_t w = 120;
         ok(r->AccessRowColSize(1, 1, c, &w), "width");
     }
-    doc.m_nMarginLeft = doc.m_nMarginTop = doc.m_nMarginRight = doc.m_nMarginBottom = 10;
-    doc.m_fPrintScale = 1.0f;
+    doc.PageSetup().margins[0] = doc.PageSetup().margins[1] = doc.PageSetup().margins[2] = doc.PageSetup().margins[3] = 10;
+    doc.PageSetup().scale = 1.0f;
     // Other fonts of the font table print the same way.
     int32_t hei = 2;
     CellArea second = CellArea::area(4, 1, 6, 1);

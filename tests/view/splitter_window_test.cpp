@@ -18,7 +18,7 @@ namespace {
 class SplitterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7
         ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
         splitter.resize(900, 600);
         splitter.show();

@@ -21,7 +21,7 @@ namespace {
 class TabStripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());  // format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // format state
         ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
         splitter.resize(900, 400);
         splitter.show();
@@ -87,17 +87,17 @@ TEST_F(TabStripTest, ModeButtonSwitchesStateAndCollapsesTheStrip) {
 
 TEST_F(TabStripTest, PressingATabMakesItsPageCurrent) {
     enterDataWithPages(7);
-    EXPECT_EQ(doc.m_nCurPage, 1);
+    EXPECT_EQ(doc.ViewState().curPage, 1);
     click(tabOf(3));
 
-    EXPECT_EQ(doc.m_nCurPage, 3);
+    EXPECT_EQ(doc.ViewState().curPage, 3);
     EXPECT_EQ(doc.GetReport()->GetCurPage(), 3);
     EXPECT_EQ(strip().CurrentPage(), 3);
 
     // A page the document refuses is not left shown as current.
     strip().SetPageTabs(9, 9);
     splitter.OnPageCommand(kCmdPageActivate);
-    EXPECT_EQ(doc.m_nCurPage, 3);
+    EXPECT_EQ(doc.ViewState().curPage, 3);
     EXPECT_EQ(strip().CurrentPage(), 3);
     EXPECT_EQ(strip().State().pageCount, 7);
 }
@@ -115,10 +115,10 @@ TEST_F(TabStripTest, ArrowsScrollManyPages) {
     EXPECT_EQ(strip().FirstVisiblePage(), 200);
     ASSERT_EQ(strip().TabLayout().size(), 1u);
     click(tabOf(200));
-    EXPECT_EQ(doc.m_nCurPage, 200);
+    EXPECT_EQ(doc.ViewState().curPage, 200);
     click(arrow(0));
     EXPECT_EQ(strip().FirstVisiblePage(), 1);
-    EXPECT_EQ(doc.m_nCurPage, 200);  // scrolling selects nothing
+    EXPECT_EQ(doc.ViewState().curPage, 200);  // scrolling selects nothing
 }
 
 TEST_F(TabStripTest, GripperDragStaysWithinLimits) {

@@ -75,7 +75,7 @@ protected:
             return chosenFile;
         };
         previous = qor::installUiServices(s);
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7, format state
         view = std::make_unique<CQorsView>(&doc);
         view->resize(600, 400);
         view->OnInitialUpdate();
@@ -150,23 +150,23 @@ TEST_F(ViewCommands, ItemCutKeepsTheItemItCannotCopy) {
     // from a newer file) cannot.
     auto object = std::make_shared<COleItem>();
     object->SetRect({10, 10, 60, 60});
-    doc.AddComItem(object);
+    doc.Items().AddComItem(object);
     view->Items().AssignSelected(object.get());
     EXPECT_TRUE(state(qor::clip::kCmdCut).enabled);
     EXPECT_TRUE(state(qor::clip::kCmdCopy).enabled);
-    doc.RemoveComItem(object.get());
+    doc.Items().RemoveComItem(object.get());
     auto item = std::make_shared<CComItem>();
     item->SetRect({10, 10, 60, 60});
-    doc.AddComItem(item);
+    doc.Items().AddComItem(item);
     view->Items().AssignSelected(item.get());
     EXPECT_TRUE(state(qor::clip::kCmdClear).enabled);
     // The cut of an item that gives no clipboard data keeps the item.
     view->Clipboard().OnEditCut();
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(view->Items().Selected(), item.get());
     // Clear removes it.
     EXPECT_TRUE(view->OnCommand(qor::clip::kCmdClear));
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
 }
 
 TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
@@ -182,7 +182,7 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
     qor::view::Rect r{200, 100, 300, 200};
     view->Geometry().ClientToDoc(r);
     item->SetRect({r.left, r.top, r.right, r.bottom});
-    doc.AddComItem(item);
+    doc.Items().AddComItem(item);
     QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(250, 150));
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(1).at(0).toInt(), CQorsView::kMenuItem);
@@ -258,7 +258,7 @@ TEST_F(ViewCommands, ExportsNeedASavedReportAndKeepItsSpelling) {
 
     const QString dir = qortest::freshDir(QStringLiteral("ViewExports"));
     const QString report = dir + QStringLiteral("/Report.REP");
-    ASSERT_TRUE(doc.OnSaveDocument(report));
+    ASSERT_TRUE(doc.Files().OnSaveDocument(report));
     messages.clear();
     view->OnExportXml();
     EXPECT_EQ(fileDialogs, 0);
@@ -286,7 +286,7 @@ TEST_F(ViewCommands, ExportsNeedASavedReportAndKeepItsSpelling) {
 
 TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     CQorsDoc pages;
-    ASSERT_TRUE(pages.OnNewDocument());
+    ASSERT_TRUE(pages.Files().OnNewDocument());
     ASSERT_TRUE(pages.EnterDataState());
     ASSERT_EQ(qor::ApplyInsertCountDlg(pages, {4, qor::kAppendPages}), 0);
     CQorSplitterWnd splitter;
@@ -297,11 +297,11 @@ TEST_F(ViewCommands, PageTabsMoveOnlyInDataStateAndTellTheFrame) {
     QSignalSpy spy(&splitter, &CQorSplitterWnd::commandRequested);
     // On the first page going back changes nothing.
     pane->OnCommand(kCmdPageTabsBack);
-    EXPECT_EQ(pages.m_nCurPage, 1);
+    EXPECT_EQ(pages.CurrentPage(), 1);
     EXPECT_EQ(spy.count(), 0);
     // Forward turns to the next page, as a press on its tab would.
     pane->OnCommand(kCmdPageTabsForward);
-    EXPECT_EQ(pages.m_nCurPage, 2);
+    EXPECT_EQ(pages.CurrentPage(), 2);
     EXPECT_EQ(splitter.PageCtrl().CurrentPage(), 2);
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.at(0).at(0).toInt(), qor::view::kCmdPageActivate);
@@ -476,13 +476,13 @@ TEST_F(ViewCommands, PrintingEveryReportPageToPdf) {
 // and object printing says why it cannot print when nothing is selected.
 TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     CQorsDoc inPlace;
-    ASSERT_TRUE(inPlace.OnNewDocument());
+    ASSERT_TRUE(inPlace.Files().OnNewDocument());
     CQorsView v(&inPlace);
     v.resize(400, 300);
     v.OnInitialUpdate();
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({10, 10, 110, 80});
-    inPlace.AddComItem(item);
+    inPlace.Items().AddComItem(item);
     auto stateOf = [&](int id) {
         qor::CommandState st;
         EXPECT_TRUE(v.OnUpdateCommand(id, st)) << id;
@@ -490,7 +490,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     };
     for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview})
         EXPECT_TRUE(stateOf(id).enabled) << id;
-    inPlace.SetInPlaceActiveItem(item.get());
+    inPlace.Items().SetInPlaceActiveItem(item.get());
     for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview, kCmdObjectPrint}) {
         const qor::CommandState st = stateOf(id);
         EXPECT_FALSE(st.enabled) << id;
@@ -510,7 +510,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     EXPECT_EQ(dialogs, 0);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintInPlace));
-    inPlace.SetInPlaceActiveItem(nullptr);
+    inPlace.Items().SetInPlaceActiveItem(nullptr);
 
     // Object printing without a selection gives its reason.
     EXPECT_EQ(stateOf(kCmdObjectPrint).reason, LoadErrorText(kMsgNoObjectToPrint));

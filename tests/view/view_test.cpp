@@ -41,7 +41,7 @@ private:
 class ViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());  // 50 x 7, format state
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // 50 x 7, format state
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
@@ -90,7 +90,7 @@ TEST_F(ViewTest, ScaleRestoreRejectsInvalidScales) {
     EXPECT_EQ(view->CurrentViewState().scale, 0.4f);
     EXPECT_EQ(view->CurrentViewState().headerHeight, 0);
     EXPECT_EQ(view->Geometry().Scale(), 0.4f);
-    EXPECT_EQ(doc.m_nSheetHeight, view->Geometry().SheetHeight());
+    EXPECT_EQ(doc.ViewState().sheetHeight, view->Geometry().SheetHeight());
 }
 
 TEST_F(ViewTest, LayoutUsesAPrinterAlways) {
@@ -98,11 +98,11 @@ TEST_F(ViewTest, LayoutUsesAPrinterAlways) {
     ASSERT_TRUE(pages.has_value()) << messages.texts.join("; ").toStdString();
     EXPECT_GE(*pages, 1);
     EXPECT_GT(view->Pages().PrintableArea().height(), 30);
-    EXPECT_EQ(doc.m_nAutoBreakCapacity, int(doc.m_autoBreaks.size()));
+    EXPECT_EQ(doc.ViewState().autoBreakCapacity, int(doc.ViewState().autoBreaks.size()));
 
     // Margins that leave no room: no layout, said once, 0xFFFF for 16-bit
     // callers.
-    doc.m_nMarginTop = 5000;
+    doc.PageSetup().margins[1] = 5000;
     messages.texts.clear();
     EXPECT_EQ(view->Pages().RecalcPageLayoutLegacy(), 0xFFFF);
     EXPECT_EQ(messages.texts.size(), 1);
@@ -113,12 +113,12 @@ TEST_F(ViewTest, ForcedBreakCommand) {
     view->GoToCell(0, 0);
     view->Pages().OnForcedPageBreak();
     EXPECT_TRUE(view->Pages().OnUpdateShowPageBreaks());
-    EXPECT_EQ(doc.m_manualBreaks, qor::ManualBreakTable{});
+    EXPECT_EQ(doc.ViewState().manualBreaks, qor::ManualBreakTable{});
 
     view->GoToCell(3, 2);
     view->Pages().OnForcedPageBreak();
     EXPECT_EQ(view->Pages().IsPageBreakAtCurrentCell(), 1);
-    EXPECT_EQ(doc.m_manualBreaks[0].row, 2);
+    EXPECT_EQ(doc.ViewState().manualBreaks[0].row, 2);
 
     // Removing the break must reach the saved file too.
     doc.SetModifiedFlag(false);
@@ -127,11 +127,11 @@ TEST_F(ViewTest, ForcedBreakCommand) {
     EXPECT_TRUE(doc.IsModified());
 
     // Asking about the current cell leaves even stale entries alone.
-    doc.m_manualBreaks[9].row = 300;
+    doc.ViewState().manualBreaks[9].row = 300;
     view->Pages().IsPageBreakAtCurrentCell();
-    EXPECT_EQ(doc.m_manualBreaks[9].row, 300);
+    EXPECT_EQ(doc.ViewState().manualBreaks[9].row, 300);
     view->Pages().OnClearAllPageBreaks();
-    EXPECT_EQ(doc.m_manualBreaks, qor::ManualBreakTable{});
+    EXPECT_EQ(doc.ViewState().manualBreaks, qor::ManualBreakTable{});
 
     view->Pages().OnShowPageBreaks();
     EXPECT_FALSE(view->Pages().OnUpdateShowPageBreaks());

@@ -34,22 +34,22 @@ struct ItemsDoc : ::testing::Test {
     ShiftView view;
 
     void SetUp() override {
-        ASSERT_TRUE(doc.OnNewDocument());  // format state
-        doc.m_nSheetWidth = 600;
-        doc.m_nSheetHeight = 400;
+        ASSERT_TRUE(doc.Files().OnNewDocument());  // format state
+        doc.ViewState().sheetWidth = 600;
+        doc.ViewState().sheetHeight = 400;
     }
     std::shared_ptr<CComItem> chart(Rect r, uint32_t page = 0) {
         auto item = std::make_shared<CGraphItem>();
         item->SetRect(r);
         item->SetPage(page);
-        doc.AddComItem(item);
+        doc.Items().AddComItem(item);
         return item;
     }
     CComItem* at(QPoint client) { return v::HitTestItems(doc, client, {40, 20}, 0, &view); }
     std::vector<CComItem*> order() {
         std::vector<CComItem*> out;
-        for (CQorsDoc::ItemPos pos = doc.GetFirstComItemPos(); pos;)
-            out.push_back(doc.GetNextComItem(pos));
+        for (CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos(); pos;)
+            out.push_back(doc.Items().GetNextComItem(pos));
         return out;
     }
 };
@@ -116,9 +116,9 @@ TEST_F(ItemsDoc, DeletingRemovesTheItemAndClearsTheSelection) {
     EXPECT_EQ(order(), std::vector<CComItem*>{a.get()});
     EXPECT_FALSE(v::DeleteItem(doc, b.get(), &sel));  // no longer the document's
     auto ole = std::make_shared<COleItem>();
-    doc.AddComItem(ole);
+    doc.Items().AddComItem(ole);
     EXPECT_TRUE(v::DeleteItem(doc, ole.get()));
-    EXPECT_EQ(doc.GetComItemCount(), 1);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 1);
 }
 
 TEST_F(ItemsDoc, AppearanceStoresOnlyChangedFlags) {
@@ -191,15 +191,15 @@ void drag(QWidget* w, QPoint to) {
 
 TEST(ItemsInView, PressSelectsThenMovesAndSizesTheItem) {
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     CQorsView view(&doc);
     view.resize(800, 600);
     view.OnInitialUpdate();
-    doc.m_nSheetWidth = std::max(doc.m_nSheetWidth, 1000);
-    doc.m_nSheetHeight = std::max(doc.m_nSheetHeight, 1000);
+    doc.ViewState().sheetWidth = std::max(doc.ViewState().sheetWidth, 1000);
+    doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({100, 100, 200, 160});
-    doc.AddComItem(item);
+    doc.Items().AddComItem(item);
     Rect client = item->GetRect();
     view.Geometry().DocToClient(client);
 
@@ -223,7 +223,7 @@ TEST(ItemsInView, PressSelectsThenMovesAndSizesTheItem) {
     view.Items().OnSendToBack();  // alone in the list: nothing to do
     view.Items().DeleteSelectedItem();
     EXPECT_EQ(view.Items().Selected(), nullptr);
-    EXPECT_EQ(doc.GetComItemCount(), 0);
+    EXPECT_EQ(doc.Items().GetComItemCount(), 0);
 }
 
 }  // namespace
