@@ -173,5 +173,5 @@ void CellEditController::ShowCellReference(int flag) {
         return;
     }
     m_pRefBox->setText(CellReferenceText(m_v.m_pDoc->Selection().Area(), m_v.m_pDoc->IsDataState(),
-                                         m_v.m_pDoc->m_nCurPage));
+                                         m_v.m_pDoc->ViewState().curPage));
 }

@@ -80,12 +80,12 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
         connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
         // Copy, cut and paste belong to the in-cell editor while it has the
         // focus.
-        m_pDoc->SetCellEditForwarder(
+        m_pDoc->Clipboard().SetCellEditForwarder(
             [edit = QPointer<CCellEdit>(m_cellEdit.CellEditor())](int message) {
                 if (!edit || !edit->hasFocus()) return false;
-                if (message == CQorsDoc::kEditCopy) edit->copy();
-                if (message == CQorsDoc::kEditCut) edit->cut();
-                if (message == CQorsDoc::kEditPaste) edit->paste();
+                if (message == DocClipboard::kEditCopy) edit->copy();
+                if (message == DocClipboard::kEditCut) edit->cut();
+                if (message == DocClipboard::kEditPaste) edit->paste();
                 return true;
             });
     }

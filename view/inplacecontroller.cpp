@@ -18,12 +18,12 @@ const InPlaceController::Hooks& InPlaceController::GetHooks() { return inPlaceHo
 
 bool InPlaceController::IsActive() const {
     const CQorsDoc* doc = m_v.GetDocument();
-    return doc && (doc->GetInPlaceActiveItem() != nullptr || doc->IsRunningInPlace());
+    return doc && (doc->Items().GetInPlaceActiveItem() != nullptr || doc->Items().IsRunningInPlace());
 }
 
 bool InPlaceController::Deactivate() {
     const CQorsDoc* doc = m_v.GetDocument();
-    if (!doc || !doc->GetInPlaceActiveItem() || !inPlaceHooks().deactivate) return false;
+    if (!doc || !doc->Items().GetInPlaceActiveItem() || !inPlaceHooks().deactivate) return false;
     return inPlaceHooks().deactivate(m_v);
 }
 

@@ -212,5 +212,5 @@ void CQorsView::setSheetScrolling(bool on) {
 
 void ViewItems::ClampItemsToSheet() {
     CQorsDoc* doc = m_v.m_pDoc;
-    if (doc) qor::view::ClampDocumentItems(*doc, doc->m_nSheetWidth, doc->m_nSheetHeight);
+    if (doc) qor::view::ClampDocumentItems(*doc, doc->ViewState().sheetWidth, doc->ViewState().sheetHeight);
 }

@@ -68,30 +68,30 @@ std::optional<int> ViewPages::RecalcPageLayout() {
         return std::nullopt;
     }
     SheetGeometry printGeo = m_v.m_geo;
-    printGeo.SetScale(m_v.m_pDoc->m_fPrintScale);
+    printGeo.SetScale(m_v.m_pDoc->PageSetup().scale);
 
     // Breaks left past the end of a shrunken table mean nothing any more.
-    DropBreaksBeyond(m_v.m_pDoc->m_manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
+    DropBreaksBeyond(m_v.m_pDoc->ViewState().manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
     PageSetup setup = PageSetupFromDocument(*m_v.m_pDoc);
     std::vector<int> titleMessages;
     setup.titles = ValidatePrintTitles(printGeo, setup.titles, &titleMessages);
-    m_v.m_pDoc->m_bHeadTitle = setup.titles.head ? 1 : 0;
-    m_v.m_pDoc->m_bTailTitle = setup.titles.tail ? 1 : 0;
+    m_v.m_pDoc->PageSetup().headFlag = setup.titles.head ? 1 : 0;
+    m_v.m_pDoc->PageSetup().tailFlag = setup.titles.tail ? 1 : 0;
     for (int id : titleMessages) tell(LoadErrorText(id));
 
     const LayoutResult result = ComputePageLayout(printGeo, setup, PrintableArea());
-    StoreAutoBreaks(result.breaks, &m_v.m_pDoc->m_autoBreaks);
-    m_v.m_pDoc->m_nAutoBreakCapacity = int32_t(m_v.m_pDoc->m_autoBreaks.size());
+    StoreAutoBreaks(result.breaks, &m_v.m_pDoc->ViewState().autoBreaks);
+    m_v.m_pDoc->ViewState().autoBreakCapacity = int32_t(m_v.m_pDoc->ViewState().autoBreaks.size());
     if (result.message) tell(LoadErrorText(result.message));
     return result.pages;
 }
 
 void ViewPages::OnForcedPageBreak() {
     if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return;
-    m_v.m_pDoc->m_bShowPageBreaks = 1;
+    m_v.m_pDoc->ViewState().showPageBreaks = 1;
     const CellArea sel = m_v.SelectionArea();
     const ForcedBreakResult r =
-        ToggleForcedBreak(m_v.m_pDoc->m_manualBreaks, m_v.m_geo, sel.first.row, sel.first.col);
+        ToggleForcedBreak(m_v.m_pDoc->ViewState().manualBreaks, m_v.m_geo, sel.first.row, sel.first.col);
     if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
     // A removed break changes what is printed and saved as much as an added
     // one, so both mark the report modified; the layout follows the update.
@@ -101,20 +101,20 @@ void ViewPages::OnForcedPageBreak() {
 
 void ViewPages::OnShowPageBreaks() {
     if (!m_v.m_pDoc) return;
-    if (!m_v.m_pDoc->m_bShowPageBreaks)
-        m_v.m_pDoc->m_bShowPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
+    if (!m_v.m_pDoc->ViewState().showPageBreaks)
+        m_v.m_pDoc->ViewState().showPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
     else
-        m_v.m_pDoc->m_bShowPageBreaks = 0;
+        m_v.m_pDoc->ViewState().showPageBreaks = 0;
     m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
 
 bool ViewPages::OnUpdateShowPageBreaks() const {
-    return m_v.m_pDoc && m_v.m_pDoc->m_bShowPageBreaks;
+    return m_v.m_pDoc && m_v.m_pDoc->ViewState().showPageBreaks;
 }
 
 void ViewPages::OnClearAllPageBreaks() {
     if (!m_v.m_pDoc) return;
-    ClearManualBreaks(m_v.m_pDoc->m_manualBreaks);
+    ClearManualBreaks(m_v.m_pDoc->ViewState().manualBreaks);
     m_v.m_pDoc->SetModifiedFlag();
     m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
 }
@@ -123,7 +123,7 @@ int ViewPages::IsPageBreakAtCurrentCell() {
     if (!m_v.m_pDoc) return 0;
     // Asked while a menu opens: answer from a copy, so that the question
     // never changes the document (stale entries go at the next layout).
-    qor::ManualBreakTable table = m_v.m_pDoc->m_manualBreaks;
+    qor::ManualBreakTable table = m_v.m_pDoc->ViewState().manualBreaks;
     DropBreaksBeyond(table, m_v.m_geo.LastRow(), m_v.m_geo.LastColumn());
     const CellArea sel = m_v.SelectionArea();
     return IsBreakBefore(table, sel.first.row, sel.first.col) ? 1 : 0;

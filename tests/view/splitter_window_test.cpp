@@ -131,7 +131,7 @@ TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
 
 TEST(SheetViewSelection, ViewsOfOneDocumentShareOneSelectionAndHandItBack) {
     CQorsDoc doc;
-    ASSERT_TRUE(doc.OnNewDocument());
+    ASSERT_TRUE(doc.Files().OnNewDocument());
     doc.Selection().SetSelection(3, 2, 3, 2);
     {
         CQorsView first(&doc);
@@ -141,7 +141,7 @@ TEST(SheetViewSelection, ViewsOfOneDocumentShareOneSelectionAndHandItBack) {
         EXPECT_EQ(first.SelectionArea(), second.SelectionArea());
         EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
         CQorsDoc other;
-        ASSERT_TRUE(other.OnNewDocument());
+        ASSERT_TRUE(other.Files().OnNewDocument());
         CQorsView apart(&other);
         apart.SetCurrentAndSelection(0, 0, 0, 0, 1, 1);
         EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
