@@ -40,7 +40,7 @@ struct FrameWithBigReport {
         if (!child) return;
         uint16_t rows = 9999, cols = 255;
         ok = child->GetDocument()->GetReport()->AccessTableSize(1, &rows, &cols) == 0;
-        child->GetDocument()->SetCurrentCell(5000, 100);
+        child->GetDocument()->Selection().SetCurrentCell(5000, 100);
     }
     ~FrameWithBigReport() {
         for (auto* child : frame->Children()) child->GetDocument()->SetModifiedFlag(false);

@@ -32,9 +32,9 @@ void UpdateCustomKeywordName(const CQorsDoc& doc) {
 LocateDlgMembers PresetLocateDlg(const CQorsDoc& doc) {
     LocateDlgMembers m;
     m.page = std::max(1, int(doc.ViewState().curPage));
-    m.row = doc.m_nCurRow + 1;
-    m.column = doc.m_nCurCol + 1;
-    m.columnText = ColumnToLetters(doc.m_nCurCol);
+    m.row = doc.Selection().CurrentRow() + 1;
+    m.column = doc.Selection().CurrentColumn() + 1;
+    m.columnText = ColumnToLetters(doc.Selection().CurrentColumn());
     return m;
 }
 
@@ -57,7 +57,7 @@ int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m) {
         ShowMessageText(QStringLiteral("单元超出表格范围：表格共%1行%2列！").arg(rows).arg(cols));
         return kRefused;
     }
-    doc.SetCurrentCell(m.row - 1, m.column - 1);
+    doc.Selection().SetCurrentCell(m.row - 1, m.column - 1);
     doc.UpdateAllViews(CQorsDoc::kHintState);
     doc.UpdateAllViews(CQorsDoc::kHintGoToCurrent);
     return 0;

@@ -271,7 +271,8 @@ int ApplyApplyFormatDlg(CQorsDoc& doc, const ApplyFormatDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
     const CellArea sel = DocSelectionArea(doc);
-    const int status = r->ApplyTableStyle(m.chosenFormat, doc.m_wSelection ? &sel : nullptr);
+    const int status =
+        r->ApplyTableStyle(m.chosenFormat, doc.Selection().Exists() ? &sel : nullptr);
     if (status) return failed(QStringLiteral("套用格式"), status);
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;

@@ -22,7 +22,8 @@ int failed(const QString& what, int status) {
 }
 
 CellRef currentCell(const CQorsDoc& doc) {
-    return CellRef{0, int16_t(doc.m_nCurRow + 1), int16_t(doc.m_nCurCol + 1)};
+    return CellRef{0, int16_t(doc.Selection().CurrentRow() + 1),
+                   int16_t(doc.Selection().CurrentColumn() + 1)};
 }
 
 }  // namespace
@@ -39,7 +40,9 @@ SetKeywordDlgMembers PresetSetKeywordDlg(const CQorsDoc& doc) {
     m.customTypeText =
         m.customType ? LoadErrorText(63001) + QStringLiteral("(1-30000)") : LoadErrorText(63000);
     int slot = 0;
-    if (f->FindKeywordAt(doc.m_nCurRow + 1, doc.m_nCurCol + 1, &slot)) m.kind = slot;
+    if (f->FindKeywordAt(doc.Selection().CurrentRow() + 1, doc.Selection().CurrentColumn() + 1,
+                         &slot))
+        m.kind = slot;
     return m;
 }
 

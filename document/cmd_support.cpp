@@ -13,12 +13,12 @@ namespace qor {
 CReportHandle* DocReport(const CQorsDoc& doc) { return doc.GetReport(); }
 
 CellArea DocSelectionArea(const CQorsDoc& doc) {
-    const CellArea a = doc.GetSelectionArea();
+    const CellArea a = doc.Selection().Area();
     return CellArea::area(a.first.row + 1, a.first.col + 1, a.last.row + 1, a.last.col + 1);
 }
 
 DlgArea DocSelectionDlgArea(const CQorsDoc& doc) {
-    const CellArea a = doc.GetSelectionArea();
+    const CellArea a = doc.Selection().Area();
     return {a.first.col, a.first.row, a.last.col, a.last.row};
 }
 

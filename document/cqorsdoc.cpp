@@ -46,11 +46,7 @@ void CQorsDoc::resetFields() {
     m_view.redrawSuspended = 0;
     m_bDataState = 0;
     m_view.curPage = m_view.shownPage = m_view.pageCount = 0;
-    m_nCurRow = m_nCurCol = 0;
-    m_nSelFirstRow = m_nSelFirstCol = m_nSelLastRow = m_nSelLastCol = 0;
-    m_wSelection = 0;
-    m_nAnchorRow = m_nAnchorCol = 0;
-    m_bWholeRows = m_bWholeCols = 0;
+    Selection() = qor::SheetSelection{};
     m_view.savedViewState = {};
     m_view.showPageBreaks = 0;
     m_view.manualBreaks.fill(PageBreakEntry{});
@@ -199,27 +195,11 @@ bool CQorsDoc::SetCurrentPage(int page) {
 // ---------------------------------------------------------------------------
 // Selection
 
-void CQorsDoc::SetCurrentCell(int row, int col) {
-    m_nCurRow = m_nAnchorRow = m_nSelFirstRow = m_nSelLastRow = int16_t(std::max(0, row));
-    m_nCurCol = m_nAnchorCol = m_nSelFirstCol = m_nSelLastCol = int16_t(std::max(0, col));
-    m_wSelection = 1;
-    m_bWholeRows = m_bWholeCols = 0;
-}
-
-void CQorsDoc::SetSelection(int r1, int c1, int r2, int c2) {
-    r1 = std::max(0, r1);
-    c1 = std::max(0, c1);
-    r2 = std::max(0, r2);
-    c2 = std::max(0, c2);
-    m_nCurRow = m_nAnchorRow = int16_t(r1);
-    m_nCurCol = m_nAnchorCol = int16_t(c1);
-    m_nSelFirstRow = int16_t(std::min(r1, r2));
-    m_nSelLastRow = int16_t(std::max(r1, r2));
-    m_nSelFirstCol = int16_t(std::min(c1, c2));
-    m_nSelLastCol = int16_t(std::max(c1, c2));
-    m_wSelection = 1;
-}
-
-CellArea CQorsDoc::GetSelectionArea() const {
-    return CellArea::area(m_nSelFirstRow, m_nSelFirstCol, m_nSelLastRow, m_nSelLastCol);
+void CQorsDoc::LendSelection(qor::SheetSelection* shared) {
+    qor::SheetSelection* next = shared ? shared : &m_ownSelection;
+    if (next == m_selection) return;
+    // The selection goes on where it was: into the lent one as the first
+    // view opens, back into the document's own as the last one closes.
+    *next = *m_selection;
+    m_selection = next;
 }

@@ -30,6 +30,7 @@
 #include "document/doc_files.h"
 #include "document/doc_items.h"
 #include "document/doc_others.h"
+#include "document/sheetselection.h"
 #include "engine/celltypes.h"
 
 class CGraphItem;
@@ -167,13 +168,14 @@ public:
     // ======================================================================
     // Selection (cqorsdoc.cpp)
 
-    // Makes (row, col) the current cell, the anchor and the selection.
-    void SetCurrentCell(int row, int col);
-    // Selection from the anchor (r1, c1) to (r2, c2), normalised; the
-    // current cell becomes the anchor.
-    void SetSelection(int r1, int c1, int r2, int c2);
-    // The selection as an area counted from 0.
-    CellArea GetSelectionArea() const;
+    // The current cell and the selected cells. The views of the document
+    // share one selection and lend it here; with no view open the
+    // document's own answers.
+    qor::SheetSelection& Selection() { return *m_selection; }
+    const qor::SheetSelection& Selection() const { return *m_selection; }
+    // A view's shared selection takes over from what the document held;
+    // nullptr (the last view goes) hands the state back to the document.
+    void LendSelection(qor::SheetSelection* shared);
 
     // ======================================================================
     // Cell accessors, 0-based, current page (doc_cells.cpp)
@@ -338,14 +340,6 @@ public:
     // ======================================================================
     // Fields the views read or write.
 
-    // ---- selection (from 0)
-    int16_t m_nCurRow = 0, m_nCurCol = 0;
-    int16_t m_nSelFirstRow = 0, m_nSelFirstCol = 0;
-    int16_t m_nSelLastRow = 0, m_nSelLastCol = 0;
-    uint16_t m_wSelection = 0;  // non-zero while a selection exists
-    int16_t m_nAnchorRow = 0, m_nAnchorCol = 0;
-    int32_t m_bWholeRows = 0, m_bWholeCols = 0;
-
 private:
     // Opening and saving set up the document's own state.
     friend class DocFiles;
@@ -371,4 +365,7 @@ private:
     std::unique_ptr<DocItems> m_items;
     std::unique_ptr<DocClipboard> m_clipboard;
     std::unique_ptr<DocFiles> m_files;
+    // The selection while no view lends one, and the one in use.
+    qor::SheetSelection m_ownSelection;
+    qor::SheetSelection* m_selection = &m_ownSelection;
 };

@@ -236,7 +236,7 @@ using namespace qor;
 bool DocClipboard::CopyAreaToClipboard(QMimeData* source) {
     if (!m_doc.GetReport() || !source) return false;
     const int lastRow = m_doc.LastShownRow(), lastCol = m_doc.LastShownCol();
-    const CellArea sel = m_doc.GetSelectionArea();
+    const CellArea sel = m_doc.Selection().Area();
     if (sel.first.row > lastRow || sel.first.col > lastCol) return false;
     const int r1 = sel.first.row, c1 = sel.first.col;
     const int r2 = std::min<int>(sel.last.row, lastRow), c2 = std::min<int>(sel.last.col, lastCol);
@@ -362,7 +362,7 @@ int DocClipboard::pasteNative(const QByteArray& bytes, bool* touched) {
         TraceMessage(QStringLiteral("粘贴的表格数据已损坏：") + error);
         return 1;
     }
-    const int r0 = m_doc.m_nSelFirstRow, c0 = m_doc.m_nSelFirstCol;
+    const int r0 = m_doc.Selection().Area().first.row, c0 = m_doc.Selection().Area().first.col;
     const int nr = std::min<int>(block.rows, m_doc.LastShownRow() - r0 + 1);
     const int nc = std::min<int>(block.cols, m_doc.LastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
@@ -454,7 +454,7 @@ int DocClipboard::placeBlock(const NativeArea& block, int r0, int c0, int dr, in
 
 int DocClipboard::pasteText(const QString& text) {
     const QStringList lines = splitLines(text);
-    const int r0 = m_doc.m_nSelFirstRow, c0 = m_doc.m_nSelFirstCol;
+    const int r0 = m_doc.Selection().Area().first.row, c0 = m_doc.Selection().Area().first.col;
     const int lastRow = m_doc.LastShownRow(), lastCol = m_doc.LastShownCol();
     const bool formatState = m_doc.GetReport()->IsFormatState();
     int status = 0;
@@ -512,18 +512,18 @@ bool DocClipboard::CanFill(FillDirection direction, QString* reason) const {
         return false;
     };
     if (!m_doc.GetReport()) return no(qor::doccmd::ReasonNoReport());
-    const CellArea sel = m_doc.GetSelectionArea();
+    const CellArea sel = m_doc.Selection().Area();
     const bool rows = direction == kFillDown || direction == kFillUp;
     const int lines = rows ? std::min<int>(sel.last.row, m_doc.LastShownRow()) - sel.first.row
                            : std::min<int>(sel.last.col, m_doc.LastShownCol()) - sel.first.col;
-    if (!m_doc.m_wSelection || lines < 1)
+    if (!m_doc.Selection().Exists() || lines < 1)
         return no(rows ? LoadErrorText(63900) : LoadErrorText(63901));
     return true;
 }
 
 int DocClipboard::FillSelection(FillDirection direction) {
     if (!CanFill(direction)) return code(Status::Refused);
-    const CellArea sel = m_doc.GetSelectionArea();
+    const CellArea sel = m_doc.Selection().Area();
     const int r1 = sel.first.row, c1 = sel.first.col;
     const int r2 = std::min<int>(sel.last.row, m_doc.LastShownRow());
     const int c2 = std::min<int>(sel.last.col, m_doc.LastShownCol());

@@ -215,12 +215,12 @@ bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
     };
     if (!doc.IsOpen()) return no(ReasonNoReport());
     if (!isFormatState(doc)) return no(ReasonFormatState());
-    if (doc.IsCombinedCell(doc.m_nCurRow, doc.m_nCurCol))
+    if (doc.IsCombinedCell(doc.Selection().CurrentRow(), doc.Selection().CurrentColumn()))
         return no(QStringLiteral("当前单元在组合单元中"));
     VarAreaInfo var;
     doc.GetVarAreaInfo(&var);
-    if ((var.kind == 1 && var.start == doc.m_nCurRow) ||
-        (var.kind == 2 && var.start == doc.m_nCurCol))
+    if ((var.kind == 1 && var.start == doc.Selection().CurrentRow()) ||
+        (var.kind == 2 && var.start == doc.Selection().CurrentColumn()))
         return no(QStringLiteral("当前单元在可变区的第一行（列）上"));
     return true;
 }
@@ -257,7 +257,8 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
         // Only a cell whose formula is built from ledger calls names
         // accounts and a period to show.
         QString formula;
-        if (!m_wSelection || !GetCellFormula(m_nCurRow, m_nCurCol, &formula) ||
+        if (!Selection().Exists() ||
+            !GetCellFormula(Selection().CurrentRow(), Selection().CurrentColumn(), &formula) ||
             formula.trimmed().isEmpty() || !ledgerDrill().accepts(formula.toUpper()))
             return off(QStringLiteral("当前单元格的公式不是账务函数"));
     }

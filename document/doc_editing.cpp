@@ -42,7 +42,7 @@ QString areaReference(const CellArea& a) {
 
 int CQorsDoc::SetCellText(const QString& text, int mode) {
     if (!m_pReport) return kRefused;
-    const int row = m_nCurRow + 1, col = m_nCurCol + 1;
+    const int row = Selection().CurrentRow() + 1, col = Selection().CurrentColumn() + 1;
     uint16_t status = kRefused;
     switch (mode) {
         case kEntryNumber:
@@ -96,7 +96,7 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
 
 int CQorsDoc::ClearArea() {
     if (!m_pReport) return kRefused;
-    const CellArea sel = GetSelectionArea();
+    const CellArea sel = Selection().Area();
     const CellArea area =
         CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
     const int what = m_pReport->IsFormatState()
@@ -114,7 +114,7 @@ int CQorsDoc::ClearArea() {
 int CQorsDoc::EditClear() {
     uint16_t status = kRefused;
     if (m_pReport) {
-        const CellArea sel = GetSelectionArea();
+        const CellArea sel = Selection().Area();
         const CellArea area = CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1,
                                              sel.last.col + 1);
         status = m_pReport->ClearArea(&area, CReportHandle::kClearValues);

@@ -101,9 +101,9 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
         if (e.row >= rows - 1) e.row = -1;
         if (e.col >= cols - 1) e.col = -1;
     }
-    m_nCurRow = int16_t(std::min<int>(m_nCurRow, rows - 1));
-    m_nCurCol = int16_t(std::min<int>(m_nCurCol, cols - 1));
-    SetSelection(m_nCurRow, m_nCurCol, m_nCurRow, m_nCurCol);
+    const int row = std::min(Selection().CurrentRow(), rows - 1);
+    const int col = std::min(Selection().CurrentColumn(), cols - 1);
+    Selection().SetSelection(row, col, row, col);
     SetModifiedFlag();
     UpdateAllViews(kHintLayout);
     return true;

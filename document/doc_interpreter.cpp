@@ -16,7 +16,7 @@ void InstallInterpreterLinks() {
     hooks.showCell = [](CQorsDoc* doc, int page, int row, int col) {
         if (!doc || !doc->SetCurrentPage(page)) return;
         // The interpreter counts from 1, the document's cell fields from 0.
-        doc->SetCurrentCell(row - 1, col - 1);
+        doc->Selection().SetCurrentCell(row - 1, col - 1);
         doc->UpdateAllViews(CQorsDoc::kHintState);
     };
     hooks.refresh = [](CQorsDoc* doc) {

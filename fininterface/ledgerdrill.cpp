@@ -211,7 +211,8 @@ PeriodContext PeriodContextOf(const CQorsDoc& doc, const QDate& loginDate) {
 LedgerDrillResult DrillToLedger(const CQorsDoc& doc, CAppEnvironment& env) {
     LedgerDrillResult result;
     QString formula;
-    if (!doc.IsOpen() || !doc.GetCellFormula(doc.m_nCurRow, doc.m_nCurCol, &formula)) {
+    if (!doc.IsOpen() || !doc.GetCellFormula(doc.Selection().CurrentRow(),
+                                             doc.Selection().CurrentColumn(), &formula)) {
         result.error = QStringLiteral("当前单元格没有公式");
         return result;
     }

@@ -112,8 +112,8 @@ CellArea oneBased(const CellArea& a) {
 bool isVarAreaFirstLine(const CQorsDoc* doc) {
     VarAreaInfo var;
     doc->GetVarAreaInfo(&var);
-    if (var.kind == 1) return doc->m_nCurRow == var.start;
-    if (var.kind == 2) return doc->m_nCurCol == var.start;
+    if (var.kind == 1) return doc->Selection().CurrentRow() == var.start;
+    if (var.kind == 2) return doc->Selection().CurrentColumn() == var.start;
     return false;
 }
 
@@ -174,7 +174,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
             hookView(view);
             CChildFrame* child = ActiveChild();
             if (child && child->isAncestorOf(view)) {
-                if (CFormulaBar* bar = FormulaBar()) view->AttachFormulaBar(bar, m_editBar->NameBox());
+                if (CFormulaBar* bar = FormulaBar())
+                    view->CellEdit().AttachFormulaBar(bar, m_editBar->NameBox());
             }
         }
         UpdateFrameState();
@@ -558,7 +559,7 @@ void CMainFrame::OnChildActivated(CChildFrame* child) {
         for (QWidget* w : {static_cast<QWidget*>(m_standardBar), static_cast<QWidget*>(m_editBar)})
             if (m_tempHidden.take(w)) w->show();
         if (CQorsView* view = child->GetActiveView()) {
-            if (bar) view->AttachFormulaBar(bar, m_editBar->NameBox());
+            if (bar) view->CellEdit().AttachFormulaBar(bar, m_editBar->NameBox());
         }
         ci.SetDocument(doc);
         ci.SyncReportFromDocument();
@@ -591,14 +592,20 @@ void CMainFrame::OnChildClosing(CChildFrame* child) {
 bool CMainFrame::CellFormulaAllowed(const CQorsDoc* doc) {
     if (!doc || !doc->IsOpen() || doc->IsDataState()) return false;
     CellArea combined;
-    if (doc->GetCombinedArea(doc->m_nCurRow, doc->m_nCurCol, &combined)) return false;
+    if (doc->GetCombinedArea(doc->Selection().CurrentRow(), doc->Selection().CurrentColumn(),
+                             &combined))
+        return false;
     return !isVarAreaFirstLine(doc);
 }
 
 bool CMainFrame::FormulaBarEditable(const CQorsDoc* doc) {
     if (!doc || !doc->IsOpen()) return false;
-    if (doc->GetCellFormulaState(doc->m_nCurRow, doc->m_nCurCol) != 0) return false;
-    if (doc->IsDataState()) return doc->GetCellKind(doc->m_nCurRow, doc->m_nCurCol) != 3;
+    if (doc->GetCellFormulaState(doc->Selection().CurrentRow(), doc->Selection().CurrentColumn()) !=
+        0)
+        return false;
+    if (doc->IsDataState())
+        return doc->GetCellKind(doc->Selection().CurrentRow(), doc->Selection().CurrentColumn()) !=
+               3;
     return !isVarAreaFirstLine(doc);
 }
 
@@ -621,7 +628,7 @@ void CMainFrame::UpdateFrameState() {
         const std::optional<QString> prompt = res::commandPrompt(id);
         if (prompt && prompt->contains(u'\n')) tip = prompt->mid(prompt->indexOf(u'\n') + 1);
         if (doc && doc->IsOpen()) {
-            const CellArea sel = oneBased(doc->GetSelectionArea());
+            const CellArea sel = oneBased(doc->Selection().Area());
             int32_t places = 0;
             if (doc->GetReport()->AccessAreaFormat(0, kFmtDecimals, &places, &sel) == 0 && places > 0)
                 tip += LoadErrorText(62563).replace(QStringLiteral("%d"), QString::number(places));
@@ -638,7 +645,7 @@ bool CMainFrame::isFocusInFormulaEdit() const {
     if (!focus) return false;
     if (focus == FormulaBar()) return true;
     CQorsView* view = ActiveView();
-    return view && focus == view->CellEditor();
+    return view && focus == view->CellEdit().CellEditor();
 }
 
 void CMainFrame::OnInputConfirm() {
@@ -988,10 +995,10 @@ CPicFrame* CMainFrame::OpenChartWindow() {
     if (!doc || !doc->IsOpen() || doc->Items().ChartWindow().windowOpen) return nullptr;
     if (CQorsView* view = child->GetActiveView()) {
         // One chart window at a time: the chart edited on the page is done.
-        if (view->m_bChartEditing) view->EndChartEdit();
-        if (auto* chart = dynamic_cast<CGraphItem*>(view->m_pSelection)) {
+        if (view->Items().IsChartEditing()) view->Items().EndChartEdit();
+        if (auto* chart = dynamic_cast<CGraphItem*>(view->Items().Selected())) {
             doc->Items().SetCurrentChart(chart);
-        } else if (!view->m_pSelection) {
+        } else if (!view->Items().Selected()) {
             for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos;)
                 if (auto* first = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos))) {
                     doc->Items().SetCurrentChart(first);
@@ -1011,7 +1018,7 @@ void CMainFrame::syncChartMenu() {
         return;
     }
     CQorsView* view = chartFrame ? nullptr : ActiveView();
-    const bool chart = chartFrame || (view && view->m_bChartEditing);
+    const bool chart = chartFrame || (view && view->Items().IsChartEditing());
     const int wanted = chart ? kMenuChartEdit : kMenuReport;
     if (m_wantedMenu != wanted || m_currentMenu != wanted) switchMenu(wanted);
     if (m_pictureBars != chart) showPictureBars(chart);

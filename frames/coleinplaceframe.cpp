@@ -94,7 +94,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     connect(m_view, &CQorsView::commandRequested, this, [this](int id) { m_router.Execute(id); });
 
     createBars();
-    m_view->AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
+    m_view->CellEdit().AttachFormulaBar(m_editBar->FormulaBar(), m_editBar->NameBox());
     auto* menuStyle = new CFlatMenuStyle;
     menuStyle->setParent(this);
     for (int id : {kMenuCells, kMenuItem, kMenuChart})
@@ -288,12 +288,13 @@ QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int bottom = m_tabs->RowHeight(extent);
     const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
-    const int headerW = m_view->m_nHeaderWidth, headerH = m_view->m_nHeaderHeight;
+    const int headerW = m_view->CurrentViewState().headerWidth,
+              headerH = m_view->CurrentViewState().headerHeight;
     const int columns =
-        wholeLines(proposed.width() - extent - headerW, m_view->m_nFirstCol, geo.LastColumn(),
+        wholeLines(proposed.width() - extent - headerW, m_view->FirstColumn(), geo.LastColumn(),
                    [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });
     const int rows =
-        wholeLines(proposed.height() - top - bottom - headerH, m_view->m_nFirstRow, geo.LastRow(),
+        wholeLines(proposed.height() - top - bottom - headerH, m_view->FirstRow(), geo.LastRow(),
                    [&geo](int a, int b) { return geo.GetRowDistance(a, b); });
     const QSize size(headerW + columns + extent, top + headerH + rows + bottom);
     // Handles 0 top-left, 3 bottom-left and 7 left move the left side;
@@ -384,7 +385,7 @@ void COleInPlaceFrame::RecalcLayout() {
 bool COleInPlaceFrame::IsInHelpMode() { return QWhatsThis::inWhatsThisMode(); }
 
 void COleInPlaceFrame::syncChartMenu() {
-    const bool chart = m_view && m_view->m_bChartEditing;
+    const bool chart = m_view && m_view->Items().IsChartEditing();
     if (chart == m_bChartMenu) return;
     m_bChartMenu = chart;
     // The chart's bar stands beside the report's while a chart is edited.
@@ -466,7 +467,8 @@ bool COleInPlaceFrame::OnCommand(int id) {
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && m_view && watched == m_view &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier && !m_view->m_bChartEditing) {
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+        !m_view->Items().IsChartEditing()) {
         m_site->CloseRequested();
         return true;
     }

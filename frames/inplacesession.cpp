@@ -34,7 +34,7 @@ void CInPlaceSession::Install() {
         s->Deactivate();
         return true;
     };
-    CQorsView::SetInPlaceHooks(std::move(hooks));
+    InPlaceController::SetHooks(std::move(hooks));
 }
 
 CInPlaceSession* CInPlaceSession::Current() { return s_session; }
@@ -56,7 +56,7 @@ bool CInPlaceSession::Activate(CQorsView& container, CComItem* item) {
         tell(error);
         return false;
     }
-    container.SetSelection(item);
+    container.Items().SetSelection(item);
     s_session = new CInPlaceSession(container, std::move(edit));
     return true;
 }
@@ -73,7 +73,7 @@ CInPlaceSession::CInPlaceSession(CQorsView& container, std::unique_ptr<EmbeddedR
     : QObject(&container), m_view(&container), m_edit(std::move(edit)) {
     m_main = qobject_cast<CMainFrame*>(container.window());
     // The object stays where it is on the sheet while it is edited.
-    container.SetSheetScrolling(false);
+    container.InPlace().SetSheetScrolling(false);
     container.installEventFilter(this);
     m_frame = new COleInPlaceFrame(m_edit->TakeDocument(), this, itemPlace());
     if (m_main) m_main->SetInPlaceFrame(m_frame);
@@ -98,7 +98,7 @@ CComItem* CInPlaceSession::Item() const { return m_edit ? m_edit->Item() : nullp
 
 QRect CInPlaceSession::itemPlace() const {
     qor::view::Rect r = Item()->GetRect();
-    m_view->DocToClient(r);
+    m_view->Geometry().DocToClient(r);
     return QRect(r.left, r.top, std::max(1, r.width()), std::max(1, r.height()));
 }
 
@@ -131,7 +131,7 @@ void CInPlaceSession::Deactivate() {
     m_edit.reset();
     if (m_view) {
         m_view->removeEventFilter(this);
-        m_view->SetSheetScrolling(true);
+        m_view->InPlace().SetSheetScrolling(true);
         m_view->GetDocument()->UpdateAllViews(CQorsDoc::kHintItems);
     }
     deleteLater();
@@ -148,7 +148,7 @@ bool CInPlaceSession::RequestPositionChange(const QRect& rect) {
         rect.height() < 1)
         return false;
     qor::view::Rect r{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
-    m_view->ClientToDoc(r);
+    m_view->Geometry().ClientToDoc(r);
     if (r == item->GetRect()) return true;
     item->SetRect(r);
     CQorsDoc* doc = m_view->GetDocument();

@@ -30,7 +30,7 @@ void CReportFrame::SetPageTabs(int count, int current, int mode) {
         tabs->SetPageTabs(m_nPageCount, m_nCurPage);
         tabs->repaint();
     }
-    if (CQorsView* view = FrameActiveView()) view->ShowCellReference(1);
+    if (CQorsView* view = FrameActiveView()) view->CellEdit().ShowCellReference(1);
 }
 
 void CReportFrame::publishPages() { SetPageTabs(0, 0, FrameDocument()->IsDataState() ? 1 : 0); }
@@ -39,7 +39,7 @@ void CReportFrame::CommitPendingEntry() {
     CQorsView* view = FrameActiveView();
     if (!view) return;
     CFormulaBar* bar = FrameFormulaBar();
-    CCellEdit* editor = view->CellEditor();
+    CCellEdit* editor = view->CellEdit().CellEditor();
     QWidget* own = FrameWidget();
     const bool barPending =
         bar && bar->View() && own && own->isAncestorOf(bar->View()) && bar->m_nMode != -1;
@@ -47,7 +47,7 @@ void CReportFrame::CommitPendingEntry() {
     if (barPending) {
         bar->CommitFormulaBar();
     } else if (editorPending) {
-        view->CommitPendingEdit();
+        view->CellEdit().CommitPendingEdit();
     }
     if (editor) {
         editor->m_nMode = -1;
@@ -60,11 +60,11 @@ void CReportFrame::refreshAfterStateChange() {
     publishPages();
     for (CQorsView* v : FrameViews()) {
         v->UpdateScrollRanges();
-        v->RecalcPageLayout();
+        v->Pages().RecalcPageLayout();
     }
     if (CQorsView* view = FrameActiveView()) {
-        view->ShowCellReference(1);
-        view->UpdateEditLine(1);
+        view->CellEdit().ShowCellReference(1);
+        view->CellEdit().UpdateEditLine(1);
     }
     CQorsDoc* doc = FrameDocument();
     doc->UpdateAllViews(CQorsDoc::kHintState);

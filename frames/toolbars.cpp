@@ -71,7 +71,8 @@ void CFontToolBar::ShowFor(const CQorsDoc* doc) {
     const bool format = doc && doc->IsOpen() && !doc->IsDataState();
     EnableBoxes(format);
     if (!format) return;
-    const CellArea cell = oneBased(CellArea::cell(doc->m_nCurRow, doc->m_nCurCol));
+    const CellArea cell =
+        oneBased(CellArea::cell(doc->Selection().CurrentRow(), doc->Selection().CurrentColumn()));
     int32_t face = 0, size = 0;
     if (doc->GetReport()->AccessAreaFormat(0, kFmtFont, &face, &cell) == 0 &&
         m_name->currentIndex() != face)
@@ -84,7 +85,7 @@ void CFontToolBar::ShowFor(const CQorsDoc* doc) {
 QString CFontToolBar::ApplyPick(CQorsDoc* doc, int code, int index) {
     if (index < 0 || !doc || !doc->IsOpen()) return {};
     if (doc->IsDataState()) return QStringLiteral("数据状态下不能改变字体，请先转到格式状态。");
-    const CellArea area = oneBased(doc->GetSelectionArea());
+    const CellArea area = oneBased(doc->Selection().Area());
     int32_t value = index;
     const uint16_t status = doc->GetReport()->AccessAreaFormat(1, code, &value, &area);
     if (status != 0) return QStringLiteral("不能改变字体：") + StatusText(status);

@@ -78,7 +78,7 @@ bool CCellEdit::TypeChar(QChar ch) {
 
 CCellEdit* CCellEdit::cellEditor() {
     if (m_bInCell) return this;
-    return m_pView ? m_pView->CellEditor() : nullptr;
+    return m_pView ? m_pView->CellEdit().CellEditor() : nullptr;
 }
 
 bool CCellEdit::CommitFormulaBar() { return Commit() != CommitResult::Nothing; }
@@ -112,7 +112,7 @@ CCellEdit::CommitResult CCellEdit::Commit() {
         // The refusal's message box takes the focus; that is no reason to
         // end the entry.
         const QScopedValueRollback<int> guard(s_nCommitting, s_nCommitting + 1);
-        status = m_pView->SetCurrentCellText(entry, docMode);
+        status = m_pView->CellEdit().SetCurrentCellText(entry, docMode);
     }
     if (status != 0 && docMode == CQorsDoc::kEntryNumber) {
         // A number cell refused the text and kept its value: the entry stays
@@ -144,7 +144,7 @@ void CCellEdit::OnInputConfirm() {
     }
     if (!m_pView) return;
     m_pView->setFocus(Qt::OtherFocusReason);
-    m_pView->HandleEditKey(Qt::Key_Return);
+    m_pView->CellEdit().HandleEditKey(Qt::Key_Return);
 }
 
 void CCellEdit::OnInputCancel() {
@@ -161,7 +161,7 @@ void CCellEdit::OnInputCancel() {
     if (!m_pView) return;
     m_pView->setFocus(Qt::OtherFocusReason);
     // The bar shows the cell again rather than the dropped entry.
-    m_pView->UpdateEditLine(1);
+    m_pView->CellEdit().UpdateEditLine(1);
 }
 
 void CCellEdit::keyPressEvent(QKeyEvent* event) {
@@ -187,7 +187,7 @@ void CCellEdit::keyPressEvent(QKeyEvent* event) {
             editor->clear();
             editor->hide();
         }
-        m_pView->HandleEditKey(key);
+        m_pView->CellEdit().HandleEditKey(key);
         event->accept();
         return;
     }

@@ -57,7 +57,7 @@ public:
 // Other programs get the copied cells as a picture, the report to embed
 // and a link to the range.
 void addServedFormats(const ClipContext& ctx, QMimeData* data) {
-    const CellArea a = ctx.doc->GetSelectionArea();
+    const CellArea a = ctx.doc->Selection().Area();
     const COleLinkItem link(ctx.doc, std::min(a.first.col, a.last.col),
                             std::min(a.first.row, a.last.row), std::max(a.first.col, a.last.col),
                             std::max(a.first.row, a.last.row));
@@ -247,7 +247,7 @@ int pasteData(ClipContext& ctx, const QMimeData* data, bool link = false) {
     // selected.
     std::optional<QPoint> at;
     if (!ctx.selection) {
-        const qor::items::Rect r = ctx.doc->CellRangeToSheetRect(ctx.doc->GetSelectionArea());
+        const qor::items::Rect r = ctx.doc->CellRangeToSheetRect(ctx.doc->Selection().Area());
         at = QPoint(r.left, r.top);
     }
     const int status = DoPasteItem(ctx, link, data, at ? &*at : nullptr, false);

@@ -84,7 +84,8 @@ CQorsView* CQorSplitterWnd::ActivePane() const {
 CQorsView* CQorSplitterWnd::makePane(int row, int col, const CQorsView* like) {
     // An entry left open in the active pane is committed before another
     // view of the same cells appears.
-    if (CQorsView* active = m_panes[0][0] ? ActivePane() : nullptr) active->CommitPendingEdit();
+    if (CQorsView* active = m_panes[0][0] ? ActivePane() : nullptr)
+        active->CellEdit().CommitPendingEdit();
     auto* view = new CQorsView(m_doc, this);
     view->setObjectName(QStringLiteral("pane_%1_%2").arg(row).arg(col));
     view->OnInitialUpdate();
@@ -358,19 +359,19 @@ void CQorSplitterWnd::mouseDoubleClickEvent(QMouseEvent* event) {
     if (!pane || hit == kHitNone) return;
     const CellArea sel = pane->SelectionArea();
     Rect cell{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
-    pane->CellRangeToDocRect(cell);
-    pane->DocToClient(cell);
+    pane->Geometry().CellRangeToDocRect(cell);
+    pane->Geometry().DocToClient(cell);
     const int tracker = Metrics().splitterWidth;
     if (hit == kHitVSplitBox) {
-        const SplitAt at =
-            SplitAtSelection(pane->Geometry(), true, sel.first.row, pane->m_nFirstRow,
-                             pane->LastVisibleRow(), cell.top, tracker, pane->height());
+        const SplitAt at = SplitAtSelection(
+            pane->Geometry(), true, sel.first.row, pane->m_nFirstRow,
+            LastVisibleRow(pane->Geometry(), pane->height()), cell.top, tracker, pane->height());
         if (!SplitRow(pane->y() + at.position)) return;
         m_nSplitRow = at.index;
     } else if (hit == kHitHSplitBox) {
-        const SplitAt at =
-            SplitAtSelection(pane->Geometry(), false, sel.first.col, pane->m_nFirstCol,
-                             pane->LastVisibleColumn(), cell.left, tracker, pane->width());
+        const SplitAt at = SplitAtSelection(
+            pane->Geometry(), false, sel.first.col, pane->m_nFirstCol,
+            LastVisibleColumn(pane->Geometry(), pane->width()), cell.left, tracker, pane->width());
         if (!SplitColumn(pane->x() + at.position)) return;
         m_nSplitCol = at.index;
     } else if (IsRowHit(hit)) {

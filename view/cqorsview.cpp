@@ -31,22 +31,20 @@ using namespace qor::view;
 
 namespace {
 
-void tell(const QString& text) {
-    qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
-}
-
-// The print dialog of the application, which remembers the choice for a
-// later print without dialog; the UI-services hook alone where no
-// application environment runs (tests, a bare view).
-std::optional<qor::PrintRequest> askPrintDialog(qor::PrintRequest request) {
-    if (CAppEnvironment* env = CAppEnvironment::Current()) {
-        if (env->DoPrintDialog(request) != 1) return std::nullopt;
-        return request;
-    }
-    return qor::printDialog(request);
-}
-
 bool geometryHint(int hint) { return hint != CQorsDoc::kHintCells && hint != CQorsDoc::kHintItems; }
+
+// Selects from (row, col) to (endRow, endCol), view indices moved off the
+// hidden band, in the document's indices.
+void selectInDocument(CQorsView& v, int row, int col, int endRow, int endCol) {
+    CQorsDoc* doc = v.GetDocument();
+    if (!doc) return;
+    const SheetGeometry& geo = v.Geometry();
+    const int r1 = std::max(0, geo.DocRow(geo.SnapRow(row)));
+    const int c1 = std::max(0, geo.DocColumn(geo.SnapColumn(col)));
+    const int r2 = std::max(0, geo.DocRow(geo.SnapRow(endRow)));
+    const int c2 = std::max(0, geo.DocColumn(geo.SnapColumn(endCol)));
+    doc->Selection().SetSelection(r1, c1, r2, c2);
+}
 
 }  // namespace
 
@@ -60,31 +58,36 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
                                                            screen->logicalDotsPerInchY())
                                     : ComputeHeaderMetrics(96, 96));
     }
+    // One selection for every view of the document: a later view joins the
+    // first one's; the first lends its own to the document.
+    for (CQorsView* other : SheetViewsOf(doc))
+        if (other != this && other->m_selection) {
+            m_selection = other->m_selection;
+            break;
+        }
+    if (!m_selection) {
+        m_selection = std::make_shared<qor::SheetSelection>();
+        if (m_pDoc) m_pDoc->LendSelection(m_selection.get());
+    }
     applyViewState(DefaultViewState());
-    m_dwLastDragTick = QDateTime::currentMSecsSinceEpoch();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     setMouseTracking(true);
     // Items and files are dropped onto the sheet.
     setAcceptDrops(true);
-    m_pCellEdit = new CCellEdit(this);
-    m_pCellEdit->m_bInCell = 1;
-    m_pCellEdit->SetView(this);
-    m_pCellEdit->setMaxLength(qor::view::kCellEditMaxChars);
-    m_pCellEdit->setGeometry(1, 1, 49, 49);
-    m_pCellEdit->hide();
     if (m_pDoc) {
         connect(m_pDoc, &CQorsDoc::changed, this, &CQorsView::onDocumentChanged);
         // Copy, cut and paste belong to the in-cell editor while it has the
         // focus.
-        m_pDoc->Clipboard().SetCellEditForwarder([edit = QPointer<CCellEdit>(m_pCellEdit)](int message) {
-            if (!edit || !edit->hasFocus()) return false;
-            if (message == DocClipboard::kEditCopy) edit->copy();
-            if (message == DocClipboard::kEditCut) edit->cut();
-            if (message == DocClipboard::kEditPaste) edit->paste();
-            return true;
-        });
+        m_pDoc->Clipboard().SetCellEditForwarder(
+            [edit = QPointer<CCellEdit>(m_cellEdit.CellEditor())](int message) {
+                if (!edit || !edit->hasFocus()) return false;
+                if (message == DocClipboard::kEditCopy) edit->copy();
+                if (message == DocClipboard::kEditCut) edit->cut();
+                if (message == DocClipboard::kEditPaste) edit->paste();
+                return true;
+            });
     }
     RefreshGeometry();
     UpdateScrollRanges();
@@ -93,15 +96,16 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
 CQorsView::~CQorsView() {
     // An object edited in place over this view goes back into the report
     // while both are whole.
-    DeactivateInPlaceItem();
+    m_inPlace.Deactivate();
     // A pending entry is stored while the view is still whole; the editors
     // then forget it, so the focus leaving them while the widget base class
     // tears down the children reaches no view.
-    CommitPendingEdit();
+    m_cellEdit.CommitPendingEdit();
     // The bars are the splitter's and outlive this pane.
-    if (m_bChartEditing) setSheetScrolling(true);
-    m_pCellEdit->SetView(nullptr);
-    if (m_pFormulaBar && m_pFormulaBar->View() == this) m_pFormulaBar->SetView(nullptr);
+    if (m_items.IsChartEditing()) setSheetScrolling(true);
+    m_cellEdit.Detach();
+    // The last view of the document hands the selection back to it.
+    if (m_pDoc && m_selection.use_count() == 1) m_pDoc->LendSelection(nullptr);
 }
 
 void CQorsView::OnInitialUpdate() {
@@ -135,62 +139,43 @@ void CQorsView::onDocumentChanged(int hint) {
     if (geometryHint(hint)) {
         RefreshGeometry();
         UpdateScrollRanges();
-        if (m_pDoc && m_pDoc->ViewState().showPageBreaks) RecalcPageLayout();
+        if (m_pDoc && m_pDoc->ViewState().showPageBreaks) m_pages.RecalcPageLayout();
         // Rows, columns or the table changed size: no item is left off the
         // sheet where nobody could reach it.
-        if (hint == CQorsDoc::kHintLayout) ClampItemsToSheet();
+        if (hint == CQorsDoc::kHintLayout) m_items.ClampItemsToSheet();
     }
     // A command moved the current cell (the locate dialog): the view goes
     // there as a user's jump would.
     if (hint == CQorsDoc::kHintGoToCurrent && m_pDoc && m_pDoc->IsOpen()) {
         GoToCell(CurrentRow(), CurrentColumn());
-        ShowCellReference(1);
-    } else if ((hint == CQorsDoc::kHintState || hint == CQorsDoc::kHintAll) && m_pRefBox &&
-               m_pFormulaBar && m_pFormulaBar->View() == this) {
+        m_cellEdit.ShowCellReference(1);
+    } else if ((hint == CQorsDoc::kHintState || hint == CQorsDoc::kHintAll) &&
+               m_cellEdit.FollowsReference()) {
         // A command (a search, a page turned) may have moved the current
         // cell or page: the name box of the view the user works in follows.
-        ShowCellReference(1);
+        m_cellEdit.ShowCellReference(1);
     }
     update();
-}
-
-void CQorsView::DocToClientPoint(QPoint& p) const {
-    int x = p.x(), y = p.y();
-    m_geo.DocToClientPoint(x, y);
-    p = QPoint(x, y);
-}
-
-void CQorsView::ClientToDocPoint(QPoint& p) const {
-    int x = p.x(), y = p.y();
-    m_geo.ClientToDocPoint(x, y);
-    p = QPoint(x, y);
 }
 
 // ---------------------------------------------------------------------------
 // Current cell and selection
 
-int CQorsView::CurrentRow() const { return m_pDoc ? m_geo.ViewRow(m_pDoc->m_nCurRow) : 0; }
+int CQorsView::CurrentRow() const { return m_pDoc ? m_geo.ViewRow(m_selection->CurrentRow()) : 0; }
 
-int CQorsView::CurrentColumn() const { return m_pDoc ? m_geo.ViewColumn(m_pDoc->m_nCurCol) : 0; }
-
-CellArea CQorsView::SelectionArea() const {
-    return m_pDoc ? m_geo.ViewArea(m_pDoc->GetSelectionArea()) : CellArea{};
+int CQorsView::CurrentColumn() const {
+    return m_pDoc ? m_geo.ViewColumn(m_selection->CurrentColumn()) : 0;
 }
 
-void CQorsView::selectInDocument(int row, int col, int endRow, int endCol) {
-    if (!m_pDoc) return;
-    const int r1 = std::max(0, m_geo.DocRow(m_geo.SnapRow(row)));
-    const int c1 = std::max(0, m_geo.DocColumn(m_geo.SnapColumn(col)));
-    const int r2 = std::max(0, m_geo.DocRow(m_geo.SnapRow(endRow)));
-    const int c2 = std::max(0, m_geo.DocColumn(m_geo.SnapColumn(endCol)));
-    m_pDoc->SetSelection(r1, c1, r2, c2);
+CellArea CQorsView::SelectionArea() const {
+    return m_pDoc ? m_geo.ViewArea(m_selection->Area()) : CellArea{};
 }
 
 // ---------------------------------------------------------------------------
 // Scroll bars and navigation
 
 void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
-    if (m_bChartEditing) setSheetScrolling(true);
+    if (m_items.IsChartEditing()) setSheetScrolling(true);
     if (m_hBar) disconnect(m_hBar, nullptr, this, nullptr);
     if (m_vBar) disconnect(m_vBar, nullptr, this, nullptr);
     m_hBar = horizontal;
@@ -200,7 +185,7 @@ void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
     if (m_vBar)
         connect(m_vBar, &QScrollBar::valueChanged, this, [this](int value) {
             if (m_syncingBars) return;
-            CommitPendingEdit();
+            m_cellEdit.CommitPendingEdit();
             if (m_geo.IsRowHidden(value))
                 value = value > m_nFirstRow ? m_geo.StepRow(m_geo.SnapRow(value), false)
                                             : m_geo.SnapRow(value);
@@ -209,13 +194,13 @@ void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
     if (m_hBar)
         connect(m_hBar, &QScrollBar::valueChanged, this, [this](int value) {
             if (m_syncingBars) return;
-            CommitPendingEdit();
+            m_cellEdit.CommitPendingEdit();
             if (m_geo.IsColumnHidden(value))
                 value = value > m_nFirstCol ? m_geo.StepColumn(m_geo.SnapColumn(value), false)
                                             : m_geo.SnapColumn(value);
             SetFirstCell(m_nFirstRow, value < 0 ? m_geo.LastColumn() : value);
         });
-    if (m_bChartEditing) setSheetScrolling(false);
+    if (m_items.IsChartEditing()) setSheetScrolling(false);
     UpdateScrollRanges();
 }
 
@@ -257,8 +242,8 @@ void CQorsView::GoToCell(int row, int col, int endRow, int endCol) {
         // A cell of a combined area is selected with its whole area.
         SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
     } else {
-        selectInDocument(row, col, endRow, endCol);
-        UpdateEditLine(1);
+        selectInDocument(*this, row, col, endRow, endCol);
+        m_cellEdit.UpdateEditLine(1);
     }
     if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
@@ -273,14 +258,6 @@ void CQorsView::ScrollToCell(int row, int col, bool horizontalOnly) {
     SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
     if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
-
-void CQorsView::GoToLastCell() {
-    GoToCell(m_geo.LastRow(), m_geo.LastColumn());
-    if (m_vBar) m_vBar->setValue(m_vBar->maximum());
-    if (m_hBar) m_hBar->setValue(m_hBar->maximum());
-}
-
-void CQorsView::GoToRowEnd() { ScrollToCell(CurrentRow(), m_geo.LastColumn(), true); }
 
 int CQorsView::FindUncombinedCell(int row, int col) const {
     if (!m_pDoc) return 0;
@@ -353,8 +330,8 @@ void CQorsView::AdjustSelectionForVarArea(bool forward) {
     if (!m_pDoc || !m_geo.VarArea().kind) return;
     const bool rows = m_geo.HasRowArea();
     const CellArea sel = SelectionArea();
-    const int anchorRow = m_geo.ViewRow(m_pDoc->m_nAnchorRow);
-    const int anchorCol = m_geo.ViewColumn(m_pDoc->m_nAnchorCol);
+    const int anchorRow = m_geo.ViewRow(m_selection->AnchorRow());
+    const int anchorCol = m_geo.ViewColumn(m_selection->AnchorColumn());
     int endRow = anchorRow == sel.first.row ? sel.last.row : sel.first.row;
     int endCol = anchorCol == sel.first.col ? sel.last.col : sel.first.col;
     int a = rows ? anchorRow : anchorCol;
@@ -370,12 +347,7 @@ void CQorsView::AdjustSelectionForVarArea(bool forward) {
     ac = m_geo.DocColumn(m_geo.SnapColumn(ac));
     const int er = m_geo.DocRow(m_geo.SnapRow(endRow));
     const int ec = m_geo.DocColumn(m_geo.SnapColumn(endCol));
-    m_pDoc->m_nAnchorRow = int16_t(ar);
-    m_pDoc->m_nAnchorCol = int16_t(ac);
-    m_pDoc->m_nSelFirstRow = int16_t(std::min(ar, er));
-    m_pDoc->m_nSelLastRow = int16_t(std::max(ar, er));
-    m_pDoc->m_nSelFirstCol = int16_t(std::min(ac, ec));
-    m_pDoc->m_nSelLastCol = int16_t(std::max(ac, ec));
+    m_selection->SetAnchorAndEnd(ar, ac, er, ec);
 }
 
 void CQorsView::DrawSizingLine(int x, int y, bool horizontal) {
@@ -390,117 +362,7 @@ void CQorsView::DrawSizingLine(int x, int y, bool horizontal) {
 }
 
 // ---------------------------------------------------------------------------
-// Page layout and breaks
-
-bool CQorsView::PreparePrinting(qor::PrintRequest* ask) {
-    if (ask) {
-        if (ask->minPage > ask->maxPage) ask->maxPage = ask->minPage;
-        ask->fromPage = ask->toPage = ask->minPage;
-        const std::optional<qor::PrintRequest> chosen = askPrintDialog(*ask);
-        if (!chosen) return false;
-        *ask = *chosen;
-        // The chosen printer lays the pages out from now on.
-        m_printer = PrinterForRequest(*chosen);
-    }
-    if (!m_printer) {
-        const CReaderApp* app = CReaderApp::Current();
-        m_printer = PrinterForRequest(app ? app->m_lastPrint : qor::PrintRequest{});
-    }
-    if (!m_printer->isValid()) {
-        tell(LoadErrorText(kMsgNoPrinter));
-        return false;
-    }
-    return true;
-}
-
-PageRect CQorsView::PrintableArea() const {
-    if (!m_printer || !m_pDoc) return {};
-    return PrintableAreaFor(m_printer->pageLayout(), PageSetupFromDocument(*m_pDoc));
-}
-
-std::optional<int> CQorsView::RecalcPageLayout() {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_bNoPrinter) return std::nullopt;
-    // A layout never asks with a dialog: it takes the printer there is.
-    if (!PreparePrinting()) {
-        m_bNoPrinter = 1;
-        return std::nullopt;
-    }
-    SheetGeometry printGeo = m_geo;
-    printGeo.SetScale(m_pDoc->PageSetup().scale);
-
-    // Breaks left past the end of a shrunken table mean nothing any more.
-    DropBreaksBeyond(m_pDoc->ViewState().manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
-    PageSetup setup = PageSetupFromDocument(*m_pDoc);
-    std::vector<int> titleMessages;
-    setup.titles = ValidatePrintTitles(printGeo, setup.titles, &titleMessages);
-    m_pDoc->PageSetup().headFlag = setup.titles.head ? 1 : 0;
-    m_pDoc->PageSetup().tailFlag = setup.titles.tail ? 1 : 0;
-    for (int id : titleMessages) tell(LoadErrorText(id));
-
-    const LayoutResult result = ComputePageLayout(printGeo, setup, PrintableArea());
-    StoreAutoBreaks(result.breaks, &m_pDoc->ViewState().autoBreaks);
-    m_pDoc->ViewState().autoBreakCapacity = int32_t(m_pDoc->ViewState().autoBreaks.size());
-    if (result.message) tell(LoadErrorText(result.message));
-    return result.pages;
-}
-
-void CQorsView::OnForcedPageBreak() {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    m_pDoc->ViewState().showPageBreaks = 1;
-    const CellArea sel = SelectionArea();
-    const ForcedBreakResult r =
-        ToggleForcedBreak(m_pDoc->ViewState().manualBreaks, m_geo, sel.first.row, sel.first.col);
-    if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
-    // A removed break changes what is printed and saved as much as an added
-    // one, so both mark the report modified; the layout follows the update.
-    m_pDoc->SetModifiedFlag();
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
-}
-
-void CQorsView::OnShowPageBreaks() {
-    if (!m_pDoc) return;
-    if (!m_pDoc->ViewState().showPageBreaks)
-        m_pDoc->ViewState().showPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
-    else
-        m_pDoc->ViewState().showPageBreaks = 0;
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-}
-
-bool CQorsView::OnUpdateShowPageBreaks() const { return m_pDoc && m_pDoc->ViewState().showPageBreaks; }
-
-void CQorsView::OnClearAllPageBreaks() {
-    if (!m_pDoc) return;
-    ClearManualBreaks(m_pDoc->ViewState().manualBreaks);
-    m_pDoc->SetModifiedFlag();
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
-}
-
-int CQorsView::IsPageBreakAtCurrentCell() {
-    if (!m_pDoc) return 0;
-    // Asked while a menu opens: answer from a copy, so that the question
-    // never changes the document (stale entries go at the next layout).
-    qor::ManualBreakTable table = m_pDoc->ViewState().manualBreaks;
-    DropBreaksBeyond(table, m_geo.LastRow(), m_geo.LastColumn());
-    const CellArea sel = SelectionArea();
-    return IsBreakBefore(table, sel.first.row, sel.first.col) ? 1 : 0;
-}
-
-// ---------------------------------------------------------------------------
 // Painting
-
-void CQorsView::SetPrintMapping(bool on) {
-    m_bPrintMapping = on ? 1 : 0;
-    const float printScale = m_pDoc ? m_pDoc->PageSetup().scale : 1.0f;
-    m_geo.SetScale(on ? printScale : m_fScale);
-}
-
-void CQorsView::OnPrepareDC(QPainter& painter) const {
-    if (!m_bPrintMapping || !painter.device()) return;
-    // Twips (1/1440 inch) with y growing downwards.
-    const double sx = painter.device()->logicalDpiX() / 1440.0;
-    const double sy = painter.device()->logicalDpiY() / 1440.0;
-    painter.setTransform(QTransform::fromScale(sx, sy));
-}
 
 PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     PaintRequest req;
@@ -517,8 +379,8 @@ PaintRequest CQorsView::ScreenPaintRequest(const QRect& clip) const {
     req.drag.xSizing = m_xSizing;
     req.drag.ySizing = m_ySizing;
     req.drag.sizingOld = m_nSizingOld;
-    req.selectedItem = m_pSelection;
-    req.chartEditing = m_bChartEditing != 0;
+    req.selectedItem = m_items.Selected();
+    req.chartEditing = m_items.IsChartEditing();
     if (CQorsDoc* doc = m_pDoc)
         req.refreshItem = [doc](CComItem* item) { doc->Items().RefreshChartPicture(item); };
     return req;
@@ -533,19 +395,10 @@ void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
     m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
     const PaintRequest req = ScreenPaintRequest(clip);
     m_bInPaint = 1;
-    const PaintResult r = PaintSheet(painter, req);
+    m_lastPaint = PaintSheet(painter, req);
+    const PaintResult& r = m_lastPaint;
     m_bInPaint = 0;
     m_bRelayoutPending = 0;
-    m_nLastRow = r.lastRow;
-    m_nLastCol = r.lastCol;
-    m_bRowsEnd = r.rowsEnd;
-    m_bColumnsEnd = r.columnsEnd;
-    m_xClipRight = r.clipRight;
-    m_yClipBottom = r.clipBottom;
-    m_nDrawnFirstRow = r.drawnFirstRow;
-    m_nDrawnFirstCol = r.drawnFirstCol;
-    m_nDrawnLastRow = r.drawnLastRow;
-    m_nDrawnLastCol = r.drawnLastCol;
     if (r.firstRow != m_nFirstRow || r.firstCol != m_nFirstCol) {
         m_nFirstRow = r.firstRow;
         m_nFirstCol = r.firstCol;
@@ -557,11 +410,11 @@ void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
 void CQorsView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     OnDraw(painter, event->rect());
-    if (m_dropRect) {
+    if (m_items.DropFocusRect()) {
         // Where a dragged item would land: a dotted frame over the cells.
         painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(m_dropRect->adjusted(0, 0, -1, -1));
+        painter.drawRect(m_items.DropFocusRect()->adjusted(0, 0, -1, -1));
     }
     if (m_sizingLine) {
         // The inverted line of the old drag, as an overlay that the next
@@ -626,7 +479,7 @@ void CQorsView::OnDisplayScale() {
     m_pDoc->GetPageTableSize(&rows, &cols);
     m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, cols);
     m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, rows);
-    ClampItemsToSheet();
+    m_items.ClampItemsToSheet();
     UpdateScrollRanges();
     update();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
@@ -650,8 +503,4 @@ void CQorsView::OnDisplayStyle() {
     UpdateScrollRanges();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
     m_pDoc->SetModifiedFlag();
-}
-
-void CQorsView::ClampItemsToSheet() {
-    if (m_pDoc) ClampDocumentItems(*m_pDoc, m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight);
 }

@@ -18,15 +18,16 @@ void CFormulaBar::focusInEvent(QFocusEvent* event) {
     CCellEdit::focusInEvent(event);
     CQorsView* view = View();
     if (!view) return;
-    if (CCellEdit* editor = view->CellEditor(); editor && editor->isVisible()) editor->hide();
+    if (CCellEdit* editor = view->CellEdit().CellEditor(); editor && editor->isVisible())
+        editor->hide();
     if (m_nMode != kEditNone) return;
     // Any printable key stands for what typing would do in this cell.
-    const int mode = view->TypingEntryMode(u'0');
+    const int mode = view->CellEdit().TypingEntryMode(u'0');
     if (mode == kEditNone) return;
     Rect rect;
     int ignored = kEditNone, decimals = 0;
     FontDesc font;
-    view->PrepareCellEdit(&rect, &ignored, &font, &decimals);
+    view->CellEdit().PrepareCellEdit(&rect, &ignored, &font, &decimals);
     m_nMode = mode;
     m_nDecimals = decimals;
     // Until something is typed the bar holds the cell's own text, which
@@ -47,7 +48,7 @@ void CFormulaBar::focusOutEvent(QFocusEvent* event) {
 void CFormulaBar::keyPressEvent(QKeyEvent* event) {
     if (m_nMode == kEditNone && View() && !event->text().isEmpty() && event->text()[0].isPrint()) {
         // The same cells refuse typing here as on the sheet.
-        const int mode = View()->TypingEntryMode(event->text()[0]);
+        const int mode = View()->CellEdit().TypingEntryMode(event->text()[0]);
         if (mode == kEditNone) {
             event->accept();
             return;
@@ -55,7 +56,7 @@ void CFormulaBar::keyPressEvent(QKeyEvent* event) {
         Rect rect;
         int ignored = kEditNone, decimals = 0;
         FontDesc font;
-        View()->PrepareCellEdit(&rect, &ignored, &font, &decimals);
+        View()->CellEdit().PrepareCellEdit(&rect, &ignored, &font, &decimals);
         m_nMode = mode;
         m_nDecimals = decimals;
     }

@@ -48,6 +48,31 @@ Qt::CursorShape cursorShape(HoverCursor c) {
     return Qt::ArrowCursor;
 }
 
+// Scrolls so that the moved selection stays shown (up: it moved up).
+void keepRowsShown(CQorsView& v, const CellArea& sel, bool up) {
+    const SheetGeometry& geo = v.Geometry();
+    if (sel.first.row < v.FirstRow()) {
+        v.SetFirstCell(sel.first.row, v.FirstColumn());
+    } else if (!up &&
+               geo.HeaderHeight() + geo.GetRowDistance(v.FirstRow(), sel.last.row + 1) >
+                   v.height() &&
+               !ShowsLastRow(geo, v.height())) {
+        v.SetFirstCell(sel.first.row, v.FirstColumn());
+    }
+}
+
+void keepColumnsShown(CQorsView& v, const CellArea& sel, bool left) {
+    const SheetGeometry& geo = v.Geometry();
+    if (sel.first.col < v.FirstColumn()) {
+        v.SetFirstCell(v.FirstRow(), sel.first.col);
+    } else if (!left &&
+               geo.HeaderWidth() + geo.GetColumnDistance(v.FirstColumn(), sel.last.col + 1) >
+                   v.width() &&
+               !ShowsLastColumn(geo, v.width())) {
+        v.SetFirstCell(v.FirstRow(), sel.first.col);
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -73,15 +98,13 @@ void CQorsView::SetCurrentAndSelection(int row, int col, int r1, int c1, int r2,
     auto docCol = [this](int c) { return std::max(0, m_geo.DocColumn(m_geo.SnapColumn(c))); };
     const int cr = docRow(row), cc = docCol(col);
     const int a = docRow(r1), b = docRow(r2), x = docCol(c1), y = docCol(c2);
-    m_pDoc->m_nCurRow = m_pDoc->m_nAnchorRow = int16_t(cr);
-    m_pDoc->m_nCurCol = m_pDoc->m_nAnchorCol = int16_t(cc);
-    m_pDoc->m_nSelFirstRow = int16_t(std::min({a, b, cr}));
-    m_pDoc->m_nSelLastRow = int16_t(std::max({a, b, cr}));
-    m_pDoc->m_nSelFirstCol = int16_t(std::min({x, y, cc}));
-    m_pDoc->m_nSelLastCol = int16_t(std::max({x, y, cc}));
-    m_pDoc->m_wSelection = 1;
-    UpdateEditLine(1);
-    DrawSelectionMarks(false);
+    m_selection->SetCurrentAndArea(cr, cc,
+                                   CellArea::area(std::min({a, b, cr}), std::min({x, y, cc}),
+                                                  std::max({a, b, cr}), std::max({x, y, cc})));
+    m_cellEdit.UpdateEditLine(1);
+    // Every view of the document shows the same selection.
+    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+    update();
 }
 
 void CQorsView::SetCurrentAndSelection(const Selection& sel) {
@@ -89,40 +112,16 @@ void CQorsView::SetCurrentAndSelection(const Selection& sel) {
                            sel.area.last.row, sel.area.last.col);
 }
 
-void CQorsView::DrawSelectionMarks(bool) {
-    // Every view of the document shows the same selection.
-    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-    update();
-}
-
-void CQorsView::keepRowsShown(const CellArea& sel, bool up) {
-    if (sel.first.row < m_nFirstRow) {
-        SetFirstCell(sel.first.row, m_nFirstCol);
-    } else if (!up && m_nHeaderHeight + GetRowDistance(m_nFirstRow, sel.last.row + 1) > height() &&
-               !ShowsLastRow(m_geo, height())) {
-        SetFirstCell(sel.first.row, m_nFirstCol);
-    }
-}
-
-void CQorsView::keepColumnsShown(const CellArea& sel, bool left) {
-    if (sel.first.col < m_nFirstCol) {
-        SetFirstCell(m_nFirstRow, sel.first.col);
-    } else if (!left &&
-               m_nHeaderWidth + GetColumnDistance(m_nFirstCol, sel.last.col + 1) > width() &&
-               !ShowsLastColumn(m_geo, width())) {
-        SetFirstCell(m_nFirstRow, sel.first.col);
-    }
-}
-
 void CQorsView::MoveCurrentCell(int direction) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     const Selection sel = MoveCurrent(m_geo, CombinedAreas(), CurrentSelection(), direction);
-    m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 0;
+    m_selection->SetWholeRows(false);
+    m_selection->SetWholeColumns(false);
     SetCurrentAndSelection(sel);
     if (direction == kMoveUp || direction == kMoveDown)
-        keepRowsShown(sel.area, direction == kMoveUp);
+        keepRowsShown(*this, sel.area, direction == kMoveUp);
     else
-        keepColumnsShown(sel.area, direction == kMoveLeft);
+        keepColumnsShown(*this, sel.area, direction == kMoveLeft);
 }
 
 void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
@@ -142,17 +141,17 @@ void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
         // The edge that moved stays in view.
         if (dRow) {
             const int edge = area.first.row != cur.area.first.row ? area.first.row : area.last.row;
-            keepRowsShown(CellArea::cell(edge, cur.curCol), dRow < 0);
+            keepRowsShown(*this, CellArea::cell(edge, cur.curCol), dRow < 0);
         }
         if (dCol) {
             const int edge = area.first.col != cur.area.first.col ? area.first.col : area.last.col;
-            keepColumnsShown(CellArea::cell(cur.curRow, edge), dCol < 0);
+            keepColumnsShown(*this, CellArea::cell(cur.curRow, edge), dCol < 0);
         }
         return;
     }
     // A drag past the window's edge scrolls on.
     if (m_nHitCode != kTargetColumns) {
-        if (row >= LastVisibleRow() && !ShowsLastRow(m_geo, height())) {
+        if (row >= LastVisibleRow(m_geo, height()) && !ShowsLastRow(m_geo, height())) {
             const int one = m_geo.StepRow(m_nFirstRow, false);
             const int two = one < 0 ? -1 : m_geo.StepRow(one, false);
             const int next = two >= 0 && two < m_geo.LastRow() ? two : one;
@@ -162,7 +161,7 @@ void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
         }
     }
     if (m_nHitCode != kTargetRows) {
-        if (col >= LastVisibleColumn() && !ShowsLastColumn(m_geo, width())) {
+        if (col >= LastVisibleColumn(m_geo, width()) && !ShowsLastColumn(m_geo, width())) {
             const int next = m_geo.StepColumn(m_nFirstCol, false);
             if (next >= 0) SetFirstCell(m_nFirstRow, next);
         } else if (col < m_nFirstCol) {
@@ -180,7 +179,7 @@ void CQorsView::hover(QPoint p) {
     m_nHitCode = h.target;
     // Over the selected item its tracker shows how a press would size or
     // move it.
-    if (!SetItemCursor(p)) setCursor(cursorShape(h.cursor));
+    if (!m_items.SetItemCursor(p)) setCursor(cursorShape(h.cursor));
 }
 
 void CQorsView::mousePressEvent(QMouseEvent* event) {
@@ -192,15 +191,15 @@ void CQorsView::mousePressEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     // A click on the report beside an object edited in place ends that
     // editing; the click then does what it does anyway.
-    DeactivateInPlaceItem();
-    if (!CommitPendingEdit()) {
+    m_inPlace.Deactivate();
+    if (!m_cellEdit.CommitPendingEdit()) {
         // The entry was refused and stays open: the click does not move on.
         event->accept();
         return;
     }
     setFocus(Qt::MouseFocusReason);
     // Items lie over the cells: a press on one selects, moves or sizes it.
-    if (PressItem(p, right)) {
+    if (m_items.PressItem(p, right)) {
         event->accept();
         return;
     }
@@ -209,7 +208,7 @@ void CQorsView::mousePressEvent(QMouseEvent* event) {
     m_ptTrack = m_ptDown = p;
     hover(p);
     pressCells(p, right, !right && (event->modifiers() & Qt::ShiftModifier));
-    ShowCellReference(1);
+    m_cellEdit.ShowCellReference(1);
     m_bPostButtonUp = 0;
     if (right) m_bLeftDown = 0;
     event->accept();
@@ -219,14 +218,16 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     const int t = m_nHitCode;
     const int lastRow = m_geo.LastRow(), lastCol = m_geo.LastColumn();
-    if (IsColumnBorder(t)) m_xSizing = m_nHeaderWidth + GetColumnDistance(m_nFirstCol, t);
+    if (IsColumnBorder(t)) m_xSizing = m_nHeaderWidth + m_geo.GetColumnDistance(m_nFirstCol, t);
     if (IsRowBorder(t))
-        m_ySizing = m_nHeaderHeight + GetRowDistance(m_nFirstRow, t - kTargetRowBorder);
+        m_ySizing = m_nHeaderHeight + m_geo.GetRowDistance(m_nFirstRow, t - kTargetRowBorder);
 
     if (InCornerBox(m_geo, p)) {
         const CellArea all = CellArea::area(0, 0, lastRow, lastCol);
-        if (m_pDoc->m_bWholeRows && m_pDoc->m_bWholeCols && SelectionArea() == all) return;
-        m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 1;
+        if (m_selection->WholeRows() && m_selection->WholeColumns() && SelectionArea() == all)
+            return;
+        m_selection->SetWholeRows(true);
+        m_selection->SetWholeColumns(true);
         SetCurrentAndSelection(0, 0, 0, 0, lastRow, lastCol);
         return;
     }
@@ -242,8 +243,8 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
             WidenToCombined(CombinedAreas(), CellArea::area(r, 0, r, std::max(0, lastCol)));
         SetCurrentAndSelection(r, FindUncombinedCell(r, -1), area.first.row, area.first.col,
                                area.last.row, area.last.col);
-        m_pDoc->m_bWholeRows = 1;
-        m_pDoc->m_bWholeCols = 0;
+        m_selection->SetWholeRows(true);
+        m_selection->SetWholeColumns(false);
         m_nHitCode = kTargetRows;
         return;
     }
@@ -253,21 +254,22 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
             WidenToCombined(CombinedAreas(), CellArea::area(0, c, std::max(0, lastRow), c));
         SetCurrentAndSelection(FindUncombinedCell(-1, c), c, area.first.row, area.first.col,
                                area.last.row, area.last.col);
-        m_pDoc->m_bWholeCols = 1;
-        m_pDoc->m_bWholeRows = 0;
+        m_selection->SetWholeColumns(true);
+        m_selection->SetWholeRows(false);
         m_nHitCode = kTargetColumns;
         return;
     }
-    m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 0;
+    m_selection->SetWholeRows(false);
+    m_selection->SetWholeColumns(false);
     if (right) {
         // A context click inside the selection keeps it for the menu.
         Rect r{SelectionArea().first.col, SelectionArea().first.row, SelectionArea().last.col,
                SelectionArea().last.row};
-        CellRangeToDocRect(r);
-        DocToClient(r);
+        m_geo.CellRangeToDocRect(r);
+        m_geo.DocToClient(r);
         if (p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom) return;
     }
-    const CellHit h = HitTestCell(p);
+    const CellHit h = qor::view::HitTestCell(m_geo, p);
     if (!h.hit || p.x() < m_nHeaderWidth || p.y() < m_nHeaderHeight) return;
     m_nHitCode = kTargetCells;
     // Shift+click reaches from the current cell to the one clicked, as a
@@ -297,7 +299,7 @@ void CQorsView::mouseMoveEvent(QMouseEvent* event) {
         DrawSizingLine(p.x(), p.y(), rows);
     } else if (m_nHitCode == kTargetCells || m_nHitCode == kTargetRows ||
                m_nHitCode == kTargetColumns) {
-        const CellHit h = HitTestCell(p);
+        const CellHit h = qor::view::HitTestCell(m_geo, p);
         if (h.hit) {
             int row = h.row, col = h.col;
             // Over a header strip the drag reaches for the line before the
@@ -320,7 +322,7 @@ void CQorsView::finishSizing(QPoint p) {
     // A click on a border without a drag leaves the size alone: the
     // pixels-to-units rounding would otherwise change it.
     if (movement == 0) return;
-    const int shown = rows ? GetRowHeightPixels(index) : GetColumnWidthPixels(index);
+    const int shown = rows ? m_geo.GetRowHeightPixels(index) : m_geo.GetColumnWidthPixels(index);
     const int size = DraggedSize(shown, movement, m_fScale, rows ? kMaxRowHeight : kMaxColumnWidth);
     ApplyRowColumnSize(index, size, rows);
     if (m_pDoc) m_pDoc->UpdateServerItems(this);
@@ -328,7 +330,7 @@ void CQorsView::finishSizing(QPoint p) {
 
 void CQorsView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
-        OnRButtonUp(event->position().toPoint());
+        m_items.OnRButtonUp(event->position().toPoint());
         event->accept();
         return;
     }
@@ -338,7 +340,7 @@ void CQorsView::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_bLeftDown = 0;
     m_bMovedTracking = 0;
-    ShowCellReference(1);
+    m_cellEdit.ShowCellReference(1);
     if (IsColumnBorder(m_nHitCode) || IsRowBorder(m_nHitCode))
         finishSizing(event->position().toPoint());
     m_bSizing = 0;
@@ -355,34 +357,12 @@ void CQorsView::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
-namespace {
-
-CQorsView::InPlaceHooks& inPlaceHooks() {
-    static CQorsView::InPlaceHooks hooks;
-    return hooks;
-}
-
-}  // namespace
-
-void CQorsView::SetInPlaceHooks(InPlaceHooks hooks) { inPlaceHooks() = std::move(hooks); }
-
-const CQorsView::InPlaceHooks& CQorsView::GetInPlaceHooks() { return inPlaceHooks(); }
-
-bool CQorsView::IsInPlaceActive() const {
-    return m_pDoc && (m_pDoc->Items().GetInPlaceActiveItem() != nullptr || m_pDoc->Items().IsRunningInPlace());
-}
-
-bool CQorsView::DeactivateInPlaceItem() {
-    if (!m_pDoc || !m_pDoc->Items().GetInPlaceActiveItem() || !inPlaceHooks().deactivate) return false;
-    return inPlaceHooks().deactivate(*this);
-}
-
 void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     // A double click on a chart edits it in place.
-    if (CComItem* item = HitTestItems(p)) {
+    if (CComItem* item = m_items.HitTestItems(p)) {
         if (item->IsKindOf(&CGraphItem::classCGraphItem)) {
-            BeginChartEdit(item);
+            m_items.BeginChartEdit(item);
         } else if (item->GetPage() != 0 || qor::view::CurrentItemPage(*m_pDoc) == 0) {
             // An embedded report is edited where it is shown; any other
             // object, or one with Ctrl held, opens in the desktop's
@@ -390,7 +370,7 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
             // it is edited with the format.
             QString error;
             QApplication::setOverrideCursor(Qt::WaitCursor);
-            const InPlaceHooks& hooks = inPlaceHooks();
+            const InPlaceController::Hooks& hooks = InPlaceController::GetHooks();
             const bool inPlace = !openVerb && hooks.activate && !m_pDoc->Items().IsRunningInPlace() &&
                                  qor::EmbeddedReportEdit::IsEditable(item);
             bool opened = true;
@@ -412,7 +392,7 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
     if (m_pDoc->GetCellFormulaState(r, c) != 0) {
         if (!data) {
             qor::OnCellFormula(*m_pDoc);
-            UpdateEditLine(1);
+            m_cellEdit.UpdateEditLine(1);
         } else {
             qor::messageBox(QString::fromUtf16(kFormulaCellText), QString(), qor::MsgButtons::Ok,
                             qor::MsgIcon::Warning);
@@ -426,12 +406,12 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
     Rect rect;
     int mode = kEditNone, decimals = 0;
     FontDesc font;
-    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    m_cellEdit.PrepareCellEdit(&rect, &mode, &font, &decimals);
     if (mode == kEditNone) return;
-    m_pCellEdit->setText(CellEditText(*m_pDoc, r, c));
-    m_pCellEdit->m_bClicked = 1;
+    m_cellEdit.CellEditor()->setText(CellEditText(*m_pDoc, r, c));
+    m_cellEdit.CellEditor()->m_bClicked = 1;
     rect = {rect.left - 2, rect.top - 2, rect.right + 2, rect.bottom + 2};
-    m_pCellEdit->ShowAt(rect, mode, font, decimals);
+    m_cellEdit.CellEditor()->ShowAt(rect, mode, font, decimals);
 }
 
 // ---------------------------------------------------------------------------
@@ -450,8 +430,8 @@ void CQorsView::keyPressEvent(QKeyEvent* event) {
     // A chart just inserted is edited in place while the sheet keeps the
     // focus (a dialog was in front when the chart window took it): Esc
     // leaves the editing from here as it does from the chart itself.
-    if (key == Qt::Key_Escape && m_bChartEditing) {
-        EndChartEdit();
+    if (key == Qt::Key_Escape && m_items.IsChartEditing()) {
+        m_items.EndChartEdit();
         event->accept();
         return;
     }
@@ -493,13 +473,15 @@ void CQorsView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
-    if (!m_pDoc || !m_pDoc->IsOpen() || m_bLeftDown || m_bChartEditing || m_pDoc->Items().ChartWindow().editing)
+    if (!m_pDoc || !m_pDoc->IsOpen() || m_bLeftDown || m_items.IsChartEditing() ||
+        m_pDoc->Items().ChartWindow().editing)
         return;
     if (key == Qt::Key_D && ctrl) {
         emit commandRequested(kCmdSwitchState);
         return;
     }
-    m_pDoc->m_bWholeRows = m_pDoc->m_bWholeCols = 0;
+    m_selection->SetWholeRows(false);
+    m_selection->SetWholeColumns(false);
     const CombinedLookup combined = CombinedAreas();
     const int curRow = CurrentRow(), curCol = CurrentColumn();
     switch (key) {
@@ -542,7 +524,13 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
             }
             break;
         case Qt::Key_End:
-            ctrl ? GoToLastCell() : GoToRowEnd();
+            if (ctrl) {
+                GoToCell(m_geo.LastRow(), m_geo.LastColumn());
+                if (m_vBar) m_vBar->setValue(m_vBar->maximum());
+                if (m_hBar) m_hBar->setValue(m_hBar->maximum());
+            } else {
+                ScrollToCell(CurrentRow(), m_geo.LastColumn(), true);
+            }
             break;
         case Qt::Key_Delete:
             m_pDoc->EditClear();
@@ -550,38 +538,12 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
         default:
             break;
     }
-    ShowCellReference(1);
-}
-
-bool CQorsView::typingContext(bool ctrl, TypingContext* ctx) const {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
-    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
-    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
-    if (r < 0 || c < 0) return false;
-    const VarAreaInfo& var = m_geo.VarArea();
-    ctx->dataState = m_pDoc->IsDataState();
-    ctx->ctrl = ctrl;
-    ctx->firstVarLine = (var.kind == 1 && CurrentRow() == var.start) ||
-                        (var.kind == 2 && CurrentColumn() == var.start);
-    ctx->formulaState = m_pDoc->GetCellFormulaState(r, c);
-    ctx->kind = m_pDoc->GetCellKind(r, c);
-    return true;
-}
-
-int CQorsView::TypingEntryMode(QChar ch) const {
-    TypingContext ctx;
-    if (!typingContext(false, &ctx) || DecideTyping(ch, ctx) != TypeAction::OpenEditor)
-        return kEditNone;
-    Rect rect;
-    int mode = kEditNone, decimals = 0;
-    FontDesc font;
-    PrepareCellEdit(&rect, &mode, &font, &decimals);
-    return mode;
+    m_cellEdit.ShowCellReference(1);
 }
 
 void CQorsView::OnChar(QChar ch, bool ctrl) {
     TypingContext ctx;
-    if (m_bLeftDown || !typingContext(ctrl, &ctx)) return;
+    if (m_bLeftDown || !CellEditController::TypingContextOf(*this, ctrl, &ctx)) return;
     switch (DecideTyping(ch, ctx)) {
         case TypeAction::Copy:
             RequestCommand(kCmdCopy);
@@ -594,10 +556,10 @@ void CQorsView::OnChar(QChar ch, bool ctrl) {
             break;
         case TypeAction::CellFormula:
             qor::OnCellFormula(*m_pDoc);
-            UpdateEditLine(1);
+            m_cellEdit.UpdateEditLine(1);
             break;
         case TypeAction::OpenEditor:
-            OpenCellEditor(QString(ch));
+            m_cellEdit.OpenCellEditor(QString(ch));
             break;
         case TypeAction::Ignore:
             break;
@@ -608,129 +570,9 @@ void CQorsView::inputMethodEvent(QInputMethodEvent* event) {
     const QString text = event->commitString();
     event->accept();
     TypingContext ctx;
-    if (text.isEmpty() || m_bLeftDown || !typingContext(false, &ctx)) return;
+    if (text.isEmpty() || m_bLeftDown || !CellEditController::TypingContextOf(*this, false, &ctx))
+        return;
     // Composed text never goes into a formula cell.
     if (ctx.formulaState != 0) return;
-    if (DecideTyping(text[0], ctx) == TypeAction::OpenEditor) OpenCellEditor(text);
-}
-
-// ---------------------------------------------------------------------------
-// In-cell editing
-
-void CQorsView::AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox) {
-    m_pFormulaBar = bar;
-    m_pRefBox = referenceBox;
-    m_pCellEdit->AttachFormulaBar(bar);
-    if (bar) bar->SetView(this);
-    UpdateEditLine(1);
-    ShowCellReference(1);
-}
-
-void CQorsView::PrepareCellEdit(Rect* rect, int* mode, FontDesc* font, int* decimals) const {
-    *rect = {30, 30, 60, 60};
-    *mode = kEditNone;
-    *decimals = 4;
-    GetDefaultUiFont(font);
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
-    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
-    if (r < 0 || c < 0) return;
-    const bool data = m_pDoc->IsDataState();
-    *mode = CellEditMode(m_pDoc->GetCellKind(r, c), data);
-    if (*mode == kEditNumber) {
-        int a = 0, b = 0, cur = 0, d = 0;
-        m_pDoc->GetCellFont(r, c, &a, &b, &cur, &d);
-        *decimals = d;
-    }
-    if (!BuildCellFont(*m_pDoc, r, c, m_fScale, font)) {
-        GetDefaultUiFont(font);
-        font->height = int(m_fScale * 12);
-    }
-    Rect client{cell.first.col, cell.first.row, cell.last.col, cell.last.row};
-    CellRangeToDocRect(client);
-    DocToClient(client);
-    const bool shown = client.right > m_nHeaderWidth && client.bottom > m_nHeaderHeight &&
-                       client.left < width() && client.top < height();
-    *rect = EditorRect(shown ? client : Rect{}, m_nHeaderWidth, m_nHeaderHeight);
-}
-
-bool CQorsView::OpenCellEditor(const QString& typed) {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
-    const Selection sel = CurrentSelection();
-    if (sel.curRow < m_nFirstRow || sel.curRow > LastVisibleRow())
-        SetFirstCell(sel.area.first.row, m_nFirstCol);
-    if (sel.curCol < m_nFirstCol || sel.curCol > LastVisibleColumn())
-        SetFirstCell(m_nFirstRow, sel.area.first.col);
-    Rect rect;
-    int mode = kEditNone, decimals = 0;
-    FontDesc font;
-    PrepareCellEdit(&rect, &mode, &font, &decimals);
-    if (mode == kEditNone) return false;
-    if (m_pFormulaBar) m_pFormulaBar->clear();
-    m_pCellEdit->clear();
-    m_pCellEdit->m_bClicked = 0;
-    m_pCellEdit->ShowAt(rect, mode, font, decimals);
-    for (QChar ch : typed) m_pCellEdit->TypeChar(ch);
-    return true;
-}
-
-bool CQorsView::CommitPendingEdit() {
-    const bool pending = m_pCellEdit->isVisible() || m_pCellEdit->m_nMode != kEditNone ||
-                         (m_pFormulaBar && m_pFormulaBar->m_nMode != kEditNone);
-    if (!pending) return true;
-    if (m_pCellEdit->Commit() == CCellEdit::CommitResult::Refused) return false;
-    m_pCellEdit->hide();
-    m_pCellEdit->clear();
-    m_pCellEdit->m_nMode = kEditNone;
-    m_pCellEdit->m_bClicked = 0;
-    return true;
-}
-
-int CQorsView::SetCurrentCellText(const QString& text, int mode) {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return 1;
-    const int16_t row = m_pDoc->m_nCurRow, col = m_pDoc->m_nCurCol;
-    CellArea area;
-    const bool combined = m_pDoc->GetCombinedArea(row, col, &area);
-    if (combined) {
-        m_pDoc->m_nCurRow = area.first.row;
-        m_pDoc->m_nCurCol = area.first.col;
-    }
-    const int status = m_pDoc->SetCellText(text, mode);
-    m_pDoc->m_nCurRow = row;
-    m_pDoc->m_nCurCol = col;
-    return status;
-}
-
-bool CQorsView::currentCellShown() const {
-    Rect rect;
-    int mode = kEditNone, decimals = 0;
-    FontDesc font;
-    PrepareCellEdit(&rect, &mode, &font, &decimals);
-    return !rect.isNull();
-}
-
-void CQorsView::HandleEditKey(int key) {
-    if (m_pDoc && currentCellShown()) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-    OnKeyDown(key, false, false);
-}
-
-void CQorsView::UpdateEditLine(int flag) {
-    if (!m_pFormulaBar) return;
-    if (!flag || !m_pDoc || !m_pDoc->IsOpen()) {
-        m_pFormulaBar->clear();
-        return;
-    }
-    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
-    const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
-    m_pFormulaBar->setText(r < 0 || c < 0 ? QString() : EditLineText(*m_pDoc, r, c));
-}
-
-void CQorsView::ShowCellReference(int flag) {
-    if (!m_pRefBox) return;
-    if (!flag || !m_pDoc || !m_pDoc->IsOpen()) {
-        m_pRefBox->clear();
-        return;
-    }
-    m_pRefBox->setText(
-        CellReferenceText(m_pDoc->GetSelectionArea(), m_pDoc->IsDataState(), m_pDoc->ViewState().curPage));
+    if (DecideTyping(text[0], ctx) == TypeAction::OpenEditor) m_cellEdit.OpenCellEditor(text);
 }

@@ -36,8 +36,8 @@ QFont CellPainter::headerFont(bool bold) const {
 void CellPainter::DrawHeaderCell(const HeaderCell& cell) {
     const items::Rect& r = cell.rect;
     if (r.width() <= 0 || r.height() <= 0) return;
-    const bool wholeRows = m_doc.m_bWholeRows != 0;
-    const bool wholeCols = m_doc.m_bWholeCols != 0;
+    const bool wholeRows = m_doc.Selection().WholeRows() != 0;
+    const bool wholeCols = m_doc.Selection().WholeColumns() != 0;
     const bool everything = wholeRows && wholeCols;
     const bool dark =
         cell.corner ? everything : cell.selected && (cell.columnStrip ? wholeCols : wholeRows);
@@ -115,7 +115,7 @@ int CellPainter::DrawHeaderStrip(bool columns) {
         DrawHeaderCell(corner);
     }
 
-    const CellArea sel = m_geo->ViewArea(m_doc.GetSelectionArea());
+    const CellArea sel = m_geo->ViewArea(m_doc.Selection().Area());
     const VarAreaInfo& var = m_geo->VarArea();
     const bool area = columns ? m_geo->HasColumnArea() : m_geo->HasRowArea();
     const int last = columns ? m_geo->LastColumn() : m_geo->LastRow();

@@ -195,8 +195,8 @@ void CellPainter::DrawItems() {
 
 void CellPainter::DrawSelection() {
     if (m_geo->LastRow() < 0 || m_geo->LastColumn() < 0) return;
-    const int curRow = m_geo->SnapRow(m_geo->ViewRow(m_doc.m_nCurRow));
-    const int curCol = m_geo->SnapColumn(m_geo->ViewColumn(m_doc.m_nCurCol));
+    const int curRow = m_geo->SnapRow(m_geo->ViewRow(m_doc.Selection().CurrentRow()));
+    const int curCol = m_geo->SnapColumn(m_geo->ViewColumn(m_doc.Selection().CurrentColumn()));
     CellArea current = CellArea::cell(curRow, curCol);
     CellArea docArea;
     const int dr = m_geo->DocRow(curRow), dc = m_geo->DocColumn(curCol);
@@ -204,7 +204,7 @@ void CellPainter::DrawSelection() {
         current = m_geo->ViewArea(docArea);
     // The selection shows at least the whole current block; widening the
     // document's selection itself is the selection commands' business.
-    CellArea sel = m_geo->ViewArea(m_doc.GetSelectionArea());
+    CellArea sel = m_geo->ViewArea(m_doc.Selection().Area());
     sel.first.row = std::min(sel.first.row, current.first.row);
     sel.first.col = std::min(sel.first.col, current.first.col);
     sel.last.row = std::max(sel.last.row, current.last.row);

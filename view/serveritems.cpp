@@ -159,7 +159,7 @@ QImage COlesvrItem::Render() const {
     ClampedRange(&l, &t, &r, &b);
     // Drawn as the report's first window shows it.
     const std::vector<CQorsView*> views = SheetViewsOf(m_doc);
-    if (!views.empty()) return views.front()->DrawCellRange(l, t, r, b);
+    if (!views.empty()) return views.front()->Items().DrawCellRange(l, t, r, b);
     return qor::view::RenderCellRange(*m_doc, l, t, r, b);
 }
 

@@ -380,6 +380,18 @@ void SheetGeometry::ClientToDocPoint(int& x, int& y) const {
     y = std::clamp(y - OriginY(), 0, std::max(0, ExtentHeight()));
 }
 
+void SheetGeometry::DocToClientPoint(QPoint& p) const {
+    int x = p.x(), y = p.y();
+    DocToClientPoint(x, y);
+    p = QPoint(x, y);
+}
+
+void SheetGeometry::ClientToDocPoint(QPoint& p) const {
+    int x = p.x(), y = p.y();
+    ClientToDocPoint(x, y);
+    p = QPoint(x, y);
+}
+
 void SheetGeometry::CellRangeToDocRect(Rect& rect) const {
     const int leftCol = rect.left, topRow = rect.top, rightCol = rect.right,
               bottomRow = rect.bottom;

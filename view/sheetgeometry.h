@@ -27,6 +27,7 @@
 // sheet does not walk the report for every distance: the view calls
 // Refresh() whenever the document reports a change.
 
+#include <QPoint>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -240,9 +241,11 @@ public:
     // To client: moved, size kept.
     void DocToClient(Rect& rect) const;
     void DocToClientPoint(int& x, int& y) const;
+    void DocToClientPoint(QPoint& p) const;
     // To sheet: moved back, then clamped to 0 .. the sheet extent.
     void ClientToDoc(Rect& rect) const;
     void ClientToDocPoint(int& x, int& y) const;
+    void ClientToDocPoint(QPoint& p) const;
     // rect holds (left column, top row, right column, bottom row) on entry
     // and the sheet-pixel rectangle of that block on return (right and
     // bottom one past the last line's far edge).

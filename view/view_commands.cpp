@@ -143,10 +143,10 @@ Off needData(CQorsView& v, int, qor::CommandState&) {
 const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     // The lambdas below are inside a member function, so they may reach the
     // view's private parts through the view they are given.
-    constexpr auto clipboard = [](CQorsView& v, int id) { v.OnClipboardCommand(id); };
+    constexpr auto clipboard = [](CQorsView& v, int id) { v.Clipboard().OnClipboardCommand(id); };
     constexpr auto copyRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
-        return v.OnUpdateEditCopy() ? Off() : QStringLiteral("没有选中的内容");
+        return v.Clipboard().OnUpdateEditCopy() ? Off() : QStringLiteral("没有选中的内容");
     };
     constexpr auto dialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
@@ -156,16 +156,16 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     };
     constexpr auto orderRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
-        if (!v.m_pSelection || !IsItemEditable(*v.m_pDoc, *v.m_pSelection))
+        if (!v.Items().Selected() || !IsItemEditable(*v.m_pDoc, *v.Items().Selected()))
             return QStringLiteral("没有选中可编辑的对象");
-        const bool can = id == kCmdBringToFront ? CanBringToFront(*v.m_pDoc, v.m_pSelection)
-                                                : CanSendToBack(*v.m_pDoc, v.m_pSelection);
+        const bool can = id == kCmdBringToFront ? CanBringToFront(*v.m_pDoc, v.Items().Selected())
+                                                : CanSendToBack(*v.m_pDoc, v.Items().Selected());
         return can ? Off() : QStringLiteral("对象已在最前（最后）");
     };
     constexpr auto objectPrintRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
         if (v.printingBlocked()) return LoadErrorText(kMsgPrintInPlace);
-        return v.m_pSelection ? Off() : LoadErrorText(kMsgNoObjectToPrint);
+        return v.Items().Selected() ? Off() : LoadErrorText(kMsgNoObjectToPrint);
     };
     constexpr auto formatDialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
@@ -189,17 +189,17 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
                  return QStringLiteral("没有就地编辑的对象");
              return Off();
          },
-         QOR_RUN(v.DeactivateInPlaceItem())},
+         QOR_RUN(v.InPlace().Deactivate())},
         // The object's verbs: open it (a link: its source file).
         {kCmdObjectVerbs,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!dynamic_cast<COleItem*>(v.m_pSelection)) return QStringLiteral("没有选中的对象");
+             if (!dynamic_cast<COleItem*>(v.Items().Selected())) return QStringLiteral("没有选中的对象");
              return Off();
          },
          [](CQorsView& v, int) {
              QString error;
-             if (!v.m_pDoc->Items().OpenObject(v.m_pSelection, &error))
+             if (!v.m_pDoc->Items().OpenObject(v.Items().Selected(), &error))
                  qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
          }},
         {kCmdInsertObject,
@@ -215,7 +215,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {qor::clip::kCmdPaste,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             return v.OnUpdateEditPaste() ? Off() : QStringLiteral("剪贴板中没有可粘贴的数据");
+             return v.Clipboard().OnUpdateEditPaste() ? Off() : QStringLiteral("剪贴板中没有可粘贴的数据");
          },
          clipboard},
         {qor::clip::kCmdPasteLink, needReport, clipboard},
@@ -223,7 +223,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
              if (!qor::clip::HasPasteSpecialDialog()) return dc::ReasonNoDialog();
-             if (!v.OnUpdateEditPasteSpecial())
+             if (!v.Clipboard().OnUpdateEditPasteSpecial())
                  return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
              return Off();
          },
@@ -234,42 +234,42 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
          [](CQorsView& v, int, qor::CommandState& s) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
              s.text =
-                 LoadErrorText(v.IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
+                 LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
              return Off();
          },
-         QOR_RUN(v.OnForcedPageBreak())},
+         QOR_RUN(v.Pages().OnForcedPageBreak())},
         {kCmdShowPageBreaks,
          [](CQorsView& v, int id, qor::CommandState& s) -> Off {
              s.checkable = true;
-             s.checked = v.OnUpdateShowPageBreaks();
+             s.checked = v.Pages().OnUpdateShowPageBreaks();
              return needReport(v, id, s);
          },
-         QOR_RUN(v.OnShowPageBreaks())},
-        {kCmdClearPageBreaks, needReport, QOR_RUN(v.OnClearAllPageBreaks())},
-        {kCmdBringToFront, orderRule, QOR_RUN(v.OnBringToFront())},
-        {kCmdSendToBack, orderRule, QOR_RUN(v.OnSendToBack())},
+         QOR_RUN(v.Pages().OnShowPageBreaks())},
+        {kCmdClearPageBreaks, needReport, QOR_RUN(v.Pages().OnClearAllPageBreaks())},
+        {kCmdBringToFront, orderRule, QOR_RUN(v.Items().OnBringToFront())},
+        {kCmdSendToBack, orderRule, QOR_RUN(v.Items().OnSendToBack())},
         {kCmdObjectAppearance,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.m_pSelection) return QStringLiteral("没有选中的对象");
+             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
              return ViewDialogs()->Provides(kDlgObjectLook) ? Off() : dc::ReasonNoDialog();
          },
          QOR_RUN(v.OnObjectAppearance())},
         {kCmdObjectProperties,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.m_pSelection) return QStringLiteral("没有选中的对象");
-             if (!dynamic_cast<CGraphItem*>(v.m_pSelection))
+             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+             if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
                  return QStringLiteral("该对象没有可设置的属性");
              return ViewDialogs()->Provides(kDlgObjectProp) ? Off() : dc::ReasonNoDialog();
          },
          QOR_RUN(v.OnObjectProperties())},
         {kCmdObjectPreview, objectPrintRule,
          [](CQorsView& v, int) {
-             if (!v.m_pSelection) {
+             if (!v.Items().Selected()) {
                  tellId(kMsgNoObjectToPrint);
                  return;
              }
              PrintJobSettings settings;
-             settings.objectOnly = v.m_pSelection;
+             settings.objectOnly = v.Items().Selected();
              settings.viewScale = v.m_fScale;
              settings.preview = true;
              showPreview(*v.m_pDoc, settings, &v);
@@ -317,7 +317,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
              if (!chosen) return;
              v.m_printer = qor::view::PrinterForRequest(*chosen);
              v.m_bNoPrinter = 0;
-             if (!v.RecalcPageLayout()) return;
+             if (!v.Pages().RecalcPageLayout()) return;
              v.m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
              v.m_pDoc->UpdateServerItems(&v);
          }},
@@ -351,8 +351,8 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
              // shown, else in the middle.
              const CellArea sel = v.SelectionArea();
              Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
-             v.CellRangeToDocRect(r);
-             v.DocToClient(r);
+             v.Geometry().CellRangeToDocRect(r);
+             v.Geometry().DocToClient(r);
              const QPoint origin = v.mapTo(s, QPoint(0, 0));
              const bool rowShown = sel.first.row >= v.m_nFirstRow && r.bottom < v.height();
              const bool colShown = sel.first.col >= v.m_nFirstCol && r.right < v.width();
@@ -384,7 +384,7 @@ const CQorsView::Command* CQorsView::findCommand(int id) {
 }
 
 const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
-    if (m_bChartEditing && m_pPicWnd) return nullptr;
+    if (m_items.IsChartEditing() && m_items.ChartWindow()) return nullptr;
     static const qor::CommandIdSet ids = [] {
         QList<int> list;
         for (const Command& c : commandTable()) list << c.id;
@@ -396,9 +396,9 @@ const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     state = qor::CommandState{};
     // While a chart is edited its window answers first.
-    if (m_bChartEditing && m_pPicWnd && m_pPicWnd->OnUpdateCommand(id, state)) return true;
+    if (Items().IsChartEditing() && Items().ChartWindow() && Items().ChartWindow()->OnUpdateCommand(id, state)) return true;
     std::optional<QString> off;
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection)) {
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
         // An embedded or linked object has properties of its own.
         if (!qor::view::ObjectPropsDialog()) off = dc::ReasonNoDialog();
     } else if (const Command* c = findCommand(id)) {
@@ -412,10 +412,10 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
 }
 
 bool CQorsView::OnCommand(int id) {
-    if (m_bChartEditing && m_pPicWnd) {
+    if (Items().IsChartEditing() && Items().ChartWindow()) {
         qor::CommandState chartState;
-        if (m_pPicWnd->OnUpdateCommand(id, chartState)) {
-            if (chartState.enabled) m_pPicWnd->OnCommand(id);
+        if (Items().ChartWindow()->OnUpdateCommand(id, chartState)) {
+            if (chartState.enabled) Items().ChartWindow()->OnCommand(id);
             return true;
         }
     }
@@ -423,7 +423,7 @@ bool CQorsView::OnCommand(int id) {
     if (!OnUpdateCommand(id, state)) return false;
     // A command reached while it is off does what its greyed item does.
     if (!state.enabled) return true;
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(m_pSelection)) {
+    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
         OnObjectItemProperties();
         return true;
     }
@@ -455,11 +455,11 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     m_pDoc->GetPageTableSize(&pageRows, &pageCols);
     m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, pageCols);
     m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, pageRows);
-    ClampItemsToSheet();
+    Items().ClampItemsToSheet();
     for (QWidget* w : QApplication::allWidgets())
         if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)
             v->m_bRelayoutPending = 1;
-    if (m_pDoc->ViewState().showPageBreaks) RecalcPageLayout();
+    if (m_pDoc->ViewState().showPageBreaks) Pages().RecalcPageLayout();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
     m_pDoc->UpdateServerItems(this);
     return true;
@@ -511,11 +511,11 @@ void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
 
 void CQorsView::OnObjectPrint() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    if (!m_pSelection) {
+    if (!Items().Selected()) {
         tellId(kMsgNoObjectToPrint);
         return;
     }
-    PrintJob(true, m_pSelection);
+    PrintJob(true, Items().Selected());
 }
 
 void CQorsView::PrintJob(bool ask, CComItem* object) {
@@ -526,7 +526,7 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
     }
     // A print asks for a printer again even after a layout found none.
     m_bNoPrinter = 0;
-    const std::optional<int> pages = RecalcPageLayout();
+    const std::optional<int> pages = Pages().RecalcPageLayout();
     if (!pages) return;  // the layout told why
 
     qor::PrintRequest r;
@@ -562,7 +562,7 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
     if (object) r.flags |= kPdNoSelection;
 
     if (ask) {
-        if (!PreparePrinting(&r)) return;
+        if (!Pages().PreparePrinting(&r)) return;
     } else {
         m_printer = qor::view::PrinterForRequest(r);
     }
@@ -635,7 +635,7 @@ bool CQorsView::OnCellAttributes() { return EditCellAttributes(0); }
 bool CQorsView::EditCellAttributes(int removeMask) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return false;
     setFocus();
-    const CellArea sel = m_pDoc->GetSelectionArea();
+    const CellArea sel = m_pDoc->Selection().Area();
     const CellArea area =
         CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
     CReportHandle& report = *m_pDoc->GetReport();
@@ -678,12 +678,12 @@ bool CQorsView::InsertAreaChart() {
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
     Rect sheet{0, 0, m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight};
-    DocToClient(sheet);
+    Geometry().DocToClient(sheet);
     const Rect visible{m_nHeaderWidth, m_nHeaderHeight,
                        std::max(m_nHeaderWidth, std::min(width(), sheet.right)),
                        std::max(m_nHeaderHeight, std::min(height(), sheet.bottom))};
     Rect r = NewChartClientRect(visible);
-    ClientToDoc(r);
+    Geometry().ClientToDoc(r);
     const qor::items::ChartDesc desc =
         BuildAreaChartDesc(m, QSize(r.width(), r.height()), m_pDoc->Items().ChartCounter() - 1);
     std::shared_ptr<CComItem> item = m_pDoc->Items().CreateComItem(0);
@@ -693,11 +693,11 @@ bool CQorsView::InsertAreaChart() {
     chart->SetChartDesc(desc);
     m_pDoc->Items().SetCurrentChart(chart);
     m_pDoc->Items().CreateChart(desc);
-    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(chart);
+    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->Items().SetSelection(chart);
     m_pDoc->SetModifiedFlag();
     // The new chart is opened for editing at once: its titles and parts are
     // what the user usually changes next.
-    BeginChartEdit(chart);
+    Items().BeginChartEdit(chart);
     m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
     return true;
 }
@@ -717,7 +717,7 @@ bool CQorsView::OnInsertObject() {
     }
     // Placed near the top-left of the visible sheet.
     QPoint at(100, 50);
-    ClientToDocPoint(at);
+    Geometry().ClientToDocPoint(at);
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     std::shared_ptr<CComItem> item =
@@ -727,22 +727,22 @@ bool CQorsView::OnInsertObject() {
         qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return false;
     }
-    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->SetSelection(item.get());
-    ClampItemsToSheet();
+    for (CQorsView* v : SheetViewsOf(m_pDoc)) v->Items().SetSelection(item.get());
+    Items().ClampItemsToSheet();
     return true;
 }
 
 void CQorsView::OnObjectAppearance() {
-    if (!m_pDoc || !m_pSelection) return;
+    if (!m_pDoc || !Items().Selected()) return;
     ObjectLookDlgMembers m;
-    m.border = m_pSelection->HasBorder();
-    m.transparent = m_pSelection->IsTransparent();
+    m.border = Items().Selected()->HasBorder();
+    m.transparent = Items().Selected()->IsTransparent();
     if (ViewDialogs()->RunObjectLookDlg(m) != qor::kIdOk) return;
-    ApplyItemLook(*m_pDoc, *m_pSelection, m.border, m.transparent);
+    ApplyItemLook(*m_pDoc, *Items().Selected(), m.border, m.transparent);
 }
 
 void CQorsView::OnObjectProperties() {
-    auto* chart = dynamic_cast<CGraphItem*>(m_pSelection);
+    auto* chart = dynamic_cast<CGraphItem*>(Items().Selected());
     if (!m_pDoc || !chart) return;
     const qor::items::ChartDesc& desc = chart->GetChartDesc();
     ObjectPropDlgMembers m;
@@ -755,7 +755,7 @@ void CQorsView::OnObjectProperties() {
 }
 
 void CQorsView::OnObjectItemProperties() {
-    auto* object = dynamic_cast<COleItem*>(m_pSelection);
+    auto* object = dynamic_cast<COleItem*>(Items().Selected());
     const qor::view::ObjectPropsRunner& run = qor::view::ObjectPropsDialog();
     if (!m_pDoc || !object || !run) return;
     qor::view::ObjectPropsMembers m = qor::view::PresetObjectProps(*object);

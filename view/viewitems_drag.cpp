@@ -16,6 +16,7 @@
 #include "view/clipcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/serveritems.h"
+#include "view/viewitems.h"
 #include "view/viewitems_logic.h"
 
 using qor::items::Rect;
@@ -25,8 +26,8 @@ namespace {
 constexpr int kScrollBand = 20;
 constexpr qint64 kScrollIntervalMs = 100;
 
-CQorsView::DragRunner& dragRunner() {
-    static CQorsView::DragRunner runner;
+ViewItems::DragRunner& dragRunner() {
+    static ViewItems::DragRunner runner;
     return runner;
 }
 
@@ -56,23 +57,24 @@ Qt::DropAction actionFor(int effect) {
 
 }  // namespace
 
-QImage CQorsView::DrawCellRange(int left, int top, int right, int bottom) const {
-    return m_pDoc ? qor::view::RenderCellRange(*m_pDoc, left, top, right, bottom, m_fScale)
-                  : QImage();
+QImage ViewItems::DrawCellRange(int left, int top, int right, int bottom) const {
+    return m_v.m_pDoc
+               ? qor::view::RenderCellRange(*m_v.m_pDoc, left, top, right, bottom, m_v.m_fScale)
+               : QImage();
 }
 
-CQorsView::DragRunner CQorsView::SetDragRunner(DragRunner runner) {
+ViewItems::DragRunner ViewItems::SetDragRunner(DragRunner runner) {
     DragRunner old = std::move(dragRunner());
     dragRunner() = std::move(runner);
     return old;
 }
 
-bool CQorsView::StartItemDrag(CComItem* item, QPoint client) {
-    if (!m_pDoc || !item) return false;
+bool ViewItems::StartItemDrag(CComItem* item, QPoint client) {
+    if (!m_v.m_pDoc || !item) return false;
     std::unique_ptr<QMimeData> data(item->CreateClipboardData());
     if (!data) return false;
     Rect r = item->GetRect();
-    DocToClient(r);
+    m_v.m_geo.DocToClient(r);
     const QPoint offset = client - QPoint(std::min(r.left, r.right), std::min(r.top, r.bottom));
     const QSize size(std::abs(r.width()), std::abs(r.height()));
     // The target learns the size and where the item was grabbed.
@@ -81,63 +83,63 @@ bool CQorsView::StartItemDrag(CComItem* item, QPoint client) {
                       const QSize o = qor::items::PixelsToHimetric(QSize(offset.x(), offset.y()));
                       return QPoint(o.width(), o.height());
                   }()));
-    QDrag drag(this);
+    QDrag drag(&m_v);
     drag.setMimeData(data.release());
     drag.setHotSpot(offset);
     m_bDraggingOut = true;
     m_bDroppedHere = false;
-    const int result = runDrag(drag, *this);
+    const int result = runDrag(drag, m_v);
     const bool droppedHere = m_bDroppedHere;
     m_bDraggingOut = false;
     m_bDroppedHere = false;
     if (result < 0) return false;
     if (droppedHere) {
-        m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
-        m_pDoc->UpdateServerItems();
-    } else if (result == Qt::MoveAction && m_pDoc->Items().GetComItemShared(item)) {
+        m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+        m_v.m_pDoc->UpdateServerItems();
+    } else if (result == Qt::MoveAction && m_v.m_pDoc->Items().GetComItemShared(item)) {
         // Moved into another window: it lives there now.
-        for (CQorsView* v : SheetViewsOf(m_pDoc))
-            if (v->m_pSelection == item) v->SetSelection(nullptr);
-        qor::view::DeleteItem(*m_pDoc, item, &m_pSelection);
+        for (CQorsView* v : SheetViewsOf(m_v.m_pDoc))
+            if (v->Items().Selected() == item) v->Items().SetSelection(nullptr);
+        qor::view::DeleteItem(*m_v.m_pDoc, item, &m_pSelection);
     }
-    update();
+    m_v.update();
     return true;
 }
 
-int CQorsView::DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const {
-    if (!m_pDoc) return qor::view::kDropNone;
+int ViewItems::DropEffectAt(QPoint client, bool ctrl, QPoint* sheetCorner) const {
+    if (!m_v.m_pDoc) return qor::view::kDropNone;
     QPoint doc = client;
-    ClientToDocPoint(doc);
+    m_v.m_geo.ClientToDocPoint(doc);
     const QPoint corner = qor::view::DropPoint(
-        doc, m_dropOffset, QSize(m_pDoc->ViewState().sheetWidth, m_pDoc->ViewState().sheetHeight));
+        doc, m_dropOffset, QSize(m_v.m_pDoc->ViewState().sheetWidth, m_v.m_pDoc->ViewState().sheetHeight));
     if (sheetCorner) *sheetCorner = corner;
-    const bool inside = client.x() >= m_nHeaderWidth && client.y() >= m_nHeaderHeight &&
-                        client.x() < width() && client.y() < height();
+    const bool inside = client.x() >= m_v.m_nHeaderWidth && client.y() >= m_v.m_nHeaderHeight &&
+                        client.x() < m_v.width() && client.y() < m_v.height();
     return qor::view::DropEffectFor(inside, ctrl);
 }
 
-bool CQorsView::AutoScrollForDrop(QPoint client, qint64 nowMs) {
+bool ViewItems::AutoScrollForDrop(QPoint client, qint64 nowMs) {
     if (nowMs - m_dwLastDragTick < kScrollIntervalMs) return false;
-    int row = m_nFirstRow, col = m_nFirstCol;
-    if (client.x() < m_nHeaderWidth)
-        col = m_geo.StepColumn(col, true);
-    else if (client.x() >= width() - kScrollBand)
-        col = m_geo.StepColumn(col, false);
-    if (client.y() < m_nHeaderHeight)
-        row = m_geo.StepRow(row, true);
-    else if (client.y() >= height() - kScrollBand)
-        row = m_geo.StepRow(row, false);
-    if (row < 0) row = m_nFirstRow;
-    if (col < 0) col = m_nFirstCol;
-    if (row == m_nFirstRow && col == m_nFirstCol) return false;
+    int row = m_v.m_nFirstRow, col = m_v.m_nFirstCol;
+    if (client.x() < m_v.m_nHeaderWidth)
+        col = m_v.m_geo.StepColumn(col, true);
+    else if (client.x() >= m_v.width() - kScrollBand)
+        col = m_v.m_geo.StepColumn(col, false);
+    if (client.y() < m_v.m_nHeaderHeight)
+        row = m_v.m_geo.StepRow(row, true);
+    else if (client.y() >= m_v.height() - kScrollBand)
+        row = m_v.m_geo.StepRow(row, false);
+    if (row < 0) row = m_v.m_nFirstRow;
+    if (col < 0) col = m_v.m_nFirstCol;
+    if (row == m_v.m_nFirstRow && col == m_v.m_nFirstCol) return false;
     m_dwLastDragTick = nowMs;
-    SetFirstCell(row, col);
-    update();
+    m_v.SetFirstCell(row, col);
+    m_v.update();
     return true;
 }
 
-bool CQorsView::DropData(const QMimeData* data, QPoint client, int effect) {
-    if (!m_pDoc || !data || effect == qor::view::kDropNone) return false;
+bool ViewItems::DropData(const QMimeData* data, QPoint client, int effect) {
+    if (!m_v.m_pDoc || !data || effect == qor::view::kDropNone) return false;
     QPoint corner;
     DropEffectAt(client, false, &corner);
     if (m_bDraggingOut && m_pSelection) {
@@ -145,23 +147,23 @@ bool CQorsView::DropData(const QMimeData* data, QPoint client, int effect) {
         // fails so that the source does not take it away.
         m_bDroppedHere = true;
         if (m_pSelection->GetRect().left != corner.x() || m_pSelection->GetRect().top != corner.y())
-            qor::view::MoveItemTo(*m_pDoc, *m_pSelection, corner);
+            qor::view::MoveItemTo(*m_v.m_pDoc, *m_pSelection, corner);
         return false;
     }
-    qor::clip::ClipContext ctx = qor::clip::ViewClipContext(*this);
+    qor::clip::ClipContext ctx = qor::clip::ViewClipContext(m_v);
     ctx.selection = nullptr;
     bool done = false;
     if (effect & qor::view::kDropLink)
         done = qor::clip::DoPasteItem(ctx, true, data, &corner, true) == 0;
     if (!done) done = qor::clip::DoPasteItem(ctx, false, data, &corner, true) == 0;
     if (done) ClampItemsToSheet();
-    update();
+    m_v.update();
     return done;
 }
 
-void CQorsView::dragEnterEvent(QDragEnterEvent* event) {
+void ViewItems::DragEnter(QDragEnterEvent* event) {
     const QMimeData* data = event->mimeData();
-    if (!m_pDoc || !m_pDoc->IsOpen() || !data ||
+    if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen() || !data ||
         (qor::clip::PasteKindOf(data, false) == qor::clip::PasteKind::None &&
          qor::clip::PasteKindOf(data, true) == qor::clip::PasteKind::None)) {
         event->ignore();
@@ -179,10 +181,10 @@ void CQorsView::dragEnterEvent(QDragEnterEvent* event) {
         m_dropOffset = QPoint();
     }
     event->acceptProposedAction();
-    dragMoveEvent(event);
+    DragMove(event);
 }
 
-void CQorsView::dragMoveEvent(QDragMoveEvent* event) {
+void ViewItems::DragMove(QDragMoveEvent* event) {
     const QPoint client = event->position().toPoint();
     AutoScrollForDrop(client, QDateTime::currentMSecsSinceEpoch());
     QPoint corner;
@@ -193,10 +195,10 @@ void CQorsView::dragMoveEvent(QDragMoveEvent* event) {
     if (effect != qor::view::kDropNone && m_dropSize.isValid() && !m_dropSize.isEmpty()) {
         Rect r{corner.x(), corner.y(), corner.x() + m_dropSize.width(),
                corner.y() + m_dropSize.height()};
-        DocToClient(r);
+        m_v.m_geo.DocToClient(r);
         m_dropRect = QRect(r.left, r.top, r.width(), r.height());
     }
-    if (before != m_dropRect) update();
+    if (before != m_dropRect) m_v.update();
     if (effect == qor::view::kDropNone) {
         event->ignore();
         return;
@@ -205,14 +207,13 @@ void CQorsView::dragMoveEvent(QDragMoveEvent* event) {
     event->accept();
 }
 
-void CQorsView::dragLeaveEvent(QDragLeaveEvent* event) {
-    if (m_dropRect) update();
+void ViewItems::DragLeave() {
+    if (m_dropRect) m_v.update();
     m_dropRect.reset();
-    event->accept();
 }
 
-void CQorsView::dropEvent(QDropEvent* event) {
-    if (m_dropRect) update();
+void ViewItems::Drop(QDropEvent* event) {
+    if (m_dropRect) m_v.update();
     m_dropRect.reset();
     const QPoint client = event->position().toPoint();
     int effect = effectForData(
@@ -226,3 +227,15 @@ void CQorsView::dropEvent(QDropEvent* event) {
         event->ignore();
     }
 }
+
+// The view's drag and drop events go to its items.
+void CQorsView::dragEnterEvent(QDragEnterEvent* event) { m_items.DragEnter(event); }
+
+void CQorsView::dragMoveEvent(QDragMoveEvent* event) { m_items.DragMove(event); }
+
+void CQorsView::dragLeaveEvent(QDragLeaveEvent* event) {
+    m_items.DragLeave();
+    event->accept();
+}
+
+void CQorsView::dropEvent(QDropEvent* event) { m_items.Drop(event); }

@@ -2,6 +2,7 @@
 // selection shared by the views of a document and the object commands. The
 // rules themselves are in viewitems_logic.
 #include <QApplication>
+#include <QDateTime>
 #include <QWidget>
 #include <cstdlib>
 
@@ -11,6 +12,8 @@
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/ctracker.h"
+#include "view/displaystyle.h"
+#include "view/viewitems.h"
 #include "view/viewitems_logic.h"
 
 namespace {
@@ -20,17 +23,17 @@ using qor::items::Rect;
 // The view as the items see it while they set up a tracker or hit-test.
 class ViewForItems final : public qor::items::IItemView {
 public:
-    explicit ViewForItems(const CQorsView& v) : m_v(v) {}
+    explicit ViewForItems(CQorsView& v) : m_v(v) {}
     Rect DocToClient(const Rect& r) const override {
         Rect out = r;
-        m_v.DocToClient(out);
+        m_v.Geometry().DocToClient(out);
         return out;
     }
-    const CComItem* SelectedItem() const override { return m_v.m_pSelection; }
-    bool IsChartEditing() const override { return m_v.m_bChartEditing != 0; }
+    const CComItem* SelectedItem() const override { return m_v.Items().Selected(); }
+    bool IsChartEditing() const override { return m_v.Items().IsChartEditing(); }
 
 private:
-    const CQorsView& m_v;
+    CQorsView& m_v;
 };
 
 template <typename F>
@@ -43,14 +46,20 @@ void forOtherViews(const CQorsView* self, const CQorsDoc* doc, F f) {
 
 }  // namespace
 
-CComItem* CQorsView::HitTestItems(QPoint client) const {
-    if (!m_pDoc) return nullptr;
-    const ViewForItems view(*this);
-    return qor::view::HitTestItems(*m_pDoc, client, QSize(m_nHeaderWidth, m_nHeaderHeight),
-                                   qor::view::CurrentItemPage(*m_pDoc), &view);
+ViewItems::ViewItems(CQorsView& view)
+    : m_v(view), m_dwLastDragTick(QDateTime::currentMSecsSinceEpoch()) {}
+
+ViewItems::~ViewItems() = default;
+
+CComItem* ViewItems::HitTestItems(QPoint client) const {
+    if (!m_v.m_pDoc) return nullptr;
+    const ViewForItems view(m_v);
+    return qor::view::HitTestItems(*m_v.m_pDoc, client,
+                                   QSize(m_v.m_nHeaderWidth, m_v.m_nHeaderHeight),
+                                   qor::view::CurrentItemPage(*m_v.m_pDoc), &view);
 }
 
-void CQorsView::SetSelection(CComItem* item) {
+void ViewItems::SetSelection(CComItem* item) {
     bool editing = m_bChartEditing != 0;
     const bool wasEditing = editing;
     CComItem* edited = m_pSelection;
@@ -63,49 +72,49 @@ void CQorsView::SetSelection(CComItem* item) {
         m_pSelection = next;
     }
     m_bChartEditing = editing ? 1 : 0;
-    update();
+    m_v.update();
 }
 
-bool CQorsView::BeginChartEdit(CComItem* item) {
+bool ViewItems::BeginChartEdit(CComItem* item) {
     auto* chart = dynamic_cast<CGraphItem*>(item);
-    if (!m_pDoc || !chart || !m_pDoc->IsOpen()) return false;
+    if (!m_v.m_pDoc || !chart || !m_v.m_pDoc->IsOpen()) return false;
     if (m_bChartEditing && m_pSelection == chart && m_pPicWnd) return true;
     SetSelection(chart);
-    m_pDoc->Items().SetCurrentChart(chart);
+    m_v.m_pDoc->Items().SetCurrentChart(chart);
     // A chart larger than the window is edited in the chart frame, where it
     // can be scrolled; the chart is handed over as itself.
     {
         Rect client = chart->GetRect();
-        DocToClient(client);
-        if ((std::abs(client.width()) > width() || std::abs(client.height()) > height()) &&
-            qor::view::ChartUi()->OpenChartFrame(m_pDoc))
+        m_v.m_geo.DocToClient(client);
+        if ((std::abs(client.width()) > m_v.width() || std::abs(client.height()) > m_v.height()) &&
+            qor::view::ChartUi()->OpenChartFrame(m_v.m_pDoc))
             return true;
     }
     if (!m_pPicWnd) {
-        m_pPicWnd = qor::view::ChartUi()->CreateChartWindow(m_pDoc, this);
+        m_pPicWnd = qor::view::ChartUi()->CreateChartWindow(m_v.m_pDoc, &m_v);
         if (!m_pPicWnd) return false;
         m_pPicWnd->onEndEdit = [this] { EndChartEdit(); };
         m_pPicWnd->onContextMenu = [this](QPoint global) {
-            emit contextMenuRequested(kMenuChart, global);
+            emit m_v.contextMenuRequested(CQorsView::kMenuChart, global);
         };
     }
     Rect r = chart->GetRect();
-    DocToClient(r);
+    m_v.m_geo.DocToClient(r);
     QWidget* w = m_pPicWnd->Widget();
     w->setGeometry(QRect(r.left, r.top, r.width(), r.height()).normalized());
     w->show();
     w->raise();
     w->setFocus();
     m_bChartEditing = 1;
-    setSheetScrolling(false);
-    update();
+    m_v.setSheetScrolling(false);
+    m_v.update();
     return true;
 }
 
-void CQorsView::EndChartEdit() {
+void ViewItems::EndChartEdit() {
     if (!m_bChartEditing && !m_pPicWnd) return;
     m_bChartEditing = 0;
-    setSheetScrolling(true);
+    m_v.setSheetScrolling(true);
     // Deleted later: this may run from one of the window's own handlers.
     if (m_pPicWnd) {
         QWidget* w = m_pPicWnd->Widget();
@@ -116,10 +125,84 @@ void CQorsView::EndChartEdit() {
     }
     if (auto* chart = dynamic_cast<CGraphItem*>(m_pSelection)) {
         chart->MarkPictureStale();
-        if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
+        if (m_v.m_pDoc) m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintItems);
     }
-    setFocus();
-    update();
+    m_v.setFocus();
+    m_v.update();
+}
+
+bool ViewItems::PressItem(QPoint client, bool right) {
+    if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return false;
+    CComItem* item = HitTestItems(client);
+    SetSelection(item);
+    bool otherEditing = false;
+    forOtherViews(&m_v, m_v.m_pDoc, [&](CQorsView* v) {
+        v->Items().SetSelection(item);
+        if (v->Items().IsChartEditing()) otherEditing = true;
+    });
+    if (!item) return false;
+    if (otherEditing || right) return true;
+    // A format item belongs to the format: it stays put while a page shows.
+    if (item->GetPage() == 0 && qor::view::CurrentItemPage(*m_v.m_pDoc) != 0) return true;
+    const ViewForItems view(m_v);
+    qor::items::ItemTracker setup;
+    item->SetupTracker(&setup, &view, nullptr);
+    CRectTrackerEx tracker(setup, &m_v);
+    const int hit = tracker.HitTest(client);
+    if (hit < 0) return true;
+    // The middle of an item drags it out as data (to another window or a
+    // new place here); the handles and the frame size and move it.
+    if (hit == CRectTrackerEx::hitMiddle && StartItemDrag(item, client)) return true;
+    if (!tracker.Track(&m_v, client, false)) return true;
+    Rect r = tracker.m_rect;
+    m_v.m_geo.ClientToDoc(r);
+    qor::view::ApplyItemRect(*m_v.m_pDoc, *item, r);
+    m_v.update();
+    return true;
+}
+
+bool ViewItems::SetItemCursor(QPoint client) {
+    if (!m_v.m_pDoc || !m_pSelection || client.x() <= m_v.m_nHeaderWidth ||
+        client.y() <= m_v.m_nHeaderHeight)
+        return false;
+    const ViewForItems view(m_v);
+    qor::items::ItemTracker setup;
+    m_pSelection->SetupTracker(&setup, &view, nullptr);
+    return CRectTrackerEx(setup, &m_v).SetCursor(&m_v, client);
+}
+
+void ViewItems::OnBringToFront() {
+    if (m_v.m_pDoc && qor::view::BringToFront(*m_v.m_pDoc, m_pSelection)) m_v.update();
+}
+
+void ViewItems::OnSendToBack() {
+    if (m_v.m_pDoc && qor::view::SendToBack(*m_v.m_pDoc, m_pSelection)) m_v.update();
+}
+
+void ViewItems::DeleteSelectedItem() {
+    if (!m_v.m_pDoc || !m_pSelection || !qor::view::IsItemEditable(*m_v.m_pDoc, *m_pSelection))
+        return;
+    CComItem* gone = m_pSelection;
+    forOtherViews(&m_v, m_v.m_pDoc, [&](CQorsView* v) {
+        if (v->Items().Selected() == gone) v->Items().AssignSelected(nullptr);
+    });
+    qor::view::DeleteItem(*m_v.m_pDoc, gone, &m_pSelection);
+    m_v.update();
+}
+
+void ViewItems::OnRButtonUp(QPoint client) {
+    if (!m_v.m_pDoc) return;
+    bool otherEditing = false;
+    forOtherViews(&m_v, m_v.m_pDoc,
+                  [&](CQorsView* v) { otherEditing |= v->Items().IsChartEditing(); });
+    if (otherEditing) return;
+    CComItem* item = HitTestItems(client);
+    if (item != m_pSelection) {
+        SetSelection(item);
+        forOtherViews(&m_v, m_v.m_pDoc, [&](CQorsView* v) { v->Items().SetSelection(item); });
+    }
+    emit m_v.contextMenuRequested(m_pSelection ? CQorsView::kMenuItem : CQorsView::kMenuCells,
+                                  m_v.mapToGlobal(client));
 }
 
 void CQorsView::setSheetScrolling(bool on) {
@@ -127,72 +210,7 @@ void CQorsView::setSheetScrolling(bool on) {
         if (bar) bar->setEnabled(on);
 }
 
-bool CQorsView::PressItem(QPoint client, bool right) {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return false;
-    CComItem* item = HitTestItems(client);
-    SetSelection(item);
-    bool otherEditing = false;
-    forOtherViews(this, m_pDoc, [&](CQorsView* v) {
-        v->SetSelection(item);
-        if (v->m_bChartEditing) otherEditing = true;
-    });
-    if (!item) return false;
-    if (otherEditing || right) return true;
-    // A format item belongs to the format: it stays put while a page shows.
-    if (item->GetPage() == 0 && qor::view::CurrentItemPage(*m_pDoc) != 0) return true;
-    const ViewForItems view(*this);
-    qor::items::ItemTracker setup;
-    item->SetupTracker(&setup, &view, nullptr);
-    CRectTrackerEx tracker(setup, this);
-    const int hit = tracker.HitTest(client);
-    if (hit < 0) return true;
-    // The middle of an item drags it out as data (to another window or a
-    // new place here); the handles and the frame size and move it.
-    if (hit == CRectTrackerEx::hitMiddle && StartItemDrag(item, client)) return true;
-    if (!tracker.Track(this, client, false)) return true;
-    Rect r = tracker.m_rect;
-    ClientToDoc(r);
-    qor::view::ApplyItemRect(*m_pDoc, *item, r);
-    update();
-    return true;
-}
-
-bool CQorsView::SetItemCursor(QPoint client) {
-    if (!m_pDoc || !m_pSelection || client.x() <= m_nHeaderWidth || client.y() <= m_nHeaderHeight)
-        return false;
-    const ViewForItems view(*this);
-    qor::items::ItemTracker setup;
-    m_pSelection->SetupTracker(&setup, &view, nullptr);
-    return CRectTrackerEx(setup, this).SetCursor(this, client);
-}
-
-void CQorsView::OnBringToFront() {
-    if (m_pDoc && qor::view::BringToFront(*m_pDoc, m_pSelection)) update();
-}
-
-void CQorsView::OnSendToBack() {
-    if (m_pDoc && qor::view::SendToBack(*m_pDoc, m_pSelection)) update();
-}
-
-void CQorsView::DeleteSelectedItem() {
-    if (!m_pDoc || !m_pSelection || !qor::view::IsItemEditable(*m_pDoc, *m_pSelection)) return;
-    CComItem* gone = m_pSelection;
-    forOtherViews(this, m_pDoc, [&](CQorsView* v) {
-        if (v->m_pSelection == gone) v->m_pSelection = nullptr;
-    });
-    qor::view::DeleteItem(*m_pDoc, gone, &m_pSelection);
-    update();
-}
-
-void CQorsView::OnRButtonUp(QPoint client) {
-    if (!m_pDoc) return;
-    bool otherEditing = false;
-    forOtherViews(this, m_pDoc, [&](CQorsView* v) { otherEditing |= v->m_bChartEditing != 0; });
-    if (otherEditing) return;
-    CComItem* item = HitTestItems(client);
-    if (item != m_pSelection) {
-        SetSelection(item);
-        forOtherViews(this, m_pDoc, [&](CQorsView* v) { v->SetSelection(item); });
-    }
-    emit contextMenuRequested(m_pSelection ? kMenuItem : kMenuCells, mapToGlobal(client));
+void ViewItems::ClampItemsToSheet() {
+    CQorsDoc* doc = m_v.m_pDoc;
+    if (doc) qor::view::ClampDocumentItems(*doc, doc->ViewState().sheetWidth, doc->ViewState().sheetHeight);
 }

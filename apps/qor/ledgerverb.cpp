@@ -44,7 +44,7 @@ int verbLedger(const QStringList& args, Output* out) {
         out->err += QStringLiteral("qor ledger: no page %1 in %2\n").arg(page).arg(args[0]);
         return 1;
     }
-    doc.SetCurrentCell(row - 1, col - 1);
+    doc.Selection().SetCurrentCell(row - 1, col - 1);
     const ledger::LedgerDrillResult r = ledger::DrillToLedger(doc, CAppEnvironment::Instance());
     if (!r.ok) {
         out->err += QStringLiteral("qor ledger: %1\n").arg(r.error);

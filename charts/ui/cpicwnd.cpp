@@ -387,12 +387,14 @@ QRect CPicWnd::placeInParent(const QRect& wanted, bool moving) const {
     if (CQorsView* view = sheetView()) {
         // Over the sheet: inside the headers and the sheet's far corner.
         Rect sheet{0, 0, m_doc ? m_doc->ViewState().sheetWidth : 0, m_doc ? m_doc->ViewState().sheetHeight : 0};
-        view->DocToClient(sheet);
-        const int right = std::max(view->m_nHeaderWidth + 1, std::min(view->width(), sheet.right));
-        const int bottom =
-            std::max(view->m_nHeaderHeight + 1, std::min(view->height(), sheet.bottom));
-        bounds = QRect(QPoint(view->m_nHeaderWidth, view->m_nHeaderHeight),
-                       QPoint(right - 1, bottom - 1));
+        view->Geometry().DocToClient(sheet);
+        const int right = std::max(view->CurrentViewState().headerWidth + 1,
+                                   std::min(view->width(), sheet.right));
+        const int bottom = std::max(view->CurrentViewState().headerHeight + 1,
+                                    std::min(view->height(), sheet.bottom));
+        bounds = QRect(
+            QPoint(view->CurrentViewState().headerWidth, view->CurrentViewState().headerHeight),
+            QPoint(right - 1, bottom - 1));
     } else if (parentWidget()) {
         bounds = parentWidget()->rect();
     } else {
@@ -417,9 +419,9 @@ void CPicWnd::syncItemToWindow() {
     if (CQorsView* view = sheetView()) {
         // Over the sheet the window is the chart: its place and size go to
         // the item, the parts scaled with it.
-        if (!view->m_bChartEditing || chartFrameState()) return;
+        if (!view->Items().IsChartEditing() || chartFrameState()) return;
         Rect r{x(), y(), x() + width(), y() + height()};
-        view->ClientToDoc(r);
+        view->Geometry().ClientToDoc(r);
         if (qor::view::ApplyItemRect(*m_doc, *chart, r)) {
             reload();
             m_doc->UpdateAllViews(CQorsDoc::kHintItems);
@@ -649,14 +651,14 @@ bool CPicWnd::OnCommand(int id) {
             // No view may keep pointing at the chart that goes.
             CComItem* gone = m_doc->Items().GetCurrentChart();
             for (CQorsView* v : SheetViewsOf(m_doc)) {
-                if (v->m_pSelection != gone) continue;
-                if (v->m_bChartEditing) v->EndChartEdit();
-                v->m_pSelection = nullptr;
+                if (v->Items().Selected() != gone) continue;
+                if (v->Items().IsChartEditing()) v->Items().EndChartEdit();
+                v->Items().AssignSelected(nullptr);
             }
             m_doc->Items().DeleteCurrentChart();
             m_doc->Items().ChartWindow().changed = 1;
             auto* next = currentChart();
-            for (CQorsView* v : SheetViewsOf(m_doc)) v->SetSelection(next);
+            for (CQorsView* v : SheetViewsOf(m_doc)) v->Items().SetSelection(next);
             if (next) {
                 ShowChart(next);
             } else {

@@ -201,7 +201,7 @@ TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
     cmd::InstallEngineHooks();
     auto doc = doctest::newDoc(10, 6);
     doctest::UiRecorder ui;
-    doc->SetSelection(2, 1, 3, 1);  // B3:B4
+    doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4
     qortest::RegisteredDialogs dialogs;
 
     // A formula the report refuses: reported, and the dialog comes back

@@ -42,7 +42,7 @@ TEST(DocumentDialogs, EveryDialogOfACommandIsRegistered) {
 
 TEST(DocumentDialogs, ACommandShowsItsDialogModally) {
     auto doc = doctest::newDoc(20, 4);
-    doc->SetSelection(2, 0, 2, 0);
+    doc->Selection().SetSelection(2, 0, 2, 0);
     qortest::RegisteredDialogs dialogs;
     bool shown = false;
     QTimer::singleShot(0, [&shown] {

@@ -343,7 +343,7 @@ TEST(EditFormatDialogs, CommandsDriveTheirDialogs) {
     auto doc = newDoc(20, 5);
     UiRecorder ui;
     RegisteredDialogs dialogs;
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
 
     // Row height: 5 mm is stored as 14 points.
     {

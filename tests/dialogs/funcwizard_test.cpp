@@ -370,7 +370,7 @@ TEST(FuncWizardDlg, CellFormulaThroughTheWizardStoresTheCall) {
     auto doc = doctest::newDoc(10, 6);
     int kind = 1, start = 8, extent = 1;
     ASSERT_EQ(doc->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
-    doc->SetSelection(3, 3, 3, 3);
+    doc->Selection().SetSelection(3, 3, 3, 3);
     doctest::UiRecorder ui;
     qortest::RegisteredDialogs dialogs;
     QStringList seen;
@@ -414,7 +414,7 @@ TEST(FuncWizardDlg, CellFormulaThroughTheWizardStoresTheCall) {
 
 TEST(FuncWizardDlg, CancelInAnArgumentDialogStoresNothing) {
     auto doc = doctest::newDoc(10, 6);
-    doc->SetSelection(1, 1, 1, 1);
+    doc->Selection().SetSelection(1, 1, 1, 1);
     doctest::UiRecorder ui;
     qortest::RegisteredDialogs dialogs;
     int wizardResult = 0;

@@ -178,7 +178,7 @@ TEST(KeywordDialogs, CustomWeekThenEnteringFiftyFourIsRefused) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
     RegisteredDialogs dialogs;
-    doc->SetCurrentCell(1, 1);
+    doc->Selection().SetCurrentCell(1, 1);
     {
         ModalAnswer a([](CQorDialog& d) {
             qobject_cast<QRadioButton*>(d.GetDlgItem(CSetKeywordDlg::IDC_CUSTOM))->click();

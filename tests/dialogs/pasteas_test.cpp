@@ -68,7 +68,7 @@ TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
     view.OnUpdateCommand(clip::kCmdPasteSpecial, s);
     EXPECT_TRUE(s.enabled);
     CQorDialog::SetModalHook([](CQorDialog& d) { d.accept(); });
-    doc.SetSelection(2, 1, 2, 1);
+    doc.Selection().SetSelection(2, 1, 2, 1);
     EXPECT_TRUE(view.OnCommand(clip::kCmdPasteSpecial));
     double v = 0;
     EXPECT_TRUE(doc.GetNumCellValue(2, 1, &v));

@@ -63,7 +63,7 @@ TEST(CmdEdit, InsertAndAppendFollowTheSelectionAndCurrentPage) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
     labelRows(*doc, 3);
-    doc->SetSelection(1, 0, 1, 0);  // row 2
+    doc->Selection().SetSelection(1, 0, 1, 0);  // row 2
     InsertCountDlgMembers m = PresetInsertCountDlg(*doc, kInsertRows);
     m.count = 2;
     EXPECT_EQ(ApplyInsertCountDlg(*doc, m), 0);
@@ -188,7 +188,7 @@ TEST(CmdEdit, LocateMovesToAPageAndCell) {
     ASSERT_TRUE(doc->EnterDataState());
     ASSERT_EQ(doc->GetReport()->AppendRowColPage(2, 2), 0);
     UiRecorder ui;
-    doc->SetCurrentCell(2, 3);
+    doc->Selection().SetCurrentCell(2, 3);
     LocateDlgMembers m = PresetLocateDlg(*doc);
     EXPECT_EQ(m.page, 1);
     EXPECT_EQ(m.row, 3);
@@ -199,8 +199,8 @@ TEST(CmdEdit, LocateMovesToAPageAndCell) {
     EXPECT_EQ(ApplyLocateDlg(*doc, m), 0);
     EXPECT_EQ(doc->ViewState().curPage, 3);
     EXPECT_EQ(doc->GetReport()->GetCurPage(), 3);
-    EXPECT_EQ(doc->m_nCurRow, 9);
-    EXPECT_EQ(doc->m_nCurCol, 5);
+    EXPECT_EQ(doc->Selection().CurrentRow(), 9);
+    EXPECT_EQ(doc->Selection().CurrentColumn(), 5);
 
     m.page = 4;
     EXPECT_NE(ApplyLocateDlg(*doc, m), 0);

@@ -54,7 +54,7 @@ TEST(CmdFormat, RowHeightInMillimetresBecomesPoints) {
     auto doc = newDoc(200, 6);
     UiRecorder ui;
     SizeDialogs dialogs;
-    doc->SetSelection(1, 0, 3, 2);  // rows 2..4
+    doc->Selection().SetSelection(1, 0, 3, 2);  // rows 2..4
     int changed = 0;
     QObject::connect(doc.get(), &CQorsDoc::changed, [&changed](int) { ++changed; });
 
@@ -70,7 +70,7 @@ TEST(CmdFormat, RowHeightInMillimetresBecomesPoints) {
 
     // Confirming the height the dialog showed keeps the points: 18 points
     // show as 6 mm, which would come back as 17.
-    doc->SetSelection(10, 0, 10, 0);
+    doc->Selection().SetSelection(10, 0, 10, 0);
     dialogs.mm = 6;
     EXPECT_EQ(OnRowHeight(*doc), 0);
     EXPECT_EQ(rowHeight(*doc, 11), 18);
@@ -111,7 +111,7 @@ TEST(CmdFormat, ColumnWidthAndDataStateRefusal) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
     SizeDialogs dialogs;
-    doc->SetSelection(0, 1, 0, 2);
+    doc->Selection().SetSelection(0, 1, 0, 2);
     dialogs.mm = 30;
     EXPECT_EQ(OnColWidth(*doc), 0);
     EXPECT_EQ(colWidth(*doc, 2), 85);  // 30 / 0.3527 = 85.06
@@ -169,7 +169,7 @@ TEST(CmdFormat, CellStylePresetsMixedAsMinusOneAndWritesTheRest) {
     setFormat(*doc, kFmtBackground, kColourYellow, CellArea::cell(1, 1));
     setFormat(*doc, kFmtHAlign, 2, CellArea::area(1, 1, 2, 2));
     setFormat(*doc, kFmtFontSize, 5, CellArea::area(1, 1, 2, 2));
-    doc->SetSelection(0, 0, 1, 1);
+    doc->Selection().SetSelection(0, 0, 1, 1);
     CellStyleDlgMembers m = PresetCellStyleDlg(*doc);
     EXPECT_EQ(m.backColor, -1);
     EXPECT_EQ(m.hAlign, 2);
@@ -196,7 +196,7 @@ TEST(CmdFormat, CellStylePresetsMixedAsMinusOneAndWritesTheRest) {
 TEST(CmdFormat, LinesVarAreaAndTableStyle) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
-    doc->SetSelection(2, 1, 4, 3);
+    doc->Selection().SetSelection(2, 1, 4, 3);
     DrawLineDlgMembers lines;
     lines.lineType = 3;  // frame
     EXPECT_EQ(ApplyDrawLineDlg(*doc, lines), 0);

@@ -43,7 +43,7 @@ TEST(CmdFormula, StoredOnTheSelectionAndTableTextsBecomeNumbers) {
     UiRecorder ui;
     CReportHandle* r = doc->GetReport();
     ASSERT_EQ(r->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("合计")}, 3, 2), 0);
-    doc->SetSelection(2, 1, 3, 1);  // B3:B4
+    doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+A2");
     EXPECT_EQ(OnCellFormula(*doc), 0);
@@ -74,20 +74,20 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
     ASSERT_EQ(r->CombineCells(&comb), 0);
     FormulaDialogs dialogs;
 
-    doc->SetSelection(2, 0, 2, 0);  // the variable area's first row
+    doc->Selection().SetSelection(2, 0, 2, 0);  // the variable area's first row
     dialogs.answers << QStringLiteral("1");
     EXPECT_EQ(OnCellFormula(*doc), 1200);
     EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62511)});
     EXPECT_TRUE(doc->IsModified());  // as the command has always done
 
-    doc->SetSelection(5, 0, 5, 1);
+    doc->Selection().SetSelection(5, 0, 5, 1);
     dialogs.answers << QStringLiteral("1");
     EXPECT_EQ(OnCellFormula(*doc), 1220);
     EXPECT_EQ(ui.messages.last(), LoadErrorText(62512));
 
     // Any other refusal (data state here) asks again with the text kept.
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetSelection(0, 0, 0, 0);
+    doc->Selection().SetSelection(0, 0, 0, 0);
     dialogs.seen.clear();
     dialogs.answers << QStringLiteral("B1*2");
     EXPECT_EQ(OnCellFormula(*doc), -1);
@@ -102,7 +102,7 @@ TEST(CmdFormula, ARefusedFormulaLeavesTableTextsAsTheyWere) {
     UiRecorder ui;
     CReportHandle* r = doc->GetReport();
     ASSERT_EQ(r->SetCellValue(CellValue{kCellLabel, 0, QStringLiteral("合计")}, 3, 2), 0);
-    doc->SetSelection(2, 1, 3, 1);  // B3:B4, B3 a table text
+    doc->Selection().SetSelection(2, 1, 3, 1);  // B3:B4, B3 a table text
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("A1+(");  // refused, then cancelled
     EXPECT_EQ(OnCellFormula(*doc), -1);
@@ -141,7 +141,7 @@ TEST(CmdFormula, ARefusalSaysWhyAndWhereAndNamesTheFunctionMeant) {
     cmd::InstallEngineHooks();
     auto doc = newDoc(10, 6);
     UiRecorder ui;
-    doc->SetSelection(4, 1, 4, 1);  // B5
+    doc->Selection().SetSelection(4, 1, 4, 1);  // B5
     FormulaDialogs dialogs;
     dialogs.answers << QStringLiteral("B1+SUM(B2:B4)");  // refused, then cancelled
     EXPECT_EQ(OnCellFormula(*doc), -1);

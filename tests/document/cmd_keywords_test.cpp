@@ -24,7 +24,7 @@ CellRef keywordCell(CQorsDoc& doc, int slot) {
 TEST(CmdKeywords, ALongCustomNameIsRefusedNotCut) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
-    doc->SetCurrentCell(1, 2);
+    doc->Selection().SetCurrentCell(1, 2);
     SetKeywordDlgMembers m = PresetSetKeywordDlg(*doc);
     m.kind = kKeywordCustom;
     m.customName = QStringLiteral("一二三四五六七八九十一二三四五");  // 15
@@ -55,10 +55,10 @@ TEST(CmdKeywords, PlaceEnterOffsetCancelAndReopen) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
     SetKeywordDlgMembers set;
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     set.kind = kKeywordYear;
     ASSERT_EQ(ApplySetKeywordDlg(*doc, set), 0);
-    doc->SetCurrentCell(0, 3);
+    doc->Selection().SetCurrentCell(0, 3);
     set.kind = kKeywordUnitName;
     ASSERT_EQ(ApplySetKeywordDlg(*doc, set), 0);
     EXPECT_EQ(keywordCell(*doc, 2), (CellRef{0, 1, 1}));

@@ -69,7 +69,7 @@ TEST(DialogRegistry, ScopesPutBackWhatWasThereBefore) {
 
 TEST(DialogRegistry, ACommandFollowsItsDialogsRegistration) {
     auto doc = newDoc(20, 4);
-    doc->SetSelection(2, 0, 2, 0);
+    doc->Selection().SetSelection(2, 0, 2, 0);
     CommandState s;
     ASSERT_TRUE(doc->OnUpdateCommand(doccmd::kCmdRowHeight, s));
     EXPECT_FALSE(s.enabled);

@@ -141,9 +141,9 @@ TEST(DocCells, KindsAndValuesOfTheCurrentPage) {
     EXPECT_EQ(text.size(), 40);
 
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText("3.25", CQorsDoc::kEntryNumber), 0);
-    doc->SetCurrentCell(0, 1);
+    doc->Selection().SetCurrentCell(0, 1);
     ASSERT_EQ(doc->SetCellText(QString(50, QLatin1Char('x')), CQorsDoc::kEntryDataText), 0);
     double v = 0;
     EXPECT_TRUE(doc->GetNumCellValue(0, 0, &v));
@@ -155,7 +155,7 @@ TEST(DocCells, KindsAndValuesOfTheCurrentPage) {
     EXPECT_FALSE(doc->GetCharCellText(0, 0, &text));
     ASSERT_TRUE(doc->GetStyleCellText(1, 0, &text));
     // A table-text cell takes no entry in data state.
-    doc->SetCurrentCell(1, 0);
+    doc->Selection().SetCurrentCell(1, 0);
     EXPECT_NE(doc->SetCellText("9", CQorsDoc::kEntryNumber), 0);
     EXPECT_NE(doc->SetCellText("9", CQorsDoc::kEntryFormatText), 0);
 }

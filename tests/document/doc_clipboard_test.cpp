@@ -41,7 +41,7 @@ std::unique_ptr<CQorsDoc> sourceDoc() {
 TEST(DocClipboard, BlockWithCombinedCellAndFormulaArrivesWhole) {
     UiRecorder ui;
     auto src = sourceDoc();
-    src->SetSelection(1, 0, 4, 4);  // A2:E5
+    src->Selection().SetSelection(1, 0, 4, 4);  // A2:E5
     src->SetModifiedFlag(false);
     QMimeData mime;
     ASSERT_TRUE(src->Clipboard().CopyAreaToClipboard(&mime));
@@ -54,10 +54,10 @@ TEST(DocClipboard, BlockWithCombinedCellAndFormulaArrivesWhole) {
     // Into another report, one row and one column further: the format in
     // format state, then the values in data state.
     auto dst = newDoc(8, 7);
-    dst->SetSelection(2, 1, 2, 1);  // B3
+    dst->Selection().SetSelection(2, 1, 2, 1);  // B3
     ASSERT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     ASSERT_TRUE(dst->EnterDataState());
-    dst->SetSelection(2, 1, 2, 1);
+    dst->Selection().SetSelection(2, 1, 2, 1);
     ASSERT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     EXPECT_TRUE(dst->IsModified());
 
@@ -102,20 +102,20 @@ TEST(DocClipboard, BlockWithCombinedCellAndFormulaArrivesWhole) {
 TEST(DocClipboard, PasteIsCutAtTheTableEdge) {
     UiRecorder ui;
     auto src = sourceDoc();
-    src->SetSelection(1, 0, 4, 4);
+    src->Selection().SetSelection(1, 0, 4, 4);
     QMimeData mime;
     ASSERT_TRUE(src->Clipboard().CopyAreaToClipboard(&mime));
     auto dst = newDoc(4, 4);
-    dst->SetSelection(2, 2, 2, 2);  // C3: two rows and two columns fit
+    dst->Selection().SetSelection(2, 2, 2, 2);  // C3: two rows and two columns fit
     EXPECT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
     // The combined area B2:C3 lands on D4:E5, which does not fit: left out.
     EXPECT_FALSE(dst->IsCombinedCell(3, 3));
     QString text;
     ASSERT_TRUE(dst->GetStyleCellText(2, 3, &text));
     EXPECT_EQ(text, QStringLiteral("合计"));
-    dst->SetSelection(3, 3, 3, 3);
+    dst->Selection().SetSelection(3, 3, 3, 3);
     EXPECT_EQ(dst->Clipboard().PasteFromClipboard(&mime), 0);
-    dst->SetSelection(9, 9, 9, 9);
+    dst->Selection().SetSelection(9, 9, 9, 9);
     EXPECT_EQ(dst->Clipboard().PasteFromClipboard(&mime), code(Status::OutsideTable));
 }
 
@@ -125,7 +125,7 @@ TEST(DocClipboard, CutFormulaIsRewrittenForItsNewFirstCell) {
     auto src = newDoc(6, 4);
     CellArea f = CellArea::area(1, 2, 5, 2);
     ASSERT_EQ(src->GetReport()->SetAreaFormula(&f, QStringLiteral("A1+1")), 0);
-    src->SetSelection(2, 0, 4, 1);  // A3:B5, the formula's rows 3..5
+    src->Selection().SetSelection(2, 0, 4, 1);  // A3:B5, the formula's rows 3..5
     QMimeData mime;
     ASSERT_TRUE(src->Clipboard().CopyAreaToClipboard(&mime));
     NativeArea block;
@@ -144,7 +144,7 @@ TEST(DocClipboard, TextPasteAndDamagedNativeData) {
     ASSERT_TRUE(doc->EnterDataState());
     QMimeData text;
     text.setText(QStringLiteral("1\tabc\r\n2.5\t\r\n"));
-    doc->SetSelection(0, 0, 0, 0);
+    doc->Selection().SetSelection(0, 0, 0, 0);
     ASSERT_EQ(doc->Clipboard().PasteFromClipboard(&text), 0);
     double v = 0;
     ASSERT_TRUE(doc->GetNumCellValue(1, 0, &v));
@@ -154,11 +154,11 @@ TEST(DocClipboard, TextPasteAndDamagedNativeData) {
     EXPECT_EQ(t, QStringLiteral("abc"));
 
     // Native data that is damaged anywhere is refused; nothing is written.
-    doc->SetSelection(0, 0, 1, 1);
+    doc->Selection().SetSelection(0, 0, 1, 1);
     QMimeData good;
     ASSERT_TRUE(doc->Clipboard().CopyAreaToClipboard(&good));
     const QByteArray bytes = good.data(kNative);
-    doc->SetSelection(2, 2, 2, 2);
+    doc->Selection().SetSelection(2, 2, 2, 2);
     for (qsizetype n : {qsizetype(3), qsizetype(16), bytes.size() - 1}) {
         QMimeData bad;
         bad.setData(kNative, bytes.left(n));
@@ -206,12 +206,12 @@ TEST(DocClipboard, CutClearsOnlyAfterASuccessfulCopy) {
     UiRecorder ui;
     auto doc = newDoc(3, 3);
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText("5", CQorsDoc::kEntryNumber), 0);
     doc->SetModifiedFlag(false);
 
     // A selection the copy cannot read: nothing is cleared.
-    doc->SetSelection(5, 5, 6, 6);
+    doc->Selection().SetSelection(5, 5, 6, 6);
     EXPECT_FALSE(doc->Clipboard().CutAreaToClipboard(nullptr));
     QMimeData mime;
     EXPECT_FALSE(doc->Clipboard().CutAreaToClipboard(&mime));
@@ -219,11 +219,11 @@ TEST(DocClipboard, CutClearsOnlyAfterASuccessfulCopy) {
     EXPECT_TRUE(doc->GetNumCellValue(0, 0, &v));
     EXPECT_FALSE(doc->IsModified());
 
-    doc->SetSelection(0, 0, 0, 0);
+    doc->Selection().SetSelection(0, 0, 0, 0);
     ASSERT_TRUE(doc->Clipboard().CutAreaToClipboard(&mime));
     EXPECT_FALSE(doc->GetNumCellValue(0, 0, &v));
     EXPECT_TRUE(doc->IsModified());
-    doc->SetSelection(1, 1, 1, 1);
+    doc->Selection().SetSelection(1, 1, 1, 1);
     ASSERT_EQ(doc->Clipboard().PasteFromClipboard(&mime), 0);
     ASSERT_TRUE(doc->GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 5);

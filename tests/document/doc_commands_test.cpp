@@ -125,7 +125,7 @@ TEST(DocCommands, RunningReachesTheDialogWithItsMode) {
 TEST(DocCommands, CellFormulaNeedsAPlainCellOutsideTheVariableAreasFirstLine) {
     RecordingDialogs dialogs;
     auto doc = newDoc();
-    doc->SetCurrentCell(2, 1);
+    doc->Selection().SetCurrentCell(2, 1);
     EXPECT_TRUE(stateOf(*doc, kCmdCellFormula).enabled);
 
     const CellArea comb = CellArea::area(3, 2, 3, 3);  // B3:C3
@@ -135,11 +135,11 @@ TEST(DocCommands, CellFormulaNeedsAPlainCellOutsideTheVariableAreasFirstLine) {
     EXPECT_FALSE(why.isEmpty());
     EXPECT_FALSE(stateOf(*doc, kCmdCellFormula).enabled);
 
-    doc->SetCurrentCell(4, 0);
+    doc->Selection().SetCurrentCell(4, 0);
     int kind = 1, start = 5, extent = 3;
     ASSERT_EQ(doc->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
     EXPECT_FALSE(stateOf(*doc, kCmdCellFormula).enabled);  // row 5 is the area's first
-    doc->SetCurrentCell(3, 0);
+    doc->Selection().SetCurrentCell(3, 0);
     EXPECT_TRUE(stateOf(*doc, kCmdCellFormula).enabled);
 }
 

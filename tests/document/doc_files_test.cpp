@@ -143,7 +143,7 @@ TEST(DocFiles, OnlyTheWorkingCopyChangesUntilSave) {
     InUseMark mark;
     ASSERT_TRUE(ReadInUseMark(path, &mark));
     EXPECT_TRUE(mark.inUse);
-    doc.SetCurrentCell(1, 1);
+    doc.Selection().SetCurrentCell(1, 1);
     ASSERT_EQ(doc.SetCellText(QStringLiteral("12.5"), CQorsDoc::kEntryNumber), 0);
     ASSERT_TRUE(doc.IsModified());
 
@@ -169,7 +169,7 @@ TEST(DocFiles, FailedSaveLeavesTheReportAsItWas) {
     ASSERT_TRUE(doc.Files().OnNewDocument());
     ASSERT_TRUE(doc.EnterDataState());
     ASSERT_TRUE(doc.Files().OnSaveDocument(path));
-    doc.SetCurrentCell(0, 0);
+    doc.Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc.SetCellText(QStringLiteral("7"), CQorsDoc::kEntryNumber), 0);
     const QByteArray before = fileBytes(path);
 

@@ -44,25 +44,25 @@ protected:
 
 TEST_F(FillTest, OnlyASelectionOfSeveralLinesCanBeFilledAndTheMenuSaysWhy) {
     auto doc = newDoc(6, 5);
-    doc->SetSelection(1, 1, 1, 3);  // one row, three columns
+    doc->Selection().SetSelection(1, 1, 1, 3);  // one row, three columns
     QString why;
     EXPECT_FALSE(enabled(*doc, kCmdFillDown, &why));
     EXPECT_EQ(why, LoadErrorText(63900));
     EXPECT_FALSE(enabled(*doc, kCmdFillUp));
     EXPECT_TRUE(enabled(*doc, kCmdFillRight));
     EXPECT_TRUE(enabled(*doc, kCmdFillLeft));
-    doc->SetSelection(1, 1, 4, 1);  // one column
+    doc->Selection().SetSelection(1, 1, 4, 1);  // one column
     EXPECT_TRUE(enabled(*doc, kCmdFillDown));
     EXPECT_FALSE(enabled(*doc, kCmdFillRight, &why));
     EXPECT_EQ(why, LoadErrorText(63901));
     // A selection beyond the table's last row is no second row.
-    doc->SetSelection(5, 0, 9, 0);
+    doc->Selection().SetSelection(5, 0, 9, 0);
     EXPECT_FALSE(enabled(*doc, kCmdFillDown));
     // Both states fill; a command reached while off changes nothing.
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetSelection(1, 1, 4, 1);
+    doc->Selection().SetSelection(1, 1, 4, 1);
     EXPECT_TRUE(enabled(*doc, kCmdFillUp));
-    doc->SetSelection(1, 1, 1, 1);
+    doc->Selection().SetSelection(1, 1, 1, 1);
     doc->SetModifiedFlag(false);
     EXPECT_TRUE(doc->OnCommand(kCmdFillDown));
     EXPECT_FALSE(doc->IsModified());
@@ -78,7 +78,7 @@ TEST_F(FillTest, DataStateFillsValuesEachWayAndLeavesTableTextsAlone) {
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(8.5), 2, 3), 0);  // C2
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(3), 5, 2), 0);    // B5
 
-    doc->SetSelection(1, 1, 3, 2);  // B2:C4, down from row 2
+    doc->Selection().SetSelection(1, 1, 3, 2);  // B2:C4, down from row 2
     EXPECT_TRUE(doc->OnCommand(kCmdFillDown));
     EXPECT_EQ(number(*doc, 2, 1), 7);
     EXPECT_EQ(number(*doc, 2, 2), 8.5);
@@ -87,17 +87,17 @@ TEST_F(FillTest, DataStateFillsValuesEachWayAndLeavesTableTextsAlone) {
     EXPECT_EQ(text, QStringLiteral("注"));
     EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
 
-    doc->SetSelection(1, 1, 4, 1);  // B2:B5, up from row 5
+    doc->Selection().SetSelection(1, 1, 4, 1);  // B2:B5, up from row 5
     EXPECT_TRUE(doc->OnCommand(kCmdFillUp));
     for (int r = 1; r <= 4; ++r) EXPECT_EQ(number(*doc, r, 1), 3) << r;
 
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(-2), 6, 5), 0);  // E6
-    doc->SetSelection(5, 0, 5, 4);                                 // A6:E6, left from E
+    doc->Selection().SetSelection(5, 0, 5, 4);                     // A6:E6, left from E
     EXPECT_TRUE(doc->OnCommand(kCmdFillLeft));
     for (int c = 0; c <= 3; ++c) EXPECT_EQ(number(*doc, 5, c), -2) << c;
 
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(11), 1, 1), 0);  // A1
-    doc->SetSelection(0, 0, 0, 4);                                 // A1:E1, right from A
+    doc->Selection().SetSelection(0, 0, 0, 4);                     // A1:E1, right from A
     EXPECT_TRUE(doc->OnCommand(kCmdFillRight));
     for (int c = 1; c <= 4; ++c) EXPECT_EQ(number(*doc, 0, c), 11) << c;
     EXPECT_TRUE(doc->IsModified());
@@ -115,7 +115,7 @@ TEST_F(FillTest, FormatStateFillsKindsFormatsTextsAndMovedFormulas) {
     CellArea f = CellArea::cell(2, 3);
     ASSERT_EQ(h->SetAreaFormula(&f, QStringLiteral("A1*2")), 0);
 
-    doc->SetSelection(1, 0, 3, 2);  // A2:C4, down
+    doc->Selection().SetSelection(1, 0, 3, 2);  // A2:C4, down
     EXPECT_TRUE(doc->OnCommand(kCmdFillDown));
     QString text;
     for (int r = 2; r <= 3; ++r) {
@@ -135,7 +135,7 @@ TEST_F(FillTest, FormatStateFillsKindsFormatsTextsAndMovedFormulas) {
     // 6 reads E5.
     CellArea g = CellArea::cell(8, 6);
     ASSERT_EQ(h->SetAreaFormula(&g, QStringLiteral("E7+1")), 0);
-    doc->SetSelection(5, 5, 7, 5);
+    doc->Selection().SetSelection(5, 5, 7, 5);
     EXPECT_TRUE(doc->OnCommand(kCmdFillUp));
     ASSERT_TRUE(doc->GetCellFormula(5, 5, &text));
     EXPECT_EQ(text, QStringLiteral("E5+1"));
@@ -143,7 +143,7 @@ TEST_F(FillTest, FormatStateFillsKindsFormatsTextsAndMovedFormulas) {
     // Right from column A over A6:C6 with "A5": B6 reads B5.
     CellArea k = CellArea::cell(6, 1);
     ASSERT_EQ(h->SetAreaFormula(&k, QStringLiteral("A5")), 0);
-    doc->SetSelection(5, 0, 5, 2);
+    doc->Selection().SetSelection(5, 0, 5, 2);
     EXPECT_TRUE(doc->OnCommand(kCmdFillRight));
     ASSERT_TRUE(doc->GetCellFormula(5, 1, &text));
     EXPECT_EQ(text, QStringLiteral("B5"));
@@ -157,7 +157,7 @@ TEST_F(FillTest, FormatStateFillsKindsFormatsTextsAndMovedFormulas) {
     CellArea m = CellArea::cell(7, 3);
     ASSERT_EQ(h->SetAreaFormula(&m, QStringLiteral("A7")), 0);
     setFormat(*doc, kFmtDecimals, 5, CellArea::cell(7, 3));
-    doc->SetSelection(6, 0, 6, 2);
+    doc->Selection().SetSelection(6, 0, 6, 2);
     EXPECT_TRUE(doc->OnCommand(kCmdFillLeft));
     EXPECT_FALSE(doc->GetCellFormula(6, 0, &text));
     EXPECT_EQ(decimals(*doc, 6, 0), 5);
@@ -171,7 +171,7 @@ TEST_F(FillTest, DecimalButtonsStepNumberCellsWithinZeroToSeven) {
     setFormat(*doc, kFmtDecimals, 0, CellArea::cell(1, 3));
     setFormat(*doc, kFmtKind, kCellText, CellArea::cell(1, 4));
     setFormat(*doc, kFmtDecimals, 4, CellArea::cell(1, 4));
-    doc->SetSelection(0, 0, 0, 3);
+    doc->Selection().SetSelection(0, 0, 0, 3);
     EXPECT_TRUE(enabled(*doc, kCmdMoreDecimals));
     EXPECT_TRUE(doc->OnCommand(kCmdMoreDecimals));
     EXPECT_EQ(decimals(*doc, 0, 0), 3);

@@ -133,9 +133,9 @@ TEST(DocState, ClearingAndFormulaLists) {
     // Format state: a clear takes formulas, combined cells and texts.
     const CellArea comb = CellArea::area(4, 1, 4, 2);
     ASSERT_EQ(h->CombineCells(&comb), 0);
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(QStringLiteral("标题"), CQorsDoc::kEntryFormatText), 0);
-    doc->SetSelection(0, 0, 3, 3);
+    doc->Selection().SetSelection(0, 0, 3, 3);
     EXPECT_EQ(doc->ClearArea(), 0);
     EXPECT_EQ(doc->GetCellFormulaState(1, 1), 0);
     EXPECT_FALSE(doc->IsCombinedCell(3, 0));
@@ -237,8 +237,8 @@ TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     inside->SetSize(50, 20);
     outside->SetPosition(QPoint(300, 5));
     outside->SetSize(50, 20);
-    doc->SetSelection(0, 0, 2, 2);  // 3 x 64 wide, 3 x 18 high
-    EXPECT_EQ(doc->CellRangeToSheetRect(doc->GetSelectionArea()), (items::Rect{0, 0, 193, 55}));
+    doc->Selection().SetSelection(0, 0, 2, 2);  // 3 x 64 wide, 3 x 18 high
+    EXPECT_EQ(doc->CellRangeToSheetRect(doc->Selection().Area()), (items::Rect{0, 0, 193, 55}));
     EXPECT_EQ(doc->ClearArea(), 0);
     EXPECT_EQ(doc->Items().GetComItemCount(), 1);
     EXPECT_EQ(doc->Items().GetFirstComItemPos(), outside.get());

@@ -23,8 +23,7 @@ QString cellText(const CQorsDoc& doc, int row, int col) {
 }
 
 void typeInto(CQorsDoc& doc, int row, int col, const QString& text) {
-    doc.m_nCurRow = int16_t(row);
-    doc.m_nCurCol = int16_t(col);
+    doc.Selection().SetCurrent(row, col);
     ASSERT_EQ(doc.SetCellText(text, doc.IsDataState() ? CQorsDoc::kEntryDataText
                                                       : CQorsDoc::kEntryFormatText),
               0);

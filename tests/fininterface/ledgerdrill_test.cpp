@@ -107,7 +107,7 @@ std::unique_ptr<CQorsDoc> docWithFormula(const QString& formula) {
     EXPECT_EQ(doc->GetReport()->SetAreaFormula(&at, formula), 0)
         << formula.toStdString() << doc->GetReport()->LastFormulaError().toStdString();
     EXPECT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(1, 1);
+    doc->Selection().SetCurrentCell(1, 1);
     return doc;
 }
 
@@ -145,11 +145,11 @@ TEST_F(LedgerDrillCommand, HandsTheCellsAccountsToTheLedger) {
     EXPECT_TRUE(calls[0].hadQuery);
 
     // Off on a cell without a ledger formula, and without the hook.
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     EXPECT_FALSE(drillEnabled(*doc));
     auto plain = docWithFormula(QStringLiteral("A1+1"));
     EXPECT_FALSE(drillEnabled(*plain));
-    doc->SetCurrentCell(1, 1);
+    doc->Selection().SetCurrentCell(1, 1);
     qor::doccmd::SetLedgerDrillHook({});
     qor::CommandState state;
     doc->OnUpdateCommand(qor::doccmd::kCmdDrillDown, state);

@@ -114,7 +114,7 @@ TEST(AreaChartDlg, InsertChartRunsTheDialog) {
     CQorsView view(doc.get());
     view.resize(640, 480);
     view.OnInitialUpdate();
-    doc->SetSelection(0, 0, 3, 3);
+    doc->Selection().SetSelection(0, 0, 3, 3);
     HookGuard hook([](CQorDialog& d) {
         ASSERT_TRUE(dynamic_cast<CAreaChartDlg*>(&d));
         button(d, 1083)->click();
@@ -153,10 +153,10 @@ TEST(ChartWindow, EditsTheChartInPlace) {
     chart->SetRect({20, 20, 260, 180});
 
     qor::items::Rect client = chart->GetRect();
-    view.DocToClient(client);
+    view.Geometry().DocToClient(client);
     QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier,
                        QPoint(client.left + 100, client.top + 80));
-    ASSERT_TRUE(view.m_bChartEditing);
+    ASSERT_TRUE(view.Items().IsChartEditing());
     auto* wnd = view.findChild<CPicWnd*>();
     ASSERT_TRUE(wnd);
     EXPECT_TRUE(wnd->isVisible());
@@ -192,7 +192,7 @@ TEST(ChartWindow, EditsTheChartInPlace) {
 
     // Esc ends the editing; the window goes.
     QTest::keyClick(wnd, Qt::Key_Escape);
-    EXPECT_FALSE(view.m_bChartEditing);
+    EXPECT_FALSE(view.Items().IsChartEditing());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(view.findChild<CPicWnd*>());
     ASSERT_TRUE(view.OnUpdateCommand(kCmdChartType2, state) == false || !state.enabled);
@@ -223,7 +223,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     view.OnInitialUpdate();
     view.show();
     QApplication::processEvents();
-    doc->SetSelection(0, 0, 3, 3);
+    doc->Selection().SetSelection(0, 0, 3, 3);
 
     QString shownArea;
     int answered = 0;
@@ -247,16 +247,16 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     user.start();
     EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertChart));
     ASSERT_EQ(doc->Items().GetComItemCount(), 1);
-    auto* chart = dynamic_cast<CGraphItem*>(view.m_pSelection);
+    auto* chart = dynamic_cast<CGraphItem*>(view.Items().Selected());
     ASSERT_TRUE(chart);
-    EXPECT_TRUE(view.m_bChartEditing);
+    EXPECT_TRUE(view.Items().IsChartEditing());
     auto* wnd = view.findChild<CPicWnd*>();
     ASSERT_TRUE(wnd);
     EXPECT_TRUE(wnd->isVisible());
     QApplication::processEvents();
     view.grab().save(qortest::artifactPath(QStringLiteral("new-chart-editing.png")));
     QTest::keyClick(wnd, Qt::Key_Escape);
-    EXPECT_FALSE(view.m_bChartEditing);
+    EXPECT_FALSE(view.Items().IsChartEditing());
 
     const int titleBefore = chart->GetChartDesc().GetFont(qor::items::ChartDesc::kTitleFont).size;
     const qor::items::Rect before = chart->GetRect();

@@ -97,7 +97,7 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     CGraphItem* second = addChart(doc, {300, 200}, QString());
     CGraphItem* third = addChart(doc, {200, 150}, QString());
     CQorsView* view = m_child->GetActiveView();
-    view->SetSelection(second);
+    view->Items().SetSelection(second);
     ASSERT_TRUE(frame->Router().Query(kCmdChartWindow).enabled);
     ASSERT_TRUE(run(kCmdChartWindow));
     ASSERT_TRUE(chartFrame());
@@ -164,7 +164,7 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     ASSERT_TRUE(run(CPicWnd::kCmdDeleteChart));
     EXPECT_EQ(doc->Items().GetChartCount(), 2);
     EXPECT_EQ(doc->Items().GetCurrentChart(), second);
-    EXPECT_EQ(view->m_pSelection, second);
+    EXPECT_EQ(view->Items().Selected(), second);
 
     ASSERT_TRUE(run(CPicFrame::kCmdExit));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -206,15 +206,15 @@ TEST_F(ChartFrameTest, AChartTooLargeForTheSheetOpensTheChartFrame) {
     CGraphItem* large = addChart(doc, {1400, 1000}, QStringLiteral("GRAPH_1"));
     CQorsView* view = m_child->GetActiveView();
     ASSERT_LT(view->width(), 1400);
-    ASSERT_TRUE(view->BeginChartEdit(large));
-    EXPECT_FALSE(view->m_bChartEditing);
+    ASSERT_TRUE(view->Items().BeginChartEdit(large));
+    EXPECT_FALSE(view->Items().IsChartEditing());
     ASSERT_TRUE(chartFrame());
     // The chart itself, not the first of the same name.
     EXPECT_EQ(doc->Items().GetCurrentChart(), large);
     EXPECT_EQ(chartWindow()->size(), QSize(1400, 1000));
     m_child->GetActiveView()->setFocus();
     frame->MdiArea()->setActiveSubWindow(m_child);
-    ASSERT_TRUE(view->BeginChartEdit(large));
+    ASSERT_TRUE(view->Items().BeginChartEdit(large));
     int frames = 0;
     for (QMdiSubWindow* w : frame->MdiArea()->subWindowList()) frames += qobject_cast<CPicFrame*>(w) ? 1 : 0;
     EXPECT_EQ(frames, 1);
@@ -225,7 +225,7 @@ TEST_F(ChartFrameTest, MenuFourNineteenWhileAChartIsEditedInPlace) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
     CQorsView* view = m_child->GetActiveView();
-    ASSERT_TRUE(view->BeginChartEdit(chart));
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart));
     frame->UpdateFrameState();
     EXPECT_EQ(frame->CurrentMenuId(), kMenuChartEdit);
     EXPECT_TRUE(frame->Router().Query(kCmdChartType2).enabled);
@@ -241,9 +241,9 @@ TEST_F(ChartFrameTest, MenuFourNineteenWhileAChartIsEditedInPlace) {
     QTest::mouseRelease(wnd, Qt::LeftButton, Qt::NoModifier, QPoint(44, 23));
     ASSERT_EQ(wnd->geometry(), before.translated(30, 20));
     Rect expected{before.left() + 30, before.top() + 20, before.right() + 31, before.bottom() + 21};
-    view->ClientToDoc(expected);
+    view->Geometry().ClientToDoc(expected);
     EXPECT_EQ(chart->GetRect(), expected);
-    view->EndChartEdit();
+    view->Items().EndChartEdit();
     frame->UpdateFrameState();
     EXPECT_EQ(frame->CurrentMenuId(), kMenuReport);
 }
@@ -253,7 +253,7 @@ TEST_F(ChartFrameTest, MenuFourNineteenWhileAChartIsEditedInPlace) {
 TEST_F(ChartFrameTest, TheWindowIsSizedAndMovedByItsFrame) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
-    m_child->GetActiveView()->SetSelection(chart);
+    m_child->GetActiveView()->Items().SetSelection(chart);
     ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
@@ -287,7 +287,7 @@ TEST_F(ChartFrameTest, TheWindowIsSizedAndMovedByItsFrame) {
 TEST_F(ChartFrameTest, TitleFontAndDataGroupDialogs) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
-    m_child->GetActiveView()->SetSelection(chart);
+    m_child->GetActiveView()->Items().SetSelection(chart);
     ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);
@@ -366,7 +366,7 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
     const int pageH = int(paint.height());
     CGraphItem* wide = addChart(doc, {pageW * 3 / 2, pageH / 2}, QStringLiteral("GRAPH_1"));
     CGraphItem* exact = addChart(doc, {pageW, pageH / 2}, QStringLiteral("GRAPH_2"));
-    m_child->GetActiveView()->SetSelection(wide);
+    m_child->GetActiveView()->Items().SetSelection(wide);
     ASSERT_TRUE(run(kCmdChartWindow));
 
     QString target;
@@ -409,7 +409,7 @@ TEST_F(ChartFrameTest, TheChartPrintsOverAsManyPagesAsItNeeds) {
 TEST_F(ChartFrameTest, PaperTooSmallIsRefused) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
-    m_child->GetActiveView()->SetSelection(chart);
+    m_child->GetActiveView()->Items().SetSelection(chart);
     ASSERT_TRUE(run(kCmdChartWindow));
     const QString pdf = qortest::freshDir(QStringLiteral("ChartFrameSmall")) + "/small.pdf";
     QPrinter printer(QPrinter::HighResolution);
@@ -428,7 +428,7 @@ TEST_F(ChartFrameTest, ShiftF10OpensTheChartMenu) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
     CQorsView* view = m_child->GetActiveView();
-    ASSERT_TRUE(view->BeginChartEdit(chart));
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart));
     auto* wnd = view->findChild<CPicWnd*>();
     ASSERT_TRUE(wnd);
     QTest::keyClick(wnd, Qt::Key_F10, Qt::ShiftModifier);
@@ -522,7 +522,7 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     ASSERT_TRUE(barsOn());
 
     // Esc.
-    ASSERT_TRUE(view->BeginChartEdit(chart));
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart));
     EXPECT_TRUE(barsOff());
     auto* wnd = view->findChild<CPicWnd*>();
     ASSERT_TRUE(wnd);
@@ -530,20 +530,20 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     // A bar that still took a drag would carry the sheet from under it.
     QTest::mouseClick(vBar, Qt::LeftButton, Qt::NoModifier,
                       QPoint(vBar->width() / 2, vBar->height() - 5));
-    EXPECT_EQ(view->m_nFirstRow, 0);
+    EXPECT_EQ(view->FirstRow(), 0);
     EXPECT_EQ(wnd->pos(), at);
     QTest::keyClick(wnd, Qt::Key_Escape);
     QApplication::processEvents();
-    EXPECT_FALSE(view->m_bChartEditing);
+    EXPECT_FALSE(view->Items().IsChartEditing());
     EXPECT_TRUE(barsOn());
 
     // Another chart straight after: still off; nothing selected ends it.
-    ASSERT_TRUE(view->BeginChartEdit(chart));
-    ASSERT_TRUE(view->BeginChartEdit(other));
-    EXPECT_TRUE(view->m_bChartEditing);
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart));
+    ASSERT_TRUE(view->Items().BeginChartEdit(other));
+    EXPECT_TRUE(view->Items().IsChartEditing());
     EXPECT_TRUE(barsOff());
-    view->SetSelection(nullptr);
-    EXPECT_FALSE(view->m_bChartEditing);
+    view->Items().SetSelection(nullptr);
+    EXPECT_FALSE(view->Items().IsChartEditing());
     EXPECT_TRUE(barsOn());
 
     // A pane that goes while it edits gives back the bar it shared.
@@ -552,8 +552,8 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     ASSERT_TRUE(splitter->SplitColumn(splitter->width() / 2));
     CQorsView* right = splitter->GetPane(0, 1);
     ASSERT_TRUE(right);
-    ASSERT_TRUE(right->BeginChartEdit(chart));
-    ASSERT_TRUE(right->m_bChartEditing);
+    ASSERT_TRUE(right->Items().BeginChartEdit(chart));
+    ASSERT_TRUE(right->Items().IsChartEditing());
     EXPECT_FALSE(vBar->isEnabled());
     EXPECT_TRUE(hBar->isEnabled());  // the other column's
     ASSERT_TRUE(splitter->DeleteColumn(1));
@@ -561,11 +561,11 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
     EXPECT_TRUE(barsOn());
 
     // The chart window command takes the chart out of the sheet.
-    ASSERT_TRUE(view->BeginChartEdit(chart));
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart));
     EXPECT_TRUE(barsOff());
     ASSERT_TRUE(run(kCmdChartWindow));
     ASSERT_TRUE(chartFrame());
-    EXPECT_FALSE(view->m_bChartEditing);
+    EXPECT_FALSE(view->Items().IsChartEditing());
     EXPECT_TRUE(barsOn());
 }
 
@@ -574,7 +574,7 @@ TEST_F(ChartFrameTest, TheSheetStaysPutWhileAChartIsEditedOnIt) {
 TEST_F(ChartFrameTest, ADefaultSizedChartInItsWindowShowsItsTitlesWhole) {
     CQorsDoc* doc = report();
     CGraphItem* chart = addChart(doc, {300, 200}, QString());
-    m_child->GetActiveView()->SetSelection(chart);
+    m_child->GetActiveView()->Items().SetSelection(chart);
     ASSERT_TRUE(run(kCmdChartWindow));
     CPicWnd* wnd = chartWindow();
     ASSERT_TRUE(wnd);

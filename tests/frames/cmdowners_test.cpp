@@ -21,7 +21,7 @@ TEST_F(CommandOwners, EveryTargetNamesEachCommandItAnswers) {
     for (const char* state : {"format state", "data state", "a chart selected"}) {
         SCOPED_TRACE(state);
         if (state[0] != 'f' && !doc->IsDataState()) child->EnterDataState();
-        if (state[0] == 'a') view->SetSelection(doc->Items().CreateComItem(0).get());
+        if (state[0] == 'a') view->Items().SetSelection(doc->Items().CreateComItem(0).get());
         QApplication::processEvents();
         frame->Router().UpdateAll();  // the main frame learns the pass's window
         const QList<std::pair<const char*, qor::ICommandTarget*>> targets = {

@@ -89,7 +89,7 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     EXPECT_FALSE(decimals->isEnabled());
     EXPECT_EQ(decimals->statusTip(), qor::doccmd::ReasonFormatState());
     // A fill of one row says there is no second row.
-    child->GetDocument()->SetSelection(0, 0, 0, 2);
+    child->GetDocument()->Selection().SetSelection(0, 0, 0, 2);
     frame->UpdateFrameState();
     QAction* down = frame->Router().FindAction(qor::doccmd::kCmdFillDown);
     ASSERT_NE(down, nullptr);

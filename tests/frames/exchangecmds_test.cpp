@@ -27,7 +27,7 @@ void makeReport(FrameFixture* f, CMainFrame* frame, const QString& path, const Q
     ASSERT_NE(made, nullptr);
     CQorsDoc* doc = made->GetDocument();
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(value, 1), 0);
     ASSERT_TRUE(doc->Files().OnSaveDocument(path));
     doc->SetModifiedFlag(false);

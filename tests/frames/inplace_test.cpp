@@ -185,7 +185,8 @@ TEST_F(InPlaceTest, RightClickShowsTheFramesOwnMenusOverTheEmbeddedReport) {
     QApplication::processEvents();
 
     // A right click on the sheet shows the cells' menu at the point.
-    const QPoint at(view->m_nHeaderWidth + 10, view->m_nHeaderHeight + 5);
+    const QPoint at(view->CurrentViewState().headerWidth + 10,
+                    view->CurrentViewState().headerHeight + 5);
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(view->mapToGlobal(at)),
                       Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(view, &press);
@@ -239,7 +240,7 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // charts are made in data state
     const std::shared_ptr<CComItem> chart = doc->Items().CreateComItem(0);  // added to the report
     ASSERT_NE(chart, nullptr);
-    ASSERT_TRUE(view->BeginChartEdit(chart.get()));
+    ASSERT_TRUE(view->Items().BeginChartEdit(chart.get()));
     frame->UpdateFrameState();
     EXPECT_TRUE(frame->IsChartMenuOn());
     EXPECT_TRUE(frame->ToolBar(kCmdBarChart)->isVisible());
@@ -247,7 +248,7 @@ TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
     // Another pass asks nothing new.
     frame->UpdateFrameState();
     EXPECT_EQ(site.chartMenus, QList<bool>{true});
-    view->EndChartEdit();
+    view->Items().EndChartEdit();
     frame->UpdateFrameState();
     EXPECT_FALSE(frame->IsChartMenuOn());
     EXPECT_FALSE(frame->ToolBar(kCmdBarChart)->isVisible());
@@ -278,23 +279,24 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
     const CQorsView* view = frame->GetActiveView();
     const int extent = frame->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, frame);
     const int barsHeight = frame->GetActiveView()->geometry().top();
-    const int cellsWide = asked.width() - extent - view->m_nHeaderWidth;
+    const int cellsWide = asked.width() - extent - view->CurrentViewState().headerWidth;
     // The bottom row is as tall as the page tabs' captions need.
     const int bottomRow = frame->PageCtrl()->RowHeight(extent);
-    const int cellsHigh = asked.height() - barsHeight - bottomRow - view->m_nHeaderHeight;
+    const int cellsHigh =
+        asked.height() - barsHeight - bottomRow - view->CurrentViewState().headerHeight;
     auto isWhole = [](int pixels, auto distance) {
         for (int n = 1; n < 300; ++n)
             if (distance(n) == pixels) return true;
         return false;
     };
     EXPECT_TRUE(isWhole(cellsWide, [view](int n) {
-        return view->GetColumnDistance(view->m_nFirstCol, view->m_nFirstCol + n);
+        return view->Geometry().GetColumnDistance(view->FirstColumn(), view->FirstColumn() + n);
     })) << cellsWide;
     EXPECT_TRUE(isWhole(cellsHigh, [view](int n) {
-        return view->GetRowDistance(view->m_nFirstRow, view->m_nFirstRow + n);
+        return view->Geometry().GetRowDistance(view->FirstRow(), view->FirstRow() + n);
     })) << cellsHigh;
     EXPECT_LE(asked.width(), start.width() + 50);
-    EXPECT_GT(asked.width(), start.width() + 50 - view->GetColumnDistance(0, 3));
+    EXPECT_GT(asked.width(), start.width() + 50 - view->Geometry().GetColumnDistance(0, 3));
 
     // Agreed: the frame and its bar move, and the sheet follows.
     site.accept = true;

@@ -76,7 +76,7 @@ protected:
     // A real double click in the middle of the object.
     void doubleClickObject(CQorsView* view, COleItem* object) {
         qor::view::Rect r = object->GetRect();
-        view->DocToClient(r);
+        view->Geometry().DocToClient(r);
         const QPointF at((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
         QMouseEvent dbl(QEvent::MouseButtonDblClick, at, view->mapToGlobal(at), Qt::LeftButton,
                         Qt::LeftButton, Qt::NoModifier);
@@ -115,13 +115,13 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     // window.
     EXPECT_EQ(inPlace->parentWidget(), view);
     qor::view::Rect place = object->GetRect();
-    view->DocToClient(place);
+    view->Geometry().DocToClient(place);
     EXPECT_EQ(inPlace->geometry(), QRect(place.left, place.top, place.width(), place.height()));
     EXPECT_TRUE(inPlace->TrackBar()->isVisible());
     EXPECT_EQ(frame->Children().size(), 1);
     EXPECT_EQ(doc->Items().GetInPlaceActiveItem(), object);
-    EXPECT_TRUE(view->IsInPlaceActive());
-    EXPECT_TRUE(inPlace->GetActiveView()->IsInPlaceActive());
+    EXPECT_TRUE(view->InPlace().IsActive());
+    EXPECT_TRUE(inPlace->GetActiveView()->InPlace().IsActive());
     EXPECT_EQ(inPlace->GetDocument()->GetPathName().isEmpty(), false);
 
     // The shared menu bar: the container's 文件, the frame's menus, the
@@ -206,14 +206,15 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
     const QRect bigger = session->Frame()->geometry().adjusted(0, 0, 40, 24);
     ASSERT_TRUE(session->RequestPositionChange(bigger));
     qor::view::Rect wanted{bigger.left(), bigger.top(), bigger.right() + 1, bigger.bottom() + 1};
-    view->ClientToDoc(wanted);
+    view->Geometry().ClientToDoc(wanted);
     EXPECT_EQ(object->GetRect(), wanted);
     EXPECT_TRUE(doc->IsModified());
 
     // A click on the containing report beside the object ends the editing.
     typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("clicked"));
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(view->m_nHeaderWidth + 5, view->m_nHeaderHeight + 5));
+                      QPoint(view->CurrentViewState().headerWidth + 5,
+                             view->CurrentViewState().headerHeight + 5));
     settle();
     EXPECT_EQ(CInPlaceSession::Current(), nullptr);
     EXPECT_TRUE(doc->IsModified());

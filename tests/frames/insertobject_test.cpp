@@ -87,7 +87,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
     }
     COleItem* object = onlyObject(*doc);
     ASSERT_TRUE(object);
-    EXPECT_EQ(view.m_pSelection, object);
+    EXPECT_EQ(view.Items().Selected(), object);
     EXPECT_EQ(object->GetClient().classId, QStringLiteral("image/png"));
     EXPECT_EQ(object->GetClient().embedding, 1u);
     EXPECT_EQ(object->GetObjectData(), bytes);
@@ -95,7 +95,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
     // The page shows the picture itself.
     const QImage shown = view.grab().toImage();
     qor::items::Rect r = object->GetRect();
-    view.DocToClient(r);
+    view.Geometry().DocToClient(r);
     EXPECT_EQ(shown.pixelColor(r.left + 20, r.top + 15), QColor(0x20, 0x80, 0xC0));
 
     const QString path = dir + "/with-object.rep";
@@ -170,7 +170,7 @@ TEST(InsertObject, OpenVerbTakesChangesBack) {
         view.resize(640, 480);
         view.OnInitialUpdate();
         qor::items::Rect r = object->GetRect();
-        view.DocToClient(r);
+        view.Geometry().DocToClient(r);
         QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(r.left + 5, r.top + 5));
     }
     qor::installUiServices(previous);

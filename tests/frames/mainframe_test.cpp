@@ -128,7 +128,7 @@ TEST_F(MainFrameTest, FormulaBarCommitsAtMost255CharactersAndEnterWithoutEntryOn
     CQorsDoc* doc = child->GetDocument();
     CFormulaBar* bar = frame->FormulaBar();
     ASSERT_TRUE(bar->isEnabled());
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     bar->setFocus();
     bar->m_nMode = 1;  // a text entry, as the bar takes it on focus
     bar->setText(QString(300, u'x'));
@@ -137,7 +137,7 @@ TEST_F(MainFrameTest, FormulaBarCommitsAtMost255CharactersAndEnterWithoutEntryOn
     EXPECT_EQ(bar->m_nMode, -1);
 
     // Enter with nothing typed writes nothing and moves down.
-    doc->SetCurrentCell(2, 1);
+    doc->Selection().SetCurrentCell(2, 1);
     child->GetActiveView()->GoToCell(2, 1);
     bar->setFocus();
     bar->m_nMode = -1;
@@ -145,7 +145,7 @@ TEST_F(MainFrameTest, FormulaBarCommitsAtMost255CharactersAndEnterWithoutEntryOn
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(bar, &enter);
     EXPECT_TRUE(cellText(doc, 2, 1).isEmpty());
-    EXPECT_EQ(doc->m_nCurRow, 3);
+    EXPECT_EQ(doc->Selection().CurrentRow(), 3);
 
     // Esc drops the entry.
     bar->setFocus();
@@ -160,17 +160,17 @@ TEST_F(MainFrameTest, FormulaBarCommitsAtMost255CharactersAndEnterWithoutEntryOn
 TEST_F(MainFrameTest, FormulaBarAndCellFormulaFollowTheirRules) {
     CChildFrame* child = newReport();
     CQorsDoc* doc = child->GetDocument();
-    doc->SetCurrentCell(1, 1);
+    doc->Selection().SetCurrentCell(1, 1);
     EXPECT_TRUE(CMainFrame::CellFormulaAllowed(doc));
     EXPECT_TRUE(CMainFrame::FormulaBarEditable(doc));
     // A table text takes no typing in data state, but a plain cell does:
     // a value can be typed in data state.
     ASSERT_EQ(doc->SetCellText(QStringLiteral("标题"), 3), 0);
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(1, 1);
+    doc->Selection().SetCurrentCell(1, 1);
     EXPECT_FALSE(CMainFrame::FormulaBarEditable(doc));
     EXPECT_FALSE(CMainFrame::CellFormulaAllowed(doc));  // format state only
-    doc->SetCurrentCell(2, 2);
+    doc->Selection().SetCurrentCell(2, 2);
     EXPECT_TRUE(CMainFrame::FormulaBarEditable(doc));
     frame->UpdateFrameState();
     EXPECT_TRUE(frame->FormulaBar()->isEnabled());
@@ -180,7 +180,7 @@ TEST_F(MainFrameTest, FormulaBarAndCellFormulaFollowTheirRules) {
 TEST_F(MainFrameTest, FontBoxesWorkInFormatStateOnly) {
     CChildFrame* child = newReport();
     CQorsDoc* doc = child->GetDocument();
-    doc->SetSelection(0, 0, 1, 1);
+    doc->Selection().SetSelection(0, 0, 1, 1);
     QComboBox* names = frame->FormatBar()->FontNameBox();
     names->setCurrentIndex(2);
     emit names->activated(2);
@@ -206,7 +206,7 @@ TEST_F(MainFrameTest, FontBoxesWorkInFormatStateOnly) {
 TEST_F(MainFrameTest, DecimalToolTipsTellThePlacesOnlyWhenThereAreSome) {
     CChildFrame* child = newReport();
     CQorsDoc* doc = child->GetDocument();
-    doc->SetSelection(0, 0, 0, 0);
+    doc->Selection().SetSelection(0, 0, 0, 0);
     const CellArea cell = CellArea::area(1, 1, 1, 1);
     int32_t places = 0;
     ASSERT_EQ(doc->GetReport()->AccessAreaFormat(1, kFmtDecimals, &places, &cell), 0);
@@ -297,9 +297,9 @@ TEST_F(MainFrameTest, ClosingAsksFirstThenForEachModifiedReportAndKeepsTypedEntr
     CQorsView* view = b->GetActiveView();
     frame->MdiArea()->setActiveSubWindow(b);
     view->setFocus();
-    b->GetDocument()->SetCurrentCell(0, 0);
+    b->GetDocument()->Selection().SetCurrentCell(0, 0);
     view->GoToCell(0, 0);
-    ASSERT_TRUE(view->OpenCellEditor(QStringLiteral("7")));
+    ASSERT_TRUE(view->CellEdit().OpenCellEditor(QStringLiteral("7")));
     files = {dir + "/b.rep"};
     messages.clear();
     answers = {qor::MsgAnswer::Ok, qor::MsgAnswer::No, qor::MsgAnswer::Yes};
@@ -318,9 +318,9 @@ TEST_F(MainFrameTest, ClosingAReportWindowStoresTheTypedEntryFirst) {
     ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // data state: values are typed
     CQorsView* view = child->GetActiveView();
     view->setFocus();
-    doc->SetCurrentCell(1, 0);
+    doc->Selection().SetCurrentCell(1, 0);
     view->GoToCell(1, 0);
-    ASSERT_TRUE(view->OpenCellEditor(QStringLiteral("9")));
+    ASSERT_TRUE(view->CellEdit().OpenCellEditor(QStringLiteral("9")));
     files = {dir + "/typed.rep"};
     answers = {qor::MsgAnswer::Yes};
     ASSERT_TRUE(child->close());
@@ -501,9 +501,9 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
     view->GoToCell(3, 1);
     view->setFocus();
     QTest::keyClicks(view, QStringLiteral("5"));
-    ASSERT_TRUE(view->CellEditor()->isVisible());
+    ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());
     bar->setFocus();
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(bar->text(), u"5");
     QTest::keyClicks(bar, QStringLiteral("6"));
     QTest::keyClick(bar, Qt::Key_Return);

@@ -56,12 +56,12 @@ protected:
         }
         CQorsView* view = m_child->GetActiveView();
         view->setFocus();
-        doc->SetCurrentCell(1, 1);
-        view->SetSelection(nullptr);
+        doc->Selection().SetCurrentCell(1, 1);
+        view->Items().SetSelection(nullptr);
         if (chartSelected) {
             if (doc->Items().GetComItemCount() == 0) doc->Items().AddComItem(doc->Items().CreateComItem(0));
             CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
-            view->SetSelection(doc->Items().GetNextComItem(pos));
+            view->Items().SetSelection(doc->Items().GetNextComItem(pos));
         }
         QApplication::processEvents();
         return m_child;

@@ -62,7 +62,7 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
     CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
     auto* object = dynamic_cast<COleItem*>(doc->Items().GetNextComItem(pos));
     ASSERT_TRUE(object);
-    EXPECT_EQ(view->m_pSelection, object);
+    EXPECT_EQ(view->Items().Selected(), object);
 
     // 对象... opens a copy in the desktop's program.
     QString opened;
@@ -86,7 +86,7 @@ TEST_F(ObjectMenus, CopyPasteVerbsAndDrop) {
     ASSERT_TRUE(frame->Router().Query(kCmdPaste).enabled);
     EXPECT_TRUE(frame->Router().Execute(kCmdPaste));
     ASSERT_EQ(doc->Items().GetComItemCount(), 2);
-    auto* copy = dynamic_cast<COleItem*>(view->m_pSelection);
+    auto* copy = dynamic_cast<COleItem*>(view->Items().Selected());
     ASSERT_TRUE(copy);
     EXPECT_NE(copy, object);
     EXPECT_EQ(copy->GetObjectData(), object->GetObjectData());
@@ -112,7 +112,7 @@ TEST_F(ObjectMenus, PropertiesScaleAndUpdateALink) {
     std::shared_ptr<CComItem> made = doc->Items().InsertObjectFromFile(png, QPoint(30, 30), true, false);
     ASSERT_TRUE(made);
     auto* object = static_cast<COleItem*>(made.get());
-    view->SetSelection(object);
+    view->Items().SetSelection(object);
     ASSERT_TRUE(frame->Router().Query(kCmdObjectProperties).enabled);
     const QSize natural = object->GetSize();
 

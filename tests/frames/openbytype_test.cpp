@@ -61,7 +61,7 @@ TEST_F(OpenByType, OwnXmlFromTheExporterOpensWithItsValues) {
     CChildFrame* made = newReport();
     CQorsDoc* doc = made->GetDocument();
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(QStringLiteral("56"), 1), 0);
     ASSERT_TRUE(doc->Files().OnSaveDocument(dir + "/own.xml"));
     if (qortest::needProgram(QStringLiteral("xmllint"))) {
@@ -97,7 +97,7 @@ TEST_F(OpenByType, SaveAsAndOpenAccessLotusAndValuesWorkbooks) {
     CChildFrame* made = newReport();
     CQorsDoc* doc = made->GetDocument();
     ASSERT_TRUE(doc->EnterDataState());
-    doc->SetCurrentCell(0, 0);
+    doc->Selection().SetCurrentCell(0, 0);
     ASSERT_EQ(doc->SetCellText(QStringLiteral("77"), 1), 0);
     for (const char* ext : {"mdb", "wk4"}) {
         const QString path = dir + "/data." + ext;

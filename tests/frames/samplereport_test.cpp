@@ -106,7 +106,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
     ASSERT_TRUE(page.save(dir + "/page.png"));
     auto clientOf = [view](const CComItem* item) {
         Rect r = item->GetRect();
-        view->DocToClient(r);
+        view->Geometry().DocToClient(r);
         return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
     };
     // The bar chart: one bar per month in the palette's first colours, as
@@ -137,7 +137,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir + "/page.pdf");
         qor::view::PrintJobSettings settings;
-        settings.viewScale = view->m_fScale;
+        settings.viewScale = view->CurrentViewState().scale;
         ASSERT_TRUE(qor::view::PrintToPrinter(*doc, printer, settings));
         ASSERT_EQ(qortest::run("pdftoppm", {"-r", "50", "-png", "-singlefile", dir + "/page.pdf",
                                             dir + "/printed"})
@@ -150,7 +150,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
     }
 
     // The bar chart in the chart frame: the same proportions at its own size.
-    view->SetSelection(bar);
+    view->Items().SetSelection(bar);
     ASSERT_TRUE(frame->Router().Execute(kCmdChartWindow));
     QApplication::processEvents();
     CPicFrame* chartFrame = frame->ActiveChartFrame();

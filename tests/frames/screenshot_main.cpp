@@ -80,15 +80,15 @@ int main(int argc, char** argv) {
     CQorsDoc* doc = child->GetDocument();
     const char* labels[] = {"项目", "本月数", "本年累计"};
     for (int c = 0; c < 3; ++c) {
-        doc->SetCurrentCell(0, c);
+        doc->Selection().SetCurrentCell(0, c);
         doc->SetCellText(QString::fromUtf8(labels[c]), 3);
     }
     const char* rows[] = {"营业收入", "营业成本", "利润总额"};
     for (int r = 0; r < 3; ++r) {
-        doc->SetCurrentCell(r + 1, 0);
+        doc->Selection().SetCurrentCell(r + 1, 0);
         doc->SetCellText(QString::fromUtf8(rows[r]), 3);
     }
-    doc->SetCurrentCell(1, 1);
+    doc->Selection().SetCurrentCell(1, 1);
     doc->SetModifiedFlag(false);
     doc->UpdateAllViews();
     frame->activateWindow();

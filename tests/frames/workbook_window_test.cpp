@@ -56,12 +56,12 @@ TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
     ASSERT_NE(view, nullptr);
     for (int c = 1; c <= 2; ++c) {
         const QString text = qor::view::FormatNumberCell(*doc, 0, c);
-        const qor::items::Rect cell{0, 0, view->GetColumnWidthPixels(c) - 2, 20};
+        const qor::items::Rect cell{0, 0, view->Geometry().GetColumnWidthPixels(c) - 2, 20};
         const qor::view::CellTextLayout laid =
             qor::view::LayoutCellText(text, 1, 0, cell, CharMetrics());
         ASSERT_EQ(laid.lines.size(), 1u);
         EXPECT_EQ(laid.lines[0].text, text)
-            << "column " << c << " is " << view->GetColumnWidthPixels(c) << " pixels";
+            << "column " << c << " is " << view->Geometry().GetColumnWidthPixels(c) << " pixels";
     }
 
     // The formula bar shows the current cell's number as the cell does.

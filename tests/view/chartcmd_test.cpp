@@ -109,13 +109,13 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     EXPECT_TRUE(state.enabled);
 
     // One column: refused before the dialog.
-    doc->SetSelection(1, 1, 4, 1);
+    doc->Selection().SetSelection(1, 1, 4, 1);
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 0);
     EXPECT_TRUE(ui.said(LoadErrorText(kMsgChartTwoColumns)));
     EXPECT_EQ(doc->Items().GetComItemCount(), 0);
 
-    doc->SetSelection(1, 1, 4, 3);
+    doc->Selection().SetSelection(1, 1, 4, 3);
     const int counter = doc->Items().ChartCounter();
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 1);
@@ -124,7 +124,7 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
     auto* chart = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos));
     ASSERT_TRUE(chart);
-    EXPECT_EQ(view.m_pSelection, chart);
+    EXPECT_EQ(view.Items().Selected(), chart);
     EXPECT_EQ(doc->Items().GetCurrentChart(), chart);
     EXPECT_EQ(doc->Items().ChartCounter(), counter + 1);
     EXPECT_EQ(chart->GetChartDesc().GetChartType(), 3u);
@@ -138,7 +138,7 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     CQorsView smallView(small.get());
     smallView.resize(600, 400);
     smallView.OnInitialUpdate();
-    small->SetSelection(0, 0, 2, 2);
+    small->Selection().SetSelection(0, 0, 2, 2);
     EXPECT_TRUE(smallView.OnCommand(qor::viewcmd::kCmdInsertChart));
     ASSERT_EQ(small->Items().GetComItemCount(), 1);
     pos = small->Items().GetFirstComItemPos();
@@ -200,9 +200,9 @@ TEST(ChartCommands, PropertiesShowTheChartsOwnArea) {
     view.OnInitialUpdate();
     for (const auto& [area, text] :
          {std::pair{CellArea::area(0, 0, 1, 1), "A1:B2"}, {CellArea::area(2, 1, 6, 4), "B3:E7"}}) {
-        doc->SetSelection(area.first.row, area.first.col, area.last.row, area.last.col);
+        doc->Selection().SetSelection(area.first.row, area.first.col, area.last.row, area.last.col);
         ASSERT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
-        auto* chart = dynamic_cast<CGraphItem*>(view.m_pSelection);
+        auto* chart = dynamic_cast<CGraphItem*>(view.Items().Selected());
         ASSERT_TRUE(chart);
         EXPECT_EQ(ChartAreaText(chart->GetChartDesc()), QString::fromLatin1(text));
         objects.shownArea.clear();

@@ -109,28 +109,28 @@ private:
 
 TEST_F(ClipCommands, CopyPastesInSameAndOtherDocument) {
     fillSource(doc);
-    doc.SetSelection(1, 0, 1, 3);  // A2:D2
+    doc.Selection().SetSelection(1, 0, 1, 3);  // A2:D2
     doc.SetModifiedFlag(false);
-    view->OnEditCopy();
+    view->Clipboard().OnEditCopy();
     EXPECT_FALSE(doc.IsModified());
     ASSERT_TRUE(clipboardData() && clipboardData()->hasFormat(kNative));
     EXPECT_TRUE(clipboardData()->text().startsWith(QStringLiteral("1.50\t")));
 
     // A modified document stays modified.
     doc.SetModifiedFlag(true);
-    view->OnEditCopy();
+    view->Clipboard().OnEditCopy();
     EXPECT_TRUE(doc.IsModified());
 
     // The same document, four rows down: the values.
-    doc.SetSelection(5, 0, 5, 0);
-    view->OnEditPaste();
+    doc.Selection().SetSelection(5, 0, 5, 0);
+    view->Clipboard().OnEditPaste();
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
     EXPECT_DOUBLE_EQ(number(doc, 5, 0), 1.5);
     EXPECT_DOUBLE_EQ(number(doc, 5, 3), -4);
     // In format state the combined cell arrives (areas read back from 0).
     ASSERT_TRUE(doc.SwitchToFormatState());
-    doc.SetSelection(5, 0, 5, 0);
-    view->OnEditPaste();
+    doc.Selection().SetSelection(5, 0, 5, 0);
+    view->Clipboard().OnEditPaste();
     CellArea area;
     ASSERT_TRUE(doc.GetCombinedArea(5, 1, &area));
     EXPECT_EQ(area, CellArea::area(5, 1, 5, 2));
@@ -139,13 +139,13 @@ TEST_F(ClipCommands, CopyPastesInSameAndOtherDocument) {
     CQorsDoc other;
     ASSERT_TRUE(other.Files().OnNewDocument());
     CQorsView otherView(&other);
-    other.SetSelection(2, 2, 2, 2);  // C3
-    otherView.OnEditPaste();
+    other.Selection().SetSelection(2, 2, 2, 2);  // C3
+    otherView.Clipboard().OnEditPaste();
     ASSERT_TRUE(other.GetCombinedArea(2, 3, &area));
     EXPECT_EQ(area, CellArea::area(2, 3, 2, 4));
     ASSERT_TRUE(other.EnterDataState());
-    other.SetSelection(2, 2, 2, 2);
-    otherView.OnEditPaste();
+    other.Selection().SetSelection(2, 2, 2, 2);
+    otherView.Clipboard().OnEditPaste();
     EXPECT_DOUBLE_EQ(number(other, 2, 2), 1.5);
     EXPECT_DOUBLE_EQ(number(other, 2, 5), -4);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
@@ -153,34 +153,34 @@ TEST_F(ClipCommands, CopyPastesInSameAndOtherDocument) {
 
 TEST_F(ClipCommands, CutThenPasteMoves) {
     fillSource(doc);
-    doc.SetSelection(1, 0, 1, 0);  // A2
-    view->OnEditCut();
+    doc.Selection().SetSelection(1, 0, 1, 0);  // A2
+    view->Clipboard().OnEditCut();
     EXPECT_NE(number(doc, 1, 0), 1.5);
-    doc.SetSelection(7, 2, 7, 2);  // C8
-    view->OnEditPaste();
+    doc.Selection().SetSelection(7, 2, 7, 2);  // C8
+    view->Clipboard().OnEditPaste();
     EXPECT_DOUBLE_EQ(number(doc, 7, 2), 1.5);
 
     // A cut that cannot copy clears nothing.
-    doc.SetSelection(60, 0, 60, 0);  // below the table
+    doc.Selection().SetSelection(60, 0, 60, 0);  // below the table
     QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
-    view->OnEditCut();
+    view->Clipboard().OnEditCut();
     EXPECT_EQ(clipboardData()->text(), QStringLiteral("kept"));
     EXPECT_DOUBLE_EQ(number(doc, 1, 3), -4);
 
     // Another view of the document editing a chart stops cut and clear.
     CQorsView second(&doc);
-    second.m_bChartEditing = 1;
-    doc.SetSelection(1, 3, 1, 3);
-    view->OnEditCut();
-    view->OnEditClear();
+    second.Items().SetChartEditingFlag(1);
+    doc.Selection().SetSelection(1, 3, 1, 3);
+    view->Clipboard().OnEditCut();
+    view->Clipboard().OnEditClear();
     EXPECT_DOUBLE_EQ(number(doc, 1, 3), -4);
     EXPECT_EQ(clipboardData()->text(), QStringLiteral("kept"));
 }
 
 TEST_F(ClipCommands, ClearCellsAndItems) {
     fillSource(doc);
-    doc.SetSelection(1, 0, 1, 3);
-    view->OnEditClear();
+    doc.Selection().SetSelection(1, 0, 1, 3);
+    view->Clipboard().OnEditClear();
     EXPECT_NE(number(doc, 1, 0), 1.5);
     EXPECT_NE(number(doc, 1, 3), -4);
 
@@ -189,8 +189,8 @@ TEST_F(ClipCommands, ClearCellsAndItems) {
     std::shared_ptr<CComItem> formatItem = doc.Items().CreateComItem(1);
     ASSERT_TRUE(formatItem);
     formatItem->SetPage(0);
-    view->m_pSelection = formatItem.get();
-    view->OnEditClear();
+    view->Items().AssignSelected(formatItem.get());
+    view->Clipboard().OnEditClear();
     EXPECT_EQ(doc.Items().GetComItemCount(), 1);
 
     auto pageItem = doc.Items().CreateComItem(1);
@@ -198,23 +198,23 @@ TEST_F(ClipCommands, ClearCellsAndItems) {
     pageItem->SetPage(1);
     static_cast<COleItem*>(pageItem.get())->SetClientState(qor::items::OleClientRecord::kOpen);
     CQorsView second(&doc);
-    second.m_pSelection = pageItem.get();
-    view->m_pSelection = pageItem.get();
+    second.Items().AssignSelected(pageItem.get());
+    view->Items().AssignSelected(pageItem.get());
     doc.SetModifiedFlag(false);
-    view->OnEditClear();
+    view->Clipboard().OnEditClear();
     EXPECT_EQ(doc.Items().GetComItemCount(), 1);
-    EXPECT_EQ(view->m_pSelection, nullptr);
-    EXPECT_EQ(second.m_pSelection, nullptr);
+    EXPECT_EQ(view->Items().Selected(), nullptr);
+    EXPECT_EQ(second.Items().Selected(), nullptr);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(static_cast<COleItem*>(pageItem.get())->GetClientState(),
               qor::items::OleClientRecord::kLoaded);
 
     // The format's object goes in format state.
     ASSERT_TRUE(doc.SwitchToFormatState());
-    view->m_pSelection = formatItem.get();
-    view->OnEditClear();
+    view->Items().AssignSelected(formatItem.get());
+    view->Clipboard().OnEditClear();
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
-    EXPECT_EQ(view->m_pSelection, nullptr);
+    EXPECT_EQ(view->Items().Selected(), nullptr);
 }
 
 TEST_F(ClipCommands, EnablingRules) {
@@ -231,16 +231,16 @@ TEST_F(ClipCommands, EnablingRules) {
     EXPECT_TRUE(UpdateEditCopy(in));
 
     // The view: copy is on in format and in data state alike.
-    EXPECT_TRUE(view->OnUpdateEditCopy());
+    EXPECT_TRUE(view->Clipboard().OnUpdateEditCopy());
     ASSERT_TRUE(doc.EnterDataState());
-    EXPECT_TRUE(view->OnUpdateEditCopy());
+    EXPECT_TRUE(view->Clipboard().OnUpdateEditCopy());
 
     // Paste follows the clipboard.
-    EXPECT_FALSE(view->OnUpdateEditPaste());
-    EXPECT_FALSE(view->OnUpdateEditPasteSpecial());
+    EXPECT_FALSE(view->Clipboard().OnUpdateEditPaste());
+    EXPECT_FALSE(view->Clipboard().OnUpdateEditPasteSpecial());
     QGuiApplication::clipboard()->setText(QStringLiteral("1"));
-    EXPECT_TRUE(view->OnUpdateEditPaste());
-    EXPECT_TRUE(view->OnUpdateEditPasteSpecial());
+    EXPECT_TRUE(view->Clipboard().OnUpdateEditPaste());
+    EXPECT_TRUE(view->Clipboard().OnUpdateEditPasteSpecial());
     QMimeData graph;
     graph.setData(QString::fromLatin1(kGraphFormatName), QByteArray("x"));
     EXPECT_TRUE(UpdateEditPaste(&graph));
@@ -260,8 +260,8 @@ TEST_F(ClipCommands, EnablingRules) {
     object->setData(QString::fromLatin1(kObjectDescriptorMime), descriptor);
     EXPECT_EQ(EmbeddedObjectClass(object), BlockedObjectClass(1));
     QGuiApplication::clipboard()->setMimeData(object);
-    EXPECT_TRUE(view->OnUpdateEditPaste());
-    EXPECT_FALSE(view->OnUpdateEditPasteSpecial());
+    EXPECT_TRUE(view->Clipboard().OnUpdateEditPaste());
+    EXPECT_FALSE(view->Clipboard().OnUpdateEditPasteSpecial());
     QMimeData shortDescriptor;
     shortDescriptor.setText(QStringLiteral("x"));
     shortDescriptor.setData(QString::fromLatin1(kObjectDescriptorMime), QByteArray(10, '\1'));
@@ -272,8 +272,8 @@ TEST_F(ClipCommands, EnablingRules) {
 TEST_F(ClipCommands, TextFromAnotherProgramFillsCells) {
     ASSERT_TRUE(doc.EnterDataState());
     QGuiApplication::clipboard()->setText(QStringLiteral("1\t2.5\r\n-3\t4\r\n"));
-    doc.SetSelection(3, 1, 3, 1);  // B4
-    view->OnEditPaste();
+    doc.Selection().SetSelection(3, 1, 3, 1);  // B4
+    view->Clipboard().OnEditPaste();
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
     EXPECT_DOUBLE_EQ(number(doc, 3, 1), 1);
     EXPECT_DOUBLE_EQ(number(doc, 3, 2), 2.5);
@@ -282,22 +282,22 @@ TEST_F(ClipCommands, TextFromAnotherProgramFillsCells) {
 
     // An empty clipboard is a failed paste, told once.
     QGuiApplication::clipboard()->clear();
-    view->OnEditPaste();
+    view->Clipboard().OnEditPaste();
     EXPECT_EQ(messages, QStringList{LoadErrorText(kMsgPasteFailed)});
 }
 
 TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
     fillSource(doc);
-    doc.SetSelection(1, 0, 1, 0);
-    view->OnEditCopy();
+    doc.Selection().SetSelection(1, 0, 1, 0);
+    view->Clipboard().OnEditCopy();
 
     // Without a window the dialog cancels: nothing happens.
-    doc.SetSelection(9, 0, 9, 0);
-    view->OnEditPasteSpecial();
+    doc.Selection().SetSelection(9, 0, 9, 0);
+    view->Clipboard().OnEditPasteSpecial();
     EXPECT_NE(number(doc, 9, 0), 1.5);
 
     ChooseEntry plain(kNative, 0);
-    view->OnEditPasteSpecial(&plain);
+    view->Clipboard().OnEditPasteSpecial(&plain);
     // Cells, their text and their picture.
     ASSERT_EQ(plain.offered.size(), 3u);
     EXPECT_EQ(plain.offered[2].format, QStringLiteral("image/png"));
@@ -307,16 +307,16 @@ TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
     EXPECT_TRUE(messages.isEmpty());
 
     // A link is refused and said so; nothing is pasted as if it were one.
-    doc.SetSelection(10, 0, 10, 0);
+    doc.Selection().SetSelection(10, 0, 10, 0);
     ChooseEntry link(kNative, 1);
-    view->OnEditPasteSpecial(&link);
+    view->Clipboard().OnEditPasteSpecial(&link);
     EXPECT_NE(number(doc, 10, 0), 1.5);
-    view->OnEditPasteLink();
+    view->Clipboard().OnEditPasteLink();
     EXPECT_EQ(messages, QStringList(2, LoadErrorText(kMsgLinkFailed)));
 
     // The text entry pastes the text, not the cell data.
     ChooseEntry text(QString::fromLatin1(kTextFormatName), 0);
-    view->OnEditPasteSpecial(&text);
+    view->Clipboard().OnEditPasteSpecial(&text);
     EXPECT_DOUBLE_EQ(number(doc, 10, 0), 1.5);
 }
 
@@ -325,12 +325,12 @@ TEST_F(ClipCommands, CellEditorTakesCopyWhileFocused) {
     view->show();
     view->activateWindow();
     QApplication::setActiveWindow(view.get());
-    doc.SetSelection(1, 1, 1, 1);
-    ASSERT_TRUE(view->OpenCellEditor(QStringLiteral("123")));
-    view->CellEditor()->setFocus();
-    if (!view->CellEditor()->hasFocus()) GTEST_SKIP() << "no focus on this platform";
-    view->CellEditor()->setSelection(0, 2);
-    view->OnEditCopy();
+    doc.Selection().SetSelection(1, 1, 1, 1);
+    ASSERT_TRUE(view->CellEdit().OpenCellEditor(QStringLiteral("123")));
+    view->CellEdit().CellEditor()->setFocus();
+    if (!view->CellEdit().CellEditor()->hasFocus()) GTEST_SKIP() << "no focus on this platform";
+    view->CellEdit().CellEditor()->setSelection(0, 2);
+    view->Clipboard().OnEditCopy();
     ASSERT_TRUE(clipboardData());
     EXPECT_EQ(clipboardData()->text(), QStringLiteral("12"));
     EXPECT_FALSE(clipboardData()->hasFormat(kNative));
@@ -341,22 +341,22 @@ TEST_F(ClipCommands, ChartClearWaitsForTheChartWindow) {
     auto chart = doc.Items().CreateComItem(0);
     ASSERT_TRUE(chart);
     CQorsView second(&doc);
-    view->m_pSelection = chart.get();
-    second.m_pSelection = chart.get();
+    view->Items().AssignSelected(chart.get());
+    second.Items().AssignSelected(chart.get());
 
     doc.Items().ChartWindow().frameOpen = 1;
-    view->OnEditClear();
-    view->m_bChartEditing = 1;
+    view->Clipboard().OnEditClear();
+    view->Items().SetChartEditingFlag(1);
     doc.Items().ChartWindow().frameOpen = 0;
-    view->OnEditClear();
+    view->Clipboard().OnEditClear();
     EXPECT_EQ(doc.Items().GetComItemCount(), 1);
 
-    view->m_bChartEditing = 0;
+    view->Items().SetChartEditingFlag(0);
     doc.SetModifiedFlag(false);
-    view->OnEditClear();
+    view->Clipboard().OnEditClear();
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
-    EXPECT_EQ(view->m_pSelection, nullptr);
-    EXPECT_EQ(second.m_pSelection, nullptr);
+    EXPECT_EQ(view->Items().Selected(), nullptr);
+    EXPECT_EQ(second.Items().Selected(), nullptr);
     EXPECT_TRUE(doc.IsModified());
     int count = -1;
     CQorsDoc::ItemPos current = chart.get();
@@ -367,13 +367,13 @@ TEST_F(ClipCommands, ChartClearWaitsForTheChartWindow) {
 
 TEST_F(ClipCommands, ControlKeysReachTheCommands) {
     fillSource(doc);
-    doc.SetSelection(1, 0, 1, 0);
+    doc.Selection().SetSelection(1, 0, 1, 0);
     view->OnChar(QChar(3), true);  // Ctrl+C
     ASSERT_TRUE(clipboardData() && clipboardData()->hasFormat(kNative));
-    doc.SetSelection(12, 4, 12, 4);
+    doc.Selection().SetSelection(12, 4, 12, 4);
     view->OnChar(QChar(22), true);  // Ctrl+V
     EXPECT_DOUBLE_EQ(number(doc, 12, 4), 1.5);
-    EXPECT_FALSE(view->OnClipboardCommand(kCmdSwitchState));
+    EXPECT_FALSE(view->Clipboard().OnClipboardCommand(kCmdSwitchState));
 }
 
 // A chart goes to the clipboard as its record, a picture and the object
@@ -417,7 +417,7 @@ TEST_F(ClipCommands, ChartsCopyCutAndPasteWhole) {
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
     chart = nullptr;  // gone with the cut
     ctx.selection = nullptr;
-    doc.SetSelection(0, 0, 0, 0);
+    doc.Selection().SetSelection(0, 0, 0, 0);
     ASSERT_EQ(EditPaste(ctx), 0);
     ASSERT_EQ(doc.Items().GetComItemCount(), 1);
     CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos();

@@ -163,7 +163,7 @@ TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     dialogs.percent = 200;
     view->OnDisplayScale();
     EXPECT_EQ(dialogs.shownPercent, 100);
-    EXPECT_EQ(view->m_fScale, 2.8f);
+    EXPECT_EQ(view->CurrentViewState().scale, 2.8f);
     EXPECT_EQ(view->Geometry().Scale(), 2.8f);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(Saved(), view->CurrentViewState());
@@ -172,7 +172,7 @@ TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     // Absurd entries end at the limits.
     dialogs.percent = -7;
     view->OnDisplayScale();
-    EXPECT_EQ(view->m_fScale, PercentToScale(30));
+    EXPECT_EQ(view->CurrentViewState().scale, PercentToScale(30));
     dialogs.percent = 250;
     view->OnDisplayScale();
 
@@ -184,7 +184,7 @@ TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     ASSERT_TRUE(reopened.Files().OnOpenDocument(path));
     CQorsView other(&reopened);
     other.OnInitialUpdate();
-    EXPECT_EQ(other.m_fScale, 3.5f);
+    EXPECT_EQ(other.CurrentViewState().scale, 3.5f);
     EXPECT_EQ(other.CurrentViewState(), kept);
 }
 
@@ -194,8 +194,8 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
     ScriptedDialogs dialogs;
     dialogs.style = {true, true, true, 1};
     view->OnDisplayStyle();
-    EXPECT_EQ(view->m_nHeaderWidth, 0);
-    EXPECT_EQ(view->m_nHeaderHeight, 0);
+    EXPECT_EQ(view->CurrentViewState().headerWidth, 0);
+    EXPECT_EQ(view->CurrentViewState().headerHeight, 0);
     EXPECT_EQ(view->Geometry().HeaderWidth(), 0);
     EXPECT_EQ(view->Geometry().HeaderHeight(), 0);
     EXPECT_TRUE(doc.IsModified());
@@ -205,9 +205,9 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
     EXPECT_EQ(req.gridColour, 0xFF0000u);
 
     // The other view takes colours, not header sizes.
-    EXPECT_EQ(second.m_crGrid, 0xFF0000u);
-    EXPECT_EQ(second.m_bKindColours, 1);
-    EXPECT_NE(second.m_nHeaderWidth, 0);
+    EXPECT_EQ(second.CurrentViewState().gridColour, 0xFF0000u);
+    EXPECT_EQ(second.CurrentViewState().kindColours, 1);
+    EXPECT_NE(second.CurrentViewState().headerWidth, 0);
 
     const ViewState saved = Saved();
     EXPECT_EQ(saved.headerWidth, 0);
@@ -217,14 +217,14 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
     // A zoom keeps hidden headers hidden, and the dialog opens on them.
     dialogs.percent = 200;
     view->OnDisplayScale();
-    EXPECT_EQ(view->m_nHeaderWidth, 0);
+    EXPECT_EQ(view->CurrentViewState().headerWidth, 0);
     EXPECT_EQ(Saved().kindColours, 1);
     dialogs.style = {false, false, false, 15};
     view->OnDisplayStyle();
     EXPECT_TRUE(dialogs.shownStyle.hideRowHeaders);
     EXPECT_EQ(dialogs.shownStyle.gridIndex, 1);
     EXPECT_EQ(view->ScreenPaintRequest(QRect()).kindColours, false);
-    EXPECT_EQ(view->m_nHeaderWidth, ScaleSize(BaseHeaderMetrics().baseWidth, 2.8));
+    EXPECT_EQ(view->CurrentViewState().headerWidth, ScaleSize(BaseHeaderMetrics().baseWidth, 2.8));
 }
 
 TEST_F(DisplayCommandTest, ZoomMovesAndSizesItemsAndChartFonts) {

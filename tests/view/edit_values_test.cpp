@@ -36,7 +36,7 @@ protected:
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
-        view->AttachFormulaBar(&bar, &reference);
+        view->CellEdit().AttachFormulaBar(&bar, &reference);
         view->show();
     }
     void TearDown() override {

@@ -41,7 +41,7 @@ protected:
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
-        view->AttachFormulaBar(&bar, &reference);
+        view->CellEdit().AttachFormulaBar(&bar, &reference);
         view->show();
     }
     void TearDown() override {
@@ -51,14 +51,14 @@ protected:
 
     QPoint cellPoint(int row, int col) const {
         Rect r{col, row, col, row};
-        view->CellRangeToDocRect(r);
-        view->DocToClient(r);
+        view->Geometry().CellRangeToDocRect(r);
+        view->Geometry().DocToClient(r);
         return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     }
     Rect cellRect(int row, int col) const {
         Rect r{col, row, col, row};
-        view->CellRangeToDocRect(r);
-        view->DocToClient(r);
+        view->Geometry().CellRangeToDocRect(r);
+        view->Geometry().DocToClient(r);
         return r;
     }
     void mouse(QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons) {
@@ -80,8 +80,8 @@ protected:
     // rest to the editor, which then has the focus.
     void type(const QString& text) {
         for (int i = 0; i < text.size(); ++i)
-            key(i == 0 ? static_cast<QWidget*>(view.get()) : view->CellEditor(), 0, Qt::NoModifier,
-                text.mid(i, 1));
+            key(i == 0 ? static_cast<QWidget*>(view.get()) : view->CellEdit().CellEditor(), 0,
+                Qt::NoModifier, text.mid(i, 1));
     }
     void combine(int r1, int c1, int r2, int c2) {  // 0-based
         const CellArea a = CellArea::area(r1 + 1, c1 + 1, r2 + 1, c2 + 1);
@@ -124,14 +124,14 @@ TEST_F(InputView, DragSelectsAndTakesCombinedCellsWhole) {
 }
 
 TEST_F(InputView, HeaderAndCornerClicks) {
-    const int hw = view->m_nHeaderWidth, hh = view->m_nHeaderHeight;
+    const int hw = view->CurrentViewState().headerWidth, hh = view->CurrentViewState().headerHeight;
     combine(4, 0, 4, 1);
     press(QPoint(hw / 2, cellPoint(4, 0).y()));
     release(QPoint(hw / 2, cellPoint(4, 0).y()));
     EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 4, 6));
     EXPECT_EQ(view->CurrentColumn(), 2);  // the first cell outside combined cells
-    EXPECT_TRUE(doc.m_bWholeRows);
-    EXPECT_FALSE(doc.m_bWholeCols);
+    EXPECT_TRUE(doc.Selection().WholeRows());
+    EXPECT_FALSE(doc.Selection().WholeColumns());
 
     // Dragging down the row header takes whole rows.
     press(QPoint(hw / 2, cellPoint(1, 0).y()));
@@ -142,27 +142,27 @@ TEST_F(InputView, HeaderAndCornerClicks) {
     press(QPoint(cellPoint(0, 2).x(), hh / 2));
     release(QPoint(cellPoint(0, 2).x(), hh / 2));
     EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 2, 49, 2));
-    EXPECT_TRUE(doc.m_bWholeCols);
+    EXPECT_TRUE(doc.Selection().WholeColumns());
 
     press(QPoint(hw / 2, hh / 2));
     release(QPoint(hw / 2, hh / 2));
     EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 0, 49, 6));
-    EXPECT_TRUE(doc.m_bWholeRows && doc.m_bWholeCols);
+    EXPECT_TRUE(doc.Selection().WholeRows() && doc.Selection().WholeColumns());
     // A key clears both flags.
     key(view.get(), Qt::Key_Down);
-    EXPECT_FALSE(doc.m_bWholeRows || doc.m_bWholeCols);
+    EXPECT_FALSE(doc.Selection().WholeRows() || doc.Selection().WholeColumns());
 }
 
 TEST_F(InputView, RowBorderDragSetsHeight) {
-    const int hw = view->m_nHeaderWidth;
+    const int hw = view->CurrentViewState().headerWidth;
     const Rect row2 = cellRect(2, 0);
-    const int shown = view->GetRowHeightPixels(2);
+    const int shown = view->Geometry().GetRowHeightPixels(2);
     const uint16_t before = doc.GetRowHeight(0, 2);
     const QPoint border(hw / 2, row2.bottom - 1);
 
     // A click on the border without a drag leaves the height alone.
     press(border);
-    EXPECT_EQ(view->m_nHitCode, kTargetRowBorder + 2);
+    EXPECT_EQ(view->HitCode(), kTargetRowBorder + 2);
     release(border);
     EXPECT_EQ(doc.GetRowHeight(0, 2), before);
     EXPECT_FALSE(doc.IsModified());
@@ -171,9 +171,10 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
     drag(border + QPoint(0, 14));
     EXPECT_TRUE(view->SizingLine().has_value());
     release(border + QPoint(0, 14));
-    EXPECT_EQ(doc.GetRowHeight(0, 2), DraggedSize(shown, 14, view->m_fScale, kMaxRowHeight));
+    EXPECT_EQ(doc.GetRowHeight(0, 2),
+              DraggedSize(shown, 14, view->CurrentViewState().scale, kMaxRowHeight));
     EXPECT_FALSE(view->SizingLine().has_value());
-    EXPECT_EQ(view->m_nHitCode, kTargetNone);
+    EXPECT_EQ(view->HitCode(), kTargetNone);
 
     // Dragged up past its top: hidden.
     const Rect again = cellRect(2, 0);
@@ -183,7 +184,7 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
 
     // A column far wider than allowed is stored as 640.
     const Rect col1 = cellRect(0, 1);
-    const QPoint cborder(col1.right - 1, view->m_nHeaderHeight / 2);
+    const QPoint cborder(col1.right - 1, view->CurrentViewState().headerHeight / 2);
     press(cborder);
     release(cborder + QPoint(2000, 0));
     EXPECT_EQ(doc.GetColumnWidth(1, 0), 640);
@@ -198,7 +199,7 @@ TEST_F(InputView, KeysOverVariableAreaAndCombinedCells) {
     EXPECT_EQ(view->CurrentRow(), 3);
     key(view.get(), Qt::Key_Down);  // over the hidden band
     EXPECT_EQ(view->CurrentRow(), 7);
-    EXPECT_EQ(doc.m_nCurRow, 4);  // the document counts without the band
+    EXPECT_EQ(doc.Selection().CurrentRow(), 4);  // the document counts without the band
     key(view.get(), Qt::Key_Up);
     EXPECT_EQ(view->CurrentRow(), 3);
     // Shift+Down grows past the band too.
@@ -220,10 +221,10 @@ TEST_F(InputView, KeysOverVariableAreaAndCombinedCells) {
     EXPECT_EQ(view->CurrentColumn(), 6);
     key(view.get(), Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(0, 0));
-    EXPECT_EQ(view->m_nFirstRow, 0);
+    EXPECT_EQ(view->FirstRow(), 0);
     key(view.get(), Qt::Key_PageDown);
-    EXPECT_GT(view->m_nFirstRow, 0);
-    EXPECT_EQ(view->CurrentRow(), view->m_nFirstRow);
+    EXPECT_GT(view->FirstRow(), 0);
+    EXPECT_EQ(view->CurrentRow(), view->FirstRow());
 }
 
 TEST_F(InputView, CommandKeys) {
@@ -247,16 +248,16 @@ TEST_F(InputView, TypingANumberInDataState) {
     release(cellPoint(1, 1));
     EXPECT_EQ(reference.text(), QStringLiteral("B2@") + QString::number(doc.ViewState().curPage));
     type("12x");  // the letter is refused by the numeric entry
-    ASSERT_TRUE(view->CellEditor()->isVisible());
-    EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
-    EXPECT_EQ(view->CellEditor()->text(), "12");
+    ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
+    EXPECT_EQ(view->CellEdit().CellEditor()->text(), "12");
     EXPECT_EQ(bar.text(), "12");  // mirrored
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 12.0);
     EXPECT_EQ(view->CurrentRow(), 2);  // Enter moved on
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(bar.m_nMode, kEditNone);
 
     // A press elsewhere stores the entry into the cell it was typed for.
@@ -273,8 +274,8 @@ TEST_F(InputView, TypingTextInFormatStateMakesALabel) {
     combine(3, 2, 4, 3);
     view->SetCurrentAndSelection(4, 3, 4, 3, 4, 3);  // inside the area
     type(QStringLiteral("合计a"));
-    EXPECT_EQ(view->CellEditor()->m_nMode, kEditText);
-    key(view->CellEditor(), Qt::Key_Return);
+    EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditText);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     QString text;
     ASSERT_TRUE(doc.GetStyleCellText(3, 2, &text));  // stored in the area's first cell
     EXPECT_EQ(text, QStringLiteral("合计a"));
@@ -289,12 +290,12 @@ TEST_F(InputView, EscCancels) {
     ASSERT_TRUE(doc.EnterDataState());
     view->SetCurrentAndSelection(2, 2, 2, 2, 2, 2);
     type("55");
-    key(view->CellEditor(), Qt::Key_Escape);
+    key(view->CellEdit().CellEditor(), Qt::Key_Escape);
     double v = 0;
     EXPECT_FALSE(doc.GetNumCellValue(2, 2, &v) && v != 0);
     EXPECT_EQ(view->CurrentRow(), 2);
-    EXPECT_FALSE(view->CellEditor()->isVisible());
-    EXPECT_EQ(view->CellEditor()->text(), "");
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEdit().CellEditor()->text(), "");
     EXPECT_EQ(bar.m_nMode, kEditNone);
 }
 
@@ -306,7 +307,7 @@ TEST_F(InputView, FormulaBarShowsFormulaAndFormulaCellsRefuseTyping) {
     ASSERT_TRUE(doc.EnterDataState());
     view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
     type("5");
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     view->OnLButtonDblClk(cellPoint(3, 1));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QStringLiteral("当前单元有公式存在，请删除公式再修改"));
@@ -317,12 +318,12 @@ TEST_F(InputView, DoubleClickLoadsTheCellAndArrowsMoveTheCaret) {
     view->SetCurrentAndSelection(1, 0, 1, 0, 1, 0);
     ASSERT_EQ(doc.SetCellText("3.5", CQorsDoc::kEntryNumber), 0);
     view->OnLButtonDblClk(cellPoint(1, 0));
-    ASSERT_TRUE(view->CellEditor()->isVisible());
-    EXPECT_FALSE(view->CellEditor()->text().isEmpty());
-    EXPECT_TRUE(view->CellEditor()->m_bClicked);
-    key(view->CellEditor(), Qt::Key_Left);
+    ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->text().isEmpty());
+    EXPECT_TRUE(view->CellEdit().CellEditor()->m_bClicked);
+    key(view->CellEdit().CellEditor(), Qt::Key_Left);
     EXPECT_EQ(view->CurrentRow(), 1);  // the caret moved, not the cell
-    EXPECT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
 }
 
 TEST_F(InputView, EntryInTheFormulaBar) {
@@ -358,51 +359,51 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
 
     // Typed, then a pasted text: Enter is refused with a message.
     type("1");
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(view->CellEditor()->text(), "1abc");
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(view->CellEdit().CellEditor()->text(), "1abc");
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QStringLiteral("请输入数值"))) << messages[0].toStdString();
     EXPECT_EQ(valueB2(), 1234.0);
-    EXPECT_TRUE(view->CellEditor()->isVisible());
-    EXPECT_EQ(view->CellEditor()->text(), "1abc");
+    EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
+    EXPECT_EQ(view->CellEdit().CellEditor()->text(), "1abc");
     EXPECT_EQ(bar.text(), "1abc");
-    EXPECT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
     EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
     if (QDir().mkpath(qortest::artifactPath()))
         view->grab().save(qortest::artifactPath(QStringLiteral("refused-entry.png")));
 
     // The same text again is not asked about again; an arrow or a click
     // elsewhere does not leave the refused entry either.
-    key(view->CellEditor(), Qt::Key_Return);
-    key(view->CellEditor(), Qt::Key_Down);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_Down);
     press(cellPoint(6, 4));
     release(cellPoint(6, 4));
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(view->CurrentRow(), 1);
     EXPECT_EQ(view->CurrentColumn(), 1);
-    EXPECT_TRUE(view->CellEditor()->isVisible());
+    EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(valueB2(), 1234.0);
 
     // Mended to an amount written with thousands separators: stored.
     QApplication::clipboard()->setText(QStringLiteral("80,000.50"));
-    key(view->CellEditor(), Qt::Key_A, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_A, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(view->CurrentRow(), 2);
 
     // Esc drops a refused entry and the value stays.
     view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
     QApplication::clipboard()->setText(QStringLiteral("x"));
     type("5");
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     EXPECT_EQ(messages.size(), 2);
-    key(view->CellEditor(), Qt::Key_Escape);
-    EXPECT_FALSE(view->CellEditor()->isVisible());
+    key(view->CellEdit().CellEditor(), Qt::Key_Escape);
+    EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
 
     // A frame ending the in-cell entry before a command (as it does before
@@ -410,12 +411,12 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     // text that would empty the cell at the next commit.
     view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
     type("6");
-    key(view->CellEditor(), Qt::Key_V, Qt::ControlModifier);
-    key(view->CellEditor(), Qt::Key_Return);
+    key(view->CellEdit().CellEditor(), Qt::Key_V, Qt::ControlModifier);
+    key(view->CellEdit().CellEditor(), Qt::Key_Return);
     EXPECT_EQ(messages.size(), 3);
-    view->CellEditor()->m_nMode = kEditNone;
-    view->CellEditor()->clear();
-    view->CellEditor()->hide();
+    view->CellEdit().CellEditor()->m_nMode = kEditNone;
+    view->CellEdit().CellEditor()->clear();
+    view->CellEdit().CellEditor()->hide();
     EXPECT_EQ(bar.text(), "6x");
     press(cellPoint(6, 4));
     release(cellPoint(6, 4));
@@ -477,7 +478,7 @@ TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
     // Typed into the cell, the editor open when the view goes.
     view->SetCurrentAndSelection(2, 2, 2, 2, 2, 2);
     type("42");
-    ASSERT_EQ(view->CellEditor()->m_nMode, kEditNumber);
+    ASSERT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
     view.reset();
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(2, 2, &v));
@@ -488,7 +489,7 @@ TEST_F(InputView, PendingEntriesAreStoredWhenTheViewCloses) {
     // Typed into the formula bar, which outlives the view.
     view = std::make_unique<CQorsView>(&doc);
     view->OnInitialUpdate();
-    view->AttachFormulaBar(&bar, &reference);
+    view->CellEdit().AttachFormulaBar(&bar, &reference);
     view->SetCurrentAndSelection(3, 1, 3, 1, 3, 1);
     bar.clear();
     for (QChar ch : QStringLiteral("2.5")) key(&bar, 0, Qt::NoModifier, QString(ch));
@@ -508,24 +509,24 @@ TEST_F(InputView, LocateEndAndCtrlEndGoThereAsAJumpDoes) {
     m.row = 45;
     m.column = 4;
     ASSERT_EQ(qor::ApplyLocateDlg(doc, m), 0);
-    EXPECT_EQ(view->m_nFirstRow, 44);
-    EXPECT_EQ(view->m_nFirstCol, 3);
+    EXPECT_EQ(view->FirstRow(), 44);
+    EXPECT_EQ(view->FirstColumn(), 3);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(44, 3));
     EXPECT_EQ(reference.text(), "D45");
 
     // End: the last column of the row, with the combined area it lies in.
     combine(2, 5, 3, 6);
     view->GoToCell(2, 0);
-    EXPECT_EQ(view->m_nFirstRow, 2);
+    EXPECT_EQ(view->FirstRow(), 2);
     key(view.get(), Qt::Key_End);
     EXPECT_EQ(view->CurrentRow(), 2);
     EXPECT_EQ(view->CurrentColumn(), 6);
     EXPECT_EQ(view->SelectionArea(), CellArea::area(2, 5, 3, 6));
-    EXPECT_EQ(view->m_nFirstRow, 2) << "End scrolls sideways only";
+    EXPECT_EQ(view->FirstRow(), 2) << "End scrolls sideways only";
     // Ctrl+End: the last row and column, the view at the table's end.
     key(view.get(), Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(view->CurrentRow(), 49);
     EXPECT_EQ(view->CurrentColumn(), 6);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(49, 6));
-    EXPECT_GT(view->m_nFirstRow, 2);
+    EXPECT_GT(view->FirstRow(), 2);
 }

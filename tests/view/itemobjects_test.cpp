@@ -101,7 +101,7 @@ protected:
         doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
     }
     void TearDown() override {
-        CQorsView::SetDragRunner({});
+        ViewItems::SetDragRunner({});
         view.reset();
         qor::installUiServices(previous);
     }
@@ -225,7 +225,7 @@ TEST_F(ItemObjects, ServerItemsClampRangeAndRender) {
     ASSERT_FALSE(image.isNull());
     // Drawn as the window shows the block, at its scale: the picture of
     // A1:E10 is that block's size, with its grid in it.
-    EXPECT_EQ(image, view->DrawCellRange(0, 0, 4, 9));
+    EXPECT_EQ(image, view->Items().DrawCellRange(0, 0, 4, 9));
     EXPECT_GT(image.width(), 100);
     EXPECT_GT(image.height(), 100);
     bool marked = false;
@@ -366,7 +366,7 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
 TEST_F(ItemObjects, CopiedCellsOfferPictureReportAndLink) {
     const QString path = dir + QStringLiteral("/served.rep");
     ASSERT_TRUE(doc.Files().OnSaveDocument(path));
-    doc.SetSelection(1, 0, 2, 1);  // A2:B3
+    doc.Selection().SetSelection(1, 0, 2, 1);  // A2:B3
     StubClipboard clip(false);
     ClipContext ctx = context(doc, &clip);
     ASSERT_TRUE(EditCopy(ctx));
@@ -431,7 +431,7 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     ASSERT_TRUE(made);
     CComItem* item = made.get();
     made.reset();
-    view->SetSelection(item);
+    view->Items().SetSelection(item);
     const Rect start = item->GetRect();
 
     CQorsDoc otherDoc;
@@ -445,29 +445,29 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     CQorsView* target = view.get();
     QPoint at;
     std::optional<QRect> frameSeen;
-    CQorsView::SetDragRunner([&](QDrag& drag, CQorsView&) {
+    ViewItems::SetDragRunner([&](QDrag& drag, CQorsView&) {
         QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, drag.mimeData(), Qt::LeftButton,
                               Qt::NoModifier);
         QCoreApplication::sendEvent(target, &enter);
-        frameSeen = target->DropFocusRect();
+        frameSeen = target->Items().DropFocusRect();
         return dropOn(*target, drag.mimeData(), at);
     });
 
     Rect client = start;
-    view->DocToClient(client);
+    view->Geometry().DocToClient(client);
     const QPoint grab(client.left + 5, client.top + 5);
     // Dropped where it was grabbed: nothing changes, the item stays.
     at = grab;
-    ASSERT_TRUE(view->StartItemDrag(item, grab));
+    ASSERT_TRUE(view->Items().StartItemDrag(item, grab));
     EXPECT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(item->GetRect(), start);
     ASSERT_TRUE(frameSeen);
     EXPECT_EQ(frameSeen->size(), QSize(start.width(), start.height()));
-    EXPECT_FALSE(view->DropFocusRect());
+    EXPECT_FALSE(view->Items().DropFocusRect());
 
     // Further on: the same item moved, its size kept.
     at = grab + QPoint(30, 20);
-    ASSERT_TRUE(view->StartItemDrag(item, grab));
+    ASSERT_TRUE(view->Items().StartItemDrag(item, grab));
     ASSERT_EQ(doc.Items().GetComItemCount(), 1);
     EXPECT_EQ(item->GetRect().left, start.left + 30);
     EXPECT_EQ(item->GetRect().top, start.top + 20);
@@ -477,10 +477,10 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
     const QByteArray bytes = static_cast<COleItem*>(item)->GetObjectData();
     target = &otherView;
     at = QPoint(200, 150);
-    view->SetSelection(item);
-    ASSERT_TRUE(view->StartItemDrag(item, grab));
+    view->Items().SetSelection(item);
+    ASSERT_TRUE(view->Items().StartItemDrag(item, grab));
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
-    EXPECT_EQ(view->m_pSelection, nullptr);
+    EXPECT_EQ(view->Items().Selected(), nullptr);
     ASSERT_EQ(otherDoc.Items().GetComItemCount(), 1);
     EXPECT_EQ(objectAt(otherDoc, 0)->GetObjectData(), bytes);
 
@@ -500,15 +500,16 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
 
 TEST_F(ItemObjects, DropAutoScrollIsPaced) {
     // 50 rows do not fit the window: the bottom band scrolls down.
-    const int firstRow = view->m_nFirstRow;
+    const int firstRow = view->FirstRow();
     const QPoint bottomBand(300, view->height() - 5);
     const qint64 t = QDateTime::currentMSecsSinceEpoch() + 1000;
-    EXPECT_TRUE(view->AutoScrollForDrop(bottomBand, t));
-    EXPECT_EQ(view->m_nFirstRow, firstRow + 1);
-    EXPECT_FALSE(view->AutoScrollForDrop(bottomBand, t + 50));      // within 100 ms
-    EXPECT_TRUE(view->AutoScrollForDrop(QPoint(300, 2), t + 100));  // over the column header
-    EXPECT_EQ(view->m_nFirstRow, firstRow);
-    EXPECT_FALSE(view->AutoScrollForDrop(QPoint(300, 200), t + 300));  // in the middle
+    EXPECT_TRUE(view->Items().AutoScrollForDrop(bottomBand, t));
+    EXPECT_EQ(view->FirstRow(), firstRow + 1);
+    EXPECT_FALSE(view->Items().AutoScrollForDrop(bottomBand, t + 50));  // within 100 ms
+    EXPECT_TRUE(
+        view->Items().AutoScrollForDrop(QPoint(300, 2), t + 100));  // over the column header
+    EXPECT_EQ(view->FirstRow(), firstRow);
+    EXPECT_FALSE(view->Items().AutoScrollForDrop(QPoint(300, 200), t + 300));  // in the middle
 }
 
 TEST_F(ItemObjects, ObjectCommandsEnable) {
@@ -521,7 +522,7 @@ TEST_F(ItemObjects, ObjectCommandsEnable) {
     std::shared_ptr<CComItem> made =
         doc.Items().InsertObjectFromFile(writePng(dir), QPoint(100, 100), false, false);
     ASSERT_TRUE(made);
-    view->SetSelection(made.get());
+    view->Items().SetSelection(made.get());
     ASSERT_TRUE(view->OnUpdateCommand(kCmdObjectVerbs, state));
     EXPECT_TRUE(state.enabled);
     ASSERT_TRUE(view->OnUpdateCommand(kCmdCopy, state));
@@ -536,7 +537,7 @@ TEST_F(ItemObjects, ItemsFollowANarrowerSheet) {
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({width - 60, 20, width, 80});
     doc.Items().AddComItem(item);
-    doc.SetSelection(0, 0, 0, 0);
+    doc.Selection().SetSelection(0, 0, 0, 0);
     view->ApplyRowColumnSize(0, 5, false);  // column A much narrower
     ASSERT_LT(doc.ViewState().sheetWidth, width);
     EXPECT_EQ(item->GetRect().right, doc.ViewState().sheetWidth);
@@ -587,16 +588,16 @@ TEST_F(ItemObjects, TrackerCursorOverTheSelectedItem) {
     item->SetRect({100, 100, 200, 160});
     doc.Items().AddComItem(item);
     Rect client = item->GetRect();
-    view->DocToClient(client);
+    view->Geometry().DocToClient(client);
     const QPoint middle((client.left + client.right) / 2, (client.top + client.bottom) / 2);
-    EXPECT_FALSE(view->SetItemCursor(middle));  // nothing selected
-    view->SetSelection(item.get());
-    ASSERT_TRUE(view->SetItemCursor(middle));
+    EXPECT_FALSE(view->Items().SetItemCursor(middle));  // nothing selected
+    view->Items().SetSelection(item.get());
+    ASSERT_TRUE(view->Items().SetItemCursor(middle));
     EXPECT_EQ(view->cursor().shape(), Qt::SizeAllCursor);
-    ASSERT_TRUE(view->SetItemCursor({client.right - 1, client.bottom - 1}));
+    ASSERT_TRUE(view->Items().SetItemCursor({client.right - 1, client.bottom - 1}));
     EXPECT_EQ(view->cursor().shape(), Qt::SizeFDiagCursor);
-    EXPECT_FALSE(view->SetItemCursor({client.right + 40, client.bottom + 40}));
-    EXPECT_FALSE(view->SetItemCursor({2, middle.y()}));  // over the row header
+    EXPECT_FALSE(view->Items().SetItemCursor({client.right + 40, client.bottom + 40}));
+    EXPECT_FALSE(view->Items().SetItemCursor({2, middle.y()}));  // over the row header
 }
 
 TEST_F(ItemObjects, DoubleClickOpensObjectsOfThePageShown) {
@@ -618,7 +619,7 @@ TEST_F(ItemObjects, DoubleClickOpensObjectsOfThePageShown) {
     const qor::UiServices before = qor::installUiServices(hooks);
     auto clickOn = [this](const CComItem& item) {
         Rect r = item.GetRect();
-        view->DocToClient(r);
+        view->Geometry().DocToClient(r);
         view->OnLButtonDblClk({r.left + 3, r.top + 3});
     };
     clickOn(*format);  // belongs to the format: not while a page is shown
@@ -669,27 +670,27 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
         other.Items().SetInPlaceActiveItem(nullptr);
         return true;
     };
-    CQorsView::SetInPlaceHooks(hooks);
+    InPlaceController::SetHooks(hooks);
     Rect r = report->GetRect();
-    container.DocToClient(r);
+    container.Geometry().DocToClient(r);
     const QPoint middle((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 
     container.OnLButtonDblClk(middle, true);  // Ctrl: its own window
     EXPECT_TRUE(activated.isEmpty());
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].endsWith(QLatin1String(".rep")));
-    EXPECT_FALSE(container.IsInPlaceActive());
+    EXPECT_FALSE(container.InPlace().IsActive());
 
     container.OnLButtonDblClk(middle, false);
     ASSERT_EQ(activated, QList<CComItem*>{report});
     EXPECT_EQ(opened.size(), 1);
-    EXPECT_TRUE(container.IsInPlaceActive());
+    EXPECT_TRUE(container.InPlace().IsActive());
     qor::CommandState state;
     ASSERT_TRUE(container.OnUpdateCommand(qor::viewcmd::kCmdCancelEditCntr, state));
     EXPECT_TRUE(state.enabled);
     EXPECT_TRUE(container.OnCommand(qor::viewcmd::kCmdCancelEditCntr));
     EXPECT_EQ(deactivated, 1);
-    EXPECT_FALSE(container.IsInPlaceActive());
+    EXPECT_FALSE(container.InPlace().IsActive());
     state = {};
     container.OnUpdateCommand(qor::viewcmd::kCmdCancelEditCntr, state);
     EXPECT_FALSE(state.enabled);
@@ -697,16 +698,17 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     // A press on the sheet beside the object ends the editing too.
     container.OnLButtonDblClk(middle, false);
     QTest::mouseClick(&container, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(container.m_nHeaderWidth + 2, container.m_nHeaderHeight + 2));
+                      QPoint(container.CurrentViewState().headerWidth + 2,
+                             container.CurrentViewState().headerHeight + 2));
     EXPECT_EQ(deactivated, 2);
 
     // A report that is itself edited in place opens its objects in
     // windows of their own.
     other.Items().SetRunningInPlace(true);
-    EXPECT_TRUE(container.IsInPlaceActive());
+    EXPECT_TRUE(container.InPlace().IsActive());
     container.OnLButtonDblClk(middle, false);
     EXPECT_EQ(activated.size(), 2);
     EXPECT_EQ(opened.size(), 2);
     other.Items().SetRunningInPlace(false);
-    CQorsView::SetInPlaceHooks({});
+    InPlaceController::SetHooks({});
 }

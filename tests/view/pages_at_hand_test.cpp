@@ -65,7 +65,7 @@ protected:
         ASSERT_TRUE(splitter.Create(nullptr, 2, 2, QSize(10, 10), &doc));
         splitter.resize(900, 400);
         splitter.show();
-        view()->AttachFormulaBar(&bar, &nameBox);
+        view()->CellEdit().AttachFormulaBar(&bar, &nameBox);
     }
     CQorsView* view() { return splitter.GetPane(0, 0); }
     CPageCtrl& strip() { return splitter.PageCtrl(); }
@@ -85,8 +85,8 @@ protected:
     }
     QPoint cellPoint(int row, int col) {
         Rect r{col, row, col, row};
-        view()->CellRangeToDocRect(r);
-        view()->DocToClient(r);
+        view()->Geometry().CellRangeToDocRect(r);
+        view()->Geometry().DocToClient(r);
         return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     }
 
@@ -153,9 +153,9 @@ TEST_F(PagesAtHand, CtrlPageKeysTurnPages) {
 
 TEST_F(PagesAtHand, ShiftClickExtendsFromTheCurrentCell) {
     QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, cellPoint(1, 1));
-    ASSERT_EQ(doc.GetSelectionArea().first.row, 1);
+    ASSERT_EQ(doc.Selection().Area().first.row, 1);
     QTest::mouseClick(view(), Qt::LeftButton, Qt::ShiftModifier, cellPoint(4, 3));
-    const auto area = doc.GetSelectionArea();
+    const auto area = doc.Selection().Area();
     EXPECT_EQ(area.first.row, 1);
     EXPECT_EQ(area.first.col, 1);
     EXPECT_EQ(area.last.row, 4);
@@ -164,7 +164,7 @@ TEST_F(PagesAtHand, ShiftClickExtendsFromTheCurrentCell) {
     EXPECT_EQ(view()->CurrentColumn(), 1);
     // A plain click starts over.
     QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, cellPoint(2, 2));
-    EXPECT_EQ(doc.GetSelectionArea().first.row, doc.GetSelectionArea().last.row);
+    EXPECT_EQ(doc.Selection().Area().first.row, doc.Selection().Area().last.row);
 }
 
 TEST_F(PagesAtHand, NameBoxFollowsACommandThatMovedTheCell) {
@@ -173,7 +173,7 @@ TEST_F(PagesAtHand, NameBoxFollowsACommandThatMovedTheCell) {
     const QString before = nameBox.text();
     // What a search does when it finds: another page, another cell.
     ASSERT_TRUE(doc.SetCurrentPage(3));
-    doc.SetCurrentCell(4, 2);
+    doc.Selection().SetCurrentCell(4, 2);
     doc.UpdateAllViews(CQorsDoc::kHintState);
     EXPECT_NE(nameBox.text(), before);
     EXPECT_EQ(nameBox.text(), QStringLiteral("C5@3"));

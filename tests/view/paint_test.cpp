@@ -532,7 +532,7 @@ TEST(SheetPaint, SampleReportRendersToPng) {
     if (HasFatalFailure()) return;
     View dataView(&s.doc);
     // A one-cell selection and a chart item, so both show in the picture.
-    s.doc.SetSelection(3, 2, 5, 3);
+    s.doc.Selection().SetSelection(3, 2, 5, 3);
     auto chart = std::make_shared<CGraphItem>();
     {
         auto picture = std::make_unique<QPicture>();
@@ -780,12 +780,12 @@ TEST(SheetPaint, SelectionOverlayAndHeaders) {
     if (HasFatalFailure()) return;
     // The current cell lies in the title area: the selection shows the
     // whole area, and the document's selection is left as it was.
-    s.doc.SetCurrentCell(0, 3);
-    const CellArea before = s.doc.GetSelectionArea();
+    s.doc.Selection().SetCurrentCell(0, 3);
+    const CellArea before = s.doc.Selection().Area();
     View v(&s.doc);
     const QSize size(720, 300);
     const QImage image = render(s.doc, v.geo, size, PaintMode::kScreen);
-    EXPECT_EQ(s.doc.GetSelectionArea(), before);
+    EXPECT_EQ(s.doc.Selection().Area(), before);
     const SheetGeometry& g = v.geo;
     const int mid = rowTop(g, 0) + 3;
     EXPECT_EQ(image.pixel(colLeft(g, 6) + 3, mid), qRgb(166, 166, 190));
@@ -793,8 +793,8 @@ TEST(SheetPaint, SelectionOverlayAndHeaders) {
     EXPECT_EQ(image.pixel(colLeft(g, 2) + 3, rowTop(g, 1) + 5), qRgb(255, 255, 255));
 
     // A whole-column selection: its header cells dark grey.
-    s.doc.SetSelection(0, 2, v.geo.LastRow(), 3);
-    s.doc.m_bWholeCols = 1;
+    s.doc.Selection().SetSelection(0, 2, v.geo.LastRow(), 3);
+    s.doc.Selection().SetWholeColumns(true);
     const QImage whole = render(s.doc, v.geo, size, PaintMode::kScreen);
     EXPECT_EQ(whole.pixel(colLeft(g, 2) + 4, 4), qRgb(0x80, 0x80, 0x80));
     EXPECT_EQ(whole.pixel(colLeft(g, 4) + 4, 4), qRgb(0xC0, 0xC0, 0xC0));

@@ -49,21 +49,21 @@ TEST_F(SplitterTest, PanesShareTheScrollBarsOfTheirRowAndColumn) {
     EXPECT_EQ(p00->geometry(), splitter.Layout().pane[0][0]);
 
     splitter.VerticalBar(0)->setValue(5);
-    EXPECT_EQ(p00->m_nFirstRow, 5);
-    EXPECT_EQ(p01->m_nFirstRow, 5);
-    EXPECT_EQ(p10->m_nFirstRow, 0);
+    EXPECT_EQ(p00->FirstRow(), 5);
+    EXPECT_EQ(p01->FirstRow(), 5);
+    EXPECT_EQ(p10->FirstRow(), 0);
     splitter.VerticalBar(1)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(p10->m_nFirstRow, 1);
-    EXPECT_EQ(p11->m_nFirstRow, 1);
-    EXPECT_EQ(p00->m_nFirstRow, 5);
+    EXPECT_EQ(p10->FirstRow(), 1);
+    EXPECT_EQ(p11->FirstRow(), 1);
+    EXPECT_EQ(p00->FirstRow(), 5);
 
     splitter.HorizontalBar(0)->setValue(3);
-    EXPECT_EQ(p00->m_nFirstCol, 3);
-    EXPECT_EQ(p10->m_nFirstCol, 3);
-    EXPECT_EQ(p01->m_nFirstCol, 0);
+    EXPECT_EQ(p00->FirstColumn(), 3);
+    EXPECT_EQ(p10->FirstColumn(), 3);
+    EXPECT_EQ(p01->FirstColumn(), 0);
     // A pane scrolled by its own keys moves its partners with it.
-    p11->SetFirstCell(p11->m_nFirstRow, 2);
-    EXPECT_EQ(p01->m_nFirstCol, 2);
+    p11->SetFirstCell(p11->FirstRow(), 2);
+    EXPECT_EQ(p01->FirstColumn(), 2);
 
     // Removing the first row leaves the second one's pane on the first
     // row's bar, where it was scrolled to.
@@ -103,7 +103,7 @@ TEST_F(SplitterTest, DraggedSplitBoxSnapsToAColumnEdge) {
 
 TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
     CQorsView* pane = splitter.GetPane(0, 0);
-    doc.SetCurrentCell(3, 1);
+    doc.Selection().SetCurrentCell(3, 1);
     const SheetGeometry& geo = pane->Geometry();
     mouse(QEvent::MouseButtonDblClick, splitter.Layout().vSplitBox.center(), Qt::LeftButton);
     ASSERT_EQ(splitter.GetRowCount(), 2);
@@ -114,9 +114,9 @@ TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
     EXPECT_EQ(splitter.Layout().pane[0][0].height(), below);
 
     // A selection scrolled out of view splits in the middle.
-    doc.SetCurrentCell(0, 0);
+    doc.Selection().SetCurrentCell(0, 0);
     splitter.HorizontalBar(0)->setValue(3);
-    ASSERT_EQ(pane->m_nFirstCol, 3);
+    ASSERT_EQ(pane->FirstColumn(), 3);
     const int paneWidth = pane->width();
     mouse(QEvent::MouseButtonDblClick, splitter.Layout().hSplitBox.center(), Qt::LeftButton);
     EXPECT_EQ(splitter.m_nSplitCol, 0);
@@ -127,4 +127,26 @@ TEST_F(SplitterTest, DoubleClickSplitsAtTheCurrentCell) {
     mouse(QEvent::MouseButtonDblClick, splitter.Layout().rowBar.center() + QPoint(-200, 0),
           Qt::LeftButton);
     EXPECT_EQ(splitter.GetRowCount(), 1);
+}
+
+TEST(SheetViewSelection, ViewsOfOneDocumentShareOneSelectionAndHandItBack) {
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.Files().OnNewDocument());
+    doc.Selection().SetSelection(3, 2, 3, 2);
+    {
+        CQorsView first(&doc);
+        CQorsView second(&doc);
+        EXPECT_EQ(first.CurrentSelection().curRow, 3) << "the first view takes the document's";
+        second.SetCurrentAndSelection(5, 1, 5, 1, 6, 2);
+        EXPECT_EQ(first.SelectionArea(), second.SelectionArea());
+        EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
+        CQorsDoc other;
+        ASSERT_TRUE(other.Files().OnNewDocument());
+        CQorsView apart(&other);
+        apart.SetCurrentAndSelection(0, 0, 0, 0, 1, 1);
+        EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
+    }
+    // With the last view gone the document keeps where the views left it.
+    EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
+    EXPECT_EQ(doc.Selection().CurrentRow(), 5);
 }

@@ -131,7 +131,7 @@ TEST_F(ViewCommands, StateRules) {
     EXPECT_TRUE(state(kCmdExportHtml).enabled);
     // The page-break text follows the current cell.
     EXPECT_EQ(state(kCmdForcedPageBreak).text, QStringLiteral("强制分页"));
-    doc.SetCurrentCell(5, 2);
+    doc.Selection().SetCurrentCell(5, 2);
     view->OnCommand(kCmdForcedPageBreak);
     EXPECT_EQ(state(kCmdForcedPageBreak).text, QStringLiteral("撤消分页"));
     EXPECT_TRUE(state(kCmdShowPageBreaks).checkable);
@@ -151,19 +151,19 @@ TEST_F(ViewCommands, ItemCutKeepsTheItemItCannotCopy) {
     auto object = std::make_shared<COleItem>();
     object->SetRect({10, 10, 60, 60});
     doc.Items().AddComItem(object);
-    view->m_pSelection = object.get();
+    view->Items().AssignSelected(object.get());
     EXPECT_TRUE(state(qor::clip::kCmdCut).enabled);
     EXPECT_TRUE(state(qor::clip::kCmdCopy).enabled);
     doc.Items().RemoveComItem(object.get());
     auto item = std::make_shared<CComItem>();
     item->SetRect({10, 10, 60, 60});
     doc.Items().AddComItem(item);
-    view->m_pSelection = item.get();
+    view->Items().AssignSelected(item.get());
     EXPECT_TRUE(state(qor::clip::kCmdClear).enabled);
     // The cut of an item that gives no clipboard data keeps the item.
-    view->OnEditCut();
+    view->Clipboard().OnEditCut();
     EXPECT_EQ(doc.Items().GetComItemCount(), 1);
-    EXPECT_EQ(view->m_pSelection, item.get());
+    EXPECT_EQ(view->Items().Selected(), item.get());
     // Clear removes it.
     EXPECT_TRUE(view->OnCommand(qor::clip::kCmdClear));
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
@@ -180,13 +180,13 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
     // On an item: the item becomes the selection and its menu is asked for.
     auto item = std::make_shared<CGraphItem>();
     qor::view::Rect r{200, 100, 300, 200};
-    view->ClientToDoc(r);
+    view->Geometry().ClientToDoc(r);
     item->SetRect({r.left, r.top, r.right, r.bottom});
     doc.Items().AddComItem(item);
     QTest::mouseClick(view.get(), Qt::RightButton, Qt::NoModifier, QPoint(250, 150));
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy.at(1).at(0).toInt(), CQorsView::kMenuItem);
-    EXPECT_EQ(view->m_pSelection, item.get());
+    EXPECT_EQ(view->Items().Selected(), item.get());
 
     // The keyboard's menu request shows nothing.
     QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
@@ -200,7 +200,7 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
 TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     TableSizeDialogs dialogs;
     view->SetFirstCell(40, 5);
-    doc.SetCurrentCell(45, 6);
+    doc.Selection().SetCurrentCell(45, 6);
     // Cancel changes nothing.
     view->OnCommand(kCmdTableSize);
     EXPECT_EQ(dialogs.shown.rows, 50);
@@ -211,10 +211,10 @@ TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     doc.GetTableSize(&rows, &cols);
     EXPECT_EQ(rows, 20);
     EXPECT_EQ(cols, 3);
-    EXPECT_LE(view->m_nFirstRow, 19);
-    EXPECT_LE(view->m_nFirstCol, 2);
-    EXPECT_EQ(doc.m_nCurRow, 0);
-    EXPECT_EQ(doc.m_nCurCol, 0);
+    EXPECT_LE(view->FirstRow(), 19);
+    EXPECT_LE(view->FirstColumn(), 2);
+    EXPECT_EQ(doc.Selection().CurrentRow(), 0);
+    EXPECT_EQ(doc.Selection().CurrentColumn(), 0);
     EXPECT_TRUE(doc.IsModified());
 }
 
@@ -231,7 +231,7 @@ TEST_F(ViewCommands, CellAttributesReportDroppedDiagonals) {
     // are still drawn.
     uint16_t r = 45, c = 45;
     ASSERT_EQ(doc.GetReport()->AccessTableSize(1, &r, &c), 0);
-    doc.SetSelection(0, 0, 39, 39);
+    doc.Selection().SetSelection(0, 0, 39, 39);
     dialogs.edit = [](qor::CellAttrMembers& m) {
         m.frame.m_bApplied = 1;
         m.frame.m_nLines[qor::kFrameFallingDiagonal] = 1;
@@ -530,7 +530,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
         return out;
     };
     qor::installUiServices(s);
-    v.SetSelection(item.get());
+    v.Items().SetSelection(item.get());
     ASSERT_TRUE(stateOf(kCmdObjectPrint).enabled);
     v.OnCommand(kCmdObjectPrint);
     EXPECT_TRUE(asked.flags & qor::view::kPdNoSelection);

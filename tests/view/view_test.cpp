@@ -63,8 +63,8 @@ public:
 TEST_F(ViewTest, GoToCellClampsAndSelects) {
     EXPECT_EQ(view->Geometry().LastRow(), 49);
     view->GoToCell(500, 3);
-    EXPECT_EQ(view->m_nFirstRow, 49);
-    EXPECT_EQ(view->m_nFirstCol, 3);
+    EXPECT_EQ(view->FirstRow(), 49);
+    EXPECT_EQ(view->FirstColumn(), 3);
     EXPECT_EQ(view->CurrentRow(), 49);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(49, 3));
 
@@ -73,68 +73,68 @@ TEST_F(ViewTest, GoToCellClampsAndSelects) {
     EXPECT_EQ(view->CurrentColumn(), 1);
 
     view->ScrollToCell(7, 6, true);
-    EXPECT_EQ(view->m_nFirstRow, 2);  // only the horizontal position moves
-    EXPECT_EQ(view->m_nFirstCol, 6);
+    EXPECT_EQ(view->FirstRow(), 2);  // only the horizontal position moves
+    EXPECT_EQ(view->FirstColumn(), 6);
     EXPECT_EQ(view->SelectionArea(), CellArea::cell(7, 6));
     EXPECT_EQ(view->FindUncombinedCell(7, -1), 0);
 }
 
 TEST_F(ViewTest, ScaleRestoreRejectsInvalidScales) {
     view->SetViewScale(5u | (6u << 16), 0xFF, 1, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(view->m_fScale, kDefaultViewScale);
-    EXPECT_EQ(view->m_nHeaderHeight, DefaultViewState().headerHeight);
-    EXPECT_EQ(view->m_nHeaderWidth, DefaultViewState().headerWidth);
-    EXPECT_EQ(view->m_crGrid, 0xFFu);
+    EXPECT_EQ(view->CurrentViewState().scale, kDefaultViewScale);
+    EXPECT_EQ(view->CurrentViewState().headerHeight, DefaultViewState().headerHeight);
+    EXPECT_EQ(view->CurrentViewState().headerWidth, DefaultViewState().headerWidth);
+    EXPECT_EQ(view->CurrentViewState().gridColour, 0xFFu);
 
     view->SetViewScale(0, 0xC0C0C0, 0, 0.4f);
-    EXPECT_EQ(view->m_fScale, 0.4f);
-    EXPECT_EQ(view->m_nHeaderHeight, 0);
+    EXPECT_EQ(view->CurrentViewState().scale, 0.4f);
+    EXPECT_EQ(view->CurrentViewState().headerHeight, 0);
     EXPECT_EQ(view->Geometry().Scale(), 0.4f);
     EXPECT_EQ(doc.ViewState().sheetHeight, view->Geometry().SheetHeight());
 }
 
 TEST_F(ViewTest, LayoutUsesAPrinterAlways) {
-    const std::optional<int> pages = view->RecalcPageLayout();
+    const std::optional<int> pages = view->Pages().RecalcPageLayout();
     ASSERT_TRUE(pages.has_value()) << messages.texts.join("; ").toStdString();
     EXPECT_GE(*pages, 1);
-    EXPECT_GT(view->PrintableArea().height(), 30);
+    EXPECT_GT(view->Pages().PrintableArea().height(), 30);
     EXPECT_EQ(doc.ViewState().autoBreakCapacity, int(doc.ViewState().autoBreaks.size()));
 
     // Margins that leave no room: no layout, said once, 0xFFFF for 16-bit
     // callers.
     doc.PageSetup().margins[1] = 5000;
     messages.texts.clear();
-    EXPECT_EQ(view->RecalcPageLayoutLegacy(), 0xFFFF);
+    EXPECT_EQ(view->Pages().RecalcPageLayoutLegacy(), 0xFFFF);
     EXPECT_EQ(messages.texts.size(), 1);
 }
 
 TEST_F(ViewTest, ForcedBreakCommand) {
     doc.SetModifiedFlag(false);
     view->GoToCell(0, 0);
-    view->OnForcedPageBreak();
-    EXPECT_TRUE(view->OnUpdateShowPageBreaks());
+    view->Pages().OnForcedPageBreak();
+    EXPECT_TRUE(view->Pages().OnUpdateShowPageBreaks());
     EXPECT_EQ(doc.ViewState().manualBreaks, qor::ManualBreakTable{});
 
     view->GoToCell(3, 2);
-    view->OnForcedPageBreak();
-    EXPECT_EQ(view->IsPageBreakAtCurrentCell(), 1);
+    view->Pages().OnForcedPageBreak();
+    EXPECT_EQ(view->Pages().IsPageBreakAtCurrentCell(), 1);
     EXPECT_EQ(doc.ViewState().manualBreaks[0].row, 2);
 
     // Removing the break must reach the saved file too.
     doc.SetModifiedFlag(false);
-    view->OnForcedPageBreak();
-    EXPECT_EQ(view->IsPageBreakAtCurrentCell(), 0);
+    view->Pages().OnForcedPageBreak();
+    EXPECT_EQ(view->Pages().IsPageBreakAtCurrentCell(), 0);
     EXPECT_TRUE(doc.IsModified());
 
     // Asking about the current cell leaves even stale entries alone.
     doc.ViewState().manualBreaks[9].row = 300;
-    view->IsPageBreakAtCurrentCell();
+    view->Pages().IsPageBreakAtCurrentCell();
     EXPECT_EQ(doc.ViewState().manualBreaks[9].row, 300);
-    view->OnClearAllPageBreaks();
+    view->Pages().OnClearAllPageBreaks();
     EXPECT_EQ(doc.ViewState().manualBreaks, qor::ManualBreakTable{});
 
-    view->OnShowPageBreaks();
-    EXPECT_FALSE(view->OnUpdateShowPageBreaks());
+    view->Pages().OnShowPageBreaks();
+    EXPECT_FALSE(view->Pages().OnUpdateShowPageBreaks());
 }
 
 TEST(ViewKeys, ContextMenuKeysAreConsumed) {
@@ -144,7 +144,7 @@ TEST(ViewKeys, ContextMenuKeysAreConsumed) {
     QCoreApplication::sendEvent(&view, &shiftF10);
     EXPECT_TRUE(shiftF10.isAccepted());
     EXPECT_EQ(view.menus, 1);
-    view.m_bHeaderAction = 1;
+    view.SetHeaderAction(true);
     QKeyEvent again(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
     QCoreApplication::sendEvent(&view, &again);
     EXPECT_EQ(view.menus, 1);

@@ -201,28 +201,28 @@ TEST(ItemsInView, PressSelectsThenMovesAndSizesTheItem) {
     item->SetRect({100, 100, 200, 160});
     doc.Items().AddComItem(item);
     Rect client = item->GetRect();
-    view.DocToClient(client);
+    view.Geometry().DocToClient(client);
 
-    EXPECT_FALSE(view.PressItem({client.right + 50, client.bottom + 50}, false));
-    EXPECT_EQ(view.m_pSelection, nullptr);
+    EXPECT_FALSE(view.Items().PressItem({client.right + 50, client.bottom + 50}, false));
+    EXPECT_EQ(view.Items().Selected(), nullptr);
 
     // The middle of the selected item drags it.
     const QPoint mid((client.left + client.right) / 2, (client.top + client.bottom) / 2);
     drag(&view, mid + QPoint(30, 20));
-    EXPECT_TRUE(view.PressItem(mid, false));
-    EXPECT_TRUE(view.IsSelected(item.get()));
+    EXPECT_TRUE(view.Items().PressItem(mid, false));
+    EXPECT_TRUE(view.Items().IsSelected(item.get()));
     EXPECT_EQ(item->GetRect(), (Rect{130, 120, 230, 180}));
 
     // The bottom-right handle sizes it.
     client = item->GetRect();
-    view.DocToClient(client);
+    view.Geometry().DocToClient(client);
     drag(&view, QPoint(client.right + 39, client.bottom + 9));
-    EXPECT_TRUE(view.PressItem({client.right - 1, client.bottom - 1}, false));
+    EXPECT_TRUE(view.Items().PressItem({client.right - 1, client.bottom - 1}, false));
     EXPECT_EQ(item->GetRect(), (Rect{130, 120, 270, 190}));
 
-    view.OnSendToBack();  // alone in the list: nothing to do
-    view.DeleteSelectedItem();
-    EXPECT_EQ(view.m_pSelection, nullptr);
+    view.Items().OnSendToBack();  // alone in the list: nothing to do
+    view.Items().DeleteSelectedItem();
+    EXPECT_EQ(view.Items().Selected(), nullptr);
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
 }
 

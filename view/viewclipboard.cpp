@@ -2,6 +2,8 @@
 // item, the chart-editing state of its sibling views and the focus; the
 // decisions are in clipcmd_logic.
 
+#include "view/viewclipboard.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -25,19 +27,19 @@ namespace qor::clip {
 ClipContext ViewClipContext(CQorsView& view) {
     ClipContext ctx;
     ctx.doc = view.GetDocument();
-    ctx.selection = view.m_pSelection;
-    ctx.viewChartEditing = view.m_bChartEditing != 0;
+    ctx.selection = view.Items().Selected();
+    ctx.viewChartEditing = view.Items().IsChartEditing();
     for (CQorsView* other : SheetViewsOf(ctx.doc))
-        if (other != &view && other->m_bChartEditing) ctx.otherViewChartEditing = true;
+        if (other != &view && other->Items().IsChartEditing()) ctx.otherViewChartEditing = true;
     const CQorsDoc* doc = ctx.doc;
     ctx.dropSelection = [doc](CComItem* item) {
         for (CQorsView* v : SheetViewsOf(doc))
-            if (!item || v->m_pSelection == item) v->SetSelection(nullptr);
+            if (!item || v->Items().Selected() == item) v->Items().SetSelection(nullptr);
     };
-    ctx.clampItems = [&view] { view.ClampItemsToSheet(); };
-    ctx.selectItem = [&view](CComItem* item) { view.SetSelection(item); };
+    ctx.clampItems = [&view] { view.Items().ClampItemsToSheet(); };
+    ctx.selectItem = [&view](CComItem* item) { view.Items().SetSelection(item); };
     QPoint start(100, 100);
-    view.ClientToDocPoint(start);
+    view.Geometry().ClientToDocPoint(start);
     ctx.newItemPoint = start;
     return ctx;
 }
@@ -48,54 +50,55 @@ namespace {
 ClipContext contextOf(CQorsView& view) { return ViewClipContext(view); }
 }  // namespace
 
-void CQorsView::OnEditCopy() {
-    ClipContext ctx = contextOf(*this);
+void ViewClipboard::OnEditCopy() {
+    ClipContext ctx = contextOf(m_view);
     EditCopy(ctx);
 }
 
-void CQorsView::OnEditCut() {
-    ClipContext ctx = contextOf(*this);
+void ViewClipboard::OnEditCut() {
+    ClipContext ctx = contextOf(m_view);
     EditCut(ctx);
 }
 
-void CQorsView::OnEditClear() {
-    ClipContext ctx = contextOf(*this);
+void ViewClipboard::OnEditClear() {
+    ClipContext ctx = contextOf(m_view);
     EditClear(ctx);
 }
 
-void CQorsView::OnEditPaste() {
-    ClipContext ctx = contextOf(*this);
+void ViewClipboard::OnEditPaste() {
+    ClipContext ctx = contextOf(m_view);
     EditPaste(ctx);
 }
 
-void CQorsView::OnEditPasteLink() {
-    ClipContext ctx = contextOf(*this);
+void ViewClipboard::OnEditPasteLink() {
+    ClipContext ctx = contextOf(m_view);
     EditPasteLink(ctx);
 }
 
-void CQorsView::OnEditPasteSpecial(IPasteSpecialDialog* dialog) {
-    ClipContext ctx = contextOf(*this);
+void ViewClipboard::OnEditPasteSpecial(IPasteSpecialDialog* dialog) {
+    ClipContext ctx = contextOf(m_view);
     EditPasteSpecial(ctx, dialog ? *dialog : DefaultPasteSpecialDialog());
 }
 
-bool CQorsView::OnUpdateEditCopy(const void* inPlaceFrame) const {
+bool ViewClipboard::OnUpdateEditCopy(const void* inPlaceFrame) const {
     CopyUpdateInput in;
     in.inPlaceFrame = inPlaceFrame != nullptr;
-    in.inPlaceActiveItem = m_pDoc && m_pDoc->Items().GetInPlaceActiveItem() != nullptr;
+    const CQorsDoc* doc = m_view.GetDocument();
+    in.inPlaceActiveItem = doc && doc->Items().GetInPlaceActiveItem() != nullptr;
     const QWidget* focus = QApplication::focusWidget();
-    const QLineEdit* bar = m_pFormulaBar;
+    const QLineEdit* bar = m_view.CellEdit().FormulaBar();
     in.focusOnFormulaBar = bar && focus == bar;
     in.formulaBarHasSelection = bar && bar->hasSelectedText();
     return UpdateEditCopy(in);
 }
 
-bool CQorsView::OnUpdateEditPaste() const { return UpdateEditPaste(SystemClipboard().Data()); }
+bool ViewClipboard::OnUpdateEditPaste() const { return UpdateEditPaste(SystemClipboard().Data()); }
 
-bool CQorsView::OnUpdateEditPasteSpecial() const {
+bool ViewClipboard::OnUpdateEditPasteSpecial() const {
     return UpdateEditPasteSpecial(SystemClipboard().Data());
 }
 
-bool CQorsView::OnClipboardCommand(int id) {
+bool ViewClipboard::OnClipboardCommand(int id) {
     switch (id) {
         case kCmdCopy:
             OnEditCopy();

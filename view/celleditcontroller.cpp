@@ -1,0 +1,177 @@
+// The sheet view's side of in-cell editing: the editor over the current
+// cell, the frame's formula bar and reference box that mirror it, and the
+// entry stored into the document (into a combined area's first cell).
+
+#include "view/celleditcontroller.h"
+
+#include <QLineEdit>
+
+#include "document/cmd_formula.h"
+#include "document/cqorsdoc.h"
+#include "view/celleditor.h"
+#include "view/cqorsview.h"
+#include "view/input_edit.h"
+#include "view/paint_style.h"
+
+using namespace qor::view;
+
+CellEditController::CellEditController(CQorsView& view) : m_v(view) {
+    m_pCellEdit = new CCellEdit(&view);
+    m_pCellEdit->m_bInCell = 1;
+    m_pCellEdit->SetView(&view);
+    m_pCellEdit->setMaxLength(qor::view::kCellEditMaxChars);
+    m_pCellEdit->setGeometry(1, 1, 49, 49);
+    m_pCellEdit->hide();
+}
+
+void CellEditController::Detach() {
+    m_pCellEdit->SetView(nullptr);
+    if (m_pFormulaBar && m_pFormulaBar->View() == &m_v) m_pFormulaBar->SetView(nullptr);
+}
+
+bool CellEditController::FollowsReference() const {
+    return m_pRefBox && m_pFormulaBar && m_pFormulaBar->View() == &m_v;
+}
+
+bool CellEditController::TypingContextOf(const CQorsView& v, bool ctrl, TypingContext* ctx) {
+    if (!v.m_pDoc || !v.m_pDoc->IsOpen()) return false;
+    const CellArea cell = CellOrCombined(v.CombinedAreas(), v.CurrentRow(), v.CurrentColumn());
+    const int r = v.m_geo.DocRow(cell.first.row), c = v.m_geo.DocColumn(cell.first.col);
+    if (r < 0 || c < 0) return false;
+    const VarAreaInfo& var = v.m_geo.VarArea();
+    ctx->dataState = v.m_pDoc->IsDataState();
+    ctx->ctrl = ctrl;
+    ctx->firstVarLine = (var.kind == 1 && v.CurrentRow() == var.start) ||
+                        (var.kind == 2 && v.CurrentColumn() == var.start);
+    ctx->formulaState = v.m_pDoc->GetCellFormulaState(r, c);
+    ctx->kind = v.m_pDoc->GetCellKind(r, c);
+    return true;
+}
+
+int CellEditController::TypingEntryMode(QChar ch) const {
+    TypingContext ctx;
+    if (!TypingContextOf(m_v, false, &ctx) || DecideTyping(ch, ctx) != TypeAction::OpenEditor)
+        return kEditNone;
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontDesc font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    return mode;
+}
+
+void CellEditController::AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox) {
+    m_pFormulaBar = bar;
+    m_pRefBox = referenceBox;
+    m_pCellEdit->AttachFormulaBar(bar);
+    if (bar) bar->SetView(&m_v);
+    UpdateEditLine(1);
+    ShowCellReference(1);
+}
+
+void CellEditController::PrepareCellEdit(Rect* rect, int* mode, FontDesc* font,
+                                         int* decimals) const {
+    *rect = {30, 30, 60, 60};
+    *mode = kEditNone;
+    *decimals = 4;
+    GetDefaultUiFont(font);
+    if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return;
+    const CellArea cell =
+        CellOrCombined(m_v.CombinedAreas(), m_v.CurrentRow(), m_v.CurrentColumn());
+    const int r = m_v.m_geo.DocRow(cell.first.row), c = m_v.m_geo.DocColumn(cell.first.col);
+    if (r < 0 || c < 0) return;
+    const bool data = m_v.m_pDoc->IsDataState();
+    *mode = CellEditMode(m_v.m_pDoc->GetCellKind(r, c), data);
+    if (*mode == kEditNumber) {
+        int a = 0, b = 0, cur = 0, d = 0;
+        m_v.m_pDoc->GetCellFont(r, c, &a, &b, &cur, &d);
+        *decimals = d;
+    }
+    if (!BuildCellFont(*m_v.m_pDoc, r, c, m_v.m_fScale, font)) {
+        GetDefaultUiFont(font);
+        font->height = int(m_v.m_fScale * 12);
+    }
+    Rect client{cell.first.col, cell.first.row, cell.last.col, cell.last.row};
+    m_v.m_geo.CellRangeToDocRect(client);
+    m_v.m_geo.DocToClient(client);
+    const bool shown = client.right > m_v.m_nHeaderWidth && client.bottom > m_v.m_nHeaderHeight &&
+                       client.left < m_v.width() && client.top < m_v.height();
+    *rect = EditorRect(shown ? client : Rect{}, m_v.m_nHeaderWidth, m_v.m_nHeaderHeight);
+}
+
+bool CellEditController::OpenCellEditor(const QString& typed) {
+    if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return false;
+    const Selection sel = m_v.CurrentSelection();
+    if (sel.curRow < m_v.m_nFirstRow || sel.curRow > LastVisibleRow(m_v.m_geo, m_v.height()))
+        m_v.SetFirstCell(sel.area.first.row, m_v.m_nFirstCol);
+    if (sel.curCol < m_v.m_nFirstCol || sel.curCol > LastVisibleColumn(m_v.m_geo, m_v.width()))
+        m_v.SetFirstCell(m_v.m_nFirstRow, sel.area.first.col);
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontDesc font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    if (mode == kEditNone) return false;
+    if (m_pFormulaBar) m_pFormulaBar->clear();
+    m_pCellEdit->clear();
+    m_pCellEdit->m_bClicked = 0;
+    m_pCellEdit->ShowAt(rect, mode, font, decimals);
+    for (QChar ch : typed) m_pCellEdit->TypeChar(ch);
+    return true;
+}
+
+bool CellEditController::CommitPendingEdit() {
+    const bool pending = m_pCellEdit->isVisible() || m_pCellEdit->m_nMode != kEditNone ||
+                         (m_pFormulaBar && m_pFormulaBar->m_nMode != kEditNone);
+    if (!pending) return true;
+    if (m_pCellEdit->Commit() == CCellEdit::CommitResult::Refused) return false;
+    m_pCellEdit->hide();
+    m_pCellEdit->clear();
+    m_pCellEdit->m_nMode = kEditNone;
+    m_pCellEdit->m_bClicked = 0;
+    return true;
+}
+
+int CellEditController::SetCurrentCellText(const QString& text, int mode) {
+    if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return 1;
+    const int row = m_v.m_selection->CurrentRow(), col = m_v.m_selection->CurrentColumn();
+    CellArea area;
+    const bool combined = m_v.m_pDoc->GetCombinedArea(row, col, &area);
+    if (combined) m_v.m_selection->SetCurrent(area.first.row, area.first.col);
+    const int status = m_v.m_pDoc->SetCellText(text, mode);
+    m_v.m_selection->SetCurrent(row, col);
+    return status;
+}
+
+bool CellEditController::CurrentCellShown() const {
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontDesc font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    return !rect.isNull();
+}
+
+void CellEditController::HandleEditKey(int key) {
+    if (m_v.m_pDoc && CurrentCellShown()) m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
+    m_v.OnKeyDown(key, false, false);
+}
+
+void CellEditController::UpdateEditLine(int flag) {
+    if (!m_pFormulaBar) return;
+    if (!flag || !m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) {
+        m_pFormulaBar->clear();
+        return;
+    }
+    const CellArea cell =
+        CellOrCombined(m_v.CombinedAreas(), m_v.CurrentRow(), m_v.CurrentColumn());
+    const int r = m_v.m_geo.DocRow(cell.first.row), c = m_v.m_geo.DocColumn(cell.first.col);
+    m_pFormulaBar->setText(r < 0 || c < 0 ? QString() : EditLineText(*m_v.m_pDoc, r, c));
+}
+
+void CellEditController::ShowCellReference(int flag) {
+    if (!m_pRefBox) return;
+    if (!flag || !m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) {
+        m_pRefBox->clear();
+        return;
+    }
+    m_pRefBox->setText(CellReferenceText(m_v.m_pDoc->Selection().Area(), m_v.m_pDoc->IsDataState(),
+                                         m_v.m_pDoc->ViewState().curPage));
+}

@@ -1,0 +1,64 @@
+#pragma once
+// The sheet view's in-cell editing: the editor over the current cell, the
+// frame's formula bar and reference box that mirror the current cell, and
+// storing an entry. One per view; the view reaches it through CellEdit().
+
+#include <QPointer>
+#include <QString>
+
+#include "engine/uifont.h"
+#include "view/input_edit.h"
+#include "view/sheetgeometry.h"
+
+class CQorsView;
+class CCellEdit;
+class QLineEdit;
+
+class CellEditController {
+public:
+    // Makes the view's in-cell editor (a hidden child of the view).
+    explicit CellEditController(CQorsView& view);
+    CellEditController(const CellEditController&) = delete;
+    CellEditController& operator=(const CellEditController&) = delete;
+
+    CCellEdit* CellEditor() const { return m_pCellEdit; }
+    CCellEdit* FormulaBar() const { return m_pFormulaBar; }
+    // The frame's formula bar and reference box (either may be null).
+    void AttachFormulaBar(CCellEdit* bar, QLineEdit* referenceBox = nullptr);
+    // The editors forget the view (it is going).
+    void Detach();
+    // The reference box follows this view (its formula bar is attached
+    // here).
+    bool FollowsReference() const;
+    // What the editor needs for the current cell: client rectangle (zero
+    // when the cell is not shown), mode (-1: no editing), font, decimals.
+    void PrepareCellEdit(qor::view::Rect* rect, int* mode, FontDesc* font, int* decimals) const;
+    // True when the current cell is shown in the window.
+    bool CurrentCellShown() const;
+    // Stores text into the current cell (into its combined area's first
+    // cell). 0 or the document's status.
+    int SetCurrentCellText(const QString& text, int mode);
+    // After a commit: redraw and move as the key does.
+    void HandleEditKey(int key);
+    // What typing on the sheet meets at the current cell; false when no
+    // report is open or the cell is not in the table.
+    static bool TypingContextOf(const CQorsView& view, bool ctrl, qor::view::TypingContext* ctx);
+    // The entry mode typing ch on the sheet would open (-1: refused).
+    int TypingEntryMode(QChar ch) const;
+    // Opens the in-cell editor over the current cell with a typed text.
+    bool OpenCellEditor(const QString& typed);
+    // Commits a pending entry and hides the in-cell editor. False when the
+    // cell refused the entry, which then stays open.
+    bool CommitPendingEdit();
+    // The formula bar's mirror of the current cell: its formula or contents
+    // with flag set, empty with flag clear.
+    void UpdateEditLine(int flag);
+    // Writes the selection's reference into the reference box.
+    void ShowCellReference(int flag);
+
+private:
+    CQorsView& m_v;
+    CCellEdit* m_pCellEdit = nullptr;  // child of the view, owned by Qt
+    QPointer<CCellEdit> m_pFormulaBar;
+    QPointer<QLineEdit> m_pRefBox;
+};
