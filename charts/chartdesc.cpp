@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/messages.h"
+#include "platform/bytes.h"
 
 namespace qor::items {
 
@@ -20,21 +21,13 @@ QByteArray ChartDesc::Bytes() const {
     return QByteArray(reinterpret_cast<const char*>(m_raw.data()), kSize);
 }
 
-uint16_t ChartDesc::u16(int at) const {
-    return uint16_t(m_raw[size_t(at)] | m_raw[size_t(at) + 1] << 8);
-}
+uint16_t ChartDesc::u16(int at) const { return readLE16(QByteArrayView(m_raw), at); }
 
-uint32_t ChartDesc::u32(int at) const { return uint32_t(u16(at)) | uint32_t(u16(at + 2)) << 16; }
+uint32_t ChartDesc::u32(int at) const { return readLE32(QByteArrayView(m_raw), at); }
 
-void ChartDesc::setU16(int at, uint16_t v) {
-    m_raw[size_t(at)] = uint8_t(v);
-    m_raw[size_t(at) + 1] = uint8_t(v >> 8);
-}
+void ChartDesc::setU16(int at, uint16_t v) { storeLE16(m_raw, size_t(at), v); }
 
-void ChartDesc::setU32(int at, uint32_t v) {
-    setU16(at, uint16_t(v));
-    setU16(at + 2, uint16_t(v >> 16));
-}
+void ChartDesc::setU32(int at, uint32_t v) { storeLE32(m_raw, size_t(at), v); }
 
 Rect ChartDesc::GetPartRect(RectPart part) const {
     const int at = int(part) * 16;

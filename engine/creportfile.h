@@ -169,11 +169,104 @@ public:
     uint16_t CloseStreams();
 
     // ---- model operations, grouped by the file that implements them
-#include "engine/creportfile_cells.inc"
-#include "engine/creportfile_format.inc"
-#include "engine/creportfile_formula.inc"
+    // ---- shown and stored coordinates (engine/cells_varmap.h tells how)
+    // Lines the variable area shows: those of the pinned page in data state;
+    // 1 in format state, without a pinned page or without an area.
+    int VarUsedLines() const;
+    // 1 and the stored address of a shown cell; 0 when it lies outside.
+    int MapCellAddress(int shownRow, int shownCol, uint16_t* storedRow, uint16_t* storedCol) const;
+    // 0 when a corner lies outside; else 1 and both corners mapped to stored
+    // ones, ordered (first the smaller row and column).
+    int MapAreaAddress(const CellArea& area, CellArea* mapped) const;
+    uint16_t GetShownRowCount() const;
+    uint16_t GetShownColCount() const;
+
+    // ---- keywords (slots 0 unit name, 1 unit code, 2 year, 3 quarter, 4
+    // month, 5 day, 6 user keyword; 7 is kept but never placed)
+    // 1 and the slot (0..6) when a keyword is placed at the shown cell.
+    int FindKeywordAt(int row, int col, int* slot) const;
+    // Places slot 0..6 at a shown cell with a horizontal text offset; row or
+    // column 0 removes it. Anything PlaceKeyword refuses is ignored.
+    void SetKeywordPos(int slot, int row, int col, int textOffset);
+    // As SetKeywordPos, slot 0..7, with a status: 1 bad slot; 1080 a cell
+    // outside the table, in the variable area, inside a combined area other
+    // than at its first cell, or holding another keyword.
+    uint16_t PlaceKeyword(int slot, int row, int col, int textOffset);
+    // Stored text offset of a slot (0 for a bad slot).
+    int GetKeywordOffset(int slot) const;
+    void SetKeywordOffset(int slot, int textOffset);
+    QString GetUserKeywordName() const;
+    // Names of more than 14 characters are refused (false, nothing stored).
+    bool SetUserKeywordName(const QString& name);
+    // 1 numeric, 0 character.
+    int GetUserKeywordType() const;
+    void SetUserKeywordType(int type);
+
+    // ---- pages
+    // Page i+1 becomes what page order[i] (from 1) was. 1 unless order is a
+    // permutation of the pages.
+    uint16_t ReorderPages(const std::vector<int>& order);
+    // The position (from 1) of the page pinned as current, 0 when none.
+    int PinnedPageNumber() const;
 
 private:
+    bool keywordCellAllowed(int slot, const qor::AreaRecord& cell) const;
+    void markKeywordCell(uint16_t row, uint16_t col);
+
+public:
+    // ---- cell formats, combined cells, area lines, labels (stored
+    // coordinates from 1)
+
+    // The cell's combined-area position code: 0 none, 1 top-left (and top of
+    // a one-column area), 2 left end of a one-row area, 3 bottom-right (and
+    // bottom of a one-column area), 4 right end of a one-row area, 5
+    // top-right, 6 bottom-left, 7 interior, 8 top or bottom edge (and middle
+    // of a one-row area), 9 left or right edge (and middle of a one-column
+    // area). 0 outside the table.
+    int GetCombineCode(uint16_t storedRow, uint16_t storedCol) const;
+    // The combined area holding the cell; false (out untouched) when none.
+    bool FindCombinedArea(uint16_t storedRow, uint16_t storedCol, qor::AreaRecord* out) const;
+    // True when any combined area intersects the stored area.
+    bool AreaTouchesCombined(const qor::AreaRecord& stored) const;
+    // The style of the diagonal of that area (stored corners, in either
+    // order) with direction kind (1 top-left to bottom-right, 0 bottom-left
+    // to top-right): 1 and *style, or 0 and *style untouched.
+    int GetAreaLine(const CellArea& mapped, int kind, int* style) const;
+    // The area lines of the table: {style, r1, c1, direction, r2, c2}.
+    int GetAreaLineCount() const;
+    const std::vector<qor::AreaLineRecord>& GetAreaLines() const;
+    // Attribute code 0..16 of a cell's format word; 0 outside the table and
+    // for code 15.
+    uint32_t GetCellFormatField(uint16_t storedRow, uint16_t storedCol, int code) const;
+    // The label text (the same on every page) of a cell; "" when none.
+    QString GetLabel(uint16_t storedRow, uint16_t storedCol) const;
+    // Stores a label text, cut to 255 characters; an empty text removes it.
+    // 0; 1075 outside the table.
+    uint16_t SetLabel(uint16_t storedRow, uint16_t storedCol, const QString& text);
+
+    // ---- formulas (stored coordinates; engine/formula_cache.h)
+    // Whether a formula covers any cell of the area / the cell.
+    bool AreaHasFormula(const qor::AreaRecord& stored) const;
+    bool CellHasFormula(uint16_t storedRow, uint16_t storedCol) const;
+    // Index in Format().formulas of the formula covering the cell, -1 when none.
+    int FindFormula(uint16_t storedRow, uint16_t storedCol) const;
+    // Sets the formula of a stored area during a format edit; an empty (or
+    // blank) text removes the formulas of the area. Statuses as
+    // CReportHandle::SetAreaFormula.
+    uint16_t SetStoredAreaFormula(const qor::AreaRecord& stored, const QString& text);
+    // Why the last text was refused with 1260 ("" after a success).
+    QString LastFormulaError() const;
+    // Where in the refused text the problem lies (an offset), -1 when unknown.
+    int LastFormulaErrorPosition() const;
+
+    // The compiled forms, cell index and dependency graph of the formulas,
+    // brought up to the format as it now stands.
+    class FormulaCache;
+    FormulaCache& Formulas() const;
+
+private:
+    mutable std::shared_ptr<FormulaCache> m_formulaCache;
+
     struct BlobSource {
         enum Kind { Empty, Stored, Spilled } kind = Empty;
         qor::BlobEntry fixed;

@@ -1,6 +1,9 @@
 #include "engine/paths.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +61,7 @@ QString GetConfigDir() {
     const QString base = qor::dataDir();
     std::lock_guard lock(mutex);
     if (!cached.isEmpty() && cachedFor == base) return cached;
-    QString dir = QDir::cleanPath(base + QStringLiteral("/qor/config"));
+    QString dir = QDir::cleanPath(base + QStringLiteral("/config"));
     if (base.isEmpty() || !QDir().mkpath(dir)) {
         dir = QDir::cleanPath(QDir::tempPath() + QStringLiteral("/QORTEMP"));
         QDir().mkpath(dir);
@@ -79,6 +82,28 @@ namespace qor {
 QString applicationProfilePath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/qor/qor.ini");
+}
+
+QString legacyDataFolder(const QString& name) {
+    return QDir::cleanPath(dataDir() + QStringLiteral("/qor/") + name);
+}
+
+int MoveLegacyDataFolders() {
+    const QString base = dataDir();
+    int moved = 0;
+    for (const char* name : {"config", "work", "data"}) {
+        const QByteArray from = QFile::encodeName(legacyDataFolder(QLatin1String(name)));
+        const QByteArray to =
+            QFile::encodeName(QDir::cleanPath(base + QLatin1Char('/') + QLatin1String(name)));
+        // One rename, refused by the kernel when the new place is taken:
+        // no moment in which a folder made meanwhile could be replaced.
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0)
+            ++moved;
+    }
+    // The old parent goes once it is empty; anything else in it stays.
+    if (moved) ::rmdir(QFile::encodeName(base + QStringLiteral("/qor")).constData());
+    return moved;
 }
 
 }  // namespace qor

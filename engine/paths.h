@@ -22,7 +22,7 @@ QString TrimAtDelimiters(const QString& name);
 double GetDiskFreeBytes(const QString& root);
 
 // The configuration folder (audit-office definition and mapping files):
-// "<data dir>/qor/config", created on first use; when it cannot be
+// "<data dir>/config", created on first use; when it cannot be
 // created, "$TMPDIR/QORTEMP". No trailing separator.
 QString GetConfigDir();
 
@@ -35,5 +35,15 @@ namespace qor {
 // The application profile (settings such as "REZ"/"Money"):
 // "$XDG_CONFIG_HOME/qor/qor.ini".
 QString applicationProfilePath();
+
+// The data folder holds "config", "work" (working copies) and "data" (named
+// databases) directly. An older layout kept them one level deeper, in
+// "<data dir>/qor"; each moves to its new place once, at start-up, while
+// that place is free, never over a folder already there. What cannot move
+// stays where it was, and the sweep of working copies looks there too.
+// How many moved.
+int MoveLegacyDataFolders();
+// Where the older layout kept one of them: "<data dir>/qor/<name>".
+QString legacyDataFolder(const QString& name);
 
 }  // namespace qor

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "engine/paths.h"
 #include "platform/datadir.h"
 #include "platform/safefile.h"
 
@@ -101,11 +102,11 @@ QString folderFor(const QString& dataDir) {
         // Working copies are the user's reports: for the user's eyes only,
         // and the data folder they lie in is checked as well.
         const QString home = QDir::cleanPath(dataDir);
-        const QString dir = QDir::cleanPath(home + QStringLiteral("/qor/work"));
+        const QString dir = QDir::cleanPath(home + QStringLiteral("/work"));
         if (isPrivateFolder(QFile::encodeName(home)) && hasSafeAncestors(home) &&
-            ensurePrivateFolder(QFileInfo(dir).absolutePath(), 022) && ensurePrivateFolder(dir))
+            ensurePrivateFolder(dir))
             return dir;
-        for (const QString& d : {home, QFileInfo(dir).absolutePath(), dir}) warnOnce(d);
+        for (const QString& d : {home, dir}) warnOnce(d);
     }
     // No usable data folder: a folder of this user's own in the temporary
     // folder. Anyone may make a folder there under the name we would use,
@@ -291,9 +292,15 @@ QString CreateWorkFolder() {
 
 int SweepOrphanedWorkFiles() {
     const QString folder = WorkFolder();
-    if (folder.isEmpty()) return 0;
     std::lock_guard lock(g_mutex);
-    return sweep(folder, g_session.holds(folder) ? g_session.token(folder) : QString());
+    // Where the older layout kept working copies: what a killed process
+    // left there is found until the folder has moved (MoveLegacyDataFolders).
+    int removed = 0;
+    const QString legacy = legacyDataFolder(QStringLiteral("work"));
+    if (legacy != folder && isPrivateFolder(QFile::encodeName(legacy)) && hasSafeAncestors(legacy))
+        removed += sweep(legacy, QString());
+    if (folder.isEmpty()) return removed;
+    return removed + sweep(folder, g_session.holds(folder) ? g_session.token(folder) : QString());
 }
 
 }  // namespace qor

@@ -1,7 +1,7 @@
 #pragma once
 // Working copies of open reports.
 //
-// They live in one folder, "<data dir>/qor/work", so that they can be
+// They live in one folder, "<data dir>/work", so that they can be
 // found again. Each process that makes working copies holds a lock file
 // "<token>.lock" there (an advisory lock on it, held as long as the
 // process lives) and names its files "<token>-XXXXXX<suffix>". A process
@@ -13,7 +13,7 @@
 
 namespace qor {
 
-// The folder of working copies (created on first use): "<data dir>/qor/work"
+// The folder of working copies (created on first use): "<data dir>/work"
 // while it and the data folder are real folders of this user's that nobody
 // else may write into, else "<temp>/qor-work-<uid>" (or the next free name
 // of that kind that is this user's own, or a fresh one). "" when even the

@@ -17,18 +17,13 @@
 #include "engine/workfiles.h"
 #include "exchange/jetdriver.h"
 #include "exchange/losstally.h"
+#include "platform/bytes.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
 #include "engine/messages.h"
 
 namespace qor::jet {
 namespace {
-
-quint32 le32(const QByteArray& b, int at) {
-    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16 |
-           quint32(quint8(b[at + 3])) << 24;
-}
-quint16 le16(const QByteArray& b, int at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
 
 JetError damaged(const QString& path, const QString& why) {
     return JetError(LoadErrorText(63503).arg(path, why));
@@ -42,9 +37,9 @@ void checkHeader(const QString& path) {
     const qint64 size = f.size();
     const QByteArray head = f.read(32);
     if (head.size() < 32) throw damaged(path, LoadErrorText(63522));
-    const quint32 records = le32(head, 4);
-    const quint16 headerLength = le16(head, 8);
-    const quint16 recordLength = le16(head, 10);
+    const quint32 records = readLE32(head, 4);
+    const quint16 headerLength = readLE16(head, 8);
+    const quint16 recordLength = readLE16(head, 10);
     if (headerLength < 33 || headerLength > size) throw damaged(path, LoadErrorText(63522));
     if (recordLength < 1) throw damaged(path, LoadErrorText(63522));
     const int fieldCount = (headerLength - 32) / 32;

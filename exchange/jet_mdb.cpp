@@ -16,20 +16,13 @@
 
 #include "exchange/jetdriver.h"
 #include "engine/messages.h"
+#include "platform/bytes.h"
 
 namespace qor::jet {
 namespace {
 
 constexpr int kJet3Page = 2048;
 constexpr int kJet4Page = 4096;
-
-quint32 le32(const QByteArray& b, qsizetype at) {
-    return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 |
-           quint32(quint8(b[at + 2])) << 16 | quint32(quint8(b[at + 3])) << 24;
-}
-quint16 le16(const QByteArray& b, qsizetype at) {
-    return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
-}
 
 JetError notAccess(const QString& path, const QString& why) {
     return JetError(LoadErrorText(63528).arg(path, why));
@@ -39,10 +32,10 @@ JetError notAccess(const QString& path, const QString& why) {
 // page has no such row or its bounds do not fit the page.
 bool rowBounds(const QByteArray& page, int pageSize, int countAt, int row, int* start,
                int* length) {
-    const int rows = le16(page, countAt);
+    const int rows = readLE16(page, countAt);
     if (row >= rows || countAt + 2 + 2 * (row + 1) > pageSize) return false;
-    const int s = le16(page, countAt + 2 + 2 * row) & 0x1FFF;
-    const int next = row == 0 ? pageSize : (le16(page, countAt + 2 * row) & 0x1FFF);
+    const int s = readLE16(page, countAt + 2 + 2 * row) & 0x1FFF;
+    const int next = row == 0 ? pageSize : (readLE16(page, countAt + 2 * row) & 0x1FFF);
     if (s >= pageSize || s > next || next > pageSize) return false;
     *start = s;
     *length = next - s;
@@ -64,17 +57,17 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
     // Definitions that continue on further pages are read by the library
     // page by page; a chain that loops or leaves the file is refused.
     QList<quint32> seen{tdefPage};
-    for (quint32 next = le32(tdef, 4); next != 0; next = le32(pageAt(next), 4)) {
+    for (quint32 next = readLE32(tdef, 4); next != 0; next = readLE32(pageAt(next), 4)) {
         if (next >= pages || seen.contains(next) || quint8(pageAt(next)[0]) != 0x02)
             throw notAccess(path, LoadErrorText(63590));
         seen.append(next);
     }
     const int colsAt = jet4 ? 45 : 25;
     const int mapAt = jet4 ? 55 : 35;
-    const int cols = le16(tdef, colsAt);
+    const int cols = readLE16(tdef, colsAt);
     if (cols > 256) throw notAccess(path, LoadErrorText(63590));
     for (int which = 0; which < 2; ++which) {
-        const quint32 pgRow = le32(tdef, mapAt + 4 * which);
+        const quint32 pgRow = readLE32(tdef, mapAt + 4 * which);
         const quint32 mapPage = pgRow >> 8;
         if (mapPage >= quint32(pages))
             throw notAccess(path, LoadErrorText(63590));
@@ -87,7 +80,7 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
         const QByteArray map = pageAt(mapPage).mid(start, length);
         if (quint8(map[0]) == 0x01) {
             for (qsizetype at = 1; at + 4 <= map.size(); at += 4) {
-                const quint32 p = le32(map, at);
+                const quint32 p = readLE32(map, at);
                 if (p != 0 && (p >= pages || quint8(pageAt(p)[0]) != 0x05))
                     throw notAccess(path, LoadErrorText(63590));
             }
@@ -110,7 +103,7 @@ void checkFile(const QString& path) {
     if (file.size() < 0x20 || quint8(file[0]) != 0x00 ||
         file.mid(4, 15) != QByteArray("Standard Jet DB"))
         throw notAccess(path, LoadErrorText(63589));
-    const quint32 version = le32(file, 0x14);
+    const quint32 version = readLE32(file, 0x14);
     if (version > 6) throw notAccess(path, LoadErrorText(63589));
     const bool jet4 = version != 0;
     const int pageSize = jet4 ? kJet4Page : kJet3Page;

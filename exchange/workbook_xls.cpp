@@ -28,6 +28,7 @@
 #include "exchange/workbook_codes.h"
 #include "engine/messages.h"
 #include "exchange/workbook_model.h"
+#include "platform/bytes.h"
 #include "platform/compoundfile.h"
 #include "platform/safefile.h"
 
@@ -58,32 +59,24 @@ constexpr int kFirstCustomFormat = 164;
 constexpr uint16_t kAutoColour = 0x7FFF;
 const QString kDefaultFontName = QStringLiteral("Calibri");
 
-// Little-endian appending.
-struct Bytes {
+// A record's bytes as they are built: the buffer ahead of the writer that
+// appends to it, so the buffer exists before the writer holds it.
+struct BiffBuffer {
     QByteArray b;
-    void u8(int v) { b.append(char(v & 0xFF)); }
-    void u16(int v) {
-        u8(v);
-        u8(v >> 8);
-    }
-    void u32(uint32_t v) {
-        u16(int(v & 0xFFFF));
-        u16(int(v >> 16));
-    }
-    void f64(double v) {
-        uint64_t bits;
-        std::memcpy(&bits, &v, sizeof bits);
-        u32(uint32_t(bits));
-        u32(uint32_t(bits >> 32));
-    }
+};
+
+struct BiffBytes : BiffBuffer, ByteWriter {
+    BiffBytes() : ByteWriter(b) {}
+    BiffBytes(const BiffBytes&) = delete;
+    BiffBytes& operator=(const BiffBytes&) = delete;
     // Characters as 8-bit (all below 256) or UTF-16; the flag byte first.
     void chars(const QString& s, bool wide) {
         u8(wide ? 1 : 0);
-        for (const QChar c : s) wide ? u16(c.unicode()) : u8(c.unicode());
+        for (const QChar c : s) wide ? u16(c.unicode()) : u8(uint8_t(c.unicode()));
     }
     void record(uint16_t type, const QByteArray& data) {
         u16(type);
-        u16(int(data.size()));
+        u16(uint16_t(data.size()));
         b.append(data);
     }
 };
@@ -145,7 +138,7 @@ struct XfKey {
 };
 
 QByteArray xfBody(const XlStyle& s) {
-    Bytes x;
+    BiffBytes x;
     x.u16(0x0001);  // locked, a cell XF whose parent is the Normal style
     x.u8(hAlignCode(s.hAlign) | (s.wrap ? 0x08 : 0) | vAlignCode(s.vAlign) << 4);
     x.u8(0);     // rotation
@@ -310,7 +303,7 @@ struct XlsStreamWriter::Impl {
 namespace {
 
 QByteArray bof(int kind) {
-    Bytes d;
+    BiffBytes d;
     d.u16(0x0600);  // BIFF8
     d.u16(kind);    // 0x0005 globals, 0x0010 worksheet
     d.u16(0x0DBB);
@@ -321,7 +314,7 @@ QByteArray bof(int kind) {
 }
 
 QByteArray window2(bool active) {
-    Bytes d;
+    BiffBytes d;
     // Grid, headers, zeros, automatic grid colour, outline symbols; the
     // active sheet is also selected and shown.
     d.u16(active ? 0x06B6 : 0x00B6);
@@ -401,16 +394,16 @@ void XlsStreamWriter::Impl::beginSheet(int index0, const XlWorksheet& sheet) {
     Current cur;
     cur.index = index0;
     cur.start = scratchSize;
-    Bytes out;
+    BiffBytes out;
     out.record(kBof, bof(0x0010));
     {
-        Bytes d;
+        BiffBytes d;
         d.u16(8);
         out.record(kDefColWidth, d.b);
     }
     for (const auto& [col, width] : sheet.columnWidths()) {
         if (col < 1 || col > kMaxCols) checkCell(sheet, 1, col);
-        Bytes d;
+        BiffBytes d;
         d.u16(col - 1);
         d.u16(col - 1);
         d.u16(StoredWidthOfColumnChars256(width));
@@ -425,7 +418,7 @@ void XlsStreamWriter::Impl::beginSheet(int index0, const XlWorksheet& sheet) {
     out.record(kDimensions, QByteArray(14, '\0'));
     for (const auto& [row, points] : sheet.rowHeights()) {
         if (row < 1 || row > kMaxRows) checkCell(sheet, row, 1);
-        Bytes d;
+        BiffBytes d;
         d.u16(row - 1);
         d.u16(0);
         d.u16(0);
@@ -488,7 +481,7 @@ void XlsStreamWriter::Impl::writeRows(const XlWorksheet& sheet, int lastRow) {
     for (const auto& [pos, xf] : blanks) extend(pos.first, pos.second);
 
     // Cells in row order, the merged areas' blanks among them.
-    Bytes out;
+    BiffBytes out;
     auto blankIt = blanks.begin();
     for (auto rowIt = rows.begin();; ++rowIt) {
         const bool haveRow = rowIt != rowEnd;
@@ -496,7 +489,7 @@ void XlsStreamWriter::Impl::writeRows(const XlWorksheet& sheet, int lastRow) {
         // The blanks of the rows before this one, and of this one before each cell.
         const auto blanksBefore = [&](std::pair<int, int> pos) {
             for (; blankIt != blanks.end() && blankIt->first < pos; ++blankIt) {
-                Bytes d;
+                BiffBytes d;
                 d.u16(blankIt->first.first - 1);
                 d.u16(blankIt->first.second - 1);
                 d.u16(blankIt->second);
@@ -509,7 +502,7 @@ void XlsStreamWriter::Impl::writeRows(const XlWorksheet& sheet, int lastRow) {
         }
         for (const auto& [pos, cell] : rowIt->cells) {
             blanksBefore(pos);
-            Bytes d;
+            BiffBytes d;
             d.u16(pos.first - 1);
             d.u16(pos.second - 1);
             const int xf = xfOf(cell.style());
@@ -532,12 +525,12 @@ void XlsStreamWriter::Impl::writeRows(const XlWorksheet& sheet, int lastRow) {
 void XlsStreamWriter::Impl::endSheet(const XlWorksheet& sheet) {
     writeRows(sheet, std::numeric_limits<int>::max());
     Current& cur = *current;
-    Bytes out;
+    BiffBytes out;
     out.record(kWindow2, window2(cur.index == active));
     const auto& merges = sheet.merges();
     for (size_t at = 0; at < merges.size(); at += kMergesPerRecord) {
         const size_t n = std::min(merges.size() - at, size_t(kMergesPerRecord));
-        Bytes d;
+        BiffBytes d;
         d.u16(int(n));
         for (size_t i = at; i < at + n; ++i) {
             d.u16(merges[i].r1 - 1);
@@ -550,7 +543,7 @@ void XlsStreamWriter::Impl::endSheet(const XlWorksheet& sheet) {
     out.record(kEof, QByteArray());
     append(out.b);
 
-    Bytes dims;
+    BiffBytes dims;
     const bool empty = cur.r2 < 0;
     dims.u32(empty ? 0 : uint32_t(cur.r1 - 1));
     dims.u32(empty ? 0 : uint32_t(cur.r2));
@@ -570,7 +563,7 @@ namespace {
 // The SST and its CONTINUE records, and the EXTSST that points into them.
 // A string's header never splits; its characters split at a character,
 // and the CONTINUE that carries the rest starts with the flag byte again.
-void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_t uses) {
+void writeSharedStrings(BiffBytes& out, const std::vector<QString>& strings, uint32_t uses) {
     const int perBucket = std::max(8, int(strings.size() / 128) + 1);
     struct Bucket {
         uint32_t streamPos;
@@ -579,13 +572,13 @@ void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_
     std::vector<Bucket> buckets;
 
     QByteArray rec;
-    Bytes head;
+    BiffBytes head;
     head.u32(uses);
     head.u32(uint32_t(strings.size()));
     rec = head.b;
     uint16_t recType = kSst;
     const auto flush = [&] {
-        Bytes r;
+        BiffBytes r;
         r.record(recType, rec);
         out.b.append(r.b);
         rec.clear();
@@ -597,7 +590,7 @@ void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_
         if (rec.size() + 4 > kMaxRecordData) flush();  // header and one character
         if (i % size_t(perBucket) == 0)
             buckets.push_back({uint32_t(out.b.size() + 4 + rec.size()), uint16_t(4 + rec.size())});
-        Bytes h;
+        BiffBytes h;
         h.u16(int(s.size()));
         h.u8(wide ? 1 : 0);
         rec.append(h.b);
@@ -611,7 +604,7 @@ void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_
                 continue;
             }
             const qsizetype n = std::min(room, s.size() - at);
-            Bytes c;
+            BiffBytes c;
             for (qsizetype k = at; k < at + n; ++k)
                 wide ? c.u16(s[k].unicode()) : c.u8(s[k].unicode());
             rec.append(c.b);
@@ -620,7 +613,7 @@ void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_
     }
     flush();
 
-    Bytes ext;
+    BiffBytes ext;
     ext.u16(perBucket);
     for (const Bucket& b : buckets) {
         if (ext.b.size() + 8 > kMaxRecordData) break;  // a pointer table only speeds look-ups
@@ -634,15 +627,15 @@ void writeSharedStrings(Bytes& out, const std::vector<QString>& strings, uint32_
 }  // namespace
 
 QByteArray XlsStreamWriter::Impl::encodeGlobals(std::vector<uint32_t>* offsetPositions) {
-    Bytes out;
+    BiffBytes out;
     out.record(kBof, bof(0x0005));
     {
-        Bytes d;
+        BiffBytes d;
         d.u16(1200);  // strings are UTF-16
         out.record(kCodePage, d.b);
     }
     {
-        Bytes d;
+        BiffBytes d;
         d.u16(0);
         d.u16(0);
         d.u16(0x3000);
@@ -655,7 +648,7 @@ QByteArray XlsStreamWriter::Impl::encodeGlobals(std::vector<uint32_t>* offsetPos
         out.record(kWindow1, d.b);
     }
     const auto font = [&out](const FontKey& f) {
-        Bytes d;
+        BiffBytes d;
         d.u16(f.twips);
         d.u16((f.bold ? 0x0001 : 0) | (f.italic ? 0x0002 : 0));  // readers take either mark of bold
         d.u16(f.colour);
@@ -673,7 +666,7 @@ QByteArray XlsStreamWriter::Impl::encodeGlobals(std::vector<uint32_t>* offsetPos
     for (int i = 0; i < 4; ++i) font(plain);
     for (const FontKey& f : fonts) font(f);
     for (size_t i = 0; i < formats.size(); ++i) {
-        Bytes d;
+        BiffBytes d;
         d.u16(kFirstCustomFormat + int(i));
         d.u16(int(formats[i].size()));
         d.chars(formats[i], needsWide(formats[i]));
@@ -681,7 +674,7 @@ QByteArray XlsStreamWriter::Impl::encodeGlobals(std::vector<uint32_t>* offsetPos
     }
     // The style XFs (Normal first), the default cell XF, then the cells'.
     for (int i = 0; i <= kStyleXfs; ++i) {
-        Bytes d;
+        BiffBytes d;
         d.u16(0);
         d.u16(0);
         d.u16(i < kStyleXfs ? 0xFFF5 : 0x0001);  // style XF without parent / cell XF
@@ -695,21 +688,21 @@ QByteArray XlsStreamWriter::Impl::encodeGlobals(std::vector<uint32_t>* offsetPos
         out.record(kXf, d.b);
     }
     for (const XfKey& x : xfs) {
-        Bytes d;
+        BiffBytes d;
         d.u16(x.font);
         d.u16(x.format);
         d.b.append(x.rest);
         out.record(kXf, d.b);
     }
     {
-        Bytes d;
+        BiffBytes d;
         d.u16(0x8000);  // built-in style of XF 0: Normal
         d.u8(0);
         d.u8(0xFF);
         out.record(kStyle, d.b);
     }
     for (const QString& name : names) {
-        Bytes d;
+        BiffBytes d;
         offsetPositions->push_back(uint32_t(out.b.size() + 4));
         d.u32(0);  // patched once the sheets' places are known
         d.u8(0);   // visible

@@ -1,28 +1,13 @@
 #include "exchange/workbook_xls_names.h"
 
+#include "platform/bytes.h"
+
 namespace qor {
 namespace {
 
 // The most names kept; more is a damaged file, whose further names are
 // passed over.
 constexpr size_t kMaxNames = 65536;
-
-class Bytes {
-public:
-    explicit Bytes(QByteArrayView d) : m_d(d) {}
-    bool has(qsizetype n) const { return n >= 0 && m_d.size() - m_pos >= n; }
-    int u8() { return uchar(m_d[m_pos++]); }
-    int u16() {
-        const int lo = u8();
-        return lo | u8() << 8;
-    }
-    qsizetype pos() const { return m_pos; }
-    void skip(qsizetype n) { m_pos += n; }
-
-private:
-    QByteArrayView m_d;
-    qsizetype m_pos = 0;
-};
 
 }  // namespace
 
@@ -32,7 +17,7 @@ void BiffNameCollector::supBook(QByteArrayView data) {
 }
 
 void BiffNameCollector::externSheet(QByteArrayView data) {
-    Bytes b(data);
+    ByteReader b(data);
     if (!b.has(2)) return;
     const int count = b.u16();
     for (int i = 0; i < count && b.has(6); ++i) {
@@ -46,7 +31,7 @@ void BiffNameCollector::externSheet(QByteArrayView data) {
 
 void BiffNameCollector::name(QByteArrayView data) {
     if (m_names.size() >= kMaxNames) return;
-    Bytes b(data);
+    ByteReader b(data);
     if (!b.has(14)) return;
     const int flags = b.u16();
     b.u8();  // keyboard shortcut

@@ -22,6 +22,7 @@
 #include "exchange/workbook_dates.h"
 #include "exchange/workbook_read.h"
 #include "exchange/workbook_xls_names.h"
+#include "platform/bytes.h"
 #include "platform/codepage.h"
 #include "platform/compoundfile.h"
 
@@ -99,44 +100,28 @@ struct Record {
     QByteArrayView data;
 };
 
-// A record's data, read with every access checked against its length.
-class Reader {
+// A record's data, read through the byte reader: a read past the record's
+// end fails with the record's name and offset.
+class RecordReader {
 public:
-    Reader(const Record& r, const WorkbookReadFailure& fail) : m_r(r), m_fail(fail) {}
-    qsizetype left() const { return m_r.data.size() - m_pos; }
-    void need(qsizetype n) const {
-        if (n < 0 || left() < n) m_fail(LoadErrorText(64494).arg(recordName(m_r.type)).arg(m_r.at));
-    }
-    int u8() {
-        need(1);
-        return uchar(m_r.data[m_pos++]);
-    }
-    int u16() {
-        const int lo = u8();
-        return lo | u8() << 8;
-    }
-    uint32_t u32() {
-        const uint32_t lo = uint32_t(u16());
-        return lo | uint32_t(u16()) << 16;
-    }
-    double f64() {
-        need(8);
-        uint64_t bits = 0;
-        for (int i = 0; i < 8; ++i) bits |= uint64_t(uchar(m_r.data[m_pos + i])) << (8 * i);
-        m_pos += 8;
-        double v;
-        std::memcpy(&v, &bits, sizeof v);
-        return v;
-    }
+    RecordReader(const Record& r, const WorkbookReadFailure& fail) : m_r(r), m_fail(fail), m_in(r.data) {}
+    qsizetype left() const { return qsizetype(m_in.remaining()); }
+    int u8() { return checked(m_in.u8()); }
+    int u16() { return checked(m_in.u16()); }
+    uint32_t u32() { return checked(m_in.u32()); }
+    double f64() { return checked(m_in.f64()); }
     QByteArray bytes(qsizetype n) {
         need(n);
-        QByteArray out(m_r.data.data() + m_pos, n);
-        m_pos += n;
-        return out;
+        return m_in.bytes(size_t(n));
+    }
+    // n UTF-16LE characters; none gives an empty (not a null) text.
+    QString utf16(qsizetype n) {
+        need(n * 2);
+        return n == 0 ? QString(qsizetype(0), Qt::Uninitialized) : m_in.utf16(size_t(n));
     }
     void skip(qsizetype n) {
         need(n);
-        m_pos += n;
+        m_in.skip(size_t(n));
     }
     // A record that breaks the format is damaged where it stands; what
     // names a limit the record goes past instead.
@@ -145,17 +130,26 @@ public:
     }
 
 private:
+    void need(qsizetype n) {
+        if (n < 0 || !m_in.has(size_t(n))) bad({});
+    }
+    template <class T>
+    T checked(T v) const {
+        if (!m_in.ok()) bad({});
+        return v;
+    }
+
     const Record& m_r;
     const WorkbookReadFailure& m_fail;
-    qsizetype m_pos = 0;
+    ByteReader m_in;
 };
 
 // The record at an offset of the stream, its length checked.
 Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fail) {
     if (at < 0 || at + 4 > s.size()) fail(LoadErrorText(64494).arg(QString()).arg(at));
     Record r;
-    r.type = uint16_t(uchar(s[at]) | uchar(s[at + 1]) << 8);
-    const qsizetype len = uchar(s[at + 2]) | uchar(s[at + 3]) << 8;
+    r.type = readLE16(s, at);
+    const qsizetype len = readLE16(s, at + 2);
     r.at = at;
     if (len > kMaxRecordData) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
     if (at + 4 + len > s.size()) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
@@ -229,7 +223,7 @@ private:
     }
 
     // A text whose characters follow a flag byte (BIFF8) or not (BIFF5).
-    QString chars(Reader& r, int count) {
+    QString chars(RecordReader& r, int count) {
         if (!m_biff8) return eightBit(r.bytes(count));
         const int flags = r.u8();
         if (flags & 0x08) r.skip(2);  // rich-text run count
@@ -238,16 +232,12 @@ private:
         // any, would follow the characters, where nothing is read.
         return unicodeChars(r, count, flags & 1);
     }
-    QString unicodeChars(Reader& r, int count, bool wide) {
+    QString unicodeChars(RecordReader& r, int count, bool wide) {
         if (!wide) return QString::fromLatin1(r.bytes(count));
-        const QByteArray b = r.bytes(qsizetype(count) * 2);
-        QString out(count, Qt::Uninitialized);
-        for (int i = 0; i < count; ++i)
-            out[i] = QChar(ushort(uchar(b[2 * i]) | uchar(b[2 * i + 1]) << 8));
-        return out;
+        return r.utf16(count);
     }
-    QString shortText(Reader& r) { return chars(r, r.u8()); }  // one-byte count
-    QString longText(Reader& r) { return chars(r, r.u16()); }  // two-byte count
+    QString shortText(RecordReader& r) { return chars(r, r.u8()); }  // one-byte count
+    QString longText(RecordReader& r) { return chars(r, r.u16()); }  // two-byte count
 
     // ---- globals ----
 
@@ -255,7 +245,7 @@ private:
         Record bof = recordAt(m_s, 0, m_fail);
         if (bof.type != kBof8) m_fail(LoadErrorText(64485));
         {
-            Reader r(bof, m_fail);
+            RecordReader r(bof, m_fail);
             const int version = r.u16();
             if (version == 0x0600)
                 m_biff8 = true;
@@ -270,7 +260,7 @@ private:
         for (;;) {
             const Record rec = recordAt(m_s, at, m_fail);
             at += 4 + rec.data.size();
-            Reader r(rec, m_fail);
+            RecordReader r(rec, m_fail);
             switch (rec.type) {
                 case kEof:
                     return;
@@ -336,7 +326,7 @@ private:
         }
     }
 
-    void readFont(Reader& r) {
+    void readFont(RecordReader& r) {
         if (m_fonts.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
         Font f;
         f.size = r.u16() / 20.0;
@@ -358,7 +348,7 @@ private:
         if (m_fonts.size() == 4) m_fonts.push_back(f);
     }
 
-    void readXf(Reader& r) {
+    void readXf(RecordReader& r) {
         if (m_xfs.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
         Xf x;
         x.font = r.u16();
@@ -486,7 +476,7 @@ private:
     }
 
     // Shared by every cell of the style; null for the plain style.
-    const XlSharedStyle& styleOf(int xf, Reader& r) {
+    const XlSharedStyle& styleOf(int xf, RecordReader& r) {
         if (xf < 0 || size_t(xf) >= m_xfs.size()) r.bad({});
         if (m_styles.empty()) m_styles.resize(m_xfs.size());
         std::optional<XlSharedStyle>& made = m_styles[size_t(xf)];
@@ -532,7 +522,7 @@ private:
 
     // ---- sheets ----
 
-    void place(Reader& r, int row, int col, int xf, XlCell cell) {
+    void place(RecordReader& r, int row, int col, int xf, XlCell cell) {
         if (row < 0 || row >= kSheetRows || col < 0 || col >= kSheetCols) r.bad({});
         const XlSharedStyle& style = styleOf(xf, r);
         if (cell.kind == XlCell::Text && cell.text.size() > kMaxCellText) r.bad({});
@@ -597,7 +587,7 @@ private:
         for (;;) {
             const Record rec = recordAt(m_s, at, m_fail);
             at += 4 + rec.data.size();
-            Reader r(rec, m_fail);
+            RecordReader r(rec, m_fail);
             if (depth > 0) {
                 if (rec.type == kBof8) ++depth;
                 if (rec.type == kEof) --depth;

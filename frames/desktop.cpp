@@ -26,7 +26,7 @@
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
-#include "document/doc_converters.h"
+#include "document/startup.h"
 #include "document/doc_interpreter.h"
 #include "fininterface/ui/auditmappingdlg.h"
 #include "fininterface/ui/indicatordlg.h"
@@ -59,21 +59,17 @@ void installOnce() {
     static bool done = false;
     if (done) return;
     done = true;
-    try {
-        RegisterBuiltinComponents();
-        RegisterReaderModule();
-    } catch (const AutoError& e) {
-        std::fprintf(stderr, "qorview: warning: %s\n", qPrintable(e.text()));
-    }
+    StartOptions options;
     // Cells may call the host's ledger functions; its services answer them.
-    cmd::InstallEngineHooks({&ledger::IsLedgerFunctionName});
-    cmd::InstallInterpreterHooks();
-    doc::InstallInterpreterLinks();
-    // Workbooks and the own XML open and save by their file type.
-    doc::RegisterExchangeConverters();
-    dlg::InstallExportSetDialog();
-    // Client reports are checked before a save and send their upload files.
-    InstallConsolExchange();
+    options.isServiceFunction = &ledger::IsLedgerFunctionName;
+    options.interpreter = true;
+    options.installMore = [] {
+        dlg::InstallExportSetDialog();
+        // Client reports are checked before a save and send their upload files.
+        InstallConsolExchange();
+    };
+    for (const QString& warning : StartUp(options))
+        std::fprintf(stderr, "qorview: warning: %s\n", qPrintable(warning));
 }
 
 }  // namespace

@@ -9,54 +9,46 @@
 // checks and reach the decoders behind them.
 
 #include <QByteArray>
-#include <QtEndian>
 #include <cstdint>
 #include <cstdlib>
 
 #include "engine/creporthandle.h"
 #include "engine/reportlayout.h"
 #include "fuzz/fuzzsupport.h"
+#include "platform/bytes.h"
 #include "platform/compoundfile.h"
 
 using namespace qor;
 
 namespace {
 
-uint32_t le32(const QByteArray& b, qsizetype at) {
-    return qFromLittleEndian<quint32>(b.constData() + at);
-}
-uint64_t le64(const QByteArray& b, qsizetype at) {
-    return qFromLittleEndian<quint64>(b.constData() + at);
-}
-void put32(QByteArray& b, qsizetype at, uint32_t v) { qToLittleEndian<quint32>(v, b.data() + at); }
-
 void fixRepStream(QByteArray& rep) {
     if (rep.size() < kHeaderSize) return;
     for (int i = 0; i < kMaxSections; ++i) {
         const qsizetype at = kSectionDirOffset + 12 * i;
-        const uint64_t off = le32(rep, at + 4), len = le32(rep, at + 8);
-        if (le32(rep, at) == 0 || off + len > uint64_t(rep.size())) continue;
-        put32(rep, kSectionCrcOffset + 4 * i, crc32(rep.constData() + off, size_t(len)));
+        const uint64_t off = readLE32(rep, at + 4), len = readLE32(rep, at + 8);
+        if (readLE32(rep, at) == 0 || off + len > uint64_t(rep.size())) continue;
+        storeLE32(rep, kSectionCrcOffset + 4 * i, crc32(rep.constData() + off, size_t(len)));
     }
     uint32_t c = crc32(rep.constData(), kMarkerOffset);
     c = crc32Zeros(kMarkerLength, c);
     c = crc32(rep.constData() + kMarkerOffset + kMarkerLength,
               kHeaderCrcOffset - (kMarkerOffset + kMarkerLength), c);
-    put32(rep, kHeaderCrcOffset, c);
+    storeLE32(rep, kHeaderCrcOffset, c);
 }
 
 void fixDirectoryStream(QByteArray& s) {
     if (s.size() < kDirectoryHeaderSize) return;
-    const uint64_t n = le32(s, 8);
+    const uint64_t n = readLE32(s, 8);
     const uint64_t dirSize = directorySize(size_t(n));
     if (dirSize > uint64_t(s.size())) return;
     for (uint64_t i = 0; i < n; ++i) {
         const qsizetype at = qsizetype(kDirectoryHeaderSize + i * kDirectoryEntrySize);
-        const uint64_t off = le64(s, at), len = le64(s, at + 8);
+        const uint64_t off = readLE64(s, at), len = readLE64(s, at + 8);
         if (off > uint64_t(s.size()) || len > uint64_t(s.size()) - off) continue;
-        put32(s, at + 16, crc32(s.constData() + off, size_t(len)));
+        storeLE32(s, at + 16, crc32(s.constData() + off, size_t(len)));
     }
-    put32(s, 12,
+    storeLE32(s, 12,
           crc32(s.constData() + kDirectoryHeaderSize, size_t(dirSize) - kDirectoryHeaderSize));
 }
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/bytes.h"
 #include "platform/largeblock.h"
 
 namespace qor {
@@ -39,23 +41,6 @@ constexpr uchar kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1}
 
 enum : quint8 { kTypeUnused = 0, kTypeStorage = 1, kTypeStream = 2, kTypeRoot = 5 };
 enum : quint8 { kRed = 0, kBlack = 1 };
-
-inline quint16 rd16(const uchar* p) { return quint16(p[0] | (p[1] << 8)); }
-inline quint32 rd32(const uchar* p) {
-    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
-}
-inline quint64 rd64(const uchar* p) { return quint64(rd32(p)) | (quint64(rd32(p + 4)) << 32); }
-inline void wr16(uchar* p, quint16 v) {
-    p[0] = uchar(v);
-    p[1] = uchar(v >> 8);
-}
-inline void wr32(uchar* p, quint32 v) {
-    for (int i = 0; i < 4; ++i) p[i] = uchar(v >> (8 * i));
-}
-inline void wr64(uchar* p, quint64 v) {
-    wr32(p, quint32(v));
-    wr32(p + 4, quint32(v >> 32));
-}
 
 inline quint64 ceilDiv(quint64 a, quint64 b) { return (a + b - 1) / b; }
 
@@ -678,10 +663,11 @@ bool CompoundFile::Impl::load(bool forWriting) {
     if (std::memcmp(hdr, kSignature, sizeof kSignature) != 0)
         return fail(QStringLiteral("%1 is not a compound file").arg(path));
     std::memcpy(headerClsid.data(), hdr + 8, 16);
-    majorVersion = rd16(hdr + 0x1A);
-    if (rd16(hdr + 0x1C) != 0xFFFE)
+    const QByteArrayView head(hdr, qsizetype(kHeaderBytes));
+    majorVersion = readLE16(head, 0x1A);
+    if (readLE16(head, 0x1C) != 0xFFFE)
         return fail(QStringLiteral("%1: unsupported byte order").arg(path));
-    sectorShift = rd16(hdr + 0x1E);
+    sectorShift = readLE16(head, 0x1E);
     if (!((majorVersion == 3 && sectorShift == 9) || (majorVersion == 4 && sectorShift == 12)))
         return fail(QStringLiteral("%1: unsupported compound file version %2 (sector shift %3)")
                         .arg(path)
@@ -692,9 +678,9 @@ bool CompoundFile::Impl::load(bool forWriting) {
                         "%1: compound files with 4,096-byte sectors can only be opened read-only")
                         .arg(path));
     sectorSize = quint64(1) << sectorShift;
-    if (rd16(hdr + 0x20) != 6)
+    if (readLE16(head, 0x20) != 6)
         return fail(QStringLiteral("%1: unsupported mini sector size").arg(path));
-    if (rd32(hdr + 0x38) != kMiniCutoff)
+    if (readLE32(head, 0x38) != kMiniCutoff)
         return fail(QStringLiteral("%1: unsupported mini stream cutoff").arg(path));
 
     const quint64 sectorsInFile =
@@ -704,12 +690,12 @@ bool CompoundFile::Impl::load(bool forWriting) {
     const quint32 perFat = fatPerSector();
 
     // FAT sector locations: 109 in the header, the rest in the DIFAT chain.
-    const quint32 fatCount = rd32(hdr + 0x2C);
+    const quint32 fatCount = readLE32(head, 0x2C);
     if (fatCount == 0 || fatCount > nSectors)
         return fail(QStringLiteral("%1: the FAT sector count is damaged").arg(path));
     fatSectors.clear();
     for (int i = 0; i < kHeaderDifatCount && fatSectors.size() < fatCount; ++i)
-        fatSectors.push_back(rd32(hdr + 0x4C + 4 * i));
+        fatSectors.push_back(readLE32(head, 0x4C + 4 * i));
     difatSectors.clear();
     // Sectors already taken: the DIFAT's (marked 2 while its chain is
     // walked), the FAT's, then every chain's. One table for all of them: on
@@ -718,7 +704,8 @@ bool CompoundFile::Impl::load(bool forWriting) {
     constexpr quint8 kDifatMark = 2;
     {
         std::vector<uchar> buf(sectorSize);
-        quint32 d = rd32(hdr + 0x44);
+        const QByteArrayView sector(buf.data(), qsizetype(sectorSize));
+        quint32 d = readLE32(head, 0x44);
         while (fatSectors.size() < fatCount) {
             if (d >= nSectors)
                 return fail(QStringLiteral("%1: the DIFAT chain is broken").arg(path));
@@ -727,8 +714,8 @@ bool CompoundFile::Impl::load(bool forWriting) {
             difatSectors.push_back(d);
             if (!readAt(sectorOffset(d), buf.data(), sectorSize)) return false;
             for (quint32 i = 0; i + 1 < perFat && fatSectors.size() < fatCount; ++i)
-                fatSectors.push_back(rd32(buf.data() + 4 * i));
-            d = rd32(buf.data() + sectorSize - 4);
+                fatSectors.push_back(readLE32(sector, 4 * i));
+            d = readLE32(sector, qsizetype(sectorSize - 4));
         }
     }
     for (quint32 s : fatSectors)
@@ -744,7 +731,7 @@ bool CompoundFile::Impl::load(bool forWriting) {
         fat.assign(size_t(fatSectors.size()) * perFat, 0);
         if (!readSectors(fatSectors, reinterpret_cast<uchar*>(fat.data()))) return false;
         if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
-            for (size_t i = 0; i < n; ++i) fat[i] = rd32(reinterpret_cast<const uchar*>(&fat[i]));
+            for (size_t i = 0; i < n; ++i) fat[i] = qFromLittleEndian(fat[i]);
         fat.resize(n);
         fat.resize(nSectors, kFreeSect);
     }
@@ -760,7 +747,8 @@ bool CompoundFile::Impl::load(bool forWriting) {
     for (quint32 s : difatSectors) fat[s] = kDifSect;
 
     // Directory.
-    if (!loadChain(rd32(hdr + 0x30), used, dirChain, QStringLiteral("the directory"))) return false;
+    if (!loadChain(readLE32(head, 0x30), used, dirChain, QStringLiteral("the directory")))
+        return false;
     if (dirChain.empty()) return fail(QStringLiteral("%1: the directory is empty").arg(path));
     {
         std::vector<uchar> raw(dirChain.size() * sectorSize);
@@ -768,31 +756,31 @@ bool CompoundFile::Impl::load(bool forWriting) {
         const size_t count = raw.size() / kDirEntryBytes;
         dir.assign(count, DirEntry());
         for (size_t i = 0; i < count; ++i) {
-            const uchar* p = raw.data() + i * kDirEntryBytes;
+            const QByteArrayView p(raw.data() + i * kDirEntryBytes, qsizetype(kDirEntryBytes));
             DirEntry& e = dir[i];
             e.type = p[66];
             if (e.type != kTypeStorage && e.type != kTypeStream && e.type != kTypeRoot) {
                 e.type = kTypeUnused;
                 continue;
             }
-            const int units = std::min<int>(rd16(p + 64) / 2, 32);
+            const int units = std::min<int>(readLE16(p, 64) / 2, 32);
             QString name;
             for (int k = 0; k < units; ++k) {
-                const quint16 c = rd16(p + 2 * k);
+                const quint16 c = readLE16(p, 2 * k);
                 if (c == 0) break;
                 name.append(QChar(c));
             }
             e.name = name;
             e.upper = upperUnits(name);
-            e.left = rd32(p + 68);
-            e.right = rd32(p + 72);
-            e.child = rd32(p + 76);
-            std::memcpy(e.clsid.data(), p + 80, 16);
-            e.stateBits = rd32(p + 96);
-            e.created = rd64(p + 100);
-            e.modified = rd64(p + 108);
-            e.start = rd32(p + 116);
-            e.size = majorVersion == 3 ? rd32(p + 120) : rd64(p + 120);
+            e.left = readLE32(p, 68);
+            e.right = readLE32(p, 72);
+            e.child = readLE32(p, 76);
+            std::memcpy(e.clsid.data(), p.data() + 80, 16);
+            e.stateBits = readLE32(p, 96);
+            e.created = readLE64(p, 100);
+            e.modified = readLE64(p, 108);
+            e.start = readLE32(p, 116);
+            e.size = majorVersion == 3 ? readLE32(p, 120) : readLE64(p, 120);
         }
     }
     if (dir[0].type != kTypeRoot)
@@ -809,7 +797,7 @@ bool CompoundFile::Impl::load(bool forWriting) {
             return fail(QStringLiteral("%1: the mini stream is shorter than its size").arg(path));
     }
     {
-        const quint32 miniFatStart = rd32(hdr + 0x3C);
+        const quint32 miniFatStart = readLE32(head, 0x3C);
         if (miniFatStart != kEndOfChain && miniFatStart != kFreeSect) {
             if (!loadChain(miniFatStart, used, miniFatChain, QStringLiteral("the mini FAT")))
                 return false;
@@ -819,7 +807,8 @@ bool CompoundFile::Impl::load(bool forWriting) {
         const size_t capacity = size_t(root.chain.size() * (sectorSize / kMiniSectorBytes));
         const size_t n = std::min<size_t>(raw.size() / 4, capacity);
         miniFat.resize(n);
-        for (size_t i = 0; i < n; ++i) miniFat[i] = rd32(raw.data() + 4 * i);
+        const QByteArrayView table(raw.data(), qsizetype(raw.size()));
+        for (size_t i = 0; i < n; ++i) miniFat[i] = readLE32(table, qsizetype(4 * i));
     }
 
     // Stream chains, each checked against the size it must hold.
@@ -979,7 +968,7 @@ bool CompoundFile::Impl::commit() {
     // FAT.
     {
         std::vector<uchar> raw(fatSectors.size() * sectorSize, 0xFF);
-        for (size_t i = 0; i < fat.size(); ++i) wr32(raw.data() + 4 * i, fat[i]);
+        for (size_t i = 0; i < fat.size(); ++i) storeLE32(raw, 4 * i, fat[i]);
         if (!writeSectors(fatSectors, raw.data())) return false;
     }
     // DIFAT chain: the FAT sector ids beyond the header's 109.
@@ -987,10 +976,10 @@ bool CompoundFile::Impl::commit() {
         std::vector<uchar> raw(difatSectors.size() * sectorSize, 0xFF);
         size_t next = kHeaderDifatCount;
         for (size_t d = 0; d < difatSectors.size(); ++d) {
-            uchar* p = raw.data() + d * sectorSize;
+            const std::span<uchar> p(raw.data() + d * sectorSize, sectorSize);
             for (quint32 i = 0; i + 1 < perFat && next < fatSectors.size(); ++i)
-                wr32(p + 4 * i, fatSectors[next++]);
-            wr32(p + sectorSize - 4,
+                storeLE32(p, 4 * i, fatSectors[next++]);
+            storeLE32(p, sectorSize - 4,
                  d + 1 < difatSectors.size() ? difatSectors[d + 1] : kEndOfChain);
         }
         if (!writeSectors(difatSectors, raw.data())) return false;
@@ -998,7 +987,7 @@ bool CompoundFile::Impl::commit() {
     // Mini FAT.
     if (!miniFatChain.empty()) {
         std::vector<uchar> raw(miniFatChain.size() * sectorSize, 0xFF);
-        for (size_t i = 0; i < miniFat.size(); ++i) wr32(raw.data() + 4 * i, miniFat[i]);
+        for (size_t i = 0; i < miniFat.size(); ++i) storeLE32(raw, 4 * i, miniFat[i]);
         if (!writeSectors(miniFatChain, raw.data())) return false;
     }
     // Directory with fresh sibling trees.
@@ -1016,30 +1005,30 @@ bool CompoundFile::Impl::commit() {
         }
         std::vector<uchar> raw(dirChain.size() * sectorSize, 0);
         for (size_t i = 0; i < dirChain.size() * perDirSector; ++i) {
-            uchar* p = raw.data() + i * kDirEntryBytes;
-            wr32(p + 68, kNoStream);
-            wr32(p + 72, kNoStream);
-            wr32(p + 76, kNoStream);
+            const std::span<uchar> p(raw.data() + i * kDirEntryBytes, kDirEntryBytes);
+            storeLE32(p, 68, kNoStream);
+            storeLE32(p, 72, kNoStream);
+            storeLE32(p, 76, kNoStream);
             if (i >= dir.size() || dir[i].type == kTypeUnused) continue;
             const DirEntry& e = dir[i];
             const int units = int(std::min<qsizetype>(e.name.size(), kMaxNameUnits));
-            for (int k = 0; k < units; ++k) wr16(p + 2 * k, e.name.at(k).unicode());
-            wr16(p + 64, quint16((units + 1) * 2));
+            for (int k = 0; k < units; ++k) storeLE16(p, 2 * k, e.name.at(k).unicode());
+            storeLE16(p, 64, quint16((units + 1) * 2));
             p[66] = e.type;
             p[67] = colour[i];
-            wr32(p + 68, left[i]);
-            wr32(p + 72, right[i]);
-            wr32(p + 76, child[i]);
-            std::memcpy(p + 80, e.clsid.data(), 16);
-            wr32(p + 96, e.stateBits);
-            wr64(p + 100, e.type == kTypeRoot ? 0 : e.created);
-            wr64(p + 108, e.modified);
+            storeLE32(p, 68, left[i]);
+            storeLE32(p, 72, right[i]);
+            storeLE32(p, 76, child[i]);
+            std::memcpy(p.data() + 80, e.clsid.data(), 16);
+            storeLE32(p, 96, e.stateBits);
+            storeLE64(p, 100, e.type == kTypeRoot ? 0 : e.created);
+            storeLE64(p, 108, e.modified);
             if (e.type == kTypeStorage) {
-                wr32(p + 116, 0);
-                wr64(p + 120, 0);
+                storeLE32(p, 116, 0);
+                storeLE64(p, 120, 0);
             } else {
-                wr32(p + 116, e.chain.empty() ? kEndOfChain : e.chain.front());
-                wr64(p + 120, e.chain.empty() ? 0 : e.size);
+                storeLE32(p, 116, e.chain.empty() ? kEndOfChain : e.chain.front());
+                storeLE64(p, 120, e.chain.empty() ? 0 : e.size);
             }
         }
         if (!writeSectors(dirChain, raw.data())) return false;
@@ -1050,20 +1039,20 @@ bool CompoundFile::Impl::commit() {
         std::memset(hdr, 0, sizeof hdr);
         std::memcpy(hdr, kSignature, sizeof kSignature);
         std::memcpy(hdr + 8, headerClsid.data(), 16);
-        wr16(hdr + 0x18, 0x003E);
-        wr16(hdr + 0x1A, 3);
-        wr16(hdr + 0x1C, 0xFFFE);
-        wr16(hdr + 0x1E, 9);
-        wr16(hdr + 0x20, 6);
-        wr32(hdr + 0x2C, quint32(fatSectors.size()));
-        wr32(hdr + 0x30, dirChain.front());
-        wr32(hdr + 0x38, quint32(kMiniCutoff));
-        wr32(hdr + 0x3C, miniFatChain.empty() ? kEndOfChain : miniFatChain.front());
-        wr32(hdr + 0x40, quint32(miniFatChain.size()));
-        wr32(hdr + 0x44, difatSectors.empty() ? kEndOfChain : difatSectors.front());
-        wr32(hdr + 0x48, quint32(difatSectors.size()));
+        storeLE16(hdr, 0x18, 0x003E);
+        storeLE16(hdr, 0x1A, 3);
+        storeLE16(hdr, 0x1C, 0xFFFE);
+        storeLE16(hdr, 0x1E, 9);
+        storeLE16(hdr, 0x20, 6);
+        storeLE32(hdr, 0x2C, quint32(fatSectors.size()));
+        storeLE32(hdr, 0x30, dirChain.front());
+        storeLE32(hdr, 0x38, quint32(kMiniCutoff));
+        storeLE32(hdr, 0x3C, miniFatChain.empty() ? kEndOfChain : miniFatChain.front());
+        storeLE32(hdr, 0x40, quint32(miniFatChain.size()));
+        storeLE32(hdr, 0x44, difatSectors.empty() ? kEndOfChain : difatSectors.front());
+        storeLE32(hdr, 0x48, quint32(difatSectors.size()));
         for (int i = 0; i < kHeaderDifatCount; ++i)
-            wr32(hdr + 0x4C + 4 * i, size_t(i) < fatSectors.size() ? fatSectors[i] : kFreeSect);
+            storeLE32(hdr, 0x4C + 4 * i, size_t(i) < fatSectors.size() ? fatSectors[i] : kFreeSect);
         if (!writeAt(0, hdr, sizeof hdr)) return false;
     }
     const quint64 fileSize = (quint64(fat.size()) + 1) * sectorSize;

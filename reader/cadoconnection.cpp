@@ -170,7 +170,7 @@ AdoConnectionSettings CAdoConnection::ResolveConnectionText(const QString& nameO
         s.database = sqliteFile(mapped);
         return s;
     }
-    s.database = qor::dataPath(QStringLiteral("qor/data/") + text + QStringLiteral(".db"));
+    s.database = qor::dataPath(QStringLiteral("data/") + text + QStringLiteral(".db"));
     return s;
 }
 

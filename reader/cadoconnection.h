@@ -12,7 +12,7 @@
 // A text without "=" is a database name: a path when it holds a folder
 // separator, else the value of that name under kDatabasesKey in the
 // Registry when there is one, else the SQLite file
-// "<data dir>/qor/data/<name>.db". SQLite files must exist: a mistyped
+// "<data dir>/data/<name>.db". SQLite files must exist: a mistyped
 // name fails here instead of leaving an empty database behind.
 //
 // Each wrapper has its own uniquely named Qt connection, removed when the

@@ -16,6 +16,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "platform/bytes.h"
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
 #include "view/serveritems.h"
@@ -256,15 +257,6 @@ int pasteData(ClipContext& ctx, const QMimeData* data, bool link = false) {
     return status;
 }
 
-uint32_t le32(const QByteArray& b, int at) {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
-           uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
-}
-
-uint16_t le16(const QByteArray& b, int at) {
-    return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8);
-}
-
 }  // namespace
 
 QUuid BlockedObjectClass(int index) {
@@ -441,7 +433,7 @@ QUuid EmbeddedObjectClass(const QMimeData* data) {
     const QByteArray b = data->data(descriptor);
     if (b.size() < 20) return {};
     const int at = 4;
-    return QUuid(le32(b, at), le16(b, at + 4), le16(b, at + 6), uint8_t(b[at + 8]),
+    return QUuid(readLE32(b, at), readLE16(b, at + 4), readLE16(b, at + 6), uint8_t(b[at + 8]),
                  uint8_t(b[at + 9]), uint8_t(b[at + 10]), uint8_t(b[at + 11]), uint8_t(b[at + 12]),
                  uint8_t(b[at + 13]), uint8_t(b[at + 14]), uint8_t(b[at + 15]));
 }

@@ -5,21 +5,17 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QStringList>
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
-#include "cmdlang/enginehooks.h"
-#include "document/doc_converters.h"
+#include "document/startup.h"
 #include "engine/creportfile.h"
 #include "engine/workfiles.h"
 #include "fininterface/ledgerdrill.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
-#include "reader/builtincomponents.h"
-#include "reader/readermodule.h"
 
 namespace {
 
@@ -233,37 +229,13 @@ int main(int argc, char** argv) {
     const QString verb = args.takeFirst();
     qor::app::Output out;
 
-    // The components this program carries, as loading their modules would
-    // make them available. A registry that cannot be written does not stop
-    // the verbs that need none of them.
-    try {
-        // One write of the registry file at most, and none when nothing changed.
-        qor::Registry::Batch batch;
-        qor::RegisterBuiltinComponents();
-        qor::RegisterReaderModule();
-        if (!batch.finish())
-            out.err += QStringLiteral("qor: warning: the registry file %1 cannot be written\n")
-                           .arg(qor::Registry::filePath());
-    } catch (const qor::AutoError& e) {
-        out.err += QStringLiteral("qor: warning: %1\n").arg(e.text());
-    }
-
-    // Working copies of runs that were killed are removed before any work.
-    qor::SweepOrphanedWorkFiles();
-
-    // For the tests of the verbs' failure paths: every save fails as on a
-    // full disk once it has written this many bytes.
-    if (qEnvironmentVariableIsSet("QOR_TEST_DISK_FULL_AFTER")) {
-        bool ok = false;
-        const qint64 bytes = qgetenv("QOR_TEST_DISK_FULL_AFTER").toLongLong(&ok);
-        if (ok && bytes >= 0) qor::SetSaveFaultAfterBytes(bytes, ENOSPC);
-    }
-
-    // Cell formulas are checked and computed by the command language.
-    // The host's ledger functions are answered by its services.
-    qor::cmd::InstallEngineHooks({&qor::ledger::IsLedgerFunctionName});
-    // Files are opened and saved by their type through these.
-    qor::doc::RegisterExchangeConverters();
+    // The start-up both programs share; the host's ledger functions are
+    // answered by its services, the interpreter is installed by the verbs
+    // that run the command language.
+    qor::StartOptions start;
+    start.isServiceFunction = &qor::ledger::IsLedgerFunctionName;
+    for (const QString& warning : qor::StartUp(start))
+        out.err += QStringLiteral("qor: warning: %1\n").arg(warning);
 
     int rc = 2;
     bool known = false;

@@ -68,7 +68,7 @@ run() {
 litter() {
     find "$OUT" -mindepth 1 -name '.*' -printf '%P\n'
     ls -A "$TMPDIR"
-    ls -A "$QOR_HOME/qor/work" 2>/dev/null
+    ls -A "$QOR_HOME/work" 2>/dev/null
 }
 
 for kind in $KINDS; do

@@ -44,7 +44,7 @@ for i in 1 2 3 4 5 6 7 8 9 10; do
     [ "${got%.0}" = "$i" ] && value=$i
     echo "kill $i after ${delay} us: cell holds $got"
 
-    left=$(ls -A "$QOR_HOME/qor/work" "$TMPDIR" 2>/dev/null | grep -v '^/\|^$')
+    left=$(ls -A "$QOR_HOME/work" "$TMPDIR" 2>/dev/null | grep -v '^/\|^$')
     [ -z "$left" ] || fail "kill $i: working files left: $left"
     left=$(ls -A "$T/reports" | grep -v '^r\.rep$')
     [ -z "$left" ] || fail "kill $i: temporaries left beside the report: $left"

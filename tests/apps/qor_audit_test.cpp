@@ -24,7 +24,7 @@ TEST(QorAudit, MapWritesTheListAndTheMappingAndRefusesBadInput) {
 
     auto r = qor(dir, "audit map r.rep 企业利润表");
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    const QString config = dir + "/home/qor/config";
+    const QString config = dir + "/home/config";
     EXPECT_TRUE(QString::fromUtf8(r.out).startsWith(config + "/q_lrb.config"));
     EXPECT_TRUE(QFile::exists(config + "/q_lrb.config"));
     QFile list(config + "/shenjishu.xml");

@@ -70,7 +70,7 @@ TEST(WorkFolder, IsUsedOnlyWhileItIsThisUsersOwnPrivateFolder) {
     makeReport(report);
 
     // The usual case: below the data folder, owner only.
-    const QString work = home + "/qor/work";
+    const QString work = home + "/work";
     EXPECT_EQ(WorkFolder(), work);
     EXPECT_EQ(modeOf(work), 0700u);
 
@@ -170,4 +170,30 @@ TEST(WorkFolder, AReportReachedThroughALinkIsSavedWhereTheLinkPoints) {
         EXPECT_NE(none.Save(), 0);
     }
     EXPECT_FALSE(QFile::exists(dir + "/real/missing.rep"));
+}
+
+// Working copies a killed run left where the older layout kept them are
+// found and swept as well, while that folder has not moved yet.
+TEST(WorkFolder, OrphansInTheOlderLayoutsFolderAreSwept) {
+    const QString home = qortest::freshDir("workfolder-legacy");
+    EnvGuard qorHome("QOR_HOME", home);
+    const QString legacy = home + "/qor/work";
+    ASSERT_TRUE(QDir().mkpath(legacy));
+    ASSERT_EQ(::chmod(QFile::encodeName(legacy).constData(), 0700), 0);
+    for (const char* name : {"00000000deadbeef.lock", "00000000deadbeef-abcdef.rep"}) {
+        QFile f(legacy + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    EXPECT_EQ(WorkFolder(), home + "/work");
+    EXPECT_EQ(SweepOrphanedWorkFiles(), 1);
+    EXPECT_TRUE(QDir(legacy).isEmpty());
+
+    // One open to others is left alone: it may not be the user's.
+    QFile f(legacy + "/00000000deadbeef-ghijkl.rep");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(legacy).constData(), 0777), 0);
+    EXPECT_EQ(SweepOrphanedWorkFiles(), 0);
+    EXPECT_TRUE(f.exists());
 }

@@ -9,9 +9,12 @@
 #include <map>
 #include <random>
 
+#include "platform/bytes.h"
 #include "tests/common/testsupport.h"
 
 using qor::CompoundFile;
+using qor::readLE32;
+using qor::storeLE32;
 
 namespace {
 
@@ -31,15 +34,6 @@ void putFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-quint32 le32(const QByteArray& b, qsizetype at) {
-    return quint32(uchar(b[at])) | quint32(uchar(b[at + 1])) << 8 |
-           quint32(uchar(b[at + 2])) << 16 | quint32(uchar(b[at + 3])) << 24;
-}
-
-void setLe32(QByteArray& b, qsizetype at, quint32 v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = char(v >> (8 * i));
 }
 
 QString md5(const QByteArray& b) {
@@ -243,8 +237,8 @@ TEST(CompoundFile, LargeStreamNeedsDifat) {
         ASSERT_TRUE(cf->commit());
     }
     const QByteArray head = fileBytes(file).left(512);
-    EXPECT_GT(le32(head, 0x2C), 109u);  // FAT sectors
-    EXPECT_GE(le32(head, 0x48), 1u);    // DIFAT sectors
+    EXPECT_GT(readLE32(head, 0x2C), 109u);  // FAT sectors
+    EXPECT_GE(readLE32(head, 0x48), 1u);    // DIFAT sectors
     EXPECT_EQ(QFileInfo(file).size() % 512, 0);
 
     auto cf = CompoundFile::open(file, CompoundFile::Mode::ReadOnly);
@@ -270,7 +264,7 @@ TEST(CompoundFile, LargeStreamNeedsDifat) {
     ASSERT_TRUE(cf->write("Big", 3'000'000, more));
     want.streams["Big"].append(more);
     ASSERT_TRUE(cf->sync());
-    EXPECT_GE(le32(fileBytes(file), 0x48), 1u);
+    EXPECT_GE(readLE32(fileBytes(file), 0x48), 1u);
     EXPECT_LT(QFileInfo(file).size(), 9'300'000);
     cf.reset();
     cf = CompoundFile::open(file, CompoundFile::Mode::ReadOnly);
@@ -536,10 +530,10 @@ TEST(CompoundFile, DamagedFilesGiveCleanErrors) {
         a0 = quint32(cf->extents("A", 0, 1).first().fileOffset / 512 - 1);
         a1 = quint32(cf->extents("A", 512, 1).first().fileOffset / 512 - 1);
     }
-    const quint32 fatSector = le32(base, 0x4C);
+    const quint32 fatSector = readLE32(base, 0x4C);
     const qsizetype fatAt = (qsizetype(fatSector) + 1) * 512;
-    const qsizetype rootAt = (qsizetype(le32(base, 0x30)) + 1) * 512;  // one directory sector
-    const quint32 top = le32(base, rootAt + 76);
+    const qsizetype rootAt = (qsizetype(readLE32(base, 0x30)) + 1) * 512;  // one directory sector
+    const quint32 top = readLE32(base, rootAt + 76);
 
     std::vector<std::pair<const char*, QByteArray>> cases;
     auto variant = [&](const char* what, auto change) {
@@ -551,25 +545,25 @@ TEST(CompoundFile, DamagedFilesGiveCleanErrors) {
     variant("truncated body", [&](QByteArray& b) { b.truncate(b.size() / 2); });
     variant("bad signature", [](QByteArray& b) { b[0] = 'X'; });
     variant("bad version", [](QByteArray& b) { b[0x1A] = 7; });
-    variant("FAT loop", [&](QByteArray& b) { setLe32(b, fatAt + 4 * a1, a0); });
-    variant("FAT self loop", [&](QByteArray& b) { setLe32(b, fatAt + 4 * a0, a0); });
-    variant("chain past the end", [&](QByteArray& b) { setLe32(b, fatAt + 4 * a1, 0x00FFFFF0); });
-    variant("chain into free", [&](QByteArray& b) { setLe32(b, fatAt + 4 * a1, 0xFFFFFFFF); });
-    variant("FAT sector past the end", [](QByteArray& b) { setLe32(b, 0x4C, 100000); });
-    variant("huge FAT count", [](QByteArray& b) { setLe32(b, 0x2C, 0x7FFFFFFF); });
+    variant("FAT loop", [&](QByteArray& b) { storeLE32(b, fatAt + 4 * a1, a0); });
+    variant("FAT self loop", [&](QByteArray& b) { storeLE32(b, fatAt + 4 * a0, a0); });
+    variant("chain past the end", [&](QByteArray& b) { storeLE32(b, fatAt + 4 * a1, 0x00FFFFF0); });
+    variant("chain into free", [&](QByteArray& b) { storeLE32(b, fatAt + 4 * a1, 0xFFFFFFFF); });
+    variant("FAT sector past the end", [](QByteArray& b) { storeLE32(b, 0x4C, 100000); });
+    variant("huge FAT count", [](QByteArray& b) { storeLE32(b, 0x2C, 0x7FFFFFFF); });
     variant("DIFAT loop", [](QByteArray& b) {
-        setLe32(b, 0x2C, 200);
-        setLe32(b, 0x44, 0);
-        setLe32(b, 0x48, 1);
+        storeLE32(b, 0x2C, 200);
+        storeLE32(b, 0x44, 0);
+        storeLE32(b, 0x48, 1);
     });
-    variant("directory past the end", [](QByteArray& b) { setLe32(b, 0x30, 5000); });
-    variant("child id out of range", [&](QByteArray& b) { setLe32(b, rootAt + 76, 9999); });
-    variant("sibling cycle", [&](QByteArray& b) { setLe32(b, rootAt + 128 * top + 68, top); });
-    variant("sibling is the root", [&](QByteArray& b) { setLe32(b, rootAt + 128 * top + 72, 0); });
+    variant("directory past the end", [](QByteArray& b) { storeLE32(b, 0x30, 5000); });
+    variant("child id out of range", [&](QByteArray& b) { storeLE32(b, rootAt + 76, 9999); });
+    variant("sibling cycle", [&](QByteArray& b) { storeLE32(b, rootAt + 128 * top + 68, top); });
+    variant("sibling is the root", [&](QByteArray& b) { storeLE32(b, rootAt + 128 * top + 72, 0); });
     variant("root type", [&](QByteArray& b) { b[rootAt + 66] = 1; });
     variant("size beyond the file", [&](QByteArray& b) {
         for (quint32 i = 1; i < 4; ++i)
-            if (b[rootAt + 128 * i] == 'A') setLe32(b, rootAt + 128 * i + 120, 0x7FFFFFF0);
+            if (b[rootAt + 128 * i] == 'A') storeLE32(b, rootAt + 128 * i + 120, 0x7FFFFFF0);
     });
     variant("duplicate name", [&](QByteArray& b) {
         for (quint32 i = 1; i < 4; ++i)
@@ -577,7 +571,7 @@ TEST(CompoundFile, DamagedFilesGiveCleanErrors) {
     });
     variant("mini chain past the mini stream", [&](QByteArray& b) {
         for (quint32 i = 1; i < 4; ++i)
-            if (b[rootAt + 128 * i] == 'B') setLe32(b, rootAt + 128 * i + 116, 5000);
+            if (b[rootAt + 128 * i] == 'B') storeLE32(b, rootAt + 128 * i + 116, 5000);
     });
 
     for (const auto& [what, bytes] : cases) {
@@ -604,8 +598,8 @@ TEST(CompoundFile, FatSectorsMarkedFreeAreNotReused) {
     const QString file = qortest::freshDir("cfb-fatfree") + "/f.rep";
     Content want = writeSample(file);
     QByteArray b = fileBytes(file);
-    const quint32 fatSector = le32(b, 0x4C);
-    setLe32(b, (qsizetype(fatSector) + 1) * 512 + 4 * fatSector, 0xFFFFFFFF);
+    const quint32 fatSector = readLE32(b, 0x4C);
+    storeLE32(b, (qsizetype(fatSector) + 1) * 512 + 4 * fatSector, 0xFFFFFFFF);
     putFile(file, b);
     {
         auto cf = CompoundFile::open(file, CompoundFile::Mode::ReadWrite);
@@ -672,21 +666,21 @@ TEST(CompoundFile, Version4FilesAreReadOnly) {
     b[0x1D] = char(0xFF);
     b[0x1E] = 12;
     b[0x20] = 6;
-    setLe32(b, 0x28, 1);  // directory sectors
-    setLe32(b, 0x2C, 1);  // FAT sectors
-    setLe32(b, 0x30, 1);  // first directory sector
-    setLe32(b, 0x38, 4096);
-    setLe32(b, 0x3C, 5);  // mini FAT
-    setLe32(b, 0x40, 1);
-    setLe32(b, 0x44, 0xFFFFFFFE);
-    setLe32(b, 0x4C, 0);
-    for (int i = 1; i < 109; ++i) setLe32(b, 0x4C + 4 * i, 0xFFFFFFFF);
-    for (int i = 0; i < 1024; ++i) setLe32(b, sec(0) + 4 * i, 0xFFFFFFFF);
+    storeLE32(b, 0x28, 1);  // directory sectors
+    storeLE32(b, 0x2C, 1);  // FAT sectors
+    storeLE32(b, 0x30, 1);  // first directory sector
+    storeLE32(b, 0x38, 4096);
+    storeLE32(b, 0x3C, 5);  // mini FAT
+    storeLE32(b, 0x40, 1);
+    storeLE32(b, 0x44, 0xFFFFFFFE);
+    storeLE32(b, 0x4C, 0);
+    for (int i = 1; i < 109; ++i) storeLE32(b, 0x4C + 4 * i, 0xFFFFFFFF);
+    for (int i = 0; i < 1024; ++i) storeLE32(b, sec(0) + 4 * i, 0xFFFFFFFF);
     const quint32 fatv[] = {0xFFFFFFFD, 0xFFFFFFFE, 3, 0xFFFFFFFE, 0xFFFFFFFE, 0xFFFFFFFE};
-    for (int i = 0; i < 6; ++i) setLe32(b, sec(0) + 4 * i, fatv[i]);
-    for (int i = 0; i < 1024; ++i) setLe32(b, sec(5) + 4 * i, 0xFFFFFFFF);
-    setLe32(b, sec(5), 1);
-    setLe32(b, sec(5) + 4, 0xFFFFFFFE);
+    for (int i = 0; i < 6; ++i) storeLE32(b, sec(0) + 4 * i, fatv[i]);
+    for (int i = 0; i < 1024; ++i) storeLE32(b, sec(5) + 4 * i, 0xFFFFFFFF);
+    storeLE32(b, sec(5), 1);
+    storeLE32(b, sec(5) + 4, 0xFFFFFFFE);
     auto entry = [&](int id, const QString& name, int type, int colour, quint32 l, quint32 r,
                      quint32 c, quint32 start, quint32 size) {
         const qsizetype p = sec(1) + 128 * id;
@@ -696,11 +690,11 @@ TEST(CompoundFile, Version4FilesAreReadOnly) {
         b[p + 64] = char((name.size() + 1) * 2);
         b[p + 66] = char(type);
         b[p + 67] = char(colour);
-        setLe32(b, p + 68, l);
-        setLe32(b, p + 72, r);
-        setLe32(b, p + 76, c);
-        setLe32(b, p + 116, start);
-        setLe32(b, p + 120, size);
+        storeLE32(b, p + 68, l);
+        storeLE32(b, p + 72, r);
+        storeLE32(b, p + 76, c);
+        storeLE32(b, p + 116, start);
+        storeLE32(b, p + 120, size);
     };
     for (int id = 3; id < 32; ++id) entry(id, "", 0, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0);
     entry(0, "Root Entry", 5, 1, 0xFFFFFFFF, 0xFFFFFFFF, 1, 4, 128);
@@ -843,18 +837,18 @@ TEST(CompoundFile, FatSectorsOutOfOrderReadIntoPlace) {
         ASSERT_TRUE(cf->commit());
     }
     QByteArray b = fileBytes(file);
-    const quint32 fatCount = le32(b, 0x2C);
+    const quint32 fatCount = readLE32(b, 0x2C);
     ASSERT_GE(fatCount, 3u);
     ASSERT_LE(fatCount, 109u);
     // Swap the first and last FAT sectors' contents and their header
     // entries; each one's own FAT entry stays a FAT marker either way.
-    const quint32 first = le32(b, 0x4C), last = le32(b, 0x4C + 4 * qsizetype(fatCount - 1));
+    const quint32 first = readLE32(b, 0x4C), last = readLE32(b, 0x4C + 4 * qsizetype(fatCount - 1));
     const QByteArray a = b.mid((qsizetype(first) + 1) * 512, 512);
     const QByteArray z = b.mid((qsizetype(last) + 1) * 512, 512);
     b.replace((qsizetype(first) + 1) * 512, 512, z);
     b.replace((qsizetype(last) + 1) * 512, 512, a);
-    setLe32(b, 0x4C, last);
-    setLe32(b, 0x4C + 4 * qsizetype(fatCount - 1), first);
+    storeLE32(b, 0x4C, last);
+    storeLE32(b, 0x4C + 4 * qsizetype(fatCount - 1), first);
     putFile(file, b);
     {
         auto cf = CompoundFile::open(file, CompoundFile::Mode::ReadOnly);
@@ -889,8 +883,8 @@ TEST(CompoundFile, DifatSectorsOverlappingOtherDataAreRefused) {
         ASSERT_TRUE(cf->commit());
     }
     const QByteArray good = fileBytes(file);
-    const quint32 difat = le32(good, 0x44);
-    ASSERT_GE(le32(good, 0x48), 1u);
+    const quint32 difat = readLE32(good, 0x44);
+    ASSERT_GE(readLE32(good, 0x48), 1u);
     ASSERT_TRUE(CompoundFile::open(file, CompoundFile::Mode::ReadOnly));
 
     auto refused = [&](const QByteArray& bytes) {
@@ -900,19 +894,19 @@ TEST(CompoundFile, DifatSectorsOverlappingOtherDataAreRefused) {
         return !opened && !err.isEmpty();
     };
     QByteArray b = good;
-    setLe32(b, 0x4C, difat);  // a FAT sector that is the DIFAT's
+    storeLE32(b, 0x4C, difat);  // a FAT sector that is the DIFAT's
     EXPECT_TRUE(refused(b));
     b = good;
-    setLe32(b, 0x4C + 4, le32(b, 0x4C));  // one FAT sector listed twice
+    storeLE32(b, 0x4C + 4, readLE32(b, 0x4C));  // one FAT sector listed twice
     EXPECT_TRUE(refused(b));
     b = good;
     // The DIFAT chain loops back to itself while more FAT sectors are due.
-    setLe32(b, (qsizetype(difat) + 1) * 512 + 508, difat);
-    setLe32(b, 0x2C, le32(b, 0x2C) + 127);
+    storeLE32(b, (qsizetype(difat) + 1) * 512 + 508, difat);
+    storeLE32(b, 0x2C, readLE32(b, 0x2C) + 127);
     EXPECT_TRUE(refused(b));
     b = good;
     // The directory's chain starting on the DIFAT sector.
-    setLe32(b, 0x30, difat);
+    storeLE32(b, 0x30, difat);
     EXPECT_TRUE(refused(b));
     EXPECT_FALSE(refused(good));
 }

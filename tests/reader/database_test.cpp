@@ -187,7 +187,7 @@ TEST_F(DictionaryTest, FindsItsDatabaseThroughRegistryOrLogin) {
     }
 
     // "Dictionary" wins over the login.
-    const QString local = qor::dataPath("qor/data/localdict.db");
+    const QString local = qor::dataPath("data/localdict.db");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(local).absolutePath()));
     makeDatabase(local, {kDictionary.at(0), kDictionary.at(2)});
     ASSERT_TRUE(qor::Registry::writeString(CQorDB::kProductKey, "Dictionary", "localdict"));

@@ -235,7 +235,7 @@ TEST_F(EnvironmentTest, AccountSetsOpenTheirDatabaseOnFirstUse) {
     EXPECT_EQ(CReaderApp::AccountDatabaseName("X_VTDATA0_main", "001_2003"), "X_VTDATA0001_2003");
     EXPECT_EQ(CReaderApp::AccountDatabaseName("ledger", "001_2003"), "001_2003");
 
-    const QString folder = qor::dataPath("qor/data");
+    const QString folder = qor::dataPath("data");
     QDir().mkpath(folder);
     exec(folder + "/VTDATA0001_2003.db", {"create table if not exists t(a)"});
     CAdoConnection* c = app.GetAccountConnection("001_2003", "VTDATA0");
