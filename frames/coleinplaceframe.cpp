@@ -80,7 +80,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     m_hBar->setObjectName(QStringLiteral("c%1").arg(kHScrollBarId));
     m_vBar = new QScrollBar(Qt::Vertical, this);
     m_vBar->setObjectName(QStringLiteral("c%1").arg(kVScrollBarId));
-    m_view->SetScrollBars(m_hBar, m_vBar);
+    m_view->Scroll().SetScrollBars(m_hBar, m_vBar);
     m_tabs = new CPageCtrl(this);
     m_tabs->Create(this, kPageCtrlId);
     m_tabs->SetSheetView(m_view);
@@ -288,8 +288,8 @@ QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const int bottom = m_tabs->RowHeight(extent);
     const int top = m_barArea ? m_barArea->sizeHint().height() : 0;
-    const int headerW = m_view->CurrentViewState().headerWidth,
-              headerH = m_view->CurrentViewState().headerHeight;
+    const int headerW = m_view->Display().CurrentViewState().headerWidth,
+              headerH = m_view->Display().CurrentViewState().headerHeight;
     const int columns =
         wholeLines(proposed.width() - extent - headerW, m_view->FirstColumn(), geo.LastColumn(),
                    [&geo](int a, int b) { return geo.GetColumnDistance(a, b); });

@@ -59,7 +59,7 @@ void CReportFrame::CommitPendingEntry() {
 void CReportFrame::refreshAfterStateChange() {
     publishPages();
     for (CQorsView* v : FrameViews()) {
-        v->UpdateScrollRanges();
+        v->Scroll().UpdateScrollRanges();
         v->Pages().RecalcPageLayout();
     }
     if (CQorsView* view = FrameActiveView()) {

@@ -15,6 +15,16 @@
 
 using namespace qor::view;
 
+namespace {
+
+// The current cell with its combined area, in view indices.
+CellArea currentCellOf(const CQorsView& v) {
+    const Selection sel = v.CurrentSelection();
+    return CellOrCombined(v.CombinedAreas(), sel.curRow, sel.curCol);
+}
+
+}  // namespace
+
 CellEditController::CellEditController(CQorsView& view) : m_v(view) {
     m_pCellEdit = new CCellEdit(&view);
     m_pCellEdit->m_bInCell = 1;
@@ -35,14 +45,15 @@ bool CellEditController::FollowsReference() const {
 
 bool CellEditController::TypingContextOf(const CQorsView& v, bool ctrl, TypingContext* ctx) {
     if (!v.m_pDoc || !v.m_pDoc->IsOpen()) return false;
-    const CellArea cell = CellOrCombined(v.CombinedAreas(), v.CurrentRow(), v.CurrentColumn());
+    const CellArea cell = currentCellOf(v);
     const int r = v.m_geo.DocRow(cell.first.row), c = v.m_geo.DocColumn(cell.first.col);
     if (r < 0 || c < 0) return false;
     const VarAreaInfo& var = v.m_geo.VarArea();
     ctx->dataState = v.m_pDoc->IsDataState();
     ctx->ctrl = ctrl;
-    ctx->firstVarLine = (var.kind == 1 && v.CurrentRow() == var.start) ||
-                        (var.kind == 2 && v.CurrentColumn() == var.start);
+    const Selection sel = v.CurrentSelection();
+    ctx->firstVarLine =
+        (var.kind == 1 && sel.curRow == var.start) || (var.kind == 2 && sel.curCol == var.start);
     ctx->formulaState = v.m_pDoc->GetCellFormulaState(r, c);
     ctx->kind = v.m_pDoc->GetCellKind(r, c);
     return true;
@@ -75,8 +86,7 @@ void CellEditController::PrepareCellEdit(Rect* rect, int* mode, FontDesc* font,
     *decimals = 4;
     GetDefaultUiFont(font);
     if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return;
-    const CellArea cell =
-        CellOrCombined(m_v.CombinedAreas(), m_v.CurrentRow(), m_v.CurrentColumn());
+    const CellArea cell = currentCellOf(m_v);
     const int r = m_v.m_geo.DocRow(cell.first.row), c = m_v.m_geo.DocColumn(cell.first.col);
     if (r < 0 || c < 0) return;
     const bool data = m_v.m_pDoc->IsDataState();
@@ -102,9 +112,9 @@ bool CellEditController::OpenCellEditor(const QString& typed) {
     if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return false;
     const Selection sel = m_v.CurrentSelection();
     if (sel.curRow < m_v.m_nFirstRow || sel.curRow > LastVisibleRow(m_v.m_geo, m_v.height()))
-        m_v.SetFirstCell(sel.area.first.row, m_v.m_nFirstCol);
+        m_v.Scroll().SetFirstCell(sel.area.first.row, m_v.m_nFirstCol);
     if (sel.curCol < m_v.m_nFirstCol || sel.curCol > LastVisibleColumn(m_v.m_geo, m_v.width()))
-        m_v.SetFirstCell(m_v.m_nFirstRow, sel.area.first.col);
+        m_v.Scroll().SetFirstCell(m_v.m_nFirstRow, sel.area.first.col);
     Rect rect;
     int mode = kEditNone, decimals = 0;
     FontDesc font;
@@ -160,8 +170,7 @@ void CellEditController::UpdateEditLine(int flag) {
         m_pFormulaBar->clear();
         return;
     }
-    const CellArea cell =
-        CellOrCombined(m_v.CombinedAreas(), m_v.CurrentRow(), m_v.CurrentColumn());
+    const CellArea cell = currentCellOf(m_v);
     const int r = m_v.m_geo.DocRow(cell.first.row), c = m_v.m_geo.DocColumn(cell.first.col);
     m_pFormulaBar->setText(r < 0 || c < 0 ? QString() : EditLineText(*m_v.m_pDoc, r, c));
 }

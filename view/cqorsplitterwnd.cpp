@@ -90,10 +90,10 @@ CQorsView* CQorSplitterWnd::makePane(int row, int col, const CQorsView* like) {
     view->setObjectName(QStringLiteral("pane_%1_%2").arg(row).arg(col));
     view->OnInitialUpdate();
     if (like) {
-        const ViewState state = like->CurrentViewState();
+        const ViewState state = like->m_display.CurrentViewState();
         const auto saved = EncodeViewState(state);
-        view->SetViewScale(saved[0], saved[1], saved[2], state.scale);
-        view->SetFirstCell(like->m_nFirstRow, like->m_nFirstCol);
+        view->Display().SetViewScale(saved[0], saved[1], saved[2], state.scale);
+        view->Scroll().SetFirstCell(like->m_nFirstRow, like->m_nFirstCol);
     }
     view->m_nPaneRow = row;
     view->m_nPaneCol = col;
@@ -108,7 +108,7 @@ void CQorSplitterWnd::attachBars() {
             if (CQorsView* v = m_panes[size_t(r)][size_t(c)]) {
                 v->m_nPaneRow = r;
                 v->m_nPaneCol = c;
-                v->SetScrollBars(m_hBars[size_t(c)], m_vBars[size_t(r)]);
+                v->Scroll().SetScrollBars(m_hBars[size_t(c)], m_vBars[size_t(r)]);
             }
 }
 
@@ -357,7 +357,7 @@ void CQorSplitterWnd::mouseDoubleClickEvent(QMouseEvent* event) {
     const int hit = HitTest(event->position().toPoint());
     CQorsView* pane = GetPane(0, 0);
     if (!pane || hit == kHitNone) return;
-    const CellArea sel = pane->SelectionArea();
+    const CellArea sel = pane->CurrentSelection().area;
     Rect cell{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
     pane->Geometry().CellRangeToDocRect(cell);
     pane->Geometry().DocToClient(cell);

@@ -1,7 +1,6 @@
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QGuiApplication>
@@ -33,19 +32,6 @@ namespace {
 
 bool geometryHint(int hint) { return hint != CQorsDoc::kHintCells && hint != CQorsDoc::kHintItems; }
 
-// Selects from (row, col) to (endRow, endCol), view indices moved off the
-// hidden band, in the document's indices.
-void selectInDocument(CQorsView& v, int row, int col, int endRow, int endCol) {
-    CQorsDoc* doc = v.GetDocument();
-    if (!doc) return;
-    const SheetGeometry& geo = v.Geometry();
-    const int r1 = std::max(0, geo.DocRow(geo.SnapRow(row)));
-    const int c1 = std::max(0, geo.DocColumn(geo.SnapColumn(col)));
-    const int r2 = std::max(0, geo.DocRow(geo.SnapRow(endRow)));
-    const int c2 = std::max(0, geo.DocColumn(geo.SnapColumn(endCol)));
-    doc->Selection().SetSelection(r1, c1, r2, c2);
-}
-
 }  // namespace
 
 CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
@@ -69,7 +55,7 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
         m_selection = std::make_shared<qor::SheetSelection>();
         if (m_pDoc) m_pDoc->LendSelection(m_selection.get());
     }
-    applyViewState(DefaultViewState());
+    m_display.ApplyViewState(DefaultViewState());
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
@@ -90,7 +76,7 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
             });
     }
     RefreshGeometry();
-    UpdateScrollRanges();
+    m_scroll.UpdateScrollRanges();
 }
 
 CQorsView::~CQorsView() {
@@ -102,7 +88,7 @@ CQorsView::~CQorsView() {
     // tears down the children reaches no view.
     m_cellEdit.CommitPendingEdit();
     // The bars are the splitter's and outlive this pane.
-    if (m_items.IsChartEditing()) setSheetScrolling(true);
+    if (m_items.IsChartEditing()) m_scroll.SetSheetScrolling(true);
     m_cellEdit.Detach();
     // The last view of the document hands the selection back to it.
     if (m_pDoc && m_selection.use_count() == 1) m_pDoc->LendSelection(nullptr);
@@ -118,9 +104,9 @@ void CQorsView::OnInitialUpdate() {
         // again on every open.
         if (EncodeViewState(state) != saved) m_pDoc->SetSavedViewState(EncodeViewState(state));
     }
-    applyViewState(state);
+    m_display.ApplyViewState(state);
     RefreshGeometry();
-    UpdateScrollRanges();
+    m_scroll.UpdateScrollRanges();
 }
 
 void CQorsView::RefreshGeometry() {
@@ -138,7 +124,7 @@ void CQorsView::RefreshGeometry() {
 void CQorsView::onDocumentChanged(int hint) {
     if (geometryHint(hint)) {
         RefreshGeometry();
-        UpdateScrollRanges();
+        m_scroll.UpdateScrollRanges();
         if (m_pDoc && m_pDoc->ViewState().showPageBreaks) m_pages.RecalcPageLayout();
         // Rows, columns or the table changed size: no item is left off the
         // sheet where nobody could reach it.
@@ -147,7 +133,8 @@ void CQorsView::onDocumentChanged(int hint) {
     // A command moved the current cell (the locate dialog): the view goes
     // there as a user's jump would.
     if (hint == CQorsDoc::kHintGoToCurrent && m_pDoc && m_pDoc->IsOpen()) {
-        GoToCell(CurrentRow(), CurrentColumn());
+        const Selection sel = CurrentSelection();
+        m_scroll.GoToCell(sel.curRow, sel.curCol);
         m_cellEdit.ShowCellReference(1);
     } else if ((hint == CQorsDoc::kHintState || hint == CQorsDoc::kHintAll) &&
                m_cellEdit.FollowsReference()) {
@@ -159,159 +146,14 @@ void CQorsView::onDocumentChanged(int hint) {
 }
 
 // ---------------------------------------------------------------------------
-// Current cell and selection
-
-int CQorsView::CurrentRow() const { return m_pDoc ? m_geo.ViewRow(m_selection->CurrentRow()) : 0; }
-
-int CQorsView::CurrentColumn() const {
-    return m_pDoc ? m_geo.ViewColumn(m_selection->CurrentColumn()) : 0;
-}
-
-CellArea CQorsView::SelectionArea() const {
-    return m_pDoc ? m_geo.ViewArea(m_selection->Area()) : CellArea{};
-}
-
-// ---------------------------------------------------------------------------
-// Scroll bars and navigation
-
-void CQorsView::SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical) {
-    if (m_items.IsChartEditing()) setSheetScrolling(true);
-    if (m_hBar) disconnect(m_hBar, nullptr, this, nullptr);
-    if (m_vBar) disconnect(m_vBar, nullptr, this, nullptr);
-    m_hBar = horizontal;
-    m_vBar = vertical;
-    // A bar moved onto the hidden band goes on past it in the direction it
-    // was moving, so stepping through the band never sticks.
-    if (m_vBar)
-        connect(m_vBar, &QScrollBar::valueChanged, this, [this](int value) {
-            if (m_syncingBars) return;
-            m_cellEdit.CommitPendingEdit();
-            if (m_geo.IsRowHidden(value))
-                value = value > m_nFirstRow ? m_geo.StepRow(m_geo.SnapRow(value), false)
-                                            : m_geo.SnapRow(value);
-            SetFirstCell(value < 0 ? m_geo.LastRow() : value, m_nFirstCol);
-        });
-    if (m_hBar)
-        connect(m_hBar, &QScrollBar::valueChanged, this, [this](int value) {
-            if (m_syncingBars) return;
-            m_cellEdit.CommitPendingEdit();
-            if (m_geo.IsColumnHidden(value))
-                value = value > m_nFirstCol ? m_geo.StepColumn(m_geo.SnapColumn(value), false)
-                                            : m_geo.SnapColumn(value);
-            SetFirstCell(m_nFirstRow, value < 0 ? m_geo.LastColumn() : value);
-        });
-    if (m_items.IsChartEditing()) setSheetScrolling(false);
-    UpdateScrollRanges();
-}
-
-void CQorsView::syncScrollBars() {
-    m_syncingBars = true;
-    if (m_vBar) {
-        m_vBar->setRange(0, std::max(0, m_geo.LastRow()));
-        m_vBar->setValue(m_nFirstRow);
-    }
-    if (m_hBar) {
-        m_hBar->setRange(0, std::max(0, m_geo.LastColumn()));
-        m_hBar->setValue(m_nFirstCol);
-    }
-    m_syncingBars = false;
-}
-
-void CQorsView::UpdateScrollRanges() {
-    m_nRowCount = m_geo.RowCount();
-    m_nColCount = m_geo.ColumnCount();
-    m_nFirstRow = std::max(0, std::min(m_nFirstRow, m_geo.LastRow()));
-    m_nFirstCol = std::max(0, std::min(m_nFirstCol, m_geo.LastColumn()));
-    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
-    syncScrollBars();
-}
-
-void CQorsView::SetFirstCell(int row, int col) {
-    m_nFirstRow = m_geo.LastRow() < 0 ? 0 : m_geo.SnapRow(row);
-    m_nFirstCol = m_geo.LastColumn() < 0 ? 0 : m_geo.SnapColumn(col);
-    m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
-    syncScrollBars();
-    update();
-}
-
-void CQorsView::GoToCell(int row, int col, int endRow, int endCol) {
-    row = m_geo.SnapRow(row);
-    col = m_geo.SnapColumn(col);
-    SetFirstCell(row, col);
-    if (endRow == -1 && endCol == -1) {
-        // A cell of a combined area is selected with its whole area.
-        SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
-    } else {
-        selectInDocument(*this, row, col, endRow, endCol);
-        m_cellEdit.UpdateEditLine(1);
-    }
-    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-}
-
-void CQorsView::ScrollToCell(int row, int col, bool horizontalOnly) {
-    row = m_geo.SnapRow(row);
-    col = m_geo.SnapColumn(col);
-    if (horizontalOnly)
-        SetFirstCell(m_nFirstRow, col);
-    else
-        SetFirstCell(row, m_nFirstCol);
-    SetCurrentAndSelection(SelectCell(CombinedAreas(), row, col));
-    if (m_pDoc) m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
-}
-
-int CQorsView::FindUncombinedCell(int row, int col) const {
-    if (!m_pDoc) return 0;
-    if (col == -1 && row >= 0) {
-        const int r = m_geo.DocRow(row);
-        if (r < 0) return 0;
-        for (int c = 0; c <= m_geo.LastColumn(); ++c) {
-            const int d = m_geo.DocColumn(c);
-            if (d >= 0 && !m_pDoc->IsCombinedCell(r, d)) return c;
-        }
-    } else if (row == -1 && col >= 0) {
-        const int c = m_geo.DocColumn(col);
-        if (c < 0) return 0;
-        for (int r = 0; r <= m_geo.LastRow(); ++r) {
-            const int d = m_geo.DocRow(r);
-            if (d >= 0 && !m_pDoc->IsCombinedCell(d, c)) return r;
-        }
-    }
-    return 0;
-}
-
-// ---------------------------------------------------------------------------
-// Scale, sizes, selection
-
-void CQorsView::applyViewState(const ViewState& state) {
-    m_nHeaderHeight = state.headerHeight;
-    m_nHeaderWidth = state.headerWidth;
-    m_crGrid = state.gridColour;
-    m_bKindColours = state.kindColours;
-    m_fScale = ValidViewScale(state.scale);
-    if (m_pDoc) m_pDoc->ViewState().scale = m_fScale;
-    m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
-    if (!m_bPrintMapping) m_geo.SetScale(m_fScale);
-    update();
-}
-
-void CQorsView::SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kindColours,
-                             float scale) {
-    applyViewState(DecodeViewState(origin, gridColour, kindColours, scale));
-    if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
-        m_pDoc->ViewState().sheetWidth = m_geo.SheetWidth();
-        m_pDoc->ViewState().sheetHeight = m_geo.SheetHeight();
-    }
-}
-
-ViewState CQorsView::CurrentViewState() const {
-    return ViewState{m_nHeaderHeight, m_nHeaderWidth, m_crGrid, m_bKindColours, m_fScale};
-}
+// Sizes and selection
 
 void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
     if (!m_pDoc) return;
     size = std::clamp(size, 0, isRow ? 480 : 640);
-    const SizeTargets t = isRow ? RowSizeTargets(m_geo, SelectionArea(), index, size)
-                                : ColumnSizeTargets(m_geo, SelectionArea(), index);
+    const CellArea sel = CurrentSelection().area;
+    const SizeTargets t =
+        isRow ? RowSizeTargets(m_geo, sel, index, size) : ColumnSizeTargets(m_geo, sel, index);
     // One redraw for the whole block, not one per line.
     ++m_pDoc->ViewState().redrawSuspended;
     for (int i = t.first; i <= t.last; ++i) {
@@ -329,7 +171,8 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
 void CQorsView::AdjustSelectionForVarArea(bool forward) {
     if (!m_pDoc || !m_geo.VarArea().kind) return;
     const bool rows = m_geo.HasRowArea();
-    const CellArea sel = SelectionArea();
+    const Selection current = CurrentSelection();
+    const CellArea& sel = current.area;
     const int anchorRow = m_geo.ViewRow(m_selection->AnchorRow());
     const int anchorCol = m_geo.ViewColumn(m_selection->AnchorColumn());
     int endRow = anchorRow == sel.first.row ? sel.last.row : sel.first.row;
@@ -337,7 +180,7 @@ void CQorsView::AdjustSelectionForVarArea(bool forward) {
     int a = rows ? anchorRow : anchorCol;
     int e = rows ? endRow : endCol;
     qor::view::AdjustSelectionForVarArea(m_geo, rows, forward,
-                                         rows ? CurrentRow() : CurrentColumn(), &a, &e);
+                                         rows ? current.curRow : current.curCol, &a, &e);
     // The document cannot hold a hidden line; its band's last shown line
     // covers the same cells.
     int ar = anchorRow, ac = anchorCol;
@@ -403,7 +246,7 @@ void CQorsView::OnDraw(QPainter& painter, const QRect& clip) {
         m_nFirstRow = r.firstRow;
         m_nFirstCol = r.firstCol;
         m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
-        syncScrollBars();
+        m_scroll.SyncScrollBars();
     }
 }
 
@@ -454,53 +297,4 @@ void CQorsView::contextMenuEvent(QContextMenuEvent* event) {
 void CQorsView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_sizingLine) m_sizingLine.reset();
-}
-
-// ---------------------------------------------------------------------------
-// Display scale and style
-
-void CQorsView::OnDisplayScale() {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    ZoomDlgMembers members;
-    members.percent = ScaleToPercent(m_fScale);
-    if (ViewDialogs()->RunZoomDlg(members) != qor::kIdOk) return;
-    m_pDoc->SetModifiedFlag();
-    const float oldScale = m_fScale;
-    const ViewState next = ApplyZoom(CurrentViewState(), members.percent);
-    applyViewState(next);
-
-    std::array<uint32_t, 4> saved{};
-    const bool haveSaved = m_pDoc->GetSavedViewState(&saved);
-    m_pDoc->SetSavedViewState(MergeZoomIntoSaved(saved, haveSaved, next));
-
-    ScaleDocumentItems(*m_pDoc, double(m_fScale) / double(oldScale));
-    RefreshGeometry();
-    int32_t rows = 0, cols = 0;
-    m_pDoc->GetPageTableSize(&rows, &cols);
-    m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, cols);
-    m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, rows);
-    m_items.ClampItemsToSheet();
-    UpdateScrollRanges();
-    update();
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
-}
-
-void CQorsView::OnDisplayStyle() {
-    if (!m_pDoc || !m_pDoc->IsOpen()) return;
-    DisplayStyleDlgMembers members = StyleMembersFor(CurrentViewState());
-    if (ViewDialogs()->RunDisplayStyleDlg(members) != qor::kIdOk) return;
-    SetRememberedPaletteIndex(members.gridIndex);
-    const ViewState next = ApplyDisplayStyle(CurrentViewState(), members);
-    applyViewState(next);
-    m_pDoc->SetSavedViewState(EncodeViewState(next));
-    for (QWidget* w : QApplication::allWidgets()) {
-        auto* other = qobject_cast<CQorsView*>(w);
-        if (!other || other == this || other->GetDocument() != m_pDoc) continue;
-        other->m_crGrid = m_crGrid;
-        other->m_bKindColours = m_bKindColours;
-    }
-    RefreshGeometry();
-    UpdateScrollRanges();
-    m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
-    m_pDoc->SetModifiedFlag();
 }

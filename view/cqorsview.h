@@ -5,16 +5,16 @@
 // cuts the page into printed pages.
 //
 // The arithmetic lives in SheetGeometry and PageLayout, the drawing in the
-// cell painter; this class holds the view's state, keeps the geometry in
-// step with the document and wires the scroll bars. Rows and columns of
+// cell painter; this class holds the view's state and keeps the geometry
+// in step with the document; its parts (scrolling, display, items, pages,
+// clipboard, cell editing, in-place objects) each hold one concern and
+// are reached through an accessor. Rows and columns of
 // the view count the hidden band of a variable area (sheetgeometry.h);
 // the document's current cell and selection are kept in the document's
 // own indices and converted at this boundary.
 
 #include <QImage>
 #include <QLine>
-#include <QPointer>
-#include <QScrollBar>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -36,8 +36,10 @@
 #include "view/print_driver.h"
 #include "view/sheetgeometry.h"
 #include "view/viewclipboard.h"
+#include "view/viewdisplay.h"
 #include "view/viewitems.h"
 #include "view/viewpages.h"
+#include "view/viewscroll.h"
 
 class CQorsDoc;
 class CComItem;
@@ -65,7 +67,9 @@ class CQorsView : public QWidget, public qor::ICommandTarget {
     friend class CellEditController;
     friend class InPlaceController;
     friend class ViewItems;
+    friend class ViewDisplay;
     friend class ViewPages;
+    friend class ViewScroll;
 
 public:
     // The sheet's right-click menus: cells, and a selected item.
@@ -88,40 +92,12 @@ public:
     // Reads the document's table again; called on every change it reports.
     void RefreshGeometry();
 
-    // ---- the current cell and selection in view indices
-    int CurrentRow() const;
-    int CurrentColumn() const;
-    CellArea SelectionArea() const;
+    // ---- scroll bars, first shown cell and jumps (viewscroll.h)
+    ViewScroll& Scroll() { return m_scroll; }
 
-    // ---- navigation and scroll bars
-    // The splitter's shared scroll bars (either may be null); the view then
-    // follows and drives them.
-    void SetScrollBars(QScrollBar* horizontal, QScrollBar* vertical);
-    void UpdateScrollRanges();
-    // Scrolls (row, col) to the top-left and makes it current; the
-    // selection ends at (endRow, endCol), or at the cell for -1, -1.
-    void GoToCell(int row, int col, int endRow = -1, int endCol = -1);
-    // Moves one scroll position only and selects the cell alone.
-    void ScrollToCell(int row, int col, bool horizontalOnly);
-    // With col -1: the first column of row outside every combined area;
-    // with row -1: the first such row of col. 0 when there is none.
-    int FindUncombinedCell(int row, int col) const;
-    // Sets the first visible row and column (clamped and moved off the
-    // hidden band) and the scroll bars with them.
-    void SetFirstCell(int row, int col);
+    // ---- header sizes, colours and scale (viewdisplay.h)
+    ViewDisplay& Display() { return m_display; }
 
-    // ---- scale and sizes
-    // The saved view state: header sizes, grid colour, kind colours, scale
-    // (an invalid scale gives 1.4 and default headers).
-    void SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t kindColours, float scale);
-    qor::view::ViewState CurrentViewState() const;
-    // The display scale command: the zoom dialog with the percent; on OK
-    // the new scale, header sizes, saved view state and rescaled items.
-    void OnDisplayScale();
-    // The display style command: headers shown or hidden, kind colours and
-    // grid colour; on OK saved with the report and passed to the other
-    // views of the document (all but their header sizes).
-    void OnDisplayStyle();
     // Ctrl+F2: a chart of the selected cells, defined in the area-chart
     // dialog, centred in the visible sheet and selected in every view.
     // False when the area is refused (the user is told) or the dialog is
@@ -314,11 +290,6 @@ protected:
 
 private:
     void onDocumentChanged(int hint);
-    void syncScrollBars();
-    // Off while a chart is edited over the sheet, so its window stays on
-    // its cells.
-    void setSheetScrolling(bool on);
-    void applyViewState(const qor::view::ViewState& state);
     void hover(QPoint p);
     void pressCells(QPoint p, bool right, bool extend = false);
     void finishSizing(QPoint p);
@@ -326,8 +297,6 @@ private:
     CQorsDoc* m_pDoc;
     qor::view::DocSheetSource m_source;
     qor::view::SheetGeometry m_geo;
-    QPointer<QScrollBar> m_hBar, m_vBar;
-    bool m_syncingBars = false;
     std::optional<QLine> m_sizingLine;
     std::unique_ptr<QPrinter> m_printer;
     // The current cell and selection, one for every view of the document
@@ -339,6 +308,8 @@ private:
     InPlaceController m_inPlace{*this};
     ViewItems m_items{*this};
     ViewPages m_pages{*this};
+    ViewScroll m_scroll{*this};
+    ViewDisplay m_display{*this};
     // What the last paint of the screen reached.
     qor::view::PaintResult m_lastPaint;
 };

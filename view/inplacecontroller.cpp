@@ -27,4 +27,4 @@ bool InPlaceController::Deactivate() {
     return inPlaceHooks().deactivate(m_v);
 }
 
-void InPlaceController::SetSheetScrolling(bool on) { m_v.setSheetScrolling(on); }
+void InPlaceController::SetSheetScrolling(bool on) { m_v.m_scroll.SetSheetScrolling(on); }

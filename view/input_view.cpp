@@ -52,24 +52,24 @@ Qt::CursorShape cursorShape(HoverCursor c) {
 void keepRowsShown(CQorsView& v, const CellArea& sel, bool up) {
     const SheetGeometry& geo = v.Geometry();
     if (sel.first.row < v.FirstRow()) {
-        v.SetFirstCell(sel.first.row, v.FirstColumn());
+        v.Scroll().SetFirstCell(sel.first.row, v.FirstColumn());
     } else if (!up &&
                geo.HeaderHeight() + geo.GetRowDistance(v.FirstRow(), sel.last.row + 1) >
                    v.height() &&
                !ShowsLastRow(geo, v.height())) {
-        v.SetFirstCell(sel.first.row, v.FirstColumn());
+        v.Scroll().SetFirstCell(sel.first.row, v.FirstColumn());
     }
 }
 
 void keepColumnsShown(CQorsView& v, const CellArea& sel, bool left) {
     const SheetGeometry& geo = v.Geometry();
     if (sel.first.col < v.FirstColumn()) {
-        v.SetFirstCell(v.FirstRow(), sel.first.col);
+        v.Scroll().SetFirstCell(v.FirstRow(), sel.first.col);
     } else if (!left &&
                geo.HeaderWidth() + geo.GetColumnDistance(v.FirstColumn(), sel.last.col + 1) >
                    v.width() &&
                !ShowsLastColumn(geo, v.width())) {
-        v.SetFirstCell(v.FirstRow(), sel.first.col);
+        v.Scroll().SetFirstCell(v.FirstRow(), sel.first.col);
     }
 }
 
@@ -79,7 +79,9 @@ void keepColumnsShown(CQorsView& v, const CellArea& sel, bool left) {
 // Selection in the document
 
 Selection CQorsView::CurrentSelection() const {
-    return {CurrentRow(), CurrentColumn(), SelectionArea()};
+    if (!m_pDoc) return {};
+    return {m_geo.ViewRow(m_selection->CurrentRow()),
+            m_geo.ViewColumn(m_selection->CurrentColumn()), m_geo.ViewArea(m_selection->Area())};
 }
 
 CombinedLookup CQorsView::CombinedAreas() const {
@@ -155,17 +157,17 @@ void CQorsView::ExtendSelection(int row, int col, int dRow, int dCol) {
             const int one = m_geo.StepRow(m_nFirstRow, false);
             const int two = one < 0 ? -1 : m_geo.StepRow(one, false);
             const int next = two >= 0 && two < m_geo.LastRow() ? two : one;
-            if (next >= 0) SetFirstCell(next, m_nFirstCol);
+            if (next >= 0) m_scroll.SetFirstCell(next, m_nFirstCol);
         } else if (row <= m_nFirstRow && m_nFirstRow > 0) {
-            SetFirstCell(std::max(0, m_geo.StepRow(m_nFirstRow, true)), m_nFirstCol);
+            m_scroll.SetFirstCell(std::max(0, m_geo.StepRow(m_nFirstRow, true)), m_nFirstCol);
         }
     }
     if (m_nHitCode != kTargetRows) {
         if (col >= LastVisibleColumn(m_geo, width()) && !ShowsLastColumn(m_geo, width())) {
             const int next = m_geo.StepColumn(m_nFirstCol, false);
-            if (next >= 0) SetFirstCell(m_nFirstRow, next);
+            if (next >= 0) m_scroll.SetFirstCell(m_nFirstRow, next);
         } else if (col < m_nFirstCol) {
-            SetFirstCell(m_nFirstRow, std::max(0, m_geo.StepColumn(m_nFirstCol, true)));
+            m_scroll.SetFirstCell(m_nFirstRow, std::max(0, m_geo.StepColumn(m_nFirstCol, true)));
         }
     }
 }
@@ -224,7 +226,8 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
 
     if (InCornerBox(m_geo, p)) {
         const CellArea all = CellArea::area(0, 0, lastRow, lastCol);
-        if (m_selection->WholeRows() && m_selection->WholeColumns() && SelectionArea() == all)
+        if (m_selection->WholeRows() && m_selection->WholeColumns() &&
+            CurrentSelection().area == all)
             return;
         m_selection->SetWholeRows(true);
         m_selection->SetWholeColumns(true);
@@ -241,8 +244,8 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
         const int r = t - kTargetRowHeader;
         const CellArea area =
             WidenToCombined(CombinedAreas(), CellArea::area(r, 0, r, std::max(0, lastCol)));
-        SetCurrentAndSelection(r, FindUncombinedCell(r, -1), area.first.row, area.first.col,
-                               area.last.row, area.last.col);
+        SetCurrentAndSelection(r, m_scroll.FindUncombinedCell(r, -1), area.first.row,
+                               area.first.col, area.last.row, area.last.col);
         m_selection->SetWholeRows(true);
         m_selection->SetWholeColumns(false);
         m_nHitCode = kTargetRows;
@@ -252,8 +255,8 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
         const int c = t - kTargetColumnHeader;
         const CellArea area =
             WidenToCombined(CombinedAreas(), CellArea::area(0, c, std::max(0, lastRow), c));
-        SetCurrentAndSelection(FindUncombinedCell(-1, c), c, area.first.row, area.first.col,
-                               area.last.row, area.last.col);
+        SetCurrentAndSelection(m_scroll.FindUncombinedCell(-1, c), c, area.first.row,
+                               area.first.col, area.last.row, area.last.col);
         m_selection->SetWholeColumns(true);
         m_selection->SetWholeRows(false);
         m_nHitCode = kTargetColumns;
@@ -263,8 +266,8 @@ void CQorsView::pressCells(QPoint p, bool right, bool extend) {
     m_selection->SetWholeColumns(false);
     if (right) {
         // A context click inside the selection keeps it for the menu.
-        Rect r{SelectionArea().first.col, SelectionArea().first.row, SelectionArea().last.col,
-               SelectionArea().last.row};
+        const CellArea sel = CurrentSelection().area;
+        Rect r{sel.first.col, sel.first.row, sel.last.col, sel.last.row};
         m_geo.CellRangeToDocRect(r);
         m_geo.DocToClient(r);
         if (p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom) return;
@@ -385,7 +388,8 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
         return;
     }
     if (p.x() <= m_nHeaderWidth || p.y() <= m_nHeaderHeight) return;
-    const CellArea cell = CellOrCombined(CombinedAreas(), CurrentRow(), CurrentColumn());
+    const Selection sel = CurrentSelection();
+    const CellArea cell = CellOrCombined(CombinedAreas(), sel.curRow, sel.curCol);
     const int r = m_geo.DocRow(cell.first.row), c = m_geo.DocColumn(cell.first.col);
     if (r < 0 || c < 0) return;
     const bool data = m_pDoc->IsDataState();
@@ -483,7 +487,8 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
     m_selection->SetWholeRows(false);
     m_selection->SetWholeColumns(false);
     const CombinedLookup combined = CombinedAreas();
-    const int curRow = CurrentRow(), curCol = CurrentColumn();
+    const Selection current = CurrentSelection();
+    const int curRow = current.curRow, curCol = current.curCol;
     switch (key) {
         case Qt::Key_Up:
             shift ? ExtendSelection(0, 0, -1, 0) : MoveCurrentCell(kMoveUp);
@@ -510,26 +515,25 @@ void CQorsView::OnKeyDown(int key, bool shift, bool ctrl) {
             }
             const int first =
                 key == Qt::Key_PageUp ? PageUpRow(m_geo, height()) : PageDownRow(m_geo, height());
-            SetFirstCell(first, m_nFirstCol);
+            m_scroll.SetFirstCell(first, m_nFirstCol);
             SetCurrentAndSelection(SelectCell(combined, m_nFirstRow, curCol));
             break;
         }
         case Qt::Key_Home:
             if (ctrl) {
-                SetFirstCell(0, 0);
+                m_scroll.SetFirstCell(0, 0);
                 SetCurrentAndSelection(SelectCell(combined, m_nFirstRow, m_nFirstCol));
             } else {
-                SetFirstCell(m_nFirstRow, 0);
+                m_scroll.SetFirstCell(m_nFirstRow, 0);
                 SetCurrentAndSelection(SelectCell(combined, curRow, m_nFirstCol));
             }
             break;
         case Qt::Key_End:
             if (ctrl) {
-                GoToCell(m_geo.LastRow(), m_geo.LastColumn());
-                if (m_vBar) m_vBar->setValue(m_vBar->maximum());
-                if (m_hBar) m_hBar->setValue(m_hBar->maximum());
+                m_scroll.GoToCell(m_geo.LastRow(), m_geo.LastColumn());
+                m_scroll.ScrollBarsToEnd();
             } else {
-                ScrollToCell(CurrentRow(), m_geo.LastColumn(), true);
+                m_scroll.ScrollToCell(curRow, m_geo.LastColumn(), true);
             }
             break;
         case Qt::Key_Delete:

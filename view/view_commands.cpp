@@ -228,8 +228,8 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
              return Off();
          },
          clipboard},
-        {kCmdDisplayScale, dialogRule, QOR_RUN(v.OnDisplayScale())},
-        {kCmdDisplayStyle, dialogRule, QOR_RUN(v.OnDisplayStyle())},
+        {kCmdDisplayScale, dialogRule, QOR_RUN(v.Display().OnDisplayScale())},
+        {kCmdDisplayStyle, dialogRule, QOR_RUN(v.Display().OnDisplayStyle())},
         {kCmdForcedPageBreak,
          [](CQorsView& v, int, qor::CommandState& s) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
@@ -349,7 +349,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
              }
              // Just below and right of the selection's first cell when it is
              // shown, else in the middle.
-             const CellArea sel = v.SelectionArea();
+             const CellArea sel = v.CurrentSelection().area;
              Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
              v.Geometry().CellRangeToDocRect(r);
              v.Geometry().DocToClient(r);
@@ -450,7 +450,7 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     m_nFirstRow = std::min(m_nFirstRow, std::max(0, m_geo.LastRow()));
     m_nFirstCol = std::min(m_nFirstCol, std::max(0, m_geo.LastColumn()));
     SetCurrentAndSelection(SelectCell(CombinedAreas(), 0, 0));
-    UpdateScrollRanges();
+    m_scroll.UpdateScrollRanges();
     int32_t pageRows = 0, pageCols = 0;
     m_pDoc->GetPageTableSize(&pageRows, &pageCols);
     m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, pageCols);
@@ -663,7 +663,7 @@ bool CQorsView::EditCellAttributes(int removeMask) {
 
 bool CQorsView::InsertAreaChart() {
     if (!m_pDoc || !m_pDoc->IsDataState()) return false;
-    const CellArea sel = SelectionArea();
+    const CellArea sel = CurrentSelection().area;
     const int rows = std::abs(sel.last.row - sel.first.row) + 1;
     const int cols = std::abs(sel.last.col - sel.first.col) + 1;
     if (const int why = CheckChartAreaSize(rows, cols)) {

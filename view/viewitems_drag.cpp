@@ -133,7 +133,7 @@ bool ViewItems::AutoScrollForDrop(QPoint client, qint64 nowMs) {
     if (col < 0) col = m_v.m_nFirstCol;
     if (row == m_v.m_nFirstRow && col == m_v.m_nFirstCol) return false;
     m_dwLastDragTick = nowMs;
-    m_v.SetFirstCell(row, col);
+    m_v.Scroll().SetFirstCell(row, col);
     m_v.update();
     return true;
 }

@@ -106,7 +106,7 @@ bool ViewItems::BeginChartEdit(CComItem* item) {
     w->raise();
     w->setFocus();
     m_bChartEditing = 1;
-    m_v.setSheetScrolling(false);
+    m_v.m_scroll.SetSheetScrolling(false);
     m_v.update();
     return true;
 }
@@ -114,7 +114,7 @@ bool ViewItems::BeginChartEdit(CComItem* item) {
 void ViewItems::EndChartEdit() {
     if (!m_bChartEditing && !m_pPicWnd) return;
     m_bChartEditing = 0;
-    m_v.setSheetScrolling(true);
+    m_v.m_scroll.SetSheetScrolling(true);
     // Deleted later: this may run from one of the window's own handlers.
     if (m_pPicWnd) {
         QWidget* w = m_pPicWnd->Widget();
@@ -203,11 +203,6 @@ void ViewItems::OnRButtonUp(QPoint client) {
     }
     emit m_v.contextMenuRequested(m_pSelection ? CQorsView::kMenuItem : CQorsView::kMenuCells,
                                   m_v.mapToGlobal(client));
-}
-
-void CQorsView::setSheetScrolling(bool on) {
-    for (QScrollBar* bar : {m_hBar.data(), m_vBar.data()})
-        if (bar) bar->setEnabled(on);
 }
 
 void ViewItems::ClampItemsToSheet() {

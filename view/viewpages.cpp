@@ -89,7 +89,7 @@ std::optional<int> ViewPages::RecalcPageLayout() {
 void ViewPages::OnForcedPageBreak() {
     if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return;
     m_v.m_pDoc->ViewState().showPageBreaks = 1;
-    const CellArea sel = m_v.SelectionArea();
+    const CellArea sel = m_v.CurrentSelection().area;
     const ForcedBreakResult r =
         ToggleForcedBreak(m_v.m_pDoc->ViewState().manualBreaks, m_v.m_geo, sel.first.row, sel.first.col);
     if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
@@ -125,6 +125,6 @@ int ViewPages::IsPageBreakAtCurrentCell() {
     // never changes the document (stale entries go at the next layout).
     qor::ManualBreakTable table = m_v.m_pDoc->ViewState().manualBreaks;
     DropBreaksBeyond(table, m_v.m_geo.LastRow(), m_v.m_geo.LastColumn());
-    const CellArea sel = m_v.SelectionArea();
+    const CellArea sel = m_v.CurrentSelection().area;
     return IsBreakBefore(table, sel.first.row, sel.first.col) ? 1 : 0;
 }

@@ -388,13 +388,13 @@ QRect CPicWnd::placeInParent(const QRect& wanted, bool moving) const {
         // Over the sheet: inside the headers and the sheet's far corner.
         Rect sheet{0, 0, m_doc ? m_doc->ViewState().sheetWidth : 0, m_doc ? m_doc->ViewState().sheetHeight : 0};
         view->Geometry().DocToClient(sheet);
-        const int right = std::max(view->CurrentViewState().headerWidth + 1,
+        const int right = std::max(view->Display().CurrentViewState().headerWidth + 1,
                                    std::min(view->width(), sheet.right));
-        const int bottom = std::max(view->CurrentViewState().headerHeight + 1,
+        const int bottom = std::max(view->Display().CurrentViewState().headerHeight + 1,
                                     std::min(view->height(), sheet.bottom));
-        bounds = QRect(
-            QPoint(view->CurrentViewState().headerWidth, view->CurrentViewState().headerHeight),
-            QPoint(right - 1, bottom - 1));
+        bounds = QRect(QPoint(view->Display().CurrentViewState().headerWidth,
+                              view->Display().CurrentViewState().headerHeight),
+                       QPoint(right - 1, bottom - 1));
     } else if (parentWidget()) {
         bounds = parentWidget()->rect();
     } else {

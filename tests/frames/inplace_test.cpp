@@ -153,13 +153,13 @@ TEST_F(InPlaceTest, StateSwitchAndFormulaBarWorkOnTheEmbeddedReport) {
     // A value typed into this frame's formula bar lands in the embedded
     // report; Esc drops an entry.
     CFormulaBar* bar = frame->EditBar()->FormulaBar();
-    frame->GetActiveView()->GoToCell(0, 0);
+    frame->GetActiveView()->Scroll().GoToCell(0, 0);
     bar->setFocus();
     EXPECT_EQ(bar->m_nMode, 0);
     QTest::keyClicks(bar, QStringLiteral("42"));
     QTest::keyClick(bar, Qt::Key_Return);
     EXPECT_EQ(cellText(doc, 0, 0), u"42");
-    frame->GetActiveView()->GoToCell(1, 0);
+    frame->GetActiveView()->Scroll().GoToCell(1, 0);
     bar->setFocus();
     QTest::keyClicks(bar, QStringLiteral("7"));
     QTest::keyClick(bar, Qt::Key_Escape);
@@ -175,18 +175,18 @@ TEST_F(InPlaceTest, RightClickShowsTheFramesOwnMenusOverTheEmbeddedReport) {
     CQorsDoc* doc = frame->GetDocument();
     CQorsView* view = frame->GetActiveView();
     ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));  // data state
-    view->GoToCell(0, 0);
+    view->Scroll().GoToCell(0, 0);
     CFormulaBar* bar = frame->EditBar()->FormulaBar();
     bar->setFocus();
     QTest::keyClicks(bar, QStringLiteral("42"));
     QTest::keyClick(bar, Qt::Key_Return);
     ASSERT_EQ(cellText(doc, 0, 0), u"42");
-    view->GoToCell(0, 0);
+    view->Scroll().GoToCell(0, 0);
     QApplication::processEvents();
 
     // A right click on the sheet shows the cells' menu at the point.
-    const QPoint at(view->CurrentViewState().headerWidth + 10,
-                    view->CurrentViewState().headerHeight + 5);
+    const QPoint at(view->Display().CurrentViewState().headerWidth + 10,
+                    view->Display().CurrentViewState().headerHeight + 5);
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(view->mapToGlobal(at)),
                       Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     QApplication::sendEvent(view, &press);
@@ -276,14 +276,14 @@ TEST_F(InPlaceTest, TheResizeBarAsksTheContainerAndEscCancels) {
     const QRect asked = site.requests[0];
     EXPECT_EQ(asked.topLeft(), start.topLeft());
     EXPECT_EQ(frame->geometry(), start);
-    const CQorsView* view = frame->GetActiveView();
+    CQorsView* view = frame->GetActiveView();
     const int extent = frame->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, frame);
     const int barsHeight = frame->GetActiveView()->geometry().top();
-    const int cellsWide = asked.width() - extent - view->CurrentViewState().headerWidth;
+    const int cellsWide = asked.width() - extent - view->Display().CurrentViewState().headerWidth;
     // The bottom row is as tall as the page tabs' captions need.
     const int bottomRow = frame->PageCtrl()->RowHeight(extent);
     const int cellsHigh =
-        asked.height() - barsHeight - bottomRow - view->CurrentViewState().headerHeight;
+        asked.height() - barsHeight - bottomRow - view->Display().CurrentViewState().headerHeight;
     auto isWhole = [](int pixels, auto distance) {
         for (int n = 1; n < 300; ++n)
             if (distance(n) == pixels) return true;
@@ -355,7 +355,7 @@ TEST_F(InPlaceTest, DeactivatingStoresAnEditedReportAndAPendingEntry) {
 
     // A typed entry still open is stored first, then the report goes back.
     CFormulaBar* bar = frame->EditBar()->FormulaBar();
-    frame->GetActiveView()->GoToCell(0, 0);
+    frame->GetActiveView()->Scroll().GoToCell(0, 0);
     bar->setFocus();
     QTest::keyClicks(bar, QStringLiteral("abc"));
     frame->Deactivate();

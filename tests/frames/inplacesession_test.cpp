@@ -85,7 +85,7 @@ protected:
     }
 
     void typeIntoA1(COleInPlaceFrame* inPlace, const QString& text) {
-        inPlace->GetActiveView()->GoToCell(0, 0);
+        inPlace->GetActiveView()->Scroll().GoToCell(0, 0);
         CFormulaBar* bar = inPlace->EditBar()->FormulaBar();
         bar->setFocus();
         bar->selectAll();  // what is typed replaces the cell's text
@@ -213,8 +213,8 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
     // A click on the containing report beside the object ends the editing.
     typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("clicked"));
     QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(view->CurrentViewState().headerWidth + 5,
-                             view->CurrentViewState().headerHeight + 5));
+                      QPoint(view->Display().CurrentViewState().headerWidth + 5,
+                             view->Display().CurrentViewState().headerHeight + 5));
     settle();
     EXPECT_EQ(CInPlaceSession::Current(), nullptr);
     EXPECT_TRUE(doc->IsModified());

@@ -138,7 +138,7 @@ TEST_F(MainFrameTest, FormulaBarCommitsAtMost255CharactersAndEnterWithoutEntryOn
 
     // Enter with nothing typed writes nothing and moves down.
     doc->Selection().SetCurrentCell(2, 1);
-    child->GetActiveView()->GoToCell(2, 1);
+    child->GetActiveView()->Scroll().GoToCell(2, 1);
     bar->setFocus();
     bar->m_nMode = -1;
     bar->setText(QStringLiteral("ignored"));
@@ -298,7 +298,7 @@ TEST_F(MainFrameTest, ClosingAsksFirstThenForEachModifiedReportAndKeepsTypedEntr
     frame->MdiArea()->setActiveSubWindow(b);
     view->setFocus();
     b->GetDocument()->Selection().SetCurrentCell(0, 0);
-    view->GoToCell(0, 0);
+    view->Scroll().GoToCell(0, 0);
     ASSERT_TRUE(view->CellEdit().OpenCellEditor(QStringLiteral("7")));
     files = {dir + "/b.rep"};
     messages.clear();
@@ -319,7 +319,7 @@ TEST_F(MainFrameTest, ClosingAReportWindowStoresTheTypedEntryFirst) {
     CQorsView* view = child->GetActiveView();
     view->setFocus();
     doc->Selection().SetCurrentCell(1, 0);
-    view->GoToCell(1, 0);
+    view->Scroll().GoToCell(1, 0);
     ASSERT_TRUE(view->CellEdit().OpenCellEditor(QStringLiteral("9")));
     files = {dir + "/typed.rep"};
     answers = {qor::MsgAnswer::Yes};
@@ -467,7 +467,7 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
 
     // Format state: a text entry from the moment the bar has the focus;
     // leaving it untouched writes nothing.
-    view->GoToCell(1, 1);
+    view->Scroll().GoToCell(1, 1);
     bar->setFocus();
     EXPECT_EQ(bar->m_nMode, 1);
     view->setFocus();
@@ -477,7 +477,7 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
     // Data state, a numeric cell with 2 places: the filter guards the
     // first keys already, and Enter stores what was typed.
     ASSERT_TRUE(frame->Router().Execute(kCmdSwitchState));
-    view->GoToCell(1, 1);
+    view->Scroll().GoToCell(1, 1);
     bar->setFocus();
     EXPECT_EQ(bar->m_nMode, 0);
     EXPECT_EQ(bar->m_nDecimals, 2);
@@ -489,7 +489,7 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
 
     // Enter on a value shown but not touched stores nothing: the shown
     // text is not written back over the cell.
-    view->GoToCell(1, 1);
+    view->Scroll().GoToCell(1, 1);
     doc->SetModifiedFlag(false);
     view->setFocus();
     bar->setFocus();
@@ -498,7 +498,7 @@ TEST_F(MainFrameTest, FormulaBarTakesTheCellsModeOnFocusAndStoresOnlyWhatWasType
     EXPECT_EQ(cellText(doc, 1, 1), u"1.23");
 
     // An entry begun in the cell goes on in the bar; the editor steps aside.
-    view->GoToCell(3, 1);
+    view->Scroll().GoToCell(3, 1);
     view->setFocus();
     QTest::keyClicks(view, QStringLiteral("5"));
     ASSERT_TRUE(view->CellEdit().CellEditor()->isVisible());

@@ -137,7 +137,7 @@ TEST_F(FrameFixture, SampleReportRendersItsChartsAndPicture) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(dir + "/page.pdf");
         qor::view::PrintJobSettings settings;
-        settings.viewScale = view->CurrentViewState().scale;
+        settings.viewScale = view->Display().CurrentViewState().scale;
         ASSERT_TRUE(qor::view::PrintToPrinter(*doc, printer, settings));
         ASSERT_EQ(qortest::run("pdftoppm", {"-r", "50", "-png", "-singlefile", dir + "/page.pdf",
                                             dir + "/printed"})

@@ -65,7 +65,7 @@ TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
     }
 
     // The formula bar shows the current cell's number as the cell does.
-    view->GoToCell(0, 1);
+    view->Scroll().GoToCell(0, 1);
     QApplication::processEvents();
     EXPECT_EQ(frame->FormulaBar()->text(), QStringLiteral("23000"));
 

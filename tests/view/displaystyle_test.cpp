@@ -151,41 +151,41 @@ TEST(DisplayScale, MergeKeepsSavedColoursAndStartsFreshWithoutThem) {
 }
 
 TEST_F(DisplayCommandTest, CancelledDialogsChangeNothing) {
-    const ViewState before = view->CurrentViewState();
-    view->OnDisplayScale();
-    view->OnDisplayStyle();
-    EXPECT_EQ(view->CurrentViewState(), before);
+    const ViewState before = view->Display().CurrentViewState();
+    view->Display().OnDisplayScale();
+    view->Display().OnDisplayStyle();
+    EXPECT_EQ(view->Display().CurrentViewState(), before);
     EXPECT_FALSE(doc.IsModified());
 }
 
 TEST_F(DisplayCommandTest, ScaleIsSavedWithTheReportAndRestored) {
     ScriptedDialogs dialogs;
     dialogs.percent = 200;
-    view->OnDisplayScale();
+    view->Display().OnDisplayScale();
     EXPECT_EQ(dialogs.shownPercent, 100);
-    EXPECT_EQ(view->CurrentViewState().scale, 2.8f);
+    EXPECT_EQ(view->Display().CurrentViewState().scale, 2.8f);
     EXPECT_EQ(view->Geometry().Scale(), 2.8f);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(Saved(), view->CurrentViewState());
+    EXPECT_EQ(Saved(), view->Display().CurrentViewState());
     EXPECT_EQ(doc.ViewState().sheetWidth, view->Geometry().SheetWidth());
 
     // Absurd entries end at the limits.
     dialogs.percent = -7;
-    view->OnDisplayScale();
-    EXPECT_EQ(view->CurrentViewState().scale, PercentToScale(30));
+    view->Display().OnDisplayScale();
+    EXPECT_EQ(view->Display().CurrentViewState().scale, PercentToScale(30));
     dialogs.percent = 250;
-    view->OnDisplayScale();
+    view->Display().OnDisplayScale();
 
     const QString path = qortest::freshDir("displayscale") + "/zoom.rep";
     ASSERT_TRUE(doc.Files().OnSaveDocument(path));
-    const ViewState kept = view->CurrentViewState();
+    const ViewState kept = view->Display().CurrentViewState();
     doc.Files().OnCloseDocument();
     CQorsDoc reopened;
     ASSERT_TRUE(reopened.Files().OnOpenDocument(path));
     CQorsView other(&reopened);
     other.OnInitialUpdate();
-    EXPECT_EQ(other.CurrentViewState().scale, 3.5f);
-    EXPECT_EQ(other.CurrentViewState(), kept);
+    EXPECT_EQ(other.Display().CurrentViewState().scale, 3.5f);
+    EXPECT_EQ(other.Display().CurrentViewState(), kept);
 }
 
 TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
@@ -193,9 +193,9 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
     second.OnInitialUpdate();
     ScriptedDialogs dialogs;
     dialogs.style = {true, true, true, 1};
-    view->OnDisplayStyle();
-    EXPECT_EQ(view->CurrentViewState().headerWidth, 0);
-    EXPECT_EQ(view->CurrentViewState().headerHeight, 0);
+    view->Display().OnDisplayStyle();
+    EXPECT_EQ(view->Display().CurrentViewState().headerWidth, 0);
+    EXPECT_EQ(view->Display().CurrentViewState().headerHeight, 0);
     EXPECT_EQ(view->Geometry().HeaderWidth(), 0);
     EXPECT_EQ(view->Geometry().HeaderHeight(), 0);
     EXPECT_TRUE(doc.IsModified());
@@ -205,9 +205,9 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
     EXPECT_EQ(req.gridColour, 0xFF0000u);
 
     // The other view takes colours, not header sizes.
-    EXPECT_EQ(second.CurrentViewState().gridColour, 0xFF0000u);
-    EXPECT_EQ(second.CurrentViewState().kindColours, 1);
-    EXPECT_NE(second.CurrentViewState().headerWidth, 0);
+    EXPECT_EQ(second.Display().CurrentViewState().gridColour, 0xFF0000u);
+    EXPECT_EQ(second.Display().CurrentViewState().kindColours, 1);
+    EXPECT_NE(second.Display().CurrentViewState().headerWidth, 0);
 
     const ViewState saved = Saved();
     EXPECT_EQ(saved.headerWidth, 0);
@@ -216,15 +216,16 @@ TEST_F(DisplayCommandTest, StyleHidesHeadersAndReachesThePainterAndOtherViews) {
 
     // A zoom keeps hidden headers hidden, and the dialog opens on them.
     dialogs.percent = 200;
-    view->OnDisplayScale();
-    EXPECT_EQ(view->CurrentViewState().headerWidth, 0);
+    view->Display().OnDisplayScale();
+    EXPECT_EQ(view->Display().CurrentViewState().headerWidth, 0);
     EXPECT_EQ(Saved().kindColours, 1);
     dialogs.style = {false, false, false, 15};
-    view->OnDisplayStyle();
+    view->Display().OnDisplayStyle();
     EXPECT_TRUE(dialogs.shownStyle.hideRowHeaders);
     EXPECT_EQ(dialogs.shownStyle.gridIndex, 1);
     EXPECT_EQ(view->ScreenPaintRequest(QRect()).kindColours, false);
-    EXPECT_EQ(view->CurrentViewState().headerWidth, ScaleSize(BaseHeaderMetrics().baseWidth, 2.8));
+    EXPECT_EQ(view->Display().CurrentViewState().headerWidth,
+              ScaleSize(BaseHeaderMetrics().baseWidth, 2.8));
 }
 
 TEST_F(DisplayCommandTest, ZoomMovesAndSizesItemsAndChartFonts) {
@@ -237,7 +238,7 @@ TEST_F(DisplayCommandTest, ZoomMovesAndSizesItemsAndChartFonts) {
     chart->SetTrackedSize(QSize(100, 50));
     ScriptedDialogs dialogs;
     dialogs.percent = 200;
-    view->OnDisplayScale();
+    view->Display().OnDisplayScale();
     EXPECT_EQ(item->GetRect(), (qor::items::Rect{20, 40, 220, 140}));
     EXPECT_EQ(chart->GetTrackedSize(), QSize(200, 100));
     using F = qor::items::ChartDesc::FontField;
@@ -246,6 +247,6 @@ TEST_F(DisplayCommandTest, ZoomMovesAndSizesItemsAndChartFonts) {
     // Without a tracked size the chart keeps its scaled size.
     chart->SetTrackedSize(QSize(0, 0));
     dialogs.percent = 100;
-    view->OnDisplayScale();
+    view->Display().OnDisplayScale();
     EXPECT_EQ(item->GetRect(), (qor::items::Rect{10, 20, 110, 70}));
 }

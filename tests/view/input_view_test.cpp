@@ -101,35 +101,36 @@ protected:
 
 TEST_F(InputView, DragSelectsAndTakesCombinedCellsWhole) {
     press(cellPoint(1, 1));
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(1, 1));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(1, 1));
     drag(cellPoint(3, 4));
     release(cellPoint(3, 4));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(1, 1, 3, 4));
-    EXPECT_EQ(view->CurrentRow(), 1);
-    EXPECT_EQ(view->CurrentColumn(), 1);
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(1, 1, 3, 4));
+    EXPECT_EQ(view->CurrentSelection().curRow, 1);
+    EXPECT_EQ(view->CurrentSelection().curCol, 1);
     EXPECT_EQ(reference.text(), "B2:E4");
 
     combine(5, 2, 6, 4);
     press(cellPoint(4, 0));
     drag(cellPoint(5, 1));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 5, 1));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(4, 0, 5, 1));
     drag(cellPoint(5, 2));  // into the combined cell: all of it
     release(cellPoint(5, 2));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 6, 4));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(4, 0, 6, 4));
 
     // A click on the combined cell selects the whole area.
     press(cellPoint(6, 3));
     release(cellPoint(6, 3));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(5, 2, 6, 4));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(5, 2, 6, 4));
 }
 
 TEST_F(InputView, HeaderAndCornerClicks) {
-    const int hw = view->CurrentViewState().headerWidth, hh = view->CurrentViewState().headerHeight;
+    const int hw = view->Display().CurrentViewState().headerWidth,
+              hh = view->Display().CurrentViewState().headerHeight;
     combine(4, 0, 4, 1);
     press(QPoint(hw / 2, cellPoint(4, 0).y()));
     release(QPoint(hw / 2, cellPoint(4, 0).y()));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(4, 0, 4, 6));
-    EXPECT_EQ(view->CurrentColumn(), 2);  // the first cell outside combined cells
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(4, 0, 4, 6));
+    EXPECT_EQ(view->CurrentSelection().curCol, 2);  // the first cell outside combined cells
     EXPECT_TRUE(doc.Selection().WholeRows());
     EXPECT_FALSE(doc.Selection().WholeColumns());
 
@@ -137,16 +138,16 @@ TEST_F(InputView, HeaderAndCornerClicks) {
     press(QPoint(hw / 2, cellPoint(1, 0).y()));
     drag(QPoint(hw / 2, cellPoint(3, 0).y()));
     release(QPoint(hw / 2, cellPoint(3, 0).y()));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(1, 0, 3, 6));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(1, 0, 3, 6));
 
     press(QPoint(cellPoint(0, 2).x(), hh / 2));
     release(QPoint(cellPoint(0, 2).x(), hh / 2));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 2, 49, 2));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(0, 2, 49, 2));
     EXPECT_TRUE(doc.Selection().WholeColumns());
 
     press(QPoint(hw / 2, hh / 2));
     release(QPoint(hw / 2, hh / 2));
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(0, 0, 49, 6));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(0, 0, 49, 6));
     EXPECT_TRUE(doc.Selection().WholeRows() && doc.Selection().WholeColumns());
     // A key clears both flags.
     key(view.get(), Qt::Key_Down);
@@ -154,7 +155,7 @@ TEST_F(InputView, HeaderAndCornerClicks) {
 }
 
 TEST_F(InputView, RowBorderDragSetsHeight) {
-    const int hw = view->CurrentViewState().headerWidth;
+    const int hw = view->Display().CurrentViewState().headerWidth;
     const Rect row2 = cellRect(2, 0);
     const int shown = view->Geometry().GetRowHeightPixels(2);
     const uint16_t before = doc.GetRowHeight(0, 2);
@@ -172,7 +173,7 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
     EXPECT_TRUE(view->SizingLine().has_value());
     release(border + QPoint(0, 14));
     EXPECT_EQ(doc.GetRowHeight(0, 2),
-              DraggedSize(shown, 14, view->CurrentViewState().scale, kMaxRowHeight));
+              DraggedSize(shown, 14, view->Display().CurrentViewState().scale, kMaxRowHeight));
     EXPECT_FALSE(view->SizingLine().has_value());
     EXPECT_EQ(view->HitCode(), kTargetNone);
 
@@ -184,7 +185,7 @@ TEST_F(InputView, RowBorderDragSetsHeight) {
 
     // A column far wider than allowed is stored as 640.
     const Rect col1 = cellRect(0, 1);
-    const QPoint cborder(col1.right - 1, view->CurrentViewState().headerHeight / 2);
+    const QPoint cborder(col1.right - 1, view->Display().CurrentViewState().headerHeight / 2);
     press(cborder);
     release(cborder + QPoint(2000, 0));
     EXPECT_EQ(doc.GetColumnWidth(1, 0), 640);
@@ -196,35 +197,35 @@ TEST_F(InputView, KeysOverVariableAreaAndCombinedCells) {
     doc.UpdateAllViews(CQorsDoc::kHintLayout);
     view->SetCurrentAndSelection(2, 0, 2, 0, 2, 0);
     key(view.get(), Qt::Key_Down);
-    EXPECT_EQ(view->CurrentRow(), 3);
+    EXPECT_EQ(view->CurrentSelection().curRow, 3);
     key(view.get(), Qt::Key_Down);  // over the hidden band
-    EXPECT_EQ(view->CurrentRow(), 7);
+    EXPECT_EQ(view->CurrentSelection().curRow, 7);
     EXPECT_EQ(doc.Selection().CurrentRow(), 4);  // the document counts without the band
     key(view.get(), Qt::Key_Up);
-    EXPECT_EQ(view->CurrentRow(), 3);
+    EXPECT_EQ(view->CurrentSelection().curRow, 3);
     // Shift+Down grows past the band too.
     key(view.get(), Qt::Key_Down, Qt::ShiftModifier);
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(3, 0, 7, 0));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(3, 0, 7, 0));
 
     combine(6, 1, 7, 2);  // document rows: view rows 9..10 after the band
     view->SetCurrentAndSelection(8, 1, 8, 1, 8, 1);
     key(view.get(), Qt::Key_Down);
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(9, 1, 10, 2));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(9, 1, 10, 2));
     key(view.get(), Qt::Key_Return);  // Enter moves down, from the area's bottom
-    EXPECT_EQ(view->CurrentRow(), 11);
+    EXPECT_EQ(view->CurrentSelection().curRow, 11);
     key(view.get(), Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(11, 1, 11, 2));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(11, 1, 11, 2));
     key(view.get(), Qt::Key_Up, Qt::ShiftModifier);
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(9, 1, 11, 2));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(9, 1, 11, 2));
 
     key(view.get(), Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(view->CurrentColumn(), 6);
+    EXPECT_EQ(view->CurrentSelection().curCol, 6);
     key(view.get(), Qt::Key_Home, Qt::ControlModifier);
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(0, 0));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(0, 0));
     EXPECT_EQ(view->FirstRow(), 0);
     key(view.get(), Qt::Key_PageDown);
     EXPECT_GT(view->FirstRow(), 0);
-    EXPECT_EQ(view->CurrentRow(), view->FirstRow());
+    EXPECT_EQ(view->CurrentSelection().curRow, view->FirstRow());
 }
 
 TEST_F(InputView, CommandKeys) {
@@ -256,7 +257,7 @@ TEST_F(InputView, TypingANumberInDataState) {
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(1, 1, &v));
     EXPECT_EQ(v, 12.0);
-    EXPECT_EQ(view->CurrentRow(), 2);  // Enter moved on
+    EXPECT_EQ(view->CurrentSelection().curRow, 2);  // Enter moved on
     EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(bar.m_nMode, kEditNone);
 
@@ -267,7 +268,7 @@ TEST_F(InputView, TypingANumberInDataState) {
     ASSERT_TRUE(doc.GetNumCellValue(2, 1, &v));
     EXPECT_EQ(v, 7.0);
     EXPECT_FALSE(doc.GetNumCellValue(5, 5, &v) && v != 0);
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(5, 5));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(5, 5));
 }
 
 TEST_F(InputView, TypingTextInFormatStateMakesALabel) {
@@ -280,7 +281,7 @@ TEST_F(InputView, TypingTextInFormatStateMakesALabel) {
     ASSERT_TRUE(doc.GetStyleCellText(3, 2, &text));  // stored in the area's first cell
     EXPECT_EQ(text, QStringLiteral("合计a"));
     EXPECT_EQ(doc.GetCellKind(3, 2), kCellLabel);
-    EXPECT_EQ(view->CurrentRow(), 5);
+    EXPECT_EQ(view->CurrentSelection().curRow, 5);
 
     view->SetCurrentAndSelection(3, 2, 3, 2, 3, 2);
     EXPECT_EQ(bar.text(), QStringLiteral("合计a"));
@@ -293,7 +294,7 @@ TEST_F(InputView, EscCancels) {
     key(view->CellEdit().CellEditor(), Qt::Key_Escape);
     double v = 0;
     EXPECT_FALSE(doc.GetNumCellValue(2, 2, &v) && v != 0);
-    EXPECT_EQ(view->CurrentRow(), 2);
+    EXPECT_EQ(view->CurrentSelection().curRow, 2);
     EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(view->CellEdit().CellEditor()->text(), "");
     EXPECT_EQ(bar.m_nMode, kEditNone);
@@ -322,7 +323,7 @@ TEST_F(InputView, DoubleClickLoadsTheCellAndArrowsMoveTheCaret) {
     EXPECT_FALSE(view->CellEdit().CellEditor()->text().isEmpty());
     EXPECT_TRUE(view->CellEdit().CellEditor()->m_bClicked);
     key(view->CellEdit().CellEditor(), Qt::Key_Left);
-    EXPECT_EQ(view->CurrentRow(), 1);  // the caret moved, not the cell
+    EXPECT_EQ(view->CurrentSelection().curRow, 1);  // the caret moved, not the cell
     EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
 }
 
@@ -336,7 +337,7 @@ TEST_F(InputView, EntryInTheFormulaBar) {
     double v = 0;
     ASSERT_TRUE(doc.GetNumCellValue(0, 3, &v));
     EXPECT_DOUBLE_EQ(v, 4.25);
-    EXPECT_EQ(view->CurrentRow(), 1);
+    EXPECT_EQ(view->CurrentSelection().curRow, 1);
 
     // A formula cell takes no entry from the bar either.
     ASSERT_TRUE(doc.SwitchToFormatState());
@@ -369,7 +370,7 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     EXPECT_EQ(view->CellEdit().CellEditor()->text(), "1abc");
     EXPECT_EQ(bar.text(), "1abc");
     EXPECT_EQ(view->CellEdit().CellEditor()->m_nMode, kEditNumber);
-    EXPECT_EQ(view->CurrentRow(), 1);  // Enter did not move on
+    EXPECT_EQ(view->CurrentSelection().curRow, 1);  // Enter did not move on
     if (QDir().mkpath(qortest::artifactPath()))
         view->grab().save(qortest::artifactPath(QStringLiteral("refused-entry.png")));
 
@@ -380,8 +381,8 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     press(cellPoint(6, 4));
     release(cellPoint(6, 4));
     EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(view->CurrentRow(), 1);
-    EXPECT_EQ(view->CurrentColumn(), 1);
+    EXPECT_EQ(view->CurrentSelection().curRow, 1);
+    EXPECT_EQ(view->CurrentSelection().curCol, 1);
     EXPECT_TRUE(view->CellEdit().CellEditor()->isVisible());
     EXPECT_EQ(valueB2(), 1234.0);
 
@@ -393,7 +394,7 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     EXPECT_EQ(messages.size(), 1);
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
     EXPECT_FALSE(view->CellEdit().CellEditor()->isVisible());
-    EXPECT_EQ(view->CurrentRow(), 2);
+    EXPECT_EQ(view->CurrentSelection().curRow, 2);
 
     // Esc drops a refused entry and the value stays.
     view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
@@ -444,14 +445,14 @@ TEST_F(InputView, TheFormulaBarKeepsARefusedEntryToMend) {
     EXPECT_DOUBLE_EQ(v, 7.25);
     EXPECT_EQ(bar.text(), "9abc");
     EXPECT_EQ(bar.m_nMode, kEditNumber);
-    EXPECT_EQ(view->CurrentRow(), 0);
+    EXPECT_EQ(view->CurrentSelection().curRow, 0);
 
     // Mended in the bar: the digits go in, the letters come out.
     for (int i = 0; i < 3; ++i) key(&bar, Qt::Key_Backspace);
     key(&bar, Qt::Key_Return);
     ASSERT_TRUE(doc.GetNumCellValue(0, 3, &v));
     EXPECT_DOUBLE_EQ(v, 9.0);
-    EXPECT_EQ(view->CurrentRow(), 1);
+    EXPECT_EQ(view->CurrentSelection().curRow, 1);
     EXPECT_EQ(messages.size(), 1);
 }
 
@@ -511,22 +512,22 @@ TEST_F(InputView, LocateEndAndCtrlEndGoThereAsAJumpDoes) {
     ASSERT_EQ(qor::ApplyLocateDlg(doc, m), 0);
     EXPECT_EQ(view->FirstRow(), 44);
     EXPECT_EQ(view->FirstColumn(), 3);
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(44, 3));
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(44, 3));
     EXPECT_EQ(reference.text(), "D45");
 
     // End: the last column of the row, with the combined area it lies in.
     combine(2, 5, 3, 6);
-    view->GoToCell(2, 0);
+    view->Scroll().GoToCell(2, 0);
     EXPECT_EQ(view->FirstRow(), 2);
     key(view.get(), Qt::Key_End);
-    EXPECT_EQ(view->CurrentRow(), 2);
-    EXPECT_EQ(view->CurrentColumn(), 6);
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(2, 5, 3, 6));
+    EXPECT_EQ(view->CurrentSelection().curRow, 2);
+    EXPECT_EQ(view->CurrentSelection().curCol, 6);
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(2, 5, 3, 6));
     EXPECT_EQ(view->FirstRow(), 2) << "End scrolls sideways only";
     // Ctrl+End: the last row and column, the view at the table's end.
     key(view.get(), Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(view->CurrentRow(), 49);
-    EXPECT_EQ(view->CurrentColumn(), 6);
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(49, 6));
+    EXPECT_EQ(view->CurrentSelection().curRow, 49);
+    EXPECT_EQ(view->CurrentSelection().curCol, 6);
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(49, 6));
     EXPECT_GT(view->FirstRow(), 2);
 }

@@ -698,8 +698,8 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     // A press on the sheet beside the object ends the editing too.
     container.OnLButtonDblClk(middle, false);
     QTest::mouseClick(&container, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(container.CurrentViewState().headerWidth + 2,
-                             container.CurrentViewState().headerHeight + 2));
+                      QPoint(container.Display().CurrentViewState().headerWidth + 2,
+                             container.Display().CurrentViewState().headerHeight + 2));
     EXPECT_EQ(deactivated, 2);
 
     // A report that is itself edited in place opens its objects in

@@ -160,8 +160,8 @@ TEST_F(PagesAtHand, ShiftClickExtendsFromTheCurrentCell) {
     EXPECT_EQ(area.first.col, 1);
     EXPECT_EQ(area.last.row, 4);
     EXPECT_EQ(area.last.col, 3);
-    EXPECT_EQ(view()->CurrentRow(), 1);  // the current cell stays where it was
-    EXPECT_EQ(view()->CurrentColumn(), 1);
+    EXPECT_EQ(view()->CurrentSelection().curRow, 1);  // the current cell stays where it was
+    EXPECT_EQ(view()->CurrentSelection().curCol, 1);
     // A plain click starts over.
     QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, cellPoint(2, 2));
     EXPECT_EQ(doc.Selection().Area().first.row, doc.Selection().Area().last.row);

@@ -62,7 +62,7 @@ TEST_F(SplitterTest, PanesShareTheScrollBarsOfTheirRowAndColumn) {
     EXPECT_EQ(p10->FirstColumn(), 3);
     EXPECT_EQ(p01->FirstColumn(), 0);
     // A pane scrolled by its own keys moves its partners with it.
-    p11->SetFirstCell(p11->FirstRow(), 2);
+    p11->Scroll().SetFirstCell(p11->FirstRow(), 2);
     EXPECT_EQ(p01->FirstColumn(), 2);
 
     // Removing the first row leaves the second one's pane on the first
@@ -138,7 +138,7 @@ TEST(SheetViewSelection, ViewsOfOneDocumentShareOneSelectionAndHandItBack) {
         CQorsView second(&doc);
         EXPECT_EQ(first.CurrentSelection().curRow, 3) << "the first view takes the document's";
         second.SetCurrentAndSelection(5, 1, 5, 1, 6, 2);
-        EXPECT_EQ(first.SelectionArea(), second.SelectionArea());
+        EXPECT_EQ(first.CurrentSelection().area, second.CurrentSelection().area);
         EXPECT_EQ(doc.Selection().Area(), CellArea::area(5, 1, 6, 2));
         CQorsDoc other;
         ASSERT_TRUE(other.Files().OnNewDocument());

@@ -199,7 +199,7 @@ TEST_F(ViewCommands, RightButtonAsksForTheMenuAtThePoint) {
 
 TEST_F(ViewCommands, TableSizePullsTheViewBack) {
     TableSizeDialogs dialogs;
-    view->SetFirstCell(40, 5);
+    view->Scroll().SetFirstCell(40, 5);
     doc.Selection().SetCurrentCell(45, 6);
     // Cancel changes nothing.
     view->OnCommand(kCmdTableSize);

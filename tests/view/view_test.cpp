@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QStringList>
 #include <limits>
 
@@ -62,33 +63,64 @@ public:
 
 TEST_F(ViewTest, GoToCellClampsAndSelects) {
     EXPECT_EQ(view->Geometry().LastRow(), 49);
-    view->GoToCell(500, 3);
+    view->Scroll().GoToCell(500, 3);
     EXPECT_EQ(view->FirstRow(), 49);
     EXPECT_EQ(view->FirstColumn(), 3);
-    EXPECT_EQ(view->CurrentRow(), 49);
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(49, 3));
+    EXPECT_EQ(view->CurrentSelection().curRow, 49);
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(49, 3));
 
-    view->GoToCell(2, 1, 5, 4);
-    EXPECT_EQ(view->SelectionArea(), CellArea::area(2, 1, 5, 4));
-    EXPECT_EQ(view->CurrentColumn(), 1);
+    view->Scroll().GoToCell(2, 1, 5, 4);
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::area(2, 1, 5, 4));
+    EXPECT_EQ(view->CurrentSelection().curCol, 1);
 
-    view->ScrollToCell(7, 6, true);
+    view->Scroll().ScrollToCell(7, 6, true);
     EXPECT_EQ(view->FirstRow(), 2);  // only the horizontal position moves
     EXPECT_EQ(view->FirstColumn(), 6);
-    EXPECT_EQ(view->SelectionArea(), CellArea::cell(7, 6));
-    EXPECT_EQ(view->FindUncombinedCell(7, -1), 0);
+    EXPECT_EQ(view->CurrentSelection().area, CellArea::cell(7, 6));
+    EXPECT_EQ(view->Scroll().FindUncombinedCell(7, -1), 0);
+}
+
+TEST_F(ViewTest, ScrollBarsFollowAndDriveTheFirstCell) {
+    QScrollBar hBar(Qt::Horizontal), vBar(Qt::Vertical);
+    view->Scroll().SetScrollBars(&hBar, &vBar);
+    EXPECT_EQ(vBar.maximum(), view->Geometry().LastRow());
+    EXPECT_EQ(hBar.maximum(), view->Geometry().LastColumn());
+
+    view->Scroll().SetFirstCell(10, 2);
+    EXPECT_EQ(vBar.value(), 10);
+    EXPECT_EQ(hBar.value(), 2);
+    vBar.setValue(20);
+    EXPECT_EQ(view->FirstRow(), 20);
+    EXPECT_EQ(view->FirstColumn(), 2);
+
+    view->Scroll().ScrollBarsToEnd();
+    EXPECT_EQ(view->FirstRow(), view->Geometry().LastRow());
+    EXPECT_EQ(view->FirstColumn(), view->Geometry().LastColumn());
+
+    view->Scroll().SetSheetScrolling(false);
+    EXPECT_FALSE(hBar.isEnabled() || vBar.isEnabled());
+    view->Scroll().SetSheetScrolling(true);
+    EXPECT_TRUE(hBar.isEnabled() && vBar.isEnabled());
+
+    // Bars handed over no longer move the view.
+    QScrollBar otherH(Qt::Horizontal), otherV(Qt::Vertical);
+    view->Scroll().SetScrollBars(&otherH, &otherV);
+    view->Scroll().SetFirstCell(0, 0);
+    vBar.setValue(5);
+    EXPECT_EQ(view->FirstRow(), 0);
+    EXPECT_EQ(otherV.value(), 0);
 }
 
 TEST_F(ViewTest, ScaleRestoreRejectsInvalidScales) {
-    view->SetViewScale(5u | (6u << 16), 0xFF, 1, std::numeric_limits<float>::quiet_NaN());
-    EXPECT_EQ(view->CurrentViewState().scale, kDefaultViewScale);
-    EXPECT_EQ(view->CurrentViewState().headerHeight, DefaultViewState().headerHeight);
-    EXPECT_EQ(view->CurrentViewState().headerWidth, DefaultViewState().headerWidth);
-    EXPECT_EQ(view->CurrentViewState().gridColour, 0xFFu);
+    view->Display().SetViewScale(5u | (6u << 16), 0xFF, 1, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(view->Display().CurrentViewState().scale, kDefaultViewScale);
+    EXPECT_EQ(view->Display().CurrentViewState().headerHeight, DefaultViewState().headerHeight);
+    EXPECT_EQ(view->Display().CurrentViewState().headerWidth, DefaultViewState().headerWidth);
+    EXPECT_EQ(view->Display().CurrentViewState().gridColour, 0xFFu);
 
-    view->SetViewScale(0, 0xC0C0C0, 0, 0.4f);
-    EXPECT_EQ(view->CurrentViewState().scale, 0.4f);
-    EXPECT_EQ(view->CurrentViewState().headerHeight, 0);
+    view->Display().SetViewScale(0, 0xC0C0C0, 0, 0.4f);
+    EXPECT_EQ(view->Display().CurrentViewState().scale, 0.4f);
+    EXPECT_EQ(view->Display().CurrentViewState().headerHeight, 0);
     EXPECT_EQ(view->Geometry().Scale(), 0.4f);
     EXPECT_EQ(doc.ViewState().sheetHeight, view->Geometry().SheetHeight());
 }
@@ -110,12 +142,12 @@ TEST_F(ViewTest, LayoutUsesAPrinterAlways) {
 
 TEST_F(ViewTest, ForcedBreakCommand) {
     doc.SetModifiedFlag(false);
-    view->GoToCell(0, 0);
+    view->Scroll().GoToCell(0, 0);
     view->Pages().OnForcedPageBreak();
     EXPECT_TRUE(view->Pages().OnUpdateShowPageBreaks());
     EXPECT_EQ(doc.ViewState().manualBreaks, qor::ManualBreakTable{});
 
-    view->GoToCell(3, 2);
+    view->Scroll().GoToCell(3, 2);
     view->Pages().OnForcedPageBreak();
     EXPECT_EQ(view->Pages().IsPageBreakAtCurrentCell(), 1);
     EXPECT_EQ(doc.ViewState().manualBreaks[0].row, 2);
