@@ -11,11 +11,7 @@
 #include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
 #include "document/startup.h"
-#include "engine/creportfile.h"
-#include "engine/workfiles.h"
 #include "fininterface/ledgerdrill.h"
-#include "platform/automation.h"
-#include "platform/registry.h"
 
 namespace {
 
