@@ -34,26 +34,17 @@ uint8_t ByteReader::u8() {
     return uint8_t(m_data[m_pos++]);
 }
 
-uint16_t ByteReader::u16() {
-    if (!need(2)) return 0;
-    const uint16_t v = qFromLittleEndian<quint16>(m_data + m_pos);
-    m_pos += 2;
+template <class T>
+T ByteReader::little() {
+    if (!need(sizeof(T))) return 0;
+    const T v = qFromLittleEndian<T>(m_data + m_pos);
+    m_pos += sizeof(T);
     return v;
 }
 
-uint32_t ByteReader::u32() {
-    if (!need(4)) return 0;
-    const uint32_t v = qFromLittleEndian<quint32>(m_data + m_pos);
-    m_pos += 4;
-    return v;
-}
-
-uint64_t ByteReader::u64() {
-    if (!need(8)) return 0;
-    const uint64_t v = qFromLittleEndian<quint64>(m_data + m_pos);
-    m_pos += 8;
-    return v;
-}
+uint16_t ByteReader::u16() { return little<quint16>(); }
+uint32_t ByteReader::u32() { return little<quint32>(); }
+uint64_t ByteReader::u64() { return little<quint64>(); }
 
 float ByteReader::f32() {
     const uint32_t bits = u32();

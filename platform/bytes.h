@@ -54,6 +54,10 @@ public:
     QString utf16z(size_t fieldBytes);
 
 private:
+    // The next sizeof(T) bytes as a little-endian number; 0 past the end.
+    template <class T>
+    T little();
+
     const char* m_data;
     size_t m_size;
     size_t m_pos = 0;

@@ -17,19 +17,12 @@ qortest::ProcessResult consol(const QString& home, const QString& args) {
     return qortest::run(QStringLiteral("/bin/sh"), {"-c", script});
 }
 
-void put(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 }  // namespace
 
 TEST(QorConsol, OpenPreparesTheReportAndSaveWritesItsUploadFile) {
     const QString home = qortest::freshDir("consol-cli");
     const QString root = home + "/QORTEMP/hbbb";
-    put(root + "/样表/Monthly.xml",
+    qortest::writeFile(root + "/样表/Monthly.xml",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData SampleID=\"7\" SampleName=\"x\">"
         "<Period><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/><M/></Period>"
         "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
@@ -37,7 +30,7 @@ TEST(QorConsol, OpenPreparesTheReportAndSaveWritesItsUploadFile) {
         "ss:ExpandedRowCount=\"5\"/></Worksheet></Workbook>"
         "<SampleAlias><SName>Cash</SName><CellCoor>Balance!B4</CellCoor></SampleAlias>"
         "</ReportData>\n");
-    put(root + "/Alpha(001)/Monthly/download/2004-03-01.xml",
+    qortest::writeFile(root + "/Alpha(001)/Monthly/download/2004-03-01.xml",
         "<ReportData><SampleData><Cash>42</Cash></SampleData></ReportData>");
     const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
 

@@ -64,28 +64,17 @@ TEST(PathsTest, ImportPathFromTheRegistryElseHome) {
     qor::Registry::deleteValue(key, "ZWQORImportPath");
 }
 
-namespace {
-
-void putFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-}  // namespace
-
 TEST(PathsTest, LegacyDataFoldersMoveOnceAndNeverOverAnExistingOne) {
     const QString home = qortest::freshDir("paths-legacy");
     const QByteArray oldHome = qgetenv("QOR_HOME");
     const auto restore = qScopeGuard([&] { qputenv("QOR_HOME", oldHome); });
     qputenv("QOR_HOME", QFile::encodeName(home));
-    putFile(home + "/qor/config/q_lrb.config", "old config");
-    putFile(home + "/qor/work/left-behind.rep", "old work");
-    putFile(home + "/qor/data/sales.db", "old data");
-    putFile(home + "/qor/notes.txt", "not ours");
+    qortest::writeFile(home + "/qor/config/q_lrb.config", "old config");
+    qortest::writeFile(home + "/qor/work/left-behind.rep", "old work");
+    qortest::writeFile(home + "/qor/data/sales.db", "old data");
+    qortest::writeFile(home + "/qor/notes.txt", "not ours");
     // The new configuration folder already holds the user's files.
-    putFile(home + "/config/q_lrb.config", "new config");
+    qortest::writeFile(home + "/config/q_lrb.config", "new config");
     EXPECT_EQ(qor::legacyDataFolder("work"), home + "/qor/work");
 
     EXPECT_EQ(qor::MoveLegacyDataFolders(), 2);
@@ -98,14 +87,14 @@ TEST(PathsTest, LegacyDataFoldersMoveOnceAndNeverOverAnExistingOne) {
 
     // A second start finds nothing to move, even with an old folder made
     // again beside the new one.
-    putFile(home + "/qor/data/sales.db", "older data");
+    qortest::writeFile(home + "/qor/data/sales.db", "older data");
     EXPECT_EQ(qor::MoveLegacyDataFolders(), 0);
     EXPECT_EQ(qortest::fileBytes(home + "/data/sales.db"), "old data");
 
     // Once everything has moved the old parent goes, but only when empty.
     const QString other = qortest::freshDir("paths-legacy-empty");
     qputenv("QOR_HOME", QFile::encodeName(other));
-    putFile(other + "/qor/work/a", "a");
+    qortest::writeFile(other + "/qor/work/a", "a");
     EXPECT_EQ(qor::MoveLegacyDataFolders(), 1);
     EXPECT_FALSE(QFileInfo::exists(other + "/qor"));
 }
