@@ -98,12 +98,6 @@ DialogHandler<R> acting(void (*f)(const R&, QWidget*), QWidget* parent) {
     };
 }
 
-// A handler that runs f(members, parent) for a dialog of another shape.
-template <class M>
-DialogHandler<M> with(std::optional<M> (*f)(const M&, QWidget*), QWidget* parent) {
-    return [f, p = Parent(parent)](const M& m) { return f(m, p); };
-}
-
 }  // namespace
 
 void RegisterDocumentDialogs(QWidget* parent) {
@@ -117,7 +111,7 @@ void RegisterDocumentDialogs(QWidget* parent) {
     Register<TableSizeDlgMembers>(ModalDialog<CTableSizeDlg>(parent));
     Register<RowHeightDlgMembers>(ModalDialog<CRowHeightDlg>(parent));
     Register<ColWidthDlgMembers>(ModalDialog<CColWidthDlg>(parent));
-    Register<CombineCellsDlgMembers>(with(&combineCells, parent));
+    Register<CombineCellsDlgMembers>(DialogFunction(&combineCells, parent));
     Register<SetVarAreaDlgMembers>(ModalDialog<CSetVarAreaDlg>(parent));
     Register<ApplyFormatDlgMembers>(ModalDialog<CApplyFormatDlg>(parent));
     Register<DrawLineDlgMembers>(ModalDialog<CDrawLineDlg>(parent));
@@ -135,14 +129,14 @@ void RegisterDocumentDialogs(QWidget* parent) {
     Register<FormatLockDlgMembers>(ModalDialog<CFormatLockDlg>(parent));
     Register<FormatPasswordDlgMembers>(ModalDialog<CFormatPasswordDlg>(parent));
     Register<SetFilePasswordDlgMembers>(ModalDialog<CSetFilePasswordDlg>(parent));
-    Register<ReportTemplateDlgMembers>(with(&reportTemplate, parent));
+    Register<ReportTemplateDlgMembers>(DialogFunction(&reportTemplate, parent));
     Register<ModelSheetRequest>(acting(&modelSheet, parent));
-    Register<MultiPivotDlgMembers>(with(&multiPivot, parent));
+    Register<MultiPivotDlgMembers>(DialogFunction(&multiPivot, parent));
     // The sheet choice of a workbook being opened.
     Register<SetPageNoDlgMembers>(ModalDialog<CSetPageNoDlg>(parent));
-    Register<ExportDlgMembers>(with(&RunExportDlg, parent));
-    Register<TabHuiZongWizardMembers>(with(&tabHuiZong, parent));
-    Register<VHuiZongWizardMembers>(with(&vHuiZong, parent));
+    Register<ExportDlgMembers>(DialogFunction(&RunExportDlg, parent));
+    Register<TabHuiZongWizardMembers>(DialogFunction(&tabHuiZong, parent));
+    Register<VHuiZongWizardMembers>(DialogFunction(&vHuiZong, parent));
     UseFormatPasswordDlg();
 }
 

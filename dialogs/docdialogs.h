@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "document/cmd_dialogs.h"
+#include "document/dialogregistry.h"
 
 namespace qor {
 
@@ -22,6 +23,13 @@ auto ModalDialog(QWidget* parent) {
         if (dlg.DoModal() != kIdOk) return std::optional<M>();
         return std::optional<M>(static_cast<const M&>(dlg));
     };
+}
+
+// A dialog handler that runs f(members, parent), for a dialog that is not
+// simply its members (an extra setting, a result read from its buttons).
+template <class M>
+DialogHandler<M> DialogFunction(std::optional<M> (*f)(const M&, QWidget*), QWidget* parent) {
+    return [f, p = QPointer<QWidget>(parent)](const M& m) { return f(m, p); };
 }
 
 // Registers every dialog of the document's commands, each modal over

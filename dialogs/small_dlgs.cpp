@@ -21,7 +21,6 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/dlgbuild.h"
 #include "dialogs/small_logic.h"
-#include "dialogs/viewsettings_viewdialogs.h"
 #include "engine/errorlog.h"
 #include "engine/messages.h"
 #include "platform/datadir.h"
@@ -135,31 +134,6 @@ void CObjectPropDlg::OnOK() {
     m_nScale = v;
     m_bRelative = m_relative->isChecked();
     EndDialog(IDOK);
-}
-
-int ViewSettingsDialogs::RunObjectLookDlg(view::ObjectLookDlgMembers& m) {
-    CObjectLookDlg dlg(m_parent.data());
-    dlg.m_bBorder = m.border;
-    dlg.m_bTransparent = m.transparent;
-    if (dlg.DoModal() != CQorDialog::IDOK) return kIdCancel;
-    m.border = dlg.m_bBorder;
-    m.transparent = dlg.m_bTransparent;
-    return kIdOk;
-}
-
-int ViewSettingsDialogs::RunObjectPropDlg(view::ObjectPropDlgMembers& m) {
-    CObjectPropDlg dlg(m_parent.data());
-    dlg.m_strName = m.name;
-    dlg.m_strArea = m.area;
-    dlg.m_nScale = m.scale;
-    dlg.m_nMinScale = m.minScale;
-    dlg.m_nMaxScale = m.maxScale;
-    dlg.m_bRelative = m.relative;
-    if (dlg.DoModal() != CQorDialog::IDOK) return kIdCancel;
-    m.scale = dlg.m_nScale;
-    m.relative = dlg.m_bRelative;
-    m.changed = dlg.m_bChanged;
-    return kIdOk;
 }
 
 // ---- CCustomMenuDlg ---------------------------------------------------------

@@ -1,42 +1,63 @@
 #include "dialogs/viewsettings_viewdialogs.h"
 
 #include "dialogs/ccellattrdlg.h"
+#include "dialogs/docdialogs.h"
+#include "dialogs/small_dlgs.h"
 #include "dialogs/viewsettings_dlgs.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
+#include "view/displaystyle.h"
 #include "view/view_commands.h"
 
 namespace qor {
 
-int ViewSettingsDialogs::RunZoomDlg(view::ZoomDlgMembers& members) {
-    CZoomDlg dlg(m_parent);
-    static_cast<view::ZoomDlgMembers&>(dlg) = members;
-    const int result = dlg.DoModal();
-    if (result == kIdOk) members = dlg;
-    return result;
+namespace {
+
+std::optional<view::CellAttrRequest> cellAttr(const view::CellAttrRequest& r, QWidget* parent) {
+    CCellAttrDlg dlg(LoadErrorText(viewcmd::kStrCellAttrCaption), parent, 0);
+    dlg.SetMembers(r.members);
+    dlg.RemovePages(r.removeMask);
+    if (dlg.DoModal() != kIdOk) return std::nullopt;
+    return view::CellAttrRequest{dlg.GetMembers(), r.removeMask};
 }
 
-int ViewSettingsDialogs::RunDisplayStyleDlg(view::DisplayStyleDlgMembers& members) {
-    CDisplayStyleDlg dlg(m_parent);
-    static_cast<view::DisplayStyleDlgMembers&>(dlg) = members;
-    const int result = dlg.DoModal();
-    if (result == kIdOk) members = dlg;
-    return result;
+std::optional<view::ObjectLookDlgMembers> objectLook(const view::ObjectLookDlgMembers& m,
+                                                     QWidget* parent) {
+    CObjectLookDlg dlg(parent);
+    dlg.m_bBorder = m.border;
+    dlg.m_bTransparent = m.transparent;
+    if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
+    view::ObjectLookDlgMembers out = m;
+    out.border = dlg.m_bBorder;
+    out.transparent = dlg.m_bTransparent;
+    return out;
 }
 
-int ViewSettingsDialogs::RunCellAttrDlg(CellAttrMembers& members, int removeMask) {
-    CCellAttrDlg dlg(LoadErrorText(viewcmd::kStrCellAttrCaption), m_parent, 0);
-    dlg.SetMembers(members);
-    dlg.RemovePages(removeMask);
-    const int result = dlg.DoModal();
-    if (result == kIdOk) members = dlg.GetMembers();
-    return result;
+std::optional<view::ObjectPropDlgMembers> objectProp(const view::ObjectPropDlgMembers& m,
+                                                     QWidget* parent) {
+    CObjectPropDlg dlg(parent);
+    dlg.m_strName = m.name;
+    dlg.m_strArea = m.area;
+    dlg.m_nScale = m.scale;
+    dlg.m_nMinScale = m.minScale;
+    dlg.m_nMaxScale = m.maxScale;
+    dlg.m_bRelative = m.relative;
+    if (dlg.DoModal() != CQorDialog::IDOK) return std::nullopt;
+    view::ObjectPropDlgMembers out = m;
+    out.scale = dlg.m_nScale;
+    out.relative = dlg.m_bRelative;
+    out.changed = dlg.m_bChanged;
+    return out;
 }
 
-view::IViewDialogs* InstallViewSettingsDialogs(QWidget* parent) {
-    static ViewSettingsDialogs dialogs;
-    dialogs.SetParent(parent);
-    return view::InstallViewDialogs(&dialogs);
+}  // namespace
+
+void RegisterViewDialogs(QWidget* parent) {
+    Register<view::ZoomDlgMembers>(ModalDialog<CZoomDlg>(parent));
+    Register<view::DisplayStyleDlgMembers>(ModalDialog<CDisplayStyleDlg>(parent));
+    Register<view::CellAttrRequest>(DialogFunction(&cellAttr, parent));
+    Register<view::ObjectLookDlgMembers>(DialogFunction(&objectLook, parent));
+    Register<view::ObjectPropDlgMembers>(DialogFunction(&objectProp, parent));
 }
 
 std::optional<int> RunCurrencySymbolDlg(QWidget* parent) {

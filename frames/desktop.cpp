@@ -114,7 +114,7 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     }
     // BROWSE shows its pivot in the main window.
     InstallPivotDialog(main);
-    InstallViewSettingsDialogs(main);
+    RegisterViewDialogs(main);
     InstallChartUi(main);
     InstallObjectPropsDlg(main);
     qor::view::InstallReportViewer();

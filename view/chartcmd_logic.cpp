@@ -95,16 +95,6 @@ ChartDesc BuildAreaChartDesc(const AreaChartDlgMembers& m, QSize size, int chart
     return d;
 }
 
-int IChartUi::RunAreaChartDlg(AreaChartDlgMembers& members) {
-    (void)members;
-    return qor::kIdCancel;
-}
-
-int IChartUi::RunInsertObjectDlg(InsertObjectDlgMembers& members) {
-    (void)members;
-    return qor::kIdCancel;
-}
-
 std::unique_ptr<IChartWindow> IChartUi::CreateChartWindow(CQorsDoc* doc, QWidget* parent) {
     (void)doc;
     (void)parent;

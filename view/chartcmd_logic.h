@@ -119,17 +119,9 @@ public:
 class IChartUi {
 public:
     virtual ~IChartUi() = default;
-    virtual bool Provides(int templateId) const {
-        (void)templateId;
-        return false;
-    }
-    // kIdOk or kIdCancel; the members are the dialog's in and out values.
-    virtual int RunAreaChartDlg(AreaChartDlgMembers& members);
     // A chart window over parent for the document's current chart; null
     // when charts cannot be edited here.
     virtual std::unique_ptr<IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent);
-    // kIdOk or kIdCancel.
-    virtual int RunInsertObjectDlg(InsertObjectDlgMembers& members);
     // Shows the document's current chart in the chart frame (opened once
     // per document, else brought to the front); false when there is no
     // chart frame here.

@@ -30,12 +30,6 @@ int RescaledHeader(int current, int base, float scale) {
 namespace {
 int g_paletteIndex = int(kStylePalette.size()) - 1;
 
-IViewDialogs& DefaultDialogs() {
-    static IViewDialogs cancelling;
-    return cancelling;
-}
-IViewDialogs* g_dialogs = nullptr;
-
 bool InPalette(int index) { return index >= 0 && index < int(kStylePalette.size()); }
 
 // trunc(v x ratio + 0.5) as the item arithmetic rounds.
@@ -52,14 +46,6 @@ int PaletteIndexFor(uint32_t grid) {
     const auto it = std::find(kStylePalette.begin(), kStylePalette.end(), grid);
     if (it != kStylePalette.end()) return int(it - kStylePalette.begin());
     return g_paletteIndex;
-}
-
-IViewDialogs* ViewDialogs() { return g_dialogs ? g_dialogs : &DefaultDialogs(); }
-
-IViewDialogs* InstallViewDialogs(IViewDialogs* dialogs) {
-    IViewDialogs* previous = ViewDialogs();
-    g_dialogs = dialogs;
-    return previous;
 }
 
 ViewState ApplyZoom(const ViewState& current, int percent, const HeaderMetrics& base) {

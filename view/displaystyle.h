@@ -5,8 +5,9 @@
 // saved view state the commands store with the report, and the rescaling
 // of the page's items when the scale changes.
 //
-// The dialogs reach the commands through IViewDialogs; without installed
-// dialogs every dialog answers "cancelled", so the commands run headless.
+// The commands ask their dialogs through the dialog registry
+// (document/dialogregistry.h); with none registered a command is off and
+// its work runs headless.
 
 #include <array>
 #include <cstdint>
@@ -87,32 +88,12 @@ struct ObjectPropDlgMembers {
     bool changed = false;
 };
 
-class IViewDialogs {
-public:
-    virtual ~IViewDialogs() = default;
-    // True when the dialog of this template id is installed here (the
-    // cancelling default provides none, so its commands are off).
-    virtual bool Provides(int templateId) const {
-        (void)templateId;
-        return false;
-    }
-    // kIdOk or kIdCancel; the members are the dialog's in and out values.
-    virtual int RunZoomDlg(ZoomDlgMembers&) { return kIdCancel; }
-    virtual int RunDisplayStyleDlg(DisplayStyleDlgMembers&) { return kIdCancel; }
-    // The cell-attribute sheet over the members, without the pages of
-    // removeMask (1 type, 2 alignment, 4 font and pattern, 8 border).
-    virtual int RunCellAttrDlg(CellAttrMembers&, int removeMask) {
-        (void)removeMask;
-        return kIdCancel;
-    }
-    virtual int RunObjectLookDlg(ObjectLookDlgMembers&) { return kIdCancel; }
-    virtual int RunObjectPropDlg(ObjectPropDlgMembers&) { return kIdCancel; }
+// The cell-attribute sheet over the members, without the pages of
+// removeMask (1 type, 2 alignment, 4 font and pattern, 8 border).
+struct CellAttrRequest {
+    CellAttrMembers members;
+    int removeMask = 0;
 };
-
-// The installed dialogs (never null: a cancelling default); installing
-// null restores the default. Returns the previous ones.
-IViewDialogs* ViewDialogs();
-IViewDialogs* InstallViewDialogs(IViewDialogs* dialogs);
 
 // ---------------------------------------------------------------------------
 // What the commands do to a view state

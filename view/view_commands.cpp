@@ -19,6 +19,7 @@
 #include "charts/coleitem.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -143,14 +144,14 @@ Off needData(CQorsView& v, int, qor::CommandState&) {
 const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     // The lambdas below are inside a member function, so they may reach the
     // view's private parts through the view they are given.
-    constexpr auto clipboard = [](CQorsView& v, int id) { v.Clipboard().OnClipboardCommand(id); };
     constexpr auto copyRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
         return v.Clipboard().OnUpdateEditCopy() ? Off() : QStringLiteral("没有选中的内容");
     };
     constexpr auto dialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
-        if (!ViewDialogs()->Provides(id == kCmdDisplayScale ? kDlgZoom : kDlgDisplayStyle))
+        if (id == kCmdDisplayScale ? !qor::HasDialog<ZoomDlgMembers>()
+                                   : !qor::HasDialog<DisplayStyleDlgMembers>())
             return dc::ReasonNoDialog();
         return Off();
     };
@@ -171,7 +172,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         if (!isOpen(v)) return dc::ReasonNoReport();
         if (isData(v)) return dc::ReasonFormatState();
         if (id == kCmdTableSize ? !qor::HasDialog<qor::TableSizeDlgMembers>()
-                                : !ViewDialogs()->Provides(kDlgCellAttributes))
+                                : !qor::HasDialog<CellAttrRequest>())
             return dc::ReasonNoDialog();
         return Off();
     };
@@ -194,7 +195,8 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdObjectVerbs,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!dynamic_cast<COleItem*>(v.Items().Selected())) return QStringLiteral("没有选中的对象");
+             if (!dynamic_cast<COleItem*>(v.Items().Selected()))
+                 return QStringLiteral("没有选中的对象");
              return Off();
          },
          [](CQorsView& v, int) {
@@ -205,20 +207,21 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdInsertObject,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!ChartUi()->Provides(kDlgInsertObject)) return dc::ReasonNoDialog();
+             if (!qor::HasDialog<InsertObjectDlgMembers>()) return dc::ReasonNoDialog();
              return Off();
          },
          QOR_RUN(v.OnInsertObject())},
-        {qor::clip::kCmdCopy, copyRule, clipboard},
-        {qor::clip::kCmdCut, copyRule, clipboard},
-        {qor::clip::kCmdClear, copyRule, clipboard},
+        {qor::clip::kCmdCopy, copyRule, QOR_RUN(v.Clipboard().OnEditCopy())},
+        {qor::clip::kCmdCut, copyRule, QOR_RUN(v.Clipboard().OnEditCut())},
+        {qor::clip::kCmdClear, copyRule, QOR_RUN(v.Clipboard().OnEditClear())},
         {qor::clip::kCmdPaste,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             return v.Clipboard().OnUpdateEditPaste() ? Off() : QStringLiteral("剪贴板中没有可粘贴的数据");
+             return v.Clipboard().OnUpdateEditPaste() ? Off()
+                                                      : QStringLiteral("剪贴板中没有可粘贴的数据");
          },
-         clipboard},
-        {qor::clip::kCmdPasteLink, needReport, clipboard},
+         QOR_RUN(v.Clipboard().OnEditPaste())},
+        {qor::clip::kCmdPasteLink, needReport, QOR_RUN(v.Clipboard().OnEditPasteLink())},
         {qor::clip::kCmdPasteSpecial,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
@@ -227,14 +230,14 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
                  return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
              return Off();
          },
-         clipboard},
+         QOR_RUN(v.Clipboard().OnEditPasteSpecial())},
         {kCmdDisplayScale, dialogRule, QOR_RUN(v.Display().OnDisplayScale())},
         {kCmdDisplayStyle, dialogRule, QOR_RUN(v.Display().OnDisplayStyle())},
         {kCmdForcedPageBreak,
          [](CQorsView& v, int, qor::CommandState& s) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             s.text =
-                 LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak : kStrForceBreak);
+             s.text = LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak
+                                                                         : kStrForceBreak);
              return Off();
          },
          QOR_RUN(v.Pages().OnForcedPageBreak())},
@@ -251,7 +254,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdObjectAppearance,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
-             return ViewDialogs()->Provides(kDlgObjectLook) ? Off() : dc::ReasonNoDialog();
+             return qor::HasDialog<ObjectLookDlgMembers>() ? Off() : dc::ReasonNoDialog();
          },
          QOR_RUN(v.OnObjectAppearance())},
         {kCmdObjectProperties,
@@ -259,7 +262,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
              if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
              if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
                  return QStringLiteral("该对象没有可设置的属性");
-             return ViewDialogs()->Provides(kDlgObjectProp) ? Off() : dc::ReasonNoDialog();
+             return qor::HasDialog<ObjectPropDlgMembers>() ? Off() : dc::ReasonNoDialog();
          },
          QOR_RUN(v.OnObjectProperties())},
         {kCmdObjectPreview, objectPrintRule,
@@ -279,7 +282,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
              if (!isData(v)) return dc::ReasonDataState();
-             if (!ChartUi()->Provides(kDlgAreaChart)) return dc::ReasonNoDialog();
+             if (!qor::HasDialog<AreaChartDlgMembers>()) return dc::ReasonNoDialog();
              return Off();
          },
          QOR_RUN(v.InsertAreaChart())},
@@ -396,7 +399,9 @@ const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     state = qor::CommandState{};
     // While a chart is edited its window answers first.
-    if (Items().IsChartEditing() && Items().ChartWindow() && Items().ChartWindow()->OnUpdateCommand(id, state)) return true;
+    if (Items().IsChartEditing() && Items().ChartWindow() &&
+        Items().ChartWindow()->OnUpdateCommand(id, state))
+        return true;
     std::optional<QString> off;
     if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
         // An embedded or linked object has properties of its own.
@@ -639,10 +644,11 @@ bool CQorsView::EditCellAttributes(int removeMask) {
     const CellArea area =
         CellArea::area(sel.first.row + 1, sel.first.col + 1, sel.last.row + 1, sel.last.col + 1);
     CReportHandle& report = *m_pDoc->GetReport();
-    qor::CellAttrMembers members = qor::GatherCellAttr(report, area);
-    const bool ok = ViewDialogs()->RunCellAttrDlg(members, removeMask) == qor::kIdOk;
+    const std::optional<CellAttrRequest> asked =
+        qor::Ask(CellAttrRequest{qor::GatherCellAttr(report, area), removeMask});
+    const bool ok = asked.has_value();
     if (ok) {
-        const qor::CellAttrApplyResult r = qor::ApplyCellAttr(report, area, members);
+        const qor::CellAttrApplyResult r = qor::ApplyCellAttr(report, area, asked->members);
         if (r.diagonalTooLarge) tellId(kMsgDiagonalTooLarge);
         // The report's refusal would otherwise look like a change that
         // silently did not happen.
@@ -670,10 +676,11 @@ bool CQorsView::InsertAreaChart() {
         qor::messageBox(LoadErrorText(why), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return false;
     }
-    AreaChartDlgMembers m =
-        PresetAreaChart(sel, m_pDoc->ViewState().curPage, m_pDoc->Items().ChartCounter(),
-                        m_pDoc->GetReport()->GetRowCount() - 1, m_pDoc->GetReport()->GetColCount() - 1);
-    if (ChartUi()->RunAreaChartDlg(m) != qor::kIdOk) return false;
+    const std::optional<AreaChartDlgMembers> asked = qor::Ask(PresetAreaChart(
+        sel, m_pDoc->ViewState().curPage, m_pDoc->Items().ChartCounter(),
+        m_pDoc->GetReport()->GetRowCount() - 1, m_pDoc->GetReport()->GetColCount() - 1));
+    if (!asked) return false;
+    const AreaChartDlgMembers& m = *asked;
     m_pDoc->Items().SetChartCounter(m_pDoc->Items().ChartCounter() + 1);
     // Centred in the part of the sheet the window shows: inside the
     // headers, and pulled in to the sheet's end when it ends in the window.
@@ -704,8 +711,9 @@ bool CQorsView::InsertAreaChart() {
 
 bool CQorsView::OnInsertObject() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return false;
-    InsertObjectDlgMembers m;
-    if (ChartUi()->RunInsertObjectDlg(m) != qor::kIdOk || m.m_strPath.isEmpty()) return false;
+    const std::optional<InsertObjectDlgMembers> asked = qor::Ask(InsertObjectDlgMembers{});
+    if (!asked || asked->m_strPath.isEmpty()) return false;
+    const InsertObjectDlgMembers& m = *asked;
     // A report reached under another name (a link to it) that is open here
     // is refused; a report named as such is refused by the document.
     const QString suffix = QFileInfo(m.m_strPath).suffix().toUpper();
@@ -734,23 +742,25 @@ bool CQorsView::OnInsertObject() {
 
 void CQorsView::OnObjectAppearance() {
     if (!m_pDoc || !Items().Selected()) return;
-    ObjectLookDlgMembers m;
-    m.border = Items().Selected()->HasBorder();
-    m.transparent = Items().Selected()->IsTransparent();
-    if (ViewDialogs()->RunObjectLookDlg(m) != qor::kIdOk) return;
-    ApplyItemLook(*m_pDoc, *Items().Selected(), m.border, m.transparent);
+    ObjectLookDlgMembers preset;
+    preset.border = Items().Selected()->HasBorder();
+    preset.transparent = Items().Selected()->IsTransparent();
+    const std::optional<ObjectLookDlgMembers> m = qor::Ask(preset);
+    if (!m) return;
+    ApplyItemLook(*m_pDoc, *Items().Selected(), m->border, m->transparent);
 }
 
 void CQorsView::OnObjectProperties() {
     auto* chart = dynamic_cast<CGraphItem*>(Items().Selected());
     if (!m_pDoc || !chart) return;
     const qor::items::ChartDesc& desc = chart->GetChartDesc();
-    ObjectPropDlgMembers m;
-    m.name = desc.GetText(qor::items::ChartDesc::kTitleText);
-    m.area = ChartAreaText(desc);
-    m.text = desc.GetText(qor::items::ChartDesc::kNameText);
-    if (ViewDialogs()->RunObjectPropDlg(m) != qor::kIdOk || !m.changed) return;
-    ApplyChartScale(*m_pDoc, *chart, m.scale, m.relative);
+    ObjectPropDlgMembers preset;
+    preset.name = desc.GetText(qor::items::ChartDesc::kTitleText);
+    preset.area = ChartAreaText(desc);
+    preset.text = desc.GetText(qor::items::ChartDesc::kNameText);
+    const std::optional<ObjectPropDlgMembers> m = qor::Ask(preset);
+    if (!m || !m->changed) return;
+    ApplyChartScale(*m_pDoc, *chart, m->scale, m->relative);
     m_pDoc->UpdateAllViews();
 }
 

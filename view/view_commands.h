@@ -41,13 +41,6 @@ using qor::cmd_ids::kCmdDataOverlayPrint;
 using qor::cmd_ids::kCmdSplitWindow;
 using qor::cmd_ids::kCmdDataInterface;
 
-// Dialog templates.
-constexpr int kDlgCellAttributes = 233;
-constexpr int kDlgZoom = 364;
-constexpr int kDlgDisplayStyle = 388;
-constexpr int kDlgObjectLook = 457;
-constexpr int kDlgObjectProp = 460;
-
 // Texts.
 constexpr int kStrForceBreak = 62547;
 constexpr int kStrRemoveBreak = 62548;

@@ -46,37 +46,33 @@ ClipContext ViewClipContext(CQorsView& view) {
 
 }  // namespace qor::clip
 
-namespace {
-ClipContext contextOf(CQorsView& view) { return ViewClipContext(view); }
-}  // namespace
-
 void ViewClipboard::OnEditCopy() {
-    ClipContext ctx = contextOf(m_view);
+    ClipContext ctx = ViewClipContext(m_view);
     EditCopy(ctx);
 }
 
 void ViewClipboard::OnEditCut() {
-    ClipContext ctx = contextOf(m_view);
+    ClipContext ctx = ViewClipContext(m_view);
     EditCut(ctx);
 }
 
 void ViewClipboard::OnEditClear() {
-    ClipContext ctx = contextOf(m_view);
+    ClipContext ctx = ViewClipContext(m_view);
     EditClear(ctx);
 }
 
 void ViewClipboard::OnEditPaste() {
-    ClipContext ctx = contextOf(m_view);
+    ClipContext ctx = ViewClipContext(m_view);
     EditPaste(ctx);
 }
 
 void ViewClipboard::OnEditPasteLink() {
-    ClipContext ctx = contextOf(m_view);
+    ClipContext ctx = ViewClipContext(m_view);
     EditPasteLink(ctx);
 }
 
 void ViewClipboard::OnEditPasteSpecial(IPasteSpecialDialog* dialog) {
-    ClipContext ctx = contextOf(m_view);
+    ClipContext ctx = ViewClipContext(m_view);
     EditPasteSpecial(ctx, dialog ? *dialog : DefaultPasteSpecialDialog());
 }
 
@@ -96,29 +92,4 @@ bool ViewClipboard::OnUpdateEditPaste() const { return UpdateEditPaste(SystemCli
 
 bool ViewClipboard::OnUpdateEditPasteSpecial() const {
     return UpdateEditPasteSpecial(SystemClipboard().Data());
-}
-
-bool ViewClipboard::OnClipboardCommand(int id) {
-    switch (id) {
-        case kCmdCopy:
-            OnEditCopy();
-            return true;
-        case kCmdCut:
-            OnEditCut();
-            return true;
-        case kCmdClear:
-            OnEditClear();
-            return true;
-        case kCmdPaste:
-            OnEditPaste();
-            return true;
-        case kCmdPasteLink:
-            OnEditPasteLink();
-            return true;
-        case kCmdPasteSpecial:
-            OnEditPasteSpecial();
-            return true;
-        default:
-            return false;
-    }
 }

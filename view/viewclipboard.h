@@ -25,8 +25,6 @@ public:
     bool OnUpdateEditCopy(const void* inPlaceFrame = nullptr) const;
     bool OnUpdateEditPaste() const;
     bool OnUpdateEditPasteSpecial() const;
-    // Runs one of the clipboard command ids; false for another id.
-    bool OnClipboardCommand(int id);
 
 private:
     CQorsView& m_view;

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
 
@@ -41,12 +42,13 @@ ViewState ViewDisplay::CurrentViewState() const {
 void ViewDisplay::OnDisplayScale() {
     CQorsDoc* doc = m_v.m_pDoc;
     if (!doc || !doc->IsOpen()) return;
-    ZoomDlgMembers members;
-    members.percent = ScaleToPercent(m_v.m_fScale);
-    if (ViewDialogs()->RunZoomDlg(members) != qor::kIdOk) return;
+    ZoomDlgMembers preset;
+    preset.percent = ScaleToPercent(m_v.m_fScale);
+    const std::optional<ZoomDlgMembers> members = qor::Ask(preset);
+    if (!members) return;
     doc->SetModifiedFlag();
     const float oldScale = m_v.m_fScale;
-    const ViewState next = ApplyZoom(CurrentViewState(), members.percent);
+    const ViewState next = ApplyZoom(CurrentViewState(), members->percent);
     ApplyViewState(next);
 
     std::array<uint32_t, 4> saved{};
@@ -68,10 +70,11 @@ void ViewDisplay::OnDisplayScale() {
 void ViewDisplay::OnDisplayStyle() {
     CQorsDoc* doc = m_v.m_pDoc;
     if (!doc || !doc->IsOpen()) return;
-    DisplayStyleDlgMembers members = StyleMembersFor(CurrentViewState());
-    if (ViewDialogs()->RunDisplayStyleDlg(members) != qor::kIdOk) return;
-    SetRememberedPaletteIndex(members.gridIndex);
-    const ViewState next = ApplyDisplayStyle(CurrentViewState(), members);
+    const std::optional<DisplayStyleDlgMembers> members =
+        qor::Ask(StyleMembersFor(CurrentViewState()));
+    if (!members) return;
+    SetRememberedPaletteIndex(members->gridIndex);
+    const ViewState next = ApplyDisplayStyle(CurrentViewState(), *members);
     ApplyViewState(next);
     doc->SetSavedViewState(EncodeViewState(next));
     for (QWidget* w : QApplication::allWidgets()) {

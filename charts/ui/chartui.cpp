@@ -8,7 +8,7 @@
 #include "charts/ui/cinsertobjectdlg.h"
 #include "charts/ui/cpicframe.h"
 #include "charts/ui/cpicwnd.h"
-#include "document/cmd_dialogs.h"
+#include "dialogs/docdialogs.h"
 
 namespace qor {
 
@@ -16,23 +16,6 @@ namespace {
 
 class ChartUi : public view::IChartUi {
 public:
-    bool Provides(int templateId) const override {
-        return templateId == CAreaChartDlg::IDD || templateId == CInsertObjectDlg::IDD;
-    }
-    int RunInsertObjectDlg(view::InsertObjectDlgMembers& members) override {
-        CInsertObjectDlg dlg(m_parent);
-        static_cast<view::InsertObjectDlgMembers&>(dlg) = members;
-        const int result = dlg.DoModal();
-        if (result == kIdOk) members = dlg;
-        return result;
-    }
-    int RunAreaChartDlg(view::AreaChartDlgMembers& members) override {
-        CAreaChartDlg dlg(m_parent);
-        static_cast<view::AreaChartDlgMembers&>(dlg) = members;
-        const int result = dlg.DoModal();
-        if (result == kIdOk) members = dlg;
-        return result;
-    }
     std::unique_ptr<view::IChartWindow> CreateChartWindow(CQorsDoc* doc, QWidget* parent) override {
         return std::make_unique<CPicWnd>(doc, parent);
     }
@@ -50,6 +33,8 @@ void InstallChartUi(QWidget* parent) {
     static ChartUi ui;
     ui.m_parent = parent;
     view::InstallChartUi(&ui);
+    Register<view::AreaChartDlgMembers>(ModalDialog<CAreaChartDlg>(parent));
+    Register<view::InsertObjectDlgMembers>(ModalDialog<CInsertObjectDlg>(parent));
 }
 
 }  // namespace qor

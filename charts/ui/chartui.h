@@ -5,8 +5,8 @@ class QWidget;
 
 namespace qor {
 
-// Installs the chart interface for the sheet views, its dialogs parented
-// to parent.
+// Installs the chart windows for the sheet views and registers the
+// area-chart and insert-object dialogs, parented to parent.
 void InstallChartUi(QWidget* parent);
 
 }  // namespace qor

@@ -123,7 +123,8 @@ TEST(DisplayStyleDlg, PresetEditAndCancel) {
     preset.hideColumnHeaders = true;
     preset.gridIndex = 5;
 
-    ViewSettingsDialogs dialogs;
+    ScopedDialogRegistry keep;
+    RegisterViewDialogs(nullptr);
     whenModal<CDisplayStyleDlg>([](CDisplayStyleDlg* d) {
         EXPECT_TRUE(ctl<QCheckBox>(d, CDisplayStyleDlg::IDC_HIDE_COLUMNS)->isChecked());
         EXPECT_FALSE(ctl<QCheckBox>(d, CDisplayStyleDlg::IDC_HIDE_ROWS)->isChecked());
@@ -136,9 +137,7 @@ TEST(DisplayStyleDlg, PresetEditAndCancel) {
         grid->setCurrentIndex(14);
         press(d, kIdCancel);
     });
-    view::DisplayStyleDlgMembers members = preset;
-    EXPECT_EQ(dialogs.RunDisplayStyleDlg(members), kIdCancel);
-    EXPECT_EQ(members, preset);
+    EXPECT_FALSE(Ask(preset).has_value());
 
     whenModal<CDisplayStyleDlg>([](CDisplayStyleDlg* d) {
         ctl<QCheckBox>(d, CDisplayStyleDlg::IDC_HIDE_ROWS)->setChecked(true);
@@ -146,10 +145,11 @@ TEST(DisplayStyleDlg, PresetEditAndCancel) {
         ctl<QComboBox>(d, CDisplayStyleDlg::IDC_GRID)->setCurrentIndex(14);
         press(d, kIdOk);
     });
-    EXPECT_EQ(dialogs.RunDisplayStyleDlg(members), kIdOk);
-    EXPECT_TRUE(members.hideRowHeaders);
-    EXPECT_FALSE(members.hideColumnHeaders);
-    EXPECT_EQ(members.gridIndex, 14);
+    const std::optional<view::DisplayStyleDlgMembers> members = Ask(preset);
+    ASSERT_TRUE(members.has_value());
+    EXPECT_TRUE(members->hideRowHeaders);
+    EXPECT_FALSE(members->hideColumnHeaders);
+    EXPECT_EQ(members->gridIndex, 14);
 }
 
 TEST(DisplayStyleDlg, IndexOutsidePaletteSurvivesOk) {
@@ -163,16 +163,20 @@ TEST(DisplayStyleDlg, IndexOutsidePaletteSurvivesOk) {
     EXPECT_EQ(dlg.gridIndex, -1);
 }
 
-TEST(ViewSettingsDialogs, InstalledForTheCommands) {
-    view::IViewDialogs* before = InstallViewSettingsDialogs();
+TEST(ViewDialogs, RegisteredForTheCommands) {
+    ScopedDialogRegistry keep;
+    RegisterViewDialogs(nullptr);
+    EXPECT_TRUE(HasDialog<view::CellAttrRequest>());
+    EXPECT_TRUE(HasDialog<view::ObjectLookDlgMembers>());
+    EXPECT_TRUE(HasDialog<view::ObjectPropDlgMembers>());
     whenModal<CZoomDlg>([](CZoomDlg* d) {
+        EXPECT_EQ(ctl<QLineEdit>(d, CZoomDlg::IDC_ZOOM)->text(), "80");
         ctl<QLineEdit>(d, CZoomDlg::IDC_ZOOM)->setText("300");
         press(d, kIdOk);
     });
-    view::ZoomDlgMembers zoom{80};
-    EXPECT_EQ(view::ViewDialogs()->RunZoomDlg(zoom), kIdOk);
-    EXPECT_EQ(zoom.percent, 300);
-    view::InstallViewDialogs(before);
+    const std::optional<view::ZoomDlgMembers> zoom = Ask(view::ZoomDlgMembers{80});
+    ASSERT_TRUE(zoom.has_value());
+    EXPECT_EQ(zoom->percent, 300);
 }
 
 TEST(CurrencySymbolDlg, PresetChoiceAndCancel) {

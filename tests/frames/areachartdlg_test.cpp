@@ -18,6 +18,7 @@
 #include "dialogs/small_dlgs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmdtarget.h"
+#include "document/dialogregistry.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "resources/commandids.h"
@@ -108,6 +109,7 @@ TEST(AreaChartDlg, EveryTypeButtonShowsItsOwnChart) {
 // Through the installed chart interface, as qorview's Ctrl+F2 runs it.
 TEST(AreaChartDlg, InsertChartRunsTheDialog) {
     UiRecorder ui;
+    qor::ScopedDialogRegistry keepDialogs;
     InstallChartUi(nullptr);
     auto doc = newDoc(40, 12);
     ASSERT_TRUE(doc->EnterDataState());
@@ -134,6 +136,7 @@ TEST(AreaChartDlg, InsertChartRunsTheDialog) {
 // with the mouse stays in the window and is stored, Esc ends the editing.
 TEST(ChartWindow, EditsTheChartInPlace) {
     UiRecorder ui;
+    qor::ScopedDialogRegistry keepDialogs;
     InstallChartUi(nullptr);
     auto doc = newDoc(40, 12);
     ASSERT_TRUE(doc->EnterDataState());
@@ -204,8 +207,9 @@ TEST(ChartWindow, EditsTheChartInPlace) {
 // area, and its scale sizes the titles with the chart.
 TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     UiRecorder ui;
+    qor::ScopedDialogRegistry keepDialogs;
     InstallChartUi(nullptr);
-    view::IViewDialogs* previousDialogs = InstallViewSettingsDialogs();
+    RegisterViewDialogs(nullptr);
     CQorDialog::ModalHook previousHook = CQorDialog::SetModalHook({});
     auto doc = newDoc(40, 12);
     doctest::setFormat(*doc, 0, 2, CellArea::area(1, 1, 4, 1));  // column A holds text
@@ -268,6 +272,5 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
     EXPECT_EQ(chart->GetChartDesc().GetFont(qor::items::ChartDesc::kTitleFont).size,
               (titleBefore + 1) / 2);
     CQorDialog::SetModalHook(previousHook);
-    view::InstallViewDialogs(previousDialogs);
     view::InstallChartUi(nullptr);
 }

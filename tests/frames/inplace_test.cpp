@@ -15,6 +15,7 @@
 
 #include "charts/ui/chartui.h"
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "frames/coleinplaceframe.h"
 #include "frames/coletrackbar.h"
 #include "frames/menutable.h"
@@ -234,6 +235,7 @@ TEST_F(InPlaceTest, ShiftF1EntersHelpModeAndButtonsSayWhatTheyDo) {
 }
 
 TEST_F(InPlaceTest, EditingAChartShowsTheChartBarAndAsksForTheChartMenu) {
+    qor::ScopedDialogRegistry keepDialogs;
     qor::InstallChartUi(nullptr);
     CQorsDoc* doc = frame->GetDocument();
     CQorsView* view = frame->GetActiveView();

@@ -15,6 +15,7 @@
 #include "charts/ui/chartui.h"
 #include "charts/ui/cinsertobjectdlg.h"
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
 #include "tests/document/doc_fixture.h"
@@ -53,6 +54,7 @@ COleItem* onlyObject(CQorsDoc& doc) {
 
 TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
     UiRecorder ui;
+    qor::ScopedDialogRegistry keepDialogs;
     InstallChartUi(nullptr);
     const QString dir = qortest::freshDir(QStringLiteral("InsertObject"));
     const QString png = dir + "/logo.png";

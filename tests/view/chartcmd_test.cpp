@@ -74,18 +74,16 @@ TEST(ChartCommands, DescriptionFromTheDialog) {
 namespace {
 
 // Answers the area-chart dialog as a user would: OK, or the type changed.
-class ScriptedChartUi : public IChartUi {
-public:
-    bool Provides(int id) const override { return id == kDlgAreaChart; }
-    int RunAreaChartDlg(AreaChartDlgMembers& m) override {
-        ++runs;
-        seen = m;
-        m.m_nType = 3;
-        return answer;
-    }
+struct ScriptedChartDialog {
     int runs = 0;
     int answer = kIdOk;
     AreaChartDlgMembers seen;
+    qor::ScopedDialog<AreaChartDlgMembers> dialog{[this](AreaChartDlgMembers m) {
+        ++runs;
+        seen = m;
+        m.m_nType = 3;
+        return answer == kIdOk ? std::optional(m) : std::nullopt;
+    }};
 };
 
 }  // namespace
@@ -103,8 +101,7 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
     EXPECT_FALSE(state.enabled);  // no dialog installed
 
-    ScriptedChartUi chartUi;
-    IChartUi* previous = InstallChartUi(&chartUi);
+    ScriptedChartDialog chartUi;
     ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
     EXPECT_TRUE(state.enabled);
 
@@ -150,40 +147,27 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     chartUi.answer = kIdCancel;
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(doc->Items().GetComItemCount(), 1);
-    InstallChartUi(previous);
 }
 
 namespace {
 
 // The insert-object dialog answered with a file; the properties dialog
 // recorded.
-class ObjectUi : public IChartUi, public IViewDialogs {
+class ObjectDialogs {
 public:
-    ObjectUi() {
-        m_chart = InstallChartUi(this);
-        m_dialogs = InstallViewDialogs(this);
-    }
-    ~ObjectUi() override {
-        InstallChartUi(m_chart);
-        InstallViewDialogs(m_dialogs);
-    }
-    ObjectUi(const ObjectUi&) = delete;
-    ObjectUi& operator=(const ObjectUi&) = delete;
-    bool Provides(int) const override { return true; }
-    int RunAreaChartDlg(AreaChartDlgMembers&) override { return kIdOk; }
-    int RunInsertObjectDlg(InsertObjectDlgMembers& m) override {
-        m.m_strPath = file;
-        return kIdOk;
-    }
-    int RunObjectPropDlg(ObjectPropDlgMembers& m) override {
-        shownArea = m.area;
-        return kIdCancel;
-    }
     QString file, shownArea;
 
 private:
-    IChartUi* m_chart = nullptr;
-    IViewDialogs* m_dialogs = nullptr;
+    qor::ScopedDialog<AreaChartDlgMembers> m_area{
+        [](const AreaChartDlgMembers& m) { return std::optional(m); }};
+    qor::ScopedDialog<InsertObjectDlgMembers> m_insert{[this](InsertObjectDlgMembers m) {
+        m.m_strPath = file;
+        return std::optional(m);
+    }};
+    qor::ScopedDialog<ObjectPropDlgMembers> m_props{[this](const ObjectPropDlgMembers& m) {
+        shownArea = m.area;
+        return std::optional<ObjectPropDlgMembers>();
+    }};
 };
 
 }  // namespace
@@ -192,7 +176,7 @@ private:
 // down and right.
 TEST(ChartCommands, PropertiesShowTheChartsOwnArea) {
     UiRecorder ui;
-    ObjectUi objects;
+    ObjectDialogs objects;
     auto doc = newDoc(40, 12);
     ASSERT_TRUE(doc->EnterDataState());
     CQorsView view(doc.get());
@@ -215,7 +199,7 @@ TEST(ChartCommands, PropertiesShowTheChartsOwnArea) {
 // message; nothing is inserted.
 TEST(ChartCommands, AnOpenReportReachedThroughALinkIsNotInserted) {
     UiRecorder ui;
-    ObjectUi objects;
+    ObjectDialogs objects;
     const QString dir = testDir();
     const QString rep = dir + "/held.rep";
     auto held = std::make_unique<CReportHandle>(rep);

@@ -373,7 +373,6 @@ TEST_F(ClipCommands, ControlKeysReachTheCommands) {
     doc.Selection().SetSelection(12, 4, 12, 4);
     view->OnChar(QChar(22), true);  // Ctrl+V
     EXPECT_DOUBLE_EQ(number(doc, 12, 4), 1.5);
-    EXPECT_FALSE(view->Clipboard().OnClipboardCommand(kCmdSwitchState));
 }
 
 // A chart goes to the clipboard as its record, a picture and the object

@@ -24,28 +24,18 @@ namespace {
 const HeaderMetrics kBase{15, 30};
 
 // Answers the dialogs with fixed members while it lives.
-class ScriptedDialogs : public IViewDialogs {
-public:
-    ScriptedDialogs() { m_previous = InstallViewDialogs(this); }
-    ~ScriptedDialogs() override { InstallViewDialogs(m_previous); }
-    ScriptedDialogs(const ScriptedDialogs&) = delete;
-    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
-    int RunZoomDlg(ZoomDlgMembers& m) override {
-        shownPercent = m.percent;
-        m.percent = percent;
-        return qor::kIdOk;
-    }
-    int RunDisplayStyleDlg(DisplayStyleDlgMembers& m) override {
-        shownStyle = m;
-        m = style;
-        return qor::kIdOk;
-    }
+struct ScriptedDialogs {
     int percent = 100;
     int shownPercent = -1;
     DisplayStyleDlgMembers style, shownStyle;
-
-private:
-    IViewDialogs* m_previous = nullptr;
+    qor::ScopedDialog<ZoomDlgMembers> zoom{[this](const ZoomDlgMembers& m) {
+        shownPercent = m.percent;
+        return std::optional(ZoomDlgMembers{percent});
+    }};
+    qor::ScopedDialog<DisplayStyleDlgMembers> display{[this](const DisplayStyleDlgMembers& m) {
+        shownStyle = m;
+        return std::optional(style);
+    }};
 };
 
 class Quiet {

@@ -48,18 +48,16 @@ struct TableSizeDialogs {
     }};
 };
 
-struct CellAttrDialogs : qor::view::IViewDialogs {
-    bool Provides(int t) const override { return t == kDlgCellAttributes; }
-    int RunCellAttrDlg(qor::CellAttrMembers& m, int mask) override {
-        ++runs;
-        masks << mask;
-        if (edit) edit(m);
-        return result;
-    }
+struct CellAttrDialogs {
     std::function<void(qor::CellAttrMembers&)> edit;
-    int result = qor::kIdOk;
     int runs = 0;
     QList<int> masks;
+    qor::ScopedDialog<qor::view::CellAttrRequest> dialog{[this](qor::view::CellAttrRequest r) {
+        ++runs;
+        masks << r.removeMask;
+        if (edit) edit(r.members);
+        return std::optional(r);
+    }};
 };
 
 class ViewCommands : public ::testing::Test {
@@ -220,7 +218,6 @@ TEST_F(ViewCommands, TableSizePullsTheViewBack) {
 
 TEST_F(ViewCommands, CellAttributesReportDroppedDiagonals) {
     CellAttrDialogs dialogs;
-    qor::view::IViewDialogs* before = qor::view::InstallViewDialogs(&dialogs);
     // OK without a visited page writes nothing.
     doc.SetModifiedFlag(false);
     EXPECT_TRUE(view->OnCellAttributes());
@@ -242,7 +239,6 @@ TEST_F(ViewCommands, CellAttributesReportDroppedDiagonals) {
     EXPECT_EQ(messages.first(), QStringLiteral("区域太大，不能设置斜线"));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ((doc.GetCellLineStyle(3, 0) >> 4) & 0xF, 2);
-    qor::view::InstallViewDialogs(before);
 }
 
 TEST_F(ViewCommands, ExportsNeedASavedReportAndKeepItsSpelling) {
