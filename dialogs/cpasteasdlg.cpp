@@ -63,20 +63,3 @@ void CPasteSpecialDlg::OnOK() {
     EndDialog(IDOK);
 }
 
-namespace qor {
-
-bool PasteSpecialDialog::Run(clip::PasteSpecialMembers& members) {
-    CPasteSpecialDlg dlg(m_parent);
-    static_cast<clip::PasteSpecialMembers&>(dlg) = members;
-    if (dlg.DoModal() != CQorDialog::IDOK) return false;
-    members = dlg;
-    return true;
-}
-
-clip::IPasteSpecialDialog* InstallPasteSpecialDlg(QWidget* parent) {
-    static PasteSpecialDialog dialog;
-    dialog.SetParent(parent);
-    return clip::InstallPasteSpecialDialog(&dialog);
-}
-
-}  // namespace qor

@@ -2,7 +2,6 @@
 // Paste special: the clipboard's formats the sheet can paste, chosen as
 // plain data or, for a format that can be linked, as a link.
 
-#include <QPointer>
 
 #include "dialogs/cqordialog.h"
 #include "view/clipcmd_logic.h"
@@ -31,19 +30,3 @@ private:
     QRadioButton* m_link = nullptr;
 };
 
-namespace qor {
-
-// The dialog the sheet view's paste special runs.
-class PasteSpecialDialog : public clip::IPasteSpecialDialog {
-public:
-    void SetParent(QWidget* parent) { m_parent = parent; }
-    bool Run(clip::PasteSpecialMembers& members) override;
-
-private:
-    QPointer<QWidget> m_parent;
-};
-
-// Installs it for the views; returns the one installed before.
-clip::IPasteSpecialDialog* InstallPasteSpecialDlg(QWidget* parent = nullptr);
-
-}  // namespace qor

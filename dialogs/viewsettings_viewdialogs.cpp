@@ -1,6 +1,7 @@
 #include "dialogs/viewsettings_viewdialogs.h"
 
 #include "dialogs/ccellattrdlg.h"
+#include "dialogs/cpasteasdlg.h"
 #include "dialogs/docdialogs.h"
 #include "dialogs/small_dlgs.h"
 #include "dialogs/viewsettings_dlgs.h"
@@ -58,6 +59,7 @@ void RegisterViewDialogs(QWidget* parent) {
     Register<view::CellAttrRequest>(DialogFunction(&cellAttr, parent));
     Register<view::ObjectLookDlgMembers>(DialogFunction(&objectLook, parent));
     Register<view::ObjectPropDlgMembers>(DialogFunction(&objectProp, parent));
+    Register<clip::PasteSpecialMembers>(ModalDialog<CPasteSpecialDlg>(parent));
 }
 
 std::optional<int> RunCurrencySymbolDlg(QWidget* parent) {

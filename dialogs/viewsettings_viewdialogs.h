@@ -1,7 +1,7 @@
 #pragma once
-// The sheet view's dialogs (zoom, display style, cell attributes, an
-// item's appearance and a chart's properties) and the main frame's
-// currency symbol setting.
+// The sheet view's dialogs (zoom, display style, cell attributes, paste
+// special, an item's appearance and a chart's properties) and the main
+// frame's currency symbol setting.
 
 #include <QWidget>
 #include <optional>

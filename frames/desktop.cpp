@@ -11,7 +11,6 @@
 #include "charts/ui/chartui.h"
 #include "charts/ui/cobjectpropsdlg.h"
 #include "cmdlang/ccalcinterpreter.h"
-#include "dialogs/cpasteasdlg.h"
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/docdialogs.h"
 #include "dialogs/exchange_dlgs.h"
@@ -120,7 +119,6 @@ std::unique_ptr<CMainFrame> SetUpDesktop(const DesktopOptions& options) {
     qor::view::InstallReportViewer();
     // A double click on an embedded report edits it where it is shown.
     CInPlaceSession::Install();
-    InstallPasteSpecialDlg(main);
     // The data-interface program of the view, its file links our hyperlinks.
     CDataIfaceDlg::SetFileLinkFactory(
         {[](QWidget* parent) -> QLabel* { return new CHyperLink(QString(), parent); },

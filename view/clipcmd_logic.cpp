@@ -14,6 +14,7 @@
 #include "charts/coleitem.h"
 #include "charts/objectdata.h"
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/bytes.h"
@@ -48,11 +49,6 @@ public:
         c->setMimeData(data);
         return true;
     }
-};
-
-class CancelPasteSpecial : public IPasteSpecialDialog {
-public:
-    bool Run(PasteSpecialMembers&) override { return false; }
 };
 
 // Other programs get the copied cells as a picture, the report to embed
@@ -269,23 +265,6 @@ IClipboard& SystemClipboard() {
     return clipboard;
 }
 
-namespace {
-IPasteSpecialDialog* g_pasteSpecial = nullptr;
-}  // namespace
-
-IPasteSpecialDialog& DefaultPasteSpecialDialog() {
-    static CancelPasteSpecial dialog;
-    return g_pasteSpecial ? *g_pasteSpecial : dialog;
-}
-
-IPasteSpecialDialog* InstallPasteSpecialDialog(IPasteSpecialDialog* dialog) {
-    IPasteSpecialDialog* old = g_pasteSpecial;
-    g_pasteSpecial = dialog;
-    return old;
-}
-
-bool HasPasteSpecialDialog() { return g_pasteSpecial != nullptr; }
-
 bool EditCopy(ClipContext& ctx) {
     if (!ctx.doc) return false;
     const bool wasModified = ctx.doc->IsModified();
@@ -408,11 +387,12 @@ int ApplyPasteSpecial(ClipContext& ctx, const PasteSpecialMembers& m) {
     return pasteData(ctx, &chosen, link);
 }
 
-int EditPasteSpecial(ClipContext& ctx, IPasteSpecialDialog& dialog) {
+int EditPasteSpecial(ClipContext& ctx) {
     if (!ctx.doc) return 1;
-    PasteSpecialMembers m = PresetPasteSpecial(clipboardOf(ctx).Data());
-    if (m.entries.empty() || !dialog.Run(m)) return -1;
-    return ApplyPasteSpecial(ctx, m);
+    const PasteSpecialMembers preset = PresetPasteSpecial(clipboardOf(ctx).Data());
+    if (preset.entries.empty()) return -1;
+    const std::optional<PasteSpecialMembers> m = qor::Ask(preset);
+    return m ? ApplyPasteSpecial(ctx, *m) : -1;
 }
 
 bool UpdateEditCopy(const CopyUpdateInput& in) {

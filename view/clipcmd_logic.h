@@ -115,25 +115,14 @@ struct PasteSpecialMembers {
     int selectionType = 0;  // 0 paste, 1 paste link
 };
 
-// The dialog; false is cancel.
-class IPasteSpecialDialog {
-public:
-    virtual ~IPasteSpecialDialog() = default;
-    virtual bool Run(PasteSpecialMembers& members) = 0;
-};
-// The installed dialog; without one, a default that cancels.
-IPasteSpecialDialog& DefaultPasteSpecialDialog();
-// Installs the dialog the view's command runs (null: none); returns the
-// one installed before.
-IPasteSpecialDialog* InstallPasteSpecialDialog(IPasteSpecialDialog* dialog);
-bool HasPasteSpecialDialog();
-
 // The formats offered for data: cell data first, then text.
 PasteSpecialMembers PresetPasteSpecial(const QMimeData* data);
 // Pastes the chosen entry; 0, or the failing status after telling the user.
 int ApplyPasteSpecial(ClipContext& ctx, const PasteSpecialMembers& m);
-// -1 when cancelled, else as ApplyPasteSpecial.
-int EditPasteSpecial(ClipContext& ctx, IPasteSpecialDialog& dialog);
+// Asks the paste-special dialog (the dialog registry's, for
+// PasteSpecialMembers): -1 when cancelled or none is registered, else as
+// ApplyPasteSpecial.
+int EditPasteSpecial(ClipContext& ctx);
 
 // ---- enabling
 

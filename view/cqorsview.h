@@ -52,9 +52,6 @@ class CCellEdit;
 namespace qor::view {
 struct PaintRequest;
 }
-namespace qor::clip {
-class IPasteSpecialDialog;
-}
 namespace qor::view {
 class IChartWindow;
 }

@@ -225,7 +225,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {qor::clip::kCmdPasteSpecial,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!qor::clip::HasPasteSpecialDialog()) return dc::ReasonNoDialog();
+             if (!qor::HasDialog<qor::clip::PasteSpecialMembers>()) return dc::ReasonNoDialog();
              if (!v.Clipboard().OnUpdateEditPasteSpecial())
                  return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
              return Off();

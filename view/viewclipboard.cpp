@@ -71,9 +71,9 @@ void ViewClipboard::OnEditPasteLink() {
     EditPasteLink(ctx);
 }
 
-void ViewClipboard::OnEditPasteSpecial(IPasteSpecialDialog* dialog) {
+void ViewClipboard::OnEditPasteSpecial() {
     ClipContext ctx = ViewClipContext(m_view);
-    EditPasteSpecial(ctx, dialog ? *dialog : DefaultPasteSpecialDialog());
+    EditPasteSpecial(ctx);
 }
 
 bool ViewClipboard::OnUpdateEditCopy(const void* inPlaceFrame) const {

@@ -5,9 +5,6 @@
 // focus; the decisions are in clipcmd_logic.
 
 class CQorsView;
-namespace qor::clip {
-class IPasteSpecialDialog;
-}
 
 class ViewClipboard {
 public:
@@ -18,8 +15,7 @@ public:
     void OnEditClear();
     void OnEditPaste();
     void OnEditPasteLink();
-    // dialog null: the default, which cancels without a window.
-    void OnEditPasteSpecial(qor::clip::IPasteSpecialDialog* dialog = nullptr);
+    void OnEditPasteSpecial();
     // inPlaceFrame: non-null while the report runs in place in another
     // program.
     bool OnUpdateEditCopy(const void* inPlaceFrame = nullptr) const;

@@ -6,9 +6,12 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "dialogs/cpasteasdlg.h"
+#include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
 #include "view/cqorsview.h"
@@ -44,13 +47,15 @@ TEST(PasteSpecialDlg, LinkIsOfferedOnlyForLinkableEntries) {
         radio(d, CPasteSpecialDlg::IDC_PASTE_LINK)->setChecked(true);
         d.accept();
     });
-    PasteSpecialDialog dialog;
-    ASSERT_TRUE(dialog.Run(m));
-    EXPECT_EQ(m.selected, 1);
-    EXPECT_EQ(m.selectionType, 1);
+    ScopedDialogRegistry keep;
+    RegisterViewDialogs(nullptr);
+    const std::optional<clip::PasteSpecialMembers> chosen = Ask(m);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->selected, 1);
+    EXPECT_EQ(chosen->selectionType, 1);
 
     CQorDialog::SetModalHook([](CQorDialog& d) { d.reject(); });
-    EXPECT_FALSE(dialog.Run(m));
+    EXPECT_FALSE(Ask(m).has_value());
 }
 
 TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
@@ -64,14 +69,24 @@ TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
     view.OnUpdateCommand(clip::kCmdPasteSpecial, s);
     EXPECT_EQ(s.reason, doccmd::ReasonNoDialog());
 
-    clip::IPasteSpecialDialog* before = InstallPasteSpecialDlg();
+    ScopedDialogRegistry keep;
+    RegisterViewDialogs(nullptr);
     view.OnUpdateCommand(clip::kCmdPasteSpecial, s);
     EXPECT_TRUE(s.enabled);
-    CQorDialog::SetModalHook([](CQorDialog& d) { d.accept(); });
+    // Shown for real: the user presses OK on the entry offered first.
+    bool shown = false;
+    QTimer::singleShot(0, [&shown] {
+        auto* d = qobject_cast<CPasteSpecialDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        shown = d->isVisible();
+        auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(CQorDialog::IDOK));
+        ASSERT_NE(ok, nullptr);
+        ok->click();
+    });
     doc.Selection().SetSelection(2, 1, 2, 1);
     EXPECT_TRUE(view.OnCommand(clip::kCmdPasteSpecial));
+    EXPECT_TRUE(shown);
     double v = 0;
     EXPECT_TRUE(doc.GetNumCellValue(2, 1, &v));
     EXPECT_DOUBLE_EQ(v, 7.5);
-    clip::InstallPasteSpecialDialog(before);
 }

@@ -11,6 +11,7 @@
 #include "charts/cgraphitem.h"
 #include "charts/coleitem.h"
 #include "document/cqorsdoc.h"
+#include "document/dialogregistry.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
@@ -88,21 +89,23 @@ private:
     std::unique_ptr<QMimeData> m_data;
 };
 
-class ChooseEntry : public IPasteSpecialDialog {
+// Answers the paste-special dialog with the entry of one format while it
+// lives.
+class ChooseEntry {
 public:
     ChooseEntry(QString format, int type) : m_format(std::move(format)), m_type(type) {}
-    bool Run(PasteSpecialMembers& m) override {
-        offered = m.entries;
-        for (size_t i = 0; i < m.entries.size(); ++i)
-            if (m.entries[i].format == m_format) m.selected = int(i);
-        m.selectionType = m_type;
-        return true;
-    }
     std::vector<PasteSpecialEntry> offered;
 
 private:
     QString m_format;
     int m_type;
+    qor::ScopedDialog<PasteSpecialMembers> m_dialog{[this](PasteSpecialMembers m) {
+        offered = m.entries;
+        for (size_t i = 0; i < m.entries.size(); ++i)
+            if (m.entries[i].format == m_format) m.selected = int(i);
+        m.selectionType = m_type;
+        return std::optional(m);
+    }};
 };
 
 }  // namespace
@@ -297,7 +300,7 @@ TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
     EXPECT_NE(number(doc, 9, 0), 1.5);
 
     ChooseEntry plain(kNative, 0);
-    view->Clipboard().OnEditPasteSpecial(&plain);
+    view->Clipboard().OnEditPasteSpecial();
     // Cells, their text and their picture.
     ASSERT_EQ(plain.offered.size(), 3u);
     EXPECT_EQ(plain.offered[2].format, QStringLiteral("image/png"));
@@ -309,14 +312,14 @@ TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
     // A link is refused and said so; nothing is pasted as if it were one.
     doc.Selection().SetSelection(10, 0, 10, 0);
     ChooseEntry link(kNative, 1);
-    view->Clipboard().OnEditPasteSpecial(&link);
+    view->Clipboard().OnEditPasteSpecial();
     EXPECT_NE(number(doc, 10, 0), 1.5);
     view->Clipboard().OnEditPasteLink();
     EXPECT_EQ(messages, QStringList(2, LoadErrorText(kMsgLinkFailed)));
 
     // The text entry pastes the text, not the cell data.
     ChooseEntry text(QString::fromLatin1(kTextFormatName), 0);
-    view->Clipboard().OnEditPasteSpecial(&text);
+    view->Clipboard().OnEditPasteSpecial();
     EXPECT_DOUBLE_EQ(number(doc, 10, 0), 1.5);
 }
 
