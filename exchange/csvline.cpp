@@ -15,63 +15,122 @@ QString Quote(const QString& text) {
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-SplitError SplitFields(const QString& text, QList<QList<Field>>* records, QChar delimiter, int maxFields) {
-    records->clear();
-    QList<Field> record;
-    Field field;
-    bool anything = false;  // the current record has begun
+namespace {
+// Empties a field, keeping its storage.
+void resetField(Field& f) {
+    f.text.resize(0);
+    f.quoted = false;
+}
+}  // namespace
+
+RecordSplitter::RecordSplitter(QChar delimiter, int maxFields, Take take)
+    : m_delimiter(delimiter), m_maxFields(maxFields), m_take(std::move(take)) {}
+
+Field& RecordSplitter::field() {
+    if (m_count == m_fields.size()) m_fields.append(Field());
+    return m_fields[m_count];
+}
+
+bool RecordSplitter::endField() {
+    field();
+    ++m_count;
+    if (m_count < m_fields.size()) resetField(m_fields[m_count]);
+    return m_count < m_maxFields;
+}
+
+void RecordSplitter::endRecord() {
+    if (m_fieldOpen) {
+        field();
+        ++m_count;
+        if (!m_take(std::span<const Field>(m_fields.constData(), size_t(m_count)))) m_stopped = true;
+    }
+    for (qsizetype i = 0; i < m_count && i < m_fields.size(); ++i) resetField(m_fields[i]);
+    if (m_count < m_fields.size()) resetField(m_fields[m_count]);
+    m_count = 0;
+    m_fieldOpen = false;
+}
+
+SplitError RecordSplitter::feed(QStringView text) {
     const qsizetype n = text.size();
-    auto endRecord = [&] {
-        if (anything) {
-            record.append(std::move(field));
-            records->append(std::move(record));
-        }
-        record.clear();
-        field = Field();
-        anything = false;
-    };
-    for (qsizetype i = 0; i < n;) {
-        const QChar c = text.at(i);
-        if (c == u'"' && field.text.isEmpty() && !field.quoted) {
-            field.quoted = anything = true;
-            bool closed = false;
-            for (++i; i < n; ++i) {
-                if (text.at(i) != u'"') {
-                    field.text += text.at(i);
-                    continue;
-                }
-                if (i + 1 < n && text.at(i + 1) == u'"') {
-                    field.text += u'"';
+    qsizetype i = 0;
+    while (i < n && !m_stopped) {
+        if (m_inQuotes) {
+            if (m_quoteSeen) {
+                m_quoteSeen = false;
+                if (text[i] == u'"') {
+                    field().text += u'"';
                     ++i;
                     continue;
                 }
-                ++i;
-                closed = true;
-                break;
+                // The quote closed the field; this character is read as
+                // any character after it.
+                m_inQuotes = false;
+                continue;
             }
-            if (!closed) return SplitError::UnclosedQuote;
+            qsizetype j = i;
+            while (j < n && text[j] != u'"') ++j;
+            field().text += text.mid(i, j - i);
+            if (j < n) {
+                m_quoteSeen = true;
+                ++j;
+            }
+            i = j;
             continue;
         }
-        if (c == delimiter) {
-            record.append(std::move(field));
-            if (record.size() >= maxFields) return SplitError::TooManyFields;
-            field = Field();
-            anything = true;
+        const QChar c = text[i];
+        if (m_afterCr) {
+            // CR LF ends one record, even across pieces.
+            m_afterCr = false;
+            if (c == u'\n') {
+                ++i;
+                continue;
+            }
+        }
+        if (c == u'"') {
+            Field& f = field();
+            if (f.text.isEmpty() && !f.quoted) {
+                f.quoted = m_fieldOpen = m_inQuotes = true;
+                ++i;
+                continue;
+            }
+        }
+        if (c == m_delimiter) {
+            m_fieldOpen = true;
             ++i;
+            if (!endField()) return SplitError::TooManyFields;
             continue;
         }
         if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n') ++i;
+            m_afterCr = c == u'\r';
             ++i;
             endRecord();
             continue;
         }
-        field.text += c;
-        anything = true;
-        ++i;
+        // A run of plain characters joins the field at once.
+        qsizetype j = i + 1;
+        while (j < n && text[j] != m_delimiter && text[j] != u'\r' && text[j] != u'\n' && text[j] != u'"') ++j;
+        field().text += text.mid(i, j - i);
+        m_fieldOpen = true;
+        i = j;
     }
-    endRecord();
     return SplitError::None;
+}
+
+SplitError RecordSplitter::finish() {
+    if (m_inQuotes && !m_quoteSeen) return SplitError::UnclosedQuote;
+    m_inQuotes = m_quoteSeen = false;
+    if (!m_stopped) endRecord();
+    return SplitError::None;
+}
+
+SplitError SplitFields(const QString& text, QList<QList<Field>>* records, QChar delimiter, int maxFields) {
+    records->clear();
+    RecordSplitter splitter(delimiter, maxFields, [records](std::span<const Field> record) {
+        records->append(QList<Field>(record.begin(), record.end()));
+        return true;
+    });
+    const SplitError failed = splitter.feed(text);
+    return failed != SplitError::None ? failed : splitter.finish();
 }
 
 bool SplitRecords(const QString& text, QList<QStringList>* records, QString* error,

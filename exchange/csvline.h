@@ -8,6 +8,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <functional>
+#include <span>
 
 namespace qor::csv {
 
@@ -22,6 +25,38 @@ struct Field {
 };
 
 enum class SplitError { None, UnclosedQuote, TooManyFields };
+
+// Splits text handed over in pieces into records of fields, as SplitFields
+// does the whole text: a record may run across pieces. Each record goes to
+// take as it ends (the fields are valid while take runs); take answers
+// false to stop. The fields' storage is reused from record to record.
+class RecordSplitter {
+public:
+    using Take = std::function<bool(std::span<const Field> record)>;
+    RecordSplitter(QChar delimiter, int maxFields, Take take);
+    // The next piece; stops (and returns) at a record with maxFields fields
+    // or when take asks to stop (stopped() then says so).
+    SplitError feed(QStringView text);
+    // The end of the text: its last record, or a quote never closed.
+    SplitError finish();
+    bool stopped() const { return m_stopped; }
+
+private:
+    Field& field();
+    bool endField();
+    void endRecord();
+
+    QChar m_delimiter;
+    int m_maxFields;
+    Take m_take;
+    QList<Field> m_fields;  // storage; the first m_count are the record's
+    qsizetype m_count = 0;
+    bool m_fieldOpen = false;  // the current field has begun
+    bool m_inQuotes = false;
+    bool m_quoteSeen = false;  // a quote inside quotes: doubled or the end
+    bool m_afterCr = false;
+    bool m_stopped = false;
+};
 
 // Splits text into records of fields. A quoted field may hold the
 // delimiter, doubled quotes and line breaks; empty lines are skipped.

@@ -403,18 +403,42 @@ int ExportReportPagesToDatabase(CReportHandle* report, Database& db, int page, Q
     }
 }
 
-int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
+namespace {
+
+// A table as a report takes it: its fields, the records it holds and the
+// first of them, as many as a page has rows.
+struct KeptTable {
+    QString name;
+    QList<FieldInfo> fields;
+    qint64 records = 0;
+    QList<QVariantList> rows;
+};
+
+// Keeps the first records of a table read record by record, and asks for
+// no more once a page is full.
+class KeepFirstRecords : public RecordSink {
+public:
+    explicit KeepFirstRecords(KeptTable* table) : m_table(table) {}
+    void begin(const QList<FieldInfo>& fields) override { m_table->fields = fields; }
+    bool record(const QVariantList& row) override {
+        m_table->rows.append(row);
+        return m_table->rows.size() < kMaxRows;
+    }
+
+private:
+    KeptTable* m_table;
+};
+
+// Pages from the tables, one each; see ImportDatabaseToReport.
+int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* error, QStringList* notes) {
     try {
-        QList<TableDefInfo> tables;
-        for (const TableDefInfo& t : db.tableDefs())
-            if (isUserTable(t.attributes)) tables.append(t);
         if (tables.isEmpty()) throw JetError(LoadErrorText(63538));
         qint64 rows = 0;
         int cols = 0;
         QList<bool> textColumn;
-        for (const TableDefInfo& t : tables) {
-            const QList<FieldInfo> fields = db.fields(t.name);
-            const qint64 n = db.recordCount(t.name);
+        for (const KeptTable& t : tables) {
+            const QList<FieldInfo>& fields = t.fields;
+            const qint64 n = t.records;
             rows = std::max(rows, n);
             cols = std::max(cols, int(fields.size()));
             for (int j = 0; j < fields.size() && j < kMaxCols; ++j) {
@@ -431,12 +455,11 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
         // A number column shows as many decimals (up to 7) as its values
         // need: the report keeps a value at its cell's decimals.
         QList<int> decimals(std::min(cols, kMaxCols), 0);
-        for (const TableDefInfo& t : tables) {
-            Recordset rs = db.openTable(t.name);
-            for (qint64 n = 0; !rs.isEOF() && n < kMaxRows; rs.moveNext(), ++n)
-                for (int j = 0; j < rs.fieldCount() && j < decimals.size(); ++j) {
+        for (const KeptTable& t : tables) {
+            for (const QVariantList& record : t.rows)
+                for (int j = 0; j < record.size() && j < decimals.size(); ++j) {
                     if (textColumn.value(j) || decimals[j] == 7) continue;
-                    const QVariant v = rs.value(j);
+                    const QVariant& v = record.at(j);
                     if (!v.isValid() || v.isNull()) continue;
                     QString f = QString::number(v.toDouble(), 'f', 7);
                     while (f.endsWith(u'0')) f.chop(1);
@@ -470,11 +493,11 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
         }
         for (int k = 0; k < tables.size(); ++k) {
             const int page = k + 1;
-            Recordset rs = db.openTable(tables.at(k).name);
-            int r = 1;
-            for (rs.moveFirst(); !rs.isEOF() && r <= r16; rs.moveNext(), ++r) {
-                for (int j = 0; j < rs.fieldCount() && j < c16; ++j) {
-                    const QVariant v = rs.value(j);
+            const QList<QVariantList>& records = tables.at(k).rows;
+            for (int r = 1; r <= r16 && r <= records.size(); ++r) {
+                const QVariantList& record = records.at(r - 1);
+                for (int j = 0; j < record.size() && j < c16; ++j) {
+                    const QVariant& v = record.at(j);
                     if (!v.isValid() || v.isNull()) continue;
                     CellValue cell;
                     if (textColumn.value(j)) {
@@ -500,6 +523,26 @@ int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, 
     }
 }
 
+}  // namespace
+
+int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
+    QList<KeptTable> tables;
+    try {
+        for (const TableDefInfo& t : db.tableDefs()) {
+            if (!isUserTable(t.attributes)) continue;
+            KeptTable& kept = tables.emplace_back();
+            kept.name = t.name;
+            kept.fields = db.fields(t.name);
+            kept.records = db.recordCount(t.name);
+            db.forEachRecord(t.name, [&kept](const QVariantList& row) { kept.rows.append(row); }, kMaxRows);
+        }
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
+    }
+    return fillReport(tables, report, error, notes);
+}
+
 int ImportDatabaseFileToReport(const QString& dbPath, CReportHandle* report, QString* error,
                                QStringList* notes) {
     auto db = Database::open(dbPath, QString(), false, true);
@@ -520,12 +563,18 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
             if (!ConvertWk4FileToMdb(full, temp.path(), error)) return 0;
             return ImportDatabaseFileToReport(temp.path(), report, error, notes);
         }
-        TemporaryDatabase temp;
-        const bool text = dataFileKindFromPath(path) == DataFileKind::Text;
-        const int ok = text ? ConvertTextFileToMdb(full, temp.path(), QStringLiteral("1"), error)
-                            : ConvertDbfFileToMdb(full, temp.path(), QStringLiteral("1"), error);
-        if (!ok) return 0;
-        return ImportDatabaseFileToReport(temp.path(), report, error, notes);
+        // A text or dBASE file is read straight into the page, as far as
+        // a page holds records; the rest is only counted.
+        KeptTable table;
+        table.name = QFileInfo(path).fileName();
+        KeepFirstRecords keep(&table);
+        try {
+            table.records = readDataFileTable(full, keep);
+        } catch (const JetError& e) {
+            writeFailed(e, error);
+            return 0;
+        }
+        return fillReport({table}, report, error, notes);
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;

@@ -54,23 +54,30 @@ private:
     QString m_path;
 };
 
-// Copies one table of a folder driver into a fresh working database and
-// moves it over mdbPath.
-int importFolderTable(const QString& source, const QString& connect, const QString& mdbPath,
-                      const QString& tableName, QString* error) {
+// Copies the table of a text or dBASE file into a fresh working database
+// and moves it over mdbPath, record by record as the file is read.
+int importFolderTable(const QString& source, const QString& mdbPath, const QString& tableName,
+                      QString* error) {
     try {
-        auto src = Database::open(FileNameFromPath(source), connect, false, true);
-        const QString table = JetTableNameFromPath(source);
-        const TableDefInfo def = src->tableDef(table);
-        Recordset rs = src->openTable(def.name);
-
         FreshDatabase beside(mdbPath);
         {
             auto dst = Database::create(beside.fileName());
+            struct Copy : RecordSink {
+                Database* dst;
+                QString table;
+                void begin(const QList<FieldInfo>& fields) override {
+                    dst->createTable({table, true, 0}, fields);
+                }
+                bool record(const QVariantList& row) override {
+                    dst->addRecord(table, row);
+                    return true;
+                }
+            } copy;
+            copy.dst = dst.get();
+            copy.table = tableName;
             // The table and its records are one transaction.
             dst->beginBulk();
-            dst->createTable({tableName, true, def.attributes}, rs.fields());
-            for (const QVariantList& row : rs.takeRows()) dst->addRecord(tableName, row);
+            readDataFileTable(source, copy);
             dst->commitBulk();
         }
         beside.commit();
@@ -205,18 +212,27 @@ bool needFullPath(const QString& path, QString* error) {
 
 }  // namespace
 
+qint64 readDataFileTable(const QString& path, RecordSink& sink) {
+    const QString folder = FileNameFromPath(path);
+    if (!QFileInfo(folder).isDir()) throw JetError(LoadErrorText(63594).arg(folder));
+    const QString file = QDir(folder).filePath(findInFolder(folder, QFileInfo(path).fileName()));
+    if (!QFileInfo(file).isFile()) throw JetError(LoadErrorText(63507).arg(JetTableNameFromPath(path)));
+    return dataFileKindFromPath(path) == DataFileKind::Text ? readTextTable(file, sink)
+                                                            : readDBaseTable(file, sink);
+}
+
 int ConvertTextFileToMdb(const QString& textPath, const QString& mdbPath, const QString& tableName,
                          QString* error) {
     if (textPath.isEmpty() || mdbPath.isEmpty() || tableName.isEmpty()) return 0;
     if (!needFullPath(textPath, error)) return 0;
-    return importFolderTable(textPath, QStringLiteral("Text;"), mdbPath, tableName, error);
+    return importFolderTable(textPath, mdbPath, tableName, error);
 }
 
 int ConvertDbfFileToMdb(const QString& dbfPath, const QString& mdbPath, const QString& tableName,
                         QString* error) {
     if (dbfPath.isEmpty() || mdbPath.isEmpty() || tableName.isEmpty()) return 0;
     if (!needFullPath(dbfPath, error)) return 0;
-    return importFolderTable(dbfPath, QStringLiteral("dBASE IV"), mdbPath, tableName, error);
+    return importFolderTable(dbfPath, mdbPath, tableName, error);
 }
 
 int ConvertMdbToTextFile(const QString& mdbPath, const QString& textPath, QString* error, QStringList* notes) {

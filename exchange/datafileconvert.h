@@ -7,6 +7,17 @@
 #include <QString>
 #include <QStringList>
 
+namespace qor::jet {
+class RecordSink;
+}
+
+// The table of the text or dBASE file at path (an absolute path; the
+// file's name found without regard to case) read into sink a record at a
+// time; the number of records it holds (qor::jet::readTextTable). Throws
+// JetError: no such folder (63594) or file (63507), or what the reader
+// refuses.
+qint64 readDataFileTable(const QString& path, qor::jet::RecordSink& sink);
+
 // A text or dBASE file (an absolute path) into the table tableName of a
 // new working database at mdbPath, which replaces any file there only when
 // the whole table has been copied.

@@ -29,9 +29,14 @@ JetError damaged(const QString& path, const QString& why) {
     return JetError(LoadErrorText(63503).arg(path, why));
 }
 
+struct DbfLayout {
+    quint16 headerLength = 0;
+    quint16 recordLength = 0;
+};
+
 // Checks the header block against the file's size: lengths and counts
 // that do not fit the file are a damaged file.
-void checkHeader(const QString& path) {
+DbfLayout checkHeader(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
     const qint64 size = f.size();
@@ -56,6 +61,26 @@ void checkHeader(const QString& path) {
     if (width > recordLength) throw damaged(path, LoadErrorText(63522));
     if (qint64(records) * recordLength > size - headerLength)
         throw damaged(path, LoadErrorText(63587));
+    return {headerLength, recordLength};
+}
+
+// The records from first on that are not marked deleted, counted from the
+// marks alone, a block of records at a time.
+qint64 countLiveRecords(const QString& path, const DbfLayout& layout, qint64 first, qint64 records) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
+    const qint64 perBlock = std::max<qint64>(1, (qint64(4) << 20) / layout.recordLength);
+    QByteArray block;
+    qint64 live = 0;
+    for (qint64 r = first; r < records; r += perBlock) {
+        const qint64 n = std::min(perBlock, records - r);
+        if (!f.seek(layout.headerLength + r * layout.recordLength)) throw damaged(path, LoadErrorText(63588).arg(r + 1));
+        block.resize(qsizetype(n * layout.recordLength));
+        if (f.read(block.data(), block.size()) != block.size()) throw damaged(path, LoadErrorText(63588).arg(r + 1));
+        for (qint64 i = 0; i < n; ++i)
+            if (block.at(qsizetype(i * layout.recordLength)) != '*') ++live;
+    }
+    return live;
 }
 
 struct DbfHandle {
@@ -89,9 +114,13 @@ public:
     }
 
     bool loadTable(const QString& table, LoadedTable* out) override {
+        return collectTable([&](RecordSink& sink) { return streamTable(table, sink); }, out);
+    }
+
+    bool streamTable(const QString& table, RecordSink& sink) override {
         const QString path = QDir(m_folder).filePath(findInFolder(m_folder, table + QStringLiteral(".dbf")));
         if (!QFileInfo(path).isFile()) return false;
-        *out = readDBaseFile(path);
+        readDBaseTable(path, sink);
         return true;
     }
 
@@ -102,14 +131,20 @@ private:
 }  // namespace
 
 LoadedTable readDBaseFile(const QString& path) {
-    checkHeader(path);
+    LoadedTable out;
+    collectTable([&](RecordSink& sink) { readDBaseTable(path, sink); return true; }, &out);
+    return out;
+}
+
+qint64 readDBaseTable(const QString& path, RecordSink& sink) {
+    const DbfLayout layout = checkHeader(path);
     DbfHandle dbf;
     dbf.h = DBFOpen(QFile::encodeName(path).constData(), "rb");
     if (!dbf.h) throw damaged(path, LoadErrorText(63589));
     const bool utf8 = isUtf8CodePage(DBFGetCodePage(dbf.h));
     auto decode = [utf8](const char* s) { return utf8 ? QString::fromUtf8(s) : decodeCp936(QByteArray(s)); };
 
-    LoadedTable out;
+    QList<FieldInfo> fields;
     const int fieldCount = DBFGetFieldCount(dbf.h);
     QList<char> native;
     for (int i = 0; i < fieldCount; ++i) {
@@ -129,47 +164,52 @@ LoadedTable readDBaseFile(const QString& path) {
         default: f.type = kText; break;
         }
         f.size = f.type == kText ? width : (f.type == kLong ? 4 : 8);
-        out.fields.append(f);
+        fields.append(f);
         native.append(kind);
     }
+    sink.begin(fields);
     const int records = DBFGetRecordCount(dbf.h);
+    qint64 taken = 0;
+    QVariantList row(fieldCount);
     for (int r = 0; r < records; ++r) {
         if (DBFIsRecordDeleted(dbf.h, r)) continue;
-        QVariantList row;
         for (int i = 0; i < fieldCount; ++i) {
+            QVariant& slot = row[i];
             if (DBFIsAttributeNULL(dbf.h, r, i)) {
-                row.append(QVariant());
+                slot.clear();
                 continue;
             }
             const char* s = DBFReadStringAttribute(dbf.h, r, i);
             if (!s) throw damaged(path, LoadErrorText(63588).arg(r + 1));
             const QByteArray raw(s);
-            switch (out.fields.at(i).type) {
-            case kLong: row.append(raw.trimmed().toInt()); break;
-            case kDouble: row.append(raw.trimmed().toDouble()); break;
+            switch (fields.at(i).type) {
+            case kLong: slot = raw.trimmed().toInt(); break;
+            case kDouble: slot = raw.trimmed().toDouble(); break;
             case kBoolean: {
                 const char c = raw.trimmed().isEmpty() ? '?' : raw.trimmed().at(0);
-                if (c == 'T' || c == 't' || c == 'Y' || c == 'y') row.append(true);
-                else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') row.append(false);
-                else row.append(QVariant());
+                if (c == 'T' || c == 't' || c == 'Y' || c == 'y') slot = true;
+                else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') slot = false;
+                else slot.clear();
                 break;
             }
             case kDate: {
                 const QDate d = QDate::fromString(QString::fromLatin1(raw.trimmed()), QStringLiteral("yyyyMMdd"));
-                row.append(d.isValid() ? QVariant(d) : QVariant());
+                slot = d.isValid() ? QVariant(d) : QVariant();
                 break;
             }
             default: {
                 QString text = decode(s);
                 while (text.endsWith(u' ')) text.chop(1);
-                row.append(text);
+                slot = text;
                 break;
             }
             }
         }
-        out.rows.append(row);
+        ++taken;
+        // The records the sink leaves are only counted, from their marks.
+        if (!sink.record(row)) return taken + countLiveRecords(path, layout, qint64(r) + 1, records);
     }
-    return out;
+    return taken;
 }
 
 std::unique_ptr<Driver> makeDBaseDriver(const QString& folder) {

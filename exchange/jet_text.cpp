@@ -2,6 +2,7 @@
 // "sales#txt", laid out by the folder's Schema.ini when it describes the
 // file and read by its header row otherwise.
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,18 +34,6 @@ constexpr int kMaxColumns = 16384;
 
 using Cell = csv::Field;
 
-QString decodeBytes(const QByteArray& bytes, const QString& characterSet) {
-    static const QByteArray bom("\xEF\xBB\xBF");
-    const QString cs = characterSet.trimmed();
-    if (bytes.startsWith(bom)) return QString::fromUtf8(bytes.mid(3));
-    if (cs == QLatin1String("65001") || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
-        cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
-        return QString::fromUtf8(bytes);
-    // Nobody said: other programs write UTF-8 without a mark today.
-    if (cs.isEmpty() && isValidUtf8(bytes)) return QString::fromUtf8(bytes);
-    return decodeCp936(bytes);
-}
-
 QChar delimiterOf(const QString& format) {
     const QString f = format.trimmed();
     if (f.isEmpty() || f.compare(QLatin1String("CSVDelimited"), Qt::CaseInsensitive) == 0) return u',';
@@ -53,21 +42,6 @@ QChar delimiterOf(const QString& format) {
         f.size() == 12 && f.at(10) != u'"')
         return f.at(10);
     throw JetError(LoadErrorText(63517).arg(format));
-}
-
-// Splits text into records of cells. A quoted cell may hold the delimiter,
-// doubled quotes and line breaks; an unmatched quote is an error.
-QList<QList<Cell>> splitRecords(const QString& text, QChar delimiter) {
-    QList<QList<Cell>> records;
-    switch (csv::SplitFields(text, &records, delimiter, kMaxColumns + 1)) {
-    case csv::SplitError::None:
-        return records;
-    case csv::SplitError::UnclosedQuote:
-        throw JetError(LoadErrorText(63561));
-    case csv::SplitError::TooManyFields:
-        break;
-    }
-    throw JetError(LoadErrorText(63518));
 }
 
 bool readsAsNumber(const QString& s, double* out) {
@@ -117,16 +91,15 @@ public:
     }
 
     bool loadTable(const QString& table, LoadedTable* out) override {
+        return collectTable([&](RecordSink& sink) { return streamTable(table, sink); }, out);
+    }
+
+    bool streamTable(const QString& table, RecordSink& sink) override {
         QString fileName = table;
         fileName.replace(u'#', u'.');
         const QString path = QDir(m_folder).filePath(findInFolder(m_folder, fileName));
-        QFile f(path);
         if (!QFileInfo(path).isFile()) return false;
-        if (f.size() > kMaxTextFileBytes)
-            throw JetError(LoadErrorText(63519).arg(path));
-        if (!f.open(QIODevice::ReadOnly))
-            throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
-        *out = parseTextTable(f.readAll(), ReadSchemaIniSection(path));
+        readTextTable(path, sink);
         return true;
     }
 
@@ -145,22 +118,111 @@ QString findInFolder(const QString& folder, const QString& fileName) {
     return fileName;
 }
 
-LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIniTable>& layout) {
+namespace {
+
+// Text is decoded and split a piece at a time; a piece ends at a line
+// feed, which no byte of a UTF-8 or code page 936 character can be, so each
+// piece decodes on its own.
+constexpr qint64 kPieceBytes = qint64(1) << 20;
+
+template <typename Piece>
+void forEachPiece(QIODevice& in, Piece piece) {
+    QByteArray buffer;
+    for (;;) {
+        const qsizetype kept = buffer.size();
+        buffer.resize(kept + kPieceBytes);
+        const qint64 got = in.read(buffer.data() + kept, kPieceBytes);
+        if (got < 0) {
+            const auto* file = qobject_cast<QFile*>(&in);
+            throw JetError(LoadErrorText(63520).arg(file ? file->fileName() : QString(), in.errorString()));
+        }
+        buffer.resize(kept + qsizetype(got));
+        if (got == 0) {
+            if (!buffer.isEmpty()) piece(QByteArrayView(buffer));
+            return;
+        }
+        const qsizetype end = buffer.lastIndexOf('\n');
+        if (end < 0) continue;  // a line longer than a piece: read on
+        if (!piece(QByteArrayView(buffer.constData(), end + 1))) return;
+        buffer.remove(0, end + 1);
+    }
+}
+
+// How the bytes are read: a byte-order mark, else the section's character
+// set, else UTF-8 when the whole file is valid UTF-8 (other programs write
+// UTF-8 without a mark today), else code page 936.
+bool readsAsUtf8(QIODevice& in, const QString& characterSet) {
+    static const QByteArray bom("\xEF\xBB\xBF");
+    const QString cs = characterSet.trimmed();
+    if (in.peek(3) == bom) return true;
+    if (cs == QLatin1String("65001") || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
+        cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (!cs.isEmpty()) return false;
+    bool valid = true;
+    forEachPiece(in, [&valid](QByteArrayView piece) {
+        valid = isValidUtf8(piece.toByteArray());
+        return valid;
+    });
+    in.seek(0);
+    return valid;
+}
+
+// Every record of the text, in order, to take (false stops); the records
+// split so far stand when the text turns out malformed.
+void splitText(QIODevice& in, bool utf8, QChar delimiter, const csv::RecordSplitter::Take& take) {
+    csv::RecordSplitter splitter(delimiter, kMaxColumns + 1, take);
+    const auto check = [](csv::SplitError e) {
+        if (e == csv::SplitError::UnclosedQuote) throw JetError(LoadErrorText(63561));
+        if (e == csv::SplitError::TooManyFields) throw JetError(LoadErrorText(63518));
+    };
+    bool first = true;
+    forEachPiece(in, [&](QByteArrayView piece) {
+        if (first && utf8 && piece.startsWith("\xEF\xBB\xBF")) piece = piece.sliced(3);
+        first = false;
+        check(splitter.feed(utf8 ? QString::fromUtf8(piece) : decodeCp936(piece.toByteArray())));
+        return !splitter.stopped();
+    });
+    if (!splitter.stopped()) check(splitter.finish());
+}
+
+// A column whose type the values decide: a number column while every
+// value so far reads as a number.
+enum class Seen : char { Nothing, Numbers, Text };
+
+qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, RecordSink& sink) {
     const SchemaIniTable def = layout.value_or(SchemaIniTable{});
     const QChar delimiter = delimiterOf(def.format);
     // Without a section, or a section naming no character set, the bytes
-    // decide (decodeBytes).
-    const QString characterSet = layout ? def.characterSet : QString();
-    QList<QList<Cell>> records = splitRecords(decodeBytes(bytes, characterSet), delimiter);
+    // decide.
+    const bool utf8 = readsAsUtf8(in, layout ? def.characterSet : QString());
 
-    QList<Cell> header;
-    if (def.colNameHeader && !records.isEmpty()) header = records.takeFirst();
-    qsizetype columns = std::max<qsizetype>(header.size(), def.columns.size());
-    for (const auto& r : records) columns = std::max(columns, r.size());
+    // The first reading checks the whole text and learns its header, its
+    // width, the columns' types and the count; nothing of it is kept.
+    QList<csv::Field> header;
+    bool headerRead = !def.colNameHeader;
+    qint64 records = 0;
+    std::vector<Seen> seen;
+    splitText(in, utf8, delimiter, [&](std::span<const csv::Field> r) {
+        if (!headerRead) {
+            header = QList<csv::Field>(r.begin(), r.end());
+            headerRead = true;
+            return true;
+        }
+        ++records;
+        if (seen.size() < r.size()) seen.resize(r.size(), Seen::Nothing);
+        for (size_t c = size_t(def.columns.size()); c < r.size(); ++c) {
+            if (seen[c] == Seen::Text || r[c].text.trimmed().isEmpty()) continue;
+            seen[c] = readsAsNumber(r[c].text, nullptr) ? Seen::Numbers : Seen::Text;
+        }
+        return true;
+    });
+    const qsizetype columns =
+        std::max({header.size(), qsizetype(def.columns.size()), qsizetype(seen.size())});
     if (columns > kMaxColumns) throw JetError(LoadErrorText(63518));
 
-    LoadedTable out;
-    QSet<QString> seen;
+    QList<FieldInfo> fields;
+    QSet<QString> names;
     for (qsizetype c = 0; c < columns; ++c) {
         FieldInfo f;
         if (c < def.columns.size()) {
@@ -169,45 +231,64 @@ LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIn
             f.size = def.columns.at(c).width;
         } else {
             f.name = c < header.size() ? header.at(c).text.trimmed() : QString();
-            bool number = false;
-            for (const auto& r : records) {
-                if (c >= r.size() || r.at(c).text.trimmed().isEmpty()) continue;
-                if (!readsAsNumber(r.at(c).text, nullptr)) {
-                    number = false;
-                    break;
-                }
-                number = true;
-            }
-            f.type = number ? kDouble : kText;
+            f.type = size_t(c) < seen.size() && seen[size_t(c)] == Seen::Numbers ? kDouble : kText;
         }
-        if (f.name.isEmpty() || seen.contains(f.name.toCaseFolded()))
+        if (f.name.isEmpty() || names.contains(f.name.toCaseFolded()))
             f.name = QStringLiteral("F%1").arg(c + 1);
-        seen.insert(f.name.toCaseFolded());
+        names.insert(f.name.toCaseFolded());
         if (f.type == kText && f.size <= 0) f.size = 255;
         if (isNumberType(f.type)) f.size = 8;
-        out.fields.append(f);
+        fields.append(f);
     }
-    out.rows.reserve(records.size());
-    for (const auto& r : records) {
-        QVariantList row;
-        row.reserve(columns);
+    sink.begin(fields);
+    if (records == 0) return 0;
+
+    // The second reading hands the records over for as long as the sink
+    // takes them.
+    in.seek(0);
+    bool skipHeader = def.colNameHeader;
+    QVariantList row(columns);
+    splitText(in, utf8, delimiter, [&](std::span<const csv::Field> r) {
+        if (skipHeader) {
+            skipHeader = false;
+            return true;
+        }
         for (qsizetype c = 0; c < columns; ++c) {
-            if (c >= r.size() || (!r.at(c).quoted && r.at(c).text.isEmpty())) {
-                row.append(QVariant());
+            QVariant& slot = row[c];
+            if (size_t(c) >= r.size() || (!r[c].quoted && r[c].text.isEmpty())) {
+                slot.clear();
                 continue;
             }
-            const int type = out.fields.at(c).type;
-            if (isNumberType(type)) {
+            if (isNumberType(fields.at(c).type)) {
                 double v = 0;
-                row.append(readsAsNumber(r.at(c).text, &v) ? QVariant(v) : QVariant());
+                if (readsAsNumber(r[c].text, &v)) slot.setValue(v);
+                else slot.clear();
             } else {
                 // A quoted empty field is an empty text, not a missing one.
-                row.append(r.at(c).text.isNull() ? QString("") : r.at(c).text);
+                slot.setValue(r[c].text.isEmpty() ? QStringLiteral("") : r[c].text);
             }
         }
-        out.rows.append(row);
-    }
+        return sink.record(row);
+    });
+    return records;
+}
+
+}  // namespace
+
+LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIniTable>& layout) {
+    QByteArray copy = bytes;
+    QBuffer in(&copy);
+    in.open(QIODevice::ReadOnly);
+    LoadedTable out;
+    collectTable([&](RecordSink& sink) { readText(in, layout, sink); return true; }, &out);
     return out;
+}
+
+qint64 readTextTable(const QString& path, RecordSink& sink) {
+    QFile f(path);
+    if (f.size() > kMaxTextFileBytes) throw JetError(LoadErrorText(63519).arg(path));
+    if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
+    return readText(f, ReadSchemaIniSection(path), sink);
 }
 
 std::unique_ptr<Driver> makeTextDriver(const QString& folder) {

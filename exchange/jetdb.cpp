@@ -357,16 +357,59 @@ TableDefInfo Database::tableDef(const QString& table) {
     throw JetError(LoadErrorText(63507).arg(table));
 }
 
-void Database::storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded) {
+bool collectTable(const std::function<bool(RecordSink&)>& read, LoadedTable* out) {
+    struct Collect : RecordSink {
+        LoadedTable* out;
+        void begin(const QList<FieldInfo>& fields) override { out->fields = fields; }
+        bool record(const QVariantList& row) override {
+            out->rows.append(row);
+            return true;
+        }
+    } collect;
+    collect.out = out;
+    *out = LoadedTable();
+    return read(collect);
+}
+
+bool Driver::streamTable(const QString& table, RecordSink& sink) {
+    LoadedTable loaded;
+    if (!loadTable(table, &loaded)) return false;
+    sink.begin(loaded.fields);
+    for (const QVariantList& row : std::as_const(loaded.rows))
+        if (!sink.record(row)) break;
+    return true;
+}
+
+void Database::storeLoaded(const QString& name, quint32 attributes, qint64 replacing) {
     // A file's table goes into the working copy even when the file is open
-    // read-only: the copy is ours.
+    // read-only: the copy is ours. Its records go in as the driver reads
+    // them, never all in memory at once.
+    struct Store : RecordSink {
+        Database* db;
+        QString name;
+        quint32 attributes;
+        void begin(const QList<FieldInfo>& fields) override {
+            db->createTable(TableDefInfo{name, true, attributes}, fields);
+        }
+        bool record(const QVariantList& row) override {
+            db->addRecord(name, row);
+            return true;
+        }
+    } store;
+    store.db = this;
+    store.name = name;
+    store.attributes = attributes;
     const bool ro = m_readOnly;
     m_readOnly = false;
     try {
-        // The table and its records are one transaction.
+        // The table and its records are one transaction, with the removal
+        // of the catalog's entry it replaces: a failure keeps that entry.
         beginBulk();
-        createTable(TableDefInfo{name, true, attributes}, loaded.fields);
-        for (const QVariantList& row : loaded.rows) addRecord(name, row);
+        if (replacing) {
+            QSqlQuery q(QSqlDatabase::database(m_connection, false));
+            exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {replacing});
+        }
+        if (!m_driver->streamTable(name, store)) throw JetError(LoadErrorText(63507).arg(name));
         commitBulk();
     } catch (...) {
         if (m_bulk) {
@@ -387,24 +430,13 @@ void Database::ensureTable(const QString& table) {
     if (r.isEmpty()) {
         // A folder driver also knows the tables it did not list (a file
         // that appeared since, a name in other case).
-        if (m_driver) {
-            LoadedTable loaded;
-            if (m_driver->loadTable(table, &loaded)) {
-                storeLoaded(table, 0, loaded);
-                return;
-            }
-        }
-        throw JetError(LoadErrorText(63507).arg(table));
+        if (!m_driver) throw JetError(LoadErrorText(63507).arg(table));
+        storeLoaded(table, 0, 0);
+        return;
     }
     if (r.at(0).at(1).toInt() != 0 || !m_driver) return;
-    LoadedTable loaded;
     const QString name = r.at(0).at(2).toString();
-    if (!m_driver->loadTable(name, &loaded))
-        throw JetError(LoadErrorText(63507).arg(table));
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
-    exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {r.at(0).at(0)});
-    storeLoaded(name, m_driver->tableAttributes(name), loaded);
+    storeLoaded(name, m_driver->tableAttributes(name), r.at(0).at(0).toLongLong());
 }
 
 QList<FieldInfo> Database::fields(const QString& table) {
@@ -485,7 +517,8 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
     }
 }
 
-void Database::forEachRecord(const QString& table, const std::function<void(const QVariantList&)>& take) {
+void Database::forEachRecord(const QString& table, const std::function<void(const QVariantList&)>& take,
+                             qint64 limit) {
     const TableDefInfo def = tableDef(table);
     const QList<FieldInfo> all = fields(def.name);
     const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
@@ -493,14 +526,19 @@ void Database::forEachRecord(const QString& table, const std::function<void(cons
     sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
     if (id.isEmpty() || all.isEmpty() || !handle) {
         Recordset rs = openTable(table);
-        for (const QVariantList& row : rs.takeRows()) take(row);
+        qint64 n = 0;
+        for (const QVariantList& row : rs.takeRows()) {
+            if (limit >= 0 && n++ >= limit) break;
+            take(row);
+        }
         return;
     }
     QStringList columns;
     for (int i = 0; i < all.size(); ++i) columns.append(columnOf(i));
     const Statement st = prepareRaw(handle, QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
                                                 QStringLiteral(" FROM ") + dataTableOf(id.at(0).at(0).toLongLong()) +
-                                                QStringLiteral(" ORDER BY rowid"));
+                                                QStringLiteral(" ORDER BY rowid") +
+                                                (limit >= 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString()));
     QVariantList row(all.size());
     for (;;) {
         const int rc = sqlite3_step(st.get());

@@ -138,9 +138,11 @@ public:
 
     // A table-type recordset: all fields of the table.
     Recordset openTable(const QString& table);
-    // Every record of a table in order, one at a time, without holding
-    // them all: row is valid while take runs.
-    void forEachRecord(const QString& table, const std::function<void(const QVariantList& row)>& take);
+    // Every record of a table in order (the first limit of them when limit
+    // is not negative), one at a time, without holding them all: row is
+    // valid while take runs.
+    void forEachRecord(const QString& table, const std::function<void(const QVariantList& row)>& take,
+                       qint64 limit = -1);
     // A snapshot of the named fields ("SELECT [f] FROM [t]") with a filter;
     // an empty list takes all fields.
     Recordset openSnapshot(const QString& table, const QStringList& fieldNames,
@@ -157,7 +159,10 @@ public:
 private:
     Database() = default;
     void ensureTable(const QString& table);
-    void storeLoaded(const QString& name, quint32 attributes, const LoadedTable& loaded);
+    // Reads the driver's table into the working copy, in place of the
+    // catalog entry replacing (0 for none); throws when the driver has no
+    // such table.
+    void storeLoaded(const QString& name, quint32 attributes, qint64 replacing);
     void initWorking(const QString& file, bool readOnly);
     QList<QVariantList> select(const QString& sql, const QVariantList& binds, int columns);
 

@@ -16,6 +16,21 @@ struct LoadedTable {
     QList<QVariantList> rows;  // one value per field, null as an invalid QVariant
 };
 
+// Takes a table a record at a time: its fields first, then each record in
+// order (the row is valid while record runs; one value per field, null as
+// an invalid QVariant). record answers false when it wants no more: a
+// reader then stops handing records over.
+class RecordSink {
+public:
+    virtual ~RecordSink() = default;
+    virtual void begin(const QList<FieldInfo>& fields) = 0;
+    virtual bool record(const QVariantList& row) = 0;
+};
+
+// Runs read (which hands a table to the sink it is given) and keeps every
+// record in *out; what read answers.
+bool collectTable(const std::function<bool(RecordSink&)>& read, LoadedTable* out);
+
 class Driver {
 public:
     virtual ~Driver() = default;
@@ -24,6 +39,10 @@ public:
     // Reads a table; throws JetError when it cannot be read, false when
     // the folder holds no such table.
     virtual bool loadTable(const QString& table, LoadedTable* out) = 0;
+    // The same a record at a time, for as long as the sink takes them: a
+    // driver reading a file record by record holds none of them. The
+    // drivers that read a table whole hand over what loadTable read.
+    virtual bool streamTable(const QString& table, RecordSink& sink);
     // The attribute word of a table (system and hidden bits); folder
     // drivers hold user tables only.
     virtual quint32 tableAttributes(const QString& table) {
@@ -109,6 +128,13 @@ private:
 LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIniTable>& layout);
 // Reads a dBASE file; throws JetError on a damaged file.
 LoadedTable readDBaseFile(const QString& path);
+// The text file or dBASE file at path read into sink a record at a time,
+// without holding the file or its records: the text is checked whole
+// first (its fields' types come from every record), then read again for
+// as long as the sink takes records. The number of records the file holds,
+// those the sink did not take included. Throws JetError as the drivers do.
+qint64 readTextTable(const QString& path, RecordSink& sink);
+qint64 readDBaseTable(const QString& path, RecordSink& sink);
 
 // Writes table as the text file at path: CSV with a header row, texts
 // quoted, CRLF lines, code page 936 (UTF-8 when a text cannot be held in

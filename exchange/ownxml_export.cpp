@@ -6,7 +6,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "engine/cellformat.h"
@@ -17,6 +19,7 @@
 #include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/ownxml_format.h"
+#include "exchange/scratchstreams.h"
 #include "exchange/xmldom.h"
 #include "platform/uiservices.h"
 
@@ -91,9 +94,14 @@ struct OutCell {
     QString formula;
     QString formulaArea;  // empty: no formula
     int keywordSlot = -1;
-    // Page 1's value: in the number table for number cells, in the text
-    // table for text cells; the other pages follow.
-    size_t firstValue = 0;
+};
+
+// What the reading of the pages needs of a cell with values or a keyword:
+// a few bytes where a whole cell would take a hundred.
+struct ValueCell {
+    StoredCell stored;
+    Kind kind = Kind::Number;
+    int8_t keywordSlot = -1;
 };
 
 uint32_t field(uint64_t word, int code) { return cellFormatGet(word, code); }
@@ -119,7 +127,7 @@ public:
     bool prepare();
     bool cannotMap() const { return m_cannotMap; }
     // Writes the file into the writer, after prepare().
-    void write(XmlStreamWriter& out, const QString& reportName) const;
+    void write(XmlStreamWriter& out, const QString& reportName);
     int cutTexts() const { return m_cutTexts; }
     const QStringList& cutPlaces() const { return m_cutPlaces; }
 
@@ -135,7 +143,12 @@ private:
     static constexpr int kCutPlacesShown = 5;
 
     void choosePages();
-    void collectCells(const Layout& layout);
+    void readSizes(const Layout& layout);
+    // Calls take for each cell of the file in order; false when a cell
+    // cannot be mapped. Only with whole are labels, formulas and keyword
+    // names read.
+    template <typename Take>
+    bool walkCells(const Layout& layout, bool whole, Take take);
     void readPages(const Layout& layout);
 
     CReportHandle& m_report;
@@ -143,11 +156,12 @@ private:
     const ExportSetMembers& m_choice;
     std::vector<int> m_pages;      // the exported pages, in file order
     std::vector<int> m_pageLines;  // variable lines each uses
-    std::vector<OutCell> m_cells;
-    // Per cell with values, one per page: numbers (NaN where the page's
-    // value is not a number) and texts.
-    std::vector<double> m_numbers;
-    std::vector<QString> m_texts;
+    std::optional<Layout> m_layout;
+    std::vector<ValueCell> m_valueCells;
+    // The values of each page, a stream a page, in the order of the cells:
+    // numbers (NaN where the page's value is not a number) and texts. They
+    // are read page by page and written cell by cell.
+    std::unique_ptr<ScratchStreams> m_values;
     std::vector<QString> m_keywordValues;  // per keyword cell: one text per page
     std::vector<uint16_t> m_heights, m_widths;
     std::vector<int> m_topLines;  // attribute bytes of the columns and rows
@@ -184,7 +198,7 @@ void Writer::choosePages() {
     }
 }
 
-void Writer::collectCells(const Layout& layout) {
+void Writer::readSizes(const Layout& layout) {
     const int rows = layout.rows(), cols = layout.cols();
     m_heights.assign(size_t(rows) + 1, 0);
     m_widths.assign(size_t(cols) + 1, 0);
@@ -213,16 +227,15 @@ void Writer::collectCells(const Layout& layout) {
         m_report.AccessRowColFlag(0, 1, fc, &line);
         m_topLines[size_t(c)] = line;
     }
-    if (m_cannotMap) return;
+}
 
-    const size_t pages = m_pages.size();
-    size_t numberSlots = 0, textSlots = 0;
+template <typename Take>
+bool Writer::walkCells(const Layout& layout, bool whole, Take take) {
+    const int rows = layout.rows(), cols = layout.cols();
+    StoredCell sc;
     for (int r = 1; r <= rows; ++r) {
         for (int c = 1; c <= cols; ++c) {
-            if (!layout.map(r, c, &sc)) {
-                m_cannotMap = true;
-                return;
-            }
+            if (!layout.map(r, c, &sc)) return false;
             OutCell cell;
             cell.row = cell.endRow = r;
             cell.col = cell.endCol = c;
@@ -243,26 +256,22 @@ void Writer::collectCells(const Layout& layout) {
                     break;
                 case kCellLabel:
                     cell.kind = Kind::Label;
-                    // The file carries what a cell value holds.
-                    cell.label = fitted(m_file.GetLabel(sc.row, sc.col),
-                                        [&] { return FormatCellRef(c - 1, r - 1); });
+                    // The file carries what a cell value holds; the first
+                    // walk counts what is cut.
+                    if (whole)
+                        cell.label = m_file.GetLabel(sc.row, sc.col).left(kCellValueTextChars);
+                    else
+                        fitted(m_file.GetLabel(sc.row, sc.col), [&] { return FormatCellRef(c - 1, r - 1); });
                     break;
                 default:
                     cell.kind = Kind::Number;
                     break;
             }
-            if (cell.kind == Kind::Number) {
-                cell.firstValue = numberSlots;
-                numberSlots += pages;
-            } else if (cell.kind == Kind::Text) {
-                cell.firstValue = textSlots;
-                textSlots += pages;
-            }
             const int fr = layout.formatRow(sc), fc = layout.formatCol(sc);
             FormulaInfo info;
             // The file has no place for a total formula, and read back as a
             // cell formula it would compute something else.
-            if (m_report.GetCellFormula(CellRef{0, int16_t(fr), int16_t(fc)}, &info) &&
+            if (whole && m_report.GetCellFormula(CellRef{0, int16_t(fr), int16_t(fc)}, &info) &&
                 info.kind == 0) {
                 cell.formula = info.text;
                 // The formula's first cell, in the file's rows and columns: a
@@ -272,18 +281,18 @@ void Writer::collectCells(const Layout& layout) {
             }
             int slot = -1;
             if (m_file.FindKeywordAt(fr, fc, &slot)) cell.keywordSlot = slot;
-            m_cells.push_back(std::move(cell));
+            take(cell);
         }
     }
-    m_numbers.resize(numberSlots);
-    m_texts.resize(textSlots);
+    return true;
 }
 
 void Writer::readPages(const Layout& layout) {
     const size_t pages = m_pages.size();
     size_t keywordCells = 0;
-    for (OutCell& cell : m_cells)
+    for (const ValueCell& cell : m_valueCells)
         if (cell.keywordSlot >= 0) ++keywordCells;
+    m_values = std::make_unique<ScratchStreams>(pages);
     m_keywordValues.assign(keywordCells * pages, QString());
     for (auto& list : m_dateParts) list.assign(pages, 0);
 
@@ -295,7 +304,7 @@ void Writer::readPages(const Layout& layout) {
         const std::shared_ptr<CSheetPage> held = m_report.GetPage(p, &status);
         if (!held) throw ExportFailure{LoadErrorText(64469).arg(p).arg(StatusText(status))};
         size_t keywordIndex = 0;
-        for (OutCell& cell : m_cells) {
+        for (const ValueCell& cell : m_valueCells) {
             if (cell.kind != Kind::Label) {
                 int pr = 0, pc = 0;
                 QString text;
@@ -323,9 +332,9 @@ void Writer::readPages(const Layout& layout) {
                     }
                 }
                 if (cell.kind == Kind::Text)
-                    m_texts[cell.firstValue + k] = std::move(text);
+                    m_values->putText(k, text);
                 else
-                    m_numbers[cell.firstValue + k] = number;
+                    m_values->putDouble(k, number);
             }
             if (cell.keywordSlot < 0) continue;
             KeywordValue kv;
@@ -357,7 +366,7 @@ void Writer::readPages(const Layout& layout) {
     }
 }
 
-void Writer::write(XmlStreamWriter& out, const QString& reportName) const {
+void Writer::write(XmlStreamWriter& out, const QString& reportName) {
     // Names and the texts every cell repeats, made once.
     std::array<XmlStreamWriter::Name, kCellChildCount> tag;
     for (size_t i = 0; i < tag.size(); ++i) tag[i] = out.name(kCellChildTags[i]);
@@ -385,7 +394,9 @@ void Writer::write(XmlStreamWriter& out, const QString& reportName) const {
     const QString userKeyword = m_file.GetUserKeywordName();
     char numberBuf[kNumberCharsMax];
     size_t keywordIndex = 0;
-    for (const OutCell& cell : m_cells) {
+    // Each cell is written as the walk reaches it, its values taken from
+    // the pages' streams.
+    walkCells(*m_layout, true, [&](const OutCell& cell) {
         out.startElement(cellTag);
         const uint64_t f = cell.format;
         putInt(kHeight, m_heights[size_t(cell.row)]);
@@ -399,14 +410,14 @@ void Writer::write(XmlStreamWriter& out, const QString& reportName) const {
                 putInt(kDataType, kDataNumber);
                 put(kCellValue, {});
                 for (size_t k = 0; k < pages; ++k) {
-                    const int n = NumberChars(m_numbers[cell.firstValue + k], numberBuf);
+                    const int n = NumberChars(m_values->getDouble(k), numberBuf);
                     out.textElement(tag[kCellValue], QLatin1StringView(numberBuf, n));
                 }
                 break;
             case Kind::Text:
                 putInt(kDataType, kDataText);
                 put(kCellValue, {});
-                for (size_t k = 0; k < pages; ++k) put(kCellValue, m_texts[cell.firstValue + k]);
+                for (size_t k = 0; k < pages; ++k) put(kCellValue, m_values->getText(k));
                 break;
             case Kind::Label:
                 putInt(kDataType, kDataLabel);
@@ -442,7 +453,7 @@ void Writer::write(XmlStreamWriter& out, const QString& reportName) const {
         put(kForeground, ColourText(int(field(f, kFmtForeground))));
         putInt(kFillType, FillNumber(int(field(f, kFmtPattern))));
         out.endElement();
-    }
+    });
 
     const int currentYear = QDate::currentDate().year();
     for (size_t k = 0; k < pages; ++k) {
@@ -457,10 +468,16 @@ bool Writer::prepare() {
     choosePages();
     int fileLines = m_file.VarUsedLines();
     if (!m_pageLines.empty()) fileLines = *std::max_element(m_pageLines.begin(), m_pageLines.end());
-    const Layout layout(m_file.Format().header, fileLines, m_file.VarUsedLines());
-    collectCells(layout);
+    const Layout& layout = m_layout.emplace(m_file.Format().header, fileLines, m_file.VarUsedLines());
+    readSizes(layout);
+    if (m_cannotMap) return false;
+    m_cannotMap = !walkCells(layout, false, [&](const OutCell& cell) {
+        if (cell.kind != Kind::Label || cell.keywordSlot >= 0)
+            m_valueCells.push_back({cell.stored, cell.kind, int8_t(cell.keywordSlot)});
+    });
     if (m_cannotMap) return false;
     readPages(layout);
+    m_valueCells = std::vector<ValueCell>();
     return true;
 }
 
@@ -522,6 +539,8 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
                 break;
         }
     } catch (const ExportFailure& e) {
+        result.detail = e.why;
+    } catch (const ScratchFailure& e) {
         result.detail = e.why;
     } catch (const XmlError& e) {
         result.detail = e.message();

@@ -1,17 +1,17 @@
 #include "exchange/ownxml_import.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <deque>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <new>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+#include <optional>
 #include <vector>
 
 #include "engine/cellformat.h"
@@ -21,6 +21,7 @@
 #include "engine/status.h"
 #include "engine/textutil.h"
 #include "exchange/ownxml_format.h"
+#include "exchange/scratchstreams.h"
 #include "exchange/variantconvert.h"
 #include "exchange/xmldom.h"
 #include "platform/uiservices.h"
@@ -485,291 +486,169 @@ DataCell readDataCell(const CellChildren& c) {
 // ---------------------------------------------------------------------------
 // What the passes keep of the cells
 
-// The format cells packed close, their few texts (and any value too wide
-// for its field) aside: a file of a
-// hundred thousand cells keeps them in a few megabytes. The arrays grow by
-// blocks, never copying what they hold to a twice larger place.
-class FormatCells {
+// The data cells' values, set aside page by page as the cells are read
+// (cell by cell, every page in a cell): the data pass writes the pages one
+// after another, each from its own stream. A record is a cell's row and
+// column, what it holds, and the value.
+class DataValues {
 public:
-    void add(const FormatCell& c) {
-        Packed p;
-        p.r1 = int16_t(c.area.r1);
-        p.c1 = int16_t(c.area.c1);
-        p.r2 = int16_t(c.area.r2);
-        p.c2 = int16_t(c.area.c2);
-        p.dataType = int16_t(c.dataType);
-        p.height = uint16_t(c.height);
-        p.width = uint16_t(c.width);
-        p.flags = uint8_t(c.numberFormat) | uint8_t(c.wrap.has_value()) << 1 |
-                  uint8_t(c.comma != 0) << 2 | uint8_t(c.currency != 0) << 3 |
-                  uint8_t(c.percent != 0) << 4;
-        p.decimals = int8_t(c.decimals);
-        p.keywordSlot = int8_t(c.keywordSlot);
-        p.wrap = c.wrap.value_or(0);
-        const std::array<int32_t, 12> codes = {c.font,     c.style,    c.size,      c.fill,
-                                               c.background, c.foreground, c.hAlign, c.vAlign,
-                                               c.leftLine, c.topLine,  c.rightLine, c.bottomLine};
-        // Codes are small; a line value beyond 16 bits is kept whole aside.
-        const bool narrow = std::all_of(codes.begin(), codes.end(), [](int32_t v) {
-            return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
-        });
-        for (size_t i = 0; i < codes.size(); ++i) p.codes[i] = int16_t(narrow ? codes[i] : 0);
-        if (!narrow || !c.label.isEmpty() || !c.keywordName.isEmpty() || c.formula ||
-            !c.formulaArea.isEmpty()) {
-            p.texts = uint32_t(m_texts.size() + 1);
-            Texts& t = m_texts.emplace_back();
-            t.label = c.label;
-            t.keywordName = c.keywordName;
-            t.formula = c.formula;
-            t.formulaArea = c.formulaArea;
-            if (!narrow) t.wideCodes = codes;
-        }
-        m_cells.push_back(p);
-    }
-    size_t size() const { return m_cells.size(); }
-    bool empty() const { return m_cells.empty(); }
-    Area area(size_t i) const {
-        const Packed& p = m_cells[i];
-        return {p.r1, p.c1, p.r2, p.c2};
-    }
-    bool hasFormula(size_t i) const {
-        return m_cells[i].texts && m_texts[m_cells[i].texts - 1].formula.has_value();
-    }
-    void clear() {
-        std::deque<Packed>().swap(m_cells);
-        std::vector<Texts>().swap(m_texts);
-    }
-    FormatCell operator[](size_t i) const {
-        const Packed& p = m_cells[i];
-        FormatCell c;
-        c.area = {p.r1, p.c1, p.r2, p.c2};
-        c.dataType = p.dataType;
-        c.height = p.height;
-        c.width = p.width;
-        c.numberFormat = p.flags & 1;
-        if (p.flags & 2) c.wrap = p.wrap;
-        c.comma = (p.flags >> 2) & 1;
-        c.currency = (p.flags >> 3) & 1;
-        c.percent = (p.flags >> 4) & 1;
-        c.decimals = p.decimals;
-        c.keywordSlot = p.keywordSlot;
-        std::array<int32_t, 12> codes;
-        for (size_t i = 0; i < codes.size(); ++i) codes[i] = p.codes[i];
-        if (p.texts) {
-            const Texts& t = m_texts[p.texts - 1];
-            c.label = t.label;
-            c.keywordName = t.keywordName;
-            c.formula = t.formula;
-            c.formulaArea = t.formulaArea;
-            if (t.wideCodes) codes = *t.wideCodes;
-        }
-        c.font = codes[0];
-        c.style = codes[1];
-        c.size = codes[2];
-        c.fill = codes[3];
-        c.background = codes[4];
-        c.foreground = codes[5];
-        c.hAlign = codes[6];
-        c.vAlign = codes[7];
-        c.leftLine = codes[8];
-        c.topLine = codes[9];
-        c.rightLine = codes[10];
-        c.bottomLine = codes[11];
-        return c;
-    }
+    // Values of the first `pages` pages are kept; later ones have no page
+    // to go to.
+    explicit DataValues(size_t pages) : m_streams(pages), m_records(pages, 0) {}
 
-private:
-    struct Packed {
-        int16_t r1, c1, r2, c2;
-        int16_t dataType;
-        uint16_t height, width;
-        uint8_t flags;
-        int8_t decimals, keywordSlot;
-        int32_t wrap;
-        std::array<int16_t, 12> codes;
-        uint32_t texts = 0;  // from 1; 0 none
-    };
-    struct Texts {
-        QString label, keywordName;
-        std::optional<QString> formula;
-        QString formulaArea;
-        std::optional<std::array<int32_t, 12>> wideCodes;
-    };
-    std::deque<Packed> m_cells;
-    std::vector<Texts> m_texts;
-};
-
-// The data cells, with their values kept page by page: the data pass
-// writes the pages one after another and lets each page's values go once
-// it is written, so the values held shrink as the report fills.
-class DataCells {
-    // The values of one page, in the order of the cells that have one.
-    struct Page {
-        std::vector<double> numbers;
-        std::vector<bool> present;
-        std::vector<uint32_t> textEnds;  // each text runs from the end of the one before
-        QString text;
-    };
-
-public:
-    struct Cell {
-        int32_t row = 0, col = 0;
-        int16_t dataType = 0;
-        int8_t keywordSlot = -1;
-        uint32_t count = 0;  // pages with a value
-        uint32_t firstKeyword = 0;
-        uint32_t keywordCount = 0;
-    };
+    size_t pages() const { return m_records.size(); }
+    uint64_t records(size_t j) const { return j < m_records.size() ? m_records[j] : 0; }
 
     void add(const DataCell& c) {
-        Cell k;
-        k.row = c.row;
-        k.col = c.col;
-        k.dataType = int16_t(c.dataType);
-        k.keywordSlot = int8_t(c.keywordSlot);
         if (c.dataType == kDataNumber) {
-            k.count = uint32_t(c.numbers.size());
-            grow(c.numbers.size());
-            for (size_t j = 0; j < c.numbers.size(); ++j) {
-                m_pages[j].numbers.push_back(c.numbers[j].value_or(0));
-                m_pages[j].present.push_back(c.numbers[j].has_value());
-            }
-        } else if (c.dataType == kDataText) {
-            k.count = uint32_t(c.texts.size());
-            grow(size_t(c.texts.size()));
-            for (qsizetype j = 0; j < c.texts.size(); ++j) {
-                Page& p = m_pages[size_t(j)];
-                p.text += c.texts[j];
-                p.textEnds.push_back(uint32_t(p.text.size()));
+            for (size_t j = 0; j < c.numbers.size() && j < pages(); ++j) {
+                start(j, c, c.numbers[j] ? kNumber : kNoNumber);
+                if (c.numbers[j]) m_streams.putDouble(j, *c.numbers[j]);
             }
         }
-        k.firstKeyword = uint32_t(m_keywords.size());
-        k.keywordCount = uint32_t(c.keywords.size());
-        m_keywords.insert(m_keywords.end(), c.keywords.begin(), c.keywords.end());
-        m_cells.push_back(k);
-    }
-    void clear() {
-        std::deque<Cell>().swap(m_cells);
-        std::vector<Page>().swap(m_pages);
-        std::vector<KeywordValue>().swap(m_keywords);
-    }
-    const std::deque<Cell>& cells() const { return m_cells; }
-    const KeywordValue& keyword(const Cell& c, size_t j) const {
-        return m_keywords[c.firstKeyword + j];
+        for (size_t j = 0; c.dataType == kDataText && j < size_t(c.texts.size()) && j < pages(); ++j) {
+            start(j, c, kText);
+            m_streams.putText(j, c.texts[qsizetype(j)]);
+        }
+        for (size_t j = 0; j < c.keywords.size() && j < pages(); ++j) {
+            start(j, c, kKeyword);
+            const KeywordValue& v = c.keywords[j];
+            const int8_t slot = int8_t(c.keywordSlot);
+            m_streams.put(j, &slot, 1);
+            m_streams.put(j, &v.kind, sizeof v.kind);
+            m_streams.putDouble(j, v.number);
+            m_streams.putText(j, v.text);
+        }
     }
 
-    // The values of page j (from 0), taken in the order of the cells, each
-    // cell with a value on that page taking the next one.
-    class PageValues {
-    public:
-        std::optional<double> nextNumber() {
-            const size_t i = m_number++;
-            if (!m_page || !m_page->present[i]) return std::nullopt;
-            return m_page->numbers[i];
-        }
-        QString nextText() {
-            const size_t i = m_text++;
-            const qsizetype at = i ? qsizetype(m_page->textEnds[i - 1]) : 0;
-            return m_page->text.mid(at, qsizetype(m_page->textEnds[i]) - at);
-        }
-
-    private:
-        friend class DataCells;
-        const Page* m_page = nullptr;
-        size_t m_number = 0, m_text = 0;
+    // The next record of page j: where, and what it writes.
+    struct Record {
+        int32_t row = 0, col = 0;
+        char what = 0;
+        double number = 0;
+        QString text;
+        int keywordSlot = -1;
+        KeywordValue keyword;
     };
-    PageValues page(size_t j) const {
-        PageValues v;
-        if (j < m_pages.size()) v.m_page = &m_pages[j];
-        return v;
-    }
-    void release(size_t j) {
-        if (j >= m_pages.size()) return;
-        m_pages[j] = Page();
-#ifdef __GLIBC__
-        // Hand what the page held back to the system, not just to the heap:
-        // the report growing page by page takes memory of other sizes.
-        malloc_trim(0);
-#endif
+    static constexpr char kNoNumber = 0, kNumber = 1, kText = 2, kKeyword = 3;
+    Record next(size_t j) {
+        Record r;
+        m_streams.get(j, &r.row, sizeof r.row);
+        m_streams.get(j, &r.col, sizeof r.col);
+        m_streams.get(j, &r.what, 1);
+        if (r.what == kNumber) r.number = m_streams.getDouble(j);
+        if (r.what == kText) r.text = m_streams.getText(j);
+        if (r.what == kKeyword) {
+            int8_t slot = -1;
+            m_streams.get(j, &slot, 1);
+            r.keywordSlot = slot;
+            m_streams.get(j, &r.keyword.kind, sizeof r.keyword.kind);
+            r.keyword.number = m_streams.getDouble(j);
+            r.keyword.text = m_streams.getText(j);
+        }
+        return r;
     }
 
 private:
-    void grow(size_t pages) {
-        if (m_pages.size() < pages) m_pages.resize(pages);
+    void start(size_t j, const DataCell& c, char what) {
+        const int32_t at[2] = {c.row, c.col};
+        m_streams.put(j, at, sizeof at);
+        m_streams.put(j, &what, 1);
+        ++m_records[j];
     }
-    std::deque<Cell> m_cells;
-    std::vector<Page> m_pages;
-    std::vector<KeywordValue> m_keywords;
+    ScratchStreams m_streams;
+    std::vector<uint64_t> m_records;
 };
 
 // ---------------------------------------------------------------------------
 // Reading the file
 
-// What the passes take from the file, read as the file is parsed: each cell
-// element is turned into what a pass applies while it is at hand, so the
-// file is never held whole. A pass fails with the first cell it refuses,
-// once it runs; a file that does not parse fails before either.
-struct LoadedFile {
+// What the first reading of the file found: the root's flags, the cells'
+// count and extent, the first cell each pass refuses, and, for the data
+// pass, the values set aside. Nothing else of the file is kept.
+struct FileCheck {
     RootFlags flags;
     size_t cellCount = 0;
     qsizetype firstCellValues = 0;  // cell_value elements of the first cell element
-    FormatCells formatCells;
+    int maxRow = 0, maxCol = 0;
     std::optional<ImportFailure> formatFailure;
-    DataCells dataCells;  // with the data flag
     std::optional<ImportFailure> dataFailure;
+    std::unique_ptr<DataValues> data;  // with the data flag, when asked for
+    qint64 fileSize = -1;
+    QDateTime fileTime;
 };
 
-// The cell elements of the file in order; other elements (the page dates)
-// and anything that is not an element (comments, instructions) are passed
-// over.
-LoadedFile loadFile(const QString& path, bool forFormat, bool forData) {
+// The cell elements of the file in order, each to cell; other elements
+// (the page dates) and anything that is not an element (comments,
+// instructions) are passed over. A file that does not parse throws, after
+// the calls made until the fault was found.
+void readCells(const QString& path, RootFlags* flags, const std::function<void(const CellChildren&)>& cell) {
     if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, LoadErrorText(64472)};
-    LoadedFile f;
     const std::array<QStringView, 1> cellTag{kCellTag};
     CellChildren c;
+    size_t index = 0;
     auto readRoot = [&](const XmlNode& root) {
-        f.flags.format = RootFlag(root.attribute(kFormatAttr));
-        f.flags.data = RootFlag(root.attribute(kDataAttr));
-        f.flags.formula = RootFlag(root.attribute(kFormulaAttr));
+        flags->format = RootFlag(root.attribute(kFormatAttr));
+        flags->data = RootFlag(root.attribute(kDataAttr));
+        flags->formula = RootFlag(root.attribute(kFormulaAttr));
     };
-    auto readCell = [&](const XmlRecord& cell) {
-        readChildren(cell, f.cellCount, c);
-        if (f.cellCount == 0) f.firstCellValues = qsizetype(c.values.size());
-        ++f.cellCount;
-        if (forFormat && !f.formatFailure) {
-            try {
-                f.formatCells.add(readFormatCell(c, f.flags));
-            } catch (const ImportFailure& e) {
-                f.formatFailure = e;
-                f.formatCells.clear();
-            }
-        }
-        if (forData && f.flags.data && !f.dataFailure) {
-            try {
-                f.dataCells.add(readDataCell(c));
-            } catch (const ImportFailure& e) {
-                f.dataFailure = e;
-                f.dataCells.clear();
-            }
-        }
+    auto readCell = [&](const XmlRecord& record) {
+        readChildren(record, index++, c);
+        cell(c);
     };
     QString error;
     if (!XmlDocument::loadRecords(path, readRoot, cellTag, kCellChildTags, readCell, &error))
         throw ImportFailure{kMsgUnsupported, error};
+}
+
+// The first reading: every cell is checked for the passes asked for; the
+// data pass's values are set aside for the report's pages (its page count
+// as it is now, or as many as the file has, whichever is more).
+FileCheck checkFile(CReportHandle& report, const QString& path, bool forFormat, bool forData) {
+    FileCheck f;
+    const QFileInfo info(path);
+    f.fileSize = info.size();
+    f.fileTime = info.lastModified();
+    readCells(path, &f.flags, [&](const CellChildren& c) {
+        if (f.cellCount == 0) f.firstCellValues = qsizetype(c.values.size());
+        ++f.cellCount;
+        if (forFormat && !f.formatFailure) {
+            try {
+                const Area a = readFormatCell(c, f.flags).area;
+                f.maxRow = std::max(f.maxRow, a.r2);
+                f.maxCol = std::max(f.maxCol, a.c2);
+            } catch (const ImportFailure& e) {
+                f.formatFailure = e;
+            }
+        }
+        if (forData && f.flags.data && !f.dataFailure) {
+            try {
+                const DataCell cell = readDataCell(c);
+                if (!f.data) {
+                    const int wanted = int(std::clamp<qsizetype>(f.firstCellValues - 1, 1, 99999));
+                    f.data = std::make_unique<DataValues>(size_t(std::max(report.GetPageCount(), wanted)));
+                }
+                f.data->add(cell);
+            } catch (const ImportFailure& e) {
+                f.dataFailure = e;
+                f.data.reset();
+            }
+        }
+    });
     return f;
 }
 
-OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
+OwnXmlImportResult formatPass(CReportHandle& report, const QString& path, const FileCheck& f) {
     if (!report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.formatFailure) throw *f.formatFailure;
-    const FormatCells& cells = f.formatCells;
-    int maxRow = 0, maxCol = 0;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        maxRow = std::max(maxRow, cells.area(i).r2);
-        maxCol = std::max(maxCol, cells.area(i).c2);
-    }
-    if (cells.empty()) return {1, 0, {}};
+    if (f.cellCount == 0) return {1, 0, {}};
+    // The second reading applies what the first checked: a file changed in
+    // between could hold what was never checked.
+    const QFileInfo info(path);
+    if (info.size() != f.fileSize || info.lastModified() != f.fileTime)
+        throw ImportFailure{kMsgUnsupported, LoadErrorText(64820).arg(path)};
 
+    const int maxRow = f.maxRow, maxCol = f.maxCol;
     const int rows = report.GetRowCount(), cols = report.GetColCount();
     if (maxRow > rows) {
         if (uint16_t s = report.AppendRowColPage(maxRow - rows, 0))
@@ -779,13 +658,16 @@ OwnXmlImportResult formatPass(CReportHandle& report, const LoadedFile& f) {
         if (uint16_t s = report.AppendRowColPage(maxCol - cols, 1))
             return {0, kMsgAppendFailed, StatusText(s)};
     }
-    for (size_t i = 0; i < cells.size(); ++i) applyFormatCell(report, cells[i], f.flags.format);
-    if (f.flags.formula) {
-        std::vector<FormatCell> withFormula;
-        for (size_t i = 0; i < cells.size(); ++i)
-            if (cells.hasFormula(i)) withFormula.push_back(cells[i]);
-        applyFormulas(report, withFormula);
-    }
+    // Each cell is applied as it is read; only the cells with formulas are
+    // kept, to be set as areas at the end.
+    std::vector<FormatCell> withFormula;
+    RootFlags flags;
+    readCells(path, &flags, [&](const CellChildren& c) {
+        FormatCell cell = readFormatCell(c, f.flags);
+        applyFormatCell(report, cell, f.flags.format);
+        if (f.flags.formula && cell.formula) withFormula.push_back(std::move(cell));
+    });
+    if (f.flags.formula) applyFormulas(report, withFormula);
     // The table ends where the file's cells end: the farthest row and
     // column any element covers, wherever in the file that element stands.
     if (maxRow < rows) report.DeleteRowColPage(maxRow + 1, rows - maxRow, 0);
@@ -809,10 +691,9 @@ int insertFailureMessage(uint16_t status) {
     }
 }
 
-OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
+OwnXmlImportResult dataPass(CReportHandle& report, FileCheck& f) {
     if (report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.flags.data && f.dataFailure) throw *f.dataFailure;
-    DataCells& data = f.dataCells;
     // The first cell element tells the page count: its values after the
     // first, which belongs to no page.
     const qsizetype n = f.cellCount == 0 ? 0 : f.firstCellValues;
@@ -822,38 +703,32 @@ OwnXmlImportResult dataPass(CReportHandle& report, LoadedFile& f) {
         if (uint16_t s = report.InsertRowColPage(1, &count, 2))
             return {0, insertFailureMessage(s), StatusText(s)};
     }
-    if (!f.flags.data) {
+    if (!f.flags.data || !f.data) {
         report.SetCurPage(1);
         return {1, 0, {}};
     }
+    DataValues& data = *f.data;
     const int pages = report.GetPageCount();
     // Page by page, each held while it is written.
     for (int page = 1; page <= pages; ++page) {
         const std::shared_ptr<CSheetPage> held = report.GetPage(page);
         const size_t j = size_t(page - 1);
-        bool any = false;
-        DataCells::PageValues values = data.page(j);
-        for (const DataCells::Cell& c : data.cells()) {
-            if (c.dataType == kDataNumber && j < c.count) {
-                any = true;
-                if (const std::optional<double> v = values.nextNumber())
-                    report.SetCellValue(CellValue::ofNumber(*v), c.row, c.col, page, 0, 1);
-            } else if (c.dataType == kDataText && j < c.count) {
-                any = true;
-                report.SetCellValue(CellValue::ofText(values.nextText()), c.row, c.col, page, 0, 1);
-            }
-            if (c.keywordSlot >= 0 && j < c.keywordCount) {
-                any = true;
-                if (uint16_t s =
-                        report.SetPageKeyword(c.keywordSlot, data.keyword(c, j), page, 0)) {
+        const uint64_t records = data.records(j);
+        if (records == 0) break;
+        for (uint64_t k = 0; k < records; ++k) {
+            const DataValues::Record r = data.next(j);
+            if (r.what == DataValues::kNumber)
+                report.SetCellValue(CellValue::ofNumber(r.number), r.row, r.col, page, 0, 1);
+            else if (r.what == DataValues::kText)
+                report.SetCellValue(CellValue::ofText(r.text), r.row, r.col, page, 0, 1);
+            else if (r.what == DataValues::kKeyword) {
+                if (uint16_t s = report.SetPageKeyword(r.keywordSlot, r.keyword, page, 0)) {
                     report.SetCurPage(1);
-                    return {0, kMsgKeywordFailed[c.keywordSlot],
+                    return {0, kMsgKeywordFailed[r.keywordSlot],
                             LoadErrorText(64434).arg(page) + u'：' + StatusText(s)};
                 }
             }
         }
-        data.release(j);
-        if (!any) break;
     }
     report.SetCurPage(1);
     return {1, 0, {}};
@@ -869,6 +744,8 @@ OwnXmlImportResult guarded(Step step) {
         return step();
     } catch (const ImportFailure& e) {
         return {0, e.messageId, e.detail};
+    } catch (const ScratchFailure& e) {
+        return {0, kMsgBadFile, e.why};
     } catch (const XmlError& e) {
         return {0, kMsgBadFile, e.message()};
     } catch (const std::bad_alloc&) {
@@ -882,23 +759,22 @@ OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mo
     if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
     return guarded([&] {
         const bool format = mode == kXmlImportFormatPass;
-        LoadedFile f = loadFile(path, format, !format);
-        return format ? formatPass(report, f) : dataPass(report, f);
+        FileCheck f = checkFile(report, path, format, !format);
+        return format ? formatPass(report, path, f) : dataPass(report, f);
     });
 }
 
 OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path,
                                       const std::function<uint16_t()>& betweenPasses) {
     if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
-    // One reading of the file serves both passes.
-    std::optional<LoadedFile> f;
+    // The first reading checks both passes and sets the values aside; the
+    // second applies the format.
+    std::optional<FileCheck> f;
     OwnXmlImportResult r = guarded([&] {
-        f = loadFile(path, true, true);
-        return formatPass(report, *f);
+        f = checkFile(report, path, true, true);
+        return formatPass(report, path, *f);
     });
     if (!r.result) return r;
-    // The format pass is done with its cells; the data pass needs only its own.
-    f->formatCells.clear();
     const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();
     if (s) return {0, 0, LoadErrorText(63544).arg(s)};
     return guarded([&] { return dataPass(report, *f); });

@@ -1,9 +1,11 @@
 #include "exchange/spreadsheetxml.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "engine/cellformat.h"
@@ -15,6 +17,7 @@
 #include "engine/textutil.h"
 #include "exchange/variantconvert.h"
 #include "exchange/workbook_dates.h"
+#include "exchange/workbook_read.h"
 #include "platform/uiservices.h"
 
 using namespace qor;
@@ -748,6 +751,42 @@ QString SpreadsheetXmlImport::LeftOutText() const {
     return lines.join(u'\n');
 }
 
+qint64 CountSpreadsheetXmlCells(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    // Start tags named "Cell" under any prefix, read from the bytes a piece
+    // at a time; a tag cut by the end of a piece waits for the next.
+    constexpr qint64 kPiece = qint64(1) << 20;
+    constexpr qsizetype kLongestName = 256;
+    QByteArray buffer;
+    qint64 cells = 0;
+    for (;;) {
+        const qsizetype kept = buffer.size();
+        buffer.resize(kept + kPiece);
+        const qint64 got = file.read(buffer.data() + kept, kPiece);
+        buffer.resize(kept + qsizetype(std::max<qint64>(got, 0)));
+        const bool last = got <= 0;
+        const char* const begin = buffer.constData();
+        const char* const end = begin + buffer.size();
+        const char* p = begin;
+        const char* carry = end;
+        while ((p = static_cast<const char*>(memchr(p, '<', size_t(end - p))))) {
+            const char* name = ++p;
+            while (p < end && *p != ' ' && *p != '>' && *p != '/' && *p != '\t' && *p != '\r' &&
+                   *p != '\n' && *p != '<')
+                ++p;
+            if (p == end && !last) {
+                if (p - name < kLongestName) carry = name - 1;
+                break;
+            }
+            const QByteArrayView n(name, p - name);
+            if (n == "Cell" || n.endsWith(":Cell")) ++cells;
+        }
+        if (last) return cells;
+        buffer.remove(0, carry - begin);
+    }
+}
+
 bool HasSpreadsheetXmlRoot(const QString& path) {
     QString name;
     return XmlDocument::peekRootName(path, &name) && localName(name) == u"Workbook";
@@ -763,6 +802,10 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
         return out;
     };
     if (!report.IsOpen()) return failed(LoadErrorText(64203));
+    // A workbook larger than a workbook file may be is refused before its
+    // tree takes memory, as the .xlsx reader refuses one.
+    if (CountSpreadsheetXmlCells(path) > XlsxReadLimits().maxCells)
+        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64489)));
     QString loadError;
     const XmlDocument doc = XmlDocument::load(path, &loadError);
     if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);

@@ -154,6 +154,12 @@ struct SpreadsheetXmlImport {
     QString LeftOutText() const;
 };
 
+// The cell elements ("Cell" under any prefix) the file's markup holds,
+// counted from its bytes without building anything; 0 for a file that
+// cannot be read. An import refuses a file of more cells than a workbook
+// file may have (XlsxReadLimits::maxCells) before reading it.
+qint64 CountSpreadsheetXmlCells(const QString& path);
+
 // True when the file's root element is a spreadsheet workbook ("Workbook"
 // in any namespace).
 bool HasSpreadsheetXmlRoot(const QString& path);
