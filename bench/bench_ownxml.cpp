@@ -8,10 +8,6 @@
 #include <libxml/parser.h>
 #include <libxml/xmlreader.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -23,12 +19,16 @@
 #endif
 
 #include "bench/peakmemory.h"
+#include "bench/processrun.h"
 #include "bench/benchreports.h"
 #include "engine/creporthandle.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 
 namespace {
+
+using qorbench::ProcessRun;
+using qorbench::runProcess;
 
 constexpr uint16_t kRows = 1000;
 constexpr uint16_t kCols = 100;
@@ -186,43 +186,6 @@ BENCHMARK(BM_LibXml2ReaderWalk)->Unit(benchmark::kMillisecond)->Iterations(3);
 // the pass's; the aim is at most 1.3). Peak memory is each process's own
 // high-water mark. QOR_BENCH_QOR names another qor binary to measure (an
 // older build, for before and after).
-
-struct ProcessRun {
-    double seconds = 0;
-    double peakMiB = 0;
-    int status = -1;
-};
-
-// Run under /usr/bin/time for the peak: a child spawned from this process
-// would count this process's own resident memory as its high-water mark.
-ProcessRun runProcess(const std::vector<QByteArray>& args, const std::vector<QByteArray>& env,
-                      const QByteArray& peakFile) {
-    std::vector<QByteArray> all = {"/usr/bin/time", "-f", "%M", "-o", peakFile};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (const QByteArray& a : all) argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    for (const QByteArray& e : env) envp.push_back(const_cast<char*>(e.constData()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ProcessRun r;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        if (waitpid(pid, &status, 0) == pid) {
-            r.seconds = secondsSince(start);
-            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            QFile peak(QString::fromLocal8Bit(peakFile));
-            if (peak.open(QIODevice::ReadOnly))
-                r.peakMiB = peak.readAll().trimmed().split('\n').last().toDouble() / 1024.0;
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return r;
-}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

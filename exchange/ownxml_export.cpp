@@ -10,6 +10,9 @@
 #include <new>
 #include <optional>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
@@ -83,7 +86,7 @@ private:
     int m_curLines;
 };
 
-enum class Kind { Number, Text, Label };
+enum class Kind : uint8_t { Number, Text, Label };
 
 struct OutCell {
     int row = 0, col = 0, endRow = 0, endCol = 0;  // in the file
@@ -99,9 +102,11 @@ struct OutCell {
 // What the reading of the pages needs of a cell with values or a keyword:
 // a few bytes where a whole cell would take a hundred.
 struct ValueCell {
-    StoredCell stored;
+    uint16_t row = 0, col = 0;  // stored
+    int16_t line = -1;          // a variable line (StoredCell::line)
     Kind kind = Kind::Number;
     int8_t keywordSlot = -1;
+    StoredCell stored() const { return StoredCell{row, col, line}; }
 };
 
 uint32_t field(uint64_t word, int code) { return cellFormatGet(word, code); }
@@ -292,7 +297,9 @@ void Writer::readPages(const Layout& layout) {
     size_t keywordCells = 0;
     for (const ValueCell& cell : m_valueCells)
         if (cell.keywordSlot >= 0) ++keywordCells;
-    m_values = std::make_unique<ScratchStreams>(pages);
+    // A few megabytes in memory: the rest waits on disk for the writing,
+    // which reads each page's stream in turn.
+    m_values = std::make_unique<ScratchStreams>(pages, size_t(8) << 20);
     m_keywordValues.assign(keywordCells * pages, QString());
     for (auto& list : m_dateParts) list.assign(pages, 0);
 
@@ -310,7 +317,7 @@ void Writer::readPages(const Layout& layout) {
                 QString text;
                 // NumberText writes nothing for NaN: an empty value.
                 double number = std::numeric_limits<double>::quiet_NaN();
-                if (layout.pageCell(cell.stored, m_pageLines[k], &pr, &pc)) {
+                if (layout.pageCell(cell.stored(), m_pageLines[k], &pr, &pc)) {
                     CellValue v;
                     if (uint16_t s = m_report.GetCellValue(&v, pr, pc, p))
                         throw ExportFailure{LoadErrorText(64470)
@@ -363,6 +370,11 @@ void Writer::readPages(const Layout& layout) {
             m_keywordValues[keywordIndex * pages + k] = std::move(text);
             ++keywordIndex;
         }
+#ifdef __GLIBC__
+        // What the page held goes back to the system before the next page
+        // is read, not only to the heap.
+        malloc_trim(0);
+#endif
     }
 }
 
@@ -473,7 +485,8 @@ bool Writer::prepare() {
     if (m_cannotMap) return false;
     m_cannotMap = !walkCells(layout, false, [&](const OutCell& cell) {
         if (cell.kind != Kind::Label || cell.keywordSlot >= 0)
-            m_valueCells.push_back({cell.stored, cell.kind, int8_t(cell.keywordSlot)});
+            m_valueCells.push_back({cell.stored.row, cell.stored.col, int16_t(cell.stored.line), cell.kind,
+                                    int8_t(cell.keywordSlot)});
     });
     if (m_cannotMap) return false;
     readPages(layout);

@@ -1,7 +1,5 @@
 #include "exchange/ownxml_import.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -12,6 +10,9 @@
 #include <memory>
 #include <new>
 #include <optional>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <vector>
 
 #include "engine/cellformat.h"
@@ -486,6 +487,70 @@ DataCell readDataCell(const CellChildren& c) {
 // ---------------------------------------------------------------------------
 // What the passes keep of the cells
 
+// The format cells, set aside in the order they come as the first reading
+// checks them, and taken back in that order when the format is applied.
+class FormatStream {
+public:
+    size_t size() const { return m_count; }
+    void add(const FormatCell& c) {
+        const Fixed f{c.area.r1,  c.area.c1,   c.area.r2,    c.area.c2,     c.dataType,  c.height,
+                      c.width,    c.decimals,  c.comma,      c.currency,    c.percent,   c.wrap.value_or(0),
+                      c.font,     c.style,     c.size,       c.fill,        c.background, c.foreground,
+                      c.hAlign,   c.vAlign,    c.leftLine,   c.topLine,     c.rightLine, c.bottomLine,
+                      c.keywordSlot, c.numberFormat, c.wrap.has_value(), c.formula.has_value()};
+        m_stream.put(0, &f, sizeof f);
+        m_stream.putText(0, c.label);
+        m_stream.putText(0, c.keywordName);
+        m_stream.putText(0, c.formula.value_or(QString()));
+        m_stream.putText(0, c.formulaArea);
+        ++m_count;
+    }
+    FormatCell next() {
+        Fixed f;
+        m_stream.get(0, &f, sizeof f);
+        FormatCell c;
+        c.area = {f.r1, f.c1, f.r2, f.c2};
+        c.dataType = f.dataType;
+        c.height = f.height;
+        c.width = f.width;
+        c.numberFormat = f.numberFormat;
+        c.decimals = f.decimals;
+        c.comma = f.comma;
+        c.currency = f.currency;
+        c.percent = f.percent;
+        if (f.hasWrap) c.wrap = f.wrap;
+        c.font = f.font;
+        c.style = f.style;
+        c.size = f.size;
+        c.fill = f.fill;
+        c.background = f.background;
+        c.foreground = f.foreground;
+        c.hAlign = f.hAlign;
+        c.vAlign = f.vAlign;
+        c.leftLine = f.leftLine;
+        c.topLine = f.topLine;
+        c.rightLine = f.rightLine;
+        c.bottomLine = f.bottomLine;
+        c.keywordSlot = f.keywordSlot;
+        c.label = m_stream.getText(0);
+        c.keywordName = m_stream.getText(0);
+        QString formula = m_stream.getText(0);
+        if (f.hasFormula) c.formula = std::move(formula);
+        c.formulaArea = m_stream.getText(0);
+        return c;
+    }
+
+private:
+    struct Fixed {
+        int32_t r1, c1, r2, c2, dataType, height, width, decimals, comma, currency, percent, wrap;
+        int32_t font, style, size, fill, background, foreground, hAlign, vAlign;
+        int32_t leftLine, topLine, rightLine, bottomLine, keywordSlot;
+        bool numberFormat, hasWrap, hasFormula;
+    };
+    ScratchStreams m_stream{1, size_t(16) << 20};
+    size_t m_count = 0;
+};
+
 // The data cells' values, set aside page by page as the cells are read
 // (cell by cell, every page in a cell): the data pass writes the pages one
 // after another, each from its own stream. A record is a cell's row and
@@ -494,7 +559,7 @@ class DataValues {
 public:
     // Values of the first `pages` pages are kept; later ones have no page
     // to go to.
-    explicit DataValues(size_t pages) : m_streams(pages), m_records(pages, 0) {}
+    explicit DataValues(size_t pages) : m_streams(pages, size_t(16) << 20), m_records(pages, 0) {}
 
     size_t pages() const { return m_records.size(); }
     uint64_t records(size_t j) const { return j < m_records.size() ? m_records[j] : 0; }
@@ -563,9 +628,10 @@ private:
 // ---------------------------------------------------------------------------
 // Reading the file
 
-// What the first reading of the file found: the root's flags, the cells'
-// count and extent, the first cell each pass refuses, and, for the data
-// pass, the values set aside. Nothing else of the file is kept.
+// What the reading of the file found: the root's flags, the cells' count
+// and extent, the first cell each pass refuses, and what each pass applies
+// once the whole file has been checked, set aside in streams: the format
+// cells, and the values page by page. The file itself is never held.
 struct FileCheck {
     RootFlags flags;
     size_t cellCount = 0;
@@ -573,9 +639,8 @@ struct FileCheck {
     int maxRow = 0, maxCol = 0;
     std::optional<ImportFailure> formatFailure;
     std::optional<ImportFailure> dataFailure;
-    std::unique_ptr<DataValues> data;  // with the data flag, when asked for
-    qint64 fileSize = -1;
-    QDateTime fileTime;
+    std::unique_ptr<FormatStream> format;  // when asked for
+    std::unique_ptr<DataValues> data;      // with the data flag, when asked for
 };
 
 // The cell elements of the file in order, each to cell; other elements
@@ -601,24 +666,24 @@ void readCells(const QString& path, RootFlags* flags, const std::function<void(c
         throw ImportFailure{kMsgUnsupported, error};
 }
 
-// The first reading: every cell is checked for the passes asked for; the
-// data pass's values are set aside for the report's pages (its page count
-// as it is now, or as many as the file has, whichever is more).
+// The one reading: every cell is checked for the passes asked for and set
+// aside for them; the data pass's values for the report's pages (its page
+// count as it is now, or as many as the file has, whichever is more).
 FileCheck checkFile(CReportHandle& report, const QString& path, bool forFormat, bool forData) {
     FileCheck f;
-    const QFileInfo info(path);
-    f.fileSize = info.size();
-    f.fileTime = info.lastModified();
+    if (forFormat) f.format = std::make_unique<FormatStream>();
     readCells(path, &f.flags, [&](const CellChildren& c) {
         if (f.cellCount == 0) f.firstCellValues = qsizetype(c.values.size());
         ++f.cellCount;
         if (forFormat && !f.formatFailure) {
             try {
-                const Area a = readFormatCell(c, f.flags).area;
-                f.maxRow = std::max(f.maxRow, a.r2);
-                f.maxCol = std::max(f.maxCol, a.c2);
+                const FormatCell cell = readFormatCell(c, f.flags);
+                f.maxRow = std::max(f.maxRow, cell.area.r2);
+                f.maxCol = std::max(f.maxCol, cell.area.c2);
+                f.format->add(cell);
             } catch (const ImportFailure& e) {
                 f.formatFailure = e;
+                f.format.reset();
             }
         }
         if (forData && f.flags.data && !f.dataFailure) {
@@ -638,15 +703,10 @@ FileCheck checkFile(CReportHandle& report, const QString& path, bool forFormat, 
     return f;
 }
 
-OwnXmlImportResult formatPass(CReportHandle& report, const QString& path, const FileCheck& f) {
+OwnXmlImportResult formatPass(CReportHandle& report, FileCheck& f) {
     if (!report.IsFormatState()) return {0, 0, StatusText(Status::Refused)};
     if (f.formatFailure) throw *f.formatFailure;
     if (f.cellCount == 0) return {1, 0, {}};
-    // The second reading applies what the first checked: a file changed in
-    // between could hold what was never checked.
-    const QFileInfo info(path);
-    if (info.size() != f.fileSize || info.lastModified() != f.fileTime)
-        throw ImportFailure{kMsgUnsupported, LoadErrorText(64820).arg(path)};
 
     const int maxRow = f.maxRow, maxCol = f.maxCol;
     const int rows = report.GetRowCount(), cols = report.GetColCount();
@@ -658,15 +718,15 @@ OwnXmlImportResult formatPass(CReportHandle& report, const QString& path, const 
         if (uint16_t s = report.AppendRowColPage(maxCol - cols, 1))
             return {0, kMsgAppendFailed, StatusText(s)};
     }
-    // Each cell is applied as it is read; only the cells with formulas are
-    // kept, to be set as areas at the end.
+    // Each cell is applied as it comes back; only the cells with formulas
+    // are kept, to be set as areas at the end.
     std::vector<FormatCell> withFormula;
-    RootFlags flags;
-    readCells(path, &flags, [&](const CellChildren& c) {
-        FormatCell cell = readFormatCell(c, f.flags);
+    for (size_t i = 0; i < f.format->size(); ++i) {
+        FormatCell cell = f.format->next();
         applyFormatCell(report, cell, f.flags.format);
         if (f.flags.formula && cell.formula) withFormula.push_back(std::move(cell));
-    });
+    }
+    f.format.reset();
     if (f.flags.formula) applyFormulas(report, withFormula);
     // The table ends where the file's cells end: the farthest row and
     // column any element covers, wherever in the file that element stands.
@@ -677,6 +737,15 @@ OwnXmlImportResult formatPass(CReportHandle& report, const QString& path, const 
 
 // ---------------------------------------------------------------------------
 // Data pass
+
+// Hands what a page left free back to the system, not just to the heap: a
+// page the report lets go is large, and the next takes memory of other
+// sizes.
+void trimHeap() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 int insertFailureMessage(uint16_t status) {
     switch (status) {
@@ -729,6 +798,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, FileCheck& f) {
                 }
             }
         }
+        trimHeap();
     }
     report.SetCurPage(1);
     return {1, 0, {}};
@@ -760,19 +830,19 @@ OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mo
     return guarded([&] {
         const bool format = mode == kXmlImportFormatPass;
         FileCheck f = checkFile(report, path, format, !format);
-        return format ? formatPass(report, path, f) : dataPass(report, f);
+        return format ? formatPass(report, f) : dataPass(report, f);
     });
 }
 
 OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path,
                                       const std::function<uint16_t()>& betweenPasses) {
     if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
-    // The first reading checks both passes and sets the values aside; the
-    // second applies the format.
+    // One reading checks the file for both passes and sets aside what
+    // each applies.
     std::optional<FileCheck> f;
     OwnXmlImportResult r = guarded([&] {
         f = checkFile(report, path, true, true);
-        return formatPass(report, path, *f);
+        return formatPass(report, *f);
     });
     if (!r.result) return r;
     const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();

@@ -15,6 +15,20 @@ namespace {
 
 [[noreturn]] void failWith(int error) { throw ScratchFailure{FileErrorText(error)}; }
 
+// All of the bytes through pread or pwrite, however the call splits them;
+// short means the end of the file (reading) or a full disk (writing).
+template <typename Io, typename Bytes>
+void whole(Io io, int fd, Bytes* p, size_t bytes, int64_t at, int shortError) {
+    while (bytes > 0) {
+        const ssize_t n = io(fd, p, bytes, off_t(at));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) failWith(n < 0 ? errno : shortError);
+        p += n;
+        bytes -= size_t(n);
+        at += n;
+    }
+}
+
 }  // namespace
 
 ScratchStreams::ScratchStreams(size_t streams, size_t memoryBytes)
@@ -45,19 +59,9 @@ void ScratchStreams::seal(Stream& s) {
             // Read back only through the descriptor: no name stays.
             ::unlink(QFile::encodeName(name).constData());
         }
-        const char* p = s.open.data();
-        size_t left = b.size;
-        int64_t at = m_fileEnd;
-        while (left > 0) {
-            const ssize_t n = ::pwrite(m_fd, p, left, off_t(at));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) failWith(n < 0 ? errno : ENOSPC);
-            p += n;
-            left -= size_t(n);
-            at += n;
-        }
+        whole(::pwrite, m_fd, s.open.data(), b.size, m_fileEnd, ENOSPC);
         b.offset = m_fileEnd;
-        m_fileEnd = at;
+        m_fileEnd += int64_t(b.size);
         s.open.clear();
     }
     s.blocks.push_back(std::move(b));
@@ -105,17 +109,7 @@ bool ScratchStreams::nextBlock(Stream& s) {
         return true;
     }
     s.read.resize(b.size);
-    char* p = s.read.data();
-    size_t left = b.size;
-    int64_t at = b.offset;
-    while (left > 0) {
-        const ssize_t n = ::pread(m_fd, p, left, off_t(at));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) failWith(n < 0 ? errno : EIO);
-        p += n;
-        left -= size_t(n);
-        at += n;
-    }
+    whole(::pread, m_fd, s.read.data(), b.size, b.offset, EIO);
     return true;
 }
 

@@ -1,15 +1,11 @@
 // Readers whose memory follows what they keep, not the file's size: each
-// large file is read in a child process under 1 GiB of address space,
-// where holding the whole file ran out of memory.
+// large file is read in a child process under 1 GiB of address space
+// (qortest::endsWellUnder1GiB), where holding the whole file ran out of
+// memory.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QFile>
-#include <QtEndian>
-#include <functional>
 
 #include "engine/creporthandle.h"
 #include "exchange/datafilechain.h"
@@ -18,6 +14,7 @@
 #include "exchange/ownxml_import.h"
 #include "exchange/scratchstreams.h"
 #include "exchange/spreadsheetxml.h"
+#include "tests/common/largefiles.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
 
@@ -25,49 +22,9 @@ namespace {
 
 using namespace qor;
 
-// Runs work in a child under 1 GiB of address space: true when the child
-// ended by itself and work answered true.
-bool endsWellUnder1GiB(const std::function<bool()>& work) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-#if !defined(__SANITIZE_ADDRESS__)
-        // (The address sanitizer reserves far more than any such limit.)
-        rlimit lim{rlim_t(1) << 30, rlim_t(1) << 30};
-        setrlimit(RLIMIT_AS, &lim);
-#endif
-        _exit(work() ? 0 : 1);
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void writeRepeated(const QString& path, const QByteArray& head, const QByteArray& unit, qint64 count,
-                   const QByteArray& tail = {}) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(head);
-    const QByteArray block = unit.repeated(qsizetype(std::max<qint64>(1, (qint64(1) << 20) / unit.size())));
-    const qint64 perBlock = block.size() / unit.size();
-    qint64 left = count;
-    for (; left >= perBlock; left -= perBlock) f.write(block);
-    f.write(unit.repeated(qsizetype(left)));
-    f.write(tail);
-}
-
-// A dBASE file of records one character wide: "x", the records listed in
-// deleted marked deleted.
+// A narrow dBASE file with the records listed in deleted marked deleted.
 void writeNarrowDbf(const QString& path, quint32 records, const QList<quint32>& deleted) {
-    QByteArray head(65, '\0');
-    head[0] = 3;
-    qToLittleEndian<quint32>(records, head.data() + 4);
-    qToLittleEndian<quint16>(65, head.data() + 8);
-    qToLittleEndian<quint16>(2, head.data() + 10);
-    head[32] = 'A';
-    head[43] = 'C';
-    head[48] = 1;
-    head[64] = '\r';
-    writeRepeated(path, head, QByteArrayLiteral(" x"), records, QByteArrayLiteral("\x1a"));
+    ASSERT_TRUE(qortest::writeNarrowDbf(path, records));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     for (quint32 r : deleted) {
@@ -93,16 +50,16 @@ TEST(ReaderMemory, LargeTextAndDbaseFilesKeepTheirFirstPageAndCountTheRest) {
     // 15 MB of text and 24 MB of dBASE records: holding either whole took
     // more than a gigabyte.
     const QString csv = dir + QStringLiteral("/big.csv");
-    writeRepeated(csv, QByteArrayLiteral("a,b\r\n"), QByteArrayLiteral("1,2\r\n"), 3000000);
-    EXPECT_TRUE(endsWellUnder1GiB([&] {
+    ASSERT_TRUE(qortest::writeRepeated(csv, QByteArrayLiteral("a,b\r\n"), QByteArrayLiteral("1,2\r\n"), 3000000));
+    EXPECT_TRUE(qortest::endsWellUnder1GiB([&] {
         int ok = 0;
         const QString notes = notesOf(csv, &ok);
-        return ok == 1 && notes.contains(QStringLiteral("第9999条之后的2990001条记录未转换"));
+        return ok == 1 && notes.contains(QStringLiteral("表“big.csv”：第9999条之后的2990001条记录未转换"));
     }));
     const QString dbf = dir + QStringLiteral("/big.dbf");
     // Records marked deleted, beyond those a page keeps, are not counted.
     writeNarrowDbf(dbf, 12000000, {5, 20000, 11999999});
-    EXPECT_TRUE(endsWellUnder1GiB([&] {
+    EXPECT_TRUE(qortest::endsWellUnder1GiB([&] {
         int ok = 0;
         const QString notes = notesOf(dbf, &ok);
         return ok == 1 && notes.contains(QStringLiteral("第9999条之后的11989998条记录未转换"));
@@ -146,19 +103,19 @@ TEST(ReaderMemory, ASpreadsheetXmlOfMoreCellsThanAWorkbookMayHaveIsRefusedBefore
     const QByteArray head =
         "<?xml version=\"1.0\"?>\n<ss:Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
         "<ss:Worksheet ss:Name=\"S\"><ss:Table><ss:Row>";
-    writeRepeated(xml, head, QByteArrayLiteral("<ss:Cell/>"), 3000001,
-                  "</ss:Row></ss:Table></ss:Worksheet></ss:Workbook>\n");
+    ASSERT_TRUE(qortest::writeRepeated(xml, head, QByteArrayLiteral("<ss:Cell/>"), 3000001,
+                                       "</ss:Row></ss:Table></ss:Worksheet></ss:Workbook>\n"));
     // Tags cut by the end of a piece are counted once.
     EXPECT_EQ(CountSpreadsheetXmlCells(xml), 3000001);
-    EXPECT_TRUE(endsWellUnder1GiB([&] {
+    EXPECT_TRUE(qortest::endsWellUnder1GiB([&] {
         CReportHandle h(dir + QStringLiteral("/cells.rep"));
         const SpreadsheetXmlImport r = ImportSpreadsheetXml(h, xml);
         return !r.ok && r.error.contains(QStringLiteral("超出了能读取的限度"));
     }));
     // At the limit the file is read.
     const QString at = dir + QStringLiteral("/at.xml");
-    writeRepeated(at, head, QByteArrayLiteral("<Cell></Cell>"), 3000000,
-                  "</ss:Row></ss:Table></ss:Worksheet></ss:Workbook>\n");
+    ASSERT_TRUE(qortest::writeRepeated(at, head, QByteArrayLiteral("<Cell></Cell>"), 3000000,
+                                       "</ss:Row></ss:Table></ss:Worksheet></ss:Workbook>\n"));
     EXPECT_EQ(CountSpreadsheetXmlCells(at), 3000000);
 }
 
@@ -181,11 +138,11 @@ TEST(ReaderMemory, AnExchangeFileOfManyPagesGoesOutAndComesBackUnder1GiB) {
     }
     const QString xml = dir + QStringLiteral("/pages.xml");
     const QString back = dir + QStringLiteral("/back.rep");
-    EXPECT_TRUE(endsWellUnder1GiB([&] {
+    EXPECT_TRUE(qortest::endsWellUnder1GiB([&] {
         CReportHandle h(source);
         return WriteOwnXml(h, xml, InitialExportSettings(&h)).written;
     }));
-    EXPECT_TRUE(endsWellUnder1GiB([&] {
+    EXPECT_TRUE(qortest::endsWellUnder1GiB([&] {
         CReportHandle h(back);
         const OwnXmlImportResult r = ImportOwnXmlReport(h, xml);
         return r.result == 1 && h.Save() == 0;
