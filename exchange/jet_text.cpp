@@ -141,8 +141,11 @@ void forEachPiece(QIODevice& in, Piece piece) {
             if (!buffer.isEmpty()) piece(QByteArrayView(buffer));
             return;
         }
-        const qsizetype end = buffer.lastIndexOf('\n');
-        if (end < 0) continue;  // a line longer than a piece: read on
+        // Only what was just read is searched: a line longer than a piece
+        // is read on without going over its start again.
+        const qsizetype found = QByteArrayView(buffer).sliced(kept).lastIndexOf('\n');
+        if (found < 0) continue;
+        const qsizetype end = kept + found;
         if (!piece(QByteArrayView(buffer.constData(), end + 1))) return;
         buffer.remove(0, end + 1);
     }
