@@ -49,12 +49,17 @@ struct Setting {
     }
 };
 
-void report(benchmark::State& state, const ProcessRun& r, const QString& file, int wantedStatus) {
-    if (r.status != wantedStatus) state.SkipWithError("the process ended otherwise");
-    state.SetIterationTime(r.seconds);
-    state.counters["peak_mib"] = r.peakMiB;
-    state.counters["file_mib"] = mib(file);
-    state.counters["seconds"] = r.seconds;
+// `qor convert` of file into a new report, ending with status.
+void convert(benchmark::State& state, const Setting& s, const QString& file, int status) {
+    for (auto _ : state) {
+        QFile::remove(s.path("out.rep"));
+        const ProcessRun r = s.run({"convert", QFile::encodeName(file), QFile::encodeName(s.path("out.rep"))});
+        if (r.status != status) state.SkipWithError("the process ended otherwise");
+        state.SetIterationTime(r.seconds);
+        state.counters["peak_mib"] = r.peakMiB;
+        state.counters["file_mib"] = mib(file);
+        state.counters["seconds"] = r.seconds;
+    }
 }
 
 // `qor convert` of a CSV file of 3 million records of "1,2" a scale (12 MB):
@@ -63,10 +68,7 @@ void BM_ConvertLargeTextFile(benchmark::State& state) {
     Setting s;
     const QString csv = s.path("big.csv");
     qortest::writeRepeated(csv, {}, "1,2\n", qint64(3000000) * envNumber("QOR_BENCH_READER_SCALE", 1), {});
-    for (auto _ : state) {
-        QFile::remove(s.path("csv.rep"));
-        report(state, s.run({"convert", QFile::encodeName(csv), QFile::encodeName(s.path("csv.rep"))}), csv, 3);
-    }
+    convert(state, s, csv, 3);
 }
 BENCHMARK(BM_ConvertLargeTextFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -75,10 +77,7 @@ void BM_ConvertLargeDbaseFile(benchmark::State& state) {
     Setting s;
     const QString dbf = s.path("big.dbf");
     qortest::writeNarrowDbf(dbf, quint32(6000000) * quint32(envNumber("QOR_BENCH_READER_SCALE", 1)));
-    for (auto _ : state) {
-        QFile::remove(s.path("dbf.rep"));
-        report(state, s.run({"convert", QFile::encodeName(dbf), QFile::encodeName(s.path("dbf.rep"))}), dbf, 3);
-    }
+    convert(state, s, dbf, 3);
 }
 BENCHMARK(BM_ConvertLargeDbaseFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -92,10 +91,7 @@ void BM_ConvertSpreadsheetXmlPastTheCellLimit(benchmark::State& state) {
                   "<?xml version=\"1.0\"?>\n<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\""
                   " xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\"><Worksheet ss:Name=\"S\"><Table>\n",
                   row, qint64(16000) * envNumber("QOR_BENCH_READER_SCALE", 1), "</Table></Worksheet></Workbook>\n");
-    for (auto _ : state) {
-        QFile::remove(s.path("xml.rep"));
-        report(state, s.run({"convert", QFile::encodeName(xml), QFile::encodeName(s.path("xml.rep"))}), xml, 1);
-    }
+    convert(state, s, xml, 1);
 }
 BENCHMARK(BM_ConvertSpreadsheetXmlPastTheCellLimit)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
