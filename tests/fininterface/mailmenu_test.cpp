@@ -28,6 +28,7 @@
 #include "frames/commandrouter.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
+#include "tests/frames/frame_fixture.h"
 
 using namespace qor::cmd_ids;
 
@@ -47,16 +48,31 @@ void closeAndSettle(QDialog* d) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
-    qputenv("QOR_MAIL_LIBRARY_DIR",
-            QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
-    qor::UiServices ui;
+// The transport loaded as qorview loads it; every message box answered
+// and its text kept.
+class MailMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("QOR_MAIL_LIBRARY_DIR",
+                QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
+        qor::UiServices ui;
+        ui.messageBox = [this](const qor::MessageRequest& r) {
+            told << r.text;
+            return qor::MsgAnswer::Ok;
+        };
+        m_previous = qor::installUiServices(ui);
+    }
+    void TearDown() override {
+        qor::installUiServices(m_previous);
+        qunsetenv("QOR_MAIL_LIBRARY_DIR");
+    }
     QStringList told;
-    ui.messageBox = [&told](const qor::MessageRequest& r) {
-        told << r.text;
-        return qor::MsgAnswer::Ok;
-    };
-    const qor::UiServices previous = qor::installUiServices(ui);
+
+private:
+    qor::UiServices m_previous;
+};
+
+TEST_F(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
     {
         auto frame = qor::frames::SetUpDesktop({false, false, false});
         frame->show();
@@ -106,46 +122,20 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         EXPECT_TRUE(router.Query(kCmdMailSend).enabled);
         EXPECT_TRUE(frame->close());
     }
-    qor::installUiServices(previous);
-    qunsetenv("QOR_MAIL_LIBRARY_DIR");
 }
 
-// The menu item as the user picks it: 文件 › 邮件 › 发送 on the menu bar.
-QAction* menuItem(QMenuBar* bar, int id) {
-    std::function<QAction*(const QList<QAction*>&)> find = [&](const QList<QAction*>& actions) -> QAction* {
-        for (QAction* a : actions) {
-            if (a->menu()) {
-                if (QAction* hit = find(a->menu()->actions())) return hit;
-            } else if (qor::frames::CommandRouter::CommandId(a) == id) {
-                return a;
-            }
-        }
-        return nullptr;
-    };
-    return find(bar->actions());
-}
-
-TEST(MailMenu, ASendSaysWhatWentAndWhere) {
-    qputenv("QOR_MAIL_LIBRARY_DIR",
-            QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
+TEST_F(MailMenu, ASendSaysWhatWentAndWhere) {
     const QString dir = qortest::freshDir(QStringLiteral("mail-told"));
     const QString key = QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail");
     qor::Registry::writeString(key, "DiskFolder", dir + "/disk");
     qor::Registry::writeString(key, "PostOffice", dir + "/post");
     const QString report = dir + QStringLiteral("/月报.rep");
     qortest::writeFile(report, QByteArray("report bytes"));
-    qor::UiServices ui;
-    QStringList told;
-    ui.messageBox = [&told](const qor::MessageRequest& r) {
-        told << r.text;
-        return qor::MsgAnswer::Ok;
-    };
-    const qor::UiServices previous = qor::installUiServices(ui);
     {
         auto frame = qor::frames::SetUpDesktop({false, false, false});
         frame->show();
         frame->UpdateFrameState();
-        QAction* send = menuItem(frame->menuBar(), kCmdMailSend);
+        QAction* send = frametest::menuBarItem(frame->menuBar(), kCmdMailSend);
         ASSERT_NE(send, nullptr);
         ASSERT_TRUE(send->isEnabled());
         send->trigger();
@@ -169,8 +159,6 @@ TEST(MailMenu, ASendSaysWhatWentAndWhere) {
         closeAndSettle(window);
         EXPECT_TRUE(frame->close());
     }
-    qor::installUiServices(previous);
-    qunsetenv("QOR_MAIL_LIBRARY_DIR");
 }
 
 }  // namespace

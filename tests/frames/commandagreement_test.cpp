@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMdiArea>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QTest>
 #include <QToolBar>
 #include <functional>
@@ -17,7 +16,6 @@
 #include <QDir>
 
 #include "charts/coleitem.h"
-#include "charts/objectdata.h"
 #include "charts/ui/cpicframe.h"
 #include "engine/messages.h"
 #include "engine/workfiles.h"
@@ -27,6 +25,7 @@
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
+#include "tests/frames/inplace_support.h"
 
 using namespace qor::cmd_ids;
 using namespace qor::frames;
@@ -137,51 +136,17 @@ QStringList disagreements(QMainWindow* window) {
 
 class CommandAgreement : public frametest::FrameFixture {
 protected:
-    // A saved report holding one embedded report and one chart.
-    QString makeContainer() {
-        const QString dir = qortest::freshDir(QStringLiteral("CommandAgreement"));
-        const QString inner = dir + QStringLiteral("/inner.rep");
-        const QString outer = dir + QStringLiteral("/outer.rep");
-        QByteArray bytes;
-        {
-            CQorsDoc doc;
-            EXPECT_TRUE(doc.Files().OnNewDocument());
-            EXPECT_TRUE(doc.Files().OnSaveDocument(inner));
-            bytes = doc.Items().SaveEmbeddingCopy();
-        }
-        CQorsDoc doc;
-        EXPECT_TRUE(doc.Files().OnNewDocument());
-        CQorsDoc::NewObject o;
-        o.bytes = bytes;
-        o.name = QStringLiteral("报表.rep");
-        o.classId = QString::fromLatin1(qor::items::kReportObjectClass);
-        auto item = doc.Items().InsertObject(o, QPoint(60, 40));
-        EXPECT_NE(item, nullptr);
-        if (item) item->SetRect({60, 40, 460, 300});
-        EXPECT_TRUE(doc.Files().OnSaveDocument(outer));
-        return outer;
-    }
-
-    COleItem* object(CQorsDoc* doc) {
-        for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos;)
-            if (auto* o = dynamic_cast<COleItem*>(doc->Items().GetNextComItem(pos))) return o;
-        return nullptr;
-    }
-
     // A real double click in the middle of the object edits it in place.
     COleInPlaceFrame* editInPlace(CChildFrame* child) {
-        CQorsView* view = child->GetActiveView();
-        COleItem* o = object(child->GetDocument());
+        COleItem* o = frametest::FirstObject(*child->GetDocument());
         if (!o) return nullptr;
-        qor::view::Rect r = o->GetRect();
-        view->Geometry().DocToClient(r);
-        const QPointF at((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, view->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(view, &dbl);
-        QApplication::processEvents();
+        frametest::DoubleClickItem(child->GetActiveView(), o);
         CInPlaceSession* session = CInPlaceSession::Current();
         return session ? session->Frame() : nullptr;
+    }
+
+    QString makeContainer() {
+        return frametest::MakeContainerReport(qortest::freshDir(QStringLiteral("CommandAgreement")));
     }
 
     // Both windows' update passes, as their idle timers run them.

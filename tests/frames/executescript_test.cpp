@@ -22,21 +22,6 @@ using namespace qor::frames;
 
 namespace {
 
-QAction* menuItem(QMenuBar* bar, int id) {
-    std::function<QAction*(const QList<QAction*>&)> find =
-        [&](const QList<QAction*>& actions) -> QAction* {
-        for (QAction* a : actions) {
-            if (a->menu()) {
-                if (QAction* hit = find(a->menu()->actions())) return hit;
-            } else if (CommandRouter::CommandId(a) == id) {
-                return a;
-            }
-        }
-        return nullptr;
-    };
-    return find(bar->actions());
-}
-
 class ExecuteScript : public frametest::FrameFixture {
 protected:
     void SetUp() override {
@@ -65,7 +50,7 @@ protected:
         });
         user.start();
         frame->UpdateFrameState();
-        QAction* item = menuItem(frame->menuBar(), kCmdExecute);
+        QAction* item = frametest::menuBarItem(frame->menuBar(), kCmdExecute);
         EXPECT_NE(item, nullptr);
         if (item) item->trigger();
         QApplication::processEvents();

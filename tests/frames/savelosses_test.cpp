@@ -24,21 +24,6 @@ using namespace qor::frames;
 
 namespace {
 
-QAction* menuItem(QMenuBar* bar, int id) {
-    std::function<QAction*(const QList<QAction*>&)> find =
-        [&](const QList<QAction*>& actions) -> QAction* {
-        for (QAction* a : actions) {
-            if (a->menu()) {
-                if (QAction* hit = find(a->menu()->actions())) return hit;
-            } else if (CommandRouter::CommandId(a) == id) {
-                return a;
-            }
-        }
-        return nullptr;
-    };
-    return find(bar->actions());
-}
-
 using SaveLosses = frametest::FrameFixture;
 
 TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
@@ -68,7 +53,7 @@ TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
         files << target;
         answers = {qor::MsgAnswer::Yes};  // a binary workbook with its formats
         frame->UpdateFrameState();
-        QAction* saveAs = menuItem(frame->menuBar(), kCmdFileSaveAs);
+        QAction* saveAs = frametest::menuBarItem(frame->menuBar(), kCmdFileSaveAs);
         ASSERT_NE(saveAs, nullptr);
         saveAs->trigger();
         QApplication::processEvents();
