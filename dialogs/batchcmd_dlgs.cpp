@@ -173,33 +173,38 @@ void CBatchCmdDlg::OnModify() {
     fill(moved ? int(m_entries.size()) - 1 : row);
 }
 
+bool qor::RunBatchScript(const QString& path, const QString& caption) {
+    // A failing command of the script asks whether to go on; the user
+    // who was asked has seen the failure and is not told it again.
+    CCalcInterpreter& ci = CCalcInterpreter::Instance();
+    const cmd::CalcSubsystemHooks saved = ci.SubsystemHooks();
+    bool told = false;
+    cmd::CalcSubsystemHooks hooks = saved;
+    hooks.batchError = [&told, ask = saved.batchError](const QString& message) {
+        if (!ask) return cmd::BatchErrorAnswer{};
+        told = true;
+        return ask(message);
+    };
+    ci.SetSubsystemHooks(hooks);
+    QString error;
+    const bool ran = CAppEnvironment::Instance().RunBatchFile(path, &error);
+    ci.SetSubsystemHooks(saved);
+    if (!ran && !told) {
+        // A file that cannot be read never reached the command language.
+        const QFileInfo file(path);
+        const int code = file.isFile() && file.size() > 0 ? ci.LastErrorCode() : CALC_ERR_FILE;
+        warn(BatchFailureText(code, error), caption);
+    }
+    return ran;
+}
+
 void qor::RunCommonBatchCommand(QWidget* parent) {
     try {
         CBatchCmdDlg dlg(ApplicationProfile(), parent);
         if (dlg.DoModal() != CQorDialog::IDOK) return;
         const QString path = dlg.m_strPath;
         if (path.isEmpty() || path.size() >= CBatchCmdSetupDlg::kMaxPath) return;
-        // A failing command of the script asks whether to go on; the user
-        // who was asked has seen the failure and is not told it again.
-        CCalcInterpreter& ci = CCalcInterpreter::Instance();
-        const cmd::CalcSubsystemHooks saved = ci.SubsystemHooks();
-        bool told = false;
-        cmd::CalcSubsystemHooks hooks = saved;
-        hooks.batchError = [&told, ask = saved.batchError](const QString& message) {
-            if (!ask) return cmd::BatchErrorAnswer{};
-            told = true;
-            return ask(message);
-        };
-        ci.SetSubsystemHooks(hooks);
-        QString error;
-        const bool ran = CAppEnvironment::Instance().RunBatchFile(path, &error);
-        ci.SetSubsystemHooks(saved);
-        if (!ran && !told) {
-            // A file that cannot be read never reached the command language.
-            const QFileInfo file(path);
-            const int code = file.isFile() && file.size() > 0 ? ci.LastErrorCode() : CALC_ERR_FILE;
-            warn(BatchFailureText(code, error), dlg.windowTitle());
-        }
+        RunBatchScript(path, dlg.windowTitle());
     } catch (const std::exception& e) {
         warn(QString::fromLocal8Bit(e.what()), QStringLiteral("常用批命令"));
     }

@@ -64,4 +64,11 @@ namespace qor {
 // script runs when its path has 1 to 469 characters. A failure to run is
 // told to the user.
 void RunCommonBatchCommand(QWidget* parent);
+// Runs a script file as the desktop runs every chosen script (常用批命令,
+// 工具 › 执行, the file manager, the command window's batch): a failing
+// line asks whether to go on; a failure nobody was asked about (a script
+// that does not parse, a file that cannot be read) is told once under
+// caption. Either way in Chinese, with each script and line and the reason.
+// False when the script failed.
+bool RunBatchScript(const QString& path, const QString& caption);
 }  // namespace qor

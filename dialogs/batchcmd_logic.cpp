@@ -118,7 +118,6 @@ bool BatchScriptList::Modify(int index, const BatchScript& edited, QString* erro
 }
 
 QString BatchFailureText(int code, const QString& reported) {
-    QString what = qor::cmd::LocalCalcErrorText(code);
     // The places, outermost first: "a.shl, line 3: b.shl, line 1: ...".
     static const QRegularExpression place(QStringLiteral("^(.+?), line (\\d+): "));
     QList<std::pair<QString, QString>> places;
@@ -127,6 +126,11 @@ QString BatchFailureText(int code, const QString& reported) {
         places.append({m.captured(1), m.captured(2)});
         rest = rest.mid(m.capturedLength(0));
     }
+    // The reason the command language gave in the user's language ("A99在
+    // 表格之外") says more than the code's text; its English words do not
+    // reach the box.
+    static const QRegularExpression chinese(QStringLiteral("\\p{Han}"));
+    QString what = rest.contains(chinese) ? rest : qor::cmd::LocalCalcErrorText(code);
     for (auto it = places.crbegin(); it != places.crend(); ++it)
         what = LoadErrorText(64200).arg(it->first, it->second, what);
     return what;

@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <memory>
 
+#include "charts/ccomitem.h"
+#include "charts/cgraphitem.h"
+#include "charts/coleitem.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
@@ -101,6 +104,36 @@ bool hasSuffix(const QString& path, const char* suffix) {
     return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
 }
 
+// The charts and objects of the report: no other type of file carries them
+// (they live in the report's own streams), so a conversion names them
+// beside what the tally of the cells found.
+void TallyItemLosses(const CQorsDoc& doc, QStringList* notes) {
+    constexpr int kMsgCharts = 64890, kMsgObjects = 64891, kMsgItemOnPage = 64892,
+                  kMsgItemOfFormat = 64893, kMsgPagePlace = 64434;
+    qor::LossTally losses;
+    for (CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos(); pos;) {
+        const CComItem* item = doc.Items().GetNextComItem(pos);
+        if (!item) continue;
+        // A chart goes by the name the open-chart list shows, else its title.
+        const auto* chart = dynamic_cast<const CGraphItem*>(item);
+        QString name = chart ? chart->GetChartDesc().GetText(qor::items::ChartDesc::kNameText)
+                             : item->GetName();
+        if (chart && name.isEmpty())
+            name = chart->GetChartDesc().GetText(qor::items::ChartDesc::kTitleText);
+        // An object keeps no name of its own: its linked file, else its type.
+        if (const auto* object = dynamic_cast<const COleItem*>(item); object && name.isEmpty())
+            name = object->GetClient().linkSource.isEmpty()
+                       ? object->GetClient().classId
+                       : QFileInfo(object->GetClient().linkSource).fileName();
+        const int page = int(item->GetPage());
+        const QString place = name.isEmpty() && page > 0 ? LoadErrorText(kMsgPagePlace).arg(page)
+                              : page > 0 ? LoadErrorText(kMsgItemOnPage).arg(page).arg(name)
+                                         : LoadErrorText(kMsgItemOfFormat).arg(name);
+        losses.add(LoadErrorText(chart ? kMsgCharts : kMsgObjects), place);
+    }
+    losses.appendTo(notes);
+}
+
 // A converter that lists what the last conversion could not carry. Its
 // exports run in data state and count what the target type cannot hold.
 class ReportingConverter : public qor::IDocConverter {
@@ -117,6 +150,7 @@ public:
         }
         if (!write(doc, *report, path, message)) return false;
         qor::TallyReportLosses(*report, path, &m_leftOut);
+        TallyItemLosses(doc, &m_leftOut);
         // Written, but not whole: the user hears what is missing rather
         // than a plain success.
         if (!m_leftOut.isEmpty()) {
@@ -362,11 +396,15 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
             }
             if (!write(report)) return false;
             qor::TallyReportLosses(*report, to, &notes);
+            if (doc) TallyItemLosses(*doc, &notes);
             return true;
         };
         bool ok = false;
         if (current && sameFile(current->GetPathName(), from)) {
             ok = exportFrom(nullptr, current);
+            // The open report's charts and objects are its document's.
+            const CQorsDoc* own = CCalcInterpreter::Instance().GetDocument();
+            if (ok && own && own->GetReport() == current) TallyItemLosses(*own, &notes);
         } else {
             CQorsDoc doc;
             if (!doc.Files().OnOpenDocument(from)) {

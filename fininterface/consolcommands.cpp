@@ -44,7 +44,7 @@ bool ConsolCommands::LoginConsolidationClient() {
     }
 }
 
-int ConsolCommands::runClient(const char* method) {
+int ConsolCommands::runClient(const char* method, QVariant* result) {
     if (m_client.isNull() && !LoginConsolidationClient()) {
         tell(62570);
         return 0;
@@ -55,7 +55,8 @@ int ConsolCommands::runClient(const char* method) {
         return 0;
     }
     try {
-        m_client.invoke(QLatin1String(method));
+        const QVariant answer = m_client.invoke(QLatin1String(method));
+        if (result) *result = answer;
     } catch (const std::exception& e) {
         m_client = AutoObject();
         TraceMessage(QString::fromUtf8(e.what()));
@@ -66,10 +67,25 @@ int ConsolCommands::runClient(const char* method) {
 }
 
 int ConsolCommands::Download() {
-    if (!runClient("ShowDownload")) return 0;
+    QVariant files;
+    if (!runClient("ShowDownload", &files)) return 0;
     if (m_afterDownload) m_afterDownload();
-    TakeInDownloads();
+    const int reports = TakeInDownloads();
     m_client = AutoObject();
+    // The user hears what came down and where it lies: a download that
+    // finished without a word looks like one that never ran.
+    constexpr int kMsgReceived = 64894, kMsgNothing = 64895, kMsgTakenIn = 64896,
+                  kMsgReceivedUncounted = 64899;
+    const QString folder = QDir::toNativeSeparators(
+        ClientRootDir(QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir())));
+    bool counted = false;
+    const int count = files.toInt(&counted);
+    QString text = !counted     ? LoadErrorText(kMsgReceivedUncounted).arg(folder)
+                   : count > 0 ? LoadErrorText(kMsgReceived).arg(count).arg(folder)
+                               : LoadErrorText(kMsgNothing);
+    if (reports > 0 && (!counted || count > 0))
+        text += u'\n' + LoadErrorText(kMsgTakenIn).arg(reports);
+    messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Information);
     return 1;
 }
 

@@ -31,7 +31,8 @@ public:
     // Makes the client object and hands it the login, the window and the
     // data folder. False (nothing held) when any of it fails.
     bool LoginConsolidationClient();
-    // 1 when the client ran; 0 after 62570 or 62571. Nothing stays held.
+    // 1 when the client ran, after telling what came down and where it
+    // went; 0 after 62570 or 62571. Nothing stays held.
     int Download();
     int Upload();
     // Every open client report takes in what the client sent down (the
@@ -51,7 +52,8 @@ public:
     bool OnCommand(int id) override;
 
 private:
-    int runClient(const char* method);
+    // Calls the client's method; *result (when given) gets its answer.
+    int runClient(const char* method, QVariant* result = nullptr);
 
     std::function<QList<CQorsDoc*>()> m_openDocuments;
     std::function<qint32()> m_windowId;

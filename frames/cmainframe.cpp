@@ -14,6 +14,7 @@
 #include "charts/cgraphitem.h"
 #include "charts/ui/cpicframe.h"
 #include "cmdlang/ccalcinterpreter.h"
+#include "dialogs/batchcmd_dlgs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
@@ -44,6 +45,7 @@
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
+#include "view/view_commands.h"
 
 namespace qor::frames {
 
@@ -64,6 +66,7 @@ using qor::cmd_ids::kCmdCommandWindow;
 using qor::cmd_ids::kCmdCommonReports;
 using qor::cmd_ids::kCmdConvertToHtml;
 using qor::cmd_ids::kCmdCurrency;
+using qor::cmd_ids::kCmdDataOverlayPrint;
 using qor::cmd_ids::kCmdExecute;
 using qor::cmd_ids::kCmdFewerDecimals;
 using qor::cmd_ids::kCmdFileClose;
@@ -82,6 +85,9 @@ using qor::cmd_ids::kCmdMailSend;
 using qor::cmd_ids::kCmdMailSetup;
 using qor::cmd_ids::kCmdMoreDecimals;
 using qor::cmd_ids::kCmdPendingBatch;
+using qor::cmd_ids::kCmdPrint;
+using qor::cmd_ids::kCmdPrintDirect;
+using qor::cmd_ids::kCmdPrintPreview;
 using qor::cmd_ids::kCmdSpreadsheetXmlImport;
 using qor::cmd_ids::kCmdStandardMenu;
 using qor::cmd_ids::kCmdWindowArrange;
@@ -774,6 +780,17 @@ void needChild(CMainFrame&, int, CChildFrame* child, CommandState& s) {
     if (!child) s.reason = noReport();
 }
 
+// While an object of the active report is edited in place the report's
+// view is not asked (its commands are the in-place frame's), yet its print
+// commands stay on the shared file menu: they are off here for the view's
+// own reason, wherever the window shows them.
+bool inPlaceEditing() { return CInPlaceSession::Current() != nullptr; }
+
+void printInPlaceRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
+    s.enabled = false;
+    s.reason = LoadErrorText(qor::viewcmd::kMsgPrintInPlace);
+}
+
 // One transfer window at a time.
 void mailRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
     s.enabled = mail::MailAvailable();
@@ -847,6 +864,10 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
                                 : noReport();
          },
          QOR_RUN(f.OpenChartWindow())},
+        {kCmdPrint, printInPlaceRule, QOR_RUN(), inPlaceEditing},
+        {kCmdPrintDirect, printInPlaceRule, QOR_RUN(), inPlaceEditing},
+        {kCmdPrintPreview, printInPlaceRule, QOR_RUN(), inPlaceEditing},
+        {kCmdDataOverlayPrint, printInPlaceRule, QOR_RUN(), inPlaceEditing},
         {kCmdMailSend, mailRule, QOR_RUN(mail::StartSend(&f))},
         {kCmdMailReceive, mailRule, QOR_RUN(mail::StartReceive(&f))},
         {kCmdMailSetup, mailRule, QOR_RUN(mail::RunSetup())},
@@ -923,10 +944,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              }
              const QString pending = f.m_strPendingBatch;
              f.m_strPendingBatch.clear();
-             if (!pending.isEmpty()) {
-                 QString error;
-                 if (!env().RunBatchFile(pending, &error)) tell(error);
-             }
+             if (!pending.isEmpty()) RunBatchScript(pending, caption());
              return true;
          }},
         {kCmdCurrency, alwaysOn,

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dialogs/batchcmd_dlgs.h"
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -205,8 +206,7 @@ void CMainFrame::OnOpenFileMessage(int kind, const QString& name) {
         // Opened as File > Open does; an open report comes to the front.
         OpenDocumentFile(name);
     } else if (isType(name, "shl")) {
-        if (!CAppEnvironment::Instance().RunBatchFile(name, &error) && !error.isEmpty())
-            tellUser(error);
+        RunBatchScript(name, LoadErrorText(57344));
         UpdateFrameState();
     } else if (isType(name, "mnu")) {
         if (!LoadMenuFile(name, &error) && !error.isEmpty()) tellUser(error);

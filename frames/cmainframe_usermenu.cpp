@@ -7,6 +7,7 @@
 #include <QMenuBar>
 
 #include "cmdlang/ccalcinterpreter.h"
+#include "dialogs/batchcmd_dlgs.h"
 #include "engine/messages.h"
 #include "frames/cmainframe.h"
 #include "frames/cmyfiledlg.h"
@@ -193,7 +194,8 @@ void CMainFrame::OnExecute() {
     const QString ext = QFileInfo(*path).suffix();
     QString error;
     if (ext.compare(QLatin1String("shl"), Qt::CaseInsensitive) == 0) {
-        if (!CAppEnvironment::Instance().RunBatchFile(*path, &error)) warn(error);
+        // Told as 常用批命令 tells it: once, in Chinese, with the line.
+        RunBatchScript(*path, LoadErrorText(kStrExecute));
         UpdateFrameState();
     } else if (ext.compare(QLatin1String("mnu"), Qt::CaseInsensitive) == 0) {
         if (!LoadMenuFile(*path, &error) && !error.isEmpty()) warn(error);

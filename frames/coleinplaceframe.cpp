@@ -36,6 +36,18 @@ using qor::cmd_ids::kCmdInputConfirm;
 
 COleInPlaceFrame* s_current = nullptr;
 
+// The popup that lists the open windows.
+bool isWindowGroup(const MenuEntry& popup) {
+    return std::any_of(popup.children.begin(), popup.children.end(),
+                       [](const MenuEntry& c) { return c.kind == MenuEntry::WindowList; });
+}
+
+// The groups of a report's menu bar the container keeps while one of its
+// objects is edited in place: the first (file) and the window list's.
+bool isContainerGroup(const QList<MenuEntry>& tops, qsizetype i) {
+    return i == 0 || isWindowGroup(tops[i]);
+}
+
 }  // namespace
 
 int InPlaceTabArea::Compute() const {
@@ -64,6 +76,17 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         return targets;
     });
     m_router.SetReasons(BuiltinMenuTable().reasons);
+    // The container's file and window commands stay the container's, also
+    // on this frame's bars and keys (print and preview among them): one
+    // action each, so a greyed item never has a live button or key.
+    if (CommandRouter* outer = site->ContainerRouter()) {
+        QList<int> kept;
+        const QList<MenuEntry>& tops = BuiltinMenuTable().menus.value(kMenuReport);
+        for (qsizetype i = 0; i < tops.size(); ++i)
+            if (tops[i].kind == MenuEntry::Popup && isContainerGroup(tops, i))
+                kept += CommandIdsOf(tops[i].children);
+        m_router.SetOuter(outer, kept);
+    }
     m_router.SetGate(kCmdCellFormula, [this](qor::CommandState& s) {
         if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
             if (s.enabled)
@@ -111,10 +134,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         for (qsizetype i = 0; i < tops.size(); ++i) {
             const MenuEntry& e = tops[i];
             if (e.kind != MenuEntry::Popup || (skipFirst && i == 0)) continue;
-            const bool windowGroup =
-                std::any_of(e.children.begin(), e.children.end(),
-                            [](const MenuEntry& c) { return c.kind == MenuEntry::WindowList; });
-            if (windowGroup) continue;
+            if (isWindowGroup(e)) continue;
             const bool help = i == tops.size() - 1;
             if (help && m_helpMenu) continue;  // one help menu, the report's
             QMenu* menu = BuildMenu(e.children, e.text, m_router, this, menuStyle);

@@ -49,6 +49,10 @@ public:
     // Esc on the edited sheet (no entry open): the user is done here. A
     // container that keeps the frame ignores it.
     virtual void CloseRequested() {}
+    // The router of the container's window, which decides the commands the
+    // container keeps on the shared menu bar (its file and window groups)
+    // wherever the frame shows them too; null: the frame decides all.
+    virtual CommandRouter* ContainerRouter() const { return nullptr; }
 };
 
 // The tab area's width in the frame: the strip's own width while it is

@@ -24,7 +24,13 @@ QString CommandRouter::NotProvidedText() {
 }
 
 qor::CommandState CommandRouter::Query(int id) const {
+    if (IsOuterCommand(id)) return m_outer->Query(id);
     return Query(id, passTargets());
+}
+
+void CommandRouter::SetOuter(CommandRouter* outer, const QList<int>& ids) {
+    m_outer = outer;
+    m_outerIds = outer ? QSet<int>(ids.begin(), ids.end()) : QSet<int>();
 }
 
 namespace {
@@ -102,6 +108,7 @@ void CommandRouter::SetReasons(const QHash<int, QString>& reasons) {
 }
 
 bool CommandRouter::Execute(int id) {
+    if (IsOuterCommand(id)) return m_outer->Execute(id);
     if (!Query(id).enabled || !m_chain) {
         if (QAction* a = m_actions.value(id)) Update(a);
         return false;
@@ -120,6 +127,7 @@ bool CommandRouter::Execute(int id) {
 }
 
 QAction* CommandRouter::Action(int id, const QString& fallbackText) {
+    if (IsOuterCommand(id)) return m_outer->Action(id, fallbackText);
     if (QAction* a = m_actions.value(id)) return a;
     auto* action = new QAction(this);
     action->setData(id);
@@ -158,6 +166,10 @@ QAction* CommandRouter::Action(int id, const QString& fallbackText) {
 }
 
 void CommandRouter::SetKeys(int id, const QString& keys, bool shownOnly) {
+    if (IsOuterCommand(id)) {
+        m_outer->SetKeys(id, keys, shownOnly);
+        return;
+    }
     QAction* action = Action(id);
     Entry& e = m_entries[id];
     QString text = e.baseText;
@@ -179,6 +191,10 @@ void CommandRouter::Update(QAction* action) { Update(action, passTargets()); }
 
 void CommandRouter::Update(QAction* action, const QList<qor::ICommandTarget*>& targets) {
     const int id = CommandId(action);
+    if (IsOuterCommand(id)) {
+        m_outer->Update(m_outer->FindAction(id));
+        return;
+    }
     const auto it = m_entries.find(id);
     if (it != m_entries.end()) apply(*it, Query(id, targets));
 }

@@ -13,6 +13,8 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <utility>
@@ -37,6 +39,12 @@ public:
     ~CommandRouter() override;
 
     void SetChain(Chain chain) { m_chain = std::move(chain); }
+    // Commands another router decides: a report edited in place inside
+    // another leaves the container's commands (its 文件 and 窗口 groups) to
+    // the container's window. Their actions, state and keys are that
+    // router's, so a button here and the item there are one action.
+    void SetOuter(CommandRouter* outer, const QList<int>& ids);
+    bool IsOuterCommand(int id) const { return m_outer && m_outerIds.contains(id); }
     void SetGate(int id, Gate gate);
     // The reasons for commands that stay off (the menu table's).
     void SetReasons(const QHash<int, QString>& reasons);
@@ -53,7 +61,9 @@ public:
     // tool tip from the command table (fallbackText when the table has no
     // menu text).
     QAction* Action(int id, const QString& fallbackText = QString());
-    QAction* FindAction(int id) const { return m_actions.value(id); }
+    QAction* FindAction(int id) const {
+        return IsOuterCommand(id) ? m_outer->FindAction(id) : m_actions.value(id);
+    }
     // A key of the command: bound as its shortcut, or (shownOnly, for keys
     // the sheet handles itself) only shown beside its text.
     void SetKeys(int id, const QString& keys, bool shownOnly);
@@ -76,6 +86,8 @@ signals:
 private:
 
     Chain m_chain;
+    QPointer<CommandRouter> m_outer;
+    QSet<int> m_outerIds;
     QHash<int, Gate> m_gates;
     QHash<int, QString> m_reasons;
     struct Entry {

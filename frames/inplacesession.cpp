@@ -141,6 +141,10 @@ QWidget* CInPlaceSession::ContainerWindow() const { return m_view; }
 
 QMainWindow* CInPlaceSession::ContainerFrame() const { return m_main; }
 
+CommandRouter* CInPlaceSession::ContainerRouter() const {
+    return m_main ? &m_main->Router() : nullptr;
+}
+
 bool CInPlaceSession::RequestPositionChange(const QRect& rect) {
     CComItem* item = Item();
     // The object may have gone from the report meanwhile (a script).

@@ -59,6 +59,7 @@ public:
     void StoreItem(CQorsDoc& doc) override;
     void SetChartMenu(bool on) override;
     void CloseRequested() override;
+    CommandRouter* ContainerRouter() const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

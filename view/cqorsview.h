@@ -217,7 +217,8 @@ public:
 private:
     // The print command: the sheet, or object alone.
     void PrintJob(bool ask, CComItem* object);
-    // Printing is off while an object of the report is active in place.
+    // Printing is off while an object of the report is active in place,
+    // and in the report edited in place itself.
     bool printingBlocked() const;
     // The sheet's commands, one row each: id, enable rule, handler.
     struct Command;

@@ -65,19 +65,36 @@ PageRect PrintableAreaFor(const QPageLayout& layout, const PageSetup& report) {
     return {left, top, width - right, height - bottom};
 }
 
-QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput,
-                         const QString& home) {
+namespace {
+
+// Whether path lies in folder (or is it), links resolved where they exist.
+bool isWithin(const QString& path, const QString& folder) {
+    if (path.isEmpty() || folder.isEmpty()) return false;
+    auto clean = [](const QString& p) {
+        const QFileInfo info(p);
+        const QString real = info.canonicalFilePath();
+        return QDir::cleanPath(real.isEmpty() ? info.absoluteFilePath() : real);
+    };
+    const QString p = clean(path), f = clean(folder);
+    return p == f || p.startsWith(f + u'/');
+}
+
+}  // namespace
+
+QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput, const QString& home,
+                         const QString& workFolder) {
     constexpr int kStrUntitled = 63850;  // "无标题"
-    const QFileInfo report(reportPath);
-    const QString name =
-        (reportPath.isEmpty() ? LoadErrorText(kStrUntitled) : report.completeBaseName()) +
-        QStringLiteral(".pdf");
+    if (!reportPath.isEmpty() && !isWithin(reportPath, workFolder)) {
+        const QFileInfo report(reportPath);
+        return QDir(report.absolutePath()).filePath(report.completeBaseName() + QStringLiteral(".pdf"));
+    }
     QString folder = home;
-    if (!lastOutput.isEmpty())
-        folder = QFileInfo(lastOutput).isDir() ? lastOutput : QFileInfo(lastOutput).absolutePath();
-    else if (!reportPath.isEmpty())
-        folder = report.absolutePath();
-    return QDir(folder).filePath(name);
+    if (!lastOutput.isEmpty()) {
+        const QString last =
+            QFileInfo(lastOutput).isDir() ? lastOutput : QFileInfo(lastOutput).absolutePath();
+        if (!isWithin(last, workFolder)) folder = last;
+    }
+    return QDir(folder).filePath(LoadErrorText(kStrUntitled) + QStringLiteral(".pdf"));
 }
 
 PrintDriver::PrintDriver(CQorsDoc& doc, const PrintJobSettings& settings)

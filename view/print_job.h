@@ -71,12 +71,15 @@ constexpr quint32 kPdUseDevModeCopies = 0x40000;
 // one (about 10 mm): ink never reaches the paper's edge.
 constexpr int kDefaultPageMargin = 28;
 
-// The PDF file the print dialog proposes when there is no printer: the
-// report's name (无标题 before it has one) with ".pdf", in the folder the
-// last print went to, else beside the report, else in home. Never a
-// folder alone, which would make the print fail, and never another
-// report's file, which printing would overwrite.
-QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput, const QString& home);
+// The PDF file the print dialog proposes when it starts on a file: a saved
+// report's name with ".pdf" beside it; a report without a file of its own
+// (not saved yet, or a working copy in workFolder, such as an embedded
+// report) gets 无标题.pdf in the folder the last print went to, else in
+// home. Never inside workFolder, whose files go with the program; never a
+// folder alone, which would make the print fail; never another report's
+// file, which printing would overwrite.
+QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput, const QString& home,
+                         const QString& workFolder);
 
 // The page setup (paper, orientation, margins) chosen last in the print
 // setup or the print dialog; every printer made afterwards takes it.

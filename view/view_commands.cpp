@@ -23,6 +23,7 @@
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/workfiles.h"
 #include "engine/textutil.h"
 #include "exchange/chtmlexporter.h"
 #include "exchange/ownxml_export.h"
@@ -509,7 +510,10 @@ void CQorsView::OnPageTabsForward() { stepPage(this, 1); }
 // Printing
 
 bool CQorsView::printingBlocked() const {
-    return m_pDoc && m_pDoc->Items().GetInPlaceActiveItem() != nullptr;
+    // Either side of in-place editing: the sheet under an active object is
+    // not what would print, and the edited report is a working copy the
+    // user prints with its container.
+    return m_inPlace.IsActive();
 }
 
 void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
@@ -555,10 +559,12 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
         r.printerName = app->m_lastPrint.printerName;
         r.outputFile = app->m_lastPrint.outputFile;
     }
-    if (ask && r.printerName.isEmpty() && QPrinterInfo::defaultPrinter().isNull()) {
-        // Only a file can be printed to: it is named after this report.
-        r.outputFile =
-            qor::view::SuggestedPdfPath(m_pDoc->GetPathName(), r.outputFile, QDir::homePath());
+    if (ask && (!r.outputFile.isEmpty() ||
+                (r.printerName.isEmpty() && QPrinterInfo::defaultPrinter().isNull()))) {
+        // The dialog starts on a file (chosen last, or the only thing to
+        // print to): it is named after this report, never the last report's.
+        r.outputFile = qor::view::SuggestedPdfPath(m_pDoc->GetPathName(), r.outputFile,
+                                                   QDir::homePath(), qor::WorkFolder());
     }
     r.maxPage = std::max(1, *pages);
     r.toPage = ask ? r.maxPage : std::min(r.toPage, r.maxPage);

@@ -337,6 +337,13 @@ bool CSendFileDlg::Send() {
                    MsgIcon::Warning);
         return false;
     }
+    // Said, not only done: what went and where to. The disk exchange
+    // folder is the transport's setting.
+    constexpr int kMsgSent = 64897, kMsgSentToDisk = 64898, kDiskMethod = 3;
+    messageBox(method == kDiskMethod
+                   ? LoadErrorText(kMsgSentToDisk).arg(files.size())
+                   : LoadErrorText(kMsgSent).arg(files.size()).arg(methodNames().value(method), address),
+               caption(), MsgButtons::Ok, MsgIcon::Information);
     return true;
 }
 

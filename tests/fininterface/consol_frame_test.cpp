@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "frames/cmyfiledlg.h"
 #include "frames/widgetui.h"
 #include "platform/registry.h"
@@ -74,9 +75,12 @@ TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
     put(server + "/hbbb/样表/Monthly.xml", sample());
     put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(5));
 
-    // Nothing is open yet: the download only brings the files.
+    // Nothing is open yet: the download only brings the files, and says
+    // how many and where they went.
+    const QString shownRoot = QDir::toNativeSeparators(root);
     run("下载或接收");
-    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+    EXPECT_EQ(messages, QStringList{LoadErrorText(64894).arg(2).arg(shownRoot)});
+    messages.clear();
     ASSERT_TRUE(QFileInfo::exists(root + "/样表/Monthly.xml"));
 
     files << root + "/Alpha(001)/Monthly/Balance.xml";
@@ -90,6 +94,10 @@ TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
     run("下载或接收");
     EXPECT_EQ(frame->Children().size(), 1);
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 2);
+    // The open client report took in what came down, and is named so.
+    EXPECT_EQ(messages, QStringList{LoadErrorText(64894).arg(3).arg(shownRoot) + u'\n' +
+                                    LoadErrorText(64896).arg(1)});
+    messages.clear();
 
     ASSERT_TRUE(frame->SaveDocument(frame->Children().first(), false));
     run("上报");
@@ -110,6 +118,7 @@ TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
     put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(5));
     run("下载或接收");
     ASSERT_TRUE(QFileInfo::exists(root + "/Alpha(001)/Monthly/download/2004-03-01.xml"));
+    messages.clear();  // what came down, told
 
     // The real chooser in place of the fixture's list of answers.
     answerDialogs = false;

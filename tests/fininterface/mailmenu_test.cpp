@@ -4,9 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <functional>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include "engine/messages.h"
@@ -17,7 +25,10 @@
 #include "platform/registry.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
+#include "frames/commandrouter.h"
 #include "resources/commandids.h"
+#include "tests/common/testsupport.h"
+#include "tests/frames/frame_fixture.h"
 
 using namespace qor::cmd_ids;
 
@@ -37,16 +48,31 @@ void closeAndSettle(QDialog* d) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
-    qputenv("QOR_MAIL_LIBRARY_DIR",
-            QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
-    qor::UiServices ui;
+// The transport loaded as qorview loads it; every message box answered
+// and its text kept.
+class MailMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("QOR_MAIL_LIBRARY_DIR",
+                QFile::encodeName(QFileInfo(QStringLiteral(QOR_VTMAIL8_PATH)).absolutePath()));
+        qor::UiServices ui;
+        ui.messageBox = [this](const qor::MessageRequest& r) {
+            told << r.text;
+            return qor::MsgAnswer::Ok;
+        };
+        m_previous = qor::installUiServices(ui);
+    }
+    void TearDown() override {
+        qor::installUiServices(m_previous);
+        qunsetenv("QOR_MAIL_LIBRARY_DIR");
+    }
     QStringList told;
-    ui.messageBox = [&told](const qor::MessageRequest& r) {
-        told << r.text;
-        return qor::MsgAnswer::Ok;
-    };
-    const qor::UiServices previous = qor::installUiServices(ui);
+
+private:
+    qor::UiServices m_previous;
+};
+
+TEST_F(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
     {
         auto frame = qor::frames::SetUpDesktop({false, false, false});
         frame->show();
@@ -96,8 +122,43 @@ TEST(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         EXPECT_TRUE(router.Query(kCmdMailSend).enabled);
         EXPECT_TRUE(frame->close());
     }
-    qor::installUiServices(previous);
-    qunsetenv("QOR_MAIL_LIBRARY_DIR");
+}
+
+TEST_F(MailMenu, ASendSaysWhatWentAndWhere) {
+    const QString dir = qortest::freshDir(QStringLiteral("mail-told"));
+    const QString key = QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail");
+    qor::Registry::writeString(key, "DiskFolder", dir + "/disk");
+    qor::Registry::writeString(key, "PostOffice", dir + "/post");
+    const QString report = dir + QStringLiteral("/月报.rep");
+    qortest::writeFile(report, QByteArray("report bytes"));
+    {
+        auto frame = qor::frames::SetUpDesktop({false, false, false});
+        frame->show();
+        frame->UpdateFrameState();
+        QAction* send = frametest::menuBarItem(frame->menuBar(), kCmdMailSend);
+        ASSERT_NE(send, nullptr);
+        ASSERT_TRUE(send->isEnabled());
+        send->trigger();
+        auto* window = dynamic_cast<qor::mail::CSendFileDlg*>(openTransferWindow());
+        ASSERT_NE(window, nullptr);
+        window->AddFiles({report});
+        // To a post-office mailbox: the method and the address are named.
+        QTest::mouseClick(window->findChild<QRadioButton*>("method1"), Qt::LeftButton);
+        auto* address = window->findChild<QLineEdit*>("address");
+        address->setFocus();
+        QTest::keyClicks(address, QStringLiteral("shanghai"));
+        QTest::mouseClick(window->findChild<QPushButton*>("send"), Qt::LeftButton);
+        EXPECT_EQ(told, QStringList{LoadErrorText(64897).arg(1).arg(QStringLiteral("邮局信箱"),
+                                                                    QStringLiteral("shanghai"))});
+        // Into the disk exchange folder: no address, the folder's setting.
+        told.clear();
+        QTest::mouseClick(window->findChild<QRadioButton*>("method3"), Qt::LeftButton);
+        QTest::mouseClick(window->findChild<QPushButton*>("send"), Qt::LeftButton);
+        EXPECT_EQ(told, QStringList{LoadErrorText(64898).arg(1)});
+        EXPECT_EQ(QDir(dir + "/disk/new").entryList(QDir::Files).size(), 1);
+        closeAndSettle(window);
+        EXPECT_TRUE(frame->close());
+    }
 }
 
 }  // namespace

@@ -7,20 +7,41 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "document/cqorsdoc.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
+#include "frames/commandrouter.h"
 #include "frames/desktop.h"
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
 
 namespace frametest {
+
+// The item of a command as the user picks it from a window's menu bar (null
+// when no menu there holds it).
+inline QAction* menuBarItem(QMenuBar* bar, int id) {
+    const std::function<QAction*(const QList<QAction*>&)> find =
+        [&find, id](const QList<QAction*>& actions) -> QAction* {
+        for (QAction* a : actions) {
+            if (a->menu()) {
+                if (QAction* hit = find(a->menu()->actions())) return hit;
+            } else if (qor::frames::CommandRouter::CommandId(a) == id) {
+                return a;
+            }
+        }
+        return nullptr;
+    };
+    return find(bar->actions());
+}
 
 class FrameFixture : public ::testing::Test {
 protected:

@@ -20,6 +20,7 @@
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
+#include "tests/frames/inplace_support.h"
 #include "view/formulabar.h"
 
 using namespace qor::cmd_ids;
@@ -33,12 +34,6 @@ QString cellText(const CQorsDoc& doc, int row, int col) {
     return text;
 }
 
-COleItem* firstObject(CQorsDoc& doc) {
-    for (CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos(); pos;)
-        if (auto* o = dynamic_cast<COleItem*>(doc.Items().GetNextComItem(pos))) return o;
-    return nullptr;
-}
-
 void settle() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
@@ -48,40 +43,8 @@ class InPlaceSessionTest : public frametest::FrameFixture {
 protected:
     // A saved report holding one embedded report whose A1 says "before".
     QString makeContainer() {
-        const QString dir = qortest::freshDir(QStringLiteral("InPlaceSession"));
-        const QString inner = dir + QStringLiteral("/inner.rep");
-        const QString outer = dir + QStringLiteral("/outer.rep");
-        QByteArray bytes;
-        {
-            CQorsDoc doc;
-            EXPECT_TRUE(doc.Files().OnNewDocument());
-            EXPECT_EQ(doc.SetCellText(QStringLiteral("before"), CQorsDoc::kEntryFormatText), 0);
-            EXPECT_TRUE(doc.Files().OnSaveDocument(inner));
-            bytes = doc.Items().SaveEmbeddingCopy();
-        }
-        CQorsDoc doc;
-        EXPECT_TRUE(doc.Files().OnNewDocument());
-        CQorsDoc::NewObject o;
-        o.bytes = bytes;
-        o.name = QStringLiteral("报表.rep");
-        o.classId = QString::fromLatin1(qor::items::kReportObjectClass);
-        auto item = doc.Items().InsertObject(o, QPoint(60, 40));
-        EXPECT_NE(item, nullptr);
-        // Room for the sheet, its headers and bars.
-        if (item) item->SetRect({60, 40, 460, 300});
-        EXPECT_TRUE(doc.Files().OnSaveDocument(outer));
-        return outer;
-    }
-
-    // A real double click in the middle of the object.
-    void doubleClickObject(CQorsView* view, COleItem* object) {
-        qor::view::Rect r = object->GetRect();
-        view->Geometry().DocToClient(r);
-        const QPointF at((r.left + r.right) / 2.0, (r.top + r.bottom) / 2.0);
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, view->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(view, &dbl);
-        QApplication::processEvents();
+        return frametest::MakeContainerReport(qortest::freshDir(QStringLiteral("InPlaceSession")),
+                                              QStringLiteral("before"));
     }
 
     void typeIntoA1(COleInPlaceFrame* inPlace, const QString& text) {
@@ -101,12 +64,12 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     QApplication::processEvents();
     CQorsView* view = child->GetActiveView();
     CQorsDoc* doc = child->GetDocument();
-    COleItem* object = firstObject(*doc);
+    COleItem* object = frametest::FirstObject(*doc);
     ASSERT_NE(object, nullptr);
     const QList<QAction*> ownMenus = frame->menuBar()->actions();
     ASSERT_FALSE(frame->ToolBar(kCmdBarStandard)->isHidden());
 
-    doubleClickObject(view, object);
+    frametest::DoubleClickItem(view, object);
     CInPlaceSession* session = CInPlaceSession::Current();
     ASSERT_NE(session, nullptr) << messages.join(u'\n').toStdString();
     COleInPlaceFrame* inPlace = session->Frame();
@@ -167,7 +130,7 @@ TEST_F(InPlaceSessionTest, EditedInPlaceTheEditSurvivesSaveAndReopen) {
     settle();
     CQorsDoc reopened;
     ASSERT_TRUE(reopened.Files().OnOpenDocument(outer));
-    COleItem* again = firstObject(reopened);
+    COleItem* again = frametest::FirstObject(reopened);
     ASSERT_NE(again, nullptr);
     auto edit = qor::EmbeddedReportEdit::Open(reopened, again);
     ASSERT_NE(edit, nullptr);
@@ -180,12 +143,12 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
     ASSERT_NE(child, nullptr);
     CQorsView* view = child->GetActiveView();
     CQorsDoc* doc = child->GetDocument();
-    COleItem* object = firstObject(*doc);
+    COleItem* object = frametest::FirstObject(*doc);
     ASSERT_NE(object, nullptr);
 
     // Saving the containing report while the object is edited saves the
     // object as it is now; the editing stays on.
-    doubleClickObject(view, object);
+    frametest::DoubleClickItem(view, object);
     ASSERT_NE(CInPlaceSession::Current(), nullptr);
     typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("saved"));
     ASSERT_TRUE(frame->SaveDocument(child, false));
@@ -196,7 +159,7 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
         ASSERT_TRUE(QFile::copy(outer, copied));
         CQorsDoc copy;
         ASSERT_TRUE(copy.Files().OnOpenDocument(copied));
-        auto edit = qor::EmbeddedReportEdit::Open(copy, firstObject(copy));
+        auto edit = qor::EmbeddedReportEdit::Open(copy, frametest::FirstObject(copy));
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(cellText(*edit->Document(), 0, 0), u"saved");
     }
@@ -221,7 +184,7 @@ TEST_F(InPlaceSessionTest, SavingWhileEditingStoresAndClickingBesideOrClosingEnd
 
     // Closing the window while editing hands the report back first; the
     // user is then asked about saving it (no: the file keeps "saved").
-    doubleClickObject(view, object);
+    frametest::DoubleClickItem(view, object);
     ASSERT_NE(CInPlaceSession::Current(), nullptr);
     answers << qor::MsgAnswer::No;
     child->close();
@@ -236,8 +199,8 @@ TEST_F(InPlaceSessionTest, TheMainWindowGoingWhileEditingEndsItCleanly) {
     CChildFrame* child = frame->OpenDocumentFile(outer);
     ASSERT_NE(child, nullptr);
     CQorsDoc* doc = child->GetDocument();
-    COleItem* object = firstObject(*doc);
-    doubleClickObject(child->GetActiveView(), object);
+    COleItem* object = frametest::FirstObject(*doc);
+    frametest::DoubleClickItem(child->GetActiveView(), object);
     ASSERT_NE(CInPlaceSession::Current(), nullptr);
     typeIntoA1(CInPlaceSession::Current()->Frame(), QStringLiteral("gone"));
     // The report took the edit back before the windows went.

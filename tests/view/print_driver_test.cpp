@@ -729,17 +729,35 @@ TEST(PrintArea, RequestPrinterAndJobSettingsAgree) {
 TEST(PrintDriver, TheProposedPdfIsAFileNamedAfterTheReport) {
     using qor::view::SuggestedPdfPath;
     const QString home = QStringLiteral("/home/clerk");
+    const QString work = QStringLiteral("/home/clerk/.local/share/qor/work");
     // Before the report has a file: 无标题.pdf in home, never home alone.
-    EXPECT_EQ(SuggestedPdfPath({}, {}, home), home + QStringLiteral("/无标题.pdf"));
-    // A saved report: beside it, under its own name.
-    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/月报.rep"), {}, home),
+    EXPECT_EQ(SuggestedPdfPath({}, {}, home, work), home + QStringLiteral("/无标题.pdf"));
+    // A saved report: beside it, under its own name, wherever the last
+    // print went.
+    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/月报.rep"), {}, home, work),
               QStringLiteral("/data/月报.pdf"));
-    // The folder of the last print is kept, but another report's file is
-    // never proposed for overwriting.
     EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/月报.rep"), QStringLiteral("/out/季报.pdf"),
-                               home),
-              QStringLiteral("/out/月报.pdf"));
+                               home, work),
+              QStringLiteral("/data/月报.pdf"));
+    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/a.b.rep"), {}, home, work),
+              QStringLiteral("/data/a.b.pdf"));
+    // Not saved yet: the folder of the last print, never another report's
+    // file there.
     const QString folder = qortest::freshDir(QStringLiteral("pdf-folder"));
-    EXPECT_EQ(SuggestedPdfPath(QStringLiteral("/data/a.b.rep"), folder, home),
-              folder + QStringLiteral("/a.b.pdf"));
+    EXPECT_EQ(SuggestedPdfPath({}, folder, home, work), folder + QStringLiteral("/无标题.pdf"));
+    EXPECT_EQ(SuggestedPdfPath({}, QStringLiteral("/out/季报.pdf"), home, work),
+              QStringLiteral("/out/无标题.pdf"));
+    // A working copy (an embedded report) is no file of the user's: nothing
+    // is proposed in the work folder, whatever printed there before.
+    EXPECT_EQ(SuggestedPdfPath(work + QStringLiteral("/object-77-1.rep"), {}, home, work),
+              home + QStringLiteral("/无标题.pdf"));
+    EXPECT_EQ(SuggestedPdfPath(work + QStringLiteral("/object-77-1.rep"),
+                               QStringLiteral("/out/季报.pdf"), home, work),
+              QStringLiteral("/out/无标题.pdf"));
+    EXPECT_EQ(SuggestedPdfPath(work + QStringLiteral("/object-77-1.rep"),
+                               work + QStringLiteral("/object-77-1.pdf"), home, work),
+              home + QStringLiteral("/无标题.pdf"));
+    // A folder that only begins like the work folder is another folder.
+    EXPECT_EQ(SuggestedPdfPath(work + QStringLiteral("s/月报.rep"), {}, home, work),
+              work + QStringLiteral("s/月报.pdf"));
 }

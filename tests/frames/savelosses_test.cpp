@@ -1,0 +1,112 @@
+// Save As into a workbook from the shown window's 文件 menu: the box that
+// lists what the workbook could not hold names the report's charts and
+// objects beside its formulas, as `qor convert` does.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <functional>
+
+#include "charts/ccomitem.h"
+#include "charts/cgraphitem.h"
+#include "charts/objectdata.h"
+#include "document/doc_converters.h"
+#include "document/doc_files.h"
+#include "engine/messages.h"
+#include "frames/commandrouter.h"
+#include "resources/commandids.h"
+#include "tests/common/testsupport.h"
+#include "tests/frames/frame_fixture.h"
+
+using namespace qor::cmd_ids;
+using namespace qor::frames;
+
+namespace {
+
+using SaveLosses = frametest::FrameFixture;
+
+TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
+    CChildFrame* child = newReport();
+    ASSERT_NE(child, nullptr);
+    CQorsDoc* doc = child->GetDocument();
+    // An embedded object in format state, a chart on page 1 in data state.
+    CQorsDoc::NewObject o;
+    o.bytes = QByteArray("not much");
+    o.name = QStringLiteral("附件.txt");
+    o.classId = QStringLiteral("text/plain");
+    ASSERT_NE(doc->Items().InsertObject(o, QPoint(300, 40)), nullptr);
+    ASSERT_TRUE(child->EnterDataState());
+    const auto chart = doc->Items().CreateComItem(0);
+    ASSERT_NE(chart, nullptr);
+    auto* graph = dynamic_cast<CGraphItem*>(chart.get());
+    ASSERT_NE(graph, nullptr);
+    const QString chartName = QStringLiteral("收入图");
+    qor::items::ChartDesc desc = graph->GetChartDesc();
+    ASSERT_TRUE(desc.SetText(qor::items::ChartDesc::kNameText, chartName));
+    graph->SetChartDesc(desc);
+
+    const QString dir = qortest::freshDir(QStringLiteral("save-losses"));
+    for (const char* type : {"xlsx", "xls"}) {
+        messages.clear();
+        const QString target = dir + QStringLiteral("/月报.") + QLatin1String(type);
+        files << target;
+        answers = {qor::MsgAnswer::Yes};  // a binary workbook with its formats
+        frame->UpdateFrameState();
+        QAction* saveAs = frametest::menuBarItem(frame->menuBar(), kCmdFileSaveAs);
+        ASSERT_NE(saveAs, nullptr);
+        saveAs->trigger();
+        QApplication::processEvents();
+        ASSERT_TRUE(QFileInfo(target).size() > 0) << type;
+        const QString box = messages.join(u'\n');
+        EXPECT_TRUE(box.contains(LoadErrorText(64890))) << type << ": " << box.toStdString();
+        EXPECT_TRUE(box.contains(LoadErrorText(64892).arg(chart->GetPage()).arg(chartName)))
+            << type << ": " << box.toStdString();
+        EXPECT_TRUE(box.contains(LoadErrorText(64891))) << type << ": " << box.toStdString();
+        // An embedded object keeps no file name: its type names it.
+        EXPECT_TRUE(box.contains(LoadErrorText(64893).arg(QStringLiteral("text/plain"))))
+            << type << ": " << box.toStdString();
+    }
+}
+
+// What `qor convert` prints and its exit code 3 come from the same list:
+// every type but a report names the charts and objects it leaves out.
+TEST(SaveLossesList, ChartsAndObjectsAreListedForEveryTypeButAReport) {
+    qor::doc::RegisterExchangeConverters();
+    const qor::doc::XlsSaveChoice previous =
+        qor::doc::SetXlsSaveChoice(qor::doc::XlsSaveChoice::WithFormats);
+    const QString dir = qortest::freshDir(QStringLiteral("loss-list"));
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.Files().OnNewDocument());
+    // A linked object in format state (no page), two charts on page 1.
+    const QString linked = dir + QStringLiteral("/附注.txt");
+    qortest::writeFile(linked, "notes");
+    CQorsDoc::NewObject o;
+    o.name = linked;
+    o.link = true;
+    ASSERT_NE(doc.Items().InsertObject(o, QPoint(200, 20)), nullptr);
+    ASSERT_TRUE(doc.EnterDataState());
+    for (const char* name : {"收入图", "支出图"}) {
+        auto* chart = dynamic_cast<CGraphItem*>(doc.Items().CreateComItem(0).get());
+        ASSERT_NE(chart, nullptr);
+        qor::items::ChartDesc desc = chart->GetChartDesc();
+        ASSERT_TRUE(desc.SetText(qor::items::ChartDesc::kNameText, QString::fromUtf8(name)));
+        chart->SetChartDesc(desc);
+    }
+    qor::UiServices quiet;
+    quiet.messageBox = [](const qor::MessageRequest& r) { return r.defaultAnswer; };
+    const qor::UiServices before = qor::installUiServices(quiet);
+    const QString charts = QStringLiteral("图表（未导出）：共2处，第一处在第1页的“收入图”");
+    const QString objects = QStringLiteral("对象（未导出）：共1处，第一处在“附注.txt”");
+    for (const char* suffix : {"xlsx", "xls", "xml", "dbf", "txt"}) {
+        ASSERT_TRUE(doc.Files().OnSaveDocument(dir + "/c." + suffix)) << suffix;
+        const QStringList left = qor::FindDocConverter(QString::fromLatin1(suffix))->LeftOut();
+        EXPECT_TRUE(left.contains(charts)) << suffix << ": " << qPrintable(left.join('\n'));
+        EXPECT_TRUE(left.contains(objects)) << suffix << ": " << qPrintable(left.join('\n'));
+    }
+    qor::installUiServices(before);
+    qor::doc::SetXlsSaveChoice(previous);
+    doc.Files().OnCloseDocument();
+}
+
+}  // namespace
