@@ -157,6 +157,7 @@ QString CMyFileDlg::FilterExtension(const QString& qtFilter) {
 
 QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
     static const QRegularExpression entry(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
+    static const QRegularExpression ownPatterns(QStringLiteral("^(.*)[(（]([^()（）]*)[)）]$"));
     QStringList out;
     for (const QString& one : qtFilter.split(QStringLiteral(";;"))) {
         const QRegularExpressionMatch m = entry.match(one);
@@ -175,8 +176,15 @@ QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
             }
             blind << b;
         }
-        const QString label = m.captured(1).trimmed();
-        out << QStringLiteral("%1（%2）(%3)").arg(label, m.captured(2).simplified(), blind.join(u' '));
+        // Most labels of the string table already name their patterns
+        // ("批命令文件(*.shl)"): shown once, in the label's brackets.
+        const QString patterns = m.captured(2).simplified();
+        QString label = m.captured(1).trimmed();
+        const QRegularExpressionMatch own = ownPatterns.match(label);
+        if (own.hasMatch() &&
+            own.captured(2).replace(u';', u' ').replace(u',', u' ').simplified() == patterns)
+            label = own.captured(1).trimmed();
+        out << QStringLiteral("%1（%2）(%3)").arg(label, patterns, blind.join(u' '));
     }
     return out.join(QStringLiteral(";;"));
 }

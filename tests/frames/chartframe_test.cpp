@@ -469,7 +469,7 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
     opened.clear();
     ASSERT_TRUE(run(kCmdChartHelp));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("docs/qorview.md")));
+    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("docs/qorview.zh-CN.md")));
 
     // The report to the front and back again.
     frame->MdiArea()->setActiveSubWindow(m_child);

@@ -18,6 +18,7 @@
 #include "engine/creporthandle.h"
 #include "frames/cmyfiledlg.h"
 #include "frames/toolbars.h"
+#include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
@@ -100,6 +101,12 @@ TEST_F(FilesAndWindows, OpenAndSaveAsStartInTheReportsFolderElseTheLastOne) {
 TEST_F(FilesAndWindows, ReportTypesMatchTheExtensionInAnyCase) {
     EXPECT_EQ(CMyFileDlg::CaseBlindFilter(QStringLiteral("报表文件 (*.rep);;所有文件 (*)")),
               QStringLiteral("报表文件（*.rep）(*.[rR][eE][pP]);;所有文件（*）(*)"));
+    // Labels of the string table that name their patterns show them once.
+    EXPECT_EQ(CMyFileDlg::CaseBlindFilter(
+                  qor::QtFileFilter(QStringLiteral("批命令文件(*.shl)|*.shl|初始化文件 (*.ini)|*.ini|"
+                                                   "表格(*.xls;*.xlsx)|*.xls;*.xlsx||"))),
+              QStringLiteral("批命令文件（*.shl）(*.[sS][hH][lL]);;初始化文件（*.ini）(*.[iI][nN][iI]);;"
+                             "表格（*.xls *.xlsx）(*.[xX][lL][sS] *.[xX][lL][sS][xX])"));
     EXPECT_EQ(CMyFileDlg::FilterExtension(QStringLiteral("Excel（*.xlsx）(*.[xX][lL][sS][xX] *.[xX][lL][sS])")),
               QStringLiteral("xlsx"));
 
