@@ -355,6 +355,8 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(QFileDialog::ExistingFiles);
     setWindowTitle(LoadErrorText(62275));
+    // The label names its pattern already: shown once.
+    setOption(QFileDialog::HideNameFilterDetails, true);
     setNameFilter(QtFileFilter(LoadErrorText(62274)));
     setDefaultSuffix(QStringLiteral("rep"));
     setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));

@@ -16,6 +16,8 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSet>
+#include <QStatusBar>
 #include <QTest>
 
 #include "charts/cgraphitem.h"
@@ -585,4 +587,37 @@ TEST_F(ChartFrameTest, ADefaultSizedChartInItsWindowShowsItsTitlesWhole) {
     EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-chartwindow.png")));
     EXPECT_TRUE(wnd->grab().save(dir + QStringLiteral("/qorview-chart.png")));
     ASSERT_TRUE(run(kCmdExit));
+}
+
+// Pointing at the chart window's 窗口 items (层叠, 平铺 and the windows)
+// puts what each does on the status line, as in the report's menus.
+TEST_F(ChartFrameTest, TheWindowMenusItemsSayWhatTheyDo) {
+    CQorsDoc* doc = report();
+    m_child->GetActiveView()->Items().SetSelection(addChart(doc, {240, 160}, QString()));
+    ASSERT_TRUE(run(kCmdChartWindow));
+    ASSERT_TRUE(chartFrame());
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QMenu* window = nullptr;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->text().startsWith(u"窗口")) window = a->menu();
+    ASSERT_NE(window, nullptr);
+    frame->menuBar()->setActiveAction(window->menuAction());
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), window);
+    int walked = 0;
+    QSet<QAction*> seen;
+    for (int i = 0; i < 20; ++i) {
+        QTest::keyClick(window, Qt::Key_Down);
+        QApplication::processEvents();
+        QAction* a = window->activeAction();
+        if (!a || seen.contains(a)) break;
+        seen.insert(a);
+        ++walked;
+        EXPECT_FALSE(a->statusTip().isEmpty()) << a->text().toStdString();
+        EXPECT_EQ(frame->statusBar()->currentMessage(), a->statusTip()) << a->text().toStdString();
+    }
+    EXPECT_GE(walked, 3);
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    run(kCmdExit);
 }
