@@ -16,8 +16,6 @@
 #include <QPrinter>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSet>
-#include <QStatusBar>
 #include <QTest>
 
 #include "charts/cgraphitem.h"
@@ -605,18 +603,7 @@ TEST_F(ChartFrameTest, TheWindowMenusItemsSayWhatTheyDo) {
     frame->menuBar()->setActiveAction(window->menuAction());
     QApplication::processEvents();
     ASSERT_EQ(QApplication::activePopupWidget(), window);
-    int walked = 0;
-    QSet<QAction*> seen;
-    for (int i = 0; i < 20; ++i) {
-        QTest::keyClick(window, Qt::Key_Down);
-        QApplication::processEvents();
-        QAction* a = window->activeAction();
-        if (!a || seen.contains(a)) break;
-        seen.insert(a);
-        ++walked;
-        EXPECT_FALSE(a->statusTip().isEmpty()) << a->text().toStdString();
-        EXPECT_EQ(frame->statusBar()->currentMessage(), a->statusTip()) << a->text().toStdString();
-    }
+    const int walked = walkPopupStatus(window);
     EXPECT_GE(walked, 3);
     while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     run(kCmdExit);

@@ -280,12 +280,12 @@ TEST_F(InPlaceSessionTest, AfterDraggingTheBorderEscEndsAndTheObjectKeepsItsSize
     child->resize(420, 640);
     QApplication::processEvents();
     CQorsView* view = child->GetActiveView();
-    CQorsDoc* doc = child->GetDocument();
-    COleItem* object = firstObject(*doc);
+    COleItem* object = firstObject(*child->GetDocument());
     ASSERT_NE(object, nullptr);
     doubleClickObject(view, object);
-    ASSERT_NE(CInPlaceSession::Current(), nullptr);
-    COleInPlaceFrame* inPlace = CInPlaceSession::Current()->Frame();
+    CInPlaceSession* session = CInPlaceSession::Current();
+    ASSERT_NE(session, nullptr);
+    COleInPlaceFrame* inPlace = session->Frame();
     typeIntoA1(inPlace, QStringLiteral("Cash at bank 80000.50"));
 
     // Drag the hatched border down, with the mouse as the user does.

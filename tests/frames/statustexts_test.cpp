@@ -24,26 +24,6 @@ namespace {
 
 class StatusTexts : public frametest::FrameFixture {
 protected:
-    // Walks the open popup with the arrow key: each item pointed at, greyed
-    // or not, puts its own status text on the status line. Returns the
-    // number of items that had one.
-    int walkPopup(QMenu* menu) {
-        int seen = 0;
-        QSet<QAction*> visited;
-        for (int i = 0; i < 60; ++i) {
-            QTest::keyClick(menu, Qt::Key_Down);
-            QApplication::processEvents();
-            QAction* a = menu->activeAction();
-            if (!a || visited.contains(a)) break;
-            visited.insert(a);
-            if (a->menu()) continue;
-            EXPECT_FALSE(a->statusTip().isEmpty()) << a->text().toStdString();
-            EXPECT_EQ(frame->statusBar()->currentMessage(), a->statusTip())
-                << a->text().toStdString() << (a->isEnabled() ? " on" : " off");
-            seen += !a->statusTip().isEmpty();
-        }
-        return seen;
-    }
     QMenu* topMenu(const QString& title) {
         for (QAction* a : frame->menuBar()->actions())
             if (a->text().startsWith(title)) return a->menu();
@@ -70,7 +50,7 @@ TEST_F(StatusTexts, TheCellMenuSaysWhatItsItemsDoEnabledOrGreyed) {
     bool greyed = false;
     for (QAction* a : menu->actions()) greyed |= !a->isSeparator() && !a->isEnabled();
     EXPECT_TRUE(greyed);  // the walk meets greyed items too
-    EXPECT_GT(walkPopup(menu), 5);
+    EXPECT_GT(walkPopupStatus(menu), 5);
     closePopups();
 }
 
@@ -106,7 +86,7 @@ TEST_F(StatusTexts, WindowListEntriesAndCascadeSayWhatTheyDo) {
     for (QAction* a : window->actions()) entries += a->property("windowList").toBool();
     EXPECT_EQ(entries, 2);
     // Cascade, tile, arrange, split and both reports.
-    EXPECT_GE(walkPopup(window), 6);
+    EXPECT_GE(walkPopupStatus(window), 6);
     closePopups();
 }
 
