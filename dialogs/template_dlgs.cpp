@@ -12,6 +12,7 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/dlgbuild.h"
+#include "dialogs/filecolumns.h"
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
@@ -364,6 +365,7 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setLabelText(QFileDialog::FileName, LoadErrorText(62281));
     setLabelText(QFileDialog::FileType, LoadErrorText(62282));
     setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    qor::KeepFileColumnsReadable(this);
 }
 
 std::optional<QStringList> CModelFileDlg::Choose(QWidget* parent) {

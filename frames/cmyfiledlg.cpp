@@ -14,7 +14,7 @@
 #include "engine/inusemarker.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
-#include "frames/filecolumns.h"
+#include "dialogs/filecolumns.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 
@@ -120,7 +120,7 @@ CMyFileDlg::CMyFileDlg(bool openFile, const QString& defaultExt, const QString& 
         m_initialName = info.fileName();
     }
     connect(this, &QFileDialog::directoryEntered, this, &CMyFileDlg::onDirectoryEntered);
-    qor::frames::KeepFileColumnsReadable(this);
+    qor::KeepFileColumnsReadable(this);
 }
 
 CMyFileDlg::~CMyFileDlg() = default;
@@ -478,7 +478,7 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
     // Many files are picked here: the list gets more room.
     const QSize base = sizeHint();
     resize(base.width(), base.height() + kExtraHeight);
-    qor::frames::KeepFileColumnsReadable(this);
+    qor::KeepFileColumnsReadable(this);
 }
 
 CFileFolderDialog::ModalHook CFileFolderDialog::SetModalHook(ModalHook hook) {

@@ -61,7 +61,8 @@ void pickTemplateFiles(const QString& dir, const QStringList& names, QStringList
         timer->stop();
         timer->deleteLater();
         ASSERT_TRUE(d) << "no template file dialog came up";
-        // The type's label names its pattern once.
+        // Its columns readable, the type's label naming its pattern once.
+        EXPECT_GE(d->width(), 760);
         auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         *labels = {d->windowTitle(), d->labelText(QFileDialog::Accept),
                    d->labelText(QFileDialog::FileName), d->labelText(QFileDialog::FileType),
