@@ -64,6 +64,7 @@ int ChartRenderer::valueY(double v) const {
 
 bool ChartRenderer::Draw(QPainter* p, const QRect& rect, ChartDesc* desc, const ChartData& data) {
     m_geo = AxisGeometry{};
+    m_categoryLabels.clear();
     m_drewSeries = false;
     m_origin = rect.topLeft();
     const uint32_t type = desc->GetChartType();
@@ -210,18 +211,31 @@ void ChartRenderer::drawAxes(QPainter* p, const ChartData& data, bool pageLabels
     }
 
     // Category labels under their slots (centred on the points of lines).
+    // Each is clipped to the room it is given. Labels wider than a slot
+    // would fill their slots edge to edge and read as one word
+    // ("银行存款应收账款"), so then only every k-th label is written, k the
+    // fewest slots the widest label needs with a blank either side, each
+    // centred on its own slot and clipped to its k slots less the blank.
     if (m_geo.slot <= 0) return;
     const bool centred = m_geo.bar == 0 && m_geo.depth == 0;
     p->setPen(Qt::black);
     const int n = m_geo.categories * m_geo.pages;
-    for (int i = 0; i < n; ++i) {
-        const int x = m_geo.xOrigin + i * m_geo.slot - (centred ? m_geo.slot / 2 : 0);
-        const QRect cell(x, bottom + 1, m_geo.slot, ch);
+    const int gap = std::max(2, fm.horizontalAdvance(u' '));
+    int widest = 0;
+    for (int c = 0; c < m_geo.categories; ++c)
+        widest = std::max(widest, fm.horizontalAdvance(CategoryLabel(data, m_values, c)));
+    const int every = std::max(1, (widest + gap + m_geo.slot - 1) / m_geo.slot);
+    const int room = every == 1 ? m_geo.slot : every * m_geo.slot - gap;
+    for (int i = 0; i < n; i += every) {
+        const int mid = m_geo.xOrigin + i * m_geo.slot + (centred ? 0 : m_geo.slot / 2);
+        const QRect cell(mid - room / 2, bottom + 1, room, ch);
+        const QString label = CategoryLabel(data, m_values, i % m_geo.categories);
         p->save();
         p->setClipRect(cell);
-        p->drawText(cell, Qt::AlignHCenter | Qt::AlignTop,
-                    CategoryLabel(data, m_values, i % m_geo.categories));
+        QRect drawn;
+        p->drawText(cell, Qt::AlignHCenter | Qt::AlignTop, label, &drawn);
         p->restore();
+        if (!label.isEmpty()) m_categoryLabels.push_back(drawn.intersected(cell));
     }
     if (!pageLabels) return;
     const int span = m_geo.categories * m_geo.slot;

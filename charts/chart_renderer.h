@@ -56,6 +56,9 @@ public:
     const AxisGeometry& Geometry() const { return m_geo; }
     // True when series were drawn (a positive step and something to draw).
     bool DrewSeries() const { return m_drewSeries; }
+    // Where the category labels under the axis were written (the text's
+    // own extent, inside its clip), one per label shown.
+    const std::vector<QRect>& CategoryLabelRects() const { return m_categoryLabels; }
 
 private:
     void layoutAxes(QPainter* p, const QRect& plotRect, uint32_t type, bool pageLabels);
@@ -85,6 +88,7 @@ private:
     int valueY(double v) const;
 
     QPoint m_origin;
+    std::vector<QRect> m_categoryLabels;
     SeriesValues m_values;
     AxisGeometry m_geo;
     QSize m_charSize;

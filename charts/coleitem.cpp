@@ -177,7 +177,21 @@ void COleItem::Draw(QPainter* painter, const Rect& rect) {
         return;
     const QImage image = QImage::fromData(m_client.presentation);
     if (image.isNull()) return;
-    painter->drawImage(QRect(rect.left, rect.top, rect.width(), rect.height()), image);
+    const QRect target(rect.left, rect.top, rect.width(), rect.height());
+    if (iconShown() || m_client.classId != QLatin1String(qor::items::kReportObjectClass)) {
+        painter->drawImage(target, image);
+        return;
+    }
+    // An embedded report shows its cells as the sheet shows cells, at the
+    // view's scale, as many as the object holds: a table squeezed into the
+    // object's rectangle cannot be read.
+    const Rect onSheet = GetRect();
+    const double zoom = onSheet.width() > 0 ? double(rect.width()) / onSheet.width() : 1.0;
+    painter->save();
+    painter->setClipRect(target, Qt::IntersectClip);
+    painter->drawImage(QRectF(target.left(), target.top(), image.width() * zoom, image.height() * zoom),
+                       image);
+    painter->restore();
 }
 
 void COleItem::SetupTracker(qor::items::ItemTracker* tracker, const qor::items::IItemView* view,

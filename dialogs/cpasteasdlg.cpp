@@ -8,13 +8,20 @@
 #include <QVBoxLayout>
 
 #include "dialogs/dlgbuild.h"
+#include "engine/messages.h"
+
+namespace {
+constexpr int kStrCaption = 64950;
+constexpr int kStrPaste = 64951;
+constexpr int kStrPasteLink = 64952;
+}  // namespace
 
 CPasteSpecialDlg::CPasteSpecialDlg(QWidget* parent) : CQorDialog(parent) {
-    setWindowTitle(QStringLiteral("选择性粘贴"));
+    setWindowTitle(LoadErrorText(kStrCaption));
     auto* layout = new QHBoxLayout(this);
     auto* side = new QVBoxLayout;
-    m_paste = Bind(IDC_PASTE, new QRadioButton(QStringLiteral("粘贴"), this));
-    m_link = Bind(IDC_PASTE_LINK, new QRadioButton(QStringLiteral("粘贴链接"), this));
+    m_paste = Bind(IDC_PASTE, new QRadioButton(LoadErrorText(kStrPaste), this));
+    m_link = Bind(IDC_PASTE_LINK, new QRadioButton(LoadErrorText(kStrPasteLink), this));
     side->addWidget(m_paste);
     side->addWidget(m_link);
     side->addStretch();

@@ -12,6 +12,7 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/dlgbuild.h"
+#include "dialogs/filecolumns.h"
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
@@ -355,6 +356,8 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(QFileDialog::ExistingFiles);
     setWindowTitle(LoadErrorText(62275));
+    // The label names its pattern already: shown once.
+    setOption(QFileDialog::HideNameFilterDetails, true);
     setNameFilter(QtFileFilter(LoadErrorText(62274)));
     setDefaultSuffix(QStringLiteral("rep"));
     setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
@@ -362,6 +365,7 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setLabelText(QFileDialog::FileName, LoadErrorText(62281));
     setLabelText(QFileDialog::FileType, LoadErrorText(62282));
     setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    qor::KeepFileColumnsReadable(this);
 }
 
 std::optional<QStringList> CModelFileDlg::Choose(QWidget* parent) {

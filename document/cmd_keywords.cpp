@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kRefused = code(Status::Refused);
 constexpr int kCustomSlot = 6;
+constexpr int kMsgNoVarArea = 64960;
+constexpr int kMsgResetVarAreaFailed = 64961;
 
 int failed(const QString& what, int status) {
     ShowMessageText(what + QStringLiteral("失败！"));
@@ -254,17 +256,38 @@ ResetVarAreaDlgMembers PresetResetVarAreaDlg(const CQorsDoc& doc) {
     return m;
 }
 
+bool ResetVarAreaAllowed(const CQorsDoc& doc, QString* reason) {
+    CReportHandle* r = DocReport(doc);
+    int kind = 0, start = 0, extent = 0;
+    if (r && r->AccessVarArea(0, &kind, &start, &extent) == 0 && kind) return true;
+    if (reason) *reason = LoadErrorText(kMsgNoVarArea);
+    return false;
+}
+
 int ApplyResetVarAreaDlg(CQorsDoc& doc, const ResetVarAreaDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
-    const int status = r->SetVarExtent(m.size);
-    if (status) return failed(QStringLiteral("重新设置可变区"), status);
+    QString why;
+    if (!ResetVarAreaAllowed(doc, &why)) {
+        ShowMessageText(why);
+        return kRefused;
+    }
+    const uint16_t status = r->SetVarExtent(m.size);
+    if (status) {
+        ShowMessageText(LoadErrorText(kMsgResetVarAreaFailed).arg(StatusText(status)));
+        return status;
+    }
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;
 }
 
 int OnResetVarArea(CQorsDoc& doc) {
     if (!DocReport(doc)) return -1;
+    QString why;
+    if (!ResetVarAreaAllowed(doc, &why)) {
+        ShowMessageText(why);
+        return -1;
+    }
     const auto m = Ask(PresetResetVarAreaDlg(doc));
     return m ? ApplyResetVarAreaDlg(doc, *m) : -1;
 }

@@ -36,6 +36,9 @@ int OnKeywordOffset(CQorsDoc& doc);
 ResetVarAreaDlgMembers PresetResetVarAreaDlg(const CQorsDoc& doc);
 int ApplyResetVarAreaDlg(CQorsDoc& doc, const ResetVarAreaDlgMembers& m);
 int OnResetVarArea(CQorsDoc& doc);
+// Whether the report has a variable area whose size can be set again;
+// else the reason a user reads.
+bool ResetVarAreaAllowed(const CQorsDoc& doc, QString* reason);
 
 RoundBalanceDlgMembers PresetRoundBalanceDlg(const CQorsDoc& doc);
 // Stores the settings; the ROUND command runs them.

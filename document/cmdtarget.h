@@ -19,6 +19,7 @@ struct CommandState {
     bool checkable = false;
     QString text;    // empty keeps the command table's text
     QString reason;  // why it is off (shown as its status prompt)
+    QString prompt;  // what a switched text does (empty keeps the table's prompt)
 };
 
 // The ids a target knows, sorted for lookup.

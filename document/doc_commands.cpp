@@ -253,6 +253,10 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
         QString why;
         if (!CellFormulaAllowed(*this, &why)) return off(why);
     }
+    if (id == kCmdResetVarArea) {
+        QString why;
+        if (!ResetVarAreaAllowed(*this, &why)) return off(why);
+    }
     if (id == kCmdDrillDown) {
         // Only a cell whose formula is built from ledger calls names
         // accounts and a period to show.

@@ -58,6 +58,7 @@ namespace {
 
 // Frame commands.
 using qor::cmd_ids::kCmdAppExit;
+using qor::cmd_ids::kCmdPrintSetup;
 using qor::cmd_ids::kCmdAuditStatementCount;
 using qor::cmd_ids::kCmdCellFormula;
 using qor::cmd_ids::kCmdChartHelp;
@@ -103,6 +104,8 @@ const QString kSaveFilter =
                    "Lotus 工作表 (*.wk4)");
 
 QString caption() { return LoadErrorText(57344); }
+
+constexpr int kStrWindowListPrompt = 64964;
 
 void tell(const QString& text, MsgIcon icon = MsgIcon::Warning) {
     messageBox(text, caption(), MsgButtons::Ok, icon);
@@ -332,6 +335,10 @@ void CMainFrame::fillWindowList(QMenu* menu) {
                                   QStringLiteral("[*]"))),
                               menu);
         a->setProperty("windowList", true);
+        const QString path = child->GetDocument() ? child->GetDocument()->GetPathName() : QString();
+        a->setStatusTip(LoadErrorText(kStrWindowListPrompt)
+                            .arg(path.isEmpty() ? child->windowTitle().remove(QStringLiteral("[*]"))
+                                                : QDir::toNativeSeparators(path)));
         a->setCheckable(true);
         a->setChecked(child == ActiveChild());
         connect(a, &QAction::triggered, this, [this, child] { m_mdi->setActiveSubWindow(child); });
@@ -871,6 +878,10 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
         {kCmdMailSend, mailRule, QOR_RUN(mail::StartSend(&f))},
         {kCmdMailReceive, mailRule, QOR_RUN(mail::StartReceive(&f))},
         {kCmdMailSetup, mailRule, QOR_RUN(mail::RunSetup())},
+        // Without a report the printer is still chosen for the session;
+        // a report's window answers first and lays its pages out anew.
+        {kCmdPrintSetup, alwaysOn,
+         QOR_RUN(if (CAppEnvironment* env = CAppEnvironment::Current()) env->OnFilePrintSetup())},
         {kCmdAppExit, alwaysOn, QOR_RUN(f.close())},
         // The chart frame is arranged with the reports.
         {kCmdWindowCascade, windowsRule, QOR_RUN(f.m_mdi->cascadeSubWindows())},

@@ -14,7 +14,7 @@
 #include "engine/inusemarker.h"
 #include "engine/messages.h"
 #include "engine/openreports.h"
-#include "frames/filecolumns.h"
+#include "dialogs/filecolumns.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 
@@ -120,7 +120,7 @@ CMyFileDlg::CMyFileDlg(bool openFile, const QString& defaultExt, const QString& 
         m_initialName = info.fileName();
     }
     connect(this, &QFileDialog::directoryEntered, this, &CMyFileDlg::onDirectoryEntered);
-    qor::frames::KeepFileColumnsReadable(this);
+    qor::KeepFileColumnsReadable(this);
 }
 
 CMyFileDlg::~CMyFileDlg() = default;
@@ -157,6 +157,7 @@ QString CMyFileDlg::FilterExtension(const QString& qtFilter) {
 
 QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
     static const QRegularExpression entry(QStringLiteral("^(.*)\\(([^()]*)\\)\\s*$"));
+    static const QRegularExpression ownPatterns(QStringLiteral("^(.*)[(（]([^()（）]*)[)）]$"));
     QStringList out;
     for (const QString& one : qtFilter.split(QStringLiteral(";;"))) {
         const QRegularExpressionMatch m = entry.match(one);
@@ -175,8 +176,15 @@ QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
             }
             blind << b;
         }
-        const QString label = m.captured(1).trimmed();
-        out << QStringLiteral("%1（%2）(%3)").arg(label, m.captured(2).simplified(), blind.join(u' '));
+        // Most labels of the string table already name their patterns
+        // ("批命令文件(*.shl)"): shown once, in the label's brackets.
+        const QString patterns = m.captured(2).simplified();
+        QString label = m.captured(1).trimmed();
+        const QRegularExpressionMatch own = ownPatterns.match(label);
+        if (own.hasMatch() &&
+            own.captured(2).replace(u';', u' ').replace(u',', u' ').simplified() == patterns)
+            label = own.captured(1).trimmed();
+        out << QStringLiteral("%1（%2）(%3)").arg(label, patterns, blind.join(u' '));
     }
     return out.join(QStringLiteral(";;"));
 }
@@ -470,7 +478,7 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
     // Many files are picked here: the list gets more room.
     const QSize base = sizeHint();
     resize(base.width(), base.height() + kExtraHeight);
-    qor::frames::KeepFileColumnsReadable(this);
+    qor::KeepFileColumnsReadable(this);
 }
 
 CFileFolderDialog::ModalHook CFileFolderDialog::SetModalHook(ModalHook hook) {

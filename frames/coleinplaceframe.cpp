@@ -159,6 +159,12 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         [this](const QRect& proposed, int handle) { return FitToCells(proposed, handle); });
     connect(m_track, &COleTrackBar::sizeChildRequested, this,
             [this](int, const QRect& rect) { onSizeChildRequest(rect); });
+    // After a drag of the border the sheet has the keyboard again, and Esc
+    // on the border itself (a press that did not drag) ends the editing too.
+    connect(m_track, &COleTrackBar::trackEnded, this, [this] {
+        if (m_view) m_view->setFocus(Qt::OtherFocusReason);
+    });
+    m_track->installEventFilter(this);
     SetPosition(position);
     m_track->show();
     show();
@@ -303,6 +309,8 @@ int wholeLines(int room, int first, int last, const std::function<int(int, int)>
 }  // namespace
 
 QRect COleInPlaceFrame::FitToCells(const QRect& proposed, int handle) const {
+    // The hatched border itself moves the frame: its size stays as it is.
+    if (handle < CRectTrackerEx::hitTopLeft || handle > CRectTrackerEx::hitLeft) return proposed;
     const qor::view::SheetGeometry& geo = m_view->Geometry();
     if (geo.LastRow() < 0 || geo.LastColumn() < 0) return proposed;
     const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
@@ -485,10 +493,11 @@ bool COleInPlaceFrame::OnCommand(int id) {
 }
 
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && m_view && watched == m_view &&
+    const bool onSheet = m_view && watched == m_view && !m_view->Items().IsChartEditing();
+    const bool onBorder = m_track && watched == m_track && !m_track->IsTracking();
+    if (event->type() == QEvent::KeyPress && (onSheet || onBorder) &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
-        !m_view->Items().IsChartEditing()) {
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         m_site->CloseRequested();
         return true;
     }

@@ -114,6 +114,7 @@ void COleTrackBar::mouseReleaseEvent(QMouseEvent* event) {
     // The bar goes back round the frame; the frame moves it when the
     // container agrees to the new place.
     Surround(m_start);
+    emit trackEnded();
     if (changed && proposed != m_start) emit sizeChildRequested(kBarId, proposed);
 }
 
@@ -128,6 +129,7 @@ void COleTrackBar::keyPressEvent(QKeyEvent* event) {
 void COleTrackBar::cancel() {
     m_tracker.CancelTrack();
     Surround(m_start);
+    emit trackEnded();
 }
 
 }  // namespace qor::frames

@@ -37,6 +37,9 @@ public:
 signals:
     // The frame's new rectangle in the parent's coordinates.
     void sizeChildRequested(int barId, const QRect& rect);
+    // A drag ended, done or cancelled: the keyboard, which the bar took for
+    // Esc during the drag, can go back to the sheet.
+    void trackEnded();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

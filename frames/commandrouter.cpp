@@ -43,7 +43,7 @@ inline bool sameText(const QString& a, const QString& b) {
 // What an action shows is the same for both states.
 inline bool sameState(const qor::CommandState& a, const qor::CommandState& b) {
     return a.enabled == b.enabled && a.checked == b.checked && a.checkable == b.checkable &&
-           sameText(a.text, b.text) && sameText(a.reason, b.reason);
+           sameText(a.text, b.text) && sameText(a.reason, b.reason) && sameText(a.prompt, b.prompt);
 }
 
 // The chain without empty places.
@@ -214,7 +214,9 @@ void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
     action->setText(text);
     // Off: the status line says why, where a target knows; else it still
     // says what the item does.
-    action->setStatusTip(s.enabled || s.reason.isEmpty() ? e.basePrompt : s.reason);
+    // A switched text says what it does now ("撤消拆分窗口").
+    const QString prompt = s.prompt.isEmpty() ? e.basePrompt : s.prompt;
+    action->setStatusTip(s.enabled || s.reason.isEmpty() ? prompt : s.reason);
     // A greyed button's tip says why too: a disabled button shows no
     // status text when pointed at.
     const QString tip = s.enabled || s.reason.isEmpty()

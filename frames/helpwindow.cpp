@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -25,7 +26,10 @@ QPointer<CHelpWindow>& current() {
 
 }  // namespace
 
-QUrl CHelpWindow::UserGuide() { return QUrl(QStringLiteral("qrc:/qor/help/docs/qorview.md")); }
+// The desktop guide in the language every menu and dialog speaks.
+QUrl CHelpWindow::UserGuide() {
+    return QUrl(QStringLiteral("qrc:/qor/help/docs/qorview.zh-CN.md"));
+}
 
 QUrl CHelpWindow::CommandLanguageGuide() {
     return QUrl(QStringLiteral("qrc:/qor/help/docs/command-language.md"));
@@ -61,6 +65,11 @@ CHelpWindow::CHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     if (const QScreen* screen = QApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize() * 9 / 10);
     resize(size);
+    // Esc closes the guide, as it closes the program's other windows and
+    // dialogs; the browser itself has no use for the key.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 bool CHelpWindow::Load(const QUrl& document) {

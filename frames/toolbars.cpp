@@ -2,7 +2,9 @@
 
 #include <QAbstractItemView>
 #include <QActionEvent>
+#include <QCoreApplication>
 #include <QMenu>
+#include <QStatusTipEvent>
 #include <QToolButton>
 
 #include "document/cqorsdoc.h"
@@ -156,6 +158,14 @@ QMenu* BuildMenu(const QList<MenuEntry>& entries, const QString& title, CommandR
                 break;
         }
     }
+    // Qt sends an item's status text up from the menu bar that opened the
+    // menu; a menu popped up at the pointer has none, so the window it
+    // belongs to is told directly, enabled item or greyed.
+    if (parent)
+        QObject::connect(menu, &QMenu::hovered, parent, [parent](QAction* a) {
+            QStatusTipEvent tip(a->statusTip());
+            QCoreApplication::sendEvent(parent, &tip);
+        });
     QObject::connect(menu, &QMenu::aboutToShow, menu, [&router, menu, shown = hooks.shown] {
         router.UpdateActions(menu->actions());
         if (shown) shown(menu);

@@ -156,11 +156,14 @@ void InstallWidgetUiServices() {
             return std::nullopt;
         return dialog.GetPathName();
     };
+    // Several files: the program's own dialog as for one, with its type
+    // labels and readable columns.
     s.chooseFiles = [](const FilePrompt& p) -> std::optional<QStringList> {
-        const QStringList paths = QFileDialog::getOpenFileNames(QApplication::activeWindow(),
-                                                                p.caption, p.directory, p.filter);
-        if (paths.isEmpty()) return std::nullopt;
-        return paths;
+        CFileFolderDialog dialog(true, p.filter, QApplication::activeWindow());
+        if (!p.caption.isEmpty()) dialog.setWindowTitle(p.caption);
+        dialog.setDirectory(p.directory.isEmpty() ? CMyFileDlg::StartFolder() : p.directory);
+        if (dialog.DoModal() != CFileFolderDialog::IDOK) return std::nullopt;
+        return dialog.Files();
     };
     s.printDialog = [](const PrintRequest& r) {
         return RunPrintDialog(r, QApplication::activeWindow());

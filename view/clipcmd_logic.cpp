@@ -334,19 +334,19 @@ PasteSpecialMembers PresetPasteSpecial(const QMimeData* data) {
         m.entries.push_back({nativeFormat(), LoadErrorText(kStrNativeEntry), false});
     if (data->hasText())
         m.entries.push_back(
-            {QString::fromLatin1(kTextFormatName), QStringLiteral("Unicode Text"), false});
-    auto offer = [&](const QString& format, const QString& text, bool linkable) {
-        if (data->hasFormat(format)) m.entries.push_back({format, text, linkable});
+            {QString::fromLatin1(kTextFormatName), LoadErrorText(kStrTextEntry), false});
+    auto offer = [&](const QString& format, int text, bool linkable) {
+        if (data->hasFormat(format)) m.entries.push_back({format, LoadErrorText(text), linkable});
     };
-    offer(fmt(kGraphFormatName), QStringLiteral("图表对象"), false);
-    offer(fmt(kOleFormatName), QStringLiteral("嵌入对象"), false);
-    offer(fmt(qor::items::kEmbedSourceFormat), QStringLiteral("报表对象"), false);
-    offer(fmt(qor::items::kLinkSourceFormat), QStringLiteral("报表链接"), true);
+    offer(fmt(kGraphFormatName), kStrChartEntry, false);
+    offer(fmt(kOleFormatName), kStrObjectEntry, false);
+    offer(fmt(qor::items::kEmbedSourceFormat), kStrReportEntry, false);
+    offer(fmt(qor::items::kLinkSourceFormat), kStrReportLinkEntry, true);
     QString suffix;
     if (!pictureBytes(data, &suffix).isEmpty())
-        m.entries.push_back({QStringLiteral("image/png"), QStringLiteral("图片"), false});
+        m.entries.push_back({QStringLiteral("image/png"), LoadErrorText(kStrPictureEntry), false});
     if (!localFiles(data).isEmpty())
-        m.entries.push_back({QStringLiteral("text/uri-list"), QStringLiteral("文件"), true});
+        m.entries.push_back({QStringLiteral("text/uri-list"), LoadErrorText(kStrFilesEntry), true});
     return m;
 }
 

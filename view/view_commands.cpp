@@ -337,9 +337,10 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdSplitWindow,
          [](CQorsView& v, int, qor::CommandState& s) -> Off {
              const CQorSplitterWnd* splitter = splitterOf(&v);
-             if (!splitter) return QStringLiteral("窗口不能拆分");
+             if (!splitter) return LoadErrorText(kStrCannotSplit);
              const bool split = splitter->GetRowCount() > 1 || splitter->GetColumnCount() > 1;
              s.text = LoadErrorText(split ? kStrUnsplit : kStrSplit);
+             if (split) s.prompt = LoadErrorText(kStrUnsplitPrompt);
              return Off();
          },
          // Splits the window at the current cell, or removes the split.

@@ -45,6 +45,8 @@ using qor::cmd_ids::kCmdDataInterface;
 constexpr int kStrForceBreak = 62547;
 constexpr int kStrRemoveBreak = 62548;
 constexpr int kStrUnsplit = 62550;
+constexpr int kStrUnsplitPrompt = 64962;
+constexpr int kStrCannotSplit = 64963;
 constexpr int kStrSplit = 62551;
 constexpr int kMsgExportNeedsName = 62996;
 // Printing: off while an object is active in place; the printer or file

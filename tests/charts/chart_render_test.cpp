@@ -441,3 +441,44 @@ TEST(ChartRender, TheAxisTitlesShowWholeAtTheDefaultSize) {
     EXPECT_EQ(ink(QRect(0, 0, y.right + 1, h)), inside);
     EXPECT_LT(y.right, renderer.Geometry().xOrigin - 20);
 }
+
+TEST(ChartRender, CategoryLabelsNeverRunTogether) {
+    // Account names under a chart of the default size: wider than a slot
+    // each, they are thinned to every other (or third...) slot, each
+    // written whole where it has room and clear of its neighbours.
+    const std::vector<ChartCell> names{txt(""),         txt("银行存款"), txt("应收账款"),
+                                       txt("其他应收款"), txt("存货"),     txt("固定资产"),
+                                       txt("短期借款"),   txt("应付账款"), txt("应交税费")};
+    std::vector<ChartCell> values{txt("期末")};
+    for (size_t i = 1; i < names.size(); ++i) values.push_back(num(double(i) * 1000));
+    const ChartData data = makeData({names, values});
+    for (const auto& [type, file] : {std::pair{uint32_t(0), "account_bars.png"},
+                                     std::pair{uint32_t(4), "account_lines.png"}}) {
+        for (const int width : {300, 480, 1200}) {
+            Drawn d;
+            ChartDesc desc = ChartDesc::MakeDefault(width, kH, 1);
+            desc.SetChartType(type);
+            desc.SetGroupByRows(true);
+            d.image = QImage(width, kH, QImage::Format_RGB32);
+            d.image.fill(Qt::white);
+            d.desc = desc;
+            QPainter p(&d.image);
+            ASSERT_TRUE(d.renderer.Draw(&p, d.image.rect(), &d.desc, data));
+            p.end();
+            const std::vector<QRect>& labels = d.renderer.CategoryLabelRects();
+            ASSERT_FALSE(labels.empty()) << width;
+            for (size_t i = 0; i < labels.size(); ++i)
+                for (size_t j = i + 1; j < labels.size(); ++j)
+                    EXPECT_FALSE(labels[i].adjusted(0, 0, 1, 0).intersects(labels[j]))
+                        << width << " " << i << " " << j;
+            // Thinned only as far as needed: a wide chart shows them all.
+            if (width == 1200) {
+                EXPECT_EQ(labels.size(), names.size() - 1);
+            }
+            if (width == 480 && type == 0) {
+                QDir().mkpath(qortest::artifactPath(QStringLiteral("chart_samples")));
+                d.image.save(qortest::artifactPath(QStringLiteral("chart_samples/") + file));
+            }
+        }
+    }
+}

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "dialogs/cpasteasdlg.h"
@@ -74,11 +75,15 @@ TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
     view.OnUpdateCommand(clip::kCmdPasteSpecial, s);
     EXPECT_TRUE(s.enabled);
     // Shown for real: the user presses OK on the entry offered first.
+    // Every entry the list offers reads in the user's language.
     bool shown = false;
-    QTimer::singleShot(0, [&shown] {
+    QStringList entries;
+    QTimer::singleShot(0, [&shown, &entries] {
         auto* d = qobject_cast<CPasteSpecialDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
         shown = d->isVisible();
+        auto* list = qobject_cast<QListWidget*>(d->GetDlgItem(CPasteSpecialDlg::IDC_LIST));
+        for (int i = 0; list && i < list->count(); ++i) entries << list->item(i)->text();
         auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(CQorDialog::IDOK));
         ASSERT_NE(ok, nullptr);
         ok->click();
@@ -86,6 +91,10 @@ TEST(PasteSpecialDlg, TheViewCommandPastesTheChosenFormat) {
     doc.Selection().SetSelection(2, 1, 2, 1);
     EXPECT_TRUE(view.OnCommand(clip::kCmdPasteSpecial));
     EXPECT_TRUE(shown);
+    ASSERT_FALSE(entries.isEmpty());
+    static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    for (const QString& e : entries) EXPECT_FALSE(e.contains(latin)) << e.toStdString();
+    EXPECT_TRUE(entries.contains(QStringLiteral("文本")));
     double v = 0;
     EXPECT_TRUE(doc.GetNumCellValue(2, 1, &v));
     EXPECT_DOUBLE_EQ(v, 7.5);

@@ -112,6 +112,11 @@ TEST(CmdKeywords, PlaceEnterOffsetCancelAndReopen) {
 TEST(CmdKeywords, VarAreaSizeAndRoundingSettings) {
     auto doc = newDoc(10, 6);
     UiRecorder ui;
+    // No variable area: told why, nothing changes.
+    QString why;
+    EXPECT_FALSE(ResetVarAreaAllowed(*doc, &why));
+    EXPECT_EQ(why, LoadErrorText(64960));
+    EXPECT_NE(ApplyResetVarAreaDlg(*doc, ResetVarAreaDlgMembers{}), 0);
     int kind = 1, start = 3, extent = 2;
     ASSERT_EQ(doc->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
     ResetVarAreaDlgMembers size = PresetResetVarAreaDlg(*doc);
@@ -120,6 +125,12 @@ TEST(CmdKeywords, VarAreaSizeAndRoundingSettings) {
     EXPECT_EQ(ApplyResetVarAreaDlg(*doc, size), 0);
     doc->GetReport()->AccessVarArea(0, &kind, &start, &extent);
     EXPECT_EQ(extent, 5);
+    // A size the table cannot hold says what is wrong with it.
+    size.size = 0;
+    EXPECT_NE(ApplyResetVarAreaDlg(*doc, size), 0);
+    ASSERT_FALSE(ui.messages.isEmpty());
+    EXPECT_TRUE(ui.messages.last().startsWith(LoadErrorText(64961).section(u'%', 0, 0)));
+    EXPECT_GT(ui.messages.last().size(), LoadErrorText(64961).size() - 2);
 
     RoundBalanceDlgMembers round = PresetRoundBalanceDlg(*doc);
     EXPECT_EQ(round.digits, 1);

@@ -469,7 +469,7 @@ TEST_F(ChartFrameTest, TheCommandWindowMakesWayForTheChartFrame) {
     opened.clear();
     ASSERT_TRUE(run(kCmdChartHelp));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("docs/qorview.md")));
+    EXPECT_TRUE(opened.front().endsWith(QStringLiteral("docs/qorview.zh-CN.md")));
 
     // The report to the front and back again.
     frame->MdiArea()->setActiveSubWindow(m_child);
@@ -585,4 +585,26 @@ TEST_F(ChartFrameTest, ADefaultSizedChartInItsWindowShowsItsTitlesWhole) {
     EXPECT_TRUE(frame->grab().save(dir + QStringLiteral("/qorview-chartwindow.png")));
     EXPECT_TRUE(wnd->grab().save(dir + QStringLiteral("/qorview-chart.png")));
     ASSERT_TRUE(run(kCmdExit));
+}
+
+// Pointing at the chart window's 窗口 items (层叠, 平铺 and the windows)
+// puts what each does on the status line, as in the report's menus.
+TEST_F(ChartFrameTest, TheWindowMenusItemsSayWhatTheyDo) {
+    CQorsDoc* doc = report();
+    m_child->GetActiveView()->Items().SetSelection(addChart(doc, {240, 160}, QString()));
+    ASSERT_TRUE(run(kCmdChartWindow));
+    ASSERT_TRUE(chartFrame());
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QMenu* window = nullptr;
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->text().startsWith(u"窗口")) window = a->menu();
+    ASSERT_NE(window, nullptr);
+    frame->menuBar()->setActiveAction(window->menuAction());
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), window);
+    const int walked = walkPopupStatus(window);
+    EXPECT_GE(walked, 3);
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    run(kCmdExit);
 }

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
@@ -45,11 +46,13 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(help->windowTitle().contains(LoadErrorText(57344)));
     const QString text = help->Browser()->toPlainText();
-    EXPECT_TRUE(text.contains(u"Using qorview")) << text.left(200).toStdString();
-    // Rendered, not shown as mark-up, and opened at its title.
-    EXPECT_FALSE(text.contains(u"# Using"));
+    // In the language of the menus, rendered, not shown as mark-up, and
+    // opened at its title.
+    EXPECT_TRUE(text.contains(u"使用 qorview")) << text.left(200).toStdString();
+    EXPECT_TRUE(text.contains(u"帮助 › 帮助主题"));
+    EXPECT_FALSE(text.contains(u"# 使用"));
     const QTextCursor at = help->Browser()->textCursor();
-    EXPECT_TRUE(at.block().text().startsWith(u"Using qorview")) << at.block().text().toStdString();
+    EXPECT_TRUE(at.block().text().startsWith(u"使用 qorview")) << at.block().text().toStdString();
     EXPECT_EQ(help->Browser()->verticalScrollBar()->value(), 0);
     help->grab().save(qortest::artifactPath(QStringLiteral("help-window.png")));
 
@@ -58,8 +61,15 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     EXPECT_EQ(CHelpWindow::Current(), help);
     EXPECT_NE(help->Browser()->toPlainText(), text);
     EXPECT_FALSE(CHelpWindow::Show(QUrl(QStringLiteral("qrc:/qor/help/none.md"))));
-    help->close();
+
+    // Esc closes it, wherever the focus is inside it.
+    help->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    help->Browser()->setFocus();
+    const QPointer<CHelpWindow> shown(help);
+    QTest::keyClick(help->Browser(), Qt::Key_Escape);
     QApplication::processEvents();
+    EXPECT_TRUE(!shown || !shown->isVisible());
 }
 
 TEST_F(CommandsAnswer, AltFThenXAsksToLeave) {

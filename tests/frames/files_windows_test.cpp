@@ -18,6 +18,8 @@
 #include "engine/creporthandle.h"
 #include "frames/cmyfiledlg.h"
 #include "frames/toolbars.h"
+#include "frames/widgetui.h"
+#include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
@@ -100,6 +102,12 @@ TEST_F(FilesAndWindows, OpenAndSaveAsStartInTheReportsFolderElseTheLastOne) {
 TEST_F(FilesAndWindows, ReportTypesMatchTheExtensionInAnyCase) {
     EXPECT_EQ(CMyFileDlg::CaseBlindFilter(QStringLiteral("报表文件 (*.rep);;所有文件 (*)")),
               QStringLiteral("报表文件（*.rep）(*.[rR][eE][pP]);;所有文件（*）(*)"));
+    // Labels of the string table that name their patterns show them once.
+    EXPECT_EQ(CMyFileDlg::CaseBlindFilter(
+                  qor::QtFileFilter(QStringLiteral("批命令文件(*.shl)|*.shl|初始化文件 (*.ini)|*.ini|"
+                                                   "表格(*.xls;*.xlsx)|*.xls;*.xlsx||"))),
+              QStringLiteral("批命令文件（*.shl）(*.[sS][hH][lL]);;初始化文件（*.ini）(*.[iI][nN][iI]);;"
+                             "表格（*.xls *.xlsx）(*.[xX][lL][sS] *.[xX][lL][sS][xX])"));
     EXPECT_EQ(CMyFileDlg::FilterExtension(QStringLiteral("Excel（*.xlsx）(*.[xX][lL][sS][xX] *.[xX][lL][sS])")),
               QStringLiteral("xlsx"));
 
@@ -148,6 +156,35 @@ TEST_F(FilesAndWindows, ReportTypesMatchTheExtensionInAnyCase) {
     });
     ASSERT_EQ(save.DoModal(), CMyFileDlg::IDOK);
     EXPECT_EQ(save.GetPathName(), dir + QStringLiteral("/fresh.rep"));
+}
+
+TEST_F(FilesAndWindows, ChoosingSeveralFilesShowsTheProgramsOwnDialog) {
+    // Shown for real through the desktop's file choice: the labels name
+    // their patterns once, in the program's brackets, and the chosen files
+    // come back.
+    const qor::UiServices before = qor::installUiServices({});
+    qor::frames::InstallWidgetUiServices();
+    const QString dir = qortest::freshDir(QStringLiteral("several"));
+    for (const char* name : {"/a.rep", "/b.REP"}) QFile(dir + QLatin1String(name)).open(QIODevice::WriteOnly);
+    QStringList typeLabels;
+    bool columnsKept = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CFileFolderDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        auto* combo = dlg->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; combo && i < combo->count(); ++i) typeLabels << combo->itemText(i);
+        columnsKept = dlg->width() >= 760;
+        dlg->selectFile(QStringLiteral("\"a.rep\" \"b.REP\""));
+        dlg->accept();
+    });
+    const std::optional<QStringList> chosen = qor::chooseFiles(
+        {QStringLiteral("选择文件"), dir,
+         qor::QtFileFilter(QStringLiteral("(*.rep)|*.rep|批命令文件(*.shl)|*.shl||")), false});
+    qor::installUiServices(before);
+    EXPECT_EQ(typeLabels, (QStringList{QStringLiteral("（*.rep）"), QStringLiteral("批命令文件（*.shl）")}));
+    EXPECT_TRUE(columnsKept);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->size(), 2);
 }
 
 TEST_F(FilesAndWindows, NewWindowsOpenMaximisedWhenTheLastWasElseAtAUsefulSize) {

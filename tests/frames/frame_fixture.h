@@ -9,6 +9,9 @@
 #include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
+#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QList>
 #include <QStringList>
@@ -102,6 +105,27 @@ protected:
         for (const QString& m : messages)
             if (m.contains(part)) return true;
         return false;
+    }
+
+    // Walks the open popup with the arrow key: each item pointed at, greyed
+    // or not, puts its own status text on the status line. Returns the
+    // number of items walked that are not sub-menus.
+    int walkPopupStatus(QMenu* menu) {
+        int walked = 0;
+        QSet<QAction*> visited;
+        for (int i = 0; i < 60; ++i) {
+            QTest::keyClick(menu, Qt::Key_Down);
+            QApplication::processEvents();
+            QAction* a = menu->activeAction();
+            if (!a || visited.contains(a)) break;
+            visited.insert(a);
+            if (a->menu()) continue;
+            ++walked;
+            EXPECT_FALSE(a->statusTip().isEmpty()) << a->text().toStdString();
+            EXPECT_EQ(frame->statusBar()->currentMessage(), a->statusTip())
+                << a->text().toStdString() << (a->isEnabled() ? " on" : " off");
+        }
+        return walked;
     }
 
     qor::frames::CChildFrame* newReport() {

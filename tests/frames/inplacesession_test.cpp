@@ -232,3 +232,80 @@ TEST_F(InPlaceSessionTest, AReportTheExchangePutsInDataStateHidesTheFormatBar) {
 }
 
 }  // namespace
+
+TEST_F(InPlaceSessionTest, AfterDraggingTheBorderEscEndsAndTheObjectKeepsItsSizeAndScale) {
+    const QString outer = makeContainer();
+    CChildFrame* child = frame->OpenDocumentFile(outer);
+    ASSERT_NE(child, nullptr);
+    // The report window narrower than the object reaches: the object
+    // runs past the window's right edge.
+    child->showNormal();
+    child->resize(420, 640);
+    QApplication::processEvents();
+    CQorsView* view = child->GetActiveView();
+    COleItem* object = firstObject(*child->GetDocument());
+    ASSERT_NE(object, nullptr);
+    doubleClickObject(view, object);
+    CInPlaceSession* session = CInPlaceSession::Current();
+    ASSERT_NE(session, nullptr);
+    COleInPlaceFrame* inPlace = session->Frame();
+    typeIntoA1(inPlace, QStringLiteral("Cash at bank 80000.50"));
+
+    // Drag the hatched border down, with the mouse as the user does.
+    COleTrackBar* bar = inPlace->TrackBar();
+    const QRect start = inPlace->geometry();
+    ASSERT_GT(start.right(), view->width());
+    const int h = bar->HandleSize();
+    const QPoint from(std::min(start.center().x(), view->width() / 2 + start.left() / 2),
+                      start.bottom() + h / 2 + 1);
+    const QPoint to = from + QPoint(0, 50);
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, bar->mapFrom(view, from));
+    {
+        const QPoint local = bar->mapFrom(view, to);
+        QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(bar->mapToGlobal(local)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, bar->mapFrom(view, to));
+    QApplication::processEvents();
+    const QRect dragged = inPlace->geometry();
+    // The border moves the frame; its size stays.
+    EXPECT_EQ(dragged.size(), start.size());
+    EXPECT_GT(dragged.top(), start.top());
+    const qor::view::Rect sized = object->GetRect();
+
+    // Esc where the keyboard now is ends the editing at once.
+    QWidget* keys = QApplication::focusWidget();
+    ASSERT_NE(keys, nullptr);
+    QTest::keyClick(keys, Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(CInPlaceSession::Current(), nullptr) << keys->metaObject()->className();
+
+    // The object keeps the size the drag gave it.
+    EXPECT_EQ(object->GetRect(), sized);
+    EXPECT_EQ(object->GetRect().width(), sized.width());
+
+    // Its picture shows the cells at the sheet's own scale, clipped to the
+    // object: inside the object the sheet shows the picture's pixels as
+    // they are, not scaled to the object's size.
+    QImage picture = QImage::fromData(object->GetClient().presentation);
+    ASSERT_FALSE(picture.isNull());
+    picture = picture.convertToFormat(QImage::Format_RGB32);
+    qor::view::Rect place = object->GetRect();
+    view->Geometry().DocToClient(place);
+    ASSERT_GT(picture.width(), place.width());  // A1:E10 is wider than the object
+    view->update();
+    QApplication::processEvents();
+    const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    shown.save(qortest::artifactPath(QStringLiteral("inplace-after-drag.png")));
+    int same = 0, total = 0;
+    // The object's frame and handles lie on its edge: the inside is compared.
+    for (int y = 6; y < std::min(place.height(), picture.height()) - 6; y += 2)
+        for (int x = 6; x < std::min({place.width(), picture.width(), shown.width() - place.left}) - 6;
+             x += 2) {
+            ++total;
+            same += shown.pixel(place.left + x, place.top + y) == picture.pixel(x, y);
+        }
+    ASSERT_GT(total, 1000);
+    EXPECT_GT(same, total * 98 / 100);
+}

@@ -431,7 +431,7 @@ TEST_F(MainFrameTest, OpeningAndClosingAMenuLeavesTheSheetAsItWas) {
 TEST_F(MainFrameTest, HelpOpensTheGuideAndTheCommandWindowsHelpTheLanguage) {
     ASSERT_TRUE(frame->Router().Execute(kCmdHelpTopics));
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_TRUE(opened.first().endsWith(u"/docs/qorview.md"));
+    EXPECT_TRUE(opened.first().endsWith(u"/docs/qorview.zh-CN.md"));
     frame->CmdBar()->show();
     emit frame->CmdBar()->helpRequested();
     ASSERT_EQ(opened.size(), 2);

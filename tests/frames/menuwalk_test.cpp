@@ -14,6 +14,7 @@
 #include "charts/ui/cpicframe.h"
 #include "dialogs/cqordialog.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "frame_fixture.h"
 #include "frames/cqorfm.h"
 #include "frames/toolbars.h"
@@ -219,8 +220,18 @@ TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
         QApplication::processEvents();
         EXPECT_TRUE(dialogs.contains(QString::fromLatin1(c.dialog))) << c.id << " " << c.dialog;
     }
-    // With a variable area: its new size, and sorting it.
+    // Without a variable area there is no size to set again: greyed, and
+    // its status text says why instead of a bare failure after 确定.
     CChildFrame* child = prepare(false, false);
+    const qor::CommandState none = frame->Router().Query(kCmdResetVarArea);
+    EXPECT_FALSE(none.enabled);
+    EXPECT_EQ(none.reason, LoadErrorText(64960));
+    EXPECT_EQ(frame->Router().Action(kCmdResetVarArea)->statusTip(), LoadErrorText(64960));
+    dialogs.clear();
+    frame->Router().Execute(kCmdResetVarArea);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialogs.isEmpty());
+    // With a variable area: its new size, and sorting it.
     int kind = 1, start = 3, extent = 2;
     ASSERT_EQ(child->GetDocument()->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
     for (const auto& [id, dataState] :

@@ -1,11 +1,11 @@
-#include "frames/filecolumns.h"
+#include "dialogs/filecolumns.h"
 
 #include <QEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTreeView>
 
-namespace qor::frames {
+namespace qor {
 
 namespace {
 
@@ -38,4 +38,4 @@ void KeepFileColumnsReadable(QFileDialog* dialog) {
     dialog->installEventFilter(new FileColumnsKeeper(dialog));
 }
 
-}  // namespace qor::frames
+}  // namespace qor

@@ -6,10 +6,10 @@
 
 class QFileDialog;
 
-namespace qor::frames {
+namespace qor {
 
 // Call once, after the dialog's options are set; takes effect whenever the
 // dialog is shown.
 void KeepFileColumnsReadable(QFileDialog* dialog);
 
-}  // namespace qor::frames
+}  // namespace qor
