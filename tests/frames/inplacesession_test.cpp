@@ -243,9 +243,9 @@ TEST_F(InPlaceSessionTest, AfterDraggingTheBorderEscEndsAndTheObjectKeepsItsSize
     child->resize(420, 640);
     QApplication::processEvents();
     CQorsView* view = child->GetActiveView();
-    COleItem* object = firstObject(*child->GetDocument());
+    COleItem* object = frametest::FirstObject(*child->GetDocument());
     ASSERT_NE(object, nullptr);
-    doubleClickObject(view, object);
+    frametest::DoubleClickItem(view, object);
     CInPlaceSession* session = CInPlaceSession::Current();
     ASSERT_NE(session, nullptr);
     COleInPlaceFrame* inPlace = session->Frame();
