@@ -24,6 +24,7 @@
 #include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
 #include "reader/creaderapp.h"
+#include "reader/sqldialect.h"
 #include "reader/hostloginstandin.h"
 #include "tests/common/testsupport.h"
 
@@ -231,24 +232,53 @@ TEST_F(DbReaders, HostDatabaseFailuresAreErrorsWithTheirReason) {
     EXPECT_EQ(indb("001xxx20030101", "pz", "je", 3, QString(), true).asNumber(), 33);
 }
 
-// The formula's quotes become the server's; a value between them has its
-// quote doubled wherever it came from, a value outside them is SQL.
-TEST(HostConditions, ValuesBetweenQuotesCannotEndTheLiteral) {
-    using P = QList<qor::cmd::ConditionPart>;
-    EXPECT_EQ(qor::HostCondition("km = \"1\" and [摘要] <> \"x\"", {}), "km = '1' and [摘要] <> 'x'");
-    // A definition text keeps its double quotes.
-    EXPECT_EQ(qor::HostCondition("[a\"b] = \"1\"", {}), "[a\"b] = '1'");
-    EXPECT_EQ(qor::HostCondition("", P{{"km = \"", true}, {"x' or '1'='1", false}, {"\"", true}}),
-              "km = 'x'' or ''1''=''1'");
-    EXPECT_EQ(qor::HostCondition("", P{{"km = '", true}, {"a\"b", false}, {"' and ", true},
-                                       {"n > 0", false}}),
-              "km = 'a\"b' and n > 0");
-    // A value that opens a quote of its own is the author's SQL throughout.
-    EXPECT_EQ(qor::HostCondition("", P{{"km = ", true}, {"'1'", false}, {" or memo = \"", true},
-                                       {"it's", false}, {"\"", true}}),
-              "km = '1' or memo = 'it''s'");
-    EXPECT_EQ(qor::HostCondition("", P{{"[科目] = \"", true}, {"[x]", false}, {"\"", true}}),
-              "[科目] = '[x]'");
+// The formula's quotes become the server's; data is bound wherever it
+// lands, a literal holding data becomes the author's parts joined with it.
+TEST(HostConditions, DataIsBoundNeverWritten) {
+    using P = QList<qor::cmd::TextPiece>;
+    const qor::SqlDialect& sqlite = qor::SqlDialect::ForDriver("QSQLITE");
+    const auto bind = [&](const P& pieces, bool condition = true,
+                          const qor::SqlDialect* dialect = nullptr) {
+        qor::BoundStatement out;
+        QString error;
+        if (!qor::BindHostText(QString(), pieces, dialect ? *dialect : sqlite, condition, &out,
+                               &error))
+            return QStringList{"refused", error};
+        QStringList r{out.sql};
+        for (const QVariant& v : out.values) r.append(v.toString());
+        return r;
+    };
+    // The author's text alone: quotes read as before, nothing bound.
+    EXPECT_EQ(bind(P{{"km = \"1\" and [摘要] <> \"x\"", true}}),
+              QStringList{"km = '1' and [摘要] <> 'x'"});
+    EXPECT_EQ(bind(P{{"[a\"b] = \"it''s\"", true}}), QStringList{"[a\"b] = 'it''s'"});
+    // Data between the author's quotes is the literal, whatever it holds.
+    const QString cell = QStringLiteral("x\" union select pw from secrets where \"1\"=\"1");
+    EXPECT_EQ(bind(P{{"memo = \"", true}, {cell, false}, {"\"", true}}),
+              (QStringList{"memo = ?", cell}));
+    EXPECT_EQ(bind(P{{"memo = '", true}, {"a'b", false}, {"' and n > ", true}, {"7", false}}),
+              (QStringList{"memo = ? and n > ?", "a'b", "7"}));
+    EXPECT_EQ(bind(P{{"memo like \"%", true}, {cell, false}, {"%\" or m = 'it''", true},
+                     {"s", false}, {"'", true}}),
+              (QStringList{"memo like (('%' || ?) || '%') or m = ('it''' || ?)", cell, "s"}));
+    EXPECT_EQ(bind(P{{"m = {fn LCASE('", true}, {"A", false}, {"b')}", true}}, true,
+                   &qor::SqlDialect::ForDriver("QODBC")),
+              (QStringList{"m = {fn LCASE({fn CONCAT(?, 'b')})}", "A"}));
+    // Outside quotes data is one value too, never SQL.
+    EXPECT_EQ(bind(P{{"km = ", true}, {"'1' or 1=1", false}}),
+              (QStringList{"km = ?", "'1' or 1=1"}));
+    // A statement's double quotes name; data cannot be a name.
+    EXPECT_EQ(bind(P{{"select \"a\" from t where b = '", true}, {"it's", false}, {"'", true}},
+                   false),
+              (QStringList{"select \"a\" from t where b = ?", "it's"}));
+    EXPECT_EQ(bind(P{{"select \"", true}, {"pw", false}, {"\" from t", true}}, false).first(),
+              "refused");
+    EXPECT_EQ(bind(P{{"[", true}, {"科目", false}, {"] = 1", true}}).first(), "refused");
+    // Nothing of it written by the author: refused, not run as a literal.
+    const QStringList alone = bind(P{{"memo = 'x'", false}});
+    ASSERT_EQ(alone.first(), "refused");
+    EXPECT_TRUE(alone.last().contains(LoadErrorText(64801).section(u'“', 0, 0)))
+        << alone.last().toStdString();
 }
 
 TEST(CellTexts, ValuesAsTheEngineReadsThem) {
