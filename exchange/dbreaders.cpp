@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -600,6 +601,55 @@ bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& 
 
 }  // namespace
 
+namespace {
+
+// Digits with at most one point inside and a leading minus: read as a
+// number and nothing else.
+bool isPlainNumber(const QString& text) {
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?$"));
+    return number.match(text).hasMatch();
+}
+
+// A data file's condition with each data part quoted the way the
+// condition translator reads texts (exchange/jetfilter.h), so that it can
+// only be a text: between the author's quotes its quote doubled, outside
+// them a number as it is and any other text in quotes of its own, inside
+// a #date# as it is when it cannot end
+// the date. False with the part in *data where it would stand as a name.
+bool quoteDataForFilter(const QList<qor::cmd::TextPiece>& pieces, QString* out, QString* data) {
+    QChar in;  // the quote, '#' or '[' the author's text is inside
+    for (const qor::cmd::TextPiece& piece : pieces) {
+        if (piece.written) {
+            for (const QChar c : piece.text) {
+                *out += c;
+                if (in.isNull()) {
+                    if (c == u'\'' || c == u'"' || c == u'#' || c == u'[') in = c;
+                } else if (c == (in == u'[' ? QChar(u']') : in)) {
+                    in = QChar();
+                }
+            }
+        } else if (in.isNull() && isPlainNumber(piece.text)) {
+            *out += piece.text;
+        } else if (in == u'\'' || in == u'"' || in.isNull()) {
+            const QChar quote = in.isNull() ? QChar(u'"') : in;
+            if (in.isNull()) *out += quote;
+            for (const QChar c : piece.text) {
+                *out += c;
+                if (c == quote) *out += c;
+            }
+            if (in.isNull()) *out += quote;
+        } else if (in == u'#' && !piece.text.contains(u'#')) {
+            *out += piece.text;
+        } else {
+            *data = piece.text;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
                   const SqlDialect& dialect, bool doubleQuotesAreTexts, BoundStatement* out,
                   QString* error) {
@@ -673,19 +723,27 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
                           ext == QLatin1String("WK4") || ext == QLatin1String("XLS") ||
                           ext == QLatin1String("MDB");
     if (dataFile) {
+        QString condition = r.condition;
+        if (!r.conditionPieces.isEmpty()) {
+            QString data;
+            condition.clear();
+            if (!quoteDataForFilter(r.conditionPieces, &condition, &data))
+                return Value::error(QStringLiteral("%1: %2").arg(
+                    function, LoadErrorText(kMsgDataAsName).arg(r.condition, data)));
+        }
         QString path;
         if (!ResolveDataFilePath(r.file, QStringLiteral("MDB"), &path))
             return Value::error(QStringLiteral("%1: \"%2\" is not a usable file name").arg(function, r.file));
         if (ext == QLatin1String("DBF"))
-            found = ReadDbfFieldValue(&value, path, r.field, r.condition, r.record, &error);
+            found = ReadDbfFieldValue(&value, path, r.field, condition, r.record, &error);
         else if (ext == QLatin1String("TXT"))
-            found = ReadTextFieldValue(&value, path, r.field, r.condition, r.record, &error);
+            found = ReadTextFieldValue(&value, path, r.field, condition, r.record, &error);
         else if (ext == QLatin1String("WK4"))
-            found = ReadWk4FieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+            found = ReadWk4FieldValue(&value, path, r.table, r.field, condition, r.record, &error);
         else if (ext == QLatin1String("XLS"))
-            found = ReadXlsFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+            found = ReadXlsFieldValue(&value, path, r.table, r.field, condition, r.record, &error);
         else
-            found = ReadMdbFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+            found = ReadMdbFieldValue(&value, path, r.table, r.field, condition, r.record, &error);
     } else {
         found = ReadDatabaseFieldValue(&value, r.file, r.table, r.field, r.condition, r.record, &error,
                                        r.conditionPieces);

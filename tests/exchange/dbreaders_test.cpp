@@ -150,6 +150,38 @@ TEST_F(DbReaders, DataFilesByExtensionWithoutCase) {
     QDir::setCurrent(saved);
 }
 
+// A data file's condition keeps a cell's text a text too: between the
+// formula's quotes it is that text whatever quotes it holds, outside them
+// one value, never a field name.
+TEST_F(DbReaders, DataFileConditionsKeepCellTextsAsTexts) {
+    makeDataFiles();
+    using P = QList<qor::cmd::TextPiece>;
+    const auto byPieces = [&](const QString& file, const P& pieces) {
+        DatabaseRequest r;
+        r.file = m_dir + file;
+        r.table = QStringLiteral("sales");
+        r.field = QStringLiteral("NAME");
+        r.record = 1;
+        r.conditionPieces = pieces;
+        for (const auto& p : pieces) r.condition += p.text;
+        return qor::ReadDatabaseForFormula(r);
+    };
+    for (const char* file : {"/sales.dbf", "/sales.txt", "/book.mdb"}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(byPieces(file, P{{"NAME = '", true}, {"乙", false}, {"'", true}}).asText(), "乙");
+        EXPECT_EQ(byPieces(file, P{{"NAME = '", true}, {"x' or 'a'='a", false}, {"'", true}}).asText(),
+                  "");
+        EXPECT_EQ(byPieces(file, P{{"NAME = \"", true}, {"x\" or \"a\"=\"a", false}, {"\"", true}})
+                      .asText(),
+                  "");
+        // Outside quotes a number is a number, anything else one text.
+        EXPECT_EQ(byPieces(file, P{{"QTY > ", true}, {"5", false}}).asText(), "乙");
+        EXPECT_EQ(byPieces(file, P{{"QTY > 5 or NAME = ", true}, {"甲 or 1=1", false}}).asText(),
+                  "乙");
+        EXPECT_TRUE(byPieces(file, P{{"[", true}, {"NAME", false}, {"] = '甲'", true}}).isError());
+    }
+}
+
 // Cells of one recalculation reading the same field of a data file share
 // one reading of it; the next recalculation reads the file as it is then.
 TEST_F(DbReaders, OneRecalculationSharesADataFileReading) {
