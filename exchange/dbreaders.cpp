@@ -603,6 +603,18 @@ bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& 
 
 namespace {
 
+// Text that is not blank, none of it the author's: a cell's text is never
+// a condition or a statement itself.
+bool onlyData(const QList<qor::cmd::TextPiece>& pieces) {
+    bool blank = true;
+    for (const qor::cmd::TextPiece& p : pieces) {
+        if (p.text.trimmed().isEmpty()) continue;
+        if (p.written) return false;
+        blank = false;
+    }
+    return !blank;
+}
+
 // Digits with at most one point inside and a leading minus: read as a
 // number and nothing else.
 bool isPlainNumber(const QString& text) {
@@ -655,17 +667,11 @@ bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
                   QString* error) {
     const QList<qor::cmd::TextPiece> all =
         pieces.isEmpty() ? QList<qor::cmd::TextPiece>{{text, true}} : pieces;
-    // Nothing the author wrote: a cell's text is never the statement itself.
-    bool written = false, blank = true;
-    for (const qor::cmd::TextPiece& p : all) {
-        blank = blank && p.text.trimmed().isEmpty();
-        written = written || (p.written && !p.text.trimmed().isEmpty());
-    }
-    QString data;
-    if (!written && !blank) {
+    if (onlyData(all)) {
         setError(error, LoadErrorText(kMsgNothingWritten).arg(text));
         return false;
     }
+    QString data;
     if (!BindTextPieces(all, dialect, doubleQuotesAreTexts, out, &data)) {
         setError(error, LoadErrorText(kMsgDataAsName).arg(text, data));
         return false;
@@ -727,6 +733,9 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
         if (!r.conditionPieces.isEmpty()) {
             QString data;
             condition.clear();
+            if (onlyData(r.conditionPieces))
+                return Value::error(QStringLiteral("%1: %2").arg(
+                    function, LoadErrorText(kMsgNothingWritten).arg(r.condition)));
             if (!quoteDataForFilter(r.conditionPieces, &condition, &data))
                 return Value::error(QStringLiteral("%1: %2").arg(
                     function, LoadErrorText(kMsgDataAsName).arg(r.condition, data)));

@@ -179,6 +179,8 @@ TEST_F(DbReaders, DataFileConditionsKeepCellTextsAsTexts) {
         EXPECT_EQ(byPieces(file, P{{"QTY > 5 or NAME = ", true}, {"甲 or 1=1", false}}).asText(),
                   "乙");
         EXPECT_TRUE(byPieces(file, P{{"[", true}, {"NAME", false}, {"] = '甲'", true}}).isError());
+        // A condition all of a cell is not the author's.
+        EXPECT_TRUE(byPieces(file, P{{"QTY > 5", false}}).isError());
     }
 }
 
