@@ -304,8 +304,8 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         // bracketed part naming the table goes. Each is resolved once, left
         // to right, so a replacement is never read again.
         qor::BoundStatement bound;
-        if (!qor::BindHostText(authorCondition, pieces, connection->Dialect(), true, &bound,
-                               error))
+        if (!qor::BindHostText(authorCondition, pieces, connection->Dialect(),
+                               qor::HostText::Condition, &bound, error))
             return;
         const QString& condition = bound.sql;
         QString where;
@@ -502,7 +502,8 @@ namespace {
 // BindHostText without its checks; false with the data piece in *why when
 // it lands where a value cannot stand.
 bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& dialect,
-                    bool doubleQuotesAreTexts, BoundStatement* out, QString* why) {
+                    HostText kind, BoundStatement* out, QString* why) {
+    const bool doubleQuotesAreTexts = kind == HostText::Condition;
     out->sql.clear();
     out->values.clear();
     QString& sql = out->sql;
@@ -515,6 +516,13 @@ bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& 
     QList<LiteralPart> literal;
     enum class In : uint8_t { Sql, Literal, LiteralEnd, Name, Definition };
     In in = In::Sql;
+    // Data as the dialect's exact literal (a condition), or bound.
+    const auto dataOperand = [&](const QString& text) {
+        QString literal = kind == HostText::Condition ? dialect.TextLiteral(text) : QString();
+        if (!literal.isNull()) return literal;
+        out->values.append(text);
+        return QStringLiteral("?");
+    };
     const auto authorText = [&]() -> QString& {
         if (literal.isEmpty() || literal.last().data) literal.append(LiteralPart{});
         return literal.last().text;
@@ -532,9 +540,7 @@ bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& 
             QString expression;
             for (const LiteralPart& p : std::as_const(literal)) {
                 if (!p.data && p.text.isEmpty()) continue;
-                QString operand = QStringLiteral("?");
-                if (p.data) out->values.append(p.text);
-                else operand = u'\'' + p.text + u'\'';
+                const QString operand = p.data ? dataOperand(p.text) : u'\'' + p.text + u'\'';
                 expression =
                     expression.isEmpty() ? operand : dialect.Concatenate(expression, operand);
             }
@@ -551,8 +557,7 @@ bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& 
             if (in == In::Literal) {
                 literal.append(LiteralPart{piece.text, true});
             } else if (in == In::Sql) {
-                sql += u'?';
-                out->values.append(piece.text);
+                sql += dataOperand(piece.text);
             } else {
                 // A value cannot be a name.
                 if (why) *why = piece.text;
@@ -663,7 +668,7 @@ bool quoteDataForFilter(const QList<qor::cmd::TextPiece>& pieces, QString* out, 
 }  // namespace
 
 bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
-                  const SqlDialect& dialect, bool doubleQuotesAreTexts, BoundStatement* out,
+                  const SqlDialect& dialect, HostText kind, BoundStatement* out,
                   QString* error) {
     const QList<qor::cmd::TextPiece> all =
         pieces.isEmpty() ? QList<qor::cmd::TextPiece>{{text, true}} : pieces;
@@ -672,7 +677,7 @@ bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
         return false;
     }
     QString data;
-    if (!BindTextPieces(all, dialect, doubleQuotesAreTexts, out, &data)) {
+    if (!BindTextPieces(all, dialect, kind, out, &data)) {
         setError(error, LoadErrorText(kMsgDataAsName).arg(text, data));
         return false;
     }

@@ -62,23 +62,28 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& request)
 // A formula's condition or statement for a host database, made of the
 // parts its author wrote and of data (qor::cmd::TextPiece: cells,
 // keywords, variables filled from them, answers typed at a prompt...).
-// Data is never SQL: each data part is bound to a "?" mark of out->sql,
-// its text in out->values. A data part between the author's quotes is
-// part of that literal: `memo = "` + B1 + `"` becomes `memo = ?`, and
-// `memo like "%` + B1 + `%"` joins the author's parts and the value with
-// the dialect's concatenation. Outside quotes a data part is one value.
-// With doubleQuotesAreTexts (INDBSQL's condition) the author's " quotes a
-// text as ' does; otherwise (GETRECORD's statement) it quotes a name.
+// Data is never SQL: each data part is one value, bound to a "?" mark of
+// out->sql (its text in out->values) or, in a condition, written as the
+// dialect's exact literal (SqlDialect::TextLiteral) where it has one, so
+// that the query needs no prepared statement. A data part between the
+// author's quotes is that literal: `memo = "` + B1 + `"` becomes
+// `memo = ?`, and `memo like "%` + B1 + `%"` joins the author's parts and
+// the value with the dialect's concatenation. Outside quotes a data part
+// is one value.
+// Condition (INDBSQL's): the author's " quotes a text as ' does.
+// Statement (GETRECORD's, prepared anyway for its record count): " quotes
+// a name, and data is always bound.
 // "[definition texts]" are left for the caller to resolve. Without pieces
 // the whole text counts as the author's. Refused, with the reason in
 // *error: a data part where a name stands ("[...]" or a quoted name), and
 // a non-blank text of which the author wrote nothing.
+enum class HostText { Condition, Statement };
 struct BoundStatement {
     QString sql;
     QVariantList values;
 };
 bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
-                  const SqlDialect& dialect, bool doubleQuotesAreTexts, BoundStatement* out,
+                  const SqlDialect& dialect, HostText kind, BoundStatement* out,
                   QString* error);
 
 // Host queries only read: while one lives, the connection refuses writes

@@ -151,7 +151,8 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         // Data (a cell's text) is bound, never part of the statement.
         qor::BoundStatement bound;
         QString why;
-        if (!qor::BindHostText(statement, pieces, connection.Dialect(), false, &bound, &why))
+        if (!qor::BindHostText(statement, pieces, connection.Dialect(), qor::HostText::Statement,
+                               &bound, &why))
             return fail(why);
         QString sql;
         if (!resolveDefinitions(connection.Database().driver(), bound.sql, &sql, &why))

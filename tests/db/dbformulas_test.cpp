@@ -299,6 +299,7 @@ TEST_P(DbFormulaTest, AConditionCannotLiftTheReadOnlyGuard) {
 TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
     Exec({"create table notes(id integer, memo varchar(80))",
           "insert into notes values (1, 'it''s \"x\"')", "insert into notes values (2, 'plain')",
+          "insert into notes values (3, 'c:\\dir\\')",
           "create table secrets(pw varchar(20))", "insert into secrets values ('hunter2')"});
     const auto byMemo = [](const QString& value) {
         qor::cmd::DatabaseRequest r;
@@ -316,6 +317,9 @@ TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
     // A cell's text trying to close the literal finds nothing.
     EXPECT_TRUE(byMemo(QStringLiteral("x\" or \"1\"=\"1")).isEmpty());
     EXPECT_TRUE(byMemo(QStringLiteral("x' or '1'='1")).isEmpty());
+    // Backslashes are characters, however the server reads them.
+    EXPECT_EQ(byMemo(QStringLiteral("c:\\dir\\")).asNumber(), 3);
+    EXPECT_TRUE(byMemo(QStringLiteral("x\\' or '1'='1")).isEmpty());
     EXPECT_TRUE(
         byMemo(QStringLiteral("x\" union select count(*) from secrets where \"1\"=\"1")).isEmpty());
     EXPECT_TRUE(byMemo(QStringLiteral("x'; delete from notes; --")).isEmpty());

@@ -266,46 +266,59 @@ TEST_F(DbReaders, HostDatabaseFailuresAreErrorsWithTheirReason) {
     EXPECT_EQ(indb("001xxx20030101", "pz", "je", 3, QString(), true).asNumber(), 33);
 }
 
-// The formula's quotes become the server's; data is bound wherever it
-// lands, a literal holding data becomes the author's parts joined with it.
-TEST(HostConditions, DataIsBoundNeverWritten) {
+// The formula's quotes become the server's; data is one value wherever it
+// lands (the dialect's exact literal in a condition, bound in a statement
+// or where the dialect has no exact literal), and a literal holding data
+// becomes the author's parts joined with it.
+TEST(HostConditions, DataIsAValueNeverSql) {
     using P = QList<qor::cmd::TextPiece>;
-    const qor::SqlDialect& sqlite = qor::SqlDialect::ForDriver("QSQLITE");
-    const auto bind = [&](const P& pieces, bool condition = true,
-                          const qor::SqlDialect* dialect = nullptr) {
+    using qor::HostText;
+    const qor::SqlDialect& postgres = qor::SqlDialect::ForDriver("QPSQL");
+    const qor::SqlDialect& odbc = qor::SqlDialect::ForDriver("QODBC");
+    const auto bind = [&](const P& pieces, HostText kind = HostText::Condition,
+                          const qor::SqlDialect& dialect = qor::SqlDialect::ForDriver("QSQLITE")) {
         qor::BoundStatement out;
         QString error;
-        if (!qor::BindHostText(QString(), pieces, dialect ? *dialect : sqlite, condition, &out,
-                               &error))
+        if (!qor::BindHostText(QString(), pieces, dialect, kind, &out, &error))
             return QStringList{"refused", error};
         QStringList r{out.sql};
         for (const QVariant& v : out.values) r.append(v.toString());
         return r;
     };
-    // The author's text alone: quotes read as before, nothing bound.
+    // The author's text alone: quotes read as before.
     EXPECT_EQ(bind(P{{"km = \"1\" and [摘要] <> \"x\"", true}}),
               QStringList{"km = '1' and [摘要] <> 'x'"});
     EXPECT_EQ(bind(P{{"[a\"b] = \"it''s\"", true}}), QStringList{"[a\"b] = 'it''s'"});
     // Data between the author's quotes is the literal, whatever it holds.
     const QString cell = QStringLiteral("x\" union select pw from secrets where \"1\"=\"1");
-    EXPECT_EQ(bind(P{{"memo = \"", true}, {cell, false}, {"\"", true}}),
-              (QStringList{"memo = ?", cell}));
-    EXPECT_EQ(bind(P{{"memo = '", true}, {"a'b", false}, {"' and n > ", true}, {"7", false}}),
-              (QStringList{"memo = ? and n > ?", "a'b", "7"}));
+    const P joined{{"memo = \"", true}, {cell, false}, {"\"", true}};
+    EXPECT_EQ(bind(joined), QStringList{"memo = 'x\" union select pw from secrets where \"1\"=\"1'"});
+    EXPECT_EQ(bind(joined, HostText::Condition, odbc), (QStringList{"memo = ?", cell}));
+    EXPECT_EQ(bind(P{{"memo = '", true}, {"a\\'b", false}, {"' and n > ", true}, {"7", false}}),
+              QStringList{"memo = 'a\\''b' and n > '7'"});
+    // PostgreSQL reads backslashes in E'' whatever the session says.
+    EXPECT_EQ(bind(P{{"memo = '", true}, {"a\\'b", false}, {"'", true}}, HostText::Condition,
+                   postgres),
+              QStringList{"memo = E'a\\\\''b'"});
+    // A zero character has no literal: bound.
+    EXPECT_EQ(bind(P{{"memo = '", true}, {QString(QChar(0)), false}, {"'", true}}).size(), 2);
     EXPECT_EQ(bind(P{{"memo like \"%", true}, {cell, false}, {"%\" or m = 'it''", true},
-                     {"s", false}, {"'", true}}),
-              (QStringList{"memo like (('%' || ?) || '%') or m = ('it''' || ?)", cell, "s"}));
-    EXPECT_EQ(bind(P{{"m = {fn LCASE('", true}, {"A", false}, {"b')}", true}}, true,
-                   &qor::SqlDialect::ForDriver("QODBC")),
-              (QStringList{"m = {fn LCASE({fn CONCAT(?, 'b')})}", "A"}));
+                     {"s", false}, {"'", true}}, HostText::Condition, odbc),
+              (QStringList{"memo like {fn CONCAT({fn CONCAT('%', ?)}, '%')} or m = "
+                           "{fn CONCAT('it''', ?)}",
+                           cell, "s"}));
+    EXPECT_EQ(bind(P{{"m like '%", true}, {"'", false}, {"'", true}}),
+              QStringList{"m like ('%' || '''')"});
     // Outside quotes data is one value too, never SQL.
-    EXPECT_EQ(bind(P{{"km = ", true}, {"'1' or 1=1", false}}),
+    EXPECT_EQ(bind(P{{"km = ", true}, {"'1' or 1=1", false}}, HostText::Statement),
               (QStringList{"km = ?", "'1' or 1=1"}));
-    // A statement's double quotes name; data cannot be a name.
+    // A statement's double quotes name; its data is bound; data cannot be
+    // a name.
     EXPECT_EQ(bind(P{{"select \"a\" from t where b = '", true}, {"it's", false}, {"'", true}},
-                   false),
+                   HostText::Statement, postgres),
               (QStringList{"select \"a\" from t where b = ?", "it's"}));
-    EXPECT_EQ(bind(P{{"select \"", true}, {"pw", false}, {"\" from t", true}}, false).first(),
+    EXPECT_EQ(bind(P{{"select \"", true}, {"pw", false}, {"\" from t", true}}, HostText::Statement)
+                  .first(),
               "refused");
     EXPECT_EQ(bind(P{{"[", true}, {"科目", false}, {"] = 1", true}}).first(), "refused");
     // Nothing of it written by the author: refused, not run as a literal.
