@@ -415,6 +415,10 @@ TEST_P(DbFormulaTest, CellTextsStayDataOnEveryRoute) {
         // Through a function.
         run("LET C7 = " + indbsql.arg("TRIM(" + joined + ")"));
         EXPECT_EQ(cellText(7, 3), expected);
+        // Inside a pattern the author wrote around it.
+        run("LET C8 = " +
+            indbsql.arg(QStringLiteral("\"memo like \"\"%\" + %1 + \"%\"\"\"").arg(cell)));
+        EXPECT_EQ(cellText(8, 3), expected);
     }
     // GETRECORD's statement, its records written by RECALC.
     run("LET A1 = GETRECORD(\"select memo from ledger where memo = '\" + B3 + \"'\", \"C1:C4\", \"1\")");
