@@ -68,7 +68,7 @@ Value Value::fromPieces(const QList<TextPiece>& pieces) {
     if (runs.size() == 1 && runs[0].written) r.m_marks = Marks::Written;
     if (runs.size() > 1) {
         r.m_marks = Marks::Mixed;
-        r.m_runs = std::make_shared<const QList<Run>>(std::move(runs));
+        r.m_extra = std::make_shared<const QList<Run>>(std::move(runs));
     }
     return r;
 }
@@ -81,7 +81,7 @@ QList<TextPiece> Value::pieces() const {
         return out;
     }
     qsizetype at = 0;
-    for (const Run& run : *m_runs) {
+    for (const Run& run : runs()) {
         out.append({m_text.mid(at, run.length), run.written});
         at += run.length;
     }
@@ -98,7 +98,7 @@ Value Value::sliced(qsizetype from, qsizetype n) const {
     }
     QList<TextPiece> kept;
     qsizetype at = 0;
-    for (const Run& run : *m_runs) {
+    for (const Run& run : runs()) {
         const qsizetype start = std::max(at, from), end = std::min(at + run.length, from + n);
         if (start < end) kept.append({m_text.mid(start, end - start), run.written});
         at += run.length;
@@ -118,7 +118,7 @@ Value Value::retexted(QString t) const {
 Value Value::area(const AreaValue& a) {
     Value r;
     r.m_kind = Kind::Area;
-    r.m_area = std::make_shared<const AreaValue>(a);
+    r.m_extra = std::make_shared<const AreaValue>(a);
     return r;
 }
 
@@ -140,7 +140,7 @@ bool Value::operator==(const Value& o) const {
         case Kind::Text:
             return m_text == o.m_text;
         case Kind::Area:
-            return *m_area == *o.m_area;
+            return asArea() == o.asArea();
         case Kind::Error:
             return m_code == o.m_code && m_text == o.m_text;
     }

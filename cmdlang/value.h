@@ -85,7 +85,7 @@ public:
 
     double asNumber() const { return m_number; }            // Number only
     const QString& asText() const { return m_text; }        // Text only
-    const AreaValue& asArea() const { return *m_area; }     // Area only
+    const AreaValue& asArea() const { return *static_cast<const AreaValue*>(m_extra.get()); }  // Area only
     int errorCode() const { return m_code; }                // Error only
     const QString& errorMessage() const { return m_text; }  // Error only
 
@@ -114,7 +114,7 @@ private:
         return r;
     }
 
-    // Marks of a text: all data, all written, or runs (m_runs).
+    // Marks of a text: all data, all written, or runs (runs()).
     enum class Marks : uint8_t { Data, Written, Mixed };
     struct Run {
         qsizetype length;
@@ -126,8 +126,11 @@ private:
     int m_code = 0;
     double m_number = 0;
     QString m_text;
-    std::shared_ptr<const AreaValue> m_area;
-    std::shared_ptr<const QList<Run>> m_runs;  // Mixed only
+    // An area's AreaValue, or a Mixed text's QList<Run>: one pointer for
+    // both keeps a value as small as it was before texts had marks, which
+    // recalculation copies millions of.
+    std::shared_ptr<const void> m_extra;
+    const QList<Run>& runs() const { return *static_cast<const QList<Run>*>(m_extra.get()); }
 };
 
 // The number a value stands for: texts through ParseDouble, empty 0.
