@@ -37,6 +37,10 @@ const BuiltinName* DataBuiltins(int* count);
 // The argument as a number; an error or area argument comes back in *bad.
 bool NumberArgument(Evaluator& ev, const Node& call, size_t i, double* out, Value* bad);
 bool TextArgument(Evaluator& ev, const Node& call, size_t i, QString* out, Value* bad);
+// The argument as a text value keeping where its parts came from (a number
+// becomes data, a left-out argument an empty text): for functions whose
+// answer is made of their argument's characters.
+bool MarkedTextArgument(Evaluator& ev, const Node& call, size_t i, Value* out, Value* bad);
 // A whole number in [min, max]; an error naming the function otherwise.
 bool WholeArgument(Evaluator& ev, const Node& call, size_t i, int min, int max, int* out,
                    Value* bad, int errorCode = 0);

@@ -15,35 +15,6 @@ constexpr int kMaxFieldText = 63;   // a text field is cut to this many units
 constexpr int kMaxRowsDown = 9999;  // GETRECORD, records written down the rows
 constexpr int kMaxColsAcross = 255;
 
-// The value of a condition with its pieces: a quoted text of the formula
-// is written; texts joined with "+" keep their pieces; anything else (a
-// cell, a variable, a function, a sum of numbers) is one value. Evaluated
-// as the evaluator would, left side first, an error ending it.
-Value conditionPieces(Evaluator& ev, const Node& n, QList<ConditionPart>* parts) {
-    if (n.kind == NodeKind::String) {
-        parts->append({n.text, true});
-        return Value::text(n.text);
-    }
-    if (n.kind == NodeKind::Binary && n.op == Op::Add && n.children.size() == 2) {
-        QList<ConditionPart> left, right;
-        const Value a = conditionPieces(ev, *n.children[0], &left);
-        if (a.isError()) return a;
-        const Value b = conditionPieces(ev, *n.children[1], &right);
-        const Value sum = Arithmetic(Op::Add, a, b);
-        if (sum.isText()) {
-            // Only texts are joined; an empty operand adds nothing.
-            if (a.isText()) parts->append(left);
-            if (b.isText()) parts->append(right);
-        } else if (!sum.isError() && !sum.isArea()) {
-            parts->append({ToText(sum), false});
-        }
-        return sum;
-    }
-    const Value v = ev.evaluate(n);
-    if (!v.isError() && !v.isArea()) parts->append({ToText(v), false});
-    return v;
-}
-
 Value readField(Evaluator& ev, const Node& call, bool host) {
     DatabaseRequest r;
     r.hostDatabase = host;
@@ -52,17 +23,12 @@ Value readField(Evaluator& ev, const Node& call, bool host) {
         !TextArgument(ev, call, 2, &r.field, &bad) ||
         !WholeArgument(ev, call, 3, 0, INT_MAX, &r.record, &bad))
         return bad;
-    // Which quotes the author wrote and which came with a value is known
-    // only here, while the condition is evaluated.
-    if (call.children.size() > 4 && call.children[4]->kind == NodeKind::Binary) {
-        const Value c = conditionPieces(ev, *call.children[4], &r.conditionParts);
-        if (c.isError()) return c;
-        if (c.isArea())
-            return Value::error(QStringLiteral("argument 5 of %1 cannot be an area").arg(call.text));
-        r.condition = ToText(c);
-    } else if (!TextArgument(ev, call, 4, &r.condition, &bad)) {
-        return bad;
-    }
+    // Which parts of the condition the author wrote and which are data
+    // travels with its value (cells, variables, TRIM...).
+    Value condition;
+    if (!MarkedTextArgument(ev, call, 4, &condition, &bad)) return bad;
+    r.condition = condition.asText();
+    r.conditionPieces = condition.pieces();
     if (ev.env().CheckOnly()) return Value::number(0);
     const Value v = ev.env().ReadDatabase(r);
     if (v.isText()) return Value::text(v.asText().left(kMaxFieldText));
@@ -88,10 +54,12 @@ Value malformed(const QString& why) {
 Value fnGetRecord(Evaluator& ev, const Node& call, const FunctionInfo&) {
     RecordRequest r;
     QString area, direction;
-    Value bad;
-    if (!TextArgument(ev, call, 0, &r.sql, &bad) || !TextArgument(ev, call, 1, &area, &bad) ||
+    Value sql, bad;
+    if (!MarkedTextArgument(ev, call, 0, &sql, &bad) || !TextArgument(ev, call, 1, &area, &bad) ||
         !TextArgument(ev, call, 2, &direction, &bad))
         return bad;
+    r.sql = sql.asText();
+    r.sqlPieces = sql.pieces();
     if (r.sql.trimmed().isEmpty()) return malformed(QStringLiteral("the query is empty"));
     for (const QChar c : area)
         if (!c.isSpace()) r.area += c;

@@ -66,6 +66,13 @@ bool TextArgument(Evaluator& ev, const Node& call, size_t i, QString* out, Value
         *out = call.children[i]->text;
         return true;
     }
+    Value v;
+    if (!MarkedTextArgument(ev, call, i, &v, bad)) return false;
+    *out = v.asText();
+    return true;
+}
+
+bool MarkedTextArgument(Evaluator& ev, const Node& call, size_t i, Value* out, Value* bad) {
     const Value v = ev.argument(call, i);
     if (v.isError()) {
         *bad = v;
@@ -76,7 +83,7 @@ bool TextArgument(Evaluator& ev, const Node& call, size_t i, QString* out, Value
             QStringLiteral("argument %1 of %2 cannot be an area").arg(i + 1).arg(call.text));
         return false;
     }
-    *out = ToText(v);
+    *out = v.isText() ? v : Value::text(ToText(v));
     return true;
 }
 

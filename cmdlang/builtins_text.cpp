@@ -21,25 +21,29 @@ Value fnLen(Evaluator& ev, const Node& call, const FunctionInfo&) {
     return Value::number(double(s.size()));
 }
 
+// The text functions answer with their argument's characters, which keep
+// their marks: a cell's text stays data through them (value.h).
 Value fnTrim(Evaluator& ev, const Node& call, const FunctionInfo&) {
-    QString s;
-    Value bad;
-    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
-    return Value::text(s.trimmed());  // both ends, the ideographic space included
+    Value s, bad;
+    if (!MarkedTextArgument(ev, call, 0, &s, &bad)) return bad;
+    // Both ends, the ideographic space included.
+    const QString& t = s.asText();
+    qsizetype from = 0, to = t.size();
+    while (from < to && t[from].isSpace()) ++from;
+    while (to > from && t[to - 1].isSpace()) --to;
+    return s.sliced(from, to - from);
 }
 
 Value fnUpper(Evaluator& ev, const Node& call, const FunctionInfo&) {
-    QString s;
-    Value bad;
-    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
-    return Value::text(s.toUpper());
+    Value s, bad;
+    if (!MarkedTextArgument(ev, call, 0, &s, &bad)) return bad;
+    return s.retexted(s.asText().toUpper());
 }
 
 Value fnLower(Evaluator& ev, const Node& call, const FunctionInfo&) {
-    QString s;
-    Value bad;
-    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
-    return Value::text(s.toLower());
+    Value s, bad;
+    if (!MarkedTextArgument(ev, call, 0, &s, &bad)) return bad;
+    return s.retexted(s.asText().toLower());
 }
 
 Value fnVal(Evaluator& ev, const Node& call, const FunctionInfo&) {
@@ -51,30 +55,28 @@ Value fnVal(Evaluator& ev, const Node& call, const FunctionInfo&) {
 
 // A number becomes its shortest text; a text stays as it is.
 Value fnStr(Evaluator& ev, const Node& call, const FunctionInfo&) {
-    QString s;
-    Value bad;
-    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
-    return Value::text(s);
+    Value s, bad;
+    if (!MarkedTextArgument(ev, call, 0, &s, &bad)) return bad;
+    return s;
 }
 
 // SUBSTR(s, start[, length]): start from 1 (0 reads as 1); a start past
 // the end gives "", a length past the end stops there.
 Value fnSubstr(Evaluator& ev, const Node& call, const FunctionInfo&) {
-    QString s;
+    Value s, bad;
     int start = 0;
-    Value bad;
-    if (!TextArgument(ev, call, 0, &s, &bad)) return bad;
+    if (!MarkedTextArgument(ev, call, 0, &s, &bad)) return bad;
     if (!WholeArgument(ev, call, 1, 0, INT_MAX, &start, &bad)) return bad;
     const qsizetype from = std::max(start, 1) - 1;
-    if (from >= s.size()) return Value::text(QString());
-    qsizetype length = s.size() - from;
+    if (from >= s.asText().size()) return Value::text(QString());
+    qsizetype length = s.asText().size() - from;
     const bool hasLength = call.children.size() > 2 && call.children[2]->kind != NodeKind::Empty;
     if (hasLength) {
         int n = 0;
         if (!WholeArgument(ev, call, 2, 0, INT_MAX, &n, &bad)) return bad;
         length = std::min<qsizetype>(length, n);
     }
-    return Value::text(s.mid(from, length));
+    return s.sliced(from, length);
 }
 
 QString captionOf(Evaluator& ev, const Node& call, Value* bad, bool* ok) {

@@ -20,7 +20,7 @@ std::optional<Value> CCalcRuntime::VariableValue(QStringView name) const {
     const int i = FindVariable(name);
     if (i < 0) return std::nullopt;
     const CalcVariable& v = m_vars[i];
-    return v.type == 1 ? Value::text(v.text) : Value::number(v.number);
+    return v.type == 1 ? v.marked : Value::number(v.number);
 }
 
 int CCalcRuntime::SetVariable(const QString& name, const Value& value) {
@@ -31,6 +31,7 @@ int CCalcRuntime::SetVariable(const QString& name, const Value& value) {
     if (value.isText()) {
         v.type = 1;
         v.text = value.asText();
+        v.marked = value;
     } else {
         v.number = value.isNumber() ? value.asNumber() : 0;
     }

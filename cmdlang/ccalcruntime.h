@@ -19,6 +19,9 @@ struct CalcVariable {
     int16_t type = 0;  // 0 numeric, 1 text
     double number = 0;
     QString text;
+    // type 1: the text with the marks of where its parts came from, so a
+    // cell's text put into a variable stays data (value.h).
+    qor::cmd::Value marked;
 };
 
 class CCalcRuntime {

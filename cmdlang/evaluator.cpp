@@ -139,7 +139,7 @@ Value Evaluator::node(const Node& n) {
         case NodeKind::Number:
             return Value::number(n.number);
         case NodeKind::String:
-            return Value::text(n.text);
+            return Value::written(n.text);
         case NodeKind::CellRef:
             return cellRef(n);
         case NodeKind::Area:

@@ -40,14 +40,6 @@ struct ExternalCellRequest {
 
 // INDB(file, table, field, recno, cond) and INDBSQL(accountset, table,
 // field, recno, cond).
-// A piece of a database condition: text written between quotes in the
-// formula, or a value.
-struct ConditionPart {
-    QString text;
-    bool written = false;
-    bool operator==(const ConditionPart&) const = default;
-};
-
 struct DatabaseRequest {
     bool hostDatabase = false;  // INDBSQL
     QString file;               // INDB: data file; INDBSQL: account set
@@ -55,17 +47,16 @@ struct DatabaseRequest {
     QString field;
     int record = 0;
     QString condition;  // may be empty
-    // The condition by where its pieces came from, when it was joined from
-    // quoted texts of the formula and values (cells, variables, answers of
-    // functions) with "+"; empty when it is one piece of the formula. A
-    // host database reads the formula's double quotes as its single ones
-    // but never a quote inside a value (see qor::HostCondition).
-    QList<ConditionPart> conditionParts;
+    // The condition by where its parts came from (Value::pieces): what the
+    // formula's author wrote and what is data. A host database gets the
+    // data as values, never as SQL (see qor::BindTextPieces).
+    QList<TextPiece> conditionPieces;
 };
 
 // GETRECORD("sql", "area", dir, limit), arguments already checked.
 struct RecordRequest {
     QString sql;
+    QList<TextPiece> sqlPieces;  // the statement by where its parts came from
     QString area;       // blanks removed; empty or an area reference
     int direction = 1;  // 1 or 0, the first character of the argument
     int limit = 9999;

@@ -45,10 +45,80 @@ Value Value::text(QString t) {
     return r;
 }
 
+Value Value::written(QString t) {
+    Value r = text(std::move(t));
+    r.m_marks = Marks::Written;
+    return r;
+}
+
+Value Value::fromPieces(const QList<TextPiece>& pieces) {
+    Value r = text(QString());
+    QList<Run> runs;
+    qsizetype length = 0;
+    for (const TextPiece& p : pieces) length += p.text.size();
+    r.m_text.reserve(length);
+    for (const TextPiece& p : pieces) {
+        if (p.text.isEmpty()) continue;
+        r.m_text += p.text;
+        if (!runs.isEmpty() && runs.last().written == p.written)
+            runs.last().length += p.text.size();
+        else
+            runs.append({p.text.size(), p.written});
+    }
+    if (runs.size() == 1 && runs[0].written) r.m_marks = Marks::Written;
+    if (runs.size() > 1) {
+        r.m_marks = Marks::Mixed;
+        r.m_extra = std::make_shared<const QList<Run>>(std::move(runs));
+    }
+    return r;
+}
+
+QList<TextPiece> Value::pieces() const {
+    QList<TextPiece> out;
+    if (m_kind != Kind::Text || m_text.isEmpty()) return out;
+    if (m_marks != Marks::Mixed) {
+        out.append({m_text, m_marks == Marks::Written});
+        return out;
+    }
+    qsizetype at = 0;
+    for (const Run& run : runs()) {
+        out.append({m_text.mid(at, run.length), run.written});
+        at += run.length;
+    }
+    return out;
+}
+
+Value Value::sliced(qsizetype from, qsizetype n) const {
+    from = std::clamp<qsizetype>(from, 0, m_text.size());
+    n = std::clamp<qsizetype>(n, 0, m_text.size() - from);
+    if (m_marks != Marks::Mixed) {
+        Value r = text(m_text.mid(from, n));
+        r.m_marks = m_marks;
+        return r;
+    }
+    QList<TextPiece> kept;
+    qsizetype at = 0;
+    for (const Run& run : runs()) {
+        const qsizetype start = std::max(at, from), end = std::min(at + run.length, from + n);
+        if (start < end) kept.append({m_text.mid(start, end - start), run.written});
+        at += run.length;
+    }
+    return fromPieces(kept);
+}
+
+Value Value::retexted(QString t) const {
+    if (t.size() == m_text.size()) {
+        Value r = *this;
+        r.m_text = std::move(t);
+        return r;
+    }
+    return isWritten() ? written(std::move(t)) : text(std::move(t));
+}
+
 Value Value::area(const AreaValue& a) {
     Value r;
     r.m_kind = Kind::Area;
-    r.m_area = std::make_shared<const AreaValue>(a);
+    r.m_extra = std::make_shared<const AreaValue>(a);
     return r;
 }
 
@@ -70,7 +140,7 @@ bool Value::operator==(const Value& o) const {
         case Kind::Text:
             return m_text == o.m_text;
         case Kind::Area:
-            return *m_area == *o.m_area;
+            return asArea() == o.asArea();
         case Kind::Error:
             return m_code == o.m_code && m_text == o.m_text;
     }
@@ -125,7 +195,14 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         if (length > kMaxTextChars)
             return Value::error(
                 CmdText(kTxtTextTooLong).arg(kMaxTextChars));
-        return Value::text(ToText(a) + ToText(b));
+        if (!b.isText() || b.asText().isEmpty()) return a.isText() ? a : b;
+        if (!a.isText() || a.asText().isEmpty()) return b;
+        if (a.m_marks == b.m_marks && a.m_marks != Value::Marks::Mixed) {
+            Value r = Value::text(a.asText() + b.asText());
+            r.m_marks = a.m_marks;
+            return r;
+        }
+        return Value::fromPieces(a.pieces() + b.pieces());
     }
     const double x = ToNumber(a), y = ToNumber(b);
     switch (op) {

@@ -3,7 +3,8 @@
 // formula function yields.
 //
 //  - number (a double); conditions give 1 for true and 0 for false;
-//  - text (UTF-16);
+//  - text (UTF-16), each part marked with where it came from (see
+//    TextPiece);
 //  - empty: an unset cell or keyword, a left-out argument; 0 in arithmetic
 //    and "" where a text is wanted;
 //  - area: a reference to several cells, meaningful only as the argument
@@ -43,6 +44,19 @@ struct AreaValue {
     bool operator==(const AreaValue&) const = default;
 };
 
+// A run of a text by where it came from. Written: the formula's author
+// wrote it between quotes (a quoted text of a formula, a command line or a
+// script). Anything else is data: cells, keywords, variables filled from
+// them, databases, answers typed at a prompt, file names, numbers turned
+// into text. The marks travel with the text through variables, joins with
+// "+" and the text functions, so a statement built from it can keep data
+// as values, whatever quotes a cell's text holds (exchange/dbreaders.h).
+struct TextPiece {
+    QString text;
+    bool written = false;
+    bool operator==(const TextPiece&) const = default;
+};
+
 class Value {
 public:
     enum class Kind : uint8_t { Empty, Number, Text, Area, Error };
@@ -52,7 +66,12 @@ public:
     // an error: no cell ever holds infinity or NaN.
     static Value number(double v);
     static Value boolean(bool b) { return plainNumber(b ? 1.0 : 0.0); }
+    // A text that is data (see TextPiece).
     static Value text(QString t);
+    // A text the formula's author wrote.
+    static Value written(QString t);
+    // The pieces joined, each keeping its mark.
+    static Value fromPieces(const QList<TextPiece>& pieces);
     static Value empty() { return {}; }
     static Value area(const AreaValue& a);
     static Value error(QString message, int code = 0);
@@ -66,14 +85,28 @@ public:
 
     double asNumber() const { return m_number; }            // Number only
     const QString& asText() const { return m_text; }        // Text only
-    const AreaValue& asArea() const { return *m_area; }     // Area only
+    const AreaValue& asArea() const { return *static_cast<const AreaValue*>(m_extra.get()); }  // Area only
     int errorCode() const { return m_code; }                // Error only
     const QString& errorMessage() const { return m_text; }  // Error only
 
-    // Same kind and contents (numbers exactly).
+    // Text only: its runs in order, neighbours of the same mark merged
+    // (none for an empty text).
+    QList<TextPiece> pieces() const;
+    // Text only: true when every character is the author's.
+    bool isWritten() const { return m_marks == Marks::Written; }
+    // Text only: the characters [from, from + n) with their marks.
+    Value sliced(qsizetype from, qsizetype n) const;
+    // Text only: another text made from this one character by character
+    // (case changed). Of the same length it keeps the marks; otherwise it
+    // is written only when all of this was.
+    Value retexted(QString t) const;
+
+    // Same kind and contents (numbers exactly); the marks of texts are not
+    // compared.
     bool operator==(const Value& other) const;
 
 private:
+    friend Value Arithmetic(Op op, const Value& a, const Value& b);
     static Value plainNumber(double v) {
         Value r;
         r.m_kind = Kind::Number;
@@ -81,11 +114,23 @@ private:
         return r;
     }
 
+    // Marks of a text: all data, all written, or runs (runs()).
+    enum class Marks : uint8_t { Data, Written, Mixed };
+    struct Run {
+        qsizetype length;
+        bool written;
+    };
+
     Kind m_kind = Kind::Empty;
+    Marks m_marks = Marks::Data;
     int m_code = 0;
     double m_number = 0;
     QString m_text;
-    std::shared_ptr<const AreaValue> m_area;
+    // An area's AreaValue, or a Mixed text's QList<Run>: one pointer for
+    // both keeps a value as small as it was before texts had marks, which
+    // recalculation copies millions of.
+    std::shared_ptr<const void> m_extra;
+    const QList<Run>& runs() const { return *static_cast<const QList<Run>*>(m_extra.get()); }
 };
 
 // The number a value stands for: texts through ParseDouble, empty 0.
@@ -102,8 +147,8 @@ bool IsTrue(const Value& v);
 QString FormatNumber(double v);
 
 // The binary operators + - * / ^ on two values. + on two texts (or a text
-// and an empty value) joins them (an error when the result would be longer
-// than kMaxTextChars); anything else is arithmetic on the
+// and an empty value) joins them, each part keeping its marks (an error
+// when the result would be longer than kMaxTextChars); anything else is arithmetic on the
 // numbers the operands stand for. Division by zero is an error.
 Value Arithmetic(Op op, const Value& a, const Value& b);
 // Unary minus and plus.

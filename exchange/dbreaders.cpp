@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -41,6 +42,8 @@ constexpr int kMsgMissing = 64476;
 constexpr int kMsgCannotUse = 64478;
 constexpr int kMsgConditionRefused = 63509;  // condition, the server's reason
 constexpr int kMsgNoAccountSet = 64487;
+constexpr int kMsgDataAsName = 64800;     // condition, the data
+constexpr int kMsgNothingWritten = 64801;  // condition
 
 void setError(QString* error, const QString& text) {
     if (error) *error = text;
@@ -253,7 +256,7 @@ struct HostAnswer {
 // Runs the host query of an account set (key "001_2003") for at most limit
 // records into *out.
 void fetchHostRecords(const QString& key, const QString& table, const QString& field,
-                      const QString& authorCondition, const QList<qor::cmd::ConditionPart>& parts,
+                      const QString& authorCondition, const QList<qor::cmd::TextPiece>& pieces,
                       qint64 limit, HostAnswer* out) {
     out->asked = limit;
     CReaderApp* app = CReaderApp::Current();
@@ -300,7 +303,11 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         // The condition's bracketed definition texts become field names; a
         // bracketed part naming the table goes. Each is resolved once, left
         // to right, so a replacement is never read again.
-        const QString condition = qor::HostCondition(authorCondition, parts);
+        qor::BoundStatement bound;
+        if (!qor::BindHostText(authorCondition, pieces, connection->Dialect(),
+                               qor::HostText::Condition, &bound, error))
+            return;
+        const QString& condition = bound.sql;
         QString where;
         qsizetype at = 0;
         while (at < condition.size()) {
@@ -363,7 +370,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
             try {
                 connection->SetReadOnly(true);
                 connection->ReadOnlyTransaction([&] {
-                    out->values = CAdoRecordset::ReadColumn(connection, limited, {}, limit);
+                    out->values = CAdoRecordset::ReadColumn(connection, limited, bound.values, limit);
                 });
                 out->complete = out->values.size() < limit;
                 return;
@@ -393,7 +400,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
 
 int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& table,
                            const QString& field, const QString& condition, int record,
-                           QString* error, const QList<qor::cmd::ConditionPart>& parts) {
+                           QString* error, const QList<qor::cmd::TextPiece>& pieces) {
     if (error) error->clear();
     if (!value) return 0;
     // The key is the set's three characters and the year that begins eight
@@ -402,10 +409,14 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         setError(error, LoadErrorText(kMsgNoAccountSet).arg(name));
         return 0;
     }
-    // Cells share a query by the condition the server gets: the same text
-    // joined from other pieces is another query.
-    const QString sharedCondition =
-        parts.isEmpty() ? condition : QChar(0x1E) + qor::HostCondition(condition, parts);
+    // Cells share a query by the condition and where its parts came from:
+    // the same text joined from other parts is another query.
+    QString sharedCondition = condition;
+    if (!pieces.isEmpty()) {
+        sharedCondition.clear();
+        for (const qor::cmd::TextPiece& p : pieces)
+            sharedCondition += QChar(p.written ? 0x1E : 0x1D) + p.text;
+    }
     // Made only when needed: a cell repeating the previous cell's query
     // does not need it.
     const auto keyOf = [&name] { return name.left(3) + u'_' + name.mid(name.size() - 8, 4); };
@@ -456,7 +467,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
         qint64 limit = record;
         if (answer) limit = std::max<qint64>(record, std::min<qint64>(std::max<qint64>(answer->asked * 64, 256), 1 << 30));
         auto fresh = std::make_shared<HostAnswer>();
-        fetchHostRecords(keyOf(), table, field, condition, parts, limit, fresh.get());
+        fetchHostRecords(keyOf(), table, field, condition, pieces, limit, fresh.get());
         answer = fresh;
         if (shared) {
             if (sharedKey.isEmpty()) sharedKey = sharedKeyOf();
@@ -486,46 +497,191 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
 
 namespace qor {
 
-QString HostCondition(const QString& condition, const QList<qor::cmd::ConditionPart>& parts) {
-    const QList<qor::cmd::ConditionPart> pieces =
-        parts.isEmpty() ? QList<qor::cmd::ConditionPart>{{condition, true}} : parts;
-    QString out;
-    out.reserve(condition.size() + 8);
-    QChar quote;           // the quote the text is inside, as the server reads it
-    bool bracket = false;  // inside a "[definition text]"
-    // The server's reading of text passed on as it is.
-    const auto follow = [&](QChar c) {
-        out += c;
-        if (bracket) {
-            bracket = c != u']';
-        } else if (!quote.isNull()) {
-            if (c == quote) quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'[') {
-            bracket = true;
-        }
+namespace {
+
+// BindHostText without its checks; false with the data piece in *why when
+// it lands where a value cannot stand.
+bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& dialect,
+                    HostText kind, BoundStatement* out, QString* why) {
+    const bool doubleQuotesAreTexts = kind == HostText::Condition;
+    out->sql.clear();
+    out->values.clear();
+    QString& sql = out->sql;
+    // The literal being read: the author's text between data, kept until
+    // it ends so that a literal holding data becomes an expression.
+    struct LiteralPart {
+        QString text;
+        bool data = false;
     };
-    for (const qor::cmd::ConditionPart& piece : pieces) {
-        if (piece.written) {
-            for (const QChar c : piece.text) {
-                // The formula's own quotes, " or ', are the server's '.
-                if (!bracket && (quote.isNull() || quote == u'\'') && (c == u'"' || c == u'\''))
-                    follow(u'\'');
-                else
-                    follow(c);
-            }
-        } else if (!quote.isNull() && !bracket) {
-            // A value between quotes: its own quote doubled, so it stays text.
-            for (const QChar c : piece.text) {
-                out += c;
-                if (c == quote) out += c;
-            }
+    QList<LiteralPart> literal;
+    enum class In : uint8_t { Sql, Literal, LiteralEnd, Name, Definition };
+    In in = In::Sql;
+    // Data as the dialect's exact literal (a condition), or bound.
+    const auto dataOperand = [&](const QString& text) {
+        QString literal = kind == HostText::Condition ? dialect.TextLiteral(text) : QString();
+        if (!literal.isNull()) return literal;
+        out->values.append(text);
+        return QStringLiteral("?");
+    };
+    const auto authorText = [&]() -> QString& {
+        if (literal.isEmpty() || literal.last().data) literal.append(LiteralPart{});
+        return literal.last().text;
+    };
+    // The literal as written, or the author's parts and the data joined
+    // by the dialect: the data bound, each part a literal of its own.
+    const auto endLiteral = [&](bool closed) {
+        bool anyData = false;
+        for (const LiteralPart& p : std::as_const(literal)) anyData = anyData || p.data;
+        if (!anyData) {
+            sql += u'\'';
+            for (const LiteralPart& p : std::as_const(literal)) sql += p.text;
+            if (closed) sql += u'\'';
         } else {
-            for (const QChar c : piece.text) follow(c);
+            QString expression;
+            for (const LiteralPart& p : std::as_const(literal)) {
+                if (!p.data && p.text.isEmpty()) continue;
+                const QString operand = p.data ? dataOperand(p.text) : u'\'' + p.text + u'\'';
+                expression =
+                    expression.isEmpty() ? operand : dialect.Concatenate(expression, operand);
+            }
+            sql += expression;
+            // Never closed: left open for the server to refuse.
+            if (!closed) sql += QStringLiteral(" '");
+        }
+        literal.clear();
+        in = In::Sql;
+    };
+    for (const qor::cmd::TextPiece& piece : pieces) {
+        if (!piece.written) {
+            if (in == In::LiteralEnd) endLiteral(true);
+            if (in == In::Literal) {
+                literal.append(LiteralPart{piece.text, true});
+            } else if (in == In::Sql) {
+                sql += dataOperand(piece.text);
+            } else {
+                // A value cannot be a name.
+                if (why) *why = piece.text;
+                return false;
+            }
+            continue;
+        }
+        for (QChar c : piece.text) {
+            if (doubleQuotesAreTexts && c == u'"' && in != In::Definition) c = u'\'';
+            switch (in) {
+                case In::LiteralEnd:
+                    if (c == u'\'') {  // a doubled quote inside the literal
+                        authorText() += QStringLiteral("''");
+                        in = In::Literal;
+                        continue;
+                    }
+                    endLiteral(true);
+                    break;
+                case In::Literal:
+                    if (c == u'\'') in = In::LiteralEnd;
+                    else authorText() += c;
+                    continue;
+                case In::Name:
+                    sql += c;
+                    if (c == u'"') in = In::Sql;
+                    continue;
+                case In::Definition:
+                    sql += c;
+                    if (c == u']') in = In::Sql;
+                    continue;
+                case In::Sql:
+                    break;
+            }
+            if (c == u'\'') {
+                in = In::Literal;
+                continue;
+            }
+            if (c == u'"') in = In::Name;
+            if (c == u'[') in = In::Definition;
+            sql += c;
         }
     }
-    return out;
+    if (in == In::Literal || in == In::LiteralEnd) endLiteral(in == In::LiteralEnd);
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+// Text that is not blank, none of it the author's: a cell's text is never
+// a condition or a statement itself.
+bool onlyData(const QList<qor::cmd::TextPiece>& pieces) {
+    bool blank = true;
+    for (const qor::cmd::TextPiece& p : pieces) {
+        if (p.text.trimmed().isEmpty()) continue;
+        if (p.written) return false;
+        blank = false;
+    }
+    return !blank;
+}
+
+// Digits with at most one point inside and a leading minus: read as a
+// number and nothing else.
+bool isPlainNumber(const QString& text) {
+    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?$"));
+    return number.match(text).hasMatch();
+}
+
+// A data file's condition with each data part quoted the way the
+// condition translator reads texts (exchange/jetfilter.h), so that it can
+// only be a text: between the author's quotes its quote doubled, outside
+// them a number as it is and any other text in quotes of its own, inside
+// a #date# as it is when it cannot end
+// the date. False with the part in *data where it would stand as a name.
+bool quoteDataForFilter(const QList<qor::cmd::TextPiece>& pieces, QString* out, QString* data) {
+    QChar in;  // the quote, '#' or '[' the author's text is inside
+    for (const qor::cmd::TextPiece& piece : pieces) {
+        if (piece.written) {
+            for (const QChar c : piece.text) {
+                *out += c;
+                if (in.isNull()) {
+                    if (c == u'\'' || c == u'"' || c == u'#' || c == u'[') in = c;
+                } else if (c == (in == u'[' ? QChar(u']') : in)) {
+                    in = QChar();
+                }
+            }
+        } else if (in.isNull() && isPlainNumber(piece.text)) {
+            *out += piece.text;
+        } else if (in == u'\'' || in == u'"' || in.isNull()) {
+            const QChar quote = in.isNull() ? QChar(u'"') : in;
+            if (in.isNull()) *out += quote;
+            for (const QChar c : piece.text) {
+                *out += c;
+                if (c == quote) *out += c;
+            }
+            if (in.isNull()) *out += quote;
+        } else if (in == u'#' && !piece.text.contains(u'#')) {
+            *out += piece.text;
+        } else {
+            *data = piece.text;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
+                  const SqlDialect& dialect, HostText kind, BoundStatement* out,
+                  QString* error) {
+    const QList<qor::cmd::TextPiece> all =
+        pieces.isEmpty() ? QList<qor::cmd::TextPiece>{{text, true}} : pieces;
+    if (onlyData(all)) {
+        setError(error, LoadErrorText(kMsgNothingWritten).arg(text));
+        return false;
+    }
+    QString data;
+    if (!BindTextPieces(all, dialect, kind, out, &data)) {
+        setError(error, LoadErrorText(kMsgDataAsName).arg(text, data));
+        return false;
+    }
+    return true;
 }
 
 HostReadOnlyScope::HostReadOnlyScope(CAdoConnection* connection)
@@ -578,22 +734,33 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
                           ext == QLatin1String("WK4") || ext == QLatin1String("XLS") ||
                           ext == QLatin1String("MDB");
     if (dataFile) {
+        QString condition = r.condition;
+        if (!r.conditionPieces.isEmpty()) {
+            QString data;
+            condition.clear();
+            if (onlyData(r.conditionPieces))
+                return Value::error(QStringLiteral("%1: %2").arg(
+                    function, LoadErrorText(kMsgNothingWritten).arg(r.condition)));
+            if (!quoteDataForFilter(r.conditionPieces, &condition, &data))
+                return Value::error(QStringLiteral("%1: %2").arg(
+                    function, LoadErrorText(kMsgDataAsName).arg(r.condition, data)));
+        }
         QString path;
         if (!ResolveDataFilePath(r.file, QStringLiteral("MDB"), &path))
             return Value::error(QStringLiteral("%1: \"%2\" is not a usable file name").arg(function, r.file));
         if (ext == QLatin1String("DBF"))
-            found = ReadDbfFieldValue(&value, path, r.field, r.condition, r.record, &error);
+            found = ReadDbfFieldValue(&value, path, r.field, condition, r.record, &error);
         else if (ext == QLatin1String("TXT"))
-            found = ReadTextFieldValue(&value, path, r.field, r.condition, r.record, &error);
+            found = ReadTextFieldValue(&value, path, r.field, condition, r.record, &error);
         else if (ext == QLatin1String("WK4"))
-            found = ReadWk4FieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+            found = ReadWk4FieldValue(&value, path, r.table, r.field, condition, r.record, &error);
         else if (ext == QLatin1String("XLS"))
-            found = ReadXlsFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+            found = ReadXlsFieldValue(&value, path, r.table, r.field, condition, r.record, &error);
         else
-            found = ReadMdbFieldValue(&value, path, r.table, r.field, r.condition, r.record, &error);
+            found = ReadMdbFieldValue(&value, path, r.table, r.field, condition, r.record, &error);
     } else {
         found = ReadDatabaseFieldValue(&value, r.file, r.table, r.field, r.condition, r.record, &error,
-                                       r.conditionParts);
+                                       r.conditionPieces);
     }
     if (!error.isEmpty()) return Value::error(QStringLiteral("%1: %2").arg(function, error));
     if (!found) return Value::text(QString());  // no value: shown empty

@@ -112,7 +112,8 @@ QString VariantToCellText(const QVariant& v) {
 }
 
 int BuildCellRangeXml(const QString& statement, const QString& area, int recordLimit,
-                      const QString& direction, int page, QString* error) {
+                      const QString& direction, int page, QString* error,
+                      const QList<qor::cmd::TextPiece>& pieces) {
     auto fail = [error](const QString& why) {
         if (error) *error = LoadErrorText(62061) + QStringLiteral("\n") + why;
         return 0;
@@ -147,9 +148,14 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
     try {
         CAdoConnection connection;
         connection.Open(CQorDB::LoginDbName());
-        QString sql;
+        // Data (a cell's text) is bound, never part of the statement.
+        qor::BoundStatement bound;
         QString why;
-        if (!resolveDefinitions(connection.Database().driver(), statement, &sql, &why))
+        if (!qor::BindHostText(statement, pieces, connection.Dialect(), qor::HostText::Statement,
+                               &bound, &why))
+            return fail(why);
+        QString sql;
+        if (!resolveDefinitions(connection.Database().driver(), bound.sql, &sql, &why))
             return fail(why);
         // One statement only: a second one could end the read-only
         // transaction it runs in, a comment cut off the record limit.
@@ -168,7 +174,7 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         // ODBC's servers may refuse an ordered statement inside another,
         // so there the statement runs as written and the loop below limits.
         QString limited = sql;
-        QVariantList values;
+        QVariantList values = bound.values;
         if (connection.Dialect().kind != qor::SqlDialectKind::Odbc) {
             QString inner = sql.trimmed();
             while (inner.endsWith(u';')) inner = inner.chopped(1).trimmed();
@@ -203,7 +209,8 @@ namespace qor {
 
 qor::cmd::Value GetRecordForFormula(const qor::cmd::RecordRequest& r) {
     QString error;
-    if (!BuildCellRangeXml(r.sql, r.area, r.limit, QString::number(r.direction), r.page, &error))
+    if (!BuildCellRangeXml(r.sql, r.area, r.limit, QString::number(r.direction), r.page, &error,
+                           r.sqlPieces))
         return qor::cmd::Value::error(QStringLiteral("GETRECORD: ") + error);
     return qor::cmd::Value::number(0);
 }

@@ -15,8 +15,12 @@
 // records down the rows for direction "1", across the columns otherwise,
 // at most recordLimit of them. 1 when a request was queued; 0 and the
 // reason (after message 62061's text) in *error, with nothing queued.
+// pieces: the statement by where its parts came from (a formula's); its
+// data is bound as qor::BindHostText binds it. Empty: all of it is the
+// author's (the SQL dialogs' statements).
 int BuildCellRangeXml(const QString& statement, const QString& area, int recordLimit,
-                      const QString& direction, int page, QString* error = nullptr);
+                      const QString& direction, int page, QString* error = nullptr,
+                      const QList<qor::cmd::TextPiece>& pieces = {});
 
 // A value as its cell text: null empty, booleans "1"/"0", numbers in the
 // shortest C-locale form that reads back the same (".5" as "0.5"), texts

@@ -103,6 +103,22 @@ QString SqlDialect::Concatenate(const QString& left, const QString& right) const
     return QString::fromLatin1(concatenate).arg(left, right);
 }
 
+QString SqlDialect::TextLiteral(const QString& text) const {
+    if (kind == SqlDialectKind::Odbc || text.contains(QChar(0))) return QString();
+    QString out;
+    out.reserve(text.size() + 4);
+    if (kind == SqlDialectKind::PostgreSQL) out += QLatin1Char('E');
+    out += QLatin1Char('\'');
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\'') ||
+            (kind == SqlDialectKind::PostgreSQL && c == QLatin1Char('\\')))
+            out += c;
+        out += c;
+    }
+    out += QLatin1Char('\'');
+    return out;
+}
+
 QString SqlDialect::EqualsIgnoringCase(const QString& left, const QString& right) const {
     return QString::fromLatin1(equalsIgnoringCase).arg(left, right);
 }

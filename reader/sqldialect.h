@@ -8,7 +8,10 @@
 // Report formulas and the SQL the dialogs build write names as "[table]"
 // and "[table].[field]"; MapBracketNames turns those into the server's own
 // quoting and leaves string literals, quoted names and comments alone.
-// Values are never part of the text: callers bind them to "?" marks.
+// Values are never part of the text: callers bind them to "?" marks. The
+// one exception is a text a formula joins into its SQL, which is written
+// as TextLiteral where the dialect has an exact form, so that a condition
+// per cell is not prepared on the server each time.
 
 #include <QString>
 #include <QVariantList>
@@ -40,6 +43,13 @@ struct SqlDialect {
     QString LimitRecords(const QString& select, qint64 records, QVariantList* values) const;
     QString Concatenate(const QString& left, const QString& right) const;
     QString EqualsIgnoringCase(const QString& left, const QString& right) const;
+    // The text as one string literal that every server of the dialect
+    // reads back as exactly the text, whatever it holds: SQLite '...' with
+    // ' doubled; PostgreSQL E'...' with \ and ' doubled, whatever the
+    // session's standard_conforming_strings. Null where there is no such
+    // form (ODBC: its servers escape differently) and for a text holding a
+    // zero character: the caller binds it instead.
+    QString TextLiteral(const QString& text) const;
 };
 
 // A table or field name quoted by the driver. Written as "[name]" it is

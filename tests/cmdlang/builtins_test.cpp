@@ -311,31 +311,57 @@ TEST(Builtins, ReadingDatabases) {
     EXPECT_TRUE(seen.file.isEmpty());
 }
 
-// A condition joined from the formula's texts and values tells the reader
-// which piece is which, so a quote inside a cell's text stays a character
-// of the text; a condition of one piece carries no pieces.
-TEST(Builtins, DatabaseConditionsKeepWhereTheirPiecesCameFrom) {
+// Every text carries where its parts came from: the formula's quoted texts
+// are the author's, a cell's text is data, through joins, IF, the text
+// functions and the variables that hold them; the database functions pass
+// the marks on, so a quote inside a cell's text can never become SQL.
+TEST(Builtins, DatabaseTextsKeepWhereTheirPartsCameFrom) {
     FakeEnvironment env;
     DatabaseRequest seen;
+    RecordRequest queued;
     env.database = [&](const DatabaseRequest& r) {
         seen = r;
         return Value::number(1);
     };
-    env.set("A1", QStringLiteral("x\" or \"1\"=\"1"));
-    env.set("B1", 7.0);
-    ASSERT_EQ(eval(R"(INDBSQL("001","t","f",1,"km = """ + A1 + """ and n > 7"))", env),
-              Value::number(1));
+    env.records = [&](const RecordRequest& r) {
+        queued = r;
+        return Value::number(0);
+    };
+    using P = QList<TextPiece>;
     const QString cell = QStringLiteral("x\" or \"1\"=\"1");
-    EXPECT_EQ(seen.condition, "km = \"" + cell + "\" and n > 7");
-    EXPECT_EQ(seen.conditionParts,
-              (QList<ConditionPart>{{"km = \"", true}, {cell, false}, {"\" and n > 7", true}}));
-    // Numbers added are one value; one piece gives no pieces.
-    ASSERT_EQ(eval(R"(INDB("a.dbf","t","f",1,B1 + 1))", env), Value::number(1));
-    EXPECT_EQ(seen.condition, "8");
-    EXPECT_EQ(seen.conditionParts, (QList<ConditionPart>{{"8", false}}));
+    env.set("A1", cell);
+    env.set("B1", 7.0);
+    const P joined{{"km = \"", true}, {cell, false}, {"\" and n > 7", true}};
+    // The same condition inline, through a variable, through the text
+    // functions and IF.
+    env.variables["&c"] = eval(R"("km = """ + A1 + """ and n > 7")", env);
+    for (const char* condition :
+         {R"("km = """ + A1 + """ and n > 7")", "&c", R"(TRIM("  " + &c + " "))",
+          R"(STR(&c))", R"(IFF(1, &c, ""))", R"(SUBSTR("..." + &c, 4))"}) {
+        SCOPED_TRACE(condition);
+        ASSERT_EQ(eval(QStringLiteral(R"(INDBSQL("001","t","f",1,%1))").arg(condition), env),
+                  Value::number(1));
+        EXPECT_EQ(seen.condition, "km = \"" + cell + "\" and n > 7");
+        EXPECT_EQ(seen.conditionPieces, joined);
+    }
+    // Cut or case-changed, each character keeps its mark.
+    EXPECT_EQ(eval(R"(SUBSTR(&c, 3, 5))", env).pieces(), (P{{" = \"", true}, {"x", false}}));
+    EXPECT_EQ(eval(R"(UPPER(&c))", env).pieces(),
+              (P{{"KM = \"", true}, {cell.toUpper(), false}, {"\" AND N > 7", true}}));
+    // A cell alone, a number turned into text and a prompt's answer are data.
     eval(R"(INDBSQL("001","t","f",1,A1))", env);
-    EXPECT_EQ(seen.condition, cell);
-    EXPECT_TRUE(seen.conditionParts.isEmpty());
+    EXPECT_EQ(seen.conditionPieces, (P{{cell, false}}));
+    eval(R"(INDB("a.dbf","t","f",1,B1 + 1))", env);
+    EXPECT_EQ(seen.conditionPieces, (P{{"8", false}}));
+    eval(R"(INDBSQL("001","t","f",1,"n > " + STR(B1)))", env);
+    EXPECT_EQ(seen.conditionPieces, (P{{"n > ", true}, {"7", false}}));
+    eval(R"(INDBSQL("001","t","f",1,"km = 1"))", env);
+    EXPECT_EQ(seen.conditionPieces, (P{{"km = 1", true}}));
+    // GETRECORD's statement the same way.
+    ASSERT_EQ(eval(R"(GETRECORD("select a from t where a = '" + A1 + "'","A1",1))", env),
+              Value::number(0));
+    EXPECT_EQ(queued.sqlPieces,
+              (P{{"select a from t where a = '", true}, {cell, false}, {"'", true}}));
     // An error in a piece is the function's answer; nothing is read.
     seen = DatabaseRequest();
     EXPECT_TRUE(eval(R"(INDBSQL("001","t","f",1,"n = " + 1/0))", env).isError());

@@ -92,6 +92,22 @@ TEST_F(InterpTest, VariablesAtMostEightyWithShortNames) {
     EXPECT_EQ(ci->LastErrorCode(), CALC_ERR_LINE_TOO_LONG);
 }
 
+// A variable keeps where its text came from: a text typed in data state
+// put into one is still data when the variable is read (a database
+// condition binds it).
+TEST_F(InterpTest, VariablesKeepTheMarksOfTheirTexts) {
+    CReportHandle* r = makeReport("marks.rep", 3, 3, 1);
+    ci->SetReport(r);
+    setKeyword(r, 1, kName, QStringLiteral("x' or '1'='1"));
+    ok("let &c = \"memo = '\" + 单位名称 + \"'\"");
+    ok("let &d = &c");
+    using P = QList<qor::cmd::TextPiece>;
+    for (const char* name : {"&c", "&d"})
+        EXPECT_EQ(ci->Runtime().VariableValue(QString::fromLatin1(name))->pieces(),
+                  (P{{"memo = '", true}, {"x' or '1'='1", false}, {"'", true}}))
+            << name;
+}
+
 TEST_F(InterpTest, CheckOnlyWritesAndQueriesNothing) {
     CReportHandle* r = makeReport("check.rep", 5, 3, 1);
     int queries = 0;

@@ -4,6 +4,11 @@
 // they are quoted its own way).
 #include <gtest/gtest.h>
 
+#include "cmdlang/calchooks.h"
+#include "cmdlang/ccalcinterpreter.h"
+#include "cmdlang/enginehooks.h"
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/recalccache.h"
 #include "engine/recordfill.h"
@@ -294,6 +299,7 @@ TEST_P(DbFormulaTest, AConditionCannotLiftTheReadOnlyGuard) {
 TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
     Exec({"create table notes(id integer, memo varchar(80))",
           "insert into notes values (1, 'it''s \"x\"')", "insert into notes values (2, 'plain')",
+          "insert into notes values (3, 'c:\\dir\\')",
           "create table secrets(pw varchar(20))", "insert into secrets values ('hunter2')"});
     const auto byMemo = [](const QString& value) {
         qor::cmd::DatabaseRequest r;
@@ -302,8 +308,8 @@ TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
         r.table = QStringLiteral("notes");
         r.field = QStringLiteral("id");
         r.record = 1;
-        r.conditionParts = {{"memo = \"", true}, {value, false}, {"\" order by id", true}};
-        for (const auto& p : r.conditionParts) r.condition += p.text;
+        r.conditionPieces = {{"memo = \"", true}, {value, false}, {"\" order by id", true}};
+        for (const auto& p : r.conditionPieces) r.condition += p.text;
         return qor::ReadDatabaseForFormula(r);
     };
     EXPECT_EQ(byMemo(QStringLiteral("it's \"x\"")).asNumber(), 1);
@@ -311,6 +317,9 @@ TEST_P(DbFormulaTest, QuotesInsideValuesStayText) {
     // A cell's text trying to close the literal finds nothing.
     EXPECT_TRUE(byMemo(QStringLiteral("x\" or \"1\"=\"1")).isEmpty());
     EXPECT_TRUE(byMemo(QStringLiteral("x' or '1'='1")).isEmpty());
+    // Backslashes are characters, however the server reads them.
+    EXPECT_EQ(byMemo(QStringLiteral("c:\\dir\\")).asNumber(), 3);
+    EXPECT_TRUE(byMemo(QStringLiteral("x\\' or '1'='1")).isEmpty());
     EXPECT_TRUE(
         byMemo(QStringLiteral("x\" union select count(*) from secrets where \"1\"=\"1")).isEmpty());
     EXPECT_TRUE(byMemo(QStringLiteral("x'; delete from notes; --")).isEmpty());
@@ -348,6 +357,80 @@ TEST_P(DbFormulaTest, OneStatementOnly) {
     EXPECT_TRUE(getRecord("select n from big /* x */", "A1", 1).startsWith(LoadErrorText(62061)));
     ASSERT_EQ(getRecord("select ';--/*', count(*) from big", "A1", 2), "");
     EXPECT_EQ(lastCells(), (QStringList{"2:;--/*", "1:10000"}));
+}
+
+// A cell's text stays data however it reaches a statement: joined inline,
+// through a variable, through a text function, or as part of GETRECORD's
+// statement. Run as a script runs it, against a ledger holding a row whose
+// memo is the cell's very text and a table of secrets: each route finds
+// that row (the text compared as data) and never reads the secrets.
+TEST_P(DbFormulaTest, CellTextsStayDataOnEveryRoute) {
+    const QString doubleQuoted = QStringLiteral("x\" union select pw from secrets where \"1\"=\"1");
+    const QString singleQuoted = QStringLiteral("x' union select pw from secrets where '1'='1");
+    Exec({"create table ledger(id integer, memo varchar(80))",
+          "insert into ledger values (1, 'rent')",
+          "insert into ledger values (2, '" + QString(doubleQuoted) + "')",
+          "insert into ledger values (3, '" + QString(singleQuoted).replace("'", "''") + "')",
+          "create table secrets(pw varchar(20))", "insert into secrets values ('hunter2')"});
+    qor::cmd::InstallEngineHooks();
+    CReportHandle report(dir_ + "/routes.rep");
+    ASSERT_TRUE(report.IsOpen());
+    uint16_t rows = 8, cols = 6;
+    ASSERT_EQ(report.AccessTableSize(1, &rows, &cols), 0);
+    // Columns B and C hold texts.
+    int32_t textKind = kCellText;
+    CellArea texts = CellArea::area(1, 2, 8, 3);
+    ASSERT_EQ(report.AccessAreaFormat(1, qor::kFmtKind, &textKind, &texts), 0);
+    ASSERT_EQ(report.EnterDataState(), 0);
+    ASSERT_EQ(report.AppendRowColPage(1, 2), 0);
+    ASSERT_EQ(report.SetCurPage(1), 0);
+    const auto cellText = [&](int row, int col) { return report.GetCellText(row, col, 1); };
+    // The texts typed into cells in data state.
+    ASSERT_EQ(report.SetCellValue(CellValue::ofText(doubleQuoted), 1, 2, 1), 0);
+    ASSERT_EQ(report.SetCellValue(CellValue::ofText(singleQuoted), 3, 2, 1), 0);
+    ASSERT_EQ(cellText(1, 2), doubleQuoted);
+    CCalcInterpreter ci;
+    qor::cmd::CalcSubsystemHooks hooks;
+    hooks.readDatabase = qor::ReadDatabaseForFormula;
+    hooks.getRecord = qor::GetRecordForFormula;
+    ci.SetSubsystemHooks(hooks);
+    ci.SetReport(&report);
+    ci.SetRunMode(0xFF, CCalcInterpreter::kModeBatch | CCalcInterpreter::kModeQuiet);
+    const auto run = [&](const QString& line) {
+        EXPECT_EQ(ci.RunLine(line), 0) << line.toStdString() << ": "
+                                       << ci.LastErrorText().toStdString();
+    };
+    const QString indbsql = QStringLiteral("INDBSQL(\"001xxx20030101\",\"ledger\",\"memo\",1,%1)");
+    for (const char* cell : {"B1", "B3"}) {
+        SCOPED_TRACE(cell);
+        const QString expected = QString::fromLatin1(cell) == "B1" ? doubleQuoted : singleQuoted;
+        const QString joined = QStringLiteral("\"memo = \"\"\" + %1 + \"\"\"\"").arg(cell);
+        // Inline.
+        run("LET C5 = " + indbsql.arg(joined));
+        EXPECT_EQ(cellText(5, 3), expected);
+        // Through a variable.
+        run("LET &c = " + joined);
+        run("LET C6 = " + indbsql.arg("&c"));
+        EXPECT_EQ(cellText(6, 3), expected);
+        // Through a function.
+        run("LET C7 = " + indbsql.arg("TRIM(" + joined + ")"));
+        EXPECT_EQ(cellText(7, 3), expected);
+        // Inside a pattern the author wrote around it.
+        run("LET C8 = " +
+            indbsql.arg(QStringLiteral("\"memo like \"\"%\" + %1 + \"%\"\"\"").arg(cell)));
+        EXPECT_EQ(cellText(8, 3), expected);
+    }
+    // GETRECORD's statement, its records written by RECALC.
+    run("LET A1 = GETRECORD(\"select memo from ledger where memo = '\" + B3 + \"'\", \"C1:C4\", \"1\")");
+    run("RECALC");
+    EXPECT_EQ(cellText(1, 3), singleQuoted);
+    for (int row = 1; row <= 8; ++row)
+        for (int col = 1; col <= 6; ++col)
+            EXPECT_NE(cellText(row, col), "hunter2") << "row " << row << ", column " << col;
+    // A condition that is a cell's text alone is not the author's SQL.
+    EXPECT_NE(ci.RunLine("LET D1 = " + indbsql.arg("B1")), 0);
+    EXPECT_TRUE(ci.LastErrorText().contains(LoadErrorText(64801).section(u'“', 0, 0)))
+        << ci.LastErrorText().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, DbFormulaTest,

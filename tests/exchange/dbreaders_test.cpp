@@ -24,6 +24,7 @@
 #include "reader/cappenvironment.h"
 #include "reader/cqordb.h"
 #include "reader/creaderapp.h"
+#include "reader/sqldialect.h"
 #include "reader/hostloginstandin.h"
 #include "tests/common/testsupport.h"
 
@@ -149,6 +150,40 @@ TEST_F(DbReaders, DataFilesByExtensionWithoutCase) {
     QDir::setCurrent(saved);
 }
 
+// A data file's condition keeps a cell's text a text too: between the
+// formula's quotes it is that text whatever quotes it holds, outside them
+// one value, never a field name.
+TEST_F(DbReaders, DataFileConditionsKeepCellTextsAsTexts) {
+    makeDataFiles();
+    using P = QList<qor::cmd::TextPiece>;
+    const auto byPieces = [&](const QString& file, const P& pieces) {
+        DatabaseRequest r;
+        r.file = m_dir + file;
+        r.table = QStringLiteral("sales");
+        r.field = QStringLiteral("NAME");
+        r.record = 1;
+        r.conditionPieces = pieces;
+        for (const auto& p : pieces) r.condition += p.text;
+        return qor::ReadDatabaseForFormula(r);
+    };
+    for (const char* file : {"/sales.dbf", "/sales.txt", "/book.mdb"}) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(byPieces(file, P{{"NAME = '", true}, {"乙", false}, {"'", true}}).asText(), "乙");
+        EXPECT_EQ(byPieces(file, P{{"NAME = '", true}, {"x' or 'a'='a", false}, {"'", true}}).asText(),
+                  "");
+        EXPECT_EQ(byPieces(file, P{{"NAME = \"", true}, {"x\" or \"a\"=\"a", false}, {"\"", true}})
+                      .asText(),
+                  "");
+        // Outside quotes a number is a number, anything else one text.
+        EXPECT_EQ(byPieces(file, P{{"QTY > ", true}, {"5", false}}).asText(), "乙");
+        EXPECT_EQ(byPieces(file, P{{"QTY > 5 or NAME = ", true}, {"甲 or 1=1", false}}).asText(),
+                  "乙");
+        EXPECT_TRUE(byPieces(file, P{{"[", true}, {"NAME", false}, {"] = '甲'", true}}).isError());
+        // A condition all of a cell is not the author's.
+        EXPECT_TRUE(byPieces(file, P{{"QTY > 5", false}}).isError());
+    }
+}
+
 // Cells of one recalculation reading the same field of a data file share
 // one reading of it; the next recalculation reads the file as it is then.
 TEST_F(DbReaders, OneRecalculationSharesADataFileReading) {
@@ -231,24 +266,66 @@ TEST_F(DbReaders, HostDatabaseFailuresAreErrorsWithTheirReason) {
     EXPECT_EQ(indb("001xxx20030101", "pz", "je", 3, QString(), true).asNumber(), 33);
 }
 
-// The formula's quotes become the server's; a value between them has its
-// quote doubled wherever it came from, a value outside them is SQL.
-TEST(HostConditions, ValuesBetweenQuotesCannotEndTheLiteral) {
-    using P = QList<qor::cmd::ConditionPart>;
-    EXPECT_EQ(qor::HostCondition("km = \"1\" and [摘要] <> \"x\"", {}), "km = '1' and [摘要] <> 'x'");
-    // A definition text keeps its double quotes.
-    EXPECT_EQ(qor::HostCondition("[a\"b] = \"1\"", {}), "[a\"b] = '1'");
-    EXPECT_EQ(qor::HostCondition("", P{{"km = \"", true}, {"x' or '1'='1", false}, {"\"", true}}),
-              "km = 'x'' or ''1''=''1'");
-    EXPECT_EQ(qor::HostCondition("", P{{"km = '", true}, {"a\"b", false}, {"' and ", true},
-                                       {"n > 0", false}}),
-              "km = 'a\"b' and n > 0");
-    // A value that opens a quote of its own is the author's SQL throughout.
-    EXPECT_EQ(qor::HostCondition("", P{{"km = ", true}, {"'1'", false}, {" or memo = \"", true},
-                                       {"it's", false}, {"\"", true}}),
-              "km = '1' or memo = 'it''s'");
-    EXPECT_EQ(qor::HostCondition("", P{{"[科目] = \"", true}, {"[x]", false}, {"\"", true}}),
-              "[科目] = '[x]'");
+// The formula's quotes become the server's; data is one value wherever it
+// lands (the dialect's exact literal in a condition, bound in a statement
+// or where the dialect has no exact literal), and a literal holding data
+// becomes the author's parts joined with it.
+TEST(HostConditions, DataIsAValueNeverSql) {
+    using P = QList<qor::cmd::TextPiece>;
+    using qor::HostText;
+    const qor::SqlDialect& postgres = qor::SqlDialect::ForDriver("QPSQL");
+    const qor::SqlDialect& odbc = qor::SqlDialect::ForDriver("QODBC");
+    const auto bind = [&](const P& pieces, HostText kind = HostText::Condition,
+                          const qor::SqlDialect& dialect = qor::SqlDialect::ForDriver("QSQLITE")) {
+        qor::BoundStatement out;
+        QString error;
+        if (!qor::BindHostText(QString(), pieces, dialect, kind, &out, &error))
+            return QStringList{"refused", error};
+        QStringList r{out.sql};
+        for (const QVariant& v : out.values) r.append(v.toString());
+        return r;
+    };
+    // The author's text alone: quotes read as before.
+    EXPECT_EQ(bind(P{{"km = \"1\" and [摘要] <> \"x\"", true}}),
+              QStringList{"km = '1' and [摘要] <> 'x'"});
+    EXPECT_EQ(bind(P{{"[a\"b] = \"it''s\"", true}}), QStringList{"[a\"b] = 'it''s'"});
+    // Data between the author's quotes is the literal, whatever it holds.
+    const QString cell = QStringLiteral("x\" union select pw from secrets where \"1\"=\"1");
+    const P joined{{"memo = \"", true}, {cell, false}, {"\"", true}};
+    EXPECT_EQ(bind(joined), QStringList{"memo = 'x\" union select pw from secrets where \"1\"=\"1'"});
+    EXPECT_EQ(bind(joined, HostText::Condition, odbc), (QStringList{"memo = ?", cell}));
+    EXPECT_EQ(bind(P{{"memo = '", true}, {"a\\'b", false}, {"' and n > ", true}, {"7", false}}),
+              QStringList{"memo = 'a\\''b' and n > '7'"});
+    // PostgreSQL reads backslashes in E'' whatever the session says.
+    EXPECT_EQ(bind(P{{"memo = '", true}, {"a\\'b", false}, {"'", true}}, HostText::Condition,
+                   postgres),
+              QStringList{"memo = E'a\\\\''b'"});
+    // A zero character has no literal: bound.
+    EXPECT_EQ(bind(P{{"memo = '", true}, {QString(QChar(0)), false}, {"'", true}}).size(), 2);
+    EXPECT_EQ(bind(P{{"memo like \"%", true}, {cell, false}, {"%\" or m = 'it''", true},
+                     {"s", false}, {"'", true}}, HostText::Condition, odbc),
+              (QStringList{"memo like {fn CONCAT({fn CONCAT('%', ?)}, '%')} or m = "
+                           "{fn CONCAT('it''', ?)}",
+                           cell, "s"}));
+    EXPECT_EQ(bind(P{{"m like '%", true}, {"'", false}, {"'", true}}),
+              QStringList{"m like ('%' || '''')"});
+    // Outside quotes data is one value too, never SQL.
+    EXPECT_EQ(bind(P{{"km = ", true}, {"'1' or 1=1", false}}, HostText::Statement),
+              (QStringList{"km = ?", "'1' or 1=1"}));
+    // A statement's double quotes name; its data is bound; data cannot be
+    // a name.
+    EXPECT_EQ(bind(P{{"select \"a\" from t where b = '", true}, {"it's", false}, {"'", true}},
+                   HostText::Statement, postgres),
+              (QStringList{"select \"a\" from t where b = ?", "it's"}));
+    EXPECT_EQ(bind(P{{"select \"", true}, {"pw", false}, {"\" from t", true}}, HostText::Statement)
+                  .first(),
+              "refused");
+    EXPECT_EQ(bind(P{{"[", true}, {"科目", false}, {"] = 1", true}}).first(), "refused");
+    // Nothing of it written by the author: refused, not run as a literal.
+    const QStringList alone = bind(P{{"memo = 'x'", false}});
+    ASSERT_EQ(alone.first(), "refused");
+    EXPECT_TRUE(alone.last().contains(LoadErrorText(64801).section(u'“', 0, 0)))
+        << alone.last().toStdString();
 }
 
 TEST(CellTexts, ValuesAsTheEngineReadsThem) {
