@@ -132,6 +132,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     m_router.SetChain([this] { return chain(); });
     m_router.SetReasons(BuiltinMenuTable().reasons);
+    m_router.SetCaptions(BuiltinMenuTable().captions);
     m_router.SetGate(kCmdCellFormula, [this](CommandState& s) {
         if (!CellFormulaAllowed(ActiveDocument())) {
             if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");

@@ -64,6 +64,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         return targets;
     });
     m_router.SetReasons(BuiltinMenuTable().reasons);
+    m_router.SetCaptions(BuiltinMenuTable().captions);
     m_router.SetGate(kCmdCellFormula, [this](qor::CommandState& s) {
         if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
             if (s.enabled)
