@@ -193,7 +193,14 @@ void CDefineFormulaDlg::OnFuncWizard() {
         OnCancel();
         return;
     }
-    if (const std::optional<QString> text = AppendFunctionCall(f, out)) SetFormulaText(*text);
+    const int at = m_formula->cursorPosition();
+    if (const std::optional<QString> text = AppendFunctionCall(f, out))
+        SetFormulaText(*text);  // the caret after the call just added
+    else
+        m_formula->setCursorPosition(at);
+    // The wizard's button had the focus when it opened: the next keys go on
+    // with the formula, not to the button.
+    m_formula->setFocus(Qt::OtherFocusReason);
 }
 
 void CDefineFormulaDlg::OnOK() {

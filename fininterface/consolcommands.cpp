@@ -117,6 +117,16 @@ int ConsolCommands::OpenClientFile(const QString& path) {
         messageBox(QStringLiteral("不是合并报表客户端的文件：") + QDir::toNativeSeparators(path));
         return 0;
     }
+    // The files the client sends down and up, and its samples, lie in
+    // folders of their own and name no report.
+    const QString folder = ReportFolderName(path);
+    for (const QString& own : {QStringLiteral("download"), QStringLiteral("upload"), SampleFolderName()}) {
+        if (folder.compare(own, Qt::CaseInsensitive) == 0) {
+            messageBox(LoadErrorText(64920).arg(QDir::toNativeSeparators(path)), QString(), MsgButtons::Ok,
+                       MsgIcon::Warning);
+            return 0;
+        }
+    }
     const QString report = QDir::fromNativeSeparators(path).chopped(3) + QStringLiteral("rep");
     CConsolExchange exchange;
     CQorsDoc* doc = nullptr;

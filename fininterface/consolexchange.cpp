@@ -180,19 +180,18 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
     m_nFormatChanged = m_nNewReport = 0;
     if (doc) *doc = nullptr;
     const QString p = QDir::fromNativeSeparators(reportPath);
+    // A name the sample cannot make is refused before anything is made: no
+    // folder and no window is left behind by a refused choice.
+    QString why;
+    if (!loadSample(p, &why)) {
+        tell(why);
+        return 0;
+    }
     if (!CreateFolders(p)) {
         tell(QStringLiteral("不能建立合并报表客户端的文件夹：") +
              QDir::toNativeSeparators(StripExtension(p)));
         return 0;
     }
-    const QString sample = GetSamplePath(p);
-    if (!QFileInfo(sample).isFile()) {
-        tell(QStringLiteral("合并报表客户端的样表不存在：") + QDir::toNativeSeparators(sample));
-        return 0;
-    }
-    m_sample.Open(sample);
-    m_strSamplePath.clear();
-    m_aliasSheet.clear();
     const QString local = GetLocalSamplePath(p);
     if (QFileInfo::exists(local) && m_sample.DiffersFromFile(local)) m_nFormatChanged = 1;
     if (!QFileInfo::exists(p) || !QFileInfo::exists(local)) m_nNewReport = 1;

@@ -11,15 +11,15 @@
 
 namespace qor::consol {
 
-namespace {
-
 // The sample folder's name from the string table ("\样表\"): the folder
 // separators around it are ours to add.
-QString sampleFolderName() {
+QString SampleFolderName() {
     QString name = qor::messageText(62579, QStringLiteral("\\样表\\"));
     name.remove(QLatin1Char('\\')).remove(QLatin1Char('/'));
     return name.isEmpty() ? QStringLiteral("样表") : name;
 }
+
+namespace {
 
 QString normalised(const QString& path) { return QDir::fromNativeSeparators(path); }
 
@@ -54,7 +54,7 @@ QString ClientRootDir(const QString& dataDir) {
 
 QString SamplePath(const QString& dataDir, const QString& reportPath) {
     return QDir(ClientRootDir(dataDir))
-        .filePath(sampleFolderName() + QLatin1Char('/') + ReportFolderName(reportPath) +
+        .filePath(SampleFolderName() + QLatin1Char('/') + ReportFolderName(reportPath) +
                   QStringLiteral(".xml"));
 }
 

@@ -21,6 +21,8 @@ QString StripExtension(const QString& reportPath);
 QString ReportName(const QString& reportPath);
 // The name of the folder that holds the report (F).
 QString ReportFolderName(const QString& reportPath);
+// The name of the client's folder of samples ("样表").
+QString SampleFolderName();
 QString GetUploadDir(const QString& reportPath);
 QString GetDownloadDir(const QString& reportPath);
 // D/hbbb given D.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QTimer>
+#include <algorithm>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "document/cqorsdoc.h"
@@ -170,6 +171,34 @@ QSize CChildFrame::ChildWindowSize(QSize room) {
     const int w = std::min(room.width(), std::max(640, room.width() * 3 / 4));
     const int h = std::min(room.height(), std::max(420, room.height() * 3 / 4));
     return QSize(std::max(w, 200), std::max(h, 150));
+}
+
+QSize CChildFrame::sizeHint() const {
+    const QMdiArea* area = mdiArea();
+    return area ? ChildWindowSize(area->viewport()->size()) : QMdiSubWindow::sizeHint();
+}
+
+void CChildFrame::FitIntoArea() {
+    QMdiArea* area = mdiArea();
+    if (!area || isMaximized() || isMinimized()) return;
+    if (!area->viewport()->isVisible()) {
+        m_fitOnShow = true;
+        return;
+    }
+    const QSize room = area->viewport()->size();
+    resize(ChildWindowSize(room));
+    // The area places a new window before it has its size, and after a
+    // tiling the only free place may be at the area's edge.
+    const QPoint at(std::clamp(x(), 0, std::max(0, room.width() - width())),
+                    std::clamp(y(), 0, std::max(0, room.height() - height())));
+    if (at != pos()) move(at);
+}
+
+void CChildFrame::showEvent(QShowEvent* event) {
+    QMdiSubWindow::showEvent(event);
+    if (!m_fitOnShow) return;
+    m_fitOnShow = false;
+    FitIntoArea();
 }
 
 void CChildFrame::SaveShowCmd() {

@@ -49,6 +49,13 @@ public:
     // of the room the main window gives, at least 640 by 420 where it fits.
     static QSize ChildWindowSize(QSize room);
     static void SaveShowCmd();
+    // Gives a window that is neither maximised nor minimised the size above
+    // and moves it to lie inside the area; before the area is shown (the
+    // program opening a report named on its command line) it is done when
+    // the window is first shown.
+    void FitIntoArea();
+    // What cascading gives each window: the size a new window opens at.
+    QSize sizeHint() const override;
 
 signals:
     void activated(CChildFrame* frame);
@@ -56,6 +63,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     CQorsDoc* FrameDocument() const override { return m_doc.get(); }
     CQorsView* FrameActiveView() const override { return GetActiveView(); }
@@ -70,6 +78,7 @@ private:
 
     CMainFrame* m_main;
     bool m_bSaveAnswered = false;   // the user answered the save question
+    bool m_fitOnShow = false;       // sized before the area had its size
     std::unique_ptr<CQorsDoc> m_doc;
     CQorSplitterWnd* m_splitter = nullptr;
 };

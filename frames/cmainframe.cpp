@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QToolBar>
 
 #include "charts/cgraphitem.h"
 #include "charts/ui/cpicframe.h"
@@ -141,6 +142,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     m_router.SetChain([this] { return chain(); });
     m_router.SetReasons(BuiltinMenuTable().reasons);
+    m_router.SetCaptions(BuiltinMenuTable().captions);
     m_router.SetGate(kCmdCellFormula, [this](CommandState& s) {
         if (!CellFormulaAllowed(ActiveDocument())) {
             if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
@@ -166,6 +168,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     if (!state.isEmpty()) restoreState(QByteArray::fromBase64(state.toLatin1()));
     m_cmdBar->hide();
     m_chartBar->hide();
+    // Every button of the format bar works on a report in format state:
+    // without a report the bar waits, put away, for the first one.
+    ShowFormatBarForState(true);
 
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (auto* chartFrame = qobject_cast<CPicFrame*>(w)) {
@@ -445,14 +450,15 @@ CChildFrame* CMainFrame::addChild(std::unique_ptr<CQorsDoc> doc) {
     auto* child = new CChildFrame(this, std::move(doc));
     m_mdi->addSubWindow(child);
     connect(child->GetDocument(), &CQorsDoc::changed, this, [this] { UpdateFrameState(); });
+    // A report opens at a size to work in, whatever a tiling left the
+    // other windows at; a maximised one gets it back when restored.
+    if (m_mdi->viewport()->isVisible())
+        child->resize(CChildFrame::ChildWindowSize(m_mdi->viewport()->size()));
     if (CChildFrame::s_nShowCmd == 3) {
         child->showMaximized();
     } else {
-        // A report opens at a size to work in, whatever a tiling left the
-        // other windows at.
-        const QSize room = m_mdi->viewport()->size();
-        child->resize(CChildFrame::ChildWindowSize(room));
         child->show();
+        child->FitIntoArea();
     }
     m_mdi->setActiveSubWindow(child);
     OnChildActivated(child);
@@ -551,6 +557,7 @@ void CMainFrame::OnChildActivated(CChildFrame* child) {
             bar->clear();
         }
         m_editBar->NameBox()->clear();
+        ShowFormatBarForState(true);
         switchMenu(kMenuNoReport);
         UpdateFrameState();
         return;
@@ -1181,8 +1188,18 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::saveSettings() {
+    // A bar put away for the moment (the format bar in data state, the
+    // bars behind a chart or an object edited in place) is one the user
+    // wants: it is kept as shown, and the next start puts it away again
+    // only where the state asks for it.
+    QList<QWidget*> away;
+    for (QWidget* bar : m_tempHidden.keys())
+        if (qobject_cast<QToolBar*>(bar)) away.append(bar);
+    for (QWidget* bar : away) bar->setVisible(true);
+    const QByteArray state = saveState();
+    for (QWidget* bar : away) bar->setVisible(false);
     env().WriteProfileString(LoadErrorText(61890), QStringLiteral("State"),
-                             QString::fromLatin1(saveState().toBase64()));
+                             QString::fromLatin1(state.toBase64()));
     env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("wnd"), m_cmdBar->m_nOpen != 0 ? 1 : 0);
     env().WriteProfileString(QStringLiteral("CustomMenu"), QStringLiteral("MenuFile"), m_strMenuFile);
     env().WriteProfileInt(QStringLiteral("ToolBar80B-Bar0"), QStringLiteral("Visible"), 1);

@@ -76,6 +76,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         return targets;
     });
     m_router.SetReasons(BuiltinMenuTable().reasons);
+    m_router.SetCaptions(BuiltinMenuTable().captions);
     // The container's file and window commands stay the container's, also
     // on this frame's bars and keys (print and preview among them): one
     // action each, so a greyed item never has a live button or key.

@@ -132,7 +132,9 @@ QAction* CommandRouter::Action(int id, const QString& fallbackText) {
     auto* action = new QAction(this);
     action->setData(id);
     action->setProperty(kIdProperty, true);
-    const CaptionParts caption = SplitCaption(res::commandCaption(id).value_or(fallbackText));
+    const auto own = m_captions.constFind(id);
+    const CaptionParts caption = SplitCaption(
+        own != m_captions.cend() ? *own : res::commandCaption(id).value_or(fallbackText));
     const QString prompt = res::commandPrompt(id).value_or(QString());
     const qsizetype lf = prompt.indexOf(u'\n');
     const QString status = lf < 0 ? prompt : prompt.left(lf);

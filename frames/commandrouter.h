@@ -48,6 +48,9 @@ public:
     void SetGate(int id, Gate gate);
     // The reasons for commands that stay off (the menu table's).
     void SetReasons(const QHash<int, QString>& reasons);
+    // Menu texts that replace the command table's caption (a letter made
+    // unique within its menu); set before the actions are made.
+    void SetCaptions(const QHash<int, QString>& captions) { m_captions = captions; }
 
     // The command's state now: the first target that knows it, then its
     // gate. Unknown commands are off with their reason.
@@ -90,6 +93,7 @@ private:
     QSet<int> m_outerIds;
     QHash<int, Gate> m_gates;
     QHash<int, QString> m_reasons;
+    QHash<int, QString> m_captions;
     struct Entry {
         QAction* action = nullptr;
         QString baseText;    // the table's menu text (and shown key)

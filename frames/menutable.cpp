@@ -39,13 +39,16 @@ MenuTable ParseMenuTable(QByteArrayView utf8) {
     };
     for (const res::TsvRecord& r : parsed.records) {
         const QString which = r.fields[0];
-        if (which == QStringLiteral("reason")) {
+        // A command's text of its own: why it stays off, or its menu text.
+        QHash<int, QString>* texts = which == QStringLiteral("reason")    ? &table.reasons
+                                     : which == QStringLiteral("caption") ? &table.captions
+                                                                          : nullptr;
+        if (texts) {
             const std::optional<int> id = res::parseTsvId(field(r, 4));
-            if (!id || field(r, 5).isEmpty()) {
-                refuse(r, QStringLiteral("a reason needs an id and a text"));
-                continue;
-            }
-            table.reasons.insert(*id, field(r, 5));
+            if (!id || field(r, 5).isEmpty())
+                refuse(r, QStringLiteral("a %1 needs an id and a text").arg(which));
+            else
+                texts->insert(*id, field(r, 5));
             continue;
         }
         if (which != QStringLiteral("menu") && which != QStringLiteral("bar")) {

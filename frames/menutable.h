@@ -3,7 +3,9 @@
 // (menus.tsv): which commands sit where, in which order, with which keys.
 // The texts come from the command table; the table here only holds what
 // the command table lacks (popup titles, a few commands without a menu
-// text) and the reasons for commands that stay off.
+// text), the reasons for commands that stay off and the menu texts that
+// replace a command table caption whose letter another item of the same
+// menu already has.
 
 #include <QByteArrayView>
 #include <QHash>
@@ -43,6 +45,7 @@ struct MenuTable {
     QHash<int, QList<MenuEntry>> menus;  // 128, 129, 115, 102
     QHash<int, QList<MenuEntry>> bars;   // by tool-bar id
     QHash<int, QString> reasons;         // why a command stays off
+    QHash<int, QString> captions;        // menu text instead of the command table's
     QStringList errors;                  // "line N: ..." per refused line
 };
 

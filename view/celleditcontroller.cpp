@@ -175,6 +175,12 @@ void CellEditController::UpdateEditLine(int flag) {
     m_pFormulaBar->setText(r < 0 || c < 0 ? QString() : EditLineText(*m_v.m_pDoc, r, c));
 }
 
+void CellEditController::FollowCurrentCell() {
+    if (!FollowsReference() || m_pFormulaBar->m_nMode != -1) return;
+    if (m_pCellEdit && m_pCellEdit->m_nMode != -1) return;
+    UpdateEditLine(1);
+}
+
 void CellEditController::ShowCellReference(int flag) {
     if (!m_pRefBox) return;
     if (!flag || !m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) {

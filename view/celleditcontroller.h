@@ -53,6 +53,10 @@ public:
     // The formula bar's mirror of the current cell: its formula or contents
     // with flag set, empty with flag clear.
     void UpdateEditLine(int flag);
+    // The cells changed under the formula bar (a delete, a cut, a paste):
+    // it shows the current cell's content again, unless an entry is being
+    // typed there.
+    void FollowCurrentCell();
     // Writes the selection's reference into the reference box.
     void ShowCellReference(int flag);
 

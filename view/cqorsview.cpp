@@ -142,6 +142,10 @@ void CQorsView::onDocumentChanged(int hint) {
         // cell or page: the name box of the view the user works in follows.
         m_cellEdit.ShowCellReference(1);
     }
+    // What the cells hold changed (a delete, a cut, a paste, a command):
+    // the formula bar shows the current cell as it is now.
+    if ((hint == CQorsDoc::kHintCells || hint == CQorsDoc::kHintAll) && m_pDoc && m_pDoc->IsOpen())
+        m_cellEdit.FollowCurrentCell();
     update();
 }
 

@@ -47,13 +47,33 @@ std::vector<TabRect> LayoutTabs(TabStripState& state, const TabMetrics& metrics,
     return tabs;
 }
 
+namespace {
+
+// Pages before the first that fit into what the tabs from the first on
+// leave free: a strip whose end was cut away (pages deleted while the last
+// one was current) shows the current page among its neighbours, not alone.
+void FillFromTheLeft(TabStripState& state, int room, const TextWidthFn& textWidth) {
+    int used = -kTabGap;
+    for (int page = state.first; page <= state.pageCount && used <= room; ++page)
+        used += textWidth(PageTabCaption(page)) + kTabPadding + kTabGap;
+    while (state.first > 1) {
+        const int w = textWidth(PageTabCaption(state.first - 1)) + kTabPadding + kTabGap;
+        if (used + w > room) break;
+        used += w;
+        --state.first;
+    }
+}
+
+}  // namespace
+
 void ShowCurrentTab(TabStripState& state, const TabMetrics& metrics, const TextWidthFn& textWidth) {
     NormalizePages(state);
+    const int room = state.width - kGripperWidth - metrics.TabsLeft();
     if (state.current <= state.first) {
         state.first = state.current;
+        if (room > 0) FillFromTheLeft(state, room, textWidth);
         return;
     }
-    const int room = state.width - kGripperWidth - metrics.TabsLeft();
     if (room <= 0) return;
     // No tab is narrower than its padding: pages further back than the
     // area holds can never share it with the current one.
@@ -71,6 +91,7 @@ void ShowCurrentTab(TabStripState& state, const TabMetrics& metrics, const TextW
         used -= widths[dropped++] + kTabGap;
         ++state.first;
     }
+    FillFromTheLeft(state, room, textWidth);
 }
 
 int VisibleTabCount(const TabStripState& state, const TabMetrics& metrics) {

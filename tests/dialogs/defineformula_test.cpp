@@ -181,6 +181,47 @@ TEST(DefineFormulaDlg, HelperButtonsEditTheFormula) {
     EXPECT_TRUE(dlg.formula.isEmpty());
 }
 
+// A wizard that opens as a window of its own, as the real one does, so the
+// focus leaves the formula dialog while it is open.
+struct ModalWizard : ScriptedHelpers {
+    FuncWizardOutcome RunFuncWizard(CFuncWizardDlg&) override {
+        QDialog shown(QApplication::activeModalWidget());
+        QTimer::singleShot(0, &shown, &QDialog::accept);
+        shown.exec();
+        return wizard;
+    }
+};
+
+TEST(DefineFormulaDlg, TypingGoesOnInTheFormulaAfterTheWizard) {
+    doctest::UiRecorder ui;
+    ModalWizard helpers;
+    helpers.wizard = {kIdNoArguments, "PAI", {}};
+    CDefineFormulaDlg dlg;
+    dlg.SetHelperDialogs(&helpers);
+    dlg.formula = "A1";
+    QString typed;
+    onModal<CDefineFormulaDlg>([&](CDefineFormulaDlg* d) {
+        QLineEdit* f = edit(d, CDefineFormulaDlg::IDC_FORMULA);
+        auto* wizard = d->findChild<QPushButton*>(
+            QStringLiteral("ctl%1").arg(CDefineFormulaDlg::IDC_FUNC_WIZARD));
+        ASSERT_NE(wizard, nullptr);
+        wizard->setFocus(Qt::MouseFocusReason);  // as the click that presses it
+        wizard->click();
+        QApplication::processEvents();
+        // The dialog's focus, where its next keys go, after the call just
+        // added.
+        EXPECT_EQ(d->focusWidget(), f);
+        for (const QChar c : QStringLiteral("*2")) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(d->focusWidget(), &press);
+        }
+        typed = f->text();
+        click(d, kIdCancel);
+    });
+    EXPECT_EQ(dlg.DoModal(), kIdCancel);
+    EXPECT_EQ(typed, "A1 PAI()*2");
+}
+
 TEST(DefineFormulaDlg, OverlongFormulaIsKeptAndRefused) {
     doctest::UiRecorder ui;
     CDefineFormulaDlg dlg;

@@ -360,6 +360,25 @@ TEST_F(Consol, BadInputChangesNothing) {
     EXPECT_EQ(readAll(StripExtension(report) + "/Monthly.xml"), readAll(data + "/hbbb/样表/Monthly.xml"));
 }
 
+TEST_F(Consol, ARefusedChoiceLeavesNoFolderAndNoWindow) {
+    // 打开客户端报表 with names the sample cannot make: a report the sample
+    // has no sheet for, and a file the client sent down typed as a name.
+    ConsolCommands commands([this] { return openDocs(); });
+    const QString monthly = data + "/hbbb/Alpha(001)/Monthly";
+    writeFile(monthly + "/download/2004-03-01.xml", downloadFile("5"));
+    chosen = monthly + "/Zzz.rep";
+    EXPECT_EQ(commands.ChooseAndOpen(), 0);
+    EXPECT_TRUE(told.value(0).contains("Zzz")) << qPrintable(told.join('\n'));
+    chosen = monthly + "/download/2004-03-01.xml";
+    EXPECT_EQ(commands.ChooseAndOpen(), 0);
+    EXPECT_EQ(told.value(1), LoadErrorText(64920).arg(QDir::toNativeSeparators(*chosen)));
+    EXPECT_TRUE(docs.empty());
+    QStringList entries = QDir(monthly).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    EXPECT_EQ(entries, QStringList{"download"});
+    entries = QDir(monthly + "/download").entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    EXPECT_EQ(entries, QStringList{"2004-03-01.xml"});
+}
+
 TEST_F(Consol, UploadFailuresAreReported) {
     // An alias that is no element name is skipped, and the save says the
     // upload failed while the report itself is saved.

@@ -58,6 +58,27 @@ TEST(ShowCurrentTab, MovesTheRowSoTheCurrentTabIsWhole) {
     EXPECT_EQ(s.first, 12);
 }
 
+TEST(ShowCurrentTab, AStripWhoseEndWasCutShowsTheCurrentPageAmongItsNeighbours) {
+    TabMetrics m;
+    TabStripState s;
+    s.shown = true;
+    s.width = m.TabsLeft() + kGripperWidth + 200;
+    s.pageCount = 30;
+    s.current = 30;
+    ShowCurrentTab(s, m, charWidths);
+    ASSERT_EQ(s.first, 29);
+    // Pages 11 to 30 deleted: page 10 is current and last; pages 8 and 9
+    // (62 pixels each with the gap) fit before its 70.
+    s.pageCount = 10;
+    s.current = 10;
+    ShowCurrentTab(s, m, charWidths);
+    EXPECT_EQ(s.first, 8);
+    // A strip with room for everything starts at the first page.
+    s.width = m.TabsLeft() + kGripperWidth + 2000;
+    ShowCurrentTab(s, m, charWidths);
+    EXPECT_EQ(s.first, 1);
+}
+
 class PagesAtHand : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -125,6 +146,20 @@ TEST_F(PagesAtHand, AppendedPageBecomesCurrentInSight) {
         EXPECT_TRUE(currentTabWhole()) << "page " << doc.ViewState().curPage;
     }
     EXPECT_GT(strip().FirstVisiblePage(), 1);
+}
+
+TEST_F(PagesAtHand, DeletingTheLastPagesKeepsTheNeighboursInSight) {
+    dataStateWithPages(20);
+    splitter.SetTabAreaWidth(strip().Metrics().TabsLeft() + kGripperWidth + 300);
+    view()->setFocus();
+    for (int i = 0; i < 20; ++i) QTest::keyClick(view(), Qt::Key_PageDown, Qt::ControlModifier);
+    ASSERT_EQ(doc.ViewState().curPage, 20);
+    ASSERT_EQ(doc.GetReport()->DeleteRowColPage(15, 6, 2), 0);
+    ASSERT_TRUE(doc.SetCurrentPage(14));
+    doc.UpdateAllViews(CQorsDoc::kHintState);
+    EXPECT_TRUE(currentTabWhole());
+    EXPECT_GT(strip().TabLayout().size(), 2u);
+    EXPECT_EQ(strip().TabLayout().back().page, 14);
 }
 
 TEST_F(PagesAtHand, CtrlPageKeysTurnPages) {
