@@ -3,6 +3,8 @@
 // that looks whole.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -87,6 +89,33 @@ TEST(QorFaults, VerbsThatChangeTheReportSaySoOnlyAfterTheSave) {
     const auto set = qorRun({"set", rep, "1", "1", "1", "5"});
     EXPECT_EQ(set.exitCode, 0);
     EXPECT_TRUE(set.out.contains("page 1, row 1, column 1: 5")) << set.out.constData();
+}
+
+TEST(QorFaults, HtmlExportOnAFullDiskStopsAtTheFirstPageAndSaysWhy) {
+    const QString dir = qortest::freshDir("qor-html-diskfull");
+    const QString rep = dir + "/h.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "3", "--cols", "3", "--pages", "6"}).exitCode, 0);
+    const QString out = dir + "/html";
+    QDir().mkpath(out);
+    // An older export of page 1 stays as it was.
+    qortest::writeFile(out + "/h_1.html", "older");
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QOR_TEST_DISK_FULL_AFTER", "1000");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QOR_APP_BINARY), {"export-html", rep, out, "--force"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    const QStringList lines = err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << err.toStdString();
+    EXPECT_TRUE(lines[0].contains("h_1.html") && lines[0].contains(FileErrorText(ENOSPC)))
+        << err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{"h_1.html"});
+    EXPECT_EQ(fileBytes(out + "/h_1.html"), "older");
 }
 
 TEST(QorFaults, ExchangeFileWithAnEntityThatIsNotReadIsRefused) {
