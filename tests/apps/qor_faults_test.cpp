@@ -12,6 +12,7 @@
 
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "engine/status.h"
 #include "platform/compoundfile.h"
 #include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
@@ -232,6 +233,47 @@ TEST(QorFaults, PagesListsKeywordsFromTheRecordsAndADamagedPageFailsAlone) {
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.err.contains("1008")) << second.err.constData();
     EXPECT_TRUE(second.out.isEmpty()) << second.out.constData();
+}
+
+// The cell formats are read when a verb first needs them: listing pages
+// needs none, so a damaged format section does not stop it; a cell read
+// or a change does, and nothing is saved.
+TEST(QorFaults, ADamagedFormatSectionFailsOnlyTheVerbsThatUseIt) {
+    const QString dir = qortest::freshDir("qor-formats-damaged");
+    const QString rep = dir + "/f.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"keyword", rep, "2", "0", "上海", "--text"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "2", "2", "2", "3.5"}).exitCode, 0);
+    ReportHeader h;
+    {
+        auto cf = CompoundFile::open(rep, CompoundFile::Mode::ReadOnly);
+        ASSERT_TRUE(cf);
+        const QByteArray head = cf->read(QString::fromLatin1(kRepStreamName), 0, kHeaderSize);
+        ASSERT_EQ(decodeHeader(head.constData(), size_t(head.size()), &h), 0);
+    }
+    quint64 at = 0;
+    for (const SectionEntry& e : h.sections)
+        if (e.tag == section::CellFormats) at = e.offset + 8 + 3 * 8;  // the word of B2
+    ASSERT_GT(at, 0u);
+    flipStreamByte(rep, QString::fromLatin1(kRepStreamName), at);
+    const QByteArray before = fileBytes(rep);
+
+    const auto pages = qorRun({"pages", rep});
+    EXPECT_EQ(pages.exitCode, 0) << pages.err.constData();
+    EXPECT_EQ(QString::fromUtf8(pages.out), QStringLiteral("pages: 2\npage 1:\npage 2: 0=\"上海\"\n"));
+    for (const QStringList& args : {QStringList{"get", rep, "2", "2", "2"},
+                                    QStringList{"get", rep, "1", "1", "1"},
+                                    QStringList{"set", rep, "1", "1", "1", "5"},
+                                    QStringList{"export-xml", rep, dir + "/f.xml"}}) {
+        const auto r = qorRun(args);
+        EXPECT_EQ(r.exitCode, 1) << qPrintable(args.join(' '));
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(StatusText(Status::CorruptReport)) ||
+                    r.err.contains("1008"))
+            << qPrintable(args.join(' ')) << ": " << r.err.constData();
+        EXPECT_TRUE(r.out.isEmpty()) << qPrintable(args.join(' ')) << ": " << r.out.constData();
+    }
+    EXPECT_EQ(fileBytes(rep), before);
+    EXPECT_FALSE(QFile::exists(dir + "/f.xml"));
 }
 
 }  // namespace
