@@ -6,7 +6,14 @@
 //    checking the one page record asked for.
 //  - `qor pages big.rep` against `cat big.rep`: listing keywords reads
 //    every page record once and builds no page.
+// Both read the cell formats only when used: `get` reads its one word
+// through a small buffer, `pages` none. The peak resident memory of the
+// largest child (`peak_mib`) shows what a large report's `get` holds.
+// QOR_BENCH_QOR names another `qor` to measure instead (an older build,
+// for figures before and after a change).
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -56,7 +63,7 @@ struct Runner {
         env.insert("QOR_REGISTRY", dir.path() + "/registry.ini");
         large = makeReport(dir.path() + "/big.rep", kRows, kCols);
         small = makeReport(dir.path() + "/small.rep", 50, 7);
-        run(QStringLiteral(QOR_APP_BINARY), {"get", small, "1", "1", "1"});  // registers
+        run(binary(), {"get", small, "1", "1", "1"});  // registers
     }
     // Seconds the process took, start to end; its output is thrown away.
     double run(const QString& program, const QStringList& args) {
@@ -71,7 +78,11 @@ struct Runner {
         if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return -1;
         return s;
     }
-    double qor(const QStringList& args) { return run(QStringLiteral(QOR_APP_BINARY), args); }
+    double qor(const QStringList& args) { return run(binary(), args); }
+    static QString binary() {
+        const QString other = qEnvironmentVariable("QOR_BENCH_QOR");
+        return other.isEmpty() ? QStringLiteral(QOR_APP_BINARY) : other;
+    }
 };
 
 double median(std::vector<double> v) {
@@ -112,6 +123,10 @@ void BM_QorGetLastPageLargeVsSmall(benchmark::State& state) {
         state, "large_ms", "small_ms",
         [&] { return r.qor({"get", r.large, p, QString::number(kRows), QString::number(kCols)}); },
         [&] { return r.qor({"get", r.small, p, "50", "7"}); });
+    // The largest child so far is a `get` of the large report.
+    rusage children {};
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    state.counters["peak_mib"] = double(children.ru_maxrss) / 1024.0;
 }
 BENCHMARK(BM_QorGetLastPageLargeVsSmall)
     ->UseManualTime()

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -274,6 +275,37 @@ TEST(QorFaults, ADamagedFormatSectionFailsOnlyTheVerbsThatUseIt) {
     }
     EXPECT_EQ(fileBytes(rep), before);
     EXPECT_FALSE(QFile::exists(dir + "/f.xml"));
+}
+
+// A reader that runs out of memory (a large data file read under an
+// address-space limit) ends the verb with the file's name and "内存不够",
+// never with an abort; a reader that keeps within the limit ends normally.
+TEST(QorFaults, RunningOutOfMemoryEndsTheVerbWithTheFilesName) {
+    const QString dir = qortest::freshDir("qor-nomemory");
+    const QString csv = dir + "/big.csv";
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("a,b\n");
+        const QByteArray block = QByteArray("1,2\n").repeated(100000);
+        for (int i = 0; i < 30; ++i) f.write(block);
+    }
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit limit{rlim_t(600) << 20, rlim_t(600) << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    p.start(QStringLiteral(QOR_APP_BINARY), {"convert", csv, dir + "/big.rep"});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    if (p.exitCode() == 1) {
+        EXPECT_TRUE(err.contains(NoMemoryText(csv))) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir + "/big.rep"));
+    } else {
+        // Records past the last one a report keeps are left out and told.
+        EXPECT_EQ(p.exitCode(), 3) << err.toStdString();
+    }
 }
 
 }  // namespace
