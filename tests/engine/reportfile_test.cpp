@@ -34,6 +34,15 @@ QByteArray fileHash(const QString& path) {
 
 using qortest::flipStreamByte;
 
+// Where a section lies in an encoded "QOR~REP" stream.
+SectionEntry sectionOf(const QByteArray& stream, uint32_t tag) {
+    ReportHeader h;
+    EXPECT_EQ(decodeHeader(stream.constData(), size_t(stream.size()), &h), 0);
+    for (const SectionEntry& e : h.sections)
+        if (e.tag == tag) return e;
+    return {};
+}
+
 ReportFormat sampleFormat() {
     ReportFormat f = ReportFormat::newReport();
     ReportHeader& h = f.header;
@@ -146,11 +155,7 @@ TEST(ReportLayout, DamageIsRefusedWithItsStatus) {
 TEST(ReportLayout, CellFormatsReadPieceByPieceAreCheckedAsTheWholeStream) {
     ReportFormat f = sampleFormat();
     const QByteArray good = encodeRepStream(f);
-    ReportHeader h;
-    ASSERT_EQ(decodeHeader(good.constData(), size_t(good.size()), &h), 0);
-    SectionEntry formats;
-    for (const SectionEntry& e : h.sections)
-        if (e.tag == section::CellFormats) formats = e;
+    const SectionEntry formats = sectionOf(good, section::CellFormats);
     ASSERT_GT(formats.length, 16u);
     // Read in pieces of any size, the table is what the whole stream gives.
     auto decodeFrom = [](const QByteArray& b, ReportFormat* out, uint64_t failAt = ~uint64_t(0)) {
@@ -185,11 +190,7 @@ TEST(ReportLayout, CellFormatsReadWhenFirstUsedAreCheckedWholeFirst) {
     f.cellFormats.assign(size_t(300) * f.header.cols, 0);
     for (size_t i = 0; i < f.cellFormats.size(); ++i) f.cellFormats[i] = 1000 + i;
     const QByteArray good = encodeRepStream(f);
-    ReportHeader h;
-    ASSERT_EQ(decodeHeader(good.constData(), size_t(good.size()), &h), 0);
-    SectionEntry formats;
-    for (const SectionEntry& e : h.sections)
-        if (e.tag == section::CellFormats) formats = e;
+    const SectionEntry formats = sectionOf(good, section::CellFormats);
     struct Source {
         QByteArray bytes;
         uint64_t read = 0;  // bytes of the cell formats section read
