@@ -121,9 +121,17 @@ QString freshPrefix(const QString& temp) {
 // The fresh folder of this process: it holds nothing another process
 // could want, so it goes when the process ends (files first, by the
 // session below, which is destroyed before it).
+// Set when the folder has gone at the end: whatever still asks for a work
+// folder then (a document that lives until the very end) gets none,
+// rather than a new folder nobody would remove.
+bool g_freshEnded = false;
+
 class FreshFolder {
 public:
-    ~FreshFolder() { remove(); }
+    ~FreshFolder() {
+        remove();
+        g_freshEnded = true;
+    }
     QString get(const QString& temp, bool create) {
         std::lock_guard lock(m_mutex);
         if (!m_path.isEmpty() && isPrivateFolder(QFile::encodeName(m_path))) return m_path;
@@ -185,6 +193,7 @@ QString folderFor(const QString& dataDir, bool create = true) {
     }
     tellPassedOver();
     // Every one of them taken by someone else: a fresh one for this run.
+    if (g_freshEnded) return {};
     return g_fresh.get(temp, create);
 }
 
@@ -352,7 +361,7 @@ int sweepFreshFolders(const QString& ownToken) {
     const QString temp = QDir::cleanPath(QDir::tempPath());
     if (!hasSafeAncestors(temp + QStringLiteral("/x"))) return 0;
     const QString prefix = freshPrefix(temp);
-    const QString own = g_fresh.get(temp, false);
+    const QString own = g_freshEnded ? QString() : g_fresh.get(temp, false);
     const QString namePrefix = QFileInfo(prefix + QLatin1Char('x')).fileName().chopped(1);
     int removed = 0;
     for (const QString& name :
