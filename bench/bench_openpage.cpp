@@ -6,9 +6,15 @@
 //    checking the one page record asked for.
 //  - `qor pages big.rep` against `cat big.rep`: listing keywords reads
 //    every page record once and builds no page.
+// Both read the cell formats only when used: `get` reads its one word
+// through a small buffer, `pages` none. The peak resident memory of the
+// largest child (`peak_mib`) shows what a large report's `get` holds.
+// QOR_BENCH_QOR names another `qor` to measure instead (an older build,
+// for figures before and after a change).
 #include <benchmark/benchmark.h>
 
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -56,7 +62,7 @@ struct Runner {
         env.insert("QOR_REGISTRY", dir.path() + "/registry.ini");
         large = makeReport(dir.path() + "/big.rep", kRows, kCols);
         small = makeReport(dir.path() + "/small.rep", 50, 7);
-        run(QStringLiteral(QOR_APP_BINARY), {"get", small, "1", "1", "1"});  // registers
+        run(binary(), {"get", small, "1", "1", "1"});  // registers
     }
     // Seconds the process took, start to end; its output is thrown away.
     double run(const QString& program, const QStringList& args) {
@@ -71,7 +77,11 @@ struct Runner {
         if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return -1;
         return s;
     }
-    double qor(const QStringList& args) { return run(QStringLiteral(QOR_APP_BINARY), args); }
+    double qor(const QStringList& args) { return run(binary(), args); }
+    static QString binary() {
+        const QString other = qEnvironmentVariable("QOR_BENCH_QOR");
+        return other.isEmpty() ? QStringLiteral(QOR_APP_BINARY) : other;
+    }
 };
 
 double median(std::vector<double> v) {
@@ -112,6 +122,19 @@ void BM_QorGetLastPageLargeVsSmall(benchmark::State& state) {
         state, "large_ms", "small_ms",
         [&] { return r.qor({"get", r.large, p, QString::number(kRows), QString::number(kCols)}); },
         [&] { return r.qor({"get", r.small, p, "50", "7"}); });
+    // Its peak resident memory, once, through time(1) (a child's own
+    // figure from the kernel; a forked child starts with ours).
+    if (QFile::exists(QStringLiteral("/usr/bin/time"))) {
+        QProcess timed;
+        timed.setProcessEnvironment(r.env);
+        timed.setStandardOutputFile(QProcess::nullDevice());
+        timed.start(QStringLiteral("/usr/bin/time"),
+                    {"-f", "%M", Runner::binary(), "get", r.large, p, QString::number(kRows),
+                     QString::number(kCols)});
+        timed.waitForFinished(120000);
+        const QList<QByteArray> lines = timed.readAllStandardError().trimmed().split('\n');
+        state.counters["peak_mib"] = lines.last().toDouble() / 1024.0;
+    }
 }
 BENCHMARK(BM_QorGetLastPageLargeVsSmall)
     ->UseManualTime()

@@ -206,6 +206,19 @@ bool DocFiles::writeDocumentStreams(const QStringList& periods, QString* error) 
     return true;
 }
 
+// A reader or writer that runs out of memory (a file far larger than what
+// is kept of it) fails with the file's name; the program, and every other
+// open report, goes on.
+template <class Work>
+bool withinMemory(const QString& file, QString* message, Work&& work) {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        if (message) *message = NoMemoryText(file);
+        return false;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // New, open, close
 
@@ -240,7 +253,8 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
         return false;
     }
     QString message;
-    if (!conv->Import(m_doc, *report, path, &message)) {
+    if (!withinMemory(path, &message,
+                      [&] { return conv->Import(m_doc, *report, path, &message); })) {
         report.reset();
         QFile::remove(temp);
         tell(message.isEmpty() ? LoadErrorText(63573).arg(path) : message);
@@ -344,7 +358,7 @@ bool DocFiles::OnSaveDocument(const QString& path) {
         return false;
     }
     QString message;
-    if (!conv->Export(m_doc, target, &message)) {
+    if (!withinMemory(target, &message, [&] { return conv->Export(m_doc, target, &message); })) {
         tell(message.isEmpty() ? LoadErrorText(63581).arg(target) : message);
         return false;
     }
@@ -417,13 +431,24 @@ bool DocFiles::SaveRepFile(const QString& path) {
 
 bool DocFiles::OnXmlImport() {
     if (!m_doc.m_pReport) return false;
-    if (!ImportReportXml(m_doc.m_pReport.get(), kXmlImportFormatPass)) return false;
+    QString noMemory;
+    const auto import = [&](int pass) {
+        return withinMemory(g_strXmlExchangePath, &noMemory,
+                            [&] { return ImportReportXml(m_doc.m_pReport.get(), pass) != 0; });
+    };
+    if (!import(kXmlImportFormatPass)) {
+        if (!noMemory.isEmpty()) tell(noMemory);
+        return false;
+    }
     m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
     m_doc.UpdateServerItems();
     m_doc.EnterDataState();
-    ImportReportXml(m_doc.m_pReport.get(), 1);
+    if (!import(1) && !noMemory.isEmpty()) {
+        tell(noMemory);
+        return false;
+    }
     m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.ActivateCurrentPage();
     m_doc.SetModifiedFlag();
@@ -434,12 +459,16 @@ bool DocFiles::OnXmlImport() {
 bool DocFiles::OnSpreadsheetXmlImport() {
     if (!m_doc.m_pReport) return false;
     CReportHandle* report = m_doc.m_pReport.get();
-    const qor::SpreadsheetXmlImport r = qor::ImportSpreadsheetXml(
-        *report, g_strXmlExchangePath, [this, report](int rows, int cols) {
-            uint16_t r16 = uint16_t(rows), c16 = uint16_t(cols);
-            report->AccessTableSize(1, &r16, &c16);
-            m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
-        });
+    qor::SpreadsheetXmlImport r;
+    withinMemory(g_strXmlExchangePath, &r.error, [&] {
+        r = qor::ImportSpreadsheetXml(*report, g_strXmlExchangePath,
+                                      [this, report](int rows, int cols) {
+                                          uint16_t r16 = uint16_t(rows), c16 = uint16_t(cols);
+                                          report->AccessTableSize(1, &r16, &c16);
+                                          m_doc.UpdateAllViews(CQorsDoc::kHintLayout);
+                                      });
+        return r.ok;
+    });
     m_doc.m_bDataState = report->IsFormatState() ? 0 : 1;
     m_doc.m_view.pageCount = report->GetPageCount();
     if (!r.ok) {
@@ -464,7 +493,8 @@ bool DocFiles::OpenXlsFile(const QString& path) {
         return false;
     }
     QString message;
-    const bool ok = conv->Import(m_doc, *m_doc.m_pReport, path, &message);
+    const bool ok = withinMemory(
+        path, &message, [&] { return conv->Import(m_doc, *m_doc.m_pReport, path, &message); });
     m_doc.m_bDataState = m_doc.m_pReport->IsFormatState() ? 0 : 1;
     m_doc.m_view.pageCount = m_doc.m_pReport->GetPageCount();
     m_doc.SetModifiedFlag();

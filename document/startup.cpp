@@ -11,6 +11,7 @@
 #include "engine/workfiles.h"
 #include "platform/automation.h"
 #include "platform/registry.h"
+#include "platform/safefile.h"
 #include "reader/builtincomponents.h"
 #include "reader/readermodule.h"
 
@@ -35,13 +36,17 @@ void registerComponents(QStringList* warnings) {
     }
 }
 
-// For the tests of the failure paths of saving: every save fails as on a
-// full disk once it has written this many bytes.
+// For the tests of the failure paths of saving: every save (and every
+// other file written) fails as on a full disk once it has written this
+// many bytes.
 void takeDiskFullTestSetting() {
     if (!qEnvironmentVariableIsSet("QOR_TEST_DISK_FULL_AFTER")) return;
     bool ok = false;
     const qint64 bytes = qgetenv("QOR_TEST_DISK_FULL_AFTER").toLongLong(&ok);
-    if (ok && bytes >= 0) SetSaveFaultAfterBytes(bytes, ENOSPC);
+    if (ok && bytes >= 0) {
+        SetSaveFaultAfterBytes(bytes, ENOSPC);
+        SetWriteFaultAfterBytes(bytes, ENOSPC);
+    }
 }
 
 }  // namespace

@@ -294,13 +294,15 @@ uint16_t CReportFile::ensureOpen() const {
 }
 
 std::unique_ptr<CReportFile> CReportFile::OpenHandle(int fd, uint16_t* status,
-                                                     std::unique_ptr<CompoundFile> opened) {
+                                                     std::unique_ptr<CompoundFile> opened,
+                                                     bool pendingFormats) {
     const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (own < 0) {
         if (status) *status = errno == ENOMEM ? kNoMemory : kReadError;
         return nullptr;
     }
-    std::unique_ptr<CReportFile> f = Open(HandlePath(own), status, false, std::move(opened));
+    std::unique_ptr<CReportFile> f =
+        Open(HandlePath(own), status, false, std::move(opened), pendingFormats);
     if (!f) {
         ::close(own);
         return nullptr;
@@ -311,7 +313,8 @@ std::unique_ptr<CReportFile> CReportFile::OpenHandle(int fd, uint16_t* status,
 
 std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* status,
                                                bool ownsFile,
-                                               std::unique_ptr<CompoundFile> opened) {
+                                               std::unique_ptr<CompoundFile> opened,
+                                               bool pendingFormats) {
     auto fail = [&](uint16_t s) {
         if (status) *status = s;
         return nullptr;
@@ -334,6 +337,13 @@ std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* st
         // their table, the rest section by section.
         bool readFailed = false;
         const QString rep = repStream();
+        // Later reads go through the compound file this one opened, kept
+        // alive by them: whatever the report does with its file meanwhile
+        // (a save moves it to a working file), they read what was opened.
+        const std::shared_ptr<CompoundFile> kept = f->m_cf;
+        const RepStreamReader later = [kept, rep](uint64_t at, char* buf, uint64_t len) {
+            return kept->read(rep, at, buf, len) == qint64(len);
+        };
         s = decodeRepStream(
             uint64_t(repSize),
             [&](uint64_t at, char* buf, uint64_t len) {
@@ -341,7 +351,7 @@ std::unique_ptr<CReportFile> CReportFile::Open(const QString& path, uint16_t* st
                 readFailed = true;
                 return false;
             },
-            &f->m_format);
+            &f->m_format, pendingFormats ? &later : nullptr);
         if (readFailed) return fail(kReadError);
         if (s) return fail(s);
 
@@ -1264,6 +1274,10 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
         h.inUse = false;
         h.inUseComputer.clear();
         if (m_committed) m_committed->header = h;
+        // Formats that failed their check are not written as if they were
+        // the report's.
+        if (uint16_t s = m_format.cellFormats.load()) return s;
+        if (uint16_t s = FormatLoadStatus()) return s;
         const QByteArray rep = encodeRepStream(m_format);
 
         // Refuse early when the disk obviously cannot take the new file.

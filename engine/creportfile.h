@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -68,14 +69,19 @@ public:
     // working file of ours, removed when it is replaced or the report is
     // closed. Null and *status 1006/1007/1008/1020 on failure.
     // opened: the compound file at path when the caller has it open already.
+    // pendingFormats: the cell formats are read (and checked) when first
+    // used, not here; the opener then checks FormatLoadStatus() after using
+    // them (see CellFormatTable).
     static std::unique_ptr<CReportFile> Open(const QString& path, uint16_t* status,
                                              bool ownsFile = false,
-                                             std::unique_ptr<qor::CompoundFile> opened = {});
+                                             std::unique_ptr<qor::CompoundFile> opened = {},
+                                             bool pendingFormats = false);
     // The same on an open report file, read in place until the first save:
     // opening copies nothing. The file stays the one read even when
     // something else is put at its name meanwhile.
     static std::unique_ptr<CReportFile> OpenHandle(int fd, uint16_t* status,
-                                                   std::unique_ptr<qor::CompoundFile> opened = {});
+                                                   std::unique_ptr<qor::CompoundFile> opened = {},
+                                                   bool pendingFormats = false);
     // A new report (50 x 7, format state, no pages); path names an empty
     // working file of ours.
     static std::unique_ptr<CReportFile> CreateNew(const QString& path);
@@ -94,6 +100,13 @@ public:
     // The format pages are shaped for (differs from Format() only while
     // format edits are pending).
     const ReportFormat& CommittedFormat() const { return m_committed ? *m_committed : m_format; }
+    // 0, or why cell formats read when first used could not be read (1007,
+    // 1008, 1020, 1040): then they are not to be trusted, and saves refuse.
+    uint16_t FormatLoadStatus() const {
+        return m_committed ? std::max(m_committed->cellFormats.loadStatus(),
+                                      m_format.cellFormats.loadStatus())
+                           : m_format.cellFormats.loadStatus();
+    }
     uint16_t GetRowCount() const { return m_format.header.rows; }
     uint16_t GetColCount() const { return m_format.header.cols; }
     QByteArray VersionText() const { return m_format.header.versionText; }
@@ -319,7 +332,8 @@ private:
     QString m_path;
     bool m_ownsFile = false;
     int m_sourceFd = -1;  // the report read in place, until the first save
-    mutable std::unique_ptr<qor::CompoundFile> m_cf;
+    // Shared with cell formats read when first used.
+    mutable std::shared_ptr<qor::CompoundFile> m_cf;
     ReportFormat m_format;
     std::optional<ReportFormat> m_committed;
     RemapMatrix m_editRemap;

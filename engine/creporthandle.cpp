@@ -155,8 +155,9 @@ uint16_t qor::OpenWorkingCopy(const QString& path, QString* workPath) {
 
 CReportHandle::CReportHandle(const QString& path) : CReportHandle(path, OpenMode::OpenOrCreate) {}
 
-CReportHandle::CReportHandle(const QString& path, OpenMode mode, Access access)
-    : m_access(access) {
+CReportHandle::CReportHandle(const QString& path, OpenMode mode, Access access,
+                             FormatReading formats)
+    : m_access(access), m_formats(formats) {
     open(path, mode);
     SetReportLastError(m_openStatus);
 }
@@ -254,13 +255,15 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         std::unique_ptr<CompoundFile> cf;
         if (!status) status = checkReport(HandlePath(fd), &kind, &version, &cf);
         if (!status && kind == ReportVersionKind::Current) {
-            m_file = CReportFile::OpenHandle(fd, &status, std::move(cf));
+            m_file = CReportFile::OpenHandle(fd, &status, std::move(cf),
+                                             m_formats == FormatReading::WhenUsed);
         } else if (!status) {
             // An older layout is read from a converted working copy.
             QString work;
             status = OpenWorkingCopy(m_path, &work);
             if (!status) {
-                m_file = CReportFile::Open(work, &status, true);
+                m_file = CReportFile::Open(work, &status, true, {},
+                                           m_formats == FormatReading::WhenUsed);
                 if (!m_file) removeWorkFiles(work);
             }
         }
@@ -299,6 +302,10 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
     m_errorText.clear();
     RegisterOpenReport(this);
     m_openStatus = 0;
+}
+
+uint16_t CReportHandle::FormatLoadStatus() const {
+    return m_file ? m_file->FormatLoadStatus() : 0;
 }
 
 CReportHandle::~CReportHandle() {

@@ -32,6 +32,10 @@ public:
     // points to (resolved once, here): it is locked and saved in its own
     // folder, and the link stays.
     enum class Access { Write, Read };
+    // When the cell format table is read: at open (a damaged one fails the
+    // open), or when first used, for a caller that reads little of a large
+    // report and checks FormatLoadStatus() after each use (the Reader).
+    enum class FormatReading { AtOpen, WhenUsed };
 
     // Opens the report at path or creates it (50 x 7, format state, no
     // pages, written at once). A path whose extension is not "rep" (any
@@ -42,7 +46,8 @@ public:
     // Write access also refuses (status 1) a report file without write
     // permission; a file that cannot be read is 1020 naming the cause.
     explicit CReportHandle(const QString& path);
-    CReportHandle(const QString& path, OpenMode mode, Access access = Access::Write);
+    CReportHandle(const QString& path, OpenMode mode, Access access = Access::Write,
+                  FormatReading formats = FormatReading::AtOpen);
     // Unsaved changes, format edits included, are dropped.
     ~CReportHandle();
     CReportHandle(const CReportHandle&) = delete;
@@ -55,6 +60,8 @@ public:
     // "" otherwise.
     QString ErrorText() const { return m_errorText; }
     bool IsReadOnly() const { return m_access == Access::Read; }
+    // 0, or why cell formats read when first used could not be read.
+    uint16_t FormatLoadStatus() const;
     // True when the constructor made a new report.
     bool WasCreated() const { return m_created; }
 
@@ -409,6 +416,7 @@ private:
     bool m_created = false;
     bool m_unwritten = false;  // CreateNew: nothing at the path until the first save
     Access m_access = Access::Write;
+    FormatReading m_formats = FormatReading::AtOpen;
     int m_lockFd = -1;  // the report file, locked for writing
     QString m_errorText;
 };

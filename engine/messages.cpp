@@ -1,5 +1,6 @@
 #include "engine/messages.h"
 
+#include <QDir>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/status.h"
 #include "resources/stringtable.h"
 
 Q_LOGGING_CATEGORY(lcQorTrace, "qor.trace", QtDebugMsg)
@@ -46,6 +48,11 @@ bool TraceMessageWanted() {
 }
 
 namespace qor {
+
+QString NoMemoryText(const QString& file) {
+    return QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(file),
+                                       StatusText(Status::OutOfMemory));
+}
 
 QString FileErrorText(int errorNumber) {
     int id = 0;

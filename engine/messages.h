@@ -37,6 +37,10 @@ QString FillMessageText(QString text, const QStringList& values);
 // other number falls back to the system's own text.
 QString FileErrorText(int errorNumber);
 
+// What a reader or writer that ran out of memory says: the file it was
+// reading or writing, then "内存不够".
+QString NoMemoryText(const QString& file);
+
 // Installs a receiver for TraceMessage and returns the previous one; an
 // empty function removes it.
 using TraceHook = std::function<void(const QString&)>;

@@ -3,6 +3,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -212,6 +213,37 @@ uint32_t crc32Zeros(size_t n, uint32_t crc) {
 // ---------------------------------------------------------------------------
 // Cell format table
 
+struct CellFormatTable::Pending {
+    std::mutex mutex;
+    std::shared_ptr<CellFormatSource> source;
+    size_t size = 0;
+    std::shared_ptr<Words> words;  // once read whole (default words on failure)
+    uint16_t status = 0;
+    // The words read around the one word asked for first.
+    size_t windowFirst = 0;
+    std::vector<uint64_t> window;
+    bool peeked = false;
+
+    // Under the mutex.
+    void loadWhole() {
+        if (words) return;
+        auto w = std::make_shared<Words>();
+        try {
+            status = source->load(w.get());
+        } catch (const std::bad_alloc&) {
+            status = code(Status::OutOfMemory);
+        }
+        if (status || w->size() != size) {
+            if (!status) status = code(Status::CorruptReport);
+            // Nothing of a table that failed its check is used.
+            w = std::make_shared<Words>(size, kDefaultCellFormat);
+        }
+        words = std::move(w);
+        window.clear();
+        source.reset();
+    }
+};
+
 CellFormatTable::CellFormatTable(Words&& words)
     : m_words(std::make_shared<Words>(std::move(words))) {}
 
@@ -220,14 +252,81 @@ CellFormatTable::CellFormatTable(const std::vector<uint64_t>& words)
 
 CellFormatTable& CellFormatTable::operator=(Words&& words) {
     m_words = std::make_shared<Words>(std::move(words));
+    m_pending.reset();
+    m_status = 0;
     return *this;
+}
+
+CellFormatTable CellFormatTable::pending(size_t n, std::shared_ptr<CellFormatSource> source) {
+    CellFormatTable t;
+    t.m_pending = std::make_shared<Pending>();
+    t.m_pending->source = std::move(source);
+    t.m_pending->size = n;
+    t.m_pendingSize = n;
+    return t;
 }
 
 void CellFormatTable::assign(size_t n, uint64_t word) {
     m_words = std::make_shared<Words>(n, word);
+    m_pending.reset();
+    m_status = 0;
+}
+
+bool CellFormatTable::resolved() const {
+    if (m_pending) {
+        {
+            std::lock_guard lock(m_pending->mutex);
+            m_pending->loadWhole();
+            m_words = m_pending->words;
+            m_status = m_pending->status;
+        }
+        m_pending.reset();
+    }
+    return m_words != nullptr;
+}
+
+uint16_t CellFormatTable::load() const {
+    resolved();
+    return m_status;
+}
+
+uint16_t CellFormatTable::pendingStatus() const {
+    std::lock_guard lock(m_pending->mutex);
+    return m_pending->status;
+}
+
+uint64_t CellFormatTable::word(size_t i) const {
+    Pending& p = *m_pending;
+    {
+        std::lock_guard lock(p.mutex);
+        if (!p.words && i >= p.windowFirst && i - p.windowFirst < p.window.size())
+            return p.window[i - p.windowFirst];
+        if (!p.words && !p.peeked) {
+            // The block of words around it: a cell's neighbours (its
+            // combined area, the rest of its row) are often asked next.
+            constexpr size_t kWindow = 1024;
+            p.peeked = true;
+            const size_t first = i / kWindow * kWindow;
+            std::vector<uint64_t> w(std::min(kWindow, p.size - first));
+            uint16_t st = 0;
+            try {
+                st = p.source->peek(first, w.size(), w.data());
+            } catch (const std::bad_alloc&) {
+                st = code(Status::OutOfMemory);
+            }
+            if (!st) {
+                p.windowFirst = first;
+                p.window = std::move(w);
+                return p.window[i - first];
+            }
+        }
+    }
+    resolved();
+    return (*m_words)[i];
 }
 
 CellFormatTable::Words& CellFormatTable::own() {
+    resolved();
     if (!m_words)
         m_words = std::make_shared<Words>();
     else if (m_words.use_count() > 1)
@@ -236,7 +335,7 @@ CellFormatTable::Words& CellFormatTable::own() {
 }
 
 bool CellFormatTable::operator==(const CellFormatTable& other) const {
-    if (m_words == other.m_words) return true;
+    if (sharesWith(other)) return true;
     return size() == other.size() && std::equal(begin(), end(), other.begin());
 }
 
@@ -771,64 +870,132 @@ uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out) {
 
 namespace {
 
-// The cell formats section read straight into the table that keeps them:
-// the largest part of the stream is then copied once, and checked while
-// the piece just read is still in the cache. False (nothing decided) for
-// a section whose shape does not match the header: the general path
-// gives its status.
-bool readCellFormatsDirect(const SectionEntry& e, const RepStreamReader& read, ReportFormat* f,
-                           uint16_t* status) {
-    constexpr uint64_t kHead = 8;  // revision, reserved, rows, columns
-    const size_t n = size_t(f->header.rows) * f->header.cols;
-    if (e.length < kHead + uint64_t(n) * 8) return false;
-    char head[kHead];
-    if (!read(e.offset, head, kHead)) {
-        *status = kCorrupt;
-        return true;
-    }
-    if (qFromLittleEndian<quint16>(head + 4) != f->header.rows ||
-        qFromLittleEndian<quint16>(head + 6) != f->header.cols)
+constexpr uint64_t kCellFormatsHead = 8;  // revision, reserved, rows, columns
+
+// Whether the cell formats section has the shape the header gives
+// (rows and columns, room for every word); head gets its first bytes.
+// A section that does not is left to the general path, which gives its
+// status.
+bool cellFormatsShaped(const SectionEntry& e, const RepStreamReader& read, uint16_t rows,
+                       uint16_t cols, char* head, bool* readFailed) {
+    const size_t n = size_t(rows) * cols;
+    *readFailed = false;
+    if (e.length < kCellFormatsHead + uint64_t(n) * 8) return false;
+    if (!read(e.offset, head, kCellFormatsHead)) {
+        *readFailed = true;
         return false;
-    CellFormatTable::Words words;
-    words.resize(n);
-    uint32_t crc = crc32(head, kHead);
+    }
+    return qFromLittleEndian<quint16>(head + 4) == rows &&
+           qFromLittleEndian<quint16>(head + 6) == cols;
+}
+
+// Reads the whole cell formats section and checks its CRC and revision.
+// With dst, the words go straight into it (the table that keeps them:
+// the largest part of the stream is copied once, and checked while the
+// piece just read is still in the cache); without, they pass through one
+// small buffer, and only words [first, first + count) are kept, in window.
+// readError: the status of a read that fails.
+uint16_t scanCellFormats(const SectionEntry& e, const RepStreamReader& read, const char* head,
+                         size_t n, uint64_t* dst, size_t first, size_t count, uint64_t* window,
+                         uint16_t readError) {
+    uint32_t crc = crc32(head, kCellFormatsHead);
     constexpr uint64_t kPiece = uint64_t(256) << 10;
-    char* dst = reinterpret_cast<char*>(words.data());
     const uint64_t bytes = uint64_t(n) * 8;
+    std::vector<char> buffer;
+    if (!dst) buffer.resize(size_t(std::min(kPiece, bytes)));
     for (uint64_t done = 0; done < bytes;) {
         const uint64_t k = std::min(kPiece, bytes - done);
-        if (!read(e.offset + kHead + done, dst + done, k)) {
-            *status = kCorrupt;
-            return true;
+        char* at = dst ? reinterpret_cast<char*>(dst) + done : buffer.data();
+        if (!read(e.offset + kCellFormatsHead + done, at, k)) return readError;
+        crc = crc32(at, size_t(k), crc);
+        if (!dst) {
+            // The wanted words within this piece, as they are stored.
+            const uint64_t lo = std::max<uint64_t>(done, uint64_t(first) * 8);
+            const uint64_t hi = std::min<uint64_t>(done + k, uint64_t(first + count) * 8);
+            if (lo < hi)
+                std::memcpy(reinterpret_cast<char*>(window) + (lo - uint64_t(first) * 8),
+                            at + (lo - done), size_t(hi - lo));
         }
-        crc = crc32(dst + done, size_t(k), crc);
         done += k;
     }
-    const uint64_t rest = e.length - kHead - bytes;
+    const uint64_t rest = e.length - kCellFormatsHead - bytes;
     if (rest) {
         QByteArray tail(qsizetype(rest), Qt::Uninitialized);
-        if (!read(e.offset + kHead + bytes, tail.data(), rest)) {
-            *status = kCorrupt;
-            return true;
-        }
+        if (!read(e.offset + kCellFormatsHead + bytes, tail.data(), rest)) return readError;
         crc = crc32(tail.constData(), size_t(rest), crc);
     }
-    if (crc != e.crc) {
+    if (crc != e.crc) return kCorrupt;
+    ByteReader r(head, kCellFormatsHead);
+    uint16_t status = kCorrupt;
+    if (!readSectionHead(r, &status)) return status;
+    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN) {
+        uint64_t* words = dst ? dst : window;
+        for (size_t i = 0, m = dst ? n : count; i < m; ++i) words[i] = qFromLittleEndian(words[i]);
+    }
+    return kStatusOk;
+}
+
+// The cell formats section of a report file, read when the table is
+// first used.
+class SectionFormatSource final : public CellFormatSource {
+public:
+    SectionFormatSource(RepStreamReader read, const SectionEntry& e, uint16_t rows, uint16_t cols)
+        : m_read(std::move(read)), m_entry(e), m_rows(rows), m_cols(cols) {}
+    uint16_t load(LargeVector<uint64_t>* words) override {
+        char head[kCellFormatsHead];
+        if (uint16_t s = readHead(head)) return s;
+        const size_t n = size_t(m_rows) * m_cols;
+        words->resize(n);
+        return scanCellFormats(m_entry, m_read, head, n, words->data(), 0, 0, nullptr,
+                               code(Status::ReadError));
+    }
+    uint16_t peek(size_t first, size_t count, uint64_t* out) override {
+        char head[kCellFormatsHead];
+        if (uint16_t s = readHead(head)) return s;
+        const size_t n = size_t(m_rows) * m_cols;
+        if (first > n || count > n - first) return code(Status::Refused);
+        return scanCellFormats(m_entry, m_read, head, n, nullptr, first, count, out,
+                               code(Status::ReadError));
+    }
+
+private:
+    // The shape was checked at open; the file read in place may have
+    // changed since.
+    uint16_t readHead(char* head) {
+        bool readFailed = false;
+        if (cellFormatsShaped(m_entry, m_read, m_rows, m_cols, head, &readFailed)) return 0;
+        return readFailed ? code(Status::ReadError) : kCorrupt;
+    }
+
+    RepStreamReader m_read;
+    SectionEntry m_entry;
+    uint16_t m_rows, m_cols;
+};
+
+// The cell formats section read straight into their table. False (nothing
+// decided) for a section whose shape does not match the header: the
+// general path gives its status.
+bool readCellFormatsDirect(const SectionEntry& e, const RepStreamReader& read, ReportFormat* f,
+                           uint16_t* status) {
+    char head[kCellFormatsHead];
+    bool readFailed = false;
+    if (!cellFormatsShaped(e, read, f->header.rows, f->header.cols, head, &readFailed)) {
+        if (!readFailed) return false;
         *status = kCorrupt;
         return true;
     }
-    ByteReader r(head, kHead);
-    if (!readSectionHead(r, status)) return true;
-    if constexpr (Q_BYTE_ORDER != Q_LITTLE_ENDIAN)
-        for (uint64_t& w : words) w = qFromLittleEndian(w);
-    f->cellFormats = std::move(words);
-    *status = kStatusOk;
+    const size_t n = size_t(f->header.rows) * f->header.cols;
+    CellFormatTable::Words words;
+    words.resize(n);
+    *status = scanCellFormats(e, read, head, n, words.data(), 0, 0, nullptr, kCorrupt);
+    if (*status == kStatusOk) f->cellFormats = std::move(words);
     return true;
 }
 
 }  // namespace
 
-uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportFormat* out) {
+uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportFormat* out,
+                         const RepStreamReader* pendingRead) {
     ReportFormat f;
     QByteArray head(qsizetype(std::min<uint64_t>(size, uint64_t(kHeaderSize))), Qt::Uninitialized);
     if (!read(0, head.data(), uint64_t(head.size()))) return kCorrupt;
@@ -837,6 +1004,19 @@ uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportForma
     bool haveRows = false, haveCols = false, haveFormats = false;
     for (const SectionEntry& e : f.header.sections) {
         if (uint64_t(e.offset) + e.length > size) return kCorrupt;
+        if (e.tag == section::CellFormats && pendingRead) {
+            char head[kCellFormatsHead];
+            bool readFailed = false;
+            if (cellFormatsShaped(e, read, f.header.rows, f.header.cols, head, &readFailed)) {
+                f.cellFormats = CellFormatTable::pending(
+                    size_t(f.header.rows) * f.header.cols,
+                    std::make_shared<SectionFormatSource>(*pendingRead, e, f.header.rows,
+                                                          f.header.cols));
+                haveFormats = true;
+                continue;
+            }
+            if (readFailed) return kCorrupt;
+        }
         if (e.tag == section::CellFormats) {
             uint16_t s = kCorrupt;
             if (readCellFormatsDirect(e, read, &f, &s)) {

@@ -242,10 +242,33 @@ struct RawSection {
 
 constexpr uint32_t cellKey(uint16_t row, uint16_t col) { return uint32_t(row) << 16 | col; }
 
+// Where the words of a table read on first use come from (the report
+// file's cell formats section). Both calls read and check the whole
+// section, so a word is used only after its record's CRC held.
+class CellFormatSource {
+public:
+    virtual ~CellFormatSource() = default;
+    // The whole table into words (resized to the table's size); 0 or a
+    // status (1007, 1008, 1020).
+    virtual uint16_t load(LargeVector<uint64_t>* words) = 0;
+    // Words [first, first + count) into out, through a small buffer that
+    // is reused piece by piece; 0 or a status as load.
+    virtual uint16_t peek(size_t first, size_t count, uint64_t* out) = 0;
+};
+
 // The cell format words of a table, shared between copies until one of
 // them is changed. Format state keeps a snapshot of the whole format to
 // return to; a full-size table holds 2.5 million words, and copying them
 // when nothing has been edited yet would be most of opening a report.
+//
+// A table may also be pending: its words are read from a source when first
+// used. A single word asked of a pending table is read through a small
+// buffer (with the words near it), so reading one cell of a large report
+// never holds its 20 MB of formats; a second word elsewhere, or anything
+// that needs the whole table, reads it whole. A table whose source fails
+// holds default words and says so through loadStatus(): whoever opened it
+// pending checks that before trusting an answer (the Reader does after
+// every call), and a save refuses it.
 class CellFormatTable {
 public:
     using value_type = uint64_t;
@@ -257,12 +280,14 @@ public:
     CellFormatTable(Words&& words);
     CellFormatTable(const std::vector<uint64_t>& words);
     CellFormatTable& operator=(Words&& words);
+    // A table of n words read from source when first used.
+    static CellFormatTable pending(size_t n, std::shared_ptr<CellFormatSource> source);
 
-    size_t size() const { return m_words ? m_words->size() : 0; }
+    size_t size() const { return m_pending ? m_pendingSize : m_words ? m_words->size() : 0; }
     bool empty() const { return size() == 0; }
-    const uint64_t* data() const { return m_words ? m_words->data() : nullptr; }
+    const uint64_t* data() const { return resolved() ? m_words->data() : nullptr; }
     uint64_t* data() { return own().data(); }
-    uint64_t operator[](size_t i) const { return (*m_words)[i]; }
+    uint64_t operator[](size_t i) const { return m_pending ? word(i) : (*m_words)[i]; }
     uint64_t& operator[](size_t i) { return own()[i]; }
     const uint64_t* begin() const { return data(); }
     const uint64_t* end() const { return data() + size(); }
@@ -272,18 +297,40 @@ public:
     void assign(size_t n, uint64_t word);
     // New words are left unset: for a decoder that fills them at once.
     void resize(size_t n) { own().resize(n); }
-    void clear() { m_words.reset(); }
+    void clear() {
+        m_words.reset();
+        m_pending.reset();
+        m_status = 0;
+    }
     // True when both share one table (no copy was made yet).
     bool sharesWith(const CellFormatTable& other) const {
-        return m_words && m_words == other.m_words;
+        return (m_words && m_words == other.m_words) ||
+               (m_pending && m_pending == other.m_pending);
     }
     bool operator==(const CellFormatTable& other) const;
 
+    // Reads a pending table whole now; its status (0 also for a table that
+    // was never pending).
+    uint16_t load() const;
+    // 0, or why the words of a pending table could not be read.
+    uint16_t loadStatus() const { return m_pending ? pendingStatus() : m_status; }
+    bool isPending() const { return m_pending != nullptr; }
+
 private:
+    struct Pending;
     // The table for writing: copied first while another holder shares it.
     Words& own();
+    // Makes m_words the whole table; false only for an empty table.
+    bool resolved() const;
+    uint64_t word(size_t i) const;
+    uint16_t pendingStatus() const;
 
-    std::shared_ptr<Words> m_words;
+    mutable std::shared_ptr<Words> m_words;
+    // Shared by the copies made while pending, so the table is read once;
+    // dropped by each copy once it has the words.
+    mutable std::shared_ptr<Pending> m_pending;
+    size_t m_pendingSize = 0;
+    mutable uint16_t m_status = 0;
 };
 
 // Everything "QOR~REP" holds: the header and the format of the table.
@@ -318,8 +365,12 @@ uint16_t decodeRepStream(const QByteArray& stream, ReportFormat* out);
 // Reads len bytes of the stream at an offset into buf; false when it cannot.
 using RepStreamReader = std::function<bool(uint64_t offset, char* buf, uint64_t len)>;
 // The same on a stream of size bytes read piece by piece: the cell formats
-// go straight into their table, without a copy of the whole stream.
-uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportFormat* out);
+// go straight into their table, without a copy of the whole stream. With
+// pendingRead, the cell formats are not read here but when first used,
+// through pendingRead (which must stay valid as long as the table lives);
+// their section's shape is checked here.
+uint16_t decodeRepStream(uint64_t size, const RepStreamReader& read, ReportFormat* out,
+                         const RepStreamReader* pendingRead = nullptr);
 
 // ---------------------------------------------------------------------------
 // Page directories ("PageEx" and "QOR~VEP" begin with one)

@@ -10,8 +10,10 @@ bool CUnicodeTextFile::Open(const QString& path) {
     Close();
     name_ = path;
     failed_ = false;
+    error_ = 0;
     file_ = std::make_unique<qor::SafeFileWriter>(path);
     if (!file_->open()) {
+        error_ = file_->error();
         file_.reset();
         return false;
     }
@@ -25,6 +27,7 @@ bool CUnicodeTextFile::Write(const void* data, qsizetype size) {
     if (size == 0) return true;
     if (!file_->write(static_cast<const char*>(data), size_t(size))) {
         failed_ = true;
+        error_ = file_->error();
         return false;
     }
     return true;
@@ -47,6 +50,7 @@ bool CUnicodeTextFile::Close() {
         file_->cancel();
     } else {
         ok = file_->commit();
+        if (!ok) error_ = file_->error();
     }
     file_.reset();
     failed_ = !ok;

@@ -38,6 +38,9 @@ public:
     bool Close();
     void Abort();
 
+    // errno of the first failure of Open, a write or Close (0 none).
+    int Error() const { return error_; }
+
     // The path given to Open ("" before).
     QString GetFileName() const;
 
@@ -45,4 +48,5 @@ private:
     std::unique_ptr<qor::SafeFileWriter> file_;
     QString name_;
     bool failed_ = false;
+    int error_ = 0;
 };

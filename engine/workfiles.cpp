@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "engine/messages.h"
 #include "engine/paths.h"
 #include "platform/datadir.h"
 #include "platform/safefile.h"
@@ -85,19 +86,78 @@ bool ensurePrivateFolder(const QString& dir, mode_t strip = 077) {
     return isPrivateFolder(name);
 }
 
-// Said once a folder: someone may be trying to get at the user's reports.
-void warnOnce(const QString& dir) {
+// The folders passed over by this process, and how many of them it has
+// told of: someone may be trying to get at the user's reports, which the
+// user hears once, in one line, however often the folder is looked for.
+std::mutex g_toldMutex;
+QStringList g_passedOver;
+qsizetype g_told = 0;
+
+void notePassedOver(const QString& dir) {
     if (!QFileInfo::exists(dir) || isPrivateFolder(QFile::encodeName(dir))) return;
-    static std::mutex m;
-    static QStringList told;
-    std::lock_guard lock(m);
-    if (told.contains(dir)) return;
-    told << dir;
-    qCWarning(lcWork).noquote() << "working copies do not go into" << dir
-                                << "(a link, another user's folder or writable by others)";
+    std::lock_guard lock(g_toldMutex);
+    if (!g_passedOver.contains(dir)) g_passedOver << dir;
 }
 
-QString folderFor(const QString& dataDir) {
+// One line for everything passed over since the last one: the first
+// folder by name and how many more.
+void tellPassedOver() {
+    std::lock_guard lock(g_toldMutex);
+    if (g_told == g_passedOver.size()) return;
+    const QString first = QDir::toNativeSeparators(g_passedOver[g_told]);
+    const qsizetype more = g_passedOver.size() - g_told - 1;
+    g_told = g_passedOver.size();
+    const QString text = more == 0 ? LoadErrorText(64840).arg(first)
+                                   : LoadErrorText(64841).arg(first).arg(more);
+    qCWarning(lcWork).noquote() << text;
+}
+
+// The prefix of the fresh folders made when every usual name is taken:
+// "<temp>/qor-work-<uid>-", followed by six letters or digits.
+QString freshPrefix(const QString& temp) {
+    return temp + QStringLiteral("/qor-work-%1-").arg(::geteuid());
+}
+
+// The fresh folder of this process: it holds nothing another process
+// could want, so it goes when the process ends (files first, by the
+// session below, which is destroyed before it).
+// Set when the folder has gone at the end: whatever still asks for a work
+// folder then (a document that lives until the very end) gets none,
+// rather than a new folder nobody would remove.
+bool g_freshEnded = false;
+
+class FreshFolder {
+public:
+    ~FreshFolder() {
+        remove();
+        g_freshEnded = true;
+    }
+    QString get(const QString& temp, bool create) {
+        std::lock_guard lock(m_mutex);
+        if (!m_path.isEmpty() && isPrivateFolder(QFile::encodeName(m_path))) return m_path;
+        m_path.clear();
+        if (!create) return {};
+        QByteArray pattern = QFile::encodeName(freshPrefix(temp) + QStringLiteral("XXXXXX"));
+        if (::mkdtemp(pattern.data())) m_path = QFile::decodeName(pattern);
+        return m_path;
+    }
+    void remove() {
+        std::lock_guard lock(m_mutex);
+        if (m_path.isEmpty()) return;
+        if (isPrivateFolder(QFile::encodeName(m_path))) QDir(m_path).removeRecursively();
+        m_path.clear();
+    }
+
+private:
+    std::mutex m_mutex;
+    QString m_path;
+};
+
+FreshFolder g_fresh;
+
+// create false: a fresh folder is not made when every usual name is
+// taken (looking for orphans needs none).
+QString folderFor(const QString& dataDir, bool create = true) {
     if (!dataDir.isEmpty()) {
         // Working copies are the user's reports: for the user's eyes only,
         // and the data folder they lie in is checked as well.
@@ -106,7 +166,7 @@ QString folderFor(const QString& dataDir) {
         if (isPrivateFolder(QFile::encodeName(home)) && hasSafeAncestors(home) &&
             ensurePrivateFolder(dir))
             return dir;
-        for (const QString& d : {home, dir}) warnOnce(d);
+        for (const QString& d : {home, dir}) notePassedOver(d);
     }
     // No usable data folder: a folder of this user's own in the temporary
     // folder. Anyone may make a folder there under the name we would use,
@@ -115,25 +175,26 @@ QString folderFor(const QString& dataDir) {
     // and swept by the next.
     const QString temp = QDir::cleanPath(QDir::tempPath());
     if (!hasSafeAncestors(temp + QStringLiteral("/x"))) {
-        qCWarning(lcWork).noquote() << "no working copies: others may replace" << temp
-                                    << "or a folder above it";
+        static std::once_flag told;
+        std::call_once(told, [&] {
+            qCWarning(lcWork).noquote()
+                << LoadErrorText(64842).arg(QDir::toNativeSeparators(temp));
+        });
         return {};
     }
     const QString base = temp + QStringLiteral("/qor-work-%1").arg(::geteuid());
     for (int i = 0; i < 10; ++i) {
         const QString dir = i == 0 ? base : base + QStringLiteral("-%1").arg(i);
-        if (ensurePrivateFolder(dir)) return dir;
-        warnOnce(dir);
+        if (ensurePrivateFolder(dir)) {
+            tellPassedOver();
+            return dir;
+        }
+        notePassedOver(dir);
     }
+    tellPassedOver();
     // Every one of them taken by someone else: a fresh one for this run.
-    static std::mutex m;
-    static QString fresh;
-    std::lock_guard lock(m);
-    if (fresh.isEmpty() || !isPrivateFolder(QFile::encodeName(fresh))) {
-        QByteArray pattern = QFile::encodeName(base + QStringLiteral("-XXXXXX"));
-        fresh = ::mkdtemp(pattern.data()) ? QFile::decodeName(pattern) : QString();
-    }
-    return fresh;
+    if (g_freshEnded) return {};
+    return g_fresh.get(temp, create);
 }
 
 // This process's token and lock in one work folder. The files are removed
@@ -290,8 +351,37 @@ QString CreateWorkFolder() {
     return marker;
 }
 
+namespace {
+
+// The fresh folders of processes that were killed: whatever of theirs
+// the sweep leaves (a live process's lock file) keeps a folder; an empty
+// one a few seconds old goes (a younger one may be between its making and
+// its lock file).
+int sweepFreshFolders(const QString& ownToken) {
+    const QString temp = QDir::cleanPath(QDir::tempPath());
+    if (!hasSafeAncestors(temp + QStringLiteral("/x"))) return 0;
+    const QString prefix = freshPrefix(temp);
+    const QString own = g_freshEnded ? QString() : g_fresh.get(temp, false);
+    const QString namePrefix = QFileInfo(prefix + QLatin1Char('x')).fileName().chopped(1);
+    int removed = 0;
+    for (const QString& name :
+         QDir(temp).entryList({namePrefix + QStringLiteral("??????")},
+                              QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        const QString dir = temp + QLatin1Char('/') + name;
+        if (dir == own || !isPrivateFolder(QFile::encodeName(dir))) continue;
+        // Its age before the sweep, which makes it look new again.
+        const bool old = QFileInfo(dir).lastModified().secsTo(QDateTime::currentDateTime()) > 5;
+        removed += sweep(dir, ownToken);
+        if (old && ::rmdir(QFile::encodeName(dir).constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+}  // namespace
+
 int SweepOrphanedWorkFiles() {
-    const QString folder = WorkFolder();
+    const QString folder = folderFor(dataDir(), false);
     std::lock_guard lock(g_mutex);
     // Where the older layout kept working copies: what a killed process
     // left there is found until the folder has moved (MoveLegacyDataFolders).
@@ -299,8 +389,10 @@ int SweepOrphanedWorkFiles() {
     const QString legacy = legacyDataFolder(QStringLiteral("work"));
     if (legacy != folder && isPrivateFolder(QFile::encodeName(legacy)) && hasSafeAncestors(legacy))
         removed += sweep(legacy, QString());
+    const QString ownToken = g_session.holds(folder) ? g_session.token(folder) : QString();
+    removed += sweepFreshFolders(ownToken);
     if (folder.isEmpty()) return removed;
-    return removed + sweep(folder, g_session.holds(folder) ? g_session.token(folder) : QString());
+    return removed + sweep(folder, ownToken);
 }
 
 }  // namespace qor

@@ -216,18 +216,19 @@ int CHtmlExporter::SetOutputPath(const QString& name) {
 }
 
 int CHtmlExporter::writePageFile(const QString& fileName) {
-    if (!m_file.Open(fileName)) {
-        tell(qor::FillMessageText(LoadErrorText(kMsgCreateFailed),
-                              {QDir::toNativeSeparators(fileName)}));
-        return 0;
-    }
     // A page that could not be written whole is dropped, leaving any older
-    // file of that name as it was.
-    const bool written = WritePage() == 1;
-    if (!written) m_file.Abort();
-    if (!written || !m_file.Close()) {
-        tell(qor::FillMessageText(LoadErrorText(kMsgCreateFailed),
-                              {QDir::toNativeSeparators(fileName)}));
+    // file of that name as it was; the user hears why (a full disk).
+    bool ok = m_file.Open(fileName);
+    if (ok) {
+        ok = WritePage() == 1;
+        if (!ok) m_file.Abort();
+        ok = m_file.Close() && ok;
+    }
+    if (!ok) {
+        QString text = qor::FillMessageText(LoadErrorText(kMsgCreateFailed),
+                                            {QDir::toNativeSeparators(fileName)});
+        if (m_file.Error()) text += QStringLiteral(" ") + FileErrorText(m_file.Error());
+        tell(text);
         return 0;
     }
     return 1;
@@ -296,7 +297,12 @@ int CHtmlExporter::ExportPages() {
             }
             if (QFileInfo::exists(fileName) && m_overwrite == 0) continue;
             m_page = i;
-            if (!writePageFile(fileName)) result = 0;
+            // The next pages would fail as this one did (a full disk): one
+            // failure ends the export.
+            if (!writePageFile(fileName)) {
+                result = 0;
+                break;
+            }
         }
         m_page = 0;
     } else if (!writePageFile(m_outputPath)) {

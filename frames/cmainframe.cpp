@@ -478,8 +478,13 @@ CChildFrame* CMainFrame::ImportSpreadsheetXml() {
     // Only a workbook makes a report: any other XML (or none) is refused
     // before an empty report appears.
     QString error;
-    if (qor::XmlDocument::load(*path, &error).isNull() || !qor::HasSpreadsheetXmlRoot(*path)) {
-        tell(LoadErrorText(62017));
+    try {
+        if (qor::XmlDocument::load(*path, &error).isNull() || !qor::HasSpreadsheetXmlRoot(*path)) {
+            tell(LoadErrorText(62017));
+            return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        tell(qor::NoMemoryText(*path));
         return nullptr;
     }
     CChildFrame* child = NewDocument();
@@ -507,7 +512,15 @@ CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
         }
     }
     auto doc = std::make_unique<CQorsDoc>();
-    if (!doc->Files().OnOpenDocument(path)) return nullptr;  // the document told the user why
+    // A file too large for the memory left fails alone: the other reports
+    // stay open and unsaved work in them is kept.
+    try {
+        if (!doc->Files().OnOpenDocument(path)) return nullptr;  // the document told the user why
+    } catch (const std::bad_alloc&) {
+        doc.reset();
+        tell(qor::NoMemoryText(path));
+        return nullptr;
+    }
     return addChild(std::move(doc));
 }
 
@@ -532,7 +545,12 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
         QFileInfo info(path);
         if (info.suffix().isEmpty()) path += QStringLiteral(".rep");
     }
-    const bool ok = doc->Files().OnSaveDocument(path);
+    bool ok = false;
+    try {
+        ok = doc->Files().OnSaveDocument(path);
+    } catch (const std::bad_alloc&) {
+        tell(qor::NoMemoryText(path));
+    }
     child->UpdateTitle();
     return ok;
 }

@@ -46,10 +46,15 @@ CChildFrame* CMainFrame::ImportOwnXml() {
     // Only the own export format makes a report; its root is compared
     // without regard to case, as the exporter and older files spell it
     // differently.
-    const XmlDocument xml = XmlDocument::load(*path);
-    if (xml.isNull() ||
-        xml.documentElement().tagName().toLower() != QLatin1String("iqor_export")) {
-        tellUser(LoadErrorText(kMsgXmlNotSupported));
+    try {
+        const XmlDocument xml = XmlDocument::load(*path);
+        if (xml.isNull() ||
+            xml.documentElement().tagName().toLower() != QLatin1String("iqor_export")) {
+            tellUser(LoadErrorText(kMsgXmlNotSupported));
+            return nullptr;
+        }
+    } catch (const std::bad_alloc&) {
+        tellUser(NoMemoryText(*path));
         return nullptr;
     }
     CChildFrame* child = NewDocument();

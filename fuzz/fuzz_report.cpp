@@ -6,7 +6,8 @@
 // Odd: the rest is the streams "QOR~REP", "PageEx" and "QOR~VEP" (parts
 // split by the separator of fuzzsupport.h); the target fixes every
 // checksum in them before it builds the file, so mutations get past the
-// checks and reach the decoders behind them.
+// checks and reach the decoders behind them. Its second bit opens the
+// report as the Reader does, with the cell formats read when first used.
 
 #include <QByteArray>
 #include <cstdint>
@@ -118,7 +119,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         qorfuzz::writeFile(path, body, size - 1);
     }
-    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting);
-    if (h.IsOpen()) readReport(h);
+    const auto formats = (data[0] & 2) ? CReportHandle::FormatReading::WhenUsed
+                                       : CReportHandle::FormatReading::AtOpen;
+    CReportHandle h(path, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Write,
+                    formats);
+    if (h.IsOpen()) {
+        readReport(h);
+        (void)h.FormatLoadStatus();
+    }
     return 0;
 }

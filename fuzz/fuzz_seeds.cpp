@@ -148,6 +148,12 @@ void reportSeeds(const QString& work) {
         const std::vector<QByteArray> streams = reportStreams(path);
         seed("fuzz_report", base + "-file", QByteArray(1, '\0') + file);
         seed("fuzz_report", base + "-streams", QByteArray(1, '\1') + qorfuzz::joinParts(streams));
+        if (base == QLatin1String("rich")) {
+            // Opened as the Reader opens it: cell formats read when used.
+            seed("fuzz_report", base + "-file-pending", QByteArray(1, '\2') + file);
+            seed("fuzz_report", base + "-streams-pending",
+                 QByteArray(1, '\3') + qorfuzz::joinParts(streams));
+        }
         seed("fuzz_compoundfile", base, file);
         seed("fuzz_inusemark", base + "-file", QByteArray(1, '\0') + file);
         seed("fuzz_inusemark", base + "-stream", QByteArray(1, '\1') + streams[0]);

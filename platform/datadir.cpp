@@ -66,6 +66,7 @@ QStringList confinedParts(const QString& path) {
 QString dataDir() {
     static QMutex mutex;
     static QString created;
+    static QString told;  // said once, not at every look-up
     QString dir = qEnvironmentVariable("QOR_HOME");
     if (dir.isEmpty())
         dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
@@ -73,9 +74,10 @@ QString dataDir() {
     dir = QDir::cleanPath(QDir(dir).absolutePath());
     QMutexLocker lock(&mutex);
     if (dir != created) {
-        if (!QDir().mkpath(dir))
-            qCWarning(lcDataDir) << "cannot create the data directory" << dir;
-        else
+        if (!QDir().mkpath(dir)) {
+            if (told != dir) qCWarning(lcDataDir) << "cannot create the data directory" << dir;
+            told = dir;
+        } else
             created = dir;
     }
     return dir;

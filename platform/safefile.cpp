@@ -273,12 +273,35 @@ bool SafeFileWriter::openLinkTo(int fd) {
     return false;
 }
 
+namespace {
+
+struct WriteFault {
+    qint64 limit = -1;
+    int error = ENOSPC;
+};
+WriteFault g_writeFault;
+
+bool writeFaultReached(quint64 written, size_t more, int* error) {
+    if (g_writeFault.limit < 0 || qint64(written + more) <= g_writeFault.limit) return false;
+    *error = g_writeFault.error;
+    return true;
+}
+
+}  // namespace
+
+void SetWriteFaultAfterBytes(qint64 bytes, int errorNumber) {
+    g_writeFault.limit = bytes;
+    g_writeFault.error = errorNumber;
+}
+
 bool SafeFileWriter::write(const char* data, size_t size) {
     if (m_fd < 0 || m_committed) {
         if (!m_error) m_error = EBADF;
         return false;
     }
     if (m_error) return false;
+    if (writeFaultReached(m_written, size, &m_error)) return false;
+    m_written += size;
     while (size) {
         const ssize_t n = ::write(m_fd, data, size);
         if (n < 0) {

@@ -26,6 +26,11 @@ namespace qor {
 // are random as always.
 void SetTemporaryNameForTests(const QByteArray& part);
 
+// Test hook: until cleared (a negative count), every SafeFileWriter fails
+// its writes with errorNumber once it has written this many bytes, as on
+// a full disk.
+void SetWriteFaultAfterBytes(qint64 bytes, int errorNumber);
+
 // Permissions a new file gets: 0666 less the process's umask.
 mode_t DefaultFileMode();
 
@@ -99,6 +104,7 @@ private:
     QString m_temp;
     int m_fd = -1;
     int m_error = 0;
+    quint64 m_written = 0;  // for the fault hook of the tests
     bool m_committed = false;
     mode_t m_mode = mode_t(-1);
 };

@@ -98,6 +98,12 @@ ReaderResult CReader::failStatus(const char* method, uint16_t status) {
     return fail(QStringLiteral("%1: %2").arg(QLatin1String(method), statusText(status)));
 }
 
+QString CReader::FormatFailure() const {
+    const uint16_t s = m_report ? m_report->FormatLoadStatus() : 0;
+    if (!s) return QString();
+    return QStringLiteral("%1: %2").arg(m_report->GetPathName(), statusText(s));
+}
+
 QString CReader::needOpen() const {
     return m_report ? QString() : LoadErrorText(64705);
 }
@@ -169,9 +175,13 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
     if (FindOpenReport(path))
         return fail(LoadErrorText(63575).arg(given));
 
+    // A host reads a few cells or keywords of a report: its cell formats
+    // are read when first used (every answer is checked against them in
+    // FormatFailure).
+    constexpr auto kFormats = CReportHandle::FormatReading::WhenUsed;
     auto report = std::make_unique<CReportHandle>(
         path, CReportHandle::OpenMode::OpenExisting,
-        m_readOnly ? CReportHandle::Access::Read : CReportHandle::Access::Write);
+        m_readOnly ? CReportHandle::Access::Read : CReportHandle::Access::Write, kFormats);
     QString notWritable =
         m_readOnly ? LoadErrorText(64713) : QString();
     if (!m_readOnly && !report->IsOpen() && report->OpenStatus() == code(Status::Refused) &&
@@ -180,7 +190,7 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
         // read it; saving is refused with the reason.
         notWritable = report->ErrorText();
         report = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting,
-                                                 CReportHandle::Access::Read);
+                                                 CReportHandle::Access::Read, kFormats);
     }
     if (!report->IsOpen()) {
         const uint16_t status = report->OpenStatus();

@@ -24,6 +24,10 @@ bool TextAsCellNumber(const QString& text, double* number);
 class CReader : public IReader {
 public:
     CReader();
+    // Why the open report's cell formats, read when first used, cannot be
+    // trusted ("" when they can): an answer that used them is then a
+    // failure.
+    QString FormatFailure() const;
     // Drops what was not saved, as CloseFile does.
     ~CReader() override;
     CReader(const CReader&) = delete;

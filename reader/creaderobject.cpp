@@ -60,7 +60,13 @@ bool CReaderObject::ints(std::initializer_list<IntArg> args, QVariantMap* failed
     return true;
 }
 
-QVariantMap CReaderObject::answer(const ReaderResult& r, const QVariant& value, bool hasValue) {
+QVariantMap CReaderObject::answer(const ReaderResult& given, const QVariant& value,
+                                  bool hasValue) {
+    ReaderResult r = given;
+    // The cell formats are read when first used: a call that found them
+    // damaged may have answered from defaults.
+    if (const QString why = m_reader.FormatFailure(); r.ok && !why.isEmpty())
+        r = ReaderResult::failure(why);
     QVariantMap m;
     m.insert(QStringLiteral("ok"), r.ok);
     m.insert(QStringLiteral("error"), r.error);

@@ -11,6 +11,7 @@
 #include "apps/qor/codenames.h"
 #include "apps/qor/verbs.h"
 #include "document/startup.h"
+#include "engine/messages.h"
 #include "fininterface/ledgerdrill.h"
 
 namespace {
@@ -237,8 +238,22 @@ int main(int argc, char** argv) {
     bool known = false;
     for (const VerbEntry& v : kVerbs) {
         if (verb == QLatin1String(v.name)) {
-            rc = v.run(args, &out);
             known = true;
+            try {
+                rc = v.run(args, &out);
+            } catch (const std::bad_alloc&) {
+                // A reader or writer ran out of memory: the verb fails with
+                // the file it was given first, and says nothing of success.
+                QString file;
+                for (const QString& a : args)
+                    if (!a.startsWith(QLatin1String("--"))) {
+                        file = a;
+                        break;
+                    }
+                out.text.clear();
+                out.err += QStringLiteral("qor %1: %2\n").arg(verb, qor::NoMemoryText(file));
+                rc = 1;
+            }
             break;
         }
     }

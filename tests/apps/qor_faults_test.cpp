@@ -3,6 +3,9 @@
 // that looks whole.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <sys/resource.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -10,6 +13,7 @@
 
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "engine/status.h"
 #include "platform/compoundfile.h"
 #include "tests/common/reportfiles.h"
 #include "tests/common/testsupport.h"
@@ -87,6 +91,33 @@ TEST(QorFaults, VerbsThatChangeTheReportSaySoOnlyAfterTheSave) {
     const auto set = qorRun({"set", rep, "1", "1", "1", "5"});
     EXPECT_EQ(set.exitCode, 0);
     EXPECT_TRUE(set.out.contains("page 1, row 1, column 1: 5")) << set.out.constData();
+}
+
+TEST(QorFaults, HtmlExportOnAFullDiskStopsAtTheFirstPageAndSaysWhy) {
+    const QString dir = qortest::freshDir("qor-html-diskfull");
+    const QString rep = dir + "/h.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "3", "--cols", "3", "--pages", "6"}).exitCode, 0);
+    const QString out = dir + "/html";
+    QDir().mkpath(out);
+    // An older export of page 1 stays as it was.
+    qortest::writeFile(out + "/h_1.html", "older");
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QOR_TEST_DISK_FULL_AFTER", "1000");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QOR_APP_BINARY), {"export-html", rep, out, "--force"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    const QStringList lines = err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << err.toStdString();
+    EXPECT_TRUE(lines[0].contains("h_1.html") && lines[0].contains(FileErrorText(ENOSPC)))
+        << err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{"h_1.html"});
+    EXPECT_EQ(fileBytes(out + "/h_1.html"), "older");
 }
 
 TEST(QorFaults, ExchangeFileWithAnEntityThatIsNotReadIsRefused) {
@@ -203,6 +234,81 @@ TEST(QorFaults, PagesListsKeywordsFromTheRecordsAndADamagedPageFailsAlone) {
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(second.err.contains("1008")) << second.err.constData();
     EXPECT_TRUE(second.out.isEmpty()) << second.out.constData();
+}
+
+// The cell formats are read when a verb first needs them: listing pages
+// needs none, so a damaged format section does not stop it; a cell read
+// or a change does, and nothing is saved.
+TEST(QorFaults, ADamagedFormatSectionFailsOnlyTheVerbsThatUseIt) {
+    const QString dir = qortest::freshDir("qor-formats-damaged");
+    const QString rep = dir + "/f.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"keyword", rep, "2", "0", "上海", "--text"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"set", rep, "2", "2", "2", "3.5"}).exitCode, 0);
+    ReportHeader h;
+    {
+        auto cf = CompoundFile::open(rep, CompoundFile::Mode::ReadOnly);
+        ASSERT_TRUE(cf);
+        const QByteArray head = cf->read(QString::fromLatin1(kRepStreamName), 0, kHeaderSize);
+        ASSERT_EQ(decodeHeader(head.constData(), size_t(head.size()), &h), 0);
+    }
+    quint64 at = 0;
+    for (const SectionEntry& e : h.sections)
+        if (e.tag == section::CellFormats) at = e.offset + 8 + 3 * 8;  // the word of B2
+    ASSERT_GT(at, 0u);
+    flipStreamByte(rep, QString::fromLatin1(kRepStreamName), at);
+    const QByteArray before = fileBytes(rep);
+
+    const auto pages = qorRun({"pages", rep});
+    EXPECT_EQ(pages.exitCode, 0) << pages.err.constData();
+    EXPECT_EQ(QString::fromUtf8(pages.out), QStringLiteral("pages: 2\npage 1:\npage 2: 0=\"上海\"\n"));
+    for (const QStringList& args : {QStringList{"get", rep, "2", "2", "2"},
+                                    QStringList{"get", rep, "1", "1", "1"},
+                                    QStringList{"set", rep, "1", "1", "1", "5"},
+                                    QStringList{"export-xml", rep, dir + "/f.xml"}}) {
+        const auto r = qorRun(args);
+        EXPECT_EQ(r.exitCode, 1) << qPrintable(args.join(' '));
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(StatusText(Status::CorruptReport)) ||
+                    r.err.contains("1008"))
+            << qPrintable(args.join(' ')) << ": " << r.err.constData();
+        EXPECT_TRUE(r.out.isEmpty()) << qPrintable(args.join(' ')) << ": " << r.out.constData();
+    }
+    EXPECT_EQ(fileBytes(rep), before);
+    EXPECT_FALSE(QFile::exists(dir + "/f.xml"));
+}
+
+// A reader that runs out of memory (a large data file read under an
+// address-space limit) ends the verb with the file's name and "内存不够",
+// never with an abort; a reader that keeps within the limit ends normally.
+TEST(QorFaults, RunningOutOfMemoryEndsTheVerbWithTheFilesName) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address sanitizer reserves more address space than the limit";
+#endif
+    const QString dir = qortest::freshDir("qor-nomemory");
+    const QString csv = dir + "/big.csv";
+    {
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("a,b\n");
+        const QByteArray block = QByteArray("1,2\n").repeated(100000);
+        for (int i = 0; i < 30; ++i) f.write(block);
+    }
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit limit{rlim_t(600) << 20, rlim_t(600) << 20};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    p.start(QStringLiteral(QOR_APP_BINARY), {"convert", csv, dir + "/big.rep"});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    if (p.exitCode() == 1) {
+        EXPECT_TRUE(err.contains(NoMemoryText(csv))) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir + "/big.rep"));
+    } else {
+        // Records past the last one a report keeps are left out and told.
+        EXPECT_EQ(p.exitCode(), 3) << err.toStdString();
+    }
 }
 
 }  // namespace

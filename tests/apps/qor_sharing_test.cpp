@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "engine/creporthandle.h"
 #include "tests/common/testsupport.h"
@@ -240,4 +241,82 @@ TEST(QorSharing, AReaderScriptAsksForReadingOnlyThroughTheProperty) {
                                "OpenRep8File: ok=true\nSave: ok=false"))
         << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("只读方式"))) << out.toStdString();
+}
+
+namespace {
+
+// The other account, in a forked child: makes every name a qor run of the
+// user would use for its working copies in the shared temporary folder.
+[[noreturn]] void takeWorkNamesAs(uid_t other, int tempFd, const QByteArray& base) {
+    if (::setresgid(other, other, other) != 0 || ::setresuid(other, other, other) != 0)
+        ::_exit(2);
+    for (int i = 0; i < 10; ++i) {
+        const QByteArray name = i == 0 ? base : base + '-' + QByteArray::number(i);
+        if (::mkdirat(tempFd, name.constData(), 0777) != 0) ::_exit(3);
+        ::fchmodat(tempFd, name.constData(), 0777, 0);
+    }
+    ::_exit(0);
+}
+
+}  // namespace
+
+TEST(QorSharing, EveryWorkFolderNameTakenLeavesNothingBehindAndWarnsOnce) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as a second account (setresuid)";
+    const QString dir = qortest::freshDir("qor-names-taken");
+    const QString temp = dir + "/tmp";
+    QDir().mkpath(temp);
+    ASSERT_EQ(::chmod(QFile::encodeName(temp).constData(), 01777), 0);
+    // A data folder open to everybody is passed over as well.
+    const QString home = dir + "/home";
+    QDir().mkpath(home);
+    ASSERT_EQ(::chmod(QFile::encodeName(home).constData(), 0777), 0);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", temp);
+    env.insert("QOR_HOME", home);
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(runQor({"new", rep, "--pages", "1"}).exitCode, 0);
+
+    const QByteArray base = QStringLiteral("qor-work-%1").arg(::geteuid()).toLatin1();
+    const int tempFd = ::open(QFile::encodeName(temp).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(tempFd, 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) takeWorkNamesAs(65534, tempFd, base);
+    ::close(tempFd);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child exit " << status;
+
+    // A killed run's fresh folder: its lock file held by nobody.
+    const QString killed = temp + "/" + QString::fromLatin1(base) + "-Ab12Cd";
+    ASSERT_TRUE(QDir().mkdir(killed));
+    ASSERT_EQ(::chmod(QFile::encodeName(killed).constData(), 0700), 0);
+    for (const char* name : {"/00000000deadbeef.lock", "/00000000deadbeef-abcdef.rep"})
+        qortest::writeFile(killed + name, "x");
+    const struct timespec old[2] = {{::time(nullptr) - 60, 0}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(killed).constData(), old, 0), 0);
+
+    const QList<QStringList> calls = {
+        {"get", rep, "1", "1", "1"}, {"pages", rep},      {"set", rep, "1", "1", "1", "3"},
+        {"get", rep, "1", "1", "1"}, {"table-size", rep}, {"set", rep, "1", "2", "2", "4"},
+        {"pages", rep},              {"info", rep},       {"keyword", rep, "1", "0"},
+        {"get", rep, "1", "2", "2"},
+    };
+    for (const QStringList& args : calls) {
+        const auto r = runQor(args, env);
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(args.join(' ')) << ": " << r.err.constData();
+        const QStringList lines = QString::fromUtf8(r.err).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << qPrintable(args.join(' ')) << ": " << r.err.constData();
+        EXPECT_TRUE(lines[0].contains(QStringLiteral("工作副本不放在")) &&
+                    lines[0].contains(QStringLiteral("另外 10 个")))
+            << lines[0].toStdString();
+    }
+    EXPECT_EQ(runQor({"get", rep, "1", "2", "2"}, env).out.trimmed(), "4");
+    // Only the other account's ten folders are left.
+    const QStringList left =
+        QDir(temp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    EXPECT_EQ(left.size(), 10) << left.join(' ').toStdString();
+    EXPECT_TRUE(left.filter(QRegularExpression("-[A-Za-z0-9]{6}$")).isEmpty())
+        << left.join(' ').toStdString();
 }

@@ -5,6 +5,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -31,6 +33,15 @@ QByteArray fileHash(const QString& path) {
 }
 
 using qortest::flipStreamByte;
+
+// Where a section lies in an encoded "QOR~REP" stream.
+SectionEntry sectionOf(const QByteArray& stream, uint32_t tag) {
+    ReportHeader h;
+    EXPECT_EQ(decodeHeader(stream.constData(), size_t(stream.size()), &h), 0);
+    for (const SectionEntry& e : h.sections)
+        if (e.tag == tag) return e;
+    return {};
+}
 
 ReportFormat sampleFormat() {
     ReportFormat f = ReportFormat::newReport();
@@ -144,11 +155,7 @@ TEST(ReportLayout, DamageIsRefusedWithItsStatus) {
 TEST(ReportLayout, CellFormatsReadPieceByPieceAreCheckedAsTheWholeStream) {
     ReportFormat f = sampleFormat();
     const QByteArray good = encodeRepStream(f);
-    ReportHeader h;
-    ASSERT_EQ(decodeHeader(good.constData(), size_t(good.size()), &h), 0);
-    SectionEntry formats;
-    for (const SectionEntry& e : h.sections)
-        if (e.tag == section::CellFormats) formats = e;
+    const SectionEntry formats = sectionOf(good, section::CellFormats);
     ASSERT_GT(formats.length, 16u);
     // Read in pieces of any size, the table is what the whole stream gives.
     auto decodeFrom = [](const QByteArray& b, ReportFormat* out, uint64_t failAt = ~uint64_t(0)) {
@@ -173,6 +180,72 @@ TEST(ReportLayout, CellFormatsReadPieceByPieceAreCheckedAsTheWholeStream) {
         EXPECT_EQ(decodeFrom(b, &out), 1008) << at;
     }
     EXPECT_EQ(decodeFrom(good, &out, formats.offset + formats.length / 2), 1008);
+}
+
+TEST(ReportLayout, CellFormatsReadWhenFirstUsedAreCheckedWholeFirst) {
+    // More words than one read around a word takes.
+    ReportFormat f = ReportFormat::newReport();
+    f.header.rows = 300;
+    f.rowRecs.assign(300, RowColRecord{kDefaultRowHeight, 0, 0});
+    f.cellFormats.assign(size_t(300) * f.header.cols, 0);
+    for (size_t i = 0; i < f.cellFormats.size(); ++i) f.cellFormats[i] = 1000 + i;
+    const QByteArray good = encodeRepStream(f);
+    const SectionEntry formats = sectionOf(good, section::CellFormats);
+    struct Source {
+        QByteArray bytes;
+        uint64_t read = 0;  // bytes of the cell formats section read
+        SectionEntry section;
+    };
+    auto open = [&](const std::shared_ptr<Source>& src, ReportFormat* out) {
+        const RepStreamReader later = [src](uint64_t at, char* buf, uint64_t len) {
+            if (at + len > uint64_t(src->bytes.size())) return false;
+            if (at >= src->section.offset && at < src->section.offset + src->section.length)
+                src->read += len;
+            std::memcpy(buf, src->bytes.constData() + at, size_t(len));
+            return true;
+        };
+        return decodeRepStream(uint64_t(src->bytes.size()), later, out, &later);
+    };
+    const size_t cols = f.header.cols;
+    const size_t last = f.cellFormats.size() - 1;
+
+    // Opening reads the section's head only; one word reads (and checks)
+    // the whole section but keeps no table; a word elsewhere, or the
+    // whole table, reads it whole.
+    auto src = std::make_shared<Source>(Source{good, 0, formats});
+    ReportFormat out;
+    ASSERT_EQ(open(src, &out), 0);
+    const uint64_t opened = src->read;
+    EXPECT_LE(opened, 8u);
+    EXPECT_TRUE(out.cellFormats.isPending());
+    const ReportFormat snapshot = out;  // a format-state copy shares the read
+    EXPECT_EQ(std::as_const(out).cellFormat(f.header.rows, f.header.cols), 1000 + last);
+    EXPECT_EQ(src->read, opened + formats.length);
+    EXPECT_TRUE(out.cellFormats.isPending());
+    EXPECT_EQ(std::as_const(out).cellFormat(f.header.rows, f.header.cols - 1), 999 + last);
+    EXPECT_EQ(src->read, opened + formats.length);
+    EXPECT_EQ(std::as_const(out).cellFormat(1, 1), 1000u);
+    EXPECT_FALSE(out.cellFormats.isPending());
+    EXPECT_EQ(out.cellFormats, f.cellFormats);
+    EXPECT_EQ(out.cellFormats.loadStatus(), 0);
+    EXPECT_EQ(snapshot.cellFormats, f.cellFormats);
+    EXPECT_EQ(src->read, opened + 2 * uint64_t(formats.length));
+    // A change is the changer's own.
+    out.cellFormat(1, 1) = 7;
+    EXPECT_EQ(snapshot.cellFormat(1, 1), 1000u);
+
+    // A flipped bit anywhere in the section: no word of it is used, and
+    // the table says why.
+    for (uint32_t at : {8u + uint32_t(cols) * 8, formats.length - 1, 0u}) {
+        auto bad = std::make_shared<Source>(Source{good, 0, formats});
+        bad->bytes[qsizetype(formats.offset + at)] =
+            char(bad->bytes[qsizetype(formats.offset + at)] ^ 0x10);
+        ReportFormat damaged;
+        ASSERT_EQ(open(bad, &damaged), 0) << at;
+        EXPECT_EQ(std::as_const(damaged).cellFormat(1, 1), kDefaultCellFormat) << at;
+        EXPECT_EQ(damaged.cellFormats.loadStatus(), 1008) << at;
+        EXPECT_EQ(damaged.cellFormats.load(), 1008) << at;
+    }
 }
 
 TEST(ReportLayout, BoundsInTheHeaderAreChecked) {

@@ -1,7 +1,10 @@
 // File > Open by type: a workbook written by another program, with its
 // sheet question, and the own XML the exporter writes.
 #include <QFile>
+#include <memory>
+#include <new>
 
+#include "document/doc_files.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "frame_fixture.h"
@@ -182,3 +185,53 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
 }
 
 }  // namespace
+
+namespace {
+
+// A reader and writer that run out of memory, as one reading a file far
+// larger than the memory left would.
+class HungryConverter final : public qor::IDocConverter {
+public:
+    bool CanImport() const override { return true; }
+    bool CanExport() const override { return true; }
+    bool Import(CQorsDoc&, CReportHandle&, const QString&, QString*) override {
+        throw std::bad_alloc();
+    }
+    bool Export(CQorsDoc&, const QString&, QString*) override { throw std::bad_alloc(); }
+};
+
+}  // namespace
+
+TEST_F(OpenByType, AFileThatRunsOutOfMemoryFailsAloneAndTheOtherReportsStay) {
+    const QString dir = qortest::freshDir("frames-nomemory");
+    const auto previous =
+        qor::RegisterDocConverter(QStringLiteral("hungry"), std::make_shared<HungryConverter>());
+    CChildFrame* first = newReport();
+    CChildFrame* second = newReport();
+    CQorsDoc* doc = second->GetDocument();
+    ASSERT_TRUE(doc->EnterDataState());
+    doc->Selection().SetCurrentCell(0, 0);
+    ASSERT_EQ(doc->SetCellText(QStringLiteral("77"), 1), 0);
+    ASSERT_TRUE(doc->IsModified());
+
+    const QString big = dir + "/big.hungry";
+    qortest::writeFile(big, "x");
+    files = {big};
+    messages.clear();
+    frame->Router().Execute(kCmdFileOpen);
+    EXPECT_EQ(frame->Children().size(), 2);
+    ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(messages[0].contains(qor::NoMemoryText(big))) << messages[0].toStdString();
+
+    // Saving as one fails the same way and keeps the report's changes.
+    messages.clear();
+    EXPECT_FALSE(doc->Files().OnSaveDocument(dir + "/out.hungry"));
+    EXPECT_TRUE(messages.join(u'|').contains(qor::NoMemoryText(dir + "/out.hungry")))
+        << messages.join(u'|').toStdString();
+    EXPECT_TRUE(doc->IsModified());
+    double v = 0;
+    ASSERT_TRUE(doc->GetNumCellValue(0, 0, &v));
+    EXPECT_EQ(v, 77);
+    EXPECT_TRUE(frame->Children().contains(first));
+    qor::RegisterDocConverter(QStringLiteral("hungry"), previous);
+}
