@@ -166,6 +166,7 @@ TEST_F(QorIncoming, OurOwnDataFilesComeBackWholeOrDamageIsRefused) {
     }
     ASSERT_GT(good.size() - 4 - last, 10);
     qortest::writeFile(path("cut.wk4"), good.left(good.size() - 10));
+    qortest::writeFile(path("between.wk4"), good.left(last));
     QByteArray longer = good.left(good.size() - 4);
     longer[last + 2] = char(uchar(longer[last + 2]) + 8);
     qortest::writeFile(path("overrun.wk4"), longer);
@@ -174,6 +175,8 @@ TEST_F(QorIncoming, OurOwnDataFilesComeBackWholeOrDamageIsRefused) {
         {"mdb of ours, text beyond the basic plane", mdb, 0, {}, {{1, 1, text}, {2, 2, "12.5"}}},
         {"wk4 of ours", wk4, 0, {}, {{1, 1, "项目"}, {2, 2, "12.5"}}},
         {"wk4 cut short", path("cut.wk4"), 1,
+         {QStringLiteral("文件已损坏"), QStringLiteral("第%1字节").arg(last)}, {}},
+        {"wk4 cut short between records", path("between.wk4"), 1,
          {QStringLiteral("文件已损坏"), QStringLiteral("第%1字节").arg(last)}, {}},
         {"wk4 record past the end", path("overrun.wk4"), 1,
          {QStringLiteral("文件已损坏"), QStringLiteral("第%1字节").arg(last)}, {}},
