@@ -116,7 +116,7 @@ public:
             return false;
         }
         if (!write(doc, *report, path, message)) return false;
-        qor::TallyReportLosses(*report, path, &m_leftOut);
+        qor::TallyReportLosses(*report, path, &m_leftOut, writtenPages());
         // Written, but not whole: the user hears what is missing rather
         // than a plain success.
         if (!m_leftOut.isEmpty()) {
@@ -134,6 +134,8 @@ protected:
     // Writes the report, in data state with at least one page.
     virtual bool write(CQorsDoc& doc, CReportHandle& report, const QString& path,
                        QString* message) = 0;
+    // The pages the last write put into the file (empty: all).
+    virtual QList<int> writtenPages() const { return {}; }
     QStringList m_leftOut;
 };
 
@@ -282,8 +284,13 @@ public:
             }
         }
         if (pages > 1) m_leftOut << LoadErrorText(64459).arg(page).arg(pages);
+        m_page = page;
         return true;
     }
+    QList<int> writtenPages() const override { return {m_page}; }
+
+private:
+    int m_page = 1;
 };
 
 // Text (".txt") and dBASE (".dbf") files: every page's rows one after the
@@ -329,7 +336,7 @@ void tellLeftOut(const QString& target, const QStringList& notes) {
 // The command language's CONVERT: a report into a data file (one page
 // when page is not 0) or a data file into a new report.
 bool ConvertByCommand(const QString& from, const QString& to, int page, CReportHandle* current,
-                      QString* error) {
+                      QString* error, QStringList* leftOut) {
     const bool fromReport = isReportPath(from);
     if (fromReport == isReportPath(to)) {
         if (error) *error = LoadErrorText(63565).arg(from, to);
@@ -377,6 +384,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
             doc.Files().OnCloseDocument();
         }
         if (ok) tellLeftOut(to, notes);
+        if (ok && leftOut) *leftOut = notes;
         return ok;
     }
     // A workbook opens as the document opens it, formats and all.
@@ -399,6 +407,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         return false;
     }
     tellLeftOut(to, notes);
+    if (leftOut) *leftOut = notes;
     return true;
 }
 
