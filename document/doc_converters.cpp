@@ -17,6 +17,7 @@
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/losstally.h"
+#include "exchange/xmlfailure.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
@@ -205,7 +206,7 @@ public:
         if (qor::HasSpreadsheetXmlRoot(path)) {
             const qor::SpreadsheetXmlImport r = qor::ImportSpreadsheetXml(report, path);
             if (!r.ok) {
-                if (message) *message = r.error;
+                if (message) *message = qor::XmlFailureLine(path, r.error);
                 return false;
             }
             if (const QString note = r.LeftOutText(); !note.isEmpty()) {
@@ -216,15 +217,15 @@ public:
         }
         if (!qor::HasOwnXmlRoot(path)) {
             // Any other XML would open as an empty report.
-            if (message) *message = LoadErrorText(62017) + QStringLiteral("\n") + path;
+            if (message) *message = qor::XmlFailureLine(path, LoadErrorText(62017), QString());
             return false;
         }
         const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(
             report, path, [&report] { return report.EnterDataState(0); });
         if (r.result) return true;
         if (message)
-            *message = r.messageId ? LoadErrorText(r.messageId) + QStringLiteral("\n") + r.detail
-                                   : r.detail;
+            *message = qor::XmlFailureLine(
+                path, r.messageId ? LoadErrorText(r.messageId) : QString(), r.detail);
         return false;
     }
     bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {

@@ -184,4 +184,31 @@ TEST_F(QorIncoming, OurOwnDataFilesComeBackWholeOrDamageIsRefused) {
     for (const Case& c : cases) check(c);
 }
 
+// A broken XML file is refused with its reason first, in one line.
+TEST_F(QorIncoming, ABrokenXmlFileSaysWhyFirstInOneLine) {
+    qortest::writeFile(path("book.xml"), "<?xml version=\"1.0\"?>\n<Workbook><a></Workbook>\n");
+    qortest::writeFile(path("own.xml"), "<?xml version=\"1.0\"?>\n<iqor_export><a></iqor_export>\n");
+    qortest::writeFile(path("other.xml"), "<ReportData/>\n");
+    struct Run {
+        QStringList args;
+        QString reason;
+    };
+    const QString broken = QStringLiteral("第2行：不是格式正确的XML");
+    const QString general = QStringLiteral("不支持该格式的XML文件");
+    for (const Run& r : {Run{{"convert", "book.xml", "b.rep"}, broken},
+                         Run{{"convert", "own.xml", "o.rep"}, broken},
+                         Run{{"import-xml", "own.xml", "i.rep"}, broken},
+                         Run{{"convert", "other.xml", "x.rep"}, QStringLiteral("other.xml")}}) {
+        SCOPED_TRACE(r.args.join(u' ').toStdString());
+        const qortest::ProcessResult p = qor(dir, r.args);
+        EXPECT_EQ(p.exitCode, 1);
+        const QString err = QString::fromUtf8(p.err).trimmed();
+        EXPECT_FALSE(err.contains(u'\n')) << err.toStdString();
+        const qsizetype why = err.indexOf(r.reason);
+        ASSERT_GE(why, 0) << err.toStdString();
+        EXPECT_GT(err.indexOf(general), why) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(path(r.args[2].toUtf8().constData())));
+    }
+}
+
 }  // namespace
