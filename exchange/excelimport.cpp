@@ -436,10 +436,25 @@ void CExcelBridge::importFormatCells(int sheet) {
     m_kinds.clear();
     const XlArea used = fittingArea(*ws);
     CReportFile* file = report->GetReportFile();
-    // The table grows to the used range where it can; cells beyond what it
-    // can hold are not visited (the value pass counts those with values).
-    if (used.r2 > file->GetRowCount()) file->AppendRows(used.r2 - file->GetRowCount());
-    if (used.c2 > file->GetColCount()) file->AppendCols(used.c2 - file->GetColCount());
+    // The table takes the size of what comes in: the used range of every
+    // sheet read and the merged areas of this one, as far as a report
+    // reaches (a new report's own size would pad a 12-row sheet to 50 rows,
+    // or leave a larger later sheet's cells out). Cells beyond what it can
+    // hold are not visited (the value pass counts those with values).
+    int rows = used.r2, cols = used.c2;
+    for (int i = 1; i <= m_sheets->sheetCount(); ++i) {
+        if (m_sheetDialog.choice == ImportSheetDialog::kOpenOne && i != sheet) continue;
+        const XlArea other = fittingArea(*m_sheets->sheet(i));
+        rows = std::max(rows, other.r2);
+        cols = std::max(cols, other.c2);
+    }
+    for (const XlArea& merged : ws->merges()) {
+        if (merged.r2 > kMaxRows || merged.c2 > kMaxCols) continue;
+        rows = std::max(rows, merged.r2);
+        cols = std::max(cols, merged.c2);
+    }
+    file->SetTableSize(uint16_t(std::clamp(rows, 1, int(kMaxRows))),
+                       uint16_t(std::clamp(cols, 1, int(kMaxCols))));
     const int lastRow = std::min<int>(used.r2, file->GetRowCount());
     const int lastCol = std::min<int>(used.c2, file->GetColCount());
 

@@ -60,6 +60,7 @@ struct Case {
     int exitCode;
     QStringList told;    // each on standard error
     QList<Cell> values;  // page 1
+    QString table = {};  // "R rows, C columns" when the table's size is checked
 };
 
 class QorIncoming : public ::testing::Test {
@@ -78,6 +79,10 @@ protected:
         if (c.exitCode == 1) {
             EXPECT_FALSE(QFile::exists(dir + u'/' + target));
             return;
+        }
+        if (!c.table.isEmpty()) {
+            const QString info = QString::fromUtf8(qor(dir, {"info", target}).out);
+            EXPECT_TRUE(info.contains(QStringLiteral("table:   ") + c.table)) << info.toStdString();
         }
         for (const Cell& cell : c.values) {
             const qortest::ProcessResult g =
@@ -116,7 +121,9 @@ TEST_F(QorIncoming, WorkbooksOfOtherProgramsComeInWholeOrTheLossIsNamed) {
     const QString underMerge = QStringLiteral("合并区域中首个单元以外的值（未导入）：共1处");
     QList<Case> cases = {
         {"xlsx, plain values", path("plain.xlsx"), 0, {},
-         {{1, 1, "项目"}, {2, 2, "120.5"}, {3, 2, "0.1234567"}}},
+         {{1, 1, "项目"}, {2, 2, "120.5"}, {3, 2, "0.1234567"}},
+         // The table is as large as the sheet, not a new report's 50 rows.
+         "3 rows, 2 columns"},
         {"xlsx, more than 7 decimals", path("decimals.xlsx"), 3,
          {rounded + QStringLiteral("2处，第一处在工作表“第1页”的A1")},
          {{1, 1, "0"}, {2, 1, "3.1415927"}, {3, 1, "0.1234567"}, {4, 1, "12.5"}}},
@@ -141,7 +148,8 @@ TEST_F(QorIncoming, WorkbooksOfOtherProgramsComeInWholeOrTheLossIsNamed) {
         cases.append({"xls, decimals, long text, error, value under a merged area", path("mixed.xls"), 3,
                       {rounded + QStringLiteral("1处，第一处在工作表“第1页”的A1"),
                        QStringLiteral("1") + cut, underMerge},
-                      {{1, 1, "3.1415927"}, {2, 1, kLong.left(255)}, {3, 1, "#N/A"}, {1, 3, "标题"}}});
+                      {{1, 1, "3.1415927"}, {2, 1, kLong.left(255)}, {3, 1, "#N/A"}, {1, 3, "标题"}},
+                      "3 rows, 4 columns"});
     }
     for (const Case& c : cases) check(c);
 }
