@@ -68,8 +68,10 @@ struct CalcSubsystemHooks {
     // MENU: the main frame loads a user menu file; "" = the standard menu.
     std::function<bool(const QString& file, QString* error)> loadMenu;
     // CONVERT: between a report and another format, by the extensions.
+    // leftOut gets what a conversion that succeeded could not carry (one
+    // line a kind of loss), so a run can tell a lossy conversion.
     std::function<bool(const QString& from, const QString& to, int page, CReportHandle* current,
-                       QString* error)>
+                       QString* error, QStringList* leftOut)>
         convert;
     // LIST MEMORY: the variables dialog (headless: the message sink).
     std::function<void(const VariableListing&)> listVariables;

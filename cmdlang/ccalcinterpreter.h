@@ -87,6 +87,12 @@ public:
     // The same for a script held in memory; name is used in messages.
     bool RunScriptText(const QString& text, const QString& name, QString* error = nullptr);
 
+    // Conversions (CONVERT) that wrote their file but could not carry
+    // everything, counted over the interpreter's life: a caller compares
+    // the count before and after a run.
+    int ConversionLosses() const { return m_conversionLosses; }
+    void NoteConversionLoss() { ++m_conversionLosses; }
+
     // The last failure of RunCommand or a script (0 / "" after a success).
     int LastErrorCode() const { return m_lastCode; }
     QString LastErrorText() const { return m_lastText; }
@@ -159,6 +165,7 @@ private:
     int m_foundPage = 0, m_foundRow = 0, m_foundCol = 0;
     qor::cmd::CalcDocumentHooks m_docHooks;
     qor::cmd::CalcSubsystemHooks m_hooks;
+    int m_conversionLosses = 0;
     mutable std::vector<std::unique_ptr<ExternalReport>> m_external;
 };
 

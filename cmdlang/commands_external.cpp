@@ -88,7 +88,9 @@ void RunConvert(CommandRun& run) {
     const auto& hook = run.ci.SubsystemHooks().convert;
     if (!hook) notInstalled("CONVERT");
     QString why;
-    failedWith(hook(from, to, run.cmd.page, run.ci.GetReport(), &why), why, "CONVERT");
+    QStringList leftOut;
+    failedWith(hook(from, to, run.cmd.page, run.ci.GetReport(), &why, &leftOut), why, "CONVERT");
+    if (!leftOut.isEmpty()) run.ci.NoteConversionLoss();
     run.refresh();
 }
 

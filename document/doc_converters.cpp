@@ -20,6 +20,7 @@
 #include "exchange/excelexportdriver.h"
 #include "exchange/excelimport.h"
 #include "exchange/losstally.h"
+#include "exchange/xmlfailure.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
@@ -149,7 +150,7 @@ public:
             return false;
         }
         if (!write(doc, *report, path, message)) return false;
-        qor::TallyReportLosses(*report, path, &m_leftOut);
+        qor::TallyReportLosses(*report, path, &m_leftOut, writtenPages());
         TallyItemLosses(doc, &m_leftOut);
         // Written, but not whole: the user hears what is missing rather
         // than a plain success.
@@ -168,6 +169,8 @@ protected:
     // Writes the report, in data state with at least one page.
     virtual bool write(CQorsDoc& doc, CReportHandle& report, const QString& path,
                        QString* message) = 0;
+    // The pages the last write put into the file (empty: all).
+    virtual QList<int> writtenPages() const { return {}; }
     QStringList m_leftOut;
 };
 
@@ -237,7 +240,7 @@ public:
         if (qor::HasSpreadsheetXmlRoot(path)) {
             const qor::SpreadsheetXmlImport r = qor::ImportSpreadsheetXml(report, path);
             if (!r.ok) {
-                if (message) *message = r.error;
+                if (message) *message = qor::XmlFailureLine(path, r.error);
                 return false;
             }
             if (const QString note = r.LeftOutText(); !note.isEmpty()) {
@@ -248,15 +251,15 @@ public:
         }
         if (!qor::HasOwnXmlRoot(path)) {
             // Any other XML would open as an empty report.
-            if (message) *message = LoadErrorText(62017) + QStringLiteral("\n") + path;
+            if (message) *message = qor::XmlFailureLine(path, LoadErrorText(62017), QString());
             return false;
         }
         const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(
             report, path, [&report] { return report.EnterDataState(0); });
         if (r.result) return true;
         if (message)
-            *message = r.messageId ? LoadErrorText(r.messageId) + QStringLiteral("\n") + r.detail
-                                   : r.detail;
+            *message = qor::XmlFailureLine(
+                path, r.messageId ? LoadErrorText(r.messageId) : QString(), r.detail);
         return false;
     }
     bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {
@@ -316,8 +319,13 @@ public:
             }
         }
         if (pages > 1) m_leftOut << LoadErrorText(64459).arg(page).arg(pages);
+        m_page = page;
         return true;
     }
+    QList<int> writtenPages() const override { return {m_page}; }
+
+private:
+    int m_page = 1;
 };
 
 // Text (".txt") and dBASE (".dbf") files: every page's rows one after the
@@ -363,7 +371,7 @@ void tellLeftOut(const QString& target, const QStringList& notes) {
 // The command language's CONVERT: a report into a data file (one page
 // when page is not 0) or a data file into a new report.
 bool ConvertByCommand(const QString& from, const QString& to, int page, CReportHandle* current,
-                      QString* error) {
+                      QString* error, QStringList* leftOut) {
     const bool fromReport = isReportPath(from);
     if (fromReport == isReportPath(to)) {
         if (error) *error = LoadErrorText(63565).arg(from, to);
@@ -415,6 +423,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
             doc.Files().OnCloseDocument();
         }
         if (ok) tellLeftOut(to, notes);
+        if (ok && leftOut) *leftOut = notes;
         return ok;
     }
     // A workbook opens as the document opens it, formats and all.
@@ -437,6 +446,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         return false;
     }
     tellLeftOut(to, notes);
+    if (leftOut) *leftOut = notes;
     return true;
 }
 

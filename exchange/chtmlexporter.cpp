@@ -28,6 +28,7 @@ constexpr int kMsgUnitCode = 62864;
 constexpr int kMsgUnitName = 62865;
 constexpr int kMsgYearValue = 62866;  // .. 62869 quarter, month, day with a value
 constexpr int kMsgYear = 62037;       // .. 62040 the names alone
+constexpr int kMsgUserKeyword = 64995;
 
 // Fills the "%d", "%i", "%s" and "%.0f" of a string-table text in order
 // with texts already made; the table's texts are data and never reach
@@ -76,7 +77,7 @@ QString keywordText(CReportHandle& report, int slot, int page) {
             const CReportFile* file = report.GetReportFile();
             const QString name = file ? file->GetUserKeywordName() : QString();
             if (file && file->GetUserKeywordType() == 1) return number + u' ' + name;
-            return name + u':' + value.text;
+            return LoadErrorText(kMsgUserKeyword).arg(name, value.text);
         }
         default:
             return QString();

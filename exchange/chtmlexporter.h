@@ -66,6 +66,8 @@ public:
     QString OutputPath() const { return m_outputPath; }
     QString SourcePath() const { return m_sourcePath; }
     int PageCount() const { return m_pageCount; }
+    // The report OpenSource took, until the export releases it.
+    CReportHandle* Report() const { return m_report; }
 
     // The "#RRGGBB" text of palette index 0..15.
     static QString PaletteColour(int index);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/cellformat.h"
+#include "engine/cells_round.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
@@ -25,6 +26,11 @@ constexpr int kMsgPageDisk = 62049;
 constexpr int kMsgPageFailed = 62052;
 constexpr int kMsgFormulasAsValues = 63700;
 constexpr int kMaxDecimals = 7;
+constexpr int kMsgLossLine = 64432;  // "<kind>: <count>, the first at <place>"
+constexpr int kMsgTextsCut = 64463;
+constexpr int kMsgRounded = 64990;
+constexpr int kMsgUnderMerge = 64991;
+constexpr int kMsgSheetCell = 64992;
 
 [[noreturn]] void fail(uint32_t code, const QString& what) {
     throw XlError{code, QStringLiteral("ImportWorkbook"), what};
@@ -253,6 +259,22 @@ private:
     std::vector<const XlArea*> m_open;
 };
 
+// Counts one more cell of l, keeping the first.
+void countAt(WorkbookCellsLeftOut* l, int r, int c) {
+    if (l->count++ > 0) return;
+    l->row = r;
+    l->col = c;
+}
+
+// Whether a report cell holds number v whole: it keeps at most seven
+// decimals (nine of a percent cell's fraction). Differences below the
+// fifteen digits a double carries are no decimals of the file's.
+bool holdsDecimals(double v, bool percent) {
+    if (!std::isfinite(v)) return true;
+    const double kept = RoundedForRead(v, kMaxDecimals + (percent ? 2 : 0));
+    return std::fabs(v - kept) <= std::fabs(v) * 1e-15;
+}
+
 bool holdsValue(const XlCell& cell) {
     return cell.kind == XlCell::Number || (cell.kind == XlCell::Text && !cell.text.isEmpty());
 }
@@ -414,10 +436,25 @@ void CExcelBridge::importFormatCells(int sheet) {
     m_kinds.clear();
     const XlArea used = fittingArea(*ws);
     CReportFile* file = report->GetReportFile();
-    // The table grows to the used range where it can; cells beyond what it
-    // can hold are not visited (the value pass counts those with values).
-    if (used.r2 > file->GetRowCount()) file->AppendRows(used.r2 - file->GetRowCount());
-    if (used.c2 > file->GetColCount()) file->AppendCols(used.c2 - file->GetColCount());
+    // The table takes the size of what comes in: the used range of every
+    // sheet read and the merged areas of this one, as far as a report
+    // reaches (a new report's own size would pad a 12-row sheet to 50 rows,
+    // or leave a larger later sheet's cells out). Cells beyond what it can
+    // hold are not visited (the value pass counts those with values).
+    int rows = used.r2, cols = used.c2;
+    for (int i = 1; i <= m_sheets->sheetCount(); ++i) {
+        if (m_sheetDialog.choice == ImportSheetDialog::kOpenOne && i != sheet) continue;
+        const XlArea other = fittingArea(*m_sheets->sheet(i));
+        rows = std::max(rows, other.r2);
+        cols = std::max(cols, other.c2);
+    }
+    for (const XlArea& merged : ws->merges()) {
+        if (merged.r2 > kMaxRows || merged.c2 > kMaxCols) continue;
+        rows = std::max(rows, merged.r2);
+        cols = std::max(cols, merged.c2);
+    }
+    file->SetTableSize(uint16_t(std::clamp(rows, 1, int(kMaxRows))),
+                       uint16_t(std::clamp(cols, 1, int(kMaxCols))));
     const int lastRow = std::min<int>(used.r2, file->GetRowCount());
     const int lastCol = std::min<int>(used.c2, file->GetColCount());
 
@@ -530,6 +567,15 @@ void CExcelBridge::importDataCells(int page) {
     WorkbookCellsLeftOut formulas;  // cells that came in as their results
     formulas.sheet = ws->name();
     formulas.reason = WorkbookCellsLeftOut::Formula;
+    WorkbookCellsLeftOut rounded;  // numbers of more decimals than a cell holds
+    rounded.sheet = ws->name();
+    rounded.reason = WorkbookCellsLeftOut::Rounded;
+    WorkbookCellsLeftOut cut;  // texts longer than a cell holds
+    cut.sheet = ws->name();
+    cut.reason = WorkbookCellsLeftOut::TextCut;
+    WorkbookCellsLeftOut underMerge;  // values hidden under a merged area
+    underMerge.sheet = ws->name();
+    underMerge.reason = WorkbookCellsLeftOut::UnderMerge;
     NumberFlagsCache numberFlags;
     MergeWalk merges(ws->merges());
     for (const XlCellMap::Row& row : ws->cells().rows()) {
@@ -548,8 +594,10 @@ void CExcelBridge::importDataCells(int page) {
             // Only the first cell of a merged area shows its value; one kept
             // under the area would be invisible in the report yet count in
             // its totals.
-            if (const XlArea* merged = merges.at(c); merged && (r != merged->r1 || c != merged->c1))
+            if (const XlArea* merged = merges.at(c); merged && (r != merged->r1 || c != merged->c1)) {
+                if (holdsValue(cell)) countAt(&underMerge, r, c);
                 continue;
+            }
             int8_t& known = m_kinds[size_t(r - 1) * size_t(lastCol) + size_t(c - 1)];
             if (known == kKindUnread) known = int8_t(attribute(report, kFmtKind, r, c));
             const int kind = known;
@@ -557,16 +605,17 @@ void CExcelBridge::importDataCells(int page) {
             const bool textCell = kind == kCellText || kind == kCellLabel;
             CellValue value;  // empty: the report cell stays empty
             if (cell.kind == XlCell::Number && numberCell) {
-                value = CellValue::ofNumber(numberFlags.of(cell.style().numberFormat).percent ==
-                                                    PercentSign::Scaling
-                                                ? cell.number * 100
-                                                : cell.number);
+                const PercentSign percent = numberFlags.of(cell.style().numberFormat).percent;
+                const double v = percent == PercentSign::Scaling ? cell.number * 100 : cell.number;
+                if (!holdsDecimals(v, percent != PercentSign::None)) countAt(&rounded, r, c);
+                value = CellValue::ofNumber(v);
             } else if (cell.kind == XlCell::Number && textCell) {
                 // A number in a text cell is kept as the text it reads as.
                 value = CellValue::ofText(QString::number(cell.number, 'g', 15));
             } else if (cell.kind == XlCell::Text && textCell) {
                 // The whole text: the report keeps as much of it as a
-                // cell holds.
+                // cell holds, and what it cuts is told.
+                if (cell.text.size() > kMaxLabelChars) countAt(&cut, r, c);
                 value = CellValue::ofText(cell.text);
             } else if (cell.kind == XlCell::Text && numberCell) {
                 // A text in a number cell is its number when the whole
@@ -584,8 +633,8 @@ void CExcelBridge::importDataCells(int page) {
             report->SetCellValue(value, r, c, page, 0, 0);
         }
     }
-    if (noNumber.count > 0) m_leftOut.append(noNumber);
-    if (formulas.count > 0) m_leftOut.append(formulas);
+    for (const WorkbookCellsLeftOut* l : {&noNumber, &formulas, &rounded, &cut, &underMerge})
+        if (l->count > 0) m_leftOut.append(*l);
 }
 
 namespace qor {
@@ -632,6 +681,18 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
         if (l.reason == WorkbookCellsLeftOut::Formula) {
             lines
                 << LoadErrorText(kMsgFormulasAsValues).arg(l.sheet).arg(l.count).arg(l.firstCell());
+            continue;
+        }
+        // The losses every conversion names the same way, with the sheet
+        // in the place.
+        const QString place = LoadErrorText(kMsgSheetCell).arg(l.sheet, l.firstCell());
+        if (l.reason == WorkbookCellsLeftOut::Rounded || l.reason == WorkbookCellsLeftOut::UnderMerge) {
+            const int kind = l.reason == WorkbookCellsLeftOut::Rounded ? kMsgRounded : kMsgUnderMerge;
+            lines << LoadErrorText(kMsgLossLine).arg(LoadErrorText(kind)).arg(l.count).arg(place);
+            continue;
+        }
+        if (l.reason == WorkbookCellsLeftOut::TextCut) {
+            lines << LoadErrorText(kMsgTextsCut).arg(l.count).arg(kMaxLabelChars).arg(place);
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {

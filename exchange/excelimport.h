@@ -25,9 +25,21 @@ namespace qor {
 // are not counted. Or (TextInNumberCell) texts that met a number cell of
 // the report and read as no number: those cells stay empty. Or (Formula)
 // cells holding formulas: a report cell takes the result the file kept
-// (none leaves it empty), never the formula.
+// (none leaves it empty), never the formula. Or (Rounded) numbers with
+// more decimals than the report's seven, which come in rounded; (TextCut)
+// texts longer than a cell holds, which come in cut; (UnderMerge) values
+// under a merged area other than in its first cell, which the report
+// would hide and are not imported.
 struct WorkbookCellsLeftOut {
-    enum Reason { BeyondTable, TextInNumberCell, NotAWorksheet, Formula } reason = BeyondTable;
+    enum Reason {
+        BeyondTable,
+        TextInNumberCell,
+        NotAWorksheet,
+        Formula,
+        Rounded,
+        TextCut,
+        UnderMerge
+    } reason = BeyondTable;
     QString sheet;         // the worksheet's name
     QString part;          // NotAWorksheet: the part the sheet names
     int row = 0, col = 0;  // the first such cell, row by row, from 1

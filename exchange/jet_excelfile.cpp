@@ -12,6 +12,7 @@
 #include "exchange/workbook_model.h"
 #include "exchange/workbook_read.h"
 #include "engine/messages.h"
+#include "engine/textutil.h"
 
 namespace qor::jet {
 namespace {
@@ -66,8 +67,10 @@ private:
     static void loadBlock(const qor::XlWorksheet& sheet, const qor::XlArea& used, const QString& what,
                           LoadedTable* out) {
         const int cols = used.c2 - used.c1 + 1;
-        if (qint64(cols) * (used.r2 - used.r1 + 1) > g_areaLimit)
-            throw JetError(LoadErrorText(63553).arg(what).arg(g_areaLimit));
+        CheckWorksheetArea(what,
+                           ColumnLetters(used.c1) + QString::number(used.r1) + u':' +
+                               ColumnLetters(used.c2) + QString::number(used.r2),
+                           used.r2 - used.r1 + 1, cols);
         for (int c = 0; c < cols; ++c) {
             const qor::XlCell* head = sheet.findCell(used.r1, used.c1 + c);
             FieldInfo f;
@@ -132,6 +135,16 @@ qint64 SetWorksheetAreaLimit(qint64 values) {
 }
 
 qint64 WorksheetAreaLimit() { return g_areaLimit; }
+
+void CheckWorksheetArea(const QString& sheet, const QString& block, qint64 rows, qint64 cols) {
+    if (rows * cols <= g_areaLimit) return;
+    throw JetError(LoadErrorText(63553)
+                       .arg(sheet, block)
+                       .arg(rows)
+                       .arg(cols)
+                       .arg(rows * cols)
+                       .arg(g_areaLimit));
+}
 
 std::unique_ptr<Driver> makeExcelDriver(const QString& path) {
     try {

@@ -37,6 +37,8 @@ constexpr qint64 kMaxLotusBytes = qint64(64) << 20;
 constexpr int kMaxLotusRecords = 8191;  // 8,192 rows less the names
 constexpr int kMaxLotusFields = 256;
 constexpr int kMaxLotusSheets = 256;
+constexpr int kMsgRecordPastEnd = 64993;
+constexpr int kMsgNoEndRecord = 64994;
 
 // The character code page 437 gives each byte, and back.
 struct Cp437 {
@@ -274,10 +276,8 @@ public:
             c1 = std::min(c1, pos.second);
             c2 = std::max(c2, pos.second);
         }
-        if (qint64(c2 - c1 + 1) * (r2 - r1 + 1) > WorksheetAreaLimit())
-            throw JetError(LoadErrorText(63553)
-                               .arg(sheet->name)
-                               .arg(WorksheetAreaLimit()));
+        CheckWorksheetArea(sheet->name, cellName(r1, c1) + QStringLiteral("..") + cellName(r2, c2),
+                           r2 - r1 + 1, c2 - c1 + 1);
         // One pass over the cells (in row order) for the names and types,
         // one to place the values.
         const int cols = c2 - c1 + 1;
@@ -321,6 +321,24 @@ bool looksLikeLotus(const QByteArray& b) {
            quint8(b[3]) == 0 && quint8(b[5]) == 0x10 && quint8(b[4]) <= 0x05;
 }
 
+// Walks the records up to the end-of-file record: libwps reads what comes
+// before a damaged record and says nothing, so a file cut short or with a
+// record running past its end would come in as part of itself.
+void checkRecords(const QByteArray& b, const QString& path) {
+    constexpr quint16 kEndOfFile = 0x0001;
+    qsizetype at = 0;
+    while (at < b.size()) {
+        if (b.size() - at < 4) throw JetError(LoadErrorText(kMsgRecordPastEnd).arg(path).arg(at));
+        const quint16 type = quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
+        const qsizetype length = quint8(b[at + 2]) | quint8(b[at + 3]) << 8;
+        if (length > b.size() - at - 4)
+            throw JetError(LoadErrorText(kMsgRecordPastEnd).arg(path).arg(at));
+        if (type == kEndOfFile) return;
+        at += 4 + length;
+    }
+    throw JetError(LoadErrorText(kMsgNoEndRecord).arg(path).arg(at));
+}
+
 QMutex g_parseLock;
 
 }  // namespace
@@ -338,6 +356,7 @@ std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
     if (!looksLikeLotus(bytes))
         throw JetError(LoadErrorText(63596).arg(path));
+    checkRecords(bytes, path);
     Collector collector;
     {
         QMutexLocker lock(&g_parseLock);

@@ -138,6 +138,46 @@ QVariant valueOf(int type, const char* text, int length) {
     }
 }
 
+// A Jet 4 text as a page holds it: UTF-16LE, or "compressed" (FF FE, then
+// runs of one-byte characters and, after each 0 byte, runs of two-byte
+// ones, in turn).
+QString jet4Text(const unsigned char* p, int len) {
+    QString out;
+    if (len >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        bool oneByte = true;
+        for (int i = 2; i < len;) {
+            if (p[i] == 0) {
+                oneByte = !oneByte;
+                ++i;
+            } else if (oneByte) {
+                out += QChar(p[i++]);
+            } else if (i + 1 < len) {
+                out += QChar(char16_t(p[i] | p[i + 1] << 8));
+                i += 2;
+            } else {
+                break;
+            }
+        }
+        return out;
+    }
+    for (int i = 0; i + 1 < len; i += 2) out += QChar(char16_t(p[i] | p[i + 1] << 8));
+    return out;
+}
+
+// Whether raw is the text the library printed as printed, each half of a
+// pair beyond the basic plane printed as "?" (the only difference there
+// may be).
+bool sameButPairs(const QString& raw, const QString& printed) {
+    if (raw.size() != printed.size()) return false;
+    bool pairs = false;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == printed[i]) continue;
+        if (!raw[i].isSurrogate() || printed[i] != u'?') return false;
+        pairs = true;
+    }
+    return pairs;
+}
+
 int daoTypeOf(int mdbType) {
     switch (mdbType) {
         case MDB_BOOL:
@@ -251,6 +291,21 @@ public:
                     const double shown = printed.toDouble();
                     if (std::isfinite(raw) &&
                         std::fabs(raw - shown) <= 1e-13 * std::max(1.0, std::fabs(raw))) {
+                        row.append(raw);
+                        continue;
+                    }
+                }
+                if (jet4() && type == MDB_TEXT && col->cur_value_len > 0 &&
+                    col->cur_value_start >= 0 &&
+                    col->cur_value_start + col->cur_value_len <= int(sizeof m_mdb->pg_buf)) {
+                    // The library converts texts as UCS-2, which has no
+                    // characters beyond the basic plane: it prints "?" for
+                    // each half of such a pair. The page's bytes give them
+                    // whole; taken only when they agree with the printed text.
+                    const QString raw = jet4Text(
+                        reinterpret_cast<const unsigned char*>(m_mdb->pg_buf) + col->cur_value_start,
+                        col->cur_value_len);
+                    if (sameButPairs(raw, printed.toString())) {
                         row.append(raw);
                         continue;
                     }

@@ -70,6 +70,10 @@ struct NamedTable {
 // previous limit (4,000,000 at start).
 qint64 SetWorksheetAreaLimit(qint64 values);
 qint64 WorksheetAreaLimit();
+// JetError naming the sheet, its block ("A1:C9") and its size when a table
+// of rows x cols values would pass the limit: the values a sheet holds may
+// be few while the block they spread over is not.
+void CheckWorksheetArea(const QString& sheet, const QString& block, qint64 rows, qint64 cols);
 
 // The driver of a workbook file (.xls or .xlsx, by content): one table
 // "<sheet>$" per worksheet and one per name the workbook defines for a

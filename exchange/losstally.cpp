@@ -70,10 +70,10 @@ bool hasSuffix(const QString& path, const char* suffix) {
 void TallyReportLosses(CReportHandle& report, const QString& target, QStringList* notes,
                        const QList<int>& pages) {
     const bool ownXml = hasSuffix(target, "xml");
+    // A workbook holds placed keywords as label texts; an HTML page shows
+    // them in their cells as the report does, and like a data file keeps
+    // no formula and no keyword without a cell.
     const bool workbook = hasSuffix(target, "xls") || hasSuffix(target, "xlsx");
-    // An HTML file shows one page as it looks; what it leaves out is told
-    // by its writer.
-    if (hasSuffix(target, "htm") || hasSuffix(target, "html")) return;
     QList<int> written = pages;
     if (written.isEmpty())
         for (int p = 1; p <= report.GetPageCount(); ++p) written << p;

@@ -41,7 +41,8 @@ qsizetype CharactersOutsideCp936(const QString& text);
 // Adds to notes what the type of target (by its extension) cannot hold of
 // the report itself, whoever writes it: the own XML keeps formulas and the
 // keywords of keyword cells, data files carry values and placed keywords
-// (as fields), a workbook keeps neither formulas nor keywords (a placed one
+// (as fields), an HTML page values and placed keywords (in their cells),
+// a workbook keeps neither formulas nor keywords (a placed one
 // becomes a label's text). pages lists the pages written (empty: all).
 void TallyReportLosses(CReportHandle& report, const QString& target, QStringList* notes,
                        const QList<int>& pages = {});

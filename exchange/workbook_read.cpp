@@ -1231,7 +1231,9 @@ private:
                 cell.kind = XlCell::Number;
                 cell.number = b == u"1" || b == u"true" ? 1 : 0;
             } else if (type == "e") {
-                // An error value has no number or text to give.
+                // An error value comes in as the text the workbook shows
+                // ("#N/A"), so that the report shows it too.
+                setText(&cell, qstr(text).trimmed(), r, col);
             } else if (type == "d") {
                 setText(&cell, isoDateText(qstr(text).trimmed(), style), r, col);
             } else {

@@ -567,6 +567,20 @@ private:
         return (rk & 1) ? v / 100 : v;
     }
 
+    // The text of an error code (BOOLERR, a formula's error result); an
+    // unknown code gives the text of the workbook's catch-all error.
+    static XlCell errorText(int code) {
+        static constexpr std::pair<int, const char*> kTexts[] = {
+            {0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
+            {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"}};
+        XlCell c;
+        c.kind = XlCell::Text;
+        c.text = QStringLiteral("#VALUE!");
+        for (const auto& [k, t] : kTexts)
+            if (k == code) c.text = QLatin1String(t);
+        return c;
+    }
+
     static XlCell number(double v) {
         XlCell c;
         c.kind = XlCell::Number;
@@ -655,8 +669,9 @@ private:
                 case kBoolErr: {
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     const int value = r.u8();
-                    // Booleans come through as 1 and 0; an error has no value.
-                    place(r, row, col, xf, r.u8() ? XlCell{} : number(value ? 1 : 0));
+                    // Booleans come through as 1 and 0, an error as the
+                    // text the workbook shows.
+                    place(r, row, col, xf, r.u8() ? errorText(value) : number(value ? 1 : 0));
                     break;
                 }
                 case kFormula: {
@@ -672,6 +687,8 @@ private:
                             place(r, row, col, xf, formulaResult(XlCell{}));
                         } else if (kind == 1) {
                             place(r, row, col, xf, formulaResult(number(uchar(result[2]) ? 1 : 0)));
+                        } else if (kind == 2) {
+                            place(r, row, col, xf, formulaResult(errorText(uchar(result[2]))));
                         } else {
                             place(r, row, col, xf, formulaResult(XlCell{}));
                         }

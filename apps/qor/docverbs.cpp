@@ -75,38 +75,6 @@ private:
     QStringList m_leftOut;
 };
 
-// Progress the document's writers report (a status bar's worth) is kept
-// back; it is shown only when the verb fails, where it may say why.
-class TracesKept {
-public:
-    TracesKept() {
-        // Not printed as they come either (QT_LOGGING_RULES still can).
-        QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=false"));
-        m_previous = setTraceHook([this](const QString& text) {
-            const QMutexLocker lock(&m_mutex);  // writers may report from other threads
-            m_lines << text.trimmed();
-        });
-    }
-    ~TracesKept() { setTraceHook(m_previous); }
-    TracesKept(const TracesKept&) = delete;
-    TracesKept& operator=(const TracesKept&) = delete;
-    // The last few lines, for a failure.
-    // What a message box says as well is printed once, with the messages.
-    void showOn(const char* verb, Output* out, const QStringList& told) const {
-        const QMutexLocker lock(&m_mutex);
-        QStringList lines;
-        for (const QString& line : m_lines)
-            if (!told.contains(line) && !lines.contains(line)) lines << line;
-        for (qsizetype i = std::max<qsizetype>(0, lines.size() - 5); i < lines.size(); ++i)
-            out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), lines[i]);
-    }
-
-private:
-    TraceHook m_previous;
-    mutable QMutex m_mutex;
-    QStringList m_lines;
-};
-
 // Closes the document however the verb ends, so that no in-use mark stays.
 struct DocCloser {
     CQorsDoc& doc;

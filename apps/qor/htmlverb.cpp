@@ -7,6 +7,7 @@
 #include "apps/qor/verbs.h"
 #include "engine/textutil.h"
 #include "exchange/chtmlexporter.h"
+#include "exchange/losstally.h"
 #include "platform/uiservices.h"
 
 namespace qor::app {
@@ -78,6 +79,12 @@ int verbExportHtml(const QStringList& args, Output* out) {
             }
         }
     }
+    // What the pages cannot carry (formulas, keywords without a cell) is
+    // counted while the exporter holds the report, and makes the exit
+    // code 3 as for qor convert.
+    QStringList leftOut;
+    if (CReportHandle* report = exporter.Report())
+        TallyReportLosses(*report, QStringLiteral("page.html"), &leftOut, pages);
     exporter.SetPagesFolder(pos[1]);
     exporter.SetPageSelection(pages);
     if (!exporter.ExportPages()) return 1;
@@ -85,7 +92,9 @@ int verbExportHtml(const QStringList& args, Output* out) {
     out->text += QStringLiteral("wrote %1 pages into %2\n")
                      .arg(written)
                      .arg(QDir::toNativeSeparators(pos[1]));
-    return 0;
+    for (const QString& line : leftOut)
+        out->err += QStringLiteral("qor export-html: left out: %1\n").arg(line);
+    return leftOut.isEmpty() ? 0 : 3;
 }
 
 }  // namespace qor::app

@@ -89,7 +89,7 @@ constexpr const char* kUsage =
         "      drill from a cell with ledger calls (QC, QM, FS, JE...) to the detail\n"
         "      ledger; prints the account codes, period and include flag handed over\n"
         "Command language:\n"
-        "  qor run SCRIPT.shl [REPORT]\n"
+        "  qor run SCRIPT.shl [REPORT] [--progress]\n"
         "      run a script of commands against the report (saved when the script succeeds)\n"
         "  qor help [VERB] | qor --help\n"
         "      this text, or the usage of one verb\n"

@@ -1,6 +1,8 @@
-// qor run SCRIPT.shl [REPORT]: a script of the command language against a
+// qor run SCRIPT.shl [REPORT] [--progress]: a script of the command language against a
 // report, the way the desktop application runs a batch file.
 #include <QFileInfo>
+#include <optional>
+#include <unistd.h>
 
 #include "apps/qor/verbs.h"
 #include "cmdlang/ccalcinterpreter.h"
@@ -36,8 +38,10 @@ public:
         };
         m_ci.SetSubsystemHooks(hooks);
         UiServices ui = uiServices();
+        // Nobody sits at a run: a question takes its default answer and
+        // is not printed; what is only told is printed.
         ui.messageBox = [out](const MessageRequest& r) {
-            out->text += r.text + u'\n';
+            if (r.buttons == MsgButtons::Ok) out->text += r.text + u'\n';
             return r.defaultAnswer;
         };
         m_savedUi = installUiServices(ui);
@@ -70,8 +74,17 @@ QString statusLine(const QString& what, uint16_t status, const QString& detail =
 
 }  // namespace
 
-int verbRun(const QStringList& args, Output* out) {
-    if (args.isEmpty() || args.size() > 2) {
+int verbRun(const QStringList& given, Output* out) {
+    QStringList args;
+    bool progress = false;
+    for (const QString& a : given) {
+        if (a == u"--progress")
+            progress = true;
+        else
+            args << a;
+    }
+    if (args.isEmpty() || args.size() > 2 || args[0].startsWith(u"--") ||
+        (args.size() == 2 && args[1].startsWith(u"--"))) {
         out->err += QStringLiteral("qor run: give a script and, optionally, a report\n");
         return 2;
     }
@@ -103,11 +116,18 @@ int verbRun(const QStringList& args, Output* out) {
         if (report->GetPageCount() > 0 && report->GetCurPage() < 1) report->SetCurPage(1);
     }
 
+    // The writers' progress lines are for someone watching: a terminal, or
+    // whoever asks with --progress. Otherwise they are shown only when the
+    // run fails.
+    std::optional<TracesKept> traces;
+    if (!progress && !isatty(STDERR_FILENO)) traces.emplace();
     RunSession session(out);
     session.ci().SetReport(report.get());
+    const int lossesBefore = session.ci().ConversionLosses();
     QString error;
     if (!session.ci().RunBatchFile(script, &error)) {
         // Nothing is saved: the report file stays as it was before the run.
+        if (traces) traces->showOn("run", out);
         out->err +=
             QStringLiteral("qor run: %1 (error %2)\n").arg(error).arg(session.ci().LastErrorCode());
         return 1;
@@ -119,7 +139,9 @@ int verbRun(const QStringList& args, Output* out) {
             return 1;
         }
     }
-    return 0;
+    // A conversion of the script wrote its file but left something out
+    // (listed above): the run tells it as qor convert does.
+    return session.ci().ConversionLosses() > lossesBefore ? 3 : 0;
 }
 
 }  // namespace qor::app

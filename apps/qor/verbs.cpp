@@ -12,6 +12,25 @@
 
 namespace qor::app {
 
+TracesKept::TracesKept() {
+    QLoggingCategory::setFilterRules(QStringLiteral("qor.trace.debug=false"));
+    m_previous = setTraceHook([this](const QString& text) {
+        const QMutexLocker lock(&m_mutex);  // writers may report from other threads
+        m_lines << text.trimmed();
+    });
+}
+
+TracesKept::~TracesKept() { setTraceHook(m_previous); }
+
+void TracesKept::showOn(const char* verb, Output* out, const QStringList& told) const {
+    const QMutexLocker lock(&m_mutex);
+    QStringList lines;
+    for (const QString& line : m_lines)
+        if (!told.contains(line) && !lines.contains(line)) lines << line;
+    for (qsizetype i = std::max<qsizetype>(0, lines.size() - 5); i < lines.size(); ++i)
+        out->err += QStringLiteral("qor %1: %2\n").arg(QLatin1String(verb), lines[i]);
+}
+
 namespace {
 
 QString statusLine(const QString& what, uint16_t status, const QString& detail = {}) {

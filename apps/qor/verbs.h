@@ -3,15 +3,37 @@
 // verb, writes what it has to say into Output and returns the exit code
 // (0 done, 1 failed, 2 usage error, 3 done with something left out).
 
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
+
+#include "engine/messages.h"
 
 namespace qor::app {
 
 struct Output {
     QString text;  // for stdout
     QString err;   // for stderr
+};
+
+// Progress the document's writers report (a status bar's worth) is kept
+// back while one lives; it is shown only when the verb fails, where it may
+// say why. Not printed as it comes either (QT_LOGGING_RULES still can).
+class TracesKept {
+public:
+    TracesKept();
+    ~TracesKept();
+    TracesKept(const TracesKept&) = delete;
+    TracesKept& operator=(const TracesKept&) = delete;
+    // The last few lines, for a failure. What a message box says as well
+    // is printed once, with the messages.
+    void showOn(const char* verb, Output* out, const QStringList& told = {}) const;
+
+private:
+    TraceHook m_previous;
+    mutable QMutex m_mutex;
+    QStringList m_lines;
 };
 
 // Reads the value of --pages ("2,5") after args[at]: page numbers from 1,
@@ -98,8 +120,11 @@ int verbLedger(const QStringList& args, Output* out);
 
 // Runs a script of the command language (runverb.cpp) against the report
 // given, saving it when the whole script succeeded; variables LIST MEMORY
-// shows and messages go to standard output. Exit code 1 when a line
-// failed (nothing is saved then), 2 for a usage error.
+// shows and messages go to standard output; questions take their default
+// answers unasked, and the writers' progress lines go to standard error
+// only with --progress or on a terminal. Exit code 1 when a line failed
+// (nothing is saved then), 2 for a usage error, 3 when a CONVERT wrote
+// its file but left something out.
 int verbRun(const QStringList& args, Output* out);
 
 // Ties a report to an audit-office statement and writes its mapping, as

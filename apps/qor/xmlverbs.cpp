@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "engine/status.h"
 #include "exchange/losstally.h"
+#include "exchange/xmlfailure.h"
 #include "exchange/ownxml_export.h"
 #include "exchange/ownxml_import.h"
 
@@ -132,7 +133,8 @@ int verbImportXml(const QStringList& args, Output* out) {
     const QString reportPath = ReportPathWithExtension(args[1]);
     // The import reads the whole file once; here only its root is looked at.
     if (!HasOwnXmlRoot(source)) {
-        out->err += failureLine("import-xml", 62017, source);
+        out->err += QStringLiteral("qor import-xml: %1\n")
+                        .arg(XmlFailureLine(source, LoadErrorText(62017), QString()));
         return 1;
     }
     // The import fills a new report; an existing one is never replaced.
@@ -151,7 +153,10 @@ int verbImportXml(const QStringList& args, Output* out) {
         }
         const OwnXmlImportResult r = ImportOwnXmlReport(report, source);
         if (!r.result) {
-            out->err += failureLine("import-xml", r.messageId, r.detail);
+            out->err += QStringLiteral("qor import-xml: %1\n")
+                            .arg(XmlFailureLine(source, r.messageId ? LoadErrorText(r.messageId)
+                                                                    : QString(),
+                                                r.detail));
         } else if (const uint16_t s = report.Save()) {
             out->err += QStringLiteral("qor import-xml: %1: %2\n").arg(reportPath, StatusText(s));
         } else {

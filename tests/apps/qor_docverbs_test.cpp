@@ -284,6 +284,17 @@ TEST(QorConvert, RoundTripsKeepEveryValueOrNameWhatTheyLeftOut) {
         const QString pages = out(qor(dir, "pages " + type + ".rep"));
         EXPECT_EQ(pages.contains("page 3: 2=2024"), type == "xml") << pages.toStdString();
     }
+    // An HTML page shows values and the keywords of keyword cells; its
+    // formulas and keywords without a cell are named as for every type.
+    const auto htm = qor(dir, "convert r.rep r.htm");
+    ASSERT_EQ(htm.exitCode, 3) << err(htm).toStdString();
+    EXPECT_TRUE(err(htm).contains(formulas)) << err(htm).toStdString();
+    EXPECT_FALSE(err(htm).contains(placed)) << err(htm).toStdString();
+    const auto html = qor(dir, "export-html r.rep html");
+    ASSERT_EQ(html.exitCode, 3) << err(html).toStdString();
+    EXPECT_TRUE(err(html).contains("qor export-html: " + formulas)) << err(html).toStdString();
+    EXPECT_TRUE(err(html).contains("qor export-html: " + unplaced)) << err(html).toStdString();
+    EXPECT_EQ(err(html).count("left out:"), 2) << err(html).toStdString();
 }
 
 TEST(QorConvert, ValuesOnlyIsForBinaryWorkbooksAlone) {

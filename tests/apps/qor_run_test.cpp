@@ -62,3 +62,32 @@ TEST(QorRun, AFailingLineSavesNothing) {
 }
 
 }  // namespace
+
+// A script's CONVERT that leaves something out makes the run's exit code 3
+// (a failure stays 1). Nobody sits at a run: the question whether the
+// formats go too is answered with its default and not printed, and the
+// workbook writer's progress lines appear only when asked for.
+TEST(QorRun, AConversionThatLosesSomethingExits3AndAsksNothing) {
+    const QString dir = qortest::freshDir("qor-run-convert");
+    const QString report = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", report, "--rows", "3", "--cols", "3", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(qor({"keyword", report, "1", "unit-name", "北京", "--text"}).exitCode, 0);
+    QFile script(dir + "/conv.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("LET A1 = 5\nCONVERT \"r.rep\" TO \"r.xls\"\n");
+    script.close();
+    for (const bool progress : {false, true}) {
+        SCOPED_TRACE(progress ? "--progress" : "no terminal");
+        QFile::remove(dir + "/r.xls");
+        QStringList args{"run", script.fileName(), report};
+        if (progress) args << "--progress";
+        const qortest::ProcessResult ran = qor(args);
+        const QString out = QString::fromUtf8(ran.out), err = QString::fromUtf8(ran.err);
+        EXPECT_EQ(ran.exitCode, 3) << qPrintable(out) << qPrintable(err);
+        // The unit name is placed in no cell: named once.
+        EXPECT_EQ(out.count(QStringLiteral("未放在单元中的表页关键字")), 1) << qPrintable(out);
+        EXPECT_FALSE(out.contains(QStringLiteral("是否同时将格式转换为Excel"))) << qPrintable(out);
+        EXPECT_EQ(err.contains(QStringLiteral("正在保存第")), progress) << qPrintable(err);
+        EXPECT_TRUE(QFile::exists(dir + "/r.xls"));
+    }
+}

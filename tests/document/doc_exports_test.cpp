@@ -150,7 +150,8 @@ TEST(DocExports, ConvertCommandCarriesTheValuesOfAReportInFormatState) {
         SCOPED_TRACE(t.suffix);
         const QString out = dir + "/q." + t.suffix;
         QString error;
-        ASSERT_TRUE(convert(rep, out, 0, nullptr, &error)) << qPrintable(error);
+        QStringList leftOut;
+        ASSERT_TRUE(convert(rep, out, 0, nullptr, &error, &leftOut)) << qPrintable(error);
         const QString got = valuesByReader(out);
         if (!got.isEmpty()) {
             EXPECT_EQ(got, QString::fromLatin1(t.expected));
@@ -162,7 +163,9 @@ TEST(DocExports, ConvertCommandCarriesTheValuesOfAReportInFormatState) {
     ASSERT_TRUE(open.Files().OnOpenDocument(rep));
     ASSERT_FALSE(open.IsDataState());
     QString error;
-    ASSERT_TRUE(convert(rep, dir + "/open.txt", 0, open.GetReport(), &error)) << qPrintable(error);
+    QStringList leftOut;
+    ASSERT_TRUE(convert(rep, dir + "/open.txt", 0, open.GetReport(), &error, &leftOut))
+        << qPrintable(error);
     EXPECT_TRUE(fileHolds(dir + "/open.txt", "-7.25"));
     EXPECT_TRUE(open.GetReport()->IsFormatState());
 }

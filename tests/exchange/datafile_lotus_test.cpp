@@ -91,7 +91,10 @@ print(lines[:4])
     const qint64 old = SetWorksheetAreaLimit(100);
     QString error;
     EXPECT_EQ(GetDataTableFieldInfo(&info, path, QStringLiteral("Sheet2:"), 0, &error), 0);
-    EXPECT_TRUE(error.contains(QStringLiteral("数值超过100个"))) << error.toStdString();
+    // The message says the limit is about the block the values spread over.
+    EXPECT_TRUE(error.contains(QStringLiteral("超过一个表最多的100个"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QStringLiteral("A1..B8192有8192行2列，共16384个值")))
+        << error.toStdString();
     SetWorksheetAreaLimit(old);
 }
 

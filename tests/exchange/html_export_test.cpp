@@ -208,7 +208,7 @@ TEST_F(HtmlExport, EveryPageGetsItsOwnFileWithTheTableOfThatPage) {
     EXPECT_EQ(cell(4, 0)["text"].toString(), QStringLiteral("L3"));
     EXPECT_EQ(cell(2, 0)["align"].toString(), QStringLiteral("left"));
     EXPECT_EQ(cell(5, 0)["text"].toString(), QStringLiteral("2004 年"));
-    EXPECT_EQ(cell(5, 1)["text"].toString(), QStringLiteral("单位名称:A&B"));
+    EXPECT_EQ(cell(5, 1)["text"].toString(), QStringLiteral("单位名称：A&B"));
     for (const QJsonValue& c : rows[6].toArray()) {
         EXPECT_TRUE(c.toObject()["br"].toBool());
         EXPECT_TRUE(c.toObject()["style"].toString().contains(QStringLiteral("border-bottom")));

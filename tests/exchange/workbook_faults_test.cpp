@@ -57,7 +57,7 @@ TEST_F(WorkbookFaults, ASheetThatFailsIsCounted) {
     EXPECT_EQ(told.size(), 1);
 }
 
-TEST_F(WorkbookFaults, AValueHiddenUnderAMergedAreaIsNotImported) {
+TEST_F(WorkbookFaults, AValueHiddenUnderAMergedAreaIsNotImportedAndTold) {
     XlWorkbook wb(1);
     XlWorksheet* s = wb.sheet(1);
     s->range(QStringLiteral("A1:C2")).merge();
@@ -69,7 +69,12 @@ TEST_F(WorkbookFaults, AValueHiddenUnderAMergedAreaIsNotImported) {
     const QString path = dir + QStringLiteral("/hidden.xls");
     wb.saveAs(path);
     auto h = oxtest::newReport(dir + QStringLiteral("/r.rep"), 3, 4);
-    ASSERT_EQ(ImportExcelWorkbook(h.get(), path, nullptr), 1);
+    QList<WorkbookCellsLeftOut> leftOut;
+    ASSERT_EQ(ImportExcelWorkbook(h.get(), path, nullptr, nullptr, &leftOut), 2);
+    ASSERT_EQ(leftOut.size(), 1);
+    EXPECT_EQ(leftOut[0].reason, WorkbookCellsLeftOut::UnderMerge);
+    EXPECT_EQ(leftOut[0].count, 2);
+    EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("B1"));
     CellValue v;
     ASSERT_EQ(h->GetCellValue(&v, 1, 1, 1), 0);
     EXPECT_EQ(v.number, 5);

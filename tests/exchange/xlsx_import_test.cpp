@@ -162,24 +162,25 @@ TEST_F(XlsxImport, AllSheetsIntoPagesWithTheFirstSheetsFormat) {
     CReportHandle& r = *h;
     QString error;
     QList<WorkbookCellsLeftOut> leftOut;
-    // The second sheet's E4 and F5 lie beyond the table the first sheet's
-    // format gives, and the third sheet's A2 holds a word where the report
-    // holds numbers: the import says so.
+    // The table reaches the second sheet's E4 and F5 too; its F5 and the
+    // third sheet's A2 hold words where the first sheet's format has
+    // number cells: the import says so.
     ASSERT_EQ(ImportExcelWorkbook(&r, book, nullptr, &error, &leftOut), 2)
         << error.toStdString();
     ASSERT_EQ(leftOut.size(), 2);
+    EXPECT_EQ(leftOut[0].reason, WorkbookCellsLeftOut::TextInNumberCell);
     EXPECT_EQ(leftOut[0].sheet, QStringLiteral("第二"));
-    EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("E4"));
-    EXPECT_EQ(leftOut[0].count, 2);
+    EXPECT_EQ(leftOut[0].firstCell(), QStringLiteral("F5"));
+    EXPECT_EQ(leftOut[0].count, 1);
     EXPECT_EQ(leftOut[1].reason, WorkbookCellsLeftOut::TextInNumberCell);
     EXPECT_EQ(leftOut[1].sheet, QStringLiteral("第三"));
     EXPECT_EQ(leftOut[1].firstCell(), QStringLiteral("A2"));
     EXPECT_EQ(leftOut[1].count, 1);
     EXPECT_TRUE(LeftOutCellsMessage(leftOut).contains(QStringLiteral("工作表“第三”：1个单元")));
 
-    // The table grew to the used range A1:D5.
+    // The table is the sheets' used ranges, A1:F5.
     EXPECT_EQ(r.GetRowCount(), 5);
-    EXPECT_EQ(r.GetColCount(), 4);
+    EXPECT_EQ(r.GetColCount(), 6);
     EXPECT_EQ(r.GetPageCount(), 3);
     EXPECT_EQ(r.GetCurPage(), 1);
     EXPECT_FALSE(r.IsFormatState());
@@ -272,7 +273,9 @@ TEST_F(XlsxImport, OneChosenSheetFromE4IntoPageOne) {
     EXPECT_EQ(host.seenCount, 3);
     EXPECT_EQ(host.added, std::vector<int>{1});
     EXPECT_EQ(r.GetPageCount(), 1);
-    EXPECT_EQ(r.GetRowCount(), 10);
+    // The table is as large as the chosen sheet, not as the new report was.
+    EXPECT_EQ(r.GetRowCount(), 5);
+    EXPECT_EQ(r.GetColCount(), 6);
 
     // Rows 1..3 and columns A..D are left as they were.
     uint16_t height = 0, width = 0;
@@ -468,7 +471,8 @@ TEST_F(XlsxImport, InlineAndRichStringsAndPositionlessCells) {
     EXPECT_EQ(ws->findCell(1, 1)->text, QStringLiteral("in"));
     EXPECT_EQ(ws->findCell(1, 2)->text, QStringLiteral("rich"));
     EXPECT_EQ(ws->findCell(1, 3)->text, QStringLiteral("f"));
-    EXPECT_EQ(ws->findCell(1, 4), nullptr);  // an error value has no value
+    ASSERT_TRUE(ws->findCell(1, 4));  // an error value as the text the workbook shows
+    EXPECT_EQ(ws->findCell(1, 4)->text, QStringLiteral("#DIV/0!"));
 }
 
 TEST_F(XlsxImport, DamagedAndAbsurdFilesGiveCleanErrors) {
