@@ -412,6 +412,8 @@ struct KeptTable {
     QList<FieldInfo> fields;
     qint64 records = 0;
     QList<QVariantList> rows;
+    // A text file's first line read as names that no cell will show.
+    QString namesLine;
 };
 
 // Keeps the first records of a table read record by record, and asks for
@@ -423,6 +425,18 @@ public:
     bool record(const QVariantList& row) override {
         m_table->rows.append(row);
         return m_table->rows.size() < kMaxRows;
+    }
+    // Names that are the column letters (what a report's own export
+    // writes) or empty hold nothing the report lacks; any other is a line
+    // of the file the report will not show.
+    void namesFromFirstLine(const QStringList& names) override {
+        for (qsizetype c = 0; c < names.size(); ++c) {
+            const QString name = names.at(c).trimmed();
+            if (!name.isEmpty() && name.compare(ColumnLetters(int(c + 1)), Qt::CaseInsensitive) != 0) {
+                m_table->namesLine = names.join(u',');
+                return;
+            }
+        }
     }
 
 private:
@@ -574,7 +588,10 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
             writeFailed(e, error);
             return 0;
         }
-        return fillReport({table}, report, error, notes);
+        if (!fillReport({table}, report, error, notes)) return 0;
+        if (notes && !table.namesLine.isEmpty())
+            notes->append(LoadErrorText(65040).arg(table.name, table.namesLine));
+        return 1;
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;

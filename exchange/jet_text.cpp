@@ -223,6 +223,11 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     const qsizetype columns =
         std::max({header.size(), qsizetype(def.columns.size()), qsizetype(seen.size())});
     if (columns > kMaxColumns) throw JetError(LoadErrorText(63518));
+    if (!layout && def.colNameHeader && headerRead) {
+        QStringList names;
+        for (const csv::Field& f : header) names.append(f.text);
+        sink.namesFromFirstLine(names);
+    }
 
     QList<FieldInfo> fields;
     QSet<QString> names;
