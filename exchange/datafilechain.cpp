@@ -213,6 +213,13 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     // The whole report carries its placed keywords as fields of its own;
     // one page ("SHEET") does not.
     const QList<KeywordField> keywords = page == 0 ? keywordFieldsOf(report) : QList<KeywordField>();
+    // A cell covered by a combined area shows nothing whatever it holds.
+    const bool anyCombined = !report->GetReportFile()->Format().combined.empty();
+    const auto covered = [report](int r, int c) {
+        CellArea area;
+        return report->GetCombinedArea(CellArea::cell(r, c), &area) == 1 &&
+               (area.first.row != r || area.first.col != c);
+    };
     QMap<std::pair<int, int>, QList<FieldInfo>> columnFields;
     try {
         for (int p = first; p <= last; ++p) {
@@ -254,6 +261,10 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
                 QVariant* record = row.data();
                 for (int c = 1; c <= cols; ++c) {
                     if (!wanted[size_t(c - 1)]) continue;
+                    if (anyCombined && covered(r, c)) {
+                        record[c - 1].clear();
+                        continue;
+                    }
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
                         throw ReadFailure{LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p)};
