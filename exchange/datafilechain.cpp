@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QMap>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/cellformat.h"
@@ -297,6 +299,37 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     }
     return 1;
 }
+
+// Counts, column by column, the numbers put into a text field (a column
+// that also holds a text or label cell): every data file keeps such a
+// field's values as texts, so they come back as text cells. Reads the
+// text fields only.
+class NumbersInTextFields : public PageTables {
+public:
+    void begin(const QString&, const QList<FieldInfo>& fields) override { m_fields = fields; }
+    bool wants(int field) const override { return field < m_fields.size() && !isNumber(m_fields.at(field).type); }
+    void record(const QVariantList& row) override {
+        for (qsizetype c = 0; c < row.size() && c < m_fields.size(); ++c)
+            if (row.at(c).typeId() == QMetaType::Double && !isNumber(m_fields.at(c).type))
+                ++m_counts[m_fields.at(c).name];
+    }
+    // The line naming the columns and their counts; "" when there are none.
+    QString note() const {
+        if (m_counts.isEmpty()) return QString();
+        QStringList columns;
+        // Column letters in the report's order: shorter first.
+        QStringList names = m_counts.keys();
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+        for (const QString& name : names) columns.append(LoadErrorText(65042).arg(name).arg(m_counts.value(name)));
+        return LoadErrorText(65041).arg(columns.join(LoadErrorText(65043)));
+    }
+
+private:
+    QList<FieldInfo> m_fields;
+    QHash<QString, qint64> m_counts;
+};
 
 // The pages into a working database, a page's table and records one
 // transaction.
@@ -609,13 +642,10 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
     }
 }
 
-int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
-    if (!report || path.isEmpty()) return 0;
-    if (!DataFileChainWrites(path)) {
-        if (error) *error = notInstalled(path);
-        return 0;
-    }
-    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+namespace {
+
+int exportReportToDataFile(CReportHandle* report, const QString& path, const QString& full, int page,
+                           QString* error, QStringList* notes) {
     // A data file is one table: the pages follow one another as records.
     auto pagesInOne = [&] {
         if (page == 0 && report->GetPageCount() > 1 && notes)
@@ -638,6 +668,22 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         if (error) *error = e.message();
         return 0;
     }
+}
+
+}  // namespace
+
+int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
+    if (!report || path.isEmpty()) return 0;
+    if (!DataFileChainWrites(path)) {
+        if (error) *error = notInstalled(path);
+        return 0;
+    }
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    NumbersInTextFields mixed;
+    if (notes && !walkReportPages(report, page, mixed, error)) return 0;
+    if (!exportReportToDataFile(report, path, full, page, error, notes)) return 0;
+    if (notes && !mixed.note().isEmpty()) notes->append(mixed.note());
+    return 1;
 }
 
 int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int page, QString* error,

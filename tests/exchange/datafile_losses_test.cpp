@@ -109,6 +109,67 @@ TEST(DataFileLosses, TextFirstLineReachesTheReportOrIsNamed) {
     EXPECT_EQ(shown(*named.report, 2, 2), QStringLiteral("-20.25"));
 }
 
+// A file that is no text in any encoding the reader takes is refused with
+// the reason; text in each of them comes in whole.
+TEST(DataFileLosses, BytesThatAreNoTextAreRefusedTextInEveryEncodingIsRead) {
+    const QString d = dir();
+    const QString table = QStringLiteral("项目,金额\r\n收入,120.5\r\n支出😀,-20.25\r\n");
+    struct Case {
+        const char* file;
+        QByteArray bytes;
+        const char* reason;  // what the refusal says, or nullptr: read
+    };
+    QByteArray random(4096, '\0');
+    quint32 seed = 12345;
+    for (char& b : random) {
+        seed = seed * 1103515245u + 12345u;
+        b = char(seed >> 23);
+    }
+    QByteArray utf16le("\xFF\xFE"), utf16be("\xFE\xFF");
+    for (const QChar c : table) {
+        const char16_t u = c.unicode();
+        utf16le += char(u & 0xFF);
+        utf16le += char(u >> 8);
+        utf16be += char(u >> 8);
+        utf16be += char(u & 0xFF);
+    }
+    const Case cases[] = {
+        {"random.txt", random, "不是文本文件"},
+        {"nul.csv", QByteArray("项目,金额\r\n收入,1") + '\0' + "\r\n", "第2行有控制字符U+0000"},
+        {"utf8.csv", table.toUtf8(), nullptr},
+        {"utf8bom.csv", "\xEF\xBB\xBF" + table.toUtf8(), nullptr},
+        {"utf16le.csv", utf16le, nullptr},
+        {"utf16be.csv", utf16be, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = d + QLatin1Char('/') + QString::fromUtf8(c.file);
+        put(path, c.bytes);
+        const Imported in = importFile(path);
+        if (c.reason) {
+            EXPECT_EQ(in.result, 0);
+            EXPECT_TRUE(in.error.contains(QString::fromUtf8(c.reason))) << in.error.toStdString();
+            EXPECT_TRUE(in.error.contains(QString::fromUtf8(c.file))) << in.error.toStdString();
+            continue;
+        }
+        ASSERT_EQ(in.result, 1) << in.error.toStdString();
+        EXPECT_EQ(shown(*in.report, 1, 1), QStringLiteral("收入"));
+        EXPECT_EQ(shown(*in.report, 2, 1), QStringLiteral("支出😀"));
+        EXPECT_EQ(shown(*in.report, 1, 2), QStringLiteral("120.5"));
+        EXPECT_EQ(shown(*in.report, 2, 2), QStringLiteral("-20.25"));
+    }
+    // GB18030 as python writes it, four-byte characters included.
+    const QString gbPath = d + QStringLiteral("/gb.csv");
+    const auto made = qortest::python(
+        QStringLiteral("import sys\nopen(sys.argv[1], 'wb').write(sys.argv[2].encode('gb18030'))\n"),
+        {gbPath, table});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    const Imported gb = importFile(gbPath);
+    ASSERT_EQ(gb.result, 1) << gb.error.toStdString();
+    EXPECT_EQ(shown(*gb.report, 2, 1), QStringLiteral("支出😀"));
+    EXPECT_EQ(shown(*gb.report, 2, 2), QStringLiteral("-20.25"));
+}
+
 // A report with a combined area and a column of a label above numbers,
 // written to every data file and read back.
 class ReportOut : public ::testing::Test {
