@@ -189,6 +189,17 @@ protected:
         for (int r = 3; r <= 4; ++r) setNumber(*h, 1, r, 1, r);
         for (int r = 1; r <= 4; ++r) setNumber(*h, 1, r, 3, -r * 0.5);
     }
+    // The report saved as d/<stem>.<ext> (its notes in *notes) and opened
+    // again.
+    Imported roundTrip(const char* stem, const char* ext, QStringList* notes) {
+        const QString path = d + QLatin1Char('/') + QString::fromLatin1(stem) + QLatin1Char('.') +
+                             QString::fromLatin1(ext);
+        QString error;
+        Imported back;
+        back.result = ExportReportToDataFile(h.get(), path, 0, &error, notes);
+        EXPECT_EQ(back.result, 1) << error.toStdString();
+        return back.result ? importFile(path) : std::move(back);
+    }
     QString d;
     std::unique_ptr<CReportHandle> h;
 };
@@ -198,11 +209,8 @@ const char* const kDataKinds[] = {"txt", "csv", "dbf", "mdb", "wk4"};
 TEST_F(ReportOut, CellsUnderACombinedAreaAreWrittenEmpty) {
     for (const char* ext : kDataKinds) {
         SCOPED_TRACE(ext);
-        const QString path = d + QStringLiteral("/c.") + QString::fromLatin1(ext);
-        QString error;
         QStringList notes;
-        ASSERT_EQ(ExportReportToDataFile(h.get(), path, 0, &error, &notes), 1) << error.toStdString();
-        const Imported back = importFile(path);
+        const Imported back = roundTrip("c", ext, &notes);
         ASSERT_EQ(back.result, 1) << back.error.toStdString();
         EXPECT_EQ(shown(*back.report, 1, 1), QStringLiteral("5"));
         EXPECT_EQ(shown(*back.report, 2, 1), QString());  // covered by A1
@@ -224,10 +232,9 @@ TEST_F(ReportOut, CellsUnderACombinedAreaAreWrittenEmpty) {
 TEST_F(ReportOut, NumbersOfAColumnWithALabelAreNamedWhenWrittenAsTexts) {
     for (const char* ext : kDataKinds) {
         SCOPED_TRACE(ext);
-        const QString path = d + QStringLiteral("/l.") + QString::fromLatin1(ext);
-        QString error;
         QStringList notes;
-        ASSERT_EQ(ExportReportToDataFile(h.get(), path, 0, &error, &notes), 1) << error.toStdString();
+        const Imported back = roundTrip("l", ext, &notes);
+        ASSERT_EQ(back.result, 1) << back.error.toStdString();
         // Column B is named with its three numbers; A and C keep number
         // fields and are not named.
         ASSERT_EQ(notes.size(), 1) << notes.join(u'\n').toStdString();
@@ -235,8 +242,6 @@ TEST_F(ReportOut, NumbersOfAColumnWithALabelAreNamedWhenWrittenAsTexts) {
         EXPECT_FALSE(notes[0].contains(QStringLiteral("A（"))) << notes[0].toStdString();
         EXPECT_FALSE(notes[0].contains(QStringLiteral("C（"))) << notes[0].toStdString();
         // Every value is there, the named ones as their texts.
-        const Imported back = importFile(path);
-        ASSERT_EQ(back.result, 1) << back.error.toStdString();
         EXPECT_EQ(shown(*back.report, 1, 2), QStringLiteral("金额"));
         for (int r = 2; r <= 4; ++r) {
             EXPECT_EQ(shown(*back.report, r, 2), QString::number(r * 10.25)) << r;
