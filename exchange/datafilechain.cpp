@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QMap>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/cellformat.h"
@@ -213,6 +215,13 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     // The whole report carries its placed keywords as fields of its own;
     // one page ("SHEET") does not.
     const QList<KeywordField> keywords = page == 0 ? keywordFieldsOf(report) : QList<KeywordField>();
+    // A cell covered by a combined area shows nothing whatever it holds.
+    const bool anyCombined = !report->GetReportFile()->Format().combined.empty();
+    const auto covered = [report](int r, int c) {
+        CellArea area;
+        return report->GetCombinedArea(CellArea::cell(r, c), &area) == 1 &&
+               (area.first.row != r || area.first.col != c);
+    };
     QMap<std::pair<int, int>, QList<FieldInfo>> columnFields;
     try {
         for (int p = first; p <= last; ++p) {
@@ -254,6 +263,10 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
                 QVariant* record = row.data();
                 for (int c = 1; c <= cols; ++c) {
                     if (!wanted[size_t(c - 1)]) continue;
+                    if (anyCombined && covered(r, c)) {
+                        record[c - 1].clear();
+                        continue;
+                    }
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
                         throw ReadFailure{LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p)};
@@ -286,6 +299,37 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     }
     return 1;
 }
+
+// Counts, column by column, the numbers put into a text field (a column
+// that also holds a text or label cell): every data file keeps such a
+// field's values as texts, so they come back as text cells. Reads the
+// text fields only.
+class NumbersInTextFields : public PageTables {
+public:
+    void begin(const QString&, const QList<FieldInfo>& fields) override { m_fields = fields; }
+    bool wants(int field) const override { return field < m_fields.size() && !isNumber(m_fields.at(field).type); }
+    void record(const QVariantList& row) override {
+        for (qsizetype c = 0; c < row.size() && c < m_fields.size(); ++c)
+            if (row.at(c).typeId() == QMetaType::Double && !isNumber(m_fields.at(c).type))
+                ++m_counts[m_fields.at(c).name];
+    }
+    // The line naming the columns and their counts; "" when there are none.
+    QString note() const {
+        if (m_counts.isEmpty()) return QString();
+        QStringList columns;
+        // Column letters in the report's order: shorter first.
+        QStringList names = m_counts.keys();
+        std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+            return a.size() != b.size() ? a.size() < b.size() : a < b;
+        });
+        for (const QString& name : names) columns.append(LoadErrorText(65042).arg(name).arg(m_counts.value(name)));
+        return LoadErrorText(65041).arg(columns.join(LoadErrorText(65043)));
+    }
+
+private:
+    QList<FieldInfo> m_fields;
+    QHash<QString, qint64> m_counts;
+};
 
 // The pages into a working database, a page's table and records one
 // transaction.
@@ -412,6 +456,8 @@ struct KeptTable {
     QList<FieldInfo> fields;
     qint64 records = 0;
     QList<QVariantList> rows;
+    // A text file's first line read as names that no cell will show.
+    QString namesLine;
 };
 
 // Keeps the first records of a table read record by record, and asks for
@@ -423,6 +469,18 @@ public:
     bool record(const QVariantList& row) override {
         m_table->rows.append(row);
         return m_table->rows.size() < kMaxRows;
+    }
+    // Names that are the column letters (what a report's own export
+    // writes) or empty hold nothing the report lacks; any other is a line
+    // of the file the report will not show.
+    void namesFromFirstLine(const QStringList& names) override {
+        for (qsizetype c = 0; c < names.size(); ++c) {
+            const QString name = names.at(c).trimmed();
+            if (!name.isEmpty() && name.compare(ColumnLetters(int(c + 1)), Qt::CaseInsensitive) != 0) {
+                m_table->namesLine = names.join(u',');
+                return;
+            }
+        }
     }
 
 private:
@@ -574,20 +632,20 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
             writeFailed(e, error);
             return 0;
         }
-        return fillReport({table}, report, error, notes);
+        if (!fillReport({table}, report, error, notes)) return 0;
+        if (notes && !table.namesLine.isEmpty())
+            notes->append(LoadErrorText(65040).arg(table.name, table.namesLine));
+        return 1;
     } catch (const JetError& e) {
         if (error) *error = e.message();
         return 0;
     }
 }
 
-int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
-    if (!report || path.isEmpty()) return 0;
-    if (!DataFileChainWrites(path)) {
-        if (error) *error = notInstalled(path);
-        return 0;
-    }
-    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+namespace {
+
+int exportReportToDataFile(CReportHandle* report, const QString& path, const QString& full, int page,
+                           QString* error, QStringList* notes) {
     // A data file is one table: the pages follow one another as records.
     auto pagesInOne = [&] {
         if (page == 0 && report->GetPageCount() > 1 && notes)
@@ -610,6 +668,22 @@ int ExportReportToDataFile(CReportHandle* report, const QString& path, int page,
         if (error) *error = e.message();
         return 0;
     }
+}
+
+}  // namespace
+
+int ExportReportToDataFile(CReportHandle* report, const QString& path, int page, QString* error, QStringList* notes) {
+    if (!report || path.isEmpty()) return 0;
+    if (!DataFileChainWrites(path)) {
+        if (error) *error = notInstalled(path);
+        return 0;
+    }
+    const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    NumbersInTextFields mixed;
+    if (notes && !walkReportPages(report, page, mixed, error)) return 0;
+    if (!exportReportToDataFile(report, path, full, page, error, notes)) return 0;
+    if (notes && !mixed.note().isEmpty()) notes->append(mixed.note());
+    return 1;
 }
 
 int ExportReportToValuesWorkbook(CReportHandle* report, const QString& path, int page, QString* error,

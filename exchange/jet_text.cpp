@@ -120,13 +120,34 @@ QString findInFolder(const QString& folder, const QString& fileName) {
 
 namespace {
 
+// How a file's bytes are read.
+enum class TextEncoding : char { Cp936, Utf8, Utf16Le, Utf16Be };
+
+bool isUtf16(TextEncoding e) { return e == TextEncoding::Utf16Le || e == TextEncoding::Utf16Be; }
+
 // Text is decoded and split a piece at a time; a piece ends at a line
 // feed, which no byte of a UTF-8 or code page 936 character can be, so each
-// piece decodes on its own.
+// piece decodes on its own. In UTF-16 the line feed is a whole code unit
+// (pieces start at even offsets of the file), so a piece ends on a whole
+// character there too.
 constexpr qint64 kPieceBytes = qint64(1) << 20;
 
+// The offset of the last byte of the last line feed in buffer at or after
+// from; -1 when there is none.
+qsizetype lastLineEnd(QByteArrayView buffer, qsizetype from, TextEncoding encoding) {
+    if (!isUtf16(encoding)) {
+        const qsizetype found = buffer.sliced(from).lastIndexOf('\n');
+        return found < 0 ? -1 : from + found;
+    }
+    const char low = encoding == TextEncoding::Utf16Le ? '\n' : '\0';
+    const char high = encoding == TextEncoding::Utf16Le ? '\0' : '\n';
+    for (qsizetype i = (buffer.size() - 2) & ~qsizetype(1); i >= (from & ~qsizetype(1)); i -= 2)
+        if (buffer[i] == low && buffer[i + 1] == high) return i + 1;
+    return -1;
+}
+
 template <typename Piece>
-void forEachPiece(QIODevice& in, Piece piece) {
+void forEachPiece(QIODevice& in, TextEncoding encoding, Piece piece) {
     QByteArray buffer;
     for (;;) {
         const qsizetype kept = buffer.size();
@@ -143,50 +164,92 @@ void forEachPiece(QIODevice& in, Piece piece) {
         }
         // Only what was just read is searched: a line longer than a piece
         // is read on without going over its start again.
-        const qsizetype found = QByteArrayView(buffer).sliced(kept).lastIndexOf('\n');
-        if (found < 0) continue;
-        const qsizetype end = kept + found;
+        const qsizetype end = lastLineEnd(QByteArrayView(buffer), kept, encoding);
+        if (end < 0) continue;
         if (!piece(QByteArrayView(buffer.constData(), end + 1))) return;
         buffer.remove(0, end + 1);
     }
 }
 
-// How the bytes are read: a byte-order mark, else the section's character
-// set, else UTF-8 when the whole file is valid UTF-8 (other programs write
-// UTF-8 without a mark today), else code page 936.
-bool readsAsUtf8(QIODevice& in, const QString& characterSet) {
+// How the bytes are read: a byte-order mark (UTF-8 or UTF-16), else the
+// section's character set, else UTF-8 when the whole file is valid UTF-8
+// (other programs write UTF-8 without a mark today), else code page 936.
+TextEncoding encodingOf(QIODevice& in, const QString& characterSet) {
     static const QByteArray bom("\xEF\xBB\xBF");
+    const QByteArray start = in.peek(3);
+    if (start == bom) return TextEncoding::Utf8;
+    if (start.startsWith("\xFF\xFE")) return TextEncoding::Utf16Le;
+    if (start.startsWith("\xFE\xFF")) return TextEncoding::Utf16Be;
     const QString cs = characterSet.trimmed();
-    if (in.peek(3) == bom) return true;
     if (cs == QLatin1String("65001") || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
         cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (!cs.isEmpty()) return false;
+        return TextEncoding::Utf8;
+    if (!cs.isEmpty()) return TextEncoding::Cp936;
     bool valid = true;
-    forEachPiece(in, [&valid](QByteArrayView piece) {
+    forEachPiece(in, TextEncoding::Utf8, [&valid](QByteArrayView piece) {
         valid = isValidUtf8(piece.toByteArray());
         return valid;
     });
     in.seek(0);
-    return valid;
+    return valid ? TextEncoding::Utf8 : TextEncoding::Cp936;
+}
+
+QString decodePiece(QByteArrayView piece, TextEncoding encoding) {
+    switch (encoding) {
+        case TextEncoding::Utf8: return QString::fromUtf8(piece);
+        case TextEncoding::Utf16Le: return decodeText(piece.toByteArray(), "UTF-16LE");
+        case TextEncoding::Utf16Be: return decodeText(piece.toByteArray(), "UTF-16BE");
+        case TextEncoding::Cp936: break;
+    }
+    return decodeCp936(piece.toByteArray());
+}
+
+// Refuses text that no text file holds: control characters other than
+// tab, line and page breaks and the old end-of-file mark, and (outside
+// UTF-8, whose bytes were checked whole) the replacement the decoder puts
+// for bytes that are no character. *line counts the lines read so far.
+void checkIsText(const QString& text, TextEncoding encoding, const QString& file, qint64* line) {
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c == u'\n') {
+            ++*line;
+            continue;
+        }
+        const bool control = c < 0x20 && c != u'\t' && c != u'\r' && c != u'\v' && c != u'\f' && c != 0x1A;
+        const bool undecoded = c == 0xFFFD && encoding != TextEncoding::Utf8;
+        if (!control && !undecoded) continue;
+        const QString why = control ? LoadErrorText(65045).arg(*line).arg(uint(c), 4, 16, QLatin1Char('0'))
+                                    : LoadErrorText(65046).arg(*line);
+        throw JetError(LoadErrorText(65044).arg(file, why));
+    }
 }
 
 // Every record of the text, in order, to take (false stops); the records
-// split so far stand when the text turns out malformed.
-void splitText(QIODevice& in, bool utf8, QChar delimiter, const csv::RecordSplitter::Take& take) {
+// split so far stand when the text turns out malformed. With check, text
+// that is no text is refused (naming file).
+void splitText(QIODevice& in, TextEncoding encoding, QChar delimiter, const csv::RecordSplitter::Take& take,
+               bool check) {
     csv::RecordSplitter splitter(delimiter, kMaxColumns + 1, take);
-    const auto check = [](csv::SplitError e) {
+    const auto checkSplit = [](csv::SplitError e) {
         if (e == csv::SplitError::UnclosedQuote) throw JetError(LoadErrorText(63561));
         if (e == csv::SplitError::TooManyFields) throw JetError(LoadErrorText(63518));
     };
+    const auto* file = qobject_cast<QFile*>(&in);
+    const QString name = file ? QFileInfo(file->fileName()).fileName() : QString();
+    qint64 line = 1;
     bool first = true;
-    forEachPiece(in, [&](QByteArrayView piece) {
-        if (first && utf8 && piece.startsWith("\xEF\xBB\xBF")) piece = piece.sliced(3);
+    forEachPiece(in, encoding, [&](QByteArrayView piece) {
+        if (first) {
+            if (encoding == TextEncoding::Utf8 && piece.startsWith("\xEF\xBB\xBF")) piece = piece.sliced(3);
+            if (isUtf16(encoding)) piece = piece.sliced(2);  // the byte-order mark
+        }
         first = false;
-        check(splitter.feed(utf8 ? QString::fromUtf8(piece) : decodeCp936(piece.toByteArray())));
+        const QString text = decodePiece(piece, encoding);
+        if (check) checkIsText(text, encoding, name, &line);
+        checkSplit(splitter.feed(text));
         return !splitter.stopped();
     });
-    if (!splitter.stopped()) check(splitter.finish());
+    if (!splitter.stopped()) checkSplit(splitter.finish());
 }
 
 // A column whose type the values decide: a number column while every
@@ -198,7 +261,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     const QChar delimiter = delimiterOf(def.format);
     // Without a section, or a section naming no character set, the bytes
     // decide.
-    const bool utf8 = readsAsUtf8(in, layout ? def.characterSet : QString());
+    const TextEncoding encoding = encodingOf(in, layout ? def.characterSet : QString());
 
     // The first reading checks the whole text and learns its header, its
     // width, the columns' types and the count; nothing of it is kept.
@@ -206,7 +269,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     bool headerRead = !def.colNameHeader;
     qint64 records = 0;
     std::vector<Seen> seen;
-    splitText(in, utf8, delimiter, [&](std::span<const csv::Field> r) {
+    splitText(in, encoding, delimiter, [&](std::span<const csv::Field> r) {
         if (!headerRead) {
             header = QList<csv::Field>(r.begin(), r.end());
             headerRead = true;
@@ -219,10 +282,15 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
             seen[c] = readsAsNumber(r[c].text, nullptr) ? Seen::Numbers : Seen::Text;
         }
         return true;
-    });
+    }, true);
     const qsizetype columns =
         std::max({header.size(), qsizetype(def.columns.size()), qsizetype(seen.size())});
     if (columns > kMaxColumns) throw JetError(LoadErrorText(63518));
+    if (!layout && def.colNameHeader && headerRead) {
+        QStringList names;
+        for (const csv::Field& f : header) names.append(f.text);
+        sink.namesFromFirstLine(names);
+    }
 
     QList<FieldInfo> fields;
     QSet<QString> names;
@@ -251,7 +319,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     in.seek(0);
     bool skipHeader = def.colNameHeader;
     QVariantList row(columns);
-    splitText(in, utf8, delimiter, [&](std::span<const csv::Field> r) {
+    splitText(in, encoding, delimiter, [&](std::span<const csv::Field> r) {
         if (skipHeader) {
             skipHeader = false;
             return true;
@@ -272,7 +340,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
             }
         }
         return sink.record(row);
-    });
+    }, false);
     return records;
 }
 

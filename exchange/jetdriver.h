@@ -25,6 +25,11 @@ public:
     virtual ~RecordSink() = default;
     virtual void begin(const QList<FieldInfo>& fields) = 0;
     virtual bool record(const QVariantList& row) = 0;
+    // The first line of a text file that has no Schema.ini section, taken
+    // as the fields' names as the text driver takes it (before begin): the
+    // names as the line holds them. A report opened from the file shows no
+    // names, so it tells the user when they were more than placeholders.
+    virtual void namesFromFirstLine(const QStringList& names) { Q_UNUSED(names); }
 };
 
 // Runs read (which hands a table to the sink it is given) and keeps every

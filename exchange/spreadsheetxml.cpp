@@ -488,6 +488,7 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
     m_leftOut.clear();
     m_nCutTexts = 0;
     m_strFirstCut.clear();
+    m_figures.clear();
     if (worksheet.isNull()) return 1;
     m_pReport = report;
     const XmlNode table = SpreadsheetChild(worksheet, u"Table");
@@ -639,6 +640,21 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
         setFormat(area, kFmtKind, kCellNumber);
         return;
     }
+    const QString type = SpreadsheetAttributeText(data, u"Type");
+    // A number in a percent cell is a figure the sheet shows as a percent:
+    // a number cell holding percent units (0.0125 shows 1.25%), as a
+    // workbook's percent cell comes in. Other figures stay labels.
+    if (type == u"Number" && m_pReport) {
+        int32_t percent = 0;
+        m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &area);
+        bool ok = false;
+        const double number = text.trimmed().toDouble(&ok);
+        if (percent == 1 && ok && std::isfinite(number)) {
+            setFormat(area, kFmtKind, kCellNumber);
+            m_figures.push_back({area.first.row, area.first.col, number * 100});
+            return;
+        }
+    }
     setFormat(area, kFmtKind, kCellLabel);
     if (!m_pReport) return;
     // The whole text: a label keeps as much as a cell holds, and what it
@@ -648,6 +664,12 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
     CellValue value;
     value.kind = kCellLabel;
     value.text = text;
+    // A boolean shows as the workbook shows it, not as its 1 or 0.
+    if (type == u"Boolean") {
+        const QString b = text.trimmed();
+        if (b == u"1" || b.compare(u"true", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(65047);
+        if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(65048);
+    }
     m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
 }
 
@@ -828,6 +850,8 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     if (report.EnterDataState() != 0) return failed(LoadErrorText(63540));
     if (report.GetPageCount() < 1) report.AppendRowColPage(1, 2);
     report.SetCurPage(1);
+    for (const CSpreadsheetXmlDoc::Figure& f : reader.Figures())
+        report.SetCellValue(CellValue::ofNumber(f.number), f.row, f.col, 1);
 
     out.ok = true;
     out.leftOut = reader.LeftOutCells();

@@ -81,6 +81,16 @@ public:
     // and were cut, and the first such cell ("B7"; "" when none).
     int CutTexts() const { return m_nCutTexts; }
     const QString& FirstCutText() const { return m_strFirstCut; }
+    // The figures of the last worksheet read that are number cells (those
+    // of percent cells, in percent units): values of a page, which the
+    // layout read in format state cannot hold. The caller sets them once
+    // the report has a page.
+    struct Figure {
+        int row = 0;
+        int col = 0;
+        double number = 0;
+    };
+    const std::vector<Figure>& Figures() const { return m_figures; }
 
     // ---- validation
     // 1 when every value of the page passes the worksheet's rules; 0 after
@@ -115,6 +125,7 @@ private:
     QList<qor::WorkbookCellsLeftOut> m_leftOut;
     int m_nCutTexts = 0;
     QString m_strFirstCut;
+    std::vector<Figure> m_figures;
     QString m_strValidationMessage;
     // ss:ID -> Style element, for the document m_styleDoc.
     QHash<QString, qor::XmlNode> m_styles;

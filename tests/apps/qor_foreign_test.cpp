@@ -52,4 +52,19 @@ TEST(QorForeign, DatesOfA1904WorkbookKeepTheirDay) {
     EXPECT_EQ(get(dir, "d.rep", "2", "1"), QStringLiteral("1999-12-31"));
 }
 
+// LibreOffice's spreadsheet XML: percent cells are numbers in percent
+// units, booleans what the workbook shows; its boolean formulas are named.
+TEST(QorForeign, PercentCellsAndBooleansOfSpreadsheetXml) {
+    const QString dir = qortest::freshDir("foreign-percent");
+    const qortest::ProcessResult r = qor(dir, {"convert", foreign("percent_lo.xml"), "p.rep"});
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("2个公式单元"))) << r.err.toStdString();
+    const struct {
+        const char* row;
+        const char* col;
+        const char* want;
+    } cells[] = {{"2", "2", "1.25"}, {"3", "2", "-50"}, {"4", "2", "120.5"}, {"2", "3", "TRUE"}, {"3", "3", "FALSE"}};
+    for (const auto& c : cells) EXPECT_EQ(get(dir, "p.rep", c.row, c.col), QString::fromUtf8(c.want)) << c.row << c.col;
+}
+
 }  // namespace

@@ -247,6 +247,30 @@ TEST_F(ForeignSpreadsheetXml, AnotherProgramsPrefixedWorksheetComesInWhole) {
     EXPECT_EQ(shown(*h, 4, 6), QStringLiteral("2023-12-31"));
 }
 
+// LibreOffice's percent cells (0.00% and 0%, both written as "Percent") and
+// booleans: a percent cell is a number cell with the percent flag holding
+// percent units, as a workbook's percent cell comes in; a boolean shows as
+// the workbook shows it.
+TEST_F(ForeignSpreadsheetXml, PercentCellsAreNumbersAndBooleansShowAsInTheWorkbook) {
+    auto h = oxtest::newReport(dir + QStringLiteral("/p.rep"), 2, 2);
+    const SpreadsheetXmlImport r = ImportSpreadsheetXml(*h, foreign("percent_lo.xml"));
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    for (const auto& [row, want] : {std::pair{2, 1.25}, {3, -50.0}}) {
+        CellValue v;
+        ASSERT_EQ(h->GetCellValue(&v, row, 2, 1), 0);
+        EXPECT_EQ(v.kind, kCellNumber) << row;
+        EXPECT_DOUBLE_EQ(v.number, want) << row;
+        EXPECT_EQ(oxtest::formatOf(*h, kFmtPercent, row, 2), 1) << row;
+    }
+    // Other figures stay labels, as before.
+    EXPECT_EQ(shown(*h, 4, 2), QStringLiteral("120.5"));
+    EXPECT_EQ(shown(*h, 2, 3), QStringLiteral("TRUE"));
+    EXPECT_EQ(shown(*h, 3, 3), QStringLiteral("FALSE"));
+    // LibreOffice writes its booleans as the formulas TRUE() and FALSE().
+    ASSERT_EQ(r.leftOut.size(), 1);
+    EXPECT_EQ(r.leftOut[0].count, 2);
+}
+
 // One workbook three ways: the namespace as the default, bound to "ss" on
 // every element, and bound to another prefix. Each reads the same styles,
 // sizes, merges, values and validation rules.

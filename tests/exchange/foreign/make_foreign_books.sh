@@ -8,13 +8,14 @@
 #   dates1904_lo.xls        dates of the 1904 date system, binary workbook
 #   dates1904_openpyxl.xlsx dates of the 1904 date system
 #   sheet2003_lo.xml        a spreadsheet 2003 XML workbook by LibreOffice
+#   percent_lo.xml          percent cells and booleans in that format
 # Needs /usr/bin/python3 with openpyxl and LibreOffice (soffice).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-/usr/bin/python3 - "$here" <<'PY'
+/usr/bin/python3 - "$here" "$work" <<'PY'
 import sys, datetime, zipfile, re, shutil
 from openpyxl import Workbook
 out = sys.argv[1]
@@ -82,6 +83,17 @@ ws["A1"] = datetime.date(2024, 1, 9)
 ws["A2"] = datetime.date(1999, 12, 31)
 ws["B1"] = 42.5
 wb.save(out + "/dates1904_openpyxl.xlsx")
+
+wb = Workbook()
+ws = wb.active
+ws.title = "比率"
+ws["A1"], ws["B1"], ws["C1"] = "项目", "比率", "标志"
+ws["A2"], ws["B2"], ws["C2"] = "增长", 0.0125, True
+ws["B2"].number_format = "0.00%"
+ws["A3"], ws["B3"], ws["C3"] = "下降", -0.5, False
+ws["B3"].number_format = "0%"
+ws["A4"], ws["B4"] = "金额", 120.5
+wb.save(sys.argv[2] + "/percent_openpyxl.xlsx")
 PY
 
 # openpyxl writes no cached values; LibreOffice computes and keeps them.
@@ -100,14 +112,18 @@ cp "$work/dates1904_openpyxl.xls" "$here/dates1904_lo.xls"
 # Through the flat document format: the converter's templates follow the
 # repeated empty columns and rows one step at a time and give up on the
 # thousands a sheet has, so those runs are cut short first.
-soffice -env:UserInstallation=file://"$work"/lo --headless --convert-to fods \
-    --outdir "$work" "$here/formulas_openpyxl.xlsx" >/dev/null
-/usr/bin/python3 - "$work/formulas_openpyxl.fods" "$work/sheet2003_lo.fods" <<'PY'
+to2003() {
+    soffice -env:UserInstallation=file://"$work"/lo --headless --convert-to fods \
+        --outdir "$work" "$1" >/dev/null
+    /usr/bin/python3 - "$work/$(basename "$1" .xlsx).fods" "$work/$2.fods" <<'PY'
 import re, sys
 s = open(sys.argv[1], encoding="utf-8").read()
 s = re.sub(r'number-(columns|rows)-repeated="(\d{4,})"', r'number-\1-repeated="2"', s)
 open(sys.argv[2], "w", encoding="utf-8").write(s)
 PY
-soffice -env:UserInstallation=file://"$work"/lo --headless --convert-to xml:"MS Excel 2003 XML" \
-    --outdir "$work" "$work/sheet2003_lo.fods" >/dev/null
-cp "$work/sheet2003_lo.xml" "$here/sheet2003_lo.xml"
+    soffice -env:UserInstallation=file://"$work"/lo --headless --convert-to xml:"MS Excel 2003 XML" \
+        --outdir "$work" "$work/$2.fods" >/dev/null
+    cp "$work/$2.xml" "$here/$2.xml"
+}
+to2003 "$here/formulas_openpyxl.xlsx" sheet2003_lo
+to2003 "$work/percent_openpyxl.xlsx" percent_lo
