@@ -88,8 +88,9 @@ void RunConvert(CommandRun& run) {
     const auto& hook = run.ci.SubsystemHooks().convert;
     if (!hook) notInstalled("CONVERT");
     QString why;
+    // The current report is only read (or not touched at all): nothing to
+    // redraw, and it is not changed.
     failedWith(hook(from, to, run.cmd.page, run.ci.GetReport(), &why), why, "CONVERT");
-    run.refresh();
 }
 
 void RunDo(CommandRun& run) {

@@ -46,6 +46,9 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
         UpdateTitle();
         followDocumentState();
     });
+    connect(m_doc.get(), &CQorsDoc::modifiedChanged, this, [this] { UpdateTitle(); });
+    // The main window's title is watched for the mark (see showMarkInMainTitle).
+    m_main->installEventFilter(this);
     resize(640, 420);
     UpdateTitle();
 }
@@ -70,6 +73,28 @@ void CChildFrame::UpdateTitle() {
     setWindowTitle((title.isEmpty() ? LoadErrorText(kUntitledText) : title) +
                    QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());
+    showMarkInMainTitle();
+}
+
+void CChildFrame::showMarkInMainTitle() {
+    // Maximised, the active report window lends its title to the main
+    // window, but the area does not keep the mark in step: a window that
+    // was maximised in front and goes (the chart window) takes the mark
+    // with it, and the title came back without the mark the report keeps.
+    QMdiArea* area = mdiArea();
+    if (!isMaximized() || !area || area->activeSubWindow() != this ||
+        !m_main->windowTitle().contains(QStringLiteral("[*]")))
+        return;
+    if (m_main->isWindowModified() != m_doc->IsModified())
+        m_main->setWindowModified(m_doc->IsModified());
+}
+
+bool CChildFrame::eventFilter(QObject* watched, QEvent* event) {
+    const bool done = QMdiSubWindow::eventFilter(watched, event);
+    if (watched == m_main && (event->type() == QEvent::WindowTitleChange ||
+                              event->type() == QEvent::ModifiedChange))
+        showMarkInMainTitle();
+    return done;
 }
 
 void CChildFrame::followDocumentState() {

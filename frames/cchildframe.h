@@ -56,6 +56,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CQorsDoc* FrameDocument() const override { return m_doc.get(); }
     CQorsView* FrameActiveView() const override { return GetActiveView(); }
@@ -67,6 +68,9 @@ protected:
 
 private:
     void followDocumentState();
+    // The main window's title shows this report's modified mark while the
+    // report is maximised in it.
+    void showMarkInMainTitle();
 
     CMainFrame* m_main;
     bool m_bSaveAnswered = false;   // the user answered the save question

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <functional>
 #include <QMdiArea>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -235,6 +237,97 @@ TEST_F(KeysAndMarks, ACommandWindowLineMarksTheReportAndClosingAsks) {
     EXPECT_TRUE(messages[0].contains(QStringLiteral("月报.rep"))) << messages[0].toStdString();
     EXPECT_TRUE(frame->Children().isEmpty());
     EXPECT_EQ(storedValue(rep, 1, 4, 3), QStringLiteral("7"));
+}
+
+
+TEST_F(KeysAndMarks, OnlyRealChangesMarkAndTheTitleShowsTheMarkKept) {
+    // A workbook opened is not changed yet: closing asks nothing.
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) return;
+    const QString book = qortest::testDir() + QStringLiteral("/账簿.xlsx");
+    const qortest::ProcessResult made = qortest::python(
+        QStringLiteral("import openpyxl, sys\n"
+                       "wb = openpyxl.Workbook(); ws = wb.active\n"
+                       "ws['A1'] = '现金'; ws['B1'] = 80000.5\n"
+                       "wb.save(sys.argv[1])\n"),
+        {book});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    files = {book};
+    key(Qt::Key_O, Qt::ControlModifier);
+    child = frame->ActiveChild();
+    ASSERT_TRUE(child) << messages.join(u'|').toStdString();
+    doc = child->GetDocument();
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(child->isWindowModified());
+    ASSERT_TRUE(frame->Router().Execute(kCmdFileClose));
+    QApplication::processEvents();
+    EXPECT_EQ(messages, QStringList());
+    EXPECT_TRUE(frame->Children().isEmpty());
+
+    // A changed report keeps "*" in the main window's title through the
+    // chart window and back, and closing it still asks.
+    openReport();
+    child->showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(frame->windowHandle()->title().contains(u'*'));
+    ASSERT_TRUE(frame->Router().Execute(kCmdChartWindow));
+    QApplication::processEvents();
+    ASSERT_TRUE(frame->Router().Execute(kCmdExit));
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->windowHandle()->title().contains(u'*'))
+        << frame->windowHandle()->title().toStdString();
+    // Saved, the mark goes at once, from the title too.
+    save(qortest::testDir() + QStringLiteral("/图表.rep"));
+    EXPECT_FALSE(frame->windowHandle()->title().contains(u'*'))
+        << frame->windowHandle()->title().toStdString();
+    answers = {qor::MsgAnswer::No};
+    ASSERT_TRUE(frame->Router().Execute(kCmdFileClose));
+    EXPECT_EQ(messages, QStringList());
+}
+
+TEST_F(KeysAndMarks, EveryWayOfChangingTheReportMarksIt) {
+    openReport();
+    auto changedBy = [&](const char* what, const std::function<void()>& act) {
+        doc->SetModifiedFlag(false);
+        act();
+        QApplication::processEvents();
+        EXPECT_TRUE(doc->IsModified()) << what;
+        EXPECT_TRUE(child->isWindowModified()) << what;
+    };
+    // 工具 › 执行 of a script.
+    const QString shl = qortest::testDir() + QStringLiteral("/run.shl");
+    qortest::writeFile(shl, "LET C5 = 3\n");
+    changedBy("execute", [&] {
+        files = {shl};
+        ASSERT_TRUE(frame->Router().Execute(kCmdExecute));
+        EXPECT_DOUBLE_EQ(amount(5, 3), 3);
+    });
+    changedBy("fill", [&] {
+        goTo(3, 2);
+        key(Qt::Key_Down, Qt::ShiftModifier);
+        ASSERT_TRUE(frame->Router().Execute(kCmdFillDown));
+    });
+    changedBy("paste", [&] {
+        goTo(3, 2);
+        key(Qt::Key_C, Qt::ControlModifier);
+        goTo(6, 3);
+        key(Qt::Key_V, Qt::ControlModifier);
+    });
+    changedBy("drop", [&] {
+        QMimeData data;
+        data.setText(QStringLiteral("5"));
+        const QPoint at(200, 200);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &drop);
+        EXPECT_TRUE(drop.isAccepted());
+    });
+    key(Qt::Key_D, Qt::ControlModifier);
+    changedBy("decimals", [&] {
+        goTo(3, 2);
+        ASSERT_TRUE(frame->Router().Execute(kCmdMoreDecimals));
+    });
+    EXPECT_EQ(messages, QStringList());
 }
 
 }  // namespace
