@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QTimer>
+#include <functional>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "document/cqorsdoc.h"
@@ -28,6 +29,20 @@ namespace {
 int s_nShowCmdWritten = 3;
 constexpr int kUntitledText = 63850;
 
+// Tells of the events of the object it watches and lets them pass.
+class EventWatch : public QObject {
+public:
+    EventWatch(QObject* parent, std::function<void(const QEvent*)> seen)
+        : QObject(parent), m_seen(std::move(seen)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        m_seen(event);
+        return false;
+    }
+
+private:
+    std::function<void(const QEvent*)> m_seen;
+};
+
 }  // namespace
 
 CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
@@ -47,8 +62,14 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
         followDocumentState();
     });
     connect(m_doc.get(), &CQorsDoc::modifiedChanged, this, [this] { UpdateTitle(); });
-    // The main window's title is watched for the mark (see showMarkInMainTitle).
-    m_main->installEventFilter(this);
+    // The main window's title is watched for the mark (see
+    // showMarkInMainTitle) by an object of its own: the area adds and
+    // removes this window as a filter of the main window as it maximises
+    // and restores it.
+    m_main->installEventFilter(new EventWatch(this, [this](const QEvent* e) {
+        if (e->type() == QEvent::WindowTitleChange || e->type() == QEvent::ModifiedChange)
+            showMarkInMainTitle();
+    }));
     resize(640, 420);
     UpdateTitle();
 }
@@ -89,13 +110,6 @@ void CChildFrame::showMarkInMainTitle() {
         m_main->setWindowModified(m_doc->IsModified());
 }
 
-bool CChildFrame::eventFilter(QObject* watched, QEvent* event) {
-    const bool done = QMdiSubWindow::eventFilter(watched, event);
-    if (watched == m_main && (event->type() == QEvent::WindowTitleChange ||
-                              event->type() == QEvent::ModifiedChange))
-        showMarkInMainTitle();
-    return done;
-}
 
 void CChildFrame::followDocumentState() {
     // The report may change state without this window's commands (the

@@ -56,7 +56,6 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
     CQorsDoc* FrameDocument() const override { return m_doc.get(); }
     CQorsView* FrameActiveView() const override { return GetActiveView(); }

@@ -279,9 +279,19 @@ TEST_F(KeysAndMarks, OnlyRealChangesMarkAndTheTitleShowsTheMarkKept) {
     save(qortest::testDir() + QStringLiteral("/图表.rep"));
     EXPECT_FALSE(frame->windowHandle()->title().contains(u'*'))
         << frame->windowHandle()->title().toStdString();
+    // Restored, changed and maximised again: the mark comes along.
+    child->showNormal();
+    goTo(4, 2);
+    keys(QStringLiteral("9"));
+    key(Qt::Key_Return);
+    child->showMaximized();
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->windowHandle()->title().contains(u'*'))
+        << frame->windowHandle()->title().toStdString();
     answers = {qor::MsgAnswer::No};
     ASSERT_TRUE(frame->Router().Execute(kCmdFileClose));
-    EXPECT_EQ(messages, QStringList());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("图表.rep"))) << messages[0].toStdString();
 }
 
 TEST_F(KeysAndMarks, EveryWayOfChangingTheReportMarksIt) {
