@@ -66,15 +66,20 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
     // showMarkInMainTitle) by an object of its own: the area adds and
     // removes this window as a filter of the main window as it maximises
     // and restores it.
-    m_main->installEventFilter(new EventWatch(this, [this](const QEvent* e) {
+    m_titleWatch = new EventWatch(this, [this](const QEvent* e) {
         if (e->type() == QEvent::WindowTitleChange || e->type() == QEvent::ModifiedChange)
             showMarkInMainTitle();
-    }));
+    });
+    m_main->installEventFilter(m_titleWatch);
     resize(640, 420);
     UpdateTitle();
 }
 
 CChildFrame::~CChildFrame() {
+    // The area gives the main window its own title back as this window
+    // goes, when nothing of the report is to be asked any more.
+    delete m_titleWatch;
+    m_titleWatch = nullptr;
     m_main->OnChildClosing(this);
     // The views point at the document: they go first. The pointer is
     // cleared before they die, so an update pass that focus changes start

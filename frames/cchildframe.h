@@ -75,6 +75,7 @@ private:
     bool m_bSaveAnswered = false;   // the user answered the save question
     std::unique_ptr<CQorsDoc> m_doc;
     CQorSplitterWnd* m_splitter = nullptr;
+    QObject* m_titleWatch = nullptr;  // watches the main window's title; owned
 };
 
 }  // namespace qor::frames
