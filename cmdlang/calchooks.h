@@ -41,7 +41,8 @@ struct CalcDocumentHooks {
     // Move the view to a page and make a cell current (GFIND).
     std::function<void(CQorsDoc*, int page, int row, int col)> showCell;
     // The report changed (pages added, removed, reordered, values written):
-    // redraw and republish the page count.
+    // mark it changed, redraw and republish the page count. Called after
+    // every command that wrote into the current report, and only then.
     std::function<void(CQorsDoc*)> refresh;
 };
 

@@ -88,10 +88,11 @@ void RunConvert(CommandRun& run) {
     const auto& hook = run.ci.SubsystemHooks().convert;
     if (!hook) notInstalled("CONVERT");
     QString why;
+    // The current report is only read (or not touched at all): nothing to
+    // redraw, and it is not changed.
     QStringList leftOut;
     failedWith(hook(from, to, run.cmd.page, run.ci.GetReport(), &why, &leftOut), why, "CONVERT");
     if (!leftOut.isEmpty()) run.ci.NoteConversionLoss();
-    run.refresh();
 }
 
 void RunDo(CommandRun& run) {

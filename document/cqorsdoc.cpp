@@ -60,8 +60,12 @@ void CQorsDoc::resetFields() {
 // Modified flag and views
 
 void CQorsDoc::SetModifiedFlag(bool modified) {
+    const bool was = m_bModified;
     m_bModified = modified;
     if (modified) ++m_contentGeneration;
+    // Whatever changed the report, also without a redraw, the mark shown is
+    // the mark kept.
+    if (was != modified) emit modifiedChanged(modified);
 }
 
 void CQorsDoc::UpdateAllViews(int hint) {

@@ -335,6 +335,8 @@ signals:
     void changed(int hint);
     // One item changed (its rectangle is to be drawn again).
     void itemChanged(CComItem* item);
+    // The modified mark was set or cleared (a window title shows it).
+    void modifiedChanged(bool modified);
 
 public:
     // ======================================================================

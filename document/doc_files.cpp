@@ -267,8 +267,10 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
     m_strOpenedFrom = path;
     m_bKeepStoredContents = false;
     if (m_doc.m_bDataState) m_doc.EnterDataState();
-    // An imported report has no file of its own yet.
-    m_doc.SetModifiedFlag();
+    // Opened, not changed: the file it came from still holds all of it, so
+    // closing asks nothing until the user changes something (saving asks
+    // for a report name all the same, as it has no file of its own yet).
+    m_doc.SetModifiedFlag(false);
     m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     return true;
 }

@@ -20,7 +20,12 @@ void InstallInterpreterLinks() {
         doc->UpdateAllViews(CQorsDoc::kHintState);
     };
     hooks.refresh = [](CQorsDoc* doc) {
-        if (doc) doc->UpdateAllViews(CQorsDoc::kHintAll);
+        if (!doc) return;
+        // The interpreter calls this after every command that wrote into the
+        // report (from the command window, a batch file, a menu): the
+        // report is changed, and closing it asks to save.
+        doc->SetModifiedFlag();
+        doc->UpdateAllViews(CQorsDoc::kHintAll);
     };
     CCalcInterpreter::Instance().SetDocumentHooks(std::move(hooks));
 }

@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "document/cqorsdoc.h"
@@ -29,6 +30,20 @@ namespace {
 int s_nShowCmdWritten = 3;
 constexpr int kUntitledText = 63850;
 
+// Tells of the events of the object it watches and lets them pass.
+class EventWatch : public QObject {
+public:
+    EventWatch(QObject* parent, std::function<void(const QEvent*)> seen)
+        : QObject(parent), m_seen(std::move(seen)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        m_seen(event);
+        return false;
+    }
+
+private:
+    std::function<void(const QEvent*)> m_seen;
+};
+
 }  // namespace
 
 CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
@@ -47,11 +62,25 @@ CChildFrame::CChildFrame(CMainFrame* mainFrame, std::unique_ptr<CQorsDoc> doc)
         UpdateTitle();
         followDocumentState();
     });
+    connect(m_doc.get(), &CQorsDoc::modifiedChanged, this, [this] { UpdateTitle(); });
+    // The main window's title is watched for the mark (see
+    // showMarkInMainTitle) by an object of its own: the area adds and
+    // removes this window as a filter of the main window as it maximises
+    // and restores it.
+    m_titleWatch = new EventWatch(this, [this](const QEvent* e) {
+        if (e->type() == QEvent::WindowTitleChange || e->type() == QEvent::ModifiedChange)
+            showMarkInMainTitle();
+    });
+    m_main->installEventFilter(m_titleWatch);
     resize(640, 420);
     UpdateTitle();
 }
 
 CChildFrame::~CChildFrame() {
+    // The area gives the main window its own title back as this window
+    // goes, when nothing of the report is to be asked any more.
+    delete m_titleWatch;
+    m_titleWatch = nullptr;
     m_main->OnChildClosing(this);
     // The views point at the document: they go first. The pointer is
     // cleared before they die, so an update pass that focus changes start
@@ -71,7 +100,22 @@ void CChildFrame::UpdateTitle() {
     setWindowTitle((title.isEmpty() ? LoadErrorText(kUntitledText) : title) +
                    QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());
+    showMarkInMainTitle();
 }
+
+void CChildFrame::showMarkInMainTitle() {
+    // Maximised, the active report window lends its title to the main
+    // window, but the area does not keep the mark in step: a window that
+    // was maximised in front and goes (the chart window) takes the mark
+    // with it, and the title came back without the mark the report keeps.
+    QMdiArea* area = mdiArea();
+    if (!isMaximized() || !area || area->activeSubWindow() != this ||
+        !m_main->windowTitle().contains(QStringLiteral("[*]")))
+        return;
+    if (m_main->isWindowModified() != m_doc->IsModified())
+        m_main->setWindowModified(m_doc->IsModified());
+}
+
 
 void CChildFrame::followDocumentState() {
     // The report may change state without this window's commands (the

@@ -75,12 +75,16 @@ protected:
 
 private:
     void followDocumentState();
+    // The main window's title shows this report's modified mark while the
+    // report is maximised in it.
+    void showMarkInMainTitle();
 
     CMainFrame* m_main;
     bool m_bSaveAnswered = false;   // the user answered the save question
     bool m_fitOnShow = false;       // sized before the area had its size
     std::unique_ptr<CQorsDoc> m_doc;
     CQorSplitterWnd* m_splitter = nullptr;
+    QObject* m_titleWatch = nullptr;  // watches the main window's title; owned
 };
 
 }  // namespace qor::frames

@@ -4,10 +4,14 @@
 
 #include "view/celleditcontroller.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QStatusTipEvent>
+#include <QToolTip>
 
 #include "document/cmd_formula.h"
 #include "document/cqorsdoc.h"
+#include "engine/messages.h"
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/input_edit.h"
@@ -16,6 +20,10 @@
 using namespace qor::view;
 
 namespace {
+
+constexpr int kMsgRefusedKey = 64860;       // "请输入数值：...“%1”没有输入。"
+constexpr int kMsgRefusedDecimal = 64861;   // "请输入数值：本单元只有%1位小数..."
+constexpr int kMsgFormulaCellTyped = 64862;  // "当前单元的值由公式算出..."
 
 // The current cell with its combined area, in view indices.
 CellArea currentCellOf(const CQorsView& v) {
@@ -123,8 +131,56 @@ bool CellEditController::OpenCellEditor(const QString& typed) {
     if (m_pFormulaBar) m_pFormulaBar->clear();
     m_pCellEdit->clear();
     m_pCellEdit->m_bClicked = 0;
-    m_pCellEdit->ShowAt(rect, mode, font, decimals);
+    // The keys go through the filter before the editor shows: when it
+    // refuses every one, no empty entry is left open to replace the value
+    // at the next Enter, and the bar shows the cell again.
+    m_pCellEdit->m_nMode = mode;
+    m_pCellEdit->m_nDecimals = decimals;
     for (QChar ch : typed) m_pCellEdit->TypeChar(ch);
+    if (!typed.isEmpty() && m_pCellEdit->text().isEmpty()) {
+        m_pCellEdit->m_nMode = kEditNone;
+        UpdateEditLine(1);
+        return false;
+    }
+    m_pCellEdit->ShowAt(rect, mode, font, decimals);
+    return true;
+}
+
+void CellEditController::TellRefusal(const QString& text) {
+    // Whatever window holds the view shows the tip in its status bar.
+    QStatusTipEvent tip(text);
+    QApplication::sendEvent(&m_v, &tip);
+    Rect rect;
+    int mode = kEditNone, decimals = 0;
+    FontDesc font;
+    PrepareCellEdit(&rect, &mode, &font, &decimals);
+    QWidget* at = &m_v;
+    QRect under;
+    if (!rect.isNull() && m_v.isVisible()) {
+        under = QRect(rect.left, rect.top, std::max(1, rect.width()), std::max(1, rect.height()));
+    } else if (m_pFormulaBar && m_pFormulaBar->isVisible()) {
+        at = m_pFormulaBar;
+        under = m_pFormulaBar->rect();
+    } else {
+        return;
+    }
+    // Just below the cell, so the typed text stays readable (the tip puts
+    // itself 16 pixels below the point it is given, as under a mouse
+    // pointer); no area is given, so moving the mouse leaves it.
+    QToolTip::showText(at->mapToGlobal(under.bottomLeft() - QPoint(2, 14)), text, at);
+}
+
+void CellEditController::TellRefusedKey(QChar key, int decimals) {
+    const bool digit = key >= u'0' && key <= u'9';
+    TellRefusal(digit ? LoadErrorText(kMsgRefusedDecimal).arg(decimals).arg(key)
+                      : LoadErrorText(kMsgRefusedKey).arg(key));
+}
+
+bool CellEditController::TellWhyNotTyped(QChar key) {
+    TypingContext ctx;
+    if (!key.isPrint() || !TypingContextOf(m_v, false, &ctx)) return false;
+    if (!ctx.dataState || ctx.formulaState == 0) return false;
+    TellRefusal(LoadErrorText(kMsgFormulaCellTyped));
     return true;
 }
 

@@ -50,6 +50,17 @@ public:
     // Commits a pending entry and hides the in-cell editor. False when the
     // cell refused the entry, which then stays open.
     bool CommitPendingEdit();
+    // Tells the user why typing changed nothing: in the status bar of the
+    // window that holds the view and in a tip at the current cell (at the
+    // formula bar when the cell is not shown). A refused key is never only
+    // a beep, which many desktops do not sound.
+    void TellRefusal(const QString& text);
+    // A key the number filter refused (a digit: one past the cell's
+    // decimal places).
+    void TellRefusedKey(QChar key, int decimals);
+    // A printable key that met a cell taking no entry: a formula cell in
+    // data state says so. False when there was nothing to say.
+    bool TellWhyNotTyped(QChar key);
     // The formula bar's mirror of the current cell: its formula or contents
     // with flag set, empty with flag clear.
     void UpdateEditLine(int flag);

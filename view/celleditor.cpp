@@ -43,7 +43,9 @@ void CCellEdit::ShowAt(const Rect& rect, int mode, FontDesc font, int decimals) 
     font.height = -std::min(std::max(1, rect.height()), h > 0 ? h : rect.height());
     m_nMode = mode;
     m_nDecimals = decimals;
+    m_bKeyRefused = false;
     if (m_pPartner) {
+        m_pPartner->m_bKeyRefused = false;
         m_pPartner->m_bArmedByFocus = false;
         m_pPartner->m_nMode = mode;
         m_pPartner->m_nDecimals = decimals;
@@ -62,6 +64,9 @@ bool CCellEdit::TypeChar(QChar ch) {
         switch (FilterNumericChar(text(), cursorPosition(), selStart, selLength, ch, m_nDecimals)) {
             case CharVerdict::Beep:
                 QApplication::beep();
+                m_bKeyRefused = true;
+                entryLine()->m_bKeyRefused = true;
+                if (m_pView) m_pView->CellEdit().TellRefusedKey(ch, m_nDecimals);
                 return false;
             case CharVerdict::Swallow:
                 return false;
@@ -96,6 +101,18 @@ CCellEdit::CommitResult CCellEdit::Commit() {
     const int mode = line->m_nMode;
     CCellEdit* editor = cellEditor();
     const bool editorOpen = editor && editor->isVisible();
+    if (entry.trimmed().isEmpty() &&
+        (line->m_bKeyRefused || (editor && editor->m_bKeyRefused))) {
+        // Every key typed since the text was emptied was refused: nothing
+        // was entered, so the cell keeps its value (emptying it is Delete,
+        // or erasing its text and confirming).
+        line->m_bArmedByFocus = false;
+        line->m_nMode = kEditNone;
+        m_nMode = kEditNone;
+        if (editor) editor->m_nMode = kEditNone;
+        m_pView->CellEdit().UpdateEditLine(1);
+        return CommitResult::Nothing;
+    }
     if (!line->m_strRefused.isNull() && entry == line->m_strRefused) {
         // Told once already; the unchanged text is refused without asking
         // the document (and the user) again.
@@ -223,6 +240,7 @@ void CCellEdit::focusOutEvent(QFocusEvent* event) {
 
 void CCellEdit::onTextChanged(const QString& text) {
     m_strRefused = QString();
+    m_bKeyRefused = false;
     // Emptying an editor whose entry has ended does not reach the bar: an
     // entry the cell refused may still be pending there, and an emptied
     // bar would later store an empty cell in its place.

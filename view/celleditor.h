@@ -33,7 +33,8 @@ public:
     CQorsView* View() const { return m_pView; }
 
     // Types one character as the keyboard would, through the numeric
-    // filter in numeric mode. False when the character was refused.
+    // filter in numeric mode. False when the character was refused; a
+    // refused key is told at the cell and in the status bar.
     bool TypeChar(QChar ch);
 
     // Stores the pending entry (the formula bar's when there is one) into
@@ -60,6 +61,8 @@ public:
     QString m_strArmedText;
     // The text a number cell last refused, until it is edited.
     QString m_strRefused;
+    // The number filter refused a key since the text last changed.
+    bool m_bKeyRefused = false;
     bool IsUntouchedArmedEntry() const { return m_bArmedByFocus && text() == m_strArmedText; }
 
 protected:

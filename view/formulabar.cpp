@@ -34,6 +34,7 @@ void CFormulaBar::focusInEvent(QFocusEvent* event) {
     // is never written back.
     m_strArmedText = text();
     m_bArmedByFocus = true;
+    m_bKeyRefused = false;
 }
 
 void CFormulaBar::focusOutEvent(QFocusEvent* event) {
@@ -50,6 +51,7 @@ void CFormulaBar::keyPressEvent(QKeyEvent* event) {
         // The same cells refuse typing here as on the sheet.
         const int mode = View()->CellEdit().TypingEntryMode(event->text()[0]);
         if (mode == kEditNone) {
+            View()->CellEdit().TellWhyNotTyped(event->text()[0]);
             event->accept();
             return;
         }

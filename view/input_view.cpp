@@ -12,6 +12,7 @@
 #include "document/cmd_formula.h"
 #include "document/cqorsdoc.h"
 #include "document/embeddededit.h"
+#include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "resources/commandids.h"
 #include "view/celleditor.h"
@@ -28,7 +29,7 @@ using qor::cmd_ids::kCmdSwitchState;
 using qor::cmd_ids::kCmdCopy;
 using qor::cmd_ids::kCmdCut;
 using qor::cmd_ids::kCmdPaste;
-constexpr char16_t kFormulaCellText[] = u"当前单元有公式存在，请删除公式再修改";
+constexpr int kMsgFormulaCell = 62990;  // "当前单元有公式存在，请删除公式再修改"
 
 Qt::CursorShape cursorShape(HoverCursor c) {
     switch (c) {
@@ -398,7 +399,7 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
             qor::OnCellFormula(*m_pDoc);
             m_cellEdit.UpdateEditLine(1);
         } else {
-            qor::messageBox(QString::fromUtf16(kFormulaCellText), QString(), qor::MsgButtons::Ok,
+            qor::messageBox(LoadErrorText(kMsgFormulaCell), QString(), qor::MsgButtons::Ok,
                             qor::MsgIcon::Warning);
         }
         return;
@@ -566,6 +567,7 @@ void CQorsView::OnChar(QChar ch, bool ctrl) {
             m_cellEdit.OpenCellEditor(QString(ch));
             break;
         case TypeAction::Ignore:
+            if (!ctrl) m_cellEdit.TellWhyNotTyped(ch);
             break;
     }
 }
@@ -577,6 +579,9 @@ void CQorsView::inputMethodEvent(QInputMethodEvent* event) {
     if (text.isEmpty() || m_bLeftDown || !CellEditController::TypingContextOf(*this, false, &ctx))
         return;
     // Composed text never goes into a formula cell.
-    if (ctx.formulaState != 0) return;
+    if (ctx.formulaState != 0) {
+        m_cellEdit.TellWhyNotTyped(text[0]);
+        return;
+    }
     if (DecideTyping(text[0], ctx) == TypeAction::OpenEditor) m_cellEdit.OpenCellEditor(text);
 }

@@ -7,6 +7,7 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/enginehooks.h"
 #include "document/doc_commandhook.h"
+#include "document/doc_converters.h"
 #include "document/doc_interpreter.h"
 #include "tests/document/doc_fixture.h"
 
@@ -46,6 +47,40 @@ TEST(DocInterpreter, FindMovesTheDocumentAndTotalAddsItsPage) {
     doctest::UiRecorder ui;
     EXPECT_NE(RunCommandLine(doc.get(), QStringLiteral("FIND FOR 年=1999"), 1), 0);
     EXPECT_EQ(h->GetCurPage(), page);
+}
+
+TEST(DocInterpreter, OnlyLinesThatWriteIntoTheReportMarkItChanged) {
+    qor::cmd::InstallEngineHooks();
+    qor::doc::InstallInterpreterLinks();
+    qor::doc::RegisterExchangeConverters();
+    CCalcInterpreter::Instance().Reset();
+    auto doc = doctest::newDoc(6, 4);
+    ASSERT_TRUE(doc->EnterDataState());
+    const QString rep = doctest::testDir() + QStringLiteral("/marks.rep");
+    ASSERT_TRUE(doc->Files().OnSaveDocument(rep));
+    ASSERT_FALSE(doc->IsModified());
+    QSignalSpy marked(doc.get(), &CQorsDoc::modifiedChanged);
+
+    // Reading, finding and writing the report out change nothing of it.
+    for (const QString& line :
+         {QStringLiteral("LET &x = A1"), QStringLiteral("FIND FOR MRECNO()=1"),
+          QStringLiteral("CONVERT \"%1\" TO \"%2\"")
+              .arg(rep, doctest::testDir() + QStringLiteral("/marks.txt"))}) {
+        EXPECT_EQ(RunCommandLine(doc.get(), line, 1 | 0x10), 0)
+            << line.toStdString() << ": "
+            << CCalcInterpreter::Instance().LastErrorText().toStdString();
+        EXPECT_FALSE(doc->IsModified()) << line.toStdString();
+    }
+    EXPECT_EQ(marked.count(), 0);
+
+    // A value written is a change, told to whoever shows the mark.
+    EXPECT_EQ(RunCommandLine(doc.get(), QStringLiteral("LET C4 = 7"), 1), 0);
+    EXPECT_TRUE(doc->IsModified());
+    ASSERT_EQ(marked.count(), 1);
+    EXPECT_EQ(marked.at(0).at(0).toBool(), true);
+    ASSERT_TRUE(doc->Files().OnSaveDocument());
+    EXPECT_EQ(marked.count(), 2);
+    EXPECT_FALSE(doc->IsModified());
 }
 
 }  // namespace

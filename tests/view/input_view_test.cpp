@@ -428,6 +428,37 @@ TEST_F(InputView, ATextANumberCellRefusesStaysInTheEditorAndTheValueStays) {
     EXPECT_DOUBLE_EQ(valueB2(), 80000.5);
 }
 
+TEST_F(InputView, AnEntryOfRefusedKeysAloneLeavesTheCellAndErasingClearsIt) {
+    ASSERT_TRUE(doc.EnterDataState());
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    ASSERT_EQ(doc.SetCellText("1234", CQorsDoc::kEntryNumber), 0);
+    double v = 0;
+    auto valueB2 = [&] { return doc.GetNumCellValue(1, 1, &v) ? v : -1.0; };
+    CCellEdit* editor = view->CellEdit().CellEditor();
+
+    // Loaded by a double click, erased, then only a refused key: Enter
+    // keeps the value.
+    view->OnLButtonDblClk(cellPoint(1, 1));
+    ASSERT_TRUE(editor->isVisible());
+    key(editor, Qt::Key_A, Qt::ControlModifier);
+    key(editor, Qt::Key_Backspace);
+    key(editor, Qt::Key_X, Qt::NoModifier, "x");
+    EXPECT_EQ(editor->text(), QString());
+    key(editor, Qt::Key_Return);
+    EXPECT_EQ(valueB2(), 1234.0);
+    EXPECT_FALSE(editor->isVisible());
+    EXPECT_EQ(bar.m_nMode, kEditNone);
+
+    // Erased and confirmed: the user asked for an empty cell.
+    view->SetCurrentAndSelection(1, 1, 1, 1, 1, 1);
+    view->OnLButtonDblClk(cellPoint(1, 1));
+    key(editor, Qt::Key_A, Qt::ControlModifier);
+    key(editor, Qt::Key_Backspace);
+    key(editor, Qt::Key_Return);
+    EXPECT_FALSE(doc.GetNumCellValue(1, 1, &v) && v != 0);
+    EXPECT_EQ(messages, QStringList());
+}
+
 TEST_F(InputView, TheFormulaBarKeepsARefusedEntryToMend) {
     ASSERT_TRUE(doc.EnterDataState());
     view->SetCurrentAndSelection(0, 3, 0, 3, 0, 3);
