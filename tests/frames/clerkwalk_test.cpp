@@ -26,6 +26,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -35,13 +36,20 @@
 
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
+#include "engine/workfiles.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
+#include "frames/ccmdbar.h"
+#include "frames/coleinplaceframe.h"
 #include "frames/commandrouter.h"
+#include "frames/inplacesession.h"
 #include "frames/desktop.h"
 #include "platform/uiservices.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
+#include "tests/frames/inplace_support.h"
+#include "tests/frames/stored_value.h"
+#include "view/celleditor.h"
 #include "view/cqorsview.h"
 
 using namespace qor::cmd_ids;
@@ -496,15 +504,106 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
         << doc->GetKeywordDisplayText(0, true).toStdString();
     EXPECT_GE(doc->Items().GetChartCount(), 1);
 
-    // 9. Saved again as a workbook: the box lists what a workbook cannot
-    // hold (the total's formula, the keywords shown in cells), in Chinese
-    // like every other text.
+    // 9. The amounts once more on the first page. Letters over an amount
+    // are refused where the clerk looks and Enter keeps the amount; a minus
+    // inside a number is refused and Enter stores what the editor showed.
+    child = frame->ActiveChild();
+    view = child->GetActiveView();
+    view->setFocus();
+    if (!doc->IsDataState()) key(view, Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(doc->IsDataState());
+    for (int i = 0; i < 3 && doc->ViewState().curPage > 1; ++i)
+        key(view, Qt::Key_PageUp, Qt::ControlModifier);
+    ASSERT_EQ(doc->ViewState().curPage, 1);
+    key(view, Qt::Key_Home, Qt::ControlModifier);
+    key(view, Qt::Key_Down);
+    key(view, Qt::Key_Down);
+    key(view, Qt::Key_Right);
+    keys(focus(), QStringLiteral("abc"));
+    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(),
+              LoadErrorText(64860).arg(QStringLiteral("c")).toStdString());
+    shot(QStringLiteral("qorview-walk-29-letters-refused"));
+    key(focus(), Qt::Key_Return);
+    double amount = 0;
+    EXPECT_TRUE(doc->GetNumCellValue(2, 1, &amount));
+    EXPECT_DOUBLE_EQ(amount, 80000.50);
+    CCellEdit* editor = view->CellEdit().CellEditor();
+    keys(focus(), QStringLiteral("1-2"));
+    EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(),
+              LoadErrorText(64860).arg(QStringLiteral("-")).toStdString());
+    EXPECT_TRUE(editor->isVisible());
+    const QString shown = editor->text();
+    EXPECT_EQ(shown, QStringLiteral("12"));
+    shot(QStringLiteral("qorview-walk-30-minus-refused"));
+    key(focus(), Qt::Key_Return);
+    key(focus(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 3, 2), QStringLiteral("80000.5"));
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), shown);
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 6, 2), QStringLiteral("80312.75"));
+
+    // 10. A line of the command window changes the report: closing it by
+    // the menu asks about saving, and 是 saves the line's value.
+    choose(kCmdCommandWindow);
+    CCmdEdit* line = frame->CmdBar()->Edit();
+    ASSERT_TRUE(line->isVisible());
+    QTest::mouseClick(line, Qt::LeftButton);
+    keys(line, QStringLiteral("LET C4 = 7"));
+    key(line, Qt::Key_Return);
+    EXPECT_TRUE(doc->IsModified());
+    shot(QStringLiteral("qorview-walk-31-command-window-let"));
+    QStringList asked;
+    choose(kCmdFileClose, {box(QStringLiteral("qorview-walk-32-save-question"), &asked)});
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("月报.rep")) &&
+                asked[0].contains(QStringLiteral("保存")))
+        << asked[0].toStdString();
+    EXPECT_TRUE(frame->Children().isEmpty());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 3), QStringLiteral("7"));
+
+    // 11. Saved again as a workbook: the box lists what a workbook cannot
+    // hold (the total's formula, the keywords shown in cells, the chart of
+    // the first page), in Chinese like every other text.
+    choose(kCmdFileOpen, {file(QStringLiteral("qorview-walk-33-open-again"), rep)});
+    ASSERT_TRUE(frame->ActiveChild());
+    doc = frame->ActiveDocument();
     const QString xlsx = m_work + QStringLiteral("/月报.xlsx");
     QStringList lost;
     choose(kCmdFileSaveAs, {file(QStringLiteral("27-save-as-xlsx"), xlsx),
-                   box(QStringLiteral("28-xlsx-loss-box"), &lost)});
+                   box(QStringLiteral("qorview-walk-34-xlsx-loss-box"), &lost)});
     EXPECT_TRUE(QFile::exists(xlsx));
-    EXPECT_TRUE(lost.join(u'\n').startsWith(LoadErrorText(63601))) << lost.join(u'\n').toStdString();
+    const QString box34 = lost.join(u'\n');
+    EXPECT_TRUE(box34.startsWith(LoadErrorText(63601))) << box34.toStdString();
+    EXPECT_TRUE(box34.contains(LoadErrorText(64890))) << box34.toStdString();
+    EXPECT_TRUE(box34.contains(QStringLiteral("第1页"))) << box34.toStdString();
+
+    // 12. Ctrl+P while a report embedded in another is edited in place
+    // prints nothing: no print dialog opens and no PDF is written.
+    const QString outer = frametest::MakeContainerReport(m_work);
+    choose(kCmdFileOpen, {file(QStringLiteral("qorview-walk-35-open-container"), outer)});
+    CChildFrame* container = frame->ActiveChild();
+    ASSERT_TRUE(container);
+    ASSERT_EQ(container->GetDocument()->GetPathName(), outer);
+    COleItem* object = frametest::FirstObject(*container->GetDocument());
+    ASSERT_TRUE(object);
+    frametest::DoubleClickItem(container->GetActiveView(), object);
+    settle();
+    ASSERT_TRUE(CInPlaceSession::Current());
+    QWidget* sheet = CInPlaceSession::Current()->Frame()->GetActiveView();
+    sheet->setFocus();
+    const auto pdfs = [this] {
+        const QStringList pdf{QStringLiteral("*.pdf")};
+        return QDir(m_work).entryList(pdf) + QDir(qor::WorkFolder()).entryList(pdf);
+    };
+    const QStringList pdfsBefore = pdfs();
+    const qsizetype unexpectedBefore = unexpected.size();
+    key(sheet, Qt::Key_P, Qt::ControlModifier);
+    shot(QStringLiteral("qorview-walk-36-ctrl-p-in-place"));
+    EXPECT_EQ(unexpected.size(), unexpectedBefore) << unexpected.join(u'\n').toStdString();
+    EXPECT_EQ(pdfs(), pdfsBefore);
+    EXPECT_TRUE(CInPlaceSession::Current());
+    CInPlaceSession::Current()->Deactivate();
+    settle();
 
     // The PDF holds the first page's texts and numbers as text.
     if (qortest::needProgram(QStringLiteral("pdftotext"))) {

@@ -22,6 +22,7 @@
 #include "frames/commandrouter.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"
+#include "tests/frames/stored_value.h"
 #include "view/celleditor.h"
 #include "view/formulabar.h"
 
@@ -31,15 +32,7 @@ using frametest::FrameFixture;
 
 namespace {
 
-// What `qor get` reads from the saved report: page, row, column from 1.
-QString storedValue(const QString& rep, int page, int row, int col) {
-    const qortest::ProcessResult r =
-        qortest::run(QStringLiteral(QOR_APP_BINARY),
-                     {QStringLiteral("get"), rep, QString::number(page), QString::number(row),
-                      QString::number(col)});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    return QString::fromUtf8(r.out).trimmed();
-}
+using frametest::StoredValue;
 
 class KeysAndMarks : public FrameFixture {
 protected:
@@ -200,11 +193,11 @@ TEST_F(KeysAndMarks, RefusedKeysLeaveTheAmountAndSayWhy) {
 
     const QString rep = qortest::testDir() + QStringLiteral("/keys.rep");
     save(rep);
-    EXPECT_EQ(storedValue(rep, 1, 3, 2), QStringLiteral("80000.5"));
-    EXPECT_EQ(storedValue(rep, 1, 4, 2), QStringLiteral("12"));
-    EXPECT_EQ(storedValue(rep, 1, 5, 2), QStringLiteral("0"));
-    EXPECT_EQ(storedValue(rep, 1, 6, 2), QStringLiteral("0"));
-    EXPECT_EQ(storedValue(rep, 1, 8, 2), QStringLiteral("80012.5"));
+    EXPECT_EQ(StoredValue(rep, 1, 3, 2), QStringLiteral("80000.5"));
+    EXPECT_EQ(StoredValue(rep, 1, 4, 2), QStringLiteral("12"));
+    EXPECT_EQ(StoredValue(rep, 1, 5, 2), QStringLiteral("0"));
+    EXPECT_EQ(StoredValue(rep, 1, 6, 2), QStringLiteral("0"));
+    EXPECT_EQ(StoredValue(rep, 1, 8, 2), QStringLiteral("80012.5"));
 }
 
 TEST_F(KeysAndMarks, ACommandWindowLineMarksTheReportAndClosingAsks) {
@@ -236,7 +229,7 @@ TEST_F(KeysAndMarks, ACommandWindowLineMarksTheReportAndClosingAsks) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("月报.rep"))) << messages[0].toStdString();
     EXPECT_TRUE(frame->Children().isEmpty());
-    EXPECT_EQ(storedValue(rep, 1, 4, 3), QStringLiteral("7"));
+    EXPECT_EQ(StoredValue(rep, 1, 4, 3), QStringLiteral("7"));
 }
 
 
