@@ -150,6 +150,9 @@ void CellEditController::TellRefusal(const QString& text) {
     // Whatever window holds the view shows the tip in its status bar.
     QStatusTipEvent tip(text);
     QApplication::sendEvent(&m_v, &tip);
+    m_refusalShown = true;
+    m_refusedRow = m_v.m_selection->CurrentRow();
+    m_refusedCol = m_v.m_selection->CurrentColumn();
     Rect rect;
     int mode = kEditNone, decimals = 0;
     FontDesc font;
@@ -221,6 +224,12 @@ void CellEditController::HandleEditKey(int key) {
 }
 
 void CellEditController::UpdateEditLine(int flag) {
+    if (m_refusalShown && (!flag || m_v.m_selection->CurrentRow() != m_refusedRow ||
+                           m_v.m_selection->CurrentColumn() != m_refusedCol)) {
+        m_refusalShown = false;
+        QStatusTipEvent clear{QString()};
+        QApplication::sendEvent(&m_v, &clear);
+    }
     if (!m_pFormulaBar) return;
     if (!flag || !m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) {
         m_pFormulaBar->clear();

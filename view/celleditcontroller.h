@@ -76,4 +76,8 @@ private:
     CCellEdit* m_pCellEdit = nullptr;  // child of the view, owned by Qt
     QPointer<CCellEdit> m_pFormulaBar;
     QPointer<QLineEdit> m_pRefBox;
+    // A refusal stands in the status bar until the user leaves the cell it
+    // speaks of (or the report), never beside another cell.
+    bool m_refusalShown = false;
+    int m_refusedRow = -1, m_refusedCol = -1;
 };

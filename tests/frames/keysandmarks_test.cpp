@@ -134,6 +134,8 @@ TEST_F(KeysAndMarks, RefusedKeysLeaveTheAmountAndSayWhy) {
     EXPECT_DOUBLE_EQ(amount(3, 2), 80000.5);
     EXPECT_DOUBLE_EQ(amount(8, 2), 80000.5);  // the total did not drop
     EXPECT_EQ(view->CurrentSelection().curRow, 3);
+    // The refusal spoke of the cell left behind: it goes with it.
+    EXPECT_FALSE(status().startsWith(QStringLiteral("请输入数值"))) << status().toStdString();
 
     // A minus inside a number is refused and told; Enter stores what the
     // editor shows.
