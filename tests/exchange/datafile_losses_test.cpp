@@ -12,6 +12,8 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "exchange/datafilechain.h"
+#include "exchange/datafileconvert.h"
+#include "exchange/jetdb.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
 
@@ -172,11 +174,12 @@ TEST(DataFileLosses, BytesThatAreNoTextAreRefusedTextInEveryEncodingIsRead) {
 
 // A report cell keeps seven decimals: numbers of more come in rounded and
 // are named, with how many and the first; the rest come in equal. The
-// dBASE file is written byte by byte by python (an N(20,10) field), the
-// text files by python's csv module.
+// dBASE files (an N(20,10) field) are made by shapelib's dbfcreate/dbfadd
+// and byte by byte by python, the text files by python's csv module; the
+// Access and Lotus files carry a python dBASE file's doubles whole (as
+// mdb-export shows).
 TEST(DataFileLosses, NumbersOfMoreThanSevenDecimalsAreNamed) {
     const QString d = dir();
-    if (!qortest::needPythonModule("struct")) return;
     const char* const kDbf =
         "import struct, sys\n"
         "vals = [float(x) for x in sys.argv[2].split(',')]\n"
@@ -188,6 +191,7 @@ TEST(DataFileLosses, NumbersOfMoreThanSevenDecimalsAreNamed) {
         "import csv, sys\n"
         "with open(sys.argv[1], 'w', newline='') as f:\n"
         "    csv.writer(f).writerows([['A']] + [[x] for x in sys.argv[2].split(',')])\n";
+    const char* const kPi = "3.1415926535,0.000000001,120.5";
     struct Case {
         const char* file;
         const char* values;  // the file's numbers, in order
@@ -195,8 +199,11 @@ TEST(DataFileLosses, NumbersOfMoreThanSevenDecimalsAreNamed) {
         int firstRow;        // the row of the first named
     };
     const Case cases[] = {
-        {"pi.dbf", "3.1415926535,0.000000001,120.5", 2, 1},
+        {"pi.dbf", kPi, 2, 1},
         {"seven.dbf", "3.1415927,0.0000001,-120.25", 0, 0},
+        {"shapelib.dbf", "120.5,-0.000000001,3.1415926535", 2, 2},
+        {"pi.mdb", kPi, 2, 1},
+        {"pi.wk4", kPi, 2, 1},
         {"pi.csv", "120.5,3.1415926535,-0.000000001", 2, 2},
         {"seven.csv", "3.1415927,0.0000001,-120.25", 0, 0},
     };
@@ -204,10 +211,37 @@ TEST(DataFileLosses, NumbersOfMoreThanSevenDecimalsAreNamed) {
         SCOPED_TRACE(c.file);
         const QString path = d + QLatin1Char('/') + QString::fromUtf8(c.file);
         const QString values = QString::fromUtf8(c.values);
-        const auto made =
-            qortest::python(QString::fromUtf8(path.endsWith(QStringLiteral(".dbf")) ? kDbf : kCsv),
-                            {path, values});
-        ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+        if (path.endsWith(QStringLiteral("shapelib.dbf"))) {
+            if (!qortest::needProgram(QStringLiteral("dbfcreate"))) continue;
+            ASSERT_EQ(qortest::run(QStringLiteral("dbfcreate"),
+                                   {path, QStringLiteral("-n"), QStringLiteral("AMOUNT"),
+                                    QStringLiteral("20"), QStringLiteral("10")})
+                          .exitCode,
+                      0);
+            for (const QString& v : values.split(u','))
+                ASSERT_EQ(qortest::run(QStringLiteral("dbfadd"), {path, v}).exitCode, 0);
+        } else if (path.endsWith(QStringLiteral(".mdb")) || path.endsWith(QStringLiteral(".wk4"))) {
+            // The dBASE file's table in a working database, written out.
+            const QString work = d + QStringLiteral("/work.mdb");
+            QString error;
+            ASSERT_EQ(ConvertDbfFileToMdb(d + QStringLiteral("/pi.dbf"), work, QStringLiteral("t"), &error), 1)
+                << error.toStdString();
+            if (path.endsWith(QStringLiteral(".wk4"))) {
+                ASSERT_EQ(ConvertMdbToWk4File(work, path, &error), 1) << error.toStdString();
+            } else {
+                auto db = qor::jet::Database::open(work, QString(), false, true);
+                ASSERT_EQ(ConvertDatabaseToAccessFile(*db, path, &error, nullptr), 1) << error.toStdString();
+                if (qortest::needProgram(QStringLiteral("mdb-export"))) {
+                    const auto out = qortest::run(QStringLiteral("mdb-export"), {path, QStringLiteral("t")});
+                    EXPECT_TRUE(out.out.contains("3.1415926535")) << out.out.toStdString();
+                }
+            }
+        } else {
+            const auto made =
+                qortest::python(QString::fromUtf8(path.endsWith(QStringLiteral(".dbf")) ? kDbf : kCsv),
+                                {path, values});
+            ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+        }
         const Imported in = importFile(path);
         ASSERT_EQ(in.result, 1) << in.error.toStdString();
         const QString told = in.notes.join(u'\n');
