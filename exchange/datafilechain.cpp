@@ -17,6 +17,7 @@
 #include "exchange/datafileconvert.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
+#include "exchange/losstally.h"
 #include "exchange/reportmdb.h"
 
 using namespace qor::jet;
@@ -511,19 +512,28 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
         }
         if (rows == 0 || cols == 0) throw JetError(LoadErrorText(63539));
         // A number column shows as many decimals (up to 7) as its values
-        // need: the report keeps a value at its cell's decimals.
+        // need: the report keeps a value at its cell's decimals, and names
+        // the values of more, which come in rounded.
         QList<int> decimals(std::min(cols, kMaxCols), 0);
-        for (const KeptTable& t : tables) {
-            for (const QVariantList& record : t.rows)
+        qor::LossTally rounded;
+        for (int k = 0; k < tables.size(); ++k) {
+            const QList<QVariantList>& records = tables.at(k).rows;
+            for (int r = 0; r < records.size() && r < kMaxRows; ++r) {
+                const QVariantList& record = records.at(r);
                 for (int j = 0; j < record.size() && j < decimals.size(); ++j) {
-                    if (textColumn.value(j) || decimals[j] == 7) continue;
+                    if (textColumn.value(j)) continue;
                     const QVariant& v = record.at(j);
                     if (!v.isValid() || v.isNull()) continue;
-                    QString f = QString::number(v.toDouble(), 'f', 7);
+                    const double number = v.toDouble();
+                    if (!qor::ReportHoldsDecimals(number))
+                        rounded.add(qor::RoundedNumbersKind(), qor::CellPlace(k + 1, r + 1, j + 1));
+                    if (decimals[j] == 7) continue;
+                    QString f = QString::number(number, 'f', 7);
                     while (f.endsWith(u'0')) f.chop(1);
                     const qsizetype dot = f.indexOf(u'.');
                     decimals[j] = std::max(decimals[j], dot < 0 ? 0 : int(f.size() - dot - 1));
                 }
+            }
         }
         uint16_t r16 = uint16_t(std::min<qint64>(rows, kMaxRows));
         uint16_t c16 = uint16_t(std::min(cols, kMaxCols));
@@ -574,6 +584,7 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
             }
         }
         report->SetCurPage(1);
+        rounded.appendTo(notes);
         return 1;
     } catch (const JetError& e) {
         if (error) *error = e.message();

@@ -6,12 +6,12 @@
 #include <cmath>
 
 #include "engine/cellformat.h"
-#include "engine/cells_round.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
 #include "engine/textutil.h"
 #include "exchange/cexcelbridge.h"
+#include "exchange/losstally.h"
 #include "platform/uiservices.h"
 
 namespace qor {
@@ -28,7 +28,6 @@ constexpr int kMsgFormulasAsValues = 63700;
 constexpr int kMaxDecimals = 7;
 constexpr int kMsgLossLine = 64432;  // "<kind>: <count>, the first at <place>"
 constexpr int kMsgTextsCut = 64463;
-constexpr int kMsgRounded = 64990;
 constexpr int kMsgUnderMerge = 64991;
 constexpr int kMsgSheetCell = 64992;
 
@@ -264,15 +263,6 @@ void countAt(WorkbookCellsLeftOut* l, int r, int c) {
     if (l->count++ > 0) return;
     l->row = r;
     l->col = c;
-}
-
-// Whether a report cell holds number v whole: it keeps at most seven
-// decimals (nine of a percent cell's fraction). Differences below the
-// fifteen digits a double carries are no decimals of the file's.
-bool holdsDecimals(double v, bool percent) {
-    if (!std::isfinite(v)) return true;
-    const double kept = RoundedForRead(v, kMaxDecimals + (percent ? 2 : 0));
-    return std::fabs(v - kept) <= std::fabs(v) * 1e-15;
 }
 
 bool holdsValue(const XlCell& cell) {
@@ -607,7 +597,7 @@ void CExcelBridge::importDataCells(int page) {
             if (cell.kind == XlCell::Number && numberCell) {
                 const PercentSign percent = numberFlags.of(cell.style().numberFormat).percent;
                 const double v = percent == PercentSign::Scaling ? cell.number * 100 : cell.number;
-                if (!holdsDecimals(v, percent != PercentSign::None)) countAt(&rounded, r, c);
+                if (!ReportHoldsDecimals(v, percent != PercentSign::None ? 2 : 0)) countAt(&rounded, r, c);
                 value = CellValue::ofNumber(v);
             } else if (cell.kind == XlCell::Number && textCell) {
                 // A number in a text cell is kept as the text it reads as.
@@ -687,8 +677,9 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
         // in the place.
         const QString place = LoadErrorText(kMsgSheetCell).arg(l.sheet, l.firstCell());
         if (l.reason == WorkbookCellsLeftOut::Rounded || l.reason == WorkbookCellsLeftOut::UnderMerge) {
-            const int kind = l.reason == WorkbookCellsLeftOut::Rounded ? kMsgRounded : kMsgUnderMerge;
-            lines << LoadErrorText(kMsgLossLine).arg(LoadErrorText(kind)).arg(l.count).arg(place);
+            const QString kind = l.reason == WorkbookCellsLeftOut::Rounded ? RoundedNumbersKind()
+                                                                            : LoadErrorText(kMsgUnderMerge);
+            lines << LoadErrorText(kMsgLossLine).arg(kind).arg(l.count).arg(place);
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextCut) {

@@ -1,8 +1,10 @@
 #include "exchange/losstally.h"
 
 #include <QFileInfo>
+#include <cmath>
 #include <utility>
 
+#include "engine/cells_round.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -17,6 +19,8 @@ constexpr int kMsgPagePlace = 64434;
 constexpr int kMsgFormulas = 64435;
 constexpr int kMsgPlacedKeywords = 64436;
 constexpr int kMsgUnplacedKeywords = 64437;
+constexpr int kMsgRounded = 64990;
+constexpr int kMaxDecimals = 7;
 }  // namespace
 
 void LossTally::add(const QString& kind, const QString& place, qsizetype count) {
@@ -44,6 +48,14 @@ void LossTally::appendTo(QStringList* notes) const {
 QString CellPlace(int page, int row, int col) {
     return LoadErrorText(kMsgCellPlace).arg(page).arg(row).arg(col);
 }
+
+bool ReportHoldsDecimals(double v, int extraDecimals) {
+    if (!std::isfinite(v)) return true;
+    const double kept = RoundedForRead(v, kMaxDecimals + extraDecimals);
+    return std::fabs(v - kept) <= std::fabs(v) * 1e-15;
+}
+
+QString RoundedNumbersKind() { return LoadErrorText(kMsgRounded); }
 
 qsizetype CharactersOutsideCp936(const QString& text) {
     bool whole = true;

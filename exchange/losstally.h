@@ -34,6 +34,13 @@ private:
 // "page 2, row 3, column 4"
 QString CellPlace(int page, int row, int col);
 
+// Whether a report cell holds number v whole: it keeps at most seven
+// decimals (extraDecimals more where the cell shows a fraction in percent).
+// Differences below the fifteen digits a double carries are no decimals of
+// the file's. Every import names what fails it as RoundedNumbersKind().
+bool ReportHoldsDecimals(double v, int extraDecimals = 0);
+QString RoundedNumbersKind();
+
 // How many characters of text code page 936 cannot hold (each is written
 // as "?").
 qsizetype CharactersOutsideCp936(const QString& text);

@@ -11,7 +11,7 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev qt6-svg-dev \
     postgresql \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    libxml2-dev libxml2-utils libxlsxwriter-dev libzip-dev libshp-dev \
+    libxml2-dev libxml2-utils libxlsxwriter-dev libzip-dev libshp-dev shapelib \
     mdbtools mdbtools-dev libfreexl-dev libwps-dev librevenge-dev libwps-tools \
     libgsf-bin python3 python3-olefile python3-openpyxl python3-xlrd python3-dbfread poppler-utils \
     fonts-noto-cjk fonts-arphic-uming fonts-wqy-zenhei clang-format \

@@ -12,6 +12,8 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "exchange/datafilechain.h"
+#include "exchange/datafileconvert.h"
+#include "exchange/jetdb.h"
 #include "tests/common/testsupport.h"
 #include "tests/exchange/ownxml_testutil.h"
 
@@ -168,6 +170,97 @@ TEST(DataFileLosses, BytesThatAreNoTextAreRefusedTextInEveryEncodingIsRead) {
     ASSERT_EQ(gb.result, 1) << gb.error.toStdString();
     EXPECT_EQ(shown(*gb.report, 2, 1), QStringLiteral("支出😀"));
     EXPECT_EQ(shown(*gb.report, 2, 2), QStringLiteral("-20.25"));
+}
+
+// A report cell keeps seven decimals: numbers of more come in rounded and
+// are named, with how many and the first; the rest come in equal. The
+// dBASE files (an N(20,10) field) are made by shapelib's dbfcreate/dbfadd
+// and byte by byte by python, the text files by python's csv module; the
+// Access and Lotus files carry a python dBASE file's doubles whole (as
+// mdb-export shows).
+TEST(DataFileLosses, NumbersOfMoreThanSevenDecimalsAreNamed) {
+    const QString d = dir();
+    const char* const kDbf =
+        "import struct, sys\n"
+        "vals = [float(x) for x in sys.argv[2].split(',')]\n"
+        "head = struct.pack('<BBBBIHH20x', 3, 126, 1, 1, len(vals), 32 + 32 + 1, 1 + 20)\n"
+        "field = struct.pack('<11sc4xBB14x', b'AMOUNT', b'N', 20, 10)\n"
+        "recs = b''.join(b' ' + ('%20.10f' % v).encode() for v in vals)\n"
+        "open(sys.argv[1], 'wb').write(head + field + b'\\r' + recs + b'\\x1a')\n";
+    const char* const kCsv =
+        "import csv, sys\n"
+        "with open(sys.argv[1], 'w', newline='') as f:\n"
+        "    csv.writer(f).writerows([['A']] + [[x] for x in sys.argv[2].split(',')])\n";
+    const char* const kPi = "3.1415926535,0.000000001,120.5";
+    struct Case {
+        const char* file;
+        const char* values;  // the file's numbers, in order
+        int rounded;         // how many are named as rounded (0: none)
+        int firstRow;        // the row of the first named
+    };
+    const Case cases[] = {
+        {"pi.dbf", kPi, 2, 1},
+        {"seven.dbf", "3.1415927,0.0000001,-120.25", 0, 0},
+        {"shapelib.dbf", "120.5,-0.000000001,3.1415926535", 2, 2},
+        {"pi.mdb", kPi, 2, 1},
+        {"pi.wk4", kPi, 2, 1},
+        {"pi.csv", "120.5,3.1415926535,-0.000000001", 2, 2},
+        {"seven.csv", "3.1415927,0.0000001,-120.25", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = d + QLatin1Char('/') + QString::fromUtf8(c.file);
+        const QString values = QString::fromUtf8(c.values);
+        if (path.endsWith(QStringLiteral("shapelib.dbf"))) {
+            if (!qortest::needProgram(QStringLiteral("dbfcreate"))) continue;
+            ASSERT_EQ(qortest::run(QStringLiteral("dbfcreate"),
+                                   {path, QStringLiteral("-n"), QStringLiteral("AMOUNT"),
+                                    QStringLiteral("20"), QStringLiteral("10")})
+                          .exitCode,
+                      0);
+            for (const QString& v : values.split(u','))
+                ASSERT_EQ(qortest::run(QStringLiteral("dbfadd"), {path, v}).exitCode, 0);
+        } else if (path.endsWith(QStringLiteral(".mdb")) || path.endsWith(QStringLiteral(".wk4"))) {
+            // The dBASE file's table in a working database, written out.
+            const QString work = d + QStringLiteral("/work.mdb");
+            QString error;
+            ASSERT_EQ(ConvertDbfFileToMdb(d + QStringLiteral("/pi.dbf"), work, QStringLiteral("t"), &error), 1)
+                << error.toStdString();
+            if (path.endsWith(QStringLiteral(".wk4"))) {
+                ASSERT_EQ(ConvertMdbToWk4File(work, path, &error), 1) << error.toStdString();
+            } else {
+                auto db = qor::jet::Database::open(work, QString(), false, true);
+                ASSERT_EQ(ConvertDatabaseToAccessFile(*db, path, &error, nullptr), 1) << error.toStdString();
+                if (qortest::needProgram(QStringLiteral("mdb-export"))) {
+                    const auto out = qortest::run(QStringLiteral("mdb-export"), {path, QStringLiteral("t")});
+                    EXPECT_TRUE(out.out.contains("3.1415926535")) << out.out.toStdString();
+                }
+            }
+        } else {
+            const auto made =
+                qortest::python(QString::fromUtf8(path.endsWith(QStringLiteral(".dbf")) ? kDbf : kCsv),
+                                {path, values});
+            ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+        }
+        const Imported in = importFile(path);
+        ASSERT_EQ(in.result, 1) << in.error.toStdString();
+        const QString told = in.notes.join(u'\n');
+        int rounded = 0;
+        const QStringList numbers = values.split(u',');
+        for (int r = 1; r <= numbers.size(); ++r) {
+            const double want = numbers[r - 1].toDouble();
+            if (shown(*in.report, r, 1) != QString::number(want, 'g', 15)) ++rounded;
+        }
+        EXPECT_EQ(rounded, c.rounded) << told.toStdString();
+        if (c.rounded == 0) {
+            EXPECT_TRUE(told.isEmpty()) << told.toStdString();
+            continue;
+        }
+        const QString line = QStringLiteral("小数位超过7位的数值已舍入：共%1处，第一处在第1页第%2行第1列")
+                                 .arg(c.rounded)
+                                 .arg(c.firstRow);
+        EXPECT_TRUE(told.contains(line)) << told.toStdString();
+    }
 }
 
 // A report with a combined area and a column of a label above numbers,
