@@ -2,8 +2,11 @@
 
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QHeaderView>
 #include <QTreeView>
+
+#include "engine/messages.h"
 
 namespace qor {
 
@@ -32,10 +35,26 @@ protected:
     }
 };
 
+// Qt's own name for a folder's type has no Chinese translation; the list
+// speaks the user's language throughout.
+class FolderTypeNamer : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        constexpr int kStrFolderType = 65070;  // "文件夹"
+        if (info.isDir()) return LoadErrorText(kStrFolderType);
+        return QFileIconProvider::type(info);
+    }
+};
+
 }  // namespace
 
 void KeepFileColumnsReadable(QFileDialog* dialog) {
     dialog->installEventFilter(new FileColumnsKeeper(dialog));
+    // The dialog does not own its provider and its file-list thread may
+    // still ask it while the dialog goes: one for the program's lifetime,
+    // never destroyed (not after the application object either).
+    static auto* namer = new FolderTypeNamer;
+    dialog->setIconProvider(namer);
 }
 
 }  // namespace qor

@@ -166,11 +166,21 @@ TEST_F(FilesAndWindows, ChoosingSeveralFilesShowsTheProgramsOwnDialog) {
     qor::frames::InstallWidgetUiServices();
     const QString dir = qortest::freshDir(QStringLiteral("several"));
     for (const char* name : {"/a.rep", "/b.REP"}) QFile(dir + QLatin1String(name)).open(QIODevice::WriteOnly);
+    QDir(dir).mkdir(QStringLiteral("sub"));
     QStringList typeLabels;
     bool columnsKept = false;
+    QString folderType;
     QTimer::singleShot(0, [&] {
         auto* dlg = qobject_cast<CFileFolderDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dlg, nullptr);
+        // A folder's type in the list is in the user's language too.
+        if (auto* model = dlg->findChild<QFileSystemModel*>()) {
+            QModelIndex sub;
+            for (int i = 0; i < 200 && !(sub = model->index(dir + QStringLiteral("/sub"), 2)).isValid(); ++i) {
+                QTest::qWait(10);
+            }
+            folderType = model->data(sub).toString();
+        }
         auto* combo = dlg->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         for (int i = 0; combo && i < combo->count(); ++i) typeLabels << combo->itemText(i);
         columnsKept = dlg->width() >= 760;
@@ -183,6 +193,7 @@ TEST_F(FilesAndWindows, ChoosingSeveralFilesShowsTheProgramsOwnDialog) {
     qor::installUiServices(before);
     EXPECT_EQ(typeLabels, (QStringList{QStringLiteral("（*.rep）"), QStringLiteral("批命令文件（*.shl）")}));
     EXPECT_TRUE(columnsKept);
+    EXPECT_EQ(folderType, QStringLiteral("文件夹"));
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(chosen->size(), 2);
 }
