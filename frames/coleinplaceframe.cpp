@@ -494,17 +494,18 @@ bool COleInPlaceFrame::OnCommand(int id) {
 }
 
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {
+    // Only key presses are looked at: other events (a hide while the bars
+    // are torn down) may come while a bar is half destroyed, when even
+    // comparing it through its guarded pointer would cast a dying object.
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
     const bool onSheet = m_view && watched == m_view && !m_view->Items().IsChartEditing();
     const bool onBorder = m_track && watched == m_track && !m_track->IsTracking();
-    if (event->type() == QEvent::KeyPress && (onSheet || onBorder) &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+    if ((onSheet || onBorder) && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         m_site->CloseRequested();
         return true;
     }
-    // Only key presses are looked at: other events (a hide while the bars
-    // are torn down) may come while the bar is half destroyed.
-    if (event->type() == QEvent::KeyPress && m_editBar && watched == m_editBar->FormulaBar()) {
+    if (m_editBar && watched == m_editBar->FormulaBar()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_router.Execute(kCmdInputConfirm);
