@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kMaxRows = 9999;
 constexpr int kMaxCols = 255;
+constexpr int kMsgTextsCut = 64463;  // "%1 texts cut to %2 characters; the first at %3"
 
 bool isFolderKind(const QString& path) {
     const DataFileKind k = dataFileKindFromPath(path);
@@ -559,6 +560,8 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
             if (uint16_t s = report->AppendRowColPage(1, 2))
                 throw JetError(LoadErrorText(63562).arg(s));
         }
+        int cutTexts = 0;
+        QString firstCut;
         for (int k = 0; k < tables.size(); ++k) {
             const int page = k + 1;
             const QList<QVariantList>& records = tables.at(k).rows;
@@ -573,6 +576,10 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                         if (v.typeId() == QMetaType::Double) t = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
                         else if (v.typeId() == QMetaType::QDate) t = v.toDate().toString(Qt::ISODate);
                         else t = v.toString();
+                        // A cell keeps a label of 255 characters: a longer
+                        // one comes in cut, and is named.
+                        if (t.size() > qor::kMaxLabelChars && cutTexts++ == 0)
+                            firstCut = qor::CellPlace(page, r, j + 1);
                         cell = CellValue::ofText(t);
                     } else {
                         cell = CellValue::ofNumber(v.toDouble());
@@ -585,6 +592,8 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
         }
         report->SetCurPage(1);
         rounded.appendTo(notes);
+        if (notes && cutTexts > 0)
+            notes->append(LoadErrorText(kMsgTextsCut).arg(cutTexts).arg(qor::kMaxLabelChars).arg(firstCut));
         return 1;
     } catch (const JetError& e) {
         if (error) *error = e.message();

@@ -111,6 +111,25 @@ TEST(DataFileLosses, TextFirstLineReachesTheReportOrIsNamed) {
     EXPECT_EQ(shown(*named.report, 2, 2), QStringLiteral("-20.25"));
 }
 
+// A cell holds a label of 255 characters: one that long comes in whole, a
+// longer one cut, and the cut is named with its place.
+TEST(DataFileLosses, TextsLongerThanACellHoldsAreNamed) {
+    const QString d = dir();
+    const QString path = d + QStringLiteral("/long.csv");
+    const QString whole(255, u'甲'), longer(300, u'乙');
+    put(path, (QStringLiteral("A,B\r\n") + whole + QStringLiteral(",1\r\n") + longer +
+               QStringLiteral(",2\r\n短,3\r\n"))
+                  .toUtf8());
+    const Imported in = importFile(path);
+    ASSERT_EQ(in.result, 1) << in.error.toStdString();
+    EXPECT_EQ(in.report->GetCellText(1, 1, 1), whole);
+    EXPECT_EQ(in.report->GetCellText(2, 1, 1), longer.left(255));
+    EXPECT_EQ(in.report->GetCellText(3, 1, 1), QStringLiteral("短"));
+    const QString told = in.notes.join(u'\n');
+    EXPECT_TRUE(told.contains(QStringLiteral("1个文本超过单元能容纳的255个字符"))) << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("第1页第2行第1列"))) << told.toStdString();
+}
+
 // A file that is no text in any encoding the reader takes is refused with
 // the reason; text in each of them comes in whole.
 TEST(DataFileLosses, BytesThatAreNoTextAreRefusedTextInEveryEncodingIsRead) {
