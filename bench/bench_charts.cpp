@@ -18,7 +18,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "view/cellpainter.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 namespace {
 

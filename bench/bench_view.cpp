@@ -11,8 +11,8 @@
 #include "engine/celltypes.h"
 #include "engine/creporthandle.h"
 #include "view/cellpainter.h"
-#include "view/pagelayout.h"
-#include "view/sheetgeometry.h"
+#include "print/pagelayout.h"
+#include "print/sheetgeometry.h"
 
 namespace {
 

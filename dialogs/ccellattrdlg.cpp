@@ -21,7 +21,7 @@
 #include "engine/messages.h"
 #include "engine/uifont.h"
 #include "resources/stringtable.h"
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 using namespace qor;
 

@@ -24,7 +24,7 @@
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
 #include "engine/textutil.h"
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 using namespace qor;
 

@@ -8,7 +8,7 @@
 #include "engine/cellformat.h"
 #include "engine/messages.h"
 #include "engine/uifont.h"
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 namespace qor {
 

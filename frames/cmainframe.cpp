@@ -13,7 +13,7 @@
 #include <QToolBar>
 
 #include "charts/cgraphitem.h"
-#include "charts/ui/cpicframe.h"
+#include "chartui/cpicframe.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/batchcmd_dlgs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
@@ -25,8 +25,8 @@
 #include "exchange/ownxml_import.h"
 #include "exchange/spreadsheetxml.h"
 #include "exchange/xmldom.h"
-#include "fininterface/ui/auditmappingdlg.h"
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/auditmappingdlg.h"
+#include "finui/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/commandicons.h"

@@ -18,7 +18,7 @@
 #include "document/cmdtarget.h"
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
-#include "frames/usermenu.h"
+#include "usermenu/usermenu.h"
 
 class QAction;
 class QMdiArea;

@@ -19,7 +19,7 @@
 #include "exchange/cexcelbridge.h"
 #include "exchange/excelexport.h"
 #include "exchange/ownxml_export.h"
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/cmainframe.h"

@@ -17,7 +17,7 @@
 #include "engine/messages.h"
 #include "engine/paths.h"
 #include "fininterface/consolfiles.h"
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cmainframe.h"
 #include "platform/datadir.h"

@@ -8,8 +8,8 @@
 #include <QTranslator>
 #include <cstdio>
 
-#include "charts/ui/chartui.h"
-#include "charts/ui/cobjectpropsdlg.h"
+#include "chartui/chartui.h"
+#include "chartui/cobjectpropsdlg.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/csetpagenodlg.h"
 #include "dialogs/docdialogs.h"
@@ -28,10 +28,10 @@
 #include "fininterface/consolcommands.h"
 #include "fininterface/consolexchange.h"
 #include "fininterface/ledgerdrill.h"
-#include "fininterface/ui/auditmappingdlg.h"
-#include "fininterface/ui/indicatordlg.h"
-#include "fininterface/ui/ledgerwindow.h"
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/auditmappingdlg.h"
+#include "finui/indicatordlg.h"
+#include "finui/ledgerwindow.h"
+#include "finui/mailtransfer.h"
 #include "frames/cchildframe.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/chyperlink.h"

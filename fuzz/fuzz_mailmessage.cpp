@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "fininterface/vtmail8/vtmail8.h"
+#include "vtmail8/vtmail8.h"
 #include "fuzz/fuzzsupport.h"
 #include "platform/registry.h"
 

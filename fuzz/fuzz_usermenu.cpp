@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "frames/usermenu.h"
+#include "usermenu/usermenu.h"
 
 using namespace qor::frames;
 

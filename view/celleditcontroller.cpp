@@ -15,7 +15,7 @@
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/input_edit.h"
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 using namespace qor::view;
 

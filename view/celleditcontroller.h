@@ -8,7 +8,7 @@
 
 #include "engine/uifont.h"
 #include "view/input_edit.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 class CQorsView;
 class CCellEdit;

@@ -8,7 +8,7 @@
 #include "document/cqorsdoc.h"
 #include "view/cqorsview.h"
 #include "view/input_edit.h"
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 using namespace qor::view;
 

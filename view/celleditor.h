@@ -11,7 +11,7 @@
 #include <QPointer>
 
 #include "engine/uifont.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 class CQorsView;
 

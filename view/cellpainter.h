@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "engine/celltypes.h"
-#include "view/paint_cells.h"
-#include "view/paint_style.h"
-#include "view/sheetgeometry.h"
+#include "print/paint_cells.h"
+#include "print/paint_style.h"
+#include "print/sheetgeometry.h"
 
 class CComItem;
 class CQorsDoc;

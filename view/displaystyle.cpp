@@ -1,6 +1,6 @@
 #include "view/displaystyle.h"
 
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 #include <algorithm>
 #include <bit>

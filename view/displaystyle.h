@@ -15,7 +15,7 @@
 #include "document/cmd_dialogs.h"
 #include "resources/commandids.h"
 #include "view/cellattr_model.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 class CQorsDoc;
 

@@ -8,7 +8,7 @@
 #include <QString>
 
 #include "engine/celltypes.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 class CQorsDoc;
 

@@ -13,7 +13,7 @@
 #include <functional>
 #include <optional>
 
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 namespace qor::view {
 

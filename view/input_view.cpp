@@ -18,8 +18,8 @@
 #include "view/celleditor.h"
 #include "view/cqorsview.h"
 #include "view/input_edit.h"
-#include "view/paint_style.h"
-#include "view/viewitems_logic.h"
+#include "print/paint_style.h"
+#include "print/viewitems_logic.h"
 
 using namespace qor::view;
 

@@ -6,7 +6,7 @@
 #include "charts/coleitem.h"
 #include "charts/itemformats.h"
 #include "document/cqorsdoc.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 namespace qor::view {
 

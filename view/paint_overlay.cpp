@@ -10,7 +10,7 @@
 #include "engine/creporthandle.h"
 #include "view/cellpainter.h"
 #include "view/ctracker.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 namespace qor::view {
 

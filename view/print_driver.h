@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "view/print_job.h"
+#include "print/print_job.h"
 
 class QPrinter;
 namespace qor {

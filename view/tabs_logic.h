@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "resources/commandids.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 namespace qor::view {
 

@@ -9,7 +9,7 @@
 #include <QRect>
 #include <optional>
 
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 namespace qor::view {
 

@@ -38,7 +38,7 @@
 #include "view/objectprops_logic.h"
 #include "view/print_preview.h"
 #include "view/tabs_logic.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 using namespace qor::view;
 using namespace qor::viewcmd;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 class CQorsView;
 

@@ -17,7 +17,7 @@
 #include "view/cqorsview.h"
 #include "view/serveritems.h"
 #include "view/viewitems.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 using qor::items::Rect;
 

@@ -14,7 +14,7 @@
 #include "view/ctracker.h"
 #include "view/displaystyle.h"
 #include "view/viewitems.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 namespace {
 

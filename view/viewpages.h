@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "view/pagelayout.h"
+#include "print/pagelayout.h"
 
 class CQorsView;
 namespace qor {

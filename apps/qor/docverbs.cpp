@@ -28,7 +28,7 @@
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
 #include "platform/uiservices.h"
-#include "view/print_job.h"
+#include "print/print_job.h"
 
 namespace qor::app {
 

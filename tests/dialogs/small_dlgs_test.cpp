@@ -25,7 +25,7 @@
 #include "reader/cappenvironment.h"
 #include "reader/creaderapp.h"
 #include "tests/common/testsupport.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 using namespace qor;
 

@@ -16,7 +16,7 @@
 #include "engine/paths.h"
 #include "exchange/cxmldochelper.h"
 #include "fininterface/auditlayoutscan.h"
-#include "fininterface/ui/auditmappingdlg.h"
+#include "finui/auditmappingdlg.h"
 #include "fininterface/auditstatements.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"

@@ -15,7 +15,7 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/messages.h"
-#include "fininterface/ui/indicatordlg.h"
+#include "finui/indicatordlg.h"
 #include "fininterface/indicatorrun.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"

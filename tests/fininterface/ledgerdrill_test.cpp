@@ -11,7 +11,7 @@
 #include "cmdlang/enginehooks.h"
 #include "document/cmdtarget.h"
 #include "document/doc_commands.h"
-#include "fininterface/ui/ledgerwindow.h"
+#include "finui/ledgerwindow.h"
 #include "platform/automation.h"
 #include "reader/builtincomponents.h"
 #include "reader/cappenvironment.h"

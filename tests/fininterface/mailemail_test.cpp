@@ -18,7 +18,7 @@
 #include <QThread>
 #include <QTimer>
 
-#include "fininterface/vtmail8/mailtls.h"
+#include "vtmail8/mailtls.h"
 #include "platform/registry.h"
 #include "tests/common/testsupport.h"
 #include "tests/fininterface/mailtransport_support.h"

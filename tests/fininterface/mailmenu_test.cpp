@@ -18,7 +18,7 @@
 #include <QTimer>
 
 #include "engine/messages.h"
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/mailtransfer.h"
 #include "frames/ccmdbar.h"
 #include "frames/cmainframe.h"
 #include "frames/desktop.h"

@@ -1,7 +1,7 @@
 // The transfer windows as qorview opens them: the event around them, the
 // names received files land under, every row sent, the holder's in-use
 // mark, a failed send, and the overwrite question.
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/mailtransfer.h"
 
 #include <gtest/gtest.h>
 

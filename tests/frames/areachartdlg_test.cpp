@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "charts/cgraphitem.h"
-#include "charts/ui/careachartdlg.h"
-#include "charts/ui/chartui.h"
-#include "charts/ui/cpicwnd.h"
+#include "chartui/careachartdlg.h"
+#include "chartui/chartui.h"
+#include "chartui/cpicwnd.h"
 #include "dialogs/small_dlgs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
 #include "document/cmdtarget.h"

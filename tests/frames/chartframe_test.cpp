@@ -19,8 +19,8 @@
 #include <QTest>
 
 #include "charts/cgraphitem.h"
-#include "charts/ui/cpicframe.h"
-#include "charts/ui/cpicwnd.h"
+#include "chartui/cpicframe.h"
+#include "chartui/cpicwnd.h"
 #include "dialogs/viewsettings_dlgs.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"

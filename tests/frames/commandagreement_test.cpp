@@ -16,7 +16,7 @@
 #include <QDir>
 
 #include "charts/coleitem.h"
-#include "charts/ui/cpicframe.h"
+#include "chartui/cpicframe.h"
 #include "engine/messages.h"
 #include "engine/workfiles.h"
 #include "frames/coleinplaceframe.h"

@@ -12,7 +12,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/paths.h"
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/mailtransfer.h"
 #include "frame_fixture.h"
 #include "frames/cfilemanagerbar.h"
 #include "frames/cqorfm.h"

@@ -13,7 +13,7 @@
 #include <QStyle>
 #include <QTest>
 
-#include "charts/ui/chartui.h"
+#include "chartui/chartui.h"
 #include "document/cqorsdoc.h"
 #include "document/dialogregistry.h"
 #include "frames/coleinplaceframe.h"

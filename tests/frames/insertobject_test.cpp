@@ -12,8 +12,8 @@
 #include <QTest>
 
 #include "charts/coleitem.h"
-#include "charts/ui/chartui.h"
-#include "charts/ui/cinsertobjectdlg.h"
+#include "chartui/chartui.h"
+#include "chartui/cinsertobjectdlg.h"
 #include "document/cqorsdoc.h"
 #include "document/dialogregistry.h"
 #include "platform/uiservices.h"

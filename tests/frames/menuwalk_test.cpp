@@ -11,7 +11,7 @@
 #include <QSet>
 #include <QTimer>
 
-#include "charts/ui/cpicframe.h"
+#include "chartui/cpicframe.h"
 #include "dialogs/cqordialog.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"

@@ -14,7 +14,7 @@
 
 #include "charts/coleitem.h"
 #include "charts/itemformats.h"
-#include "charts/ui/cobjectpropsdlg.h"
+#include "chartui/cobjectpropsdlg.h"
 #include "frame_fixture.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"

@@ -11,8 +11,8 @@
 #include <QPrinter>
 
 #include "charts/cgraphitem.h"
-#include "charts/ui/cpicframe.h"
-#include "charts/ui/cpicwnd.h"
+#include "chartui/cpicframe.h"
+#include "chartui/cpicwnd.h"
 #include "engine/creporthandle.h"
 #include "frame_fixture.h"
 #include "resources/commandids.h"

@@ -13,7 +13,7 @@
 #include "engine/messages.h"
 #include "frame_fixture.h"
 #include "frames/cstatusbarxp.h"
-#include "frames/usermenu.h"
+#include "usermenu/usermenu.h"
 #include "platform/codepage.h"
 #include "resources/commandids.h"
 #include "tests/common/testsupport.h"

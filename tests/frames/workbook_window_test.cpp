@@ -10,7 +10,7 @@
 #include "tests/common/libreofficebook.h"
 #include "tests/common/testsupport.h"
 #include "view/formulabar.h"
-#include "view/paint_celltext.h"
+#include "print/paint_celltext.h"
 
 using namespace qor::frames;
 using frametest::FrameFixture;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 namespace viewtest {
 

@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "tests/view/fakesheet.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 using namespace qor::view;
 using viewtest::FakeSheet;

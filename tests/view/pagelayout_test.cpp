@@ -2,7 +2,7 @@
 // titles, page numbering, the automatic break table and the forced-break
 // command's table work. Sizes are whole points at print scale 1.
 
-#include "view/pagelayout.h"
+#include "print/pagelayout.h"
 
 #include <gtest/gtest.h>
 

@@ -20,9 +20,9 @@
 #include "engine/creporthandle.h"
 #include "engine/textutil.h"
 #include "view/cellpainter.h"
-#include "view/paint_celltext.h"
-#include "view/paint_style.h"
-#include "view/sheetgeometry.h"
+#include "print/paint_celltext.h"
+#include "print/paint_style.h"
+#include "print/sheetgeometry.h"
 #include "tests/common/testsupport.h"
 #include "tests/view/recordingdevice.h"
 

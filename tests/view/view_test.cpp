@@ -13,7 +13,7 @@
 #include "document/cqorsdoc.h"
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
-#include "view/pagelayout.h"
+#include "print/pagelayout.h"
 
 using namespace qor::view;
 

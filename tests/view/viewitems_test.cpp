@@ -11,7 +11,7 @@
 #include "charts/coleitem.h"
 #include "document/cqorsdoc.h"
 #include "view/cqorsview.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "view/pagelayout.h"
+#include "print/pagelayout.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "charts/ui/careachartdlg.h"
+#include "chartui/careachartdlg.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "document/doc_others.h"
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 class CQorsDoc;
 

@@ -1,4 +1,4 @@
-#include "fininterface/ui/mailtransfer.h"
+#include "finui/mailtransfer.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The mail transport over Maildir folders: one RFC 5322 message per send,
 // multipart/mixed with one base64 part per file. Files are encoded and
 // decoded in chunks, so a large report never sits in memory whole.
-#include "fininterface/vtmail8/vtmail8.h"
+#include "vtmail8/vtmail8.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -31,7 +31,7 @@
 #include <memory>
 #include <optional>
 
-#include "fininterface/vtmail8/mailserver.h"
+#include "vtmail8/mailserver.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
 

@@ -1,11 +1,11 @@
-#include "view/paint_cells.h"
+#include "print/paint_cells.h"
 
 #include <QLoggingCategory>
 #include <QPainterPath>
 
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 Q_LOGGING_CATEGORY(lcViewPaint, "qor.view.paint")
 

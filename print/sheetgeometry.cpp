@@ -1,4 +1,4 @@
-#include "view/sheetgeometry.h"
+#include "print/sheetgeometry.h"
 
 #include <algorithm>
 #include <bit>

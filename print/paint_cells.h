@@ -20,7 +20,7 @@
 #include "charts/itemsupport.h"
 #include "engine/celltypes.h"
 #include "engine/uifont.h"
-#include "view/paint_celltext.h"
+#include "print/paint_celltext.h"
 
 class CQorsDoc;
 

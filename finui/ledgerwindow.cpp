@@ -1,4 +1,4 @@
-#include "fininterface/ui/ledgerwindow.h"
+#include "finui/ledgerwindow.h"
 
 #include <QDate>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "fininterface/ui/auditmappingdlg.h"
+#include "finui/auditmappingdlg.h"
 
 #include <QComboBox>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "view/paint_style.h"
+#include "print/paint_style.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "charts/ui/cpicwnd.h"
+#include "chartui/cpicwnd.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -25,7 +25,7 @@
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
 #include "view/ctracker.h"
-#include "view/viewitems_logic.h"
+#include "print/viewitems_logic.h"
 
 using qor::items::ChartDesc;
 using qor::items::ChartFont;

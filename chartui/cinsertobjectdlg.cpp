@@ -1,4 +1,4 @@
-#include "charts/ui/cinsertobjectdlg.h"
+#include "chartui/cinsertobjectdlg.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // SMTP and IMAP through libcurl. Messages stream from and to files in
 // chunks, so a large report never sits in memory whole.
-#include "fininterface/vtmail8/mailserver.h"
-#include "fininterface/vtmail8/mailtls.h"
+#include "vtmail8/mailserver.h"
+#include "vtmail8/mailtls.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "charts/ui/cobjectpropsdlg.h"
+#include "chartui/cobjectpropsdlg.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

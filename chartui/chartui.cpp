@@ -1,13 +1,13 @@
-#include "charts/ui/chartui.h"
+#include "chartui/chartui.h"
 
 #include <QMdiArea>
 #include <QPointer>
 #include <QWidget>
 
-#include "charts/ui/careachartdlg.h"
-#include "charts/ui/cinsertobjectdlg.h"
-#include "charts/ui/cpicframe.h"
-#include "charts/ui/cpicwnd.h"
+#include "chartui/careachartdlg.h"
+#include "chartui/cinsertobjectdlg.h"
+#include "chartui/cpicframe.h"
+#include "chartui/cpicwnd.h"
 #include "dialogs/docdialogs.h"
 
 namespace qor {

@@ -17,8 +17,8 @@
 #include <optional>
 #include <vector>
 
-#include "view/pagelayout.h"
-#include "view/sheetgeometry.h"
+#include "print/pagelayout.h"
+#include "print/sheetgeometry.h"
 
 class CComItem;
 class CQorsDoc;

@@ -1,4 +1,4 @@
-#include "view/paint_celltext.h"
+#include "print/paint_celltext.h"
 
 #include <algorithm>
 

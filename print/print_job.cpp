@@ -1,4 +1,4 @@
-#include "view/print_job.h"
+#include "print/print_job.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,8 +14,8 @@
 #include "engine/messages.h"
 #include "engine/uifont.h"
 #include "platform/uiservices.h"
-#include "view/paint_cells.h"
-#include "view/paint_style.h"
+#include "print/paint_cells.h"
+#include "print/paint_style.h"
 
 namespace qor::view {
 

@@ -1,4 +1,4 @@
-#include "charts/ui/cpicframe.h"
+#include "chartui/cpicframe.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -9,7 +9,7 @@
 #include <QPrinter>
 
 #include "charts/cgraphitem.h"
-#include "charts/ui/cpicwnd.h"
+#include "chartui/cpicwnd.h"
 #include "document/cqorsdoc.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"

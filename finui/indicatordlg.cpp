@@ -1,4 +1,4 @@
-#include "fininterface/ui/indicatordlg.h"
+#include "finui/indicatordlg.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "frames/usermenu.h"
+#include "usermenu/usermenu.h"
 
 #include <QFile>
 
