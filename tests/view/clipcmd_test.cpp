@@ -17,6 +17,7 @@
 #include "platform/uiservices.h"
 #include "resources/commandids.h"
 #include "view/celleditor.h"
+#include "tests/view/stubclipboard.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
@@ -68,25 +69,6 @@ protected:
     std::unique_ptr<CQorsView> view;
     QStringList messages;
     qor::UiServices previous;
-};
-
-// A clipboard that refuses whatever it is given, or keeps it.
-class StubClipboard : public IClipboard {
-public:
-    explicit StubClipboard(bool refuses) : m_refuses(refuses) {}
-    const QMimeData* Data() const override { return m_data.get(); }
-    bool SetData(QMimeData* data) override {
-        if (m_refuses) {
-            delete data;
-            return false;
-        }
-        m_data.reset(data);
-        return true;
-    }
-
-private:
-    bool m_refuses;
-    std::unique_ptr<QMimeData> m_data;
 };
 
 // Answers the paste-special dialog with the entry of one format while it

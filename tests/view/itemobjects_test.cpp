@@ -27,6 +27,7 @@
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "tests/common/testsupport.h"
+#include "tests/view/stubclipboard.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/serveritems.h"
@@ -38,24 +39,6 @@ using qor::items::Rect;
 namespace {
 
 QString fmt(const char* name) { return QString::fromLatin1(name); }
-
-class StubClipboard : public IClipboard {
-public:
-    explicit StubClipboard(bool refuses) : m_refuses(refuses) {}
-    const QMimeData* Data() const override { return m_data.get(); }
-    bool SetData(QMimeData* data) override {
-        if (m_refuses) {
-            delete data;
-            return false;
-        }
-        m_data.reset(data);
-        return true;
-    }
-
-private:
-    bool m_refuses;
-    std::unique_ptr<QMimeData> m_data;
-};
 
 // A 40 x 30 PNG with a red left half.
 QString writePng(const QString& dir, const QString& name = QStringLiteral("pic.png")) {
