@@ -21,8 +21,8 @@
 #include "dialogs/viewsettings_dlgs.h"
 #include "document/cmdtarget.h"
 #include "document/commandtable.h"
-#include "document/doc_commands.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
@@ -643,9 +643,9 @@ const qor::CommandTable<CPicWnd>& CPicWnd::commands() {
                  nullptr},
                 {kCmdTitleFont,
                  [=](CPicWnd& w, int, qor::CommandState&) {
-                     return unless(hasChart(w) && w.m_selected >= kPartYTitle &&
-                                       w.m_selected <= kPartTitle,
-                                   QStringLiteral("先选中一个标题"));
+                     return unless(
+                         hasChart(w) && w.m_selected >= kPartYTitle && w.m_selected <= kPartTitle,
+                         QStringLiteral("先选中一个标题"));
                  },
                  [](CPicWnd& w, int) { w.EditTitleFont(); }, nullptr},
                 {kCmdPreviousGroup, stepGroup, runStepGroup, nullptr},
