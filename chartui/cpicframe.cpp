@@ -10,7 +10,9 @@
 
 #include "charts/cgraphitem.h"
 #include "chartui/cpicwnd.h"
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "view/print_driver.h"
@@ -81,25 +83,28 @@ void CPictrueView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
+const qor::CommandTable<CPictrueView>& CPictrueView::commands() {
+    static const qor::CommandTable<CPictrueView> table(
+        {
+            {kCmdPrint, printable, [](CPictrueView& v, int) { v.OnFilePrint(); }, nullptr},
+            {kCmdPrintPreview, printable, [](CPictrueView& v, int) { v.OnFilePrintPreview(); },
+             nullptr},
+        },
+        qor::doccmd::ReasonNotBuilt());
+    return table;
+}
+
+QString CPictrueView::printable(CPictrueView& view, int, qor::CommandState&) {
+    return currentChartOf(view.m_doc) ? QString() : CPicWnd::NoChartReason();
+}
+
+// Printing is the view's; every other command is the chart window's.
 bool CPictrueView::OnUpdateCommand(int id, qor::CommandState& state) {
-    if (id == kCmdPrint || id == kCmdPrintPreview) {
-        state.enabled = currentChartOf(m_doc) != nullptr;
-        if (!state.enabled) state.reason = QStringLiteral("没有图表");
-        return true;
-    }
-    return m_wnd && m_wnd->OnUpdateCommand(id, state);
+    return commands().Update(*this, id, state) || (m_wnd && m_wnd->OnUpdateCommand(id, state));
 }
 
 bool CPictrueView::OnCommand(int id) {
-    if (id == kCmdPrint) {
-        OnFilePrint();
-        return true;
-    }
-    if (id == kCmdPrintPreview) {
-        OnFilePrintPreview();
-        return true;
-    }
-    return m_wnd && m_wnd->OnCommand(id);
+    return commands().Run(*this, id) || (m_wnd && m_wnd->OnCommand(id));
 }
 
 ChartPrintPlan CPictrueView::PlanFor(const QPrinter& printer) const {
@@ -216,20 +221,20 @@ void CPicFrame::closeEvent(QCloseEvent* event) {
     if (event->isAccepted()) leaveReport();
 }
 
+const qor::CommandTable<CPicFrame>& CPicFrame::commands() {
+    static const qor::CommandTable<CPicFrame> table(
+        {{kCmdExit, nullptr, [](CPicFrame& f, int) { f.close(); }, nullptr}},
+        qor::doccmd::ReasonNotBuilt());
+    return table;
+}
+
+// Closing is the frame's; every other command goes to its view.
 bool CPicFrame::OnUpdateCommand(int id, qor::CommandState& state) {
-    if (id == kCmdExit) {
-        state.enabled = true;
-        return true;
-    }
-    return m_view && m_view->OnUpdateCommand(id, state);
+    return commands().Update(*this, id, state) || (m_view && m_view->OnUpdateCommand(id, state));
 }
 
 bool CPicFrame::OnCommand(int id) {
-    if (id == kCmdExit) {
-        close();
-        return true;
-    }
-    return m_view && m_view->OnCommand(id);
+    return commands().Run(*this, id) || (m_view && m_view->OnCommand(id));
 }
 
 CPicFrame* CPicFrame::FindFor(QMdiArea* area, const CQorsDoc* doc) {

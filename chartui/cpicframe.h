@@ -17,6 +17,10 @@
 class CPicWnd;
 class QMdiArea;
 class QPrinter;
+namespace qor {
+template <class Target>
+class CommandTable;
+}
 
 // The chart view: a scroll area over a 10000 x 10000 white page carrying
 // the chart window. Every command but print and print preview goes to the
@@ -56,6 +60,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    static const qor::CommandTable<CPictrueView>& commands();
+    // On while there is a chart to print.
+    static QString printable(CPictrueView& view, int id, qor::CommandState& state);
+
     QPointer<CQorsDoc> m_doc;
     QWidget* m_page = nullptr;
     CPicWnd* m_wnd = nullptr;
@@ -88,6 +96,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static const qor::CommandTable<CPicFrame>& commands();
     // The report leaves its chart-frame state, and its charts are drawn
     // anew when the frame changed them.
     void leaveReport();

@@ -20,7 +20,9 @@
 #include "dialogs/dlgbuild.h"
 #include "dialogs/viewsettings_dlgs.h"
 #include "document/cmdtarget.h"
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "view/cqorsview.h"
@@ -543,133 +545,163 @@ bool CPicWnd::OpenChartByName() {
     return true;
 }
 
-bool CPicWnd::OnUpdateCommand(int id, qor::CommandState& state) {
-    const bool chart = currentChart() != nullptr;
-    if (chart && !m_haveWork) reload();
-    auto set = [&state](bool enabled, const QString& reason = QString()) {
-        state.enabled = enabled;
-        if (!enabled) state.reason = reason.isEmpty() ? QStringLiteral("没有图表") : reason;
-        return true;
-    };
-    static const QString frameOnly = QStringLiteral("只用于图表窗口");
-    if (const int type = ChartTypeOfCommand(id); type >= 0) {
-        state.checkable = true;
-        state.checked = chart && int(m_work.GetChartType()) == type;
-        return set(chart);
+namespace {
+
+// The chart window's stepping, open and delete commands outside the chart frame.
+const QString& frameOnly() {
+    static const QString text = QStringLiteral("只用于图表窗口");
+    return text;
+}
+
+}  // namespace
+
+const QString& CPicWnd::NoChartReason() {
+    static const QString text = QStringLiteral("没有图表");
+    return text;
+}
+
+int CPicWnd::currentIndex(const QList<CGraphItem*>& charts) const {
+    return int(charts.indexOf(currentChart()));
+}
+
+void CPicWnd::deleteCurrentChart() {
+    // No view may keep pointing at the chart that goes.
+    CComItem* gone = m_doc->Items().GetCurrentChart();
+    for (CQorsView* v : SheetViewsOf(m_doc)) {
+        if (v->Items().Selected() != gone) continue;
+        if (v->Items().IsChartEditing()) v->Items().EndChartEdit();
+        v->Items().AssignSelected(nullptr);
     }
-    const QList<CGraphItem*> charts = Charts();
-    const int index = int(charts.indexOf(currentChart()));
-    switch (id) {
-        case kCmdTitle:
-        case kCmdXTitle:
-        case kCmdYTitle:
-        case kCmdToggleGrouping:
-        case kCmdDataGroup:
-            return set(chart);
-        case kCmdTitleFont:
-            return set(chart && m_selected >= kPartYTitle && m_selected <= kPartTitle,
-                       QStringLiteral("先选中一个标题"));
-        case kCmdPreviousGroup:
-        case kCmdNextGroup:
-            return set(chart && CanStepDataGroup(m_work, id == kCmdNextGroup),
-                       QStringLiteral("没有可换的数据组"));
-        case kCmdOpenChart:
-            return set(chartFrameState() && !charts.isEmpty(),
-                       chartFrameState() ? QString() : frameOnly);
-        case kCmdPreviousChart:
-        case kCmdFirstChart:
-            if (!chartFrameState()) return set(false, frameOnly);
-            return set(chart && index > 0, chart ? QStringLiteral("已是第一个图表") : QString());
-        case kCmdNextChart:
-        case kCmdLastChart:
-            if (!chartFrameState()) return set(false, frameOnly);
-            return set(chart && index >= 0 && index < charts.size() - 1,
-                       chart ? QStringLiteral("已是最后一个图表") : QString());
-        case kCmdDeleteChart:
-            if (!chartFrameState()) return set(false, frameOnly);
-            return set(chart);
-        default:
-            return false;
+    m_doc->Items().DeleteCurrentChart();
+    m_doc->Items().ChartWindow().changed = 1;
+    auto* next = currentChart();
+    for (CQorsView* v : SheetViewsOf(m_doc)) v->Items().SetSelection(next);
+    if (next) {
+        ShowChart(next);
+    } else {
+        m_haveWork = false;
+        m_selected = 0;
+        setEnabled(false);
+        hide();
     }
 }
 
+const qor::CommandTable<CPicWnd>& CPicWnd::commands() {
+    static const qor::CommandTable<CPicWnd> table = [] {
+        using Row = qor::CommandRow<CPicWnd>;
+        // Off with `why`, or without a chart when no reason is given.
+        auto unless = [](bool on, const QString& why = QString()) {
+            return on ? QString() : why.isEmpty() ? NoChartReason() : why;
+        };
+        auto hasChart = [](const CPicWnd& w) { return w.currentChart() != nullptr; };
+        const Row::Rule withChart = [=](CPicWnd& w, int, qor::CommandState&) {
+            return unless(hasChart(w));
+        };
+        const Row::Rule chartType = [=](CPicWnd& w, int id, qor::CommandState& s) {
+            s.checkable = true;
+            s.checked = hasChart(w) && int(w.m_work.GetChartType()) == ChartTypeOfCommand(id);
+            return unless(hasChart(w));
+        };
+        const Row::Handler setType = [](CPicWnd& w, int id) {
+            w.m_work.SetChartType(uint32_t(ChartTypeOfCommand(id)));
+            w.commit();
+        };
+        const Row::Rule stepGroup = [=](CPicWnd& w, int id, qor::CommandState&) {
+            return unless(hasChart(w) && CanStepDataGroup(w.m_work, id == kCmdNextGroup),
+                          QStringLiteral("没有可换的数据组"));
+        };
+        const Row::Handler runStepGroup = [](CPicWnd& w, int id) {
+            StepDataGroup(&w.m_work, id == kCmdNextGroup);
+            w.commit();
+        };
+        // Stepping through the charts belongs to the chart frame.
+        const Row::Rule notFirst = [=](CPicWnd& w, int, qor::CommandState&) {
+            if (!w.chartFrameState()) return frameOnly();
+            const bool chart = hasChart(w);
+            return unless(chart && w.currentIndex(w.Charts()) > 0,
+                          chart ? QStringLiteral("已是第一个图表") : QString());
+        };
+        const Row::Rule notLast = [=](CPicWnd& w, int, qor::CommandState&) {
+            if (!w.chartFrameState()) return frameOnly();
+            const bool chart = hasChart(w);
+            const QList<CGraphItem*> charts = w.Charts();
+            const int index = w.currentIndex(charts);
+            return unless(chart && index >= 0 && index < charts.size() - 1,
+                          chart ? QStringLiteral("已是最后一个图表") : QString());
+        };
+        return qor::CommandTable<CPicWnd>(
+            {
+                {kCmdTitle, withChart, [](CPicWnd& w, int) { w.EditTitle(1); }, nullptr},
+                {kCmdXTitle, withChart, [](CPicWnd& w, int) { w.EditTitle(2); }, nullptr},
+                {kCmdYTitle, withChart, [](CPicWnd& w, int) { w.EditTitle(3); }, nullptr},
+                {kCmdDataGroup, withChart, [](CPicWnd& w, int) { w.DefineDataGroup(); }, nullptr},
+                {kCmdToggleGrouping, withChart,
+                 [](CPicWnd& w, int) {
+                     SetDataGrouping(&w.m_work, !w.m_work.GroupsByRows());
+                     w.commit();
+                 },
+                 nullptr},
+                {kCmdTitleFont,
+                 [=](CPicWnd& w, int, qor::CommandState&) {
+                     return unless(
+                         hasChart(w) && w.m_selected >= kPartYTitle && w.m_selected <= kPartTitle,
+                         QStringLiteral("先选中一个标题"));
+                 },
+                 [](CPicWnd& w, int) { w.EditTitleFont(); }, nullptr},
+                {kCmdPreviousGroup, stepGroup, runStepGroup, nullptr},
+                {kCmdNextGroup, stepGroup, runStepGroup, nullptr},
+                {kCmdOpenChart,
+                 [=](CPicWnd& w, int, qor::CommandState&) {
+                     return unless(w.chartFrameState() && !w.Charts().isEmpty(),
+                                   w.chartFrameState() ? QString() : frameOnly());
+                 },
+                 [](CPicWnd& w, int) { w.OpenChartByName(); }, nullptr},
+                {kCmdPreviousChart, notFirst,
+                 [](CPicWnd& w, int) {
+                     const QList<CGraphItem*> charts = w.Charts();
+                     w.ShowChart(charts.at(w.currentIndex(charts) - 1));
+                 },
+                 nullptr},
+                {kCmdFirstChart, notFirst, [](CPicWnd& w, int) { w.ShowChart(w.Charts().first()); },
+                 nullptr},
+                {kCmdNextChart, notLast,
+                 [](CPicWnd& w, int) {
+                     const QList<CGraphItem*> charts = w.Charts();
+                     w.ShowChart(charts.at(w.currentIndex(charts) + 1));
+                 },
+                 nullptr},
+                {kCmdLastChart, notLast, [](CPicWnd& w, int) { w.ShowChart(w.Charts().last()); },
+                 nullptr},
+                {kCmdDeleteChart,
+                 [=](CPicWnd& w, int, qor::CommandState&) {
+                     return w.chartFrameState() ? unless(hasChart(w)) : frameOnly();
+                 },
+                 [](CPicWnd& w, int) { w.deleteCurrentChart(); }, nullptr},
+                {qor::cmd_ids::kCmdChartType0, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType1, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType2, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType3, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType4, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType5, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType6, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType7, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType8, chartType, setType, nullptr},
+                {qor::cmd_ids::kCmdChartType9, chartType, setType, nullptr},
+            },
+            qor::doccmd::ReasonNotBuilt());
+    }();
+    return table;
+}
+
+bool CPicWnd::OnUpdateCommand(int id, qor::CommandState& state) {
+    // The rules read the chart as the document holds it.
+    if (currentChart() && !m_haveWork) reload();
+    return commands().Update(*this, id, state);
+}
+
 bool CPicWnd::OnCommand(int id) {
-    if (id == kCmdOpenChart) {
-        if (chartFrameState()) OpenChartByName();
-        return true;
-    }
-    if (!currentChart()) return false;
-    if (!m_haveWork) reload();
-    if (const int type = ChartTypeOfCommand(id); type >= 0) {
-        m_work.SetChartType(uint32_t(type));
-        commit();
-        return true;
-    }
-    const QList<CGraphItem*> charts = Charts();
-    const int index = int(charts.indexOf(currentChart()));
-    switch (id) {
-        case kCmdTitle:
-            EditTitle(1);
-            return true;
-        case kCmdXTitle:
-            EditTitle(2);
-            return true;
-        case kCmdYTitle:
-            EditTitle(3);
-            return true;
-        case kCmdTitleFont:
-            EditTitleFont();
-            return true;
-        case kCmdDataGroup:
-            DefineDataGroup();
-            return true;
-        case kCmdToggleGrouping:
-            SetDataGrouping(&m_work, !m_work.GroupsByRows());
-            commit();
-            return true;
-        case kCmdPreviousGroup:
-        case kCmdNextGroup:
-            if (!CanStepDataGroup(m_work, id == kCmdNextGroup)) return true;
-            StepDataGroup(&m_work, id == kCmdNextGroup);
-            commit();
-            return true;
-        case kCmdPreviousChart:
-            if (chartFrameState() && index > 0) ShowChart(charts.at(index - 1));
-            return true;
-        case kCmdNextChart:
-            if (chartFrameState() && index >= 0 && index + 1 < charts.size())
-                ShowChart(charts.at(index + 1));
-            return true;
-        case kCmdFirstChart:
-            if (chartFrameState() && !charts.isEmpty()) ShowChart(charts.first());
-            return true;
-        case kCmdLastChart:
-            if (chartFrameState() && !charts.isEmpty()) ShowChart(charts.last());
-            return true;
-        case kCmdDeleteChart: {
-            if (!chartFrameState()) return true;
-            // No view may keep pointing at the chart that goes.
-            CComItem* gone = m_doc->Items().GetCurrentChart();
-            for (CQorsView* v : SheetViewsOf(m_doc)) {
-                if (v->Items().Selected() != gone) continue;
-                if (v->Items().IsChartEditing()) v->Items().EndChartEdit();
-                v->Items().AssignSelected(nullptr);
-            }
-            m_doc->Items().DeleteCurrentChart();
-            m_doc->Items().ChartWindow().changed = 1;
-            auto* next = currentChart();
-            for (CQorsView* v : SheetViewsOf(m_doc)) v->Items().SetSelection(next);
-            if (next) {
-                ShowChart(next);
-            } else {
-                m_haveWork = false;
-                m_selected = 0;
-                setEnabled(false);
-                hide();
-            }
-            return true;
-        }
-        default:
-            return false;
-    }
+    // A command runs only while its rule lets it: the handlers take what
+    // the rule checked (a chart, the frame, a chart to step to) as given.
+    qor::CommandState state;
+    return OnUpdateCommand(id, state) && state.enabled && commands().Run(*this, id);
 }

@@ -20,6 +20,10 @@
 class CGraphItem;
 class CQorsDoc;
 class CQorsView;
+namespace qor {
+template <class Target>
+class CommandTable;
+}
 
 class CPicWnd : public QWidget, public qor::view::IChartWindow {
     Q_OBJECT
@@ -47,6 +51,9 @@ public:
 
     CPicWnd(CQorsDoc* doc, QWidget* parent);
     ~CPicWnd() override;
+
+    // Why a chart command is off when there is no chart.
+    static const QString& NoChartReason();
 
     QWidget* Widget() override { return this; }
     bool OnUpdateCommand(int id, qor::CommandState& state) override;
@@ -87,6 +94,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // The window's commands: what each needs and what it does.
+    static const qor::CommandTable<CPicWnd>& commands();
+    // The current chart's place among Charts(), -1 when it is none of them.
+    int currentIndex(const QList<CGraphItem*>& charts) const;
+    // The current chart goes; the next one (if any) is shown.
+    void deleteCurrentChart();
     CGraphItem* currentChart() const;
     CQorsView* sheetView() const;
     bool chartFrameState() const;

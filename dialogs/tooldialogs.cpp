@@ -3,47 +3,42 @@
 #include "dialogs/batchcmd_dlgs.h"
 #include "dialogs/exchange_dlgs.h"
 #include "dialogs/small_dlgs.h"
+#include "document/commandtable.h"
+#include "document/doc_commands.h"
 
 namespace qor {
 
-bool ToolDialogsTarget::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-        case kCmdImportByIni:
-        case kCmdCustomMenu:
-        case kCmdCommonBatch:
-        case kCmdSystemInfo:
-        case kCmdFormulaLog:
-            state.enabled = true;
-            return true;
-        default:
-            return false;
-    }
+const CommandTable<ToolDialogsTarget>& ToolDialogsTarget::commands() {
+    // None of them needs a report: always on.
+    static const CommandTable<ToolDialogsTarget> table(
+        {
+            {kCmdImportByIni, nullptr,
+             [](ToolDialogsTarget& t, int) { RunImportByIniCommand(t.m_parent.data()); }, nullptr},
+            {kCmdCustomMenu, nullptr,
+             [](ToolDialogsTarget& t, int) { RunCustomMenuCommand(t.m_parent.data()); }, nullptr},
+            {kCmdCommonBatch, nullptr,
+             [](ToolDialogsTarget& t, int) { RunCommonBatchCommand(t.m_parent.data()); }, nullptr},
+            {kCmdSystemInfo, nullptr,
+             [](ToolDialogsTarget& t, int) {
+                 CSysInfoDlg dlg(t.m_parent.data());
+                 dlg.DoModal();
+             },
+             nullptr},
+            {kCmdFormulaLog, nullptr,
+             [](ToolDialogsTarget& t, int) {
+                 CLogFileDlg dlg(t.m_parent.data());
+                 dlg.DoModal();
+             },
+             nullptr},
+        },
+        doccmd::ReasonNotBuilt());
+    return table;
 }
 
-bool ToolDialogsTarget::OnCommand(int id) {
-    switch (id) {
-        case kCmdImportByIni:
-            RunImportByIniCommand(m_parent.data());
-            return true;
-        case kCmdCustomMenu:
-            RunCustomMenuCommand(m_parent.data());
-            return true;
-        case kCmdCommonBatch:
-            RunCommonBatchCommand(m_parent.data());
-            return true;
-        case kCmdSystemInfo: {
-            CSysInfoDlg dlg(m_parent.data());
-            dlg.DoModal();
-            return true;
-        }
-        case kCmdFormulaLog: {
-            CLogFileDlg dlg(m_parent.data());
-            dlg.DoModal();
-            return true;
-        }
-        default:
-            return false;
-    }
+bool ToolDialogsTarget::OnUpdateCommand(int id, CommandState& state) {
+    return commands().Update(*this, id, state);
 }
+
+bool ToolDialogsTarget::OnCommand(int id) { return commands().Run(*this, id); }
 
 }  // namespace qor

@@ -12,6 +12,9 @@
 
 namespace qor {
 
+template <class Target>
+class CommandTable;
+
 class ToolDialogsTarget : public ICommandTarget {
 public:
     static constexpr int kCmdImportByIni = qor::cmd_ids::kCmdImportByIni;
@@ -25,6 +28,7 @@ public:
     bool OnCommand(int id) override;
 
 private:
+    static const CommandTable<ToolDialogsTarget>& commands();
     QPointer<QWidget> m_parent;
 };
 

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "document/doc_others.h"
 #include "engine/messages.h"
 #include "fininterface/consolexchange.h"
@@ -149,25 +151,23 @@ int ConsolCommands::ChooseAndOpen() {
     return OpenClientFile(*path);
 }
 
-bool ConsolCommands::OnUpdateCommand(int id, CommandState& state) {
-    switch (id) {
-    case kCmdConsolDownload:
-    case kCmdConsolUpload:
-    case kCmdOpenClientReport:
-        state.enabled = true;
-        return true;
-    default:
-        return false;
-    }
+const CommandTable<ConsolCommands>& ConsolCommands::commands() {
+    // Always on: the client says itself when it is missing.
+    static const CommandTable<ConsolCommands> table(
+        {
+            {kCmdConsolDownload, nullptr, [](ConsolCommands& c, int) { c.Download(); }, nullptr},
+            {kCmdConsolUpload, nullptr, [](ConsolCommands& c, int) { c.Upload(); }, nullptr},
+            {kCmdOpenClientReport, nullptr, [](ConsolCommands& c, int) { c.ChooseAndOpen(); },
+             nullptr},
+        },
+        doccmd::ReasonNotBuilt());
+    return table;
 }
 
-bool ConsolCommands::OnCommand(int id) {
-    switch (id) {
-    case kCmdConsolDownload: Download(); return true;
-    case kCmdConsolUpload: Upload(); return true;
-    case kCmdOpenClientReport: ChooseAndOpen(); return true;
-    default: return false;
-    }
+bool ConsolCommands::OnUpdateCommand(int id, CommandState& state) {
+    return commands().Update(*this, id, state);
 }
+
+bool ConsolCommands::OnCommand(int id) { return commands().Run(*this, id); }
 
 }  // namespace qor::consol

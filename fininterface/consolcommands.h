@@ -14,6 +14,11 @@
 
 class CQorsDoc;
 
+namespace qor {
+template <class Target>
+class CommandTable;
+}
+
 namespace qor::consol {
 
 using qor::cmd_ids::kCmdConsolDownload;
@@ -52,6 +57,7 @@ public:
     bool OnCommand(int id) override;
 
 private:
+    static const CommandTable<ConsolCommands>& commands();
     // Calls the client's method; *result (when given) gets its answer.
     int runClient(const char* method, QVariant* result = nullptr);
 

@@ -12,7 +12,9 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/paths.h"
@@ -26,6 +28,12 @@
 #include "reader/cappenvironment.h"
 
 namespace qor::frames {
+
+// A context-menu entry chosen: the control and the item the menu was for.
+struct CQORFM::MenuPick {
+    CQORFM& fm;
+    QTreeWidgetItem* item;
+};
 
 namespace {
 
@@ -439,41 +447,37 @@ void CQORFM::PassCommand(int16_t number, const QString&) {
     }
     // The number travels as a 16-bit value; the entries' ids are above
     // the signed range.
-    switch (int(uint16_t(number))) {
-        case kCmdFmNewFolder:
-            newFolder(item);
-            break;
-        case kCmdFmNewReport:
-            newReport(item);
-            break;
-        case kCmdFmNewScript:
-            newScript();
-            break;
-        case kCmdFmRefresh:
-            Refresh();
-            break;
-        case kCmdFmFavourite:
-            addActiveReportToFavourites();
-            break;
-        case kCmdFmDelete:
-            deleteItem(item);
-            break;
-        case kCmdFmUseDownloads:
-            if (downloadHandler())
-                downloadHandler()();
-            else
-                tell(QStringLiteral("合并报表客户端没有安装。"));
-            Refresh();
-            break;
-        case kCmdFmProperties:
-            showProperties(item);
-            break;
-        case kCmdFmMail:
-            mailItem(item);
-            break;
-        default:
-            break;
-    }
+    MenuPick pick{*this, item};
+    menuCommands().Run(pick, int(uint16_t(number)));
+}
+
+// Whether an entry is on is the main window's to say; here each entry
+// does its work on the item the menu was for.
+const qor::CommandTable<CQORFM::MenuPick>& CQORFM::menuCommands() {
+    static const qor::CommandTable<MenuPick> table(
+        {
+            {kCmdFmNewFolder, nullptr, [](MenuPick& p, int) { p.fm.newFolder(p.item); }, nullptr},
+            {kCmdFmNewReport, nullptr, [](MenuPick& p, int) { p.fm.newReport(p.item); }, nullptr},
+            {kCmdFmNewScript, nullptr, [](MenuPick& p, int) { p.fm.newScript(); }, nullptr},
+            {kCmdFmRefresh, nullptr, [](MenuPick& p, int) { p.fm.Refresh(); }, nullptr},
+            {kCmdFmFavourite, nullptr, [](MenuPick& p, int) { p.fm.addActiveReportToFavourites(); },
+             nullptr},
+            {kCmdFmDelete, nullptr, [](MenuPick& p, int) { p.fm.deleteItem(p.item); }, nullptr},
+            {kCmdFmUseDownloads, nullptr,
+             [](MenuPick& p, int) {
+                 if (downloadHandler())
+                     downloadHandler()();
+                 else
+                     tell(QStringLiteral("合并报表客户端没有安装。"));
+                 p.fm.Refresh();
+             },
+             nullptr},
+            {kCmdFmProperties, nullptr, [](MenuPick& p, int) { p.fm.showProperties(p.item); },
+             nullptr},
+            {kCmdFmMail, nullptr, [](MenuPick& p, int) { p.fm.mailItem(p.item); }, nullptr},
+        },
+        qor::doccmd::ReasonNotBuilt());
+    return table;
 }
 
 void CQORFM::newFolder(QTreeWidgetItem* item) {

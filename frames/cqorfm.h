@@ -20,6 +20,11 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QToolButton;
 
+namespace qor {
+template <class Target>
+class CommandTable;
+}
+
 namespace qor::frames {
 
 // The messages the control sends to the main window.
@@ -125,6 +130,8 @@ public:
     static bool HasDownloadHandler();
 
 private:
+    struct MenuPick;
+    static const qor::CommandTable<MenuPick>& menuCommands();
     void send(int message, int wParam, const QString& text);
     QString clientFileFor(const QString& path);
     void fill(QTreeWidgetItem* folder);

@@ -2,7 +2,9 @@
 
 #include <QWidget>
 
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/creporthandle.h"
 #include "view/cpagectrl.h"
 #include "view/cqorsview.h"
@@ -110,46 +112,40 @@ void CReportFrame::EnterDataStateUnchecked() {
     refreshAfterStateChange();
 }
 
-const qor::CommandIdSet& CReportFrame::StateCommands() {
-    static const qor::CommandIdSet ids = {kCmdSwitchState, kCmdEnterData, kCmdEnterFormat,
-                                          kCmdPageActivate};
-    return ids;
+const qor::CommandTable<CReportFrame>& CReportFrame::stateTable() {
+    static const qor::CommandTable<CReportFrame> table = [] {
+        using Row = qor::CommandRow<CReportFrame>;
+        const Row::Rule open = [](CReportFrame& f, int, qor::CommandState&) {
+            return f.FrameDocument()->IsOpen() ? QString() : qor::doccmd::ReasonNoReport();
+        };
+        return qor::CommandTable<CReportFrame>(
+            {
+                {kCmdSwitchState, open,
+                 [](CReportFrame& f, int) {
+                     if (f.FrameDocument()->IsDataState())
+                         f.EnterFormatState();
+                     else
+                         f.EnterDataState();
+                 },
+                 nullptr},
+                {kCmdEnterData, open, [](CReportFrame& f, int) { f.EnterDataState(); }, nullptr},
+                {kCmdEnterFormat, open, [](CReportFrame& f, int) { f.EnterFormatState(); },
+                 nullptr},
+                {kCmdPageActivate, open, [](CReportFrame& f, int) { f.EnterDataStateUnchecked(); },
+                 nullptr},
+            },
+            qor::doccmd::ReasonNotBuilt());
+    }();
+    return table;
 }
+
+const qor::CommandIdSet& CReportFrame::StateCommands() { return stateTable().Ids(); }
 
 bool CReportFrame::UpdateStateCommand(int id, qor::CommandState& s) const {
-    switch (id) {
-        case kCmdSwitchState:
-        case kCmdEnterData:
-        case kCmdEnterFormat:
-        case kCmdPageActivate:
-            s.enabled = FrameDocument()->IsOpen();
-            if (!s.enabled) s.reason = QStringLiteral("没有打开的报表");
-            return true;
-        default:
-            return false;
-    }
+    // The rules only read the frame.
+    return stateTable().Update(const_cast<CReportFrame&>(*this), id, s);
 }
 
-bool CReportFrame::RunStateCommand(int id) {
-    switch (id) {
-        case kCmdSwitchState:
-            if (FrameDocument()->IsDataState())
-                EnterFormatState();
-            else
-                EnterDataState();
-            return true;
-        case kCmdEnterData:
-            EnterDataState();
-            return true;
-        case kCmdEnterFormat:
-            EnterFormatState();
-            return true;
-        case kCmdPageActivate:
-            EnterDataStateUnchecked();
-            return true;
-        default:
-            return false;
-    }
-}
+bool CReportFrame::RunStateCommand(int id) { return stateTable().Run(*this, id); }
 
 }  // namespace qor::frames

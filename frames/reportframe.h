@@ -14,6 +14,11 @@ class CQorsDoc;
 class CQorsView;
 class QWidget;
 
+namespace qor {
+template <class Target>
+class CommandTable;
+}
+
 namespace qor::frames {
 
 using qor::cmd_ids::kCmdSwitchState;
@@ -64,6 +69,8 @@ protected:
     static const qor::CommandIdSet& StateCommands();
 
 private:
+    // The state commands: on while the report is open.
+    static const qor::CommandTable<CReportFrame>& stateTable();
     void refreshAfterStateChange();
 };
 

@@ -608,3 +608,60 @@ TEST_F(ChartFrameTest, TheWindowMenusItemsSayWhatTheyDo) {
     while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
     run(kCmdExit);
 }
+
+// What a greyed chart command tells on the status line, and the chart
+// type items checked on the current chart's type: in the chart frame, in
+// place over the sheet, and in a frame of a report without charts.
+TEST_F(ChartFrameTest, GreyedChartCommandsSayWhy) {
+    CQorsDoc* doc = report();
+    CGraphItem* first = addChart(doc, {240, 160}, QStringLiteral("GRAPH_1"));
+    addChart(doc, {240, 160}, QStringLiteral("GRAPH_2"));
+    CQorsView* view = m_child->GetActiveView();
+    auto reason = [this](int id) { return frame->Router().Query(id).reason; };
+
+    // In place the chart frame's commands are off.
+    ASSERT_TRUE(view->Items().BeginChartEdit(first));
+    for (int id : {CPicWnd::kCmdDeleteChart, CPicWnd::kCmdOpenChart, CPicWnd::kCmdNextChart,
+                   CPicWnd::kCmdFirstChart})
+        EXPECT_EQ(reason(id), u"只用于图表窗口") << id;
+    EXPECT_TRUE(frame->Router().Query(kCmdChartType2).enabled);
+    view->Items().EndChartEdit();
+
+    view->Items().SetSelection(first);
+    ASSERT_TRUE(run(kCmdChartWindow));
+    ASSERT_EQ(doc->Items().GetCurrentChart(), first);
+    for (int id : {CPicWnd::kCmdPreviousChart, CPicWnd::kCmdFirstChart})
+        EXPECT_EQ(reason(id), u"已是第一个图表") << id;
+    EXPECT_EQ(reason(CPicWnd::kCmdTitleFont), u"先选中一个标题");
+    // At the first data group there is none before it.
+    EXPECT_EQ(reason(CPicWnd::kCmdPreviousGroup), u"没有可换的数据组");
+    const qor::CommandState type0 = frame->Router().Query(kCmdChartType0);
+    EXPECT_TRUE(type0.enabled && type0.checkable && type0.checked);
+    const qor::CommandState type2 = frame->Router().Query(kCmdChartType2);
+    EXPECT_TRUE(type2.enabled && type2.checkable && !type2.checked);
+    ASSERT_TRUE(run(kCmdChartType2));
+    EXPECT_TRUE(frame->Router().Query(kCmdChartType2).checked);
+    EXPECT_FALSE(frame->Router().Query(kCmdChartType0).checked);
+    ASSERT_TRUE(run(CPicWnd::kCmdLastChart));
+    for (int id : {CPicWnd::kCmdNextChart, CPicWnd::kCmdLastChart})
+        EXPECT_EQ(reason(id), u"已是最后一个图表") << id;
+    ASSERT_TRUE(run(CPicFrame::kCmdExit));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+    ASSERT_FALSE(chartFrame());
+
+    // A report without charts: everything says there is none.
+    CChildFrame* empty = newReport();
+    ASSERT_TRUE(empty->EnterDataState());
+    ASSERT_TRUE(run(kCmdChartWindow));
+    ASSERT_TRUE(chartFrame());
+    for (int id : {kCmdChartType2, CPicWnd::kCmdTitle, CPicWnd::kCmdOpenChart,
+                   CPicWnd::kCmdNextChart, CPicWnd::kCmdPreviousChart, CPicWnd::kCmdDeleteChart,
+                   kCmdPrint, kCmdPrintPreview})
+        EXPECT_EQ(reason(id), u"没有图表") << id;
+    // These name what they wait for even then.
+    EXPECT_EQ(reason(CPicWnd::kCmdTitleFont), u"先选中一个标题");
+    EXPECT_EQ(reason(CPicWnd::kCmdNextGroup), u"没有可换的数据组");
+    EXPECT_FALSE(frame->Router().Query(kCmdChartType2).checked);
+    EXPECT_TRUE(frame->Router().Query(CPicFrame::kCmdExit).enabled);
+}
