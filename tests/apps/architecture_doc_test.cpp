@@ -65,10 +65,10 @@ const QStringList kNotLibraries = {QStringLiteral("tests"), QStringLiteral("benc
                                    QStringLiteral("fuzz")};
 
 struct Layers {
-    QStringList folders;                   // every row's folders, "apps/qor" without the slash
+    QStringList folders;                     // every row's folders, "apps/qor" without the slash
     QHash<QString, QStringList> mayInclude;  // folder -> its "may include" names
-    QHash<QString, QString> byName;        // folder or library name -> folder
-    QHash<QString, QString> row;           // folder -> its row as written, for failures
+    QHash<QString, QString> byName;          // folder or library name -> folder
+    QHash<QString, QString> row;             // folder -> its row as written, for failures
 
     // The folders and the Qt modules ("QtWidgets") a folder reaches, itself included.
     std::pair<QSet<QString>, QSet<QString>> reach(const QString& folder) const {
@@ -146,8 +146,8 @@ QHash<QString, QStringList> qtHeaders(const QString& includeDir) {
 
 TEST(ArchitectureDoc, LayerTableNamesEveryLibraryAndWhatItMayInclude) {
     const Layers l = layers();
-    for (const char* f : {"platform", "engine", "document", "view", "frames", "vtmail8",
-                          "apps/qor", "apps/readermodule", "tests"})
+    for (const char* f : {"platform", "engine", "document", "view", "frames", "vtmail8", "apps/qor",
+                          "apps/readermodule", "tests"})
         EXPECT_TRUE(l.folders.contains(QLatin1String(f))) << f;
     // What the table says, read back the way the include check reads it.
     const auto [docFolders, docModules] = l.reach(QStringLiteral("document"));
@@ -169,7 +169,8 @@ TEST(ArchitectureDoc, NoIncludeReachesBelowItsLayer) {
     ASSERT_GE(l.folders.size(), 20) << "the layer table was not found";
     const QString qtDir = QLibraryInfo::path(QLibraryInfo::HeadersPath);
     const QHash<QString, QStringList> qt = qtHeaders(qtDir);
-    ASSERT_TRUE(qt.contains(QStringLiteral("QString"))) << "no Qt headers in " << qtDir.toStdString();
+    ASSERT_TRUE(qt.contains(QStringLiteral("QString")))
+        << "no Qt headers in " << qtDir.toStdString();
 
     static const QRegularExpression local(QStringLiteral("^\\s*#\\s*include\\s*\"([^\"]+)\""));
     static const QRegularExpression angled(
@@ -187,10 +188,8 @@ TEST(ArchitectureDoc, NoIncludeReachesBelowItsLayer) {
             ++files;
             const QStringList lines = qortest::sourceText(file).split(u'\n');
             for (qsizetype i = 0; i < lines.size(); ++i) {
-                const QString where = QStringLiteral("%1:%2: %3")
-                                          .arg(file)
-                                          .arg(i + 1)
-                                          .arg(lines[i].trimmed());
+                const QString where =
+                    QStringLiteral("%1:%2: %3").arg(file).arg(i + 1).arg(lines[i].trimmed());
                 if (const auto m = local.match(lines[i]); m.hasMatch()) {
                     const QString path = m.captured(1);
                     if (!path.contains(u'/')) continue;  // beside the includer
@@ -203,13 +202,12 @@ TEST(ArchitectureDoc, NoIncludeReachesBelowItsLayer) {
                     }
                     EXPECT_TRUE(reached.contains(target))
                         << where.toStdString() << "\n  " << folder.toStdString()
-                        << "/ may not include " << target.toStdString() << "/ (its row: "
-                        << l.row.value(folder).toStdString() << ")";
+                        << "/ may not include " << target.toStdString()
+                        << "/ (its row: " << l.row.value(folder).toStdString() << ")";
                 } else if (const auto q = angled.match(lines[i]); q.hasMatch()) {
                     ++includes;
-                    const QStringList in = q.captured(1).isEmpty()
-                                                   ? qt.value(q.captured(2))
-                                                   : QStringList{q.captured(1)};
+                    const QStringList in = q.captured(1).isEmpty() ? qt.value(q.captured(2))
+                                                                   : QStringList{q.captured(1)};
                     if (in.isEmpty()) {
                         ADD_FAILURE() << where.toStdString() << "\n  not a header of Qt's "
                                       << qtDir.toStdString();
@@ -219,8 +217,9 @@ TEST(ArchitectureDoc, NoIncludeReachesBelowItsLayer) {
                     for (const QString& module : in) allowed = allowed || modules.contains(module);
                     EXPECT_TRUE(allowed)
                         << where.toStdString() << "\n  a header of " << in.join(u'/').toStdString()
-                        << ", which " << folder.toStdString() << "/ may not include (its row: "
-                        << l.row.value(folder).toStdString() << ")";
+                        << ", which " << folder.toStdString()
+                        << "/ may not include (its row: " << l.row.value(folder).toStdString()
+                        << ")";
                 }
             }
         }
@@ -284,9 +283,10 @@ QString codeOnly(const QString& text) {
 // Every Set*, Install* or Register* function a header declares at
 // namespace scope or in a class (declared, or defined in place).
 QList<Declaration> declarationsIn(const QString& header, const QString& text) {
-    static const QRegularExpression lead(QStringLiteral(
-        "^(\\s*(Q_OBJECT|Q_GADGET|Q_INVOKABLE|(public|protected|private)(\\s+(slots|Q_SLOTS))?\\s*:|"
-        "signals\\s*:|Q_SIGNALS\\s*:))+"));
+    static const QRegularExpression lead(
+        QStringLiteral("^(\\s*(Q_OBJECT|Q_GADGET|Q_INVOKABLE|(public|protected|private)(\\s+(slots|"
+                       "Q_SLOTS))?\\s*:|"
+                       "signals\\s*:|Q_SIGNALS\\s*:))+"));
     static const QRegularExpression name(
         QStringLiteral("(?<![\\w:~])((?:Set|Install|Register)[A-Z]\\w*)\\s*\\("));
     static const QRegularExpression classKey(QStringLiteral("\\b(class|struct|union|enum)\\b"));
@@ -337,15 +337,19 @@ QList<Declaration> declarationsIn(const QString& header, const QString& text) {
             Scope s{Body, {}};
             const QString head = statement.section(singleColon, 0, 0);
             const bool call = statement.contains(u'(') || statement.contains(u'=');
-            if (!call && (QRegularExpression(QStringLiteral("\\bnamespace\\b")).match(statement).hasMatch() ||
+            if (!call && (QRegularExpression(QStringLiteral("\\bnamespace\\b"))
+                              .match(statement)
+                              .hasMatch() ||
                           statement.contains(QLatin1String("extern \"\"")))) {
                 s.kind = Namespace;
             } else if (!call && classKey.match(head).hasMatch()) {
                 s.kind = Class;
                 qsizetype at = -1;
-                for (auto it = classKey.globalMatch(head); it.hasNext();) at = it.next().capturedEnd();
+                for (auto it = classKey.globalMatch(head); it.hasNext();)
+                    at = it.next().capturedEnd();
                 QStringList words;
-                for (auto it = word.globalMatch(head.mid(at)); it.hasNext();) words << it.next().captured();
+                for (auto it = word.globalMatch(head.mid(at)); it.hasNext();)
+                    words << it.next().captured();
                 words.removeAll(QStringLiteral("final"));
                 words.removeAll(QStringLiteral("class"));
                 s.cls = words.isEmpty() ? QString() : words.last();
@@ -395,7 +399,8 @@ QList<Declaration> libraryDeclarations() {
 const std::map<QString, const char*>& notHooks() {
     static const std::map<QString, const char*> list = {
         {QStringLiteral("SetUpDesktop"), "builds the desktop; it calls the installers"},
-        {QStringLiteral("RegisterReaderServer"), "writes the Reader's entries into the registry file"},
+        {QStringLiteral("RegisterReaderServer"),
+         "writes the Reader's entries into the registry file"},
         {QStringLiteral("RegisterOpenReport"), "the open-reports list's own bookkeeping"},
         {QStringLiteral("SetReportLastError"), "the open-reports list's last error"},
         {QStringLiteral("SetCurrencySymbolIndex"), "a display setting's value"},
@@ -477,19 +482,20 @@ TEST(ArchitectureDoc, HookTableNamesEveryInstallerWithItsHeader) {
         ++checked;
         // A free function may be written with its namespace ("cmd::"), a
         // member always with its class.
-        const QRegularExpression named(
-            d.cls.isEmpty() ? QStringLiteral("(?<![\\w:])(?:[a-z]\\w*::)*%1\\b")
-                                  .arg(QRegularExpression::escape(d.name))
-                            : QStringLiteral("(?<![\\w:])(?:\\w+::)*%1\\b")
-                                  .arg(QRegularExpression::escape(d.qualified())));
+        const QRegularExpression named(d.cls.isEmpty()
+                                           ? QStringLiteral("(?<![\\w:])(?:[a-z]\\w*::)*%1\\b")
+                                                 .arg(QRegularExpression::escape(d.name))
+                                           : QStringLiteral("(?<![\\w:])(?:\\w+::)*%1\\b")
+                                                 .arg(QRegularExpression::escape(d.qualified())));
         bool inTable = false, withHeader = false;
         for (const QString& e : entries)
             if (named.match(e).hasMatch()) {
                 inTable = true;
                 withHeader = withHeader || e.contains(d.header);
             }
-        EXPECT_TRUE(inTable) << d.header.toStdString() << " declares " << d.qualified().toStdString()
-                             << ", which the hook table of " << kDoc.toStdString()
+        EXPECT_TRUE(inTable) << d.header.toStdString() << " declares "
+                             << d.qualified().toStdString() << ", which the hook table of "
+                             << kDoc.toStdString()
                              << " does not name (or notHooks() here, with the reason)";
         EXPECT_TRUE(!inTable || withHeader)
             << kDoc.toStdString() << " names " << d.qualified().toStdString()
@@ -503,9 +509,8 @@ TEST(ArchitectureDoc, HookTableNamesEveryInstallerWithItsHeader) {
         QStringLiteral("`(?:[a-z]\\w*::)*((?:\\w+::)?(?:Set|Install|Register)[A-Z]\\w*)`"));
     for (auto it = installer.globalMatch(section); it.hasNext();) {
         const QString name = it.next().captured(1);
-        EXPECT_TRUE(names.contains(name))
-            << kDoc.toStdString() << " names " << name.toStdString()
-            << " in its hook table, which no library header declares";
+        EXPECT_TRUE(names.contains(name)) << kDoc.toStdString() << " names " << name.toStdString()
+                                          << " in its hook table, which no library header declares";
     }
 }
 

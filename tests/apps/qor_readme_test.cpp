@@ -280,13 +280,15 @@ TEST(Readme, LinksBetweenTheGuidesReachTheirFileAndHeading) {
 // verb table, so that a verb left out of the help is not left out here.
 QStringList knownVerbs() {
     static const QRegularExpression inHelp(QStringLiteral("(?:^  |\\|\\s*)qor ([a-z][\\w-]*)"));
-    static const QRegularExpression inTable(QStringLiteral("\\{\"([a-z][\\w-]*)\",\\s*qor::app::verb"));
+    static const QRegularExpression inTable(
+        QStringLiteral("\\{\"([a-z][\\w-]*)\",\\s*qor::app::verb"));
     QStringList verbs;
     const auto help = qortest::run(QStringLiteral(QOR_APP_BINARY), {QStringLiteral("--help")});
     for (const QString& line : QString::fromUtf8(help.out).split(u'\n'))
         if (line.startsWith(QLatin1String("  qor ")))
             for (auto it = inHelp.globalMatch(line); it.hasNext();) verbs << it.next().captured(1);
-    for (auto it = inTable.globalMatch(sourceText(QStringLiteral("apps/qor/main.cpp"))); it.hasNext();)
+    for (auto it = inTable.globalMatch(sourceText(QStringLiteral("apps/qor/main.cpp")));
+         it.hasNext();)
         verbs << it.next().captured(1);
     verbs.removeDuplicates();
     return verbs;
@@ -347,9 +349,9 @@ TEST(Readme, EveryVerbHasASectionWithARunnableExample) {
     const QString manual = QStringLiteral("docs/qor.md");
     const QList<ManualSection> sections = manualSections(sourceText(manual), manual);
     for (const QString& verb : verbs) {
-        const QRegularExpression runs(QStringLiteral("(?:^|[\\s;|&(])qor %1(?:\\s|$)")
-                                          .arg(QRegularExpression::escape(verb)),
-                                      QRegularExpression::MultilineOption);
+        const QRegularExpression runs(
+            QStringLiteral("(?:^|[\\s;|&(])qor %1(?:\\s|$)").arg(QRegularExpression::escape(verb)),
+            QRegularExpression::MultilineOption);
         QStringList headings;
         bool example = false;
         for (const ManualSection& s : sections) {
@@ -358,8 +360,8 @@ TEST(Readme, EveryVerbHasASectionWithARunnableExample) {
             for (const QString& e : s.examples) example = example || runs.match(e).hasMatch();
         }
         EXPECT_FALSE(headings.isEmpty())
-            << "qor " << verb.toStdString() << " has no usage line (\"    qor " << verb.toStdString()
-            << " ...\") in " << manual.toStdString();
+            << "qor " << verb.toStdString() << " has no usage line (\"    qor "
+            << verb.toStdString() << " ...\") in " << manual.toStdString();
         EXPECT_TRUE(headings.isEmpty() || example)
             << "qor " << verb.toStdString() << ": its section of " << manual.toStdString() << " (\""
             << headings.join(QStringLiteral("\", \"")).toStdString()
