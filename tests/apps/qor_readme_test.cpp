@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <functional>
 
 #include "tests/common/testsupport.h"
 
@@ -148,11 +149,7 @@ const QStringList& guides() {
     return files;
 }
 
-QString sourceText(const QString& relative) {
-    QFile f(QStringLiteral(QOR_SOURCE_DIR "/") + relative);
-    if (!f.open(QIODevice::ReadOnly)) return QString();
-    return QString::fromUtf8(f.readAll());
-}
+using qortest::sourceText;
 
 TEST(Readme, MarkersAreFoundInAllTheirForms) {
     const QList<Block> blocks = markedBlocks(
@@ -209,23 +206,29 @@ struct MarkdownParts {
     QList<std::pair<int, QString>> links;
 };
 
-MarkdownParts partsOf(const QString& markdown) {
-    static const QRegularExpression link(QStringLiteral("\\[[^\\]]*\\]\\(([^)\\s]+)\\)"));
-    MarkdownParts out;
+// Calls each(line number from 1, line) for the lines outside fenced blocks.
+void forEachProseLine(const QString& markdown,
+                      const std::function<void(int, const QString&)>& each) {
     bool fenced = false;
     const QStringList lines = markdown.split(u'\n');
     for (int i = 0; i < lines.size(); ++i) {
-        const QString& line = lines[i];
-        if (line.startsWith(QLatin1String("```"))) fenced = !fenced;
-        if (fenced) continue;
+        if (lines[i].startsWith(QLatin1String("```"))) fenced = !fenced;
+        if (!fenced) each(i + 1, lines[i]);
+    }
+}
+
+MarkdownParts partsOf(const QString& markdown) {
+    static const QRegularExpression link(QStringLiteral("\\[[^\\]]*\\]\\(([^)\\s]+)\\)"));
+    MarkdownParts out;
+    forEachProseLine(markdown, [&](int number, const QString& line) {
         if (line.startsWith(u'#')) out.anchors << anchorOf(line.section(u' ', 1).trimmed());
         for (auto it = link.globalMatch(line); it.hasNext();) {
             const QString target = it.next().captured(1);
             if (!target.contains(QLatin1String("://")) &&
                 !target.startsWith(QLatin1String("mailto:")))
-                out.links << std::pair{i + 1, target};
+                out.links << std::pair{number, target};
         }
-    }
+    });
     return out;
 }
 
@@ -270,6 +273,100 @@ TEST(Readme, LinksBetweenTheGuidesReachTheirFileAndHeading) {
         }
     }
     EXPECT_GT(checked, 20);
+}
+
+// The verbs of `qor`: the ones its help names ("  qor VERB ..." at the
+// start of a block, or after "|" in a block of two) and the ones of its
+// verb table, so that a verb left out of the help is not left out here.
+QStringList knownVerbs() {
+    static const QRegularExpression inHelp(QStringLiteral("(?:^  |\\|\\s*)qor ([a-z][\\w-]*)"));
+    static const QRegularExpression inTable(
+        QStringLiteral("\\{\"([a-z][\\w-]*)\",\\s*qor::app::verb"));
+    QStringList verbs;
+    const auto help = qortest::run(QStringLiteral(QOR_APP_BINARY), {QStringLiteral("--help")});
+    for (const QString& line : QString::fromUtf8(help.out).split(u'\n'))
+        if (line.startsWith(QLatin1String("  qor ")))
+            for (auto it = inHelp.globalMatch(line); it.hasNext();) verbs << it.next().captured(1);
+    for (auto it = inTable.globalMatch(sourceText(QStringLiteral("apps/qor/main.cpp")));
+         it.hasNext();)
+        verbs << it.next().captured(1);
+    verbs.removeDuplicates();
+    return verbs;
+}
+
+// A heading of a Markdown text and what its section holds: the verbs its
+// usage lines name (indented lines "    qor VERB ...") and the text of its
+// runnable examples.
+struct ManualSection {
+    QString heading;
+    QStringList usage;
+    QStringList examples;
+};
+
+QList<ManualSection> manualSections(const QString& markdown, const QString& source) {
+    static const QRegularExpression usageVerb(QStringLiteral("(?:^|\\|\\s*)qor ([a-z][\\w-]*)"));
+    QList<ManualSection> sections{{}};
+    QList<int> starts{0};
+    forEachProseLine(markdown, [&](int number, const QString& line) {
+        if (line.startsWith(u'#')) {
+            sections << ManualSection{line.section(u' ', 1).trimmed(), {}, {}};
+            starts << number;
+        } else if (line.startsWith(QLatin1String("    qor "))) {
+            // The command part: up to the blanks before its explanation.
+            const QString command = line.trimmed().section(QStringLiteral("  "), 0, 0);
+            for (auto it = usageVerb.globalMatch(command); it.hasNext();)
+                sections.last().usage << it.next().captured(1);
+        }
+    });
+    for (const Block& b : markedBlocks(markdown, source)) {
+        if (b.kind == Block::File) continue;
+        int at = 0;
+        while (at + 1 < starts.size() && starts[at + 1] <= b.line) ++at;
+        sections[at].examples << b.lines.join(u'\n');
+    }
+    return sections;
+}
+
+TEST(Readme, ManualSectionsAreFoundWithTheirUsageAndExamples) {
+    const QList<ManualSection> s = manualSections(
+        "# Using\n\n    qor new FILE [--rows N]   create\n"
+        "## Two\n    qor register | qor unregister   write or remove\n"
+        "<!-- runnable -->\n```sh\n$ qor register\n```\n<!-- file: a.txt -->\n```\nqor x\n```\n"
+        "```sh\n    qor not-usage\n```\n",
+        QStringLiteral("x.md"));
+    ASSERT_EQ(s.size(), 3);
+    EXPECT_EQ(s[1].usage, QStringList({"new"}));
+    EXPECT_EQ(s[2].heading, "Two");
+    EXPECT_EQ(s[2].usage, QStringList({"register", "unregister"}));
+    EXPECT_EQ(s[2].examples, QStringList({"$ qor register"}));
+}
+
+// Every verb has its usage line in docs/qor.md, and the section that holds
+// it an example that runs the verb (the test above runs it).
+TEST(Readme, EveryVerbHasASectionWithARunnableExample) {
+    const QStringList verbs = knownVerbs();
+    ASSERT_GE(verbs.size(), 25) << "the verbs of qor were not found";
+    const QString manual = QStringLiteral("docs/qor.md");
+    const QList<ManualSection> sections = manualSections(sourceText(manual), manual);
+    for (const QString& verb : verbs) {
+        const QRegularExpression runs(
+            QStringLiteral("(?:^|[\\s;|&(])qor %1(?:\\s|$)").arg(QRegularExpression::escape(verb)),
+            QRegularExpression::MultilineOption);
+        QStringList headings;
+        bool example = false;
+        for (const ManualSection& s : sections) {
+            if (!s.usage.contains(verb)) continue;
+            headings << s.heading;
+            for (const QString& e : s.examples) example = example || runs.match(e).hasMatch();
+        }
+        EXPECT_FALSE(headings.isEmpty())
+            << "qor " << verb.toStdString() << " has no usage line (\"    qor "
+            << verb.toStdString() << " ...\") in " << manual.toStdString();
+        EXPECT_TRUE(headings.isEmpty() || example)
+            << "qor " << verb.toStdString() << ": its section of " << manual.toStdString() << " (\""
+            << headings.join(QStringLiteral("\", \"")).toStdString()
+            << "\") has no <!-- runnable --> example that runs it";
+    }
 }
 
 }  // namespace

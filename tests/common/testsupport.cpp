@@ -89,6 +89,10 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+QString sourceText(const QString& relative) {
+    return QString::fromUtf8(fileBytes(QStringLiteral(QOR_TEST_SOURCE_DIR "/") + relative));
+}
+
 void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);

@@ -36,6 +36,10 @@ QString artifactPath(const QString& name = {});
 // The whole file; empty when it cannot be read.
 QByteArray fileBytes(const QString& path);
 
+// A file of the source tree (path relative to its top) as UTF-8 text;
+// empty when it cannot be read.
+QString sourceText(const QString& relative);
+
 // Writes the whole file (making its folder); fails the test when it cannot.
 void writeFile(const QString& path, const QByteArray& bytes);
 
