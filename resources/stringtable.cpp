@@ -53,7 +53,9 @@ std::optional<int> idOf(const QString& table, const TsvRecord& r, qsizetype fiel
 
 void loadStrings(Tables& t) {
     const QString name = QStringLiteral("strings.tsv");
-    for (const TsvRecord& r : records(name, 2, 3, t.problems)) {
+    // id, name, text, note: the name is the build's (resources/stringids.h);
+    // the program reads only the id and the text.
+    for (const TsvRecord& r : records(name, 3, 4, t.problems)) {
         const std::optional<int> id = idOf(name, r, 0, t.problems);
         if (!id) continue;
         if (t.strings.contains(*id)) {
@@ -62,7 +64,7 @@ void loadStrings(Tables& t) {
                 QStringLiteral("%1: line %2: id %3 repeated").arg(name).arg(r.line).arg(*id));
             continue;
         }
-        t.strings.insert(*id, r.fields[1]);
+        t.strings.insert(*id, r.fields[2]);
     }
 }
 
