@@ -13,10 +13,11 @@ namespace qor {
 
 namespace {
 
-// "@62149" stands for that string, its label ("函数说明:") left off.
+// "@kPtotalDescription" stands for that string, its label ("函数说明:") left
+// off.
 QString resolved(const QString& field) {
     if (!field.startsWith(u'@')) return field;
-    const std::optional<int> id = res::parseTsvId(QStringView(field).mid(1));
+    const std::optional<int> id = res::stringIdOf(QStringView(field).mid(1));
     if (!id) return field;
     QString text = LoadErrorText(*id);
     const qsizetype colon = text.indexOf(QRegularExpression(QStringLiteral("[:：]")));

@@ -18,6 +18,7 @@ Q_LOGGING_CATEGORY(lcTables, "qor.resources")
 
 struct Tables {
     QHash<int, QString> strings;
+    QHash<QString, int> stringNames;
     QHash<int, CommandInfo> commands;
     QHash<int, TemplateInfo> templates;
     QStringList problems;
@@ -65,6 +66,13 @@ void loadStrings(Tables& t) {
             continue;
         }
         t.strings.insert(*id, r.fields[2]);
+        if (t.stringNames.contains(r.fields[1]))
+            t.problems.append(QStringLiteral("%1: line %2: name %3 repeated")
+                                  .arg(name)
+                                  .arg(r.line)
+                                  .arg(r.fields[1]));
+        else
+            t.stringNames.insert(r.fields[1], *id);
     }
 }
 
@@ -170,6 +178,13 @@ std::optional<QString> stringText(int id) {
     const auto& s = tables().strings;
     auto it = s.constFind(id);
     if (it == s.constEnd()) return std::nullopt;
+    return *it;
+}
+
+std::optional<int> stringIdOf(QStringView name) {
+    const auto& n = tables().stringNames;
+    auto it = n.constFind(name.toString());
+    if (it == n.constEnd()) return std::nullopt;
     return *it;
 }
 

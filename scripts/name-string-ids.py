@@ -21,7 +21,9 @@ brings sources that still use numbers into that form:
 3. Every table name is written by one rule, whichever way it stood:
    inside a `namespace qor` block (qor or any namespace below it)
    `str::kName`, anywhere else `qor::str::kName`.
-4. A file that lost its own constants, or that names ids without calling a
+4. A description of resources/functions.tsv written `@<id>` becomes
+   `@<name>`.
+5. A file that lost its own constants, or that names ids without calling a
    text function of engine/messages.h, includes resources/stringids.h.
 
 Run from anywhere: /usr/bin/python3 scripts/name-string-ids.py [--check]
@@ -449,6 +451,20 @@ def main(argv):
     for path, text in texts.items():
         if text != original[path] and "str::k" in text and not re.search(r"\b(?:LoadErrorText|messageText|CmdText)\s*\(", text):
             texts[path] = include_names(text, path.endswith((".h", ".hpp")))
+
+    # 5. Tables that refer to a string: the descriptions of functions.tsv.
+    functions = os.path.join(ROOT, "resources", "functions.tsv")
+    with open(functions, encoding="utf-8") as f:
+        texts[functions] = original[functions] = f.read()
+
+    def function_ref(m):
+        value = int(m.group(2))
+        if value in table:
+            return m.group(1) + "@" + table[value]
+        problems.append(f"resources/functions.tsv: @{value}: no such id in the table")
+        return m.group(0)
+
+    texts[functions] = re.sub(r"(^|\t)@(\d+)(?=\t|$)", function_ref, texts[functions], flags=re.M)
 
     changed = [p for p in texts if texts[p] != original[p]]
     for path in changed:

@@ -79,6 +79,15 @@ TEST(StringTable, FontKeywordAndCurrencyNames) {
         EXPECT_EQ(text(qor::str::kCurrencyName0 + i), names[i]) << qor::str::kCurrencyName0 + i;
 }
 
+// Tables that refer to a string by its name find the same row the code's
+// constant names.
+TEST(StringTable, NamesLeadToTheirIds) {
+    EXPECT_EQ(stringIdOf(u"kAppTitle"), qor::str::kAppTitle);
+    EXPECT_EQ(stringIdOf(u"kPtotalDescription"), qor::str::kPtotalDescription);
+    for (const char16_t* unknown : {u"", u"kNoSuchString", u"57344", u"kapptitle"})
+        EXPECT_FALSE(stringIdOf(unknown).has_value()) << QString::fromUtf16(unknown).toStdString();
+}
+
 TEST(StringTable, UnknownIdsGiveNothing) {
     for (int id : {0, -1, 1, 62048, 62738, 63138, 65535, 1 << 30})
         EXPECT_FALSE(stringText(id).has_value()) << id;
