@@ -422,10 +422,16 @@ def main(argv):
 
     # Their uses: a source file's in itself, a header's everywhere; a file's
     # own constant wins over a header's of the same name.
+    def declared_in(file, path):
+        # A file moved to another folder since is still the same file.
+        if os.path.exists(os.path.join(ROOT, file)):
+            return os.path.join(ROOT, file) == path
+        return os.path.basename(file) == os.path.basename(path)
+
     for path in texts:
         chosen = {}
         for file, old, new in sorted(set(renames), key=lambda r: r[0].endswith((".h", ".hpp"))):
-            own = os.path.join(ROOT, file) == path
+            own = declared_in(file, path)
             if (own or file.endswith((".h", ".hpp"))) and old not in chosen:
                 chosen[old] = new
         for old, new in chosen.items():
