@@ -72,18 +72,18 @@ bool ChartRenderer::Draw(QPainter* p, const QRect& rect, ChartDesc* desc, const 
     // The chart's labels take the families the cells take, so that a
     // printed chart keeps its characters in the PDF's text layer.
     QFont chartFont;
-    chartFont.setFamilies(SubstituteFontFamilies(LoadErrorText(62027)));
+    chartFont.setFamilies(SubstituteFontFamilies(LoadErrorText(str::kFontName0)));
     chartFont.setPixelSize(12);
     chartFont.setWeight(QFont::Normal);
     p->setFont(chartFont);
     if (!BuildSeriesValues(*desc, data, &m_values)) {
         p->setPen(Qt::black);
-        p->drawText(rect, Qt::AlignLeft | Qt::AlignTop, LoadErrorText(62734));
+        p->drawText(rect, Qt::AlignLeft | Qt::AlignTop, LoadErrorText(str::kInsertChartNoMemory));
         p->restore();
         return false;
     }
     const QFontMetrics fm(chartFont, p->device());
-    m_charSize = QSize(fm.horizontalAdvance(LoadErrorText(62736)), fm.height());
+    m_charSize = QSize(fm.horizontalAdvance(LoadErrorText(str::kChartCountry)), fm.height());
     m_geo.categories = m_values.categories;
     m_geo.series = m_values.series;
     m_geo.pages = m_values.pages;
@@ -206,7 +206,7 @@ void ChartRenderer::drawAxes(QPainter* p, const ChartData& data, bool pageLabels
         if (step != 1.0) {
             p->setPen(Qt::black);
             p->drawText(QPoint(left - w99, top - ch / 4 - 2) + QPoint(0, -fm.descent()),
-                        LoadErrorText(62737) + StepText(step));
+                        LoadErrorText(str::kUnitLabel) + StepText(step));
         }
     }
 

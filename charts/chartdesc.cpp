@@ -122,9 +122,9 @@ ChartDesc ChartDesc::MakeDefault(int w, int h, int chartCounter) {
     d.SetPartRect(kYTitleRect, {sx(1), sy(3), sx(3), sy(13)});
     d.SetPartRect(kBottomRect, {sx(3), sy(14), sx(13), h});
     d.SetCurrentGroup(1);
-    d.SetText(kTitleText, LoadErrorText(63173));
-    d.SetText(kXTitleText, LoadErrorText(63174));
-    d.SetText(kYTitleText, LoadErrorText(63175));
+    d.SetText(kTitleText, LoadErrorText(str::kChartTitle));
+    d.SetText(kXTitleText, LoadErrorText(str::kChartXTitle));
+    d.SetText(kYTitleText, LoadErrorText(str::kChartYTitle));
     // A generated name; past 999 charts only its first nine characters fit.
     d.writeText(kNameText, QStringLiteral("GRAPH_%1").arg(chartCounter), kTextChars);
     for (FontField f : {kXTitleFont, kYTitleFont, kTitleFont})

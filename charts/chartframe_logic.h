@@ -7,13 +7,14 @@
 #include <QRect>
 #include <QSize>
 
+#include "resources/stringids.h"
+
 namespace qor::charts {
 
 // A printable area smaller than this (twips) holds no useful piece of a
 // chart: the job is refused with 62733.
 inline constexpr int kMinChartPaperWidthTwips = 1200;
 inline constexpr int kMinChartPaperHeightTwips = 600;
-inline constexpr int kMsgChartPaperTooSmall = 62733;
 
 struct ChartPrintPlan {
     bool paperOk = false;

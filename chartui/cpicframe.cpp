@@ -38,7 +38,8 @@ CGraphItem* currentChartOf(const CQorsDoc* doc) {
 }
 
 void tell(const QString& text) {
-    qor::messageBox(text, LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+    qor::messageBox(text, LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
+                    qor::MsgIcon::Warning);
 }
 
 }  // namespace
@@ -121,7 +122,7 @@ bool CPictrueView::PrintTo(QPrinter& printer, int from, int to) {
     if (!chart) return false;
     const ChartPrintPlan plan = PlanFor(printer);
     if (!plan.paperOk) {
-        tell(LoadErrorText(qor::charts::kMsgChartPaperTooSmall));
+        tell(LoadErrorText(qor::str::kCannotPrintPaper));
         return false;
     }
     const int last = plan.Pages();
@@ -167,7 +168,7 @@ void CPictrueView::OnFilePrint() {
         auto printer = qor::view::PrinterForRequest(request);
         const ChartPrintPlan plan = PlanFor(*printer);
         if (!plan.paperOk) {
-            tell(LoadErrorText(qor::charts::kMsgChartPaperTooSmall));
+            tell(LoadErrorText(qor::str::kCannotPrintPaper));
             return;
         }
         request.maxPage = std::max(1, plan.Pages());

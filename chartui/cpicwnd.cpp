@@ -481,8 +481,8 @@ bool CPicWnd::EditTitle(int kind) {
     const ChartDesc::TextField field = kind == 2   ? ChartDesc::kXTitleText
                                        : kind == 3 ? ChartDesc::kYTitleText
                                                    : ChartDesc::kTitleText;
-    const QString prompt = kind == 2   ? LoadErrorText(62730)
-                           : kind == 3 ? LoadErrorText(62731)
+    const QString prompt = kind == 2   ? LoadErrorText(qor::str::kXAxisTitle)
+                           : kind == 3 ? LoadErrorText(qor::str::kYAxisTitle)
                                        : QStringLiteral("请输入标题：");
     CEditTitleDlg dlg(this, prompt, m_work.GetText(field));
     if (dlg.DoModal() != CQorDialog::IDOK) return false;

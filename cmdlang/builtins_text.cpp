@@ -12,8 +12,6 @@ namespace qor::cmd {
 
 namespace {
 
-constexpr int kCaptionId = 62062;  // the application's name
-
 Value fnLen(Evaluator& ev, const Node& call, const FunctionInfo&) {
     QString s;
     Value bad;
@@ -82,7 +80,7 @@ Value fnSubstr(Evaluator& ev, const Node& call, const FunctionInfo&) {
 QString captionOf(Evaluator& ev, const Node& call, Value* bad, bool* ok) {
     QString caption;
     *ok = TextArgument(ev, call, 0, &caption, bad);
-    if (caption.isEmpty()) caption = LoadErrorText(kCaptionId);
+    if (caption.isEmpty()) caption = LoadErrorText(str::kDialogCaption);
     return caption;
 }
 

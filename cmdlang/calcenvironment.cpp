@@ -10,9 +10,7 @@ namespace qor::cmd {
 
 namespace {
 
-Value noReport() {
-    return Value::error(CmdText(kTxtNoPageOpen));
-}
+Value noReport() { return Value::error(CmdText(str::kNoPageOpen)); }
 
 }  // namespace
 
@@ -35,8 +33,7 @@ int ReportScope::keywordSlot(QStringView name) const {
 }
 
 Value SlotValue(const CellSlot& s, const QString& text) {
-    if (s.flags & kSlotFormulaError)
-        return Value::error(CmdText(kTxtCellFormulaFailed));
+    if (s.flags & kSlotFormulaError) return Value::error(CmdText(str::kCellFormulaFailed));
     if (s.isText()) return Value::text(text);
     if (s.isNumber() && !s.isEmptyNumber()) return Value::number(s.numberValue());
     return Value::empty();
@@ -71,7 +68,7 @@ Value ReportPageEnvironment::Cell(int row, int col) const {
     if (!m_scope.format) return noReport();
     const ReportHeader& h = m_scope.format->header;
     if (row < 1 || col < 1 || row > h.rows || col > h.cols)
-        return Value::error(CmdText(kTxtRefOutside));
+        return Value::error(CmdText(str::kRefOutside));
     // The template line of the variable area reads as its first line.
     if (h.varKind == 1 && row == h.varStart) return VarCell(1, col);
     if (h.varKind == 2 && col == h.varStart) return VarCell(1, row);
@@ -99,14 +96,12 @@ int ReportPageEnvironment::VarUsed() const {
 }
 
 Value ReportPageEnvironment::VarCell(int line, int index) const {
-    if (!VarKind()) return Value::error(CmdText(kTxtNoVarArea));
+    if (!VarKind()) return Value::error(CmdText(str::kReportHasNoVariableArea));
     const CSheetPage* sheet = page();
     if (!sheet) return Value::empty();
     const SlotGrid& g = sheet->VarLines();
     if (line < 1 || index < 1 || !g.contains(uint32_t(line - 1), uint32_t(index - 1)))
-        return Value::error(CmdText(kTxtVarPositionMissing)
-                                .arg(line)
-                                .arg(index));
+        return Value::error(CmdText(str::kVarPositionMissing).arg(line).arg(index));
     const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(index - 1));
     return SlotValue(s, s.isText() ? g.text(uint32_t(line - 1), uint16_t(index - 1)) : QString());
 }

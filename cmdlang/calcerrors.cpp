@@ -6,12 +6,8 @@ namespace qor::cmd {
 
 namespace {
 
-constexpr int kNotFoundText = 61999;  // "满足条件的记录未找到！"
-constexpr int kMailBusyText = 63057;  // " 邮件程序已经运行！"
 // The desktop's texts of the codes are 64000 + code.
 constexpr int kLocalTextBase = 64000;
-constexpr int kStatusFailedText = 64198;  // "报表操作失败（状态%1）"
-constexpr int kCannotRunText = 64199;     // "批命令不能执行"
 
 QString ownText(int code) {
     switch (code) {
@@ -40,7 +36,7 @@ QString ownText(int code) {
         case CALC_ERR_NO_SEARCH:
             return QStringLiteral("CONTINUE needs a FIND or GFIND first");
         case CALC_ERR_NOT_FOUND:
-            return LoadErrorText(kNotFoundText);
+            return LoadErrorText(str::kNoRecordFound);
         case CALC_ERR_NO_VAR_AREA:
             return QStringLiteral("the report has no variable area");
         case CALC_ERR_FILE:
@@ -58,7 +54,7 @@ QString ownText(int code) {
         case CALC_ERR_BAD_ARGUMENT:
             return QStringLiteral("bad argument");
         case CALC_ERR_MAIL_BUSY:
-            return LoadErrorText(kMailBusyText);
+            return LoadErrorText(str::kMailProgramRunning);
         case CALC_ERR_NO_SETTINGS:
             return QStringLiteral("the report has no such settings");
         default:
@@ -78,17 +74,17 @@ void ThrowIfStatus(uint16_t status, const QString& what) {
 QString LocalCalcErrorText(int code) {
     switch (code) {
         case CALC_ERR_NOT_FOUND:
-            return LoadErrorText(kNotFoundText);
+            return LoadErrorText(str::kNoRecordFound);
         case CALC_ERR_MAIL_BUSY:
-            return LoadErrorText(kMailBusyText).trimmed();
+            return LoadErrorText(str::kMailProgramRunning).trimmed();
         case CALC_ERR_BAD_RECORD_LIMIT:
         case CALC_ERR_MALFORMED_CALL:
             return LoadErrorText(kLocalTextBase + code);
         default:
             if (code >= CALC_ERR_SYNTAX && code <= CALC_ERR_NO_SETTINGS)
                 return LoadErrorText(kLocalTextBase + code);
-            if (code >= 1000) return LoadErrorText(kStatusFailedText).arg(code);
-            return LoadErrorText(kCannotRunText);
+            if (code >= 1000) return LoadErrorText(str::kReportOperationFailed).arg(code);
+            return LoadErrorText(str::kScriptCannotRun);
     }
 }
 

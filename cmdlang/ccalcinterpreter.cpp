@@ -29,10 +29,7 @@ namespace {
 constexpr size_t kMaxExternalReports = 8;
 
 // The application title, as the program's other message boxes have it.
-QString caption() { return qor::messageText(57344, QStringLiteral("QOR")); }
-
-constexpr int kLogFailureText = 63800;  // "错误%1：%2"
-constexpr int kScriptLineText = 64200;  // "批命令%1第%2行出错：%3"
+QString caption() { return qor::messageText(qor::str::kAppTitle, QStringLiteral("QOR")); }
 
 }  // namespace
 
@@ -195,9 +192,10 @@ void CCalcInterpreter::fail(int code, const QString& text, const QString& line, 
     // in the user's language: it is read in the desktop's log dialog.
     QString local = qor::cmd::LocalCalcFailure(code, text);
     if (!scriptName.isEmpty() && lineNumber > 0)
-        local = LoadErrorText(kScriptLineText).arg(scriptName).arg(lineNumber).arg(local);
+        local =
+            LoadErrorText(qor::str::kScriptLineFailed).arg(scriptName).arg(lineNumber).arg(local);
     WriteErrorLog(QStringLiteral("%1\n    ").arg(line.trimmed()) +
-                  LoadErrorText(kLogFailureText).arg(code).arg(local));
+                  LoadErrorText(qor::str::kLogFailure).arg(code).arg(local));
     // The box shows the same words the log keeps.
     if (!(m_runMode & (kModeBatch | kModeQuiet | kModeCheckOnly)))
         qor::messageBox(local, caption(), qor::MsgButtons::Ok, qor::MsgIcon::Error);
@@ -205,7 +203,7 @@ void CCalcInterpreter::fail(int code, const QString& text, const QString& line, 
 
 bool CCalcInterpreter::pollStop() {
     if (!qor::stopRequested()) return false;
-    return qor::askYesNo(CmdText(kTxtStopRunning), caption(), true);
+    return qor::askYesNo(CmdText(qor::str::kStopRunningQuestion), caption(), true);
 }
 
 bool CCalcInterpreter::runScript(const QString& text, const QString& name, const QString& dir,
@@ -319,8 +317,8 @@ CReportHandle* CCalcInterpreter::externalReport(const QString& path, QString* er
                                                   CReportHandle::Access::Read);
     if (!handle->IsOpen()) {
         if (error)
-            *error = CmdText(kTxtReportNotOpened)
-                         .arg(path, StatusText(handle->OpenStatus()));
+            *error =
+                CmdText(qor::str::kReportNotOpened).arg(path, StatusText(handle->OpenStatus()));
         return nullptr;
     }
     if (handle->IsFormatState()) handle->EnterDataState();
@@ -355,8 +353,7 @@ Value CCalcInterpreter::ExternalCell(const ExternalCellRequest& r) const {
     }
     if (!page) page = r.currentPage;
     if (page < 1 || page > rep->GetPageCount())
-        return Value::error(
-            CmdText(kTxtReportPageMissing).arg(page).arg(r.report));
+        return Value::error(CmdText(qor::str::kReportPageMissing).arg(page).arg(r.report));
     ReportPageEnvironment env(scope, page, rep->GetPage(page));
     return r.isVar ? env.VarCell(r.var.line, r.var.index) : env.Cell(r.cell.row, r.cell.col);
 }
@@ -368,9 +365,7 @@ Value CCalcInterpreter::CallService(const QString& name, const QString& rawArgs)
     CAppServiceList* list = env.GetServiceList();
     if (!list) list = env.EnsureLoggedIn();
     const CServiceFuncItem item = list ? list->FindItem(name) : CServiceFuncItem();
-    if (item.IsEmpty())
-        return Value::error(
-            CmdText(kTxtNoServiceFunction).arg(name));
+    if (item.IsEmpty()) return Value::error(CmdText(qor::str::kNoServiceFunction).arg(name));
     QVariant v;
     QString why;
     if (!list->CallItem(item, rawArgs, &v, &why))
@@ -392,7 +387,7 @@ Value CCalcInterpreter::ReadDatabase(const DatabaseRequest& r) const {
 
 Value CCalcInterpreter::GetRecord(const RecordRequest& r) const {
     if (m_hooks.getRecord) return m_hooks.getRecord(r);
-    return Value::error(CmdText(kTxtNoRecordReader));
+    return Value::error(CmdText(qor::str::kNoRecordReader));
 }
 
 // ---------------------------------------------------------------- callers

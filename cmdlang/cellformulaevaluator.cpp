@@ -15,18 +15,15 @@ QString cellName(int row, int col) { return PrintCell({row, col}); }
 
 Value failedCell(int row, int col, int rows, int cols) {
     if (row < 1 || col < 1 || row > rows || col > cols)
-        return Value::error(CmdText(kTxtOutsideTable)
+        return Value::error(CmdText(str::kOutsideTable)
                                 .arg(row < 1 || col < 1 || col > kMaxColumn
-                                         ? CmdText(kTxtAReference)
+                                         ? CmdText(str::kAReference)
                                          : cellName(row, col)));
-    return Value::error(
-        CmdText(kTxtCellFailed).arg(cellName(row, col)));
+    return Value::error(CmdText(str::kCellFailed).arg(cellName(row, col)));
 }
 
 Value failedLine(int line, int index) {
-    return Value::error(CmdText(kTxtVarPositionUnread)
-                            .arg(line)
-                            .arg(index));
+    return Value::error(CmdText(str::kVarPositionUnread).arg(line).arg(index));
 }
 
 // The page the engine is recalculating, through its context.
@@ -106,8 +103,7 @@ Value CellFormulaEvaluator::EvaluateValue(const CompiledFormula& formula,
     const auto* compiled = typeid(formula) == typeid(CompiledCellFormula)
                                ? static_cast<const CompiledCellFormula*>(&formula)
                                : nullptr;
-    if (!compiled)
-        return Value::error(CmdText(kTxtNotCompiled));
+    if (!compiled) return Value::error(CmdText(str::kNotCompiled));
     ContextEnvironment env(context, m_hooks);
     Evaluator ev(env, context.RowShift(), context.ColShift());
     FormulaOutcome out = ev.evaluateFormula(compiled->formula());

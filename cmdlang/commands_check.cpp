@@ -8,20 +8,16 @@
 
 namespace qor::cmd {
 
-namespace {
-constexpr int kPageLineText = 63801;  // "第%1页：%2"
-}  // namespace
-
 void RunCheck(CommandRun& run) {
     CReportHandle& r = run.report();
     const int current = run.currentPage();
     const QString text = r.GetAuditFormulas();
     if (text.trimmed().isEmpty())
-        ThrowCalcError(CALC_ERR_NO_SETTINGS, CmdText(kTxtNoAuditFormulas));
+        ThrowCalcError(CALC_ERR_NO_SETTINGS, CmdText(str::kReportHasNoAuditFormulas));
     std::vector<AuditRelation> relations;
     ParseError e;
     if (!ParseAuditFormulas(text, &relations, &e))
-        ThrowCalcError(CALC_ERR_SYNTAX, CmdText(kTxtAuditFormulas).arg(e.toString()));
+        ThrowCalcError(CALC_ERR_SYNTAX, CmdText(str::kAuditFormulasLine).arg(e.toString()));
     const ReportScope scope = run.scope(&r);
     std::vector<int> pages;
     if (run.cmd.all)
@@ -39,8 +35,8 @@ void RunCheck(CommandRun& run) {
             if (v.isError()) what += QStringLiteral(" (%1)").arg(v.errorMessage());
             // The log is read in the desktop: its page prefix is in the
             // user's language.
-            logLines << (run.cmd.all ? LoadErrorText(kPageLineText).arg(p).arg(what) : what);
-            if (run.cmd.all) what = CmdText(kTxtOnPage).arg(p).arg(what);
+            logLines << (run.cmd.all ? LoadErrorText(str::kLogPageLine).arg(p).arg(what) : what);
+            if (run.cmd.all) what = CmdText(str::kOnPage).arg(p).arg(what);
             failures << what;
         }
     }
@@ -58,11 +54,10 @@ void RunRecalc(CommandRun& run) {
     if (run.cmd.all) {
         const uint16_t s = r.RecalcAll();
         if (s && r.LastRecalcSummary().stopped) ThrowCalcError(CALC_ERR_STOPPED, QString());
-        ThrowIfStatus(s, CmdText(kTxtRecalculation));
+        ThrowIfStatus(s, CmdText(str::kRecalculation));
         r.FillFromRecordset(0);
     } else {
-        ThrowIfStatus(r.RecalcPage(current),
-                      CmdText(kTxtPageRecalculation).arg(current));
+        ThrowIfStatus(r.RecalcPage(current), CmdText(str::kPageRecalculation).arg(current));
         r.FillFromRecordset(current);
     }
     run.refresh();

@@ -25,7 +25,7 @@ CReportHandle& CommandRun::report() const {
 int CommandRun::currentPage() const {
     CReportHandle& r = report();
     if (r.GetPageCount() < 1) ThrowCalcError(CALC_ERR_NO_PAGE, QString());
-    if (r.GetCurPage() < 1) ThrowIfStatus(r.SetCurPage(1), CmdText(kTxtPageOne));
+    if (r.GetCurPage() < 1) ThrowIfStatus(r.SetCurPage(1), CmdText(str::kFirstPage));
     return r.GetCurPage();
 }
 
@@ -46,8 +46,7 @@ QString CommandRun::resolvePath(const QString& file, bool isReport) const {
 }
 
 void CommandRun::evaluationFailed(const Value& v, const QString& where) const {
-    const QString why =
-        v.isArea() ? CmdText(kTxtAreaNotValue) : v.errorMessage();
+    const QString why = v.isArea() ? CmdText(str::kAreaNotValue) : v.errorMessage();
     const int code = v.isError() && v.errorCode() ? v.errorCode() : CALC_ERR_EVALUATION;
     ThrowCalcError(code, where.isEmpty() ? why : QStringLiteral("%1: %2").arg(where, why));
 }
@@ -56,8 +55,8 @@ bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) c
     Evaluator ev(env);
     const Value v = line > 0 ? ev.evaluateOnLine(cond, line) : ev.evaluate(cond);
     if (v.isError() || v.isArea()) {
-        QString where = CmdText(kTxtPage).arg(env.PageNumber());
-        if (line > 0) where += CmdText(kTxtLineSuffix).arg(line);
+        QString where = CmdText(str::kPageOrdinal).arg(env.PageNumber());
+        if (line > 0) where += CmdText(str::kLineSuffix).arg(line);
         evaluationFailed(v, where);
     }
     return IsTrue(v);
@@ -68,7 +67,7 @@ bool CommandRun::holdsOnPage(const Node& cond, const ReportScope& scope, int pag
     // keywords; one that cannot be read fails the command all the same.
     ReportPageEnvironment env(scope, page);
     const bool yes = holds(cond, env);
-    ThrowIfStatus(env.LoadStatus(), CmdText(kTxtPage).arg(page));
+    ThrowIfStatus(env.LoadStatus(), CmdText(str::kPageOrdinal).arg(page));
     return yes;
 }
 
@@ -186,9 +185,8 @@ void CommandRun::runScriptFile(const QString& path) const {
 std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHandle& tmpl) {
     // A result never replaces a file: it may hold someone's work.
     if (QFileInfo::exists(path))
-        ThrowCalcError(CALC_ERR_FILE,
-                       CmdText(kTxtResultExists).arg(path));
-    if (FindOpenReport(path)) ThrowCalcError(CALC_ERR_FILE, CmdText(kTxtIsOpen).arg(path));
+        ThrowCalcError(CALC_ERR_FILE, CmdText(str::kResultExists).arg(path));
+    if (FindOpenReport(path)) ThrowCalcError(CALC_ERR_FILE, CmdText(str::kAlreadyOpen).arg(path));
     // Nothing is at the path until the result is saved whole.
     auto out = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::CreateNew);
     if (!out->IsOpen()) {
@@ -201,10 +199,10 @@ std::unique_ptr<CReportHandle> CreateResultReport(const QString& path, CReportHa
         ThrowIfStatus(status, what);
     };
     if (!out->IsFormatState()) out->EnterFormatState();
-    if (uint16_t s = out->CopyFormatFrom(tmpl)) failed(s, CmdText(kTxtCopyingFormat));
-    if (uint16_t s = out->EnterDataState()) failed(s, CmdText(kTxtDataState));
-    if (uint16_t s = out->AppendRowColPage(1, 2)) failed(s, CmdText(kTxtNewPage));
-    if (uint16_t s = out->SetCurPage(1)) failed(s, CmdText(kTxtPageOne));
+    if (uint16_t s = out->CopyFormatFrom(tmpl)) failed(s, CmdText(str::kCopyingFormat));
+    if (uint16_t s = out->EnterDataState()) failed(s, CmdText(str::kEnteringDataState));
+    if (uint16_t s = out->AppendRowColPage(1, 2)) failed(s, CmdText(str::kAppendingPage));
+    if (uint16_t s = out->SetCurPage(1)) failed(s, CmdText(str::kFirstPage));
     return out;
 }
 
@@ -214,7 +212,7 @@ void SaveResultReport(std::unique_ptr<CReportHandle> report, const QString& path
     // A failed save of a new result leaves nothing behind; whatever is at
     // the path now is somebody else's.
     if (s) {
-        ThrowIfStatus(s, CmdText(kTxtSaving).arg(path));
+        ThrowIfStatus(s, CmdText(str::kSaving).arg(path));
     }
 }
 

@@ -14,15 +14,14 @@ constexpr int kMaxBrowseCells = 3000;
 
 [[noreturn]] void notInstalled(const char* what) {
     ThrowCalcError(CALC_ERR_NOT_AVAILABLE,
-                   CmdText(kTxtPartNotInstalled)
-                       .arg(QLatin1StringView(what)));
+                   CmdText(str::kPartNotInstalled).arg(QLatin1StringView(what)));
 }
 
 void failedWith(bool ok, const QString& why, const char* what) {
     if (!ok)
         ThrowCalcError(
             CALC_ERR_NOT_AVAILABLE,
-            why.isEmpty() ? CmdText(kTxtFailed).arg(QLatin1StringView(what)) : why);
+            why.isEmpty() ? CmdText(str::kActionFailed).arg(QLatin1StringView(what)) : why);
 }
 
 }  // namespace
@@ -35,9 +34,7 @@ void RunBrowse(CommandRun& run) {
         const CellPos last = a->kind == NodeKind::Area ? a->cell2 : a->cell1;
         cells += long(last.row - a->cell1.row + 1) * (last.col - a->cell1.col + 1);
         if (cells > kMaxBrowseCells)
-            ThrowCalcError(
-                CALC_ERR_BAD_ARGUMENT,
-                CmdText(kTxtTooManyCells).arg(kMaxBrowseCells));
+            ThrowCalcError(CALC_ERR_BAD_ARGUMENT, CmdText(str::kTooManyCells).arg(kMaxBrowseCells));
         CalcRange c;
         c.kind = a->external ? 1 : 0;
         c.path = a->external ? run.resolvePath(a->report, true) : QString();
@@ -48,8 +45,7 @@ void RunBrowse(CommandRun& run) {
         c.c2 = int16_t(last.col - 1);
         areas.append(c);
     }
-    if (areas.isEmpty())
-        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, CmdText(kTxtBrowseArea));
+    if (areas.isEmpty()) ThrowCalcError(CALC_ERR_BAD_ARGUMENT, CmdText(str::kBrowseNeedsArea));
     QStringList labels;
     if (run.cmd.labels)
         for (const QString& l : run.cmd.labels->split(u',')) labels << l.trimmed();

@@ -49,14 +49,14 @@ int firstVarIndex(const Node& n) {
 std::shared_ptr<CSheetPage> pageOf(CReportHandle& r, int page) {
     uint16_t status = 0;
     std::shared_ptr<CSheetPage> sheet = r.GetPage(page, &status);
-    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(kTxtPage).arg(page));
+    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(str::kPageOrdinal).arg(page));
     return sheet;
 }
 
 // Moves to a match of the search: the page, and for a line its cell.
 void show(CommandRun& run, CCalcInterpreter::Search& s, const CCalcInterpreter::Search::Match& m) {
     CReportHandle& r = run.report();
-    ThrowIfStatus(r.SetCurPage(m.page), CmdText(kTxtPage).arg(m.page));
+    ThrowIfStatus(r.SetCurPage(m.page), CmdText(str::kPageOrdinal).arg(m.page));
     if (!s.lines) {
         run.setFound(m.page, 0, 0);
         run.showPage(m.page);

@@ -42,10 +42,9 @@ void assignVariable(CommandRun& run) {
     const QString& name = run.cmd.target.name;
     // Refused before anything is computed, so a bad name costs nothing.
     if (name.size() > CCalcRuntime::kMaxVariableName)
-        ThrowCalcError(CALC_ERR_NAME_TOO_LONG,
-                       CmdText(kTxtVariableNameLength)
-                           .arg(name)
-                           .arg(CCalcRuntime::kMaxVariableName));
+        ThrowCalcError(
+            CALC_ERR_NAME_TOO_LONG,
+            CmdText(str::kVariableNameLength).arg(name).arg(CCalcRuntime::kMaxVariableName));
     CCalcRuntime& rt = run.ci.Runtime();
     if (rt.FindVariable(name) < 0 && rt.GetVariableCount() >= CCalcRuntime::kMaxVariables)
         ThrowCalcError(CALC_ERR_TOO_MANY_VARIABLES, QString());
@@ -61,7 +60,7 @@ void assignCells(CommandRun& run) {
     const ReportHeader& h = r.GetReportFile()->Format().header;
     if (t.last.row > h.rows || t.last.col > h.cols)
         ThrowCalcError(::code(Status::OutsideTable),
-                       CmdText(kTxtOutsideTable).arg(PrintCell(t.last)));
+                       CmdText(str::kOutsideTable).arg(PrintCell(t.last)));
     const ReportScope scope = run.scope(&r);
     ReportPageEnvironment env(scope, page, r.GetPage(page));
     // Every cell is computed from the page as it was, then all are
@@ -93,7 +92,7 @@ void assignCells(CommandRun& run) {
         for (const Result& res : results)
             ThrowIfStatus(
                 r.RecalcDependents(page, ShownRow(h, used, res.row), ShownCol(h, used, res.col)),
-                CmdText(kTxtRecalculation));
+                CmdText(str::kRecalculation));
     }
     run.refresh();
 }
@@ -121,9 +120,8 @@ void RunFree(CommandRun& run) {
     // A batch script frees what it may have made; only a typed command is
     // told of names that are not there.
     if (!missing.isEmpty() && !run.ci.TestRunMode(CCalcInterpreter::kModeBatch))
-        ThrowCalcError(
-            CALC_ERR_UNKNOWN_VARIABLE,
-            CmdText(kTxtNoSuchVariable).arg(missing.join(QStringLiteral(", "))));
+        ThrowCalcError(CALC_ERR_UNKNOWN_VARIABLE,
+                       CmdText(str::kNoSuchVariableNamed).arg(missing.join(QStringLiteral(", "))));
     if (run.checkOnly()) return;
     for (const QString& name : run.cmd.names) rt.FreeVariable(name);
 }

@@ -13,7 +13,7 @@ namespace {
 std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
     uint16_t status = 0;
     std::shared_ptr<CSheetPage> sheet = r.GetPage(page, &status);
-    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(kTxtPage).arg(page));
+    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(str::kPageOrdinal).arg(page));
     return sheet;
 }
 
@@ -41,7 +41,7 @@ void RunAppend(CommandRun& run) {
         src = opened.get();
     }
     if (src->IsFormatState())
-        ThrowCalcError(CALC_ERR_FORMAT_STATE, CmdText(kTxtInFormatState).arg(path));
+        ThrowCalcError(CALC_ERR_FORMAT_STATE, CmdText(str::kInFormatState).arg(path));
     const ReportHeader& mine = r.GetReportFile()->Format().header;
     const ReportHeader& theirs = src->GetReportFile()->Format().header;
     if (!sameShape(mine, theirs))
@@ -60,7 +60,7 @@ void RunAppend(CommandRun& run) {
     if (run.checkOnly()) return;
     for (int p : pages) {
         std::shared_ptr<CSheetPage> from = loadPage(*src, p);
-        ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(kTxtNewPage));
+        ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(str::kAppendingPage));
         std::shared_ptr<CSheetPage> to = loadPage(r, r.GetPageCount());
         to->MutableFixed() = from->Fixed();
         for (int slot = 0; slot < qor::kPageKeywordSlots; ++slot)
@@ -81,9 +81,8 @@ void RunDelete(CommandRun& run) {
         // Every listed page must exist before any goes.
         for (int p : run.cmd.pages) {
             if (p > count)
-                ThrowCalcError(
-                    ::code(Status::PageOutOfRange),
-                    CmdText(kTxtPageOutOfCount).arg(p).arg(count));
+                ThrowCalcError(::code(Status::PageOutOfRange),
+                               CmdText(str::kPageOutOfCount).arg(p).arg(count));
             pages.push_back(p);
         }
     }
@@ -108,7 +107,7 @@ void RunDelete(CommandRun& run) {
             pages.pop_back();
         }
         ThrowIfStatus(r.DeleteRowColPage(first, last - first + 1, 2),
-                      CmdText(kTxtDeletingPages).arg(first).arg(last));
+                      CmdText(str::kDeletingPages).arg(first).arg(last));
     }
     run.search().reset();
     run.refresh();
@@ -173,7 +172,7 @@ void RunSort(CommandRun& run) {
                                    .arg(PrintCell(c)));
             if (c.row > h.rows || c.col > h.cols)
                 ThrowCalcError(::code(Status::OutsideTable),
-                               CmdText(kTxtOutsideTable).arg(PrintCell(c)));
+                               CmdText(str::kOutsideTable).arg(PrintCell(c)));
             key.kind = CReportHandle::PageSortKey::Cell;
             key.row = c.row;
             key.col = c.col;

@@ -129,9 +129,8 @@ void RunRound(CommandRun& run) {
     auto take = [&](const CellKey& c) {
         if (values.contains(c) || inVarLine(c.first, c.second)) return;
         if (c.first > h.rows || c.second > h.cols)
-            ThrowCalcError(
-                ::code(Status::OutsideTable),
-                CmdText(kTxtOutsideTable).arg(PrintCell({c.first, c.second})));
+            ThrowCalcError(::code(Status::OutsideTable),
+                           CmdText(str::kOutsideTable).arg(PrintCell({c.first, c.second})));
         const Value v = env.Cell(c.first, c.second);
         if (!v.isNumber()) return;
         values.insert(c, RoundedToDecimals(v.asNumber() / divisor, decimalsOf(c)));

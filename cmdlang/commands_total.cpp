@@ -141,7 +141,7 @@ public:
     // then computes the total formulas there.
     void write(CommandRun& run, CReportHandle& dest, int page, int keyIndex) const {
         const ReportHeader& h = m_f.header;
-        ThrowIfStatus(dest.SetCurPage(page), CmdText(kTxtPage).arg(page));
+        ThrowIfStatus(dest.SetCurPage(page), CmdText(str::kPageOrdinal).arg(page));
         if (h.varKind) {
             int lines = std::max<int>(1, int(m_lines.size()));
             ThrowIfStatus(dest.AccessVarCount(1, &lines), QStringLiteral("variable lines"));
@@ -206,7 +206,7 @@ private:
 std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
     uint16_t status = 0;
     std::shared_ptr<CSheetPage> sheet = r.GetPage(page, &status);
-    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(kTxtPage).arg(page));
+    if (!sheet) ThrowIfStatus(status ? status : 1, CmdText(str::kPageOrdinal).arg(page));
     return sheet;
 }
 
@@ -229,7 +229,7 @@ int keyIndexOf(const Node& key, const ReportHeader& h) {
 // Appends a page to the report and writes the result there; the page
 // goes again when writing fails.
 void writeIntoThisReport(CommandRun& run, CReportHandle& r, const Consolidation& c, int keyIndex) {
-    ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(kTxtNewPage));
+    ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(str::kAppendingPage));
     const int page = r.GetPageCount();
     try {
         c.write(run, r, page, keyIndex);

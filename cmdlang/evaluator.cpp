@@ -9,7 +9,7 @@ namespace qor::cmd {
 // ---------------------------------------------------------------- environment defaults
 
 Value EvalEnvironment::VarCell(int, int) const {
-    return Value::error(CmdText(kTxtNoVarArea));
+    return Value::error(CmdText(str::kReportHasNoVariableArea));
 }
 
 int EvalEnvironment::KeywordSlot(QStringView) const { return -1; }
@@ -23,14 +23,11 @@ bool EvalEnvironment::WithPage(int, const std::function<void(const EvalEnvironme
 }
 
 Value EvalEnvironment::ExternalCell(const ExternalCellRequest& r) const {
-    return Value::error(
-        CmdText(kTxtCellsNotHere).arg(r.report));
+    return Value::error(CmdText(str::kCellsNotHere).arg(r.report));
 }
 
 Value EvalEnvironment::CallService(const QString& name, const QString&) const {
-    return Value::error(
-        CmdText(kTxtServiceFunction)
-            .arg(name));
+    return Value::error(CmdText(str::kServiceFunction).arg(name));
 }
 
 Value EvalEnvironment::ReadDatabase(const DatabaseRequest& r) const {
@@ -53,11 +50,10 @@ namespace {
 // column (row) and gives an area.
 Value readVar(const EvalEnvironment& env, const VarRef& v, int line) {
     const int kind = env.VarKind();
-    if (kind == 0) return Value::error(CmdText(kTxtNoVarArea));
+    if (kind == 0) return Value::error(CmdText(str::kReportHasNoVariableArea));
     if ((kind == 1) != (v.axis == VarRef::Axis::Column))
-        return Value::error(
-            kind == 1 ? CmdText(kTxtVarRowsNameColumns)
-                      : CmdText(kTxtVarColumnsNameRows));
+        return Value::error(kind == 1 ? CmdText(str::kVarRowsNameColumns)
+                                      : CmdText(str::kVarColumnsNameRows));
     if (line == 0) {
         AreaValue a;
         a.kind = AreaValue::Kind::VarLines;
@@ -69,9 +65,7 @@ Value readVar(const EvalEnvironment& env, const VarRef& v, int line) {
     return env.VarCell(line, v.index);
 }
 
-Value notAValue() {
-    return Value::error(CmdText(kTxtAreaOnlyArgument));
-}
+Value notAValue() { return Value::error(CmdText(str::kAreaOnlyArgument)); }
 
 }  // namespace
 
@@ -105,8 +99,7 @@ FormulaOutcome Evaluator::evaluateFormula(const Formula& f) {
     out.value = node(*f.expr);
     m_relation = nullptr;
     m_relationKey = Value();
-    if (out.value.isArea())
-        out.value = Value::error(CmdText(kTxtAreaNotCellValue));
+    if (out.value.isArea()) out.value = Value::error(CmdText(str::kAreaNotCellValue));
     return out;
 }
 
@@ -167,13 +160,12 @@ Value Evaluator::node(const Node& n) {
             return logical(n);
         case NodeKind::Filter:
             if (!m_subject)
-                return Value::error(CmdText(kTxtFilterOutside)
-                                        .arg(PrintExpression(n)));
+                return Value::error(CmdText(str::kFilterOutside).arg(PrintExpression(n)));
             return Compare(n.op, *m_subject, node(*n.children[0]));
         case NodeKind::Empty:
             return Value::empty();
     }
-    return Value::error(CmdText(kTxtUnknownExpression));
+    return Value::error(CmdText(str::kUnknownExpression));
 }
 
 Value Evaluator::logical(const Node& n) {
@@ -230,7 +222,7 @@ Value Evaluator::identifier(const Node& n) {
     const int slot = m_env->KeywordSlot(n.text);
     if (slot >= 0) return m_env->Keyword(slot);
     if (std::optional<Value> v = m_env->Variable(n.text)) return *v;
-    return Value::error(CmdText(kTxtUnknownName).arg(n.text));
+    return Value::error(CmdText(str::kFormulaUnknownName).arg(n.text));
 }
 
 Value Evaluator::call(const Node& n) {
@@ -267,11 +259,10 @@ Value Evaluator::readExternal(const Node& n, int row, int col, const VarRef* var
 
 Value Evaluator::onPage(int page, const std::function<Value(const EvalEnvironment&)>& read) {
     const int count = m_env->PageCount();
-    if (count > 0 && page > count)
-        return Value::error(CmdText(kTxtPageMissing).arg(page));
+    if (count > 0 && page > count) return Value::error(CmdText(str::kPageMissing).arg(page));
     Value out;
     if (!m_env->WithPage(page, [&](const EvalEnvironment& e) { out = read(e); }))
-        return Value::error(CmdText(kTxtPageNotHere).arg(page));
+        return Value::error(CmdText(str::kPageNotHere).arg(page));
     return out;
 }
 

@@ -38,9 +38,9 @@ bool classifyCell(QStringView w, Token& t) {
     const int row = digitsValue(w.mid(letters));
     t.kind = TokenKind::CellRef;
     if (col == 0)
-        t.refError = CmdText(kTxtColumnBeyondIV).arg(w.left(letters).toString());
+        t.refError = CmdText(str::kColumnBeyondIV).arg(w.left(letters).toString());
     else if (row < 1 || row > kMaxRow || w.size() - letters > 4)
-        t.refError = CmdText(kTxtRowOutside).arg(w.toString());
+        t.refError = CmdText(str::kRowOutside).arg(w.toString());
     t.cell = {row, col};
     return true;
 }
@@ -161,7 +161,7 @@ Token Lexer::next() {
     }
     const QString shown = c.isPrint() ? text_.mid(pos_, units).toString()
                                       : QStringLiteral("U+%1").arg(uint(cp), 4, 16, QChar(u'0'));
-    fail(pos_, CmdText(kTxtBadCharacter).arg(shown));
+    fail(pos_, CmdText(str::kBadCharacter).arg(shown));
 }
 
 Token Lexer::lexNumber() {
@@ -178,8 +178,7 @@ Token Lexer::lexNumber() {
     if (p < size && (text_[p] == u'e' || text_[p] == u'E')) {
         int q = p + 1;
         if (q < size && (text_[q] == u'+' || text_[q] == u'-')) ++q;
-        if (q >= size || !isAsciiDigit(text_[q]))
-            fail(pos_, CmdText(kTxtExponentDigits));
+        if (q >= size || !isAsciiDigit(text_[q])) fail(pos_, CmdText(str::kExponentDigits));
         while (q < size && isAsciiDigit(text_[q])) ++q;
         p = q;
     }
@@ -187,8 +186,7 @@ Token Lexer::lexNumber() {
     if (p < size) {
         const QChar c = text_[p];
         if (c == u'.' || c == u'_' || c.isLetterOrNumber())
-            fail(pos_, CmdText(kTxtBadNumber)
-                           .arg(text_.mid(pos_, p - pos_ + 1).toString()));
+            fail(pos_, CmdText(str::kBadNumber).arg(text_.mid(pos_, p - pos_ + 1).toString()));
     }
     bool ok = false;
     t.len = p - pos_;
@@ -207,8 +205,7 @@ Token Lexer::lexNumber() {
         t.number = text_.mid(pos_, t.len).toDouble(&ok);
     }
     if (!ok || !std::isfinite(t.number))
-        fail(pos_,
-             CmdText(kTxtNumberRange).arg(text_.mid(pos_, t.len).toString()));
+        fail(pos_, CmdText(str::kNumberRange).arg(text_.mid(pos_, t.len).toString()));
     pos_ = p;
     return t;
 }
@@ -221,7 +218,7 @@ Token Lexer::lexString() {
     const int size = int(text_.size());
     for (;;) {
         if (p >= size || text_[p] == u'\r' || text_[p] == u'\n')
-            fail(pos_, CmdText(kTxtNoClosingQuote));
+            fail(pos_, CmdText(str::kNoClosingQuote));
         if (text_[p] == u'"') {
             if (p + 1 < size && text_[p + 1] == u'"') {
                 t.text += u'"';
@@ -259,8 +256,7 @@ Token Lexer::lexWord() {
         p += units;
     }
     t.len = p - pos_;
-    if (t.len > kMaxIdentLength)
-        fail(pos_, CmdText(kTxtNameTooLong).arg(kMaxIdentLength));
+    if (t.len > kMaxIdentLength) fail(pos_, CmdText(str::kNameTooLong).arg(kMaxIdentLength));
     t.text = text_.mid(pos_, t.len).toString();
     pos_ = p;
     const QStringView w(t.text);

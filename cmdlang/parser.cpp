@@ -38,7 +38,7 @@ struct NestingGuard {
     NestingGuard(Parser& parser, int pos) : p(parser) {
         if (++p.depth_ > kMaxNesting) {
             --p.depth_;
-            throw ParseError{pos, CmdText(kTxtNestedTooDeeply)};
+            throw ParseError{pos, CmdText(str::kNestedTooDeeply)};
         }
     }
     ~NestingGuard() { --p.depth_; }
@@ -114,18 +114,18 @@ namespace {
 // is shown as written.
 QString wantedText(const char* wanted) {
     static const std::pair<const char*, int> kWanted[] = {
-        {"value", kTxtWantValue},
-        {"cell reference", kTxtWantCell},
-        {"V_ name", kTxtWantVName},
-        {"keyword name, cell or V_ name", kTxtWantKeywordCellOrV},
-        {"quoted file name", kTxtWantFileName},
-        {"cell, area or variable name", kTxtWantCellAreaOrVariable},
-        {"variable name", kTxtWantVariable},
-        {"ALL, page numbers or FOR", kTxtWantPages},
-        {"S, A or P", kTxtWantSortMode},
-        {"quoted message", kTxtWantMessage},
-        {"',' or MESS", kTxtWantCommaOrMess},
-        {"',' or ')'", kTxtWantCommaOrParen},
+        {"value", str::kWantValue},
+        {"cell reference", str::kWantCell},
+        {"V_ name", str::kWantVName},
+        {"keyword name, cell or V_ name", str::kWantKeywordCellOrV},
+        {"quoted file name", str::kWantFileName},
+        {"cell, area or variable name", str::kWantCellAreaOrVariable},
+        {"variable name", str::kWantVariable},
+        {"ALL, page numbers or FOR", str::kWantPages},
+        {"S, A or P", str::kWantSortMode},
+        {"quoted message", str::kWantMessage},
+        {"',' or MESS", str::kWantCommaOrMess},
+        {"',' or ')'", str::kWantCommaOrParen},
     };
     for (const auto& [english, id] : kWanted)
         if (qstrcmp(english, wanted) == 0) return CmdText(id);
@@ -138,12 +138,12 @@ QString wantedText(const char* wanted) {
 }  // namespace
 
 QString Parser::describe(const Token& t) const {
-    if (t.kind == TokenKind::End) return CmdText(kTxtEndOfText);
+    if (t.kind == TokenKind::End) return CmdText(str::kEndOfText);
     return QStringLiteral("“%1”").arg(text_.mid(t.pos, t.len).toString());
 }
 
 void Parser::unexpected(const char* wanted) const {
-    failHere(CmdText(kTxtExpectedFound).arg(wantedText(wanted), describe(cur_)));
+    failHere(CmdText(str::kExpectedFound).arg(wantedText(wanted), describe(cur_)));
 }
 
 void Parser::expect(TokenKind k, const char* what) {
@@ -157,7 +157,7 @@ void Parser::expectWord(const char* w) {
 }
 
 void Parser::expectEnd() {
-    if (cur_.kind != TokenKind::End) failHere(CmdText(kTxtUnexpected).arg(describe(cur_)));
+    if (cur_.kind != TokenKind::End) failHere(CmdText(str::kUnexpected).arg(describe(cur_)));
 }
 
 bool Parser::isReservedWord(const Token& t) {
@@ -174,15 +174,14 @@ void Parser::finish(Node& n) {
     int h = 0;
     for (const NodePtr& c : n.children) h = std::max(h, c->height);
     n.height = h + 1;
-    if (n.height > kMaxTreeHeight)
-        throw ParseError{n.pos, CmdText(kTxtTooLong)};
+    if (n.height > kMaxTreeHeight) throw ParseError{n.pos, CmdText(str::kExpressionTooLong)};
 }
 
 void Parser::noArea(const Node& n) const {
     if (n.kind == NodeKind::Area || n.kind == NodeKind::VRefArea)
-        throw ParseError{n.pos, CmdText(kTxtAreaOnlyArgument)};
+        throw ParseError{n.pos, CmdText(str::kAreaOnlyArgument)};
     if (n.kind == NodeKind::Empty || n.kind == NodeKind::Filter)
-        throw ParseError{n.pos, CmdText(kTxtValueExpected)};
+        throw ParseError{n.pos, CmdText(str::kValueExpected)};
 }
 
 NodePtr Parser::leaf(NodeKind kind, const Token& t) {
@@ -444,7 +443,7 @@ NodePtr Parser::ref() {
     auto n = std::make_unique<Node>();
     n->pos = cur_.pos;
     if (at(TokenKind::String)) {
-        if (cur_.text.trimmed().isEmpty()) failHere(CmdText(kTxtReportPathEmpty));
+        if (cur_.text.trimmed().isEmpty()) failHere(CmdText(str::kReportPathEmpty));
         n->report = cur_.text;
         n->external = true;
         advance();
@@ -475,7 +474,7 @@ NodePtr Parser::ref() {
             VarRef a = n->var1;
             VarRef b = cur_.var;
             if (a.axis != b.axis || (a.line == 0) != (b.line == 0))
-                failHere(CmdText(kTxtVAreaEnds));
+                failHere(CmdText(str::kVAreaEndsDiffer));
             advance();
             n->kind = NodeKind::VRefArea;
             n->var1 = {a.axis, std::min(a.index, b.index), std::min(a.line, b.line)};
@@ -529,8 +528,7 @@ int Parser::integer(int min, int max, const char* what) {
 
 QString Parser::fileName(bool allowEmpty) {
     if (!at(TokenKind::String)) unexpected("quoted file name");
-    if (!allowEmpty && cur_.text.trimmed().isEmpty())
-        failHere(CmdText(kTxtFileNameEmpty));
+    if (!allowEmpty && cur_.text.trimmed().isEmpty()) failHere(CmdText(str::kScriptFileNameEmpty));
     QString s = cur_.text;
     advance();
     return s;
@@ -704,7 +702,7 @@ void Parser::command(Command& c) {
         }
         expectWord("BY");
         for (;;) {
-            if (c.sortKeys.size() == 3) failHere(CmdText(kTxtThreeSortKeys));
+            if (c.sortKeys.size() == 3) failHere(CmdText(str::kThreeSortKeys));
             SortKey k;
             k.key = keyNode();
             if (atWord("DESC")) {
@@ -744,7 +742,7 @@ void Parser::command(Command& c) {
             }
             NodePtr area = ref();
             if (area->kind != NodeKind::CellRef && area->kind != NodeKind::Area)
-                throw ParseError{area->pos, CmdText(kTxtRefExpected)};
+                throw ParseError{area->pos, CmdText(str::kRefExpected)};
             c.areas.push_back(std::move(area));
             if (!at(TokenKind::Comma)) break;
             advance();
@@ -800,7 +798,7 @@ void Parser::command(Command& c) {
     c.kind = CommandKind::Assign;
     if (!c.let && at(TokenKind::Ident) && peek().kind != TokenKind::Eq &&
         peek().kind != TokenKind::End)
-        failHere(CmdText(kTxtUnknownCommand).arg(describe(cur_)));
+        failHere(CmdText(str::kUnknownCommand).arg(describe(cur_)));
     target(c.target);
     expect(TokenKind::Eq, "'='");
     formula(c.formula);
@@ -862,7 +860,7 @@ void Parser::auditLine(std::vector<AuditRelation>& out, size_t& groupStart, int 
         const int pos = cur_.pos;
         NodePtr rel = cond();
         if (rel->kind != NodeKind::Compare && rel->kind != NodeKind::Logical)
-            throw ParseError{pos, CmdText(kTxtRelationExpected)};
+            throw ParseError{pos, CmdText(str::kRelationExpected)};
         out.push_back({std::move(rel), {}, false, line, offset + pos});
         if (at(TokenKind::Comma)) {
             advance();

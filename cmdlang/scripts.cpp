@@ -44,23 +44,20 @@ QString DecodeScriptBytes(const QByteArray& bytes) {
 bool ReadScriptFile(const QString& path, QString* text, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error =
-                CmdText(kTxtScriptNotOpened).arg(path, f.errorString());
+        if (error) *error = CmdText(str::kScriptNotOpened).arg(path, f.errorString());
         return false;
     }
     if (f.size() == 0) {
-        if (error) *error = CmdText(kTxtScriptEmpty).arg(path);
+        if (error) *error = CmdText(str::kScriptEmpty).arg(path);
         return false;
     }
     if (f.size() > kMaxScriptBytes) {
-        if (error) *error = CmdText(kTxtScriptTooLarge).arg(path);
+        if (error) *error = CmdText(str::kScriptTooLarge).arg(path);
         return false;
     }
     const QByteArray bytes = f.readAll();
     if (bytes.size() != f.size()) {
-        if (error)
-            *error = CmdText(kTxtScriptUnread).arg(path, f.errorString());
+        if (error) *error = CmdText(str::kScriptUnread).arg(path, f.errorString());
         return false;
     }
     *text = DecodeScriptBytes(bytes);
@@ -73,8 +70,7 @@ bool ParseScript(const QString& text, const QString& name, std::vector<ScriptCom
     for (const ScriptLine& line : SplitScriptLines(text)) {
         QString why;
         if (line.text.size() > CCalcRuntime::kCommandBufferChars) {
-            why = CmdText(kTxtLineTooLong)
-                      .arg(CCalcRuntime::kCommandBufferChars);
+            why = CmdText(str::kLineTooLong).arg(CCalcRuntime::kCommandBufferChars);
         } else {
             ParseError e;
             std::unique_ptr<Command> c = ParseLine(line.text, &e);

@@ -77,7 +77,7 @@ bool Formula::sameAs(const Formula& o) const {
 
 QString ParseError::toString() const {
     if (!isError()) return {};
-    return CmdText(kTxtAtColumn).arg(position + 1).arg(reason);
+    return CmdText(str::kAtCharacter).arg(position + 1).arg(reason);
 }
 
 }  // namespace qor::cmd

@@ -17,9 +17,7 @@ constexpr double kRelativeTolerance = 1e-14;
 
 bool textLike(const Value& v) { return v.isText() || v.isEmpty(); }
 
-Value areaError() {
-    return Value::error(CmdText(kTxtAreaOnlyArgument));
-}
+Value areaError() { return Value::error(CmdText(str::kAreaOnlyArgument)); }
 
 // -1, 0 or 1.
 int compareNumbers(double a, double b) {
@@ -34,7 +32,7 @@ bool sameChar(QChar a, QChar b) { return a == b || a.toCaseFolded() == b.toCaseF
 }  // namespace
 
 Value Value::number(double v) {
-    if (!std::isfinite(v)) return error(CmdText(kTxtNumberOutOfRange));
+    if (!std::isfinite(v)) return error(CmdText(str::kNumberOutOfBounds));
     return plainNumber(v);
 }
 
@@ -193,8 +191,7 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         const qsizetype length = (a.isText() ? a.asText().size() : 0) +
                                  (b.isText() ? b.asText().size() : 0);
         if (length > kMaxTextChars)
-            return Value::error(
-                CmdText(kTxtTextTooLong).arg(kMaxTextChars));
+            return Value::error(CmdText(str::kTextTooLong).arg(kMaxTextChars));
         if (!b.isText() || b.asText().isEmpty()) return a.isText() ? a : b;
         if (!a.isText() || a.asText().isEmpty()) return b;
         if (a.m_marks == b.m_marks && a.m_marks != Value::Marks::Mixed) {
@@ -213,17 +210,16 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         case Op::Mul:
             return Value::number(x * y);
         case Op::Div:
-            if (y == 0) return Value::error(CmdText(kTxtDivisionByZero));
+            if (y == 0) return Value::error(CmdText(str::kDivisionByZero));
             return Value::number(x / y);
         case Op::Pow: {
-            if (x == 0 && y < 0) return Value::error(CmdText(kTxtDivisionByZero));
+            if (x == 0 && y < 0) return Value::error(CmdText(str::kDivisionByZero));
             const double r = std::pow(x, y);
-            if (std::isnan(r))
-                return Value::error(CmdText(kTxtFractionalPower));
+            if (std::isnan(r)) return Value::error(CmdText(str::kFractionalPower));
             return Value::number(r);
         }
         default:
-            return Value::error(CmdText(kTxtNotArithmetic));
+            return Value::error(CmdText(str::kNotArithmetic));
     }
 }
 
@@ -260,7 +256,7 @@ Value Compare(Op op, const Value& a, const Value& b) {
         case Op::Ge:
             return Value::boolean(c >= 0);
         default:
-            return Value::error(CmdText(kTxtNotComparison));
+            return Value::error(CmdText(str::kNotComparison));
     }
 }
 
@@ -306,7 +302,7 @@ Value FromFormulaValue(const qor::FormulaValue& v) {
         case qor::FormulaValue::Text:
             return Value::text(v.text);
         case qor::FormulaValue::Error:
-            return Value::error(CmdText(kTxtNoValidValue));
+            return Value::error(CmdText(str::kNoValidValue));
         default:
             return Value::empty();
     }

@@ -25,8 +25,8 @@ void warn(const QString& text, const QString& caption) {
 
 std::optional<QString> chooseScript(const QString& current) {
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62334);
-    prompt.filter = QtFileFilter(LoadErrorText(62335));
+    prompt.caption = LoadErrorText(qor::str::kFileIs);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kScriptFileFilter));
     if (!current.isEmpty()) prompt.directory = current;
     return chooseFile(prompt);
 }
@@ -70,9 +70,9 @@ void CBatchCmdSetupDlg::OnOK() {
     const QString path = m_path->text();
     QString problem;
     if (name.isEmpty())
-        problem = LoadErrorText(62338);
+        problem = LoadErrorText(qor::str::kNameEmpty);
     else if (path.isEmpty())
-        problem = LoadErrorText(62339);
+        problem = LoadErrorText(qor::str::kFileEmpty);
     else if (m_otherNames.contains(name))
         problem = DuplicateNameText(name);
     if (!problem.isEmpty()) {
@@ -146,8 +146,8 @@ void CBatchCmdDlg::OnAdd() {
 void CBatchCmdDlg::OnDelete() {
     const int row = m_names->currentRow();
     if (row < 0 || row >= m_entries.size()) return;
-    if (messageBox(LoadErrorText(62337), windowTitle(), MsgButtons::YesNo, MsgIcon::Question,
-                   MsgAnswer::No) == MsgAnswer::No)
+    if (messageBox(LoadErrorText(qor::str::kConfirmDeleteItem), windowTitle(), MsgButtons::YesNo,
+                   MsgIcon::Question, MsgAnswer::No) == MsgAnswer::No)
         return;
     QString error;
     if (!m_list.Remove(row, &error)) warn(error, windowTitle());

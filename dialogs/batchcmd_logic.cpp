@@ -30,7 +30,7 @@ ProfileAccess ApplicationProfile() {
 }
 
 QString DuplicateNameText(const QString& name) {
-    return QStringLiteral("\"%1\"").arg(name) + LoadErrorText(62336);
+    return QStringLiteral("\"%1\"").arg(name) + LoadErrorText(str::kNameRepeated);
 }
 
 QVector<BatchScript> BatchScriptList::Load() const {
@@ -132,7 +132,7 @@ QString BatchFailureText(int code, const QString& reported) {
     static const QRegularExpression chinese(QStringLiteral("\\p{Han}"));
     QString what = rest.contains(chinese) ? rest : qor::cmd::LocalCalcErrorText(code);
     for (auto it = places.crbegin(); it != places.crend(); ++it)
-        what = LoadErrorText(64200).arg(it->first, it->second, what);
+        what = LoadErrorText(str::kScriptLineFailed).arg(it->first, it->second, what);
     return what;
 }
 

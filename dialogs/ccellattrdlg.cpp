@@ -27,8 +27,6 @@ using namespace qor;
 
 namespace {
 
-constexpr int kFirstFontStyleString = 63129;  // .. 63136
-
 // The font page's sample: the chosen font, style and size in the chosen
 // colours over the chosen pattern.
 class FontSample : public QWidget {
@@ -226,7 +224,7 @@ CFontPatternPage::CFontPatternPage(QWidget* parent) : CCellAttrPage(IDD, parent)
     m_font = Item(IDC_FONT, new QComboBox(this));
     for (const char* face : kCellFontFaces) m_font->addItem(QString::fromUtf8(face));
     m_style = Item(IDC_STYLE, new QComboBox(this));
-    for (int i = 0; i < 8; ++i) m_style->addItem(LoadErrorText(kFirstFontStyleString + i));
+    for (int i = 0; i < 8; ++i) m_style->addItem(LoadErrorText(qor::str::kFontStyleRegular + i));
     m_size = Item(IDC_SIZE, new QComboBox(this));
     for (int points : kFontSizePoints) m_size->addItem(QString::number(points));
     m_foreground = Item(IDC_FOREGROUND, new QComboBox(this));

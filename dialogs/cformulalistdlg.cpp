@@ -136,8 +136,8 @@ void CFormulaListDlg::Fill(int type) {
 void CFormulaListDlg::OnSave() {
     if (!m_save->isEnabled()) return;
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62134);
-    prompt.directory = LoadErrorText(62132);
+    prompt.caption = LoadErrorText(qor::str::kSaveAs);
+    prompt.directory = LoadErrorText(qor::str::kNewFile);
     prompt.filter = FormulaListFilter(formulaType);
     prompt.save = true;
     const std::optional<QString> chosen = chooseFile(prompt);
@@ -145,12 +145,12 @@ void CFormulaListDlg::OnSave() {
     const QString path = WithDefaultListExtension(*chosen, formulaType);
     const FormulaListFile kind = FormulaListFileKind(path);
     if (kind == FormulaListFile::Refused) {
-        warn(this, LoadErrorText(62135));
+        warn(this, LoadErrorText(qor::str::kFileSaveFailed));
         return;
     }
     if (!WriteFormulaList(path, m_model->List(), kind == FormulaListFile::Script)) {
         QApplication::beep();
-        warn(this, LoadErrorText(62135));
+        warn(this, LoadErrorText(qor::str::kFileSaveFailed));
     }
 }
 
@@ -219,8 +219,8 @@ void CAuditFormulaDlg::OnImport() {
         m_edit->setFocus();
     };
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62086);
-    prompt.filter = QtFileFilter(LoadErrorText(62087));
+    prompt.caption = LoadErrorText(qor::str::kImportFile);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kTextFileFilter));
     const std::optional<QString> chosen = chooseFile(prompt);
     if (!chosen || chosen->isEmpty()) {
         caretAt(at);

@@ -17,8 +17,6 @@ using namespace qor;
 
 namespace {
 
-constexpr int kMsgAppCaption = 57344;
-
 // The host's service list, asked afresh on every call: the list is the
 // environment's and may be reloaded between runs.
 class AppServiceSource : public IFuncServiceSource {
@@ -134,7 +132,7 @@ CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
 CFuncWizardDlg::~CFuncWizardDlg() = default;
 
 void CFuncWizardDlg::ShowError(const QString& reason) {
-    messageBox(reason, LoadErrorText(kMsgAppCaption), MsgButtons::Ok, MsgIcon::Warning);
+    messageBox(reason, LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok, MsgIcon::Warning);
 }
 
 bool CFuncWizardDlg::OnInitDialog() {

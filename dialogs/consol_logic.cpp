@@ -10,7 +10,8 @@ namespace qor::consol {
 
 namespace {
 
-constexpr int kKeywordIds[6] = {62036, 62035, 62037, 62038, 62039, 62040};
+constexpr int kKeywordIds[6] = {str::kKeywordUnitName, str::kKeywordUnitCode, str::kKeywordYear,
+                                str::kKeywordQuarter,  str::kKeywordMonth,    str::kKeywordDay};
 
 // The wizards' value lists hold this many entries; a longer list would
 // only come from a caller that did not cut it.
@@ -88,7 +89,8 @@ QStringList KeywordValueEntries(const QString& keyword, const KeywordValueLists&
 bool HasVarArea(int varKind) { return varKind == 1 || varKind == 2; }
 
 QStringList VarLineEntries(int varKind, int varExtent) {
-    if (!HasVarArea(varKind)) return {messageText(kMsgNoVarArea, QStringLiteral("不存在可变区！"))};
+    if (!HasVarArea(varKind))
+        return {messageText(str::kNoVariableArea, QStringLiteral("不存在可变区！"))};
     const int n = std::clamp(varExtent, 0, kMaxVarLines);
     QStringList names;
     for (int i = 0; i < n; ++i)
@@ -117,7 +119,7 @@ int LeaveDirectionStep(TabHuiZongWizardMembers* m, bool newReportChosen, const Q
     m->toNewReport = newReportChosen ? 1 : 0;
     // A name of blanks is no name either: the command would make a report
     // nobody can open by it.
-    if (newReportChosen && name.trimmed().isEmpty()) return kMsgNoNewReportName;
+    if (newReportChosen && name.trimmed().isEmpty()) return str::kNoNewReportName;
     m->newReportName = name;
     return 0;
 }
@@ -130,7 +132,7 @@ int LeavePositionStep(TabHuiZongWizardMembers* m, const QString& keyText) {
         return 0;
     }
     if (m->byPosition == 0) {
-        if (keyText.trimmed().isEmpty()) return kMsgNoKeyValue;
+        if (keyText.trimmed().isEmpty()) return str::kChooseKeyValue;
         m->keyValue = keyText;
     }
     return 0;

@@ -8,17 +8,12 @@
 #include <QStringList>
 
 #include "document/cmd_dialogs.h"
+#include "resources/stringids.h"
 
 namespace qor::consol {
 
 // The most lines a variable area offers as V_ names.
 constexpr int kMaxVarLines = 20;
-
-// Message ids of the refusals.
-constexpr int kMsgNoNewReportName = 62938;
-constexpr int kMsgNoKeyValue = 62896;
-constexpr int kMsgNoVarArea = 62484;
-constexpr int kMsgAppTitle = 57344;
 
 // The operator combos' entries, in their order.
 QStringList OperatorEntries();

@@ -45,10 +45,11 @@ WizardSheet::WizardSheet(const QString& caption, QWidget* parent, int startPage)
 
     // The wizard has no help; the caption ids without a table entry
     // (Cancel) would otherwise read "Reader ERROR".
-    m_cancel = new QPushButton(messageText(63139, QStringLiteral("取消")), this);
-    m_back = new QPushButton(messageText(63180, QStringLiteral("上一步")), this);
-    m_next = new QPushButton(messageText(62209, QStringLiteral("下一步")), this);
-    m_finish = new QPushButton(messageText(62082, QStringLiteral("完成")), this);
+    constexpr int kCancelWithoutEntry = 63139;
+    m_cancel = new QPushButton(messageText(kCancelWithoutEntry, QStringLiteral("取消")), this);
+    m_back = new QPushButton(messageText(str::kPrevious, QStringLiteral("上一步")), this);
+    m_next = new QPushButton(messageText(str::kNext, QStringLiteral("下一步")), this);
+    m_finish = new QPushButton(messageText(str::kFinish, QStringLiteral("完成")), this);
     for (QPushButton* b : {m_cancel, m_back, m_next, m_finish}) b->setAutoDefault(false);
     m_next->setDefault(true);
 

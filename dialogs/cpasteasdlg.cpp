@@ -10,18 +10,12 @@
 #include "dialogs/dlgbuild.h"
 #include "engine/messages.h"
 
-namespace {
-constexpr int kStrCaption = 64950;
-constexpr int kStrPaste = 64951;
-constexpr int kStrPasteLink = 64952;
-}  // namespace
-
 CPasteSpecialDlg::CPasteSpecialDlg(QWidget* parent) : CQorDialog(parent) {
-    setWindowTitle(LoadErrorText(kStrCaption));
+    setWindowTitle(LoadErrorText(qor::str::kPasteSpecial));
     auto* layout = new QHBoxLayout(this);
     auto* side = new QVBoxLayout;
-    m_paste = Bind(IDC_PASTE, new QRadioButton(LoadErrorText(kStrPaste), this));
-    m_link = Bind(IDC_PASTE_LINK, new QRadioButton(LoadErrorText(kStrPasteLink), this));
+    m_paste = Bind(IDC_PASTE, new QRadioButton(LoadErrorText(qor::str::kPaste), this));
+    m_link = Bind(IDC_PASTE_LINK, new QRadioButton(LoadErrorText(qor::str::kPasteLink), this));
     side->addWidget(m_paste);
     side->addWidget(m_link);
     side->addStretch();

@@ -67,7 +67,8 @@ void CSetPageNoDlg::OnOK() {
     bool ok = false;
     const int number = m_sheet->text().trimmed().toInt(&ok);
     if (!ok || number < 0 || number > sheetCount) {
-        messageBox(LoadErrorText(62745), LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(LoadErrorText(qor::str::kPageNumberOutOfRange),
+                   LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok, MsgIcon::Warning);
         m_sheet->setFocus();
         m_sheet->selectAll();
         return;

@@ -120,7 +120,7 @@ void CTabHuiZongWizardPage3::OnByKey() { m_members->byPosition = 0; }
 bool CTabHuiZongWizardPage3::leave() {
     const int refused = LeavePositionStep(m_members, m_key->currentText());
     if (refused) {
-        Refuse(refused, qor::messageText(kMsgAppTitle, QString()));
+        Refuse(refused, qor::messageText(qor::str::kAppTitle, QString()));
         return false;
     }
     // Without a variable area the step went back to position: show it.

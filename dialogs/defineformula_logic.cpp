@@ -1,6 +1,7 @@
 #include "dialogs/defineformula_logic.h"
 
 #include "engine/textutil.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -61,13 +62,13 @@ QString StatisticsCallText(const QString& name, const QString& area, const QStri
 
 int CheckAreaText(const QString& text, DlgArea* area) {
     int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
-    if (!ParseAreaRef(text, &c1, &r1, &c2, &r2)) return kMsgBadArea;
+    if (!ParseAreaRef(text, &c1, &r1, &c2, &r2)) return str::kBadArea;
     *area = DlgArea{c1, r1, c2, r2};
     return 0;
 }
 
 int CheckFilterCondition(const QString& condition) {
-    return condition.isEmpty() ? kMsgEmptyFilter : 0;
+    return condition.isEmpty() ? str::kEmptyFilter : 0;
 }
 
 QString AreaText(const DlgArea& area) {

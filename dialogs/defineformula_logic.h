@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "document/cmd_dialogs.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -19,9 +20,6 @@ constexpr int kIdNoArguments = 888;  // a function without arguments was chosen
 
 constexpr int kDefineFormulaMaxLength = 1024;
 constexpr int kFilterConditionMaxLength = 50;
-
-constexpr int kMsgBadArea = 62196;
-constexpr int kMsgEmptyFilter = 62083;
 
 // The formula with its filter clause set to condition: an old clause
 // (" For ", case as written) is replaced, and the clause always stands

@@ -33,8 +33,9 @@ QString DlgRefusal::text() const {
 DlgRefusal ExchangeInt(const QString& text, int low, int high, int focusId, int32_t* out) {
     bool ok = false;
     const qlonglong v = text.trimmed().toLongLong(&ok);
-    if (!ok) return {61712, {}, focusId};
-    if (v < low || v > high) return {61714, {QString::number(low), QString::number(high)}, focusId};
+    if (!ok) return {str::kEnterInteger, {}, focusId};
+    if (v < low || v > high)
+        return {str::kIntegerOutOfRange, {QString::number(low), QString::number(high)}, focusId};
     if (out) *out = int32_t(v);
     return {};
 }

@@ -8,24 +8,10 @@
 
 namespace qor {
 
-namespace {
-
-constexpr int kBadColumn = 62228;
-constexpr int kFirstBadSortKey = 62186;  // .. 62188
-constexpr int kSortKeyGap = 62189;
-constexpr int kTooManyColumns = 62117;
-constexpr int kBadTitleRange = 62193;
-constexpr int kTitleBeyondColumn = 62194;
-constexpr int kTitleBeyondRow = 62195;
-constexpr int kNotANumber = 61713;
-constexpr int kNumberOutOfRange = 61715;
-
-}  // namespace
-
 DlgRefusal CheckLocate(const QString& page, const QString& row, const QString& columnText,
                        LocateDlgMembers* m) {
     int col0 = 0;
-    if (!ParseColumnLetters(columnText, &col0)) return {kBadColumn, {}, 1036};
+    if (!ParseColumnLetters(columnText, &col0)) return {str::kBadColumn, {}, 1036};
     LocateDlgMembers out = *m;
     out.columnText = columnText;
     out.column = col0 + 1;
@@ -57,8 +43,9 @@ QStringList FindKeywordValues(const KeywordValueLists& values, const QString& ke
 }
 
 QStringList PageSortKeywordNames(const QString& customName) {
-    QStringList names{LoadErrorText(62037), LoadErrorText(62038), LoadErrorText(62039),
-                      LoadErrorText(62040), LoadErrorText(62036), LoadErrorText(62035)};
+    QStringList names{LoadErrorText(str::kKeywordYear),     LoadErrorText(str::kKeywordQuarter),
+                      LoadErrorText(str::kKeywordMonth),    LoadErrorText(str::kKeywordDay),
+                      LoadErrorText(str::kKeywordUnitName), LoadErrorText(str::kKeywordUnitCode)};
     if (!customName.isEmpty()) names << customName;
     return names;
 }
@@ -73,7 +60,7 @@ DlgRefusal CheckPageSort(const std::array<QString, 3>& keys, const QString& cust
         if (out.orders[i] < 0) out.orders[i] = 0;
         const QString text = keys[i].trimmed();
         const int focus = out.pageMode ? kCombos[i] : kEdits[i];
-        const DlgRefusal bad{kFirstBadSortKey + int(i), {}, focus};
+        const DlgRefusal bad{str::kBadFirstSortKey + int(i), {}, focus};
         if (text.isEmpty()) {
             out.orders[i] = -1;
             out.keys[i] = -1;
@@ -82,9 +69,10 @@ DlgRefusal CheckPageSort(const std::array<QString, 3>& keys, const QString& cust
         given[i] = true;
         if (out.pageMode) {
             // Index order: unit code, unit name, year, quarter, month, day.
-            const QStringList names{LoadErrorText(62035), LoadErrorText(62036),
-                                    LoadErrorText(62037), LoadErrorText(62038),
-                                    LoadErrorText(62039), LoadErrorText(62040)};
+            const QStringList names{
+                LoadErrorText(str::kKeywordUnitCode), LoadErrorText(str::kKeywordUnitName),
+                LoadErrorText(str::kKeywordYear),     LoadErrorText(str::kKeywordQuarter),
+                LoadErrorText(str::kKeywordMonth),    LoadErrorText(str::kKeywordDay)};
             int index = names.indexOf(text);
             if (index < 0 && !customName.isEmpty() && text == customName) index = 6;
             out.keys[i] = index;
@@ -104,7 +92,7 @@ DlgRefusal CheckPageSort(const std::array<QString, 3>& keys, const QString& cust
         }
     }
     if (!given[0] || (given[2] && !given[1]))
-        return {kSortKeyGap, {}, out.pageMode ? kCombos[0] : kEdits[0]};
+        return {str::kSortKeyGap, {}, out.pageMode ? kCombos[0] : kEdits[0]};
     for (auto& c : out.cells) {
         ++c.col;
         ++c.row;
@@ -124,7 +112,7 @@ DlgRefusal CheckTableSize(const QString& rows, const QString& cols, TableSizeDlg
 DlgRefusal CheckSetVarArea(const QString& count, int32_t kindIndex, SetVarAreaDlgMembers* m) {
     int32_t n = 0;
     if (auto r = ExchangeInt(count, 1, kMaxVarAreaCount, 1000, &n); !r.accepted()) return r;
-    if (kindIndex == 1 && n > kMaxVarAreaColumns) return {kTooManyColumns, {}, 1000};
+    if (kindIndex == 1 && n > kMaxVarAreaColumns) return {str::kEnterNumber1To254, {}, 1000};
     m->count = n;
     m->kind = (kindIndex == 1 ? 1 : 0) + 1;
     return {};
@@ -191,29 +179,29 @@ DlgRefusal CheckPageSetup(const PageSetupTexts& t, PageSetupDlgMembers* m) {
 
     bool ok = false;
     const double scale = t.scale.trimmed().toDouble(&ok);
-    if (!ok) return {kNotANumber, {}, 1097};
+    if (!ok) return {str::kEnterNumber, {}, 1097};
     // A small tolerance, so 0.3 and 3.0 typed are the bounds themselves.
     if (!std::isfinite(scale) || scale < 0.3 - 1e-6 || scale > 3.0 + 1e-6)
-        return {kNumberOutOfRange, {QStringLiteral("0.3"), QStringLiteral("3.0")}, 1097};
+        return {str::kNumberOutOfRange, {QStringLiteral("0.3"), QStringLiteral("3.0")}, 1097};
     out.scale = float(scale);
 
     const bool columns = out.rangeKind == 1;
     const auto read = columns ? columnNumber : rowNumber;
     int32_t hf = out.headerFirst, hl = out.headerLast, ff = out.footerFirst, fl = out.footerLast;
     if (out.headerEnabled) {
-        if (!read(t.headerFirst, &hf)) return {kBadTitleRange, {}, 1000};
-        if (!read(t.headerLast, &hl)) return {kBadTitleRange, {}, 1004};
-        if (hf < 0 || hf > hl) return {kBadTitleRange, {}, 1000};
+        if (!read(t.headerFirst, &hf)) return {str::kBadTitleRange, {}, 1000};
+        if (!read(t.headerLast, &hl)) return {str::kBadTitleRange, {}, 1004};
+        if (hf < 0 || hf > hl) return {str::kBadTitleRange, {}, 1000};
     }
     if (out.footerEnabled) {
-        if (!read(t.footerFirst, &ff)) return {kBadTitleRange, {}, 1036};
-        if (!read(t.footerLast, &fl)) return {kBadTitleRange, {}, 1050};
-        if (ff < 0 || ff > fl) return {kBadTitleRange, {}, 1036};
+        if (!read(t.footerFirst, &ff)) return {str::kBadTitleRange, {}, 1036};
+        if (!read(t.footerLast, &fl)) return {str::kBadTitleRange, {}, 1050};
+        if (ff < 0 || ff > fl) return {str::kBadTitleRange, {}, 1036};
     }
     const int32_t last = columns ? out.tableLastCol : out.tableLastRow;
     const auto beyond = [&](int id) -> DlgRefusal {
-        if (columns) return {kTitleBeyondColumn, {ColumnToLetters(last)}, id};
-        return {kTitleBeyondRow, {QString::number(last + 1)}, id};
+        if (columns) return {str::kTitleBeyondColumn, {ColumnToLetters(last)}, id};
+        return {str::kTitleBeyondRow, {QString::number(last + 1)}, id};
     };
     if (out.headerEnabled && hl > last) return beyond(hf > last ? 1000 : 1004);
     if (out.footerEnabled && fl > last) return beyond(ff > last ? 1036 : 1050);

@@ -75,14 +75,14 @@ void CImportDlg::showPath() {
 void CImportDlg::OnImport() {
     ImportLayout layout;
     if (!ReadImportDescription(m_strIniPath, &layout)) {
-        warn(62309, windowTitle());
+        warn(qor::str::kFieldError, windowTitle());
         return;
     }
     // With nothing listed or chosen there is no file to import.
     const int row = m_list->currentRow();
     const QString path = row >= 0 && row < m_paths.size() ? m_paths.at(row) : QString();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        warn(62310, windowTitle());
+        warn(qor::str::kImportFileNotFound, windowTitle());
         return;
     }
     m_layout = layout;
@@ -137,12 +137,13 @@ void qor::RunImportByIniCommand(QWidget* parent) {
     try {
         FilePrompt prompt;
         prompt.caption = caption;
-        prompt.filter = QtFileFilter(LoadErrorText(62559));
+        prompt.filter = QtFileFilter(LoadErrorText(qor::str::kIniFileFilter));
         const std::optional<QString> ini = chooseFile(prompt);
         if (!ini || ini->isEmpty()) return;
         QStringList names, files;
         if (!ReadIniReportList(*ini, &names, &files)) {
-            messageBox(LoadErrorText(62561), caption, MsgButtons::Ok, MsgIcon::Warning);
+            messageBox(LoadErrorText(qor::str::kNoReportToImport), caption, MsgButtons::Ok,
+                       MsgIcon::Warning);
             return;
         }
         CImportDlg dlg(parent);

@@ -9,7 +9,7 @@ namespace qor::dlg {
 QStringList ExportPageLines(int pageCount) {
     // The line text is a printf pattern in the string table; only its "%i"
     // is filled, so a table text can never be taken as a format of its own.
-    const QString pattern = LoadErrorText(62015);
+    const QString pattern = LoadErrorText(str::kSheetName);
     QStringList lines;
     lines.reserve(std::max(pageCount, 0));
     for (int page = 1; page <= pageCount; ++page)

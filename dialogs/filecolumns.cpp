@@ -40,8 +40,7 @@ protected:
 class FolderTypeNamer : public QFileIconProvider {
 public:
     QString type(const QFileInfo& info) const override {
-        constexpr int kStrFolderType = 65070;  // "文件夹"
-        if (info.isDir()) return LoadErrorText(kStrFolderType);
+        if (info.isDir()) return LoadErrorText(str::kFolderType);
         return QFileIconProvider::type(info);
     }
 };

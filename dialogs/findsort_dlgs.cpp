@@ -220,7 +220,9 @@ bool CPageSortDlg::OnInitDialog() {
         if (QAbstractButton* b = m_orders[i]->button(orders[size_t(i)] == 1 ? 1 : 0))
             b->setChecked(true);
     }
-    if (!pageMode) setWindowTitle(LoadErrorText(rowArea ? 62184 : 62185));
+    if (!pageMode)
+        setWindowTitle(LoadErrorText(rowArea ? qor::str::kSortRowVariableArea
+                                             : qor::str::kSortColumnVariableArea));
     return true;
 }
 

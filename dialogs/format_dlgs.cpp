@@ -30,10 +30,6 @@ using namespace qor;
 
 namespace {
 
-constexpr int kFirstFontStyleString = 63129;  // .. 63136
-constexpr int kSampleString = 62116;
-constexpr int kFirstTableStyleString = 62118;  // .. 62128
-
 // A widget that paints through a function.
 class PaintBox : public QWidget {
 public:
@@ -93,7 +89,7 @@ CCellStyleDlg::CCellStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
         if (!faces.contains(QString::fromUtf8(face))) faces << QString::fromUtf8(face);
     m_font->addItems(faces);
     m_style = Bind(IDC_STYLE, new QComboBox(this));
-    for (int i = 0; i < 8; ++i) m_style->addItem(LoadErrorText(kFirstFontStyleString + i));
+    for (int i = 0; i < 8; ++i) m_style->addItem(LoadErrorText(qor::str::kFontStyleRegular + i));
     m_size = Bind(IDC_SIZE, new QComboBox(this));
     for (int points : kFontSizePoints) m_size->addItem(QString::number(points));
     m_foreground = Bind(IDC_FOREGROUND, new QComboBox(this));
@@ -210,7 +206,7 @@ void CCellStyleDlg::PaintSample(QPainter& p, const QRect& rect) const {
     s.hAlign = hAlign;
     s.vAlign = vAlign;
     s.wrap = m_wrap->isChecked();
-    PaintFontSample(p, rect, s, LoadErrorText(kSampleString));
+    PaintFontSample(p, rect, s, LoadErrorText(qor::str::kSampleText));
 }
 
 void CCellStyleDlg::OnOK() {
@@ -435,7 +431,7 @@ CApplyFormatDlg::CApplyFormatDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* row = new QHBoxLayout;
     m_list = Bind(IDC_LIST, new QListWidget(this));
     for (int i = 0; i < kTableStyleCount; ++i)
-        m_list->addItem(LoadErrorText(kFirstTableStyleString + i));
+        m_list->addItem(LoadErrorText(qor::str::kTableStyleCrossBlackWhite + i));
     m_list->setMinimumWidth(170);
     m_preview = Bind(IDC_PREVIEW, new PaintBox(this, [this](QPainter& p, const QRect& r) {
                          p.fillRect(r, Qt::white);

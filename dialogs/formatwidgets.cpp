@@ -14,8 +14,6 @@ namespace qor {
 
 namespace {
 
-constexpr int kNoLineString = 62435;
-
 bool inPalette(int i) { return i >= 0 && i < 16; }
 
 QIcon lineStyleIcon(int style) {
@@ -67,14 +65,14 @@ void FillLineStyleList(QListWidget* list) {
     list->setIconSize(QSize(60, 14));
     for (int style = 0; style < kLineStyleCount; ++style)
         list->addItem(new QListWidgetItem(
-            lineStyleIcon(style), style == kLineNone ? LoadErrorText(kNoLineString) : QString()));
+            lineStyleIcon(style), style == kLineNone ? LoadErrorText(str::kNone) : QString()));
 }
 
 void FillLineStyleCombo(QComboBox* combo) {
     combo->setIconSize(QSize(60, 14));
     for (int style = 0; style < kLineStyleCount; ++style)
         combo->addItem(lineStyleIcon(style),
-                       style == kLineNone ? LoadErrorText(kNoLineString) : QString(),
+                       style == kLineNone ? LoadErrorText(str::kNone) : QString(),
                        QVariant((style + 1) * 100));
 }
 

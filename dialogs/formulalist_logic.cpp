@@ -48,11 +48,12 @@ FormulaList BuildFormulaList(const CQorsDoc& doc, int type) {
 
 QString EmptyFormulaListText(int type) {
     if (type < kCellFormulas || type > kRoundingFormulas) type = kCellFormulas;
-    return LoadErrorText(62129 + type);
+    return LoadErrorText(str::kNoCellFormulas + type);
 }
 
 QString FormulaListFilter(int type) {
-    return QtFileFilter(LoadErrorText(type == kCellFormulas ? 62133 : 62087));
+    return QtFileFilter(
+        LoadErrorText(type == kCellFormulas ? str::kTextOrScriptFilter : str::kTextFileFilter));
 }
 
 FormulaListFile FormulaListFileKind(const QString& path) {
@@ -94,7 +95,7 @@ bool WriteFormulaList(const QString& path, const FormulaList& list, bool script)
 
 QString CheckAuditFormulaText(const QString& text) {
     if (text.size() <= kAuditFormulaMaxChars) return QString();
-    return LoadErrorText(62084) + LoadErrorText(62085);
+    return LoadErrorText(str::kAuditFormulaCapacity) + LoadErrorText(str::kOverLimitSetAgain);
 }
 
 bool ReadAuditImportFile(const QString& path, QString* text, QString* error) {

@@ -22,8 +22,6 @@ using namespace qor;
 
 namespace {
 
-constexpr int kMsgAppCaption = 57344;
-
 struct EditForm {
     int id;
     const char* label;
@@ -103,7 +101,7 @@ QString controlText(int templateId, int id, const char* fallback) {
 }
 
 void refuse(int messageId) {
-    messageBox(LoadErrorText(messageId), LoadErrorText(kMsgAppCaption), MsgButtons::Ok,
+    messageBox(LoadErrorText(messageId), LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok,
                MsgIcon::Warning);
 }
 
@@ -239,7 +237,9 @@ CRelationCondDlg::CRelationCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
 
 bool CRelationCondDlg::OnInitDialog() {
     // 年 季 月 日 单位名称 单位编号
-    static const int kKeywords[] = {62037, 62038, 62039, 62040, 62036, 62035};
+    static const int kKeywords[] = {qor::str::kKeywordYear,     qor::str::kKeywordQuarter,
+                                    qor::str::kKeywordMonth,    qor::str::kKeywordDay,
+                                    qor::str::kKeywordUnitName, qor::str::kKeywordUnitCode};
     for (QComboBox* box : {m_key, m_relatedKey}) {
         box->clear();
         for (int id : kKeywords) box->addItem(LoadErrorText(id));
@@ -252,8 +252,8 @@ bool CRelationCondDlg::OnInitDialog() {
 
 void CRelationCondDlg::OnBrowse() {
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62221);
-    prompt.filter = QtFileFilter(LoadErrorText(62232));
+    prompt.caption = LoadErrorText(qor::str::kOpen);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kReportFileFilter));
     if (!m_table->text().isEmpty()) prompt.directory = QFileInfo(m_table->text()).absolutePath();
     if (const std::optional<QString> path = chooseFile(prompt)) m_table->setText(*path);
 }
@@ -320,7 +320,7 @@ void CAcctFuncDlg::OnConference() {
         m_strText = m_conference(m_item).left(kMaxText);
         m_text->setText(m_strText);
     } catch (const std::exception& e) {
-        messageBox(QString::fromUtf8(e.what()), LoadErrorText(kMsgAppCaption), MsgButtons::Ok,
+        messageBox(QString::fromUtf8(e.what()), LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok,
                    MsgIcon::Warning);
     }
 }

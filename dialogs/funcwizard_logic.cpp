@@ -19,21 +19,23 @@ struct BuiltinCategory {
     int captionId;
 };
 
-constexpr int kMsgNext = 62209;
-constexpr int kMsgFinish = 62082;
-
 const BuiltinCategory kBuiltins[] = {
-    {62199, kCatStatistics,
+    {str::kStatisticFunctions, kCatStatistics,
      "PTOTAL GTOTAL TOTAL PAVG GAVG AVG PCOUNT GCOUNT COUNT PMIN GMIN MIN PMAX GMAX MAX PVAR "
      "GVAR VAR PSTD GSTD STD",
-     62207, kMsgNext},
-    {62200, kCatMaths, "SIN COS TAN CTAN ABS INT SQR LN LOG EXP ROUND PAI", 62210, kMsgNext},
-    {62201, kCatTable, "MRECNO", 62211, kMsgFinish},
-    {62202, kCatDateTime, "DAY MONTH YEAR SECOND MINUTE HOUR SEASON", 62212, kMsgFinish},
-    {62203, kCatCondValue, "IFF", 62213, kMsgNext},
-    {62204, kCatDatabase, "INDB INDBSQL GETRECORD", 62214, kMsgNext},
-    {62205, kCatPointer, "MNUMBER SNUMBER", 62215, kMsgFinish},
-    {62206, kCatStrings, "LEN STR TRIM UPPER VAL LOWER SUBSTR", 62216, kMsgNext},
+     str::kQorStatisticFunctions, str::kNext},
+    {str::kMathFunctions, kCatMaths, "SIN COS TAN CTAN ABS INT SQR LN LOG EXP ROUND PAI",
+     str::kQorMathFunctions, str::kNext},
+    {str::kTableHelperFunctions, kCatTable, "MRECNO", str::kQorTableHelperFunctions, str::kFinish},
+    {str::kDateTimeFunctions, kCatDateTime, "DAY MONTH YEAR SECOND MINUTE HOUR SEASON",
+     str::kQorDateTimeFunctions, str::kFinish},
+    {str::kConditionalFunctions, kCatCondValue, "IFF", str::kQorConditionalFunctions, str::kNext},
+    {str::kDatabaseFunctions, kCatDatabase, "INDB INDBSQL GETRECORD", str::kQorDatabaseFunctions,
+     str::kNext},
+    {str::kPointerStateFunctions, kCatPointer, "MNUMBER SNUMBER", str::kQorPointerStateFunctions,
+     str::kFinish},
+    {str::kTextFunctions, kCatStrings, "LEN STR TRIM UPPER VAL LOWER SUBSTR",
+     str::kQorTextFunctions, str::kNext},
 };
 
 const char* const kMathsNames[] = {"SIN", "COS", "TAN", "CTAN", "ABS", "INT",
@@ -102,7 +104,8 @@ QStringList FuncWizardModel::CategoryTexts() const {
 QString FunctionHelpText(const QString& name) {
     const std::optional<FunctionText> f = FunctionTextOf(name);
     if (!f) return {};
-    return LoadErrorText(63762).arg(f->form) + u'\n' + LoadErrorText(63763).arg(f->description);
+    return LoadErrorText(str::kWizardFunctionFormat).arg(f->form) + u'\n' +
+           LoadErrorText(str::kWizardFunctionDescription).arg(f->description);
 }
 
 const FuncWizardService* FuncWizardModel::Service() const {
@@ -129,7 +132,7 @@ void FuncWizardModel::SelectCategory(int line) {
         m_state.category = kCatService;
         m_functions = s.lines;
         m_description = s.description;
-        m_nextCaption = LoadErrorText(kMsgNext);
+        m_nextCaption = LoadErrorText(str::kNext);
     } else {
         const BuiltinCategory& c = kBuiltins[line - n];
         m_state.category = c.code;
@@ -165,7 +168,7 @@ void FuncWizardModel::SelectFunction(int line) {
         case kCatMaths:
             m_state.mathsNumber = numberOf(name, kMathsNames, int(std::size(kMathsNames)));
             m_nextCaption =
-                LoadErrorText(m_state.mathsNumber == kMathsPai ? kMsgFinish : kMsgNext);
+                LoadErrorText(m_state.mathsNumber == kMathsPai ? str::kFinish : str::kNext);
             break;
         case kCatStrings:
             m_state.stringNumber = numberOf(name, kStringNames, int(std::size(kStringNames)));
@@ -270,43 +273,47 @@ ArgCheck CheckFuncArgs(int templateId, const QStringList& values) {
     switch (templateId) {
         case kTplFixedAreaStat:
         case kTplRegionStat:
-            if (!ParseAreaRef(value(0), &c1, &r1, &c2, &r2)) return {62151, kIdcEdit1};
+            if (!ParseAreaRef(value(0), &c1, &r1, &c2, &r2))
+                return {str::kBadAreaLikeC1C12, kIdcEdit1};
             return {};
         case kTplVarAreaStat:
-            if (!CheckVariableArea(value(0))) return {62167, kIdcEdit1};
+            if (!CheckVariableArea(value(0))) return {str::kBadAreaLikeVArea, kIdcEdit1};
             return {};
         case kTplCondValue: {
             const int ids[] = {kIdcEdit1, kIdcEdit2, kIdcEdit3};
             for (int i = 0; i < 3; ++i)
-                if (value(i).isEmpty()) return {62182, ids[i]};
+                if (value(i).isEmpty()) return {str::kArgumentEmpty, ids[i]};
             return {};
         }
         case kTplRound:
             if (value(0).isEmpty() || value(1).isEmpty())
-                return {62226, value(0).isEmpty() ? kIdcEdit1 : kIdcEdit2};
+                return {str::kBothArgumentsRequired, value(0).isEmpty() ? kIdcEdit1 : kIdcEdit2};
             if (leadingIntegerIsZero(value(1)) || value(1).startsWith(u'0'))
-                return {62227, kIdcEdit2};
+                return {str::kSecondArgumentInteger, kIdcEdit2};
             return {};
         case kTplSubstr:
-            if (value(0).isEmpty()) return {62182, kIdcEdit1};
-            if (value(1).isEmpty() && value(2).isEmpty()) return {62236, kIdcEdit2};
-            if (!value(1).isEmpty() && !isPlainInteger(value(1))) return {62237, kIdcEdit2};
-            if (!value(2).isEmpty() && !isPlainInteger(value(2))) return {62237, kIdcEdit3};
+            if (value(0).isEmpty()) return {str::kArgumentEmpty, kIdcEdit1};
+            if (value(1).isEmpty() && value(2).isEmpty())
+                return {str::kBothArgumentsEmpty, kIdcEdit2};
+            if (!value(1).isEmpty() && !isPlainInteger(value(1)))
+                return {str::kMustBeAnInteger, kIdcEdit2};
+            if (!value(2).isEmpty() && !isPlainInteger(value(2)))
+                return {str::kMustBeAnInteger, kIdcEdit3};
             return {};
         case kTplLog:
-            if (value(0).isEmpty()) return {62182, kIdcEdit2};
+            if (value(0).isEmpty()) return {str::kArgumentEmpty, kIdcEdit2};
             return {};
         default:
             // The one-argument dialogs.
-            if (value(0).isEmpty()) return {62182, kIdcEdit1};
+            if (value(0).isEmpty()) return {str::kArgumentEmpty, kIdcEdit1};
             return {};
     }
 }
 
 ArgCheck CheckRelationCond(const QString& key, const QString& table, const QString& relatedKey) {
-    if (key.isEmpty()) return {62233, 1019};
-    if (table.isEmpty()) return {62234, kIdcEdit1};
-    if (relatedKey.isEmpty()) return {62235, 1012};
+    if (key.isEmpty()) return {str::kCurrentKeyValueEmpty, 1019};
+    if (table.isEmpty()) return {str::kTableNameEmpty, kIdcEdit1};
+    if (relatedKey.isEmpty()) return {str::kRelatedKeyValueEmpty, 1012};
     return {};
 }
 
@@ -314,16 +321,16 @@ std::pair<int, int> StatisticLines(int templateId, int kind) {
     const bool known = kind >= 1 && kind <= 7;
     switch (templateId) {
         case kTplFixedAreaStat: {
-            if (!known || kind == 1) return {62148, 62149};
-            const int first = 62136 + 2 * (kind - 2);
+            if (!known || kind == 1) return {str::kPtotalFormat, str::kPtotalDescription};
+            const int first = str::kPavgFormat + 2 * (kind - 2);
             return {first, first + 1};
         }
         case kTplVarAreaStat:
             if (!known) return {0, 0};
-            return {62152 + 2 * (kind - 1), 62153 + 2 * (kind - 1)};
+            return {str::kGtotalFormat + 2 * (kind - 1), str::kGtotalDescription + 2 * (kind - 1)};
         case kTplRegionStat:
             if (!known) return {0, 0};
-            return {62168 + 2 * (kind - 1), 62169 + 2 * (kind - 1)};
+            return {str::kTotalFormat + 2 * (kind - 1), str::kTotalDescription + 2 * (kind - 1)};
         default:
             return {0, 0};
     }
@@ -339,7 +346,7 @@ HelpTopic AccountingHelpTopic(const QString& programDirectory, const QString& la
 }
 
 bool IsAccountingService(const QString& serviceName) {
-    const QString mark = LoadErrorText(62208);
+    const QString mark = LoadErrorText(str::kLedgerFunctions);
     return serviceName.left(mark.size()).toUpper() == mark.toUpper();
 }
 

@@ -40,7 +40,7 @@ CInputLineDlg::CInputLineDlg(QWidget* parent, int templateId, const QString& pro
 }
 
 bool CInputLineDlg::OnInitDialog() {
-    setWindowTitle(m_strCaption.isEmpty() ? LoadErrorText(62062) : m_strCaption);
+    setWindowTitle(m_strCaption.isEmpty() ? LoadErrorText(qor::str::kDialogCaption) : m_strCaption);
     m_label->setText(m_strPrompt.isEmpty() ? m_defaultPrompt : m_strPrompt);
     m_edit->setText(m_strValue);
     m_edit->selectAll();

@@ -23,8 +23,6 @@ using namespace qor;
 namespace {
 
 constexpr int kCustomKind = 6;
-constexpr int kNumericType = 63001;
-constexpr int kTextType = 63000;
 
 const char* const kKeywordNames[7] = {"单位名称", "单位编号", "年",          "季",
                                       "月",       "日",       "自定义关键字"};
@@ -71,11 +69,13 @@ bool CSetKeywordDlg::OnInitDialog() {
     if (QAbstractButton* b = m_kinds->button(kind >= 0 && kind <= kCustomKind ? kind : 0))
         b->setChecked(true);
     m_type->clear();
-    m_type->addItem(LoadErrorText(kNumericType) + QStringLiteral("(1-30000)"));
-    m_type->addItem(LoadErrorText(kTextType));
+    m_type->addItem(LoadErrorText(qor::str::kNumberKeywordType) + QStringLiteral("(1-30000)"));
+    m_type->addItem(LoadErrorText(qor::str::kTextKeywordType));
     m_type->setCurrentIndex(customTypeText.isEmpty() ? -1 : m_type->findText(customTypeText));
     m_name->clear();
-    for (int id : {62943, 62815, 62944, 62945, 62946}) m_name->addItem(LoadErrorText(id));
+    for (int id : {qor::str::kDepartment, qor::str::kItem, qor::str::kCustomer, qor::str::kSupplier,
+                   qor::str::kPerson})
+        m_name->addItem(LoadErrorText(id));
     m_name->setCurrentIndex(-1);
     m_name->setEditText(customName);
     enableCustom();
@@ -85,7 +85,10 @@ bool CSetKeywordDlg::OnInitDialog() {
 void CSetKeywordDlg::OnOK() {
     kind = std::max(0, m_kinds->checkedId());
     customTypeText = m_type->currentText();
-    customType = m_type->currentIndex() < 0 || customTypeText == LoadErrorText(kTextType) ? 0 : 1;
+    customType =
+        m_type->currentIndex() < 0 || customTypeText == LoadErrorText(qor::str::kTextKeywordType)
+            ? 0
+            : 1;
     if (kind == kCustomKind) {
         const QString name = m_name->currentText().trimmed();
         if (RefuseOn(this, CheckCustomKeywordName(name))) return;

@@ -7,8 +7,6 @@ namespace qor {
 
 namespace {
 
-constexpr int kNameTooLong = 62897;
-constexpr int kNameEmpty = 62898;
 constexpr int kNameCombo = 1281;
 
 // Characters a custom keyword's name may not hold, in the order they are
@@ -18,15 +16,26 @@ struct Refused {
     int message;
 };
 constexpr Refused kRefusedChars[] = {
-    {u"#", 62899},  {u"＃", 62899}, {u"￥", 62901}, {u"％", 62903}, {u"＊", 62905}, {u"~", 62906},
-    {u"!", 62907},  {u"@", 62908},  {u"$", 62909},  {u"^", 62910},  {u"&", 62911},  {u"'", 62912},
-    {u"\"", 62913}, {u"<", 62914},  {u">", 62915},  {u"/", 62916},  {u"\\", 62917}, {u"|", 62918},
-    {u"%", 62919},  {u"*", 62920},  {u"(", 62921},  {u")", 62922},
+    {u"#", str::kKeywordNameHash},          {u"＃", str::kKeywordNameHash},
+    {u"￥", str::kKeywordNameYen},          {u"％", str::kKeywordNameWidePercent},
+    {u"＊", str::kKeywordNameWideAsterisk}, {u"~", str::kKeywordNameTilde},
+    {u"!", str::kKeywordNameExclamation},   {u"@", str::kKeywordNameAt},
+    {u"$", str::kKeywordNameDollar},        {u"^", str::kKeywordNameCaret},
+    {u"&", str::kKeywordNameAmpersand},     {u"'", str::kKeywordNameApostrophe},
+    {u"\"", str::kKeywordNameQuote},        {u"<", str::kKeywordNameLess},
+    {u">", str::kKeywordNameGreater},       {u"/", str::kKeywordNameSlash},
+    {u"\\", str::kKeywordNameBackslash},    {u"|", str::kKeywordNameBar},
+    {u"%", str::kKeywordNamePercent},       {u"*", str::kKeywordNameAsterisk},
+    {u"(", str::kKeywordNameOpenParen},     {u")", str::kKeywordNameCloseParen},
 };
 
 // Built-in keyword names by string id, with the message refusing each.
-constexpr int kBuiltinNames[][2] = {{62036, 62923}, {62035, 62924}, {62037, 62925},
-                                    {62038, 62926}, {62039, 62927}, {62040, 62928}};
+constexpr int kBuiltinNames[][2] = {{str::kKeywordUnitName, str::kKeywordIsUnitName},
+                                    {str::kKeywordUnitCode, str::kKeywordIsUnitCode},
+                                    {str::kKeywordYear, str::kKeywordIsYear},
+                                    {str::kKeywordQuarter, str::kKeywordIsQuarter},
+                                    {str::kKeywordMonth, str::kKeywordIsMonth},
+                                    {str::kKeywordDay, str::kKeywordIsDay}};
 
 KeywordClock& clock() {
     static KeywordClock c;
@@ -43,7 +52,7 @@ DlgRefusal number(const QString& text, int low, int high, int message, QStringLi
     }
     bool ok = false;
     const qlonglong v = t.toLongLong(&ok);
-    if (!ok) return {61712, {}, focus};
+    if (!ok) return {str::kEnterInteger, {}, focus};
     if (v < low || v > high) return {message, std::move(args), focus};
     *out = int32_t(v);
     return {};
@@ -54,8 +63,8 @@ DlgRefusal number(const QString& text, int low, int high, int message, QStringLi
 DlgRefusal CheckCustomKeywordName(const QString& name) {
     // The report keeps this many characters; refusing here keeps the dialog
     // open instead of failing after it closed.
-    if (name.size() > kUserKeywordNameChars) return {kNameTooLong, {}, kNameCombo};
-    if (name.trimmed().isEmpty()) return {kNameEmpty, {}, kNameCombo};
+    if (name.size() > kUserKeywordNameChars) return {str::kKeywordNameTooLong, {}, kNameCombo};
+    if (name.trimmed().isEmpty()) return {str::kKeywordNameEmpty, {}, kNameCombo};
     for (const Refused& r : kRefusedChars)
         if (name.contains(QString::fromUtf16(r.text))) return {r.message, {}, kNameCombo};
     for (const auto& b : kBuiltinNames)
@@ -99,17 +108,21 @@ DlgRefusal CheckEnterKeyword(const EnterKeywordTexts& t, const QString& customNa
                              const QDate& today, EnterKeywordDlgMembers* m) {
     EnterKeywordDlgMembers out = *m;
     if (out.enableYear)
-        if (auto r = number(t.year, 1980, 2099, 62929, {}, 1000, &out.year); !r.accepted())
+        if (auto r = number(t.year, 1980, 2099, str::kYearRange, {}, 1000, &out.year);
+            !r.accepted())
             return r;
     if (out.enableQuarter)
-        if (auto r = number(t.quarter, 1, 4, 62930, {}, 1004, &out.quarter); !r.accepted())
+        if (auto r = number(t.quarter, 1, 4, str::kQuarterRange, {}, 1004, &out.quarter);
+            !r.accepted())
             return r;
     if (out.enableMonth)
-        if (auto r = number(t.month, 1, 12, 62931, {}, 1036, &out.month); !r.accepted()) return r;
+        if (auto r = number(t.month, 1, 12, str::kMonthRange, {}, 1036, &out.month); !r.accepted())
+            return r;
     if (out.enableDay) {
         const int year = out.enableYear && out.year ? out.year : today.year();
         const int days = out.enableMonth ? DaysInMonth(year, out.month) : 31;
-        if (auto r = number(t.day, 1, days, 62932, {QString::number(days)}, 1050, &out.day);
+        if (auto r =
+                number(t.day, 1, days, str::kDayRange, {QString::number(days)}, 1050, &out.day);
             !r.accepted())
             return r;
     }
@@ -117,13 +130,13 @@ DlgRefusal CheckEnterKeyword(const EnterKeywordTexts& t, const QString& customNa
     if (out.enableUnitNumber) out.unitNumber = t.unitNumber.left(kUnitNumberChars);
     if (out.enableCustom) {
         if (out.customNumeric) {
-            int high = 30000, message = 62937;
+            int high = 30000, message = str::kCustomKeywordRange;
             if (customName == QStringLiteral("周")) {
                 high = 53;
-                message = 62934;
+                message = str::kWeekRange;
             } else if (customName == QStringLiteral("旬")) {
                 high = 36;
-                message = 62936;
+                message = str::kTenDayRange;
             }
             if (auto r = number(t.custom, 1, high, message, {}, 1053, &out.customNumber);
                 !r.accepted())
@@ -140,9 +153,10 @@ DlgRefusal CheckRoundBalance(const QString& digits, const RoundBalanceDlgMembers
                              RoundBalanceDlgMembers* m) {
     bool ok = false;
     const int d = digits.trimmed().toInt(&ok);
-    if (!ok || d < 1 || d > 8) return {62190, {}, 1036};
-    if (typed.tableName.size() > kMaxRoundTableName) return {62191, {}, 1000};
-    if (typed.formula.size() > kMaxRoundFormula) return {62192, {}, 1050, 62085};
+    if (!ok || d < 1 || d > 8) return {str::kRoundingDigitsRange, {}, 1036};
+    if (typed.tableName.size() > kMaxRoundTableName) return {str::kTableNameTooLong, {}, 1000};
+    if (typed.formula.size() > kMaxRoundFormula)
+        return {str::kRoundingFormulaCapacity, {}, 1050, str::kOverLimitSetAgain};
     *m = typed;
     m->digits = d;
     return {};

@@ -71,7 +71,8 @@ bool CFormatLockDlg::OnInitDialog() {
 
 void CFormatLockDlg::OnOK() {
     if (!SamePassword(m_new->text(), m_confirm->text())) {
-        messageBox(LoadErrorText(62088), windowTitle(), MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(LoadErrorText(qor::str::kConfirmNewPassword), windowTitle(), MsgButtons::Ok,
+                   MsgIcon::Warning);
         m_confirm->setFocus();
         return;
     }

@@ -33,7 +33,7 @@ bool NewPasswordEditable(const SetFilePasswordDlgMembers& m) {
 SetFilePasswordOkResult SetFilePasswordOk(SetFilePasswordDlgMembers& m, const QString& caption) {
     if (m.stage == 0) {
         if (!SamePassword(m.typedOld, m.current)) {
-            warn(LoadErrorText(62285), caption);
+            warn(LoadErrorText(str::kWrongFilePassword), caption);
             return {false, PasswordField::Old};
         }
         m.stage = 1;
@@ -42,14 +42,14 @@ SetFilePasswordOkResult SetFilePasswordOk(SetFilePasswordDlgMembers& m, const QS
             return {false, PasswordField::New};
         }
         if (m.newPassword.isEmpty() && m.confirmation.isEmpty()) {
-            const MsgAnswer a = messageBox(LoadErrorText(62284), caption, MsgButtons::YesNo,
-                                           MsgIcon::Question, MsgAnswer::Yes);
+            const MsgAnswer a = messageBox(LoadErrorText(str::kConfirmRemovePassword), caption,
+                                           MsgButtons::YesNo, MsgIcon::Question, MsgAnswer::Yes);
             if (a == MsgAnswer::No) return {false, PasswordField::New};
             m.current.clear();
             return {true, PasswordField::New};
         }
         if (!SamePassword(m.newPassword, m.confirmation)) {
-            warn(LoadErrorText(62088), caption);
+            warn(LoadErrorText(str::kConfirmNewPassword), caption);
             return {false, PasswordField::Confirm};
         }
         m.current = m.newPassword;
@@ -57,7 +57,7 @@ SetFilePasswordOkResult SetFilePasswordOk(SetFilePasswordDlgMembers& m, const QS
     }
 
     if (!SamePassword(m.newPassword, m.confirmation)) {
-        warn(LoadErrorText(62088), caption);
+        warn(LoadErrorText(str::kConfirmNewPassword), caption);
         return {false, PasswordField::Confirm};
     }
     // The edits keep texts within the limit; a longer preset must not

@@ -68,7 +68,8 @@ bool CMultiPivotDlg::OnInitDialog() {
 
 void CMultiPivotDlg::OnOK() {
     if (BuildBrowseCommand({m_areas->text(), QString()}).isEmpty()) {
-        messageBox(LoadErrorText(62196), windowTitle(), MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(LoadErrorText(qor::str::kBadArea), windowTitle(), MsgButtons::Ok,
+                   MsgIcon::Warning);
         m_areas->setFocus();
         return;
     }
@@ -105,8 +106,8 @@ CPivotDlg::CPivotDlg(PivotGrid grid, QWidget* parent)
 
 void CPivotDlg::OnSave() {
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62134);
-    prompt.filter = QtFileFilter(LoadErrorText(62576));
+    prompt.caption = LoadErrorText(qor::str::kSaveAs);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kReportFileFilterShort));
     prompt.save = true;
     const std::optional<QString> chosen = chooseFile(prompt);
     if (!chosen || chosen->isEmpty()) return;

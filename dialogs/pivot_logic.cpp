@@ -23,7 +23,8 @@ constexpr int kKeywordSlots = 7;
 const QString kCut = QStringLiteral(" ......");
 
 QString keywordHeader(int slot) {
-    static const int ids[] = {62036, 62035, 62037, 62038, 62039, 62040};
+    static const int ids[] = {str::kKeywordUnitName, str::kKeywordUnitCode, str::kKeywordYear,
+                              str::kKeywordQuarter,  str::kKeywordMonth,    str::kKeywordDay};
     return slot < 6 ? LoadErrorText(ids[slot]) : QString();
 }
 
@@ -96,7 +97,7 @@ PivotGrid BuildPivotGrid(CReportHandle& report, const QList<CalcRange>& areas,
     g.rows = pages + 1;
     g.cols = int(cells.size()) + int(keywordSlots.size()) + 1;
     g.cells.resize(qsizetype(g.rows) * g.cols);
-    const QString pageText = LoadErrorText(62575);
+    const QString pageText = LoadErrorText(str::kPageNumbered);
     for (int r = 1; r < g.rows; ++r) {
         g.at(r, 0) = QString(pageText).replace(QStringLiteral("%d"), QString::number(first + r - 1));
         if (rowsCut && r == g.rows - 1) g.at(r, 0) += kCut;
@@ -136,7 +137,7 @@ PivotGrid BuildPivotGrid(CReportHandle& report, const QList<CalcRange>& areas,
 namespace {
 
 bool isDateColumn(const QString& header) {
-    for (int id : {62037, 62038, 62039, 62040})
+    for (int id : {str::kKeywordYear, str::kKeywordQuarter, str::kKeywordMonth, str::kKeywordDay})
         if (header == LoadErrorText(id)) return true;
     return false;
 }

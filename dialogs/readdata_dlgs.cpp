@@ -27,9 +27,6 @@ using namespace qor;
 
 namespace {
 
-constexpr int kMsgAppCaption = 57344;
-constexpr int kMsgNotInteger = 62225;
-
 // The data-file functions answer 0 with a reason on failure; a reason
 // becomes an error here, so the dialog can say why nothing is listed.
 class FileCatalogue : public IDataFileCatalogue {
@@ -94,15 +91,15 @@ IDataFileCatalogue* SetDataFileCatalogue(IDataFileCatalogue* c) {
 }
 
 ArgCheck CheckReadFileData(const QString& file, const QString& field, const QString& record) {
-    if (file.isEmpty()) return {62222, CReadFileDataDlg::IDC_FILE};
-    if (field.isEmpty()) return {62223, CReadFileDataDlg::IDC_FIELD};
-    if (record.isEmpty()) return {62224, CReadFileDataDlg::IDC_RECORD};
-    if (!isPlainInteger(record)) return {kMsgNotInteger, CReadFileDataDlg::IDC_RECORD};
+    if (file.isEmpty()) return {str::kFileNameEmpty, CReadFileDataDlg::IDC_FILE};
+    if (field.isEmpty()) return {str::kFieldNameEmpty, CReadFileDataDlg::IDC_FIELD};
+    if (record.isEmpty()) return {str::kRecordNumberEmpty, CReadFileDataDlg::IDC_RECORD};
+    if (!isPlainInteger(record)) return {str::kMustBeInteger, CReadFileDataDlg::IDC_RECORD};
     return {};
 }
 
 QString AccountSetLine(const QString& id, int year) {
-    QString line = LoadErrorText(62242);
+    QString line = LoadErrorText(str::kAccountSetYear);
     line.replace(QStringLiteral("%s"), id);
     line.replace(QStringLiteral("%i"), QString::number(year));
     return line;
@@ -186,7 +183,7 @@ void CReadFileDataDlg::ListTables() {
         fillSorted(m_table, catalogue().Tables(resolved));
     } catch (const std::exception& e) {
         // A file that cannot be read lists nothing; say why.
-        messageBox(QString::fromUtf8(e.what()), LoadErrorText(kMsgAppCaption), MsgButtons::Ok,
+        messageBox(QString::fromUtf8(e.what()), LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok,
                    MsgIcon::Warning);
     }
 }
@@ -198,16 +195,18 @@ void CReadFileDataDlg::ListFields() {
     try {
         fillSorted(m_field, catalogue().Fields(m_strResolved, m_strTable));
     } catch (const std::exception& e) {
-        messageBox(QString::fromUtf8(e.what()), LoadErrorText(kMsgAppCaption), MsgButtons::Ok,
+        messageBox(QString::fromUtf8(e.what()), LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok,
                    MsgIcon::Warning);
     }
 }
 
 void CReadFileDataDlg::OnBrowse() {
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62221);
-    prompt.filter = QtFileFilter(LoadErrorText(62217) + LoadErrorText(62218) +
-                                 LoadErrorText(62219) + LoadErrorText(62220) + QLatin1Char('|'));
+    prompt.caption = LoadErrorText(qor::str::kOpen);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kAccessFileFilter) +
+                                 LoadErrorText(qor::str::kDbaseExcelFileFilter) +
+                                 LoadErrorText(qor::str::kLotusTextFileFilter) +
+                                 LoadErrorText(qor::str::kAllFilesFilter) + QLatin1Char('|'));
     if (const std::optional<QString> path = chooseFile(prompt)) {
         m_file->setText(*path);
         ListTables();
@@ -221,7 +220,8 @@ void CReadFileDataDlg::OnOK() {
     const ArgCheck check = CheckReadFileData(file, field, record);
     if (!check.ok()) {
         messageBox(LoadErrorText(check.messageId),
-                   check.messageId == kMsgNotInteger ? LoadErrorText(kMsgAppCaption) : QString(),
+                   check.messageId == qor::str::kMustBeInteger ? LoadErrorText(qor::str::kAppTitle)
+                                                               : QString(),
                    MsgButtons::Ok, MsgIcon::Warning);
         if (QWidget* w = GetDlgItem(check.focusId)) w->setFocus();
         return;
@@ -279,8 +279,9 @@ CReadDbDataDlg::~CReadDbDataDlg() = default;
 CReaderApp& CReadDbDataDlg::App() { return m_app ? *m_app : CAppEnvironment::Instance().App(); }
 
 void CReadDbDataDlg::Failed(const std::exception& e) {
-    messageBox(LoadErrorText(62243) + QLatin1Char('\n') + QString::fromUtf8(e.what()),
-               LoadErrorText(kMsgAppCaption), MsgButtons::Ok, MsgIcon::Warning);
+    messageBox(LoadErrorText(qor::str::kBusinessDatabaseProblem) + QLatin1Char('\n') +
+                   QString::fromUtf8(e.what()),
+               LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok, MsgIcon::Warning);
 }
 
 bool CReadDbDataDlg::OnInitDialog() {
@@ -367,9 +368,11 @@ void CReadDbDataDlg::OnOK() {
     m_strAccountSet = m_accountSet->currentIndex() >= 0 ? m_accountSet->currentText() : QString();
     const QString table = m_table->currentIndex() >= 0 ? m_table->currentText() : QString();
     const QString field = m_field->currentIndex() >= 0 ? m_field->currentText() : QString();
-    const int refused = table.isEmpty() ? 62244 : field.isEmpty() ? 62245 : 0;
+    const int refused = table.isEmpty()   ? qor::str::kChooseTable
+                        : field.isEmpty() ? qor::str::kChooseField
+                                          : 0;
     if (refused) {
-        messageBox(LoadErrorText(refused), LoadErrorText(kMsgAppCaption), MsgButtons::Ok,
+        messageBox(LoadErrorText(refused), LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok,
                    MsgIcon::Warning);
         return;
     }

@@ -13,26 +13,22 @@ namespace {
 
 QString text(int id) { return res::stringText(id).value_or(QString()); }
 
-constexpr int kUnitNameKeyword = 62036;
-constexpr int kUnitCodeKeyword = 62035;
-constexpr int kTextListEnd = 62089;
-
 }  // namespace
 
 InsertCountModeInfo InsertCountModeOf(int32_t mode) {
     switch (mode) {
         case kAppendRows:
-            return {62090, 62091, 9998};
+            return {str::kAppendRows, str::kAppendRowCount, 9998};
         case kAppendCols:
-            return {62092, 62093, 254};
+            return {str::kAppendColumns, str::kAppendColumnCount, 254};
         case kAppendPages:
-            return {62094, 62095, 99998};
+            return {str::kAppendPages, str::kAppendPageCount, 99998};
         case kInsertRows:
-            return {62096, 62097, 9998};
+            return {str::kInsertRows, str::kInsertRowCount, 9998};
         case kInsertCols:
-            return {62098, 62099, 254};
+            return {str::kInsertColumns, str::kInsertColumnCount, 254};
         case kInsertPages:
-            return {62100, 62101, 99998};
+            return {str::kInsertPages, str::kInsertPageCount, 99998};
         default:
             return {};
     }
@@ -46,9 +42,9 @@ bool InsertCountAccepted(int32_t count, int32_t mode) {
 SwapModeTexts SwapTextsOf(int32_t mode) {
     switch (mode) {
         case 2:
-            return {text(62103), text(62104), text(62105)};
+            return {text(str::kSwapColumns), text(str::kSourceColumn), text(str::kTargetColumn)};
         case 3:
-            return {text(62106), text(62107), text(62108)};
+            return {text(str::kSwapPages), text(str::kSourcePage), text(str::kTargetPage)};
         default:
             return {res::templateCaption(183).value_or(QStringLiteral("交换行")).trimmed(),
                     QStringLiteral("源行号:"), QStringLiteral("目标行号:")};
@@ -62,7 +58,8 @@ bool SwapListsAccepted(const SwapDlgMembers& m) {
     if (!ParseRowColList(kind, m.source, &source) || !ParseRowColList(kind, m.target, &target))
         return false;
     if (source.size() != target.size()) {
-        messageBox(LoadErrorText(62102), QString(), MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(LoadErrorText(str::kSourceTargetMismatch), QString(), MsgButtons::Ok,
+                   MsgIcon::Warning);
         return false;
     }
     return true;
@@ -71,11 +68,11 @@ bool SwapListsAccepted(const SwapDlgMembers& m) {
 DeleteModeTexts DeleteTextsOf(int32_t mode) {
     switch (mode) {
         case 1:
-            return {text(62109), text(62110)};
+            return {text(str::kDeleteRows), text(str::kDeleteRowsLabel)};
         case 2:
-            return {text(62111), text(62112)};
+            return {text(str::kDeleteColumns), text(str::kDeleteColumnsLabel)};
         case 3:
-            return {text(62113), text(62114)};
+            return {text(str::kDeletePages), text(str::kDeletePagesLabel)};
         default:
             return {};
     }
@@ -88,12 +85,8 @@ bool DeleteListAccepted(const QString& list) {
 }
 
 QStringList ConditionKeywordNames() {
-    return {text(kUnitNameKeyword),
-            text(kUnitCodeKeyword),
-            text(62037),
-            text(62038),
-            text(62039),
-            text(62040)};
+    return {text(str::kKeywordUnitName), text(str::kKeywordUnitCode), text(str::kKeywordYear),
+            text(str::kKeywordQuarter),  text(str::kKeywordMonth),    text(str::kKeywordDay)};
 }
 
 QStringList DefinedConditionKeywords(const std::array<int16_t, 6>& flags) {
@@ -111,7 +104,7 @@ QStringList ConditionKeywordValues(const KeywordValueLists& values, const QStrin
     const QStringList* list[] = {&values.unitNames, &values.unitCodes, &values.years,
                                  &values.quarters,  &values.months,    &values.days};
     // Unit names and numbers are texts; the rest are numbers.
-    const QString end = index < 2 ? text(kTextListEnd) : QStringLiteral("0");
+    const QString end = index < 2 ? text(str::kError) : QStringLiteral("0");
     QStringList out;
     for (const QString& v : *list[index]) {
         if (v == end) break;
@@ -126,7 +119,8 @@ QString BuildConditionPart(const ConditionTriple& t) {
     if (t.keyword.trimmed().isEmpty() || t.relation.trimmed().isEmpty() ||
         t.value.trimmed().isEmpty())
         return {};
-    const bool quoted = t.keyword == text(kUnitNameKeyword) || t.keyword == text(kUnitCodeKeyword);
+    const bool quoted =
+        t.keyword == text(str::kKeywordUnitName) || t.keyword == text(str::kKeywordUnitCode);
     const QString v = t.value.trimmed();
     const QString value = quoted ? QLatin1Char('"') + v + QLatin1Char('"') : v;
     return t.keyword.trimmed() + t.relation.trimmed() + value;

@@ -173,8 +173,8 @@ void CCustomMenuDlg::enableFile() {
 void CCustomMenuDlg::OnBrowse() {
     if (!m_custom->isChecked()) return;
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62238);
-    prompt.filter = QtFileFilter(LoadErrorText(62239));
+    prompt.caption = LoadErrorText(qor::str::kCustomMenu);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kMenuFileFilter));
     prompt.mode = 6;
     if (const auto path = chooseFile(prompt); path && !path->isEmpty()) m_file->setText(*path);
 }
@@ -184,9 +184,11 @@ void CCustomMenuDlg::OnOK() {
     if (m_nChoice == 0) {
         const QString name = m_file->text().trimmed();
         QString message;
-        if (name.isEmpty()) message = LoadErrorText(62240);
+        if (name.isEmpty())
+            message = LoadErrorText(qor::str::kFileNameRequired);
         else if (!QFileInfo(name).isFile())
-            message = LoadErrorText(62241).replace(QStringLiteral("%s"), name);
+            message = LoadErrorText(qor::str::kFileMissingChooseAgain)
+                          .replace(QStringLiteral("%s"), name);
         if (!message.isEmpty()) {
             warn(message, windowTitle());
             m_file->setFocus();
@@ -317,7 +319,7 @@ CTipDlg::CTipDlg(QWidget* parent, const QString& path)
     auto* icon = new QLabel(header);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
     headerRow->addWidget(icon);
-    auto* know = new QLabel(LoadErrorText(110), header);
+    auto* know = new QLabel(LoadErrorText(qor::str::kTipDidYouKnow), header);
     QFont bold = know->font();
     bold.setBold(true);
     know->setFont(bold);
@@ -346,7 +348,7 @@ CTipDlg::CTipDlg(QWidget* parent, const QString& path)
     CAppEnvironment& env = CAppEnvironment::Instance();
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > (64 << 20)) {
-        m_strTip = LoadErrorText(111);
+        m_strTip = LoadErrorText(qor::str::kTipFileMissing);
         m_next->setEnabled(false);
         return;
     }
@@ -432,9 +434,9 @@ void CLogFileDlg::OnClear() {
 
 void CLogFileDlg::OnSave() {
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62134);
-    prompt.filter = QtFileFilter(LoadErrorText(62087));
-    prompt.directory = LoadErrorText(62132);
+    prompt.caption = LoadErrorText(qor::str::kSaveAs);
+    prompt.filter = QtFileFilter(LoadErrorText(qor::str::kTextFileFilter));
+    prompt.directory = LoadErrorText(qor::str::kNewFile);
     prompt.save = true;
     const auto chosen = chooseFile(prompt);
     if (!chosen || chosen->isEmpty()) return;

@@ -70,7 +70,7 @@ SystemFigures ReadSystemFigures() {
         f.memory = f.available = QStringLiteral("UnKnown");
     }
     if (const QScreen* s = QGuiApplication::primaryScreen())
-        f.display = QString::number(s->size().width()) + LoadErrorText(62333) +
+        f.display = QString::number(s->size().width()) + LoadErrorText(str::kMultiplySign) +
                     QString::number(s->size().height());
     else
         f.display = QStringLiteral("UnKnown");

@@ -27,8 +27,6 @@ using namespace qor;
 
 namespace {
 
-constexpr int kMsgAppCaption = 57344;
-constexpr int kMsgDictionary = 62243;
 constexpr int kColSort = 3;
 constexpr int kColSummary = 4;
 
@@ -40,7 +38,7 @@ DictionaryFactory& factory() {
 void tell(int messageId, const QString& reason = {}) {
     QString text = LoadErrorText(messageId);
     if (!reason.isEmpty()) text += QLatin1Char('\n') + reason;
-    messageBox(text, LoadErrorText(kMsgAppCaption), MsgButtons::Ok, MsgIcon::Warning);
+    messageBox(text, LoadErrorText(qor::str::kAppTitle), MsgButtons::Ok, MsgIcon::Warning);
 }
 
 QString caption(int templateId) {
@@ -62,9 +60,13 @@ QTreeWidget* fieldList(QWidget* parent) {
 
 // Sort marks read 不排序 正序 倒序, summary marks 不汇总 汇总 计算合计: the
 // items were put at the top one after the other.
-QStringList sortItems() { return {LoadErrorText(62252), LoadErrorText(62251), LoadErrorText(62250)}; }
+QStringList sortItems() {
+    return {LoadErrorText(qor::str::kNoSort), LoadErrorText(qor::str::kAscending),
+            LoadErrorText(qor::str::kDescending)};
+}
 QStringList summaryItems() {
-    return {LoadErrorText(62254), LoadErrorText(62249), LoadErrorText(62253)};
+    return {LoadErrorText(qor::str::kNoSummary), LoadErrorText(qor::str::kSummarise),
+            LoadErrorText(qor::str::kComputeTotal)};
 }
 
 // A combo box over the sort and summary cells; Qt's delegate writes the
@@ -152,7 +154,7 @@ bool CDictionaryBrowser::FillTree(CImageTreeCtrl* tree) {
             }
     } catch (const std::exception& e) {
         m_db.reset();
-        tell(kMsgDictionary, QString::fromUtf8(e.what()));
+        tell(qor::str::kBusinessDatabaseProblem, QString::fromUtf8(e.what()));
         return false;
     }
     return true;
@@ -179,7 +181,7 @@ QString CDictionaryBrowser::OpenTable(const CImageTreeCtrl* tree, QTreeWidgetIte
         db.Close();
         return name.isNull() ? QStringLiteral("") : name;
     } catch (const std::exception& e) {
-        tell(kMsgDictionary, QString::fromUtf8(e.what()));
+        tell(qor::str::kBusinessDatabaseProblem, QString::fromUtf8(e.what()));
         return {};
     }
 }
@@ -329,8 +331,9 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     top->addLayout(moves);
     m_selected = Bind(IDC_SELECTED, new QTreeWidget(this));
     m_selected->setColumnCount(5);
-    m_selected->setHeaderLabels({LoadErrorText(62246), LoadErrorText(62247), QString(),
-                                 LoadErrorText(62248), LoadErrorText(62249)});
+    m_selected->setHeaderLabels(
+        {LoadErrorText(qor::str::kReportName), LoadErrorText(qor::str::kChosenFields), QString(),
+         LoadErrorText(qor::str::kSort), LoadErrorText(qor::str::kSummarise)});
     m_selected->setColumnHidden(2, true);
     const int widths[] = {90, 120, 0, 60, 65};
     for (int c = 0; c < 5; ++c) m_selected->setColumnWidth(c, widths[c]);
@@ -340,7 +343,7 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_selected->setItemDelegate(new MarkDelegate(m_selected));
     m_selected->setEditTriggers(QAbstractItemView::SelectedClicked |
                                 QAbstractItemView::CurrentChanged);
-    column(LoadErrorText(62247), m_selected);
+    column(LoadErrorText(qor::str::kChosenFields), m_selected);
     layout->addLayout(top);
 
     auto* form = new QFormLayout;
@@ -353,7 +356,7 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     condRow->addWidget(wizard);
     form->addRow(QStringLiteral("条件表达式"), condRow);
     m_format = Bind(IDC_FORMAT, new QComboBox(this));
-    m_format->addItems({LoadErrorText(62255), QStringLiteral("纵向显示")});
+    m_format->addItems({LoadErrorText(qor::str::kShowAcross), QStringLiteral("纵向显示")});
     form->addRow(QStringLiteral("显示格式："), m_format);
     m_limit = Bind(IDC_LIMIT, new QLineEdit(this));
     m_limit->setValidator(
@@ -413,9 +416,10 @@ void CSqlWizardDlg::OnTreeDoubleClicked(QTreeWidgetItem* item) {
 }
 
 void CSqlWizardDlg::AddRow(QTreeWidgetItem* field) {
-    auto* row = new QTreeWidgetItem(
-        m_selected, QStringList{field->text(2), field->text(0), field->text(1),
-                                LoadErrorText(62252), LoadErrorText(62254)});
+    auto* row =
+        new QTreeWidgetItem(m_selected, QStringList{field->text(2), field->text(0), field->text(1),
+                                                    LoadErrorText(qor::str::kNoSort),
+                                                    LoadErrorText(qor::str::kNoSummary)});
     row->setFlags(row->flags() | Qt::ItemIsEditable);
 }
 
@@ -441,8 +445,10 @@ void CSqlWizardDlg::OnRemoveAll() { m_selected->clear(); }
 
 QList<SqlFieldRow> CSqlWizardDlg::SelectedRows() const {
     QList<SqlFieldRow> rows;
-    const QString asc = LoadErrorText(62251), desc = LoadErrorText(62250);
-    const QString group = LoadErrorText(62249), total = LoadErrorText(62253);
+    const QString asc = LoadErrorText(qor::str::kAscending),
+                  desc = LoadErrorText(qor::str::kDescending);
+    const QString group = LoadErrorText(qor::str::kSummarise),
+                  total = LoadErrorText(qor::str::kComputeTotal);
     for (int i = 0; i < m_selected->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* it = m_selected->topLevelItem(i);
         SqlFieldRow r;
@@ -480,7 +486,7 @@ void CSqlWizardDlg::OnConditionWizard() {
 
 void CSqlWizardDlg::OnOK() {
     ReadControls();
-    const bool horizontal = m_strFormat == LoadErrorText(62255);
+    const bool horizontal = m_strFormat == LoadErrorText(qor::str::kShowAcross);
     const QList<SqlFieldRow> rows = SelectedRows();
     QString limit;
     const ArgCheck check = CheckSqlWizard(m_strLimit, horizontal, m_strDisplayArea, rows, &limit);

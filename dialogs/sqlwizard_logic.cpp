@@ -1,6 +1,7 @@
 #include "dialogs/sqlwizard_logic.h"
 
 #include "engine/textutil.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -12,16 +13,16 @@ ArgCheck CheckSqlWizard(const QString& limitText, bool horizontal, const QString
         digits = QString::number(largest);
     } else {
         for (QChar c : digits)
-            if (c < u'0' || c > u'9') return {62256, 1263};
+            if (c < u'0' || c > u'9') return {str::kRecordLimitAboveZero, 1263};
         // Compared as text, so a long run of digits cannot overflow.
         while (digits.size() > 1 && digits.front() == u'0') digits.remove(0, 1);
-        if (digits == u"0") return {62256, 1263};
+        if (digits == u"0") return {str::kRecordLimitAboveZero, 1263};
         if (digits.size() > 5 || digits.toInt() > largest)
-            return {horizontal ? 62257 : 62258, 1263};
+            return {horizontal ? str::kRecordLimitMax9999 : str::kRecordLimitMax255, 1263};
     }
     if (!displayArea.isEmpty()) {
         int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
-        if (!ParseAreaRef(displayArea, &c1, &r1, &c2, &r2)) return {62259, 1264};
+        if (!ParseAreaRef(displayArea, &c1, &r1, &c2, &r2)) return {str::kBadAreaLikeC1D12, 1264};
     }
     bool group = false, total = false, none = false;
     for (const SqlFieldRow& r : rows) {
@@ -29,8 +30,8 @@ ArgCheck CheckSqlWizard(const QString& limitText, bool horizontal, const QString
         total |= r.summary == kSummaryTotal;
         none |= r.summary == kSummaryNone;
     }
-    if (group && none) return {62260, 1240};
-    if (!group && total && none) return {62261, 1240};
+    if (group && none) return {str::kSummaryAndNoSummaryMixed, 1240};
+    if (!group && total && none) return {str::kTotalAndNoSummaryMixed, 1240};
     *limit = digits;
     return {};
 }

@@ -79,7 +79,7 @@ void CReportTemplateDlg::OnIndustryChange() {
 void CReportTemplateDlg::OnOK() {
     const int chosen = m_template->currentIndex();
     if (m_paths.isEmpty() || chosen < 0 || chosen >= m_paths.size()) {
-        warn(LoadErrorText(62229), windowTitle());
+        warn(LoadErrorText(qor::str::kNoTemplates), windowTitle());
         return;
     }
     m_nIndustry = m_industry->currentIndex();
@@ -112,9 +112,9 @@ void CDefineTemplateDlg::OnOK() {
     const QString name = m_name->text();
     QString problem;
     if (name.isEmpty())
-        problem = LoadErrorText(62264);
+        problem = LoadErrorText(qor::str::kEnterIndustryName);
     else if (listedIn(m_existing, name))
-        problem = LoadErrorText(62265);
+        problem = LoadErrorText(qor::str::kIndustryExists);
     else
         problem = TemplateListFile::IndustryNameProblem(name);
     if (!problem.isEmpty()) {
@@ -137,7 +137,7 @@ CTemplateDlg::CTemplateDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_path = Bind(IDC_PATH, new QLineEdit(this));
     AddDlgRow(grid, QStringLiteral("模板名称："), m_name);
     AddDlgRow(grid, QStringLiteral("模板路径："), m_path);
-    auto* browse = DlgButton(this, IDC_BROWSE, LoadErrorText(62266));
+    auto* browse = DlgButton(this, IDC_BROWSE, LoadErrorText(qor::str::kBrowse));
     grid->addWidget(browse, grid->rowCount() - 1, 2);
     connect(browse, &QPushButton::clicked, this, &CTemplateDlg::OnBrowse);
     layout->addLayout(grid);
@@ -153,7 +153,7 @@ bool CTemplateDlg::OnInitDialog() {
 
 void CTemplateDlg::OnBrowse() {
     FilePrompt prompt;
-    prompt.caption = LoadErrorText(62266);
+    prompt.caption = LoadErrorText(qor::str::kBrowse);
     prompt.filter = QtFileFilter(QStringLiteral("Template Files (*.rep)|*.REP *.rep||"));
     if (const auto path = chooseFile(prompt); path && !path->isEmpty()) m_path->setText(*path);
 }
@@ -163,9 +163,9 @@ void CTemplateDlg::OnOK() {
     const QString path = m_path->text();
     QString problem;
     if (name.isEmpty() && path.isEmpty())
-        problem = LoadErrorText(62267);
+        problem = LoadErrorText(qor::str::kEnterTemplateName);
     else if (path.isEmpty())
-        problem = LoadErrorText(62268);
+        problem = LoadErrorText(qor::str::kEnterTemplatePath);
     else if (!name.isEmpty())
         problem = TemplateListFile::TemplateNameProblem(name);
     if (!problem.isEmpty()) {
@@ -221,11 +221,11 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
 
     auto* foot = new QHBoxLayout;
     foot->addStretch();
-    auto* back = DlgButton(this, IDC_BACK, LoadErrorText(63180));
-    auto* next = DlgButton(this, IDC_NEXT, LoadErrorText(62209));
-    auto* finish = DlgButton(this, IDC_FINISH, LoadErrorText(62082));
+    auto* back = DlgButton(this, IDC_BACK, LoadErrorText(qor::str::kPrevious));
+    auto* next = DlgButton(this, IDC_NEXT, LoadErrorText(qor::str::kNext));
+    auto* finish = DlgButton(this, IDC_FINISH, LoadErrorText(qor::str::kFinish));
     auto* cancel = DlgButton(this, IDCANCEL, QStringLiteral("取消"));
-    auto* apply = DlgButton(this, IDC_APPLY, LoadErrorText(62283));
+    auto* apply = DlgButton(this, IDC_APPLY, LoadErrorText(qor::str::kApply));
     for (QPushButton* b : {back, next, finish, cancel, apply}) foot->addWidget(b);
     layout->addLayout(foot);
 
@@ -278,7 +278,7 @@ bool CModelSheet::OnInitDialog() {
 
 void CModelSheet::OnAddIndustry() {
     CDefineTemplateDlg dlg(this);
-    dlg.m_strLabel = LoadErrorText(62270);
+    dlg.m_strLabel = LoadErrorText(qor::str::kIndustryName);
     dlg.m_existing = industryNames(m_model);
     if (dlg.DoModal() != IDOK || dlg.m_strName.isEmpty()) return;
     m_model.append(TemplateIndustry{dlg.m_strName, {}, {}});
@@ -291,11 +291,11 @@ void CModelSheet::OnAddIndustry() {
 void CModelSheet::OnRenameIndustry() {
     const int row = m_industries->currentRow();
     if (row < 0) {
-        warn(LoadErrorText(62271), windowTitle());
+        warn(LoadErrorText(qor::str::kChooseItemToModify), windowTitle());
         return;
     }
     CDefineTemplateDlg dlg(this);
-    dlg.m_strLabel = LoadErrorText(62270);
+    dlg.m_strLabel = LoadErrorText(qor::str::kIndustryName);
     dlg.m_strName = m_model[row].industry;
     dlg.m_existing = industryNames(m_model);
     if (dlg.DoModal() != IDOK) return;
@@ -308,7 +308,7 @@ void CModelSheet::OnRenameIndustry() {
 void CModelSheet::OnDeleteIndustry() {
     const int row = m_industries->currentRow();
     if (row < 0) {
-        warn(LoadErrorText(62272), windowTitle());
+        warn(LoadErrorText(qor::str::kChooseItemToDelete), windowTitle());
         return;
     }
     m_model.removeAt(row);
@@ -323,7 +323,7 @@ void CModelSheet::OnNext() {
     const int row = m_industries->currentRow();
     if (Page() != 1) return;
     if (row < 0) {
-        warn(LoadErrorText(62273), windowTitle());
+        warn(LoadErrorText(qor::str::kChooseIndustry), windowTitle());
         return;
     }
     m_current = row;
@@ -355,15 +355,15 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(QFileDialog::ExistingFiles);
-    setWindowTitle(LoadErrorText(62275));
+    setWindowTitle(LoadErrorText(qor::str::kAddTemplate));
     // The label names its pattern already: shown once.
     setOption(QFileDialog::HideNameFilterDetails, true);
-    setNameFilter(QtFileFilter(LoadErrorText(62274)));
+    setNameFilter(QtFileFilter(LoadErrorText(qor::str::kTemplateFileFilter)));
     setDefaultSuffix(QStringLiteral("rep"));
     setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
-    setLabelText(QFileDialog::Accept, LoadErrorText(62280));
-    setLabelText(QFileDialog::FileName, LoadErrorText(62281));
-    setLabelText(QFileDialog::FileType, LoadErrorText(62282));
+    setLabelText(QFileDialog::Accept, LoadErrorText(qor::str::kAdd));
+    setLabelText(QFileDialog::FileName, LoadErrorText(qor::str::kTemplateName));
+    setLabelText(QFileDialog::FileType, LoadErrorText(qor::str::kTemplateFileExtension));
     setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     qor::KeepFileColumnsReadable(this);
 }
@@ -401,7 +401,8 @@ void CModelSheet::OnModifyTemplate() {
     // Two templates of one name would be one key in the list: the other
     // would be lost on the next write.
     if (listedIn(m_page2.names, e.name, row)) {
-        warn(LoadErrorText(62277).replace(QStringLiteral("%s"), e.name), windowTitle());
+        warn(LoadErrorText(qor::str::kTemplateExists).replace(QStringLiteral("%s"), e.name),
+             windowTitle());
         return;
     }
     if (const QString p = TemplateListFile::TemplateNameProblem(e.name); !p.isEmpty()) {

@@ -154,14 +154,14 @@ int AddTemplateFiles(TemplateIndustry& t, const QStringList& paths,
     };
     for (const QString& path : paths) {
         if (!QFileInfo(path).isFile()) {
-            say(withName(62276, path));
+            say(withName(str::kTemplateFileMissing, path));
             continue;
         }
         const QString name = baseName(path);
         bool listed = false;
         for (const QString& n : t.names) listed = listed || SameListName(n, name);
         if (listed) {
-            say(withName(62277, name));
+            say(withName(str::kTemplateExists, name));
             continue;
         }
         if (t.names.size() >= TemplateListFile::kMaxTemplates) {

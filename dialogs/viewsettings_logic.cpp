@@ -4,6 +4,7 @@
 
 #include "dialogs/dlgexchange.h"
 #include "engine/textutil.h"
+#include "resources/stringids.h"
 #include "resources/stringtable.h"
 #include "view/displaystyle.h"
 
@@ -40,12 +41,13 @@ QStringList CurrencyEntries() {
     static const char* const kNames[] = {"元", "美元", "英镑", "克朗", "先令"};
     QStringList entries;
     for (int i = 0; i < 5; ++i)
-        entries << CurrencySymbol(i) + QLatin1Char(' ') + text(63181 + i, kNames[i]);
+        entries << CurrencySymbol(i) + QLatin1Char(' ') + text(str::kCurrencyName0 + i, kNames[i]);
     return entries;
 }
 
 QStringList TitleFontStyleNames() {
-    return {text(63129, "普通"), text(63131, "斜体"), text(63130, "粗体"), text(63133, "粗斜体")};
+    return {text(str::kFontStyleRegular, "普通"), text(str::kFontStyleItalic, "斜体"),
+            text(str::kFontStyleBold, "粗体"), text(str::kFontStyleBoldItalic, "粗斜体")};
 }
 
 int TitleFontStyleIndex(bool italic, bool bold) { return (italic ? 1 : 0) + (bold ? 2 : 0); }

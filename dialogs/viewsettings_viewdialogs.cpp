@@ -15,7 +15,7 @@ namespace qor {
 namespace {
 
 std::optional<view::CellAttrRequest> cellAttr(const view::CellAttrRequest& r, QWidget* parent) {
-    CCellAttrDlg dlg(LoadErrorText(viewcmd::kStrCellAttrCaption), parent, 0);
+    CCellAttrDlg dlg(LoadErrorText(str::kCellAttributes), parent, 0);
     dlg.SetMembers(r.members);
     dlg.RemovePages(r.removeMask);
     if (dlg.DoModal() != kIdOk) return std::nullopt;

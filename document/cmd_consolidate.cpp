@@ -6,6 +6,7 @@
 #include "document/doc_commandhook.h"
 #include "engine/creporthandle.h"
 #include "engine/status.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -37,11 +38,11 @@ int ApplyTabHuiZongWizard(CQorsDoc& doc, const TabHuiZongWizardMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
     if (m.toNewReport && m.newReportName.trimmed().isEmpty()) {
-        ShowMessageId(62938);
+        ShowMessageId(str::kNoNewReportName);
         return kRefused;
     }
     if (m.byPosition == 0 && hasVarArea(m.varKind) && m.keyValue.trimmed().isEmpty()) {
-        ShowMessageId(62896);
+        ShowMessageId(str::kChooseKeyValue);
         return kRefused;
     }
     const int result = RunCommandLine(&doc, BuildTotalCommand(m), kCommandRunMode);
@@ -92,7 +93,7 @@ int OnVarAreaConsolidation(CQorsDoc& doc) {
 bool OnAuditMapping(CQorsDoc& doc) {
     if (!DocReport(doc)) return false;
     if (doc.GetPathName().isEmpty()) {
-        ShowMessageId(62776);
+        ShowMessageId(str::kSaveBeforeMapping);
         return false;
     }
     return Ask(AuditMappingRequest{&doc}).has_value();

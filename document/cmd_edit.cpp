@@ -174,17 +174,17 @@ namespace {
 int insertCaptionId(int mode) {
     switch (mode) {
         case kAppendRows:
-            return 62090;
+            return str::kAppendRows;
         case kAppendCols:
-            return 62092;
+            return str::kAppendColumns;
         case kAppendPages:
-            return 62094;
+            return str::kAppendPages;
         case kInsertRows:
-            return 62096;
+            return str::kInsertRows;
         case kInsertCols:
-            return 62098;
+            return str::kInsertColumns;
         case kInsertPages:
-            return 62100;
+            return str::kInsertPages;
         default:
             return 0;
     }
@@ -195,13 +195,13 @@ int insertCaptionId(int mode) {
 int PageInsertFailureMessage(int status) {
     switch (status) {
         case code(Status::PageWriteError):
-            return 62050;
+            return str::kInsertPageWriteError;
         case code(Status::OutOfMemory):
-            return 62051;
+            return str::kInsertPageNoMemory;
         case code(Status::DiskFull):
-            return 62049;
+            return str::kInsertPageNoDiskSpace;
         default:
-            return 62052;
+            return str::kInsertPageFailed;
     }
 }
 
@@ -286,7 +286,7 @@ int ApplySwapDlg(CQorsDoc& doc, const SwapDlgMembers& m) {
         !ParseRowColList(listKind, m.target, &target))
         return kRefused;
     if (source.size() != target.size()) {
-        ShowMessageId(62102);
+        ShowMessageId(str::kSourceTargetMismatch);
         return kRefused;
     }
     const int status = r->SwapRowColPage(source, target, m.mode - 1);

@@ -133,7 +133,7 @@ int ApplyRowHeightDlg(CQorsDoc& doc, const RowHeightDlgMembers& m) {
     const int points = pointsFor(m.heightMm, m.heightPoints);
     const int rows = std::abs(m.area.lastRow - m.area.firstRow) + 1;
     if (points == 0 && rows >= 100) {
-        ShowMessageId(62650);
+        ShowMessageId(str::kTooManyZeroRowHeights);
         return kRefused;
     }
     return applyLineSize(doc, 0, m.area.firstRow, m.area.lastRow, points,
@@ -292,7 +292,7 @@ int ApplyDrawLineDlg(CQorsDoc& doc, const DrawLineDlgMembers& m) {
     const CellArea sel = DocSelectionArea(doc);
     const int status = r->DrawAreaLines(&sel, m.lineType, m.lineStyle);
     if (status) {
-        ShowMessageId(62478);
+        ShowMessageId(str::kDrawAreaLinesFailed);
         return status;
     }
     FinishChange(doc, CQorsDoc::kHintCells);
@@ -406,7 +406,7 @@ int StepDecimals(CQorsDoc& doc, int step) {
         flush(area.last.col);
     }
     if (changed) FinishChange(doc, CQorsDoc::kHintCells);
-    if (status) ShowMessageText(LoadErrorText(63902));
+    if (status) ShowMessageText(LoadErrorText(str::kSetDecimalsFailed));
     return status;
 }
 

@@ -8,6 +8,7 @@
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/status.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -51,10 +52,10 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
         case 0:
             break;
         case code(Status::FormulaVarAreaStart):
-            ShowMessageId(62511);
+            ShowMessageId(str::kNoFormulaInVariableArea);
             break;
         case code(Status::FormulaCombined):
-            ShowMessageId(62512);
+            ShowMessageId(str::kNoFormulaInCombinedCell);
             break;
         case code(Status::FormulaInvalid):
             // Why the text does not compile is what the user needs to mend it.
@@ -62,7 +63,7 @@ int ApplyDefineFormulaDlg(CQorsDoc& doc, const DefineFormulaDlgMembers& m, const
                 FormulaRefusalMessage(r->LastFormulaError(), r->LastFormulaErrorPosition()));
             return status;
         default:
-            ShowMessageId(62513);
+            ShowMessageId(str::kFormulaFailed);
             return status;
     }
     FinishChange(doc, CQorsDoc::kHintCells);
@@ -106,7 +107,7 @@ int ApplyAuditFormulaDlg(CQorsDoc& doc, const AuditFormulaDlgMembers& m) {
     if (text.trimmed().isEmpty()) text.clear();
     const uint16_t status = r->SetAuditFormulas(text);
     if (status) {
-        ShowMessageId(62707);
+        ShowMessageId(str::kSetAuditFormulaFailed);
         return status;
     }
     FinishChange(doc, CQorsDoc::kHintCells);

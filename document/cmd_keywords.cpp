@@ -15,8 +15,6 @@ namespace {
 
 constexpr int kRefused = code(Status::Refused);
 constexpr int kCustomSlot = 6;
-constexpr int kMsgNoVarArea = 64960;
-constexpr int kMsgResetVarAreaFailed = 64961;
 
 int failed(const QString& what, int status) {
     ShowMessageText(what + QStringLiteral("失败！"));
@@ -39,8 +37,9 @@ SetKeywordDlgMembers PresetSetKeywordDlg(const CQorsDoc& doc) {
     const CReportFile* f = r->GetReportFile();
     m.customName = f->GetUserKeywordName();
     m.customType = f->GetUserKeywordType();
-    m.customTypeText =
-        m.customType ? LoadErrorText(63001) + QStringLiteral("(1-30000)") : LoadErrorText(63000);
+    m.customTypeText = m.customType
+                           ? LoadErrorText(str::kNumberKeywordType) + QStringLiteral("(1-30000)")
+                           : LoadErrorText(str::kTextKeywordType);
     int slot = 0;
     if (f->FindKeywordAt(doc.Selection().CurrentRow() + 1, doc.Selection().CurrentColumn() + 1,
                          &slot))
@@ -57,11 +56,11 @@ int ApplySetKeywordDlg(CQorsDoc& doc, const SetKeywordDlgMembers& m) {
         // The report keeps 14 characters; a longer name is refused rather
         // than stored cut short.
         if (m.customName.size() > kUserKeywordNameChars) {
-            ShowMessageId(62897);
+            ShowMessageId(str::kKeywordNameTooLong);
             return kRefused;
         }
         if (m.customName.trimmed().isEmpty()) {
-            ShowMessageId(62898);
+            ShowMessageId(str::kKeywordNameEmpty);
             return kRefused;
         }
     }
@@ -260,7 +259,7 @@ bool ResetVarAreaAllowed(const CQorsDoc& doc, QString* reason) {
     CReportHandle* r = DocReport(doc);
     int kind = 0, start = 0, extent = 0;
     if (r && r->AccessVarArea(0, &kind, &start, &extent) == 0 && kind) return true;
-    if (reason) *reason = LoadErrorText(kMsgNoVarArea);
+    if (reason) *reason = LoadErrorText(str::kNoVariableAreaToReset);
     return false;
 }
 
@@ -274,7 +273,7 @@ int ApplyResetVarAreaDlg(CQorsDoc& doc, const ResetVarAreaDlgMembers& m) {
     }
     const uint16_t status = r->SetVarExtent(m.size);
     if (status) {
-        ShowMessageText(LoadErrorText(kMsgResetVarAreaFailed).arg(StatusText(status)));
+        ShowMessageText(LoadErrorText(str::kResetVariableAreaFailed).arg(StatusText(status)));
         return status;
     }
     FinishChange(doc, CQorsDoc::kHintLayout);

@@ -4,6 +4,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "engine/status.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -18,7 +19,7 @@ int ApplyFormatLockDlg(CQorsDoc& doc, const FormatLockDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
     if (m.newPassword.compare(m.confirmation, Qt::CaseInsensitive) != 0) {
-        ShowMessageId(62088);
+        ShowMessageId(str::kConfirmNewPassword);
         return kRefused;
     }
     if (m.newPassword.size() > kFormatPasswordDlgChars) {
@@ -57,9 +58,9 @@ int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m) {
     FinishChange(doc, CQorsDoc::kHintState);
     // Told only now that the document holds the new password.
     if (!m.typedOld.isEmpty() && m.current.isEmpty())
-        ShowMessageId(62286);
+        ShowMessageId(str::kFilePasswordRemoved);
     else if (m.typedOld.isEmpty() && !m.current.isEmpty())
-        ShowMessageId(62287);
+        ShowMessageId(str::kFilePasswordSet);
     return 0;
 }
 

@@ -53,7 +53,8 @@ int MmFromPoints(int points) { return int(std::floor(points * 0.3527 + 0.5)); }
 int PointsFromMm(int mm) { return int(mm / 0.3527 + 0.5); }
 
 QString KeywordSlotName(const CQorsDoc& doc, int slot) {
-    static const int ids[6] = {62036, 62035, 62037, 62038, 62039, 62040};
+    static const int ids[6] = {str::kKeywordUnitName, str::kKeywordUnitCode, str::kKeywordYear,
+                               str::kKeywordQuarter,  str::kKeywordMonth,    str::kKeywordDay};
     if (slot >= 0 && slot < 6) return LoadErrorText(ids[slot]);
     if (slot == 6) {
         const CReportHandle* r = DocReport(doc);
@@ -114,7 +115,8 @@ int VarConditionLines(const CQorsDoc& doc, int* kind) {
 
 QString ConditionTerm(const QString& keyword, const QString& op, const QString& value) {
     if (keyword.isEmpty() || op.isEmpty() || value.isEmpty()) return {};
-    const bool quoted = keyword == LoadErrorText(62035) || keyword == LoadErrorText(62036);
+    const bool quoted = keyword == LoadErrorText(str::kKeywordUnitCode) ||
+                        keyword == LoadErrorText(str::kKeywordUnitName);
     return keyword + op + (quoted ? u'"' + value + u'"' : value);
 }
 

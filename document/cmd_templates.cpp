@@ -5,6 +5,7 @@
 #include "document/doc_commandhook.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "resources/stringids.h"
 
 namespace qor {
 
@@ -54,7 +55,7 @@ int ApplyMultiPivotDlg(CQorsDoc& doc, const MultiPivotDlgMembers& m) {
     if (!DocReport(doc)) return kRefused;
     const QString line = BuildBrowseCommand(m);
     if (line.isEmpty()) {
-        ShowMessageId(62196);
+        ShowMessageId(str::kBadArea);
         return kRefused;
     }
     return RunCommandLine(&doc, line, kCommandRunMode);

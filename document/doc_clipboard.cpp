@@ -31,7 +31,6 @@ namespace qor {
 
 namespace {
 
-constexpr int kMsgEnterNumber = 63750;  // "请输入数值：..."
 constexpr int kMaxNativeCells = int(kMaxRows) * kMaxCols;
 
 bool fail(QString* error, const char* why) {
@@ -498,8 +497,8 @@ int DocClipboard::pasteText(const QString& text) {
         if (s > 1 && !status) status = s;
     }
     if (!refused.isNull())
-        qor::messageBox(LoadErrorText(kMsgEnterNumber).arg(refused), QString(), qor::MsgButtons::Ok,
-                        qor::MsgIcon::Warning);
+        qor::messageBox(LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(refused), QString(),
+                        qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     return status;
 }
 
@@ -517,7 +516,8 @@ bool DocClipboard::CanFill(FillDirection direction, QString* reason) const {
     const int lines = rows ? std::min<int>(sel.last.row, m_doc.LastShownRow()) - sel.first.row
                            : std::min<int>(sel.last.col, m_doc.LastShownCol()) - sel.first.col;
     if (!m_doc.Selection().Exists() || lines < 1)
-        return no(rows ? LoadErrorText(63900) : LoadErrorText(63901));
+        return no(rows ? LoadErrorText(qor::str::kFillDownOneRow)
+                       : LoadErrorText(qor::str::kFillRightOneColumn));
     return true;
 }
 

@@ -51,7 +51,7 @@ int fillDirection(int id) {
 
 void runFill(CQorsDoc& doc, int id) {
     if (doc.Clipboard().FillSelection(DocClipboard::FillDirection(fillDirection(id))) != 0)
-        ShowMessageText(LoadErrorText(63903));
+        ShowMessageText(LoadErrorText(str::kFillFailed));
 }
 
 // The state a command needs besides an open report.

@@ -109,8 +109,6 @@ bool hasSuffix(const QString& path, const char* suffix) {
 // (they live in the report's own streams), so a conversion names them
 // beside what the tally of the cells found.
 void TallyItemLosses(const CQorsDoc& doc, QStringList* notes) {
-    constexpr int kMsgCharts = 64890, kMsgObjects = 64891, kMsgItemOnPage = 64892,
-                  kMsgItemOfFormat = 64893, kMsgPagePlace = 64434;
     qor::LossTally losses;
     for (CQorsDoc::ItemPos pos = doc.Items().GetFirstComItemPos(); pos;) {
         const CComItem* item = doc.Items().GetNextComItem(pos);
@@ -127,10 +125,11 @@ void TallyItemLosses(const CQorsDoc& doc, QStringList* notes) {
                        ? object->GetClient().classId
                        : QFileInfo(object->GetClient().linkSource).fileName();
         const int page = int(item->GetPage());
-        const QString place = name.isEmpty() && page > 0 ? LoadErrorText(kMsgPagePlace).arg(page)
-                              : page > 0 ? LoadErrorText(kMsgItemOnPage).arg(page).arg(name)
-                                         : LoadErrorText(kMsgItemOfFormat).arg(name);
-        losses.add(LoadErrorText(chart ? kMsgCharts : kMsgObjects), place);
+        const QString place = name.isEmpty() && page > 0
+                                  ? LoadErrorText(str::kLossPagePlace).arg(page)
+                              : page > 0 ? LoadErrorText(str::kItemOnPage).arg(page).arg(name)
+                                         : LoadErrorText(str::kItemOfFormat).arg(name);
+        losses.add(LoadErrorText(chart ? str::kLossCharts : str::kLossObjects), place);
     }
     losses.appendTo(notes);
 }
@@ -146,7 +145,7 @@ public:
         if (!report) return false;
         const ExportState state(&doc, report);
         if (!state.ok()) {
-            if (message) *message = LoadErrorText(kMsgNoDataState);
+            if (message) *message = LoadErrorText(str::kExportNoDataState);
             return false;
         }
         if (!write(doc, *report, path, message)) return false;
@@ -156,7 +155,7 @@ public:
         // than a plain success.
         if (!m_leftOut.isEmpty()) {
             qor::MessageRequest r;
-            r.text = LoadErrorText(kMsgLeftOut) + u'\n' + m_leftOut.join(u'\n');
+            r.text = LoadErrorText(str::kLeftOutHeading) + u'\n' + m_leftOut.join(u'\n');
             r.icon = qor::MsgIcon::Warning;
             qor::uiServices().messageBox(r);
         }
@@ -164,8 +163,6 @@ public:
     }
 
 protected:
-    static constexpr int kMsgNoDataState = 63600;
-    static constexpr int kMsgLeftOut = 63601;
     // Writes the report, in data state with at least one page.
     virtual bool write(CQorsDoc& doc, CReportHandle& report, const QString& path,
                        QString* message) = 0;
@@ -183,7 +180,7 @@ bool withFormats(const QString& path) {
     if (QFileInfo(path).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) != 0) return true;
     if (g_xlsChoice != XlsSaveChoice::Ask) return g_xlsChoice == XlsSaveChoice::WithFormats;
     qor::MessageRequest r;
-    r.text = LoadErrorText(62630);
+    r.text = LoadErrorText(str::kAlsoConvertToExcel);
     r.buttons = qor::MsgButtons::YesNo;
     r.icon = qor::MsgIcon::Question;
     r.defaultAnswer = qor::MsgAnswer::Yes;
@@ -208,7 +205,8 @@ public:
             // A report numbers its pages; names other than the ones a
             // workbook made from a report has are lost.
             if (!host.own.isEmpty())
-                m_leftOut << LoadErrorText(64458).arg(host.own.join(QStringLiteral(", ")));
+                m_leftOut << LoadErrorText(str::kSheetNamesNotKept)
+                                 .arg(host.own.join(QStringLiteral(", ")));
             return true;
         }
         if (message) *message = error;
@@ -218,12 +216,13 @@ public:
         if (!withFormats(path)) {
             QString error;
             if (ExportReportToValuesWorkbook(&report, path, 0, &error, &m_leftOut)) return true;
-            if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
+            if (message)
+                *message = error.isEmpty() ? LoadErrorText(str::kExcelNotInstalled) : error;
             return false;
         }
         QString error;
         if (ExportReportToExcel(&report, path, &error)) return true;
-        if (message) *message = error.isEmpty() ? LoadErrorText(62079) : error;
+        if (message) *message = error.isEmpty() ? LoadErrorText(str::kExcelNotInstalled) : error;
         return false;
     }
 };
@@ -251,7 +250,9 @@ public:
         }
         if (!qor::HasOwnXmlRoot(path)) {
             // Any other XML would open as an empty report.
-            if (message) *message = qor::XmlFailureLine(path, LoadErrorText(62017), QString());
+            if (message)
+                *message =
+                    qor::XmlFailureLine(path, LoadErrorText(str::kUnsupportedXml), QString());
             return false;
         }
         const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(
@@ -287,7 +288,7 @@ public:
     bool CanImport() const override { return false; }
     bool CanExport() const override { return true; }
     bool Import(CQorsDoc&, CReportHandle&, const QString&, QString* message) override {
-        if (message) *message = LoadErrorText(63554);
+        if (message) *message = LoadErrorText(str::kHtmlOnlyWritten);
         return false;
     }
     bool write(CQorsDoc&, CReportHandle& reportRef, const QString& path,
@@ -295,7 +296,7 @@ public:
         CReportHandle* report = &reportRef;
         const int pages = report->GetPageCount();
         if (pages < 1) {
-            if (message) *message = LoadErrorText(63556);
+            if (message) *message = LoadErrorText(str::kNoPagesToShow);
             return false;
         }
         const int page = report->GetCurPage() > 0 ? report->GetCurPage() : 1;
@@ -306,7 +307,7 @@ public:
         if (!exporter.OpenSource(report->GetPathName(), page) ||
             !exporter.SetOutputPath(written) || !exporter.ExportPages()) {
             QFile::remove(written);
-            if (message) *message = LoadErrorText(63557).arg(path);
+            if (message) *message = LoadErrorText(str::kHtmlNotWritten).arg(path);
             return false;
         }
         // Renamed over what is there in one step: no moment without a file
@@ -314,11 +315,11 @@ public:
         if (!htm) {
             if (!MoveFileInto(written, path, nullptr, /*replace=*/true)) {
                 QFile::remove(written);
-                if (message) *message = LoadErrorText(63557).arg(path);
+                if (message) *message = LoadErrorText(str::kHtmlNotWritten).arg(path);
                 return false;
             }
         }
-        if (pages > 1) m_leftOut << LoadErrorText(64459).arg(page).arg(pages);
+        if (pages > 1) m_leftOut << LoadErrorText(str::kHtmlOnePageOnly).arg(page).arg(pages);
         m_page = page;
         return true;
     }
@@ -345,7 +346,10 @@ public:
     bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {
         QString error;
         if (ExportReportToDataFile(&report, path, 0, &error, &m_leftOut)) return true;
-        if (message) *message = error.isEmpty() ? LoadErrorText(62063) + LoadErrorText(62025) : error;
+        if (message)
+            *message = error.isEmpty() ? LoadErrorText(str::kConvert) +
+                                             LoadErrorText(str::kConvertNoOdbcDriverShort)
+                                       : error;
         return false;
     }
 };
@@ -374,14 +378,15 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
                       QString* error, QStringList* leftOut) {
     const bool fromReport = isReportPath(from);
     if (fromReport == isReportPath(to)) {
-        if (error) *error = LoadErrorText(63565).arg(from, to);
+        if (error) *error = LoadErrorText(str::kConvertNeedsReportFile).arg(from, to);
         return false;
     }
     QStringList notes;
     if (fromReport) {
         const bool workbook = hasSuffix(to, "xls") || hasSuffix(to, "xlsx");
         if (!DataFileChainWrites(to) && !workbook) {
-            if (error) *error = LoadErrorText(63566).arg(QFileInfo(to).fileName());
+            if (error)
+                *error = LoadErrorText(str::kConvertTypeNotInstalled).arg(QFileInfo(to).fileName());
             return false;
         }
         // A binary workbook: one page with its formats, or the whole report
@@ -392,14 +397,15 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
             QString why;
             const bool done = page != 0 ? SaveReportAsExcel(report, to, page) == 1
                                         : ExportReportToExcel(report, to, &why) != 0;
-            if (!done && error) *error = why.isEmpty() ? LoadErrorText(62079) : why;
+            if (!done && error)
+                *error = why.isEmpty() ? LoadErrorText(str::kExcelNotInstalled) : why;
             return done;
         };
         // Inside the same export state as Save As, counting the same losses.
         auto exportFrom = [&](CQorsDoc* doc, CReportHandle* report) -> bool {
             const ExportState state(doc, report);
             if (!state.ok()) {
-                if (error) *error = LoadErrorText(63600);
+                if (error) *error = LoadErrorText(str::kExportNoDataState);
                 return false;
             }
             if (!write(report)) return false;
@@ -416,7 +422,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         } else {
             CQorsDoc doc;
             if (!doc.Files().OnOpenDocument(from)) {
-                if (error) *error = LoadErrorText(63567).arg(from);
+                if (error) *error = LoadErrorText(str::kCannotOpenReport).arg(from);
                 return false;
             }
             ok = exportFrom(&doc, doc.GetReport());
@@ -429,12 +435,13 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     // A workbook opens as the document opens it, formats and all.
     const bool fromWorkbook = QFileInfo(from).suffix().compare(QLatin1String("xls"), Qt::CaseInsensitive) == 0;
     if (!DataFileChainReads(from) && !fromWorkbook) {
-        if (error) *error = LoadErrorText(63568).arg(QFileInfo(from).fileName());
+        if (error)
+            *error = LoadErrorText(str::kOpenTypeNotInstalled).arg(QFileInfo(from).fileName());
         return false;
     }
     CQorsDoc doc;
     if (!doc.Files().OnOpenDocument(from)) {
-        if (error) *error = LoadErrorText(63569).arg(from);
+        if (error) *error = LoadErrorText(str::kCannotOpen).arg(from);
         return false;
     }
     const std::shared_ptr<qor::IDocConverter> conv = qor::FindDocConverter(QFileInfo(from).suffix());
@@ -442,7 +449,7 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     const bool ok = doc.Files().OnSaveDocument(to);
     doc.Files().OnCloseDocument();
     if (!ok) {
-        if (error) *error = LoadErrorText(63570).arg(to);
+        if (error) *error = LoadErrorText(str::kCannotWriteReport).arg(to);
         return false;
     }
     tellLeftOut(to, notes);

@@ -15,7 +15,6 @@
 namespace {
 
 constexpr uint16_t kRefused = 1;
-constexpr int kMsgEnterNumber = 63750;  // "请输入数值：..."
 
 bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
 
@@ -55,8 +54,9 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
             } else if (mode == kEntryNumber && !qor::TextAsCellNumber(text, &number)) {
                 // A number cell keeps its value; the typist is told so in
                 // the same words whichever edit line the entry came from.
-                qor::messageBox(LoadErrorText(kMsgEnterNumber).arg(text.trimmed()), QString(),
-                                qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+                qor::messageBox(
+                    LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(text.trimmed()),
+                    QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
                 return kRefused;
             } else if (mode == kEntryNumber) {
                 v = CellValue::ofNumber(number);
@@ -120,7 +120,7 @@ int CQorsDoc::EditClear() {
         status = m_pReport->ClearArea(&area, CReportHandle::kClearValues);
     }
     if (status) {
-        qor::messageBox(LoadErrorText(63154), QString(), qor::MsgButtons::Ok,
+        qor::messageBox(LoadErrorText(qor::str::kClearFailed), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         return status;
     }
@@ -129,7 +129,6 @@ int CQorsDoc::EditClear() {
     UpdateServerItems();
     return 0;
 }
-
 
 // ---------------------------------------------------------------------------
 // Formula lists

@@ -192,7 +192,7 @@ DocOthers DocFiles::collectOthers(const QStringList& periods) const {
 bool DocFiles::writeDocumentStreams(const QStringList& periods, QString* error) {
     CReportFile* file = m_doc.m_pReport->GetReportFile();
     if (!file) {
-        if (error) *error = LoadErrorText(63579);
+        if (error) *error = LoadErrorText(qor::str::kNameTheReportFile);
         return false;
     }
     file->SetDocumentStream(QString::fromLatin1(kOthersStreamName),
@@ -226,7 +226,7 @@ bool DocFiles::OnNewDocument() {
     QString temp;
     std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
     if (!report) {
-        tell(LoadErrorText(63571).arg(StatusText(GetReportLastError())));
+        tell(LoadErrorText(qor::str::kCannotCreateReport).arg(StatusText(GetReportLastError())));
         return false;
     }
     ReleaseReport();
@@ -243,13 +243,13 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
     if (isRepSuffix(suffix)) return OpenRepFile(path, forReading);
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
     if (!conv || !conv->CanImport()) {
-        tell(LoadErrorText(63572).arg(suffix, path));
+        tell(LoadErrorText(qor::str::kOpenTypeUnsupported).arg(suffix, path));
         return false;
     }
     QString temp;
     std::unique_ptr<CReportHandle> report = newTemporaryReport(&temp);
     if (!report) {
-        tell(LoadErrorText(63571).arg(StatusText(GetReportLastError())));
+        tell(LoadErrorText(qor::str::kCannotCreateReport).arg(StatusText(GetReportLastError())));
         return false;
     }
     QString message;
@@ -257,7 +257,7 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
                       [&] { return conv->Import(m_doc, *report, path, &message); })) {
         report.reset();
         QFile::remove(temp);
-        tell(message.isEmpty() ? LoadErrorText(63573).arg(path) : message);
+        tell(message.isEmpty() ? LoadErrorText(qor::str::kImportFailed).arg(path) : message);
         return false;
     }
     ReleaseReport();
@@ -278,16 +278,16 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
 bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
     const QString full = FullReportPath(ReportPathWithExtension(path));
     if (full.isEmpty() || !QFileInfo::exists(full)) {
-        tell(LoadErrorText(63574).arg(path));
+        tell(LoadErrorText(qor::str::kReportFileMissing).arg(path));
         return false;
     }
     if (FindOpenReport(full)) {
-        tell(LoadErrorText(63575).arg(full));
+        tell(LoadErrorText(qor::str::kReportAlreadyOpen).arg(full));
         return false;
     }
     QString computer;
     if (!forReading && IsReportOpenElsewhere(full, &computer)) {
-        tell(full + QLatin1Char('\n') + LoadErrorText(62468) + computer +
+        tell(full + QLatin1Char('\n') + LoadErrorText(qor::str::kReportHeldBy) + computer +
              QStringLiteral(" 使用！不能打开！"));
         return false;
     }
@@ -297,7 +297,7 @@ bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
         forReading ? CReportHandle::Access::Read : CReportHandle::Access::Write);
     if (!report->IsOpen()) {
         const QString why = report->ErrorText();
-        tell(LoadErrorText(63576)
+        tell(LoadErrorText(qor::str::kOpenReportFailed)
                  .arg(why.isEmpty() ? StatusText(report->OpenStatus()) : why, full));
         return false;
     }
@@ -306,7 +306,7 @@ bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
     QString error;
     if (!decodeDocOthers(file->DocumentStream(QString::fromLatin1(kOthersStreamName)), &others,
                          &error))
-        tell(LoadErrorText(63577).arg(error, full));
+        tell(LoadErrorText(qor::str::kReportSettingsDamaged).arg(error, full));
     const QByteArray contents =
         file->DocumentStream(QString::fromLatin1(items::kContentsStreamName));
 
@@ -322,7 +322,7 @@ bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
         // Kept in the file untouched until the document has items of its
         // own to write there.
         m_bKeepStoredContents = true;
-        tell(LoadErrorText(63578).arg(error));
+        tell(LoadErrorText(qor::str::kReportItemsDamaged).arg(error));
     }
     if (!m_doc.m_pReport->IsFormatState()) {
         const int pages = m_doc.m_pReport->GetPageCount();
@@ -349,19 +349,19 @@ bool DocFiles::OnSaveDocument(const QString& path) {
     if (!m_doc.m_pReport) return false;
     const QString target = path.isEmpty() ? m_doc.m_strPathName : path;
     if (target.isEmpty()) {
-        tell(LoadErrorText(63579));
+        tell(LoadErrorText(qor::str::kNameTheReportFile));
         return false;
     }
     const QString suffix = suffixOf(target);
     if (isRepSuffix(suffix)) return SaveRepFile(target);
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(suffix);
     if (!conv || !conv->CanExport()) {
-        tell(LoadErrorText(63580).arg(suffix, target));
+        tell(LoadErrorText(qor::str::kSaveTypeUnsupported).arg(suffix, target));
         return false;
     }
     QString message;
     if (!withinMemory(target, &message, [&] { return conv->Export(m_doc, target, &message); })) {
-        tell(message.isEmpty() ? LoadErrorText(63581).arg(target) : message);
+        tell(message.isEmpty() ? LoadErrorText(qor::str::kExportFailed).arg(target) : message);
         return false;
     }
     return true;
@@ -372,20 +372,21 @@ bool DocFiles::SaveRepFile(const QString& path) {
     const QString target =
         path.isEmpty() ? m_doc.m_strPathName : FullReportPath(ReportPathWithExtension(path));
     if (target.isEmpty()) {
-        tell(LoadErrorText(63579));
+        tell(LoadErrorText(qor::str::kNameTheReportFile));
         return false;
     }
     const bool saveAs = target != m_doc.m_strPathName;
     if (saveAs) {
         CReportHandle* open = FindOpenReport(target);
         if (open && open != m_doc.m_pReport.get()) {
-            tell(target + LoadErrorText(62467));
+            tell(target + LoadErrorText(qor::str::kFileOpenSaveAsOther));
             return false;
         }
         QString computer;
         if (IsReportOpenElsewhere(target, &computer)) {
-            tell(target + QLatin1Char('\n') + LoadErrorText(62468) + computer +
-                 LoadErrorText(62469) + LoadErrorText(62470));
+            tell(target + QLatin1Char('\n') + LoadErrorText(qor::str::kReportHeldBy) + computer +
+                 LoadErrorText(qor::str::kReportHeldByEnd) +
+                 LoadErrorText(qor::str::kEnterDifferentName));
             return false;
         }
     }
@@ -405,7 +406,7 @@ bool DocFiles::SaveRepFile(const QString& path) {
     const QStringList periods = client ? computePagePeriods() : m_pagePeriods;
     QString error;
     if (!writeDocumentStreams(periods, &error)) {
-        tell(LoadErrorText(63582).arg(error, target));
+        tell(LoadErrorText(qor::str::kSaveReportFailed).arg(error, target));
         return false;
     }
     if (saveAs) m_doc.m_pReport->SetAlternatePath(target);
@@ -413,7 +414,7 @@ bool DocFiles::SaveRepFile(const QString& path) {
     if (status) {
         if (saveAs) m_doc.m_pReport->SetAlternatePath(m_doc.m_strPathName);
         const QString why = m_doc.m_pReport->ErrorText();
-        tell(LoadErrorText(63582)
+        tell(LoadErrorText(qor::str::kSaveReportFailed)
                  .arg(why.isEmpty() ? StatusText(status) : why, target));
         return false;
     }
@@ -491,7 +492,7 @@ bool DocFiles::OpenXlsFile(const QString& path) {
     // nothing else holds a workbook open for the document.
     const std::shared_ptr<IDocConverter> conv = FindDocConverter(QStringLiteral("xls"));
     if (!conv || !conv->CanImport()) {
-        tell(LoadErrorText(63583).arg(path));
+        tell(LoadErrorText(qor::str::kNoWorkbookConverter).arg(path));
         return false;
     }
     QString message;
@@ -502,10 +503,11 @@ bool DocFiles::OpenXlsFile(const QString& path) {
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     if (!ok) {
-        tell(message.isEmpty() ? LoadErrorText(63584).arg(path) : message);
+        tell(message.isEmpty() ? LoadErrorText(qor::str::kImportWorkbookFailed).arg(path)
+                               : message);
         return false;
     }
-    TraceMessage(LoadErrorText(62082));
+    TraceMessage(LoadErrorText(qor::str::kFinish));
     return true;
 }
 
@@ -514,11 +516,11 @@ bool DocFiles::OpenXlsFile(const QString& path) {
 
 int DocFiles::CheckTemplateFile(const QString& path) {
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        tell(LoadErrorText(63585));
+        tell(LoadErrorText(qor::str::kTemplateFileMissingShort));
         return 0;
     }
     if (!CompoundFile::isCompoundFile(path)) {
-        tell(LoadErrorText(63158));
+        tell(LoadErrorText(qor::str::kTemplateVersionError));
         return 0;
     }
     return 1;
@@ -528,8 +530,8 @@ int DocFiles::ApplyTemplateFile(const QString& path) {
     if (!m_doc.m_pReport || m_doc.IsEditLocked()) return 1;
     if (!CheckTemplateFile(path)) return 1;
     if (!CheckReportPassword(path)) return 1;
-    if (messageBox(LoadErrorText(63157), QString(), MsgButtons::OkCancel, MsgIcon::Question,
-                   MsgAnswer::Ok) != MsgAnswer::Ok)
+    if (messageBox(LoadErrorText(qor::str::kTemplateOverwritesFormat), QString(),
+                   MsgButtons::OkCancel, MsgIcon::Question, MsgAnswer::Ok) != MsgAnswer::Ok)
         return 1;
     const QString full = FullReportPath(path);
     std::unique_ptr<CReportHandle> owned;
@@ -538,7 +540,7 @@ int DocFiles::ApplyTemplateFile(const QString& path) {
         owned = std::make_unique<CReportHandle>(full, CReportHandle::OpenMode::OpenExisting,
                                                  CReportHandle::Access::Read);
         if (!owned->IsOpen()) {
-            tell(LoadErrorText(63158));
+            tell(LoadErrorText(qor::str::kTemplateVersionError));
             return owned->OpenStatus();
         }
         tmpl = owned.get();
@@ -549,7 +551,7 @@ int DocFiles::ApplyTemplateFile(const QString& path) {
     const uint16_t status = m_doc.m_pReport->CopyFormatFrom(*tmpl);
     if (wasData) m_doc.EnterDataState();
     if (status) {
-        tell(LoadErrorText(63586).arg(StatusText(status)));
+        tell(LoadErrorText(qor::str::kApplyTemplateFailed).arg(StatusText(status)));
         return status;
     }
     m_doc.readPageSetup();
@@ -620,7 +622,7 @@ bool ReadIniReportList(const QString& iniPath, QStringList* names, QStringList* 
     if (files) files->clear();
     IniFile ini(iniPath);
     if (!ini.exists()) return false;
-    const QString section = LoadErrorText(62303);
+    const QString section = LoadErrorText(qor::str::kReportSection);
     const int count = ini.readInt(section, QStringLiteral("个数"), 0);
     bool any = false;
     for (int i = 1; i <= count && i <= 9999; ++i) {

@@ -92,7 +92,7 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
         --m_view.redrawSuspended;
     }
     if (status) {
-        qor::messageBox(LoadErrorText(62481), QString(), qor::MsgButtons::Ok,
+        qor::messageBox(LoadErrorText(qor::str::kTableSizeError), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         return false;
     }

@@ -81,8 +81,8 @@ std::shared_ptr<CComItem> DocItems::CreateComItem(int ole) {
     if (!m_doc.GetReport()) return nullptr;
     const bool formatState = m_doc.GetReport()->IsFormatState() != 0;
     if (!ole && formatState) {
-        qor::messageBox(LoadErrorText(62722), QString(), qor::MsgButtons::Ok,
-                        qor::MsgIcon::Warning);
+        qor::messageBox(LoadErrorText(qor::str::kNoChartInFormatState), QString(),
+                        qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return nullptr;
     }
     std::shared_ptr<CComItem> item;
@@ -351,11 +351,11 @@ std::shared_ptr<CComItem> DocItems::PasteChartItem(const QByteArray& record, con
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_doc.GetReport()) return fail(LoadErrorText(64203));
+    if (!m_doc.GetReport()) return fail(LoadErrorText(qor::str::kNoReportOpen));
     std::shared_ptr<CComItem> item = qor::items::ReadItemObject(record, error);
     if (!item) return nullptr;
     auto* chart = dynamic_cast<CGraphItem*>(item.get());
-    if (!chart) return fail(LoadErrorText(62004));
+    if (!chart) return fail(LoadErrorText(qor::str::kPasteFailed));
     ChartDesc desc = chart->GetChartDesc();
     desc.SetText(ChartDesc::kNameText, QStringLiteral("GRAPH_%1").arg(m_nChartCounter));
     ++m_nChartCounter;
@@ -380,7 +380,7 @@ std::shared_ptr<CComItem> DocItems::InsertObjectFromFile(const QString& path, QP
     if (!m_doc.GetReport()) return fail(QStringLiteral("没有打开的报表"));
     const QString suffix = QFileInfo(path).suffix().toUpper();
     if (suffix == QLatin1String("REP") || suffix == QLatin1String("RBK"))
-        return fail(LoadErrorText(61990));
+        return fail(LoadErrorText(qor::str::kReportAsObject));
     // The file is read first: the item is added only once its object is made.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -476,13 +476,13 @@ std::shared_ptr<CComItem> DocItems::PasteObjectItem(const QByteArray& payload, c
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_doc.GetReport()) return fail(LoadErrorText(64203));
+    if (!m_doc.GetReport()) return fail(LoadErrorText(qor::str::kNoReportOpen));
     std::shared_ptr<COleItem> object = COleItem::FromClipboardData(payload, error);
     if (!object) return nullptr;
     qor::items::OleClientRecord client = object->GetClient();
     if (client.itemType != qor::items::OleClientRecord::kLink) {
         if (object->GetObjectData().isEmpty() && client.presentation.isEmpty())
-            return fail(LoadErrorText(62004));
+            return fail(LoadErrorText(qor::str::kPasteFailed));
         // Its bytes get a storage of their own here.
         client.embedding = object->GetObjectData().isEmpty() ? 0 : nextEmbeddingNumber();
     }
@@ -505,12 +505,12 @@ QByteArray DocItems::SaveEmbeddingCopy(QString* error) const {
     // The report as its file holds it: changes not yet saved are not part
     // of a copy another report embeds.
     if (!m_doc.GetReport() || m_doc.GetPathName().isEmpty())
-        return fail(LoadErrorText(62776));
-    if (m_doc.IsModified()) return fail(LoadErrorText(62776));
+        return fail(LoadErrorText(qor::str::kSaveBeforeMapping));
+    if (m_doc.IsModified()) return fail(LoadErrorText(qor::str::kSaveBeforeMapping));
     QFile file(m_doc.GetPathName());
     if (!file.open(QIODevice::ReadOnly)) return fail(StatusText(Status::ReadError));
     if (file.size() > qor::items::kMaxObjectBytes)
-        return fail(LoadErrorText(63592));
+        return fail(LoadErrorText(qor::str::kFileTooLarge));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError || bytes.isEmpty())
         return fail(StatusText(Status::ReadError));

@@ -29,13 +29,6 @@ namespace qor {
 
 namespace {
 
-constexpr int kFirstFieldName = 62288;  // .. 62301
-constexpr int kSectionName = 62303;     // 报表
-constexpr int kFieldKey = 62302;        // 字段%d
-constexpr int kFieldCountKey = 62308;   // 字段数
-constexpr int kNumberType = 62306;      // 数值
-constexpr int kTextType = 62307;        // 字符
-constexpr int kWideComma = 62305;       // ，
 // Keyword slots of the page's year and month.
 constexpr int kYearSlot = 2, kMonthSlot = 4;
 // What a report holds at most; the rest of a file is left out and said.
@@ -56,10 +49,10 @@ bool wholeNumber(const QString& text, int64_t* out) {
 
 }  // namespace
 
-QString ImportFieldName(int index) { return LoadErrorText(kFirstFieldName + index); }
+QString ImportFieldName(int index) { return LoadErrorText(str::kAccountingYear + index); }
 
 void ReadImportFieldLine(const QString& line, ImportLayout& layout) {
-    const QString wide = LoadErrorText(kWideComma);
+    const QString wide = LoadErrorText(str::kWideComma);
     const qsizetype firstWide = line.indexOf(wide);
     const qsizetype firstAscii = line.indexOf(u',');
     const QString sep = firstWide > firstAscii ? wide : QStringLiteral(",");
@@ -86,17 +79,19 @@ void ReadImportFieldLine(const QString& line, ImportLayout& layout) {
         field.column = int32_t(column);
     if (next < 0) return;
     const QString type = rest.mid(next + skip).trimmed();
-    if (type == LoadErrorText(kNumberType)) field.type = 1;
-    else if (type == LoadErrorText(kTextType)) field.type = 0;
+    if (type == LoadErrorText(str::kNumberType))
+        field.type = 1;
+    else if (type == LoadErrorText(str::kTextType))
+        field.type = 0;
 }
 
 bool ReadImportDescription(const QString& iniPath, ImportLayout* layout) {
     IniFile ini(iniPath);
-    const QString section = LoadErrorText(kSectionName);
-    const int count = ini.readInt(section, LoadErrorText(kFieldCountKey), 0);
+    const QString section = LoadErrorText(str::kReportSection);
+    const int count = ini.readInt(section, LoadErrorText(str::kFieldCount), 0);
     if (count <= 0) return false;
     ImportLayout read;
-    const QString keyFormat = LoadErrorText(kFieldKey);
+    const QString keyFormat = LoadErrorText(str::kFieldNumbered);
     // More lines than fields can only repeat one; stop at a sane count.
     for (int i = 1; i <= std::min(count, 1000); ++i) {
         QString key = keyFormat;
@@ -115,15 +110,15 @@ QStringList ResolveImportFiles(const QString& iniPath, const QStringList& files)
 }
 
 int CheckExportName(QString* name, const QString& targetDir) {
-    if (name->trimmed().isEmpty()) return 62311;
+    if (name->trimmed().isEmpty()) return str::kEnterFileName;
     if (!name->contains(u'.')) *name += QStringLiteral(".txt");
     const QString ext = name->mid(name->lastIndexOf(u'.') + 1);
-    if (ext.toUpper() != QStringLiteral("TXT")) return 62312;
+    if (ext.toUpper() != QStringLiteral("TXT")) return str::kEnterTxtFileName;
     // A folder part would write somewhere else than the export folder.
     if (name->contains(u'\\') || name->contains(u':') || name->contains(u'/') ||
         name->startsWith(u'.'))
-        return 62313;
-    if (QFileInfo::exists(QDir(targetDir).filePath(*name))) return 62314;
+        return str::kInvalidFileNameChangeIt;
+    if (QFileInfo::exists(QDir(targetDir).filePath(*name))) return str::kFileExistsChangeName;
     return 0;
 }
 
@@ -204,19 +199,19 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
     const QString iniPath = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral(".ini");
     IniFile ini(iniPath);
     if (!ini.exists()) ini.setEncoding(IniFile::Encoding::Utf16Le);
-    const QString section = LoadErrorText(kSectionName);
+    const QString section = LoadErrorText(str::kReportSection);
     ini.removeSection(section);
     QString name = reportName.isEmpty() ? info.completeBaseName() : reportName;
     name.replace(u'\r', u' ').replace(u'\n', u' ');
     ini.setString(section, QStringLiteral("个数"), QStringLiteral("1"));
     ini.setString(section, QStringLiteral("名称1"), name);
     ini.setString(section, QStringLiteral("文件1"), info.fileName());
-    ini.setString(section, LoadErrorText(kFieldCountKey), QString::number(kImportFieldCount));
-    const QString wide = LoadErrorText(kWideComma);
+    ini.setString(section, LoadErrorText(str::kFieldCount), QString::number(kImportFieldCount));
+    const QString wide = LoadErrorText(str::kWideComma);
     for (int i = 0; i < kImportFieldCount; ++i) {
-        QString key = LoadErrorText(kFieldKey);
+        QString key = LoadErrorText(str::kFieldNumbered);
         key.replace(QStringLiteral("%d"), QString::number(i + 1));
-        const QString type = LoadErrorText(i == kFieldValue ? kTextType : kNumberType);
+        const QString type = LoadErrorText(i == kFieldValue ? str::kTextType : str::kNumberType);
         ini.setString(section, key, ImportFieldName(i) + wide + QString::number(i + 1) + wide + type);
     }
     if (!ini.save())
@@ -266,10 +261,13 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
     if (!rep) return fail(QStringLiteral("没有打开的报表。"));
     auto column = [&](int field) { return layout.fields[size_t(field)].column; };
     if (column(kFieldRow) <= 0 || column(kFieldCol) <= 0 || column(kFieldValue) <= 0)
-        return fail(LoadErrorText(62309) + QStringLiteral("描述文件没有给出行号、列号和值的位置。"));
+        return fail(LoadErrorText(qor::str::kFieldError) +
+                    QStringLiteral("描述文件没有给出行号、列号和值的位置。"));
 
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return fail(LoadErrorText(62310) + u' ' + QDir::toNativeSeparators(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(LoadErrorText(qor::str::kImportFileNotFound) + u' ' +
+                    QDir::toNativeSeparators(path));
     if (file.size() > kMaxTextBytes)
         return fail(QStringLiteral("文件%1太大，不能导入。").arg(QDir::toNativeSeparators(path)));
     QList<QStringList> records;
@@ -459,11 +457,12 @@ void OnExportText(CQorsDoc& doc) {
         error = QStringLiteral("导出时出现意外错误。");
     }
     if (!ok) {
-        messageBox(error, LoadErrorText(62062), MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(error, LoadErrorText(str::kDialogCaption), MsgButtons::Ok, MsgIcon::Warning);
         return;
     }
-    messageBox(QStringLiteral("已导出%1个单元到%2。").arg(cells).arg(QDir::toNativeSeparators(path)),
-               LoadErrorText(62062), MsgButtons::Ok, MsgIcon::Information);
+    messageBox(
+        QStringLiteral("已导出%1个单元到%2。").arg(cells).arg(QDir::toNativeSeparators(path)),
+        LoadErrorText(str::kDialogCaption), MsgButtons::Ok, MsgIcon::Information);
 }
 
 }  // namespace qor

@@ -13,23 +13,11 @@ namespace qor {
 
 namespace {
 
-constexpr int kMsgFormulaFailed = 62513;    // "输入公式失败！"
-constexpr int kMsgAtPosition = 63751;       // "第%1个字符处：%2"
-constexpr int kMsgUnknownFunction = 63752;  // "没有函数 %1"
-constexpr int kMsgUnknownName = 63753;      // "%1 不是单元、区域，也不是关键字"
-constexpr int kMsgOutsideTable = 63754;     // "%1 在表格之外"
-constexpr int kMsgArgumentCount = 63755;    // "函数 %1 要 %2 个参数"
-constexpr int kMsgArgumentArea = 63756;     // "函数 %2 的第 %1 个参数应是区域"
-constexpr int kMsgArgumentNotArea = 63757;  // "函数 %2 的第 %1 个参数不能是区域"
-constexpr int kMsgArgumentMissing = 63758;  // "函数 %2 缺少第 %1 个参数"
-constexpr int kMsgNotKeyword = 63759;       // "%1 不是本表的关键字"
-constexpr int kMsgSyntax = 63760;           // "公式的写法不对"
-constexpr int kMsgUseInstead = 63761;       // "可改用 %1：%2，%3"
-
-// "@62149" stands for that string, its label ("函数说明:") left off.
+// "@kPtotalDescription" stands for that string, its label ("函数说明:") left
+// off.
 QString resolved(const QString& field) {
     if (!field.startsWith(u'@')) return field;
-    const std::optional<int> id = res::parseTsvId(QStringView(field).mid(1));
+    const std::optional<int> id = res::stringIdOf(QStringView(field).mid(1));
     if (!id) return field;
     QString text = LoadErrorText(*id);
     const qsizetype colon = text.indexOf(QRegularExpression(QStringLiteral("[:：]")));
@@ -80,27 +68,28 @@ QString reasonText(const QString& reason, QString* unknownFunction) {
         int id;
     };
     static const Pattern patterns[] = {
-        {"^unknown function (\\S+?)(?::.*)?$", kMsgUnknownFunction},
-        {"^unknown name (\\S+)$", kMsgUnknownName},
-        {"^(\\S+) is outside the table$", kMsgOutsideTable},
-        {"^(\\S+) takes (\\d+(?: to \\d+)?) argument\\(s\\)$", kMsgArgumentCount},
-        {"^argument (\\d+) of (\\S+) must be an area$", kMsgArgumentArea},
-        {"^argument (\\d+) of (\\S+) cannot be an area$", kMsgArgumentNotArea},
-        {"^argument (\\d+) of (\\S+) is missing$", kMsgArgumentMissing},
-        {"^(\\S+) is not a keyword of this report$", kMsgNotKeyword},
+        {"^unknown function (\\S+?)(?::.*)?$", str::kFormulaUnknownFunction},
+        {"^unknown name (\\S+)$", str::kFormulaUnknownName},
+        {"^(\\S+) is outside the table$", str::kFormulaOutsideTable},
+        {"^(\\S+) takes (\\d+(?: to \\d+)?) argument\\(s\\)$", str::kFormulaArgumentCount},
+        {"^argument (\\d+) of (\\S+) must be an area$", str::kFormulaArgumentArea},
+        {"^argument (\\d+) of (\\S+) cannot be an area$", str::kFormulaArgumentNotArea},
+        {"^argument (\\d+) of (\\S+) is missing$", str::kFormulaArgumentMissing},
+        {"^(\\S+) is not a keyword of this report$", str::kFormulaNotKeyword},
     };
     for (const Pattern& p : patterns) {
         const QRegularExpressionMatch m =
             QRegularExpression(QString::fromLatin1(p.re)).match(reason.trimmed());
         if (!m.hasMatch()) continue;
-        if (p.id == kMsgUnknownFunction && unknownFunction) *unknownFunction = m.captured(1);
+        if (p.id == str::kFormulaUnknownFunction && unknownFunction)
+            *unknownFunction = m.captured(1);
         QString out = text(p.id).arg(m.captured(1));
         if (m.lastCapturedIndex() >= 2)
             out = out.arg(
                 QString(m.captured(2)).replace(QStringLiteral(" to "), QStringLiteral("～")));
         return out;
     }
-    return text(kMsgSyntax);
+    return text(str::kFormulaSyntax);
 }
 
 }  // namespace
@@ -135,18 +124,19 @@ QString NearestFunction(const QString& name) {
 }
 
 QString FormulaRefusalMessage(const QString& reason, int position) {
-    QString message = text(kMsgFormulaFailed);
+    QString message = text(str::kFormulaFailed);
     if (reason.trimmed().isEmpty()) return message;
     QString unknown;
     const QString why = reasonText(reason, &unknown);
     message += u'\n';
-    message += position >= 0 ? text(kMsgAtPosition).arg(QString::number(position + 1), why) : why;
+    message +=
+        position >= 0 ? text(str::kFormulaAtPosition).arg(QString::number(position + 1), why) : why;
     if (!unknown.isEmpty()) {
         const QString nearest = NearestFunction(unknown);
         if (!nearest.isEmpty() && nearest.compare(unknown, Qt::CaseInsensitive) != 0) {
             const std::optional<FunctionText> f = FunctionTextOf(nearest);
             message += u'\n';
-            message += text(kMsgUseInstead)
+            message += text(str::kFormulaUseInstead)
                            .arg(nearest, f ? f->form : nearest + QStringLiteral("()"),
                                 f ? f->description : QString());
         }

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "resources/stringids.h"
+
 namespace qor {
 
 // Attribute codes of AccessAreaFormat.
@@ -104,7 +106,6 @@ inline constexpr const char* kCellFontFaces[16] = {
     "@黑体",  "@楷体_GB2312", "Algerian",  "Arial",       "Arial Black", "Arial Narrow",
     "Tahoma", "Symbol",       "Wingdings", "Modern",
 };
-inline constexpr int kFirstFontNameStringId = 62027;  // .. 62034 for faces 0..7
 // The XML and spreadsheet-XML formats name face 12 differently.
 inline constexpr const char* kExchangeFontFace12 = "Times New Roman";
 

@@ -72,7 +72,7 @@ QString inUseText(const QString& path) {
     const QString holder = ReadInUseMark(path, &mark) && mark.inUse && !mark.computer.isEmpty()
                                ? mark.computer
                                : QStringLiteral("其他程序");
-    return LoadErrorText(62468) + holder + QStringLiteral(" 使用！");
+    return LoadErrorText(qor::str::kReportHeldBy) + holder + QStringLiteral(" 使用！");
 }
 
 }  // namespace
@@ -173,13 +173,13 @@ uint16_t CReportHandle::lockForWriting(const QString& path, int* fd) {
         // No write permission for anyone (root included) is a read-only
         // report: it is not rewritten behind its owner's back.
         if ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0) {
-            m_errorText = LoadErrorText(64740);
+            m_errorText = LoadErrorText(qor::str::kReportFileReadOnly);
             return kRefused;
         }
         const int f = ::open(name.constData(), O_RDWR | O_CLOEXEC);
         if (f < 0) {
             const int err = errno;
-            m_errorText = LoadErrorText(64741).arg(FileErrorText(err));
+            m_errorText = LoadErrorText(qor::str::kCannotOpenForWriting).arg(FileErrorText(err));
             return err == EACCES || err == EPERM || err == EROFS ? kRefused
                                                                  : code(Status::ReadError);
         }
@@ -232,11 +232,11 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
     const bool exists = QFileInfo::exists(m_path);
     if (exists && mode == OpenMode::CreateNew) {
         status = code(Status::CannotCreate);
-        m_errorText = LoadErrorText(64742);
+        m_errorText = LoadErrorText(qor::str::kFileExists);
     } else if (exists) {
         if (const int err = readError(m_path); err && !QFileInfo(m_path).isDir()) {
             status = code(Status::ReadError);
-            m_errorText = LoadErrorText(64743).arg(FileErrorText(err));
+            m_errorText = LoadErrorText(qor::str::kCannotReadFile).arg(FileErrorText(err));
         }
         if (!status && m_access == Access::Write) status = lockForWriting(m_path, &m_lockFd);
         // Temporaries of saves that were killed half-way lie beside the
@@ -269,7 +269,7 @@ void CReportHandle::open(const QString& path, OpenMode mode) {
         }
         if (readFd >= 0) ::close(readFd);
         if (status == code(Status::ReadError) && m_errorText.isEmpty())
-            m_errorText = LoadErrorText(64743).arg(FileErrorText(errno));
+            m_errorText = LoadErrorText(qor::str::kCannotReadFile).arg(FileErrorText(errno));
     } else if (mode == OpenMode::OpenExisting || m_access == Access::Read) {
         status = code(Status::FileNotFound);
     } else {
@@ -328,7 +328,7 @@ uint16_t CReportHandle::Save() {
     // A reader may write what it read under another name (a conversion),
     // never over the report it read.
     if (m_access == Access::Read && (m_altPath.isEmpty() || m_altPath == m_path)) {
-        m_errorText = LoadErrorText(64744);
+        m_errorText = LoadErrorText(qor::str::kReportReadOnly);
         return kRefused;
     }
     // Saving over another report takes that report's lock first: its

@@ -45,7 +45,8 @@ uint64_t FormulaHooksGeneration() { return g_generation.load(); }
 
 QStringList FormulaKeywordNames(const QString& userKeywordName) {
     // Slot order: unit name, unit code, year, quarter, month, day, user.
-    static const int ids[6] = {62036, 62035, 62037, 62038, 62039, 62040};
+    static const int ids[6] = {str::kKeywordUnitName, str::kKeywordUnitCode, str::kKeywordYear,
+                               str::kKeywordQuarter,  str::kKeywordMonth,    str::kKeywordDay};
     QStringList names;
     for (int id : ids) names << messageText(id, QString());
     names << userKeywordName.trimmed();

@@ -58,30 +58,30 @@ QString FileErrorText(int errorNumber) {
     int id = 0;
     switch (errorNumber) {
         case EEXIST:
-            id = 64620;
+            id = str::kTargetNotPlainFile;
             break;
         case EISDIR:
-            id = 64621;
+            id = str::kTargetIsFolder;
             break;
         case EACCES:
         case EPERM:
-            id = 64622;
+            id = str::kAccessDenied;
             break;
         case ENOSPC:
         case EDQUOT:
-            id = 64623;
+            id = str::kDiskFull;
             break;
         case ENOENT:
-            id = 64624;
+            id = str::kNoSuchFileOrFolder;
             break;
         case EROFS:
-            id = 64625;
+            id = str::kReadOnlyFileSystem;
             break;
         case ENOTDIR:
-            id = 64626;
+            id = str::kPathPartNotFolder;
             break;
         case EIO:
-            id = 64627;
+            id = str::kDeviceError;
             break;
         default:
             break;

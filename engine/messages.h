@@ -1,10 +1,14 @@
 #pragma once
-// Message texts by string id, and the progress/trace sink.
+// Message texts by string id, and the progress/trace sink. String ids are
+// named: qor::str::k<Name> from resources/stringids.h, which the build writes
+// from the name column of resources/strings.tsv.
 
 #include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+#include "resources/stringids.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcQorTrace)
 

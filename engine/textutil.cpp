@@ -124,7 +124,7 @@ QString nonFiniteText(double v) {
 void tellListError(int id) {
     QString fallback;
     switch (id) {
-        case 62115:
+        case qor::str::kBadNumberList:
             fallback = QStringLiteral(u"输入错误！标准输入如：1,8,14");
             break;
         case 62738:
@@ -338,7 +338,7 @@ double ParseDouble(const QString& text) {
 
 int ParseRowColList(int kind, const QString& text, QList<int>* list, int* count) {
     if (kind != 0 && kind != 1) return 0;
-    const int malformedId = kind == 0 ? 62115 : 62738;
+    const int malformedId = kind == 0 ? qor::str::kBadNumberList : 62738;
     QList<int> items;
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -476,7 +476,9 @@ void SetCurrencySymbolIndex(int index) {
 }
 
 QString CurrencySymbol(int index) {
-    static const int ids[5] = {62437, 62519, 62520, 62521, 62522};
+    static const int ids[5] = {qor::str::kCurrencySymbol0, qor::str::kCurrencySymbol1,
+                               qor::str::kCurrencySymbol2, qor::str::kCurrencySymbol3,
+                               qor::str::kCurrencySymbol4};
     static const char16_t* const fallback[5] = {u"￥", u"＄", u"￡", u"￠", u"／"};
     if (index < 0 || index > 4) index = 0;
     return qor::messageText(ids[index], QString::fromUtf16(fallback[index]));

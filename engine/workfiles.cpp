@@ -107,8 +107,9 @@ void tellPassedOver() {
     const QString first = QDir::toNativeSeparators(g_passedOver[g_told]);
     const qsizetype more = g_passedOver.size() - g_told - 1;
     g_told = g_passedOver.size();
-    const QString text = more == 0 ? LoadErrorText(64840).arg(first)
-                                   : LoadErrorText(64841).arg(first).arg(more);
+    const QString text = more == 0
+                             ? LoadErrorText(str::kWorkFolderPassedOver).arg(first)
+                             : LoadErrorText(str::kWorkFoldersPassedOver).arg(first).arg(more);
     qCWarning(lcWork).noquote() << text;
 }
 
@@ -178,7 +179,7 @@ QString folderFor(const QString& dataDir, bool create = true) {
         static std::once_flag told;
         std::call_once(told, [&] {
             qCWarning(lcWork).noquote()
-                << LoadErrorText(64842).arg(QDir::toNativeSeparators(temp));
+                << LoadErrorText(str::kTempFolderUnsafe).arg(QDir::toNativeSeparators(temp));
         });
         return {};
     }

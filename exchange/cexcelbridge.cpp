@@ -17,17 +17,17 @@ namespace {
 QString codeMeaning(uint32_t code) {
     switch (code) {
         case kXlPointer:
-            return LoadErrorText(63547);
+            return LoadErrorText(str::kInvalidPointer);
         case kXlFail:
-            return LoadErrorText(63548);
+            return LoadErrorText(str::kUnspecifiedError);
         case kXlArgument:
-            return LoadErrorText(63549);
+            return LoadErrorText(str::kInvalidArgument);
         case kXlNotImpl:
-            return LoadErrorText(63550);
+            return LoadErrorText(str::kNotImplemented);
         case kXlObjectError:
-            return LoadErrorText(63551);
+            return LoadErrorText(str::kWorkbookDeclinedCall);
         default:
-            return LoadErrorText(63552).arg(code, 8, 16, QLatin1Char('0'));
+            return LoadErrorText(str::kUnknownErrorCode).arg(code, 8, 16, QLatin1Char('0'));
     }
 }
 
@@ -41,9 +41,10 @@ using qor::XlError;
 // command line when its verb fails), never printed on standard output,
 // which belongs to whoever runs the program.
 void DumpComError(const XlError& e) {
-    TraceMessage(LoadErrorText(64497).arg(
-        QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
-        qor::codeMeaning(e.code), e.source, e.description));
+    TraceMessage(
+        LoadErrorText(qor::str::kWorkbookCallFailed)
+            .arg(QString::number(static_cast<unsigned long>(e.code), 16).rightJustified(8, u'0'),
+                 qor::codeMeaning(e.code), e.source, e.description));
 }
 
 CExcelBridge::CExcelBridge() = default;
@@ -73,12 +74,12 @@ int CExcelBridge::StartExcel() {
 }
 
 qor::XlWorksheet* CExcelBridge::activeSheet() {
-    if (!m_application) noObject(64644);
+    if (!m_application) noObject(qor::str::kWorkbookProgramNotStarted);
     return m_application->activeSheet();
 }
 
 int CExcelBridge::CreateWorkbookFile(QString path) {
-    if (!m_workbooks) noObject(64644);
+    if (!m_workbooks) noObject(qor::str::kWorkbookProgramNotStarted);
     qor::XlWorkbook* fresh = m_workbooks->addWorkbook();
     m_workbook = fresh;
     m_workbook->setSaved(true);
@@ -92,14 +93,14 @@ int CExcelBridge::CreateWorkbookFile(QString path) {
 }
 
 void CExcelBridge::NewWorkbook() {
-    if (!m_workbooks) noObject(64644);
+    if (!m_workbooks) noObject(qor::str::kWorkbookProgramNotStarted);
     m_workbook = m_workbooks->addWorkbook();
     m_sheets = m_workbook;
     m_worksheet = activeSheet();
 }
 
 void CExcelBridge::OpenWorkbookFile(QString path) {
-    if (!m_workbooks) noObject(64644);
+    if (!m_workbooks) noObject(qor::str::kWorkbookProgramNotStarted);
     m_workbook = m_workbooks->openWorkbook(path);
     if (m_workbook) {
         m_sheets = m_workbook;
@@ -108,11 +109,11 @@ void CExcelBridge::OpenWorkbookFile(QString path) {
 }
 
 int CExcelBridge::AddWorksheet(QString name, int first) {
-    if (!m_application) noObject(64644);
+    if (!m_application) noObject(qor::str::kWorkbookProgramNotStarted);
     auto deleteQuietly = [this](qor::XlWorksheet* ws) {
         qor::XlWorkbook* owner = m_application->activeWorkbook();
         try {
-            if (!owner) noObject(64643);
+            if (!owner) noObject(qor::str::kNoWorkbookOpen);
             owner->deleteSheet(ws);
             if (m_worksheet == ws) m_worksheet = nullptr;
         } catch (const XlError&) {
@@ -128,30 +129,30 @@ int CExcelBridge::AddWorksheet(QString name, int first) {
         }
         m_worksheet = activeSheet();
         qor::XlWorksheet* before = m_worksheet;
-        if (!m_sheets) noObject(64641);
+        if (!m_sheets) noObject(qor::str::kNoSheet);
         m_sheets->addSheet();
         if (before) deleteQuietly(before);
         m_worksheet = activeSheet();
         if (m_worksheet) m_sheets->renameSheet(m_worksheet, name);
     } else {
-        if (!m_sheets) noObject(64641);
+        if (!m_sheets) noObject(qor::str::kNoSheet);
         m_sheets->addSheet();
         m_worksheet = activeSheet();
-        if (!m_worksheet) noObject(64641);
+        if (!m_worksheet) noObject(qor::str::kNoSheet);
         m_sheets->renameSheet(m_worksheet, name);
     }
     return 1;
 }
 
 int CExcelBridge::SaveWorkbook() {
-    if (!m_workbook || !m_application) noObject(64643);
+    if (!m_workbook || !m_application) noObject(qor::str::kNoWorkbookOpen);
     m_workbook->setSaved(false);
     m_application->save(m_workbook);
     return 1;
 }
 
 void CExcelBridge::CloseWorkbook() {
-    if (!m_workbook || !m_application) noObject(64643);
+    if (!m_workbook || !m_application) noObject(qor::str::kNoWorkbookOpen);
     m_application->close(m_workbook);
     // The closed workbook and its sheets are gone: later calls through them
     // fail as calls on missing objects.
@@ -164,7 +165,7 @@ void CExcelBridge::CloseWorkbook() {
 
 void CExcelBridge::QuitExcel() {
     try {
-        if (!m_application) noObject(64644);
+        if (!m_application) noObject(qor::str::kWorkbookProgramNotStarted);
         m_application->quit();
         m_worksheet = nullptr;
         m_sheets = nullptr;

@@ -17,19 +17,6 @@ namespace {
 
 using namespace qor;
 
-constexpr int kMsgEmptyName = 62855;
-constexpr int kMsgNotOpened = 62856;
-constexpr int kMsgBadPage = 62858;
-constexpr int kMsgNotReady = 62859;
-constexpr int kMsgFileExists = 62860;
-constexpr int kMsgCreateFailed = 62861;
-constexpr int kMsgTitle = 62863;
-constexpr int kMsgUnitCode = 62864;
-constexpr int kMsgUnitName = 62865;
-constexpr int kMsgYearValue = 62866;  // .. 62869 quarter, month, day with a value
-constexpr int kMsgYear = 62037;       // .. 62040 the names alone
-constexpr int kMsgUserKeyword = 64995;
-
 // Fills the "%d", "%i", "%s" and "%.0f" of a string-table text in order
 // with texts already made; the table's texts are data and never reach
 // printf.
@@ -64,20 +51,21 @@ QString keywordText(CReportHandle& report, int slot, int page) {
     const QString number = QString::number(value.kind == 1 ? value.number : 0, 'f', 0);
     switch (slot) {
         case 0:
-            return qor::FillMessageText(LoadErrorText(kMsgUnitName), {value.text});
+            return qor::FillMessageText(LoadErrorText(qor::str::kUnitNameValue), {value.text});
         case 1:
-            return qor::FillMessageText(LoadErrorText(kMsgUnitCode), {value.text});
+            return qor::FillMessageText(LoadErrorText(qor::str::kUnitCodeValue), {value.text});
         case 2:
         case 3:
         case 4:
         case 5:
-            if (value.kind != 1 || value.number == 0) return LoadErrorText(kMsgYear + slot - 2);
-            return qor::FillMessageText(LoadErrorText(kMsgYearValue + slot - 2), {number});
+            if (value.kind != 1 || value.number == 0)
+                return LoadErrorText(qor::str::kKeywordYear + slot - 2);
+            return qor::FillMessageText(LoadErrorText(qor::str::kYearValue + slot - 2), {number});
         case 6: {
             const CReportFile* file = report.GetReportFile();
             const QString name = file ? file->GetUserKeywordName() : QString();
             if (file && file->GetUserKeywordType() == 1) return number + u' ' + name;
-            return LoadErrorText(kMsgUserKeyword).arg(name, value.text);
+            return LoadErrorText(qor::str::kNameAndText).arg(name, value.text);
         }
         default:
             return QString();
@@ -166,7 +154,7 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
     releaseReport();
     m_page = page;
     if (name.isEmpty()) {
-        tell(LoadErrorText(kMsgEmptyName));
+        tell(LoadErrorText(qor::str::kSourceTableNameEmpty));
         return 0;
     }
     if (endsWithNoCase(name, QLatin1StringView(".rep"))) {
@@ -184,7 +172,8 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
             std::make_unique<CReportHandle>(m_sourcePath, CReportHandle::OpenMode::OpenExisting,
                                             CReportHandle::Access::Read);
         if (!owned->IsOpen() || owned->OpenStatus() != 0) {
-            tell(QDir::toNativeSeparators(m_sourcePath) + LoadErrorText(kMsgNotOpened));
+            tell(QDir::toNativeSeparators(m_sourcePath) +
+                 LoadErrorText(qor::str::kNotVersion8File));
             return 0;
         }
         // A report stored in format state still has its pages; they are
@@ -197,8 +186,8 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
     }
     m_pageCount = std::max(1, m_report->GetPageCount());
     if (page < 0 || page > m_pageCount) {
-        tell(qor::FillMessageText(LoadErrorText(kMsgBadPage),
-                              {QString::number(page), QString::number(m_pageCount)}));
+        tell(qor::FillMessageText(LoadErrorText(qor::str::kPageNotInRange),
+                                  {QString::number(page), QString::number(m_pageCount)}));
         releaseReport();
         return 0;
     }
@@ -208,7 +197,7 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
 
 int CHtmlExporter::SetOutputPath(const QString& name) {
     if (name.isEmpty()) {
-        tell(LoadErrorText(kMsgEmptyName));
+        tell(LoadErrorText(qor::str::kSourceTableNameEmpty));
         return 0;
     }
     m_outputPath =
@@ -226,7 +215,7 @@ int CHtmlExporter::writePageFile(const QString& fileName) {
         ok = m_file.Close() && ok;
     }
     if (!ok) {
-        QString text = qor::FillMessageText(LoadErrorText(kMsgCreateFailed),
+        QString text = qor::FillMessageText(LoadErrorText(qor::str::kCreateFileFailed),
                                             {QDir::toNativeSeparators(fileName)});
         if (m_file.Error()) text += QStringLiteral(" ") + FileErrorText(m_file.Error());
         tell(text);
@@ -243,8 +232,9 @@ bool CHtmlExporter::pagesReadable() {
         if (m_page == 0 && !m_selection.isEmpty() && !m_selection.contains(i)) continue;
         uint16_t status = 0;
         if (!m_report->GetPage(i, &status)) {
-            tell(QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(m_sourcePath),
-                                              LoadErrorText(64469).arg(i).arg(StatusText(status))));
+            tell(QStringLiteral("%1：%2").arg(
+                QDir::toNativeSeparators(m_sourcePath),
+                LoadErrorText(qor::str::kXmlPageUnreadable).arg(i).arg(StatusText(status))));
             return false;
         }
     }
@@ -253,7 +243,7 @@ bool CHtmlExporter::pagesReadable() {
 
 int CHtmlExporter::ExportPages() {
     if (!m_ready || !m_report) {
-        tell(LoadErrorText(kMsgNotReady));
+        tell(LoadErrorText(qor::str::kRunSetTableFirst));
         return 0;
     }
     // A damaged page fails the export before any file is written, rather
@@ -281,8 +271,8 @@ int CHtmlExporter::ExportPages() {
             if (!m_selection.isEmpty() && !m_selection.contains(i)) continue;
             const QString fileName = QStringLiteral("%1_%2.html").arg(m_outputPath).arg(i);
             if (QFileInfo::exists(fileName) && m_keepChoice == 0) {
-                const QString question =
-                    QDir::toNativeSeparators(fileName) + LoadErrorText(kMsgFileExists);
+                const QString question = QDir::toNativeSeparators(fileName) +
+                                         LoadErrorText(qor::str::kFileExistsOverwriteShort);
                 OverwriteAnswer answer;
                 if (m_ask) {
                     answer = m_ask(question);
@@ -321,8 +311,8 @@ int CHtmlExporter::ExportPages() {
 }
 
 int CHtmlExporter::WritePage() {
-    const QString title =
-        qor::FillMessageText(LoadErrorText(kMsgTitle), {QFileInfo(m_file.GetFileName()).fileName()});
+    const QString title = qor::FillMessageText(LoadErrorText(qor::str::kHtmlTitle),
+                                               {QFileInfo(m_file.GetFileName()).fileName()});
     const char16_t bom = 0xFEFF;
     bool ok = m_file.WriteString(QString(QChar(bom)));
     const QString head[] = {

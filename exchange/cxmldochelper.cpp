@@ -14,9 +14,6 @@ using qor::XmlNode;
 
 namespace {
 
-constexpr int kMsgWriteFailed = 62016;
-constexpr int kMsgUnsupportedXml = 62017;
-
 void showMessage(int id) {
     qor::messageBox(LoadErrorText(id), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
 }
@@ -74,11 +71,11 @@ int CXmlDocHelper::Save() {
     if (m_pDocument.isNull())
         throw XmlError(XmlError::InvalidPointer, QStringLiteral("no document"));
     if (m_bLoadFailed) {
-        showMessage(kMsgUnsupportedXml);
+        showMessage(qor::str::kUnsupportedXml);
         return 0;
     }
     if (m_pDocument.save(m_strFileName) != qor::XmlSaveStatus::Ok) {
-        showMessage(kMsgWriteFailed);
+        showMessage(qor::str::kWriteFailedCheckDisk);
         return 0;
     }
     return 1;

@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kMaxRows = 9999;
 constexpr int kMaxCols = 255;
-constexpr int kMsgTextsCut = 64463;  // "%1 texts cut to %2 characters; the first at %3"
 
 bool isFolderKind(const QString& path) {
     const DataFileKind k = dataFileKindFromPath(path);
@@ -125,7 +124,6 @@ private:
     bool m_format;
 };
 
-
 bool isAccessPath(const QString& path) {
     return QFileInfo(path).suffix().compare(QLatin1String("mdb"), Qt::CaseInsensitive) == 0;
 }
@@ -150,11 +148,12 @@ bool DataFileChainWrites(const QString& path) { return isFolderKind(path) || isT
 int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* error, QStringList* notes) {
     try {
         const QList<NamedTable> tables = userTablesOf(db);
-        if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
+        if (tables.isEmpty()) throw JetError(LoadErrorText(qor::str::kNothingToWrite));
         writeAccessFile(path, tables, notes);
         return 1;
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(64600) + QLatin1Char('\n') + e.message();
+        if (error)
+            *error = LoadErrorText(qor::str::kConvertFileFailed) + QLatin1Char('\n') + e.message();
         return 0;
     }
 }
@@ -162,7 +161,8 @@ int ConvertDatabaseToAccessFile(Database& db, const QString& path, QString* erro
 namespace {
 
 void writeFailed(const JetError& e, QString* error) {
-    const QString text = LoadErrorText(64600) + QLatin1Char('\n') + e.message();
+    const QString text =
+        LoadErrorText(qor::str::kConvertFileFailed) + QLatin1Char('\n') + e.message();
     TraceMessage(text);
     if (error) *error = text;
 }
@@ -197,15 +197,15 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     if (!report) return 0;
     StateKeeper keep(report);
     if (keep.wasFormat() && report->EnterDataState() != 0) {
-        if (error) *error = LoadErrorText(63534);
+        if (error) *error = LoadErrorText(qor::str::kCannotLeaveFormatState);
         return 0;
     }
     if (report->GetPageCount() == 0 && report->AppendRowColPage(1, 2) != 0) {
-        if (error) *error = LoadErrorText(63535);
+        if (error) *error = LoadErrorText(qor::str::kNoPagesCannotAppend);
         return 0;
     }
     if (page != 0 && (page < 1 || page > report->GetPageCount())) {
-        if (error) *error = LoadErrorText(63523).arg(page);
+        if (error) *error = LoadErrorText(qor::str::kReportLacksPage).arg(page);
         return 0;
     }
     int kind = 0, start = 0, extent = 0;
@@ -227,7 +227,8 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
     QMap<std::pair<int, int>, QList<FieldInfo>> columnFields;
     try {
         for (int p = first; p <= last; ++p) {
-            if (report->SetCurPage(p) != 0) throw ReadFailure{LoadErrorText(63536).arg(p)};
+            if (report->SetCurPage(p) != 0)
+                throw ReadFailure{LoadErrorText(qor::str::kPageUnreadable).arg(p)};
             int count = 0;
             if (kind != 0 && report->AccessVarCount(0, &count) != 0) count = 1;
             const int rows = kind == 1 ? tableRows - 1 + count : tableRows;
@@ -271,7 +272,10 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
                     }
                     CellValue v;
                     if (report->GetCellValue(&v, r, c, p) != 0)
-                        throw ReadFailure{LoadErrorText(63537).arg(ColumnLetters(c)).arg(r).arg(p)};
+                        throw ReadFailure{LoadErrorText(qor::str::kCellUnreadable)
+                                              .arg(ColumnLetters(c))
+                                              .arg(r)
+                                              .arg(p)};
                     QVariant& slot = record[c - 1];
                     if (v.isText()) {
                         const QString t = report->GetCellText(r, c, p);
@@ -324,8 +328,11 @@ public:
         std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
             return a.size() != b.size() ? a.size() < b.size() : a < b;
         });
-        for (const QString& name : names) columns.append(LoadErrorText(65042).arg(name).arg(m_counts.value(name)));
-        return LoadErrorText(65041).arg(columns.join(LoadErrorText(65043)));
+        for (const QString& name : names)
+            columns.append(
+                LoadErrorText(qor::str::kColumnAndCount).arg(name).arg(m_counts.value(name)));
+        return LoadErrorText(qor::str::kNumbersWrittenAsText)
+            .arg(columns.join(LoadErrorText(qor::str::kListSeparator)));
     }
 
 private:
@@ -364,7 +371,7 @@ public:
             m_fields = fields;
             m_widths = QList<int>(fields.size(), 1);
         } else if (fields.size() > m_fields.size() && m_notes) {
-            m_notes->append(LoadErrorText(64451)
+            m_notes->append(LoadErrorText(qor::str::kFieldsBeyondFirstTable)
                                 .arg(table)
                                 .arg(fields.size() - m_fields.size())
                                 .arg(m_fields.size()));
@@ -492,7 +499,7 @@ private:
 // Pages from the tables, one each; see ImportDatabaseToReport.
 int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* error, QStringList* notes) {
     try {
-        if (tables.isEmpty()) throw JetError(LoadErrorText(63538));
+        if (tables.isEmpty()) throw JetError(LoadErrorText(qor::str::kFileHasNoTable));
         qint64 rows = 0;
         int cols = 0;
         QList<bool> textColumn;
@@ -506,12 +513,17 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                 if (!isNumber(fields.at(j).type)) textColumn[j] = true;
             }
             if (notes && n > kMaxRows)
-                notes->append(LoadErrorText(64452).arg(t.name).arg(n - kMaxRows).arg(kMaxRows));
+                notes->append(LoadErrorText(qor::str::kRecordsBeyondTarget)
+                                  .arg(t.name)
+                                  .arg(n - kMaxRows)
+                                  .arg(kMaxRows));
             if (notes && fields.size() > kMaxCols)
-                notes->append(
-                    LoadErrorText(64453).arg(t.name).arg(fields.size() - kMaxCols).arg(kMaxCols));
+                notes->append(LoadErrorText(qor::str::kFieldsBeyondTarget)
+                                  .arg(t.name)
+                                  .arg(fields.size() - kMaxCols)
+                                  .arg(kMaxCols));
         }
-        if (rows == 0 || cols == 0) throw JetError(LoadErrorText(63539));
+        if (rows == 0 || cols == 0) throw JetError(LoadErrorText(qor::str::kFileHasNoRecords));
         // A number column shows as many decimals (up to 7) as its values
         // need: the report keeps a value at its cell's decimals, and names
         // the values of more, which come in rounded.
@@ -539,26 +551,30 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
         uint16_t r16 = uint16_t(std::min<qint64>(rows, kMaxRows));
         uint16_t c16 = uint16_t(std::min(cols, kMaxCols));
         if (report->IsFormatState() != 1 && report->EnterFormatState() != 0)
-            throw JetError(LoadErrorText(63540));
+            throw JetError(LoadErrorText(qor::str::kCannotSetUpReportFormat));
         if (uint16_t s = report->AccessTableSize(1, &r16, &c16))
-            throw JetError(LoadErrorText(63541).arg(s));
+            throw JetError(LoadErrorText(qor::str::kCannotSetTableSize).arg(s));
         for (int c = 0; c < c16; ++c) {
             const CellArea a = CellArea::area(1, c + 1, r16, c + 1);
             if (!textColumn.value(c)) {
                 int32_t dec = decimals.value(c);
                 if (uint16_t s = report->AccessAreaFormat(1, qor::kFmtDecimals, &dec, &a))
-                    throw JetError(LoadErrorText(63542).arg(ColumnLetters(c + 1)).arg(s));
+                    throw JetError(LoadErrorText(qor::str::kCannotSetColumnDecimals)
+                                       .arg(ColumnLetters(c + 1))
+                                       .arg(s));
                 continue;
             }
             int32_t type = kCellText;
             if (uint16_t s = report->AccessAreaFormat(1, 0, &type, &a))
-                throw JetError(LoadErrorText(63543).arg(ColumnLetters(c + 1)).arg(s));
+                throw JetError(LoadErrorText(qor::str::kCannotMakeTextColumn)
+                                   .arg(ColumnLetters(c + 1))
+                                   .arg(s));
         }
         if (uint16_t s = report->EnterDataState())
-            throw JetError(LoadErrorText(63544).arg(s));
+            throw JetError(LoadErrorText(qor::str::kCannotEnterDataState).arg(s));
         while (report->GetPageCount() < tables.size()) {
             if (uint16_t s = report->AppendRowColPage(1, 2))
-                throw JetError(LoadErrorText(63562).arg(s));
+                throw JetError(LoadErrorText(qor::str::kCannotAppendPage).arg(s));
         }
         int cutTexts = 0;
         QString firstCut;
@@ -585,15 +601,21 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                         cell = CellValue::ofNumber(v.toDouble());
                     }
                     if (uint16_t s = report->SetCellValue(cell, r, j + 1, page))
-                        throw JetError(LoadErrorText(63545)
-                                           .arg(ColumnLetters(j + 1)).arg(r).arg(page).arg(s));
+                        throw JetError(LoadErrorText(qor::str::kCellUnwritable)
+                                           .arg(ColumnLetters(j + 1))
+                                           .arg(r)
+                                           .arg(page)
+                                           .arg(s));
                 }
             }
         }
         report->SetCurPage(1);
         rounded.appendTo(notes);
         if (notes && cutTexts > 0)
-            notes->append(LoadErrorText(kMsgTextsCut).arg(cutTexts).arg(qor::kMaxLabelChars).arg(firstCut));
+            notes->append(LoadErrorText(qor::str::kTextsCut)
+                              .arg(cutTexts)
+                              .arg(qor::kMaxLabelChars)
+                              .arg(firstCut));
         return 1;
     } catch (const JetError& e) {
         if (error) *error = e.message();
@@ -654,7 +676,8 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
         }
         if (!fillReport({table}, report, error, notes)) return 0;
         if (notes && !table.namesLine.isEmpty())
-            notes->append(LoadErrorText(65040).arg(table.name, table.namesLine));
+            notes->append(
+                LoadErrorText(qor::str::kFirstLineAsNames).arg(table.name, table.namesLine));
         return 1;
     } catch (const JetError& e) {
         if (error) *error = e.message();
@@ -669,7 +692,7 @@ int exportReportToDataFile(CReportHandle* report, const QString& path, const QSt
     // A data file is one table: the pages follow one another as records.
     auto pagesInOne = [&] {
         if (page == 0 && report->GetPageCount() > 1 && notes)
-            notes->append(LoadErrorText(64454).arg(report->GetPageCount()));
+            notes->append(LoadErrorText(qor::str::kPagesAsRecords).arg(report->GetPageCount()));
     };
     if (dataFileKindFromPath(path) == DataFileKind::DBase) {
         pagesInOne();

@@ -21,7 +21,7 @@ namespace {
 
 // The failure text the user sees: that the conversion failed, then why.
 void fail(QString* error, const QString& why) {
-    const QString text = LoadErrorText(64600) + QLatin1Char('\n') + why;
+    const QString text = LoadErrorText(qor::str::kConvertFileFailed) + QLatin1Char('\n') + why;
     TraceMessage(text);
     if (error) *error = text;
 }
@@ -33,7 +33,8 @@ public:
     explicit FreshDatabase(const QString& target) : m_target(target) {
         const int fd = qor::CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
         if (fd < 0)
-            throw JetError(LoadErrorText(63513).arg(target, qor::FileErrorText(errno)));
+            throw JetError(LoadErrorText(qor::str::kCannotWriteWithReason)
+                               .arg(target, qor::FileErrorText(errno)));
         ::close(fd);
     }
     ~FreshDatabase() {
@@ -45,7 +46,8 @@ public:
     void commit() {
         int error = 0;
         if (!qor::MoveFileInto(m_path, m_target, &error, true))
-            throw JetError(LoadErrorText(63515).arg(m_target, qor::FileErrorText(error)));
+            throw JetError(LoadErrorText(qor::str::kCannotReplaceWithReason)
+                               .arg(m_target, qor::FileErrorText(error)));
         m_path.clear();
     }
 
@@ -120,7 +122,7 @@ int importFileTables(const QString& source, DataFileKind kind, QChar suffix, con
 QList<NamedTable> tablesToWrite(const QString& mdbPath) {
     auto src = Database::open(mdbPath, QString(), false, true);
     QList<NamedTable> tables = userTablesOf(*src);
-    if (tables.isEmpty()) throw JetError(LoadErrorText(63516).arg(mdbPath));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(qor::str::kNoTableToWrite).arg(mdbPath));
     for (NamedTable& t : tables) {
         const QString cut = TrimAtDelimiters(t.name);
         if (!cut.isEmpty()) t.name = cut;
@@ -141,13 +143,13 @@ int exportToTextFile(const QString& mdbPath, const QString& target, QString* err
             if (tables.isEmpty())
                 fields = own;
             else if (own.size() > fields.size() && notes)
-                notes->append(LoadErrorText(64451)
+                notes->append(LoadErrorText(qor::str::kFieldsBeyondFirstTable)
                                   .arg(def.name)
                                   .arg(own.size() - fields.size())
                                   .arg(fields.size()));
             tables.append(def.name);
         }
-        if (tables.isEmpty()) throw JetError(LoadErrorText(63516).arg(mdbPath));
+        if (tables.isEmpty()) throw JetError(LoadErrorText(qor::str::kNoTableToWrite).arg(mdbPath));
         const qsizetype width = fields.size();
         writeTextTable(
             target, fields,
@@ -182,7 +184,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
                 out.fields = rs.fields();
                 first = false;
             } else if (rs.fieldCount() > out.fields.size() && notes) {
-                notes->append(LoadErrorText(64451)
+                notes->append(LoadErrorText(qor::str::kFieldsBeyondFirstTable)
                                   .arg(def.name)
                                   .arg(rs.fieldCount() - out.fields.size())
                                   .arg(out.fields.size()));
@@ -195,7 +197,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
                 out.rows.append(std::move(row));
             }
         }
-        if (first) throw JetError(LoadErrorText(63516).arg(mdbPath));
+        if (first) throw JetError(LoadErrorText(qor::str::kNoTableToWrite).arg(mdbPath));
         writeDBaseFile(target, out, notes);
         return 1;
     } catch (const JetError& e) {
@@ -206,7 +208,7 @@ int exportToFolderFile(const QString& mdbPath, const QString& target, bool text,
 
 bool needFullPath(const QString& path, QString* error) {
     if (IsFullPathName(path)) return true;
-    fail(error, LoadErrorText(63595).arg(path));
+    fail(error, LoadErrorText(qor::str::kNotAFullPath).arg(path));
     return false;
 }
 
@@ -214,9 +216,11 @@ bool needFullPath(const QString& path, QString* error) {
 
 qint64 readDataFileTable(const QString& path, RecordSink& sink) {
     const QString folder = FileNameFromPath(path);
-    if (!QFileInfo(folder).isDir()) throw JetError(LoadErrorText(63594).arg(folder));
+    if (!QFileInfo(folder).isDir())
+        throw JetError(LoadErrorText(qor::str::kNotAFolderPath).arg(folder));
     const QString file = QDir(folder).filePath(findInFolder(folder, QFileInfo(path).fileName()));
-    if (!QFileInfo(file).isFile()) throw JetError(LoadErrorText(63507).arg(JetTableNameFromPath(path)));
+    if (!QFileInfo(file).isFile())
+        throw JetError(LoadErrorText(qor::str::kObjectNotFound).arg(JetTableNameFromPath(path)));
     return dataFileKindFromPath(path) == DataFileKind::Text ? readTextTable(file, sink)
                                                             : readDBaseTable(file, sink);
 }

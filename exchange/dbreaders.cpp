@@ -35,16 +35,6 @@ using namespace qor::jet;
 
 namespace {
 
-// Texts of a host condition that does not read, shared with the data
-// files' conditions: where reading stopped and why.
-constexpr int kMsgConditionSyntax = 64475;  // condition, where (from 1), why
-constexpr int kMsgMissing = 64476;
-constexpr int kMsgCannotUse = 64478;
-constexpr int kMsgConditionRefused = 63509;  // condition, the server's reason
-constexpr int kMsgNoAccountSet = 64487;
-constexpr int kMsgDataAsName = 64800;     // condition, the data
-constexpr int kMsgNothingWritten = 64801;  // condition
-
 void setError(QString* error, const QString& text) {
     if (error) *error = text;
 }
@@ -275,7 +265,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
             connection = app->GetAccountConnection(key, CQorDB::LoginDbName());
         }
         if (!connection) {
-            setError(error, LoadErrorText(kMsgNoAccountSet).arg(key));
+            setError(error, LoadErrorText(qor::str::kNoAccountSet).arg(key));
             return;
         }
         // Names are quoted the way the host's server quotes them.
@@ -320,9 +310,10 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
             where += condition.mid(at, open - at);
             const qsizetype close = condition.indexOf(u']', open + 1);
             if (close < 0) {
-                setError(error, LoadErrorText(kMsgConditionSyntax)
-                                    .arg(condition, QString::number(open + 1),
-                                         LoadErrorText(kMsgMissing).arg(QChar(u']'))));
+                setError(error,
+                         LoadErrorText(qor::str::kConditionSyntax)
+                             .arg(condition, QString::number(open + 1),
+                                  LoadErrorText(qor::str::kConditionMissing).arg(QChar(u']'))));
                 return;
             }
             const QString part = condition.mid(open, close - open + 1);
@@ -349,12 +340,11 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                     length = qsizetype(std::strlen(mark));
                 }
             }
-            setError(
-                error,
-                LoadErrorText(62061) + u'：' +
-                    LoadErrorText(kMsgConditionSyntax)
-                        .arg(authorCondition, QString::number(at + 1),
-                             LoadErrorText(kMsgCannotUse).arg(authorCondition.mid(at, length))));
+            setError(error, LoadErrorText(qor::str::kCheckSqlStatement) + u'：' +
+                                LoadErrorText(qor::str::kConditionSyntax)
+                                    .arg(authorCondition, QString::number(at + 1),
+                                         LoadErrorText(qor::str::kConditionCannotUse)
+                                             .arg(authorCondition.mid(at, length))));
             return;
         }
         // Only the records up to the one wanted travel. The count is a
@@ -385,9 +375,8 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
                     continue;
                 }
                 // The server's own words say why; the condition says where.
-                setError(
-                    error,
-                    LoadErrorText(kMsgConditionRefused).arg(authorCondition, e.GetErrorMessage()));
+                setError(error, LoadErrorText(qor::str::kConditionRefused)
+                                    .arg(authorCondition, e.GetErrorMessage()));
                 return;
             }
         }
@@ -406,7 +395,7 @@ int ReadDatabaseFieldValue(QVariant* value, const QString& name, const QString& 
     // The key is the set's three characters and the year that begins eight
     // characters before the end: 001xxx20030101 gives 001_2003.
     if (name.size() < 8) {
-        setError(error, LoadErrorText(kMsgNoAccountSet).arg(name));
+        setError(error, LoadErrorText(qor::str::kNoAccountSet).arg(name));
         return 0;
     }
     // Cells share a query by the condition and where its parts came from:
@@ -673,12 +662,12 @@ bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
     const QList<qor::cmd::TextPiece> all =
         pieces.isEmpty() ? QList<qor::cmd::TextPiece>{{text, true}} : pieces;
     if (onlyData(all)) {
-        setError(error, LoadErrorText(kMsgNothingWritten).arg(text));
+        setError(error, LoadErrorText(str::kNothingWritten).arg(text));
         return false;
     }
     QString data;
     if (!BindTextPieces(all, dialect, kind, out, &data)) {
-        setError(error, LoadErrorText(kMsgDataAsName).arg(text, data));
+        setError(error, LoadErrorText(str::kDataAsName).arg(text, data));
         return false;
     }
     return true;
@@ -740,10 +729,10 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
             condition.clear();
             if (onlyData(r.conditionPieces))
                 return Value::error(QStringLiteral("%1: %2").arg(
-                    function, LoadErrorText(kMsgNothingWritten).arg(r.condition)));
+                    function, LoadErrorText(str::kNothingWritten).arg(r.condition)));
             if (!quoteDataForFilter(r.conditionPieces, &condition, &data))
                 return Value::error(QStringLiteral("%1: %2").arg(
-                    function, LoadErrorText(kMsgDataAsName).arg(r.condition, data)));
+                    function, LoadErrorText(str::kDataAsName).arg(r.condition, data)));
         }
         QString path;
         if (!ResolveDataFilePath(r.file, QStringLiteral("MDB"), &path))

@@ -20,16 +20,8 @@
 namespace qor {
 namespace {
 
-constexpr int kMsgSheetName = 62015;
 constexpr int kMsgNoServer = 62080;
 constexpr int kMsgWriting = 62081;
-constexpr int kMsgDone = 62082;
-constexpr int kMsgCurrency = 62437;
-constexpr int kMsgProgress = 62443;
-constexpr int kMsgUnitName = 62444;
-constexpr int kMsgUnitCode = 62445;
-constexpr int kMsgConvertError = 62446;
-constexpr int kMsgYear = 62037;  // .. 62040 quarter, month, day
 
 // Fills the "%i" and "%s" of a string-table text in order; the texts are
 // data, so they are never handed to printf.
@@ -82,7 +74,7 @@ int verticalOf(int code) {
 // multiply the value by 100.
 QString numberFormatOf(const AreaFormat& format) {
     QString f = format[kFmtThousands] ? QStringLiteral("###,##0") : QStringLiteral("##0");
-    if (format[kFmtCurrency]) f.prepend(LoadErrorText(kMsgCurrency));
+    if (format[kFmtCurrency]) f.prepend(LoadErrorText(str::kCurrencySymbol0));
     const int decimals = std::clamp(format[kFmtDecimals], 0, 7);
     if (decimals > 0) f += u'.' + QString(decimals, u'0');
     if (format[kFmtPercent]) f += QStringLiteral("\\%");
@@ -96,10 +88,11 @@ class PageScope {
 public:
     PageScope(CReportHandle* report, int page) : m_report(report) {
         if (page < 1 || page > report->GetPageCount())
-            fail(kXlArgument, LoadErrorText(63523).arg(page));
+            fail(kXlArgument, LoadErrorText(str::kReportLacksPage).arg(page));
         if (report->IsFormatState() || report->GetCurPage() == page) return;
         m_previous = report->GetCurPage();
-        if (report->SetCurPage(page) != 0) fail(kXlFail, LoadErrorText(63536).arg(page));
+        if (report->SetCurPage(page) != 0)
+            fail(kXlFail, LoadErrorText(str::kPageUnreadable).arg(page));
     }
     ~PageScope() {
         if (m_previous > 0) m_report->SetCurPage(m_previous);
@@ -154,9 +147,10 @@ std::vector<KeywordCell> keywordCells(CReportHandle* report, int page) {
     const auto add = [&](int slot, const QString& label, int numeric, int labelFirst) {
         if (auto c = keywordCellOf(report, slot, label, numeric, labelFirst, page)) cells.push_back(*c);
     };
-    add(0, LoadErrorText(kMsgUnitName), 0, 1);
-    add(1, LoadErrorText(kMsgUnitCode), 0, 1);
-    for (int slot = 2; slot <= 5; ++slot) add(slot, LoadErrorText(kMsgYear + slot - 2), 1, 0);
+    add(0, LoadErrorText(str::kUnitNameLabel), 0, 1);
+    add(1, LoadErrorText(str::kUnitCodeLabel), 0, 1);
+    for (int slot = 2; slot <= 5; ++slot)
+        add(slot, LoadErrorText(str::kKeywordYear + slot - 2), 1, 0);
     return cells;
 }
 
@@ -177,14 +171,15 @@ int CExcelBridge::ExportPage(CReportHandle* report, int page) {
     } catch (const XlError& e) {
         ++m_pagesFailed;
         DumpComError(e);
-        qor::messageBox(LoadErrorText(kMsgConvertError), QString(), MsgButtons::Ok);
+        qor::messageBox(LoadErrorText(qor::str::kFileConvertError), QString(), MsgButtons::Ok);
     }
     return 1;
 }
 
 int CExcelBridge::ExportPageTo(CReportHandle* report, int page, XlStreamWriter& out, int index0) {
     XlWorksheet* ws = m_worksheet;
-    if (!ws) throw XlError{kXlPointer, QStringLiteral("ExportPage"), LoadErrorText(64641)};
+    if (!ws)
+        throw XlError{kXlPointer, QStringLiteral("ExportPage"), LoadErrorText(qor::str::kNoSheet)};
     // The keyword cells go into their rows just before those rows are
     // written: no later cell of the page touches a row once the next one
     // has begun, so each cell comes out as when the whole page is made.
@@ -223,7 +218,7 @@ int CExcelBridge::ExportPageTo(CReportHandle* report, int page, XlStreamWriter& 
         } catch (const XlError& e) {
             ++m_pagesFailed;
             DumpComError(e);
-            qor::messageBox(LoadErrorText(kMsgConvertError), QString(), MsgButtons::Ok);
+            qor::messageBox(LoadErrorText(qor::str::kFileConvertError), QString(), MsgButtons::Ok);
         }
     } catch (const WriterError& e) {
         throw e.error;
@@ -238,8 +233,8 @@ int CExcelBridge::ExportPageTo(CReportHandle* report, int page, XlStreamWriter& 
 
 void CExcelBridge::exportPageCells(CReportHandle* report, int page,
                                    const std::function<void(int lastRow)>* rowsFinal) {
-    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(64642));
-    if (!m_worksheet) fail(kXlPointer, LoadErrorText(64641));
+    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(qor::str::kNoReport));
+    if (!m_worksheet) fail(kXlPointer, LoadErrorText(qor::str::kNoSheet));
     PageScope scope(report, page);
     const int valuePage = report->IsFormatState() ? 0 : page;
     CReportFile* file = report->GetReportFile();
@@ -274,7 +269,7 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
         return made;
     };
     XlSharedStyle lastStyle;  // the style the cell written before took
-    const QString progress = LoadErrorText(kMsgProgress);
+    const QString progress = LoadErrorText(qor::str::kSavingPageProgress);
     const int cells = std::max(rows * cols, 1);
     int shownPercent = -1;
     for (int r = 1; r <= rows; ++r) {
@@ -372,8 +367,8 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
 
 void CExcelBridge::ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
                                      int labelFirst, int page) {
-    if (!report) fail(kXlPointer, LoadErrorText(64642));
-    if (!m_worksheet) fail(kXlPointer, LoadErrorText(64641));
+    if (!report) fail(kXlPointer, LoadErrorText(qor::str::kNoReport));
+    if (!m_worksheet) fail(kXlPointer, LoadErrorText(qor::str::kNoSheet));
     if (auto k = keywordCellOf(report, slot, label, numeric, labelFirst, page))
         writeKeywordCell(m_worksheet, *k);
 }
@@ -382,14 +377,14 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
     if (!report || !report->IsOpen() || page < 1 || page > report->GetPageCount()) return 0;
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
-        TraceMessage(messageText(kMsgNoServer, LoadErrorText(62079)));
+        TraceMessage(messageText(kMsgNoServer, LoadErrorText(qor::str::kExcelNotInstalled)));
         return 0;
     }
     try {
         // The page goes to the file as it is made; the workbook is one
         // sheet, written in place of the file once it is whole.
         const QString name =
-            qor::FillMessageText(LoadErrorText(kMsgSheetName), {QString::number(page)});
+            qor::FillMessageText(LoadErrorText(qor::str::kSheetName), {QString::number(page)});
         const std::unique_ptr<XlStreamWriter> out = OpenWorkbookWriter(path, {name}, 0);
         bridge.NewWorkbook();
         bridge.AddWorksheet(name, 1);
@@ -402,7 +397,7 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
         // What was written stays in the file, but a page that failed is
         // no finished export.
         if (bridge.PagesFailed() > 0) return 0;
-        TraceMessage(LoadErrorText(kMsgDone));
+        TraceMessage(LoadErrorText(qor::str::kFinish));
         return 1;
     } catch (const XlError& e) {
         // Errors of the workbook calls come this far; they end the export

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int kMsgNoExcel = 62079;
-constexpr int kMsgConvertError = 62446;
-
 QString withPage(const char* pattern, int page) {
     return QString::fromUtf8(pattern).replace(QStringLiteral("%i"), QString::number(page));
 }
@@ -24,11 +21,12 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         if (error) *error = why;
         return 0;
     };
-    if (!report || !report->IsOpen()) return failed(LoadErrorText(64203));
+    if (!report || !report->IsOpen()) return failed(LoadErrorText(qor::str::kNoReportOpen));
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
-        qor::messageBox(LoadErrorText(kMsgNoExcel), QString(), qor::MsgButtons::Ok);
-        return failed(LoadErrorText(kMsgNoExcel));
+        qor::messageBox(LoadErrorText(qor::str::kExcelNotInstalled), QString(),
+                        qor::MsgButtons::Ok);
+        return failed(LoadErrorText(qor::str::kExcelNotInstalled));
     }
     try {
         const int pages = report->GetPageCount();
@@ -54,8 +52,8 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         // The other pages went on and stay in the file, but the workbook
         // lacks what the failed pages hold: no success.
         if (bridge.PagesFailed() > 0)
-            return failed(LoadErrorText(64473)
-                              .arg(LoadErrorText(kMsgConvertError), path)
+            return failed(LoadErrorText(qor::str::kPagesNotWrittenWhole)
+                              .arg(LoadErrorText(qor::str::kFileConvertError), path)
                               .arg(bridge.PagesFailed()));
         TraceMessage(QStringLiteral("完成"));
         return 1;

@@ -17,19 +17,7 @@
 namespace qor {
 namespace {
 
-constexpr int kMsgCurrency = 62437;
-constexpr int kMsgDataError = 62449;
-constexpr int kMsgFormatError = 63163;
-constexpr int kMsgPageWriteError = 62050;
-constexpr int kMsgPageMemory = 62051;
-constexpr int kMsgPageDisk = 62049;
-constexpr int kMsgPageFailed = 62052;
-constexpr int kMsgFormulasAsValues = 63700;
 constexpr int kMaxDecimals = 7;
-constexpr int kMsgLossLine = 64432;  // "<kind>: <count>, the first at <place>"
-constexpr int kMsgTextsCut = 64463;
-constexpr int kMsgUnderMerge = 64991;
-constexpr int kMsgSheetCell = 64992;
 
 [[noreturn]] void fail(uint32_t code, const QString& what) {
     throw XlError{code, QStringLiteral("ImportWorkbook"), what};
@@ -172,7 +160,7 @@ NumberFlags numberFlagsOf(const QString& stored) {
     const QString format = stored.isEmpty() ? QStringLiteral("General") : stored;
     NumberFlags f;
     f.thousands = format.indexOf(u',', 1) > 0;
-    const QString currency = LoadErrorText(kMsgCurrency);
+    const QString currency = LoadErrorText(str::kCurrencySymbol0);
     f.currency = !currency.isEmpty() && format.contains(currency);
     const QString pattern = formatPattern(format);
     // Only the digit places after the point are decimals: a closing
@@ -313,13 +301,13 @@ WorkbookCellsLeftOut cellsBeyond(const XlWorksheet& ws, int rows, int cols) {
 int pageErrorText(uint16_t status) {
     switch (status) {
         case 1035:
-            return kMsgPageWriteError;
+            return str::kInsertPageWriteError;
         case 1040:
-            return kMsgPageMemory;
+            return str::kInsertPageNoMemory;
         case 1090:
-            return kMsgPageDisk;
+            return str::kInsertPageNoDiskSpace;
         default:
-            return kMsgPageFailed;
+            return str::kInsertPageFailed;
     }
 }
 
@@ -387,7 +375,7 @@ int ColourIndexFromExcel(double colour) {
 }
 
 int CExcelBridge::ImportWorkbook(QString, CReportHandle* report) {
-    if (!m_sheets) fail(kXlPointer, LoadErrorText(64641));
+    if (!m_sheets) fail(kXlPointer, LoadErrorText(qor::str::kNoSheet));
     const int count = m_sheets->sheetCount();
     m_report = report;
     if (!m_sheetChoiceMade) {
@@ -412,16 +400,16 @@ int CExcelBridge::ImportSheetFormat(int sheet) {
     } catch (const XlError& e) {
         ++m_sheetsFailed;
         DumpComError(e);
-        qor::messageBox(LoadErrorText(kMsgFormatError), QString(), MsgButtons::Ok);
+        qor::messageBox(LoadErrorText(qor::str::kFormatConvertError), QString(), MsgButtons::Ok);
     }
     return 1;
 }
 
 void CExcelBridge::importFormatCells(int sheet) {
-    if (!m_sheets) fail(kXlPointer, LoadErrorText(64641));
+    if (!m_sheets) fail(kXlPointer, LoadErrorText(qor::str::kNoSheet));
     m_worksheet = m_sheets->sheet(sheet);
     CReportHandle* report = m_report;
-    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(64642));
+    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(qor::str::kNoReport));
     XlWorksheet* ws = m_worksheet;
     m_kinds.clear();
     const XlArea used = fittingArea(*ws);
@@ -530,15 +518,15 @@ int CExcelBridge::ImportSheetData(int page) {
     } catch (const XlError& e) {
         ++m_sheetsFailed;
         DumpComError(e);
-        qor::messageBox(LoadErrorText(kMsgDataError), QString(), MsgButtons::Ok);
+        qor::messageBox(LoadErrorText(qor::str::kDataConvertError), QString(), MsgButtons::Ok);
     }
     return 1;
 }
 
 void CExcelBridge::importDataCells(int page) {
     CReportHandle* report = m_report;
-    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(64642));
-    if (!m_worksheet) fail(kXlPointer, LoadErrorText(64641));
+    if (!report || !report->GetReportFile()) fail(kXlPointer, LoadErrorText(qor::str::kNoReport));
+    if (!m_worksheet) fail(kXlPointer, LoadErrorText(qor::str::kNoSheet));
     if (m_importHost) m_importHost->SheetRead(page, m_worksheet->name());
     report->SetCurPage(page);
     XlWorksheet* ws = m_worksheet;
@@ -634,7 +622,7 @@ QString WorkbookCellsLeftOut::firstCell() const { return FormatCellRef(col - 1, 
 namespace {
 
 QString notAWorksheetText(const WorkbookCellsLeftOut& l) {
-    return LoadErrorText(64460).arg(l.sheet, l.part);
+    return LoadErrorText(str::kSheetPartNotWorksheet).arg(l.sheet, l.part);
 }
 
 // The sheets the import reads (all, or the one chosen) whose part in the
@@ -669,28 +657,34 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::Formula) {
-            lines
-                << LoadErrorText(kMsgFormulasAsValues).arg(l.sheet).arg(l.count).arg(l.firstCell());
+            lines << LoadErrorText(str::kFormulasImportedAsValues)
+                         .arg(l.sheet)
+                         .arg(l.count)
+                         .arg(l.firstCell());
             continue;
         }
         // The losses every conversion names the same way, with the sheet
         // in the place.
-        const QString place = LoadErrorText(kMsgSheetCell).arg(l.sheet, l.firstCell());
+        const QString place = LoadErrorText(str::kSheetCell).arg(l.sheet, l.firstCell());
         if (l.reason == WorkbookCellsLeftOut::Rounded || l.reason == WorkbookCellsLeftOut::UnderMerge) {
-            const QString kind = l.reason == WorkbookCellsLeftOut::Rounded ? RoundedNumbersKind()
-                                                                            : LoadErrorText(kMsgUnderMerge);
-            lines << LoadErrorText(kMsgLossLine).arg(kind).arg(l.count).arg(place);
+            const QString kind = l.reason == WorkbookCellsLeftOut::Rounded
+                                     ? RoundedNumbersKind()
+                                     : LoadErrorText(str::kLossUnderMerge);
+            lines << LoadErrorText(str::kLossLine).arg(kind).arg(l.count).arg(place);
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextCut) {
-            lines << LoadErrorText(kMsgTextsCut).arg(l.count).arg(kMaxLabelChars).arg(place);
+            lines << LoadErrorText(str::kTextsCut).arg(l.count).arg(kMaxLabelChars).arg(place);
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextInNumberCell) {
-            lines << LoadErrorText(64461).arg(l.sheet).arg(l.count).arg(l.firstCell());
+            lines << LoadErrorText(str::kSheetTextsInNumberCells)
+                         .arg(l.sheet)
+                         .arg(l.count)
+                         .arg(l.firstCell());
             continue;
         }
-        lines << LoadErrorText(64462)
+        lines << LoadErrorText(str::kSheetCellsBeyondTable)
                      .arg(l.sheet)
                      .arg(l.count)
                      .arg(l.tableRows)
@@ -717,14 +711,13 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
     };
     DefaultWorkbookImportHost fallback;
     if (!host) host = &fallback;
-    if (!report || !report->IsOpen()) return failed(LoadErrorText(64203));
+    if (!report || !report->IsOpen()) return failed(LoadErrorText(str::kNoReportOpen));
     CExcelBridge bridge;
     bridge.SetImportHost(host);
-    if (!bridge.StartExcel()) return failed(LoadErrorText(62079));
+    if (!bridge.StartExcel()) return failed(LoadErrorText(str::kExcelNotInstalled));
     try {
         bridge.OpenWorkbookFile(path);
-        if (!bridge.workbook())
-            fail(kXlObjectError, LoadErrorText(63569).arg(path));
+        if (!bridge.workbook()) fail(kXlObjectError, LoadErrorText(str::kCannotOpen).arg(path));
         ImportSheetDialog& dialog = bridge.SheetDialog();
         dialog.sheetCount = bridge.workbook()->sheetCount();
         if (dialog.sheetCount > 1) {
@@ -752,16 +745,17 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
         if (!report->IsFormatState()) report->EnterFormatState();
         bridge.ImportWorkbook(path, report);
         host->FormatRead(report);
-        if (report->EnterDataState() != 0) fail(kXlFail, LoadErrorText(63540));
+        if (report->EnterDataState() != 0)
+            fail(kXlFail, LoadErrorText(str::kCannotSetUpReportFormat));
         const int ok = bridge.ImportWorkbook(path, report);
         bridge.CloseWorkbook();
         bridge.QuitExcel();
-        if (!ok) return failed(LoadErrorText(kMsgPageFailed));
+        if (!ok) return failed(LoadErrorText(str::kInsertPageFailed));
         // A sheet that could not be read was shown to the user; the report
         // holding the rest is no finished import.
         if (bridge.SheetsFailed() > 0)
             return failed(QStringLiteral("%1 %2: %3")
-                              .arg(LoadErrorText(kMsgDataError), path)
+                              .arg(LoadErrorText(str::kDataConvertError), path)
                               .arg(bridge.SheetsFailed()));
         const QList<WorkbookCellsLeftOut> beyond = notRead + bridge.LeftOutCells();
         if (beyond.isEmpty()) return 1;

@@ -26,7 +26,7 @@ namespace qor::jet {
 namespace {
 
 JetError damaged(const QString& path, const QString& why) {
-    return JetError(LoadErrorText(63503).arg(path, why));
+    return JetError(LoadErrorText(str::kCannotOpenWithReason).arg(path, why));
 }
 
 struct DbfLayout {
@@ -38,18 +38,21 @@ struct DbfLayout {
 // that do not fit the file are a damaged file.
 DbfLayout checkHeader(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
     const qint64 size = f.size();
     const QByteArray head = f.read(32);
-    if (head.size() < 32) throw damaged(path, LoadErrorText(63522));
+    if (head.size() < 32) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     const quint32 records = readLE32(head, 4);
     const quint16 headerLength = readLE16(head, 8);
     const quint16 recordLength = readLE16(head, 10);
-    if (headerLength < 33 || headerLength > size) throw damaged(path, LoadErrorText(63522));
-    if (recordLength < 1) throw damaged(path, LoadErrorText(63522));
+    if (headerLength < 33 || headerLength > size)
+        throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    if (recordLength < 1) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     const int fieldCount = (headerLength - 32) / 32;
     const QByteArray fields = f.read(qint64(fieldCount) * 32);
-    if (fields.size() != fieldCount * 32) throw damaged(path, LoadErrorText(63522));
+    if (fields.size() != fieldCount * 32)
+        throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     int width = 1;  // the deletion mark
     int real = 0;
     for (int i = 0; i < fieldCount; ++i) {
@@ -57,10 +60,10 @@ DbfLayout checkHeader(const QString& path) {
         width += quint8(fields[i * 32 + 16]);
         ++real;
     }
-    if (real == 0) throw damaged(path, LoadErrorText(63522));
-    if (width > recordLength) throw damaged(path, LoadErrorText(63522));
+    if (real == 0) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    if (width > recordLength) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     if (qint64(records) * recordLength > size - headerLength)
-        throw damaged(path, LoadErrorText(63587));
+        throw damaged(path, LoadErrorText(str::kDbaseFewerRecords));
     return {headerLength, recordLength};
 }
 
@@ -68,15 +71,18 @@ DbfLayout checkHeader(const QString& path) {
 // marks alone, a block of records at a time.
 qint64 countLiveRecords(const QString& path, const DbfLayout& layout, qint64 first, qint64 records) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
     const qint64 perBlock = std::max<qint64>(1, (qint64(4) << 20) / layout.recordLength);
     QByteArray block;
     qint64 live = 0;
     for (qint64 r = first; r < records; r += perBlock) {
         const qint64 n = std::min(perBlock, records - r);
-        if (!f.seek(layout.headerLength + r * layout.recordLength)) throw damaged(path, LoadErrorText(63588).arg(r + 1));
+        if (!f.seek(layout.headerLength + r * layout.recordLength))
+            throw damaged(path, LoadErrorText(str::kDbaseRecordUnreadable).arg(r + 1));
         block.resize(qsizetype(n * layout.recordLength));
-        if (f.read(block.data(), block.size()) != block.size()) throw damaged(path, LoadErrorText(63588).arg(r + 1));
+        if (f.read(block.data(), block.size()) != block.size())
+            throw damaged(path, LoadErrorText(str::kDbaseRecordUnreadable).arg(r + 1));
         for (qint64 i = 0; i < n; ++i)
             if (block.at(qsizetype(i * layout.recordLength)) != '*') ++live;
     }
@@ -140,7 +146,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
     const DbfLayout layout = checkHeader(path);
     DbfHandle dbf;
     dbf.h = DBFOpen(QFile::encodeName(path).constData(), "rb");
-    if (!dbf.h) throw damaged(path, LoadErrorText(63589));
+    if (!dbf.h) throw damaged(path, LoadErrorText(str::kFormatNotRecognised));
     const bool utf8 = isUtf8CodePage(DBFGetCodePage(dbf.h));
     auto decode = [utf8](const char* s) { return utf8 ? QString::fromUtf8(s) : decodeCp936(QByteArray(s)); };
 
@@ -180,7 +186,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                 continue;
             }
             const char* s = DBFReadStringAttribute(dbf.h, r, i);
-            if (!s) throw damaged(path, LoadErrorText(63588).arg(r + 1));
+            if (!s) throw damaged(path, LoadErrorText(str::kDbaseRecordUnreadable).arg(r + 1));
             const QByteArray raw(s);
             switch (fields.at(i).type) {
             case kLong: slot = raw.trimmed().toInt(); break;
@@ -213,8 +219,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
 }
 
 std::unique_ptr<Driver> makeDBaseDriver(const QString& folder) {
-    if (!QFileInfo(folder).isDir())
-        throw JetError(LoadErrorText(63594).arg(folder));
+    if (!QFileInfo(folder).isDir()) throw JetError(LoadErrorText(str::kNotAFolderPath).arg(folder));
     return std::make_unique<DBaseDriver>(folder);
 }
 
@@ -295,7 +300,7 @@ struct DBaseWriter::Open {
     qor::LossTally losses;
     int record = 0;
     QString place(int c) const {
-        return LoadErrorText(64445).arg(record + 1).arg(decodeCp936(names.at(c)));
+        return LoadErrorText(str::kPlaceRecordField).arg(record + 1).arg(decodeCp936(names.at(c)));
     }
     ~Open() {
         dbf.close();
@@ -306,8 +311,8 @@ struct DBaseWriter::Open {
 DBaseWriter::DBaseWriter(const QString& path, const QList<FieldInfo>& fields, const QList<int>& widths,
                          QStringList* notes)
     : m(std::make_unique<Open>()) {
-    if (fields.isEmpty()) throw JetError(LoadErrorText(63563));
-    if (fields.size() > 255) throw JetError(LoadErrorText(63564));
+    if (fields.isEmpty()) throw JetError(LoadErrorText(str::kDbaseTableNeedsField));
+    if (fields.size() > 255) throw JetError(LoadErrorText(str::kDbaseTableOver255Fields));
     m->path = path;
     m->notes = notes;
     m->widths = widths;
@@ -333,7 +338,8 @@ DBaseWriter::DBaseWriter(const QString& path, const QList<FieldInfo>& fields, co
             bool ignored = false;
             name = cutBytes(want, 10 - int(tail.size()), &ignored) + tail.toLatin1();
         }
-        if (decodeCp936(name) != want) note(LoadErrorText(64449).arg(want, decodeCp936(name)));
+        if (decodeCp936(name) != want)
+            note(LoadErrorText(str::kFieldRenamed).arg(want, decodeCp936(name)));
         names.append(name);
         m->number.append(isNumberField(fields.at(c).type));
     }
@@ -344,15 +350,17 @@ DBaseWriter::DBaseWriter(const QString& path, const QList<FieldInfo>& fields, co
     // temporary) once whole.
     const int scratch = CreateWorkFile(QStringLiteral(".dbf"), &m->tempDbf);
     if (scratch < 0)
-        throw JetError(LoadErrorText(63513).arg(path, qor::FileErrorText(errno)));
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, qor::FileErrorText(errno)));
     ::close(scratch);
     m->dbf.h = DBFCreateEx(QFile::encodeName(m->tempDbf).constData(), "LDID/77");
-    if (!m->dbf.h) throw JetError(LoadErrorText(63525).arg(path));
+    if (!m->dbf.h) throw JetError(LoadErrorText(str::kCannotCreateDbaseFile).arg(path));
     for (int c = 0; c < fields.size(); ++c) {
         const bool number = m->number.at(c);
         if (DBFAddField(m->dbf.h, names.at(c).constData(), number ? FTDouble : FTString,
                         number ? kNumberWidth : m->widths.at(c), number ? kNumberDecimals : 0) < 0)
-            throw JetError(LoadErrorText(63526).arg(decodeCp936(names.at(c)), path));
+            throw JetError(
+                LoadErrorText(str::kCannotAddDbaseField).arg(decodeCp936(names.at(c)), path));
     }
 }
 
@@ -371,7 +379,7 @@ void DBaseWriter::add(const QVariantList& row) {
         } else if (o.number.at(c)) {
             const double d = v->toDouble();
             if (!std::isfinite(d) || std::fabs(d) >= 1e12) {
-                o.losses.add(LoadErrorText(64438), o.place(c));
+                o.losses.add(LoadErrorText(str::kLossBigNumbers), o.place(c));
                 ok = DBFWriteNULLAttribute(h, r, c);
             } else {
                 ok = writeNumber(h, r, c, d);
@@ -382,13 +390,15 @@ void DBaseWriter::add(const QVariantList& row) {
             QByteArray b = encodeCp936(t, &lossless);
             bool cut = false;
             if (b.size() > o.widths.at(c)) b = cutBytes(t, o.widths.at(c), &cut);
-            if (cut) o.losses.add(LoadErrorText(64439).arg(kMaxCharWidth), o.place(c));
+            if (cut)
+                o.losses.add(LoadErrorText(str::kLossTextsCutToBytes).arg(kMaxCharWidth),
+                             o.place(c));
             if (!lossless)
-                o.losses.add(LoadErrorText(64440), o.place(c),
+                o.losses.add(LoadErrorText(str::kLossCharactersOutside936), o.place(c),
                              qor::CharactersOutsideCp936(t));
             ok = b.isEmpty() ? DBFWriteNULLAttribute(h, r, c) : DBFWriteStringAttribute(h, r, c, b.constData());
         }
-        if (!ok) throw JetError(LoadErrorText(63527).arg(r + 1).arg(o.path));
+        if (!ok) throw JetError(LoadErrorText(str::kCannotWriteDbaseRecord).arg(r + 1).arg(o.path));
     }
     ++o.record;
 }
@@ -399,16 +409,18 @@ void DBaseWriter::finish() {
     o.dbf.close();
     int error = 0;
     if (!MoveFileInto(o.tempDbf, o.path, &error, /*replace=*/true))
-        throw JetError(LoadErrorText(63513).arg(o.path, qor::FileErrorText(error)));
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(o.path, qor::FileErrorText(error)));
     o.tempDbf.clear();
     const QString cpg = o.path.left(o.path.size() - QFileInfo(o.path).suffix().size()) + QStringLiteral("cpg");
     if (!WriteFileSafely(cpg, QByteArrayLiteral("936"), &error))
-        throw JetError(LoadErrorText(63513).arg(cpg, qor::FileErrorText(error)));
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(cpg, qor::FileErrorText(error)));
 }
 
 void writeDBaseFile(const QString& path, const LoadedTable& table, QStringList* notes) {
-    if (table.fields.isEmpty()) throw JetError(LoadErrorText(63563));
-    if (table.fields.size() > 255) throw JetError(LoadErrorText(63564));
+    if (table.fields.isEmpty()) throw JetError(LoadErrorText(str::kDbaseTableNeedsField));
+    if (table.fields.size() > 255) throw JetError(LoadErrorText(str::kDbaseTableOver255Fields));
     // Text widths: the longest text of the column in code-page bytes.
     QList<int> widths(table.fields.size(), 1);
     for (const QVariantList& row : table.rows) widenDBaseTextWidths(table.fields, row, &widths);

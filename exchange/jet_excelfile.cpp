@@ -138,7 +138,7 @@ qint64 WorksheetAreaLimit() { return g_areaLimit; }
 
 void CheckWorksheetArea(const QString& sheet, const QString& block, qint64 rows, qint64 cols) {
     if (rows * cols <= g_areaLimit) return;
-    throw JetError(LoadErrorText(63553)
+    throw JetError(LoadErrorText(str::kSheetBlockTooLarge)
                        .arg(sheet, block)
                        .arg(rows)
                        .arg(cols)
@@ -150,18 +150,18 @@ std::unique_ptr<Driver> makeExcelDriver(const QString& path) {
     try {
         return std::make_unique<ExcelDriver>(path, qor::ReadWorkbookFile(path));
     } catch (const qor::XlError& e) {
-        throw JetError(
-            LoadErrorText(63503).arg(path, e.description));
+        throw JetError(LoadErrorText(str::kCannotOpenWithReason).arg(path, e.description));
     }
 }
 
 void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(str::kNothingToWrite));
     std::vector<QString> names;
     QStringList taken;
     for (const NamedTable& t : tables) {
         const QString name = sheetNameFor(t.name, taken);
-        if (name != t.name && notes) notes->append(LoadErrorText(64450).arg(t.name, name));
+        if (name != t.name && notes)
+            notes->append(LoadErrorText(str::kTableWrittenAsSheet).arg(t.name, name));
         taken.append(name);
         names.push_back(name);
     }
@@ -187,7 +187,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
             }
             const qint64 records = std::min<qint64>(t.table.rows.size(), kMaxSheetRecords);
             if (notes && t.table.rows.size() > kMaxSheetRecords)
-                notes->append(LoadErrorText(64452)
+                notes->append(LoadErrorText(str::kRecordsBeyondTarget)
                                   .arg(t.name)
                                   .arg(t.table.rows.size() - kMaxSheetRecords)
                                   .arg(kMaxSheetRecords));
@@ -221,8 +221,7 @@ void writeValuesWorkbook(const QString& path, const QList<NamedTable>& tables, Q
         }
         writer->commit();
     } catch (const qor::XlError& e) {
-        throw JetError(
-            LoadErrorText(63546).arg(path, e.description));
+        throw JetError(LoadErrorText(str::kCannotWriteWorkbook).arg(path, e.description));
     }
 }
 

@@ -37,8 +37,6 @@ constexpr qint64 kMaxLotusBytes = qint64(64) << 20;
 constexpr int kMaxLotusRecords = 8191;  // 8,192 rows less the names
 constexpr int kMaxLotusFields = 256;
 constexpr int kMaxLotusSheets = 256;
-constexpr int kMsgRecordPastEnd = 64993;
-constexpr int kMsgNoEndRecord = 64994;
 
 // The character code page 437 gives each byte, and back.
 struct Cp437 {
@@ -328,15 +326,16 @@ void checkRecords(const QByteArray& b, const QString& path) {
     constexpr quint16 kEndOfFile = 0x0001;
     qsizetype at = 0;
     while (at < b.size()) {
-        if (b.size() - at < 4) throw JetError(LoadErrorText(kMsgRecordPastEnd).arg(path).arg(at));
+        if (b.size() - at < 4)
+            throw JetError(LoadErrorText(str::kLotusRecordPastEnd).arg(path).arg(at));
         const quint16 type = quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
         const qsizetype length = quint8(b[at + 2]) | quint8(b[at + 3]) << 8;
         if (length > b.size() - at - 4)
-            throw JetError(LoadErrorText(kMsgRecordPastEnd).arg(path).arg(at));
+            throw JetError(LoadErrorText(str::kLotusRecordPastEnd).arg(path).arg(at));
         if (type == kEndOfFile) return;
         at += 4 + length;
     }
-    throw JetError(LoadErrorText(kMsgNoEndRecord).arg(path).arg(at));
+    throw JetError(LoadErrorText(str::kLotusNoEndRecord).arg(path).arg(at));
 }
 
 QMutex g_parseLock;
@@ -346,16 +345,16 @@ QMutex g_parseLock;
 std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
     if (f.size() > kMaxLotusBytes)
-        throw JetError(LoadErrorText(63503).arg(path, LoadErrorText(63592)));
+        throw JetError(
+            LoadErrorText(str::kCannotOpenWithReason).arg(path, LoadErrorText(str::kFileTooLarge)));
     const QByteArray bytes = f.readAll();
     return makeLotusDriverFromBytes(bytes, path);
 }
 
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
-    if (!looksLikeLotus(bytes))
-        throw JetError(LoadErrorText(63596).arg(path));
+    if (!looksLikeLotus(bytes)) throw JetError(LoadErrorText(str::kNotALotusFile).arg(path));
     checkRecords(bytes, path);
     Collector collector;
     {
@@ -368,13 +367,11 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
         if (libwps::WPSDocument::isFileFormatSupported(&input, kind, creator, needEncoding) !=
                 libwps::WPS_CONFIDENCE_EXCELLENT ||
             kind != libwps::WPS_SPREADSHEET || creator != libwps::WPS_LOTUS)
-            throw JetError(LoadErrorText(63596).arg(path));
+            throw JetError(LoadErrorText(str::kNotALotusFile).arg(path));
         input.seek(0, librevenge::RVNG_SEEK_SET);
         const libwps::WPSResult r = libwps::WPSDocument::parse(&input, &collector, "", "CP437");
         if (r != libwps::WPS_OK)
-            throw JetError(LoadErrorText(63597)
-                               .arg(path)
-                               .arg(int(r)));
+            throw JetError(LoadErrorText(str::kLotusFileUnreadable).arg(path).arg(int(r)));
     }
     // Sheets without a name of their own are named A, B, C ... as 1-2-3 does.
     for (int i = 0; i < collector.sheets.size(); ++i)
@@ -408,13 +405,15 @@ QByteArray cellHead(int row, int sheet, int col) {
 }  // namespace
 
 void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(str::kNothingToWrite));
     auto note = [notes](const QString& s) {
         if (notes) notes->append(s);
     };
     const int sheets = int(std::min<qsizetype>(tables.size(), kMaxLotusSheets));
     if (tables.size() > kMaxLotusSheets)
-        note(LoadErrorText(64457).arg(tables.size() - kMaxLotusSheets).arg(kMaxLotusSheets));
+        note(LoadErrorText(str::kTablesBeyondSheets)
+                 .arg(tables.size() - kMaxLotusSheets)
+                 .arg(kMaxLotusSheets));
 
     // Each kind of loss is told once, with its count and its first place.
     qor::LossTally losses;
@@ -433,7 +432,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         QByteArray name = encodeCp936(t.name, &lossless);
         if (name.size() > 15 || !lossless || name.isEmpty()) {
             name = ColumnLetters(s + 1).toLatin1();
-            note(LoadErrorText(64450).arg(t.name, QString::fromLatin1(name)));
+            note(LoadErrorText(str::kTableWrittenAsSheet).arg(t.name, QString::fromLatin1(name)));
         }
         QByteArray body;
         add16(body, 14000);
@@ -447,13 +446,13 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
         const NamedTable& t = tables.at(s);
         const int cols = int(std::min<qsizetype>(t.table.fields.size(), kMaxLotusFields));
         if (t.table.fields.size() > kMaxLotusFields)
-            note(LoadErrorText(64453)
+            note(LoadErrorText(str::kFieldsBeyondTarget)
                      .arg(t.name)
                      .arg(t.table.fields.size() - kMaxLotusFields)
                      .arg(kMaxLotusFields));
         const qsizetype records = std::min<qsizetype>(t.table.rows.size(), kMaxLotusRecords);
         if (t.table.rows.size() > kMaxLotusRecords)
-            note(LoadErrorText(64452)
+            note(LoadErrorText(str::kRecordsBeyondTarget)
                      .arg(t.name)
                      .arg(t.table.rows.size() - kMaxLotusRecords)
                      .arg(kMaxLotusRecords));
@@ -461,7 +460,8 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             bool lossless = true;
             const QByteArray b = encodeCp936(text, &lossless);
             if (!lossless)
-                losses.add(LoadErrorText(64440), where, qor::CharactersOutsideCp936(text));
+                losses.add(LoadErrorText(str::kLossCharactersOutside936), where,
+                           qor::CharactersOutsideCp936(text));
             QByteArray body = cellHead(row, s, col);
             body.append('\'');
             body += b;
@@ -472,7 +472,7 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
             const QString name = t.table.fields.at(c).name.isEmpty()
                                      ? QStringLiteral("F%1").arg(c + 1)
                                      : t.table.fields.at(c).name;
-            label(0, c, name, LoadErrorText(64448).arg(t.name).arg(c + 1));
+            label(0, c, name, LoadErrorText(str::kPlaceTableFieldNumber).arg(t.name).arg(c + 1));
         }
         for (qsizetype r = 0; r < records; ++r) {
             const QVariantList& row = t.table.rows.at(r);
@@ -494,7 +494,10 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
                                              : v.toString();
                     if (!text.isEmpty())
                         label(int(r) + 1, c, text,
-                              LoadErrorText(64446).arg(t.name).arg(r + 1).arg(c + 1));
+                              LoadErrorText(str::kPlaceTableRecordField)
+                                  .arg(t.name)
+                                  .arg(r + 1)
+                                  .arg(c + 1));
                 }
             }
         }
@@ -503,8 +506,8 @@ void writeLotusFile(const QString& path, const QList<NamedTable>& tables, QStrin
     losses.appendTo(notes);
     int error = 0;
     if (!WriteFileSafely(path, out, &error))
-        throw JetError(LoadErrorText(63513)
-                           .arg(path, qor::FileErrorText(error)));
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, qor::FileErrorText(error)));
 }
 
 }  // namespace qor::jet

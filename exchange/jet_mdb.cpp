@@ -25,7 +25,7 @@ constexpr int kJet3Page = 2048;
 constexpr int kJet4Page = 4096;
 
 JetError notAccess(const QString& path, const QString& why) {
-    return JetError(LoadErrorText(63528).arg(path, why));
+    return JetError(LoadErrorText(str::kUnknownDatabaseFormatWithReason).arg(path, why));
 }
 
 // A row of a page by its number, as the library finds it: false when the
@@ -50,44 +50,43 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
     const qint64 pages = file.size() / pageSize;
     auto pageAt = [&](quint32 n) { return file.mid(qint64(n) * pageSize, pageSize); };
     if (tdefPage == 0 || tdefPage >= pages)
-        throw notAccess(path, LoadErrorText(63590));
+        throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
     const QByteArray tdef = pageAt(tdefPage);
-    if (quint8(tdef[0]) != 0x02)
-        throw notAccess(path, LoadErrorText(63590));
+    if (quint8(tdef[0]) != 0x02) throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
     // Definitions that continue on further pages are read by the library
     // page by page; a chain that loops or leaves the file is refused.
     QList<quint32> seen{tdefPage};
     for (quint32 next = readLE32(tdef, 4); next != 0; next = readLE32(pageAt(next), 4)) {
         if (next >= pages || seen.contains(next) || quint8(pageAt(next)[0]) != 0x02)
-            throw notAccess(path, LoadErrorText(63590));
+            throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
         seen.append(next);
     }
     const int colsAt = jet4 ? 45 : 25;
     const int mapAt = jet4 ? 55 : 35;
     const int cols = readLE16(tdef, colsAt);
-    if (cols > 256) throw notAccess(path, LoadErrorText(63590));
+    if (cols > 256) throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
     for (int which = 0; which < 2; ++which) {
         const quint32 pgRow = readLE32(tdef, mapAt + 4 * which);
         const quint32 mapPage = pgRow >> 8;
         if (mapPage >= quint32(pages))
-            throw notAccess(path, LoadErrorText(63590));
+            throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
         int start = 0, length = 0;
         if (!rowBounds(pageAt(mapPage), pageSize, jet4 ? 12 : 8, int(pgRow & 0xFF), &start,
                        &length) ||
             length < 1)
-            throw notAccess(path, LoadErrorText(63590));
+            throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
         if (which == 1) continue;
         const QByteArray map = pageAt(mapPage).mid(start, length);
         if (quint8(map[0]) == 0x01) {
             for (qsizetype at = 1; at + 4 <= map.size(); at += 4) {
                 const quint32 p = readLE32(map, at);
                 if (p != 0 && (p >= pages || quint8(pageAt(p)[0]) != 0x05))
-                    throw notAccess(path, LoadErrorText(63590));
+                    throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
             }
         } else if (quint8(map[0]) == 0x00) {
-            if (map.size() < 5) throw notAccess(path, LoadErrorText(63590));
+            if (map.size() < 5) throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
         } else {
-            throw notAccess(path, LoadErrorText(63590));
+            throw notAccess(path, LoadErrorText(str::kFileStructureDamaged));
         }
     }
 }
@@ -96,18 +95,17 @@ void checkTable(const QByteArray& file, int pageSize, bool jet4, quint32 tdefPag
 void checkFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
-    if (f.size() > (qint64(1) << 31))
-        throw notAccess(path, LoadErrorText(63592));
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    if (f.size() > (qint64(1) << 31)) throw notAccess(path, LoadErrorText(str::kFileTooLarge));
     const QByteArray file = f.readAll();
     if (file.size() < 0x20 || quint8(file[0]) != 0x00 ||
         file.mid(4, 15) != QByteArray("Standard Jet DB"))
-        throw notAccess(path, LoadErrorText(63589));
+        throw notAccess(path, LoadErrorText(str::kFormatNotRecognised));
     const quint32 version = readLE32(file, 0x14);
-    if (version > 6) throw notAccess(path, LoadErrorText(63589));
+    if (version > 6) throw notAccess(path, LoadErrorText(str::kFormatNotRecognised));
     const bool jet4 = version != 0;
     const int pageSize = jet4 ? kJet4Page : kJet3Page;
-    if (file.size() < 3 * pageSize) throw notAccess(path, LoadErrorText(63591));
+    if (file.size() < 3 * pageSize) throw notAccess(path, LoadErrorText(str::kFileIncomplete));
     checkTable(file, pageSize, jet4, 2, path);
 }
 
@@ -211,7 +209,7 @@ class AccessDriver : public Driver {
 public:
     AccessDriver(QString path, MdbHandle* mdb) : m_path(std::move(path)), m_mdb(mdb) {
         GPtrArray* catalog = mdb_read_catalog(m_mdb, MDB_TABLE);
-        if (!catalog) throw notAccess(m_path, LoadErrorText(63590));
+        if (!catalog) throw notAccess(m_path, LoadErrorText(str::kFileStructureDamaged));
         QByteArray file;
         {
             QFile f(m_path);
@@ -251,8 +249,7 @@ public:
             ~Free() { mdb_free_tabledef(d); }
         } keep{def};
         if (!mdb_read_columns(def))
-            throw notAccess(m_path,
-                            LoadErrorText(63590));
+            throw notAccess(m_path, LoadErrorText(str::kFileStructureDamaged));
         const int n = int(def->num_cols);
         std::vector<std::vector<char>> buffers(size_t(n), std::vector<char>(MDB_BIND_SIZE + 1));
         std::vector<int> lengths(size_t(n), 0);
@@ -332,13 +329,13 @@ private:
 }  // namespace
 
 std::unique_ptr<Driver> makeAccessDriver(const QString& path) {
-    if (!QFileInfo(path).isFile()) throw notAccess(path, LoadErrorText(63593));
+    if (!QFileInfo(path).isFile()) throw notAccess(path, LoadErrorText(str::kFileNotFound));
     checkFile(path);
     QMutexLocker lock(&g_openLock);
     // Jet 3 files carry no code page of their own; ours are Chinese.
     if (qEnvironmentVariableIsEmpty("MDB_JET3_CHARSET")) qputenv("MDB_JET3_CHARSET", "CP936");
     MdbHandle* mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
-    if (!mdb) throw notAccess(path, LoadErrorText(63589));
+    if (!mdb) throw notAccess(path, LoadErrorText(str::kFormatNotRecognised));
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_bind_size(mdb, MDB_BIND_SIZE);
     try {

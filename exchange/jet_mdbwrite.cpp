@@ -183,7 +183,8 @@ public:
         QByteArray& page = m_pages[n];
         if (page.isEmpty()) return;
         if (!m_out.seek(qint64(n) * kPage) || m_out.write(page) != page.size())
-            throw JetError(LoadErrorText(63513).arg(m_out.fileName(), m_out.errorString()));
+            throw JetError(LoadErrorText(str::kCannotWriteWithReason)
+                               .arg(m_out.fileName(), m_out.errorString()));
         page = QByteArray();
     }
     void releaseAll() {
@@ -228,8 +229,7 @@ QByteArray usageMapRow(PageFile& file, const QList<quint32>& pages) {
     QList<quint32> bitmaps(kMaxMapPages, 0);
     for (quint32 p : pages) {
         const quint32 ind = p / kBitsPerMapPage;
-        if (ind >= quint32(kMaxMapPages))
-            throw JetError(LoadErrorText(63529));
+        if (ind >= quint32(kMaxMapPages)) throw JetError(LoadErrorText(str::kDatabaseOver2Gb));
         if (bitmaps[ind] == 0) {
             QByteArray bm(kPage, '\0');
             bm[0] = 0x05;
@@ -361,7 +361,8 @@ void placeNext(PageFile& file, Placed& t, const QByteArray& row, bool release) {
         if (current != 0 && release) file.release(current);
         const quint32 next = file.add(emptyDataPage(t.tdefPage));
         t.dataPages.append(next);
-        if (!placeRow(file.at(next), row)) throw JetError(LoadErrorText(63599).arg(row.size()));
+        if (!placeRow(file.at(next), row))
+            throw JetError(LoadErrorText(str::kRecordTooLongForPage).arg(row.size()));
     }
     ++t.records;
 }
@@ -405,7 +406,7 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
         else
             t = v.toString();
         if (t.size() > kMaxTextChars) {
-            losses.add(LoadErrorText(64441).arg(kMaxTextChars), where());
+            losses.add(LoadErrorText(str::kLossTextsCutToCharacters).arg(kMaxTextChars), where());
             t.truncate(kMaxTextChars);
             if (t.back().isHighSurrogate()) t.chop(1);
         }
@@ -423,7 +424,7 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
     const double d = v.typeId() == QMetaType::Double ? (ok = true, *static_cast<const double*>(v.constData()))
                                                       : v.toDouble(&ok);
     if (!ok || !std::isfinite(d)) {
-        losses.add(LoadErrorText(64442), where());
+        losses.add(LoadErrorText(str::kLossNonNumbers), where());
         return;
     }
     if (col.type == kColDouble) {
@@ -432,7 +433,7 @@ void fillCell(const Column& col, const QVariant& v, Cell& c, const Where& where,
         std::memcpy(c.bytes.data(), &d, 8);
     } else {
         if (d < -2147483648.0 || d > 2147483647.0 || d != std::floor(d)) {
-            losses.add(LoadErrorText(64443), where());
+            losses.add(LoadErrorText(str::kLossLongRange), where());
             return;
         }
         c.null = false;
@@ -454,11 +455,11 @@ void fitRow(const QList<Column>& cols, QList<Cell>& cells, const QString& where,
                 (longest < 0 || cells.at(i).bytes.size() > cells.at(longest).bytes.size()))
                 longest = i;
         if (longest < 0 || cells.at(longest).bytes.size() <= 2)
-            throw JetError(LoadErrorText(63599).arg(where));
+            throw JetError(LoadErrorText(str::kRecordTooLongForPage).arg(where));
         const int over = int(encodeRow(cols, cells).size()) - kRowRoom;
         const int keep = std::max(2, int(cells.at(longest).bytes.size()) - ((over + 1) & ~1));
         cells[longest].bytes.truncate(keep & ~1);
-        if (!told) losses.add(LoadErrorText(64444), where);
+        if (!told) losses.add(LoadErrorText(str::kLossRecordsCutToPage), where);
         told = true;
     }
 }
@@ -557,11 +558,13 @@ AccessWriter::AccessWriter(const QString& path, QStringList* notes) : m(std::mak
     // Built in the user's work folder, where what a killed process left is
     // swept, and moved onto the target once whole.
     const int fd = CreateWorkFile(QStringLiteral(".mdb"), &m->temp);
-    if (fd < 0) throw JetError(LoadErrorText(63513).arg(path, qor::FileErrorText(errno)));
+    if (fd < 0)
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, qor::FileErrorText(errno)));
     ::close(fd);
     m->out.setFileName(m->temp);
     if (!m->out.open(QIODevice::ReadWrite | QIODevice::Truncate))
-        throw JetError(LoadErrorText(63513).arg(path, m->out.errorString()));
+        throw JetError(LoadErrorText(str::kCannotWriteWithReason).arg(path, m->out.errorString()));
     m->file = std::make_unique<PageFile>(m->out);
     m->file->at(0) = headerPage();
     m->file->at(1) = emptyDataPage(0);
@@ -578,14 +581,14 @@ void AccessWriter::beginTable(const QString& name, const QList<FieldInfo>& field
     for (const FieldInfo& f : fields) {
         const quint8 type = columnTypeOf(f.type);
         if (o.notes && (f.type == kDate || f.type == kMemo))
-            o.notes->append(LoadErrorText(64455).arg(name, f.name));
+            o.notes->append(LoadErrorText(str::kFieldWrittenAsText).arg(name, f.name));
         // Access names are at most 64 characters.
         if (f.name.size() > 64 && o.notes)
-            o.notes->append(LoadErrorText(64456).arg(name, f.name));
+            o.notes->append(LoadErrorText(str::kFieldNameCut).arg(name, f.name));
         defs.append({f.name.left(64), type});
     }
-    if (defs.isEmpty()) throw JetError(LoadErrorText(63531).arg(name));
-    if (defs.size() > 255) throw JetError(LoadErrorText(63532).arg(name));
+    if (defs.isEmpty()) throw JetError(LoadErrorText(str::kTableHasNoFields).arg(name));
+    if (defs.size() > 255) throw JetError(LoadErrorText(str::kTableOver255Fields).arg(name));
     o.table = name;
     o.cols = layoutColumns(defs);
     o.layout.emplace(o.cols);
@@ -604,15 +607,20 @@ void AccessWriter::add(const QVariantList& values) {
     static const QVariant none;
     for (int i = 0; i < n; ++i) {
         const Column& col = o.cols.at(i);
-        fillCell(col, i < values.size() ? values.at(i) : none, o.cells[i],
-                 [&] {
-                     return LoadErrorText(64446).arg(o.table).arg(o.record).arg(col.name);
-                 },
-                 o.losses);
+        fillCell(
+            col, i < values.size() ? values.at(i) : none, o.cells[i],
+            [&] {
+                return LoadErrorText(str::kPlaceTableRecordField)
+                    .arg(o.table)
+                    .arg(o.record)
+                    .arg(col.name);
+            },
+            o.losses);
     }
     encodeRowInto(o.cols, *o.layout, o.cells, o.row);
     if (o.row.size() > kPage - kDataHeader - 2) {
-        fitRow(o.cols, o.cells, LoadErrorText(64447).arg(o.table).arg(o.record), o.losses);
+        fitRow(o.cols, o.cells, LoadErrorText(str::kPlaceTableRecord).arg(o.table).arg(o.record),
+               o.losses);
         encodeRowInto(o.cols, *o.layout, o.cells, o.row);
     }
     placeNext(*o.file, o.placed, o.row, true);
@@ -631,7 +639,7 @@ void AccessWriter::endTable() {
 void AccessWriter::finish() {
     Open& o = *m;
     endTable();
-    if (o.entries.size() < 2) throw JetError(LoadErrorText(63530));
+    if (o.entries.size() < 2) throw JetError(LoadErrorText(str::kNothingToWrite));
     o.losses.appendTo(o.notes);
 
     // The catalog: one row per table, itself included.
@@ -667,16 +675,18 @@ void AccessWriter::finish() {
     placeRows(*o.file, cat, rows);
     finishTable(*o.file, cat, catalog, true);
     o.file->releaseAll();
-    if (!o.out.flush()) throw JetError(LoadErrorText(63513).arg(o.path, o.out.errorString()));
+    if (!o.out.flush())
+        throw JetError(LoadErrorText(str::kCannotWriteWithReason).arg(o.path, o.out.errorString()));
     o.out.close();
     int error = 0;
     if (!MoveFileInto(o.temp, o.path, &error, /*replace=*/true))
-        throw JetError(LoadErrorText(63513).arg(o.path, qor::FileErrorText(error)));
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(o.path, qor::FileErrorText(error)));
     o.temp.clear();
 }
 
 void writeAccessFile(const QString& path, const QList<NamedTable>& tables, QStringList* notes) {
-    if (tables.isEmpty()) throw JetError(LoadErrorText(63530));
+    if (tables.isEmpty()) throw JetError(LoadErrorText(str::kNothingToWrite));
     AccessWriter writer(path, notes);
     for (const NamedTable& nt : tables) {
         writer.beginTable(nt.name, nt.table.fields);

@@ -41,7 +41,7 @@ QChar delimiterOf(const QString& format) {
     if (f.startsWith(QLatin1String("Delimited("), Qt::CaseInsensitive) && f.endsWith(u')') &&
         f.size() == 12 && f.at(10) != u'"')
         return f.at(10);
-    throw JetError(LoadErrorText(63517).arg(format));
+    throw JetError(LoadErrorText(str::kUnsupportedTextFormat).arg(format));
 }
 
 bool readsAsNumber(const QString& s, double* out) {
@@ -155,7 +155,8 @@ void forEachPiece(QIODevice& in, TextEncoding encoding, Piece piece) {
         const qint64 got = in.read(buffer.data() + kept, kPieceBytes);
         if (got < 0) {
             const auto* file = qobject_cast<QFile*>(&in);
-            throw JetError(LoadErrorText(63520).arg(file ? file->fileName() : QString(), in.errorString()));
+            throw JetError(LoadErrorText(str::kCannotReadWithReason)
+                               .arg(file ? file->fileName() : QString(), in.errorString()));
         }
         buffer.resize(kept + qsizetype(got));
         if (got == 0) {
@@ -218,9 +219,11 @@ void checkIsText(const QString& text, TextEncoding encoding, const QString& file
         const bool control = c < 0x20 && c != u'\t' && c != u'\r' && c != u'\v' && c != u'\f' && c != 0x1A;
         const bool undecoded = c == 0xFFFD && encoding != TextEncoding::Utf8;
         if (!control && !undecoded) continue;
-        const QString why = control ? LoadErrorText(65045).arg(*line).arg(uint(c), 4, 16, QLatin1Char('0'))
-                                    : LoadErrorText(65046).arg(*line);
-        throw JetError(LoadErrorText(65044).arg(file, why));
+        const QString why = control ? LoadErrorText(str::kControlCharacterAt)
+                                          .arg(*line)
+                                          .arg(uint(c), 4, 16, QLatin1Char('0'))
+                                    : LoadErrorText(str::kNonTextBytesAt).arg(*line);
+        throw JetError(LoadErrorText(str::kNotATextFile).arg(file, why));
     }
 }
 
@@ -231,8 +234,9 @@ void splitText(QIODevice& in, TextEncoding encoding, QChar delimiter, const csv:
                bool check) {
     csv::RecordSplitter splitter(delimiter, kMaxColumns + 1, take);
     const auto checkSplit = [](csv::SplitError e) {
-        if (e == csv::SplitError::UnclosedQuote) throw JetError(LoadErrorText(63561));
-        if (e == csv::SplitError::TooManyFields) throw JetError(LoadErrorText(63518));
+        if (e == csv::SplitError::UnclosedQuote) throw JetError(LoadErrorText(str::kUnclosedQuote));
+        if (e == csv::SplitError::TooManyFields)
+            throw JetError(LoadErrorText(str::kTooManyFieldsInRecord));
     };
     const auto* file = qobject_cast<QFile*>(&in);
     const QString name = file ? QFileInfo(file->fileName()).fileName() : QString();
@@ -285,7 +289,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     }, true);
     const qsizetype columns =
         std::max({header.size(), qsizetype(def.columns.size()), qsizetype(seen.size())});
-    if (columns > kMaxColumns) throw JetError(LoadErrorText(63518));
+    if (columns > kMaxColumns) throw JetError(LoadErrorText(str::kTooManyFieldsInRecord));
     if (!layout && def.colNameHeader && headerRead) {
         QStringList names;
         for (const csv::Field& f : header) names.append(f.text);
@@ -357,14 +361,15 @@ LoadedTable parseTextTable(const QByteArray& bytes, const std::optional<SchemaIn
 
 qint64 readTextTable(const QString& path, RecordSink& sink) {
     QFile f(path);
-    if (f.size() > kMaxTextFileBytes) throw JetError(LoadErrorText(63519).arg(path));
-    if (!f.open(QIODevice::ReadOnly)) throw JetError(LoadErrorText(63520).arg(path, f.errorString()));
+    if (f.size() > kMaxTextFileBytes)
+        throw JetError(LoadErrorText(str::kTextFileTooLarge).arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
     return readText(f, ReadSchemaIniSection(path), sink);
 }
 
 std::unique_ptr<Driver> makeTextDriver(const QString& folder) {
-    if (!QFileInfo(folder).isDir())
-        throw JetError(LoadErrorText(63594).arg(folder));
+    if (!QFileInfo(folder).isDir()) throw JetError(LoadErrorText(str::kNotAFolderPath).arg(folder));
     return std::make_unique<TextDriver>(folder);
 }
 
@@ -416,7 +421,7 @@ void writeTextTable(const QString& path, const LoadedTable& table, QStringList* 
 
 void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const RecordSource& records,
                     QStringList* notes) {
-    if (fields.isEmpty()) throw JetError(LoadErrorText(63558));
+    if (fields.isEmpty()) throw JetError(LoadErrorText(str::kTextTableNeedsField));
     // Names a Schema.ini entry cannot hold lose their quotes and line breaks.
     QStringList names;
     QSet<QString> taken;
@@ -427,7 +432,7 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
         if (name.isEmpty() || taken.contains(name.toCaseFolded())) name = QStringLiteral("F%1").arg(c + 1);
         taken.insert(name.toCaseFolded());
         if (notes && name != fields.at(c).name)
-            notes->append(LoadErrorText(64449).arg(fields.at(c).name, name));
+            notes->append(LoadErrorText(str::kFieldRenamed).arg(fields.at(c).name, name));
         names.append(name);
     }
     // The file is built as bytes: each text is encoded once, in code page
@@ -520,12 +525,13 @@ void writeTextTable(const QString& path, const QList<FieldInfo>& fields, const R
     }
     int error = 0;
     if (!WriteFileSafely(path, bytes, &error))
-        throw JetError(LoadErrorText(63513).arg(path, qor::FileErrorText(error)));
+        throw JetError(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, qor::FileErrorText(error)));
     // The old section goes only once the new file is in place; the fresh
     // one then describes it.
     RemoveSchemaIniSection(path);
     if (!WriteSchemaIniSection(path, layout))
-        throw JetError(LoadErrorText(63521).arg(path));
+        throw JetError(LoadErrorText(str::kCannotWriteSchemaSection).arg(path));
 }
 
 }  // namespace qor::jet

@@ -151,16 +151,16 @@ Recordset::Recordset(QList<FieldInfo> fields, QList<QVariantList> rows)
     : m_fields(std::move(fields)), m_rows(std::move(rows)) {}
 
 QVariant Recordset::value(int index) const {
-    if (isEOF()) throw JetError(LoadErrorText(63500));
+    if (isEOF()) throw JetError(LoadErrorText(str::kNoCurrentRecord));
     if (index < 0 || index >= m_fields.size())
-        throw JetError(LoadErrorText(63501));
+        throw JetError(LoadErrorText(str::kItemNotInCollection));
     return m_rows.at(m_pos).value(index);
 }
 
 QVariant Recordset::value(const QString& fieldName) const {
     for (int i = 0; i < m_fields.size(); ++i)
         if (m_fields.at(i).name.compare(fieldName, Qt::CaseInsensitive) == 0) return value(i);
-    throw JetError(LoadErrorText(63502).arg(fieldName));
+    throw JetError(LoadErrorText(str::kNamedItemNotInCollection).arg(fieldName));
 }
 
 // ----------------------------------------------------------------- Database
@@ -171,7 +171,8 @@ void Database::initWorking(const QString& file, bool readOnly) {
     db.setDatabaseName(file);
     if (readOnly && file != QLatin1String(":memory:"))
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-    if (!db.open()) throw JetError(LoadErrorText(63503).arg(file, db.lastError().text()));
+    if (!db.open())
+        throw JetError(LoadErrorText(str::kCannotOpenWithReason).arg(file, db.lastError().text()));
 }
 
 Database::~Database() {
@@ -229,14 +230,14 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
         fileDriver = true;
     } else if (c.isEmpty()) {
         if (!QFileInfo(name).isFile())
-            throw JetError(LoadErrorText(63504).arg(name));
+            throw JetError(LoadErrorText(str::kUnknownDatabaseFormat).arg(name));
         // Anything but our own working database is an Access file.
         if (!hasSqliteHeader(name)) {
             d->m_driver = makeAccessDriver(name);
             fileDriver = true;
         }
     } else {
-        throw JetError(LoadErrorText(63505).arg(c));
+        throw JetError(LoadErrorText(str::kNoDriverForFormat).arg(c));
     }
     if (fileDriver) {
         // A file's own table definitions, system ones included, stand in
@@ -255,7 +256,7 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
         d->initWorking(name, readOnly);
         QSqlDatabase db = QSqlDatabase::database(d->m_connection, false);
         if (!db.tables().contains(QStringLiteral("qor_jet_tables")))
-            throw JetError(LoadErrorText(63504).arg(name));
+            throw JetError(LoadErrorText(str::kUnknownDatabaseFormat).arg(name));
         return d;
     }
     d->initWorking(QStringLiteral(":memory:"), false);
@@ -271,7 +272,7 @@ std::unique_ptr<Database> Database::open(const QString& name, const QString& con
 std::unique_ptr<Database> Database::create(const QString& path) {
     // An empty file is a name reserved for it (the temporary database).
     if (QFileInfo::exists(path) && QFileInfo(path).size() > 0)
-        throw JetError(LoadErrorText(63506).arg(path));
+        throw JetError(LoadErrorText(str::kDatabaseExists).arg(path));
     std::unique_ptr<Database> d(new Database);
     d->m_name = path;
     d->m_readOnly = false;
@@ -354,7 +355,7 @@ TableDefInfo Database::tableDef(const QString& table) {
         for (const TableDefInfo& t : tableDefs())
             if (t.name.compare(table, Qt::CaseInsensitive) == 0) return t;
     }
-    throw JetError(LoadErrorText(63507).arg(table));
+    throw JetError(LoadErrorText(str::kObjectNotFound).arg(table));
 }
 
 bool collectTable(const std::function<bool(RecordSink&)>& read, LoadedTable* out) {
@@ -409,7 +410,8 @@ void Database::storeLoaded(const QString& name, quint32 attributes, qint64 repla
             QSqlQuery q(QSqlDatabase::database(m_connection, false));
             exec(q, QStringLiteral("DELETE FROM qor_jet_tables WHERE id = ?"), {replacing});
         }
-        if (!m_driver->streamTable(name, store)) throw JetError(LoadErrorText(63507).arg(name));
+        if (!m_driver->streamTable(name, store))
+            throw JetError(LoadErrorText(str::kObjectNotFound).arg(name));
         commitBulk();
     } catch (...) {
         if (m_bulk) {
@@ -430,7 +432,7 @@ void Database::ensureTable(const QString& table) {
     if (r.isEmpty()) {
         // A folder driver also knows the tables it did not list (a file
         // that appeared since, a name in other case).
-        if (!m_driver) throw JetError(LoadErrorText(63507).arg(table));
+        if (!m_driver) throw JetError(LoadErrorText(str::kObjectNotFound).arg(table));
         storeLoaded(table, 0, 0);
         return;
     }
@@ -476,7 +478,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
     const QList<FieldInfo> all = fields(def.name);
     const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
                            {def.name}, 1);
-    if (id.isEmpty()) throw JetError(LoadErrorText(63507).arg(table));
+    if (id.isEmpty()) throw JetError(LoadErrorText(str::kObjectNotFound).arg(table));
     QList<FieldInfo> chosen;
     QStringList columns;
     if (fieldNames.isEmpty()) {
@@ -489,8 +491,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
             int found = -1;
             for (int i = 0; i < all.size() && found < 0; ++i)
                 if (all.at(i).name.compare(want, Qt::CaseInsensitive) == 0) found = i;
-            if (found < 0)
-                throw JetError(LoadErrorText(63502).arg(want));
+            if (found < 0) throw JetError(LoadErrorText(str::kNamedItemNotInCollection).arg(want));
             chosen.append(all.at(found));
             columns.append(columnOf(found));
         }
@@ -502,7 +503,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
         where = translateFilter(filter, [&all](const QString& name) {
             for (int i = 0; i < all.size(); ++i)
                 if (all.at(i).name.compare(name.trimmed(), Qt::CaseInsensitive) == 0) return columnOf(i);
-            throw JetError(LoadErrorText(63508).arg(name));
+            throw JetError(LoadErrorText(str::kFilterFieldMissing).arg(name));
         });
     if (columns.isEmpty()) return Recordset(chosen, {});
     QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
@@ -513,7 +514,7 @@ Recordset Database::openSnapshot(const QString& table, const QStringList& fieldN
         return Recordset(chosen, select(sql, where.binds, int(columns.size())));
     } catch (const JetError& e) {
         if (where.sql.isEmpty()) throw;
-        throw JetError(LoadErrorText(63509).arg(filter, e.message()));
+        throw JetError(LoadErrorText(str::kConditionRefused).arg(filter, e.message()));
     }
 }
 
@@ -558,11 +559,11 @@ void Database::forEachRecord(const QString& table, const std::function<void(cons
 }
 
 void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fieldList) {
-    if (m_readOnly) throw JetError(LoadErrorText(63510).arg(m_name));
-    if (def.name.isEmpty()) throw JetError(LoadErrorText(63559));
+    if (m_readOnly) throw JetError(LoadErrorText(str::kDatabaseReadOnly).arg(m_name));
+    if (def.name.isEmpty()) throw JetError(LoadErrorText(str::kTableNeedsName));
     if (!select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"), {def.name}, 1)
              .isEmpty())
-        throw JetError(LoadErrorText(63511).arg(def.name));
+        throw JetError(LoadErrorText(str::kTableExists).arg(def.name));
     m_writeTargets.clear();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     // Inside a bulk write the table is part of its transaction.
@@ -593,14 +594,14 @@ void Database::createTable(const TableDefInfo& def, const QList<FieldInfo>& fiel
 }
 
 void Database::addRecord(const QString& table, const QVariantList& values) {
-    if (m_readOnly) throw JetError(LoadErrorText(63510).arg(m_name));
+    if (m_readOnly) throw JetError(LoadErrorText(str::kDatabaseReadOnly).arg(m_name));
     // Where a table's records go is looked up once per table.
     const QString key = table.toLower();
     auto target = m_writeTargets.constFind(key);
     if (target == m_writeTargets.constEnd()) {
         const auto id = select(QStringLiteral("SELECT id FROM qor_jet_tables WHERE name = ? COLLATE NOCASE"),
                                {table}, 1);
-        if (id.isEmpty()) throw JetError(LoadErrorText(63507).arg(table));
+        if (id.isEmpty()) throw JetError(LoadErrorText(str::kObjectNotFound).arg(table));
         WriteTarget t;
         t.id = id.at(0).at(0).toLongLong();
         t.fields = select(QStringLiteral("SELECT count(*) FROM qor_jet_fields WHERE tbl = ?"), {t.id}, 1)
@@ -617,7 +618,7 @@ void Database::addRecord(const QString& table, const QVariantList& values) {
         QStringList marks;
         for (int i = 0; i < n; ++i) marks.append(QStringLiteral("?"));
         sqlite3* handle = rawHandle(QSqlDatabase::database(m_connection, false));
-        if (!handle) throw JetError(LoadErrorText(63512).arg(m_name));
+        if (!handle) throw JetError(LoadErrorText(str::kWorkDatabaseNotOpen).arg(m_name));
         m_writeTargets[key].insert =
             prepareRaw(handle, QStringLiteral("INSERT INTO ") + dataTableOf(tableId.toLongLong()) +
                                    QStringLiteral(" VALUES (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'));
@@ -637,7 +638,7 @@ void Database::addRecord(const QString& table, const QVariantList& values) {
 }
 
 void Database::beginBulk() {
-    if (m_readOnly) throw JetError(LoadErrorText(63510).arg(m_name));
+    if (m_readOnly) throw JetError(LoadErrorText(str::kDatabaseReadOnly).arg(m_name));
     if (m_bulk) return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction()) throw JetError(db.lastError().text());
@@ -656,7 +657,7 @@ void Database::commitBulk() {
     if (!db.commit()) {
         const QString why = db.lastError().text();
         db.rollback();
-        throw JetError(LoadErrorText(63513).arg(m_name, why));
+        throw JetError(LoadErrorText(str::kCannotWriteWithReason).arg(m_name, why));
     }
 }
 
@@ -684,8 +685,8 @@ TemporaryDatabase::TemporaryDatabase() {
     const int fd = CreateWorkFile(QStringLiteral(".Mdb"), &m_path);
     if (fd < 0) {
         m_path.clear();
-        throw JetError(LoadErrorText(63514)
-                           .arg(qor::FileErrorText(errno)));
+        throw JetError(
+            LoadErrorText(str::kCannotCreateTempDatabase).arg(qor::FileErrorText(errno)));
     }
     // The empty file keeps the name reserved; Database::create fills it.
     ::close(fd);

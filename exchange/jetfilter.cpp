@@ -29,20 +29,11 @@ QString near(const QString& text, qsizetype at) {
     return text.mid(at, 20).trimmed();
 }
 
-constexpr int kMsgSyntax = 64475;     // condition, where (1-based), why
-constexpr int kMsgMissing = 64476;    // a closing character is missing
-constexpr int kMsgUnmatched = 64477;  // a closing character without its opening
-constexpr int kMsgCannotUse = 64478;
-constexpr int kMsgNotADate = 64479;
-constexpr int kMsgNotANumber = 64480;
-constexpr int kMsgFunction = 64481;
-constexpr int kMsgEmptyName = 64482;
-constexpr int kMsgValueMissing = 64483;  // an operator with nothing to work on
-
 // Tells where reading stopped (counting characters from 1) and why, so a
 // user can mend the condition without guessing.
 [[noreturn]] void fail(const QString& condition, qsizetype at, const QString& why) {
-    throw JetError(LoadErrorText(kMsgSyntax).arg(condition, QString::number(at + 1), why));
+    throw JetError(
+        LoadErrorText(str::kConditionSyntax).arg(condition, QString::number(at + 1), why));
 }
 
 // Operators that need a value after them: a condition that ends on one,
@@ -134,7 +125,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
         if (isComparison(piece) && !pieces.isEmpty() && wantsValueAfter(pieces.last()) &&
             pieces.last() != u"NOT")
             fail(s, pieceAt,
-                 LoadErrorText(kMsgValueMissing)
+                 LoadErrorText(str::kConditionValueMissing)
                      .arg(s.mid(starts.last(), pieceAt - starts.last()).trimmed()));
         pieces.append(piece);
         starts.append(pieceAt);
@@ -154,9 +145,9 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
         afterLike = false;
         if (c == u'[') {
             const qsizetype close = s.indexOf(u']', i + 1);
-            if (close < 0) fail(s, i, LoadErrorText(kMsgMissing).arg(QChar(u']')));
+            if (close < 0) fail(s, i, LoadErrorText(str::kConditionMissing).arg(QChar(u']')));
             const QString name = s.mid(i + 1, close - i - 1);
-            if (name.trimmed().isEmpty()) fail(s, i, LoadErrorText(kMsgEmptyName));
+            if (name.trimmed().isEmpty()) fail(s, i, LoadErrorText(str::kConditionEmptyBrackets));
             put(mapIdentifier(name));
             i = close + 1;
         } else if (c == u'\'' || c == u'"') {
@@ -175,11 +166,11 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 }
                 text += s.at(j++);
             }
-            if (!closed) fail(s, i, LoadErrorText(63561));
+            if (!closed) fail(s, i, LoadErrorText(str::kUnclosedQuote));
             if (likeBefore) {
                 bool ok = true;
                 const QString pattern = likePattern(text, &ok);
-                if (!ok) fail(s, i, LoadErrorText(kMsgCannotUse).arg(text));
+                if (!ok) fail(s, i, LoadErrorText(str::kConditionCannotUse).arg(text));
                 bindValue(pattern);
                 put(QStringLiteral("ESCAPE '\\'"));
             } else {
@@ -188,10 +179,10 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             i = j + 1;
         } else if (c == u'#') {
             const qsizetype close = s.indexOf(u'#', i + 1);
-            if (close < 0) fail(s, i, LoadErrorText(kMsgMissing).arg(QChar(u'#')));
+            if (close < 0) fail(s, i, LoadErrorText(str::kConditionMissing).arg(QChar(u'#')));
             const QString inner = s.mid(i + 1, close - i - 1);
             const QVariant d = parseDateLiteral(inner);
-            if (!d.isValid()) fail(s, i, LoadErrorText(kMsgNotADate).arg(inner));
+            if (!d.isValid()) fail(s, i, LoadErrorText(str::kConditionNotADate).arg(inner));
             bindValue(d);
             i = close + 1;
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && s.at(i + 1).isDigit())) {
@@ -213,7 +204,8 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 }
             }
             if (j < n && isIdentifierPart(s.at(j)))
-                fail(s, i, LoadErrorText(kMsgNotANumber).arg(near(s, i).section(u' ', 0, 0)));
+                fail(s, i,
+                     LoadErrorText(str::kConditionNotANumber).arg(near(s, i).section(u' ', 0, 0)));
             const QString number = s.mid(i, j - i);
             bool ok = false;
             if (!real) {
@@ -222,7 +214,7 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             }
             if (!ok) {
                 const double d = number.toDouble(&ok);
-                if (!ok) fail(s, i, LoadErrorText(kMsgNotANumber).arg(number));
+                if (!ok) fail(s, i, LoadErrorText(str::kConditionNotANumber).arg(number));
                 bindValue(d);
             }
             i = j;
@@ -240,7 +232,8 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
             } else {
                 qsizetype k = j;
                 while (k < n && s.at(k).isSpace()) ++k;
-                if (k < n && s.at(k) == u'(') fail(s, i, LoadErrorText(kMsgFunction).arg(word));
+                if (k < n && s.at(k) == u'(')
+                    fail(s, i, LoadErrorText(str::kConditionFunctionCall).arg(word));
                 put(mapIdentifier(word));
             }
             i = j;
@@ -264,18 +257,20 @@ TranslatedFilter translateFilter(const QString& filter, const FilterIdentifierMa
                 put(QStringLiteral("("));
                 break;
             case ')':
-                if (--depth < 0) fail(s, i, LoadErrorText(kMsgUnmatched).arg(QChar(u')')));
+                if (--depth < 0)
+                    fail(s, i, LoadErrorText(str::kConditionUnmatched).arg(QChar(u')')));
                 put(QStringLiteral(")"));
                 break;
             default:
-                fail(s, i, LoadErrorText(kMsgCannotUse).arg(c));
+                fail(s, i, LoadErrorText(str::kConditionCannotUse).arg(c));
             }
             ++i;
         }
     }
-    if (depth != 0) fail(s, n, LoadErrorText(kMsgMissing).arg(QChar(u')')));
+    if (depth != 0) fail(s, n, LoadErrorText(str::kConditionMissing).arg(QChar(u')')));
     if (!pieces.isEmpty() && wantsValueAfter(pieces.last()) && pieces.last() != u"(")
-        fail(s, starts.last(), LoadErrorText(kMsgValueMissing).arg(s.mid(starts.last()).trimmed()));
+        fail(s, starts.last(),
+             LoadErrorText(str::kConditionValueMissing).arg(s.mid(starts.last()).trimmed()));
     out.sql = pieces.join(u' ');
     return out;
 }

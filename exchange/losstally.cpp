@@ -13,13 +13,6 @@
 namespace qor {
 
 namespace {
-constexpr int kMsgLossLine = 64432;  // "<kind>: <count>, the first at <place>"
-constexpr int kMsgCellPlace = 64433;
-constexpr int kMsgPagePlace = 64434;
-constexpr int kMsgFormulas = 64435;
-constexpr int kMsgPlacedKeywords = 64436;
-constexpr int kMsgUnplacedKeywords = 64437;
-constexpr int kMsgRounded = 64990;
 constexpr int kMaxDecimals = 7;
 }  // namespace
 
@@ -37,7 +30,7 @@ void LossTally::add(const QString& kind, const QString& place, qsizetype count) 
 QStringList LossTally::lines() const {
     QStringList out;
     for (const Kind& k : m_kinds)
-        out << LoadErrorText(kMsgLossLine).arg(k.name).arg(k.count).arg(k.first);
+        out << LoadErrorText(str::kLossLine).arg(k.name).arg(k.count).arg(k.first);
     return out;
 }
 
@@ -46,7 +39,7 @@ void LossTally::appendTo(QStringList* notes) const {
 }
 
 QString CellPlace(int page, int row, int col) {
-    return LoadErrorText(kMsgCellPlace).arg(page).arg(row).arg(col);
+    return LoadErrorText(str::kLossCellPlace).arg(page).arg(row).arg(col);
 }
 
 bool ReportHoldsDecimals(double v, int extraDecimals) {
@@ -55,7 +48,7 @@ bool ReportHoldsDecimals(double v, int extraDecimals) {
     return std::fabs(v - kept) <= std::fabs(v) * 1e-15;
 }
 
-QString RoundedNumbersKind() { return LoadErrorText(kMsgRounded); }
+QString RoundedNumbersKind() { return LoadErrorText(str::kLossRounded); }
 
 qsizetype CharactersOutsideCp936(const QString& text) {
     bool whole = true;
@@ -95,7 +88,7 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         const FormulaRecord* first = &formulas.front();
         for (const FormulaRecord& f : formulas)
             if (std::pair(f.area.r1, f.area.c1) < std::pair(first->area.r1, first->area.c1)) first = &f;
-        losses.add(LoadErrorText(kMsgFormulas),
+        losses.add(LoadErrorText(str::kLossFormulas),
                    CellPlace(written.first(), first->area.r1, first->area.c1),
                    qsizetype(formulas.size()));
     }
@@ -108,10 +101,10 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
             if (report.GetPageKeyword(slot, &v, p) != 0) continue;
             if (v.kind == 2 ? v.text.isEmpty() : !(v.kind == 1 && v.number != 0)) continue;
             if (placed)
-                losses.add(LoadErrorText(kMsgPlacedKeywords), CellPlace(p, at.row, at.col));
+                losses.add(LoadErrorText(str::kLossPlacedKeywords), CellPlace(p, at.row, at.col));
             else
-                losses.add(LoadErrorText(kMsgUnplacedKeywords),
-                           LoadErrorText(kMsgPagePlace).arg(p));
+                losses.add(LoadErrorText(str::kLossUnplacedKeywords),
+                           LoadErrorText(str::kLossPagePlace).arg(p));
         }
     }
     losses.appendTo(notes);

@@ -32,12 +32,6 @@ namespace {
 
 using namespace ownxml;
 
-constexpr int kMsgCannotMap = 62026;
-constexpr int kMsgNoWriteAccess = 62041;
-constexpr int kMsgDone = 62042;
-constexpr int kMsgDoneAt = 63910;  // done, with the file's path
-constexpr int kMsgFailed = 62043;
-
 // A failure that ends the export with message 62043.
 struct ExportFailure {
     QString why;
@@ -184,9 +178,11 @@ void Writer::choosePages() {
         for (int p = 1; p <= count; ++p) m_pages.push_back(p);
     } else {
         const std::optional<QList<int>> list = ParseExportPageList(m_choice.m_strPageList);
-        if (!list) throw ExportFailure{LoadErrorText(64467).arg(m_choice.m_strPageList)};
+        if (!list)
+            throw ExportFailure{LoadErrorText(str::kBadPageList).arg(m_choice.m_strPageList)};
         for (int p : *list) {
-            if (p < 1 || p > count) throw ExportFailure{LoadErrorText(64468).arg(p).arg(count)};
+            if (p < 1 || p > count)
+                throw ExportFailure{LoadErrorText(str::kReportLacksPageOfCount).arg(p).arg(count)};
             m_pages.push_back(p);
         }
     }
@@ -197,7 +193,8 @@ void Writer::choosePages() {
             uint16_t status = 0;
             std::shared_ptr<CSheetPage> page = m_report.GetPage(m_pages[k], &status);
             if (!page)
-                throw ExportFailure{LoadErrorText(64469).arg(m_pages[k]).arg(StatusText(status))};
+                throw ExportFailure{
+                    LoadErrorText(str::kXmlPageUnreadable).arg(m_pages[k]).arg(StatusText(status))};
             m_pageLines[k] = std::max<int>(1, page->VarUsed());
         }
     }
@@ -309,7 +306,9 @@ void Writer::readPages(const Layout& layout) {
         const int p = m_pages[k];
         uint16_t status = 0;
         const std::shared_ptr<CSheetPage> held = m_report.GetPage(p, &status);
-        if (!held) throw ExportFailure{LoadErrorText(64469).arg(p).arg(StatusText(status))};
+        if (!held)
+            throw ExportFailure{
+                LoadErrorText(str::kXmlPageUnreadable).arg(p).arg(StatusText(status))};
         size_t keywordIndex = 0;
         for (const ValueCell& cell : m_valueCells) {
             if (cell.kind != Kind::Label) {
@@ -320,7 +319,7 @@ void Writer::readPages(const Layout& layout) {
                 if (layout.pageCell(cell.stored(), m_pageLines[k], &pr, &pc)) {
                     CellValue v;
                     if (uint16_t s = m_report.GetCellValue(&v, pr, pc, p))
-                        throw ExportFailure{LoadErrorText(64470)
+                        throw ExportFailure{LoadErrorText(str::kXmlCellUnreadable)
                                                 .arg(FormatCellRef(pc - 1, pr - 1))
                                                 .arg(p)
                                                 .arg(StatusText(s))};
@@ -330,7 +329,8 @@ void Writer::readPages(const Layout& layout) {
                         if (v.isText() && v.text.size() == kCellValueTextChars) {
                             const QString whole = m_report.GetCellText(pr, pc, p);
                             fitted(whole, [&] {
-                                return LoadErrorText(64434).arg(p) + FormatCellRef(pc - 1, pr - 1);
+                                return LoadErrorText(str::kLossPagePlace).arg(p) +
+                                       FormatCellRef(pc - 1, pr - 1);
                             });
                         }
                         text = std::move(v.text);
@@ -346,11 +346,15 @@ void Writer::readPages(const Layout& layout) {
             if (cell.keywordSlot < 0) continue;
             KeywordValue kv;
             if (uint16_t s = m_report.GetPageKeyword(cell.keywordSlot, &kv, p))
-                throw ExportFailure{
-                    LoadErrorText(64471).arg(cell.keywordSlot).arg(p).arg(StatusText(s))};
+                throw ExportFailure{LoadErrorText(str::kXmlKeywordUnreadable)
+                                        .arg(cell.keywordSlot)
+                                        .arg(p)
+                                        .arg(StatusText(s))};
             QString text;
             const int slot = cell.keywordSlot;
-            const auto keywordPlace = [&] { return LoadErrorText(64466).arg(p).arg(slot); };
+            const auto keywordPlace = [&] {
+                return LoadErrorText(str::kXmlPageKeyword).arg(p).arg(slot);
+            };
             if (slot <= 1) {
                 text = fitted(kv.text, keywordPlace);
             } else if (slot == kUserKeywordSlot && kv.kind == 2) {
@@ -498,7 +502,7 @@ bool Writer::prepare() {
 
 QString CutTextsNote(const OwnXmlExportResult& result) {
     if (result.cutTexts <= 0) return QString();
-    return LoadErrorText(64465)
+    return LoadErrorText(str::kXmlTextsCut)
         .arg(result.cutTexts)
         .arg(kCellValueTextChars)
         .arg(result.cutPlaces.join(QStringLiteral("；")),
@@ -508,22 +512,22 @@ QString CutTextsNote(const OwnXmlExportResult& result) {
 OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
                                const ExportSetMembers& choice) {
     OwnXmlExportResult result;
-    result.messageId = kMsgFailed;
+    result.messageId = str::kProcessingFailed;
     if (!report.IsOpen()) {
-        result.detail = LoadErrorText(64203);
+        result.detail = LoadErrorText(str::kNoReportOpen);
         return result;
     }
     if (report.IsFormatState()) {
         // The pages keep the shape of the last committed format until the
         // edits are taken over; their values cannot be read against this one.
-        result.detail = LoadErrorText(64204);
+        result.detail = LoadErrorText(str::kReportInFormatState);
         return result;
     }
     try {
         Writer writer(report, choice);
         if (!writer.prepare()) {
-            result.messageId = kMsgCannotMap;
-            result.detail = LoadErrorText(64474);
+            result.messageId = str::kCellConvertError;
+            result.detail = LoadErrorText(str::kCellNotMappable);
             return result;
         }
         // The file goes to a temporary beside the target as it is made and
@@ -539,12 +543,12 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
         switch (status) {
             case XmlSaveStatus::Ok:
                 result.written = true;
-                result.messageId = kMsgDone;
+                result.messageId = str::kConversionDone;
                 result.cutTexts = writer.cutTexts();
                 result.cutPlaces = writer.cutPlaces();
                 break;
             case XmlSaveStatus::AccessDenied:
-                result.messageId = kMsgNoWriteAccess;
+                result.messageId = str::kNoWriteAccess;
                 result.detail = error;
                 break;
             case XmlSaveStatus::WriteFailed:
@@ -578,7 +582,7 @@ OwnXmlExportResult ExportOwnXml(CReportHandle& report, const QString& target) {
 int ExportReportXml(QString target, QString reportPath) {
     CReportHandle* report = FindOpenReport(reportPath);
     if (!report) {
-        TraceMessage(LoadErrorText(63567).arg(reportPath));
+        TraceMessage(LoadErrorText(qor::str::kCannotOpenReport).arg(reportPath));
         return 0;
     }
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);
@@ -586,10 +590,11 @@ int ExportReportXml(QString target, QString reportPath) {
     if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML：%1").arg(r.detail));
     // Done names the file: the user chose no name when it went beside the
     // report.
-    const QString text = r.written ? LoadErrorText(qor::kMsgDoneAt).arg(QDir::toNativeSeparators(target))
-                                   : LoadErrorText(r.messageId);
+    const QString text =
+        r.written ? LoadErrorText(qor::str::kConversionDoneAt).arg(QDir::toNativeSeparators(target))
+                  : LoadErrorText(r.messageId);
     if (r.messageId)
-        qor::messageBox(text, LoadErrorText(57344), qor::MsgButtons::Ok,
+        qor::messageBox(text, LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
                         r.written ? qor::MsgIcon::Information : qor::MsgIcon::Warning);
     return r.written ? 1 : 0;
 }

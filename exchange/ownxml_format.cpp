@@ -14,7 +14,6 @@ namespace qor::ownxml {
 
 namespace {
 
-constexpr int kFontNameIds = 62027;  // codes 0..7 in the string table
 constexpr std::array<QStringView, 8> kFixedFontNames = {
     u"Algerian",        u"Arial",  u"Arial Black", u"Arial Narrow",
     u"Times New Roman", u"Symbol", u"Wingdings",   u"Modern",
@@ -34,7 +33,9 @@ constexpr std::array<QStringView, 16> kColourTexts = {
 constexpr std::array<int, 4> kFillNumbers = {6, 4, 3, 5};
 
 // Keyword names of slots 0..5 by string id.
-constexpr std::array<int, 6> kKeywordNameIds = {62036, 62035, 62037, 62038, 62039, 62040};
+constexpr std::array<int, 6> kKeywordNameIds = {str::kKeywordUnitName, str::kKeywordUnitCode,
+                                                str::kKeywordYear,     str::kKeywordQuarter,
+                                                str::kKeywordMonth,    str::kKeywordDay};
 
 }  // namespace
 
@@ -50,9 +51,9 @@ int RootFlag(const std::optional<QString>& attribute) {
 }
 
 QString FontName(int code) {
-    if (code >= 0 && code < 8) return LoadErrorText(kFontNameIds + code);
+    if (code >= 0 && code < 8) return LoadErrorText(str::kFontName0 + code);
     if (code >= 8 && code < 16) return kFixedFontNames[size_t(code - 8)].toString();
-    return LoadErrorText(kFontNameIds);
+    return LoadErrorText(str::kFontName0);
 }
 
 // The string table is read once and never changes, so its texts can be
@@ -60,7 +61,8 @@ QString FontName(int code) {
 const std::array<QString, 8>& tableFontNames() {
     static const std::array<QString, 8> names = [] {
         std::array<QString, 8> n;
-        for (int code = 0; code < 8; ++code) n[size_t(code)] = LoadErrorText(kFontNameIds + code);
+        for (int code = 0; code < 8; ++code)
+            n[size_t(code)] = LoadErrorText(str::kFontName0 + code);
         return n;
     }();
     return names;

@@ -35,18 +35,11 @@ namespace {
 
 using namespace ownxml;
 
-constexpr int kMsgUnsupported = 62017;
-constexpr int kMsgAppendFailed = 62044;
-constexpr int kMsgBadComma = 62045;
-constexpr int kMsgBadPercent = 62046;
-constexpr int kMsgBadDataType = 62047;
-constexpr int kMsgNoDiskSpace = 62049;
-constexpr int kMsgPageWriteError = 62050;
-constexpr int kMsgNoMemory = 62051;
-constexpr int kMsgInsertFailed = 62052;
-constexpr int kMsgBadFile = 62060;
 // Keyword failures by slot 0..6.
-constexpr int kMsgKeywordFailed[7] = {62054, 62053, 62055, 62056, 62057, 62058, 62059};
+constexpr int kMsgKeywordFailed[7] = {str::kUnitNameKeywordFailed, str::kUnitCodeKeywordFailed,
+                                      str::kYearKeywordFailed,     str::kQuarterKeywordFailed,
+                                      str::kMonthKeywordFailed,    str::kDayKeywordFailed,
+                                      str::kCustomKeywordFailed};
 
 constexpr int kMaxLabelChars = kCellValueTextChars;
 
@@ -112,15 +105,19 @@ struct CellChildren {
 
     QStringView require(int child) const {
         if (!has(child))
-            throw ImportFailure{kMsgBadFile,
-                                LoadErrorText(64402).arg(index + 1).arg(
-                                    QStringLiteral("<%1>").arg(kCellChildTags[size_t(child)]))};
+            throw ImportFailure{
+                str::kCheckXmlFile,
+                LoadErrorText(str::kBadCellElement)
+                    .arg(index + 1)
+                    .arg(QStringLiteral("<%1>").arg(kCellChildTags[size_t(child)]))};
         return view(first[size_t(child)]);
     }
     [[noreturn]] void refuse(int child, QStringView text) const {
-        throw ImportFailure{kMsgBadFile,
-                            LoadErrorText(64402).arg(index + 1).arg(QStringLiteral("<%1>%2").arg(
-                                kCellChildTags[size_t(child)], text.left(40)))};
+        throw ImportFailure{
+            str::kCheckXmlFile,
+            LoadErrorText(str::kBadCellElement)
+                .arg(index + 1)
+                .arg(QStringLiteral("<%1>%2").arg(kCellChildTags[size_t(child)], text.left(40)))};
     }
     int int16(int child) const {
         const QStringView t = require(child);
@@ -182,8 +179,8 @@ Area readArea(const CellChildren& c) {
     Area a{c.int16(kStartRow), c.int16(kStartCol), c.int16(kEndRow), c.int16(kEndCol)};
     if (a.r1 < 1 || a.c1 < 1 || a.r2 < a.r1 || a.c2 < a.c1)
         throw ImportFailure{
-            kMsgBadFile,
-            LoadErrorText(64402)
+            str::kCheckXmlFile,
+            LoadErrorText(str::kBadCellElement)
                 .arg(c.index + 1)
                 .arg(QStringLiteral("%1..%2, %3..%4").arg(a.r1).arg(a.r2).arg(a.c1).arg(a.c2))};
     return a;
@@ -238,8 +235,8 @@ FormatCell readFormatCell(const CellChildren& c, const RootFlags& f) {
             out.label = c.value(0).left(kMaxLabelChars).toString();
             break;
         default:
-            throw ImportFailure{kMsgBadDataType,
-                                LoadErrorText(64402)
+            throw ImportFailure{str::kXmlBadDataType,
+                                LoadErrorText(str::kBadCellElement)
                                     .arg(c.index + 1)
                                     .arg(QStringLiteral("<data_type>%1").arg(out.dataType))};
     }
@@ -247,15 +244,15 @@ FormatCell readFormatCell(const CellChildren& c, const RootFlags& f) {
         out.numberFormat = true;
         const std::optional<bool> comma = ParseBoolText(borrowed(c.require(kHasComma)));
         if (!comma)
-            throw ImportFailure{kMsgBadComma,
-                                LoadErrorText(64402)
+            throw ImportFailure{str::kXmlBadHasComma,
+                                LoadErrorText(str::kBadCellElement)
                                     .arg(c.index + 1)
                                     .arg(QStringLiteral("<has_comma>%1").arg(*c.get(kHasComma)))};
         const std::optional<bool> percent = ParseBoolText(borrowed(c.require(kHasPercent)));
         if (!percent)
             throw ImportFailure{
-                kMsgBadPercent,
-                LoadErrorText(64402)
+                str::kXmlBadHasPercent,
+                LoadErrorText(str::kBadCellElement)
                     .arg(c.index + 1)
                     .arg(QStringLiteral("<has_percent>%1").arg(*c.get(kHasPercent)))};
         out.comma = *comma;
@@ -457,8 +454,8 @@ DataCell readDataCell(const CellChildren& c) {
         out.keywordSlot = KeywordSlotOf(borrowed(*name));
         if (pages > 0 && qsizetype(c.keywordValues.size()) <= pages)
             throw ImportFailure{
-                kMsgBadFile,
-                LoadErrorText(64402)
+                str::kCheckXmlFile,
+                LoadErrorText(str::kBadCellElement)
                     .arg(c.index + 1)
                     .arg(QStringLiteral("%1/%2")
                              .arg(std::max<qsizetype>(qsizetype(c.keywordValues.size()) - 1, 0))
@@ -648,7 +645,7 @@ struct FileCheck {
 // instructions) are passed over. A file that does not parse throws, after
 // the calls made until the fault was found.
 void readCells(const QString& path, RootFlags* flags, const std::function<void(const CellChildren&)>& cell) {
-    if (path.isEmpty()) throw ImportFailure{kMsgUnsupported, LoadErrorText(64472)};
+    if (path.isEmpty()) throw ImportFailure{str::kUnsupportedXml, LoadErrorText(str::kNoFileNamed)};
     const std::array<QStringView, 1> cellTag{kCellTag};
     CellChildren c;
     size_t index = 0;
@@ -663,7 +660,7 @@ void readCells(const QString& path, RootFlags* flags, const std::function<void(c
     };
     QString error;
     if (!XmlDocument::loadRecords(path, readRoot, cellTag, kCellChildTags, readCell, &error))
-        throw ImportFailure{kMsgUnsupported, error};
+        throw ImportFailure{str::kUnsupportedXml, error};
 }
 
 // The one reading: every cell is checked for the passes asked for and set
@@ -712,11 +709,11 @@ OwnXmlImportResult formatPass(CReportHandle& report, FileCheck& f) {
     const int rows = report.GetRowCount(), cols = report.GetColCount();
     if (maxRow > rows) {
         if (uint16_t s = report.AppendRowColPage(maxRow - rows, 0))
-            return {0, kMsgAppendFailed, StatusText(s)};
+            return {0, str::kAppendRowFailed, StatusText(s)};
     }
     if (maxCol > cols) {
         if (uint16_t s = report.AppendRowColPage(maxCol - cols, 1))
-            return {0, kMsgAppendFailed, StatusText(s)};
+            return {0, str::kAppendRowFailed, StatusText(s)};
     }
     // Each cell is applied as it comes back; only the cells with formulas
     // are kept, to be set as areas at the end.
@@ -750,13 +747,13 @@ void trimHeap() {
 int insertFailureMessage(uint16_t status) {
     switch (status) {
         case 1035:
-            return kMsgPageWriteError;
+            return str::kInsertPageWriteError;
         case 1040:
-            return kMsgNoMemory;
+            return str::kInsertPageNoMemory;
         case 1090:
-            return kMsgNoDiskSpace;
+            return str::kInsertPageNoDiskSpace;
         default:
-            return kMsgInsertFailed;
+            return str::kInsertPageFailed;
     }
 }
 
@@ -794,7 +791,7 @@ OwnXmlImportResult dataPass(CReportHandle& report, FileCheck& f) {
                 if (uint16_t s = report.SetPageKeyword(r.keywordSlot, r.keyword, page, 0)) {
                     report.SetCurPage(1);
                     return {0, kMsgKeywordFailed[r.keywordSlot],
-                            LoadErrorText(64434).arg(page) + u'：' + StatusText(s)};
+                            LoadErrorText(str::kLossPagePlace).arg(page) + u'：' + StatusText(s)};
                 }
             }
         }
@@ -815,18 +812,18 @@ OwnXmlImportResult guarded(Step step) {
     } catch (const ImportFailure& e) {
         return {0, e.messageId, e.detail};
     } catch (const ScratchFailure& e) {
-        return {0, kMsgBadFile, e.why};
+        return {0, str::kCheckXmlFile, e.why};
     } catch (const XmlError& e) {
-        return {0, kMsgBadFile, e.message()};
+        return {0, str::kCheckXmlFile, e.message()};
     } catch (const std::bad_alloc&) {
-        return {0, kMsgBadFile, StatusText(Status::OutOfMemory)};
+        return {0, str::kCheckXmlFile, StatusText(Status::OutOfMemory)};
     }
 }
 
 }  // namespace
 
 OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mode) {
-    if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
+    if (!report.IsOpen()) return {0, 0, LoadErrorText(str::kNoReportOpen)};
     return guarded([&] {
         const bool format = mode == kXmlImportFormatPass;
         FileCheck f = checkFile(report, path, format, !format);
@@ -836,7 +833,7 @@ OwnXmlImportResult ReadOwnXml(CReportHandle& report, const QString& path, int mo
 
 OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path,
                                       const std::function<uint16_t()>& betweenPasses) {
-    if (!report.IsOpen()) return {0, 0, LoadErrorText(64203)};
+    if (!report.IsOpen()) return {0, 0, LoadErrorText(str::kNoReportOpen)};
     // One reading checks the file for both passes and sets aside what
     // each applies.
     std::optional<FileCheck> f;
@@ -846,7 +843,7 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
     });
     if (!r.result) return r;
     const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();
-    if (s) return {0, 0, LoadErrorText(63544).arg(s)};
+    if (s) return {0, 0, LoadErrorText(str::kCannotEnterDataState).arg(s)};
     return guarded([&] { return dataPass(report, *f); });
 }
 
@@ -868,7 +865,7 @@ bool HasOwnXmlRoot(const QString& path) {
 
 int ImportReportXml(CReportHandle& report, const QString& path, int mode) {
     const qor::OwnXmlImportResult r = qor::ReadOwnXml(report, path, mode);
-    if (!r.detail.isEmpty()) TraceMessage(LoadErrorText(64415).arg(r.detail));
+    if (!r.detail.isEmpty()) TraceMessage(LoadErrorText(qor::str::kXmlImportNote).arg(r.detail));
     if (r.messageId)
         qor::messageBox(LoadErrorText(r.messageId), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);

@@ -40,7 +40,7 @@ bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QStr
         result += statement.mid(at, open - at);
         const qsizetype close = statement.indexOf(u']', open + 1);
         if (close < 0) {
-            *why = LoadErrorText(64670);
+            *why = LoadErrorText(qor::str::kUnclosedBracket);
             return false;
         }
         const QString name = statement.mid(open + 1, close - open - 1);
@@ -60,7 +60,7 @@ bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QStr
         }
         dict->Close();
         if (replacement.isEmpty()) {
-            *why = LoadErrorText(64671).arg(name);
+            *why = LoadErrorText(qor::str::kNotInDictionary).arg(name);
             return false;
         }
         // As INDBSQL reads its names: "schema.table" is a qualified name.
@@ -115,7 +115,8 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
                       const QString& direction, int page, QString* error,
                       const QList<qor::cmd::TextPiece>& pieces) {
     auto fail = [error](const QString& why) {
-        if (error) *error = LoadErrorText(62061) + QStringLiteral("\n") + why;
+        if (error)
+            *error = LoadErrorText(qor::str::kCheckSqlStatement) + QStringLiteral("\n") + why;
         return 0;
     };
     if (error) error->clear();
@@ -133,7 +134,7 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
     } else {
         int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
         if (!ParseAreaRef(areaText, &c1, &r1, &c2, &r2))
-            return fail(LoadErrorText(64672).arg(areaText));
+            return fail(LoadErrorText(qor::str::kNotACellArea).arg(areaText));
         req.c1 = c1;
         req.r1 = r1;
         if (areaText.indexOf(u':') > 0) {
@@ -160,7 +161,7 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
         // One statement only: a second one could end the read-only
         // transaction it runs in, a comment cut off the record limit.
         if (!qor::IsSingleStatement(sql))
-            return fail(LoadErrorText(64673).arg(statement));
+            return fail(LoadErrorText(qor::str::kOneStatementOnly).arg(statement));
         const bool down = direction == QLatin1String("1");
         // Fields across (down) the area, records the other way.
         int& fieldLast = down ? req.c2 : req.r2;

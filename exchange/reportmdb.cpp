@@ -44,14 +44,18 @@ public:
 
     bool ok() const { return !m_path.isEmpty(); }
     const QString& path() const { return m_path; }
-    QString error() const { return LoadErrorText(63513).arg(m_target, m_error); }
+    QString error() const {
+        return LoadErrorText(qor::str::kCannotWriteWithReason).arg(m_target, m_error);
+    }
     // The name freed for a writer that must make the file itself.
     void release() { QFile::remove(m_path); }
     bool commit(QString* error) {
         // Synced, given the permissions a saved file gets, and moved.
         int e = 0;
         if (!qor::MoveFileInto(m_path, m_target, &e, /*replace=*/true)) {
-            if (error) *error = LoadErrorText(63515).arg(m_target, qor::FileErrorText(e));
+            if (error)
+                *error = LoadErrorText(qor::str::kCannotReplaceWithReason)
+                             .arg(m_target, qor::FileErrorText(e));
             return false;
         }
         m_path.clear();
@@ -68,7 +72,7 @@ int exportPages(CReportHandle* report, const QString& dbPath, int page, QString*
     if (!report || dbPath.isEmpty()) return 0;
     // A report without pages is given one by the export: page 1 is there.
     if (page != 0 && (page < 1 || page > std::max(1, report->GetPageCount()))) {
-        if (error) *error = LoadErrorText(63523).arg(page);
+        if (error) *error = LoadErrorText(qor::str::kReportLacksPage).arg(page);
         return 0;
     }
     BesideFile beside(dbPath, QStringLiteral(".tmp"));
@@ -84,7 +88,7 @@ int exportPages(CReportHandle* report, const QString& dbPath, int page, QString*
         // The database's journal is gone once it is closed; the file is whole.
         return beside.commit(error) ? 1 : 0;
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(64600) + u'\n' + e.message();
+        if (error) *error = LoadErrorText(qor::str::kConvertFileFailed) + u'\n' + e.message();
         return 0;
     }
 }
@@ -97,7 +101,7 @@ int ExportReportToMdb(CReportHandle* report, const QString& dbPath, QString* err
 
 int ExportPageToMdb(CReportHandle* report, const QString& dbPath, int page, QString* error) {
     if (page == 0) {
-        if (error) *error = LoadErrorText(63524);
+        if (error) *error = LoadErrorText(qor::str::kReportWithoutPages);
         return 0;
     }
     return exportPages(report, dbPath, page, error);
@@ -108,9 +112,10 @@ int ExportReportFileToMdb(const QString& reportPath, const QString& dbPath, QStr
     CReportHandle report(reportPath, CReportHandle::OpenMode::OpenExisting, CReportHandle::Access::Read);
     if (!report.IsOpen()) {
         if (error)
-            *error = report.ErrorText().isEmpty()
-                         ? LoadErrorText(63598).arg(reportPath).arg(report.OpenStatus())
-                         : report.ErrorText();
+            *error = report.ErrorText().isEmpty() ? LoadErrorText(qor::str::kCannotProcessReport)
+                                                        .arg(reportPath)
+                                                        .arg(report.OpenStatus())
+                                                  : report.ErrorText();
         return 0;
     }
     return ExportReportToMdb(&report, dbPath, error);
@@ -129,18 +134,22 @@ int ImportMdbToReport(const QString& dbPath, const QString& reportPath, QString*
         {
             CReportHandle report(beside.path(), CReportHandle::OpenMode::CreateNew);
             if (!report.IsOpen()) {
-                if (error) *error = LoadErrorText(63598).arg(reportPath).arg(report.OpenStatus());
+                if (error)
+                    *error = LoadErrorText(qor::str::kCannotProcessReport)
+                                 .arg(reportPath)
+                                 .arg(report.OpenStatus());
                 return 0;
             }
             if (!ImportDatabaseFileToReport(dbPath, &report, error, notes)) return 0;
             if (const uint16_t s = report.Save()) {
-                if (error) *error = LoadErrorText(63598).arg(reportPath).arg(s);
+                if (error)
+                    *error = LoadErrorText(qor::str::kCannotProcessReport).arg(reportPath).arg(s);
                 return 0;
             }
         }
         return beside.commit(error) ? 1 : 0;
     } catch (const JetError& e) {
-        if (error) *error = LoadErrorText(64600) + u'\n' + e.message();
+        if (error) *error = LoadErrorText(qor::str::kConvertFileFailed) + u'\n' + e.message();
         return 0;
     }
 }

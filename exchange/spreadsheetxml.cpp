@@ -27,12 +27,9 @@ using qor::XmlNode;
 
 namespace {
 
-constexpr int kMsgUnsupportedXml = 62017;
-constexpr int kMsgTableSizeError = 62481;
-constexpr int kMsgBounds = 62525;
-constexpr int kMsgCellFailed = 62526;
-constexpr int kMsgTooLarge = 62527;
-constexpr int kFirstCurrencyId[] = {62437, 62519, 62520, 62521, 62522};
+constexpr int kFirstCurrencyId[] = {qor::str::kCurrencySymbol0, qor::str::kCurrencySymbol1,
+                                    qor::str::kCurrencySymbol2, qor::str::kCurrencySymbol3,
+                                    qor::str::kCurrencySymbol4};
 constexpr double kLargestNumber = 1e12;
 constexpr int kMaxDecimals = 7;
 
@@ -57,19 +54,20 @@ qint64 wideAttribute(const XmlNode& element, QStringView local) {
     const double d = t.toDouble(&ok);
     if (ok && std::isfinite(d))
         return qint64(std::clamp(std::nearbyint(d), -double(kFar), double(kFar)));
-    throw XmlError(XmlError::TypeMismatch,
-                   LoadErrorText(64484).arg(name, *text).arg(element.lineNumber()));
+    throw XmlError(
+        XmlError::TypeMismatch,
+        LoadErrorText(qor::str::kXmlAttributeNotNumber).arg(name, *text).arg(element.lineNumber()));
 }
 
 int clampInt(qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); }
 
 QString formatBounds(double min, double max) {
-    return QString::asprintf(LoadErrorText(kMsgBounds).toUtf8().constData(), min, max);
+    return QString::asprintf(LoadErrorText(qor::str::kValueBounds).toUtf8().constData(), min, max);
 }
 
 QString cellFailedText(int page, int row, int col, const QString& why) {
-    return QString::asprintf(LoadErrorText(kMsgCellFailed).toUtf8().constData(), page, row, col,
-                             why.toUtf8().constData());
+    return QString::asprintf(LoadErrorText(qor::str::kCellPlaceFailed).toUtf8().constData(), page,
+                             row, col, why.toUtf8().constData());
 }
 
 // The row and column of one corner of an R1C1 range ("R3C2"): the digits
@@ -370,7 +368,8 @@ int CSpreadsheetXmlDoc::ColorToIndex(const QString& text) {
 int CSpreadsheetXmlDoc::FontNameToIndex(const QString& name) {
     for (int i = 0; i < 16; ++i) {
         QString face;
-        if (i < 8) face = LoadErrorText(kFirstFontNameStringId + i);
+        if (i < 8)
+            face = LoadErrorText(qor::str::kFontName0 + i);
         else if (i == 12) face = QString::fromUtf8(kExchangeFontFace12);
         else face = QString::fromUtf8(kCellFontFaces[i]);
         if (name == face) return i;
@@ -667,8 +666,10 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
     // A boolean shows as the workbook shows it, not as its 1 or 0.
     if (type == u"Boolean") {
         const QString b = text.trimmed();
-        if (b == u"1" || b.compare(u"true", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(65047);
-        if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(65048);
+        if (b == u"1" || b.compare(u"true", Qt::CaseInsensitive) == 0)
+            value.text = LoadErrorText(qor::str::kTrue);
+        if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0)
+            value.text = LoadErrorText(qor::str::kFalse);
     }
     m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
 }
@@ -687,7 +688,7 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
     };
     uint16_t rowCount = 0, colCount = 0;
     if (!m_pReport || m_pReport->AccessTableSize(0, &rowCount, &colCount) != 0) {
-        qor::messageBox(LoadErrorText(kMsgTableSizeError), QString(), qor::MsgButtons::Ok);
+        qor::messageBox(LoadErrorText(qor::str::kTableSizeError), QString(), qor::MsgButtons::Ok);
         return 1;
     }
     if (rowCount == 0 || colCount == 0) return 1;
@@ -744,7 +745,8 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
             double v = 0;
             if (!numberAt(r, c, &v)) continue;
             if (v < -kLargestNumber || v > kLargestNumber)
-                return fail(cellFailedText(page, r, c, LoadErrorText(kMsgTooLarge)));
+                return fail(
+                    cellFailedText(page, r, c, LoadErrorText(qor::str::kTooManyIntegerDigits)));
         }
     }
     return 1;
@@ -767,9 +769,10 @@ QString SpreadsheetXmlImport::LeftOutText() const {
     QStringList lines;
     if (const QString cells = LeftOutCellsMessage(leftOut); !cells.isEmpty()) lines << cells;
     if (cutTexts > 0)
-        lines << LoadErrorText(64463).arg(cutTexts).arg(kMaxLabelChars).arg(firstCutText);
+        lines << LoadErrorText(str::kTextsCut).arg(cutTexts).arg(kMaxLabelChars).arg(firstCutText);
     if (!otherSheets.isEmpty())
-        lines << LoadErrorText(64464).arg(otherSheets.join(QStringLiteral(", ")));
+        lines
+            << LoadErrorText(str::kOnlyFirstSheetRead).arg(otherSheets.join(QStringLiteral(", ")));
     return lines.join(u'\n');
 }
 
@@ -820,22 +823,23 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
                                     const CSpreadsheetXmlDoc::ResizeTable& resize) {
     SpreadsheetXmlImport out;
     auto failed = [&out](const QString& why) {
-        out.error = LoadErrorText(kMsgUnsupportedXml) + (why.isEmpty() ? QString() : u'\n' + why);
+        out.error = LoadErrorText(str::kUnsupportedXml) + (why.isEmpty() ? QString() : u'\n' + why);
         return out;
     };
-    if (!report.IsOpen()) return failed(LoadErrorText(64203));
+    if (!report.IsOpen()) return failed(LoadErrorText(str::kNoReportOpen));
     // A workbook larger than a workbook file may be is refused before its
     // tree takes memory, as the .xlsx reader refuses one.
     if (CountSpreadsheetXmlCells(path) > XlsxReadLimits().maxCells)
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64489)));
+        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(str::kWorkbookTooLarge)));
     QString loadError;
     const XmlDocument doc = XmlDocument::load(path, &loadError);
     if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
     const XmlNode root = doc.documentElement();
     if (!IsSpreadsheetElement(root, u"Workbook"))
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(kMsgUnsupportedXml)));
+        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(str::kUnsupportedXml)));
     const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
-    if (sheets.isEmpty()) return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64486)));
+    if (sheets.isEmpty())
+        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(str::kWorkbookHasNoSheets)));
 
     CSpreadsheetXmlDoc reader;
     reader.SetRootElement(root);
@@ -847,7 +851,7 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
         // Nothing is kept: the caller's report is a new one it drops.
         return failed(QStringLiteral("%1: %2").arg(path, e.message()));
     }
-    if (report.EnterDataState() != 0) return failed(LoadErrorText(63540));
+    if (report.EnterDataState() != 0) return failed(LoadErrorText(str::kCannotSetUpReportFormat));
     if (report.GetPageCount() < 1) report.AppendRowColPage(1, 2);
     report.SetCurPage(1);
     for (const CSpreadsheetXmlDoc::Figure& f : reader.Figures())
@@ -877,7 +881,7 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
         // A workbook too large for the memory there is is a file that
         // cannot be read, not the end of the program.
         SpreadsheetXmlImport out;
-        out.error = LoadErrorText(kMsgUnsupportedXml) +
+        out.error = LoadErrorText(str::kUnsupportedXml) +
                     QStringLiteral("\n%1：%2").arg(path, StatusText(Status::OutOfMemory));
         return out;
     }

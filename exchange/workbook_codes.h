@@ -209,15 +209,12 @@ inline QString BuiltinNumberFormat(int id) {
 
 // Ends the reading of a workbook file with an error naming the file; the
 // readers of both workbook formats fail through it alike.
-// "Cannot read '%1': %2", the reader's reason in the user's language.
-inline constexpr int kMsgCannotRead = 63520;
-
 class WorkbookReadFailure {
 public:
     explicit WorkbookReadFailure(QString file) : m_file(std::move(file)) {}
     [[noreturn]] void operator()(const QString& what) const {
         throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                      LoadErrorText(kMsgCannotRead).arg(m_file, what)};
+                      LoadErrorText(str::kCannotReadWithReason).arg(m_file, what)};
     }
 
 private:

@@ -34,7 +34,7 @@ XlBorder& borderOf(XlStyle& s, int edge) {
         case xl::kEdgeRight:
             return s.right;
         default:
-            fail(kXlArgument, LoadErrorText(64645).arg(edge));
+            fail(kXlArgument, LoadErrorText(str::kBadBorderIndex).arg(edge));
     }
 }
 
@@ -212,11 +212,11 @@ void XlCellMap::clear() {
 // ---- XlRange ------------------------------------------------------------
 
 XlRange::XlRange(XlWorksheet* sheet, XlArea area) : m_sheet(sheet), m_area(area) {
-    if (!m_sheet) fail(kXlPointer, LoadErrorText(64641));
+    if (!m_sheet) fail(kXlPointer, LoadErrorText(str::kNoSheet));
     if (m_area.r1 > m_area.r2) std::swap(m_area.r1, m_area.r2);
     if (m_area.c1 > m_area.c2) std::swap(m_area.c1, m_area.c2);
     if (m_area.r1 < 1 || m_area.c1 < 1 || m_area.r2 > kMaxRows || m_area.c2 > kMaxCols)
-        fail(kXlObjectError, LoadErrorText(64646));
+        fail(kXlObjectError, LoadErrorText(str::kRangeOutsideSheet));
 }
 
 const XlStyle& XlCell::plainStyle() {
@@ -262,7 +262,7 @@ void XlRange::setNumber(double v) {
 }
 
 void XlRange::setText(const QString& t) {
-    if (t.size() > 32767) fail(kXlObjectError, LoadErrorText(64647));
+    if (t.size() > 32767) fail(kXlObjectError, LoadErrorText(str::kTextTooLongForCell));
     forEach([&](XlCell& cell, int, int) {
         cell.kind = t.isEmpty() ? XlCell::Empty : XlCell::Text;
         cell.number = 0;
@@ -281,20 +281,22 @@ void XlRange::clearValue() {
 const XlCell* XlRange::firstCell() const { return m_sheet->findCell(m_area.r1, m_area.c1); }
 
 void XlStyleEdit::setNumberFormat(const QString& f) {
-    if (f.size() > 255) fail(kXlObjectError, LoadErrorText(64648));
+    if (f.size() > 255) fail(kXlObjectError, LoadErrorText(str::kNumberFormatTooLong));
     m_s.numberFormat = f;
 }
 void XlStyleEdit::setFontName(const QString& name) {
-    if (name.isEmpty() || name.size() > 31) fail(kXlObjectError, LoadErrorText(64649).arg(name));
+    if (name.isEmpty() || name.size() > 31)
+        fail(kXlObjectError, LoadErrorText(str::kBadFontName).arg(name));
     m_s.fontName = name;
 }
 void XlStyleEdit::setFontSize(double points) {
-    if (!(points >= 1 && points <= 409)) fail(kXlObjectError, LoadErrorText(64650).arg(points));
+    if (!(points >= 1 && points <= 409))
+        fail(kXlObjectError, LoadErrorText(str::kBadFontSize).arg(points));
     m_s.fontSize = points;
 }
 void XlStyleEdit::setUnderline(int code) {
     if (code != xl::kUnderlineNone && code != xl::kUnderlineSingle && code != xl::kUnderlineDouble)
-        fail(kXlObjectError, LoadErrorText(64666).arg(code));
+        fail(kXlObjectError, LoadErrorText(str::kBadUnderline).arg(code));
     m_s.underline = code;
 }
 void XlStyleEdit::setFillColor(uint32_t bgr) {
@@ -304,23 +306,24 @@ void XlStyleEdit::setFillColor(uint32_t bgr) {
 void XlStyleEdit::setHorizontalAlignment(int code) {
     if (code != xl::kGeneral && code != xl::kLeft && code != xl::kCenter && code != xl::kRight &&
         code != xl::kJustify)
-        fail(kXlObjectError, LoadErrorText(64651).arg(code));
+        fail(kXlObjectError, LoadErrorText(str::kBadHorizontalAlignment).arg(code));
     m_s.hAlign = code;
 }
 void XlStyleEdit::setVerticalAlignment(int code) {
     if (code != xl::kTop && code != xl::kCenter && code != xl::kBottom && code != xl::kJustify)
-        fail(kXlObjectError, LoadErrorText(64652).arg(code));
+        fail(kXlObjectError, LoadErrorText(str::kBadVerticalAlignment).arg(code));
     m_s.vAlign = code;
 }
 void XlStyleEdit::setBorderLineStyle(int edge, int lineStyle) {
     XlBorder& b = borderOf(m_s, edge);
     if (!validLineStyle(lineStyle))
-        fail(kXlObjectError, LoadErrorText(64653).arg(lineStyle));
+        fail(kXlObjectError, LoadErrorText(str::kBadLineStyle).arg(lineStyle));
     b.lineStyle = lineStyle;
 }
 void XlStyleEdit::setBorderWeight(int edge, int weight) {
     XlBorder& b = borderOf(m_s, edge);
-    if (!validWeight(weight)) fail(kXlObjectError, LoadErrorText(64654).arg(weight));
+    if (!validWeight(weight))
+        fail(kXlObjectError, LoadErrorText(str::kBadBorderWeight).arg(weight));
     b.weight = weight;
     // Setting a weight on an edge without a line draws it.
     if (b.lineStyle == xl::kLineNone) b.lineStyle = xl::kContinuous;
@@ -378,12 +381,14 @@ XlRange XlRange::mergeArea() const {
 }
 
 void XlRange::setColumnWidth(double width) {
-    if (!(width >= 0 && width <= 255)) fail(kXlObjectError, LoadErrorText(64655).arg(width));
+    if (!(width >= 0 && width <= 255))
+        fail(kXlObjectError, LoadErrorText(str::kBadColumnWidth).arg(width));
     for (int c = m_area.c1; c <= m_area.c2; ++c) m_sheet->m_colWidths[c] = width;
 }
 
 void XlRange::setRowHeight(double points) {
-    if (!(points >= 0 && points <= 409)) fail(kXlObjectError, LoadErrorText(64656).arg(points));
+    if (!(points >= 0 && points <= 409))
+        fail(kXlObjectError, LoadErrorText(str::kBadRowHeight).arg(points));
     for (int r = m_area.r1; r <= m_area.r2; ++r) m_sheet->m_rowHeights[r] = points;
 }
 
@@ -415,7 +420,7 @@ XlRange XlWorksheet::range(const QString& ref) {
     bool ok = colon < 0 ? corner(t, &a.r1, &a.c1)
                         : corner(QStringView(t).left(colon), &a.r1, &a.c1) &&
                               corner(QStringView(t).mid(colon + 1), &a.r2, &a.c2);
-    if (!ok) fail(kXlObjectError, LoadErrorText(64657).arg(ref));
+    if (!ok) fail(kXlObjectError, LoadErrorText(str::kBadRange).arg(ref));
     if (colon < 0) {
         a.r2 = a.r1;
         a.c2 = a.c1;
@@ -528,18 +533,18 @@ void XlWorkbook::releaseName(const QString& name) {
 
 XlWorksheet* XlWorkbook::sheet(int index1) {
     if (index1 < 1 || index1 > sheetCount())
-        fail(kXlObjectError, LoadErrorText(64658).arg(index1));
+        fail(kXlObjectError, LoadErrorText(str::kNoSuchSheetNumber).arg(index1));
     return m_sheets[size_t(index1 - 1)].get();
 }
 
 int XlWorkbook::indexOf(const XlWorksheet* s) const {
     for (size_t i = 0; i < m_sheets.size(); ++i)
         if (m_sheets[i].get() == s) return int(i);
-    fail(kXlPointer, LoadErrorText(64659));
+    fail(kXlPointer, LoadErrorText(str::kSheetNotInWorkbook));
 }
 
 XlWorksheet* XlWorkbook::addSheet() {
-    if (m_sheets.size() >= 4096) fail(kXlObjectError, LoadErrorText(64660));
+    if (m_sheets.size() >= 4096) fail(kXlObjectError, LoadErrorText(str::kTooManySheets));
     const QString name = freshName();
     auto s = std::make_unique<XlWorksheet>(name);
     useName(name);
@@ -551,8 +556,7 @@ XlWorksheet* XlWorkbook::addSheet() {
 
 void XlWorkbook::deleteSheet(XlWorksheet* sheet) {
     const int i = indexOf(sheet);
-    if (m_sheets.size() == 1)
-        fail(kXlObjectError, LoadErrorText(64661));
+    if (m_sheets.size() == 1) fail(kXlObjectError, LoadErrorText(str::kLastSheetKept));
     releaseName(sheet->name());
     m_sheets.erase(m_sheets.begin() + i);
     if (m_active > i || m_active >= int(m_sheets.size())) m_active = std::max(m_active - 1, 0);
@@ -563,13 +567,12 @@ void XlWorkbook::renameSheet(XlWorksheet* sheet, const QString& name) {
     indexOf(sheet);
     static const QString bad = QStringLiteral(":\\/?*[]");
     if (name.isEmpty() || name.size() > 31 || name.startsWith(u'\'') || name.endsWith(u'\''))
-        fail(kXlObjectError, LoadErrorText(64662).arg(name));
+        fail(kXlObjectError, LoadErrorText(str::kBadSheetName).arg(name));
     for (QChar ch : name)
-        if (bad.contains(ch))
-            fail(kXlObjectError, LoadErrorText(64662).arg(name));
+        if (bad.contains(ch)) fail(kXlObjectError, LoadErrorText(str::kBadSheetName).arg(name));
     const QString key = name.toCaseFolded();
     const int others = m_usedNames.value(key) - (sheet->name().toCaseFolded() == key ? 1 : 0);
-    if (others > 0) fail(kXlObjectError, LoadErrorText(64663).arg(name));
+    if (others > 0) fail(kXlObjectError, LoadErrorText(str::kSheetNameTaken).arg(name));
     nameSheetAsRead(sheet, name);
     m_saved = false;
 }
@@ -627,23 +630,22 @@ XlWorkbook* XlApplication::openWorkbook(const QString& path) {
 }
 
 void XlApplication::saveCopyAs(const XlWorkbook* wb, const QString& path) {
-    if (!wb) fail(kXlPointer, LoadErrorText(64643));
+    if (!wb) fail(kXlPointer, LoadErrorText(str::kNoWorkbookOpen));
     wb->saveAs(path);
 }
 
 void XlApplication::save(XlWorkbook* wb) {
-    if (!wb) fail(kXlPointer, LoadErrorText(64643));
-    if (wb->fullName().isEmpty())
-        fail(kXlObjectError, LoadErrorText(64664));
+    if (!wb) fail(kXlPointer, LoadErrorText(str::kNoWorkbookOpen));
+    if (wb->fullName().isEmpty()) fail(kXlObjectError, LoadErrorText(str::kWorkbookNeedsFileName));
     wb->saveAs(wb->fullName());
     wb->setSaved(true);
 }
 
 void XlApplication::close(XlWorkbook* wb) {
-    if (!wb) fail(kXlPointer, LoadErrorText(64643));
+    if (!wb) fail(kXlPointer, LoadErrorText(str::kNoWorkbookOpen));
     auto it =
         std::find_if(m_books.begin(), m_books.end(), [wb](const auto& b) { return b.get() == wb; });
-    if (it == m_books.end()) fail(kXlPointer, LoadErrorText(64665));
+    if (it == m_books.end()) fail(kXlPointer, LoadErrorText(str::kWorkbookNotOpen));
     m_books.erase(it);
     m_active = m_books.empty() ? nullptr : m_books.back().get();
 }

@@ -46,13 +46,13 @@ public:
             zip_error_init_with_code(&ze, err);
             const QString why = QString::fromUtf8(zip_error_strerror(&ze));
             zip_error_fini(&ze);
-            fail(LoadErrorText(64485));
+            fail(LoadErrorText(str::kNotAWorkbook));
         }
         const zip_int64_t n = zip_get_num_entries(m_zip, 0);
         if (n < 0 || n > m_limits.maxParts) {
             zip_discard(m_zip);
             m_zip = nullptr;
-            fail(LoadErrorText(64489));
+            fail(LoadErrorText(str::kWorkbookTooLarge));
         }
     }
     ~Package() {
@@ -68,12 +68,12 @@ public:
         const zip_int64_t index = locate(name);
         if (index < 0) {
             if (optional) return {};
-            m_fail(LoadErrorText(64488).arg(name));
+            m_fail(LoadErrorText(str::kWorkbookPartDamaged).arg(name));
         }
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(m_zip, zip_uint64_t(index), 0, &st) != 0)
-            m_fail(LoadErrorText(64488).arg(name));
+            m_fail(LoadErrorText(str::kWorkbookPartDamaged).arg(name));
         // The sizes in the directory are checked first and the bytes
         // counted as they come, so a lying directory gains nothing.
         const qint64 cap = m_limits.maxPartBytes;
@@ -83,7 +83,7 @@ public:
             st.size / std::max<zip_uint64_t>(st.comp_size, 1) > zip_uint64_t(m_limits.maxRatio))
             tooLarge(name);
         zip_file_t* f = zip_fopen_index(m_zip, zip_uint64_t(index), 0);
-        if (!f) m_fail(LoadErrorText(64488).arg(name));
+        if (!f) m_fail(LoadErrorText(str::kWorkbookPartDamaged).arg(name));
         QByteArray out;
         char buf[65536];
         for (;;) {
@@ -91,7 +91,7 @@ public:
             if (got < 0) {
                 const QString why = QString::fromUtf8(zip_file_strerror(f));
                 zip_fclose(f);
-                m_fail(LoadErrorText(64488).arg(name));
+                m_fail(LoadErrorText(str::kWorkbookPartDamaged).arg(name));
             }
             if (got == 0) break;
             if (out.size() + got > cap || m_total + out.size() + got > m_limits.maxTotalBytes) {
@@ -110,7 +110,7 @@ public:
         if (bytes.isNull()) return {};
         QString why;
         XmlDocument doc = XmlDocument::parse(bytes, &why);
-        if (doc.isNull()) m_fail(LoadErrorText(64488).arg(name));
+        if (doc.isNull()) m_fail(LoadErrorText(str::kWorkbookPartDamaged).arg(name));
         return doc.documentElement();
     }
 
@@ -119,7 +119,7 @@ private:
         return zip_name_locate(m_zip, name.toUtf8().constData(), 0);
     }
     [[noreturn]] void tooLarge(const QString& name) const {
-        m_fail(QStringLiteral("%1（%2）").arg(LoadErrorText(64489), name));
+        m_fail(QStringLiteral("%1（%2）").arg(LoadErrorText(str::kWorkbookTooLarge), name));
     }
     zip_t* m_zip = nullptr;
     const XlsxReadLimits& m_limits;
@@ -384,17 +384,18 @@ public:
         }
         std::map<int, QString> formats;
         forChildren(child(root, u"numFmts"), u"numFmt", [&](const XmlNode& n) {
-            if (int(formats.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
+            if (int(formats.size()) >= limits.maxStyles)
+                fail(LoadErrorText(str::kWorkbookTooLarge));
             bool ok = false;
             const int id = n.attributeText(u"numFmtId").toInt(&ok);
             const QString code = n.attributeText(u"formatCode");
-            if (!ok || id < 0) fail(LoadErrorText(64495));
-            if (code.size() > 255) fail(LoadErrorText(64495));
+            if (!ok || id < 0) fail(LoadErrorText(str::kWorkbookStylesDamaged));
+            if (code.size() > 255) fail(LoadErrorText(str::kWorkbookStylesDamaged));
             formats[id] = code;
         });
         std::vector<FontRec> fonts;
         forChildren(child(root, u"fonts"), u"font", [&](const XmlNode& n) {
-            if (int(fonts.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
+            if (int(fonts.size()) >= limits.maxStyles) fail(LoadErrorText(str::kWorkbookTooLarge));
             FontRec f;
             forChildren(n, {}, [&](const XmlNode& p) {
                 const QString tag = localName(p);
@@ -420,7 +421,7 @@ public:
         });
         std::vector<FillRec> fills;
         forChildren(child(root, u"fills"), u"fill", [&](const XmlNode& n) {
-            if (int(fills.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
+            if (int(fills.size()) >= limits.maxStyles) fail(LoadErrorText(str::kWorkbookTooLarge));
             FillRec f;
             const XmlNode p = child(n, u"patternFill");
             const QString type = p.isNull() ? QString() : p.attributeText(u"patternType");
@@ -432,7 +433,8 @@ public:
         });
         std::vector<BorderRec> borders;
         forChildren(child(root, u"borders"), u"border", [&](const XmlNode& n) {
-            if (int(borders.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
+            if (int(borders.size()) >= limits.maxStyles)
+                fail(LoadErrorText(str::kWorkbookTooLarge));
             BorderRec b;
             b.left = borderOf(child(n, u"left"));
             if (b.left.lineStyle == xl::kLineNone) b.left = borderOf(child(n, u"start"));
@@ -448,11 +450,12 @@ public:
             bool ok = false;
             const int i = xf.attributeText(name).toInt(&ok);
             if (!xf.hasAttribute(name)) return -1;
-            if (!ok || i < 0 || size_t(i) >= count) fail(LoadErrorText(64495));
+            if (!ok || i < 0 || size_t(i) >= count)
+                fail(LoadErrorText(str::kWorkbookStylesDamaged));
             return i;
         };
         forChildren(child(root, u"cellXfs"), u"xf", [&](const XmlNode& xf) {
-            if (int(m_xfs.size()) >= limits.maxStyles) fail(LoadErrorText(64489));
+            if (int(m_xfs.size()) >= limits.maxStyles) fail(LoadErrorText(str::kWorkbookTooLarge));
             XlStyle s;
             bool ok = false;
             const int fmt = xf.attributeText(u"numFmtId").toInt(&ok);
@@ -627,7 +630,9 @@ public:
         if (!m_thrown && ctxt->wellFormed && !ctxt->disableSAX) xmlParseChunk(ctxt, nullptr, 0, 1);
         const bool wellFormed = ctxt->wellFormed && !m_thrown;
         if (!wellFormed && !m_thrown) {
-            *why = !m_error.isEmpty() ? m_error : LoadErrorText(64496).arg(ctxt->lastError.line);
+            *why = !m_error.isEmpty()
+                       ? m_error
+                       : LoadErrorText(str::kXmlNotWellFormed).arg(ctxt->lastError.line);
         }
         if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
         ctxt->myDoc = nullptr;
@@ -725,7 +730,7 @@ private:
     static void onError(void* ctx, xmlErrorPtr err) {
         StraightReader* r = self(ctx);
         if (!err || err->level < XML_ERR_ERROR || !r->m_error.isEmpty()) return;
-        r->m_error = LoadErrorText(64496).arg(err->line);
+        r->m_error = LoadErrorText(str::kXmlNotWellFormed).arg(err->line);
     }
 
     XmlEvents& m_ev;
@@ -908,7 +913,7 @@ public:
     void end() override {
         if (--m_depth == 1 && m_inItem) {
             if (int(m_out.size()) >= m_limits.maxStrings)
-                m_fail(LoadErrorText(64489));
+                m_fail(LoadErrorText(str::kWorkbookTooLarge));
             m_out.push_back(unescapeText(qstr(m_text)));
             m_inItem = false;
         }
@@ -972,7 +977,7 @@ public:
     void read(const QString& part, const QByteArray& bytes) {
         QString why;
         if (!readPart(bytes, *this, QByteArrayLiteral("sheetData"), &why))
-            m_fail(LoadErrorText(64488).arg(part));
+            m_fail(LoadErrorText(str::kWorkbookPartDamaged).arg(part));
         m_ws->finishLoading();
     }
 
@@ -1095,14 +1100,13 @@ private:
     }
 
     [[noreturn]] void fail(const QString& what) const {
-        m_fail(LoadErrorText(64490).arg(m_ws->name(), what));
+        m_fail(LoadErrorText(str::kSheetFailure).arg(m_ws->name(), what));
     }
 
     void checkDimension(XmlAttrs attrs) {
         const QString ref = qstr(attr(attrs, "ref").value_or(std::string_view()));
         XlArea a;
-        if (!parseArea(ref, &a))
-            fail(LoadErrorText(64493));
+        if (!parseArea(ref, &a)) fail(LoadErrorText(str::kSheetStructureDamaged));
     }
 
     // The width of the columns without a "col" of their own: another
@@ -1127,14 +1131,13 @@ private:
         const int from = min.toInt(&ok1);
         const int to = max.toInt(&ok2);
         if (!ok1 || !ok2 || from < 1 || to < from || to > kSheetCols)
-            fail(LoadErrorText(64493));
+            fail(LoadErrorText(str::kSheetStructureDamaged));
         double chars = -1;
         if (boolAttribute(attrs, "hidden", false)) {
             chars = 0;
         } else if (const auto width = attr(attrs, "width")) {
             const std::optional<double> w = parseNumber(*width);
-            if (!w || *w < 0 || *w > 256)
-                fail(LoadErrorText(64493));
+            if (!w || *w < 0 || *w > 256) fail(LoadErrorText(str::kSheetStructureDamaged));
             chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
@@ -1143,11 +1146,10 @@ private:
     // Each merge is checked against those before it, so their number is
     // bounded.
     void readMerge(XmlAttrs attrs) {
-        if (++m_merges > m_limits.maxMerges)
-            fail(LoadErrorText(64489));
+        if (++m_merges > m_limits.maxMerges) fail(LoadErrorText(str::kWorkbookTooLarge));
         XlArea a;
         const QString ref = qstr(attr(attrs, "ref").value_or(std::string_view()));
-        if (!parseArea(ref, &a)) fail(LoadErrorText(64493));
+        if (!parseArea(ref, &a)) fail(LoadErrorText(str::kSheetStructureDamaged));
         m_ws->range(a).merge();
     }
 
@@ -1163,14 +1165,12 @@ private:
                 if (!ok) row = -1;
             }
         }
-        if (row < 1 || row > kSheetRows)
-            fail(LoadErrorText(64493));
+        if (row < 1 || row > kSheetRows) fail(LoadErrorText(str::kSheetStructureDamaged));
         if (boolAttribute(attrs, "hidden", false)) {
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
         } else if (const auto ht = attr(attrs, "ht")) {
             const std::optional<double> h = parseNumber(*ht);
-            if (!h || *h < 0 || *h > 409)
-                fail(LoadErrorText(64493));
+            if (!h || *h < 0 || *h > 409) fail(LoadErrorText(str::kSheetStructureDamaged));
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
         }
         m_row = row;
@@ -1182,15 +1182,15 @@ private:
         const auto ref = attr(attrs, "r");
         if (ref) {
             if (!parseCellRef(*ref, &r, &col))
-                fail(LoadErrorText(64491).arg(qstr(*ref)));
+                fail(LoadErrorText(str::kCellDamaged).arg(qstr(*ref)));
         } else if (col > kSheetCols) {
-            fail(LoadErrorText(64493));
+            fail(LoadErrorText(str::kSheetStructureDamaged));
         }
         size_t style = 0;
         if (const auto s = attr(attrs, "s")) {
             const std::optional<uint> v = parseUnsigned(*s, false);
             if (!v || *v >= m_styles.count())
-                fail(LoadErrorText(64491).arg(qstr(ref.value_or(std::string_view()))));
+                fail(LoadErrorText(str::kCellDamaged).arg(qstr(ref.value_or(std::string_view()))));
             style = *v;
         }
         m_cellRow = r;
@@ -1220,7 +1220,7 @@ private:
             if (type == "s") {
                 const std::optional<uint> i = parseUnsigned(text, true);
                 if (!i || *i >= m_strings.size())
-                    fail(LoadErrorText(64491).arg(cellName(r, col)));
+                    fail(LoadErrorText(str::kCellDamaged).arg(cellName(r, col)));
                 setText(&cell, m_strings[*i], r, col);
             } else if (type == "str") {
                 setText(&cell, unescapeText(qstr(text)), r, col);
@@ -1238,8 +1238,7 @@ private:
                 setText(&cell, isoDateText(qstr(text).trimmed(), style), r, col);
             } else {
                 const std::optional<double> n = parseNumber(text);
-                if (!n)
-                    fail(LoadErrorText(64491).arg(cellName(r, col)));
+                if (!n) fail(LoadErrorText(str::kCellDamaged).arg(cellName(r, col)));
                 cell.kind = XlCell::Number;
                 cell.number = *n;
                 if (isDateStyle(style)) {
@@ -1253,15 +1252,14 @@ private:
         // A cell of the default style with no value adds nothing; leaving
         // it out keeps it out of the used range.
         if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return;
-        if (++*m_cells > m_limits.maxCells)
-            m_fail(LoadErrorText(64489));
+        if (++*m_cells > m_limits.maxCells) m_fail(LoadErrorText(str::kWorkbookTooLarge));
         cell.shareStyle(m_styles.at(style));
         m_ws->loadCell(r, col, std::move(cell));
     }
 
     void setText(XlCell* cell, const QString& t, int r, int col) const {
         if (t.size() > kMaxCellText)
-            fail(LoadErrorText(64492).arg(cellName(r, col)).arg(kMaxCellText));
+            fail(LoadErrorText(str::kCellTextTooLong).arg(cellName(r, col)).arg(kMaxCellText));
         cell->kind = t.isEmpty() ? XlCell::Empty : XlCell::Text;
         cell->text = t;
     }
@@ -1373,7 +1371,7 @@ bool readBlockReference(XlWorkbook& wb, const SheetsByName& sheets, const QStrin
 
 std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimits& limits,
                                          const WorkbookReadFailure& fail) {
-    if (!QFileInfo(path).isFile()) fail(LoadErrorText(63593));
+    if (!QFileInfo(path).isFile()) fail(LoadErrorText(str::kFileNotFound));
     Package pkg(path, limits, fail);
 
     // The workbook part is named by the package's relationships; files
@@ -1382,7 +1380,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     for (const auto& [id, rel] : relationshipsOf(pkg, QString()))
         if (rel.type == u"officeDocument") bookPart = rel.target;
     const XmlNode book = pkg.xml(bookPart);
-    if (localName(book) != u"workbook") fail(LoadErrorText(64485));
+    if (localName(book) != u"workbook") fail(LoadErrorText(str::kNotAWorkbook));
     const std::map<QString, Relationship> rels = relationshipsOf(pkg, bookPart);
     // Serial numbers count days from 1900 or, in this system, from 1904.
     const bool date1904 = boolAttribute(child(book, u"workbookPr"), u"date1904", false);
@@ -1402,7 +1400,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         SharedStringsReader reader(strings, limits, fail);
         QString why;
         if (!readPart(pkg.read(stringsPart), reader, QByteArray(), &why))
-            fail(LoadErrorText(64488).arg(stringsPart));
+            fail(LoadErrorText(str::kWorkbookPartDamaged).arg(stringsPart));
     }
     const Styles styles(stylesPart.isEmpty() ? XmlNode() : pkg.xml(stylesPart), limits, fail);
 
@@ -1413,12 +1411,12 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     };
     std::vector<SheetEntry> entries;
     forChildren(child(book, u"sheets"), u"sheet", [&](const XmlNode& s) {
-        if (int(entries.size()) >= limits.maxSheets) fail(LoadErrorText(64489));
+        if (int(entries.size()) >= limits.maxSheets) fail(LoadErrorText(str::kWorkbookTooLarge));
         const std::optional<QString> rid = prefixedAttribute(s, u"id");
         SheetEntry e{s.attributeText(u"name"), QString(), QString()};
         if (rid) {
             auto it = rels.find(*rid);
-            if (it == rels.end()) fail(LoadErrorText(64488).arg(e.name));
+            if (it == rels.end()) fail(LoadErrorText(str::kWorkbookPartDamaged).arg(e.name));
             const QString& type = it->second.type;
             if (type == u"worksheet")
                 e.part = it->second.target;
@@ -1428,7 +1426,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         }
         entries.push_back(e);
     });
-    if (entries.empty()) fail(LoadErrorText(64486));
+    if (entries.empty()) fail(LoadErrorText(str::kWorkbookHasNoSheets));
 
     auto wb = std::make_unique<XlWorkbook>(int(entries.size()));
     qint64 cells = 0, cellElements = 0;
@@ -1441,7 +1439,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
         if (entries[i].part.isEmpty()) continue;
         const QByteArray bytes = pkg.read(entries[i].part);
         cellElements += countCellElements(bytes);
-        if (cellElements > limits.maxCells) fail(LoadErrorText(64489));
+        if (cellElements > limits.maxCells) fail(LoadErrorText(str::kWorkbookTooLarge));
         SheetReader reader(ws, strings, styles, limits, &cells, fail, date1904);
         try {
             reader.read(entries[i].part, bytes);
@@ -1452,7 +1450,8 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     // Names of a block of one worksheet; the others are passed over.
     const SheetsByName sheets = sheetsByName(*wb);
     forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
-        if (wb->definedNames().size() >= kMaxDefinedNames) fail(LoadErrorText(64489));
+        if (wb->definedNames().size() >= kMaxDefinedNames)
+            fail(LoadErrorText(str::kWorkbookTooLarge));
         XlDefinedName d;
         d.name = n.attributeText(u"name").trimmed();
         if (d.name.isEmpty()) return;

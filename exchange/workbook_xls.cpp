@@ -330,10 +330,7 @@ QByteArray window2(bool active) {
 
 void checkCell(const XlWorksheet& sheet, int row, int col) {
     if (row < 1 || row > kMaxRows || col < 1 || col > kMaxCols)
-        fail(LoadErrorText(64635)
-                 .arg(sheet.name())
-                 .arg(row)
-                 .arg(col));
+        fail(LoadErrorText(str::kCellBeyondXlsSheet).arg(sheet.name()).arg(row).arg(col));
 }
 
 }  // namespace
@@ -348,7 +345,9 @@ void XlsStreamWriter::Impl::openScratch() {
     if (scratch >= 0) return;
     QByteArray name = folder + "/qor-xls-XXXXXX";
     scratch = ::mkostemp(name.data(), O_CLOEXEC);
-    if (scratch < 0) fail(LoadErrorText(64632).arg(QDir::tempPath(), qor::FileErrorText(errno)));
+    if (scratch < 0)
+        fail(LoadErrorText(str::kCannotCreateTempFile)
+                 .arg(QDir::tempPath(), qor::FileErrorText(errno)));
     ::unlink(name.constData());
 }
 
@@ -360,7 +359,8 @@ void XlsStreamWriter::Impl::append(const QByteArray& bytes) {
         const ssize_t n = ::pwrite(scratch, p, left, off_t(scratchSize));
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
-            fail(LoadErrorText(64633).arg(qor::FileErrorText(n < 0 ? errno : ENOSPC)));
+            fail(LoadErrorText(str::kTempFileUnwritable)
+                     .arg(qor::FileErrorText(n < 0 ? errno : ENOSPC)));
         }
         p += n;
         left -= size_t(n);
@@ -373,7 +373,8 @@ void XlsStreamWriter::Impl::readScratch(quint64 at, char* into, size_t n) const 
         const ssize_t got = ::pread(scratch, into, n, off_t(at));
         if (got <= 0) {
             if (got < 0 && errno == EINTR) continue;
-            fail(LoadErrorText(64634).arg(qor::FileErrorText(got < 0 ? errno : EIO)));
+            fail(LoadErrorText(str::kTempFileUnreadable)
+                     .arg(qor::FileErrorText(got < 0 ? errno : EIO)));
         }
         into += got;
         n -= size_t(got);
@@ -552,7 +553,8 @@ void XlsStreamWriter::Impl::endSheet(const XlWorksheet& sheet) {
     dims.u16(0);
     if (::pwrite(scratch, dims.b.constData(), size_t(dims.b.size()), off_t(cur.dimensionsAt)) !=
         ssize_t(dims.b.size()))
-        fail(LoadErrorText(64633).arg(qor::FileErrorText(errno ? errno : ENOSPC)));
+        fail(LoadErrorText(str::kTempFileUnwritable)
+                 .arg(qor::FileErrorText(errno ? errno : ENOSPC)));
     blocks[size_t(cur.index)] = {cur.start, scratchSize - cur.start};
     written[size_t(cur.index)] = true;
     current.reset();
@@ -722,15 +724,16 @@ XlsStreamWriter::XlsStreamWriter(const QString& path, const std::vector<QString>
     const QFileInfo target(path);
     if (target.fileName().isEmpty()) fail(StatusText(Status::CannotCreate));
     if (!target.absoluteDir().exists())
-        fail(LoadErrorText(63513).arg(path, StatusText(Status::CannotCreate)));
-    if (sheetNames.empty()) fail(LoadErrorText(64486));
+        fail(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, StatusText(Status::CannotCreate)));
+    if (sheetNames.empty()) fail(LoadErrorText(str::kWorkbookHasNoSheets));
     QSet<QString> seen;
     for (const QString& n : sheetNames) {
         static const QString bad = QStringLiteral(":\\/?*[]");
         if (n.isEmpty() || n.size() > 31 ||
             std::any_of(n.begin(), n.end(), [](QChar c) { return bad.contains(c); }) ||
             seen.contains(n.toLower()))
-            fail(LoadErrorText(64630).arg(n));
+            fail(LoadErrorText(str::kSheetUnwritable).arg(n));
         seen.insert(n.toLower());
     }
     d->target = target.absoluteFilePath();
@@ -750,7 +753,7 @@ void XlsStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
 void XlsStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
     if (d->done || d->current || index0 < 0 || size_t(index0) >= d->names.size() ||
         d->written[size_t(index0)])
-        fail(LoadErrorText(64630).arg(sheet.name()));
+        fail(LoadErrorText(str::kSheetUnwritable).arg(sheet.name()));
     d->guarded([&] { d->beginSheet(index0, sheet); });
 }
 
@@ -781,28 +784,32 @@ void XlsStreamWriter::commit() {
     quint64 at = quint64(head.size());
     for (size_t i = 0; i < d->names.size(); ++i) {
         if (at > std::numeric_limits<uint32_t>::max())
-            fail(LoadErrorText(64631).arg(d->target));
+            fail(LoadErrorText(str::kXlsOver4Gb).arg(d->target));
         for (int k = 0; k < 4; ++k) head[offsetPositions[i] + k] = char(at >> (8 * k) & 0xFF);
         at += d->blocks[i].size;
     }
 
     SafeFileWriter tmp(d->target);
-    if (!tmp.open()) fail(LoadErrorText(63513).arg(d->target, qor::FileErrorText(tmp.error())));
+    if (!tmp.open())
+        fail(LoadErrorText(str::kCannotWriteWithReason)
+                 .arg(d->target, qor::FileErrorText(tmp.error())));
     // The compound file writes through a descriptor of its own on the same
     // temporary and closes it when done; the writer keeps the one it syncs
     // and renames.
     const int fd = ::dup(tmp.handle());
-    if (fd < 0) fail(LoadErrorText(63513).arg(d->target, qor::FileErrorText(errno)));
+    if (fd < 0)
+        fail(LoadErrorText(str::kCannotWriteWithReason).arg(d->target, qor::FileErrorText(errno)));
     {
         QString error;
         std::unique_ptr<CompoundFile> cf =
             CompoundFile::createOnHandle(fd, tmp.temporaryPath(), &error);
         if (!cf) {  // the descriptor was closed with it
-            fail(LoadErrorText(63513).arg(d->target, error));
+            fail(LoadErrorText(str::kCannotWriteWithReason).arg(d->target, error));
         }
         const QString stream = QStringLiteral("Workbook");
         const auto cannot = [&] {
-            fail(LoadErrorText(63513).arg(d->target, StatusText(Status::WriteError)));
+            fail(LoadErrorText(str::kCannotWriteWithReason)
+                     .arg(d->target, StatusText(Status::WriteError)));
         };
         // The globals, then each sheet's block in sheet order, in pieces
         // of a few MB; the first piece holds the whole stream when it is
@@ -832,7 +839,8 @@ void XlsStreamWriter::commit() {
         if (!cf->commit()) cannot();
     }
     if (!tmp.commit())
-        fail(LoadErrorText(63515).arg(d->target, qor::FileErrorText(tmp.error())));
+        fail(LoadErrorText(str::kCannotReplaceWithReason)
+                 .arg(d->target, qor::FileErrorText(tmp.error())));
 }
 
 }  // namespace qor

@@ -126,7 +126,9 @@ public:
     // A record that breaks the format is damaged where it stands; what
     // names a limit the record goes past instead.
     [[noreturn]] void bad(const QString& what) const {
-        m_fail(what.isEmpty() ? LoadErrorText(64494).arg(recordName(m_r.type)).arg(m_r.at) : what);
+        m_fail(what.isEmpty()
+                   ? LoadErrorText(str::kXlsRecordDamaged).arg(recordName(m_r.type)).arg(m_r.at)
+                   : what);
     }
 
 private:
@@ -146,13 +148,16 @@ private:
 
 // The record at an offset of the stream, its length checked.
 Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fail) {
-    if (at < 0 || at + 4 > s.size()) fail(LoadErrorText(64494).arg(QString()).arg(at));
+    if (at < 0 || at + 4 > s.size())
+        fail(LoadErrorText(str::kXlsRecordDamaged).arg(QString()).arg(at));
     Record r;
     r.type = readLE16(s, at);
     const qsizetype len = readLE16(s, at + 2);
     r.at = at;
-    if (len > kMaxRecordData) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
-    if (at + 4 + len > s.size()) fail(LoadErrorText(64494).arg(recordName(r.type)).arg(at));
+    if (len > kMaxRecordData)
+        fail(LoadErrorText(str::kXlsRecordDamaged).arg(recordName(r.type)).arg(at));
+    if (at + 4 + len > s.size())
+        fail(LoadErrorText(str::kXlsRecordDamaged).arg(recordName(r.type)).arg(at));
     r.data = QByteArrayView(s.constData() + at + 4, len);
     return r;
 }
@@ -198,7 +203,7 @@ public:
 
     std::unique_ptr<XlWorkbook> read() {
         readGlobals();
-        if (m_sheets.empty()) m_fail(LoadErrorText(64486));
+        if (m_sheets.empty()) m_fail(LoadErrorText(str::kWorkbookHasNoSheets));
         auto wb = std::make_unique<XlWorkbook>(int(m_sheets.size()));
         for (size_t i = 0; i < m_sheets.size(); ++i) {
             XlWorksheet* ws = wb->sheet(int(i) + 1);
@@ -243,7 +248,7 @@ private:
 
     void readGlobals() {
         Record bof = recordAt(m_s, 0, m_fail);
-        if (bof.type != kBof8) m_fail(LoadErrorText(64485));
+        if (bof.type != kBof8) m_fail(LoadErrorText(str::kNotAWorkbook));
         {
             RecordReader r(bof, m_fail);
             const int version = r.u16();
@@ -252,8 +257,8 @@ private:
             else if (version == 0x0500)
                 m_biff8 = false;
             else
-                r.bad(LoadErrorText(64485));
-            if (r.u16() != 0x0005) r.bad(LoadErrorText(64485));
+                r.bad(LoadErrorText(str::kNotAWorkbook));
+            if (r.u16() != 0x0005) r.bad(LoadErrorText(str::kNotAWorkbook));
         }
         m_encoding = "CP1252";
         qsizetype at = 4 + bof.data.size();
@@ -273,7 +278,8 @@ private:
                 case kFormat: {
                     const int id = r.u16();
                     QString code = m_biff8 ? longText(r) : shortText(r);
-                    if (m_formats.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
+                    if (m_formats.size() >= size_t(m_limits.maxStyles))
+                        r.bad(LoadErrorText(str::kWorkbookTooLarge));
                     m_formats[id] = std::move(code);
                     break;
                 }
@@ -299,7 +305,8 @@ private:
                     s.worksheet = kind == 0;
                     s.name = shortText(r);
                     if (s.offset <= 0 || s.offset >= m_s.size()) r.bad({});
-                    if (int(m_sheets.size()) >= m_limits.maxSheets) m_fail(LoadErrorText(64489));
+                    if (int(m_sheets.size()) >= m_limits.maxSheets)
+                        m_fail(LoadErrorText(str::kWorkbookTooLarge));
                     m_sheets.push_back(s);
                     break;
                 }
@@ -327,7 +334,8 @@ private:
     }
 
     void readFont(RecordReader& r) {
-        if (m_fonts.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
+        if (m_fonts.size() >= size_t(m_limits.maxStyles))
+            r.bad(LoadErrorText(str::kWorkbookTooLarge));
         Font f;
         f.size = r.u16() / 20.0;
         const int flags = r.u16();
@@ -349,7 +357,8 @@ private:
     }
 
     void readXf(RecordReader& r) {
-        if (m_xfs.size() >= size_t(m_limits.maxStyles)) r.bad(LoadErrorText(64489));
+        if (m_xfs.size() >= size_t(m_limits.maxStyles))
+            r.bad(LoadErrorText(str::kWorkbookTooLarge));
         Xf x;
         x.font = r.u16();
         x.format = r.u16();
@@ -400,7 +409,9 @@ private:
         const auto byte = [&]() -> int {
             while (pos >= parts[part].data.size()) {
                 if (++part >= parts.size())
-                    m_fail(LoadErrorText(64494).arg(QStringLiteral("SST")).arg(sst.at));
+                    m_fail(LoadErrorText(str::kXlsRecordDamaged)
+                               .arg(QStringLiteral("SST"))
+                               .arg(sst.at));
                 pos = 0;
             }
             return uchar(parts[part].data[pos++]);
@@ -428,7 +439,7 @@ private:
         u32();
         const uint32_t unique = u32();
         if (unique > uint32_t(m_limits.maxStrings))
-            m_fail(LoadErrorText(64494).arg(QStringLiteral("SST")).arg(sst.at));
+            m_fail(LoadErrorText(str::kXlsRecordDamaged).arg(QStringLiteral("SST")).arg(sst.at));
         m_strings.reserve(std::min<uint32_t>(unique, 65536));
         for (uint32_t i = 0; i < unique; ++i) {
             const int count = m_biff8 ? u16() : u16();
@@ -442,7 +453,9 @@ private:
                     // A string split between records: the next one starts
                     // with the flag byte again, which may change the width.
                     if (++part >= parts.size())
-                        m_fail(LoadErrorText(64494).arg(QStringLiteral("SST")).arg(sst.at));
+                        m_fail(LoadErrorText(str::kXlsRecordDamaged)
+                                   .arg(QStringLiteral("SST"))
+                                   .arg(sst.at));
                     pos = 0;
                     if (m_biff8) flags = byte();
                     continue;
@@ -536,7 +549,7 @@ private:
             }
         }
         if (cell.kind == XlCell::Empty && !style && !cell.formula) return;
-        if (++m_cells > m_limits.maxCells) m_fail(LoadErrorText(64489));
+        if (++m_cells > m_limits.maxCells) m_fail(LoadErrorText(str::kWorkbookTooLarge));
         cell.shareStyle(style);
         m_sheet->loadCell(row + 1, col + 1, std::move(cell));
     }
@@ -591,7 +604,9 @@ private:
     void readSheet(XlWorksheet* ws, qsizetype at) {
         m_sheet = ws;
         const Record bof = recordAt(m_s, at, m_fail);
-        if (bof.type != kBof8) m_fail(LoadErrorText(64490).arg(ws->name(), LoadErrorText(64493)));
+        if (bof.type != kBof8)
+            m_fail(LoadErrorText(str::kSheetFailure)
+                       .arg(ws->name(), LoadErrorText(str::kSheetStructureDamaged)));
         at += 4 + bof.data.size();
         int merges = 0;
         struct Pending {
@@ -720,7 +735,8 @@ private:
                         a.c2 = r.u16() + 1;
                         if (a.r1 > a.r2 || a.c1 > a.c2 || a.c2 > kSheetCols) r.bad({});
                         if (a.r1 == a.r2 && a.c1 == a.c2) continue;
-                        if (++merges > m_limits.maxMerges) m_fail(LoadErrorText(64489));
+                        if (++merges > m_limits.maxMerges)
+                            m_fail(LoadErrorText(str::kWorkbookTooLarge));
                         try {
                             ws->range(a).merge();
                         } catch (const XlError&) {
@@ -800,18 +816,18 @@ std::unique_ptr<XlWorkbook> ReadXlsWorkbook(const QString& path, const XlsxReadL
     QString error;
     const std::unique_ptr<CompoundFile> cf =
         CompoundFile::open(path, CompoundFile::Mode::ReadOnly, &error);
-    if (!cf) fail(LoadErrorText(64485));
+    if (!cf) fail(LoadErrorText(str::kNotAWorkbook));
     QString stream;
     for (const QString& name : {QStringLiteral("Workbook"), QStringLiteral("Book")})
         if (cf->streamSize(name) >= 0) {
             stream = name;
             break;
         }
-    if (stream.isEmpty()) fail(LoadErrorText(64485));
+    if (stream.isEmpty()) fail(LoadErrorText(str::kNotAWorkbook));
     const qint64 size = cf->streamSize(stream);
-    if (size > limits.maxPartBytes) fail(LoadErrorText(64489));
+    if (size > limits.maxPartBytes) fail(LoadErrorText(str::kWorkbookTooLarge));
     const QByteArray bytes = cf->readAll(stream);
-    if (bytes.size() != size) fail(LoadErrorText(64488).arg(stream));
+    if (bytes.size() != size) fail(LoadErrorText(str::kWorkbookPartDamaged).arg(stream));
     return ReadBiffWorkbook(bytes, QFileInfo(path).fileName(), limits);
 }
 
@@ -819,16 +835,16 @@ std::unique_ptr<XlWorkbook> ReadWorkbookFile(const QString& path, const XlsxRead
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw XlError{kXlObjectError, QStringLiteral("Workbook"),
-                      LoadErrorText(kMsgCannotRead)
+                      LoadErrorText(str::kCannotReadWithReason)
                           .arg(QFileInfo(path).fileName(), StatusText(Status::ReadError))};
     const QByteArray head = f.read(8);
     f.close();
     if (head.startsWith("PK\x03\x04")) return ReadXlsxWorkbook(path, limits);
     if (head == QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
         return ReadXlsWorkbook(path, limits);
-    throw XlError{
-        kXlObjectError, QStringLiteral("Workbook"),
-        LoadErrorText(kMsgCannotRead).arg(QFileInfo(path).fileName(), LoadErrorText(64485))};
+    throw XlError{kXlObjectError, QStringLiteral("Workbook"),
+                  LoadErrorText(str::kCannotReadWithReason)
+                      .arg(QFileInfo(path).fileName(), LoadErrorText(str::kNotAWorkbook))};
 }
 
 }  // namespace qor

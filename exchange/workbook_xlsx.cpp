@@ -30,14 +30,6 @@ namespace {
     throw XlError{kXlObjectError, QStringLiteral("Workbook"), what};
 }
 
-// What a refused writer call was about, as the failure names it.
-constexpr int kWhatCell = 64636;
-constexpr int kWhatColumnWidth = 62296;
-constexpr int kWhatRowHeight = 62295;
-constexpr int kWhatRow = 64637;
-constexpr int kWhatMergedRange = 64638;
-constexpr int kWhatWorkbook = 64639;
-
 // 0x00BBGGRR to the writer's 0xRRGGBB, where 0 would mean "automatic".
 lxw_color_t writerColour(uint32_t bgr) {
     const uint32_t rgb = (bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF);
@@ -199,13 +191,14 @@ void writeCell(lxw_worksheet* ws, int row, int col, const XlCell& cell, lxw_form
     const lxw_col_t c = lxw_col_t(col - 1);
     switch (cell.kind) {
         case XlCell::Number:
-            check(worksheet_write_number(ws, r, c, cell.number, f), kWhatCell);
+            check(worksheet_write_number(ws, r, c, cell.number, f), str::kWhatCell);
             break;
         case XlCell::Text:
-            check(worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), f), kWhatCell);
+            check(worksheet_write_string(ws, r, c, cell.text.toUtf8().constData(), f),
+                  str::kWhatCell);
             break;
         case XlCell::Empty:
-            if (f) check(worksheet_write_blank(ws, r, c, f), kWhatCell);
+            if (f) check(worksheet_write_blank(ws, r, c, f), str::kWhatCell);
             break;
     }
 }
@@ -221,7 +214,7 @@ public:
         : m_ws(ws), m_formats(formats), m_heights(sheet.rowHeights()) {
         for (const auto& [col, width] : sheet.columnWidths())
             check(worksheet_set_column(ws, lxw_col_t(col - 1), lxw_col_t(col - 1), width, nullptr),
-                  kWhatColumnWidth);
+                  str::kColumnWidth);
     }
 
     // The rows after the last one written up to lastRow.
@@ -259,20 +252,21 @@ public:
 
             const auto h = m_heights.find(r);
             if (h != m_heights.end())
-                check(worksheet_set_row(m_ws, row0, h->second, nullptr), kWhatRowHeight);
+                check(worksheet_set_row(m_ws, row0, h->second, nullptr), str::kRowHeight);
             else if (mergeEnds)
-                check(worksheet_set_row(m_ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), kWhatRow);
+                check(worksheet_set_row(m_ws, row0, LXW_DEF_ROW_HEIGHT, nullptr), str::kWhatRow);
             for (const Merge* m : m_open) {
                 if (m->area.r2 != r) continue;
                 check(worksheet_merge_range(m_ws, lxw_row_t(m->area.r1 - 1),
                                             lxw_col_t(m->area.c1 - 1), row0,
                                             lxw_col_t(m->area.c2 - 1), "", m->format),
-                      kWhatMergedRange);
+                      str::kWhatMergedRange);
             }
             for (const Merge* m : m_open) {
                 if (!m->format) continue;
                 for (int c = m->area.c1; c <= m->area.c2; ++c)
-                    check(worksheet_write_blank(m_ws, row0, lxw_col_t(c - 1), m->format), kWhatCell);
+                    check(worksheet_write_blank(m_ws, row0, lxw_col_t(c - 1), m->format),
+                          str::kWhatCell);
             }
             while (rowIt != cellRows.end() && rowIt->row < r) ++rowIt;
             if (rowIt == cellRows.end() || rowIt->row != r) continue;
@@ -406,8 +400,8 @@ struct XlsxStreamWriter::Impl {
             lxw_worksheet* ws = workbook_add_worksheet(book, names[i].constData());
             if (!ws) {
                 lxw_workbook_free(book);
-                fail(LoadErrorText(64490).arg(QString::fromUtf8(names[i]),
-                                              StatusText(Status::WriteError)));
+                fail(LoadErrorText(str::kSheetFailure)
+                         .arg(QString::fromUtf8(names[i]), StatusText(Status::WriteError)));
             }
             if (int(i) == active) worksheet_activate(ws);
             if (!probe) sheets.push_back(ws);
@@ -438,11 +432,14 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
     const QFileInfo target(path);
     if (target.fileName().isEmpty()) fail(StatusText(Status::CannotCreate));
     if (!target.absoluteDir().exists())
-        fail(LoadErrorText(63513).arg(path, StatusText(Status::CannotCreate)));
+        fail(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, StatusText(Status::CannotCreate)));
     // The library opens the file by name itself: it gets the name of our
     // own open temporary, which no link planted in the folder can redirect.
     d->tmp = std::make_unique<SafeFileWriter>(target.absoluteFilePath());
-    if (!d->tmp->open()) fail(LoadErrorText(63513).arg(path, StatusText(Status::CannotCreate)));
+    if (!d->tmp->open())
+        fail(
+            LoadErrorText(str::kCannotWriteWithReason).arg(path, StatusText(Status::CannotCreate)));
     d->tmpName = QFile::encodeName(HandlePath(d->tmp->handle()));
 
     for (const QString& name : sheetNames) d->names.push_back(name.toUtf8());
@@ -457,7 +454,7 @@ XlsxStreamWriter::~XlsxStreamWriter() = default;
 void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
     if (d->committed || d->current || index0 < 0 || size_t(index0) >= d->written.size() ||
         d->written[size_t(index0)])
-        fail(LoadErrorText(64490).arg(sheet.name(), StatusText(Status::WriteError)));
+        fail(LoadErrorText(str::kSheetFailure).arg(sheet.name(), StatusText(Status::WriteError)));
     d->written[size_t(index0)] = true;
     if (!d->wb) {
         if (d->heldCells + sheet.cells().size() <= kCellsInMemory) {
@@ -473,7 +470,7 @@ void XlsxStreamWriter::writeSheet(int index0, const XlWorksheet& sheet) {
 void XlsxStreamWriter::beginSheet(int index0, const XlWorksheet& sheet) {
     if (d->committed || d->current || index0 < 0 || size_t(index0) >= d->written.size() ||
         d->written[size_t(index0)])
-        fail(LoadErrorText(64630).arg(sheet.name()));
+        fail(LoadErrorText(str::kSheetUnwritable).arg(sheet.name()));
     d->written[size_t(index0)] = true;
     // A sheet that comes in bands is too large to be held.
     if (!d->wb) d->open(false);
@@ -499,9 +496,10 @@ void XlsxStreamWriter::commit() {
     lxw_workbook* wb = d->wb;
     d->wb = nullptr;
     d->formats.reset();
-    check(workbook_close(wb), kWhatWorkbook);
+    check(workbook_close(wb), str::kWhatWorkbook);
     if (!d->tmp->commit())
-        fail(LoadErrorText(63515).arg(d->target, StatusText(Status::WriteError)));
+        fail(LoadErrorText(str::kCannotReplaceWithReason)
+                 .arg(d->target, StatusText(Status::WriteError)));
     ++g_filesWritten;
 }
 

@@ -388,7 +388,7 @@ private:
                 continue;
             }
             if (errno == EINVAL && !last) break;  // completed by the next piece
-            if (error) *error = LoadErrorText(64498).arg(base + qsizetype(src - in));
+            if (error) *error = LoadErrorText(str::kXmlNotGbk).arg(base + qsizetype(src - in));
             return -1;
         }
         return src - in;
@@ -499,7 +499,7 @@ bool chargeEntityText(ParseState* state, xmlParserCtxtPtr ctxt, qint64 length) {
     state->refused = true;
     if (!state->haveError) {
         state->haveError = true;
-        state->errorText = LoadErrorText(64499).arg(xmlSAX2GetLineNumber(ctxt));
+        state->errorText = LoadErrorText(str::kXmlEntityUnreadable).arg(xmlSAX2GetLineNumber(ctxt));
     }
     xmlStopParser(state->ctxt);
     if (ctxt != state->ctxt) xmlStopParser(ctxt);
@@ -574,7 +574,8 @@ void recordError(void* userData, xmlErrorPtr err) {
     // libxml2's own words are not the user's language: what is kept of
     // them is whether entities were the trouble.
     const bool entities = err->message && QByteArray(err->message).contains("ntit");
-    state->errorText = LoadErrorText(entities ? 64499 : 64496).arg(err->line);
+    state->errorText =
+        LoadErrorText(entities ? str::kXmlEntityUnreadable : str::kXmlNotWellFormed).arg(err->line);
 }
 
 // The bytes as the parser is to read them.
@@ -587,7 +588,7 @@ struct ParserInput {
 
 bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
     if (bytes.isEmpty()) {
-        if (error) *error = LoadErrorText(63591);
+        if (error) *error = LoadErrorText(str::kFileIncomplete);
         return false;
     }
     in->decl = sniffDeclaration(bytes);
@@ -599,7 +600,7 @@ bool prepareInput(const QByteArray& bytes, ParserInput* in, QString* error) {
         in->ignoreDeclaredEncoding = true;
     }
     if (in->bytes->size() > INT_MAX) {
-        if (error) *error = LoadErrorText(63592);
+        if (error) *error = LoadErrorText(str::kFileTooLarge);
         return false;
     }
     return true;
@@ -636,7 +637,7 @@ xmlParserCtxtPtr newParser(const ParserInput& in, ParseState* state, QString* er
 
 QString parseError(const ParseState& state, xmlParserCtxtPtr ctxt) {
     if (state.haveError) return state.errorText;
-    return LoadErrorText(64496).arg(ctxt->lastError.line);
+    return LoadErrorText(str::kXmlNotWellFormed).arg(ctxt->lastError.line);
 }
 
 // The callbacks of element by element reading. They run inside libxml2, so
@@ -732,7 +733,7 @@ bool admitReference(void* ctx, const xmlChar* name) {
     if (!state->refused) {
         state->refused = true;
         state->haveError = true;
-        state->errorText = LoadErrorText(64499).arg(xmlSAX2GetLineNumber(ctx));
+        state->errorText = LoadErrorText(str::kXmlEntityUnreadable).arg(xmlSAX2GetLineNumber(ctx));
     }
     xmlStopParser(state->ctxt);
     if (ctxt != state->ctxt) xmlStopParser(ctxt);
@@ -1042,7 +1043,7 @@ bool streamDocument(const ByteSource& source, ParseState& state,
         if (have == kPiece) break;
     }
     if (have == 0) {
-        if (error) *error = LoadErrorText(63591);
+        if (error) *error = LoadErrorText(str::kFileIncomplete);
         return false;
     }
     const Declaration decl = sniffDeclaration(QByteArray::fromRawData(raw.constData(), have));

@@ -6,18 +6,14 @@
 
 namespace qor {
 
-namespace {
-constexpr int kMsgReasonAndMessage = 64996;  // "%1（%2）"
-constexpr int kMsgFileAndReason = 64995;     // "%1：%2"
-}  // namespace
-
 QString XmlFailureLine(const QString& path, const QString& message, const QString& reason) {
     const QString name = QFileInfo(path).fileName();
     QString why = reason.trimmed();
     why.replace(u'\n', u' ');
-    if (why.isEmpty()) return LoadErrorText(kMsgFileAndReason).arg(name, message);
-    if (!name.isEmpty() && !why.contains(name)) why = LoadErrorText(kMsgFileAndReason).arg(name, why);
-    return message.isEmpty() ? why : LoadErrorText(kMsgReasonAndMessage).arg(why, message);
+    if (why.isEmpty()) return LoadErrorText(str::kNameAndText).arg(name, message);
+    if (!name.isEmpty() && !why.contains(name))
+        why = LoadErrorText(str::kNameAndText).arg(name, why);
+    return message.isEmpty() ? why : LoadErrorText(str::kReasonAndMessage).arg(why, message);
 }
 
 QString XmlFailureLine(const QString& path, const QString& composed) {

@@ -20,8 +20,10 @@ CAuditLayoutScan::CAuditLayoutScan(CReportHandle* report, const QString& listNam
     // Row mode would need a list name holding both of these statements'
     // names; no statement has such a name, so the tables are read by
     // columns.
-    m_nMode =
-        listName.contains(LoadErrorText(62412)) && listName.contains(LoadErrorText(62410)) ? 0 : 1;
+    m_nMode = listName.contains(LoadErrorText(qor::str::kPublicBodyBusinessExpenditure)) &&
+                      listName.contains(LoadErrorText(qor::str::kPublicBodyProgramExpenditure))
+                  ? 0
+                  : 1;
     m_groupStart.fill(1);
     findHeader();
 }
@@ -128,8 +130,8 @@ int CAuditLayoutScan::GroupStart(int group) const {
 }
 
 QString CAuditLayoutScan::findFormNumber() const {
-    const QString hui = LoadErrorText(62837);
-    const QString biao = LoadErrorText(62838);
+    const QString hui = LoadErrorText(qor::str::kAccountingWord);
+    const QString biao = LoadErrorText(qor::str::kTableWord);
     const int lastRow = std::min(kTitleRows, rows());
     for (int r = 1; r <= lastRow; ++r)
         for (int c = 1; c <= cols(); ++c) {
@@ -147,8 +149,8 @@ QString CAuditLayoutScan::findFormNumber() const {
 }
 
 QString CAuditLayoutScan::findCurrency() const {
-    const QString unit = LoadErrorText(62832);
-    const QString yuan = LoadErrorText(62359);
+    const QString unit = LoadErrorText(qor::str::kUnitWord);
+    const QString yuan = LoadErrorText(qor::str::kYuan);
     const int lastRow = std::min(kTitleRows, rows());
     for (int r = 1; r <= lastRow; ++r)
         for (int c = 1; c <= cols(); ++c) {
@@ -190,12 +192,15 @@ QString CAuditLayoutScan::locateArea(const QString& fieldName, int group) {
 
 QString CAuditLayoutScan::Locate(const QString& fieldName, int group) {
     if (group < 0 || group >= kMaxGroups) return {};
-    if (fieldName == LoadErrorText(62811)) return findFormNumber();
-    if (fieldName == LoadErrorText(62812)) return LoadErrorText(62036);
-    if (fieldName == LoadErrorText(62814))
-        return m_strListName.contains(QStringLiteral("资产负债")) ? LoadErrorText(62813)
-                                                                  : LoadErrorText(62839);
-    if (fieldName == LoadErrorText(62840)) return LoadErrorText(62813);
-    if (fieldName == LoadErrorText(62816)) return findCurrency();
+    if (fieldName == LoadErrorText(qor::str::kReportCode)) return findFormNumber();
+    if (fieldName == LoadErrorText(qor::str::kPreparedBy))
+        return LoadErrorText(qor::str::kKeywordUnitName);
+    if (fieldName == LoadErrorText(qor::str::kReportPeriod))
+        return m_strListName.contains(QStringLiteral("资产负债"))
+                   ? LoadErrorText(qor::str::kYearMonthDay)
+                   : LoadErrorText(qor::str::kYearMonth);
+    if (fieldName == LoadErrorText(qor::str::kReportDate))
+        return LoadErrorText(qor::str::kYearMonthDay);
+    if (fieldName == LoadErrorText(qor::str::kCurrencyUnit)) return findCurrency();
     return locateArea(fieldName, group);
 }

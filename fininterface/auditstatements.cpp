@@ -14,7 +14,6 @@
 namespace {
 
 const QString kVersion = QStringLiteral("0.8");
-constexpr int kFieldReportNo = 62811;
 
 struct BuiltIn {
     int nameId;
@@ -26,14 +25,27 @@ struct BuiltIn {
 // Rows 3 and 8 share one statement file name, and so one mapping file;
 // stored mappings rely on these names, so they stay as they are.
 constexpr BuiltIn kBuiltIn[] = {
-    {62388, "Q_ZCFZB.TXT", "1", 62841},     {62390, "Q_LRB.TXT", "1", 62842},
-    {62392, "Q_XJLLB.TXT", "1", 62843},     {62394, "Q_ZCJZZBMXB.TXT", "1", 62844},
-    {62396, "Q_GDQYZJBDB.TXT", "1", 62845}, {62398, "Q_LRFPB.TXT", "1", 62846},
-    {62400, "Q_KJBB.TXT", "1", 62847},      {62402, "Q_XJLLB.TXT", "1", 62848},
-    {62405, "Q_YJZZSMXB.TXT", "1", 62849},  {62407, "S_ZCFZB.TXT", "2", 62850},
-    {62409, "S_SRZCB.TXT", "2", 62851},     {62410, "S_SYZCB.TXT", "2", 62852},
-    {62412, "S_JYZCB.TXT", "2", 62853},     {62414, "S_KJBB.TXT", "2", 62847},
-    {62854, "Q_XJLLBF.TXT", "1", 62847},
+    {qor::str::kBalanceSheet, "Q_ZCFZB.TXT", "1", qor::str::kAuditFieldsBalanceSheet},
+    {qor::str::kIncomeStatement, "Q_LRB.TXT", "1", qor::str::kAuditFieldsIncome},
+    {qor::str::kCashFlowStatement, "Q_XJLLB.TXT", "1", qor::str::kAuditFieldsAmountC6},
+    {qor::str::kImpairmentSchedule, "Q_ZCJZZBMXB.TXT", "1", qor::str::kAuditFieldsImpairment},
+    {qor::str::kEquityChangesStatement, "Q_GDQYZJBDB.TXT", "1",
+     qor::str::kAuditFieldsThisAndLastYear},
+    {qor::str::kProfitDistributionStatement, "Q_LRFPB.TXT", "1",
+     qor::str::kAuditFieldsActualThisAndLastYear},
+    {qor::str::kStatementNotes, "Q_KJBB.TXT", "1", qor::str::kAuditFieldsAmountC8},
+    {qor::str::kSmallFirmCashFlowStatement, "Q_XJLLB.TXT", "1",
+     qor::str::kAuditFieldsLastAndThisYear},
+    {qor::str::kVatPayableSchedule, "Q_YJZZSMXB.TXT", "1",
+     qor::str::kAuditFieldsMonthAndYearToDate},
+    {qor::str::kPublicBodyBalanceSheet, "S_ZCFZB.TXT", "2", qor::str::kAuditFieldsAccountCode},
+    {qor::str::kPublicBodyIncomeExpenditure, "S_SRZCB.TXT", "2", qor::str::kAuditFieldsRowFirst},
+    {qor::str::kPublicBodyProgramExpenditure, "S_SYZCB.TXT", "2",
+     qor::str::kAuditFieldsProgramExpenditure},
+    {qor::str::kPublicBodyBusinessExpenditure, "S_JYZCB.TXT", "2",
+     qor::str::kAuditFieldsBusinessExpenditure},
+    {qor::str::kPublicBodyStatementNotes, "S_KJBB.TXT", "2", qor::str::kAuditFieldsAmountC8},
+    {qor::str::kCashFlowSupplement, "Q_XJLLBF.TXT", "1", qor::str::kAuditFieldsAmountC8},
 };
 
 // Moves a definition file this list cannot use out of the way, so that
@@ -247,7 +259,7 @@ bool CAuditIfaceDef::BuildMapping(CReportHandle* report, const QString& listName
     m_strFormat = list.GetFormat(s);
     m_strMappingPath = CAuditStatementList::MappingPath(m_strFileName);
     ParseFormat(groups);
-    const QString reportNo = LoadErrorText(kFieldReportNo);
+    const QString reportNo = LoadErrorText(qor::str::kReportCode);
     int group = -1;
     for (int i = 0; i < m_names.size(); ++i) {
         if (i == 0 || m_names[i] == reportNo) ++group;
@@ -275,7 +287,7 @@ bool CAuditIfaceDef::SaveMapping() {
     CXmlDocHelper xml;
     xml.CreateNew(m_strMappingPath);
     const qor::XmlNode root = xml.GetDocument().documentElement();
-    const QString reportNo = LoadErrorText(kFieldReportNo);
+    const QString reportNo = LoadErrorText(qor::str::kReportCode);
     qor::XmlNode area;
     for (int i = 0; i < m_names.size(); ++i) {
         if (i == 0 || m_names[i] == reportNo)

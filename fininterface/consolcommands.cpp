@@ -48,12 +48,12 @@ bool ConsolCommands::LoginConsolidationClient() {
 
 int ConsolCommands::runClient(const char* method, QVariant* result) {
     if (m_client.isNull() && !LoginConsolidationClient()) {
-        tell(62570);
+        tell(str::kConsolidationLoginFailed);
         return 0;
     }
     if (!m_client.hasMember(QLatin1String(method))) {
         m_client = AutoObject();
-        tell(62570);
+        tell(str::kConsolidationLoginFailed);
         return 0;
     }
     try {
@@ -62,7 +62,7 @@ int ConsolCommands::runClient(const char* method, QVariant* result) {
     } catch (const std::exception& e) {
         m_client = AutoObject();
         TraceMessage(QString::fromUtf8(e.what()));
-        tell(62571);
+        tell(str::kConsolidationDownloadUnavailable);
         return 0;
     }
     return 1;
@@ -76,17 +76,15 @@ int ConsolCommands::Download() {
     m_client = AutoObject();
     // The user hears what came down and where it lies: a download that
     // finished without a word looks like one that never ran.
-    constexpr int kMsgReceived = 64894, kMsgNothing = 64895, kMsgTakenIn = 64896,
-                  kMsgReceivedUncounted = 64899;
     const QString folder = QDir::toNativeSeparators(
         ClientRootDir(QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir())));
     bool counted = false;
     const int count = files.toInt(&counted);
-    QString text = !counted     ? LoadErrorText(kMsgReceivedUncounted).arg(folder)
-                   : count > 0 ? LoadErrorText(kMsgReceived).arg(count).arg(folder)
-                               : LoadErrorText(kMsgNothing);
+    QString text = !counted    ? LoadErrorText(str::kDownloadReceivedUncounted).arg(folder)
+                   : count > 0 ? LoadErrorText(str::kDownloadReceived).arg(count).arg(folder)
+                               : LoadErrorText(str::kDownloadNothing);
     if (reports > 0 && (!counted || count > 0))
-        text += u'\n' + LoadErrorText(kMsgTakenIn).arg(reports);
+        text += u'\n' + LoadErrorText(str::kDownloadTakenIn).arg(reports);
     messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Information);
     return 1;
 }
@@ -124,8 +122,8 @@ int ConsolCommands::OpenClientFile(const QString& path) {
     const QString folder = ReportFolderName(path);
     for (const QString& own : {QStringLiteral("download"), QStringLiteral("upload"), SampleFolderName()}) {
         if (folder.compare(own, Qt::CaseInsensitive) == 0) {
-            messageBox(LoadErrorText(64920).arg(QDir::toNativeSeparators(path)), QString(), MsgButtons::Ok,
-                       MsgIcon::Warning);
+            messageBox(LoadErrorText(str::kClientFileNotReport).arg(QDir::toNativeSeparators(path)),
+                       QString(), MsgButtons::Ok, MsgIcon::Warning);
             return 0;
         }
     }

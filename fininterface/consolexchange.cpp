@@ -52,8 +52,10 @@ struct SpecialTable {
     const char* tag;
     int stringId;
 };
-constexpr SpecialTable kSpecialTables[] = {
-    {"Invest", 62592}, {"Sell", 62593}, {"Trade", 62594}, {"ReadyRate", 62594}};
+constexpr SpecialTable kSpecialTables[] = {{"Invest", qor::str::kInvestmentTable},
+                                           {"Sell", qor::str::kSalesTable},
+                                           {"Trade", qor::str::kInternalDealingsTable},
+                                           {"ReadyRate", qor::str::kInternalDealingsTable}};
 
 // The string id of the special table tag when the report named name
 // exchanges it, else 0.
@@ -209,7 +211,9 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
 
 bool CConsolExchange::OfferBackup(const QString& reportPath) {
     if (!m_nFormatChanged || !QFileInfo::exists(reportPath)) return true;
-    if (!askYesNo(LoadErrorText(62416) + LoadErrorText(62577))) return true;
+    if (!askYesNo(LoadErrorText(qor::str::kFileWord) +
+                  LoadErrorText(qor::str::kFormatChangedBackUp)))
+        return true;
     FilePrompt prompt;
     prompt.save = true;
     prompt.directory = QFileInfo(reportPath).path();
@@ -308,7 +312,10 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         }
         if (!page) {
             if (const uint16_t s = r->AppendRowColPage(1, 2)) {
-                const int id = s == 1035 ? 62050 : s == 1040 ? 62051 : s == 1090 ? 62049 : 62052;
+                const int id = s == 1035   ? qor::str::kInsertPageWriteError
+                               : s == 1040 ? qor::str::kInsertPageNoMemory
+                               : s == 1090 ? qor::str::kInsertPageNoDiskSpace
+                                           : qor::str::kInsertPageFailed;
                 tell(LoadErrorText(id));
                 SyncPageFields(*m_pDoc);
                 return false;
@@ -452,25 +459,39 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
         years[p] = pageKeyword(r, 2, p);
         months[p] = pageKeyword(r, 4, p);
         quarters[p] = pageKeyword(r, 3, p);
-        if (yearPlaced && years[p] == 0) return refuse(62580, {n});
-        if (yearPlaced && years[p] > 2050) return refuse(62581, {n});
-        if (monthPlaced && months[p] == 0) return refuse(62582, {n});
-        if (quarterPlaced && quarters[p] == 0) return refuse(62583, {n});
+        if (yearPlaced && years[p] == 0) return refuse(qor::str::kYearKeywordRequired, {n});
+        if (yearPlaced && years[p] > 2050) return refuse(qor::str::kYearKeywordMax2050, {n});
+        if (monthPlaced && months[p] == 0) return refuse(qor::str::kMonthKeywordRequired, {n});
+        if (quarterPlaced && quarters[p] == 0)
+            return refuse(qor::str::kQuarterKeywordRequired, {n});
         if (haveSample && !m_sample.ReadDataValidation(m_worksheet, p)) return 0;
     }
     if (m_nKind == 1 && monthPlaced)
         for (int p = 1; p <= pages; ++p)
-            if (months[p] != 1 && months[p] != 7) return refuse(62585, {QString::number(p)});
+            if (months[p] != 1 && months[p] != 7)
+                return refuse(qor::str::kHalfYearMonthOneOrSeven, {QString::number(p)});
     for (int i = 1; i <= pages; ++i)
         for (int j = i + 1; j <= pages; ++j) {
             const QStringList ij{QString::number(i), QString::number(j)};
             const bool sameYear = years[i] == years[j];
             switch (m_nKind) {
-            case 0: if (sameYear) return refuse(62584, ij); break;
-            case 1: if (sameYear && months[i] == months[j]) return refuse(62586, ij); break;
-            case 2: if (sameYear && quarters[i] == quarters[j]) return refuse(62587, ij); break;
-            case 3: if (sameYear && months[i] == months[j]) return refuse(62588, ij); break;
-            default: break;
+                case 0:
+                    if (sameYear) return refuse(qor::str::kAnnualKeywordRepeated, ij);
+                    break;
+                case 1:
+                    if (sameYear && months[i] == months[j])
+                        return refuse(qor::str::kHalfYearKeywordRepeated, ij);
+                    break;
+                case 2:
+                    if (sameYear && quarters[i] == quarters[j])
+                        return refuse(qor::str::kQuarterlyKeywordRepeated, ij);
+                    break;
+                case 3:
+                    if (sameYear && months[i] == months[j])
+                        return refuse(qor::str::kMonthlyKeywordRepeated, ij);
+                    break;
+                default:
+                    break;
             }
         }
     return 1;

@@ -14,7 +14,7 @@ namespace qor::consol {
 // The sample folder's name from the string table ("\样表\"): the folder
 // separators around it are ours to add.
 QString SampleFolderName() {
-    QString name = qor::messageText(62579, QStringLiteral("\\样表\\"));
+    QString name = qor::messageText(str::kSampleFolder, QStringLiteral("\\样表\\"));
     name.remove(QLatin1Char('\\')).remove(QLatin1Char('/'));
     return name.isEmpty() ? QStringLiteral("样表") : name;
 }

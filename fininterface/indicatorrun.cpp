@@ -73,10 +73,10 @@ bool parseDate(const QString& text, int* y, int* m, int* d) {
 QString shownDate(const QString& text) {
     QString out = text.trimmed();
     const qsizetype a = out.indexOf(QLatin1Char('-'));
-    if (a >= 0) out.replace(a, 1, LoadErrorText(62037));
+    if (a >= 0) out.replace(a, 1, LoadErrorText(str::kKeywordYear));
     const qsizetype b = out.indexOf(QLatin1Char('-'));
-    if (b >= 0) out.replace(b, 1, LoadErrorText(62039));
-    return out + LoadErrorText(62040);
+    if (b >= 0) out.replace(b, 1, LoadErrorText(str::kKeywordMonth));
+    return out + LoadErrorText(str::kKeywordDay);
 }
 
 // A number's decimal digits put straight onto a text.
@@ -121,10 +121,10 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
         ReadFormulaLibraryPath().value_or(ini.readString(kInter, QStringLiteral("CWGSK_File")));
     s->resultLib = ini.readString(kInter, QStringLiteral("CWSJK_File"));
     s->logFile = ini.readString(kInter, QStringLiteral("Log_File"));
-    const std::pair<const QString*, int> named[] = {{&s->indicatorLib, 62341},
-                                                    {&s->formulaLib, 62342},
-                                                    {&s->resultLib, 62343},
-                                                    {&s->logFile, 62344}};
+    const std::pair<const QString*, int> named[] = {{&s->indicatorLib, str::kIndicatorLibraryItem},
+                                                    {&s->formulaLib, str::kFormulaLibraryItem},
+                                                    {&s->resultLib, str::kResultLibraryItem},
+                                                    {&s->logFile, str::kErrorLogFileItem}};
     for (const auto& [value, id] : named)
         if (value->isEmpty()) s->missing << LoadErrorText(id);
     if (!s->missing.isEmpty()) return false;
@@ -150,11 +150,14 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
     const int year = ini.readInt(kInter, QStringLiteral("KJ_ND"), -1);
     s->accountingYear = year > 0 ? year : s->endYear;
     const QString dir = ini.readString(kInter, QStringLiteral("KM_FX"));
-    s->direction = dir == LoadErrorText(62356) ? 0 : dir == LoadErrorText(62357) ? 1 : -1;
+    s->direction = dir == LoadErrorText(str::kDebit)    ? 0
+                   : dir == LoadErrorText(str::kCredit) ? 1
+                                                        : -1;
 
-    s->period = LoadErrorText(62358);
+    s->period = LoadErrorText(str::kWholeYear);
     if (s->startYear == s->endYear)
-        s->period = LoadErrorText(s->startMonth != s->endMonth ? 62039 : 62040);
+        s->period =
+            LoadErrorText(s->startMonth != s->endMonth ? str::kKeywordMonth : str::kKeywordDay);
     return true;
 }
 
@@ -168,7 +171,7 @@ bool LoadIndicatorList(IndicatorSettings* s, const IniFile& ini) {
     s->codes.clear();
     if (!ini.exists()) return false;
     s->decimals = std::clamp(ini.readInt(kReportSoft, QStringLiteral("Decimal"), 2), 0, 8);
-    s->unitName = LoadErrorText(62359);
+    s->unitName = LoadErrorText(str::kYuan);
     s->moneyUnit = 1;
     if (ini.hasKey(kReportSoft, QStringLiteral("MoneyUnit"))) {
         const QString unit = ini.readString(kReportSoft, QStringLiteral("MoneyUnit")).trimmed();
@@ -276,7 +279,8 @@ void ExpandIndicatorPlaceholders(QStringView e, const IndicatorSettings& s, QStr
                     appendNumber(&out, s.accountingYear);
                     break;
                 case 8:
-                    if (s.direction >= 0) out += LoadErrorText(s.direction == 0 ? 62356 : 62357);
+                    if (s.direction >= 0)
+                        out += LoadErrorText(s.direction == 0 ? str::kDebit : str::kCredit);
                     break;
                 case 9:
                     out += s.period;
@@ -463,12 +467,13 @@ private:
 
 // The message texts of a run, looked up once.
 struct RunTexts {
-    MessagePattern started{LoadErrorText(62374), 3};
-    FixedText expression{LoadErrorText(62375)}, subExpression{LoadErrorText(62376)},
-        expanded{LoadErrorText(62377)};
-    MessagePattern finished{LoadErrorText(62379), 1};
-    FixedText noVariable{LoadErrorText(62380)};
-    MessagePattern notFinished{LoadErrorText(62381), 1};
+    MessagePattern started{LoadErrorText(str::kIndicatorStart), 3};
+    FixedText expression{LoadErrorText(str::kIndicatorExpression)},
+        subExpression{LoadErrorText(str::kRunSubExpression)},
+        expanded{LoadErrorText(str::kRunExpression)};
+    MessagePattern finished{LoadErrorText(str::kIndicatorDone), 1};
+    FixedText noVariable{LoadErrorText(str::kCustomSystemVariableNotFound)};
+    MessagePattern notFinished{LoadErrorText(str::kIndicatorNotDone), 1};
 };
 
 // Milliseconds of a clock that never goes back, to the few milliseconds
@@ -591,8 +596,8 @@ void CIndicatorRun::trace(QStringView text) { trace(IndicatorTraceLine{value(tex
 
 bool CIndicatorRun::Start(QString* message) {
     IndicatorSettings& s = m_settings;
-    const QString cannotOpen = LoadErrorText(62364);
-    const QString checkIt = LoadErrorText(62365);
+    const QString cannotOpen = LoadErrorText(str::kCannotOpenFile);
+    const QString checkIt = LoadErrorText(str::kCheckFileExists);
     m_files.reset();
     // Both libraries are read once, here, and serve the whole run.
     auto files = std::make_unique<Files>(s);
@@ -602,7 +607,7 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     if (s.codes.isEmpty()) {
-        *message = LoadErrorText(62366);
+        *message = LoadErrorText(str::kNoIndicatorCodes);
         return false;
     }
     if (s.formulaLib.isEmpty() || !QFileInfo(s.formulaLib).isReadable()) {
@@ -610,20 +615,20 @@ bool CIndicatorRun::Start(QString* message) {
         return false;
     }
     if (s.resultLib.isEmpty()) {
-        *message = LoadErrorText(62367);
+        *message = LoadErrorText(str::kResultFileEmpty);
         return false;
     }
     // A new run starts the result library afresh.
     if (!files->resultFile.open() ||
         !files->result.open(files->resultFile.handle(), QIODevice::ReadWrite | QIODevice::Unbuffered,
                             QFileDevice::DontCloseHandle)) {
-        *message = LoadErrorText(62369);
+        *message = LoadErrorText(str::kCreateResultFileFailed);
         return false;
     }
     m_files = std::move(files);
     if (!openLog(m_files->log, s.logFile)) {
         m_files.reset();
-        *message = LoadErrorText(62370);
+        *message = LoadErrorText(str::kCreateLogFileFailed);
         return false;
     }
     // What the sibling program reads: GB18030 with CR LF.
@@ -650,7 +655,7 @@ bool CIndicatorRun::Start(QString* message) {
         iniLine(&head, gb, key, f.readString(kType, QString::fromLatin1(key)));
     if (m_files->result.write(head.data(), qint64(head.size())) != qint64(head.size())) {
         m_files.reset();
-        *message = LoadErrorText(62369);
+        *message = LoadErrorText(str::kCreateResultFileFailed);
         return false;
     }
     m_files->validFlagAt = validFlagAt;

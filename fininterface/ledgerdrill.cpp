@@ -178,13 +178,13 @@ QString ResolvePeriod(const QString& formula, const QString& period, const Perio
     };
     if (auto it = quarters.constFind(period); it != quarters.constEnd())
         return QLatin1String(opening ? it->first : it->second);
-    if (period == u"30" || period == LoadErrorText(62358))
+    if (period == u"30" || period == LoadErrorText(str::kWholeYear))
         return opening ? QStringLiteral("1") : QStringLiteral("12");
     const QString loginMonth = QString::asprintf("%i", context.loginDate.month());
     auto unset = [](const QString& k) { return k.isEmpty() || k == u"0"; };
-    if (period == LoadErrorText(62039))
+    if (period == LoadErrorText(str::kKeywordMonth))
         return unset(context.monthKeyword) ? loginMonth : context.monthKeyword;
-    if (period == LoadErrorText(62038)) {
+    if (period == LoadErrorText(str::kKeywordQuarter)) {
         const QString& q = context.quarterKeyword;
         if (unset(q)) return loginMonth;
         static const QHash<QString, std::pair<const char*, const char*>> byQuarter = {

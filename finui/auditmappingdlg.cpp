@@ -143,8 +143,8 @@ void CAuditMappingDlg::updateGroupButtons() {
     } else {
         m_next->setEnabled(true);
     }
-    m_groupBox->setTitle(
-        qor::FillMessageText(LoadErrorText(62835), {QString::number(m_nCurGroup + 1)}));
+    m_groupBox->setTitle(qor::FillMessageText(LoadErrorText(qor::str::kDataMappingGroup),
+                                              {QString::number(m_nCurGroup + 1)}));
 }
 
 void CAuditMappingDlg::OnPrevGroup() {
@@ -163,7 +163,7 @@ void CAuditMappingDlg::OnNextGroup() {
 
 void CAuditMappingDlg::OnOK() {
     if (m_combo->currentIndex() < 0 || !m_pDef) {
-        qor::ShowMessageId(62316);
+        qor::ShowMessageId(qor::str::kChooseAFile);
         return;
     }
     saveGroup();
@@ -198,8 +198,8 @@ void RegisterAuditDialogs(QWidget* parent) {
 void ShowAuditStatementCount() {
     const CAuditStatementList list;
     // Say what the number counts: the statements the interface defines.
-    messageBox(LoadErrorText(63909).arg(list.GetCount()), LoadErrorText(57344), MsgButtons::Ok,
-               MsgIcon::Information);
+    messageBox(LoadErrorText(str::kAuditInterfaceCount).arg(list.GetCount()),
+               LoadErrorText(str::kAppTitle), MsgButtons::Ok, MsgIcon::Information);
 }
 
 }  // namespace qor

@@ -215,9 +215,12 @@ void CDataIfaceDlg::showInterface() {
     if (!ok) {
         QString list = m_settings.missing.join(QString());
         list.chop(1);
-        qor::messageBox(LoadErrorText(62345) + m_strInterfacePath + LoadErrorText(62346) + list,
-                        LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
-        m_info->setText(LoadErrorText(62348) + m_strInterfacePath + LoadErrorText(62346) + list);
+        qor::messageBox(LoadErrorText(qor::str::kInWord) + m_strInterfacePath +
+                            LoadErrorText(qor::str::kInFilePleaseName) + list,
+                        LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
+        m_info->setText(LoadErrorText(qor::str::kInfoIn) + m_strInterfacePath +
+                        LoadErrorText(qor::str::kInFilePleaseName) + list);
         return;
     }
     m_startDate->setText(m_settings.startShown);
@@ -225,7 +228,7 @@ void CDataIfaceDlg::showInterface() {
     const QString paths[] = {m_settings.indicatorLib, m_settings.formulaLib, m_settings.resultLib,
                              m_settings.logFile};
     for (int i = 0; i < 4; ++i) {
-        const QString tip = LoadErrorText(62349 + i);
+        const QString tip = LoadErrorText(qor::str::kIndicatorLibraryFileName + i);
         if (linkFactory().set) {
             linkFactory().set(m_links[size_t(i)], paths[i], tip);
         } else {
@@ -233,14 +236,15 @@ void CDataIfaceDlg::showInterface() {
             m_links[size_t(i)]->setToolTip(tip);
         }
     }
-    m_info->setText(LoadErrorText(62353) + m_strInterfacePath + LoadErrorText(62354));
+    m_info->setText(LoadErrorText(qor::str::kInfoInterfaceFile) + m_strInterfacePath +
+                    LoadErrorText(qor::str::kIsOpened));
 }
 
 void CDataIfaceDlg::OnChooseFile() {
     if (m_running) return;
-    const std::optional<QString> path =
-        qor::chooseFile({LoadErrorText(62361), QFileInfo(m_strInterfacePath).absolutePath(),
-                         qor::QtFileFilter(LoadErrorText(62360)), false});
+    const std::optional<QString> path = qor::chooseFile(
+        {LoadErrorText(qor::str::kInterfaceFile), QFileInfo(m_strInterfacePath).absolutePath(),
+         qor::QtFileFilter(LoadErrorText(qor::str::kInterfaceFileFilter)), false});
     if (!path || path->isEmpty()) return;
     m_strInterfacePath = *path;
     // The choice is offered again next time.
@@ -253,14 +257,15 @@ void CDataIfaceDlg::OnChooseLibrary() {
     if (m_running) return;
     CFormulaLibDlg dlg(this);
     if (dlg.DoModal() != IDOK || dlg.Choice().isEmpty()) return;
-    const QString path =
-        dlg.Choice() == LoadErrorText(62362)
-            ? QString()
-            : QDir(libraryRoot())
-                  .filePath(QStringLiteral("Library/") + dlg.Choice() + LoadErrorText(62363));
+    const QString path = dlg.Choice() == LoadErrorText(qor::str::kEmptyMarker)
+                             ? QString()
+                             : QDir(libraryRoot())
+                                   .filePath(QStringLiteral("Library/") + dlg.Choice() +
+                                             LoadErrorText(qor::str::kFormulaLibraryIni));
     if (!qor::WriteFormulaLibraryPath(path)) {
         qor::messageBox(QStringLiteral("公式库的选择不能保存到 %1").arg(qor::Registry::filePath()),
-                        LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+                        LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
         return;
     }
     if (!m_strInterfacePath.isEmpty()) showInterface();
@@ -288,14 +293,15 @@ void CDataIfaceDlg::OnStart() {
     QString message;
     if (!m_run->Start(&message)) {
         m_run.reset();
-        qor::messageBox(message, LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        qor::messageBox(message, LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
         return;
     }
     setRunning(true);
     m_progress->setRange(0, std::max(1, m_run->Count()));
     m_progress->setValue(0);
     m_percent->setText(QStringLiteral("0%"));
-    m_elapsedText->setText(LoadErrorText(62371));
+    m_elapsedText->setText(LoadErrorText(qor::str::kZeroSecondsTaken));
     m_percent->show();
     m_elapsedText->show();
     m_startedAt = runClockNow();
@@ -316,7 +322,8 @@ void CDataIfaceDlg::onTick() {
 
 void CDataIfaceDlg::showElapsed() {
     const qint64 seconds = std::max<qint64>(0, runClockNow() - m_startedAt) / 1000;
-    m_elapsedText->setText(qor::FillMessageText(LoadErrorText(62355), {QString::number(seconds)}));
+    m_elapsedText->setText(
+        qor::FillMessageText(LoadErrorText(qor::str::kSecondsTaken), {QString::number(seconds)}));
     const int count = m_run ? m_run->Count() : 0;
     m_percent->setText(count < 1 ? QStringLiteral("0%")
                                  : QStringLiteral("%1%").arg(m_run->Index() * 100 / count));

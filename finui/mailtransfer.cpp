@@ -36,7 +36,7 @@ const QString kSettingsKey = QStringLiteral("Software\\Vantix\\QX\\V8.610\\Mail"
 
 const char16_t* u16(const QString& s) { return reinterpret_cast<const char16_t*>(s.utf16()); }
 
-QString caption() { return LoadErrorText(57344); }
+QString caption() { return LoadErrorText(str::kAppTitle); }
 
 // Runs work on a worker thread while the window's events go on.
 void onWorker(const std::function<void()>& work) {
@@ -170,11 +170,11 @@ bool start(QWidget* parent, QString* why, const std::function<void(Dlg*)>& prepa
         if (show) messageBox(text, caption(), MsgButtons::Ok, MsgIcon::Warning);
         return false;
     };
-    if (!MailAvailable()) return fail(LoadErrorText(63057), false);
+    if (!MailAvailable()) return fail(LoadErrorText(str::kMailProgramRunning), false);
     // The window holds the mark; a start that fails gives it back at once.
     auto mark = std::make_shared<TransferMark>();
     auto mail = std::make_unique<VtMail>();
-    if (!mail->Load()) return fail(LoadErrorText(62742), true);
+    if (!mail->Load()) return fail(LoadErrorText(str::kMailDllMissing), true);
     auto* dlg = new Dlg(parent, std::move(mail));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dlg, &QObject::destroyed, [mark]() mutable { mark.reset(); });
@@ -196,12 +196,12 @@ bool StartSend(QWidget* parent, QString* why, const QStringList& files) {
 
 bool RunSetup(QString* why) {
     if (!MailAvailable()) {
-        if (why) *why = LoadErrorText(63057);
+        if (why) *why = LoadErrorText(str::kMailProgramRunning);
         return false;
     }
     VtMail mail;
     if (!mail.Load() || !mail.Setup) {
-        const QString text = LoadErrorText(62562);
+        const QString text = LoadErrorText(str::kMailDllNotInstalled);
         messageBox(text, caption(), MsgButtons::Ok, MsgIcon::Warning);
         if (why) *why = text;
         return false;
@@ -230,7 +230,7 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     setWindowTitle(QStringLiteral("文件传输_发送"));
     setModal(false);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(LoadErrorText(62321), this));
+    layout->addWidget(new QLabel(LoadErrorText(str::kFilesToSend), this));
     m_files = new QListWidget(this);
     m_files->setObjectName(QStringLiteral("files"));
     m_files->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -265,7 +265,9 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
 
     m_entriesOk = m_mail && m_mail->HasSendEntries();
     // A missing entry point is never called: sending stays off.
-    if (!m_entriesOk) messageBox(LoadErrorText(62315), caption(), MsgButtons::Ok, MsgIcon::Warning);
+    if (!m_entriesOk)
+        messageBox(LoadErrorText(str::kMailDllNotFound), caption(), MsgButtons::Ok,
+                   MsgIcon::Warning);
     updateButtons();
 }
 
@@ -297,11 +299,11 @@ bool CSendFileDlg::Send() {
     const int method = m_method->checkedId();
     const QString address = m_address->text();
     if (m_files->count() == 0) {
-        messageBox(LoadErrorText(62316), caption());
+        messageBox(LoadErrorText(str::kChooseAFile), caption());
         return false;
     }
     if (address.isEmpty() && method != 3) {
-        messageBox(LoadErrorText(62317), caption());
+        messageBox(LoadErrorText(str::kEnterSendAddress), caption());
         return false;
     }
     QStringList files;
@@ -339,10 +341,11 @@ bool CSendFileDlg::Send() {
     }
     // Said, not only done: what went and where to. The disk exchange
     // folder is the transport's setting.
-    constexpr int kMsgSent = 64897, kMsgSentToDisk = 64898, kDiskMethod = 3;
-    messageBox(method == kDiskMethod
-                   ? LoadErrorText(kMsgSentToDisk).arg(files.size())
-                   : LoadErrorText(kMsgSent).arg(files.size()).arg(methodNames().value(method), address),
+    constexpr int kDiskMethod = 3;
+    messageBox(method == kDiskMethod ? LoadErrorText(str::kMailSentToDisk).arg(files.size())
+                                     : LoadErrorText(str::kMailSent)
+                                           .arg(files.size())
+                                           .arg(methodNames().value(method), address),
                caption(), MsgButtons::Ok, MsgIcon::Information);
     return true;
 }
@@ -358,12 +361,13 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     auto* source = new QHBoxLayout;
     source->addWidget(new QLabel(QStringLiteral("文件来源:"), this));
     m_source = new QComboBox(this);
-    m_source->addItems({LoadErrorText(62613), LoadErrorText(63177)});
+    m_source->addItems(
+        {LoadErrorText(str::kUpdateSheetObject), LoadErrorText(str::kDecisionSupport)});
     source->addWidget(m_source);
     layout->addLayout(source);
     // The list's title says what it holds: files waiting, then, once a
     // receive has run, the files received.
-    m_filesHeader = new QLabel(LoadErrorText(62329), this);
+    m_filesHeader = new QLabel(LoadErrorText(str::kWaitingToReceive), this);
     m_filesHeader->setObjectName(QStringLiteral("filesHeader"));
     layout->addWidget(m_filesHeader);
     m_files = new QListWidget(this);
@@ -392,14 +396,16 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     connect(saveTo, &QPushButton::clicked, this, [this] {
         // The desktop's file dialog in its folder mode.
         const std::optional<QString> chosen =
-            chooseFile({LoadErrorText(62331), SaveFolder(), QString(), true, 2});
+            chooseFile({LoadErrorText(str::kChooseFolder), SaveFolder(), QString(), true, 2});
         if (chosen && !chosen->isEmpty()) SetSaveFolder(*chosen);
     });
     connect(m_receive, &QPushButton::clicked, this, [this] { Receive(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     m_entriesOk = m_mail && m_mail->HasAcceptEntries();
-    if (!m_entriesOk) messageBox(LoadErrorText(62315), caption(), MsgButtons::Ok, MsgIcon::Warning);
+    if (!m_entriesOk)
+        messageBox(LoadErrorText(str::kMailDllNotFound), caption(), MsgButtons::Ok,
+                   MsgIcon::Warning);
     m_receive->setEnabled(m_entriesOk);
 }
 
@@ -417,7 +423,7 @@ QString CAcceptFileDlg::SaveFolder() const {
 int CAcceptFileDlg::Receive() {
     if (!m_entriesOk) return 0;
     m_files->clear();
-    m_filesHeader->setText(LoadErrorText(62322));
+    m_filesHeader->setText(LoadErrorText(str::kReceiveFiles));
     const QString folder = SaveFolder();
     const int method = m_method->checkedId();
     static const char16_t* const users[] = {u"DZBB", u"cwfx", u"vtdss"};
@@ -466,12 +472,13 @@ int CAcceptFileDlg::Receive() {
     int received = 0;
     bool lost = false;
     if (count == 0) {
-        messageBox(LoadErrorText(62328), caption());
+        messageBox(LoadErrorText(str::kNoFilesToReceive), caption());
     } else if (count < 0) {
         messageBox(QStringLiteral("无法接收文件：%1").arg(reason), caption(), MsgButtons::Ok,
                    MsgIcon::Warning);
     } else if (!QDir().mkpath(folder)) {
-        messageBox(LoadErrorText(62323) + QDir::toNativeSeparators(folder) + LoadErrorText(62324),
+        messageBox(LoadErrorText(str::kCannotCreate) + QDir::toNativeSeparators(folder) +
+                       LoadErrorText(str::kFolderSuffix),
                    caption(), MsgButtons::Ok, MsgIcon::Error);
         lost = true;
     } else {
@@ -486,10 +493,13 @@ int CAcceptFileDlg::Receive() {
             }
             QString target = QDir(folder).filePath(name);
             while (QFileInfo::exists(target)) {
-                if (askYesNo(QDir::toNativeSeparators(target) + LoadErrorText(62325), caption()))
+                if (askYesNo(
+                        QDir::toNativeSeparators(target) + LoadErrorText(str::kFileExistsOverwrite),
+                        caption()))
                     break;
-                const std::optional<QString> other = chooseFile(
-                    {LoadErrorText(62322), folder, QStringLiteral("所有文件 (*)"), true});
+                const std::optional<QString> other =
+                    chooseFile({LoadErrorText(str::kReceiveFiles), folder,
+                                QStringLiteral("所有文件 (*)"), true});
                 const QString otherName = other ? SafeTargetName(*other) : QString();
                 if (!otherName.isEmpty()) {
                     target = QDir(folder).filePath(otherName);
@@ -497,7 +507,8 @@ int CAcceptFileDlg::Receive() {
                 }
             }
             if (!copyInto(source, target)) {
-                messageBox(QDir::toNativeSeparators(source) + LoadErrorText(62327), caption());
+                messageBox(QDir::toNativeSeparators(source) + LoadErrorText(str::kDoesNotExist),
+                           caption());
                 lost = true;
                 continue;
             }

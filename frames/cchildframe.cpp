@@ -28,7 +28,6 @@ int CChildFrame::s_nShowCmd = 3;
 namespace {
 
 int s_nShowCmdWritten = 3;
-constexpr int kUntitledText = 63850;
 
 // Tells of the events of the object it watches and lets them pass.
 class EventWatch : public QObject {
@@ -97,7 +96,7 @@ CQorsView* CChildFrame::GetActiveView() const { return m_splitter ? m_splitter->
 
 void CChildFrame::UpdateTitle() {
     const QString title = m_doc->Files().GetTitle();
-    setWindowTitle((title.isEmpty() ? LoadErrorText(kUntitledText) : title) +
+    setWindowTitle((title.isEmpty() ? LoadErrorText(str::kUntitled) : title) +
                    QStringLiteral("[*]"));
     setWindowModified(m_doc->IsModified());
     showMarkInMainTitle();
@@ -115,7 +114,6 @@ void CChildFrame::showMarkInMainTitle() {
     if (m_main->isWindowModified() != m_doc->IsModified())
         m_main->setWindowModified(m_doc->IsModified());
 }
-
 
 void CChildFrame::followDocumentState() {
     // The report may change state without this window's commands (the
@@ -157,7 +155,7 @@ bool CChildFrame::QuerySave() {
     if (m_bSaveAnswered || !m_doc->IsOpen() || !m_doc->IsModified()) return true;
     const QString name = windowTitle().remove(QStringLiteral("[*]"));
     const MsgAnswer a = messageBox(QStringLiteral("报表 %1 已修改，是否保存？").arg(name),
-                                   LoadErrorText(57344), MsgButtons::YesNoCancel,
+                                   LoadErrorText(str::kAppTitle), MsgButtons::YesNoCancel,
                                    MsgIcon::Question, MsgAnswer::Yes);
     if (a == MsgAnswer::Cancel) return false;
     if (a == MsgAnswer::Yes && !m_main->SaveDocument(this, false)) return false;
@@ -170,7 +168,8 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     // The chart window of this report must go first; the flag is cleared
     // on every way out.
     if (m_doc->Items().ChartWindow().windowOpen) {
-        messageBox(LoadErrorText(62439), LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(LoadErrorText(str::kCloseChartWindowsFirst), LoadErrorText(str::kAppTitle),
+                   MsgButtons::Ok, MsgIcon::Warning);
         CMainFrame::s_bClosing = 0;
         event->ignore();
         return;

@@ -68,8 +68,8 @@ CCJControlBar::CCJControlBar(int id, const QString& title, QSize size, QWidget* 
     setObjectName(QStringLiteral("bar%1").arg(id));
     setMinimumSize(kBarMinimum, kBarMinimum);
     setAllowedAreas(Qt::AllDockWidgetAreas);
-    m_close = captionButton(this, kBarCloseButton, QStyle::SP_TitleBarCloseButton, 62440);
-    m_dock = captionButton(this, kBarDockButton, QStyle::SP_TitleBarNormalButton, 62441);
+    m_close = captionButton(this, kBarCloseButton, QStyle::SP_TitleBarCloseButton, str::kClose);
+    m_dock = captionButton(this, kBarDockButton, QStyle::SP_TitleBarNormalButton, str::kRestore);
     connect(m_close, &QToolButton::clicked, this, &QWidget::hide);
     connect(m_dock, &QToolButton::clicked, this, [this] { setFloating(!isFloating()); });
     setTitleBarWidget(new BarTitle(this, m_close, m_dock));

@@ -20,7 +20,7 @@ void CCmdEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 CCmdBar::CCmdBar(QWidget* parent)
-    : CCJControlBar(kCmdBarId, LoadErrorText(62535), QSize(200, 100), parent) {
+    : CCJControlBar(kCmdBarId, LoadErrorText(str::kCommandWindow), QSize(200, 100), parent) {
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(2, 2, 2, 2);

@@ -16,7 +16,7 @@ CFileManagerBar::ControlFactory& factory() {
 }  // namespace
 
 CFileManagerBar::CFileManagerBar(std::unique_ptr<IFileManagerControl> control, QWidget* parent)
-    : CCJControlBar(kFileManagerBarId, LoadErrorText(62537), QSize(220, 200), parent),
+    : CCJControlBar(kFileManagerBarId, LoadErrorText(str::kFileManager), QSize(220, 200), parent),
       m_control(std::move(control)) {
     if (m_control && m_control->Widget()) setWidget(m_control->Widget());
 }

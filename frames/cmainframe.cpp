@@ -104,9 +104,7 @@ const QString kSaveFilter =
                    "XML 文件 (*.xml);;dBASE 文件 (*.dbf);;文本文件 (*.txt *.csv);;Access 数据库 (*.mdb);;"
                    "Lotus 工作表 (*.wk4)");
 
-QString caption() { return LoadErrorText(57344); }
-
-constexpr int kStrWindowListPrompt = 64964;
+QString caption() { return LoadErrorText(str::kAppTitle); }
 
 void tell(const QString& text, MsgIcon icon = MsgIcon::Warning) {
     messageBox(text, caption(), MsgButtons::Ok, icon);
@@ -164,7 +162,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     const int show = env().GetProfileInt(QStringLiteral("Settings"), QStringLiteral("ShowCmd"), 3);
     CChildFrame::s_nShowCmd = show == 1 ? 1 : 3;
     const QString state =
-        env().GetProfileString(LoadErrorText(61890), QStringLiteral("State"));
+        env().GetProfileString(LoadErrorText(str::kToolBarName), QStringLiteral("State"));
     if (!state.isEmpty()) restoreState(QByteArray::fromBase64(state.toLatin1()));
     m_cmdBar->hide();
     m_chartBar->hide();
@@ -215,13 +213,13 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::createBars() {
-    m_standardBar = new CFlatToolBar(kCmdBarStandard, LoadErrorText(62530), this);
+    m_standardBar = new CFlatToolBar(kCmdBarStandard, LoadErrorText(str::kStandardToolBar), this);
     m_formatBar = new CFontToolBar(this);
-    m_formatBar->setWindowTitle(LoadErrorText(62531));
+    m_formatBar->setWindowTitle(LoadErrorText(str::kFormatToolBar));
     m_editBar = new CFormulaToolBar(this);
-    m_editBar->setWindowTitle(LoadErrorText(62532));
+    m_editBar->setWindowTitle(LoadErrorText(str::kEditToolBar));
     m_editBar->setMovable(false);
-    m_chartBar = new CFlatToolBar(kCmdBarChart, LoadErrorText(62533), this);
+    m_chartBar = new CFlatToolBar(kCmdBarChart, LoadErrorText(str::kChartToolBar), this);
     m_status = new CStatusBarXP(this);
     setStatusBar(m_status);
     m_status->SetLogin(env().GetAccountSetId(), env().GetUserId());
@@ -239,7 +237,6 @@ void CMainFrame::createBars() {
     }
     // The edit bar under the two others, as wide as the window.
     insertToolBarBreak(m_editBar);
-
 
     connect(m_formatBar->FontNameBox(), &QComboBox::activated, this,
             [this](int index) { onFontBox(kFmtFont, index); });
@@ -341,7 +338,7 @@ void CMainFrame::fillWindowList(QMenu* menu) {
                               menu);
         a->setProperty("windowList", true);
         const QString path = child->GetDocument() ? child->GetDocument()->GetPathName() : QString();
-        a->setStatusTip(LoadErrorText(kStrWindowListPrompt)
+        a->setStatusTip(LoadErrorText(str::kWindowListPrompt)
                             .arg(path.isEmpty() ? child->windowTitle().remove(QStringLiteral("[*]"))
                                                 : QDir::toNativeSeparators(path)));
         a->setCheckable(true);
@@ -480,7 +477,7 @@ CChildFrame* CMainFrame::ImportSpreadsheetXml() {
     QString error;
     try {
         if (qor::XmlDocument::load(*path, &error).isNull() || !qor::HasSpreadsheetXmlRoot(*path)) {
-            tell(LoadErrorText(62017));
+            tell(LoadErrorText(str::kUnsupportedXml));
             return nullptr;
         }
     } catch (const std::bad_alloc&) {
@@ -669,7 +666,8 @@ void CMainFrame::UpdateFrameState() {
             const CellArea sel = oneBased(doc->Selection().Area());
             int32_t places = 0;
             if (doc->GetReport()->AccessAreaFormat(0, kFmtDecimals, &places, &sel) == 0 && places > 0)
-                tip += LoadErrorText(62563).replace(QStringLiteral("%d"), QString::number(places));
+                tip += LoadErrorText(str::kDigitsCount)
+                           .replace(QStringLiteral("%d"), QString::number(places));
         }
         if (a->toolTip() != tip) a->setToolTip(tip);
     }
@@ -820,13 +818,13 @@ bool inPlaceEditing() { return CInPlaceSession::Current() != nullptr; }
 
 void printInPlaceRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
     s.enabled = false;
-    s.reason = LoadErrorText(qor::viewcmd::kMsgPrintInPlace);
+    s.reason = LoadErrorText(str::kPrintWhileInPlace);
 }
 
 // One transfer window at a time.
 void mailRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
     s.enabled = mail::MailAvailable();
-    if (!s.enabled) s.reason = LoadErrorText(63057).trimmed();
+    if (!s.enabled) s.reason = LoadErrorText(str::kMailProgramRunning).trimmed();
 }
 
 }  // namespace
@@ -959,9 +957,9 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              CFileManagerBar* bar = f.CreateFileManagerBar();
              if (!bar) return false;
              if (!bar->IsReady()) {
-                 TraceMessage(LoadErrorText(63070));
+                 TraceMessage(LoadErrorText(str::kInitialisingLabel));
                  bar->InitControl(env().GetLoginObject(), &f);
-                 TraceMessage(LoadErrorText(57345));
+                 TraceMessage(LoadErrorText(str::kReady));
              }
              bar->setVisible(!bar->isVisibleTo(&f));
              return true;
@@ -1148,7 +1146,7 @@ bool CMainFrame::OpenHelp(bool commandLanguage) {
     const QUrl guide =
         commandLanguage ? CHelpWindow::CommandLanguageGuide() : CHelpWindow::UserGuide();
     if (!s_openUrl(guide)) {
-        tell(LoadErrorText(63907));
+        tell(LoadErrorText(str::kGuideMissing));
         return false;
     }
     return true;
@@ -1173,8 +1171,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 // Closing
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (messageBox(LoadErrorText(62557), caption(), MsgButtons::OkCancel, MsgIcon::Question,
-                   MsgAnswer::Ok) != MsgAnswer::Ok) {
+    if (messageBox(LoadErrorText(str::kConfirmExit), caption(), MsgButtons::OkCancel,
+                   MsgIcon::Question, MsgAnswer::Ok) != MsgAnswer::Ok) {
         m_bExitConfirmed = 0;
         event->ignore();
         return;
@@ -1216,7 +1214,7 @@ void CMainFrame::saveSettings() {
     for (QWidget* bar : away) bar->setVisible(true);
     const QByteArray state = saveState();
     for (QWidget* bar : away) bar->setVisible(false);
-    env().WriteProfileString(LoadErrorText(61890), QStringLiteral("State"),
+    env().WriteProfileString(LoadErrorText(str::kToolBarName), QStringLiteral("State"),
                              QString::fromLatin1(state.toBase64()));
     env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("wnd"), m_cmdBar->m_nOpen != 0 ? 1 : 0);
     env().WriteProfileString(QStringLiteral("CustomMenu"), QStringLiteral("MenuFile"), m_strMenuFile);

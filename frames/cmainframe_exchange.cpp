@@ -22,17 +22,11 @@ namespace qor::frames {
 
 namespace {
 
-constexpr int kMsgXmlNotSupported = 62017;
-constexpr int kMsgConverted = 62564;
-constexpr int kMsgNothingFound = 61999;
-constexpr int kStrAllOfIndustry = 63171;
-constexpr int kStrTemplates = 63172;
-constexpr int kMsgNoIndustry = 63908;
 // The section of one industry is read up to this many characters, as
 // "key=value" entries each with its end.
 
 void tellUser(const QString& text, MsgIcon icon = MsgIcon::Warning) {
-    messageBox(text, LoadErrorText(57344), MsgButtons::Ok, icon);
+    messageBox(text, LoadErrorText(str::kAppTitle), MsgButtons::Ok, icon);
 }
 
 }  // namespace
@@ -50,7 +44,7 @@ CChildFrame* CMainFrame::ImportOwnXml() {
         const XmlDocument xml = XmlDocument::load(*path);
         if (xml.isNull() ||
             xml.documentElement().tagName().toLower() != QLatin1String("iqor_export")) {
-            tellUser(LoadErrorText(kMsgXmlNotSupported));
+            tellUser(LoadErrorText(str::kUnsupportedXml));
             return nullptr;
         }
     } catch (const std::bad_alloc&) {
@@ -90,7 +84,7 @@ HtmlConversion ConvertReportsToHtml(const QStringList& files) {
 }
 
 QString HtmlConversion::Message() const {
-    if (failed.isEmpty() && leftOut.isEmpty()) return LoadErrorText(kMsgConverted);
+    if (failed.isEmpty() && leftOut.isEmpty()) return LoadErrorText(str::kFileConverted);
     QString text;
     if (!failed.isEmpty()) {
         text = QStringLiteral("以下文件未能转换成HTML：\n");
@@ -146,17 +140,17 @@ void CMainFrame::OnCommonReports() {
     // Without an industry there is nothing to match: say so rather than
     // ask about "()".
     if (industry.isEmpty()) {
-        tellUser(LoadErrorText(kMsgNoIndustry), MsgIcon::Information);
+        tellUser(LoadErrorText(str::kNoIndustry), MsgIcon::Information);
         return;
     }
-    const QString question = LoadErrorText(kStrAllOfIndustry) + QLatin1Char('(') + industry +
-                             QLatin1Char(')') + LoadErrorText(kStrTemplates);
-    if (!askYesNo(question, LoadErrorText(57344), true)) return;
+    const QString question = LoadErrorText(str::kGenerateWholeIndustry) + QLatin1Char('(') +
+                             industry + QLatin1Char(')') + LoadErrorText(str::kTemplates);
+    if (!askYesNo(question, LoadErrorText(str::kAppTitle), true)) return;
     QString language;
     const QStringList templates = CommonReportTemplates(dataDir(), industry, &language);
     if (templates.isEmpty()) {
         // The language stays as it was when no folder has the industry.
-        tellUser(LoadErrorText(kMsgNothingFound) + LoadErrorText(kStrTemplates) + industry +
+        tellUser(LoadErrorText(str::kNoRecordFound) + LoadErrorText(str::kTemplates) + industry +
                  QStringLiteral(":("));
         return;
     }

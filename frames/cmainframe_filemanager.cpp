@@ -33,11 +33,8 @@ namespace qor::frames {
 
 namespace {
 
-constexpr int kMsgNoReportToKeep = 62567;
-constexpr int kMsgNoWorkbookServer = 62079;
-
 void tellUser(const QString& text, MsgIcon icon = MsgIcon::Warning) {
-    messageBox(text, LoadErrorText(57344), MsgButtons::Ok, icon);
+    messageBox(text, LoadErrorText(str::kAppTitle), MsgButtons::Ok, icon);
 }
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
@@ -137,7 +134,7 @@ public:
             s.reason = QStringLiteral("合并报表客户端没有安装");
         } else if (id == kCmdFmMail && !mail::MailAvailable()) {
             s.enabled = false;
-            s.reason = LoadErrorText(63057).trimmed();
+            s.reason = LoadErrorText(str::kMailProgramRunning).trimmed();
         }
         return true;
     }
@@ -206,7 +203,7 @@ void CMainFrame::OnOpenFileMessage(int kind, const QString& name) {
         // Opened as File > Open does; an open report comes to the front.
         OpenDocumentFile(name);
     } else if (isType(name, "shl")) {
-        RunBatchScript(name, LoadErrorText(57344));
+        RunBatchScript(name, LoadErrorText(str::kAppTitle));
         UpdateFrameState();
     } else if (isType(name, "mnu")) {
         if (!LoadMenuFile(name, &error) && !error.isEmpty()) tellUser(error);
@@ -220,7 +217,7 @@ void CMainFrame::OnOpenFileMessage(int kind, const QString& name) {
 void CMainFrame::OnAddFavourite(const QString& name) {
     CQorsView* view = ActiveView();
     if (!view || !ActiveDocument()) {
-        tellUser(LoadErrorText(kMsgNoReportToKeep));
+        tellUser(LoadErrorText(str::kNoReportToKeep));
         return;
     }
     QString key;
@@ -252,7 +249,7 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
     if (mode == u'C') {
         CExcelBridge bridge;
         if (!bridge.StartExcel()) {
-            tellUser(LoadErrorText(kMsgNoWorkbookServer));
+            tellUser(LoadErrorText(str::kExcelNotInstalled));
             return false;
         }
         bridge.QuitExcel();
@@ -271,8 +268,8 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
         if (doc->IsModified()) {
             const MsgAnswer answer =
                 messageBox(QStringLiteral("报表 %1 已经修改，拆分前先保存吗？").arg(shown(path)),
-                           LoadErrorText(57344), MsgButtons::YesNoCancel, MsgIcon::Question,
-                           MsgAnswer::Cancel);
+                           LoadErrorText(str::kAppTitle), MsgButtons::YesNoCancel,
+                           MsgIcon::Question, MsgAnswer::Cancel);
             if (answer == MsgAnswer::Cancel) return false;
             if (answer == MsgAnswer::Yes && !SaveDocument(child, false)) return false;
         }

@@ -21,16 +21,10 @@ namespace qor::frames {
 namespace {
 
 using qor::cmd_ids::kCmdCommandWindow;
-constexpr int kMsgReady = 62475;
-constexpr int kMsgBadMenuId = 62552;
-constexpr int kMsgNoMenuFile = 62553;
-constexpr int kMsgNotMenuFile = 62554;
-constexpr int kMsgMenuOpenError = 62555;
-constexpr int kStrExecute = 62460;
-constexpr int kStrExecuteFilter = 62556;
 
 void warn(const QString& text) {
-    qor::messageBox(text, LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+    qor::messageBox(text, LoadErrorText(str::kAppTitle), qor::MsgButtons::Ok,
+                    qor::MsgIcon::Warning);
 }
 
 void removeActionEverywhere(QMenu* menu, QAction* action) {
@@ -55,21 +49,21 @@ bool CMainFrame::LoadMenuFile(const QString& name, QString* error) {
     // The type is the extension of the file name alone; a dot in a folder
     // name does not count.
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".mnu");
-    if (!QFileInfo(path).isFile()) return fail(LoadErrorText(kMsgNoMenuFile));
+    if (!QFileInfo(path).isFile()) return fail(LoadErrorText(str::kCustomMenuFileMissing));
     if (QFileInfo(path).suffix().compare(QLatin1String("mnu"), Qt::CaseInsensitive) != 0)
-        return fail(LoadErrorText(kMsgNotMenuFile));
+        return fail(LoadErrorText(str::kNotUserMenuFile));
     UserMenuTables tables = m_userMenu;
     int message = 0;
     switch (ParseMenuFile(path, tables, &message)) {
         case MenuParseResult::Ok:
             break;
         case MenuParseResult::NotEmpty:
-            return fail(LoadErrorText(kMsgMenuOpenError));
+            return fail(LoadErrorText(str::kMenuOpenError));
         case MenuParseResult::Failed:
-            return fail(LoadErrorText(kMsgMenuOpenError) + QLatin1Char('\n') +
+            return fail(LoadErrorText(str::kMenuOpenError) + QLatin1Char('\n') +
                         LoadErrorText(message));
     }
-    if (!BuildUserMenu(tables)) return fail(LoadErrorText(kMsgMenuBadId));
+    if (!BuildUserMenu(tables)) return fail(LoadErrorText(str::kMenuBadId));
     return true;
 }
 
@@ -89,7 +83,7 @@ bool CMainFrame::BuildUserMenu(const UserMenuTables& tables) {
     auto popup = [this](const QString& title) {
         auto* m = new QMenu(title, this);
         m->setStyle(m_menuStyle);
-        m->menuAction()->setStatusTip(LoadErrorText(kMsgReady));
+        m->menuAction()->setStatusTip(LoadErrorText(str::kMenuReady));
         connect(m, &QMenu::hovered, this, &CMainFrame::ShowUserMenuPrompt);
         m_userMenus.append(m);
         return m;
@@ -154,14 +148,14 @@ void CMainFrame::ReturnToStandardMenu() {
 void CMainFrame::ShowUserMenuPrompt(QAction* action) {
     if (!m_userMenuActive || !action || !m_status) return;
     if (action->menu()) {
-        m_status->showMessage(LoadErrorText(kMsgReady));
+        m_status->showMessage(LoadErrorText(str::kMenuReady));
         return;
     }
     const int id = action->data().toInt();
     if (id < kUserMenuFirstId || id > kUserMenuLastId) return;
     int i = -1, j = -1, k = -1;
     if (!UserMenuPosition(id, &i, &j, &k)) {
-        qor::messageBox(LoadErrorText(kMsgBadMenuId), LoadErrorText(57344),
+        qor::messageBox(LoadErrorText(str::kMenuIdError), LoadErrorText(str::kAppTitle),
                         qor::MsgButtons::OkCancel);
         return;
     }
@@ -186,8 +180,8 @@ bool CMainFrame::RunUserMenuItem(int id) {
 }
 
 void CMainFrame::OnExecute() {
-    FilePrompt prompt{LoadErrorText(kStrExecute), CMyFileDlg::CurrentReportDir(),
-                      QtFileFilter(LoadErrorText(kStrExecuteFilter)), false};
+    FilePrompt prompt{LoadErrorText(str::kExecute), CMyFileDlg::CurrentReportDir(),
+                      QtFileFilter(LoadErrorText(str::kScriptOrMenuFileFilter)), false};
     prompt.mode = CMyFileDlg::kRun;
     const std::optional<QString> path = chooseFile(prompt);
     if (!path || path->isEmpty()) return;
@@ -195,12 +189,12 @@ void CMainFrame::OnExecute() {
     QString error;
     if (ext.compare(QLatin1String("shl"), Qt::CaseInsensitive) == 0) {
         // Told as 常用批命令 tells it: once, in Chinese, with the line.
-        RunBatchScript(*path, LoadErrorText(kStrExecute));
+        RunBatchScript(*path, LoadErrorText(str::kExecute));
         UpdateFrameState();
     } else if (ext.compare(QLatin1String("mnu"), Qt::CaseInsensitive) == 0) {
         if (!LoadMenuFile(*path, &error) && !error.isEmpty()) warn(error);
     } else {
-        warn(LoadErrorText(kMsgNotMenuFile));
+        warn(LoadErrorText(str::kNotUserMenuFile));
     }
 }
 

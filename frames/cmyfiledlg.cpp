@@ -24,24 +24,6 @@ constexpr int kFolderEditId = 65531;
 constexpr int kConditionLabelId = 65532;
 constexpr int kConditionEditId = 65533;
 
-constexpr int kStrOpen = 62221;
-constexpr int kStrRun = 62460;
-constexpr int kStrSetFolder = 62461;
-constexpr int kStrSaveAs = 62462;
-constexpr int kStrOpenSpaced = 62463;
-constexpr int kStrSave = 62464;
-constexpr int kStrCollect = 62465;
-constexpr int kStrCondition = 62466;
-constexpr int kStrReportOpenHere = 62467;
-constexpr int kStrHeldBy = 62468;
-constexpr int kStrHeldByEnd = 62469;
-constexpr int kStrChooseOther = 62470;
-constexpr int kStrOverwrite = 62471;
-constexpr int kStrNotMenuFile = 62473;
-constexpr int kStrNoMenuFile = 62474;
-constexpr int kStrBadCondition = 62476;
-constexpr int kStrSavedIn = 63167;
-
 QString& currentReportDir() {
     static QString dir;
     return dir;
@@ -210,11 +192,13 @@ QString CMyFileDlg::ReplaceExtension(const QString& name, const QString& ext) {
 }
 
 void CMyFileDlg::setUpTexts() {
-    static constexpr int okText[] = {kStrOpen, kStrRun,      kStrSetFolder, kStrSaveAs, kStrOpenSpaced,
-                                     kStrSave, kStrOpen,     kStrCollect,   kStrCollect};
+    static constexpr int okText[] = {
+        qor::str::kOpen,         qor::str::kExecute,    qor::str::kSetFolder,
+        qor::str::kSaveAsButton, qor::str::kOpenSpaced, qor::str::kSave,
+        qor::str::kOpen,         qor::str::kCollect,    qor::str::kCollect};
     const bool savesIn = m_mode == kFolder || m_mode == kSaveReport || m_mode == kSaveReplace;
     setLabelText(QFileDialog::LookIn,
-                 savesIn ? LoadErrorText(kStrSavedIn) : QStringLiteral("查找范围"));
+                 savesIn ? LoadErrorText(qor::str::kSavedIn) : QStringLiteral("查找范围"));
     setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
     setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
     setLabelText(QFileDialog::Accept, LoadErrorText(okText[m_mode]));
@@ -257,7 +241,7 @@ void CMyFileDlg::setUpExtraControls() {
     }
     if (m_mode == kCollectWhere) {
         // The condition takes the place of the file type.
-        m_conditionLabel = new QLabel(LoadErrorText(kStrCondition), this);
+        m_conditionLabel = new QLabel(LoadErrorText(qor::str::kCollectCondition), this);
         m_conditionLabel->setObjectName(QStringLiteral("c%1").arg(kConditionLabelId));
         m_conditionEdit = new QLineEdit(m_condition, this);
         m_conditionEdit->setObjectName(QStringLiteral("c%1").arg(kConditionEditId));
@@ -407,27 +391,28 @@ bool CMyFileDlg::checkSaveReport(QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
     if (sameText(extensionOf(path), "rep")) {
         if (FindOpenReport(path)) {
-            warn(shown + LoadErrorText(kStrReportOpenHere));
+            warn(shown + LoadErrorText(qor::str::kFileOpenSaveAsOther));
             return false;
         }
         QString computer;
         if (IsReportOpenElsewhere(path, &computer)) {
-            warn(shown + QStringLiteral("\r\n") + LoadErrorText(kStrHeldBy) + computer +
-                 LoadErrorText(kStrHeldByEnd) + LoadErrorText(kStrChooseOther));
+            warn(shown + QStringLiteral("\r\n") + LoadErrorText(qor::str::kReportHeldBy) +
+                 computer + LoadErrorText(qor::str::kReportHeldByEnd) +
+                 LoadErrorText(qor::str::kEnterDifferentName));
             return false;
         }
     }
-    return qor::askYesNo(shown + LoadErrorText(kStrOverwrite));
+    return qor::askYesNo(shown + LoadErrorText(qor::str::kFileExistsOverwriteQuestion));
 }
 
 bool CMyFileDlg::checkMenuFile(QString& path) {
     path = withExtension(path, "MNU");
     if (!sameText(extensionOf(path), "mnu")) {
-        warn(LoadErrorText(kStrNotMenuFile));
+        warn(LoadErrorText(qor::str::kChooseMenuFile));
         return false;
     }
     if (!QFileInfo(path).isFile()) {
-        warn(LoadErrorText(kStrNoMenuFile));
+        warn(LoadErrorText(qor::str::kMenuFileMissing));
         return false;
     }
     return true;
@@ -440,7 +425,7 @@ bool CMyFileDlg::checkCondition(const QString& path) {
     // command of its own, and a quote in the path would end the name early.
     if (m_condition.contains(QLatin1Char('\n')) || m_condition.contains(QLatin1Char('\r')) ||
         path.contains(QLatin1Char('"'))) {
-        warn(LoadErrorText(kStrBadCondition));
+        warn(LoadErrorText(qor::str::kBadCollectCondition));
         return false;
     }
     CCalcInterpreter& ci = CCalcInterpreter::Instance();
@@ -450,7 +435,7 @@ bool CMyFileDlg::checkCondition(const QString& path) {
                                   .arg(QDir::toNativeSeparators(path), m_condition));
     ci.SetRunMode(0xFF, saved);
     if (rc != 0) {
-        warn(LoadErrorText(kStrBadCondition));
+        warn(LoadErrorText(qor::str::kBadCollectCondition));
         return false;
     }
     return true;
@@ -473,7 +458,7 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
     setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
     setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
     setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
-    setLabelText(QFileDialog::Accept, LoadErrorText(kStrOpen));
+    setLabelText(QFileDialog::Accept, LoadErrorText(qor::str::kOpen));
     setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     // Many files are picked here: the list gets more room.
     const QSize base = sizeHint();

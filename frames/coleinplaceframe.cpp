@@ -207,12 +207,12 @@ COleInPlaceFrame::~COleInPlaceFrame() {
 void COleInPlaceFrame::createBars() {
     QMainWindow* host = m_site->ContainerFrame();
     QWidget* parent = host ? static_cast<QWidget*>(host) : this;
-    m_standardBar = new CFlatToolBar(kCmdBarStandard, LoadErrorText(62530), parent);
+    m_standardBar = new CFlatToolBar(kCmdBarStandard, LoadErrorText(str::kStandardToolBar), parent);
     m_formatBar = new CFontToolBar(parent);
-    m_formatBar->setWindowTitle(LoadErrorText(62531));
+    m_formatBar->setWindowTitle(LoadErrorText(str::kFormatToolBar));
     m_editBar = new CFormulaToolBar(parent);
-    m_editBar->setWindowTitle(LoadErrorText(62532));
-    m_chartBar = new CFlatToolBar(kCmdBarChart, LoadErrorText(62533), parent);
+    m_editBar->setWindowTitle(LoadErrorText(str::kEditToolBar));
+    m_chartBar = new CFlatToolBar(kCmdBarChart, LoadErrorText(str::kChartToolBar), parent);
     for (CFlatToolBar* bar : {m_standardBar.data(), static_cast<CFlatToolBar*>(m_formatBar.data()),
                               static_cast<CFlatToolBar*>(m_editBar.data()), m_chartBar.data()})
         FillToolBar(bar, m_router, style());
@@ -247,7 +247,8 @@ void COleInPlaceFrame::createBars() {
         connect(box, &QComboBox::activated, this, [this, code](int index) {
             const QString refusal = CFontToolBar::ApplyPick(m_doc.get(), code, index);
             if (!refusal.isEmpty())
-                messageBox(refusal, LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Information);
+                messageBox(refusal, LoadErrorText(str::kAppTitle), MsgButtons::Ok,
+                           MsgIcon::Information);
         });
     }
     // Enter and Esc in the formula bar are this frame's commands.

@@ -46,7 +46,7 @@ std::function<int()>& downloadHandler() {
     return handler;
 }
 
-QString caption() { return LoadErrorText(57344); }
+QString caption() { return LoadErrorText(str::kAppTitle); }
 
 void tell(const QString& text, MsgIcon icon = MsgIcon::Warning) {
     messageBox(text, caption(), MsgButtons::Ok, icon);
@@ -142,7 +142,7 @@ void CQORFM::Start() {
     auto* bar = new QToolBar(this);
     bar->setIconSize(QSize(16, 16));
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->addAction(LoadErrorText(63189), this, [this] { Refresh(); });
+    bar->addAction(LoadErrorText(str::kRefresh), this, [this] { Refresh(); });
     m_splitButton = new QToolButton(bar);
     m_splitButton->setText(QStringLiteral("拆分"));
     m_splitButton->setToolTip(QStringLiteral("把选中的报表按用户关键字拆分成每页一个文件"));
@@ -265,7 +265,7 @@ bool CQORFM::Refresh() {
     m_tree->clear();
     m_menuItem = nullptr;
     m_dataItem = addFolder(nullptr, DataFolder(), QStringLiteral("数据目录"), kFmKindFolder);
-    m_favouritesItem = addFolder(nullptr, QString(), LoadErrorText(63190), kFmKindFavourites);
+    m_favouritesItem = addFolder(nullptr, QString(), LoadErrorText(str::kKeep), kFmKindFavourites);
     m_downloadItem =
         addFolder(nullptr, DownloadFolder(), QStringLiteral("下载目录"), kFmKindDownload);
     m_pagesItem = new QTreeWidgetItem(m_tree);
@@ -482,7 +482,8 @@ const qor::CommandTable<CQORFM::MenuPick>& CQORFM::menuCommands() {
 
 void CQORFM::newFolder(QTreeWidgetItem* item) {
     if (!item || (ItemKind(item) != kFmKindFolder && ItemKind(item) != kFmKindDownload)) return;
-    const QString name = askName(LoadErrorText(63186) + QStringLiteral("，名称："), QString());
+    const QString name =
+        askName(LoadErrorText(str::kNewFolder) + QStringLiteral("，名称："), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
         tell(QStringLiteral("“%1”不能用作目录名。").arg(name));
@@ -504,7 +505,8 @@ void CQORFM::newFolder(QTreeWidgetItem* item) {
 
 void CQORFM::newReport(QTreeWidgetItem* item) {
     if (!item || (ItemKind(item) != kFmKindFolder && ItemKind(item) != kFmKindDownload)) return;
-    QString name = askName(LoadErrorText(63187) + QStringLiteral("，名称："), QString());
+    QString name =
+        askName(LoadErrorText(str::kNewFileItem) + QStringLiteral("，名称："), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
         tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
@@ -532,7 +534,8 @@ void CQORFM::newReport(QTreeWidgetItem* item) {
 }
 
 void CQORFM::newScript() {
-    QString name = askName(LoadErrorText(63188) + QStringLiteral("，名称："), QString());
+    QString name =
+        askName(LoadErrorText(str::kNewCustomFile) + QStringLiteral("，名称："), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
         tell(QStringLiteral("“%1”不能用作文件名。").arg(name));

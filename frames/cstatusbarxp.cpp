@@ -16,12 +16,12 @@ CStatusBarXP::CStatusBarXP(QWidget* parent) : QStatusBar(parent) {
         addPermanentWidget(pane);
     }
     SetLogin(QString(), QString());
-    showMessage(LoadErrorText(57345));
+    showMessage(LoadErrorText(str::kReady));
 }
 
 void CStatusBarXP::SetLogin(const QString& accountSet, const QString& user) {
-    m_account->setText(LoadErrorText(62014) + accountSet);
-    m_user->setText(LoadErrorText(62013) + user);
+    m_account->setText(LoadErrorText(str::kAccountSetLabel) + accountSet);
+    m_user->setText(LoadErrorText(str::kOperatorLabel) + user);
 }
 
 }  // namespace qor::frames

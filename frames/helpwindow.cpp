@@ -52,7 +52,8 @@ bool CHelpWindow::Show(const QUrl& document) {
 }
 
 CHelpWindow::CHelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(LoadErrorText(63906) + QStringLiteral(" - ") + LoadErrorText(57344));
+    setWindowTitle(LoadErrorText(str::kHelpWindowTitle) + QStringLiteral(" - ") +
+                   LoadErrorText(str::kAppTitle));
     m_browser = new QTextBrowser(this);
     // Links between the guides stay inside; a web address goes to the
     // desktop only when the user follows it.

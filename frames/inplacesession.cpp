@@ -19,7 +19,7 @@ namespace {
 CInPlaceSession* s_session = nullptr;
 
 void tell(const QString& text) {
-    messageBox(text, LoadErrorText(57344), MsgButtons::Ok, MsgIcon::Warning);
+    messageBox(text, LoadErrorText(str::kAppTitle), MsgButtons::Ok, MsgIcon::Warning);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ std::optional<PrintRequest> RunPrintDialog(const PrintRequest& request, QWidget*
     if (!(request.flags & qor::view::kPdNoSelection)) {
         options |= QAbstractPrintDialog::PrintSelection;
         if (auto* all = dialog.findChild<QRadioButton*>(QStringLiteral("printSelection")))
-            all->setText(LoadErrorText(qor::view::kStrAllReportPages));
+            all->setText(LoadErrorText(str::kAllReportPages));
     }
     dialog.setOptions(options);
     const int minPage = std::max(1, request.minPage);

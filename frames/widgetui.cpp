@@ -88,7 +88,7 @@ MsgAnswer answerOf(int button, MsgButtons offered) {
 }
 
 // The program's one caption (the string table's application title).
-QString appCaption() { return LoadErrorText(57344); }
+QString appCaption() { return LoadErrorText(str::kAppTitle); }
 
 QString captionOr(const QString& caption) { return caption.isEmpty() ? appCaption() : caption; }
 

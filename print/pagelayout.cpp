@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "document/cqorsdoc.h"
+#include "resources/stringids.h"
 
 namespace qor::view {
 
@@ -77,8 +78,10 @@ PrintTitles ValidatePrintTitles(const SheetGeometry& geo, const PrintTitles& tit
         on = false;
         if (messages) messages->push_back(msg);
     };
-    check(out.head, out.headFirst, out.headLast, kMsgHeadBeyond, kMsgHeadOverlapsArea);
-    check(out.tail, out.tailFirst, out.tailLast, kMsgTailBeyond, kMsgTailOverlapsArea);
+    check(out.head, out.headFirst, out.headLast, str::kHeadBeyondTable,
+          str::kHeadOverlapsVariableArea);
+    check(out.tail, out.tailFirst, out.tailLast, str::kTailBeyondTable,
+          str::kTailOverlapsVariableArea);
     return out;
 }
 
@@ -242,14 +245,14 @@ LayoutResult ComputePageLayout(const SheetGeometry& printGeometry, const PageSet
 
     const std::optional<int64_t> n = layout.CountPrintPages(body, 0);
     if (!n || *n > kMaxPageCount) {
-        out.message = kMsgTooManyPages;
+        out.message = str::kPrintAreaTooSmall;
         return out;
     }
     // Walking to the last page meets every automatic break.
     layout.CountPrintPages(body, int(*n), nullptr, &out.breaks);
     out.pages = int(*n);
     if (body.bottom < body.top + 30 || body.right < body.left + 60) {
-        out.message = kMsgBadPaper;
+        out.message = str::kBadPaper;
         out.pages.reset();
     }
     return out;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "document/doc_others.h"
+#include "resources/stringids.h"
 #include "print/sheetgeometry.h"
 
 class CQorsDoc;
@@ -26,13 +27,6 @@ class CQorsDoc;
 namespace qor::view {
 
 // Message ids of the layout.
-constexpr int kMsgNoPrinter = 63150;
-constexpr int kMsgTooManyPages = 63151;  // also an area too small to hold a line
-constexpr int kMsgBadPaper = 62991;      // "纸张或者是页面设置不合理"
-constexpr int kMsgHeadBeyond = 62992;
-constexpr int kMsgHeadOverlapsArea = 62993;
-constexpr int kMsgTailBeyond = 62994;
-constexpr int kMsgTailOverlapsArea = 62995;
 // Told when the forced-break command finds all 50 manual entries in use;
 // the table has no text of its own for it.
 extern const char16_t* const kBreakTableFullText;

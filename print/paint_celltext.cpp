@@ -10,8 +10,6 @@ namespace qor::view {
 
 namespace {
 
-constexpr int kFormulaLabelId = 62986;
-constexpr int kErrorLabelId = 62987;
 constexpr uint32_t kCentre = CQorsDoc::kDrawCentre;
 constexpr uint32_t kRight = CQorsDoc::kDrawRight;
 constexpr uint32_t kVCentre = CQorsDoc::kDrawVCentre;
@@ -95,10 +93,10 @@ QString CellDisplayText(const CQorsDoc& doc, int row, int col, const CellTextFac
         case CellTextSource::kNone:
             break;
         case CellTextSource::kFormulaLabel:
-            text = LoadErrorText(kFormulaLabelId);
+            text = LoadErrorText(str::kFormulaCellLabel);
             break;
         case CellTextSource::kErrorLabel:
-            text = LoadErrorText(kErrorLabelId);
+            text = LoadErrorText(str::kBadFormulaLabel);
             break;
         case CellTextSource::kNumber:
             text = FormatNumberCell(doc, row, col);

@@ -83,7 +83,6 @@ bool isWithin(const QString& path, const QString& folder) {
 
 QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput, const QString& home,
                          const QString& workFolder) {
-    constexpr int kStrUntitled = 63850;  // "无标题"
     if (!reportPath.isEmpty() && !isWithin(reportPath, workFolder)) {
         const QFileInfo report(reportPath);
         return QDir(report.absolutePath()).filePath(report.completeBaseName() + QStringLiteral(".pdf"));
@@ -94,7 +93,7 @@ QString SuggestedPdfPath(const QString& reportPath, const QString& lastOutput, c
             QFileInfo(lastOutput).isDir() ? lastOutput : QFileInfo(lastOutput).absolutePath();
         if (!isWithin(last, workFolder)) folder = last;
     }
-    return QDir(folder).filePath(LoadErrorText(kStrUntitled) + QStringLiteral(".pdf"));
+    return QDir(folder).filePath(LoadErrorText(str::kUntitled) + QStringLiteral(".pdf"));
 }
 
 PrintDriver::PrintDriver(CQorsDoc& doc, const PrintJobSettings& settings)
@@ -181,7 +180,7 @@ std::optional<int> PrintDriver::Begin(const PageRect& printable) {
     // A page too small for anything is told as such, before the layout's
     // own complaint about a count it could not make.
     if (tooSmall(m_inner) && !m_settings.objectOnly) {
-        tell(kMsgCannotPrint);
+        tell(str::kCannotPrintPaper);
         return std::nullopt;
     }
     std::optional<int> n = layout.pages;
@@ -275,7 +274,7 @@ bool PrintDriver::PrintLayoutPage(QPainter& painter, int layoutPage) {
     m_outer = {m_inner.left - reserve.left, m_inner.top - reserve.top,
                m_inner.right + reserve.right, m_inner.bottom + reserve.bottom};
     if (!m_settings.objectOnly && (!r.pages || tooSmall(m_inner))) {
-        tell(kMsgBadPaper);
+        tell(str::kBadPaper);
         return false;
     }
 

@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "resources/stringids.h"
 #include "print/pagelayout.h"
 #include "print/sheetgeometry.h"
 
@@ -28,12 +29,6 @@ class QPagedPaintDevice;
 namespace qor::view {
 
 class CellDrawer;
-
-// "纸张或者是页面设置不合理，无法打印": told when a job starts on a page too
-// small to hold anything.
-constexpr int kMsgCannotPrint = 62733;
-// The print dialog's label of its selection choice ("全部表页").
-constexpr int kStrAllReportPages = 63422;
 
 struct PrintJobSettings {
     // Every page of the report (the print dialog's selection choice); else

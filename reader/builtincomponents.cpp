@@ -50,7 +50,7 @@ void RegisterBuiltinComponents() {
         AutoClassInfo info;
         info.clsid = QLatin1String(HostLoginStandIn::kClsid);
         info.progId = QLatin1String(HostLoginStandIn::kProgIds[0]);
-        info.description = LoadErrorText(64730);
+        info.description = LoadErrorText(str::kHostLoginStandIn);
         registerStandIn(info, factoryOf<HostLoginStandIn>(),
                         {QLatin1String(HostLoginStandIn::kProgIds[1]),
                          QLatin1String(HostLoginStandIn::kProgIds[2])});
@@ -59,7 +59,7 @@ void RegisterBuiltinComponents() {
         AutoClassInfo info;
         info.clsid = QLatin1String(DemoLedgerService::kClsid);
         info.progId = QLatin1String(DemoLedgerService::kProgId);
-        info.description = LoadErrorText(64731);
+        info.description = LoadErrorText(str::kDemoLedgerService);
         // Listed among the services the first time only: whoever takes it
         // off the list later keeps it off.
         if (registerStandIn(info, factoryOf<DemoLedgerService>()))
@@ -69,20 +69,20 @@ void RegisterBuiltinComponents() {
     {
         AutoClassInfo info;
         info.clsid = QLatin1String(LedgerStandIn::kClsid);
-        info.description = LoadErrorText(64732);
+        info.description = LoadErrorText(str::kDetailLedgerStandIn);
         registerStandIn(info, factoryOf<LedgerStandIn>());
     }
     {
         AutoClassInfo info;
         info.clsid = QLatin1String(LedgerQueryStandIn::kClsid);
-        info.description = LoadErrorText(64733);
+        info.description = LoadErrorText(str::kDetailLedgerQueryStandIn);
         registerStandIn(info, factoryOf<LedgerQueryStandIn>());
     }
     {
         AutoClassInfo info;
         info.clsid = QLatin1String(ConsolidationClientStandIn::kClsid);
         info.progId = QLatin1String(ConsolidationClientStandIn::kProgId);
-        info.description = LoadErrorText(64734);
+        info.description = LoadErrorText(str::kConsolidationClientStandIn);
         registerStandIn(info, factoryOf<ConsolidationClientStandIn>());
     }
 }

@@ -17,7 +17,7 @@ void CAdoCommand::Create(const QString& name, const QString& text, int type) {
 
 void CAdoCommand::Execute() {
     if (m_text.trimmed().isEmpty())
-        throw CAdoException(LoadErrorText(64674).arg(m_name));
+        throw CAdoException(LoadErrorText(qor::str::kCommandWithoutText).arg(m_name));
     m_result.Run(m_type == CAdoRecordset::adCmdUnknown ? CAdoRecordset::adCmdText : m_type, m_text,
                  m_values);
 }

@@ -99,9 +99,7 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
             bool ok = false;
             s.port = value.toInt(&ok);
             if (!ok || s.port <= 0 || s.port > 65535)
-                throw CAdoException(
-                    LoadErrorText(64675)
-                        .arg(value));
+                throw CAdoException(LoadErrorText(qor::str::kBadPort).arg(value));
         } else if (key == QLatin1String("UID") || key == QLatin1String("USER") ||
                    key == QLatin1String("USER ID")) {
             s.user = value;
@@ -116,8 +114,7 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
     const bool qtDriver = driver.startsWith(QLatin1Char('Q'), Qt::CaseInsensitive) &&
                           !driver.contains(QLatin1Char(' '));
     if (driver == QLatin1String("PROVIDER"))
-        throw CAdoException(LoadErrorText(64676)
-                                .arg(masked(text)));
+        throw CAdoException(LoadErrorText(qor::str::kProviderConnectionRefused).arg(masked(text)));
     if (qtDriver) {
         s.driver = driver.toUpper();
         if (s.driver == QLatin1String("QODBC") && s.database.isEmpty()) {
@@ -136,12 +133,11 @@ AdoConnectionSettings parseConnectionText(const QString& text) {
     if (s.driver == QLatin1String("QSQLITE")) {
         if (s.database.isEmpty())
             throw CAdoException(
-                LoadErrorText(64677).arg(masked(text)));
+                LoadErrorText(qor::str::kConnectionWithoutDatabase).arg(masked(text)));
         s.database = sqliteFile(s.database);
     }
     if (s.database.isEmpty())
-        throw CAdoException(
-            LoadErrorText(64677).arg(masked(text)));
+        throw CAdoException(LoadErrorText(qor::str::kConnectionWithoutDatabase).arg(masked(text)));
     return s;
 }
 
@@ -154,7 +150,7 @@ QString CAdoConnection::MaskPasswords(const QString& nameOrConnectionText) {
 
 AdoConnectionSettings CAdoConnection::ResolveConnectionText(const QString& nameOrConnectionText) {
     const QString text = nameOrConnectionText.trimmed();
-    if (text.isEmpty()) throw CAdoException(LoadErrorText(64678));
+    if (text.isEmpty()) throw CAdoException(LoadErrorText(qor::str::kNoDatabaseName));
     if (text.contains(QLatin1Char('='))) return parseConnectionText(text);
 
     AdoConnectionSettings s;
@@ -193,16 +189,14 @@ QSqlDatabase CAdoConnection::Database() const {
 
 void CAdoConnection::Open(const QString& nameOrConnectionText) {
     if (m_open)
-        throw CAdoException(
-            LoadErrorText(64679).arg(masked(m_text)));
+        throw CAdoException(LoadErrorText(qor::str::kConnectionAlreadyOpen).arg(masked(m_text)));
     const AdoConnectionSettings s = ResolveConnectionText(nameOrConnectionText);
     if (!QSqlDatabase::isDriverAvailable(s.driver))
-        throw CAdoException(
-            LoadErrorText(64680)
-                .arg(s.driver, QSqlDatabase::drivers().join(QStringLiteral(", "))));
+        throw CAdoException(LoadErrorText(qor::str::kDatabaseDriverMissing)
+                                .arg(s.driver, QSqlDatabase::drivers().join(QStringLiteral(", "))));
     const bool sqlite = s.driver == QLatin1String("QSQLITE");
     if (sqlite && s.database != QLatin1String(":memory:") && !QFileInfo(s.database).isFile())
-        throw CAdoException(LoadErrorText(64681).arg(s.database));
+        throw CAdoException(LoadErrorText(qor::str::kDatabaseFileMissing).arg(s.database));
 
     const QString name = uniqueConnectionName();
     QString error;
@@ -234,7 +228,7 @@ void CAdoConnection::Open(const QString& nameOrConnectionText) {
         // is logged and shown, so make sure.
         if (s.password.size() >= 3) error.replace(s.password, QStringLiteral("***"));
         throw CAdoException(
-            LoadErrorText(64682)
+            LoadErrorText(qor::str::kCannotOpenDatabase)
                 .arg(sqlite ? s.database : MaskPasswords(nameOrConnectionText), error.trimmed()));
     }
     m_connectionName = name;
@@ -325,11 +319,11 @@ void CAdoConnection::SetReadOnly(bool readOnly) {
         const SetAuthorizerFn setAuthorizer = sqliteSetAuthorizer();
         if (readOnly) {
             if (!handle || !setAuthorizer)
-                throw CAdoException(LoadErrorText(64683).arg(
-                    QStringLiteral("sqlite3_set_authorizer")));
+                throw CAdoException(LoadErrorText(qor::str::kCannotSetReadOnly)
+                                        .arg(QStringLiteral("sqlite3_set_authorizer")));
             if (!q.exec(QStringLiteral("PRAGMA query_only = 1")))
-                throw CAdoException(LoadErrorText(64683)
-                                        .arg(q.lastError().text()));
+                throw CAdoException(
+                    LoadErrorText(qor::str::kCannotSetReadOnly).arg(q.lastError().text()));
             setAuthorizer(handle, readOnlyAuthorizer, nullptr);
         } else {
             if (handle && setAuthorizer) setAuthorizer(handle, nullptr, nullptr);
@@ -340,14 +334,14 @@ void CAdoConnection::SetReadOnly(bool readOnly) {
                         ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
                         : QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ WRITE")) &&
             readOnly)
-            throw CAdoException(LoadErrorText(64683)
-                                    .arg(q.lastError().text()));
+            throw CAdoException(
+                LoadErrorText(qor::str::kCannotSetReadOnly).arg(q.lastError().text()));
     }
     m_readOnly = readOnly;
 }
 
 void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
-    if (!m_open) throw CAdoException(LoadErrorText(64684));
+    if (!m_open) throw CAdoException(LoadErrorText(qor::str::kConnectionNotOpen));
     if (m_settings.driver != QLatin1String("QPSQL")) {
         // SQLite's guard sits on the connection (SetReadOnly).
         read();
@@ -357,8 +351,8 @@ void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
     {
         QSqlQuery begin(db);
         if (!begin.exec(QStringLiteral("BEGIN TRANSACTION READ ONLY")))
-            throw CAdoException(LoadErrorText(64685)
-                                    .arg(begin.lastError().text()));
+            throw CAdoException(
+                LoadErrorText(qor::str::kCannotBeginReadOnly).arg(begin.lastError().text()));
     }
     try {
         read();
@@ -373,7 +367,7 @@ void CAdoConnection::ReadOnlyTransaction(const std::function<void()>& read) {
     QSqlQuery end(db);
     if (!end.exec(QStringLiteral("ROLLBACK")))
         throw CAdoException(
-            LoadErrorText(64686).arg(end.lastError().text()));
+            LoadErrorText(qor::str::kCannotEndReadOnly).arg(end.lastError().text()));
 }
 
 void CAdoConnection::RememberSessionSettings() {

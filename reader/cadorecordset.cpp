@@ -215,15 +215,13 @@ namespace {
 // server's quoting, values bound to its "?" marks. Throws on every failure.
 void execute(CAdoConnection* connection, int commandType, const QString& text,
              const QVariantList& values, QSqlQuery& q) {
-    if (!connection) throw CAdoException(LoadErrorText(64684));
-    if (!connection->IsOpen())
-        throw CAdoException(LoadErrorText(64684));
-    if (text.trimmed().isEmpty()) throw CAdoException(LoadErrorText(64687));
+    if (!connection) throw CAdoException(LoadErrorText(qor::str::kConnectionNotOpen));
+    if (!connection->IsOpen()) throw CAdoException(LoadErrorText(qor::str::kConnectionNotOpen));
+    if (text.trimmed().isEmpty()) throw CAdoException(LoadErrorText(qor::str::kNoQuery));
 
     const QSqlDatabase db = connection->Database();
     if (commandType == CAdoRecordset::adCmdStoredProc)
-        throw CAdoException(
-            LoadErrorText(64688).arg(text));
+        throw CAdoException(LoadErrorText(qor::str::kNoStoredProcedure).arg(text));
     QString sql;
     if (commandType == CAdoRecordset::adCmdTable) {
         sql = QStringLiteral("select * from ") + qor::QuoteIdentifier(db.driver(), text, true);
@@ -245,14 +243,13 @@ void execute(CAdoConnection* connection, int commandType, const QString& text,
         ok = q.exec();
     }
     if (!ok)
-        throw CAdoException(
-            LoadErrorText(64689).arg(q.lastError().text(), sql));
+        throw CAdoException(LoadErrorText(qor::str::kQueryFailed).arg(q.lastError().text(), sql));
 }
 
 void requireAllRead(const QSqlQuery& q) {
     if (q.lastError().isValid())
-        throw CAdoException(LoadErrorText(64690)
-                                .arg(q.lastError().text(), q.lastQuery()));
+        throw CAdoException(
+            LoadErrorText(qor::str::kReadRecordsFailed).arg(q.lastError().text(), q.lastQuery()));
 }
 
 }  // namespace
@@ -319,13 +316,12 @@ QVariantList CAdoRecordset::ReadColumn(CAdoConnection* connection, const QString
 }
 
 void CAdoRecordset::RequireOpen() const {
-    if (!m_open) throw CAdoException(LoadErrorText(64691));
+    if (!m_open) throw CAdoException(LoadErrorText(qor::str::kRecordSetNotOpen));
 }
 
 void CAdoRecordset::RequireRecord() const {
     RequireOpen();
-    if (m_pos >= m_rows.size())
-        throw CAdoException(LoadErrorText(64692));
+    if (m_pos >= m_rows.size()) throw CAdoException(LoadErrorText(qor::str::kPastLastRecord));
 }
 
 bool CAdoRecordset::IsEOF() const {
@@ -369,14 +365,14 @@ int CAdoRecordset::GetFieldCount() const {
 QString CAdoRecordset::GetFieldName(int index) const {
     RequireOpen();
     if (index < 0 || index >= m_names.size())
-        throw CAdoException(LoadErrorText(64693).arg(index));
+        throw CAdoException(LoadErrorText(qor::str::kNoSuchField).arg(index));
     return m_names.at(index);
 }
 
 int CAdoRecordset::GetFieldType(int index) const {
     RequireOpen();
     if (index < 0 || index >= m_types.size())
-        throw CAdoException(LoadErrorText(64693).arg(index));
+        throw CAdoException(LoadErrorText(qor::str::kNoSuchField).arg(index));
     return m_types.at(index);
 }
 
@@ -389,13 +385,15 @@ int CAdoRecordset::FindField(const QString& name) const {
 QVariant CAdoRecordset::GetFieldValue(const QString& name) const {
     RequireRecord();
     const int i = FindField(name);
-    if (i < 0) throw CAdoException(LoadErrorText(64693).arg(QStringLiteral("“%1”").arg(name)));
+    if (i < 0)
+        throw CAdoException(
+            LoadErrorText(qor::str::kNoSuchField).arg(QStringLiteral("“%1”").arg(name)));
     return m_rows.at(m_pos).at(i);
 }
 
 QVariant CAdoRecordset::GetFieldValue(int index) const {
     RequireRecord();
     if (index < 0 || index >= m_names.size())
-        throw CAdoException(LoadErrorText(64693).arg(index));
+        throw CAdoException(LoadErrorText(qor::str::kNoSuchField).arg(index));
     return m_rows.at(m_pos).at(index);
 }

@@ -157,7 +157,8 @@ bool CAppEnvironment::Login() {
             return false;
         }
     }
-    TraceMessage(qor::messageText(63165, QStringLiteral("正在登录...")));
+    constexpr int kLoggingInWithoutEntry = 63165;  // the table has no text for it
+    TraceMessage(qor::messageText(kLoggingInWithoutEntry, QStringLiteral("正在登录...")));
     bool ok = true;
     try {
         if (m_login.hasMember(QStringLiteral("Login")))
@@ -270,7 +271,8 @@ CQorsDoc* CAppEnvironment::NewDocument() {
 void CAppEnvironment::ShowTooManyFilesMessage() {
     const bool wasBusy = m_app.m_bBusy;
     m_app.m_bBusy = true;
-    qor::messageBox(LoadErrorText(62625), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+    qor::messageBox(LoadErrorText(qor::str::kTooManyFilesOpen), QString(), qor::MsgButtons::Ok,
+                    qor::MsgIcon::Warning);
     m_app.m_bBusy = wasBusy;
 }
 
@@ -282,18 +284,16 @@ bool CAppEnvironment::RunBatchFile(const QString& path, QString* error) {
     };
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return fail(
-            LoadErrorText(64700).arg(path, qor::FileErrorText(!QFileInfo::exists(path) ? ENOENT
-                                                   : QFileInfo(path).isDir() ? EISDIR
-                                                                              : EACCES)));
-    if (f.size() == 0) return fail(LoadErrorText(64701).arg(path));
+        return fail(LoadErrorText(qor::str::kBatchFileNotOpened)
+                        .arg(path, qor::FileErrorText(!QFileInfo::exists(path)  ? ENOENT
+                                                      : QFileInfo(path).isDir() ? EISDIR
+                                                                                : EACCES)));
+    if (f.size() == 0) return fail(LoadErrorText(qor::str::kBatchFileEmpty).arg(path));
     f.close();
-    if (!m_batchRunner)
-        return fail(LoadErrorText(64702).arg(path));
+    if (!m_batchRunner) return fail(LoadErrorText(qor::str::kNoCommandLanguage).arg(path));
     QString why;
     const bool ok = m_batchRunner(path, &why);
-    if (!ok)
-        return fail(why.isEmpty() ? LoadErrorText(64703).arg(path) : why);
+    if (!ok) return fail(why.isEmpty() ? LoadErrorText(qor::str::kBatchFileFailed).arg(path) : why);
     if (error) error->clear();
     return true;
 }

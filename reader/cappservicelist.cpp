@@ -213,7 +213,8 @@ bool CAppServiceList::CallItem(const CServiceFuncItem& item, const QString& argu
     };
     const Service* s = ServiceOf(item.m_nService);
     if (!s)
-        return failWith(LoadErrorText(62873).replace(QStringLiteral("%s"), item.m_strName));
+        return failWith(LoadErrorText(qor::str::kServiceLacksFunction)
+                            .replace(QStringLiteral("%s"), item.m_strName));
     CServiceDriver driver;
     driver.AttachDispatch(s->object.object(), false);
     CServiceResult result;

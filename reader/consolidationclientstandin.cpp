@@ -24,21 +24,21 @@ Q_LOGGING_CATEGORY(lcConsolidation, "qor.consolidation")
 void copyOne(const QString& from, const QString& to) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
-        throw AutoError(LoadErrorText(63520).arg(from, in.errorString()));
+        throw AutoError(LoadErrorText(str::kCannotReadWithReason).arg(from, in.errorString()));
     if (!QDir().mkpath(QFileInfo(to).absolutePath()))
-        throw AutoError(LoadErrorText(64724).arg(to));
+        throw AutoError(LoadErrorText(str::kCannotCreateFolder).arg(to));
     SafeFileWriter out(to);
     if (!out.open())
-        throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
+        throw AutoError(LoadErrorText(str::kCannotWriteWithReason).arg(to, out.errorString()));
     while (!in.atEnd()) {
         const QByteArray chunk = in.read(1 << 16);
         if (chunk.isEmpty() && in.error() != QFileDevice::NoError)
-            throw AutoError(LoadErrorText(63520).arg(from, in.errorString()));
+            throw AutoError(LoadErrorText(str::kCannotReadWithReason).arg(from, in.errorString()));
         if (!out.write(chunk))
-            throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
+            throw AutoError(LoadErrorText(str::kCannotWriteWithReason).arg(to, out.errorString()));
     }
     if (!out.commit())
-        throw AutoError(LoadErrorText(63513).arg(to, out.errorString()));
+        throw AutoError(LoadErrorText(str::kCannotWriteWithReason).arg(to, out.errorString()));
 }
 
 // Copies the files under from to the same places under to. keep, when
@@ -90,14 +90,13 @@ ConsolidationClientStandIn::ConsolidationClientStandIn(QObject* parent)
 
 QString ConsolidationClientStandIn::localFolder(const char* sub) const {
     if (m_qorPath.trimmed().isEmpty())
-        throw AutoError(LoadErrorText(64728));
+        throw AutoError(LoadErrorText(str::kConsolidationNoReportFolder));
     return QDir(nativePath(m_qorPath.trimmed())).filePath(QLatin1String(sub));
 }
 
 QString ConsolidationClientStandIn::remoteFolder(const char* sub) const {
     if (m_serverFolder.trimmed().isEmpty())
-        throw AutoError(LoadErrorText(64729)
-                            .arg(kSettingsKey));
+        throw AutoError(LoadErrorText(str::kConsolidationNoServerFolder).arg(kSettingsKey));
     return QDir(nativePath(m_serverFolder.trimmed())).filePath(QLatin1String(sub));
 }
 

@@ -48,8 +48,7 @@ QString CQorDB::DefaultConnectionText() {
 
     const QString login = LoginDbName();
     if (!login.isEmpty()) return login;
-    throw CAdoException(LoadErrorText(64694)
-                            .arg(kProductKey));
+    throw CAdoException(LoadErrorText(qor::str::kNoDictionaryDatabase).arg(kProductKey));
 }
 
 CQorDB::CQorDB(CAdoConnection* connection) : CAdoRecordset(connection) {

@@ -28,7 +28,7 @@ bool CReaderObject::toInt(const QVariant& v, const char* name, int* out, QString
     double d = 0;
     bool ok = false;
     if (!v.isValid() || v.isNull()) {
-        *error = LoadErrorText(64669).arg(QLatin1String(name), QString());
+        *error = LoadErrorText(qor::str::kBadArgumentValue).arg(QLatin1String(name), QString());
         return false;
     }
     if (qor::IsNumericVariant(v)) {
@@ -41,8 +41,7 @@ bool CReaderObject::toInt(const QVariant& v, const char* name, int* out, QString
     if (!ok || !std::isfinite(d) || d != std::floor(d) ||
         d < double(std::numeric_limits<int>::min()) ||
         d > double(std::numeric_limits<int>::max())) {
-        *error = LoadErrorText(64669)
-                     .arg(QLatin1String(name), toText(v));
+        *error = LoadErrorText(qor::str::kBadArgumentValue).arg(QLatin1String(name), toText(v));
         return false;
     }
     *out = int(d);

@@ -65,7 +65,7 @@ QStringList splitArguments(const QString& text) {
             any = true;
         }
     }
-    if (quoted) fail(LoadErrorText(64720).arg(text));
+    if (quoted) fail(LoadErrorText(str::kArgumentQuoteOpen).arg(text));
     if (any || !out.isEmpty()) out.append(cur.trimmed());
     return out;
 }
@@ -79,7 +79,7 @@ std::pair<int, int> monthsOfPeriod(const QString& text, const QDate& serviceDate
     if (ok && p >= 1 && p <= 12) return {p, p};
     if (ok && p >= 21 && p <= 24) return {(p - 21) * 3 + 1, (p - 21) * 3 + 3};
     if (ok && p == 30) return {1, 12};
-    fail(LoadErrorText(64735).arg(t));
+    fail(LoadErrorText(str::kNotAPeriod).arg(t));
 }
 
 int yearOf(const QString& text, const QDate& serviceDate) {
@@ -87,7 +87,7 @@ int yearOf(const QString& text, const QDate& serviceDate) {
     if (t.isEmpty()) return serviceDate.year();
     bool ok = false;
     const int y = t.toInt(&ok);
-    if (!ok || y < 1000 || y > 9999) fail(LoadErrorText(64736).arg(t));
+    if (!ok || y < 1000 || y > 9999) fail(LoadErrorText(str::kNotAYear).arg(t));
     return y;
 }
 
@@ -196,13 +196,13 @@ bool DemoLedgerService::CallService(const QString& name, const QString& argument
 
 double DemoLedgerService::evaluate(const QString& name, const QString& arguments) {
     const Item* item = findItem(name);
-    if (!item) fail(LoadErrorText(64721).arg(name));
+    if (!item) fail(LoadErrorText(str::kLedgerLacksFunction).arg(name));
     const QString fn = QLatin1String(item->name);
     const QStringList args = splitArguments(arguments);
     auto arg = [&](int i) { return i < args.size() ? args.at(i) : QString(); };
 
     const QString account = arg(0);
-    if (account.isEmpty()) fail(LoadErrorText(64737).arg(fn));
+    if (account.isEmpty()) fail(LoadErrorText(str::kNeedsAccountCode).arg(fn));
     const auto [first, last] = monthsOfPeriod(arg(1), m_date);
     bool credit = false;
     int yearArg = 2;
@@ -211,11 +211,11 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
         if (side == QLatin1String("D") || side == QStringLiteral("贷"))
             credit = true;
         else if (!side.isEmpty() && side != QLatin1String("J") && side != QStringLiteral("借"))
-            fail(LoadErrorText(64738).arg(arg(2)));
+            fail(LoadErrorText(str::kNotADebitCreditSide).arg(arg(2)));
         yearArg = 3;
     }
     if (args.size() > yearArg + 1)
-        fail(LoadErrorText(64739).arg(fn).arg(yearArg + 1));
+        fail(LoadErrorText(str::kTooManyLedgerArguments).arg(fn).arg(yearArg + 1));
     const int year = yearOf(arg(yearArg), m_date);
 
     ensureOpen();
@@ -227,7 +227,7 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
     q.addBindValue(year);
     q.addBindValue(account.size());
     q.addBindValue(account);
-    if (!q.exec()) fail(LoadErrorText(64722).arg(q.lastError().text()));
+    if (!q.exec()) fail(LoadErrorText(str::kCannotReadLedger).arg(q.lastError().text()));
 
     double opening = 0;  // balance before the first row of each account
     double before = 0;   // debit - credit of the months before the period
@@ -257,7 +257,7 @@ double DemoLedgerService::evaluate(const QString& name, const QString& arguments
 
 void DemoLedgerService::ensureOpen() {
     if (m_connection) return;
-    if (m_database.trimmed().isEmpty()) fail(LoadErrorText(64723));
+    if (m_database.trimmed().isEmpty()) fail(LoadErrorText(str::kLedgerWithoutDatabase));
     try {
         const AdoConnectionSettings s = CAdoConnection::ResolveConnectionText(m_database);
         if (s.driver == QLatin1String("QSQLITE") && s.database != QLatin1String(":memory:") &&
@@ -265,11 +265,10 @@ void DemoLedgerService::ensureOpen() {
             // A fresh installation starts with an empty ledger file; an
             // empty file is an empty SQLite database.
             if (!QDir().mkpath(QFileInfo(s.database).absolutePath()))
-                fail(LoadErrorText(64724).arg(s.database));
+                fail(LoadErrorText(str::kCannotCreateFolder).arg(s.database));
             QFile f(s.database);
             if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !f.exists())
-                fail(LoadErrorText(64725)
-                         .arg(s.database, f.errorString()));
+                fail(LoadErrorText(str::kCannotCreateLedger).arg(s.database, f.errorString()));
         }
         auto connection = std::make_unique<CAdoConnection>();
         connection->Open(m_database);
@@ -290,12 +289,12 @@ void DemoLedgerService::ensureOpen() {
                                        "credit DOUBLE PRECISION NOT NULL DEFAULT 0, "
                                        "opening DOUBLE PRECISION NOT NULL DEFAULT 0)")) &&
                 !hasTable())
-                fail(LoadErrorText(64726)
+                fail(LoadErrorText(str::kCannotCreateLedgerTable)
                          .arg(CAdoConnection::MaskPasswords(m_database), q.lastError().text()));
         }
         m_connection = std::move(connection);
     } catch (const CAdoException& e) {
-        fail(LoadErrorText(64727).arg(e.GetErrorMessage()));
+        fail(LoadErrorText(str::kCannotOpenLedger).arg(e.GetErrorMessage()));
     }
 }
 

@@ -25,7 +25,7 @@ void DispatchDriver::ReleaseDispatch() { m_object = AutoObject(); }
 
 QVariant DispatchDriver::InvokeHelper(qint32 dispId, const QString& fallbackName,
                                       const QVariantList& args) {
-    if (m_object.isNull()) throw AutoError(LoadErrorText(64668));
+    if (m_object.isNull()) throw AutoError(LoadErrorText(str::kNoAutomationObject));
     if (!m_object.nameOfId(dispId).isEmpty()) return m_object.invoke(dispId, args);
     return m_object.invoke(fallbackName, args);
 }
@@ -63,7 +63,7 @@ QVariant CLoginDriver::CallLogEnd() {
 qint32 CLoginDriver::FindDispId(const QString& name) {
     const std::optional<qint32> id = IsNull() ? std::nullopt : Object().idOfName(name);
     if (id) return *id;
-    SetLastError(LoadErrorText(62873).replace(QLatin1String("%s"), name));
+    SetLastError(LoadErrorText(qor::str::kServiceLacksFunction).replace(QLatin1String("%s"), name));
     return -1;
 }
 

@@ -29,8 +29,8 @@ QObject* makeReader(const QString&) { return new CReaderObject(); }
 
 void writeOrThrow(const QString& key, const QString& name, const QString& value) {
     if (!Registry::writeString(key, name, value))
-        throw AutoError(LoadErrorText(63513)
-                            .arg(key, Registry::filePath()));
+        throw AutoError(
+            LoadErrorText(qor::str::kCannotWriteWithReason).arg(key, Registry::filePath()));
 }
 
 bool isRegisteredAsBuiltin() {
@@ -82,7 +82,7 @@ bool qor_DllUnregisterServer(QString* error) {
     const bool hadTypeLib = Registry::keyExists(libKey) && Registry::deleteKey(libKey);
     if (hadClass || hadTypeLib) return true;
     if (error)
-        *error = LoadErrorText(64667)
+        *error = LoadErrorText(qor::str::kClassNotRegistered)
                      .arg(QLatin1String(kReaderClsid), Registry::filePath());
     return false;
 }

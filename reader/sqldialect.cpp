@@ -83,9 +83,7 @@ QString SqlDialect::LimitRecords(const QString& select, qint64 records) const {
         static const QRegularExpression head(QStringLiteral("^\\s*select(\\s+distinct)?\\s+"),
                                              QRegularExpression::CaseInsensitiveOption);
         const QRegularExpressionMatch m = head.match(s);
-        if (!m.hasMatch())
-            throw CAdoException(
-                LoadErrorText(64695).arg(select));
+        if (!m.hasMatch()) throw CAdoException(LoadErrorText(str::kLimitOnlySelect).arg(select));
         return s.left(m.capturedEnd()) + QString::fromLatin1(recordLimit).arg(records) +
                QLatin1Char(' ') + s.mid(m.capturedEnd());
     }
@@ -127,8 +125,8 @@ namespace {
 
 QString quoteBare(const QSqlDriver* driver, const QString& n, bool tableName) {
     if (n.trimmed().isEmpty())
-        throw CAdoException(LoadErrorText(64696).arg(QString()));
-    if (!driver) throw CAdoException(LoadErrorText(64697));
+        throw CAdoException(LoadErrorText(str::kEmptyTableOrFieldName).arg(QString()));
+    if (!driver) throw CAdoException(LoadErrorText(str::kConnectionWithoutDriver));
     const auto type = tableName ? QSqlDriver::TableName : QSqlDriver::FieldName;
     // The drivers read "." as a qualifier and pass a name that holds their
     // quote characters or brackets through as "already quoted". Such names
@@ -203,11 +201,11 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql) {
                 name += sql.at(j++);
             }
             if (!closed)
-                throw CAdoException(
-                    LoadErrorText(64670) + QStringLiteral("：") + sql);
+                throw CAdoException(LoadErrorText(str::kUnclosedBracket) + QStringLiteral("：") +
+                                    sql);
             if (name.trimmed().isEmpty())
                 throw CAdoException(
-                    LoadErrorText(64696).arg(QStringLiteral("：") + sql));
+                    LoadErrorText(str::kEmptyTableOrFieldName).arg(QStringLiteral("：") + sql));
             out += quoteBare(driver, name, true);
             i = j + 1;
             continue;

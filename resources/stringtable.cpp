@@ -18,6 +18,7 @@ Q_LOGGING_CATEGORY(lcTables, "qor.resources")
 
 struct Tables {
     QHash<int, QString> strings;
+    QHash<QString, int> stringNames;
     QHash<int, CommandInfo> commands;
     QHash<int, TemplateInfo> templates;
     QStringList problems;
@@ -53,7 +54,9 @@ std::optional<int> idOf(const QString& table, const TsvRecord& r, qsizetype fiel
 
 void loadStrings(Tables& t) {
     const QString name = QStringLiteral("strings.tsv");
-    for (const TsvRecord& r : records(name, 2, 3, t.problems)) {
+    // id, name, text, note: the name is the build's (resources/stringids.h);
+    // the program reads only the id and the text.
+    for (const TsvRecord& r : records(name, 3, 4, t.problems)) {
         const std::optional<int> id = idOf(name, r, 0, t.problems);
         if (!id) continue;
         if (t.strings.contains(*id)) {
@@ -62,7 +65,14 @@ void loadStrings(Tables& t) {
                 QStringLiteral("%1: line %2: id %3 repeated").arg(name).arg(r.line).arg(*id));
             continue;
         }
-        t.strings.insert(*id, r.fields[1]);
+        t.strings.insert(*id, r.fields[2]);
+        if (t.stringNames.contains(r.fields[1]))
+            t.problems.append(QStringLiteral("%1: line %2: name %3 repeated")
+                                  .arg(name)
+                                  .arg(r.line)
+                                  .arg(r.fields[1]));
+        else
+            t.stringNames.insert(r.fields[1], *id);
     }
 }
 
@@ -168,6 +178,13 @@ std::optional<QString> stringText(int id) {
     const auto& s = tables().strings;
     auto it = s.constFind(id);
     if (it == s.constEnd()) return std::nullopt;
+    return *it;
+}
+
+std::optional<int> stringIdOf(QStringView name) {
+    const auto& n = tables().stringNames;
+    auto it = n.constFind(name.toString());
+    if (it == n.constEnd()) return std::nullopt;
     return *it;
 }
 

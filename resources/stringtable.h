@@ -11,6 +11,10 @@ namespace qor::res {
 
 // Text of a string id, or nothing when the table lacks it.
 std::optional<QString> stringText(int id);
+// The id of a string by its name (the table's name column, as "kAppTitle"),
+// for tables that refer to a string; nothing for an unknown name. Code uses
+// the generated constants (resources/stringids.h) instead.
+std::optional<int> stringIdOf(QStringView name);
 // Number of ids in the table.
 int stringCount();
 

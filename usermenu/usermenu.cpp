@@ -4,6 +4,7 @@
 
 #include "engine/textutil.h"
 #include "platform/codepage.h"
+#include "resources/stringids.h"
 
 namespace qor::frames {
 
@@ -91,7 +92,7 @@ public:
     int Record(UserMenuItem* item, int* children) {
         QByteArray name, number, command, prompt, count;
         const int unit = m_layout.wide ? 2 : 1;
-        if (m_in.Remaining() < m_layout.recordBytes) return kMsgMenuShortFile;
+        if (m_in.Remaining() < m_layout.recordBytes) return str::kMenuFileEndsEarly;
         m_in.Take(kNameLen * unit, &name);
         m_in.Take(kNumberLen * unit, &number);
         m_in.Take(m_layout.commandLen * unit, &command);
@@ -109,7 +110,7 @@ public:
         const QString numberText = m_layout.wide ? wideText(number) : ansiText(number, 0);
         const QString countText = m_layout.wide ? wideText(count) : ansiText(count, 0);
         if (!decimal(numberText, &item->number) || !decimal(countText, children))
-            return kMsgMenuNotMenu;
+            return str::kNotMenuResourceFile;
         return 0;
     }
 
@@ -168,19 +169,19 @@ MenuParseResult ParseMenuBytes(const QByteArray& data, UserMenuTables& tables, i
     QString header;
     qsizetype headerEnd = 0;
     if (wide) {
-        if (data.size() < 2 + kWideHeaderBytes) return fail(message, kMsgMenuShortFile);
+        if (data.size() < 2 + kWideHeaderBytes) return fail(message, str::kMenuFileEndsEarly);
         header = wideText(data.mid(2, kWideHeaderBytes));
         headerEnd = 2 + kWideHeaderBytes;
     } else {
-        if (data.size() < kAnsiHeaderBytes) return fail(message, kMsgMenuShortFile);
+        if (data.size() < kAnsiHeaderBytes) return fail(message, str::kMenuFileEndsEarly);
         header = ansiText(data.left(kAnsiHeaderBytes), 0);
         headerEnd = kAnsiHeaderBytes;
     }
-    if (!header.contains(QLatin1String("MENU"))) return fail(message, kMsgMenuNotMenu);
+    if (!header.contains(QLatin1String("MENU"))) return fail(message, str::kNotMenuResourceFile);
     // A UTF-16 menu is read only while no menu is loaded.
     if (wide && !tables.IsEmpty()) return MenuParseResult::NotEmpty;
     int count = 0;
-    if (!decimal(header.mid(4), &count)) return fail(message, kMsgMenuNotMenu);
+    if (!decimal(header.mid(4), &count)) return fail(message, str::kNotMenuResourceFile);
     if (!wide && count > kLongFormBase) {
         count -= kLongFormBase;
         layout.commandLen = kLongCommandLen;
@@ -192,7 +193,7 @@ MenuParseResult ParseMenuBytes(const QByteArray& data, UserMenuTables& tables, i
     // The first-level records alone must fit: a header claiming more than
     // the file holds is a short file, found before any record is read.
     if (count > 0 && (data.size() - headerEnd - endBytes) / layout.recordBytes < count)
-        return fail(message, kMsgMenuShortFile);
+        return fail(message, str::kMenuFileEndsEarly);
 
     UserMenuTables read;
     Reader reader(data, layout);
@@ -200,16 +201,16 @@ MenuParseResult ParseMenuBytes(const QByteArray& data, UserMenuTables& tables, i
     if (count > 0)
         if (int m = reader.Items(count, read)) return fail(message, m);
     QByteArray end;
-    if (!reader.In().Take(endBytes, &end)) return fail(message, kMsgMenuBadEnd);
+    if (!reader.In().Take(endBytes, &end)) return fail(message, str::kMenuFileBadEnd);
     const QString endText = wide ? wideText(end) : ansiText(end, 0);
-    if (!endText.contains(QLatin1String("END"))) return fail(message, kMsgMenuBadEnd);
+    if (!endText.contains(QLatin1String("END"))) return fail(message, str::kMenuFileBadEnd);
     tables = std::move(read);
     return MenuParseResult::Ok;
 }
 
 MenuParseResult ParseMenuFile(const QString& path, UserMenuTables& tables, int* message) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return fail(message, kMsgMenuShortFile);
+    if (!f.open(QIODevice::ReadOnly)) return fail(message, str::kMenuFileEndsEarly);
     // The largest sensible menu (12 x 12 x 12 long records) is a few
     // megabytes; the counts are checked against what was read.
     const QByteArray data = f.readAll();

@@ -21,6 +21,8 @@
 #include <QList>
 #include <QString>
 
+#include "resources/stringids.h"
+
 namespace qor::frames {
 
 struct UserMenuItem {
@@ -50,12 +52,6 @@ struct UserMenuTables {
 constexpr int kUserMenuFirstId = 40000;
 constexpr int kUserMenuLastId = 48409;
 constexpr int kMaxUserMenuLevelItems = 12;
-
-// Messages of the reader (string ids).
-constexpr int kMsgMenuShortFile = 62542;  // "非法到达文件尾!"
-constexpr int kMsgMenuNotMenu = 62543;    // "此文件非菜单资源文件!"
-constexpr int kMsgMenuBadEnd = 62544;     // "此文件尾非法!"
-constexpr int kMsgMenuBadId = 62545;      // "菜单的ID号错误!"
 
 enum class MenuParseResult {
     Ok,

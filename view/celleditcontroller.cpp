@@ -21,10 +21,6 @@ using namespace qor::view;
 
 namespace {
 
-constexpr int kMsgRefusedKey = 64860;       // "请输入数值：...“%1”没有输入。"
-constexpr int kMsgRefusedDecimal = 64861;   // "请输入数值：本单元只有%1位小数..."
-constexpr int kMsgFormulaCellTyped = 64862;  // "当前单元的值由公式算出..."
-
 // The current cell with its combined area, in view indices.
 CellArea currentCellOf(const CQorsView& v) {
     const Selection sel = v.CurrentSelection();
@@ -175,15 +171,15 @@ void CellEditController::TellRefusal(const QString& text) {
 
 void CellEditController::TellRefusedKey(QChar key, int decimals) {
     const bool digit = key >= u'0' && key <= u'9';
-    TellRefusal(digit ? LoadErrorText(kMsgRefusedDecimal).arg(decimals).arg(key)
-                      : LoadErrorText(kMsgRefusedKey).arg(key));
+    TellRefusal(digit ? LoadErrorText(qor::str::kRefusedDecimal).arg(decimals).arg(key)
+                      : LoadErrorText(qor::str::kRefusedKey).arg(key));
 }
 
 bool CellEditController::TellWhyNotTyped(QChar key) {
     TypingContext ctx;
     if (!key.isPrint() || !TypingContextOf(m_v, false, &ctx)) return false;
     if (!ctx.dataState || ctx.formulaState == 0) return false;
-    TellRefusal(LoadErrorText(kMsgFormulaCellTyped));
+    TellRefusal(LoadErrorText(qor::str::kFormulaCellTyped));
     return true;
 }
 

@@ -14,19 +14,19 @@ namespace qor::view {
 using qor::items::ChartDesc;
 
 int CheckChartAreaSize(int rows, int cols) {
-    if (cols < 2) return kMsgChartTwoColumns;
-    if (rows < 2) return kMsgChartTwoRows;
-    if (qint64(rows) * qint64(cols) > qor::charts::kMaxChartCells) return kMsgChartTooLarge;
+    if (cols < 2) return str::kChartNeedsTwoColumns;
+    if (rows < 2) return str::kChartNeedsTwoRows;
+    if (qint64(rows) * qint64(cols) > qor::charts::kMaxChartCells) return str::kChartAreaTooLarge;
     return 0;
 }
 
 AreaChartDlgMembers PresetAreaChart(const CellArea& selection, int page, int chartCounter,
                                     int lastRow, int lastCol) {
     AreaChartDlgMembers m;
-    m.m_strTitle = LoadErrorText(kStrChartTitle);
+    m.m_strTitle = LoadErrorText(str::kChartTitle);
     m.m_strName = QStringLiteral("GRAPH_%1").arg(chartCounter);
-    m.m_strXTitle = LoadErrorText(kStrChartXTitle);
-    m.m_strYTitle = LoadErrorText(kStrChartYTitle);
+    m.m_strXTitle = LoadErrorText(str::kChartXTitle);
+    m.m_strYTitle = LoadErrorText(str::kChartYTitle);
     QString area;
     FormatAreaRef(selection.first.col, selection.first.row, selection.last.col, selection.last.row,
                   &area);
@@ -41,10 +41,10 @@ AreaChartDlgMembers PresetAreaChart(const CellArea& selection, int page, int cha
 int AcceptAreaChart(AreaChartDlgMembers* m) {
     const QString text = m->m_strArea.section(QLatin1Char('@'), 0, 0);
     int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
-    if (!ParseAreaRef(text, &c1, &r1, &c2, &r2)) return kMsgAreaInvalid;
+    if (!ParseAreaRef(text, &c1, &r1, &c2, &r2)) return str::kAreaInputError;
     const int top = std::min(r1, r2), bottom = std::max(r1, r2);
     const int left = std::min(c1, c2), right = std::max(c1, c2);
-    if (bottom > m->m_nLastRow || right > m->m_nLastCol) return kMsgAreaInvalid;
+    if (bottom > m->m_nLastRow || right > m->m_nLastCol) return str::kAreaInputError;
     if (const int why = CheckChartAreaSize(bottom - top + 1, right - left + 1)) return why;
     m->m_area = CellArea::area(top, left, bottom, right);
     return 0;

@@ -12,17 +12,11 @@
 
 #include "charts/chartdesc.h"
 #include "engine/celltypes.h"
+#include "resources/stringids.h"
 
 namespace qor::view {
 
 inline constexpr int kDlgAreaChart = 264;
-inline constexpr int kMsgChartTwoColumns = 63147;  // "作图区域至少需要两列！"
-inline constexpr int kMsgChartTwoRows = 63148;     // "作图区域至少需要两行！"
-inline constexpr int kMsgChartTooLarge = 63149;    // "作图区域不能超过1000个单元！"
-inline constexpr int kMsgAreaInvalid = 62729;      // "区域输入有错误！"
-inline constexpr int kStrChartTitle = 63173;
-inline constexpr int kStrChartXTitle = 63174;
-inline constexpr int kStrChartYTitle = 63175;
 
 // The area-chart dialog's values. The radios start on their first choice.
 struct AreaChartDlgMembers {
@@ -81,8 +75,6 @@ struct CommandState;
 namespace qor::view {
 
 inline constexpr int kDlgInsertObject = 61440;  // our insert-object dialog
-inline constexpr int kMsgReportAsObject = 61990;
-inline constexpr int kMsgFileAlreadyOpen = 63153;  // "该文件已打开，不能插入"
 
 // True when path is, once its links are followed, the file of a report
 // this program has open: such a file is not inserted as an object while

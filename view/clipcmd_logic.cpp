@@ -248,7 +248,7 @@ int pasteData(ClipContext& ctx, const QMimeData* data, bool link = false) {
         at = QPoint(r.left, r.top);
     }
     const int status = DoPasteItem(ctx, link, data, at ? &*at : nullptr, false);
-    if (status) tell(link ? kMsgLinkFailed : kMsgPasteFailed);
+    if (status) tell(link ? str::kLinkFailed : str::kPasteFailed);
     if (ctx.clampItems) ctx.clampItems();
     return status;
 }
@@ -331,22 +331,23 @@ PasteSpecialMembers PresetPasteSpecial(const QMimeData* data) {
     PasteSpecialMembers m;
     if (!data) return m;
     if (data->hasFormat(nativeFormat()))
-        m.entries.push_back({nativeFormat(), LoadErrorText(kStrNativeEntry), false});
+        m.entries.push_back({nativeFormat(), LoadErrorText(str::kNativeClipboardEntry), false});
     if (data->hasText())
         m.entries.push_back(
-            {QString::fromLatin1(kTextFormatName), LoadErrorText(kStrTextEntry), false});
+            {QString::fromLatin1(kTextFormatName), LoadErrorText(str::kClipText), false});
     auto offer = [&](const QString& format, int text, bool linkable) {
         if (data->hasFormat(format)) m.entries.push_back({format, LoadErrorText(text), linkable});
     };
-    offer(fmt(kGraphFormatName), kStrChartEntry, false);
-    offer(fmt(kOleFormatName), kStrObjectEntry, false);
-    offer(fmt(qor::items::kEmbedSourceFormat), kStrReportEntry, false);
-    offer(fmt(qor::items::kLinkSourceFormat), kStrReportLinkEntry, true);
+    offer(fmt(kGraphFormatName), str::kClipChart, false);
+    offer(fmt(kOleFormatName), str::kClipEmbeddedObject, false);
+    offer(fmt(qor::items::kEmbedSourceFormat), str::kClipReportObject, false);
+    offer(fmt(qor::items::kLinkSourceFormat), str::kClipReportLink, true);
     QString suffix;
     if (!pictureBytes(data, &suffix).isEmpty())
-        m.entries.push_back({QStringLiteral("image/png"), LoadErrorText(kStrPictureEntry), false});
+        m.entries.push_back({QStringLiteral("image/png"), LoadErrorText(str::kClipPicture), false});
     if (!localFiles(data).isEmpty())
-        m.entries.push_back({QStringLiteral("text/uri-list"), LoadErrorText(kStrFilesEntry), true});
+        m.entries.push_back(
+            {QStringLiteral("text/uri-list"), LoadErrorText(str::kClipFiles), true});
     return m;
 }
 
@@ -355,7 +356,7 @@ int ApplyPasteSpecial(ClipContext& ctx, const PasteSpecialMembers& m) {
     const PasteSpecialEntry& entry = m.entries[size_t(m.selected)];
     const bool link = entry.format == fmt(qor::items::kLinkSourceFormat) || m.selectionType == 1;
     if (link && !entry.linkable) {
-        tell(kMsgLinkFailed);
+        tell(str::kLinkFailed);
         return 1;
     }
     const QMimeData* source = clipboardOf(ctx).Data();
@@ -365,7 +366,7 @@ int ApplyPasteSpecial(ClipContext& ctx, const PasteSpecialMembers& m) {
     if (!source || (!picture && !files && !source->hasFormat(entry.format)) ||
         (picture && pictureBytes(source, &suffix).isEmpty()) ||
         (files && localFiles(source).isEmpty())) {
-        tell(link ? kMsgLinkFailed : kMsgPasteFailed);
+        tell(link ? str::kLinkFailed : str::kPasteFailed);
         return 1;
     }
     // Only the chosen format goes on, so the document cannot prefer

@@ -16,6 +16,7 @@
 
 #include "charts/itemformats.h"
 #include "resources/commandids.h"
+#include "resources/stringids.h"
 
 class CQorsDoc;
 class CQorsView;
@@ -30,18 +31,6 @@ using qor::cmd_ids::kCmdCut;
 using qor::cmd_ids::kCmdPaste;
 using qor::cmd_ids::kCmdPasteLink;
 using qor::cmd_ids::kCmdPasteSpecial;
-
-inline constexpr int kMsgPasteFailed = 62004;
-inline constexpr int kMsgLinkFailed = 62005;
-inline constexpr int kStrNativeEntry = 62007;
-// The other entries paste special lists, in the user's language.
-inline constexpr int kStrTextEntry = 64953;
-inline constexpr int kStrChartEntry = 64954;
-inline constexpr int kStrObjectEntry = 64955;
-inline constexpr int kStrReportEntry = 64956;
-inline constexpr int kStrReportLinkEntry = 64957;
-inline constexpr int kStrPictureEntry = 64958;
-inline constexpr int kStrFilesEntry = 64959;
 
 // The item formats the document registers next to "Native QOR Data".
 using qor::items::kGraphFormatName;

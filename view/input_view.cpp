@@ -25,11 +25,10 @@ using namespace qor::view;
 
 namespace {
 
-using qor::cmd_ids::kCmdSwitchState;
 using qor::cmd_ids::kCmdCopy;
 using qor::cmd_ids::kCmdCut;
 using qor::cmd_ids::kCmdPaste;
-constexpr int kMsgFormulaCell = 62990;  // "当前单元有公式存在，请删除公式再修改"
+using qor::cmd_ids::kCmdSwitchState;
 
 Qt::CursorShape cursorShape(HoverCursor c) {
     switch (c) {
@@ -399,8 +398,8 @@ void CQorsView::OnLButtonDblClk(QPoint p, bool openVerb) {
             qor::OnCellFormula(*m_pDoc);
             m_cellEdit.UpdateEditLine(1);
         } else {
-            qor::messageBox(LoadErrorText(kMsgFormulaCell), QString(), qor::MsgButtons::Ok,
-                            qor::MsgIcon::Warning);
+            qor::messageBox(LoadErrorText(qor::str::kDeleteFormulaFirst), QString(),
+                            qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         }
         return;
     }

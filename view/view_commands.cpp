@@ -77,7 +77,7 @@ CQorSplitterWnd* splitterOf(const QWidget* w) {
 }
 
 void tellId(int id) {
-    qor::messageBox(LoadErrorText(id), LoadErrorText(57344), qor::MsgButtons::Ok,
+    qor::messageBox(LoadErrorText(id), LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
                     qor::MsgIcon::Warning);
 }
 
@@ -166,8 +166,8 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     };
     constexpr auto objectPrintRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
-        if (v.printingBlocked()) return LoadErrorText(kMsgPrintInPlace);
-        return v.Items().Selected() ? Off() : LoadErrorText(kMsgNoObjectToPrint);
+        if (v.printingBlocked()) return LoadErrorText(qor::str::kPrintWhileInPlace);
+        return v.Items().Selected() ? Off() : LoadErrorText(qor::str::kNoObjectToPrint);
     };
     constexpr auto formatDialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
@@ -181,7 +181,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     // sheet under it is not what would print.
     constexpr auto printRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
-        return v.printingBlocked() ? LoadErrorText(kMsgPrintInPlace) : Off();
+        return v.printingBlocked() ? LoadErrorText(qor::str::kPrintWhileInPlace) : Off();
     };
 #define QOR_RUN(...) [](CQorsView& v, int) { __VA_ARGS__; }
     static const std::vector<Command> table = {
@@ -237,8 +237,9 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdForcedPageBreak,
          [](CQorsView& v, int, qor::CommandState& s) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             s.text = LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? kStrRemoveBreak
-                                                                         : kStrForceBreak);
+             s.text =
+                 LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? qor::str::kRemovePageBreak
+                                                                    : qor::str::kForcePageBreak);
              return Off();
          },
          QOR_RUN(v.Pages().OnForcedPageBreak())},
@@ -269,7 +270,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdObjectPreview, objectPrintRule,
          [](CQorsView& v, int) {
              if (!v.Items().Selected()) {
-                 tellId(kMsgNoObjectToPrint);
+                 tellId(qor::str::kNoObjectToPrint);
                  return;
              }
              PrintJobSettings settings;
@@ -337,10 +338,10 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdSplitWindow,
          [](CQorsView& v, int, qor::CommandState& s) -> Off {
              const CQorSplitterWnd* splitter = splitterOf(&v);
-             if (!splitter) return LoadErrorText(kStrCannotSplit);
+             if (!splitter) return LoadErrorText(qor::str::kCannotSplit);
              const bool split = splitter->GetRowCount() > 1 || splitter->GetColumnCount() > 1;
-             s.text = LoadErrorText(split ? kStrUnsplit : kStrSplit);
-             if (split) s.prompt = LoadErrorText(kStrUnsplitPrompt);
+             s.text = LoadErrorText(split ? qor::str::kUnsplitWindow : qor::str::kSplitWindow);
+             if (split) s.prompt = LoadErrorText(qor::str::kUnsplitPrompt);
              return Off();
          },
          // Splits the window at the current cell, or removes the split.
@@ -522,7 +523,7 @@ void CQorsView::OnFilePrint(bool ask) { PrintJob(ask, nullptr); }
 void CQorsView::OnObjectPrint() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     if (!Items().Selected()) {
-        tellId(kMsgNoObjectToPrint);
+        tellId(qor::str::kNoObjectToPrint);
         return;
     }
     PrintJob(true, Items().Selected());
@@ -531,7 +532,7 @@ void CQorsView::OnObjectPrint() {
 void CQorsView::PrintJob(bool ask, CComItem* object) {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     if (printingBlocked()) {
-        tellId(kMsgPrintInPlace);
+        tellId(qor::str::kPrintWhileInPlace);
         return;
     }
     // A print asks for a printer again even after a layout found none.
@@ -589,7 +590,7 @@ void CQorsView::PrintJob(bool ask, CComItem* object) {
     m_bObjectsOnly = 0;
     // A page too small was told by the job itself; this is the printer or
     // the output file that could not be written.
-    if (deviceFailed) tellId(kMsgPrintNotDone);
+    if (deviceFailed) tellId(qor::str::kPrintNotDone);
 }
 
 // ---------------------------------------------------------------------------
@@ -599,7 +600,7 @@ void CQorsView::OnExportXml() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     const QString report = m_pDoc->GetPathName();
     if (report.isEmpty()) {
-        tellId(kMsgExportNeedsName);
+        tellId(qor::str::kSaveBeforeExport);
         return;
     }
     // The name beside the report, spelt as the report is: file names are
@@ -620,7 +621,7 @@ void CQorsView::OnExportHtml() {
     if (!m_pDoc || !m_pDoc->IsOpen()) return;
     const QString report = m_pDoc->GetPathName();
     if (report.isEmpty()) {
-        tellId(kMsgConvertNeedsName);
+        tellId(qor::str::kSaveBeforeConvert);
         return;
     }
     CHtmlExporter exporter;
@@ -628,7 +629,7 @@ void CQorsView::OnExportHtml() {
     if (!exporter.OpenSource(m_pDoc->GetReport()->GetPathName(), page)) return;
     QString target = SiblingPath(report, QStringLiteral(".htm"));
     if (target.isEmpty() || QFileInfo::exists(target)) {
-        QString filter = LoadErrorText(kStrHtmlFilter);
+        QString filter = LoadErrorText(qor::str::kHtmlFileFilter);
         filter = filter.section('|', 0, 0);
         const auto chosen = qor::chooseFile(
             {QStringLiteral("生成HTML"), QFileInfo(report).absolutePath(), filter, true});
@@ -656,12 +657,13 @@ bool CQorsView::EditCellAttributes(int removeMask) {
     const bool ok = asked.has_value();
     if (ok) {
         const qor::CellAttrApplyResult r = qor::ApplyCellAttr(report, area, asked->members);
-        if (r.diagonalTooLarge) tellId(kMsgDiagonalTooLarge);
+        if (r.diagonalTooLarge) tellId(qor::str::kDiagonalAreaTooLarge);
         // The report's refusal would otherwise look like a change that
         // silently did not happen.
         if (r.refused)
             qor::messageBox(QStringLiteral("部分单元属性未能设置：报表拒绝了修改。"),
-                            LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+                            LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
+                            qor::MsgIcon::Warning);
         if (r.changed) {
             m_pDoc->SetModifiedFlag();
             m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
@@ -726,8 +728,8 @@ bool CQorsView::OnInsertObject() {
     const QString suffix = QFileInfo(m.m_strPath).suffix().toUpper();
     if (suffix != QLatin1String("REP") && suffix != QLatin1String("RBK") &&
         IsOpenReportFile(m.m_strPath)) {
-        qor::messageBox(LoadErrorText(kMsgFileAlreadyOpen), QString(), qor::MsgButtons::Ok,
-                        qor::MsgIcon::Error);
+        qor::messageBox(LoadErrorText(qor::str::kFileOpenCannotInsert), QString(),
+                        qor::MsgButtons::Ok, qor::MsgIcon::Error);
         return false;
     }
     // Placed near the top-left of the visible sheet.

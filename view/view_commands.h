@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "resources/commandids.h"
+#include "resources/stringids.h"
 
 class CQorsDoc;
 class QWidget;
@@ -40,24 +41,6 @@ using qor::cmd_ids::kCmdExportHtml;
 using qor::cmd_ids::kCmdDataOverlayPrint;
 using qor::cmd_ids::kCmdSplitWindow;
 using qor::cmd_ids::kCmdDataInterface;
-
-// Texts.
-constexpr int kStrForceBreak = 62547;
-constexpr int kStrRemoveBreak = 62548;
-constexpr int kStrUnsplit = 62550;
-constexpr int kStrUnsplitPrompt = 64962;
-constexpr int kStrCannotSplit = 64963;
-constexpr int kStrSplit = 62551;
-constexpr int kMsgExportNeedsName = 62996;
-// Printing: off while an object is active in place; the printer or file
-// could not be written; object printing with nothing selected.
-constexpr int kMsgPrintInPlace = 63420;
-constexpr int kMsgPrintNotDone = 63421;
-constexpr int kMsgNoObjectToPrint = 63423;
-constexpr int kMsgConvertNeedsName = 62997;
-constexpr int kStrHtmlFilter = 62998;
-constexpr int kMsgDiagonalTooLarge = 63162;
-constexpr int kStrCellAttrCaption = 63137;
 
 // The data-interface program the view's command 33299 opens on a report
 // in data state; the financial interfaces register it (none: the command

@@ -49,7 +49,7 @@ bool ViewPages::PreparePrinting(qor::PrintRequest* ask) {
         m_v.m_printer = PrinterForRequest(app ? app->m_lastPrint : qor::PrintRequest{});
     }
     if (!m_v.m_printer->isValid()) {
-        tell(LoadErrorText(kMsgNoPrinter));
+        tell(LoadErrorText(qor::str::kNoPrinter));
         return false;
     }
     return true;

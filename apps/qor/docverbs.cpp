@@ -54,7 +54,7 @@ public:
             const QStringList lines = text.split(u'\n');
             // The heading of the document's list of what a save left out
             // is no line of its own here.
-            const QString heading = LoadErrorText(63601);
+            const QString heading = LoadErrorText(str::kLeftOutHeading);
             const bool listed = std::all_of(lines.begin(), lines.end(), [&](const QString& l) {
                 return l == heading || m_leftOut.contains(l);
             });

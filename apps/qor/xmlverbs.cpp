@@ -133,8 +133,9 @@ int verbImportXml(const QStringList& args, Output* out) {
     const QString reportPath = ReportPathWithExtension(args[1]);
     // The import reads the whole file once; here only its root is looked at.
     if (!HasOwnXmlRoot(source)) {
-        out->err += QStringLiteral("qor import-xml: %1\n")
-                        .arg(XmlFailureLine(source, LoadErrorText(62017), QString()));
+        out->err +=
+            QStringLiteral("qor import-xml: %1\n")
+                .arg(XmlFailureLine(source, LoadErrorText(str::kUnsupportedXml), QString()));
         return 1;
     }
     // The import fills a new report; an existing one is never replaced.

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     // still gets the usage and the version, never the platform's abort.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            print(stdout, LoadErrorText(63904));
+            print(stdout, LoadErrorText(qor::str::kViewerUsage));
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     // Without a display and without a chosen platform Qt would abort with a
     // page of plugin names; one line says how to get a display instead.
     if (!set("QT_QPA_PLATFORM") && !set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
-        print(stderr, LoadErrorText(63905));
+        print(stderr, LoadErrorText(qor::str::kViewerNoDisplay));
         return 1;
     }
 
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     // opened, 1 when not. No dialog is shown, so nothing waits for a user.
     const bool quitAfterLoad = args.removeAll(QStringLiteral("--quit-after-load")) > 0;
     if (args.size() > 1 || (!args.isEmpty() && args.first().startsWith('-'))) {
-        print(stderr, LoadErrorText(63904));
+        print(stderr, LoadErrorText(qor::str::kViewerUsage));
         return 2;
     }
 

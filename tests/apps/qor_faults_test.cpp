@@ -154,7 +154,7 @@ TEST(QorFaults, ExchangeFileWithAnEntityThatIsNotReadIsRefused) {
     // Undeclared, with an external subset that might have declared it.
     const QString undeclared =
         write("undecl.xml", withDoctype("<!DOCTYPE iqor_export SYSTEM \"none.dtd\">", "&v;"));
-    const QString parseMessage = LoadErrorText(62017);
+    const QString parseMessage = LoadErrorText(qor::str::kUnsupportedXml);
     for (const QString& file : {external, nested, undeclared}) {
         const QString target = dir + "/in.rep";
         const auto r = qorRun({"import-xml", file, target});

@@ -47,7 +47,7 @@ TEST(QorXmlLimits, TheEntityFileIsRefusedByBothXmlImportsUnderOneGiB) {
                               "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
                               "<Worksheet ss:Name=\"S\"><Table><Row><Cell><Data ss:Type=\"String\">",
                               "</Data></Cell></Row></Table></Worksheet></Workbook>\n"));
-    const QString parseMessage = LoadErrorText(62017);
+    const QString parseMessage = LoadErrorText(qor::str::kUnsupportedXml);
     const auto own = qorUnderOneGiB({"import-xml", dir + "/own.xml", dir + "/own.rep"});
     const auto book = qorUnderOneGiB({"convert", dir + "/book.xml", dir + "/book.rep"});
     for (const auto* r : {&own, &book}) {

@@ -391,7 +391,7 @@ TEST(ChartRender, TheLegendWidensUntilItsNamesFit) {
     image.save(qortest::artifactPath(QStringLiteral("chart_samples/narrow_legend.png")));
     const Rect before = desc.GetPartRect(ChartDesc::kLegendRect);
     const Rect legend = drawn.GetPartRect(ChartDesc::kLegendRect);
-    QFont font(LoadErrorText(62027));
+    QFont font(LoadErrorText(qor::str::kFontName0));
     font.setPixelSize(12);  // the renderer's text
     const int nameWidth = QFontMetrics(font, &image).horizontalAdvance(QStringLiteral("应收账款"));
     EXPECT_EQ(legend.right, before.right);

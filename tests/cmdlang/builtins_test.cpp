@@ -269,7 +269,7 @@ TEST(Builtins, InputThroughTheUserInterface) {
     EXPECT_EQ(num(eval(R"(GETINT("份数")+1)", env)), 43);
     EXPECT_EQ(caption, QStringLiteral("份数"));
     EXPECT_EQ(eval("GETSTR()", env), text("北京"));
-    EXPECT_EQ(caption, LoadErrorText(62062));
+    EXPECT_EQ(caption, LoadErrorText(qor::str::kDialogCaption));
     // A check asks nobody.
     caption.clear();
     env.checkOnly = true;

@@ -180,7 +180,7 @@ TEST_F(EngineHooks, StoringCompilesAgainstTheReport) {
     EXPECT_EQ(set(1, 4, "V_A"), 1260);  // no variable area
     EXPECT_EQ(set(1, 5, "NOSUCH(A1)"), 1260);
     EXPECT_EQ(set(2, 1, "frog+1"), 1260);                  // not a keyword
-    EXPECT_EQ(set(2, 2, LoadErrorText(62037) + "*2"), 0);  // 年, a keyword name
+    EXPECT_EQ(set(2, 2, LoadErrorText(qor::str::kKeywordYear) + "*2"), 0);  // 年, a keyword name
     EXPECT_EQ(h->EnumFormulas(-1).size(), 2u);
     EXPECT_EQ(formulaAt(1, 2), "");
     // A refused text leaves an older formula of the cell alone.
@@ -276,7 +276,7 @@ TEST_F(EngineHooks, RecalculationFollowsDependenciesAndSaves) {
     ASSERT_EQ(set(1, 3, 5, 3, "A1+B1"), 0);                // C1:C5, row by row
     ASSERT_EQ(set(6, 3, "PTOTAL(C1:C5)"), 0);              // C6
     ASSERT_EQ(set(2, 4, "GTOTAL(V_B)+V_B2"), 0);           // D2: column B of the variable lines
-    ASSERT_EQ(set(3, 4, LoadErrorText(62037) + "+1"), 0);  // D3: the year keyword
+    ASSERT_EQ(set(3, 4, LoadErrorText(qor::str::kKeywordYear) + "+1"), 0);  // D3: the year keyword
     ASSERT_EQ(set(4, 4, "A1/B10"), 0);                     // D4: division by an empty cell
     ASSERT_EQ(set(5, 4, "B8"), 0);                         // D5: the template reads the first line
     toData(2);

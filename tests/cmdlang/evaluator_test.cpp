@@ -372,7 +372,7 @@ TEST_F(EvaluatorOnReport, StatisticsOverPagesAndFixedPages) {
     ASSERT_TRUE(h->IsOpen());
     uint16_t rows = 5, cols = 4;
     ASSERT_EQ(h->AccessTableSize(1, &rows, &cols), 0);
-    const QString year = LoadErrorText(62037);
+    const QString year = LoadErrorText(qor::str::kKeywordYear);
     ASSERT_EQ(set(1, 2, "TOTAL(A1," + year + "=2004)"), 0);
     ASSERT_EQ(set(1, 3, "A1@3*2+MNUMBER()*1000"), 0);
     ASSERT_EQ(set(1, 4, "MRECNO()"), 0);

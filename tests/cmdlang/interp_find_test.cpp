@@ -65,7 +65,7 @@ TEST_F(FindTest, FindAndContinueVisitEachMatchOnce) {
     ok("CONTINUE");
     EXPECT_EQ(current(), 5);
     fails("CONTINUE", CALC_ERR_NOT_FOUND);
-    EXPECT_EQ(ci->LastErrorText(), LoadErrorText(61999));
+    EXPECT_EQ(ci->LastErrorText(), LoadErrorText(qor::str::kNoRecordFound));
     EXPECT_EQ(current(), 5);
     EXPECT_EQ(shown, (QStringList{"page 2", "page 3", "page 5"}));
 

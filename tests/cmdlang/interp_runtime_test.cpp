@@ -207,7 +207,7 @@ TEST_F(InterpTest, ReachesTheOtherSubsystemsThroughTheirHooks) {
     fails("MAIL", CALC_ERR_MAIL_BUSY);
     MailThreadEvent().Set();
     EXPECT_EQ(mailMode, u'?');
-    EXPECT_EQ(ci->LastErrorText(), LoadErrorText(63057));
+    EXPECT_EQ(ci->LastErrorText(), LoadErrorText(qor::str::kMailProgramRunning));
 
     ok("let &n = 12.5");
     ok("let &s = \"abc\"");
@@ -242,17 +242,20 @@ TEST_F(InterpTest, TheLogReadsInTheUsersLanguage) {
     const QString log = ReadErrorLogText();
     // The stock text of a code is the string table's; the line and code
     // stay as they were for whoever looks the code up.
-    EXPECT_TRUE(log.contains(LoadErrorText(63800).arg(CALC_ERR_NO_REPORT).arg(LoadErrorText(64203))))
+    EXPECT_TRUE(log.contains(LoadErrorText(qor::str::kLogFailure)
+                                 .arg(CALC_ERR_NO_REPORT)
+                                 .arg(LoadErrorText(qor::str::kNoReportOpen))))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("let A1 = 2")));
     EXPECT_FALSE(log.contains(QStringLiteral("error 203")));
     EXPECT_FALSE(log.contains(QStringLiteral("no report is open")));
     // A detail that names what went wrong is kept as the language gave it.
-    EXPECT_TRUE(log.contains(LoadErrorText(63800).arg(CALC_ERR_SYNTAX).arg(QString())));
+    EXPECT_TRUE(
+        log.contains(LoadErrorText(qor::str::kLogFailure).arg(CALC_ERR_SYNTAX).arg(QString())));
     // The parser's detail is the user's language too, the word quoted as typed.
     EXPECT_TRUE(log.contains(QStringLiteral("第1个字符处：没有命令“FROB”"))) << log.toStdString();
     EXPECT_EQ(qor::cmd::LocalCalcFailure(CALC_ERR_FILE, QStringLiteral("x.txt: gone")),
               QStringLiteral("x.txt: gone"));
     EXPECT_EQ(qor::cmd::LocalCalcFailure(CALC_ERR_FILE, qor::cmd::CalcErrorText(CALC_ERR_FILE)),
-              LoadErrorText(64213));
+              LoadErrorText(qor::str::kFileUnusable));
 }

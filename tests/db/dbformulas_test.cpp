@@ -146,7 +146,7 @@ TEST_P(DbFormulaTest, GetRecordLimitsAndSizes) {
     EXPECT_EQ(lastCells(), (QStringList{"1:1", "1:2"}));
     // A comment could cut off the limit the system appends: refused.
     EXPECT_TRUE(getRecord("select n from big order by n -- the first ones", "A1", 2)
-                    .startsWith(LoadErrorText(62061)));
+                    .startsWith(LoadErrorText(qor::str::kCheckSqlStatement)));
     ASSERT_EQ(getRecord("select n from big", "A1", 0), "");
     EXPECT_TRUE(lastCells().isEmpty());
 
@@ -171,7 +171,8 @@ TEST_P(DbFormulaTest, FailedGetRecordQueuesNothing) {
                               "select 1; delete from big"}) {
         SCOPED_TRACE(sql.toStdString());
         const QString error = getRecord(sql, "A1", 10);
-        EXPECT_TRUE(error.startsWith(LoadErrorText(62061))) << error.toStdString();
+        EXPECT_TRUE(error.startsWith(LoadErrorText(qor::str::kCheckSqlStatement)))
+            << error.toStdString();
     }
     EXPECT_EQ(qor::RecordFillQueue::instance().PendingCount(), 0);
     ASSERT_EQ(getRecord("select count(*) from big", "A1", 10), "");
@@ -254,7 +255,8 @@ TEST_P(DbFormulaTest, BracketsInsideQuotedTextsStayTexts) {
               "");
     EXPECT_EQ(lastCells(), (QStringList{"2:[金额]", "2:it's [", "1:3"}));
     // Outside the quotes a "[" still needs its "]".
-    EXPECT_TRUE(getRecord("select '[' from [凭证表", "A1", 10).startsWith(LoadErrorText(62061)));
+    EXPECT_TRUE(getRecord("select '[' from [凭证表", "A1", 10)
+                    .startsWith(LoadErrorText(qor::str::kCheckSqlStatement)));
 }
 
 // Whatever a formula's condition says, nothing is written: a statement
@@ -277,12 +279,14 @@ TEST_P(DbFormulaTest, AConditionCannotLiftTheReadOnlyGuard) {
     ASSERT_TRUE(write.isError());
     EXPECT_TRUE(write.errorMessage().contains("read-only")) << write.errorMessage().toStdString();
     // GETRECORD's statements run the same way.
-    EXPECT_TRUE(getRecord("select write_row()", "A1", 1).startsWith(LoadErrorText(62061)));
+    EXPECT_TRUE(getRecord("select write_row()", "A1", 1)
+                    .startsWith(LoadErrorText(qor::str::kCheckSqlStatement)));
     EXPECT_TRUE(getRecord("select n from big where set_config('default_transaction_read_only',"
                           "'off',false) = 'off'",
                           "A1", 1)
                     .isEmpty());
-    EXPECT_TRUE(getRecord("select write_row()", "A1", 1).startsWith(LoadErrorText(62061)));
+    EXPECT_TRUE(getRecord("select write_row()", "A1", 1)
+                    .startsWith(LoadErrorText(qor::str::kCheckSqlStatement)));
     CAdoConnection check;
     check.Open(Text());
     CAdoRecordset rs(&check);
@@ -342,7 +346,7 @@ TEST_P(DbFormulaTest, OneStatementOnly) {
         SCOPED_TRACE(condition.toStdString());
         const Value v = indbsql("big", "n", 1, condition);
         ASSERT_TRUE(v.isError());
-        EXPECT_TRUE(v.errorMessage().contains(LoadErrorText(62061)));
+        EXPECT_TRUE(v.errorMessage().contains(LoadErrorText(qor::str::kCheckSqlStatement)));
     }
     if (OnServer()) {
         // Quotes the server reads otherwise hide nothing.
@@ -353,8 +357,9 @@ TEST_P(DbFormulaTest, OneStatementOnly) {
               -3.25);
     EXPECT_EQ(indbsql("big", "n", 2, "n > 0 order by n;").asNumber(), 2);
     EXPECT_TRUE(getRecord("select n from big; delete from big", "A1", 1)
-                    .startsWith(LoadErrorText(62061)));
-    EXPECT_TRUE(getRecord("select n from big /* x */", "A1", 1).startsWith(LoadErrorText(62061)));
+                    .startsWith(LoadErrorText(qor::str::kCheckSqlStatement)));
+    EXPECT_TRUE(getRecord("select n from big /* x */", "A1", 1)
+                    .startsWith(LoadErrorText(qor::str::kCheckSqlStatement)));
     ASSERT_EQ(getRecord("select ';--/*', count(*) from big", "A1", 2), "");
     EXPECT_EQ(lastCells(), (QStringList{"2:;--/*", "1:10000"}));
 }
@@ -429,7 +434,8 @@ TEST_P(DbFormulaTest, CellTextsStayDataOnEveryRoute) {
             EXPECT_NE(cellText(row, col), "hunter2") << "row " << row << ", column " << col;
     // A condition that is a cell's text alone is not the author's SQL.
     EXPECT_NE(ci.RunLine("LET D1 = " + indbsql.arg("B1")), 0);
-    EXPECT_TRUE(ci.LastErrorText().contains(LoadErrorText(64801).section(u'“', 0, 0)))
+    EXPECT_TRUE(
+        ci.LastErrorText().contains(LoadErrorText(qor::str::kNothingWritten).section(u'“', 0, 0)))
         << ci.LastErrorText().toStdString();
 }
 

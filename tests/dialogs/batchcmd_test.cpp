@@ -92,7 +92,7 @@ TEST(BatchScriptList, StaysDenseThroughAddRemoveAndModify) {
     // A listed name is refused, quoted, and nothing is written.
     const auto before = profile.keys;
     EXPECT_FALSE(list.Add({"b", "/elsewhere/b.shl"}, &error));
-    EXPECT_EQ(error, "\"b\"" + LoadErrorText(62336));
+    EXPECT_EQ(error, "\"b\"" + LoadErrorText(qor::str::kNameRepeated));
     EXPECT_EQ(profile.keys, before);
 
     // Deleting the first moves the others up and drops the stale keys.
@@ -157,8 +157,9 @@ TEST(BatchCmdSetupDlg, RefusesEmptyAndDuplicateNamesAndCutsTrailingBlanks) {
     path->setText("/m.shl");
     name->setText("other");
     dlg.OnOK();
-    EXPECT_EQ(answers.shown, (QStringList{LoadErrorText(62338), LoadErrorText(62339),
-                                          "\"other\"" + LoadErrorText(62336)}));
+    EXPECT_EQ(answers.shown,
+              (QStringList{LoadErrorText(qor::str::kNameEmpty), LoadErrorText(qor::str::kFileEmpty),
+                           "\"other\"" + LoadErrorText(qor::str::kNameRepeated)}));
     EXPECT_EQ(dlg.Result(), 0);
     name->setText("new name  ");
     answers.files = {"/chosen.shl"};
@@ -207,8 +208,8 @@ TEST(BatchCmdDlg, TheToolsCommandEditsTheListAndRunsTheChosenScript) {
     });
     target.OnCommand(ToolDialogsTarget::kCmdCommonBatch);
     EXPECT_EQ(ran, QStringList{dir + "/second.shl"});
-    EXPECT_EQ(answers.shown, QStringList{"\"second\"" + LoadErrorText(62336)});
-    EXPECT_EQ(answers.filters.first(), QtFileFilter(LoadErrorText(62335)));
+    EXPECT_EQ(answers.shown, QStringList{"\"second\"" + LoadErrorText(qor::str::kNameRepeated)});
+    EXPECT_EQ(answers.filters.first(), QtFileFilter(LoadErrorText(qor::str::kScriptFileFilter)));
 
     // The first renamed (it moves to the end), then the new first deleted.
     CQorDialog::SetModalHook([](CQorDialog& d) {
@@ -304,20 +305,22 @@ TEST(BatchCmdDlg, AFailingScriptIsToldOnceInTheSystemsLanguage) {
     RunCommonBatchCommand(nullptr);
     ASSERT_EQ(answers.shown.size(), 1);
     EXPECT_TRUE(answers.shown.first().startsWith(
-        LoadErrorText(64200).arg("parse.shl", "1", QStringLiteral("第11个字符处"))))
+        LoadErrorText(qor::str::kScriptLineFailed)
+            .arg("parse.shl", "1", QStringLiteral("第11个字符处"))))
         << answers.shown.first().toStdString();
     CCalcInterpreter::Instance().SetSubsystemHooks(savedHooks);
 }
 
 TEST(BatchScriptList, FailureTextsNameEveryScriptAndLineAndTheFailure) {
-    EXPECT_EQ(BatchFailureText(CALC_ERR_NO_REPORT, "a.shl, line 3: b.shl, line 1: no report is open"),
-              "批命令a.shl第3行出错：批命令b.shl第1行出错：" + LoadErrorText(64203));
-    EXPECT_EQ(BatchFailureText(CALC_ERR_NOT_FOUND, "x"), LoadErrorText(61999));
+    EXPECT_EQ(
+        BatchFailureText(CALC_ERR_NO_REPORT, "a.shl, line 3: b.shl, line 1: no report is open"),
+        "批命令a.shl第3行出错：批命令b.shl第1行出错：" + LoadErrorText(qor::str::kNoReportOpen));
+    EXPECT_EQ(BatchFailureText(CALC_ERR_NOT_FOUND, "x"), LoadErrorText(qor::str::kNoRecordFound));
     EXPECT_EQ(BatchFailureText(1011, "c.shl, line 2: write error"),
               "批命令c.shl第2行出错：报表操作失败（状态1011）");
     // The reason the command language gave in Chinese is the one shown.
     EXPECT_EQ(BatchFailureText(1075, QStringLiteral("bad.shl, line 2: A99在表格之外")),
               QStringLiteral("批命令bad.shl第2行出错：A99在表格之外"));
     EXPECT_EQ(BatchFailureText(CALC_ERR_FILE, "The batch file x cannot be opened"),
-              LoadErrorText(64213));
+              LoadErrorText(qor::str::kFileUnusable));
 }

@@ -58,7 +58,7 @@ TEST_F(CellAttrDlgTest, FontAndBorderPagesReachTheReport) {
     set(kFmtFont, 12, CellArea::cell(5, 4));
     set(kFmtHAlign, kAlignEnd, area);
 
-    CCellAttrDlg dlg(LoadErrorText(63137));
+    CCellAttrDlg dlg(LoadErrorText(qor::str::kCellAttributes));
     dlg.SetMembers(GatherCellAttr(*h, area));
     dlg.OnInitDialog();
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("单元格属性"));
@@ -192,7 +192,7 @@ TEST_F(CellAttrDlgTest, CancelAppliesNothing) {
 // and the template's second ids of the inner lines and diagonals lead to
 // the button of the same line.
 TEST_F(CellAttrDlgTest, BorderPageShowsEachLineButtonOnce) {
-    CCellAttrDlg dlg(LoadErrorText(63137));
+    CCellAttrDlg dlg(LoadErrorText(qor::str::kCellAttributes));
     CFramePage& frame = dlg.m_framePage;
     QStringList texts;
     int visible = 0;

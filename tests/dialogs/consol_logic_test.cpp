@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "document/cmd_consolidate.h"
+#include "resources/stringids.h"
 
 using namespace qor;
 using namespace qor::consol;
@@ -91,8 +92,8 @@ TEST(ConsolLogic, ConditionTerms) {
 
 TEST(ConsolLogic, DirectionStepRefusesANewReportWithoutName) {
     TabHuiZongWizardMembers m;
-    EXPECT_EQ(LeaveDirectionStep(&m, true, QString()), kMsgNoNewReportName);
-    EXPECT_EQ(LeaveDirectionStep(&m, true, QStringLiteral("  ")), kMsgNoNewReportName);
+    EXPECT_EQ(LeaveDirectionStep(&m, true, QString()), qor::str::kNoNewReportName);
+    EXPECT_EQ(LeaveDirectionStep(&m, true, QStringLiteral("  ")), qor::str::kNoNewReportName);
     EXPECT_TRUE(m.newReportName.isEmpty());
     EXPECT_EQ(LeaveDirectionStep(&m, true, QStringLiteral("sum")), 0);
     EXPECT_EQ(m.toNewReport, 1);
@@ -105,7 +106,7 @@ TEST(ConsolLogic, PositionStepNeedsAKeyOnlyWithAVariableArea) {
     TabHuiZongWizardMembers m;
     m.varKind = 1;
     m.byPosition = 0;
-    EXPECT_EQ(LeavePositionStep(&m, QString()), kMsgNoKeyValue);
+    EXPECT_EQ(LeavePositionStep(&m, QString()), qor::str::kChooseKeyValue);
     EXPECT_EQ(LeavePositionStep(&m, QStringLiteral("V_B")), 0);
     EXPECT_EQ(m.keyValue, QStringLiteral("V_B"));
     EXPECT_EQ(m.byPosition, 0);

@@ -128,7 +128,7 @@ TEST(ConsolWizard, PageWizardThroughAllSteps) {
     EXPECT_FALSE(sheet.PressFinish());
     ASSERT_EQ(log.shown.size(), 2);
     EXPECT_EQ(log.shown[1].text, QStringLiteral("按关键字汇总！请选择关键值！"));
-    EXPECT_EQ(log.shown[1].caption, LoadErrorText(57344));
+    EXPECT_EQ(log.shown[1].caption, LoadErrorText(qor::str::kAppTitle));
     pick(key, QStringLiteral("V_A"));
     ASSERT_TRUE(sheet.PressFinish());
     EXPECT_EQ(BuildTotalCommand(sheet), QStringLiteral("TOTAL TO \"sum\"  KEY V_A FOR 年=2004"));

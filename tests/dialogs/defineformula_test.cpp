@@ -106,14 +106,14 @@ TEST(DefineFormulaLogic, FunctionCallsAppendedWithoutOperator) {
 
 TEST(DefineFormulaLogic, AreaAndConditionChecks) {
     DlgArea a{7, 7, 7, 7};
-    EXPECT_EQ(CheckAreaText("A1:", &a), kMsgBadArea);
-    EXPECT_EQ(CheckAreaText("", &a), kMsgBadArea);
+    EXPECT_EQ(CheckAreaText("A1:", &a), qor::str::kBadArea);
+    EXPECT_EQ(CheckAreaText("", &a), qor::str::kBadArea);
     EXPECT_EQ(a, (DlgArea{7, 7, 7, 7}));
     EXPECT_EQ(CheckAreaText("b2:c4", &a), 0);
     EXPECT_EQ(a, (DlgArea{1, 1, 2, 3}));
     EXPECT_EQ(AreaText(a), "B2:C4");
     EXPECT_EQ(AreaText(DlgArea{0, 0, 0, 0}), "A1");
-    EXPECT_EQ(CheckFilterCondition(""), kMsgEmptyFilter);
+    EXPECT_EQ(CheckFilterCondition(""), qor::str::kEmptyFilter);
     EXPECT_EQ(CheckFilterCondition("C1>0"), 0);
 }
 
@@ -127,7 +127,7 @@ TEST(DefineFormulaDlg, FilterDialogRefusesEmptyAndEndsWithItsCodes) {
         click(d, kIdOk);
     });
     EXPECT_EQ(dlg.DoModal(), kIdOk);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62083)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kEmptyFilter)});
     EXPECT_EQ(dlg.m_strCondition, QString(50, QChar('x')));
 
     onModal<CFilterCondDlg>([](CFilterCondDlg* d) { click(d, CFilterCondDlg::IDC_PREVIOUS); });
@@ -169,7 +169,7 @@ TEST(DefineFormulaDlg, HelperButtonsEditTheFormula) {
         click(d, kIdOk);
     });
     EXPECT_EQ(dlg.DoModal(), kIdOk);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62196)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kBadArea)});
     EXPECT_EQ(dlg.formula, "A1 PAI()");
     EXPECT_EQ(dlg.area, (DlgArea{2, 0, 3, 1}));
 
@@ -265,7 +265,7 @@ TEST(DefineFormulaDlg, CellFormulaCommandStoresTheTypedFormula) {
     EXPECT_EQ(runs, 2);
     // The message says why and where, after the failure itself.
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62513)));
+    EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(qor::str::kFormulaFailed)));
     EXPECT_TRUE(ui.messages[0].contains(QStringLiteral("第5个字符处")))
         << ui.messages[0].toStdString();
     EXPECT_EQ(formulaAt(*doc, 3, 2), "A1+A2");

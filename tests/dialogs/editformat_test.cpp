@@ -60,9 +60,9 @@ TEST(EditFormatLogic, SpinStepAndIntegerExchange) {
     EXPECT_EQ(ZoomSpinStep(QStringLiteral("100"), -1), 105);
 
     int32_t v = 7;
-    EXPECT_EQ(ExchangeInt(QStringLiteral("x"), 1, 9, 1000, &v).messageId, 61712);
+    EXPECT_EQ(ExchangeInt(QStringLiteral("x"), 1, 9, 1000, &v).messageId, qor::str::kEnterInteger);
     const DlgRefusal range = ExchangeInt(QStringLiteral("10"), 1, 9, 1000, &v);
-    EXPECT_EQ(range.messageId, 61714);
+    EXPECT_EQ(range.messageId, qor::str::kIntegerOutOfRange);
     EXPECT_TRUE(range.text().contains(QStringLiteral("在1和9之间")));
     EXPECT_EQ(v, 7);  // untouched on refusal
     EXPECT_TRUE(ExchangeInt(QStringLiteral(" 9 "), 1, 9, 1000, &v).accepted());
@@ -76,11 +76,11 @@ TEST(EditFormatLogic, LocateReadsLettersThenPageAndRow) {
     EXPECT_EQ(m.page, 3);
     for (const char* bad : {"A1", ""}) {
         const DlgRefusal r = CheckLocate("1", "1", bad, &m);
-        EXPECT_EQ(r.messageId, 62228) << bad;
+        EXPECT_EQ(r.messageId, qor::str::kBadColumn) << bad;
         EXPECT_EQ(r.focusId, 1036);
     }
     const DlgRefusal page = CheckLocate("100000", "1", "A", &m);
-    EXPECT_EQ(page.messageId, 61714);
+    EXPECT_EQ(page.messageId, qor::str::kIntegerOutOfRange);
     EXPECT_EQ(page.focusId, 1000);
     EXPECT_EQ(CheckLocate("1", "10000", "A", &m).focusId, 1004);
     EXPECT_EQ(m.page, 3);  // nothing taken from a refused entry
@@ -105,8 +105,8 @@ TEST(EditFormatLogic, PageSortKeys) {
         return CheckPageSort(keys, custom, m);
     };
     PageSortDlgMembers m;
-    EXPECT_EQ(check({"年", "", "月"}, &m).messageId, 62189);
-    EXPECT_EQ(check({"", "", ""}, &m).messageId, 62189);
+    EXPECT_EQ(check({"年", "", "月"}, &m).messageId, qor::str::kSortKeyGap);
+    EXPECT_EQ(check({"", "", ""}, &m).messageId, qor::str::kSortKeyGap);
 
     m = {};
     ASSERT_TRUE(check({"b3", "", ""}, &m).accepted());
@@ -121,7 +121,7 @@ TEST(EditFormatLogic, PageSortKeys) {
     EXPECT_EQ(m.keys, (std::array<int32_t, 3>{0, 1, 6}));
     // A column without a row is no cell: refused, never read as B11.
     m = {};
-    EXPECT_EQ(check({"年", "B", ""}, &m).messageId, 62187);
+    EXPECT_EQ(check({"年", "B", ""}, &m).messageId, qor::str::kBadSecondSortKey);
     EXPECT_EQ(check({"年", "月", "B"}, &m).focusId, 1020);
 
     m = {};
@@ -131,7 +131,7 @@ TEST(EditFormatLogic, PageSortKeys) {
     m = {};
     m.pageMode = 0;
     m.rowArea = 0;
-    EXPECT_EQ(check({"0", "", ""}, &m).messageId, 62186);
+    EXPECT_EQ(check({"0", "", ""}, &m).messageId, qor::str::kBadFirstSortKey);
     EXPECT_EQ(check({"2", "x", ""}, &m).focusId, 1004);
     ASSERT_TRUE(check({"2", "", ""}, &m).accepted());
     EXPECT_EQ(m.keys[0], 2);
@@ -145,10 +145,10 @@ TEST(EditFormatLogic, TableShapeLimits) {
     EXPECT_EQ(size.rows, 9999);
 
     SetVarAreaDlgMembers var;
-    EXPECT_EQ(CheckSetVarArea("255", 1, &var).messageId, 62117);
+    EXPECT_EQ(CheckSetVarArea("255", 1, &var).messageId, qor::str::kEnterNumber1To254);
     ASSERT_TRUE(CheckSetVarArea("255", 0, &var).accepted());
     EXPECT_EQ(var.kind, 1);
-    EXPECT_EQ(CheckSetVarArea("9999", 0, &var).messageId, 61714);
+    EXPECT_EQ(CheckSetVarArea("9999", 0, &var).messageId, qor::str::kIntegerOutOfRange);
     ASSERT_TRUE(CheckSetVarArea("254", 1, &var).accepted());
     EXPECT_EQ(var.kind, 2);
 }
@@ -161,7 +161,7 @@ TEST(EditFormatLogic, PageSetupRanges) {
     PageSetupTexts t{"10", "10", "10", "10", "1.0", "3", "2", "", ""};
     base.headerEnabled = 1;
     PageSetupDlgMembers m = base;
-    EXPECT_EQ(CheckPageSetup(t, &m).messageId, 62193);
+    EXPECT_EQ(CheckPageSetup(t, &m).messageId, qor::str::kBadTitleRange);
     t.headerFirst = "2";
     t.headerLast = "3";
     ASSERT_TRUE(CheckPageSetup(t, &m).accepted());
@@ -176,7 +176,7 @@ TEST(EditFormatLogic, PageSetupRanges) {
     t.footerFirst = "19";
     t.footerLast = "21";
     const DlgRefusal beyond = CheckPageSetup(t, &m);
-    EXPECT_EQ(beyond.messageId, 62195);
+    EXPECT_EQ(beyond.messageId, qor::str::kTitleBeyondRow);
     EXPECT_TRUE(beyond.text().contains(QStringLiteral("最大行:20")));
 
     m = base;
@@ -187,11 +187,11 @@ TEST(EditFormatLogic, PageSetupRanges) {
     EXPECT_EQ(m.headerFirst, 0);
     EXPECT_EQ(m.headerLast, 2);
     t.headerFirst = "3";
-    EXPECT_EQ(CheckPageSetup(t, &m).messageId, 62193);
+    EXPECT_EQ(CheckPageSetup(t, &m).messageId, qor::str::kBadTitleRange);
     t.headerFirst = "A";
     t.headerLast = "F";
     const DlgRefusal col = CheckPageSetup(t, &m);
-    EXPECT_EQ(col.messageId, 62194);
+    EXPECT_EQ(col.messageId, qor::str::kTitleBeyondColumn);
     EXPECT_TRUE(col.text().contains(QStringLiteral("最大列:E")));
 
     // Margins and scale come first.
@@ -324,7 +324,7 @@ TEST(EditFormatDialogs, ShapeDialogsSpinAndKeepRefusalsOpen) {
     press(var, CSetVarAreaDlg::IDC_COLS);
     var.OnOK();
     EXPECT_EQ(var.Result(), 0);
-    EXPECT_EQ(ui.messages.last(), LoadErrorText(62117));
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(qor::str::kEnterNumber1To254));
     press(var, CSetVarAreaDlg::IDC_ROWS);
     var.OnOK();
     EXPECT_EQ(var.Result(), CQorDialog::IDOK);
@@ -434,7 +434,8 @@ TEST(EditFormatDialogs, FindAndSortOnPagesWithYears) {
             EXPECT_GT(ui.messages.size(), said);
             // A unit value with a stray quote goes in as typed; the
             // language refuses the broken literal and the dialog stays.
-            item<QComboBox>(d, CFindDlg::IDC_KEYWORD1)->setEditText(LoadErrorText(62036));
+            item<QComboBox>(d, CFindDlg::IDC_KEYWORD1)
+                ->setEditText(LoadErrorText(qor::str::kKeywordUnitName));
             item<QComboBox>(d, CFindDlg::IDC_VALUE1)->setEditText(QStringLiteral("甲\"乙"));
             said = int(ui.messages.size());
             press(d, CQorDialog::IDOK);

@@ -115,7 +115,8 @@ TEST(FormulaListLogic, LinesFiltersAndFileKinds) {
 TEST(FormulaListLogic, AuditTextLimitAndImportPlace) {
     EXPECT_TRUE(CheckAuditFormulaText(QString(4095, 'A')).isEmpty());
     EXPECT_EQ(CheckAuditFormulaText(QString(4096, 'A')),
-              LoadErrorText(62084) + LoadErrorText(62085));
+              LoadErrorText(qor::str::kAuditFormulaCapacity) +
+                  LoadErrorText(qor::str::kOverLimitSetAgain));
 
     AuditImport in = InsertAuditImport("A1=B1\nC1=D1", 6, "X=Y\n");
     EXPECT_EQ(in.text, "A1=B1\nX=Y\nC1=D1");
@@ -156,12 +157,12 @@ TEST(FormulaListDlg, EmptyListsSayWhatIsMissingAndCannotBeSaved) {
     HookGuard hook([&](CQorDialog& d) {
         ++runs;
         ASSERT_EQ(d.TemplateId(), CFormulaListDlg::IDD);
-        EXPECT_EQ(shown(d), QStringList{LoadErrorText(62129)});
+        EXPECT_EQ(shown(d), QStringList{LoadErrorText(qor::str::kNoCellFormulas)});
         EXPECT_FALSE(d.GetDlgItem(CFormulaListDlg::IDC_SAVE)->isEnabled());
         click(d, CFormulaListDlg::IDC_AUDIT);
-        EXPECT_EQ(shown(d), QStringList{LoadErrorText(62130)});
+        EXPECT_EQ(shown(d), QStringList{LoadErrorText(qor::str::kNoAuditFormulas)});
         click(d, CFormulaListDlg::IDC_ROUNDING);
-        EXPECT_EQ(shown(d), QStringList{LoadErrorText(62131)});
+        EXPECT_EQ(shown(d), QStringList{LoadErrorText(qor::str::kNoRoundingFormulas)});
         click(d, CFormulaListDlg::IDC_SAVE);
         click(d, CQorDialog::IDCANCEL);
     });
@@ -236,7 +237,7 @@ TEST(FormulaListDlg, FailedSavesAreToldAndLeaveNoFile) {
     });
     qortest::RegisteredDialogs dialogs;
     OnFormulaList(*doc);
-    EXPECT_EQ(ui.messages, QStringList(2, LoadErrorText(62135)));
+    EXPECT_EQ(ui.messages, QStringList(2, LoadErrorText(qor::str::kFileSaveFailed)));
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::NoDotAndDotDot),
               (QStringList{"old.txt", "plain"}));
     EXPECT_EQ(doctest::fileBytes(dir + "/old.txt"), "older");
@@ -259,7 +260,8 @@ TEST(AuditFormulaDlg, LimitImportAndStore) {
         e->setPlainText(QString(4096, 'A'));
         click(d, CQorDialog::IDOK);
         EXPECT_EQ(d.Result(), 0);
-        EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62084) + LoadErrorText(62085)});
+        EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kAuditFormulaCapacity) +
+                                           LoadErrorText(qor::str::kOverLimitSetAgain)});
 
         // A file that cannot be read is told; the text stays.
         e->setPlainText("A1=B1\nC1=D1");

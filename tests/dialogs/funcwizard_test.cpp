@@ -191,7 +191,8 @@ TEST(FuncWizardLogic, CallTextsCompileOnAReport) {
     db.record = "0";
     for (const char* fn : {"INDB", "INDBSQL"}) {
         CellArea cell = CellArea::cell(3, 3);
-        const QString text = BuildFunctionCall(stateFor(LoadErrorText(62204), fn), db);
+        const QString text =
+            BuildFunctionCall(stateFor(LoadErrorText(qor::str::kDatabaseFunctions), fn), db);
         EXPECT_EQ(r->SetAreaFormula(&cell, text), 0) << text.toStdString();
     }
     db.sql = "Select [T].[F] From [T] ";
@@ -200,7 +201,8 @@ TEST(FuncWizardLogic, CallTextsCompileOnAReport) {
     db.limit = "9999";
     {
         CellArea cell = CellArea::cell(3, 3);
-        const QString text = BuildFunctionCall(stateFor(LoadErrorText(62204), "GETRECORD"), db);
+        const QString text = BuildFunctionCall(
+            stateFor(LoadErrorText(qor::str::kDatabaseFunctions), "GETRECORD"), db);
         EXPECT_EQ(r->SetAreaFormula(&cell, text), 0) << text.toStdString();
     }
     // Functions without arguments as 888 appends them.
@@ -218,7 +220,7 @@ TEST(FuncWizardModel, OpensOnStatisticsAndSetsTheCodes) {
     EXPECT_EQ(m.State().functionName, "PTOTAL");
     EXPECT_EQ(m.State().areaKind, kAreaFixed);
     EXPECT_EQ(m.NextStep(), kTplFixedAreaStat);
-    EXPECT_EQ(m.Description(), LoadErrorText(62207));
+    EXPECT_EQ(m.Description(), LoadErrorText(qor::str::kQorStatisticFunctions));
 
     m.SelectFunction(int(m.Functions().indexOf("GSTD")));
     EXPECT_EQ(m.State().areaKind, kAreaVariable);
@@ -234,11 +236,11 @@ TEST(FuncWizardModel, OpensOnStatisticsAndSetsTheCodes) {
     EXPECT_EQ(m.NextStep(), 344);
     m.SelectFunction(int(m.Functions().indexOf("PAI")));
     EXPECT_EQ(m.State().mathsNumber, 12);
-    EXPECT_EQ(m.NextCaption(), LoadErrorText(62082));
+    EXPECT_EQ(m.NextCaption(), LoadErrorText(qor::str::kFinish));
     EXPECT_EQ(m.NextStep(), kIdNoArguments);
     for (int line : {2, 3, 6}) {  // table, date and pointer functions
         m.SelectCategory(line);
-        EXPECT_EQ(m.NextCaption(), LoadErrorText(62082));
+        EXPECT_EQ(m.NextCaption(), LoadErrorText(qor::str::kFinish));
         EXPECT_EQ(m.NextStep(), kIdNoArguments);
     }
     m.SelectCategory(7);
@@ -303,7 +305,7 @@ TEST(FuncWizardModel, ServicesComeFirstAndListOnlyNamedItems) {
     EXPECT_EQ(m.State().functionName, "PTOTAL");
 
     // Upper case on both sides, and only the mark's length counts.
-    const QString mark = LoadErrorText(62208);
+    const QString mark = LoadErrorText(qor::str::kLedgerFunctions);
     EXPECT_TRUE(IsAccountingService(mark));
     EXPECT_TRUE(IsAccountingService(mark.toUpper() + " 2026"));
     EXPECT_FALSE(IsAccountingService(mark.left(3)));
@@ -314,19 +316,25 @@ TEST(FuncArgChecks, AreasAndStatisticLines) {
         EXPECT_TRUE(CheckVariableArea(ok)) << ok;
     for (const char* bad : {"V__A1", "V_A1:B5", "V_A1:V_B5:V_C", "V_", "V_A0"})
         EXPECT_FALSE(CheckVariableArea(bad)) << bad;
-    EXPECT_EQ(CheckFuncArgs(kTplVarAreaStat, {"V__A1", ""}).messageId, 62167);
+    EXPECT_EQ(CheckFuncArgs(kTplVarAreaStat, {"V__A1", ""}).messageId, qor::str::kBadAreaLikeVArea);
     EXPECT_EQ(CheckFuncArgs(kTplVarAreaStat, {"V__A1", ""}).focusId, 1000);
     EXPECT_TRUE(CheckFuncArgs(kTplVarAreaStat, {"", ""}).ok());
-    EXPECT_EQ(CheckFuncArgs(kTplFixedAreaStat, {"", "x"}).messageId, 62151);
-    EXPECT_EQ(CheckFuncArgs(kTplRegionStat, {"", ""}).messageId, 62151);
+    EXPECT_EQ(CheckFuncArgs(kTplFixedAreaStat, {"", "x"}).messageId, qor::str::kBadAreaLikeC1C12);
+    EXPECT_EQ(CheckFuncArgs(kTplRegionStat, {"", ""}).messageId, qor::str::kBadAreaLikeC1C12);
     EXPECT_TRUE(CheckFuncArgs(kTplFixedAreaStat, {"C1:C12", ""}).ok());
 
-    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 0), std::make_pair(62148, 62149));
-    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 8), std::make_pair(62148, 62149));
-    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 2), std::make_pair(62136, 62137));
-    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 7), std::make_pair(62146, 62147));
-    EXPECT_EQ(StatisticLines(kTplVarAreaStat, 7), std::make_pair(62164, 62165));
-    EXPECT_EQ(StatisticLines(kTplRegionStat, 1), std::make_pair(62168, 62169));
+    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 0),
+              std::make_pair(qor::str::kPtotalFormat, qor::str::kPtotalDescription));
+    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 8),
+              std::make_pair(qor::str::kPtotalFormat, qor::str::kPtotalDescription));
+    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 2),
+              std::make_pair(qor::str::kPavgFormat, qor::str::kPavgDescription));
+    EXPECT_EQ(StatisticLines(kTplFixedAreaStat, 7),
+              std::make_pair(qor::str::kPstdFormat, qor::str::kPstdDescription));
+    EXPECT_EQ(StatisticLines(kTplVarAreaStat, 7),
+              std::make_pair(qor::str::kGstdFormat, qor::str::kGstdDescription));
+    EXPECT_EQ(StatisticLines(kTplRegionStat, 1),
+              std::make_pair(qor::str::kTotalFormat, qor::str::kTotalDescription));
     EXPECT_EQ(StatisticLines(kTplVarAreaStat, 8), std::make_pair(0, 0));
 }
 
@@ -337,27 +345,27 @@ TEST(FuncArgChecks, ArgumentRules) {
     };
     using P = std::pair<int, int>;
     EXPECT_EQ(check(kTplSin, {"  "}), P(0, 0));
-    EXPECT_EQ(check(kTplLen, {""}), P(62182, 1000));
-    EXPECT_EQ(check(344, {""}), P(62182, 1004));  // LOG's edit is 1004
-    EXPECT_EQ(check(kTplCondValue, {"A1>0", "", ""}), P(62182, 1004));
-    EXPECT_EQ(check(kTplCondValue, {"A1>0", "1", ""}), P(62182, 1036));
+    EXPECT_EQ(check(kTplLen, {""}), P(qor::str::kArgumentEmpty, 1000));
+    EXPECT_EQ(check(344, {""}), P(qor::str::kArgumentEmpty, 1004));  // LOG's edit is 1004
+    EXPECT_EQ(check(kTplCondValue, {"A1>0", "", ""}), P(qor::str::kArgumentEmpty, 1004));
+    EXPECT_EQ(check(kTplCondValue, {"A1>0", "1", ""}), P(qor::str::kArgumentEmpty, 1036));
 
     for (const char* ok : {"2", "-1", "2abc", " 3"}) EXPECT_EQ(check(kTplRound, {"A1", ok}), P(0, 0));
     for (const char* bad : {"0", "02", "abc", "-0"})
-        EXPECT_EQ(check(kTplRound, {"A1", bad}).first, 62227) << bad;
-    EXPECT_EQ(check(kTplRound, {"A1", ""}).first, 62226);
-    EXPECT_EQ(check(kTplRound, {"", "2"}).first, 62226);
+        EXPECT_EQ(check(kTplRound, {"A1", bad}).first, qor::str::kSecondArgumentInteger) << bad;
+    EXPECT_EQ(check(kTplRound, {"A1", ""}).first, qor::str::kBothArgumentsRequired);
+    EXPECT_EQ(check(kTplRound, {"", "2"}).first, qor::str::kBothArgumentsRequired);
 
     EXPECT_EQ(check(kTplSubstr, {"s", "3", ""}), P(0, 0));
     EXPECT_EQ(check(kTplSubstr, {"s", "", "0"}), P(0, 0));
-    EXPECT_EQ(check(kTplSubstr, {"s", "03", ""}), P(62237, 1004));
-    EXPECT_EQ(check(kTplSubstr, {"s", "1", "1x"}), P(62237, 1036));
-    EXPECT_EQ(check(kTplSubstr, {"s", "", ""}), P(62236, 1004));
-    EXPECT_EQ(check(kTplSubstr, {"", "1", ""}), P(62182, 1000));
+    EXPECT_EQ(check(kTplSubstr, {"s", "03", ""}), P(qor::str::kMustBeAnInteger, 1004));
+    EXPECT_EQ(check(kTplSubstr, {"s", "1", "1x"}), P(qor::str::kMustBeAnInteger, 1036));
+    EXPECT_EQ(check(kTplSubstr, {"s", "", ""}), P(qor::str::kBothArgumentsEmpty, 1004));
+    EXPECT_EQ(check(kTplSubstr, {"", "1", ""}), P(qor::str::kArgumentEmpty, 1000));
 
-    EXPECT_EQ(CheckRelationCond("", "", "").messageId, 62233);
-    EXPECT_EQ(CheckRelationCond("年", "", "").messageId, 62234);
-    EXPECT_EQ(CheckRelationCond("年", "b.rep", "").messageId, 62235);
+    EXPECT_EQ(CheckRelationCond("", "", "").messageId, qor::str::kCurrentKeyValueEmpty);
+    EXPECT_EQ(CheckRelationCond("年", "", "").messageId, qor::str::kTableNameEmpty);
+    EXPECT_EQ(CheckRelationCond("年", "b.rep", "").messageId, qor::str::kRelatedKeyValueEmpty);
     EXPECT_TRUE(CheckRelationCond("部门", "b.rep", "部门").ok());
 
     const HelpTopic t = AccountingHelpTopic("/opt/qor", "zh-CN", 12);
@@ -384,7 +392,7 @@ TEST(FuncWizardDlg, CellFormulaThroughTheWizardStoresTheCall) {
                 if (d.Result() == 0) press(d, CQorDialog::IDOK);
                 break;
             case CFuncWizardDlg::IDD:
-                pick(d, LoadErrorText(62199), "GTOTAL");
+                pick(d, LoadErrorText(qor::str::kStatisticFunctions), "GTOTAL");
                 press(d, CFuncWizardDlg::IDC_NEXT);
                 // Back from the argument dialog: the selections stand.
                 EXPECT_EQ(static_cast<CFuncWizardDlg&>(d).m_strFunction, "GTOTAL");
@@ -425,7 +433,7 @@ TEST(FuncWizardDlg, CancelInAnArgumentDialogStoresNothing) {
                 press(d, CDefineFormulaDlg::IDC_FUNC_WIZARD);
                 break;
             case CFuncWizardDlg::IDD:
-                pick(d, LoadErrorText(62200), "ROUND");
+                pick(d, LoadErrorText(qor::str::kMathFunctions), "ROUND");
                 press(d, CFuncWizardDlg::IDC_NEXT);
                 wizardResult = d.Result();
                 EXPECT_EQ(static_cast<CFuncWizardDlg&>(d).State().category, kCatNone);
@@ -447,15 +455,15 @@ TEST(FuncWizardDlg, NextButtonFollowsTheFunction) {
     CFuncWizardDlg wizard;
     Answers answers([&](CQorDialog& d) {
         for (const char* fn : {"INDB", "INDBSQL", "GETRECORD"}) {
-            pick(d, LoadErrorText(62204), fn);
+            pick(d, LoadErrorText(qor::str::kDatabaseFunctions), fn);
             EXPECT_TRUE(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT)->isEnabled()) << fn;
             EXPECT_NE(static_cast<CFuncWizardDlg&>(d).ArgumentDialog(
                           static_cast<CFuncWizardDlg&>(d).Model().NextStep()),
                       nullptr);
         }
-        pick(d, LoadErrorText(62200), "PAI");
+        pick(d, LoadErrorText(qor::str::kMathFunctions), "PAI");
         EXPECT_EQ(qobject_cast<QPushButton*>(d.GetDlgItem(CFuncWizardDlg::IDC_NEXT))->text(),
-                  LoadErrorText(62082));
+                  LoadErrorText(qor::str::kFinish));
         press(d, CFuncWizardDlg::IDC_NEXT);
     });
     EXPECT_EQ(wizard.DoModal(), kIdNoArguments);
@@ -465,8 +473,9 @@ TEST(FuncWizardDlg, NextButtonFollowsTheFunction) {
 TEST(FuncWizardDlg, AccountingServiceFunctions) {
     doctest::UiRecorder ui;
     FakeServices fake;
-    fake.services = {service("Other", {"甲", "乙"}, {"JA", "YI"}),
-                     service(LoadErrorText(62208), {"期初", "期末"}, {"QC", "QM"})};
+    fake.services = {
+        service("Other", {"甲", "乙"}, {"JA", "YI"}),
+        service(LoadErrorText(qor::str::kLedgerFunctions), {"期初", "期末"}, {"QC", "QM"})};
     IFuncServiceSource* old = SetFuncServiceSource(&fake);
     int helps = 0;
     CAcctFuncDlg::HelpFn oldHelp =
@@ -499,7 +508,7 @@ TEST(FuncWizardDlg, AccountingServiceFunctions) {
     // the line clicked at once, without the dialog.
     CQorDialog::SetModalHook([&](CQorDialog& d) {
         ASSERT_EQ(d.TemplateId(), CFuncWizardDlg::IDD);
-        pick(d, LoadErrorText(62208), "期末(QM)");
+        pick(d, LoadErrorText(qor::str::kLedgerFunctions), "期末(QM)");
         auto* funcs = qobject_cast<QListWidget*>(d.GetDlgItem(CFuncWizardDlg::IDC_FUNCTIONS));
         emit funcs->itemDoubleClicked(funcs->currentItem());
     });
@@ -532,7 +541,7 @@ TEST(FuncArgDlg, RefusalsKeepTheDialogAndBackKeepsTheText) {
         press(d, CFuncArgDlg::IDC_PREVIOUS);
     });
     EXPECT_EQ(iff.DoModal(), kIdPrevious);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62182)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kArgumentEmpty)});
     EXPECT_EQ(iff.m_values.value(1), "1");
 
     // SIN opens empty though it keeps its member; COS shows it again.
@@ -575,7 +584,7 @@ TEST(RelationCondDlg, KeywordsChecksAndBrowse) {
         auto* key = qobject_cast<QComboBox*>(d.GetDlgItem(CRelationCondDlg::IDC_KEY));
         ASSERT_NE(key, nullptr);
         EXPECT_EQ(key->count(), 6);
-        EXPECT_EQ(key->itemText(0), LoadErrorText(62037));
+        EXPECT_EQ(key->itemText(0), LoadErrorText(qor::str::kKeywordYear));
         press(d, CQorDialog::IDOK);  // all empty: the current keyword first
         key->setEditText("部门");    // not in the list, taken as typed
         press(d, CRelationCondDlg::IDC_BROWSE);
@@ -584,9 +593,9 @@ TEST(RelationCondDlg, KeywordsChecksAndBrowse) {
         press(d, CQorDialog::IDOK);
     });
     EXPECT_EQ(dlg.DoModal(), kIdOk);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62233)});
-    EXPECT_EQ(dlg.formula,
-              "A1 For B1>0 Relation 部门 with \"/data/b.rep\"->" + LoadErrorText(62035));
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kCurrentKeyValueEmpty)});
+    EXPECT_EQ(dlg.formula, "A1 For B1>0 Relation 部门 with \"/data/b.rep\"->" +
+                               LoadErrorText(qor::str::kKeywordUnitCode));
     installUiServices(previous);
 }
 
@@ -596,12 +605,13 @@ TEST(ReadFileDataDlg, ChecksInOrder) {
         const ArgCheck c = CheckReadFileData(file, field, record);
         return P(c.messageId, c.focusId);
     };
-    EXPECT_EQ(check("", "", ""), P(62222, 1000));
-    EXPECT_EQ(check("a.dbf", "", "1"), P(62223, 1012));
-    EXPECT_EQ(check("a.dbf", "F", ""), P(62224, 1051));
+    EXPECT_EQ(check("", "", ""), P(qor::str::kFileNameEmpty, 1000));
+    EXPECT_EQ(check("a.dbf", "", "1"), P(qor::str::kFieldNameEmpty, 1012));
+    EXPECT_EQ(check("a.dbf", "F", ""), P(qor::str::kRecordNumberEmpty, 1051));
     EXPECT_EQ(check("a.dbf", "F", "0"), P(0, 0));
     EXPECT_EQ(check("a.dbf", "F", "12"), P(0, 0));
-    for (const char* bad : {"01", "007", "1a"}) EXPECT_EQ(check("a.dbf", "F", bad), P(62225, 1051));
+    for (const char* bad : {"01", "007", "1a"})
+        EXPECT_EQ(check("a.dbf", "F", bad), P(qor::str::kMustBeInteger, 1051));
 }
 
 TEST(ReadFileDataDlg, ListsARealFileAndBuildsTheCall) {
@@ -616,7 +626,7 @@ TEST(ReadFileDataDlg, ListsARealFileAndBuildsTheCall) {
     CFuncWizardDlg wizard;
     Answers answers([&](CQorDialog& d) {
         if (d.TemplateId() == CFuncWizardDlg::IDD) {
-            pick(d, LoadErrorText(62204), "INDB");
+            pick(d, LoadErrorText(qor::str::kDatabaseFunctions), "INDB");
             press(d, CFuncWizardDlg::IDC_NEXT);
             return;
         }
@@ -638,7 +648,7 @@ TEST(ReadFileDataDlg, ListsARealFileAndBuildsTheCall) {
         press(d, CQorDialog::IDOK);
     });
     EXPECT_EQ(wizard.DoModal(), kIdOk);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62223)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kFieldNameEmpty)});
     EXPECT_EQ(wizard.Outcome(kIdOk).callText,
               " INDB(\"" + path + "\",\"sales#txt\",\"Name\",0,)");
 }
@@ -719,9 +729,9 @@ TEST(FuncWizardDlg, ShownItSaysWhatTheSelectedFunctionDoesAndTakes) {
         ASSERT_NE(help, nullptr);
         ASSERT_TRUE(help->isVisible());
         seen << help->text();  // the first statistics function, selected at the start
-        pick(*d, LoadErrorText(62200), "ROUND");
+        pick(*d, LoadErrorText(qor::str::kMathFunctions), "ROUND");
         seen << help->text();
-        pick(*d, LoadErrorText(62206), "SUBSTR");
+        pick(*d, LoadErrorText(qor::str::kTextFunctions), "SUBSTR");
         seen << help->text();
         auto* funcs = qobject_cast<QListWidget*>(d->GetDlgItem(CFuncWizardDlg::IDC_FUNCTIONS));
         tip = funcs->item(0)->toolTip();  // LEN

@@ -73,7 +73,7 @@ TEST(InputDialogs, GetIntRefusesTextsThatAreNoNumberAndGivesTheNumberTyped) {
     ASSERT_EQ(ci.RunLine("let &n = GETINT(\"份数\") + 1"), 0) << ci.LastErrorText().toStdString();
     EXPECT_EQ(variable("&n"), 42);  // truncated, then 1 added
     ASSERT_EQ(ci.RunLine("let &m = GETINT()"), 0);
-    EXPECT_EQ(captions, (QStringList{"份数", LoadErrorText(62062)}));
+    EXPECT_EQ(captions, (QStringList{"份数", LoadErrorText(qor::str::kDialogCaption)}));
     EXPECT_EQ(installed.shown.size(), 2);
 
     // Cancel fails the formula rather than inventing a number.

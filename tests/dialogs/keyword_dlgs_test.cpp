@@ -44,15 +44,18 @@ QLineEdit* edit(CQorDialog& d, int id) { return qobject_cast<QLineEdit*>(d.GetDl
 }  // namespace
 
 TEST(KeywordLogic, CustomNameRules) {
-    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("年")).messageId, 62925);
-    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("单位编号")).messageId, 62924);
-    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("部门＃")).messageId, 62899);
+    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("年")).messageId, qor::str::kKeywordIsYear);
+    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("单位编号")).messageId,
+              qor::str::kKeywordIsUnitCode);
+    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("部门＃")).messageId,
+              qor::str::kKeywordNameHash);
     // Checked in a fixed order: "#" before "%".
-    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("a%b#")).messageId, 62899);
-    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("a%b")).messageId, 62919);
-    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral(" ")).messageId, 62898);
+    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("a%b#")).messageId, qor::str::kKeywordNameHash);
+    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral("a%b")).messageId,
+              qor::str::kKeywordNamePercent);
+    EXPECT_EQ(CheckCustomKeywordName(QStringLiteral(" ")).messageId, qor::str::kKeywordNameEmpty);
     const DlgRefusal tooLong = CheckCustomKeywordName(QString(15, u'周'));
-    EXPECT_EQ(tooLong.messageId, 62897);
+    EXPECT_EQ(tooLong.messageId, qor::str::kKeywordNameTooLong);
     EXPECT_EQ(tooLong.focusId, 1281);
     EXPECT_TRUE(CheckCustomKeywordName(QString(14, u'周')).accepted());
     // Every refusal names what it refuses.
@@ -78,7 +81,7 @@ TEST(KeywordLogic, DatesAgainstToday) {
     EXPECT_TRUE(CheckEnterKeyword(t, {}, today, &m).accepted());
     t.year = "2003";
     const DlgRefusal feb = CheckEnterKeyword(t, {}, today, &m);
-    EXPECT_EQ(feb.messageId, 62932);
+    EXPECT_EQ(feb.messageId, qor::str::kDayRange);
     EXPECT_EQ(feb.focusId, 1050);
     EXPECT_TRUE(feb.text().contains(QStringLiteral("1~28")));
 
@@ -87,7 +90,7 @@ TEST(KeywordLogic, DatesAgainstToday) {
     EnterKeywordDlgMembers noYear;
     noYear.enableMonth = noYear.enableDay = 1;
     EnterKeywordTexts t2{"", "", "2", "29", "", "", ""};
-    EXPECT_EQ(CheckEnterKeyword(t2, {}, today, &noYear).messageId, 62932);
+    EXPECT_EQ(CheckEnterKeyword(t2, {}, today, &noYear).messageId, qor::str::kDayRange);
     EXPECT_TRUE(CheckEnterKeyword(t2, {}, QDate(2004, 1, 1), &noYear).accepted());
     EnterKeywordDlgMembers dayOnly;
     dayOnly.enableDay = 1;
@@ -97,9 +100,11 @@ TEST(KeywordLogic, DatesAgainstToday) {
     EnterKeywordDlgMembers custom;
     custom.enableCustom = 1;
     EnterKeywordTexts c{"", "", "", "", "37", "", ""};
-    EXPECT_EQ(CheckEnterKeyword(c, QStringLiteral("旬"), today, &custom).messageId, 62936);
+    EXPECT_EQ(CheckEnterKeyword(c, QStringLiteral("旬"), today, &custom).messageId,
+              qor::str::kTenDayRange);
     c.custom = "54";
-    EXPECT_EQ(CheckEnterKeyword(c, QStringLiteral("周"), today, &custom).messageId, 62934);
+    EXPECT_EQ(CheckEnterKeyword(c, QStringLiteral("周"), today, &custom).messageId,
+              qor::str::kWeekRange);
     EXPECT_TRUE(CheckEnterKeyword(c, QStringLiteral("批次"), today, &custom).accepted());
     EXPECT_EQ(custom.customNumber, 54);
 
@@ -119,17 +124,17 @@ TEST(KeywordLogic, RoundBalanceLimits) {
     EXPECT_EQ(out.digits, 8);
     for (const char* d : {"0", "9", "x"}) {
         const DlgRefusal r = CheckRoundBalance(d, typed, &out);
-        EXPECT_EQ(r.messageId, 62190) << d;
+        EXPECT_EQ(r.messageId, qor::str::kRoundingDigitsRange) << d;
         EXPECT_EQ(r.focusId, 1036);
     }
     typed.formula += u'x';
     const DlgRefusal longFormula = CheckRoundBalance("2", typed, &out);
     EXPECT_EQ(longFormula.focusId, 1050);
-    EXPECT_TRUE(longFormula.text().endsWith(LoadErrorText(62085)));
-    EXPECT_TRUE(longFormula.text().startsWith(LoadErrorText(62192)));
+    EXPECT_TRUE(longFormula.text().endsWith(LoadErrorText(qor::str::kOverLimitSetAgain)));
+    EXPECT_TRUE(longFormula.text().startsWith(LoadErrorText(qor::str::kRoundingFormulaCapacity)));
     typed.formula.clear();
     typed.tableName = QString(256, u't');
-    EXPECT_EQ(CheckRoundBalance("2", typed, &out).messageId, 62191);
+    EXPECT_EQ(CheckRoundBalance("2", typed, &out).messageId, qor::str::kTableNameTooLong);
 }
 
 TEST(KeywordDialogs, OffsetsAndSizeStepFromWhatIsShown) {
@@ -193,7 +198,7 @@ TEST(KeywordDialogs, CustomWeekThenEnteringFiftyFourIsRefused) {
         });
         EXPECT_EQ(OnSetKeyword(*doc), 0);
     }
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62897)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kKeywordNameTooLong)});
     EXPECT_EQ(doc->GetReport()->GetReportFile()->GetUserKeywordName(), QStringLiteral("周"));
 
     ASSERT_TRUE(doc->EnterDataState());
@@ -205,7 +210,7 @@ TEST(KeywordDialogs, CustomWeekThenEnteringFiftyFourIsRefused) {
             edit(d, CEnterKeywordDlg::IDC_CUSTOM)->setText("54");
             d.OnOK();
             EXPECT_EQ(d.Result(), 0);
-            EXPECT_EQ(ui.messages.last(), LoadErrorText(62934));
+            EXPECT_EQ(ui.messages.last(), LoadErrorText(qor::str::kWeekRange));
             edit(d, CEnterKeywordDlg::IDC_CUSTOM)->setText("53");
             d.OnOK();
         });
@@ -228,9 +233,10 @@ TEST(KeywordDialogs, RoundBalanceKeepsTheFocusOnTheFormula) {
 
 TEST(KeywordDialogs, TheCustomNameRefusedForLengthIsToldTheLengthTheReportKeeps) {
     // The message names the limit the report keeps, not another number.
-    EXPECT_TRUE(LoadErrorText(62897).contains(QString::number(kUserKeywordNameChars)))
-        << LoadErrorText(62897).toStdString();
-    EXPECT_FALSE(LoadErrorText(62897).contains(QStringLiteral("9个")));
+    EXPECT_TRUE(LoadErrorText(qor::str::kKeywordNameTooLong)
+                    .contains(QString::number(kUserKeywordNameChars)))
+        << LoadErrorText(qor::str::kKeywordNameTooLong).toStdString();
+    EXPECT_FALSE(LoadErrorText(qor::str::kKeywordNameTooLong).contains(QStringLiteral("9个")));
     UiRecorder ui;
     CSetKeywordDlg dlg;
     dlg.kind = 6;
@@ -248,6 +254,6 @@ TEST(KeywordDialogs, TheCustomNameRefusedForLengthIsToldTheLengthTheReportKeeps)
     });
     EXPECT_EQ(dlg.exec(), QDialog::Accepted);
     EXPECT_TRUE(stayed) << "a name longer than the report keeps is refused";
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62897)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kKeywordNameTooLong)});
     EXPECT_EQ(dlg.customName, QString(kUserKeywordNameChars, u'项'));
 }

@@ -30,7 +30,7 @@ TEST(LogFileDialog, ShownForRealItHoldsTheLogOfItsPlace) {
     dlg.DoModal();
     SetErrorLogPath(QString());
     EXPECT_TRUE(shown.contains(QStringLiteral("let A1 = 2"))) << shown.toStdString();
-    EXPECT_TRUE(shown.contains(LoadErrorText(64203))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(LoadErrorText(qor::str::kNoReportOpen))) << shown.toStdString();
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(SetFilePasswordOk, NewPasswordOnAnUnprotectedReport) {
     EXPECT_TRUE(r.close);
     EXPECT_EQ(m.current, QStringLiteral("abc"));
     // The success is told by the command once the document holds it.
-    EXPECT_EQ(log.shown, QStringList{LoadErrorText(62088)});
+    EXPECT_EQ(log.shown, QStringList{LoadErrorText(qor::str::kConfirmNewPassword)});
 }
 
 TEST(SetFilePasswordOk, ProtectedReportNeedsTheOldPassword) {
@@ -74,7 +74,7 @@ TEST(SetFilePasswordOk, ProtectedReportNeedsTheOldPassword) {
     EXPECT_EQ(r.focus, PasswordField::Old);
     EXPECT_EQ(m.stage, 0);
     EXPECT_EQ(m.current, QStringLiteral("Old"));
-    EXPECT_EQ(log.shown, QStringList{LoadErrorText(62285)});
+    EXPECT_EQ(log.shown, QStringList{LoadErrorText(qor::str::kWrongFilePassword)});
 
     m.typedOld = QStringLiteral("oLD");
     EXPECT_TRUE(NewPasswordEditable(m));
@@ -101,13 +101,15 @@ TEST(SetFilePasswordOk, RemovingAsksFirstAndNoKeepsItOpen) {
     EXPECT_FALSE(r.close);
     EXPECT_EQ(r.focus, PasswordField::New);
     EXPECT_EQ(m.current, QStringLiteral("pw"));
-    EXPECT_EQ(log.shown, QStringList{LoadErrorText(62284)});
+    EXPECT_EQ(log.shown, QStringList{LoadErrorText(qor::str::kConfirmRemovePassword)});
 
     // Past the old password, OK with both fields empty removes it, warning.
     r = SetFilePasswordOk(m, {});
     EXPECT_TRUE(r.close);
     EXPECT_TRUE(m.current.isEmpty());
-    EXPECT_EQ(log.shown, QStringList{LoadErrorText(62284)});  // the warning comes later
+    EXPECT_EQ(
+        log.shown,
+        QStringList{LoadErrorText(qor::str::kConfirmRemovePassword)});  // the warning comes later
 
     log.answer = MsgAnswer::Yes;
     m = stored(QStringLiteral("pw"));
@@ -160,7 +162,7 @@ TEST(PasswordDialogs, FormatLockMismatchKeepsTheDialogOpen) {
     dlg.OnOK();
     EXPECT_EQ(dlg.result(), 0);
     EXPECT_TRUE(dlg.newPassword.isEmpty());
-    EXPECT_EQ(log.shown, QStringList{LoadErrorText(62088)});
+    EXPECT_EQ(log.shown, QStringList{LoadErrorText(qor::str::kConfirmNewPassword)});
 
     edit(dlg.GetDlgItem(CFormatLockDlg::IDC_CONFIRM))->setText(QStringLiteral("kEY"));
     dlg.OnOK();
@@ -226,7 +228,7 @@ TEST(PasswordDialogs, DocumentCommandsRunTheDialogsModally) {
     type(CSetFilePasswordDlg::IDC_NEW, CSetFilePasswordDlg::IDC_CONFIRM, "Sesame", "sesame", true);
     EXPECT_EQ(OnSetFilePassword(*doc), 0);
     EXPECT_EQ(doc->Files().GetFilePassword(), QStringLiteral("Sesame"));
-    EXPECT_EQ(log.shown.last(), LoadErrorText(62287));
+    EXPECT_EQ(log.shown.last(), LoadErrorText(qor::str::kFilePasswordSet));
 
     type(CSetFilePasswordDlg::IDC_OLD, 0, "x", "", false);
     EXPECT_EQ(OnSetFilePassword(*doc), -1);

@@ -49,7 +49,9 @@ CalcRange range(int r1, int c1, int r2, int c2) {
     return r;
 }
 
-QString pageLabel(int n) { return QString(LoadErrorText(62575)).replace("%d", QString::number(n)); }
+QString pageLabel(int n) {
+    return QString(LoadErrorText(qor::str::kPageNumbered)).replace("%d", QString::number(n));
+}
 
 }  // namespace
 
@@ -101,7 +103,7 @@ TEST(PivotGrid, SavesANewReportWholeOrNotAtAll) {
     g.cols = 301;
     g.cells.resize(g.rows * g.cols);
     g.at(0, 1) = "金额";
-    g.at(0, 2) = LoadErrorText(62037);  // 年
+    g.at(0, 2) = LoadErrorText(qor::str::kKeywordYear);  // 年
     g.at(0, 3) = "名称";
     g.at(1, 1) = "0.00";
     g.at(2, 1) = "1234.5";
@@ -192,7 +194,7 @@ TEST(PivotDialogs, BrowseFromAScriptShowsTheGridAndSavesIt) {
     dlg.OnInitDialog();
     qobject_cast<QLineEdit*>(dlg.GetDlgItem(CMultiPivotDlg::IDC_AREAS))->setText("A1:C3,X");
     dlg.OnOK();
-    EXPECT_EQ(told, QStringList{LoadErrorText(62196)});
+    EXPECT_EQ(told, QStringList{LoadErrorText(qor::str::kBadArea)});
     qobject_cast<QLineEdit*>(dlg.GetDlgItem(CMultiPivotDlg::IDC_AREAS))->clear();
     dlg.OnOK();
     EXPECT_EQ(dlg.Result(), CQorDialog::IDOK);

@@ -77,7 +77,7 @@ TEST(SetPageNoDlg, StartsOnEverySheetAndChecksTheRange) {
     const auto chosen = Ask(m);
     // One past the count is refused and the dialog stays; 0 is taken.
     EXPECT_EQ(asked, 2);
-    EXPECT_EQ(ui.shown, QStringList{LoadErrorText(62745)});
+    EXPECT_EQ(ui.shown, QStringList{LoadErrorText(qor::str::kPageNumberOutOfRange)});
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->choice, 2);
     EXPECT_EQ(chosen->sheetNumber, 0);

@@ -146,7 +146,7 @@ TEST(SmallDialogs, TipDialogRestartsOnAChangedFileAndStoresTheStartUpBoxInverted
     CTipDlg again(nullptr, dir + "/qorw.txt");
     EXPECT_EQ(again.Tip(), "Second");
     CTipDlg missing(nullptr, dir + "/none.txt");
-    EXPECT_EQ(missing.Tip(), LoadErrorText(111));
+    EXPECT_EQ(missing.Tip(), LoadErrorText(qor::str::kTipFileMissing));
     EXPECT_FALSE(missing.GetDlgItem(CTipDlg::IDC_NEXT)->isEnabled());
 }
 

@@ -201,8 +201,8 @@ TEST(SqlWizardDlg, BuildsAQueryFromTheDictionary) {
         selected->topLevelItem(1)->setSelected(true);
         press(d, CSqlWizardDlg::IDC_REMOVE);
         auto& w = static_cast<CSqlWizardDlg&>(d);
-        w.SetMarks(0, LoadErrorText(62251), LoadErrorText(62249));
-        w.SetMarks(1, LoadErrorText(62252), LoadErrorText(62253));
+        w.SetMarks(0, LoadErrorText(qor::str::kAscending), LoadErrorText(qor::str::kSummarise));
+        w.SetMarks(1, LoadErrorText(qor::str::kNoSort), LoadErrorText(qor::str::kComputeTotal));
         press(d, CSqlWizardDlg::IDC_WIZARD);
         qobject_cast<QComboBox*>(d.GetDlgItem(CSqlWizardDlg::IDC_FORMAT))->setCurrentIndex(1);
         press(d, CSqlWizardDlg::IDC_OK);
@@ -239,7 +239,7 @@ TEST(SqlWizardDlg, DictionaryFailuresAreToldAndTheDialogStays) {
         });
         EXPECT_EQ(dlg.DoModal(), CQorDialog::IDCANCEL);
         ASSERT_EQ(ui.messages.size(), 1);
-        EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62243)));
+        EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(qor::str::kBusinessDatabaseProblem)));
     }
     // A dictionary that fails after the first run.
     const QString db = makeDictionary("failing");
@@ -279,7 +279,8 @@ TEST(SqlWizardDlg, GetRecordThroughTheFunctionWizard) {
     Answers answers([&](CQorDialog& d) {
         if (d.TemplateId() == CFuncWizardDlg::IDD) {
             auto& w = static_cast<CFuncWizardDlg&>(d);
-            const int line = int(w.Model().CategoryTexts().indexOf(LoadErrorText(62204)));
+            const int line =
+                int(w.Model().CategoryTexts().indexOf(LoadErrorText(qor::str::kDatabaseFunctions)));
             auto* cats = qobject_cast<QListWidget*>(d.GetDlgItem(CFuncWizardDlg::IDC_CATEGORIES));
             cats->setCurrentRow(line);
             qobject_cast<QListWidget*>(d.GetDlgItem(CFuncWizardDlg::IDC_FUNCTIONS))
@@ -326,7 +327,8 @@ TEST(ReadDbDataDlg, PicksFromTheDictionaryAndBracketsTheResult) {
         press(d, CQorDialog::IDOK);
     });
     EXPECT_EQ(dlg.DoModal(), CQorDialog::IDOK);
-    EXPECT_EQ(ui.messages, (QStringList{LoadErrorText(62244), LoadErrorText(62245)}));
+    EXPECT_EQ(ui.messages, (QStringList{LoadErrorText(qor::str::kChooseTable),
+                                        LoadErrorText(qor::str::kChooseField)}));
     EXPECT_EQ(dlg.m_strAccountSet, "002帐套2026年度");
     EXPECT_EQ(dlg.m_strTable, "[工资数据]");
     EXPECT_EQ(dlg.m_strField, "[it's]");

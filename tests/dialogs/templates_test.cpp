@@ -165,8 +165,10 @@ TEST(TemplateList, TemplateEditsAndAddedFiles) {
                                &messages),
               1);
     EXPECT_EQ(t.names, (QStringList{"a", "b"}));
-    EXPECT_EQ(messages, (QStringList{QString(LoadErrorText(62277)).replace("%s", "a"),
-                                     QString(LoadErrorText(62276)).replace("%s", dir + "/missing.rep")}));
+    EXPECT_EQ(messages,
+              (QStringList{QString(LoadErrorText(qor::str::kTemplateExists)).replace("%s", "a"),
+                           QString(LoadErrorText(qor::str::kTemplateFileMissing))
+                               .replace("%s", dir + "/missing.rep")}));
     EXPECT_EQ(checked, QStringList{dir + "/b.rep"});
     // At most a hundred per industry.
     for (int i = t.names.size(); i < TemplateListFile::kMaxTemplates; ++i) {
@@ -192,7 +194,7 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
     // No templates: OK stays open with 62229.
     CQorDialog::SetModalHook([](CQorDialog& d) { d.OnOK(); });
     EXPECT_FALSE(Ask(ReportTemplateDlgMembers{}));
-    EXPECT_EQ(answers.shown, QStringList{LoadErrorText(62229)});
+    EXPECT_EQ(answers.shown, QStringList{LoadErrorText(qor::str::kNoTemplates)});
     answers.shown.clear();
 
     CQorDialog::SetModalHook([&](CQorDialog& d) {
@@ -222,9 +224,11 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
         QStringList labels;
         pickTemplateFiles(dir, {"利润表.rep", "现金流量表.rep"}, &labels);
         click(d, CModelSheet::IDC_ADD_TEMPLATES);
-        EXPECT_EQ(labels, (QStringList{LoadErrorText(62275), LoadErrorText(62280),
-                                       LoadErrorText(62281), LoadErrorText(62282),
-                                       LoadErrorText(62274).section(u'|', 0, 0)}));
+        EXPECT_EQ(labels,
+                  (QStringList{LoadErrorText(qor::str::kAddTemplate), LoadErrorText(qor::str::kAdd),
+                               LoadErrorText(qor::str::kTemplateName),
+                               LoadErrorText(qor::str::kTemplateFileExtension),
+                               LoadErrorText(qor::str::kTemplateFileFilter).section(u'|', 0, 0)}));
         EXPECT_EQ(list(d, CModelSheet::IDC_TEMPLATES)->count(), 2);
         // The same file again: its name is listed already.
         pickTemplateFiles(dir, {"利润表.rep"}, &labels);
@@ -238,8 +242,11 @@ TEST(TemplateDialogs, TheWizardEditsTheListAndTheChoiceDialogListsItAfterARestar
         click(d, CModelSheet::IDC_FINISH);
     });
     Ask(ModelSheetRequest{});
-    EXPECT_EQ(answers.shown, (QStringList{LoadErrorText(62265), LoadErrorText(62273),
-                                          QString(LoadErrorText(62277)).replace("%s", "利润表")}));
+    EXPECT_EQ(
+        answers.shown,
+        (QStringList{LoadErrorText(qor::str::kIndustryExists),
+                     LoadErrorText(qor::str::kChooseIndustry),
+                     QString(LoadErrorText(qor::str::kTemplateExists)).replace("%s", "利润表")}));
 
     // Read again from the file: the new name, both templates, in order.
     CQorDialog::SetModalHook([](CQorDialog& d) {

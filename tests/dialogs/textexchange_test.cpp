@@ -76,17 +76,17 @@ TEST(TextExchange, ExportNamesAreBareTextFileNamesThatDoNotExistYet) {
     EXPECT_EQ(CheckExportName(&name, dir), 0);
     for (const char* bad : {"a.xls", "a.txt.bak"}) {
         name = QString::fromUtf8(bad);
-        EXPECT_EQ(CheckExportName(&name, dir), 62312) << bad;
+        EXPECT_EQ(CheckExportName(&name, dir), qor::str::kEnterTxtFileName) << bad;
     }
     // Anything that would write outside the export folder.
     for (const char* bad : {"C:\\a.txt", "d/a.txt", "../x.txt", "..\\x.txt", "/tmp/a.txt"}) {
         name = QString::fromUtf8(bad);
-        EXPECT_EQ(CheckExportName(&name, dir), 62313) << bad;
+        EXPECT_EQ(CheckExportName(&name, dir), qor::str::kInvalidFileNameChangeIt) << bad;
     }
     name = "old";
-    EXPECT_EQ(CheckExportName(&name, dir), 62314);
+    EXPECT_EQ(CheckExportName(&name, dir), qor::str::kFileExistsChangeName);
     name = "  ";
-    EXPECT_EQ(CheckExportName(&name, dir), 62311);
+    EXPECT_EQ(CheckExportName(&name, dir), qor::str::kEnterFileName);
 }
 
 TEST(TextExchange, AnExportImportsBackWithValuesKindsPagesKeywordsAndFormats) {
@@ -255,14 +255,14 @@ TEST(TextExchangeDialogs, ImportRefusesNoFieldsAndAnEmptyListAndExportShowsTheFi
     zero.m_paths = {dir + "/zero.ini"};
     zero.DoModal();
     EXPECT_EQ(ended, 0);
-    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62309)});
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kFieldError)});
     // No report listed: nothing is read from a missing entry.
     messages.texts.clear();
     CImportDlg empty;
     empty.m_strIniPath = dir + "/ok.ini";
     empty.DoModal();
     EXPECT_EQ(ended, 0);
-    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62310)});
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kImportFileNotFound)});
     CImportDlg good;
     good.m_strIniPath = dir + "/ok.ini";
     good.m_names = {"a"};
@@ -287,7 +287,7 @@ TEST(TextExchangeDialogs, ImportRefusesNoFieldsAndAnEmptyListAndExportShowsTheFi
     const auto out = RunExportDlg(m, nullptr);
     CQorDialog::SetModalHook({});
     EXPECT_EQ(shown, "d/a.txt");
-    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62313)});
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kInvalidFileNameChangeIt)});
     ASSERT_TRUE(out);
     EXPECT_EQ(out->fileName, "abc.txt");
 }

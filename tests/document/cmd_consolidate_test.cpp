@@ -128,7 +128,7 @@ TEST(CmdConsolidate, PageConsolidationRunsTheLineAndShowsTheLastPage) {
     // A new report needs its name; a failing command changes nothing.
     dialogs.page.toNewReport = 1;
     EXPECT_NE(OnPageConsolidation(*doc), 0);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62938)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kNoNewReportName)});
     EXPECT_EQ(log.lines.size(), 1);
     dialogs.page.newReportName = QStringLiteral("汇总");
     log.action = [](CQorsDoc*) { return -1; };
@@ -153,7 +153,7 @@ TEST(CmdConsolidate, AuditMappingNeedsASavedReport) {
         return std::optional(r);
     });
     EXPECT_FALSE(OnAuditMapping(*doc));
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62776)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kSaveBeforeMapping)});
     EXPECT_EQ(runs, 0);
     ASSERT_TRUE(doc->Files().OnSaveDocument(testDir() + "/a.rep"));
     EXPECT_TRUE(OnAuditMapping(*doc));

@@ -42,11 +42,12 @@ struct CommandLog {
 }  // namespace
 
 TEST(CmdEdit, PageInsertFailuresHaveTheirMessages) {
-    EXPECT_EQ(PageInsertFailureMessage(code(Status::PageWriteError)), 62050);
-    EXPECT_EQ(PageInsertFailureMessage(code(Status::OutOfMemory)), 62051);
-    EXPECT_EQ(PageInsertFailureMessage(code(Status::DiskFull)), 62049);
-    EXPECT_EQ(PageInsertFailureMessage(code(Status::PageLimit)), 62052);
-    EXPECT_EQ(PageInsertFailureMessage(1), 62052);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::PageWriteError)),
+              qor::str::kInsertPageWriteError);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::OutOfMemory)), qor::str::kInsertPageNoMemory);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::DiskFull)), qor::str::kInsertPageNoDiskSpace);
+    EXPECT_EQ(PageInsertFailureMessage(code(Status::PageLimit)), qor::str::kInsertPageFailed);
+    EXPECT_EQ(PageInsertFailureMessage(1), qor::str::kInsertPageFailed);
 
     auto doc = newDoc();
     ASSERT_TRUE(doc->EnterDataState());
@@ -55,7 +56,7 @@ TEST(CmdEdit, PageInsertFailuresHaveTheirMessages) {
     m.count = 0;  // refused by the report: the general page message
     EXPECT_NE(ApplyInsertCountDlg(*doc, m), 0);
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages[0], LoadErrorText(62052));
+    EXPECT_EQ(ui.messages[0], LoadErrorText(qor::str::kInsertPageFailed));
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
 }
 
@@ -74,7 +75,7 @@ TEST(CmdEdit, InsertAndAppendFollowTheSelectionAndCurrentPage) {
     m = PresetInsertCountDlg(*doc, kAppendCols);
     m.count = 255;  // more than the dialog allows
     EXPECT_NE(ApplyInsertCountDlg(*doc, m), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(62092)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kAppendColumns)));
     EXPECT_EQ(doc->GetReport()->GetColCount(), 6);
 
     ASSERT_TRUE(doc->EnterDataState());
@@ -103,7 +104,7 @@ TEST(CmdEdit, DeleteListGoesFromTheHighestAndOnlyOnce) {
 
     m.list = QStringLiteral("1;2");
     EXPECT_NE(ApplyDeleteDlg(*doc, m), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(62115)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kBadNumberList)));
     EXPECT_EQ(label(*doc, 1, 1), QStringLiteral("r1"));
 }
 
@@ -176,7 +177,7 @@ TEST(CmdEdit, SwapNeedsListsOfOneLength) {
     m.source = QStringLiteral("1,3");
     m.target = QStringLiteral("5");
     EXPECT_NE(ApplySwapDlg(*doc, m), 0);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62102)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kSourceTargetMismatch)});
     m.target = QStringLiteral("5,4");
     EXPECT_EQ(ApplySwapDlg(*doc, m), 0);
     EXPECT_EQ(label(*doc, 1, 1), QStringLiteral("r5"));
@@ -212,7 +213,7 @@ TEST(CmdEdit, LocateMovesToAPageAndCell) {
 }
 
 TEST(CmdEdit, FindCommandTexts) {
-    const QString unitName = LoadErrorText(62036);
+    const QString unitName = LoadErrorText(qor::str::kKeywordUnitName);
     EXPECT_EQ(BuildFindCommand(0, {"年", "=", "2004"}, -1, {}), QStringLiteral("FIND FOR 年=2004"));
     EXPECT_EQ(BuildFindCommand(0, {"年", "=", "2004"}, 0, {"月", ">=", "6"}),
               QStringLiteral("FIND FOR 年=2004 AND 月>=6"));

@@ -95,7 +95,7 @@ TEST(CmdFormat, ZeroHeightForAHundredRowsIsRefused) {
     m.area = {0, 0, 0, 99};  // 100 rows
     EXPECT_NE(ApplyRowHeightDlg(*doc, m), 0);
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_EQ(ui.messages[0], LoadErrorText(62650));
+    EXPECT_EQ(ui.messages[0], LoadErrorText(qor::str::kTooManyZeroRowHeights));
     EXPECT_EQ(rowHeight(*doc, 1), 18);
     EXPECT_EQ(rowHeight(*doc, 100), 18);
     EXPECT_FALSE(doc->IsModified());
@@ -203,7 +203,7 @@ TEST(CmdFormat, LinesVarAreaAndTableStyle) {
     EXPECT_EQ(doc->GetReport()->GetReportFile()->GetCellFormatField(5, 4, kFmtBottomLine), 1u);
     lines.lineStyle = 9;
     EXPECT_NE(ApplyDrawLineDlg(*doc, lines), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(62478)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kDrawAreaLinesFailed)));
 
     SetVarAreaDlgMembers var;
     var.kind = 1;

@@ -77,13 +77,13 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
     doc->Selection().SetSelection(2, 0, 2, 0);  // the variable area's first row
     dialogs.answers << QStringLiteral("1");
     EXPECT_EQ(OnCellFormula(*doc), 1200);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62511)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kNoFormulaInVariableArea)});
     EXPECT_TRUE(doc->IsModified());  // as the command has always done
 
     doc->Selection().SetSelection(5, 0, 5, 1);
     dialogs.answers << QStringLiteral("1");
     EXPECT_EQ(OnCellFormula(*doc), 1220);
-    EXPECT_EQ(ui.messages.last(), LoadErrorText(62512));
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(qor::str::kNoFormulaInCombinedCell));
 
     // Any other refusal (data state here) asks again with the text kept.
     ASSERT_TRUE(doc->EnterDataState());
@@ -91,7 +91,7 @@ TEST(CmdFormula, RefusalsHaveTheirMessages) {
     dialogs.seen.clear();
     dialogs.answers << QStringLiteral("B1*2");
     EXPECT_EQ(OnCellFormula(*doc), -1);
-    EXPECT_EQ(ui.messages.last(), LoadErrorText(62513));
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(qor::str::kFormulaFailed));
     ASSERT_EQ(dialogs.seen.size(), 2);
     EXPECT_EQ(dialogs.seen[1].formula, QStringLiteral("B1*2"));
 }
@@ -107,7 +107,7 @@ TEST(CmdFormula, ARefusedFormulaLeavesTableTextsAsTheyWere) {
     dialogs.answers << QStringLiteral("A1+(");  // refused, then cancelled
     EXPECT_EQ(OnCellFormula(*doc), -1);
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(62513)));
+    EXPECT_TRUE(ui.messages[0].startsWith(LoadErrorText(qor::str::kFormulaFailed)));
     int32_t kind = 0;
     const CellArea b3 = CellArea::cell(3, 2);
     r->AccessAreaFormat(0, kFmtKind, &kind, &b3);
@@ -130,7 +130,7 @@ TEST(CmdFormula, AuditFormulasEndWithALineBreak) {
 
     m.text = QString(4100, u'x');
     EXPECT_NE(ApplyAuditFormulaDlg(*doc, m), 0);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62707)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kSetAuditFormulaFailed)});
 
     m.text.clear();
     EXPECT_EQ(ApplyAuditFormulaDlg(*doc, m), 0);
@@ -147,7 +147,7 @@ TEST(CmdFormula, ARefusalSaysWhyAndWhereAndNamesTheFunctionMeant) {
     EXPECT_EQ(OnCellFormula(*doc), -1);
     ASSERT_EQ(ui.messages.size(), 1);
     const QString m = ui.messages[0];
-    EXPECT_TRUE(m.startsWith(LoadErrorText(62513))) << m.toStdString();
+    EXPECT_TRUE(m.startsWith(LoadErrorText(qor::str::kFormulaFailed))) << m.toStdString();
     EXPECT_TRUE(m.contains(QStringLiteral("第4个字符处"))) << m.toStdString();
     EXPECT_TRUE(m.contains(QStringLiteral("没有函数 SUM"))) << m.toStdString();
     EXPECT_TRUE(m.contains(QStringLiteral("PTOTAL(<区域>[,<区域筛选条件>])"))) << m.toStdString();

@@ -30,7 +30,7 @@ TEST(CmdKeywords, ALongCustomNameIsRefusedNotCut) {
     m.customName = QStringLiteral("一二三四五六七八九十一二三四五");  // 15
     m.customType = 0;
     EXPECT_NE(ApplySetKeywordDlg(*doc, m), 0);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62897)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kKeywordNameTooLong)});
     EXPECT_EQ(doc->GetReport()->GetReportFile()->GetUserKeywordName(), QString());
     EXPECT_EQ(keywordCell(*doc, 6).row, 0);
     EXPECT_FALSE(doc->IsModified());
@@ -45,7 +45,7 @@ TEST(CmdKeywords, ALongCustomNameIsRefusedNotCut) {
 
     m.customName = QStringLiteral("  ");
     EXPECT_NE(ApplySetKeywordDlg(*doc, m), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(62898)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kKeywordNameEmpty)));
 
     // The preset knows the keyword at the current cell.
     EXPECT_EQ(PresetSetKeywordDlg(*doc).kind, 6);
@@ -115,7 +115,7 @@ TEST(CmdKeywords, VarAreaSizeAndRoundingSettings) {
     // No variable area: told why, nothing changes.
     QString why;
     EXPECT_FALSE(ResetVarAreaAllowed(*doc, &why));
-    EXPECT_EQ(why, LoadErrorText(64960));
+    EXPECT_EQ(why, LoadErrorText(qor::str::kNoVariableAreaToReset));
     EXPECT_NE(ApplyResetVarAreaDlg(*doc, ResetVarAreaDlgMembers{}), 0);
     int kind = 1, start = 3, extent = 2;
     ASSERT_EQ(doc->GetReport()->AccessVarArea(1, &kind, &start, &extent), 0);
@@ -129,8 +129,10 @@ TEST(CmdKeywords, VarAreaSizeAndRoundingSettings) {
     size.size = 0;
     EXPECT_NE(ApplyResetVarAreaDlg(*doc, size), 0);
     ASSERT_FALSE(ui.messages.isEmpty());
-    EXPECT_TRUE(ui.messages.last().startsWith(LoadErrorText(64961).section(u'%', 0, 0)));
-    EXPECT_GT(ui.messages.last().size(), LoadErrorText(64961).size() - 2);
+    EXPECT_TRUE(ui.messages.last().startsWith(
+        LoadErrorText(qor::str::kResetVariableAreaFailed).section(u'%', 0, 0)));
+    EXPECT_GT(ui.messages.last().size(),
+              LoadErrorText(qor::str::kResetVariableAreaFailed).size() - 2);
 
     RoundBalanceDlgMembers round = PresetRoundBalanceDlg(*doc);
     EXPECT_EQ(round.digits, 1);

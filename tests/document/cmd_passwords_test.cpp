@@ -20,7 +20,7 @@ TEST(CmdPasswords, FormatLockGuardsFormatStateThroughTheDialog) {
     EXPECT_EQ(doc->GetReport()->GetFormatPassword(), QStringLiteral("Secret"));
     lock.confirmation = QStringLiteral("other");
     EXPECT_NE(ApplyFormatLockDlg(*doc, lock), 0);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62088)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kConfirmNewPassword)});
 
     std::optional<QString> text;
     int asked = 0;
@@ -72,15 +72,15 @@ TEST(CmdPasswords, SetAndRemovedAreToldOnlyOnceStored) {
     // Refused (too long): no success message.
     m.newPassword = m.confirmation = m.current = QString(51, u'x');
     EXPECT_NE(ApplySetFilePasswordDlg(*doc, m), 0);
-    EXPECT_FALSE(ui.said(LoadErrorText(62287)));
+    EXPECT_FALSE(ui.said(LoadErrorText(qor::str::kFilePasswordSet)));
     m.newPassword = m.confirmation = m.current = QStringLiteral("pw");
     EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
-    EXPECT_EQ(ui.messages.last(), LoadErrorText(62287));
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(qor::str::kFilePasswordSet));
 
     m = PresetSetFilePasswordDlg(*doc);
     m.typedOld = QStringLiteral("PW");
     m.current.clear();
     EXPECT_EQ(ApplySetFilePasswordDlg(*doc, m), 0);
     EXPECT_TRUE(doc->Files().GetFilePassword().isEmpty());
-    EXPECT_EQ(ui.messages.last(), LoadErrorText(62286));
+    EXPECT_EQ(ui.messages.last(), LoadErrorText(qor::str::kFilePasswordRemoved));
 }

@@ -30,7 +30,7 @@ TEST(CmdTemplates, BrowseCommandFromThePivotDialog) {
         return 0;
     });
     EXPECT_NE(ApplyMultiPivotDlg(*doc, m), 0);
-    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(62196)});
+    EXPECT_EQ(ui.messages, QStringList{LoadErrorText(qor::str::kBadArea)});
     m.areas = QStringLiteral("A1");
     m.labels.clear();
     EXPECT_EQ(ApplyMultiPivotDlg(*doc, m), 0);

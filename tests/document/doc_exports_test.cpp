@@ -233,7 +233,7 @@ TEST(DocExports, KeywordsAndFormulasTheTargetCannotHoldAreListedOnceWithTheirFir
     // The own XML keeps formulas and placed keywords; the user is told.
     EXPECT_EQ(leftOutOf("xml"), QStringList{notPlaced});
     ASSERT_EQ(ui.messages.size(), 3);
-    EXPECT_EQ(ui.messages[0], LoadErrorText(63601) + u'\n' + notPlaced);
+    EXPECT_EQ(ui.messages[0], LoadErrorText(qor::str::kLeftOutHeading) + u'\n' + notPlaced);
     EXPECT_EQ(
         leftOutOf("xlsx"),
         (QStringList{

@@ -202,7 +202,7 @@ TEST(DocFiles, SaveAsMovesTheMarkAndRefusesAnOpenReport) {
 
     ASSERT_TRUE(first.Files().OnOpenDocument(dir + "/a.rep") == false);  // open here already
     EXPECT_FALSE(second.Files().OnSaveDocument(dir + "/a.rep"));
-    EXPECT_TRUE(ui.said(LoadErrorText(62467)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kFileOpenSaveAsOther)));
 
     ASSERT_TRUE(second.Files().OnSaveDocument(dir + "/c.rep"));
     InUseMark mark;
@@ -399,7 +399,7 @@ TEST(DocFiles, TemplateFileChecks) {
     plain.write("plain text");
     plain.close();
     EXPECT_EQ(DocFiles::CheckTemplateFile(dir + "/plain.rep"), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(63158)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kTemplateVersionError)));
     {
         CReportHandle t(dir + "/t.rep");
         ASSERT_TRUE(t.IsOpen());

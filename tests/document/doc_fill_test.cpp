@@ -47,14 +47,14 @@ TEST_F(FillTest, OnlyASelectionOfSeveralLinesCanBeFilledAndTheMenuSaysWhy) {
     doc->Selection().SetSelection(1, 1, 1, 3);  // one row, three columns
     QString why;
     EXPECT_FALSE(enabled(*doc, kCmdFillDown, &why));
-    EXPECT_EQ(why, LoadErrorText(63900));
+    EXPECT_EQ(why, LoadErrorText(qor::str::kFillDownOneRow));
     EXPECT_FALSE(enabled(*doc, kCmdFillUp));
     EXPECT_TRUE(enabled(*doc, kCmdFillRight));
     EXPECT_TRUE(enabled(*doc, kCmdFillLeft));
     doc->Selection().SetSelection(1, 1, 4, 1);  // one column
     EXPECT_TRUE(enabled(*doc, kCmdFillDown));
     EXPECT_FALSE(enabled(*doc, kCmdFillRight, &why));
-    EXPECT_EQ(why, LoadErrorText(63901));
+    EXPECT_EQ(why, LoadErrorText(qor::str::kFillRightOneColumn));
     // A selection beyond the table's last row is no second row.
     doc->Selection().SetSelection(5, 0, 9, 0);
     EXPECT_FALSE(enabled(*doc, kCmdFillDown));
@@ -161,7 +161,7 @@ TEST_F(FillTest, FormatStateFillsKindsFormatsTextsAndMovedFormulas) {
     EXPECT_TRUE(doc->OnCommand(kCmdFillLeft));
     EXPECT_FALSE(doc->GetCellFormula(6, 0, &text));
     EXPECT_EQ(decimals(*doc, 6, 0), 5);
-    EXPECT_TRUE(ui.said(LoadErrorText(63903)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kFillFailed)));
 }
 
 TEST_F(FillTest, DecimalButtonsStepNumberCellsWithinZeroToSeven) {

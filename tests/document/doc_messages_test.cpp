@@ -28,7 +28,8 @@ TEST(DocMessages, RefusedFilesAreToldFromTheStringTable) {
     writeFile(dir + "/empty.txt", "A,B\r\n");
     CQorsDoc text;
     EXPECT_FALSE(text.Files().OnOpenDocument(dir + "/empty.txt"));
-    EXPECT_TRUE(ui.said(LoadErrorText(63539))) << qPrintable(ui.messages.join("; "));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kFileHasNoRecords)))
+        << qPrintable(ui.messages.join("; "));
 
     // A .dbf whose table the data layer cannot find names the table.
     writeFile(dir + "/junk.dbf", QByteArray(40, '\x01'));
@@ -45,9 +46,14 @@ TEST(DocMessages, RefusedFilesAreToldFromTheStringTable) {
 TEST(DocMessages, EveryNewTextIsInTheTable) {
     // The texts of the data layer and of opening by type (63500 on) and
     // the printer's two (63150, 63151) are loaded, not "Reader ERROR".
-    for (int id : {63150, 63151, 63500, 63513, 63520, 63530, 63539, 63545, 63557, 63571, 63586})
+    for (int id :
+         {qor::str::kNoPrinter, qor::str::kPrintAreaTooSmall, qor::str::kNoCurrentRecord,
+          qor::str::kCannotWriteWithReason, qor::str::kCannotReadWithReason,
+          qor::str::kNothingToWrite, qor::str::kFileHasNoRecords, qor::str::kCellUnwritable,
+          qor::str::kHtmlNotWritten, qor::str::kCannotCreateReport, qor::str::kApplyTemplateFailed})
         EXPECT_NE(LoadErrorText(id), "Reader ERROR") << id;
-    EXPECT_EQ(LoadErrorText(63537).arg("B").arg(3).arg(2), QStringLiteral("第2页的单元B3不能读取。"));
+    EXPECT_EQ(LoadErrorText(qor::str::kCellUnreadable).arg("B").arg(3).arg(2),
+              QStringLiteral("第2页的单元B3不能读取。"));
 }
 
 }  // namespace

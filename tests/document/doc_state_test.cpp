@@ -73,7 +73,7 @@ TEST(DocState, ViewsHearOfChangesUnlessSuspended) {
     EXPECT_EQ(cols, 5);
     ASSERT_TRUE(doc->EnterDataState());
     EXPECT_FALSE(doc->ResizeTable(8, 8));
-    EXPECT_TRUE(ui.said(LoadErrorText(62481)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kTableSizeError)));
     EXPECT_EQ(doc->GetRowHeight(0, 99), 0);
 }
 
@@ -148,14 +148,14 @@ TEST(DocState, ClearingAndFormulaLists) {
     // The clear command fails plainly without a report.
     CQorsDoc none;
     EXPECT_NE(none.EditClear(), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(63154)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kClearFailed)));
 }
 
 TEST(DocState, ItemsListChartsAndContents) {
     UiRecorder ui;
     auto doc = newDoc(4, 4);
     EXPECT_EQ(doc->Items().CreateComItem(0), nullptr);  // no chart in format state
-    EXPECT_TRUE(ui.said(LoadErrorText(62722)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kNoChartInFormatState)));
     std::shared_ptr<CComItem> ole = doc->Items().CreateComItem(1);
     ASSERT_TRUE(ole);
     EXPECT_EQ(ole->GetPage(), 0u);

@@ -7,17 +7,18 @@
 #include "engine/status.h"
 
 TEST(MessagesTest, LoadErrorTextGivesTableTextsAndReaderErrorForUnknownIds) {
-    EXPECT_EQ(LoadErrorText(62115), u"输入错误！标准输入如：1,8,14");
-    EXPECT_EQ(LoadErrorText(62437), u"￥");
-    EXPECT_EQ(LoadErrorText(1), "Reader ERROR");
-    EXPECT_EQ(LoadErrorText(-62115), "Reader ERROR");
+    constexpr int kNoSuchId = 99999999, kSmallUnknownId = 1;
+    EXPECT_EQ(LoadErrorText(qor::str::kBadNumberList), u"输入错误！标准输入如：1,8,14");
+    EXPECT_EQ(LoadErrorText(qor::str::kCurrencySymbol0), u"￥");
+    EXPECT_EQ(LoadErrorText(kSmallUnknownId), "Reader ERROR");
+    EXPECT_EQ(LoadErrorText(-qor::str::kBadNumberList), "Reader ERROR");
     QString out = "stale";
-    LoadErrorText(&out, 99999999);
+    LoadErrorText(&out, kNoSuchId);
     EXPECT_EQ(out, "Reader ERROR");
-    LoadErrorText(&out, 62437);
+    LoadErrorText(&out, qor::str::kCurrencySymbol0);
     EXPECT_EQ(out, u"￥");
-    EXPECT_EQ(qor::messageText(99999999, "fallback"), "fallback");
-    EXPECT_EQ(qor::messageText(62437, "fallback"), u"￥");
+    EXPECT_EQ(qor::messageText(kNoSuchId, "fallback"), "fallback");
+    EXPECT_EQ(qor::messageText(qor::str::kCurrencySymbol0, "fallback"), u"￥");
 }
 
 TEST(MessagesTest, TraceMessageReachesTheHook) {
@@ -76,6 +77,6 @@ TEST(MessagesTest, EveryStatusHasATableTextInChinese) {
         EXPECT_FALSE(english.match(text).hasMatch()) << c << ": " << text.toStdString();
     }
     EXPECT_EQ(StatusText(Status::DiskFull), QStringLiteral("磁盘已满"));
-    EXPECT_EQ(StatusText(Status::FileNotFound), LoadErrorText(63593));
+    EXPECT_EQ(StatusText(Status::FileNotFound), LoadErrorText(qor::str::kFileNotFound));
     EXPECT_EQ(StatusText(uint16_t(4321)), QStringLiteral("状态4321"));
 }

@@ -318,19 +318,31 @@ TEST(RowColListTest, AcceptsNumbersAndLetters) {
 }
 
 TEST(RowColListTest, RefusesWithItsOwnMessages) {
-    const QString numberMsg = qor::messageText(62115, "");
+    const QString numberMsg = qor::messageText(qor::str::kBadNumberList, "");
     struct Case {
         int kind;
         const char* text;
         int id;
     };
     const Case cases[] = {
-        {0, "", 62115},    {0, "   ", 62115},   {0, "1,,2", 62115},
-        {0, "1 2", 62115}, {0, "1,2,", 62115},  {0, ",1", 62115},
-        {0, "A", 62115},   {0, "1;2", 62115},   {0, "-1", 62115},
-        {0, "0", 62739},   {0, "10000", 62739}, {0, "99999999999999999999", 62739},
-        {1, "", 62738},    {1, "A,,B", 62738},  {1, "1", 62738},
-        {1, "A1", 62738},  {1, "IV", 62739},    {1, "ABC", 62739},
+        {0, "", qor::str::kBadNumberList},
+        {0, "   ", qor::str::kBadNumberList},
+        {0, "1,,2", qor::str::kBadNumberList},
+        {0, "1 2", qor::str::kBadNumberList},
+        {0, "1,2,", qor::str::kBadNumberList},
+        {0, ",1", qor::str::kBadNumberList},
+        {0, "A", qor::str::kBadNumberList},
+        {0, "1;2", qor::str::kBadNumberList},
+        {0, "-1", qor::str::kBadNumberList},
+        {0, "0", 62739},
+        {0, "10000", 62739},
+        {0, "99999999999999999999", 62739},
+        {1, "", 62738},
+        {1, "A,,B", 62738},
+        {1, "1", 62738},
+        {1, "A1", 62738},
+        {1, "IV", 62739},
+        {1, "ABC", 62739},
     };
     for (const Case& c : cases) {
         MessageRecorder rec;
@@ -341,7 +353,7 @@ TEST(RowColListTest, RefusesWithItsOwnMessages) {
         EXPECT_EQ(count, 42);
         ASSERT_EQ(rec.texts.size(), 1) << c.text;
         EXPECT_NE(rec.texts[0], "Reader ERROR") << c.text;
-        if (c.id == 62115) {
+        if (c.id == qor::str::kBadNumberList) {
             EXPECT_TRUE(rec.texts[0].contains("1,8,14")) << c.text;
         } else {
             EXPECT_NE(rec.texts[0], numberMsg) << c.text;

@@ -143,7 +143,7 @@ TEST(XmlDocHelper, BrokenFileIsNeverOverwritten) {
     doc.AppendXmlChildElement(doc.GetRootElement(), "X", "");
     EXPECT_EQ(doc.Save(), 0);
     EXPECT_EQ(readAll(path), original);
-    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62017)});
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kUnsupportedXml)});
 
     // An explicit new document means the caller wants to replace the file.
     doc.CreateNew(path);
@@ -166,7 +166,7 @@ TEST(XmlDocHelper, RefusedWriteReportsFailure) {
         CXmlDocHelper doc(blocker + "/d.xml");
         xmltest::MessageCatcher messages;
         EXPECT_EQ(doc.Save(), 0);
-        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62016)});
+        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kWriteFailedCheckDisk)});
     }
 
     if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
@@ -179,7 +179,7 @@ TEST(XmlDocHelper, RefusedWriteReportsFailure) {
     QFile::setPermissions(dir,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62016)});
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kWriteFailedCheckDisk)});
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).size(), 0);
 }

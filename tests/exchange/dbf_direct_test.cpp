@@ -56,7 +56,7 @@ void expectSameAsThroughDatabase(CReportHandle* h, const QString& d, int page, c
         << error.toStdString();
     QStringList viaNotes;
     if (page == 0 && pages > 1)
-        viaNotes.append(LoadErrorText(64454).arg(pages));
+        viaNotes.append(LoadErrorText(qor::str::kPagesAsRecords).arg(pages));
     ASSERT_EQ(ConvertMdbToDbfFile(mdb, viaDb, &error, &viaNotes), 1) << error.toStdString();
 
     const QByteArray a = bytesOf(direct), b = bytesOf(viaDb);
@@ -96,7 +96,8 @@ TEST(DBaseDirect, SameFileAsThroughAWorkingDatabase) {
     setKeyword(*h, 2, 2, -3.75);
     setKeywordText(*h, 6, 3, QStringLiteral("自定义"));
     expectSameAsThroughDatabase(h.get(), d, 0, "every page",
-                                LoadErrorText(65041).arg(LoadErrorText(65042).arg("D").arg(1)));
+                                LoadErrorText(qor::str::kNumbersWrittenAsText)
+                                    .arg(LoadErrorText(qor::str::kColumnAndCount).arg("D").arg(1)));
     expectSameAsThroughDatabase(h.get(), d, 2, "one page");
 
     // The notes name what was lost, once a kind, with the first place.

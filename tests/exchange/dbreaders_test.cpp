@@ -324,7 +324,7 @@ TEST(HostConditions, DataIsAValueNeverSql) {
     // Nothing of it written by the author: refused, not run as a literal.
     const QStringList alone = bind(P{{"memo = 'x'", false}});
     ASSERT_EQ(alone.first(), "refused");
-    EXPECT_TRUE(alone.last().contains(LoadErrorText(64801).section(u'“', 0, 0)))
+    EXPECT_TRUE(alone.last().contains(LoadErrorText(qor::str::kNothingWritten).section(u'“', 0, 0)))
         << alone.last().toStdString();
 }
 
@@ -392,7 +392,8 @@ TEST_F(DbReaders, FailedRecordQueriesQueueNothing) {
                                QStringLiteral("select 1; delete from pz")}) {
         SCOPED_TRACE(sql.toStdString());
         EXPECT_EQ(BuildCellRangeXml(sql, "A1", 10, "1", 1, &error), 0);
-        EXPECT_TRUE(error.startsWith(LoadErrorText(62061))) << error.toStdString();
+        EXPECT_TRUE(error.startsWith(LoadErrorText(qor::str::kCheckSqlStatement)))
+            << error.toStdString();
     }
     EXPECT_EQ(queue.PendingCount(), 0);
     // The read-only connection kept the delete out.

@@ -72,7 +72,7 @@ TEST(OwnXmlExport, ElementsComeInTheFilesOrderAndXmllintAcceptsTheFile) {
     const QString xml = dir + "/order.xml";
     const auto r = exportAll(*h, xml);
     ASSERT_TRUE(r.written) << qPrintable(r.detail);
-    EXPECT_EQ(r.messageId, 62042);
+    EXPECT_EQ(r.messageId, qor::str::kConversionDone);
 
     if (auto lint = xmltest::xmllint({"--noout", xml})) {
         EXPECT_EQ(lint->exitCode, 0) << lint->err.constData();
@@ -334,19 +334,19 @@ TEST(OwnXmlExport, FailuresWriteNothingAndReportFailure) {
     // Format state: the pages cannot be read against the pending format.
     auto r = exportAll(*h, xml);
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.messageId, 62043);
+    EXPECT_EQ(r.messageId, qor::str::kProcessingFailed);
     EXPECT_FALSE(QFile::exists(xml));
 
     oxtest::toData(*h, 2);
     r = exportPages(*h, xml, {3});
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.messageId, 62043) << "page 3 of a two-page report";
+    EXPECT_EQ(r.messageId, qor::str::kProcessingFailed) << "page 3 of a two-page report";
     EXPECT_FALSE(QFile::exists(xml));
 
     qor::ExportSetMembers bad = qor::InitialExportSettings(h.get());
     bad.m_bAllPages = 0;
     bad.m_strPageList = "1/x/";
-    EXPECT_EQ(qor::WriteOwnXml(*h, xml, bad).messageId, 62043);
+    EXPECT_EQ(qor::WriteOwnXml(*h, xml, bad).messageId, qor::str::kProcessingFailed);
     EXPECT_FALSE(QFile::exists(xml));
 
     if (geteuid() != 0) {
@@ -355,7 +355,7 @@ TEST(OwnXmlExport, FailuresWriteNothingAndReportFailure) {
         QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
         xmltest::MessageCatcher messages;
         EXPECT_EQ(ExportReportXml(locked + "/x.xml", h->GetPathName()), 0);
-        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62041)});
+        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kNoWriteAccess)});
         EXPECT_FALSE(QFile::exists(locked + "/x.xml"));
         QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -391,8 +391,10 @@ TEST(OwnXmlExport, TheDialogDecidesAndCancelWritesNothing) {
         xmltest::MessageCatcher messages;
         EXPECT_EQ(ExportReportXml(xml, h->GetPathName()), 1);
         // Done names where the file went.
-        EXPECT_EQ(messages.texts,
-                  QStringList{LoadErrorText(63910).arg(QDir::toNativeSeparators(xml))});
+        EXPECT_EQ(
+            messages.texts,
+            QStringList{
+                LoadErrorText(qor::str::kConversionDoneAt).arg(QDir::toNativeSeparators(xml))});
         EXPECT_TRUE(messages.texts.value(0).contains(xml));
     }
     auto q = xmltest::xmllint(

@@ -36,7 +36,7 @@ TEST(OwnXmlFormat, TablesAreTheFilesOwnWhereTheyLookOdd) {
     EXPECT_EQ(ColourText(3), "#000080");
     EXPECT_EQ(ColourText(12), "#FF0000");
     EXPECT_EQ(ColourText(15), "#C0C0C0");
-    EXPECT_EQ(FontName(0), LoadErrorText(62027));
+    EXPECT_EQ(FontName(0), LoadErrorText(qor::str::kFontName0));
     EXPECT_EQ(FontName(0), QStringLiteral("宋体"));
     EXPECT_EQ(FontName(7), QStringLiteral("@楷体_GB2312"));
     EXPECT_EQ(FontName(12), "Times New Roman");

@@ -324,13 +324,13 @@ TEST(OwnXmlImport, RefusedValuesStopThePassAndChangeNothing) {
         int message;
     };
     const QList<Case> cases = {
-        {"comma", [](CellXml& c) { c.set["has_comma"] = "yes"; }, 62045},
-        {"percent", [](CellXml& c) { c.set["has_percent"] = "1"; }, 62046},
-        {"type", [](CellXml& c) { c.set["data_type"] = "7"; }, 62047},
-        {"height", [](CellXml& c) { c.omit << "height"; }, 62060},
-        {"row", [](CellXml& c) { c.set["start_row"] = "40000"; }, 62060},
-        {"size", [](CellXml& c) { c.set["font_size"] = "big"; }, 62060},
-        {"backwards", [](CellXml& c) { c.set["end_row"] = "0"; }, 62060},
+        {"comma", [](CellXml& c) { c.set["has_comma"] = "yes"; }, qor::str::kXmlBadHasComma},
+        {"percent", [](CellXml& c) { c.set["has_percent"] = "1"; }, qor::str::kXmlBadHasPercent},
+        {"type", [](CellXml& c) { c.set["data_type"] = "7"; }, qor::str::kXmlBadDataType},
+        {"height", [](CellXml& c) { c.omit << "height"; }, qor::str::kCheckXmlFile},
+        {"row", [](CellXml& c) { c.set["start_row"] = "40000"; }, qor::str::kCheckXmlFile},
+        {"size", [](CellXml& c) { c.set["font_size"] = "big"; }, qor::str::kCheckXmlFile},
+        {"backwards", [](CellXml& c) { c.set["end_row"] = "0"; }, qor::str::kCheckXmlFile},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -359,7 +359,7 @@ TEST(OwnXmlImport, AFileThatDoesNotLoadChangesNothing) {
     xmltest::MessageCatcher messages;
     g_strXmlExchangePath = xml;
     EXPECT_EQ(ImportReportXml(h.get(), kXmlImportFormatPass), 0);
-    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62017)});
+    EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kUnsupportedXml)});
     EXPECT_EQ(describe(*h), before);
     EXPECT_FALSE(qor::IsOwnXmlExchangeFile(xml));
     g_strXmlExchangePath.clear();
@@ -416,7 +416,7 @@ TEST(OwnXmlImport, AValueUsingAnEntityThatIsNotReadRefusesTheFile) {
     qor::OwnXmlImportResult r;
     auto h = importNew(dir + "/ext.xml", dir + "/ext.rep", &r);
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.messageId, 62017);
+    EXPECT_EQ(r.messageId, qor::str::kUnsupportedXml);
     EXPECT_TRUE(r.detail.contains(QStringLiteral("实体"))) << r.detail.toStdString();
     EXPECT_EQ(h->GetPageCount(), 0);
     EXPECT_FALSE(qor::IsOwnXmlExchangeFile(dir + "/ext.xml"));
@@ -499,7 +499,7 @@ TEST(OwnXmlImport, RefusedPageValuesStopTheDataPassBeforeAnythingIsWritten) {
         ASSERT_EQ(ImportReportXml(*h, xml, kXmlImportFormatPass), 1);
         ASSERT_EQ(h->EnterDataState(), 0);
         EXPECT_EQ(ImportReportXml(*h, xml, 1), 0);
-        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(62060)});
+        EXPECT_EQ(messages.texts, QStringList{LoadErrorText(qor::str::kCheckXmlFile)});
         EXPECT_EQ(h->GetPageCount(), 0) << "no page was made";
     }
 }

@@ -181,7 +181,7 @@ struct CellXml {
             {"currency_symbol", "0"},
             {"has_percent", "false"},
             {"multi_line", "0"},
-            {"font_name_index", LoadErrorText(62027)},
+            {"font_name_index", LoadErrorText(qor::str::kFontName0)},
             {"font_style", "NORMAL"},
             {"font_size", "12"},
             {"horizontal_alignment", "right"},

@@ -290,7 +290,8 @@ TEST_F(SpreadsheetXml, DataValidationFailsTheFirstBadValue) {
                 QStringLiteral("第1页第%1行第%2列").arg(c.row).arg(c.col)))
                 << qPrintable(reader.ValidationMessage());
             if (c.rules.isEmpty()) {
-                EXPECT_TRUE(reader.ValidationMessage().endsWith(LoadErrorText(62527)));
+                EXPECT_TRUE(reader.ValidationMessage().endsWith(
+                    LoadErrorText(qor::str::kTooManyIntegerDigits)));
             }
         }
     }
@@ -336,7 +337,8 @@ TEST_F(SpreadsheetXml, HostileFilesGiveAnErrorOrAReportedCut) {
     const SpreadsheetXmlImport b = ImportSpreadsheetXml(
         *bad, write(QStringLiteral("<Worksheet><Table><Row ss:Index=\"zz\"/></Table></Worksheet>")));
     EXPECT_FALSE(b.ok);
-    EXPECT_TRUE(b.error.startsWith(LoadErrorText(62017)) && b.error.contains(QStringLiteral("zz")))
+    EXPECT_TRUE(b.error.startsWith(LoadErrorText(qor::str::kUnsupportedXml)) &&
+                b.error.contains(QStringLiteral("zz")))
         << qPrintable(b.error);
 }
 
@@ -368,7 +370,7 @@ TEST_F(SpreadsheetXml, ImportNamesTheWorksheetsItLeavesAndRefusesOtherXml) {
     auto h2 = oxtest::newReport(dir + QStringLiteral("/r2.rep"));
     const SpreadsheetXmlImport o = ImportSpreadsheetXml(*h2, other);
     EXPECT_FALSE(o.ok);
-    EXPECT_TRUE(o.error.startsWith(LoadErrorText(62017)));
+    EXPECT_TRUE(o.error.startsWith(LoadErrorText(qor::str::kUnsupportedXml)));
 }
 
 TEST_F(SpreadsheetXml, ReadsTheCellsAnotherSpreadsheetProgramReads) {

@@ -168,7 +168,7 @@ TEST_F(AuditFiles, MappingFilesNeverLeaveTheConfigFolderNorNameTheList) {
 
 TEST_F(AuditFiles, MappingsRoundTripAndAFileOutOfStepStopsWithAMessage) {
     CAuditIfaceDef def;
-    def.SetFormat(LoadErrorText(62843));
+    def.SetFormat(LoadErrorText(qor::str::kAuditFieldsAmountC6));
     def.ParseFormat(2);
     ASSERT_EQ(def.EntryCount(), 14);
     EXPECT_EQ(def.EntryGroup(6), u"0");
@@ -217,7 +217,8 @@ TEST_F(AuditFiles, MappingsRoundTripAndAFileOutOfStepStopsWithAMessage) {
     EXPECT_EQ(bad.GetCell(0, "报告日"), u"");
 
     QByteArray many = "<ReportData><Area>";
-    for (const QString& line : CAuditStatementList::FormatLines(LoadErrorText(62841)))
+    for (const QString& line :
+         CAuditStatementList::FormatLines(LoadErrorText(qor::str::kAuditFieldsBalanceSheet)))
         many += "<Cell name=\"" + CAuditStatementList::FieldName(line).toUtf8() + "\">c</Cell>";
     many += "<Cell name=\"extra\">d</Cell></Area></ReportData>";
     writeFile(mapping, many);
@@ -411,7 +412,7 @@ TEST_F(AuditDialog, ChoosingEditingAndConfirmingWritesTheListAndTheMapping) {
         d.OnOK();
     });
     EXPECT_EQ(result, CQorDialog::IDOK);
-    EXPECT_TRUE(said(LoadErrorText(62316)));
+    EXPECT_TRUE(said(LoadErrorText(qor::str::kChooseAFile)));
     CAuditIfaceDef def;
     ASSERT_TRUE(def.LoadMapping(kBalance));
     EXPECT_EQ(def.GetCell(0, "项目"), u"B5:B9");
@@ -476,9 +477,9 @@ TEST_F(AuditDialog, TheCommandsNeedASavedReportAndTheCountIsShown) {
     CQorDialog::SetModalHook([&](CQorDialog&) { ++opened; });
     EXPECT_TRUE(frame->Router().Execute(kCmdAuditMapping));
     EXPECT_EQ(opened, 0);
-    EXPECT_TRUE(said(LoadErrorText(62776)));
+    EXPECT_TRUE(said(LoadErrorText(qor::str::kSaveBeforeMapping)));
     ASSERT_TRUE(frame->Router().Execute(kCmdAuditStatementCount));
     // The number says what it counts.
-    EXPECT_EQ(messages.last(), LoadErrorText(63909).arg(15));
+    EXPECT_EQ(messages.last(), LoadErrorText(qor::str::kAuditInterfaceCount).arg(15));
     EXPECT_TRUE(messages.last().contains(u"15 张报表"));
 }

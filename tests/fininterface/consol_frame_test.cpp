@@ -79,7 +79,8 @@ TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
     // how many and where they went.
     const QString shownRoot = QDir::toNativeSeparators(root);
     run("下载或接收");
-    EXPECT_EQ(messages, QStringList{LoadErrorText(64894).arg(2).arg(shownRoot)});
+    EXPECT_EQ(messages,
+              QStringList{LoadErrorText(qor::str::kDownloadReceived).arg(2).arg(shownRoot)});
     messages.clear();
     ASSERT_TRUE(QFileInfo::exists(root + "/样表/Monthly.xml"));
 
@@ -95,8 +96,9 @@ TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
     EXPECT_EQ(frame->Children().size(), 1);
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 2);
     // The open client report took in what came down, and is named so.
-    EXPECT_EQ(messages, QStringList{LoadErrorText(64894).arg(3).arg(shownRoot) + u'\n' +
-                                    LoadErrorText(64896).arg(1)});
+    EXPECT_EQ(messages,
+              QStringList{LoadErrorText(qor::str::kDownloadReceived).arg(3).arg(shownRoot) + u'\n' +
+                          LoadErrorText(qor::str::kDownloadTakenIn).arg(1)});
     messages.clear();
 
     ASSERT_TRUE(frame->SaveDocument(frame->Children().first(), false));

@@ -371,7 +371,8 @@ TEST_F(Consol, ARefusedChoiceLeavesNoFolderAndNoWindow) {
     EXPECT_TRUE(told.value(0).contains("Zzz")) << qPrintable(told.join('\n'));
     chosen = monthly + "/download/2004-03-01.xml";
     EXPECT_EQ(commands.ChooseAndOpen(), 0);
-    EXPECT_EQ(told.value(1), LoadErrorText(64920).arg(QDir::toNativeSeparators(*chosen)));
+    EXPECT_EQ(told.value(1),
+              LoadErrorText(qor::str::kClientFileNotReport).arg(QDir::toNativeSeparators(*chosen)));
     EXPECT_TRUE(docs.empty());
     QStringList entries = QDir(monthly).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     EXPECT_EQ(entries, QStringList{"download"});
@@ -485,7 +486,7 @@ TEST_F(Consol, FailedSavesLeaveTheLocalSampleAndReportTheUpload) {
 
 TEST_F(Consol, SpecialTablesComeDownAndGoUpByTheirCounterpartFirm) {
     // An investment table: its rows are keyed by the other firm's code.
-    const QString name = LoadErrorText(62592);
+    const QString name = LoadErrorText(qor::str::kInvestmentTable);
     QByteArray sample = monthSample(
         "<Invest><OtherFirmCode>002</OtherFirmCode><Amount>" + name +
         "!B5</Amount><Note>kept</Note></Invest>\n");

@@ -236,7 +236,7 @@ TEST_F(Indicators, SubIndicatorReferencesTakeCodesOfOneToTwentyCharacters) {
               u"12.00 ERROR ERROR");
     EXPECT_EQ(traces.filter("%zb" + twentyOne).size(), 2);  // the expression, as run
     // "%zb%zbx%": the reference is "%zbx%", kept after the stray "%zb".
-    EXPECT_TRUE(traces.contains(LoadErrorText(62377) + "%zb5*2"))
+    EXPECT_TRUE(traces.contains(LoadErrorText(qor::str::kRunExpression) + "%zb5*2"))
         << traces.join('\n').toStdString();
 }
 
@@ -282,9 +282,11 @@ TEST_F(Indicators, ResultAndLogBytesAreGb18030AndAStoppedRunKeepsItsTrace) {
     const QByteArray logBytes = log.readAll();
     const QString logText = decodeText(logBytes, "GB18030");
     EXPECT_EQ(encodeText(logText, "GB18030"), logBytes);
-    EXPECT_TRUE(logText.contains(FillMessageText(LoadErrorText(62374), {"1", "p", name})));
-    EXPECT_TRUE(logText.contains(FillMessageText(LoadErrorText(62379), {"2"})));
-    EXPECT_FALSE(logText.contains(FillMessageText(LoadErrorText(62374), {"3", "r", "r"})));
+    EXPECT_TRUE(logText.contains(
+        FillMessageText(LoadErrorText(qor::str::kIndicatorStart), {"1", "p", name})));
+    EXPECT_TRUE(logText.contains(FillMessageText(LoadErrorText(qor::str::kIndicatorDone), {"2"})));
+    EXPECT_FALSE(logText.contains(
+        FillMessageText(LoadErrorText(qor::str::kIndicatorStart), {"3", "r", "r"})));
 
     QFile result(dir + "/result.ini");
     ASSERT_TRUE(result.open(QIODevice::ReadOnly));
@@ -322,9 +324,10 @@ TEST_F(Indicators, TheErrorLogHoldsTheTracedLinesWhetherOrNotAnyoneListens) {
     setTraceHook(previous);
     ASSERT_GE(traces.size(), 12);
     EXPECT_EQ(hooked, traces);
-    EXPECT_TRUE(traces.contains(FillMessageText(LoadErrorText(62374), {"1", "a", "名\rX"})));
-    EXPECT_TRUE(traces.contains(LoadErrorText(62376) + "2003"));
-    EXPECT_TRUE(traces.contains(LoadErrorText(62377) + "2003*2"));
+    EXPECT_TRUE(traces.contains(
+        FillMessageText(LoadErrorText(qor::str::kIndicatorStart), {"1", "a", "名\rX"})));
+    EXPECT_TRUE(traces.contains(LoadErrorText(qor::str::kRunSubExpression) + "2003"));
+    EXPECT_TRUE(traces.contains(LoadErrorText(qor::str::kRunExpression) + "2003*2"));
     QByteArray expected;
     for (const QString& line : traces) expected += encodeText(line + "\r\n", "GB18030");
     EXPECT_EQ(logBytes(), expected);

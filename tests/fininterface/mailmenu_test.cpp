@@ -115,7 +115,7 @@ TEST_F(MailMenu, TransferWindowsComeFromTheMenuAndTheCommandWindow) {
         // Without the library MAIL P says so.
         qputenv("QOR_MAIL_LIBRARY_DIR", "/nonexistent");
         EXPECT_NE(frame->CmdBar()->RunLine(QStringLiteral("MAIL P")), 0);
-        EXPECT_TRUE(told.contains(LoadErrorText(62562)));
+        EXPECT_TRUE(told.contains(LoadErrorText(qor::str::kMailDllNotInstalled)));
         EXPECT_TRUE(MailThreadEvent().IsSet());
 
         // Nothing holds the exit any more.
@@ -148,13 +148,15 @@ TEST_F(MailMenu, ASendSaysWhatWentAndWhere) {
         address->setFocus();
         QTest::keyClicks(address, QStringLiteral("shanghai"));
         QTest::mouseClick(window->findChild<QPushButton*>("send"), Qt::LeftButton);
-        EXPECT_EQ(told, QStringList{LoadErrorText(64897).arg(1).arg(QStringLiteral("邮局信箱"),
-                                                                    QStringLiteral("shanghai"))});
+        EXPECT_EQ(told,
+                  QStringList{LoadErrorText(qor::str::kMailSent)
+                                  .arg(1)
+                                  .arg(QStringLiteral("邮局信箱"), QStringLiteral("shanghai"))});
         // Into the disk exchange folder: no address, the folder's setting.
         told.clear();
         QTest::mouseClick(window->findChild<QRadioButton*>("method3"), Qt::LeftButton);
         QTest::mouseClick(window->findChild<QPushButton*>("send"), Qt::LeftButton);
-        EXPECT_EQ(told, QStringList{LoadErrorText(64898).arg(1)});
+        EXPECT_EQ(told, QStringList{LoadErrorText(qor::str::kMailSentToDisk).arg(1)});
         EXPECT_EQ(QDir(dir + "/disk/new").entryList(QDir::Files).size(), 1);
         closeAndSettle(window);
         EXPECT_TRUE(frame->close());

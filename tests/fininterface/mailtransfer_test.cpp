@@ -102,7 +102,7 @@ TEST_F(MailWindows, AFailedStartLeavesMailAvailable) {
     Ui ui;
     EXPECT_FALSE(StartSend(nullptr));
     EXPECT_FALSE(StartReceive(nullptr));
-    EXPECT_TRUE(ui.said(LoadErrorText(62742)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kMailDllMissing)));
     EXPECT_TRUE(MailAvailable());
 }
 
@@ -221,11 +221,11 @@ TEST_F(MailWindows, AnExistingTargetIsOverwrittenOnlyWhenAllowed) {
     ui.answers = {qor::MsgAnswer::No, qor::MsgAnswer::Yes};
     EXPECT_EQ(receive->Receive(), 1);
     EXPECT_EQ(ui.choices, 1);
-    EXPECT_EQ(ui.messages.filter(LoadErrorText(62325)).size(), 2);
+    EXPECT_EQ(ui.messages.filter(LoadErrorText(qor::str::kFileExistsOverwrite)).size(), 2);
     EXPECT_EQ(doctest::fileBytes(dir + "/in/a.rep"), "new");
     // Nothing waits any more.
     EXPECT_EQ(receive->Receive(), 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(62328)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kNoFilesToReceive)));
     closeAndSettle(receive);
 }
 
@@ -246,11 +246,11 @@ TEST_F(MailWindows, TheListTitleSaysReceivedOnceReceiving) {
     ASSERT_NE(receive, nullptr);
     auto* title = receive->findChild<QLabel*>("filesHeader");
     ASSERT_NE(title, nullptr);
-    EXPECT_EQ(title->text(), LoadErrorText(62329));
+    EXPECT_EQ(title->text(), LoadErrorText(qor::str::kWaitingToReceive));
     receive->findChild<QRadioButton*>("method3")->click();
     receive->SetSaveFolder(dir + "/in");
     receive->findChild<QPushButton*>("receive")->click();
-    EXPECT_EQ(title->text(), LoadErrorText(62322));
+    EXPECT_EQ(title->text(), LoadErrorText(qor::str::kReceiveFiles));
     EXPECT_EQ(receive->findChild<QListWidget*>("files")->count(), 1);
     EXPECT_TRUE(receive->grab().save(qortest::artifactPath(QStringLiteral("mail-receive.png"))));
     closeAndSettle(receive);

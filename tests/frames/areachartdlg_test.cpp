@@ -74,7 +74,7 @@ TEST(AreaChartDlg, TypesScopeAndTheAreaText) {
             edit(d, CAreaChartDlg::IDC_AREA)->setText(QStringLiteral("B2:@7"));
             static_cast<CAreaChartDlg&>(d).OnOK();
             EXPECT_EQ(d.Result(), 0);
-            EXPECT_TRUE(ui.said(LoadErrorText(view::kMsgAreaInvalid)));
+            EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kAreaInputError)));
             edit(d, CAreaChartDlg::IDC_AREA)->setText(QStringLiteral("A1:C3@7"));
             static_cast<CAreaChartDlg&>(d).OnOK();
         });

@@ -114,7 +114,7 @@ TEST_F(ChartFrameTest, TheChartWindowCommandOpensOneFramePerReport) {
     // report's window will not close before it.
     EXPECT_FALSE(frame->Router().Query(kCmdChartWindow).enabled);
     EXPECT_FALSE(m_child->close());
-    EXPECT_TRUE(said(LoadErrorText(62439)));
+    EXPECT_TRUE(said(LoadErrorText(qor::str::kCloseChartWindowsFirst)));
 
     // Stepping through the charts in list order.
     EXPECT_TRUE(frame->Router().Query(CPicWnd::kCmdPreviousChart).enabled);
@@ -419,7 +419,7 @@ TEST_F(ChartFrameTest, PaperTooSmallIsRefused) {
     printer.setPageLayout(QPageLayout(QPageSize(QSizeF(50, 50), QPageSize::Point), QPageLayout::Portrait,
                                       QMarginsF(0, 0, 0, 0)));
     EXPECT_FALSE(chartFrame()->View()->PrintTo(printer));
-    EXPECT_TRUE(said(LoadErrorText(62733)));
+    EXPECT_TRUE(said(LoadErrorText(qor::str::kCannotPrintPaper)));
     EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 

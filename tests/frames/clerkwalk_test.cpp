@@ -522,7 +522,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     key(view, Qt::Key_Right);
     keys(focus(), QStringLiteral("abc"));
     EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(),
-              LoadErrorText(64860).arg(QStringLiteral("c")).toStdString());
+              LoadErrorText(qor::str::kRefusedKey).arg(QStringLiteral("c")).toStdString());
     shot(QStringLiteral("qorview-walk-29-letters-refused"));
     key(focus(), Qt::Key_Return);
     double amount = 0;
@@ -531,7 +531,7 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
     CCellEdit* editor = view->CellEdit().CellEditor();
     keys(focus(), QStringLiteral("1-2"));
     EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(),
-              LoadErrorText(64860).arg(QStringLiteral("-")).toStdString());
+              LoadErrorText(qor::str::kRefusedKey).arg(QStringLiteral("-")).toStdString());
     EXPECT_TRUE(editor->isVisible());
     const QString shown = editor->text();
     EXPECT_EQ(shown, QStringLiteral("12"));
@@ -574,15 +574,16 @@ TEST_F(ClerkWalk, AReportFromNewToReopenedByMenusAndKeys) {
                    box(QStringLiteral("qorview-walk-34-xlsx-loss-box"), &lost)});
     EXPECT_TRUE(QFile::exists(xlsx));
     const QString box34 = lost.join(u'\n');
-    EXPECT_TRUE(box34.startsWith(LoadErrorText(63601))) << box34.toStdString();
-    EXPECT_TRUE(box34.contains(LoadErrorText(64890))) << box34.toStdString();
+    EXPECT_TRUE(box34.startsWith(LoadErrorText(qor::str::kLeftOutHeading))) << box34.toStdString();
+    EXPECT_TRUE(box34.contains(LoadErrorText(qor::str::kLossCharts))) << box34.toStdString();
     // The chart goes by the name the open-chart list shows.
     QString chartName;
     for (CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos(); pos && chartName.isEmpty();)
         if (auto* chart = dynamic_cast<const CGraphItem*>(doc->Items().GetNextComItem(pos)))
             chartName = chart->GetChartDesc().GetText(qor::items::ChartDesc::kNameText);
     ASSERT_FALSE(chartName.isEmpty());
-    EXPECT_TRUE(box34.contains(LoadErrorText(64892).arg(1).arg(chartName))) << box34.toStdString();
+    EXPECT_TRUE(box34.contains(LoadErrorText(qor::str::kItemOnPage).arg(1).arg(chartName)))
+        << box34.toStdString();
 
     // 12. Ctrl+P while a report embedded in another is edited in place
     // prints nothing: no print dialog opens and no PDF is written.

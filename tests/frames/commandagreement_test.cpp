@@ -224,7 +224,8 @@ TEST_F(CommandAgreement, CtrlPWhileAnEmbeddedReportIsEditedInPlacePrintsNothing)
             for (QAction* a : bar->actions())
                 if (CommandRouter::CommandId(a) == id) {
                     EXPECT_FALSE(a->isEnabled()) << id;
-                    EXPECT_TRUE(a->toolTip().contains(LoadErrorText(63420))) << a->toolTip().toStdString();
+                    EXPECT_TRUE(a->toolTip().contains(LoadErrorText(qor::str::kPrintWhileInPlace)))
+                        << a->toolTip().toStdString();
                 }
         }
     }

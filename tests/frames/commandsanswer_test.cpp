@@ -44,7 +44,7 @@ TEST_F(CommandsAnswer, HelpTopicsOpenTheGuideTheProgramCarries) {
     ASSERT_NE(help, nullptr);
     QApplication::processEvents();
     EXPECT_TRUE(help->isVisible());
-    EXPECT_TRUE(help->windowTitle().contains(LoadErrorText(57344)));
+    EXPECT_TRUE(help->windowTitle().contains(LoadErrorText(qor::str::kAppTitle)));
     const QString text = help->Browser()->toPlainText();
     // In the language of the menus, rendered, not shown as mark-up, and
     // opened at its title.
@@ -85,7 +85,7 @@ TEST_F(CommandsAnswer, AltFThenXAsksToLeave) {
     QTest::keyClick(popup, Qt::Key_X);
     QApplication::processEvents();
     // The exit question, not the text export's dialog.
-    EXPECT_TRUE(said(LoadErrorText(62557))) << messages.join(u'|').toStdString();
+    EXPECT_TRUE(said(LoadErrorText(qor::str::kConfirmExit))) << messages.join(u'|').toStdString();
     EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(u' ').toStdString();
     EXPECT_TRUE(frame->isVisible());
 }
@@ -104,8 +104,9 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     QAction* down = frame->Router().FindAction(qor::doccmd::kCmdFillDown);
     ASSERT_NE(down, nullptr);
     EXPECT_FALSE(down->isEnabled());
-    EXPECT_EQ(down->statusTip(), LoadErrorText(63900));
-    EXPECT_TRUE(down->toolTip().contains(LoadErrorText(63900))) << down->toolTip().toStdString();
+    EXPECT_EQ(down->statusTip(), LoadErrorText(qor::str::kFillDownOneRow));
+    EXPECT_TRUE(down->toolTip().contains(LoadErrorText(qor::str::kFillDownOneRow)))
+        << down->toolTip().toStdString();
     QAction* right = frame->Router().FindAction(qor::doccmd::kCmdFillRight);
     ASSERT_NE(right, nullptr);
     EXPECT_TRUE(right->isEnabled());
@@ -135,7 +136,7 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     QApplication::processEvents();
     EXPECT_EQ(sub->activeAction(), down);  // a greyed item can be pointed at
     sub->grab().save(qortest::artifactPath(QStringLiteral("fill-menu.png")));
-    EXPECT_EQ(frame->statusBar()->currentMessage(), LoadErrorText(63900));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), LoadErrorText(qor::str::kFillDownOneRow));
     while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 }
 
@@ -158,7 +159,7 @@ TEST(MessageBoxes, CarryTheProgramsCaptionUncut) {
     qor::messageBox(QStringLiteral("15"), QStringLiteral("qorview"), qor::MsgButtons::Ok,
                     qor::MsgIcon::Information);
     qor::installUiServices(previous);
-    EXPECT_EQ(title, LoadErrorText(57344));
+    EXPECT_EQ(title, LoadErrorText(qor::str::kAppTitle));
     EXPECT_GT(width, titleWidth + 100);
 }
 

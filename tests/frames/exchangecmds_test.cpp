@@ -57,7 +57,8 @@ TEST_F(ExchangeCommands, OwnXmlImportMakesAReportAndRefusesOtherRoots) {
     files = {dir + "/rep.xml", dir + "/none.xml"};
     ASSERT_TRUE(frame->Router().Execute(kCmdImportOwnXml));
     ASSERT_TRUE(frame->Router().Execute(kCmdImportOwnXml));
-    EXPECT_EQ(messages, (QStringList{LoadErrorText(62017), LoadErrorText(62017)}));
+    EXPECT_EQ(messages, (QStringList{LoadErrorText(qor::str::kUnsupportedXml),
+                                     LoadErrorText(qor::str::kUnsupportedXml)}));
     EXPECT_EQ(frame->Children().size(), 1);
 }
 
@@ -89,7 +90,7 @@ TEST_F(ExchangeCommands, HtmlConversionWritesBesideEachSourceAndNamesFailures) {
     const QString last = messages.last();
     EXPECT_TRUE(last.contains(QStringLiteral("bad.rep"))) << last.toStdString();
     EXPECT_FALSE(last.contains(QStringLiteral("two.rep")));
-    EXPECT_NE(last, LoadErrorText(62564));
+    EXPECT_NE(last, LoadErrorText(qor::str::kFileConverted));
 
     // A clean run ends with the done message; past a hundred files the
     // rest are named as left out.
@@ -100,7 +101,7 @@ TEST_F(ExchangeCommands, HtmlConversionWritesBesideEachSourceAndNamesFailures) {
         many << copy;
     }
     const HtmlConversion clean = ConvertReportsToHtml(many.mid(0, 3));
-    EXPECT_EQ(clean.Message(), LoadErrorText(62564));
+    EXPECT_EQ(clean.Message(), LoadErrorText(qor::str::kFileConverted));
     const HtmlConversion capped = ConvertReportsToHtml(many);
     EXPECT_EQ(capped.converted, 100);
     EXPECT_EQ(capped.leftOut, QStringList{many.last()});
@@ -139,7 +140,8 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     messages.clear();
     ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
     ASSERT_FALSE(messages.isEmpty());
-    EXPECT_EQ(messages.first(), LoadErrorText(63171) + "(工业)" + LoadErrorText(63172));
+    EXPECT_EQ(messages.first(), LoadErrorText(qor::str::kGenerateWholeIndustry) + "(工业)" +
+                                    LoadErrorText(qor::str::kTemplates));
     ASSERT_EQ(frame->Children().size(), 2) << messages.join(u'|').toStdString();
     for (CChildFrame* child : frame->Children())
         EXPECT_EQ(child->GetDocument()->GetReport()->GetRowCount(), 12);
@@ -150,8 +152,8 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     app.m_strIndustryName = QStringLiteral("农业");
     messages.clear();
     ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
-    EXPECT_EQ(messages.last(),
-              LoadErrorText(61999) + LoadErrorText(63172) + QStringLiteral("农业:("));
+    EXPECT_EQ(messages.last(), LoadErrorText(qor::str::kNoRecordFound) +
+                                   LoadErrorText(qor::str::kTemplates) + QStringLiteral("农业:("));
     EXPECT_EQ(frame->Children().size(), 2);
     EXPECT_EQ(LanguageCode(), QStringLiteral("xx-XX"));
     // No: nothing happens.
@@ -163,7 +165,7 @@ TEST_F(ExchangeCommands, CommonReportsComeFromTheFirstLanguageFolderListingTheIn
     messages.clear();
     ASSERT_TRUE(frame->Router().Execute(kCmdCommonReports));
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.first(), LoadErrorText(63908));
+    EXPECT_EQ(messages.first(), LoadErrorText(qor::str::kNoIndustry));
     EXPECT_FALSE(messages.first().contains(u"()"));
     EXPECT_EQ(frame->Children().size(), 2);
     SetLanguageCode(before);

@@ -71,8 +71,11 @@ TEST_F(ExecuteScript, AFailingLineIsToldOnceWithTheLineAndTheReason) {
     qortest::writeFile(bad, "LET A1 = 1\nLET A99 = 5\nLET A2 = 2\n");
 
     const QStringList asked = execute(bad);
-    EXPECT_EQ(asked, QStringList{LoadErrorText(64200).arg(QStringLiteral("bad.shl"), QStringLiteral("2"),
-                                                          LoadErrorText(64566).arg(QStringLiteral("A99")))});
+    EXPECT_EQ(
+        asked,
+        QStringList{LoadErrorText(qor::str::kScriptLineFailed)
+                        .arg(QStringLiteral("bad.shl"), QStringLiteral("2"),
+                             LoadErrorText(qor::str::kOutsideTable).arg(QStringLiteral("A99")))});
     // Nothing else is said: no second box, no English.
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 
@@ -81,8 +84,9 @@ TEST_F(ExecuteScript, AFailingLineIsToldOnceWithTheLineAndTheReason) {
     qortest::writeFile(broken, "LET A1 = 1\nLET A2 = (\n");
     EXPECT_TRUE(execute(broken).isEmpty());
     ASSERT_EQ(messages.size(), 1) << messages.join(u'\n').toStdString();
-    EXPECT_TRUE(messages.first().startsWith(LoadErrorText(64200).arg(
-        QStringLiteral("broken.shl"), QStringLiteral("2"), QString())))
+    EXPECT_TRUE(messages.first().startsWith(
+        LoadErrorText(qor::str::kScriptLineFailed)
+            .arg(QStringLiteral("broken.shl"), QStringLiteral("2"), QString())))
         << messages.first().toStdString();
     EXPECT_FALSE(messages.first().contains(QStringLiteral("line"))) << messages.first().toStdString();
 }

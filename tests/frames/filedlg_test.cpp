@@ -80,7 +80,7 @@ TEST_F(FileDlgTest, SavingAReportAddsRepAndProtectsWhatIsOpenOrExists) {
     ASSERT_TRUE(QFileInfo::exists(open));
     EXPECT_FALSE(choose(CMyFileDlg::kSaveReport, QStringLiteral("open.rep"), false));
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].endsWith(LoadErrorText(62467)));
+    EXPECT_TRUE(messages[0].endsWith(LoadErrorText(qor::str::kFileOpenSaveAsOther)));
     handle.reset();
 
     // Any other existing file asks first; No keeps the dialog open.
@@ -111,10 +111,10 @@ TEST_F(FileDlgTest, MenuModeWantsAnExistingMenuFileInAnyCase) {
     writeFile(dir + QStringLiteral("/tools.MNU"), "x");
     writeFile(dir + QStringLiteral("/lower.mnu"), "x");
     EXPECT_FALSE(choose(CMyFileDlg::kOpenMenu, QStringLiteral("note.txt")));
-    EXPECT_EQ(messages.value(0), LoadErrorText(62473));
+    EXPECT_EQ(messages.value(0), LoadErrorText(qor::str::kChooseMenuFile));
     messages.clear();
     EXPECT_FALSE(choose(CMyFileDlg::kOpenMenu, QStringLiteral("missing")));
-    EXPECT_EQ(messages.value(0), LoadErrorText(62474));
+    EXPECT_EQ(messages.value(0), LoadErrorText(qor::str::kMenuFileMissing));
     EXPECT_EQ(choose(CMyFileDlg::kOpenMenu, QStringLiteral("tools")),
               dir + QStringLiteral("/tools.MNU"));
     EXPECT_EQ(choose(CMyFileDlg::kOpenMenu, QStringLiteral("lower.mnu")),
@@ -129,7 +129,7 @@ TEST_F(FileDlgTest, CollectConditionCannotSmuggleAnotherCommand) {
     auto typeCondition = [](const QString& condition) {
         return [condition](CMyFileDlg& d) {
             ASSERT_NE(d.ConditionEdit(), nullptr);
-            EXPECT_EQ(d.ConditionLabel()->text(), LoadErrorText(62466));
+            EXPECT_EQ(d.ConditionLabel()->text(), LoadErrorText(qor::str::kCollectCondition));
             d.ConditionEdit()->setText(condition);
         };
     };
@@ -138,7 +138,7 @@ TEST_F(FileDlgTest, CollectConditionCannotSmuggleAnotherCommand) {
     const QString injected = QStringLiteral("年=2004\nDELETE FILE \"%1\"").arg(victim);
     EXPECT_FALSE(choose(CMyFileDlg::kCollectWhere, QStringLiteral("source.rep"), true, QString(),
                         typeCondition(injected)));
-    EXPECT_EQ(messages, QStringList{LoadErrorText(62476)});
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kBadCollectCondition)});
     EXPECT_TRUE(QFileInfo::exists(victim));
 
     // A condition that does not parse keeps the dialog open with the
@@ -146,7 +146,7 @@ TEST_F(FileDlgTest, CollectConditionCannotSmuggleAnotherCommand) {
     messages.clear();
     EXPECT_FALSE(choose(CMyFileDlg::kCollectWhere, QStringLiteral("source.rep"), true, QString(),
                         typeCondition(QStringLiteral("年=("))));
-    EXPECT_TRUE(messages.contains(LoadErrorText(62476)));
+    EXPECT_TRUE(messages.contains(LoadErrorText(qor::str::kBadCollectCondition)));
 
     // No condition: the name alone is accepted.
     messages.clear();

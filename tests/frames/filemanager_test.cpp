@@ -206,7 +206,7 @@ TEST_F(FileManager, DoubleClicksOpenReportsRunScriptsAndLoadMenus) {
 TEST_F(FileManager, FavouritesAndNewFilesFoldersAndDeletions) {
     // Without a report nothing can be kept.
     ASSERT_TRUE(choose(fm->DataItem(), kCmdFmFavourite));
-    EXPECT_EQ(messages.last(), LoadErrorText(62567));
+    EXPECT_EQ(messages.last(), LoadErrorText(qor::str::kNoReportToKeep));
 
     const QString rep = dir + "/kept.rep";
     {

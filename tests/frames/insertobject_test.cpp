@@ -81,7 +81,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         HookGuard hook(answer(rep, false));
         EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertObject));
         EXPECT_EQ(doc->Items().GetComItemCount(), 0);
-        EXPECT_TRUE(ui.said(LoadErrorText(view::kMsgReportAsObject)));
+        EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kReportAsObject)));
     }
     {
         HookGuard hook(answer(png, false));

@@ -225,8 +225,9 @@ TEST_F(MenuWalk, FindFormatAndKeywordCommandsReachTheirDialogs) {
     CChildFrame* child = prepare(false, false);
     const qor::CommandState none = frame->Router().Query(kCmdResetVarArea);
     EXPECT_FALSE(none.enabled);
-    EXPECT_EQ(none.reason, LoadErrorText(64960));
-    EXPECT_EQ(frame->Router().Action(kCmdResetVarArea)->statusTip(), LoadErrorText(64960));
+    EXPECT_EQ(none.reason, LoadErrorText(qor::str::kNoVariableAreaToReset));
+    EXPECT_EQ(frame->Router().Action(kCmdResetVarArea)->statusTip(),
+              LoadErrorText(qor::str::kNoVariableAreaToReset));
     dialogs.clear();
     frame->Router().Execute(kCmdResetVarArea);
     QApplication::processEvents();

@@ -160,7 +160,7 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
         ASSERT_TRUE(frame->Router().Execute(kCmdSpreadsheetXmlImport));
         EXPECT_EQ(frame->Children().size(), 0);
         ASSERT_EQ(messages.size(), 1);
-        EXPECT_EQ(messages[0], LoadErrorText(62017));
+        EXPECT_EQ(messages[0], LoadErrorText(qor::str::kUnsupportedXml));
     }
     EXPECT_TRUE(fileFilters.last().contains(u"*.xml"));
 

@@ -193,7 +193,7 @@ TEST_F(PrintDialogs, CtrlPPrintsEveryChosenPageWithItsTextsAndChartLabels) {
     ASSERT_TRUE(seen.shown);
     EXPECT_TRUE(seen.pdfOffered);
     EXPECT_TRUE(seen.allPagesOffered);
-    EXPECT_EQ(seen.allPagesText, LoadErrorText(qor::view::kStrAllReportPages));
+    EXPECT_EQ(seen.allPagesText, LoadErrorText(qor::str::kAllReportPages));
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 
     // Three report pages, three sheets.

@@ -59,12 +59,16 @@ TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
         QApplication::processEvents();
         ASSERT_TRUE(QFileInfo(target).size() > 0) << type;
         const QString box = messages.join(u'\n');
-        EXPECT_TRUE(box.contains(LoadErrorText(64890))) << type << ": " << box.toStdString();
-        EXPECT_TRUE(box.contains(LoadErrorText(64892).arg(chart->GetPage()).arg(chartName)))
+        EXPECT_TRUE(box.contains(LoadErrorText(qor::str::kLossCharts)))
             << type << ": " << box.toStdString();
-        EXPECT_TRUE(box.contains(LoadErrorText(64891))) << type << ": " << box.toStdString();
+        EXPECT_TRUE(
+            box.contains(LoadErrorText(qor::str::kItemOnPage).arg(chart->GetPage()).arg(chartName)))
+            << type << ": " << box.toStdString();
+        EXPECT_TRUE(box.contains(LoadErrorText(qor::str::kLossObjects)))
+            << type << ": " << box.toStdString();
         // An embedded object keeps no file name: its type names it.
-        EXPECT_TRUE(box.contains(LoadErrorText(64893).arg(QStringLiteral("text/plain"))))
+        EXPECT_TRUE(
+            box.contains(LoadErrorText(qor::str::kItemOfFormat).arg(QStringLiteral("text/plain"))))
             << type << ": " << box.toStdString();
     }
 }

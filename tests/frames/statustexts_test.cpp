@@ -64,8 +64,8 @@ TEST_F(StatusTexts, UnsplitSaysWhatItDoes) {
     ASSERT_TRUE(frame->Router().Execute(kCmdSplitWindow));
     QApplication::processEvents();
     frame->Router().UpdateAll();
-    EXPECT_TRUE(split->text().startsWith(LoadErrorText(qor::viewcmd::kStrUnsplit)));
-    EXPECT_EQ(split->statusTip(), LoadErrorText(qor::viewcmd::kStrUnsplitPrompt));
+    EXPECT_TRUE(split->text().startsWith(LoadErrorText(qor::str::kUnsplitWindow)));
+    EXPECT_EQ(split->statusTip(), LoadErrorText(qor::str::kUnsplitPrompt));
     ASSERT_TRUE(frame->Router().Execute(kCmdSplitWindow));
     QApplication::processEvents();
     frame->Router().UpdateAll();

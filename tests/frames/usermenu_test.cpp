@@ -165,13 +165,15 @@ TEST(UserMenuFileTest, DamagedFilesLeaveTheTablesAsTheyWere) {
     QByteArray badCount = good;
     badCount.replace(20 + 634, 3, "x1\0", 3);  // the first record's child count
     const QList<Case> cases = {
-        {good.left(20 + 2 * 637 + 100), kMsgMenuShortFile},  // cut short in the third record
-        {good.left(10), kMsgMenuShortFile},
-        {ansiField(QStringLiteral("MENU9999999"), 20) + QByteArray(5000, '\0'), kMsgMenuShortFile},
-        {noMenu, kMsgMenuNotMenu},
-        {badEnd, kMsgMenuBadEnd},
-        {badCount, kMsgMenuNotMenu},
-        {wideMenu(2, sampleRecords()).left(2 + 40 + 8442 * 2 + 10), kMsgMenuShortFile},
+        {good.left(20 + 2 * 637 + 100),
+         qor::str::kMenuFileEndsEarly},  // cut short in the third record
+        {good.left(10), qor::str::kMenuFileEndsEarly},
+        {ansiField(QStringLiteral("MENU9999999"), 20) + QByteArray(5000, '\0'),
+         qor::str::kMenuFileEndsEarly},
+        {noMenu, qor::str::kNotMenuResourceFile},
+        {badEnd, qor::str::kMenuFileBadEnd},
+        {badCount, qor::str::kNotMenuResourceFile},
+        {wideMenu(2, sampleRecords()).left(2 + 40 + 8442 * 2 + 10), qor::str::kMenuFileEndsEarly},
     };
     for (const Case& c : cases) {
         // UTF-16 files are read only into empty tables.
@@ -231,7 +233,7 @@ TEST_F(UserMenuFrameTest, ALoadedMenuShowsItsItemsPromptsAndRunsTheirText) {
     frame->ShowUserMenuPrompt(userAction(40703));
     EXPECT_EQ(frame->StatusBarXP()->currentMessage(), QStringLiteral("乙的提示"));
     emit popup->menu()->hovered(popup->menu()->actions().value(1));  // the "更多" popup
-    EXPECT_EQ(frame->StatusBarXP()->currentMessage(), LoadErrorText(62475));
+    EXPECT_EQ(frame->StatusBarXP()->currentMessage(), LoadErrorText(qor::str::kMenuReady));
 
     // Choosing an item runs its text against the active report.
     userAction(40026)->trigger();  // (0, 0): LET A1=7
@@ -266,13 +268,13 @@ TEST_F(UserMenuFrameTest, BadFilesKeepTheShownMenu) {
     const QStringList before = barTexts();
     QString error;
     EXPECT_FALSE(frame->LoadMenuFile(cut, &error));
-    EXPECT_TRUE(error.contains(LoadErrorText(kMsgMenuShortFile)));
+    EXPECT_TRUE(error.contains(LoadErrorText(qor::str::kMenuFileEndsEarly)));
     EXPECT_FALSE(frame->LoadMenuFile(wide, &error));
-    EXPECT_EQ(error, LoadErrorText(kMsgMenuBadId));
+    EXPECT_EQ(error, LoadErrorText(qor::str::kMenuBadId));
     EXPECT_FALSE(frame->LoadMenuFile(text, &error));
-    EXPECT_EQ(error, LoadErrorText(62554));
+    EXPECT_EQ(error, LoadErrorText(qor::str::kNotUserMenuFile));
     EXPECT_FALSE(frame->LoadMenuFile(dir + QStringLiteral("/missing"), &error));
-    EXPECT_EQ(error, LoadErrorText(62553));
+    EXPECT_EQ(error, LoadErrorText(qor::str::kCustomMenuFileMissing));
     EXPECT_EQ(barTexts(), before);
     // The prompts still belong to the menu shown.
     EXPECT_EQ(frame->UserMenu().level1.size(), 2);
@@ -293,7 +295,8 @@ TEST_F(UserMenuFrameTest, MenuWordExecuteAndUtf16MenusLoadAgainAfterReturning) {
     files << wide;
     ASSERT_TRUE(frame->Router().Execute(kCmdExecute));
     EXPECT_TRUE(frame->IsUserMenuActive());
-    EXPECT_EQ(fileFilters.last(), qor::QtFileFilter(LoadErrorText(62556)));
+    EXPECT_EQ(fileFilters.last(),
+              qor::QtFileFilter(LoadErrorText(qor::str::kScriptOrMenuFileFilter)));
 
     // Execute runs a batch file.
     CChildFrame* child = newReport();

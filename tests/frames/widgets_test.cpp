@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPainter>
-#include <QStyleOptionToolButton>
 #include <QMainWindow>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSignalSpy>
+#include <QStyleOptionToolButton>
 #include <QTest>
 
 #include "frame_fixture.h"
@@ -21,6 +21,7 @@
 #include "frames/toolbarxp.h"
 #include "reader/dispatchdrivers.h"
 #include "resources/commandids.h"
+#include "resources/stringids.h"
 #include "tests/common/testsupport.h"
 
 using namespace qor::cmd_ids;
@@ -214,8 +215,9 @@ TEST(StartUpPause, MaximisesAndTellsTheLoginOnlyWhenThereIsOne) {
     QSignalSpy done(with, &CSplashTimerWnd::finished);
     ASSERT_TRUE(done.wait(2000));
     EXPECT_EQ(host.calls, 1);
-    EXPECT_EQ(LoadStringText(62535), u"命令窗");
-    EXPECT_TRUE(LoadStringText(1).isEmpty());
+    EXPECT_EQ(LoadStringText(qor::str::kCommandWindow), u"命令窗");
+    constexpr int kNoSuchId = 1;
+    EXPECT_TRUE(LoadStringText(kNoSuchId).isEmpty());
 }
 
 // ---- the link label
@@ -259,7 +261,6 @@ TEST(HyperLink, OpensItsTargetOrItsTextAndNeverAnEmptyOne) {
 }
 
 }  // namespace
-
 
 // ---- the flat tool-bar look
 

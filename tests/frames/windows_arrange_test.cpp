@@ -186,8 +186,8 @@ TEST_F(WindowsArrange, TheFormatBarComesBackAsTheUserLeftIt) {
     newReport();
     EXPECT_FALSE(frame->FormatBar()->isVisibleTo(frame.get()));
     // The next tests start from the bars as built.
-    CAppEnvironment::Instance().WriteProfileString(LoadErrorText(61890), QStringLiteral("State"),
-                                                        QString());
+    CAppEnvironment::Instance().WriteProfileString(LoadErrorText(qor::str::kToolBarName),
+                                                   QStringLiteral("State"), QString());
 }
 
 // The letter after "&" in a menu text.

@@ -90,8 +90,8 @@ TEST_F(WorkbookWindow, ShowsTheWorkbooksNameAndItsNumbersAsWritten) {
 TEST_F(WorkbookWindow, ANewReportIsUntitledUntilSaved) {
     CChildFrame* child = newReport();
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(child->windowTitle(), LoadErrorText(63850) + QStringLiteral("[*]"));
-    EXPECT_EQ(LoadErrorText(63850), QStringLiteral("无标题"));
+    EXPECT_EQ(child->windowTitle(), LoadErrorText(qor::str::kUntitled) + QStringLiteral("[*]"));
+    EXPECT_EQ(LoadErrorText(qor::str::kUntitled), QStringLiteral("无标题"));
     const QString path = qortest::freshDir("frames-untitled") + QStringLiteral("/月报.rep");
     files = {path};
     ASSERT_TRUE(frame->SaveDocument(child, false)) << messages.join(u'|').toStdString();

@@ -1,50 +1,29 @@
 // The generated command ids: the header says what commands.tsv says, and
 // no source file gives a command a number of its own again, neither as a
 // constant nor as a literal handed to the command router.
+#include "resources/commandids.h"
+
 #include <gtest/gtest.h>
 
-#include <QDirIterator>
-#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
-#include "resources/commandids.h"
 #include "resources/tsvtable.h"
+#include "tests/resources/sourcetree.h"
 
 using namespace qor::res;
 
 namespace {
 
-QString readText(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return QString::fromUtf8(f.readAll());
-}
-
 // id -> name, as the table lists them.
 QHash<int, QString> tableNames() {
     const QString path = QStringLiteral(QOR_TEST_SOURCE_DIR "/resources/commands.tsv");
-    const TsvParseResult parsed = parseTsv(readText(path).toUtf8(), 3, 5);
+    const TsvParseResult parsed = parseTsv(readSourceText(path).toUtf8(), 3, 5);
     EXPECT_TRUE(parsed.errors.isEmpty()) << parsed.errors.join(u'\n').toStdString();
     QHash<int, QString> names;
     for (const TsvRecord& r : parsed.records) names.insert(parseTsvId(r.fields[0]).value_or(-1), r.fields[1]);
     return names;
-}
-
-// The product and test sources, without build folders.
-QStringList sourceFiles() {
-    QStringList files;
-    const QString root = QStringLiteral(QOR_TEST_SOURCE_DIR);
-    QDirIterator it(root, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = path.mid(root.size() + 1);
-        if (rel.startsWith(u"build") || rel.startsWith(u'.')) continue;
-        files << rel;
-    }
-    return files;
 }
 
 // The text of a line before its comment.
@@ -58,7 +37,7 @@ QString code(const QString& line) {
 TEST(CommandIds, TheGeneratedHeaderIsTheTable) {
     const QHash<int, QString> names = tableNames();
     const QString header =
-        readText(QStringLiteral(QOR_TEST_BINARY_DIR "/generated/resources/commandids.h"));
+        readSourceText(QStringLiteral(QOR_TEST_BINARY_DIR "/generated/resources/commandids.h"));
     static const QRegularExpression constant(
         QStringLiteral(R"(inline constexpr int (\w+) = (\d+);)"));
     QHash<int, QString> generated;
@@ -72,12 +51,9 @@ TEST(CommandIds, TheGeneratedHeaderIsTheTable) {
 
 TEST(CommandIds, NoSourceGivesACommandANumberOfItsOwn) {
     const QHash<int, QString> names = tableNames();
-    // Constants that share a number with a command but name something else.
-    const QSet<QString> notCommands = {
-        QStringLiteral("cmdlang/cmdtexts.h:kTxtCellFailed"),
-        QStringLiteral("cmdlang/cmdtexts.h:kTxtVarPositionUnread"),
-        QStringLiteral("cmdlang/cmdtexts.h:kTxtNotCompiled"),
-    };
+    // Constants that share a number with a command but name something else
+    // (none today: the string ids are named by resources/stringids.h).
+    const QSet<QString> notCommands;
     static const QRegularExpression definition(QStringLiteral(R"(\b(k\w+)\s*=\s*(\d+)\b)"));
     static const QRegularExpression routed(
         QStringLiteral(R"(\b(OnCommand|OnUpdateCommand|Execute|Query|Action|FindAction)\(\s*(\d+)\s*[,)])"));
@@ -86,7 +62,7 @@ TEST(CommandIds, NoSourceGivesACommandANumberOfItsOwn) {
     ASSERT_GT(files.size(), 500);
     for (const QString& rel : files) {
         const QStringList lines =
-            readText(QStringLiteral(QOR_TEST_SOURCE_DIR "/") + rel).split(u'\n');
+            readSourceText(QStringLiteral(QOR_TEST_SOURCE_DIR "/") + rel).split(u'\n');
         for (qsizetype n = 0; n < lines.size(); ++n) {
             const QString text = code(lines[n]);
             const QString where = QStringLiteral("%1:%2: ").arg(rel).arg(n + 1);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <thread>
 #include <vector>
 
 #include "resources/commandids.h"
+#include "resources/stringids.h"
 #include "resources/stringtable.h"
 #include "resources/tsvtable.h"
 
@@ -35,21 +37,23 @@ TEST(StringTable, LoadsWithoutProblems) {
 }
 
 TEST(StringTable, MessagesKeepTheirExactText) {
-    EXPECT_EQ(text(62015), u"第%i页");
-    EXPECT_EQ(text(62017), u"不支持该格式的XML文件");
-    EXPECT_EQ(text(62115), u"输入错误！标准输入如：1,8,14");
-    EXPECT_EQ(text(62049), u"硬盘空间不够！插入表页失败！");
-    EXPECT_EQ(text(62374), u"开始第- %d -个指标计算, 指标编号 - %s - , 指标名称 - %s -");
-    EXPECT_EQ(text(57344), u"Vantix软件");
+    EXPECT_EQ(text(qor::str::kSheetName), u"第%i页");
+    EXPECT_EQ(text(qor::str::kUnsupportedXml), u"不支持该格式的XML文件");
+    EXPECT_EQ(text(qor::str::kBadNumberList), u"输入错误！标准输入如：1,8,14");
+    EXPECT_EQ(text(qor::str::kInsertPageNoDiskSpace), u"硬盘空间不够！插入表页失败！");
+    EXPECT_EQ(text(qor::str::kIndicatorStart),
+              u"开始第- %d -个指标计算, 指标编号 - %s - , 指标名称 - %s -");
+    EXPECT_EQ(text(qor::str::kAppTitle), u"Vantix软件");
 }
 
 TEST(StringTable, EscapesBecomeControlCharactersAndBlanksStay) {
-    EXPECT_EQ(text(61508), u"第 %u 页 \n第 %u 页-第 %u 页 \n");
-    EXPECT_EQ(text(62471), u"\r\n文件已经存在！\r\n\r\n是否覆盖？");
-    EXPECT_EQ(text(62579), u"\\样表\\");  // a path piece, not an escape
-    EXPECT_EQ(text(62463), u" 打开 ");
-    EXPECT_EQ(text(62354), u" 已打开");
-    EXPECT_EQ(text(62315), u"没有发现文件 vtmail8.dll ");
+    EXPECT_EQ(text(qor::str::kPageNumberFormat), u"第 %u 页 \n第 %u 页-第 %u 页 \n");
+    EXPECT_EQ(text(qor::str::kFileExistsOverwriteQuestion),
+              u"\r\n文件已经存在！\r\n\r\n是否覆盖？");
+    EXPECT_EQ(text(qor::str::kSampleFolder), u"\\样表\\");  // a path piece, not an escape
+    EXPECT_EQ(text(qor::str::kOpenSpaced), u" 打开 ");
+    EXPECT_EQ(text(qor::str::kIsOpened), u" 已打开");
+    EXPECT_EQ(text(qor::str::kMailDllNotFound), u"没有发现文件 vtmail8.dll ");
 }
 
 // Names the exchange formats compare against: a wrong one silently breaks
@@ -57,18 +61,31 @@ TEST(StringTable, EscapesBecomeControlCharactersAndBlanksStay) {
 TEST(StringTable, FontKeywordAndCurrencyNames) {
     const char16_t* fonts[] = {u"宋体",  u"仿宋_GB2312",  u"黑体",  u"楷体_GB2312",
                                u"@宋体", u"@仿宋_GB2312", u"@黑体", u"@楷体_GB2312"};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(text(62027 + i), fonts[i]) << 62027 + i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(text(qor::str::kFontName0 + i), fonts[i]) << qor::str::kFontName0 + i;
 
     const char16_t* keywords[] = {u"单位编号", u"单位名称", u"年", u"季", u"月", u"日"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(text(62035 + i), keywords[i]) << 62035 + i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(text(qor::str::kKeywordUnitCode + i), keywords[i])
+            << qor::str::kKeywordUnitCode + i;
 
-    EXPECT_EQ(text(62437), u"￥");
-    EXPECT_EQ(text(62519), u"＄");
-    EXPECT_EQ(text(62520), u"￡");
-    EXPECT_EQ(text(62521), u"￠");
-    EXPECT_EQ(text(62522), u"／");
+    EXPECT_EQ(text(qor::str::kCurrencySymbol0), u"￥");
+    EXPECT_EQ(text(qor::str::kCurrencySymbol1), u"＄");
+    EXPECT_EQ(text(qor::str::kCurrencySymbol2), u"￡");
+    EXPECT_EQ(text(qor::str::kCurrencySymbol3), u"￠");
+    EXPECT_EQ(text(qor::str::kCurrencySymbol4), u"／");
     const char16_t* names[] = {u"元", u"美元", u"英镑", u"克朗", u"先令"};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(text(63181 + i), names[i]) << 63181 + i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(text(qor::str::kCurrencyName0 + i), names[i]) << qor::str::kCurrencyName0 + i;
+}
+
+// Tables that refer to a string by its name find the same row the code's
+// constant names.
+TEST(StringTable, NamesLeadToTheirIds) {
+    EXPECT_EQ(stringIdOf(u"kAppTitle"), qor::str::kAppTitle);
+    EXPECT_EQ(stringIdOf(u"kPtotalDescription"), qor::str::kPtotalDescription);
+    for (const char16_t* unknown : {u"", u"kNoSuchString", u"57344", u"kapptitle"})
+        EXPECT_FALSE(stringIdOf(unknown).has_value()) << QString::fromUtf16(unknown).toStdString();
 }
 
 TEST(StringTable, UnknownIdsGiveNothing) {
@@ -80,7 +97,8 @@ TEST(StringTable, FirstUseFromManyThreadsAgrees) {
     std::vector<std::thread> threads;
     std::vector<QString> seen(8);
     for (size_t i = 0; i < seen.size(); ++i)
-        threads.emplace_back([&seen, i] { seen[i] = stringText(62082).value_or(QString()); });
+        threads.emplace_back(
+            [&seen, i] { seen[i] = stringText(qor::str::kFinish).value_or(QString()); });
     for (auto& t : threads) t.join();
     for (const QString& s : seen) EXPECT_EQ(s, u"完成");
 }
@@ -119,16 +137,22 @@ TEST(TemplateTable, DialogsAndControls) {
 // The checked-in files, read with the same reader: every line parses, ids
 // are unique, and the compiled copy is the current one.
 TEST(TableFiles, StringsParseUniqueAndMatchTheBuild) {
-    const TsvParseResult p = parseTsv(sourceTable("strings.tsv"), 2, 3);
+    const TsvParseResult p = parseTsv(sourceTable("strings.tsv"), 3, 4);
     EXPECT_TRUE(p.errors.isEmpty()) << p.errors.join(u'\n').toStdString();
     QSet<int> ids;
+    QSet<QString> names;
+    static const QRegularExpression namePattern(QStringLiteral("^k[A-Z][A-Za-z0-9]*$"));
     for (const TsvRecord& r : p.records) {
         const auto id = parseTsvId(r.fields[0]);
         ASSERT_TRUE(id.has_value()) << "line " << r.line;
         EXPECT_FALSE(ids.contains(*id)) << "repeated id " << *id << " line " << r.line;
         ids.insert(*id);
-        EXPECT_EQ(stringText(*id), r.fields[1]) << *id;
-        EXPECT_FALSE(r.fields[1].isEmpty()) << *id;
+        const QString& name = r.fields[1];
+        EXPECT_TRUE(namePattern.match(name).hasMatch()) << "line " << r.line;
+        EXPECT_FALSE(names.contains(name)) << "repeated name line " << r.line;
+        names.insert(name);
+        EXPECT_EQ(stringText(*id), r.fields[2]) << *id;
+        EXPECT_FALSE(r.fields[2].isEmpty()) << *id;
     }
     EXPECT_EQ(ids.size(), stringCount());
 }
@@ -187,7 +211,7 @@ TEST(TsvReader, LinesCommentsAndFieldCounts) {
 
 TEST(TsvReader, InvalidUtf8AndBadIds) {
     EXPECT_FALSE(parseTsv("1\t\xFF\xFE\n", 2, 3).errors.isEmpty());
-    EXPECT_EQ(parseTsvId(u"62015"), 62015);
+    EXPECT_EQ(parseTsvId(u"62015"), 62015);  // a parsed number, not a string id
     EXPECT_EQ(parseTsvId(u"-1"), -1);
     for (const char16_t* bad : {u"", u"-", u"+5", u" 5", u"5 ", u"0x10", u"99999999999"})
         EXPECT_FALSE(parseTsvId(bad).has_value()) << QString::fromUtf16(bad).toStdString();

@@ -24,9 +24,9 @@ using qor::items::ChartDesc;
 TEST(ChartCommands, AreaLimitsAndTheDialogsAreaText) {
     EXPECT_EQ(CheckChartAreaSize(500, 2), 0);
     EXPECT_EQ(CheckChartAreaSize(2, 500), 0);
-    EXPECT_EQ(CheckChartAreaSize(2, 501), kMsgChartTooLarge);
-    EXPECT_EQ(CheckChartAreaSize(5, 1), kMsgChartTwoColumns);
-    EXPECT_EQ(CheckChartAreaSize(1, 5), kMsgChartTwoRows);
+    EXPECT_EQ(CheckChartAreaSize(2, 501), qor::str::kChartAreaTooLarge);
+    EXPECT_EQ(CheckChartAreaSize(5, 1), qor::str::kChartNeedsTwoColumns);
+    EXPECT_EQ(CheckChartAreaSize(1, 5), qor::str::kChartNeedsTwoRows);
 
     AreaChartDlgMembers m = PresetAreaChart(CellArea::area(1, 1, 5, 3), 7, 4, 20, 10);
     EXPECT_EQ(m.m_strArea, QStringLiteral("B2:D6@7"));
@@ -45,7 +45,7 @@ TEST(ChartCommands, AreaLimitsAndTheDialogsAreaText) {
         EXPECT_EQ(b.m_area, m.m_area) << bad;
     }
     m.m_strArea = QStringLiteral("A1:A9");
-    EXPECT_EQ(AcceptAreaChart(&m), kMsgChartTwoColumns);
+    EXPECT_EQ(AcceptAreaChart(&m), qor::str::kChartNeedsTwoColumns);
 }
 
 // "行" means data groups by rows and only "整个报表" makes a whole-report
@@ -109,7 +109,7 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     doc->Selection().SetSelection(1, 1, 4, 1);
     EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 0);
-    EXPECT_TRUE(ui.said(LoadErrorText(kMsgChartTwoColumns)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kChartNeedsTwoColumns)));
     EXPECT_EQ(doc->Items().GetComItemCount(), 0);
 
     doc->Selection().SetSelection(1, 1, 4, 3);
@@ -220,7 +220,7 @@ TEST(ChartCommands, AnOpenReportReachedThroughALinkIsNotInserted) {
     view.OnInitialUpdate();
     objects.file = link;
     EXPECT_FALSE(view.OnInsertObject());
-    EXPECT_TRUE(ui.said(LoadErrorText(kMsgFileAlreadyOpen)));
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kFileOpenCannotInsert)));
     EXPECT_EQ(doc->Items().GetComItemCount(), 0);
     held.reset();
     EXPECT_FALSE(IsOpenReportFile(link));

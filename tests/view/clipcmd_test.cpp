@@ -268,7 +268,7 @@ TEST_F(ClipCommands, TextFromAnotherProgramFillsCells) {
     // An empty clipboard is a failed paste, told once.
     QGuiApplication::clipboard()->clear();
     view->Clipboard().OnEditPaste();
-    EXPECT_EQ(messages, QStringList{LoadErrorText(kMsgPasteFailed)});
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kPasteFailed)});
 }
 
 TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
@@ -287,7 +287,7 @@ TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
     ASSERT_EQ(plain.offered.size(), 3u);
     EXPECT_EQ(plain.offered[2].format, QStringLiteral("image/png"));
     EXPECT_EQ(plain.offered[0].format, kNative);
-    EXPECT_EQ(plain.offered[0].text, LoadErrorText(kStrNativeEntry));
+    EXPECT_EQ(plain.offered[0].text, LoadErrorText(qor::str::kNativeClipboardEntry));
     EXPECT_DOUBLE_EQ(number(doc, 9, 0), 1.5);
     EXPECT_TRUE(messages.isEmpty());
 
@@ -297,7 +297,7 @@ TEST_F(ClipCommands, PasteSpecialAndPasteLink) {
     view->Clipboard().OnEditPasteSpecial();
     EXPECT_NE(number(doc, 10, 0), 1.5);
     view->Clipboard().OnEditPasteLink();
-    EXPECT_EQ(messages, QStringList(2, LoadErrorText(kMsgLinkFailed)));
+    EXPECT_EQ(messages, QStringList(2, LoadErrorText(qor::str::kLinkFailed)));
 
     // The text entry pastes the text, not the cell data.
     ChooseEntry text(QString::fromLatin1(kTextFormatName), 0);

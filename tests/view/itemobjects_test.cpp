@@ -308,7 +308,7 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     clip.SetData(damaged);
     EXPECT_EQ(EditPaste(ctx), 1);
     EXPECT_EQ(doc.Items().GetComItemCount(), 0);
-    EXPECT_EQ(messages, QStringList{LoadErrorText(kMsgPasteFailed)});
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kPasteFailed)});
 
     // "image/png" that is no picture: nothing added.
     auto* fake = new QMimeData;
@@ -338,7 +338,7 @@ TEST_F(ItemObjects, DamagedAndForeignData) {
     messages.clear();
     ASSERT_EQ(EditPaste(ctx), 0);
     EXPECT_EQ(doc.Items().GetComItemCount(), 2);
-    EXPECT_EQ(messages, QStringList{LoadErrorText(61990)});
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kReportAsObject)});
     // Pasted as a link, a file stays outside.
     ASSERT_EQ(EditPasteLink(ctx), 0);
     ASSERT_EQ(doc.Items().GetComItemCount(), 3);

@@ -122,7 +122,7 @@ TEST(PageLayout, TitleValidation) {
     PrintTitles v = ValidatePrintTitles(s.geo, t, &msgs);
     EXPECT_FALSE(v.head);
     EXPECT_TRUE(v.tail);
-    EXPECT_EQ(msgs, (std::vector<int>{kMsgHeadBeyond}));
+    EXPECT_EQ(msgs, (std::vector<int>{qor::str::kHeadBeyondTable}));
 
     s.fake.rowArea(6, 3);
     s.geo.Refresh();
@@ -131,7 +131,7 @@ TEST(PageLayout, TitleValidation) {
     v = ValidatePrintTitles(s.geo, t, &msgs);
     EXPECT_TRUE(v.head);
     EXPECT_FALSE(v.tail);
-    EXPECT_EQ(msgs, (std::vector<int>{kMsgTailOverlapsArea}));
+    EXPECT_EQ(msgs, (std::vector<int>{qor::str::kTailOverlapsVariableArea}));
 }
 
 TEST(PageLayout, PagesRunAcrossThenDown) {
@@ -161,29 +161,30 @@ TEST(PageLayout, AreaTooSmallOrTooManyPages) {
     for (const PageRect& tiny : {area(500, 20), area(19, 500), area(500, 0)}) {
         const LayoutResult r = ComputePageLayout(s.geo, setup, tiny);
         EXPECT_FALSE(r.pages);
-        EXPECT_EQ(r.message, kMsgTooManyPages);
+        EXPECT_EQ(r.message, qor::str::kPrintAreaTooSmall);
         EXPECT_EQ(LegacyPageCount(r.pages), 0xFFFF);
     }
     for (const PageRect& poor : {area(500, 29), area(59, 500)}) {
         const LayoutResult r = ComputePageLayout(s.geo, setup, poor);
         EXPECT_FALSE(r.pages);
-        EXPECT_EQ(r.message, kMsgBadPaper);
+        EXPECT_EQ(r.message, qor::str::kBadPaper);
         EXPECT_EQ(LegacyPageCount(r.pages), 0xFFFF);
     }
     // Margins are taken before the check.
     PageSetup margins;
     margins.marginTop = 40;
     margins.marginBottom = 40;
-    EXPECT_EQ(ComputePageLayout(s.geo, margins, area(500, 100)).message, kMsgTooManyPages);
+    EXPECT_EQ(ComputePageLayout(s.geo, margins, area(500, 100)).message,
+              qor::str::kPrintAreaTooSmall);
     EXPECT_EQ(ComputePageLayout(s.geo, setup, area(60, 30)).pages, 4 * 12);
 
     Sheet big(9999, 255);
     const LayoutResult many = ComputePageLayout(big.geo, setup, area(20, 21));
     EXPECT_FALSE(many.pages);
-    EXPECT_EQ(many.message, kMsgTooManyPages);
+    EXPECT_EQ(many.message, qor::str::kPrintAreaTooSmall);
 
     // What the user is then told has words, not the unknown-id text.
-    for (int id : {kMsgTooManyPages, kMsgNoPrinter, kMsgBadPaper}) {
+    for (int id : {qor::str::kPrintAreaTooSmall, qor::str::kNoPrinter, qor::str::kBadPaper}) {
         EXPECT_NE(LoadErrorText(id), "Reader ERROR") << id;
         EXPECT_TRUE(LoadErrorText(id).contains(QStringLiteral("打印")) ||
                     LoadErrorText(id).contains(QStringLiteral("纸"))) << id;

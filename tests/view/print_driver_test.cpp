@@ -377,7 +377,7 @@ TEST(PrintDriver, APageTooSmallPrintsNothingAndSaysWhy) {
     PrintDriver d(s.doc, {});
     EXPECT_FALSE(d.Begin({0, 0, 100, 75}).has_value());  // 15 points of body
     ASSERT_EQ(told.texts.size(), 1);
-    EXPECT_EQ(told.texts[0], LoadErrorText(kMsgCannotPrint));
+    EXPECT_EQ(told.texts[0], LoadErrorText(qor::str::kCannotPrintPaper));
     EXPECT_EQ(d.JobPageCount(), 0);
 }
 

@@ -490,7 +490,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     for (int id : {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview, kCmdObjectPrint}) {
         const qor::CommandState st = stateOf(id);
         EXPECT_FALSE(st.enabled) << id;
-        EXPECT_EQ(st.reason, LoadErrorText(kMsgPrintInPlace)) << id;
+        EXPECT_EQ(st.reason, LoadErrorText(qor::str::kPrintWhileInPlace)) << id;
     }
     // Reached without its update (a caller of its own): told, not printed.
     int dialogs = 0;
@@ -505,15 +505,15 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     v.OnFilePrint();
     EXPECT_EQ(dialogs, 0);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintInPlace));
+    EXPECT_EQ(messages.takeFirst(), LoadErrorText(qor::str::kPrintWhileInPlace));
     inPlace.Items().SetInPlaceActiveItem(nullptr);
 
     // Object printing without a selection gives its reason.
-    EXPECT_EQ(stateOf(kCmdObjectPrint).reason, LoadErrorText(kMsgNoObjectToPrint));
+    EXPECT_EQ(stateOf(kCmdObjectPrint).reason, LoadErrorText(qor::str::kNoObjectToPrint));
     v.OnObjectPrint();
     EXPECT_EQ(dialogs, 0);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgNoObjectToPrint));
+    EXPECT_EQ(messages.takeFirst(), LoadErrorText(qor::str::kNoObjectToPrint));
 
     // With the chart selected it prints the chart alone, without offering
     // every page of the report.
@@ -542,7 +542,7 @@ TEST_F(ViewCommands, PrintCommandsFollowInPlaceEditingAndTheSelection) {
     qor::installUiServices(s);
     v.OnCommand(kCmdPrint);
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages.takeFirst(), LoadErrorText(kMsgPrintNotDone));
+    EXPECT_EQ(messages.takeFirst(), LoadErrorText(qor::str::kPrintNotDone));
 }
 
 // Printing without the dialog on a machine with no printer has nowhere to

@@ -69,8 +69,8 @@ TEST_P(DbDialogs, SqlWizardStatementRunsAsGetRecord) {
         ASSERT_EQ(tree(d, W::IDC_FIELDS)->topLevelItemCount(), 2);
         press(d, W::IDC_ADD_ALL);
         auto& w = static_cast<W&>(d);
-        w.SetMarks(0, LoadErrorText(62251), LoadErrorText(62249));
-        w.SetMarks(1, LoadErrorText(62252), LoadErrorText(62253));
+        w.SetMarks(0, LoadErrorText(qor::str::kAscending), LoadErrorText(qor::str::kSummarise));
+        w.SetMarks(1, LoadErrorText(qor::str::kNoSort), LoadErrorText(qor::str::kComputeTotal));
         qobject_cast<QLineEdit*>(d.GetDlgItem(W::IDC_AREA))->setText("B2");
         press(d, W::IDC_OK);
     });
