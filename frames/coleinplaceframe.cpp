@@ -31,9 +31,7 @@ namespace qor::frames {
 
 namespace {
 
-using qor::cmd_ids::kCmdCellFormula;
-using qor::cmd_ids::kCmdInputCancel;
-using qor::cmd_ids::kCmdInputConfirm;
+using namespace qor::cmd_ids;
 
 COleInPlaceFrame* s_current = nullptr;
 
