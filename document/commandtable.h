@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "document/cmdtarget.h"
@@ -27,6 +28,11 @@ struct CommandRow {
     // targets after this one (a frame that owns a command only while it
     // edits in place). A null test: the row always answers.
     using Owns = std::function<bool(const Target&)>;
+
+    CommandRow() = default;
+    // Most rows answer always: a table lists them as {id, rule, handler}.
+    CommandRow(int id, Rule rule, Handler run, Owns owns = nullptr)
+        : id(id), rule(std::move(rule)), run(std::move(run)), owns(std::move(owns)) {}
 
     int id = 0;
     Rule rule;
@@ -96,5 +102,17 @@ private:
     QString m_notBuilt;
     CommandIdSet m_ids;
 };
+
+// The router's run for a target that answers a command reached while it is
+// off (a stale menu, a key pressed before the update pass) as its greyed
+// item would: nothing runs, yet the command counts as handled, so that no
+// target after this one runs it instead. True when a row answers for the id.
+template <class Target>
+bool RunWhenOn(const CommandTable<Target>& table, Target& target, int id) {
+    CommandState state;
+    if (!table.Update(target, id, state)) return false;
+    if (state.enabled) table.Run(target, id);
+    return true;
+}
 
 }  // namespace qor

@@ -1,7 +1,6 @@
 #include "document/doc_commands.h"
 
-#include <algorithm>
-#include <array>
+#include <type_traits>
 #include <utility>
 
 #include "document/cmd_consolidate.h"
@@ -12,11 +11,12 @@
 #include "document/cmd_keywords.h"
 #include "document/cmd_passwords.h"
 #include "document/cmd_templates.h"
-#include "document/cmdtarget.h"
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
 #include "document/cmd_support.h"
 #include "document/doc_textexchange.h"
 #include "engine/messages.h"
+#include "resources/commandids.h"
 
 namespace qor::doccmd {
 
@@ -29,173 +29,161 @@ QString ReasonNoCounterpart() { return QStringLiteral("本系统中没有对应�
 
 namespace {
 
+using namespace qor::cmd_ids;
+using Row = CommandRow<CQorsDoc>;
+using Rule = Row::Rule;
+
 LedgerDrillHook& ledgerDrill() {
     static LedgerDrillHook hook;
     return hook;
 }
 
-void runLedgerDrill(CQorsDoc& doc) {
-    if (ledgerDrill().run) ledgerDrill().run(doc);
-}
-
-// The fill direction of a fill command; -1 for any other command.
-int fillDirection(int id) {
-    switch (id) {
-        case kCmdFillDown: return DocClipboard::kFillDown;
-        case kCmdFillRight: return DocClipboard::kFillRight;
-        case kCmdFillUp: return DocClipboard::kFillUp;
-        case kCmdFillLeft: return DocClipboard::kFillLeft;
-        default: return -1;
-    }
-}
-
-void runFill(CQorsDoc& doc, int id) {
-    if (doc.Clipboard().FillSelection(DocClipboard::FillDirection(fillDirection(id))) != 0)
-        ShowMessageText(LoadErrorText(str::kFillFailed));
-}
-
 // The state a command needs besides an open report.
 enum class Need { Report, Format, Data };
 
-using Handler = void (*)(CQorsDoc&);
-
-// A command's dialog: its template id and whether one is registered.
-struct DocDialog {
-    int templateId = 0;
-    bool (*registered)() = nullptr;
-};
-
-template <class M>
-constexpr DocDialog dialogOf(int templateId) {
-    return DocDialog{templateId, &HasDialog<M>};
+// The rule of a command on the report, its checks in the order their
+// reasons win: an open report in the state the command needs, the dialog
+// it runs (members type M; void: none) registered, then the command's own
+// condition `also` (a reason, or empty when it may run).
+template <class M = void>
+Rule needs(Need need, QString (*also)(CQorsDoc&) = nullptr) {
+    return [need, also](CQorsDoc& d, int, CommandState&) {
+        QString why = need == Need::Format ? NeedsFormatState(&d)
+                      : need == Need::Data ? NeedsDataState(&d)
+                                           : NeedsReport(&d);
+        if constexpr (!std::is_void_v<M>)
+            if (why.isEmpty()) why = NeedsDialog<M>();
+        if (why.isEmpty() && also) why = also(d);
+        return why;
+    };
 }
 
-struct DocCommand {
-    int id;
-    DocDialog dialog;  // kNoDialog when the command runs no dialog of ours
-    Need need;
-    Handler run;  // null: the command has no work in this system and stays off
-};
-
-// The dialogs of the commands.
-constexpr DocDialog kNoDialog;
-constexpr DocDialog kDlgDrawLine = dialogOf<DrawLineDlgMembers>(145);
-constexpr DocDialog kDlgRowHeight = dialogOf<RowHeightDlgMembers>(146);
-constexpr DocDialog kDlgColWidth = dialogOf<ColWidthDlgMembers>(147);
-constexpr DocDialog kDlgSetKeyword = dialogOf<SetKeywordDlgMembers>(149);
-constexpr DocDialog kDlgDefineFormula = dialogOf<DefineFormulaDlgMembers>(151);
-constexpr DocDialog kDlgAuditFormula = dialogOf<AuditFormulaDlgMembers>(155);
-constexpr DocDialog kDlgApplyFormat = dialogOf<ApplyFormatDlgMembers>(160);
-constexpr DocDialog kDlgFormatLock = dialogOf<FormatLockDlgMembers>(161);
-constexpr DocDialog kDlgInsertCount = dialogOf<InsertCountDlgMembers>(182);
-constexpr DocDialog kDlgSwap = dialogOf<SwapDlgMembers>(183);
-constexpr DocDialog kDlgDelete = dialogOf<DeleteDlgMembers>(184);
-constexpr DocDialog kDlgCombine = dialogOf<CombineCellsDlgMembers>(189);
-constexpr DocDialog kDlgSetVarArea = dialogOf<SetVarAreaDlgMembers>(190);
-constexpr DocDialog kDlgPageSort = dialogOf<PageSortDlgMembers>(191);
-constexpr DocDialog kDlgCellStyle = dialogOf<CellStyleDlgMembers>(199);
-constexpr DocDialog kDlgEnterKeyword = dialogOf<EnterKeywordDlgMembers>(200);
-constexpr DocDialog kDlgFormulaList = dialogOf<FormulaListRequest>(205);
-constexpr DocDialog kDlgRoundBalance = dialogOf<RoundBalanceDlgMembers>(217);
-constexpr DocDialog kDlgPageSetup = dialogOf<PageSetupDlgMembers>(326);
-constexpr DocDialog kDlgLocate = dialogOf<LocateDlgMembers>(368);
-constexpr DocDialog kDlgFind = dialogOf<FindRequest>(369);
-constexpr DocDialog kDlgReportTemplate = dialogOf<ReportTemplateDlgMembers>(371);
-constexpr DocDialog kDlgResetVarArea = dialogOf<ResetVarAreaDlgMembers>(393);
-constexpr DocDialog kDlgKeywordOffset = dialogOf<KeywordOffsetDlgMembers>(407);
-constexpr DocDialog kDlgCancelKeyword = dialogOf<CancelKeywordDlgMembers>(419);
-constexpr DocDialog kDlgSetFilePassword = dialogOf<SetFilePasswordDlgMembers>(428);
-constexpr DocDialog kDlgMultiPivot = dialogOf<MultiPivotDlgMembers>(442);
-constexpr DocDialog kDlgExport = dialogOf<ExportDlgMembers>(456);
-constexpr DocDialog kDlgModel = dialogOf<ModelSheetRequest>(449);
-constexpr DocDialog kDlgTabHuiZong = dialogOf<TabHuiZongWizardMembers>(496);
-constexpr DocDialog kDlgVHuiZong = dialogOf<VHuiZongWizardMembers>(501);
-constexpr DocDialog kDlgAuditMapping = dialogOf<AuditMappingRequest>(542);
-
-#define QOR_RUN(...) [](CQorsDoc& d) { (void)(__VA_ARGS__); }
-
-const std::array kCommands = {
-    DocCommand{kCmdCellFormula, kDlgDefineFormula, Need::Format, QOR_RUN(OnCellFormula(d))},
-    DocCommand{kCmdAuditFormulas, kDlgAuditFormula, Need::Format, QOR_RUN(OnAuditFormulas(d))},
-    DocCommand{kCmdFormulaList, kDlgFormulaList, Need::Report, QOR_RUN(OnFormulaList(d))},
-    DocCommand{kCmdRowHeight, kDlgRowHeight, Need::Format, QOR_RUN(OnRowHeight(d))},
-    DocCommand{kCmdColWidth, kDlgColWidth, Need::Format, QOR_RUN(OnColWidth(d))},
-    DocCommand{kCmdCombineCells, kDlgCombine, Need::Format, QOR_RUN(OnCombineCells(d))},
-    DocCommand{kCmdApplyFormat, kDlgApplyFormat, Need::Format, QOR_RUN(OnApplyFormat(d))},
-    DocCommand{kCmdInsertChart, kNoDialog, Need::Data, nullptr},
-    DocCommand{kCmdSortPages, kDlgPageSort, Need::Data, QOR_RUN(OnSortPages(d))},
-    DocCommand{kCmdSortVarArea, kDlgPageSort, Need::Data, QOR_RUN(OnSortVarArea(d))},
-    DocCommand{kCmdLocate, kDlgLocate, Need::Report, QOR_RUN(OnLocate(d))},
-    DocCommand{kCmdFind, kDlgFind, Need::Data, QOR_RUN(OnFind(d))},
-    DocCommand{kCmdDrillDown, kNoDialog, Need::Report, QOR_RUN(runLedgerDrill(d))},
-    DocCommand{kCmdAuditMapping, kDlgAuditMapping, Need::Report, QOR_RUN(OnAuditMapping(d))},
-    DocCommand{kCmdInsertRows, kDlgInsertCount, Need::Format,
-               QOR_RUN(OnInsertCount(d, kInsertRows))},
-    DocCommand{kCmdInsertCols, kDlgInsertCount, Need::Format,
-               QOR_RUN(OnInsertCount(d, kInsertCols))},
-    DocCommand{kCmdInsertPages, kDlgInsertCount, Need::Report,
-               QOR_RUN(OnInsertCount(d, kInsertPages))},
-    DocCommand{kCmdAppendRows, kDlgInsertCount, Need::Format,
-               QOR_RUN(OnInsertCount(d, kAppendRows))},
-    DocCommand{kCmdAppendCols, kDlgInsertCount, Need::Format,
-               QOR_RUN(OnInsertCount(d, kAppendCols))},
-    DocCommand{kCmdAppendPages, kDlgInsertCount, Need::Report,
-               QOR_RUN(OnInsertCount(d, kAppendPages))},
-    DocCommand{kCmdSwapRows, kDlgSwap, Need::Format, QOR_RUN(OnSwap(d, 1))},
-    DocCommand{kCmdSwapCols, kDlgSwap, Need::Format, QOR_RUN(OnSwap(d, 2))},
-    DocCommand{kCmdSwapPages, kDlgSwap, Need::Report, QOR_RUN(OnSwap(d, 3))},
-    DocCommand{kCmdDeleteRows, kDlgDelete, Need::Format, QOR_RUN(OnDelete(d, 1))},
-    DocCommand{kCmdDeleteCols, kDlgDelete, Need::Format, QOR_RUN(OnDelete(d, 2))},
-    DocCommand{kCmdDeletePages, kDlgDelete, Need::Report, QOR_RUN(OnDelete(d, 3))},
-    DocCommand{kCmdCellStyle, kDlgCellStyle, Need::Format, QOR_RUN(OnCellStyle(d))},
-    DocCommand{kCmdDrawLines, kDlgDrawLine, Need::Format, QOR_RUN(OnDrawLines(d))},
-    DocCommand{kCmdSetVarArea, kDlgSetVarArea, Need::Format, QOR_RUN(OnSetVarArea(d))},
-    DocCommand{kCmdResetVarArea, kDlgResetVarArea, Need::Format, QOR_RUN(OnResetVarArea(d))},
-    DocCommand{kCmdSetKeyword, kDlgSetKeyword, Need::Format, QOR_RUN(OnSetKeyword(d))},
-    DocCommand{kCmdCancelKeyword, kDlgCancelKeyword, Need::Format, QOR_RUN(OnCancelKeyword(d))},
-    DocCommand{kCmdEnterKeyword, kDlgEnterKeyword, Need::Data, QOR_RUN(OnEnterKeyword(d))},
-    DocCommand{kCmdKeywordOffset, kDlgKeywordOffset, Need::Format, QOR_RUN(OnKeywordOffset(d))},
-    DocCommand{kCmdPageSetup, kDlgPageSetup, Need::Report, QOR_RUN(OnPageSetup(d))},
-    DocCommand{kCmdRoundBalance, kDlgRoundBalance, Need::Format, QOR_RUN(OnRoundBalance(d))},
-    DocCommand{kCmdFormatLock, kDlgFormatLock, Need::Format, QOR_RUN(OnFormatLock(d))},
-    DocCommand{kCmdSetFilePassword, kDlgSetFilePassword, Need::Report,
-               QOR_RUN(OnSetFilePassword(d))},
-    DocCommand{kCmdReportTemplate, kDlgReportTemplate, Need::Format, QOR_RUN(OnReportTemplate(d))},
-    DocCommand{kCmdCustomTemplate, kDlgModel, Need::Report, QOR_RUN(OnCustomTemplate(d))},
-    DocCommand{kCmdMultiPivot, kDlgMultiPivot, Need::Data, QOR_RUN(OnMultiPivot(d))},
-    DocCommand{kCmdPageConsolidation, kDlgTabHuiZong, Need::Data, QOR_RUN(OnPageConsolidation(d))},
-    DocCommand{kCmdVarAreaConsolidation, kDlgVHuiZong, Need::Data,
-               QOR_RUN(OnVarAreaConsolidation(d))},
-    DocCommand{kCmdImportSpreadsheetXml, kNoDialog, Need::Format,
-               QOR_RUN(d.Files().OnSpreadsheetXmlImport())},
-    DocCommand{kCmdExportText, kDlgExport, Need::Data, QOR_RUN(OnExportText(d))},
-    DocCommand{kCmdFillDown, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillDown))},
-    DocCommand{kCmdFillRight, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillRight))},
-    DocCommand{kCmdFillUp, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillUp))},
-    DocCommand{kCmdFillLeft, kNoDialog, Need::Report, QOR_RUN(runFill(d, kCmdFillLeft))},
-    DocCommand{kCmdMoreDecimals, kNoDialog, Need::Format, QOR_RUN(StepDecimals(d, 1))},
-    DocCommand{kCmdFewerDecimals, kNoDialog, Need::Format, QOR_RUN(StepDecimals(d, -1))},
-};
-
-#undef QOR_RUN
-
-const DocCommand* find(int id) {
-    // Every update pass asks for every command id of the frame, most of
-    // which are not the document's: a sorted index, made once, answers
-    // without walking the table.
-    static const auto index = [] {
-        std::array<const DocCommand*, kCommands.size()> sorted{};
-        for (size_t i = 0; i < kCommands.size(); ++i) sorted[i] = &kCommands[i];
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const DocCommand* a, const DocCommand* b) { return a->id < b->id; });
-        return sorted;
-    }();
-    const auto it = std::lower_bound(index.begin(), index.end(), id,
-                                     [](const DocCommand* c, int value) { return c->id < value; });
-    return it != index.end() && (*it)->id == id ? *it : nullptr;
+// The handler of a command that is one call on the document.
+template <auto F>
+void call(CQorsDoc& d, int) {
+    (void)F(d);
 }
 
-bool isFormatState(const CQorsDoc& doc) { return !doc.IsDataState(); }
+QString cellFormula(CQorsDoc& d) {
+    QString why;
+    return CellFormulaAllowed(d, &why) ? QString() : why;
+}
+
+QString resetVarArea(CQorsDoc& d) {
+    QString why;
+    return ResetVarAreaAllowed(d, &why) ? QString() : why;
+}
+
+template <DocClipboard::FillDirection Direction>
+QString canFill(CQorsDoc& d) {
+    QString why;
+    return d.Clipboard().CanFill(Direction, &why) ? QString() : why;
+}
+
+template <DocClipboard::FillDirection Direction>
+void fill(CQorsDoc& d, int) {
+    if (d.Clipboard().FillSelection(Direction) != 0) ShowMessageText(LoadErrorText(str::kFillFailed));
+}
+
+// Nothing stands behind the drill-down until the financial interfaces
+// install the ledger; then only a cell whose formula is built from ledger
+// calls names accounts and a period to show.
+QString drillDown(CQorsDoc& d, int, CommandState&) {
+    if (!(ledgerDrill().accepts && ledgerDrill().run)) return ReasonNotBuilt();
+    if (const QString why = NeedsReport(&d); !why.isEmpty()) return why;
+    QString formula;
+    if (!d.Selection().Exists() ||
+        !d.GetCellFormula(d.Selection().CurrentRow(), d.Selection().CurrentColumn(), &formula) ||
+        formula.trimmed().isEmpty() || !ledgerDrill().accepts(formula.toUpper()))
+        return QStringLiteral("当前单元格的公式不是账务函数");
+    return QString();
+}
+
+const CommandTable<CQorsDoc>& commands() {
+    constexpr Need report = Need::Report, format = Need::Format, data = Need::Data;
+    static const CommandTable<CQorsDoc> table(
+        {
+            {kCmdCellFormula, needs<DefineFormulaDlgMembers>(format, cellFormula),
+             call<OnCellFormula>},
+            {kCmdAuditFormulas, needs<AuditFormulaDlgMembers>(format), call<OnAuditFormulas>},
+            {kCmdFormulaList, needs<FormulaListRequest>(report), call<OnFormulaList>},
+            {kCmdRowHeight, needs<RowHeightDlgMembers>(format), call<OnRowHeight>},
+            {kCmdColWidth, needs<ColWidthDlgMembers>(format), call<OnColWidth>},
+            {kCmdCombineCells, needs<CombineCellsDlgMembers>(format), call<OnCombineCells>},
+            {kCmdApplyFormat, needs<ApplyFormatDlgMembers>(format), call<OnApplyFormat>},
+            // The sheet view inserts the chart over its selection; nothing
+            // stands behind it here.
+            {kCmdInsertChart, nullptr, nullptr},
+            {kCmdSortPages, needs<PageSortDlgMembers>(data), call<OnSortPages>},
+            {kCmdSortVarArea, needs<PageSortDlgMembers>(data), call<OnSortVarArea>},
+            {kCmdLocate, needs<LocateDlgMembers>(report), call<OnLocate>},
+            {kCmdFind, needs<FindRequest>(data), call<OnFind>},
+            {kCmdDrillDown, drillDown,
+             [](CQorsDoc& d, int) {
+                 if (ledgerDrill().run) ledgerDrill().run(d);
+             }},
+            {kCmdAuditMapping, needs<AuditMappingRequest>(report), call<OnAuditMapping>},
+            {kCmdInsertRows, needs<InsertCountDlgMembers>(format),
+             [](CQorsDoc& d, int) { OnInsertCount(d, kInsertRows); }},
+            {kCmdInsertCols, needs<InsertCountDlgMembers>(format),
+             [](CQorsDoc& d, int) { OnInsertCount(d, kInsertCols); }},
+            {kCmdInsertPages, needs<InsertCountDlgMembers>(report),
+             [](CQorsDoc& d, int) { OnInsertCount(d, kInsertPages); }},
+            {kCmdAppendRows, needs<InsertCountDlgMembers>(format),
+             [](CQorsDoc& d, int) { OnInsertCount(d, kAppendRows); }},
+            {kCmdAppendCols, needs<InsertCountDlgMembers>(format),
+             [](CQorsDoc& d, int) { OnInsertCount(d, kAppendCols); }},
+            {kCmdAppendPages, needs<InsertCountDlgMembers>(report),
+             [](CQorsDoc& d, int) { OnInsertCount(d, kAppendPages); }},
+            {kCmdSwapRows, needs<SwapDlgMembers>(format), [](CQorsDoc& d, int) { OnSwap(d, 1); }},
+            {kCmdSwapCols, needs<SwapDlgMembers>(format), [](CQorsDoc& d, int) { OnSwap(d, 2); }},
+            {kCmdSwapPages, needs<SwapDlgMembers>(report), [](CQorsDoc& d, int) { OnSwap(d, 3); }},
+            {kCmdDeleteRows, needs<DeleteDlgMembers>(format),
+             [](CQorsDoc& d, int) { OnDelete(d, 1); }},
+            {kCmdDeleteCols, needs<DeleteDlgMembers>(format),
+             [](CQorsDoc& d, int) { OnDelete(d, 2); }},
+            {kCmdDeletePages, needs<DeleteDlgMembers>(report),
+             [](CQorsDoc& d, int) { OnDelete(d, 3); }},
+            {kCmdCellStyle, needs<CellStyleDlgMembers>(format), call<OnCellStyle>},
+            {kCmdDrawLines, needs<DrawLineDlgMembers>(format), call<OnDrawLines>},
+            {kCmdSetVarArea, needs<SetVarAreaDlgMembers>(format), call<OnSetVarArea>},
+            {kCmdResetVarArea, needs<ResetVarAreaDlgMembers>(format, resetVarArea),
+             call<OnResetVarArea>},
+            {kCmdSetKeyword, needs<SetKeywordDlgMembers>(format), call<OnSetKeyword>},
+            {kCmdCancelKeyword, needs<CancelKeywordDlgMembers>(format), call<OnCancelKeyword>},
+            {kCmdEnterKeyword, needs<EnterKeywordDlgMembers>(data), call<OnEnterKeyword>},
+            {kCmdKeywordOffset, needs<KeywordOffsetDlgMembers>(format), call<OnKeywordOffset>},
+            {kCmdPageSetup, needs<PageSetupDlgMembers>(report), call<OnPageSetup>},
+            {kCmdRoundBalance, needs<RoundBalanceDlgMembers>(format), call<OnRoundBalance>},
+            {kCmdFormatLock, needs<FormatLockDlgMembers>(format), call<OnFormatLock>},
+            {kCmdSetFilePassword, needs<SetFilePasswordDlgMembers>(report),
+             call<OnSetFilePassword>},
+            {kCmdReportTemplate, needs<ReportTemplateDlgMembers>(format), call<OnReportTemplate>},
+            {kCmdCustomTemplate, needs<ModelSheetRequest>(report), call<OnCustomTemplate>},
+            {kCmdMultiPivot, needs<MultiPivotDlgMembers>(data), call<OnMultiPivot>},
+            {kCmdPageConsolidation, needs<TabHuiZongWizardMembers>(data),
+             call<OnPageConsolidation>},
+            {kCmdVarAreaConsolidation, needs<VHuiZongWizardMembers>(data),
+             call<OnVarAreaConsolidation>},
+            // Sent by the main frame once the pending exchange path names a
+            // spreadsheet XML workbook: reads it into this (new) report.
+            {kCmdImportSpreadsheetXml, needs(format),
+             [](CQorsDoc& d, int) { d.Files().OnSpreadsheetXmlImport(); }},
+            {kCmdExportText, needs<ExportDlgMembers>(data), call<OnExportText>},
+            {kCmdFillDown, needs(report, canFill<DocClipboard::kFillDown>),
+             fill<DocClipboard::kFillDown>},
+            {kCmdFillRight, needs(report, canFill<DocClipboard::kFillRight>),
+             fill<DocClipboard::kFillRight>},
+            {kCmdFillUp, needs(report, canFill<DocClipboard::kFillUp>),
+             fill<DocClipboard::kFillUp>},
+            {kCmdFillLeft, needs(report, canFill<DocClipboard::kFillLeft>),
+             fill<DocClipboard::kFillLeft>},
+            {kCmdMoreDecimals, needs(format), [](CQorsDoc& d, int) { StepDecimals(d, 1); }},
+            {kCmdFewerDecimals, needs(format), [](CQorsDoc& d, int) { StepDecimals(d, -1); }},
+        },
+        ReasonNotBuilt());
+    return table;
+}
 
 }  // namespace
 
@@ -203,9 +191,18 @@ LedgerDrillHook SetLedgerDrillHook(LedgerDrillHook hook) {
     return std::exchange(ledgerDrill(), std::move(hook));
 }
 
-int DialogOfCommand(int id) {
-    const DocCommand* c = find(id);
-    return c ? c->dialog.templateId : 0;
+QString NeedsReport(const CQorsDoc* doc) {
+    return doc && doc->IsOpen() ? QString() : ReasonNoReport();
+}
+
+QString NeedsFormatState(const CQorsDoc* doc) {
+    if (QString why = NeedsReport(doc); !why.isEmpty()) return why;
+    return doc->IsDataState() ? ReasonFormatState() : QString();
+}
+
+QString NeedsDataState(const CQorsDoc* doc) {
+    if (QString why = NeedsReport(doc); !why.isEmpty()) return why;
+    return doc->IsDataState() ? QString() : ReasonDataState();
 }
 
 bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
@@ -213,8 +210,7 @@ bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
         if (reason) *reason = why;
         return false;
     };
-    if (!doc.IsOpen()) return no(ReasonNoReport());
-    if (!isFormatState(doc)) return no(ReasonFormatState());
+    if (const QString why = NeedsFormatState(&doc); !why.isEmpty()) return no(why);
     if (doc.IsCombinedCell(doc.Selection().CurrentRow(), doc.Selection().CurrentColumn()))
         return no(QStringLiteral("当前单元在组合单元中"));
     VarAreaInfo var;
@@ -227,65 +223,12 @@ bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
 
 }  // namespace qor::doccmd
 
-using namespace qor::doccmd;
-
 bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
-    const DocCommand* c = find(id);
-    if (!c) return false;
-    state = qor::CommandState{};
-    auto off = [&state](const QString& why) {
-        state.enabled = false;
-        state.reason = why;
-        return true;
-    };
-    if (!c->run) return off(ReasonNotBuilt());
-    if (id == kCmdDrillDown && !(ledgerDrill().accepts && ledgerDrill().run))
-        return off(ReasonNotBuilt());
-    if (!IsOpen()) return off(ReasonNoReport());
-    if (c->need == Need::Format && IsDataState()) return off(ReasonFormatState());
-    if (c->need == Need::Data && !IsDataState()) return off(ReasonDataState());
-    if (c->dialog.registered && !c->dialog.registered()) return off(ReasonNoDialog());
-    if (const int fill = fillDirection(id); fill >= 0) {
-        QString why;
-        if (!m_clipboard->CanFill(DocClipboard::FillDirection(fill), &why)) return off(why);
-    }
-    if (id == kCmdCellFormula) {
-        QString why;
-        if (!CellFormulaAllowed(*this, &why)) return off(why);
-    }
-    if (id == kCmdResetVarArea) {
-        QString why;
-        if (!ResetVarAreaAllowed(*this, &why)) return off(why);
-    }
-    if (id == kCmdDrillDown) {
-        // Only a cell whose formula is built from ledger calls names
-        // accounts and a period to show.
-        QString formula;
-        if (!Selection().Exists() ||
-            !GetCellFormula(Selection().CurrentRow(), Selection().CurrentColumn(), &formula) ||
-            formula.trimmed().isEmpty() || !ledgerDrill().accepts(formula.toUpper()))
-            return off(QStringLiteral("当前单元格的公式不是账务函数"));
-    }
-    state.enabled = true;
-    return true;
+    return qor::doccmd::commands().Update(*this, id, state);
 }
 
 const qor::CommandIdSet* CQorsDoc::DeclaredCommands() const {
-    static const qor::CommandIdSet ids = [] {
-        QList<int> list;
-        for (const DocCommand& c : kCommands) list << c.id;
-        return qor::CommandIdSet(std::move(list));
-    }();
-    return &ids;
+    return &qor::doccmd::commands().Ids();
 }
 
-bool CQorsDoc::OnCommand(int id) {
-    const DocCommand* c = find(id);
-    if (!c) return false;
-    // A command reached while it is off (a stale menu, a key) does nothing,
-    // exactly as its greyed item would.
-    qor::CommandState state;
-    OnUpdateCommand(id, state);
-    if (state.enabled) c->run(*this);
-    return true;
-}
+bool CQorsDoc::OnCommand(int id) { return qor::RunWhenOn(qor::doccmd::commands(), *this, id); }

@@ -17,7 +17,9 @@
 #include "cmdlang/ccalcinterpreter.h"
 #include "dialogs/batchcmd_dlgs.h"
 #include "dialogs/viewsettings_viewdialogs.h"
+#include "document/commandtable.h"
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -57,44 +59,7 @@ std::function<bool(const QUrl&)> CMainFrame::s_openUrl = [](const QUrl& url) {
 
 namespace {
 
-// Frame commands.
-using qor::cmd_ids::kCmdAppExit;
-using qor::cmd_ids::kCmdPrintSetup;
-using qor::cmd_ids::kCmdAuditStatementCount;
-using qor::cmd_ids::kCmdCellFormula;
-using qor::cmd_ids::kCmdChartHelp;
-using qor::cmd_ids::kCmdChartWindow;
-using qor::cmd_ids::kCmdCommandWindow;
-using qor::cmd_ids::kCmdCommonReports;
-using qor::cmd_ids::kCmdConvertToHtml;
-using qor::cmd_ids::kCmdCurrency;
-using qor::cmd_ids::kCmdDataOverlayPrint;
-using qor::cmd_ids::kCmdExecute;
-using qor::cmd_ids::kCmdFewerDecimals;
-using qor::cmd_ids::kCmdFileClose;
-using qor::cmd_ids::kCmdFileManager;
-using qor::cmd_ids::kCmdFileNew;
-using qor::cmd_ids::kCmdFileOpen;
-using qor::cmd_ids::kCmdFileSave;
-using qor::cmd_ids::kCmdFileSaveAs;
-using qor::cmd_ids::kCmdHelp;
-using qor::cmd_ids::kCmdHelpTopics;
-using qor::cmd_ids::kCmdImportOwnXml;
-using qor::cmd_ids::kCmdInputCancel;
-using qor::cmd_ids::kCmdInputConfirm;
-using qor::cmd_ids::kCmdMailReceive;
-using qor::cmd_ids::kCmdMailSend;
-using qor::cmd_ids::kCmdMailSetup;
-using qor::cmd_ids::kCmdMoreDecimals;
-using qor::cmd_ids::kCmdPendingBatch;
-using qor::cmd_ids::kCmdPrint;
-using qor::cmd_ids::kCmdPrintDirect;
-using qor::cmd_ids::kCmdPrintPreview;
-using qor::cmd_ids::kCmdSpreadsheetXmlImport;
-using qor::cmd_ids::kCmdStandardMenu;
-using qor::cmd_ids::kCmdWindowArrange;
-using qor::cmd_ids::kCmdWindowCascade;
-using qor::cmd_ids::kCmdWindowTile;
+using namespace qor::cmd_ids;
 
 const QString kOpenFilter = QStringLiteral(
     "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
@@ -356,18 +321,13 @@ QMenu* CMainFrame::ShowContextMenu(int menuId, QPoint globalPos) {
 }
 
 CFlatToolBar* CMainFrame::ToolBar(int id) const {
-    switch (id) {
-        case kCmdBarStandard:
-            return m_standardBar;
-        case kCmdBarFormat:
-            return m_formatBar;
-        case kCmdBarEdit:
-            return m_editBar;
-        case kCmdBarChart:
-            return m_chartBar;
-        default:
-            return nullptr;
-    }
+    const std::array<std::pair<int, CFlatToolBar*>, 4> bars = {{{kCmdBarStandard, m_standardBar},
+                                                                {kCmdBarFormat, m_formatBar},
+                                                                {kCmdBarEdit, m_editBar},
+                                                                {kCmdBarChart, m_chartBar}}};
+    for (const auto& [barId, bar] : bars)
+        if (barId == id) return bar;
+    return nullptr;
 }
 
 CFormulaBar* CMainFrame::FormulaBar() const { return m_editBar ? m_editBar->FormulaBar() : nullptr; }
@@ -666,8 +626,7 @@ void CMainFrame::UpdateFrameState() {
             const CellArea sel = oneBased(doc->Selection().Area());
             int32_t places = 0;
             if (doc->GetReport()->AccessAreaFormat(0, kFmtDecimals, &places, &sel) == 0 && places > 0)
-                tip += LoadErrorText(str::kDigitsCount)
-                           .replace(QStringLiteral("%d"), QString::number(places));
+                tip += LoadErrorText(str::kDigitsCount).replace(QStringLiteral("%d"), QString::number(places));
         }
         if (a->toolTip() != tip) a->setToolTip(tip);
     }
@@ -784,249 +743,216 @@ void CMainFrame::AddCommandTarget(std::shared_ptr<qor::ICommandTarget> target) {
     m_router.UpdateAll();
 }
 
-// One command of the main window. `update` fills the state of an update
-// pass for the child the pass found (null: no report); `run` does the work
-// on the active child and answers false when nothing was done, so that the
-// router asks the targets after this one. `known` (null: always) says
-// whether the window answers the id at all at this moment.
-struct CMainFrame::Command {
-    int id;
-    void (*update)(CMainFrame& f, int id, CChildFrame* child, CommandState& s);
-    bool (*run)(CMainFrame& f, int id, CChildFrame* child);
-    bool (*known)() = nullptr;
-};
-
 namespace {
-
-const QString& noReport() {
-    static const QString text = QStringLiteral("没有打开的报表");
-    return text;
-}
-
-void alwaysOn(CMainFrame&, int, CChildFrame*, CommandState& s) { s.enabled = true; }
-
-void needChild(CMainFrame&, int, CChildFrame* child, CommandState& s) {
-    s.enabled = child != nullptr;
-    if (!child) s.reason = noReport();
-}
 
 // While an object of the active report is edited in place the report's
 // view is not asked (its commands are the in-place frame's), yet its print
-// commands stay on the shared file menu: they are off here for the view's
-// own reason, wherever the window shows them.
-bool inPlaceEditing() { return CInPlaceSession::Current() != nullptr; }
-
-void printInPlaceRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
-    s.enabled = false;
-    s.reason = LoadErrorText(str::kPrintWhileInPlace);
-}
+// commands stay on the shared file menu: they are the window's then, off
+// for the view's own reason, wherever the window shows them.
+bool inPlaceEditing(const CMainFrame&) { return CInPlaceSession::Current() != nullptr; }
 
 // One transfer window at a time.
-void mailRule(CMainFrame&, int, CChildFrame*, CommandState& s) {
-    s.enabled = mail::MailAvailable();
-    if (!s.enabled) s.reason = LoadErrorText(str::kMailProgramRunning).trimmed();
+QString mailRule(CMainFrame&, int, CommandState&) {
+    return mail::MailAvailable() ? QString() : LoadErrorText(str::kMailProgramRunning).trimmed();
 }
 
 }  // namespace
 
-const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
+const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
     // The lambdas below are inside a member function, so they may reach the
-    // window's private parts through the frame they are given.
-    constexpr auto windowsRule = [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
-        s.enabled = !f.m_mdi->subWindowList().isEmpty();
-        if (!s.enabled) s.reason = noReport();
+    // window's private parts through the frame they are given. A rule asks
+    // about the report window the router's chain found for this update pass
+    // (m_passChild; null: no report); a handler works on the active one.
+    constexpr auto needChild = [](CMainFrame& f, int, CommandState&) {
+        return f.m_passChild ? QString() : doccmd::ReasonNoReport();
     };
-    constexpr auto barRule = [](CMainFrame& f, int id, CChildFrame*, CommandState& s) {
-        s.enabled = true;
+    constexpr auto windowsRule = [](CMainFrame& f, int, CommandState&) {
+        return f.m_mdi->subWindowList().isEmpty() ? doccmd::ReasonNoReport() : QString();
+    };
+    constexpr auto barRule = [](CMainFrame& f, int id, CommandState& s) {
         s.checkable = true;
-        s.checked =
-            id == kCmdBarStatus ? f.m_status->isVisibleTo(&f) : f.ToolBar(id)->isVisibleTo(&f);
+        s.checked = f.ToolBar(id)->isVisibleTo(&f);
+        return QString();
     };
-    constexpr auto toggleToolBar = [](CMainFrame& f, int id, CChildFrame*) {
+    constexpr auto toggleToolBar = [](CMainFrame& f, int id) {
         CFlatToolBar* bar = f.ToolBar(id);
         bar->setVisible(!bar->isVisibleTo(&f));
         f.m_tempHidden.remove(bar);
-        return true;
     };
-    constexpr auto inputRule = [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
-        s.enabled = child && f.isFocusInFormulaEdit();
-        if (!s.enabled) s.reason = child ? QStringLiteral("没有正在输入的内容") : noReport();
+    constexpr auto inputRule = [](CMainFrame& f, int, CommandState&) {
+        if (!f.m_passChild) return doccmd::ReasonNoReport();
+        return f.isFocusInFormulaEdit() ? QString() : QStringLiteral("没有正在输入的内容");
     };
-#define QOR_RUN(...)                             \
-    [](CMainFrame& f, int, CChildFrame* child) { \
-        (void)f, (void)child;                    \
-        __VA_ARGS__;                             \
-        return true;                             \
-    }
-    static const std::vector<Command> table = {
-        {kCmdFileNew, alwaysOn, QOR_RUN(f.NewDocument())},
-        {kCmdFileOpen, alwaysOn,
-         [](CMainFrame& f, int, CChildFrame*) {
-             const QString dir = CMyFileDlg::StartFolder(
-                 f.ActiveDocument() ? f.ActiveDocument()->GetPathName() : QString());
-             const std::optional<QString> path =
-                 chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
-             if (path && !path->isEmpty()) f.OpenDocumentFile(*path);
-             return true;
-         }},
-        {kCmdFileClose, needChild, QOR_RUN(if (child) child->close())},
-        {kCmdFileSave, needChild, QOR_RUN(f.SaveDocument(child, false))},
-        {kCmdFileSaveAs, needChild, QOR_RUN(f.SaveDocument(child, true))},
-        {kCmdSpreadsheetXmlImport, alwaysOn, QOR_RUN(f.ImportSpreadsheetXml())},
-        {kCmdAuditStatementCount, alwaysOn, QOR_RUN(ShowAuditStatementCount())},
-        {kCmdExecute, alwaysOn, QOR_RUN(f.OnExecute())},
-        {kCmdImportOwnXml, alwaysOn, QOR_RUN(f.ImportOwnXml())},
-        {kCmdConvertToHtml, alwaysOn, QOR_RUN(f.OnConvertToHtml())},
-        {kCmdCommonReports, alwaysOn, QOR_RUN(f.OnCommonReports())},
-        {kCmdStandardMenu,
-         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
-             s.enabled = f.m_userMenuActive;
-             if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
-         },
-         QOR_RUN(f.ReturnToStandardMenu())},
-        {kCmdChartWindow,
-         [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
-             CQorsDoc* doc = child ? child->GetDocument() : nullptr;
-             s.enabled = doc && doc->IsOpen() && !doc->Items().ChartWindow().windowOpen;
-             if (!s.enabled)
-                 s.reason = f.ActiveChartFrame() || (doc && doc->Items().ChartWindow().windowOpen)
-                                ? QStringLiteral("本报表的图表窗口已经打开")
-                                : noReport();
-         },
-         QOR_RUN(f.OpenChartWindow())},
-        {kCmdPrint, printInPlaceRule, QOR_RUN(), inPlaceEditing},
-        {kCmdPrintDirect, printInPlaceRule, QOR_RUN(), inPlaceEditing},
-        {kCmdPrintPreview, printInPlaceRule, QOR_RUN(), inPlaceEditing},
-        {kCmdDataOverlayPrint, printInPlaceRule, QOR_RUN(), inPlaceEditing},
-        {kCmdMailSend, mailRule, QOR_RUN(mail::StartSend(&f))},
-        {kCmdMailReceive, mailRule, QOR_RUN(mail::StartReceive(&f))},
-        {kCmdMailSetup, mailRule, QOR_RUN(mail::RunSetup())},
-        // Without a report the printer is still chosen for the session;
-        // a report's window answers first and lays its pages out anew.
-        {kCmdPrintSetup, alwaysOn,
-         QOR_RUN(if (CAppEnvironment* env = CAppEnvironment::Current()) env->OnFilePrintSetup())},
-        {kCmdAppExit, alwaysOn, QOR_RUN(f.close())},
-        // The chart frame is arranged with the reports.
-        {kCmdWindowCascade, windowsRule, QOR_RUN(f.m_mdi->cascadeSubWindows())},
-        {kCmdWindowTile, windowsRule, QOR_RUN(f.m_mdi->tileSubWindows())},
-        {kCmdWindowArrange, windowsRule,
-         [](CMainFrame& f, int, CChildFrame*) {
-             // Minimised windows in a row along the bottom.
-             int x = 0;
-             for (CChildFrame* c : f.Children()) {
-                 if (!c->isMinimized()) continue;
-                 c->move(x, f.m_mdi->viewport()->height() - c->height());
-                 x += c->width();
-             }
-             return true;
-         }},
-        {kCmdHelpTopics, alwaysOn, QOR_RUN(f.OpenHelp(false))},
-        // The chart menu's help is the main window's own.
-        {kCmdChartHelp, alwaysOn, QOR_RUN(f.OpenHelp(false))},
-        {kCmdHelp, alwaysOn, QOR_RUN(f.OpenHelp(f.m_cmdBar->Edit()->hasFocus()))},
-        {kCmdBarStandard, barRule, toggleToolBar},
-        {kCmdBarEdit, barRule, toggleToolBar},
-        {kCmdBarChart, barRule, toggleToolBar},
-        {kCmdBarStatus, barRule, QOR_RUN(f.m_status->setVisible(!f.m_status->isVisibleTo(&f)))},
-        {kCmdBarFormat,
-         [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
-             CQorsDoc* doc = child ? child->GetDocument() : nullptr;
-             s.checkable = true;
-             s.checked = f.m_formatBar->isVisibleTo(&f);
-             s.enabled = doc && !doc->IsDataState();
-             if (!s.enabled)
-                 s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport();
-         },
-         toggleToolBar},
-        {kCmdCommandWindow,
-         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
-             s.enabled = true;
-             s.checkable = true;
-             s.checked = f.m_cmdBar->isVisibleTo(&f);
-         },
-         QOR_RUN(f.toggleCmdBar())},
-        // Known only once a file-manager control is registered; until then
-        // the menu table says why it is off.
-        {kCmdFileManager,
-         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
-             s.enabled = true;
-             s.checkable = true;
-             s.checked = f.m_fileManager && f.m_fileManager->isVisibleTo(&f);
-         },
-         [](CMainFrame& f, int, CChildFrame*) {
-             CFileManagerBar* bar = f.CreateFileManagerBar();
-             if (!bar) return false;
-             if (!bar->IsReady()) {
-                 TraceMessage(LoadErrorText(str::kInitialisingLabel));
-                 bar->InitControl(env().GetLoginObject(), &f);
-                 TraceMessage(LoadErrorText(str::kReady));
-             }
-             bar->setVisible(!bar->isVisibleTo(&f));
-             return true;
-         },
-         &CFileManagerBar::HasControlFactory},
-        {kCmdPendingBatch,
-         [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
-             s.enabled = f.m_cmdBar->isVisibleTo(&f);
-             if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
-         },
-         [](CMainFrame& f, int, CChildFrame*) {
-             if (f.m_cmdBar->Edit()->hasFocus()) {
-                 f.setFocus();
-             } else {
-                 f.m_cmdBar->Edit()->setFocus();
-             }
-             const QString pending = f.m_strPendingBatch;
-             f.m_strPendingBatch.clear();
-             if (!pending.isEmpty()) RunBatchScript(pending, caption());
-             return true;
-         }},
-        {kCmdCurrency, alwaysOn,
-         [](CMainFrame& f, int, CChildFrame*) {
-             if (const std::optional<int> index = RunCurrencySymbolDlg(&f)) {
-                 f.m_nCurrencyIndex = *index >= 0 && *index <= 4 ? *index : 0;
-                 env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"),
-                                       f.m_nCurrencyIndex);
-                 if (CQorsDoc* doc = f.ActiveDocument()) doc->UpdateAllViews(CQorsDoc::kHintCells);
-             }
-             return true;
-         }},
-        {kCmdInputConfirm, inputRule, QOR_RUN(f.OnInputConfirm())},
-        {kCmdInputCancel, inputRule, QOR_RUN(f.OnInputCancel())},
+    // Nothing prints while an object is edited in place: the run tells so,
+    // as the view's own print does.
+    constexpr auto printInPlace = [](CMainFrame&, int, CommandState&) {
+        return LoadErrorText(str::kPrintWhileInPlace);
     };
-#undef QOR_RUN
+    constexpr auto tellPrintInPlace = [](CMainFrame&, int) {
+        messageBox(LoadErrorText(str::kPrintWhileInPlace), caption(), MsgButtons::Ok,
+                   MsgIcon::Warning);
+    };
+    static const qor::CommandTable<CMainFrame> table(
+        {
+            {kCmdFileNew, nullptr, [](CMainFrame& f, int) { f.NewDocument(); }},
+            {kCmdFileOpen, nullptr,
+             [](CMainFrame& f, int) {
+                 const QString dir = CMyFileDlg::StartFolder(
+                     f.ActiveDocument() ? f.ActiveDocument()->GetPathName() : QString());
+                 const std::optional<QString> path =
+                     chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
+                 if (path && !path->isEmpty()) f.OpenDocumentFile(*path);
+             }},
+            {kCmdFileClose, needChild,
+             [](CMainFrame& f, int) {
+                 if (CChildFrame* child = f.ActiveChild()) child->close();
+             }},
+            {kCmdFileSave, needChild,
+             [](CMainFrame& f, int) { f.SaveDocument(f.ActiveChild(), false); }},
+            {kCmdFileSaveAs, needChild,
+             [](CMainFrame& f, int) { f.SaveDocument(f.ActiveChild(), true); }},
+            {kCmdSpreadsheetXmlImport, nullptr,
+             [](CMainFrame& f, int) { f.ImportSpreadsheetXml(); }},
+            {kCmdAuditStatementCount, nullptr, [](CMainFrame&, int) { ShowAuditStatementCount(); }},
+            {kCmdExecute, nullptr, [](CMainFrame& f, int) { f.OnExecute(); }},
+            {kCmdImportOwnXml, nullptr, [](CMainFrame& f, int) { f.ImportOwnXml(); }},
+            {kCmdConvertToHtml, nullptr, [](CMainFrame& f, int) { f.OnConvertToHtml(); }},
+            {kCmdCommonReports, nullptr, [](CMainFrame& f, int) { f.OnCommonReports(); }},
+            {kCmdStandardMenu,
+             [](CMainFrame& f, int, CommandState&) {
+                 return f.m_userMenuActive ? QString() : QStringLiteral("没有显示自定义菜单");
+             },
+             [](CMainFrame& f, int) { f.ReturnToStandardMenu(); }},
+            {kCmdChartWindow,
+             [](CMainFrame& f, int, CommandState&) {
+                 CQorsDoc* doc = f.m_passChild ? f.m_passChild->GetDocument() : nullptr;
+                 const bool open = doc && doc->Items().ChartWindow().windowOpen;
+                 if (doc && doc->IsOpen() && !open) return QString();
+                 return f.ActiveChartFrame() || open ? QStringLiteral("本报表的图表窗口已经打开")
+                                                     : doccmd::ReasonNoReport();
+             },
+             [](CMainFrame& f, int) { f.OpenChartWindow(); }},
+            {kCmdPrint, printInPlace, tellPrintInPlace, inPlaceEditing},
+            {kCmdPrintDirect, printInPlace, tellPrintInPlace, inPlaceEditing},
+            {kCmdPrintPreview, printInPlace, tellPrintInPlace, inPlaceEditing},
+            {kCmdDataOverlayPrint, printInPlace, tellPrintInPlace, inPlaceEditing},
+            {kCmdMailSend, mailRule, [](CMainFrame& f, int) { mail::StartSend(&f); }},
+            {kCmdMailReceive, mailRule, [](CMainFrame& f, int) { mail::StartReceive(&f); }},
+            {kCmdMailSetup, mailRule, [](CMainFrame&, int) { mail::RunSetup(); }},
+            // Without a report the printer is still chosen for the session;
+            // a report's window answers first and lays its pages out anew.
+            {kCmdPrintSetup, nullptr,
+             [](CMainFrame&, int) {
+                 if (CAppEnvironment* env = CAppEnvironment::Current()) env->OnFilePrintSetup();
+             }},
+            {kCmdAppExit, nullptr, [](CMainFrame& f, int) { f.close(); }},
+            // The chart frame is arranged with the reports.
+            {kCmdWindowCascade, windowsRule,
+             [](CMainFrame& f, int) { f.m_mdi->cascadeSubWindows(); }},
+            {kCmdWindowTile, windowsRule, [](CMainFrame& f, int) { f.m_mdi->tileSubWindows(); }},
+            {kCmdWindowArrange, windowsRule,
+             [](CMainFrame& f, int) {
+                 // Minimised windows in a row along the bottom.
+                 int x = 0;
+                 for (CChildFrame* c : f.Children()) {
+                     if (!c->isMinimized()) continue;
+                     c->move(x, f.m_mdi->viewport()->height() - c->height());
+                     x += c->width();
+                 }
+             }},
+            {kCmdHelpTopics, nullptr, [](CMainFrame& f, int) { f.OpenHelp(false); }},
+            // The chart menu's help is the main window's own.
+            {kCmdChartHelp, nullptr, [](CMainFrame& f, int) { f.OpenHelp(false); }},
+            {kCmdHelp, nullptr,
+             [](CMainFrame& f, int) { f.OpenHelp(f.m_cmdBar->Edit()->hasFocus()); }},
+            {kCmdBarStandard, barRule, toggleToolBar},
+            {kCmdBarEdit, barRule, toggleToolBar},
+            {kCmdBarChart, barRule, toggleToolBar},
+            {kCmdBarStatus,
+             [](CMainFrame& f, int, CommandState& s) {
+                 s.checkable = true;
+                 s.checked = f.m_status->isVisibleTo(&f);
+                 return QString();
+             },
+             [](CMainFrame& f, int) { f.m_status->setVisible(!f.m_status->isVisibleTo(&f)); }},
+            {kCmdBarFormat,
+             [](CMainFrame& f, int, CommandState& s) {
+                 CQorsDoc* doc = f.m_passChild ? f.m_passChild->GetDocument() : nullptr;
+                 s.checkable = true;
+                 s.checked = f.m_formatBar->isVisibleTo(&f);
+                 if (!doc) return doccmd::ReasonNoReport();
+                 return doc->IsDataState() ? QStringLiteral("格式工具条只用于格式状态") : QString();
+             },
+             toggleToolBar},
+            {kCmdCommandWindow,
+             [](CMainFrame& f, int, CommandState& s) {
+                 s.checkable = true;
+                 s.checked = f.m_cmdBar->isVisibleTo(&f);
+                 return QString();
+             },
+             [](CMainFrame& f, int) { f.toggleCmdBar(); }},
+            // Known only once a file-manager control is registered; until then
+            // the menu table says why it is off.
+            {kCmdFileManager,
+             [](CMainFrame& f, int, CommandState& s) {
+                 s.checkable = true;
+                 s.checked = f.m_fileManager && f.m_fileManager->isVisibleTo(&f);
+                 return QString();
+             },
+             [](CMainFrame& f, int) {
+                 CFileManagerBar* bar = f.CreateFileManagerBar();
+                 if (!bar) return;  // the registered factory made no control
+                 if (!bar->IsReady()) {
+                     TraceMessage(LoadErrorText(str::kInitialisingLabel));
+                     bar->InitControl(env().GetLoginObject(), &f);
+                     TraceMessage(LoadErrorText(str::kReady));
+                 }
+                 bar->setVisible(!bar->isVisibleTo(&f));
+             },
+             [](const CMainFrame&) { return CFileManagerBar::HasControlFactory(); }},
+            {kCmdPendingBatch,
+             [](CMainFrame& f, int, CommandState&) {
+                 return f.m_cmdBar->isVisibleTo(&f) ? QString() : QStringLiteral("命令窗没有显示");
+             },
+             [](CMainFrame& f, int) {
+                 if (f.m_cmdBar->Edit()->hasFocus()) {
+                     f.setFocus();
+                 } else {
+                     f.m_cmdBar->Edit()->setFocus();
+                 }
+                 const QString pending = f.m_strPendingBatch;
+                 f.m_strPendingBatch.clear();
+                 if (!pending.isEmpty()) RunBatchScript(pending, caption());
+             }},
+            {kCmdCurrency, nullptr,
+             [](CMainFrame& f, int) {
+                 if (const std::optional<int> index = RunCurrencySymbolDlg(&f)) {
+                     f.m_nCurrencyIndex = *index >= 0 && *index <= 4 ? *index : 0;
+                     env().WriteProfileInt(QStringLiteral("REZ"), QStringLiteral("Money"),
+                                           f.m_nCurrencyIndex);
+                     if (CQorsDoc* doc = f.ActiveDocument())
+                         doc->UpdateAllViews(CQorsDoc::kHintCells);
+                 }
+             }},
+            {kCmdInputConfirm, inputRule, [](CMainFrame& f, int) { f.OnInputConfirm(); }},
+            {kCmdInputCancel, inputRule, [](CMainFrame& f, int) { f.OnInputCancel(); }},
+        },
+        doccmd::ReasonNotBuilt());
     return table;
 }
 
 const qor::CommandIdSet* CMainFrame::DeclaredCommands() const {
     // Every row, the file manager's whether or not a control is registered
     // yet: the set must not change with the state.
-    static const qor::CommandIdSet ids = [] {
-        QList<int> list;
-        for (const Command& c : commandTable()) list << c.id;
-        return qor::CommandIdSet(std::move(list));
-    }();
-    return &ids;
-}
-
-const CMainFrame::Command* CMainFrame::findCommand(int id) {
-    for (const Command& c : commandTable())
-        if (c.id == id) return &c;
-    return nullptr;
+    return &commands().Ids();
 }
 
 bool CMainFrame::OnUpdateCommand(int id, CommandState& s) {
     if (!m_cmdBar) return false;  // still being made
-    const Command* c = findCommand(id);
-    if (!c || (c->known && !c->known())) return false;
-    c->update(*this, id, m_passChild /* as the router's chain found it */, s);
-    return true;
+    return commands().Update(*this, id, s);
 }
 
-bool CMainFrame::OnCommand(int id) {
-    const Command* c = findCommand(id);
-    return c && c->run(*this, id, ActiveChild());
-}
+bool CMainFrame::OnCommand(int id) { return commands().Run(*this, id); }
 
 // ---------------------------------------------------------------------------
 // Charts
@@ -1171,8 +1097,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 // Closing
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (messageBox(LoadErrorText(str::kConfirmExit), caption(), MsgButtons::OkCancel,
-                   MsgIcon::Question, MsgAnswer::Ok) != MsgAnswer::Ok) {
+    if (messageBox(LoadErrorText(str::kConfirmExit), caption(), MsgButtons::OkCancel, MsgIcon::Question,
+                   MsgAnswer::Ok) != MsgAnswer::Ok) {
         m_bExitConfirmed = 0;
         event->ignore();
         return;

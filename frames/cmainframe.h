@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "document/cmdtarget.h"
+#include "document/commandtable.h"
 #include "frames/commandrouter.h"
 #include "frames/menutable.h"
 #include "usermenu/usermenu.h"
@@ -253,9 +254,7 @@ private:
     bool isFocusInFormulaEdit() const;
     QList<qor::ICommandTarget*> chain();
     // The window's own commands, one row each: id, enable rule, handler.
-    struct Command;
-    static const std::vector<Command>& commandTable();
-    static const Command* findCommand(int id);
+    static const qor::CommandTable<CMainFrame>& commands();
 
     QMdiArea* m_mdi = nullptr;
     CommandRouter m_router;

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "document/cqorsdoc.h"
+#include "document/doc_commands.h"
 #include "engine/cellformat.h"
 #include "engine/messages.h"
 #include "frames/cmainframe.h"
@@ -30,9 +31,7 @@ namespace qor::frames {
 
 namespace {
 
-using qor::cmd_ids::kCmdCellFormula;
-using qor::cmd_ids::kCmdInputCancel;
-using qor::cmd_ids::kCmdInputConfirm;
+using namespace qor::cmd_ids;
 
 COleInPlaceFrame* s_current = nullptr;
 
@@ -448,50 +447,52 @@ void COleInPlaceFrame::OnInputCancel() {
     if (CFormulaBar* bar = FrameFormulaBar(); bar && bar->View()) bar->OnInputCancel();
 }
 
+const qor::CommandTable<COleInPlaceFrame>& COleInPlaceFrame::commands() {
+    // Inside a member function, so the rules may reach the frame's bar and
+    // report through the frame they are given.
+    constexpr auto inputRule = [](COleInPlaceFrame& f, int, qor::CommandState&) {
+        const CFormulaBar* bar = f.FrameFormulaBar();
+        return bar && bar->View() && f.m_doc->IsOpen() ? QString()
+                                                       : QStringLiteral("没有正在录入的单元");
+    };
+    static const qor::CommandTable<COleInPlaceFrame> table(
+        {
+            {kContextHelp,
+             [](COleInPlaceFrame&, int, qor::CommandState& s) {
+                 s.checkable = true;
+                 s.checked = IsInHelpMode();
+                 return QString();
+             },
+             [](COleInPlaceFrame&, int) {
+                 if (IsInHelpMode())
+                     QWhatsThis::leaveWhatsThisMode();
+                 else
+                     QWhatsThis::enterWhatsThisMode();
+             }},
+            {kCmdInputConfirm, inputRule, [](COleInPlaceFrame& f, int) { f.OnInputConfirm(); }},
+            {kCmdInputCancel, inputRule, [](COleInPlaceFrame& f, int) { f.OnInputCancel(); }},
+        },
+        doccmd::ReasonNotBuilt());
+    return table;
+}
+
+// The report's state commands are the shared report frame's; the rest are
+// this frame's table.
 const qor::CommandIdSet* COleInPlaceFrame::DeclaredCommands() const {
     static const qor::CommandIdSet ids = [] {
         QList<int> list = StateCommands().Ids();
-        list << kCmdInputCancel << kCmdInputConfirm << kContextHelp;
+        list << commands().Ids().Ids();
         return qor::CommandIdSet(std::move(list));
     }();
     return &ids;
 }
 
 bool COleInPlaceFrame::OnUpdateCommand(int id, qor::CommandState& s) {
-    if (UpdateStateCommand(id, s)) return true;
-    if (id == kContextHelp) {
-        s.enabled = true;
-        s.checkable = true;
-        s.checked = IsInHelpMode();
-        return true;
-    }
-    if (id == kCmdInputCancel || id == kCmdInputConfirm) {
-        const CFormulaBar* bar = FrameFormulaBar();
-        s.enabled = bar && bar->View() && m_doc->IsOpen();
-        if (!s.enabled) s.reason = QStringLiteral("没有正在录入的单元");
-        return true;
-    }
-    return false;
+    return UpdateStateCommand(id, s) || commands().Update(*this, id, s);
 }
 
 bool COleInPlaceFrame::OnCommand(int id) {
-    if (RunStateCommand(id)) return true;
-    if (id == kContextHelp) {
-        if (IsInHelpMode())
-            QWhatsThis::leaveWhatsThisMode();
-        else
-            QWhatsThis::enterWhatsThisMode();
-        return true;
-    }
-    if (id == kCmdInputConfirm) {
-        OnInputConfirm();
-        return true;
-    }
-    if (id == kCmdInputCancel) {
-        OnInputCancel();
-        return true;
-    }
-    return false;
+    return RunStateCommand(id) || commands().Run(*this, id);
 }
 
 bool COleInPlaceFrame::eventFilter(QObject* watched, QEvent* event) {

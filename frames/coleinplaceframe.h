@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "document/cmdtarget.h"
+#include "document/commandtable.h"
 #include "frames/coletrackbar.h"
 #include "frames/commandrouter.h"
 #include "frames/reportframe.h"
@@ -154,6 +155,8 @@ protected:
     QWidget* FrameWidget() const override { return const_cast<COleInPlaceFrame*>(this); }
 
 private:
+    // The frame's own commands besides the report's state commands.
+    static const qor::CommandTable<COleInPlaceFrame>& commands();
     void createBars();
     void syncChartMenu();
     void onSizeChildRequest(const QRect& rect);

@@ -24,6 +24,7 @@
 
 #include "charts/itemformats.h"
 #include "document/cmdtarget.h"
+#include "document/commandtable.h"
 #include "document/sheetselection.h"
 #include "engine/uifont.h"
 #include "view/celleditcontroller.h"
@@ -221,9 +222,7 @@ private:
     // and in the report edited in place itself.
     bool printingBlocked() const;
     // The sheet's commands, one row each: id, enable rule, handler.
-    struct Command;
-    static const std::vector<Command>& commandTable();
-    static const Command* findCommand(int id);
+    static const qor::CommandTable<CQorsView>& commands();
 
 public:
     // ---- the view's state read from outside

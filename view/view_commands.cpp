@@ -30,6 +30,7 @@
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
 #include "reader/creaderapp.h"
+#include "resources/commandids.h"
 #include "view/chartcmd_logic.h"
 #include "view/clipcmd_logic.h"
 #include "view/cqorsplitterwnd.h"
@@ -41,6 +42,7 @@
 #include "print/viewitems_logic.h"
 
 using namespace qor::view;
+using namespace qor::cmd_ids;
 using namespace qor::viewcmd;
 namespace dc = qor::doccmd;
 
@@ -114,289 +116,276 @@ CQorsView::PreviewRunner CQorsView::SetPreviewRunner(PreviewRunner runner) {
 // ---------------------------------------------------------------------------
 // Update and run
 
-// One command of the sheet. `update` answers whether it is on now: nothing
-// when it is, the reason when it is off (it may set the checked state or
-// switch the text on the way); `run` does the work once the update said on.
-struct CQorsView::Command {
-    int id;
-    std::optional<QString> (*update)(CQorsView& v, int id, qor::CommandState& s);
-    void (*run)(CQorsView& v, int id);
-};
-
 namespace {
 
-using Off = std::optional<QString>;
-
-bool isOpen(const CQorsView& v) { return v.GetDocument() && v.GetDocument()->IsOpen(); }
-
-bool isData(const CQorsView& v) { return isOpen(v) && v.GetDocument()->IsDataState(); }
-
-Off needReport(CQorsView& v, int, qor::CommandState&) {
-    return isOpen(v) ? Off() : dc::ReasonNoReport();
+QString needsReport(CQorsView& v, int, qor::CommandState&) {
+    return dc::NeedsReport(v.GetDocument());
 }
 
-Off needData(CQorsView& v, int, qor::CommandState&) {
-    if (!isOpen(v)) return dc::ReasonNoReport();
-    return isData(v) ? Off() : dc::ReasonDataState();
+QString needsData(CQorsView& v, int, qor::CommandState&) {
+    return dc::NeedsDataState(v.GetDocument());
+}
+
+// An open report (in format state), then the dialog of members type M
+// registered.
+template <class M>
+QString needsReportAndDialog(CQorsView& v, int, qor::CommandState&) {
+    if (const QString why = dc::NeedsReport(v.GetDocument()); !why.isEmpty()) return why;
+    return dc::NeedsDialog<M>();
+}
+
+template <class M>
+QString needsFormatAndDialog(CQorsView& v, int, qor::CommandState&) {
+    if (const QString why = dc::NeedsFormatState(v.GetDocument()); !why.isEmpty()) return why;
+    return dc::NeedsDialog<M>();
 }
 
 }  // namespace
 
-const std::vector<CQorsView::Command>& CQorsView::commandTable() {
+const qor::CommandTable<CQorsView>& CQorsView::commands() {
     // The lambdas below are inside a member function, so they may reach the
     // view's private parts through the view they are given.
-    constexpr auto copyRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
-        if (!isOpen(v)) return dc::ReasonNoReport();
-        return v.Clipboard().OnUpdateEditCopy() ? Off() : QStringLiteral("没有选中的内容");
+    using State = qor::CommandState;
+    constexpr auto copyRule = [](CQorsView& v, int, State&) -> QString {
+        if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+        return v.Clipboard().OnUpdateEditCopy() ? QString() : QStringLiteral("没有选中的内容");
     };
-    constexpr auto dialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
-        if (!isOpen(v)) return dc::ReasonNoReport();
-        if (id == kCmdDisplayScale ? !qor::HasDialog<ZoomDlgMembers>()
-                                   : !qor::HasDialog<DisplayStyleDlgMembers>())
-            return dc::ReasonNoDialog();
-        return Off();
+    constexpr auto orderRule = [](bool front) {
+        return [front](CQorsView& v, int, State&) -> QString {
+            if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+            if (!v.Items().Selected() || !IsItemEditable(*v.m_pDoc, *v.Items().Selected()))
+                return QStringLiteral("没有选中可编辑的对象");
+            const bool can = front ? CanBringToFront(*v.m_pDoc, v.Items().Selected())
+                                   : CanSendToBack(*v.m_pDoc, v.Items().Selected());
+            return can ? QString() : QStringLiteral("对象已在最前（最后）");
+        };
     };
-    constexpr auto orderRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
-        if (!isOpen(v)) return dc::ReasonNoReport();
-        if (!v.Items().Selected() || !IsItemEditable(*v.m_pDoc, *v.Items().Selected()))
-            return QStringLiteral("没有选中可编辑的对象");
-        const bool can = id == kCmdBringToFront ? CanBringToFront(*v.m_pDoc, v.Items().Selected())
-                                                : CanSendToBack(*v.m_pDoc, v.Items().Selected());
-        return can ? Off() : QStringLiteral("对象已在最前（最后）");
-    };
-    constexpr auto objectPrintRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
-        if (!isOpen(v)) return dc::ReasonNoReport();
+    constexpr auto objectPrintRule = [](CQorsView& v, int, State&) -> QString {
+        if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
         if (v.printingBlocked()) return LoadErrorText(qor::str::kPrintWhileInPlace);
-        return v.Items().Selected() ? Off() : LoadErrorText(qor::str::kNoObjectToPrint);
-    };
-    constexpr auto formatDialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
-        if (!isOpen(v)) return dc::ReasonNoReport();
-        if (isData(v)) return dc::ReasonFormatState();
-        if (id == kCmdTableSize ? !qor::HasDialog<qor::TableSizeDlgMembers>()
-                                : !qor::HasDialog<CellAttrRequest>())
-            return dc::ReasonNoDialog();
-        return Off();
+        return v.Items().Selected() ? QString() : LoadErrorText(qor::str::kNoObjectToPrint);
     };
     // Nothing prints while an object is being edited in place, since the
     // sheet under it is not what would print.
-    constexpr auto printRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
-        if (!isOpen(v)) return dc::ReasonNoReport();
-        return v.printingBlocked() ? LoadErrorText(qor::str::kPrintWhileInPlace) : Off();
+    constexpr auto printRule = [](CQorsView& v, int, State&) -> QString {
+        if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+        return v.printingBlocked() ? LoadErrorText(qor::str::kPrintWhileInPlace) : QString();
     };
-#define QOR_RUN(...) [](CQorsView& v, int) { __VA_ARGS__; }
-    static const std::vector<Command> table = {
-        {kCmdCancelEditCntr,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.m_pDoc || !v.m_pDoc->Items().GetInPlaceActiveItem())
-                 return QStringLiteral("没有就地编辑的对象");
-             return Off();
-         },
-         QOR_RUN(v.InPlace().Deactivate())},
-        // The object's verbs: open it (a link: its source file).
-        {kCmdObjectVerbs,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!dynamic_cast<COleItem*>(v.Items().Selected()))
-                 return QStringLiteral("没有选中的对象");
-             return Off();
-         },
-         [](CQorsView& v, int) {
-             QString error;
-             if (!v.m_pDoc->Items().OpenObject(v.Items().Selected(), &error))
-                 qor::messageBox(error, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
-         }},
-        {kCmdInsertObject,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!qor::HasDialog<InsertObjectDlgMembers>()) return dc::ReasonNoDialog();
-             return Off();
-         },
-         QOR_RUN(v.OnInsertObject())},
-        {qor::clip::kCmdCopy, copyRule, QOR_RUN(v.Clipboard().OnEditCopy())},
-        {qor::clip::kCmdCut, copyRule, QOR_RUN(v.Clipboard().OnEditCut())},
-        {qor::clip::kCmdClear, copyRule, QOR_RUN(v.Clipboard().OnEditClear())},
-        {qor::clip::kCmdPaste,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             return v.Clipboard().OnUpdateEditPaste() ? Off()
-                                                      : QStringLiteral("剪贴板中没有可粘贴的数据");
-         },
-         QOR_RUN(v.Clipboard().OnEditPaste())},
-        {qor::clip::kCmdPasteLink, needReport, QOR_RUN(v.Clipboard().OnEditPasteLink())},
-        {qor::clip::kCmdPasteSpecial,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!qor::HasDialog<qor::clip::PasteSpecialMembers>()) return dc::ReasonNoDialog();
-             if (!v.Clipboard().OnUpdateEditPasteSpecial())
-                 return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
-             return Off();
-         },
-         QOR_RUN(v.Clipboard().OnEditPasteSpecial())},
-        {kCmdDisplayScale, dialogRule, QOR_RUN(v.Display().OnDisplayScale())},
-        {kCmdDisplayStyle, dialogRule, QOR_RUN(v.Display().OnDisplayStyle())},
-        {kCmdForcedPageBreak,
-         [](CQorsView& v, int, qor::CommandState& s) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             s.text =
-                 LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? qor::str::kRemovePageBreak
-                                                                    : qor::str::kForcePageBreak);
-             return Off();
-         },
-         QOR_RUN(v.Pages().OnForcedPageBreak())},
-        {kCmdShowPageBreaks,
-         [](CQorsView& v, int id, qor::CommandState& s) -> Off {
-             s.checkable = true;
-             s.checked = v.Pages().OnUpdateShowPageBreaks();
-             return needReport(v, id, s);
-         },
-         QOR_RUN(v.Pages().OnShowPageBreaks())},
-        {kCmdClearPageBreaks, needReport, QOR_RUN(v.Pages().OnClearAllPageBreaks())},
-        {kCmdBringToFront, orderRule, QOR_RUN(v.Items().OnBringToFront())},
-        {kCmdSendToBack, orderRule, QOR_RUN(v.Items().OnSendToBack())},
-        {kCmdObjectAppearance,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
-             return qor::HasDialog<ObjectLookDlgMembers>() ? Off() : dc::ReasonNoDialog();
-         },
-         QOR_RUN(v.OnObjectAppearance())},
-        {kCmdObjectProperties,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
-             if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
-                 return QStringLiteral("该对象没有可设置的属性");
-             return qor::HasDialog<ObjectPropDlgMembers>() ? Off() : dc::ReasonNoDialog();
-         },
-         QOR_RUN(v.OnObjectProperties())},
-        {kCmdObjectPreview, objectPrintRule,
-         [](CQorsView& v, int) {
-             if (!v.Items().Selected()) {
-                 tellId(qor::str::kNoObjectToPrint);
-                 return;
-             }
-             PrintJobSettings settings;
-             settings.objectOnly = v.Items().Selected();
-             settings.viewScale = v.m_fScale;
-             settings.preview = true;
-             showPreview(*v.m_pDoc, settings, &v);
-         }},
-        {kCmdObjectPrint, objectPrintRule, QOR_RUN(v.OnObjectPrint())},
-        {kCmdInsertChart,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!isData(v)) return dc::ReasonDataState();
-             if (!qor::HasDialog<AreaChartDlgMembers>()) return dc::ReasonNoDialog();
-             return Off();
-         },
-         QOR_RUN(v.InsertAreaChart())},
-        {kCmdTableSize, formatDialogRule, QOR_RUN(v.OnTableSize())},
-        {kCmdCellAttributes, formatDialogRule, QOR_RUN(v.OnCellAttributes())},
-        {kCmdPageTabsBack, needData, QOR_RUN(v.OnPageTabsBack())},
-        {kCmdPageTabsForward, needData, QOR_RUN(v.OnPageTabsForward())},
-        {kCmdPrint, printRule, QOR_RUN(v.OnFilePrint())},
-        {kCmdPrintDirect, printRule, QOR_RUN(v.OnFilePrint(false))},
-        {kCmdPrintPreview, printRule,
-         [](CQorsView& v, int) {
-             if (!isOpen(v)) return;
-             PrintJobSettings settings;
-             settings.preview = true;
-             settings.viewScale = v.m_fScale;
-             showPreview(*v.m_pDoc, settings, &v);
-         }},
-        {kCmdPrintSetup, needReport,
-         [](CQorsView& v, int) {
-             if (!isOpen(v)) return;
-             v.m_bObjectsOnly = 0;
-             // The setup is what mends a layout that does not fit the paper,
-             // so it runs whatever the layout says now; the layout follows
-             // the choice.
-             std::optional<qor::PrintRequest> chosen;
-             if (CAppEnvironment* env = CAppEnvironment::Current()) {
-                 // The application keeps the printer for later prints and layouts.
-                 if (env->OnFilePrintSetup() == 1) chosen = env->App().m_lastPrint;
-             } else {
-                 qor::PrintRequest r;
-                 r.flags = 0x14000C;
-                 r.setupOnly = true;
-                 chosen = qor::printDialog(r);
-             }
-             if (!chosen) return;
-             v.m_printer = qor::view::PrinterForRequest(*chosen);
-             v.m_bNoPrinter = 0;
-             if (!v.Pages().RecalcPageLayout()) return;
-             v.m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
-             v.m_pDoc->UpdateServerItems(&v);
-         }},
-        {kCmdExportXml, needReport, QOR_RUN(v.OnExportXml())},
-        {kCmdExportHtml, needData, QOR_RUN(v.OnExportHtml())},
-        // The values alone over a preprinted form.
-        {kCmdDataOverlayPrint, needData,
-         [](CQorsView& v, int) {
-             v.m_bDataOnly = 1;
-             v.OnFilePrint();
-             v.m_bDataOnly = 0;
-         }},
-        {kCmdSplitWindow,
-         [](CQorsView& v, int, qor::CommandState& s) -> Off {
-             const CQorSplitterWnd* splitter = splitterOf(&v);
-             if (!splitter) return LoadErrorText(qor::str::kCannotSplit);
-             const bool split = splitter->GetRowCount() > 1 || splitter->GetColumnCount() > 1;
-             s.text = LoadErrorText(split ? qor::str::kUnsplitWindow : qor::str::kSplitWindow);
-             if (split) s.prompt = LoadErrorText(qor::str::kUnsplitPrompt);
-             return Off();
-         },
-         // Splits the window at the current cell, or removes the split.
-         [](CQorsView& v, int) {
-             CQorSplitterWnd* s = splitterOf(&v);
-             if (!s) return;
-             if (s->GetRowCount() > 1 || s->GetColumnCount() > 1) {
-                 if (s->GetRowCount() > 1) s->DeleteRow(1);
-                 if (s->GetColumnCount() > 1) s->DeleteColumn(1);
-                 return;
-             }
-             // Just below and right of the selection's first cell when it is
-             // shown, else in the middle.
-             const CellArea sel = v.CurrentSelection().area;
-             Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
-             v.Geometry().CellRangeToDocRect(r);
-             v.Geometry().DocToClient(r);
-             const QPoint origin = v.mapTo(s, QPoint(0, 0));
-             const bool rowShown = sel.first.row >= v.m_nFirstRow && r.bottom < v.height();
-             const bool colShown = sel.first.col >= v.m_nFirstCol && r.right < v.width();
-             const int y = rowShown ? r.bottom + 3 : v.height() / 2;
-             const int x = colShown ? r.right + 3 : v.width() / 2;
-             s->m_nSplitRow = rowShown ? sel.first.row + 1 : 0;
-             s->m_nSplitCol = colShown ? sel.first.col + 1 : 0;
-             s->SplitRow(origin.y() + y);
-             s->SplitColumn(origin.x() + x);
-         }},
-        {kCmdDataInterface,
-         [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!isData(v)) return dc::ReasonDataState();
-             return dataInterfaceRunner() ? Off() : dc::ReasonNoDialog();
-         },
-         [](CQorsView& v, int) {
-             if (auto run = dataInterfaceRunner()) run(*v.m_pDoc, &v);
-         }},
-    };
-#undef QOR_RUN
+    static const qor::CommandTable<CQorsView> table(
+        {
+            {kCmdCancelEditCntr,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (!v.m_pDoc || !v.m_pDoc->Items().GetInPlaceActiveItem())
+                     return QStringLiteral("没有就地编辑的对象");
+                 return {};
+             },
+             [](CQorsView& v, int) { v.InPlace().Deactivate(); }},
+            // The object's verbs: open it (a link: its source file).
+            {kCmdObjectVerbs,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+                 if (!dynamic_cast<COleItem*>(v.Items().Selected()))
+                     return QStringLiteral("没有选中的对象");
+                 return {};
+             },
+             [](CQorsView& v, int) {
+                 QString error;
+                 if (!v.m_pDoc->Items().OpenObject(v.Items().Selected(), &error))
+                     qor::messageBox(error, QString(), qor::MsgButtons::Ok,
+                                     qor::MsgIcon::Warning);
+             }},
+            {kCmdInsertObject, needsReportAndDialog<InsertObjectDlgMembers>,
+             [](CQorsView& v, int) { v.OnInsertObject(); }},
+            {qor::clip::kCmdCopy, copyRule, [](CQorsView& v, int) { v.Clipboard().OnEditCopy(); }},
+            {qor::clip::kCmdCut, copyRule, [](CQorsView& v, int) { v.Clipboard().OnEditCut(); }},
+            {qor::clip::kCmdClear, copyRule,
+             [](CQorsView& v, int) { v.Clipboard().OnEditClear(); }},
+            {qor::clip::kCmdPaste,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+                 return v.Clipboard().OnUpdateEditPaste()
+                            ? QString()
+                            : QStringLiteral("剪贴板中没有可粘贴的数据");
+             },
+             [](CQorsView& v, int) { v.Clipboard().OnEditPaste(); }},
+            {qor::clip::kCmdPasteLink, needsReport,
+             [](CQorsView& v, int) { v.Clipboard().OnEditPasteLink(); }},
+            {qor::clip::kCmdPasteSpecial,
+             [](CQorsView& v, int id, State& s) -> QString {
+                 const QString why = needsReportAndDialog<qor::clip::PasteSpecialMembers>(v, id, s);
+                 if (!why.isEmpty()) return why;
+                 if (!v.Clipboard().OnUpdateEditPasteSpecial())
+                     return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
+                 return {};
+             },
+             [](CQorsView& v, int) { v.Clipboard().OnEditPasteSpecial(); }},
+            {kCmdDisplayScale, needsReportAndDialog<ZoomDlgMembers>,
+             [](CQorsView& v, int) { v.Display().OnDisplayScale(); }},
+            {kCmdDisplayStyle, needsReportAndDialog<DisplayStyleDlgMembers>,
+             [](CQorsView& v, int) { v.Display().OnDisplayStyle(); }},
+            {kCmdForcedPageBreak,
+             [](CQorsView& v, int, State& s) -> QString {
+                 if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
+                 s.text = LoadErrorText(v.Pages().IsPageBreakAtCurrentCell() ? qor::str::kRemovePageBreak
+                                                                             : qor::str::kForcePageBreak);
+                 return {};
+             },
+             [](CQorsView& v, int) { v.Pages().OnForcedPageBreak(); }},
+            {kCmdShowPageBreaks,
+             [](CQorsView& v, int id, State& s) -> QString {
+                 s.checkable = true;
+                 s.checked = v.Pages().OnUpdateShowPageBreaks();
+                 return needsReport(v, id, s);
+             },
+             [](CQorsView& v, int) { v.Pages().OnShowPageBreaks(); }},
+            {kCmdClearPageBreaks, needsReport,
+             [](CQorsView& v, int) { v.Pages().OnClearAllPageBreaks(); }},
+            {kCmdBringToFront, orderRule(true),
+             [](CQorsView& v, int) { v.Items().OnBringToFront(); }},
+            {kCmdSendToBack, orderRule(false),
+             [](CQorsView& v, int) { v.Items().OnSendToBack(); }},
+            {kCmdObjectAppearance,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+                 return dc::NeedsDialog<ObjectLookDlgMembers>();
+             },
+             [](CQorsView& v, int) { v.OnObjectAppearance(); }},
+            // A chart's name, area and scale; an embedded or linked object
+            // has properties of its own, in a dialog of its own.
+            {kCmdObjectProperties,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+                 if (dynamic_cast<COleItem*>(v.Items().Selected()))
+                     return qor::view::ObjectPropsDialog() ? QString() : dc::ReasonNoDialog();
+                 if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
+                     return QStringLiteral("该对象没有可设置的属性");
+                 return dc::NeedsDialog<ObjectPropDlgMembers>();
+             },
+             [](CQorsView& v, int) {
+                 if (dynamic_cast<COleItem*>(v.Items().Selected()))
+                     v.OnObjectItemProperties();
+                 else
+                     v.OnObjectProperties();
+             }},
+            {kCmdObjectPreview, objectPrintRule,
+             [](CQorsView& v, int) {
+                 if (!v.Items().Selected()) {
+                     tellId(qor::str::kNoObjectToPrint);
+                     return;
+                 }
+                 PrintJobSettings settings;
+                 settings.objectOnly = v.Items().Selected();
+                 settings.viewScale = v.m_fScale;
+                 settings.preview = true;
+                 showPreview(*v.m_pDoc, settings, &v);
+             }},
+            {kCmdObjectPrint, objectPrintRule, [](CQorsView& v, int) { v.OnObjectPrint(); }},
+            {kCmdInsertChart,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (const QString why = dc::NeedsDataState(v.m_pDoc); !why.isEmpty()) return why;
+                 return dc::NeedsDialog<AreaChartDlgMembers>();
+             },
+             [](CQorsView& v, int) { v.InsertAreaChart(); }},
+            {kCmdTableSize, needsFormatAndDialog<qor::TableSizeDlgMembers>,
+             [](CQorsView& v, int) { v.OnTableSize(); }},
+            {kCmdCellAttributes, needsFormatAndDialog<CellAttrRequest>,
+             [](CQorsView& v, int) { v.OnCellAttributes(); }},
+            {kCmdPageTabsBack, needsData, [](CQorsView& v, int) { v.OnPageTabsBack(); }},
+            {kCmdPageTabsForward, needsData, [](CQorsView& v, int) { v.OnPageTabsForward(); }},
+            {kCmdPrint, printRule, [](CQorsView& v, int) { v.OnFilePrint(); }},
+            {kCmdPrintDirect, printRule, [](CQorsView& v, int) { v.OnFilePrint(false); }},
+            {kCmdPrintPreview, printRule,
+             [](CQorsView& v, int) {
+                 if (!v.m_pDoc || !v.m_pDoc->IsOpen()) return;
+                 PrintJobSettings settings;
+                 settings.preview = true;
+                 settings.viewScale = v.m_fScale;
+                 showPreview(*v.m_pDoc, settings, &v);
+             }},
+            {kCmdPrintSetup, needsReport,
+             [](CQorsView& v, int) {
+                 if (!v.m_pDoc || !v.m_pDoc->IsOpen()) return;
+                 v.m_bObjectsOnly = 0;
+                 // The setup is what mends a layout that does not fit the paper,
+                 // so it runs whatever the layout says now; the layout follows
+                 // the choice.
+                 std::optional<qor::PrintRequest> chosen;
+                 if (CAppEnvironment* env = CAppEnvironment::Current()) {
+                     // The application keeps the printer for later prints and layouts.
+                     if (env->OnFilePrintSetup() == 1) chosen = env->App().m_lastPrint;
+                 } else {
+                     qor::PrintRequest r;
+                     r.flags = 0x14000C;
+                     r.setupOnly = true;
+                     chosen = qor::printDialog(r);
+                 }
+                 if (!chosen) return;
+                 v.m_printer = qor::view::PrinterForRequest(*chosen);
+                 v.m_bNoPrinter = 0;
+                 if (!v.Pages().RecalcPageLayout()) return;
+                 v.m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+                 v.m_pDoc->UpdateServerItems(&v);
+             }},
+            {kCmdExportXml, needsReport, [](CQorsView& v, int) { v.OnExportXml(); }},
+            {kCmdExportHtml, needsData, [](CQorsView& v, int) { v.OnExportHtml(); }},
+            // The values alone over a preprinted form.
+            {kCmdDataOverlayPrint, needsData,
+             [](CQorsView& v, int) {
+                 v.m_bDataOnly = 1;
+                 v.OnFilePrint();
+                 v.m_bDataOnly = 0;
+             }},
+            {kCmdSplitWindow,
+             [](CQorsView& v, int, State& s) -> QString {
+                 const CQorSplitterWnd* splitter = splitterOf(&v);
+                 if (!splitter) return LoadErrorText(qor::str::kCannotSplit);
+                 const bool split = splitter->GetRowCount() > 1 || splitter->GetColumnCount() > 1;
+                 s.text = LoadErrorText(split ? qor::str::kUnsplitWindow : qor::str::kSplitWindow);
+                 if (split) s.prompt = LoadErrorText(qor::str::kUnsplitPrompt);
+                 return {};
+             },
+             // Splits the window at the current cell, or removes the split.
+             [](CQorsView& v, int) {
+                 CQorSplitterWnd* s = splitterOf(&v);
+                 if (!s) return;
+                 if (s->GetRowCount() > 1 || s->GetColumnCount() > 1) {
+                     if (s->GetRowCount() > 1) s->DeleteRow(1);
+                     if (s->GetColumnCount() > 1) s->DeleteColumn(1);
+                     return;
+                 }
+                 // Just below and right of the selection's first cell when it is
+                 // shown, else in the middle.
+                 const CellArea sel = v.CurrentSelection().area;
+                 Rect r{sel.first.col, sel.first.row, sel.first.col, sel.first.row};
+                 v.Geometry().CellRangeToDocRect(r);
+                 v.Geometry().DocToClient(r);
+                 const QPoint origin = v.mapTo(s, QPoint(0, 0));
+                 const bool rowShown = sel.first.row >= v.m_nFirstRow && r.bottom < v.height();
+                 const bool colShown = sel.first.col >= v.m_nFirstCol && r.right < v.width();
+                 const int y = rowShown ? r.bottom + 3 : v.height() / 2;
+                 const int x = colShown ? r.right + 3 : v.width() / 2;
+                 s->m_nSplitRow = rowShown ? sel.first.row + 1 : 0;
+                 s->m_nSplitCol = colShown ? sel.first.col + 1 : 0;
+                 s->SplitRow(origin.y() + y);
+                 s->SplitColumn(origin.x() + x);
+             }},
+            {kCmdDataInterface,
+             [](CQorsView& v, int, State&) -> QString {
+                 if (const QString why = dc::NeedsDataState(v.m_pDoc); !why.isEmpty()) return why;
+                 return dataInterfaceRunner() ? QString() : dc::ReasonNoDialog();
+             },
+             [](CQorsView& v, int) {
+                 if (auto run = dataInterfaceRunner()) run(*v.m_pDoc, &v);
+             }},
+        },
+        dc::ReasonNotBuilt());
     return table;
 }
 
-const CQorsView::Command* CQorsView::findCommand(int id) {
-    for (const Command& c : commandTable())
-        if (c.id == id) return &c;
-    return nullptr;
-}
-
 const qor::CommandIdSet* CQorsView::DeclaredCommands() const {
+    // While a chart is edited its window answers first, for any id.
     if (m_items.IsChartEditing() && m_items.ChartWindow()) return nullptr;
-    static const qor::CommandIdSet ids = [] {
-        QList<int> list;
-        for (const Command& c : commandTable()) list << c.id;
-        return qor::CommandIdSet(std::move(list));
-    }();
-    return &ids;
+    return &commands().Ids();
 }
 
 bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
@@ -405,18 +394,7 @@ bool CQorsView::OnUpdateCommand(int id, qor::CommandState& state) {
     if (Items().IsChartEditing() && Items().ChartWindow() &&
         Items().ChartWindow()->OnUpdateCommand(id, state))
         return true;
-    std::optional<QString> off;
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
-        // An embedded or linked object has properties of its own.
-        if (!qor::view::ObjectPropsDialog()) off = dc::ReasonNoDialog();
-    } else if (const Command* c = findCommand(id)) {
-        off = c->update(*this, id, state);
-    } else {
-        return false;
-    }
-    state.enabled = !off;
-    if (off) state.reason = *off;
-    return true;
+    return commands().Update(*this, id, state);
 }
 
 bool CQorsView::OnCommand(int id) {
@@ -427,16 +405,7 @@ bool CQorsView::OnCommand(int id) {
             return true;
         }
     }
-    qor::CommandState state;
-    if (!OnUpdateCommand(id, state)) return false;
-    // A command reached while it is off does what its greyed item does.
-    if (!state.enabled) return true;
-    if (id == kCmdObjectProperties && dynamic_cast<COleItem*>(Items().Selected())) {
-        OnObjectItemProperties();
-        return true;
-    }
-    if (const Command* c = findCommand(id)) c->run(*this, id);
-    return true;
+    return qor::RunWhenOn(commands(), *this, id);
 }
 
 // ---------------------------------------------------------------------------
@@ -662,8 +631,7 @@ bool CQorsView::EditCellAttributes(int removeMask) {
         // silently did not happen.
         if (r.refused)
             qor::messageBox(QStringLiteral("部分单元属性未能设置：报表拒绝了修改。"),
-                            LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
-                            qor::MsgIcon::Warning);
+                            LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         if (r.changed) {
             m_pDoc->SetModifiedFlag();
             m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
@@ -728,8 +696,8 @@ bool CQorsView::OnInsertObject() {
     const QString suffix = QFileInfo(m.m_strPath).suffix().toUpper();
     if (suffix != QLatin1String("REP") && suffix != QLatin1String("RBK") &&
         IsOpenReportFile(m.m_strPath)) {
-        qor::messageBox(LoadErrorText(qor::str::kFileOpenCannotInsert), QString(),
-                        qor::MsgButtons::Ok, qor::MsgIcon::Error);
+        qor::messageBox(LoadErrorText(qor::str::kFileOpenCannotInsert), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Error);
         return false;
     }
     // Placed near the top-left of the visible sheet.

@@ -10,6 +10,7 @@
 
 #include "dialogs/format_dlgs.h"
 #include "document/doc_commands.h"
+#include "resources/commandids.h"
 #include "tests/dialogs/dialog_answers.h"
 #include "tests/document/doc_fixture.h"
 
@@ -32,12 +33,12 @@ QList<int> offForADialog(CQorsDoc& doc) {
 
 TEST(DocumentDialogs, EveryDialogOfACommandIsRegistered) {
     auto doc = doctest::newDoc();
-    EXPECT_TRUE(offForADialog(*doc).contains(dc::kCmdRowHeight));
+    EXPECT_TRUE(offForADialog(*doc).contains(qor::cmd_ids::kCmdRowHeight));
     qortest::RegisteredDialogs dialogs;
     // The audit-office mapping dialog is the financial interface's to register.
-    EXPECT_EQ(offForADialog(*doc), QList<int>{dc::kCmdAuditMapping});
+    EXPECT_EQ(offForADialog(*doc), QList<int>{qor::cmd_ids::kCmdAuditMapping});
     ASSERT_TRUE(doc->EnterDataState());
-    EXPECT_EQ(offForADialog(*doc), QList<int>{dc::kCmdAuditMapping});
+    EXPECT_EQ(offForADialog(*doc), QList<int>{qor::cmd_ids::kCmdAuditMapping});
 }
 
 TEST(DocumentDialogs, ACommandShowsItsDialogModally) {
@@ -54,7 +55,7 @@ TEST(DocumentDialogs, ACommandShowsItsDialogModally) {
         mm->setText(QStringLiteral("7"));
         QMetaObject::invokeMethod(dlg, "OnOK");
     });
-    EXPECT_TRUE(doc->OnCommand(dc::kCmdRowHeight));
+    EXPECT_TRUE(doc->OnCommand(qor::cmd_ids::kCmdRowHeight));
     EXPECT_TRUE(shown);
     uint16_t height = 0;
     ASSERT_EQ(doc->GetReport()->AccessRowColSize(0, 0, 3, &height), 0);

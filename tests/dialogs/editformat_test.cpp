@@ -30,6 +30,7 @@
 #include "tests/document/doc_fixture.h"
 #include "view/cqorsview.h"
 #include "view/view_commands.h"
+#include "resources/commandids.h"
 
 using namespace qor;
 using doctest::newDoc;
@@ -473,7 +474,7 @@ TEST(EditFormatDialogs, TableSizeFromTheViewInFormatStateOnly) {
     view.OnInitialUpdate();
     RegisteredDialogs dialogs;
     CommandState s;
-    ASSERT_TRUE(view.OnUpdateCommand(viewcmd::kCmdTableSize, s));
+    ASSERT_TRUE(view.OnUpdateCommand(cmd_ids::kCmdTableSize, s));
     EXPECT_TRUE(s.enabled);
     {
         ModalAnswer a([](CQorDialog& d) {
@@ -481,13 +482,13 @@ TEST(EditFormatDialogs, TableSizeFromTheViewInFormatStateOnly) {
             type(d, CTableSizeDlg::IDC_COLS, "4");
             press(d, CQorDialog::IDOK);
         });
-        view.OnCommand(viewcmd::kCmdTableSize);
+        view.OnCommand(cmd_ids::kCmdTableSize);
     }
     int32_t rows = 0, cols = 0;
     doc.GetTableSize(&rows, &cols);
     EXPECT_EQ(rows, 12);
     EXPECT_EQ(cols, 4);
     ASSERT_TRUE(doc.EnterDataState());
-    ASSERT_TRUE(view.OnUpdateCommand(viewcmd::kCmdTableSize, s));
+    ASSERT_TRUE(view.OnUpdateCommand(cmd_ids::kCmdTableSize, s));
     EXPECT_FALSE(s.enabled);
 }

@@ -78,4 +78,21 @@ TEST(CommandTable, ARowThatDoesNotOwnItsCommandNowLetsTheNextTargetAnswer) {
     EXPECT_EQ(c.runs, 100);
 }
 
+TEST(CommandTable, ACommandReachedWhileOffIsHandledWithoutRunning) {
+    Counter c;
+    // Off: handled, so no later target runs it, and nothing runs.
+    EXPECT_TRUE(qor::RunWhenOn(table(), c, 10));
+    EXPECT_EQ(c.runs, 0);
+    // A row with nothing behind it is handled the same way.
+    EXPECT_TRUE(qor::RunWhenOn(table(), c, 20));
+    EXPECT_EQ(c.runs, 0);
+    c.open = true;
+    EXPECT_TRUE(qor::RunWhenOn(table(), c, 10));
+    EXPECT_EQ(c.runs, 10);
+    // Not ours, or not ours just now: left to the next target.
+    EXPECT_FALSE(qor::RunWhenOn(table(), c, 11));
+    EXPECT_FALSE(qor::RunWhenOn(table(), c, 40));
+    EXPECT_EQ(c.runs, 10);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "document/cmd_dialogs.h"
 #include "document/doc_commands.h"
+#include "resources/commandids.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace doctest;
@@ -71,14 +72,14 @@ TEST(DialogRegistry, ACommandFollowsItsDialogsRegistration) {
     auto doc = newDoc(20, 4);
     doc->Selection().SetSelection(2, 0, 2, 0);
     CommandState s;
-    ASSERT_TRUE(doc->OnUpdateCommand(doccmd::kCmdRowHeight, s));
+    ASSERT_TRUE(doc->OnUpdateCommand(cmd_ids::kCmdRowHeight, s));
     EXPECT_FALSE(s.enabled);
     EXPECT_EQ(s.reason, doccmd::ReasonNoDialog());
 
     const ScopedDialog<RowHeightDlgMembers> dialog(answerMm(7));
-    ASSERT_TRUE(doc->OnUpdateCommand(doccmd::kCmdRowHeight, s));
+    ASSERT_TRUE(doc->OnUpdateCommand(cmd_ids::kCmdRowHeight, s));
     EXPECT_TRUE(s.enabled);
-    EXPECT_TRUE(doc->OnCommand(doccmd::kCmdRowHeight));
+    EXPECT_TRUE(doc->OnCommand(cmd_ids::kCmdRowHeight));
     uint16_t height = 0;
     ASSERT_EQ(doc->GetReport()->AccessRowColSize(0, 0, 3, &height), 0);
     EXPECT_EQ(height, 20);  // 7 mm / 0.3527 = 19.85 points

@@ -64,8 +64,19 @@ TEST(DocCommands, UnknownIdsAreLeftToOthers) {
     CommandState s;
     EXPECT_FALSE(doc->OnUpdateCommand(kCmdCopy, s));  // the view's copy
     EXPECT_FALSE(doc->OnCommand(kCmdSwitchState));  // the frame's state switch
-    EXPECT_EQ(DialogOfCommand(kCmdDeleteRows), 184);
-    EXPECT_EQ(DialogOfCommand(12345), 0);
+}
+
+TEST(DocCommands, ACommandIsOnOnlyWhileItsDialogIsRegistered) {
+    auto doc = newDoc();
+    EXPECT_FALSE(stateOf(*doc, kCmdDeleteRows).enabled);
+    EXPECT_EQ(stateOf(*doc, kCmdDeleteRows).reason, ReasonNoDialog());
+    {
+        RecordingDialogs dialogs;
+        EXPECT_TRUE(stateOf(*doc, kCmdDeleteRows).enabled);
+        EXPECT_TRUE(doc->OnCommand(kCmdDeleteRows));
+        EXPECT_EQ(dialogs.ran, QList<int>{184});
+    }
+    EXPECT_EQ(stateOf(*doc, kCmdDeleteRows).reason, ReasonNoDialog());
 }
 
 TEST(DocCommands, HeadlessDialogsLeaveEveryDialogCommandOff) {

@@ -5,11 +5,13 @@
 #include "cmdlang/enginehooks.h"
 #include "document/cmd_format.h"
 #include "document/doc_commands.h"
+#include "resources/commandids.h"
 #include "engine/messages.h"
 #include "tests/document/doc_fixture.h"
 
 using namespace doctest;
 using namespace qor;
+using namespace qor::cmd_ids;
 using namespace qor::doccmd;
 
 namespace {

@@ -17,6 +17,7 @@
 #include "reader/cappenvironment.h"
 #include "reader/ledgerstandins.h"
 #include "tests/document/doc_fixture.h"
+#include "resources/commandids.h"
 
 using namespace qor::ledger;
 
@@ -113,7 +114,7 @@ std::unique_ptr<CQorsDoc> docWithFormula(const QString& formula) {
 
 bool drillEnabled(CQorsDoc& doc) {
     qor::CommandState state;
-    EXPECT_TRUE(doc.OnUpdateCommand(qor::doccmd::kCmdDrillDown, state));
+    EXPECT_TRUE(doc.OnUpdateCommand(qor::cmd_ids::kCmdDrillDown, state));
     return state.enabled;
 }
 
@@ -135,7 +136,7 @@ private:
 TEST_F(LedgerDrillCommand, HandsTheCellsAccountsToTheLedger) {
     auto doc = docWithFormula(QStringLiteral("qm(2001,22,\"y\")+qc(1002,22)"));
     ASSERT_TRUE(drillEnabled(*doc));
-    ASSERT_TRUE(doc->OnCommand(qor::doccmd::kCmdDrillDown));
+    ASSERT_TRUE(doc->OnCommand(qor::cmd_ids::kCmdDrillDown));
     const auto calls = qor::LedgerStandIn::recordedCalls();
     ASSERT_EQ(calls.size(), 1);
     EXPECT_EQ(calls[0].accountCodes, "1002/2001");
@@ -152,7 +153,7 @@ TEST_F(LedgerDrillCommand, HandsTheCellsAccountsToTheLedger) {
     doc->Selection().SetCurrentCell(1, 1);
     qor::doccmd::SetLedgerDrillHook({});
     qor::CommandState state;
-    doc->OnUpdateCommand(qor::doccmd::kCmdDrillDown, state);
+    doc->OnUpdateCommand(qor::cmd_ids::kCmdDrillDown, state);
     EXPECT_EQ(state.reason, qor::doccmd::ReasonNotBuilt());
 }
 
@@ -160,7 +161,7 @@ TEST_F(LedgerDrillCommand, ToldWhenTheLedgerCannotBeMade) {
     auto doc = docWithFormula(QStringLiteral("QM(1001,22)"));
     ASSERT_TRUE(qor::AutoRegistry::unregisterClass(QLatin1String(qor::LedgerStandIn::kClsid)));
     doctest::UiRecorder ui;
-    doc->OnCommand(qor::doccmd::kCmdDrillDown);
+    doc->OnCommand(qor::cmd_ids::kCmdDrillDown);
     qor::RegisterBuiltinComponents();
     EXPECT_TRUE(ui.said(QStringLiteral("无法创建明细账组件")))
         << ui.messages.join(u'\n').toStdString();
@@ -188,7 +189,7 @@ TEST_F(LedgerDrillCommand, CommandLineHostPrintsWhatTheLedgerGets) {
 TEST_F(LedgerDrillCommand, DesktopLedgerWindowListsEachAccountByMonth) {
     InstallLedgerWindow(nullptr);
     auto doc = docWithFormula(QStringLiteral("QM(2001,21)-QC(1001,3)"));
-    ASSERT_TRUE(doc->OnCommand(qor::doccmd::kCmdDrillDown));
+    ASSERT_TRUE(doc->OnCommand(qor::cmd_ids::kCmdDrillDown));
     qor::RegisterBuiltinComponents();  // the recording stand-in again
 
     QWidget* window = nullptr;

@@ -122,7 +122,7 @@ TEST(AreaChartDlg, InsertChartRunsTheDialog) {
         button(d, 1083)->click();
         static_cast<CAreaChartDlg&>(d).OnOK();
     });
-    EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertChart));
+    EXPECT_TRUE(view.OnCommand(cmd_ids::kCmdInsertChart));
     ASSERT_EQ(doc->Items().GetComItemCount(), 1);
     CQorsDoc::ItemPos pos = doc->Items().GetFirstComItemPos();
     auto* chart = dynamic_cast<CGraphItem*>(doc->Items().GetNextComItem(pos));
@@ -249,7 +249,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
         button(*d, CQorDialog::IDOK)->click();
     });
     user.start();
-    EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertChart));
+    EXPECT_TRUE(view.OnCommand(cmd_ids::kCmdInsertChart));
     ASSERT_EQ(doc->Items().GetComItemCount(), 1);
     auto* chart = dynamic_cast<CGraphItem*>(view.Items().Selected());
     ASSERT_TRUE(chart);
@@ -264,7 +264,7 @@ TEST(AreaChartDlg, ANewChartIsEditedAndItsPropertiesShowItsArea) {
 
     const int titleBefore = chart->GetChartDesc().GetFont(qor::items::ChartDesc::kTitleFont).size;
     const qor::items::Rect before = chart->GetRect();
-    EXPECT_TRUE(view.OnCommand(viewcmd::kCmdObjectProperties));
+    EXPECT_TRUE(view.OnCommand(cmd_ids::kCmdObjectProperties));
     user.stop();
     EXPECT_EQ(answered, 2);
     EXPECT_EQ(shownArea, u"A1:D4");

@@ -235,6 +235,11 @@ TEST_F(CommandAgreement, CtrlPWhileAnEmbeddedReportIsEditedInPlacePrintsNothing)
     QTest::keyClick(sheet, Qt::Key_P, Qt::ControlModifier);
     QApplication::processEvents();
     EXPECT_EQ(printDialogs, before);
+    // The window's own print row, reached anyway, tells why and prints nothing.
+    messages.clear();
+    EXPECT_TRUE(frame->OnCommand(kCmdPrint));
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kPrintWhileInPlace)});
+    EXPECT_EQ(printDialogs, before);
     // Nothing landed in the work folder either.
     EXPECT_TRUE(QDir(qor::WorkFolder()).entryList({QStringLiteral("*.pdf")}).isEmpty());
     CInPlaceSession::Current()->Deactivate();

@@ -94,20 +94,19 @@ TEST_F(CommandsAnswer, GreyedItemsSayWhyInTheStatusLine) {
     CChildFrame* child = newReport();
     ASSERT_TRUE(child->GetDocument()->EnterDataState());
     frame->UpdateFrameState();
-    QAction* decimals = frame->Router().FindAction(qor::doccmd::kCmdMoreDecimals);
+    QAction* decimals = frame->Router().FindAction(qor::cmd_ids::kCmdMoreDecimals);
     ASSERT_NE(decimals, nullptr);
     EXPECT_FALSE(decimals->isEnabled());
     EXPECT_EQ(decimals->statusTip(), qor::doccmd::ReasonFormatState());
     // A fill of one row says there is no second row.
     child->GetDocument()->Selection().SetSelection(0, 0, 0, 2);
     frame->UpdateFrameState();
-    QAction* down = frame->Router().FindAction(qor::doccmd::kCmdFillDown);
+    QAction* down = frame->Router().FindAction(qor::cmd_ids::kCmdFillDown);
     ASSERT_NE(down, nullptr);
     EXPECT_FALSE(down->isEnabled());
     EXPECT_EQ(down->statusTip(), LoadErrorText(qor::str::kFillDownOneRow));
-    EXPECT_TRUE(down->toolTip().contains(LoadErrorText(qor::str::kFillDownOneRow)))
-        << down->toolTip().toStdString();
-    QAction* right = frame->Router().FindAction(qor::doccmd::kCmdFillRight);
+    EXPECT_TRUE(down->toolTip().contains(LoadErrorText(qor::str::kFillDownOneRow))) << down->toolTip().toStdString();
+    QAction* right = frame->Router().FindAction(qor::cmd_ids::kCmdFillRight);
     ASSERT_NE(right, nullptr);
     EXPECT_TRUE(right->isEnabled());
     EXPECT_FALSE(right->statusTip().isEmpty());

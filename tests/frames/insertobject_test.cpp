@@ -22,6 +22,7 @@
 #include "view/chartcmd_logic.h"
 #include "view/cqorsview.h"
 #include "view/view_commands.h"
+#include "resources/commandids.h"
 
 using namespace qor;
 using doctest::newDoc;
@@ -64,7 +65,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
     view.resize(640, 480);
     view.OnInitialUpdate();
     qor::CommandState state;
-    ASSERT_TRUE(view.OnUpdateCommand(viewcmd::kCmdInsertObject, state));
+    ASSERT_TRUE(view.OnUpdateCommand(cmd_ids::kCmdInsertObject, state));
     EXPECT_TRUE(state.enabled);
 
     auto answer = [](const QString& path, bool link) {
@@ -79,13 +80,13 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         const QString rep = dir + "/other.REP";
         QFile(rep).open(QIODevice::WriteOnly);
         HookGuard hook(answer(rep, false));
-        EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertObject));
+        EXPECT_TRUE(view.OnCommand(cmd_ids::kCmdInsertObject));
         EXPECT_EQ(doc->Items().GetComItemCount(), 0);
         EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kReportAsObject)));
     }
     {
         HookGuard hook(answer(png, false));
-        EXPECT_TRUE(view.OnCommand(viewcmd::kCmdInsertObject));
+        EXPECT_TRUE(view.OnCommand(cmd_ids::kCmdInsertObject));
     }
     COleItem* object = onlyObject(*doc);
     ASSERT_TRUE(object);
@@ -125,7 +126,7 @@ TEST(InsertObject, AFileIsEmbeddedSavedAndReadBack) {
         again.resize(640, 480);
         again.OnInitialUpdate();
         HookGuard hook(answer(png, true));
-        EXPECT_TRUE(again.OnCommand(viewcmd::kCmdInsertObject));
+        EXPECT_TRUE(again.OnCommand(cmd_ids::kCmdInsertObject));
     }
     ASSERT_EQ(doc->Items().GetComItemCount(), 2);
     doc->Items().RemoveComItemAndRefresh(doc->Items().GetFirstComItemPos());

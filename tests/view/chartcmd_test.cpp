@@ -15,6 +15,7 @@
 #include "view/cqorsview.h"
 #include "view/displaystyle.h"
 #include "view/view_commands.h"
+#include "resources/commandids.h"
 
 using namespace doctest;
 using namespace qor;
@@ -95,26 +96,26 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     view.resize(600, 400);
     view.OnInitialUpdate();
     qor::CommandState state;
-    ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
+    ASSERT_TRUE(view.OnUpdateCommand(qor::cmd_ids::kCmdInsertChart, state));
     EXPECT_FALSE(state.enabled);  // format state
     ASSERT_TRUE(doc->EnterDataState());
-    ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
+    ASSERT_TRUE(view.OnUpdateCommand(qor::cmd_ids::kCmdInsertChart, state));
     EXPECT_FALSE(state.enabled);  // no dialog installed
 
     ScriptedChartDialog chartUi;
-    ASSERT_TRUE(view.OnUpdateCommand(qor::viewcmd::kCmdInsertChart, state));
+    ASSERT_TRUE(view.OnUpdateCommand(qor::cmd_ids::kCmdInsertChart, state));
     EXPECT_TRUE(state.enabled);
 
     // One column: refused before the dialog.
     doc->Selection().SetSelection(1, 1, 4, 1);
-    EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_TRUE(view.OnCommand(qor::cmd_ids::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 0);
     EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kChartNeedsTwoColumns)));
     EXPECT_EQ(doc->Items().GetComItemCount(), 0);
 
     doc->Selection().SetSelection(1, 1, 4, 3);
     const int counter = doc->Items().ChartCounter();
-    EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_TRUE(view.OnCommand(qor::cmd_ids::kCmdInsertChart));
     EXPECT_EQ(chartUi.runs, 1);
     EXPECT_EQ(chartUi.seen.m_strArea, QStringLiteral("B2:D5@1"));
     ASSERT_EQ(doc->Items().GetComItemCount(), 1);
@@ -136,7 +137,7 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     smallView.resize(600, 400);
     smallView.OnInitialUpdate();
     small->Selection().SetSelection(0, 0, 2, 2);
-    EXPECT_TRUE(smallView.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_TRUE(smallView.OnCommand(qor::cmd_ids::kCmdInsertChart));
     ASSERT_EQ(small->Items().GetComItemCount(), 1);
     pos = small->Items().GetFirstComItemPos();
     CComItem* inSmall = small->Items().GetNextComItem(pos);
@@ -145,7 +146,7 @@ TEST(ChartCommands, CtrlF2MakesASelectedChartOfTheSelection) {
     EXPECT_GE(inSmall->GetRect().top, 0);
 
     chartUi.answer = kIdCancel;
-    EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+    EXPECT_TRUE(view.OnCommand(qor::cmd_ids::kCmdInsertChart));
     EXPECT_EQ(doc->Items().GetComItemCount(), 1);
 }
 
@@ -185,12 +186,12 @@ TEST(ChartCommands, PropertiesShowTheChartsOwnArea) {
     for (const auto& [area, text] :
          {std::pair{CellArea::area(0, 0, 1, 1), "A1:B2"}, {CellArea::area(2, 1, 6, 4), "B3:E7"}}) {
         doc->Selection().SetSelection(area.first.row, area.first.col, area.last.row, area.last.col);
-        ASSERT_TRUE(view.OnCommand(qor::viewcmd::kCmdInsertChart));
+        ASSERT_TRUE(view.OnCommand(qor::cmd_ids::kCmdInsertChart));
         auto* chart = dynamic_cast<CGraphItem*>(view.Items().Selected());
         ASSERT_TRUE(chart);
         EXPECT_EQ(ChartAreaText(chart->GetChartDesc()), QString::fromLatin1(text));
         objects.shownArea.clear();
-        EXPECT_TRUE(view.OnCommand(qor::viewcmd::kCmdObjectProperties));
+        EXPECT_TRUE(view.OnCommand(qor::cmd_ids::kCmdObjectProperties));
         EXPECT_EQ(objects.shownArea, QString::fromLatin1(text));
     }
 }

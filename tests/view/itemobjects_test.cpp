@@ -32,6 +32,7 @@
 #include "view/cqorsview.h"
 #include "view/serveritems.h"
 #include "view/view_commands.h"
+#include "resources/commandids.h"
 
 using namespace qor::clip;
 using qor::items::Rect;
@@ -496,7 +497,7 @@ TEST_F(ItemObjects, DropAutoScrollIsPaced) {
 }
 
 TEST_F(ItemObjects, ObjectCommandsEnable) {
-    using namespace qor::viewcmd;
+    using namespace qor::cmd_ids;
     qor::CommandState state;
     ASSERT_TRUE(view->OnUpdateCommand(kCmdCancelEditCntr, state));
     EXPECT_FALSE(state.enabled);
@@ -669,13 +670,13 @@ TEST_F(ItemObjects, EmbeddedReportsAreEditedInPlaceOthersOpen) {
     EXPECT_EQ(opened.size(), 1);
     EXPECT_TRUE(container.InPlace().IsActive());
     qor::CommandState state;
-    ASSERT_TRUE(container.OnUpdateCommand(qor::viewcmd::kCmdCancelEditCntr, state));
+    ASSERT_TRUE(container.OnUpdateCommand(qor::cmd_ids::kCmdCancelEditCntr, state));
     EXPECT_TRUE(state.enabled);
-    EXPECT_TRUE(container.OnCommand(qor::viewcmd::kCmdCancelEditCntr));
+    EXPECT_TRUE(container.OnCommand(qor::cmd_ids::kCmdCancelEditCntr));
     EXPECT_EQ(deactivated, 1);
     EXPECT_FALSE(container.InPlace().IsActive());
     state = {};
-    container.OnUpdateCommand(qor::viewcmd::kCmdCancelEditCntr, state);
+    container.OnUpdateCommand(qor::cmd_ids::kCmdCancelEditCntr, state);
     EXPECT_FALSE(state.enabled);
 
     // A press on the sheet beside the object ends the editing too.

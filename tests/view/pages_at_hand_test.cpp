@@ -16,9 +16,10 @@
 #include "view/cqorsplitterwnd.h"
 #include "view/cqorsview.h"
 #include "view/view_commands.h"
+#include "resources/commandids.h"
 
 using namespace qor::view;
-using namespace qor::viewcmd;
+using namespace qor::cmd_ids;
 
 namespace {
 

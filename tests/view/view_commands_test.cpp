@@ -101,8 +101,8 @@ protected:
 TEST_F(ViewCommands, GreyedCommandsSayWhy) {
     // Fill and the decimal buttons are the document's editing commands:
     // the view leaves them to it.
-    for (int id : {dc::kCmdFillDown, dc::kCmdFillRight, dc::kCmdFillUp, dc::kCmdFillLeft,
-                   dc::kCmdMoreDecimals, dc::kCmdFewerDecimals}) {
+    for (int id : {qor::cmd_ids::kCmdFillDown, qor::cmd_ids::kCmdFillRight, qor::cmd_ids::kCmdFillUp, qor::cmd_ids::kCmdFillLeft,
+                   qor::cmd_ids::kCmdMoreDecimals, qor::cmd_ids::kCmdFewerDecimals}) {
         qor::CommandState s;
         EXPECT_FALSE(view->OnUpdateCommand(id, s)) << id;
     }
