@@ -84,7 +84,7 @@ void CPictrueView::contextMenuEvent(QContextMenuEvent* event) {
 bool CPictrueView::OnUpdateCommand(int id, qor::CommandState& state) {
     if (id == kCmdPrint || id == kCmdPrintPreview) {
         state.enabled = currentChartOf(m_doc) != nullptr;
-        if (!state.enabled) state.reason = QStringLiteral("没有图表");
+        if (!state.enabled) state.reason = LoadErrorText(65102);
         return true;
     }
     return m_wnd && m_wnd->OnUpdateCommand(id, state);
@@ -173,7 +173,7 @@ void CPictrueView::OnFilePrint() {
     auto printer = qor::view::PrinterForRequest(*chosen);
     printer->setCopyCount(std::max(1, chosen->copies));
     if (!PrintTo(*printer, chosen->allPages ? 1 : chosen->fromPage, chosen->allPages ? 0 : chosen->toPage))
-        tell(QStringLiteral("打印没有完成。"));
+        tell(LoadErrorText(65103));
 }
 
 void CPictrueView::OnFilePrintPreview() {
@@ -195,8 +195,8 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
     m_view = new CPictrueView(doc, this);
     setWidget(m_view);
     const QString path = doc ? doc->GetPathName() : QString();
-    const QString name = path.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path).fileName();
-    setWindowTitle(name + QStringLiteral(" - 图表窗口"));
+    const QString name = path.isEmpty() ? LoadErrorText(63850) : QFileInfo(path).fileName();
+    setWindowTitle(name + LoadErrorText(65104));
 }
 
 CPicFrame::~CPicFrame() { leaveReport(); }

@@ -41,7 +41,7 @@ class CEditTitleDlg : public CQorDialog {
 public:
     CEditTitleDlg(QWidget* parent, const QString& prompt, const QString& text)
         : CQorDialog(parent, CPicWnd::kDlgEditTitle) {
-        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgEditTitle, QStringLiteral("编辑标题")));
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgEditTitle, LoadErrorText(65379)));
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(Bind(1070, new QLabel(prompt, this)));
         m_edit = Bind(1000, new QLineEdit(text, this));
@@ -61,11 +61,10 @@ public:
     static constexpr int IDC_BY_ROWS = 1073;
     static constexpr int IDC_BY_COLUMNS = 1074;
     CDataGroupDlg(QWidget* parent, bool byRows) : CQorDialog(parent, CPicWnd::kDlgDataGroup) {
-        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgDataGroup, QStringLiteral("定义数据组")));
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgDataGroup, LoadErrorText(65380)));
         auto* layout = new QVBoxLayout(this);
-        m_rows = Bind(IDC_BY_ROWS, new QRadioButton(QStringLiteral("以一行数据为一组进行比较"), this));
-        m_cols =
-            Bind(IDC_BY_COLUMNS, new QRadioButton(QStringLiteral("以一列数据为一组进行比较"), this));
+        m_rows = Bind(IDC_BY_ROWS, new QRadioButton(LoadErrorText(65381), this));
+        m_cols = Bind(IDC_BY_COLUMNS, new QRadioButton(LoadErrorText(65382), this));
         (byRows ? m_rows : m_cols)->setChecked(true);
         layout->addWidget(m_rows);
         layout->addWidget(m_cols);
@@ -84,7 +83,7 @@ public:
     static constexpr int IDC_LIST = 1002;
     COpenChartDlg(QWidget* parent, const QStringList& names, int current)
         : CQorDialog(parent, CPicWnd::kDlgOpenChart) {
-        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgOpenChart, QStringLiteral("打开图表")));
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgOpenChart, LoadErrorText(65383)));
         auto* layout = new QVBoxLayout(this);
         m_list = Bind(IDC_LIST, new QListWidget(this));
         m_list->addItems(names);
@@ -121,9 +120,8 @@ public:
     void OnOK() override {
         const QString face = faceBox() ? faceBox()->currentText().trimmed() : QString();
         if (face.size() > ChartDesc::kFontFaceChars) {
-            qor::messageBox(QStringLiteral("图表的字体名称不能超过%1个字符，请另选字体。")
-                                .arg(ChartDesc::kFontFaceChars),
-                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            qor::messageBox(LoadErrorText(65384).arg(ChartDesc::kFontFaceChars), QString(),
+                            qor::MsgButtons::Ok, qor::MsgIcon::Warning);
             return;
         }
         CTitleFontDlg::OnOK();
@@ -481,7 +479,7 @@ bool CPicWnd::EditTitle(int kind) {
                                                    : ChartDesc::kTitleText;
     const QString prompt = kind == 2   ? LoadErrorText(62730)
                            : kind == 3 ? LoadErrorText(62731)
-                                       : QStringLiteral("请输入标题：");
+                                       : LoadErrorText(65385);
     CEditTitleDlg dlg(this, prompt, m_work.GetText(field));
     if (dlg.DoModal() != CQorDialog::IDOK) return false;
     m_work.SetText(field, dlg.Text().left(ChartDesc::kTextChars));
@@ -548,10 +546,10 @@ bool CPicWnd::OnUpdateCommand(int id, qor::CommandState& state) {
     if (chart && !m_haveWork) reload();
     auto set = [&state](bool enabled, const QString& reason = QString()) {
         state.enabled = enabled;
-        if (!enabled) state.reason = reason.isEmpty() ? QStringLiteral("没有图表") : reason;
+        if (!enabled) state.reason = reason.isEmpty() ? LoadErrorText(65102) : reason;
         return true;
     };
-    static const QString frameOnly = QStringLiteral("只用于图表窗口");
+    static const QString frameOnly = LoadErrorText(65386);
     if (const int type = ChartTypeOfCommand(id); type >= 0) {
         state.checkable = true;
         state.checked = chart && int(m_work.GetChartType()) == type;
@@ -568,23 +566,23 @@ bool CPicWnd::OnUpdateCommand(int id, qor::CommandState& state) {
             return set(chart);
         case kCmdTitleFont:
             return set(chart && m_selected >= kPartYTitle && m_selected <= kPartTitle,
-                       QStringLiteral("先选中一个标题"));
+                       LoadErrorText(65387));
         case kCmdPreviousGroup:
         case kCmdNextGroup:
             return set(chart && CanStepDataGroup(m_work, id == kCmdNextGroup),
-                       QStringLiteral("没有可换的数据组"));
+                       LoadErrorText(65388));
         case kCmdOpenChart:
             return set(chartFrameState() && !charts.isEmpty(),
                        chartFrameState() ? QString() : frameOnly);
         case kCmdPreviousChart:
         case kCmdFirstChart:
             if (!chartFrameState()) return set(false, frameOnly);
-            return set(chart && index > 0, chart ? QStringLiteral("已是第一个图表") : QString());
+            return set(chart && index > 0, chart ? LoadErrorText(65389) : QString());
         case kCmdNextChart:
         case kCmdLastChart:
             if (!chartFrameState()) return set(false, frameOnly);
             return set(chart && index >= 0 && index < charts.size() - 1,
-                       chart ? QStringLiteral("已是最后一个图表") : QString());
+                       chart ? LoadErrorText(65390) : QString());
         case kCmdDeleteChart:
             if (!chartFrameState()) return set(false, frameOnly);
             return set(chart);

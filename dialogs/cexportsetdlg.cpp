@@ -10,6 +10,7 @@
 
 #include "dialogs/exportsetchoice.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "resources/stringtable.h"
 
 namespace {
@@ -43,7 +44,7 @@ CExportSetDlg::CExportSetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
     m_buttonOk = buttons->addButton(controlCaption(IDOK, QStringLiteral("确定")),
                                     QDialogButtonBox::AcceptRole);
-    m_buttonCancel = buttons->addButton(controlCaption(IDCANCEL, QStringLiteral("取消")),
+    m_buttonCancel = buttons->addButton(controlCaption(IDCANCEL, LoadErrorText(65111)),
                                         QDialogButtonBox::RejectRole);
     m_buttonOk->setDefault(true);
 

@@ -88,7 +88,7 @@ QStringList KeywordValueEntries(const QString& keyword, const KeywordValueLists&
 bool HasVarArea(int varKind) { return varKind == 1 || varKind == 2; }
 
 QStringList VarLineEntries(int varKind, int varExtent) {
-    if (!HasVarArea(varKind)) return {messageText(kMsgNoVarArea, QStringLiteral("不存在可变区！"))};
+    if (!HasVarArea(varKind)) return {messageText(kMsgNoVarArea, LoadErrorText(62484))};
     const int n = std::clamp(varExtent, 0, kMaxVarLines);
     QStringList names;
     for (int i = 0; i < n; ++i)

@@ -45,10 +45,10 @@ WizardSheet::WizardSheet(const QString& caption, QWidget* parent, int startPage)
 
     // The wizard has no help; the caption ids without a table entry
     // (Cancel) would otherwise read "Reader ERROR".
-    m_cancel = new QPushButton(messageText(63139, QStringLiteral("取消")), this);
-    m_back = new QPushButton(messageText(63180, QStringLiteral("上一步")), this);
-    m_next = new QPushButton(messageText(62209, QStringLiteral("下一步")), this);
-    m_finish = new QPushButton(messageText(62082, QStringLiteral("完成")), this);
+    m_cancel = new QPushButton(messageText(63139, LoadErrorText(65111)), this);
+    m_back = new QPushButton(messageText(63180, LoadErrorText(63180)), this);
+    m_next = new QPushButton(messageText(62209, LoadErrorText(62209)), this);
+    m_finish = new QPushButton(messageText(62082, LoadErrorText(62082)), this);
     for (QPushButton* b : {m_cancel, m_back, m_next, m_finish}) b->setAutoDefault(false);
     m_next->setDefault(true);
 

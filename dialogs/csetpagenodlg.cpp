@@ -39,7 +39,7 @@ CSetPageNoDlg::CSetPageNoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* buttons = new QHBoxLayout;
     auto* ok = Bind(IDC_OK, new QPushButton(controlText(IDC_OK, QStringLiteral("确定")), this));
     auto* cancel =
-        Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, QStringLiteral("取消")), this));
+        Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, LoadErrorText(65111)), this));
     ok->setDefault(true);
     buttons->addStretch();
     buttons->addWidget(ok);

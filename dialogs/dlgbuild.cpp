@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "dialogs/cqordialog.h"
+#include "engine/messages.h"
 #include "resources/stringtable.h"
 
 namespace qor {
@@ -19,7 +20,7 @@ QString DlgButtonText(int templateId, int id) {
     if (const auto info = res::controlInfo(templateId, id); info && !info->caption.isEmpty())
         return info->caption;
     if (id == CQorDialog::IDOK) return QStringLiteral("确定");
-    if (id == CQorDialog::IDCANCEL) return QStringLiteral("取消");
+    if (id == CQorDialog::IDCANCEL) return LoadErrorText(65111);
     return QString();
 }
 

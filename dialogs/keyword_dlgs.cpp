@@ -98,7 +98,7 @@ void CSetKeywordDlg::OnOK() {
 // ---- CCancelKeywordDlg ----------------------------------------------------
 
 CCancelKeywordDlg::CCancelKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("取消关键字")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(65134)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {
@@ -125,7 +125,7 @@ void CCancelKeywordDlg::OnOK() {
 // ---- CEnterKeywordDlg -----------------------------------------------------
 
 CEnterKeywordDlg::CEnterKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("录入关键字")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(65136)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     const int ids[7] = {IDC_YEAR,   IDC_QUARTER,   IDC_MONTH,      IDC_DAY,
@@ -173,7 +173,7 @@ void CEnterKeywordDlg::OnOK() {
 // ---- CKeywordOffsetDlg ----------------------------------------------------
 
 CKeywordOffsetDlg::CKeywordOffsetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("定义关键字偏移")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(65137)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {

@@ -191,9 +191,9 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     m_industries = Bind(IDC_INDUSTRIES, new QListWidget(page1));
     row1->addWidget(m_industries, 1);
     auto* col1 = new QVBoxLayout;
-    auto* addIndustry = DlgButton(this, IDC_ADD_INDUSTRY, QStringLiteral("增加"));
-    auto* delIndustry = DlgButton(this, IDC_DELETE_INDUSTRY, QStringLiteral("删除"));
-    auto* renIndustry = DlgButton(this, IDC_RENAME_INDUSTRY, QStringLiteral("修改"));
+    auto* addIndustry = DlgButton(this, IDC_ADD_INDUSTRY, LoadErrorText(65109));
+    auto* delIndustry = DlgButton(this, IDC_DELETE_INDUSTRY, LoadErrorText(63191));
+    auto* renIndustry = DlgButton(this, IDC_RENAME_INDUSTRY, LoadErrorText(65110));
     for (QPushButton* b : {addIndustry, delIndustry, renIndustry}) col1->addWidget(b);
     col1->addStretch();
     row1->addLayout(col1);
@@ -207,9 +207,9 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     m_templates = Bind(IDC_TEMPLATES, new QListWidget(page2));
     row2->addWidget(m_templates, 1);
     auto* col2 = new QVBoxLayout;
-    auto* addTemplates = DlgButton(this, IDC_ADD_TEMPLATES, QStringLiteral("增加"));
-    auto* delTemplate = DlgButton(this, IDC_DELETE_TEMPLATE, QStringLiteral("删除"));
-    auto* modTemplate = DlgButton(this, IDC_MODIFY_TEMPLATE, QStringLiteral("修改"));
+    auto* addTemplates = DlgButton(this, IDC_ADD_TEMPLATES, LoadErrorText(65109));
+    auto* delTemplate = DlgButton(this, IDC_DELETE_TEMPLATE, LoadErrorText(63191));
+    auto* modTemplate = DlgButton(this, IDC_MODIFY_TEMPLATE, LoadErrorText(65110));
     for (QPushButton* b : {addTemplates, delTemplate, modTemplate}) col2->addWidget(b);
     col2->addStretch();
     row2->addLayout(col2);
@@ -224,7 +224,7 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     auto* back = DlgButton(this, IDC_BACK, LoadErrorText(63180));
     auto* next = DlgButton(this, IDC_NEXT, LoadErrorText(62209));
     auto* finish = DlgButton(this, IDC_FINISH, LoadErrorText(62082));
-    auto* cancel = DlgButton(this, IDCANCEL, QStringLiteral("取消"));
+    auto* cancel = DlgButton(this, IDCANCEL, LoadErrorText(65111));
     auto* apply = DlgButton(this, IDC_APPLY, LoadErrorText(62283));
     for (QPushButton* b : {back, next, finish, cancel, apply}) foot->addWidget(b);
     layout->addLayout(foot);
@@ -360,11 +360,11 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setOption(QFileDialog::HideNameFilterDetails, true);
     setNameFilter(QtFileFilter(LoadErrorText(62274)));
     setDefaultSuffix(QStringLiteral("rep"));
-    setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
+    setLabelText(QFileDialog::LookIn, LoadErrorText(65271));
     setLabelText(QFileDialog::Accept, LoadErrorText(62280));
     setLabelText(QFileDialog::FileName, LoadErrorText(62281));
     setLabelText(QFileDialog::FileType, LoadErrorText(62282));
-    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setLabelText(QFileDialog::Reject, LoadErrorText(65111));
     qor::KeepFileColumnsReadable(this);
 }
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/viewsettings_logic.h"
+#include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "resources/stringtable.h"
 

@@ -20,12 +20,12 @@
 
 namespace qor::doccmd {
 
-QString ReasonNoReport() { return QStringLiteral("没有打开的报表"); }
-QString ReasonFormatState() { return QStringLiteral("只能在格式状态下使用"); }
-QString ReasonDataState() { return QStringLiteral("只能在数据状态下使用"); }
-QString ReasonNoDialog() { return QStringLiteral("本功能的对话框尚未提供"); }
-QString ReasonNotBuilt() { return QStringLiteral("本功能尚未提供"); }
-QString ReasonNoCounterpart() { return QStringLiteral("本系统中没有对应的功能"); }
+QString ReasonNoReport() { return LoadErrorText(64203); }
+QString ReasonFormatState() { return LoadErrorText(65150); }
+QString ReasonDataState() { return LoadErrorText(65151); }
+QString ReasonNoDialog() { return LoadErrorText(65152); }
+QString ReasonNotBuilt() { return LoadErrorText(65153); }
+QString ReasonNoCounterpart() { return LoadErrorText(65154); }
 
 namespace {
 
@@ -216,12 +216,12 @@ bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
     if (!doc.IsOpen()) return no(ReasonNoReport());
     if (!isFormatState(doc)) return no(ReasonFormatState());
     if (doc.IsCombinedCell(doc.Selection().CurrentRow(), doc.Selection().CurrentColumn()))
-        return no(QStringLiteral("当前单元在组合单元中"));
+        return no(LoadErrorText(65155));
     VarAreaInfo var;
     doc.GetVarAreaInfo(&var);
     if ((var.kind == 1 && var.start == doc.Selection().CurrentRow()) ||
         (var.kind == 2 && var.start == doc.Selection().CurrentColumn()))
-        return no(QStringLiteral("当前单元在可变区的第一行（列）上"));
+        return no(LoadErrorText(65156));
     return true;
 }
 
@@ -264,7 +264,7 @@ bool CQorsDoc::OnUpdateCommand(int id, qor::CommandState& state) {
         if (!Selection().Exists() ||
             !GetCellFormula(Selection().CurrentRow(), Selection().CurrentColumn(), &formula) ||
             formula.trimmed().isEmpty() || !ledgerDrill().accepts(formula.toUpper()))
-            return off(QStringLiteral("当前单元格的公式不是账务函数"));
+            return off(LoadErrorText(65157));
     }
     state.enabled = true;
     return true;

@@ -287,8 +287,7 @@ bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
     }
     QString computer;
     if (!forReading && IsReportOpenElsewhere(full, &computer)) {
-        tell(full + QLatin1Char('\n') + LoadErrorText(62468) + computer +
-             QStringLiteral(" 使用！不能打开！"));
+        tell(full + QLatin1Char('\n') + LoadErrorText(62468) + computer + LoadErrorText(65158));
         return false;
     }
     if (!CheckReportPassword(full)) return false;
@@ -570,7 +569,7 @@ IConsolExchange* DocFiles::GetConsolExchange() {
 int DocFiles::PrepareClientSamples(const QString& path, int newReport, int formatChanged) {
     IConsolExchange* exchange = GetConsolExchange();
     if (!exchange) {
-        TraceMessage(QStringLiteral("合并报表客户端的交换程序尚未安装"));
+        TraceMessage(LoadErrorText(65159));
         return 0;
     }
     return exchange->PrepareSampleFiles(m_doc, path, newReport, formatChanged);

@@ -135,7 +135,7 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
         if (error) *error = text;
         return false;
     };
-    if (report.IsFormatState()) return fail(QStringLiteral("报表在格式状态，没有数据可导出。"));
+    if (report.IsFormatState()) return fail(LoadErrorText(65171));
     const int pages = report.GetPageCount();
     const int rows = report.GetRowCount(), cols = report.GetColCount();
     QString text;
@@ -195,8 +195,8 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
     }
     int err = 0;
     if (!WriteFileSafely(path, csv::EncodeText(text), &err))
-        return fail(QStringLiteral("不能写入%1：%2")
-                        .arg(QDir::toNativeSeparators(path), qor::FileErrorText(err)));
+        return fail(
+            LoadErrorText(65172).arg(QDir::toNativeSeparators(path), qor::FileErrorText(err)));
 
     // The description: the file as the only report of the list, and every
     // field at its column.
@@ -220,8 +220,8 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
         ini.setString(section, key, ImportFieldName(i) + wide + QString::number(i + 1) + wide + type);
     }
     if (!ini.save())
-        return fail(QStringLiteral("数据已导出到%1，但描述文件%2不能写入。")
-                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(iniPath)));
+        return fail(LoadErrorText(65173).arg(QDir::toNativeSeparators(path),
+                                             QDir::toNativeSeparators(iniPath)));
     if (cells) *cells = written;
     return true;
 }
@@ -263,24 +263,26 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         return false;
     };
     CReportHandle* rep = m_doc.GetReport();
-    if (!rep) return fail(QStringLiteral("没有打开的报表。"));
+    if (!rep) return fail(LoadErrorText(65174));
     auto column = [&](int field) { return layout.fields[size_t(field)].column; };
     if (column(kFieldRow) <= 0 || column(kFieldCol) <= 0 || column(kFieldValue) <= 0)
-        return fail(LoadErrorText(62309) + QStringLiteral("描述文件没有给出行号、列号和值的位置。"));
+        return fail(LoadErrorText(62309) + LoadErrorText(65175));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return fail(LoadErrorText(62310) + u' ' + QDir::toNativeSeparators(path));
     if (file.size() > kMaxTextBytes)
-        return fail(QStringLiteral("文件%1太大，不能导入。").arg(QDir::toNativeSeparators(path)));
+        return fail(LoadErrorText(65176).arg(QDir::toNativeSeparators(path)));
     QList<QStringList> records;
     QString splitError;
     if (!csv::SplitRecords(csv::DecodeText(file.readAll()), &records, &splitError))
-        return fail(QStringLiteral("文件%1不能读：%2").arg(QDir::toNativeSeparators(path), splitError));
+        return fail(LoadErrorText(65177).arg(QDir::toNativeSeparators(path), splitError));
 
     TextImportResult res;
     auto note = [&](int line, const QString& text) {
-        if (res.notes.size() < kMaxNotes) res.notes << QStringLiteral("第%1行：%2").arg(line).arg(text);
-        else if (res.notes.size() == kMaxNotes) res.notes << QStringLiteral("……");
+        if (res.notes.size() < kMaxNotes)
+            res.notes << LoadErrorText(65178).arg(line).arg(text);
+        else if (res.notes.size() == kMaxNotes)
+            res.notes << QStringLiteral("……");
     };
     std::vector<ImportedCell> cells;
     std::map<std::pair<int, int>, ImportedFormat> formats;
@@ -300,15 +302,15 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         ImportedCell cell;
         int64_t row = 0, col = 0, page = 1, kind = 0;
         if (!number(kFieldRow, &row) || !number(kFieldCol, &col) || row < 1 || col < 1) {
-            note(line, QStringLiteral("行号或列号无效，未导入。"));
+            note(line, LoadErrorText(65179));
             continue;
         }
         if (row > kTextMaxRows || col > kTextMaxCols) {
-            note(line, QStringLiteral("单元超出报表最大尺寸（%1行，%2列），未导入。").arg(kTextMaxRows).arg(kTextMaxCols));
+            note(line, LoadErrorText(65180).arg(kTextMaxRows).arg(kTextMaxCols));
             continue;
         }
         if (column(kFieldPage) > 0 && (!number(kFieldPage, &page) || page < 1 || page > kTextMaxPages)) {
-            note(line, QStringLiteral("页号无效，未导入。"));
+            note(line, LoadErrorText(65181));
             continue;
         }
         if (column(kFieldKind) > 0 && number(kFieldKind, &kind) && kind >= 1 && kind <= 3)
@@ -321,7 +323,7 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
             bool ok = false;
             cell.number = QLocale::c().toDouble(value.trimmed(), &ok);
             if (!ok || !std::isfinite(cell.number)) {
-                note(line, QStringLiteral("“%1”不是数值，未导入。").arg(value.left(40)));
+                note(line, LoadErrorText(65182).arg(value.left(40)));
                 continue;
             }
         } else {
@@ -353,13 +355,12 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
     }
     if (cells.empty()) {
         if (result) *result = res;
-        return fail(QStringLiteral("文件%1中没有可导入的单元。").arg(QDir::toNativeSeparators(path)) +
+        return fail(LoadErrorText(65183).arg(QDir::toNativeSeparators(path)) +
                     (res.notes.isEmpty() ? QString() : u'\n' + res.notes.join(u'\n')));
     }
 
     // The format first: table size, kinds, formats, sizes and table texts.
-    if (!rep->IsFormatState() && !m_doc.EnterFormatState())
-        return fail(QStringLiteral("报表不能进入格式状态，未导入。"));
+    if (!rep->IsFormatState() && !m_doc.EnterFormatState()) return fail(LoadErrorText(65184));
     uint16_t st = 0;
     auto check = [&](uint16_t s) {
         if (s != 0 && st == 0) st = s;
@@ -424,7 +425,7 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         }
         const CellValue v = c.kind == kCellNumber ? CellValue::ofNumber(c.number) : CellValue::ofText(c.text);
         if (const uint16_t s = rep->SetCellValue(v, c.row, c.col, c.page))
-            note(c.line, QStringLiteral("单元不接受该值（%1），未导入。").arg(StatusText(s)));
+            note(c.line, LoadErrorText(65185).arg(StatusText(s)));
         else
             ++written;
     }
@@ -433,7 +434,7 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews();
     if (result) *result = res;
-    if (st) return fail(QStringLiteral("导入%1时出错：%2").arg(QDir::toNativeSeparators(path), StatusText(st)));
+    if (st) return fail(LoadErrorText(65186).arg(QDir::toNativeSeparators(path), StatusText(st)));
     return true;
 }
 
@@ -456,13 +457,13 @@ void OnExportText(CQorsDoc& doc) {
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        error = QStringLiteral("导出时出现意外错误。");
+        error = LoadErrorText(65187);
     }
     if (!ok) {
         messageBox(error, LoadErrorText(62062), MsgButtons::Ok, MsgIcon::Warning);
         return;
     }
-    messageBox(QStringLiteral("已导出%1个单元到%2。").arg(cells).arg(QDir::toNativeSeparators(path)),
+    messageBox(LoadErrorText(65188).arg(cells).arg(QDir::toNativeSeparators(path)),
                LoadErrorText(62062), MsgButtons::Ok, MsgIcon::Information);
 }
 

@@ -71,8 +71,8 @@ QString inUseText(const QString& path) {
     InUseMark mark;
     const QString holder = ReadInUseMark(path, &mark) && mark.inUse && !mark.computer.isEmpty()
                                ? mark.computer
-                               : QStringLiteral("其他程序");
-    return LoadErrorText(62468) + holder + QStringLiteral(" 使用！");
+                               : LoadErrorText(65198);
+    return LoadErrorText(62468) + holder + LoadErrorText(65199);
 }
 
 }  // namespace

@@ -243,8 +243,8 @@ bool CHtmlExporter::pagesReadable() {
         if (m_page == 0 && !m_selection.isEmpty() && !m_selection.contains(i)) continue;
         uint16_t status = 0;
         if (!m_report->GetPage(i, &status)) {
-            tell(QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(m_sourcePath),
-                                              LoadErrorText(64469).arg(i).arg(StatusText(status))));
+            tell(LoadErrorText(64995).arg(QDir::toNativeSeparators(m_sourcePath),
+                                          LoadErrorText(64469).arg(i).arg(StatusText(status))));
             return false;
         }
     }

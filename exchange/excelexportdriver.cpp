@@ -13,8 +13,8 @@ namespace {
 constexpr int kMsgNoExcel = 62079;
 constexpr int kMsgConvertError = 62446;
 
-QString withPage(const char* pattern, int page) {
-    return QString::fromUtf8(pattern).replace(QStringLiteral("%i"), QString::number(page));
+QString withPage(QString pattern, int page) {
+    return pattern.replace(QStringLiteral("%i"), QString::number(page));
 }
 
 }  // namespace
@@ -38,14 +38,15 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         // page is in.
         std::vector<QString> names;
         names.reserve(size_t(pages));
-        for (int page = 1; page <= pages; ++page) names.push_back(withPage("第%i页", page));
+        for (int page = 1; page <= pages; ++page)
+            names.push_back(withPage(LoadErrorText(62015), page));
         const std::unique_ptr<qor::XlStreamWriter> out = qor::OpenWorkbookWriter(path, names, 0);
         bridge.NewWorkbook();
         // Each new sheet goes in front of the one made before it, so
         // making them from the last page leaves the sheets in page order.
         for (int page = pages; page >= 1; --page) {
             bridge.AddWorksheet(names[size_t(page - 1)], page == pages ? 1 : 0);
-            TraceMessage(withPage("正在保存第%i页", page));
+            TraceMessage(withPage(LoadErrorText(65207), page));
             bridge.ExportPageTo(report, page, *out, page - 1);
         }
         out->commit();
@@ -57,7 +58,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
             return failed(LoadErrorText(64473)
                               .arg(LoadErrorText(kMsgConvertError), path)
                               .arg(bridge.PagesFailed()));
-        TraceMessage(QStringLiteral("完成"));
+        TraceMessage(LoadErrorText(62082));
         return 1;
     } catch (const qor::XlError& e) {
         // A failed workbook call ends the export, not the program, and is

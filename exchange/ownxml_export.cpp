@@ -501,7 +501,7 @@ QString CutTextsNote(const OwnXmlExportResult& result) {
     return LoadErrorText(64465)
         .arg(result.cutTexts)
         .arg(kCellValueTextChars)
-        .arg(result.cutPlaces.join(QStringLiteral("；")),
+        .arg(result.cutPlaces.join(LoadErrorText(65208)),
              result.cutTexts > result.cutPlaces.size() ? QStringLiteral("……") : QString());
 }
 
@@ -583,7 +583,7 @@ int ExportReportXml(QString target, QString reportPath) {
     }
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);
     if (r.cancelled) return 1;
-    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML：%1").arg(r.detail));
+    if (!r.detail.isEmpty()) TraceMessage(LoadErrorText(65209).arg(r.detail));
     // Done names the file: the user chose no name when it went beside the
     // report.
     const QString text = r.written ? LoadErrorText(qor::kMsgDoneAt).arg(QDir::toNativeSeparators(target))

@@ -827,15 +827,15 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     // A workbook larger than a workbook file may be is refused before its
     // tree takes memory, as the .xlsx reader refuses one.
     if (CountSpreadsheetXmlCells(path) > XlsxReadLimits().maxCells)
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64489)));
+        return failed(LoadErrorText(64995).arg(path, LoadErrorText(64489)));
     QString loadError;
     const XmlDocument doc = XmlDocument::load(path, &loadError);
     if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
     const XmlNode root = doc.documentElement();
     if (!IsSpreadsheetElement(root, u"Workbook"))
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(kMsgUnsupportedXml)));
+        return failed(LoadErrorText(64995).arg(path, LoadErrorText(kMsgUnsupportedXml)));
     const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
-    if (sheets.isEmpty()) return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(64486)));
+    if (sheets.isEmpty()) return failed(LoadErrorText(64995).arg(path, LoadErrorText(64486)));
 
     CSpreadsheetXmlDoc reader;
     reader.SetRootElement(root);
@@ -877,8 +877,8 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
         // A workbook too large for the memory there is is a file that
         // cannot be read, not the end of the program.
         SpreadsheetXmlImport out;
-        out.error = LoadErrorText(kMsgUnsupportedXml) +
-                    QStringLiteral("\n%1：%2").arg(path, StatusText(Status::OutOfMemory));
+        out.error = LoadErrorText(kMsgUnsupportedXml) + QLatin1Char('\n') +
+                    LoadErrorText(64995).arg(path, StatusText(Status::OutOfMemory));
         return out;
     }
 }

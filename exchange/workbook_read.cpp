@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/messages.h"
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_dates.h"
 #include "exchange/xmldom.h"
@@ -119,7 +120,7 @@ private:
         return zip_name_locate(m_zip, name.toUtf8().constData(), 0);
     }
     [[noreturn]] void tooLarge(const QString& name) const {
-        m_fail(QStringLiteral("%1（%2）").arg(LoadErrorText(64489), name));
+        m_fail(LoadErrorText(64996).arg(LoadErrorText(64489), name));
     }
     zip_t* m_zip = nullptr;
     const XlsxReadLimits& m_limits;

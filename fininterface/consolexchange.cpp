@@ -131,12 +131,12 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
     m_strSamplePath.clear();
     m_aliasSheet.clear();
     if (!QFileInfo(path).isFile()) {
-        *why = QStringLiteral("合并报表客户端的样表不存在：") + QDir::toNativeSeparators(path);
+        *why = LoadErrorText(65214) + QDir::toNativeSeparators(path);
         return false;
     }
     m_sample.Open(path);
     if (m_sample.LoadFailed() || sampleRoot().isNull()) {
-        *why = QStringLiteral("合并报表客户端的样表无法读取：") + QDir::toNativeSeparators(path) +
+        *why = LoadErrorText(65215) + QDir::toNativeSeparators(path) +
                (m_sample.LoadError().isEmpty() ? QString() : u'\n' + m_sample.LoadError());
         return false;
     }
@@ -147,8 +147,7 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
             break;
         }
     if (m_worksheet.isNull()) {
-        *why = QStringLiteral("合并报表客户端的样表 %1 中没有报表 %2 的工作表")
-                   .arg(QDir::toNativeSeparators(path), m_strReportName);
+        *why = LoadErrorText(65216).arg(QDir::toNativeSeparators(path), m_strReportName);
         return false;
     }
     m_strSamplePath = path;
@@ -169,7 +168,7 @@ void CConsolExchange::readKindAside() {
         reader.ReadWorksheetTable(m_worksheet, &scratch, 1);
         m_nKind = reader.GetPeriodKind();
     } catch (const XmlError& e) {
-        TraceMessage(QStringLiteral("合并报表客户端的样表无法读取：") + e.message());
+        TraceMessage(LoadErrorText(65215) + e.message());
     }
 }
 
@@ -188,8 +187,7 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
         return 0;
     }
     if (!CreateFolders(p)) {
-        tell(QStringLiteral("不能建立合并报表客户端的文件夹：") +
-             QDir::toNativeSeparators(StripExtension(p)));
+        tell(LoadErrorText(65217) + QDir::toNativeSeparators(StripExtension(p)));
         return 0;
     }
     const QString local = GetLocalSamplePath(p);
@@ -200,8 +198,7 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
     CQorsDoc* found = QFileInfo::exists(p) ? app.FindOpenDocument(p) : app.NewDocument();
     if (doc) *doc = found;
     if (!found) {
-        if (!QFileInfo::exists(p))
-            tell(QStringLiteral("不能为合并报表客户端的报表建立文档：") + QDir::toNativeSeparators(p));
+        if (!QFileInfo::exists(p)) tell(LoadErrorText(65218) + QDir::toNativeSeparators(p));
         return 0;
     }
     return 1;
@@ -213,12 +210,12 @@ bool CConsolExchange::OfferBackup(const QString& reportPath) {
     FilePrompt prompt;
     prompt.save = true;
     prompt.directory = QFileInfo(reportPath).path();
-    prompt.filter = QStringLiteral("报表 (*.rep)");
+    prompt.filter = LoadErrorText(65219);
     const std::optional<QString> target = chooseFile(prompt);
     if (!target || target->isEmpty()) return false;
     if (QFileInfo(*target).absoluteFilePath() == QFileInfo(reportPath).absoluteFilePath()) return false;
     if (!copyReplacing(reportPath, *target)) {
-        tell(QStringLiteral("备份失败：") + QDir::toNativeSeparators(*target));
+        tell(LoadErrorText(65220) + QDir::toNativeSeparators(*target));
         return false;
     }
     return true;
@@ -233,7 +230,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     QString why;
     // Everything that can refuse comes before the report is touched.
     if (!doc.GetReport() || !loadSample(p, &why)) {
-        tell(why.isEmpty() ? QStringLiteral("没有可以准备的报表") : why);
+        tell(why.isEmpty() ? LoadErrorText(65221) : why);
         return 0;
     }
     if ((newReport || formatChanged) && !OfferBackup(p)) return 0;
@@ -250,7 +247,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
         m_sample.ReadWorksheetTable(m_worksheet, r, 1);
     } catch (const XmlError& e) {
         m_sample.SetResizeCallback({});
-        tell(QStringLiteral("合并报表客户端的样表无法读取：") + e.message());
+        tell(LoadErrorText(65215) + e.message());
         return 0;
     }
     m_sample.SetResizeCallback({});
@@ -266,7 +263,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     m_nSaving = 0;
     if (!saved) return 0;
     if ((newReport || formatChanged) && !copyReplacing(GetSamplePath(p), GetLocalSamplePath(p)))
-        TraceMessage(QStringLiteral("不能保存样表的副本：") + GetLocalSamplePath(p));
+        TraceMessage(LoadErrorText(65222) + GetLocalSamplePath(p));
     SyncPageFields(doc);
     doc.UpdateAllViews(CQorsDoc::kHintAll);
     RecordPagePeriods(doc);
@@ -281,14 +278,14 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
     for (const QString& name : names) {
         int year = 0, month = 0;
         if (!DownloadPeriod(name, &year, &month)) {
-            TraceMessage(QStringLiteral("下发文件的名称不是区间，已跳过：") + name);
+            TraceMessage(LoadErrorText(65223) + name);
             continue;
         }
         CXmlDocHelper file;
         file.Open(dir.filePath(name));
         if (file.LoadFailed() || file.GetRootElement().isNull() ||
             !QFileInfo(dir.filePath(name)).size()) {
-            TraceMessage(QStringLiteral("下发文件无法读取，已跳过：") + name);
+            TraceMessage(LoadErrorText(65224) + name);
             continue;
         }
         const int quarter = QuarterOfMonth(month);
@@ -322,7 +319,7 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         r->SetPageKeyword(3, KeywordValue{1, double(quarter), {}}, page);
         ImportDownloadFile(reportPath, file.GetRootElement(), page);
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
-            TraceMessage(QStringLiteral("不能保存下发文件的副本：") + name);
+            TraceMessage(LoadErrorText(65225) + name);
     }
     SyncPageFields(*m_pDoc);
     return true;
@@ -345,8 +342,7 @@ bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& elemen
     CReportHandle* r = report();
     if (!r) return false;
     if (StoreDownloadValue(*r, row, col, page, element.text())) return true;
-    TraceMessage(QStringLiteral("下发数据 %1 的值“%2”不是数字，已跳过")
-                     .arg(element.tagName(), element.text().trimmed()));
+    TraceMessage(LoadErrorText(65226).arg(element.tagName(), element.text().trimmed()));
     return false;
 }
 
@@ -417,7 +413,7 @@ int CConsolExchange::CheckPeriodsUnchanged(CQorsDoc& doc) {
     const QStringList now = doc.Files().CurrentPagePeriods();
     for (const QString& period : doc.Files().GetPagePeriods()) {
         if (period == u"0-0-0" || now.contains(period)) continue;
-        tell(QStringLiteral("合并报表客户端文件不能更改区间."));
+        tell(LoadErrorText(65227));
         return 0;
     }
     return 1;
@@ -440,7 +436,7 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
     };
     QString why;
     const bool haveSample = !doc.GetPathName().isEmpty() && loadSample(doc.GetPathName(), &why);
-    if (!haveSample) TraceMessage(why + QStringLiteral("（不检查样表的数据规则）"));
+    if (!haveSample) TraceMessage(why + LoadErrorText(65228));
     readKindAside();
     const int pages = r->GetPageCount();
     std::vector<int> years(pages + 1), months(pages + 1), quarters(pages + 1);
@@ -487,7 +483,7 @@ int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
     const QString p = QDir::fromNativeSeparators(reportPath);
     QString why;
     if (!loadSample(p, &why)) {
-        tell(QStringLiteral("上报文件没有写出：") + why);
+        tell(LoadErrorText(65229) + why);
         return 0;
     }
     readKindAside();
@@ -495,9 +491,7 @@ int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
         if (WritePageUploadFile(p, page)) continue;
         const QString period = PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
                                           pageKeyword(r, 3, page));
-        tell(QStringLiteral("报表已保存，但第%1页（%2）的上报文件没有写出：%3")
-                 .arg(page)
-                 .arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
+        tell(LoadErrorText(65230).arg(page).arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
         return 0;
     }
     return 1;
@@ -514,7 +508,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
     CXmlDocHelper up;
     up.Open(QDir(GetUploadDir(reportPath)).filePath(period + QStringLiteral(".xml")));
     if (up.LoadFailed()) {
-        TraceMessage(QStringLiteral("上报文件无法读取，没有改写：") + up.GetFileName());
+        TraceMessage(LoadErrorText(65231) + up.GetFileName());
         return 0;
     }
     XmlNode root = up.GetRootElement();
@@ -535,7 +529,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
         for (const auto& [tag, text] : parts) up.AppendXmlChildElement(s, QLatin1String(tag), text);
     }
     if (!IsXmlName(b)) {
-        TraceMessage(QStringLiteral("报表名“%1”不能作为上报文件的元素名").arg(b));
+        TraceMessage(LoadErrorText(65232).arg(b));
         ok = false;
     } else {
         for (const XmlNode& old : ElementChildren(root))
@@ -548,7 +542,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
             const QString text = UploadValue(*r, a.row, a.col, page);
             if (text.isEmpty()) continue;
             if (!IsXmlName(a.alias)) {
-                TraceMessage(QStringLiteral("别名“%1”不能作为上报文件的元素名，已跳过").arg(a.alias));
+                TraceMessage(LoadErrorText(65233).arg(a.alias));
                 ok = false;
                 continue;
             }

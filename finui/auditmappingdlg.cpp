@@ -49,7 +49,7 @@ CAuditMappingDlg::CAuditMappingDlg(CReportHandle* report, QWidget* parent)
     buttons->addWidget(m_next);
     buttons->addStretch();
     buttons->addWidget(qor::DlgButton(this, IDOK, QStringLiteral("确定")));
-    buttons->addWidget(qor::DlgButton(this, IDCANCEL, QStringLiteral("取消")));
+    buttons->addWidget(qor::DlgButton(this, IDCANCEL, LoadErrorText(65111)));
     layout->addLayout(buttons);
 
     connect(m_prev, &QPushButton::clicked, this, &CAuditMappingDlg::OnPrevGroup);

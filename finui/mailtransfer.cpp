@@ -253,9 +253,9 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
 
     connect(choose, &QPushButton::clicked, this, [this] {
         // The desktop's file dialog, several files at once.
-        AddFiles(chooseFiles({QStringLiteral("选择文件"), QString(), QStringLiteral("所有文件 (*)"),
-                              false, 4})
-                     .value_or(QStringList()));
+        AddFiles(
+            chooseFiles({QStringLiteral("选择文件"), QString(), LoadErrorText(65397), false, 4})
+                .value_or(QStringList()));
     });
     connect(m_delete, &QPushButton::clicked, this, [this] { DeleteSelected(); });
     connect(m_send, &QPushButton::clicked, this, [this] { Send(); });
@@ -381,7 +381,7 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     auto* buttons = new QHBoxLayout;
     m_receive = new QPushButton(QStringLiteral("接收"), this);
     m_receive->setObjectName(QStringLiteral("receive"));
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    auto* close = new QPushButton(LoadErrorText(62440), this);
     buttons->addWidget(m_receive);
     buttons->addWidget(close);
     layout->addLayout(buttons);
@@ -488,8 +488,8 @@ int CAcceptFileDlg::Receive() {
             while (QFileInfo::exists(target)) {
                 if (askYesNo(QDir::toNativeSeparators(target) + LoadErrorText(62325), caption()))
                     break;
-                const std::optional<QString> other = chooseFile(
-                    {LoadErrorText(62322), folder, QStringLiteral("所有文件 (*)"), true});
+                const std::optional<QString> other =
+                    chooseFile({LoadErrorText(62322), folder, LoadErrorText(65397), true});
                 const QString otherName = other ? SafeTargetName(*other) : QString();
                 if (!otherName.isEmpty()) {
                     target = QDir(folder).filePath(otherName);

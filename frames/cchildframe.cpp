@@ -156,9 +156,8 @@ bool CChildFrame::OnCommand(int id) { return RunStateCommand(id); }
 bool CChildFrame::QuerySave() {
     if (m_bSaveAnswered || !m_doc->IsOpen() || !m_doc->IsModified()) return true;
     const QString name = windowTitle().remove(QStringLiteral("[*]"));
-    const MsgAnswer a = messageBox(QStringLiteral("报表 %1 已修改，是否保存？").arg(name),
-                                   LoadErrorText(57344), MsgButtons::YesNoCancel,
-                                   MsgIcon::Question, MsgAnswer::Yes);
+    const MsgAnswer a = messageBox(LoadErrorText(65239).arg(name), LoadErrorText(57344),
+                                   MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Yes);
     if (a == MsgAnswer::Cancel) return false;
     if (a == MsgAnswer::Yes && !m_main->SaveDocument(this, false)) return false;
     m_bSaveAnswered = true;

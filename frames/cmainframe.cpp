@@ -96,13 +96,8 @@ using qor::cmd_ids::kCmdWindowArrange;
 using qor::cmd_ids::kCmdWindowCascade;
 using qor::cmd_ids::kCmdWindowTile;
 
-const QString kOpenFilter = QStringLiteral(
-    "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
-    "数据文件 (*.dbf *.txt *.csv *.mdb *.wk4);;所有文件 (*)");
-const QString kSaveFilter =
-    QStringLiteral("报表文件 (*.rep);;Excel 工作簿 (*.xlsx);;Excel 97-2003 工作簿 (*.xls);;"
-                   "XML 文件 (*.xml);;dBASE 文件 (*.dbf);;文本文件 (*.txt *.csv);;Access 数据库 (*.mdb);;"
-                   "Lotus 工作表 (*.wk4)");
+QString openFilter() { return LoadErrorText(65376); }
+QString saveFilter() { return LoadErrorText(65377); }
 
 QString caption() { return LoadErrorText(57344); }
 
@@ -145,7 +140,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_router.SetCaptions(BuiltinMenuTable().captions);
     m_router.SetGate(kCmdCellFormula, [this](CommandState& s) {
         if (!CellFormulaAllowed(ActiveDocument())) {
-            if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            if (s.enabled) s.reason = LoadErrorText(65242);
             s.enabled = false;
         }
     });
@@ -274,7 +269,7 @@ void CMainFrame::createMenus() {
         m_contextMenus.insert(id, buildMenu(table.menus.value(id), QString()));
     // F1 is help wherever the focus is; in the command window it is the
     // command language's.
-    QAction* help = m_router.Action(kCmdHelp, QStringLiteral("帮助"));
+    QAction* help = m_router.Action(kCmdHelp, LoadErrorText(62459));
     m_router.SetKeys(kCmdHelp, QStringLiteral("F1"), false);
     addAction(help);
 }
@@ -536,8 +531,8 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
         // A report saved before offers its own name in its folder.
-        FilePrompt prompt{QStringLiteral("另存为"), path.isEmpty() ? CMyFileDlg::StartFolder() : path,
-                          kSaveFilter, true};
+        FilePrompt prompt{LoadErrorText(62462), path.isEmpty() ? CMyFileDlg::StartFolder() : path,
+                          saveFilter(), true};
         prompt.mode = 3;  // report protection, ".rep" added, overwrite asked
         const std::optional<QString> chosen = chooseFile(prompt);
         if (!chosen || chosen->isEmpty()) return false;
@@ -801,7 +796,7 @@ struct CMainFrame::Command {
 namespace {
 
 const QString& noReport() {
-    static const QString text = QStringLiteral("没有打开的报表");
+    static const QString text = LoadErrorText(64203);
     return text;
 }
 
@@ -852,7 +847,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
     };
     constexpr auto inputRule = [](CMainFrame& f, int, CChildFrame* child, CommandState& s) {
         s.enabled = child && f.isFocusInFormulaEdit();
-        if (!s.enabled) s.reason = child ? QStringLiteral("没有正在输入的内容") : noReport();
+        if (!s.enabled) s.reason = child ? LoadErrorText(65243) : noReport();
     };
 #define QOR_RUN(...)                             \
     [](CMainFrame& f, int, CChildFrame* child) { \
@@ -867,7 +862,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              const QString dir = CMyFileDlg::StartFolder(
                  f.ActiveDocument() ? f.ActiveDocument()->GetPathName() : QString());
              const std::optional<QString> path =
-                 chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
+                 chooseFile({LoadErrorText(62221), dir, openFilter(), false});
              if (path && !path->isEmpty()) f.OpenDocumentFile(*path);
              return true;
          }},
@@ -883,7 +878,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
         {kCmdStandardMenu,
          [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
              s.enabled = f.m_userMenuActive;
-             if (!s.enabled) s.reason = QStringLiteral("没有显示自定义菜单");
+             if (!s.enabled) s.reason = LoadErrorText(65244);
          },
          QOR_RUN(f.ReturnToStandardMenu())},
         {kCmdChartWindow,
@@ -892,7 +887,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              s.enabled = doc && doc->IsOpen() && !doc->Items().ChartWindow().windowOpen;
              if (!s.enabled)
                  s.reason = f.ActiveChartFrame() || (doc && doc->Items().ChartWindow().windowOpen)
-                                ? QStringLiteral("本报表的图表窗口已经打开")
+                                ? LoadErrorText(65245)
                                 : noReport();
          },
          QOR_RUN(f.OpenChartWindow())},
@@ -936,8 +931,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
              s.checkable = true;
              s.checked = f.m_formatBar->isVisibleTo(&f);
              s.enabled = doc && !doc->IsDataState();
-             if (!s.enabled)
-                 s.reason = doc ? QStringLiteral("格式工具条只用于格式状态") : noReport();
+             if (!s.enabled) s.reason = doc ? LoadErrorText(65246) : noReport();
          },
          toggleToolBar},
         {kCmdCommandWindow,
@@ -970,7 +964,7 @@ const std::vector<CMainFrame::Command>& CMainFrame::commandTable() {
         {kCmdPendingBatch,
          [](CMainFrame& f, int, CChildFrame*, CommandState& s) {
              s.enabled = f.m_cmdBar->isVisibleTo(&f);
-             if (!s.enabled) s.reason = QStringLiteral("命令窗没有显示");
+             if (!s.enabled) s.reason = LoadErrorText(65247);
          },
          [](CMainFrame& f, int, CChildFrame*) {
              if (f.m_cmdBar->Edit()->hasFocus()) {
@@ -1181,7 +1175,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     // A mail transfer still running would hold the exit without end.
     if (!MailThreadEvent().IsSet()) {
-        tell(QStringLiteral("邮件正在传送，传送结束后才能退出。"));
+        tell(LoadErrorText(65248));
         m_bExitConfirmed = 0;
         event->ignore();
         return;

@@ -184,7 +184,7 @@ QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
         if (own.hasMatch() &&
             own.captured(2).replace(u';', u' ').replace(u',', u' ').simplified() == patterns)
             label = own.captured(1).trimmed();
-        out << QStringLiteral("%1（%2）(%3)").arg(label, patterns, blind.join(u' '));
+        out << LoadErrorText(65270).arg(label, patterns, blind.join(u' '));
     }
     return out.join(QStringLiteral(";;"));
 }
@@ -213,14 +213,13 @@ void CMyFileDlg::setUpTexts() {
     static constexpr int okText[] = {kStrOpen, kStrRun,      kStrSetFolder, kStrSaveAs, kStrOpenSpaced,
                                      kStrSave, kStrOpen,     kStrCollect,   kStrCollect};
     const bool savesIn = m_mode == kFolder || m_mode == kSaveReport || m_mode == kSaveReplace;
-    setLabelText(QFileDialog::LookIn,
-                 savesIn ? LoadErrorText(kStrSavedIn) : QStringLiteral("查找范围"));
-    setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
-    setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
+    setLabelText(QFileDialog::LookIn, savesIn ? LoadErrorText(kStrSavedIn) : LoadErrorText(65271));
+    setLabelText(QFileDialog::FileName, LoadErrorText(65272));
+    setLabelText(QFileDialog::FileType, LoadErrorText(65273));
     setLabelText(QFileDialog::Accept, LoadErrorText(okText[m_mode]));
-    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setLabelText(QFileDialog::Reject, LoadErrorText(65111));
     // What each control does, for the mouse.
-    if (QLineEdit* edit = FileNameEdit()) edit->setToolTip(QStringLiteral("文件名"));
+    if (QLineEdit* edit = FileNameEdit()) edit->setToolTip(LoadErrorText(65272));
     if (auto* box = findChild<QDialogButtonBox*>())
         if (QPushButton* ok = box->button(QDialogButtonBox::Open)
                                   ? box->button(QDialogButtonBox::Open)
@@ -393,7 +392,7 @@ bool CMyFileDlg::checkName(QString& path) {
     }
     const bool mustExist = m_open && m_mode != kSaveReport && !m_newNameAllowed;
     if (mustExist && !QFileInfo(path).isFile()) {
-        warn(QDir::toNativeSeparators(path) + QStringLiteral("\r\n找不到文件，请检查文件名。"));
+        warn(QDir::toNativeSeparators(path) + LoadErrorText(65274));
         return false;
     }
     rememberFolder(QFileInfo(path).absolutePath());
@@ -470,11 +469,11 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
         setOption(QFileDialog::HideNameFilterDetails, true);
         setNameFilter(CMyFileDlg::CaseBlindFilter(filter));
     }
-    setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
-    setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
-    setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
+    setLabelText(QFileDialog::LookIn, LoadErrorText(65271));
+    setLabelText(QFileDialog::FileName, LoadErrorText(65272));
+    setLabelText(QFileDialog::FileType, LoadErrorText(65273));
     setLabelText(QFileDialog::Accept, LoadErrorText(kStrOpen));
-    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setLabelText(QFileDialog::Reject, LoadErrorText(65111));
     // Many files are picked here: the list gets more room.
     const QSize base = sizeHint();
     resize(base.width(), base.height() + kExtraHeight);

@@ -90,8 +90,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     }
     m_router.SetGate(kCmdCellFormula, [this](qor::CommandState& s) {
         if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
-            if (s.enabled)
-                s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            if (s.enabled) s.reason = LoadErrorText(65242);
             s.enabled = false;
         }
     });
@@ -150,7 +149,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     // Esc on the sheet, with no entry open, ends the editing.
     m_view->installEventFilter(this);
     // Shift+F1 anywhere in the frame; the container's own keys stay its own.
-    QAction* help = m_router.Action(kContextHelp, QStringLiteral("帮助模式"));
+    QAction* help = m_router.Action(kContextHelp, LoadErrorText(65275));
     m_router.SetKeys(kContextHelp, QStringLiteral("Shift+F1"), false);
     help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(help);
@@ -467,7 +466,7 @@ bool COleInPlaceFrame::OnUpdateCommand(int id, qor::CommandState& s) {
     if (id == kCmdInputCancel || id == kCmdInputConfirm) {
         const CFormulaBar* bar = FrameFormulaBar();
         s.enabled = bar && bar->View() && m_doc->IsOpen();
-        if (!s.enabled) s.reason = QStringLiteral("没有正在录入的单元");
+        if (!s.enabled) s.reason = LoadErrorText(65276);
         return true;
     }
     return false;

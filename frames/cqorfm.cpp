@@ -136,21 +136,21 @@ void CQORFM::Start() {
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     bar->addAction(LoadErrorText(63189), this, [this] { Refresh(); });
     m_splitButton = new QToolButton(bar);
-    m_splitButton->setText(QStringLiteral("拆分"));
-    m_splitButton->setToolTip(QStringLiteral("把选中的报表按用户关键字拆分成每页一个文件"));
+    m_splitButton->setText(LoadErrorText(65278));
+    m_splitButton->setToolTip(LoadErrorText(65279));
     m_splitButton->setPopupMode(QToolButton::InstantPopup);
     auto* splitMenu = new QMenu(m_splitButton);
-    splitMenu->addAction(QStringLiteral("拆分成单页报表"), this,
+    splitMenu->addAction(LoadErrorText(65280), this,
                          [this] { RequestSplit(m_tree->currentItem(), u'R'); });
-    splitMenu->addAction(QStringLiteral("拆分并生成工作簿"), this,
+    splitMenu->addAction(LoadErrorText(65281), this,
                          [this] { RequestSplit(m_tree->currentItem(), u'C'); });
-    splitMenu->addAction(QStringLiteral("拆分并生成XML文件"), this,
+    splitMenu->addAction(LoadErrorText(65282), this,
                          [this] { RequestSplit(m_tree->currentItem(), u'X'); });
     m_splitButton->setMenu(splitMenu);
     m_splitButton->setEnabled(false);
     bar->addWidget(m_splitButton);
-    bar->addAction(QStringLiteral("最小化"), this, [this] { send(kFmMinimise, 0, QString()); })
-        ->setToolTip(QStringLiteral("最小化主窗口"));
+    bar->addAction(LoadErrorText(65283), this, [this] { send(kFmMinimise, 0, QString()); })
+        ->setToolTip(LoadErrorText(65284));
     layout->addWidget(bar);
 
     m_tree = new QTreeWidget(this);
@@ -256,12 +256,11 @@ bool CQORFM::Refresh() {
     if (m_pagesItem) pages = m_pagesItem->takeChildren();
     m_tree->clear();
     m_menuItem = nullptr;
-    m_dataItem = addFolder(nullptr, DataFolder(), QStringLiteral("数据目录"), kFmKindFolder);
+    m_dataItem = addFolder(nullptr, DataFolder(), LoadErrorText(65285), kFmKindFolder);
     m_favouritesItem = addFolder(nullptr, QString(), LoadErrorText(63190), kFmKindFavourites);
-    m_downloadItem =
-        addFolder(nullptr, DownloadFolder(), QStringLiteral("下载目录"), kFmKindDownload);
+    m_downloadItem = addFolder(nullptr, DownloadFolder(), LoadErrorText(65286), kFmKindDownload);
     m_pagesItem = new QTreeWidgetItem(m_tree);
-    m_pagesItem->setText(0, QStringLiteral("拆分的页"));
+    m_pagesItem->setText(0, LoadErrorText(65287));
     m_pagesItem->setData(0, kKindRole, kFmKindPage);
     m_pagesItem->addChildren(pages);
     m_pagesItem->setHidden(pages.isEmpty());
@@ -319,7 +318,7 @@ void CQORFM::AddFavourite(const QString& name, const QString& path) {
     IniFile profile(applicationProfilePath());
     QDir().mkpath(QFileInfo(applicationProfilePath()).absolutePath());
     if (!profile.setString(kFavouritesSection, name, path) || !profile.save()) {
-        tell(QStringLiteral("不能保存收藏“%1”。").arg(name));
+        tell(LoadErrorText(65288).arg(name));
         return;
     }
     if (!m_tree) return;
@@ -335,13 +334,13 @@ void CQORFM::AddPage(int16_t page, const QString& keyword, int16_t pageCount) {
     // A split lists its pages from the first on: a first page starts anew.
     if (page <= 1) qDeleteAll(m_pagesItem->takeChildren());
     auto* item = new QTreeWidgetItem(m_pagesItem);
-    item->setText(0, QStringLiteral("第%1页 %2").arg(page).arg(keyword).trimmed());
+    item->setText(0, LoadErrorText(65289).arg(page).arg(keyword).trimmed());
     item->setData(0, kKindRole, kFmKindPage);
     if (!m_splitReport.isEmpty()) {
         item->setData(0, kPathRole, SplitCopyPath(m_splitReport, page));
         item->setToolTip(0, shown(SplitCopyPath(m_splitReport, page)));
     }
-    m_pagesItem->setText(0, QStringLiteral("拆分的页（共%1页）").arg(pageCount));
+    m_pagesItem->setText(0, LoadErrorText(65290).arg(pageCount));
     m_pagesItem->setHidden(false);
     m_pagesItem->setExpanded(true);
 }
@@ -374,11 +373,11 @@ QString CQORFM::clientFileFor(const QString& path) {
         if (hasSuffix(r.fileName(), {QStringLiteral("rep")})) reports << r.completeBaseName();
     QString name = reports.size() == 1 ? reports.first() : QString();
     if (name.isEmpty()) {
-        name = askName(QStringLiteral("接收下载数据的报表名称："),
-                       reports.isEmpty() ? folder.dirName() : reports.first());
+        name =
+            askName(LoadErrorText(65291), reports.isEmpty() ? folder.dirName() : reports.first());
         if (name.isEmpty()) return {};
         if (!usableName(name)) {
-            tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+            tell(LoadErrorText(65292).arg(name));
             return {};
         }
     }
@@ -406,7 +405,7 @@ bool CQORFM::itemAlive(QTreeWidgetItem* item) const {
 void CQORFM::RequestSplit(QTreeWidgetItem* item, QChar mode) {
     const QString path = ItemPath(item);
     if (path.isEmpty() || !hasSuffix(path, {QStringLiteral("rep")})) {
-        tell(QStringLiteral("请先选中一个报表文件。"));
+        tell(LoadErrorText(65293));
         return;
     }
     QString keyword;
@@ -415,7 +414,7 @@ void CQORFM::RequestSplit(QTreeWidgetItem* item, QChar mode) {
                              CReportHandle::Access::Read);
         if (report.IsOpen()) keyword = report.GetReportFile()->GetUserKeywordName();
     }
-    const QString name = askName(QStringLiteral("按哪个用户关键字拆分（每页一个文件）："), keyword);
+    const QString name = askName(LoadErrorText(65294), keyword);
     if (name.isEmpty()) return;
     m_splitReport = path;
     send(kFmSplitPages, 0, QString(mode) + QLatin1Char(':') + path + QLatin1Char('#') + name);
@@ -462,7 +461,7 @@ void CQORFM::PassCommand(int16_t number, const QString&) {
             if (downloadHandler())
                 downloadHandler()();
             else
-                tell(QStringLiteral("合并报表客户端没有安装。"));
+                tell(LoadErrorText(65295));
             Refresh();
             break;
         case kCmdFmProperties:
@@ -478,20 +477,20 @@ void CQORFM::PassCommand(int16_t number, const QString&) {
 
 void CQORFM::newFolder(QTreeWidgetItem* item) {
     if (!item || (ItemKind(item) != kFmKindFolder && ItemKind(item) != kFmKindDownload)) return;
-    const QString name = askName(LoadErrorText(63186) + QStringLiteral("，名称："), QString());
+    const QString name = askName(LoadErrorText(63186) + LoadErrorText(65296), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
-        tell(QStringLiteral("“%1”不能用作目录名。").arg(name));
+        tell(LoadErrorText(65297).arg(name));
         return;
     }
     const QDir dir(ItemPath(item));
     const QString path = dir.filePath(name);
     if (QFileInfo::exists(path)) {
-        tell(QStringLiteral("已有同名的目录或文件：%1").arg(shown(path)));
+        tell(LoadErrorText(65298).arg(shown(path)));
         return;
     }
     if (!dir.mkdir(name)) {
-        tell(QStringLiteral("不能建立目录 %1").arg(shown(path)));
+        tell(LoadErrorText(65264).arg(shown(path)));
         return;
     }
     item->setData(0, kFilledRole, false);
@@ -500,16 +499,16 @@ void CQORFM::newFolder(QTreeWidgetItem* item) {
 
 void CQORFM::newReport(QTreeWidgetItem* item) {
     if (!item || (ItemKind(item) != kFmKindFolder && ItemKind(item) != kFmKindDownload)) return;
-    QString name = askName(LoadErrorText(63187) + QStringLiteral("，名称："), QString());
+    QString name = askName(LoadErrorText(63187) + LoadErrorText(65296), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
-        tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+        tell(LoadErrorText(65292).arg(name));
         return;
     }
     if (!hasSuffix(name, {QStringLiteral("rep")})) name += QStringLiteral(".rep");
     const QString path = QDir(ItemPath(item)).filePath(name);
     if (QFileInfo::exists(path)) {
-        tell(QStringLiteral("已有同名的文件：%1").arg(shown(path)));
+        tell(LoadErrorText(65299).arg(shown(path)));
         return;
     }
     {
@@ -519,7 +518,7 @@ void CQORFM::newReport(QTreeWidgetItem* item) {
         if (!report.IsOpen() || status != 0) {
             QString why = report.ErrorText();
             if (why.isEmpty()) why = LoadErrorText(status ? status : 1010);
-            tell(QStringLiteral("不能建立报表 %1\n%2").arg(shown(path), why));
+            tell(LoadErrorText(65300).arg(shown(path), why));
             return;
         }
     }
@@ -528,21 +527,21 @@ void CQORFM::newReport(QTreeWidgetItem* item) {
 }
 
 void CQORFM::newScript() {
-    QString name = askName(LoadErrorText(63188) + QStringLiteral("，名称："), QString());
+    QString name = askName(LoadErrorText(63188) + LoadErrorText(65296), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
-        tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+        tell(LoadErrorText(65292).arg(name));
         return;
     }
     if (!hasSuffix(name, {QStringLiteral("shl")})) name += QStringLiteral(".shl");
     const QString path = QDir(DataFolder()).filePath(name);
     if (QFileInfo::exists(path)) {
-        tell(QStringLiteral("已有同名的文件：%1").arg(shown(path)));
+        tell(LoadErrorText(65299).arg(shown(path)));
         return;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !file.commit()) {
-        tell(QStringLiteral("不能建立文件 %1").arg(shown(path)));
+        tell(LoadErrorText(65301).arg(shown(path)));
         return;
     }
     // The new script is kept among the favourites, where it was asked for,
@@ -562,11 +561,11 @@ void CQORFM::addActiveReportToFavourites() {
         return;
     }
     if (doc->GetPathName().isEmpty()) {
-        tell(QStringLiteral("当前报表还没有保存，无法进行收藏。"));
+        tell(LoadErrorText(65257));
         return;
     }
     const QString name =
-        askName(QStringLiteral("收藏名称："), QFileInfo(doc->GetPathName()).completeBaseName());
+        askName(LoadErrorText(65302), QFileInfo(doc->GetPathName()).completeBaseName());
     if (!name.isEmpty()) send(kFmAddFavourite, 0, name);
 }
 
@@ -578,7 +577,7 @@ void CQORFM::deleteItem(QTreeWidgetItem* item) {
         IniFile profile(applicationProfilePath());
         profile.removeKey(kFavouritesSection, item->text(0));
         if (!profile.save()) {
-            tell(QStringLiteral("不能删除收藏“%1”。").arg(item->text(0)));
+            tell(LoadErrorText(65303).arg(item->text(0)));
             return;
         }
         fillFavourites();
@@ -586,27 +585,26 @@ void CQORFM::deleteItem(QTreeWidgetItem* item) {
     }
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     if (!isBelow(path, DataFolder())) {
-        tell(QStringLiteral("只能删除数据目录下的文件：%1").arg(shown(path)));
+        tell(LoadErrorText(65304).arg(shown(path)));
         return;
     }
     if (auto* frame = qobject_cast<CMainFrame*>(m_main.data())) {
         const QString canonical = QFileInfo(path).canonicalFilePath();
         for (CChildFrame* child : frame->Children()) {
             if (QFileInfo(child->GetDocument()->GetPathName()).canonicalFilePath() == canonical) {
-                tell(QStringLiteral("报表已经打开，关闭后才能删除：%1").arg(shown(path)));
+                tell(LoadErrorText(65305).arg(shown(path)));
                 return;
             }
         }
     }
-    if (!askYesNo(QStringLiteral("确实要删除文件 %1 吗？").arg(shown(path)), caption(), false))
-        return;
+    if (!askYesNo(LoadErrorText(65306).arg(shown(path)), caption(), false)) return;
     if (!QFile::remove(path)) {
-        tell(QStringLiteral("不能删除文件 %1").arg(shown(path)));
+        tell(LoadErrorText(65307).arg(shown(path)));
         return;
     }
     if (ItemKind(item) == kFmKindPage) {
         item->setData(0, kPathRole, QString());
-        item->setText(0, item->text(0) + QStringLiteral("（已删除）"));
+        item->setText(0, item->text(0) + LoadErrorText(65308));
         return;
     }
     QTreeWidgetItem* parent = item->parent();
@@ -619,17 +617,16 @@ void CQORFM::showProperties(QTreeWidgetItem* item) {
     const QString path = ItemPath(item);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
-        if (!path.isEmpty()) tell(QStringLiteral("找不到 %1").arg(shown(path)));
+        if (!path.isEmpty()) tell(LoadErrorText(65309).arg(shown(path)));
         return;
     }
-    QString text =
-        QStringLiteral("%1\n\n路径：%2\n").arg(item->text(0), shown(info.absoluteFilePath()));
+    QString text = LoadErrorText(65310).arg(item->text(0), shown(info.absoluteFilePath()));
     if (info.isDir())
-        text += QStringLiteral("类型：目录\n");
+        text += LoadErrorText(65311);
     else
-        text += QStringLiteral("大小：%L1 字节\n").arg(info.size());
-    text += QStringLiteral("修改日期：%1")
-                .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        text += LoadErrorText(65312).arg(info.size());
+    text += LoadErrorText(65313).arg(
+        info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     tell(text, MsgIcon::Information);
 }
 
@@ -645,7 +642,7 @@ void CQORFM::mailItem(QTreeWidgetItem* item) {
         files << path;
     }
     if (files.isEmpty()) {
-        tell(QStringLiteral("没有可以发送的报表文件。"));
+        tell(LoadErrorText(65314));
         return;
     }
     QString why;

@@ -4,6 +4,7 @@
 
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "view/cpagectrl.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"
@@ -123,7 +124,7 @@ bool CReportFrame::UpdateStateCommand(int id, qor::CommandState& s) const {
         case kCmdEnterFormat:
         case kCmdPageActivate:
             s.enabled = FrameDocument()->IsOpen();
-            if (!s.enabled) s.reason = QStringLiteral("没有打开的报表");
+            if (!s.enabled) s.reason = LoadErrorText(64203);
             return true;
         default:
             return false;

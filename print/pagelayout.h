@@ -33,9 +33,8 @@ constexpr int kMsgHeadBeyond = 62992;
 constexpr int kMsgHeadOverlapsArea = 62993;
 constexpr int kMsgTailBeyond = 62994;
 constexpr int kMsgTailOverlapsArea = 62995;
-// Told when the forced-break command finds all 50 manual entries in use;
-// the table has no text of its own for it.
-extern const char16_t* const kBreakTableFullText;
+// Told when the forced-break command finds all 50 manual entries in use.
+constexpr int kMsgBreakTableFull = 65317;
 
 // The largest page count a layout reports; more is refused (63151) because
 // page numbers travel as 16-bit values.

@@ -21,7 +21,7 @@ constexpr int kTooManyFilesText = 62625;  // "打开文件个数超过限制！"
 constexpr int kSaveFailedText = 62135;    // "文件存储失败!"
 
 QString statusText(uint16_t status) {
-    return QStringLiteral("%1（%2）").arg(StatusText(status), LoadErrorText(64431).arg(status));
+    return LoadErrorText(64996).arg(StatusText(status), LoadErrorText(64431).arg(status));
 }
 
 
@@ -249,7 +249,8 @@ ReaderResult CReader::SetCurPage(int page) {
     const int count = m_report->GetPageCount();
     // The engine would quietly take page 1 for a page it does not have.
     if (page < 1 || page > count)
-        return fail((LoadErrorText(64468) + QStringLiteral("：%3"))
+        return fail(LoadErrorText(64995)
+                        .arg(LoadErrorText(64468), QStringLiteral("%3"))
                         .arg(page)
                         .arg(count)
                         .arg(statusText(code(Status::PageOutOfRange))));
@@ -306,7 +307,8 @@ ReaderResult CReader::DeletePages(int pos, int count) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     const int pages = m_report->GetPageCount();
     if (pos < 1 || pos > pages)
-        return fail((LoadErrorText(64468) + QStringLiteral("：%3"))
+        return fail(LoadErrorText(64995)
+                        .arg(LoadErrorText(64468), QStringLiteral("%3"))
                         .arg(pos)
                         .arg(pages)
                         .arg(statusText(code(Status::PageOutOfRange))));
@@ -409,8 +411,8 @@ ReaderResult CReader::SetData(const QVariant& value) {
         } else {
             double number = 0;
             if (!strictNumber(text, &number))
-                return fail(QStringLiteral("SetData：") +
-                            qor::TextIntoNumberCellMessage(text, row, col));
+                return fail(LoadErrorText(64995).arg(
+                    QStringLiteral("SetData"), qor::TextIntoNumberCellMessage(text, row, col)));
             v = CellValue::ofNumber(number);
         }
     } else {
@@ -467,7 +469,8 @@ ReaderResult CReader::SetCellFormat(int fmtCode, int value) {
 ReaderResult CReader::SetRowHeight(int row, int height) {
     if (QString e = needFormatState("SetRowHeight"); !e.isEmpty()) return fail(e);
     if (height < 1 || height > 0xFFFF)
-        return fail(QStringLiteral("SetRowHeight：") + LoadErrorText(64656).arg(height));
+        return fail(LoadErrorText(64995).arg(QStringLiteral("SetRowHeight"),
+                                             LoadErrorText(64656).arg(height)));
     uint16_t size = uint16_t(height);
     if (uint16_t s = m_report->AccessRowColSize(1, 0, row, &size))
         return failStatus("SetRowHeight", s);
@@ -477,7 +480,8 @@ ReaderResult CReader::SetRowHeight(int row, int height) {
 ReaderResult CReader::SetColWidth(int col, int width) {
     if (QString e = needFormatState("SetColWidth"); !e.isEmpty()) return fail(e);
     if (width < 1 || width > 0xFFFF)
-        return fail(QStringLiteral("SetColWidth：") + LoadErrorText(64655).arg(width));
+        return fail(LoadErrorText(64995).arg(QStringLiteral("SetColWidth"),
+                                             LoadErrorText(64655).arg(width)));
     uint16_t size = uint16_t(width);
     if (uint16_t s = m_report->AccessRowColSize(1, 1, col, &size))
         return failStatus("SetColWidth", s);
@@ -527,7 +531,8 @@ ReaderResult CReader::AppendRows(int count) { return insertRows("AppendRows", 0,
 
 ReaderResult CReader::InsertRows(int pos, int count) {
     if (pos < 1)
-        return fail(QStringLiteral("InsertRows：%1（%2）")
+        return fail(LoadErrorText(64995)
+                        .arg(QStringLiteral("InsertRows"), LoadErrorText(64996))
                         .arg(statusText(code(Status::OutsideTable)))
                         .arg(pos));
     return insertRows("InsertRows", pos, count);

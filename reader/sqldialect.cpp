@@ -202,12 +202,10 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql) {
                 }
                 name += sql.at(j++);
             }
-            if (!closed)
-                throw CAdoException(
-                    LoadErrorText(64670) + QStringLiteral("：") + sql);
+            if (!closed) throw CAdoException(LoadErrorText(64995).arg(LoadErrorText(64670), sql));
             if (name.trimmed().isEmpty())
                 throw CAdoException(
-                    LoadErrorText(64696).arg(QStringLiteral("：") + sql));
+                    LoadErrorText(64696).arg(LoadErrorText(64995).arg(QString(), sql)));
             out += quoteBare(driver, name, true);
             i = j + 1;
             continue;

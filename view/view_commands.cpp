@@ -147,7 +147,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     // view's private parts through the view they are given.
     constexpr auto copyRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
-        return v.Clipboard().OnUpdateEditCopy() ? Off() : QStringLiteral("没有选中的内容");
+        return v.Clipboard().OnUpdateEditCopy() ? Off() : LoadErrorText(65323);
     };
     constexpr auto dialogRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
@@ -159,10 +159,10 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
     constexpr auto orderRule = [](CQorsView& v, int id, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
         if (!v.Items().Selected() || !IsItemEditable(*v.m_pDoc, *v.Items().Selected()))
-            return QStringLiteral("没有选中可编辑的对象");
+            return LoadErrorText(65324);
         const bool can = id == kCmdBringToFront ? CanBringToFront(*v.m_pDoc, v.Items().Selected())
                                                 : CanSendToBack(*v.m_pDoc, v.Items().Selected());
-        return can ? Off() : QStringLiteral("对象已在最前（最后）");
+        return can ? Off() : LoadErrorText(65325);
     };
     constexpr auto objectPrintRule = [](CQorsView& v, int, qor::CommandState&) -> Off {
         if (!isOpen(v)) return dc::ReasonNoReport();
@@ -188,7 +188,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdCancelEditCntr,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!v.m_pDoc || !v.m_pDoc->Items().GetInPlaceActiveItem())
-                 return QStringLiteral("没有就地编辑的对象");
+                 return LoadErrorText(65326);
              return Off();
          },
          QOR_RUN(v.InPlace().Deactivate())},
@@ -196,8 +196,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdObjectVerbs,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             if (!dynamic_cast<COleItem*>(v.Items().Selected()))
-                 return QStringLiteral("没有选中的对象");
+             if (!dynamic_cast<COleItem*>(v.Items().Selected())) return LoadErrorText(65327);
              return Off();
          },
          [](CQorsView& v, int) {
@@ -218,8 +217,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {qor::clip::kCmdPaste,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
-             return v.Clipboard().OnUpdateEditPaste() ? Off()
-                                                      : QStringLiteral("剪贴板中没有可粘贴的数据");
+             return v.Clipboard().OnUpdateEditPaste() ? Off() : LoadErrorText(65328);
          },
          QOR_RUN(v.Clipboard().OnEditPaste())},
         {qor::clip::kCmdPasteLink, needReport, QOR_RUN(v.Clipboard().OnEditPasteLink())},
@@ -227,8 +225,7 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
          [](CQorsView& v, int, qor::CommandState&) -> Off {
              if (!isOpen(v)) return dc::ReasonNoReport();
              if (!qor::HasDialog<qor::clip::PasteSpecialMembers>()) return dc::ReasonNoDialog();
-             if (!v.Clipboard().OnUpdateEditPasteSpecial())
-                 return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
+             if (!v.Clipboard().OnUpdateEditPasteSpecial()) return LoadErrorText(65329);
              return Off();
          },
          QOR_RUN(v.Clipboard().OnEditPasteSpecial())},
@@ -254,15 +251,14 @@ const std::vector<CQorsView::Command>& CQorsView::commandTable() {
         {kCmdSendToBack, orderRule, QOR_RUN(v.Items().OnSendToBack())},
         {kCmdObjectAppearance,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+             if (!v.Items().Selected()) return LoadErrorText(65327);
              return qor::HasDialog<ObjectLookDlgMembers>() ? Off() : dc::ReasonNoDialog();
          },
          QOR_RUN(v.OnObjectAppearance())},
         {kCmdObjectProperties,
          [](CQorsView& v, int, qor::CommandState&) -> Off {
-             if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
-             if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
-                 return QStringLiteral("该对象没有可设置的属性");
+             if (!v.Items().Selected()) return LoadErrorText(65327);
+             if (!dynamic_cast<CGraphItem*>(v.Items().Selected())) return LoadErrorText(65330);
              return qor::HasDialog<ObjectPropDlgMembers>() ? Off() : dc::ReasonNoDialog();
          },
          QOR_RUN(v.OnObjectProperties())},
@@ -606,9 +602,8 @@ void CQorsView::OnExportXml() {
     // case-sensitive here.
     QString target = SiblingPath(report, QStringLiteral(".xml"));
     if (target.isEmpty() || QFileInfo::exists(target)) {
-        const auto chosen =
-            qor::chooseFile({QStringLiteral("导出成XML"), QFileInfo(report).absolutePath(),
-                             QStringLiteral("(*.xml)"), true});
+        const auto chosen = qor::chooseFile({LoadErrorText(65331), QFileInfo(report).absolutePath(),
+                                             QStringLiteral("(*.xml)"), true});
         if (!chosen || chosen->isEmpty()) return;
         target = *chosen;
     }
@@ -630,8 +625,8 @@ void CQorsView::OnExportHtml() {
     if (target.isEmpty() || QFileInfo::exists(target)) {
         QString filter = LoadErrorText(kStrHtmlFilter);
         filter = filter.section('|', 0, 0);
-        const auto chosen = qor::chooseFile(
-            {QStringLiteral("生成HTML"), QFileInfo(report).absolutePath(), filter, true});
+        const auto chosen =
+            qor::chooseFile({LoadErrorText(65332), QFileInfo(report).absolutePath(), filter, true});
         if (!chosen || chosen->isEmpty()) return;
         target = *chosen;
     }
@@ -660,8 +655,8 @@ bool CQorsView::EditCellAttributes(int removeMask) {
         // The report's refusal would otherwise look like a change that
         // silently did not happen.
         if (r.refused)
-            qor::messageBox(QStringLiteral("部分单元属性未能设置：报表拒绝了修改。"),
-                            LoadErrorText(57344), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            qor::messageBox(LoadErrorText(65333), LoadErrorText(57344), qor::MsgButtons::Ok,
+                            qor::MsgIcon::Warning);
         if (r.changed) {
             m_pDoc->SetModifiedFlag();
             m_pDoc->UpdateAllViews(CQorsDoc::kHintAll);
@@ -781,9 +776,8 @@ void CQorsView::OnObjectItemProperties() {
     m.updateNow = [doc, object] {
         // A file that is gone keeps the picture the report has.
         if (!doc->Items().RefreshLinkedObject(object))
-            qor::messageBox(QStringLiteral("不能读取链接的文件 %1，对象仍显示原来的图片。")
-                                .arg(object->GetClient().linkSource),
-                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            qor::messageBox(LoadErrorText(65334).arg(object->GetClient().linkSource), QString(),
+                            qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         else
             doc->SetModifiedFlag();
     };
