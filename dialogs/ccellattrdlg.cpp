@@ -483,7 +483,7 @@ CCellAttrDlg::CCellAttrDlg(const QString& caption, QWidget* parent, int selectPa
 
     // Changes take effect only with OK: no Apply, and no Help to give.
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+    m_ok = buttons->addButton(LoadErrorText(65399), QDialogButtonBox::AcceptRole);
     m_cancel = buttons->addButton(LoadErrorText(65111), QDialogButtonBox::RejectRole);
     m_ok->setDefault(true);
     auto* layout = new QVBoxLayout(this);

@@ -42,7 +42,7 @@ CExportSetDlg::CExportSetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_checkFormula = new QCheckBox(controlCaption(IDC_FORMULA), this);
 
     auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    m_buttonOk = buttons->addButton(controlCaption(IDOK, QStringLiteral("确定")),
+    m_buttonOk = buttons->addButton(controlCaption(IDOK, LoadErrorText(65399)),
                                     QDialogButtonBox::AcceptRole);
     m_buttonCancel = buttons->addButton(controlCaption(IDCANCEL, LoadErrorText(65111)),
                                         QDialogButtonBox::RejectRole);

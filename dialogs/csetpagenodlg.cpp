@@ -37,7 +37,7 @@ CSetPageNoDlg::CSetPageNoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addWidget(m_all);
     layout->addLayout(row);
     auto* buttons = new QHBoxLayout;
-    auto* ok = Bind(IDC_OK, new QPushButton(controlText(IDC_OK, QStringLiteral("确定")), this));
+    auto* ok = Bind(IDC_OK, new QPushButton(controlText(IDC_OK, LoadErrorText(65399)), this));
     auto* cancel =
         Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, LoadErrorText(65111)), this));
     ok->setDefault(true);

@@ -19,7 +19,7 @@ QString DlgCaption(int templateId, const QString& fallback) {
 QString DlgButtonText(int templateId, int id) {
     if (const auto info = res::controlInfo(templateId, id); info && !info->caption.isEmpty())
         return info->caption;
-    if (id == CQorDialog::IDOK) return QStringLiteral("确定");
+    if (id == CQorDialog::IDOK) return LoadErrorText(65399);
     if (id == CQorDialog::IDCANCEL) return LoadErrorText(65111);
     return QString();
 }

@@ -236,7 +236,7 @@ CVariablesDlg::CVariablesDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("确定")));
+    buttons->addWidget(DlgButton(this, IDOK, LoadErrorText(65399)));
     layout->addLayout(buttons);
     connect(m_list, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
 }
@@ -273,7 +273,7 @@ CSysInfoDlg::CSysInfoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("确定")));
+    buttons->addWidget(DlgButton(this, IDOK, LoadErrorText(65399)));
     layout->addLayout(buttons);
 }
 

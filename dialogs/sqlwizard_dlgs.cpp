@@ -227,7 +227,7 @@ CCondExprWizardDlg::CCondExprWizardDlg(QWidget* parent) : CQorDialog(parent, IDD
     row->addStretch();
     m_undo = button(*this, IDC_UNDO, QStringLiteral("撤销"), this);
     m_redo = button(*this, IDC_REDO, QStringLiteral("恢复"), this);
-    QPushButton* ok = button(*this, IDC_OK, QStringLiteral("确定"), this);
+    QPushButton* ok = button(*this, IDC_OK, LoadErrorText(65399), this);
     QPushButton* cancel = button(*this, IDCANCEL, LoadErrorText(65111), this);
     ok->setDefault(true);
     for (QPushButton* b : {m_undo, m_redo, ok, cancel}) row->addWidget(b);
@@ -365,7 +365,7 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    QPushButton* ok = button(*this, IDC_OK, QStringLiteral("确定"), this);
+    QPushButton* ok = button(*this, IDC_OK, LoadErrorText(65399), this);
     QPushButton* cancel = button(*this, IDCANCEL, LoadErrorText(65111), this);
     ok->setDefault(true);
     buttons->addWidget(ok);

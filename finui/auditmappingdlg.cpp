@@ -48,7 +48,7 @@ CAuditMappingDlg::CAuditMappingDlg(CReportHandle* report, QWidget* parent)
     buttons->addWidget(m_prev);
     buttons->addWidget(m_next);
     buttons->addStretch();
-    buttons->addWidget(qor::DlgButton(this, IDOK, QStringLiteral("确定")));
+    buttons->addWidget(qor::DlgButton(this, IDOK, LoadErrorText(65399)));
     buttons->addWidget(qor::DlgButton(this, IDCANCEL, LoadErrorText(65111)));
     layout->addLayout(buttons);
 
