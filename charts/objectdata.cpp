@@ -8,6 +8,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 
+#include "engine/messages.h"
 #include "engine/reportlayout.h"
 
 namespace qor::items {
@@ -80,7 +81,7 @@ QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon
     p.setFont(font);
     p.drawText(QRect(40, 4, size.width() - 44, size.height() - 8),
                Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWrapAnywhere,
-               name.isEmpty() ? QStringLiteral("对象") : name);
+               name.isEmpty() ? LoadErrorText(str::kObjectDefaultName) : name);
     return image;
 }
 

@@ -9,26 +9,26 @@
 #include <QVBoxLayout>
 
 #include "dialogs/dlgbuild.h"
+#include "engine/messages.h"
 #include "platform/uiservices.h"
 
 CInsertObjectDlg::CInsertObjectDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(QStringLiteral("插入对象"));
+    setWindowTitle(LoadErrorText(qor::str::kInsertObjectCaption));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("由文件创建对象："), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kObjectFromFileLabel), this));
     auto* row = new QHBoxLayout;
     m_file = Bind(IDC_FILE, new QLineEdit(this));
     m_file->setMinimumWidth(300);
     row->addWidget(m_file, 1);
-    QPushButton* browse = qor::DlgButton(this, IDC_BROWSE, QStringLiteral("浏览(&B)..."));
+    QPushButton* browse = qor::DlgButton(this, IDC_BROWSE, LoadErrorText(qor::str::kBrowseButton));
     connect(browse, &QPushButton::clicked, this, &CInsertObjectDlg::OnBrowse);
     row->addWidget(browse);
     layout->addLayout(row);
-    m_link = Bind(IDC_LINK, new QCheckBox(QStringLiteral("链接(&L)"), this));
-    m_icon = Bind(IDC_ICON, new QCheckBox(QStringLiteral("显示为图标(&D)"), this));
+    m_link = Bind(IDC_LINK, new QCheckBox(LoadErrorText(qor::str::kLinkCheck), this));
+    m_icon = Bind(IDC_ICON, new QCheckBox(LoadErrorText(qor::str::kShowAsIconCheck), this));
     layout->addWidget(m_link);
     layout->addWidget(m_icon);
-    layout->addWidget(new QLabel(
-        QStringLiteral("对象的内容存入报表；选“链接”时报表只记下文件，打开报表时按文件更新。"), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kInsertObjectHint), this));
     qor::AddDlgButtons(this, layout);
 }
 
@@ -41,8 +41,8 @@ bool CInsertObjectDlg::OnInitDialog() {
 
 void CInsertObjectDlg::OnBrowse() {
     qor::FilePrompt prompt;
-    prompt.caption = QStringLiteral("浏览");
-    prompt.filter = QStringLiteral("所有文件 (*)");
+    prompt.caption = LoadErrorText(qor::str::kBrowse);
+    prompt.filter = LoadErrorText(qor::str::kAllFilesFilterText);
     prompt.directory = QFileInfo(m_file->text()).absolutePath();
     if (std::optional<QString> path = qor::chooseFile(prompt)) m_file->setText(*path);
 }
@@ -52,7 +52,7 @@ void CInsertObjectDlg::OnOK() {
     m_bLink = m_link->isChecked();
     m_bIcon = m_icon->isChecked();
     if (m_strPath.isEmpty() || !QFileInfo(m_strPath).isFile()) {
-        qor::messageBox(QStringLiteral("请选择一个存在的文件。"), QString(), qor::MsgButtons::Ok,
+        qor::messageBox(LoadErrorText(qor::str::kChooseExistingFile), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         m_file->setFocus();
         return;

@@ -179,7 +179,7 @@ void CPictrueView::OnFilePrint() {
     auto printer = qor::view::PrinterForRequest(*chosen);
     printer->setCopyCount(std::max(1, chosen->copies));
     if (!PrintTo(*printer, chosen->allPages ? 1 : chosen->fromPage, chosen->allPages ? 0 : chosen->toPage))
-        tell(QStringLiteral("打印没有完成。"));
+        tell(LoadErrorText(qor::str::kPrintNotFinished));
 }
 
 void CPictrueView::OnFilePrintPreview() {
@@ -201,8 +201,8 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
     m_view = new CPictrueView(doc, this);
     setWidget(m_view);
     const QString path = doc ? doc->GetPathName() : QString();
-    const QString name = path.isEmpty() ? QStringLiteral("无标题") : QFileInfo(path).fileName();
-    setWindowTitle(name + QStringLiteral(" - 图表窗口"));
+    const QString name = path.isEmpty() ? LoadErrorText(qor::str::kUntitled) : QFileInfo(path).fileName();
+    setWindowTitle(name + LoadErrorText(qor::str::kChartWindowTitleSuffix));
 }
 
 CPicFrame::~CPicFrame() { leaveReport(); }

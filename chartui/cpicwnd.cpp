@@ -43,7 +43,7 @@ class CEditTitleDlg : public CQorDialog {
 public:
     CEditTitleDlg(QWidget* parent, const QString& prompt, const QString& text)
         : CQorDialog(parent, CPicWnd::kDlgEditTitle) {
-        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgEditTitle, QStringLiteral("编辑标题")));
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgEditTitle, LoadErrorText(qor::str::kEditChartTitleCaption)));
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(Bind(1070, new QLabel(prompt, this)));
         m_edit = Bind(1000, new QLineEdit(text, this));
@@ -63,11 +63,10 @@ public:
     static constexpr int IDC_BY_ROWS = 1073;
     static constexpr int IDC_BY_COLUMNS = 1074;
     CDataGroupDlg(QWidget* parent, bool byRows) : CQorDialog(parent, CPicWnd::kDlgDataGroup) {
-        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgDataGroup, QStringLiteral("定义数据组")));
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgDataGroup, LoadErrorText(qor::str::kDataGroupCaption)));
         auto* layout = new QVBoxLayout(this);
-        m_rows = Bind(IDC_BY_ROWS, new QRadioButton(QStringLiteral("以一行数据为一组进行比较"), this));
-        m_cols =
-            Bind(IDC_BY_COLUMNS, new QRadioButton(QStringLiteral("以一列数据为一组进行比较"), this));
+        m_rows = Bind(IDC_BY_ROWS, new QRadioButton(LoadErrorText(qor::str::kDataGroupByRows), this));
+        m_cols = Bind(IDC_BY_COLUMNS, new QRadioButton(LoadErrorText(qor::str::kDataGroupByColumns), this));
         (byRows ? m_rows : m_cols)->setChecked(true);
         layout->addWidget(m_rows);
         layout->addWidget(m_cols);
@@ -86,7 +85,7 @@ public:
     static constexpr int IDC_LIST = 1002;
     COpenChartDlg(QWidget* parent, const QStringList& names, int current)
         : CQorDialog(parent, CPicWnd::kDlgOpenChart) {
-        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgOpenChart, QStringLiteral("打开图表")));
+        setWindowTitle(qor::DlgCaption(CPicWnd::kDlgOpenChart, LoadErrorText(qor::str::kOpenChartCaption)));
         auto* layout = new QVBoxLayout(this);
         m_list = Bind(IDC_LIST, new QListWidget(this));
         m_list->addItems(names);
@@ -123,9 +122,8 @@ public:
     void OnOK() override {
         const QString face = faceBox() ? faceBox()->currentText().trimmed() : QString();
         if (face.size() > ChartDesc::kFontFaceChars) {
-            qor::messageBox(QStringLiteral("图表的字体名称不能超过%1个字符，请另选字体。")
-                                .arg(ChartDesc::kFontFaceChars),
-                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            qor::messageBox(LoadErrorText(qor::str::kChartFontNameTooLong).arg(ChartDesc::kFontFaceChars), QString(),
+                            qor::MsgButtons::Ok, qor::MsgIcon::Warning);
             return;
         }
         CTitleFontDlg::OnOK();
@@ -483,7 +481,7 @@ bool CPicWnd::EditTitle(int kind) {
                                                    : ChartDesc::kTitleText;
     const QString prompt = kind == 2   ? LoadErrorText(qor::str::kXAxisTitle)
                            : kind == 3 ? LoadErrorText(qor::str::kYAxisTitle)
-                                       : QStringLiteral("请输入标题：");
+                                       : LoadErrorText(qor::str::kEnterTitlePrompt);
     CEditTitleDlg dlg(this, prompt, m_work.GetText(field));
     if (dlg.DoModal() != CQorDialog::IDOK) return false;
     m_work.SetText(field, dlg.Text().left(ChartDesc::kTextChars));
@@ -549,14 +547,14 @@ namespace {
 
 // The chart window's stepping, open and delete commands outside the chart frame.
 const QString& frameOnly() {
-    static const QString text = QStringLiteral("只用于图表窗口");
+    static const QString text = LoadErrorText(qor::str::kChartWindowOnly);
     return text;
 }
 
 }  // namespace
 
 const QString& CPicWnd::NoChartReason() {
-    static const QString text = QStringLiteral("没有图表");
+    static const QString text = LoadErrorText(qor::str::kNoChart);
     return text;
 }
 
@@ -608,7 +606,7 @@ const qor::CommandTable<CPicWnd>& CPicWnd::commands() {
         };
         const Row::Rule stepGroup = [=](CPicWnd& w, int id, qor::CommandState&) {
             return unless(hasChart(w) && CanStepDataGroup(w.m_work, id == kCmdNextGroup),
-                          QStringLiteral("没有可换的数据组"));
+                          LoadErrorText(qor::str::kNoDataGroupToSwap));
         };
         const Row::Handler runStepGroup = [](CPicWnd& w, int id) {
             StepDataGroup(&w.m_work, id == kCmdNextGroup);
@@ -619,7 +617,7 @@ const qor::CommandTable<CPicWnd>& CPicWnd::commands() {
             if (!w.chartFrameState()) return frameOnly();
             const bool chart = hasChart(w);
             return unless(chart && w.currentIndex(w.Charts()) > 0,
-                          chart ? QStringLiteral("已是第一个图表") : QString());
+                          chart ? LoadErrorText(qor::str::kAlreadyFirstChart) : QString());
         };
         const Row::Rule notLast = [=](CPicWnd& w, int, qor::CommandState&) {
             if (!w.chartFrameState()) return frameOnly();
@@ -627,7 +625,7 @@ const qor::CommandTable<CPicWnd>& CPicWnd::commands() {
             const QList<CGraphItem*> charts = w.Charts();
             const int index = w.currentIndex(charts);
             return unless(chart && index >= 0 && index < charts.size() - 1,
-                          chart ? QStringLiteral("已是最后一个图表") : QString());
+                          chart ? LoadErrorText(qor::str::kAlreadyLastChart) : QString());
         };
         return qor::CommandTable<CPicWnd>(
             {
@@ -645,7 +643,7 @@ const qor::CommandTable<CPicWnd>& CPicWnd::commands() {
                  [=](CPicWnd& w, int, qor::CommandState&) {
                      return unless(
                          hasChart(w) && w.m_selected >= kPartYTitle && w.m_selected <= kPartTitle,
-                         QStringLiteral("先选中一个标题"));
+                         LoadErrorText(qor::str::kChooseTitleFirst));
                  },
                  [](CPicWnd& w, int) { w.EditTitleFont(); }, nullptr},
                 {kCmdPreviousGroup, stepGroup, runStepGroup, nullptr},

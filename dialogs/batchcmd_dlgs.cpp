@@ -36,16 +36,16 @@ std::optional<QString> chooseScript(const QString& current) {
 // ---- CBatchCmdSetupDlg ----------------------------------------------------
 
 CBatchCmdSetupDlg::CBatchCmdSetupDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("修改设置")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kBatchCmdEditCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_name = Bind(IDC_NAME, new QLineEdit(this));
     m_name->setMaxLength(kMaxName);
     m_path = Bind(IDC_PATH, new QLineEdit(this));
     m_path->setMaxLength(kMaxPath);
-    AddDlgRow(grid, QStringLiteral("设置名称:"), m_name);
-    AddDlgRow(grid, QStringLiteral("批命令文件为:"), m_path);
-    auto* browse = DlgButton(this, IDC_BROWSE, QStringLiteral("浏览"));
+    AddDlgRow(grid, LoadErrorText(qor::str::kBatchCmdNameLabel), m_name);
+    AddDlgRow(grid, LoadErrorText(qor::str::kBatchCmdFileLabel), m_path);
+    auto* browse = DlgButton(this, IDC_BROWSE, LoadErrorText(qor::str::kBrowse));
     grid->addWidget(browse, grid->rowCount() - 1, 2);
     connect(browse, &QPushButton::clicked, this, &CBatchCmdSetupDlg::OnBrowse);
     layout->addLayout(grid);
@@ -88,21 +88,21 @@ void CBatchCmdSetupDlg::OnOK() {
 
 CBatchCmdDlg::CBatchCmdDlg(ProfileAccess profile, QWidget* parent)
     : CQorDialog(parent, IDD), m_list(std::move(profile)) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("常用批命令")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kBatchCmdCaption)));
     auto* layout = new QHBoxLayout(this);
     m_names = Bind(IDC_LIST, new QListWidget(this));
     layout->addWidget(m_names, 1);
     auto* column = new QVBoxLayout;
-    auto* run = DlgButton(this, IDOK, QStringLiteral("执行"));
+    auto* run = DlgButton(this, IDOK, LoadErrorText(qor::str::kExecute));
     run->setDefault(true);
     column->addWidget(run);
-    auto* add = DlgButton(this, IDC_ADD, QStringLiteral("增加"));
-    auto* del = DlgButton(this, IDC_DELETE, QStringLiteral("删除"));
-    auto* modify = DlgButton(this, IDC_MODIFY, QStringLiteral("修改"));
+    auto* add = DlgButton(this, IDC_ADD, LoadErrorText(qor::str::kAddButton));
+    auto* del = DlgButton(this, IDC_DELETE, LoadErrorText(qor::str::kDelete));
+    auto* modify = DlgButton(this, IDC_MODIFY, LoadErrorText(qor::str::kModifyButton));
     column->addWidget(add);
     column->addWidget(del);
     column->addWidget(modify);
-    column->addWidget(DlgButton(this, IDCANCEL, QStringLiteral("取消")));
+    column->addWidget(DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kCancelButton)));
     column->addStretch();
     layout->addLayout(column);
     connect(add, &QPushButton::clicked, this, &CBatchCmdDlg::OnAdd);
@@ -206,6 +206,6 @@ void qor::RunCommonBatchCommand(QWidget* parent) {
         if (path.isEmpty() || path.size() >= CBatchCmdSetupDlg::kMaxPath) return;
         RunBatchScript(path, dlg.windowTitle());
     } catch (const std::exception& e) {
-        warn(QString::fromLocal8Bit(e.what()), QStringLiteral("常用批命令"));
+        warn(QString::fromLocal8Bit(e.what()), LoadErrorText(qor::str::kBatchCmdCaption));
     }
 }

@@ -80,8 +80,7 @@ bool BatchScriptList::store(const QVector<BatchScript>& list, const QVector<Batc
     if (writeAll(list, int(before.size()))) return true;
     // Put the old list back over whatever was written.
     writeAll(before, int(std::max(list.size(), before.size())));
-    if (error)
-        *error = QStringLiteral("常用批命令的设置不能保存（名称或路径含有换行，或设置文件不能写入），列表未改变。");
+    if (error) *error = LoadErrorText(str::kBatchCmdNotSaved);
     return false;
 }
 

@@ -173,7 +173,7 @@ CDataTypePage::CDataTypePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
 
 bool CDataTypePage::OnInitDialog() {
     m_types->clear();
-    m_types->addItems({"数值", "字符", "表样"});
+    m_types->addItems({LoadErrorText(qor::str::kNumberType), LoadErrorText(qor::str::kTextType), "表样"});
     const bool ok = UpdateData(false);
     OnFormatChanged();
     OnTypeChanged();
@@ -481,8 +481,8 @@ CCellAttrDlg::CCellAttrDlg(const QString& caption, QWidget* parent, int selectPa
 
     // Changes take effect only with OK: no Apply, and no Help to give.
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-    m_cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+    m_ok = buttons->addButton(LoadErrorText(qor::str::kOkButton), QDialogButtonBox::AcceptRole);
+    m_cancel = buttons->addButton(LoadErrorText(qor::str::kCancelButton), QDialogButtonBox::RejectRole);
     m_ok->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs, 1);

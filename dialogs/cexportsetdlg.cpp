@@ -10,6 +10,7 @@
 
 #include "dialogs/exportsetchoice.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "resources/stringtable.h"
 
 namespace {
@@ -41,9 +42,9 @@ CExportSetDlg::CExportSetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_checkFormula = new QCheckBox(controlCaption(IDC_FORMULA), this);
 
     auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    m_buttonOk = buttons->addButton(controlCaption(IDOK, QStringLiteral("确定")),
+    m_buttonOk = buttons->addButton(controlCaption(IDOK, LoadErrorText(qor::str::kOkButton)),
                                     QDialogButtonBox::AcceptRole);
-    m_buttonCancel = buttons->addButton(controlCaption(IDCANCEL, QStringLiteral("取消")),
+    m_buttonCancel = buttons->addButton(controlCaption(IDCANCEL, LoadErrorText(qor::str::kCancelButton)),
                                         QDialogButtonBox::RejectRole);
     m_buttonOk->setDefault(true);
 

@@ -77,9 +77,9 @@ IFuncServiceSource* SetFuncServiceSource(IFuncServiceSource* s) {
 CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
     : CQorDialog(parent, IDD), m_acctFuncDlg(this) {
     setWindowTitle(res::templateCaption(IDD).value_or(QString()).trimmed());
-    auto controlText = [](int id, const char* fallback) {
+    auto controlText = [](int id, const QString& fallback) {
         const auto info = res::controlInfo(IDD, id);
-        return info && !info->caption.isEmpty() ? info->caption : QString::fromUtf8(fallback);
+        return info && !info->caption.isEmpty() ? info->caption : fallback;
     };
     auto* layout = new QVBoxLayout(this);
     auto* lists = new QHBoxLayout;
@@ -107,9 +107,9 @@ CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
         QStringLiteral("请选择需要的函数,然后按\"下一步\"按钮输入参数."), this));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* previous = Bind(IDC_PREVIOUS, new QPushButton(controlText(IDC_PREVIOUS, "上一步"), this));
-    m_next = Bind(IDC_NEXT, new QPushButton(controlText(IDC_NEXT, "下一步"), this));
-    auto* cancel = Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, "取消"), this));
+    auto* previous = Bind(IDC_PREVIOUS, new QPushButton(controlText(IDC_PREVIOUS, LoadErrorText(qor::str::kPrevious)), this));
+    m_next = Bind(IDC_NEXT, new QPushButton(controlText(IDC_NEXT, LoadErrorText(qor::str::kNext)), this));
+    auto* cancel = Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, LoadErrorText(qor::str::kCancelButton)), this));
     m_next->setDefault(true);
     previous->setAutoDefault(false);
     cancel->setAutoDefault(false);

@@ -10,8 +10,7 @@ namespace qor::consol {
 
 namespace {
 
-constexpr int kKeywordIds[6] = {str::kKeywordUnitName, str::kKeywordUnitCode, str::kKeywordYear,
-                                str::kKeywordQuarter,  str::kKeywordMonth,    str::kKeywordDay};
+constexpr int kKeywordIds[6] = {str::kKeywordUnitName, str::kKeywordUnitCode, str::kKeywordYear, str::kKeywordQuarter, str::kKeywordMonth, str::kKeywordDay};
 
 // The wizards' value lists hold this many entries; a longer list would
 // only come from a caller that did not cut it.
@@ -89,8 +88,7 @@ QStringList KeywordValueEntries(const QString& keyword, const KeywordValueLists&
 bool HasVarArea(int varKind) { return varKind == 1 || varKind == 2; }
 
 QStringList VarLineEntries(int varKind, int varExtent) {
-    if (!HasVarArea(varKind))
-        return {messageText(str::kNoVariableArea, QStringLiteral("不存在可变区！"))};
+    if (!HasVarArea(varKind)) return {LoadErrorText(str::kNoVariableArea)};
     const int n = std::clamp(varExtent, 0, kMaxVarLines);
     QStringList names;
     for (int i = 0; i < n; ++i)

@@ -43,13 +43,10 @@ WizardSheet::WizardSheet(const QString& caption, QWidget* parent, int startPage)
     setWindowTitle(caption);
     m_stack = new QStackedWidget(this);
 
-    // The wizard has no help; the caption ids without a table entry
-    // (Cancel) would otherwise read "Reader ERROR".
-    constexpr int kCancelWithoutEntry = 63139;
-    m_cancel = new QPushButton(messageText(kCancelWithoutEntry, QStringLiteral("取消")), this);
-    m_back = new QPushButton(messageText(str::kPrevious, QStringLiteral("上一步")), this);
-    m_next = new QPushButton(messageText(str::kNext, QStringLiteral("下一步")), this);
-    m_finish = new QPushButton(messageText(str::kFinish, QStringLiteral("完成")), this);
+    m_cancel = new QPushButton(LoadErrorText(str::kCancelButton), this);
+    m_back = new QPushButton(LoadErrorText(str::kPrevious), this);
+    m_next = new QPushButton(LoadErrorText(str::kNext), this);
+    m_finish = new QPushButton(LoadErrorText(str::kFinish), this);
     for (QPushButton* b : {m_cancel, m_back, m_next, m_finish}) b->setAutoDefault(false);
     m_next->setDefault(true);
 

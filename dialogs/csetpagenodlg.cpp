@@ -37,9 +37,9 @@ CSetPageNoDlg::CSetPageNoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addWidget(m_all);
     layout->addLayout(row);
     auto* buttons = new QHBoxLayout;
-    auto* ok = Bind(IDC_OK, new QPushButton(controlText(IDC_OK, QStringLiteral("确定")), this));
+    auto* ok = Bind(IDC_OK, new QPushButton(controlText(IDC_OK, LoadErrorText(qor::str::kOkButton)), this));
     auto* cancel =
-        Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, QStringLiteral("取消")), this));
+        Bind(IDCANCEL, new QPushButton(controlText(IDCANCEL, LoadErrorText(qor::str::kCancelButton)), this));
     ok->setDefault(true);
     buttons->addStretch();
     buttons->addWidget(ok);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "dialogs/cqordialog.h"
+#include "engine/messages.h"
 #include "resources/stringtable.h"
 
 namespace qor {
@@ -18,8 +19,8 @@ QString DlgCaption(int templateId, const QString& fallback) {
 QString DlgButtonText(int templateId, int id) {
     if (const auto info = res::controlInfo(templateId, id); info && !info->caption.isEmpty())
         return info->caption;
-    if (id == CQorDialog::IDOK) return QStringLiteral("确定");
-    if (id == CQorDialog::IDCANCEL) return QStringLiteral("取消");
+    if (id == CQorDialog::IDOK) return LoadErrorText(str::kOkButton);
+    if (id == CQorDialog::IDCANCEL) return LoadErrorText(str::kCancelButton);
     return QString();
 }
 

@@ -51,7 +51,7 @@ CImportDlg::CImportDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(import);
-    auto* cancel = DlgButton(this, IDCANCEL, QStringLiteral("取消"));
+    auto* cancel = DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kCancelButton));
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
     import->setDefault(true);

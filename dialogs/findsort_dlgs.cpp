@@ -24,7 +24,7 @@ using namespace qor;
 // ---- CLocateDlg -----------------------------------------------------------
 
 CLocateDlg::CLocateDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("定位")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kLocateAction)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_page = Bind(IDC_PAGE, new QLineEdit(this));
@@ -57,7 +57,7 @@ CFindDlg::CFindDlg(CQorsDoc& doc, QWidget* parent) : CQorDialog(parent, IDD), m_
 
     auto* scopeBox = new QGroupBox(QStringLiteral("查找内容"), this);
     auto* scopeRow = new QHBoxLayout(scopeBox);
-    m_pages = Bind(IDC_PAGES, new QRadioButton(QStringLiteral("表页"), scopeBox));
+    m_pages = Bind(IDC_PAGES, new QRadioButton(LoadErrorText(qor::str::kPageWord), scopeBox));
     m_varArea = Bind(IDC_VAR_AREA, new QRadioButton(QStringLiteral("可变区"), scopeBox));
     scopeRow->addWidget(m_pages);
     scopeRow->addWidget(m_varArea);
@@ -114,7 +114,7 @@ CFindDlg::CFindDlg(CQorsDoc& doc, QWidget* parent) : CQorDialog(parent, IDD), m_
     connect(m_next, &QPushButton::clicked, this, &CFindDlg::OnNext);
     buttons->addWidget(find);
     buttons->addWidget(m_next);
-    buttons->addWidget(DlgButton(this, IDCANCEL, QStringLiteral("取消")));
+    buttons->addWidget(DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kCancelButton)));
     layout->addLayout(buttons);
 }
 
@@ -178,7 +178,7 @@ void CFindDlg::OnNext() { RunFindCommand(m_doc, QStringLiteral("CONTINUE")); }
 // ---- CPageSortDlg ---------------------------------------------------------
 
 CPageSortDlg::CPageSortDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("表页排序")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kSortPagesAction)));
     auto* layout = new QVBoxLayout(this);
     const char* groups[3] = {"第一关键值", "第二关键值", "第三关键值"};
     for (int i = 0; i < 3; ++i) {

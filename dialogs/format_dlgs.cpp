@@ -98,14 +98,14 @@ CCellStyleDlg::CCellStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     FillColourCombo(m_background);
     m_pattern = Bind(IDC_PATTERN, new QComboBox(this));
     FillPatternCombo(m_pattern);
-    AddDlgRow(grid, QStringLiteral("字体"), m_font);
+    AddDlgRow(grid, LoadErrorText(qor::str::kFont), m_font);
     AddDlgRow(grid, QStringLiteral("字形"), m_style);
     AddDlgRow(grid, QStringLiteral("大小"), m_size);
     AddDlgRow(grid, QStringLiteral("前景色"), m_foreground);
     AddDlgRow(grid, QStringLiteral("背景色"), m_background);
     AddDlgRow(grid, QStringLiteral("图案"), m_pattern);
 
-    auto* alignBox = new QGroupBox(QStringLiteral("对齐方式"), this);
+    auto* alignBox = new QGroupBox(LoadErrorText(qor::str::kAlignment), this);
     auto* alignGrid = new QGridLayout(alignBox);
     const char* hNames[3] = {"居左", "居中", "居右"};
     const char* vNames[3] = {"居上", "居中", "居下"};
@@ -268,7 +268,7 @@ void buildMmSizeDialog(CQorDialog* dlg, const MmSizeControls& c, QLineEdit** are
 }  // namespace
 
 CRowHeightDlg::CRowHeightDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("行高")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kRowHeight)));
     buildMmSizeDialog(this, {IDC_AREA, IDC_MM, IDC_SPIN, kMaxRowHeightMm, QStringLiteral("行高（毫米）：")},
                       &m_area, &m_mm);
 }
@@ -285,7 +285,7 @@ void CRowHeightDlg::OnOK() {
 }
 
 CColWidthDlg::CColWidthDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("列宽")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kColumnWidth)));
     buildMmSizeDialog(this, {IDC_AREA, IDC_MM, IDC_SPIN, kMaxColWidthMm, QStringLiteral("列宽（毫米）：")},
                       &m_area, &m_mm);
 }
@@ -339,7 +339,7 @@ void CCombineCellsDlg::done(int code) {
 // ---- CSetVarAreaDlg -------------------------------------------------------
 
 CSetVarAreaDlg::CSetVarAreaDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("设置可变区")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kSetVariableAreaAction)));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_count = Bind(IDC_COUNT, new QLineEdit(this));
@@ -426,7 +426,7 @@ QImage qor::TableStylePreview(int style) {
 }
 
 CApplyFormatDlg::CApplyFormatDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("套用格式")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kApplyFormatAction)));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_list = Bind(IDC_LIST, new QListWidget(this));
@@ -502,7 +502,7 @@ void CDrawLineDlg::OnOK() {
 // ---- CPageSetupDlg --------------------------------------------------------
 
 CPageSetupDlg::CPageSetupDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("页面设置")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kPageSetupAction)));
     auto* layout = new QVBoxLayout(this);
 
     auto* marginBox = new QGroupBox(QStringLiteral("页边距（毫米）"), this);
@@ -537,8 +537,8 @@ CPageSetupDlg::CPageSetupDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     titleGrid->addWidget(m_range[2], 1, 1);
     titleGrid->addWidget(new QLabel(QStringLiteral("至"), titleBox), 1, 2);
     titleGrid->addWidget(m_range[3], 1, 3);
-    m_rows = Bind(IDC_ROWS, new QRadioButton(QStringLiteral("行"), titleBox));
-    m_cols = Bind(IDC_COLS, new QRadioButton(QStringLiteral("列"), titleBox));
+    m_rows = Bind(IDC_ROWS, new QRadioButton(LoadErrorText(qor::str::kWhatRow), titleBox));
+    m_cols = Bind(IDC_COLS, new QRadioButton(LoadErrorText(qor::str::kColumnWord), titleBox));
     titleGrid->addWidget(m_rows, 2, 1);
     titleGrid->addWidget(m_cols, 2, 3);
     layout->addWidget(titleBox);

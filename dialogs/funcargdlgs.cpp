@@ -95,9 +95,9 @@ QString caption(int templateId) {
     return res::templateCaption(templateId).value_or(QString()).trimmed();
 }
 
-QString controlText(int templateId, int id, const char* fallback) {
+QString controlText(int templateId, int id, const QString& fallback) {
     const auto info = res::controlInfo(templateId, id);
-    return info && !info->caption.isEmpty() ? info->caption : QString::fromUtf8(fallback);
+    return info && !info->caption.isEmpty() ? info->caption : fallback;
 }
 
 void refuse(int messageId) {
@@ -110,9 +110,9 @@ QHBoxLayout* standardButtons(CQorDialog* dlg, CDlgItems& items, int tpl) {
     auto* row = new QHBoxLayout;
     row->addStretch();
     auto* ok = items.Bind(CQorDialog::IDOK, new QPushButton(controlText(tpl, 1, "确认"), dlg));
-    auto* previous = items.Bind(1028, new QPushButton(controlText(tpl, 1028, "上一步"), dlg));
+    auto* previous = items.Bind(1028, new QPushButton(controlText(tpl, 1028, LoadErrorText(qor::str::kPrevious)), dlg));
     auto* cancel =
-        items.Bind(CQorDialog::IDCANCEL, new QPushButton(controlText(tpl, 2, "取消"), dlg));
+        items.Bind(CQorDialog::IDCANCEL, new QPushButton(controlText(tpl, 2, LoadErrorText(qor::str::kCancelButton)), dlg));
     ok->setDefault(true);
     previous->setAutoDefault(false);
     cancel->setAutoDefault(false);

@@ -101,7 +101,7 @@ void CSetKeywordDlg::OnOK() {
 // ---- CCancelKeywordDlg ----------------------------------------------------
 
 CCancelKeywordDlg::CCancelKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("取消关键字")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kClearKeywordAction)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {
@@ -128,7 +128,7 @@ void CCancelKeywordDlg::OnOK() {
 // ---- CEnterKeywordDlg -----------------------------------------------------
 
 CEnterKeywordDlg::CEnterKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("录入关键字")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kEnterKeywordAction)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     const int ids[7] = {IDC_YEAR,   IDC_QUARTER,   IDC_MONTH,      IDC_DAY,
@@ -176,7 +176,7 @@ void CEnterKeywordDlg::OnOK() {
 // ---- CKeywordOffsetDlg ----------------------------------------------------
 
 CKeywordOffsetDlg::CKeywordOffsetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("定义关键字偏移")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kKeywordOffsetAction)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {

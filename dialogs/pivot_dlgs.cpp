@@ -95,9 +95,9 @@ CPivotDlg::CPivotDlg(PivotGrid grid, QWidget* parent)
     layout->addWidget(m_view, 1);
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* save = DlgButton(this, IDC_SAVE, QStringLiteral("保存"));
+    auto* save = DlgButton(this, IDC_SAVE, LoadErrorText(qor::str::kSave));
     row->addWidget(save);
-    auto* close = DlgButton(this, IDCANCEL, QStringLiteral("关闭"));
+    auto* close = DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kClose));
     row->addWidget(close);
     layout->addLayout(row);
     connect(save, &QPushButton::clicked, this, &CPivotDlg::OnSave);

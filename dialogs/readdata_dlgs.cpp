@@ -139,8 +139,8 @@ CReadFileDataDlg::CReadFileDataDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     auto* ok = Bind(IDOK, new QPushButton(QStringLiteral("确认"), this));
-    auto* previous = Bind(IDC_PREVIOUS, new QPushButton(QStringLiteral("上一步"), this));
-    auto* cancel = Bind(IDCANCEL, new QPushButton(QStringLiteral("取消"), this));
+    auto* previous = Bind(IDC_PREVIOUS, new QPushButton(LoadErrorText(qor::str::kPrevious), this));
+    auto* cancel = Bind(IDCANCEL, new QPushButton(LoadErrorText(qor::str::kCancelButton), this));
     ok->setDefault(true);
     previous->setAutoDefault(false);
     cancel->setAutoDefault(false);
@@ -261,7 +261,7 @@ CReadDbDataDlg::CReadDbDataDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     auto* ok = Bind(IDOK, new QPushButton(QStringLiteral("确认"), this));
-    auto* cancel = Bind(IDCANCEL, new QPushButton(QStringLiteral("取消"), this));
+    auto* cancel = Bind(IDCANCEL, new QPushButton(LoadErrorText(qor::str::kCancelButton), this));
     ok->setDefault(true);
     cancel->setAutoDefault(false);
     buttons->addWidget(ok);

@@ -13,6 +13,7 @@
 
 #include "dialogs/dlgbuild.h"
 #include "dialogs/rowcolpage_logic.h"
+#include "engine/messages.h"
 #include "resources/stringtable.h"
 
 using namespace qor;
@@ -219,7 +220,7 @@ CDeleteDlg::CDeleteDlg(QWidget* parent) : CQorDialog(parent, IDD) {
 
 bool CDeleteDlg::OnInitDialog() {
     const DeleteModeTexts texts = DeleteTextsOf(mode);
-    setWindowTitle(texts.caption.isEmpty() ? caption(IDD, QStringLiteral("删除")) : texts.caption);
+    setWindowTitle(texts.caption.isEmpty() ? caption(IDD, LoadErrorText(qor::str::kDelete)) : texts.caption);
     m_label->setText(texts.label);
     m_list->setText(list);
     m_condition->setText(condition);

@@ -79,7 +79,7 @@ void CObjectLookDlg::OnOK() {
 // ---- CObjectPropDlg ---------------------------------------------------------
 
 CObjectPropDlg::CObjectPropDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("属性")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kProperties)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_name = Bind(IDC_NAME, readOnlyEdit(this));
@@ -139,7 +139,7 @@ void CObjectPropDlg::OnOK() {
 // ---- CCustomMenuDlg ---------------------------------------------------------
 
 CCustomMenuDlg::CCustomMenuDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("自定义菜单")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kCustomMenu)));
     auto* layout = new QVBoxLayout(this);
     m_custom = Bind(IDC_CUSTOM, new QRadioButton(controlText(IDD, IDC_CUSTOM, QStringLiteral("使用自定义菜单")), this));
     m_standard = Bind(IDC_STANDARD, new QRadioButton(controlText(IDD, IDC_STANDARD, QStringLiteral("使用标准菜单")), this));
@@ -219,7 +219,7 @@ void qor::RunCustomMenuCommand(QWidget* parent) {
             error = QStringLiteral("菜单文件%1不能装入。").arg(current);
         if (!error.isEmpty()) warn(error, dlg.windowTitle());
     } catch (const std::exception& e) {
-        warn(QString::fromLocal8Bit(e.what()), QStringLiteral("自定义菜单"));
+        warn(QString::fromLocal8Bit(e.what()), LoadErrorText(qor::str::kCustomMenu));
     }
 }
 
@@ -238,7 +238,7 @@ CVariablesDlg::CVariablesDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("确定")));
+    buttons->addWidget(DlgButton(this, IDOK, LoadErrorText(qor::str::kOkButton)));
     layout->addLayout(buttons);
     connect(m_list, &QListWidget::currentRowChanged, this, [this] { showSelected(); });
 }
@@ -275,7 +275,7 @@ CSysInfoDlg::CSysInfoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("确定")));
+    buttons->addWidget(DlgButton(this, IDOK, LoadErrorText(qor::str::kOkButton)));
     layout->addLayout(buttons);
 }
 
@@ -342,7 +342,7 @@ CTipDlg::CTipDlg(QWidget* parent, const QString& path)
     m_next = next;
     connect(next, &QPushButton::clicked, this, &CTipDlg::OnNext);
     buttons->addWidget(next);
-    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("关闭")));
+    buttons->addWidget(DlgButton(this, IDOK, LoadErrorText(qor::str::kClose)));
     layout->addLayout(buttons);
 
     CAppEnvironment& env = CAppEnvironment::Instance();
@@ -395,7 +395,7 @@ void CTipDlg::OnOK() {
 // ---- CLogFileDlg ------------------------------------------------------------
 
 CLogFileDlg::CLogFileDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("公式与命令的日志文件")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kErrorLogCaption)));
     auto* layout = new QVBoxLayout(this);
     m_text = Bind(IDC_TEXT, new QPlainTextEdit(this));
     m_text->setReadOnly(true);
@@ -404,13 +404,13 @@ CLogFileDlg::CLogFileDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     layout->addWidget(m_text);
     auto* buttons = new QHBoxLayout;
     auto* clear = DlgButton(this, IDC_CLEAR, QStringLiteral("清除"));
-    auto* save = DlgButton(this, IDC_SAVE, QStringLiteral("保存"));
+    auto* save = DlgButton(this, IDC_SAVE, LoadErrorText(qor::str::kSave));
     connect(clear, &QPushButton::clicked, this, &CLogFileDlg::OnClear);
     connect(save, &QPushButton::clicked, this, &CLogFileDlg::OnSave);
     buttons->addWidget(clear);
     buttons->addWidget(save);
     buttons->addStretch();
-    buttons->addWidget(DlgButton(this, IDOK, QStringLiteral("关闭")));
+    buttons->addWidget(DlgButton(this, IDOK, LoadErrorText(qor::str::kClose)));
     layout->addLayout(buttons);
 }
 
@@ -448,7 +448,7 @@ bool qor::SaveLogCopy(const QString& logPath, QString* path, QString* error) {
     if (QFileInfo(*path).suffix().isEmpty()) *path += QStringLiteral(".txt");
     if (QFileInfo::exists(*path) &&
         !askYesNo(QStringLiteral("%1已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(*path)),
-                  QStringLiteral("保存为"), false))
+                  LoadErrorText(qor::str::kSaveAs), false))
         return false;
     QByteArray bytes;
     QFile log(logPath);
@@ -462,8 +462,8 @@ bool qor::SaveLogCopy(const QString& logPath, QString* path, QString* error) {
     int err = 0;
     if (!WriteFileSafely(*path, bytes, &err)) {
         if (error)
-            *error = QStringLiteral("不能写入%1：%2")
-                         .arg(QDir::toNativeSeparators(*path), QString::fromLocal8Bit(strerror(err)));
+            *error = LoadErrorText(qor::str::kCannotWriteFileWhy).arg(QDir::toNativeSeparators(*path),
+                                              QString::fromLocal8Bit(strerror(err)));
         return false;
     }
     return true;

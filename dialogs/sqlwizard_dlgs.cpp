@@ -229,8 +229,8 @@ CCondExprWizardDlg::CCondExprWizardDlg(QWidget* parent) : CQorDialog(parent, IDD
     row->addStretch();
     m_undo = button(*this, IDC_UNDO, QStringLiteral("撤销"), this);
     m_redo = button(*this, IDC_REDO, QStringLiteral("恢复"), this);
-    QPushButton* ok = button(*this, IDC_OK, QStringLiteral("确定"), this);
-    QPushButton* cancel = button(*this, IDCANCEL, QStringLiteral("取消"), this);
+    QPushButton* ok = button(*this, IDC_OK, LoadErrorText(qor::str::kOkButton), this);
+    QPushButton* cancel = button(*this, IDCANCEL, LoadErrorText(qor::str::kCancelButton), this);
     ok->setDefault(true);
     for (QPushButton* b : {m_undo, m_redo, ok, cancel}) row->addWidget(b);
     layout->addLayout(row);
@@ -368,8 +368,8 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    QPushButton* ok = button(*this, IDC_OK, QStringLiteral("确定"), this);
-    QPushButton* cancel = button(*this, IDCANCEL, QStringLiteral("取消"), this);
+    QPushButton* ok = button(*this, IDC_OK, LoadErrorText(qor::str::kOkButton), this);
+    QPushButton* cancel = button(*this, IDCANCEL, LoadErrorText(qor::str::kCancelButton), this);
     ok->setDefault(true);
     buttons->addWidget(ok);
     buttons->addWidget(cancel);

@@ -191,9 +191,9 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     m_industries = Bind(IDC_INDUSTRIES, new QListWidget(page1));
     row1->addWidget(m_industries, 1);
     auto* col1 = new QVBoxLayout;
-    auto* addIndustry = DlgButton(this, IDC_ADD_INDUSTRY, QStringLiteral("增加"));
-    auto* delIndustry = DlgButton(this, IDC_DELETE_INDUSTRY, QStringLiteral("删除"));
-    auto* renIndustry = DlgButton(this, IDC_RENAME_INDUSTRY, QStringLiteral("修改"));
+    auto* addIndustry = DlgButton(this, IDC_ADD_INDUSTRY, LoadErrorText(qor::str::kAddButton));
+    auto* delIndustry = DlgButton(this, IDC_DELETE_INDUSTRY, LoadErrorText(qor::str::kDelete));
+    auto* renIndustry = DlgButton(this, IDC_RENAME_INDUSTRY, LoadErrorText(qor::str::kModifyButton));
     for (QPushButton* b : {addIndustry, delIndustry, renIndustry}) col1->addWidget(b);
     col1->addStretch();
     row1->addLayout(col1);
@@ -207,9 +207,9 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     m_templates = Bind(IDC_TEMPLATES, new QListWidget(page2));
     row2->addWidget(m_templates, 1);
     auto* col2 = new QVBoxLayout;
-    auto* addTemplates = DlgButton(this, IDC_ADD_TEMPLATES, QStringLiteral("增加"));
-    auto* delTemplate = DlgButton(this, IDC_DELETE_TEMPLATE, QStringLiteral("删除"));
-    auto* modTemplate = DlgButton(this, IDC_MODIFY_TEMPLATE, QStringLiteral("修改"));
+    auto* addTemplates = DlgButton(this, IDC_ADD_TEMPLATES, LoadErrorText(qor::str::kAddButton));
+    auto* delTemplate = DlgButton(this, IDC_DELETE_TEMPLATE, LoadErrorText(qor::str::kDelete));
+    auto* modTemplate = DlgButton(this, IDC_MODIFY_TEMPLATE, LoadErrorText(qor::str::kModifyButton));
     for (QPushButton* b : {addTemplates, delTemplate, modTemplate}) col2->addWidget(b);
     col2->addStretch();
     row2->addLayout(col2);
@@ -224,7 +224,7 @@ CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     auto* back = DlgButton(this, IDC_BACK, LoadErrorText(qor::str::kPrevious));
     auto* next = DlgButton(this, IDC_NEXT, LoadErrorText(qor::str::kNext));
     auto* finish = DlgButton(this, IDC_FINISH, LoadErrorText(qor::str::kFinish));
-    auto* cancel = DlgButton(this, IDCANCEL, QStringLiteral("取消"));
+    auto* cancel = DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kCancelButton));
     auto* apply = DlgButton(this, IDC_APPLY, LoadErrorText(qor::str::kApply));
     for (QPushButton* b : {back, next, finish, cancel, apply}) foot->addWidget(b);
     layout->addLayout(foot);
@@ -360,11 +360,11 @@ CModelFileDlg::CModelFileDlg(QWidget* parent) : QFileDialog(parent) {
     setOption(QFileDialog::HideNameFilterDetails, true);
     setNameFilter(QtFileFilter(LoadErrorText(qor::str::kTemplateFileFilter)));
     setDefaultSuffix(QStringLiteral("rep"));
-    setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
+    setLabelText(QFileDialog::LookIn, LoadErrorText(qor::str::kLookInLabel));
     setLabelText(QFileDialog::Accept, LoadErrorText(qor::str::kAdd));
     setLabelText(QFileDialog::FileName, LoadErrorText(qor::str::kTemplateName));
     setLabelText(QFileDialog::FileType, LoadErrorText(qor::str::kTemplateFileExtension));
-    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setLabelText(QFileDialog::Reject, LoadErrorText(qor::str::kCancelButton));
     qor::KeepFileColumnsReadable(this);
 }
 
@@ -401,8 +401,7 @@ void CModelSheet::OnModifyTemplate() {
     // Two templates of one name would be one key in the list: the other
     // would be lost on the next write.
     if (listedIn(m_page2.names, e.name, row)) {
-        warn(LoadErrorText(qor::str::kTemplateExists).replace(QStringLiteral("%s"), e.name),
-             windowTitle());
+        warn(LoadErrorText(qor::str::kTemplateExists).replace(QStringLiteral("%s"), e.name), windowTitle());
         return;
     }
     if (const QString p = TemplateListFile::TemplateNameProblem(e.name); !p.isEmpty()) {

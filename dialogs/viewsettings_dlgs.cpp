@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/viewsettings_logic.h"
+#include "engine/messages.h"
 #include "platform/uiservices.h"
 #include "resources/stringtable.h"
 
@@ -27,9 +28,9 @@ QString caption(int templateId, const char* fallback) {
     return text.isEmpty() ? QString::fromUtf8(fallback) : text;
 }
 
-QString controlText(int templateId, int id, const char* fallback) {
+QString controlText(int templateId, int id, const QString& fallback) {
     const auto info = res::controlInfo(templateId, id);
-    return info && !info->caption.isEmpty() ? info->caption : QString::fromUtf8(fallback);
+    return info && !info->caption.isEmpty() ? info->caption : fallback;
 }
 
 template <class W>
@@ -45,10 +46,10 @@ void addButtons(QDialog* dlg, int templateId, QHash<int, QWidget*>& items, QLayo
     auto* box = new QDialogButtonBox(dlg);
     auto* ok =
         item(items, kIdOk,
-             box->addButton(controlText(templateId, kIdOk, "确定"), QDialogButtonBox::AcceptRole));
+             box->addButton(controlText(templateId, kIdOk, LoadErrorText(qor::str::kOkButton)), QDialogButtonBox::AcceptRole));
     auto* cancel = item(
         items, kIdCancel,
-        box->addButton(controlText(templateId, kIdCancel, "取消"), QDialogButtonBox::RejectRole));
+        box->addButton(controlText(templateId, kIdCancel, LoadErrorText(qor::str::kCancelButton)), QDialogButtonBox::RejectRole));
     ok->setDefault(true);
     QObject::connect(box, &QDialogButtonBox::accepted, dlg, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, dlg, [dlg] { dlg->done(kIdCancel); });

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dialogs/dlgexchange.h"
+#include "engine/messages.h"
 #include "engine/textutil.h"
 #include "resources/stringids.h"
 #include "resources/stringtable.h"

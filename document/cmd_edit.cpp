@@ -17,7 +17,7 @@ namespace {
 constexpr int kRefused = code(Status::Refused);
 
 int failed(const QString& what, int status) {
-    ShowMessageText(what + QStringLiteral("失败！"));
+    ShowMessageText(what + LoadErrorText(str::kFailedSuffix));
     return status;
 }
 
@@ -42,19 +42,19 @@ int ApplyLocateDlg(CQorsDoc& doc, const LocateDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
     if (doc.IsDataState() && (m.page < 1 || m.page > r->GetPageCount())) {
-        ShowMessageText(QStringLiteral("表页号超出范围：共%1页！").arg(r->GetPageCount()));
+        ShowMessageText(LoadErrorText(str::kPageNumberOutOfRangeText).arg(r->GetPageCount()));
         return kRefused;
     }
     // The cell is checked against the page it is on (its variable lines),
     // and the old page comes back when it lies outside.
     const int oldPage = doc.ViewState().curPage;
     if (doc.IsDataState() && m.page != oldPage && !doc.SetCurrentPage(m.page))
-        return failed(QStringLiteral("定位"), kRefused);
+        return failed(LoadErrorText(str::kLocateAction), kRefused);
     int32_t rows = 0, cols = 0;
     doc.GetPageTableSize(&rows, &cols);
     if (m.row < 1 || m.row > rows || m.column < 1 || m.column > cols) {
         if (doc.ViewState().curPage != oldPage && oldPage > 0) doc.SetCurrentPage(oldPage);
-        ShowMessageText(QStringLiteral("单元超出表格范围：表格共%1行%2列！").arg(rows).arg(cols));
+        ShowMessageText(LoadErrorText(str::kCellOutOfTable).arg(rows).arg(cols));
         return kRefused;
     }
     doc.Selection().SetCurrentCell(m.row - 1, m.column - 1);
@@ -131,14 +131,14 @@ int ApplyPageSortDlg(CQorsDoc& doc, const PageSortDlgMembers& m) {
                 k.kind = CReportHandle::PageSortKey::Keyword;
                 k.slot = slotOfIndex[m.keys[i]];
             } else {
-                return failed(QStringLiteral("表页排序"), kRefused);
+                return failed(LoadErrorText(str::kSortPagesAction), kRefused);
             }
             k.descending = m.orders[i] == 1;
             keys.append(k);
         }
         if (keys.isEmpty()) return kRefused;
         status = r->SortPages(keys);
-        if (status) return failed(QStringLiteral("表页排序"), status);
+        if (status) return failed(LoadErrorText(str::kSortPagesAction), status);
         SyncPageFields(doc);
     } else {
         QList<CReportHandle::VarSortKey> keys;
@@ -146,7 +146,7 @@ int ApplyPageSortDlg(CQorsDoc& doc, const PageSortDlgMembers& m) {
             keys.append(CReportHandle::VarSortKey{m.keys[i], m.orders[i] == 1});
         if (keys.isEmpty()) return kRefused;
         status = r->SortVarLines(keys);
-        if (status) return failed(QStringLiteral("可变区排序"), status);
+        if (status) return failed(LoadErrorText(str::kSortVariableAreaAction), status);
     }
     FinishChange(doc, CQorsDoc::kHintAll);
     return 0;
@@ -245,7 +245,7 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
         if (kind == 2)
             ShowMessageId(PageInsertFailureMessage(status));
         else
-            ShowMessageText(LoadErrorText(insertCaptionId(m.mode)) + QStringLiteral("失败！"));
+            ShowMessageText(LoadErrorText(insertCaptionId(m.mode)) + LoadErrorText(str::kFailedSuffix));
         return status;
     }
     FinishChange(doc, kind == 2 ? CQorsDoc::kHintState : CQorsDoc::kHintLayout);
@@ -263,9 +263,9 @@ int OnInsertCount(CQorsDoc& doc, int mode) {
 namespace {
 
 QString lineWord(int mode) {
-    return mode == 1   ? QStringLiteral("行")
-           : mode == 2 ? QStringLiteral("列")
-                       : QStringLiteral("表页");
+    return mode == 1   ? LoadErrorText(str::kWhatRow)
+           : mode == 2 ? LoadErrorText(str::kColumnWord)
+                       : LoadErrorText(str::kPageWord);
 }
 
 }  // namespace
@@ -291,7 +291,7 @@ int ApplySwapDlg(CQorsDoc& doc, const SwapDlgMembers& m) {
     }
     const int status = r->SwapRowColPage(source, target, m.mode - 1);
     if (m.mode == 3) SyncPageFields(doc);
-    if (status) return failed(QStringLiteral("交换") + lineWord(m.mode), status);
+    if (status) return failed(LoadErrorText(str::kSwapAction) + lineWord(m.mode), status);
     FinishChange(doc, CQorsDoc::kHintAll);
     return 0;
 }
@@ -337,7 +337,7 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     }
     if (m.mode == 3) SyncPageFields(doc);
     if (changed) FinishChange(doc, CQorsDoc::kHintAll);
-    if (status) return failed(QStringLiteral("删除") + lineWord(m.mode), status);
+    if (status) return failed(LoadErrorText(str::kDelete) + lineWord(m.mode), status);
     return 0;
 }
 

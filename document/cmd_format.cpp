@@ -33,7 +33,7 @@ constexpr StyleCode kStyleCodes[] = {
 };
 
 int failed(const QString& what, int status) {
-    ShowMessageText(what + QStringLiteral("失败！"));
+    ShowMessageText(what + LoadErrorText(str::kFailedSuffix));
     return status;
 }
 
@@ -83,7 +83,7 @@ int ApplyCellStyleDlg(CQorsDoc& doc, const CellStyleDlgMembers& m) {
         changed = true;
     }
     if (changed) FinishChange(doc, CQorsDoc::kHintCells);
-    return status ? failed(QStringLiteral("设置单元风格"), status) : 0;
+    return status ? failed(LoadErrorText(str::kSetCellStyleAction), status) : 0;
 }
 
 int OnCellStyle(CQorsDoc& doc) {
@@ -129,15 +129,14 @@ RowHeightDlgMembers PresetRowHeightDlg(const CQorsDoc& doc) {
 
 int ApplyRowHeightDlg(CQorsDoc& doc, const RowHeightDlgMembers& m) {
     if (!DocReport(doc)) return kRefused;
-    if (m.heightMm < 0 || m.heightMm > 160) return failed(QStringLiteral("设置行高"), kRefused);
+    if (m.heightMm < 0 || m.heightMm > 160) return failed(LoadErrorText(str::kSetRowHeightAction), kRefused);
     const int points = pointsFor(m.heightMm, m.heightPoints);
     const int rows = std::abs(m.area.lastRow - m.area.firstRow) + 1;
     if (points == 0 && rows >= 100) {
         ShowMessageId(str::kTooManyZeroRowHeights);
         return kRefused;
     }
-    return applyLineSize(doc, 0, m.area.firstRow, m.area.lastRow, points,
-                         QStringLiteral("设置行高"));
+    return applyLineSize(doc, 0, m.area.firstRow, m.area.lastRow, points, LoadErrorText(str::kSetRowHeightAction));
 }
 
 int OnRowHeight(CQorsDoc& doc) {
@@ -159,9 +158,9 @@ ColWidthDlgMembers PresetColWidthDlg(const CQorsDoc& doc) {
 
 int ApplyColWidthDlg(CQorsDoc& doc, const ColWidthDlgMembers& m) {
     if (!DocReport(doc)) return kRefused;
-    if (m.widthMm < 0 || m.widthMm > 220) return failed(QStringLiteral("设置列宽"), kRefused);
+    if (m.widthMm < 0 || m.widthMm > 220) return failed(LoadErrorText(str::kSetColWidthAction), kRefused);
     return applyLineSize(doc, 1, m.area.firstCol, m.area.lastCol,
-                         pointsFor(m.widthMm, m.widthPoints), QStringLiteral("设置列宽"));
+                         pointsFor(m.widthMm, m.widthPoints), LoadErrorText(str::kSetColWidthAction));
 }
 
 int OnColWidth(CQorsDoc& doc) {
@@ -177,15 +176,15 @@ namespace {
 QString combineFailureText(int status) {
     switch (status) {
         case code(Status::CombineSingleCell):
-            return QStringLiteral("单个单元不能组合！");
+            return LoadErrorText(str::kCombineSingleCell);
         case code(Status::CombineOverlap):
-            return QStringLiteral("组合区域不能与已有的组合单元交叉！");
+            return LoadErrorText(str::kCombineOverlaps);
         case code(Status::CombineVarAreaStart):
-            return QStringLiteral("组合区域不能包含可变区的起始行或列！");
+            return LoadErrorText(str::kCombineHoldsVariableStart);
         case code(Status::CombineFormula):
-            return QStringLiteral("组合区域内有公式，不能组合！");
+            return LoadErrorText(str::kCombineHoldsFormula);
         default:
-            return QStringLiteral("组合单元失败！");
+            return LoadErrorText(str::kCombineFailed);
     }
 }
 
@@ -246,13 +245,13 @@ SetVarAreaDlgMembers PresetSetVarAreaDlg(const CQorsDoc&) { return SetVarAreaDlg
 int ApplySetVarAreaDlg(CQorsDoc& doc, const SetVarAreaDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
-    if (m.kind != 1 && m.kind != 2) return failed(QStringLiteral("设置可变区"), kRefused);
+    if (m.kind != 1 && m.kind != 2) return failed(LoadErrorText(str::kSetVariableAreaAction), kRefused);
     const CellArea sel = DocSelectionArea(doc);
     int kind = m.kind;
     int start = m.kind == 1 ? sel.first.row : sel.first.col;
     int extent = m.count;
     const int status = r->AccessVarArea(1, &kind, &start, &extent);
-    if (status) return failed(QStringLiteral("设置可变区"), status);
+    if (status) return failed(LoadErrorText(str::kSetVariableAreaAction), status);
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;
 }
@@ -273,7 +272,7 @@ int ApplyApplyFormatDlg(CQorsDoc& doc, const ApplyFormatDlgMembers& m) {
     const CellArea sel = DocSelectionArea(doc);
     const int status =
         r->ApplyTableStyle(m.chosenFormat, doc.Selection().Exists() ? &sel : nullptr);
-    if (status) return failed(QStringLiteral("套用格式"), status);
+    if (status) return failed(LoadErrorText(str::kApplyFormatAction), status);
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;
 }
@@ -339,7 +338,7 @@ int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m) {
     r->GetPageSetup(&b);
     const int mm[4] = {m.leftMm, m.topMm, m.rightMm, m.bottomMm};
     for (int i = 0; i < 4; ++i) {
-        if (mm[i] < 0 || mm[i] > 100) return failed(QStringLiteral("页面设置"), kRefused);
+        if (mm[i] < 0 || mm[i] > 100) return failed(LoadErrorText(str::kPageSetupAction), kRefused);
         b.margins[size_t(i)] = pointsFor(mm[i], b.margins[size_t(i)]);
     }
     b.scale = m.scale;
@@ -351,7 +350,7 @@ int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m) {
     b.tailFirst = m.footerFirst;
     b.tailLast = m.footerLast;
     const int status = r->SetPageSetup(b);
-    if (status) return failed(QStringLiteral("页面设置"), status);
+    if (status) return failed(LoadErrorText(str::kPageSetupAction), status);
     doc.PageSetup() = b;
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;

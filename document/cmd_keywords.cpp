@@ -17,7 +17,7 @@ constexpr int kRefused = code(Status::Refused);
 constexpr int kCustomSlot = 6;
 
 int failed(const QString& what, int status) {
-    ShowMessageText(what + QStringLiteral("失败！"));
+    ShowMessageText(what + LoadErrorText(str::kFailedSuffix));
     return status;
 }
 
@@ -67,7 +67,7 @@ int ApplySetKeywordDlg(CQorsDoc& doc, const SetKeywordDlgMembers& m) {
     CellRef cell = currentCell(doc);
     const int status = r->AccessKeywordCell(1, slot, &cell);
     if (status) {
-        ShowMessageText(QStringLiteral("关键字不能设在此单元，设置关键字失败！"));
+        ShowMessageText(LoadErrorText(str::kKeywordCellRefused));
         return status;
     }
     if (custom) {
@@ -106,7 +106,7 @@ int ApplyCancelKeywordDlg(CQorsDoc& doc, const CancelKeywordDlgMembers& m) {
         }
     }
     if (changed) FinishChange(doc, CQorsDoc::kHintCells);
-    return status ? failed(QStringLiteral("取消关键字"), status) : 0;
+    return status ? failed(LoadErrorText(str::kClearKeywordAction), status) : 0;
 }
 
 int OnCancelKeyword(CQorsDoc& doc) {
@@ -183,11 +183,10 @@ int ApplyEnterKeywordDlg(CQorsDoc& doc, const EnterKeywordDlgMembers& m) {
     if (changed) {
         // Once for all the keywords; a report without the command language
         // keeps the values without recalculating.
-        if (const uint16_t s = r->RecalcPage(0))
-            TraceMessage(QStringLiteral("录入关键字后重算表页失败：") + StatusText(s));
+        if (const uint16_t s = r->RecalcPage(0)) TraceMessage(LoadErrorText(str::kKeywordRecalcFailed) + StatusText(s));
         FinishChange(doc, CQorsDoc::kHintCells);
     }
-    return status ? failed(QStringLiteral("录入关键字"), status) : 0;
+    return status ? failed(LoadErrorText(str::kEnterKeywordAction), status) : 0;
 }
 
 int OnEnterKeyword(CQorsDoc& doc) {
@@ -226,7 +225,7 @@ int ApplyKeywordOffsetDlg(CQorsDoc& doc, const KeywordOffsetDlgMembers& m) {
     for (int slot = 0; slot < 7; ++slot) {
         const int32_t offset = m.offsets[size_t(slot)];
         if (enabled[slot] && (offset < -300 || offset > 300))
-            return failed(QStringLiteral("定义关键字偏移"), kRefused);
+            return failed(LoadErrorText(str::kKeywordOffsetAction), kRefused);
     }
     bool changed = false;
     for (int slot = 0; slot < 7; ++slot) {
@@ -306,14 +305,14 @@ RoundBalanceDlgMembers PresetRoundBalanceDlg(const CQorsDoc& doc) {
 int ApplyRoundBalanceDlg(CQorsDoc& doc, const RoundBalanceDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r) return kRefused;
-    if (m.digits < 1 || m.digits > 8) return failed(QStringLiteral("设置舍位平衡公式"), kRefused);
+    if (m.digits < 1 || m.digits > 8) return failed(LoadErrorText(str::kSetRoundingFormulaAction), kRefused);
     RoundingSettings s;
     s.tableName = m.tableName;
     s.range = m.range;
     s.digits = uint16_t(m.digits);
     s.formula = m.formula;
     const int status = r->SetRoundingSettings(s);
-    if (status) return failed(QStringLiteral("设置舍位平衡公式"), status);
+    if (status) return failed(LoadErrorText(str::kSetRoundingFormulaAction), status);
     FinishChange(doc, CQorsDoc::kHintCells);
     return 0;
 }

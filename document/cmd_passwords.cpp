@@ -3,6 +3,7 @@
 #include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "engine/status.h"
 #include "resources/stringids.h"
 
@@ -23,12 +24,12 @@ int ApplyFormatLockDlg(CQorsDoc& doc, const FormatLockDlgMembers& m) {
         return kRefused;
     }
     if (m.newPassword.size() > kFormatPasswordDlgChars) {
-        ShowMessageText(QStringLiteral("请填入不多于%1个的字符!").arg(kFormatPasswordDlgChars));
+        ShowMessageText(LoadErrorText(str::kPasswordTooLongCount).arg(kFormatPasswordDlgChars));
         return kRefused;
     }
     const int status = r->SetFormatPassword(m.newPassword);
     if (status) {
-        ShowMessageText(QStringLiteral("格式加锁失败！"));
+        ShowMessageText(LoadErrorText(str::kFormatLockFailed));
         return status;
     }
     FinishChange(doc, CQorsDoc::kHintState);
@@ -52,7 +53,7 @@ int ApplySetFilePasswordDlg(CQorsDoc& doc, const SetFilePasswordDlgMembers& m) {
     if (!DocReport(doc)) return kRefused;
     if (m.current == doc.Files().GetFilePassword()) return 0;
     if (!doc.Files().SetFilePassword(m.current)) {
-        ShowMessageText(QStringLiteral("请填入不多于50个的字符"));
+        ShowMessageText(LoadErrorText(str::kPasswordTooLong50));
         return kRefused;
     }
     FinishChange(doc, CQorsDoc::kHintState);

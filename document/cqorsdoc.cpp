@@ -17,8 +17,8 @@ namespace {
 
 std::optional<QString> defaultFormatPasswordPrompt() {
     qor::TextPrompt p;
-    p.caption = QStringLiteral("验证格式口令");
-    p.label = QStringLiteral("请输入格式口令：");
+    p.caption = LoadErrorText(qor::str::kCheckFormatPasswordCaption);
+    p.label = LoadErrorText(qor::str::kFormatPasswordPrompt);
     p.password = true;
     p.maxLength = 9;
     return qor::promptText(p);
@@ -125,7 +125,7 @@ bool CQorsDoc::EnterDataState() {
     if (fromFormat) {
         const uint16_t s = m_pReport->EnterDataState();
         if (s) {
-            TraceMessage(QStringLiteral("进入数据状态失败：") + StatusText(s));
+            TraceMessage(LoadErrorText(qor::str::kEnterDataStateFailed) + StatusText(s));
             return false;
         }
     }
@@ -138,7 +138,7 @@ bool CQorsDoc::EnterDataState() {
     if (fromFormat && formulaSignature() != m_formulasAtFormatEntry) {
         const uint16_t s = m_pReport->RecalcAll();
         // Without the formula evaluator installed (1) the values stay.
-        if (s > 1) TraceMessage(QStringLiteral("重新计算失败：") + StatusText(s));
+        if (s > 1) TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(s));
         if (s == 0) SetModifiedFlag();
     }
     if (m_view.curPage < 1 || m_view.curPage > m_pReport->GetPageCount()) m_view.curPage = 1;
@@ -155,8 +155,8 @@ bool CQorsDoc::EnterFormatState(int) {
         return true;
     }
     if (m_items->ChartWindow().windowOpen) {
-        qor::messageBox(QStringLiteral("请先关闭图表窗口，再进入格式状态。"), QString(),
-                        qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        qor::messageBox(LoadErrorText(qor::str::kCloseChartsBeforeFormat), QString(), qor::MsgButtons::Ok,
+                        qor::MsgIcon::Warning);
         return false;
     }
     const QString password = m_pReport->GetFormatPassword();
@@ -164,7 +164,7 @@ bool CQorsDoc::EnterFormatState(int) {
         const std::optional<QString> typed = passwordPromptSlot()();
         if (!typed) return false;
         if (typed->compare(password, Qt::CaseInsensitive) != 0) {
-            qor::messageBox(QStringLiteral("格式口令不正确！"), QString(), qor::MsgButtons::Ok,
+            qor::messageBox(LoadErrorText(qor::str::kFormatPasswordWrong), QString(), qor::MsgButtons::Ok,
                             qor::MsgIcon::Warning);
             return false;
         }

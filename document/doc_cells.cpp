@@ -5,6 +5,7 @@
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
 #include "engine/formulaeval.h"
+#include "engine/messages.h"
 
 using namespace qor;
 
@@ -195,7 +196,7 @@ QString CQorsDoc::GetKeywordDisplayText(int slot, bool dataOnly) const {
             value = v.text;
     }
     if (dataOnly || name.isEmpty()) return value;
-    return name + QStringLiteral("：") + value;
+    return LoadErrorText(qor::str::kNameAndText).arg(name, value);
 }
 
 int16_t CQorsDoc::GetKeywordOffset(int slot) const {

@@ -358,7 +358,7 @@ int DocClipboard::pasteNative(const QByteArray& bytes, bool* touched) {
     NativeArea block;
     QString error;
     if (!decodeNativeArea(bytes, &block, &error)) {
-        TraceMessage(QStringLiteral("粘贴的表格数据已损坏：") + error);
+        TraceMessage(LoadErrorText(qor::str::kPastedTableDamaged) + error);
         return 1;
     }
     const int r0 = m_doc.Selection().Area().first.row, c0 = m_doc.Selection().Area().first.col;

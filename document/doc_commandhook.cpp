@@ -17,7 +17,7 @@ void SetCommandRunner(CommandRunner runner) { runnerSlot() = std::move(runner); 
 int RunCommandLine(CQorsDoc* doc, const QString& line, int runMode) {
     const CommandRunner& runner = runnerSlot();
     if (!runner) {
-        const QString text = QStringLiteral("命令语言解释器尚未安装，不能执行命令：\n") + line;
+        const QString text = LoadErrorText(qor::str::kNoInterpreterForCommand) + line;
         TraceMessage(text);
         qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Error);
         return -1;

@@ -20,12 +20,12 @@
 
 namespace qor::doccmd {
 
-QString ReasonNoReport() { return QStringLiteral("没有打开的报表"); }
-QString ReasonFormatState() { return QStringLiteral("只能在格式状态下使用"); }
-QString ReasonDataState() { return QStringLiteral("只能在数据状态下使用"); }
-QString ReasonNoDialog() { return QStringLiteral("本功能的对话框尚未提供"); }
-QString ReasonNotBuilt() { return QStringLiteral("本功能尚未提供"); }
-QString ReasonNoCounterpart() { return QStringLiteral("本系统中没有对应的功能"); }
+QString ReasonNoReport() { return LoadErrorText(str::kNoReportOpen); }
+QString ReasonFormatState() { return LoadErrorText(str::kOnlyInFormatState); }
+QString ReasonDataState() { return LoadErrorText(str::kOnlyInDataState); }
+QString ReasonNoDialog() { return LoadErrorText(str::kDialogNotProvided); }
+QString ReasonNotBuilt() { return LoadErrorText(str::kFeatureNotProvided); }
+QString ReasonNoCounterpart() { return LoadErrorText(str::kNoCounterpartFeature); }
 
 namespace {
 
@@ -95,7 +95,7 @@ QString drillDown(CQorsDoc& d, int, CommandState&) {
     if (!d.Selection().Exists() ||
         !d.GetCellFormula(d.Selection().CurrentRow(), d.Selection().CurrentColumn(), &formula) ||
         formula.trimmed().isEmpty() || !ledgerDrill().accepts(formula.toUpper()))
-        return QStringLiteral("当前单元格的公式不是账务函数");
+        return LoadErrorText(str::kFormulaNotLedgerFunction);
     return QString();
 }
 
@@ -212,12 +212,12 @@ bool CellFormulaAllowed(const CQorsDoc& doc, QString* reason) {
     };
     if (const QString why = NeedsFormatState(&doc); !why.isEmpty()) return no(why);
     if (doc.IsCombinedCell(doc.Selection().CurrentRow(), doc.Selection().CurrentColumn()))
-        return no(QStringLiteral("当前单元在组合单元中"));
+        return no(LoadErrorText(str::kCellInCombined));
     VarAreaInfo var;
     doc.GetVarAreaInfo(&var);
     if ((var.kind == 1 && var.start == doc.Selection().CurrentRow()) ||
         (var.kind == 2 && var.start == doc.Selection().CurrentColumn()))
-        return no(QStringLiteral("当前单元在可变区的第一行（列）上"));
+        return no(LoadErrorText(str::kCellOnVariableStart));
     return true;
 }
 

@@ -86,7 +86,7 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
         // Without the formula evaluator installed the report cannot
         // recalculate (1); the entry itself stands.
         const uint16_t s = m_pReport->RecalcDependents(0, row, col);
-        if (s > 1) TraceMessage(QStringLiteral("重新计算失败：") + StatusText(s));
+        if (s > 1) TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(s));
     }
     SetModifiedFlag();
     UpdateAllViews(kHintCells);

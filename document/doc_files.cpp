@@ -287,8 +287,7 @@ bool DocFiles::OpenRepFile(const QString& path, bool forReading) {
     }
     QString computer;
     if (!forReading && IsReportOpenElsewhere(full, &computer)) {
-        tell(full + QLatin1Char('\n') + LoadErrorText(qor::str::kReportHeldBy) + computer +
-             QStringLiteral(" 使用！不能打开！"));
+        tell(full + QLatin1Char('\n') + LoadErrorText(qor::str::kReportHeldBy) + computer + LoadErrorText(qor::str::kInUseCannotOpen));
         return false;
     }
     if (!CheckReportPassword(full)) return false;
@@ -385,8 +384,7 @@ bool DocFiles::SaveRepFile(const QString& path) {
         QString computer;
         if (IsReportOpenElsewhere(target, &computer)) {
             tell(target + QLatin1Char('\n') + LoadErrorText(qor::str::kReportHeldBy) + computer +
-                 LoadErrorText(qor::str::kReportHeldByEnd) +
-                 LoadErrorText(qor::str::kEnterDifferentName));
+                 LoadErrorText(qor::str::kReportHeldByEnd) + LoadErrorText(qor::str::kEnterDifferentName));
             return false;
         }
     }
@@ -503,8 +501,7 @@ bool DocFiles::OpenXlsFile(const QString& path) {
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintDocument);
     if (!ok) {
-        tell(message.isEmpty() ? LoadErrorText(qor::str::kImportWorkbookFailed).arg(path)
-                               : message);
+        tell(message.isEmpty() ? LoadErrorText(qor::str::kImportWorkbookFailed).arg(path) : message);
         return false;
     }
     TraceMessage(LoadErrorText(qor::str::kFinish));
@@ -530,8 +527,8 @@ int DocFiles::ApplyTemplateFile(const QString& path) {
     if (!m_doc.m_pReport || m_doc.IsEditLocked()) return 1;
     if (!CheckTemplateFile(path)) return 1;
     if (!CheckReportPassword(path)) return 1;
-    if (messageBox(LoadErrorText(qor::str::kTemplateOverwritesFormat), QString(),
-                   MsgButtons::OkCancel, MsgIcon::Question, MsgAnswer::Ok) != MsgAnswer::Ok)
+    if (messageBox(LoadErrorText(qor::str::kTemplateOverwritesFormat), QString(), MsgButtons::OkCancel, MsgIcon::Question,
+                   MsgAnswer::Ok) != MsgAnswer::Ok)
         return 1;
     const QString full = FullReportPath(path);
     std::unique_ptr<CReportHandle> owned;
@@ -572,7 +569,7 @@ IConsolExchange* DocFiles::GetConsolExchange() {
 int DocFiles::PrepareClientSamples(const QString& path, int newReport, int formatChanged) {
     IConsolExchange* exchange = GetConsolExchange();
     if (!exchange) {
-        TraceMessage(QStringLiteral("合并报表客户端的交换程序尚未安装"));
+        TraceMessage(LoadErrorText(qor::str::kConsolExchangeNotInstalled));
         return 0;
     }
     return exchange->PrepareSampleFiles(m_doc, path, newReport, formatChanged);

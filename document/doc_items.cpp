@@ -280,7 +280,7 @@ bool DocItems::GetChartDataFromArea(const ChartDesc& desc, int pages,
     if (pageLabels) pageLabels->clear();
     if (!m_doc.GetReport() || m_doc.GetReport()->IsFormatState() || m_doc.GetReport()->GetPageCount() == 0) return false;
     if (!chartAreaInTable(desc)) {
-        qor::messageBox(QStringLiteral("图表的数据区域不正确！"), QString(), qor::MsgButtons::Ok,
+        qor::messageBox(LoadErrorText(qor::str::kChartAreaWrong), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
         return false;
     }
@@ -377,21 +377,20 @@ std::shared_ptr<CComItem> DocItems::InsertObjectFromFile(const QString& path, QP
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_doc.GetReport()) return fail(QStringLiteral("没有打开的报表"));
+    if (!m_doc.GetReport()) return fail(LoadErrorText(qor::str::kNoReportOpen));
     const QString suffix = QFileInfo(path).suffix().toUpper();
     if (suffix == QLatin1String("REP") || suffix == QLatin1String("RBK"))
         return fail(LoadErrorText(qor::str::kReportAsObject));
     // The file is read first: the item is added only once its object is made.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("不能读取文件 %1：%2").arg(path, file.errorString()));
+        return fail(LoadErrorText(qor::str::kCannotReadFileWhy).arg(path, file.errorString()));
     if (file.size() > qor::items::kMaxObjectBytes)
-        return fail(QStringLiteral("文件 %1 太大，不能作为对象插入（最多 %2 MB）")
-                        .arg(path)
-                        .arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
+        return fail(
+            LoadErrorText(qor::str::kObjectFileTooLarge).arg(path).arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("不能读取文件 %1：%2").arg(path, file.errorString()));
+        return fail(LoadErrorText(qor::str::kCannotReadFileWhy).arg(path, file.errorString()));
     NewObject o;
     o.bytes = bytes;
     o.name = path;
@@ -413,11 +412,10 @@ std::shared_ptr<CComItem> DocItems::InsertObject(const NewObject& o, QPoint at, 
         if (error) *error = why;
         return nullptr;
     };
-    if (!m_doc.GetReport()) return fail(QStringLiteral("没有打开的报表"));
+    if (!m_doc.GetReport()) return fail(LoadErrorText(qor::str::kNoReportOpen));
     if (o.bytes.size() > qor::items::kMaxObjectBytes)
-        return fail(QStringLiteral("对象太大（最多 %1 MB）")
-                        .arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
-    if (!o.link && o.bytes.isEmpty()) return fail(QStringLiteral("对象没有内容"));
+        return fail(LoadErrorText(qor::str::kObjectTooLarge).arg(qor::items::kMaxObjectBytes / (1024 * 1024)));
+    if (!o.link && o.bytes.isEmpty()) return fail(LoadErrorText(qor::str::kObjectEmpty));
     QImage picture;
     if (!o.picture.isEmpty() && !o.icon) picture = QImage::fromData(o.picture);
     if (picture.width() > qor::items::kMaxObjectPicture ||
@@ -448,7 +446,7 @@ std::shared_ptr<CComItem> DocItems::InsertObject(const NewObject& o, QPoint at, 
         client.embedding = nextEmbeddingNumber();
     std::shared_ptr<CComItem> item = CreateComItem(1);
     auto* object = dynamic_cast<COleItem*>(item.get());
-    if (!object) return fail(QStringLiteral("不能创建对象"));
+    if (!object) return fail(LoadErrorText(qor::str::kCannotCreateObject));
     object->SetClient(client);
     if (!o.link) object->SetObjectData(o.bytes);
     object->SetSizeFixed(true);
@@ -584,14 +582,14 @@ bool DocItems::OpenObject(CComItem* item, QString* error) {
         return false;
     };
     auto* o = dynamic_cast<COleItem*>(item);
-    if (!o) return fail(QStringLiteral("没有选中对象"));
+    if (!o) return fail(LoadErrorText(qor::str::kNoObjectChosen));
     const qor::items::OleClientRecord& c = o->GetClient();
     QString path;
     if (c.itemType == qor::items::OleClientRecord::kLink) {
         path = c.linkSource;
-        if (!QFileInfo(path).isFile()) return fail(QStringLiteral("链接的文件 %1 不存在").arg(path));
+        if (!QFileInfo(path).isFile()) return fail(LoadErrorText(qor::str::kLinkedFileMissing).arg(path));
     } else {
-        if (o->GetObjectData().isEmpty()) return fail(QStringLiteral("对象没有内容"));
+        if (o->GetObjectData().isEmpty()) return fail(LoadErrorText(qor::str::kObjectEmpty));
         // Our own reports open as reports, whatever the desktop's types say.
         const QString suffix = c.classId == QLatin1String(qor::items::kReportObjectClass)
                                    ? QStringLiteral("rep")
@@ -599,8 +597,7 @@ bool DocItems::OpenObject(CComItem* item, QString* error) {
         // Only into the user's private work folder: with none, the content
         // is not written anywhere others could read or swap it.
         const QString work = qor::WorkFolder();
-        if (work.isEmpty())
-            return fail(QStringLiteral("不能写出对象的副本：没有只属于本用户的工作目录"));
+        if (work.isEmpty()) return fail(LoadErrorText(qor::str::kObjectCopyNoPrivateFolder));
         path = QStringLiteral("%1/object-%2-%3%4")
                    .arg(work)
                    .arg(QCoreApplication::applicationPid())
@@ -608,7 +605,7 @@ bool DocItems::OpenObject(CComItem* item, QString* error) {
                    .arg(suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix);
         QSaveFile copy(path);
         if (!copy.open(QIODevice::WriteOnly) || copy.write(o->GetObjectData()) < 0 || !copy.commit())
-            return fail(QStringLiteral("不能写出对象的副本 %1：%2").arg(path, copy.errorString()));
+            return fail(LoadErrorText(qor::str::kObjectCopyNotWritten).arg(path, copy.errorString()));
     }
     if (!m_objectWatcher) {
         m_objectWatcher = std::make_unique<QFileSystemWatcher>();
@@ -619,7 +616,7 @@ bool DocItems::OpenObject(CComItem* item, QString* error) {
     m_openObjects.insert(path, item);
     m_objectWatcher->addPath(path);
     o->SetClientState(qor::items::OleClientRecord::kOpen);
-    if (!qor::openInDesktop(path)) return fail(QStringLiteral("没有能打开 %1 的程序").arg(path));
+    if (!qor::openInDesktop(path)) return fail(LoadErrorText(qor::str::kNoProgramToOpen).arg(path));
     return true;
 }
 

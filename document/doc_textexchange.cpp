@@ -79,10 +79,8 @@ void ReadImportFieldLine(const QString& line, ImportLayout& layout) {
         field.column = int32_t(column);
     if (next < 0) return;
     const QString type = rest.mid(next + skip).trimmed();
-    if (type == LoadErrorText(str::kNumberType))
-        field.type = 1;
-    else if (type == LoadErrorText(str::kTextType))
-        field.type = 0;
+    if (type == LoadErrorText(str::kNumberType)) field.type = 1;
+    else if (type == LoadErrorText(str::kTextType)) field.type = 0;
 }
 
 bool ReadImportDescription(const QString& iniPath, ImportLayout* layout) {
@@ -130,7 +128,7 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
         if (error) *error = text;
         return false;
     };
-    if (report.IsFormatState()) return fail(QStringLiteral("报表在格式状态，没有数据可导出。"));
+    if (report.IsFormatState()) return fail(LoadErrorText(str::kExportInFormatState));
     const int pages = report.GetPageCount();
     const int rows = report.GetRowCount(), cols = report.GetColCount();
     QString text;
@@ -190,8 +188,8 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
     }
     int err = 0;
     if (!WriteFileSafely(path, csv::EncodeText(text), &err))
-        return fail(QStringLiteral("不能写入%1：%2")
-                        .arg(QDir::toNativeSeparators(path), qor::FileErrorText(err)));
+        return fail(
+            LoadErrorText(str::kCannotWriteFileWhy).arg(QDir::toNativeSeparators(path), qor::FileErrorText(err)));
 
     // The description: the file as the only report of the list, and every
     // field at its column.
@@ -215,8 +213,8 @@ bool ExportReportText(CReportHandle& report, const QString& path, const QString&
         ini.setString(section, key, ImportFieldName(i) + wide + QString::number(i + 1) + wide + type);
     }
     if (!ini.save())
-        return fail(QStringLiteral("数据已导出到%1，但描述文件%2不能写入。")
-                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(iniPath)));
+        return fail(LoadErrorText(str::kExportDescriptionNotWritten).arg(QDir::toNativeSeparators(path),
+                                             QDir::toNativeSeparators(iniPath)));
     if (cells) *cells = written;
     return true;
 }
@@ -258,27 +256,26 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         return false;
     };
     CReportHandle* rep = m_doc.GetReport();
-    if (!rep) return fail(QStringLiteral("没有打开的报表。"));
+    if (!rep) return fail(LoadErrorText(qor::str::kNoReportOpenSentence));
     auto column = [&](int field) { return layout.fields[size_t(field)].column; };
     if (column(kFieldRow) <= 0 || column(kFieldCol) <= 0 || column(kFieldValue) <= 0)
-        return fail(LoadErrorText(qor::str::kFieldError) +
-                    QStringLiteral("描述文件没有给出行号、列号和值的位置。"));
+        return fail(LoadErrorText(qor::str::kFieldError) + LoadErrorText(qor::str::kDescriptionLacksPlaces));
 
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(LoadErrorText(qor::str::kImportFileNotFound) + u' ' +
-                    QDir::toNativeSeparators(path));
+    if (!file.open(QIODevice::ReadOnly)) return fail(LoadErrorText(qor::str::kImportFileNotFound) + u' ' + QDir::toNativeSeparators(path));
     if (file.size() > kMaxTextBytes)
-        return fail(QStringLiteral("文件%1太大，不能导入。").arg(QDir::toNativeSeparators(path)));
+        return fail(LoadErrorText(qor::str::kImportFileTooLarge).arg(QDir::toNativeSeparators(path)));
     QList<QStringList> records;
     QString splitError;
     if (!csv::SplitRecords(csv::DecodeText(file.readAll()), &records, &splitError))
-        return fail(QStringLiteral("文件%1不能读：%2").arg(QDir::toNativeSeparators(path), splitError));
+        return fail(LoadErrorText(qor::str::kImportFileUnreadable).arg(QDir::toNativeSeparators(path), splitError));
 
     TextImportResult res;
     auto note = [&](int line, const QString& text) {
-        if (res.notes.size() < kMaxNotes) res.notes << QStringLiteral("第%1行：%2").arg(line).arg(text);
-        else if (res.notes.size() == kMaxNotes) res.notes << QStringLiteral("……");
+        if (res.notes.size() < kMaxNotes)
+            res.notes << LoadErrorText(qor::str::kLineNote).arg(line).arg(text);
+        else if (res.notes.size() == kMaxNotes)
+            res.notes << QStringLiteral("……");
     };
     std::vector<ImportedCell> cells;
     std::map<std::pair<int, int>, ImportedFormat> formats;
@@ -298,15 +295,15 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         ImportedCell cell;
         int64_t row = 0, col = 0, page = 1, kind = 0;
         if (!number(kFieldRow, &row) || !number(kFieldCol, &col) || row < 1 || col < 1) {
-            note(line, QStringLiteral("行号或列号无效，未导入。"));
+            note(line, LoadErrorText(qor::str::kImportBadRowCol));
             continue;
         }
         if (row > kTextMaxRows || col > kTextMaxCols) {
-            note(line, QStringLiteral("单元超出报表最大尺寸（%1行，%2列），未导入。").arg(kTextMaxRows).arg(kTextMaxCols));
+            note(line, LoadErrorText(qor::str::kImportCellBeyondSize).arg(kTextMaxRows).arg(kTextMaxCols));
             continue;
         }
         if (column(kFieldPage) > 0 && (!number(kFieldPage, &page) || page < 1 || page > kTextMaxPages)) {
-            note(line, QStringLiteral("页号无效，未导入。"));
+            note(line, LoadErrorText(qor::str::kImportBadPage));
             continue;
         }
         if (column(kFieldKind) > 0 && number(kFieldKind, &kind) && kind >= 1 && kind <= 3)
@@ -319,7 +316,7 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
             bool ok = false;
             cell.number = QLocale::c().toDouble(value.trimmed(), &ok);
             if (!ok || !std::isfinite(cell.number)) {
-                note(line, QStringLiteral("“%1”不是数值，未导入。").arg(value.left(40)));
+                note(line, LoadErrorText(qor::str::kImportNotNumber).arg(value.left(40)));
                 continue;
             }
         } else {
@@ -351,13 +348,12 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
     }
     if (cells.empty()) {
         if (result) *result = res;
-        return fail(QStringLiteral("文件%1中没有可导入的单元。").arg(QDir::toNativeSeparators(path)) +
+        return fail(LoadErrorText(qor::str::kImportNoCells).arg(QDir::toNativeSeparators(path)) +
                     (res.notes.isEmpty() ? QString() : u'\n' + res.notes.join(u'\n')));
     }
 
     // The format first: table size, kinds, formats, sizes and table texts.
-    if (!rep->IsFormatState() && !m_doc.EnterFormatState())
-        return fail(QStringLiteral("报表不能进入格式状态，未导入。"));
+    if (!rep->IsFormatState() && !m_doc.EnterFormatState()) return fail(LoadErrorText(qor::str::kImportNoFormatState));
     uint16_t st = 0;
     auto check = [&](uint16_t s) {
         if (s != 0 && st == 0) st = s;
@@ -422,7 +418,7 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         }
         const CellValue v = c.kind == kCellNumber ? CellValue::ofNumber(c.number) : CellValue::ofText(c.text);
         if (const uint16_t s = rep->SetCellValue(v, c.row, c.col, c.page))
-            note(c.line, QStringLiteral("单元不接受该值（%1），未导入。").arg(StatusText(s)));
+            note(c.line, LoadErrorText(qor::str::kImportValueRefused).arg(StatusText(s)));
         else
             ++written;
     }
@@ -431,7 +427,7 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews();
     if (result) *result = res;
-    if (st) return fail(QStringLiteral("导入%1时出错：%2").arg(QDir::toNativeSeparators(path), StatusText(st)));
+    if (st) return fail(LoadErrorText(qor::str::kImportError).arg(QDir::toNativeSeparators(path), StatusText(st)));
     return true;
 }
 
@@ -454,15 +450,14 @@ void OnExportText(CQorsDoc& doc) {
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        error = QStringLiteral("导出时出现意外错误。");
+        error = LoadErrorText(str::kExportUnexpectedError);
     }
     if (!ok) {
         messageBox(error, LoadErrorText(str::kDialogCaption), MsgButtons::Ok, MsgIcon::Warning);
         return;
     }
-    messageBox(
-        QStringLiteral("已导出%1个单元到%2。").arg(cells).arg(QDir::toNativeSeparators(path)),
-        LoadErrorText(str::kDialogCaption), MsgButtons::Ok, MsgIcon::Information);
+    messageBox(LoadErrorText(str::kExportedCells).arg(cells).arg(QDir::toNativeSeparators(path)),
+               LoadErrorText(str::kDialogCaption), MsgButtons::Ok, MsgIcon::Information);
 }
 
 }  // namespace qor

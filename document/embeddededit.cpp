@@ -5,6 +5,7 @@
 #include "charts/coleitem.h"
 #include "charts/objectdata.h"
 #include "document/cqorsdoc.h"
+#include "engine/messages.h"
 #include "engine/workfiles.h"
 
 namespace qor {
@@ -31,21 +32,20 @@ std::unique_ptr<EmbeddedReportEdit> EmbeddedReportEdit::Open(CQorsDoc& container
         return std::unique_ptr<EmbeddedReportEdit>();
     };
     const COleItem* object = container.Items().FindComItem(item) ? reportObject(item) : nullptr;
-    if (!object) return fail(QStringLiteral("选中的对象不是嵌入的报表"));
+    if (!object) return fail(LoadErrorText(str::kNotEmbeddedReport));
     std::unique_ptr<EmbeddedReportEdit> edit(new EmbeddedReportEdit);
     const int fd = CreateWorkFile(QStringLiteral(".rep"), &edit->m_path);
-    if (fd < 0) return fail(QStringLiteral("不能建立报表的工作副本"));
+    if (fd < 0) return fail(LoadErrorText(str::kEmbeddedCopyNotMade));
     {
         QFile file;
         const QByteArray& bytes = object->GetObjectData();
         const bool written = file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) &&
                              file.write(bytes) == bytes.size() && file.flush();
         file.close();
-        if (!written) return fail(QStringLiteral("不能写出报表的工作副本 %1").arg(edit->m_path));
+        if (!written) return fail(LoadErrorText(str::kEmbeddedCopyNotWritten).arg(edit->m_path));
     }
     edit->m_doc = std::make_unique<CQorsDoc>();
-    if (!edit->m_doc->Files().OnOpenDocument(edit->m_path))
-        return fail(QStringLiteral("嵌入的报表不能打开"));
+    if (!edit->m_doc->Files().OnOpenDocument(edit->m_path)) return fail(LoadErrorText(str::kEmbeddedNotOpened));
     edit->m_doc->Items().SetRunningInPlace(true);
     edit->m_container = &container;
     edit->m_item = item;
@@ -73,14 +73,13 @@ bool EmbeddedReportEdit::StoreBack(CQorsDoc& edited, QString* error, bool* store
         if (error) *error = why;
         return false;
     };
-    if (!edited.IsOpen()) return fail(QStringLiteral("嵌入的报表已关闭"));
+    if (!edited.IsOpen()) return fail(LoadErrorText(str::kEmbeddedClosed));
     if (!edited.IsModified()) return true;
-    if (!m_container->Items().FindComItem(m_item))
-        return fail(QStringLiteral("嵌入报表的对象已不在报表中"));
-    if (!edited.Files().OnSaveDocument(m_path)) return fail(QStringLiteral("嵌入的报表不能保存"));
+    if (!m_container->Items().FindComItem(m_item)) return fail(LoadErrorText(str::kEmbeddedObjectGone));
+    if (!edited.Files().OnSaveDocument(m_path)) return fail(LoadErrorText(str::kEmbeddedNotSaved));
     QString why;
     const QByteArray bytes = edited.Items().SaveEmbeddingCopy(&why);
-    if (bytes.isEmpty()) return fail(QStringLiteral("嵌入的报表不能读回：%1").arg(why));
+    if (bytes.isEmpty()) return fail(LoadErrorText(str::kEmbeddedNotReadBack).arg(why));
     const bool taken = m_container->Items().TakeObjectData(m_item, bytes, m_path);
     if (stored) *stored = taken;
     return true;

@@ -86,7 +86,7 @@ QString reasonText(const QString& reason, QString* unknownFunction) {
         QString out = text(p.id).arg(m.captured(1));
         if (m.lastCapturedIndex() >= 2)
             out = out.arg(
-                QString(m.captured(2)).replace(QStringLiteral(" to "), QStringLiteral("～")));
+                QString(m.captured(2)).replace(QStringLiteral(" to "), LoadErrorText(str::kRangeTilde)));
         return out;
     }
     return text(str::kFormulaSyntax);

@@ -71,8 +71,8 @@ QString inUseText(const QString& path) {
     InUseMark mark;
     const QString holder = ReadInUseMark(path, &mark) && mark.inUse && !mark.computer.isEmpty()
                                ? mark.computer
-                               : QStringLiteral("其他程序");
-    return LoadErrorText(qor::str::kReportHeldBy) + holder + QStringLiteral(" 使用！");
+                               : LoadErrorText(qor::str::kAnotherProgram);
+    return LoadErrorText(qor::str::kReportHeldBy) + holder + LoadErrorText(qor::str::kInUseSuffix);
 }
 
 }  // namespace

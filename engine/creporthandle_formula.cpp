@@ -382,7 +382,7 @@ void reportCycles(const CReportFile& file) {
         if (g.cyclic[i] && g.nodes[i].formula != FormulaGraph::kNoFormula && g.nodes[i].owned)
             cells << cellName(g.nodes[i].row, g.nodes[i].col);
     if (g.cyclicCells > size_t(cells.size())) cells << QStringLiteral("...");
-    TraceMessage(QStringLiteral("公式循环引用：") + cells.join(u','));
+    TraceMessage(LoadErrorText(qor::str::kFormulaCycle) + cells.join(u','));
 }
 
 }  // namespace

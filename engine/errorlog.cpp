@@ -10,6 +10,7 @@
 #include <QtEndian>
 #include <mutex>
 
+#include "engine/messages.h"
 #include "engine/paths.h"
 #include "platform/datadir.h"
 #include "platform/safefile.h"
@@ -128,12 +129,9 @@ bool WriteErrorLog(const QString& text) {
             if (!asking) {
                 asking = true;
                 const QString question =
-                    QStringLiteral(
-                        u"日志文件%1已超过64K字节，是否清除？\n选择“否”将把它另存为%"
-                        u"2，再开始新的日志。")
-                        .arg(QDir::toNativeSeparators(path),
-                             QDir::toNativeSeparators(path + QStringLiteral(".1")));
-                clear = qor::askYesNo(question, QStringLiteral(u"公式与命令的日志文件"), false);
+                    LoadErrorText(qor::str::kErrorLogTooLarge).arg(QDir::toNativeSeparators(path),
+                                             QDir::toNativeSeparators(path + QStringLiteral(".1")));
+                clear = qor::askYesNo(question, LoadErrorText(qor::str::kErrorLogCaption), false);
                 asking = false;
             }
             // The question may have let other entries in; look again.

@@ -50,8 +50,8 @@ bool TraceMessageWanted() {
 namespace qor {
 
 QString NoMemoryText(const QString& file) {
-    return QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(file),
-                                       StatusText(Status::OutOfMemory));
+    return LoadErrorText(str::kNameAndText).arg(QDir::toNativeSeparators(file),
+                                    StatusText(Status::OutOfMemory));
 }
 
 QString FileErrorText(int errorNumber) {

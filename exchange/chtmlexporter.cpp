@@ -58,8 +58,7 @@ QString keywordText(CReportHandle& report, int slot, int page) {
         case 3:
         case 4:
         case 5:
-            if (value.kind != 1 || value.number == 0)
-                return LoadErrorText(qor::str::kKeywordYear + slot - 2);
+            if (value.kind != 1 || value.number == 0) return LoadErrorText(qor::str::kKeywordYear + slot - 2);
             return qor::FillMessageText(LoadErrorText(qor::str::kYearValue + slot - 2), {number});
         case 6: {
             const CReportFile* file = report.GetReportFile();
@@ -172,8 +171,7 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
             std::make_unique<CReportHandle>(m_sourcePath, CReportHandle::OpenMode::OpenExisting,
                                             CReportHandle::Access::Read);
         if (!owned->IsOpen() || owned->OpenStatus() != 0) {
-            tell(QDir::toNativeSeparators(m_sourcePath) +
-                 LoadErrorText(qor::str::kNotVersion8File));
+            tell(QDir::toNativeSeparators(m_sourcePath) + LoadErrorText(qor::str::kNotVersion8File));
             return 0;
         }
         // A report stored in format state still has its pages; they are
@@ -187,7 +185,7 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
     m_pageCount = std::max(1, m_report->GetPageCount());
     if (page < 0 || page > m_pageCount) {
         tell(qor::FillMessageText(LoadErrorText(qor::str::kPageNotInRange),
-                                  {QString::number(page), QString::number(m_pageCount)}));
+                              {QString::number(page), QString::number(m_pageCount)}));
         releaseReport();
         return 0;
     }
@@ -232,9 +230,8 @@ bool CHtmlExporter::pagesReadable() {
         if (m_page == 0 && !m_selection.isEmpty() && !m_selection.contains(i)) continue;
         uint16_t status = 0;
         if (!m_report->GetPage(i, &status)) {
-            tell(QStringLiteral("%1：%2").arg(
-                QDir::toNativeSeparators(m_sourcePath),
-                LoadErrorText(qor::str::kXmlPageUnreadable).arg(i).arg(StatusText(status))));
+            tell(LoadErrorText(qor::str::kNameAndText).arg(QDir::toNativeSeparators(m_sourcePath),
+                                          LoadErrorText(qor::str::kXmlPageUnreadable).arg(i).arg(StatusText(status))));
             return false;
         }
     }
@@ -271,8 +268,8 @@ int CHtmlExporter::ExportPages() {
             if (!m_selection.isEmpty() && !m_selection.contains(i)) continue;
             const QString fileName = QStringLiteral("%1_%2.html").arg(m_outputPath).arg(i);
             if (QFileInfo::exists(fileName) && m_keepChoice == 0) {
-                const QString question = QDir::toNativeSeparators(fileName) +
-                                         LoadErrorText(qor::str::kFileExistsOverwriteShort);
+                const QString question =
+                    QDir::toNativeSeparators(fileName) + LoadErrorText(qor::str::kFileExistsOverwriteShort);
                 OverwriteAnswer answer;
                 if (m_ask) {
                     answer = m_ask(question);
@@ -311,8 +308,8 @@ int CHtmlExporter::ExportPages() {
 }
 
 int CHtmlExporter::WritePage() {
-    const QString title = qor::FillMessageText(LoadErrorText(qor::str::kHtmlTitle),
-                                               {QFileInfo(m_file.GetFileName()).fileName()});
+    const QString title =
+        qor::FillMessageText(LoadErrorText(qor::str::kHtmlTitle), {QFileInfo(m_file.GetFileName()).fileName()});
     const char16_t bom = 0xFEFF;
     bool ok = m_file.WriteString(QString(QChar(bom)));
     const QString head[] = {

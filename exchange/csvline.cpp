@@ -1,6 +1,7 @@
 #include "exchange/csvline.h"
 
 #include "cmdlang/scripts.h"
+#include "engine/messages.h"
 #include "platform/codepage.h"
 
 namespace qor::csv {
@@ -148,8 +149,8 @@ bool SplitRecords(const QString& text, QList<QStringList>* records, QString* err
     if (failed == SplitError::None) return true;
     if (error) {
         *error = failed == SplitError::UnclosedQuote
-                     ? QStringLiteral("第%1行：引号没有结束。").arg(records->size() + 1)
-                     : QStringLiteral("第%1行的字段太多。").arg(records->size() + 1);
+                     ? LoadErrorText(str::kCsvQuoteOpen).arg(records->size() + 1)
+                     : LoadErrorText(str::kCsvTooManyFields).arg(records->size() + 1);
     }
     return false;
 }

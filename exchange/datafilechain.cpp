@@ -33,7 +33,7 @@ bool isFolderKind(const QString& path) {
 }
 
 QString notInstalled(const QString& path) {
-    return QStringLiteral("不支持此类型的数据文件（%1）：这种格式的驱动程序尚未安装。").arg(QFileInfo(path).fileName());
+    return LoadErrorText(qor::str::kDataDriverMissing).arg(QFileInfo(path).fileName());
 }
 
 bool isNumber(int type) { return type >= kBoolean && type <= kDouble; }

@@ -65,7 +65,7 @@ int GetDataFileTableCount(const QString& path, QString* error) {
         const qint16 count = qint16(db->tableDefs().size());
         return kind == int(DataFileKind::Lotus) ? count / 2 : count;
     } catch (const JetError& e) {
-        fail(QStringLiteral("TableNumberOfMdb 失败!"), e, error);
+        fail(LoadErrorText(qor::str::kMdbTableCountFailed), e, error);
         return 0;
     }
 }
@@ -80,7 +80,7 @@ QString GetDataFileTableName(const QString& path, int index, QString* error) {
         if (index < 0 || index >= defs.size()) return QString();
         return defs.at(index).name;
     } catch (const JetError& e) {
-        fail(QStringLiteral("TableNameOfMdb 失败!"), e, error);
+        fail(LoadErrorText(qor::str::kMdbTableNameFailed), e, error);
         return QString();
     }
 }
@@ -91,7 +91,7 @@ int GetDataTableFieldCount(const QString& path, const QString& table, QString* e
         auto db = OpenDataFileDatabase(path, false, true, nullptr);
         return int(db->fields(table).size());
     } catch (const JetError& e) {
-        fail(QStringLiteral("TableNumberOfMdb 失败!"), e, error);
+        fail(LoadErrorText(qor::str::kMdbTableCountFailed), e, error);
         return 0;
     }
 }
@@ -109,7 +109,7 @@ int GetDataTableFieldInfo(FieldInfo* info, const QString& path, const QString& t
         info->required = records != 0;
         return 1;
     } catch (const JetError& e) {
-        fail(QStringLiteral("TableNameOfMdb 失败!"), e, error);
+        fail(LoadErrorText(qor::str::kMdbTableNameFailed), e, error);
         return 0;
     }
 }

@@ -38,8 +38,8 @@ public:
         const uint16_t status = report->ReadAreaFormatWord(&area, &m_word);
         if (status != 0)
             fail(kXlFail,
-                 QStringLiteral("%1：%2").arg(FormatCellRef(area.first.col - 1, area.first.row - 1),
-                                              StatusText(status)));
+                 LoadErrorText(str::kNameAndText).arg(FormatCellRef(area.first.col - 1, area.first.row - 1),
+                                          StatusText(status)));
     }
     int32_t operator[](int code) const { return int32_t(cellFormatGet(m_word, code)); }
 

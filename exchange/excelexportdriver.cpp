@@ -10,8 +10,8 @@
 
 namespace {
 
-QString withPage(const char* pattern, int page) {
-    return QString::fromUtf8(pattern).replace(QStringLiteral("%i"), QString::number(page));
+QString withPage(QString pattern, int page) {
+    return pattern.replace(QStringLiteral("%i"), QString::number(page));
 }
 
 }  // namespace
@@ -24,8 +24,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
     if (!report || !report->IsOpen()) return failed(LoadErrorText(qor::str::kNoReportOpen));
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
-        qor::messageBox(LoadErrorText(qor::str::kExcelNotInstalled), QString(),
-                        qor::MsgButtons::Ok);
+        qor::messageBox(LoadErrorText(qor::str::kExcelNotInstalled), QString(), qor::MsgButtons::Ok);
         return failed(LoadErrorText(qor::str::kExcelNotInstalled));
     }
     try {
@@ -36,14 +35,15 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
         // page is in.
         std::vector<QString> names;
         names.reserve(size_t(pages));
-        for (int page = 1; page <= pages; ++page) names.push_back(withPage("第%i页", page));
+        for (int page = 1; page <= pages; ++page)
+            names.push_back(withPage(LoadErrorText(qor::str::kSheetName), page));
         const std::unique_ptr<qor::XlStreamWriter> out = qor::OpenWorkbookWriter(path, names, 0);
         bridge.NewWorkbook();
         // Each new sheet goes in front of the one made before it, so
         // making them from the last page leaves the sheets in page order.
         for (int page = pages; page >= 1; --page) {
             bridge.AddWorksheet(names[size_t(page - 1)], page == pages ? 1 : 0);
-            TraceMessage(withPage("正在保存第%i页", page));
+            TraceMessage(withPage(LoadErrorText(qor::str::kSavingPage), page));
             bridge.ExportPageTo(report, page, *out, page - 1);
         }
         out->commit();
@@ -55,7 +55,7 @@ int ExportReportToExcel(CReportHandle* report, const QString& path, QString* err
             return failed(LoadErrorText(qor::str::kPagesNotWrittenWhole)
                               .arg(LoadErrorText(qor::str::kFileConvertError), path)
                               .arg(bridge.PagesFailed()));
-        TraceMessage(QStringLiteral("完成"));
+        TraceMessage(LoadErrorText(qor::str::kFinish));
         return 1;
     } catch (const qor::XlError& e) {
         // A failed workbook call ends the export, not the program, and is

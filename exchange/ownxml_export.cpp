@@ -505,7 +505,7 @@ QString CutTextsNote(const OwnXmlExportResult& result) {
     return LoadErrorText(str::kXmlTextsCut)
         .arg(result.cutTexts)
         .arg(kCellValueTextChars)
-        .arg(result.cutPlaces.join(QStringLiteral("；")),
+        .arg(result.cutPlaces.join(LoadErrorText(str::kListSeparatorText)),
              result.cutTexts > result.cutPlaces.size() ? QStringLiteral("……") : QString());
 }
 
@@ -587,7 +587,7 @@ int ExportReportXml(QString target, QString reportPath) {
     }
     const qor::OwnXmlExportResult r = qor::ExportOwnXml(*report, target);
     if (r.cancelled) return 1;
-    if (!r.detail.isEmpty()) TraceMessage(QStringLiteral("XML：%1").arg(r.detail));
+    if (!r.detail.isEmpty()) TraceMessage(LoadErrorText(qor::str::kXmlDetail).arg(r.detail));
     // Done names the file: the user chose no name when it went beside the
     // report.
     const QString text =

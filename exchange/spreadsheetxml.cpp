@@ -27,9 +27,7 @@ using qor::XmlNode;
 
 namespace {
 
-constexpr int kFirstCurrencyId[] = {qor::str::kCurrencySymbol0, qor::str::kCurrencySymbol1,
-                                    qor::str::kCurrencySymbol2, qor::str::kCurrencySymbol3,
-                                    qor::str::kCurrencySymbol4};
+constexpr int kFirstCurrencyId[] = {qor::str::kCurrencySymbol0, qor::str::kCurrencySymbol1, qor::str::kCurrencySymbol2, qor::str::kCurrencySymbol3, qor::str::kCurrencySymbol4};
 constexpr double kLargestNumber = 1e12;
 constexpr int kMaxDecimals = 7;
 
@@ -54,9 +52,8 @@ qint64 wideAttribute(const XmlNode& element, QStringView local) {
     const double d = t.toDouble(&ok);
     if (ok && std::isfinite(d))
         return qint64(std::clamp(std::nearbyint(d), -double(kFar), double(kFar)));
-    throw XmlError(
-        XmlError::TypeMismatch,
-        LoadErrorText(qor::str::kXmlAttributeNotNumber).arg(name, *text).arg(element.lineNumber()));
+    throw XmlError(XmlError::TypeMismatch,
+                   LoadErrorText(qor::str::kXmlAttributeNotNumber).arg(name, *text).arg(element.lineNumber()));
 }
 
 int clampInt(qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); }
@@ -66,8 +63,8 @@ QString formatBounds(double min, double max) {
 }
 
 QString cellFailedText(int page, int row, int col, const QString& why) {
-    return QString::asprintf(LoadErrorText(qor::str::kCellPlaceFailed).toUtf8().constData(), page,
-                             row, col, why.toUtf8().constData());
+    return QString::asprintf(LoadErrorText(qor::str::kCellPlaceFailed).toUtf8().constData(), page, row, col,
+                             why.toUtf8().constData());
 }
 
 // The row and column of one corner of an R1C1 range ("R3C2"): the digits
@@ -368,8 +365,7 @@ int CSpreadsheetXmlDoc::ColorToIndex(const QString& text) {
 int CSpreadsheetXmlDoc::FontNameToIndex(const QString& name) {
     for (int i = 0; i < 16; ++i) {
         QString face;
-        if (i < 8)
-            face = LoadErrorText(qor::str::kFontName0 + i);
+        if (i < 8) face = LoadErrorText(qor::str::kFontName0 + i);
         else if (i == 12) face = QString::fromUtf8(kExchangeFontFace12);
         else face = QString::fromUtf8(kCellFontFaces[i]);
         if (name == face) return i;
@@ -666,10 +662,8 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
     // A boolean shows as the workbook shows it, not as its 1 or 0.
     if (type == u"Boolean") {
         const QString b = text.trimmed();
-        if (b == u"1" || b.compare(u"true", Qt::CaseInsensitive) == 0)
-            value.text = LoadErrorText(qor::str::kTrue);
-        if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0)
-            value.text = LoadErrorText(qor::str::kFalse);
+        if (b == u"1" || b.compare(u"true", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(qor::str::kTrue);
+        if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(qor::str::kFalse);
     }
     m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
 }
@@ -745,8 +739,7 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
             double v = 0;
             if (!numberAt(r, c, &v)) continue;
             if (v < -kLargestNumber || v > kLargestNumber)
-                return fail(
-                    cellFailedText(page, r, c, LoadErrorText(qor::str::kTooManyIntegerDigits)));
+                return fail(cellFailedText(page, r, c, LoadErrorText(qor::str::kTooManyIntegerDigits)));
         }
     }
     return 1;
@@ -771,8 +764,7 @@ QString SpreadsheetXmlImport::LeftOutText() const {
     if (cutTexts > 0)
         lines << LoadErrorText(str::kTextsCut).arg(cutTexts).arg(kMaxLabelChars).arg(firstCutText);
     if (!otherSheets.isEmpty())
-        lines
-            << LoadErrorText(str::kOnlyFirstSheetRead).arg(otherSheets.join(QStringLiteral(", ")));
+        lines << LoadErrorText(str::kOnlyFirstSheetRead).arg(otherSheets.join(QStringLiteral(", ")));
     return lines.join(u'\n');
 }
 
@@ -830,16 +822,15 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     // A workbook larger than a workbook file may be is refused before its
     // tree takes memory, as the .xlsx reader refuses one.
     if (CountSpreadsheetXmlCells(path) > XlsxReadLimits().maxCells)
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(str::kWorkbookTooLarge)));
+        return failed(LoadErrorText(str::kNameAndText).arg(path, LoadErrorText(str::kWorkbookTooLarge)));
     QString loadError;
     const XmlDocument doc = XmlDocument::load(path, &loadError);
     if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
     const XmlNode root = doc.documentElement();
     if (!IsSpreadsheetElement(root, u"Workbook"))
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(str::kUnsupportedXml)));
+        return failed(LoadErrorText(str::kNameAndText).arg(path, LoadErrorText(str::kUnsupportedXml)));
     const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
-    if (sheets.isEmpty())
-        return failed(QStringLiteral("%1：%2").arg(path, LoadErrorText(str::kWorkbookHasNoSheets)));
+    if (sheets.isEmpty()) return failed(LoadErrorText(str::kNameAndText).arg(path, LoadErrorText(str::kWorkbookHasNoSheets)));
 
     CSpreadsheetXmlDoc reader;
     reader.SetRootElement(root);
@@ -881,8 +872,8 @@ SpreadsheetXmlImport ImportSpreadsheetXml(CReportHandle& report, const QString& 
         // A workbook too large for the memory there is is a file that
         // cannot be read, not the end of the program.
         SpreadsheetXmlImport out;
-        out.error = LoadErrorText(str::kUnsupportedXml) +
-                    QStringLiteral("\n%1：%2").arg(path, StatusText(Status::OutOfMemory));
+        out.error = LoadErrorText(str::kUnsupportedXml) + QLatin1Char('\n') +
+                    LoadErrorText(str::kNameAndText).arg(path, StatusText(Status::OutOfMemory));
         return out;
     }
 }

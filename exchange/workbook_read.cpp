@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/messages.h"
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_dates.h"
 #include "exchange/xmldom.h"
@@ -119,7 +120,7 @@ private:
         return zip_name_locate(m_zip, name.toUtf8().constData(), 0);
     }
     [[noreturn]] void tooLarge(const QString& name) const {
-        m_fail(QStringLiteral("%1（%2）").arg(LoadErrorText(str::kWorkbookTooLarge), name));
+        m_fail(LoadErrorText(str::kReasonAndMessage).arg(LoadErrorText(str::kWorkbookTooLarge), name));
     }
     zip_t* m_zip = nullptr;
     const XlsxReadLimits& m_limits;
@@ -384,8 +385,7 @@ public:
         }
         std::map<int, QString> formats;
         forChildren(child(root, u"numFmts"), u"numFmt", [&](const XmlNode& n) {
-            if (int(formats.size()) >= limits.maxStyles)
-                fail(LoadErrorText(str::kWorkbookTooLarge));
+            if (int(formats.size()) >= limits.maxStyles) fail(LoadErrorText(str::kWorkbookTooLarge));
             bool ok = false;
             const int id = n.attributeText(u"numFmtId").toInt(&ok);
             const QString code = n.attributeText(u"formatCode");
@@ -433,8 +433,7 @@ public:
         });
         std::vector<BorderRec> borders;
         forChildren(child(root, u"borders"), u"border", [&](const XmlNode& n) {
-            if (int(borders.size()) >= limits.maxStyles)
-                fail(LoadErrorText(str::kWorkbookTooLarge));
+            if (int(borders.size()) >= limits.maxStyles) fail(LoadErrorText(str::kWorkbookTooLarge));
             BorderRec b;
             b.left = borderOf(child(n, u"left"));
             if (b.left.lineStyle == xl::kLineNone) b.left = borderOf(child(n, u"start"));
@@ -450,8 +449,7 @@ public:
             bool ok = false;
             const int i = xf.attributeText(name).toInt(&ok);
             if (!xf.hasAttribute(name)) return -1;
-            if (!ok || i < 0 || size_t(i) >= count)
-                fail(LoadErrorText(str::kWorkbookStylesDamaged));
+            if (!ok || i < 0 || size_t(i) >= count) fail(LoadErrorText(str::kWorkbookStylesDamaged));
             return i;
         };
         forChildren(child(root, u"cellXfs"), u"xf", [&](const XmlNode& xf) {
@@ -630,9 +628,7 @@ public:
         if (!m_thrown && ctxt->wellFormed && !ctxt->disableSAX) xmlParseChunk(ctxt, nullptr, 0, 1);
         const bool wellFormed = ctxt->wellFormed && !m_thrown;
         if (!wellFormed && !m_thrown) {
-            *why = !m_error.isEmpty()
-                       ? m_error
-                       : LoadErrorText(str::kXmlNotWellFormed).arg(ctxt->lastError.line);
+            *why = !m_error.isEmpty() ? m_error : LoadErrorText(str::kXmlNotWellFormed).arg(ctxt->lastError.line);
         }
         if (ctxt->myDoc) xmlFreeDoc(ctxt->myDoc);
         ctxt->myDoc = nullptr;
@@ -1106,7 +1102,8 @@ private:
     void checkDimension(XmlAttrs attrs) {
         const QString ref = qstr(attr(attrs, "ref").value_or(std::string_view()));
         XlArea a;
-        if (!parseArea(ref, &a)) fail(LoadErrorText(str::kSheetStructureDamaged));
+        if (!parseArea(ref, &a))
+            fail(LoadErrorText(str::kSheetStructureDamaged));
     }
 
     // The width of the columns without a "col" of their own: another
@@ -1137,7 +1134,8 @@ private:
             chars = 0;
         } else if (const auto width = attr(attrs, "width")) {
             const std::optional<double> w = parseNumber(*width);
-            if (!w || *w < 0 || *w > 256) fail(LoadErrorText(str::kSheetStructureDamaged));
+            if (!w || *w < 0 || *w > 256)
+                fail(LoadErrorText(str::kSheetStructureDamaged));
             chars = ColumnCharsOfStoredWidth(*w);
         }
         if (chars >= 0) m_ws->range(XlArea{1, from, 1, to}).setColumnWidth(chars);
@@ -1146,7 +1144,8 @@ private:
     // Each merge is checked against those before it, so their number is
     // bounded.
     void readMerge(XmlAttrs attrs) {
-        if (++m_merges > m_limits.maxMerges) fail(LoadErrorText(str::kWorkbookTooLarge));
+        if (++m_merges > m_limits.maxMerges)
+            fail(LoadErrorText(str::kWorkbookTooLarge));
         XlArea a;
         const QString ref = qstr(attr(attrs, "ref").value_or(std::string_view()));
         if (!parseArea(ref, &a)) fail(LoadErrorText(str::kSheetStructureDamaged));
@@ -1165,12 +1164,14 @@ private:
                 if (!ok) row = -1;
             }
         }
-        if (row < 1 || row > kSheetRows) fail(LoadErrorText(str::kSheetStructureDamaged));
+        if (row < 1 || row > kSheetRows)
+            fail(LoadErrorText(str::kSheetStructureDamaged));
         if (boolAttribute(attrs, "hidden", false)) {
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(0);
         } else if (const auto ht = attr(attrs, "ht")) {
             const std::optional<double> h = parseNumber(*ht);
-            if (!h || *h < 0 || *h > 409) fail(LoadErrorText(str::kSheetStructureDamaged));
+            if (!h || *h < 0 || *h > 409)
+                fail(LoadErrorText(str::kSheetStructureDamaged));
             m_ws->range(XlArea{row, 1, row, 1}).setRowHeight(*h);
         }
         m_row = row;
@@ -1238,7 +1239,8 @@ private:
                 setText(&cell, isoDateText(qstr(text).trimmed(), style), r, col);
             } else {
                 const std::optional<double> n = parseNumber(text);
-                if (!n) fail(LoadErrorText(str::kCellDamaged).arg(cellName(r, col)));
+                if (!n)
+                    fail(LoadErrorText(str::kCellDamaged).arg(cellName(r, col)));
                 cell.kind = XlCell::Number;
                 cell.number = *n;
                 if (isDateStyle(style)) {
@@ -1252,7 +1254,8 @@ private:
         // A cell of the default style with no value adds nothing; leaving
         // it out keeps it out of the used range.
         if (cell.kind == XlCell::Empty && style == 0 && !cell.formula) return;
-        if (++*m_cells > m_limits.maxCells) m_fail(LoadErrorText(str::kWorkbookTooLarge));
+        if (++*m_cells > m_limits.maxCells)
+            m_fail(LoadErrorText(str::kWorkbookTooLarge));
         cell.shareStyle(m_styles.at(style));
         m_ws->loadCell(r, col, std::move(cell));
     }
@@ -1450,8 +1453,7 @@ std::unique_ptr<XlWorkbook> readWorkbook(const QString& path, const XlsxReadLimi
     // Names of a block of one worksheet; the others are passed over.
     const SheetsByName sheets = sheetsByName(*wb);
     forChildren(child(book, u"definedNames"), u"definedName", [&](const XmlNode& n) {
-        if (wb->definedNames().size() >= kMaxDefinedNames)
-            fail(LoadErrorText(str::kWorkbookTooLarge));
+        if (wb->definedNames().size() >= kMaxDefinedNames) fail(LoadErrorText(str::kWorkbookTooLarge));
         XlDefinedName d;
         d.name = n.attributeText(u"name").trimmed();
         if (d.name.isEmpty()) return;

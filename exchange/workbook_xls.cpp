@@ -230,7 +230,7 @@ struct XlsStreamWriter::Impl {
         auto [it, fresh] = fontIndex.try_emplace(k, 0);
         if (fresh) {
             if (k.name.size() > 255)
-                fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), k.name));
+                fail(LoadErrorText(str::kReasonAndMessage).arg(StatusText(Status::WriteError), k.name));
             fonts.push_back(k);
             // The format never uses font index 4: the fifth record is 5.
             it->second = int(fonts.size()) + 4;
@@ -243,8 +243,7 @@ struct XlsStreamWriter::Impl {
             return 0;
         auto it = formatIndex.find(code);
         if (it != formatIndex.end()) return *it;
-        if (code.size() > 255)
-            fail(QStringLiteral("%1（%2）").arg(StatusText(Status::WriteError), code));
+        if (code.size() > 255) fail(LoadErrorText(str::kReasonAndMessage).arg(StatusText(Status::WriteError), code));
         formats.push_back(code);
         const int index = kFirstCustomFormat + int(formats.size()) - 1;
         formatIndex.insert(code, index);

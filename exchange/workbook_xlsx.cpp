@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/messages.h"
 #include "engine/workfiles.h"
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_model.h"
@@ -175,7 +176,7 @@ private:
 
 void check(lxw_error e, int whatId) {
     if (e != LXW_NO_ERROR)
-        fail(QStringLiteral("%1（%2 %3）")
+        fail(LoadErrorText(str::kTwoDetailsInParens)
                  .arg(StatusText(Status::WriteError), LoadErrorText(whatId))
                  .arg(int(e)));
 }

@@ -114,7 +114,7 @@ int ConsolCommands::Upload() {
 int ConsolCommands::OpenClientFile(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (name.size() < 4) {
-        messageBox(QStringLiteral("不是合并报表客户端的文件：") + QDir::toNativeSeparators(path));
+        messageBox(LoadErrorText(str::kNotConsolClientFile) + QDir::toNativeSeparators(path));
         return 0;
     }
     // The files the client sends down and up, and its samples, lie in
@@ -136,13 +136,13 @@ int ConsolCommands::OpenClientFile(const QString& path) {
 
 int ConsolCommands::ChooseAndOpen() {
     FilePrompt prompt;
-    prompt.caption = QStringLiteral("打开客户端报表");
+    prompt.caption = LoadErrorText(str::kOpenClientReportCaption);
     prompt.directory = ClientRootDir(QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()));
     // A report of the client's folders, there already or named anew: a new
     // one is made from the sample the download brought. Only reports are
     // listed: the other files there (samples, downloads, uploads) name no
     // report of their own.
-    prompt.filter = QStringLiteral("客户端报表 (*.rep)");
+    prompt.filter = LoadErrorText(str::kClientReportFilter);
     prompt.mayBeNew = true;
     const std::optional<QString> path = chooseFile(prompt);
     if (!path || path->isEmpty()) return 0;

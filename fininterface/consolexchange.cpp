@@ -133,12 +133,12 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
     m_strSamplePath.clear();
     m_aliasSheet.clear();
     if (!QFileInfo(path).isFile()) {
-        *why = QStringLiteral("合并报表客户端的样表不存在：") + QDir::toNativeSeparators(path);
+        *why = LoadErrorText(qor::str::kConsolSampleMissing) + QDir::toNativeSeparators(path);
         return false;
     }
     m_sample.Open(path);
     if (m_sample.LoadFailed() || sampleRoot().isNull()) {
-        *why = QStringLiteral("合并报表客户端的样表无法读取：") + QDir::toNativeSeparators(path) +
+        *why = LoadErrorText(qor::str::kConsolSampleUnreadable) + QDir::toNativeSeparators(path) +
                (m_sample.LoadError().isEmpty() ? QString() : u'\n' + m_sample.LoadError());
         return false;
     }
@@ -149,8 +149,7 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
             break;
         }
     if (m_worksheet.isNull()) {
-        *why = QStringLiteral("合并报表客户端的样表 %1 中没有报表 %2 的工作表")
-                   .arg(QDir::toNativeSeparators(path), m_strReportName);
+        *why = LoadErrorText(qor::str::kConsolSampleLacksSheet).arg(QDir::toNativeSeparators(path), m_strReportName);
         return false;
     }
     m_strSamplePath = path;
@@ -171,7 +170,7 @@ void CConsolExchange::readKindAside() {
         reader.ReadWorksheetTable(m_worksheet, &scratch, 1);
         m_nKind = reader.GetPeriodKind();
     } catch (const XmlError& e) {
-        TraceMessage(QStringLiteral("合并报表客户端的样表无法读取：") + e.message());
+        TraceMessage(LoadErrorText(qor::str::kConsolSampleUnreadable) + e.message());
     }
 }
 
@@ -190,8 +189,7 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
         return 0;
     }
     if (!CreateFolders(p)) {
-        tell(QStringLiteral("不能建立合并报表客户端的文件夹：") +
-             QDir::toNativeSeparators(StripExtension(p)));
+        tell(LoadErrorText(qor::str::kConsolFolderNotMade) + QDir::toNativeSeparators(StripExtension(p)));
         return 0;
     }
     const QString local = GetLocalSamplePath(p);
@@ -202,8 +200,7 @@ int CConsolExchange::OpenDownloadedSample(const QString& reportPath, CQorsDoc** 
     CQorsDoc* found = QFileInfo::exists(p) ? app.FindOpenDocument(p) : app.NewDocument();
     if (doc) *doc = found;
     if (!found) {
-        if (!QFileInfo::exists(p))
-            tell(QStringLiteral("不能为合并报表客户端的报表建立文档：") + QDir::toNativeSeparators(p));
+        if (!QFileInfo::exists(p)) tell(LoadErrorText(qor::str::kConsolDocumentNotMade) + QDir::toNativeSeparators(p));
         return 0;
     }
     return 1;
@@ -217,12 +214,12 @@ bool CConsolExchange::OfferBackup(const QString& reportPath) {
     FilePrompt prompt;
     prompt.save = true;
     prompt.directory = QFileInfo(reportPath).path();
-    prompt.filter = QStringLiteral("报表 (*.rep)");
+    prompt.filter = LoadErrorText(qor::str::kReportFilter);
     const std::optional<QString> target = chooseFile(prompt);
     if (!target || target->isEmpty()) return false;
     if (QFileInfo(*target).absoluteFilePath() == QFileInfo(reportPath).absoluteFilePath()) return false;
     if (!copyReplacing(reportPath, *target)) {
-        tell(QStringLiteral("备份失败：") + QDir::toNativeSeparators(*target));
+        tell(LoadErrorText(qor::str::kBackupFailed) + QDir::toNativeSeparators(*target));
         return false;
     }
     return true;
@@ -237,7 +234,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     QString why;
     // Everything that can refuse comes before the report is touched.
     if (!doc.GetReport() || !loadSample(p, &why)) {
-        tell(why.isEmpty() ? QStringLiteral("没有可以准备的报表") : why);
+        tell(why.isEmpty() ? LoadErrorText(qor::str::kNoReportToPrepare) : why);
         return 0;
     }
     if ((newReport || formatChanged) && !OfferBackup(p)) return 0;
@@ -254,7 +251,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
         m_sample.ReadWorksheetTable(m_worksheet, r, 1);
     } catch (const XmlError& e) {
         m_sample.SetResizeCallback({});
-        tell(QStringLiteral("合并报表客户端的样表无法读取：") + e.message());
+        tell(LoadErrorText(qor::str::kConsolSampleUnreadable) + e.message());
         return 0;
     }
     m_sample.SetResizeCallback({});
@@ -270,7 +267,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     m_nSaving = 0;
     if (!saved) return 0;
     if ((newReport || formatChanged) && !copyReplacing(GetSamplePath(p), GetLocalSamplePath(p)))
-        TraceMessage(QStringLiteral("不能保存样表的副本：") + GetLocalSamplePath(p));
+        TraceMessage(LoadErrorText(qor::str::kSampleCopyNotSaved) + GetLocalSamplePath(p));
     SyncPageFields(doc);
     doc.UpdateAllViews(CQorsDoc::kHintAll);
     RecordPagePeriods(doc);
@@ -285,14 +282,14 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
     for (const QString& name : names) {
         int year = 0, month = 0;
         if (!DownloadPeriod(name, &year, &month)) {
-            TraceMessage(QStringLiteral("下发文件的名称不是区间，已跳过：") + name);
+            TraceMessage(LoadErrorText(qor::str::kIssuedFileNameNotPeriod) + name);
             continue;
         }
         CXmlDocHelper file;
         file.Open(dir.filePath(name));
         if (file.LoadFailed() || file.GetRootElement().isNull() ||
             !QFileInfo(dir.filePath(name)).size()) {
-            TraceMessage(QStringLiteral("下发文件无法读取，已跳过：") + name);
+            TraceMessage(LoadErrorText(qor::str::kIssuedFileUnreadable) + name);
             continue;
         }
         const int quarter = QuarterOfMonth(month);
@@ -329,7 +326,7 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         r->SetPageKeyword(3, KeywordValue{1, double(quarter), {}}, page);
         ImportDownloadFile(reportPath, file.GetRootElement(), page);
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
-            TraceMessage(QStringLiteral("不能保存下发文件的副本：") + name);
+            TraceMessage(LoadErrorText(qor::str::kIssuedCopyNotSaved) + name);
     }
     SyncPageFields(*m_pDoc);
     return true;
@@ -352,8 +349,7 @@ bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& elemen
     CReportHandle* r = report();
     if (!r) return false;
     if (StoreDownloadValue(*r, row, col, page, element.text())) return true;
-    TraceMessage(QStringLiteral("下发数据 %1 的值“%2”不是数字，已跳过")
-                     .arg(element.tagName(), element.text().trimmed()));
+    TraceMessage(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), element.text().trimmed()));
     return false;
 }
 
@@ -424,7 +420,7 @@ int CConsolExchange::CheckPeriodsUnchanged(CQorsDoc& doc) {
     const QStringList now = doc.Files().CurrentPagePeriods();
     for (const QString& period : doc.Files().GetPagePeriods()) {
         if (period == u"0-0-0" || now.contains(period)) continue;
-        tell(QStringLiteral("合并报表客户端文件不能更改区间."));
+        tell(LoadErrorText(qor::str::kConsolPeriodFixed));
         return 0;
     }
     return 1;
@@ -447,7 +443,7 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
     };
     QString why;
     const bool haveSample = !doc.GetPathName().isEmpty() && loadSample(doc.GetPathName(), &why);
-    if (!haveSample) TraceMessage(why + QStringLiteral("（不检查样表的数据规则）"));
+    if (!haveSample) TraceMessage(why + LoadErrorText(qor::str::kSampleRulesNotChecked));
     readKindAside();
     const int pages = r->GetPageCount();
     std::vector<int> years(pages + 1), months(pages + 1), quarters(pages + 1);
@@ -508,7 +504,7 @@ int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
     const QString p = QDir::fromNativeSeparators(reportPath);
     QString why;
     if (!loadSample(p, &why)) {
-        tell(QStringLiteral("上报文件没有写出：") + why);
+        tell(LoadErrorText(qor::str::kUploadNotWritten) + why);
         return 0;
     }
     readKindAside();
@@ -516,9 +512,7 @@ int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
         if (WritePageUploadFile(p, page)) continue;
         const QString period = PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
                                           pageKeyword(r, 3, page));
-        tell(QStringLiteral("报表已保存，但第%1页（%2）的上报文件没有写出：%3")
-                 .arg(page)
-                 .arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
+        tell(LoadErrorText(qor::str::kSavedButUploadNotWritten).arg(page).arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
         return 0;
     }
     return 1;
@@ -535,7 +529,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
     CXmlDocHelper up;
     up.Open(QDir(GetUploadDir(reportPath)).filePath(period + QStringLiteral(".xml")));
     if (up.LoadFailed()) {
-        TraceMessage(QStringLiteral("上报文件无法读取，没有改写：") + up.GetFileName());
+        TraceMessage(LoadErrorText(qor::str::kUploadUnreadable) + up.GetFileName());
         return 0;
     }
     XmlNode root = up.GetRootElement();
@@ -556,7 +550,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
         for (const auto& [tag, text] : parts) up.AppendXmlChildElement(s, QLatin1String(tag), text);
     }
     if (!IsXmlName(b)) {
-        TraceMessage(QStringLiteral("报表名“%1”不能作为上报文件的元素名").arg(b));
+        TraceMessage(LoadErrorText(qor::str::kReportNameNotElement).arg(b));
         ok = false;
     } else {
         for (const XmlNode& old : ElementChildren(root))
@@ -569,7 +563,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
             const QString text = UploadValue(*r, a.row, a.col, page);
             if (text.isEmpty()) continue;
             if (!IsXmlName(a.alias)) {
-                TraceMessage(QStringLiteral("别名“%1”不能作为上报文件的元素名，已跳过").arg(a.alias));
+                TraceMessage(LoadErrorText(qor::str::kAliasNotElement).arg(a.alias));
                 ok = false;
                 continue;
             }

@@ -213,17 +213,17 @@ LedgerDrillResult DrillToLedger(const CQorsDoc& doc, CAppEnvironment& env) {
     QString formula;
     if (!doc.IsOpen() || !doc.GetCellFormula(doc.Selection().CurrentRow(),
                                              doc.Selection().CurrentColumn(), &formula)) {
-        result.error = QStringLiteral("当前单元格没有公式");
+        result.error = LoadErrorText(str::kCellHasNoFormula);
         return result;
     }
     const QString f = formula.toUpper();
     if (!IsLedgerFunction(f)) {
-        result.error = QStringLiteral("当前单元格的公式不是账务函数");
+        result.error = LoadErrorText(str::kFormulaNotLedgerFunction);
         return result;
     }
     const LedgerRequest request = ReadLedgerRequest(f);
     if (request.codes.isEmpty()) {
-        result.error = QStringLiteral("公式中没有科目代码");
+        result.error = LoadErrorText(str::kFormulaLacksAccount);
         return result;
     }
     if (!env.IsLoggedIn()) env.Login();
@@ -236,7 +236,7 @@ LedgerDrillResult DrillToLedger(const CQorsDoc& doc, CAppEnvironment& env) {
     if (!ledger.CreateDispatch(QLatin1String(LedgerStandIn::kClsid)) ||
         !query.CreateDispatch(QLatin1String(LedgerQueryStandIn::kClsid))) {
         const QString why = ledger.IsNull() ? ledger.LastError() : query.LastError();
-        result.error = QStringLiteral("无法创建明细账组件：%1").arg(why);
+        result.error = LoadErrorText(str::kLedgerComponentNotMade).arg(why);
         return result;
     }
     try {
@@ -249,7 +249,7 @@ LedgerDrillResult DrillToLedger(const CQorsDoc& doc, CAppEnvironment& env) {
         // The component's answer tells nothing the user does not see.
         ledger.ShowLedger(result.codeList, result.period, result.include);
     } catch (const AutoError& e) {
-        result.error = QStringLiteral("明细账组件出错：%1").arg(e.text());
+        result.error = LoadErrorText(str::kLedgerComponentError).arg(e.text());
         return result;
     }
     result.ok = true;
@@ -260,7 +260,7 @@ void RunLedgerDrill(CQorsDoc& doc) {
     const LedgerDrillResult r = DrillToLedger(doc, CAppEnvironment::Instance());
     if (r.ok) return;
     qCWarning(lcDrill).noquote() << r.error;
-    messageBox(r.error, QStringLiteral("联查明细账"), MsgButtons::Ok, MsgIcon::Warning);
+    messageBox(r.error, LoadErrorText(str::kLedgerDrillCaption), MsgButtons::Ok, MsgIcon::Warning);
 }
 
 void InstallLedgerDrill() {

@@ -48,8 +48,8 @@ CAuditMappingDlg::CAuditMappingDlg(CReportHandle* report, QWidget* parent)
     buttons->addWidget(m_prev);
     buttons->addWidget(m_next);
     buttons->addStretch();
-    buttons->addWidget(qor::DlgButton(this, IDOK, QStringLiteral("确定")));
-    buttons->addWidget(qor::DlgButton(this, IDCANCEL, QStringLiteral("取消")));
+    buttons->addWidget(qor::DlgButton(this, IDOK, LoadErrorText(qor::str::kOkButton)));
+    buttons->addWidget(qor::DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kCancelButton)));
     layout->addLayout(buttons);
 
     connect(m_prev, &QPushButton::clicked, this, &CAuditMappingDlg::OnPrevGroup);

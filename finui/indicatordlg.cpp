@@ -156,7 +156,7 @@ CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
     add(IDC_START, QStringLiteral("生成结果库"));
     add(IDC_STOP, QStringLiteral("停止生成"));
     add(IDC_ABOUT, QStringLiteral("关于..."))->setEnabled(false);
-    add(IDOK, QStringLiteral("关闭"));
+    add(IDOK, LoadErrorText(qor::str::kClose));
     layout->addLayout(buttons);
 
     connect(static_cast<QPushButton*>(GetDlgItem(IDC_START)), &QPushButton::clicked, this,

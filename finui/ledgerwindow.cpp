@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <exception>
 
+#include "engine/messages.h"
 #include "platform/automation.h"
 #include "reader/cappenvironment.h"
 #include "reader/demoledgerservice.h"
@@ -75,7 +76,7 @@ bool LedgerWindowComponent::ShowLedger(const QString& accountCodes, const QStrin
     auto* head = new QLabel(QStringLiteral("科目：%1　年度：%2　期间：%3　包含未记账：%4")
                                 .arg(accountCodes)
                                 .arg(year)
-                                .arg(period.isEmpty() ? QStringLiteral("全年") : period,
+                                .arg(period.isEmpty() ? LoadErrorText(str::kWholeYear) : period,
                                      include ? QStringLiteral("是") : QStringLiteral("否")),
                             dlg);
     layout->addWidget(head);

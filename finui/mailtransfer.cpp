@@ -253,9 +253,9 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
 
     connect(choose, &QPushButton::clicked, this, [this] {
         // The desktop's file dialog, several files at once.
-        AddFiles(chooseFiles({QStringLiteral("选择文件"), QString(), QStringLiteral("所有文件 (*)"),
-                              false, 4})
-                     .value_or(QStringList()));
+        AddFiles(
+            chooseFiles({QStringLiteral("选择文件"), QString(), LoadErrorText(str::kAllFilesFilterText), false, 4})
+                .value_or(QStringList()));
     });
     connect(m_delete, &QPushButton::clicked, this, [this] { DeleteSelected(); });
     connect(m_send, &QPushButton::clicked, this, [this] { Send(); });
@@ -265,9 +265,7 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
 
     m_entriesOk = m_mail && m_mail->HasSendEntries();
     // A missing entry point is never called: sending stays off.
-    if (!m_entriesOk)
-        messageBox(LoadErrorText(str::kMailDllNotFound), caption(), MsgButtons::Ok,
-                   MsgIcon::Warning);
+    if (!m_entriesOk) messageBox(LoadErrorText(str::kMailDllNotFound), caption(), MsgButtons::Ok, MsgIcon::Warning);
     updateButtons();
 }
 
@@ -342,10 +340,9 @@ bool CSendFileDlg::Send() {
     // Said, not only done: what went and where to. The disk exchange
     // folder is the transport's setting.
     constexpr int kDiskMethod = 3;
-    messageBox(method == kDiskMethod ? LoadErrorText(str::kMailSentToDisk).arg(files.size())
-                                     : LoadErrorText(str::kMailSent)
-                                           .arg(files.size())
-                                           .arg(methodNames().value(method), address),
+    messageBox(method == kDiskMethod
+                   ? LoadErrorText(str::kMailSentToDisk).arg(files.size())
+                   : LoadErrorText(str::kMailSent).arg(files.size()).arg(methodNames().value(method), address),
                caption(), MsgButtons::Ok, MsgIcon::Information);
     return true;
 }
@@ -361,8 +358,7 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     auto* source = new QHBoxLayout;
     source->addWidget(new QLabel(QStringLiteral("文件来源:"), this));
     m_source = new QComboBox(this);
-    m_source->addItems(
-        {LoadErrorText(str::kUpdateSheetObject), LoadErrorText(str::kDecisionSupport)});
+    m_source->addItems({LoadErrorText(str::kUpdateSheetObject), LoadErrorText(str::kDecisionSupport)});
     source->addWidget(m_source);
     layout->addLayout(source);
     // The list's title says what it holds: files waiting, then, once a
@@ -385,7 +381,7 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     auto* buttons = new QHBoxLayout;
     m_receive = new QPushButton(QStringLiteral("接收"), this);
     m_receive->setObjectName(QStringLiteral("receive"));
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    auto* close = new QPushButton(LoadErrorText(str::kClose), this);
     buttons->addWidget(m_receive);
     buttons->addWidget(close);
     layout->addLayout(buttons);
@@ -403,9 +399,7 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     m_entriesOk = m_mail && m_mail->HasAcceptEntries();
-    if (!m_entriesOk)
-        messageBox(LoadErrorText(str::kMailDllNotFound), caption(), MsgButtons::Ok,
-                   MsgIcon::Warning);
+    if (!m_entriesOk) messageBox(LoadErrorText(str::kMailDllNotFound), caption(), MsgButtons::Ok, MsgIcon::Warning);
     m_receive->setEnabled(m_entriesOk);
 }
 
@@ -477,8 +471,7 @@ int CAcceptFileDlg::Receive() {
         messageBox(QStringLiteral("无法接收文件：%1").arg(reason), caption(), MsgButtons::Ok,
                    MsgIcon::Warning);
     } else if (!QDir().mkpath(folder)) {
-        messageBox(LoadErrorText(str::kCannotCreate) + QDir::toNativeSeparators(folder) +
-                       LoadErrorText(str::kFolderSuffix),
+        messageBox(LoadErrorText(str::kCannotCreate) + QDir::toNativeSeparators(folder) + LoadErrorText(str::kFolderSuffix),
                    caption(), MsgButtons::Ok, MsgIcon::Error);
         lost = true;
     } else {
@@ -493,13 +486,10 @@ int CAcceptFileDlg::Receive() {
             }
             QString target = QDir(folder).filePath(name);
             while (QFileInfo::exists(target)) {
-                if (askYesNo(
-                        QDir::toNativeSeparators(target) + LoadErrorText(str::kFileExistsOverwrite),
-                        caption()))
+                if (askYesNo(QDir::toNativeSeparators(target) + LoadErrorText(str::kFileExistsOverwrite), caption()))
                     break;
                 const std::optional<QString> other =
-                    chooseFile({LoadErrorText(str::kReceiveFiles), folder,
-                                QStringLiteral("所有文件 (*)"), true});
+                    chooseFile({LoadErrorText(str::kReceiveFiles), folder, LoadErrorText(str::kAllFilesFilterText), true});
                 const QString otherName = other ? SafeTargetName(*other) : QString();
                 if (!otherName.isEmpty()) {
                     target = QDir(folder).filePath(otherName);
@@ -507,8 +497,7 @@ int CAcceptFileDlg::Receive() {
                 }
             }
             if (!copyInto(source, target)) {
-                messageBox(QDir::toNativeSeparators(source) + LoadErrorText(str::kDoesNotExist),
-                           caption());
+                messageBox(QDir::toNativeSeparators(source) + LoadErrorText(str::kDoesNotExist), caption());
                 lost = true;
                 continue;
             }

@@ -154,9 +154,8 @@ bool CChildFrame::OnCommand(int id) { return RunStateCommand(id); }
 bool CChildFrame::QuerySave() {
     if (m_bSaveAnswered || !m_doc->IsOpen() || !m_doc->IsModified()) return true;
     const QString name = windowTitle().remove(QStringLiteral("[*]"));
-    const MsgAnswer a = messageBox(QStringLiteral("报表 %1 已修改，是否保存？").arg(name),
-                                   LoadErrorText(str::kAppTitle), MsgButtons::YesNoCancel,
-                                   MsgIcon::Question, MsgAnswer::Yes);
+    const MsgAnswer a = messageBox(LoadErrorText(str::kAskSaveModifiedReport).arg(name), LoadErrorText(str::kAppTitle),
+                                   MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Yes);
     if (a == MsgAnswer::Cancel) return false;
     if (a == MsgAnswer::Yes && !m_main->SaveDocument(this, false)) return false;
     m_bSaveAnswered = true;
@@ -168,8 +167,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
     // The chart window of this report must go first; the flag is cleared
     // on every way out.
     if (m_doc->Items().ChartWindow().windowOpen) {
-        messageBox(LoadErrorText(str::kCloseChartWindowsFirst), LoadErrorText(str::kAppTitle),
-                   MsgButtons::Ok, MsgIcon::Warning);
+        messageBox(LoadErrorText(str::kCloseChartWindowsFirst), LoadErrorText(str::kAppTitle), MsgButtons::Ok, MsgIcon::Warning);
         CMainFrame::s_bClosing = 0;
         event->ignore();
         return;

@@ -46,7 +46,7 @@ int CCmdBar::RunLine(const QString& line) {
     m_output->appendPlainText(QStringLiteral("> ") + line);
     CCalcInterpreter& ci = CCalcInterpreter::Instance();
     if (!ci.GetDocument()) {
-        m_output->appendPlainText(QStringLiteral("没有打开的报表，命令未执行。"));
+        m_output->appendPlainText(LoadErrorText(str::kNoReportCommandNotRun));
         emit lineRan(-1);
         return -1;
     }
@@ -55,10 +55,10 @@ int CCmdBar::RunLine(const QString& line) {
     const int rc = ci.RunLine(line);
     ci.SetRunMode(0xFF, saved);
     if (rc == 0) {
-        m_output->appendPlainText(QStringLiteral("完成"));
+        m_output->appendPlainText(LoadErrorText(str::kFinish));
     } else {
         const QString why = ci.LastErrorText();
-        m_output->appendPlainText(why.isEmpty() ? QStringLiteral("命令执行失败") : why);
+        m_output->appendPlainText(why.isEmpty() ? LoadErrorText(str::kCommandFailed) : why);
     }
     if (CQorsDoc* doc = ci.GetDocument()) doc->UpdateAllViews(CQorsDoc::kHintCells);
     emit lineRan(rc);

@@ -61,13 +61,8 @@ namespace {
 
 using namespace qor::cmd_ids;
 
-const QString kOpenFilter = QStringLiteral(
-    "报表文件 (*.rep);;Excel 工作簿 (*.xlsx *.xls);;XML 文件 (*.xml);;"
-    "数据文件 (*.dbf *.txt *.csv *.mdb *.wk4);;所有文件 (*)");
-const QString kSaveFilter =
-    QStringLiteral("报表文件 (*.rep);;Excel 工作簿 (*.xlsx);;Excel 97-2003 工作簿 (*.xls);;"
-                   "XML 文件 (*.xml);;dBASE 文件 (*.dbf);;文本文件 (*.txt *.csv);;Access 数据库 (*.mdb);;"
-                   "Lotus 工作表 (*.wk4)");
+QString openFilter() { return LoadErrorText(str::kOpenFileFilter); }
+QString saveFilter() { return LoadErrorText(str::kSaveAsFileFilter); }
 
 QString caption() { return LoadErrorText(str::kAppTitle); }
 
@@ -108,7 +103,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_router.SetCaptions(BuiltinMenuTable().captions);
     m_router.SetGate(kCmdCellFormula, [this](CommandState& s) {
         if (!CellFormulaAllowed(ActiveDocument())) {
-            if (s.enabled) s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            if (s.enabled) s.reason = LoadErrorText(str::kFormulaCellReason);
             s.enabled = false;
         }
     });
@@ -236,7 +231,7 @@ void CMainFrame::createMenus() {
         m_contextMenus.insert(id, buildMenu(table.menus.value(id), QString()));
     // F1 is help wherever the focus is; in the command window it is the
     // command language's.
-    QAction* help = m_router.Action(kCmdHelp, QStringLiteral("帮助"));
+    QAction* help = m_router.Action(kCmdHelp, LoadErrorText(str::kHelp));
     m_router.SetKeys(kCmdHelp, QStringLiteral("F1"), false);
     addAction(help);
 }
@@ -493,8 +488,8 @@ bool CMainFrame::SaveDocument(CChildFrame* child, bool asAs) {
     QString path = doc->GetPathName();
     if (asAs || path.isEmpty()) {
         // A report saved before offers its own name in its folder.
-        FilePrompt prompt{QStringLiteral("另存为"), path.isEmpty() ? CMyFileDlg::StartFolder() : path,
-                          kSaveFilter, true};
+        FilePrompt prompt{LoadErrorText(str::kSaveAsButton), path.isEmpty() ? CMyFileDlg::StartFolder() : path,
+                          saveFilter(), true};
         prompt.mode = 3;  // report protection, ".rep" added, overwrite asked
         const std::optional<QString> chosen = chooseFile(prompt);
         if (!chosen || chosen->isEmpty()) return false;
@@ -781,7 +776,7 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
     };
     constexpr auto inputRule = [](CMainFrame& f, int, CommandState&) {
         if (!f.m_passChild) return doccmd::ReasonNoReport();
-        return f.isFocusInFormulaEdit() ? QString() : QStringLiteral("没有正在输入的内容");
+        return f.isFocusInFormulaEdit() ? QString() : LoadErrorText(str::kNothingBeingTyped);
     };
     // Nothing prints while an object is edited in place: the run tells so,
     // as the view's own print does.
@@ -800,7 +795,7 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
                  const QString dir = CMyFileDlg::StartFolder(
                      f.ActiveDocument() ? f.ActiveDocument()->GetPathName() : QString());
                  const std::optional<QString> path =
-                     chooseFile({QStringLiteral("打开"), dir, kOpenFilter, false});
+                     chooseFile({LoadErrorText(str::kOpen), dir, openFilter(), false});
                  if (path && !path->isEmpty()) f.OpenDocumentFile(*path);
              }},
             {kCmdFileClose, needChild,
@@ -820,7 +815,7 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
             {kCmdCommonReports, nullptr, [](CMainFrame& f, int) { f.OnCommonReports(); }},
             {kCmdStandardMenu,
              [](CMainFrame& f, int, CommandState&) {
-                 return f.m_userMenuActive ? QString() : QStringLiteral("没有显示自定义菜单");
+                 return f.m_userMenuActive ? QString() : LoadErrorText(str::kUserMenuNotShown);
              },
              [](CMainFrame& f, int) { f.ReturnToStandardMenu(); }},
             {kCmdChartWindow,
@@ -828,7 +823,7 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
                  CQorsDoc* doc = f.m_passChild ? f.m_passChild->GetDocument() : nullptr;
                  const bool open = doc && doc->Items().ChartWindow().windowOpen;
                  if (doc && doc->IsOpen() && !open) return QString();
-                 return f.ActiveChartFrame() || open ? QStringLiteral("本报表的图表窗口已经打开")
+                 return f.ActiveChartFrame() || open ? LoadErrorText(str::kChartWindowAlreadyOpen)
                                                      : doccmd::ReasonNoReport();
              },
              [](CMainFrame& f, int) { f.OpenChartWindow(); }},
@@ -881,7 +876,7 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
                  s.checkable = true;
                  s.checked = f.m_formatBar->isVisibleTo(&f);
                  if (!doc) return doccmd::ReasonNoReport();
-                 return doc->IsDataState() ? QStringLiteral("格式工具条只用于格式状态") : QString();
+                 return doc->IsDataState() ? LoadErrorText(str::kFormatBarFormatOnly) : QString();
              },
              toggleToolBar},
             {kCmdCommandWindow,
@@ -912,7 +907,7 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
              [](const CMainFrame&) { return CFileManagerBar::HasControlFactory(); }},
             {kCmdPendingBatch,
              [](CMainFrame& f, int, CommandState&) {
-                 return f.m_cmdBar->isVisibleTo(&f) ? QString() : QStringLiteral("命令窗没有显示");
+                 return f.m_cmdBar->isVisibleTo(&f) ? QString() : LoadErrorText(str::kCommandBarNotShown);
              },
              [](CMainFrame& f, int) {
                  if (f.m_cmdBar->Edit()->hasFocus()) {
@@ -1105,7 +1100,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     // A mail transfer still running would hold the exit without end.
     if (!MailThreadEvent().IsSet()) {
-        tell(QStringLiteral("邮件正在传送，传送结束后才能退出。"));
+        tell(LoadErrorText(str::kMailBusyCannotExit));
         m_bExitConfirmed = 0;
         event->ignore();
         return;

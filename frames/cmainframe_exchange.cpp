@@ -87,17 +87,15 @@ QString HtmlConversion::Message() const {
     if (failed.isEmpty() && leftOut.isEmpty()) return LoadErrorText(str::kFileConverted);
     QString text;
     if (!failed.isEmpty()) {
-        text = QStringLiteral("以下文件未能转换成HTML：\n");
+        text = LoadErrorText(str::kHtmlNotConverted);
         for (const QString& f : failed) text += QDir::toNativeSeparators(f) + QLatin1Char('\n');
     }
     if (!leftOut.isEmpty()) {
         if (!text.isEmpty()) text += QLatin1Char('\n');
-        text += QStringLiteral("一次最多转换%1个文件，以下%2个文件未转换：\n")
-                    .arg(kMaxHtmlConversionFiles)
-                    .arg(leftOut.size());
+        text += LoadErrorText(str::kHtmlTooManyFiles).arg(kMaxHtmlConversionFiles).arg(leftOut.size());
         for (const QString& f : leftOut) text += QDir::toNativeSeparators(f) + QLatin1Char('\n');
     }
-    if (converted > 0) text += QStringLiteral("\n其余%1个文件已转换。").arg(converted);
+    if (converted > 0) text += LoadErrorText(str::kHtmlOthersConverted).arg(converted);
     return text.trimmed();
 }
 

@@ -105,7 +105,7 @@ QString writePageCopy(const QString& source, int page, int pageCount, const QStr
         if (page < pageCount) status = copy.DeleteRowColPage(page + 1, pageCount - page, 2);
         if (status == 0 && page > 1) status = copy.DeleteRowColPage(1, page - 1, 2);
         if (status != 0) return fail(LoadErrorText(status));
-        if (copy.GetPageCount() != 1) return fail(QStringLiteral("页数不对"));
+        if (copy.GetPageCount() != 1) return fail(LoadErrorText(str::kWrongPageCount));
         status = copy.Save();
         if (status != 0)
             return fail(copy.ErrorText().isEmpty() ? LoadErrorText(status) : copy.ErrorText());
@@ -128,10 +128,10 @@ public:
         CFileManagerBar* bar = m_main ? m_main->FileManagerBar() : nullptr;
         s.enabled = bar && bar->IsReady();
         if (!s.enabled) {
-            s.reason = QStringLiteral("文件管理器没有打开");
+            s.reason = LoadErrorText(str::kFileManagerNotOpen);
         } else if (id == kCmdFmUseDownloads && !CQORFM::HasDownloadHandler()) {
             s.enabled = false;
-            s.reason = QStringLiteral("合并报表客户端没有安装");
+            s.reason = LoadErrorText(str::kConsolClientNotInstalled);
         } else if (id == kCmdFmMail && !mail::MailAvailable()) {
             s.enabled = false;
             s.reason = LoadErrorText(str::kMailProgramRunning).trimmed();
@@ -179,7 +179,7 @@ bool CMainFrame::OnFileManagerMessage(int message, int wParam, const QString& te
 
 void CMainFrame::OnOpenFileMessage(int kind, const QString& name) {
     // Only the extension tells the type; the path goes on as spelled.
-    const QString notHandled = QStringLiteral("不能处理这种类型的文件：%1").arg(shown(name));
+    const QString notHandled = LoadErrorText(str::kFileTypeNotHandled).arg(shown(name));
     if (name.size() < 3) {
         tellUser(notHandled);
         return;
@@ -226,8 +226,7 @@ void CMainFrame::OnAddFavourite(const QString& name) {
     key = key.toUpper();
     const QString path = ActiveDocument()->GetPathName();
     if (key.isEmpty() || path.isEmpty()) {
-        tellUser(key.isEmpty() ? QStringLiteral("收藏的名称不能为空。")
-                               : QStringLiteral("当前报表还没有保存，无法进行收藏。"));
+        tellUser(key.isEmpty() ? LoadErrorText(str::kFavouriteNameEmpty) : LoadErrorText(str::kFavouriteUnsavedReport));
         return;
     }
     if (m_fileManager) m_fileManager->AddFavourite(key, path);
@@ -240,7 +239,7 @@ void CMainFrame::OnFileManagerCommand(int number) {
 bool CMainFrame::OnSplitReportPages(const QString& request) {
     const qsizetype hash = request.lastIndexOf(QLatin1Char('#'));
     if (request.size() < 3 || hash < 3) {
-        tellUser(QStringLiteral("拆分请求不完整：%1").arg(request));
+        tellUser(LoadErrorText(str::kSplitRequestIncomplete).arg(request));
         return false;
     }
     const QChar mode = request.at(0).toUpper();
@@ -267,9 +266,8 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
         // once saved.
         if (doc->IsModified()) {
             const MsgAnswer answer =
-                messageBox(QStringLiteral("报表 %1 已经修改，拆分前先保存吗？").arg(shown(path)),
-                           LoadErrorText(str::kAppTitle), MsgButtons::YesNoCancel,
-                           MsgIcon::Question, MsgAnswer::Cancel);
+                messageBox(LoadErrorText(str::kAskSaveBeforeSplit).arg(shown(path)), LoadErrorText(str::kAppTitle),
+                           MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
             if (answer == MsgAnswer::Cancel) return false;
             if (answer == MsgAnswer::Yes && !SaveDocument(child, false)) return false;
         }
@@ -281,27 +279,25 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
         own = std::make_unique<CReportHandle>(path, CReportHandle::OpenMode::OpenExisting,
                                               CReportHandle::Access::Read);
         if (!own->IsOpen()) {
-            tellUser(QStringLiteral("不能打开报表 %1\n%2")
-                         .arg(shown(path), own->ErrorText().isEmpty()
-                                               ? LoadErrorText(own->OpenStatus())
-                                               : own->ErrorText()));
+            tellUser(LoadErrorText(str::kCannotOpenReportWhy).arg(shown(path), own->ErrorText().isEmpty()
+                                                               ? LoadErrorText(own->OpenStatus())
+                                                               : own->ErrorText()));
             return false;
         }
         report = own.get();
     }
     const QString userKeyword = report->GetReportFile()->GetUserKeywordName();
     if (keyword.isEmpty() || userKeyword != keyword) {
-        tellUser(
-            QStringLiteral("报表 %1 的用户关键字不是“%2”，没有拆分。").arg(shown(path), keyword));
+        tellUser(LoadErrorText(str::kSplitKeywordMismatch).arg(shown(path), keyword));
         return false;
     }
     if (report->HasExtendedPageRecords()) {
-        tellUser(QStringLiteral("报表 %1 的页记录是扩展格式，不能拆分。").arg(shown(path)));
+        tellUser(LoadErrorText(str::kSplitExtendedPages).arg(shown(path)));
         return false;
     }
     const int count = report->GetPageCount();
     if (count < 1) {
-        tellUser(QStringLiteral("报表 %1 没有页，没有拆分。").arg(shown(path)));
+        tellUser(LoadErrorText(str::kSplitNoPages).arg(shown(path)));
         return false;
     }
     for (int page = 1; page <= count; ++page) {
@@ -312,7 +308,7 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
     }
     own.reset();
     if (!QDir().mkpath(SplitFolder())) {
-        tellUser(QStringLiteral("不能建立目录 %1").arg(shown(SplitFolder())));
+        tellUser(LoadErrorText(str::kCannotMakeFolder).arg(shown(SplitFolder())));
         return false;
     }
     for (int page = 1; page <= count; ++page) {
@@ -323,7 +319,7 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
         for (CChildFrame* child : Children())
             if (!openCopy.isEmpty() &&
                 QFileInfo(child->GetDocument()->GetPathName()).canonicalFilePath() == openCopy)
-                why = QStringLiteral("这个文件已经打开，关闭后才能重新拆分");
+                why = LoadErrorText(str::kSplitTargetOpen);
         if (why.isEmpty()) why = writePageCopy(source, page, count, target);
         if (why.isEmpty() && (mode == u'C' || mode == u'X')) {
             CReportHandle copy(target, CReportHandle::OpenMode::OpenExisting,
@@ -332,24 +328,19 @@ bool CMainFrame::OnSplitReportPages(const QString& request) {
             if (!copy.IsOpen())
                 why = LoadErrorText(copy.OpenStatus());
             else if (mode == u'C' && !SaveReportAsExcel(&copy, base + QStringLiteral(".xlsx"), 1))
-                why = QStringLiteral("不能写工作簿 %1").arg(shown(base + QStringLiteral(".xlsx")));
+                why = LoadErrorText(str::kCannotWriteWorkbookText).arg(shown(base + QStringLiteral(".xlsx")));
             else if (mode == u'X' &&
                      !WriteOwnXml(copy, base + QStringLiteral(".xml"), InitialExportSettings(&copy))
                           .written)
-                why = QStringLiteral("不能写XML文件 %1").arg(shown(base + QStringLiteral(".xml")));
+                why = LoadErrorText(str::kCannotWriteXml).arg(shown(base + QStringLiteral(".xml")));
         }
         if (!why.isEmpty()) {
-            tellUser(QStringLiteral("拆分报表 %1 时第%2页没有写成：%3\n%4")
-                         .arg(shown(path))
-                         .arg(page)
-                         .arg(shown(target), why));
+            tellUser(LoadErrorText(str::kSplitPageNotWritten).arg(shown(path)).arg(page).arg(shown(target), why));
             return false;
         }
     }
     if (m_fileManager) m_fileManager->Refresh();
-    if (m_status)
-        m_status->showMessage(
-            QStringLiteral("报表已拆分为%1个文件，在 %2").arg(count).arg(shown(SplitFolder())));
+    if (m_status) m_status->showMessage(LoadErrorText(str::kSplitDone).arg(count).arg(shown(SplitFolder())));
     return true;
 }
 

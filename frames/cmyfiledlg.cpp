@@ -166,7 +166,7 @@ QString CMyFileDlg::CaseBlindFilter(const QString& qtFilter) {
         if (own.hasMatch() &&
             own.captured(2).replace(u';', u' ').replace(u',', u' ').simplified() == patterns)
             label = own.captured(1).trimmed();
-        out << QStringLiteral("%1（%2）(%3)").arg(label, patterns, blind.join(u' '));
+        out << LoadErrorText(qor::str::kFilterLabelPatterns).arg(label, patterns, blind.join(u' '));
     }
     return out.join(QStringLiteral(";;"));
 }
@@ -192,19 +192,16 @@ QString CMyFileDlg::ReplaceExtension(const QString& name, const QString& ext) {
 }
 
 void CMyFileDlg::setUpTexts() {
-    static constexpr int okText[] = {
-        qor::str::kOpen,         qor::str::kExecute,    qor::str::kSetFolder,
-        qor::str::kSaveAsButton, qor::str::kOpenSpaced, qor::str::kSave,
-        qor::str::kOpen,         qor::str::kCollect,    qor::str::kCollect};
+    static constexpr int okText[] = {qor::str::kOpen, qor::str::kExecute,      qor::str::kSetFolder, qor::str::kSaveAsButton, qor::str::kOpenSpaced,
+                                     qor::str::kSave, qor::str::kOpen,     qor::str::kCollect,   qor::str::kCollect};
     const bool savesIn = m_mode == kFolder || m_mode == kSaveReport || m_mode == kSaveReplace;
-    setLabelText(QFileDialog::LookIn,
-                 savesIn ? LoadErrorText(qor::str::kSavedIn) : QStringLiteral("查找范围"));
-    setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
-    setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
+    setLabelText(QFileDialog::LookIn, savesIn ? LoadErrorText(qor::str::kSavedIn) : LoadErrorText(qor::str::kLookInLabel));
+    setLabelText(QFileDialog::FileName, LoadErrorText(qor::str::kFileNameLabel));
+    setLabelText(QFileDialog::FileType, LoadErrorText(qor::str::kFileTypeLabel));
     setLabelText(QFileDialog::Accept, LoadErrorText(okText[m_mode]));
-    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setLabelText(QFileDialog::Reject, LoadErrorText(qor::str::kCancelButton));
     // What each control does, for the mouse.
-    if (QLineEdit* edit = FileNameEdit()) edit->setToolTip(QStringLiteral("文件名"));
+    if (QLineEdit* edit = FileNameEdit()) edit->setToolTip(LoadErrorText(qor::str::kFileNameLabel));
     if (auto* box = findChild<QDialogButtonBox*>())
         if (QPushButton* ok = box->button(QDialogButtonBox::Open)
                                   ? box->button(QDialogButtonBox::Open)
@@ -377,7 +374,7 @@ bool CMyFileDlg::checkName(QString& path) {
     }
     const bool mustExist = m_open && m_mode != kSaveReport && !m_newNameAllowed;
     if (mustExist && !QFileInfo(path).isFile()) {
-        warn(QDir::toNativeSeparators(path) + QStringLiteral("\r\n找不到文件，请检查文件名。"));
+        warn(QDir::toNativeSeparators(path) + LoadErrorText(qor::str::kFileNotFoundCheckName));
         return false;
     }
     rememberFolder(QFileInfo(path).absolutePath());
@@ -396,9 +393,8 @@ bool CMyFileDlg::checkSaveReport(QString& path) {
         }
         QString computer;
         if (IsReportOpenElsewhere(path, &computer)) {
-            warn(shown + QStringLiteral("\r\n") + LoadErrorText(qor::str::kReportHeldBy) +
-                 computer + LoadErrorText(qor::str::kReportHeldByEnd) +
-                 LoadErrorText(qor::str::kEnterDifferentName));
+            warn(shown + QStringLiteral("\r\n") + LoadErrorText(qor::str::kReportHeldBy) + computer +
+                 LoadErrorText(qor::str::kReportHeldByEnd) + LoadErrorText(qor::str::kEnterDifferentName));
             return false;
         }
     }
@@ -455,11 +451,11 @@ CFileFolderDialog::CFileFolderDialog(bool openFile, const QString& filter, QWidg
         setOption(QFileDialog::HideNameFilterDetails, true);
         setNameFilter(CMyFileDlg::CaseBlindFilter(filter));
     }
-    setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围"));
-    setLabelText(QFileDialog::FileName, QStringLiteral("文件名"));
-    setLabelText(QFileDialog::FileType, QStringLiteral("文件类型"));
+    setLabelText(QFileDialog::LookIn, LoadErrorText(qor::str::kLookInLabel));
+    setLabelText(QFileDialog::FileName, LoadErrorText(qor::str::kFileNameLabel));
+    setLabelText(QFileDialog::FileType, LoadErrorText(qor::str::kFileTypeLabel));
     setLabelText(QFileDialog::Accept, LoadErrorText(qor::str::kOpen));
-    setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    setLabelText(QFileDialog::Reject, LoadErrorText(qor::str::kCancelButton));
     // Many files are picked here: the list gets more room.
     const QSize base = sizeHint();
     resize(base.width(), base.height() + kExtraHeight);

@@ -89,8 +89,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     }
     m_router.SetGate(kCmdCellFormula, [this](qor::CommandState& s) {
         if (!CMainFrame::CellFormulaAllowed(m_doc.get())) {
-            if (s.enabled)
-                s.reason = QStringLiteral("格式状态下、组合单元与可变区首行以外的单元才能定义公式");
+            if (s.enabled) s.reason = LoadErrorText(str::kFormulaCellReason);
             s.enabled = false;
         }
     });
@@ -149,7 +148,7 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
     // Esc on the sheet, with no entry open, ends the editing.
     m_view->installEventFilter(this);
     // Shift+F1 anywhere in the frame; the container's own keys stay its own.
-    QAction* help = m_router.Action(kContextHelp, QStringLiteral("帮助模式"));
+    QAction* help = m_router.Action(kContextHelp, LoadErrorText(str::kHelpModeAction));
     m_router.SetKeys(kContextHelp, QStringLiteral("Shift+F1"), false);
     help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(help);
@@ -453,7 +452,7 @@ const qor::CommandTable<COleInPlaceFrame>& COleInPlaceFrame::commands() {
     constexpr auto inputRule = [](COleInPlaceFrame& f, int, qor::CommandState&) {
         const CFormulaBar* bar = f.FrameFormulaBar();
         return bar && bar->View() && f.m_doc->IsOpen() ? QString()
-                                                       : QStringLiteral("没有正在录入的单元");
+                                                       : LoadErrorText(str::kNoCellBeingEdited);
     };
     static const qor::CommandTable<COleInPlaceFrame> table(
         {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <algorithm>
 
+#include "engine/messages.h"
 #include "frames/menutable.h"
 #include "resources/stringtable.h"
 
@@ -19,7 +20,7 @@ CommandRouter::CommandRouter(QObject* parent) : QObject(parent) {}
 CommandRouter::~CommandRouter() = default;
 
 QString CommandRouter::NotProvidedText() {
-    static const QString text = QStringLiteral("此命令尚未提供");
+    static const QString text = LoadErrorText(str::kCommandNotProvided);
     return text;
 }
 
@@ -221,9 +222,8 @@ void CommandRouter::apply(Entry& e, const qor::CommandState& s) {
     action->setStatusTip(s.enabled || s.reason.isEmpty() ? prompt : s.reason);
     // A greyed button's tip says why too: a disabled button shows no
     // status text when pointed at.
-    const QString tip = s.enabled || s.reason.isEmpty()
-                            ? e.baseTip
-                            : e.baseTip + QStringLiteral("（") + s.reason + QStringLiteral("）");
+    const QString tip =
+        s.enabled || s.reason.isEmpty() ? e.baseTip : LoadErrorText(str::kReasonAndMessage).arg(e.baseTip, s.reason);
     if (action->toolTip() != tip) action->setToolTip(tip);
     e.shown = s;
     e.valid = true;

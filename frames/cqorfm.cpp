@@ -144,21 +144,21 @@ void CQORFM::Start() {
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     bar->addAction(LoadErrorText(str::kRefresh), this, [this] { Refresh(); });
     m_splitButton = new QToolButton(bar);
-    m_splitButton->setText(QStringLiteral("拆分"));
-    m_splitButton->setToolTip(QStringLiteral("把选中的报表按用户关键字拆分成每页一个文件"));
+    m_splitButton->setText(LoadErrorText(str::kSplitButton));
+    m_splitButton->setToolTip(LoadErrorText(str::kSplitButtonTip));
     m_splitButton->setPopupMode(QToolButton::InstantPopup);
     auto* splitMenu = new QMenu(m_splitButton);
-    splitMenu->addAction(QStringLiteral("拆分成单页报表"), this,
+    splitMenu->addAction(LoadErrorText(str::kSplitToReports), this,
                          [this] { RequestSplit(m_tree->currentItem(), u'R'); });
-    splitMenu->addAction(QStringLiteral("拆分并生成工作簿"), this,
+    splitMenu->addAction(LoadErrorText(str::kSplitToWorkbooks), this,
                          [this] { RequestSplit(m_tree->currentItem(), u'C'); });
-    splitMenu->addAction(QStringLiteral("拆分并生成XML文件"), this,
+    splitMenu->addAction(LoadErrorText(str::kSplitToXml), this,
                          [this] { RequestSplit(m_tree->currentItem(), u'X'); });
     m_splitButton->setMenu(splitMenu);
     m_splitButton->setEnabled(false);
     bar->addWidget(m_splitButton);
-    bar->addAction(QStringLiteral("最小化"), this, [this] { send(kFmMinimise, 0, QString()); })
-        ->setToolTip(QStringLiteral("最小化主窗口"));
+    bar->addAction(LoadErrorText(str::kMinimiseAction), this, [this] { send(kFmMinimise, 0, QString()); })
+        ->setToolTip(LoadErrorText(str::kMinimiseMainTip));
     layout->addWidget(bar);
 
     m_tree = new QTreeWidget(this);
@@ -264,12 +264,12 @@ bool CQORFM::Refresh() {
     if (m_pagesItem) pages = m_pagesItem->takeChildren();
     m_tree->clear();
     m_menuItem = nullptr;
-    m_dataItem = addFolder(nullptr, DataFolder(), QStringLiteral("数据目录"), kFmKindFolder);
+    m_dataItem = addFolder(nullptr, DataFolder(), LoadErrorText(str::kDataFolderItem), kFmKindFolder);
     m_favouritesItem = addFolder(nullptr, QString(), LoadErrorText(str::kKeep), kFmKindFavourites);
     m_downloadItem =
-        addFolder(nullptr, DownloadFolder(), QStringLiteral("下载目录"), kFmKindDownload);
+        addFolder(nullptr, DownloadFolder(), LoadErrorText(str::kDownloadFolderItem), kFmKindDownload);
     m_pagesItem = new QTreeWidgetItem(m_tree);
-    m_pagesItem->setText(0, QStringLiteral("拆分的页"));
+    m_pagesItem->setText(0, LoadErrorText(str::kSplitPagesItem));
     m_pagesItem->setData(0, kKindRole, kFmKindPage);
     m_pagesItem->addChildren(pages);
     m_pagesItem->setHidden(pages.isEmpty());
@@ -327,7 +327,7 @@ void CQORFM::AddFavourite(const QString& name, const QString& path) {
     IniFile profile(applicationProfilePath());
     QDir().mkpath(QFileInfo(applicationProfilePath()).absolutePath());
     if (!profile.setString(kFavouritesSection, name, path) || !profile.save()) {
-        tell(QStringLiteral("不能保存收藏“%1”。").arg(name));
+        tell(LoadErrorText(str::kFavouriteNotSaved).arg(name));
         return;
     }
     if (!m_tree) return;
@@ -343,13 +343,13 @@ void CQORFM::AddPage(int16_t page, const QString& keyword, int16_t pageCount) {
     // A split lists its pages from the first on: a first page starts anew.
     if (page <= 1) qDeleteAll(m_pagesItem->takeChildren());
     auto* item = new QTreeWidgetItem(m_pagesItem);
-    item->setText(0, QStringLiteral("第%1页 %2").arg(page).arg(keyword).trimmed());
+    item->setText(0, LoadErrorText(str::kPageWithKeyword).arg(page).arg(keyword).trimmed());
     item->setData(0, kKindRole, kFmKindPage);
     if (!m_splitReport.isEmpty()) {
         item->setData(0, kPathRole, SplitCopyPath(m_splitReport, page));
         item->setToolTip(0, shown(SplitCopyPath(m_splitReport, page)));
     }
-    m_pagesItem->setText(0, QStringLiteral("拆分的页（共%1页）").arg(pageCount));
+    m_pagesItem->setText(0, LoadErrorText(str::kSplitPagesCount).arg(pageCount));
     m_pagesItem->setHidden(false);
     m_pagesItem->setExpanded(true);
 }
@@ -382,11 +382,11 @@ QString CQORFM::clientFileFor(const QString& path) {
         if (hasSuffix(r.fileName(), {QStringLiteral("rep")})) reports << r.completeBaseName();
     QString name = reports.size() == 1 ? reports.first() : QString();
     if (name.isEmpty()) {
-        name = askName(QStringLiteral("接收下载数据的报表名称："),
-                       reports.isEmpty() ? folder.dirName() : reports.first());
+        name =
+            askName(LoadErrorText(str::kDownloadReportNamePrompt), reports.isEmpty() ? folder.dirName() : reports.first());
         if (name.isEmpty()) return {};
         if (!usableName(name)) {
-            tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+            tell(LoadErrorText(str::kBadFileName).arg(name));
             return {};
         }
     }
@@ -414,7 +414,7 @@ bool CQORFM::itemAlive(QTreeWidgetItem* item) const {
 void CQORFM::RequestSplit(QTreeWidgetItem* item, QChar mode) {
     const QString path = ItemPath(item);
     if (path.isEmpty() || !hasSuffix(path, {QStringLiteral("rep")})) {
-        tell(QStringLiteral("请先选中一个报表文件。"));
+        tell(LoadErrorText(str::kChooseReportFirst));
         return;
     }
     QString keyword;
@@ -423,7 +423,7 @@ void CQORFM::RequestSplit(QTreeWidgetItem* item, QChar mode) {
                              CReportHandle::Access::Read);
         if (report.IsOpen()) keyword = report.GetReportFile()->GetUserKeywordName();
     }
-    const QString name = askName(QStringLiteral("按哪个用户关键字拆分（每页一个文件）："), keyword);
+    const QString name = askName(LoadErrorText(str::kSplitKeywordPrompt), keyword);
     if (name.isEmpty()) return;
     m_splitReport = path;
     send(kFmSplitPages, 0, QString(mode) + QLatin1Char(':') + path + QLatin1Char('#') + name);
@@ -468,7 +468,7 @@ const qor::CommandTable<CQORFM::MenuPick>& CQORFM::menuCommands() {
                  if (downloadHandler())
                      downloadHandler()();
                  else
-                     tell(QStringLiteral("合并报表客户端没有安装。"));
+                     tell(LoadErrorText(str::kConsolClientNotInstalledSentence));
                  p.fm.Refresh();
              },
              nullptr},
@@ -483,20 +483,20 @@ const qor::CommandTable<CQORFM::MenuPick>& CQORFM::menuCommands() {
 void CQORFM::newFolder(QTreeWidgetItem* item) {
     if (!item || (ItemKind(item) != kFmKindFolder && ItemKind(item) != kFmKindDownload)) return;
     const QString name =
-        askName(LoadErrorText(str::kNewFolder) + QStringLiteral("，名称："), QString());
+        askName(LoadErrorText(str::kNewFolder) + LoadErrorText(str::kNamePromptSuffix), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
-        tell(QStringLiteral("“%1”不能用作目录名。").arg(name));
+        tell(LoadErrorText(str::kBadFolderName).arg(name));
         return;
     }
     const QDir dir(ItemPath(item));
     const QString path = dir.filePath(name);
     if (QFileInfo::exists(path)) {
-        tell(QStringLiteral("已有同名的目录或文件：%1").arg(shown(path)));
+        tell(LoadErrorText(str::kFolderOrFileExists).arg(shown(path)));
         return;
     }
     if (!dir.mkdir(name)) {
-        tell(QStringLiteral("不能建立目录 %1").arg(shown(path)));
+        tell(LoadErrorText(str::kCannotMakeFolder).arg(shown(path)));
         return;
     }
     item->setData(0, kFilledRole, false);
@@ -506,16 +506,16 @@ void CQORFM::newFolder(QTreeWidgetItem* item) {
 void CQORFM::newReport(QTreeWidgetItem* item) {
     if (!item || (ItemKind(item) != kFmKindFolder && ItemKind(item) != kFmKindDownload)) return;
     QString name =
-        askName(LoadErrorText(str::kNewFileItem) + QStringLiteral("，名称："), QString());
+        askName(LoadErrorText(str::kNewFileItem) + LoadErrorText(str::kNamePromptSuffix), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
-        tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+        tell(LoadErrorText(str::kBadFileName).arg(name));
         return;
     }
     if (!hasSuffix(name, {QStringLiteral("rep")})) name += QStringLiteral(".rep");
     const QString path = QDir(ItemPath(item)).filePath(name);
     if (QFileInfo::exists(path)) {
-        tell(QStringLiteral("已有同名的文件：%1").arg(shown(path)));
+        tell(LoadErrorText(str::kFileExistsText).arg(shown(path)));
         return;
     }
     {
@@ -525,7 +525,7 @@ void CQORFM::newReport(QTreeWidgetItem* item) {
         if (!report.IsOpen() || status != 0) {
             QString why = report.ErrorText();
             if (why.isEmpty()) why = LoadErrorText(status ? status : 1010);
-            tell(QStringLiteral("不能建立报表 %1\n%2").arg(shown(path), why));
+            tell(LoadErrorText(str::kCannotMakeReportWhy).arg(shown(path), why));
             return;
         }
     }
@@ -535,21 +535,21 @@ void CQORFM::newReport(QTreeWidgetItem* item) {
 
 void CQORFM::newScript() {
     QString name =
-        askName(LoadErrorText(str::kNewCustomFile) + QStringLiteral("，名称："), QString());
+        askName(LoadErrorText(str::kNewCustomFile) + LoadErrorText(str::kNamePromptSuffix), QString());
     if (name.isEmpty()) return;
     if (!usableName(name)) {
-        tell(QStringLiteral("“%1”不能用作文件名。").arg(name));
+        tell(LoadErrorText(str::kBadFileName).arg(name));
         return;
     }
     if (!hasSuffix(name, {QStringLiteral("shl")})) name += QStringLiteral(".shl");
     const QString path = QDir(DataFolder()).filePath(name);
     if (QFileInfo::exists(path)) {
-        tell(QStringLiteral("已有同名的文件：%1").arg(shown(path)));
+        tell(LoadErrorText(str::kFileExistsText).arg(shown(path)));
         return;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || !file.commit()) {
-        tell(QStringLiteral("不能建立文件 %1").arg(shown(path)));
+        tell(LoadErrorText(str::kCannotMakeFile).arg(shown(path)));
         return;
     }
     // The new script is kept among the favourites, where it was asked for,
@@ -569,11 +569,11 @@ void CQORFM::addActiveReportToFavourites() {
         return;
     }
     if (doc->GetPathName().isEmpty()) {
-        tell(QStringLiteral("当前报表还没有保存，无法进行收藏。"));
+        tell(LoadErrorText(str::kFavouriteUnsavedReport));
         return;
     }
     const QString name =
-        askName(QStringLiteral("收藏名称："), QFileInfo(doc->GetPathName()).completeBaseName());
+        askName(LoadErrorText(str::kFavouriteNamePrompt), QFileInfo(doc->GetPathName()).completeBaseName());
     if (!name.isEmpty()) send(kFmAddFavourite, 0, name);
 }
 
@@ -585,7 +585,7 @@ void CQORFM::deleteItem(QTreeWidgetItem* item) {
         IniFile profile(applicationProfilePath());
         profile.removeKey(kFavouritesSection, item->text(0));
         if (!profile.save()) {
-            tell(QStringLiteral("不能删除收藏“%1”。").arg(item->text(0)));
+            tell(LoadErrorText(str::kFavouriteNotRemoved).arg(item->text(0)));
             return;
         }
         fillFavourites();
@@ -593,27 +593,26 @@ void CQORFM::deleteItem(QTreeWidgetItem* item) {
     }
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     if (!isBelow(path, DataFolder())) {
-        tell(QStringLiteral("只能删除数据目录下的文件：%1").arg(shown(path)));
+        tell(LoadErrorText(str::kDeleteOnlyInDataFolder).arg(shown(path)));
         return;
     }
     if (auto* frame = qobject_cast<CMainFrame*>(m_main.data())) {
         const QString canonical = QFileInfo(path).canonicalFilePath();
         for (CChildFrame* child : frame->Children()) {
             if (QFileInfo(child->GetDocument()->GetPathName()).canonicalFilePath() == canonical) {
-                tell(QStringLiteral("报表已经打开，关闭后才能删除：%1").arg(shown(path)));
+                tell(LoadErrorText(str::kDeleteOpenReport).arg(shown(path)));
                 return;
             }
         }
     }
-    if (!askYesNo(QStringLiteral("确实要删除文件 %1 吗？").arg(shown(path)), caption(), false))
-        return;
+    if (!askYesNo(LoadErrorText(str::kAskDeleteFile).arg(shown(path)), caption(), false)) return;
     if (!QFile::remove(path)) {
-        tell(QStringLiteral("不能删除文件 %1").arg(shown(path)));
+        tell(LoadErrorText(str::kCannotDeleteFile).arg(shown(path)));
         return;
     }
     if (ItemKind(item) == kFmKindPage) {
         item->setData(0, kPathRole, QString());
-        item->setText(0, item->text(0) + QStringLiteral("（已删除）"));
+        item->setText(0, item->text(0) + LoadErrorText(str::kDeletedMark));
         return;
     }
     QTreeWidgetItem* parent = item->parent();
@@ -626,17 +625,16 @@ void CQORFM::showProperties(QTreeWidgetItem* item) {
     const QString path = ItemPath(item);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
-        if (!path.isEmpty()) tell(QStringLiteral("找不到 %1").arg(shown(path)));
+        if (!path.isEmpty()) tell(LoadErrorText(str::kNotFound).arg(shown(path)));
         return;
     }
-    QString text =
-        QStringLiteral("%1\n\n路径：%2\n").arg(item->text(0), shown(info.absoluteFilePath()));
+    QString text = LoadErrorText(str::kFileInfoPath).arg(item->text(0), shown(info.absoluteFilePath()));
     if (info.isDir())
-        text += QStringLiteral("类型：目录\n");
+        text += LoadErrorText(str::kFileInfoFolder);
     else
-        text += QStringLiteral("大小：%L1 字节\n").arg(info.size());
-    text += QStringLiteral("修改日期：%1")
-                .arg(info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        text += LoadErrorText(str::kFileInfoSize).arg(info.size());
+    text += LoadErrorText(str::kFileInfoModified).arg(
+        info.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     tell(text, MsgIcon::Information);
 }
 
@@ -652,7 +650,7 @@ void CQORFM::mailItem(QTreeWidgetItem* item) {
         files << path;
     }
     if (files.isEmpty()) {
-        tell(QStringLiteral("没有可以发送的报表文件。"));
+        tell(LoadErrorText(str::kNoReportToSend));
         return;
     }
     QString why;

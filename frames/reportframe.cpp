@@ -6,6 +6,7 @@
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "view/cpagectrl.h"
 #include "view/cqorsview.h"
 #include "view/formulabar.h"

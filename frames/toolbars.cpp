@@ -10,6 +10,7 @@
 #include "document/cqorsdoc.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "engine/status.h"
 #include "frames/commandicons.h"
 #include "frames/commandrouter.h"
@@ -86,11 +87,11 @@ void CFontToolBar::ShowFor(const CQorsDoc* doc) {
 
 QString CFontToolBar::ApplyPick(CQorsDoc* doc, int code, int index) {
     if (index < 0 || !doc || !doc->IsOpen()) return {};
-    if (doc->IsDataState()) return QStringLiteral("数据状态下不能改变字体，请先转到格式状态。");
+    if (doc->IsDataState()) return LoadErrorText(str::kFontOnlyInFormatState);
     const CellArea area = oneBased(doc->Selection().Area());
     int32_t value = index;
     const uint16_t status = doc->GetReport()->AccessAreaFormat(1, code, &value, &area);
-    if (status != 0) return QStringLiteral("不能改变字体：") + StatusText(status);
+    if (status != 0) return LoadErrorText(str::kFontNotChanged) + StatusText(status);
     doc->SetModifiedFlag();
     doc->UpdateAllViews(CQorsDoc::kHintCells);
     doc->UpdateServerItems();

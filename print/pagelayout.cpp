@@ -8,8 +8,6 @@
 
 namespace qor::view {
 
-const char16_t* const kBreakTableFullText = u"强制分页已满（最多50个），本次分页未能设置";
-
 PageSetup PageSetupFromDocument(const CQorsDoc& doc) {
     PageSetup s;
     s.marginLeft = doc.PageSetup().margins[0];

@@ -19,17 +19,12 @@
 #include <vector>
 
 #include "document/doc_others.h"
-#include "resources/stringids.h"
 #include "print/sheetgeometry.h"
+#include "resources/stringids.h"
 
 class CQorsDoc;
 
 namespace qor::view {
-
-// Message ids of the layout.
-// Told when the forced-break command finds all 50 manual entries in use;
-// the table has no text of its own for it.
-extern const char16_t* const kBreakTableFullText;
 
 // The largest page count a layout reports; more is refused (63151) because
 // page numbers travel as 16-bit values.

@@ -16,8 +16,7 @@ using namespace qor;
 namespace {
 
 QString statusText(uint16_t status) {
-    return QStringLiteral("%1（%2）")
-        .arg(StatusText(status), LoadErrorText(qor::str::kStatusNumber).arg(status));
+    return LoadErrorText(qor::str::kReasonAndMessage).arg(StatusText(status), LoadErrorText(qor::str::kStatusNumber).arg(status));
 }
 
 bool isTextType(const QVariant& v) {
@@ -37,7 +36,10 @@ bool cellInRange(int row, int col) {
 }  // namespace
 
 QString qor::TextIntoNumberCellMessage(const QString& text, int row, int col) {
-    return LoadErrorText(qor::str::kTextForNumberCell).arg(text).arg(row).arg(col);
+    return LoadErrorText(qor::str::kTextForNumberCell)
+        .arg(text)
+        .arg(row)
+        .arg(col);
 }
 
 namespace {
@@ -103,13 +105,15 @@ QString CReader::needOpen() const {
 QString CReader::needFormatState(const char* method) const {
     if (!m_report) return needOpen();
     if (m_report->IsFormatState()) return QString();
-    return LoadErrorText(qor::str::kFormatStateOnly).arg(QLatin1String(method));
+    return LoadErrorText(qor::str::kFormatStateOnly)
+        .arg(QLatin1String(method));
 }
 
 QString CReader::needDataState(const char* method) const {
     if (!m_report) return needOpen();
     if (!m_report->IsFormatState()) return QString();
-    return LoadErrorText(qor::str::kDataStateOnly).arg(QLatin1String(method));
+    return LoadErrorText(qor::str::kDataStateOnly)
+        .arg(QLatin1String(method));
 }
 
 QString CReader::needCurrentPage(const char* method) const {
@@ -117,8 +121,10 @@ QString CReader::needCurrentPage(const char* method) const {
     if (!e.isEmpty()) return e;
     if (m_report->GetCurPage() > 0) return QString();
     if (m_report->GetPageCount() == 0)
-        return LoadErrorText(qor::str::kNeedsPages).arg(QLatin1String(method));
-    return LoadErrorText(qor::str::kNeedsCurrentPage).arg(QLatin1String(method));
+        return LoadErrorText(qor::str::kNeedsPages)
+            .arg(QLatin1String(method));
+    return LoadErrorText(qor::str::kNeedsCurrentPage)
+        .arg(QLatin1String(method));
 }
 
 QString CReader::needCell(int row, int col) const {
@@ -142,10 +148,10 @@ void CReader::closeReport() {
 
 ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLangId) {
     if (m_report)
-        return fail(LoadErrorText(qor::str::kReportAlreadyOpened).arg(m_report->GetPathName()));
+        return fail(LoadErrorText(qor::str::kReportAlreadyOpened)
+                        .arg(m_report->GetPathName()));
     const QString given = sFileName.trimmed();
-    if (given.isEmpty())
-        return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", QString()));
+    if (given.isEmpty()) return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", QString()));
 
     QString path = FullReportPath(given);
     if (!QFileInfo::exists(path)) {
@@ -153,15 +159,15 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
         if (QFileInfo::exists(withExt)) path = withExt;
     }
     const QFileInfo fi(path);
-    if (!fi.exists())
-        return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", given));
+    if (!fi.exists()) return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", given));
     if (!fi.isFile() || !CompoundFile::isCompoundFile(path))
         return fail(QStringLiteral("%1: %2").arg(given, statusText(code(Status::NotAReport))));
     // The engine would look for "<name>.rep" instead: a different file.
     if (ReportPathWithExtension(path) != path)
         return fail(LoadErrorText(qor::str::kReportNameNeedsRep).arg(given));
     // A second handle on the same file would save over the first one's work.
-    if (FindOpenReport(path)) return fail(LoadErrorText(qor::str::kReportAlreadyOpen).arg(given));
+    if (FindOpenReport(path))
+        return fail(LoadErrorText(qor::str::kReportAlreadyOpen).arg(given));
 
     // A host reads a few cells or keywords of a report: its cell formats
     // are read when first used (every answer is checked against them in
@@ -170,7 +176,8 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
     auto report = std::make_unique<CReportHandle>(
         path, CReportHandle::OpenMode::OpenExisting,
         m_readOnly ? CReportHandle::Access::Read : CReportHandle::Access::Write, kFormats);
-    QString notWritable = m_readOnly ? LoadErrorText(qor::str::kReportOpenedReadOnly) : QString();
+    QString notWritable =
+        m_readOnly ? LoadErrorText(qor::str::kReportOpenedReadOnly) : QString();
     if (!m_readOnly && !report->IsOpen() && report->OpenStatus() == code(Status::Refused) &&
         !report->ErrorText().isEmpty()) {
         // In use by another writer, or a read-only file: the host may still
@@ -185,8 +192,7 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
             return fail(QStringLiteral("%1: %2 (status %3)").arg(given, report->ErrorText()).arg(status));
         if (status == code(Status::FileNotFound))
             return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", given));
-        if (status == code(Status::TooManyReports))
-            return fail(LoadErrorText(qor::str::kTooManyFilesOpen));
+        if (status == code(Status::TooManyReports)) return fail(LoadErrorText(qor::str::kTooManyFilesOpen));
         return fail(QStringLiteral("%1: %2").arg(given, statusText(status)));
     }
     m_report = std::move(report);
@@ -204,14 +210,13 @@ ReaderResult CReader::Save() {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     if (!m_notWritable.isEmpty())
         return fail(QStringLiteral("%1 %2: %3 (status %4)")
-                        .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(),
-                             m_notWritable)
+                        .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(), m_notWritable)
                         .arg(code(Status::Refused)));
     const uint16_t status = m_report->Save();
     if (status)
-        return fail(QStringLiteral("%1 %2: %3")
-                        .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(),
-                             statusText(status)));
+        return fail(
+            QStringLiteral("%1 %2: %3")
+                .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(), statusText(status)));
     return ReaderResult::success();
 }
 
@@ -238,7 +243,8 @@ ReaderResult CReader::SetCurPage(int page) {
     const int count = m_report->GetPageCount();
     // The engine would quietly take page 1 for a page it does not have.
     if (page < 1 || page > count)
-        return fail((LoadErrorText(qor::str::kReportLacksPageOfCount) + QStringLiteral("：%3"))
+        return fail(LoadErrorText(qor::str::kNameAndText)
+                        .arg(LoadErrorText(qor::str::kReportLacksPageOfCount), QStringLiteral("%3"))
                         .arg(page)
                         .arg(count)
                         .arg(statusText(code(Status::PageOutOfRange))));
@@ -284,8 +290,7 @@ ReaderResult CReader::IsFormatState(bool* formatState) {
 ReaderResult CReader::AppendPages(int count) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     const int pages = m_report->GetPageCount();
-    if (count < 1)
-        return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("AppendPages")));
+    if (count < 1) return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("AppendPages")));
     if (int64_t(pages) + count > int64_t(kMaxPages))
         return failStatus("AppendPages", code(Status::PageLimit));
     if (uint16_t s = m_report->AppendRowColPage(count, 2)) return failStatus("AppendPages", s);
@@ -296,12 +301,12 @@ ReaderResult CReader::DeletePages(int pos, int count) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     const int pages = m_report->GetPageCount();
     if (pos < 1 || pos > pages)
-        return fail((LoadErrorText(qor::str::kReportLacksPageOfCount) + QStringLiteral("：%3"))
+        return fail(LoadErrorText(qor::str::kNameAndText)
+                        .arg(LoadErrorText(qor::str::kReportLacksPageOfCount), QStringLiteral("%3"))
                         .arg(pos)
                         .arg(pages)
                         .arg(statusText(code(Status::PageOutOfRange))));
-    if (count < 1)
-        return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeletePages")));
+    if (count < 1) return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeletePages")));
     if (uint16_t s = m_report->DeleteRowColPage(pos, count, 2)) return failStatus("DeletePages", s);
     return ReaderResult::success();
 }
@@ -355,13 +360,13 @@ ReaderResult CReader::SetData(const QVariant& value) {
     if (m_report->IsFormatState()) {
         // Table text (labels) is what format state writes into a cell.
         if (!isTextType(value) && !qor::IsNumericVariant(value))
-            return fail(LoadErrorText(qor::str::kSetDataNeedsText));
+            return fail(
+                LoadErrorText(qor::str::kSetDataNeedsText));
         const QString text =
             qor::IsNumericVariant(value) ? QString::number(value.toDouble(), 'g', 15) : value.toString();
         if (text.size() > kMaxTextChars)
-            return fail(LoadErrorText(qor::str::kTextOverLimit)
-                            .arg(QStringLiteral("SetData"))
-                            .arg(kMaxTextChars));
+            return fail(
+                LoadErrorText(qor::str::kTextOverLimit).arg(QStringLiteral("SetData")).arg(kMaxTextChars));
         if (uint16_t s = m_report->SetCellValue(CellValue{kCellLabel, 0, text}, row, col))
             return failStatus("SetData", s);
         return ReaderResult::success();
@@ -372,11 +377,15 @@ ReaderResult CReader::SetData(const QVariant& value) {
     if (uint16_t s = m_report->AccessAreaFormat(0, kFmtKind, &kind, &cell))
         return failStatus("SetData", s);
     if (kind == kCellLabel)
-        return fail(LoadErrorText(qor::str::kSetDataTableText).arg(row).arg(col));
+        return fail(LoadErrorText(qor::str::kSetDataTableText)
+                        .arg(row)
+                        .arg(col));
     // The engine keeps a formula's result and answers success; the host
     // would believe its value was written.
     if (m_report->GetCalcFlag() != 1 && m_report->GetCellFormulaState(row, col) != 0)
-        return fail(LoadErrorText(qor::str::kSetDataFormulaCell).arg(row).arg(col));
+        return fail(LoadErrorText(qor::str::kSetDataFormulaCell)
+                        .arg(row)
+                        .arg(col));
 
     const bool numberCell = kind != kCellText && kind != kCellOtherText;
     CellValue v;
@@ -387,9 +396,8 @@ ReaderResult CReader::SetData(const QVariant& value) {
     } else if (isTextType(value)) {
         const QString text = value.toString();
         if (text.size() > kMaxTextChars)
-            return fail(LoadErrorText(qor::str::kTextOverLimit)
-                            .arg(QStringLiteral("SetData"))
-                            .arg(kMaxTextChars));
+            return fail(
+                LoadErrorText(qor::str::kTextOverLimit).arg(QStringLiteral("SetData")).arg(kMaxTextChars));
         if (!numberCell) {
             v = CellValue::ofText(text);
         } else if (text.trimmed().isEmpty()) {
@@ -397,13 +405,12 @@ ReaderResult CReader::SetData(const QVariant& value) {
         } else {
             double number = 0;
             if (!strictNumber(text, &number))
-                return fail(QStringLiteral("SetData：") +
-                            qor::TextIntoNumberCellMessage(text, row, col));
+                return fail(LoadErrorText(qor::str::kNameAndText).arg(
+                    QStringLiteral("SetData"), qor::TextIntoNumberCellMessage(text, row, col)));
             v = CellValue::ofNumber(number);
         }
     } else {
-        return fail(LoadErrorText(qor::str::kValueTypeRefused)
-                        .arg(QStringLiteral("SetData"))
+        return fail(LoadErrorText(qor::str::kValueTypeRefused).arg(QStringLiteral("SetData"))
                         .arg(QString::fromLatin1(value.typeName())));
     }
     if (uint16_t s = m_report->SetCellValue(v, row, col)) return failStatus("SetData", s);
@@ -417,7 +424,8 @@ namespace {
 
 QString badFormatCode(int code) {
     if (code >= 0 && code < kFmtCodeCount && code != kFmtUndefined) return QString();
-    return LoadErrorText(qor::str::kNoSuchCellFormatCode).arg(code);
+    return LoadErrorText(qor::str::kNoSuchCellFormatCode)
+        .arg(code);
 }
 
 }  // namespace
@@ -441,7 +449,10 @@ ReaderResult CReader::SetCellFormat(int fmtCode, int value) {
     // become 1.
     const int max = int((1u << cellFormatField(fmtCode).width) - 1);
     if (value < 0 || value > max)
-        return fail(LoadErrorText(qor::str::kFormatValueTooWide).arg(fmtCode).arg(max).arg(value));
+        return fail(LoadErrorText(qor::str::kFormatValueTooWide)
+                        .arg(fmtCode)
+                        .arg(max)
+                        .arg(value));
     const CellArea cell = CellArea::cell(m_curRow, m_curCol);
     int32_t v = value;
     if (uint16_t s = m_report->AccessAreaFormat(1, fmtCode, &v, &cell))
@@ -452,8 +463,8 @@ ReaderResult CReader::SetCellFormat(int fmtCode, int value) {
 ReaderResult CReader::SetRowHeight(int row, int height) {
     if (QString e = needFormatState("SetRowHeight"); !e.isEmpty()) return fail(e);
     if (height < 1 || height > 0xFFFF)
-        return fail(QStringLiteral("SetRowHeight：") +
-                    LoadErrorText(qor::str::kBadRowHeight).arg(height));
+        return fail(LoadErrorText(qor::str::kNameAndText).arg(QStringLiteral("SetRowHeight"),
+                                             LoadErrorText(qor::str::kBadRowHeight).arg(height)));
     uint16_t size = uint16_t(height);
     if (uint16_t s = m_report->AccessRowColSize(1, 0, row, &size))
         return failStatus("SetRowHeight", s);
@@ -463,8 +474,8 @@ ReaderResult CReader::SetRowHeight(int row, int height) {
 ReaderResult CReader::SetColWidth(int col, int width) {
     if (QString e = needFormatState("SetColWidth"); !e.isEmpty()) return fail(e);
     if (width < 1 || width > 0xFFFF)
-        return fail(QStringLiteral("SetColWidth：") +
-                    LoadErrorText(qor::str::kBadColumnWidth).arg(width));
+        return fail(LoadErrorText(qor::str::kNameAndText).arg(QStringLiteral("SetColWidth"),
+                                             LoadErrorText(qor::str::kBadColumnWidth).arg(width)));
     uint16_t size = uint16_t(width);
     if (uint16_t s = m_report->AccessRowColSize(1, 1, col, &size))
         return failStatus("SetColWidth", s);
@@ -514,7 +525,8 @@ ReaderResult CReader::AppendRows(int count) { return insertRows("AppendRows", 0,
 
 ReaderResult CReader::InsertRows(int pos, int count) {
     if (pos < 1)
-        return fail(QStringLiteral("InsertRows：%1（%2）")
+        return fail(LoadErrorText(qor::str::kNameAndText)
+                        .arg(QStringLiteral("InsertRows"), LoadErrorText(qor::str::kReasonAndMessage))
                         .arg(statusText(code(Status::OutsideTable)))
                         .arg(pos));
     return insertRows("InsertRows", pos, count);
@@ -522,8 +534,7 @@ ReaderResult CReader::InsertRows(int pos, int count) {
 
 ReaderResult CReader::DeleteRows(int pos, int count) {
     if (QString e = needFormatState("DeleteRows"); !e.isEmpty()) return fail(e);
-    if (count < 1)
-        return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeleteRows")));
+    if (count < 1) return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeleteRows")));
     if (uint16_t s = m_report->DeleteRowColPage(pos, count, 0)) return failStatus("DeleteRows", s);
     return ReaderResult::success();
 }
@@ -534,9 +545,8 @@ ReaderResult CReader::DeleteRows(int pos, int count) {
 ReaderResult CReader::GetKeyword(int slot, QVariant* value) {
     if (QString e = needCurrentPage("GetKeyword"); !e.isEmpty()) return fail(e);
     if (slot < 0 || slot >= kPageKeywordSlots)
-        return fail(LoadErrorText(qor::str::kBadKeywordSlot)
-                        .arg(QStringLiteral("GetKeyword"))
-                        .arg(kPageKeywordSlots - 1));
+        return fail(
+            LoadErrorText(qor::str::kBadKeywordSlot).arg(QStringLiteral("GetKeyword")).arg(kPageKeywordSlots - 1));
     KeywordValue kv;
     if (uint16_t s = m_report->GetPageKeyword(slot, &kv, 0)) return failStatus("GetKeyword", s);
     if (value) {
@@ -553,9 +563,8 @@ ReaderResult CReader::GetKeyword(int slot, QVariant* value) {
 ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
     if (QString e = needCurrentPage("SetKeyword"); !e.isEmpty()) return fail(e);
     if (slot < 0 || slot >= kPageKeywordSlots)
-        return fail(LoadErrorText(qor::str::kBadKeywordSlot)
-                        .arg(QStringLiteral("SetKeyword"))
-                        .arg(kPageKeywordSlots - 1));
+        return fail(
+            LoadErrorText(qor::str::kBadKeywordSlot).arg(QStringLiteral("SetKeyword")).arg(kPageKeywordSlots - 1));
     const bool textSlot =
         slot <= 1 || (slot == 6 && m_report->GetReportFile()->Format().header.userKeywordType == 0);
     KeywordValue kv;
@@ -567,19 +576,19 @@ ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
         const QString text = value.toString();
         if (textSlot) {
             if (text.size() > kKeywordTextChars)
-                return fail(LoadErrorText(qor::str::kTextOverLimit)
-                                .arg(QStringLiteral("SetKeyword"))
+                return fail(LoadErrorText(qor::str::kTextOverLimit).arg(QStringLiteral("SetKeyword"))
                                 .arg(kKeywordTextChars));
             kv = KeywordValue{2, 0, text};
         } else if (!text.trimmed().isEmpty()) {
             double number = 0;
             if (!strictNumber(text, &number))
-                return fail(LoadErrorText(qor::str::kKeywordNotANumber).arg(slot).arg(text));
+                return fail(LoadErrorText(qor::str::kKeywordNotANumber)
+                                .arg(slot)
+                                .arg(text));
             kv = KeywordValue{1, number, {}};
         }
     } else {
-        return fail(LoadErrorText(qor::str::kValueTypeRefused)
-                        .arg(QStringLiteral("SetKeyword"))
+        return fail(LoadErrorText(qor::str::kValueTypeRefused).arg(QStringLiteral("SetKeyword"))
                         .arg(QString::fromLatin1(value.typeName())));
     }
     if (uint16_t s = m_report->SetPageKeyword(slot, kv, 0)) return failStatus("SetKeyword", s);
@@ -633,8 +642,7 @@ ReaderResult CReader::Recalc() {
     if (QString e = needCurrentPage("Recalc"); !e.isEmpty()) return fail(e);
     if (uint16_t s = m_report->RecalcPage(0)) {
         if (s == code(Status::Refused))
-            return fail(LoadErrorText(qor::str::kNoFormulaEvaluator)
-                            .arg(QStringLiteral("Recalc"), statusText(s)));
+            return fail(LoadErrorText(qor::str::kNoFormulaEvaluator).arg(QStringLiteral("Recalc"), statusText(s)));
         return failStatus("Recalc", s);
     }
     return ReaderResult::success();

@@ -83,7 +83,9 @@ QString SqlDialect::LimitRecords(const QString& select, qint64 records) const {
         static const QRegularExpression head(QStringLiteral("^\\s*select(\\s+distinct)?\\s+"),
                                              QRegularExpression::CaseInsensitiveOption);
         const QRegularExpressionMatch m = head.match(s);
-        if (!m.hasMatch()) throw CAdoException(LoadErrorText(str::kLimitOnlySelect).arg(select));
+        if (!m.hasMatch())
+            throw CAdoException(
+                LoadErrorText(str::kLimitOnlySelect).arg(select));
         return s.left(m.capturedEnd()) + QString::fromLatin1(recordLimit).arg(records) +
                QLatin1Char(' ') + s.mid(m.capturedEnd());
     }
@@ -200,12 +202,10 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql) {
                 }
                 name += sql.at(j++);
             }
-            if (!closed)
-                throw CAdoException(LoadErrorText(str::kUnclosedBracket) + QStringLiteral("：") +
-                                    sql);
+            if (!closed) throw CAdoException(LoadErrorText(str::kNameAndText).arg(LoadErrorText(str::kUnclosedBracket), sql));
             if (name.trimmed().isEmpty())
                 throw CAdoException(
-                    LoadErrorText(str::kEmptyTableOrFieldName).arg(QStringLiteral("：") + sql));
+                    LoadErrorText(str::kEmptyTableOrFieldName).arg(LoadErrorText(str::kNameAndText).arg(QString(), sql)));
             out += quoteBare(driver, name, true);
             i = j + 1;
             continue;

@@ -7,6 +7,7 @@
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/format_areas.h"
+#include "engine/messages.h"
 #include "engine/textutil.h"
 
 namespace qor {
@@ -236,7 +237,7 @@ QString CellAttrNumberSample(const DataTypePageMembers& m) {
     const int decimals = std::clamp<int>(m.m_nDecimals, 0, 7);
     const QString text =
         FormatNumberText(12345.67, m.m_nPercent > 0, m.m_nThousands > 0, false, decimals);
-    return m.m_nCurrency > 0 ? QStringLiteral("￥") + text : text;
+    return m.m_nCurrency > 0 ? LoadErrorText(str::kCurrencySymbol0) + text : text;
 }
 
 void ToggleFrameLine(FramePageMembers& m, int line, int style) {

@@ -182,7 +182,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
         case PasteKind::Report: {
             CQorsDoc::NewObject o;
             o.bytes = data->data(fmt(qor::items::kEmbedSourceFormat));
-            o.name = QStringLiteral("报表.rep");
+            o.name = LoadErrorText(str::kPastedReportName);
             o.classId = fmt(qor::items::kReportObjectClass);
             QString suffix;
             o.picture = pictureBytes(data, &suffix);
@@ -206,7 +206,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
             QString suffix;
             o.bytes = pictureBytes(data, &suffix);
             if (o.bytes.isEmpty()) return 1;
-            o.name = QStringLiteral("图片.") + suffix;
+            o.name = LoadErrorText(str::kPastedPicturePrefix) + suffix;
             item = ctx.doc->Items().InsertObject(o, place, &error);
             break;
         }
@@ -229,7 +229,7 @@ int DoPasteItem(ClipContext& ctx, bool link, const QMimeData* data, const QPoint
         }
     }
     if (!item) {
-        TraceMessage(QStringLiteral("粘贴的数据已损坏：") + error);
+        TraceMessage(LoadErrorText(str::kPastedDataDamaged) + error);
         return 1;
     }
     selectPasted(ctx, item);

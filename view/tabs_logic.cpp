@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/messages.h"
+
 namespace qor::view {
 
 int ModeButtonWidth(const HeaderMetrics& base) { return int(std::lround(1.4 * base.baseWidth)); }
@@ -15,12 +17,10 @@ TabMetrics MakeTabMetrics(const HeaderMetrics& base, int left) {
     return m;
 }
 
-QString PageTabCaption(int page) {
-    return QStringLiteral(" 第") + QString::number(page) + QStringLiteral("页");
-}
+QString PageTabCaption(int page) { return LoadErrorText(str::kPageTab).arg(page); }
 
 QString ModeButtonCaption(bool dataMode) {
-    return dataMode ? QStringLiteral("数据") : QStringLiteral("格式");
+    return dataMode ? LoadErrorText(str::kDataStateTab) : LoadErrorText(str::kFormatStateTab);
 }
 
 void NormalizePages(TabStripState& state) {

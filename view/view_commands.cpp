@@ -148,16 +148,16 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
     using State = qor::CommandState;
     constexpr auto copyRule = [](CQorsView& v, int, State&) -> QString {
         if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
-        return v.Clipboard().OnUpdateEditCopy() ? QString() : QStringLiteral("没有选中的内容");
+        return v.Clipboard().OnUpdateEditCopy() ? QString() : LoadErrorText(qor::str::kNothingSelected);
     };
     constexpr auto orderRule = [](bool front) {
         return [front](CQorsView& v, int, State&) -> QString {
             if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
             if (!v.Items().Selected() || !IsItemEditable(*v.m_pDoc, *v.Items().Selected()))
-                return QStringLiteral("没有选中可编辑的对象");
+                return LoadErrorText(qor::str::kNoEditableObjectChosen);
             const bool can = front ? CanBringToFront(*v.m_pDoc, v.Items().Selected())
                                    : CanSendToBack(*v.m_pDoc, v.Items().Selected());
-            return can ? QString() : QStringLiteral("对象已在最前（最后）");
+            return can ? QString() : LoadErrorText(qor::str::kObjectAlreadyAtEnd);
         };
     };
     constexpr auto objectPrintRule = [](CQorsView& v, int, State&) -> QString {
@@ -176,7 +176,7 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
             {kCmdCancelEditCntr,
              [](CQorsView& v, int, State&) -> QString {
                  if (!v.m_pDoc || !v.m_pDoc->Items().GetInPlaceActiveItem())
-                     return QStringLiteral("没有就地编辑的对象");
+                     return LoadErrorText(qor::str::kNoInPlaceObject);
                  return {};
              },
              [](CQorsView& v, int) { v.InPlace().Deactivate(); }},
@@ -185,7 +185,7 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
              [](CQorsView& v, int, State&) -> QString {
                  if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
                  if (!dynamic_cast<COleItem*>(v.Items().Selected()))
-                     return QStringLiteral("没有选中的对象");
+                     return LoadErrorText(qor::str::kNoObjectSelected);
                  return {};
              },
              [](CQorsView& v, int) {
@@ -205,7 +205,7 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
                  if (const QString why = dc::NeedsReport(v.m_pDoc); !why.isEmpty()) return why;
                  return v.Clipboard().OnUpdateEditPaste()
                             ? QString()
-                            : QStringLiteral("剪贴板中没有可粘贴的数据");
+                            : LoadErrorText(qor::str::kClipboardNothingToPaste);
              },
              [](CQorsView& v, int) { v.Clipboard().OnEditPaste(); }},
             {qor::clip::kCmdPasteLink, needsReport,
@@ -215,7 +215,7 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
                  const QString why = needsReportAndDialog<qor::clip::PasteSpecialMembers>(v, id, s);
                  if (!why.isEmpty()) return why;
                  if (!v.Clipboard().OnUpdateEditPasteSpecial())
-                     return QStringLiteral("剪贴板中没有可选择性粘贴的数据");
+                     return LoadErrorText(qor::str::kClipboardNothingToPasteSpecial);
                  return {};
              },
              [](CQorsView& v, int) { v.Clipboard().OnEditPasteSpecial(); }},
@@ -246,7 +246,7 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
              [](CQorsView& v, int) { v.Items().OnSendToBack(); }},
             {kCmdObjectAppearance,
              [](CQorsView& v, int, State&) -> QString {
-                 if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+                 if (!v.Items().Selected()) return LoadErrorText(qor::str::kNoObjectSelected);
                  return dc::NeedsDialog<ObjectLookDlgMembers>();
              },
              [](CQorsView& v, int) { v.OnObjectAppearance(); }},
@@ -254,11 +254,11 @@ const qor::CommandTable<CQorsView>& CQorsView::commands() {
             // has properties of its own, in a dialog of its own.
             {kCmdObjectProperties,
              [](CQorsView& v, int, State&) -> QString {
-                 if (!v.Items().Selected()) return QStringLiteral("没有选中的对象");
+                 if (!v.Items().Selected()) return LoadErrorText(qor::str::kNoObjectSelected);
                  if (dynamic_cast<COleItem*>(v.Items().Selected()))
                      return qor::view::ObjectPropsDialog() ? QString() : dc::ReasonNoDialog();
                  if (!dynamic_cast<CGraphItem*>(v.Items().Selected()))
-                     return QStringLiteral("该对象没有可设置的属性");
+                     return LoadErrorText(qor::str::kObjectHasNoProperties);
                  return dc::NeedsDialog<ObjectPropDlgMembers>();
              },
              [](CQorsView& v, int) {
@@ -576,9 +576,8 @@ void CQorsView::OnExportXml() {
     // case-sensitive here.
     QString target = SiblingPath(report, QStringLiteral(".xml"));
     if (target.isEmpty() || QFileInfo::exists(target)) {
-        const auto chosen =
-            qor::chooseFile({QStringLiteral("导出成XML"), QFileInfo(report).absolutePath(),
-                             QStringLiteral("(*.xml)"), true});
+        const auto chosen = qor::chooseFile({LoadErrorText(qor::str::kExportXmlCaption), QFileInfo(report).absolutePath(),
+                                             QStringLiteral("(*.xml)"), true});
         if (!chosen || chosen->isEmpty()) return;
         target = *chosen;
     }
@@ -600,8 +599,8 @@ void CQorsView::OnExportHtml() {
     if (target.isEmpty() || QFileInfo::exists(target)) {
         QString filter = LoadErrorText(qor::str::kHtmlFileFilter);
         filter = filter.section('|', 0, 0);
-        const auto chosen = qor::chooseFile(
-            {QStringLiteral("生成HTML"), QFileInfo(report).absolutePath(), filter, true});
+        const auto chosen =
+            qor::chooseFile({LoadErrorText(qor::str::kMakeHtmlCaption), QFileInfo(report).absolutePath(), filter, true});
         if (!chosen || chosen->isEmpty()) return;
         target = *chosen;
     }
@@ -630,7 +629,7 @@ bool CQorsView::EditCellAttributes(int removeMask) {
         // The report's refusal would otherwise look like a change that
         // silently did not happen.
         if (r.refused)
-            qor::messageBox(QStringLiteral("部分单元属性未能设置：报表拒绝了修改。"),
+            qor::messageBox(LoadErrorText(qor::str::kCellAttrsPartlyRefused),
                             LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         if (r.changed) {
             m_pDoc->SetModifiedFlag();
@@ -751,9 +750,8 @@ void CQorsView::OnObjectItemProperties() {
     m.updateNow = [doc, object] {
         // A file that is gone keeps the picture the report has.
         if (!doc->Items().RefreshLinkedObject(object))
-            qor::messageBox(QStringLiteral("不能读取链接的文件 %1，对象仍显示原来的图片。")
-                                .arg(object->GetClient().linkSource),
-                            QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            qor::messageBox(LoadErrorText(qor::str::kLinkedFileUnreadable).arg(object->GetClient().linkSource), QString(),
+                            qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         else
             doc->SetModifiedFlag();
     };

@@ -92,7 +92,7 @@ void ViewPages::OnForcedPageBreak() {
     const CellArea sel = m_v.CurrentSelection().area;
     const ForcedBreakResult r =
         ToggleForcedBreak(m_v.m_pDoc->ViewState().manualBreaks, m_v.m_geo, sel.first.row, sel.first.col);
-    if (r == ForcedBreakResult::TableFull) tell(QString::fromUtf16(kBreakTableFullText));
+    if (r == ForcedBreakResult::TableFull) tell(LoadErrorText(qor::str::kForcedBreaksFull));
     // A removed break changes what is printed and saved as much as an added
     // one, so both mark the report modified; the layout follows the update.
     m_v.m_pDoc->SetModifiedFlag();

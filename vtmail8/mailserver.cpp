@@ -1,7 +1,6 @@
 // SMTP and IMAP through libcurl. Messages stream from and to files in
 // chunks, so a large report never sits in memory whole.
 #include "vtmail8/mailserver.h"
-#include "vtmail8/mailtls.h"
 
 #include <curl/curl.h>
 
@@ -11,6 +10,9 @@
 #include <QStringList>
 #include <QUrl>
 #include <mutex>
+
+#include "vtmail8/mailtext.h"
+#include "vtmail8/mailtls.h"
 
 namespace vtmail {
 
@@ -63,9 +65,7 @@ struct Easy {
     }
     // The reason of a failed call, without anything the user typed.
     QString reason(CURLcode rc) const {
-        if (rc == CURLE_USE_SSL_FAILED && tlsRequired)
-            return QStringLiteral("服务器不提供加密连接（STARTTLS），密码不以明文发送；请改用 "
-                                  "smtps:// 或 imaps://，或在设置中允许不加密的连接");
+        if (rc == CURLE_USE_SSL_FAILED && tlsRequired) return LoadErrorText(qor::str::kMailNeedsEncryption);
         const QString text = QString::fromUtf8(error).trimmed();
         return text.isEmpty() ? QString::fromUtf8(curl_easy_strerror(rc)) : text;
     }
@@ -115,7 +115,7 @@ bool ValidMailAddress(const QString& address) {
 
 QString ShownServer(const QString& url) {
     const QUrl u(url.trimmed());
-    if (!u.isValid() || u.host().isEmpty()) return QStringLiteral("(未设置)");
+    if (!u.isValid() || u.host().isEmpty()) return LoadErrorText(qor::str::kMailNotSet);
     QString out = u.scheme() + QStringLiteral("://") + u.host();
     if (u.port() > 0) out += u':' + QString::number(u.port());
     return out;
@@ -125,26 +125,26 @@ bool SmtpSend(const MailServerSettings& s, const QString& address, const QString
               QString* why) {
     QUrl url;
     if (!serverUrl(s.smtp, {QStringLiteral("smtp"), QStringLiteral("smtps")}, &url)) {
-        *why = QStringLiteral("没有设置发送邮件的服务器（smtp://主机:端口）");
+        *why = LoadErrorText(qor::str::kMailNoSmtpServer);
         return false;
     }
     if (!ValidMailAddress(address)) {
-        *why = QStringLiteral("“%1”不是电子邮件地址").arg(address);
+        *why = LoadErrorText(qor::str::kMailBadAddress).arg(address);
         return false;
     }
     const QString from = !s.from.trimmed().isEmpty() ? s.from.trimmed() : s.user.trimmed();
     if (!ValidMailAddress(from)) {
-        *why = QStringLiteral("没有设置本方的电子邮件地址");
+        *why = LoadErrorText(qor::str::kMailNoOwnAddress);
         return false;
     }
     QFile message(messageFile);
     if (!message.open(QIODevice::ReadOnly)) {
-        *why = QStringLiteral("无法读取邮件：%1").arg(message.errorString());
+        *why = LoadErrorText(qor::str::kMailMessageUnreadable).arg(message.errorString());
         return false;
     }
     Easy e;
     if (!e.h) {
-        *why = QStringLiteral("无法初始化网络库");
+        *why = LoadErrorText(qor::str::kMailNetworkInitFailed);
         return false;
     }
     url.setUserInfo(QString());
@@ -161,7 +161,7 @@ bool SmtpSend(const MailServerSettings& s, const QString& address, const QString
     const CURLcode rc = curl_easy_perform(e.h);
     curl_slist_free_all(rcpt);
     if (rc != CURLE_OK) {
-        *why = QStringLiteral("邮件没有发送到 %1：%2").arg(ShownServer(s.smtp), e.reason(rc));
+        *why = LoadErrorText(qor::str::kMailNotSent).arg(ShownServer(s.smtp), e.reason(rc));
         return false;
     }
     return true;
@@ -179,11 +179,11 @@ struct ImapSession::Impl {
         if (ready) return true;
         QUrl url;
         if (!serverUrl(settings.imap, {QStringLiteral("imap"), QStringLiteral("imaps")}, &url)) {
-            *why = QStringLiteral("没有设置接收邮件的服务器（imap://主机:端口）");
+            *why = LoadErrorText(qor::str::kMailNoImapServer);
             return false;
         }
         if (!easy.h) {
-            *why = QStringLiteral("无法初始化网络库");
+            *why = LoadErrorText(qor::str::kMailNetworkInitFailed);
             return false;
         }
         QString mailbox = url.path(QUrl::FullyDecoded);
@@ -200,8 +200,7 @@ struct ImapSession::Impl {
     bool perform(QString* why) {
         const CURLcode rc = curl_easy_perform(easy.h);
         if (rc == CURLE_OK) return true;
-        *why = QStringLiteral("无法从 %1 接收邮件：%2")
-                   .arg(ShownServer(settings.imap), easy.reason(rc));
+        *why = LoadErrorText(qor::str::kMailNotReceived).arg(ShownServer(settings.imap), easy.reason(rc));
         return false;
     }
     bool command(const QByteArray& text, QByteArray* answer, QString* why) {
@@ -242,7 +241,7 @@ bool ImapSession::Fetch(quint32 uid, bool headerOnly, const QString& path, QStri
     if (!d->prepare(why)) return false;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *why = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+        *why = LoadErrorText(qor::str::kMailCannotWrite).arg(path, file.errorString());
         return false;
     }
     QByteArray url = d->mailboxUrl + "/;UID=" + QByteArray::number(uid);
@@ -252,7 +251,7 @@ bool ImapSession::Fetch(quint32 uid, bool headerOnly, const QString& path, QStri
     curl_easy_setopt(d->easy.h, CURLOPT_WRITEDATA, &file);
     if (!d->perform(why)) return false;
     if (!file.flush()) {
-        *why = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+        *why = LoadErrorText(qor::str::kMailCannotWrite).arg(path, file.errorString());
         return false;
     }
     return true;

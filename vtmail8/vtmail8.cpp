@@ -31,9 +31,12 @@
 #include <memory>
 #include <optional>
 
-#include "vtmail8/mailserver.h"
 #include "platform/datadir.h"
 #include "platform/registry.h"
+#include "vtmail8/mailserver.h"
+#include "vtmail8/mailtext.h"
+
+using vtmail::LoadErrorText;
 
 namespace {
 
@@ -136,12 +139,12 @@ QString visible(const QString& value) {
 
 bool ensureMaildir(const QString& dir, bool create, QString* why) {
     if (!create && !QFileInfo(dir).isDir()) {
-        *why = QStringLiteral("邮件目录 %1 不存在").arg(QDir::toNativeSeparators(dir));
+        *why = LoadErrorText(qor::str::kMailFolderMissing).arg(QDir::toNativeSeparators(dir));
         return false;
     }
     for (const char* sub : {"tmp", "new", "cur"})
         if (!QDir().mkpath(dir + u'/' + QLatin1String(sub))) {
-            *why = QStringLiteral("无法创建邮件目录 %1").arg(QDir::toNativeSeparators(dir));
+            *why = LoadErrorText(qor::str::kMailFolderNotMade).arg(QDir::toNativeSeparators(dir));
             return false;
         }
     return true;
@@ -226,8 +229,7 @@ bool writeMessage(QIODevice& out, const QString& user, const QStringList& files,
     for (const QString& path : files) {
         QFile in(path);
         if (!in.open(QIODevice::ReadOnly)) {
-            *why = QStringLiteral("无法读取 %1：%2")
-                       .arg(QDir::toNativeSeparators(path), in.errorString());
+            *why = LoadErrorText(qor::str::kMailCannotRead).arg(QDir::toNativeSeparators(path), in.errorString());
             return false;
         }
         QByteArray part = "--" + boundary + eol;
@@ -246,8 +248,7 @@ bool writeMessage(QIODevice& out, const QString& user, const QStringList& files,
             if (out.write(lines) != lines.size()) return false;
         }
         if (in.error() != QFile::NoError) {
-            *why = QStringLiteral("无法读取 %1：%2")
-                       .arg(QDir::toNativeSeparators(path), in.errorString());
+            *why = LoadErrorText(qor::str::kMailCannotRead).arg(QDir::toNativeSeparators(path), in.errorString());
             return false;
         }
     }
@@ -374,14 +375,13 @@ bool scanMessage(const QString& path, const QString& user, QList<AcceptItem>* pa
 bool decodePart(const AcceptItem& item, const QString& target, QString* why) {
     QFile in(item.message);
     if (!in.open(QIODevice::ReadOnly) || !in.seek(item.body)) {
-        *why = QStringLiteral("无法读取邮件 %1").arg(QDir::toNativeSeparators(item.message));
+        *why = LoadErrorText(qor::str::kMailFileUnreadable).arg(QDir::toNativeSeparators(item.message));
         return false;
     }
     // A private folder: nobody else sees the file while it is written.
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *why = QStringLiteral("无法写入 %1：%2")
-                   .arg(QDir::toNativeSeparators(target), out.errorString());
+        *why = LoadErrorText(qor::str::kMailCannotWrite).arg(QDir::toNativeSeparators(target), out.errorString());
         return false;
     }
     QByteArray pending;
@@ -402,17 +402,16 @@ bool decodePart(const AcceptItem& item, const QString& target, QString* why) {
         }
         pending += line;
         if (pending.size() >= kChunk && !flush(false)) {
-            *why = QStringLiteral("邮件 %1 已损坏").arg(QDir::toNativeSeparators(item.message));
+            *why = LoadErrorText(qor::str::kMailDamaged).arg(QDir::toNativeSeparators(item.message));
             return false;
         }
     }
     if (!closed || !flush(true)) {
-        *why = QStringLiteral("邮件 %1 已损坏").arg(QDir::toNativeSeparators(item.message));
+        *why = LoadErrorText(qor::str::kMailDamaged).arg(QDir::toNativeSeparators(item.message));
         return false;
     }
     if (!out.flush()) {
-        *why = QStringLiteral("无法写入 %1：%2")
-                   .arg(QDir::toNativeSeparators(target), out.errorString());
+        *why = LoadErrorText(qor::str::kMailCannotWrite).arg(QDir::toNativeSeparators(target), out.errorString());
         return false;
     }
     return true;
@@ -457,14 +456,13 @@ int32_t sendByMail(State& s, const QString& address) {
     const vtmail::MailServerSettings server = mailServer();
     QString why;
     if (!vtmail::ValidMailAddress(address.trimmed())) {
-        s.lastError = address.trimmed().isEmpty()
-                          ? QStringLiteral("请输入发送地址")
-                          : QStringLiteral("“%1”不是电子邮件地址").arg(address.trimmed());
+        s.lastError = address.trimmed().isEmpty() ? LoadErrorText(qor::str::kMailEnterAddress)
+                                                  : LoadErrorText(qor::str::kMailBadAddress).arg(address.trimmed());
         return -1;
     }
     QTemporaryDir work;
     if (!work.isValid()) {
-        s.lastError = QStringLiteral("无法创建临时目录");
+        s.lastError = LoadErrorText(qor::str::kMailTempFolderNotMade);
         return -1;
     }
     const QString path = work.filePath(QStringLiteral("message.eml"));
@@ -477,8 +475,7 @@ int32_t sendByMail(State& s, const QString& address) {
     env.eol = "\r\n";
     if (!out.open(QIODevice::WriteOnly) || !writeMessage(out, s.user, s.files, &why, env) ||
         !out.flush()) {
-        s.lastError =
-            why.isEmpty() ? QStringLiteral("无法写入 %1：%2").arg(path, out.errorString()) : why;
+        s.lastError = why.isEmpty() ? LoadErrorText(qor::str::kMailCannotWrite).arg(path, out.errorString()) : why;
         return -1;
     }
     out.close();
@@ -504,7 +501,7 @@ int32_t countMail(State& s) {
     }
     auto spool = std::make_unique<QTemporaryDir>();
     if (!spool->isValid()) {
-        s.lastError = QStringLiteral("无法创建临时目录");
+        s.lastError = LoadErrorText(qor::str::kMailTempFolderNotMade);
         return -1;
     }
     s.spool = std::move(spool);
@@ -549,17 +546,17 @@ QString folderOfMethod(int32_t method, const QString& address, QString* why) {
             return address.trimmed();
         case 2:
             if (!validMailboxName(address.trimmed())) {
-                *why = QStringLiteral("信箱名只能由字母、数字和 . _ - 组成");
+                *why = LoadErrorText(qor::str::kMailBadMailboxName);
                 return {};
             }
             return postOffice() + u'/' + address.trimmed();
         case 4:
             return diskFolder();
         default:
-            *why = QStringLiteral("未知的传输方式 %1").arg(method);
+            *why = LoadErrorText(qor::str::kMailUnknownMethod).arg(method);
             return {};
     }
-    *why = QStringLiteral("请输入发送地址");
+    *why = LoadErrorText(qor::str::kMailEnterAddress);
     return {};
 }
 
@@ -590,17 +587,17 @@ void AddFile(const char16_t* path) {
 // written or sent: a line break would add headers of its own.
 bool headersSafe(const State& s, const QString& address, int32_t method, QString* why) {
     if (!headerSafe(s.user)) {
-        *why = QStringLiteral("用户代码“%1”含有控制字符或换行").arg(visible(s.user));
+        *why = LoadErrorText(qor::str::kMailUserHasControls).arg(visible(s.user));
         return false;
     }
     if (method == 3 && !headerSafe(address)) {
-        *why = QStringLiteral("地址“%1”含有控制字符或换行").arg(visible(address));
+        *why = LoadErrorText(qor::str::kMailAddressHasControls).arg(visible(address));
         return false;
     }
     for (const QString& path : s.files) {
         const QString name = QFileInfo(path).fileName();
         if (!headerSafe(name)) {
-            *why = QStringLiteral("文件名“%1”含有控制字符或换行").arg(visible(name));
+            *why = LoadErrorText(qor::str::kMailFileNameHasControls).arg(visible(name));
             return false;
         }
     }
@@ -626,19 +623,16 @@ int32_t SendFile(int32_t method, const char16_t* address) {
     const QString tmp = folder + QStringLiteral("/tmp/") + name;
     QFile out(tmp);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        s.lastError =
-            QStringLiteral("无法写入 %1：%2").arg(QDir::toNativeSeparators(tmp), out.errorString());
+        s.lastError = LoadErrorText(qor::str::kMailCannotWrite).arg(QDir::toNativeSeparators(tmp), out.errorString());
         return -1;
     }
     const bool written = writeMessage(out, s.user, s.files, &why) && out.flush();
-    if (!written && why.isEmpty())
-        why = QStringLiteral("无法写入 %1：%2").arg(tmp, out.errorString());
+    if (!written && why.isEmpty()) why = LoadErrorText(qor::str::kMailCannotWrite).arg(tmp, out.errorString());
     out.close();
     // Delivered only whole: a message appears in new/ by one rename.
     if (!written || !QFile::rename(tmp, folder + QStringLiteral("/new/") + name)) {
         QFile::remove(tmp);
-        s.lastError =
-            written ? QStringLiteral("无法投递到 %1").arg(QDir::toNativeSeparators(folder)) : why;
+        s.lastError = written ? LoadErrorText(qor::str::kMailNotDelivered).arg(QDir::toNativeSeparators(folder)) : why;
         return -1;
     }
     return 0;
@@ -665,7 +659,7 @@ int32_t AcceptPost() {
     if (!validMailboxName(mailbox)) {
         State& s = state();
         QMutexLocker lock(&s.lock);
-        s.lastError = QStringLiteral("没有设置本方的邮局信箱");
+        s.lastError = LoadErrorText(qor::str::kMailNoOwnMailbox);
         return -1;
     }
     return countIn(postOffice() + u'/' + mailbox);
@@ -683,12 +677,12 @@ int32_t Accept(int32_t index, char16_t* buffer, int32_t capacity) {
     State& s = state();
     QMutexLocker lock(&s.lock);
     if (index < 1 || index > s.items.size()) {
-        s.lastError = QStringLiteral("没有第 %1 个文件").arg(index);
+        s.lastError = LoadErrorText(qor::str::kMailNoSuchFile).arg(index);
         return -1;
     }
     if (!s.received) s.received = std::make_unique<QTemporaryDir>();
     if (!s.received->isValid()) {
-        s.lastError = QStringLiteral("无法创建临时目录");
+        s.lastError = LoadErrorText(qor::str::kMailTempFolderNotMade);
         return -1;
     }
     AcceptItem& item = s.items[index - 1];
@@ -698,7 +692,7 @@ int32_t Accept(int32_t index, char16_t* buffer, int32_t capacity) {
     if (!item.handedOut) {
         QString why;
         if (!QDir().mkpath(folder) || !decodePart(item, target, &why)) {
-            s.lastError = why.isEmpty() ? QStringLiteral("无法创建临时目录") : why;
+            s.lastError = why.isEmpty() ? LoadErrorText(qor::str::kMailTempFolderNotMade) : why;
             return -1;
         }
         item.handedOut = true;
@@ -745,25 +739,25 @@ void Setup() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
     QDialog dlg(QApplication::activeWindow());
     dlg.setObjectName(QStringLiteral("vtmailSetup"));
-    dlg.setWindowTitle(QStringLiteral("设置发送和接收的属性"));
+    dlg.setWindowTitle(LoadErrorText(qor::str::kMailSettingsCaption));
     auto* form = new QFormLayout(&dlg);
     enum Kind { Folder, Plain, Password };
     struct Field {
         const char* name;
-        const char* label;
+        QString label;
         QString fallback;
         Kind kind;
     };
     const Field fields[] = {
-        {"DiskFolder", "磁盘文件交换目录:", diskFolder(), Folder},
-        {"Inbox", "点对点接收目录:", inboxFolder(), Folder},
-        {"PostOffice", "邮局目录:", postOffice(), Folder},
-        {"Mailbox", "本方信箱:", QString(), Plain},
-        {"SmtpServer", "发送邮件服务器 (SMTP):", QString(), Plain},
-        {"ImapServer", "接收邮件服务器 (IMAP):", QString(), Plain},
-        {"MailFrom", "本方电子邮件地址:", QString(), Plain},
-        {"MailUser", "用户名:", QString(), Plain},
-        {"MailPassword", "密码:", QString(), Password},
+        {"DiskFolder", LoadErrorText(qor::str::kMailDiskFolderLabel), diskFolder(), Folder},
+        {"Inbox", LoadErrorText(qor::str::kMailInboxLabel), inboxFolder(), Folder},
+        {"PostOffice", LoadErrorText(qor::str::kMailPostOfficeLabel), postOffice(), Folder},
+        {"Mailbox", LoadErrorText(qor::str::kMailMailboxLabel), QString(), Plain},
+        {"SmtpServer", LoadErrorText(qor::str::kMailSmtpLabel), QString(), Plain},
+        {"ImapServer", LoadErrorText(qor::str::kMailImapLabel), QString(), Plain},
+        {"MailFrom", LoadErrorText(qor::str::kMailFromLabel), QString(), Plain},
+        {"MailUser", LoadErrorText(qor::str::kMailUserLabel), QString(), Plain},
+        {"MailPassword", LoadErrorText(qor::str::kMailPasswordLabel), QString(), Password},
     };
     QList<QLineEdit*> edits;
     const bool havePassword =
@@ -774,25 +768,23 @@ void Setup() {
         if (f.kind == Password) {
             // The stored password is never put back into a window.
             edit->setEchoMode(QLineEdit::Password);
-            if (havePassword) edit->setPlaceholderText(QStringLiteral("已保存；留空则不变"));
+            if (havePassword) edit->setPlaceholderText(LoadErrorText(qor::str::kMailPasswordKept));
         } else {
             const QString v = setting(QLatin1String(f.name), f.fallback);
             edit->setText(f.kind == Folder ? QDir::toNativeSeparators(v) : v);
         }
         if (f.kind == Plain && QByteArray(f.name).endsWith("Server"))
-            edit->setPlaceholderText(
-                QByteArray(f.name) == "SmtpServer"
-                    ? QStringLiteral("smtp://主机:端口 或 smtps://主机")
-                    : QStringLiteral("imap://主机:端口/INBOX 或 imaps://主机"));
+            edit->setPlaceholderText(QByteArray(f.name) == "SmtpServer" ? LoadErrorText(qor::str::kMailSmtpHint)
+                                                                        : LoadErrorText(qor::str::kMailImapHint));
         // Wide enough that a folder's whole path shows (within reason).
         const int textWidth = edit->fontMetrics().horizontalAdvance(edit->text()) + 16;
         edit->setMinimumWidth(std::clamp(textWidth, 320, 720));
-        form->addRow(QString::fromUtf8(f.label), edit);
+        form->addRow(f.label, edit);
         edits << edit;
     }
     // Off unless ticked: without it a password goes to another computer
     // only over an encrypted connection.
-    auto* unencrypted = new QCheckBox(QStringLiteral("允许不加密地发送密码（服务器不支持 STARTTLS 时）"), &dlg);
+    auto* unencrypted = new QCheckBox(LoadErrorText(qor::str::kMailAllowPlainPassword), &dlg);
     unencrypted->setObjectName(kAllowUnencrypted);
     unencrypted->setChecked(allowUnencrypted());
     form->addRow(unencrypted);
@@ -803,9 +795,9 @@ void Setup() {
         const QString from = edits[6]->text().trimmed();
         QString problem;
         if (!mailbox.isEmpty() && !validMailboxName(mailbox))
-            problem = QStringLiteral("信箱名只能由字母、数字和 . _ - 组成");
+            problem = LoadErrorText(qor::str::kMailBadMailboxName);
         else if (!from.isEmpty() && !vtmail::ValidMailAddress(from))
-            problem = QStringLiteral("“%1”不是电子邮件地址").arg(from);
+            problem = LoadErrorText(qor::str::kMailBadAddress).arg(from);
         if (!problem.isEmpty()) {
             QMessageBox::warning(&dlg, dlg.windowTitle(), problem);
             return;

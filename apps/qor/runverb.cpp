@@ -1,12 +1,14 @@
 // qor run SCRIPT.shl [REPORT] [--progress]: a script of the command language against a
 // report, the way the desktop application runs a batch file.
+#include <unistd.h>
+
 #include <QFileInfo>
 #include <optional>
-#include <unistd.h>
 
 #include "apps/qor/verbs.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "engine/status.h"
 #include "platform/uiservices.h"
 
@@ -33,7 +35,7 @@ public:
         // Transfers run beside the desktop's windows; a script here can only
         // be told so.
         hooks.mail = [](QChar, QString* why) {
-            if (why) *why = QStringLiteral("邮件传输只能在 qorview 中进行");
+            if (why) *why = LoadErrorText(str::kMailOnlyInDesktop);
             return false;
         };
         m_ci.SetSubsystemHooks(hooks);

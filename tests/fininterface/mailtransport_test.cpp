@@ -132,6 +132,11 @@ TEST_F(MailTransport, HostileAndDamagedMessagesLoseNothing) {
     EXPECT_FALSE(QFile::exists(dir + "/nowhere"));
     EXPECT_EQ(t.send(2, "../escape", {a}), -1);
     EXPECT_FALSE(QFile::exists(dir + "/escape"));
+    // The library's reasons are the string table's words, read inside the
+    // loaded library.
+    EXPECT_EQ(t.lastError(), u"信箱名只能由字母、数字和 . _ - 组成");
+    EXPECT_EQ(t.send(9, "x", {a}), -1);
+    EXPECT_EQ(t.lastError(), u"未知的传输方式 9");
     EXPECT_EQ(t.send(4, QString(), {dir + "/out/missing.rep"}), -1);
     EXPECT_TRUE(t.lastError().contains("missing.rep"));
     EXPECT_TRUE(QDir(dir + "/disk/tmp").entryList(QDir::Files).isEmpty());

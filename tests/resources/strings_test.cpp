@@ -54,6 +54,12 @@ TEST(StringTable, EscapesBecomeControlCharactersAndBlanksStay) {
     EXPECT_EQ(text(qor::str::kOpenSpaced), u" 打开 ");
     EXPECT_EQ(text(qor::str::kIsOpened), u" 已打开");
     EXPECT_EQ(text(qor::str::kMailDllNotFound), u"没有发现文件 vtmail8.dll ");
+    // Texts that were written in code before: their line feeds and blanks
+    // stay exactly where the code had them.
+    EXPECT_EQ(text(qor::str::kFileNotFoundCheckName), u"\r\n找不到文件，请检查文件名。");
+    EXPECT_EQ(text(qor::str::kFileInfoPath), u"%1\n\n路径：%2\n");
+    EXPECT_EQ(text(qor::str::kErrorLogTooLarge), u"日志文件%1已超过64K字节，是否清除？\n选择“否”将把它另存为%2，再开始新的日志。");
+    EXPECT_EQ(text(qor::str::kPageTab), u" 第%1页");
 }
 
 // Names the exchange formats compare against: a wrong one silently breaks
