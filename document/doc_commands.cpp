@@ -25,7 +25,6 @@ QString ReasonFormatState() { return QStringLiteral("只能在格式状态下使
 QString ReasonDataState() { return QStringLiteral("只能在数据状态下使用"); }
 QString ReasonNoDialog() { return QStringLiteral("本功能的对话框尚未提供"); }
 QString ReasonNotBuilt() { return QStringLiteral("本功能尚未提供"); }
-QString ReasonNoCounterpart() { return QStringLiteral("本系统中没有对应的功能"); }
 
 namespace {
 

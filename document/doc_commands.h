@@ -78,8 +78,6 @@ QString ReasonDataState();
 QString ReasonNoDialog();
 // Off because no handler in this program does the command's work.
 QString ReasonNotBuilt();
-// Off because the command names work this system has no counterpart for.
-QString ReasonNoCounterpart();
 
 // The template id of the dialog a document command runs (0: none).
 int DialogOfCommand(int id);
