@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_others.h"
 #include "engine/creporthandle.h"
@@ -78,8 +77,6 @@ QString CConsolExchange::GetDataDir() {
     if (m_strDataDir.isEmpty()) m_strDataDir = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir());
     return m_strDataDir;
 }
-
-QString CConsolExchange::GetClientRootDir() { return ClientRootDir(GetDataDir()); }
 
 QString CConsolExchange::GetSamplePath(const QString& reportPath) {
     return SamplePath(GetDataDir(), reportPath);
@@ -258,7 +255,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     if (!doc.IsDataState()) doc.EnterDataState();
     if (formatChanged && r->GetPageCount() > 0) r->DeleteRowColPage(1, r->GetPageCount(), 2);
     if (r->GetPageCount() < 1) r->AppendRowColPage(1, 2);
-    SyncPageFields(doc);
+    doc.SyncPagesFromReport();
     ImportDownloadFiles(p);
 
     m_nSaving = 1;
@@ -267,7 +264,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     if (!saved) return 0;
     if ((newReport || formatChanged) && !copyReplacing(GetSamplePath(p), GetLocalSamplePath(p)))
         TraceMessage(QStringLiteral("不能保存样表的副本：") + GetLocalSamplePath(p));
-    SyncPageFields(doc);
+    doc.SyncPagesFromReport();
     doc.UpdateAllViews(CQorsDoc::kHintAll);
     RecordPagePeriods(doc);
     return 1;
@@ -310,12 +307,12 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
             if (const uint16_t s = r->AppendRowColPage(1, 2)) {
                 const int id = s == 1035 ? 62050 : s == 1040 ? 62051 : s == 1090 ? 62049 : 62052;
                 tell(LoadErrorText(id));
-                SyncPageFields(*m_pDoc);
+                m_pDoc->SyncPagesFromReport();
                 return false;
             }
             page = r->GetPageCount();
         }
-        SyncPageFields(*m_pDoc);
+        m_pDoc->SyncPagesFromReport();
         m_pDoc->SetCurrentPage(page);
         r->SetPageKeyword(2, KeywordValue{1, double(year), {}}, page);
         r->SetPageKeyword(4, KeywordValue{1, double(month), {}}, page);
@@ -324,7 +321,7 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
             TraceMessage(QStringLiteral("不能保存下发文件的副本：") + name);
     }
-    SyncPageFields(*m_pDoc);
+    m_pDoc->SyncPagesFromReport();
     return true;
 }
 
