@@ -100,7 +100,6 @@ void CComItem::SetRect(const Rect&) {}
 void CComItem::Move(const Rect&) {}
 void CComItem::Draw(QPainter*, const Rect&) {}
 void CComItem::SetupTracker(qor::items::ItemTracker*, const qor::items::IItemView*, Rect*) {}
-int CComItem::DoDragDrop(const Rect&, QPoint, bool, int, const Rect&) { return 0; }
 bool CComItem::HitTest(int, int, uint32_t, const qor::items::IItemView*) { return false; }
 
 void CComItem::UpdateItemViews() {

@@ -113,9 +113,6 @@ public:
     // and other reports read it by; null when it cannot be offered (a cut
     // must then keep the item). The caller owns the result.
     virtual QMimeData* CreateClipboardData() { return nullptr; }
-    // The drop effect; 0 = nothing was dropped.
-    virtual int DoDragDrop(const qor::items::Rect& itemRect, QPoint offset, bool includeLink,
-                           int allowedEffects, const qor::items::Rect& startDragRect);
     // x, y in client pixels.
     virtual bool HitTest(int x, int y, uint32_t page, const qor::items::IItemView* view);
 

@@ -32,7 +32,6 @@ public:
     void SetTrackedSize(QSize s) { m_trackedSize = s; }
     // HIMETRIC size of the rectangle the chart was last drawn into on a
     // screen or printer; (0, 0) until then.
-    QSize GetMeasuredExtent() const { return m_measuredExtent; }
     void SetMeasuredExtent(QSize s) { m_measuredExtent = s; }
     // The chart as last drawn (null until the view renders it); replacing
     // it drops the old one.

@@ -52,7 +52,6 @@ public:
               const ChartData& data);
 
     QSize CharSize() const { return m_charSize; }
-    QSize PieMargins() const { return m_pieMargins; }
     const AxisGeometry& Geometry() const { return m_geo; }
     // True when series were drawn (a positive step and something to draw).
     bool DrewSeries() const { return m_drewSeries; }

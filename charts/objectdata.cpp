@@ -32,8 +32,6 @@ void RegisterObjectViewer(const QString& classId, ObjectViewer viewer) {
         viewers().remove(classId);
 }
 
-bool HasObjectViewer(const QString& classId) { return viewers().contains(classId); }
-
 QImage ViewerPicture(const QString& classId, const QByteArray& bytes) {
     const auto it = viewers().constFind(classId);
     if (classId.isEmpty() || it == viewers().constEnd()) return {};

@@ -29,7 +29,6 @@ QImage ObjectPicture(const QByteArray& bytes, const QString& fileName, bool icon
 // layer that understands the class registers it (null: none).
 using ObjectViewer = std::function<QImage(const QByteArray& bytes)>;
 void RegisterObjectViewer(const QString& classId, ObjectViewer viewer);
-bool HasObjectViewer(const QString& classId);
 // What the class's viewer draws of the bytes, scaled down to
 // kMaxObjectPicture a side; null without a viewer or when it cannot.
 QImage ViewerPicture(const QString& classId, const QByteArray& bytes);

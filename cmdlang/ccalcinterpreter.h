@@ -100,8 +100,7 @@ public:
     // ---- the last FIND / GFIND
     // Pages the last search matched (0 when none or after a reset).
     int FoundPages() const;
-    // The page and shown cell GFIND or CONTINUE moved to (0s when none).
-    int FoundPage() const { return m_foundPage; }
+    // The shown cell GFIND or CONTINUE moved to (0s when none).
     int FoundRow() const { return m_foundRow; }
     int FoundCol() const { return m_foundCol; }
 

@@ -143,7 +143,6 @@ public:
     const EvalEnvironment& env() const { return *m_env; }
     int rowShift() const { return m_rowShift; }
     int colShift() const { return m_colShift; }
-    int boundLine() const { return m_varLine; }
 
     // For the formula functions: argument i (empty when left out or absent).
     Value argument(const Node& call, size_t i);

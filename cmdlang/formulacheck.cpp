@@ -114,16 +114,6 @@ private:
 
 }  // namespace
 
-Status CheckExpression(const Node& n, const FormulaCheckContext& context, ParseError* error) {
-    try {
-        Checker(context).node(n);
-    } catch (const ParseError& e) {
-        if (error) *error = e;
-        return Status::FormulaInvalid;
-    }
-    return Status::Ok;
-}
-
 Status CheckFormula(QStringView text, const FormulaCheckContext& context, ParseError* error,
                     std::unique_ptr<Formula>* compiled) {
     ParseError e;

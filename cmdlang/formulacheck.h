@@ -27,8 +27,4 @@ struct FormulaCheckContext {
 Status CheckFormula(QStringView text, const FormulaCheckContext& context,
                     ParseError* error = nullptr, std::unique_ptr<Formula>* compiled = nullptr);
 
-// The same checks on an expression already parsed (a condition, a LET value).
-Status CheckExpression(const Node& node, const FormulaCheckContext& context,
-                       ParseError* error = nullptr);
-
 }  // namespace qor::cmd

@@ -37,19 +37,12 @@ void refuse(int messageId, const QString& title) {
 }
 
 IFormulaHelperDialogs g_defaultHelpers;
-IFormulaHelperDialogs* g_helpers = nullptr;
 
 }  // namespace
 
 namespace qor {
 
-IFormulaHelperDialogs* SetFormulaHelperDialogs(IFormulaHelperDialogs* helpers) {
-    IFormulaHelperDialogs* previous = g_helpers;
-    g_helpers = helpers;
-    return previous;
-}
-
-IFormulaHelperDialogs& FormulaHelperDialogs() { return g_helpers ? *g_helpers : g_defaultHelpers; }
+IFormulaHelperDialogs& FormulaHelperDialogs() { return g_defaultHelpers; }
 
 }  // namespace qor
 

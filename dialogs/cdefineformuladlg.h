@@ -65,9 +65,7 @@ public:
     }
 };
 
-// The helpers every define-formula dialog uses unless given its own;
-// returns the ones installed before. Null restores the defaults.
-IFormulaHelperDialogs* SetFormulaHelperDialogs(IFormulaHelperDialogs* helpers);
+// The helpers every define-formula dialog uses unless given its own.
 IFormulaHelperDialogs& FormulaHelperDialogs();
 
 }  // namespace qor
@@ -85,9 +83,7 @@ public:
 
     // Null: the installed helpers.
     void SetHelperDialogs(qor::IFormulaHelperDialogs* helpers) { m_helpers = helpers; }
-    CFilterCondDlg& FilterDlg() { return m_filterDlg; }
     CFuncWizardDlg& FuncWizardDlg() { return m_wizardDlg; }
-    CRelationCondDlg& RelationDlg() { return m_relationDlg; }
 
 public slots:
     void OnFilter();

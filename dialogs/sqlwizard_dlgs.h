@@ -74,7 +74,6 @@ public:
     bool m_bAdvanced = false;
     QString m_strResult;
     CNameDefList m_nameList;
-    const qor::ConditionHistory& History() const { return m_history; }
 
 public slots:
     void OnOK() override;

@@ -70,7 +70,6 @@ public:
     bool CanUndo() const { return m_canUndo; }
     bool CanRedo() const { return m_canRedo; }
     QString Base() const { return m_base; }
-    int Position() const { return m_position; }
     int Count() const { return int(m_states.size()); }
 
 private:

@@ -48,7 +48,7 @@ int ApplyTabHuiZongWizard(CQorsDoc& doc, const TabHuiZongWizardMembers& m) {
     const int result = RunCommandLine(&doc, BuildTotalCommand(m), kCommandRunMode);
     if (result != 0) return result;
     if (!m.toNewReport) {
-        SyncPageFields(doc);
+        doc.SyncPagesFromReport();
         if (doc.ViewState().pageCount > 0 && doc.IsDataState()) doc.SetCurrentPage(doc.ViewState().pageCount);
         FinishChange(doc, CQorsDoc::kHintState);
     }

@@ -139,7 +139,7 @@ int ApplyPageSortDlg(CQorsDoc& doc, const PageSortDlgMembers& m) {
         if (keys.isEmpty()) return kRefused;
         status = r->SortPages(keys);
         if (status) return failed(LoadErrorText(str::kSortPagesAction), status);
-        SyncPageFields(doc);
+        doc.SyncPagesFromReport();
     } else {
         QList<CReportHandle::VarSortKey> keys;
         for (size_t i = 0; i < 3 && m.orders[i] != -1; ++i)
@@ -240,7 +240,7 @@ int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
             if (n < asked) break;  // the page limit was reached
         }
     }
-    if (kind == 2) SyncPageFields(doc);
+    if (kind == 2) doc.SyncPagesFromReport();
     if (status) {
         if (kind == 2)
             ShowMessageId(PageInsertFailureMessage(status));
@@ -290,7 +290,7 @@ int ApplySwapDlg(CQorsDoc& doc, const SwapDlgMembers& m) {
         return kRefused;
     }
     const int status = r->SwapRowColPage(source, target, m.mode - 1);
-    if (m.mode == 3) SyncPageFields(doc);
+    if (m.mode == 3) doc.SyncPagesFromReport();
     if (status) return failed(LoadErrorText(str::kSwapAction) + lineWord(m.mode), status);
     FinishChange(doc, CQorsDoc::kHintAll);
     return 0;
@@ -335,7 +335,7 @@ int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
         if (RunCommandLine(&doc, QStringLiteral("DELETE FOR ") + m.condition, kCommandRunMode) == 0)
             changed = true;
     }
-    if (m.mode == 3) SyncPageFields(doc);
+    if (m.mode == 3) doc.SyncPagesFromReport();
     if (changed) FinishChange(doc, CQorsDoc::kHintAll);
     if (status) return failed(LoadErrorText(str::kDelete) + lineWord(m.mode), status);
     return 0;

@@ -351,7 +351,7 @@ int ApplyPageSetupDlg(CQorsDoc& doc, const PageSetupDlgMembers& m) {
     b.tailLast = m.footerLast;
     const int status = r->SetPageSetup(b);
     if (status) return failed(LoadErrorText(str::kPageSetupAction), status);
-    doc.PageSetup() = b;
+    doc.SetPageSetup(b);
     FinishChange(doc, CQorsDoc::kHintLayout);
     return 0;
 }

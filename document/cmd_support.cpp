@@ -40,14 +40,6 @@ void FinishChange(CQorsDoc& doc, int hint) {
     doc.UpdateServerItems();
 }
 
-void SyncPageFields(CQorsDoc& doc) {
-    const CReportHandle* r = DocReport(doc);
-    if (!r) return;
-    doc.ViewState().pageCount = r->GetPageCount();
-    if (r->GetCurPage() > 0) doc.ViewState().curPage = doc.ViewState().shownPage = r->GetCurPage();
-    if (doc.ViewState().curPage > doc.ViewState().pageCount) doc.ViewState().curPage = doc.ViewState().shownPage = doc.ViewState().pageCount;
-}
-
 int MmFromPoints(int points) { return int(std::floor(points * 0.3527 + 0.5)); }
 
 int PointsFromMm(int mm) { return int(mm / 0.3527 + 0.5); }

@@ -31,8 +31,6 @@ void ShowMessageText(const QString& text);
 // After a change: marks the document modified and tells the views and
 // the server items.
 void FinishChange(CQorsDoc& doc, int hint);
-// Copies the report's page count and current page into the document.
-void SyncPageFields(CQorsDoc& doc);
 
 // Lengths: the dialogs show millimetres, the report keeps points.
 int MmFromPoints(int points);

@@ -187,6 +187,13 @@ void CQorsDoc::ActivateCurrentPage() {
     if (m_pReport->SetCurPage(page) == 0) m_view.curPage = m_view.shownPage = m_pReport->GetCurPage();
 }
 
+void CQorsDoc::SyncPagesFromReport() {
+    if (!m_pReport) return;
+    m_view.pageCount = m_pReport->GetPageCount();
+    if (m_pReport->GetCurPage() > 0) m_view.curPage = m_view.shownPage = m_pReport->GetCurPage();
+    if (m_view.curPage > m_view.pageCount) m_view.curPage = m_view.shownPage = m_view.pageCount;
+}
+
 bool CQorsDoc::SetCurrentPage(int page) {
     if (!m_pReport || m_pReport->IsFormatState()) return false;
     if (page < 1 || page > m_pReport->GetPageCount()) return false;

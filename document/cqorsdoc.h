@@ -276,29 +276,28 @@ public:
 
     // The report's page setup (margins, print scale, title rows or
     // columns) as the views and printing use it; read from the report when
-    // it opens and after a template or the page setup command changed it.
+    // it opens and after a template changed it.
     const qor::PageSetupBlock& PageSetup() const { return m_pageSetup; }
-    qor::PageSetupBlock& PageSetup() { return m_pageSetup; }
+    // What changes it. Each sets the values and nothing else: no signal,
+    // no layout, not marked modified (the callers do what follows).
+    // The block the page setup command stored in the report.
+    void SetPageSetup(const qor::PageSetupBlock& setup) { m_pageSetup = setup; }
+    // The title rows or columns the page layout keeps (those that do not
+    // fit the page are switched off), for this session's printing only.
+    void SetPrintTitleFlags(bool head, bool tail);
 
-    // ---- manual page breaks (the view's forced-break command)
-    enum BreakChange { kBreakNone, kBreakAdded, kBreakRemoved, kBreakTableFull };
-    // Sets or removes a forced break before (row, col) as the view's
-    // command does; either way the breaks are shown and the document is
-    // marked modified.
-    BreakChange ToggleManualBreak(int row, int col);
+    // The view's command that clears the forced page breaks: the report is
+    // marked modified and the views lay their pages out again.
     void ClearAllManualBreaks();
-    // 1 when a manual break lies just before (row, col).
-    int IsPageBreakAt(int row, int col);
-    // Grows the automatic break array by 10 entries (new ones -1).
-    void GrowAutoBreakTable();
 
     // ======================================================================
     // What the document's views share: the current page and the page the
     // tabs show, the page count they show without a report, the sheet's
     // size and scale, redrawing suspended (changed() and itemChanged() are
     // held back while it is non-zero), the copy of the report's saved view
-    // state and the page breaks. Plain values: writing one has no other
-    // effect (SetCurrentPage and the commands do the rest).
+    // state and the page breaks. Read here; changed only through the
+    // operations below (and SetCurrentPage, the page breaks' commands and
+    // opening, saving and the state changes).
     struct ViewStateFields {
         int32_t curPage = 0;    // from 1; 0 none
         int32_t shownPage = 0;  // the page last published to the page tabs
@@ -312,8 +311,27 @@ public:
         std::vector<PageBreakEntry> autoBreaks;  // size = capacity
         int32_t autoBreakCapacity = 0;
     };
-    ViewStateFields& ViewState() { return m_view; }
     const ViewStateFields& ViewState() const { return m_view; }
+
+    // What changes it. Each sets the values and nothing else: no signal,
+    // no layout, not marked modified (the callers do what follows).
+    // The page count and the current page as the report now has them,
+    // after a command added, removed or moved pages (the current page at
+    // most the last).
+    void SyncPagesFromReport();
+    // Holds changed() and itemChanged() back until as many ResumeRedraw
+    // calls came (a view changing many things at once).
+    void SuspendRedraw() { ++m_view.redrawSuspended; }
+    void ResumeRedraw() { --m_view.redrawSuspended; }
+    // The sheet's size in pixels and the scale the views show it at.
+    void SetSheetSize(int width, int height);
+    void SetDisplayScale(float scale) { m_view.scale = scale; }
+    // Page breaks: whether the views draw them, the forced breaks (the
+    // view's break commands edit a copy and put it back), the automatic
+    // breaks of the last page layout.
+    void SetShowPageBreaks(bool show) { m_view.showPageBreaks = show ? 1 : 0; }
+    void SetManualBreaks(const qor::ManualBreakTable& breaks) { m_view.manualBreaks = breaks; }
+    void SetAutoBreaks(std::vector<PageBreakEntry> breaks);
 
     // ======================================================================
     // Copy, cut, paste and fill of cell blocks (doc_clipboard.cpp)

@@ -24,5 +24,3 @@ int RunCommandLine(CQorsDoc* doc, const QString& line, int runMode) {
     }
     return runner(doc, line, runMode);
 }
-
-bool qor::HasCommandRunner() { return bool(runnerSlot()); }

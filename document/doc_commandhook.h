@@ -17,8 +17,3 @@ using CommandRunner = std::function<int(CQorsDoc*, const QString& line, int runM
 void SetCommandRunner(CommandRunner runner);
 // -1, with a message to the user, when no runner is installed.
 int RunCommandLine(CQorsDoc* doc, const QString& line, int runMode);
-
-namespace qor {
-// True when a runner is installed.
-bool HasCommandRunner();
-}  // namespace qor

@@ -25,7 +25,6 @@ QString ReasonFormatState() { return LoadErrorText(str::kOnlyInFormatState); }
 QString ReasonDataState() { return LoadErrorText(str::kOnlyInDataState); }
 QString ReasonNoDialog() { return LoadErrorText(str::kDialogNotProvided); }
 QString ReasonNotBuilt() { return LoadErrorText(str::kFeatureNotProvided); }
-QString ReasonNoCounterpart() { return LoadErrorText(str::kNoCounterpartFeature); }
 
 namespace {
 

@@ -20,8 +20,6 @@ QString ReasonDataState();
 QString ReasonNoDialog();
 // Off because no handler in this program does the command's work.
 QString ReasonNotBuilt();
-// Off because the command names work this system has no counterpart for.
-QString ReasonNoCounterpart();
 
 // Checks for the rules of commands on a report (the document's, the
 // view's): each answers why the command is off, empty when it lets the

@@ -159,28 +159,7 @@ void CQorsDoc::BuildFormulaListText(int type, QString* out) const {
 }
 
 // ---------------------------------------------------------------------------
-// Manual page breaks
-
-CQorsDoc::BreakChange CQorsDoc::ToggleManualBreak(int row, int col) {
-    m_view.showPageBreaks = 1;
-    VarAreaInfo var;
-    GetVarAreaInfo(&var);
-    const bool rowInVar = var.kind == 1 && var.start < row && row <= var.start + var.used;
-    const bool colInVar = var.kind == 2 && var.start < col && col <= var.start + var.used;
-    const qor::BreakToggle r = qor::ToggleBreakInTable(m_view.manualBreaks, row, col, LastShownRow(),
-                                                       LastShownCol(), rowInVar, colInVar);
-    // Taking a break away changes what is printed and what is saved with
-    // the report, as adding one does.
-    SetModifiedFlag();
-    UpdateAllViews(kHintLayout);
-    switch (r) {
-        case qor::BreakToggle::Removed: return kBreakRemoved;
-        case qor::BreakToggle::Added: return kBreakAdded;
-        case qor::BreakToggle::TableFull: return kBreakTableFull;
-        case qor::BreakToggle::Nothing: break;
-    }
-    return kBreakNone;
-}
+// Page breaks and print titles
 
 void CQorsDoc::ClearAllManualBreaks() {
     for (PageBreakEntry& e : m_view.manualBreaks) e.row = e.col = -1;
@@ -188,18 +167,12 @@ void CQorsDoc::ClearAllManualBreaks() {
     UpdateAllViews(kHintLayout);
 }
 
-int CQorsDoc::IsPageBreakAt(int row, int col) {
-    const int lastRow = LastShownRow(), lastCol = LastShownCol();
-    for (PageBreakEntry& e : m_view.manualBreaks) {
-        if (e.row >= lastRow) e.row = -1;
-        if (e.col >= lastCol) e.col = -1;
-    }
-    for (const PageBreakEntry& e : m_view.manualBreaks)
-        if ((e.row >= 0 && e.row == row - 1) || (e.col >= 0 && e.col == col - 1)) return 1;
-    return 0;
+void CQorsDoc::SetAutoBreaks(std::vector<PageBreakEntry> breaks) {
+    m_view.autoBreaks = std::move(breaks);
+    m_view.autoBreakCapacity = int32_t(m_view.autoBreaks.size());
 }
 
-void CQorsDoc::GrowAutoBreakTable() {
-    m_view.autoBreakCapacity += 10;
-    m_view.autoBreaks.resize(size_t(m_view.autoBreakCapacity), PageBreakEntry{});
+void CQorsDoc::SetPrintTitleFlags(bool head, bool tail) {
+    m_pageSetup.headFlag = head ? 1 : 0;
+    m_pageSetup.tailFlag = tail ? 1 : 0;
 }

@@ -111,7 +111,6 @@ ConsolExchangeFactory qor::SetConsolExchangeFactory(ConsolExchangeFactory factor
     return old;
 }
 
-const ConsolExchangeFactory& qor::GetConsolExchangeFactory() { return factorySlot(); }
 
 // ---------------------------------------------------------------------------
 // The report of the document

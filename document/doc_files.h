@@ -65,7 +65,6 @@ using ConsolExchangeFactory = std::function<std::unique_ptr<IConsolExchange>(CQo
 // Installs the factory documents make their exchange object with; an empty
 // function removes it. Returns the previous one.
 ConsolExchangeFactory SetConsolExchangeFactory(ConsolExchangeFactory factory);
-const ConsolExchangeFactory& GetConsolExchangeFactory();
 
 }  // namespace qor
 

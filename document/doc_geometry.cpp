@@ -87,9 +87,9 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
     if (rows >= 1 && rows <= 0xFFFF && cols >= 1 && cols <= 0xFFFF) {
         uint16_t r = uint16_t(rows), c = uint16_t(cols);
         // The views must not draw a half-changed table.
-        ++m_view.redrawSuspended;
+        SuspendRedraw();
         status = m_pReport->AccessTableSize(1, &r, &c);
-        --m_view.redrawSuspended;
+        ResumeRedraw();
     }
     if (status) {
         qor::messageBox(LoadErrorText(qor::str::kTableSizeError), QString(), qor::MsgButtons::Ok,
@@ -107,6 +107,11 @@ bool CQorsDoc::ResizeTable(int rows, int cols) {
     SetModifiedFlag();
     UpdateAllViews(kHintLayout);
     return true;
+}
+
+void CQorsDoc::SetSheetSize(int width, int height) {
+    m_view.sheetWidth = width;
+    m_view.sheetHeight = height;
 }
 
 bool CQorsDoc::GetSavedViewState(std::array<uint32_t, 4>* state) {

@@ -31,7 +31,6 @@ public:
     EmbeddedReportEdit(const EmbeddedReportEdit&) = delete;
     EmbeddedReportEdit& operator=(const EmbeddedReportEdit&) = delete;
 
-    CQorsDoc& Container() const { return *m_container; }
     CComItem* Item() const { return m_item; }
     const QString& WorkingCopy() const { return m_path; }
     // The edited report, owned here until a window takes it.

@@ -133,8 +133,6 @@ public:
     // 255 columns; 1040 out of memory; 0.
     uint16_t AppendRows(int n);
     uint16_t AppendCols(int n);
-    // The matrix accumulated since format editing began.
-    const RemapMatrix& PendingRemap() const { return m_editRemap; }
 
     // ---- pages (numbered from 1)
     int PageCount() const { return int(m_pages.size()); }
@@ -261,8 +259,6 @@ public:
     // Whether a formula covers any cell of the area / the cell.
     bool AreaHasFormula(const qor::AreaRecord& stored) const;
     bool CellHasFormula(uint16_t storedRow, uint16_t storedCol) const;
-    // Index in Format().formulas of the formula covering the cell, -1 when none.
-    int FindFormula(uint16_t storedRow, uint16_t storedCol) const;
     // Sets the formula of a stored area during a format edit; an empty (or
     // blank) text removes the formulas of the area. Statuses as
     // CReportHandle::SetAreaFormula.

@@ -134,10 +134,6 @@ bool CReportFile::CellHasFormula(uint16_t storedRow, uint16_t storedCol) const {
     return Formulas().index().find(storedRow, storedCol) >= 0;
 }
 
-int CReportFile::FindFormula(uint16_t storedRow, uint16_t storedCol) const {
-    return Formulas().index().find(storedRow, storedCol);
-}
-
 QString CReportFile::LastFormulaError() const {
     return m_formulaCache ? m_formulaCache->lastError : QString();
 }

@@ -253,12 +253,6 @@ void SlotGrid::setText(uint32_t line, uint16_t pos, QStringView text, uint8_t fl
 
 void SlotGrid::clear(uint32_t line, uint16_t pos) { setSlot(line, pos, CellSlot{}); }
 
-void SlotGrid::resizeLines(uint32_t lines) {
-    if (lines < m_lines) m_garbage += m_heap.size();  // texts of cut lines may be left over
-    m_lines = lines;
-    m_slots.resize(size_t(lines) * m_lineLength * kSlotSize, 0);
-}
-
 SlotGrid SlotGrid::remapped(const std::vector<uint16_t>& lineOrigin,
                             const std::vector<uint16_t>& posOrigin) const {
     SlotGrid g(uint32_t(lineOrigin.size()), uint16_t(posOrigin.size()));

@@ -102,8 +102,6 @@ public:
     void setText(uint32_t line, uint16_t pos, QStringView text, uint8_t flags = 0);
     void clear(uint32_t line, uint16_t pos);
 
-    // Grows (empty lines) or cuts the number of lines.
-    void resizeLines(uint32_t lines);
     // A grid of a new shape: line i takes old line lineOrigin[i] (from 1, 0
     // = empty), position j takes old position posOrigin[j].
     SlotGrid remapped(const std::vector<uint16_t>& lineOrigin,

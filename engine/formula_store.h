@@ -17,10 +17,6 @@ namespace qor {
 inline bool AreasIntersect(const AreaRecord& a, const AreaRecord& b) {
     return a.r1 <= b.r2 && b.r1 <= a.r2 && a.c1 <= b.c2 && b.c1 <= a.c2;
 }
-inline bool AreaContains(const AreaRecord& outer, const AreaRecord& inner) {
-    return outer.r1 <= inner.r1 && inner.r2 <= outer.r2 && outer.c1 <= inner.c1 &&
-           inner.c2 <= outer.c2;
-}
 // The parts of from outside cut: at most four areas (bands above and below,
 // then left and right of cut), none when cut covers from.
 std::vector<AreaRecord> AreaMinus(const AreaRecord& from, const AreaRecord& cut);

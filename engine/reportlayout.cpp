@@ -339,15 +339,6 @@ bool CellFormatTable::operator==(const CellFormatTable& other) const {
     return size() == other.size() && std::equal(begin(), end(), other.begin());
 }
 
-QString fourccText(uint32_t tag) {
-    QString s;
-    for (int i = 0; i < 4; ++i) {
-        const char ch = char((tag >> (8 * i)) & 0xFF);
-        s += (ch >= 0x20 && ch < 0x7F) ? QChar(ch) : QChar('?');
-    }
-    return s;
-}
-
 // ---------------------------------------------------------------------------
 // Header
 

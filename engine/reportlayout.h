@@ -41,7 +41,6 @@ constexpr uint32_t fourcc(const char (&tag)[5]) {
     return uint32_t(uint8_t(tag[0])) | uint32_t(uint8_t(tag[1])) << 8 |
            uint32_t(uint8_t(tag[2])) << 16 | uint32_t(uint8_t(tag[3])) << 24;
 }
-QString fourccText(uint32_t tag);
 
 // ---------------------------------------------------------------------------
 // Constants

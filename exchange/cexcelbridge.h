@@ -65,9 +65,6 @@ public:
     int ExportPageTo(CReportHandle* report, int page, qor::XlStreamWriter& out, int index0);
     // Pages whose ExportPage failed on this bridge.
     int PagesFailed() const { return m_pagesFailed; }
-    // Writes keyword slot 0..5 of the page into its keyword cell.
-    void ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
-                           int labelFirst, int page);
     // Reads the open workbook into the report: the first call on a bridge
     // reads the format of one sheet, every later call the values (all
     // sheets into pages of the same number, or the chosen sheet into page

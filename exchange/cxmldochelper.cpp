@@ -166,12 +166,6 @@ XmlNode CXmlDocHelper::AppendXmlChildElement(const XmlNode& parent, const QStrin
     return element;
 }
 
-void CXmlDocHelper::AppendXmlText(const XmlNode& parent, const QString& text) {
-    if (parent.isNull()) throw XmlError(XmlError::InvalidPointer, QStringLiteral("AppendXmlText"));
-    XmlNode p = parent;
-    p.appendChild(parent.ownerDocument().createTextNode(text));
-}
-
 void CXmlDocHelper::RemoveXmlNodes(const XmlNode& node, const QString& query) {
     if (node.isNull()) return;
     const QList<XmlNode> selected = node.selectNodes(query);

@@ -64,7 +64,6 @@ public:
     // below the root; null for a null parent.
     qor::XmlNode AppendXmlChildElement(const qor::XmlNode& parent, const QString& tag,
                                        const QString& text);
-    void AppendXmlText(const qor::XmlNode& parent, const QString& text);
     // Removes the children of the node that the query selects; a selected
     // node that is not a child throws qor::XmlError before anything is
     // removed.

@@ -365,14 +365,6 @@ void CExcelBridge::exportPageCells(CReportHandle* report, int page,
     for (const KeywordCell& k : keywordCells(report, page)) writeKeywordCell(ws, k);
 }
 
-void CExcelBridge::ExportKeywordCell(CReportHandle* report, int slot, QString label, int numeric,
-                                     int labelFirst, int page) {
-    if (!report) fail(kXlPointer, LoadErrorText(qor::str::kNoReport));
-    if (!m_worksheet) fail(kXlPointer, LoadErrorText(qor::str::kNoSheet));
-    if (auto k = keywordCellOf(report, slot, label, numeric, labelFirst, page))
-        writeKeywordCell(m_worksheet, *k);
-}
-
 int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
     if (!report || !report->IsOpen() || page < 1 || page > report->GetPageCount()) return 0;
     CExcelBridge bridge;

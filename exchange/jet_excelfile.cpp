@@ -134,8 +134,6 @@ qint64 SetWorksheetAreaLimit(qint64 values) {
     return old;
 }
 
-qint64 WorksheetAreaLimit() { return g_areaLimit; }
-
 void CheckWorksheetArea(const QString& sheet, const QString& block, qint64 rows, qint64 cols) {
     if (rows * cols <= g_areaLimit) return;
     throw JetError(LoadErrorText(str::kSheetBlockTooLarge)

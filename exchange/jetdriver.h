@@ -74,7 +74,6 @@ struct NamedTable {
 // of empty values. A larger table is refused with a reason. Returns the
 // previous limit (4,000,000 at start).
 qint64 SetWorksheetAreaLimit(qint64 values);
-qint64 WorksheetAreaLimit();
 // JetError naming the sheet, its block ("A1:C9") and its size when a table
 // of rows x cols values would pass the limit: the values a sheet holds may
 // be few while the block they spread over is not.

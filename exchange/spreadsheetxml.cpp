@@ -399,8 +399,6 @@ QString CSpreadsheetXmlDoc::GetSampleName() const {
     return GetXmlAttributeString(m_pRootElement, QStringLiteral("SampleName"));
 }
 
-int CSpreadsheetXmlDoc::ScanWorksheets(const XmlNode&) { return 1; }
-
 // ---------------------------------------------------------------- table
 
 namespace {
@@ -668,7 +666,6 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
     m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
 }
 
-int CSpreadsheetXmlDoc::GetDataKind(const QString&, const XmlNode&) const { return kCellLabel; }
 
 // ---------------------------------------------------------------- validation
 

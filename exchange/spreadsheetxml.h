@@ -53,8 +53,6 @@ public:
     // -1 until a "Period" element is read; 0 yearly, 1 half-yearly, 2
     // quarterly, 3 monthly.
     int GetPeriodKind() const { return m_nPeriodKind; }
-    // Returns 1 and changes nothing.
-    int ScanWorksheets(const qor::XmlNode& workbook);
 
     // ---- the worksheet's table
     // Resizing goes through the callback when one is given; otherwise the
@@ -73,7 +71,6 @@ public:
     // A cell without "Data" becomes numeric without a value; one with it a
     // label holding the cell's text.
     void SetCellData(const CellArea& area, const qor::XmlNode& data, const QString& text);
-    int GetDataKind(const QString& name, const qor::XmlNode& data) const;
     // The cells of the last worksheet read that hold a value beyond the
     // table (empty when everything fitted).
     const QList<qor::WorkbookCellsLeftOut>& LeftOutCells() const { return m_leftOut; }

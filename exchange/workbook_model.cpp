@@ -270,14 +270,6 @@ void XlRange::setText(const QString& t) {
     });
 }
 
-void XlRange::clearValue() {
-    forEach([](XlCell& cell, int, int) {
-        cell.kind = XlCell::Empty;
-        cell.text.clear();
-        cell.number = 0;
-    });
-}
-
 const XlCell* XlRange::firstCell() const { return m_sheet->findCell(m_area.r1, m_area.c1); }
 
 void XlStyleEdit::setNumberFormat(const QString& f) {

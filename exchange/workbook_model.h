@@ -254,7 +254,6 @@ public:
 
     void setNumber(double v);
     void setText(const QString& t);
-    void clearValue();
     const XlCell* firstCell() const;
 
     void setNumberFormat(const QString& f);

@@ -1512,11 +1512,6 @@ bool namespaceIs(const xmlNs* ns, const QByteArray& uri) {
 
 }  // namespace
 
-bool XmlNode::isElementNS(QStringView uri, QStringView local) const {
-    return node_ && node_->type == XML_ELEMENT_NODE && local.toUtf8() == chars(node_->name) &&
-           namespaceIs(node_->ns, uri.toUtf8());
-}
-
 std::optional<QString> XmlNode::attributeNS(QStringView uri, QStringView local) const {
     if (!node_ || node_->type != XML_ELEMENT_NODE) return std::nullopt;
     const QByteArray u = uri.toUtf8(), l = local.toUtf8();
@@ -1733,7 +1728,6 @@ XmlNode XmlNode::lastChild() const {
     return node_ ? wrap(const_cast<xmlNodePtr>(lastChildOf(node_))) : XmlNode();
 }
 XmlNode XmlNode::nextSibling() const { return node_ ? wrap(node_->next) : XmlNode(); }
-XmlNode XmlNode::previousSibling() const { return node_ ? wrap(node_->prev) : XmlNode(); }
 bool XmlNode::hasChildNodes() const { return node_ && firstChildOf(node_); }
 
 QList<XmlNode> XmlNode::childNodes() const {

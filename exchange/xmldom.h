@@ -87,8 +87,6 @@ public:
     // ("" for none): a file may bind a namespace to any prefix or none.
     QString localName() const;
     QString namespaceUri() const;
-    // True for an element of that namespace ("" for none) and local name.
-    bool isElementNS(QStringView uri, QStringView local) const;
 
     // Text of the node and all its descendants (text and CDATA).
     QString text() const;
@@ -116,7 +114,6 @@ public:
     XmlNode firstChild() const;
     XmlNode lastChild() const;
     XmlNode nextSibling() const;
-    XmlNode previousSibling() const;
     bool hasChildNodes() const;
     QList<XmlNode> childNodes() const;
     // Element children, all or those with the qualified name.

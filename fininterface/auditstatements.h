@@ -90,7 +90,6 @@ public:
     const QString& Format() const { return m_strFormat; }
     const QString& MappingPath() const { return m_strMappingPath; }
     void SetFormat(const QString& format) { m_strFormat = format; }
-    void SetMappingPath(const QString& path) { m_strMappingPath = path; }
 
 private:
     int find(int group, const QString& name) const;

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_others.h"
 #include "engine/creporthandle.h"
@@ -80,8 +79,6 @@ QString CConsolExchange::GetDataDir() {
     if (m_strDataDir.isEmpty()) m_strDataDir = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir());
     return m_strDataDir;
 }
-
-QString CConsolExchange::GetClientRootDir() { return ClientRootDir(GetDataDir()); }
 
 QString CConsolExchange::GetSamplePath(const QString& reportPath) {
     return SamplePath(GetDataDir(), reportPath);
@@ -259,7 +256,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     if (!doc.IsDataState()) doc.EnterDataState();
     if (formatChanged && r->GetPageCount() > 0) r->DeleteRowColPage(1, r->GetPageCount(), 2);
     if (r->GetPageCount() < 1) r->AppendRowColPage(1, 2);
-    SyncPageFields(doc);
+    doc.SyncPagesFromReport();
     ImportDownloadFiles(p);
 
     m_nSaving = 1;
@@ -268,7 +265,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     if (!saved) return 0;
     if ((newReport || formatChanged) && !copyReplacing(GetSamplePath(p), GetLocalSamplePath(p)))
         TraceMessage(LoadErrorText(qor::str::kSampleCopyNotSaved) + GetLocalSamplePath(p));
-    SyncPageFields(doc);
+    doc.SyncPagesFromReport();
     doc.UpdateAllViews(CQorsDoc::kHintAll);
     RecordPagePeriods(doc);
     return 1;
@@ -314,12 +311,12 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
                                : s == 1090 ? qor::str::kInsertPageNoDiskSpace
                                            : qor::str::kInsertPageFailed;
                 tell(LoadErrorText(id));
-                SyncPageFields(*m_pDoc);
+                m_pDoc->SyncPagesFromReport();
                 return false;
             }
             page = r->GetPageCount();
         }
-        SyncPageFields(*m_pDoc);
+        m_pDoc->SyncPagesFromReport();
         m_pDoc->SetCurrentPage(page);
         r->SetPageKeyword(2, KeywordValue{1, double(year), {}}, page);
         r->SetPageKeyword(4, KeywordValue{1, double(month), {}}, page);
@@ -328,7 +325,7 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
             TraceMessage(LoadErrorText(qor::str::kIssuedCopyNotSaved) + name);
     }
-    SyncPageFields(*m_pDoc);
+    m_pDoc->SyncPagesFromReport();
     return true;
 }
 

@@ -22,7 +22,6 @@ public:
 
     // ---- folders
     QString GetDataDir();
-    QString GetClientRootDir();
     QString GetSamplePath(const QString& reportPath);
     QString GetLocalSamplePath(const QString& reportPath) const;
     // The work folder and the upload folder of the report; false when
@@ -40,7 +39,6 @@ public:
     int OpenDownloadedSample(const QString& reportPath, CQorsDoc** doc = nullptr);
     int FormatChanged() const { return m_nFormatChanged; }
     int NewReport() const { return m_nNewReport; }
-    int Saving() const { return m_nSaving; }
 
     // Rebuilds the report from the sample when needed, takes in the
     // download files and saves the report under reportPath. 1 on success;
@@ -72,10 +70,6 @@ public:
     void WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) override;
     int WritePageUploadFile(const QString& reportPath, int page);
     bool IsSaving() const override { return m_nSaving != 0; }
-
-    // The report kind of the sample (0 year, 1 half-year, 2 quarter, 3
-    // month; -1 unknown).
-    int ReportKind() const { return m_nKind; }
 
 private:
     // Loads the report's sample workbook and its worksheet; false (with

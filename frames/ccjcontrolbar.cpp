@@ -85,13 +85,6 @@ bool CCJControlBar::IsHorzDocked() const {
     return area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
 }
 
-bool CCJControlBar::IsVertDocked() const {
-    auto* main = qobject_cast<QMainWindow*>(parentWidget());
-    if (!main || isFloating()) return false;
-    const Qt::DockWidgetArea area = main->dockWidgetArea(const_cast<CCJControlBar*>(this));
-    return area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
-}
-
 void CCJControlBar::placeButtons() {
     // A floating bar has the window's own buttons.
     const bool floating = isFloating();

@@ -24,7 +24,6 @@ public:
     QToolButton* CloseButton() const { return m_close; }
     QToolButton* DockButton() const { return m_dock; }
     bool IsHorzDocked() const;
-    bool IsVertDocked() const;
     // The default size the bar asks for when docked.
     QSize sizeHint() const override { return m_size; }
 

@@ -18,7 +18,6 @@ public:
     explicit CHyperLink(const QString& text = QString(), QWidget* parent = nullptr);
 
     void SetURL(const QString& target);
-    QString GetURL() const { return m_target; }
     void SetTipText(const QString& text);
     // 0: open the target; 1: open m_fileName in the application's folder.
     int m_nOpenMode = 0;
@@ -26,7 +25,6 @@ public:
     uint32_t m_linkColour = 0xEE0000;  // 0x00BBGGRR: blue
     uint32_t m_hoverColour;            // the palette's highlight
     bool m_bAutoSize = true;
-    bool IsHovering() const { return m_bHover; }
 
     // Opens what a click opens; false when there is nothing to open or the
     // desktop refused.

@@ -248,10 +248,6 @@ void CMainFrame::switchMenu(int menuId) {
     for (QMenu* m : m_topMenus.value(menuId)) bar->addMenu(m);
 }
 
-COleInPlaceFrame* CMainFrame::InPlaceFrame() const {
-    return static_cast<COleInPlaceFrame*>(m_inPlaceFrame.data());
-}
-
 void CMainFrame::SetInPlaceFrame(COleInPlaceFrame* frame) {
     if (frame && !m_inPlaceFrame) {
         for (QWidget* bar : {static_cast<QWidget*>(m_standardBar), static_cast<QWidget*>(m_formatBar),
@@ -326,16 +322,6 @@ CFlatToolBar* CMainFrame::ToolBar(int id) const {
 }
 
 CFormulaBar* CMainFrame::FormulaBar() const { return m_editBar ? m_editBar->FormulaBar() : nullptr; }
-
-void CMainFrame::TempHideControlBars() {
-    const std::array<CFlatToolBar*, 4> bars = {m_standardBar, m_editBar, m_chartBar, m_formatBar};
-    for (CFlatToolBar* bar : bars) {
-        if (bar->isVisibleTo(this)) {
-            m_tempHidden.insert(bar, true);
-            bar->hide();
-        }
-    }
-}
 
 CFileManagerBar* CMainFrame::CreateFileManagerBar() {
     if (m_fileManager) return m_fileManager;

@@ -178,8 +178,6 @@ public:
     // (null otherwise).
     CFileManagerBar* CreateFileManagerBar();
     CFileManagerBar* FileManagerBar() const { return m_fileManager; }
-    // Hides the visible tool bars, marking them to come back.
-    void TempHideControlBars();
     // The format bar is for format state: hidden (to come back) in data
     // state, shown again in format state when it was hidden so.
     void ShowFormatBarForState(bool dataState);
@@ -223,7 +221,6 @@ public:
     // report's own commands are not asked here meanwhile. Null: this
     // window's own menus and bars again.
     void SetInPlaceFrame(COleInPlaceFrame* frame);
-    COleInPlaceFrame* InPlaceFrame() const;
 
     // The child window a child frame calls when it is activated or goes.
     void OnChildActivated(CChildFrame* child);

@@ -59,15 +59,11 @@ public:
     // not there yet (a name without an extension gets the default one, or
     // the chosen type's).
     void SetNewNameAllowed(bool allowed) { m_newNameAllowed = allowed; }
-    bool NewNameAllowed() const { return m_newNameAllowed; }
 
     // The folder to open in (empty: the current report directory, else
     // the file name's folder).
     void SetInitialDir(const QString& dir) { m_initialDir = dir; }
 
-    // Mode 8: the condition typed (trimmed once OK accepted it).
-    void SetCondition(const QString& condition) { m_condition = condition; }
-    QString GetCondition() const { return m_condition; }
     // Mode 2: the chosen folder.
     QString GetFolder() const { return m_folder; }
 

@@ -26,7 +26,6 @@ public:
     // The rectangle inside the border, in the parent's coordinates.
     QRect Inner() const;
     int HandleSize() const { return m_tracker.m_nHandleSize; }
-    const CRectTrackerEx& Tracker() const { return m_tracker; }
     bool IsTracking() const { return m_tracker.IsTracking(); }
 
     // Fits a proposed rectangle (parent coordinates) to what the frame can

@@ -112,9 +112,6 @@ public:
     // The item showing path below the data or download folder, its folders
     // filled on the way; null when it is not shown.
     QTreeWidgetItem* FindPath(const QString& path);
-    // The item the last context menu was for.
-    QTreeWidgetItem* MenuItem() const { return m_menuItem; }
-    QToolButton* SplitButton() const { return m_splitButton; }
     static int ItemKind(const QTreeWidgetItem* item);
     static QString ItemPath(const QTreeWidgetItem* item);
 

@@ -21,10 +21,7 @@ void CSplashTimerWnd::fire() {
         m_main->showMaximized();
         m_main->update();
     }
-    if (m_login && !m_login->IsNull()) {
-        m_login->CallLogEnd();
-        m_logEndCalled = true;
-    }
+    if (m_login && !m_login->IsNull()) m_login->CallLogEnd();
     CAppEnvironment::Instance().ShowTipAtStartup();
     emit finished();
     deleteLater();

@@ -22,9 +22,6 @@ public:
     // login may be null (no host login: nothing is called).
     CSplashTimerWnd(QWidget* mainWindow, CLoginDriver* login, int milliseconds = 1500);
 
-    // Whether "logEnd" was called (for the curious).
-    bool LogEndCalled() const { return m_logEndCalled; }
-
 signals:
     void finished();
 
@@ -33,7 +30,6 @@ private:
 
     QPointer<QWidget> m_main;
     CLoginDriver* m_login;
-    bool m_logEndCalled = false;
 };
 
 }  // namespace qor::frames

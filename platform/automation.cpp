@@ -122,11 +122,6 @@ void AutoRegistry::removeFactory(const QString& clsid) {
     factories().remove(normalizeClsid(clsid));
 }
 
-bool AutoRegistry::hasFactory(const QString& clsid) {
-    QMutexLocker lock(&stateLock());
-    return factories().contains(normalizeClsid(clsid));
-}
-
 void AutoRegistry::registerClass(const AutoClassInfo& info) {
     const QString c = normalizeClsid(info.clsid);
     if (c.isEmpty()) throw AutoError(QStringLiteral("\"%1\" is not a CLSID.").arg(info.clsid));

@@ -75,7 +75,6 @@ public:
     // are not written anywhere; registerBuiltin also writes the keys.
     static void addFactory(const QString& clsid, AutoFactory factory);
     static void removeFactory(const QString& clsid);
-    static bool hasFactory(const QString& clsid);
 
     // Writes the keys of a class (and of its one or two ProgIDs). Throws
     // AutoError on a malformed CLSID or when the Registry cannot be written.

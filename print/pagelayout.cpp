@@ -271,10 +271,6 @@ void DropBreaksBeyond(qor::ManualBreakTable& table, int lastRow, int lastCol) {
     }
 }
 
-void ClearManualBreaks(qor::ManualBreakTable& table) {
-    for (PageBreakEntry& e : table) e.row = e.col = -1;
-}
-
 bool IsBreakBefore(const qor::ManualBreakTable& table, int row, int col) {
     for (const PageBreakEntry& e : table)
         if ((e.row >= 0 && e.row == row - 1) || (e.col >= 0 && e.col == col - 1)) return true;

@@ -170,7 +170,6 @@ using ForcedBreakResult = qor::BreakToggle;
 ForcedBreakResult ToggleForcedBreak(qor::ManualBreakTable& table, const SheetGeometry& geo, int row,
                                     int col);
 void DropBreaksBeyond(qor::ManualBreakTable& table, int lastRow, int lastCol);
-void ClearManualBreaks(qor::ManualBreakTable& table);
 // True when a manual break ends a page just before the row or the column.
 bool IsBreakBefore(const qor::ManualBreakTable& table, int row, int col);
 

@@ -42,8 +42,6 @@ public:
     CellDrawer(const CellDrawer&) = delete;
     CellDrawer& operator=(const CellDrawer&) = delete;
 
-    const CellDrawOptions& Options() const { return m_options; }
-
     // A plain cell (not of a combined area) in its rectangle (left, top at
     // its top-left grid line, right and bottom at the next ones): fill,
     // borders, then its text inside the rectangle shrunk by 1.

@@ -314,11 +314,6 @@ int SheetGeometry::ViewRow(int docRow) const { return toView(docRow, HasRowArea(
 
 int SheetGeometry::ViewColumn(int docCol) const { return toView(docCol, HasColumnArea()); }
 
-CellArea SheetGeometry::DocArea(const CellArea& a) const {
-    return CellArea::area(DocRow(SnapRow(a.first.row)), DocColumn(SnapColumn(a.first.col)),
-                          DocRow(SnapRow(a.last.row)), DocColumn(SnapColumn(a.last.col)));
-}
-
 CellArea SheetGeometry::StoredAreaToView(const CellArea& a) const {
     const VarAreaInfo& var = VarArea();
     const int shown = VarShown();
@@ -354,17 +349,6 @@ void SheetGeometry::DocToClient(Rect& rect) const {
 void SheetGeometry::DocToClientPoint(int& x, int& y) const {
     x += OriginX();
     y += OriginY();
-}
-
-void SheetGeometry::SetSheetExtent(int width, int height) {
-    m_extentWidth = width;
-    m_extentHeight = height;
-}
-
-int SheetGeometry::ExtentWidth() const { return m_extentWidth >= 0 ? m_extentWidth : SheetWidth(); }
-
-int SheetGeometry::ExtentHeight() const {
-    return m_extentHeight >= 0 ? m_extentHeight : SheetHeight();
 }
 
 void SheetGeometry::ClientToDoc(Rect& rect) const {

@@ -217,7 +217,6 @@ public:
     // The view row of a document row (no range check).
     int ViewRow(int docRow) const;
     int ViewColumn(int docCol) const;
-    CellArea DocArea(const CellArea& viewArea) const;  // hidden corners snapped first
     CellArea ViewArea(const CellArea& docArea) const;
     // The view area of an area given in the report's stored lines (the
     // area-line list keeps those): a line after the variable area moves down
@@ -250,11 +249,9 @@ public:
     // and the sheet-pixel rectangle of that block on return (right and
     // bottom one past the last line's far edge).
     void CellRangeToDocRect(Rect& rect) const;
-    // The sheet extent the document keeps (for ClientToDoc). Defaults to
-    // the computed sheet size when never set (-1).
-    void SetSheetExtent(int width, int height);
-    int ExtentWidth() const;
-    int ExtentHeight() const;
+    // The sheet extent ClientToDoc clamps to: the computed sheet size.
+    int ExtentWidth() const { return SheetWidth(); }
+    int ExtentHeight() const { return SheetHeight(); }
 
 private:
     void rebuildPixels();
@@ -282,7 +279,6 @@ private:
     std::vector<int> m_rowPrefix, m_colPrefix;         // last + 2 entries
     int m_headerWidth = 42, m_headerHeight = 21;
     int m_firstRow = 0, m_firstCol = 0;
-    int m_extentWidth = -1, m_extentHeight = -1;
 };
 
 // ---------------------------------------------------------------------------

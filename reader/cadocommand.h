@@ -26,8 +26,6 @@ public:
     void Execute();
 
     QString GetName() const { return m_name; }
-    QString GetCommandText() const { return m_text; }
-    int GetCommandType() const { return m_type; }
     // Rows changed by the last statement that returned no rows; -1 else.
     long GetRecordsAffected() const { return m_result.m_affected; }
     // The result of the last Execute.

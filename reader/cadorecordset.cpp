@@ -351,12 +351,6 @@ void CAdoRecordset::MoveNext() {
     LoadBoundColumns();
 }
 
-void CAdoRecordset::MoveLast() {
-    RequireOpen();
-    m_pos = m_rows.isEmpty() ? 0 : m_rows.size() - 1;
-    LoadBoundColumns();
-}
-
 int CAdoRecordset::GetFieldCount() const {
     RequireOpen();
     return static_cast<int>(m_names.size());

@@ -56,8 +56,6 @@ public:
 
     // The current query; values are bound to its "?" marks in order.
     void SetQuery(const QString& text, const QVariantList& values = {});
-    QString GetQuery() const { return m_query; }
-    QVariantList GetQueryValues() const { return m_values; }
 
     // Opens a query (an empty one: the current query) as text, or with
     // adCmdTable as the name of a table. Opening an open set reopens it.
@@ -73,7 +71,6 @@ public:
     long GetRecordCount() const;
     void MoveFirst();
     void MoveNext();
-    void MoveLast();
 
     int GetFieldCount() const;
     QString GetFieldName(int index) const;

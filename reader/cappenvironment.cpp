@@ -16,7 +16,6 @@
 #include "reader/cappservicelist.h"
 #include "reader/cqordb.h"
 #include "reader/creaderapp.h"
-#include "reader/dispatchdrivers.h"
 
 namespace {
 
@@ -219,14 +218,6 @@ CAppServiceList* CAppEnvironment::EnsureLoggedIn() {
     return m_services.get();
 }
 
-QVariant CAppEnvironment::LogEnd() {
-    CLoginDriver driver;
-    if (!m_login.isNull()) driver.AttachDispatch(m_login.object(), false);
-    const QVariant r = driver.CallLogEnd();
-    if (!m_login.isNull() && r != QVariant::fromValue(qint16(-1))) m_loggedIn = false;
-    return r;
-}
-
 QString CAppEnvironment::GetLoginDbName() {
     if (m_login.isNull()) Login();
     return LoginProperty("VtDbName").toString();
@@ -357,8 +348,3 @@ QString CAppEnvironment::GetInstallDir() {
 QString CAppEnvironment::GetConfigDir() { return ::GetConfigDir(); }
 
 QString CAppEnvironment::GetImportPath() { return ::GetImportPath(); }
-
-void CAppEnvironment::Shutdown() {
-    MailThreadEvent().Wait();
-    MailThreadEvent().Close();
-}

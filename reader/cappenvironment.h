@@ -82,9 +82,6 @@ public:
     QObject* GetLoginObject() const { return m_login.object(); }
     // Null until EnsureLoggedIn.
     CAppServiceList* GetServiceList() const { return m_services.get(); }
-    // Ends the host session ("logEnd"); the 16-bit -1 when there is no
-    // login component or it has no such member.
-    QVariant LogEnd();
 
     // Properties of the login component; the component is made and asked
     // to log in first when there is none. Empty / null on failure.
@@ -154,9 +151,6 @@ public:
     static QString GetInstallDir();
     static QString GetConfigDir();
     static QString GetImportPath();
-
-    // Waits until no mail thread runs, then closes the event.
-    void Shutdown();
 
 private:
     void ReadLoginValues();

@@ -19,10 +19,4 @@ public:
             if (d.m_strDefinition == definition) return d.m_strName;
         return QString();
     }
-    // The definition of the first pair with this name; null when none.
-    QString FindDefinition(const QString& name) const {
-        for (const CNameDef& d : *this)
-            if (d.m_strName == name) return d.m_strDefinition;
-        return QString();
-    }
 };

@@ -76,9 +76,6 @@ public:
     // For hosts in this process.
     bool IsOpen() const { return m_report != nullptr; }
     QString FileName() const;
-    QString LanguageId() const { return m_langId; }
-    int CurRow() const { return m_curRow; }
-    int CurCol() const { return m_curCol; }
 
 private:
     ReaderResult fail(const QString& text);

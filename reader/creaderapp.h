@@ -12,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-#include "engine/recordfill.h"
 #include "platform/uiservices.h"
 #include "reader/cadoconnection.h"
 #include "reader/cnamedeflist.h"
@@ -37,13 +36,7 @@ public:
     // there is none.
     static CReaderApp* Current();
 
-    // The record-fill queue (pending count and requests) that getrecord
-    // fills and CReportHandle::FillFromRecordset empties. The engine keeps
-    // it, so it exists before and after any application object.
-    qor::RecordFillQueue& RecordFills() const { return qor::RecordFillQueue::instance(); }
-
     // --- settings -----------------------------------------------------
-    QString GetProfilePath() const { return m_profilePath; }
     int GetProfileInt(const QString& section, const QString& key, int defaultValue) const;
     QString GetProfileString(const QString& section, const QString& key,
                              const QString& defaultValue = QString()) const;
@@ -81,9 +74,6 @@ public:
     int m_nPreviewPages = 1;
     // The choice of the last print dialog, reused by direct printing.
     qor::PrintRequest m_lastPrint;
-    // The printer-defaults query: yes, at once, without filling anything,
-    // so a printer comes only from what the print request already holds.
-    bool GetPrinterDeviceDefaults(qor::PrintRequest*) const { return true; }
 
     // --- state shared by the commands -----------------------------------
     bool m_bBusy = false;

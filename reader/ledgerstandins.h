@@ -38,7 +38,6 @@ public:
                           qint16 year, const QString& userId, const QDate& loginDate,
                           const QVariant& systemPassword, const QVariant& userPassword);
 
-    bool isInitialised() const { return m_initialised; }
     const LedgerQueryValues& values() const { return m_values; }
 
 private:

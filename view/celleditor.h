@@ -27,7 +27,6 @@ public:
     void ShowAt(const qor::view::Rect& rect, int mode, FontDesc font, int decimals);
     // The formula bar this editor mirrors into (null: none).
     void AttachFormulaBar(CCellEdit* bar) { m_pPartner = bar; }
-    CCellEdit* Partner() const { return m_pPartner; }
     // The view whose current cell receives the entry.
     void SetView(CQorsView* view) { m_pView = view; }
     CQorsView* View() const { return m_pView; }

@@ -165,10 +165,8 @@ public:
     QRegion ItemRegion() const;
 
     const CellBlock& Block() const { return m_block; }
-    void SetBlock(const CellBlock& block) { m_block = block; }
     const SheetGeometry& Geometry() const { return *m_geo; }
     const PaintResult& Result() const { return m_result; }
-    CellDrawer& Drawer() { return *m_drawer; }
 
 private:
     struct FoundArea {
@@ -181,8 +179,6 @@ private:
     void drawOneCell(int row, int col);
     void drawItemTracker(CComItem* item);
     QFont headerFont(bool bold) const;
-    int lastRowLimit() const;
-    int lastColLimit() const;
 
     QPainter& m_p;
     PaintRequest m_req;

@@ -293,8 +293,3 @@ void CPageCtrl::paintEvent(QPaintEvent*) {
 
     drawRaisedBox(p, QRect(areaRight, 0, kGripperWidth, h), palette(), false);
 }
-
-void CPageCtrl::ScrollFirstTab(qor::view::ArrowButton arrow) {
-    qor::view::ScrollTabs(m_state, arrow);
-    update();
-}

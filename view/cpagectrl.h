@@ -40,9 +40,6 @@ public:
     // Makes the page delta pages away current (clamped to the pages) and
     // shows its tab; false when the current page stays.
     bool StepCurrentPage(int delta);
-    // Moves the first shown page as an arrow button does, without changing
-    // the current page.
-    void ScrollFirstTab(qor::view::ArrowButton arrow);
 
     // The height of the row the strip shares with the horizontal scroll
     // bar: the bar's own, or what the tab captions need at the strip's font
@@ -57,7 +54,6 @@ public:
 
     const qor::view::TabStripState& State() const { return m_state; }
     int StripWidth() const { return m_state.width; }
-    int SavedWidth() const { return m_state.savedWidth; }
     void SetSavedWidth(int width) { m_state.savedWidth = width; }
     // False until the strip got its first width in data mode (from the
     // parent's layout or the gripper): until then the parent chooses it.

@@ -46,7 +46,6 @@ public:
 
     // The strip's new width: stored, and the first horizontal bar moved.
     void SetTabAreaWidth(int width);
-    QRect GetInsideRectPublic() const { return m_layout.inside; }
     void RecalcLayout();
     int HitTest(QPoint p) const;
 

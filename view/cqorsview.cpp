@@ -116,8 +116,7 @@ void CQorsView::RefreshGeometry() {
     m_geo.SetHeaders(m_nHeaderWidth, m_nHeaderHeight);
     m_geo.SetFirstCell(m_nFirstRow, m_nFirstCol);
     if (m_pDoc && m_pDoc->IsOpen() && !m_bPrintMapping) {
-        m_pDoc->ViewState().sheetWidth = m_geo.SheetWidth();
-        m_pDoc->ViewState().sheetHeight = m_geo.SheetHeight();
+        m_pDoc->SetSheetSize(m_geo.SheetWidth(), m_geo.SheetHeight());
     }
 }
 
@@ -159,7 +158,7 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
     const SizeTargets t =
         isRow ? RowSizeTargets(m_geo, sel, index, size) : ColumnSizeTargets(m_geo, sel, index);
     // One redraw for the whole block, not one per line.
-    ++m_pDoc->ViewState().redrawSuspended;
+    m_pDoc->SuspendRedraw();
     for (int i = t.first; i <= t.last; ++i) {
         const int d = isRow ? m_geo.DocRow(i) : m_geo.DocColumn(i);
         if (d < 0) continue;
@@ -168,7 +167,7 @@ void CQorsView::ApplyRowColumnSize(int index, int size, bool isRow) {
         else
             m_pDoc->SetColumnWidth(d, size);
     }
-    --m_pDoc->ViewState().redrawSuspended;
+    m_pDoc->ResumeRedraw();
     m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
 }
 

@@ -70,7 +70,6 @@ int HitTestSplitter(const SplitterLayout& layout, int rows, int cols, QPoint p);
 class TabAreaScaler {
 public:
     int Scale(int tabWidth, int firstColumnSize, const SplitterMetrics& m);
-    int Remembered() const { return m_remembered; }
 
 private:
     int m_remembered = 0;

@@ -430,8 +430,7 @@ bool CQorsView::SetTableSize(int rows, int cols) {
     m_scroll.UpdateScrollRanges();
     int32_t pageRows = 0, pageCols = 0;
     m_pDoc->GetPageTableSize(&pageRows, &pageCols);
-    m_pDoc->ViewState().sheetWidth = m_geo.GetColumnDistance(0, pageCols);
-    m_pDoc->ViewState().sheetHeight = m_geo.GetRowDistance(0, pageRows);
+    m_pDoc->SetSheetSize(m_geo.GetColumnDistance(0, pageCols), m_geo.GetRowDistance(0, pageRows));
     Items().ClampItemsToSheet();
     for (QWidget* w : QApplication::allWidgets())
         if (auto* v = qobject_cast<CQorsView*>(w); v && v->GetDocument() == m_pDoc)

@@ -18,7 +18,7 @@ void ViewDisplay::ApplyViewState(const ViewState& state) {
     m_v.m_crGrid = state.gridColour;
     m_v.m_bKindColours = state.kindColours;
     m_v.m_fScale = ValidViewScale(state.scale);
-    if (m_v.m_pDoc) m_v.m_pDoc->ViewState().scale = m_v.m_fScale;
+    if (m_v.m_pDoc) m_v.m_pDoc->SetDisplayScale(m_v.m_fScale);
     m_v.m_geo.SetHeaders(m_v.m_nHeaderWidth, m_v.m_nHeaderHeight);
     if (!m_v.m_bPrintMapping) m_v.m_geo.SetScale(m_v.m_fScale);
     m_v.update();
@@ -29,8 +29,7 @@ void ViewDisplay::SetViewScale(uint32_t origin, uint32_t gridColour, uint32_t ki
     ApplyViewState(DecodeViewState(origin, gridColour, kindColours, scale));
     CQorsDoc* doc = m_v.m_pDoc;
     if (doc && doc->IsOpen() && !m_v.m_bPrintMapping) {
-        doc->ViewState().sheetWidth = m_v.m_geo.SheetWidth();
-        doc->ViewState().sheetHeight = m_v.m_geo.SheetHeight();
+        doc->SetSheetSize(m_v.m_geo.SheetWidth(), m_v.m_geo.SheetHeight());
     }
 }
 
@@ -59,8 +58,7 @@ void ViewDisplay::OnDisplayScale() {
     m_v.RefreshGeometry();
     int32_t rows = 0, cols = 0;
     doc->GetPageTableSize(&rows, &cols);
-    doc->ViewState().sheetWidth = m_v.m_geo.GetColumnDistance(0, cols);
-    doc->ViewState().sheetHeight = m_v.m_geo.GetRowDistance(0, rows);
+    doc->SetSheetSize(m_v.m_geo.GetColumnDistance(0, cols), m_v.m_geo.GetRowDistance(0, rows));
     m_v.m_items.ClampItemsToSheet();
     m_v.m_scroll.UpdateScrollRanges();
     m_v.update();

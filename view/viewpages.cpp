@@ -71,27 +71,30 @@ std::optional<int> ViewPages::RecalcPageLayout() {
     printGeo.SetScale(m_v.m_pDoc->PageSetup().scale);
 
     // Breaks left past the end of a shrunken table mean nothing any more.
-    DropBreaksBeyond(m_v.m_pDoc->ViewState().manualBreaks, printGeo.LastRow(), printGeo.LastColumn());
+    qor::ManualBreakTable manual = m_v.m_pDoc->ViewState().manualBreaks;
+    DropBreaksBeyond(manual, printGeo.LastRow(), printGeo.LastColumn());
+    m_v.m_pDoc->SetManualBreaks(manual);
     PageSetup setup = PageSetupFromDocument(*m_v.m_pDoc);
     std::vector<int> titleMessages;
     setup.titles = ValidatePrintTitles(printGeo, setup.titles, &titleMessages);
-    m_v.m_pDoc->PageSetup().headFlag = setup.titles.head ? 1 : 0;
-    m_v.m_pDoc->PageSetup().tailFlag = setup.titles.tail ? 1 : 0;
+    m_v.m_pDoc->SetPrintTitleFlags(setup.titles.head, setup.titles.tail);
     for (int id : titleMessages) tell(LoadErrorText(id));
 
     const LayoutResult result = ComputePageLayout(printGeo, setup, PrintableArea());
-    StoreAutoBreaks(result.breaks, &m_v.m_pDoc->ViewState().autoBreaks);
-    m_v.m_pDoc->ViewState().autoBreakCapacity = int32_t(m_v.m_pDoc->ViewState().autoBreaks.size());
+    std::vector<PageBreakEntry> autoBreaks;
+    StoreAutoBreaks(result.breaks, &autoBreaks);
+    m_v.m_pDoc->SetAutoBreaks(std::move(autoBreaks));
     if (result.message) tell(LoadErrorText(result.message));
     return result.pages;
 }
 
 void ViewPages::OnForcedPageBreak() {
     if (!m_v.m_pDoc || !m_v.m_pDoc->IsOpen()) return;
-    m_v.m_pDoc->ViewState().showPageBreaks = 1;
+    m_v.m_pDoc->SetShowPageBreaks(true);
     const CellArea sel = m_v.CurrentSelection().area;
-    const ForcedBreakResult r =
-        ToggleForcedBreak(m_v.m_pDoc->ViewState().manualBreaks, m_v.m_geo, sel.first.row, sel.first.col);
+    qor::ManualBreakTable manual = m_v.m_pDoc->ViewState().manualBreaks;
+    const ForcedBreakResult r = ToggleForcedBreak(manual, m_v.m_geo, sel.first.row, sel.first.col);
+    m_v.m_pDoc->SetManualBreaks(manual);
     if (r == ForcedBreakResult::TableFull) tell(LoadErrorText(qor::str::kForcedBreaksFull));
     // A removed break changes what is printed and saved as much as an added
     // one, so both mark the report modified; the layout follows the update.
@@ -102,9 +105,9 @@ void ViewPages::OnForcedPageBreak() {
 void ViewPages::OnShowPageBreaks() {
     if (!m_v.m_pDoc) return;
     if (!m_v.m_pDoc->ViewState().showPageBreaks)
-        m_v.m_pDoc->ViewState().showPageBreaks = RecalcPageLayout().has_value() ? 1 : 0;
+        m_v.m_pDoc->SetShowPageBreaks(RecalcPageLayout().has_value());
     else
-        m_v.m_pDoc->ViewState().showPageBreaks = 0;
+        m_v.m_pDoc->SetShowPageBreaks(false);
     m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintCells);
 }
 
@@ -113,10 +116,7 @@ bool ViewPages::OnUpdateShowPageBreaks() const {
 }
 
 void ViewPages::OnClearAllPageBreaks() {
-    if (!m_v.m_pDoc) return;
-    ClearManualBreaks(m_v.m_pDoc->ViewState().manualBreaks);
-    m_v.m_pDoc->SetModifiedFlag();
-    m_v.m_pDoc->UpdateAllViews(CQorsDoc::kHintLayout);
+    if (m_v.m_pDoc) m_v.m_pDoc->ClearAllManualBreaks();
 }
 
 int ViewPages::IsPageBreakAtCurrentCell() {

@@ -18,7 +18,6 @@
 #include "apps/qor/defaultprinter.h"
 #include "apps/qor/verbs.h"
 #include "document/cmd_dialogs.h"
-#include "document/cmd_support.h"
 #include "document/cqorsdoc.h"
 #include "document/doc_converters.h"
 #include "document/doc_files.h"
@@ -107,7 +106,7 @@ bool keepPages(CQorsDoc& doc, const QList<int>& pages, const char* verb, Output*
             return false;
         }
     }
-    SyncPageFields(doc);
+    doc.SyncPagesFromReport();
     if (doc.IsDataState()) doc.SetCurrentPage(1);
     return true;
 }

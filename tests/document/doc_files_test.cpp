@@ -46,9 +46,11 @@ void buildRichReport(CQorsDoc& doc, const QString& path) {
     ASSERT_EQ(h->SetCellValue(CellValue::ofNumber(42.125), 9, 4), 0);  // stored row 7
     ASSERT_EQ(h->SetPageKeyword(2, KeywordValue{1, 2004, {}}, 0), 0);
 
+    qor::ManualBreakTable manual{};
     for (int i = 0; i < kManualBreakCount; ++i)
-        doc.ViewState().manualBreaks[size_t(i)] = {-1, int16_t(i + 1), int16_t(i % 5 == 0 ? -1 : i)};
-    doc.ViewState().showPageBreaks = 1;
+        manual[size_t(i)] = {-1, int16_t(i + 1), int16_t(i % 5 == 0 ? -1 : i)};
+    doc.SetManualBreaks(manual);
+    doc.SetShowPageBreaks(true);
     ASSERT_TRUE(doc.Files().SetFilePassword(QStringLiteral("abc")));
     doc.Files().SetClientMarker(kConsolClientMarker);
     doc.Items().SetChartCounter(4);
@@ -258,7 +260,7 @@ TEST(DocFiles, UnknownOthersRecordsAndDamagedSettings) {
         CQorsDoc doc;
         ASSERT_TRUE(doc.Files().OnOpenDocument(path));
         EXPECT_EQ(doc.Files().GetClientMarker(), 7u);
-        doc.ViewState().showPageBreaks = 1;
+        doc.SetShowPageBreaks(true);
         ASSERT_TRUE(doc.Files().OnSaveDocument());
     }
     {

@@ -60,10 +60,10 @@ TEST(DocState, ViewsHearOfChangesUnlessSuspended) {
     EXPECT_EQ(doc->GetColumnWidth(2, 0), kDefaultColWidth);
     EXPECT_EQ(updates, 1);
     EXPECT_TRUE(doc->IsModified());
-    doc->ViewState().redrawSuspended = 1;
+    doc->SuspendRedraw();
     doc->UpdateAllViews();
     EXPECT_EQ(updates, 1);
-    doc->ViewState().redrawSuspended = 0;
+    doc->ResumeRedraw();
 
     // Resizing: refused in data state with message 62481.
     ASSERT_TRUE(doc->ResizeTable(6, 5));
@@ -75,42 +75,6 @@ TEST(DocState, ViewsHearOfChangesUnlessSuspended) {
     EXPECT_FALSE(doc->ResizeTable(8, 8));
     EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kTableSizeError)));
     EXPECT_EQ(doc->GetRowHeight(0, 99), 0);
-}
-
-TEST(DocState, RemovingAManualBreakMarksModified) {
-    UiRecorder ui;
-    auto doc = newDoc(20, 10);
-    doc->SetModifiedFlag(false);
-    EXPECT_EQ(doc->ToggleManualBreak(5, 3), CQorsDoc::kBreakAdded);
-    EXPECT_EQ(doc->ViewState().manualBreaks[0], (PageBreakEntry{-1, 4, 2}));
-    EXPECT_EQ(doc->ViewState().showPageBreaks, 1);
-    EXPECT_EQ(doc->IsPageBreakAt(5, 0), 1);
-    EXPECT_EQ(doc->IsPageBreakAt(0, 3), 1);
-    EXPECT_EQ(doc->IsPageBreakAt(6, 6), 0);
-
-    doc->SetModifiedFlag(false);
-    EXPECT_EQ(doc->ToggleManualBreak(5, 3), CQorsDoc::kBreakRemoved);
-    EXPECT_EQ(doc->ViewState().manualBreaks[0], PageBreakEntry{});
-    EXPECT_TRUE(doc->IsModified());
-
-    // The first cell adds nothing; a full table adds nothing more and says
-    // so, rather than looking like a success.
-    EXPECT_EQ(doc->ToggleManualBreak(0, 0), CQorsDoc::kBreakNone);
-    for (PageBreakEntry& e : doc->ViewState().manualBreaks) e = {-1, 1, 1};
-    EXPECT_EQ(doc->ToggleManualBreak(7, 7), CQorsDoc::kBreakTableFull);
-    doc->ClearAllManualBreaks();
-    for (const PageBreakEntry& e : doc->ViewState().manualBreaks) EXPECT_EQ(e, PageBreakEntry{});
-
-    // Breaks at or past the last row are stale and dropped.
-    doc->ViewState().manualBreaks[3] = {-1, 19, -1};
-    EXPECT_EQ(doc->IsPageBreakAt(20, 0), 0);
-    EXPECT_EQ(doc->ViewState().manualBreaks[3].row, -1);
-
-    doc->GrowAutoBreakTable();
-    doc->GrowAutoBreakTable();
-    EXPECT_EQ(doc->ViewState().autoBreakCapacity, 20);
-    ASSERT_EQ(doc->ViewState().autoBreaks.size(), 20u);
-    EXPECT_EQ(doc->ViewState().autoBreaks[19], PageBreakEntry{});
 }
 
 TEST(DocState, ClearingAndFormulaLists) {
@@ -230,7 +194,7 @@ TEST(DocState, ClearingAnAreaTakesTheChartsInIt) {
     UiRecorder ui;
     auto doc = newDoc(6, 6);
     ASSERT_TRUE(doc->EnterDataState());
-    doc->ViewState().scale = 1.0f;
+    doc->SetDisplayScale(1.0f);
     std::shared_ptr<CComItem> inside = doc->Items().CreateComItem(0);
     std::shared_ptr<CComItem> outside = doc->Items().CreateComItem(0);
     inside->SetPosition(QPoint(10, 5));

@@ -81,8 +81,7 @@ protected:
         view = std::make_unique<CQorsView>(&doc);
         view->resize(800, 600);
         view->OnInitialUpdate();
-        doc.ViewState().sheetWidth = std::max(doc.ViewState().sheetWidth, 1000);
-        doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
+        doc.SetSheetSize(std::max(doc.ViewState().sheetWidth, 1000), std::max(doc.ViewState().sheetHeight, 1000));
     }
     void TearDown() override {
         ViewItems::SetDragRunner({});
@@ -420,8 +419,8 @@ TEST_F(ItemObjects, DragAndDropBetweenViews) {
 
     CQorsDoc otherDoc;
     ASSERT_TRUE(otherDoc.Files().OnNewDocument());
-    otherDoc.ViewState().sheetWidth = std::max(otherDoc.ViewState().sheetWidth, 1000);
-    otherDoc.ViewState().sheetHeight = std::max(otherDoc.ViewState().sheetHeight, 1000);
+    otherDoc.SetSheetSize(std::max(otherDoc.ViewState().sheetWidth, 1000),
+                          std::max(otherDoc.ViewState().sheetHeight, 1000));
     CQorsView otherView(&otherDoc);
     otherView.resize(800, 600);
     otherView.OnInitialUpdate();

@@ -231,7 +231,6 @@ TEST(ManualBreaks, ForcedBreakTogglesAndDropsStaleOnes) {
     EXPECT_EQ(ToggleForcedBreak(table, s.geo, 5, 2), ForcedBreakResult::Removed);
     EXPECT_EQ(table, qor::ManualBreakTable{});
 
-    ClearManualBreaks(table);
     DropBreaksBeyond(table, 11, 3);
     EXPECT_EQ(table, qor::ManualBreakTable{});
 }

@@ -411,11 +411,12 @@ struct SampleReport {
     }
 
     void showBreaks() {
-        doc.ViewState().showPageBreaks = 1;
-        doc.ViewState().manualBreaks[0].row = 6;
-        doc.ViewState().manualBreaks[0].col = 3;
-        doc.ViewState().autoBreaks = {{-1, 17, 5}, {-1, -1, 0}};
-        doc.ViewState().autoBreakCapacity = 2;
+        doc.SetShowPageBreaks(true);
+        qor::ManualBreakTable manual = doc.ViewState().manualBreaks;
+        manual[0].row = 6;
+        manual[0].col = 3;
+        doc.SetManualBreaks(manual);
+        doc.SetAutoBreaks({{-1, 17, 5}, {-1, -1, 0}});
     }
 };
 
@@ -696,14 +697,15 @@ TEST(SheetPaint, PageBreakLines) {
     CReportHandle* r = s.doc.GetReport();
     uint16_t zero = 0;
     ok(r->AccessRowColSize(1, 0, 3, &zero), "row 2 hidden");  // view row 2
-    s.doc.ViewState().showPageBreaks = 1;
-    s.doc.ViewState().manualBreaks[0].row = 2;  // the next row's top is the header's edge
-    s.doc.ViewState().manualBreaks[1].row = 4;
-    s.doc.ViewState().manualBreaks[0].col = 1;
+    s.doc.SetShowPageBreaks(true);
+    qor::ManualBreakTable manual = s.doc.ViewState().manualBreaks;
+    manual[0].row = 2;  // the next row's top is the header's edge
+    manual[1].row = 4;
+    manual[0].col = 1;
+    s.doc.SetManualBreaks(manual);
     // Row list ends at its own terminator (entry 1), the column list at
-    // entry 2; entry 3 is stale. The capacity field claims more than there is.
-    s.doc.ViewState().autoBreaks = {{-1, 5, 3}, {-1, -1, 4}, {-1, -1, 0}, {-1, 9, 6}};
-    s.doc.ViewState().autoBreakCapacity = 40;
+    // entry 2; entry 3 is stale.
+    s.doc.SetAutoBreaks({{-1, 5, 3}, {-1, -1, 4}, {-1, -1, 0}, {-1, 9, 6}});
 
     View v(&s.doc, 2, 0);
     QImage image(QSize(720, 600), QImage::Format_RGB32);
@@ -726,7 +728,7 @@ TEST(SheetPaint, PageBreakLines) {
     EXPECT_EQ(painter.PageBreakLines(), expected);
     EXPECT_EQ(rowTop(g, 3), 21);  // the skipped manual break's line
 
-    s.doc.ViewState().showPageBreaks = 0;
+    s.doc.SetShowPageBreaks(false);
     EXPECT_TRUE(painter.PageBreakLines().empty());
 }
 

@@ -89,12 +89,14 @@ struct SmallReport {
             uint16_t w = 60;
             ok(r->AccessRowColSize(1, 1, c, &w), "width");
         }
-        doc.PageSetup().margins[0] = doc.PageSetup().margins[1] = doc.PageSetup().margins[2] = doc.PageSetup().margins[3] = 10;
-        doc.PageSetup().scale = 1.0f;
-        doc.PageSetup().titleSwitch = 0;
-        doc.PageSetup().headFlag = 1;
-        doc.PageSetup().headFirst = 0;
-        doc.PageSetup().headLast = 1;
+        qor::PageSetupBlock b = doc.PageSetup();
+        b.margins = {10, 10, 10, 10};
+        b.scale = 1.0f;
+        b.titleSwitch = 0;
+        b.headFlag = 1;
+        b.headFirst = 0;
+        b.headLast = 1;
+        doc.SetPageSetup(b);
     }
 };
 
@@ -182,9 +184,11 @@ TEST(PrintDriver, TailTitlesFollowTheBodyAndTitleColumnsStartEachRow) {
     SmallReport s;
     s.build();
     if (HasFatalFailure()) return;
-    s.doc.PageSetup().headFlag = 0;
-    s.doc.PageSetup().tailFlag = 1;
-    s.doc.PageSetup().tailFirst = s.doc.PageSetup().tailLast = 19;
+    qor::PageSetupBlock b = s.doc.PageSetup();
+    b.headFlag = 0;
+    b.tailFlag = 1;
+    b.tailFirst = b.tailLast = 19;
+    s.doc.SetPageSetup(b);
     {
         PrintDriver d(s.doc, {});
         ASSERT_EQ(d.Begin(kPage), 3);  // 19 body rows, 8 a page
@@ -194,10 +198,11 @@ TEST(PrintDriver, TailTitlesFollowTheBodyAndTitleColumnsStartEachRow) {
         EXPECT_GT(e.find("R20")->at.y(), e.find("R8")->at.y());
         EXPECT_EQ(e.count("R9"), 0);
     }
-    s.doc.PageSetup().tailFlag = 0;
-    s.doc.PageSetup().titleSwitch = 1;
-    s.doc.PageSetup().headFlag = 1;
-    s.doc.PageSetup().headFirst = s.doc.PageSetup().headLast = 0;
+    b.tailFlag = 0;
+    b.titleSwitch = 1;
+    b.headFlag = 1;
+    b.headFirst = b.headLast = 0;
+    s.doc.SetPageSetup(b);
     PrintDriver d(s.doc, {});
     ASSERT_EQ(d.Begin(kPage), 3);
     TextDevice dev(QSize(300, 200));
@@ -604,8 +609,10 @@ TEST(PrintToPdf, TheTextLayerGivesBackWhatWasPrinted) {
         uint16_t w = 120;
         ok(r->AccessRowColSize(1, 1, c, &w), "width");
     }
-    doc.PageSetup().margins[0] = doc.PageSetup().margins[1] = doc.PageSetup().margins[2] = doc.PageSetup().margins[3] = 10;
-    doc.PageSetup().scale = 1.0f;
+    qor::PageSetupBlock b = doc.PageSetup();
+    b.margins = {10, 10, 10, 10};
+    b.scale = 1.0f;
+    doc.SetPageSetup(b);
     // Other fonts of the font table print the same way.
     int32_t hei = 2;
     CellArea second = CellArea::area(4, 1, 6, 1);

@@ -134,7 +134,9 @@ TEST_F(ViewTest, LayoutUsesAPrinterAlways) {
 
     // Margins that leave no room: no layout, said once, 0xFFFF for 16-bit
     // callers.
-    doc.PageSetup().margins[1] = 5000;
+    qor::PageSetupBlock noRoom = doc.PageSetup();
+    noRoom.margins[1] = 5000;
+    doc.SetPageSetup(noRoom);
     messages.texts.clear();
     EXPECT_EQ(view->Pages().RecalcPageLayoutLegacy(), 0xFFFF);
     EXPECT_EQ(messages.texts.size(), 1);
@@ -159,7 +161,9 @@ TEST_F(ViewTest, ForcedBreakCommand) {
     EXPECT_TRUE(doc.IsModified());
 
     // Asking about the current cell leaves even stale entries alone.
-    doc.ViewState().manualBreaks[9].row = 300;
+    qor::ManualBreakTable stale = doc.ViewState().manualBreaks;
+    stale[9].row = 300;
+    doc.SetManualBreaks(stale);
     view->Pages().IsPageBreakAtCurrentCell();
     EXPECT_EQ(doc.ViewState().manualBreaks[9].row, 300);
     view->Pages().OnClearAllPageBreaks();

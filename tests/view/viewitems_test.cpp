@@ -35,8 +35,7 @@ struct ItemsDoc : ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(doc.Files().OnNewDocument());  // format state
-        doc.ViewState().sheetWidth = 600;
-        doc.ViewState().sheetHeight = 400;
+        doc.SetSheetSize(600, 400);
     }
     std::shared_ptr<CComItem> chart(Rect r, uint32_t page = 0) {
         auto item = std::make_shared<CGraphItem>();
@@ -195,8 +194,7 @@ TEST(ItemsInView, PressSelectsThenMovesAndSizesTheItem) {
     CQorsView view(&doc);
     view.resize(800, 600);
     view.OnInitialUpdate();
-    doc.ViewState().sheetWidth = std::max(doc.ViewState().sheetWidth, 1000);
-    doc.ViewState().sheetHeight = std::max(doc.ViewState().sheetHeight, 1000);
+    doc.SetSheetSize(std::max(doc.ViewState().sheetWidth, 1000), std::max(doc.ViewState().sheetHeight, 1000));
     auto item = std::make_shared<CGraphItem>();
     item->SetRect({100, 100, 200, 160});
     doc.Items().AddComItem(item);
