@@ -13,6 +13,8 @@
 #include <cstring>
 
 #include "dialogs/batchcmd_dlgs.h"
+#include "document/commandtable.h"
+#include "document/doc_commands.h"
 #include "document/cqorsdoc.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
@@ -123,28 +125,49 @@ class FileManagerCommands : public ICommandTarget {
 public:
     explicit FileManagerCommands(CMainFrame* main) : m_main(main) {}
 
-    bool OnUpdateCommand(int id, CommandState& s) override {
-        if (id < kFmFirstCommand || id > kFmLastCommand || id == 48417) return false;
-        CFileManagerBar* bar = m_main ? m_main->FileManagerBar() : nullptr;
-        s.enabled = bar && bar->IsReady();
-        if (!s.enabled) {
-            s.reason = LoadErrorText(str::kFileManagerNotOpen);
-        } else if (id == kCmdFmUseDownloads && !CQORFM::HasDownloadHandler()) {
-            s.enabled = false;
-            s.reason = LoadErrorText(str::kConsolClientNotInstalled);
-        } else if (id == kCmdFmMail && !mail::MailAvailable()) {
-            s.enabled = false;
-            s.reason = LoadErrorText(str::kMailProgramRunning).trimmed();
-        }
-        return true;
-    }
-    bool OnCommand(int id) override {
-        if (id < kFmFirstCommand || id > kFmLastCommand || id == 48417 || !m_main) return false;
-        m_main->OnFileManagerCommand(id);
-        return true;
-    }
+    bool OnUpdateCommand(int id, CommandState& s) override { return table().Update(*this, id, s); }
+    bool OnCommand(int id) override { return table().Run(*this, id); }
+    const CommandIdSet* DeclaredCommands() const override { return &table().Ids(); }
 
 private:
+    using Table = CommandTable<FileManagerCommands>;
+
+    static QString barShown(FileManagerCommands& t, int, CommandState&) {
+        CFileManagerBar* bar = t.m_main ? t.m_main->FileManagerBar() : nullptr;
+        return bar && bar->IsReady() ? QString() : LoadErrorText(str::kFileManagerNotOpen);
+    }
+    static void run(FileManagerCommands& t, int id) {
+        if (t.m_main) t.m_main->OnFileManagerCommand(id);
+    }
+    static const Table& table() {
+        static const Table t(
+            {
+                {kCmdFmNewFolder, barShown, run},
+                {kCmdFmNewReport, barShown, run},
+                {kCmdFmNewScript, barShown, run},
+                {kCmdFmRefresh, barShown, run},
+                {kCmdFmFavourite, barShown, run},
+                {kCmdFmDelete, barShown, run},
+                {kCmdFmUseDownloads,
+                 [](FileManagerCommands& f, int id, CommandState& s) {
+                     const QString why = barShown(f, id, s);
+                     if (!why.isEmpty() || CQORFM::HasDownloadHandler()) return why;
+                     return LoadErrorText(str::kConsolClientNotInstalled);
+                 },
+                 run},
+                {kCmdFmProperties, barShown, run},
+                {kCmdFmMail,
+                 [](FileManagerCommands& f, int id, CommandState& s) {
+                     const QString why = barShown(f, id, s);
+                     if (!why.isEmpty() || mail::MailAvailable()) return why;
+                     return LoadErrorText(str::kMailProgramRunning).trimmed();
+                 },
+                 run},
+            },
+            doccmd::ReasonNotBuilt());
+        return t;
+    }
+
     QPointer<CMainFrame> m_main;
 };
 
