@@ -79,3 +79,21 @@ TEST(CommandIds, NoSourceGivesACommandANumberOfItsOwn) {
     }
     EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
 }
+
+// A command target decides its commands in the rows of its table
+// (document/commandtable.h): a `case` over command ids would be a second
+// place where a command is decided, one the table and its reasons never see.
+TEST(CommandIds, NoCodeDecidesACommandInASwitch) {
+    static const QRegularExpression caseOfCommand(
+        QStringLiteral(R"(\bcase\s+(qor::)?(cmd_ids::)?kCmd\w+\s*:)"));
+    QStringList faults;
+    for (const QString& rel : sourceFiles()) {
+        if (rel.startsWith(u"tests/")) continue;
+        const QStringList lines =
+            readSourceText(QStringLiteral(QOR_TEST_SOURCE_DIR "/") + rel).split(u'\n');
+        for (qsizetype n = 0; n < lines.size(); ++n)
+            if (caseOfCommand.match(code(lines[n])).hasMatch())
+                faults << QStringLiteral("%1:%2: %3").arg(rel).arg(n + 1).arg(lines[n].trimmed());
+    }
+    EXPECT_TRUE(faults.isEmpty()) << faults.join(u'\n').toStdString();
+}
