@@ -9,26 +9,27 @@
 #include <QVBoxLayout>
 
 #include "dialogs/dlgbuild.h"
+#include "engine/messages.h"
 
 CObjectPropsDlg::CObjectPropsDlg(const qor::view::ObjectPropsMembers& members, QWidget* parent)
     : CQorDialog(parent), qor::view::ObjectPropsMembers(members) {
-    setWindowTitle(QStringLiteral("对象属性"));
+    setWindowTitle(LoadErrorText(qor::str::kObjectPropertiesCaption));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("类型："), new QLabel(className, this));
+    form->addRow(LoadErrorText(qor::str::kObjectTypeLabel), new QLabel(className, this));
     m_scale = Bind(IDC_SCALE, new QSpinBox(this));
     m_scale->setRange(qor::view::kMinObjectScale, qor::view::kMaxObjectScale);
     m_scale->setSuffix(QStringLiteral(" %"));
-    form->addRow(QStringLiteral("缩放(&S)："), m_scale);
+    form->addRow(LoadErrorText(qor::str::kObjectScaleLabel), m_scale);
     layout->addLayout(form);
     if (link) {
-        layout->addWidget(new QLabel(QStringLiteral("链接的文件："), this));
+        layout->addWidget(new QLabel(LoadErrorText(qor::str::kLinkedFileLabel), this));
         auto* sourceLabel = Bind(IDC_SOURCE, new QLabel(source, this));
         sourceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(sourceLabel);
         auto* row = new QHBoxLayout;
-        QPushButton* update = qor::DlgButton(this, IDC_UPDATE_NOW, QStringLiteral("立即更新(&U)"));
-        QPushButton* open = qor::DlgButton(this, IDC_OPEN_SOURCE, QStringLiteral("打开源(&O)"));
+        QPushButton* update = qor::DlgButton(this, IDC_UPDATE_NOW, LoadErrorText(qor::str::kUpdateNowButton));
+        QPushButton* open = qor::DlgButton(this, IDC_OPEN_SOURCE, LoadErrorText(qor::str::kOpenSourceButton));
         connect(update, &QPushButton::clicked, this, [this] {
             if (updateNow) updateNow();
         });

@@ -51,7 +51,7 @@ IFormulaHelperDialogs& FormulaHelperDialogs() { return g_defaultHelpers; }
 CFilterCondDlg::CFilterCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(caption(IDD));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("请输入筛选条件："), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kEnterFilterCondition), this));
     m_condition = item(m_items, IDC_CONDITION, new QLineEdit(this));
     m_condition->setMaxLength(kFilterConditionMaxLength);
     layout->addWidget(m_condition);
@@ -206,7 +206,7 @@ void CDefineFormulaDlg::OnOK() {
     area = parsed;
     const QString text = m_formula->text();
     if (text.size() > kDefineFormulaMaxLength) {
-        messageBox(QStringLiteral("请输入不超过 %1 个字符。").arg(kDefineFormulaMaxLength),
+        messageBox(LoadErrorText(qor::str::kEnterAtMostChars).arg(kDefineFormulaMaxLength),
                    windowTitle(), MsgButtons::Ok, MsgIcon::Warning);
         m_formula->setFocus();
         return;

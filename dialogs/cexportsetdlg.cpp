@@ -30,7 +30,7 @@ CExportSetDlg::CExportSetDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_bAllPages = 0;
     setWindowTitle(qor::res::templateCaption(IDD).value_or(QString()));
 
-    auto* pagesBox = new QGroupBox(controlCaption(IDC_PAGE_LIST, QStringLiteral("选择页")), this);
+    auto* pagesBox = new QGroupBox(controlCaption(IDC_PAGE_LIST, LoadErrorText(qor::str::kChoosePagesGroup)), this);
     m_pageList = new QListWidget(pagesBox);
     m_pageList->setSelectionMode(QAbstractItemView::MultiSelection);
     auto* pagesLayout = new QVBoxLayout(pagesBox);

@@ -92,13 +92,13 @@ CFormulaListDlg::CFormulaListDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     // Formulas are shown whole; long ones scroll sideways.
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setMinimumWidth(360);
-    auto* contents = new QGroupBox(QStringLiteral("公式内容"), this);
+    auto* contents = new QGroupBox(LoadErrorText(qor::str::kFormulaContentsGroup), this);
     auto* contentsLayout = new QVBoxLayout(contents);
     contentsLayout->addWidget(m_list);
     layout->addWidget(contents, 1);
 
     auto* side = new QVBoxLayout;
-    auto* types = new QGroupBox(QStringLiteral("公式类型"), this);
+    auto* types = new QGroupBox(LoadErrorText(qor::str::kFormulaTypesGroup), this);
     auto* typesLayout = new QVBoxLayout(types);
     auto* group = new QButtonGroup(this);
     const int ids[3] = {IDC_CELL, IDC_AUDIT, IDC_ROUNDING};

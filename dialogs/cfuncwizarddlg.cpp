@@ -87,9 +87,9 @@ CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
     auto* right = new QVBoxLayout;
     m_categories = Bind(IDC_CATEGORIES, new QListWidget(this));
     m_functions = Bind(IDC_FUNCTIONS, new QListWidget(this));
-    left->addWidget(new QLabel(QStringLiteral("函数分类"), this));
+    left->addWidget(new QLabel(LoadErrorText(qor::str::kFunctionCategoryLabel), this));
     left->addWidget(m_categories);
-    right->addWidget(new QLabel(QStringLiteral("函数名"), this));
+    right->addWidget(new QLabel(LoadErrorText(qor::str::kFunctionNameLabel), this));
     right->addWidget(m_functions);
     lists->addLayout(left);
     lists->addLayout(right);
@@ -104,7 +104,7 @@ CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
     m_functionHelp->setMinimumHeight(2 * m_functionHelp->fontMetrics().lineSpacing());
     layout->addWidget(m_functionHelp);
     layout->addWidget(new QLabel(
-        QStringLiteral("请选择需要的函数,然后按\"下一步\"按钮输入参数."), this));
+        LoadErrorText(qor::str::kFunctionWizardHint), this));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     auto* previous = Bind(IDC_PREVIOUS, new QPushButton(controlText(IDC_PREVIOUS, LoadErrorText(qor::str::kPrevious)), this));

@@ -157,9 +157,9 @@ ConditionPage::ConditionPage(int templateId, const ConditionIds& ids, QWidget* p
     m_op->addItems(OperatorEntries());
     m_op->setCurrentIndex(-1);
     m_edit = new QLineEdit(this);
-    auto* andButton = new QPushButton(ControlCaption(ids.andButton, QStringLiteral("并且")), this);
-    auto* orButton = new QPushButton(ControlCaption(ids.orButton, QStringLiteral("或者")), this);
-    auto* addButton = new QPushButton(ControlCaption(ids.addButton, QStringLiteral("加入")), this);
+    auto* andButton = new QPushButton(ControlCaption(ids.andButton, LoadErrorText(str::kAndOption)), this);
+    auto* orButton = new QPushButton(ControlCaption(ids.orButton, LoadErrorText(str::kOrOption)), this);
+    auto* addButton = new QPushButton(ControlCaption(ids.addButton, LoadErrorText(str::kJoinButton)), this);
 
     AddControl(ids.first, m_first);
     AddControl(ids.op, m_op);

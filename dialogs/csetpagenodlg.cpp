@@ -24,11 +24,11 @@ QString controlText(int id, const QString& fallback) {
 }  // namespace
 
 CSetPageNoDlg::CSetPageNoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(res::templateCaption(IDD).value_or(QStringLiteral("设置页号")));
+    setWindowTitle(res::templateCaption(IDD).value_or(LoadErrorText(qor::str::kSetPageNumberCaption)));
     auto* layout = new QVBoxLayout(this);
-    m_all = Bind(IDC_ALL, new QRadioButton(controlText(IDC_ALL, QStringLiteral("全部打开")), this));
+    m_all = Bind(IDC_ALL, new QRadioButton(controlText(IDC_ALL, LoadErrorText(qor::str::kOpenAllPagesOption)), this));
     m_one = Bind(IDC_ONE,
-                 new QRadioButton(controlText(IDC_ONE, QStringLiteral("打开指定的一页")), this));
+                 new QRadioButton(controlText(IDC_ONE, LoadErrorText(qor::str::kOpenOnePageOption)), this));
     auto* row = new QHBoxLayout;
     m_sheet = Bind(IDC_SHEET, new QLineEdit(this));
     m_sheet->setValidator(new QIntValidator(0, 99999, m_sheet));

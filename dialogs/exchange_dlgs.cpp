@@ -29,22 +29,22 @@ void warn(int id, const QString& caption) {
 // ---- CImportDlg -------------------------------------------------------------
 
 CImportDlg::CImportDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("报表导入")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kReportImportCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_description = Bind(IDC_DESCRIPTION, new QLabel(this));
     m_description->setTextFormat(Qt::PlainText);
     m_path = Bind(IDC_PATH, new QLabel(this));
     m_path->setTextFormat(Qt::PlainText);
-    AddDlgRow(grid, QStringLiteral("初始文件:"), m_description);
+    AddDlgRow(grid, LoadErrorText(qor::str::kInitialFileLabel), m_description);
     layout->addLayout(grid);
-    layout->addWidget(new QLabel(QStringLiteral("可导入文件(TXT)"), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kImportableFilesLabel), this));
     m_list = Bind(IDC_LIST, new QListWidget(this));
     layout->addWidget(m_list);
     auto* pathRow = new QGridLayout;
-    AddDlgRow(pathRow, QStringLiteral("路径:"), m_path);
+    AddDlgRow(pathRow, LoadErrorText(qor::str::kPathLabel), m_path);
     layout->addLayout(pathRow);
-    auto* import = DlgButton(this, IDC_IMPORT, QStringLiteral("导入"));
+    auto* import = DlgButton(this, IDC_IMPORT, LoadErrorText(qor::str::kImportButton));
     connect(import, &QPushButton::clicked, this, &CImportDlg::OnImport);
     connect(m_list, &QListWidget::currentRowChanged, this, [this] { showPath(); });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { OnImport(); });
@@ -93,9 +93,9 @@ void CImportDlg::OnImport() {
 // ---- CExportDlg -------------------------------------------------------------
 
 CExportDlg::CExportDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("导出报表")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kExportReportCaption)));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("请输入导出文件名(TXT)"), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kEnterExportFileName), this));
     m_name = Bind(IDC_NAME, new QLineEdit(this));
     m_name->setMaxLength(255);
     layout->addWidget(m_name);
@@ -133,7 +133,7 @@ std::optional<ExportDlgMembers> qor::RunExportDlg(const ExportDlgMembers& m, QWi
 }
 
 void qor::RunImportByIniCommand(QWidget* parent) {
-    const QString caption = DlgCaption(CImportDlg::IDD, QStringLiteral("报表导入"));
+    const QString caption = DlgCaption(CImportDlg::IDD, LoadErrorText(qor::str::kReportImportCaption));
     try {
         FilePrompt prompt;
         prompt.caption = caption;
@@ -153,7 +153,7 @@ void qor::RunImportByIniCommand(QWidget* parent) {
         if (dlg.DoModal() != CQorDialog::IDOK) return;
         CQorsDoc* doc = CAppEnvironment::Instance().NewDocument();
         if (!doc) {
-            messageBox(QStringLiteral("不能新建报表，未导入。"), caption, MsgButtons::Ok,
+            messageBox(LoadErrorText(qor::str::kImportNoNewReport), caption, MsgButtons::Ok,
                        MsgIcon::Warning);
             return;
         }
@@ -165,7 +165,7 @@ void qor::RunImportByIniCommand(QWidget* parent) {
             return;
         }
         if (!result.notes.isEmpty())
-            messageBox(QStringLiteral("已导入%1个单元，以下内容未导入：\n%2")
+            messageBox(LoadErrorText(qor::str::kImportPartial)
                            .arg(result.cells)
                            .arg(result.notes.join(u'\n')),
                        caption, MsgButtons::Ok, MsgIcon::Information);

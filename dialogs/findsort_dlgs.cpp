@@ -30,9 +30,9 @@ CLocateDlg::CLocateDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_page = Bind(IDC_PAGE, new QLineEdit(this));
     m_row = Bind(IDC_ROW, new QLineEdit(this));
     m_column = Bind(IDC_COLUMN, new QLineEdit(this));
-    AddDlgRow(grid, QStringLiteral("表页号："), m_page);
-    AddDlgRow(grid, QStringLiteral("行号："), m_row);
-    AddDlgRow(grid, QStringLiteral("列标："), m_column);
+    AddDlgRow(grid, LoadErrorText(qor::str::kPageNumberLabel), m_page);
+    AddDlgRow(grid, LoadErrorText(qor::str::kRowNumberLabel), m_row);
+    AddDlgRow(grid, LoadErrorText(qor::str::kColumnLabelLabel), m_column);
     layout->addLayout(grid);
     AddDlgButtons(this, layout);
 }
@@ -52,13 +52,13 @@ void CLocateDlg::OnOK() {
 // ---- CFindDlg -------------------------------------------------------------
 
 CFindDlg::CFindDlg(CQorsDoc& doc, QWidget* parent) : CQorDialog(parent, IDD), m_doc(doc) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("查找")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kFindCaption)));
     auto* layout = new QVBoxLayout(this);
 
-    auto* scopeBox = new QGroupBox(QStringLiteral("查找内容"), this);
+    auto* scopeBox = new QGroupBox(LoadErrorText(qor::str::kFindScopeGroup), this);
     auto* scopeRow = new QHBoxLayout(scopeBox);
     m_pages = Bind(IDC_PAGES, new QRadioButton(LoadErrorText(qor::str::kPageWord), scopeBox));
-    m_varArea = Bind(IDC_VAR_AREA, new QRadioButton(QStringLiteral("可变区"), scopeBox));
+    m_varArea = Bind(IDC_VAR_AREA, new QRadioButton(LoadErrorText(qor::str::kVariableAreaOption), scopeBox));
     scopeRow->addWidget(m_pages);
     scopeRow->addWidget(m_varArea);
     scopeRow->addStretch();
@@ -66,7 +66,7 @@ CFindDlg::CFindDlg(CQorsDoc& doc, QWidget* parent) : CQorDialog(parent, IDD), m_
     connect(m_pages, &QRadioButton::clicked, this, [this] { OnScope(0); });
     connect(m_varArea, &QRadioButton::clicked, this, [this] { OnScope(1); });
 
-    auto* condBox = new QGroupBox(QStringLiteral("查找条件"), this);
+    auto* condBox = new QGroupBox(LoadErrorText(qor::str::kFindConditionGroup), this);
     auto* grid = new QGridLayout(condBox);
     const int keywordIds[2] = {IDC_KEYWORD1, IDC_KEYWORD2};
     const int opIds[2] = {IDC_OP1, IDC_OP2};
@@ -93,8 +93,8 @@ CFindDlg::CFindDlg(CQorsDoc& doc, QWidget* parent) : CQorDialog(parent, IDD), m_
                 [this, keyword, value] { fillValues(keyword, value); });
     }
     auto* joinRow = new QHBoxLayout;
-    m_and = Bind(IDC_AND, new QRadioButton(QStringLiteral("并且"), condBox));
-    m_or = Bind(IDC_OR, new QRadioButton(QStringLiteral("或者"), condBox));
+    m_and = Bind(IDC_AND, new QRadioButton(LoadErrorText(qor::str::kAndOption), condBox));
+    m_or = Bind(IDC_OR, new QRadioButton(LoadErrorText(qor::str::kOrOption), condBox));
     // Managed by hand: a second click on the chosen joint clears both.
     m_and->setAutoExclusive(false);
     m_or->setAutoExclusive(false);
@@ -108,9 +108,9 @@ CFindDlg::CFindDlg(CQorsDoc& doc, QWidget* parent) : CQorDialog(parent, IDD), m_
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* find = DlgButton(this, IDOK, QStringLiteral("查找"));
+    auto* find = DlgButton(this, IDOK, LoadErrorText(qor::str::kFindCaption));
     find->setDefault(true);
-    m_next = DlgButton(this, IDC_NEXT, QStringLiteral("下一个"));
+    m_next = DlgButton(this, IDC_NEXT, LoadErrorText(qor::str::kFindNextButton));
     connect(m_next, &QPushButton::clicked, this, &CFindDlg::OnNext);
     buttons->addWidget(find);
     buttons->addWidget(m_next);
@@ -180,17 +180,18 @@ void CFindDlg::OnNext() { RunFindCommand(m_doc, QStringLiteral("CONTINUE")); }
 CPageSortDlg::CPageSortDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kSortPagesAction)));
     auto* layout = new QVBoxLayout(this);
-    const char* groups[3] = {"第一关键值", "第二关键值", "第三关键值"};
+    const int groups[3] = {qor::str::kFirstSortKeyGroup, qor::str::kSecondSortKeyGroup,
+                           qor::str::kThirdSortKeyGroup};
     for (int i = 0; i < 3; ++i) {
-        auto* box = new QGroupBox(QString::fromUtf8(groups[i]), this);
+        auto* box = new QGroupBox(LoadErrorText(groups[i]), this);
         auto* row = new QHBoxLayout(box);
         m_combos[i] = Bind(IDC_KEY_COMBOS[i], new QComboBox(box));
         m_combos[i]->setEditable(true);
         m_combos[i]->setMinimumWidth(120);
         m_edits[i] = Bind(IDC_KEY_EDITS[i], new QLineEdit(box));
-        auto* up = Bind(IDC_FIRST_ORDER + 2 * i, new QRadioButton(QStringLiteral("递增"), box));
+        auto* up = Bind(IDC_FIRST_ORDER + 2 * i, new QRadioButton(LoadErrorText(qor::str::kAscendingOption), box));
         auto* down =
-            Bind(IDC_FIRST_ORDER + 2 * i + 1, new QRadioButton(QStringLiteral("递减"), box));
+            Bind(IDC_FIRST_ORDER + 2 * i + 1, new QRadioButton(LoadErrorText(qor::str::kDescendingOption), box));
         m_orders[i] = new QButtonGroup(box);
         m_orders[i]->addButton(up, 0);
         m_orders[i]->addButton(down, 1);
@@ -202,10 +203,7 @@ CPageSortDlg::CPageSortDlg(QWidget* parent) : CQorDialog(parent, IDD) {
         row->addWidget(down);
         layout->addWidget(box);
     }
-    layout->addWidget(new QLabel(
-        QStringLiteral("表页按关键字或有效单元（如 a1）排序；\n可变区按列标（如 A，行可变）"
-                       "或行号（如 2，列可变）排序。"),
-        this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kPageSortHint), this));
     AddDlgButtons(this, layout);
 }
 

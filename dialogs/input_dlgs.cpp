@@ -49,14 +49,14 @@ bool CInputLineDlg::OnInitDialog() {
 }
 
 CGetIntDlg::CGetIntDlg(QWidget* parent)
-    : CInputLineDlg(parent, IDD, QStringLiteral("请输入一个数：")) {}
+    : CInputLineDlg(parent, IDD, LoadErrorText(qor::str::kEnterNumberPrompt)) {}
 
 void CGetIntDlg::OnOK() {
     bool ok = false;
     const QString text = m_edit->text().trimmed();
     const double v = text.toDouble(&ok);
     if (!ok || !std::isfinite(v) || v < m_dMinimum || v > m_dMaximum) {
-        messageBox(QStringLiteral("“%1”不是一个有效的数，请重新输入。").arg(text), windowTitle(),
+        messageBox(LoadErrorText(qor::str::kNotAValidNumber).arg(text), windowTitle(),
                    MsgButtons::Ok, MsgIcon::Warning);
         m_edit->selectAll();
         m_edit->setFocus();
@@ -68,7 +68,7 @@ void CGetIntDlg::OnOK() {
 }
 
 CGetStrDlg::CGetStrDlg(QWidget* parent)
-    : CInputLineDlg(parent, IDD, QStringLiteral("请输入一串字符：")) {}
+    : CInputLineDlg(parent, IDD, LoadErrorText(qor::str::kEnterTextPrompt)) {}
 
 bool CGetStrDlg::OnInitDialog() {
     m_edit->setMaxLength(m_nMaxLength > 0 ? m_nMaxLength : 32767);
@@ -83,16 +83,16 @@ void CGetStrDlg::OnOK() {
 // ---- CPromptDlg -------------------------------------------------------------
 
 CPromptDlg::CPromptDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("提示")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kPromptCaption)));
     auto* layout = new QVBoxLayout(this);
     m_message = Bind(IDC_MESSAGE, new QLabel(this));
     m_message->setWordWrap(true);
     m_message->setTextFormat(Qt::PlainText);
     m_dontAsk = Bind(IDC_DONT_ASK,
-                     new QCheckBox(controlText(IDD, IDC_DONT_ASK, QStringLiteral("以后不再提示")), this));
+                     new QCheckBox(controlText(IDD, IDC_DONT_ASK, LoadErrorText(qor::str::kDontAskAgainCheck)), this));
     layout->addWidget(m_message);
     layout->addWidget(m_dontAsk);
-    AddDlgButtons(this, layout, QStringLiteral("是"), QStringLiteral("否"));
+    AddDlgButtons(this, layout, LoadErrorText(qor::str::kYesWord), LoadErrorText(qor::str::kNoWord));
 }
 
 bool CPromptDlg::OnInitDialog() {
@@ -109,17 +109,17 @@ void CPromptDlg::OnOK() {
 // ---- CAskAlwaysDlg ---------------------------------------------------------
 
 CAskAlwaysDlg::CAskAlwaysDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("提示")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kPromptCaption)));
     auto* layout = new QVBoxLayout(this);
     m_message = Bind(IDC_MESSAGE, new QLabel(this));
     m_message->setWordWrap(true);
     m_message->setTextFormat(Qt::PlainText);
     m_always = Bind(IDC_ALWAYS, new QCheckBox(controlText(IDD, IDC_ALWAYS,
-                                                          QStringLiteral("以后同样情况默认采用这次的选择")),
+                                                          LoadErrorText(qor::str::kRememberChoiceCheck)),
                                               this));
     layout->addWidget(m_message);
     layout->addWidget(m_always);
-    AddDlgButtons(this, layout, QStringLiteral("是"), QStringLiteral("否"));
+    AddDlgButtons(this, layout, LoadErrorText(qor::str::kYesWord), LoadErrorText(qor::str::kNoWord));
 }
 
 bool CAskAlwaysDlg::OnInitDialog() {

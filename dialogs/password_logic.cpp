@@ -17,7 +17,7 @@ bool tooLong(const SetFilePasswordDlgMembers& m) {
 }
 
 QString tooLongText() {
-    return QStringLiteral("请填入不多于%1个的字符").arg(kFilePasswordMaxLength);
+    return LoadErrorText(str::kPasswordTooLong).arg(kFilePasswordMaxLength);
 }
 
 }  // namespace

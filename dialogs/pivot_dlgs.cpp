@@ -46,14 +46,14 @@ private:
 // ---- CMultiPivotDlg ---------------------------------------------------------
 
 CMultiPivotDlg::CMultiPivotDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("多区域透视")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kMultiAreaPivotCaption)));
     auto* layout = new QVBoxLayout(this);
     m_areas = Bind(IDC_AREAS, new QLineEdit(this));
     m_areas->setMaxLength(200);
-    m_areas->setPlaceholderText(QStringLiteral("输入透视区域范围,例如:A1:C3,E5:G7..."));
+    m_areas->setPlaceholderText(LoadErrorText(qor::str::kPivotAreasPlaceholder));
     m_labels = Bind(IDC_LABELS, new QLineEdit(this));
     m_labels->setMaxLength(2000);
-    m_labels->setPlaceholderText(QStringLiteral("输入列标字串,例如:北京,上海,天津..."));
+    m_labels->setPlaceholderText(LoadErrorText(qor::str::kPivotLabelsPlaceholder));
     layout->addWidget(m_areas);
     layout->addWidget(m_labels);
     AddDlgButtons(this, layout);
@@ -82,9 +82,9 @@ void CMultiPivotDlg::OnOK() {
 
 CPivotDlg::CPivotDlg(PivotGrid grid, QWidget* parent)
     : CQorDialog(parent, IDD), m_grid(std::move(grid)) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("透视")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kPivotCaption)));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("从下表可以观察到后续页的数据："), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kPivotTableHint), this));
     m_view = Bind(IDC_GRID, new QTableView(this));
     m_view->setModel(new PivotModel(&m_grid, m_view));
     m_view->horizontalHeader()->hide();
@@ -120,7 +120,7 @@ void CPivotDlg::OnSave() {
     } catch (const std::exception& e) {
         error = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        error = QStringLiteral("透视表不能保存。");
+        error = LoadErrorText(qor::str::kPivotTableNotSaved);
     }
     if (!ok)
         messageBox(error, windowTitle(), MsgButtons::Ok, MsgIcon::Warning);

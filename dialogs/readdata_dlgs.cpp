@@ -110,10 +110,7 @@ QString AccountSetLine(const QString& id, int year) {
 CReadFileDataDlg::CReadFileDataDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(res::templateCaption(IDD).value_or(QString()).trimmed());
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
-        QStringLiteral("函数格式：INDB(\"<文件名>\",\"<表名>\",<字段名>,<记录号>,[条件])\n"
-                       "条件的写法与 SELECT 语句的 WHERE 子句相同。"),
-        this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kReadFileDataHint), this));
     auto* fields = new QFormLayout;
     m_file = Bind(IDC_FILE, new QLineEdit(this));
     auto* browse = Bind(IDC_BROWSE, new QPushButton(QStringLiteral("..."), this));
@@ -129,16 +126,16 @@ CReadFileDataDlg::CReadFileDataDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_record->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_record));
     m_condition = Bind(IDC_CONDITION, new QLineEdit(this));
-    fields->addRow(QStringLiteral("文件名："), fileRow);
-    fields->addRow(QStringLiteral("表名："), m_table);
-    fields->addRow(QStringLiteral("字段名："), m_field);
-    fields->addRow(QStringLiteral("记录号："), m_record);
-    fields->addRow(QStringLiteral("条件："), m_condition);
+    fields->addRow(LoadErrorText(qor::str::kFileNameColonLabel), fileRow);
+    fields->addRow(LoadErrorText(qor::str::kTableNameLabel), m_table);
+    fields->addRow(LoadErrorText(qor::str::kFieldNameLabel), m_field);
+    fields->addRow(LoadErrorText(qor::str::kRecordNumberLabel), m_record);
+    fields->addRow(LoadErrorText(qor::str::kConditionLabel), m_condition);
     layout->addLayout(fields);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* ok = Bind(IDOK, new QPushButton(QStringLiteral("确认"), this));
+    auto* ok = Bind(IDOK, new QPushButton(LoadErrorText(qor::str::kConfirmButton), this));
     auto* previous = Bind(IDC_PREVIOUS, new QPushButton(LoadErrorText(qor::str::kPrevious), this));
     auto* cancel = Bind(IDCANCEL, new QPushButton(LoadErrorText(qor::str::kCancelButton), this));
     ok->setDefault(true);
@@ -251,16 +248,16 @@ CReadDbDataDlg::CReadDbDataDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_record->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_record));
     m_condition = Bind(IDC_CONDITION, new QLineEdit(this));
-    fields->addRow(QStringLiteral("请选择数据库："), m_accountSet);
-    fields->addRow(QStringLiteral("类　　　　别："), m_category);
-    fields->addRow(QStringLiteral("表名："), m_table);
-    fields->addRow(QStringLiteral("字段名："), m_field);
-    fields->addRow(QStringLiteral("记录号："), m_record);
-    fields->addRow(QStringLiteral("条件："), m_condition);
+    fields->addRow(LoadErrorText(qor::str::kChooseDatabaseLabel), m_accountSet);
+    fields->addRow(LoadErrorText(qor::str::kCategoryLabel), m_category);
+    fields->addRow(LoadErrorText(qor::str::kTableNameLabel), m_table);
+    fields->addRow(LoadErrorText(qor::str::kFieldNameLabel), m_field);
+    fields->addRow(LoadErrorText(qor::str::kRecordNumberLabel), m_record);
+    fields->addRow(LoadErrorText(qor::str::kConditionLabel), m_condition);
     layout->addLayout(fields);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* ok = Bind(IDOK, new QPushButton(QStringLiteral("确认"), this));
+    auto* ok = Bind(IDOK, new QPushButton(LoadErrorText(qor::str::kConfirmButton), this));
     auto* cancel = Bind(IDCANCEL, new QPushButton(LoadErrorText(qor::str::kCancelButton), this));
     ok->setDefault(true);
     cancel->setAutoDefault(false);

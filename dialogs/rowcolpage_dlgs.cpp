@@ -126,7 +126,7 @@ void CSwapDlg::OnOK() {
 // ---- CDefineCondDlg -------------------------------------------------------
 
 CDefineCondDlg::CDefineCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(caption(IDD, QStringLiteral("定义条件")));
+    setWindowTitle(caption(IDD, LoadErrorText(qor::str::kDefineConditionCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     const int ids[6] = {IDC_LEFT_KEYWORD,  IDC_LEFT_RELATION,  IDC_LEFT_VALUE,
@@ -140,8 +140,8 @@ CDefineCondDlg::CDefineCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
         m_combos[i]->setCurrentIndex(-1);
         grid->addWidget(m_combos[i], i / 3 * 2, i % 3);
     }
-    m_and = item(m_items, IDC_AND, new QCheckBox(controlText(IDD, IDC_AND, "并且"), this));
-    m_or = item(m_items, IDC_OR, new QCheckBox(controlText(IDD, IDC_OR, "或者"), this));
+    m_and = item(m_items, IDC_AND, new QCheckBox(controlText(IDD, IDC_AND, LoadErrorText(qor::str::kAndOption)), this));
+    m_or = item(m_items, IDC_OR, new QCheckBox(controlText(IDD, IDC_OR, LoadErrorText(qor::str::kOrOption)), this));
     auto* joints = new QHBoxLayout;
     joints->addWidget(m_and);
     joints->addWidget(m_or);
@@ -208,7 +208,7 @@ CDeleteDlg::CDeleteDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_list = item(m_items, IDC_LIST, new QLineEdit(this));
     m_condition = item(m_items, IDC_CONDITION, new QLineEdit(this));
     auto* define = item(m_items, IDC_DEFINE_CONDITION,
-                        new QPushButton(controlText(IDD, IDC_DEFINE_CONDITION, "条件..."), this));
+                        new QPushButton(controlText(IDD, IDC_DEFINE_CONDITION, LoadErrorText(qor::str::kConditionButton)), this));
     grid->addWidget(m_label, 0, 0);
     grid->addWidget(m_list, 0, 1);
     grid->addWidget(define, 1, 0);

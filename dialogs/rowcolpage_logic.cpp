@@ -46,8 +46,8 @@ SwapModeTexts SwapTextsOf(int32_t mode) {
         case 3:
             return {text(str::kSwapPages), text(str::kSourcePage), text(str::kTargetPage)};
         default:
-            return {res::templateCaption(183).value_or(QStringLiteral("交换行")).trimmed(),
-                    QStringLiteral("源行号:"), QStringLiteral("目标行号:")};
+            return {res::templateCaption(183).value_or(LoadErrorText(str::kSwapRowsCaption)).trimmed(),
+                    LoadErrorText(str::kSourceRowLabel), LoadErrorText(str::kTargetRowLabel)};
     }
 }
 

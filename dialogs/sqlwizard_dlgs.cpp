@@ -224,11 +224,11 @@ CCondExprWizardDlg::CCondExprWizardDlg(QWidget* parent) : CQorDialog(parent, IDD
     layout->addLayout(ops);
 
     auto* row = new QHBoxLayout;
-    m_advanced = Bind(IDC_ADVANCED, new QCheckBox(QStringLiteral("高级使用"), this));
+    m_advanced = Bind(IDC_ADVANCED, new QCheckBox(LoadErrorText(qor::str::kAdvancedUseCheck), this));
     row->addWidget(m_advanced);
     row->addStretch();
-    m_undo = button(*this, IDC_UNDO, QStringLiteral("撤销"), this);
-    m_redo = button(*this, IDC_REDO, QStringLiteral("恢复"), this);
+    m_undo = button(*this, IDC_UNDO, LoadErrorText(qor::str::kUndoButton), this);
+    m_redo = button(*this, IDC_REDO, LoadErrorText(qor::str::kRedoButton), this);
     QPushButton* ok = button(*this, IDC_OK, LoadErrorText(qor::str::kOkButton), this);
     QPushButton* cancel = button(*this, IDCANCEL, LoadErrorText(qor::str::kCancelButton), this);
     ok->setDefault(true);
@@ -316,10 +316,10 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     };
     m_tree = Bind(IDC_TREE, new CImageTreeCtrl(this));
     m_tree->setMinimumWidth(160);
-    column(QStringLiteral("选择表名"), m_tree);
+    column(LoadErrorText(qor::str::kChooseTableColumn), m_tree);
     m_fields = Bind(IDC_FIELDS, fieldList(this));
     m_fields->setMinimumWidth(140);
-    column(QStringLiteral("选择字段"), m_fields);
+    column(LoadErrorText(qor::str::kChooseFieldColumn), m_fields);
     auto* moves = new QVBoxLayout;
     moves->addStretch();
     QPushButton* add = button(*this, IDC_ADD, QStringLiteral(">"), this);
@@ -350,20 +350,20 @@ CSqlWizardDlg::CSqlWizardDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_distinct = Bind(IDC_DISTINCT, new QCheckBox(QStringLiteral("Distinct"), this));
     form->addRow(QString(), m_distinct);
     m_condition = Bind(IDC_CONDITION, new QLineEdit(this));
-    QPushButton* wizard = button(*this, IDC_WIZARD, QStringLiteral("向导"), this);
+    QPushButton* wizard = button(*this, IDC_WIZARD, LoadErrorText(qor::str::kWizardButton), this);
     auto* condRow = new QHBoxLayout;
     condRow->addWidget(m_condition, 1);
     condRow->addWidget(wizard);
-    form->addRow(QStringLiteral("条件表达式"), condRow);
+    form->addRow(LoadErrorText(qor::str::kConditionExpressionLabel), condRow);
     m_format = Bind(IDC_FORMAT, new QComboBox(this));
-    m_format->addItems({LoadErrorText(qor::str::kShowAcross), QStringLiteral("纵向显示")});
-    form->addRow(QStringLiteral("显示格式："), m_format);
+    m_format->addItems({LoadErrorText(qor::str::kShowAcross), LoadErrorText(qor::str::kShowDown)});
+    form->addRow(LoadErrorText(qor::str::kDisplayFormatLabel), m_format);
     m_limit = Bind(IDC_LIMIT, new QLineEdit(this));
     m_limit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_limit));
-    form->addRow(QStringLiteral("记录数上限："), m_limit);
+    form->addRow(LoadErrorText(qor::str::kRecordLimitLabel), m_limit);
     m_area = Bind(IDC_AREA, new QLineEdit(this));
-    form->addRow(QStringLiteral("显示区域："), m_area);
+    form->addRow(LoadErrorText(qor::str::kDisplayAreaLabel), m_area);
     layout->addLayout(form);
 
     auto* buttons = new QHBoxLayout;

@@ -43,13 +43,13 @@ bool listedIn(const QStringList& names, const QString& name, int except = -1) {
 
 CReportTemplateDlg::CReportTemplateDlg(const TemplateListFile& list, QWidget* parent)
     : CQorDialog(parent, IDD), m_list(list) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("报表模板")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kReportTemplateCaption)));
     auto* layout = new QVBoxLayout(this);
     m_industry = Bind(IDC_INDUSTRY, new QComboBox(this));
     m_template = Bind(IDC_TEMPLATE, new QComboBox(this));
-    layout->addWidget(new QLabel(QStringLiteral("您所在的行业："), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kYourIndustryLabel), this));
     layout->addWidget(m_industry);
-    layout->addWidget(new QLabel(QStringLiteral("财务报表名："), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kFinancialReportNameLabel), this));
     layout->addWidget(m_template);
     AddDlgButtons(this, layout);
     connect(m_industry, &QComboBox::currentIndexChanged, this, &CReportTemplateDlg::OnIndustryChange);
@@ -91,7 +91,7 @@ void CReportTemplateDlg::OnOK() {
 // ---- CDefineTemplateDlg -----------------------------------------------------
 
 CDefineTemplateDlg::CDefineTemplateDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("定义模板")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kDefineTemplateCaption)));
     auto* layout = new QVBoxLayout(this);
     m_label = Bind(IDC_LABEL, new QLabel(this));
     m_name = Bind(IDC_NAME, new QLineEdit(this));
@@ -129,14 +129,14 @@ void CDefineTemplateDlg::OnOK() {
 // ---- CTemplateDlg -----------------------------------------------------------
 
 CTemplateDlg::CTemplateDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("模板")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kTemplateCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_name = Bind(IDC_NAME, new QLineEdit(this));
     m_name->setMaxLength(TemplateListFile::kMaxName);
     m_path = Bind(IDC_PATH, new QLineEdit(this));
-    AddDlgRow(grid, QStringLiteral("模板名称："), m_name);
-    AddDlgRow(grid, QStringLiteral("模板路径："), m_path);
+    AddDlgRow(grid, LoadErrorText(qor::str::kTemplateNameLabel), m_name);
+    AddDlgRow(grid, LoadErrorText(qor::str::kTemplatePathLabel), m_path);
     auto* browse = DlgButton(this, IDC_BROWSE, LoadErrorText(qor::str::kBrowse));
     grid->addWidget(browse, grid->rowCount() - 1, 2);
     connect(browse, &QPushButton::clicked, this, &CTemplateDlg::OnBrowse);
@@ -181,7 +181,7 @@ void CTemplateDlg::OnOK() {
 
 CModelSheet::CModelSheet(const TemplateListFile& list, QWidget* parent)
     : CQorDialog(parent, 449), m_list(list) {
-    setWindowTitle(DlgCaption(449, QStringLiteral("自定义模板")));
+    setWindowTitle(DlgCaption(449, LoadErrorText(qor::str::kCustomTemplateCaption)));
     auto* layout = new QVBoxLayout(this);
     m_pages = new QStackedWidget(this);
     layout->addWidget(m_pages, 1);
@@ -330,7 +330,7 @@ void CModelSheet::OnNext() {
     m_page2 = m_model[row];
     m_industryName->setText(m_page2.industry);
     m_pages->setCurrentIndex(1);
-    setWindowTitle(DlgCaption(450, QStringLiteral("自定义模板")));
+    setWindowTitle(DlgCaption(450, LoadErrorText(qor::str::kCustomTemplateCaption)));
     GetDlgItem(IDC_BACK)->setEnabled(true);
     GetDlgItem(IDC_NEXT)->setEnabled(false);
     GetDlgItem(IDC_FINISH)->setEnabled(true);
@@ -432,7 +432,7 @@ void CModelSheet::OnBack() {
     keepPage2();
     m_page2 = TemplateIndustry{};
     m_pages->setCurrentIndex(0);
-    setWindowTitle(DlgCaption(449, QStringLiteral("自定义模板")));
+    setWindowTitle(DlgCaption(449, LoadErrorText(qor::str::kCustomTemplateCaption)));
     GetDlgItem(IDC_BACK)->setEnabled(false);
     GetDlgItem(IDC_NEXT)->setEnabled(true);
     GetDlgItem(IDC_FINISH)->setEnabled(false);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "engine/messages.h"
 #include "platform/datadir.h"
 #include "platform/inifile.h"
 #include "reader/creaderapp.h"
@@ -15,17 +16,17 @@ const QString kDefault = QStringLiteral("default");
 
 // A name the file cannot hold as it was given.
 QString nameProblem(const QString& name, bool section) {
-    if (name.trimmed().isEmpty()) return QStringLiteral("名称不能为空。");
+    if (name.trimmed().isEmpty()) return LoadErrorText(str::kTemplateNameEmpty);
     if (name.size() > TemplateListFile::kMaxName)
-        return QStringLiteral("名称不能超过%1个字符。").arg(TemplateListFile::kMaxName);
-    if (name != name.trimmed()) return QStringLiteral("名称的首尾不能是空格。");
+        return LoadErrorText(str::kTemplateNameTooLong).arg(TemplateListFile::kMaxName);
+    if (name != name.trimmed()) return LoadErrorText(str::kTemplateNameOuterBlanks);
     for (QChar c : name)
         if (c == u'\r' || c == u'\n' || c == u'\0')
-            return QStringLiteral("名称中不能有换行。");
+            return LoadErrorText(str::kTemplateNameLineBreak);
     if (name.startsWith(u';') || name.startsWith(u'['))
-        return QStringLiteral("名称不能以“;”或“[”开头。");
-    if (section && name.contains(u']')) return QStringLiteral("行业名称中不能有“]”。");
-    if (!section && name.contains(u'=')) return QStringLiteral("模板名称中不能有“=”。");
+        return LoadErrorText(str::kTemplateNameBadStart);
+    if (section && name.contains(u']')) return LoadErrorText(str::kIndustryNameBracket);
+    if (!section && name.contains(u'=')) return LoadErrorText(str::kTemplateNameEquals);
     return QString();
 }
 
@@ -94,22 +95,22 @@ bool TemplateListFile::WriteAll(const QVector<TemplateIndustry>& list, QString* 
     for (const QString& section : ini.sections()) ini.removeSection(section);
     for (const TemplateIndustry& t : list) {
         if (const QString p = IndustryNameProblem(t.industry); !p.isEmpty())
-            return fail(QStringLiteral("行业“%1”不能保存：%2").arg(t.industry, p));
+            return fail(LoadErrorText(str::kIndustryNotSavedReason).arg(t.industry, p));
         if (t.names.isEmpty()) {
             if (!ini.setString(t.industry, kDefault, QString()))
-                return fail(QStringLiteral("行业“%1”不能保存。").arg(t.industry));
+                return fail(LoadErrorText(str::kIndustryNotSaved).arg(t.industry));
             continue;
         }
         for (int i = 0; i < t.names.size(); ++i) {
             const QString& name = t.names[i];
             if (const QString p = TemplateNameProblem(name); !p.isEmpty())
-                return fail(QStringLiteral("模板“%1”不能保存：%2").arg(name, p));
+                return fail(LoadErrorText(str::kTemplateNotSavedReason).arg(name, p));
             if (!ini.setString(t.industry, name, t.paths.value(i)))
-                return fail(QStringLiteral("模板“%1”的路径不能保存。").arg(name));
+                return fail(LoadErrorText(str::kTemplatePathNotSaved).arg(name));
         }
     }
     if (!ini.save())
-        return fail(QStringLiteral("模板列表文件%1不能写入，原有的列表未改变。").arg(m_path));
+        return fail(LoadErrorText(str::kTemplateListNotWritten).arg(m_path));
     return true;
 }
 
@@ -165,13 +166,13 @@ int AddTemplateFiles(TemplateIndustry& t, const QStringList& paths,
             continue;
         }
         if (t.names.size() >= TemplateListFile::kMaxTemplates) {
-            say(QStringLiteral("一个行业最多有%1个模板，%2未添加。")
+            say(LoadErrorText(str::kTooManyTemplates)
                     .arg(TemplateListFile::kMaxTemplates)
                     .arg(name));
             continue;
         }
         if (const QString p = TemplateListFile::TemplateNameProblem(name); !p.isEmpty()) {
-            say(QStringLiteral("模板“%1”不能添加：%2").arg(name, p));
+            say(LoadErrorText(str::kTemplateNotAdded).arg(name, p));
             continue;
         }
         if (check && !check(path)) continue;  // the check told the user

@@ -23,9 +23,9 @@ using namespace qor;
 
 namespace {
 
-QString caption(int templateId, const char* fallback) {
+QString caption(int templateId, const QString& fallback) {
     const QString text = res::templateCaption(templateId).value_or(QString()).trimmed();
-    return text.isEmpty() ? QString::fromUtf8(fallback) : text;
+    return text.isEmpty() ? fallback : text;
 }
 
 QString controlText(int templateId, int id, const QString& fallback) {
@@ -79,7 +79,7 @@ public:
 // ---- CZoomDlg -------------------------------------------------------------
 
 CZoomDlg::CZoomDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(caption(IDD, "显示比例"));
+    setWindowTitle(caption(IDD, LoadErrorText(qor::str::kZoomCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_edit = item(m_items, IDC_ZOOM, new QLineEdit(this));
@@ -126,16 +126,16 @@ void CZoomDlg::OnOK() {
 // ---- CDisplayStyleDlg -----------------------------------------------------
 
 CDisplayStyleDlg::CDisplayStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(caption(IDD, "显示风格"));
+    setWindowTitle(caption(IDD, LoadErrorText(qor::str::kViewStyleCaption)));
     auto* layout = new QVBoxLayout(this);
-    auto check = [&](int id, const char* fallback) {
+    auto check = [&](int id, const QString& fallback) {
         auto* c = item(m_items, id, new QCheckBox(controlText(IDD, id, fallback), this));
         layout->addWidget(c);
         return c;
     };
-    m_hideColumns = check(IDC_HIDE_COLUMNS, "隐藏列标");
-    m_hideRows = check(IDC_HIDE_ROWS, "隐藏行标");
-    m_standard = check(IDC_STANDARD_COLOURS, "标准颜色:数值-兰色 字符-紫色 表样-绿色");
+    m_hideColumns = check(IDC_HIDE_COLUMNS, LoadErrorText(qor::str::kHideColumnLabelsCheck));
+    m_hideRows = check(IDC_HIDE_ROWS, LoadErrorText(qor::str::kHideRowLabelsCheck));
+    m_standard = check(IDC_STANDARD_COLOURS, LoadErrorText(qor::str::kStandardColoursCheck));
     m_grid = item(m_items, IDC_GRID, new QComboBox(this));
     m_grid->setItemDelegate(new ColourItemDelegate(m_grid));
     for (const uint32_t rgb : view::kStylePalette) {
@@ -169,7 +169,7 @@ void CDisplayStyleDlg::OnOK() {
 // ---- CCurrencySymbolDlg ---------------------------------------------------
 
 CCurrencySymbolDlg::CCurrencySymbolDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(caption(IDD, "设置常用货币符号"));
+    setWindowTitle(caption(IDD, LoadErrorText(qor::str::kCurrencySymbolCaption)));
     auto* layout = new QVBoxLayout(this);
     m_symbol = item(m_items, IDC_SYMBOL, new QComboBox(this));
     m_symbol->addItems(CurrencyEntries());
@@ -190,7 +190,7 @@ void CCurrencySymbolDlg::OnOK() {
 // ---- CTitleFontDlg --------------------------------------------------------
 
 CTitleFontDlg::CTitleFontDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(caption(IDD, "标题字体"));
+    setWindowTitle(caption(IDD, LoadErrorText(qor::str::kTitleFontCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_face = item(m_items, IDC_FACE, new QComboBox(this));
@@ -208,9 +208,9 @@ CTitleFontDlg::CTitleFontDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     row->addWidget(m_size, 1);
     layout->addLayout(row);
     m_underline = item(m_items, IDC_UNDERLINE,
-                       new QCheckBox(controlText(IDD, IDC_UNDERLINE, "加下划线"), this));
+                       new QCheckBox(controlText(IDD, IDC_UNDERLINE, LoadErrorText(qor::str::kUnderlineCheck)), this));
     m_strikeOut = item(m_items, IDC_STRIKEOUT,
-                       new QCheckBox(controlText(IDD, IDC_STRIKEOUT, "加删除线"), this));
+                       new QCheckBox(controlText(IDD, IDC_STRIKEOUT, LoadErrorText(qor::str::kStrikeoutCheck)), this));
     layout->addWidget(m_underline);
     layout->addWidget(m_strikeOut);
     addButtons(this, IDD, m_items, layout);

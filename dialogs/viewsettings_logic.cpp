@@ -6,18 +6,9 @@
 #include "engine/messages.h"
 #include "engine/textutil.h"
 #include "resources/stringids.h"
-#include "resources/stringtable.h"
 #include "view/displaystyle.h"
 
 namespace qor {
-
-namespace {
-
-QString text(int id, const char* fallback) {
-    return res::stringText(id).value_or(QString::fromUtf8(fallback));
-}
-
-}  // namespace
 
 int ZoomSpinStep(const QString& text, int delta) {
     const int value =
@@ -33,22 +24,21 @@ std::optional<int> ParseZoomEntry(const QString& text) {
 }
 
 QString ZoomRangeMessage() {
-    return QStringLiteral("请输入 %1 到 %2 之间的整数。")
+    return LoadErrorText(str::kZoomRangeMessage)
         .arg(view::kMinZoomPercent)
         .arg(view::kMaxZoomPercent);
 }
 
 QStringList CurrencyEntries() {
-    static const char* const kNames[] = {"元", "美元", "英镑", "克朗", "先令"};
     QStringList entries;
     for (int i = 0; i < 5; ++i)
-        entries << CurrencySymbol(i) + QLatin1Char(' ') + text(str::kCurrencyName0 + i, kNames[i]);
+        entries << CurrencySymbol(i) + QLatin1Char(' ') + LoadErrorText(str::kCurrencyName0 + i);
     return entries;
 }
 
 QStringList TitleFontStyleNames() {
-    return {text(str::kFontStyleRegular, "普通"), text(str::kFontStyleItalic, "斜体"),
-            text(str::kFontStyleBold, "粗体"), text(str::kFontStyleBoldItalic, "粗斜体")};
+    return {LoadErrorText(str::kFontStyleRegular), LoadErrorText(str::kFontStyleItalic),
+            LoadErrorText(str::kFontStyleBold), LoadErrorText(str::kFontStyleBoldItalic)};
 }
 
 int TitleFontStyleIndex(bool italic, bool bold) { return (italic ? 1 : 0) + (bold ? 2 : 0); }

@@ -22,14 +22,14 @@
 
 CAuditMappingDlg::CAuditMappingDlg(CReportHandle* report, QWidget* parent)
     : CQorDialog(parent, kTemplate), m_pReport(report) {
-    setWindowTitle(qor::DlgCaption(kTemplate, QStringLiteral("数据对应")));
+    setWindowTitle(qor::DlgCaption(kTemplate, LoadErrorText(qor::str::kDataMappingCaption)));
     auto* layout = new QVBoxLayout(this);
     auto* top = new QGridLayout;
     m_combo = Bind(IDC_STATEMENT, new QComboBox(this));
     m_combo->setEditable(false);
     m_exportEdit = Bind(IDC_EXPORT_PATH, new QLineEdit(this));
-    qor::AddDlgRow(top, QStringLiteral("文件类型:"), m_combo);
-    qor::AddDlgRow(top, QStringLiteral("导出路径:"), m_exportEdit);
+    qor::AddDlgRow(top, LoadErrorText(qor::str::kFileTypeColonLabel), m_combo);
+    qor::AddDlgRow(top, LoadErrorText(qor::str::kExportPathLabel), m_exportEdit);
     layout->addLayout(top);
 
     m_groupBox = Bind(IDC_GROUP_BOX, new QGroupBox(this));
@@ -43,8 +43,8 @@ CAuditMappingDlg::CAuditMappingDlg(CReportHandle* report, QWidget* parent)
     layout->addWidget(m_groupBox);
 
     auto* buttons = new QHBoxLayout;
-    m_prev = qor::DlgButton(this, IDC_PREV_GROUP, QStringLiteral("上一组"));
-    m_next = qor::DlgButton(this, IDC_NEXT_GROUP, QStringLiteral("下一组"));
+    m_prev = qor::DlgButton(this, IDC_PREV_GROUP, LoadErrorText(qor::str::kPreviousGroupButton));
+    m_next = qor::DlgButton(this, IDC_NEXT_GROUP, LoadErrorText(qor::str::kNextGroupButton));
     buttons->addWidget(m_prev);
     buttons->addWidget(m_next);
     buttons->addStretch();

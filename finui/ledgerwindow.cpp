@@ -71,22 +71,22 @@ bool LedgerWindowComponent::ShowLedger(const QString& accountCodes, const QStrin
     auto* dlg = new QDialog(parentWindow());
     dlg->setObjectName(QStringLiteral("qorLedgerWindow"));
     dlg->setAttribute(Qt::WA_DeleteOnClose);
-    dlg->setWindowTitle(QStringLiteral("明细账 — %1").arg(accountCodes));
+    dlg->setWindowTitle(LoadErrorText(str::kLedgerWindowTitle).arg(accountCodes));
     auto* layout = new QVBoxLayout(dlg);
-    auto* head = new QLabel(QStringLiteral("科目：%1　年度：%2　期间：%3　包含未记账：%4")
+    auto* head = new QLabel(LoadErrorText(str::kLedgerQueryHeading)
                                 .arg(accountCodes)
                                 .arg(year)
                                 .arg(period.isEmpty() ? LoadErrorText(str::kWholeYear) : period,
-                                     include ? QStringLiteral("是") : QStringLiteral("否")),
+                                     include ? LoadErrorText(str::kYesWord) : LoadErrorText(str::kNoWord)),
                             dlg);
     layout->addWidget(head);
     QString error;
     const QList<LedgerRow> rows = ReadLedgerRows(accountCodes, period, year, &error);
     auto* table = new QTableWidget(int(rows.size()), 6, dlg);
     table->setObjectName(QStringLiteral("ledgerRows"));
-    table->setHorizontalHeaderLabels({QStringLiteral("科目"), QStringLiteral("月份"),
-                                      QStringLiteral("期初余额"), QStringLiteral("借方"),
-                                      QStringLiteral("贷方"), QStringLiteral("期末余额")});
+    table->setHorizontalHeaderLabels({LoadErrorText(str::kAccountColumn), LoadErrorText(str::kMonthColumn),
+                                      LoadErrorText(str::kOpeningBalanceColumn), LoadErrorText(str::kDebitColumn),
+                                      LoadErrorText(str::kCreditColumn), LoadErrorText(str::kClosingBalanceColumn)});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     for (int i = 0; i < rows.size(); ++i) {
@@ -102,7 +102,7 @@ bool LedgerWindowComponent::ShowLedger(const QString& accountCodes, const QStrin
     table->resizeColumnsToContents();
     layout->addWidget(table);
     if (!error.isEmpty()) {
-        auto* why = new QLabel(QStringLiteral("明细账不能读出：%1").arg(error), dlg);
+        auto* why = new QLabel(LoadErrorText(str::kLedgerNotRead).arg(error), dlg);
         why->setObjectName(QStringLiteral("ledgerError"));
         why->setWordWrap(true);
         layout->addWidget(why);
