@@ -89,7 +89,7 @@ CFuncWizardDlg::CFuncWizardDlg(QWidget* parent)
     m_functions = Bind(IDC_FUNCTIONS, new QListWidget(this));
     left->addWidget(new QLabel(LoadErrorText(qor::str::kFunctionCategoryLabel), this));
     left->addWidget(m_categories);
-    right->addWidget(new QLabel(LoadErrorText(qor::str::kFunctionNameLabel), this));
+    right->addWidget(new QLabel(LoadErrorText(qor::str::kFunctionNameHeading), this));
     right->addWidget(m_functions);
     lists->addLayout(left);
     lists->addLayout(right);

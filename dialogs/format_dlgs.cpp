@@ -79,7 +79,7 @@ std::function<QString(const QString&, int)> intStepper(int low, int high) {
 // ---- CCellStyleDlg --------------------------------------------------------
 
 CCellStyleDlg::CCellStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("单元风格")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kCellStyleTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_font = Bind(IDC_FONT, new QComboBox(this));
@@ -99,21 +99,23 @@ CCellStyleDlg::CCellStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_pattern = Bind(IDC_PATTERN, new QComboBox(this));
     FillPatternCombo(m_pattern);
     AddDlgRow(grid, LoadErrorText(qor::str::kFont), m_font);
-    AddDlgRow(grid, QStringLiteral("字形"), m_style);
-    AddDlgRow(grid, QStringLiteral("大小"), m_size);
-    AddDlgRow(grid, QStringLiteral("前景色"), m_foreground);
-    AddDlgRow(grid, QStringLiteral("背景色"), m_background);
-    AddDlgRow(grid, QStringLiteral("图案"), m_pattern);
+    AddDlgRow(grid, LoadErrorText(qor::str::kFontStyleLabel), m_style);
+    AddDlgRow(grid, LoadErrorText(qor::str::kFontSizeLabel), m_size);
+    AddDlgRow(grid, LoadErrorText(qor::str::kForegroundColorLabel), m_foreground);
+    AddDlgRow(grid, LoadErrorText(qor::str::kBackgroundColorLabel), m_background);
+    AddDlgRow(grid, LoadErrorText(qor::str::kPatternLabel), m_pattern);
 
     auto* alignBox = new QGroupBox(LoadErrorText(qor::str::kAlignment), this);
     auto* alignGrid = new QGridLayout(alignBox);
-    const char* hNames[3] = {"居左", "居中", "居右"};
-    const char* vNames[3] = {"居上", "居中", "居下"};
+    const int hNames[3] = {qor::str::kAlignLeftButton, qor::str::kAlignCenterButton,
+                           qor::str::kAlignRightButton};
+    const int vNames[3] = {qor::str::kAlignTopButton, qor::str::kAlignCenterButton,
+                           qor::str::kAlignBottomButton};
     m_hAlign = new QButtonGroup(this);
     m_vAlign = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
-        auto* h = Bind(IDC_LEFT + i, new QPushButton(QString::fromUtf8(hNames[i]), alignBox));
-        auto* v = Bind(IDC_TOP + i, new QPushButton(QString::fromUtf8(vNames[i]), alignBox));
+        auto* h = Bind(IDC_LEFT + i, new QPushButton(LoadErrorText(hNames[i]), alignBox));
+        auto* v = Bind(IDC_TOP + i, new QPushButton(LoadErrorText(vNames[i]), alignBox));
         for (QPushButton* b : {h, v}) {
             b->setCheckable(true);
             b->setAutoDefault(false);
@@ -123,7 +125,7 @@ CCellStyleDlg::CCellStyleDlg(QWidget* parent) : CQorDialog(parent, IDD) {
         alignGrid->addWidget(h, 0, i);
         alignGrid->addWidget(v, 1, i);
     }
-    m_wrap = Bind(IDC_WRAP, new QCheckBox(QStringLiteral("文字在单元内折行显示"), this));
+    m_wrap = Bind(IDC_WRAP, new QCheckBox(LoadErrorText(qor::str::kWrapTextInCellCheck), this));
     m_sample = Bind(IDC_SAMPLE,
                     new PaintBox(this, [this](QPainter& p, const QRect& r) { PaintSample(p, r); }));
     m_sample->setMinimumSize(220, 80);
@@ -217,14 +219,14 @@ void CCellStyleDlg::OnOK() {
 // ---- CTableSizeDlg --------------------------------------------------------
 
 CTableSizeDlg::CTableSizeDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("表尺寸")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kTableSizeTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_rows = Bind(IDC_ROWS, new QLineEdit(this));
     m_cols = Bind(IDC_COLS, new QLineEdit(this));
-    grid->addWidget(new QLabel(QStringLiteral("行数："), this), 0, 0);
+    grid->addWidget(new QLabel(LoadErrorText(qor::str::kRowCountLabel), this), 0, 0);
     grid->addLayout(withSpin(this, m_rows, IDC_ROWS_SPIN, intStepper(1, kMaxTableRows)), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("列数："), this), 1, 0);
+    grid->addWidget(new QLabel(LoadErrorText(qor::str::kColumnCountLabel), this), 1, 0);
     grid->addLayout(withSpin(this, m_cols, IDC_COLS_SPIN, intStepper(1, kMaxTableCols)), 1, 1);
     layout->addLayout(grid);
     AddDlgButtons(this, layout);
@@ -257,7 +259,7 @@ void buildMmSizeDialog(CQorDialog* dlg, const MmSizeControls& c, QLineEdit** are
     auto* grid = new QGridLayout;
     *area = readOnlyEdit(dlg, c.areaId);
     *mm = dlg->Bind(c.mmId, new QLineEdit(dlg));
-    grid->addWidget(new QLabel(QStringLiteral("区域："), dlg), 0, 0);
+    grid->addWidget(new QLabel(LoadErrorText(qor::str::kAreaLabel), dlg), 0, 0);
     grid->addWidget(*area, 0, 1);
     grid->addWidget(new QLabel(c.label, dlg), 1, 0);
     grid->addLayout(withSpin(dlg, *mm, c.spinId, intStepper(0, c.maxMm)), 1, 1);
@@ -269,8 +271,10 @@ void buildMmSizeDialog(CQorDialog* dlg, const MmSizeControls& c, QLineEdit** are
 
 CRowHeightDlg::CRowHeightDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kRowHeight)));
-    buildMmSizeDialog(this, {IDC_AREA, IDC_MM, IDC_SPIN, kMaxRowHeightMm, QStringLiteral("行高（毫米）：")},
-                      &m_area, &m_mm);
+    buildMmSizeDialog(
+        this,
+        {IDC_AREA, IDC_MM, IDC_SPIN, kMaxRowHeightMm, LoadErrorText(qor::str::kRowHeightMmLabel)},
+        &m_area, &m_mm);
 }
 
 bool CRowHeightDlg::OnInitDialog() {
@@ -286,8 +290,10 @@ void CRowHeightDlg::OnOK() {
 
 CColWidthDlg::CColWidthDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kColumnWidth)));
-    buildMmSizeDialog(this, {IDC_AREA, IDC_MM, IDC_SPIN, kMaxColWidthMm, QStringLiteral("列宽（毫米）：")},
-                      &m_area, &m_mm);
+    buildMmSizeDialog(
+        this,
+        {IDC_AREA, IDC_MM, IDC_SPIN, kMaxColWidthMm, LoadErrorText(qor::str::kColumnWidthMmLabel)},
+        &m_area, &m_mm);
 }
 
 bool CColWidthDlg::OnInitDialog() {
@@ -304,25 +310,26 @@ void CColWidthDlg::OnOK() {
 // ---- CCombineCellsDlg -----------------------------------------------------
 
 CCombineCellsDlg::CCombineCellsDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("组合单元")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kCombineCellsTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_area = readOnlyEdit(this, IDC_AREA);
-    row->addWidget(new QLabel(QStringLiteral("选择区域："), this));
+    row->addWidget(new QLabel(LoadErrorText(qor::str::kSelectedAreaLabel), this));
     row->addWidget(m_area);
     layout->addLayout(row);
     auto* buttons = new QHBoxLayout;
-    auto* whole = DlgButton(this, IDOK, QStringLiteral("整体组合"));
+    auto* whole = DlgButton(this, IDOK, LoadErrorText(qor::str::kCombineWholeButton));
     whole->setDefault(true);
     buttons->addWidget(whole);
-    const std::pair<int, const char*> more[] = {
-        {kCombineByRows, "按行组合"}, {kCombineByCols, "按列组合"}, {kCombineUndo, "取消组合"}};
+    const std::pair<int, int> more[] = {{kCombineByRows, qor::str::kCombineByRowsButton},
+                                        {kCombineByCols, qor::str::kCombineByColumnsButton},
+                                        {kCombineUndo, qor::str::kUndoCombineButton}};
     for (const auto& [id, text] : more) {
-        auto* b = DlgButton(this, id, QString::fromUtf8(text));
+        auto* b = DlgButton(this, id, LoadErrorText(text));
         connect(b, &QPushButton::clicked, this, [this, id = id] { EndDialog(id); });
         buttons->addWidget(b);
     }
-    buttons->addWidget(DlgButton(this, IDCANCEL, QStringLiteral("放弃")));
+    buttons->addWidget(DlgButton(this, IDCANCEL, LoadErrorText(qor::str::kDiscardButton)));
     layout->addLayout(buttons);
 }
 
@@ -343,14 +350,16 @@ CSetVarAreaDlg::CSetVarAreaDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_count = Bind(IDC_COUNT, new QLineEdit(this));
-    row->addWidget(new QLabel(QStringLiteral("数量："), this));
+    row->addWidget(new QLabel(LoadErrorText(qor::str::kQuantityLabel), this));
     // Raising has no stop of its own: OK checks the count.
     row->addLayout(withSpin(this, m_count, IDC_SPIN, intStepper(1, 1 << 30)));
     layout->addLayout(row);
     auto* kinds = new QHBoxLayout;
     m_kind = new QButtonGroup(this);
-    auto* rows = Bind(IDC_ROWS, new QRadioButton(QStringLiteral("行可变"), this));
-    auto* cols = Bind(IDC_COLS, new QRadioButton(QStringLiteral("列可变"), this));
+    auto* rows =
+        Bind(IDC_ROWS, new QRadioButton(LoadErrorText(qor::str::kRowsVariableRadio), this));
+    auto* cols =
+        Bind(IDC_COLS, new QRadioButton(LoadErrorText(qor::str::kColumnsVariableRadio), this));
     m_kind->addButton(rows, 0);
     m_kind->addButton(cols, 1);
     kinds->addWidget(rows);
@@ -462,15 +471,17 @@ void CApplyFormatDlg::OnOK() {
 // ---- CDrawLineDlg ---------------------------------------------------------
 
 CDrawLineDlg::CDrawLineDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("区域画线")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kDrawAreaLinesTitle)));
     auto* layout = new QVBoxLayout(this);
-    auto* typeBox = new QGroupBox(QStringLiteral("画线类型"), this);
+    auto* typeBox = new QGroupBox(LoadErrorText(qor::str::kLineKindGroup), this);
     auto* typeGrid = new QGridLayout(typeBox);
     m_type = new QButtonGroup(this);
-    const char* names[6] = {"网线", "横线", "竖线", "框线", "正斜线", "反斜线"};
+    const int names[6] = {qor::str::kGridLinesRadio,         qor::str::kHorizontalLinesRadio,
+                          qor::str::kVerticalLinesRadio,     qor::str::kFrameLinesRadio,
+                          qor::str::kForwardSlashLinesRadio, qor::str::kBackslashLinesRadio};
     for (int t = 0; t < 6; ++t) {
         auto* b = Bind(kDrawLineTypeRadios[size_t(t)],
-                       new QRadioButton(QString::fromUtf8(names[t]), typeBox));
+                       new QRadioButton(LoadErrorText(names[t]), typeBox));
         m_type->addButton(b, t);
         typeGrid->addWidget(b, t / 3, t % 3);
     }
@@ -478,7 +489,7 @@ CDrawLineDlg::CDrawLineDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* row = new QHBoxLayout;
     m_style = Bind(IDC_STYLE, new QComboBox(this));
     FillLineStyleCombo(m_style);
-    row->addWidget(new QLabel(QStringLiteral("线型："), this));
+    row->addWidget(new QLabel(LoadErrorText(qor::str::kLineStyleLabel), this));
     row->addWidget(m_style, 1);
     layout->addLayout(row);
     AddDlgButtons(this, layout);
@@ -505,13 +516,14 @@ CPageSetupDlg::CPageSetupDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kPageSetupAction)));
     auto* layout = new QVBoxLayout(this);
 
-    auto* marginBox = new QGroupBox(QStringLiteral("页边距（毫米）"), this);
+    auto* marginBox = new QGroupBox(LoadErrorText(qor::str::kMarginsMmGroup), this);
     auto* marginGrid = new QGridLayout(marginBox);
     const int marginIds[4] = {IDC_LEFT, IDC_RIGHT, IDC_TOP, IDC_BOTTOM};
-    const char* marginNames[4] = {"左：", "右：", "上：", "下："};
+    const int marginNames[4] = {qor::str::kLeftMarginLabel, qor::str::kRightMarginLabel,
+                                qor::str::kTopMarginLabel, qor::str::kBottomMarginLabel};
     for (int i = 0; i < 4; ++i) {
         m_margins[i] = Bind(marginIds[i], new QLineEdit(marginBox));
-        marginGrid->addWidget(new QLabel(QString::fromUtf8(marginNames[i]), marginBox), i / 2,
+        marginGrid->addWidget(new QLabel(LoadErrorText(marginNames[i]), marginBox), i / 2,
                               (i % 2) * 2);
         marginGrid->addWidget(m_margins[i], i / 2, (i % 2) * 2 + 1);
     }
@@ -519,23 +531,23 @@ CPageSetupDlg::CPageSetupDlg(QWidget* parent) : CQorDialog(parent, IDD) {
 
     auto* scaleRow = new QHBoxLayout;
     m_scale = Bind(IDC_SCALE, new QLineEdit(this));
-    scaleRow->addWidget(new QLabel(QStringLiteral("缩放比例（0.3~3.0）："), this));
+    scaleRow->addWidget(new QLabel(LoadErrorText(qor::str::kScaleRangeLabel), this));
     scaleRow->addLayout(withSpin(this, m_scale, IDC_SCALE_SPIN, ScaleSpinStep));
     layout->addLayout(scaleRow);
 
-    auto* titleBox = new QGroupBox(QStringLiteral("页首尾"), this);
+    auto* titleBox = new QGroupBox(LoadErrorText(qor::str::kPageTitlesGroup), this);
     auto* titleGrid = new QGridLayout(titleBox);
-    m_header = Bind(IDC_HEADER, new QCheckBox(QStringLiteral("页首："), titleBox));
-    m_footer = Bind(IDC_FOOTER, new QCheckBox(QStringLiteral("页尾："), titleBox));
+    m_header = Bind(IDC_HEADER, new QCheckBox(LoadErrorText(qor::str::kPageHeadCheck), titleBox));
+    m_footer = Bind(IDC_FOOTER, new QCheckBox(LoadErrorText(qor::str::kPageFootCheck), titleBox));
     const int rangeIds[4] = {IDC_HEADER_FIRST, IDC_HEADER_LAST, IDC_FOOTER_FIRST, IDC_FOOTER_LAST};
     for (int i = 0; i < 4; ++i) m_range[i] = Bind(rangeIds[i], new QLineEdit(titleBox));
     titleGrid->addWidget(m_header, 0, 0);
     titleGrid->addWidget(m_range[0], 0, 1);
-    titleGrid->addWidget(new QLabel(QStringLiteral("至"), titleBox), 0, 2);
+    titleGrid->addWidget(new QLabel(LoadErrorText(qor::str::kRangeToLabel), titleBox), 0, 2);
     titleGrid->addWidget(m_range[1], 0, 3);
     titleGrid->addWidget(m_footer, 1, 0);
     titleGrid->addWidget(m_range[2], 1, 1);
-    titleGrid->addWidget(new QLabel(QStringLiteral("至"), titleBox), 1, 2);
+    titleGrid->addWidget(new QLabel(LoadErrorText(qor::str::kRangeToLabel), titleBox), 1, 2);
     titleGrid->addWidget(m_range[3], 1, 3);
     m_rows = Bind(IDC_ROWS, new QRadioButton(LoadErrorText(qor::str::kWhatRow), titleBox));
     m_cols = Bind(IDC_COLS, new QRadioButton(LoadErrorText(qor::str::kColumnWord), titleBox));

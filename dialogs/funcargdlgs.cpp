@@ -24,62 +24,131 @@ namespace {
 
 struct EditForm {
     int id;
-    const char* label;
+    int label;  // string id
 };
 
 // What an argument dialog shows and asks. Statistic dialogs take their
 // format and description lines from the message table by function kind.
 struct ArgForm {
     int templateId;
-    const char* format;
-    const char* description;
+    int format;  // string ids; 0 shows nothing
+    int description;
     bool reload;  // the edits show the members again on opening
     QList<EditForm> edits;
 };
 
 const QList<ArgForm>& forms() {
     static const QList<ArgForm> table = {
-        {212, "", "", true, {{1000, "固定区区域："}, {1004, "筛选表达式："}}},
-        {213, "", "", true, {{1000, "可变区字段单元："}, {1004, "筛选表达式："}}},
-        {214, "", "", true, {{1000, "区域："}, {1004, "筛选表达式："}}},
-        {221, "函数格式：IFF(<逻辑表达式>,<条件真值>,<条件假值>)",
-         "函数说明：当逻辑表达式为真时，返回条件真值，\n当逻辑表达式为假时，返回条件假值。", true,
-         {{1000, "逻辑表达式："}, {1004, "条件真值："}, {1036, "条件假值："}}},
-        {331, "函数格式：LEN(字符串)", "函数说明：返回字符串的长度。", false,
-         {{1000, "字符串："}}},
-        {332, "函数格式：STR(参数)", "函数说明：把数值转换成字符串。", false, {{1000, "参数："}}},
-        {333, "函数格式：TRIM(字符串)", "函数说明：去掉字符串前后的空格。", false,
-         {{1000, "字符串："}}},
-        {334, "函数格式：UPPER(字符串)", "函数说明：把字符串转换成大写。", false,
-         {{1000, "字符串："}}},
-        {335, "函数格式：VAL(字符串)", "函数说明：把字符串转换成数值。", false,
-         {{1000, "字符串："}}},
-        {336, "函数格式：SIN(参数)", "函数说明：返回给定参数的正弦值。", false,
-         {{1000, "参数："}}},
-        {337, "函数格式：COS(参数)", "函数说明：返回给定参数的余弦值。", true, {{1000, "参数："}}},
-        {338, "函数格式：TAN(参数)", "函数说明：返回给定参数的正切值。", false,
-         {{1000, "参数："}}},
-        {339, "函数格式：CTAN(参数)", "函数说明：返回给定参数的余切值。", false,
-         {{1000, "参数："}}},
-        {340, "函数格式：ABS(参数)", "函数说明：返回给定参数的绝对值。", false,
-         {{1000, "参数："}}},
-        {341, "函数格式：INT(参数)", "函数说明：返回给定参数的整数部分。", false,
-         {{1000, "参数："}}},
-        {342, "函数格式：SQR(参数)", "函数说明：返回给定参数的平方根。", false,
-         {{1000, "参数："}}},
-        {343, "函数格式：LN(参数)", "函数说明：返回给定参数的自然对数。", false,
-         {{1000, "参数："}}},
-        {344, "函数格式：LOG(参数)", "函数说明：参数的以10为底的对数,", true, {{1004, "参数："}}},
-        {345, "函数格式：EXP(参数)", "函数说明：返回e的给定参数次幂。", false,
-         {{1000, "参数："}}},
-        {347, "函数格式：ROUND(参数1,参数2)",
-         "函数说明：根据给定的参数2对参数1进行四舍五入，\n参数2为小数位数，必须为正整数。", true,
-         {{1000, "参数1："}, {1004, "参数2："}}},
-        {400, "函数格式：SUBSTR(\"<字符串表达式>\"[,<起始位置>][,<字符长度>])",
-         "函数说明：从字符串中取出一段子串。", false,
-         {{1000, "字符串表达式："}, {1004, "起始位置："}, {1036, "字符长度："}}},
-        {401, "函数格式：LOWER(字符串)", "函数说明：把字符串转换成小写。", false,
-         {{1000, "字符串："}}},
+        {212,
+         0,
+         0,
+         true,
+         {{1000, qor::str::kFixedAreaRangeLabel}, {1004, qor::str::kFilterExpressionLabel}}},
+        {213,
+         0,
+         0,
+         true,
+         {{1000, qor::str::kVariableAreaFieldCellLabel}, {1004, qor::str::kFilterExpressionLabel}}},
+        {214, 0, 0, true, {{1000, qor::str::kAreaLabel}, {1004, qor::str::kFilterExpressionLabel}}},
+        {221,
+         qor::str::kIffFunctionFormat,
+         qor::str::kIffFunctionDescription,
+         true,
+         {{1000, qor::str::kLogicalExpressionLabel},
+          {1004, qor::str::kValueIfTrueLabel},
+          {1036, qor::str::kValueIfFalseLabel}}},
+        {331,
+         qor::str::kLenFunctionFormat,
+         qor::str::kLenFunctionDescription,
+         false,
+         {{1000, qor::str::kStringArgumentLabel}}},
+        {332,
+         qor::str::kStrFunctionFormat,
+         qor::str::kStrFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {333,
+         qor::str::kTrimFunctionFormat,
+         qor::str::kTrimFunctionDescription,
+         false,
+         {{1000, qor::str::kStringArgumentLabel}}},
+        {334,
+         qor::str::kUpperFunctionFormat,
+         qor::str::kUpperFunctionDescription,
+         false,
+         {{1000, qor::str::kStringArgumentLabel}}},
+        {335,
+         qor::str::kValFunctionFormat,
+         qor::str::kValFunctionDescription,
+         false,
+         {{1000, qor::str::kStringArgumentLabel}}},
+        {336,
+         qor::str::kSinFunctionFormat,
+         qor::str::kSinFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {337,
+         qor::str::kCosFunctionFormat,
+         qor::str::kCosFunctionDescription,
+         true,
+         {{1000, qor::str::kArgumentLabel}}},
+        {338,
+         qor::str::kTanFunctionFormat,
+         qor::str::kTanFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {339,
+         qor::str::kCtanFunctionFormat,
+         qor::str::kCtanFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {340,
+         qor::str::kAbsFunctionFormat,
+         qor::str::kAbsFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {341,
+         qor::str::kIntFunctionFormat,
+         qor::str::kIntFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {342,
+         qor::str::kSqrFunctionFormat,
+         qor::str::kSqrFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {343,
+         qor::str::kLnFunctionFormat,
+         qor::str::kLnFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {344,
+         qor::str::kLogFunctionFormat,
+         qor::str::kLogFunctionDescription,
+         true,
+         {{1004, qor::str::kArgumentLabel}}},
+        {345,
+         qor::str::kExpFunctionFormat,
+         qor::str::kExpFunctionDescription,
+         false,
+         {{1000, qor::str::kArgumentLabel}}},
+        {347,
+         qor::str::kRoundFunctionFormat,
+         qor::str::kRoundFunctionDescription,
+         true,
+         {{1000, qor::str::kArgument1Label}, {1004, qor::str::kArgument2Label}}},
+        {400,
+         qor::str::kSubstrFunctionFormat,
+         qor::str::kSubstrFunctionDescription,
+         false,
+         {{1000, qor::str::kStringExpressionLabel},
+          {1004, qor::str::kStartPositionLabel},
+          {1036, qor::str::kCharacterLengthLabel}}},
+        {401,
+         qor::str::kLowerFunctionFormat,
+         qor::str::kLowerFunctionDescription,
+         false,
+         {{1000, qor::str::kStringArgumentLabel}}},
     };
     return table;
 }
@@ -87,9 +156,11 @@ const QList<ArgForm>& forms() {
 const ArgForm& formOf(int templateId) {
     for (const ArgForm& f : forms())
         if (f.templateId == templateId) return f;
-    static const ArgForm none{0, "", "", false, {{1000, ""}}};
+    static const ArgForm none{0, 0, 0, false, {{1000, 0}}};
     return none;
 }
+
+QString textOrEmpty(int stringId) { return stringId ? LoadErrorText(stringId) : QString(); }
 
 QString caption(int templateId) {
     return res::templateCaption(templateId).value_or(QString()).trimmed();
@@ -109,7 +180,9 @@ void refuse(int messageId) {
 QHBoxLayout* standardButtons(CQorDialog* dlg, CDlgItems& items, int tpl) {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* ok = items.Bind(CQorDialog::IDOK, new QPushButton(controlText(tpl, 1, "确认"), dlg));
+    auto* ok = items.Bind(
+        CQorDialog::IDOK,
+        new QPushButton(controlText(tpl, 1, LoadErrorText(qor::str::kConfirmButton)), dlg));
     auto* previous = items.Bind(1028, new QPushButton(controlText(tpl, 1028, LoadErrorText(qor::str::kPrevious)), dlg));
     auto* cancel =
         items.Bind(CQorDialog::IDCANCEL, new QPushButton(controlText(tpl, 2, LoadErrorText(qor::str::kCancelButton)), dlg));
@@ -138,14 +211,14 @@ CFuncArgDlg::CFuncArgDlg(int templateId, QWidget* parent) : CQorDialog(parent, t
     m_reload = form.reload;
     setWindowTitle(caption(templateId));
     auto* layout = new QVBoxLayout(this);
-    m_format = Bind(IDC_FORMAT, new QLabel(QString::fromUtf8(form.format), this));
-    m_description = Bind(IDC_DESCRIPTION, new QLabel(QString::fromUtf8(form.description), this));
+    m_format = Bind(IDC_FORMAT, new QLabel(textOrEmpty(form.format), this));
+    m_description = Bind(IDC_DESCRIPTION, new QLabel(textOrEmpty(form.description), this));
     layout->addWidget(m_format);
     layout->addWidget(m_description);
     auto* fields = new QFormLayout;
     for (const EditForm& e : form.edits) {
         auto* edit = Bind(e.id, new QLineEdit(this));
-        fields->addRow(QString::fromUtf8(e.label), edit);
+        fields->addRow(textOrEmpty(e.label), edit);
         m_edits << edit;
         m_editIds << e.id;
     }
@@ -169,8 +242,8 @@ bool CFuncArgDlg::OnInitDialog() {
         m_edits[i]->setText(m_reload ? m_values[i] : QString());
     if (IsStatistic()) {
         const auto [format, description] = StatisticLines(TemplateId(), m_nFuncKind);
-        m_format->setText(format ? LoadErrorText(format) : QString());
-        m_description->setText(description ? LoadErrorText(description) : QString());
+        m_format->setText(textOrEmpty(format));
+        m_description->setText(textOrEmpty(description));
     }
     if (!m_edits.isEmpty()) m_edits.front()->setFocus();
     return true;
@@ -225,9 +298,9 @@ CRelationCondDlg::CRelationCondDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* tableRow = new QHBoxLayout;
     tableRow->addWidget(m_table, 1);
     tableRow->addWidget(browse);
-    fields->addRow(QStringLiteral("当前关键值："), m_key);
-    fields->addRow(QStringLiteral("关联表名："), tableRow);
-    fields->addRow(QStringLiteral("关联关键值："), m_relatedKey);
+    fields->addRow(LoadErrorText(qor::str::kCurrentKeyValueLabel), m_key);
+    fields->addRow(LoadErrorText(qor::str::kRelatedTableNameLabel), tableRow);
+    fields->addRow(LoadErrorText(qor::str::kRelatedKeyValueLabel), m_relatedKey);
     layout->addLayout(fields);
     layout->addLayout(standardButtons(this, *this, IDD));
     connect(browse, &QPushButton::clicked, this, &CRelationCondDlg::OnBrowse);
@@ -288,15 +361,16 @@ CAcctFuncDlg::CAcctFuncDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_description->setWordWrap(true);
     m_text = Bind(IDC_TEXT, new QLineEdit(this));
     m_text->setMaxLength(kMaxText);
-    auto* conference = Bind(IDC_CONFERENCE, new QPushButton(QStringLiteral("参照"), this));
+    auto* conference =
+        Bind(IDC_CONFERENCE, new QPushButton(LoadErrorText(qor::str::kReferenceButton), this));
     conference->setAutoDefault(false);
     auto* textRow = new QHBoxLayout;
     textRow->addWidget(m_text, 1);
     textRow->addWidget(conference);
-    fields->addRow(QStringLiteral("函数名称:"), m_name);
-    fields->addRow(QStringLiteral("函数格式:"), m_form);
-    fields->addRow(QStringLiteral("函数说明:"), m_description);
-    fields->addRow(QStringLiteral("函数录入:"), textRow);
+    fields->addRow(LoadErrorText(qor::str::kFunctionNameLabel), m_name);
+    fields->addRow(LoadErrorText(qor::str::kFunctionFormatLabel), m_form);
+    fields->addRow(LoadErrorText(qor::str::kFunctionDescriptionLabel), m_description);
+    fields->addRow(LoadErrorText(qor::str::kFunctionEntryLabel), textRow);
     layout->addLayout(fields);
     layout->addLayout(standardButtons(this, *this, IDD));
     connect(conference, &QPushButton::clicked, this, &CAcctFuncDlg::OnConference);

@@ -24,22 +24,29 @@ namespace {
 
 constexpr int kCustomKind = 6;
 
-const char* const kKeywordNames[7] = {"单位名称", "单位编号", "年",          "季",
-                                      "月",       "日",       "自定义关键字"};
+const int kKeywordNames[7] = {qor::str::kKeywordUnitName, qor::str::kKeywordUnitCode,
+                              qor::str::kKeywordYear,     qor::str::kKeywordQuarter,
+                              qor::str::kKeywordMonth,    qor::str::kKeywordDay,
+                              qor::str::kKeywordCustom};
+// The same keywords as labels beside an edit, in the same order.
+const int kKeywordLabels[7] = {qor::str::kUnitNameLabel,         qor::str::kUnitCodeLabel,
+                               qor::str::kKeywordYearLabel,      qor::str::kKeywordQuarterLabel,
+                               qor::str::kKeywordMonthLabel,     qor::str::kKeywordDayLabel,
+                               qor::str::kKeywordCustomNameLabel};
 
 }  // namespace
 
 // ---- CSetKeywordDlg -------------------------------------------------------
 
 CSetKeywordDlg::CSetKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("设置关键字")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kSetKeywordTitle)));
     auto* layout = new QVBoxLayout(this);
-    auto* box = new QGroupBox(QStringLiteral("关键字"), this);
+    auto* box = new QGroupBox(LoadErrorText(qor::str::kKeywordGroup), this);
     auto* grid = new QGridLayout(box);
     m_kinds = new QButtonGroup(this);
     for (int i = 0; i < 7; ++i) {
         auto* b = Bind(i == kCustomKind ? IDC_CUSTOM : 1006 + i,
-                       new QRadioButton(QString::fromUtf8(kKeywordNames[i]), box));
+                       new QRadioButton(LoadErrorText(kKeywordNames[i]), box));
         m_kinds->addButton(b, i);
         grid->addWidget(b, i < kCustomKind ? i / 2 : 3, i < kCustomKind ? i % 2 : 0);
     }
@@ -47,9 +54,9 @@ CSetKeywordDlg::CSetKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_name = Bind(IDC_NAME, new QComboBox(box));
     m_name->setEditable(true);
     m_name->setMinimumWidth(130);
-    grid->addWidget(new QLabel(QStringLiteral("类型："), box), 4, 0);
+    grid->addWidget(new QLabel(LoadErrorText(qor::str::kKeywordTypeLabel), box), 4, 0);
     grid->addWidget(m_type, 4, 1);
-    grid->addWidget(new QLabel(QStringLiteral("名称："), box), 5, 0);
+    grid->addWidget(new QLabel(LoadErrorText(qor::str::kKeywordNameLabel), box), 5, 0);
     grid->addWidget(m_name, 5, 1);
     layout->addWidget(box);
     AddDlgButtons(this, layout);
@@ -105,7 +112,7 @@ CCancelKeywordDlg::CCancelKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) 
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {
-        m_checks[i] = Bind(IDC_CHECKS[i], new QCheckBox(QString::fromUtf8(kKeywordNames[i]), this));
+        m_checks[i] = Bind(IDC_CHECKS[i], new QCheckBox(LoadErrorText(kKeywordNames[i]), this));
         grid->addWidget(m_checks[i], i / 2, i % 2);
     }
     layout->addLayout(grid);
@@ -133,11 +140,13 @@ CEnterKeywordDlg::CEnterKeywordDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* grid = new QGridLayout;
     const int ids[7] = {IDC_YEAR,   IDC_QUARTER,   IDC_MONTH,      IDC_DAY,
                         IDC_CUSTOM, IDC_UNIT_NAME, IDC_UNIT_NUMBER};
-    const char* labels[7] = {"年：",     "季：",       "月：",      "日：",
-                             "自定义：", "单位名称：", "单位编号："};
+    const int labels[7] = {qor::str::kKeywordYearLabel,   qor::str::kKeywordQuarterLabel,
+                           qor::str::kKeywordMonthLabel,  qor::str::kKeywordDayLabel,
+                           qor::str::kKeywordCustomLabel, qor::str::kUnitNameLabel,
+                           qor::str::kUnitCodeLabel};
     for (int i = 0; i < 7; ++i) {
         m_edits[i] = Bind(ids[i], new QLineEdit(this));
-        AddDlgRow(grid, QString::fromUtf8(labels[i]), m_edits[i]);
+        AddDlgRow(grid, LoadErrorText(labels[i]), m_edits[i]);
     }
     m_edits[5]->setMaxLength(kUnitNameChars);
     // A keyword value holds 32 characters; more would be cut unseen.
@@ -181,7 +190,7 @@ CKeywordOffsetDlg::CKeywordOffsetDlg(QWidget* parent) : CQorDialog(parent, IDD) 
     auto* grid = new QGridLayout;
     for (int i = 0; i < 7; ++i) {
         m_edits[i] = Bind(IDC_EDITS[i], new QLineEdit(this));
-        grid->addWidget(new QLabel(QString::fromUtf8(kKeywordNames[i]) + u'：', this), i, 0);
+        grid->addWidget(new QLabel(LoadErrorText(kKeywordLabels[i]), this), i, 0);
         auto* row = new QHBoxLayout;
         row->setSpacing(1);
         row->addWidget(m_edits[i]);
@@ -219,11 +228,11 @@ void CKeywordOffsetDlg::OnOK() {
 // ---- CResetVarAreaDlg -----------------------------------------------------
 
 CResetVarAreaDlg::CResetVarAreaDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("重新设置可变区")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kResetVariableAreaTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* row = new QHBoxLayout;
     m_size = Bind(IDC_SIZE, new QLineEdit(this));
-    row->addWidget(new QLabel(QStringLiteral("可变区大小："), this));
+    row->addWidget(new QLabel(LoadErrorText(qor::str::kVariableAreaSizeLabel), this));
     row->addWidget(m_size);
     // Steps from the size shown, which is what OK will read.
     row->addWidget(AttachSpin(this, IDC_SPIN, m_size, [](const QString& s, int d) {
@@ -248,17 +257,17 @@ void CResetVarAreaDlg::OnOK() {
 // ---- CRoundBalanceDlg -----------------------------------------------------
 
 CRoundBalanceDlg::CRoundBalanceDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("舍位平衡公式")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kRoundingBalanceTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_table = Bind(IDC_TABLE, new QLineEdit(this));
     m_range = Bind(IDC_RANGE, new QLineEdit(this));
     m_digits = Bind(IDC_DIGITS, new QLineEdit(this));
     m_formula = Bind(IDC_FORMULA, new QPlainTextEdit(this));
-    AddDlgRow(grid, QStringLiteral("舍位表名："), m_table);
-    AddDlgRow(grid, QStringLiteral("舍位范围："), m_range);
-    AddDlgRow(grid, QStringLiteral("舍位位数："), m_digits);
-    AddDlgRow(grid, QStringLiteral("平衡公式："), m_formula);
+    AddDlgRow(grid, LoadErrorText(qor::str::kRoundingTableNameLabel), m_table);
+    AddDlgRow(grid, LoadErrorText(qor::str::kRoundingRangeLabel), m_range);
+    AddDlgRow(grid, LoadErrorText(qor::str::kRoundingDigitsLabel), m_digits);
+    AddDlgRow(grid, LoadErrorText(qor::str::kBalanceFormulaLabel), m_formula);
     layout->addLayout(grid);
     AddDlgButtons(this, layout);
 }

@@ -157,16 +157,15 @@ bool SavePivotGrid(const PivotGrid& grid, const QString& path, QString* error, Q
         if (error) *error = text;
         return false;
     };
-    if (path.isEmpty()) return fail(QStringLiteral("没有给出文件名。"));
-    if (FindOpenReport(path))
-        return fail(QStringLiteral("报表%1正在本程序中打开，不能覆盖。").arg(path));
+    if (path.isEmpty()) return fail(LoadErrorText(str::kNoFileNameGiven));
+    if (FindOpenReport(path)) return fail(LoadErrorText(str::kReportOpenCannotOverwrite).arg(path));
     const int rows = std::min(grid.rows, 9999);
     const int cols = std::min(grid.cols - 1, 255);
-    if (rows < 1 || cols < 1) return fail(QStringLiteral("透视表中没有可保存的数据。"));
+    if (rows < 1 || cols < 1) return fail(LoadErrorText(str::kPivotNothingToSave));
     if (note) {
         note->clear();
         if (grid.rows > rows || grid.cols - 1 > cols)
-            *note = QStringLiteral("报表最多9999行、255列：透视表的其余%1行、%2列未保存。")
+            *note = LoadErrorText(str::kPivotRowsColumnsNotSaved)
                         .arg(grid.rows - rows)
                         .arg(grid.cols - 1 - cols);
     }
@@ -231,11 +230,11 @@ bool SavePivotGrid(const PivotGrid& grid, const QString& path, QString* error, Q
     }
     if (st != 0) {
         QFile::remove(temp);
-        return fail(QStringLiteral("透视表不能保存为%1：%2").arg(path, StatusText(st)));
+        return fail(LoadErrorText(str::kPivotCannotSaveAs).arg(path, StatusText(st)));
     }
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
         QFile::remove(temp);
-        return fail(QStringLiteral("透视表不能保存为%1：文件不能写入。").arg(path));
+        return fail(LoadErrorText(str::kPivotFileNotWritable).arg(path));
     }
     return true;
 }

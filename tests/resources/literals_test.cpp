@@ -140,10 +140,6 @@ const Allowed kData[] = {
 const Allowed kNotYetMoved[] = {
     {"chartui/careachartdlg.cpp", u"", "dialog labels and messages"},
     {"dialogs/ccellattrdlg.cpp", u"", "dialog labels and messages"},
-    {"dialogs/format_dlgs.cpp", u"", "dialog labels and messages"},
-    {"dialogs/funcargdlgs.cpp", u"", "dialog labels and messages"},
-    {"dialogs/keyword_dlgs.cpp", u"", "dialog labels and messages"},
-    {"dialogs/pivot_logic.cpp", u"", "dialog messages"},
     {"dialogs/small_dlgs.cpp", u"", "dialog labels and messages"},
     {"finui/indicatordlg.cpp", u"", "window labels and messages"},
     {"finui/mailtransfer.cpp", u"", "window labels and messages"},
