@@ -69,11 +69,11 @@ QPixmap CAreaChartDlg::TypePicture(int type, QSize size) {
 }
 
 CAreaChartDlg::CAreaChartDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(qor::DlgCaption(IDD, QStringLiteral("区域作图")));
+    setWindowTitle(qor::DlgCaption(IDD, LoadErrorText(qor::str::kAreaChartTitle)));
     auto* layout = new QVBoxLayout(this);
 
     // The ten types, each button showing its own chart.
-    auto* typeBox = new QGroupBox(QStringLiteral("图表类型"), this);
+    auto* typeBox = new QGroupBox(LoadErrorText(qor::str::kAreaChartTypeGroup), this);
     auto* typeGrid = new QGridLayout(typeBox);
     m_types = new QButtonGroup(this);
     m_types->setExclusive(true);
@@ -102,35 +102,37 @@ CAreaChartDlg::CAreaChartDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_yTitle = edit(IDC_YTITLE);
     m_areaEdit = Bind(IDC_AREA, new QLineEdit(this));
     m_areaEdit->setMaxLength(15);
-    qor::AddDlgRow(grid, QStringLiteral("图表标题"), m_title);
-    qor::AddDlgRow(grid, QStringLiteral("图表名称"), m_name);
-    qor::AddDlgRow(grid, QStringLiteral("X轴标题"), m_xTitle);
-    qor::AddDlgRow(grid, QStringLiteral("Y轴标题"), m_yTitle);
-    qor::AddDlgRow(grid, QStringLiteral("作图区域"), m_areaEdit);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kAreaChartTitleLabel), m_title);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kAreaChartNameLabel), m_name);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kAreaChartXTitleLabel), m_xTitle);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kAreaChartYTitleLabel), m_yTitle);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kAreaChartAreaLabel), m_areaEdit);
 
-    auto radios = [this](QGroupBox* box, QButtonGroup* group, const int* ids, const char* const* texts,
+    auto radios = [this](QGroupBox* box, QButtonGroup* group, const int* ids, const int* texts,
                          int n, bool across) {
         auto* l = across ? static_cast<QBoxLayout*>(new QHBoxLayout(box))
                          : static_cast<QBoxLayout*>(new QVBoxLayout(box));
         for (int i = 0; i < n; ++i) {
-            auto* r = Bind(ids[i], new QRadioButton(QString::fromUtf8(texts[i]), box));
+            auto* r = Bind(ids[i], new QRadioButton(LoadErrorText(texts[i]), box));
             group->addButton(r, i);
             l->addWidget(r);
         }
     };
-    auto* groupBox = new QGroupBox(QStringLiteral("数据组"), this);
+    auto* groupBox = new QGroupBox(LoadErrorText(qor::str::kAreaChartDataGroup), this);
     m_group = new QButtonGroup(this);
     const int groupIds[2] = {IDC_BY_ROWS, IDC_BY_COLUMNS};
-    const char* const groupTexts[2] = {"行", "列"};
+    const int groupTexts[2] = {qor::str::kWhatRow, qor::str::kColumnWord};
     radios(groupBox, m_group, groupIds, groupTexts, 2, true);
-    auto* scopeBox = new QGroupBox(QStringLiteral("作图范围"), this);
+    auto* scopeBox = new QGroupBox(LoadErrorText(qor::str::kAreaChartScopeGroup), this);
     m_scope = new QButtonGroup(this);
     const int scopeIds[2] = {IDC_CURRENT_PAGE, IDC_WHOLE_REPORT};
-    const char* const scopeTexts[2] = {"当前表页", "整个报表"};
+    const int scopeTexts[2] = {qor::str::kAreaChartCurrentPage, qor::str::kAreaChartWholeReport};
     radios(scopeBox, m_scope, scopeIds, scopeTexts, 2, true);
-    auto* labelBox = new QGroupBox(QStringLiteral("表页标签"), this);
+    auto* labelBox = new QGroupBox(LoadErrorText(qor::str::kAreaChartPageLabelGroup), this);
     m_label = new QButtonGroup(this);
-    const char* const labelTexts[6] = {"单位名称", "单位编号", "年", "季", "月", "日"};
+    const int labelTexts[6] = {qor::str::kKeywordUnitName, qor::str::kKeywordUnitCode,
+                               qor::str::kKeywordYear,     qor::str::kKeywordQuarter,
+                               qor::str::kKeywordMonth,    qor::str::kKeywordDay};
     radios(labelBox, m_label, kLabelIds, labelTexts, 6, true);
     connect(m_scope, &QButtonGroup::idClicked, this, [this] { enableLabels(); });
 

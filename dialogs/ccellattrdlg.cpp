@@ -134,18 +134,34 @@ QString CCellAttrPage::ControlText(int id, const QString& fallback) const {
 
 CDataTypePage::CDataTypePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
     m_types = Item(IDC_TYPE_LIST, new QListWidget(this));
-    m_percent = Item(IDC_PERCENT, new QCheckBox(ControlText(IDC_PERCENT, "百分号"), this));
-    m_thousands = Item(IDC_THOUSANDS, new QCheckBox(ControlText(IDC_THOUSANDS, "逗号"), this));
-    m_currency = Item(IDC_CURRENCY, new QCheckBox(ControlText(IDC_CURRENCY, "货币符号"), this));
+    m_percent =
+        Item(IDC_PERCENT,
+             new QCheckBox(ControlText(IDC_PERCENT, LoadErrorText(qor::str::kCellAttrPercentCheck)),
+                           this));
+    m_thousands = Item(
+        IDC_THOUSANDS,
+        new QCheckBox(ControlText(IDC_THOUSANDS, LoadErrorText(qor::str::kCellAttrThousandsCheck)),
+                      this));
+    m_currency =
+        Item(IDC_CURRENCY,
+             new QCheckBox(
+                 ControlText(IDC_CURRENCY, LoadErrorText(qor::str::kCellAttrCurrencyCheck)), this));
     m_decimals = Item(IDC_DECIMALS, new QSpinBox(this));
     Item(IDC_DECIMALS_SPIN, m_decimals);
     m_decimals->setRange(0, 7);
-    auto* decimalsLabel =
-        Item(IDC_DECIMALS_LABEL, new QLabel(ControlText(IDC_DECIMALS_LABEL, "小数位数"), this));
+    auto* decimalsLabel = Item(
+        IDC_DECIMALS_LABEL,
+        new QLabel(ControlText(IDC_DECIMALS_LABEL, LoadErrorText(qor::str::kCellAttrDecimalsLabel)),
+                   this));
     auto* formatGroup =
-        Item(IDC_FORMAT_GROUP, new QGroupBox(ControlText(IDC_FORMAT_GROUP, "数字格式"), this));
-    auto* sampleGroup =
-        Item(IDC_SAMPLE_GROUP, new QGroupBox(ControlText(IDC_SAMPLE_GROUP, "示例"), this));
+        Item(IDC_FORMAT_GROUP,
+             new QGroupBox(
+                 ControlText(IDC_FORMAT_GROUP, LoadErrorText(qor::str::kCellAttrNumberFormatGroup)),
+                 this));
+    auto* sampleGroup = Item(
+        IDC_SAMPLE_GROUP,
+        new QGroupBox(ControlText(IDC_SAMPLE_GROUP, LoadErrorText(qor::str::kCellAttrSampleGroup)),
+                      this));
     m_sample = Item(IDC_SAMPLE, new QLabel(sampleGroup));
 
     auto* formatLayout = new QGridLayout(formatGroup);
@@ -173,7 +189,8 @@ CDataTypePage::CDataTypePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
 
 bool CDataTypePage::OnInitDialog() {
     m_types->clear();
-    m_types->addItems({LoadErrorText(qor::str::kNumberType), LoadErrorText(qor::str::kTextType), "表样"});
+    m_types->addItems({LoadErrorText(qor::str::kNumberType), LoadErrorText(qor::str::kTextType),
+                       LoadErrorText(qor::str::kCellAttrTemplateType)});
     const bool ok = UpdateData(false);
     OnFormatChanged();
     OnTypeChanged();
@@ -233,14 +250,22 @@ CFontPatternPage::CFontPatternPage(QWidget* parent) : CCellAttrPage(IDD, parent)
     FillColourCombo(m_background);
     m_pattern = Item(IDC_PATTERN, new QComboBox(this));
     FillPatternCombo(m_pattern);
-    m_sample = Item(IDC_SAMPLE, new FontSample(this, ControlText(IDC_SAMPLE, "样本Sample")));
+    m_sample =
+        Item(IDC_SAMPLE,
+             new FontSample(this,
+                            ControlText(IDC_SAMPLE, LoadErrorText(qor::str::kCellAttrFontSample))));
 
     auto* form = new QGridLayout;
     const QComboBox* combos[] = {m_font, m_style, m_size, m_foreground, m_background, m_pattern};
-    const char* labels[] = {"字体", "字形", "大小", "前景色", "背景色", "图案"};
+    const int labels[] = {qor::str::kFont,
+                          qor::str::kCellAttrFontStyleLabel,
+                          qor::str::kCellAttrFontSizeLabel,
+                          qor::str::kCellAttrForegroundLabel,
+                          qor::str::kCellAttrBackgroundLabel,
+                          qor::str::kCellAttrPatternLabel};
     const int ids[] = {IDC_FONT, IDC_STYLE, IDC_SIZE, IDC_FOREGROUND, IDC_BACKGROUND, IDC_PATTERN};
     for (int i = 0; i < 6; ++i) {
-        form->addWidget(new QLabel(ControlText(ids[i], QString::fromUtf8(labels[i])), this), i, 0);
+        form->addWidget(new QLabel(ControlText(ids[i], LoadErrorText(labels[i])), this), i, 0);
         form->addWidget(const_cast<QComboBox*>(combos[i]), i, 1);
         connect(combos[i], &QComboBox::currentIndexChanged, m_sample,
                 qOverload<>(&QWidget::update));
@@ -280,30 +305,32 @@ bool CFontPatternPage::UpdateData(bool save) {
 // ---- alignment
 
 CAlignPage::CAlignPage(QWidget* parent) : CCellAttrPage(IDD, parent) {
-    const char* hTexts[] = {"自动", "居左", "居中", "居右"};
-    const char* vTexts[] = {"自动", "居上", "居中", "居下"};
-    auto* hBox = new QGroupBox(QStringLiteral("水平对齐"), this);
-    auto* vBox = new QGroupBox(QStringLiteral("垂直对齐"), this);
+    const int hTexts[] = {qor::str::kCellAttrAlignAuto, qor::str::kCellAttrAlignLeft,
+                          qor::str::kCellAttrAlignCenter, qor::str::kCellAttrAlignRight};
+    const int vTexts[] = {qor::str::kCellAttrAlignAuto, qor::str::kCellAttrAlignTop,
+                          qor::str::kCellAttrAlignCenter, qor::str::kCellAttrAlignBottom};
+    auto* hBox = new QGroupBox(LoadErrorText(qor::str::kCellAttrHorizontalGroup), this);
+    auto* vBox = new QGroupBox(LoadErrorText(qor::str::kCellAttrVerticalGroup), this);
     auto* hLayout = new QVBoxLayout(hBox);
     auto* vLayout = new QVBoxLayout(vBox);
     m_horizontal = new QButtonGroup(this);
     m_vertical = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
-        auto* h =
-            Item(IDC_HORIZONTAL[size_t(i)],
-                 new QRadioButton(
-                     ControlText(IDC_HORIZONTAL[size_t(i)], QString::fromUtf8(hTexts[i])), hBox));
+        auto* h = Item(IDC_HORIZONTAL[size_t(i)],
+                       new QRadioButton(
+                           ControlText(IDC_HORIZONTAL[size_t(i)], LoadErrorText(hTexts[i])), hBox));
         m_horizontal->addButton(h, i);
         hLayout->addWidget(h);
-        auto* v =
-            Item(IDC_VERTICAL[size_t(i)],
-                 new QRadioButton(
-                     ControlText(IDC_VERTICAL[size_t(i)], QString::fromUtf8(vTexts[i])), vBox));
+        auto* v = Item(
+            IDC_VERTICAL[size_t(i)],
+            new QRadioButton(ControlText(IDC_VERTICAL[size_t(i)], LoadErrorText(vTexts[i])), vBox));
         m_vertical->addButton(v, i);
         vLayout->addWidget(v);
     }
-    m_wrap = Item(IDC_WRAP, new QCheckBox(ControlText(IDC_WRAP, "文字在单元内折行显示"), this));
-    auto* note = new QLabel(QStringLiteral("自动：表样和字符单元居左，其它单元居右"), this);
+    m_wrap = Item(
+        IDC_WRAP,
+        new QCheckBox(ControlText(IDC_WRAP, LoadErrorText(qor::str::kCellAttrWrapCheck)), this));
+    auto* note = new QLabel(LoadErrorText(qor::str::kCellAttrAlignAutoNote), this);
     note->setWordWrap(true);
     auto* boxes = new QHBoxLayout;
     boxes->addWidget(hBox);
@@ -358,7 +385,7 @@ struct LineButton {
     int id;
     int twin;  // the template's second button of the same line, or 0
     int line;
-    const char* text;
+    int text;      // string id of its label
     int row, col;  // place in the grid around the preview
 };
 // One button per line, each shown once: the outer lines and the inner
@@ -368,14 +395,14 @@ struct LineButton {
 // same lines, so their ids lead to the one button shown for that line.
 // The preview sits at rows 0-2, column 1-3.
 constexpr LineButton kLineButtons[] = {
-    {2036, 0, kFrameTop, "上", 0, 0},
-    {2040, 2041, kFrameInnerHorizontal, "内横", 1, 0},
-    {2035, 0, kFrameBottom, "下", 2, 0},
-    {2045, 2047, kFrameFallingDiagonal, "＼", 3, 0},
-    {2039, 0, kFrameLeft, "左", 3, 1},
-    {2042, 2043, kFrameInnerVertical, "内竖", 3, 2},
-    {2037, 0, kFrameRight, "右", 3, 3},
-    {2044, 2046, kFrameRisingDiagonal, "／", 3, 4},
+    {2036, 0, kFrameTop, qor::str::kCellAttrFrameTopButton, 0, 0},
+    {2040, 2041, kFrameInnerHorizontal, qor::str::kCellAttrFrameInnerHorizontalButton, 1, 0},
+    {2035, 0, kFrameBottom, qor::str::kCellAttrFrameBottomButton, 2, 0},
+    {2045, 2047, kFrameFallingDiagonal, qor::str::kCellAttrFrameFallingDiagonalButton, 3, 0},
+    {2039, 0, kFrameLeft, qor::str::kCellAttrFrameLeftButton, 3, 1},
+    {2042, 2043, kFrameInnerVertical, qor::str::kCellAttrFrameInnerVerticalButton, 3, 2},
+    {2037, 0, kFrameRight, qor::str::kCellAttrFrameRightButton, 3, 3},
+    {2044, 2046, kFrameRisingDiagonal, qor::str::kCellAttrFrameRisingDiagonalButton, 3, 4},
 };
 
 }  // namespace
@@ -385,14 +412,16 @@ CFramePage::CFramePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
     FillLineStyleList(m_styles);
     m_styles->setCurrentRow(kLineThin);
 
-    auto* frame = Item(IDC_PREVIEW_FRAME,
-                       new QGroupBox(ControlText(IDC_PREVIEW_FRAME, "框线预览绘制区"), this));
+    auto* frame = Item(
+        IDC_PREVIEW_FRAME,
+        new QGroupBox(
+            ControlText(IDC_PREVIEW_FRAME, LoadErrorText(qor::str::kCellAttrFramePreviewGroup)),
+            this));
     m_preview = Item(IDC_PREVIEW, new FramePreview(this));
     auto* frameLayout = new QGridLayout(frame);
     frameLayout->addWidget(m_preview, 0, 1, 3, 3);
     for (const LineButton& b : kLineButtons) {
-        auto* button =
-            Item(b.id, new QPushButton(ControlText(b.id, QString::fromUtf8(b.text)), frame));
+        auto* button = Item(b.id, new QPushButton(ControlText(b.id, LoadErrorText(b.text)), frame));
         if (b.twin) Bind(b.twin, button);
         frameLayout->addWidget(button, b.row, b.col);
         const int line = b.line;
@@ -400,9 +429,18 @@ CFramePage::CFramePage(QWidget* parent) : CCellAttrPage(IDD, parent) {
     }
     frameLayout->setColumnStretch(2, 1);
     frameLayout->setRowStretch(1, 1);
-    auto* outer = Item(IDC_OUTER, new QPushButton(ControlText(IDC_OUTER, "外边框"), this));
-    auto* inner = Item(IDC_INNER, new QPushButton(ControlText(IDC_INNER, "内框线"), this));
-    auto* none = Item(IDC_NONE, new QPushButton(ControlText(IDC_NONE, "无框线"), this));
+    auto* outer =
+        Item(IDC_OUTER,
+             new QPushButton(
+                 ControlText(IDC_OUTER, LoadErrorText(qor::str::kCellAttrOuterFrameButton)), this));
+    auto* inner =
+        Item(IDC_INNER,
+             new QPushButton(
+                 ControlText(IDC_INNER, LoadErrorText(qor::str::kCellAttrInnerFrameButton)), this));
+    auto* none =
+        Item(IDC_NONE,
+             new QPushButton(ControlText(IDC_NONE, LoadErrorText(qor::str::kCellAttrNoFrameButton)),
+                             this));
     connect(outer, &QPushButton::clicked, this, &CFramePage::OnOuter);
     connect(inner, &QPushButton::clicked, this, &CFramePage::OnInner);
     connect(none, &QPushButton::clicked, this, &CFramePage::OnNone);

@@ -54,11 +54,17 @@ QLineEdit* readOnlyEdit(QWidget* parent) {
 // ---- CObjectLookDlg ---------------------------------------------------------
 
 CObjectLookDlg::CObjectLookDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("对象外观")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kObjectLookTitle)));
     auto* layout = new QVBoxLayout(this);
-    m_border = Bind(IDC_BORDER, new QCheckBox(controlText(IDD, IDC_BORDER, QStringLiteral("外边框线")), this));
-    m_transparent = Bind(IDC_TRANSPARENT, new QCheckBox(controlText(IDD, IDC_TRANSPARENT,
-                                                                    QStringLiteral("透明显示")), this));
+    m_border = Bind(
+        IDC_BORDER,
+        new QCheckBox(controlText(IDD, IDC_BORDER, LoadErrorText(qor::str::kObjectLookBorderCheck)),
+                      this));
+    m_transparent = Bind(
+        IDC_TRANSPARENT,
+        new QCheckBox(
+            controlText(IDD, IDC_TRANSPARENT, LoadErrorText(qor::str::kObjectLookTransparentCheck)),
+            this));
     layout->addWidget(m_border);
     layout->addWidget(m_transparent);
     AddDlgButtons(this, layout);
@@ -83,7 +89,8 @@ CObjectPropDlg::CObjectPropDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_name = Bind(IDC_NAME, readOnlyEdit(this));
-    AddDlgRow(grid, controlText(IDD, IDC_NAME, QStringLiteral("图形名称：")), m_name);
+    AddDlgRow(grid, controlText(IDD, IDC_NAME, LoadErrorText(qor::str::kObjectPropNameLabel)),
+              m_name);
     m_scale = Bind(IDC_SCALE, new QLineEdit(this));
     m_scale->setMaxLength(4);
     auto* scaleRow = new QHBoxLayout;
@@ -97,12 +104,15 @@ CObjectPropDlg::CObjectPropDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     auto* scaleBox = new QWidget(this);
     scaleRow->setContentsMargins(0, 0, 0, 0);
     scaleBox->setLayout(scaleRow);
-    AddDlgRow(grid, QStringLiteral("缩放比例："), scaleBox);
-    m_relative = Bind(IDC_RELATIVE, new QCheckBox(controlText(IDD, IDC_RELATIVE,
-                                                              QStringLiteral("相对于原始尺寸")), this));
+    AddDlgRow(grid, LoadErrorText(qor::str::kObjectPropScaleLabel), scaleBox);
+    m_relative = Bind(IDC_RELATIVE,
+                      new QCheckBox(controlText(IDD, IDC_RELATIVE,
+                                                LoadErrorText(qor::str::kObjectPropRelativeCheck)),
+                                    this));
     grid->addWidget(m_relative, grid->rowCount(), 1);
     m_area = Bind(IDC_AREA, readOnlyEdit(this));
-    AddDlgRow(grid, controlText(IDD, IDC_AREA, QStringLiteral("数据区域：")), m_area);
+    AddDlgRow(grid, controlText(IDD, IDC_AREA, LoadErrorText(qor::str::kObjectPropAreaLabel)),
+              m_area);
     layout->addLayout(grid);
     AddDlgButtons(this, layout);
     connect(m_scale, &QLineEdit::textEdited, this, [this] { m_bChanged = true; });
@@ -126,7 +136,8 @@ void CObjectPropDlg::OnOK() {
     bool ok = false;
     const int v = m_scale->text().trimmed().toInt(&ok);
     if (!ok || v < m_nMinScale || v > m_nMaxScale) {
-        warn(QStringLiteral("请输入%1到%2之间的整数。").arg(m_nMinScale).arg(m_nMaxScale), windowTitle());
+        warn(LoadErrorText(qor::str::kObjectPropScaleOutOfRange).arg(m_nMinScale).arg(m_nMaxScale),
+             windowTitle());
         m_scale->setFocus();
         m_scale->selectAll();
         return;
@@ -141,8 +152,14 @@ void CObjectPropDlg::OnOK() {
 CCustomMenuDlg::CCustomMenuDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kCustomMenu)));
     auto* layout = new QVBoxLayout(this);
-    m_custom = Bind(IDC_CUSTOM, new QRadioButton(controlText(IDD, IDC_CUSTOM, QStringLiteral("使用自定义菜单")), this));
-    m_standard = Bind(IDC_STANDARD, new QRadioButton(controlText(IDD, IDC_STANDARD, QStringLiteral("使用标准菜单")), this));
+    m_custom = Bind(
+        IDC_CUSTOM,
+        new QRadioButton(
+            controlText(IDD, IDC_CUSTOM, LoadErrorText(qor::str::kUserMenuCustomRadio)), this));
+    m_standard = Bind(
+        IDC_STANDARD,
+        new QRadioButton(
+            controlText(IDD, IDC_STANDARD, LoadErrorText(qor::str::kUserMenuStandardRadio)), this));
     layout->addWidget(m_custom);
     auto* row = new QHBoxLayout;
     m_file = Bind(IDC_FILE, new QLineEdit(this));
@@ -214,9 +231,10 @@ void qor::RunCustomMenuCommand(QWidget* parent) {
         current = dlg.m_strFileName;
         const auto& hooks = CCalcInterpreter::Instance().SubsystemHooks();
         QString error;
-        if (!hooks.loadMenu) error = QStringLiteral("本程序不能装入用户菜单。");
+        if (!hooks.loadMenu)
+            error = LoadErrorText(qor::str::kUserMenuNotSupported);
         else if (!hooks.loadMenu(current, &error) && error.isEmpty())
-            error = QStringLiteral("菜单文件%1不能装入。").arg(current);
+            error = LoadErrorText(qor::str::kUserMenuFileNotLoaded).arg(current);
         if (!error.isEmpty()) warn(error, dlg.windowTitle());
     } catch (const std::exception& e) {
         warn(QString::fromLocal8Bit(e.what()), LoadErrorText(qor::str::kCustomMenu));
@@ -226,15 +244,17 @@ void qor::RunCustomMenuCommand(QWidget* parent) {
 // ---- CVariablesDlg ----------------------------------------------------------
 
 CVariablesDlg::CVariablesDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("定义的变量")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kVariableDlgTitle)));
     auto* layout = new QVBoxLayout(this);
     m_list = Bind(IDC_LIST, new QListWidget(this));
     layout->addWidget(m_list);
     auto* grid = new QGridLayout;
     m_type = Bind(IDC_TYPE, readOnlyEdit(this));
     m_value = Bind(IDC_VALUE, readOnlyEdit(this));
-    AddDlgRow(grid, controlText(IDD, IDC_TYPE, QStringLiteral("类型：")), m_type);
-    AddDlgRow(grid, controlText(IDD, IDC_VALUE, QStringLiteral("变量值：")), m_value);
+    AddDlgRow(grid, controlText(IDD, IDC_TYPE, LoadErrorText(qor::str::kVariableTypeLabel)),
+              m_type);
+    AddDlgRow(grid, controlText(IDD, IDC_VALUE, LoadErrorText(qor::str::kVariableValueLabel)),
+              m_value);
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -260,17 +280,22 @@ void CVariablesDlg::showSelected() {
 // ---- CSysInfoDlg ------------------------------------------------------------
 
 CSysInfoDlg::CSysInfoDlg(QWidget* parent) : CQorDialog(parent, IDD) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("QOR-系统信息")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kSysInfoTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    const std::pair<int, const char*> rows[] = {
-        {1000, "操作系统："}, {1004, "CPU类型："},     {1036, "物理内存："}, {1050, "可用物理内存："},
-        {1051, "显示器："},   {1052, "磁盘可用空间："}, {1053, "计算机名："},
-        {CSysInfoDlg::IDC_ERROR_LOG, "日志文件："}};
+    const std::pair<int, int> rows[] = {
+        {1000, qor::str::kSysInfoOsLabel},
+        {1004, qor::str::kSysInfoCpuLabel},
+        {1036, qor::str::kSysInfoMemoryLabel},
+        {1050, qor::str::kSysInfoFreeMemoryLabel},
+        {1051, qor::str::kSysInfoDisplayLabel},
+        {1052, qor::str::kSysInfoFreeDiskLabel},
+        {1053, qor::str::kSysInfoComputerNameLabel},
+        {CSysInfoDlg::IDC_ERROR_LOG, qor::str::kSysInfoLogFileLabel}};
     for (const auto& [id, label] : rows) {
         QLineEdit* edit = Bind(id, readOnlyEdit(this));
         edit->setMinimumWidth(300);
-        AddDlgRow(grid, QString::fromUtf8(label), edit);
+        AddDlgRow(grid, LoadErrorText(label), edit);
     }
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
@@ -308,7 +333,7 @@ QString CTipDlg::TipsFilePath() {
 
 CTipDlg::CTipDlg(QWidget* parent, const QString& path)
     : CQorDialog(parent, IDD), m_path(path.isEmpty() ? TipsFilePath() : path) {
-    setWindowTitle(DlgCaption(IDD, QStringLiteral("日积月累")));
+    setWindowTitle(DlgCaption(IDD, LoadErrorText(qor::str::kTipDlgTitle)));
     auto* layout = new QVBoxLayout(this);
     auto* header = Bind(IDC_HEADER, new QWidget(this));
     header->setAutoFillBackground(true);
@@ -333,12 +358,14 @@ CTipDlg::CTipDlg(QWidget* parent, const QString& path)
     m_tip->setMinimumSize(320, 80);
     m_tip->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(m_tip);
-    m_startUp = Bind(IDC_STARTUP, new QCheckBox(controlText(IDD, IDC_STARTUP,
-                                                            QStringLiteral("在开始时启动日积月累(&S)")), this));
+    m_startUp = Bind(
+        IDC_STARTUP,
+        new QCheckBox(
+            controlText(IDD, IDC_STARTUP, LoadErrorText(qor::str::kTipShowAtStartupCheck)), this));
     layout->addWidget(m_startUp);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    auto* next = DlgButton(this, IDC_NEXT, QStringLiteral("下一个(&N)"));
+    auto* next = DlgButton(this, IDC_NEXT, LoadErrorText(qor::str::kTipNextButton));
     m_next = next;
     connect(next, &QPushButton::clicked, this, &CTipDlg::OnNext);
     buttons->addWidget(next);
@@ -403,7 +430,7 @@ CLogFileDlg::CLogFileDlg(QWidget* parent) : CQorDialog(parent, IDD) {
     m_text->installEventFilter(this);
     layout->addWidget(m_text);
     auto* buttons = new QHBoxLayout;
-    auto* clear = DlgButton(this, IDC_CLEAR, QStringLiteral("清除"));
+    auto* clear = DlgButton(this, IDC_CLEAR, LoadErrorText(qor::str::kLogFileClearButton));
     auto* save = DlgButton(this, IDC_SAVE, LoadErrorText(qor::str::kSave));
     connect(clear, &QPushButton::clicked, this, &CLogFileDlg::OnClear);
     connect(save, &QPushButton::clicked, this, &CLogFileDlg::OnSave);
@@ -447,14 +474,15 @@ void CLogFileDlg::OnSave() {
 bool qor::SaveLogCopy(const QString& logPath, QString* path, QString* error) {
     if (QFileInfo(*path).suffix().isEmpty()) *path += QStringLiteral(".txt");
     if (QFileInfo::exists(*path) &&
-        !askYesNo(QStringLiteral("%1已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(*path)),
-                  LoadErrorText(qor::str::kSaveAs), false))
+        !askYesNo(
+            LoadErrorText(qor::str::kLogFileSaveReplaceAsk).arg(QDir::toNativeSeparators(*path)),
+            LoadErrorText(qor::str::kSaveAs), false))
         return false;
     QByteArray bytes;
     QFile log(logPath);
     if (log.exists()) {
         if (!log.open(QIODevice::ReadOnly)) {
-            if (error) *error = QStringLiteral("日志文件%1不能读。").arg(logPath);
+            if (error) *error = LoadErrorText(qor::str::kLogFileUnreadable).arg(logPath);
             return false;
         }
         bytes = log.readAll();

@@ -76,17 +76,16 @@ const char* const kKinds[] = {
 // ---- CFormulaLibDlg ----------------------------------------------------------
 
 CFormulaLibDlg::CFormulaLibDlg(QWidget* parent) : CQorDialog(parent, kTemplate) {
-    setWindowTitle(qor::DlgCaption(kTemplate, QStringLiteral("公式库选择")));
+    setWindowTitle(qor::DlgCaption(kTemplate, LoadErrorText(qor::str::kFormulaLibChoiceTitle)));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
-        QStringLiteral("数据接口安装盘已经安装多个公式库，在此可从新定义公式库连接。"), this));
+    layout->addWidget(new QLabel(LoadErrorText(qor::str::kFormulaLibChoiceHint), this));
     auto* grid = new QGridLayout;
     m_combo = Bind(IDC_KIND, new QComboBox(this));
     m_combo->setEditable(false);
     for (const char* kind : kKinds) m_combo->addItem(QString::fromUtf8(kind));
     m_combo->setCurrentIndex(-1);
-    grid->addWidget(new QLabel(QStringLiteral("信息提示："), this), 0, 0);
-    qor::AddDlgRow(grid, QStringLiteral("公式库："), m_combo);
+    grid->addWidget(new QLabel(LoadErrorText(qor::str::kFormulaLibInfoLabel), this), 0, 0);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kFormulaLibLabel), m_combo);
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     qor::AddDlgButtons(this, buttons);
@@ -113,16 +112,18 @@ void CDataIfaceDlg::SetRunClock(RunClock clock) { runClock() = std::move(clock);
 
 CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
     : CQorDialog(parent, kTemplate), m_pDoc(doc) {
-    setWindowTitle(qor::DlgCaption(kTemplate, QStringLiteral("Vantix报表(QOR)--接口程序")));
+    setWindowTitle(qor::DlgCaption(kTemplate, LoadErrorText(qor::str::kDataIfaceTitle)));
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     m_startDate = Bind(IDC_START_DATE, new QLabel(this));
     m_endDate = Bind(IDC_END_DATE, new QLabel(this));
-    qor::AddDlgRow(grid, QStringLiteral("开始日期:"), m_startDate);
-    qor::AddDlgRow(grid, QStringLiteral("结束日期:"), m_endDate);
-    const QString names[] = {QStringLiteral("财务指标库:"), QStringLiteral("财务公式库:"),
-                             QStringLiteral("生成结果库:"), QStringLiteral("错误记录文件:")};
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kDataIfaceStartDateLabel), m_startDate);
+    qor::AddDlgRow(grid, LoadErrorText(qor::str::kDataIfaceEndDateLabel), m_endDate);
+    const QString names[] = {LoadErrorText(qor::str::kDataIfaceIndicatorLibLabel),
+                             LoadErrorText(qor::str::kDataIfaceFormulaLibLabel),
+                             LoadErrorText(qor::str::kDataIfaceResultLibLabel),
+                             LoadErrorText(qor::str::kDataIfaceErrorLogLabel)};
     for (int i = 0; i < 4; ++i) {
         QLabel* link = linkFactory().create ? linkFactory().create(this) : new QLabel(this);
         m_links[size_t(i)] = Bind(IDC_LINK_INDICATORS + i, link);
@@ -148,14 +149,14 @@ CDataIfaceDlg::CDataIfaceDlg(CQorsDoc* doc, QWidget* parent)
         buttons->addWidget(b);
         return b;
     };
-    add(IDC_CHOOSE_FILE, QStringLiteral("选择接口文件"));
-    add(IDC_CHOOSE_LIBRARY, QStringLiteral("选择公式库"));
+    add(IDC_CHOOSE_FILE, LoadErrorText(qor::str::kDataIfaceChooseFileButton));
+    add(IDC_CHOOSE_LIBRARY, LoadErrorText(qor::str::kDataIfaceChooseLibButton));
     // 账套初始 and 关于... have nothing to do here: they keep their places,
     // greyed, so that no button looks usable and does nothing.
-    add(IDC_ACCOUNT_INIT, QStringLiteral("账套初始"))->setEnabled(false);
-    add(IDC_START, QStringLiteral("生成结果库"));
-    add(IDC_STOP, QStringLiteral("停止生成"));
-    add(IDC_ABOUT, QStringLiteral("关于..."))->setEnabled(false);
+    add(IDC_ACCOUNT_INIT, LoadErrorText(qor::str::kDataIfaceAccountInitButton))->setEnabled(false);
+    add(IDC_START, LoadErrorText(qor::str::kDataIfaceStartButton));
+    add(IDC_STOP, LoadErrorText(qor::str::kDataIfaceStopButton));
+    add(IDC_ABOUT, LoadErrorText(qor::str::kDataIfaceAboutButton))->setEnabled(false);
     add(IDOK, LoadErrorText(qor::str::kClose));
     layout->addLayout(buttons);
 
@@ -263,9 +264,9 @@ void CDataIfaceDlg::OnChooseLibrary() {
                                    .filePath(QStringLiteral("Library/") + dlg.Choice() +
                                              LoadErrorText(qor::str::kFormulaLibraryIni));
     if (!qor::WriteFormulaLibraryPath(path)) {
-        qor::messageBox(QStringLiteral("公式库的选择不能保存到 %1").arg(qor::Registry::filePath()),
-                        LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
-                        qor::MsgIcon::Warning);
+        qor::messageBox(
+            LoadErrorText(qor::str::kFormulaLibChoiceNotSaved).arg(qor::Registry::filePath()),
+            LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return;
     }
     if (!m_strInterfacePath.isEmpty()) showInterface();

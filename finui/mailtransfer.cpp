@@ -57,8 +57,8 @@ struct TransferMark {
 };
 
 QStringList methodNames() {
-    return {QStringLiteral("点对点"), QStringLiteral("邮局信箱"), QStringLiteral("电子邮件"),
-            QStringLiteral("磁盘文件")};
+    return {LoadErrorText(str::kMailMethodPointToPoint), LoadErrorText(str::kMailMethodPostOffice),
+            LoadErrorText(str::kMailMethodEmail), LoadErrorText(str::kMailMethodDiskFile)};
 }
 
 QButtonGroup* addMethods(QDialog* dlg, QBoxLayout* into) {
@@ -227,7 +227,7 @@ void InstallMailCommand(QWidget* parent) {
 CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     : QDialog(parent), m_mail(std::move(mail)) {
     setObjectName(QStringLiteral("CSendFileDlg"));
-    setWindowTitle(QStringLiteral("文件传输_发送"));
+    setWindowTitle(LoadErrorText(str::kMailSendTitle));
     setModal(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(LoadErrorText(str::kFilesToSend), this));
@@ -237,25 +237,25 @@ CSendFileDlg::CSendFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     layout->addWidget(m_files);
     m_method = addMethods(this, layout);
     auto* addr = new QHBoxLayout;
-    addr->addWidget(new QLabel(QStringLiteral("发送地址:"), this));
+    addr->addWidget(new QLabel(LoadErrorText(str::kMailSendAddressLabel), this));
     m_address = new QLineEdit(this);
     m_address->setObjectName(QStringLiteral("address"));
     addr->addWidget(m_address);
     layout->addLayout(addr);
     auto* buttons = new QHBoxLayout;
-    auto* choose = new QPushButton(QStringLiteral("选择文件"), this);
-    m_delete = new QPushButton(QStringLiteral("删除文件"), this);
-    m_send = new QPushButton(QStringLiteral("发送"), this);
-    auto* exit = new QPushButton(QStringLiteral("退出"), this);
+    auto* choose = new QPushButton(LoadErrorText(str::kMailChooseFiles), this);
+    m_delete = new QPushButton(LoadErrorText(str::kMailDeleteFileButton), this);
+    m_send = new QPushButton(LoadErrorText(str::kMailSendButton), this);
+    auto* exit = new QPushButton(LoadErrorText(str::kMailExitButton), this);
     m_send->setObjectName(QStringLiteral("send"));
     for (QPushButton* b : {choose, m_delete, m_send, exit}) buttons->addWidget(b);
     layout->addLayout(buttons);
 
     connect(choose, &QPushButton::clicked, this, [this] {
         // The desktop's file dialog, several files at once.
-        AddFiles(
-            chooseFiles({QStringLiteral("选择文件"), QString(), LoadErrorText(str::kAllFilesFilterText), false, 4})
-                .value_or(QStringList()));
+        AddFiles(chooseFiles({LoadErrorText(str::kMailChooseFiles), QString(),
+                              LoadErrorText(str::kAllFilesFilterText), false, 4})
+                     .value_or(QStringList()));
     });
     connect(m_delete, &QPushButton::clicked, this, [this] { DeleteSelected(); });
     connect(m_send, &QPushButton::clicked, this, [this] { Send(); });
@@ -333,7 +333,7 @@ bool CSendFileDlg::Send() {
     raise();
     activateWindow();
     if (rc != 0) {
-        messageBox(QStringLiteral("文件没有发送出去：%1").arg(reason), caption(), MsgButtons::Ok,
+        messageBox(LoadErrorText(str::kMailNotSentReason).arg(reason), caption(), MsgButtons::Ok,
                    MsgIcon::Warning);
         return false;
     }
@@ -352,11 +352,11 @@ bool CSendFileDlg::Send() {
 CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     : QDialog(parent), m_mail(std::move(mail)) {
     setObjectName(QStringLiteral("CAcceptFileDlg"));
-    setWindowTitle(QStringLiteral("文件传输_接收"));
+    setWindowTitle(LoadErrorText(str::kMailReceiveTitle));
     setModal(false);
     auto* layout = new QVBoxLayout(this);
     auto* source = new QHBoxLayout;
-    source->addWidget(new QLabel(QStringLiteral("文件来源:"), this));
+    source->addWidget(new QLabel(LoadErrorText(str::kMailSourceLabel), this));
     m_source = new QComboBox(this);
     m_source->addItems({LoadErrorText(str::kUpdateSheetObject), LoadErrorText(str::kDecisionSupport)});
     source->addWidget(m_source);
@@ -371,15 +371,15 @@ CAcceptFileDlg::CAcceptFileDlg(QWidget* parent, std::unique_ptr<VtMail> mail)
     layout->addWidget(m_files);
     m_method = addMethods(this, layout);
     auto* folder = new QHBoxLayout;
-    folder->addWidget(new QLabel(QStringLiteral("保存路径:"), this));
+    folder->addWidget(new QLabel(LoadErrorText(str::kMailSaveFolderLabel), this));
     m_folder = new QLineEdit(this);
     m_folder->setObjectName(QStringLiteral("folder"));
     folder->addWidget(m_folder);
-    auto* saveTo = new QPushButton(QStringLiteral("保存到"), this);
+    auto* saveTo = new QPushButton(LoadErrorText(str::kMailSaveToButton), this);
     folder->addWidget(saveTo);
     layout->addLayout(folder);
     auto* buttons = new QHBoxLayout;
-    m_receive = new QPushButton(QStringLiteral("接收"), this);
+    m_receive = new QPushButton(LoadErrorText(str::kMailReceiveButton), this);
     m_receive->setObjectName(QStringLiteral("receive"));
     auto* close = new QPushButton(LoadErrorText(str::kClose), this);
     buttons->addWidget(m_receive);
@@ -468,7 +468,7 @@ int CAcceptFileDlg::Receive() {
     if (count == 0) {
         messageBox(LoadErrorText(str::kNoFilesToReceive), caption());
     } else if (count < 0) {
-        messageBox(QStringLiteral("无法接收文件：%1").arg(reason), caption(), MsgButtons::Ok,
+        messageBox(LoadErrorText(str::kMailCannotReceive).arg(reason), caption(), MsgButtons::Ok,
                    MsgIcon::Warning);
     } else if (!QDir().mkpath(folder)) {
         messageBox(LoadErrorText(str::kCannotCreate) + QDir::toNativeSeparators(folder) + LoadErrorText(str::kFolderSuffix),
@@ -479,7 +479,7 @@ int CAcceptFileDlg::Receive() {
         for (const QString& source : sources) {
             const QString name = SafeTargetName(source);
             if (source.isEmpty() || name.isEmpty()) {
-                messageBox(QStringLiteral("有一个文件没有接收：%1").arg(reason), caption(),
+                messageBox(LoadErrorText(str::kMailOneNotReceived).arg(reason), caption(),
                            MsgButtons::Ok, MsgIcon::Warning);
                 lost = true;
                 continue;
