@@ -20,9 +20,6 @@
 namespace qor {
 namespace {
 
-constexpr int kMsgNoServer = 62080;
-constexpr int kMsgWriting = 62081;
-
 // Fills the "%i" and "%s" of a string-table text in order; the texts are
 // data, so they are never handed to printf.
 
@@ -369,7 +366,7 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
     if (!report || !report->IsOpen() || page < 1 || page > report->GetPageCount()) return 0;
     CExcelBridge bridge;
     if (!bridge.StartExcel()) {
-        TraceMessage(messageText(kMsgNoServer, LoadErrorText(qor::str::kExcelNotInstalled)));
+        TraceMessage(LoadErrorText(qor::str::kExcelNotInstalled));
         return 0;
     }
     try {
@@ -380,8 +377,6 @@ int SaveReportAsExcel(CReportHandle* report, QString path, int page) {
         const std::unique_ptr<XlStreamWriter> out = OpenWorkbookWriter(path, {name}, 0);
         bridge.NewWorkbook();
         bridge.AddWorksheet(name, 1);
-        const QString writing = messageText(kMsgWriting, QString());
-        if (!writing.isEmpty()) TraceMessage(writing);
         bridge.ExportPageTo(report, page, *out, 0);
         out->commit();
         bridge.CloseWorkbook();
