@@ -19,10 +19,15 @@ Value readField(Evaluator& ev, const Node& call, bool host) {
     DatabaseRequest r;
     r.hostDatabase = host;
     Value bad;
-    if (!TextArgument(ev, call, 0, &r.file, &bad) || !TextArgument(ev, call, 1, &r.table, &bad) ||
-        !TextArgument(ev, call, 2, &r.field, &bad) ||
+    Value table, field;
+    if (!TextArgument(ev, call, 0, &r.file, &bad) || !MarkedTextArgument(ev, call, 1, &table, &bad) ||
+        !MarkedTextArgument(ev, call, 2, &field, &bad) ||
         !WholeArgument(ev, call, 3, 0, INT_MAX, &r.record, &bad))
         return bad;
+    r.table = table.asText();
+    r.field = field.asText();
+    r.tableWritten = r.table.isEmpty() || table.isWritten();
+    r.fieldWritten = r.field.isEmpty() || field.isWritten();
     // Which parts of the condition the author wrote and which are data
     // travels with its value (cells, variables, TRIM...).
     Value condition;

@@ -45,6 +45,11 @@ struct DatabaseRequest {
     QString file;               // INDB: data file; INDBSQL: account set
     QString table;
     QString field;
+    // Whether the formula's author wrote the table and field names (as
+    // literals, or joined from literals): a name taken from a cell, a
+    // keyword or a prompt's answer could open any table the login reads.
+    bool tableWritten = true;
+    bool fieldWritten = true;
     int record = 0;
     QString condition;  // may be empty
     // The condition by where its parts came from (Value::pieces): what the

@@ -302,7 +302,7 @@ void fetchHostRecords(const QString& key, const QString& table, const QString& f
         qsizetype at = 0;
         while (at < condition.size()) {
             // A "[" inside a quoted text is part of the text.
-            const qsizetype open = NextDefinitionBracket(condition, at);
+            const qsizetype open = NextDefinitionBracket(condition, at, connection->Dialect().kind);
             if (open < 0) {
                 where += condition.mid(at);
                 break;
@@ -488,23 +488,39 @@ namespace qor {
 
 namespace {
 
-// BindHostText without its checks; false with the data piece in *why when
-// it lands where a value cannot stand.
-bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& dialect,
-                    HostText kind, BoundStatement* out, QString* why) {
+// Why a data piece cannot be bound where it stands.
+enum class Misplaced : uint8_t { Nowhere, AsName, InQuote };
+
+// BindHostText without its checks. The author's text is read as the
+// dialect's servers read it (SqlQuoteReader): data is bound only where the
+// server reads code or a plain '...' literal of the author's; where it
+// lands inside a name, an escaping or dollar-quoted literal, or after
+// text the server's versions read differently, the piece is returned in
+// *data (and in *quote what opened the quote) and nothing is bound.
+Misplaced BindTextPieces(const QList<qor::cmd::TextPiece>& given, const SqlDialect& dialect,
+                         HostText kind, BoundStatement* out, QString* data, QString* quote) {
     const bool doubleQuotesAreTexts = kind == HostText::Condition;
     out->sql.clear();
     out->values.clear();
     QString& sql = out->sql;
-    // The literal being read: the author's text between data, kept until
-    // it ends so that a literal holding data becomes an expression.
+    // Pieces of one kind side by side are one piece: a quote's opening may
+    // not be cut in two.
+    QList<qor::cmd::TextPiece> pieces;
+    for (const qor::cmd::TextPiece& p : given) {
+        if (p.text.isEmpty()) continue;
+        if (!pieces.isEmpty() && pieces.last().written == p.written) pieces.last().text += p.text;
+        else pieces.append(p);
+    }
+    SqlQuoteReader reader(SqlReading::ForDialect(dialect.kind));
+    using In = SqlQuoteReader::In;
+    // The author's plain literal being read, with the data inside it, kept
+    // until it ends so that a literal holding data becomes an expression.
     struct LiteralPart {
         QString text;
         bool data = false;
     };
     QList<LiteralPart> literal;
-    enum class In : uint8_t { Sql, Literal, LiteralEnd, Name, Definition };
-    In in = In::Sql;
+    bool inLiteral = false;
     // Data as the dialect's exact literal (a condition), or bound.
     const auto dataOperand = [&](const QString& text) {
         QString literal = kind == HostText::Condition ? dialect.TextLiteral(text) : QString();
@@ -538,59 +554,72 @@ bool BindTextPieces(const QList<qor::cmd::TextPiece>& pieces, const SqlDialect& 
             if (!closed) sql += QStringLiteral(" '");
         }
         literal.clear();
-        in = In::Sql;
+        inLiteral = false;
     };
-    for (const qor::cmd::TextPiece& piece : pieces) {
+    static const QString kSingleQuote = QStringLiteral("'");
+    for (const qor::cmd::TextPiece& piece : std::as_const(pieces)) {
         if (!piece.written) {
-            if (in == In::LiteralEnd) endLiteral(true);
-            if (in == In::Literal) {
-                literal.append(LiteralPart{piece.text, true});
-            } else if (in == In::Sql) {
+            reader.Break();
+            if (inLiteral && reader.Inside() != In::Literal) endLiteral(true);
+            const auto misplaced = [&](Misplaced why, const QString& opener) {
+                *data = piece.text;
+                *quote = opener;
+                return why;
+            };
+            // What comes after a text the server's versions read in two
+            // ways has no certain place.
+            if (reader.Ambiguous()) return misplaced(Misplaced::InQuote, reader.Opener());
+            switch (reader.Inside()) {
+            case In::Code:
                 sql += dataOperand(piece.text);
-            } else {
+                break;
+            case In::Literal:
+                literal.append(LiteralPart{piece.text, true});
+                break;
+            case In::EscapeLiteral:
+            case In::DollarBody:
+                return misplaced(Misplaced::InQuote, reader.Opener());
+            case In::Name:
+            case In::BackName:
+            case In::BracketName:
                 // A value cannot be a name.
-                if (why) *why = piece.text;
-                return false;
+                return misplaced(Misplaced::AsName, reader.Opener());
             }
             continue;
         }
-        for (QChar c : piece.text) {
-            if (doubleQuotesAreTexts && c == u'"' && in != In::Definition) c = u'\'';
-            switch (in) {
-                case In::LiteralEnd:
-                    if (c == u'\'') {  // a doubled quote inside the literal
-                        authorText() += QStringLiteral("''");
-                        in = In::Literal;
-                        continue;
-                    }
-                    endLiteral(true);
-                    break;
-                case In::Literal:
-                    if (c == u'\'') in = In::LiteralEnd;
-                    else authorText() += c;
+        const QString& text = piece.text;
+        for (qsizetype i = 0; i < text.size();) {
+            // In a condition the author's " quotes a text as ' does (but
+            // not inside a name or a dollar-quoted body, which are read
+            // as they stand).
+            const In before = reader.Inside();
+            const bool pending = reader.ClosePending();
+            const bool asSingle = doubleQuotesAreTexts && text.at(i) == u'"' &&
+                                  (before == In::Code || before == In::Literal ||
+                                   before == In::EscapeLiteral);
+            const qsizetype taken = asSingle ? reader.Read(kSingleQuote, 0) : reader.Read(text, i);
+            const QStringView read =
+                asSingle ? QStringView(kSingleQuote) : QStringView(text).mid(i, taken);
+            i += taken;
+            if (inLiteral) {
+                if (reader.Inside() == In::Literal) {
+                    // The closing quote waits: a second one doubles it.
+                    if (pending) authorText() += QStringLiteral("''");
+                    else if (!reader.ClosePending()) authorText() += read;
                     continue;
-                case In::Name:
-                    sql += c;
-                    if (c == u'"') in = In::Sql;
-                    continue;
-                case In::Definition:
-                    sql += c;
-                    if (c == u']') in = In::Sql;
-                    continue;
-                case In::Sql:
-                    break;
+                }
+                endLiteral(true);
             }
-            if (c == u'\'') {
-                in = In::Literal;
+            if (reader.Inside() == In::Literal && before != In::Literal) {
+                inLiteral = true;
                 continue;
             }
-            if (c == u'"') in = In::Name;
-            if (c == u'[') in = In::Definition;
-            sql += c;
+            sql += read;
         }
     }
-    if (in == In::Literal || in == In::LiteralEnd) endLiteral(in == In::LiteralEnd);
-    return true;
+    reader.Break();
+    if (inLiteral) endLiteral(reader.Inside() != In::Literal);
+    return Misplaced::Nowhere;
 }
 
 }  // namespace
@@ -665,12 +694,18 @@ bool BindHostText(const QString& text, const QList<qor::cmd::TextPiece>& pieces,
         setError(error, LoadErrorText(str::kNothingWritten).arg(text));
         return false;
     }
-    QString data;
-    if (!BindTextPieces(all, dialect, kind, out, &data)) {
+    QString data, quote;
+    switch (BindTextPieces(all, dialect, kind, out, &data, &quote)) {
+    case Misplaced::Nowhere:
+        return true;
+    case Misplaced::AsName:
         setError(error, LoadErrorText(str::kDataAsName).arg(text, data));
         return false;
+    case Misplaced::InQuote:
+        setError(error, LoadErrorText(str::kDataInQuote).arg(text, data, quote));
+        return false;
     }
-    return true;
+    return false;
 }
 
 HostReadOnlyScope::HostReadOnlyScope(CAdoConnection* connection)
@@ -748,6 +783,14 @@ qor::cmd::Value ReadDatabaseForFormula(const qor::cmd::DatabaseRequest& r) {
         else
             found = ReadMdbFieldValue(&value, path, r.table, r.field, condition, r.record, &error);
     } else {
+        // The host database's tables and fields are the author's choice:
+        // a name from a cell could read any table the login may read.
+        if (!r.tableWritten)
+            return Value::error(
+                QStringLiteral("%1: %2").arg(function, LoadErrorText(str::kNameFromData).arg(r.table)));
+        if (!r.fieldWritten)
+            return Value::error(
+                QStringLiteral("%1: %2").arg(function, LoadErrorText(str::kNameFromData).arg(r.field)));
         found = ReadDatabaseFieldValue(&value, r.file, r.table, r.field, r.condition, r.record, &error,
                                        r.conditionPieces);
     }

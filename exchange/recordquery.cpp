@@ -25,14 +25,14 @@ constexpr int kOpenEnd = 10000;
 // it. Each replacement is final and quoted the way the driver quotes
 // names, so mixed-case and Chinese names reach the server as they are; a
 // "[" without "]" or a text the dictionary does not know fails.
-bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QString* out,
-                        QString* why) {
+bool resolveDefinitions(const QSqlDriver* driver, qor::SqlDialectKind dialect,
+                        const QString& statement, QString* out, QString* why) {
     std::unique_ptr<CQorDB> dict;
     QString currentTable;
     QString result;
     qsizetype at = 0;
     while (at < statement.size()) {
-        const qsizetype open = NextDefinitionBracket(statement, at);
+        const qsizetype open = NextDefinitionBracket(statement, at, dialect);
         if (open < 0) {
             result += statement.mid(at);
             break;
@@ -73,18 +73,15 @@ bool resolveDefinitions(const QSqlDriver* driver, const QString& statement, QStr
 
 }  // namespace
 
-qsizetype NextDefinitionBracket(const QString& statement, qsizetype from) {
-    QChar quote;
-    for (qsizetype i = std::max<qsizetype>(from, 0); i < statement.size(); ++i) {
-        const QChar c = statement.at(i);
-        if (!quote.isNull()) {
-            // A doubled quote closes and opens again: still inside.
-            if (c == quote) quote = QChar();
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'[') {
-            return i;
-        }
+qsizetype NextDefinitionBracket(const QString& statement, qsizetype from,
+                                qor::SqlDialectKind dialect) {
+    // Read as the server reads its quotes, so that a "[" inside a literal,
+    // a quoted name or a dollar-quoted body (a cell's text among them) is
+    // never taken for a definition.
+    qor::SqlQuoteReader reader(qor::SqlReading::ForDialect(dialect));
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < statement.size();) {
+        if (statement.at(i) == u'[' && reader.ReadsAsCode(u'[')) return i;
+        i += reader.Read(statement, i);
     }
     return -1;
 }
@@ -156,7 +153,8 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
                                &bound, &why))
             return fail(why);
         QString sql;
-        if (!resolveDefinitions(connection.Database().driver(), bound.sql, &sql, &why))
+        if (!resolveDefinitions(connection.Database().driver(), connection.Dialect().kind, bound.sql,
+                                &sql, &why))
             return fail(why);
         // One statement only: a second one could end the read-only
         // transaction it runs in, a comment cut off the record limit.

@@ -8,6 +8,7 @@
 
 #include "cmdlang/evaluator.h"
 #include "cmdlang/value.h"
+#include "reader/sqldialect.h"
 
 // Runs statement (its "[definition texts]" replaced by the dictionary's
 // table and field names, left to right, once each) and queues its values
@@ -28,9 +29,11 @@ int BuildCellRangeXml(const QString& statement, const QString& area, int recordL
 QString VariantToCellText(const QVariant& value);
 
 // Where the next bracketed definition text of a statement begins: the
-// first "[" at or after from that is not inside a quoted text ('...' or
-// "..."), -1 when there is none. from must not be inside a quoted text.
-qsizetype NextDefinitionBracket(const QString& statement, qsizetype from);
+// first "[" at or after from that the dialect's servers would read as
+// code (not inside a literal, a quoted name or a dollar-quoted body), -1
+// when there is none. from must not be inside a quoted text.
+qsizetype NextDefinitionBracket(const QString& statement, qsizetype from,
+                                qor::SqlDialectKind dialect);
 
 namespace qor {
 

@@ -52,12 +52,11 @@ qsizetype skipQuoted(const QString& sql, qsizetype i, QChar quote, bool backslas
 // A PostgreSQL dollar-quoted body "$tag$...$tag$"; returns `i` unchanged
 // when the "$" at `i` opens none (a "$1" parameter, say).
 qsizetype skipDollarQuoted(const QString& sql, qsizetype i) {
-    static const QRegularExpression tag(QStringLiteral("\\G\\$([A-Za-z_][A-Za-z0-9_]*)?\\$"));
-    const QRegularExpressionMatch m = tag.match(sql, i);
-    if (!m.hasMatch()) return i;
-    const QString delimiter = m.captured(0);
-    const qsizetype end = sql.indexOf(delimiter, i + delimiter.size());
-    return end < 0 ? sql.size() : end + delimiter.size();
+    const qsizetype length = DollarQuoteDelimiterAt(sql, i);
+    if (length == 0) return i;
+    const QStringView delimiter = QStringView(sql).mid(i, length);
+    const qsizetype end = sql.indexOf(delimiter, i + length);
+    return end < 0 ? sql.size() : end + length;
 }
 
 // The statement without blanks and ";" at its end, so a clause can follow.
@@ -223,53 +222,196 @@ QString MapBracketNames(const QSqlDriver* driver, const QString& sql) {
 
 namespace {
 
-// How a server may read quotes. A text is one statement only when it is
-// one statement under every reading: otherwise a quote one server reads
-// differently (a backslash before it, a back-quoted name) could hide a
-// second statement from this check and show it to the server.
-struct Lexing {
-    bool backslashInLiterals;  // PostgreSQL with standard_conforming_strings off, MySQL
-    bool escapeStrings;        // PostgreSQL's E'...' take backslash escapes
-    bool dollarQuotes;         // PostgreSQL's $tag$...$tag$
-    bool bracketNames;         // `name` and [name] are names (SQLite, ODBC servers)
-};
+bool isIdentifierStart(QChar c) {
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c == QLatin1Char('_') ||
+           c.unicode() >= 0x80;
+}
+
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+}  // namespace
+
+SqlReading SqlReading::ForDialect(SqlDialectKind kind) {
+    SqlReading how;
+    how.bracketNames = true;
+    if (kind == SqlDialectKind::PostgreSQL) {
+        how.escapeStrings = true;
+        how.dollarQuotes = true;
+    } else {
+        how.backQuotedNames = true;
+    }
+    return how;
+}
+
+qsizetype DollarQuoteDelimiterAt(const QString& text, qsizetype at) {
+    const qsizetype n = text.size();
+    if (at < 0 || at >= n || text.at(at) != QLatin1Char('$')) return 0;
+    qsizetype i = at + 1;
+    if (i < n && isIdentifierStart(text.at(i))) {
+        ++i;
+        while (i < n && (isIdentifierStart(text.at(i)) || isDigit(text.at(i)))) ++i;
+    }
+    return i < n && text.at(i) == QLatin1Char('$') ? i + 1 - at : 0;
+}
+
+void SqlQuoteReader::open(In in, QString opener) {
+    m_in = in;
+    m_opener = std::move(opener);
+    m_closePending = false;
+    m_escapeNext = false;
+    m_wordLength = 0;
+}
+
+void SqlQuoteReader::Break() {
+    if (m_closePending) {
+        m_closePending = false;
+        m_in = In::Code;
+    }
+    m_wordLength = 0;
+}
+
+bool SqlQuoteReader::ReadsAsCode(QChar c) const {
+    if (m_in == In::Code) return true;
+    if (!m_closePending) return false;
+    const QChar quote = m_in == In::Name       ? QLatin1Char('"')
+                        : m_in == In::BackName ? QLatin1Char('`')
+                                               : QLatin1Char('\'');
+    return c != quote;
+}
+
+qsizetype SqlQuoteReader::Read(const QString& text, qsizetype at) {
+    const QChar c = text.at(at);
+    switch (m_in) {
+    case In::Literal:
+    case In::EscapeLiteral:
+    case In::Name:
+    case In::BackName: {
+        const QChar quote = m_in == In::Name       ? QLatin1Char('"')
+                            : m_in == In::BackName ? QLatin1Char('`')
+                                                   : QLatin1Char('\'');
+        if (m_closePending) {
+            m_closePending = false;
+            if (c == quote) return 1;  // doubled: still inside
+            m_in = In::Code;
+            m_wordLength = 0;
+            break;  // the quote was the last: c is code
+        }
+        if (m_escapeNext) {
+            m_escapeNext = false;
+            return 1;
+        }
+        const bool escapes = m_in == In::EscapeLiteral ||
+                             (m_in == In::Literal && m_how.backslashInLiterals);
+        if (escapes && c == QLatin1Char('\\')) {
+            m_escapeNext = true;
+            return 1;
+        }
+        if (c == quote) m_closePending = true;
+        return 1;
+    }
+    case In::BracketName:
+        if (c == QLatin1Char(']')) {
+            m_in = In::Code;
+            m_wordLength = 0;
+        }
+        return 1;
+    case In::DollarBody:
+        if (QStringView(text).mid(at).startsWith(m_opener)) {
+            m_in = In::Code;
+            m_wordLength = 0;
+            return m_opener.size();
+        }
+        return 1;
+    case In::Code:
+        break;
+    }
+    // A number with letters after its digits ("1e5", "1abc") is read one
+    // way by older servers and another (or refused) by newer ones: a quote
+    // or "$" right after it is not certain.
+    const bool afterUncertainNumber = m_wordLength > 0 && m_wordIsNumber && m_numberHasLetters;
+    if (c == QLatin1Char('\'')) {
+        // E'...' takes backslash escapes where the E is a word of its own
+        // (in "xE'...'" the word is the name xE and the literal a plain one)
+        // or ends a number ("1E'" is 1 and E'... on older servers).
+        const bool escaping = m_how.escapeStrings && m_wordLength > 0 &&
+                              (m_lastWordChar == QLatin1Char('E') || m_lastWordChar == QLatin1Char('e')) &&
+                              (m_wordLength == 1 || m_wordIsNumber);
+        if (m_how.escapeStrings && afterUncertainNumber) m_ambiguous = true;
+        if (escaping) open(In::EscapeLiteral, QString(m_lastWordChar) + QLatin1Char('\''));
+        else open(In::Literal, QStringLiteral("'"));
+        return 1;
+    }
+    if (c == QLatin1Char('"')) {
+        open(In::Name, QStringLiteral("\""));
+        return 1;
+    }
+    if (c == QLatin1Char('`') && m_how.backQuotedNames) {
+        open(In::BackName, QStringLiteral("`"));
+        return 1;
+    }
+    if (c == QLatin1Char('[') && m_how.bracketNames) {
+        open(In::BracketName, QStringLiteral("["));
+        return 1;
+    }
+    if (c == QLatin1Char('$') && m_how.dollarQuotes) {
+        // Inside a name "$" is one of its characters (PostgreSQL's names
+        // may hold it); anywhere else it may open a dollar-quoted body.
+        if (m_wordLength > 0 && !m_wordIsNumber) {
+            ++m_wordLength;
+            m_lastWordChar = c;
+            return 1;
+        }
+        if (afterUncertainNumber) {
+            m_ambiguous = true;
+            m_opener = QStringLiteral("$");
+        }
+        const qsizetype length = DollarQuoteDelimiterAt(text, at);
+        if (length > 0) {
+            open(In::DollarBody, text.mid(at, length));
+            return length;
+        }
+        m_wordLength = 0;
+        return 1;
+    }
+    if (isIdentifierStart(c) || isDigit(c)) {
+        if (m_wordLength == 0) {
+            m_wordIsNumber = isDigit(c);
+            m_numberHasLetters = false;
+        } else if (m_wordIsNumber && !isDigit(c)) {
+            m_numberHasLetters = true;
+        }
+        ++m_wordLength;
+        m_lastWordChar = c;
+        return 1;
+    }
+    m_wordLength = 0;
+    return 1;
+}
+
+namespace {
 
 // The first separator or comment opener outside literals and names, and
 // its index; -1 when there is none. A ";" followed by blanks (and more
 // ";") only is the statement's end, not a separator.
-qsizetype firstSeparator(const QString& sql, const Lexing& how) {
+qsizetype firstSeparator(const QString& sql, const SqlReading& how) {
+    SqlQuoteReader reader(how);
     const qsizetype n = sql.size();
     qsizetype i = 0;
     while (i < n) {
         const QChar c = sql.at(i);
         const QChar next = i + 1 < n ? sql.at(i + 1) : QChar();
-        const QChar prev = i > 0 ? sql.at(i - 1) : QChar();
-        if (c == QLatin1Char('\'')) {
-            const bool escaped = how.backslashInLiterals ||
-                                 (how.escapeStrings &&
-                                  (prev == QLatin1Char('E') || prev == QLatin1Char('e')) &&
-                                  (i < 2 || !isNameChar(sql.at(i - 2))));
-            i = skipQuoted(sql, i, c, escaped);
-        } else if (c == QLatin1Char('"')) {
-            i = skipQuoted(sql, i, c, false);
-        } else if (how.bracketNames && c == QLatin1Char('`')) {
-            i = skipQuoted(sql, i, c, false);
-        } else if (how.bracketNames && c == QLatin1Char('[')) {
-            const qsizetype close = sql.indexOf(QLatin1Char(']'), i + 1);
-            i = close < 0 ? n : close + 1;
-        } else if (how.dollarQuotes && c == QLatin1Char('$') && !isNameChar(prev)) {
-            const qsizetype end = skipDollarQuoted(sql, i);
-            i = end > i ? end : i + 1;
-        } else if ((c == QLatin1Char('-') && next == QLatin1Char('-')) ||
-                   (c == QLatin1Char('/') && next == QLatin1Char('*'))) {
-            return i;
-        } else if (c == QLatin1Char(';')) {
-            for (qsizetype j = i + 1; j < n; ++j)
-                if (!sql.at(j).isSpace() && sql.at(j) != QLatin1Char(';')) return i;
-            return -1;
-        } else {
-            ++i;
+        if (reader.ReadsAsCode(c)) {
+            if ((c == QLatin1Char('-') && next == QLatin1Char('-')) ||
+                (c == QLatin1Char('/') && next == QLatin1Char('*')))
+                return i;
+            if (c == QLatin1Char(';')) {
+                for (qsizetype j = i + 1; j < n; ++j)
+                    if (!sql.at(j).isSpace() && sql.at(j) != QLatin1Char(';')) return i;
+                return -1;
+            }
         }
+        i += reader.Read(sql, i);
     }
     return -1;
 }
@@ -277,13 +419,19 @@ qsizetype firstSeparator(const QString& sql, const Lexing& how) {
 }  // namespace
 
 bool IsSingleStatement(const QString& sql) {
-    // PostgreSQL as configured by default and with backslash escapes;
+    // A text is one statement only when it is one under every reading a
+    // server may give it: otherwise a quote one server reads differently
+    // (a backslash before it, a back-quoted name) could hide a second
+    // statement from this check and show it to the server. PostgreSQL as
+    // configured by default and with backslash escapes in every literal;
     // SQLite and the ODBC servers with and without them.
-    static constexpr Lexing kReadings[] = {{false, true, true, false},
-                                           {true, true, true, false},
-                                           {false, false, false, true},
-                                           {true, false, false, true}};
-    for (const Lexing& how : kReadings)
+    static const SqlReading kReadings[] = {
+        {false, true, true, false, false},
+        {true, true, true, false, false},
+        {false, false, false, true, true},
+        {true, false, false, true, true},
+    };
+    for (const SqlReading& how : kReadings)
         if (firstSeparator(sql, how) >= 0) return false;
     return true;
 }

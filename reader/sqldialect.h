@@ -15,6 +15,7 @@
 
 #include <QString>
 #include <QVariantList>
+#include <cstdint>
 
 class QSqlDriver;
 
@@ -63,6 +64,69 @@ QString QuoteIdentifier(const QSqlDriver* driver, const QString& name, bool tabl
 // a "[" right after a name, a ")" or a "]" (an array subscript).
 // Throws CAdoException when a bracket is never closed.
 QString MapBracketNames(const QSqlDriver* driver, const QString& sql);
+
+// Reads SQL text a character at a time the way a server does as far as
+// quotes go: which quoted run (a literal, a quoted name, a dollar-quoted
+// body) the text has reached, if any. Whatever must agree with the server
+// on where a quote begins and ends (the one-statement check, the binding
+// of a formula's data, the resolving of bracketed definition texts) reads
+// with it, so that none of them sees code where the server sees a quote.
+struct SqlReading {
+    bool backslashInLiterals = false;  // every '...' takes backslash escapes
+    bool escapeStrings = false;        // E'...' takes backslash escapes (PostgreSQL)
+    bool dollarQuotes = false;         // $tag$...$tag$ (PostgreSQL)
+    bool backQuotedNames = false;      // `name` (SQLite, ODBC servers)
+    bool bracketNames = false;         // [name]
+    // How the dialect's servers read a formula author's SQL, "[...]"
+    // being a name (a definition text or the server's own bracket name).
+    static SqlReading ForDialect(SqlDialectKind kind);
+};
+
+class SqlQuoteReader {
+public:
+    enum class In : uint8_t { Code, Literal, EscapeLiteral, Name, BackName, BracketName, DollarBody };
+    explicit SqlQuoteReader(const SqlReading& reading) : m_how(reading) {}
+
+    // Reads text[at], looking ahead in text for a dollar quote's tag, and
+    // returns how many characters it took (at least one).
+    qsizetype Read(const QString& text, qsizetype at);
+    // Something other than text follows here (a value put in by the
+    // caller): a quote waiting to see whether it is doubled is closed.
+    void Break();
+    // Where the next character lands. A quote that may be the first of a
+    // doubled pair still counts as inside until Break or the next
+    // character.
+    In Inside() const { return m_in; }
+    bool ClosePending() const { return m_closePending; }
+    // Whether c, read next, is read as code (outside any quote).
+    bool ReadsAsCode(QChar c) const;
+    // What opened the run the reader is in ("'", "E'", "$tag$", "`"...).
+    const QString& Opener() const { return m_opener; }
+    // Something was read that the server's versions read in different
+    // ways (a quote or "$" right after a number with letters in it).
+    bool Ambiguous() const { return m_ambiguous; }
+
+private:
+    void open(In in, QString opener);
+    SqlReading m_how;
+    In m_in = In::Code;
+    bool m_closePending = false;  // a closing quote a second one would double
+    bool m_escapeNext = false;    // after a backslash in an escaping literal
+    bool m_ambiguous = false;
+    // The word being read in code: its length, whether it began with a
+    // digit, and whether a letter followed the digits.
+    qsizetype m_wordLength = 0;
+    bool m_wordIsNumber = false;
+    bool m_numberHasLetters = false;
+    QChar m_lastWordChar;
+    QString m_opener;
+};
+
+// The length of the PostgreSQL dollar-quote delimiter ("$$", "$tag$") at
+// text[at], 0 when none begins there ("$1" is a parameter). The tag is
+// read as the server reads it: letters, digits after the first,
+// underscores and any character beyond ASCII.
+qsizetype DollarQuoteDelimiterAt(const QString& text, qsizetype at);
 
 // True when sql is one statement: no ";" with anything but blanks after
 // it and no comment ("--", "/*") outside string literals, quoted names and

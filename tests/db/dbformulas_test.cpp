@@ -6,6 +6,7 @@
 
 #include "cmdlang/calchooks.h"
 #include "cmdlang/ccalcinterpreter.h"
+#include "cmdlang/cellformulaevaluator.h"
 #include "cmdlang/enginehooks.h"
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -437,6 +438,134 @@ TEST_P(DbFormulaTest, CellTextsStayDataOnEveryRoute) {
     EXPECT_TRUE(
         ci.LastErrorText().contains(LoadErrorText(qor::str::kNothingWritten).section(u'“', 0, 0)))
         << ci.LastErrorText().toStdString();
+}
+
+// Every quote either server knows, and names, taken from cells. Data inside
+// a quote that cannot hold a value (a dollar-quoted body, an E'...'
+// literal, a back-quoted or bracketed name) is refused, and so is a table
+// or field taken from a cell, through a variable or a text function too;
+// data the server reads as a value finds its row. The secrets never reach
+// a cell: not by a formula run as a script, not by a cell's own formula
+// when RECALC runs it.
+TEST_P(DbFormulaTest, EveryQuoteAndEveryNameFromCellsStaysData) {
+    Exec({"create table ledger(id integer, memo varchar(120))",
+          "insert into ledger values (1, 'rent')", "insert into ledger values (2, 'it''s')",
+          "create table secrets(pw varchar(20))", "insert into secrets values ('hunter2')"});
+    // Cell formulas read the database as the programs wire them to.
+    qor::cmd::InstallEngineHooks();
+    qor::cmd::CellFormulaHooks cellHooks;
+    cellHooks.readDatabase = qor::ReadDatabaseForFormula;
+    qor::cmd::InstallFormulaEvaluatorHook(std::move(cellHooks));
+    CReportHandle report(dir_ + "/quotes.rep");
+    ASSERT_TRUE(report.IsOpen());
+    uint16_t rows = 12, cols = 4;
+    ASSERT_EQ(report.AccessTableSize(1, &rows, &cols), 0);
+    int32_t textKind = kCellText;
+    CellArea texts = CellArea::area(1, 2, 12, 3);
+    ASSERT_EQ(report.AccessAreaFormat(1, qor::kFmtKind, &textKind, &texts), 0);
+    // Column D's own formulas, run by RECALC.
+    const QString set = QStringLiteral("\"001xxx20030101\"");
+    const QList<std::pair<int, QString>> cellFormulas = {
+        {1, "INDBSQL(" + set + ",\"ledger\",\"memo\",1,\"memo = $$\" + B1 + \"$$\")"},
+        {2, "INDBSQL(" + set + ",B4,\"pw\",1)"},
+        {3, "INDBSQL(" + set + ",\"ledger\",\"id\",1,\"memo = '\" + B9 + \"'\")"},
+    };
+    for (const auto& [row, formula] : cellFormulas) {
+        CellArea cell = CellArea::cell(row, 4);
+        ASSERT_EQ(report.SetAreaFormula(&cell, formula), 0) << formula.toStdString();
+    }
+    ASSERT_EQ(report.EnterDataState(), 0);
+    ASSERT_EQ(report.AppendRowColPage(1, 2), 0);
+    ASSERT_EQ(report.SetCurPage(1), 0);
+    const QStringList typed = {
+        "$$ AND 1=0 UNION SELECT pw FROM secrets WHERE pw<>$$",        // B1
+        "$q$ AND 1=0 UNION SELECT pw FROM secrets WHERE pw<>$q$",      // B2
+        "\\' AND 1=0 UNION SELECT pw FROM secrets WHERE pw<>E'",        // B3
+        "secrets",                                                      // B4
+        "pw",                                                           // B5
+        "` = 1 UNION SELECT pw FROM secrets WHERE `1",                  // B6
+        "memo] = 1 UNION SELECT pw FROM secrets WHERE [memo",           // B7
+        "$标$ AND 1=0 UNION SELECT pw FROM secrets WHERE pw<>$标$",     // B8
+        "rent",                                                         // B9
+    };
+    for (int i = 0; i < typed.size(); ++i)
+        ASSERT_EQ(report.SetCellValue(CellValue::ofText(typed[i]), i + 1, 2, 1), 0);
+    CCalcInterpreter ci;
+    qor::cmd::CalcSubsystemHooks hooks;
+    hooks.readDatabase = qor::ReadDatabaseForFormula;
+    hooks.getRecord = qor::GetRecordForFormula;
+    ci.SetSubsystemHooks(hooks);
+    ci.SetReport(&report);
+    ci.SetRunMode(0xFF, CCalcInterpreter::kModeBatch | CCalcInterpreter::kModeQuiet);
+    const auto cellText = [&](int row, int col) { return report.GetCellText(row, col, 1); };
+    const auto head = [](int id) { return LoadErrorText(id).section(u'“', 0, 0); };
+    // A line that must fail, and why.
+    const auto refused = [&](const QString& line, const QString& why) {
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_NE(ci.RunLine(line), 0);
+        EXPECT_TRUE(ci.LastErrorText().contains(why)) << ci.LastErrorText().toStdString();
+    };
+    const auto indbsql = [&](const QString& table, const QString& field, const QString& condition,
+                             const QString& target = QStringLiteral("C1")) {
+        return "LET " + target + " = INDBSQL(" + set + "," + table + "," + field + ",1" +
+               (condition.isEmpty() ? QString() : "," + condition) + ")";
+    };
+    const QString ledger = "\"ledger\"", memo = "\"memo\"";
+    // Dollar quotes and escape strings are PostgreSQL's: there the data
+    // would end the author's quote, so it is refused. SQLite reads them as
+    // a parameter and a name before a literal, a syntax error.
+    const QString inQuote = OnServer() ? head(qor::str::kDataInQuote) : QString();
+    refused(indbsql(ledger, memo, "\"memo = $$\" + B1 + \"$$\""), inQuote);
+    refused(indbsql(ledger, memo, "\"memo = $q$\" + B2 + \"$q$\""), inQuote);
+    refused(indbsql(ledger, memo, "\"memo = $标$\" + B8 + \"$标$\""), inQuote);
+    refused(indbsql(ledger, memo, "\"memo = E'\" + B3 + \"'\""), inQuote);
+    refused(indbsql(ledger, memo, "\"memo = e\"\"\" + B3 + \"\"\"\""), inQuote);
+    // Back-quoted names are SQLite's (an operator character on PostgreSQL,
+    // where the value stays a value and the statement does not read).
+    refused(indbsql(ledger, memo, "\"`\" + B6 + \"` = 1\""),
+            OnServer() ? QString() : head(qor::str::kDataAsName));
+    refused(indbsql(ledger, memo, "\"[\" + B7 + \"] = 1\""), head(qor::str::kDataAsName));
+    refused("LET A1 = GETRECORD(\"select $$\" + B1 + \"$$\", \"C10\", \"1\")", inQuote);
+    refused("LET A1 = GETRECORD(\"select `\" + B5 + \"` from secrets\", \"C10\", \"1\")",
+            OnServer() ? QString() : head(qor::str::kDataAsName));
+    // Tables and fields from cells, however they travel.
+    const QString nameFromData = head(qor::str::kNameFromData);
+    refused(indbsql("B4", "\"pw\"", QString()), nameFromData);
+    refused(indbsql("\"secrets\"", "B5", QString()), nameFromData);
+    refused(indbsql("\"secrets\"", "B4", QString()), nameFromData);
+    ASSERT_EQ(ci.RunLine("LET &t = B4"), 0);
+    refused(indbsql("&t", "\"pw\"", QString()), nameFromData);
+    refused(indbsql("TRIM(B4)", "\"pw\"", QString()), nameFromData);
+    refused(indbsql("\"[\" + B4 + \"]\"", "\"pw\"", QString()), nameFromData);
+    refused("LET C1 = INDB(" + set + ",B4,\"pw\",1)", nameFromData);
+    // Names the author wrote, joined or kept in a variable, still read.
+    ASSERT_EQ(ci.RunLine("LET &t = \"led\" + \"ger\""), 0);
+    ASSERT_EQ(ci.RunLine(indbsql("&t", "LOWER(\"ME\") + \"mo\"", "\"id = 1\"")), 0)
+        << ci.LastErrorText().toStdString();
+    EXPECT_EQ(cellText(1, 3), "rent");
+    if (OnServer()) {
+        // A quote inside the author's dollar body or escape string opens
+        // nothing: the cell's text after it is a value and finds its row.
+        const QString id = "\"id\"", d5 = "D5";
+        ASSERT_EQ(ci.RunLine(indbsql(ledger, id, "\"memo <> $$it's$$ and memo = '\" + B9 + \"'\"", d5)), 0)
+            << ci.LastErrorText().toStdString();
+        EXPECT_EQ(cellText(5, 4), "1");
+        ASSERT_EQ(ci.RunLine(indbsql(ledger, id, "\"memo <> E'it\\'s' and memo = \" + B9", d5)), 0)
+            << ci.LastErrorText().toStdString();
+        EXPECT_EQ(cellText(5, 4), "1");
+        ASSERT_EQ(ci.RunLine(indbsql(ledger, id, "\"memo = $$it's$$\"", d5)), 0)
+            << ci.LastErrorText().toStdString();
+        EXPECT_EQ(cellText(5, 4), "2");
+    }
+    // The cells' own formulas: the route that works reads its row, the
+    // others give no secret.
+    // (RECALC reports the cells that failed; what matters here is what
+    // the cells hold.)
+    ci.RunLine("RECALC");
+    EXPECT_EQ(cellText(3, 4), "1");
+    for (int row = 1; row <= 12; ++row)
+        for (int col = 1; col <= 4; ++col)
+            EXPECT_NE(cellText(row, col), "hunter2") << "row " << row << ", column " << col;
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, DbFormulaTest,

@@ -100,6 +100,8 @@ TEST(SqlDialect, OneStatementUnderEveryReadingOfQuotes) {
              // SQLite's and ODBC servers' quoted names.
              "select `a'` ; delete from t --'", "select [a'] ; delete from t --'",
              // A dollar body SQLite would not see.
-             "select $$;$$"})
+             "select $$;$$",
+             // A tag beyond ASCII is a tag, as the server reads it.
+             "select $标$'$标$; delete from t --'"})
         EXPECT_FALSE(qor::IsSingleStatement(QString::fromUtf8(more))) << more;
 }

@@ -328,6 +328,97 @@ TEST(HostConditions, DataIsAValueNeverSql) {
         << alone.last().toStdString();
 }
 
+// Every quote the dialect's servers know is read where the author's text
+// opens and closes it: data lands in code or a plain literal and is a
+// value; inside a name, an escape string or a dollar-quoted body it is
+// refused, naming the quote; a quote character inside another quote opens
+// nothing.
+TEST(HostConditions, EveryQuoteOfTheDialectIsReadAsTheServerReadsIt) {
+    using P = QList<qor::cmd::TextPiece>;
+    using qor::HostText;
+    const qor::SqlDialect& sqlite = qor::SqlDialect::ForDriver("QSQLITE");
+    const qor::SqlDialect& postgres = qor::SqlDialect::ForDriver("QPSQL");
+    const qor::SqlDialect& odbc = qor::SqlDialect::ForDriver("QODBC");
+    const auto bind = [](const P& pieces, const qor::SqlDialect& dialect,
+                         HostText kind = HostText::Condition) {
+        qor::BoundStatement out;
+        QString error;
+        if (!qor::BindHostText(QString(), pieces, dialect, kind, &out, &error))
+            return QStringList{"refused", error};
+        QStringList r{out.sql};
+        for (const QVariant& v : out.values) r.append(v.toString());
+        return r;
+    };
+    const QString cell = QStringLiteral("$$ AND 1=0 UNION SELECT pw FROM secrets WHERE pw<>$$");
+    const QString inQuote = LoadErrorText(qor::str::kDataInQuote).section(u'“', 0, 0);
+    const QString asName = LoadErrorText(qor::str::kDataAsName).section(u'“', 0, 0);
+    struct Case {
+        const char* what;
+        P pieces;
+        const qor::SqlDialect* dialect;
+        HostText kind;
+        QString refusal;  // the message's head
+        QString quote;    // the quote the refusal names, where it names one
+    };
+    const QList<Case> refusals = {
+        {"dollar body", {{"memo = $$", true}, {cell, false}, {"$$", true}}, &postgres,
+         HostText::Condition, inQuote, "$$"},
+        {"tagged body", {{"memo = $q$", true}, {cell, false}, {"$q$", true}}, &postgres,
+         HostText::Condition, inQuote, "$q$"},
+        {"tag beyond ASCII", {{"memo = $标_1$", true}, {cell, false}, {"$标_1$", true}}, &postgres,
+         HostText::Condition, inQuote, "$标_1$"},
+        {"escape string", {{"memo = E'", true}, {"x", false}, {"'", true}}, &postgres,
+         HostText::Condition, inQuote, "E'"},
+        {"escape string in the author's double quotes",
+         {{"memo = e\"", true}, {"x", false}, {"\"", true}}, &postgres, HostText::Condition,
+         inQuote, "e'"},
+        {"escape string after a number", {{"n > 1E'", true}, {"x", false}, {"'", true}}, &postgres,
+         HostText::Condition, inQuote, QString()},
+        {"escape string after its escaped quote",
+         {{"memo = E'a\\'", true}, {"x", false}, {"'", true}}, &postgres, HostText::Condition,
+         inQuote, "E'"},
+        {"statement's dollar body", {{"select $$", true}, {"x", false}, {"$$", true}}, &postgres,
+         HostText::Statement, inQuote, "$$"},
+        {"back-quoted name", {{"`", true}, {"pw", false}, {"` = 1", true}}, &sqlite,
+         HostText::Condition, asName, QString()},
+        {"back-quoted name of a statement", {{"select `", true}, {"pw", false}, {"` from t", true}},
+         &odbc, HostText::Statement, asName, QString()},
+        {"bracketed name on PostgreSQL", {{"[", true}, {"pw", false}, {"] = 1", true}}, &postgres,
+         HostText::Condition, asName, QString()},
+        {"number the server's versions read apart", {{"n > 1e$ and m = ", true}, {"x", false}},
+         &postgres, HostText::Condition, inQuote, QString()},
+    };
+    for (const Case& c : refusals) {
+        SCOPED_TRACE(c.what);
+        const QStringList r = bind(c.pieces, *c.dialect, c.kind);
+        ASSERT_EQ(r.first(), "refused") << r.join(" | ").toStdString();
+        EXPECT_TRUE(r.last().startsWith(c.refusal)) << r.last().toStdString();
+        if (!c.quote.isEmpty()) {
+            EXPECT_TRUE(r.last().contains(u'“' + c.quote + u'”')) << r.last().toStdString();
+        }
+    }
+    // A quote inside another quote opens nothing; the data after it is a
+    // value in code.
+    EXPECT_EQ(bind(P{{"memo <> $$it's$$ and memo = ", true}, {"x'", false}}, postgres),
+              QStringList{"memo <> $$it's$$ and memo = E'x'''"});
+    EXPECT_EQ(bind(P{{"memo <> $a$x$a$$b$'$b$ and memo = '", true}, {"x", false}, {"'", true}},
+                   postgres),
+              QStringList{"memo <> $a$x$a$$b$'$b$ and memo = E'x'"});
+    EXPECT_EQ(bind(P{{"memo <> E'it\\'s' and memo = '%", true}, {"x", false}, {"'", true}},
+                   postgres),
+              QStringList{"memo <> E'it\\'s' and memo = ('%' || E'x')"});
+    EXPECT_EQ(bind(P{{"`a'b` = ", true}, {"x", false}}, sqlite), QStringList{"`a'b` = 'x'"});
+    EXPECT_EQ(bind(P{{"\"a'b\" = ", true}, {"x", false}}, postgres, HostText::Statement),
+              (QStringList{"\"a'b\" = ?", "x"}));
+    // What is no quote to the server is none here: "$" inside a name, a
+    // name ending in E, a back quote on PostgreSQL, "$$" on SQLite.
+    EXPECT_EQ(bind(P{{"a$$ = ", true}, {"x", false}}, postgres), QStringList{"a$$ = E'x'"});
+    EXPECT_EQ(bind(P{{"xE'", true}, {"x", false}, {"'", true}}, postgres), QStringList{"xEE'x'"});
+    EXPECT_EQ(bind(P{{"a ` ", true}, {"x", false}}, postgres), QStringList{"a ` E'x'"});
+    EXPECT_EQ(bind(P{{"memo = $$", true}, {"x", false}, {"$$", true}}, sqlite),
+              QStringList{"memo = $$'x'$$"});
+}
+
 TEST(CellTexts, ValuesAsTheEngineReadsThem) {
     EXPECT_EQ(VariantToCellText(0.5), "0.5");
     EXPECT_EQ(VariantToCellText(-0.25), "-0.25");
