@@ -92,6 +92,16 @@ public:
     // the count before and after a run.
     int ConversionLosses() const { return m_conversionLosses; }
     void NoteConversionLoss() { ++m_conversionLosses; }
+    // RECALCs that left cells whose formulas failed (each cell keeps the
+    // value a failed formula gives, which is no amount), counted over the
+    // interpreter's life like the losses above; the text says how many
+    // cells of the last such RECALC failed and which one first.
+    int FailedRecalcs() const { return m_failedRecalcs; }
+    QString LastFailedRecalcText() const { return m_failedRecalcText; }
+    void NoteFailedRecalc(const QString& text) {
+        ++m_failedRecalcs;
+        m_failedRecalcText = text;
+    }
 
     // The last failure of RunCommand or a script (0 / "" after a success).
     int LastErrorCode() const { return m_lastCode; }
@@ -165,6 +175,8 @@ private:
     qor::cmd::CalcDocumentHooks m_docHooks;
     qor::cmd::CalcSubsystemHooks m_hooks;
     int m_conversionLosses = 0;
+    int m_failedRecalcs = 0;
+    QString m_failedRecalcText;
     mutable std::vector<std::unique_ptr<ExternalReport>> m_external;
 };
 

@@ -47,6 +47,23 @@ void RunCheck(CommandRun& run) {
     ThrowCalcError(CALC_ERR_CHECK_FAILED, failures.join(u'\n'));
 }
 
+namespace {
+
+// Cells whose formulas failed keep a value that is no amount: the log gets
+// each of them (the first few) and the run hears how many, so nobody takes
+// the report's figures for computed ones.
+void noteFailedFormulas(CommandRun& run, const CReportHandle& r) {
+    const CReportHandle::RecalcSummary& summary = r.LastRecalcSummary();
+    if (!summary.errorCells) return;
+    const QString text = r.RecalcFailureText();
+    WriteErrorLog(text);
+    for (const CReportHandle::FailedCell& cell : summary.failed)
+        WriteErrorLog(CReportHandle::FailedCellText(cell));
+    run.ci.NoteFailedRecalc(text);
+}
+
+}  // namespace
+
 void RunRecalc(CommandRun& run) {
     CReportHandle& r = run.report();
     const int current = run.currentPage();
@@ -55,9 +72,11 @@ void RunRecalc(CommandRun& run) {
         const uint16_t s = r.RecalcAll();
         if (s && r.LastRecalcSummary().stopped) ThrowCalcError(CALC_ERR_STOPPED, QString());
         ThrowIfStatus(s, CmdText(str::kRecalculation));
+        noteFailedFormulas(run, r);
         r.FillFromRecordset(0);
     } else {
         ThrowIfStatus(r.RecalcPage(current), CmdText(str::kPageRecalculation).arg(current));
+        noteFailedFormulas(run, r);
         r.FillFromRecordset(current);
     }
     run.refresh();

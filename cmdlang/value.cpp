@@ -290,6 +290,8 @@ qor::FormulaValue ToFormulaValue(const Value& v) {
             return qor::FormulaValue::ofNumber(v.asNumber());
         case Value::Kind::Text:
             return qor::FormulaValue::ofText(v.asText());
+        case Value::Kind::Error:
+            return qor::FormulaValue::error(v.errorMessage());
         default:
             return qor::FormulaValue::error();
     }

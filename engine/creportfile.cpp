@@ -1401,6 +1401,7 @@ uint16_t CReportFile::Save(const QString& targetPath, const SaveOptions& options
             status = kWriteError;
         if (!status && !tmp.commit(options.noReplace)) {
             if (options.noReplace && tmp.error() == EEXIST) return code(Status::CannotCreate);
+            if (options.ownerNotKept) *options.ownerNotKept = tmp.ownerNotKept();
             w.fail(tmp.error());
             status = w.status();
         }

@@ -43,6 +43,9 @@ struct SaveOptions {
     // Receives the descriptor of the file now at the target, holding the
     // writer's lock on it (-1 when the target is the working file).
     int* lockHandle = nullptr;
+    // Set when the save failed because the report at the target belongs
+    // to an account or group this one may not give the new file to.
+    bool* ownerNotKept = nullptr;
 };
 
 // Pages kept loaded besides the current one.

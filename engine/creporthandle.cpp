@@ -342,10 +342,13 @@ uint16_t CReportHandle::Save() {
     SaveOptions options;
     options.noReplace = m_unwritten;
     options.lockHandle = &newLock;
+    bool ownerNotKept = false;
+    options.ownerNotKept = &ownerNotKept;
     const uint16_t status = m_file->Save(target, options);
     if (targetLock >= 0) ::close(targetLock);
     if (status) {
         if (newLock >= 0) ::close(newLock);
+        if (ownerNotKept) m_errorText = LoadErrorText(qor::str::kOwnerNotKept);
         return status;
     }
     if (newLock >= 0) {

@@ -369,13 +369,22 @@ public:
     uint16_t SetRoundingSettings(const qor::RoundingSettings& settings);
 
     // ---- recalculation (data state; needs the formula checker and evaluator)
+    struct FailedCell {
+        int page = 0;
+        QString cell;    // "B3"
+        QString reason;  // why its formula failed ("" when nothing tells)
+    };
     struct RecalcSummary {
         int pages = 0;         // pages recalculated
         int cells = 0;         // formula cells computed
         int errorCells = 0;    // cells left in error (cycles included)
         int cyclicCells = 0;   // cells of formulas in a cycle
         bool stopped = false;  // RecalcAll stopped by the user
+        // The first few cells left in error, in the order they were computed
+        // (page by page), for whoever has to tell the user.
+        std::vector<FailedCell> failed;
     };
+    static constexpr size_t kFailedCellsKept = 10;
     // Computes every cell formula of a page (0 = the current page) in the
     // order of their dependencies and writes the results with the formula flag.
     // Cells of a cycle become errors (their formulas state 2) and are reported
@@ -388,6 +397,11 @@ public:
     // directly or through others, and the volatile ones; same statuses.
     uint16_t RecalcDependents(int page, int row, int col);
     const RecalcSummary& LastRecalcSummary() const { return m_recalcSummary; }
+    // "Page 2, B3: its formula failed" with the reason when one is known.
+    static QString FailedCellText(const FailedCell& cell);
+    // What the last recalculation left failed: how many cells and the first
+    // of them with its reason; "" when every formula gave a value.
+    QString RecalcFailureText() const;
 
 private:
     uint16_t recalc(int page, const std::vector<uint32_t>* only);

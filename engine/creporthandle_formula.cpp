@@ -350,7 +350,12 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
         if (node.formula == FormulaGraph::kNoFormula || !node.owned) continue;
         const FormulaRecord& fr = f.formulas[node.formula];
         FormulaValue v = FormulaValue::error();
-        if (!g.cyclic[id] && g.problem[node.formula] != 1) {
+        if (g.cyclic[id]) {
+            v = FormulaValue::error(LoadErrorText(qor::str::kFormulaCycle).remove(u'：').trimmed());
+        } else if (g.problem[node.formula] == 1) {
+            v = FormulaValue::error(compiled[node.formula] ? compiled[node.formula]->errorReason
+                                                           : QString());
+        } else {
             context.setTarget(fr.area, node.row, node.col);
             try {
                 v = evaluator->Evaluate(*compiled[node.formula]->compiled, context);
@@ -364,7 +369,11 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
             cellFormatGet(f.cellFormat(node.row, node.col), kFmtKind) == kCellText;
         writeResult(*sheet, node.row, node.col, textCell, v);
         ++m_recalcSummary.cells;
-        if (v.isError()) ++m_recalcSummary.errorCells;
+        if (v.isError()) {
+            ++m_recalcSummary.errorCells;
+            if (m_recalcSummary.failed.size() < kFailedCellsKept)
+                m_recalcSummary.failed.push_back({page, cellName(node.row, node.col), v.text});
+        }
     }
     ++m_recalcSummary.pages;
     m_recalcSummary.cyclicCells = int(g.cyclicCells);
@@ -386,6 +395,23 @@ void reportCycles(const CReportFile& file) {
 }
 
 }  // namespace
+
+QString CReportHandle::FailedCellText(const FailedCell& cell) {
+    const QString head = LoadErrorText(qor::str::kFailedFormulaCell).arg(cell.page).arg(cell.cell);
+    return cell.reason.isEmpty() ? head : LoadErrorText(qor::str::kNameAndText).arg(head, cell.reason);
+}
+
+QString CReportHandle::RecalcFailureText() const {
+    const RecalcSummary& s = m_recalcSummary;
+    if (!s.errorCells || s.failed.empty()) return QString();
+    const FailedCell& first = s.failed.front();
+    const QString head = LoadErrorText(qor::str::kRecalcCellsFailed)
+                             .arg(s.errorCells)
+                             .arg(first.page)
+                             .arg(first.cell);
+    return first.reason.isEmpty() ? head
+                                  : LoadErrorText(qor::str::kNameAndText).arg(head, first.reason);
+}
 
 uint16_t CReportHandle::RecalcPage(int page) {
     m_recalcSummary = {};

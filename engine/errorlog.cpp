@@ -1,6 +1,7 @@
 #include "engine/errorlog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
@@ -26,6 +27,7 @@ bool asking = false;
 QString overridePath;
 
 const QByteArray kBom("\xFF\xFE", 2);
+constexpr mode_t kErrorLogMode = 0600;
 
 QByteArray toUtf16Le(const QString& text) {
     QByteArray bytes(text.size() * 2, Qt::Uninitialized);
@@ -110,13 +112,22 @@ bool WriteErrorLog(const QString& text) {
             bytes += body;
             bool ok;
             if (fresh) {
-                // A new log is put in place whole, like every file we write.
-                ok = qor::WriteFileSafely(path, bytes);
+                // A new log is put in place whole, like every file we write;
+                // it holds failed statements with the texts of cells, which
+                // are nobody's business but its user's.
+                qor::SafeFileWriter w(path);
+                w.setMode(kErrorLogMode);
+                ok = w.open() && w.write(bytes) && w.commit();
             } else {
                 // Appending never follows a link planted at the log's name.
                 const int fd = ::open(QFile::encodeName(path).constData(),
                                       O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
                 if (fd < 0) return false;
+                // A log an older version left readable by all is closed now.
+                struct stat st {};
+                if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() &&
+                    (st.st_mode & 07777) != kErrorLogMode)
+                    ::fchmod(fd, kErrorLogMode);
                 // One write, so a crash loses at most this entry.
                 ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
                 if (::close(fd) != 0) ok = false;

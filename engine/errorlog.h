@@ -8,7 +8,9 @@
 // grows past 65,535 bytes: when an entry would take it there, the user is
 // asked whether to clear the log; "yes" empties it, "no" (the answer of a
 // headless run) moves it to "qorerr.log.1" and starts a new one, so
-// nothing is lost. Each new file starts with a header.
+// nothing is lost. Each new file starts with a header. The log holds the
+// texts of failed statements and cells: it is readable by its user only
+// (0600), and an older log found open to others is closed on the next entry.
 
 #include <QString>
 

@@ -48,7 +48,8 @@ struct FormulaValue {
     static FormulaValue empty() { return {}; }
     static FormulaValue ofNumber(double v) { return {Number, v, {}}; }
     static FormulaValue ofText(const QString& t) { return {Text, 0, t}; }
-    static FormulaValue error() { return {Error, 0, {}}; }
+    // An error's text says why the formula failed ("" when nothing did).
+    static FormulaValue error(QString why = {}) { return {Error, 0, std::move(why)}; }
     bool isError() const { return kind == Error; }
     bool operator==(const FormulaValue&) const = default;
 };

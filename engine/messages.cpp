@@ -90,6 +90,12 @@ QString FileErrorText(int errorNumber) {
     return id ? messageText(id, system) : system;
 }
 
+bool IsDiskFullError(int errorNumber) { return errorNumber == ENOSPC || errorNumber == EDQUOT; }
+
+QString DiskFullText(const QString& file) {
+    return LoadErrorText(str::kDiskFullFileNotWritten).arg(QDir::toNativeSeparators(file));
+}
+
 QString messageText(int id, const QString& fallback) {
     if (auto text = res::stringText(id)) return *text;
     return fallback;

@@ -40,6 +40,11 @@ QString FillMessageText(QString text, const QStringList& values);
 // language: the common cases of a save or an open have table texts, any
 // other number falls back to the system's own text.
 QString FileErrorText(int errorNumber);
+// True for the errors of a full disk or a used-up quota.
+bool IsDiskFullError(int errorNumber);
+// "The disk is full, FILE was not written": what every writer says when
+// the disk ran out under it, naming the file it was making.
+QString DiskFullText(const QString& file);
 
 // What a reader or writer that ran out of memory says: the file it was
 // reading or writing, then "内存不够".

@@ -1,12 +1,14 @@
 #include "engine/paths.h"
 
 #include <fcntl.h>
+#include <cerrno>
 #include <stdio.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <mutex>
 
@@ -51,6 +53,16 @@ double GetDiskFreeBytes(const QString& root) {
     struct statvfs st {};
     if (::statvfs(QFile::encodeName(root).constData(), &st) != 0) return 0;
     return double(st.f_bavail) * double(st.f_frsize);
+}
+
+bool DiskFullFor(const QString& file, int errorNumber) {
+    if (errorNumber == ENOSPC || errorNumber == EDQUOT) return true;
+    // Less than a few blocks: the write that failed had nowhere to go.
+    constexpr double kNearlyNothing = 64 * 1024;
+    const QString folder = QFileInfo(file).absolutePath();
+    struct statvfs st {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &st) != 0) return false;
+    return double(st.f_bavail) * double(st.f_frsize) < kNearlyNothing;
 }
 
 QString GetConfigDir() {

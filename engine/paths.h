@@ -21,6 +21,11 @@ QString TrimAtDelimiters(const QString& name);
 // when it cannot be asked.
 double GetDiskFreeBytes(const QString& root);
 
+// Whether a write of file failed because its disk (or the user's quota)
+// is full: the error says so, or the file system holding the file has
+// next to nothing left (for libraries that keep errno to themselves).
+bool DiskFullFor(const QString& file, int errorNumber);
+
 // The configuration folder (audit-office definition and mapping files):
 // "<data dir>/config", created on first use; when it cannot be
 // created, "$TMPDIR/QORTEMP". No trailing separator.

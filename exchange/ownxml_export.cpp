@@ -554,6 +554,11 @@ OwnXmlExportResult WriteOwnXml(CReportHandle& report, const QString& target,
             case XmlSaveStatus::WriteFailed:
                 result.detail = error;
                 break;
+            case XmlSaveStatus::DiskFull:
+                // Not the program's fault: nobody needs to call support.
+                result.messageId = 0;
+                result.detail = DiskFullText(target);
+                break;
         }
     } catch (const ExportFailure& e) {
         result.detail = e.why;
@@ -590,10 +595,11 @@ int ExportReportXml(QString target, QString reportPath) {
     if (!r.detail.isEmpty()) TraceMessage(LoadErrorText(qor::str::kXmlDetail).arg(r.detail));
     // Done names the file: the user chose no name when it went beside the
     // report.
+    // A failure with no message of its own (a full disk) shows its detail.
     const QString text =
         r.written ? LoadErrorText(qor::str::kConversionDoneAt).arg(QDir::toNativeSeparators(target))
-                  : LoadErrorText(r.messageId);
-    if (r.messageId)
+                  : (r.messageId ? LoadErrorText(r.messageId) : r.detail);
+    if (r.messageId || !r.written)
         qor::messageBox(text, LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
                         r.written ? qor::MsgIcon::Information : qor::MsgIcon::Warning);
     return r.written ? 1 : 0;

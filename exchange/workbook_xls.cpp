@@ -27,6 +27,7 @@
 
 #include "exchange/workbook_codes.h"
 #include "engine/messages.h"
+#include "engine/paths.h"
 #include "exchange/workbook_model.h"
 #include "platform/bytes.h"
 #include "platform/compoundfile.h"
@@ -807,6 +808,7 @@ void XlsStreamWriter::commit() {
         }
         const QString stream = QStringLiteral("Workbook");
         const auto cannot = [&] {
+            if (DiskFullFor(d->target, errno)) fail(DiskFullText(d->target));
             fail(LoadErrorText(str::kCannotWriteWithReason)
                      .arg(d->target, StatusText(Status::WriteError)));
         };
@@ -837,9 +839,11 @@ void XlsStreamWriter::commit() {
         if (!piece.isEmpty()) flush();
         if (!cf->commit()) cannot();
     }
-    if (!tmp.commit())
+    if (!tmp.commit()) {
+        if (IsDiskFullError(tmp.error())) fail(DiskFullText(d->target));
         fail(LoadErrorText(str::kCannotReplaceWithReason)
                  .arg(d->target, qor::FileErrorText(tmp.error())));
+    }
 }
 
 }  // namespace qor

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "engine/messages.h"
+#include "engine/paths.h"
 #include "engine/workfiles.h"
 #include "exchange/workbook_codes.h"
 #include "exchange/workbook_model.h"
@@ -437,6 +439,7 @@ XlsxStreamWriter::XlsxStreamWriter(const QString& path, const std::vector<QStrin
             LoadErrorText(str::kCannotWriteWithReason).arg(path, StatusText(Status::CannotCreate)));
     // The library opens the file by name itself: it gets the name of our
     // own open temporary, which no link planted in the folder can redirect.
+    d->target = path;
     d->tmp = std::make_unique<SafeFileWriter>(target.absoluteFilePath());
     if (!d->tmp->open())
         fail(
@@ -497,10 +500,16 @@ void XlsxStreamWriter::commit() {
     lxw_workbook* wb = d->wb;
     d->wb = nullptr;
     d->formats.reset();
-    check(workbook_close(wb), str::kWhatWorkbook);
-    if (!d->tmp->commit())
+    errno = 0;
+    const lxw_error closed = workbook_close(wb);
+    // The library keeps its reasons to itself; a full disk is still named.
+    if (closed != LXW_NO_ERROR && DiskFullFor(d->target, errno)) fail(DiskFullText(d->target));
+    check(closed, str::kWhatWorkbook);
+    if (!d->tmp->commit()) {
+        if (IsDiskFullError(d->tmp->error())) fail(DiskFullText(d->target));
         fail(LoadErrorText(str::kCannotReplaceWithReason)
                  .arg(d->target, StatusText(Status::WriteError)));
+    }
     ++g_filesWritten;
 }
 

@@ -1407,16 +1407,21 @@ bool deniedNow(const qor::SafeFileWriter& f) {
 }
 }  // namespace
 
+XmlSaveStatus detail::failedSave(const qor::SafeFileWriter& f) {
+    if (f.error() == ENOSPC || f.error() == EDQUOT) return XmlSaveStatus::DiskFull;
+    return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
+}
+
 XmlSaveStatus detail::openSaveFile(qor::SafeFileWriter& f, QString* error) {
     if (f.open()) return XmlSaveStatus::Ok;
     if (error) *error = qor::FileErrorText(f.error());
-    return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
+    return failedSave(f);
 }
 
 XmlSaveStatus detail::commitSaveFile(qor::SafeFileWriter& f, QString* error) {
     if (f.commit()) return XmlSaveStatus::Ok;
     if (error) *error = qor::FileErrorText(f.error());
-    return deniedNow(f) ? XmlSaveStatus::AccessDenied : XmlSaveStatus::WriteFailed;
+    return failedSave(f);
 }
 
 XmlSaveStatus detail::saveBytes(const QString& path, const QByteArray& bytes, QString* error) {
@@ -1425,8 +1430,9 @@ XmlSaveStatus detail::saveBytes(const QString& path, const QByteArray& bytes, QS
     if (opened != XmlSaveStatus::Ok) return opened;
     if (!f.write(bytes)) {
         if (error) *error = qor::FileErrorText(f.error());
+        const XmlSaveStatus status = failedSave(f);
         f.cancel();
-        return XmlSaveStatus::WriteFailed;
+        return status;
     }
     return commitSaveFile(f, error);
 }

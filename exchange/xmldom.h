@@ -178,7 +178,8 @@ private:
     std::array<std::vector<Entry>, 64> buckets_;
 };
 
-enum class XmlSaveStatus { Ok, AccessDenied, WriteFailed };
+// DiskFull: the disk (or the user's quota) ran out; the error text says so.
+enum class XmlSaveStatus { Ok, AccessDenied, WriteFailed, DiskFull };
 
 // One record of XmlDocument::parseRecords: an element child of the
 // document element, with the texts of those of its element children

@@ -158,6 +158,8 @@ XmlSaveStatus saveBytes(const QString& path, const QByteArray& bytes, QString* e
 // dropped before its commit leaves the target as it was.
 XmlSaveStatus openSaveFile(qor::SafeFileWriter& f, QString* error);
 XmlSaveStatus commitSaveFile(qor::SafeFileWriter& f, QString* error);
+// What a save file's failure is: a full disk, a refused write, or another.
+XmlSaveStatus failedSave(const qor::SafeFileWriter& f);
 
 // Whether the encoding name is one of the code page 936 family.
 bool isGbEncoding(const QByteArray& name);

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include "exchange/xmldom.h"
+#include "engine/messages.h"
 #include "exchange/xmlinternal.h"
 
 namespace qor::detail {
@@ -553,8 +554,7 @@ struct XmlStreamWriterState {
     void drain(qsizetype atLeast) {
         if (!file || out.size() < atLeast || out.size() == 0) return;
         if (fileError.isEmpty() && !file->write(out.data(), size_t(out.size())))
-            fileError = file->errorString().isEmpty() ? QStringLiteral("write failed")
-                                                      : file->errorString();
+            fileError = qor::FileErrorText(file->error() ? file->error() : EIO);
         out.clear();
     }
 
@@ -870,8 +870,9 @@ XmlSaveStatus XmlStreamWriter::save(const QString& path, QString* error) {
     std::unique_ptr<qor::SafeFileWriter> file = std::move(d.file);
     if (!d.fileError.isEmpty()) {
         if (error) *error = d.fileError;
+        const XmlSaveStatus status = failedSave(*file);
         file->cancel();
-        return XmlSaveStatus::WriteFailed;
+        return status;
     }
     return commitSaveFile(*file, error);
 }

@@ -68,6 +68,18 @@ mode_t modeFor(const QString& target) {
     return DefaultFileMode();
 }
 
+// Gives the file behind fd the owner and group of the regular file at
+// target, when there is one and they differ: a file saved over keeps
+// whose it is. 0, or errno (EPERM when this account may not give the file
+// away, or may not put it in that group).
+int keepOwner(int fd, const QString& target) {
+    struct stat old {}, now {};
+    if (::lstat(encoded(target).constData(), &old) != 0 || !S_ISREG(old.st_mode)) return 0;
+    if (::fstat(fd, &now) != 0) return errno;
+    if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return 0;
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0 ? 0 : errno;
+}
+
 // ".<name>.XXXXXX.tmp": the shape of every SafeFileWriter temporary.
 bool hasTemporaryShape(const QString& name) {
     const qsizetype tail = 1 + kRandomChars + temporarySuffix().size();
@@ -329,6 +341,17 @@ bool SafeFileWriter::commit(bool noReplace) {
         return false;
     }
     const mode_t mode = m_mode != mode_t(-1) ? m_mode : modeFor(m_target);
+    // The owner first: a change of owner clears the set-id bits the mode
+    // then puts back.
+    if (!noReplace) {
+        if (const int e = keepOwner(m_fd, m_target)) {
+            m_error = e;
+            m_ownerNotKept = e == EPERM;
+            cancel();
+            return false;
+        }
+    }
+    errno = 0;
     if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0 ||
         !renameOnto(m_temp, m_target, noReplace)) {
         m_error = errno ? errno : EIO;
@@ -414,6 +437,10 @@ bool MoveFileInto(const QString& from, const QString& target, int* errorNumber, 
     // As a SafeFileWriter commit leaves it: the permissions of the file it
     // replaces, else the default ones, and on the disk before it has the
     // name.
+    if (const int e = replace ? keepOwner(in, target) : 0) {
+        ::close(in);
+        return failed(e);
+    }
     if (::fchmod(in, modeFor(target)) != 0 || ::fsync(in) != 0) {
         const int e = errno;
         ::close(in);

@@ -55,7 +55,8 @@ bool IsSameFile(int fd, const QString& path, bool followLinks = true);
 
 // The temporary file of one save. open() makes it beside the target and
 // locks it; commit() syncs it, gives it its permissions (those of the file
-// it replaces, else the default ones) and renames it onto the target.
+// it replaces, else the default ones, and its owner and group) and renames
+// it onto the target.
 // Until commit succeeds, the destructor or cancel() removes it.
 class SafeFileWriter {
 public:
@@ -89,7 +90,11 @@ public:
     void fail(int errorNumber);
 
     // noReplace: fail with EEXIST when something is already at the target.
+    // A file replaced keeps its owner and group: when this account may not
+    // give them to the new file, nothing is replaced and the commit fails
+    // with EPERM (ownerNotKept()).
     bool commit(bool noReplace = false);
+    bool ownerNotKept() const { return m_ownerNotKept; }
     // After a commit: the descriptor of the file now at the target, with
     // its lock, for the caller to keep; -1 before a commit.
     int takeHandle();
@@ -106,6 +111,7 @@ private:
     int m_error = 0;
     quint64 m_written = 0;  // for the fault hook of the tests
     bool m_committed = false;
+    bool m_ownerNotKept = false;
     mode_t m_mode = mode_t(-1);
 };
 

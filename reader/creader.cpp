@@ -1,5 +1,6 @@
 #include "reader/creader.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "engine/messages.h"
 #include "engine/openreports.h"
 #include "engine/status.h"
+#include "engine/textutil.h"
 #include "platform/compoundfile.h"
 
 using namespace qor;
@@ -160,7 +162,10 @@ ReaderResult CReader::OpenRep8File(const QString& sFileName, const QString& sLan
     }
     const QFileInfo fi(path);
     if (!fi.exists()) return fail(LoadErrorText(qor::str::kFileMissingChooseAgain).replace("%s", given));
-    if (!fi.isFile() || !CompoundFile::isCompoundFile(path))
+    // A file this account may not read is no proof of anything but the
+    // permission: the engine says so when it tries below.
+    const bool readable = QFile(path).open(QIODevice::ReadOnly);
+    if (!fi.isFile() || (readable && !CompoundFile::isCompoundFile(path)))
         return fail(QStringLiteral("%1: %2").arg(given, statusText(code(Status::NotAReport))));
     // The engine would look for "<name>.rep" instead: a different file.
     if (ReportPathWithExtension(path) != path)
@@ -213,6 +218,11 @@ ReaderResult CReader::Save() {
                         .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(), m_notWritable)
                         .arg(code(Status::Refused)));
     const uint16_t status = m_report->Save();
+    if (status && !m_report->ErrorText().isEmpty())
+        return fail(QStringLiteral("%1 %2: %3 (status %4)")
+                        .arg(LoadErrorText(qor::str::kFileSaveFailed), m_report->GetPathName(),
+                             m_report->ErrorText())
+                        .arg(status));
     if (status)
         return fail(
             QStringLiteral("%1 %2: %3")
@@ -330,6 +340,16 @@ ReaderResult CReader::readCell(const char* method, int row, int col, QVariant* v
     } else if (value) {
         *value = v.number;
     }
+    // A failed formula leaves 0 (or nothing) in its cell, which a host
+    // would add up as an amount: the read fails, the value stays given.
+    if (!m_report->IsFormatState() && m_report->GetCellFormulaState(row, col) == 2) {
+        ReaderResult r = fail(QStringLiteral("%1: %2").arg(
+            QLatin1String(method), LoadErrorText(qor::str::kFailedFormulaCell)
+                                       .arg(m_report->GetCurPage())
+                                       .arg(FormatCellRef(col - 1, row - 1))));
+        r.formulaFailed = true;
+        return r;
+    }
     return ReaderResult::success();
 }
 
@@ -364,6 +384,8 @@ ReaderResult CReader::SetData(const QVariant& value) {
                 LoadErrorText(qor::str::kSetDataNeedsText));
         const QString text =
             qor::IsNumericVariant(value) ? QString::number(value.toDouble(), 'g', 15) : value.toString();
+        if (text.contains(QChar(u'\0')))
+            return fail(LoadErrorText(qor::str::kTextHoldsNul).arg(QStringLiteral("SetData")));
         if (text.size() > kMaxTextChars)
             return fail(
                 LoadErrorText(qor::str::kTextOverLimit).arg(QStringLiteral("SetData")).arg(kMaxTextChars));
@@ -395,6 +417,10 @@ ReaderResult CReader::SetData(const QVariant& value) {
         v = CellValue::ofNumber(value.toDouble());
     } else if (isTextType(value)) {
         const QString text = value.toString();
+        // The report's texts end at the first NUL: the rest would be lost
+        // without a word.
+        if (text.contains(QChar(u'\0')))
+            return fail(LoadErrorText(qor::str::kTextHoldsNul).arg(QStringLiteral("SetData")));
         if (text.size() > kMaxTextChars)
             return fail(
                 LoadErrorText(qor::str::kTextOverLimit).arg(QStringLiteral("SetData")).arg(kMaxTextChars));
@@ -575,6 +601,8 @@ ReaderResult CReader::SetKeyword(int slot, const QVariant& value) {
     } else if (isTextType(value)) {
         const QString text = value.toString();
         if (textSlot) {
+            if (text.contains(QChar(u'\0')))
+                return fail(LoadErrorText(qor::str::kTextHoldsNul).arg(QStringLiteral("SetKeyword")));
             if (text.size() > kKeywordTextChars)
                 return fail(LoadErrorText(qor::str::kTextOverLimit).arg(QStringLiteral("SetKeyword"))
                                 .arg(kKeywordTextChars));

@@ -69,7 +69,8 @@ QVariantMap CReaderObject::answer(const ReaderResult& given, const QVariant& val
     QVariantMap m;
     m.insert(QStringLiteral("ok"), r.ok);
     m.insert(QStringLiteral("error"), r.error);
-    if (r.ok && hasValue) m.insert(QStringLiteral("value"), value);
+    if ((r.ok || r.formulaFailed) && hasValue) m.insert(QStringLiteral("value"), value);
+    if (r.formulaFailed) m.insert(QStringLiteral("formulaFailed"), true);
     if (!r.ok) m_lastError = r.error;
     return m;
 }

@@ -4,7 +4,8 @@
 // A Reader holds at most one open report together with its current page
 // and its current cell. Every method answers a ReaderResult: ok is the
 // success flag and error the text to show when it is false; out values are
-// written only on success.
+// written only on success (a read of a failed formula's cell excepted, see
+// GetCellDataMatrix).
 //
 // Rows, columns and pages count from 1. Cells are given as the host sees
 // them (the variable area of the current page expanded). Cell formats, row
@@ -46,6 +47,9 @@ inline bool IsNumericVariant(const QVariant& v) {
 struct ReaderResult {
     bool ok = true;
     QString error;
+    // A read of a cell whose formula failed: ok is false, and the value the
+    // cell keeps (0, or empty) is still written for a host that shows it.
+    bool formulaFailed = false;
 
     static ReaderResult success() { return {}; }
     static ReaderResult failure(QString text) { return {false, std::move(text)}; }
@@ -67,6 +71,9 @@ public:
     virtual ReaderResult GetCurPage(int* page) = 0;
     // The value of a cell of the current page: a double, or a QString for
     // text and label cells. In format state: labels and empty values.
+    // A cell whose formula failed (what the desktop shows as "#错误公式")
+    // answers a failure naming the page and cell, with formulaFailed set
+    // and the value the cell keeps still written: its 0 is no amount.
     virtual ReaderResult GetCellDataMatrix(int iRow, int iCol, QVariant* value) = 0;
     // Format state; the current page is let go.
     virtual ReaderResult BeginDesign() = 0;
@@ -77,6 +84,7 @@ public:
     virtual ReaderResult IsFormatState(bool* formatState) = 0;
     // ours: the cell SetData, GetData, the format and formula methods act on.
     virtual ReaderResult SetCurCell(int row, int col) = 0;
+    // The current cell's value, as GetCellDataMatrix answers it.
     virtual ReaderResult GetData(QVariant* value) = 0;
     // Writes the current cell: a number, a text, or an empty QVariant to
     // empty it. A text for a number cell must read as a number. Format

@@ -23,6 +23,7 @@
 #include "document/doc_files.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
+#include "engine/paths.h"
 #include "engine/textutil.h"
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
@@ -151,7 +152,8 @@ QString typeList() {
 }
 
 int convertDocument(const QString& source, const QString& target, const QString& shownTarget,
-                    const QList<int>& pages, MessagesToStderr& messages, Output* out);
+                    const QList<int>& pages, MessagesToStderr& messages, Output* out,
+                    bool* finishedWriting);
 
 }  // namespace
 
@@ -212,7 +214,9 @@ int verbConvert(const QStringList& args, Output* out) {
         return 1;
     }
     // A conversion never replaces a file: it may be someone's month of work.
-    if (QFileInfo::exists(target)) {
+    // A link whose file is gone counts too: it would be found only once
+    // the whole file was written.
+    if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
         out->err += QStringLiteral("qor convert: %1 already exists\n").arg(pos[1]);
         return 1;
     }
@@ -227,15 +231,17 @@ int verbConvert(const QStringList& args, Output* out) {
                                                   : qor::doc::XlsSaveChoice::WithFormats)};
     std::optional<SheetAnswer> sheetAnswer;
     if (sheetChoice != 0) sheetAnswer.emplace(sheetChoice, sheet, out);
-    const int rc = convertDocument(source, target, pos[1], pages, messages, out);
-    if (rc == 1) traces.showOn("convert", out, messages.told());
+    bool finishedWriting = false;
+    const int rc = convertDocument(source, target, pos[1], pages, messages, out, &finishedWriting);
+    if (rc == 1 && !finishedWriting) traces.showOn("convert", out, messages.told());
     return rc;
 }
 
 namespace {
 
 int convertDocument(const QString& source, const QString& target, const QString& shownTarget,
-                    const QList<int>& pages, MessagesToStderr& messages, Output* out) {
+                    const QList<int>& pages, MessagesToStderr& messages, Output* out,
+                    bool* finishedWriting) {
     CQorsDoc doc;
     DocCloser closer{doc};
     if (!doc.Files().OnOpenDocument(source, true)) return 1;
@@ -272,8 +278,13 @@ int convertDocument(const QString& source, const QString& target, const QString&
     doc.Files().OnCloseDocument();
     int error = 0;
     if (!direct && !MoveFileInto(written, target, &error)) {
-        out->err += QStringLiteral("qor convert: %1 cannot be put in place: %2\n")
-                        .arg(shownTarget, QString::fromLocal8Bit(std::strerror(error)));
+        // The file was made whole: what its writer said on the way ("完成")
+        // is no part of this failure.
+        *finishedWriting = true;
+        out->err += IsDiskFullError(error)
+                        ? QStringLiteral("qor convert: %1\n").arg(DiskFullText(shownTarget))
+                        : QStringLiteral("qor convert: %1 cannot be put in place: %2\n")
+                              .arg(shownTarget, FileErrorText(error));
         return 1;
     }
     out->text += QStringLiteral("wrote %1\n").arg(shownTarget);
@@ -365,12 +376,21 @@ int verbPrint(const QStringList& args, Output* out) {
                                 : view::PrintOnDevice(doc, *printer.Device(), settings, nullptr,
                                                       printer.FullPage());
     if (!printed) {
+        // The PDF writer keeps its reasons to itself: a full disk under the
+        // file is still named, with the file.
+        if (pdfFile && DiskFullFor(pdfFile->target(), 0)) {
+            out->err += QStringLiteral("qor print: %1\n").arg(DiskFullText(pdf));
+            return 1;
+        }
         traces.showOn("print", out, messages.told());
         out->err += QStringLiteral("qor print: nothing was printed\n");
         return 1;
     }
     if (pdfFile && !pdfFile->commit()) {
-        out->err += QStringLiteral("qor print: cannot write %1: %2\n").arg(pdf, pdfFile->errorString());
+        out->err += IsDiskFullError(pdfFile->error())
+                        ? QStringLiteral("qor print: %1\n").arg(DiskFullText(pdf))
+                        : QStringLiteral("qor print: cannot write %1: %2\n")
+                              .arg(pdf, FileErrorText(pdfFile->error()));
         return 1;
     }
     out->text += pdf.isEmpty()

@@ -30,7 +30,7 @@ constexpr const char* kUsage =
         "  qor pages FILE\n"
         "      walk the pages: count, then each page's keywords\n"
         "  qor get FILE PAGE ROW COL\n"
-        "      print a cell's value\n"
+        "      print a cell's value (exit code 3 and no value when its formula failed)\n"
         "  qor set FILE PAGE ROW COL VALUE [--text]\n"
         "      write a cell (a number unless --text or not numeric);\n"
         "      a text goes into a text cell: qor format FILE ROW COL kind text first\n"
@@ -90,7 +90,8 @@ constexpr const char* kUsage =
         "      ledger; prints the account codes, period and include flag handed over\n"
         "Command language:\n"
         "  qor run SCRIPT.shl [REPORT] [--progress]\n"
-        "      run a script of commands against the report (saved when the script succeeds)\n"
+        "      run a script of commands against the report (saved when the script succeeds);\n"
+        "      exit code 3 when a RECALC left cells whose formulas failed\n"
         "  qor help [VERB] | qor --help\n"
         "      this text, or the usage of one verb\n"
         "  qor --version\n"
@@ -267,7 +268,10 @@ int main(int argc, char** argv) {
                            .arg(verb, verbUsage(verb).section(u'\n', 0, 0).trimmed());
         out.err += QStringLiteral("see: qor help %1\n").arg(verb);
     }
-    std::fputs(out.text.toLocal8Bit().constData(), stdout);
-    std::fputs(out.err.toLocal8Bit().constData(), stderr);
+    // Written by length: a character the texts should never hold still
+    // must not end the output before the lines after it.
+    const QByteArray text = out.text.toLocal8Bit(), err = out.err.toLocal8Bit();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fwrite(err.constData(), 1, size_t(err.size()), stderr);
     return rc;
 }

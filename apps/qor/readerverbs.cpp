@@ -32,6 +32,7 @@ QString quoted(const QString& text) {
     q.replace(QLatin1Char('"'), QLatin1String("\\\""));
     q.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     q.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    q.replace(QChar(u'\0'), QLatin1String("\\0"));
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
@@ -115,6 +116,7 @@ public:
         } catch (const AutoError& e) {
             return failed(e.text());
         }
+        m_formulaFailed = answer.value(QStringLiteral("formulaFailed")).toBool();
         if (!answer.value(QStringLiteral("ok")).toBool())
             return failed(answer.value(QStringLiteral("error")).toString());
         if (value) *value = answer.value(QStringLiteral("value"));
@@ -144,6 +146,8 @@ public:
         m_open = false;
         return call("CloseFile");
     }
+    // The last call read a cell whose formula failed.
+    bool formulaFailed() const { return m_formulaFailed; }
 
 private:
     bool failed(const QString& text) {
@@ -155,6 +159,7 @@ private:
     Output* m_out;
     AutoObject m_reader;
     bool m_open = false;
+    bool m_formulaFailed = false;
     std::optional<bool> m_restoreFormat;
 };
 
@@ -306,7 +311,10 @@ int verbGet(const QStringList& args, Output* out) {
     Session s("get", out);
     if (!s.open(file, true) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
     QVariant value;
-    if (!s.call("GetCellDataMatrix", {n[1], n[2]}, &value)) return 1;
+    // A failed formula's cell keeps 0, which is no amount: nothing goes to
+    // standard output, the failure to standard error, and the exit code
+    // tells a script the read worked but found no value.
+    if (!s.call("GetCellDataMatrix", {n[1], n[2]}, &value)) return s.formulaFailed() ? 3 : 1;
     out->text += shown(value, false) + QLatin1Char('\n');
     return s.close() ? 0 : 1;
 }
@@ -626,6 +634,10 @@ int verbReaderScript(const QStringList& args, Output* out) {
             line += QStringLiteral(" error=") +
                     quoted(answer.value(QStringLiteral("error")).toString());
             allOk = false;
+            // A failed formula's cell: the value it keeps, marked as such.
+            if (answer.value(QStringLiteral("formulaFailed")).toBool())
+                line += QStringLiteral(" formulaFailed=true value=") +
+                        shown(answer.value(QStringLiteral("value")), true);
         } else if (answer.contains(QStringLiteral("value"))) {
             line += QStringLiteral(" value=") + shown(answer.value(QStringLiteral("value")), true);
         }

@@ -126,6 +126,7 @@ int verbRun(const QStringList& given, Output* out) {
     RunSession session(out);
     session.ci().SetReport(report.get());
     const int lossesBefore = session.ci().ConversionLosses();
+    const int failedRecalcsBefore = session.ci().FailedRecalcs();
     QString error;
     if (!session.ci().RunBatchFile(script, &error)) {
         // Nothing is saved: the report file stays as it was before the run.
@@ -141,9 +142,14 @@ int verbRun(const QStringList& given, Output* out) {
             return 1;
         }
     }
+    // A recalculation left cells whose formulas failed: their values are
+    // no amounts, and a nightly script must not take them for some.
+    const bool formulasFailed = session.ci().FailedRecalcs() > failedRecalcsBefore;
+    if (formulasFailed)
+        out->err += QStringLiteral("qor run: %1\n").arg(session.ci().LastFailedRecalcText());
     // A conversion of the script wrote its file but left something out
     // (listed above): the run tells it as qor convert does.
-    return session.ci().ConversionLosses() > lossesBefore ? 3 : 0;
+    return session.ci().ConversionLosses() > lossesBefore || formulasFailed ? 3 : 0;
 }
 
 }  // namespace qor::app

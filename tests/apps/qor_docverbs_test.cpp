@@ -205,6 +205,16 @@ TEST(QorConvert, ExitCodesTellWrittenWholeLossyNothingAndUsage) {
     fake.close();
     EXPECT_EQ(qor(dir, "convert fake.xlsx fake.rep").exitCode, 1);
     EXPECT_FALSE(QFileInfo::exists(dir + "/fake.rep"));
+    // A link whose file is gone is refused before anything is written:
+    // neither the file it names nor anything in the work folder appears.
+    ASSERT_TRUE(QFile::link(dir + "/gone/away.xlsx", dir + "/dangling.xlsx"));
+    QDir().mkpath(dir + "/gone");
+    const auto dangling = qor(dir, "convert sales.rep dangling.xlsx");
+    EXPECT_EQ(dangling.exitCode, 1);
+    EXPECT_TRUE(err(dangling).contains("dangling.xlsx already exists")) << err(dangling).toStdString();
+    EXPECT_FALSE(err(dangling).contains(QStringLiteral("完成"))) << err(dangling).toStdString();
+    EXPECT_TRUE(QFileInfo(dir + "/dangling.xlsx").isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir + "/gone/away.xlsx"));
     // No temporary folder is left behind either.
     EXPECT_TRUE(QDir(dir).entryList({".qor-convert-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
 

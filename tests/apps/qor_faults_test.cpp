@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -312,3 +314,58 @@ TEST(QorFaults, RunningOutOfMemoryEndsTheVerbWithTheFilesName) {
 }
 
 }  // namespace
+
+// A small file system, filled but for a few blocks: each writer meets the
+// full disk as a user's does, and says so in the user's words, naming the
+// file; none says "完成" or asks to call support.
+TEST(QorFaults, AFullDiskIsNamedWithTheFileByEveryWriter) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a small file system to fill needs root to mount";
+    const QString dir = qortest::freshDir("qor-fulldisk-names");
+    const QString full = dir + "/full";
+    QDir().mkpath(full);
+    if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    struct Unmount {
+        QString path;
+        ~Unmount() { ::umount(QFile::encodeName(path).constData()); }
+    } unmount{full};
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "60", "--cols", "12", "--pages", "8"}).exitCode, 0);
+    for (int row = 1; row <= 3; ++row)
+        ASSERT_EQ(qorRun({"set", rep, "1", QString::number(row), "2", "1234.5"}).exitCode, 0);
+    // Everything but a few blocks is taken.
+    {
+        QFile filler(full + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+        filler.resize(filler.size() - 3 * 4096);
+    }
+
+    qortest::writeFile(dir + "/c.shl", QStringLiteral("CONVERT \"%1\" TO \"%2\"\n")
+                                           .arg(rep, full + "/run.xlsx")
+                                           .toUtf8());
+    const QList<std::pair<QStringList, QString>> writers = {
+        {{"export-xml", rep, full + "/out.xml"}, "out.xml"},
+        {{"convert", rep, full + "/out.xlsx"}, "out.xlsx"},
+        {{"convert", rep, full + "/out.xls"}, "out.xls"},
+        {{"print", rep, "--pdf", full + "/out.pdf"}, "out.pdf"},
+        {{"run", dir + "/c.shl"}, "run.xlsx"},
+    };
+    for (const auto& [args, file] : writers) {
+        const auto r = qorRun(args);
+        const QString err = QString::fromUtf8(r.err);
+        const QString what = args.first() + ": " + err;
+        EXPECT_EQ(r.exitCode, 1) << what.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("磁盘空间不足")) && err.contains(file))
+            << what.toStdString();
+        EXPECT_FALSE(err.contains(QStringLiteral("完成")) ||
+                     err.contains(QStringLiteral("请联系支持人员")) ||
+                     err.contains("nothing was printed"))
+            << what.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << what.toStdString() << r.out.constData();
+        EXPECT_FALSE(QFile::exists(full + "/" + file)) << what.toStdString();
+    }
+}

@@ -287,4 +287,41 @@ TEST(QorReader, ReaderIsCreatedThroughTheRegistry) {
     qputenv("QOR_REGISTRY", saved);
 }
 
+
+// A literal's bytes, the NULs inside it included.
+template <size_t N>
+QByteArray withNul(const char (&text)[N]) {
+    return QByteArray(text, qsizetype(N - 1));
+}
+
+// The report's texts end at a NUL: a text holding one is refused with the
+// reason, the cell keeps what it had, and nothing the script prints after
+// it is lost.
+TEST(QorReader, ATextWithANulIsRefusedAndTheOutputGoesOn) {
+    const QString dir = qortest::freshDir("qor-reader-nul");
+    const QString path = dir + "/r.rep";
+    makeReport(path);
+    QByteArray script = QStringLiteral("OpenRep8File \"%1\"\nSetCurCell 2 3\n").arg(path).toUtf8();
+    script += withNul("SetData \"x\0y\"\n");
+    script += withNul("SetKeyword 0 \"a\0b\"\n");
+    script += "GetData\nSetCurCell 2 2\nGetData\nSave\nCloseFile\n";
+    qortest::writeFile(dir + "/nul.txt", script);
+    const auto ran = qor({"reader-script", dir + "/nul.txt"});
+    EXPECT_EQ(ran.exitCode, 1);
+    const QString out = QString::fromUtf8(ran.out);
+    EXPECT_TRUE(out.contains(QStringLiteral("SetData: ok=false error=\"SetData：文字中有空字符")))
+        << ran.out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("SetKeyword: ok=false error=\"SetKeyword：文字中有空字符")))
+        << ran.out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("GetData: ok=true value=\"收入\"\n"))) << ran.out.toStdString();
+    EXPECT_TRUE(out.contains("GetData: ok=true value=12.5\n")) << ran.out.toStdString();
+    EXPECT_TRUE(out.endsWith("CloseFile: ok=true\n")) << ran.out.toStdString();
+
+    // A NUL the script prints (the method name it could not call) reaches
+    // the output whole, escaped where quoted.
+    qortest::writeFile(dir + "/name.txt", withNul("No\0Such\nGetPages\n"));
+    const auto named = qor({"reader-script", dir + "/name.txt"});
+    EXPECT_TRUE(named.out.contains("GetPages: ok=")) << named.out.toStdString();
+}
+
 }  // namespace

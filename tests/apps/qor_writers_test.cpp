@@ -108,11 +108,49 @@ TEST(QorWriters, UnreadableReportIsAReadErrorNamingThePermission) {
     const QString path = dir + "/r.rep";
     ASSERT_EQ(runQor({"new", path}).exitCode, 0);
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
-    const auto info = runQor({"info", path});
-    EXPECT_EQ(info.exitCode, 1);
-    EXPECT_TRUE(info.err.contains("1020")) << info.err.constData();
-    EXPECT_TRUE(QString::fromUtf8(info.err).contains(QStringLiteral("没有访问权限"))) << info.err.constData();
+    // Every verb says the permission, none that the file is no report.
+    const QList<QStringList> verbs = {{"info", path},
+                                      {"get", path, "1", "1", "1"},
+                                      {"pages", path},
+                                      {"set", path, "1", "1", "1", "5"},
+                                      {"table-size", path},
+                                      {"export-xml", path, dir + "/r.xml"}};
+    for (const QStringList& verb : verbs) {
+        const auto r = runQor(verb);
+        const QString err = QString::fromUtf8(r.err);
+        EXPECT_EQ(r.exitCode, 1) << verb.first().toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("没有访问权限")) && !err.contains("1006") &&
+                    !err.contains(QStringLiteral("不是报表")))
+            << verb.first().toStdString() << ": " << err.toStdString();
+    }
     ::chmod(QFile::encodeName(path).constData(), 0644);
+}
+
+TEST(QorWriters, ASaveKeepsTheReportsOwnerGroupAndMode) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root makes a report of another account's";
+    const QString dir = qortest::freshDir("qor-owner");
+    const QString path = dir + "/r.rep";
+    ASSERT_EQ(runQor({"new", path, "--pages", "1"}).exitCode, 0);
+    const QByteArray name = QFile::encodeName(path);
+    ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(name.constData(), 0600), 0);
+    const auto set = runQor({"set", path, "1", "1", "1", "5"});
+    ASSERT_EQ(set.exitCode, 0) << set.err.constData();
+    struct stat st {};
+    ASSERT_EQ(::stat(name.constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, uid_t(65534));
+    EXPECT_EQ(st.st_gid, gid_t(65534));
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
+    EXPECT_EQ(cellOf(path, 1, 1), 5);
+    // A conversion script's save and a format change keep them too.
+    qortest::writeFile(dir + "/s.shl", "LET B1 = 7\n");
+    ASSERT_EQ(runQor({"run", dir + "/s.shl", path}).exitCode, 0);
+    ASSERT_EQ(runQor({"append-rows", path, "2"}).exitCode, 0);
+    ASSERT_EQ(::stat(name.constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, uid_t(65534));
+    EXPECT_EQ(st.st_gid, gid_t(65534));
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
+    EXPECT_EQ(cellOf(path, 1, 2), 7);
 }
 
 TEST(QorWriters, NewReportOnAFullDiskLeavesNoFile) {

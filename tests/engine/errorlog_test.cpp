@@ -1,6 +1,7 @@
 #include "engine/errorlog.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -83,6 +84,25 @@ TEST_F(ErrorLogTest, Utf16WithBomAndOneHeaderPerSession) {
     text = decode(readBytes(path));
     EXPECT_EQ(headerCount(text), 2);
     EXPECT_TRUE(text.endsWith("third\r\n"));
+}
+
+// The log holds failed statements with the texts of cells: others may
+// not read it, whatever the umask, and a log an older run left open to
+// them is closed by the next entry.
+TEST_F(ErrorLogTest, OnlyItsUserReadsTheLog) {
+    const mode_t previous = ::umask(022);
+    const auto modeOf = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st.st_mode & 07777;
+    };
+    ASSERT_TRUE(WriteErrorLog("SELECT secret FROM pay WHERE name = 'x'"));
+    EXPECT_EQ(modeOf(), mode_t(0600));
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+    ASSERT_TRUE(WriteErrorLog("second"));
+    EXPECT_EQ(modeOf(), mode_t(0600));
+    EXPECT_TRUE(decode(readBytes(path)).contains("second"));
+    ::umask(previous);
 }
 
 TEST_F(ErrorLogTest, ClearDeletesAndRearmsTheHeader) {

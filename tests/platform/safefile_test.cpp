@@ -5,8 +5,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -288,4 +292,80 @@ TEST(SafeFile, AFinishedFileIsLinkedInBesideTheTargetAndRenamedOntoIt) {
         EXPECT_TRUE(leftovers("/dev/shm").filter("qor-linkto").isEmpty());
     }
     ::close(fd);
+}
+
+namespace {
+
+// Runs what on a thread of its own that lacks the right to give files
+// away (capabilities belong to a thread on Linux): root then saves as any
+// other account would over a file that is not its own.
+template <typename F>
+void withoutChown(F what) {
+    std::thread t([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2] {};
+        ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+        data[0].effective &= ~(1u << CAP_CHOWN);
+        ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+        what();
+    });
+    t.join();
+}
+
+uid_t ownerOf(const QString& path, gid_t* group) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    *group = st.st_gid;
+    return st.st_uid;
+}
+
+}  // namespace
+
+TEST(SafeFile, AReplacedFileKeepsItsOwnerOrIsNotReplaced) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root makes a file of another account's";
+    const QString dir = qortest::freshDir("safefile-owner");
+    const QString target = dir + "/theirs.rep";
+    writeAll(target, "old");
+    const QByteArray name = QFile::encodeName(target);
+    ASSERT_EQ(::chown(name.constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(name.constData(), 0600), 0);
+
+    // Root may give the new file back: owner, group and mode stay.
+    ASSERT_TRUE(WriteFileSafely(target, "new"));
+    gid_t group = 0;
+    EXPECT_EQ(ownerOf(target, &group), uid_t(65534));
+    EXPECT_EQ(group, gid_t(65534));
+    EXPECT_EQ(modeOf(target), mode_t(0600));
+    EXPECT_EQ(readAll(target), "new");
+
+    // So does a finished file moved over it.
+    writeAll(dir + "/made.rep", "moved");
+    ASSERT_TRUE(MoveFileInto(dir + "/made.rep", target, nullptr, true));
+    EXPECT_EQ(ownerOf(target, &group), uid_t(65534));
+    EXPECT_EQ(group, gid_t(65534));
+    EXPECT_EQ(readAll(target), "moved");
+
+    // A writer that may not: nothing is replaced and it says why.
+    withoutChown([&] {
+        SafeFileWriter w(target);
+        ASSERT_TRUE(w.open());
+        ASSERT_TRUE(w.write(QByteArray("lost")));
+        EXPECT_FALSE(w.commit());
+        EXPECT_EQ(w.error(), EPERM);
+        EXPECT_TRUE(w.ownerNotKept());
+        writeAll(dir + "/other.rep", "other");
+        int error = 0;
+        EXPECT_FALSE(MoveFileInto(dir + "/other.rep", target, &error, true));
+        EXPECT_EQ(error, EPERM);
+    });
+    EXPECT_EQ(readAll(target), "moved");
+    EXPECT_EQ(ownerOf(target, &group), uid_t(65534));
+    EXPECT_TRUE(leftovers(dir).isEmpty()) << leftovers(dir).join(',').toStdString();
+
+    // A file of one's own is replaced as always, even without that right.
+    withoutChown([&] {
+        EXPECT_TRUE(WriteFileSafely(dir + "/mine.txt", "a"));
+        EXPECT_TRUE(WriteFileSafely(dir + "/mine.txt", "b"));
+    });
+    EXPECT_EQ(readAll(dir + "/mine.txt"), "b");
 }
