@@ -339,9 +339,14 @@ public:
                 QString* message) override {
         m_leftOut.clear();
         QString error;
-        if (ImportDataFileToReport(path, &report, &error, &m_leftOut)) return true;
-        if (message) *message = error;
-        return false;
+        if (!ImportDataFileToReport(path, &report, &error, &m_leftOut)) {
+            if (message) *message = error;
+            return false;
+        }
+        // Read, but not whole: told as a workbook's losses are.
+        if (!m_leftOut.isEmpty())
+            qor::messageBox(m_leftOut.join(u'\n'), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+        return true;
     }
     bool write(CQorsDoc&, CReportHandle& report, const QString& path, QString* message) override {
         QString error;

@@ -467,6 +467,8 @@ struct KeptTable {
     QList<QVariantList> rows;
     // A text file's first line read as names that no cell will show.
     QString namesLine;
+    // What the reader left out of every record.
+    QStringList leftOut;
 };
 
 // Keeps the first records of a table read record by record, and asks for
@@ -491,6 +493,8 @@ public:
             }
         }
     }
+
+    void leftOut(const QString& what) override { m_table->leftOut.append(what); }
 
 private:
     KeptTable* m_table;
@@ -591,6 +595,7 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                         QString t;
                         if (v.typeId() == QMetaType::Double) t = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
                         else if (v.typeId() == QMetaType::QDate) t = v.toDate().toString(Qt::ISODate);
+                        else if (v.typeId() == QMetaType::QDateTime) t = dateValueText(v.toDateTime());
                         else t = v.toString();
                         // A cell keeps a label of 255 characters: a longer
                         // one comes in cut, and is named.
@@ -624,6 +629,27 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
 }
 
 }  // namespace
+
+// A worksheet's first row of texts names its fields, and no cell shows it:
+// named unless it holds only what a report's own export writes there (the
+// column letters) or the placeholders of empty cells.
+static void noteNamesRows(Database& db, QStringList* notes) {
+    for (const TableDefInfo& t : db.tableDefs()) {
+        if (!isUserTable(t.attributes)) continue;
+        QStringList names;
+        bool placeholders = true;
+        int c = 0;
+        for (const FieldInfo& f : db.fields(t.name)) {
+            ++c;
+            names.append(f.name);
+            if (f.name.compare(ColumnLetters(c), Qt::CaseInsensitive) != 0 &&
+                f.name.compare(QStringLiteral("F%1").arg(c), Qt::CaseInsensitive) != 0)
+                placeholders = false;
+        }
+        if (!placeholders)
+            notes->append(LoadErrorText(qor::str::kSheetFirstRowAsNames).arg(t.name, names.join(u',')));
+    }
+}
 
 int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
     QList<KeptTable> tables;
@@ -661,7 +687,10 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
         if (isLotusPath(path)) {
             TemporaryDatabase temp;
             if (!ConvertWk4FileToMdb(full, temp.path(), error)) return 0;
-            return ImportDatabaseFileToReport(temp.path(), report, error, notes);
+            auto db = Database::open(temp.path(), QString(), false, true);
+            if (!ImportDatabaseToReport(*db, report, error, notes)) return 0;
+            if (notes) noteNamesRows(*db, notes);
+            return 1;
         }
         // A text or dBASE file is read straight into the page, as far as
         // a page holds records; the rest is only counted.
@@ -675,6 +704,7 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
             return 0;
         }
         if (!fillReport({table}, report, error, notes)) return 0;
+        if (notes) notes->append(table.leftOut);
         if (notes && !table.namesLine.isEmpty())
             notes->append(
                 LoadErrorText(qor::str::kFirstLineAsNames).arg(table.name, table.namesLine));

@@ -1,16 +1,22 @@
 // The dBASE driver: a folder of ".dbf" files, each a table named by its
-// file name without the extension. The header is checked by us before the
-// file reaches the library, so a damaged file is refused, never misread.
+// file name without the extension. Tables are read here, record by record,
+// every length checked against the file: dBASE III/IV and FoxPro tables
+// with their memo files (".dbt", ".fpt"), Visual FoxPro tables with their
+// binary fields, texts in the code page the ".cpg" file or the language
+// driver byte names. They are written through shapelib.
 
 #include <shapefil.h>
 
 #include <QDate>
+#include <QDateTime>
+#include <QtEndian>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <unistd.h>
 #include <cerrno>
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -29,13 +35,35 @@ JetError damaged(const QString& path, const QString& why) {
     return JetError(LoadErrorText(str::kCannotOpenWithReason).arg(path, why));
 }
 
-struct DbfLayout {
-    quint16 headerLength = 0;
-    quint16 recordLength = 0;
+// The versions whose memo, I, Y, B and T fields are binary.
+bool isVisualFoxPro(quint8 version) { return version == 0x30 || version == 0x31 || version == 0x32; }
+// The versions whose memos live in a ".fpt" file.
+bool hasFoxMemos(quint8 version) { return isVisualFoxPro(version) || version == 0xF5 || version == 0xFB; }
+
+struct DbfField {
+    QByteArray name;
+    char type = 'C';
+    int offset = 0;  // in the record, after the deletion mark
+    int width = 0;
+    int decimals = 0;
+    quint8 flags = 0;
+    int nullBit = -1;  // its bit in the null flags of the record, if nullable
+    bool kept = true;
+    FieldInfo info;
 };
 
-// Checks the header block against the file's size: lengths and counts
-// that do not fit the file are a damaged file.
+struct DbfLayout {
+    quint8 version = 0;
+    quint32 records = 0;
+    quint16 headerLength = 0;
+    quint16 recordLength = 0;
+    quint8 languageDriver = 0;
+    QList<DbfField> fields;
+    const DbfField* nullFlags = nullptr;  // the hidden field holding them
+};
+
+// Checks the header block against the file's size and reads the field
+// table: lengths and counts that do not fit the file are a damaged file.
 DbfLayout checkHeader(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -43,28 +71,43 @@ DbfLayout checkHeader(const QString& path) {
     const qint64 size = f.size();
     const QByteArray head = f.read(32);
     if (head.size() < 32) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
-    const quint32 records = readLE32(head, 4);
-    const quint16 headerLength = readLE16(head, 8);
-    const quint16 recordLength = readLE16(head, 10);
-    if (headerLength < 33 || headerLength > size)
+    DbfLayout layout;
+    layout.version = quint8(head[0]);
+    layout.records = readLE32(head, 4);
+    layout.headerLength = readLE16(head, 8);
+    layout.recordLength = readLE16(head, 10);
+    layout.languageDriver = quint8(head[29]);
+    if (layout.headerLength < 33 || layout.headerLength > size)
         throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
-    if (recordLength < 1) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
-    const int fieldCount = (headerLength - 32) / 32;
-    const QByteArray fields = f.read(qint64(fieldCount) * 32);
-    if (fields.size() != fieldCount * 32)
-        throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    if (layout.recordLength < 1) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    const int fieldCount = (layout.headerLength - 32) / 32;
+    const QByteArray table = f.read(qint64(fieldCount) * 32);
+    if (table.size() != fieldCount * 32) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     int width = 1;  // the deletion mark
-    int real = 0;
     for (int i = 0; i < fieldCount; ++i) {
-        if (quint8(fields[i * 32]) == 0x0D) break;
-        width += quint8(fields[i * 32 + 16]);
-        ++real;
+        const char* d = table.constData() + i * 32;
+        if (quint8(d[0]) == 0x0D) break;
+        DbfField field;
+        field.name = QByteArray(d, qsizetype(qstrnlen(d, 11)));
+        field.type = char(QChar::toUpper(char32_t(quint8(d[11]))));
+        field.width = quint8(d[16]);
+        field.decimals = quint8(d[17]);
+        // Long character fields keep the high byte of their width where
+        // the decimals would be.
+        if (field.type == 'C') {
+            field.width += field.decimals * 256;
+            field.decimals = 0;
+        }
+        field.flags = quint8(d[18]);
+        field.offset = width;
+        width += field.width;
+        layout.fields.append(field);
     }
-    if (real == 0) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
-    if (width > recordLength) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
-    if (qint64(records) * recordLength > size - headerLength)
+    if (layout.fields.isEmpty()) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    if (width > layout.recordLength) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    if (qint64(layout.records) * layout.recordLength > size - layout.headerLength)
         throw damaged(path, LoadErrorText(str::kDbaseFewerRecords));
-    return {headerLength, recordLength};
+    return layout;
 }
 
 // The records from first on that are not marked deleted, counted from the
@@ -89,6 +132,181 @@ qint64 countLiveRecords(const QString& path, const DbfLayout& layout, qint64 fir
     return live;
 }
 
+// The code page a ".cpg" file or the language driver byte names, when it is
+// one we read: the name the decoder takes, empty otherwise.
+QByteArray codePageNamed(QByteArray name) {
+    name = name.trimmed().toUpper();
+    if (name == "UTF-8" || name == "UTF8" || name == "65001") return "UTF-8";
+    if (name == "GBK" || name == "GB2312" || name == "GB18030") return "CP936";
+    if (name == "BIG5") return "CP950";
+    for (const char* prefix : {"WINDOWS-", "ANSI ", "OEM ", "CP", "IBM"})
+        if (name.startsWith(prefix)) name = name.mid(qsizetype(strlen(prefix))).trimmed();
+    bool ok = false;
+    const int number = name.toInt(&ok);
+    if (!ok) return {};
+    switch (number) {
+    case 936: case 950: case 1252: case 1250: case 1251: case 437: case 850:
+        return "CP" + QByteArray::number(number);
+    default: return {};
+    }
+}
+
+QByteArray codePageOfDriver(quint8 id) {
+    switch (id) {
+    case 0x01: return "CP437";
+    case 0x02: return "CP850";
+    case 0x03:
+    case 0x57: return "CP1252";
+    case 0x4D:
+    case 0x7A: return "CP936";
+    case 0x4F:
+    case 0x78: return "CP950";
+    case 0xC8: return "CP1250";
+    case 0xC9: return "CP1251";
+    default: return {};
+    }
+}
+
+// A file beside the table with the same name and another extension, found
+// without regard to case; empty when there is none.
+QString besideTable(const QString& path, const char* extension) {
+    const QFileInfo info(path);
+    const QString name = info.completeBaseName() + QLatin1String(extension);
+    const QString found = QDir(info.path()).filePath(findInFolder(info.path(), name));
+    return QFileInfo(found).isFile() ? found : QString();
+}
+
+// The table's code page: its ".cpg" file, else its language driver byte;
+// a table with neither (or one naming a code page we do not read) is read
+// as code page 936, as tables have always been read here.
+QByteArray tableCodePage(const QString& path, quint8 languageDriver) {
+    if (const QString cpg = besideTable(path, ".cpg"); !cpg.isEmpty()) {
+        QFile f(cpg);
+        if (f.open(QIODevice::ReadOnly))
+            if (const QByteArray named = codePageNamed(f.read(64)); !named.isEmpty()) return named;
+    }
+    const QByteArray byDriver = codePageOfDriver(languageDriver);
+    return byDriver.isEmpty() ? QByteArrayLiteral("CP936") : byDriver;
+}
+
+// The memo file of a table: ".dbt" blocks of dBASE III (text up to an end
+// mark) or dBASE IV (a length in front), or ".fpt" blocks of FoxPro (type
+// and length in front, big-endian). Every block number and length is
+// checked against the file.
+class MemoFile {
+public:
+    MemoFile(const QString& path, bool fox, bool dbase3) : m_file(path), m_fox(fox), m_dbase3(dbase3) {}
+
+    // false when the file cannot be opened or its header is damaged.
+    bool open() {
+        if (!m_file.open(QIODevice::ReadOnly)) return false;
+        const QByteArray head = m_file.read(512);
+        if (head.size() < 24) return false;
+        if (m_fox) {
+            m_blockSize = quint8(head[6]) << 8 | quint8(head[7]);
+            return m_blockSize > 0;
+        }
+        const int size = readLE16(head, 20);
+        m_blockSize = m_dbase3 || size < 64 ? 512 : size;
+        return true;
+    }
+
+    // The bytes of the memo at block; false when the file does not hold it.
+    bool read(quint32 block, QByteArray* out) {
+        const qint64 at = qint64(block) * m_blockSize;
+        // The first blocks hold the file's header.
+        if (at < (m_fox ? 512 : m_blockSize) || at >= m_file.size() || !m_file.seek(at)) return false;
+        if (m_fox) {
+            const QByteArray head = m_file.read(8);
+            if (head.size() < 8) return false;
+            const qint64 length = qint64(readBE32(head, 4));
+            if (length > m_file.size() - at - 8) return false;
+            *out = m_file.read(length);
+            return out->size() == length;
+        }
+        const QByteArray head = m_file.read(8);
+        if (!m_dbase3 && head.size() == 8 && head.startsWith(QByteArrayLiteral("\xFF\xFF\x08\x00"))) {
+            const qint64 length = qint64(readLE32(head, 4)) - 8;
+            if (length < 0 || length > m_file.size() - at - 8) return false;
+            *out = m_file.read(length);
+            return out->size() == length;
+        }
+        // Text up to its end mark (or the end of the file).
+        if (!m_file.seek(at)) return false;
+        out->clear();
+        while (!m_file.atEnd()) {
+            const QByteArray chunk = m_file.read(512);
+            const qsizetype end = chunk.indexOf('\x1A');
+            if (end >= 0) {
+                out->append(chunk.left(end));
+                break;
+            }
+            out->append(chunk);
+        }
+        return true;
+    }
+
+private:
+    static quint32 readBE32(const QByteArray& b, int at) {
+        return quint32(quint8(b[at])) << 24 | quint32(quint8(b[at + 1])) << 16 |
+               quint32(quint8(b[at + 2])) << 8 | quint32(quint8(b[at + 3]));
+    }
+    QFile m_file;
+    bool m_fox;
+    bool m_dbase3;
+    qint64 m_blockSize = 512;
+};
+
+bool allBytes(QByteArrayView v, char c) {
+    return std::all_of(v.begin(), v.end(), [c](char b) { return b == c; });
+}
+
+// The fields as the reader gives them: their names in the table's code
+// page, their types, and those of a type it cannot read left out (told to
+// the sink).
+void describeFields(DbfLayout& layout, const QString& path, const std::function<QString(QByteArray)>& decode,
+                    RecordSink& sink) {
+    const bool fox = isVisualFoxPro(layout.version);
+    int nullBits = 0;
+    for (int i = 0; i < layout.fields.size(); ++i) {
+        DbfField& d = layout.fields[i];
+        FieldInfo& f = d.info;
+        f.name = decode(d.name).trimmed();
+        if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(i + 1);
+        switch (d.type) {
+        case 'N':
+        case 'F': f.type = (d.decimals == 0 && d.width < 10) ? kLong : kDouble; break;
+        case 'L': f.type = kBoolean; break;
+        case 'D': f.type = kDate; break;
+        case 'M': f.type = kMemo; break;
+        case 'C': f.type = kText; break;
+        case 'I': f.type = fox && d.width == 4 ? kLong : -1; break;
+        case 'Y': f.type = fox && d.width == 8 ? kCurrency : -1; break;
+        case 'B': f.type = fox && d.width == 8 ? kDouble : -1; break;
+        case 'T': f.type = fox && d.width == 8 ? kDate : -1; break;
+        default: f.type = -1; break;
+        }
+        // The record's null flags: a bit for each nullable field, and one
+        // for each field of varying length.
+        if (fox && d.type != '0') {
+            if (d.flags & 0x02) d.nullBit = nullBits++;
+            if (d.type == 'V' || d.type == 'Q') ++nullBits;
+        }
+        if (fox && d.type == '0') {
+            d.kept = false;
+            layout.nullFlags = &d;
+            continue;
+        }
+        if (f.type < 0) {
+            d.kept = false;
+            sink.leftOut(LoadErrorText(str::kDbaseFieldLeftOut)
+                             .arg(QFileInfo(path).fileName(), f.name, QString(QLatin1Char(d.type))));
+            continue;
+        }
+        f.size = f.type == kText ? d.width : (f.type == kLong ? 4 : 8);
+    }
+}
+
 struct DbfHandle {
     DBFHandle h = nullptr;
     DbfHandle() = default;
@@ -100,13 +318,6 @@ struct DbfHandle {
         h = nullptr;
     }
 };
-
-bool isUtf8CodePage(const char* cp) {
-    if (!cp) return false;
-    const QString s = QString::fromLatin1(cp).trimmed();
-    return s == QLatin1String("65001") || s.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
-           s.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0;
-}
 
 class DBaseDriver : public Driver {
 public:
@@ -143,77 +354,145 @@ LoadedTable readDBaseFile(const QString& path) {
 }
 
 qint64 readDBaseTable(const QString& path, RecordSink& sink) {
-    const DbfLayout layout = checkHeader(path);
-    DbfHandle dbf;
-    dbf.h = DBFOpen(QFile::encodeName(path).constData(), "rb");
-    if (!dbf.h) throw damaged(path, LoadErrorText(str::kFormatNotRecognised));
-    const bool utf8 = isUtf8CodePage(DBFGetCodePage(dbf.h));
-    auto decode = [utf8](const char* s) { return utf8 ? QString::fromUtf8(s) : decodeCp936(QByteArray(s)); };
+    DbfLayout layout = checkHeader(path);
+    const QByteArray codePage = tableCodePage(path, layout.languageDriver);
+    auto decode = [&codePage](const QByteArray& b) { return decodeText(b, codePage); };
+    describeFields(layout, path, decode, sink);
+    const bool fox = isVisualFoxPro(layout.version);
 
     QList<FieldInfo> fields;
-    const int fieldCount = DBFGetFieldCount(dbf.h);
-    QList<char> native;
-    for (int i = 0; i < fieldCount; ++i) {
-        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
-        int width = 0, decimals = 0;
-        DBFGetFieldInfo(dbf.h, i, name, &width, &decimals);
-        const char kind = DBFGetNativeFieldType(dbf.h, i);
-        FieldInfo f;
-        f.name = decode(name).trimmed();
-        if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(i + 1);
-        switch (kind) {
-        case 'N':
-        case 'F': f.type = (decimals == 0 && width < 10) ? kLong : kDouble; break;
-        case 'L': f.type = kBoolean; break;
-        case 'D': f.type = kDate; break;
-        case 'M': f.type = kMemo; break;
-        default: f.type = kText; break;
-        }
-        f.size = f.type == kText ? width : (f.type == kLong ? 4 : 8);
-        fields.append(f);
-        native.append(kind);
+    QList<const DbfField*> kept;
+    for (const DbfField& d : layout.fields) {
+        if (!d.kept) continue;
+        fields.append(d.info);
+        kept.append(&d);
+    }
+    std::unique_ptr<MemoFile> memos;
+    for (const DbfField* d : kept) {
+        if (d->type != 'M' || memos) continue;
+        const bool foxMemos = hasFoxMemos(layout.version);
+        QString memoPath = besideTable(path, foxMemos ? ".fpt" : ".dbt");
+        if (memoPath.isEmpty()) memoPath = besideTable(path, foxMemos ? ".dbt" : ".fpt");
+        if (memoPath.isEmpty())
+            throw damaged(path, LoadErrorText(str::kDbaseMemoFileMissing)
+                                    .arg(d->info.name, QFileInfo(path).completeBaseName() +
+                                                           QLatin1String(foxMemos ? ".fpt" : ".dbt")));
+        memos = std::make_unique<MemoFile>(memoPath, memoPath.endsWith(QLatin1String("fpt"), Qt::CaseInsensitive),
+                                           layout.version == 0x83);
+        if (!memos->open()) throw damaged(memoPath, LoadErrorText(str::kDbaseHeaderDamaged));
     }
     sink.begin(fields);
-    const int records = DBFGetRecordCount(dbf.h);
+
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    const qint64 records = layout.records;
+    const int length = layout.recordLength;
+    const qint64 perBlock = std::max<qint64>(1, (qint64(1) << 20) / length);
+    QByteArray block;
     qint64 taken = 0;
-    QVariantList row(fieldCount);
-    for (int r = 0; r < records; ++r) {
-        if (DBFIsRecordDeleted(dbf.h, r)) continue;
-        for (int i = 0; i < fieldCount; ++i) {
-            QVariant& slot = row[i];
-            if (DBFIsAttributeNULL(dbf.h, r, i)) {
+    QVariantList row(fields.size());
+    for (qint64 first = 0; first < records; first += perBlock) {
+        const qint64 n = std::min(perBlock, records - first);
+        block.resize(qsizetype(n * length));
+        if (!f.seek(layout.headerLength + first * length) || f.read(block.data(), block.size()) != block.size())
+            throw damaged(path, LoadErrorText(str::kDbaseRecordUnreadable).arg(first + 1));
+        for (qint64 k = 0; k < n; ++k) {
+            const char* rec = block.constData() + k * length;
+            if (rec[0] == '*') continue;
+            const qint64 r = first + k;
+            QByteArrayView nulls;
+            if (layout.nullFlags) nulls = QByteArrayView(rec + layout.nullFlags->offset, layout.nullFlags->width);
+            for (qsizetype i = 0; i < kept.size(); ++i) {
+                const DbfField& d = *kept.at(i);
+                QVariant& slot = row[i];
                 slot.clear();
-                continue;
+                if (d.nullBit >= 0 && d.nullBit / 8 < nulls.size() &&
+                    (quint8(nulls[d.nullBit / 8]) >> (d.nullBit % 8)) & 1)
+                    continue;
+                const QByteArrayView raw(rec + d.offset, d.width);
+                switch (d.type) {
+                case 'I': slot = qint32(readLE32(QByteArray::fromRawData(raw.data(), raw.size()), 0)); continue;
+                case 'Y': {
+                    qint64 v = 0;
+                    std::memcpy(&v, raw.data(), 8);
+                    slot = double(qFromLittleEndian(v)) / 10000.0;
+                    continue;
+                }
+                case 'B': {
+                    quint64 bits = 0;
+                    std::memcpy(&bits, raw.data(), 8);
+                    double v = 0;
+                    bits = qFromLittleEndian(bits);
+                    std::memcpy(&v, &bits, 8);
+                    if (std::isfinite(v)) slot = v;
+                    continue;
+                }
+                case 'T': {
+                    const QByteArray b = QByteArray::fromRawData(raw.data(), raw.size());
+                    const qint64 day = qint32(readLE32(b, 0));
+                    const qint64 ms = qint32(readLE32(b, 4));
+                    if (day == 0 || allBytes(raw, ' ')) continue;
+                    const QDate date = QDate::fromJulianDay(day);
+                    if (!date.isValid() || ms < 0 || ms >= 86400000)
+                        throw damaged(path, LoadErrorText(str::kDbaseRecordUnreadable).arg(r + 1));
+                    slot = ms == 0 ? QVariant(date)
+                                   : QVariant(QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms))));
+                    continue;
+                }
+                case 'M': {
+                    quint32 at = 0;
+                    if (fox && d.width == 4) {
+                        if (allBytes(raw, ' ')) continue;
+                        at = readLE32(QByteArray::fromRawData(raw.data(), raw.size()), 0);
+                    } else {
+                        const QByteArray digits = raw.toByteArray().trimmed();
+                        if (digits.isEmpty()) continue;
+                        bool ok = false;
+                        at = digits.toUInt(&ok);
+                        if (!ok)
+                            throw damaged(path, LoadErrorText(str::kDbaseMemoDamaged).arg(r + 1).arg(d.info.name));
+                    }
+                    if (at == 0) continue;
+                    QByteArray text;
+                    if (!memos->read(at, &text))
+                        throw damaged(path, LoadErrorText(str::kDbaseMemoDamaged).arg(r + 1).arg(d.info.name));
+                    slot = decode(text);
+                    continue;
+                }
+                default: break;
+                }
+                // The text fields: up to a NUL, without the blanks around.
+                QByteArray text = raw.toByteArray();
+                if (const qsizetype nul = text.indexOf('\0'); nul >= 0) text.truncate(nul);
+                text = text.trimmed();
+                switch (d.info.type) {
+                case kLong:
+                    if (!text.isEmpty() && text.at(0) != '*') slot = text.toInt();
+                    break;
+                case kDouble:
+                    if (!text.isEmpty() && text.at(0) != '*') slot = text.toDouble();
+                    break;
+                case kBoolean: {
+                    const char c = text.isEmpty() ? '?' : text.at(0);
+                    if (c == 'T' || c == 't' || c == 'Y' || c == 'y') slot = true;
+                    else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') slot = false;
+                    break;
+                }
+                case kDate: {
+                    const QDate date = QDate::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMdd"));
+                    if (date.isValid()) slot = date;
+                    break;
+                }
+                default:
+                    if (!text.isEmpty()) slot = decode(text);
+                    break;
+                }
             }
-            const char* s = DBFReadStringAttribute(dbf.h, r, i);
-            if (!s) throw damaged(path, LoadErrorText(str::kDbaseRecordUnreadable).arg(r + 1));
-            const QByteArray raw(s);
-            switch (fields.at(i).type) {
-            case kLong: slot = raw.trimmed().toInt(); break;
-            case kDouble: slot = raw.trimmed().toDouble(); break;
-            case kBoolean: {
-                const char c = raw.trimmed().isEmpty() ? '?' : raw.trimmed().at(0);
-                if (c == 'T' || c == 't' || c == 'Y' || c == 'y') slot = true;
-                else if (c == 'F' || c == 'f' || c == 'N' || c == 'n') slot = false;
-                else slot.clear();
-                break;
-            }
-            case kDate: {
-                const QDate d = QDate::fromString(QString::fromLatin1(raw.trimmed()), QStringLiteral("yyyyMMdd"));
-                slot = d.isValid() ? QVariant(d) : QVariant();
-                break;
-            }
-            default: {
-                QString text = decode(s);
-                while (text.endsWith(u' ')) text.chop(1);
-                slot = text;
-                break;
-            }
-            }
+            ++taken;
+            // The records the sink leaves are only counted, from their marks.
+            if (!sink.record(row)) return taken + countLiveRecords(path, layout, r + 1, records);
         }
-        ++taken;
-        // The records the sink leaves are only counted, from their marks.
-        if (!sink.record(row)) return taken + countLiveRecords(path, layout, qint64(r) + 1, records);
     }
     return taken;
 }

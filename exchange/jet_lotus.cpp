@@ -6,7 +6,7 @@
 //
 // Each worksheet is two table definitions, "<sheet>:" and
 // "<sheet>:<first cell>..<last cell>", both reading the same cells: the
-// first row names the fields.
+// first row names the fields when it holds texts only.
 
 #include <iconv.h>
 #include <librevenge-stream/librevenge-stream.h>
@@ -100,7 +100,7 @@ public:
     void openSheet(const librevenge::RVNGPropertyList& p) override {
         Sheet s;
         if (p["librevenge:sheet-name"])
-            s.name = QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr());
+            s.name = fromParsed(QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr()));
         sheets.append(s);
         m_row = -1;
     }
@@ -276,31 +276,37 @@ public:
         }
         CheckWorksheetArea(sheet->name, cellName(r1, c1) + QStringLiteral("..") + cellName(r2, c2),
                            r2 - r1 + 1, c2 - c1 + 1);
+        // The first row names the fields when it holds texts only: a number
+        // there is a value, and the row is the first record.
+        bool namesRow = true;
+        for (const auto& [pos, v] : sheet->cells) {
+            if (pos.first != r1) break;
+            if (v.typeId() == QMetaType::Double) namesRow = false;
+        }
+        const int first = namesRow ? r1 + 1 : r1;
         // One pass over the cells (in row order) for the names and types,
         // one to place the values.
         const int cols = c2 - c1 + 1;
         QList<bool> numbers(cols, true);
         QList<QVariant> head(cols);
         for (const auto& [pos, v] : sheet->cells) {
-            if (pos.first == r1)
+            if (pos.first < first)
                 head[pos.second - c1] = v;
             else if (v.typeId() != QMetaType::Double)
                 numbers[pos.second - c1] = false;
         }
         for (int c = 0; c < cols; ++c) {
             FieldInfo f;
-            const QVariant& h = head.at(c);
-            f.name =
-                h.typeId() == QMetaType::Double ? numberText(h.toDouble()) : h.toString().trimmed();
+            f.name = head.at(c).toString().trimmed();
             if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c + 1);
             f.type = numbers.at(c) ? kDouble : kText;
             f.size = numbers.at(c) ? 8 : 255;
             out->fields.append(f);
         }
-        out->rows = QList<QVariantList>(r2 - r1, QVariantList(cols));
+        out->rows = QList<QVariantList>(r2 - first + 1, QVariantList(cols));
         for (const auto& [pos, v] : sheet->cells) {
-            if (pos.first == r1) continue;
-            QVariant& cell = out->rows[pos.first - r1 - 1][pos.second - c1];
+            if (pos.first < first) continue;
+            QVariant& cell = out->rows[pos.first - first][pos.second - c1];
             cell = v.typeId() == QMetaType::Double && !numbers.at(pos.second - c1)
                        ? QVariant(numberText(v.toDouble()))
                        : v;

@@ -127,9 +127,12 @@ QVariant valueOf(int type, const char* text, int length) {
             return t.toDouble();
         }
         case MDB_DATETIME: {
-            const QDateTime d = QDateTime::fromString(QString::fromLatin1(raw),
-                                                      QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            return d.isValid() ? QVariant(d) : QVariant(QString::fromUtf8(raw));
+            QDateTime d = QDateTime::fromString(QString::fromLatin1(raw),
+                                                QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            if (!d.isValid()) return QString::fromUtf8(raw);
+            if (d.time() == QTime(0, 0)) return d.date();
+            d.setTimeSpec(Qt::UTC);
+            return d;
         }
         default:
             return QString::fromUtf8(raw);
@@ -176,6 +179,18 @@ bool sameButPairs(const QString& raw, const QString& printed) {
     return pairs;
 }
 
+// A Jet date: days from 1899-12-30 (before it negative), the fraction the
+// time of day whatever the sign. At midnight the day alone. Null outside
+// the years 100 to 9999, which Jet does not hold.
+QVariant jetDate(double serial) {
+    if (!std::isfinite(serial) || serial < -657434.0 || serial >= 2958466.0) return {};
+    const double days = std::trunc(serial);
+    const qint64 seconds = std::min<qint64>(std::llround(std::fabs(serial - days) * 86400.0), 86399);
+    const QDate day = QDate(1899, 12, 30).addDays(qint64(days));
+    if (seconds == 0) return day;
+    return QDateTime(day, QTime(0, 0).addSecs(int(seconds)), Qt::UTC);
+}
+
 int daoTypeOf(int mdbType) {
     switch (mdbType) {
         case MDB_BOOL:
@@ -216,6 +231,9 @@ public:
             if (f.open(QIODevice::ReadOnly)) file = f.readAll();
         }
         const bool jet4 = !IS_JET3(m_mdb);
+        m_file.setFileName(m_path);
+        if (!m_file.open(QIODevice::ReadOnly))
+            throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(m_path, m_file.errorString()));
         for (guint i = 0; i < catalog->len; ++i) {
             auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
             if (entry->object_type != MDB_TABLE) continue;
@@ -292,6 +310,27 @@ public:
                         continue;
                     }
                 }
+                // The library prints a date before 1899-12-30 as a day
+                // that does not exist; the 8 bytes give it.
+                if (type == MDB_DATETIME && col->cur_value_len == 8 && col->cur_value_start >= 0 &&
+                    col->cur_value_start + 8 <= int(sizeof m_mdb->pg_buf)) {
+                    const QVariant raw = jetDate(mdb_get_double(m_mdb->pg_buf, col->cur_value_start));
+                    const bool printedDay = printed.typeId() != QMetaType::QString;
+                    if (raw.isValid() && (!printedDay || raw == printed)) {
+                        row.append(raw);
+                        continue;
+                    }
+                }
+                // Memos as texts: the library prints "?" for each half of a
+                // pair beyond the basic plane; the memo's own bytes give it.
+                if (jet4() && type == MDB_MEMO && col->cur_value_len >= 12 && col->cur_value_start >= 0 &&
+                    col->cur_value_start + 12 <= int(sizeof m_mdb->pg_buf)) {
+                    const QString raw = memoText(col->cur_value_start, col->cur_value_len);
+                    if (sameButPairs(raw, printed.toString())) {
+                        row.append(raw);
+                        continue;
+                    }
+                }
                 if (jet4() && type == MDB_TEXT && col->cur_value_len > 0 &&
                     col->cur_value_start >= 0 &&
                     col->cur_value_start + col->cur_value_len <= int(sizeof m_mdb->pg_buf)) {
@@ -316,6 +355,51 @@ public:
 
 private:
     bool jet4() const { return !IS_JET3(m_mdb); }
+
+    // The bytes of a long-value row: page and row from pgRow, checked
+    // against the file and the page.
+    bool lvalRow(quint32 pgRow, QByteArray* out) {
+        const int pageSize = jet4() ? kJet4Page : kJet3Page;
+        const qint64 page = pgRow >> 8;
+        if (page == 0 || (page + 1) * pageSize > m_file.size() || !m_file.seek(page * pageSize)) return false;
+        const QByteArray bytes = m_file.read(pageSize);
+        int start = 0, length = 0;
+        if (bytes.size() != pageSize || quint8(bytes[0]) != 0x01 ||
+            !rowBounds(bytes, pageSize, jet4() ? 12 : 8, int(pgRow & 0xFF), &start, &length))
+            return false;
+        *out = bytes.mid(start, length);
+        return true;
+    }
+
+    // A memo's text from its field in the row just read (a length with
+    // flags, where its long-value rows are, or the text itself), or a null
+    // string when its bytes cannot be found whole.
+    QString memoText(int start, int fieldLength) {
+        const QByteArray field(reinterpret_cast<const char*>(m_mdb->pg_buf) + start, std::min(fieldLength, int(sizeof m_mdb->pg_buf) - start));
+        const quint32 head = readLE32(field, 0);
+        const qint64 length = head & 0x3FFFFFFF;
+        QByteArray text;
+        if (head & 0x80000000u) {
+            if (12 + length > field.size()) return {};
+            text = field.mid(12, length);
+        } else if (head & 0x40000000u) {
+            if (!lvalRow(readLE32(field, 4), &text) || text.size() < length) return {};
+            text.truncate(length);
+        } else {
+            // Rows chained by the page and row of the next in front.
+            quint32 next = readLE32(field, 4);
+            for (int hops = 0; text.size() < length && next != 0; ++hops) {
+                QByteArray part;
+                if (hops > 100000 || !lvalRow(next, &part) || part.size() < 4) return {};
+                next = readLE32(part, 0);
+                text += part.mid(4);
+            }
+            if (text.size() < length) return {};
+            text.truncate(length);
+        }
+        return jet4Text(reinterpret_cast<const unsigned char*>(text.constData()), int(text.size()));
+    }
+
     struct Table {
         QString name;
         quint32 flags;
@@ -323,6 +407,7 @@ private:
     };
     QString m_path;
     MdbHandle* m_mdb;
+    QFile m_file;  // read for memos
     QList<Table> m_tables;
 };
 

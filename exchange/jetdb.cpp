@@ -66,7 +66,7 @@ int bindVariant(sqlite3_stmt* st, int index, const QVariant& v) {
         return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
     }
     case QMetaType::QDateTime: {
-        const QString t = v.toDateTime().toString(Qt::ISODateWithMs);
+        const QString t = dateValueText(v.toDateTime());
         return sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
     }
     default: {
@@ -115,6 +115,12 @@ bool hasSqliteHeader(const QString& path) {
 }
 
 }  // namespace
+
+QString dateValueText(const QDateTime& when) {
+    const QTime t = when.time();
+    if (t.msecsSinceStartOfDay() == 0) return when.date().toString(Qt::ISODate);
+    return when.toString(t.msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 JetError::JetError(const QString& message)
     : std::runtime_error(message.toStdString()), m_errors{message} {}

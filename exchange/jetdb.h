@@ -8,6 +8,7 @@
 // One exception type, JetError, carries the list of errors a failed
 // operation met; every operation that can fail throws it.
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -43,6 +44,11 @@ constexpr quint32 kHiddenObjectBit = 0x00000001u;
 inline bool isUserTable(quint32 attributes) {
     return (attributes & (kSystemObjectBits | kHiddenObjectBit)) == 0;
 }
+
+// A date and time as every data-file reader gives it to a report: the day
+// alone ("2024-01-09") at midnight, else with its time ("2024-01-09
+// 13:45:10", milliseconds only when there are some).
+QString dateValueText(const QDateTime& when);
 
 // The kinds of data file, chosen by the file name's extension.
 enum class DataFileKind { Text = 0, DBase = 1, Lotus = 2, Excel = 3, Access = 4 };

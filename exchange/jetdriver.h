@@ -30,6 +30,9 @@ public:
     // names as the line holds them. A report opened from the file shows no
     // names, so it tells the user when they were more than placeholders.
     virtual void namesFromFirstLine(const QStringList& names) { Q_UNUSED(names); }
+    // What the reader leaves out of every record (a field of a type it
+    // cannot read), one line each, before begin.
+    virtual void leftOut(const QString& what) { Q_UNUSED(what); }
 };
 
 // Runs read (which hands a table to the sink it is given) and keeps every
@@ -95,7 +98,8 @@ QList<NamedTable> userTablesOf(Database& db);
 
 // The driver of a Lotus 1-2-3 worksheet file, read through libwps: per
 // worksheet the tables "<sheet>:" and "<sheet>:<first>..<last>", both the
-// same cells, the first row naming the fields. From bytes in memory too
+// same cells, the first row naming the fields when it holds texts only (a
+// first row with a number is the first record). From bytes in memory too
 // (path names the file in errors).
 std::unique_ptr<Driver> makeLotusDriver(const QString& path);
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path);

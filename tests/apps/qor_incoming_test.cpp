@@ -192,6 +192,316 @@ TEST_F(QorIncoming, OurOwnDataFilesComeBackWholeOrDamageIsRefused) {
     for (const Case& c : cases) check(c);
 }
 
+// dBASE, FoxPro and Lotus files written byte by byte as their formats are
+// described, each as the program that makes it would write it.
+constexpr const char* kWriteDataFiles = R"PY(
+import struct, sys, datetime
+d = sys.argv[1]
+VFP = (0x30, 0x31, 0x32)
+def dbf(name, version, fields, records, ldid=0, flags=0):
+    # fields: (name, type, width, decimals, flags); records: lists of field bytes
+    hdr = 32 + 32 * len(fields) + 1 + (263 if version in VFP else 0)
+    width = 1 + sum(f[2] for f in fields)
+    out = bytearray(struct.pack('<BBBBIHH', version, 124, 1, 9, len(records), hdr, width))
+    out += bytes(16) + bytes([flags, ldid]) + bytes(2)
+    at = 1
+    for n, t, w, dec, fl in fields:
+        out += n.encode('ascii').ljust(11, b'\0') + t.encode() + struct.pack('<I', at)
+        out += bytes([w, dec, fl]) + bytes(13)
+        at += w
+    out += b'\r' + (bytes(263) if version in VFP else b'')
+    for r in records:
+        row = b' ' + b''.join(r)
+        assert len(row) == width, name
+        out += row
+    out += b'\x1a'
+    open(d + '/' + name + '.dbf', 'wb').write(out)
+def padded(b, size):
+    return b + bytes(-len(b) % size)
+def dbt3(name, memos):
+    # dBASE III: 512-byte blocks, each text ended by two end marks
+    body, blocks = bytearray(), []
+    for m in memos:
+        blocks.append(1 + len(body) // 512)
+        body += padded(m + b'\x1a\x1a', 512)
+    head = padded(struct.pack('<I', 1 + len(body) // 512), 512)
+    open(d + '/' + name + '.dbt', 'wb').write(head + body)
+    return blocks
+def dbt4(name, memos):
+    # dBASE IV: block size in the header, a length in front of each text
+    body, blocks = bytearray(), []
+    for m in memos:
+        blocks.append(1 + len(body) // 512)
+        body += padded(b'\xff\xff\x08\x00' + struct.pack('<I', len(m) + 8) + m, 512)
+    head = bytearray(512)
+    head[0:4] = struct.pack('<I', 1 + len(body) // 512)
+    head[20:22] = struct.pack('<H', 512)
+    open(d + '/' + name + '.dbt', 'wb').write(bytes(head) + body)
+    return blocks
+def fpt(name, memos, size=64):
+    # FoxPro: big-endian header and block heads, type 1 for text
+    body, blocks = bytearray(), []
+    for m in memos:
+        blocks.append((512 + len(body)) // size)
+        body += padded(struct.pack('>II', 1, len(m)) + m, size)
+    head = bytearray(512)
+    head[0:4] = struct.pack('>I', (512 + len(body)) // size)
+    head[6:8] = struct.pack('>H', size)
+    open(d + '/' + name + '.fpt', 'wb').write(bytes(head) + body)
+    return blocks
+def c(text, w, enc='gbk'):
+    return text.encode(enc).ljust(w, b' ')
+def num(v, w):
+    return str(v).encode().rjust(w, b' ')
+
+memos = ['第一行备注\r\n第二行'.encode('gbk'), ('甲乙' * 120).encode('gbk')]
+b = dbt3('memo3', memos)
+dbf('memo3', 0x83, [('NAME', 'C', 10, 0, 0), ('NOTE', 'M', 10, 0, 0)],
+    [[c('收入', 10), num(b[0], 10)], [c('支出', 10), num(b[1], 10)], [c('空', 10), b' ' * 10]])
+b = dbt4('memo4', memos)
+dbf('memo4', 0x8B, [('NAME', 'C', 10, 0, 0), ('NOTE', 'M', 10, 0, 0)],
+    [[c('收入', 10), num(b[0], 10)], [c('支出', 10), num(b[1], 10)]])
+b = fpt('fox2', memos)
+dbf('fox2', 0xF5, [('NAME', 'C', 10, 0, 0), ('NOTE', 'M', 10, 0, 0)],
+    [[c('收入', 10), num(b[0], 10)], [c('支出', 10), num(b[1], 10)]])
+
+# Visual FoxPro: binary I, Y, B, T and memo fields, two nullable fields
+# (the first null in the second record, its bytes still there) and the
+# hidden null flags; code page 936 by its language driver byte.
+b = fpt('vfp', ['备注一'.encode('gbk')])
+def when(y, mo, dd, h, mi, s):
+    return struct.pack('<ii', datetime.date(y, mo, dd).toordinal() + 1721425, ((h * 60 + mi) * 60 + s) * 1000)
+vfields = [('NAME', 'C', 10, 0, 2), ('AMT', 'N', 12, 2, 0), ('DAY', 'D', 8, 0, 0), ('OK', 'L', 1, 0, 0),
+           ('QTY', 'I', 4, 0, 2), ('PRICE', 'Y', 8, 4, 0), ('RATE', 'B', 8, 4, 0), ('WHEN', 'T', 8, 0, 0),
+           ('NOTE', 'M', 4, 0, 0), ('_NullFlags', '0', 1, 0, 5)]
+dbf('vfp', 0x30, vfields, [
+    [c('收入', 10), num('1234.56', 12), b'20240109', b'T', struct.pack('<i', 42),
+     struct.pack('<q', 123456), struct.pack('<d', 0.125), when(2024, 1, 9, 13, 45, 10),
+     struct.pack('<i', b[0]), b'\0'],
+    [c('支出', 10), num('-7.50', 12), b'19991231', b'F', struct.pack('<i', 0),
+     struct.pack('<q', -25000), struct.pack('<d', -1e-3), when(1999, 12, 31, 0, 0, 0),
+     struct.pack('<i', 0), b'\x01']], ldid=0x7A, flags=0x02)
+dbf('vfpgen', 0x30, [('NAME', 'C', 10, 0, 0), ('PIC', 'G', 4, 0, 0)],
+    [[c('收入', 10), struct.pack('<i', 0)]], ldid=0x7A)
+
+# Memo files that are not there or do not hold the memo.
+dbf('nomemo', 0x83, [('NOTE', 'M', 10, 0, 0)], [[num(1, 10)]])
+dbt3('badmemo', [b'x'])
+dbf('badmemo', 0x83, [('NOTE', 'M', 10, 0, 0)], [[num(9, 10)]])
+
+# Code pages named by the language driver byte or a .cpg file.
+for name, text, enc, ldid, cpg in [
+        ('cp1252', 'Société Générale', 'cp1252', 0x03, None),
+        ('cp950', '臺北市政府', 'cp950', 0x4F, None),
+        ('cp1250', 'Łódź Spółka', 'cp1250', 0xC8, None),
+        ('cp1251', 'Москва', 'cp1251', 0, '1251'),
+        ('cp437', 'Müller Straße', 'cp437', 0x01, None),
+        ('cp850', 'Ærøskøbing', 'cp850', 0x02, None),
+        ('utf8', '财务报表', 'utf-8', 0x4D, 'UTF-8'),
+        ('nomark', '单位名称', 'gbk', 0, None)]:
+    dbf(name, 0x03, [('NAME', 'C', 30, 0, 0)], [[c(text, 30, enc)]], ldid=ldid)
+    if cpg:
+        open(d + '/' + name + '.cpg', 'w').write(cpg)
+
+# Lotus 1-2-3 release 4: version 0x1002, sheet names, labels and numbers.
+def wk4(name, sheet, cells):
+    def rec(t, body):
+        return struct.pack('<HH', t, len(body)) + body
+    out = rec(0, struct.pack('<H', 0x1002) + bytes(24))
+    out += rec(0x23, struct.pack('<H', 14000) + b'\0\0' + sheet.encode('gbk') + b'\0')
+    for (r, col, v) in cells:
+        head = struct.pack('<HBB', r, 0, col)
+        if isinstance(v, str):
+            out += rec(0x16, head + b"'" + v.encode('gbk') + b'\0')
+        else:
+            out += rec(0x27, head + struct.pack('<d', v))
+    out += rec(1, b'')
+    open(d + '/' + name + '.wk4', 'wb').write(out)
+wk4('values', '资产表', [(0, 0, 10.0), (0, 1, 20.0), (1, 0, 30.0), (1, 1, 40.5)])
+wk4('labels', '资产表', [(0, 0, '项目'), (0, 1, '金额'), (1, 0, '收入'), (1, 1, 120.5)])
+)PY";
+
+// An Access (Jet 4) file written page by page as the format is described:
+// one table with a Memo column whose texts lie in the row, on a long-value
+// page and on a chain of two, and a DateTime column before and after
+// 1899-12-30.
+constexpr const char* kWriteAccessFile = R"PY(
+import struct, sys, datetime
+PAGE = 4096
+def rc4(data, frm, n):
+    key = [0xC7, 0xDA, 0x39, 0x6B]
+    s = list(range(256)); j = 0
+    for i in range(256):
+        j = (j + s[i] + key[i % 4]) & 0xFF; s[i], s[j] = s[j], s[i]
+    i = j = 0
+    for k in range(n):
+        i = (i + 1) & 0xFF; j = (j + s[i]) & 0xFF; s[i], s[j] = s[j], s[i]
+        data[frm + k] ^= s[(s[i] + s[j]) & 0xFF]
+def header():
+    p = bytearray(PAGE)
+    p[0:4] = struct.pack('<I', 0x100); p[4:19] = b'Standard Jet DB'
+    p[0x14:0x18] = struct.pack('<I', 1)
+    p[0x3C:0x3E] = struct.pack('<H', 1252); p[0x6E:0x70] = struct.pack('<H', 0x0409)
+    rc4(p, 0x18, 128)
+    return p
+def data_page(owner, rows):
+    # rows placed from the end of the page down, offsets after the head
+    p = bytearray(PAGE); p[0] = 1; p[1] = 1; p[4:8] = struct.pack('<I', owner)
+    top = PAGE
+    for k, r in enumerate(rows):
+        top -= len(r); p[top:top + len(r)] = r
+        p[14 + 2 * k:16 + 2 * k] = struct.pack('<H', top)
+    p[12:14] = struct.pack('<H', len(rows))
+    p[2:4] = struct.pack('<H', top - 14 - 2 * len(rows))
+    return p
+# columns: (name, type, size); fixed: Long 4, Integer 3, DateTime 8; variable: Text 10, OLE 11, Memo 12
+FIXED = {4: 4, 3: 2, 8: 8}
+def layout(cols):
+    out, fo, vi = [], 0, 0
+    for n, t in cols:
+        if t in FIXED: out.append((n, t, True, FIXED[t], fo, 0)); fo += FIXED[t]
+        else: out.append((n, t, False, 0 if t == 12 else (510 if t == 10 else 0), 0, vi)); vi += 1
+    return out
+def row(cols, vals):
+    fixed_w = max([c[4] + c[3] for c in cols if c[2]] + [0])
+    nvar = sum(1 for c in cols if not c[2])
+    fixed = bytearray(fixed_w); mask = bytearray((len(cols) + 7) // 8); var = bytearray(); starts = []
+    for i, (c, v) in enumerate(zip(cols, vals)):
+        if v is not None: mask[i // 8] |= 1 << (i % 8)
+        if c[2]:
+            if v is not None: fixed[c[4]:c[4] + c[3]] = v
+        else:
+            starts.append(2 + fixed_w + len(var))
+            if v is not None: var += v
+    r = struct.pack('<H', len(cols)) + bytes(fixed) + bytes(var)
+    if nvar:
+        r += struct.pack('<H', 2 + fixed_w + len(var))
+        for s in reversed(starts): r += struct.pack('<H', s)
+        r += struct.pack('<H', nvar)
+    return r + bytes(mask)
+def tdef(cols, records, system, used, free):
+    p = bytearray(PAGE); p[0] = 2; p[1] = 1
+    p[16:20] = struct.pack('<I', records); p[40] = 0x53 if system else 0x4E
+    nvar = sum(1 for c in cols if not c[2])
+    p[41:47] = struct.pack('<HHH', len(cols), nvar, len(cols))
+    p[55:63] = struct.pack('<II', used, free)
+    body = bytearray()
+    for i, (n, t, fx, size, fo, vi) in enumerate(cols):
+        e = bytearray(25); e[0] = t
+        e[5:11] = struct.pack('<HHH', i, 0 if fx else vi, i)
+        if t in (10, 12): e[11:13] = struct.pack('<H', 0x0409)
+        e[15] = 3 if fx else 2
+        e[21:25] = struct.pack('<HH', fo if fx else 0, size)
+        body += e
+    for c in cols:
+        nm = c[0].encode('utf-16-le'); body += struct.pack('<H', len(nm)) + nm
+    body += b'\xff\xff'
+    p[63:63 + len(body)] = body
+    p[8:12] = struct.pack('<I', 55 + len(body))
+    p[2:4] = struct.pack('<H', PAGE - 63 - len(body) - 8)
+    return p
+def u16(s): return s.encode('utf-16-le')
+def jdate(serial): return struct.pack('<d', serial)
+
+# Pages: 0 header, 1 catalog maps, 2 catalog tdef, 3 table tdef, 4 table maps,
+# 5 table rows, 6 and 7 long-value rows, 8 catalog rows.
+def write(path, name, cols, values, lval6, lval7):
+    cat = layout([('Id', 4), ('ParentId', 4), ('Name', 10), ('Type', 3), ('Flags', 4), ('LvProp', 11)])
+    user = layout(cols)
+    inline_map = lambda first: bytes([0]) + struct.pack('<I', first) + b'\x01' + bytes(58)
+    pages = [header(),
+             data_page(0, [inline_map(8), bytes(64)]),
+             tdef(cat, 2, True, 1 << 8 | 0, 1 << 8 | 1),
+             tdef(user, len(values), False, 4 << 8 | 0, 4 << 8 | 1),
+             data_page(0, [inline_map(5), bytes(64)]),
+             data_page(3, [row(user, v) for v in values]),
+             data_page(3, lval6), data_page(3, lval7),
+             data_page(2, [row(cat, [struct.pack('<i', pg), struct.pack('<i', 0), u16(nm), struct.pack('<h', 1),
+                                     struct.pack('<I', fl), None])
+                           for pg, nm, fl in [(2, 'MSysObjects', 0x80000002), (3, name, 0)]])]
+    open(path, 'wb').write(b''.join(pages))
+
+def serial(y, m, d, h=0, mi=0, s=0):
+    days = (datetime.date(y, m, d) - datetime.date(1899, 12, 30)).days
+    frac = (h * 3600 + mi * 60 + s) / 86400
+    return days - frac if days < 0 else days + frac
+def memo_inline(t):
+    b = u16(t); return struct.pack('<III', len(b) | 0x80000000, 0, 0) + b
+def memo_single(b, pg, r):
+    return struct.pack('<III', len(b) | 0x40000000, pg << 8 | r, 0)
+def memo_chain(b, pg, r):
+    return struct.pack('<III', len(b), pg << 8 | r, 0)
+long1 = u16('长文😀' * 40)
+long2 = u16('甲🎉' * 30)
+half = len(long2) // 2
+write(sys.argv[1], '账目', [('Name', 10), ('Note', 12), ('Day', 8)], [
+    [u16('一'), memo_inline('收款🎉完成'), jdate(serial(1880, 3, 15))],
+    [u16('二'), memo_single(long1, 6, 0), jdate(serial(1899, 12, 28))],
+    [u16('三'), memo_chain(long2, 6, 1), jdate(serial(2024, 1, 9))],
+    [u16('四'), None, jdate(serial(2024, 1, 9, 13, 45, 10))],
+    [u16('五'), memo_inline('普通'), jdate(serial(1899, 12, 28, 6))],
+], [long1, struct.pack('<I', 7 << 8 | 0) + long2[:half]], [struct.pack('<I', 0) + long2[half:]])
+)PY";
+
+TEST_F(QorIncoming, DataFilesOfOtherProgramsComeInWholeOrTheLossIsNamed) {
+    const qortest::ProcessResult made = qortest::python(QString::fromUtf8(kWriteDataFiles), {dir});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    const QString memo1 = QStringLiteral("第一行备注\r\n第二行");
+    QString memo2;
+    for (int i = 0; i < 120; ++i) memo2 += QStringLiteral("甲乙");
+    const QList<Cell> memos = {{1, 1, "收入"}, {1, 2, memo1}, {2, 1, "支出"}, {2, 2, memo2}};
+    const QList<Case> cases = {
+        {"dBASE III with its .dbt", path("memo3.dbf"), 0, {}, memos + QList<Cell>{{3, 1, "空"}, {3, 2, ""}},
+         "3 rows, 2 columns"},
+        {"dBASE IV with its .dbt", path("memo4.dbf"), 0, {}, memos},
+        {"FoxPro 2 with its .fpt", path("fox2.dbf"), 0, {}, memos},
+        {"Visual FoxPro: C N D L I Y B T M and a null", path("vfp.dbf"), 0, {},
+         {{1, 1, "收入"}, {1, 2, "1234.56"}, {1, 3, "2024-01-09"}, {1, 4, "1"}, {1, 5, "42"},
+          {1, 6, "12.3456"}, {1, 7, "0.125"}, {1, 8, "2024-01-09 13:45:10"}, {1, 9, "备注一"},
+          {2, 1, ""}, {2, 2, "-7.5"}, {2, 3, "1999-12-31"}, {2, 4, "0"}, {2, 5, "0"}, {2, 6, "-2.5"},
+          {2, 7, "-0.001"}, {2, 8, "1999-12-31"}, {2, 9, ""}},
+         "2 rows, 9 columns"},
+        {"Visual FoxPro with a general field", path("vfpgen.dbf"), 3,
+         {QStringLiteral("字段“PIC”是本程序不能读取的类型“G”")}, {{1, 1, "收入"}}, "1 rows, 1 columns"},
+        {"memo field without its memo file", path("nomemo.dbf"), 1, {QStringLiteral("nomemo.dbt")}, {}},
+        {"memo past the end of its memo file", path("badmemo.dbf"), 1,
+         {QStringLiteral("第1条记录的备注字段“NOTE”")}, {}},
+        {"code page 1252 by its driver byte", path("cp1252.dbf"), 0, {}, {{1, 1, "Société Générale"}}},
+        {"code page 950 by its driver byte", path("cp950.dbf"), 0, {}, {{1, 1, "臺北市政府"}}},
+        {"code page 1250 by its driver byte", path("cp1250.dbf"), 0, {}, {{1, 1, "Łódź Spółka"}}},
+        {"code page 1251 by its .cpg", path("cp1251.dbf"), 0, {}, {{1, 1, "Москва"}}},
+        {"code page 437 by its driver byte", path("cp437.dbf"), 0, {}, {{1, 1, "Müller Straße"}}},
+        {"code page 850 by its driver byte", path("cp850.dbf"), 0, {}, {{1, 1, "Ærøskøbing"}}},
+        {"UTF-8 by its .cpg", path("utf8.dbf"), 0, {}, {{1, 1, "财务报表"}}},
+        {"no code page named: 936", path("nomark.dbf"), 0, {}, {{1, 1, "单位名称"}}},
+        {"wk4 whose first row holds values", path("values.wk4"), 0, {},
+         {{1, 1, "10"}, {1, 2, "20"}, {2, 1, "30"}, {2, 2, "40.5"}}, "2 rows, 2 columns"},
+        {"wk4 whose first row holds texts", path("labels.wk4"), 3,
+         {QStringLiteral("第1行“项目,金额”被当作字段名读取")}, {{1, 1, "收入"}, {1, 2, "120.5"}}},
+    };
+    for (const Case& c : cases) check(c);
+
+    const qortest::ProcessResult mdb =
+        qortest::python(QString::fromUtf8(kWriteAccessFile), {path("memos.mdb")});
+    ASSERT_EQ(mdb.exitCode, 0) << mdb.err.constData();
+    check({"mdb: memos beyond the basic plane, dates before 1899-12-30", path("memos.mdb"), 0, {},
+           {{1, 1, "一"}, {1, 2, "收款🎉完成"}, {1, 3, "1880-03-15"},
+            {2, 2, QStringLiteral("长文😀").repeated(40)}, {2, 3, "1899-12-28"},
+            {3, 2, QStringLiteral("甲🎉").repeated(30)}, {3, 3, "2024-01-09"},
+            {4, 2, ""}, {4, 3, "2024-01-09 13:45:10"}, {5, 2, "普通"}, {5, 3, "1899-12-28 06:00:00"}},
+           "5 rows, 3 columns"});
+
+    // The listing names the types as they are read, and a sheet's name in
+    // the file's code page.
+    const QString fields = QString::fromUtf8(qor(dir, {"data-info", "vfp.dbf", "vfp"}).out);
+    for (const char* line : {"QTY\tLong (4)\t4", "PRICE\tCurrency (5)\t8", "RATE\tDouble (7)\t8", "WHEN\tDate (8)\t8",
+                             "NOTE\tMemo (12)"})
+        EXPECT_TRUE(fields.contains(QString::fromUtf8(line))) << line << "\n" << fields.toStdString();
+    EXPECT_FALSE(fields.contains(QStringLiteral("_NullFlags"))) << fields.toStdString();
+    const QString sheets = QString::fromUtf8(qor(dir, {"data-info", "values.wk4"}).out);
+    EXPECT_TRUE(sheets.startsWith(QStringLiteral("资产表:\n"))) << sheets.toStdString();
+}
+
 // A broken XML file is refused with its reason first, in one line.
 TEST_F(QorIncoming, ABrokenXmlFileSaysWhyFirstInOneLine) {
     qortest::writeFile(path("book.xml"), "<?xml version=\"1.0\"?>\n<Workbook><a></Workbook>\n");

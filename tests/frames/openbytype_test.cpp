@@ -184,6 +184,41 @@ TEST_F(OpenByType, SpreadsheetXmlImportMakesAReportAndRefusesOtherXml) {
     EXPECT_EQ(frame->OpenDocumentFile(dir + "/other.xml"), nullptr);
 }
 
+// A text file whose first line is taken as names and a dBASE file with
+// more decimals than a cell keeps open with the box that names the loss,
+// as a workbook does.
+TEST_F(OpenByType, ADataFileThatLosesSomethingOpensWithTheLossBox) {
+    const QString dir = qortest::freshDir("frames-dataloss");
+    writeFile(dir + "/names.csv", "项目,金额\n收入,120.5\n");
+    // One N(20,10) field holding 0.1234567891, written as dBASE III writes it.
+    QByteArray dbf(32, '\0');
+    dbf[0] = 0x03;
+    dbf[4] = 1;
+    dbf[8] = 65;
+    dbf[10] = 21;
+    QByteArray field("AMT\0\0\0\0\0\0\0\0N\0\0\0\0", 16);
+    field += QByteArray("\x14\x0A", 2) + QByteArray(14, '\0');
+    dbf += field + '\r' + ' ' + QByteArray("0.1234567891").rightJustified(20, ' ') + '\x1A';
+    writeFile(dir + "/amounts.dbf", dbf);
+    const struct {
+        const char* file;
+        QString loss;
+        QString first;
+    } opened[] = {{"/names.csv", QStringLiteral("第1行“项目,金额”被当作字段名读取"), QStringLiteral("收入")},
+                  {"/amounts.dbf", QStringLiteral("小数位超过7位的数值已舍入"), QStringLiteral("0.1234568")}};
+    for (const auto& o : opened) {
+        SCOPED_TRACE(o.file);
+        messages.clear();
+        files = {dir + o.file};
+        const qsizetype before = frame->Children().size();
+        ASSERT_TRUE(frame->Router().Execute(kCmdFileOpen));
+        ASSERT_EQ(frame->Children().size(), before + 1) << messages.join(u'|').toStdString();
+        ASSERT_EQ(messages.size(), 1) << messages.join(u'|').toStdString();
+        EXPECT_TRUE(messages[0].contains(o.loss)) << messages[0].toStdString();
+        EXPECT_EQ(frame->ActiveDocument()->GetReport()->GetCellText(1, 1, 1), o.first);
+    }
+}
+
 }  // namespace
 
 namespace {
