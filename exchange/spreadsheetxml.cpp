@@ -177,7 +177,6 @@ void collectStyles(const XmlNode& node, bool inStyles, QList<XmlNode>* out) {
 
 }  // namespace
 
-
 // ---------------------------------------------------------------- styles
 
 void CSpreadsheetXmlDoc::setFormat(const CellArea& area, int code, int32_t value) {

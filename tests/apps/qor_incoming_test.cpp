@@ -304,6 +304,25 @@ TEST_F(QorIncoming, FilesOfOtherWritersKeepTheirValuesOrNameWhatWasLeftOut) {
     for (const Case& c : cases) check(c);
 }
 
+// An exchange file's cell past what a report holds is refused with the
+// row and the limit, not only with the growing that failed.
+TEST_F(QorIncoming, AnExchangeFilesCellPastTheLimitIsNamed) {
+    ASSERT_EQ(qor(dir, {"new", "s.rep", "--rows", "2", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(qor(dir, {"set", "s.rep", "1", "2", "2", "42"}).exitCode, 0);
+    ASSERT_EQ(qor(dir, {"export-xml", "s.rep", "s.xml"}).exitCode, 0);
+    QByteArray xml = qortest::fileBytes(path("s.xml"));
+    const qsizetype at = xml.indexOf("<start_row>2</start_row>");
+    ASSERT_GE(at, 0);
+    xml.replace(at, 24, "<start_row>10005</start_row>");
+    xml.replace(xml.indexOf("<end_row>2</end_row>", at), 20, "<end_row>10005</end_row>");
+    qortest::writeFile(path("far.xml"), xml);
+    const qortest::ProcessResult r = qor(dir, {"import-xml", "far.xml", "far.rep"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("第10005行超出了报表最多9999行的上限")))
+        << r.err.constData();
+    EXPECT_FALSE(QFile::exists(path("far.rep")));
+}
+
 TEST_F(QorIncoming, OurOwnDataFilesComeBackWholeOrDamageIsRefused) {
     // A text beyond the basic plane through an Access file.
     const QString text = QStringLiteral("表情😀与𠮷");
