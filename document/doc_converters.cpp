@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <memory>
 
 #include "charts/ccomitem.h"
@@ -445,7 +446,24 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         return false;
     }
     CQorsDoc doc;
-    if (!doc.Files().OnOpenDocument(from)) {
+    // Some readers tell what they left out as they read (a workbook's
+    // cells, a spreadsheet XML's comments): those lines are not told twice.
+    QStringList told;
+    bool opened = false;
+    {
+        qor::UiServices ui = qor::uiServices();
+        const auto inner = ui.messageBox;
+        ui.messageBox = [&told, inner](const qor::MessageRequest& r) {
+            told << r.text;
+            return inner ? inner(r) : r.defaultAnswer;
+        };
+        const struct Restore {
+            qor::UiServices saved;
+            ~Restore() { qor::installUiServices(saved); }
+        } restore{qor::installUiServices(ui)};
+        opened = doc.Files().OnOpenDocument(from);
+    }
+    if (!opened) {
         if (error) *error = LoadErrorText(str::kCannotOpen).arg(from);
         return false;
     }
@@ -457,7 +475,11 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         if (error) *error = LoadErrorText(str::kCannotWriteReport).arg(to);
         return false;
     }
-    tellLeftOut(to, notes);
+    QStringList untold;
+    for (const QString& n : notes)
+        if (std::none_of(told.cbegin(), told.cend(), [&n](const QString& t) { return t.contains(n); }))
+            untold << n;
+    tellLeftOut(to, untold);
     if (leftOut) *leftOut = notes;
     return true;
 }

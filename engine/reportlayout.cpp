@@ -582,9 +582,15 @@ QByteArray encodeCellFormats(const ReportFormat& f) {
     return b;
 }
 
-QByteArray encodeLabels(const ReportFormat& f) {
-    QByteArray b;
-    ByteWriter w(b);
+// The labels section a piece at a time: it grows with the report's texts,
+// so the stream takes it straight from the labels and never holds it on
+// its own as well (its size and check sum come from a first walk).
+template <class Sink>
+void encodeLabelsInPieces(const ReportFormat& f, Sink sink) {
+    constexpr qsizetype kPiece = qsizetype(1) << 16;
+    QByteArray piece;
+    piece.reserve(kPiece + 1024);
+    ByteWriter w(piece);
     sectionHead(w);
     w.u32(uint32_t(f.labels.size()));
     for (const auto& [key, text] : f.labels) {
@@ -593,8 +599,12 @@ QByteArray encodeLabels(const ReportFormat& f) {
         w.u16(uint16_t(key & 0xFFFF));
         w.u16(uint16_t(t.size()));
         w.utf16(t);
+        if (piece.size() >= kPiece) {
+            sink(piece);
+            piece.resize(0);
+        }
     }
-    return b;
+    sink(piece);
 }
 
 QByteArray encodeCombined(const ReportFormat& f) {
@@ -803,12 +813,14 @@ bool isKnownSection(uint32_t tag) {
 }  // namespace
 
 QByteArray encodeRepStream(const ReportFormat& f) {
+    // Every section but the labels is encoded here; the labels go into the
+    // stream straight from the report (encodeLabelsInPieces).
     std::vector<std::pair<uint32_t, QByteArray>> sections;
     sections.emplace_back(section::Rows,
                           encodeRowCols(f.rowRecs, f.header.rows, kDefaultRowHeight));
     sections.emplace_back(section::Cols, encodeRowCols(f.colRecs, f.header.cols, kDefaultColWidth));
     sections.emplace_back(section::CellFormats, encodeCellFormats(f));
-    sections.emplace_back(section::Labels, encodeLabels(f));
+    sections.emplace_back(section::Labels, QByteArray());
     sections.emplace_back(section::Combined, encodeCombined(f));
     sections.emplace_back(section::AreaLines, encodeAreaLines(f));
     sections.emplace_back(section::Formulas, encodeFormulas(f));
@@ -820,6 +832,12 @@ QByteArray encodeRepStream(const ReportFormat& f) {
         if (raw.tag == 0 || isKnownSection(raw.tag)) continue;
         sections.emplace_back(raw.tag, raw.data);
     }
+    size_t labelsSize = 0;
+    uint32_t labelsCrc = 0;
+    encodeLabelsInPieces(f, [&](const QByteArray& piece) {
+        labelsSize += size_t(piece.size());
+        labelsCrc = crc32(piece.constData(), size_t(piece.size()), labelsCrc);
+    });
 
     ReportHeader h = f.header;
     h.revision = kLayoutRevision;  // what we write is our layout, whatever was read
@@ -831,18 +849,25 @@ QByteArray encodeRepStream(const ReportFormat& f) {
     size_t total = kHeaderSize;
     for (const auto& [tag, data] : sections) {
         total = (total + 7) & ~size_t(7);
-        h.sections.push_back({tag, uint32_t(total), uint32_t(data.size()),
-                              crc32(data.constData(), size_t(data.size()))});
-        total += size_t(data.size());
+        const bool labels = tag == section::Labels;
+        h.sections.push_back({tag, uint32_t(total), uint32_t(labels ? labelsSize : size_t(data.size())),
+                              labels ? labelsCrc : crc32(data.constData(), size_t(data.size()))});
+        total += labels ? labelsSize : size_t(data.size());
     }
 
     QByteArray out;
     out.reserve(qsizetype(std::max<size_t>(total + 8, kMinRepStreamSize)));
     out += encodeHeader(h);
     ByteWriter w(out);
-    for (const auto& [tag, data] : sections) {
+    for (auto& [tag, data] : sections) {
         w.alignTo(8);
-        w.bytes(data);
+        if (tag == section::Labels)
+            encodeLabelsInPieces(f, [&w](const QByteArray& piece) { w.bytes(piece); });
+        else
+            w.bytes(data);
+        // Each section goes once it is in the stream, so the larger ones
+        // are not held twice.
+        data = QByteArray();
     }
     if (out.size() < kMinRepStreamSize) w.zeros(size_t(kMinRepStreamSize - out.size()));
     return out;

@@ -121,8 +121,10 @@ private:
     qor::XlApplication* m_workbooks = nullptr;
     // The report cells' kinds as the value passes read them: every sheet
     // goes into the same table, so each is asked for once (kKindUnread
-    // until then). The format pass empties it.
+    // until then; kKindCovered for a cell a combined area covers). The
+    // format pass empties it.
     static constexpr int8_t kKindUnread = -2;
+    static constexpr int8_t kKindCovered = -3;
     std::vector<int8_t> m_kinds;
     int m_kindCols = 0;
 };

@@ -282,10 +282,11 @@ int walkReportPages(CReportHandle* report, int page, PageTables& out, QString* e
                         if (t.isEmpty()) slot.clear();
                         else slot.setValue(t);
                     } else if (std::isnan(v.number) ||
-                               (v.number == 0 && cellTypeOf(report, r, c) == kCellUnset)) {
-                        // A 0 in a cell never typed is no value; a number
-                        // cell's 0 is a value. A working database keeps no
-                        // NaN.
+                               (v.kind != kCellNumber && cellTypeOf(report, r, c) == kCellUnset)) {
+                        // An empty cell never typed is no value; a 0 any
+                        // cell holds is a value whether or not its type was
+                        // set, and an empty number cell is written as 0, as
+                        // always. A working database keeps no NaN.
                         slot.clear();
                     } else {
                         slot.setValue(v.number);

@@ -4,8 +4,11 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "engine/cellformat.h"
+#include "engine/cells_round.h"
+#include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
@@ -35,6 +38,13 @@ int32_t attribute(CReportHandle* report, int code, int r, int c) {
     int32_t value = 0;
     if (report->AccessAreaFormat(0, code, &value, &area) != 0) return -1;
     return value;
+}
+
+// The report cell's kind, or `covered` when a combined area covers the
+// cell (any but its first); -1 when the cell cannot be read.
+int8_t reportCellKind(CReportHandle* report, int r, int c, int8_t covered) {
+    if (qor::CellUnderCombinedArea(*report, r, c)) return covered;
+    return int8_t(attribute(report, kFmtKind, r, c));
 }
 
 int lineCodeOf(const XlBorder& b) {
@@ -548,6 +558,9 @@ void CExcelBridge::importDataCells(int page) {
     WorkbookCellsLeftOut rounded;  // numbers of more decimals than a cell holds
     rounded.sheet = ws->name();
     rounded.reason = WorkbookCellsLeftOut::Rounded;
+    WorkbookCellsLeftOut roundedToShown;  // numbers of more decimals than their cell shows
+    roundedToShown.sheet = ws->name();
+    roundedToShown.reason = WorkbookCellsLeftOut::RoundedToShown;
     WorkbookCellsLeftOut cut;  // texts longer than a cell holds
     cut.sheet = ws->name();
     cut.reason = WorkbookCellsLeftOut::TextCut;
@@ -555,11 +568,9 @@ void CExcelBridge::importDataCells(int page) {
     underMerge.sheet = ws->name();
     underMerge.reason = WorkbookCellsLeftOut::UnderMerge;
     NumberFlagsCache numberFlags;
-    MergeWalk merges(ws->merges());
     for (const XlCellMap::Row& row : ws->cells().rows()) {
         const int r = row.row;
         if (r > lastRow) break;
-        merges.toRow(r);
         for (const XlCellMap::Entry& entry : row.cells) {
             const int c = entry.first.second;
             if (c > lastCol) break;
@@ -569,15 +580,17 @@ void CExcelBridge::importDataCells(int page) {
                 formulas.col = c;
             }
             if (cell.kind == XlCell::Empty) continue;
-            // Only the first cell of a merged area shows its value; one kept
-            // under the area would be invisible in the report yet count in
-            // its totals.
-            if (const XlArea* merged = merges.at(c); merged && (r != merged->r1 || c != merged->c1)) {
+            int8_t& known = m_kinds[size_t(r - 1) * size_t(lastCol) + size_t(c - 1)];
+            if (known == kKindUnread) known = reportCellKind(report, r, c, kKindCovered);
+            // Only the first cell of a combined area shows its value; one
+            // kept under the area would be invisible in the report yet count
+            // in its totals. The report's combined areas (those of the sheet
+            // whose layout it took) hold for every page, so a later sheet's
+            // value under them is left out the same way.
+            if (known == kKindCovered) {
                 if (holdsValue(cell)) countAt(&underMerge, r, c);
                 continue;
             }
-            int8_t& known = m_kinds[size_t(r - 1) * size_t(lastCol) + size_t(c - 1)];
-            if (known == kKindUnread) known = int8_t(attribute(report, kFmtKind, r, c));
             const int kind = known;
             const bool numberCell = kind == kCellNumber || kind == kCellUnset;
             const bool textCell = kind == kCellText || kind == kCellLabel;
@@ -585,8 +598,18 @@ void CExcelBridge::importDataCells(int page) {
             if (cell.kind == XlCell::Number && numberCell) {
                 const PercentSign percent = numberFlags.of(cell.style().numberFormat).percent;
                 const double v = percent == PercentSign::Scaling ? cell.number * 100 : cell.number;
-                if (!ReportHoldsDecimals(v, percent != PercentSign::None ? 2 : 0)) countAt(&rounded, r, c);
-                value = CellValue::ofNumber(v);
+                if (!ReportHoldsDecimals(v, percent != PercentSign::None ? 2 : 0)) {
+                    countAt(&rounded, r, c);
+                    value = CellValue::ofNumber(v);
+                } else {
+                    // The report holds a number to the decimals its cell
+                    // shows: what it shows, totals and writes is that
+                    // number, so it is stored rounded and the rounding told
+                    // (1234567.89 under "#,##0" is 1234568).
+                    const double kept = RoundedToShownDecimals(report, r, c, v);
+                    if (std::fabs(kept - v) > std::fabs(v) * 1e-15) countAt(&roundedToShown, r, c);
+                    value = CellValue::ofNumber(kept);
+                }
             } else if (cell.kind == XlCell::Number && textCell) {
                 // A number in a text cell is kept as the text it reads as.
                 value = CellValue::ofText(QString::number(cell.number, 'g', 15));
@@ -611,7 +634,7 @@ void CExcelBridge::importDataCells(int page) {
             report->SetCellValue(value, r, c, page, 0, 0);
         }
     }
-    for (const WorkbookCellsLeftOut* l : {&noNumber, &formulas, &rounded, &cut, &underMerge})
+    for (const WorkbookCellsLeftOut* l : {&noNumber, &formulas, &rounded, &roundedToShown, &cut, &underMerge})
         if (l->count > 0) m_leftOut.append(*l);
 }
 
@@ -649,6 +672,36 @@ QList<WorkbookCellsLeftOut> sheetsNotRead(const XlWorkbook& wb, const ImportShee
 
 }  // namespace
 
+namespace {
+
+// The format word of the shown cell itself: the handle's readers answer for
+// a covered cell with its area's first cell.
+std::optional<uint64_t> ownFormatWord(const CReportHandle& report, int row, int col) {
+    const CReportFile* file = report.GetReportFile();
+    uint16_t r = 0, c = 0;
+    if (!file || !file->MapCellAddress(row, col, &r, &c)) return std::nullopt;
+    return file->Format().cellFormat(r, c);
+}
+
+}  // namespace
+
+bool CellUnderCombinedArea(const CReportHandle& report, int row, int col) {
+    const std::optional<uint64_t> word = ownFormatWord(report, row, col);
+    if (!word) return false;
+    const uint32_t code = kFmtCombineCode.get(*word);
+    return code != kCombineNone && code != kCombineTopLeft && code != kCombineRowStart;
+}
+
+double RoundedToShownDecimals(const CReportHandle* report, int row, int col, double v) {
+    const std::optional<uint64_t> word = ownFormatWord(*report, row, col);
+    if (!word || !std::isfinite(v)) return v;
+    // As the report reads a number back: a percent cell's decimals count
+    // from its value times 100.
+    const int decimals =
+        int(cellFormatGet(*word, kFmtDecimals)) + (cellFormatGet(*word, kFmtPercent) ? 2 : 0);
+    return RoundedForRead(v, decimals);
+}
+
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
     QStringList lines;
     for (const WorkbookCellsLeftOut& l : leftOut) {
@@ -666,10 +719,12 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
         // The losses every conversion names the same way, with the sheet
         // in the place.
         const QString place = LoadErrorText(str::kSheetCell).arg(l.sheet, l.firstCell());
-        if (l.reason == WorkbookCellsLeftOut::Rounded || l.reason == WorkbookCellsLeftOut::UnderMerge) {
-            const QString kind = l.reason == WorkbookCellsLeftOut::Rounded
-                                     ? RoundedNumbersKind()
-                                     : LoadErrorText(str::kLossUnderMerge);
+        if (l.reason == WorkbookCellsLeftOut::Rounded || l.reason == WorkbookCellsLeftOut::UnderMerge ||
+            l.reason == WorkbookCellsLeftOut::Comment || l.reason == WorkbookCellsLeftOut::RoundedToShown) {
+            const QString kind = l.reason == WorkbookCellsLeftOut::Rounded      ? RoundedNumbersKind()
+                                 : l.reason == WorkbookCellsLeftOut::UnderMerge ? LoadErrorText(str::kLossUnderMerge)
+                                 : l.reason == WorkbookCellsLeftOut::Comment    ? LoadErrorText(str::kLossComment)
+                                                                                : LoadErrorText(str::kLossRoundedToShown);
             lines << LoadErrorText(str::kLossLine).arg(kind).arg(l.count).arg(place);
             continue;
         }

@@ -38,7 +38,9 @@ struct WorkbookCellsLeftOut {
         Formula,
         Rounded,
         TextCut,
-        UnderMerge
+        UnderMerge,
+        Comment,  // a cell's comment, which has no place in a report
+        RoundedToShown  // numbers of more decimals than their cell shows
     } reason = BeyondTable;
     QString sheet;         // the worksheet's name
     QString part;          // NotAWorksheet: the part the sheet names
@@ -87,5 +89,11 @@ int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImp
 
 // The text telling the user which cells were left out, one line a sheet.
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut);
+
+// True when a combined area of the report covers the shown cell (any of its
+// cells but the first): a value there is hidden yet counts in totals.
+bool CellUnderCombinedArea(const CReportHandle& report, int row, int col);
+// v as the report cell holds it: rounded to the decimals the cell shows.
+double RoundedToShownDecimals(const CReportHandle* report, int row, int col, double v);
 
 }  // namespace qor

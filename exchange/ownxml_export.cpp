@@ -360,9 +360,9 @@ void Writer::readPages(const Layout& layout) {
             } else if (slot == kUserKeywordSlot && kv.kind == 2) {
                 // A character user keyword keeps its text.
                 text = fitted(kv.text, keywordPlace);
-            } else {
-                text = WholeNumberText(kv.kind == 1 ? kv.number : 0);
-                const double whole = std::trunc(kv.kind == 1 ? kv.number : 0);
+            } else if (kv.kind == 1) {
+                text = WholeNumberText(kv.number);
+                const double whole = std::trunc(kv.number);
                 const long long part =
                     std::isfinite(whole) && std::fabs(whole) < 1e15 ? (long long)whole : 0;
                 const int dateSlot = slot == 2 ? 0 : slot == 4 ? 1 : slot == 5 ? 2 : -1;
@@ -370,6 +370,11 @@ void Writer::readPages(const Layout& layout) {
                     m_hasDatePart[size_t(dateSlot)] = true;
                     m_dateParts[size_t(dateSlot)][k] = part;
                 }
+            } else {
+                // An unset keyword is written empty, so it comes back unset
+                // rather than as 0 (which prints as "年：0").
+                const int dateSlot = slot == 2 ? 0 : slot == 4 ? 1 : slot == 5 ? 2 : -1;
+                if (dateSlot >= 0) m_hasDatePart[size_t(dateSlot)] = true;
             }
             m_keywordValues[keywordIndex * pages + k] = std::move(text);
             ++keywordIndex;

@@ -463,17 +463,17 @@ DataCell readDataCell(const CellChildren& c) {
         for (qsizetype k = 1; k <= pages; ++k) {
             const QStringView t = c.keywordValue(size_t(k));
             KeywordValue v;
-            if (out.keywordSlot <= 1 || out.keywordSlot == kUserKeywordSlot) {
+            if (t.isEmpty()) {
+                // Written empty: the keyword was never set on that page.
+            } else if (out.keywordSlot <= 1 || out.keywordSlot == kUserKeywordSlot) {
                 // The report converts a user keyword's text to its kind.
                 v.kind = 2;
                 v.text = t.left(kCellValueTextChars).toString();
             } else {
                 v.kind = 1;
-                if (!t.isEmpty()) {
-                    const std::optional<double> d = ParseNumberText(t);
-                    if (!d) c.refuse(kKeywordValue, t);
-                    v.number = *d;
-                }
+                const std::optional<double> d = ParseNumberText(t);
+                if (!d) c.refuse(kKeywordValue, t);
+                v.number = *d;
             }
             out.keywords.push_back(v);
         }
@@ -707,6 +707,12 @@ OwnXmlImportResult formatPass(CReportHandle& report, FileCheck& f) {
 
     const int maxRow = f.maxRow, maxCol = f.maxCol;
     const int rows = report.GetRowCount(), cols = report.GetColCount();
+    // A cell past what any report holds: the table cannot grow to it, and
+    // the user is told where, not only that growing failed.
+    if (maxRow > kMaxRows)
+        return {0, str::kAppendRowFailed, LoadErrorText(str::kRowPastTableLimit).arg(maxRow).arg(kMaxRows)};
+    if (maxCol > kMaxCols)
+        return {0, str::kAppendRowFailed, LoadErrorText(str::kColumnPastTableLimit).arg(maxCol).arg(kMaxCols)};
     if (maxRow > rows) {
         if (uint16_t s = report.AppendRowColPage(maxRow - rows, 0))
             return {0, str::kAppendRowFailed, StatusText(s)};

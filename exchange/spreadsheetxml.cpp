@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "engine/cellformat.h"
 #include "engine/creportfile.h"
@@ -173,10 +176,6 @@ void collectStyles(const XmlNode& node, bool inStyles, QList<XmlNode>* out) {
 }
 
 }  // namespace
-
-CSpreadsheetXmlDoc::CSpreadsheetXmlDoc() = default;
-
-CSpreadsheetXmlDoc::~CSpreadsheetXmlDoc() = default;
 
 // ---------------------------------------------------------------- styles
 
@@ -403,51 +402,80 @@ QString CSpreadsheetXmlDoc::GetSampleName() const {
 
 namespace {
 
-// Where the cells of a table land: the walk both the measuring and the
-// reading follow, so that they agree cell for cell.
-struct TablePlacement {
-    qint64 row = 0, col = 0;        // the cell's first row and column, from 1
-    qint64 lastRow = 0, lastCol = 0;  // with MergeDown and MergeAcross
-};
-
 qint64 nonNegative(qint64 v) { return v < 0 ? 0 : v; }
 
-// Visits the rows and cells of table in document order: column(index,
-// node) for each Column, row(index, node) for each Row, cell(placement,
-// node) for each Cell. The row keeps its place after a cell merged
-// downwards: the file's own ss:Index steps over the covered cells.
-template <class ColumnFn, class RowFn, class CellFn>
-void walkTable(const XmlNode& table, ColumnFn column, RowFn row, CellFn cell) {
-    qint64 colPos = 0, rowPos = 0;
-    for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement()) {
+}  // namespace
+
+// Where the cells of a table land: the walk both the measuring and the
+// reading follow, so that they agree cell for cell. It takes the table's
+// children one at a time, so a table read row by row lands as one read
+// whole. The row keeps its place after a cell merged downwards: the file's
+// own ss:Index steps over the covered cells.
+class CSpreadsheetXmlDoc::TableCursor {
+public:
+    struct Placement {
+        qint64 row = 0, col = 0;          // the cell's first row and column, from 1
+        qint64 lastRow = 0, lastCol = 0;  // with MergeDown and MergeAcross
+    };
+    // column(index, node) for a Column, row(index, node) for a Row, then
+    // cell(placement, node) for each of its cells.
+    template <class ColumnFn, class RowFn, class CellFn>
+    void step(const XmlNode& child, ColumnFn column, RowFn row, CellFn cell) {
         if (IsSpreadsheetElement(child, u"Column")) {
             const qint64 index = wideAttribute(child, u"Index");
-            if (index > colPos) colPos = index - 1;
-            column(colPos + 1, child);
-            ++colPos;
+            if (index > m_colPos) m_colPos = index - 1;
+            column(m_colPos + 1, child);
+            ++m_colPos;
         } else if (IsSpreadsheetElement(child, u"Row")) {
             const qint64 index = wideAttribute(child, u"Index");
-            if (index > rowPos) rowPos = index - 1;
-            row(rowPos + 1, child);
+            if (index > m_rowPos) m_rowPos = index - 1;
+            row(m_rowPos + 1, child);
             qint64 cellCol = 0;
             for (XmlNode c = child.firstChildElement(); c; c.toNextSiblingElement()) {
                 if (!IsSpreadsheetElement(c, u"Cell")) continue;
                 const qint64 ci = wideAttribute(c, u"Index");
                 if (ci > 0) cellCol = ci - 1;
-                TablePlacement p;
-                p.row = rowPos + 1;
+                Placement p;
+                p.row = m_rowPos + 1;
                 p.col = cellCol + 1;
                 p.lastRow = p.row + nonNegative(wideAttribute(c, u"MergeDown"));
                 p.lastCol = p.col + nonNegative(wideAttribute(c, u"MergeAcross"));
                 cell(p, c);
                 cellCol = p.lastCol;
             }
-            ++rowPos;
+            ++m_rowPos;
         }
     }
-}
 
-}  // namespace
+private:
+    qint64 m_colPos = 0, m_rowPos = 0;
+};
+
+// What the reading of one table keeps between its children.
+struct CSpreadsheetXmlDoc::TableRead {
+    XmlNode worksheet;
+    CReportHandle* report = nullptr;
+    int haveRows = 0, haveCols = 0;
+    TableCursor cursor;
+    qor::WorkbookCellsLeftOut beyond, formulas, comments, underMerge;
+    bool anyMerged = false;
+    QString text;
+};
+
+CSpreadsheetXmlDoc::CSpreadsheetXmlDoc() = default;
+
+CSpreadsheetXmlDoc::~CSpreadsheetXmlDoc() = default;
+
+void CSpreadsheetXmlDoc::TableExtent::add(const XmlNode& child) {
+    if (!m_cursor) m_cursor = std::make_shared<TableCursor>();
+    m_cursor->step(
+        child, [&](qint64 c, const XmlNode&) { cols = std::max(cols, c); },
+        [&](qint64 r, const XmlNode&) { rows = std::max(rows, r); },
+        [&](const TableCursor::Placement& p, const XmlNode&) {
+            cols = std::max(cols, p.lastCol);
+            rows = std::max(rows, p.lastRow);
+        });
+}
 
 QString CSpreadsheetXmlDoc::dateText(const QString& iso, const XmlNode& cell,
                                      const XmlNode& worksheet) {
@@ -478,96 +506,137 @@ void CSpreadsheetXmlDoc::resizeTable(int rows, int cols) {
 
 int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHandle* report,
                                            int numeric) {
+    const XmlNode table = SpreadsheetChild(worksheet, u"Table");
+    TableExtent held;
+    if (table && (wideAttribute(table, u"ExpandedColumnCount") <= 0 ||
+                  wideAttribute(table, u"ExpandedRowCount") <= 0))
+        for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement())
+            held.add(child);
+    if (!BeginWorksheetTable(worksheet, report, numeric, held)) return 1;
+    for (XmlNode child = table.firstChildElement(); child; child.toNextSiblingElement())
+        ReadTableChild(child);
+    EndWorksheetTable();
+    return 1;
+}
+
+bool CSpreadsheetXmlDoc::BeginWorksheetTable(const XmlNode& worksheet, CReportHandle* report,
+                                             int numeric, const TableExtent& held) {
     m_leftOut.clear();
     m_nCutTexts = 0;
     m_strFirstCut.clear();
     m_figures.clear();
-    if (worksheet.isNull()) return 1;
+    m_table.reset();
+    if (worksheet.isNull()) return false;
     m_pReport = report;
     const XmlNode table = SpreadsheetChild(worksheet, u"Table");
-    if (!report || table.isNull()) return 1;
+    if (!report || table.isNull()) return false;
     if (m_pRootElement.isNull()) SetRootElement(worksheet.ownerDocument().documentElement());
 
     // Size: the declared counts; a missing one from what the table holds.
     qint64 cols = nonNegative(wideAttribute(table, u"ExpandedColumnCount"));
     qint64 rows = nonNegative(wideAttribute(table, u"ExpandedRowCount"));
-    if (cols == 0 || rows == 0) {
-        qint64 heldCols = 0, heldRows = 0;
-        walkTable(
-            table, [&](qint64 c, const XmlNode&) { heldCols = std::max(heldCols, c); },
-            [&](qint64 r, const XmlNode&) { heldRows = std::max(heldRows, r); },
-            [&](const TablePlacement& p, const XmlNode&) {
-                heldCols = std::max(heldCols, p.lastCol);
-                heldRows = std::max(heldRows, p.lastRow);
-            });
-        if (cols == 0) cols = heldCols;
-        if (rows == 0) rows = heldRows;
-    }
+    if (cols == 0) cols = held.cols;
+    if (rows == 0) rows = held.rows;
     const int tableRows = int(std::clamp<qint64>(rows, 1, kMaxRows));
     const int tableCols = int(std::clamp<qint64>(cols, 1, kMaxCols));
     resizeTable(tableRows, tableCols);
-    // What the report could take (a refused size leaves the old one).
-    const int haveRows = std::min<int>(tableRows, report->GetRowCount());
-    const int haveCols = std::min<int>(tableCols, report->GetColCount());
 
-    const CellArea whole = CellArea::area(1, 1, haveRows, haveCols);
+    auto t = std::make_unique<TableRead>();
+    t->worksheet = worksheet;
+    t->report = report;
+    // What the report could take (a refused size leaves the old one).
+    t->haveRows = std::min<int>(tableRows, report->GetRowCount());
+    t->haveCols = std::min<int>(tableCols, report->GetColCount());
+
+    const CellArea whole = CellArea::area(1, 1, t->haveRows, t->haveCols);
     setFormat(whole, kFmtThousands, 1);
     if (numeric) setFormat(whole, kFmtKind, kCellNumber);
 
-    qor::WorkbookCellsLeftOut beyond;
-    beyond.sheet = SpreadsheetAttributeText(worksheet, u"Name");
-    beyond.tableRows = haveRows;
-    beyond.tableCols = haveCols;
+    t->beyond.sheet = SpreadsheetAttributeText(worksheet, u"Name");
+    t->beyond.tableRows = t->haveRows;
+    t->beyond.tableCols = t->haveCols;
+    // Cells with formulas come in as the results the file kept: told.
+    t->formulas.reason = qor::WorkbookCellsLeftOut::Formula;
+    t->formulas.sheet = t->beyond.sheet;
+    // A cell's comment is no part of its value; the report has no place
+    // for it.
+    t->comments.reason = qor::WorkbookCellsLeftOut::Comment;
+    t->comments.sheet = t->beyond.sheet;
+    // A value the file places inside an area merged before it (by
+    // MergeDown from a row above, or ss:Index into a MergeAcross) would be
+    // hidden in the report yet count in its totals: it is not imported.
+    t->underMerge.reason = qor::WorkbookCellsLeftOut::UnderMerge;
+    t->underMerge.sheet = t->beyond.sheet;
+    m_table = std::move(t);
+    return true;
+}
+
+void CSpreadsheetXmlDoc::ReadTableChild(const XmlNode& child) {
+    if (!m_table) return;
+    TableRead& t = *m_table;
+    CReportHandle* report = t.report;
+    const auto countAt = [](qor::WorkbookCellsLeftOut& l, qint64 r, qint64 c) {
+        if (l.count++ > 0) return;
+        l.row = int(r);
+        l.col = int(c);
+    };
     auto countBeyond = [&](qint64 r, qint64 c) {
+        qor::WorkbookCellsLeftOut& beyond = t.beyond;
         const int ri = clampInt(r), ci = clampInt(c);
         if (beyond.count++ == 0 || ri < beyond.row || (ri == beyond.row && ci < beyond.col)) {
             beyond.row = ri;
             beyond.col = ci;
         }
     };
-
-    // Cells with formulas come in as the results the file kept: told.
-    qor::WorkbookCellsLeftOut formulas;
-    formulas.reason = qor::WorkbookCellsLeftOut::Formula;
-    formulas.sheet = beyond.sheet;
-
-    QString text;
-    walkTable(
-        table,
+    t.cursor.step(
+        child,
         [&](qint64 c, const XmlNode& column) {
             const float width = ssFloat(column, u"Width");
-            if (width > 0 && c <= haveCols) {
+            if (width > 0 && c <= t.haveCols) {
                 uint16_t w = uint16_t(std::min(double(width) + 0.5, 65535.0));
                 report->AccessRowColSize(1, 1, int(c), &w);
             }
         },
         [&](qint64 r, const XmlNode& row) {
             const float height = ssFloat(row, u"Height");
-            if (height > 0 && r <= haveRows) {
+            if (height > 0 && r <= t.haveRows) {
                 uint16_t h = uint16_t(std::min(double(height) + 0.5, 65535.0));
                 report->AccessRowColSize(1, 0, int(r), &h);
             }
         },
-        [&](const TablePlacement& p, const XmlNode& cell) {
+        [&](const TableCursor::Placement& p, const XmlNode& cell) {
             const XmlNode data = SpreadsheetChild(cell, u"Data");
-            if (p.row > haveRows || p.col > haveCols) {
+            if (p.row > t.haveRows || p.col > t.haveCols) {
                 if (data) countBeyond(p.row, p.col);
                 return;
             }
-            if (SpreadsheetAttribute(cell, u"Formula") && formulas.count++ == 0) {
-                formulas.row = int(p.row);
-                formulas.col = int(p.col);
+            if (t.anyMerged && qor::CellUnderCombinedArea(*report, int(p.row), int(p.col))) {
+                if (data) countAt(t.underMerge, p.row, p.col);
+                return;
             }
+            if (SpreadsheetAttribute(cell, u"Formula")) countAt(t.formulas, p.row, p.col);
+            if (SpreadsheetChild(cell, u"Comment")) countAt(t.comments, p.row, p.col);
             CellArea area = CellArea::cell(int(p.row), int(p.col));
-            ApplyCellStyle(&area, cell, worksheet);
-            text.clear();
-            cell.appendText(text);
+            ApplyCellStyle(&area, cell, t.worksheet);
+            if (!area.isSingleCell()) t.anyMerged = true;
+            // The value is the Data element's text (with its formatting
+            // markup read through); a comment, phonetic text or anything
+            // else beside it in the cell is not.
+            t.text.clear();
+            if (data) data.appendText(t.text);
             if (data && SpreadsheetAttributeText(data, u"Type") == u"DateTime")
-                text = dateText(text, cell, worksheet);
-            SetCellData(area, data, text);
+                t.text = dateText(t.text, cell, t.worksheet);
+            SetCellData(area, data, t.text);
         });
-    if (beyond.count > 0) m_leftOut.append(beyond);
-    if (formulas.count > 0) m_leftOut.append(formulas);
+}
+
+void CSpreadsheetXmlDoc::EndWorksheetTable() {
+    if (!m_table) return;
+    const std::unique_ptr<TableRead> t = std::move(m_table);
+    for (const qor::WorkbookCellsLeftOut* l : {&t->beyond, &t->formulas, &t->underMerge, &t->comments})
+        if (l->count > 0) m_leftOut.append(*l);
+    const XmlNode& worksheet = t->worksheet;
+    CReportHandle* report = t->report;
 
     // The period keywords the sample asks for.
     const XmlNode root = worksheet.ownerDocument().documentElement();
@@ -589,7 +658,6 @@ int CSpreadsheetXmlDoc::ReadWorksheetTable(const XmlNode& worksheet, CReportHand
         }
         if (n == 2) m_nPeriodKind = 1;
     }
-    return 1;
 }
 
 void CSpreadsheetXmlDoc::ApplyCellStyle(CellArea* area, const XmlNode& cell,
@@ -820,21 +888,68 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     // tree takes memory, as the .xlsx reader refuses one.
     if (CountSpreadsheetXmlCells(path) > XlsxReadLimits().maxCells)
         return failed(LoadErrorText(str::kNameAndText).arg(path, LoadErrorText(str::kWorkbookTooLarge)));
+    // The cells are never held as a tree: the file is read twice, row by
+    // row. The first reading keeps everything but the tables' rows (styles,
+    // names, settings) and measures the first worksheet's table; the second
+    // hands that table's columns and rows to the reader one at a time.
+    // Memory then follows what the report keeps, not the file.
+    CSpreadsheetXmlDoc reader;
+    CSpreadsheetXmlDoc::TableExtent held;
+    XmlNode firstTable;  // of the reading under way
+    const auto firstSheetTable = [&firstTable](const XmlNode& table) {
+        if (!IsSpreadsheetElement(table, u"Table")) return false;
+        const XmlNode sheet = table.parent();
+        const XmlNode root = sheet.parent();
+        if (firstTable.isNull() && IsSpreadsheetElement(sheet, u"Worksheet") &&
+            root.parent().type() == XmlNode::Type::Document && SpreadsheetChild(root, u"Worksheet") == sheet &&
+            SpreadsheetChild(sheet, u"Table") == table)
+            firstTable = table;
+        // Every table's rows are let go as they are read.
+        return true;
+    };
+    const auto parseFailed = [&](const QString& loadError) {
+        return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
+    };
     QString loadError;
-    const XmlDocument doc = XmlDocument::load(path, &loadError);
-    if (doc.isNull()) return failed(loadError.isEmpty() ? path : path + QStringLiteral(": ") + loadError);
+    XmlDocument doc;
+    try {
+        doc = XmlDocument::loadThinned(
+            path, QByteArrayLiteral("Table"), firstSheetTable,
+            [&](const XmlNode& child) {
+                if (child.parent() == firstTable) held.add(child);
+            },
+            &loadError);
+    } catch (const XmlError& e) {
+        return failed(QStringLiteral("%1: %2").arg(path, e.message()));
+    }
+    if (doc.isNull()) return parseFailed(loadError);
     const XmlNode root = doc.documentElement();
     if (!IsSpreadsheetElement(root, u"Workbook"))
         return failed(LoadErrorText(str::kNameAndText).arg(path, LoadErrorText(str::kUnsupportedXml)));
     const QList<XmlNode> sheets = SpreadsheetChildren(root, u"Worksheet");
     if (sheets.isEmpty()) return failed(LoadErrorText(str::kNameAndText).arg(path, LoadErrorText(str::kWorkbookHasNoSheets)));
 
-    CSpreadsheetXmlDoc reader;
     reader.SetRootElement(root);
     reader.SetResizeCallback(resize);
     if (!report.IsFormatState()) report.EnterFormatState();
     try {
-        reader.ReadWorksheetTable(sheets.first(), &report, 1);
+        if (reader.BeginWorksheetTable(sheets.first(), &report, 1, held)) {
+            firstTable = XmlNode();
+            const XmlDocument again = XmlDocument::loadThinned(
+                path, QByteArrayLiteral("Table"), firstSheetTable,
+                [&](const XmlNode& child) {
+                    if (child.parent() == firstTable) reader.ReadTableChild(child);
+                },
+                &loadError);
+            // The file changed between the readings.
+            if (again.isNull()) return parseFailed(loadError);
+            reader.EndWorksheetTable();
+#ifdef __GLIBC__
+            // The rows read and freed between the kept labels go back to
+            // the system before the report is saved.
+            malloc_trim(0);
+#endif
+        }
     } catch (const XmlError& e) {
         // Nothing is kept: the caller's report is a new one it drops.
         return failed(QStringLiteral("%1: %2").arg(path, e.message()));

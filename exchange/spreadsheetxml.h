@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -65,6 +66,28 @@ public:
     // with values that the table cannot hold are listed in LeftOutCells.
     // Returns 1.
     int ReadWorksheetTable(const qor::XmlNode& worksheet, CReportHandle* report, int numeric);
+
+    // The same a child of the table at a time, for a table whose rows are
+    // read as the file is (XmlDocument::loadThinned) rather than held:
+    // BeginWorksheetTable with the worksheet (its table may be empty; its
+    // styles are looked up in its document), then ReadTableChild for each
+    // Column and Row in file order, then EndWorksheetTable. `held` is how
+    // far the table's children reach, for a table that does not declare
+    // its counts (TableExtent::add over the same children). Begin is false
+    // when there is nothing to read into.
+    class TableCursor;
+    class TableExtent {
+    public:
+        void add(const qor::XmlNode& tableChild);
+        qint64 rows = 0, cols = 0;
+
+    private:
+        std::shared_ptr<TableCursor> m_cursor;
+    };
+    bool BeginWorksheetTable(const qor::XmlNode& worksheet, CReportHandle* report, int numeric,
+                             const TableExtent& held);
+    void ReadTableChild(const qor::XmlNode& tableChild);
+    void EndWorksheetTable();
     // Looks the cell's style up, widens the area by MergeAcross and
     // MergeDown (combining it), and applies the style.
     void ApplyCellStyle(CellArea* area, const qor::XmlNode& cell, const qor::XmlNode& worksheet);
@@ -114,6 +137,8 @@ private:
     // While set, the style steps are recorded here instead of written, so
     // each style is read once and replayed on every cell that names it.
     std::vector<StyleOp>* m_recording = nullptr;
+    struct TableRead;
+    std::unique_ptr<TableRead> m_table;  // the table being read
     QHash<QString, std::vector<StyleOp>> m_styleOps;  // by ss:ID
 
     CReportHandle* m_pReport = nullptr;

@@ -39,7 +39,8 @@ constexpr uint16_t kBof8 = 0x0809, kEof = 0x000A, kCodePage = 0x0042, kFont = 0x
                    kFormat = 0x041E, kXf = 0x00E0, kPalette = 0x0092, kBoundSheet = 0x0085,
                    kSst = 0x00FC, kContinue = 0x003C, kDimensions = 0x0200, kColInfo = 0x007D,
                    kRow = 0x0208, kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD,
-                   kLabelSst = 0x00FD, kLabel = 0x0204, kBlank = 0x0201, kMulBlank = 0x00BE,
+                   kLabelSst = 0x00FD, kLabel = 0x0204, kRString = 0x00D6, kBlank = 0x0201,
+                   kMulBlank = 0x00BE,
                    kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207, kMergedCells = 0x00E5,
                    kDefColWidth = 0x0055, kDateMode = 0x0022;
 
@@ -77,6 +78,8 @@ QString recordName(uint16_t type) {
             return QStringLiteral("LABELSST");
         case kLabel:
             return QStringLiteral("LABEL");
+        case kRString:
+            return QStringLiteral("RSTRING");
         case kBlank:
             return QStringLiteral("BLANK");
         case kMulBlank:
@@ -673,7 +676,11 @@ private:
                     place(r, row, col, xf, std::move(c));
                     break;
                 }
-                case kLabel: {
+                case kLabel:
+                case kRString: {
+                    // A text with formatting runs (written by some programs
+                    // in place of a shared string) is the text before its
+                    // runs; the runs only change fonts.
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     XlCell c;
                     c.kind = XlCell::Text;

@@ -426,6 +426,11 @@ struct ParseState {
     QByteArray containerName;         // children of root so named are read child by child
     xmlNodePtr container = nullptr;   // the one being read
     std::exception_ptr thrown;
+    // Reading a whole document but for the children of some elements
+    // (XmlDocument::loadThinned):
+    QByteArray thinName;  // local name of the elements whose children go one by one
+    const std::function<bool(const XmlNode&)>* thinAccept = nullptr;
+    std::vector<xmlNodePtr> thinning;  // such elements open now, innermost last
     bool refused = false;  // the document's entities refused it
     struct RecordReading* records = nullptr;  // reading record by record
 
@@ -1208,7 +1213,92 @@ bool streamRecords(const ByteSource& source, const XmlDocument::ElementVisitor& 
         error);
 }
 
+// Reading a whole document but for the children of the elements named
+// thinName (see XmlDocument::loadThinned).
+void thinStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                      const xmlChar* uri, int nbNamespaces, const xmlChar** namespaces,
+                      int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+    streamStartElement(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes,
+                       nbDefaulted, attributes);
+    ParseState* state = streamState(ctx);
+    if (!state || state->refused || !state->data || state->thinName != chars(localname)) return;
+    xmlNodePtr n = state->ctxt->node;
+    if (!n || n->type != XML_ELEMENT_NODE || !xmlStrEqual(n->name, localname)) return;
+    try {
+        if ((*state->thinAccept)(XmlDocData::handle(state->data, n))) state->thinning.push_back(n);
+    } catch (...) {
+        keepException(state);
+    }
+}
+
+void thinEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix,
+                    const xmlChar* uri) {
+    auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    xmlNodePtr cur = ctxt->node;
+    xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+    ParseState* state = streamState(ctx);
+    if (!state || !cur || state->thinning.empty()) return;
+    if (state->thinning.back() == cur) {
+        state->thinning.pop_back();
+        return;
+    }
+    xmlNodePtr parent = cur->parent;
+    if (parent != state->thinning.back()) return;
+    // The child's whitespace-only text goes as parse() drops it: by the
+    // nearest xml:space of the child and the elements around it.
+    bool keep = false;
+    for (xmlNodePtr n = cur; n && n->type == XML_ELEMENT_NODE; n = n->parent) {
+        const int mode = n->properties ? spaceMode(n) : -1;
+        if (mode >= 0) {
+            keep = mode == 1;
+            break;
+        }
+    }
+    if (cur->children) dropBlankText(cur, keep);
+    try {
+        (*state->onChild)(XmlDocData::handle(state->data, cur));
+    } catch (...) {
+        keepException(state);
+    }
+    // The child and the text before it go; emptying the element (not just
+    // taking the child out) keeps the parser from adding text to a text
+    // node it has stopped tracking.
+    xmlNodePtr list = parent->children;
+    parent->children = nullptr;
+    parent->last = nullptr;
+    if (list) xmlFreeNodeList(list);
+}
+
 }  // namespace
+
+XmlDocument XmlDocument::loadThinned(const QString& path, const QByteArray& container,
+                                     const std::function<bool(const XmlNode&)>& accept,
+                                     const ElementVisitor& child, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = qor::FileErrorText(errno ? errno : EIO);
+        return {};
+    }
+    XmlNode root;
+    const ElementVisitor keepRoot = [&root](const XmlNode& r) { root = r; };
+    ParseState state;
+    state.onRoot = &keepRoot;
+    state.onChild = &child;
+    state.thinName = container;
+    state.thinAccept = &accept;
+    const bool ok = streamDocument(
+        fileSource(f), state,
+        [](xmlSAXHandler* sax) {
+            sax->startElementNs = thinStartElement;
+            sax->endElementNs = thinEndElement;
+            sax->reference = streamReference;
+        },
+        error);
+    if (!ok || root.isNull()) return {};
+    XmlDocument doc = root.ownerDocument();
+    dropBlankText(reinterpret_cast<xmlNodePtr>(doc.data_->doc), false);
+    return doc;
+}
 
 bool XmlDocument::parseElements(const QByteArray& bytes, const ElementVisitor& root,
                                 const ElementVisitor& child, const QByteArray& container,

@@ -236,6 +236,19 @@ public:
                               QString* error = nullptr);
     static bool loadElements(const QString& path, const ElementVisitor& root,
                              const ElementVisitor& child, QString* error = nullptr);
+    // Reads a whole document from a file as load() does, except for the
+    // children of the elements whose local name is `container` and that
+    // `accept` takes (asked as each such element starts, with its
+    // attributes): each of their element children comes to `child` when it
+    // ends, complete and with whitespace-only text dropped as parse() drops
+    // it, and is freed when the call returns, with the text before it. The
+    // document returned holds those elements empty; all else is as parse()
+    // makes it (no declaration node). The document is checked and refused
+    // as parseElements() does; a null document and the reason then. A
+    // worksheet's rows are read so, its styles and settings kept.
+    static XmlDocument loadThinned(const QString& path, const QByteArray& container,
+                                   const std::function<bool(const XmlNode&)>& accept,
+                                   const ElementVisitor& child, QString* error = nullptr);
     // Reads a document whose element holds a long list of records (elements
     // whose element children, the fields, hold one text each) without
     // building any tree below the document element, which goes to `root`

@@ -52,6 +52,7 @@ for name, fill in [("plain", plain), ("decimals", decimals), ("longtext", longte
 struct Cell {
     int row, col;
     QString value;  // what qor get prints
+    int page = 1;
 };
 
 struct Case {
@@ -85,10 +86,10 @@ protected:
             EXPECT_TRUE(info.contains(QStringLiteral("table:   ") + c.table)) << info.toStdString();
         }
         for (const Cell& cell : c.values) {
-            const qortest::ProcessResult g =
-                qor(dir, {"get", target, "1", QString::number(cell.row), QString::number(cell.col)});
+            const qortest::ProcessResult g = qor(dir, {"get", target, QString::number(cell.page),
+                                                       QString::number(cell.row), QString::number(cell.col)});
             EXPECT_EQ(QString::fromUtf8(g.out).trimmed(), cell.value)
-                << "row " << cell.row << ", column " << cell.col;
+                << "page " << cell.page << ", row " << cell.row << ", column " << cell.col;
         }
     }
 
@@ -152,6 +153,174 @@ TEST_F(QorIncoming, WorkbooksOfOtherProgramsComeInWholeOrTheLossIsNamed) {
                       "3 rows, 4 columns"});
     }
     for (const Case& c : cases) check(c);
+}
+
+// A binary workbook whose texts are rich-text strings in the cells' own
+// records (RSTRING, as gnumeric writes them), built record by record from
+// the file format's description, in a compound file of its own making;
+// xlrd reads it first.
+constexpr const char* kWriteRichXls = R"PY(
+import sys, struct
+import xlrd
+
+def rec(t, data):
+    return struct.pack("<HH", t, len(data)) + data
+
+def short_text(s):  # one-byte count, flags, UTF-16 characters
+    return struct.pack("<BB", len(s), 1) + s.encode("utf-16-le")
+
+def long_text(s):  # two-byte count, flags, UTF-16 characters
+    return struct.pack("<HB", len(s), 1) + s.encode("utf-16-le")
+
+glob = rec(0x0809, struct.pack("<HHHHII", 0x0600, 0x0005, 0, 1997, 0, 6))
+glob += rec(0x0042, struct.pack("<H", 1200))
+for _ in range(5):
+    glob += rec(0x0031, struct.pack("<HHHHHBBBB", 200, 0, 0x7FFF, 400, 0, 0, 0, 0, 0) + short_text("Arial"))
+for i in range(16):
+    glob += rec(0x00E0, struct.pack("<HHHBBBBIIH", 0, 0, 0xFFF5 if i < 15 else 0x0001, 0x20, 0, 0, 0, 0, 0, 0x20C0))
+bound_at = len(glob)
+glob += rec(0x0085, struct.pack("<IBB", 0, 0, 0) + short_text("第1页"))
+glob += rec(0x000A, b"")
+sheet_at = len(glob)
+glob = glob[:bound_at + 4] + struct.pack("<I", sheet_at) + glob[bound_at + 8:]
+
+def rstring(row, col, text, runs):
+    data = struct.pack("<HHH", row, col, 15) + long_text(text) + struct.pack("<H", len(runs))
+    for ich, font in runs:
+        data += struct.pack("<HH", ich, font)
+    return rec(0x00D6, data)
+
+sheet = rec(0x0809, struct.pack("<HHHHII", 0x0600, 0x0010, 0, 1997, 0, 6))
+sheet += rec(0x0200, struct.pack("<IIHHH", 0, 2, 0, 2, 0))
+sheet += rstring(0, 0, "收入合计", [(0, 1), (2, 2)])
+sheet += rec(0x0203, struct.pack("<HHHd", 0, 1, 15, 120.5))
+sheet += rstring(1, 0, "Total 2024", [(6, 1)])
+sheet += rec(0x000A, b"")
+stream = glob + sheet
+size = len(stream)
+# At least 4096 bytes, so the stream lives in regular sectors, not the
+# mini stream; the bytes after the last record are never read.
+padded = stream + b"\0" * (max(4096, (size + 511) // 512 * 512) - size)
+n = len(padded) // 512
+END, FREE, FATSECT = 0xFFFFFFFE, 0xFFFFFFFF, 0xFFFFFFFD
+fat = [i + 1 for i in range(n - 1)] + [END, END, FATSECT]
+fat += [FREE] * (128 - len(fat))
+def entry(name, kind, child, start, length):
+    raw = name.encode("utf-16-le") + b"\0\0"
+    return (raw.ljust(64, b"\0") + struct.pack("<HBB", len(raw), kind, 1) +
+            struct.pack("<III", FREE, FREE, child) + b"\0" * 16 + struct.pack("<I", 0) +
+            b"\0" * 16 + struct.pack("<IIII", start, length, 0, 0)[:8] + b"\0\0\0\0")
+empty = b"\0" * 64 + struct.pack("<HBB", 0, 0, 0) + struct.pack("<III", FREE, FREE, FREE) + b"\0" * 48
+dirs = entry("Root Entry", 5, 1, END, 0) + entry("Workbook", 2, FREE, 0, len(padded)) + empty + empty
+header = (bytes.fromhex("D0CF11E0A1B11AE1") + b"\0" * 16 +
+          struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6 +
+          struct.pack("<IIIIIIIII", 0, 1, n, 0, 4096, END, 0, END, 0) +
+          struct.pack("<I", n + 1) + struct.pack("<I", FREE) * 108)
+assert len(header) == 512 and len(dirs) == 512
+with open(sys.argv[1], "wb") as f:
+    f.write(header + padded + dirs + b"".join(struct.pack("<I", v) for v in fat))
+
+book = xlrd.open_workbook(sys.argv[1])
+s = book.sheet_by_index(0)
+assert s.cell_value(0, 0) == "收入合计", s.cell_value(0, 0)
+assert s.cell_value(0, 1) == 120.5
+assert s.cell_value(1, 0) == "Total 2024"
+)PY";
+
+// Workbooks with numbers their formats show with fewer decimals, and a
+// value of a later sheet under the first sheet's merged area.
+constexpr const char* kWriteShownBooks = R"PY(
+import sys
+from openpyxl import Workbook
+from openpyxl.worksheet.cell_range import CellRange
+d = sys.argv[1]
+wb = Workbook()
+ws = wb.active
+ws.title = "第1页"
+ws["A1"] = 1234567.89; ws["A1"].number_format = "#,##0"
+ws["A2"] = 0.5; ws["A2"].number_format = "# ?/?"
+ws["A3"] = 1234.5; ws["A3"].number_format = "#,##0.00"
+ws["A4"] = 0.125; ws["A4"].number_format = "0.0%"
+wb.save(d + "/shown.xlsx")
+wb = Workbook()
+one = wb.active
+one.title = "第1页"
+one["A1"] = "标题"; one["C1"] = 1
+one.merged_cells.add(CellRange("A1:B2"))
+two = wb.create_sheet("第2页")
+two["B2"] = 7; two["C1"] = 2; two["A1"] = "乙"
+wb.save(d + "/twosheets.xlsx")
+)PY";
+
+// Spreadsheet XML as typed by hand.
+QByteArray sheetXml(const char* rows) {
+    return QByteArray("<?xml version=\"1.0\"?>\n"
+                      "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\" "
+                      "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">\n"
+                      "<Worksheet ss:Name=\"第1页\"><Table>\n") +
+           rows + "</Table></Worksheet></Workbook>\n";
+}
+
+TEST_F(QorIncoming, FilesOfOtherWritersKeepTheirValuesOrNameWhatWasLeftOut) {
+    if (!qortest::needPythonModule(QStringLiteral("xlrd")) || !qortest::needPythonModule(QStringLiteral("openpyxl")))
+        GTEST_SKIP() << "no xlrd or openpyxl";
+    const qortest::ProcessResult rich = qortest::python(QString::fromUtf8(kWriteRichXls), {path("rich.xls")});
+    ASSERT_EQ(rich.exitCode, 0) << rich.err.constData();
+    const qortest::ProcessResult books = qortest::python(QString::fromUtf8(kWriteShownBooks), {dir});
+    ASSERT_EQ(books.exitCode, 0) << books.err.constData();
+    qortest::writeFile(path("comment.xml"),
+                       sheetXml("<Row><Cell><Data ss:Type=\"String\">金额</Data></Cell>"
+                                "<Cell><Data ss:Type=\"Number\">2500</Data>"
+                                "<Comment ss:Author=\"审核\"><ss:Data>复核</ss:Data></Comment></Cell></Row>\n"
+                                "<Row><Cell><Data ss:Type=\"String\">收入<Font "
+                                "xmlns=\"http://www.w3.org/TR/REC-html40\">合计</Font></Data></Cell>"
+                                "<Cell><Data ss:Type=\"Number\">12.5</Data></Cell></Row>\n"));
+    // A1:B2 and D1:E1 merged; ss:Index reaches into D1:E1, and row 2
+    // starts under A1:B2 (MergeDown keeps the row's place).
+    qortest::writeFile(path("merged.xml"),
+                       sheetXml("<Row><Cell ss:MergeAcross=\"1\" ss:MergeDown=\"1\"><Data "
+                                "ss:Type=\"String\">标题</Data></Cell><Cell><Data ss:Type=\"Number\">3</Data>"
+                                "</Cell><Cell ss:MergeAcross=\"1\"><Data ss:Type=\"Number\">4</Data></Cell>"
+                                "<Cell ss:Index=\"5\"><Data ss:Type=\"Number\">5</Data></Cell></Row>\n"
+                                "<Row><Cell><Data ss:Type=\"Number\">7</Data></Cell>"
+                                "<Cell ss:Index=\"3\"><Data ss:Type=\"Number\">8</Data></Cell></Row>\n"));
+    const QString underMerge = QStringLiteral("合并区域中首个单元以外的值（未导入）：共");
+    const QList<Case> cases = {
+        {"xls, rich-text strings in their own records", path("rich.xls"), 0, {},
+         {{1, 1, "收入合计"}, {1, 2, "120.5"}, {2, 1, "Total 2024"}}},
+        {"spreadsheet XML, a cell with a comment", path("comment.xml"), 3,
+         {QStringLiteral("单元格的批注（未导入）：共1处，第一处在工作表“第1页”的B1")},
+         {{1, 1, "金额"}, {1, 2, "2500"}, {2, 1, "收入合计"}, {2, 2, "12.5"}}},
+        {"spreadsheet XML, values under MergeAcross and MergeDown", path("merged.xml"), 3,
+         {underMerge + QStringLiteral("2处，第一处在工作表“第1页”的E1")},
+         {{1, 1, "标题"}, {1, 3, "3"}, {1, 4, "4"}, {2, 3, "8"}}},
+        {"xlsx, numbers with more decimals than their format shows", path("shown.xlsx"), 3,
+         {QStringLiteral("小数位多于单元格显示位数的数值（已按显示的小数位舍入）：共2处，第一处在工作表“第1页”的A1")},
+         {{1, 1, "1234568"}, {2, 1, "1"}, {3, 1, "1234.5"}, {4, 1, "12.5"}}},
+        {"xlsx, a later sheet's value under the first sheet's merged area", path("twosheets.xlsx"), 3,
+         {underMerge + QStringLiteral("1处，第一处在工作表“第2页”的B2")},
+         {{1, 1, "标题"}, {1, 3, "1"}, {1, 1, "乙", 2}, {1, 3, "2", 2}, {2, 2, "0", 2}}},
+    };
+    for (const Case& c : cases) check(c);
+}
+
+// An exchange file's cell past what a report holds is refused with the
+// row and the limit, not only with the growing that failed.
+TEST_F(QorIncoming, AnExchangeFilesCellPastTheLimitIsNamed) {
+    ASSERT_EQ(qor(dir, {"new", "s.rep", "--rows", "2", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(qor(dir, {"set", "s.rep", "1", "2", "2", "42"}).exitCode, 0);
+    ASSERT_EQ(qor(dir, {"export-xml", "s.rep", "s.xml"}).exitCode, 0);
+    QByteArray xml = qortest::fileBytes(path("s.xml"));
+    const qsizetype at = xml.indexOf("<start_row>2</start_row>");
+    ASSERT_GE(at, 0);
+    xml.replace(at, 24, "<start_row>10005</start_row>");
+    xml.replace(xml.indexOf("<end_row>2</end_row>", at), 20, "<end_row>10005</end_row>");
+    qortest::writeFile(path("far.xml"), xml);
+    const qortest::ProcessResult r = qor(dir, {"import-xml", "far.xml", "far.rep"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("第10005行超出了报表最多9999行的上限")))
+        << r.err.constData();
+    EXPECT_FALSE(QFile::exists(path("far.rep")));
 }
 
 TEST_F(QorIncoming, OurOwnDataFilesComeBackWholeOrDamageIsRefused) {

@@ -91,3 +91,19 @@ TEST(QorRun, AConversionThatLosesSomethingExits3AndAsksNothing) {
         EXPECT_TRUE(QFile::exists(dir + "/r.xls"));
     }
 }
+
+// A workbook's import tells what it left out as it reads; the script's
+// CONVERT does not tell it a second time.
+TEST(QorRun, AWorkbooksLossIsToldOnce) {
+    const QString dir = qortest::freshDir("qor-run-xls");
+    QFile script(dir + "/in.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("CONVERT \"" QOR_TEST_SOURCE_DIR "/tests/exchange/foreign/formulas_lo.xls\" TO \"" +
+                 dir.toUtf8() + "/f.rep\"\n");
+    script.close();
+    const qortest::ProcessResult ran = qor({"run", script.fileName()});
+    const QString out = QString::fromUtf8(ran.out);
+    EXPECT_EQ(ran.exitCode, 3) << qPrintable(out) << ran.err.constData();
+    EXPECT_EQ(out.count(QStringLiteral("个公式单元")), 1) << qPrintable(out);
+    EXPECT_TRUE(QFile::exists(dir + "/f.rep"));
+}

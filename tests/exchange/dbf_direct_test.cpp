@@ -74,7 +74,7 @@ TEST(DBaseDirect, SameFileAsThroughAWorkingDatabase) {
     setFormat(*h, 0, kCellText, CellArea::area(1, 1, 6, 1));
     setFormat(*h, 0, kCellText, CellArea::cell(3, 4));  // one text cell makes D a text field
     setFormat(*h, 3, 7, CellArea::area(1, 2, 6, 3));
-    setFormat(*h, 0, kCellNumber, CellArea::cell(5, 5));  // a typed 0 is a value, an untyped one not
+    setFormat(*h, 0, kCellNumber, CellArea::cell(5, 5));  // a 0 is a value, typed or not
     CellRef unit{0, 6, 2}, year{0, 6, 3}, own{0, 6, 4};
     ASSERT_EQ(h->AccessKeywordCell(1, 0, &unit), 0);
     ASSERT_EQ(h->AccessKeywordCell(1, 2, &year), 0);

@@ -545,7 +545,7 @@ TEST(OwnXmlImport, KeywordValuesGoToTheirPagesAndNamesMakeTheUserKeyword) {
     h->GetPageKeyword(1, &v, 2);
     EXPECT_EQ(v.text, "B");
     h->GetPageKeyword(5, &v, 1);
-    EXPECT_EQ(v.number, 0) << "an empty day is 0";
+    EXPECT_EQ(v.kind, 0) << "an empty day is unset";
     h->GetPageKeyword(5, &v, 2);
     EXPECT_EQ(v.number, 15);
     EXPECT_EQ(h->GetReportFile()->GetUserKeywordName(),
@@ -555,6 +555,58 @@ TEST(OwnXmlImport, KeywordValuesGoToTheirPagesAndNamesMakeTheUserKeyword) {
     CellRef at;
     h->AccessKeywordCell(0, 6, &at);
     EXPECT_EQ(at, (CellRef{0, 2, 1}));
+}
+
+// Pages whose keyword cells were never filled come back unset, not as
+// 0 and "" (which print "年：0"); the filled page keeps its values, a 0
+// year among them.
+TEST(OwnXmlImport, UnsetKeywordsStayUnsetThroughAFile) {
+    const QString dir = oxtest::testDir();
+    auto h = oxtest::newReport(dir + "/kw.rep", 3, 4);
+    for (auto [slot, col] : {std::pair{0, 1}, {2, 2}, {4, 3}, {5, 4}}) {
+        CellRef at{0, 3, int16_t(col)};
+        ASSERT_EQ(h->AccessKeywordCell(1, slot, &at), 0) << slot;
+    }
+    oxtest::toData(*h, 4);
+    oxtest::setKeywordText(*h, 0, 1, QStringLiteral("北京分公司"));
+    oxtest::setKeyword(*h, 2, 1, 2024);
+    oxtest::setKeyword(*h, 4, 1, 0);
+    oxtest::setKeyword(*h, 5, 3, 9);
+    const QString xml = dir + "/kw.xml";
+    ASSERT_TRUE(qor::WriteOwnXml(*h, xml, qor::InitialExportSettings(h.get())).written);
+
+    qor::OwnXmlImportResult r;
+    auto back = importNew(xml, dir + "/back.rep", &r);
+    ASSERT_EQ(r.result, 1) << qPrintable(r.detail);
+    ASSERT_EQ(back->GetPageCount(), 4);
+    for (int page = 1; page <= 4; ++page)
+        for (int slot : {0, 2, 4, 5}) {
+            qor::KeywordValue was, now;
+            ASSERT_EQ(h->GetPageKeyword(slot, &was, page), 0);
+            ASSERT_EQ(back->GetPageKeyword(slot, &now, page), 0);
+            EXPECT_EQ(now, was) << "page " << page << ", slot " << slot;
+        }
+    qor::KeywordValue unset;
+    ASSERT_EQ(back->GetPageKeyword(2, &unset, 2), 0);
+    EXPECT_EQ(unset.kind, 0);
+    qor::KeywordValue zero;
+    ASSERT_EQ(back->GetPageKeyword(4, &zero, 1), 0);
+    EXPECT_EQ(zero, (qor::KeywordValue{1, 0, {}}));
+}
+
+// A cell element past what a report holds is refused with its row or
+// column and the limit.
+TEST(OwnXmlImport, ACellPastTheTablesLimitIsNamed) {
+    const QString dir = oxtest::testDir();
+    for (const auto& [cell, told] : {std::pair{CellXml(10005, 1), QStringLiteral("第10005行超出了报表最多9999行的上限")},
+                                     {CellXml(2, 256), QStringLiteral("第256列超出了报表最多255列的上限")}}) {
+        CellXml c = cell;
+        c.values = {"", "1"};
+        qor::OwnXmlImportResult r;
+        importNew(writeExchangeFile(dir + "/far.xml", {c}), dir + "/far.rep", &r);
+        EXPECT_EQ(r.result, 0);
+        EXPECT_EQ(r.detail, told);
+    }
 }
 
 TEST(OwnXmlImport, FortyThousandCellsImportWholeAndPrettyPrintedAlike) {
