@@ -202,7 +202,13 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
     setWidget(m_view);
     const QString path = doc ? doc->GetPathName() : QString();
     const QString name = path.isEmpty() ? LoadErrorText(qor::str::kUntitled) : QFileInfo(path).fileName();
-    setWindowTitle(name + LoadErrorText(qor::str::kChartWindowTitleSuffix));
+    // A change made here is a change of the report: the mark shows it
+    // while this window stands in front of the report's own.
+    setWindowTitle(name + LoadErrorText(qor::str::kChartWindowTitleSuffix) + QStringLiteral("[*]"));
+    if (doc) {
+        setWindowModified(doc->IsModified());
+        connect(doc, &CQorsDoc::modifiedChanged, this, [this](bool modified) { setWindowModified(modified); });
+    }
 }
 
 CPicFrame::~CPicFrame() { leaveReport(); }
@@ -218,8 +224,13 @@ void CPicFrame::leaveReport() {
 
 void CPicFrame::closeEvent(QCloseEvent* event) {
     QMdiSubWindow::closeEvent(event);
+    if (!event->isAccepted()) return;
     // The report is free at once: the window itself goes a little later.
-    if (event->isAccepted()) leaveReport();
+    leaveReport();
+    // The area has picked the next window by its own order by now; the
+    // clerk's next entry belongs in the report the chart window served.
+    if (QMdiArea* area = mdiArea(); area && m_returnTo && m_returnTo != this)
+        area->setActiveSubWindow(m_returnTo);
 }
 
 const qor::CommandTable<CPicFrame>& CPicFrame::commands() {
@@ -254,6 +265,8 @@ CPicFrame* CPicFrame::Open(QMdiArea* area, CQorsDoc* doc) {
         return open;
     }
     auto* frame = new CPicFrame(doc);
+    if (QMdiSubWindow* from = area->activeSubWindow(); from && !qobject_cast<CPicFrame*>(from))
+        frame->m_returnTo = from;
     area->addSubWindow(frame);
     doc->Items().ChartWindow().windowOpen = 1;
     doc->Items().ChartWindow().frameOpen = 1;

@@ -103,6 +103,9 @@ private:
 
     QPointer<CQorsDoc> m_doc;
     CPictrueView* m_view = nullptr;
+    // The report window the chart window was opened from: closing goes
+    // back there, not to whichever window the area would pick.
+    QPointer<QMdiSubWindow> m_returnTo;
 };
 
 namespace qor {

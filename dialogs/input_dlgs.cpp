@@ -186,7 +186,9 @@ void qor::InstallInputDialogs(QWidget* parent) {
     cmd::CalcSubsystemHooks hooks = ci.SubsystemHooks();
     hooks.batchError = [owner](const QString& message) {
         CPromptDlg dlg(owner.data());
-        dlg.m_strMessage = BatchFailureText(CCalcInterpreter::Instance().LastErrorCode(), message);
+        // 是 and 否 answer a question, so the box asks it under the failure.
+        dlg.m_strMessage = BatchFailureText(CCalcInterpreter::Instance().LastErrorCode(), message) +
+                           u'\n' + LoadErrorText(qor::str::kScriptGoOnQuestion);
         cmd::BatchErrorAnswer answer;
         if (dlg.DoModal() == CQorDialog::IDOK) {
             answer.goOn = true;

@@ -268,6 +268,11 @@ public:
     // The clear command: the selection's contents; message 63154 on
     // failure.
     int EditClear();
+    // After cells changed in data state: the current page's formulas are
+    // worked out again, so no total shows or saves what the cells held
+    // before. 0 (also when there is nothing to work out) or the engine's
+    // failure status, which is logged.
+    uint16_t RecalcChangedCells();
     // Formula lists: type 0 cell formulas ("A1=text", "TOTAL " before total
     // formulas), 1 the audit formulas, 2 the rounding formula; every line
     // ends with CR LF.

@@ -227,6 +227,18 @@ QStringList splitLines(const QString& text) {
 
 }  // namespace qor
 
+namespace {
+
+// A number cell keeps its value when text would land on it; the user is
+// told which text, in the words of a refused entry.
+void tellRefused(const QString& refused) {
+    if (refused.isNull()) return;
+    qor::messageBox(LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(refused), QString(),
+                    qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+}
+
+}  // namespace
+
 using namespace qor;
 
 // ---------------------------------------------------------------------------
@@ -366,15 +378,15 @@ int DocClipboard::pasteNative(const QByteArray& bytes, bool* touched) {
     const int nc = std::min<int>(block.cols, m_doc.LastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
     *touched = true;
-    int status = placeBlock(block, r0, c0, 0, 0);
-    if (!m_doc.GetReport()->IsFormatState() && !m_doc.GetReport()->GetReportFile()->Format().formulas.empty()) {
-        const uint16_t s = m_doc.GetReport()->RecalcPage(0);
-        if (s > 1 && !status) status = s;
-    }
+    QString refused;
+    int status = placeBlock(block, r0, c0, 0, 0, &refused);
+    if (const uint16_t s = m_doc.RecalcChangedCells(); s && !status) status = s;
+    tellRefused(refused);
     return status;
 }
 
-int DocClipboard::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc) {
+int DocClipboard::placeBlock(const NativeArea& block, int r0, int c0, int dr, int dc,
+                             QString* refused) {
     const int nr = std::min<int>(block.rows, m_doc.LastShownRow() - r0 + 1);
     const int nc = std::min<int>(block.cols, m_doc.LastShownCol() - c0 + 1);
     if (nr <= 0 || nc <= 0) return code(Status::OutsideTable);
@@ -389,10 +401,21 @@ int DocClipboard::placeBlock(const NativeArea& block, int r0, int c0, int dr, in
                 const NativeCell& cell = block.at(i, j);
                 if (cell.kind == 3) continue;
                 CellValue v;
-                if (cell.kind == 1)
+                double number = 0;
+                if (cell.kind == 1) {
                     v = CellValue::ofNumber(cell.number);
-                else if (cell.kind == 2)
+                } else if (cell.kind != 2) {
+                    // an empty cell of the block empties the cell
+                } else if (m_doc.GetCellKind(r0 + i, c0 + j) != kCellNumber) {
                     v = CellValue::ofText(cell.text);
+                } else if (qor::TextAsCellNumber(cell.text, &number)) {
+                    v = CellValue::ofNumber(number);
+                } else {
+                    // The same rule as for pasted text: an amount is never
+                    // turned into 0 by a label landing on it.
+                    if (refused && refused->isNull()) *refused = cell.text.trimmed();
+                    continue;
+                }
                 const uint16_t s = m_doc.GetReport()->SetCellValue(v, r0 + i + 1, c0 + j + 1, 0);
                 // Table-text cells of the target keep their text.
                 if (s != 1) note(s);
@@ -492,13 +515,8 @@ int DocClipboard::pasteText(const QString& text) {
             if (s && !status) status = s;
         }
     }
-    if (!formatState && !m_doc.GetReport()->GetReportFile()->Format().formulas.empty()) {
-        const uint16_t s = m_doc.GetReport()->RecalcPage(0);
-        if (s > 1 && !status) status = s;
-    }
-    if (!refused.isNull())
-        qor::messageBox(LoadErrorText(qor::str::kEnterNumberCellUnchanged).arg(refused), QString(),
-                        qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+    if (const uint16_t s = m_doc.RecalcChangedCells(); s && !status) status = s;
+    tellRefused(refused);
     return status;
 }
 
@@ -535,17 +553,17 @@ int DocClipboard::FillSelection(FillDirection direction) {
                            : copyBlock(r1, source, r2, source, &block, nullptr);
     if (!read) return code(Status::Refused);
     int status = 0;
+    QString refused;
     const int first = rows ? r1 : c1, last = rows ? r2 : c2;
     for (int line = first; line <= last; ++line) {
         if (line == source) continue;
         const int d = line - source;
-        const int s = rows ? placeBlock(block, line, c1, d, 0) : placeBlock(block, r1, line, 0, d);
+        const int s = rows ? placeBlock(block, line, c1, d, 0, &refused)
+                           : placeBlock(block, r1, line, 0, d, &refused);
         if (s && !status) status = s;
     }
-    if (!m_doc.GetReport()->IsFormatState() && !m_doc.GetReport()->GetReportFile()->Format().formulas.empty()) {
-        const uint16_t s = m_doc.GetReport()->RecalcPage(0);
-        if (s > 1 && !status) status = s;
-    }
+    if (const uint16_t s = m_doc.RecalcChangedCells(); s && !status) status = s;
+    tellRefused(refused);
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintCells);
     m_doc.UpdateServerItems();

@@ -120,7 +120,10 @@ private:
     bool copyBlock(int r1, int c1, int r2, int c2, qor::NativeArea* out, QString* shownText);
     // Writes block at (r0, c0) (from 0) as a paste does, moving its
     // formulas' references by (dr, dc).
-    int placeBlock(const qor::NativeArea& block, int r0, int c0, int dr, int dc);
+    // *refused (when given and still null) gets the first text that a
+    // number cell of the target did not take.
+    int placeBlock(const qor::NativeArea& block, int r0, int c0, int dr, int dc,
+                   QString* refused = nullptr);
     int pasteText(const QString& text);
 
     CQorsDoc& m_doc;

@@ -8,6 +8,7 @@
 #include "charts/ccomitem.h"
 #include "charts/cgraphitem.h"
 #include "charts/coleitem.h"
+#include "charts/objectdata.h"
 #include "cmdlang/ccalcinterpreter.h"
 #include "document/cmd_dialogs.h"
 #include "document/cqorsdoc.h"
@@ -121,10 +122,14 @@ void TallyItemLosses(const CQorsDoc& doc, QStringList* notes) {
         if (chart && name.isEmpty())
             name = chart->GetChartDesc().GetText(qor::items::ChartDesc::kTitleText);
         // An object keeps no name of its own: its linked file, else its type.
-        if (const auto* object = dynamic_cast<const COleItem*>(item); object && name.isEmpty())
-            name = object->GetClient().linkSource.isEmpty()
-                       ? object->GetClient().classId
-                       : QFileInfo(object->GetClient().linkSource).fileName();
+        // An embedded report goes by the word the paste list uses for it.
+        if (const auto* object = dynamic_cast<const COleItem*>(item); object && name.isEmpty()) {
+            const auto& client = object->GetClient();
+            name = !client.linkSource.isEmpty() ? QFileInfo(client.linkSource).fileName()
+                   : client.classId == QLatin1String(qor::items::kReportObjectClass)
+                       ? LoadErrorText(str::kClipReportObject)
+                       : client.classId;
+        }
         const int page = int(item->GetPage());
         const QString place = name.isEmpty() && page > 0
                                   ? LoadErrorText(str::kLossPagePlace).arg(page)

@@ -105,6 +105,7 @@ int CQorsDoc::ClearArea() {
                          : CReportHandle::kClearValues;
     const uint16_t status = m_pReport->ClearArea(&area, what);
     m_items->RemoveChartsInArea(sel);
+    RecalcChangedCells();
     SetModifiedFlag();
     UpdateAllViews(kHintCells);
     UpdateServerItems();
@@ -124,10 +125,23 @@ int CQorsDoc::EditClear() {
                         qor::MsgIcon::Warning);
         return status;
     }
+    RecalcChangedCells();
     SetModifiedFlag();
     UpdateAllViews(kHintCells);
     UpdateServerItems();
     return 0;
+}
+
+uint16_t CQorsDoc::RecalcChangedCells() {
+    if (!m_pReport || m_pReport->IsFormatState() ||
+        m_pReport->GetReportFile()->Format().formulas.empty())
+        return 0;
+    // Without the formula evaluator installed the report cannot
+    // recalculate (1); the change itself stands.
+    const uint16_t s = m_pReport->RecalcPage(0);
+    if (s <= 1) return 0;
+    TraceMessage(LoadErrorText(qor::str::kRecalcFailed) + StatusText(s));
+    return s;
 }
 
 // ---------------------------------------------------------------------------

@@ -48,6 +48,13 @@ std::shared_ptr<IDocConverter> FindDocConverter(const QString& extension);
 QStringList KnownDocFileTypes();
 
 // The consolidation client's exchange object of one document.
+// What the last sample preparation took in from the download folder: the
+// periods of the files read ("2004-03") and how many cells changed value.
+struct DownloadTakeIn {
+    QStringList periods;
+    int changedCells = 0;
+};
+
 class IConsolExchange {
 public:
     virtual ~IConsolExchange() = default;
@@ -59,6 +66,7 @@ public:
                                    int formatChanged) = 0;
     // True while the exchange itself saves the report.
     virtual bool IsSaving() const = 0;
+    virtual DownloadTakeIn LastTakeIn() const { return {}; }
 };
 
 using ConsolExchangeFactory = std::function<std::unique_ptr<IConsolExchange>(CQorsDoc&)>;

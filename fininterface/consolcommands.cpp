@@ -46,7 +46,7 @@ bool ConsolCommands::LoginConsolidationClient() {
     }
 }
 
-int ConsolCommands::runClient(const char* method, QVariant* result) {
+int ConsolCommands::runClient(const char* method, int unavailable, QVariant* result) {
     if (m_client.isNull() && !LoginConsolidationClient()) {
         tell(str::kConsolidationLoginFailed);
         return 0;
@@ -62,7 +62,7 @@ int ConsolCommands::runClient(const char* method, QVariant* result) {
     } catch (const std::exception& e) {
         m_client = AutoObject();
         TraceMessage(QString::fromUtf8(e.what()));
-        tell(str::kConsolidationDownloadUnavailable);
+        tell(unavailable);
         return 0;
     }
     return 1;
@@ -70,9 +70,10 @@ int ConsolCommands::runClient(const char* method, QVariant* result) {
 
 int ConsolCommands::Download() {
     QVariant files;
-    if (!runClient("ShowDownload", &files)) return 0;
+    if (!runClient("ShowDownload", str::kConsolidationDownloadUnavailable, &files)) return 0;
     if (m_afterDownload) m_afterDownload();
-    const int reports = TakeInDownloads();
+    TakeInSummary taken;
+    TakeInDownloads(&taken);
     m_client = AutoObject();
     // The user hears what came down and where it lies: a download that
     // finished without a word looks like one that never ran.
@@ -83,32 +84,84 @@ int ConsolCommands::Download() {
     QString text = !counted    ? LoadErrorText(str::kDownloadReceivedUncounted).arg(folder)
                    : count > 0 ? LoadErrorText(str::kDownloadReceived).arg(count).arg(folder)
                                : LoadErrorText(str::kDownloadNothing);
-    if (reports > 0 && (!counted || count > 0))
-        text += u'\n' + LoadErrorText(str::kDownloadTakenIn).arg(reports);
+    if (taken.reports > 0 && (!counted || count > 0)) {
+        // Which periods were read and how much they changed: the clerk can
+        // tell a real update from a repeat of the last download.
+        text += u'\n';
+        text += taken.periods.isEmpty()
+                    ? LoadErrorText(str::kDownloadNothingNew).arg(taken.reports)
+                    : LoadErrorText(str::kDownloadTakenInPeriods)
+                          .arg(taken.reports)
+                          .arg(taken.periods.join(QStringLiteral("、")))
+                          .arg(taken.changedCells);
+    }
+    if (!taken.leftOut.isEmpty())
+        text += u'\n' + LoadErrorText(str::kDownloadNotTakenIn).arg(taken.leftOut.join(QStringLiteral("、")));
     messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Information);
     return 1;
 }
 
-int ConsolCommands::TakeInDownloads() {
-    int reports = 0;
+namespace {
+
+// Before the take-in saves a client report over the clerk's unsaved
+// entries, the clerk decides: keep them (saved first), drop them (the file
+// as last saved is opened again), or leave the report out this time.
+bool readyForTakeIn(CQorsDoc& doc, const QString& path) {
+    if (!doc.IsModified()) return true;
+    const MsgAnswer answer =
+        messageBox(LoadErrorText(str::kDownloadUnsavedAsk).arg(QDir::toNativeSeparators(path)),
+                   QString(), MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
+    if (answer == MsgAnswer::Yes) return doc.Files().OnSaveDocument(path);
+    if (answer != MsgAnswer::No) return false;
+    doc.Files().OnCloseDocument();
+    return doc.Files().OnOpenDocument(path);
+}
+
+}  // namespace
+
+int ConsolCommands::TakeInDownloads(TakeInSummary* summary) {
+    TakeInSummary local;
+    TakeInSummary& sum = summary ? *summary : local;
     const QList<CQorsDoc*> docs = m_openDocuments ? m_openDocuments() : QList<CQorsDoc*>();
     for (CQorsDoc* doc : docs) {
         if (!doc || doc->Files().GetClientMarker() != kConsolClientMarker) continue;
         const QString path = doc->GetPathName();
         if (path.isEmpty()) continue;
-        ++reports;
+        if (!readyForTakeIn(*doc, path)) {
+            sum.leftOut << QFileInfo(path).fileName();
+            continue;
+        }
+        ++sum.reports;
         CConsolExchange exchange;
         CQorsDoc* target = nullptr;
-        if (exchange.OpenDownloadedSample(path, &target) && target)
-            target->Files().PrepareClientSamples(path, exchange.NewReport(), exchange.FormatChanged());
+        if (exchange.OpenDownloadedSample(path, &target) && target &&
+            target->Files().PrepareClientSamples(path, exchange.NewReport(), exchange.FormatChanged())) {
+            if (IConsolExchange* own = target->Files().GetConsolExchange()) {
+                const DownloadTakeIn in = own->LastTakeIn();
+                sum.periods << in.periods;
+                sum.changedCells += in.changedCells;
+            }
+        }
     }
-    return reports;
+    sum.periods.removeDuplicates();
+    return sum.reports;
 }
 
 int ConsolCommands::Upload() {
-    const int ok = runClient("ShowUpload");
+    QVariant files;
+    const int ok = runClient("ShowUpload", str::kConsolidationUploadUnavailable, &files);
     m_client = AutoObject();
-    return ok;
+    if (!ok) return 0;
+    // An upload that said nothing could not be told from one that never ran.
+    const QString folder = QDir::toNativeSeparators(
+        ClientRootDir(QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir())));
+    bool counted = false;
+    const int count = files.toInt(&counted);
+    messageBox(!counted    ? LoadErrorText(str::kUploadSentUncounted).arg(folder)
+               : count > 0 ? LoadErrorText(str::kUploadSent).arg(count).arg(folder)
+                           : LoadErrorText(str::kUploadNothing),
+               QString(), MsgButtons::Ok, MsgIcon::Information);
+    return 1;
 }
 
 int ConsolCommands::OpenClientFile(const QString& path) {

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "document/cmdtarget.h"
@@ -40,9 +41,18 @@ public:
     // went; 0 after 62570 or 62571. Nothing stays held.
     int Download();
     int Upload();
+    // What the open client reports took in after a download.
+    struct TakeInSummary {
+        int reports = 0;        // client reports that took in
+        QStringList periods;    // the periods of the files read, in order
+        int changedCells = 0;   // cells whose value the files changed
+        QStringList leftOut;    // reports left as they were (unsaved changes kept)
+    };
     // Every open client report takes in what the client sent down (the
-    // step after a download). The number of client reports open.
-    int TakeInDownloads();
+    // step after a download). A report with unsaved changes is asked about
+    // first: saved, its changes dropped, or left out. The number of client
+    // reports that took in.
+    int TakeInDownloads(TakeInSummary* summary = nullptr);
     // Opens the client report that path names (its last three characters
     // become "rep"), taking in the sample and download files. 1 on
     // success; 0 after a message.
@@ -59,7 +69,8 @@ public:
 private:
     static const CommandTable<ConsolCommands>& commands();
     // Calls the client's method; *result (when given) gets its answer.
-    int runClient(const char* method, QVariant* result = nullptr);
+    // unavailable names the service in the message of a failed call.
+    int runClient(const char* method, int unavailable, QVariant* result = nullptr);
 
     std::function<QList<CQorsDoc*>()> m_openDocuments;
     std::function<qint32()> m_windowId;

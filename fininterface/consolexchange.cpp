@@ -35,6 +35,17 @@ bool keywordPlaced(CReportHandle* report, int slot) {
     return cell.row != 0 && cell.col != 0;
 }
 
+bool sameFileContents(const QString& a, const QString& b) {
+    QFile fa(a), fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly)) return false;
+    if (fa.size() != fb.size()) return false;
+    while (!fa.atEnd()) {
+        const QByteArray pa = fa.read(1 << 16), pb = fb.read(1 << 16);
+        if (pa != pb || pa.isEmpty()) return false;
+    }
+    return true;
+}
+
 // Replaces target with a copy of source; false when the copy failed (the
 // old target then stays).
 bool copyReplacing(const QString& source, const QString& target) {
@@ -228,6 +239,7 @@ int CConsolExchange::PrepareSampleFiles(CQorsDoc& doc, const QString& reportPath
     m_pDoc = &doc;
     m_nNewReport = newReport;
     m_nFormatChanged = formatChanged;
+    m_takeIn = {};
     QString why;
     // Everything that can refuse comes before the report is touched.
     if (!doc.GetReport() || !loadSample(p, &why)) {
@@ -282,6 +294,14 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
             TraceMessage(LoadErrorText(qor::str::kIssuedFileNameNotPeriod) + name);
             continue;
         }
+        // The work folder keeps a copy of each file taken in. One that has
+        // not changed since was read already: reading it again would put
+        // back downloaded values the clerk has since corrected and saved.
+        // Pages deleted for a changed format, or a report new from the
+        // sample, need every file again.
+        if (!m_nFormatChanged && !m_nNewReport &&
+            sameFileContents(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
+            continue;
         CXmlDocHelper file;
         file.Open(dir.filePath(name));
         if (file.LoadFailed() || file.GetRootElement().isNull() ||
@@ -322,6 +342,7 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         r->SetPageKeyword(4, KeywordValue{1, double(month), {}}, page);
         r->SetPageKeyword(3, KeywordValue{1, double(quarter), {}}, page);
         ImportDownloadFile(reportPath, file.GetRootElement(), page);
+        m_takeIn.periods << QStringLiteral("%1-%2").arg(year).arg(month, 2, 10, QLatin1Char('0'));
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
             TraceMessage(LoadErrorText(qor::str::kIssuedCopyNotSaved) + name);
     }
@@ -345,7 +366,14 @@ void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNod
 bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& element, int page) {
     CReportHandle* r = report();
     if (!r) return false;
-    if (StoreDownloadValue(*r, row, col, page, element.text())) return true;
+    CellValue before;
+    const bool known = r->GetCellValue(&before, row, col, page) == 0;
+    if (StoreDownloadValue(*r, row, col, page, element.text())) {
+        CellValue after;
+        if (!known || r->GetCellValue(&after, row, col, page) != 0 || !(after == before))
+            ++m_takeIn.changedCells;
+        return true;
+    }
     TraceMessage(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), element.text().trimmed()));
     return false;
 }

@@ -70,6 +70,7 @@ public:
     void WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) override;
     int WritePageUploadFile(const QString& reportPath, int page);
     bool IsSaving() const override { return m_nSaving != 0; }
+    qor::DownloadTakeIn LastTakeIn() const override { return m_takeIn; }
 
 private:
     // Loads the report's sample workbook and its worksheet; false (with
@@ -85,6 +86,7 @@ private:
     CSpreadsheetXmlDoc m_sample;
     CQorsDoc* m_pDoc = nullptr;
     int32_t m_nSaving = 0;
+    qor::DownloadTakeIn m_takeIn;
     QString m_strDataDir;
     QString m_strReportName;
 

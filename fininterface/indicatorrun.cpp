@@ -667,6 +667,8 @@ bool CIndicatorRun::Start(QString* message) {
     m_files->logWrittenAt = coarseMilliseconds();
     m_index = 0;
     m_failed = false;
+    m_written = m_failedCount = 0;
+    m_firstFailed.clear();
     return true;
 }
 
@@ -846,7 +848,11 @@ void CIndicatorRun::Step() {
         iniLine(&out, gb, "Decimal"sv, decimals);
         iniLine(&out, gb, "Value"sv, value);
         iniLine(&out, gb, "ZBValidFlag"sv, valid ? u"1" : u"0");
-        if (!valid) m_failed = true;
+        ++m_written;
+        if (!valid) {
+            m_failed = true;
+            if (m_failedCount++ == 0) m_firstFailed = code + u' ' + name.toString();
+        }
         saveResult();
     };
     if (expression.isEmpty()) return save({}, false);

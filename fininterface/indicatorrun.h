@@ -83,6 +83,11 @@ public:
     // Marks the run complete: DBValidFlag and the End section.
     bool Finish();
     bool AnyFailed() const { return m_failed; }
+    // The indicators written so far, those written as failed (ZBValidFlag
+    // 0), and the first of those as "code name".
+    int WrittenCount() const { return m_written; }
+    int FailedCount() const { return m_failedCount; }
+    const QString& FirstFailed() const { return m_firstFailed; }
     const IndicatorSettings& Settings() const { return m_settings; }
 
 private:
@@ -107,6 +112,9 @@ private:
     TraceSink m_trace;
     int m_index = 0;
     bool m_failed = false;
+    int m_written = 0;
+    int m_failedCount = 0;
+    QString m_firstFailed;
     struct Files;
     std::unique_ptr<Files> m_files;
     std::mt19937 m_random;

@@ -334,10 +334,24 @@ void CDataIfaceDlg::onProgress(int position) { m_progress->setValue(position); }
 
 void CDataIfaceDlg::onCompleted() {
     if (!m_run) return;
-    m_run->Finish();
+    const bool finished = m_run->Finish();
+    const int written = m_run->WrittenCount(), failed = m_run->FailedCount();
+    const QString firstFailed = m_run->FirstFailed();
     m_run.reset();
     setRunning(false);
     m_clear.start(1000);
+    // The run's outcome stays on the line and is said once: a cleared bar
+    // alone cannot tell a clean run from one that wrote ERROR values.
+    const QString text =
+        !finished ? LoadErrorText(qor::str::kIndicatorsNotFinished)
+        : failed  ? LoadErrorText(qor::str::kIndicatorsWrittenSomeFailed)
+                       .arg(written)
+                       .arg(failed)
+                       .arg(firstFailed)
+                  : LoadErrorText(qor::str::kIndicatorsWritten).arg(written);
+    m_info->setText(text);
+    qor::messageBox(text, LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok,
+                    finished && !failed ? qor::MsgIcon::Information : qor::MsgIcon::Warning);
 }
 
 void CDataIfaceDlg::OnStop() {

@@ -773,6 +773,13 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
         messageBox(LoadErrorText(str::kPrintWhileInPlace), caption(), MsgButtons::Ok,
                    MsgIcon::Warning);
     };
+    constexpr auto editingInPlace = [](CMainFrame&, int, CommandState&) {
+        return LoadErrorText(str::kNotWhileEditingInPlace);
+    };
+    constexpr auto tellEditingInPlace = [](CMainFrame&, int) {
+        messageBox(LoadErrorText(str::kNotWhileEditingInPlace), caption(), MsgButtons::Ok,
+                   MsgIcon::Warning);
+    };
     static const qor::CommandTable<CMainFrame> table(
         {
             {kCmdFileNew, nullptr, [](CMainFrame& f, int) { f.NewDocument(); }},
@@ -817,6 +824,12 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
             {kCmdPrintDirect, printInPlace, tellPrintInPlace, inPlaceEditing},
             {kCmdPrintPreview, printInPlace, tellPrintInPlace, inPlaceEditing},
             {kCmdDataOverlayPrint, printInPlace, tellPrintInPlace, inPlaceEditing},
+            // The report's exports and its audit settings on the shared
+            // file menu wait for the in-place editing to end, and say so.
+            {kCmdExportText, editingInPlace, tellEditingInPlace, inPlaceEditing},
+            {kCmdExportXml, editingInPlace, tellEditingInPlace, inPlaceEditing},
+            {kCmdExportHtml, editingInPlace, tellEditingInPlace, inPlaceEditing},
+            {kCmdAuditMapping, editingInPlace, tellEditingInPlace, inPlaceEditing},
             {kCmdMailSend, mailRule, [](CMainFrame& f, int) { mail::StartSend(&f); }},
             {kCmdMailReceive, mailRule, [](CMainFrame& f, int) { mail::StartReceive(&f); }},
             {kCmdMailSetup, mailRule, [](CMainFrame&, int) { mail::RunSetup(); }},

@@ -74,6 +74,10 @@ COleInPlaceFrame::COleInPlaceFrame(std::unique_ptr<CQorsDoc> doc, IInPlaceSite* 
         targets << m_doc.get() << this;
         return targets;
     });
+    // The main window's own commands (its bars, the command window, the
+    // chart window, scripts) wait while an object is edited in place: they
+    // say so rather than claim to be missing.
+    m_router.SetFallbackReason(LoadErrorText(str::kNotWhileEditingInPlace));
     m_router.SetReasons(BuiltinMenuTable().reasons);
     m_router.SetCaptions(BuiltinMenuTable().captions);
     // The container's file and window commands stay the container's, also

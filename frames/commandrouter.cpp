@@ -92,7 +92,7 @@ qor::CommandState CommandRouter::Query(int id,
     if (ask(id, targets, firstAsked(id, targets), true, state)) return state;
     // Nobody knows it: off, with its reason.
     state = qor::CommandState();
-    state.reason = m_reasons.value(id, NotProvidedText());
+    state.reason = m_reasons.value(id, m_fallbackReason.isEmpty() ? NotProvidedText() : m_fallbackReason);
     return state;
 }
 
@@ -105,7 +105,8 @@ void CommandRouter::SetGate(int id, Gate gate) {
 void CommandRouter::SetReasons(const QHash<int, QString>& reasons) {
     m_reasons = reasons;
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
-        it->offReason = m_reasons.value(it.key(), NotProvidedText());
+        it->offReason = m_reasons.value(
+            it.key(), m_fallbackReason.isEmpty() ? NotProvidedText() : m_fallbackReason);
 }
 
 bool CommandRouter::Execute(int id) {
@@ -153,7 +154,8 @@ QAction* CommandRouter::Action(int id, const QString& fallbackText) {
     m_ownersKnown = false;
     for (auto it = m_entries.begin(); it != m_entries.end(); ++it) m_order.emplace_back(it.key(), &it.value());
     e.action = action;
-    e.offReason = m_reasons.value(id, NotProvidedText());
+    e.offReason =
+        m_reasons.value(id, m_fallbackReason.isEmpty() ? NotProvidedText() : m_fallbackReason);
     e.gated = m_gates.contains(id);
     e.baseText = action->text();
     e.basePrompt = status;

@@ -48,6 +48,9 @@ public:
     void SetGate(int id, Gate gate);
     // The reasons for commands that stay off (the menu table's).
     void SetReasons(const QHash<int, QString>& reasons);
+    // The reason a command no target knows and the table gives none for
+    // shows here (empty: NotProvidedText); set before SetReasons.
+    void SetFallbackReason(const QString& reason) { m_fallbackReason = reason; }
     // Menu texts that replace the command table's caption (a letter made
     // unique within its menu); set before the actions are made.
     void SetCaptions(const QHash<int, QString>& captions) { m_captions = captions; }
@@ -93,6 +96,7 @@ private:
     QSet<int> m_outerIds;
     QHash<int, Gate> m_gates;
     QHash<int, QString> m_reasons;
+    QString m_fallbackReason;
     QHash<int, QString> m_captions;
     struct Entry {
         QAction* action = nullptr;

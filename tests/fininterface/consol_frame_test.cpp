@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include "engine/creporthandle.h"
@@ -16,6 +17,7 @@
 #include "reader/consolidationclientstandin.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
+#include "tests/frames/stored_value.h"
 
 namespace {
 
@@ -96,15 +98,30 @@ TEST_F(ConsolFrame, OpenDownloadAndUploadFromTheMenu) {
     EXPECT_EQ(frame->Children().size(), 1);
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 2);
     // The open client report took in what came down, and is named so.
+    // Only the new period is read: March was taken in when the report was
+    // made.
     EXPECT_EQ(messages,
               QStringList{LoadErrorText(qor::str::kDownloadReceived).arg(3).arg(shownRoot) + u'\n' +
-                          LoadErrorText(qor::str::kDownloadTakenIn).arg(1)});
+                          LoadErrorText(qor::str::kDownloadTakenInPeriods)
+                              .arg(1)
+                              .arg(QStringLiteral("2004-04"))
+                              .arg(1)});
     messages.clear();
 
     ASSERT_TRUE(frame->SaveDocument(frame->Children().first(), false));
     run("上报");
     EXPECT_TRUE(QFileInfo::exists(server + "/hbbb/Alpha(001)/Monthly/upload/2004-04-01.xml"));
-    EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+    // The upload says what it sent, in words of its own.
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("上报完成"))) << qPrintable(messages[0]);
+    messages.clear();
+
+    // A client that cannot upload (no server folder) is named as the
+    // upload service, not the download's.
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder",
+                               QString());
+    run("上报");
+    EXPECT_EQ(messages, QStringList{LoadErrorText(qor::str::kConsolidationUploadUnavailable)});
 }
 
 // The chooser is the program's own file dialog, shown for real: a new
@@ -172,4 +189,98 @@ TEST_F(ConsolFrame, TheChooserTakesTheNameOfANewClientReport) {
     // The downloaded month is the report's one page.
     EXPECT_EQ(doc->GetReport()->GetPageCount(), 1);
     EXPECT_TRUE(messages.isEmpty()) << qPrintable(messages.join('\n'));
+}
+
+// 下载或接收 over a client report the clerk has changed: it asks before the
+// take-in saves over the entries; a file read before and unchanged since is
+// not read again, so a value the clerk corrected stays; a changed file is
+// read and the message names its period and the cells it changed.
+TEST_F(ConsolFrame, TheDownloadAsksFirstAndKeepsTheClerksEntries) {
+    const QString base = qortest::freshDir("consol-keep");
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
+    const QString server = base + "/server";
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    const QString root = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()) + "/hbbb";
+    const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
+    put(server + "/hbbb/样表/Monthly.xml", sample());
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(17));
+    run("下载或接收");
+    files << root + "/Alpha(001)/Monthly/Balance.xml";
+    run("打开客户端报表");
+    ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
+    qor::frames::CChildFrame* child = frame->Children().first();
+    CQorsDoc* doc = child->GetDocument();
+    ASSERT_TRUE(doc->IsDataState());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("17"));
+    messages.clear();
+
+    CQorsView* view = child->GetActiveView();
+    const auto typeB4 = [&](const char* text) {
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+        for (int i = 0; i < 3; ++i) QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Right);
+        for (const char* c = text; *c; ++c) {
+            QWidget* w = QApplication::focusWidget();
+            QTest::keyClick(w ? w : view, *c);
+        }
+        QWidget* w = QApplication::focusWidget();
+        QTest::keyClick(w ? w : view, Qt::Key_Return);
+        QApplication::processEvents();
+    };
+    const auto b4 = [&] {
+        double v = -1;
+        doc->GetNumCellValue(3, 1, &v);
+        return v;
+    };
+    typeB4("99");
+    ASSERT_EQ(b4(), 99);
+    ASSERT_TRUE(doc->IsModified());
+
+    // Cancel: the report is left as the clerk has it, and the message says so.
+    answers = {qor::MsgAnswer::Cancel};
+    run("下载或接收");
+    ASSERT_GE(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Balance.rep"))) << qPrintable(messages[0]);
+    EXPECT_TRUE(messages.last().contains(LoadErrorText(qor::str::kDownloadNotTakenIn).arg("Balance.rep")))
+        << qPrintable(messages.last());
+    EXPECT_EQ(b4(), 99);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("17"));
+    messages.clear();
+
+    // Save first: the entry is kept, and the March file, read before and
+    // unchanged, does not put 17 back.
+    answers = {qor::MsgAnswer::Yes};
+    run("下载或接收");
+    EXPECT_EQ(b4(), 99);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("99"));
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_TRUE(messages.last().contains(LoadErrorText(qor::str::kDownloadNothingNew).arg(1)))
+        << qPrintable(messages.last());
+    messages.clear();
+
+    // The server sends March anew: that file is read, and told.
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(21));
+    run("下载或接收");
+    EXPECT_EQ(b4(), 21);
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("21"));
+    ASSERT_EQ(messages.size(), 1) << qPrintable(messages.join('\n'));
+    EXPECT_TRUE(messages[0].contains(LoadErrorText(qor::str::kDownloadTakenInPeriods)
+                                         .arg(1)
+                                         .arg(QStringLiteral("2004-03"))
+                                         .arg(1)))
+        << qPrintable(messages[0]);
+    messages.clear();
+
+    // Discard: the report comes back as last saved, then takes in.
+    typeB4("50");
+    answers = {qor::MsgAnswer::No};
+    run("下载或接收");
+    ASSERT_EQ(frame->Children().size(), 1);
+    EXPECT_EQ(frame->Children().first()->GetDocument(), doc);
+    EXPECT_EQ(b4(), 21);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("21"));
 }

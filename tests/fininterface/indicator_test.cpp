@@ -546,3 +546,37 @@ TEST_F(IndicatorDialog, AShownDialogRunsEveryIndicatorToTheEndMark) {
                      " [c[k]['Value'] for k in 'abc'], [c[k]['ZBValidFlag'] for k in 'abc'])"),
         u"1 True ['2.00', '6.00', '3.00'] ['1', '1', '1']");
 }
+
+// The run ends by saying what it wrote: how many indicators, how many of
+// them failed and which failed first, on the dialog's line and in a box.
+TEST_F(IndicatorDialog, TheEndOfARunNamesTheFailedIndicators) {
+    files << writeInterface(dir, {{"a", "1"}, {"b", "1+"}, {"c", ""}, {"d", "4"}}, "2004-1-1",
+                            "2004-12-31", {});
+    QString line;
+    open([&](CDataIfaceDlg& d) {
+        click(d, CDataIfaceDlg::IDC_CHOOSE_FILE);
+        messages.clear();
+        click(d, CDataIfaceDlg::IDC_START);
+        waitWhileRunning(d);
+        line = static_cast<QLabel*>(d.GetDlgItem(CDataIfaceDlg::IDC_INFO))->text();
+        d.OnOK();
+    });
+    const QString want = LoadErrorText(qor::str::kIndicatorsWrittenSomeFailed)
+                             .arg(4)
+                             .arg(2)
+                             .arg(QStringLiteral("b 指标b"));
+    EXPECT_EQ(line, want);
+    EXPECT_TRUE(messages.contains(want)) << messages.join(u'|').toStdString();
+
+    // A clean run says so too.
+    files << writeInterface(dir, {{"a", "1"}, {"d", "4"}}, "2004-1-1", "2004-12-31", {});
+    messages.clear();
+    open([&](CDataIfaceDlg& d) {
+        click(d, CDataIfaceDlg::IDC_CHOOSE_FILE);
+        click(d, CDataIfaceDlg::IDC_START);
+        waitWhileRunning(d);
+        d.OnOK();
+    });
+    EXPECT_TRUE(messages.contains(LoadErrorText(qor::str::kIndicatorsWritten).arg(2)))
+        << messages.join(u'|').toStdString();
+}

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 
 #include "charts/cgraphitem.h"
 #include "chartui/cpicframe.h"
@@ -664,4 +665,67 @@ TEST_F(ChartFrameTest, GreyedChartCommandsSayWhy) {
     EXPECT_EQ(reason(CPicWnd::kCmdNextGroup), u"没有可换的数据组");
     EXPECT_FALSE(frame->Router().Query(kCmdChartType2).checked);
     EXPECT_TRUE(frame->Router().Query(CPicFrame::kCmdExit).enabled);
+}
+
+// 退出图表窗口 goes back to the report whose chart window it was, whichever
+// report was opened first, and a change made in the chart window shows its
+// mark in the title while the window stands in front.
+TEST_F(ChartFrameTest, LeavingTheChartWindowReturnsToItsOwnReport) {
+    frame->show();
+    const QString dir = qortest::freshDir(QStringLiteral("chart-return"));
+    CQorsDoc* f1 = report();
+    CChildFrame* first = m_child;
+    ASSERT_TRUE(f1->Files().OnSaveDocument(dir + QStringLiteral("/f1.rep")));
+    first->UpdateTitle();
+    CQorsDoc* t30 = report();
+    CChildFrame* second = m_child;
+    ASSERT_TRUE(t30->Files().OnSaveDocument(dir + QStringLiteral("/t30.rep")));
+    second->UpdateTitle();
+    second->showMaximized();
+    second->GetActiveView()->Items().SetSelection(addChart(t30, {240, 160}, QStringLiteral("GRAPH_1")));
+    t30->SetModifiedFlag(false);
+    QApplication::processEvents();
+    ASSERT_EQ(frame->ActiveChild(), second);
+
+    ASSERT_TRUE(run(kCmdChartWindow));
+    ASSERT_TRUE(chartFrame());
+    EXPECT_FALSE(frame->windowHandle()->title().contains(u'*'))
+        << frame->windowHandle()->title().toStdString();
+    ASSERT_TRUE(run(kCmdChartType2));
+    EXPECT_TRUE(t30->IsModified());
+    EXPECT_TRUE(frame->windowHandle()->title().contains(u'*'))
+        << frame->windowHandle()->title().toStdString();
+
+    for (int round = 0; round < 3; ++round) {
+        if (round) {
+            ASSERT_TRUE(run(kCmdChartWindow));
+        }
+        ASSERT_TRUE(run(kCmdExit));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::processEvents();
+        ASSERT_EQ(frame->ActiveChild(), second) << round;
+        EXPECT_TRUE(frame->windowHandle()->title().contains(QStringLiteral("t30.rep")))
+            << frame->windowHandle()->title().toStdString();
+    }
+    // The next entry lands in t30.rep.
+    CQorsView* view = second->GetActiveView();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Right);
+    const auto focused = [view] {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w : static_cast<QWidget*>(view);
+    };
+    for (char c : {'9', '9'}) {
+        QTest::keyClick(focused(), c);
+        QApplication::processEvents();
+    }
+    QTest::keyClick(focused(), Qt::Key_Return);
+    QApplication::processEvents();
+    double v = 0;
+    EXPECT_TRUE(t30->GetNumCellValue(1, 1, &v));
+    EXPECT_DOUBLE_EQ(v, 99);
+    EXPECT_TRUE(f1->GetNumCellValue(1, 1, &v));
+    EXPECT_DOUBLE_EQ(v, 11);
 }

@@ -75,7 +75,10 @@ TEST_F(ExecuteScript, AFailingLineIsToldOnceWithTheLineAndTheReason) {
         asked,
         QStringList{LoadErrorText(qor::str::kScriptLineFailed)
                         .arg(QStringLiteral("bad.shl"), QStringLiteral("2"),
-                             LoadErrorText(qor::str::kOutsideTable).arg(QStringLiteral("A99")))});
+                             LoadErrorText(qor::str::kOutsideTable).arg(QStringLiteral("A99"))) +
+                    u'\n' + LoadErrorText(qor::str::kScriptGoOnQuestion)});
+    // The box's 是 and 否 answer the question it asks.
+    EXPECT_TRUE(asked.value(0).endsWith(u'？')) << asked.value(0).toStdString();
     // Nothing else is said: no second box, no English.
     EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 

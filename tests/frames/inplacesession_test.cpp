@@ -13,6 +13,7 @@
 #include "charts/coleitem.h"
 #include "charts/objectdata.h"
 #include "document/embeddededit.h"
+#include "engine/messages.h"
 #include "frames/coleinplaceframe.h"
 #include "frames/inplacesession.h"
 #include "frames/menutable.h"
@@ -308,4 +309,29 @@ TEST_F(InPlaceSessionTest, AfterDraggingTheBorderEscEndsAndTheObjectKeepsItsSize
         }
     ASSERT_GT(total, 1000);
     EXPECT_GT(same, total * 98 / 100);
+}
+
+// While an object is edited in place, the main window's commands that wait
+// for the editing to end are greyed with that reason, on the shared menu
+// and on the frame's tool-bar buttons alike; none claims to be missing.
+TEST_F(InPlaceSessionTest, CommandsThatWaitForTheEditingSayWhy) {
+    CChildFrame* child = frame->OpenDocumentFile(makeContainer());
+    ASSERT_NE(child, nullptr);
+    QApplication::processEvents();
+    frametest::DoubleClickItem(child->GetActiveView(), frametest::FirstObject(*child->GetDocument()));
+    ASSERT_NE(CInPlaceSession::Current(), nullptr);
+    COleInPlaceFrame* inPlace = CInPlaceSession::Current()->Frame();
+    const QString why = LoadErrorText(qor::str::kNotWhileEditingInPlace);
+    for (int id : {kCmdExportText, kCmdExportXml, kCmdExportHtml, kCmdCommandWindow, kCmdChartWindow,
+                   kCmdStandardMenu, kCmdExecute, kCmdBarStandard}) {
+        const qor::CommandState s = inPlace->Router().Query(id);
+        EXPECT_FALSE(s.enabled) << id;
+        EXPECT_EQ(s.reason, why) << id;
+    }
+    // The buttons show it where the user points.
+    inPlace->UpdateFrameState();
+    for (int bar : {kCmdBarStandard, kCmdBarChart})
+        for (QAction* a : inPlace->ToolBar(bar)->actions())
+            if (!a->isEnabled() && !a->isSeparator())
+                EXPECT_NE(a->statusTip(), CommandRouter::NotProvidedText()) << a->text().toStdString();
 }

@@ -3,6 +3,7 @@
 // amounts read back from the saved file by the command-line program.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -108,6 +109,40 @@ protected:
         key(Qt::Key_S, Qt::ControlModifier);
         ASSERT_TRUE(QFile::exists(rep));
         ASSERT_FALSE(doc->IsModified());
+    }
+
+    // Ctrl+S on a report saved before; the total as the saved file holds it.
+    QString savedAgain(const QString& rep, int row, int col) {
+        key(Qt::Key_S, Qt::ControlModifier);
+        EXPECT_FALSE(doc->IsModified());
+        return StoredValue(rep, 1, row, col);
+    }
+    void typeInto(int row, int col, const QString& text) {
+        goTo(row, col);
+        keys(text);
+        key(Qt::Key_Return);
+    }
+    // The item of the main window's menu bar, picked as the user picks it.
+    void pick(int id) {
+        frame->UpdateFrameState();
+        QAction* a = frametest::menuBarItem(frame->menuBar(), id);
+        ASSERT_NE(a, nullptr) << id;
+        ASSERT_TRUE(a->isEnabled()) << id;
+        a->trigger();
+        QApplication::processEvents();
+    }
+    // The point of the view over the cell at 1-based row and column, found
+    // by clicking down the column as a user's eye would.
+    QPoint pointOf(int row, int col) {
+        for (int x = 5; x < view->width(); x += 8)
+            for (int y = 5; y < view->height(); y += 6) {
+                QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+                const auto sel = view->CurrentSelection();
+                if (sel.curRow == row - 1 && sel.curCol == col - 1) return QPoint(x, y);
+                if (sel.curCol > col - 1) break;
+            }
+        ADD_FAILURE() << "no point over the cell";
+        return {};
     }
 
     CChildFrame* child = nullptr;
@@ -333,6 +368,131 @@ TEST_F(KeysAndMarks, EveryWayOfChangingTheReportMarksIt) {
         ASSERT_TRUE(frame->Router().Execute(kCmdMoreDecimals));
     });
     EXPECT_EQ(messages, QStringList());
+}
+
+// Every way of changing B4, which the total B8 = B3+B4 reads: after each,
+// the total the saved file holds is the one the cells make.
+TEST_F(KeysAndMarks, EveryCellChangeLeavesTheSavedTotalRight) {
+    openReport();
+    const QString rep = qortest::testDir() + QStringLiteral("/合计.rep");
+    typeInto(4, 2, QStringLiteral("20"));
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 8, 2), QStringLiteral("80020.5"));
+
+    typeInto(4, 2, QStringLiteral("30"));
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80030.5")) << "typed";
+    goTo(4, 2);
+    key(Qt::Key_Delete);
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80000.5")) << "Delete";
+    typeInto(4, 2, QStringLiteral("40"));
+    goTo(4, 2);
+    pick(kCmdClear);
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80000.5")) << "清除";
+    typeInto(4, 2, QStringLiteral("40"));
+    goTo(4, 2);
+    key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80000.5")) << "cut";
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80040.5")) << "paste of the cut cell";
+
+    // Text from elsewhere: a word is refused and named, a number is taken.
+    QApplication::clipboard()->setText(QStringLiteral("收入"));
+    goTo(4, 2);
+    key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("收入"))) << messages[0].toStdString();
+    messages.clear();
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80040.5")) << "refused text";
+    QApplication::clipboard()->setText(QStringLiteral("12.5"));
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80012.5")) << "pasted text";
+
+    goTo(3, 2);
+    key(Qt::Key_Down, Qt::ShiftModifier);
+    pick(kCmdFillDown);
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("160001")) << "fill";
+
+    ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
+    CCmdEdit* line = frame->CmdBar()->Edit();
+    QTest::mouseClick(line, Qt::LeftButton);
+    QTest::keyClicks(line, QStringLiteral("LET B4 = 5"));
+    QTest::keyClick(line, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80005.5")) << "LET";
+
+    QMimeData data;
+    data.setText(QStringLiteral("7"));
+    const QPoint at = pointOf(4, 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view, &drop);
+    QApplication::processEvents();
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80007.5")) << "drop";
+
+    // More decimals change how B4 shows, never the total.
+    view->setFocus();
+    key(Qt::Key_D, Qt::ControlModifier);
+    goTo(4, 2);
+    pick(kCmdMoreDecimals);
+    key(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(doc->IsDataState());
+    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80007.5")) << "decimals";
+    EXPECT_EQ(StoredValue(rep, 1, 4, 2), QStringLiteral("7"));
+    EXPECT_EQ(messages, QStringList());
+}
+
+// Deleting a block that holds the total itself leaves the total worked
+// out from what is left, not blank and not the old sum.
+TEST_F(KeysAndMarks, DeletingABlockWithItsTotalKeepsTheTotalRight) {
+    openReport();
+    const QString rep = qortest::testDir() + QStringLiteral("/清除.rep");
+    typeInto(4, 2, QStringLiteral("20"));
+    typeInto(5, 2, QStringLiteral("3"));
+    goTo(4, 2);
+    for (int i = 0; i < 4; ++i) key(Qt::Key_Down, Qt::ShiftModifier);
+    key(Qt::Key_Delete);
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 8, 2), QStringLiteral("80000.5"));
+    EXPECT_EQ(StoredValue(rep, 1, 5, 2), QStringLiteral("0"));
+    EXPECT_DOUBLE_EQ(amount(8, 2), 80000.5);
+}
+
+// A report's own copied block whose labels land on amounts: each amount
+// stays, the label is named, the numbers of the block go where they fall.
+TEST_F(KeysAndMarks, PastedLabelsNeverTurnAmountsIntoZero) {
+    child = newReport();
+    doc = child->GetDocument();
+    view = child->GetActiveView();
+    int32_t character = 2;
+    const CellArea labels = CellArea::area(2, 1, 3, 1);
+    ASSERT_EQ(doc->GetReport()->AccessAreaFormat(1, qor::kFmtKind, &character, &labels), 0);
+    goTo(1, 1);
+    key(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(doc->IsDataState());
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QStringLiteral("货币资金")), 2, 1, 0), 0);
+    ASSERT_EQ(doc->GetReport()->SetCellValue(CellValue::ofText(QStringLiteral("应收账款")), 3, 1, 0), 0);
+    typeInto(2, 2, QStringLiteral("100"));
+    typeInto(3, 2, QStringLiteral("200"));
+
+    goTo(2, 1);
+    key(Qt::Key_Down, Qt::ShiftModifier);
+    key(Qt::Key_Right, Qt::ShiftModifier);
+    key(Qt::Key_C, Qt::ControlModifier);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, pointOf(2, 2));
+    key(Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("请输入数值"))) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("货币资金"))) << messages[0].toStdString();
+    messages.clear();
+
+    const QString rep = qortest::testDir() + QStringLiteral("/粘贴.rep");
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 2, 2), QStringLiteral("100"));
+    EXPECT_EQ(StoredValue(rep, 1, 3, 2), QStringLiteral("200"));
+    EXPECT_EQ(StoredValue(rep, 1, 2, 3), QStringLiteral("100"));
+    EXPECT_EQ(StoredValue(rep, 1, 3, 3), QStringLiteral("200"));
+    EXPECT_EQ(StoredValue(rep, 1, 2, 1), QStringLiteral("货币资金"));
 }
 
 }  // namespace

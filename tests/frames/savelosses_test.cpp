@@ -36,6 +36,10 @@ TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
     o.name = QStringLiteral("附件.txt");
     o.classId = QStringLiteral("text/plain");
     ASSERT_NE(doc->Items().InsertObject(o, QPoint(300, 40)), nullptr);
+    CQorsDoc::NewObject report;
+    report.bytes = QByteArray("a report");
+    report.classId = QString::fromLatin1(qor::items::kReportObjectClass);
+    ASSERT_NE(doc->Items().InsertObject(report, QPoint(300, 240)), nullptr);
     ASSERT_TRUE(child->EnterDataState());
     const auto chart = doc->Items().CreateComItem(0);
     ASSERT_NE(chart, nullptr);
@@ -70,6 +74,11 @@ TEST_F(SaveLosses, SaveAsAWorkbookNamesTheChartsAndObjectsLeftOut) {
         EXPECT_TRUE(
             box.contains(LoadErrorText(qor::str::kItemOfFormat).arg(QStringLiteral("text/plain"))))
             << type << ": " << box.toStdString();
+        // An embedded report by the name the user knows it by, never a type code.
+        EXPECT_TRUE(box.contains(
+            LoadErrorText(qor::str::kItemOfFormat).arg(LoadErrorText(qor::str::kClipReportObject))))
+            << type << ": " << box.toStdString();
+        EXPECT_FALSE(box.contains(QLatin1String(qor::items::kReportObjectClass))) << type;
     }
 }
 
