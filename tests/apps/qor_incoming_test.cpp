@@ -457,6 +457,11 @@ dbf('vfpgen', 0x30, [('NAME', 'C', 10, 0, 0), ('PIC', 'G', 4, 0, 0)],
 dbf('nomemo', 0x83, [('NOTE', 'M', 10, 0, 0)], [[num(1, 10)]])
 dbt3('badmemo', [b'x'])
 dbf('badmemo', 0x83, [('NOTE', 'M', 10, 0, 0)], [[num(9, 10)]])
+b = fpt('longmemo', [b'abc'])
+f = bytearray(open(d + '/longmemo.fpt', 'rb').read())
+f[512 + 4:512 + 8] = struct.pack('>I', 1 << 30)
+open(d + '/longmemo.fpt', 'wb').write(bytes(f))
+dbf('longmemo', 0x30, [('NOTE', 'M', 4, 0, 0)], [[struct.pack('<i', b[0])]])
 
 # Code pages named by the language driver byte or a .cpg file.
 for name, text, enc, ldid, cpg in [
@@ -634,6 +639,8 @@ TEST_F(QorIncoming, DataFilesOfOtherProgramsComeInWholeOrTheLossIsNamed) {
          {QStringLiteral("字段“PIC”是本程序不能读取的类型“G”")}, {{1, 1, "收入"}}, "1 rows, 1 columns"},
         {"memo field without its memo file", path("nomemo.dbf"), 1, {QStringLiteral("nomemo.dbt")}, {}},
         {"memo past the end of its memo file", path("badmemo.dbf"), 1,
+         {QStringLiteral("第1条记录的备注字段“NOTE”")}, {}},
+        {"memo longer than its memo file", path("longmemo.dbf"), 1,
          {QStringLiteral("第1条记录的备注字段“NOTE”")}, {}},
         {"code page 1252 by its driver byte", path("cp1252.dbf"), 0, {}, {{1, 1, "Société Générale"}}},
         {"code page 950 by its driver byte", path("cp950.dbf"), 0, {}, {{1, 1, "臺北市政府"}}},
