@@ -307,6 +307,11 @@ qsizetype SqlQuoteReader::Read(const QString& text, qsizetype at) {
             m_escapeNext = true;
             return 1;
         }
+        // Where a server may take backslash escapes in plain literals
+        // (PostgreSQL with standard_conforming_strings off), a backslash
+        // in one may end it elsewhere.
+        if (m_in == In::Literal && m_how.escapeStrings && c == QLatin1Char('\\'))
+            m_ambiguous = true;
         if (c == quote) m_closePending = true;
         return 1;
     }

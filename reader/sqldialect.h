@@ -102,8 +102,9 @@ public:
     bool ReadsAsCode(QChar c) const;
     // What opened the run the reader is in ("'", "E'", "$tag$", "`"...).
     const QString& Opener() const { return m_opener; }
-    // Something was read that the server's versions read in different
-    // ways (a quote or "$" right after a number with letters in it).
+    // Something was read that the server's versions or settings read in
+    // different ways: a quote or "$" right after a number with letters in
+    // it, a backslash in a plain literal where E'...' exists.
     bool Ambiguous() const { return m_ambiguous; }
 
 private:

@@ -387,6 +387,9 @@ TEST(HostConditions, EveryQuoteOfTheDialectIsReadAsTheServerReadsIt) {
          HostText::Condition, asName, QString()},
         {"number the server's versions read apart", {{"n > 1e$ and m = ", true}, {"x", false}},
          &postgres, HostText::Condition, inQuote, QString()},
+        {"backslash a server's setting may read as an escape",
+         {{"memo like 'a\\_%' and m = ", true}, {"x", false}}, &postgres, HostText::Condition,
+         inQuote, QString()},
     };
     for (const Case& c : refusals) {
         SCOPED_TRACE(c.what);
@@ -417,6 +420,8 @@ TEST(HostConditions, EveryQuoteOfTheDialectIsReadAsTheServerReadsIt) {
     EXPECT_EQ(bind(P{{"a ` ", true}, {"x", false}}, postgres), QStringList{"a ` E'x'"});
     EXPECT_EQ(bind(P{{"memo = $$", true}, {"x", false}, {"$$", true}}, sqlite),
               QStringList{"memo = $$'x'$$"});
+    EXPECT_EQ(bind(P{{"memo like 'a\\_%' and m = ", true}, {"x", false}}, sqlite),
+              QStringList{"memo like 'a\\_%' and m = 'x'"});
 }
 
 TEST(CellTexts, ValuesAsTheEngineReadsThem) {
