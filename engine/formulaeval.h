@@ -51,7 +51,10 @@ struct FormulaValue {
     // An error's text says why the formula failed ("" when nothing did).
     static FormulaValue error(QString why = {}) { return {Error, 0, std::move(why)}; }
     bool isError() const { return kind == Error; }
-    bool operator==(const FormulaValue&) const = default;
+    // Two errors are the same value whatever their reasons.
+    bool operator==(const FormulaValue& o) const {
+        return kind == o.kind && (kind == Error || (number == o.number && text == o.text));
+    }
 };
 
 // One thing a formula reads.

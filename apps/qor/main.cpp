@@ -1,7 +1,8 @@
 // qor: the command-line host of the report engine. Each verb is one
 // request a host program would make; the exit code is 0 on success, 1 when
 // the request failed, 2 for a usage error and 3 when a conversion wrote its
-// file but left something out.
+// file but left something out, or a read or a recalculation found a
+// failed formula.
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QStringList>
@@ -102,7 +103,8 @@ void printUsage(FILE* to) {
     std::fprintf(to, "Format codes: %s\nKeyword slots: %s\n",
                  qor::app::FormatCodeNameList().toLocal8Bit().constData(),
                  qor::app::KeywordSlotNameList().toLocal8Bit().constData());
-    std::fputs("Exit codes: 0 done, 1 failed, 2 usage error, 3 written with something left out\n",
+    std::fputs("Exit codes: 0 done, 1 failed, 2 usage error, 3 written with something left out\n"
+               "  or a cell whose formula failed (qor get, a RECALC in qor run)\n",
                to);
 }
 

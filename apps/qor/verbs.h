@@ -1,7 +1,8 @@
 #pragma once
 // The verbs of the command-line host. Each takes the arguments after the
 // verb, writes what it has to say into Output and returns the exit code
-// (0 done, 1 failed, 2 usage error, 3 done with something left out).
+// (0 done, 1 failed, 2 usage error, 3 done with something left out or a
+// formula found failed).
 
 #include <QMutex>
 #include <QString>
