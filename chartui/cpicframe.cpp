@@ -207,7 +207,16 @@ CPicFrame::CPicFrame(CQorsDoc* doc, QWidget* parent) : QMdiSubWindow(parent), m_
     setWindowTitle(name + LoadErrorText(qor::str::kChartWindowTitleSuffix) + QStringLiteral("[*]"));
     if (doc) {
         setWindowModified(doc->IsModified());
-        connect(doc, &CQorsDoc::modifiedChanged, this, [this](bool modified) { setWindowModified(modified); });
+        connect(doc, &CQorsDoc::modifiedChanged, this, [this](bool modified) {
+            setWindowModified(modified);
+            // Maximised in front, this window lends its title to the main
+            // window, whose mark the area does not keep in step by itself.
+            QMdiArea* area = mdiArea();
+            QWidget* top = window();
+            if (isMaximized() && area && area->activeSubWindow() == this && top != this &&
+                top->windowTitle().contains(QStringLiteral("[*]")))
+                top->setWindowModified(modified);
+        });
     }
 }
 
