@@ -92,11 +92,11 @@ int ConsolCommands::Download() {
                     ? LoadErrorText(str::kDownloadNothingNew).arg(taken.reports)
                     : LoadErrorText(str::kDownloadTakenInPeriods)
                           .arg(taken.reports)
-                          .arg(taken.periods.join(QStringLiteral("、")))
+                          .arg(taken.periods.join(LoadErrorText(str::kListSeparator)))
                           .arg(taken.changedCells);
     }
     if (!taken.leftOut.isEmpty())
-        text += u'\n' + LoadErrorText(str::kDownloadNotTakenIn).arg(taken.leftOut.join(QStringLiteral("、")));
+        text += u'\n' + LoadErrorText(str::kDownloadNotTakenIn).arg(taken.leftOut.join(LoadErrorText(str::kListSeparator)));
     messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Information);
     return 1;
 }

@@ -48,7 +48,7 @@ TEST(QorConsol, OpenPreparesTheReportAndSaveWritesItsUploadFile) {
     // No server folder: the client cannot run, and says so.
     r = consol(home, "upload");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(QString::fromUtf8(r.err).contains("无法调用合并报表下载服务")) << r.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains("无法调用合并报表上报服务")) << r.err.constData();
     // A name too short to carry an extension is refused.
     EXPECT_EQ(consol(home, "open ab").exitCode, 1);
     EXPECT_EQ(consol(home, "open").exitCode, 2);

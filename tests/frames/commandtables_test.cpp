@@ -41,8 +41,9 @@ TEST_F(CommandTables, TheMainWindowAnswersEachOfItsIdsAndNoOther) {
     ASSERT_TRUE(ids);
     // The view's print commands are the window's only while an object of
     // the report is edited in place (and the view is not asked).
-    const QList<int> inPlaceOnly = {kCmdPrint, kCmdPrintDirect, kCmdPrintPreview,
-                                    kCmdDataOverlayPrint};
+    const QList<int> inPlaceOnly = {kCmdPrint,      kCmdPrintDirect, kCmdPrintPreview,
+                                    kCmdDataOverlayPrint, kCmdExportText, kCmdExportXml,
+                                    kCmdExportHtml, kCmdAuditMapping};
     for (int id : ids->Ids()) {
         qor::CommandState state;
         // The file manager is known only once a control is registered.
