@@ -278,6 +278,9 @@ QByteArray encodeCp936(const QString& text, bool* lossless) {
         for (QChar c : text) ascii.append(c.unicode() < 0x80 ? char(c.unicode()) : '?');
         return ascii;
     }
+    // The converter drops some characters (the tag characters among them)
+    // without any error: only reading the bytes back tells the text whole.
+    if (lossless && *lossless && decodeCp936(out) != text) *lossless = false;
     return out;
 }
 

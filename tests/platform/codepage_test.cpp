@@ -44,6 +44,12 @@ TEST(CodePage, CharactersOutside936BecomeQuestionMarks) {
               QByteArray("?x?y?"));
     EXPECT_FALSE(lossless);
 
+    // The converter drops a tag character (U+E0041) without an error: the
+    // text is still not whole.
+    lossless = true;
+    encodeCp936(QString::fromUtf8("\xE2\x80\xB2\xF3\xA0\x81\x81"), &lossless);
+    EXPECT_FALSE(lossless);
+
     lossless = false;
     encodeCp936(QStringLiteral("plain ascii"), &lossless);
     EXPECT_TRUE(lossless);
