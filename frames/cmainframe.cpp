@@ -830,6 +830,9 @@ const qor::CommandTable<CMainFrame>& CMainFrame::commands() {
             {kCmdExportXml, editingInPlace, tellEditingInPlace, inPlaceEditing},
             {kCmdExportHtml, editingInPlace, tellEditingInPlace, inPlaceEditing},
             {kCmdAuditMapping, editingInPlace, tellEditingInPlace, inPlaceEditing},
+            // The report's window is not split while the frame over it is
+            // open; its 拆分窗口 on the shared window menu says so.
+            {kCmdSplitWindow, editingInPlace, tellEditingInPlace, inPlaceEditing},
             {kCmdMailSend, mailRule, [](CMainFrame& f, int) { mail::StartSend(&f); }},
             {kCmdMailReceive, mailRule, [](CMainFrame& f, int) { mail::StartReceive(&f); }},
             {kCmdMailSetup, mailRule, [](CMainFrame&, int) { mail::RunSetup(); }},

@@ -39,11 +39,11 @@ TEST_F(CommandTables, EveryIdOfTheFrameAndTheReportHasATableRow) {
 TEST_F(CommandTables, TheMainWindowAnswersEachOfItsIdsAndNoOther) {
     const qor::CommandIdSet* ids = frame->DeclaredCommands();
     ASSERT_TRUE(ids);
-    // The view's print commands are the window's only while an object of
+    // The view's print, export and split commands are the window's only while an object of
     // the report is edited in place (and the view is not asked).
     const QList<int> inPlaceOnly = {kCmdPrint,      kCmdPrintDirect, kCmdPrintPreview,
                                     kCmdDataOverlayPrint, kCmdExportText, kCmdExportXml,
-                                    kCmdExportHtml, kCmdAuditMapping};
+                                    kCmdExportHtml, kCmdAuditMapping, kCmdSplitWindow};
     for (int id : ids->Ids()) {
         qor::CommandState state;
         // The file manager is known only once a control is registered.

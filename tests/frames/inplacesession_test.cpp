@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
+#include <QToolBar>
+#include <functional>
 
 #include "charts/coleitem.h"
 #include "charts/objectdata.h"
@@ -19,6 +21,7 @@
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
 #include "resources/commandids.h"
+#include "resources/stringtable.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 #include "tests/frames/inplace_support.h"
@@ -328,4 +331,67 @@ TEST_F(InPlaceSessionTest, CommandsThatWaitForTheEditingSayWhy) {
         EXPECT_FALSE(s.enabled) << id;
         EXPECT_EQ(s.reason, why) << id;
     }
+}
+
+// Every command the user can point at while a report is edited in place,
+// on the shared menu bar, the frame's bars and its mouse menus, in format
+// state, data state and while a chart of it is edited: a greyed one says
+// why on the status line and in its tip, and none claims to be missing.
+TEST_F(InPlaceSessionTest, EveryGreyedCommandInPlaceSaysWhy) {
+    CChildFrame* child = frame->OpenDocumentFile(makeContainer());
+    ASSERT_NE(child, nullptr);
+    QApplication::processEvents();
+    frametest::DoubleClickItem(child->GetActiveView(), frametest::FirstObject(*child->GetDocument()));
+    ASSERT_NE(CInPlaceSession::Current(), nullptr);
+    COleInPlaceFrame* inPlace = CInPlaceSession::Current()->Frame();
+
+    const auto walk = [&](const char* state) {
+        frame->UpdateFrameState();
+        inPlace->UpdateFrameState();
+        QList<QAction*> shown;
+        std::function<void(const QList<QAction*>&)> items = [&](const QList<QAction*>& actions) {
+            for (QAction* a : actions) {
+                if (a->menu()) {
+                    // A menu fills its items as it opens.
+                    emit a->menu()->aboutToShow();
+                    items(a->menu()->actions());
+                } else if (CommandRouter::CommandId(a)) {
+                    shown << a;
+                }
+            }
+        };
+        items(frame->menuBar()->actions());
+        for (int id : {115, 102, 114})
+            if (QMenu* m = inPlace->ContextMenu(id)) items(m->actions());
+        for (QToolBar* bar : frame->findChildren<QToolBar*>())
+            if (bar->isVisible()) items(bar->actions());
+        ASSERT_GT(shown.size(), 100) << state;
+        // The frame's own bar is among them, with the main window's
+        // buttons it carries.
+        for (int id : {kCmdCommandWindow, kCmdChartWindow, kCmdStandardMenu, kCmdSplitWindow})
+            EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
+                                    [id](QAction* a) { return CommandRouter::CommandId(a) == id; }))
+                << state << " " << id;
+        QStringList faults;
+        for (QAction* a : shown) {
+            if (a->isEnabled()) continue;
+            const int id = CommandRouter::CommandId(a);
+            const QString prompt = qor::res::commandPrompt(id).value_or(QString()).section(u'\n', 0, 0);
+            const QString tip = a->statusTip();
+            if (tip == CommandRouter::NotProvidedText() || tip.isEmpty() || (tip == prompt && !prompt.isEmpty()) ||
+                a->toolTip() == CommandRouter::NotProvidedText())
+                faults << QStringLiteral("%1 %2: %3").arg(id).arg(a->text().section(u'\t', 0, 0), tip);
+        }
+        faults.removeDuplicates();
+        EXPECT_TRUE(faults.isEmpty()) << state << ":\n" << faults.join(u'\n').toStdString();
+    };
+    walk("format state");
+    ASSERT_TRUE(inPlace->Router().Execute(kCmdSwitchState));
+    walk("data state");
+    const auto chart = inPlace->GetDocument()->Items().CreateComItem(0);
+    ASSERT_NE(chart, nullptr);
+    ASSERT_TRUE(inPlace->GetActiveView()->Items().BeginChartEdit(chart.get()));
+    walk("chart edited");
+    inPlace->GetActiveView()->Items().EndChartEdit();
+    CInPlaceSession::Current()->Deactivate();
 }
