@@ -7,6 +7,7 @@
 #include "engine/cells_round.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
+#include "engine/csheetpage.h"
 #include "engine/messages.h"
 #include "platform/codepage.h"
 
@@ -91,6 +92,18 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         losses.add(LoadErrorText(str::kLossFormulas),
                    CellPlace(written.first(), first->area.r1, first->area.c1),
                    qsizetype(formulas.size()));
+    }
+    // A cell whose formula failed keeps 0 or an old value: written out it
+    // would read as an amount. The file gets what the cell holds; the
+    // user hears which cells those are.
+    for (int p : written) {
+        const std::shared_ptr<CSheetPage> page = report.GetPage(p);
+        if (!page) continue;
+        for (const FormulaRecord& f : formulas)
+            for (int r = f.area.r1; r <= f.area.r2; ++r)
+                for (int c = f.area.c1; c <= f.area.c2; ++c)
+                    if (f.state == 2 || (page->Slot(uint16_t(r), uint16_t(c)).flags & kSlotFormulaError))
+                        losses.add(LoadErrorText(str::kLossFailedFormulas), CellPlace(p, r, c));
     }
     for (int slot = 0; slot <= 6; ++slot) {
         CellRef at;

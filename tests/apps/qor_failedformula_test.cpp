@@ -97,6 +97,19 @@ TEST(QorFailedFormulas, EveryReadSaysTheFormulaFailed) {
         << host.out.constData();
     EXPECT_TRUE(lines.contains("GetCellDataMatrix: ok=true value=6\n")) << host.out.constData();
     EXPECT_TRUE(lines.contains("CloseFile: ok=true")) << host.out.constData();
+
+    // Written out, the kept 0 would read as an amount: every export writes
+    // the file, exits 3 and names the failed cells.
+    const QString named = QStringLiteral("公式计算失败的单元（写出的是单元中保存的值，不是计算结果）：共2处，第一处在第1页第1行第1列");
+    for (const QStringList& args : {QStringList{"export-xml", report, dir + "/r.xml"},
+                                    QStringList{"convert", report, dir + "/r.xlsx"},
+                                    QStringList{"convert", report, dir + "/r.csv"},
+                                    QStringList{"export-html", report, dir + "/html"}}) {
+        const auto out = qor(args);
+        EXPECT_EQ(out.exitCode, 3) << args.join(' ').toStdString() << ": " << out.err.constData();
+        EXPECT_TRUE(text(out.out + out.err).contains(named))
+            << args.join(' ').toStdString() << ": " << out.out.constData() << out.err.constData();
+    }
 }
 
 TEST(QorFailedFormulas, ARecalculationWithoutFailuresEndsAsBefore) {
@@ -117,4 +130,7 @@ TEST(QorFailedFormulas, ARecalculationWithoutFailuresEndsAsBefore) {
     const auto got = qor({"get", report, "2", "1", "1"});
     EXPECT_EQ(got.exitCode, 0) << got.err.constData();
     EXPECT_EQ(text(got.out).trimmed(), "42");
+    // The own XML keeps formulas and values whole.
+    const auto xml = qor({"export-xml", report, dir + "/r.xml"});
+    EXPECT_EQ(xml.exitCode, 0) << xml.out.constData() << xml.err.constData();
 }
