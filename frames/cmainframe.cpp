@@ -661,6 +661,23 @@ void CMainFrame::SetChildPageTabs(CChildFrame* child, int count, int current, in
 // ---------------------------------------------------------------------------
 // Commands
 
+namespace {
+
+// Last in the chain while no report is open: a report's command the bars
+// show then is off because there is no report, and says so.
+class NoReportTarget : public qor::ICommandTarget {
+public:
+    bool OnUpdateCommand(int, CommandState& state) override {
+        state = CommandState();
+        state.reason = doccmd::ReasonNoReport();
+        return true;
+    }
+    bool OnCommand(int) override { return false; }
+    const qor::CommandIdSet* DeclaredCommands() const override { return nullptr; }
+};
+
+}  // namespace
+
 QList<qor::ICommandTarget*> CMainFrame::chain() {
     QList<qor::ICommandTarget*> targets;
     // The chart frame takes the commands it knows; the report's window and
@@ -684,6 +701,10 @@ QList<qor::ICommandTarget*> CMainFrame::chain() {
     }
     targets.append(this);
     for (const auto& target : m_extraTargets) targets.append(target.get());
+    if (!child) {
+        static NoReportTarget noReport;
+        targets.append(&noReport);
+    }
     return targets;
 }
 

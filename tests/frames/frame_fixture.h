@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QList>
 #include <QStringList>
 #include <functional>
@@ -25,6 +26,7 @@
 #include "frames/commandrouter.h"
 #include "frames/desktop.h"
 #include "platform/uiservices.h"
+#include "resources/stringtable.h"
 #include "view/cqorsview.h"
 
 namespace frametest {
@@ -44,6 +46,46 @@ inline QAction* menuBarItem(QMenuBar* bar, int id) {
         return nullptr;
     };
     return find(bar->actions());
+}
+
+// The commands a window shows: its menu bar's items (each menu filled as
+// it opens), the items of the given menus and the buttons of its shown
+// bars.
+inline QList<QAction*> shownCommands(QMainWindow* window, const QList<QMenu*>& menus = {}) {
+    QList<QAction*> shown;
+    const std::function<void(const QList<QAction*>&)> items = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            if (a->menu()) {
+                emit a->menu()->aboutToShow();
+                items(a->menu()->actions());
+            } else if (qor::frames::CommandRouter::CommandId(a)) {
+                shown << a;
+            }
+        }
+    };
+    items(window->menuBar()->actions());
+    for (QMenu* m : menus)
+        if (m) items(m->actions());
+    for (QToolBar* bar : window->findChildren<QToolBar*>())
+        if (bar->isVisible()) items(bar->actions());
+    return shown;
+}
+
+// The greyed ones among them that do not say why: the status line claims
+// the command is missing, is empty or says only what the command does.
+inline QStringList greyedWithoutReason(const QList<QAction*>& shown) {
+    QStringList faults;
+    for (QAction* a : shown) {
+        if (a->isEnabled()) continue;
+        const int id = qor::frames::CommandRouter::CommandId(a);
+        const QString prompt = qor::res::commandPrompt(id).value_or(QString()).section(u'\n', 0, 0);
+        const QString tip = a->statusTip();
+        if (tip.isEmpty() || tip == qor::frames::CommandRouter::NotProvidedText() || tip == prompt ||
+            a->toolTip() == qor::frames::CommandRouter::NotProvidedText())
+            faults << QStringLiteral("%1 %2: %3").arg(id).arg(a->text().section(u'\t', 0, 0), tip);
+    }
+    faults.removeDuplicates();
+    return faults;
 }
 
 class FrameFixture : public ::testing::Test {

@@ -9,8 +9,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
-#include <QToolBar>
-#include <functional>
 
 #include "charts/coleitem.h"
 #include "charts/objectdata.h"
@@ -21,7 +19,6 @@
 #include "frames/menutable.h"
 #include "frames/toolbars.h"
 #include "resources/commandids.h"
-#include "resources/stringtable.h"
 #include "tests/common/testsupport.h"
 #include "tests/frames/frame_fixture.h"
 #include "tests/frames/inplace_support.h"
@@ -348,23 +345,8 @@ TEST_F(InPlaceSessionTest, EveryGreyedCommandInPlaceSaysWhy) {
     const auto walk = [&](const char* state) {
         frame->UpdateFrameState();
         inPlace->UpdateFrameState();
-        QList<QAction*> shown;
-        std::function<void(const QList<QAction*>&)> items = [&](const QList<QAction*>& actions) {
-            for (QAction* a : actions) {
-                if (a->menu()) {
-                    // A menu fills its items as it opens.
-                    emit a->menu()->aboutToShow();
-                    items(a->menu()->actions());
-                } else if (CommandRouter::CommandId(a)) {
-                    shown << a;
-                }
-            }
-        };
-        items(frame->menuBar()->actions());
-        for (int id : {115, 102, 114})
-            if (QMenu* m = inPlace->ContextMenu(id)) items(m->actions());
-        for (QToolBar* bar : frame->findChildren<QToolBar*>())
-            if (bar->isVisible()) items(bar->actions());
+        const QList<QAction*> shown = frametest::shownCommands(
+            frame.get(), {inPlace->ContextMenu(115), inPlace->ContextMenu(102), inPlace->ContextMenu(114)});
         ASSERT_GT(shown.size(), 100) << state;
         // The frame's own bar is among them, with the main window's
         // buttons it carries.
@@ -372,17 +354,7 @@ TEST_F(InPlaceSessionTest, EveryGreyedCommandInPlaceSaysWhy) {
             EXPECT_TRUE(std::any_of(shown.begin(), shown.end(),
                                     [id](QAction* a) { return CommandRouter::CommandId(a) == id; }))
                 << state << " " << id;
-        QStringList faults;
-        for (QAction* a : shown) {
-            if (a->isEnabled()) continue;
-            const int id = CommandRouter::CommandId(a);
-            const QString prompt = qor::res::commandPrompt(id).value_or(QString()).section(u'\n', 0, 0);
-            const QString tip = a->statusTip();
-            if (tip == CommandRouter::NotProvidedText() || tip.isEmpty() || (tip == prompt && !prompt.isEmpty()) ||
-                a->toolTip() == CommandRouter::NotProvidedText())
-                faults << QStringLiteral("%1 %2: %3").arg(id).arg(a->text().section(u'\t', 0, 0), tip);
-        }
-        faults.removeDuplicates();
+        const QStringList faults = frametest::greyedWithoutReason(shown);
         EXPECT_TRUE(faults.isEmpty()) << state << ":\n" << faults.join(u'\n').toStdString();
     };
     walk("format state");

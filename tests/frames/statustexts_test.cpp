@@ -115,3 +115,27 @@ TEST_F(StatusTexts, PrintSetupWithoutAReportChoosesThePrinter) {
 }
 
 }  // namespace
+
+// Every greyed item and button of the main window says why, with no
+// report open, in format and data state and with the chart window in
+// front; none claims to be missing.
+TEST_F(StatusTexts, EveryGreyedCommandSaysWhyInEveryState) {
+    const auto walk = [&](const char* state) {
+        frame->UpdateFrameState();
+        QApplication::processEvents();
+        const QList<QAction*> shown = frametest::shownCommands(frame.get());
+        ASSERT_GT(shown.size(), 30) << state;
+        const QStringList faults = frametest::greyedWithoutReason(shown);
+        EXPECT_TRUE(faults.isEmpty()) << state << ":\n" << faults.join(u'\n').toStdString();
+    };
+    walk("no report");
+    CChildFrame* child = newReport();
+    ASSERT_NE(child, nullptr);
+    walk("format state");
+    ASSERT_TRUE(child->EnterDataState());
+    walk("data state");
+    ASSERT_TRUE(frame->Router().Execute(kCmdChartWindow));
+    QApplication::processEvents();
+    ASSERT_TRUE(frame->ActiveChartFrame());
+    walk("chart window");
+}
