@@ -48,6 +48,16 @@ protected:
                                               QStringLiteral("before"));
     }
 
+    // A saved container opened, its object edited in place by a double
+    // click; the frame (null when none opened).
+    COleInPlaceFrame* openContainerInPlace() {
+        CChildFrame* child = frame->OpenDocumentFile(makeContainer());
+        if (!child) return nullptr;
+        QApplication::processEvents();
+        frametest::DoubleClickItem(child->GetActiveView(), frametest::FirstObject(*child->GetDocument()));
+        return CInPlaceSession::Current() ? CInPlaceSession::Current()->Frame() : nullptr;
+    }
+
     void typeIntoA1(COleInPlaceFrame* inPlace, const QString& text) {
         inPlace->GetActiveView()->Scroll().GoToCell(0, 0);
         CFormulaBar* bar = inPlace->EditBar()->FormulaBar();
@@ -315,12 +325,8 @@ TEST_F(InPlaceSessionTest, AfterDraggingTheBorderEscEndsAndTheObjectKeepsItsSize
 // for the editing to end are greyed with that reason; none claims to be
 // missing.
 TEST_F(InPlaceSessionTest, CommandsThatWaitForTheEditingSayWhy) {
-    CChildFrame* child = frame->OpenDocumentFile(makeContainer());
-    ASSERT_NE(child, nullptr);
-    QApplication::processEvents();
-    frametest::DoubleClickItem(child->GetActiveView(), frametest::FirstObject(*child->GetDocument()));
-    ASSERT_NE(CInPlaceSession::Current(), nullptr);
-    COleInPlaceFrame* inPlace = CInPlaceSession::Current()->Frame();
+    COleInPlaceFrame* inPlace = openContainerInPlace();
+    ASSERT_NE(inPlace, nullptr);
     const QString why = LoadErrorText(qor::str::kNotWhileEditingInPlace);
     for (int id : {kCmdExportText, kCmdExportXml, kCmdExportHtml, kCmdCommandWindow, kCmdChartWindow,
                    kCmdStandardMenu, kCmdExecute, kCmdBarStandard}) {
@@ -335,12 +341,8 @@ TEST_F(InPlaceSessionTest, CommandsThatWaitForTheEditingSayWhy) {
 // state, data state and while a chart of it is edited: a greyed one says
 // why on the status line and in its tip, and none claims to be missing.
 TEST_F(InPlaceSessionTest, EveryGreyedCommandInPlaceSaysWhy) {
-    CChildFrame* child = frame->OpenDocumentFile(makeContainer());
-    ASSERT_NE(child, nullptr);
-    QApplication::processEvents();
-    frametest::DoubleClickItem(child->GetActiveView(), frametest::FirstObject(*child->GetDocument()));
-    ASSERT_NE(CInPlaceSession::Current(), nullptr);
-    COleInPlaceFrame* inPlace = CInPlaceSession::Current()->Frame();
+    COleInPlaceFrame* inPlace = openContainerInPlace();
+    ASSERT_NE(inPlace, nullptr);
 
     const auto walk = [&](const char* state) {
         frame->UpdateFrameState();
