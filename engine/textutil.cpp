@@ -1,5 +1,7 @@
 #include "engine/textutil.h"
 
+#include <QStringList>
+
 #include <locale.h>
 
 #include <charconv>
@@ -482,4 +484,48 @@ QString CurrencySymbol(int index) {
     static const char16_t* const fallback[5] = {u"￥", u"＄", u"￡", u"￠", u"／"};
     if (index < 0 || index > 4) index = 0;
     return qor::messageText(ids[index], QString::fromUtf16(fallback[index]));
+}
+
+// ---- the number rule of a cell -------------------------------------------
+
+QString qor::TextIntoNumberCellMessage(const QString& text, int row, int col) {
+    return LoadErrorText(qor::str::kTextForNumberCell)
+        .arg(text)
+        .arg(row)
+        .arg(col);
+}
+
+namespace {
+
+// "80,000.50" as a clerk writes an amount: commas between groups of three
+// digits before the point. A comma anywhere else ("1,5", "12,34") is not a
+// grouping and the text stays refused rather than read as another number.
+QString withoutThousandsSeparators(const QString& t) {
+    if (!t.contains(u',')) return t;
+    const qsizetype point = t.indexOf(u'.');
+    const QString whole = point < 0 ? t : t.left(point);
+    if (point >= 0 && t.indexOf(u',', point) >= 0) return t;  // a comma after the point
+    const qsizetype start = !whole.isEmpty() && (whole[0] == u'-' || whole[0] == u'+') ? 1 : 0;
+    const QStringList groups = whole.mid(start).split(u',');
+    for (qsizetype i = 0; i < groups.size(); ++i) {
+        const QString& g = groups[i];
+        const bool sized = i == 0 ? g.size() >= 1 && g.size() <= 3 : g.size() == 3;
+        if (!sized) return t;
+        for (QChar c : g)
+            if (c < u'0' || c > u'9') return t;
+    }
+    QString out = t;
+    out.remove(u',');
+    return out;
+}
+
+}  // namespace
+
+bool qor::TextAsCellNumber(const QString& text, double* number) {
+    bool ok = false;
+    const double v = withoutThousandsSeparators(text.trimmed()).toDouble(&ok);
+    // "inf" and "nan" read as doubles, but no cell holds them as a value.
+    if (!ok || !std::isfinite(v)) return false;
+    if (number) *number = v;
+    return true;
 }

@@ -6,20 +6,11 @@
 #include <QString>
 #include <memory>
 
+#include "engine/textutil.h"  // the number rule of a cell, used by the Reader's callers
 #include "reader/ireader.h"
 
 class CReportHandle;
 
-namespace qor {
-// What every way of writing a value (a host, the command line, the sheet
-// view) tells when a text meets a cell that holds numbers. Rows and
-// columns count from 1.
-QString TextIntoNumberCellMessage(const QString& text, int row, int col);
-// Whether a text written into a number cell reads as a number (blanks
-// around it allowed), and which. Commas that group the digits before the
-// point by three ("80,000.50") are read as thousands separators.
-bool TextAsCellNumber(const QString& text, double* number);
-}  // namespace qor
 
 class CReader : public IReader {
 public:

@@ -371,3 +371,17 @@ TEST(AnsiTest, DecodesCodePage936UpToTheTerminator) {
     EXPECT_EQ(AnsiToWideInPlace(gbk, 100).size(), 7);  // length wins over the NUL
     EXPECT_EQ(AnsiToWideInPlace(QByteArray()), "");
 }
+
+TEST(TextAsCellNumber, ThousandsSeparatorsOnlyWhereTheyGroupByThree) {
+    double v = 0;
+    EXPECT_TRUE(qor::TextAsCellNumber(QStringLiteral("80,000.50"), &v));
+    EXPECT_DOUBLE_EQ(v, 80000.5);
+    EXPECT_TRUE(qor::TextAsCellNumber(QStringLiteral(" -1,234,567 "), &v));
+    EXPECT_DOUBLE_EQ(v, -1234567);
+    EXPECT_TRUE(qor::TextAsCellNumber(QStringLiteral("999"), &v));
+    EXPECT_DOUBLE_EQ(v, 999);
+    // A comma that does not group by three would make another number.
+    for (const char* bad : {"1,5", "12,34", "1,0000", ",100", "1,,000", "1,000.5,0", "1,000,",
+                            "abc", "12abc", "a,bcd"})
+        EXPECT_FALSE(qor::TextAsCellNumber(QString::fromLatin1(bad), &v)) << bad;
+}
