@@ -11,7 +11,6 @@ namespace qor::cmd {
 
 namespace {
 
-constexpr int kMaxFieldText = 63;   // a text field is cut to this many units
 constexpr int kMaxRowsDown = 9999;  // GETRECORD, records written down the rows
 constexpr int kMaxColsAcross = 255;
 
@@ -36,7 +35,9 @@ Value readField(Evaluator& ev, const Node& call, bool host) {
     r.conditionPieces = condition.pieces();
     if (ev.env().CheckOnly()) return Value::number(0);
     const Value v = ev.env().ReadDatabase(r);
-    if (v.isText()) return Value::text(v.asText().left(kMaxFieldText));
+    // The whole field: a text its cell cannot keep fails there, by name,
+    // rather than arriving cut.
+    if (v.isText()) return Value::text(v.asText());
     if (v.isEmpty()) return Value::number(0);  // a null field
     return v;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "cmdlang/builtins.h"
+#include "cmdlang/arithnumber.h"
+#include "cmdlang/cmdtexts.h"
 
 namespace qor::cmd {
 
@@ -56,7 +58,10 @@ bool NumberArgument(Evaluator& ev, const Node& call, size_t i, double* out, Valu
             QStringLiteral("argument %1 of %2 cannot be an area").arg(i + 1).arg(call.text));
         return false;
     }
-    *out = ToNumber(v);
+    if (!NumberForArithmetic(v, out)) {
+        *bad = Value::error(CmdText(str::kConditionNotANumber).arg(v.asText()));
+        return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
+#include "engine/cellgate.h"
 #include "engine/openreports.h"
 
 namespace qor::cmd {
@@ -58,15 +59,28 @@ void RunAppend(CommandRun& run) {
     const ReportScope scope = run.scope(src);
     const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
     if (run.checkOnly()) return;
+    const int before = r.GetPageCount();
     for (int p : pages) {
         std::shared_ptr<CSheetPage> from = loadPage(*src, p);
         ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(str::kAppendingPage));
-        std::shared_ptr<CSheetPage> to = loadPage(r, r.GetPageCount());
+        const int added = r.GetPageCount();
+        std::shared_ptr<CSheetPage> to = loadPage(r, added);
         to->MutableFixed() = from->Fixed();
         for (int slot = 0; slot < qor::kPageKeywordSlots; ++slot)
             to->SetKeyword(slot, from->Keyword(slot));
         if (mine.varKind) to->SetVarLines(from->VarLines());
         to->SetDirty(true);
+        to.reset();
+        // The source's cells may be of other kinds than ours: each value
+        // enters by the rule a written one meets, or the APPEND takes back
+        // every page it added and names the value.
+        uint16_t s = qor::ConformPageValues(r, added, false);
+        if (!s) s = qor::ConformPageValues(r, added, true);
+        if (s) {
+            const QString why = StatusText(s);
+            r.DeleteRowColPage(before + 1, added - before, 2);
+            ThrowCalcError(int(s), QStringLiteral("%1: %2").arg(path, why));
+        }
     }
     run.refresh();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cmdlang/arithnumber.h"
 #include "cmdlang/cmdtexts.h"
 #include "engine/textutil.h"
 
@@ -18,6 +19,10 @@ constexpr double kRelativeTolerance = 1e-14;
 bool textLike(const Value& v) { return v.isText() || v.isEmpty(); }
 
 Value areaError() { return Value::error(CmdText(str::kAreaOnlyArgument)); }
+
+Value notANumberError(const Value& v) {
+    return Value::error(CmdText(str::kConditionNotANumber).arg(v.asText()));
+}
 
 // -1, 0 or 1.
 int compareNumbers(double a, double b) {
@@ -156,6 +161,18 @@ double ToNumber(const Value& v) {
     }
 }
 
+bool NumberForArithmetic(const Value& v, double* out) {
+    if (!v.isText()) {
+        *out = ToNumber(v);
+        return true;
+    }
+    if (v.asText().trimmed().isEmpty()) {
+        *out = 0;
+        return true;
+    }
+    return qor::TextAsCellNumber(v.asText(), out);
+}
+
 QString ToText(const Value& v) {
     switch (v.kind()) {
         case Value::Kind::Number:
@@ -201,7 +218,11 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
         }
         return Value::fromPieces(a.pieces() + b.pieces());
     }
-    const double x = ToNumber(a), y = ToNumber(b);
+    // A text meets a number by the rule a number cell reads it with: "12x"
+    // is no 12 and "abc" no 0.
+    double x = 0, y = 0;
+    if (!NumberForArithmetic(a, &x)) return notANumberError(a);
+    if (!NumberForArithmetic(b, &y)) return notANumberError(b);
     switch (op) {
         case Op::Add:
             return Value::number(x + y);
@@ -226,7 +247,8 @@ Value Arithmetic(Op op, const Value& a, const Value& b) {
 Value Unary(Op op, const Value& a) {
     if (a.isError()) return a;
     if (a.isArea()) return areaError();
-    const double x = ToNumber(a);
+    double x = 0;
+    if (!NumberForArithmetic(a, &x)) return notANumberError(a);
     return Value::number(op == Op::Neg ? -x : x);
 }
 

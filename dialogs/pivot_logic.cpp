@@ -223,7 +223,7 @@ bool SavePivotGrid(const PivotGrid& grid, const QString& path, QString* error, Q
                     }
                     const QString& text = grid.at(r, c);
                     if (!text.isEmpty())
-                        check(rep.SetCellValue(CellValue::ofText(text.left(32)), r + 1, c, 1));
+                        check(rep.SetCellValue(CellValue::ofText(text), r + 1, c, 1));
                 }
             if (st == 0) check(rep.Save());
         }

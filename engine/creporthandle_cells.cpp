@@ -7,9 +7,12 @@
 #include <numeric>
 
 #include "engine/cellformat.h"
+#include "engine/cellgate.h"
 #include "engine/cells_round.h"
 #include "engine/cells_varmap.h"
 #include "engine/creporthandle.h"
+#include "engine/formulaeval.h"
+#include "engine/messages.h"
 #include "engine/recordfill.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
@@ -113,6 +116,17 @@ void putText(CSheetPage& page, const StoredCell& c, uint16_t pos, QStringView te
         page.SetText(c.row, c.col, text);
 }
 
+// A value the gate let through, as the slot of its cell.
+void putKept(CSheetPage& page, const StoredCell& c, uint16_t pos, bool textCell,
+             const CellValue& v) {
+    if (v.kind == kCellUnset || (v.isText() && v.text.isEmpty()))
+        putSlot(page, c, pos, textCell ? CellSlot{} : CellSlot::emptyNumber());
+    else if (v.isText())
+        putText(page, c, pos, v.text);
+    else
+        putSlot(page, c, pos, CellSlot::number(v.number));
+}
+
 }  // namespace
 
 uint16_t CReportHandle::readCell(const CSheetPage* page, int row, int col, CellValue* value,
@@ -144,9 +158,7 @@ uint16_t CReportHandle::readCell(const CSheetPage* page, int row, int col, CellV
         } else if (slot.isText()) {
             // A cell made numeric after text was written reads as the number
             // the text holds.
-            const QString t = textAt(*page, site.cell, site.varPos);
-            have = !isBlank(t);
-            number = have ? ParseDouble(t) : 0;
+            have = TextAsCellNumber(textAt(*page, site.cell, site.varPos), &number);
         }
         if (have) {
             // A percent cell shows its value times 100: its decimals count
@@ -309,10 +321,16 @@ QString CReportHandle::GetCellText(int row, int col, int page, uint16_t* status)
 uint16_t CReportHandle::SetCellValue(CellValue value, int row, int col, int page, int,
                                      int intoFormulaCells) {
     if (!m_file) return kRefused;
+    const auto refuse = [&](ValueFault f, int limit) {
+        return RefuseValue(f, FormatCellRef(col - 1, row - 1), FaultyValueText(value), limit);
+    };
     if (value.kind == kCellLabel) {
         if (!m_file->IsFormatEditing()) return kRefused;
         CellSite site;
         if (uint16_t s = locateCell(row, col, nullptr, &site)) return s;
+        CellValue kept;
+        if (ValueFault f = ValueForCell(value, true, &kept); f != ValueFault::None)
+            return refuse(f, kMaxLabelChars);
         if (uint16_t s = m_file->SetLabel(site.cell.row, site.cell.col, value.text)) return s;
         uint64_t& word = m_file->MutableFormat().cellFormat(site.cell.row, site.cell.col);
         word = cellFormatSet(word, kFmtKind, kCellLabel);
@@ -327,26 +345,16 @@ uint16_t CReportHandle::SetCellValue(CellValue value, int row, int col, int page
     const int kind = cellKindOf(site.format);
     // Table text is the same on every page; it changes in format state only.
     if (kind == kCellLabel) return kRefused;
+    const bool textCell = kind == kCellText || kind == kCellOtherText;
+    CellValue kept;
+    if (ValueFault f = ValueForCell(value, textCell, &kept); f != ValueFault::None)
+        return refuse(f, kMaxCellTextChars);
     const bool overwrite =
         intoFormulaCells == 1 || (m_file->Format().header.flags & kFlagCalcOverwritesFormulas);
     if (!overwrite && !site.cell.inVarArea() &&
         m_file->CellHasFormula(site.cell.row, site.cell.col))
         return kOk;
-    if (value.kind == kCellUnset) {
-        putSlot(*p, site.cell, site.varPos,
-                kind == kCellText ? CellSlot{} : CellSlot::emptyNumber());
-    } else if (kind == kCellText) {
-        const QString text = value.isText() ? value.text : numberText(value.number);
-        if (text.isEmpty())
-            putSlot(*p, site.cell, site.varPos, CellSlot{});
-        else
-            putText(*p, site.cell, site.varPos, text);
-    } else if (value.isText() && isBlank(value.text)) {
-        putSlot(*p, site.cell, site.varPos, CellSlot::emptyNumber());
-    } else {
-        const double v = value.isText() ? ParseDouble(value.text) : value.number;
-        putSlot(*p, site.cell, site.varPos, CellSlot::number(v));
-    }
+    putKept(*p, site.cell, site.varPos, textCell, kept);
     return kOk;
 }
 
@@ -443,7 +451,11 @@ void fillRequest(CReportHandle& h, const RecordFillRequest& r) {
         const QString text = r.cells->CellText(k);
         CellValue v;
         if (r.cells->CellKind(k) == 1) {
-            if (!isBlank(text)) v = CellValue::ofNumber(ParseDouble(text));
+            double number = 0;
+            if (TextAsCellNumber(text, &number))
+                v = CellValue::ofNumber(number);
+            else if (!isBlank(text))
+                v = CellValue::ofText(text);
         } else {
             v = CellValue::ofText(text);
         }
@@ -658,16 +670,12 @@ uint16_t CReportHandle::SetPageKeyword(int slot, KeywordValue value, int page, i
     if (!m_file || slot < 0 || slot >= kPageKeywordSlots || value.kind > 2) return kRefused;
     std::shared_ptr<CSheetPage> p;
     if (uint16_t s = pageFor(page, true, &p)) return s;
-    const bool wantsText = slot <= 1 || (slot == 6 && m_file->Format().header.userKeywordType == 0);
+    const ReportHeader& h = m_file->Format().header;
+    const bool wantsText = slot <= 1 || (slot == 6 && h.userKeywordType == 0);
     KeywordValue v;
-    if (value.kind == 1) {
-        v = wantsText ? KeywordValue{2, 0, numberText(value.number)}
-                      : KeywordValue{1, value.number, {}};
-    } else if (value.kind == 2) {
-        if (wantsText)
-            v = {2, 0, value.text};
-        else if (!isBlank(value.text))
-            v = {1, ParseDouble(value.text), {}};
+    if (ValueFault f = ValueForKeyword(value, wantsText, &v); f != ValueFault::None) {
+        const QString name = FormulaKeywordNames(h.userKeywordName).value(slot);
+        return RefuseValue(f, name, FaultyValueText(value), kKeywordTextChars);
     }
     p->SetKeyword(slot, v);
     if (recalc == 1 && !m_file->IsFormatEditing()) {

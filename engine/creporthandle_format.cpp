@@ -1,9 +1,13 @@
 // Table shape, cell formats, row and column records, combined cells and
 // lines of an open report.
 #include <algorithm>
+#include <cmath>
 
+#include "engine/cellgate.h"
 #include "engine/cells_varmap.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/textutil.h"
 #include "engine/format_areas.h"
 #include "engine/status.h"
 
@@ -199,6 +203,155 @@ uint16_t CReportHandle::ReadAreaFormatWord(const CellArea* area, uint64_t* word)
     return 0;
 }
 
+namespace {
+
+bool holdsText(int kind) { return kind == kCellText || kind == kCellOtherText; }
+bool holdsNumber(int kind) { return kind == kCellUnset || kind == kCellNumber; }
+
+// Where the values of a stored cell of the format being edited sit on a
+// page: pages keep the committed shape until format state is left, so the
+// cell is followed back through the pending shape changes.
+struct ValueSite {
+    bool found = false;
+    bool var = false;
+    uint16_t row = 0, col = 0;  // fixed part, stored
+    uint16_t pos = 0;           // position in a variable line
+};
+
+ValueSite valueSite(const CReportFile& file, uint16_t row, uint16_t col) {
+    ValueSite site;
+    // While the format is edited the pages keep the committed shape; only
+    // when the shape is the same do its cells sit where the edited ones do.
+    const ReportHeader& now = file.Format().header;
+    const ReportHeader& h = file.CommittedFormat().header;
+    if (now.rows != h.rows || now.cols != h.cols || now.varKind != h.varKind ||
+        now.varStart != h.varStart)
+        return site;
+    const uint16_t r = row, c = col;
+    site.found = true;
+    site.row = r;
+    site.col = c;
+    if (h.varKind == 1 && r == h.varStart) {
+        site.var = true;
+        site.pos = uint16_t(c - 1);
+    } else if (h.varKind == 2 && c == h.varStart) {
+        site.var = true;
+        site.pos = uint16_t(r - 1);
+    }
+    return site;
+}
+
+// Brings one slot to the kind of its cell (text or number) by the gate.
+// With apply false only the fault is found. *was is the value met.
+ValueFault conformSlot(CSheetPage& page, const ValueSite& s, uint32_t line, bool toText,
+                       bool apply, CellValue* was) {
+    if (s.var && !page.VarLines().contains(line, s.pos)) return ValueFault::None;
+    const CellSlot slot = s.var ? page.VarLines().slot(line, s.pos) : page.Slot(s.row, s.col);
+    CellValue now;
+    if (slot.isText())
+        now = CellValue::ofText(s.var ? page.VarLines().text(line, s.pos) : page.Text(s.row, s.col));
+    else if (slot.isNumber() && !slot.isEmptyNumber())
+        now = CellValue::ofNumber(slot.numberValue());
+    else
+        return ValueFault::None;
+    if (now.isText() == toText && (toText || std::isfinite(now.number))) return ValueFault::None;
+    CellValue kept;
+    const ValueFault fault = ValueForCell(now, toText, &kept);
+    *was = now;
+    if (fault != ValueFault::None || !apply) return fault;
+    if (kept.isText()) {
+        if (s.var)
+            page.MutableVarLines().setText(line, s.pos, kept.text, slot.flags);
+        else
+            page.SetText(s.row, s.col, kept.text, slot.flags);
+    } else {
+        const CellSlot next = kept.kind == kCellNumber ? CellSlot::number(kept.number, slot.flags)
+                                                       : CellSlot::emptyNumber(slot.flags);
+        if (s.var)
+            page.MutableVarLines().setSlot(line, s.pos, next);
+        else
+            page.SetSlot(s.row, s.col, next);
+    }
+    page.SetDirty(true);
+    return ValueFault::None;
+}
+
+uint16_t refusePageCell(ValueFault fault, int page, uint16_t row, uint16_t col,
+                        const CellValue& value) {
+    return RefuseValue(fault, PageCellPlace(page, row, col), FaultyValueText(value),
+                       kMaxCellTextChars);
+}
+
+// A cell changes kind on every page at once: a total over several pages
+// would otherwise add numbers on one page and texts read as numbers on
+// another. A text the number rule does not read leaves everything as it
+// was and is named, page and cell, so no amount is made up from "12abc".
+uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind) {
+    ReportFormat& f = file.MutableFormat();
+    struct Change {
+        uint16_t row, col;
+        ValueSite site;
+    };
+    std::vector<Change> changes;
+    for (uint16_t r = a.r1; r <= a.r2; ++r)
+        for (uint16_t c = a.c1; c <= a.c2; ++c) {
+            const int old = int(cellFormatGet(f.cellFormat(r, c), kFmtKind));
+            const bool converts = (holdsText(old) && holdsNumber(kind)) ||
+                                  (holdsNumber(old) && holdsText(kind));
+            if (!converts) continue;
+            const ValueSite site = valueSite(file, r, c);
+            if (site.found) changes.push_back({r, c, site});
+        }
+    const bool toText = holdsText(kind);
+    const int pages = changes.empty() ? 0 : file.PageCount();
+    // Two rounds: every page is checked before any is changed.
+    for (int round = 0; round < 2; ++round) {
+        for (int p = 1; p <= pages; ++p) {
+            uint16_t status = 0;
+            std::shared_ptr<CSheetPage> page = file.Page(p, &status);
+            if (!page) return status ? status : kRefused;
+            for (const Change& ch : changes) {
+                const uint32_t lines = ch.site.var ? page->VarLines().lines() : 1;
+                for (uint32_t line = 0; line < lines; ++line) {
+                    CellValue was;
+                    if (ValueFault fault = conformSlot(*page, ch.site, line, toText, round == 1, &was);
+                        fault != ValueFault::None)
+                        return refusePageCell(fault, p, ch.row, ch.col, was);
+                }
+            }
+        }
+    }
+    for (uint16_t r = a.r1; r <= a.r2; ++r)
+        for (uint16_t c = a.c1; c <= a.c2; ++c)
+            f.cellFormat(r, c) = cellFormatSet(f.cellFormat(r, c), kFmtKind, uint64_t(kind));
+    return 0;
+}
+
+}  // namespace
+
+uint16_t qor::ConformPageValues(CReportHandle& report, int page, bool apply) {
+    CReportFile* file = report.GetReportFile();
+    if (!file || file->IsFormatEditing()) return kRefused;
+    uint16_t status = 0;
+    std::shared_ptr<CSheetPage> p = file->Page(page, &status);
+    if (!p) return status ? status : kRefused;
+    const ReportFormat& f = file->Format();
+    for (uint16_t r = 1; r <= f.header.rows; ++r)
+        for (uint16_t c = 1; c <= f.header.cols; ++c) {
+            const int kind = int(cellFormatGet(f.cellFormat(r, c), kFmtKind));
+            if (!holdsText(kind) && !holdsNumber(kind)) continue;
+            const ValueSite site = valueSite(*file, r, c);
+            const uint32_t lines = site.var ? p->VarLines().lines() : 1;
+            for (uint32_t line = 0; line < lines; ++line) {
+                CellValue was;
+                if (ValueFault fault = conformSlot(*p, site, line, holdsText(kind), apply, &was);
+                    fault != ValueFault::None)
+                    return refusePageCell(fault, page, r, c, was);
+            }
+        }
+    return 0;
+}
+
 uint16_t CReportHandle::AccessAreaFormat(int flag, int code, int32_t* value, const CellArea* area) {
     if (!m_file || !value || !area || (flag != 0 && flag != 1)) return kRefused;
     const BitField field = cellFormatField(code);
@@ -215,12 +368,14 @@ uint16_t CReportHandle::AccessAreaFormat(int flag, int code, int32_t* value, con
     int64_t v = *value;
     if (code == kFmtDecimals) v = std::clamp<int64_t>(v, 0, 7);
     const uint32_t bits = uint32_t(v) & uint32_t((uint64_t(1) << field.width) - 1);
+    if (code == kFmtKind) return changeCellKind(*m_file, a, int(bits));
     ReportFormat& f = m_file->MutableFormat();
     for (uint16_t r = a.r1; r <= a.r2; ++r)
         for (uint16_t c = a.c1; c <= a.c2; ++c)
             f.cellFormat(r, c) = field.set(f.cellFormat(r, c), bits);
     return 0;
 }
+
 
 uint16_t CReportHandle::AccessRowColSize(int flag, int kind, int index, uint16_t* size) {
     if (!m_file || !size || (flag != 0 && flag != 1)) return kRefused;

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "engine/cellformat.h"
+#include "engine/cellgate.h"
 #include "engine/creporthandle.h"
 #include "engine/formula_cache.h"
 #include "engine/formula_graph.h"
@@ -124,23 +125,31 @@ private:
     uint16_t m_row = 0, m_col = 0;
 };
 
-// Writes a result into its cell, converted to the cell's kind; false when
-// the cell already holds exactly that (the page then stays unchanged).
+CellValue resultAsValue(const FormulaValue& v) {
+    if (v.kind == FormulaValue::Number) return CellValue::ofNumber(v.number);
+    if (v.kind == FormulaValue::Text) return CellValue::ofText(v.text);
+    return CellValue{};
+}
+
+// Writes a result into its cell, converted to the cell's kind by the gate
+// every other write passes (the caller has made a result the gate refuses
+// an error); false when the cell already holds exactly that (the page then
+// stays unchanged).
 bool writeResult(CSheetPage& page, uint16_t row, uint16_t col, bool textCell,
                  const FormulaValue& v) {
+    CellValue kept;
+    if (v.isError() || qor::ValueForCell(resultAsValue(v), textCell, &kept) != qor::ValueFault::None)
+        kept = CellValue{};
     const uint8_t flags = uint8_t(kSlotComputed | (v.isError() ? kSlotFormulaError : 0));
     const CellSlot cur = page.Slot(row, col);
     if (textCell) {
-        QString t;
-        if (v.kind == FormulaValue::Text) t = v.text.left(kMaxCellTextChars);
-        if (v.kind == FormulaValue::Number) t = QString::asprintf("%g", v.number);
+        const QString t = kept.isText() ? kept.text : QString();
         if (cur.isText() && cur.flags == flags && page.Text(row, col) == t) return false;
         page.SetText(row, col, t, flags);
         return true;
     }
     CellSlot s = CellSlot::emptyNumber(flags);
-    if (v.kind == FormulaValue::Number) s = CellSlot::number(v.number, flags);
-    if (v.kind == FormulaValue::Text) s = CellSlot::number(ParseDouble(v.text), flags);
+    if (kept.kind == kCellNumber) s = CellSlot::number(kept.number, flags);
     if (cur == s) return false;
     page.SetSlot(row, col, s);
     return true;
@@ -367,6 +376,17 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
         }
         const bool textCell =
             cellFormatGet(f.cellFormat(node.row, node.col), kFmtKind) == kCellText;
+        if (!v.isError()) {
+            // A result its cell cannot take fails the formula, named as a
+            // value written by hand would be.
+            const CellValue in = resultAsValue(v);
+            CellValue kept;
+            if (const qor::ValueFault fault = qor::ValueForCell(in, textCell, &kept);
+                fault != qor::ValueFault::None)
+                v = FormulaValue::error(qor::ValueFaultMessage(fault, cellName(node.row, node.col),
+                                                               qor::FaultyValueText(in),
+                                                               kMaxCellTextChars));
+        }
         writeResult(*sheet, node.row, node.col, textCell, v);
         ++m_recalcSummary.cells;
         if (v.isError()) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "engine/cellgate.h"
 #include "engine/messages.h"
 
 namespace {
@@ -43,6 +44,10 @@ constexpr std::pair<Status, int> kStatusTexts[] = {
 }  // namespace
 
 QString StatusText(uint16_t c) {
+    if (c == qor::kValueRefusedStatus) {
+        const QString why = qor::LastValueRefusal();
+        return why.isEmpty() ? LoadErrorText(qor::str::kStatusRefused) : why;
+    }
     for (const auto& [status, id] : kStatusTexts)
         if (code(status) == c) return LoadErrorText(id);
     return LoadErrorText(qor::str::kStatusNumber).arg(c);

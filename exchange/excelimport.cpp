@@ -12,6 +12,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "engine/cellgate.h"
 #include "engine/textutil.h"
 #include "exchange/cexcelbridge.h"
 #include "exchange/losstally.h"
@@ -617,21 +618,27 @@ void CExcelBridge::importDataCells(int page) {
                 // The whole text: the report keeps as much of it as a
                 // cell holds, and what it cuts is told.
                 if (cell.text.size() > kMaxLabelChars) countAt(&cut, r, c);
-                value = CellValue::ofText(cell.text);
+                value = CellValue::ofText(cell.text.left(kMaxCellTextChars));
             } else if (cell.kind == XlCell::Text && numberCell) {
                 // A text in a number cell is its number when the whole
                 // text reads as one; any other text has no place there and
                 // is told.
-                bool ok = false;
-                const double v = cell.text.trimmed().toDouble(&ok);
-                if (ok && std::isfinite(v)) {
+                double v = 0;
+                if (qor::TextAsCellNumber(cell.text, &v)) {
                     value = CellValue::ofNumber(v);
                 } else if (noNumber.count++ == 0) {
                     noNumber.row = r;
                     noNumber.col = c;
                 }
             }
-            report->SetCellValue(value, r, c, page, 0, 0);
+            // What the cell refuses (a text past its length, a NUL) is told
+            // with the texts that had no number.
+            if (report->SetCellValue(value, r, c, page, 0, 0) ==
+                    qor::kValueRefusedStatus &&
+                noNumber.count++ == 0) {
+                noNumber.row = r;
+                noNumber.col = c;
+            }
         }
     }
     for (const WorkbookCellsLeftOut* l : {&noNumber, &formulas, &rounded, &roundedToShown, &cut, &underMerge})

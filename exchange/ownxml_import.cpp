@@ -41,8 +41,6 @@ constexpr int kMsgKeywordFailed[7] = {str::kUnitNameKeywordFailed, str::kUnitCod
                                       str::kMonthKeywordFailed,    str::kDayKeywordFailed,
                                       str::kCustomKeywordFailed};
 
-constexpr int kMaxLabelChars = kCellValueTextChars;
-
 struct ImportFailure {
     int messageId;
     QString detail;
@@ -232,7 +230,7 @@ FormatCell readFormatCell(const CellChildren& c, const RootFlags& f) {
             break;
         case kDataLabel:
             if (c.values.empty()) c.require(kCellValue);
-            out.label = c.value(0).left(kMaxLabelChars).toString();
+            out.label = c.value(0).toString();
             break;
         default:
             throw ImportFailure{str::kXmlBadDataType,
@@ -319,7 +317,9 @@ void applyFormatCell(CReportHandle& report, const FormatCell& cell, bool withFor
             break;
         case kDataLabel:
             setFormat(report, area, kFmtKind, kCellLabel);
-            report.SetCellValue(CellValue{kCellLabel, 0, cell.label}, a.r1, a.c1, 1, 0, 0);
+            // A table text the cell cannot keep is named, not cut.
+            if (uint16_t s = report.SetCellValue(CellValue{kCellLabel, 0, cell.label}, a.r1, a.c1, 1, 0, 0))
+                throw ImportFailure{0, StatusText(s)};
             break;
         default:
             break;
@@ -448,7 +448,8 @@ DataCell readDataCell(const CellChildren& c) {
         }
     } else if (out.dataType == kDataText) {
         for (qsizetype j = 1; j <= pages; ++j)
-            out.texts.append(c.value(size_t(j)).left(kCellValueTextChars).toString());
+            // Whole: the cell's gate refuses by name what it cannot keep.
+            out.texts.append(c.value(size_t(j)).toString());
     }
     if (const std::optional<QStringView> name = c.get(kKeywordName)) {
         out.keywordSlot = KeywordSlotOf(borrowed(*name));
@@ -468,7 +469,7 @@ DataCell readDataCell(const CellChildren& c) {
             } else if (out.keywordSlot <= 1 || out.keywordSlot == kUserKeywordSlot) {
                 // The report converts a user keyword's text to its kind.
                 v.kind = 2;
-                v.text = t.left(kCellValueTextChars).toString();
+                v.text = t.toString();
             } else {
                 v.kind = 1;
                 const std::optional<double> d = ParseNumberText(t);
@@ -789,11 +790,15 @@ OwnXmlImportResult dataPass(CReportHandle& report, FileCheck& f) {
         if (records == 0) break;
         for (uint64_t k = 0; k < records; ++k) {
             const DataValues::Record r = data.next(j);
-            if (r.what == DataValues::kNumber)
-                report.SetCellValue(CellValue::ofNumber(r.number), r.row, r.col, page, 0, 1);
-            else if (r.what == DataValues::kText)
-                report.SetCellValue(CellValue::ofText(r.text), r.row, r.col, page, 0, 1);
-            else if (r.what == DataValues::kKeyword) {
+            if (r.what == DataValues::kNumber || r.what == DataValues::kText) {
+                const CellValue v = r.what == DataValues::kNumber ? CellValue::ofNumber(r.number)
+                                                                  : CellValue::ofText(r.text);
+                if (uint16_t s = report.SetCellValue(v, r.row, r.col, page, 0, 1)) {
+                    report.SetCurPage(1);
+                    return {0, 0,
+                            LoadErrorText(str::kLossPagePlace).arg(page) + u'：' + StatusText(s)};
+                }
+            } else if (r.what == DataValues::kKeyword) {
                 if (uint16_t s = report.SetPageKeyword(r.keywordSlot, r.keyword, page, 0)) {
                     report.SetCurPage(1);
                     return {0, kMsgKeywordFailed[r.keywordSlot],

@@ -731,6 +731,8 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
         if (b == u"1" || b.compare(u"true", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(qor::str::kTrue);
         if (b == u"0" || b.compare(u"false", Qt::CaseInsensitive) == 0) value.text = LoadErrorText(qor::str::kFalse);
     }
+    // The cut is told above; the cell refuses any longer text.
+    value.text.truncate(kMaxLabelChars);
     m_pReport->SetCellValue(value, area.first.row, area.first.col, 0, 0, 0);
 }
 
@@ -958,7 +960,8 @@ SpreadsheetXmlImport importWorkbook(CReportHandle& report, const QString& path,
     if (report.GetPageCount() < 1) report.AppendRowColPage(1, 2);
     report.SetCurPage(1);
     for (const CSpreadsheetXmlDoc::Figure& f : reader.Figures())
-        report.SetCellValue(CellValue::ofNumber(f.number), f.row, f.col, 1);
+        if (const uint16_t s = report.SetCellValue(CellValue::ofNumber(f.number), f.row, f.col, 1))
+            return failed(QStringLiteral("%1: %2").arg(path, StatusText(s)));
 
     out.ok = true;
     out.leftOut = reader.LeftOutCells();

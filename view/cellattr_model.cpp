@@ -4,10 +4,12 @@
 #include <functional>
 
 #include "engine/cellformat.h"
+#include "engine/cellgate.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/format_areas.h"
 #include "engine/messages.h"
+#include "engine/status.h"
 #include "engine/textutil.h"
 
 namespace qor {
@@ -166,10 +168,15 @@ CellAttrApplyResult ApplyCellAttr(CReportHandle& r, const CellArea& area,
     // cells of a combined area included).
     auto write = [&](int code, int32_t value) {
         if (value == -1) return;
-        if (r.AccessAreaFormat(1, code, &value, &a) == 0)
+        const uint16_t s = r.AccessAreaFormat(1, code, &value, &a);
+        if (s == 0) {
             result.changed = true;
-        else
-            result.refused = true;
+            return;
+        }
+        // A change of kind stopped by a text that reads as no number names
+        // the page, the cell and the text.
+        if (!result.refused && s == qor::kValueRefusedStatus) result.why = StatusText(s);
+        result.refused = true;
     };
 
     const DataTypePageMembers& t = m.dataType;

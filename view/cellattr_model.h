@@ -86,6 +86,7 @@ CellAttrMembers GatherCellAttr(CReportHandle& report, const CellArea& area);
 struct CellAttrApplyResult {
     bool changed = false;           // something was written
     bool refused = false;           // the report refused a write (e.g. outside format state)
+    QString why;                    // what the first refusal named ("" when it named nothing)
     bool diagonalTooLarge = false;  // diagonals left out: the area exceeds 31 x 31 cells
 };
 

@@ -628,7 +628,9 @@ bool CQorsView::EditCellAttributes(int removeMask) {
         // The report's refusal would otherwise look like a change that
         // silently did not happen.
         if (r.refused)
-            qor::messageBox(LoadErrorText(qor::str::kCellAttrsPartlyRefused),
+            qor::messageBox(r.why.isEmpty() ? LoadErrorText(qor::str::kCellAttrsPartlyRefused)
+                                            : LoadErrorText(qor::str::kCellAttrsPartlyRefused) +
+                                                  QLatin1Char('\n') + r.why,
                             LoadErrorText(qor::str::kAppTitle), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         if (r.changed) {
             m_pDoc->SetModifiedFlag();

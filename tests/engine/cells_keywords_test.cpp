@@ -1,6 +1,7 @@
 // Keyword cells, the user keyword, and the keyword values of each page.
 
 #include "engine/status.h"
+#include "engine/cellgate.h"
 #include "tests/engine/cells_fixture.h"
 
 using namespace cellstest;
@@ -101,7 +102,9 @@ TEST(Keywords, PageValuesTakeTheirSlotsKindsOnEveryPage) {
     ASSERT_EQ(h->SetPageKeyword(2, {2, 0, QStringLiteral("2024")}, 3), 0);
     ASSERT_EQ(h->SetPageKeyword(4, {1, 7, {}}, 2), 0);
     ASSERT_EQ(h->SetPageKeyword(6, {2, 0, QStringLiteral("12")}, 2), 0);
-    ASSERT_EQ(h->SetPageKeyword(0, {2, 0, QString(40, QChar('n'))}, 2), 0);
+    // A text keyword keeps 32 characters: a longer text is refused, not cut.
+    EXPECT_EQ(h->SetPageKeyword(0, {2, 0, QString(40, QChar('n'))}, 2), qor::kValueRefusedStatus);
+    ASSERT_EQ(h->SetPageKeyword(0, {2, 0, QString(32, QChar('n'))}, 2), 0);
     EXPECT_EQ(h->SetPageKeyword(7, {1, 1, {}}, 1), code(Status::Refused));
     EXPECT_EQ(h->SetPageKeyword(0, {1, 1, {}}, 4), code(Status::PageOutOfRange));
     EXPECT_EQ(h->SetPageKeyword(0, {3, 1, {}}, 1), code(Status::Refused));

@@ -8,6 +8,7 @@
 #include "engine/recordfill.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "engine/cellgate.h"
 #include "tests/engine/cells_fixture.h"
 
 using namespace cellstest;
@@ -85,7 +86,10 @@ TEST(CellValues, FastRoundingAgreesWithTheDecimalOne) {
 
 TEST(CellValues, OtherKindsAreConvertedNeverDropped) {
     auto h = valueReport(testDir());
-    ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral(" 12.5abc")), 2, 2), 0);
+    // A text is its number only when the whole text reads as one.
+    EXPECT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral(" 12.5abc")), 2, 2),
+              qor::kValueRefusedStatus);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral(" 12.5 ")), 2, 2), 0);
     EXPECT_EQ(valueAt(*h, 2, 2), CellValue::ofNumber(12.5));
     ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral("  ")), 2, 2), 0);
     EXPECT_EQ(valueAt(*h, 2, 2), CellValue{});
@@ -100,10 +104,13 @@ TEST(CellValues, OtherKindsAreConvertedNeverDropped) {
 
 TEST(CellValues, LongTextsKeepTheirWholeTextBehindGetCellText) {
     auto h = valueReport(testDir());
-    const QString text = QString(300, QChar(u'字'));
+    const QString text = QString(255, QChar(u'字'));
     ASSERT_EQ(h->SetCellValue(CellValue::ofText(text), 4, 3), 0);
     EXPECT_EQ(textAt(*h, 4, 3), text.left(32));
-    EXPECT_EQ(h->GetCellText(4, 3, 1), text.left(255));
+    EXPECT_EQ(h->GetCellText(4, 3, 1), text);
+    // A longer text is refused, not cut.
+    EXPECT_EQ(h->SetCellValue(CellValue::ofText(text + u'字'), 4, 3), qor::kValueRefusedStatus);
+    EXPECT_EQ(h->GetCellText(4, 3, 1), text);
 }
 
 TEST(CellValues, StatesPagesAndBounds) {

@@ -1,0 +1,58 @@
+#pragma once
+// The one gate a value passes on its way into a cell or a keyword. Every
+// route (a command line, a formula, an import, a paste, a host) ends in
+// CReportHandle::SetCellValue or SetPageKeyword, and both ask here, so a
+// text meets the same number rule, the same lengths and the same NUL
+// refusal whichever way it came.
+
+#include <QString>
+#include <cstdint>
+
+#include "engine/celltypes.h"
+#include "engine/reportlayout.h"
+
+class CReportHandle;
+
+namespace qor {
+
+enum class ValueFault {
+    None,
+    NotANumber,  // a text for a number cell the number rule does not read
+    NotFinite,   // inf or NaN, from a text or a computation
+    TooLong,     // past what the cell or keyword keeps
+    HoldsNul,    // the report's texts end at a NUL: the rest would be lost
+};
+
+// What a cell of that kind keeps for the value: a text cell a text (a
+// number as text with 15 significant digits), a number cell a number read
+// by TextAsCellNumber (a blank text empties it). Kind 0 stays kind 0.
+// The fault, and *out untouched, when the value cannot enter.
+ValueFault ValueForCell(const CellValue& in, bool textCell, CellValue* out);
+// The same for a keyword slot holding texts (32 characters) or numbers.
+ValueFault ValueForKeyword(const KeywordValue& in, bool textSlot, KeywordValue* out);
+// The text a refused value showed, for the message.
+QString FaultyValueText(const CellValue& v);
+QString FaultyValueText(const KeywordValue& v);
+
+// "C2: ..." naming the place (a cell reference or a keyword's name), the
+// value (shortened when long) and why it cannot enter.
+QString ValueFaultMessage(ValueFault fault, const QString& place, const QString& text,
+                          int limit);
+
+// The status of a value the gate refused. Its StatusText is the message of
+// the last refusal on this thread, so whoever passes the status on with its
+// text names the cell and the value without knowing where they came from.
+constexpr uint16_t kValueRefusedStatus = 1270;
+uint16_t RefuseValue(ValueFault fault, const QString& place, const QString& text, int limit);
+QString LastValueRefusal();
+
+// "第2页 C3": a cell of a page, as a refusal names it.
+QString PageCellPlace(int page, int row, int col);
+
+// Brings every value of a page (data state) to the kind of its cell by the
+// gate: a text in a number cell becomes its number, a number in a text cell
+// its text. With apply false nothing changes and only a refusal is found.
+// 0, the status of a page that does not load, or kValueRefusedStatus.
+uint16_t ConformPageValues(CReportHandle& report, int page, bool apply);
+
+}  // namespace qor

@@ -1,0 +1,119 @@
+// The hostile values of a cell through the command-line routes into a cell
+// or keyword: each is stored by the one number rule or refused with a name,
+// and the saved file shows which.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qorRun(const QStringList& args) {
+    return qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+}
+
+struct Hostile {
+    QString text;
+    QString stored;  // what `qor get` then prints; "" when refused
+};
+
+// NUL cannot travel in a process argument; the engine and language tests
+// carry it. The lengths are those of a text cell (255) and a keyword (32).
+const QList<Hostile> kValues = {
+    {QStringLiteral("12,345.60"), QStringLiteral("12345.6")},
+    {QStringLiteral(" 12 "), QStringLiteral("12")},
+    {QStringLiteral("1 234"), {}},
+    {QStringLiteral("abc"), {}},
+    {QStringLiteral("12x"), {}},
+    {QStringLiteral("1e999"), {}},
+    {QStringLiteral("inf"), {}},
+};
+
+TEST(QorCellGate, SetKeywordAndKindChangeKeepOneRule) {
+    const QString dir = qortest::freshDir("qor-cellgate");
+    const QString rep = dir + "/g.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "3", "--cols", "3", "--pages", "2"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"format", rep, "1", "2", "kind", "text"}).exitCode, 0);
+    for (const Hostile& v : kValues) {
+        SCOPED_TRACE(v.text.toStdString());
+        // `qor set` into a number cell.
+        ASSERT_EQ(qorRun({"set", rep, "1", "1", "1", "7"}).exitCode, 0);
+        const auto set = qorRun({"set", rep, "1", "1", "1", v.text, "--text"});
+        const auto asNumber = qorRun({"set", rep, "1", "1", "1", v.text});
+        const QString now = QString::fromUtf8(qorRun({"get", rep, "1", "1", "1"}).out).trimmed();
+        if (v.stored.isEmpty()) {
+            EXPECT_NE(asNumber.exitCode, 0);
+            EXPECT_TRUE(QString::fromUtf8(asNumber.err).contains(v.text.trimmed()))
+                << asNumber.err.constData();
+            EXPECT_EQ(now, QStringLiteral("7"));
+        } else {
+            EXPECT_EQ(asNumber.exitCode, 0) << asNumber.err.constData();
+            EXPECT_EQ(now, v.stored);
+        }
+        EXPECT_NE(set.exitCode, 0) << "--text into a number cell";
+
+        // A number keyword.
+        const auto year = qorRun({"keyword", rep, "1", "year", v.text});
+        EXPECT_EQ(year.exitCode == 0, !v.stored.isEmpty()) << year.err.constData();
+
+        // A text cell made numeric: converted on every page, or named.
+        ASSERT_EQ(qorRun({"set", rep, "1", "1", "2", v.text, "--text"}).exitCode, 0);
+        ASSERT_EQ(qorRun({"set", rep, "2", "1", "2", "5", "--text"}).exitCode, 0);
+        const auto kind = qorRun({"format", rep, "1", "2", "kind", "number"});
+        if (v.stored.isEmpty()) {
+            EXPECT_NE(kind.exitCode, 0);
+            EXPECT_TRUE(QString::fromUtf8(kind.err).contains(v.text.trimmed())) << kind.err.constData();
+        } else {
+            ASSERT_EQ(kind.exitCode, 0) << kind.err.constData();
+            EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "1", "1", "2"}).out).trimmed(), v.stored);
+            EXPECT_EQ(QString::fromUtf8(qorRun({"get", rep, "2", "1", "2"}).out).trimmed(),
+                      QStringLiteral("5"));
+            ASSERT_EQ(qorRun({"format", rep, "1", "2", "kind", "text"}).exitCode, 0);
+        }
+    }
+    // Lengths: 255 characters in a text cell, 32 in 单位名称.
+    EXPECT_EQ(qorRun({"set", rep, "1", "1", "2", QString(255, u'x'), "--text"}).exitCode, 0);
+    EXPECT_NE(qorRun({"set", rep, "1", "1", "2", QString(256, u'x'), "--text"}).exitCode, 0);
+    EXPECT_EQ(qorRun({"keyword", rep, "1", "unit-name", QString(32, u'y')}).exitCode, 0);
+    EXPECT_NE(qorRun({"keyword", rep, "1", "unit-name", QString(33, u'y')}).exitCode, 0);
+}
+
+// An own-XML cell longer than a cell keeps is named, not cut to 32.
+TEST(QorCellGate, ImportXmlOfATextPastItsCellIsNamed) {
+    const QString dir = qortest::freshDir("qor-cellgate-xml");
+    const QString rep = dir + "/g.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "2", "--cols", "2", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"format", rep, "1", "1", "kind", "text"}).exitCode, 0);
+    const QString shortText = QString(20, u'q');
+    ASSERT_EQ(qorRun({"set", rep, "1", "1", "1", shortText, "--text"}).exitCode, 0);
+    ASSERT_EQ(qorRun({"export-xml", rep, dir + "/g.xml"}).exitCode, 0);
+    QFile f(dir + "/g.xml");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray xml = f.readAll();
+    f.close();
+    // A file written elsewhere may carry a cell's whole 255 characters.
+    const QString text = QString(255, u'q');
+    ASSERT_TRUE(xml.contains(shortText.toUtf8()));
+    xml.replace(shortText.toUtf8(), text.toUtf8());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(xml);
+    f.close();
+
+    // The whole 255 come back.
+    const auto back = qorRun({"import-xml", dir + "/g.xml", dir + "/back.rep"});
+    ASSERT_EQ(back.exitCode, 0) << back.err.constData();
+    EXPECT_EQ(QString::fromUtf8(qorRun({"get", dir + "/back.rep", "1", "1", "1"}).out).trimmed(), text);
+
+    xml.replace(text.toUtf8(), QString(300, u'q').toUtf8());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(xml);
+    f.close();
+    const auto over = qorRun({"import-xml", dir + "/g.xml", dir + "/over.rep"});
+    EXPECT_NE(over.exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(over.err).contains(QStringLiteral("255"))) << over.err.constData();
+    EXPECT_FALSE(QFile::exists(dir + "/over.rep"));
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// The command language's routes into a cell (LET, arithmetic, RECALC,
+// APPEND FROM, INDB) meet the one gate: the same hostile values are stored
+// by the number rule or refused with the cell and the text named.
+#include "cmdlang/value.h"
+#include "engine/cellformat.h"
+#include "engine/cellgate.h"
+#include "interp_support.h"
+
+using namespace interp;
+
+namespace {
+
+// Column A numbers, column B texts.
+CReportHandle* kinds(InterpTest& t, const QString& name, int pages) {
+    CReportHandle* r = t.makeReport(name, 4, 3, pages);
+    EXPECT_EQ(r->EnterFormatState(), 0);
+    int32_t text = kCellText;
+    const CellArea b = CellArea::area(1, 2, 4, 2);
+    EXPECT_EQ(r->AccessAreaFormat(1, qor::kFmtKind, &text, &b), 0);
+    EXPECT_EQ(r->EnterDataState(), 0);
+    EXPECT_EQ(r->SetCurPage(1), 0);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(InterpTest, LetStoresATextByTheNumberRuleOrFailsNamingCellAndText) {
+    CReportHandle* r = kinds(*this, "let.rep", 1);
+    ci->SetReport(r);
+    const QString nul = QStringLiteral("\"ab") + QChar(u'\0') + QStringLiteral("cd\"");
+    const auto quoted = [](int n, char16_t c) { return u'"' + QString(n, QChar(c)) + u'"'; };
+    struct Row {
+        QString right;
+        bool stored;
+        double value;
+    };
+    const QList<Row> rows = {
+        {"\"12,345.60\"", true, 12345.6}, {"\" 12 \"", true, 12},  {"\"1 234\"", false, 0},
+        {"\"abc\"", false, 0},            {"\"12x\"", false, 0},   {"\"1e999\"", false, 0},
+        {"\"inf\"", false, 0},
+    };
+    for (const Row& row : rows) {
+        setNumber(r, 1, 1, 1, 7);
+        const QString line = QStringLiteral("LET A1 = ") + row.right;
+        if (row.stored) {
+            ok(line);
+            EXPECT_DOUBLE_EQ(number(r, 1, 1, 1), row.value) << line.toStdString();
+        } else {
+            EXPECT_EQ(run(line), -1) << line.toStdString();
+            EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("A1"))) << line.toStdString();
+            EXPECT_DOUBLE_EQ(number(r, 1, 1, 1), 7) << line.toStdString();
+        }
+    }
+    // Lengths and the NUL: a text cell keeps 255, 单位名称 32.
+    EXPECT_EQ(run(QStringLiteral("LET B1 = ") + quoted(300, u'x')), -1);
+    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("255")));
+    ok(QStringLiteral("LET B1 = ") + quoted(255, u'x'));
+    EXPECT_EQ(run(QStringLiteral("LET 单位名称 = ") + quoted(40, u'y')), -1);
+    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("32")));
+    EXPECT_EQ(run(QStringLiteral("LET B2 = ") + nul), -1);
+    EXPECT_EQ(run(QStringLiteral("LET 单位名称 = ") + nul), -1);
+    // A number keyword reads a text by the same rule.
+    ok(QStringLiteral("LET 年 = \"12,345\""));
+    EXPECT_EQ(keyword(r, 1, kYear), 12345);
+    EXPECT_EQ(run(QStringLiteral("LET 年 = \"abc\"")), -1);
+    EXPECT_EQ(keyword(r, 1, kYear), 12345);
+}
+
+TEST_F(InterpTest, ArithmeticOnATextTheRuleDoesNotReadFails) {
+    using namespace qor::cmd;
+    EXPECT_TRUE(Arithmetic(Op::Mul, Value::text(QStringLiteral("abc")), Value::number(2)).isError());
+    EXPECT_TRUE(Arithmetic(Op::Add, Value::text(QStringLiteral("t")), Value::number(1)).isError());
+    EXPECT_TRUE(Arithmetic(Op::Mul, Value::text(QStringLiteral("12x")), Value::number(2)).isError());
+    EXPECT_TRUE(Unary(Op::Neg, Value::text(QStringLiteral("abc"))).isError());
+    const Value v = Arithmetic(Op::Mul, Value::text(QStringLiteral("12,345.60")), Value::number(2));
+    ASSERT_TRUE(v.isNumber());
+    EXPECT_DOUBLE_EQ(v.asNumber(), 24691.2);
+    EXPECT_EQ(run(QStringLiteral("LET &x = \"abc\"*2")), -1);
+    EXPECT_EQ(run(QStringLiteral("LET &y = \"t\"+1")), -1);
+    ok(QStringLiteral("LET &z = \"t\"+\"1\""));  // two texts still join
+}
+
+TEST_F(InterpTest, RecalcOverATextCellFailsTheFormulaUnlessTheRuleReadsIt) {
+    CReportHandle* r = kinds(*this, "recalc.rep", 1);
+    ASSERT_EQ(r->EnterFormatState(), 0);
+    CellArea c1 = CellArea::cell(1, 3);
+    ASSERT_EQ(r->SetAreaFormula(&c1, QStringLiteral("B1*2")), 0);
+    CellArea a2 = CellArea::cell(2, 1);
+    ASSERT_EQ(r->SetAreaFormula(&a2, QStringLiteral("SUBSTR(\"12x\",1,3)")), 0);
+    ASSERT_EQ(r->EnterDataState(), 0);
+    ASSERT_EQ(r->SetCurPage(1), 0);
+    ci->SetReport(r);
+    ASSERT_EQ(r->SetCellValue(CellValue::ofText(QStringLiteral("12,345.60")), 1, 2, 1), 0);
+    run(QStringLiteral("RECALC"));
+    EXPECT_DOUBLE_EQ(number(r, 1, 1, 3), 24691.2);
+    EXPECT_NE(r->GetCellFormulaState(2, 1), 0) << "\"12x\" is no 12 in a number cell";
+    ASSERT_EQ(r->SetCellValue(CellValue::ofText(QStringLiteral("abc")), 1, 2, 1), 0);
+    run(QStringLiteral("RECALC"));
+    EXPECT_NE(r->GetCellFormulaState(1, 3), 0);
+    EXPECT_TRUE(empty(r, 1, 1, 3));
+}
+
+TEST_F(InterpTest, AppendFromTextCellsIntoNumberCellsKeepsTheRule) {
+    CReportHandle* src = makeReport("src.rep", 4, 3, 0);
+    ASSERT_EQ(src->EnterFormatState(), 0);
+    int32_t text = kCellText;
+    const CellArea a = CellArea::area(1, 1, 4, 1);
+    ASSERT_EQ(src->AccessAreaFormat(1, qor::kFmtKind, &text, &a), 0);
+    ASSERT_EQ(src->EnterDataState(), 0);
+    ASSERT_EQ(src->AppendRowColPage(1, 2), 0);
+    ASSERT_EQ(src->SetCellValue(CellValue::ofText(QStringLiteral("12,345.60")), 1, 1, 1), 0);
+    ASSERT_EQ(src->Save(), 0);
+
+    CReportHandle* r = makeReport("dest.rep", 4, 3, 1);
+    ci->SetReport(r);
+    ok(QStringLiteral("APPEND FROM \"%1/src.rep\"").arg(dir));
+    ASSERT_EQ(r->GetPageCount(), 2);
+    EXPECT_DOUBLE_EQ(number(r, 2, 1, 1), 12345.6);
+
+    ASSERT_EQ(src->SetCellValue(CellValue::ofText(QStringLiteral("1e999")), 2, 1, 1), 0);
+    ASSERT_EQ(src->Save(), 0);
+    EXPECT_EQ(run(QStringLiteral("APPEND FROM \"%1/src.rep\"").arg(dir)), -1);
+    EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("1e999")));
+    EXPECT_EQ(r->GetPageCount(), 2) << "a refused APPEND takes its pages back";
+}
