@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "document/cqorsdoc.h"
+#include "engine/cellgate.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/status.h"
@@ -81,6 +82,9 @@ int CQorsDoc::SetCellText(const QString& text, int mode) {
         default:
             return kRefused;
     }
+    if (status == qor::kValueRefusedStatus)
+        // The cell keeps what it held; the typist hears which text and why.
+        qor::messageBox(StatusText(status), QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     if (status) return status;
     if (!m_pReport->IsFormatState() && !m_pReport->GetReportFile()->Format().formulas.empty()) {
         // Without the formula evaluator installed the report cannot

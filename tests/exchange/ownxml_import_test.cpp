@@ -533,7 +533,13 @@ TEST(OwnXmlImport, KeywordValuesGoToTheirPagesAndNamesMakeTheUserKeyword) {
     CellXml a(1, 1), b(1, 2), c(2, 1);
     for (CellXml* x : {&a, &b, &c}) x->values = {"", "", ""};
     a.set["keyword_name"] = QStringLiteral("单位编号");
+    // A text keyword keeps 32 characters: 40 are named, not cut.
     a.keywordValues = {"", QString(40, u'9'), "B"};
+    qor::OwnXmlImportResult refused;
+    importNew(writeExchangeFile(dir + "/kw40.xml", {a}), dir + "/kw40.rep", &refused);
+    EXPECT_EQ(refused.result, 0);
+    EXPECT_TRUE(refused.detail.contains(QString(32, u'9'))) << qPrintable(refused.detail);
+    a.keywordValues = {"", QString(32, u'9'), "B"};
     b.set["keyword_name"] = QStringLiteral("日");
     b.keywordValues = {"", "", "15"};
     c.set["keyword_name"] = QStringLiteral("一个很长很长的自定义关键字名称呀");
