@@ -3,6 +3,7 @@
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/parser.h"
 #include "cmdlang/printer.h"
+#include "engine/cellgate.h"
 #include "engine/errorlog.h"
 #include "engine/messages.h"
 
@@ -62,6 +63,15 @@ void noteFailedFormulas(CommandRun& run, const CReportHandle& r) {
     run.ci.NoteFailedRecalc(text);
 }
 
+// Writes the queued records; a value a cell refused (the others are still
+// written) fails the command with its cell and text.
+void fillRecords(CReportHandle& r, int page) {
+    qor::ForgetValueRefusal();
+    r.FillFromRecordset(page);
+    const QString refused = qor::LastValueRefusal();
+    if (!refused.isEmpty()) ThrowCalcError(int(qor::kValueRefusedStatus), refused);
+}
+
 }  // namespace
 
 void RunRecalc(CommandRun& run) {
@@ -73,11 +83,11 @@ void RunRecalc(CommandRun& run) {
         if (s && r.LastRecalcSummary().stopped) ThrowCalcError(CALC_ERR_STOPPED, QString());
         ThrowIfStatus(s, CmdText(str::kRecalculation));
         noteFailedFormulas(run, r);
-        r.FillFromRecordset(0);
+        fillRecords(r, 0);
     } else {
         ThrowIfStatus(r.RecalcPage(current), CmdText(str::kPageRecalculation).arg(current));
         noteFailedFormulas(run, r);
-        r.FillFromRecordset(current);
+        fillRecords(r, current);
     }
     run.refresh();
 }

@@ -41,8 +41,9 @@ struct Acc {
             if (s.isNumber() && !s.isEmptyNumber() && !(s.flags & kSlotFormulaError)) {
                 sum += s.numberValue();
                 number = true;
-            } else if (s.isText() && !t.trimmed().isEmpty()) {
-                sum += ParseDouble(t);
+            } else if (double v = 0; s.isText() && TextAsCellNumber(t, &v)) {
+                // Read as the cell reads it: "12abc" is no 12.
+                sum += v;
                 number = true;
             }
             return;

@@ -121,6 +121,8 @@ uint16_t RefuseValue(ValueFault fault, const QString& place, const QString& text
 
 QString LastValueRefusal() { return t_lastRefusal; }
 
+void ForgetValueRefusal() { t_lastRefusal.clear(); }
+
 QString PageCellPlace(int page, int row, int col) {
     return LoadErrorText(str::kLossPagePlace).arg(page) + QLatin1Char(' ') +
            FormatCellRef(col - 1, row - 1);

@@ -45,6 +45,9 @@ QString ValueFaultMessage(ValueFault fault, const QString& place, const QString&
 constexpr uint16_t kValueRefusedStatus = 1270;
 uint16_t RefuseValue(ValueFault fault, const QString& place, const QString& text, int limit);
 QString LastValueRefusal();
+// Forgets the last refusal, for a caller that learns of refusals only
+// through LastValueRefusal (a write that reports no status of its own).
+void ForgetValueRefusal();
 
 // "第2页 C3": a cell of a page, as a refusal names it.
 QString PageCellPlace(int page, int row, int col);
