@@ -20,6 +20,7 @@
 #include "platform/uiservices.h"
 #include "engine/reportlayout.h"
 #include "engine/status.h"
+#include "engine/textutil.h"
 #include "exchange/csvline.h"
 #include "platform/datadir.h"
 #include "platform/inifile.h"
@@ -313,9 +314,9 @@ bool DocFiles::ImportExportText(const QString& path, const qor::ImportLayout& la
         const QString value = field(kFieldValue);
         if (cell.kind == kCellNumber) {
             if (value.trimmed().isEmpty()) continue;
-            bool ok = false;
-            cell.number = QLocale::c().toDouble(value.trimmed(), &ok);
-            if (!ok || !std::isfinite(cell.number)) {
+            // The number rule every cell write keeps ("12,345.60" reads,
+            // "12x" and "1e999" do not).
+            if (!qor::TextAsCellNumber(value, &cell.number)) {
                 note(line, LoadErrorText(qor::str::kImportNotNumber).arg(value.left(40)));
                 continue;
             }

@@ -308,3 +308,33 @@ TEST(CellAttrSample, NumberFormats) {
     m.m_nDecimals = 3;
     EXPECT_EQ(CellAttrNumberSample(m), QStringLiteral("￥12,345.670%"));
 }
+
+// 单元类型 数值 over text cells: every page converts by the number rule, or
+// nothing changes and the text that reads as no number is named.
+TEST_F(CellAttrModelTest, ApplyNumericTypeConvertsEveryPageOrNamesTheText) {
+    set(kFmtKind, kCellText, 1, 1);
+    ASSERT_EQ(h->EnterDataState(), 0);
+    ASSERT_EQ(h->AppendRowColPage(2, 2), 0);
+    ASSERT_EQ(h->SetCurPage(1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral("80,000.50")), 1, 1, 1), 0);
+    ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral("12abc")), 1, 1, 2), 0);
+    CellAttrMembers m;
+    m.dataType.m_bApplied = 1;
+    m.dataType.m_nType = kAttrTypeNumeric;
+    const CellArea a1 = CellArea::cell(1, 1);
+    CellAttrApplyResult r = ApplyCellAttr(*h, a1, m);
+    EXPECT_TRUE(r.refused);
+    EXPECT_TRUE(r.why.contains(QStringLiteral("12abc"))) << r.why.toStdString();
+    EXPECT_EQ(get(kFmtKind, 1, 1), kCellText);
+
+    ASSERT_EQ(h->SetCellValue(CellValue::ofText(QStringLiteral("1,234.56")), 1, 1, 2), 0);
+    r = ApplyCellAttr(*h, a1, m);
+    // Only the kind is taken outside format state; no value was refused.
+    EXPECT_TRUE(r.why.isEmpty()) << r.why.toStdString();
+    EXPECT_EQ(get(kFmtKind, 1, 1), kCellUnset);
+    CellValue v;
+    ASSERT_EQ(h->GetCellValue(&v, 1, 1, 1), 0);
+    EXPECT_DOUBLE_EQ(v.number, 80000.5);
+    ASSERT_EQ(h->GetCellValue(&v, 1, 1, 2), 0);
+    EXPECT_DOUBLE_EQ(v.number, 1234.56);
+}

@@ -239,6 +239,35 @@ TEST(TextExchange, ImportLeavesOutBadLinesAndRefusesAFileWithNothingToRead) {
     EXPECT_FALSE(other.IsModified());
 }
 
+// A number value reads by the rule every cell write keeps; what it refuses
+// is a line left out and told, never a number made from part of a text.
+TEST(TextExchange, NumberValuesKeepTheCellNumberRule) {
+    const QString dir = qortest::freshDir("textexchange-rule");
+    ImportLayout layout;
+    ReadImportFieldLine(QStringLiteral("行号,1,数值"), layout);
+    ReadImportFieldLine(QStringLiteral("列号,2,数值"), layout);
+    ReadImportFieldLine(QStringLiteral("值,3,数值"), layout);
+    writeFile(dir + "/n.txt",
+              "1,1,\"12,345.60\"\r\n2,1, 12 \r\n3,1,1 234\r\n4,1,abc\r\n5,1,12x\r\n"
+              "6,1,1e999\r\n7,1,inf\r\n");
+    CQorsDoc doc;
+    ASSERT_TRUE(doc.Files().OnNewDocument());
+    TextImportResult result;
+    QString error;
+    ASSERT_TRUE(doc.Files().ImportExportText(dir + "/n.txt", layout, &result, &error));
+    EXPECT_EQ(result.cells, 2);
+    EXPECT_EQ(result.notes.size(), 5);
+    CellValue v;
+    ASSERT_EQ(doc.GetReport()->GetCellValue(&v, 1, 1, 1), 0);
+    EXPECT_DOUBLE_EQ(v.number, 12345.6);
+    ASSERT_EQ(doc.GetReport()->GetCellValue(&v, 2, 1, 1), 0);
+    EXPECT_DOUBLE_EQ(v.number, 12);
+    for (int row = 3; row <= 7; ++row) {
+        ASSERT_EQ(doc.GetReport()->GetCellValue(&v, row, 1, 1), 0);
+        EXPECT_EQ(v.kind, kCellUnset) << row;
+    }
+}
+
 TEST(TextExchangeDialogs, ImportRefusesNoFieldsAndAnEmptyListAndExportShowsTheFixedName) {
     Messages messages;
     const QString dir = qortest::freshDir("textexchange-dlg");
