@@ -165,12 +165,14 @@ Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fa
     return r;
 }
 
-// The encoding of a CODEPAGE record's number; a number no Windows code
-// page has reads as the Western one, the code page of most old files.
+// The encoding of a CODEPAGE record's number, for the 8-bit texts of a
+// BIFF5 stream; a number no Windows code page has reads as the Western one,
+// the code page of most old files. Some writers put 1200 (UTF-16) into a
+// BIFF5 file, whose texts are one byte a character all the same: they are
+// read as the Western code page, as other spreadsheet programs read them.
 QByteArray codePageName(int cp) {
     if (cp == 10000 || cp == 32768) return "MACINTOSH";
     if (cp == 367) return "ASCII";
-    if (cp == 1200) return "UTF-16LE";
     static constexpr int known[] = {437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864,
                                     865, 866, 869, 874, 932, 936, 949, 950, 1250, 1251, 1252,
                                     1253, 1254, 1255, 1256, 1257, 1258};

@@ -50,17 +50,22 @@ QByteArray f64(double v) {
 
 // A BIFF5 workbook of one sheet "数据" in code page 936: a LABEL, a
 // NUMBER, an RK holding 12.34 (as 1234 / 100) and a MULRK.
-QByteArray biff5Book(const QByteArray& sheetCells) {
-    const QByteArray name = encodeText(QStringLiteral("数据"), "GB18030");
+// Or (formats given) a book of another code page and sheet name, whose
+// FORMAT records come with a cell style each, from style 16 on.
+QByteArray biff5Book(const QByteArray& sheetCells, int codePage = 936,
+                     QByteArray name = encodeText(QStringLiteral("数据"), "GB18030"),
+                     const QList<QByteArray>& formats = {}) {
     Stream g;
     g.rec(0x0809, u16(0x0500) + u16(0x0005) + u16(0) + u16(0));
-    g.rec(0x0042, u16(936));
+    g.rec(0x0042, u16(codePage));
     for (int i = 0; i < 4; ++i)
         g.rec(0x0031, u16(200) + u16(0) + u16(0x7FFF) + u16(400) + u16(0) + QByteArray(4, '\0') +
                           QByteArray(1, 5) + "Arial");
-    for (int i = 0; i < 16; ++i)
-        g.rec(0x00E0, u16(0) + u16(0) + u16(i < 15 ? 0xFFF5 : 1) + QByteArray(1, 0x20) +
-                          QByteArray(1, 0) + u32(0) + u32(0));
+    for (int i = 0; i < formats.size(); ++i)
+        g.rec(0x041E, u16(164 + i) + QByteArray(1, char(formats[i].size())) + formats[i]);
+    for (int i = 0; i < 16 + formats.size(); ++i)
+        g.rec(0x00E0, u16(0) + u16(i < 16 ? 0 : 164 + i - 16) + u16(i < 15 ? 0xFFF5 : 1) +
+                          QByteArray(1, 0x20) + QByteArray(1, 0) + u32(0) + u32(0));
     const qsizetype boundAt = g.b.size();
     g.rec(0x0085, u32(0) + QByteArray(2, '\0') + QByteArray(1, char(name.size())) + name);
     g.rec(0x000A, {});
@@ -164,6 +169,34 @@ TEST_F(XlsImport, Biff5TextsInTheFilesCodePage) {
     EXPECT_DOUBLE_EQ(s->findCell(2, 1)->number, 12.34);
     EXPECT_EQ(s->findCell(3, 4)->number, 7);
     EXPECT_EQ(s->findCell(3, 5)->number, 8);
+}
+
+// A BIFF5 book whose CODEPAGE record says 1200 (UTF-16), as one spreadsheet
+// program writes it: its texts are one byte a character whatever the record
+// says, and the book reads as the same book saying 1252 does: texts, dates
+// and percent formats alike.
+TEST_F(XlsImport, Biff5SayingUtf16ReadsAsTheWesternCodePage) {
+    Stream c;
+    const QByteArray cafe("Caf\xE9", 4);
+    c.rec(0x0204, u16(0) + u16(0) + u16(15) + u16(4) + "Name");
+    c.rec(0x0204, u16(0) + u16(1) + u16(15) + u16(int(cafe.size())) + cafe);
+    c.rec(0x0203, u16(1) + u16(0) + u16(16) + f64(45300));  // 2024-01-09
+    c.rec(0x0203, u16(1) + u16(1) + u16(17) + f64(0.125));
+    const QList<QByteArray> formats = {"yyyy-mm-dd", "0.0%"};
+    std::vector<std::unique_ptr<XlWorkbook>> books;
+    for (const int codePage : {1252, 1200})
+        books.push_back(ReadBiffWorkbook(biff5Book(c.b, codePage, "Sheet1", formats),
+                                      QStringLiteral("old.xls")));
+    for (const std::unique_ptr<XlWorkbook>& wb : books) {
+        const XlWorksheet* s = wb->sheet(1);
+        EXPECT_EQ(s->name(), QStringLiteral("Sheet1"));
+        EXPECT_EQ(s->findCell(1, 1)->text, QStringLiteral("Name"));
+        EXPECT_EQ(s->findCell(1, 2)->text, QStringLiteral("Café"));
+        EXPECT_EQ(s->findCell(2, 1)->kind, XlCell::Text);
+        EXPECT_EQ(s->findCell(2, 1)->text, QStringLiteral("2024-01-09"));
+        EXPECT_EQ(s->findCell(2, 2)->number, 0.125);
+        EXPECT_EQ(s->findCell(2, 2)->style().numberFormat, QStringLiteral("0.0%"));
+    }
 }
 
 // Cells may come in any order, and a cell twice: they are found where they
