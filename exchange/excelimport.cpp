@@ -709,6 +709,12 @@ double RoundedToShownDecimals(const CReportHandle* report, int row, int col, dou
     return RoundedForRead(v, decimals);
 }
 
+std::optional<int> PercentFormatDecimals(const QString& format) {
+    const NumberFlags f = numberFlagsOf(format);
+    if (f.percent != PercentSign::Scaling) return std::nullopt;
+    return f.decimals;
+}
+
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
     QStringList lines;
     for (const WorkbookCellsLeftOut& l : leftOut) {

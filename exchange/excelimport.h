@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class CReportHandle;
 
@@ -86,6 +87,10 @@ public:
 // by sheet. When no sheet read is a worksheet, 0 with the part named.
 int ImportExcelWorkbook(CReportHandle* report, const QString& path, IWorkbookImportHost* host,
                         QString* error = nullptr, QList<WorkbookCellsLeftOut>* leftOut = nullptr);
+
+// The decimals a number format shows of a value it shows times 100 (a "%"
+// outside quotes and escapes: "0.0%" gives 1); nullopt for any other format.
+std::optional<int> PercentFormatDecimals(const QString& format);
 
 // The text telling the user which cells were left out, one line a sheet.
 QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut);

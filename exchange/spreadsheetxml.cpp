@@ -314,14 +314,20 @@ void CSpreadsheetXmlDoc::ReadFontSize(const CellArea& area, const XmlNode& font)
 void CSpreadsheetXmlDoc::ReadNumberFormat(const CellArea& area, const XmlNode& numberFormat) {
     if (numberFormat.isNull()) return;
     const QString f = SpreadsheetAttributeText(numberFormat, u"Format");
+    // Any pattern that shows its value times 100 ("0.0%", "0%") is a
+    // percent as the named style is: its number comes in in percent units.
+    const std::optional<int> percentPlaces = f == u"Percent" ? std::nullopt : qor::PercentFormatDecimals(f);
     if (f == u"Percent") {
         setFormat(area, kFmtPercent, 1);
         setFormat(area, kFmtDecimals, 4);
+    } else if (percentPlaces) {
+        setFormat(area, kFmtPercent, 1);
+        setFormat(area, kFmtDecimals, *percentPlaces);
     }
     if (f.contains(u"#,##")) setFormat(area, kFmtThousands, 1);
     const qsizetype pad = f.indexOf(u"0_");
     const qsizetype point = f.indexOf(u"0.0");
-    if (pad >= 0 && point >= 0) {
+    if (pad >= 0 && point >= 0 && !percentPlaces) {
         setDecimals(area, int32_t(std::clamp<qsizetype>(pad - point - 1, -kMaxDecimals, 99)));
     }
     if (f.contains(u'$')) {
@@ -428,12 +434,18 @@ public:
             ++m_colPos;
         } else if (IsSpreadsheetElement(child, u"Row")) {
             const qint64 index = wideAttribute(child, u"Index");
+            backwards(child, index, m_rowPos, m_rowPos + 1);
             if (index > m_rowPos) m_rowPos = index - 1;
             row(m_rowPos + 1, child);
             qint64 cellCol = 0;
+            // An index into the area the cell before merged across is a
+            // value under that area (the reader tells those); one at or
+            // before that cell's own place would overwrite it.
+            qint64 lastStart = 0;
             for (XmlNode c = child.firstChildElement(); c; c.toNextSiblingElement()) {
                 if (!IsSpreadsheetElement(c, u"Cell")) continue;
                 const qint64 ci = wideAttribute(c, u"Index");
+                backwards(c, ci, lastStart, m_rowPos + 1);
                 if (ci > 0) cellCol = ci - 1;
                 Placement p;
                 p.row = m_rowPos + 1;
@@ -441,6 +453,7 @@ public:
                 p.lastRow = p.row + nonNegative(wideAttribute(c, u"MergeDown"));
                 p.lastCol = p.col + nonNegative(wideAttribute(c, u"MergeAcross"));
                 cell(p, c);
+                lastStart = p.col;
                 cellCol = p.lastCol;
             }
             ++m_rowPos;
@@ -448,6 +461,19 @@ public:
     }
 
 private:
+    // An index names the place of its element, which comes after the ones
+    // before it: one at or before `passed` (from 1) would lay the element
+    // over another, so the file is damaged. `row` is the table row it
+    // stands in, for the message.
+    static void backwards(const XmlNode& element, qint64 index, qint64 passed, qint64 row) {
+        if (index <= 0 || index > passed) return;
+        throw XmlError(XmlError::TypeMismatch, LoadErrorText(qor::str::kXmlIndexGoesBack)
+                                                   .arg(element.localName())
+                                                   .arg(index)
+                                                   .arg(row)
+                                                   .arg(element.lineNumber()));
+    }
+
     qint64 m_colPos = 0, m_rowPos = 0;
 };
 

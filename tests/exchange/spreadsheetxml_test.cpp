@@ -180,9 +180,9 @@ TEST_F(SpreadsheetXml, CellsLandWhereTheFilePutsThem) {
                       "<Row><Cell ss:MergeDown=\"1\"><Data>tall</Data></Cell>"
                       " <Cell><Data>beside</Data></Cell></Row>"
                       "<Row><Cell ss:Index=\"2\"><Data>under</Data></Cell></Row>"
-                      "<Row ss:Index=\"5\"><Cell ss:Index=\"3\"><Data>c5</Data></Cell>"
-                      " <Cell ss:Index=\"1\"><Data>a5</Data></Cell></Row>"
-                      "<Row ss:Index=\"2\"><Cell><Data>%1</Data></Cell><Cell/></Row>"
+                      "<Row ss:Index=\"5\"><Cell ss:Index=\"1\"><Data>a5</Data></Cell>"
+                      " <Cell ss:Index=\"3\"><Data>c5</Data></Cell></Row>"
+                      "<Row><Cell><Data>%1</Data></Cell><Cell/></Row>"
                       "</Table></Worksheet>")
                       .arg(forty),
                   &reader);
@@ -201,7 +201,7 @@ TEST_F(SpreadsheetXml, CellsLandWhereTheFilePutsThem) {
     EXPECT_EQ(combined(*h, 2, 1), CellArea::area(2, 1, 3, 1));
     EXPECT_EQ(h->GetCellText(2, 2, 0), QStringLiteral("beside"));
     EXPECT_EQ(h->GetCellText(3, 2, 0), QStringLiteral("under"));
-    // ss:Index of a cell may go back; a row's may not.
+    // ss:Index skips cells and rows.
     EXPECT_EQ(h->GetCellText(5, 3, 0), QStringLiteral("c5"));
     EXPECT_EQ(h->GetCellText(5, 1, 0), QStringLiteral("a5"));
     EXPECT_EQ(h->GetCellText(6, 1, 0), forty);  // whole, not cut to 32
@@ -305,8 +305,8 @@ TEST_F(SpreadsheetXml, HostileFilesGiveAnErrorOrAReportedCut) {
                           "<Worksheet ss:Name=\"大\"><Table ss:ExpandedColumnCount=\"1000000\">"
                           "<Row><Cell><Data>a</Data></Cell><Cell ss:Index=\"300\"><Data>x</Data>"
                           "</Cell><Cell ss:Index=\"-5\"><Data>neg</Data></Cell></Row>"
-                          "<Row ss:Index=\"99999999999\"><Cell><Data>y</Data></Cell></Row>"
                           "<Row ss:Index=\"2\"><Cell ss:MergeDown=\"70000\"/></Row>"
+                          "<Row ss:Index=\"99999999999\"><Cell><Data>y</Data></Cell></Row>"
                           "</Table></Worksheet>"),
                       &reader);
         EXPECT_EQ(h->GetColCount(), 255);
@@ -371,6 +371,87 @@ TEST_F(SpreadsheetXml, ImportNamesTheWorksheetsItLeavesAndRefusesOtherXml) {
     const SpreadsheetXmlImport o = ImportSpreadsheetXml(*h2, other);
     EXPECT_FALSE(o.ok);
     EXPECT_TRUE(o.error.startsWith(LoadErrorText(qor::str::kUnsupportedXml)));
+}
+
+// An ss:Index that goes back to a row or a cell already placed would lay
+// a value over another: the file is damaged, and the message names the row.
+// One into the area the cell before merged across is a value under that
+// area, told as such.
+TEST_F(SpreadsheetXml, AnIndexGoingBackIsRefusedNamingTheRow) {
+    const struct {
+        const char* table;
+        const char* named;  // what the message must hold
+    } cases[] = {
+        {"<Row><Cell><Data>a</Data></Cell></Row><Row ss:Index=\"5\"/>"
+         "<Row ss:Index=\"3\"><Cell><Data>b</Data></Cell></Row>",
+         "表格第6行的Row元素ss:Index=3"},
+        {"<Row ss:Index=\"4\"><Cell ss:Index=\"3\"><Data>c</Data></Cell>"
+         "<Cell ss:Index=\"1\"><Data>a</Data></Cell></Row>",
+         "表格第4行的Cell元素ss:Index=1"},
+        {"<Row/><Row><Cell ss:Index=\"2\"><Data>x</Data></Cell>"
+         "<Cell ss:Index=\"2\"><Data>y</Data></Cell></Row>",
+         "表格第2行的Cell元素ss:Index=2"},
+        {"<Row ss:Index=\"1\"/><Row ss:Index=\"1\"/>", "表格第2行的Row元素ss:Index=1"},
+    };
+    for (const auto& c : cases) {
+        auto h = oxtest::newReport(dir + QStringLiteral("/back.rep"));
+        const SpreadsheetXmlImport r = ImportSpreadsheetXml(
+            *h, write(QStringLiteral("<Worksheet><Table>%1</Table></Worksheet>")
+                          .arg(QString::fromUtf8(c.table))));
+        EXPECT_FALSE(r.ok) << c.table;
+        EXPECT_TRUE(r.error.contains(QString::fromUtf8(c.named))) << qPrintable(r.error);
+    }
+    auto h = oxtest::newReport(dir + QStringLiteral("/under.rep"));
+    const SpreadsheetXmlImport r = ImportSpreadsheetXml(
+        *h, write(QStringLiteral("<Worksheet ss:Name=\"S\"><Table><Row>"
+                                 "<Cell ss:MergeAcross=\"2\"><Data>wide</Data></Cell>"
+                                 "<Cell ss:Index=\"2\"><Data>hidden</Data></Cell>"
+                                 "</Row></Table></Worksheet>")));
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    ASSERT_EQ(r.leftOut.size(), 1);
+    EXPECT_EQ(r.leftOut[0].reason, WorkbookCellsLeftOut::UnderMerge);
+    EXPECT_EQ(r.leftOut[0].firstCell(), QStringLiteral("B1"));
+}
+
+// Every pattern that shows its value times 100 is read as the named
+// "Percent" style is: a number cell in percent units, whatever way the
+// Data writes the number; other Number cells of a sample stay labels.
+TEST_F(SpreadsheetXml, EveryPercentPatternGivesANumberInPercentUnits) {
+    auto h = oxtest::newReport(dir + QStringLiteral("/pct.rep"));
+    const SpreadsheetXmlImport r = ImportSpreadsheetXml(
+        *h, write(QStringLiteral(
+                "<Styles><Style ss:ID=\"p\"><NumberFormat ss:Format=\"Percent\"/></Style>"
+                "<Style ss:ID=\"p1\"><NumberFormat ss:Format=\"0.0%\"/></Style>"
+                "<Style ss:ID=\"p0\"><NumberFormat ss:Format=\"0%\"/></Style>"
+                "<Style ss:ID=\"p2\"><NumberFormat ss:Format=\"#,##0.00%\"/></Style>"
+                "<Style ss:ID=\"lit\"><NumberFormat ss:Format=\"0.0&quot;%&quot;\"/></Style>"
+                "</Styles><Worksheet><Table>"
+                "<Row><Cell ss:StyleID=\"p\"><Data ss:Type=\"Number\">.25</Data></Cell>"
+                "<Cell ss:StyleID=\"p1\"><Data ss:Type=\"Number\">.25</Data></Cell>"
+                "<Cell ss:StyleID=\"p0\"><Data ss:Type=\"Number\">1E+2</Data></Cell>"
+                "<Cell ss:StyleID=\"p2\"><Data ss:Type=\"Number\">0.125</Data></Cell>"
+                "<Cell ss:StyleID=\"lit\"><Data ss:Type=\"Number\">12.5</Data></Cell>"
+                "<Cell><Data ss:Type=\"Number\">1E+2</Data></Cell></Row>"
+                "</Table></Worksheet>")));
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    const struct {
+        int col;
+        double number;
+        int decimals;
+    } percents[] = {{1, 25, 4}, {2, 25, 1}, {3, 10000, 0}, {4, 12.5, 2}};
+    for (const auto& p : percents) {
+        EXPECT_EQ(formatOf(*h, kFmtPercent, 1, p.col), 1) << p.col;
+        EXPECT_EQ(formatOf(*h, kFmtDecimals, 1, p.col), p.decimals) << p.col;
+        CellValue v;
+        ASSERT_EQ(h->GetCellValue(&v, 1, p.col, 1), 0);
+        EXPECT_EQ(v.kind, kCellNumber) << p.col;
+        EXPECT_DOUBLE_EQ(v.number, p.number) << p.col;
+    }
+    EXPECT_EQ(formatOf(*h, kFmtThousands, 1, 4), 1);
+    // A quoted sign shows the value as it is: no percent cell.
+    EXPECT_EQ(formatOf(*h, kFmtPercent, 1, 5), 0);
+    EXPECT_EQ(h->GetCellText(1, 5, 1), QStringLiteral("12.5"));
+    EXPECT_EQ(h->GetCellText(1, 6, 1), QStringLiteral("1E+2"));
 }
 
 TEST_F(SpreadsheetXml, ReadsTheCellsAnotherSpreadsheetProgramReads) {
