@@ -15,6 +15,7 @@
 #include "engine/messages.h"
 #include "engine/textutil.h"
 #include "exchange/datafileconvert.h"
+#include "exchange/excelimport.h"
 #include "exchange/jetdb.h"
 #include "exchange/jetdriver.h"
 #include "exchange/losstally.h"
@@ -534,25 +535,56 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
         // the values of more, which come in rounded.
         QList<int> decimals(std::min(cols, kMaxCols), 0);
         qor::LossTally rounded;
+        const auto decimalsOf = [](double number) {
+            QString f = QString::number(number, 'f', 7);
+            while (f.endsWith(u'0')) f.chop(1);
+            const qsizetype dot = f.indexOf(u'.');
+            return dot < 0 ? 0 : int(f.size() - dot - 1);
+        };
+        // A worksheet's column may hold texts above numbers: its numbers
+        // stay numbers in cells of their own, unless another page holds a
+        // text in the same cell (pages share one format); then they come
+        // in as texts, and are named.
+        QList<bool> mixed(decimals.size(), false);
+        bool anyMixed = false;
         for (int k = 0; k < tables.size(); ++k) {
             const QList<QVariantList>& records = tables.at(k).rows;
             for (int r = 0; r < records.size() && r < kMaxRows; ++r) {
                 const QVariantList& record = records.at(r);
                 for (int j = 0; j < record.size() && j < decimals.size(); ++j) {
-                    if (textColumn.value(j)) continue;
                     const QVariant& v = record.at(j);
                     if (!v.isValid() || v.isNull()) continue;
+                    if (textColumn.value(j)) {
+                        if (v.typeId() == QMetaType::Double) anyMixed = mixed[j] = true;
+                        continue;
+                    }
                     const double number = v.toDouble();
                     if (!qor::ReportHoldsDecimals(number))
                         rounded.add(qor::RoundedNumbersKind(), qor::CellPlace(k + 1, r + 1, j + 1));
                     if (decimals[j] == 7) continue;
-                    QString f = QString::number(number, 'f', 7);
-                    while (f.endsWith(u'0')) f.chop(1);
-                    const qsizetype dot = f.indexOf(u'.');
-                    decimals[j] = std::max(decimals[j], dot < 0 ? 0 : int(f.size() - dot - 1));
+                    decimals[j] = std::max(decimals[j], decimalsOf(number));
                 }
             }
         }
+        QHash<qint64, int> numberCells;  // (row, column) from 0 -> decimals; -1 a text there
+        const auto cellKey = [](int r, int j) { return qint64(r) << 16 | j; };
+        for (int k = 0; anyMixed && k < tables.size(); ++k) {
+            const QList<QVariantList>& records = tables.at(k).rows;
+            for (int r = 0; r < records.size() && r < kMaxRows; ++r) {
+                const QVariantList& record = records.at(r);
+                for (int j = 0; j < record.size() && j < mixed.size(); ++j) {
+                    const QVariant& v = record.at(j);
+                    if (!mixed.at(j) || !v.isValid() || v.isNull()) continue;
+                    int& cell = numberCells[cellKey(r, j)];
+                    if (v.typeId() != QMetaType::Double)
+                        cell = -1;
+                    else if (cell >= 0)
+                        cell = std::max(cell, decimalsOf(v.toDouble()));
+                }
+            }
+        }
+        for (auto it = numberCells.begin(); it != numberCells.end();)
+            it = it.value() < 0 ? numberCells.erase(it) : std::next(it);
         uint16_t r16 = uint16_t(std::min<qint64>(rows, kMaxRows));
         uint16_t c16 = uint16_t(std::min(cols, kMaxCols));
         if (report->IsFormatState() != 1 && report->EnterFormatState() != 0)
@@ -575,6 +607,18 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                                    .arg(ColumnLetters(c + 1))
                                    .arg(s));
         }
+        for (auto it = numberCells.cbegin(); it != numberCells.cend(); ++it) {
+            const int r = int(it.key() >> 16), j = int(it.key() & 0xFFFF);
+            if (r >= r16 || j >= c16) continue;
+            const CellArea a = CellArea::cell(r + 1, j + 1);
+            int32_t type = kCellNumber;
+            int32_t dec = it.value();
+            if (uint16_t s = report->AccessAreaFormat(1, 0, &type, &a))
+                throw JetError(LoadErrorText(qor::str::kCannotMakeTextColumn)
+                                   .arg(ColumnLetters(j + 1))
+                                   .arg(s));
+            report->AccessAreaFormat(1, qor::kFmtDecimals, &dec, &a);
+        }
         if (uint16_t s = report->EnterDataState())
             throw JetError(LoadErrorText(qor::str::kCannotEnterDataState).arg(s));
         while (report->GetPageCount() < tables.size()) {
@@ -583,6 +627,7 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
         }
         int cutTexts = 0;
         QString firstCut;
+        qor::LossTally asText;
         for (int k = 0; k < tables.size(); ++k) {
             const int page = k + 1;
             const QList<QVariantList>& records = tables.at(k).rows;
@@ -592,8 +637,14 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
                     const QVariant& v = record.at(j);
                     if (!v.isValid() || v.isNull()) continue;
                     CellValue cell;
-                    if (textColumn.value(j)) {
+                    if (textColumn.value(j) && numberCells.contains(cellKey(r - 1, j))) {
+                        cell = CellValue::ofNumber(v.toDouble());
+                        if (!qor::ReportHoldsDecimals(v.toDouble()))
+                            rounded.add(qor::RoundedNumbersKind(), qor::CellPlace(page, r, j + 1));
+                    } else if (textColumn.value(j)) {
                         QString t;
+                        if (v.typeId() == QMetaType::Double)
+                            asText.add(LoadErrorText(qor::str::kLossNumbersAsTexts), qor::CellPlace(page, r, j + 1));
                         if (v.typeId() == QMetaType::Double) t = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
                         else if (v.typeId() == QMetaType::QDate) t = v.toDate().toString(Qt::ISODate);
                         else if (v.typeId() == QMetaType::QDateTime) t = dateValueText(v.toDateTime());
@@ -617,6 +668,7 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
         }
         report->SetCurPage(1);
         rounded.appendTo(notes);
+        asText.appendTo(notes);
         if (notes && cutTexts > 0)
             notes->append(LoadErrorText(qor::str::kTextsCut)
                               .arg(cutTexts)
@@ -631,25 +683,78 @@ int fillReport(const QList<KeptTable>& tables, CReportHandle* report, QString* e
 
 }  // namespace
 
-// A worksheet's first row of texts names its fields, and no cell shows it:
-// named unless it holds only what a report's own export writes there (the
-// column letters) or the placeholders of empty cells.
-static void noteNamesRows(Database& db, QStringList* notes) {
-    for (const TableDefInfo& t : db.tableDefs()) {
-        if (!isUserTable(t.attributes)) continue;
-        QStringList names;
-        bool placeholders = true;
-        int c = 0;
-        for (const FieldInfo& f : db.fields(t.name)) {
-            ++c;
-            names.append(f.name);
-            if (f.name.compare(ColumnLetters(c), Qt::CaseInsensitive) != 0 &&
-                f.name.compare(QStringLiteral("F%1").arg(c), Qt::CaseInsensitive) != 0)
-                placeholders = false;
-        }
-        if (!placeholders)
-            notes->append(LoadErrorText(qor::str::kSheetFirstRowAsNames).arg(t.name, names.join(u',')));
+// The worksheets of a Lotus file, a page each, every cell at the row and
+// column where it stands. Only the first row of the letters a report's own
+// export writes above its records (A, B, C ...: the keyword fields may
+// follow) is no row of the page; anything else in that row is named.
+static int importLotusToReport(const QString& path, CReportHandle* report, QString* error, QStringList* notes) {
+    QList<LotusSheet> sheets;
+    try {
+        sheets = readLotusSheets(path);
+    } catch (const JetError& e) {
+        if (error) *error = e.message();
+        return 0;
     }
+    QList<KeptTable> tables;
+    QList<qor::WorkbookCellsLeftOut> formulas;
+    QStringList namesRows;
+    for (const LotusSheet& s : sheets) {
+        KeptTable& t = tables.emplace_back();
+        t.name = s.name + u':';
+        int rows = 0, cols = 0;
+        for (const auto& [pos, v] : s.cells) {
+            rows = std::max(rows, pos.first + 1);
+            cols = std::max(cols, pos.second + 1);
+        }
+        QStringList head;
+        int letters = 0;
+        bool textsOnly = true;
+        for (auto it = s.cells.cbegin(); it != s.cells.cend() && it->first.first == 0; ++it) {
+            const QString text = it->second.typeId() == QMetaType::Double ? QString() : it->second.toString();
+            if (text.isEmpty()) textsOnly = false;
+            if (it->first.second == letters && text.compare(ColumnLetters(letters + 1), Qt::CaseInsensitive) == 0)
+                ++letters;
+            head << text;
+        }
+        const int first = textsOnly && letters > 0 ? 1 : 0;
+        if (first && letters < head.size())
+            namesRows << LoadErrorText(qor::str::kSheetFirstRowAsNames).arg(t.name, head.join(u','));
+        QList<bool> numbers(cols, true);
+        for (const auto& [pos, v] : s.cells)
+            if (pos.first >= first && v.typeId() != QMetaType::Double) numbers[pos.second] = false;
+        for (int c = 0; c < cols; ++c) {
+            FieldInfo f;
+            f.name = ColumnLetters(c + 1);
+            f.type = numbers.at(c) ? kDouble : kText;
+            f.size = numbers.at(c) ? 8 : 255;
+            t.fields.append(f);
+        }
+        t.records = std::max(0, rows - first);
+        t.rows = QList<QVariantList>(std::min<qint64>(t.records, kMaxRows),
+                                     QVariantList(std::min(cols, kMaxCols)));
+        for (const auto& [pos, v] : s.cells) {
+            const int r = pos.first - first;
+            if (r < 0 || r >= kMaxRows || pos.second >= kMaxCols) continue;
+            t.rows[r][pos.second] = v;
+        }
+        // A formula's cell takes the result the file kept, as a workbook's
+        // does, and the formulas are named the same way.
+        if (!s.formulas.empty()) {
+            qor::WorkbookCellsLeftOut l;
+            l.reason = qor::WorkbookCellsLeftOut::Formula;
+            l.sheet = s.name;
+            l.count = qint64(s.formulas.size());
+            l.row = s.formulas.begin()->first + 1;
+            l.col = s.formulas.begin()->second + 1;
+            formulas.append(l);
+        }
+    }
+    if (!fillReport(tables, report, error, notes)) return 0;
+    if (notes) {
+        *notes += namesRows;
+        if (!formulas.isEmpty()) *notes += qor::LeftOutCellsMessage(formulas).split(u'\n');
+    }
+    return 1;
 }
 
 int ImportDatabaseToReport(Database& db, CReportHandle* report, QString* error, QStringList* notes) {
@@ -685,14 +790,7 @@ int ImportDataFileToReport(const QString& path, CReportHandle* report, QString* 
     const QString full = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     try {
         if (isAccessPath(path)) return ImportDatabaseFileToReport(full, report, error, notes);
-        if (isLotusPath(path)) {
-            TemporaryDatabase temp;
-            if (!ConvertWk4FileToMdb(full, temp.path(), error)) return 0;
-            auto db = Database::open(temp.path(), QString(), false, true);
-            if (!ImportDatabaseToReport(*db, report, error, notes)) return 0;
-            if (notes) noteNamesRows(*db, notes);
-            return 1;
-        }
+        if (isLotusPath(path)) return importLotusToReport(full, report, error, notes);
         // A text or dBASE file is read straight into the page, as far as
         // a page holds records; the rest is only counted.
         KeptTable table;

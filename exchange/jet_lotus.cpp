@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "engine/textutil.h"
 #include "exchange/jetdriver.h"
@@ -85,11 +86,7 @@ QString fromParsed(const QString& parsed) {
     return decodeCp936(bytes);
 }
 
-struct Sheet {
-    QString name;
-    // (row, column) from 0: a number or a text.
-    std::map<std::pair<int, int>, QVariant> cells;
-};
+using Sheet = LotusSheet;
 
 // Collects what libwps sends of a spreadsheet: sheet names and cells.
 class Collector final : public librevenge::RVNGSpreadsheetInterface {
@@ -120,6 +117,7 @@ public:
                        t == QLatin1String("percentage");
         }
         m_value = p["librevenge:value"] ? p["librevenge:value"]->getDouble() : 0.0;
+        m_formula = p.child("librevenge:formula") != nullptr;
     }
     void closeSheetCell() override {
         m_inCell = false;
@@ -132,6 +130,7 @@ public:
         else
             return;
         sheets.last().cells[{m_cellRow, m_col}] = v;
+        if (m_formula) sheets.last().formulas.insert({m_cellRow, m_col});
         ++cellCount;
     }
     void insertText(const librevenge::RVNGString& t) override {
@@ -226,6 +225,7 @@ private:
     int m_cellRow = 0;
     int m_col = 0;
     bool m_number = false;
+    bool m_formula = false;
     double m_value = 0;
     QByteArray m_text;
 };
@@ -348,18 +348,9 @@ QMutex g_parseLock;
 
 }  // namespace
 
-std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
-    if (f.size() > kMaxLotusBytes)
-        throw JetError(
-            LoadErrorText(str::kCannotOpenWithReason).arg(path, LoadErrorText(str::kFileTooLarge)));
-    const QByteArray bytes = f.readAll();
-    return makeLotusDriverFromBytes(bytes, path);
-}
+namespace {
 
-std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
+QList<LotusSheet> parseLotus(const QByteArray& bytes, const QString& path) {
     if (!looksLikeLotus(bytes)) throw JetError(LoadErrorText(str::kNotALotusFile).arg(path));
     checkRecords(bytes, path);
     Collector collector;
@@ -382,7 +373,29 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
     // Sheets without a name of their own are named A, B, C ... as 1-2-3 does.
     for (int i = 0; i < collector.sheets.size(); ++i)
         if (collector.sheets[i].name.isEmpty()) collector.sheets[i].name = ColumnLetters(i + 1);
-    return std::make_unique<LotusDriver>(std::move(collector.sheets));
+    return std::move(collector.sheets);
+}
+
+QByteArray lotusBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw JetError(LoadErrorText(str::kCannotReadWithReason).arg(path, f.errorString()));
+    if (f.size() > kMaxLotusBytes)
+        throw JetError(
+            LoadErrorText(str::kCannotOpenWithReason).arg(path, LoadErrorText(str::kFileTooLarge)));
+    return f.readAll();
+}
+
+}  // namespace
+
+std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
+    return std::make_unique<LotusDriver>(parseLotus(bytes, path));
+}
+
+QList<LotusSheet> readLotusSheets(const QString& path) { return parseLotus(lotusBytes(path), path); }
+
+std::unique_ptr<Driver> makeLotusDriver(const QString& path) {
+    return makeLotusDriverFromBytes(lotusBytes(path), path);
 }
 
 // ------------------------------------------------------------------ writing

@@ -4,7 +4,9 @@
 // them whole when it is first used.
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 
 #include "exchange/jetdb.h"
 #include "exchange/schemaini.h"
@@ -103,6 +105,15 @@ QList<NamedTable> userTablesOf(Database& db);
 // (path names the file in errors).
 std::unique_ptr<Driver> makeLotusDriver(const QString& path);
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path);
+// The worksheets of a Lotus file as they stand, for a report that takes
+// them cell for cell: each cell at its (row, column) from 0, a number or a
+// text; the cells that held a formula come with the result the file kept.
+struct LotusSheet {
+    QString name;
+    std::map<std::pair<int, int>, QVariant> cells;
+    std::set<std::pair<int, int>> formulas;
+};
+QList<LotusSheet> readLotusSheets(const QString& path);
 // Writes tables as a ".wk4" file, a worksheet per table: the field names in
 // the first row, numbers as doubles, texts as code page 936 labels, at most
 // 8,191 records and 256 fields a worksheet (what is cut is in *notes).

@@ -652,8 +652,8 @@ TEST_F(QorIncoming, DataFilesOfOtherProgramsComeInWholeOrTheLossIsNamed) {
         {"no code page named: 936", path("nomark.dbf"), 0, {}, {{1, 1, "单位名称"}}},
         {"wk4 whose first row holds values", path("values.wk4"), 0, {},
          {{1, 1, "10"}, {1, 2, "20"}, {2, 1, "30"}, {2, 2, "40.5"}}, "2 rows, 2 columns"},
-        {"wk4 whose first row holds texts", path("labels.wk4"), 3,
-         {QStringLiteral("第1行“项目,金额”被当作字段名读取")}, {{1, 1, "收入"}, {1, 2, "120.5"}}},
+        {"wk4 whose first row holds texts", path("labels.wk4"), 0, {},
+         {{1, 1, "项目"}, {1, 2, "金额"}, {2, 1, "收入"}, {2, 2, "120.5"}}, "2 rows, 2 columns"},
     };
     for (const Case& c : cases) check(c);
 
@@ -676,6 +676,74 @@ TEST_F(QorIncoming, DataFilesOfOtherProgramsComeInWholeOrTheLossIsNamed) {
     EXPECT_FALSE(fields.contains(QStringLiteral("_NullFlags"))) << fields.toStdString();
     const QString sheets = QString::fromUtf8(qor(dir, {"data-info", "values.wk4"}).out);
     EXPECT_TRUE(sheets.startsWith(QStringLiteral("资产表:\n"))) << sheets.toStdString();
+}
+
+// Lotus 1-2-3 release 4 worksheets written record by record from the file
+// format's description: a formula with the result the file kept, a column
+// holding a text above numbers, a sheet whose first used row is row 3, and
+// a first row of column letters as a report's own export writes it.
+constexpr const char* kWriteLotusSheets = R"PY(
+import sys, struct, math
+d = sys.argv[1]
+def rec(t, body):
+    return struct.pack('<HH', t, len(body)) + body
+def extended(x):  # the 10-byte number of a formula record
+    if x == 0:
+        return bytes(10)
+    m, e = math.frexp(abs(x))
+    return struct.pack('<QH', int(m * 2**64), (e - 1 + 16383) | (0x8000 if x < 0 else 0))
+def wk4(name, cells):
+    out = rec(0, struct.pack('<H', 0x1002) + bytes(24))
+    out += rec(0x23, struct.pack('<H', 14000) + b'\0\0' + b'Sheet1\0')
+    for (r, col, v) in cells:
+        head = struct.pack('<HBB', r, 0, col)
+        if isinstance(v, str):
+            out += rec(0x16, head + b"'" + v.encode('gbk') + b'\0')
+        elif isinstance(v, tuple):  # (result kept, row and column the formula reads)
+            result, (fr, fc) = v
+            formula = b'\x01\x00' + struct.pack('<HBB', fr, 0, fc) + b'\x03'
+            out += rec(0x19, head + extended(result) + formula)
+        else:
+            out += rec(0x27, head + struct.pack('<d', v))
+    out += rec(1, b'')
+    open(d + '/' + name + '.wk4', 'wb').write(out)
+wk4('formula', [(0, 0, 10.0), (0, 1, (20.0, (0, 0)))])
+wk4('mixed', [(0, 0, '数量'), (0, 1, '名称'), (1, 0, 10.0), (1, 1, '甲'), (2, 0, 6.0), (2, 1, '乙')])
+wk4('row3', [(2, 0, 'A'), (2, 1, 'B'), (3, 0, 1.0), (4, 0, 2.0)])
+wk4('letters', [(0, 0, 'A'), (0, 1, 'B'), (1, 0, 1.5), (1, 1, '甲')])
+wk4('letterskw', [(0, 0, 'A'), (0, 1, '年'), (1, 0, 1.5), (1, 1, 2024.0)])
+)PY";
+
+TEST_F(QorIncoming, LotusSheetsComeInWhereTheirCellsStand) {
+    const qortest::ProcessResult made = qortest::python(QString::fromUtf8(kWriteLotusSheets), {dir});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    // libwps itself reads the formula and its kept result.
+    if (qortest::needProgram(QStringLiteral("wks2csv"))) {
+        const qortest::ProcessResult csv = qortest::run(QStringLiteral("wks2csv"), {path("formula.wk4")});
+        ASSERT_EQ(csv.exitCode, 0) << csv.err.constData();
+        EXPECT_TRUE(csv.out.contains("10") && csv.out.contains("20")) << csv.out.constData();
+    }
+    const QList<Case> cases = {
+        {"wk4 with a formula: its kept result, named", path("formula.wk4"), 3,
+         {QStringLiteral("工作表“Sheet1”中有1个公式单元，只导入了公式的值，没有值的公式单元为空；第一个是B1")},
+         {{1, 1, "10"}, {1, 2, "20"}}, "1 rows, 2 columns"},
+        {"wk4 with a text above numbers", path("mixed.wk4"), 0, {},
+         {{1, 1, "数量"}, {2, 1, "10"}, {3, 1, "6"}, {1, 2, "名称"}, {3, 2, "乙"}}, "3 rows, 2 columns"},
+        {"wk4 whose first used row is row 3", path("row3.wk4"), 0, {},
+         {{1, 1, ""}, {3, 1, "A"}, {3, 2, "B"}, {4, 1, "1"}, {5, 1, "2"}}, "5 rows, 2 columns"},
+        {"wk4 with a report's letters row", path("letters.wk4"), 0, {},
+         {{1, 1, "1.5"}, {1, 2, "甲"}}, "1 rows, 2 columns"},
+        {"wk4 with letters then a keyword's name", path("letterskw.wk4"), 3,
+         {QStringLiteral("第1行“A,年”被当作字段名读取")}, {{1, 1, "1.5"}, {1, 2, "2024"}}},
+    };
+    for (const Case& c : cases) check(c);
+    // The numbers under the text are number cells; the texts text cells.
+    const QString mixed = QStringLiteral("in2.rep");
+    for (const auto& [row, kind] : {std::pair{1, "2"}, std::pair{2, "1"}, std::pair{3, "1"}}) {
+        const qortest::ProcessResult k = qor(dir, {"format", mixed, QString::number(row), "1", "kind"});
+        EXPECT_EQ(QString::fromUtf8(k.out).trimmed().section(u' ', -1), QString::fromLatin1(kind))
+            << row << ": " << k.out.constData();
+    }
 }
 
 // A broken XML file is refused with its reason first, in one line.
