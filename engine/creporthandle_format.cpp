@@ -286,7 +286,7 @@ uint16_t refusePageCell(ValueFault fault, int page, uint16_t row, uint16_t col,
 // would otherwise add numbers on one page and texts read as numbers on
 // another. A text the number rule does not read leaves everything as it
 // was and is named, page and cell, so no amount is made up from "12abc".
-uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind) {
+uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind, bool* converted) {
     ReportFormat& f = file.MutableFormat();
     struct Change {
         uint16_t row, col;
@@ -317,6 +317,7 @@ uint16_t changeCellKind(CReportFile& file, const AreaRecord& a, int kind) {
                     if (ValueFault fault = conformSlot(*page, ch.site, line, toText, round == 1, &was);
                         fault != ValueFault::None)
                         return refusePageCell(fault, p, ch.row, ch.col, was);
+                    if (was.kind != kCellUnset) *converted = true;
                 }
             }
         }
@@ -368,7 +369,15 @@ uint16_t CReportHandle::AccessAreaFormat(int flag, int code, int32_t* value, con
     int64_t v = *value;
     if (code == kFmtDecimals) v = std::clamp<int64_t>(v, 0, 7);
     const uint32_t bits = uint32_t(v) & uint32_t((uint64_t(1) << field.width) - 1);
-    if (code == kFmtKind) return changeCellKind(*m_file, a, int(bits));
+    if (code == kFmtKind) {
+        bool converted = false;
+        if (uint16_t s = changeCellKind(*m_file, a, int(bits), &converted)) return s;
+        // Formulas over the converted cells read another kind of value now,
+        // on every page: a total must not keep what it added before. The
+        // change itself stands whatever the recalculation finds.
+        if (converted && !IsFormatState() && !m_file->Format().formulas.empty()) RecalcAll();
+        return 0;
+    }
     ReportFormat& f = m_file->MutableFormat();
     for (uint16_t r = a.r1; r <= a.r2; ++r)
         for (uint16_t c = a.c1; c <= a.c2; ++c)

@@ -123,3 +123,28 @@ TEST_F(InterpTest, AppendFromTextCellsIntoNumberCellsKeepsTheRule) {
     EXPECT_TRUE(ci->LastErrorText().contains(QStringLiteral("1e999")));
     EXPECT_EQ(r->GetPageCount(), 2) << "a refused APPEND takes its pages back";
 }
+
+// A cell made a text cell holds a text on every page, and the totals over
+// it are recalculated on every page: both pages' A3 agree after a save.
+TEST_F(InterpTest, AChangeOfKindLeavesEveryPagesTotalReadingTheSameKind) {
+    CReportHandle* r = makeReport("kind.rep", 3, 1, 0);
+    ASSERT_EQ(r->EnterFormatState(), 0);
+    CellArea a3 = CellArea::cell(3, 1);
+    ASSERT_EQ(r->SetAreaFormula(&a3, QStringLiteral("PTOTAL(A1:A2)")), 0);
+    ASSERT_EQ(r->EnterDataState(), 0);
+    ASSERT_EQ(r->AppendRowColPage(2, 2), 0);
+    ASSERT_EQ(r->SetCurPage(1), 0);
+    for (int p : {1, 2}) setNumber(r, p, 1, 1, 5);
+    ASSERT_EQ(r->RecalcAll(), 0);
+    EXPECT_EQ(number(r, 1, 3, 1), 5);
+
+    int32_t text = kCellText;
+    const CellArea a1 = CellArea::cell(1, 1);
+    ASSERT_EQ(r->AccessAreaFormat(1, qor::kFmtKind, &text, &a1), 0);
+    ASSERT_EQ(r->SetCurPage(2), 0);
+    ASSERT_EQ(r->SetCellValue(CellValue::ofText(QStringLiteral("5")), 1, 1, 2), 0);
+    ASSERT_EQ(r->RecalcDependents(2, 1, 1), 0);
+    ASSERT_EQ(r->Save(), 0);
+    EXPECT_EQ(r->GetCellText(1, 1, 1), QStringLiteral("5"));
+    EXPECT_EQ(number(r, 1, 3, 1), number(r, 2, 3, 1));
+}
