@@ -150,6 +150,27 @@ TEST_F(DbReaders, DataFilesByExtensionWithoutCase) {
     QDir::setCurrent(saved);
 }
 
+// A text field of 64 characters or more comes whole from every kind of
+// data file; whether it fits a cell is for the cell's gate to say.
+TEST_F(DbReaders, LongTextFieldsComeWhole) {
+    LoadedTable t;
+    const QString longText = QString(100, QChar(u'长'));
+    t.fields = {{QStringLiteral("NOTE"), kText, 120}};
+    t.rows = {{longText}};
+    QStringList notes;
+    writeDBaseFile(m_dir + "/LONG.DBF", t, &notes);
+    writeTextTable(m_dir + "/long.txt", t, &notes);
+    auto db = Database::create(m_dir + "/long.mdb");
+    db->createTable({QStringLiteral("t"), true, 0}, t.fields);
+    db->addRecord(QStringLiteral("t"), t.rows[0]);
+    db.reset();
+    EXPECT_EQ(indb(m_dir + "/long.txt", "", "NOTE", 1).asText(), longText);
+    EXPECT_EQ(indb(m_dir + "/long.mdb", "t", "NOTE", 1).asText(), longText);
+    // dBASE keeps a field of at most 254 bytes: 100 characters of code
+    // page 936 are 200 bytes, all of them there.
+    EXPECT_EQ(indb(m_dir + "/LONG.DBF", "", "NOTE", 1).asText(), longText);
+}
+
 // A data file's condition keeps a cell's text a text too: between the
 // formula's quotes it is that text whatever quotes it holds, outside them
 // one value, never a field name.
