@@ -333,7 +333,9 @@ ReaderResult CReader::SetData(const QVariant& value) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     const int row = m_curRow, col = m_curCol;
     const CellArea cell = CellArea::cell(row, col);
-    constexpr int kMaxTextChars = 255;
+    // The engine's gate refuses the same; checked here first so that the
+    // host hears it in the Reader's own words.
+    constexpr int kMaxTextChars = kMaxCellTextChars;
 
     if (m_report->IsFormatState()) {
         // Table text (labels) is what format state writes into a cell.
