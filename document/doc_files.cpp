@@ -422,7 +422,8 @@ bool DocFiles::SaveRepFile(const QString& path) {
     }
     m_doc.SetModifiedFlag(false);
     if (client) {
-        if (exchange && !exchange->IsSaving()) exchange->WriteUploadFiles(m_doc, target);
+        m_bUploadsWritten =
+            !exchange || exchange->IsSaving() || exchange->WriteUploadFiles(m_doc, target) != 0;
         m_pagePeriods = periods;
     }
     if (saveAs) m_doc.UpdateAllViews(CQorsDoc::kHintDocument);

@@ -53,6 +53,10 @@ QStringList KnownDocFileTypes();
 struct DownloadTakeIn {
     QStringList periods;
     int changedCells = 0;
+    // Each value or item of the files read that was not taken in, named
+    // with its file: a value that is no number, an item the sample does
+    // not know.
+    QStringList notTaken;
 };
 
 class IConsolExchange {
@@ -60,8 +64,9 @@ public:
     virtual ~IConsolExchange() = default;
     // 0 refuses the save (the object has told the user why).
     virtual int ValidateBeforeSave(CQorsDoc& doc) = 0;
-    // Writes the upload files of a report just saved to path.
-    virtual void WriteUploadFiles(CQorsDoc& doc, const QString& path) = 0;
+    // Writes the upload files of a report just saved to path; 0 when some
+    // page's file was not written (the object has told the user which).
+    virtual int WriteUploadFiles(CQorsDoc& doc, const QString& path) = 0;
     virtual int PrepareSampleFiles(CQorsDoc& doc, const QString& path, int newReport,
                                    int formatChanged) = 0;
     // True while the exchange itself saves the report.
@@ -110,6 +115,9 @@ public:
     // save writes "OTHERS" and the items first; a failed save leaves the
     // file at path as it was and the document modified.
     bool OnSaveDocument(const QString& path = QString());
+    // False when the last save of a client report was made but some page's
+    // upload file was not written (the user was told which).
+    bool UploadsWritten() const { return m_bUploadsWritten; }
     // Drops the report (unsaved changes too), clears its in-use mark and
     // deletes the items.
     void OnCloseDocument();
@@ -189,4 +197,5 @@ private:
     uint32_t m_nClientMarker = 0;  // kConsolClientMarker for client reports
     QStringList m_pagePeriods;     // "%d-%d-%d" per page, "0-0-0" none
     std::unique_ptr<qor::IConsolExchange> m_pConsolExchange;
+    bool m_bUploadsWritten = true;
 };

@@ -352,6 +352,12 @@ public:
     // 0 no formula, 1 a formula, 2 a formula in error (it does not compile, it
     // is part of a cycle, or it failed on the current page).
     int GetCellFormulaState(int row, int col) const;
+    // Whether the value of a cell (shown row and column; page 0 = the
+    // current one; data state) is what a failed formula left: its own
+    // formula failed, or the value was taken over from a cell whose formula
+    // had (a total that skipped it, an appended page). Such a value is no
+    // amount.
+    bool CellValueFailed(int row, int col, int page = 0);
     // Every formula of a kind (0 cell formulas, 1 total formulas, -1 both), in
     // the order they were set.
     std::vector<FormulaInfo> EnumFormulas(int kind) const;

@@ -358,6 +358,15 @@ uint16_t CReportHandle::SetCellValue(CellValue value, int row, int col, int page
     return kOk;
 }
 
+bool CReportHandle::CellValueFailed(int row, int col, int page) {
+    if (!m_file || m_file->IsFormatEditing()) return false;
+    if ((page == 0 || page == m_curPage) && GetCellFormulaState(row, col) == 2) return true;
+    std::shared_ptr<CSheetPage> p;
+    CellSite site;
+    if (pageFor(page, false, &p) || locateCell(row, col, p.get(), &site)) return false;
+    return slotAt(*p, site.cell, site.varPos).flags & kSlotFormulaError;
+}
+
 uint16_t CReportHandle::ClearArea(const CellArea* area, int what) {
     if (!m_file || !area) return kRefused;
     CellArea stored;

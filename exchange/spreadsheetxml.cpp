@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include "engine/reportlayout.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "reader/creader.h"
 #include "exchange/variantconvert.h"
 #include "exchange/workbook_dates.h"
 #include "exchange/workbook_read.h"
@@ -70,24 +72,46 @@ QString cellFailedText(int page, int row, int col, const QString& why) {
                              why.toUtf8().constData());
 }
 
-// The row and column of one corner of an R1C1 range ("R3C2"): the digits
-// after "R" and after "C", read as far as they go (0 without digits).
-bool parseCorner(const QString& corner, qint64* row, qint64* col) {
-    const qsizetype c = corner.indexOf(u'C');
-    if (c < 0) return false;
-    auto leadingNumber = [](QStringView s) -> qint64 {
-        s = s.trimmed();
-        qint64 v = 0;
-        qsizetype i = 0;
-        bool negative = false;
-        if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
-        for (; i < s.size() && s[i].isDigit() && v < 1'000'000'000; ++i)
-            v = v * 10 + s[i].digitValue();
-        return negative ? -v : v;
-    };
-    *row = leadingNumber(QStringView(corner).left(c).mid(1));
-    *col = leadingNumber(QStringView(corner).mid(c + 1));
-    return true;
+// One rectangle of a data rule's range, rows and columns from 1, first
+// corner above and left of the last.
+struct RuleRange {
+    qint64 r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+};
+
+// One cell of a rule's range: "R3C2" in either letter case, or "B3" with
+// or without "$". False for any other text.
+bool parseRuleCell(const QString& text, qint64* row, qint64* col) {
+    static const QRegularExpression r1c1(QStringLiteral("^[Rr](\\d{1,9})[Cc](\\d{1,9})$"));
+    static const QRegularExpression a1(QStringLiteral("^\\$?([A-Za-z]{1,3})\\$?(\\d{1,9})$"));
+    const QString t = text.trimmed();
+    if (const auto m = r1c1.match(t); m.hasMatch()) {
+        *row = m.captured(1).toLongLong();
+        *col = m.captured(2).toLongLong();
+        return *row >= 1 && *col >= 1;
+    }
+    if (const auto m = a1.match(t); m.hasMatch()) {
+        int col0 = 0;
+        if (!ParseColumnLetters(m.captured(1), &col0)) return false;
+        *row = m.captured(2).toLongLong();
+        *col = col0 + 1;
+        return *row >= 1;
+    }
+    return false;
+}
+
+// A rule's Range: cells and ranges ("R2C2:R3C2", a corner pair in any
+// order) joined by ",". False when any part is neither.
+bool parseRuleRanges(const QString& text, QList<RuleRange>* out) {
+    out->clear();
+    for (const QString& part : text.split(u',')) {
+        const qsizetype colon = part.indexOf(u':');
+        const QString first = colon < 0 ? part : part.left(colon);
+        const QString second = colon < 0 ? part : part.mid(colon + 1);
+        qint64 ra = 0, ca = 0, rb = 0, cb = 0;
+        if (!parseRuleCell(first, &ra, &ca) || !parseRuleCell(second, &rb, &cb)) return false;
+        out->append({std::min(ra, rb), std::min(ca, cb), std::max(ra, rb), std::max(ca, cb)});
+    }
+    return !out->isEmpty();
 }
 
 }  // namespace
@@ -669,7 +693,9 @@ void CSpreadsheetXmlDoc::EndWorksheetTable() {
     const XmlNode period = root ? SpreadsheetChild(root, u"Period") : XmlNode();
     if (period && report->GetReportFile()) {
         CReportFile* file = report->GetReportFile();
-        const qsizetype n = period.childNodes().size();
+        // One child element per period of the year; comments and blanks
+        // between them count for nothing.
+        const qsizetype n = period.childElements().size();
         if (n >= 1) {
             file->SetKeywordPos(kSlotYear, 2, 2, 0);
             m_nPeriodKind = 0;
@@ -767,11 +793,21 @@ void CSpreadsheetXmlDoc::SetCellData(const CellArea& area, const XmlNode& data,
 
 int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
     m_strValidationMessage.clear();
+    // A run over the pages starts at the first: what it found wrong with
+    // the rules themselves is told once per run, not once per page.
+    if (page <= 1) m_toldRules.clear();
     if (worksheet.isNull()) return 1;
     auto fail = [this](const QString& text) {
         m_strValidationMessage = text;
         qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
         return 0;
+    };
+    // A rule that cannot be checked as written is named, and the check goes
+    // on: the clerk cannot mend the sample, but must not take it for a pass.
+    auto tellRule = [this](const QString& text) {
+        if (m_toldRules.contains(text)) return;
+        m_toldRules << text;
+        qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     };
     uint16_t rowCount = 0, colCount = 0;
     if (!m_pReport || m_pReport->AccessTableSize(0, &rowCount, &colCount) != 0) {
@@ -787,6 +823,7 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
         return true;
     };
 
+    QList<RuleRange> ranges;
     for (XmlNode rule = SpreadsheetChild(worksheet, u"DataValidation"); rule;
          rule = NextSpreadsheetSibling(rule, u"DataValidation")) {
         auto childText = [this, &rule](const char16_t* name) {
@@ -794,35 +831,44 @@ int CSpreadsheetXmlDoc::ReadDataValidation(const XmlNode& worksheet, int page) {
             return n ? GetXmlNodeText(n) : QString();
         };
         const QString range = childText(u"Range").trimmed();
-        // A single cell ("R1C1") is a range of one cell: its rule is
-        // checked like any other.
-        const qsizetype colon = range.indexOf(u':');
-        const QString first = colon < 0 ? range : range.left(colon);
-        const QString second = colon < 0 ? range : range.mid(colon + 1);
-        qint64 r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-        if (!parseCorner(first, &r1, &c1) || !parseCorner(second, &r2, &c2)) continue;
-        r1 = std::clamp<qint64>(r1, 1, rowCount);
-        r2 = std::min<qint64>(r2, rowCount);
-        c1 = std::clamp<qint64>(c1, 1, colCount);
-        c2 = std::min<qint64>(c2, colCount);
-        const double min = ParseDouble(childText(u"Min"));
-        const double max = ParseDouble(childText(u"Max"));
+        const QString minText = childText(u"Min").trimmed(), maxText = childText(u"Max").trimmed();
+        double min = 0, max = 0;
+        // Bounds are read as a clerk writes an amount ("1,000"), by the
+        // rule every number cell keeps; an empty bound is 0.
+        const bool minRead = minText.isEmpty() || qor::TextAsCellNumber(minText, &min);
+        const bool maxRead = maxText.isEmpty() || qor::TextAsCellNumber(maxText, &max);
+        if (!parseRuleRanges(range, &ranges) || !minRead || !maxRead) {
+            tellRule(LoadErrorText(qor::str::kDataRuleUnreadable).arg(range, minText, maxText));
+            continue;
+        }
         const QString custom = childText(u"ErrorMessage");
-        for (qint64 r = r1; r <= r2; ++r) {
-            for (qint64 c = c1; c <= c2; ++c) {
-                const CellArea cell = CellArea::cell(int(r), int(c));
-                int32_t percent = 0;
-                m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &cell);
-                // A percent cell holds percent units: its bounds come from
-                // the file's values times 100, for each cell afresh.
-                const double scale = percent == 1 ? 100.0 : 1.0;
-                const double low = min * scale, high = max * scale;
-                double v = 0;
-                if (!numberAt(int(r), int(c), &v)) continue;
-                if (v >= low && v <= high) continue;
-                const QString why = percent == 1 || custom.isEmpty() ? formatBounds(low, high)
-                                                                     : custom;
-                return fail(cellFailedText(page, int(r), int(c), why));
+        for (const RuleRange& area : ranges) {
+            if (area.r2 > rowCount || area.c2 > colCount)
+                tellRule(LoadErrorText(qor::str::kDataRuleOutsideTable)
+                             .arg(range)
+                             .arg(rowCount)
+                             .arg(colCount));
+            for (qint64 r = area.r1; r <= std::min<qint64>(area.r2, rowCount); ++r) {
+                for (qint64 c = area.c1; c <= std::min<qint64>(area.c2, colCount); ++c) {
+                    // A failed formula's cell holds no amount: whatever it
+                    // keeps would pass or fail by chance.
+                    if (m_pReport->CellValueFailed(int(r), int(c), page))
+                        return fail(cellFailedText(page, int(r), int(c),
+                                                   LoadErrorText(qor::str::kCellFormulaFailed)));
+                    const CellArea cell = CellArea::cell(int(r), int(c));
+                    int32_t percent = 0;
+                    m_pReport->AccessAreaFormat(0, kFmtPercent, &percent, &cell);
+                    // A percent cell holds percent units: its bounds come
+                    // from the file's values times 100, for each cell afresh.
+                    const double scale = percent == 1 ? 100.0 : 1.0;
+                    const double low = min * scale, high = max * scale;
+                    double v = 0;
+                    if (!numberAt(int(r), int(c), &v)) continue;
+                    if (v >= low && v <= high) continue;
+                    const QString why =
+                        percent == 1 || custom.isEmpty() ? formatBounds(low, high) : custom;
+                    return fail(cellFailedText(page, int(r), int(c), why));
+                }
             }
         }
     }

@@ -115,7 +115,10 @@ public:
     // ---- validation
     // 1 when every value of the page passes the worksheet's rules; 0 after
     // a message box about the first that fails (its text is kept in
-    // ValidationMessage).
+    // ValidationMessage). A cell whose formula failed fails its rule. A
+    // rule whose range or bounds cannot be read, or whose range reaches past
+    // the table, is named in a message box (once while the pages are
+    // checked from page 1 on) and does not by itself fail the page.
     int ReadDataValidation(const qor::XmlNode& worksheet, int page);
     const QString& ValidationMessage() const { return m_strValidationMessage; }
 
@@ -149,6 +152,7 @@ private:
     QString m_strFirstCut;
     std::vector<Figure> m_figures;
     QString m_strValidationMessage;
+    QStringList m_toldRules;  // rule problems told in this run over the pages
     // ss:ID -> Style element, for the document m_styleDoc.
     QHash<QString, qor::XmlNode> m_styles;
     qor::XmlDocument m_styleDoc;

@@ -95,6 +95,9 @@ int ConsolCommands::Download() {
                           .arg(taken.periods.join(LoadErrorText(str::kListSeparator)))
                           .arg(taken.changedCells);
     }
+    if (!taken.notTaken.isEmpty())
+        text += u'\n' + LoadErrorText(str::kDownloadValuesNotTaken).arg(taken.notTaken.join(u'\n'));
+    m_lastTakeIn = taken;
     if (!taken.leftOut.isEmpty())
         text += u'\n' + LoadErrorText(str::kDownloadNotTakenIn).arg(taken.leftOut.join(LoadErrorText(str::kListSeparator)));
     messageBox(text, QString(), MsgButtons::Ok, MsgIcon::Information);
@@ -140,6 +143,7 @@ int ConsolCommands::TakeInDownloads(TakeInSummary* summary) {
                 const DownloadTakeIn in = own->LastTakeIn();
                 sum.periods << in.periods;
                 sum.changedCells += in.changedCells;
+                sum.notTaken << in.notTaken;
             }
         }
     }
@@ -181,10 +185,24 @@ int ConsolCommands::OpenClientFile(const QString& path) {
         }
     }
     const QString report = QDir::fromNativeSeparators(path).chopped(3) + QStringLiteral("rep");
+    m_lastTakeIn = {};
     CConsolExchange exchange;
     CQorsDoc* doc = nullptr;
     if (!exchange.OpenDownloadedSample(report, &doc) || !doc) return 0;
-    return doc->Files().PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged());
+    const int prepared =
+        doc->Files().PrepareClientSamples(report, exchange.NewReport(), exchange.FormatChanged());
+    if (IConsolExchange* own = doc->Files().GetConsolExchange()) {
+        const DownloadTakeIn in = own->LastTakeIn();
+        m_lastTakeIn.reports = 1;
+        m_lastTakeIn.periods = in.periods;
+        m_lastTakeIn.changedCells = in.changedCells;
+        m_lastTakeIn.notTaken = in.notTaken;
+        // The window shows what it took in; what it could not is said.
+        if (prepared && !in.notTaken.isEmpty())
+            messageBox(LoadErrorText(str::kDownloadValuesNotTaken).arg(in.notTaken.join(u'\n')),
+                       QString(), MsgButtons::Ok, MsgIcon::Warning);
+    }
+    return prepared;
 }
 
 int ConsolCommands::ChooseAndOpen() {

@@ -47,6 +47,7 @@ public:
         QStringList periods;    // the periods of the files read, in order
         int changedCells = 0;   // cells whose value the files changed
         QStringList leftOut;    // reports left as they were (unsaved changes kept)
+        QStringList notTaken;   // values and items of the files not taken in, named
     };
     // Every open client report takes in what the client sent down (the
     // step after a download). A report with unsaved changes is asked about
@@ -60,6 +61,8 @@ public:
     // Asks for a report in the client's folders, there already or named
     // anew, and opens it (a new one is made from the downloaded sample).
     int ChooseAndOpen();
+    // What the last Download or OpenClientFile took in.
+    const TakeInSummary& LastTakeIn() const { return m_lastTakeIn; }
     // Runs after a download has refreshed the reports (the file manager).
     void SetAfterDownload(std::function<void()> hook) { m_afterDownload = std::move(hook); }
 
@@ -76,6 +79,7 @@ private:
     std::function<qint32()> m_windowId;
     AutoObject m_client;
     std::function<void()> m_afterDownload;
+    TakeInSummary m_lastTakeIn;
 };
 
 }  // namespace qor::consol

@@ -10,6 +10,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/reportlayout.h"
+#include "engine/textutil.h"
 #include "fininterface/consolfiles.h"
 #include "platform/uiservices.h"
 #include "reader/cappenvironment.h"
@@ -74,6 +75,29 @@ bool tableFits(const QString& tag, const QString& reportName) {
         if (tag == QLatin1String(t.tag)) return LoadErrorText(t.stringId) == reportName;
     return false;
 }
+
+// The values of a client report are those of its pages, which format
+// state does not show: a report kept in format state is taken into data
+// state while they are read, and back afterwards.
+class DataStateForReading {
+public:
+    explicit DataStateForReading(CQorsDoc& doc) : m_doc(doc) {
+        CReportHandle* r = doc.GetReport();
+        m_switched = r && r->IsFormatState() && r->GetPageCount() > 0;
+        if (m_switched) m_ok = doc.EnterDataState();
+    }
+    ~DataStateForReading() {
+        if (m_switched && m_ok) m_doc.SwitchToFormatState();
+    }
+    DataStateForReading(const DataStateForReading&) = delete;
+    DataStateForReading& operator=(const DataStateForReading&) = delete;
+    bool ok() const { return !m_switched || m_ok; }
+
+private:
+    CQorsDoc& m_doc;
+    bool m_switched = false;
+    bool m_ok = false;
+};
 
 XmlNode childByTag(const XmlNode& parent, const QString& tag) {
     for (const XmlNode& c : ElementChildren(parent))
@@ -158,6 +182,16 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
         }
     if (m_worksheet.isNull()) {
         *why = LoadErrorText(qor::str::kConsolSampleLacksSheet).arg(QDir::toNativeSeparators(path), m_strReportName);
+        return false;
+    }
+    // An alias without a cell of its own would take the next alias's cell:
+    // its values would land and be sent up under the wrong name.
+    for (const XmlNode& group : ElementChildren(sampleRoot())) {
+        if (group.tagName() != u"SampleAlias") continue;
+        const QString alias = DamagedAliasList(ElementChildren(group));
+        if (alias.isNull()) continue;
+        m_worksheet = XmlNode();
+        *why = LoadErrorText(qor::str::kConsolAliasWithoutCell).arg(alias, QDir::toNativeSeparators(path));
         return false;
     }
     m_strSamplePath = path;
@@ -341,7 +375,9 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         r->SetPageKeyword(2, KeywordValue{1, double(year), {}}, page);
         r->SetPageKeyword(4, KeywordValue{1, double(month), {}}, page);
         r->SetPageKeyword(3, KeywordValue{1, double(quarter), {}}, page);
+        m_strTakingIn = name;
         ImportDownloadFile(reportPath, file.GetRootElement(), page);
+        m_strTakingIn.clear();
         m_takeIn.periods << QStringLiteral("%1-%2").arg(year).arg(month, 2, 10, QLatin1Char('0'));
         if (!copyReplacing(dir.filePath(name), QDir(StripExtension(reportPath)).filePath(name)))
             TraceMessage(LoadErrorText(qor::str::kIssuedCopyNotSaved) + name);
@@ -354,10 +390,16 @@ void CConsolExchange::ImportDownloadFile(const QString& reportPath, const XmlNod
     bool taken = false;
     for (const XmlNode& block : ElementChildren(root)) {
         if (!block.tagName().startsWith(QStringLiteral("SampleData"))) continue;
+        // Every item of this sheet lands; items of the sample's other
+        // sheets belong to their own reports; an item the sample does not
+        // know is named, and the items after it are still read.
         for (const XmlNode& value : ElementChildren(block)) {
             int col = 0, row = 0;
-            if (!FindAliasCell(m_strReportName, value.tagName(), &col, &row)) break;
-            if (SetCellFromElement(row, col, value, page)) taken = true;
+            if (FindAliasCell(m_strReportName, value.tagName(), &col, &row)) {
+                if (SetCellFromElement(row, col, value, page)) taken = true;
+            } else if (!IsSampleAlias(value.tagName())) {
+                notTaken(LoadErrorText(qor::str::kIssuedItemUnknown).arg(value.tagName()));
+            }
         }
     }
     if (!taken) ExchangeSpecialTables(1, reportPath, root, page);
@@ -374,8 +416,38 @@ bool CConsolExchange::SetCellFromElement(int row, int col, const XmlNode& elemen
             ++m_takeIn.changedCells;
         return true;
     }
-    TraceMessage(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), element.text().trimmed()));
+    notTaken(LoadErrorText(qor::str::kIssuedValueNotNumber).arg(element.tagName(), element.text().trimmed()));
     return false;
+}
+
+bool CConsolExchange::IsSampleAlias(const QString& alias) const {
+    for (const XmlNode& group : ElementChildren(sampleRoot())) {
+        if (group.tagName() != u"SampleAlias") continue;
+        for (const XmlNode& name : ElementChildren(group))
+            if (name.tagName() == u"SName" && name.text().trimmed() == alias) return true;
+    }
+    return false;
+}
+
+void CConsolExchange::notTaken(const QString& what) {
+    const QString line = m_strTakingIn.isEmpty()
+                             ? what
+                             : LoadErrorText(qor::str::kNameAndText).arg(m_strTakingIn, what);
+    TraceMessage(line);
+    m_takeIn.notTaken << line;
+}
+
+QString CConsolExchange::failedAliasCell(int page) {
+    CReportHandle* r = report();
+    if (!r) return QString();
+    for (const AliasCell& a : aliasCells(m_strReportName)) {
+        if (a.col == 0 || !r->CellValueFailed(a.row, a.col, page)) continue;
+        return LoadErrorText(qor::str::kUploadCellFailed)
+            .arg(page)
+            .arg(PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page), pageKeyword(r, 3, page)),
+                 FormatCellRef(a.col - 1, a.row - 1), a.alias);
+    }
+    return QString();
 }
 
 void CConsolExchange::ExchangeSpecialTables(int mode, const QString& reportPath,
@@ -462,6 +534,11 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
     CReportHandle* r = doc.GetReport();
     if (!r) return 1;
     if (!CheckPeriodsUnchanged(doc)) return 0;
+    const DataStateForReading reading(doc);
+    if (!reading.ok()) {
+        tell(LoadErrorText(qor::str::kConsolValuesUnreadable));
+        return 0;
+    }
     const auto refuse = [](int id, QStringList values) {
         tell(FillMessageText(LoadErrorText(id), values));
         return 0;
@@ -486,6 +563,12 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
         if (quarterPlaced && quarters[p] == 0)
             return refuse(qor::str::kQuarterKeywordRequired, {n});
         if (haveSample && !m_sample.ReadDataValidation(m_worksheet, p)) return 0;
+        // A failed formula's cell holds no amount: sent up, or left out of
+        // the upload, it would tell the server something false.
+        if (const QString failed = haveSample ? failedAliasCell(p) : QString(); !failed.isEmpty()) {
+            tell(failed);
+            return 0;
+        }
     }
     if (m_nKind == 1 && monthPlaced)
         for (int p = 1; p <= pages; ++p)
@@ -518,9 +601,9 @@ int CConsolExchange::ValidateBeforeSave(CQorsDoc& doc) {
     return 1;
 }
 
-void CConsolExchange::WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) {
+int CConsolExchange::WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) {
     m_pDoc = &doc;
-    WriteUploadFiles(reportPath);
+    return WriteUploadFiles(reportPath);
 }
 
 int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
@@ -532,15 +615,25 @@ int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
         tell(LoadErrorText(qor::str::kUploadNotWritten) + why);
         return 0;
     }
+    // The values are those of the pages, which format state does not show:
+    // an upload written from there would replace the last one with nothing.
+    const DataStateForReading reading(*m_pDoc);
+    if (!reading.ok()) {
+        tell(LoadErrorText(qor::str::kUploadNotWritten) + LoadErrorText(qor::str::kConsolValuesUnreadable));
+        return 0;
+    }
     readKindAside();
+    // Every page is written whatever an earlier one met, and each one that
+    // was not is named.
+    int written = 1;
     for (int page = 1; page <= r->GetPageCount(); ++page) {
         if (WritePageUploadFile(p, page)) continue;
         const QString period = PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
                                           pageKeyword(r, 3, page));
         tell(LoadErrorText(qor::str::kSavedButUploadNotWritten).arg(page).arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
-        return 0;
+        written = 0;
     }
-    return 1;
+    return written;
 }
 
 int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
@@ -548,6 +641,10 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
     if (!r || m_worksheet.isNull()) return 0;
     const QString b = ReportName(reportPath);
     m_strReportName = b;
+    if (const QString failed = failedAliasCell(page); !failed.isEmpty()) {
+        TraceMessage(failed);
+        return 0;
+    }
     const QString period =
         PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page), pageKeyword(r, 3, page));
     if (!QDir().mkpath(GetUploadDir(reportPath))) return 0;

@@ -57,17 +57,20 @@ public:
     // (an upload root); mode 1 reads them from other (a download root).
     void ExchangeSpecialTables(int mode, const QString& reportPath, const qor::XmlNode& other,
                                int page);
-    // False when the element's text is no number.
+    // False when the element's text is no number (the value is then named
+    // among those not taken in).
     bool SetCellFromElement(int row, int col, const qor::XmlNode& element, int page);
+    // True when some SName of the sample holds alias, whatever its sheet.
+    bool IsSampleAlias(const QString& alias) const;
 
     // ---- saving
     int ValidateBeforeSave(CQorsDoc& doc) override;
     int CheckPeriodsUnchanged(CQorsDoc& doc);
     int RecordPagePeriods(CQorsDoc& doc);
     // One upload file per page; 1 when all were written, else 0 after
-    // telling the user which period failed.
+    // telling the user each page (and period) whose file was not written.
     int WriteUploadFiles(const QString& reportPath);
-    void WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) override;
+    int WriteUploadFiles(CQorsDoc& doc, const QString& reportPath) override;
     int WritePageUploadFile(const QString& reportPath, int page);
     bool IsSaving() const override { return m_nSaving != 0; }
     qor::DownloadTakeIn LastTakeIn() const override { return m_takeIn; }
@@ -100,6 +103,13 @@ private:
     QList<AliasCell> m_aliasCells;
     QString m_aliasSheet;
     const QList<AliasCell>& aliasCells(const QString& sheetName);
+    // The first alias cell of the report whose formula failed on page, as
+    // the message that names it; "" when none did.
+    QString failedAliasCell(int page);
+    // Notes a value or item of the download file being read that was not
+    // taken in.
+    void notTaken(const QString& what);
+    QString m_strTakingIn;  // the download file being read
     qor::XmlNode m_worksheet;
     int m_nKind = -1;
 };

@@ -8,6 +8,7 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
+#include "reader/creader.h"
 
 namespace qor::consol {
 
@@ -63,6 +64,23 @@ QString LocalSamplePath(const QString& reportPath) {
            QStringLiteral(".xml");
 }
 
+namespace {
+
+// "Name(Code)": the code stands in the last brackets, which close the
+// folder's name; brackets inside a firm's name ("星河科技(深圳)有限公司(001)")
+// stay with the name. Both empty for a folder of another shape.
+void splitFirmName(const QString& folder, QString* name, QString* code) {
+    name->clear();
+    code->clear();
+    if (!folder.endsWith(QLatin1Char(')'))) return;
+    const qsizetype open = folder.lastIndexOf(QLatin1Char('('));
+    if (open < 0) return;
+    *name = folder.left(open);
+    *code = folder.mid(open + 1, folder.size() - open - 2);
+}
+
+}  // namespace
+
 void UploadFirm(const QString& reportPath, QString* name, QString* code) {
     name->clear();
     code->clear();
@@ -70,23 +88,14 @@ void UploadFirm(const QString& reportPath, QString* name, QString* code) {
     const qsizetype root = p.indexOf(QStringLiteral("hbbb/"));
     if (root < 0) return;
     const qsizetype start = root + 5;
-    const qsizetype open = p.indexOf(QLatin1Char('('), start);
-    if (open < 0) return;
-    const qsizetype close = p.indexOf(QLatin1Char(')'), open + 1);
-    if (close < 0) return;
-    *name = p.mid(start, open - start);
-    *code = p.mid(open + 1, close - open - 1);
+    const qsizetype slash = p.indexOf(QLatin1Char('/'), start);
+    if (slash < 0) return;
+    splitFirmName(p.mid(start, slash - start), name, code);
 }
 
 void SplitFirmFolder(const QString& reportPath, QString* name, QString* code) {
-    name->clear();
-    code->clear();
     const QString folder = QFileInfo(QFileInfo(normalised(reportPath)).path()).path();
-    const QString firm = folder.section(QLatin1Char('/'), -1);
-    const qsizetype open = firm.lastIndexOf(QLatin1Char('('));
-    if (open < 0) return;
-    *name = firm.left(open);
-    *code = firm.mid(open + 1, qMax<qsizetype>(0, firm.size() - open - 2));
+    splitFirmName(folder.section(QLatin1Char('/'), -1), name, code);
 }
 
 bool ParseCellAddress(const QString& address, int* col, int* row) {
@@ -117,14 +126,34 @@ bool MatchCellCoordinate(const QString& coordinate, const QString& sheetName, in
 
 bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
                      const QString& alias, int* col, int* row) {
-    qsizetype i = 0;
-    for (; i < children.size(); ++i)
-        if (children[i].tagName() == u"SName" && children[i].text().trimmed() == alias) break;
-    for (++i; i < children.size(); ++i)
-        if (children[i].tagName() == u"CellCoor" &&
-            MatchCellCoordinate(children[i].text().trimmed(), sheetName, col, row))
+    // An alias owns the CellCoor elements between its SName and the next
+    // one: a cell further on is another alias's.
+    bool own = false;
+    for (const XmlNode& child : children) {
+        if (child.tagName() == u"SName") {
+            own = child.text().trimmed() == alias;
+        } else if (own && child.tagName() == u"CellCoor" &&
+                   MatchCellCoordinate(child.text().trimmed(), sheetName, col, row)) {
             return true;
+        }
+    }
     return false;
+}
+
+QString DamagedAliasList(const QList<XmlNode>& children) {
+    QString open;  // the SName still waiting for its first cell
+    bool waiting = false;
+    for (const XmlNode& child : children) {
+        if (child.tagName() == u"SName") {
+            if (waiting) return open;
+            open = child.text().trimmed();
+            waiting = true;
+        } else if (child.tagName() == u"CellCoor") {
+            if (!waiting && open.isNull()) return QStringLiteral("CellCoor");
+            waiting = false;
+        }
+    }
+    return waiting ? open : QString();
 }
 
 QString PeriodText(int year, int month, int quarter) {
@@ -201,11 +230,11 @@ QString UploadValue(CReportHandle& report, int row, int col, int page) {
 }
 
 bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text) {
-    const QString t = text.trimmed();
-    if (t.isEmpty()) return true;
-    bool ok = false;
-    double n = t.toDouble(&ok);
-    if (!ok) return false;
+    if (text.trimmed().isEmpty()) return true;
+    // The one rule every route into a number cell keeps: "12,345.60" is an
+    // amount, "abc", "1e999" and "nan" are none.
+    double n = 0;
+    if (!TextAsCellNumber(text, &n)) return false;
     const CellArea area = CellArea::cell(row, col);
     int32_t kind = 0;
     report.AccessAreaFormat(0, kFmtKind, &kind, &area);
@@ -213,8 +242,7 @@ bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const
     int32_t percent = 0;
     report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
     if (percent == 1) n *= 100.0;
-    report.SetCellValue(CellValue::ofNumber(n), row, col, page);
-    return true;
+    return report.SetCellValue(CellValue::ofNumber(n), row, col, page) == 0;
 }
 
 }  // namespace qor::consol

@@ -32,12 +32,13 @@ QString SamplePath(const QString& dataDir, const QString& reportPath);
 // The sample's copy kept with the report: work folder/F.xml.
 QString LocalSamplePath(const QString& reportPath);
 
-// Firm name and code of the upload header: after the first "hbbb/", the
-// name up to the first "(" and the code between it and the next ")".
-// Both empty when the path does not have that shape.
+// Firm name and code of the upload header, from the folder right after
+// the first "hbbb/". A firm folder is "Name(Code)": the code stands in its
+// last brackets, the name may hold brackets of its own. Both empty when
+// the path does not have that shape.
 void UploadFirm(const QString& reportPath, QString* name, QString* code);
 // Firm name and code of the special tables: the report's grandparent
-// folder "Name(Code)" split at its last "(". Both empty without one.
+// folder, split by the same rule.
 void SplitFirmFolder(const QString& reportPath, QString* name, QString* code);
 
 // "AB12" -> column 28, row 12 (both from 1). False when the address has
@@ -48,10 +49,14 @@ bool ParseCellAddress(const QString& address, int* col, int* row);
 bool MatchCellCoordinate(const QString& coordinate, const QString& sheetName, int* col,
                          int* row);
 // The alias rule over the element children of one SampleAlias element:
-// the first SName holding alias, and from there the first CellCoor on
-// the sheet (also past later SName elements).
+// the first CellCoor on the sheet among those that follow an SName holding
+// alias, up to the next SName (an alias never takes another's cell).
 bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
                      const QString& alias, int* col, int* row);
+// The alias of a SampleAlias element's children that has no CellCoor of
+// its own ("CellCoor" for a cell before any SName); a null text when every
+// alias has its cells.
+QString DamagedAliasList(const QList<XmlNode>& children);
 
 // "%d-%02d-01" of year and month, where month 0 counts as 1 and a
 // quarter above 0 sets the month to its first (1, 4, 7, 10).
@@ -74,9 +79,10 @@ bool IsXmlName(const QString& text);
 // empty cell, "%f" for a number (divided by 100 on a percent cell), the
 // text for text cells.
 QString UploadValue(CReportHandle& report, int row, int col, int page);
-// Stores a downloaded text in the cell: converted to a number, times 100
-// on a percent cell; label cells and empty texts are left alone. False
-// when the text is no number (nothing is written).
+// Stores a downloaded text in the cell: read by the number rule every
+// cell write keeps, times 100 on a percent cell; label cells and empty
+// texts are left alone. False when the text is no finite number or the
+// cell refused it (nothing is written).
 bool StoreDownloadValue(CReportHandle& report, int row, int col, int page, const QString& text);
 
 }  // namespace qor::consol

@@ -129,10 +129,12 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
         if (value->isEmpty()) s->missing << LoadErrorText(id);
     if (!s->missing.isEmpty()) return false;
 
-    // A date that is not year-month-day would read as month 0 and day 0:
-    // it counts as empty, and the trace says so.
+    // A date that is not year-month-day, or names no day of the calendar
+    // ("2004-13-45", "2004-02-30"), would put month 13 or day 45 into the
+    // expressions: it counts as empty, and the trace says so.
     auto date = [s](QString* text, int* y, int* m, int* d) {
-        if (!text->trimmed().isEmpty() && !parseDate(*text, y, m, d)) {
+        if (!text->trimmed().isEmpty() &&
+            (!parseDate(*text, y, m, d) || !QDate(*y, *m, *d).isValid())) {
             s->warnings << QStringLiteral(
                                "%1: \"%2\" is no date (year-month-day); 1999-01-01 is used")
                                .arg(s->interfacePath, *text);
@@ -787,9 +789,11 @@ bool CIndicatorRun::expandSubIndicators(QStringView expression, QString* out) {
         from = i = end;
         QStringView sub;
         m_files->formulas.readViews(code, {u"Expressions"}, &sub);
+        // A sub-indicator that no library defines has no value: counting
+        // it as 0 would write a wrong result marked valid.
         if (sub.isEmpty()) {
-            *out += QLatin1String("0.0");
-            continue;
+            trace(LoadErrorText(str::kSubIndicatorMissing).arg(QStringLiteral("%zb") + code.toString() + u'%'));
+            return false;
         }
         QString expanded;
         ExpandIndicatorPlaceholders(sub, m_settings, &expanded);

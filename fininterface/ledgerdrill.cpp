@@ -1,6 +1,7 @@
 #include "fininterface/ledgerdrill.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QLoggingCategory>
 #include <algorithm>
 
@@ -79,8 +80,9 @@ QList<FoundCall> findCalls(const QString& f) {
     return calls;
 }
 
-// The month of a date written year-month-day in the eighth argument of the
-// formula; empty when the formula has fewer fields or no such date.
+// The month of a date written year-month-day (or year-month) in the eighth
+// argument of the formula; empty when the formula has fewer fields or the
+// field names no day of the calendar ("2024-13-40", "abcd-05-31").
 QString monthOfEighthField(const QString& f) {
     qsizetype pos = -1;
     for (int i = 0; i < 7; ++i) {
@@ -90,13 +92,15 @@ QString monthOfEighthField(const QString& f) {
     qsizetype end = f.indexOf(u',', pos + 1);
     if (end < 0) end = f.size();
     QString field = f.mid(pos + 1, end - pos - 1);
+    if (const qsizetype close = field.indexOf(u')'); close >= 0) field.truncate(close);
     field.remove(u'"');
-    const QStringList parts = field.split(u'-');
-    if (parts.size() < 2) return QString();
-    QString month = parts.at(1);
-    const qsizetype close = month.indexOf(u')');
-    if (close >= 0) month.truncate(close);
-    return month.trimmed();
+    static const QRegularExpression date(
+        QStringLiteral("^(\\d{1,4})-(\\d{1,2})(?:-(\\d{1,2}))?$"));
+    const QRegularExpressionMatch m = date.match(field.trimmed());
+    if (!m.hasMatch()) return QString();
+    const int day = m.captured(3).isEmpty() ? 1 : m.captured(3).toInt();
+    if (!QDate(m.captured(1).toInt(), m.captured(2).toInt(), day).isValid()) return QString();
+    return m.captured(2);
 }
 
 QString keywordText(CReportHandle* report, int slot, int page) {
@@ -152,8 +156,12 @@ LedgerRequest ReadLedgerRequest(const QString& f) {
     qsizetype close = f.indexOf(u')', first.open + 1);
     if (close < 0) close = f.size();
     QString args = f.mid(first.open + 1, close - first.open - 1);
-    request.include = args.contains(u'Y');
-    if (isCounterpartName(callNameAt(f, first.open)))
+    // The include flag is an argument of its own, after the period (one
+    // further on for the counterpart family): a "Y" in an account code or
+    // a period says nothing about it.
+    const bool counterpart = isCounterpartName(callNameAt(f, first.open));
+    request.include = stripQuotes(args.section(u',', counterpart ? 3 : 2, counterpart ? 3 : 2)) == u"Y";
+    if (counterpart)
         args.remove(args.indexOf(u','), args.contains(u',') ? 1 : 0);
     else
         args.remove(u'"');

@@ -34,7 +34,7 @@ bool IsLedgerFunction(const QString& formula);
 struct LedgerRequest {
     QStringList codes;     // ascending, at most kMaxAccountCodes
     QString period;        // as written in the call, before resolution
-    bool include = false;  // the call's arguments hold a "Y"
+    bool include = false;  // the call's include argument (after the period) is "Y"
     QString codeList() const { return codes.join(u'/'); }
 };
 

@@ -5,6 +5,8 @@
 //   open PATH       prepare or refresh the client report PATH names, which
 //                   ends with its save
 //   save REPORT     the report's own save: the checks, then the upload files
+// Exit 3: done, but values of a download were not taken in, or upload
+// files were not written; each is named on stderr.
 #include <QDir>
 #include <QFileInfo>
 #include <memory>
@@ -107,14 +109,16 @@ int verbConsol(const QStringList& args, Output* out) {
                 for (const QFileInfo& rep :
                      QDir(folder.filePath()).entryInfoList({QStringLiteral("*.rep")}, QDir::Files, QDir::Name))
                     CAppEnvironment::Instance().FindOpenDocument(rep.filePath());
-        return commands.Download() ? 0 : 1;
+        if (!commands.Download()) return 1;
+        // Values and items named as not taken in: the run is no clean one.
+        return commands.LastTakeIn().notTaken.isEmpty() ? 0 : 3;
     }
     if (what == u"upload") return commands.Upload() ? 0 : 1;
     if (what == u"open") {
         if (!commands.OpenClientFile(args[1])) return 1;
         out->text += QStringLiteral("prepared %1\n").arg(QDir::toNativeSeparators(
             QDir::fromNativeSeparators(args[1]).chopped(3) + QStringLiteral("rep")));
-        return 0;
+        return commands.LastTakeIn().notTaken.isEmpty() ? 0 : 3;
     }
     CQorsDoc* doc = CAppEnvironment::Instance().FindOpenDocument(args[1]);
     if (!doc) {
@@ -123,7 +127,9 @@ int verbConsol(const QStringList& args, Output* out) {
     }
     if (!doc->Files().OnSaveDocument()) return 1;
     out->text += QStringLiteral("saved %1\n").arg(QDir::toNativeSeparators(doc->GetPathName()));
-    return 0;
+    // The report is saved; a page whose upload file was not written has
+    // been named, and the run says it was no full success.
+    return doc->Files().UploadsWritten() ? 0 : 3;
 }
 
 }  // namespace qor::app

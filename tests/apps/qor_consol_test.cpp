@@ -53,3 +53,276 @@ TEST(QorConsol, OpenPreparesTheReportAndSaveWritesItsUploadFile) {
     EXPECT_EQ(consol(home, "open ab").exitCode, 1);
     EXPECT_EQ(consol(home, "open").exitCode, 2);
 }
+
+namespace {
+
+// Any other qor verb, under the same data folder.
+qortest::ProcessResult qorIn(const QString& home, const QStringList& args, const QByteArray& input = {}) {
+    const QStringList head{"-c",
+                           QStringLiteral("export QOR_HOME='%1' QOR_REGISTRY='%1/registry.ini'\n"
+                                          "exec '%2' \"$@\"")
+                               .arg(home, QStringLiteral(QOR_APP_BINARY)),
+                           "qor"};
+    return qortest::run(QStringLiteral("/bin/sh"), head + args, input);
+}
+
+QString cell(const QString& home, const QString& rep, int page, int row, int col) {
+    const auto r = qorIn(home, {"get", rep, QString::number(page), QString::number(row),
+                                QString::number(col)});
+    return QString::fromUtf8(r.out).trimmed();
+}
+
+// One text of the upload file, read by xmllint.
+QString uploaded(const QString& file, const QString& xpath) {
+    const auto lint = qortest::run("xmllint", {"--xpath", "string(" + xpath + ")", file});
+    return QString::fromUtf8(lint.out).trimmed();
+}
+
+// A monthly sample of two reports, 资产 and 负债, written by hand as the
+// client writes one. A comment stands among the Period's elements.
+QString twoSheetSample(const QString& aliases, const QString& rules = {}) {
+    QString months;
+    for (int i = 0; i < 12; ++i) months += "<M/>";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData SampleID=\"7\" SampleName=\"月报\">"
+           "<Period><!-- monthly -->" + months + "</Period>"
+           "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
+           "<Worksheet ss:Name=\"资产\"><Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"10\"/>" +
+           rules + "</Worksheet>"
+           "<Worksheet ss:Name=\"负债\"><Table ss:ExpandedColumnCount=\"4\" ss:ExpandedRowCount=\"10\"/>"
+           "</Worksheet></Workbook>" + aliases + "</ReportData>\n";
+}
+
+const char kAliases[] =
+    "<SampleAlias><SName>货币资金</SName><CellCoor>资产!B4</CellCoor>"
+    "<SName>短期借款</SName><CellCoor>负债!B4</CellCoor>"
+    "<SName>A2</SName><CellCoor>资产!B5</CellCoor><SName>A3</SName><CellCoor>资产!B6</CellCoor>"
+    "<SName>A4</SName><CellCoor>资产!B7</CellCoor><SName>A5</SName><CellCoor>资产!B8</CellCoor>"
+    "<SName>A6</SName><CellCoor>资产!B9</CellCoor><SName>A7</SName><CellCoor>资产!C4</CellCoor>"
+    "<SName>A8</SName><CellCoor>资产!C5</CellCoor></SampleAlias>";
+
+struct ClientFolder {
+    QString home, folder, rep;
+};
+
+ClientFolder clientWith(const QString& name, const QString& sample,
+                        const QList<std::pair<QString, QString>>& downloads) {
+    ClientFolder c;
+    c.home = qortest::freshDir(name);
+    const QString root = c.home + "/QORTEMP/hbbb";
+    qortest::writeFile(root + "/样表/月报.xml", sample.toUtf8());
+    c.folder = root + QStringLiteral("/星河科技(深圳)有限公司(001)/月报");
+    for (const auto& [file, text] : downloads)
+        qortest::writeFile(c.folder + "/download/" + file, text.toUtf8());
+    c.rep = c.folder + QStringLiteral("/资产.rep");
+    return c;
+}
+
+}  // namespace
+
+// Every item of the report's sheet lands wherever it stands in the file;
+// items of the sample's other sheets are left to their reports; unknown
+// items and values that are no amount by the number rule are named, and
+// the run ends with 3.
+TEST(QorConsol, EveryDownloadedItemLandsOrIsNamed) {
+    const ClientFolder c = clientWith(
+        "consol-takein", twoSheetSample(kAliases),
+        {{"2004-03-01.xml",
+          "<ReportData><SampleData><短期借款>5</短期借款><货币资金>1</货币资金><ZZ>9</ZZ>"
+          "<A2>12,345.60</A2><A3>abc</A3><A4>1e999</A4><A5>nan</A5><A6>inf</A6><A7>3</A7>"
+          "<A8> 7 </A8></SampleData></ReportData>"},
+         {"2004-04-01.xml", "<ReportData><SampleData><货币资金>4</货币资金></SampleData></ReportData>"}});
+    auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    const QString err = QString::fromUtf8(r.err);
+    EXPECT_EQ(r.exitCode, 3) << r.out.constData() << r.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.out).startsWith("prepared "));
+    for (const char* named : {"ZZ", "“abc”", "“1e999”", "“nan”", "“inf”"})
+        EXPECT_TRUE(err.contains(QString::fromUtf8(named))) << named << "\n" << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("短期借款"))) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("“3”")));
+
+    // March and April are two pages: the comment in Period counts for nothing.
+    EXPECT_TRUE(QString::fromUtf8(qorIn(c.home, {"pages", c.rep}).out).startsWith("pages: 2"));
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 2), "1");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 5, 2), "12345.6");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 4, 3), "3");
+    EXPECT_EQ(cell(c.home, c.rep, 1, 5, 3), "7");
+    for (int row : {6, 7, 8, 9}) {
+        const QString v = cell(c.home, c.rep, 1, row, 2).toLower();
+        EXPECT_FALSE(v.contains("inf") || v.contains("nan")) << row << " " << v.toStdString();
+    }
+    EXPECT_EQ(cell(c.home, c.rep, 2, 4, 2), "4");
+
+    // The upload holds what landed, under the firm whose name has brackets
+    // of its own: the code is in the last ones.
+    r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString up = c.folder + "/upload/2004-03-01.xml";
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/货币资金")), "1.000000");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "12345.600000");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A7")), "3.000000");
+    EXPECT_EQ(uploaded(up, QStringLiteral("count(/ReportData/资产/短期借款)")), "0");
+    EXPECT_EQ(uploaded(up, "/ReportData/Surface/ReportFirmCode"), "001");
+    EXPECT_EQ(uploaded(up, "/ReportData/Surface/ReportFirmName"), QStringLiteral("星河科技(深圳)有限公司"));
+    EXPECT_EQ(uploaded(c.folder + "/upload/2004-04-01.xml", QStringLiteral("/ReportData/资产/货币资金")),
+              "4.000000");
+}
+
+// An alias owns only the cells between its SName and the next: one with
+// no cell on this sheet is another sheet's, one with no cell at all makes
+// the sample damaged, refused by name.
+TEST(QorConsol, AnAliasNeverTakesAnothersCell) {
+    const ClientFolder c = clientWith(
+        "consol-alias",
+        twoSheetSample("<SampleAlias><SName>A1</SName><CellCoor>负债!B4</CellCoor>"
+                       "<SName>A2</SName><CellCoor>资产!B5</CellCoor></SampleAlias>"),
+        {{"2004-03-01.xml", "<ReportData><SampleData><A1>7</A1><A2>2</A2></SampleData></ReportData>"}});
+    auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(cell(c.home, c.rep, 1, 5, 2), "2");
+    EXPECT_NE(cell(c.home, c.rep, 1, 5, 2), "7");
+    r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    const QString up = c.folder + "/upload/2004-03-01.xml";
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "2.000000");
+    EXPECT_EQ(uploaded(up, QStringLiteral("count(/ReportData/资产/A1)")), "0");
+
+    const ClientFolder d = clientWith(
+        "consol-alias-damaged",
+        twoSheetSample("<SampleAlias><SName>A9</SName><SName>A2</SName><CellCoor>资产!B5</CellCoor>"
+                       "</SampleAlias>"),
+        {{"2004-03-01.xml", "<ReportData><SampleData><A9>7</A9><A2>2</A2></SampleData></ReportData>"}});
+    r = consol(d.home, "open '" + d.folder + QStringLiteral("/资产.xml'"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("“A9”"))) << r.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(d.rep));
+}
+
+// The save writes what the pages hold, or says which page it could not:
+// format state, a failed formula and an unreadable upload file never end
+// in a quiet "saved" over a smaller upload.
+TEST(QorConsol, TheSaveWritesEveryPagesValuesOrNamesThePage) {
+    const ClientFolder c = clientWith(
+        "consol-save", twoSheetSample(kAliases),
+        {{"2004-03-01.xml", "<ReportData><SampleData><货币资金>1</货币资金><A3>7</A3></SampleData></ReportData>"},
+         {"2004-04-01.xml", "<ReportData><SampleData><货币资金>2</货币资金></SampleData></ReportData>"}});
+    ASSERT_EQ(consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'")).exitCode, 0);
+    ASSERT_EQ(consol(c.home, "save '" + c.rep + "'").exitCode, 0);
+    const QString march = c.folder + "/upload/2004-03-01.xml";
+    const QString april = c.folder + "/upload/2004-04-01.xml";
+    ASSERT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "7.000000");
+
+    // Kept in format state, the report still uploads its pages' values.
+    auto script = qorIn(c.home, {"reader-script", "-"},
+                        QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSave\nCloseFile\n").arg(c.rep).toUtf8());
+    ASSERT_EQ(script.exitCode, 0) << script.err.constData();
+    auto r = consol(c.home, "save '" + c.rep + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/货币资金")), "1.000000");
+    EXPECT_EQ(uploaded(april, QStringLiteral("/ReportData/资产/货币资金")), "2.000000");
+
+    // An unreadable upload of page 1 is named, and page 2's is still written.
+    ASSERT_EQ(qorIn(c.home, {"set", c.rep, "2", "4", "2", "777"}).exitCode, 0);
+    qortest::writeFile(march, "<ReportData><unclosed>");
+    r = consol(c.home, "save '" + c.rep + "'");
+    EXPECT_EQ(r.exitCode, 3) << r.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("第1页（2004-03-01）"))) << r.err.constData();
+    EXPECT_EQ(qortest::fileBytes(march), "<ReportData><unclosed>");
+    EXPECT_EQ(uploaded(april, QStringLiteral("/ReportData/资产/货币资金")), "777.000000");
+    QFile::remove(march);
+
+    // A3's cell (B6) computed by a formula that fails: the save is refused
+    // by name and the upload keeps what was last sent.
+    ASSERT_EQ(consol(c.home, "save '" + c.rep + "'").exitCode, 0);
+    script = qorIn(c.home, {"reader-script", "-"},
+                   QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetCurCell 6 2\nSetFormula \"B4/B8\"\n"
+                                  "Save\nCloseFile\n")
+                       .arg(c.rep)
+                       .toUtf8());
+    ASSERT_EQ(script.exitCode, 0) << script.out.constData() << script.err.constData();
+    qortest::writeFile(c.home + "/recalc.shl", "RECALC ALL\n");
+    qorIn(c.home, {"run", c.home + "/recalc.shl", c.rep});
+    r = consol(c.home, "save '" + c.rep + "'");
+    EXPECT_EQ(r.exitCode, 1) << r.out.constData();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("B6 单元（A3）"))) << r.err.constData();
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "7.000000");
+}
+
+// The data rules' range and number forms, checked alike by qor validate
+// and by the client report's save (both read the sample's rules through
+// one reader). A rule that cannot be read or reaches past the table is
+// named; qor validate then fails, the save goes on.
+TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
+    const ClientFolder c = clientWith(
+        "consol-rules", twoSheetSample(kAliases),
+        {{"2004-03-01.xml", "<ReportData><SampleData><货币资金>1</货币资金></SampleData></ReportData>"}});
+    ASSERT_EQ(consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'")).exitCode, 0);
+    const QString samplePath = c.home + QStringLiteral("/QORTEMP/hbbb/样表/月报.xml");
+    auto rule = [](const QString& range, const QString& min, const QString& max) {
+        return QStringLiteral("<DataValidation><Range>%1</Range><Min>%2</Min><Max>%3</Max></DataValidation>")
+            .arg(range, min, max);
+    };
+    const QString failsB4 = QStringLiteral("第1页第4行第2列");
+    const QString outside = QStringLiteral("超出表格");
+    const QString unreadable = QStringLiteral("无法读取");
+    struct Case {
+        QString rules;
+        int row, col;
+        QString value;
+        int validateExit, saveExit;
+        QString told;  // in both runs' messages
+    };
+    const Case cases[] = {
+        {rule("R4C2:R3C2", "0", "1000"), 4, 2, "5000", 1, 1, failsB4},  // reversed
+        {rule("r3c2:r4c2", "0", "1000"), 4, 2, "5000", 1, 1, failsB4},  // lower case
+        {rule("B3:B4", "0", "1000"), 4, 2, "5000", 1, 1, failsB4},      // A1 form
+        {rule("$B$3:B4", "0", "1000"), 4, 2, "5000", 1, 1, failsB4},
+        {rule("R3C2,R6C3", "0", "1000"), 6, 3, "5000", 1, 1, QStringLiteral("第1页第6行第3列")},
+        {rule("R3C2:R4C2", "0", "1000"), 4, 2, "1000", 0, 0, QString()},
+        // Outside a 10-row table: named, never moved onto row 10.
+        {rule("R20C2:R30C2", "0", "1000"), 10, 2, "5000", 1, 0, outside},
+        {rule("R8C2:R12C2", "0", "1000"), 9, 2, "5000", 1, 1, QStringLiteral("第1页第9行第2列")},
+        // Bounds by the number rule: "1,000" is a thousand.
+        {rule("R4C2", "1,000", "2,000"), 4, 2, "1500", 0, 0, QString()},
+        {rule("R4C2", "1,000", "2,000"), 4, 2, "500", 1, 1, failsB4},
+        {rule("R4C2", "abc", "10"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("R4C2", "0", "1e999"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("R4", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("R0C2:R4C2", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.rules.toStdString() + " " + k.value.toStdString());
+        qortest::writeFile(samplePath, twoSheetSample(kAliases, k.rules).toUtf8());
+        for (int row : {3, 4, 6, 9, 10})
+            for (int col : {2, 3})
+                ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", QString::number(row), QString::number(col), "0"}).exitCode, 0);
+        ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", QString::number(k.row), QString::number(k.col), k.value}).exitCode, 0);
+        const auto v = qorIn(c.home, {"validate", c.rep, samplePath});
+        EXPECT_EQ(v.exitCode, k.validateExit) << v.err.constData();
+        const auto s = consol(c.home, "save '" + c.rep + "'");
+        EXPECT_EQ(s.exitCode, k.saveExit) << s.err.constData();
+        if (!k.told.isEmpty()) {
+            EXPECT_TRUE(QString::fromUtf8(v.err).contains(k.told)) << v.err.constData();
+            EXPECT_TRUE(QString::fromUtf8(s.err).contains(k.told)) << s.err.constData();
+        }
+        // Row 10 is never blamed for a rule that lies below it.
+        EXPECT_FALSE(QString::fromUtf8(v.err).contains(QStringLiteral("第1页第10行")));
+    }
+
+    // A cell whose formula failed fails its rule, whatever it holds.
+    qortest::writeFile(samplePath, twoSheetSample(kAliases, rule("R3C4", "1", "10")).toUtf8());
+    const auto script = qorIn(c.home, {"reader-script", "-"},
+                              QStringLiteral("OpenRep8File \"%1\"\nBeginDesign\nSetCurCell 3 4\n"
+                                             "SetFormula \"D4/D8\"\nSave\nCloseFile\n")
+                                  .arg(c.rep)
+                                  .toUtf8());
+    ASSERT_EQ(script.exitCode, 0) << script.out.constData() << script.err.constData();
+    qortest::writeFile(c.home + "/recalc.shl", "RECALC ALL\n");
+    qorIn(c.home, {"run", c.home + "/recalc.shl", c.rep});
+    const QString failed = QStringLiteral("第1页第3行第4列单元公式计算失败");
+    const auto v = qorIn(c.home, {"validate", c.rep, samplePath});
+    EXPECT_EQ(v.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(v.err).contains(failed)) << v.err.constData();
+    const auto s = consol(c.home, "save '" + c.rep + "'");
+    EXPECT_EQ(s.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(s.err).contains(failed)) << s.err.constData();
+}

@@ -173,9 +173,17 @@ TEST(ConsolFiles, PathsFirmsAndNames) {
     UploadFirm(p, &name, &code);
     EXPECT_EQ(name, "Alpha");
     EXPECT_EQ(code, "001");
-    SplitFirmFolder("/d/hbbb/A(B)(002)/Monthly/Balance.rep", &name, &code);
-    EXPECT_EQ(name, "A(B)");
-    EXPECT_EQ(code, "002");
+    // One rule for both: the code stands in the last brackets.
+    for (const QString& bracketed : {QString("/d/hbbb/A(B)(002)/Monthly/Balance.rep"),
+                                     QStringLiteral("/d/hbbb/星河(深圳)(002)/M/资产.rep")}) {
+        UploadFirm(bracketed, &name, &code);
+        EXPECT_EQ(code, "002") << qPrintable(bracketed);
+        QString otherName, otherCode;
+        SplitFirmFolder(bracketed, &otherName, &otherCode);
+        EXPECT_EQ(otherName, name);
+        EXPECT_EQ(otherCode, code);
+    }
+    EXPECT_EQ(name, QStringLiteral("星河(深圳)"));
     // Paths of another shape name no firm instead of cutting at -1.
     for (const QString& odd : {QString("/d/reports/Alpha(001)/M/B.rep"), QString("/d/hbbb/Alpha/M/B.rep")}) {
         UploadFirm(odd, &name, &code);
@@ -195,16 +203,23 @@ TEST(ConsolFiles, CoordinatesAliasesPeriods) {
     for (const char* bad : {"Sheet1!12", "Sheet1!AB", "Sheet2!A1", "Sheet1!IW3", "Sheet1A1"})
         EXPECT_FALSE(MatchCellCoordinate(bad, "Sheet1", &col, &row)) << bad;
 
-    // The alias standing twice resolves through its first SName and the
-    // search for its sheet goes on past the next SName.
+    // The alias standing twice owns the cells after each of its SNames,
+    // never the cell of the alias between them.
     XmlDocument doc = XmlDocument::parse(
         "<SampleAlias><SName>A</SName><CellCoor>S2!B2</CellCoor><SName>X</SName>"
         "<CellCoor>S1!C3</CellCoor><SName>A</SName><CellCoor>S1!D4</CellCoor></SampleAlias>");
     const QList<XmlNode> list = ElementChildren(doc.documentElement());
     ASSERT_TRUE(FindAliasInList(list, "S1", "A", &col, &row));
-    EXPECT_EQ(col, 3);
-    EXPECT_EQ(row, 3);
+    EXPECT_EQ(col, 4);
+    EXPECT_EQ(row, 4);
     EXPECT_FALSE(FindAliasInList(list, "S1", "Missing", &col, &row));
+    EXPECT_TRUE(DamagedAliasList(list).isNull());
+    // An SName without a cell of its own, at the end or before the next.
+    for (const char* damaged : {"<L><SName>A</SName><CellCoor>S1!B2</CellCoor><SName>B</SName></L>",
+                                "<L><SName>B</SName><SName>A</SName><CellCoor>S1!B2</CellCoor></L>"}) {
+        XmlDocument d = XmlDocument::parse(damaged);
+        EXPECT_EQ(DamagedAliasList(ElementChildren(d.documentElement())), "B") << damaged;
+    }
 
     EXPECT_EQ(PeriodText(2004, 0, 3), "2004-07-01");
     EXPECT_EQ(PeriodText(2004, 11, 0), "2004-11-01");

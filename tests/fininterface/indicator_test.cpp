@@ -149,6 +149,35 @@ TEST_F(Indicators, TheInterfaceFileGivesThePeriodAndTheSettings) {
     EXPECT_FALSE(LoadIndicatorList(&s));
 }
 
+// A date of the wrong form and one that names no day of the calendar are
+// told and replaced alike: no month 13 or day 45 reaches an expression.
+TEST_F(Indicators, ImpossibleDatesAreToldAndReplacedLikeMalformedOnes) {
+    for (const char* bad : {"2004-13-45", "2004-02-30", "9999-99-99", "0-0-0", "2004/02/03"}) {
+        IndicatorSettings s;
+        ASSERT_TRUE(ReadInterfaceFile(write({}, "2004-1-1", bad), &s)) << bad;
+        EXPECT_EQ(s.warnings.size(), 1) << bad;
+        EXPECT_EQ(ExpandIndicatorPlaceholders("%endyear%-%endmonth%-%endday%", s), u"1999-1-1") << bad;
+    }
+    IndicatorSettings s;
+    ASSERT_TRUE(ReadInterfaceFile(write({}, "2004-1-1", "2004-02-29"), &s));
+    EXPECT_TRUE(s.warnings.isEmpty());
+    EXPECT_EQ(s.endDay, 29);
+}
+
+// A sub-indicator no library defines fails the indicator that uses it,
+// named in the trace, instead of counting as 0.
+TEST_F(Indicators, AMissingSubIndicatorFailsItsIndicator) {
+    auto r = run(write({{"a", "%zbq7%+5"}, {"b", "%zbok%+5"}, {"ok", "1"}}));
+    EXPECT_TRUE(r->AnyFailed());
+    EXPECT_EQ(r->FailedCount(), 1);
+    EXPECT_TRUE(r->FirstFailed().startsWith(u"a ")) << r->FirstFailed().toStdString();
+    EXPECT_FALSE(traces.filter("%zbq7%").filter(LoadErrorText(qor::str::kSubIndicatorMissing).left(3)).isEmpty())
+        << traces.join('\n').toStdString();
+    if (!qortest::needPythonModule("configparser")) GTEST_SKIP();
+    EXPECT_EQ(readResult("print(c['a']['Value'],c['a']['ZBValidFlag'],c['b']['Value'],c['b']['ZBValidFlag'])"),
+              u"ERROR 0 6.00 1");
+}
+
 TEST_F(Indicators, PlaceholdersTakeThePeriodAndYearOffsets) {
     IndicatorSettings s;
     ASSERT_TRUE(ReadInterfaceFile(write({}, "2004-3-1", "2004-3-31", "ZT_NO=007\nKM_FX=借\n"), &s));

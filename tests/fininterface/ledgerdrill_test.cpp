@@ -73,6 +73,35 @@ TEST(LedgerDrill, ReadsCodesPeriodAndFlag) {
     EXPECT_EQ(r.period, "");
 }
 
+// The include flag is its own argument, and a date that names no day of
+// the calendar gives no period.
+TEST(LedgerDrill, IncludeFlagAndDatesComeFromTheirOwnArguments) {
+    struct Case {
+        const char* formula;
+        bool include;
+        const char* period;
+    };
+    const Case cases[] = {
+        {"QM(\"Y001\",5,N)", false, "5"},           // a "Y" in the code
+        {"QM(1001,\"Y\",N)", false, "Y"},           // a "Y" as the period
+        {"QM(1001,5,\"Y\")", true, "5"},
+        {"QM(1001,5, Y )", true, "5"},
+        {"QM(1001,5,YES)", false, "5"},
+        {"DFS(1001,Y,22,N)", false, "22"},          // the counterpart's extra argument
+        {"DFS(1001,2202,22,\"Y\")", true, "22"},
+        {"QM(1001,,A,B,C,D,E,\"2024-13-40\")", false, ""},
+        {"QM(1001,,A,B,C,D,E,\"abcd-05-31\")", false, ""},
+        {"QM(1001,,A,B,C,D,E,\"2024-02-30\")", false, ""},
+        {"QM(1001,,A,B,C,D,E,\"2024-02-29\")", false, "02"},
+        {"QM(1001,,A,B,C,D,E,2024-05)", false, "05"},
+    };
+    for (const Case& c : cases) {
+        const LedgerRequest r = ReadLedgerRequest(QString::fromUtf8(c.formula));
+        EXPECT_EQ(r.include, c.include) << c.formula;
+        EXPECT_EQ(r.period, QString::fromUtf8(c.period)) << c.formula;
+    }
+}
+
 TEST(LedgerDrill, KeepsAtMostTwentyCodes) {
     QStringList calls;
     for (int i = 0; i < 25; ++i) calls << QStringLiteral("QM(%1,22)").arg(1000 + i);
