@@ -286,7 +286,8 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
         {rule("R4C2", "1,000", "2,000"), 4, 2, "500", 1, 1, failsB4},
         {rule("R4C2", "abc", "10"), 4, 2, "5000", 1, 0, unreadable},
         {rule("R4C2", "0", "1e999"), 4, 2, "5000", 1, 0, unreadable},
-        {rule("R4", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("R4C", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("IZ4", "0", "10"), 4, 2, "5000", 1, 0, unreadable},  // no column of a report
         {rule("R0C2:R4C2", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
     };
     for (const Case& k : cases) {
