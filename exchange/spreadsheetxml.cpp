@@ -19,7 +19,6 @@
 #include "engine/reportlayout.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
-#include "reader/creader.h"
 #include "exchange/variantconvert.h"
 #include "exchange/workbook_dates.h"
 #include "exchange/workbook_read.h"

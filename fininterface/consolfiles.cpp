@@ -8,7 +8,6 @@
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
-#include "reader/creader.h"
 
 namespace qor::consol {
 
