@@ -452,9 +452,18 @@ TEST_F(Consol, DownloadAndUploadThroughTheStandIn) {
     ASSERT_EQ(d->GetReport()->GetPageCount(), 1);
 
     // A later download reaches the open report: a new month, a new page.
-    writeFile(server + "/hbbb/喆达(001)/Monthly/download/2004-04-01.xml", downloadFile("2"));
+    // An item the sample does not know and a value that is no number are
+    // named in the summary; the rest still lands.
+    writeFile(server + "/hbbb/喆达(001)/Monthly/download/2004-04-01.xml",
+              "<ReportData><SampleData><ZZ>1</ZZ><Cash>2</Cash><Rate>inf</Rate></SampleData></ReportData>");
+    told.clear();
     ASSERT_EQ(commands.Download(), 1) << qPrintable(told.join('\n'));
     ASSERT_EQ(d->GetReport()->GetPageCount(), 2);
+    EXPECT_EQ(commands.LastTakeIn().notTaken.size(), 2);
+    ASSERT_FALSE(told.isEmpty());
+    EXPECT_TRUE(told.last().contains("2004-04-01.xml：下发数据 ZZ")) << qPrintable(told.join('\n'));
+    EXPECT_TRUE(told.last().contains("“inf”")) << qPrintable(told.join('\n'));
+    EXPECT_EQ(number(d, 4, 2, 2), 2);
 
     ASSERT_TRUE(d->Files().OnSaveDocument()) << qPrintable(told.join('\n'));
     ASSERT_EQ(commands.Upload(), 1) << qPrintable(told.join('\n'));
