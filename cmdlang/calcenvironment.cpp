@@ -2,6 +2,7 @@
 
 #include "cmdlang/ccalcinterpreter.h"
 #include "cmdlang/cmdtexts.h"
+#include "cmdlang/printer.h"
 #include "engine/cellformat.h"
 #include "engine/cells_varmap.h"
 #include "engine/formulaeval.h"
@@ -32,8 +33,10 @@ int ReportScope::keywordSlot(QStringView name) const {
     return -1;
 }
 
-Value SlotValue(const CellSlot& s, const QString& text) {
-    if (s.flags & kSlotFormulaError) return Value::error(CmdText(str::kCellFormulaFailed));
+Value SlotValue(const CellSlot& s, const QString& text, const QString& cell) {
+    if (s.flags & kSlotFormulaError)
+        return Value::error(cell.isEmpty() ? CmdText(str::kCellFormulaFailed)
+                                           : CmdText(str::kCellFailed).arg(cell));
     if (s.isText()) return Value::text(text);
     if (s.isNumber() && !s.isEmptyNumber()) return Value::number(s.numberValue());
     return Value::empty();
@@ -78,7 +81,7 @@ Value ReportPageEnvironment::Cell(int row, int col) const {
     const CSheetPage* sheet = page();
     if (!sheet) return Value::empty();
     const CellSlot s = sheet->Slot(r, c);
-    return SlotValue(s, s.isText() ? sheet->Text(r, c) : QString());
+    return SlotValue(s, s.isText() ? sheet->Text(r, c) : QString(), PrintCell({row, col}));
 }
 
 int ReportPageEnvironment::VarKind() const {
@@ -202,20 +205,31 @@ CellValue cellValueOf(const Value& v) {
 
 }  // namespace
 
+namespace {
+
+uint16_t writeShown(CReportHandle& report, int page, int row, int col, const Value& value,
+                    bool failed) {
+    if (uint16_t s = report.SetCellValue(cellValueOf(value), row, col, page, 0, 1)) return s;
+    return failed ? report.MarkCellValueFailed(row, col, page) : 0;
+}
+
+}  // namespace
+
 uint16_t WriteStoredCell(CReportHandle& report, int page, int storedRow, int storedCol,
-                         const Value& value) {
+                         const Value& value, bool failed) {
     const ReportHeader& h = report.GetReportFile()->Format().header;
     std::shared_ptr<CSheetPage> sheet = report.GetPage(page);
     const int used = sheet ? std::max<int>(1, sheet->VarUsed()) : 1;
-    return report.SetCellValue(cellValueOf(value), ShownRow(h, used, storedRow),
-                               ShownCol(h, used, storedCol), page, 0, 1);
+    return writeShown(report, page, ShownRow(h, used, storedRow), ShownCol(h, used, storedCol),
+                      value, failed);
 }
 
-uint16_t WriteVarCell(CReportHandle& report, int page, int line, int index, const Value& value) {
+uint16_t WriteVarCell(CReportHandle& report, int page, int line, int index, const Value& value,
+                      bool failed) {
     const ReportHeader& h = report.GetReportFile()->Format().header;
     int row = 0, col = 0;
     ShownVarCell(h, line, index, &row, &col);
-    return report.SetCellValue(cellValueOf(value), row, col, page, 0, 1);
+    return writeShown(report, page, row, col, value, failed);
 }
 
 }  // namespace qor::cmd

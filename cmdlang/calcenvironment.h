@@ -73,8 +73,10 @@ private:
 };
 
 // A stored slot as a value of the language (kind-blind: a text slot is a
-// text, a number slot a number).
-Value SlotValue(const CellSlot& slot, const QString& text);
+// text, a number slot a number). A slot whose formula failed is an error
+// naming the cell when one is given: whatever reads it as an amount, a
+// condition or a key fails with it.
+Value SlotValue(const CellSlot& slot, const QString& text, const QString& cell = QString());
 
 // The shown row and column of a stored cell on a page using `used` lines
 // of the variable area (the template line stands for its first line).
@@ -86,9 +88,12 @@ void ShownVarCell(const qor::ReportHeader& h, int line, int index, int* row, int
 
 // Writes a value into a stored cell of a page through the report (data
 // state; formula cells are overwritten). An empty value empties the cell.
+// failed marks the written value as a failed formula's (a total of cells
+// one of which failed).
 uint16_t WriteStoredCell(CReportHandle& report, int page, int storedRow, int storedCol,
-                         const Value& value);
+                         const Value& value, bool failed = false);
 // The same for a cell of the variable area.
-uint16_t WriteVarCell(CReportHandle& report, int page, int line, int index, const Value& value);
+uint16_t WriteVarCell(CReportHandle& report, int page, int line, int index, const Value& value,
+                      bool failed = false);
 
 }  // namespace qor::cmd

@@ -92,15 +92,16 @@ public:
     // the count before and after a run.
     int ConversionLosses() const { return m_conversionLosses; }
     void NoteConversionLoss() { ++m_conversionLosses; }
-    // RECALCs that left cells whose formulas failed (each cell keeps the
-    // value a failed formula gives, which is no amount), counted over the
+    // Commands that left cells whose formulas failed (each cell keeps the
+    // value a failed formula gives, which is no amount): a RECALC, a total
+    // that skipped such cells, an APPEND that copied them. Counted over the
     // interpreter's life like the losses above; the text says how many
-    // cells of the last such RECALC failed and which one first.
-    int FailedRecalcs() const { return m_failedRecalcs; }
-    QString LastFailedRecalcText() const { return m_failedRecalcText; }
-    void NoteFailedRecalc(const QString& text) {
-        ++m_failedRecalcs;
-        m_failedRecalcText = text;
+    // cells the last such command left and which one first.
+    int FailedCellNotes() const { return m_failedCellNotes; }
+    QString LastFailedCellsText() const { return m_failedCellsText; }
+    void NoteFailedCells(const QString& text) {
+        ++m_failedCellNotes;
+        m_failedCellsText = text;
     }
 
     // The last failure of RunCommand or a script (0 / "" after a success).
@@ -175,8 +176,8 @@ private:
     qor::cmd::CalcDocumentHooks m_docHooks;
     qor::cmd::CalcSubsystemHooks m_hooks;
     int m_conversionLosses = 0;
-    int m_failedRecalcs = 0;
-    QString m_failedRecalcText;
+    int m_failedCellNotes = 0;
+    QString m_failedCellsText;
     mutable std::vector<std::unique_ptr<ExternalReport>> m_external;
 };
 

@@ -60,7 +60,7 @@ void noteFailedFormulas(CommandRun& run, const CReportHandle& r) {
     WriteErrorLog(text);
     for (const CReportHandle::FailedCell& cell : summary.failed)
         WriteErrorLog(CReportHandle::FailedCellText(cell));
-    run.ci.NoteFailedRecalc(text);
+    run.ci.NoteFailedCells(text);
 }
 
 // Writes the queued records; a value a cell refused (the others are still

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
 #include "cmdlang/scripts.h"
+#include "engine/errorlog.h"
+#include "engine/messages.h"
 #include "engine/openreports.h"
 
 namespace qor::cmd {
@@ -51,14 +54,51 @@ void CommandRun::evaluationFailed(const Value& v, const QString& where) const {
     ThrowCalcError(code, where.isEmpty() ? why : QStringLiteral("%1: %2").arg(where, why));
 }
 
+namespace {
+
+QString pageAndLine(const EvalEnvironment& env, int line) {
+    QString where = CmdText(str::kPageOrdinal).arg(env.PageNumber());
+    if (line > 0) where += CmdText(str::kLineSuffix).arg(line);
+    return where;
+}
+
+}  // namespace
+
+Value CommandRun::amountCell(const EvalEnvironment& env, int row, int col) const {
+    const Value v = env.Cell(row, col);
+    if (v.isError()) evaluationFailed(v, pageAndLine(env, 0));
+    return v;
+}
+
+Value CommandRun::amountVarCell(const EvalEnvironment& env, int line, int index) const {
+    const Value v = env.VarCell(line, index);
+    if (v.isError()) evaluationFailed(v, pageAndLine(env, line));
+    return v;
+}
+
+void FailedSources::add(int page, int row, int col) {
+    if (!m_count++ || std::tie(page, row, col) < std::tie(m_page, m_row, m_col)) {
+        m_page = page;
+        m_row = row;
+        m_col = col;
+    }
+}
+
+void FailedSources::tell(const CommandRun& run, const QString& command) const {
+    if (!m_count) return;
+    const QString text = LoadErrorText(str::kFailedCellsCarried)
+                             .arg(command)
+                             .arg(m_count)
+                             .arg(m_page)
+                             .arg(PrintCell({m_row, m_col}));
+    WriteErrorLog(text);
+    run.ci.NoteFailedCells(text);
+}
+
 bool CommandRun::holds(const Node& cond, const EvalEnvironment& env, int line) const {
     Evaluator ev(env);
     const Value v = line > 0 ? ev.evaluateOnLine(cond, line) : ev.evaluate(cond);
-    if (v.isError() || v.isArea()) {
-        QString where = CmdText(str::kPageOrdinal).arg(env.PageNumber());
-        if (line > 0) where += CmdText(str::kLineSuffix).arg(line);
-        evaluationFailed(v, where);
-    }
+    if (v.isError() || v.isArea()) evaluationFailed(v, pageAndLine(env, line));
     return IsTrue(v);
 }
 

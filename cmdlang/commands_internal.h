@@ -54,6 +54,12 @@ struct CommandRun {
     std::vector<int> matchingPages(const ReportScope& scope, const Node* cond) const;
     // Throws CALC_ERR_EVALUATION with the value's message.
     [[noreturn]] void evaluationFailed(const Value& v, const QString& where) const;
+    // A stored cell a command takes as an amount or a key. A cell whose
+    // formula failed refuses the command as it refuses FIND's condition
+    // (206 naming the page and the cell): its value is no amount.
+    Value amountCell(const EvalEnvironment& env, int row, int col) const;
+    // The same for index (from 1) of a variable line.
+    Value amountVarCell(const EvalEnvironment& env, int line, int index) const;
 
     // The document follows what a command did.
     void showPage(int page) const;
@@ -65,6 +71,24 @@ struct CommandRun {
     void setFound(int page, int row, int col) const;
     // Runs another script (DO).
     void runScriptFile(const QString& path) const;
+};
+
+// Cells whose formulas failed that a command carried over rather than
+// refused: a total leaves them out of its sum, APPEND copies them. The
+// cells written from them keep the mark, and the run hears how many there
+// were and the first by page, row and column (it then exits 3).
+class FailedSources {
+public:
+    // A shown cell of a source page.
+    void add(int page, int row, int col);
+    int count() const { return m_count; }
+    // Logs the count and the first cell and notes them on the run; nothing
+    // when none failed.
+    void tell(const CommandRun& run, const QString& command) const;
+
+private:
+    int m_count = 0;
+    int m_page = 0, m_row = 0, m_col = 0;
 };
 
 void RunAssign(CommandRun& run);

@@ -5,6 +5,7 @@
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
 #include "engine/cellgate.h"
+#include "engine/cells_varmap.h"
 #include "engine/openreports.h"
 
 namespace qor::cmd {
@@ -21,6 +22,26 @@ std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
 bool sameShape(const ReportHeader& a, const ReportHeader& b) {
     return a.rows == b.rows && a.cols == b.cols && a.varKind == b.varKind &&
            (!a.varKind || a.varStart == b.varStart);
+}
+
+// The cells of a page whose formulas failed (shown row and column): the
+// copy keeps their mark, and the run is told of them.
+void noteFailedCells(const CSheetPage& page, const ReportHeader& h, int pageNo,
+                     FailedSources* out) {
+    const int used = std::max<int>(1, page.VarUsed());
+    const SlotGrid& g = page.Fixed();
+    for (uint32_t r = 0; r < g.lines(); ++r)
+        for (uint16_t c = 0; c < g.lineLength(); ++c)
+            if (g.slot(r, c).flags & kSlotFormulaError)
+                out->add(pageNo, ShownRow(h, used, int(r + 1)), ShownCol(h, used, c + 1));
+    const SlotGrid& v = page.VarLines();
+    for (uint32_t line = 0; line < v.lines(); ++line)
+        for (uint16_t i = 0; i < v.lineLength(); ++i)
+            if (v.slot(line, i).flags & kSlotFormulaError) {
+                int row = 0, col = 0;
+                ShownVarCell(h, int(line + 1), i + 1, &row, &col);
+                out->add(pageNo, row, col);
+            }
 }
 
 }  // namespace
@@ -60,8 +81,10 @@ void RunAppend(CommandRun& run) {
     const std::vector<int> pages = run.matchingPages(scope, run.cmd.forCond.get());
     if (run.checkOnly()) return;
     const int before = r.GetPageCount();
+    FailedSources failed;
     for (int p : pages) {
         std::shared_ptr<CSheetPage> from = loadPage(*src, p);
+        noteFailedCells(*from, theirs, p, &failed);
         ThrowIfStatus(r.AppendRowColPage(1, 2), CmdText(str::kAppendingPage));
         const int added = r.GetPageCount();
         std::shared_ptr<CSheetPage> to = loadPage(r, added);
@@ -83,6 +106,7 @@ void RunAppend(CommandRun& run) {
         }
     }
     run.refresh();
+    failed.tell(run, QStringLiteral("APPEND"));
 }
 
 void RunDelete(CommandRun& run) {
@@ -158,6 +182,12 @@ void RunSort(CommandRun& run) {
             keys.append({k.key->var1.index, k.descending});
         }
         const int page = run.currentPage();
+        {
+            const ReportPageEnvironment env(scope, page, loadPage(r, page));
+            for (int line = 1; line <= env.VarUsed(); ++line)
+                for (const CReportHandle::VarSortKey& k : keys)
+                    if (k.pos <= VarLineLength(h)) run.amountVarCell(env, line, k.pos);
+        }
         if (run.checkOnly()) return;
         ThrowIfStatus(r.SortVarLines(keys),
                       QStringLiteral("sorting the lines of page %1").arg(page));
@@ -192,6 +222,16 @@ void RunSort(CommandRun& run) {
             key.col = c.col;
         }
         keys.append(key);
+    }
+    // A cell whose formula failed holds no amount to sort by: it refuses
+    // the sort as it refuses FIND, before any page moves.
+    const bool byCells = std::any_of(keys.cbegin(), keys.cend(), [](const auto& k) {
+        return k.kind == CReportHandle::PageSortKey::Cell;
+    });
+    for (int p = 1; byCells && p <= r.GetPageCount(); ++p) {
+        const ReportPageEnvironment env(scope, p, loadPage(r, p));
+        for (const CReportHandle::PageSortKey& k : keys)
+            if (k.kind == CReportHandle::PageSortKey::Cell) run.amountCell(env, k.row, k.col);
     }
     if (run.checkOnly()) return;
     ThrowIfStatus(r.SortPages(keys), QStringLiteral("sorting the pages"));

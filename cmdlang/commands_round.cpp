@@ -10,6 +10,11 @@
 // absorb the difference. The result replaces the page's values, or goes
 // to a new report (ROUND TO "name", else the settings' table name) that
 // gets this report's format and a copy of the page.
+//
+// A cell whose formula failed refuses the command (its 0 would take the
+// whole difference). A text cell a formula names counts with the number
+// its text holds, read as a cell write reads it; a text that holds none
+// refuses the command.
 #include <QFile>
 #include <QMap>
 #include <QSet>
@@ -21,6 +26,7 @@
 #include "cmdlang/printer.h"
 #include "engine/cellformat.h"
 #include "engine/textutil.h"
+#include "reader/creader.h"
 
 namespace qor::cmd {
 
@@ -126,21 +132,31 @@ void RunRound(CommandRun& run) {
             cellFormatGet(f.cellFormat(uint16_t(c.first), uint16_t(c.second)), kFmtDecimals));
     };
     QMap<CellKey, double> values;  // rounded
-    auto take = [&](const CellKey& c) {
+    auto take = [&](const CellKey& c, bool named) {
         if (values.contains(c) || inVarLine(c.first, c.second)) return;
         if (c.first > h.rows || c.second > h.cols)
             ThrowCalcError(::code(Status::OutsideTable),
                            CmdText(str::kOutsideTable).arg(PrintCell({c.first, c.second})));
-        const Value v = env.Cell(c.first, c.second);
-        if (!v.isNumber()) return;
-        values.insert(c, RoundedToDecimals(v.asNumber() / divisor, decimalsOf(c)));
+        const Value v = run.amountCell(env, c.first, c.second);
+        double number = 0;
+        if (v.isNumber()) {
+            number = v.asNumber();
+        } else if (!named || !v.isText() || v.asText().trimmed().isEmpty()) {
+            return;
+        } else if (!TextAsCellNumber(v.asText(), &number)) {
+            ThrowCalcError(CALC_ERR_BAD_ARGUMENT, CmdText(str::kRoundTextNoAmount)
+                                                      .arg(page)
+                                                      .arg(PrintCell({c.first, c.second}))
+                                                      .arg(v.asText()));
+        }
+        values.insert(c, RoundedToDecimals(number / divisor, decimalsOf(c)));
     };
     for (const AreaRecord& a : areas)
         for (int row = a.r1; row <= a.r2; ++row)
-            for (int col = a.c1; col <= a.c2; ++col) take({row, col});
+            for (int col = a.c1; col <= a.c2; ++col) take({row, col}, false);
     for (const Balance& b : rules) {
-        take(b.lhs);
-        for (const Term& t : b.terms) take(t.cell);
+        take(b.lhs, true);
+        for (const Term& t : b.terms) take(t.cell, true);
     }
 
     QSet<CellKey> totals;

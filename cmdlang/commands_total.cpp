@@ -8,6 +8,9 @@
 //  - labels and keyword cells are the format's and are not written;
 //  - cell formulas are added as the values they hold; formulas written
 //    "TOTAL expr" are computed on the result page afterwards;
+//  - a cell whose formula failed holds no amount: it is left out, the
+//    result cell is marked failed too, and the run is told how many were
+//    left out and the first of them;
 //  - the result page's keywords are empty.
 // Variable lines: with KEY V_x, lines are grouped by the key column's
 // value, one result line per distinct value in the order first seen, the
@@ -33,12 +36,18 @@ enum CellUse : uint8_t { kSkip, kNumeric, kText };
 struct Acc {
     double sum = 0;
     bool number = false;
-    uint8_t text = 0;  // 0 none seen, 1 one text so far, 2 different texts
+    bool failed = false;  // a cell added in had a failed formula
+    uint8_t text = 0;     // 0 none seen, 1 one text so far, 2 different texts
     QString value;
 
-    void add(CellUse use, const CellSlot& s, const QString& t) {
+    // False for a cell whose formula failed (left out, the result marked).
+    bool add(CellUse use, const CellSlot& s, const QString& t) {
+        if (s.flags & kSlotFormulaError) {
+            failed = true;
+            return false;
+        }
         if (use == kNumeric) {
-            if (s.isNumber() && !s.isEmptyNumber() && !(s.flags & kSlotFormulaError)) {
+            if (s.isNumber() && !s.isEmptyNumber()) {
                 sum += s.numberValue();
                 number = true;
             } else if (double v = 0; s.isText() && TextAsCellNumber(t, &v)) {
@@ -46,7 +55,7 @@ struct Acc {
                 sum += v;
                 number = true;
             }
-            return;
+            return true;
         }
         QString seen;
         if (s.isText())
@@ -54,7 +63,7 @@ struct Acc {
         else if (s.isNumber() && !s.isEmptyNumber())
             seen = FormatNumber(s.numberValue());
         else
-            return;
+            return true;
         if (text == 0) {
             text = 1;
             value = seen;
@@ -62,6 +71,7 @@ struct Acc {
             text = 2;
             value.clear();
         }
+        return true;
     }
 
     Value result() const {
@@ -69,7 +79,7 @@ struct Acc {
         if (text == 1) return Value::text(value);
         return Value::empty();
     }
-    bool written() const { return number || text == 1; }
+    bool written() const { return number || text == 1 || failed; }
 };
 
 CellUse useOf(uint64_t format) {
@@ -97,31 +107,38 @@ public:
                 useOf(h.varKind == 1 ? f.cellFormat(h.varStart, j) : f.cellFormat(j, h.varStart)));
     }
 
-    void addFixed(const CSheetPage& page) {
+    void addFixed(const CSheetPage& page, int pageNo) {
         const SlotGrid& g = page.Fixed();
         const ReportHeader& h = m_f.header;
+        const int used = std::max<int>(1, page.VarUsed());
         for (int r = 1; r <= h.rows; ++r)
             for (int c = 1; c <= h.cols; ++c) {
                 const size_t i = index(r, c);
                 if (m_fixedUse[i] == kSkip) continue;
                 const CellSlot s = g.slot(uint32_t(r - 1), uint16_t(c - 1));
                 if (s.tag == kSlotNeverWritten) continue;
-                m_fixed[i].add(m_fixedUse[i], s,
-                               s.isText() ? g.text(uint32_t(r - 1), uint16_t(c - 1)) : QString());
+                if (!m_fixed[i].add(m_fixedUse[i], s,
+                                    s.isText() ? g.text(uint32_t(r - 1), uint16_t(c - 1))
+                                               : QString()))
+                    m_failed.add(pageNo, ShownRow(h, used, r), ShownCol(h, used, c));
             }
     }
 
     // Adds a line of a page's variable area into result line `into`
     // (made when it does not exist yet).
-    void addLine(const SlotGrid& g, int line, size_t into) {
+    void addLine(const SlotGrid& g, int pageNo, int line, size_t into) {
         while (m_lines.size() <= into) m_lines.emplace_back(m_lineUse.size());
         std::vector<Acc>& out = m_lines[into];
         for (size_t j = 0; j < m_lineUse.size() && j < g.lineLength(); ++j) {
             if (m_lineUse[j] == kSkip) continue;
             const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(j));
             if (s.tag == kSlotNeverWritten) continue;
-            out[j].add(m_lineUse[j], s,
-                       s.isText() ? g.text(uint32_t(line - 1), uint16_t(j)) : QString());
+            if (!out[j].add(m_lineUse[j], s,
+                            s.isText() ? g.text(uint32_t(line - 1), uint16_t(j)) : QString())) {
+                int row = 0, col = 0;
+                ShownVarCell(m_f.header, line, int(j + 1), &row, &col);
+                m_failed.add(pageNo, row, col);
+            }
         }
     }
 
@@ -151,23 +168,29 @@ public:
             for (int c = 1; c <= h.cols; ++c) {
                 const Acc& a = m_fixed[index(r, c)];
                 if (a.written())
-                    ThrowIfStatus(WriteStoredCell(dest, page, r, c, a.result()), PrintCell({r, c}));
+                    ThrowIfStatus(WriteStoredCell(dest, page, r, c, a.result(), a.failed),
+                                  PrintCell({r, c}));
             }
         for (size_t i = 0; i < m_lines.size(); ++i)
             for (size_t j = 0; j < m_lineUse.size(); ++j) {
                 Value v;
-                if (keyIndex > 0 && int(j) == keyIndex - 1 && i < m_keys.size())
+                bool failed = false;
+                if (keyIndex > 0 && int(j) == keyIndex - 1 && i < m_keys.size()) {
                     v = m_keys[i];
-                else if (m_lines[i][j].written())
+                } else if (m_lines[i][j].written()) {
                     v = m_lines[i][j].result();
-                else
+                    failed = m_lines[i][j].failed;
+                } else {
                     continue;
-                if (v.isEmpty()) continue;
-                ThrowIfStatus(WriteVarCell(dest, page, int(i + 1), int(j + 1), v),
+                }
+                if (v.isEmpty() && !failed) continue;
+                ThrowIfStatus(WriteVarCell(dest, page, int(i + 1), int(j + 1), v, failed),
                               QStringLiteral("line %1 of the variable area").arg(i + 1));
             }
         computeTotalFormulas(run, dest, page);
     }
+
+    const FailedSources& failed() const { return m_failed; }
 
 private:
     size_t index(int r, int c) const { return size_t(r - 1) * m_f.header.cols + size_t(c - 1); }
@@ -202,6 +225,7 @@ private:
     std::vector<std::vector<Acc>> m_lines;
     std::vector<Value> m_keys;
     QHash<QString, size_t> m_keyLines;
+    FailedSources m_failed;
 };
 
 std::shared_ptr<CSheetPage> loadPage(CReportHandle& r, int page) {
@@ -267,24 +291,23 @@ void RunTotal(CommandRun& run) {
     Consolidation c(f);
     for (int p : pages) {
         std::shared_ptr<CSheetPage> sheet = loadPage(r, p);
-        c.addFixed(*sheet);
+        c.addFixed(*sheet, p);
         if (!f.header.varKind) continue;
         const SlotGrid& g = sheet->VarLines();
+        ReportPageEnvironment env(scope, p, sheet);
         for (int line = 1; line <= int(g.lines()); ++line) {
             size_t into = size_t(line - 1);
-            if (keyIndex) {
-                const CellSlot s = g.slot(uint32_t(line - 1), uint16_t(keyIndex - 1));
-                into = c.lineForKey(
-                    SlotValue(s, s.isText() ? g.text(uint32_t(line - 1), uint16_t(keyIndex - 1))
-                                            : QString()));
-            }
-            c.addLine(g, line, into);
+            // A line is grouped by what its key holds: a failed key holds
+            // nothing to group by.
+            if (keyIndex) into = c.lineForKey(run.amountVarCell(env, line, keyIndex));
+            c.addLine(g, p, line, into);
         }
     }
     if (run.cmd.file)
         writeIntoNewReport(run, r, c, keyIndex, run.resolvePath(*run.cmd.file, true));
     else
         writeIntoThisReport(run, r, c, keyIndex);
+    c.failed().tell(run, QStringLiteral("TOTAL"));
 }
 
 void RunGTotal(CommandRun& run) {
@@ -296,14 +319,16 @@ void RunGTotal(CommandRun& run) {
     Consolidation c(f);
     for (int p : pages) {
         std::shared_ptr<CSheetPage> sheet = loadPage(r, p);
-        c.addFixed(*sheet);
+        c.addFixed(*sheet, p);
         ReportPageEnvironment env(scope, p, sheet);
         const SlotGrid& g = sheet->VarLines();
         for (int line = 1; line <= int(g.lines()); ++line)
-            if (!run.cmd.varCond || run.holds(*run.cmd.varCond, env, line)) c.addLine(g, line, 0);
+            if (!run.cmd.varCond || run.holds(*run.cmd.varCond, env, line))
+                c.addLine(g, p, line, 0);
     }
     if (run.checkOnly()) return;
     writeIntoThisReport(run, r, c, 0);
+    c.failed().tell(run, QStringLiteral("GTOTAL"));
 }
 
 }  // namespace qor::cmd

@@ -396,8 +396,13 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
     if (fromReport) {
         const bool workbook = hasSuffix(to, "xls") || hasSuffix(to, "xlsx");
         if (!DataFileChainWrites(to) && !workbook) {
+            // The own XML and web pages are written, just not by CONVERT:
+            // "not installed" would send the user looking for a program.
+            const std::shared_ptr<IDocConverter> other = FindDocConverter(QFileInfo(to).suffix());
             if (error)
-                *error = LoadErrorText(str::kConvertTypeNotInstalled).arg(QFileInfo(to).fileName());
+                *error = LoadErrorText(other && other->CanExport() ? str::kConvertTypeByOtherVerb
+                                                                   : str::kConvertTypeNotInstalled)
+                             .arg(QFileInfo(to).fileName());
             return false;
         }
         // A binary workbook: one page with its formats, or the whole report
@@ -414,6 +419,13 @@ bool ConvertByCommand(const QString& from, const QString& to, int page, CReportH
         };
         // Inside the same export state as Save As, counting the same losses.
         auto exportFrom = [&](CQorsDoc* doc, CReportHandle* report) -> bool {
+            if (page < 0 || page > report->GetPageCount()) {
+                if (error)
+                    *error = LoadErrorText(str::kReportLacksPageOfCount)
+                                 .arg(page)
+                                 .arg(report->GetPageCount());
+                return false;
+            }
             const ExportState state(doc, report);
             if (!state.ok()) {
                 if (error) *error = LoadErrorText(str::kExportNoDataState);

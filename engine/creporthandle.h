@@ -310,7 +310,8 @@ public:
     // ---- combined cells and lines (format state)
     // 0; 1 outside format state; 1075 bad area; 1110 a single cell; 1120
     // overlapping another combined area; 1135 the variable area's start
-    // inside; 1137 a formula inside. Combining an area that already is one
+    // inside; 1137 a formula inside; 1080 a placed keyword inside other than
+    // in the area's first cell. Combining an area that already is one
     // changes nothing.
     uint16_t CombineCells(const CellArea* area);
     // 1 and the whole combined area (shown) holding the input area; 0, out
@@ -358,6 +359,10 @@ public:
     // had (a total that skipped it, an appended page). Such a value is no
     // amount.
     bool CellValueFailed(int row, int col, int page = 0);
+    // Marks a cell's value as a failed formula's; the mark is stored with
+    // the page and goes when a value is written into the cell. 0; the
+    // status of the page or the cell.
+    uint16_t MarkCellValueFailed(int row, int col, int page);
     // Every formula of a kind (0 cell formulas, 1 total formulas, -1 both), in
     // the order they were set.
     std::vector<FormulaInfo> EnumFormulas(int kind) const;
@@ -379,6 +384,7 @@ public:
         int page = 0;
         QString cell;    // "B3"
         QString reason;  // why its formula failed ("" when nothing tells)
+        int row = 0, col = 0;
     };
     struct RecalcSummary {
         int pages = 0;         // pages recalculated
@@ -386,8 +392,9 @@ public:
         int errorCells = 0;    // cells left in error (cycles included)
         int cyclicCells = 0;   // cells of formulas in a cycle
         bool stopped = false;  // RecalcAll stopped by the user
-        // The first few cells left in error, in the order they were computed
-        // (page by page), for whoever has to tell the user.
+        // The first few cells left in error by position (page, row, column),
+        // for whoever has to tell the user: the order formulas are computed
+        // in follows what they read, which is not where a reader looks first.
         std::vector<FailedCell> failed;
     };
     static constexpr size_t kFailedCellsKept = 10;

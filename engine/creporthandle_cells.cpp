@@ -367,6 +367,18 @@ bool CReportHandle::CellValueFailed(int row, int col, int page) {
     return slotAt(*p, site.cell, site.varPos).flags & kSlotFormulaError;
 }
 
+uint16_t CReportHandle::MarkCellValueFailed(int row, int col, int page) {
+    if (!m_file || m_file->IsFormatEditing()) return kRefused;
+    std::shared_ptr<CSheetPage> p;
+    if (uint16_t s = pageFor(page, false, &p)) return s;
+    CellSite site;
+    if (uint16_t s = locateCell(row, col, p.get(), &site)) return s;
+    CellSlot slot = slotAt(*p, site.cell, site.varPos);
+    slot.flags |= kSlotFormulaError;
+    putSlot(*p, site.cell, site.varPos, slot);
+    return kOk;
+}
+
 uint16_t CReportHandle::ClearArea(const CellArea* area, int what) {
     if (!m_file || !area) return kRefused;
     CellArea stored;

@@ -434,6 +434,12 @@ uint16_t CReportHandle::CombineCells(const CellArea* area) {
         (h.varKind == 2 && h.varStart >= a.c1 && h.varStart <= a.c2))
         return code(Status::CombineVarAreaStart);
     if (m_file->AreaHasFormula(a)) return code(Status::CombineFormula);
+    // A keyword sits in a combined area's first cell or not at all, as
+    // placing one refuses any other cell of an area: the rest of the area
+    // is no cell a page could show it in.
+    for (const KeywordSlot& k : h.keywords)
+        if (k.row && areaContains(a, k.row, k.col) && (k.row != a.r1 || k.col != a.c1))
+            return code(Status::KeywordPlacementInvalid);
     ReportFormat& mf = m_file->MutableFormat();
     mf.combined.push_back(a);
     for (uint16_t r = a.r1; r <= a.r2; ++r)

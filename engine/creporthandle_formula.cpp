@@ -1,7 +1,9 @@
 // Formulas of an open report: setting and reading them, audit and
 // rounding-balance texts, and the recalculation driver.
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <new>
 #include <unordered_set>
 
@@ -391,8 +393,15 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
         ++m_recalcSummary.cells;
         if (v.isError()) {
             ++m_recalcSummary.errorCells;
-            if (m_recalcSummary.failed.size() < kFailedCellsKept)
-                m_recalcSummary.failed.push_back({page, cellName(node.row, node.col), v.text});
+            std::vector<FailedCell>& kept = m_recalcSummary.failed;
+            const auto before = [](const FailedCell& a, const FailedCell& b) {
+                return std::tie(a.page, a.row, a.col) < std::tie(b.page, b.row, b.col);
+            };
+            const FailedCell cell{page, cellName(node.row, node.col), v.text, node.row, node.col};
+            if (kept.size() < kFailedCellsKept || before(cell, kept.back())) {
+                kept.insert(std::upper_bound(kept.begin(), kept.end(), cell, before), cell);
+                if (kept.size() > kFailedCellsKept) kept.pop_back();
+            }
         }
     }
     ++m_recalcSummary.pages;

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <cerrno>
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
@@ -171,7 +172,14 @@ int CHtmlExporter::OpenSource(const QString& name, int page) {
             std::make_unique<CReportHandle>(m_sourcePath, CReportHandle::OpenMode::OpenExisting,
                                             CReportHandle::Access::Read);
         if (!owned->IsOpen() || owned->OpenStatus() != 0) {
-            tell(QDir::toNativeSeparators(m_sourcePath) + LoadErrorText(qor::str::kNotVersion8File));
+            // A report this account may not read is no older version: it
+            // is told as every other reader of a report tells it.
+            const QFileInfo source(m_sourcePath);
+            tell(source.exists() && !source.isReadable()
+                     ? LoadErrorText(qor::str::kNameAndText)
+                           .arg(QDir::toNativeSeparators(m_sourcePath), FileErrorText(EACCES))
+                     : QDir::toNativeSeparators(m_sourcePath) +
+                           LoadErrorText(qor::str::kNotVersion8File));
             return 0;
         }
         // A report stored in format state still has its pages; they are

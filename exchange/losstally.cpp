@@ -95,15 +95,23 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
     }
     // A cell whose formula failed keeps 0 or an old value: written out it
     // would read as an amount. The file gets what the cell holds; the
-    // user hears which cells those are.
+    // user hears which cells those are: those of formulas that do not
+    // compile, and every cell marked failed (a total or an appended page
+    // carries the mark where the report has no formula).
+    std::vector<AreaRecord> broken;
+    for (const FormulaRecord& f : formulas)
+        if (f.state == 2) broken.push_back(f.area);
+    const ReportHeader& h = report.GetReportFile()->Format().header;
     for (int p : written) {
         const std::shared_ptr<CSheetPage> page = report.GetPage(p);
         if (!page) continue;
-        for (const FormulaRecord& f : formulas)
-            for (int r = f.area.r1; r <= f.area.r2; ++r)
-                for (int c = f.area.c1; c <= f.area.c2; ++c)
-                    if (f.state == 2 || (page->Slot(uint16_t(r), uint16_t(c)).flags & kSlotFormulaError))
-                        losses.add(LoadErrorText(str::kLossFailedFormulas), CellPlace(p, r, c));
+        for (int r = 1; r <= h.rows; ++r)
+            for (int c = 1; c <= h.cols; ++c) {
+                bool failed = page->Slot(uint16_t(r), uint16_t(c)).flags & kSlotFormulaError;
+                for (const AreaRecord& a : broken)
+                    failed = failed || (r >= a.r1 && r <= a.r2 && c >= a.c1 && c <= a.c2);
+                if (failed) losses.add(LoadErrorText(str::kLossFailedFormulas), CellPlace(p, r, c));
+            }
     }
     for (int slot = 0; slot <= 6; ++slot) {
         CellRef at;
@@ -121,6 +129,18 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         }
     }
     losses.appendTo(notes);
+    // No exported type keeps a password: the copy is open to whoever may
+    // read it, and its writer is told so.
+    QStringList passwords;
+    QString filePassword;
+    if (decodeOthersFilePassword(
+            report.GetReportFile()->DocumentStream(QString::fromLatin1(kOthersStreamName)),
+            &filePassword) &&
+        !filePassword.isEmpty())
+        passwords << LoadErrorText(str::kFilePasswordName);
+    if (!report.GetFormatPassword().isEmpty()) passwords << LoadErrorText(str::kFormatPasswordName);
+    if (!passwords.isEmpty() && notes)
+        notes->append(LoadErrorText(str::kLossPasswords).arg(passwords.join(u'、')));
 }
 
 }  // namespace qor

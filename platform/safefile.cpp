@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -78,6 +79,38 @@ int keepOwner(int fd, const QString& target) {
     if (::fstat(fd, &now) != 0) return errno;
     if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return 0;
     return ::fchown(fd, old.st_uid, old.st_gid) == 0 ? 0 : errno;
+}
+
+// Gives the file behind fd the extended attributes of the regular file at
+// target: its access control list (system.posix_acl_access) and the
+// user's own attributes travel with the report. 0, or errno of an
+// attribute that could not be carried; those the system keeps for itself
+// (security.*, trusted.*) are left to it.
+int keepAttributes(int fd, const QString& target) {
+    const QByteArray path = encoded(target);
+    struct stat old {};
+    if (::lstat(path.constData(), &old) != 0 || !S_ISREG(old.st_mode)) return 0;
+    const ssize_t size = ::llistxattr(path.constData(), nullptr, 0);
+    if (size <= 0) return size < 0 && errno != ENOTSUP ? errno : 0;
+    QByteArray names(size, '\0');
+    const ssize_t got = ::llistxattr(path.constData(), names.data(), size_t(names.size()));
+    if (got < 0) return errno;
+    for (const QByteArray& name : names.left(got).split('\0')) {
+        if (name.isEmpty()) continue;
+        const bool ours = name.startsWith("user.") || name.startsWith("system.");
+        const ssize_t length = ::lgetxattr(path.constData(), name.constData(), nullptr, 0);
+        if (length < 0) {
+            if (ours) return errno;
+            continue;
+        }
+        QByteArray value(length, '\0');
+        const ssize_t read =
+            ::lgetxattr(path.constData(), name.constData(), value.data(), size_t(value.size()));
+        if ((read < 0 || ::fsetxattr(fd, name.constData(), value.constData(), size_t(read), 0) != 0) &&
+            ours)
+            return errno;
+    }
+    return 0;
 }
 
 // ".<name>.XXXXXX.tmp": the shape of every SafeFileWriter temporary.
@@ -352,8 +385,22 @@ bool SafeFileWriter::commit(bool noReplace) {
         }
     }
     errno = 0;
-    if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0 ||
-        !renameOnto(m_temp, m_target, noReplace)) {
+    // The attributes after the mode: an access list sets the group bits
+    // of the mode to its mask, as they stood on the file replaced.
+    if (::fchmod(m_fd, mode) != 0) {
+        m_error = errno ? errno : EIO;
+        cancel();
+        return false;
+    }
+    if (!noReplace && m_mode == mode_t(-1)) {
+        if (const int e = keepAttributes(m_fd, m_target)) {
+            m_error = e;
+            cancel();
+            return false;
+        }
+    }
+    errno = 0;
+    if (::fsync(m_fd) != 0 || !renameOnto(m_temp, m_target, noReplace)) {
         m_error = errno ? errno : EIO;
         cancel();
         return false;
@@ -441,7 +488,16 @@ bool MoveFileInto(const QString& from, const QString& target, int* errorNumber, 
         ::close(in);
         return failed(e);
     }
-    if (::fchmod(in, modeFor(target)) != 0 || ::fsync(in) != 0) {
+    if (::fchmod(in, modeFor(target)) != 0) {
+        const int e = errno;
+        ::close(in);
+        return failed(e);
+    }
+    if (const int e = replace ? keepAttributes(in, target) : 0) {
+        ::close(in);
+        return failed(e);
+    }
+    if (::fsync(in) != 0) {
         const int e = errno;
         ::close(in);
         return failed(e);

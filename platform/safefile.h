@@ -92,7 +92,9 @@ public:
     // noReplace: fail with EEXIST when something is already at the target.
     // A file replaced keeps its owner and group: when this account may not
     // give them to the new file, nothing is replaced and the commit fails
-    // with EPERM (ownerNotKept()).
+    // with EPERM (ownerNotKept()). It keeps its access control list and
+    // user attributes too (unless setMode chose the permissions): one that
+    // cannot be carried fails the commit with its errno, nothing replaced.
     bool commit(bool noReplace = false);
     bool ownerNotKept() const { return m_ownerNotKept; }
     // After a commit: the descriptor of the file now at the target, with

@@ -35,6 +35,17 @@ bool cellInRange(int row, int col) {
     return row >= 1 && row <= kMaxRows && col >= 1 && col <= kMaxCols;
 }
 
+// A deletion asked for more than lies from pos to the end: the engine
+// would delete fewer and the host believe its count went.
+QString pastEnd(const char* method, int pos, int count, int total) {
+    if (int64_t(pos) + count - 1 <= total) return QString();
+    return LoadErrorText(qor::str::kDeletePastEnd)
+        .arg(QLatin1String(method))
+        .arg(pos)
+        .arg(count)
+        .arg(total);
+}
+
 }  // namespace
 
 CReader::CReader() = default;
@@ -275,6 +286,7 @@ ReaderResult CReader::DeletePages(int pos, int count) {
                         .arg(pages)
                         .arg(statusText(code(Status::PageOutOfRange))));
     if (count < 1) return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeletePages")));
+    if (QString e = pastEnd("DeletePages", pos, count, pages); !e.isEmpty()) return fail(e);
     if (uint16_t s = m_report->DeleteRowColPage(pos, count, 2)) return failStatus("DeletePages", s);
     return ReaderResult::success();
 }
@@ -300,7 +312,7 @@ ReaderResult CReader::readCell(const char* method, int row, int col, QVariant* v
     }
     // A failed formula leaves 0 (or nothing) in its cell, which a host
     // would add up as an amount: the read fails, the value stays given.
-    if (!m_report->IsFormatState() && m_report->GetCellFormulaState(row, col) == 2) {
+    if (m_report->CellValueFailed(row, col)) {
         ReaderResult r = fail(QStringLiteral("%1: %2").arg(
             QLatin1String(method), LoadErrorText(qor::str::kFailedFormulaCell)
                                        .arg(m_report->GetCurPage())
@@ -336,6 +348,15 @@ ReaderResult CReader::SetData(const QVariant& value) {
     // The engine's gate refuses the same; checked here first so that the
     // host hears it in the Reader's own words.
     constexpr int kMaxTextChars = kMaxCellTextChars;
+    // A cell under a combined area other than its first is shown by no
+    // page and reached by no desktop edit, yet a total would count it.
+    if (CellArea area; m_report->GetCombinedArea(cell, &area) &&
+                       (area.first.row != row || area.first.col != col))
+        return fail(LoadErrorText(qor::str::kSetDataHiddenCell)
+                        .arg(row)
+                        .arg(col)
+                        .arg(area.first.row)
+                        .arg(area.first.col));
 
     if (m_report->IsFormatState()) {
         // Table text (labels) is what format state writes into a cell.
@@ -521,6 +542,10 @@ ReaderResult CReader::InsertRows(int pos, int count) {
 ReaderResult CReader::DeleteRows(int pos, int count) {
     if (QString e = needFormatState("DeleteRows"); !e.isEmpty()) return fail(e);
     if (count < 1) return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeleteRows")));
+    const int rows = m_report->GetReportFile()->Format().header.rows;
+    if (pos >= 1 && pos <= rows) {
+        if (QString e = pastEnd("DeleteRows", pos, count, rows); !e.isEmpty()) return fail(e);
+    }
     if (uint16_t s = m_report->DeleteRowColPage(pos, count, 0)) return failStatus("DeleteRows", s);
     return ReaderResult::success();
 }
@@ -632,6 +657,14 @@ ReaderResult CReader::Recalc() {
         if (s == code(Status::Refused))
             return fail(LoadErrorText(qor::str::kNoFormulaEvaluator).arg(QStringLiteral("Recalc"), statusText(s)));
         return failStatus("Recalc", s);
+    }
+    // The page was computed, but cells whose formulas failed hold no
+    // amount: the host hears it as qor run and RECALC tell it, the cells
+    // keep what they hold (formulaFailed, as a read of one of them says).
+    if (const QString failed = m_report->RecalcFailureText(); !failed.isEmpty()) {
+        ReaderResult r = fail(QStringLiteral("Recalc: %1").arg(failed));
+        r.formulaFailed = true;
+        return r;
     }
     return ReaderResult::success();
 }

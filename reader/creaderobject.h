@@ -86,7 +86,7 @@ class CReaderObject : public QObject {
     Q_CLASSINFO("Help:SetKeywordCell", "places keyword slot 0-7 in a cell; format state")
     Q_CLASSINFO("Help:GetFormula", "value: the current cell's formula, \"\" when none")
     Q_CLASSINFO("Help:SetFormula", "sets the current cell's formula (\"\" removes it); format state")
-    Q_CLASSINFO("Help:Recalc", "recalculates the current page; data state")
+    Q_CLASSINFO("Help:Recalc", "recalculates the current page; data state; when formulas failed, ok=false formulaFailed=true naming the count and the first failed cell")
     Q_CLASSINFO("Help:GetLastError", "value: the text of the last failure")
     Q_CLASSINFO("Help:Save", "writes the report back to its file")
     Q_CLASSINFO("Help:CloseFile", "closes the report; what was not saved is dropped")

@@ -120,7 +120,9 @@ public:
     virtual ReaderResult GetFormula(QString* text) = 0;
     // ours: format state; an empty text removes the current cell's formula.
     virtual ReaderResult SetFormula(const QString& text) = 0;
-    // ours: recalculates the current page.
+    // ours: recalculates the current page. When formulas failed the page
+    // is still computed and the answer fails with formulaFailed set, naming
+    // how many cells failed and the first of them.
     virtual ReaderResult Recalc() = 0;
     // ours: the text of the last failure ("" when none yet).
     virtual ReaderResult GetLastError(QString* text) = 0;

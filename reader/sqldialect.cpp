@@ -128,6 +128,11 @@ QString quoteBare(const QSqlDriver* driver, const QString& n, bool tableName) {
     if (n.trimmed().isEmpty())
         throw CAdoException(LoadErrorText(str::kEmptyTableOrFieldName).arg(QString()));
     if (!driver) throw CAdoException(LoadErrorText(str::kConnectionWithoutDriver));
+    // SQLite reads a double-quoted name that matches no column as a text,
+    // so a misspelt field would come back as its own name: there a field
+    // is quoted with grave accents, which name a column or fail.
+    if (!tableName && driver->dbmsType() == QSqlDriver::SQLite)
+        return u'`' + QString(n).replace(QLatin1Char('`'), QLatin1String("``")) + u'`';
     const auto type = tableName ? QSqlDriver::TableName : QSqlDriver::FieldName;
     // The drivers read "." as a qualifier and pass a name that holds their
     // quote characters or brackets through as "already quoted". Such names

@@ -3,6 +3,7 @@
 // type of the target through the document's converters; print runs the
 // print driver onto a PDF file or the default printer.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMutex>
@@ -37,6 +38,9 @@ namespace {
 // What the document would show in message boxes goes to stderr, once the
 // verb is done; a message saying what a conversion left out is not told
 // twice.
+// Where convert and print find the file password of a protected report.
+constexpr char kPasswordVariable[] = "QOR_FILE_PASSWORD";
+
 class MessagesToStderr {
 public:
     MessagesToStderr(const char* verb, Output* out) : m_verb(verb), m_out(out) {
@@ -45,6 +49,23 @@ public:
             // The same text from two layers is one message.
             if (!m_told.contains(m.text.trimmed())) m_told << m.text.trimmed();
             return m.defaultAnswer;
+        };
+        // A script cannot answer a prompt: the file password of a
+        // protected report comes from the environment (never from the
+        // command line, where every user of the machine could read it).
+        // A wrong one is asked for again: the second question ends it.
+        mine.filePassword = [this, asked = 0](const QString& path) mutable -> std::optional<QString> {
+            const QString file = QDir::toNativeSeparators(path);
+            if (!qEnvironmentVariableIsSet(kPasswordVariable)) {
+                m_told << QStringLiteral("%1 has a file password: give it in %2")
+                              .arg(file, QLatin1String(kPasswordVariable));
+                return std::nullopt;
+            }
+            if (asked++ == 0) return qEnvironmentVariable(kPasswordVariable);
+            m_told << QStringLiteral("%1: %2 (%3)")
+                          .arg(file, LoadErrorText(str::kWrongFilePassword),
+                               QLatin1String(kPasswordVariable));
+            return std::nullopt;
         };
         m_previous = installUiServices(mine);
     }
@@ -84,6 +105,15 @@ struct DocCloser {
 QString suffixOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
 
 bool isReport(const QString& path) { return suffixOf(path) == QLatin1String("rep"); }
+
+// Whether the file behind fd ends as a PDF ends (its "%%EOF" mark in the
+// last bytes).
+bool pdfComplete(int fd) {
+    QFile f(HandlePath(fd));
+    if (!f.open(QIODevice::ReadOnly) || f.size() < 5) return false;
+    f.seek(std::max<qint64>(0, f.size() - 64));
+    return f.readAll().contains("%%EOF");
+}
 
 // Keeps only the listed pages in the document's report. The report is a
 // working copy or a new one: its file is never the one the user named.
@@ -273,7 +303,19 @@ int convertDocument(const QString& source, const QString& target, const QString&
         }
     } scratchCloser{scratch};
     const QString written = direct ? target : scratch + u'/' + QFileInfo(target).fileName();
-    if (!doc.Files().OnSaveDocument(written)) return 1;
+    // A data file's writer puts the file in place before the ones beside
+    // it: when those fail, the file goes too (nothing was there before),
+    // so a retry does not meet a half conversion.
+    const QString codePageFile =
+        QFileInfo(target).dir().filePath(QFileInfo(target).completeBaseName() + ".cpg");
+    const bool codePageFileThere = QFileInfo::exists(codePageFile);
+    if (!doc.Files().OnSaveDocument(written)) {
+        if (direct) {
+            QFile::remove(target);
+            if (!codePageFileThere) QFile::remove(codePageFile);
+        }
+        return 1;
+    }
     leftOut += leftOutBy(target);
     doc.Files().OnCloseDocument();
     int error = 0;
@@ -384,6 +426,17 @@ int verbPrint(const QStringList& args, Output* out) {
         }
         traces.showOn("print", out, messages.told());
         out->err += QStringLiteral("qor print: nothing was printed\n");
+        return 1;
+    }
+    // The PDF writer ends its file when it goes, and keeps a failed write
+    // to itself: a file without its end mark is no PDF (a full disk leaves
+    // one empty), and goes instead of replacing the old one.
+    writer.reset();
+    if (pdfFile && !pdfComplete(pdfFile->handle())) {
+        out->err += DiskFullFor(pdfFile->target(), 0)
+                        ? QStringLiteral("qor print: %1\n").arg(DiskFullText(pdf))
+                        : QStringLiteral("qor print: cannot write %1: %2\n")
+                              .arg(pdf, FileErrorText(EIO));
         return 1;
     }
     if (pdfFile && !pdfFile->commit()) {

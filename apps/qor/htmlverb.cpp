@@ -87,7 +87,13 @@ int verbExportHtml(const QStringList& args, Output* out) {
         TallyReportLosses(*report, QStringLiteral("page.html"), &leftOut, pages);
     exporter.SetPagesFolder(pos[1]);
     exporter.SetPageSelection(pages);
-    if (!exporter.ExportPages()) return 1;
+    // A failed export leaves no folder it made (the exporter makes it
+    // before the first page).
+    const bool folderThere = QFileInfo::exists(pos[1]);
+    if (!exporter.ExportPages()) {
+        if (!folderThere) QDir().rmdir(pos[1]);
+        return 1;
+    }
     const int written = pages.isEmpty() ? exporter.PageCount() : int(pages.size());
     out->text += QStringLiteral("wrote %1 pages into %2\n")
                      .arg(written)

@@ -126,7 +126,7 @@ int verbRun(const QStringList& given, Output* out) {
     RunSession session(out);
     session.ci().SetReport(report.get());
     const int lossesBefore = session.ci().ConversionLosses();
-    const int failedRecalcsBefore = session.ci().FailedRecalcs();
+    const int failedCellsBefore = session.ci().FailedCellNotes();
     QString error;
     if (!session.ci().RunBatchFile(script, &error)) {
         // Nothing is saved: the report file stays as it was before the run.
@@ -142,11 +142,12 @@ int verbRun(const QStringList& given, Output* out) {
             return 1;
         }
     }
-    // A recalculation left cells whose formulas failed: their values are
-    // no amounts, and a nightly script must not take them for some.
-    const bool formulasFailed = session.ci().FailedRecalcs() > failedRecalcsBefore;
+    // A recalculation, a total or an append left cells whose formulas
+    // failed: their values are no amounts, and a nightly script must not
+    // take them for some.
+    const bool formulasFailed = session.ci().FailedCellNotes() > failedCellsBefore;
     if (formulasFailed)
-        out->err += QStringLiteral("qor run: %1\n").arg(session.ci().LastFailedRecalcText());
+        out->err += QStringLiteral("qor run: %1\n").arg(session.ci().LastFailedCellsText());
     // A conversion of the script wrote its file but left something out
     // (listed above): the run tells it as qor convert does.
     return session.ci().ConversionLosses() > lossesBefore || formulasFailed ? 3 : 0;

@@ -134,3 +134,67 @@ TEST(QorFailedFormulas, ARecalculationWithoutFailuresEndsAsBefore) {
     const auto xml = qor({"export-xml", report, dir + "/r.xml"});
     EXPECT_EQ(xml.exitCode, 0) << xml.out.constData() << xml.err.constData();
 }
+
+// Commands that carry a failed cell over (a total, an appended page) keep
+// its mark in the saved file and make the run exit 3; commands that would
+// take it for an amount refuse; the Reader's Recalc says it too.
+TEST(QorFailedFormulas, TotalsAndCopiesKeepTheMarkAndTheRunTells) {
+    const QString dir = qortest::freshDir("qor-failed-carried");
+    const QString report = reportWithFailingFormula(dir);
+    qortest::writeFile(dir + "/total.shl", "RECALC ALL\nTOTAL FOR MRECNO()>0\n");
+    const auto total = qor({"run", dir + "/total.shl", report});
+    EXPECT_EQ(total.exitCode, 3) << total.err.constData();
+    EXPECT_TRUE(text(total.err).contains(QStringLiteral("TOTAL：来源中有 2 个单元的公式计算失败")) &&
+                text(total.err).contains(QStringLiteral("第一个在第1页 A1 单元")))
+        << total.err.constData();
+    const auto totalled = qor({"get", report, "2", "1", "1"});
+    EXPECT_EQ(totalled.exitCode, 3) << totalled.out.constData();
+    EXPECT_EQ(text(qor({"get", report, "2", "2", "1"}).out).trimmed(), "6");
+
+    // Into a report without the formulas: the copy still reads as failed.
+    const QString plain = dir + "/plain.rep";
+    ASSERT_EQ(qor({"new", plain, "--rows", "4", "--cols", "3"}).exitCode, 0);
+    qortest::writeFile(dir + "/append.shl", QStringLiteral("APPEND FROM \"%1\" FOR MRECNO()=1\n")
+                                                .arg(report)
+                                                .toUtf8());
+    const auto appended = qor({"run", dir + "/append.shl", plain});
+    EXPECT_EQ(appended.exitCode, 3) << appended.err.constData();
+    EXPECT_TRUE(text(appended.err).contains(QStringLiteral("APPEND"))) << appended.err.constData();
+    EXPECT_EQ(qor({"get", plain, "1", "1", "1"}).exitCode, 3);
+    EXPECT_EQ(qor({"get", plain, "1", "2", "1"}).exitCode, 0);
+
+    // Sorting by it is refused, and the run saves nothing.
+    qortest::writeFile(dir + "/sort.shl", "SORT PAGES BY A1\n");
+    const auto sorted = qor({"run", dir + "/sort.shl", report});
+    EXPECT_EQ(sorted.exitCode, 1) << sorted.err.constData();
+    EXPECT_TRUE(text(sorted.err).contains(QStringLiteral("公式计算失败"))) << sorted.err.constData();
+
+    const auto host = qor({"reader-script", "-"},
+                          QStringLiteral("OpenRep8File \"%1\"\nBeginData\nSetCurPage 1\nRecalc\nCloseFile\n")
+                              .arg(report)
+                              .toUtf8());
+    EXPECT_TRUE(text(host.out).contains(QStringLiteral(
+        "Recalc: ok=false error=\"Recalc: 重算后有 2 个单元的公式计算失败，第一个在第1页 A1 单元")))
+        << host.out.constData();
+    EXPECT_TRUE(text(host.out).contains("formulaFailed=true")) << host.out.constData();
+}
+
+// A script's CONVERT names the real reason: a page the report lacks, or
+// a type other verbs write.
+TEST(QorFailedFormulas, AScriptsConvertNamesTheRealReason) {
+    const QString dir = qortest::freshDir("qor-convert-reasons");
+    const QString report = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", report, "--rows", "4", "--cols", "3", "--pages", "3"}).exitCode, 0);
+    const QList<std::pair<QString, QString>> cases = {
+        {QStringLiteral("CONVERT \"%1\" TO \"%2/p.xls\" PAGE 9\n"), QStringLiteral("报表没有第9页（共3页）")},
+        {QStringLiteral("CONVERT \"%1\" TO \"%2/r.xml\"\n"), QStringLiteral("qor export-xml")},
+        {QStringLiteral("CONVERT \"%1\" TO \"%2/r.htm\"\n"), QStringLiteral("qor export-html")},
+    };
+    for (const auto& [line, reason] : cases) {
+        qortest::writeFile(dir + "/c.shl", line.arg(report, dir).toUtf8());
+        const auto r = qor({"run", dir + "/c.shl"});
+        EXPECT_EQ(r.exitCode, 1) << line.toStdString();
+        EXPECT_TRUE(text(r.err).contains(reason)) << line.toStdString() << r.err.constData();
+        EXPECT_FALSE(text(r.err).contains(QStringLiteral("安装"))) << r.err.constData();
+    }
+}

@@ -368,4 +368,19 @@ TEST(QorFaults, AFullDiskIsNamedWithTheFileByEveryWriter) {
         EXPECT_TRUE(r.out.isEmpty()) << what.toStdString() << r.out.constData();
         EXPECT_FALSE(QFile::exists(full + "/" + file)) << what.toStdString();
     }
+
+    // Not a block left: the PDF writer's own writes fail unseen, and the
+    // print still names the full disk and leaves no empty PDF behind.
+    {
+        QFile filler(full + "/filler2");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    const auto printed = qorRun({"print", rep, "--pdf", full + "/zero.pdf"});
+    EXPECT_EQ(printed.exitCode, 1) << printed.out.constData() << printed.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(printed.err).contains(QStringLiteral("磁盘空间不足")))
+        << printed.err.constData();
+    EXPECT_FALSE(QFile::exists(full + "/zero.pdf"));
 }

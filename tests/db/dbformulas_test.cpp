@@ -93,6 +93,10 @@ TEST_P(DbFormulaTest, IndbsqlOverTenThousandRecords) {
 TEST_P(DbFormulaTest, IndbsqlFailuresNameTheirCause) {
     EXPECT_TRUE(indbsql("nosuch", "n", 1).errorMessage().contains("nosuch"));
     EXPECT_TRUE(indbsql("big", "nosuch", 1).errorMessage().contains("nosuch"));
+    // A field no column has is no text of its own name, on any server;
+    // neither in the condition.
+    EXPECT_TRUE(indbsql("凭证", "nofield", 1).isError());
+    EXPECT_TRUE(indbsql("big", "n", 1, "[nofield] = 'nofield'").isError());
     EXPECT_TRUE(indbsql("big", "n", 1, "n > 0; delete from big").isError());
     // A failed statement leaves the account set's connection usable.
     EXPECT_EQ(indbsql("big", "n", 2).asNumber(), 2);

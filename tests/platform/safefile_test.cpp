@@ -8,7 +8,10 @@
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <thread>
 
@@ -368,4 +371,50 @@ TEST(SafeFile, AReplacedFileKeepsItsOwnerOrIsNotReplaced) {
         EXPECT_TRUE(WriteFileSafely(dir + "/mine.txt", "b"));
     });
     EXPECT_EQ(readAll(dir + "/mine.txt"), "b");
+}
+
+// An access list granting another user the file, and a user attribute:
+// a save over the file (written, or a finished file moved in) keeps both.
+TEST(SafeFile, AReplacedFileKeepsItsAccessListAndAttributes) {
+    const QString dir = qortest::freshDir("safefile-acl");
+    const QString target = dir + "/r.rep";
+    writeAll(target, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+    const QByteArray path = QFile::encodeName(target);
+    // user::rw- user:65534:r-- group::r-- mask::r-- other::---, as the
+    // kernel stores an access list (version 2, entries by tag and id).
+    QByteArray acl;
+    auto put32 = [&](quint32 v) { acl.append(reinterpret_cast<const char*>(&v), 4); };
+    auto entry = [&](quint16 tag, quint16 perm, quint32 id) {
+        acl.append(reinterpret_cast<const char*>(&tag), 2);
+        acl.append(reinterpret_cast<const char*>(&perm), 2);
+        put32(id);
+    };
+    put32(2);
+    entry(0x01, 6, quint32(-1));
+    entry(0x02, 4, 65534);
+    entry(0x04, 4, quint32(-1));
+    entry(0x10, 4, quint32(-1));
+    entry(0x20, 0, quint32(-1));
+    if (::setxattr(path.constData(), "system.posix_acl_access", acl.constData(), size_t(acl.size()),
+                   0) != 0 ||
+        ::setxattr(path.constData(), "user.unit", "001", 3, 0) != 0)
+        GTEST_SKIP() << "no access lists or user attributes here: " << std::strerror(errno);
+
+    auto attribute = [&](const char* name) {
+        char buffer[256];
+        const ssize_t n = ::getxattr(path.constData(), name, buffer, sizeof buffer);
+        return n < 0 ? QByteArray("<none>") : QByteArray(buffer, int(n));
+    };
+    ASSERT_TRUE(WriteFileSafely(target, "new"));
+    EXPECT_EQ(readAll(target), "new");
+    EXPECT_EQ(attribute("system.posix_acl_access"), acl);
+    EXPECT_EQ(attribute("user.unit"), "001");
+    EXPECT_EQ(modeOf(target), mode_t(0640));
+
+    writeAll(dir + "/made.rep", "moved");
+    ASSERT_TRUE(MoveFileInto(dir + "/made.rep", target, nullptr, true));
+    EXPECT_EQ(readAll(target), "moved");
+    EXPECT_EQ(attribute("system.posix_acl_access"), acl);
+    EXPECT_EQ(attribute("user.unit"), "001");
 }
