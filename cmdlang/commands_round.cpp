@@ -26,7 +26,6 @@
 #include "cmdlang/printer.h"
 #include "engine/cellformat.h"
 #include "engine/textutil.h"
-#include "reader/creader.h"
 
 namespace qor::cmd {
 
