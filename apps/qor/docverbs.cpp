@@ -54,14 +54,14 @@ public:
         // protected report comes from the environment (never from the
         // command line, where every user of the machine could read it).
         // A wrong one is asked for again: the second question ends it.
-        mine.filePassword = [this, asked = 0](const QString& path) mutable -> std::optional<QString> {
+        mine.filePassword = [this](const QString& path) -> std::optional<QString> {
             const QString file = QDir::toNativeSeparators(path);
             if (!qEnvironmentVariableIsSet(kPasswordVariable)) {
                 m_told << QStringLiteral("%1 has a file password: give it in %2")
                               .arg(file, QLatin1String(kPasswordVariable));
                 return std::nullopt;
             }
-            if (asked++ == 0) return qEnvironmentVariable(kPasswordVariable);
+            if (m_passwordAsks++ == 0) return qEnvironmentVariable(kPasswordVariable);
             m_told << QStringLiteral("%1: %2 (%3)")
                           .arg(file, LoadErrorText(str::kWrongFilePassword),
                                QLatin1String(kPasswordVariable));
@@ -94,6 +94,8 @@ private:
     UiServices m_previous;
     QStringList m_told;
     QStringList m_leftOut;
+    // The hook is copied for each question: what it counts lives here.
+    int m_passwordAsks = 0;
 };
 
 // Closes the document however the verb ends, so that no in-use mark stays.

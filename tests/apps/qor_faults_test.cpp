@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -120,6 +121,33 @@ TEST(QorFaults, HtmlExportOnAFullDiskStopsAtTheFirstPageAndSaysWhy) {
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden | QDir::System),
               QStringList{"h_1.html"});
     EXPECT_EQ(fileBytes(out + "/h_1.html"), "older");
+}
+
+// A failed conversion leaves nothing a retry would meet: web pages that
+// do not fit leave no folder they made, a data file whose Schema.ini
+// cannot be written goes with it.
+TEST(QorFaults, AFailedConversionLeavesNothingBehind) {
+    const QString dir = qortest::freshDir("qor-failed-leaves-nothing");
+    const QString rep = dir + "/h.rep";
+    ASSERT_EQ(qorRun({"new", rep, "--rows", "3", "--cols", "3", "--pages", "2"}).exitCode, 0);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QOR_TEST_DISK_FULL_AFTER", "10");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QOR_APP_BINARY), {"export-html", rep, dir + "/html"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1) << p.readAllStandardError().constData();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/html"));
+
+    const QString out = dir + "/out";
+    QDir().mkpath(out + "/Schema.ini");  // a folder where the file would go
+    const auto failed = qorRun({"convert", rep, out + "/c.csv"});
+    EXPECT_EQ(failed.exitCode, 1) << failed.err.constData();
+    EXPECT_FALSE(QFileInfo::exists(out + "/c.csv"));
+    QDir(out + "/Schema.ini").removeRecursively();
+    const auto retried = qorRun({"convert", rep, out + "/c.csv"});
+    EXPECT_NE(retried.exitCode, 1) << retried.err.constData();  // 3: pages become records
+    EXPECT_TRUE(QFileInfo::exists(out + "/c.csv"));
 }
 
 TEST(QorFaults, ExchangeFileWithAnEntityThatIsNotReadIsRefused) {

@@ -14,7 +14,7 @@
 
 namespace {
 
-qortest::ProcessResult qor(const QStringList& args) {
+qortest::ProcessResult runQor(const QStringList& args) {
     return qortest::run(QStringLiteral(QOR_APP_BINARY), args, {});
 }
 
@@ -44,34 +44,34 @@ struct PasswordVariable {
 TEST(QorPasswords, ConvertAndPrintTakeTheFilePasswordFromTheEnvironment) {
     const QString dir = qortest::freshDir("qor-file-password");
     const QString report = dir + "/r.rep";
-    ASSERT_EQ(qor({"new", report, "--rows", "4", "--cols", "3", "--pages", "1"}).exitCode, 0);
-    ASSERT_EQ(qor({"set", report, "1", "1", "1", "12"}).exitCode, 0);
+    ASSERT_EQ(runQor({"new", report, "--rows", "4", "--cols", "3", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(runQor({"set", report, "1", "1", "1", "12"}).exitCode, 0);
     protect(report, "secret");
 
     // No password given: told where to give it, nothing written.
-    const auto bare = qor({"convert", report, dir + "/a.csv"});
+    const auto bare = runQor({"convert", report, dir + "/a.csv"});
     EXPECT_EQ(bare.exitCode, 1);
     EXPECT_TRUE(text(bare.err).contains("QOR_FILE_PASSWORD")) << bare.err.constData();
     EXPECT_FALSE(QFile::exists(dir + "/a.csv"));
     {
         // A wrong one is refused once, not asked for forever.
         PasswordVariable wrong("guess");
-        const auto refused = qor({"print", report, "--pdf", dir + "/a.pdf"});
+        const auto refused = runQor({"print", report, "--pdf", dir + "/a.pdf"});
         EXPECT_EQ(refused.exitCode, 1);
         EXPECT_TRUE(text(refused.err).contains(QStringLiteral("口令不正确"))) << refused.err.constData();
         EXPECT_FALSE(QFile::exists(dir + "/a.pdf"));
     }
     PasswordVariable right("secret");
-    const auto printed = qor({"print", report, "--pdf", dir + "/b.pdf"});
+    const auto printed = runQor({"print", report, "--pdf", dir + "/b.pdf"});
     EXPECT_EQ(printed.exitCode, 0) << printed.err.constData();
     EXPECT_TRUE(QFile::exists(dir + "/b.pdf"));
     // The export carries no password and says so.
-    const auto converted = qor({"convert", report, dir + "/b.csv"});
+    const auto converted = runQor({"convert", report, dir + "/b.csv"});
     EXPECT_EQ(converted.exitCode, 3) << converted.err.constData();
     EXPECT_TRUE(text(converted.err).contains(QStringLiteral("文件口令")) &&
                 text(converted.err).contains(QStringLiteral("没有口令保护")))
         << converted.err.constData();
-    const auto xml = qor({"export-xml", report, dir + "/b.xml"});
+    const auto xml = runQor({"export-xml", report, dir + "/b.xml"});
     EXPECT_EQ(xml.exitCode, 3) << xml.err.constData();
     EXPECT_TRUE(text(xml.out + xml.err).contains(QStringLiteral("没有口令保护"))) << xml.err.constData();
 }

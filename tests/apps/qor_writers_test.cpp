@@ -114,7 +114,8 @@ TEST(QorWriters, UnreadableReportIsAReadErrorNamingThePermission) {
                                       {"pages", path},
                                       {"set", path, "1", "1", "1", "5"},
                                       {"table-size", path},
-                                      {"export-xml", path, dir + "/r.xml"}};
+                                      {"export-xml", path, dir + "/r.xml"},
+                                      {"export-html", path, dir + "/html"}};
     for (const QStringList& verb : verbs) {
         const auto r = runQor(verb);
         const QString err = QString::fromUtf8(r.err);
