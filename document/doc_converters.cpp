@@ -263,7 +263,14 @@ public:
         }
         const qor::OwnXmlImportResult r = qor::ImportOwnXmlReport(
             report, path, [&report] { return report.EnterDataState(0); });
-        if (r.result) return true;
+        if (r.result) {
+            if (!r.leftOut.isEmpty()) {
+                m_leftOut << r.leftOut;
+                qor::messageBox(LoadErrorText(str::kLeftOutHeading) + u'\n' + r.leftOut.join(u'\n'),
+                                QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+            }
+            return true;
+        }
         if (message)
             *message = qor::XmlFailureLine(
                 path, r.messageId ? LoadErrorText(r.messageId) : QString(), r.detail);

@@ -1,14 +1,17 @@
 #include "exchange/losstally.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
+#include "cmdlang/lexer.h"
 #include "engine/cells_round.h"
 #include "engine/creportfile.h"
 #include "engine/creporthandle.h"
 #include "engine/csheetpage.h"
 #include "engine/messages.h"
+#include "engine/textutil.h"
 #include "platform/codepage.h"
 
 namespace qor {
@@ -67,6 +70,18 @@ qsizetype CharactersOutsideCp936(const QString& text) {
     return lost;
 }
 
+bool ReadsVariableArea(const QString& formula) {
+    try {
+        const std::vector<cmd::Token> tokens = cmd::Lexer::tokenize(formula);
+        return std::any_of(tokens.cbegin(), tokens.cend(),
+                           [](const cmd::Token& t) { return t.kind == cmd::TokenKind::VRef; });
+    } catch (...) {
+        // A text the lexer refuses was stored all the same: a V_ in it
+        // is taken at its word.
+        return formula.contains(QLatin1String("V_"), Qt::CaseInsensitive);
+    }
+}
+
 namespace {
 bool hasSuffix(const QString& path, const char* suffix) {
     return QFileInfo(path).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
@@ -85,6 +100,25 @@ void TallyReportLosses(CReportHandle& report, const QString& target, QStringList
         for (int p = 1; p <= report.GetPageCount(); ++p) written << p;
     LossTally losses;
     const auto& formulas = report.GetReportFile()->Format().formulas;
+    if (ownXml) {
+        // The exchange file has no element for a variable area: its lines
+        // in use are written as plain rows or columns, and a formula that
+        // reads the area (V_B, GTOTAL(V_B)) names what a report read from
+        // the file has not. A total formula has no place in the file.
+        const ReportHeader& h = report.GetReportFile()->Format().header;
+        const bool varArea = h.varKind == 1 || h.varKind == 2;
+        if (varArea)
+            losses.add(LoadErrorText(str::kLossVariableArea),
+                       h.varKind == 1 ? LoadErrorText(str::kVarRowsFrom).arg(h.varStart)
+                                      : LoadErrorText(str::kVarColumnsFrom).arg(ColumnLetters(h.varStart)));
+        for (const FormulaRecord& f : formulas) {
+            const QString place = FormatCellRef(f.area.c1 - 1, f.area.r1 - 1) + u'：' + f.text;
+            if (f.kind != 0)
+                losses.add(LoadErrorText(str::kLossTotalFormulas), place);
+            else if (varArea && ReadsVariableArea(f.text))
+                losses.add(LoadErrorText(str::kLossFormulasOfVariableArea), place);
+        }
+    }
     if (!ownXml && !formulas.empty() && !written.isEmpty()) {
         const FormulaRecord* first = &formulas.front();
         for (const FormulaRecord& f : formulas)

@@ -45,6 +45,9 @@ QString RoundedNumbersKind();
 // as "?").
 qsizetype CharactersOutsideCp936(const QString& text);
 
+// Whether a formula's text reads the variable area (a V_ name).
+bool ReadsVariableArea(const QString& formula);
+
 // Adds to notes what the type of target (by its extension) cannot hold of
 // the report itself, whoever writes it: the own XML keeps formulas and the
 // keywords of keyword cells, data files carry values and placed keywords

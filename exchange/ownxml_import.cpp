@@ -21,6 +21,7 @@
 #include "engine/messages.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "exchange/losstally.h"
 #include "exchange/ownxml_format.h"
 #include "exchange/scratchstreams.h"
 #include "exchange/variantconvert.h"
@@ -361,7 +362,9 @@ void applyFormatCell(CReportHandle& report, const FormatCell& cell, bool withFor
 // cell of the area; the file repeats that text at every cell and names the
 // area's first cell. The cells of one area come back as one area formula;
 // a cell whose area cannot be rebuilt gets the text moved to it.
-void applyFormulas(CReportHandle& report, const std::vector<FormatCell>& cells) {
+// Returns what the report refused, by kind, for the caller to name.
+LossTally applyFormulas(CReportHandle& report, const std::vector<FormatCell>& cells) {
+    LossTally refused;
     struct Group {
         QString text;
         QString corner;
@@ -408,11 +411,15 @@ void applyFormulas(CReportHandle& report, const std::vector<FormatCell>& cells) 
             const int dr = m->area.r1 - (cr1 + 1), dc = m->area.c1 - (cc1 + 1);
             if (haveCorner && (dr || dc) && ShiftFormulaText(g.text, dr, dc, &moved)) text = moved;
             CellArea area = m->area.cellArea();
-            // A text the report refuses leaves the cell without a formula;
-            // the import goes on.
-            report.SetAreaFormula(&area, text);
+            // A text the report refuses (one reading a variable area the
+            // file did not bring, say) leaves the cell without a formula;
+            // the import goes on and names it.
+            if (report.SetAreaFormula(&area, text) != 0)
+                refused.add(LoadErrorText(str::kLossFormulasRefused),
+                            FormatCellRef(m->area.c1 - 1, m->area.r1 - 1) + u'：' + text);
         }
     }
+    return refused;
 }
 
 // ---------------------------------------------------------------------------
@@ -731,12 +738,13 @@ OwnXmlImportResult formatPass(CReportHandle& report, FileCheck& f) {
         if (f.flags.formula && cell.formula) withFormula.push_back(std::move(cell));
     }
     f.format.reset();
-    if (f.flags.formula) applyFormulas(report, withFormula);
+    LossTally refused;
+    if (f.flags.formula) refused = applyFormulas(report, withFormula);
     // The table ends where the file's cells end: the farthest row and
     // column any element covers, wherever in the file that element stands.
     if (maxRow < rows) report.DeleteRowColPage(maxRow + 1, rows - maxRow, 0);
     if (maxCol < cols) report.DeleteRowColPage(maxCol + 1, cols - maxCol, 1);
-    return {1, 0, {}};
+    return {1, 0, {}, refused.lines()};
 }
 
 // ---------------------------------------------------------------------------
@@ -855,7 +863,9 @@ OwnXmlImportResult ImportOwnXmlReport(CReportHandle& report, const QString& path
     if (!r.result) return r;
     const uint16_t s = betweenPasses ? betweenPasses() : report.EnterDataState();
     if (s) return {0, 0, LoadErrorText(str::kCannotEnterDataState).arg(s)};
-    return guarded([&] { return dataPass(report, *f); });
+    OwnXmlImportResult data = guarded([&] { return dataPass(report, *f); });
+    data.leftOut = r.leftOut + data.leftOut;
+    return data;
 }
 
 bool IsOwnXmlExchangeFile(const QString& path) {
@@ -880,6 +890,9 @@ int ImportReportXml(CReportHandle& report, const QString& path, int mode) {
     if (r.messageId)
         qor::messageBox(LoadErrorText(r.messageId), QString(), qor::MsgButtons::Ok,
                         qor::MsgIcon::Warning);
+    if (!r.leftOut.isEmpty())
+        qor::messageBox(LoadErrorText(qor::str::kLeftOutHeading) + u'\n' + r.leftOut.join(u'\n'),
+                        QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
     return r.result;
 }
 

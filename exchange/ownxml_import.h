@@ -10,6 +10,7 @@
 // refuses, leaves the report as it was.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -29,6 +30,9 @@ struct OwnXmlImportResult {
     // The message the user is shown (62017, 62044 to 62060); 0 for none.
     int messageId = 0;
     QString detail;  // where and why, for logs and the command line
+    // What the file held that the report did not take (formulas it
+    // refused), one line a kind; the import still ran.
+    QStringList leftOut = {};
 };
 
 // One pass on the report, without message boxes.

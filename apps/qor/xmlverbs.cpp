@@ -167,6 +167,11 @@ int verbImportXml(const QStringList& args, Output* out) {
                              .arg(report.GetRowCount())
                              .arg(report.GetColCount())
                              .arg(report.GetPageCount());
+            // What the report did not take is listed and makes the exit
+            // code 3, as for qor convert.
+            for (const QString& line : r.leftOut)
+                out->err += QStringLiteral("qor import-xml: left out: %1\n").arg(line);
+            if (!r.leftOut.isEmpty()) return 3;
         }
     }
     return imported ? 0 : 1;

@@ -106,3 +106,66 @@ TEST(QorXmlVerbs, BadRequestsFailClearlyAndLeaveNoReport) {
 }
 
 }  // namespace
+
+#include "engine/creporthandle.h"
+
+namespace {
+
+// The exchange file has no element for a variable area: every way a report
+// with one goes into the file and back (export-xml and import-xml, convert
+// both ways) names the area and each formula that reads it, and exits 3.
+TEST(QorXmlVerbs, AVariableAreaAndTheFormulasReadingItAreNamed) {
+    const QString dir = qortest::freshDir("qor-xml-var");
+    struct Case {
+        int kind;  // 1 rows, 2 columns
+        QStringList formulas;  // cell (row, column) and text
+        QString area;
+    };
+    const Case cases[] = {
+        {1, {"6,2,GTOTAL(V_B)", "6,3,GCOUNT(V_B)", "1,4,A1+B1"}, QStringLiteral("第3行起的可变行")},
+        {2, {"5,2,GTOTAL(V_1)", "1,1,B1+B2"}, QStringLiteral("第C列起的可变列")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const QString rep = dir + QStringLiteral("/var%1.rep").arg(c.kind);
+        int readsArea = 0;
+        {
+            CReportHandle h(rep);
+            uint16_t rows = 6, cols = 6;
+            ASSERT_EQ(h.AccessTableSize(1, &rows, &cols), 0);
+            int kind = c.kind, start = 3, extent = 3;
+            ASSERT_EQ(h.AccessVarArea(1, &kind, &start, &extent), 0);
+            for (const QString& f : c.formulas) {
+                const QStringList parts = f.split(u',');
+                CellArea cell = CellArea::cell(parts[0].toInt(), parts[1].toInt());
+                ASSERT_EQ(h.SetAreaFormula(&cell, parts[2]), 0) << qPrintable(f);
+                if (parts[2].contains(QStringLiteral("V_"))) ++readsArea;
+            }
+            ASSERT_EQ(h.Save(), 0);
+        }
+        const QString lostArea = QStringLiteral("可变区（XML文件没有可变区：用到的行列写成了普通行列）：共1处，第一处在") + c.area;
+        const QString lostFormulas = QStringLiteral("读可变区的公式（读回时没有可变区，不能设置）：共%1处").arg(readsArea);
+        const QString refused = QStringLiteral("公式（报表不能设置，没有导入）：共%1处").arg(readsArea);
+        const QString e = dir + QStringLiteral("/e%1.xml").arg(c.kind);
+        const QString x = dir + QStringLiteral("/c%1.xml").arg(c.kind);
+        for (const QStringList& out : {QStringList{"export-xml", rep, e}, QStringList{"convert", rep, x}}) {
+            SCOPED_TRACE(out.first().toStdString());
+            const qortest::ProcessResult ex = qorRun(out);
+            EXPECT_EQ(ex.exitCode, 3) << ex.err.constData();
+            EXPECT_TRUE(QString::fromUtf8(ex.err).contains(lostArea)) << ex.err.constData();
+            EXPECT_TRUE(QString::fromUtf8(ex.err).contains(lostFormulas)) << ex.err.constData();
+        }
+        for (const QStringList& in : {QStringList{"import-xml", e, e + ".rep"}, QStringList{"convert", x, x + ".rep"}}) {
+            SCOPED_TRACE(in.first().toStdString());
+            const qortest::ProcessResult im = qorRun(in);
+            EXPECT_EQ(im.exitCode, 3) << im.err.constData();
+            EXPECT_TRUE(QString::fromUtf8(im.err).contains(refused)) << im.err.constData();
+            // The formula that reads no variable area came back.
+            const QString info = QString::fromUtf8(qorRun({"info", in.last()}).out);
+            EXPECT_TRUE(info.contains(QStringLiteral("formulas: %1").arg(c.formulas.size() - readsArea)))
+                << qPrintable(info);
+        }
+    }
+}
+
+}  // namespace
