@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "engine/workfiles.h"
+#include "exchange/filenumber.h"
 #include "exchange/jetdriver.h"
 #include "exchange/losstally.h"
 #include "platform/bytes.h"
@@ -39,6 +40,8 @@ JetError damaged(const QString& path, const QString& why) {
 bool isVisualFoxPro(quint8 version) { return version == 0x30 || version == 0x31 || version == 0x32; }
 // The versions whose memos live in a ".fpt" file.
 bool hasFoxMemos(quint8 version) { return isVisualFoxPro(version) || version == 0xF5 || version == 0xFB; }
+// dBASE 7 tables: a longer header and 48-byte field descriptors.
+bool isDBase7(quint8 version) { return (version & 0x07) == 0x04; }
 
 struct DbfField {
     QByteArray name;
@@ -77,28 +80,41 @@ DbfLayout checkHeader(const QString& path) {
     layout.headerLength = readLE16(head, 8);
     layout.recordLength = readLE16(head, 10);
     layout.languageDriver = quint8(head[29]);
-    if (layout.headerLength < 33 || layout.headerLength > size)
+    // dBASE 7 puts the language driver's name after the first 32 bytes
+    // and describes each field in 48 bytes: a 32-byte name, then type,
+    // width and decimals.
+    const bool dbase7 = isDBase7(layout.version);
+    const int start = dbase7 ? 68 : 32;
+    const int descriptor = dbase7 ? 48 : 32;
+    const int nameBytes = dbase7 ? 32 : 11;
+    if (layout.headerLength < start + 1 || layout.headerLength > size)
         throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     if (layout.recordLength < 1) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
-    const int fieldCount = (layout.headerLength - 32) / 32;
-    const QByteArray table = f.read(qint64(fieldCount) * 32);
-    if (table.size() != fieldCount * 32) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    if (dbase7 && f.read(start - 32).size() != start - 32)
+        throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
+    const int fieldCount = (layout.headerLength - start) / descriptor;
+    const QByteArray table = f.read(qint64(fieldCount) * descriptor);
+    if (table.size() != fieldCount * descriptor) throw damaged(path, LoadErrorText(str::kDbaseHeaderDamaged));
     int width = 1;  // the deletion mark
     for (int i = 0; i < fieldCount; ++i) {
-        const char* d = table.constData() + i * 32;
+        const char* d = table.constData() + i * descriptor;
         if (quint8(d[0]) == 0x0D) break;
         DbfField field;
-        field.name = QByteArray(d, qsizetype(qstrnlen(d, 11)));
-        field.type = char(QChar::toUpper(char32_t(quint8(d[11]))));
-        field.width = quint8(d[16]);
-        field.decimals = quint8(d[17]);
+        field.name = QByteArray(d, qsizetype(qstrnlen(d, size_t(nameBytes))));
+        field.type = char(QChar::toUpper(char32_t(quint8(d[nameBytes]))));
+        field.width = quint8(d[nameBytes + 5]);
+        field.decimals = quint8(d[nameBytes + 6]);
+        if (dbase7) {
+            field.width = quint8(d[nameBytes + 1]);
+            field.decimals = quint8(d[nameBytes + 2]);
+        }
         // Long character fields keep the high byte of their width where
         // the decimals would be.
         if (field.type == 'C') {
             field.width += field.decimals * 256;
             field.decimals = 0;
         }
-        field.flags = quint8(d[18]);
+        field.flags = dbase7 ? 0 : quint8(d[18]);
         field.offset = width;
         width += field.width;
         layout.fields.append(field);
@@ -132,39 +148,27 @@ qint64 countLiveRecords(const QString& path, const DbfLayout& layout, qint64 fir
     return live;
 }
 
-// The code page a ".cpg" file or the language driver byte names, when it is
-// one we read: the name the decoder takes, empty otherwise.
-QByteArray codePageNamed(QByteArray name) {
-    name = name.trimmed().toUpper();
-    if (name == "UTF-8" || name == "UTF8" || name == "65001") return "UTF-8";
-    if (name == "GBK" || name == "GB2312" || name == "GB18030") return "CP936";
-    if (name == "BIG5") return "CP950";
-    for (const char* prefix : {"WINDOWS-", "ANSI ", "OEM ", "CP", "IBM"})
-        if (name.startsWith(prefix)) name = name.mid(qsizetype(strlen(prefix))).trimmed();
-    bool ok = false;
-    const int number = name.toInt(&ok);
-    if (!ok) return {};
-    switch (number) {
-    case 936: case 950: case 1252: case 1250: case 1251: case 437: case 850:
-        return "CP" + QByteArray::number(number);
-    default: return {};
-    }
-}
-
+// The code page the language driver byte of a table names; empty for 0
+// (no mark) and for a byte no driver we know uses.
 QByteArray codePageOfDriver(quint8 id) {
-    switch (id) {
-    case 0x01: return "CP437";
-    case 0x02: return "CP850";
-    case 0x03:
-    case 0x57: return "CP1252";
-    case 0x4D:
-    case 0x7A: return "CP936";
-    case 0x4F:
-    case 0x78: return "CP950";
-    case 0xC8: return "CP1250";
-    case 0xC9: return "CP1251";
-    default: return {};
-    }
+    struct Driver {
+        quint8 id;
+        short codePage;
+    };
+    static constexpr Driver kDrivers[] = {
+        {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x08, 865},  {0x09, 437},  {0x0A, 850},  {0x0B, 437},
+        {0x0D, 437},  {0x0E, 850},  {0x0F, 437},  {0x10, 850},  {0x11, 437},  {0x12, 850},  {0x13, 932},
+        {0x14, 850},  {0x15, 437},  {0x16, 850},  {0x17, 865},  {0x18, 437},  {0x19, 437},  {0x1A, 850},
+        {0x1B, 437},  {0x1C, 863},  {0x1D, 850},  {0x1F, 852},  {0x22, 852},  {0x23, 852},  {0x24, 860},
+        {0x25, 850},  {0x26, 866},  {0x37, 850},  {0x40, 852},  {0x4D, 936},  {0x4E, 949},  {0x4F, 950},
+        {0x50, 874},  {0x57, 1252}, {0x58, 1252}, {0x59, 1252}, {0x64, 852},  {0x65, 866},  {0x66, 865},
+        {0x67, 861},  {0x6A, 737},  {0x6B, 857},  {0x6C, 863},  {0x78, 950},  {0x79, 949},  {0x7A, 936},
+        {0x7B, 932},  {0x7C, 874},  {0x7D, 1255}, {0x7E, 1256}, {0x86, 737},  {0x87, 852},  {0x88, 857},
+        {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
+    };
+    for (const Driver& d : kDrivers)
+        if (d.id == id) return "CP" + QByteArray::number(d.codePage);
+    return {};
 }
 
 // A file beside the table with the same name and another extension, found
@@ -176,17 +180,67 @@ QString besideTable(const QString& path, const char* extension) {
     return QFileInfo(found).isFile() ? found : QString();
 }
 
-// The table's code page: its ".cpg" file, else its language driver byte;
-// a table with neither (or one naming a code page we do not read) is read
-// as code page 936, as tables have always been read here.
-QByteArray tableCodePage(const QString& path, quint8 languageDriver) {
+// How a table's texts are read: the code page its ".cpg" file names, else
+// the one its language driver byte names, else (no mark at all) UTF-8 when
+// every text is valid UTF-8 and GB18030 otherwise, as a text file is read.
+// A name no converter knows is kept in unknown and the encoding is empty.
+struct TableCodePage {
+    QByteArray encoding;
+    QString unknown;
+};
+
+// Whether every C field of every record (and every field name) reads in
+// encoding without a byte that is no character.
+bool textsRead(const QString& path, const DbfLayout& layout, const QByteArray& encoding) {
+    QString ignored;
+    for (const DbfField& d : layout.fields)
+        if (!decodeStrict(d.name, encoding, &ignored)) return false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(layout.headerLength)) return true;
+    const qint64 perBlock = std::max<qint64>(1, (qint64(1) << 20) / layout.recordLength);
+    QByteArray block;
+    for (qint64 first = 0; first < layout.records; first += perBlock) {
+        const qint64 n = std::min<qint64>(perBlock, layout.records - first);
+        block.resize(qsizetype(n * layout.recordLength));
+        if (f.read(block.data(), block.size()) != block.size()) return true;
+        for (qint64 k = 0; k < n; ++k) {
+            const char* rec = block.constData() + k * layout.recordLength;
+            for (const DbfField& d : layout.fields) {
+                if (d.type != 'C') continue;
+                const QByteArrayView raw(rec + d.offset, d.width);
+                if (std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; })) continue;
+                if (!decodeStrict(raw.toByteArray(), encoding, &ignored)) return false;
+            }
+        }
+    }
+    return true;
+}
+
+TableCodePage tableCodePage(const QString& path, const DbfLayout& layout) {
+    TableCodePage cp;
     if (const QString cpg = besideTable(path, ".cpg"); !cpg.isEmpty()) {
         QFile f(cpg);
-        if (f.open(QIODevice::ReadOnly))
-            if (const QByteArray named = codePageNamed(f.read(64)); !named.isEmpty()) return named;
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray name = f.read(64).trimmed();
+            if (!name.isEmpty()) {
+                cp.encoding = codePageEncoding(name);
+                if (cp.encoding.isEmpty()) cp.unknown = QString::fromLatin1(name);
+                return cp;
+            }
+        }
     }
-    const QByteArray byDriver = codePageOfDriver(languageDriver);
-    return byDriver.isEmpty() ? QByteArrayLiteral("CP936") : byDriver;
+    if (layout.languageDriver != 0) {
+        const QByteArray named = codePageOfDriver(layout.languageDriver);
+        cp.encoding = codePageEncoding(named);
+        if (cp.encoding.isEmpty())
+            cp.unknown = named.isEmpty()
+                             ? QStringLiteral("0x") +
+                                   QStringLiteral("%1").arg(layout.languageDriver, 2, 16, QLatin1Char('0')).toUpper()
+                             : QString::fromLatin1(named);
+        return cp;
+    }
+    cp.encoding = textsRead(path, layout, "UTF-8") ? QByteArrayLiteral("UTF-8") : QByteArrayLiteral("GB18030");
+    return cp;
 }
 
 // The memo file of a table: ".dbt" blocks of dBASE III (text up to an end
@@ -212,13 +266,17 @@ public:
     }
 
     // The bytes of the memo at block; false when the file does not hold it.
-    bool read(quint32 block, QByteArray* out) {
+    // *binary tells a FoxPro block of type 0 (a picture or other bytes that
+    // are no text).
+    bool read(quint32 block, QByteArray* out, bool* binary) {
+        *binary = false;
         const qint64 at = qint64(block) * m_blockSize;
         // The first blocks hold the file's header.
         if (at < (m_fox ? 512 : m_blockSize) || at >= m_file.size() || !m_file.seek(at)) return false;
         if (m_fox) {
             const QByteArray head = m_file.read(8);
             if (head.size() < 8) return false;
+            *binary = readBE32(head, 0) == 0;
             const qint64 length = qint64(readBE32(head, 4));
             if (length > m_file.size() - at - 8) return false;
             *out = m_file.read(length);
@@ -261,12 +319,25 @@ bool allBytes(QByteArrayView v, char c) {
     return std::all_of(v.begin(), v.end(), [c](char b) { return b == c; });
 }
 
+// Whether value, the double nearest count ten-thousandths, still reads as
+// those ten-thousandths: beyond 2^53 of them it may not.
+bool currencyHeldExactly(qint64 count, double value) {
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 4);
+    if (ec != std::errc()) return false;
+    QByteArray digits(text, end - text);
+    digits.remove(digits.indexOf('.'), 1);
+    bool ok = false;
+    return digits.toLongLong(&ok) == count && ok;
+}
+
 // The fields as the reader gives them: their names in the table's code
 // page, their types, and those of a type it cannot read left out (told to
 // the sink).
 void describeFields(DbfLayout& layout, const QString& path, const std::function<QString(QByteArray)>& decode,
                     RecordSink& sink) {
     const bool fox = isVisualFoxPro(layout.version);
+    const bool dbase7 = isDBase7(layout.version);
     int nullBits = 0;
     for (int i = 0; i < layout.fields.size(); ++i) {
         DbfField& d = layout.fields[i];
@@ -278,7 +349,7 @@ void describeFields(DbfLayout& layout, const QString& path, const std::function<
         case 'F': f.type = (d.decimals == 0 && d.width < 10) ? kLong : kDouble; break;
         case 'L': f.type = kBoolean; break;
         case 'D': f.type = kDate; break;
-        case 'M': f.type = kMemo; break;
+        case 'M': f.type = dbase7 ? -1 : kMemo; break;
         case 'C': f.type = kText; break;
         case 'I': f.type = fox && d.width == 4 ? kLong : -1; break;
         case 'Y': f.type = fox && d.width == 8 ? kCurrency : -1; break;
@@ -355,10 +426,41 @@ LoadedTable readDBaseFile(const QString& path) {
 
 qint64 readDBaseTable(const QString& path, RecordSink& sink) {
     DbfLayout layout = checkHeader(path);
-    const QByteArray codePage = tableCodePage(path, layout.languageDriver);
-    auto decode = [&codePage](const QByteArray& b) { return decodeText(b, codePage); };
+    const TableCodePage codePage = tableCodePage(path, layout);
+    const QString table = QFileInfo(path).fileName();
+    // What the table's values could not carry, told once a kind after the
+    // records: the count and the first record and field.
+    LossTally losses;
+    QString current;  // the field being read, for the tally
+    qint64 recordNumber = 0;
+    const auto place = [&] { return LoadErrorText(str::kPlaceRecordField).arg(recordNumber).arg(current); };
+    const QString badBytes = LoadErrorText(str::kLossBytesNotInCodePage).arg(QString::fromLatin1(codePage.encoding));
+    auto decode = [&](const QByteArray& b) {
+        QString out;
+        if (codePage.encoding.isEmpty()) {
+            // Only the names are decoded then: ASCII, or the field's number.
+            return isValidUtf8(b) ? QString::fromUtf8(b) : QString();
+        }
+        if (!decodeStrict(b, codePage.encoding, &out)) losses.add(badBytes, place());
+        return out;
+    };
     describeFields(layout, path, decode, sink);
     const bool fox = isVisualFoxPro(layout.version);
+    // With a code page no converter knows, no text is read at all: every
+    // byte of it would be a guess.
+    if (!codePage.unknown.isEmpty()) {
+        QStringList texts;
+        for (DbfField& d : layout.fields) {
+            if (!d.kept || (d.info.type != kText && d.info.type != kMemo)) continue;
+            d.kept = false;
+            texts.append(d.info.name);
+        }
+        if (!texts.isEmpty())
+            sink.leftOut(LoadErrorText(str::kDbaseCodePageUnknown).arg(table, codePage.unknown, texts.join(u',')));
+    }
+    const auto tell = [&] {
+        for (const QString& line : losses.lines()) sink.leftOut(QStringLiteral("%1: %2").arg(table, line));
+    };
 
     QList<FieldInfo> fields;
     QList<const DbfField*> kept;
@@ -401,12 +503,14 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
             const char* rec = block.constData() + k * length;
             if (rec[0] == '*') continue;
             const qint64 r = first + k;
+            recordNumber = r + 1;
             QByteArrayView nulls;
             if (layout.nullFlags) nulls = QByteArrayView(rec + layout.nullFlags->offset, layout.nullFlags->width);
             for (qsizetype i = 0; i < kept.size(); ++i) {
                 const DbfField& d = *kept.at(i);
                 QVariant& slot = row[i];
                 slot.clear();
+                current = d.info.name;
                 if (d.nullBit >= 0 && d.nullBit / 8 < nulls.size() &&
                     (quint8(nulls[d.nullBit / 8]) >> (d.nullBit % 8)) & 1)
                     continue;
@@ -416,7 +520,10 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                 case 'Y': {
                     qint64 v = 0;
                     std::memcpy(&v, raw.data(), 8);
-                    slot = double(qFromLittleEndian(v)) / 10000.0;
+                    v = qFromLittleEndian(v);
+                    const double value = double(v) / 10000.0;
+                    if (!currencyHeldExactly(v, value)) losses.add(LoadErrorText(str::kLossCurrencyNotExact), place());
+                    slot = value;
                     continue;
                 }
                 case 'B': {
@@ -455,24 +562,36 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     }
                     if (at == 0) continue;
                     QByteArray text;
-                    if (!memos->read(at, &text))
+                    bool binary = false;
+                    if (!memos->read(at, &text, &binary))
                         throw damaged(path, LoadErrorText(str::kDbaseMemoDamaged).arg(r + 1).arg(d.info.name));
-                    slot = decode(text);
+                    if (binary) losses.add(LoadErrorText(str::kLossBinaryMemos), place());
+                    else slot = decode(text);
                     continue;
                 }
                 default: break;
                 }
-                // The text fields: up to a NUL, without the blanks around.
+                // The text fields: up to a NUL, without the padding after
+                // them; a text's own leading blanks are part of it.
                 QByteArray text = raw.toByteArray();
                 if (const qsizetype nul = text.indexOf('\0'); nul >= 0) text.truncate(nul);
-                text = text.trimmed();
+                while (!text.isEmpty() && text.back() == ' ') text.chop(1);
+                if (d.info.type != kText) text = text.trimmed();
                 switch (d.info.type) {
                 case kLong:
-                    if (!text.isEmpty() && text.at(0) != '*') slot = text.toInt();
+                case kDouble: {
+                    // Whatever the width and decimals say, a value that
+                    // reads as a number is that number.
+                    if (text.isEmpty()) break;
+                    double v = 0;
+                    if (!FileTextAsNumber(QString::fromLatin1(text), &v)) {
+                        losses.add(LoadErrorText(str::kLossTextNotNumber), place());
+                        break;
+                    }
+                    if (d.info.type == kLong && v == std::trunc(v) && std::fabs(v) <= 2147483647.0) slot = qint32(v);
+                    else slot = v;
                     break;
-                case kDouble:
-                    if (!text.isEmpty() && text.at(0) != '*') slot = text.toDouble();
-                    break;
+                }
                 case kBoolean: {
                     const char c = text.isEmpty() ? '?' : text.at(0);
                     if (c == 'T' || c == 't' || c == 'Y' || c == 'y') slot = true;
@@ -480,8 +599,11 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     break;
                 }
                 case kDate: {
+                    // Blanks and zeros are how writers leave a date empty.
+                    if (text.isEmpty() || allBytes(text, '0')) break;
                     const QDate date = QDate::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMdd"));
                     if (date.isValid()) slot = date;
+                    else losses.add(LoadErrorText(str::kLossImpossibleDate), place());
                     break;
                 }
                 default:
@@ -491,9 +613,13 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
             }
             ++taken;
             // The records the sink leaves are only counted, from their marks.
-            if (!sink.record(row)) return taken + countLiveRecords(path, layout, r + 1, records);
+            if (!sink.record(row)) {
+                tell();
+                return taken + countLiveRecords(path, layout, r + 1, records);
+            }
         }
     }
+    tell();
     return taken;
 }
 

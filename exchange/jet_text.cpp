@@ -19,7 +19,9 @@
 
 #include "engine/paths.h"
 #include "exchange/csvline.h"
+#include "exchange/filenumber.h"
 #include "exchange/jetdriver.h"
+#include "exchange/losstally.h"
 #include "platform/codepage.h"
 #include "platform/safefile.h"
 #include "engine/messages.h"
@@ -42,35 +44,6 @@ QChar delimiterOf(const QString& format) {
         f.size() == 12 && f.at(10) != u'"')
         return f.at(10);
     throw JetError(LoadErrorText(str::kUnsupportedTextFormat).arg(format));
-}
-
-bool readsAsNumber(const QString& s, double* out) {
-    // Plain numbers ("-12.5", "1e-07") are most of a file's cells: read
-    // them with the standard library; anything else is decided by the C
-    // locale's reader, as before.
-    const QString t = s.trimmed();
-    if (!t.isEmpty() && t.size() < 64) {
-        char buf[64];
-        bool plain = true;
-        for (qsizetype i = 0; i < t.size() && plain; ++i) {
-            const char16_t c = t.at(i).unicode();
-            plain = (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'e' || c == u'E' ||
-                    (c == u'+' && i > 0);
-            buf[i] = char(c);
-        }
-        double v = 0;
-        if (plain) {
-            const auto r = std::from_chars(buf, buf + t.size(), v);
-            if (r.ec == std::errc() && r.ptr == buf + t.size()) {
-                if (out) *out = v;
-                return true;
-            }
-        }
-    }
-    bool ok = false;
-    const double v = QLocale::c().toDouble(t, &ok);
-    if (ok && out) *out = v;
-    return ok;
 }
 
 bool isNumberType(int type) { return type >= kBoolean && type <= kDouble; }
@@ -120,8 +93,9 @@ QString findInFolder(const QString& folder, const QString& fileName) {
 
 namespace {
 
-// How a file's bytes are read.
-enum class TextEncoding : char { Cp936, Utf8, Utf16Le, Utf16Be };
+// How a file's bytes are read: in UTF-8, UTF-16 or an 8-bit code page
+// (its converter's name beside it).
+enum class TextEncoding : char { CodePage, Utf8, Utf16Le, Utf16Be };
 
 bool isUtf16(TextEncoding e) { return e == TextEncoding::Utf16Le || e == TextEncoding::Utf16Be; }
 
@@ -172,37 +146,50 @@ void forEachPiece(QIODevice& in, TextEncoding encoding, Piece piece) {
     }
 }
 
+struct Encoding {
+    TextEncoding kind = TextEncoding::Utf8;
+    QByteArray codePage;  // the converter's name of an 8-bit code page
+};
+
 // How the bytes are read: a byte-order mark (UTF-8 or UTF-16), else the
-// section's character set, else UTF-8 when the whole file is valid UTF-8
-// (other programs write UTF-8 without a mark today), else code page 936.
-TextEncoding encodingOf(QIODevice& in, const QString& characterSet) {
+// code page the section's character set names (one no converter knows is
+// refused: any reading would be a guess), else UTF-8 when the whole file
+// is valid UTF-8 (other programs write UTF-8 without a mark today), else
+// GB18030, where a byte that is no character refuses the file.
+Encoding encodingOf(QIODevice& in, const QString& characterSet, const QString& file) {
     static const QByteArray bom("\xEF\xBB\xBF");
     const QByteArray start = in.peek(3);
-    if (start == bom) return TextEncoding::Utf8;
-    if (start.startsWith("\xFF\xFE")) return TextEncoding::Utf16Le;
-    if (start.startsWith("\xFE\xFF")) return TextEncoding::Utf16Be;
+    if (start == bom) return {TextEncoding::Utf8, {}};
+    if (start.startsWith("\xFF\xFE")) return {TextEncoding::Utf16Le, {}};
+    if (start.startsWith("\xFE\xFF")) return {TextEncoding::Utf16Be, {}};
     const QString cs = characterSet.trimmed();
-    if (cs == QLatin1String("65001") || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
-        cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0)
-        return TextEncoding::Utf8;
-    if (!cs.isEmpty()) return TextEncoding::Cp936;
+    if (!cs.isEmpty()) {
+        const QByteArray name = codePageEncoding(cs.toUtf8());
+        if (name.isEmpty()) throw JetError(LoadErrorText(str::kUnknownCharacterSet).arg(file, cs));
+        if (name == "UTF-8") return {TextEncoding::Utf8, {}};
+        return {TextEncoding::CodePage, name};
+    }
     bool valid = true;
     forEachPiece(in, TextEncoding::Utf8, [&valid](QByteArrayView piece) {
         valid = isValidUtf8(piece.toByteArray());
         return valid;
     });
     in.seek(0);
-    return valid ? TextEncoding::Utf8 : TextEncoding::Cp936;
+    return valid ? Encoding{TextEncoding::Utf8, {}} : Encoding{TextEncoding::CodePage, "GB18030"};
 }
 
-QString decodePiece(QByteArrayView piece, TextEncoding encoding) {
-    switch (encoding) {
+QString decodePiece(QByteArrayView piece, const Encoding& encoding) {
+    switch (encoding.kind) {
         case TextEncoding::Utf8: return QString::fromUtf8(piece);
         case TextEncoding::Utf16Le: return decodeText(piece.toByteArray(), "UTF-16LE");
         case TextEncoding::Utf16Be: return decodeText(piece.toByteArray(), "UTF-16BE");
-        case TextEncoding::Cp936: break;
+        case TextEncoding::CodePage: break;
     }
-    return decodeCp936(piece.toByteArray());
+    // A byte that is no character is a U+FFFD here, which the check of
+    // the text refuses.
+    QString text;
+    decodeStrict(piece.toByteArray(), encoding.codePage, &text);
+    return text;
 }
 
 // Refuses text that no text file holds: control characters other than
@@ -230,7 +217,7 @@ void checkIsText(const QString& text, TextEncoding encoding, const QString& file
 // Every record of the text, in order, to take (false stops); the records
 // split so far stand when the text turns out malformed. With check, text
 // that is no text is refused (naming file).
-void splitText(QIODevice& in, TextEncoding encoding, QChar delimiter, const csv::RecordSplitter::Take& take,
+void splitText(QIODevice& in, const Encoding& encoding, QChar delimiter, const csv::RecordSplitter::Take& take,
                bool check) {
     csv::RecordSplitter splitter(delimiter, kMaxColumns + 1, take);
     const auto checkSplit = [](csv::SplitError e) {
@@ -242,16 +229,21 @@ void splitText(QIODevice& in, TextEncoding encoding, QChar delimiter, const csv:
     const QString name = file ? QFileInfo(file->fileName()).fileName() : QString();
     qint64 line = 1;
     bool first = true;
-    forEachPiece(in, encoding, [&](QByteArrayView piece) {
+    forEachPiece(in, encoding.kind, [&](QByteArrayView piece) {
         if (first) {
-            if (encoding == TextEncoding::Utf8 && piece.startsWith("\xEF\xBB\xBF")) piece = piece.sliced(3);
-            if (isUtf16(encoding)) piece = piece.sliced(2);  // the byte-order mark
+            if (encoding.kind == TextEncoding::Utf8 && piece.startsWith("\xEF\xBB\xBF")) piece = piece.sliced(3);
+            if (isUtf16(encoding.kind)) piece = piece.sliced(2);  // the byte-order mark
         }
         first = false;
-        const QString text = decodePiece(piece, encoding);
-        if (check) checkIsText(text, encoding, name, &line);
+        QString text = decodePiece(piece, encoding);
+        // The old end-of-file mark ends the text; what follows it is no
+        // part of the file's records. No byte of a multi-byte character is
+        // 0x1A, so the character is the byte.
+        const qsizetype end = text.indexOf(QChar(0x1A));
+        if (end >= 0) text.truncate(end);
+        if (check) checkIsText(text, encoding.kind, name, &line);
         checkSplit(splitter.feed(text));
-        return !splitter.stopped();
+        return end < 0 && !splitter.stopped();
     });
     if (!splitter.stopped()) checkSplit(splitter.finish());
 }
@@ -260,12 +252,64 @@ void splitText(QIODevice& in, TextEncoding encoding, QChar delimiter, const csv:
 // value so far reads as a number.
 enum class Seen : char { Nothing, Numbers, Text };
 
+// The symbols a section gives its numbers; the point and no currency
+// where it gives none.
+NumberSymbols symbolsOf(const SchemaIniTable& def) {
+    NumberSymbols symbols;
+    if (def.decimalSymbol.size() == 1) {
+        symbols.decimal = def.decimalSymbol.at(0);
+        // A file whose point is a comma groups its thousands by points.
+        if (symbols.decimal == u',') symbols.grouping = u'.';
+    }
+    symbols.currency = def.currencySymbol;
+    const int neg = def.currencyNegFormat;
+    symbols.parenNegative = neg == 0 || neg == 4 || neg == 14 || neg == 15;
+    return symbols;
+}
+
+// A Schema.ini DateTimeFormat ("dd.mm.yyyy", "m/d/yyyy hh:nn:ss") as a Qt
+// format: its "m" is the month and "n" the minute.
+QString qtDateFormat(const QString& format) {
+    QString out;
+    for (QChar c : format) {
+        if (c == u'm') out += u'M';
+        else if (c == u'n') out += u'm';
+        else if (c == u'h') out += u'H';
+        else out += c;
+    }
+    return out;
+}
+
+// A date column's value: by the section's format, else the unambiguous
+// forms every writer's dates take (yyyy-mm-dd, and m/d/yyyy as the
+// engine's own date literals are written), with or without a time.
+QVariant readDate(const QString& text, const QString& format) {
+    const QString t = text.trimmed();
+    QStringList formats;
+    if (!format.isEmpty()) formats << qtDateFormat(format);
+    formats << QStringLiteral("yyyy-M-d") << QStringLiteral("M/d/yyyy") << QStringLiteral("yyyy/M/d");
+    for (const QString& f : std::as_const(formats)) {
+        const QDate d = QDate::fromString(t, f);
+        if (d.isValid()) return d;
+        for (const char* time : {" H:mm:ss", " H:mm", "THH:mm:ss"}) {
+            const QDateTime dt = QDateTime::fromString(t, f + QLatin1String(time));
+            if (dt.isValid()) return dt;
+        }
+        const QDateTime dt = QDateTime::fromString(t, f);
+        if (dt.isValid()) return dt;
+    }
+    return {};
+}
+
 qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, RecordSink& sink) {
     const SchemaIniTable def = layout.value_or(SchemaIniTable{});
     const QChar delimiter = delimiterOf(def.format);
+    const auto* file = qobject_cast<QFile*>(&in);
+    const QString fileName = file ? QFileInfo(file->fileName()).fileName() : QString();
     // Without a section, or a section naming no character set, the bytes
     // decide.
-    const TextEncoding encoding = encodingOf(in, layout ? def.characterSet : QString());
+    const Encoding encoding = encodingOf(in, layout ? def.characterSet : QString(), fileName);
+    const NumberSymbols symbols = symbolsOf(def);
 
     // The first reading checks the whole text and learns its header, its
     // width, the columns' types and the count; nothing of it is kept.
@@ -283,7 +327,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
         if (seen.size() < r.size()) seen.resize(r.size(), Seen::Nothing);
         for (size_t c = size_t(def.columns.size()); c < r.size(); ++c) {
             if (seen[c] == Seen::Text || r[c].text.trimmed().isEmpty()) continue;
-            seen[c] = readsAsNumber(r[c].text, nullptr) ? Seen::Numbers : Seen::Text;
+            seen[c] = FileTextAsNumber(r[c].text, symbols, nullptr) ? Seen::Numbers : Seen::Text;
         }
         return true;
     }, true);
@@ -319,25 +363,53 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     if (records == 0) return 0;
 
     // The second reading hands the records over for as long as the sink
-    // takes them.
+    // takes them. A value of a typed column that does not read as its type
+    // is left empty and named, with the first record and field.
     in.seek(0);
     bool skipHeader = def.colNameHeader;
     QVariantList row(columns);
+    LossTally losses;
+    qint64 record = 0;
+    const auto place = [&](qsizetype c) {
+        return LoadErrorText(str::kPlaceRecordField).arg(record).arg(fields.at(c).name);
+    };
     splitText(in, encoding, delimiter, [&](std::span<const csv::Field> r) {
         if (skipHeader) {
             skipHeader = false;
             return true;
         }
+        ++record;
         for (qsizetype c = 0; c < columns; ++c) {
             QVariant& slot = row[c];
             if (size_t(c) >= r.size() || (!r[c].quoted && r[c].text.isEmpty())) {
                 slot.clear();
                 continue;
             }
-            if (isNumberType(fields.at(c).type)) {
+            const int type = fields.at(c).type;
+            if (type == kBoolean) {
+                // Bit: True and False as well as the numbers 1 and 0.
+                const QString t = r[c].text.trimmed();
                 double v = 0;
-                if (readsAsNumber(r[c].text, &v)) slot.setValue(v);
-                else slot.clear();
+                if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) slot.setValue(1.0);
+                else if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) slot.setValue(0.0);
+                else if (FileTextAsNumber(t, symbols, &v)) slot.setValue(v != 0 ? 1.0 : 0.0);
+                else {
+                    slot.clear();
+                    if (!t.isEmpty()) losses.add(LoadErrorText(str::kLossTextNotNumber), place(c));
+                }
+            } else if (isNumberType(type)) {
+                double v = 0;
+                if (FileTextAsNumber(r[c].text, symbols, &v)) {
+                    slot.setValue(v);
+                } else {
+                    slot.clear();
+                    if (!r[c].text.trimmed().isEmpty())
+                        losses.add(LoadErrorText(str::kLossTextNotNumber), place(c));
+                }
+            } else if (type == kDate) {
+                slot = readDate(r[c].text, def.dateTimeFormat);
+                if (!slot.isValid() && !r[c].text.trimmed().isEmpty())
+                    losses.add(LoadErrorText(str::kLossImpossibleDate), place(c));
             } else {
                 // A quoted empty field is an empty text, not a missing one.
                 slot.setValue(r[c].text.isEmpty() ? QStringLiteral("") : r[c].text);
@@ -345,6 +417,8 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
         }
         return sink.record(row);
     }, false);
+    for (const QString& line : losses.lines())
+        sink.leftOut(fileName.isEmpty() ? line : QStringLiteral("%1: %2").arg(fileName, line));
     return records;
 }
 

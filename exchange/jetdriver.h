@@ -32,8 +32,9 @@ public:
     // names as the line holds them. A report opened from the file shows no
     // names, so it tells the user when they were more than placeholders.
     virtual void namesFromFirstLine(const QStringList& names) { Q_UNUSED(names); }
-    // What the reader leaves out of every record (a field of a type it
-    // cannot read), one line each, before begin.
+    // What the reader leaves out or changes (a field of a type it cannot
+    // read, before begin; values that do not read as their field's type,
+    // after the records), one line each.
     virtual void leftOut(const QString& what) { Q_UNUSED(what); }
 };
 

@@ -147,6 +147,14 @@ std::optional<SchemaIniTable> ReadSchemaIniSection(const QString& path) {
     table.characterSet = ini.hasKey(section, QStringLiteral("CharacterSet"))
                              ? ini.readString(section, QStringLiteral("CharacterSet"))
                              : QString();
+    table.decimalSymbol = ini.readString(section, QStringLiteral("DecimalSymbol"));
+    table.currencySymbol = ini.readString(section, QStringLiteral("CurrencySymbol")).trimmed();
+    if (ini.hasKey(section, QStringLiteral("CurrencyNegFormat"))) {
+        bool ok = false;
+        const int code = ini.readString(section, QStringLiteral("CurrencyNegFormat")).trimmed().toInt(&ok);
+        if (ok) table.currencyNegFormat = code;
+    }
+    table.dateTimeFormat = ini.readString(section, QStringLiteral("DateTimeFormat")).trimmed();
     for (qsizetype i = 0;; ++i) {
         const QString key = columnKey(i);
         if (!ini.hasKey(section, key)) break;

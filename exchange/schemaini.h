@@ -32,6 +32,14 @@ struct SchemaIniTable {
     // What a section read names ("" when it names none); written as given.
     QString characterSet = QStringLiteral("ANSI");
     QList<SchemaIniColumn> columns;
+    // How the file writes numbers and dates, where the section says so
+    // (empty or -1 otherwise): DecimalSymbol, CurrencySymbol,
+    // CurrencyNegFormat (its codes 0, 4, 14, 15 put negatives in
+    // parentheses) and DateTimeFormat ("dd.mm.yyyy", "yyyy-mm-dd hh:nn:ss").
+    QString decimalSymbol;
+    QString currencySymbol;
+    int currencyNegFormat = -1;
+    QString dateTimeFormat;
 };
 
 // The Schema.ini that describes the text file at path.

@@ -98,7 +98,8 @@ QString fromUtf16Bytes(const char* data, qsizetype size, bool bigEndian) {
 // U+FFFD and decoding resumes at the next byte, so a damaged byte never
 // swallows the ASCII that follows it. gbFallback: a lone 0x80 is the euro
 // sign in the 936 tables although GB18030 has no single-byte form for it.
-QString iconvDecode(const QByteArray& bytes, const char* from, bool gbFallback, bool* ok) {
+QString iconvDecode(const QByteArray& bytes, const char* from, bool gbFallback, bool* ok,
+                    bool* clean = nullptr) {
     *ok = true;
     iconv_t cd = converter(kNativeUtf16, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
@@ -127,12 +128,15 @@ QString iconvDecode(const QByteArray& bytes, const char* from, bool gbFallback, 
         if (r != static_cast<size_t>(-1)) break;
         if (errno == EILSEQ) {
             const uchar b = static_cast<uchar>(*in);
-            putUnit(gbFallback && b == 0x80 ? char16_t(0x20AC) : kReplacement);
+            const bool euro = gbFallback && b == 0x80;
+            if (!euro && clean) *clean = false;
+            putUnit(euro ? char16_t(0x20AC) : kReplacement);
             ++in;
             --inLeft;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         } else if (errno == EINVAL) {
             // Truncated sequence at the end of the input.
+            if (clean) *clean = false;
             putUnit(kReplacement);
             break;
         } else if (errno == E2BIG) {
@@ -143,6 +147,9 @@ QString iconvDecode(const QByteArray& bytes, const char* from, bool gbFallback, 
             break;
         }
     }
+    // Converters that combine characters (1255, 1258) hold the last one
+    // back until told the input has ended.
+    iconv(cd, nullptr, nullptr, &op, &outLeft);
     out.resize((op - outStart) / 2);
     return out;
 }
@@ -318,6 +325,66 @@ QString decodeText(const QByteArray& bytes, const QByteArray& encoding) {
     qCWarning(lcCodepage) << "unknown encoding" << encoding << "- reading as UTF-8";
     QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     return dec.decode(bytes);
+}
+
+QByteArray codePageEncoding(const QByteArray& given) {
+    QByteArray name = given.trimmed().toUpper();
+    // Only what a code page's name holds reaches the converter: no
+    // "//TRANSLIT" or other converter options from a file.
+    for (char c : name)
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == ' ' ||
+              c == '.' || c == ':'))
+            return {};
+    if (name.isEmpty()) return {};
+    if (name == "ANSI" || name == "OEM") return "CP936";
+    if (name == "UTF-8" || name == "UTF8" || name == "65001") return "UTF-8";
+    QByteArray number = name;
+    for (const char* prefix : {"WINDOWS-", "ANSI ", "OEM ", "CP", "IBM", "MS"})
+        if (number.startsWith(prefix)) number = number.mid(qsizetype(strlen(prefix))).trimmed();
+    bool isNumber = false;
+    const int n = number.toInt(&isNumber);
+    if (isNumber && n == 65001) return "UTF-8";
+    const QByteArray candidate = isNumber ? "CP" + QByteArray::number(n) : name;
+    QByteArray canonical;
+    if (classify(candidate, &canonical) != Kind::Other) return candidate;
+    iconv_t cd = converter(kNativeUtf16, candidate.constData());
+    return cd == reinterpret_cast<iconv_t>(-1) ? QByteArray() : candidate;
+}
+
+bool decodeStrict(const QByteArray& bytes, const QByteArray& encoding, QString* out) {
+    if (isAscii(bytes)) {
+        *out = QString::fromLatin1(bytes);
+        return true;
+    }
+    QByteArray name;
+    const Kind kind = classify(encoding, &name);
+    if (kind == Kind::Utf8) {
+        QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        *out = dec.decode(bytes);
+        return !dec.hasError();
+    }
+    if (kind == Kind::Utf16Le || kind == Kind::Utf16Be || kind == Kind::Utf16 || kind == Kind::Latin1) {
+        *out = decodeText(bytes, encoding);
+        return (kind == Kind::Latin1 || bytes.size() % 2 == 0) && !out->contains(QChar(kReplacement));
+    }
+    // The 936 names keep the euro sign a lone 0x80 stands for in that
+    // table; GB18030 by name has no such byte.
+    const char* from = kind == Kind::Gb ? "GB18030" : name.constData();
+    bool ok = false;
+    bool clean = true;
+    *out = iconvDecode(bytes, from, kind == Kind::Gb && name != "GB18030", &ok, &clean);
+    if (!ok) {
+        *out = decodeText(bytes, encoding);
+        return false;
+    }
+    return clean;
+}
+
+QByteArray unmarkedEncoding(const QByteArray& bytes) {
+    if (isValidUtf8(bytes)) return "UTF-8";
+    QString ignored;
+    if (decodeStrict(bytes, "GB18030", &ignored)) return "GB18030";
+    return {};
 }
 
 QByteArray encodeText(const QString& text, const QByteArray& encoding) {

@@ -22,4 +22,22 @@ bool isValidUtf8(const QByteArray& bytes);
 QString decodeText(const QByteArray& bytes, const QByteArray& encoding);
 QByteArray encodeText(const QString& text, const QByteArray& encoding);
 
+// The one decoder of 8-bit text that arrives with the name of its code
+// page (a dBASE ".cpg" or language driver, a Schema.ini CharacterSet, a
+// workbook's CODEPAGE): the converter's name for a code page as files name
+// it: a number ("1253"), with or without "CP", "windows-", "IBM", "ANSI ",
+// "OEM "; a converter's own name ("ISO-8859-7", "Big5", "Shift_JIS");
+// "UTF-8" or 65001; "ANSI" and "OEM" alone are 936, the code pages of the
+// Simplified Chinese system this one stands in for. Empty when the
+// system's converters do not know the name.
+QByteArray codePageEncoding(const QByteArray& name);
+// Decodes bytes in an encoding decodeText knows; false when a byte was no
+// character of it (each such byte is a U+FFFD in *out, which the caller
+// must then name, never keep silently).
+bool decodeStrict(const QByteArray& bytes, const QByteArray& encoding, QString* out);
+// Text that names no encoding: UTF-8 when the bytes are valid UTF-8, else
+// GB18030 when every byte is part of a GB18030 character (a lone 0x80 is
+// not); empty when they are neither, and the caller names or refuses them.
+QByteArray unmarkedEncoding(const QByteArray& bytes);
+
 }  // namespace qor

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <cmath>
 
 #include "exchange/jetdriver.h"
 #include "exchange/schemaini.h"
@@ -240,8 +241,9 @@ TEST(DataFiles, TextNumbersReadAsTheCLocaleReadsThem) {
     for (const char* text : {"1e", "--1", "1-2", "e5", "1e5e5", "1e999", "0x10", "nan", "1 2"}) {
         const QByteArray one = QByteArray("N\r\n1\r\n\"") + text + "\"\r\n";
         bool ok = false;
-        QLocale::c().toDouble(QString::fromLatin1(text), &ok);
-        EXPECT_EQ(parseTextTable(one, std::nullopt).fields.at(0).type == kDouble, ok) << text;
+        const double v = QLocale::c().toDouble(QString::fromLatin1(text), &ok);
+        // "nan" reads in the C locale, but no number cell holds it.
+        EXPECT_EQ(parseTextTable(one, std::nullopt).fields.at(0).type == kDouble, ok && std::isfinite(v)) << text;
     }
 }
 

@@ -95,3 +95,33 @@ TEST(CodePage, EncodingNames) {
     // Unknown names fall back to UTF-8 instead of failing.
     EXPECT_EQ(decodeText(QByteArray("abc"), "no-such-charset"), QString("abc"));
 }
+
+// The names files give their code pages, and the one strict reading every
+// reader of 8-bit text shares: a byte that is no character is told.
+TEST(CodePage, NamedCodePagesAndStrictReading) {
+    EXPECT_EQ(codePageEncoding("1253"), QByteArray("CP1253"));
+    EXPECT_EQ(codePageEncoding(" windows-1251 "), QByteArray("CP1251"));
+    EXPECT_EQ(codePageEncoding("ISO-8859-7"), QByteArray("ISO-8859-7"));
+    EXPECT_EQ(codePageEncoding("65001"), QByteArray("UTF-8"));
+    EXPECT_EQ(codePageEncoding("OEM"), QByteArray("CP936"));
+    EXPECT_TRUE(codePageEncoding("9999").isEmpty());
+    EXPECT_TRUE(codePageEncoding("KLINGON").isEmpty());
+    // Converter options never come from a file.
+    EXPECT_TRUE(codePageEncoding("CP1252//TRANSLIT").isEmpty());
+
+    QString out;
+    EXPECT_TRUE(decodeStrict(QByteArray::fromHex("c5ebebe7"), "CP1253", &out));
+    EXPECT_EQ(out, QStringLiteral("Ελλη"));
+    // 0xAA has no character in 1253.
+    EXPECT_FALSE(decodeStrict(QByteArray("a\xAA"), "CP1253", &out));
+    EXPECT_EQ(out, QString("a") + QChar(0xFFFD));
+    // The 936 table's euro sign is a byte of 936, not of GB18030.
+    EXPECT_TRUE(decodeStrict(QByteArray("\x80"), "CP936", &out));
+    EXPECT_EQ(out, QString(QChar(0x20AC)));
+    EXPECT_FALSE(decodeStrict(QByteArray("\x80"), "GB18030", &out));
+    EXPECT_FALSE(decodeStrict(QByteArray("\xC3"), "UTF-8", &out));
+
+    EXPECT_EQ(unmarkedEncoding("Caf\xC3\xA9"), QByteArray("UTF-8"));
+    EXPECT_EQ(unmarkedEncoding(QByteArray::fromHex("d6d0cec4")), QByteArray("GB18030"));
+    EXPECT_TRUE(unmarkedEncoding("\xe4\xb8\xad\xe6\x96\x87x\xed\xa0\x80y").isEmpty());
+}

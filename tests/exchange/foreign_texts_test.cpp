@@ -1,0 +1,450 @@
+// Texts, numbers and dates of dBASE tables and text files made elsewhere:
+// one table of inputs (every code page the converters know, one they do
+// not, bytes that are no character, numbers and dates their fields do not
+// describe) read by each reader. Every file is written here byte by byte
+// from the format's published layout, never by our own writers.
+
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QtEndian>
+#include <cmath>
+
+#include "exchange/jetdriver.h"
+#include "tests/common/testsupport.h"
+
+namespace {
+
+using namespace qor::jet;
+
+QString testDir() { return qortest::testDir(QStringLiteral("foreigntexts-")); }
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Keeps what a reader hands over, and what it names.
+struct Kept : RecordSink {
+    QList<FieldInfo> fields;
+    QList<QVariantList> rows;
+    QStringList named;
+    void begin(const QList<FieldInfo>& f) override { fields = f; }
+    bool record(const QVariantList& row) override {
+        rows.append(row);
+        return true;
+    }
+    void leftOut(const QString& what) override { named.append(what); }
+    QString namedText() const { return named.join(u'\n'); }
+};
+
+Kept readDbf(const QString& path) {
+    Kept k;
+    readDBaseTable(path, k);
+    return k;
+}
+
+Kept readText(const QString& path) {
+    Kept k;
+    readTextTable(path, k);
+    return k;
+}
+
+struct DbfField {
+    QByteArray name;
+    char type;
+    int width;
+    int decimals = 0;
+    quint8 flags = 0;
+};
+
+void putLE16(QByteArray& b, int at, quint16 v) { qToLittleEndian(v, reinterpret_cast<uchar*>(b.data() + at)); }
+void putLE32(QByteArray& b, int at, quint32 v) { qToLittleEndian(v, reinterpret_cast<uchar*>(b.data() + at)); }
+
+// A table as the format lays it out: a 32-byte header (version, date,
+// record count, header and record lengths, language driver at byte 29),
+// 32-byte field descriptors (48 in dBASE 7, after a 68-byte header), 0x0D,
+// then the records, each a blank deletion mark and the fields' bytes.
+QByteArray dbfBytes(quint8 version, quint8 driver, const QList<DbfField>& fields,
+                    const QList<QList<QByteArray>>& records) {
+    const bool seven = version == 0x04;
+    const int start = seven ? 68 : 32;
+    const int descriptor = seven ? 48 : 32;
+    const int nameBytes = seven ? 32 : 11;
+    const bool vfp = version == 0x30;
+    const int headerLength = start + descriptor * int(fields.size()) + 1 + (vfp ? 263 : 0);
+    int recordLength = 1;
+    for (const DbfField& f : fields) recordLength += f.width;
+    QByteArray out(start, '\0');
+    out[0] = char(version);
+    out[1] = 124;
+    out[2] = 1;
+    out[3] = 9;
+    putLE32(out, 4, quint32(records.size()));
+    putLE16(out, 8, quint16(headerLength));
+    putLE16(out, 10, quint16(recordLength));
+    out[29] = char(driver);
+    int offset = 1;
+    for (const DbfField& f : fields) {
+        QByteArray d(descriptor, '\0');
+        d.replace(0, f.name.size(), f.name);
+        d[nameBytes] = f.type;
+        if (seven) {
+            d[nameBytes + 1] = char(f.width);
+            d[nameBytes + 2] = char(f.decimals);
+        } else {
+            putLE32(d, 12, quint32(offset));
+            d[16] = char(f.width);
+            d[17] = char(f.decimals);
+            d[18] = char(f.flags);
+        }
+        offset += f.width;
+        out += d;
+    }
+    out += '\r';
+    if (vfp) out += QByteArray(263, '\0');
+    for (const QList<QByteArray>& rec : records) {
+        out += ' ';
+        for (int i = 0; i < fields.size(); ++i) {
+            QByteArray v = rec.value(i);
+            // Numbers stand right in their field, everything else left.
+            const int w = fields.at(i).width;
+            if (fields.at(i).type == 'N' || fields.at(i).type == 'F') v = v.rightJustified(w, ' ', true);
+            else v = v.leftJustified(w, fields.at(i).type == 'C' || fields.at(i).type == 'D' ? ' ' : '\0', true);
+            out += v;
+        }
+    }
+    out += '\x1A';
+    return out;
+}
+
+// One text in a code page: its bytes in that code page and the text.
+struct Sample {
+    int codePage;
+    quint8 driver;  // the language driver byte naming it; 0 for none
+    const char* hex;
+    const char* text;
+};
+
+// Bytes as Python's codecs give them for the text.
+const Sample kSamples[] = {
+    {1250, 0xC8, "a3f3649f", "Łódź"},
+    {1251, 0xC9, "cff0e8e2e5f2", "Привет"},
+    {1252, 0x03, "4372e86d65206272fb6ce965", "Crème brûlée"},
+    {1253, 0xCB, "c5ebebe7ede9eadc", "Ελληνικά"},
+    {1254, 0xCA, "49fefd6b", "Işık"},
+    {1255, 0x7D, "f9ece5ed", "שלום"},
+    {1256, 0x7E, "d3e1c7e3", "سلام"},
+    {1257, 0xCC, "c0fe756f6c6173", "Ąžuolas"},
+    {1258, 0, "d0e0", "Đà"},
+    {866, 0x26, "8fe0a8a2a5e2", "Привет"},
+    {874, 0x7C, "cac7d1cab4d5", "สวัสดี"},
+    {932, 0x7B, "93fa967b8cea", "日本語"},
+    {949, 0x79, "c7d1b1b9beee", "한국어"},
+    {950, 0x78, "a4a4a4e5", "中文"},
+    {936, 0x7A, "d6d0cec4", "中文"},
+};
+
+QString sampleText(const Sample& s) { return QString::fromUtf8(s.text); }
+QByteArray sampleBytes(const Sample& s) { return QByteArray::fromHex(s.hex); }
+
+// Every code page, named by the language driver byte, by a ".cpg" file and
+// by a Schema.ini CharacterSet, reads its own text; never another.
+TEST(ForeignTexts, EveryCodePageTheConvertersKnowReadsItsOwnText) {
+    for (const Sample& s : kSamples) {
+        SCOPED_TRACE(s.codePage);
+        const QString dir = testDir();
+        const QList<DbfField> fields{{"NAME", 'C', 20}, {"N", 'N', 4}};
+        const QList<QList<QByteArray>> records{{sampleBytes(s), "1"}};
+        if (s.driver) {
+            writeBytes(dir + "/bydriver.dbf", dbfBytes(0x03, s.driver, fields, records));
+            const Kept k = readDbf(dir + "/bydriver.dbf");
+            ASSERT_EQ(k.rows.size(), 1);
+            EXPECT_EQ(k.rows[0][0].toString(), sampleText(s));
+            EXPECT_TRUE(k.named.isEmpty()) << k.namedText().toStdString();
+        }
+        // A ".cpg" beside the table wins over the driver byte.
+        writeBytes(dir + "/bycpg.dbf", dbfBytes(0x03, 0x57, fields, records));
+        writeBytes(dir + "/bycpg.cpg", QByteArray::number(s.codePage) + "\r\n");
+        Kept k = readDbf(dir + "/bycpg.dbf");
+        ASSERT_EQ(k.rows.size(), 1);
+        EXPECT_EQ(k.rows[0][0].toString(), sampleText(s));
+        EXPECT_TRUE(k.named.isEmpty()) << k.namedText().toStdString();
+
+        writeBytes(dir + "/t.csv", "NAME,N\r\n\"" + sampleBytes(s) + "\",1\r\n");
+        writeBytes(dir + "/Schema.ini",
+                   "[t.csv]\r\nFormat=CSVDelimited\r\nCharacterSet=" + QByteArray::number(s.codePage) + "\r\n");
+        k = readText(dir + "/t.csv");
+        ASSERT_EQ(k.rows.size(), 1);
+        EXPECT_EQ(k.rows[0][0].toString(), sampleText(s));
+    }
+}
+
+TEST(ForeignTexts, CodePageNamesOtherThanNumbers) {
+    const QString dir = testDir();
+    const QList<DbfField> fields{{"NAME", 'C', 20}};
+    writeBytes(dir + "/g.dbf", dbfBytes(0x03, 0, fields, {{QByteArray::fromHex("c5ebebe7ede9eadc")}}));
+    for (const char* name : {"ISO-8859-7", "windows-1253", "CP1253", "ANSI 1253"}) {
+        writeBytes(dir + "/g.cpg", name);
+        const Kept k = readDbf(dir + "/g.dbf");
+        EXPECT_EQ(k.rows.value(0).value(0).toString(), QStringLiteral("Ελληνικά")) << name;
+    }
+    // A text file's OEM and ANSI are this system's 936.
+    writeBytes(dir + "/t.csv", "A\r\n" + QByteArray::fromHex("d6d0cec4") + "\r\n");
+    for (const char* name : {"OEM", "ANSI", "936"}) {
+        writeBytes(dir + "/Schema.ini", QByteArray("[t.csv]\r\nCharacterSet=") + name + "\r\n");
+        EXPECT_EQ(readText(dir + "/t.csv").rows.value(0).value(0).toString(), QStringLiteral("中文")) << name;
+    }
+}
+
+// A code page no converter knows: the table's texts are left out and named
+// (its numbers still come); a text file naming one is refused. Neither is
+// ever read as 936.
+TEST(ForeignTexts, UnknownCodePageIsNamedNeverGuessed) {
+    const QString dir = testDir();
+    const QList<DbfField> fields{{"NAME", 'C', 8}, {"QTY", 'N', 6, 2}};
+    const QList<QList<QByteArray>> records{{QByteArray::fromHex("c5ebebe7"), "1.50"}};
+    writeBytes(dir + "/x.dbf", dbfBytes(0x03, 0, fields, records));
+    writeBytes(dir + "/x.cpg", "KLINGON-9");
+    Kept k = readDbf(dir + "/x.dbf");
+    ASSERT_EQ(k.fields.size(), 1);
+    EXPECT_EQ(k.fields[0].name, QStringLiteral("QTY"));
+    EXPECT_DOUBLE_EQ(k.rows.value(0).value(0).toDouble(), 1.5);
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("KLINGON-9"))) << k.namedText().toStdString();
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("NAME")));
+
+    writeBytes(dir + "/y.dbf", dbfBytes(0x03, 0xF0, fields, records));
+    k = readDbf(dir + "/y.dbf");
+    EXPECT_EQ(k.fields.size(), 1);
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("0xF0"))) << k.namedText().toStdString();
+
+    writeBytes(dir + "/t.csv", "A\r\n" + QByteArray::fromHex("c5ebebe7") + "\r\n");
+    writeBytes(dir + "/Schema.ini", "[t.csv]\r\nCharacterSet=KLINGON-9\r\n");
+    try {
+        readText(dir + "/t.csv");
+        ADD_FAILURE() << "an unknown character set was read";
+    } catch (const JetError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("KLINGON-9"))) << e.message().toStdString();
+    }
+}
+
+// No mark at all: valid UTF-8 is UTF-8, else GB18030; bytes that are
+// neither are named in a table and refuse a text file.
+TEST(ForeignTexts, UnmarkedTextsFollowOneRule) {
+    const QString dir = testDir();
+    const QList<DbfField> fields{{"NAME", 'C', 12}};
+    writeBytes(dir + "/u.dbf", dbfBytes(0x03, 0, fields, {{"Caf\xC3\xA9"}, {"\xE7\x94\xB2\xE5\x85\xAC\xE5\x8F\xB8"}}));
+    Kept k = readDbf(dir + "/u.dbf");
+    ASSERT_EQ(k.rows.size(), 2);
+    EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("Café"));
+    EXPECT_EQ(k.rows[1][0].toString(), QStringLiteral("甲公司"));
+    EXPECT_TRUE(k.named.isEmpty());
+
+    writeBytes(dir + "/g.dbf", dbfBytes(0x03, 0, fields, {{"\xD6\xD0\xCE\xC4"}, {"ok"}}));
+    k = readDbf(dir + "/g.dbf");
+    EXPECT_EQ(k.rows.value(0).value(0).toString(), QStringLiteral("中文"));
+
+    // 0x80 alone and a cut-off pair are no GB18030 character.
+    writeBytes(dir + "/bad.dbf", dbfBytes(0x03, 0, fields, {{"ok"}, {"x\x80y"}, {"\xD6\xD0\xCE"}}));
+    k = readDbf(dir + "/bad.dbf");
+    ASSERT_EQ(k.rows.size(), 3);
+    EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("ok"));
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("GB18030"))) << k.namedText().toStdString();
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("第2条记录"))) << k.namedText().toStdString();
+
+    writeBytes(dir + "/neither.csv", "A,B\r\n\"\xe4\xb8\xad\xe6\x96\x87x\xed\xa0\x80y\",1\r\n");
+    EXPECT_THROW(readText(dir + "/neither.csv"), JetError);
+    writeBytes(dir + "/gb.csv", "A,B\r\n\"\xD6\xD0\xCE\xC4\",1\r\n");
+    EXPECT_EQ(readText(dir + "/gb.csv").rows.value(0).value(0).toString(), QStringLiteral("中文"));
+}
+
+// Numbers met as text: what reads as a number is that number, whatever the
+// field's width and decimals; anything else is named with its field and
+// first record. Read the same way by both readers.
+TEST(ForeignTexts, NumbersAsTextReadByOneRuleInEveryReader) {
+    struct Case {
+        const char* text;
+        bool reads;
+        double value;
+    };
+    const Case cases[] = {
+        {"12.5", true, 12.5},     {"-3", true, -3},         {"1.23456789", true, 1.23456789},
+        {"1,234.5", true, 1234.5}, {"1,50", false, 0},      {"abc", false, 0},
+        {"inf", false, 0},        {"-INF", false, 0},       {"nan", false, 0},
+        {"1e999", false, 0},      {"12-", false, 0},        {"1.5%", false, 0},
+    };
+    const QString dir = testDir();
+    QList<QList<QByteArray>> records;
+    QByteArray csv = "V\r\n";
+    for (const Case& c : cases) {
+        records.append({QByteArray(c.text)});
+        csv += "\"" + QByteArray(c.text) + "\"\r\n";
+    }
+    writeBytes(dir + "/n.dbf", dbfBytes(0x03, 0x4D, {{"V", 'N', 12, 0}}, records));
+    writeBytes(dir + "/n.csv", csv);
+    writeBytes(dir + "/Schema.ini", "[n.csv]\r\nColNameHeader=True\r\nCol1=V Double\r\n");
+    for (const QString& file : {QStringLiteral("n.dbf"), QStringLiteral("n.csv")}) {
+        SCOPED_TRACE(file.toStdString());
+        const Kept k = file.endsWith(u"dbf") ? readDbf(dir + u'/' + file) : readText(dir + u'/' + file);
+        ASSERT_EQ(k.rows.size(), qsizetype(std::size(cases)));
+        int notRead = 0;
+        for (qsizetype i = 0; i < k.rows.size(); ++i) {
+            const Case& c = cases[i];
+            const QVariant v = k.rows[i][0];
+            if (c.reads) {
+                EXPECT_DOUBLE_EQ(v.toDouble(), c.value) << c.text;
+            } else {
+                EXPECT_FALSE(v.isValid()) << c.text;
+                ++notRead;
+            }
+            if (v.isValid()) {
+                EXPECT_TRUE(std::isfinite(v.toDouble())) << c.text;
+            }
+        }
+        // One line for the kind: the count and the first place.
+        ASSERT_EQ(k.named.size(), 1) << k.namedText().toStdString();
+        EXPECT_TRUE(k.named[0].contains(QString::number(notRead))) << k.named[0].toStdString();
+        EXPECT_TRUE(k.named[0].contains(QStringLiteral("第5条记录"))) << k.named[0].toStdString();
+    }
+    // Without a section an inf/nan column is a text column, never a number.
+    writeBytes(dir + "/Schema.ini", "");
+    const Kept k = readText(dir + "/n.csv");
+    EXPECT_EQ(k.fields[0].type, kText);
+    EXPECT_EQ(k.rows[6][0].toString(), QStringLiteral("inf"));
+}
+
+// A number of more decimals than its field declares, a dBASE date that
+// does not exist and leading blanks of a text.
+TEST(ForeignTexts, DBaseFieldsTheirWidthDoesNotDescribe) {
+    const QString dir = testDir();
+    const QList<DbfField> fields{{"CODE", 'C', 6}, {"N", 'N', 6}, {"D", 'D', 8}};
+    writeBytes(dir + "/d.dbf", dbfBytes(0x03, 0x4D, fields,
+                                        {{"  007 ", "  12.5", "20240109"},
+                                         {" lead", "7", "20240230"},
+                                         {"x", "", "        "}}));
+    const Kept k = readDbf(dir + "/d.dbf");
+    ASSERT_EQ(k.rows.size(), 3);
+    EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("  007"));
+    EXPECT_EQ(k.rows[1][0].toString(), QStringLiteral(" lead"));
+    EXPECT_DOUBLE_EQ(k.rows[0][1].toDouble(), 12.5);
+    EXPECT_EQ(k.rows[1][1].toInt(), 7);
+    EXPECT_EQ(k.rows[0][2].toDate(), QDate(2024, 1, 9));
+    EXPECT_FALSE(k.rows[1][2].isValid());
+    EXPECT_FALSE(k.rows[2][2].isValid());
+    ASSERT_EQ(k.named.size(), 1) << k.namedText().toStdString();
+    EXPECT_TRUE(k.named[0].contains(QStringLiteral("第2条记录的字段“D”"))) << k.named[0].toStdString();
+}
+
+// Visual FoxPro: a Currency a double cannot hold exactly is named; a memo
+// of block type 0 (binary) is left out and named, a text memo read.
+TEST(ForeignTexts, VisualFoxProCurrencyAndBinaryMemos) {
+    const QString dir = testDir();
+    auto currency = [](qint64 v) {
+        QByteArray b(8, '\0');
+        qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()));
+        return b;
+    };
+    auto block = [](quint32 v) {
+        QByteArray b(4, '\0');
+        qToLittleEndian(v, reinterpret_cast<uchar*>(b.data()));
+        return b;
+    };
+    const QList<DbfField> fields{{"AMT", 'Y', 8, 4}, {"NOTE", 'M', 4}};
+    writeBytes(dir + "/v.dbf", dbfBytes(0x30, 0x7A, fields,
+                                        {{currency(123456), block(8)},
+                                         {currency(12345678901234567LL), block(9)},
+                                         {currency(std::numeric_limits<qint64>::min() + 1), block(0)}}));
+    // The memo file: a 512-byte header with a big-endian 64-byte block
+    // size, then blocks of big-endian type and length.
+    QByteArray fpt(512, '\0');
+    fpt[6] = 0;
+    fpt[7] = 64;
+    auto memo = [&fpt](quint32 type, const QByteArray& data) {
+        QByteArray head(8, '\0');
+        qToBigEndian(type, reinterpret_cast<uchar*>(head.data()));
+        qToBigEndian(quint32(data.size()), reinterpret_cast<uchar*>(head.data() + 4));
+        fpt += (head + data).leftJustified(64, '\0');
+    };
+    memo(1, "text memo");
+    memo(0, QByteArray("\x89PNG\0\0\x01", 7));
+    writeBytes(dir + "/v.fpt", fpt);
+    const Kept k = readDbf(dir + "/v.dbf");
+    ASSERT_EQ(k.rows.size(), 3);
+    EXPECT_DOUBLE_EQ(k.rows[0][0].toDouble(), 12.3456);
+    EXPECT_EQ(k.rows[0][1].toString(), QStringLiteral("text memo"));
+    EXPECT_FALSE(k.rows[1][1].isValid());
+    const QString named = k.namedText();
+    EXPECT_TRUE(named.contains(QStringLiteral("货币值（导入为最接近的数值）：共2处，第一处在第2条记录"))) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("二进制备注（未导入）：共1处，第一处在第2条记录"))) << named.toStdString();
+}
+
+// dBASE 7: 48-byte field descriptors after a 68-byte header; C, N, F, D
+// and L read, the other kinds left out and named.
+TEST(ForeignTexts, DBase7TablesRead) {
+    const QString dir = testDir();
+    const QList<DbfField> fields{{"NAME", 'C', 6}, {"QTY", 'N', 8, 2}, {"RATE", 'F', 6, 1},
+                                 {"DAY", 'D', 8},  {"OK", 'L', 1},     {"ID", 'I', 4},
+                                 {"AMOUNT", 'O', 8}};
+    writeBytes(dir + "/seven.dbf",
+               dbfBytes(0x04, 0, fields,
+                        {{"ann", "1.50", "2.5", "20240109", "T", QByteArray("\x80\0\0\x01", 4), QByteArray(8, '\0')},
+                         {"bob", "-3", "", "", "F", QByteArray("\x80\0\0\x02", 4), QByteArray(8, '\0')}}));
+    const Kept k = readDbf(dir + "/seven.dbf");
+    ASSERT_EQ(k.fields.size(), 5);
+    ASSERT_EQ(k.rows.size(), 2);
+    EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("ann"));
+    EXPECT_DOUBLE_EQ(k.rows[0][1].toDouble(), 1.5);
+    EXPECT_DOUBLE_EQ(k.rows[0][2].toDouble(), 2.5);
+    EXPECT_EQ(k.rows[0][3].toDate(), QDate(2024, 1, 9));
+    EXPECT_TRUE(k.rows[0][4].toBool());
+    EXPECT_DOUBLE_EQ(k.rows[1][1].toDouble(), -3);
+    EXPECT_FALSE(k.rows[1][4].toBool());
+    EXPECT_EQ(k.named.size(), 2);
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("“ID”"))) << k.namedText().toStdString();
+    EXPECT_TRUE(k.namedText().contains(QStringLiteral("“AMOUNT”")));
+}
+
+// The old end mark ends a text file; a typed column reads the symbols its
+// section declares, a Bit column True and False, a Date column its format.
+TEST(ForeignTexts, TextFilesBySchemaIni) {
+    const QString dir = testDir();
+    writeBytes(dir + "/e.csv", "A,B\r\n1,x\r\n2,y\r\n\x1A");
+    Kept k = readText(dir + "/e.csv");
+    ASSERT_EQ(k.rows.size(), 2);
+    EXPECT_EQ(k.fields[0].type, kDouble);
+
+    writeBytes(dir + "/s.csv",
+               "V;C;B;D\r\n"
+               "\"1,50\";\"$12,50\";True;09.01.2024\r\n"
+               "\"1.234,5\";\"(12,50)\";False;1/9/2024\r\n"
+               "\"1.5\";\"12-\";0;2024-01-09\r\n"
+               "abc;\"1.5%\";yes;31.02.2024\r\n");
+    writeBytes(dir + "/Schema.ini",
+               "[s.csv]\r\nFormat=Delimited(;)\r\nColNameHeader=True\r\nDecimalSymbol=,\r\nCurrencySymbol=$\r\n"
+               "CurrencyNegFormat=0\r\nDateTimeFormat=dd.mm.yyyy\r\n"
+               "Col1=V Double\r\nCol2=C Currency\r\nCol3=B Bit\r\nCol4=D Date\r\n");
+    k = readText(dir + "/s.csv");
+    ASSERT_EQ(k.rows.size(), 4);
+    EXPECT_DOUBLE_EQ(k.rows[0][0].toDouble(), 1.5);
+    EXPECT_DOUBLE_EQ(k.rows[1][0].toDouble(), 1234.5);
+    EXPECT_FALSE(k.rows[2][0].isValid());  // a point where the section says comma
+    EXPECT_FALSE(k.rows[3][0].isValid());
+    EXPECT_DOUBLE_EQ(k.rows[0][1].toDouble(), 12.5);
+    EXPECT_DOUBLE_EQ(k.rows[1][1].toDouble(), -12.5);
+    EXPECT_FALSE(k.rows[2][1].isValid());
+    EXPECT_FALSE(k.rows[3][1].isValid());
+    EXPECT_EQ(k.rows[0][2].toDouble(), 1);
+    EXPECT_EQ(k.rows[1][2].toDouble(), 0);
+    EXPECT_EQ(k.rows[2][2].toDouble(), 0);
+    EXPECT_FALSE(k.rows[3][2].isValid());
+    for (int r = 0; r < 3; ++r) EXPECT_EQ(k.rows[r][3].toDate(), QDate(2024, 1, 9)) << r;
+    EXPECT_FALSE(k.rows[3][3].isValid());
+    const QString named = k.namedText();
+    EXPECT_TRUE(named.contains(QStringLiteral("共5处，第一处在第3条记录的字段“V”"))) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("共1处，第一处在第4条记录的字段“D”"))) << named.toStdString();
+}
+
+}  // namespace
