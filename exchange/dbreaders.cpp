@@ -108,6 +108,26 @@ std::shared_ptr<Database> openedDataFile(const QString& path, DataFileKind kind)
     return db;
 }
 
+// What reading a file's table named about the field read or a field the
+// condition compares (a date its format does not read, a number that is
+// no number): an answer from such a field could be wrong without a word,
+// so it fails with the note. Empty when the notes concern other fields.
+QString noteOnFieldsUsed(Database& db, const QString& table, const QString& field, const QString& condition) {
+    const QStringList notes = db.readNotes(table);
+    if (notes.isEmpty()) return {};
+    for (const FieldInfo& f : db.fields(table)) {
+        const bool used = f.name.compare(field, Qt::CaseInsensitive) == 0 ||
+                          condition.contains(QRegularExpression(
+                              QStringLiteral("(^|[^\\w])%1($|[^\\w])").arg(QRegularExpression::escape(f.name)),
+                              QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption));
+        if (!used) continue;
+        const QString quoted = QStringLiteral("“%1”").arg(f.name);
+        for (const QString& note : notes)
+            if (note.contains(quoted)) return note;
+    }
+    return {};
+}
+
 // One field of one record of a data file. Text and dBASE files are tables
 // of their folder's database; the other kinds name their table, which must
 // be a user table.
@@ -142,6 +162,9 @@ int readFileField(QVariant* value, const QString& path, DataFileKind kind, const
                 return 0;
             }
             snapshot = std::make_shared<Recordset>(db->openSnapshot(table, {field}, condition));
+            if (folderKind)
+                if (const QString note = noteOnFieldsUsed(*db, table, field, condition); !note.isEmpty())
+                    throw JetError(note);
             if (shared) qor::RecalcCache::Store(sharedKey, snapshot);
         }
         Recordset& rs = *snapshot;

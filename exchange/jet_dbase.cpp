@@ -430,10 +430,10 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
     const QString table = QFileInfo(path).fileName();
     // What the table's values could not carry, told once a kind after the
     // records: the count and the first record and field.
-    LossTally losses;
+    FieldLosses losses;
     QString current;  // the field being read, for the tally
     qint64 recordNumber = 0;
-    const auto place = [&] { return LoadErrorText(str::kPlaceRecordField).arg(recordNumber).arg(current); };
+    const auto loss = [&](const QString& kind) { losses.add(current, kind, recordNumber); };
     const QString badBytes = LoadErrorText(str::kLossBytesNotInCodePage).arg(QString::fromLatin1(codePage.encoding));
     auto decode = [&](const QByteArray& b) {
         QString out;
@@ -441,7 +441,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
             // Only the names are decoded then: ASCII, or the field's number.
             return isValidUtf8(b) ? QString::fromUtf8(b) : QString();
         }
-        if (!decodeStrict(b, codePage.encoding, &out)) losses.add(badBytes, place());
+        if (!decodeStrict(b, codePage.encoding, &out)) loss(badBytes);
         return out;
     };
     describeFields(layout, path, decode, sink);
@@ -458,9 +458,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
         if (!texts.isEmpty())
             sink.leftOut(LoadErrorText(str::kDbaseCodePageUnknown).arg(table, codePage.unknown, texts.join(u',')));
     }
-    const auto tell = [&] {
-        for (const QString& line : losses.lines()) sink.leftOut(QStringLiteral("%1: %2").arg(table, line));
-    };
+    const auto tell = [&] { losses.tell(sink, table); };
 
     QList<FieldInfo> fields;
     QList<const DbfField*> kept;
@@ -522,7 +520,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     std::memcpy(&v, raw.data(), 8);
                     v = qFromLittleEndian(v);
                     const double value = double(v) / 10000.0;
-                    if (!currencyHeldExactly(v, value)) losses.add(LoadErrorText(str::kLossCurrencyNotExact), place());
+                    if (!currencyHeldExactly(v, value)) loss(LoadErrorText(str::kLossCurrencyNotExact));
                     slot = value;
                     continue;
                 }
@@ -565,7 +563,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     bool binary = false;
                     if (!memos->read(at, &text, &binary))
                         throw damaged(path, LoadErrorText(str::kDbaseMemoDamaged).arg(r + 1).arg(d.info.name));
-                    if (binary) losses.add(LoadErrorText(str::kLossBinaryMemos), place());
+                    if (binary) loss(LoadErrorText(str::kLossBinaryMemos));
                     else slot = decode(text);
                     continue;
                 }
@@ -585,7 +583,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     if (text.isEmpty()) break;
                     double v = 0;
                     if (!FileTextAsNumber(QString::fromLatin1(text), &v)) {
-                        losses.add(LoadErrorText(str::kLossTextNotNumber), place());
+                        loss(LoadErrorText(str::kLossTextNotNumber));
                         break;
                     }
                     if (d.info.type == kLong && v == std::trunc(v) && std::fabs(v) <= 2147483647.0) slot = qint32(v);
@@ -603,7 +601,7 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                     if (text.isEmpty() || allBytes(text, '0')) break;
                     const QDate date = QDate::fromString(QString::fromLatin1(text), QStringLiteral("yyyyMMdd"));
                     if (date.isValid()) slot = date;
-                    else losses.add(LoadErrorText(str::kLossImpossibleDate), place());
+                    else loss(LoadErrorText(str::kLossImpossibleDate));
                     break;
                 }
                 default:

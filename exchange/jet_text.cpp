@@ -368,11 +368,8 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
     in.seek(0);
     bool skipHeader = def.colNameHeader;
     QVariantList row(columns);
-    LossTally losses;
+    FieldLosses losses;
     qint64 record = 0;
-    const auto place = [&](qsizetype c) {
-        return LoadErrorText(str::kPlaceRecordField).arg(record).arg(fields.at(c).name);
-    };
     splitText(in, encoding, delimiter, [&](std::span<const csv::Field> r) {
         if (skipHeader) {
             skipHeader = false;
@@ -395,7 +392,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
                 else if (FileTextAsNumber(t, symbols, &v)) slot.setValue(v != 0 ? 1.0 : 0.0);
                 else {
                     slot.clear();
-                    if (!t.isEmpty()) losses.add(LoadErrorText(str::kLossTextNotNumber), place(c));
+                    if (!t.isEmpty()) losses.add(fields.at(c).name, LoadErrorText(str::kLossTextNotNumber), record);
                 }
             } else if (isNumberType(type)) {
                 double v = 0;
@@ -404,12 +401,12 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
                 } else {
                     slot.clear();
                     if (!r[c].text.trimmed().isEmpty())
-                        losses.add(LoadErrorText(str::kLossTextNotNumber), place(c));
+                        losses.add(fields.at(c).name, LoadErrorText(str::kLossTextNotNumber), record);
                 }
             } else if (type == kDate) {
                 slot = readDate(r[c].text, def.dateTimeFormat);
                 if (!slot.isValid() && !r[c].text.trimmed().isEmpty())
-                    losses.add(LoadErrorText(str::kLossImpossibleDate), place(c));
+                    losses.add(fields.at(c).name, LoadErrorText(str::kLossImpossibleDate), record);
             } else {
                 // A quoted empty field is an empty text, not a missing one.
                 slot.setValue(r[c].text.isEmpty() ? QStringLiteral("") : r[c].text);
@@ -417,8 +414,7 @@ qint64 readText(QIODevice& in, const std::optional<SchemaIniTable>& layout, Reco
         }
         return sink.record(row);
     }, false);
-    for (const QString& line : losses.lines())
-        sink.leftOut(fileName.isEmpty() ? line : QStringLiteral("%1: %2").arg(fileName, line));
+    losses.tell(sink, fileName);
     return records;
 }
 

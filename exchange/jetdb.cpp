@@ -364,6 +364,22 @@ TableDefInfo Database::tableDef(const QString& table) {
     throw JetError(LoadErrorText(str::kObjectNotFound).arg(table));
 }
 
+void FieldLosses::add(const QString& field, const QString& kind, qint64 record) {
+    qsizetype at = m_fields.indexOf(field);
+    if (at < 0) {
+        at = m_fields.size();
+        m_fields.append(field);
+        m_tallies.append(LossTally());
+    }
+    m_tallies[at].add(kind, LoadErrorText(str::kPlaceRecordField).arg(record).arg(field));
+}
+
+void FieldLosses::tell(RecordSink& sink, const QString& file) const {
+    for (const LossTally& t : m_tallies)
+        for (const QString& line : t.lines())
+            sink.leftOut(file.isEmpty() ? line : QStringLiteral("%1: %2").arg(file, line));
+}
+
 bool collectTable(const std::function<bool(RecordSink&)>& read, LoadedTable* out) {
     struct Collect : RecordSink {
         LoadedTable* out;
@@ -402,7 +418,9 @@ void Database::storeLoaded(const QString& name, quint32 attributes, qint64 repla
             db->addRecord(name, row);
             return true;
         }
+        void leftOut(const QString& what) override { db->m_readNotes[name.toLower()].append(what); }
     } store;
+    m_readNotes.remove(name.toLower());
     store.db = this;
     store.name = name;
     store.attributes = attributes;

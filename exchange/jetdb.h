@@ -161,6 +161,10 @@ public:
     // fails; a database closed in between drops what was written.
     void beginBulk();
     void commitBulk();
+    // What the driver named when it read a file's table into the working
+    // copy (values that did not read as their field's type, fields left
+    // out), one line each; empty for a table read whole.
+    QStringList readNotes(const QString& table) const { return m_readNotes.value(table.toLower()); }
 
 private:
     Database() = default;
@@ -182,6 +186,7 @@ private:
     QString m_name;
     QString m_connection;
     bool m_readOnly = true;
+    QHash<QString, QStringList> m_readNotes;  // by table name in lower case
     std::unique_ptr<Driver> m_driver;
     friend class Driver;
     friend class WorkingAccess;

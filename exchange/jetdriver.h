@@ -9,6 +9,7 @@
 #include <set>
 
 #include "exchange/jetdb.h"
+#include "exchange/losstally.h"
 #include "exchange/schemaini.h"
 
 namespace qor::jet {
@@ -36,6 +37,20 @@ public:
     // read, before begin; values that do not read as their field's type,
     // after the records), one line each.
     virtual void leftOut(const QString& what) { Q_UNUSED(what); }
+};
+
+// What a reader's values could not carry (bytes that are no character,
+// numbers and dates that do not read), tallied field by field so that each
+// field is named with the count and its first record; told to the sink
+// once the records are read, as "<file>: <kind>: <count>, first at ...".
+class FieldLosses {
+public:
+    void add(const QString& field, const QString& kind, qint64 record);
+    void tell(RecordSink& sink, const QString& file) const;
+
+private:
+    QStringList m_fields;
+    QList<LossTally> m_tallies;
 };
 
 // Runs read (which hands a table to the sink it is given) and keeps every

@@ -443,7 +443,10 @@ TEST(ForeignTexts, TextFilesBySchemaIni) {
     for (int r = 0; r < 3; ++r) EXPECT_EQ(k.rows[r][3].toDate(), QDate(2024, 1, 9)) << r;
     EXPECT_FALSE(k.rows[3][3].isValid());
     const QString named = k.namedText();
-    EXPECT_TRUE(named.contains(QStringLiteral("共5处，第一处在第3条记录的字段“V”"))) << named.toStdString();
+    // Each field named on its own line, with its count and first record.
+    EXPECT_TRUE(named.contains(QStringLiteral("共2处，第一处在第3条记录的字段“V”"))) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("共2处，第一处在第3条记录的字段“C”"))) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral("共1处，第一处在第4条记录的字段“B”"))) << named.toStdString();
     EXPECT_TRUE(named.contains(QStringLiteral("共1处，第一处在第4条记录的字段“D”"))) << named.toStdString();
 }
 

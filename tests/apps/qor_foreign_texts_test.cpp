@@ -1,0 +1,146 @@
+// Foreign dBASE and text files where a user meets them: qor convert into a
+// report (what does not read is named, exit 3), a report's texts through a
+// .dbf and back, and INDB's date conditions over a text file.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "tests/common/testsupport.h"
+
+namespace {
+
+qortest::ProcessResult qor(const QStringList& args) { return qortest::run(QStringLiteral(QOR_APP_BINARY), args); }
+
+QString text(const QByteArray& b) { return QString::fromUtf8(b).trimmed(); }
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A dBASE III table by its published layout: header, 32-byte field
+// descriptors, 0x0D, records, 0x1A; fields are C(8), N(6,0), D(8).
+QByteArray dbf(quint8 driver, const QList<QList<QByteArray>>& records) {
+    const QList<QPair<QByteArray, QPair<char, int>>> fields{
+        {"NAME", {'C', 8}}, {"N", {'N', 6}}, {"D", {'D', 8}}};
+    QByteArray out(32, '\0');
+    out[0] = 0x03;
+    out[4] = char(records.size());
+    const int headerLength = 32 + 32 * int(fields.size()) + 1;
+    out[8] = char(headerLength & 0xFF);
+    out[9] = char(headerLength >> 8);
+    out[10] = char(1 + 8 + 6 + 8);
+    out[29] = char(driver);
+    for (const auto& f : fields) {
+        QByteArray d(32, '\0');
+        d.replace(0, f.first.size(), f.first);
+        d[11] = f.second.first;
+        d[16] = char(f.second.second);
+        out += d;
+    }
+    out += '\r';
+    for (const QList<QByteArray>& r : records) {
+        out += ' ';
+        out += r[0].leftJustified(8, ' ', true);
+        out += r[1].rightJustified(6, ' ', true);
+        out += r[2].leftJustified(8, ' ', true);
+    }
+    out += '\x1A';
+    return out;
+}
+
+TEST(QorForeignTexts, DBaseIntoAReportNamesWhatDoesNotRead) {
+    const QString dir = qortest::freshDir("qor-foreign-dbf");
+    // 1253 by its driver byte: Greek comes in as Greek.
+    writeBytes(dir + "/greek.dbf", dbf(0xCB, {{QByteArray::fromHex("c5ebebe7ede9eadc"), "  12.5", "20240109"}}));
+    auto greek = qor({"convert", dir + "/greek.dbf", dir + "/greek.rep"});
+    ASSERT_EQ(greek.exitCode, 0) << greek.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/greek.rep", "1", "1", "1"}).out), QStringLiteral("Ελληνικά"));
+    EXPECT_EQ(text(qor({"get", dir + "/greek.rep", "1", "1", "2"}).out), QStringLiteral("12.5"));
+
+    // Numbers and dates that do not read, and a code page no converter
+    // knows: the file comes in without them, exit 3, each named.
+    writeBytes(dir + "/bad.dbf", dbf(0x4D, {{"  007", "abc", "20240230"}, {"x", "1,50", "20240109"}}));
+    auto bad = qor({"convert", dir + "/bad.dbf", dir + "/bad.rep"});
+    EXPECT_EQ(bad.exitCode, 3) << bad.err.constData();
+    const QString said = QString::fromUtf8(bad.err);
+    EXPECT_TRUE(said.contains(QStringLiteral("共2处，第一处在第1条记录的字段“N”"))) << bad.err.constData();
+    EXPECT_TRUE(said.contains(QStringLiteral("共1处，第一处在第1条记录的字段“D”"))) << bad.err.constData();
+    // Leading blanks are the text's own.
+    EXPECT_EQ(QString::fromUtf8(qor({"get", dir + "/bad.rep", "1", "1", "1"}).out).chopped(1),
+              QStringLiteral("  007"));
+
+    writeBytes(dir + "/odd.dbf", dbf(0xF0, {{"abc", "1", "20240109"}}));
+    auto odd = qor({"convert", dir + "/odd.dbf", dir + "/odd.rep"});
+    EXPECT_EQ(odd.exitCode, 3) << odd.err.constData();
+    EXPECT_TRUE(odd.err.contains("0xF0")) << odd.err.constData();
+}
+
+// A cell " lead" written to a .dbf keeps its blank, as an independent
+// reader sees it, and comes back with it.
+TEST(QorForeignTexts, LeadingBlanksSurviveADBaseRoundTrip) {
+    const QString dir = qortest::freshDir("qor-foreign-lead");
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", rep, "--rows", "2", "--cols", "1", "--pages", "1"}).exitCode, 0);
+    ASSERT_EQ(qor({"format", rep, "1", "1", "kind", "text"}).exitCode, 0);
+    ASSERT_EQ(qor({"set", rep, "1", "1", "1", " lead"}).exitCode, 0);
+    auto out = qor({"convert", rep, dir + "/r.dbf"});
+    ASSERT_EQ(out.exitCode, 0) << out.err.constData();
+    if (qortest::needPythonModule("dbfread")) {
+        auto r = qortest::python("import sys, dbfread\n"
+                                 "for rec in dbfread.DBF(sys.argv[1]): print(repr(list(rec.values())[0]))\n",
+                                 {dir + "/r.dbf"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_TRUE(text(r.out).startsWith(QStringLiteral("' lead'"))) << r.out.constData();
+    }
+    ASSERT_EQ(qor({"convert", dir + "/r.dbf", dir + "/back.rep"}).exitCode, 0);
+    EXPECT_EQ(QString::fromUtf8(qor({"get", dir + "/back.rep", "1", "1", "1"}).out).chopped(1),
+              QStringLiteral(" lead"));
+}
+
+// INDB compares a Date column as dates, read by the section's format; a
+// date the format cannot read fails the formula with its field and record.
+TEST(QorForeignTexts, IndbComparesTextFileDatesAsDates) {
+    const QString dir = qortest::freshDir("qor-foreign-indb");
+    writeBytes(dir + "/d.txt", "N,D\r\n1,1/9/2024\r\n2,09.01.2024\r\n3,2024-01-09\r\n4,10.01.2024\r\n");
+    writeBytes(dir + "/Schema.ini",
+               "[d.txt]\r\nColNameHeader=True\r\nFormat=CSVDelimited\r\nDateTimeFormat=dd.mm.yyyy\r\n"
+               "Col1=N Double\r\nCol2=D Date\r\n");
+    const QString rep = dir + "/r.rep";
+    ASSERT_EQ(qor({"new", rep, "--rows", "3", "--cols", "3", "--pages", "1"}).exitCode, 0);
+    QFile script(dir + "/s.shl");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("LET A1 = INDB(\"%1\", \"\", \"N\", 1, \"[D] = #1/9/2024#\")\n"
+                                "LET B1 = INDB(\"%1\", \"\", \"N\", 3, \"[D] = #1/9/2024#\")\n"
+                                "LET C1 = INDB(\"%1\", \"\", \"N\", 4, \"[D] = #1/9/2024#\")\n")
+                     .arg(dir + "/d.txt")
+                     .toUtf8());
+    script.close();
+    auto ran = qor({"run", dir + "/s.shl", rep});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err.constData() << ran.out.constData();
+    EXPECT_EQ(text(qor({"get", rep, "1", "1", "1"}).out), QStringLiteral("1"));
+    EXPECT_EQ(text(qor({"get", rep, "1", "1", "2"}).out), QStringLiteral("3"));
+    EXPECT_EQ(text(qor({"get", rep, "1", "1", "3"}).out), QString());
+
+    writeBytes(dir + "/d.txt", "N,D\r\n1,09.01.2024\r\n2,31.02.2024\r\n");
+    auto failed = qor({"run", dir + "/s.shl", rep});
+    EXPECT_EQ(failed.exitCode, 1) << failed.err.constData();
+    EXPECT_TRUE(QString::fromUtf8(failed.err).contains(QStringLiteral("第2条记录的字段“D”"))) << failed.err.constData();
+}
+
+// A CSV's old end mark ends it; the texts inf and nan stay texts.
+TEST(QorForeignTexts, CsvEndMarkAndNonFiniteTexts) {
+    const QString dir = qortest::freshDir("qor-foreign-csv");
+    writeBytes(dir + "/e.csv", "A,B\r\n1,inf\r\n2,nan\r\n\x1A");
+    auto in = qor({"convert", dir + "/e.csv", dir + "/e.rep"});
+    ASSERT_EQ(in.exitCode, 0) << in.err.constData();
+    EXPECT_EQ(text(qor({"get", dir + "/e.rep", "1", "2", "1"}).out), QStringLiteral("2"));
+    EXPECT_EQ(text(qor({"get", dir + "/e.rep", "1", "1", "2"}).out), QStringLiteral("inf"));
+    EXPECT_EQ(text(qor({"get", dir + "/e.rep", "1", "3", "1"}).out), QString());
+
+    writeBytes(dir + "/n.csv", "A,B\r\n\"\xe4\xb8\xad\xe6\x96\x87x\xed\xa0\x80y\",1\r\n");
+    EXPECT_EQ(qor({"convert", dir + "/n.csv", dir + "/n.rep"}).exitCode, 1);
+}
+
+}  // namespace
