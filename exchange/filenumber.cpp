@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "reader/creader.h"
+#include "engine/textutil.h"
 
 namespace qor::jet {
 
