@@ -580,7 +580,9 @@ qint64 readDBaseTable(const QString& path, RecordSink& sink) {
                 case kDouble: {
                     // Whatever the width and decimals say, a value that
                     // reads as a number is that number.
-                    if (text.isEmpty()) break;
+                    // Asterisks across the field are how writers (shapelib
+                    // among them) leave a number empty.
+                    if (text.isEmpty() || allBytes(text, '*')) break;
                     double v = 0;
                     if (!FileTextAsNumber(QString::fromLatin1(text), &v)) {
                         loss(LoadErrorText(str::kLossTextNotNumber));

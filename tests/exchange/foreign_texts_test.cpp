@@ -324,13 +324,14 @@ TEST(ForeignTexts, DBaseFieldsTheirWidthDoesNotDescribe) {
     writeBytes(dir + "/d.dbf", dbfBytes(0x03, 0x4D, fields,
                                         {{"  007 ", "  12.5", "20240109"},
                                          {" lead", "7", "20240230"},
-                                         {"x", "", "        "}}));
+                                         {"x", "******", "        "}}));
     const Kept k = readDbf(dir + "/d.dbf");
     ASSERT_EQ(k.rows.size(), 3);
     EXPECT_EQ(k.rows[0][0].toString(), QStringLiteral("  007"));
     EXPECT_EQ(k.rows[1][0].toString(), QStringLiteral(" lead"));
     EXPECT_DOUBLE_EQ(k.rows[0][1].toDouble(), 12.5);
     EXPECT_EQ(k.rows[1][1].toInt(), 7);
+    EXPECT_FALSE(k.rows[2][1].isValid());  // asterisks: an empty number
     EXPECT_EQ(k.rows[0][2].toDate(), QDate(2024, 1, 9));
     EXPECT_FALSE(k.rows[1][2].isValid());
     EXPECT_FALSE(k.rows[2][2].isValid());
