@@ -1,7 +1,10 @@
 // LET (variables, keywords, cells and areas), FREE, LIST MEMORY and HELP.
+#include <algorithm>
+
 #include "cmdlang/cmdtexts.h"
 #include "cmdlang/commands_internal.h"
 #include "cmdlang/printer.h"
+#include "engine/cells_varmap.h"
 #include "engine/formulaeval.h"
 #include "engine/messages.h"
 
@@ -97,10 +100,50 @@ void assignCells(CommandRun& run) {
     run.refresh();
 }
 
+// V_B writes column B on every line the current page uses, each line
+// computed with the V_ names of its own line (LET V_C = V_A * V_B); V_B3
+// writes line 3 only. Lines are added and removed by their own commands:
+// a line the page does not use is refused, not made.
+void assignVarLines(CommandRun& run) {
+    CReportHandle& r = run.report();
+    const int page = run.currentPage();
+    const VarRef& v = run.cmd.target.var;
+    const QString name = PrintVarName(v);
+    const ReportScope scope = run.scope(&r);
+    ReportPageEnvironment env(scope, page, r.GetPage(page));
+    const int kind = env.VarKind();
+    if (kind == 0) ThrowCalcError(CALC_ERR_NO_VAR_AREA, CmdText(str::kReportHasNoVariableArea));
+    if ((kind == 1) != (v.axis == VarRef::Axis::Column))
+        ThrowCalcError(CALC_ERR_BAD_ARGUMENT, kind == 1 ? CmdText(str::kVarRowsNameColumns)
+                                                        : CmdText(str::kVarColumnsNameRows));
+    const ReportHeader& h = r.GetReportFile()->Format().header;
+    const int used = std::max(1, env.VarUsed());
+    if (v.index > VarLineLength(h) || v.line > used)
+        ThrowCalcError(::code(Status::OutsideTable),
+                       CmdText(str::kVarPositionMissing).arg(v.line ? v.line : used).arg(v.index));
+    // Every line is computed from the page as it was, then all are written.
+    std::vector<std::pair<int, Value>> results;
+    for (int line = v.line ? v.line : 1; line <= (v.line ? v.line : used); ++line) {
+        Evaluator ev(env);
+        FormulaOutcome out = ev.evaluateFormulaOnLine(run.cmd.formula, line);
+        if (!out.applies) continue;
+        if (out.value.isError() || out.value.isArea()) run.evaluationFailed(out.value, name);
+        results.emplace_back(line, std::move(out.value));
+    }
+    if (run.checkOnly() || results.empty()) return;
+    for (const auto& [line, value] : results)
+        ThrowIfStatus(WriteVarCell(r, page, line, v.index, value), name);
+    // GTOTAL and the other formulas over the area follow the lines.
+    if (!r.GetReportFile()->Format().formulas.empty() && qor::FormulaEvaluator())
+        ThrowIfStatus(r.RecalcPage(page), CmdText(str::kRecalculation));
+    run.refresh();
+}
+
 }  // namespace
 
 void RunAssign(CommandRun& run) {
     const Target& t = run.cmd.target;
+    if (t.kind == Target::Kind::Var) return assignVarLines(run);
     if (t.kind != Target::Kind::Name) return assignCells(run);
     // A keyword's name sets the keyword of the current page: a variable of
     // that name could never be read, the keyword being found first.

@@ -111,6 +111,14 @@ Value Evaluator::evaluateOnLine(const Node& n, int line) {
     return v;
 }
 
+FormulaOutcome Evaluator::evaluateFormulaOnLine(const Formula& f, int line) {
+    const int saved = m_varLine;
+    m_varLine = line;
+    FormulaOutcome out = evaluateFormula(f);
+    m_varLine = saved;
+    return out;
+}
+
 Value Evaluator::evaluateFilter(const Node& filter, const Value& subject, int line) {
     const Value* savedSubject = m_subject;
     const int savedLine = m_varLine;

@@ -140,6 +140,8 @@ public:
     // The expression with V_ names that name no line bound to line (GFIND
     // conditions, variable-area filters).
     Value evaluateOnLine(const Node& node, int line);
+    // evaluateFormula with V_ names bound to line as evaluateOnLine does.
+    FormulaOutcome evaluateFormulaOnLine(const Formula& formula, int line);
     // A statistic filter: a Filter node (">0") compares subject with its
     // operand; any other node is a condition evaluated as it stands. A line
     // above 0 binds V_ names as evaluateOnLine does.

@@ -583,6 +583,13 @@ void Parser::target(Target& t) {
         }
         return;
     }
+    if (at(TokenKind::VRef)) {
+        if (!cur_.refError.isEmpty()) failHere(cur_.refError);
+        t.kind = Target::Kind::Var;
+        t.var = cur_.var;
+        advance();
+        return;
+    }
     if (at(TokenKind::Ident) && !isReservedWord(cur_)) {
         t.kind = Target::Kind::Name;
         t.name = cur_.text;

@@ -153,6 +153,8 @@ QString target(const Target& t) {
             return PrintCell(t.first);
         case Target::Kind::Area:
             return PrintCell(t.first) + u':' + PrintCell(t.last);
+        case Target::Kind::Var:
+            return var(t.var);
     }
     return {};
 }
@@ -263,5 +265,7 @@ QString PrintCommand(const Command& c) {
     }
     return {};
 }
+
+QString PrintVarName(const VarRef& v) { return var(v); }
 
 }  // namespace qor::cmd

@@ -16,5 +16,7 @@ QString PrintFormula(const Formula& formula);
 QString PrintCommand(const Command& command);
 // "A1", "IV9999"
 QString PrintCell(CellPos cell);
+// "V_B", "V_B3", "V_2"
+QString PrintVarName(const VarRef& var);
 
 }  // namespace qor::cmd

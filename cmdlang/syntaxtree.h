@@ -129,10 +129,11 @@ struct Formula {
 };
 
 struct Target {
-    enum class Kind : uint8_t { Name, Cell, Area };
+    enum class Kind : uint8_t { Name, Cell, Area, Var };
     Kind kind = Kind::Name;
     QString name;  // Kind::Name, as written
     CellPos first, last;
+    VarRef var;  // Kind::Var
     int pos = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "engine/messages.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "engine/varlines.h"
 
 namespace qor {
 
@@ -211,11 +212,38 @@ InsertCountDlgMembers PresetInsertCountDlg(const CQorsDoc&, int mode) {
     return m;
 }
 
+namespace {
+
+// After lines came or went the current cell stays where it was, or on the
+// area's last line when its own line went.
+int finishLines(CQorsDoc& doc, uint16_t status, const QString& why) {
+    if (status) {
+        if (!why.isEmpty()) ShowMessageText(why);
+        return status;
+    }
+    int32_t rows = 1, cols = 1;
+    doc.GetPageTableSize(&rows, &cols);
+    const int row = std::min(doc.Selection().CurrentRow(), int(rows) - 1);
+    const int col = std::min(doc.Selection().CurrentColumn(), int(cols) - 1);
+    doc.Selection().SetSelection(row, col, row, col);
+    FinishChange(doc, CQorsDoc::kHintLayout);
+    return 0;
+}
+
+}  // namespace
+
 int ApplyInsertCountDlg(CQorsDoc& doc, const InsertCountDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r || !insertCaptionId(m.mode)) return kRefused;
     const int kind = m.mode % 10 - 1;  // 0 rows, 1 columns, 2 pages
     const bool append = m.mode < 10;
+    if (kind != 2 && doc.IsDataState()) {
+        const CellArea sel = DocSelectionArea(doc);
+        QString why;
+        const uint16_t s = InsertVarLinesAt(
+            *r, append ? 0 : kind == 0 ? sel.first.row : sel.first.col, m.count, &why);
+        return finishLines(doc, s, why);
+    }
     const int maxCount = kind == 0 ? 9998 : kind == 1 ? 254 : 99998;
     int status = 0;
     if (m.count < 1 || m.count > maxCount) {
@@ -305,6 +333,11 @@ int OnSwap(CQorsDoc& doc, int mode) {
 DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
     DeleteDlgMembers m;
     m.mode = mode;
+    // In data state the dialog deletes lines: it offers the current one.
+    if (mode != 3 && doc.IsDataState()) {
+        const CellArea sel = DocSelectionArea(doc);
+        m.list = QString::number(mode == 1 ? sel.first.row : sel.first.col);
+    }
     const KeywordFlags placed = PlacedKeywordFlags(doc);
     std::copy_n(placed.begin(), 6, m.keywordFlags.begin());
     m.values = GatherKeywordValues(doc);
@@ -314,6 +347,14 @@ DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
 int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r || m.mode < 1 || m.mode > 3) return kRefused;
+    if (m.mode != 3 && doc.IsDataState()) {
+        QList<int> items;
+        if (m.list.trimmed().isEmpty()) return 0;
+        if (!ParseRowColList(0, m.list, &items)) return kRefused;
+        QString why;
+        const uint16_t s = DeleteVarLinesAt(*r, items, &why);
+        return finishLines(doc, s, why);
+    }
     int status = 0;
     bool changed = false;
     if (!m.list.trimmed().isEmpty()) {

@@ -68,6 +68,20 @@ QString cellFormula(CQorsDoc& d) {
     return CellFormulaAllowed(d, &why) ? QString() : why;
 }
 
+// Rows and columns: the table's in format state; in data state the
+// variable area's lines, reached from a cell on one of them.
+template <int Kind>
+QString tableOrLines(CQorsDoc& d) {
+    if (!d.IsDataState()) return QString();
+    VarAreaInfo var;
+    d.GetVarAreaInfo(&var);
+    if (var.kind == 0) return ReasonFormatState();
+    const int at = Kind == 1 ? d.Selection().CurrentRow() : d.Selection().CurrentColumn();
+    if (var.kind != Kind || at < var.start || at > var.start + var.used)
+        return LoadErrorText(str::kCellNotOnVarLine);
+    return QString();
+}
+
 QString resetVarArea(CQorsDoc& d) {
     QString why;
     return ResetVarAreaAllowed(d, &why) ? QString() : why;
@@ -122,24 +136,24 @@ const CommandTable<CQorsDoc>& commands() {
                  if (ledgerDrill().run) ledgerDrill().run(d);
              }},
             {kCmdAuditMapping, needs<AuditMappingRequest>(report), call<OnAuditMapping>},
-            {kCmdInsertRows, needs<InsertCountDlgMembers>(format),
+            {kCmdInsertRows, needs<InsertCountDlgMembers>(report, tableOrLines<1>),
              [](CQorsDoc& d, int) { OnInsertCount(d, kInsertRows); }},
-            {kCmdInsertCols, needs<InsertCountDlgMembers>(format),
+            {kCmdInsertCols, needs<InsertCountDlgMembers>(report, tableOrLines<2>),
              [](CQorsDoc& d, int) { OnInsertCount(d, kInsertCols); }},
             {kCmdInsertPages, needs<InsertCountDlgMembers>(report),
              [](CQorsDoc& d, int) { OnInsertCount(d, kInsertPages); }},
-            {kCmdAppendRows, needs<InsertCountDlgMembers>(format),
+            {kCmdAppendRows, needs<InsertCountDlgMembers>(report, tableOrLines<1>),
              [](CQorsDoc& d, int) { OnInsertCount(d, kAppendRows); }},
-            {kCmdAppendCols, needs<InsertCountDlgMembers>(format),
+            {kCmdAppendCols, needs<InsertCountDlgMembers>(report, tableOrLines<2>),
              [](CQorsDoc& d, int) { OnInsertCount(d, kAppendCols); }},
             {kCmdAppendPages, needs<InsertCountDlgMembers>(report),
              [](CQorsDoc& d, int) { OnInsertCount(d, kAppendPages); }},
             {kCmdSwapRows, needs<SwapDlgMembers>(format), [](CQorsDoc& d, int) { OnSwap(d, 1); }},
             {kCmdSwapCols, needs<SwapDlgMembers>(format), [](CQorsDoc& d, int) { OnSwap(d, 2); }},
             {kCmdSwapPages, needs<SwapDlgMembers>(report), [](CQorsDoc& d, int) { OnSwap(d, 3); }},
-            {kCmdDeleteRows, needs<DeleteDlgMembers>(format),
+            {kCmdDeleteRows, needs<DeleteDlgMembers>(report, tableOrLines<1>),
              [](CQorsDoc& d, int) { OnDelete(d, 1); }},
-            {kCmdDeleteCols, needs<DeleteDlgMembers>(format),
+            {kCmdDeleteCols, needs<DeleteDlgMembers>(report, tableOrLines<2>),
              [](CQorsDoc& d, int) { OnDelete(d, 2); }},
             {kCmdDeletePages, needs<DeleteDlgMembers>(report),
              [](CQorsDoc& d, int) { OnDelete(d, 3); }},

@@ -21,7 +21,13 @@ constexpr int kPlacedKeywordSlots = 7;  // slot 7 is read and written, never sea
 
 int CReportFile::VarUsedLines() const {
     if (IsFormatEditing() || m_format.header.varKind == 0) return 1;
-    if (!m_pinned || !m_pinned->page) return 1;
+    if (!m_pinned) return 1;
+    // Where the rows after the area are shown depends on the lines the
+    // current page uses: a cell addressed before anything read the page
+    // (a host's first SetCurCell) would otherwise be taken for the cell
+    // of a page with one line.
+    if (!m_pinned->page) const_cast<CReportFile*>(this)->Page(PinnedPageNumber());
+    if (!m_pinned->page) return 1;
     return std::max<int>(1, m_pinned->page->VarUsed());
 }
 

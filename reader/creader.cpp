@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <climits>
 #include <cmath>
 
 #include "engine/cellformat.h"
@@ -11,6 +12,7 @@
 #include "engine/openreports.h"
 #include "engine/status.h"
 #include "engine/textutil.h"
+#include "engine/varlines.h"
 #include "platform/compoundfile.h"
 
 using namespace qor;
@@ -498,6 +500,21 @@ ReaderResult CReader::CombineCells(int row1, int col1, int row2, int col2) {
     return ReaderResult::success();
 }
 
+ReaderResult CReader::GetVarLines(int* lines) {
+    if (QString e = needCurrentPage("GetVarLines"); !e.isEmpty()) return fail(e);
+    int n = 0;
+    if (onVarLines()) m_report->AccessVarCount(0, &n);
+    if (lines) *lines = n;
+    return ReaderResult::success();
+}
+
+ReaderResult CReader::SetVarArea(int kind, int start, int extent) {
+    if (QString e = needFormatState("SetVarArea"); !e.isEmpty()) return fail(e);
+    if (uint16_t s = m_report->AccessVarArea(1, &kind, &start, &extent))
+        return failStatus("SetVarArea", s);
+    return ReaderResult::success();
+}
+
 ReaderResult CReader::GetTableSize(int* rows, int* cols) {
     if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     if (rows) *rows = m_report->GetRowCount();
@@ -514,7 +531,26 @@ ReaderResult CReader::SetTableSize(int rows, int cols) {
     return ReaderResult::success();
 }
 
+bool CReader::onVarLines() const {
+    int kind = 0, start = 0, extent = 0;
+    return m_report && !m_report->IsFormatState() &&
+           m_report->AccessVarArea(0, &kind, &start, &extent) == 0 && kind != 0;
+}
+
+ReaderResult CReader::varLinesDone(const char* method, uint16_t status, const QString& why) {
+    if (!status) return ReaderResult::success();
+    return fail(QStringLiteral("%1: %2").arg(QLatin1String(method), why));
+}
+
 ReaderResult CReader::insertRows(const char* method, int pos, int count) {
+    // In data state a report's rows are fixed; what grows is the current
+    // page's variable area, as on the desktop.
+    if (onVarLines()) {
+        if (QString e = needCurrentPage(method); !e.isEmpty()) return fail(e);
+        QString why;
+        const uint16_t s = qor::InsertVarLinesAt(*m_report, pos, count, &why);
+        return varLinesDone(method, s, why);
+    }
     if (QString e = needFormatState(method); !e.isEmpty()) return fail(e);
     if (count < 1)
         return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QLatin1String(method)));
@@ -540,8 +576,20 @@ ReaderResult CReader::InsertRows(int pos, int count) {
 }
 
 ReaderResult CReader::DeleteRows(int pos, int count) {
-    if (QString e = needFormatState("DeleteRows"); !e.isEmpty()) return fail(e);
+    if (QString e = needOpen(); !e.isEmpty()) return fail(e);
     if (count < 1) return fail(LoadErrorText(qor::str::kCountAtLeastOne).arg(QStringLiteral("DeleteRows")));
+    if (onVarLines()) {
+        if (QString e = needCurrentPage("DeleteRows"); !e.isEmpty()) return fail(e);
+        // No page holds more lines than this; a larger count is refused
+        // for the lines past the area without listing them all.
+        QList<int> positions;
+        for (int64_t p = pos; p < int64_t(pos) + std::min(count, 0xFFFF) && p <= INT_MAX; ++p)
+            positions.append(int(p));
+        QString why;
+        const uint16_t s = qor::DeleteVarLinesAt(*m_report, positions, &why);
+        return varLinesDone("DeleteRows", s, why);
+    }
+    if (QString e = needFormatState("DeleteRows"); !e.isEmpty()) return fail(e);
     const int rows = m_report->GetReportFile()->Format().header.rows;
     if (pos >= 1 && pos <= rows) {
         if (QString e = pastEnd("DeleteRows", pos, count, rows); !e.isEmpty()) return fail(e);

@@ -57,6 +57,8 @@ public:
     ReaderResult Save() override;
     ReaderResult CloseFile() override;
     ReaderResult InsertRows(int pos, int count) override;
+    ReaderResult GetVarLines(int* lines) override;
+    ReaderResult SetVarArea(int kind, int start, int extent) override;
 
     // ours: the next OpenRep8File opens the report for reading only: no
     // writer's lock (a writer of the report is never kept out by it), and
@@ -82,6 +84,9 @@ private:
     ReaderResult readCell(const char* method, int row, int col, QVariant* value);
     // pos 0 appends.
     ReaderResult insertRows(const char* method, int pos, int count);
+    // Data state with a variable area: the row methods act on its lines.
+    bool onVarLines() const;
+    ReaderResult varLinesDone(const char* method, uint16_t status, const QString& why);
     void closeReport();
 
     std::unique_ptr<CReportHandle> m_report;

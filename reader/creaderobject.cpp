@@ -258,3 +258,18 @@ QVariantMap CReaderObject::InsertRows(const QVariant& pos, const QVariant& count
     if (QVariantMap bad; !ints({{pos, "pos", &p}, {count, "count", &n}}, &bad)) return bad;
     return answer(m_reader.InsertRows(p, n));
 }
+
+QVariantMap CReaderObject::SetVarArea(const QVariant& kind, const QVariant& start,
+                                      const QVariant& extent) {
+    int k = 0, s = 0, e = 0;
+    if (QVariantMap bad;
+        !ints({{kind, "kind", &k}, {start, "start", &s}, {extent, "extent", &e}}, &bad))
+        return bad;
+    return answer(m_reader.SetVarArea(k, s, e));
+}
+
+QVariantMap CReaderObject::GetVarLines() {
+    int lines = 0;
+    const ReaderResult r = m_reader.GetVarLines(&lines);
+    return answer(r, lines, true);
+}

@@ -57,6 +57,8 @@ class CReaderObject : public QObject {
     Q_CLASSINFO("DispId:31", "Save")
     Q_CLASSINFO("DispId:32", "CloseFile")
     Q_CLASSINFO("DispId:33", "InsertRows")
+    Q_CLASSINFO("DispId:34", "GetVarLines")
+    Q_CLASSINFO("DispId:35", "SetVarArea")
     // What `qor reader-script --list` and other hosts show of each method.
     Q_CLASSINFO("Help:OpenRep8File", "opens a report (\".rep\" added when the name has no extension); sLangId is kept, not checked")
     Q_CLASSINFO("Help:GetPages", "value: the page count")
@@ -78,8 +80,8 @@ class CReaderObject : public QObject {
     Q_CLASSINFO("Help:SetTableSize", "sets the table's rows and columns; format state")
     Q_CLASSINFO("Help:AppendPages", "adds pages at the end")
     Q_CLASSINFO("Help:DeletePages", "deletes count pages from pos on")
-    Q_CLASSINFO("Help:AppendRows", "adds rows to the table; format state")
-    Q_CLASSINFO("Help:DeleteRows", "deletes count rows from pos on; format state")
+    Q_CLASSINFO("Help:AppendRows", "adds rows to the table in format state; in data state adds lines after the current page's last used variable line")
+    Q_CLASSINFO("Help:DeleteRows", "deletes count rows from pos on in format state; in data state the current page's variable lines at pos on (never the last one)")
     Q_CLASSINFO("Help:GetKeyword", "value: keyword slot 0-6 of the current page (empty when unset)")
     Q_CLASSINFO("Help:SetKeyword", "sets keyword slot 0-6 of the current page; data state")
     Q_CLASSINFO("Help:GetKeywordCell", "value: [row, column] of the cell showing a keyword slot, [0, 0] when none")
@@ -90,7 +92,9 @@ class CReaderObject : public QObject {
     Q_CLASSINFO("Help:GetLastError", "value: the text of the last failure")
     Q_CLASSINFO("Help:Save", "writes the report back to its file")
     Q_CLASSINFO("Help:CloseFile", "closes the report; what was not saved is dropped")
-    Q_CLASSINFO("Help:InsertRows", "inserts count rows before row pos; format state")
+    Q_CLASSINFO("Help:InsertRows", "inserts count rows before row pos in format state; in data state variable lines before the line at row (column) pos, up to the area's extent")
+    Q_CLASSINFO("Help:SetVarArea", "makes rows (kind 1) or columns (kind 2) from start on a variable area of up to extent lines; format state")
+    Q_CLASSINFO("Help:GetVarLines", "value: variable lines in use on the current page, 0 without an area; data state")
     // ours: set before OpenRep8File to read a report without keeping its
     // writers out; Save is then refused.
     Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly)
@@ -142,6 +146,9 @@ public:
     Q_INVOKABLE QVariantMap Save();
     Q_INVOKABLE QVariantMap CloseFile();
     Q_INVOKABLE QVariantMap InsertRows(const QVariant& pos, const QVariant& count);
+    Q_INVOKABLE QVariantMap GetVarLines();
+    Q_INVOKABLE QVariantMap SetVarArea(const QVariant& kind, const QVariant& start,
+                                       const QVariant& extent);
 
 private:
     QVariantMap answer(const ReaderResult& r, const QVariant& value = QVariant(),

@@ -106,7 +106,9 @@ public:
     // ours: pages in either state.
     virtual ReaderResult AppendPages(int count) = 0;
     virtual ReaderResult DeletePages(int pos, int count) = 0;
-    // ours: rows of the table, format state.
+    // ours: rows of the table in format state; in data state, when the
+    // report has a variable area, the current page's lines of it (rows of a
+    // row area, columns of a column area, by their shown numbers).
     virtual ReaderResult AppendRows(int count) = 0;
     virtual ReaderResult DeleteRows(int pos, int count) = 0;
     // ours: keyword slot 0..6 of the current page: a double or a QString,
@@ -131,6 +133,12 @@ public:
     // Closes the report; what was not saved is dropped.
     virtual ReaderResult CloseFile() = 0;
     // Inserts count rows before pos (one past the last row appends);
-    // format state.
+    // format state, or lines in data state as AppendRows.
     virtual ReaderResult InsertRows(int pos, int count) = 0;
+    // ours: lines of the variable area in use on the current page (0 when
+    // the report has none); data state.
+    virtual ReaderResult GetVarLines(int* lines) = 0;
+    // ours: format state; makes rows (kind 1) or columns (kind 2) from start
+    // on a variable area of up to extent lines, as 设置可变区 does.
+    virtual ReaderResult SetVarArea(int kind, int start, int extent) = 0;
 };

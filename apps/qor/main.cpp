@@ -40,6 +40,12 @@ constexpr const char* kUsage =
         "      kind also takes number, text or label)\n"
         "  qor append-pages FILE N | qor delete-pages FILE POS N\n"
         "  qor append-rows FILE N | qor insert-rows FILE POS N | qor delete-rows FILE POS N\n"
+        "      rows of the table (format state)\n"
+        "  qor lines FILE PAGE | qor append-lines FILE PAGE N\n"
+        "      print the lines a page's variable area uses, or add N after the last (data state)\n"
+        "  qor insert-lines FILE PAGE POS N | qor delete-lines FILE PAGE POS N\n"
+        "      insert N lines before the one at row (column) POS as shown, or delete N from it on;\n"
+        "      never past the area's extent, never the last line\n"
         "  qor keyword FILE PAGE SLOT [VALUE] [--text]\n"
         "      print or set a page keyword (SLOT by number or name, below)\n"
         "  qor table-size FILE [ROWS COLS]\n"
@@ -165,6 +171,10 @@ constexpr VerbEntry kVerbs[] = {
     {"append-rows", qor::app::verbAppendRows},
     {"insert-rows", qor::app::verbInsertRows},
     {"delete-rows", qor::app::verbDeleteRows},
+    {"lines", qor::app::verbLines},
+    {"append-lines", qor::app::verbAppendLines},
+    {"insert-lines", qor::app::verbInsertLines},
+    {"delete-lines", qor::app::verbDeleteLines},
     {"keyword", qor::app::verbKeyword},
     {"table-size", qor::app::verbTableSize},
     {"reader-script", qor::app::verbReaderScript},

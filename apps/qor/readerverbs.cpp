@@ -248,6 +248,38 @@ int shapeVerb(const QStringList& args, int intCount, const char* verb, const cha
     return saveThenSay(s, pagesChanged ? pageCountLine(s) : tableSizeLine(s), out);
 }
 
+QString varLinesLine(Session& s, int page) {
+    QVariant lines;
+    if (!s.call("GetVarLines", {}, &lines)) return QString();
+    const int n = lines.toInt();
+    return QStringLiteral("page %1: %2 %3\n")
+        .arg(page)
+        .arg(n)
+        .arg(n == 1 ? QStringLiteral("line") : QStringLiteral("lines"));
+}
+
+// The variable lines of one page: the Reader's row methods in data state.
+int linesVerb(const QStringList& args, int intCount, const char* verb, const char* usage,
+              const char* method, Output* out) {
+    QString file;
+    QList<int> n;
+    if (!fileAndInts(args, intCount, verb, usage, &file, &n, out)) return 2;
+    Session s(verb, out);
+    if (!s.open(file, !method) || !s.enterState(false) || !s.call("SetCurPage", {n[0]})) return 1;
+    if (!method) {
+        const QString line = varLinesLine(s, n[0]);
+        if (line.isEmpty()) return 1;
+        out->text += line;
+        return s.close() ? 0 : 1;
+    }
+    QVariantList callArgs;
+    for (int i = 1; i < n.size(); ++i) callArgs << n[i];
+    if (!s.call(method, callArgs)) return 1;
+    const QString line = varLinesLine(s, n[0]);
+    if (line.isEmpty() || !s.restoreState()) return 1;
+    return saveThenSay(s, line, out);
+}
+
 }  // namespace
 
 int verbRegister(const QStringList& args, Output* out) {
@@ -417,6 +449,22 @@ int verbInsertRows(const QStringList& args, Output* out) {
 
 int verbDeleteRows(const QStringList& args, Output* out) {
     return shapeVerb(args, 2, "delete-rows", "FILE POS N", "DeleteRows", true, false, out);
+}
+
+int verbLines(const QStringList& args, Output* out) {
+    return linesVerb(args, 1, "lines", "FILE PAGE", nullptr, out);
+}
+
+int verbAppendLines(const QStringList& args, Output* out) {
+    return linesVerb(args, 2, "append-lines", "FILE PAGE N", "AppendRows", out);
+}
+
+int verbInsertLines(const QStringList& args, Output* out) {
+    return linesVerb(args, 3, "insert-lines", "FILE PAGE POS N", "InsertRows", out);
+}
+
+int verbDeleteLines(const QStringList& args, Output* out) {
+    return linesVerb(args, 3, "delete-lines", "FILE PAGE POS N", "DeleteRows", out);
 }
 
 int verbKeyword(const QStringList& argsIn, Output* out) {

@@ -65,6 +65,10 @@ int verbDeletePages(const QStringList& args, Output* out);
 int verbAppendRows(const QStringList& args, Output* out);
 int verbInsertRows(const QStringList& args, Output* out);
 int verbDeleteRows(const QStringList& args, Output* out);
+int verbLines(const QStringList& args, Output* out);
+int verbAppendLines(const QStringList& args, Output* out);
+int verbInsertLines(const QStringList& args, Output* out);
+int verbDeleteLines(const QStringList& args, Output* out);
 int verbKeyword(const QStringList& args, Output* out);
 int verbTableSize(const QStringList& args, Output* out);
 // Runs a script of Reader calls on one Reader object: one call a line,

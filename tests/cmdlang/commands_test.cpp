@@ -47,7 +47,11 @@ TEST(Commands, LetAndFormulaAssignments) {
 
     EXPECT_EQ(errorAt("let 5 = 1"), 4);
     EXPECT_EQ(errorAt("let A1 B1"), 7);
-    EXPECT_EQ(errorAt("let V_A = 1"), 4);
+    // A V_ name writes variable lines; one that names nothing is refused.
+    c = ok("let V_A = 1");
+    EXPECT_EQ(c->target.kind, Target::Kind::Var);
+    EXPECT_EQ(c->target.var.index, 1);
+    EXPECT_EQ(errorAt("let V_A0 = 1"), 4);
     EXPECT_EQ(errorAt("A1"), 2);
     EXPECT_EQ(errorAt("A1=IW1"), 3);
     EXPECT_EQ(errorAt("FOO BAR"), 0);

@@ -466,3 +466,113 @@ TEST_F(ReaderTest, AReadOnlyReaderKeepsNoWriterOutAndRefusesToSave) {
     CReportHandle second(path, CReportHandle::OpenMode::OpenExisting);
     EXPECT_FALSE(second.IsOpen());
 }
+
+namespace {
+
+// 10 x 4 with a variable area (kind 1 rows at row 3, 2 columns at
+// column 2) of extent 4, two pages, 1 in row 3 column 2 of page 1; a row
+// area has the formula 1+1 in B4, below its lines.
+QString makeAreaReport(const QString& path, int kind) {
+    CReportHandle h(path);
+    EXPECT_TRUE(h.IsOpen());
+    uint16_t rows = 10, cols = 4;
+    EXPECT_EQ(h.AccessTableSize(1, &rows, &cols), 0);
+    int start = kind == 1 ? 3 : 2, extent = 4;
+    EXPECT_EQ(h.AccessVarArea(1, &kind, &start, &extent), 0);
+    // A formula in the fixed row after a row area.
+    CellArea below = CellArea::cell(4, 2);
+    if (kind == 1) {
+        EXPECT_EQ(h.SetAreaFormula(&below, QStringLiteral("1+1")), 0);
+    }
+    EXPECT_EQ(h.EnterDataState(1), 0);
+    EXPECT_EQ(h.AppendRowColPage(2, 2), 0);
+    EXPECT_EQ(h.SetCurPage(1), 0);
+    EXPECT_EQ(h.SetCellValue(CellValue::ofNumber(1), 3, 2), 0);
+    EXPECT_EQ(h.Save(), 0);
+    return path;
+}
+
+int varLines(CReader& r) {
+    int n = -1;
+    EXPECT_TRUE(r.GetVarLines(&n).ok);
+    return n;
+}
+
+}  // namespace
+
+TEST_F(ReaderTest, InDataStateTheRowMethodsWorkOnTheCurrentPagesLines) {
+    const QString path = makeAreaReport(dir_ + "/rows.rep", 1);
+    {
+        CReader r;
+        ASSERT_TRUE(r.OpenRep8File(path, {}).ok);
+        ASSERT_TRUE(r.SetCurPage(1).ok);
+        EXPECT_EQ(varLines(r), 1);
+        ASSERT_TRUE(r.InsertRows(3, 1).ok);  // before the first line
+        ASSERT_TRUE(r.AppendRows(1).ok);
+        EXPECT_EQ(varLines(r), 3);
+        QVariant v;
+        ASSERT_TRUE(r.GetCellDataMatrix(4, 2, &v).ok);
+        EXPECT_EQ(v.toDouble(), 1.0);
+
+        // Refusals say why and change nothing.
+        const ReaderResult past = r.AppendRows(2);
+        EXPECT_FALSE(past.ok);
+        EXPECT_TRUE(past.error.startsWith(QStringLiteral("AppendRows: 可变区最多4行")))
+            << str(past.error);
+        const ReaderResult off = r.InsertRows(2, 1);
+        EXPECT_FALSE(off.ok);
+        EXPECT_TRUE(off.error.contains(QStringLiteral("第2行不在"))) << str(off.error);
+        const ReaderResult all = r.DeleteRows(3, 3);
+        EXPECT_FALSE(all.ok);
+        EXPECT_TRUE(all.error.contains(QStringLiteral("至少留一行"))) << str(all.error);
+        EXPECT_FALSE(r.DeleteRows(5, 2).ok);  // only one line from row 5 on
+        EXPECT_EQ(varLines(r), 3);
+
+        ASSERT_TRUE(r.DeleteRows(3, 1).ok);
+        ASSERT_TRUE(r.GetCellDataMatrix(3, 2, &v).ok);
+        EXPECT_EQ(v.toDouble(), 1.0);
+        EXPECT_EQ(varLines(r), 2);
+        // Page 2 keeps its own count.
+        ASSERT_TRUE(r.SetCurPage(2).ok);
+        EXPECT_EQ(varLines(r), 1);
+        // Format state: the table's rows, as before.
+        ASSERT_TRUE(r.BeginDesign().ok);
+        ASSERT_TRUE(r.AppendRows(1).ok);
+        int rows = 0, cols = 0;
+        r.GetTableSize(&rows, &cols);
+        EXPECT_EQ(rows, 11);
+        EXPECT_FALSE(r.GetVarLines(&rows).ok);
+        ASSERT_TRUE(r.BeginData().ok);
+        ASSERT_TRUE(r.Save().ok);
+    }
+    CReader r;
+    ASSERT_TRUE(r.OpenRep8File(path, {}).ok);
+    ASSERT_TRUE(r.SetCurPage(1).ok);
+    // The first call after opening addresses a cell on line 2: it is that
+    // line's, not the formula's below a one-line page.
+    ASSERT_TRUE(r.SetCurCell(4, 2).ok);
+    ASSERT_TRUE(r.SetData(5.0).ok);
+    QVariant v;
+    ASSERT_TRUE(r.GetCellDataMatrix(4, 2, &v).ok);
+    EXPECT_EQ(v.toDouble(), 5.0);
+    ASSERT_TRUE(r.GetCellDataMatrix(5, 2, &v).ok);
+    EXPECT_EQ(v.toDouble(), 0.0);
+    EXPECT_EQ(varLines(r), 2);
+}
+
+TEST_F(ReaderTest, AColumnAreasLinesAreItsColumns) {
+    const QString path = makeAreaReport(dir_ + "/cols.rep", 2);
+    CReader r;
+    ASSERT_TRUE(r.OpenRep8File(path, {}).ok);
+    ASSERT_TRUE(r.SetCurPage(1).ok);
+    ASSERT_TRUE(r.InsertRows(2, 2).ok);
+    EXPECT_EQ(varLines(r), 3);
+    QVariant v;
+    ASSERT_TRUE(r.GetCellDataMatrix(3, 4, &v).ok);
+    EXPECT_EQ(v.toDouble(), 1.0);
+    const ReaderResult past = r.AppendRows(2);
+    EXPECT_TRUE(past.error.contains(QStringLiteral("可变区最多4列"))) << str(past.error);
+    ASSERT_TRUE(r.DeleteRows(2, 2).ok);
+    ASSERT_TRUE(r.GetCellDataMatrix(3, 2, &v).ok);
+    EXPECT_EQ(v.toDouble(), 1.0);
+}

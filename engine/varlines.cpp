@@ -1,0 +1,104 @@
+#include "engine/varlines.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "engine/cells_varmap.h"
+#include "engine/creportfile.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "engine/status.h"
+#include "resources/stringids.h"
+
+namespace qor {
+
+namespace {
+
+// The current page's area as the user sees it.
+struct ShownLines {
+    int kind = 0;
+    int first = 0;  // shown row or column of line 1
+    int used = 1;
+    int limit = 0;  // most lines a page may hold
+    int last() const { return first + used - 1; }
+};
+
+uint16_t refuse(QString* why, uint16_t status, const QString& text) {
+    if (why) *why = text;
+    return status;
+}
+
+uint16_t shownLines(CReportHandle& report, ShownLines* out, QString* why) {
+    const uint16_t refused = code(Status::Refused);
+    if (report.IsFormatState()) return refuse(why, refused, LoadErrorText(str::kVarLinesNeedDataState));
+    int kind = 0, start = 0, extent = 0;
+    if (report.AccessVarArea(0, &kind, &start, &extent) != 0 || kind == 0)
+        return refuse(why, refused, LoadErrorText(str::kReportHasNoVariableArea));
+    out->kind = kind;
+    out->first = start;
+    report.AccessVarCount(0, &out->used);
+    // The extent is what the layout reserves for the area; the table's
+    // bounds may be tighter still.
+    out->limit = std::min(extent, MaxVarLines(report.GetReportFile()->Format().header));
+    return 0;
+}
+
+uint16_t outside(const ShownLines& l, int pos, int lastAllowed, QString* why) {
+    return refuse(why, code(Status::OutsideTable),
+                  LoadErrorText(str::kVarLineOutside)
+                      .arg(pos)
+                      .arg(VarLineWord(l.kind))
+                      .arg(l.first)
+                      .arg(lastAllowed));
+}
+
+uint16_t finish(CReportHandle& report, uint16_t status, QString* why) {
+    if (status) return refuse(why, status, StatusText(status));
+    // GTOTAL, GCOUNT and the sums over the area's rows read the lines.
+    report.RecalcPage(0);
+    return 0;
+}
+
+}  // namespace
+
+QString VarLineWord(int kind) {
+    return LoadErrorText(kind == 2 ? str::kColumnWord : str::kWhatRow);
+}
+
+uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* why) {
+    ShownLines l;
+    if (uint16_t s = shownLines(report, &l, why)) return s;
+    if (pos == 0) pos = l.last() + 1;
+    if (pos < l.first || pos > l.last() + 1) return outside(l, pos, l.last() + 1, why);
+    if (count < 1)
+        return refuse(why, code(Status::Refused),
+                      LoadErrorText(str::kIntegerOutOfRange).arg(1).arg(l.limit));
+    if (int64_t(l.used) + count > l.limit)
+        return refuse(why, code(Status::TableSizeOutOfBounds),
+                      LoadErrorText(str::kVarLinesPastExtent)
+                          .arg(l.limit)
+                          .arg(VarLineWord(l.kind))
+                          .arg(l.used)
+                          .arg(count));
+    return finish(report, report.InsertVarLines(pos - l.first + 1, count), why);
+}
+
+uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* why) {
+    ShownLines l;
+    if (uint16_t s = shownLines(report, &l, why)) return s;
+    // From the highest down, so the numbers still to go keep their meaning.
+    std::sort(positions.begin(), positions.end(), std::greater<int>());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    if (positions.isEmpty()) return code(Status::Refused);
+    for (int pos : positions)
+        if (pos < l.first || pos > l.last()) return outside(l, pos, l.last(), why);
+    if (positions.size() >= l.used)
+        return refuse(why, code(Status::Refused),
+                      LoadErrorText(str::kVarLastLineKept).arg(VarLineWord(l.kind)).arg(l.used));
+    uint16_t status = 0;
+    for (int pos : positions)
+        if ((status = report.DeleteVarLines(pos - l.first + 1, 1))) break;
+    return finish(report, status, why);
+}
+
+}  // namespace qor

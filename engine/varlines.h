@@ -1,0 +1,30 @@
+#pragma once
+// Adding and removing the current page's variable lines the way a clerk or
+// a host asks for it: by the shown row (row area) or column (column area)
+// number, within the area's extent, never the last line. The desktop and
+// the Reader both go through here so that every route refuses the same
+// things with the same words.
+
+#include <QList>
+#include <QString>
+
+class CReportHandle;
+
+namespace qor {
+
+// Each returns 0 when done (the page recalculated and marked changed);
+// otherwise the engine's status with *why saying, in the user's words,
+// what stood in the way: format state, no area, a position off the used
+// lines, the extent, the last line. Nothing changes on a refusal.
+
+// count empty lines before the shown row or column pos (one past the last
+// used line appends); pos 0 appends.
+uint16_t InsertVarLinesAt(CReportHandle& report, int pos, int count, QString* why);
+// The lines at the shown rows or columns listed (any order, repeats
+// ignored).
+uint16_t DeleteVarLinesAt(CReportHandle& report, QList<int> positions, QString* why);
+
+// The word a line is counted in: "行" for a row area, "列" for a column area.
+QString VarLineWord(int kind);
+
+}  // namespace qor

@@ -1,0 +1,279 @@
+// Detail lines of a variable area added, inserted and deleted in data state
+// through the main window's menus and the count and delete dialogs, each
+// dialog run for real; the totals read back from the saved file by the
+// command-line program.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
+
+#include "engine/cellformat.h"
+#include "engine/creporthandle.h"
+#include "engine/messages.h"
+#include "frame_fixture.h"
+#include "resources/commandids.h"
+#include "resources/stringids.h"
+#include "tests/common/testsupport.h"
+#include "tests/frames/stored_value.h"
+
+using namespace qor::cmd_ids;
+using namespace qor::frames;
+using frametest::FrameFixture;
+using frametest::StoredValue;
+
+namespace {
+
+class VarLines : public FrameFixture {
+protected:
+    void SetUp() override {
+        FrameFixture::SetUp();
+        // The dialogs are answered here, through their own controls.
+        answerDialogs = false;
+        m_driver.setInterval(10);
+        QObject::connect(&m_driver, &QTimer::timeout, [this] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d || d == m_answered) return;
+            m_answered = d;
+            shown << QString::fromLatin1(d->metaObject()->className());
+            if (m_fill.empty()) {
+                d->reject();
+                return;
+            }
+            auto fill = std::move(m_fill.front());
+            m_fill.pop_front();
+            fill(d);
+            d->findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        });
+        m_driver.start();
+    }
+    void TearDown() override {
+        m_driver.stop();
+        if (doc) doc->SetModifiedFlag(false);
+        FrameFixture::TearDown();
+    }
+
+    void key(int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* w = QApplication::focusWidget();
+        QTest::keyClick(w ? w : view, Qt::Key(k), mods);
+        QApplication::processEvents();
+    }
+    void type(const QString& text) {
+        for (QChar c : text) {
+            QWidget* w = QApplication::focusWidget();
+            QTest::keyClick(w ? w : view, c.toLatin1());
+        }
+        key(Qt::Key_Return);
+    }
+    void goTo(int row, int col) {
+        view->setFocus();
+        key(Qt::Key_Home, Qt::ControlModifier);
+        for (int r = 1; r < row; ++r) key(Qt::Key_Down);
+        for (int c = 1; c < col; ++c) key(Qt::Key_Right);
+        const auto sel = view->CurrentSelection();
+        ASSERT_EQ(sel.curRow, row - 1);
+        ASSERT_EQ(sel.curCol, col - 1);
+    }
+    QAction* item(int id) {
+        frame->UpdateFrameState();
+        QAction* a = frametest::menuBarItem(frame->menuBar(), id);
+        EXPECT_NE(a, nullptr) << id;
+        if (a) frame->Router().Update(a);
+        return a;
+    }
+    // Picks a menu item whose dialog is filled by fill and confirmed.
+    void pick(int id, std::function<void(QDialog*)> fill) {
+        QAction* a = item(id);
+        ASSERT_TRUE(a && a->isEnabled()) << id << (a ? a->statusTip().toStdString() : "");
+        m_fill.push_back(std::move(fill));
+        a->trigger();
+        QApplication::processEvents();
+        EXPECT_TRUE(m_fill.empty()) << id << ": its dialog did not open";
+        m_fill.clear();
+        // Back in the window the dialog left, as after a click.
+        frame->activateWindow();
+        QApplication::processEvents();
+        view->setFocus();
+    }
+    static std::function<void(QDialog*)> count(int n) {
+        return [n](QDialog* d) { d->findChild<QSpinBox*>(QStringLiteral("ctl1000"))->setValue(n); };
+    }
+    static std::function<void(QDialog*)> list(const QString& text) {
+        return [text](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("ctl1000"))->setText(text);
+        };
+    }
+    double amount(int row, int col) {
+        double v = 0;
+        return doc->GetNumCellValue(row - 1, col - 1, &v) ? v : -1;
+    }
+    // A new report of rows x cols in the window with a variable area and
+    // formulas in stored cells, then two pages in data state.
+    void openReport(int rows, int cols, int kind, int start, int extent,
+                    const QList<std::pair<CellArea, QString>>& formulas) {
+        child = newReport();
+        doc = child->GetDocument();
+        view = child->GetActiveView();
+        CReportHandle* r = doc->GetReport();
+        uint16_t rr = uint16_t(rows), cc = uint16_t(cols);
+        ASSERT_EQ(r->AccessTableSize(1, &rr, &cc), 0);
+        // A new report's cells are table texts; these take amounts.
+        int32_t number = kCellNumber;
+        const CellArea all = CellArea::area(1, 1, rows, cols);
+        ASSERT_EQ(r->AccessAreaFormat(1, qor::kFmtKind, &number, &all), 0);
+        ASSERT_EQ(r->AccessVarArea(1, &kind, &start, &extent), 0);
+        for (auto [area, text] : formulas) ASSERT_EQ(r->SetAreaFormula(&area, text), 0) << text.toStdString();
+        goTo(1, 1);
+        key(Qt::Key_D, Qt::ControlModifier);
+        ASSERT_TRUE(doc->IsDataState());
+        if (r->GetPageCount() < 2) pick(kCmdAppendPages, count(2 - r->GetPageCount()));
+        ASSERT_EQ(r->GetPageCount(), 2);
+    }
+    void save(const QString& rep) {
+        files = {rep};
+        key(Qt::Key_S, Qt::ControlModifier);
+        ASSERT_FALSE(doc->IsModified());
+    }
+    QString qorOut(const QStringList& args) {
+        const qortest::ProcessResult p = qortest::run(QStringLiteral(QOR_APP_BINARY), args);
+        EXPECT_EQ(p.exitCode, 0) << p.err.toStdString();
+        return QString::fromUtf8(p.out).trimmed();
+    }
+
+    CChildFrame* child = nullptr;
+    CQorsDoc* doc = nullptr;
+    CQorsView* view = nullptr;
+    QStringList shown;
+
+private:
+    QTimer m_driver;
+    QPointer<QDialog> m_answered;
+    std::deque<std::function<void(QDialog*)>> m_fill;
+};
+
+TEST_F(VarLines, RowLinesAreAddedInsertedAndDeletedPageByPage) {
+    // Row 3 is the area (up to 4 lines); row 4 holds its total and count.
+    openReport(8, 4, 1, 3, 4,
+               {{CellArea::cell(4, 3), QStringLiteral("GTOTAL(V_C)")},
+                {CellArea::cell(4, 4), QStringLiteral("GCOUNT(V_C)")}});
+
+    // Off the area the line commands say why.
+    goTo(1, 1);
+    for (int id : {kCmdInsertRows, kCmdAppendRows, kCmdDeleteRows, kCmdAppendCols}) {
+        QAction* a = item(id);
+        ASSERT_TRUE(a);
+        EXPECT_FALSE(a->isEnabled()) << id;
+        EXPECT_EQ(a->statusTip(), LoadErrorText(qor::str::kCellNotOnVarLine)) << id;
+    }
+
+    goTo(3, 3);
+    type(QStringLiteral("10"));
+    EXPECT_EQ(amount(3, 3), 10);
+    goTo(2, 2);
+    type(QStringLiteral("10"));
+    EXPECT_EQ(amount(2, 2), 10);
+    goTo(3, 3);
+    pick(kCmdAppendRows, count(2));
+    goTo(4, 3);
+    type(QStringLiteral("20"));
+    type(QStringLiteral("30"));
+    EXPECT_EQ(amount(6, 3), 60);
+    EXPECT_EQ(amount(6, 4), 3);
+    EXPECT_TRUE(doc->IsModified());
+
+    // A line before the first: the amounts move down with their lines.
+    goTo(3, 3);
+    pick(kCmdInsertRows, count(1));
+    EXPECT_EQ(amount(3, 3), -1);  // empty
+    EXPECT_EQ(amount(4, 3), 10);
+    EXPECT_EQ(amount(7, 3), 60);
+
+    // The extent (4) is reached: a fifth line is refused, naming it.
+    messages.clear();
+    pick(kCmdAppendRows, count(1));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("可变区最多4行"))) << messages[0].toStdString();
+    EXPECT_EQ(amount(7, 3), 60);
+
+    // The empty line goes; the last one never does.
+    pick(kCmdDeleteRows, list(QStringLiteral("3")));
+    EXPECT_EQ(amount(3, 3), 10);
+    EXPECT_EQ(amount(6, 3), 60);
+    messages.clear();
+    pick(kCmdDeleteRows, list(QStringLiteral("3,4,5")));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("至少留一行"))) << messages[0].toStdString();
+    EXPECT_EQ(amount(5, 3), 30);
+
+    // Page 2 keeps its own lines.
+    key(Qt::Key_PageDown, Qt::ControlModifier);
+    goTo(3, 3);
+    type(QStringLiteral("5"));
+    goTo(3, 3);
+    pick(kCmdAppendRows, count(1));
+    goTo(4, 3);
+    type(QStringLiteral("7"));
+    EXPECT_EQ(amount(5, 3), 12);
+    key(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(amount(6, 3), 60);
+
+    const QString rep = qortest::freshDir(QStringLiteral("varlines")) + QStringLiteral("/lines.rep");
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 6, 3), QStringLiteral("60"));
+    EXPECT_EQ(StoredValue(rep, 1, 6, 4), QStringLiteral("3"));
+    EXPECT_EQ(StoredValue(rep, 1, 5, 3), QStringLiteral("30"));
+    EXPECT_EQ(StoredValue(rep, 2, 5, 3), QStringLiteral("12"));
+    EXPECT_EQ(qorOut({QStringLiteral("lines"), rep, QStringLiteral("1")}), QStringLiteral("page 1: 3 lines"));
+    EXPECT_EQ(qorOut({QStringLiteral("lines"), rep, QStringLiteral("2")}), QStringLiteral("page 2: 2 lines"));
+
+    // Sorting the lines keeps each page's count and total.
+    const QString script = QFileInfo(rep).absolutePath() + QStringLiteral("/sort.shl");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("SORT BY V_C DESC\n");
+    f.close();
+    child->close();
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    doc = nullptr;
+    qorOut({QStringLiteral("run"), script, rep});
+    EXPECT_EQ(StoredValue(rep, 1, 3, 3), QStringLiteral("30"));
+    EXPECT_EQ(StoredValue(rep, 1, 5, 3), QStringLiteral("10"));
+    EXPECT_EQ(StoredValue(rep, 1, 6, 3), QStringLiteral("60"));
+}
+
+TEST_F(VarLines, ColumnLinesFollowTheColumnArea) {
+    // Column B is the area (up to 3 lines); C2 totals row 2 over them.
+    openReport(4, 5, 2, 2, 3, {{CellArea::cell(2, 3), QStringLiteral("GTOTAL(V_2)")}});
+    goTo(2, 2);
+    EXPECT_FALSE(item(kCmdAppendRows)->isEnabled());
+    type(QStringLiteral("4"));
+    goTo(2, 2);
+    pick(kCmdAppendCols, count(2));
+    goTo(2, 3);
+    type(QStringLiteral("5"));
+    goTo(2, 4);
+    type(QStringLiteral("6"));
+    EXPECT_EQ(amount(2, 5), 15);
+    messages.clear();
+    goTo(2, 2);
+    pick(kCmdAppendCols, count(1));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("可变区最多3列"))) << messages[0].toStdString();
+    pick(kCmdDeleteCols, list(QStringLiteral("3")));
+    EXPECT_EQ(amount(2, 4), 10);
+    const QString rep = qortest::freshDir(QStringLiteral("varcols")) + QStringLiteral("/cols.rep");
+    save(rep);
+    EXPECT_EQ(StoredValue(rep, 1, 2, 4), QStringLiteral("10"));
+    EXPECT_EQ(StoredValue(rep, 1, 2, 3), QStringLiteral("6"));
+}
+
+}  // namespace
