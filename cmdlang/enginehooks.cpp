@@ -122,6 +122,7 @@ public:
             if (r.keywordSlot >= 0) result.refs.push_back(r);
         }
         result.isVolatile = refs.isVolatile;
+        result.readsPages = refs.readsPages;
         result.totalKind = formula->totalKind;
         result.compiled =
             std::make_shared<CompiledCellFormula>(std::move(formula), text.toString());

@@ -10,6 +10,7 @@ void collect(const Node& n, bool statisticArea, FormulaReferences* out) {
     if (n.isReference()) {
         out->refs.push_back({&n, statisticArea});
         if (n.external || n.page) out->isVolatile = true;
+        if (n.page && !n.external) out->readsPages = true;
         return;
     }
     if (n.kind == NodeKind::Ident) {
@@ -20,6 +21,7 @@ void collect(const Node& n, bool statisticArea, FormulaReferences* out) {
         out->calls.push_back(&n);
         const FunctionInfo* f = FindFunction(n.text);
         if (!f || f->isVolatile) out->isVolatile = true;
+        if (f && f->group == FunctionGroup::PageStat) out->readsPages = true;
         for (size_t i = 0; i < n.children.size(); ++i)
             collect(*n.children[i], f && f->isStatistic() && i == 0, out);
         return;

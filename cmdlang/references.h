@@ -25,6 +25,9 @@ struct FormulaReferences {
     // or reports, a database, the clock, the user, or calls an application
     // service.
     bool isVolatile = false;
+    // Reads other pages of its own report: a fixed page (A1@3) or a
+    // statistic over every page (TOTAL(A1)).
+    bool readsPages = false;
 };
 
 // Appends what the tree reads to *out (pointers stay valid while the tree lives).

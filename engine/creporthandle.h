@@ -417,7 +417,11 @@ public:
     QString RecalcFailureText() const;
 
 private:
-    uint16_t recalc(int page, const std::vector<uint32_t>* only);
+    struct AcrossPages;
+    uint16_t recalc(int page, const std::vector<uint32_t>* only, AcrossPages* across = nullptr);
+    // After a recalculation of page (0: every page) over the nodes counted
+    // (empty: all), the formulas that read other pages on every page.
+    uint16_t settleAcrossPages(int page, const std::vector<uint8_t>& counted);
     RecalcSummary m_recalcSummary;
 
     void open(const QString& path, OpenMode mode);

@@ -159,7 +159,20 @@ bool writeResult(CSheetPage& page, uint16_t row, uint16_t col, bool textCell,
 
 QString cellName(uint16_t row, uint16_t col) { return FormatCellRef(col - 1, row - 1); }
 
+QString cycleReason() { return LoadErrorText(qor::str::kFormulaCycle).remove(u'：').trimmed(); }
+
 }  // namespace
+
+// The passes that bring the formulas reading other pages up to date. The
+// summary counts each cell once with the state it is left in, however many
+// passes computed it.
+struct CReportHandle::AcrossPages {
+    int countedPage = 0;                   // 0: the first pass counted every page
+    const std::vector<uint8_t>* counted;  // by node; empty: every node
+    std::unordered_set<uint64_t> seen;     // cells counted by these passes
+    size_t changed = 0;                    // results that moved in this pass
+    bool settling = false;                 // a result still moving is a cycle
+};
 
 // ---------------------------------------------------------------------------
 // Setting and reading formulas
@@ -308,7 +321,8 @@ uint16_t CReportHandle::SetRoundingSettings(const RoundingSettings& s) {
 // ---------------------------------------------------------------------------
 // Recalculation
 
-uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
+uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only,
+                               AcrossPages* across) {
     if (!m_file || m_file->IsFormatEditing()) return kRefused;
     // Cells asking outside data the same thing share one answer.
     const RecalcCacheScope shared;
@@ -362,7 +376,7 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
         const FormulaRecord& fr = f.formulas[node.formula];
         FormulaValue v = FormulaValue::error();
         if (g.cyclic[id]) {
-            v = FormulaValue::error(LoadErrorText(qor::str::kFormulaCycle).remove(u'：').trimmed());
+            v = FormulaValue::error(cycleReason());
         } else if (g.problem[node.formula] == 1) {
             v = FormulaValue::error(compiled[node.formula] ? compiled[node.formula]->errorReason
                                                            : QString());
@@ -389,22 +403,50 @@ uint16_t CReportHandle::recalc(int page, const std::vector<uint32_t>* only) {
                                                                qor::FaultyValueText(in),
                                                                kMaxCellTextChars));
         }
-        writeResult(*sheet, node.row, node.col, textCell, v);
-        ++m_recalcSummary.cells;
-        if (v.isError()) {
+        // The first cells left failed, by position, whatever the order
+        // they were computed in.
+        const auto keepFailed = [&] {
             ++m_recalcSummary.errorCells;
+            const FailedCell cell{page, cellName(node.row, node.col), v.text, node.row, node.col};
             std::vector<FailedCell>& kept = m_recalcSummary.failed;
             const auto before = [](const FailedCell& a, const FailedCell& b) {
                 return std::tie(a.page, a.row, a.col) < std::tie(b.page, b.row, b.col);
             };
-            const FailedCell cell{page, cellName(node.row, node.col), v.text, node.row, node.col};
             if (kept.size() < kFailedCellsKept || before(cell, kept.back())) {
                 kept.insert(std::upper_bound(kept.begin(), kept.end(), cell, before), cell);
                 if (kept.size() > kFailedCellsKept) kept.pop_back();
             }
+        };
+        if (!across) {
+            writeResult(*sheet, node.row, node.col, textCell, v);
+            ++m_recalcSummary.cells;
+            if (v.isError()) keepFailed();
+            continue;
+        }
+        const bool wasError = sheet->Slot(node.row, node.col).flags & kSlotFormulaError;
+        if (writeResult(*sheet, node.row, node.col, textCell, v)) {
+            ++across->changed;
+            if (across->settling && !v.isError()) {
+                v = FormulaValue::error(cycleReason());
+                writeResult(*sheet, node.row, node.col, textCell, v);
+            }
+        }
+        const bool countedBefore =
+            (!across->countedPage || across->countedPage == page) &&
+            (across->counted->empty() || (*across->counted)[id]);
+        if (!countedBefore && across->seen.insert(uint64_t(page) << 32 | id).second) {
+            ++m_recalcSummary.cells;
+            if (v.isError()) keepFailed();
+        } else if (v.isError() && !wasError) {
+            keepFailed();
+        } else if (!v.isError() && wasError) {
+            --m_recalcSummary.errorCells;
+            std::erase_if(m_recalcSummary.failed, [&](const FailedCell& c) {
+                return c.page == page && c.row == node.row && c.col == node.col;
+            });
         }
     }
-    ++m_recalcSummary.pages;
+    if (!across) ++m_recalcSummary.pages;
     m_recalcSummary.cyclicCells = int(g.cyclicCells);
     return 0;
 }
@@ -442,9 +484,30 @@ QString CReportHandle::RecalcFailureText() const {
                                   : LoadErrorText(qor::str::kNameAndText).arg(head, first.reason);
 }
 
+uint16_t CReportHandle::settleAcrossPages(int page, const std::vector<uint8_t>& counted) {
+    const FormulaGraph& g = m_file->Formulas().graph(m_file->Format());
+    if (g.acrossPages.empty()) return 0;
+    AcrossPages across{page, &counted, {}, 0, false};
+    const int count = m_file->PageCount();
+    // Each pass computes them on every page in page order; a value read
+    // from a later page, or from a cell computed later on its own page, is
+    // right one pass on. A chain can need a pass for each cell of it on
+    // each page; what still moves after that reads itself round the pages.
+    const size_t passes = std::min<size_t>(size_t(count) * g.acrossPages.size() + 1, 64);
+    for (size_t pass = 0;; ++pass) {
+        across.changed = 0;
+        across.settling = pass == passes;
+        for (int p = 1; p <= count; ++p)
+            if (const uint16_t s = recalc(p, &g.acrossPages, &across)) return s;
+        if (!across.changed || across.settling) return 0;
+    }
+}
+
 uint16_t CReportHandle::RecalcPage(int page) {
     m_recalcSummary = {};
-    const uint16_t s = recalc(page, nullptr);
+    const RecalcCacheScope shared;
+    uint16_t s = recalc(page, nullptr);
+    if (!s) s = settleAcrossPages(page ? page : m_curPage, {});
     if (!s) reportCycles(*m_file);
     return s;
 }
@@ -462,6 +525,7 @@ uint16_t CReportHandle::RecalcAll() {
         }
         if (const uint16_t s = recalc(p, nullptr)) return s;
     }
+    if (const uint16_t s = settleAcrossPages(0, {})) return s;
     if (count) reportCycles(*m_file);
     return 0;
 }
@@ -535,5 +599,7 @@ uint16_t CReportHandle::RecalcDependents(int page, int row, int col) {
     order.reserve(queue.size());
     for (const uint32_t id : g.order)
         if (marked[id]) order.push_back(id);
-    return recalc(page, &order);
+    const RecalcCacheScope shared;
+    if (const uint16_t s = recalc(page, &order)) return s;
+    return settleAcrossPages(page ? page : m_curPage, marked);
 }

@@ -217,6 +217,29 @@ FormulaGraph BuildFormulaGraph(const ReportFormat& format, const FormulaCellInde
         ++g.cyclicCells;
         if (!g.problem[node.formula]) g.problem[node.formula] = 2;
     }
+
+    std::vector<uint8_t> across(n, 0);
+    std::vector<uint32_t> queue;
+    for (size_t f = 0; f < formulas.size(); ++f) {
+        if (g.firstNode[f] == FormulaGraph::kNoFormula || g.problem[f] || !compiled[f]->readsPages)
+            continue;
+        const uint32_t count =
+            uint32_t(formulas[f].area.r2 - formulas[f].area.r1 + 1) *
+            (formulas[f].area.c2 - formulas[f].area.c1 + 1);
+        for (uint32_t i = 0; i < count; ++i) {
+            across[g.firstNode[f] + i] = 1;
+            queue.push_back(g.firstNode[f] + i);
+        }
+    }
+    for (size_t i = 0; i < queue.size(); ++i)
+        for (uint32_t e = g.edgeStart[queue[i]]; e < g.edgeStart[queue[i] + 1]; ++e)
+            if (!across[g.edges[e]]) {
+                across[g.edges[e]] = 1;
+                queue.push_back(g.edges[e]);
+            }
+    if (!queue.empty())
+        for (const uint32_t id : g.order)
+            if (across[id]) g.acrossPages.push_back(id);
     return g;
 }
 

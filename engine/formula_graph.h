@@ -69,6 +69,10 @@ struct FormulaGraph {
     std::vector<uint32_t> edgeStart;  // nodes.size() + 1 entries
     std::vector<uint32_t> edges;      // readers of each node
     std::vector<uint32_t> order;      // every node, sources first
+    // The nodes of formulas that read other pages and of every formula
+    // reading them, sources first: what a change on one page may move on
+    // the others.
+    std::vector<uint32_t> acrossPages;
     std::vector<uint8_t> cyclic;      // per node
     // Per formula: the first node of its area (row by row), kNoFormula for
     // formulas without nodes (total formulas).

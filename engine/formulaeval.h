@@ -120,6 +120,9 @@ struct FormulaCheckResult {
     // Recomputed on every recalculation (other pages or reports, the clock,
     // a database, the user, services).
     bool isVolatile = false;
+    // Reads cells of other pages of its own report (A1@3, TOTAL(A1)): a
+    // change on one page can move its result on another.
+    bool readsPages = false;
     bool totalKind = false;  // written "TOTAL expr"
 };
 
