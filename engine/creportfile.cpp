@@ -14,10 +14,12 @@
 #include <new>
 #include <set>
 
+#include "engine/cellformat.h"
 #include "engine/format_areas.h"
 #include "engine/formula_store.h"
 #include "engine/inusemarker.h"
 #include "engine/status.h"
+#include "engine/textutil.h"
 #include "engine/workfiles.h"
 #include "platform/safefile.h"
 
@@ -427,6 +429,7 @@ void CReportFile::CommitFormatEdit() {
     if (!m_committed) return;
     const RemapMatrix step = m_editRemap;
     const uint16_t oldVarKind = m_committed->header.varKind;
+    const ReportFormat before = std::move(*m_committed);
     m_committed.reset();
     ReportHeader& h = m_format.header;
     if (!step.isIdentity()) {
@@ -452,6 +455,78 @@ void CReportFile::CommitFormatEdit() {
         }
     }
     m_editRemap = RemapMatrix::identity(h.rows, h.cols);
+    roundToFewerDecimals(before, step);
+}
+
+namespace {
+
+// The decimals a number cell shows: a percent cell shows its value times
+// 100, so two more of the value's own.
+int shownDecimals(uint64_t word) {
+    if (cellFormatGet(word, kFmtKind) > kCellNumber) return -1;
+    return int(cellFormatGet(word, kFmtDecimals)) + (cellFormatGet(word, kFmtPercent) ? 2 : 0);
+}
+
+bool roundSlot(CellSlot* s, int decimals) {
+    if (!s->isNumber() || s->isEmptyNumber()) return false;
+    const double rounded = RoundedToDecimals(s->numberValue(), decimals);
+    if (rounded == s->numberValue()) return false;
+    *s = CellSlot::number(rounded, s->flags);
+    return true;
+}
+
+}  // namespace
+
+// A cell holds its number to the decimals it shows: when a format edit cuts
+// them, every page's number there is rounded, so what the cell shows, what
+// its totals add, what an export writes and what the file keeps stay one
+// number.
+void CReportFile::roundToFewerDecimals(const ReportFormat& before, const RemapMatrix& step) {
+    // No format word written since the edit began: nothing can be cut.
+    if (m_format.cellFormats.sharesWith(before.cellFormats)) return;
+    const ReportHeader& h = m_format.header;
+    struct Cut {
+        uint16_t row, col;
+        int decimals;
+    };
+    std::vector<Cut> cuts;
+    for (uint16_t r = 1; r <= h.rows && r <= step.rows(); ++r) {
+        const uint16_t oldRow = step.rowOrigin[r - 1u];
+        if (!oldRow || oldRow > before.header.rows) continue;
+        for (uint16_t c = 1; c <= h.cols && c <= step.cols(); ++c) {
+            const uint16_t oldCol = step.colOrigin[c - 1u];
+            if (!oldCol || oldCol > before.header.cols) continue;
+            const int now = shownDecimals(m_format.cellFormat(r, c));
+            const int was = shownDecimals(before.cellFormat(oldRow, oldCol));
+            if (now >= 0 && was >= 0 && now < was) cuts.push_back({r, c, now});
+        }
+    }
+    if (cuts.empty()) return;
+    for (int p = 1; p <= PageCount(); ++p) {
+        const std::shared_ptr<CSheetPage> page = Page(p);
+        if (!page) continue;
+        for (const Cut& cut : cuts) {
+            const bool varRow = h.varKind == 1 && cut.row == h.varStart;
+            const bool varCol = h.varKind == 2 && cut.col == h.varStart;
+            if (varRow || varCol) {
+                const uint16_t index = uint16_t((varRow ? cut.col : cut.row) - 1);
+                const SlotGrid& lines = page->VarLines();
+                for (uint32_t line = 0; line < lines.lines(); ++line) {
+                    CellSlot s = lines.slot(line, index);
+                    if (index < lines.lineLength() && roundSlot(&s, cut.decimals)) {
+                        page->MutableVarLines().setSlot(line, index, s);
+                        m_numbersRounded = true;
+                    }
+                }
+                continue;
+            }
+            CellSlot s = page->Slot(cut.row, cut.col);
+            if (roundSlot(&s, cut.decimals)) {
+                page->SetSlot(cut.row, cut.col, s);
+                m_numbersRounded = true;
+            }
+        }
+    }
 }
 
 uint16_t CReportFile::RemapTable(const RemapMatrix& step) {

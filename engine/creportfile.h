@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/celltypes.h"
@@ -122,6 +123,9 @@ public:
     void BeginFormatEdit();
     void CommitFormatEdit();
     void CancelFormatEdit();
+    // True once after a commit rounded stored numbers to fewer decimals:
+    // the formulas that read them are then to be computed again.
+    bool TakeNumbersRounded() { return std::exchange(m_numbersRounded, false); }
 
     // Changes the table's shape during a format edit: step maps the rows
     // and columns of the current shape to the new one. Row and column
@@ -319,6 +323,7 @@ private:
     uint16_t decodeVar(const BlobSource& src, qor::SlotGrid* grid, uint16_t lineLength);
     void shapeLoadedPage(CSheetPage& page, uint32_t blobGeneration);
     qor::SlotGrid defaultVarLines() const;
+    void roundToFewerDecimals(const qor::ReportFormat& before, const RemapMatrix& step);
     uint16_t varLineLength() const;
     void touch(PageEntry* e);
     void trimCache();
@@ -336,6 +341,7 @@ private:
     ReportFormat m_format;
     std::optional<ReportFormat> m_committed;
     RemapMatrix m_editRemap;
+    bool m_numbersRounded = false;
     // For blobs of an older generation still in the file or the spill
     // file: how their rows and columns map to the committed shape.
     std::map<uint32_t, RemapMatrix> m_remaps;

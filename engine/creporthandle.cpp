@@ -380,6 +380,9 @@ uint16_t CReportHandle::EnterDataState(int) {
     } catch (const std::bad_alloc&) {
         return code(Status::OutOfMemory);
     }
+    // Numbers rounded to fewer decimals: their totals add what they now
+    // hold. Without an evaluator (1) the values stay as they are.
+    if (m_file->TakeNumbersRounded() && !m_file->Format().formulas.empty()) RecalcAll();
     return 0;
 }
 
