@@ -36,6 +36,7 @@ public:
     // Asks to save a modified report: false when the user cancelled or the
     // save failed (the window then stays).
     bool QuerySave();
+    void ForgetSaveAnswer() { m_bSaveAnswered = false; }
     void UpdateTitle();
 
     bool OnUpdateCommand(int id, qor::CommandState& state) override;

@@ -1132,6 +1132,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     for (CChildFrame* child : Children()) {
         child->CommitPendingEntry();
         if (!child->QuerySave()) {
+            // The answers given so far were for this exit only: every
+            // later close or exit asks again.
+            for (CChildFrame* asked : Children()) asked->ForgetSaveAnswer();
             m_bExitConfirmed = 0;
             event->ignore();
             return;
