@@ -107,12 +107,13 @@ int ConsolCommands::Download() {
 namespace {
 
 // Before the take-in saves a client report over the clerk's unsaved
-// entries, the clerk decides: keep them (saved first), drop them (the file
-// as last saved is opened again), or leave the report out this time.
-bool readyForTakeIn(CQorsDoc& doc, const QString& path) {
+// entries, and before an upload sends what the report last saved, the
+// clerk decides: keep them (saved first), drop them (the file as last saved
+// is opened again), or leave it this time.
+bool settleUnsavedEntries(CQorsDoc& doc, const QString& path, int question = str::kDownloadUnsavedAsk) {
     if (!doc.IsModified()) return true;
     const MsgAnswer answer =
-        messageBox(LoadErrorText(str::kDownloadUnsavedAsk).arg(QDir::toNativeSeparators(path)),
+        messageBox(LoadErrorText(question).arg(QDir::toNativeSeparators(path)),
                    QString(), MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
     if (answer == MsgAnswer::Yes) return doc.Files().OnSaveDocument(path);
     if (answer != MsgAnswer::No) return false;
@@ -130,7 +131,7 @@ int ConsolCommands::TakeInDownloads(TakeInSummary* summary) {
         if (!doc || doc->Files().GetClientMarker() != kConsolClientMarker) continue;
         const QString path = doc->GetPathName();
         if (path.isEmpty()) continue;
-        if (!readyForTakeIn(*doc, path)) {
+        if (!settleUnsavedEntries(*doc, path)) {
             sum.leftOut << QFileInfo(path).fileName();
             continue;
         }
@@ -152,6 +153,14 @@ int ConsolCommands::TakeInDownloads(TakeInSummary* summary) {
 }
 
 int ConsolCommands::Upload() {
+    // The upload files are written when a client report is saved: entries
+    // on screen and not saved would not be sent.
+    const QList<CQorsDoc*> docs = m_openDocuments ? m_openDocuments() : QList<CQorsDoc*>();
+    for (CQorsDoc* doc : docs) {
+        if (!doc || doc->Files().GetClientMarker() != kConsolClientMarker) continue;
+        const QString path = doc->GetPathName();
+        if (!path.isEmpty() && !settleUnsavedEntries(*doc, path, str::kUploadUnsavedAsk)) return 0;
+    }
     QVariant files;
     const int ok = runClient("ShowUpload", str::kConsolidationUploadUnavailable, &files);
     m_client = AutoObject();

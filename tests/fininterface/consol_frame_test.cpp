@@ -284,3 +284,81 @@ TEST_F(ConsolFrame, TheDownloadAsksFirstAndKeepsTheClerksEntries) {
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("21"));
 }
+
+// 上报 with entries typed and not saved: it asks first, as 下载或接收 does;
+// the upload then sends what the clerk chose, never silently the figures
+// saved before.
+TEST_F(ConsolFrame, TheUploadAsksFirstAboutUnsavedEntries) {
+    const QString base = qortest::freshDir("consol-upload-ask");
+    qor::Registry::writeString(CAppEnvironment::kInstallKey, "CurrentInstPath", base);
+    const QString server = base + "/server";
+    qor::Registry::writeString(qor::ConsolidationClientStandIn::kSettingsKey, "ServerFolder", server);
+    const QString root = QDir::fromNativeSeparators(CAppEnvironment::GetInstallDir()) + "/hbbb";
+    const QString rep = root + "/Alpha(001)/Monthly/Balance.rep";
+    const QString sent = server + "/hbbb/Alpha(001)/Monthly/upload/2004-03-01.xml";
+    put(server + "/hbbb/样表/Monthly.xml", sample());
+    put(server + "/hbbb/Alpha(001)/Monthly/download/2004-03-01.xml", download(43));
+    run("下载或接收");
+    files << root + "/Alpha(001)/Monthly/Balance.xml";
+    run("打开客户端报表");
+    ASSERT_EQ(frame->Children().size(), 1) << qPrintable(messages.join('\n'));
+    CQorsDoc* doc = frame->Children().first()->GetDocument();
+    CQorsView* view = frame->Children().first()->GetActiveView();
+    const auto typeB4 = [&](const char* text) {
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+        for (int i = 0; i < 3; ++i) QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Right);
+        for (const char* c = text; *c; ++c) {
+            QWidget* w = QApplication::focusWidget();
+            QTest::keyClick(w ? w : view, *c);
+        }
+        QWidget* w = QApplication::focusWidget();
+        QTest::keyClick(w ? w : view, Qt::Key_Return);
+        QApplication::processEvents();
+    };
+    const auto cash = [&] {
+        return QString::fromUtf8(
+                   qortest::run("xmllint", {"--xpath", "string(//Cash)", sent}).out)
+            .trimmed();
+    };
+    typeB4("77");
+    ASSERT_TRUE(doc->IsModified());
+    messages.clear();
+
+    // Cancel: nothing is sent and the entry stays as typed.
+    answers = {qor::MsgAnswer::Cancel};
+    run("上报");
+    ASSERT_EQ(messages.size(), 1) << qPrintable(messages.join('\n'));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Balance.rep"))) << qPrintable(messages[0]);
+    EXPECT_FALSE(QFileInfo::exists(sent));
+    EXPECT_TRUE(doc->IsModified());
+    messages.clear();
+
+    // Save first: the entry is what goes up.
+    answers = {qor::MsgAnswer::Yes};
+    run("上报");
+    ASSERT_EQ(messages.size(), 2) << qPrintable(messages.join('\n'));
+    EXPECT_TRUE(messages[1].startsWith(QStringLiteral("上报完成"))) << qPrintable(messages[1]);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(frametest::StoredValue(rep, 1, 4, 2), QStringLiteral("77"));
+    ASSERT_TRUE(QFileInfo::exists(sent));
+    EXPECT_TRUE(cash().startsWith(QStringLiteral("77"))) << qPrintable(cash());
+    messages.clear();
+
+    // Discard: the screen comes back to what is saved, which is what goes up.
+    typeB4("55");
+    answers = {qor::MsgAnswer::No};
+    run("上报");
+    ASSERT_EQ(messages.size(), 2) << qPrintable(messages.join('\n'));
+    EXPECT_FALSE(doc->IsModified());
+    double b4 = -1;
+    doc->GetNumCellValue(3, 1, &b4);
+    EXPECT_EQ(b4, 77);
+    EXPECT_TRUE(cash().startsWith(QStringLiteral("77"))) << qPrintable(cash());
+
+    // Nothing unsaved: no question.
+    messages.clear();
+    run("上报");
+    EXPECT_EQ(messages.size(), 1) << qPrintable(messages.join('\n'));
+}
