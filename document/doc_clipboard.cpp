@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "document/cqorsdoc.h"
 #include "document/doc_commands.h"
@@ -347,8 +348,22 @@ bool DocClipboard::CutAreaToClipboard(QMimeData* source) {
 // ---------------------------------------------------------------------------
 // Paste
 
+bool DocClipboard::keptByFormula(int row, int col) {
+    if (m_doc.GetReport()->IsFormatState() || !m_doc.GetCellFormulaState(row, col)) return false;
+    m_keptByFormula = true;
+    return true;
+}
+
+void DocClipboard::tellKeptByFormula() {
+    if (!std::exchange(m_keptByFormula, false)) return;
+    const QString text = LoadErrorText(qor::str::kFormulaCellTyped);
+    if (m_tellRefusal && m_tellRefusal(text)) return;
+    qor::messageBox(text, QString(), qor::MsgButtons::Ok, qor::MsgIcon::Warning);
+}
+
 int DocClipboard::PasteFromClipboard(const QMimeData* data) {
     if (!m_doc.GetReport() || !data) return 1;
+    m_keptByFormula = false;
     const QString native = QString::fromLatin1(CQorsDoc::kNativeFormatName);
     int status = 1;
     bool touched = true;
@@ -358,6 +373,7 @@ int DocClipboard::PasteFromClipboard(const QMimeData* data) {
         status = pasteText(data->text());
     else
         return 1;
+    tellKeptByFormula();
     if (!touched) return status;
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintCells);
@@ -399,7 +415,7 @@ int DocClipboard::placeBlock(const NativeArea& block, int r0, int c0, int dr, in
         for (int i = 0; i < nr; ++i)
             for (int j = 0; j < nc; ++j) {
                 const NativeCell& cell = block.at(i, j);
-                if (cell.kind == 3) continue;
+                if (cell.kind == 3 || keptByFormula(r0 + i, c0 + j)) continue;
                 CellValue v;
                 double number = 0;
                 if (cell.kind == 1) {
@@ -495,6 +511,7 @@ int DocClipboard::pasteText(const QString& text) {
                     s = m_doc.GetReport()->SetCellValue(CellValue{kCellLabel, 0, t}, row, col, 0);
                 }
             } else {
+                if (keptByFormula(row - 1, col - 1)) continue;
                 CellValue v;
                 double number = 0;
                 if (t.trimmed().isEmpty()) {
@@ -554,6 +571,7 @@ int DocClipboard::FillSelection(FillDirection direction) {
     if (!read) return code(Status::Refused);
     int status = 0;
     QString refused;
+    m_keptByFormula = false;
     const int first = rows ? r1 : c1, last = rows ? r2 : c2;
     for (int line = first; line <= last; ++line) {
         if (line == source) continue;
@@ -564,6 +582,7 @@ int DocClipboard::FillSelection(FillDirection direction) {
     }
     if (const uint16_t s = m_doc.RecalcChangedCells(); s && !status) status = s;
     tellRefused(refused);
+    tellKeptByFormula();
     m_doc.SetModifiedFlag();
     m_doc.UpdateAllViews(CQorsDoc::kHintCells);
     m_doc.UpdateServerItems();

@@ -99,6 +99,10 @@ public:
     using CellEditForwarder = std::function<bool(int message)>;
     void SetCellEditForwarder(CellEditForwarder forwarder) { m_cellEdit = std::move(forwarder); }
     bool ForwardToCellEdit(int message) { return m_cellEdit && m_cellEdit(message); }
+    // Tells a refusal beside the cell, where typing tells its own (the
+    // sheet view's tip); false when it could not, and a message box tells.
+    using RefusalTeller = std::function<bool(const QString& text)>;
+    void SetRefusalTeller(RefusalTeller teller) { m_tellRefusal = std::move(teller); }
 
     // Fill: the selection's first row (down), first column (right), last
     // row (up) or last column (left) copied across the rest of it, as a
@@ -125,8 +129,14 @@ private:
     int placeBlock(const qor::NativeArea& block, int r0, int c0, int dr, int dc,
                    QString* refused = nullptr);
     int pasteText(const QString& text);
+    // A value of the block landed on a formula cell in data state: the
+    // formula keeps the cell, as it does against typing.
+    bool keptByFormula(int row, int col);
+    void tellKeptByFormula();
 
     CQorsDoc& m_doc;
+    bool m_keptByFormula = false;
+    RefusalTeller m_tellRefusal;
     int32_t m_nCopyPage = 0;
     CellEditForwarder m_cellEdit;
 };

@@ -74,6 +74,11 @@ CQorsView::CQorsView(CQorsDoc* doc, QWidget* parent)
                 if (message == DocClipboard::kEditPaste) edit->paste();
                 return true;
             });
+        m_pDoc->Clipboard().SetRefusalTeller([view = QPointer<CQorsView>(this)](const QString& text) {
+            if (!view || !view->isVisible()) return false;
+            view->CellEdit().TellRefusal(text);
+            return true;
+        });
     }
     RefreshGeometry();
     m_scroll.UpdateScrollRanges();
