@@ -333,10 +333,17 @@ int OnSwap(CQorsDoc& doc, int mode) {
 DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
     DeleteDlgMembers m;
     m.mode = mode;
-    // In data state the dialog deletes lines: it offers the current one.
-    if (mode != 3 && doc.IsDataState()) {
-        const CellArea sel = DocSelectionArea(doc);
-        m.list = QString::number(mode == 1 ? sel.first.row : sel.first.col);
+    // The rows or columns the selection holds are the ones meant; a
+    // selection of very many is rather a slip than a wish to delete them.
+    if (mode == 1 || mode == 2) {
+        constexpr int kOfferedLines = 100;
+        const CellArea a = DocSelectionArea(doc);
+        const int first = mode == 1 ? a.first.row : a.first.col;
+        const int last = mode == 1 ? a.last.row : a.last.col;
+        QStringList lines;
+        for (int i = first; i >= 1 && i <= last && last - first < kOfferedLines; ++i)
+            lines << QString::number(i);
+        m.list = lines.join(u',');
     }
     const KeywordFlags placed = PlacedKeywordFlags(doc);
     std::copy_n(placed.begin(), 6, m.keywordFlags.begin());
@@ -347,9 +354,12 @@ DeleteDlgMembers PresetDeleteDlg(const CQorsDoc& doc, int mode) {
 int ApplyDeleteDlg(CQorsDoc& doc, const DeleteDlgMembers& m) {
     CReportHandle* r = DocReport(doc);
     if (!r || m.mode < 1 || m.mode > 3) return kRefused;
+    if (m.list.trimmed().isEmpty() && (m.mode != 3 || m.condition.trimmed().isEmpty())) {
+        ShowMessageText(LoadErrorText(str::kDeleteNothingListed).arg(lineWord(m.mode)));
+        return kRefused;
+    }
     if (m.mode != 3 && doc.IsDataState()) {
         QList<int> items;
-        if (m.list.trimmed().isEmpty()) return 0;
         if (!ParseRowColList(0, m.list, &items)) return kRefused;
         QString why;
         const uint16_t s = DeleteVarLinesAt(*r, items, &why);

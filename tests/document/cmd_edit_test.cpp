@@ -123,11 +123,36 @@ TEST(CmdEdit, DeletePagesByListAndCondition) {
     EXPECT_EQ(log.lines, QStringList{QStringLiteral("DELETE FOR 年=2004 AND 单位名称=\"甲\"")});
     EXPECT_EQ(log.modes, QList<int>{kCommandRunMode});
 
-    // Rows take no condition.
+    // Rows take no condition: with no row listed nothing goes, and the
+    // user is told so.
     m.mode = 1;
     m.list.clear();
-    EXPECT_EQ(ApplyDeleteDlg(*doc, m), 0);
+    EXPECT_NE(ApplyDeleteDlg(*doc, m), 0);
     EXPECT_EQ(log.lines.size(), 1);
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kDeleteNothingListed)
+                            .arg(LoadErrorText(qor::str::kWhatRow))));
+}
+
+// The dialog's default answer deletes what the selection holds; a list
+// left empty deletes nothing and says so instead of doing nothing silently.
+TEST(CmdEdit, DeleteOffersTheSelectedLinesAndSaysWhenNoneIsListed) {
+    auto doc = newDoc(10, 6);
+    UiRecorder ui;
+    labelRows(*doc, 6);
+    doc->Selection().SetSelection(2, 1, 3, 2);  // rows 3 and 4, columns B and C
+    DeleteDlgMembers m = PresetDeleteDlg(*doc, 1);
+    EXPECT_EQ(m.list, QStringLiteral("3,4"));
+    EXPECT_EQ(PresetDeleteDlg(*doc, 2).list, QStringLiteral("2,3"));
+    EXPECT_TRUE(PresetDeleteDlg(*doc, 3).list.isEmpty());
+    EXPECT_EQ(ApplyDeleteDlg(*doc, m), 0);
+    EXPECT_EQ(label(*doc, 3, 1), QStringLiteral("r5"));
+    EXPECT_EQ(doc->GetReport()->GetRowCount(), 8);
+
+    m.list = QStringLiteral("  ");
+    EXPECT_NE(ApplyDeleteDlg(*doc, m), 0);
+    EXPECT_EQ(doc->GetReport()->GetRowCount(), 8);
+    EXPECT_TRUE(ui.said(LoadErrorText(qor::str::kDeleteNothingListed)
+                            .arg(LoadErrorText(qor::str::kWhatRow))));
 }
 
 TEST(CmdEdit, SortPagesMapsTheDialogsKeywordOrder) {
