@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <map>
 
 #include "charts/contentsstream.h"
@@ -252,13 +253,36 @@ bool DocFiles::OnOpenDocument(const QString& path, bool forReading) {
         return false;
     }
     QString message;
-    if (!withinMemory(path, &message,
-                      [&] { return conv->Import(m_doc, *report, path, &message); })) {
+    // Some readers tell what they left out as they read; the rest of what
+    // the converter lists is told after, so every loss is told once, as a
+    // conversion of the same file names it.
+    QStringList told;
+    bool imported = false;
+    {
+        UiServices ui = uiServices();
+        ui.messageBox = [&told, inner = ui.messageBox](const MessageRequest& r) {
+            told << r.text;
+            return inner ? inner(r) : r.defaultAnswer;
+        };
+        const struct Restore {
+            UiServices saved;
+            ~Restore() { installUiServices(saved); }
+        } restore{installUiServices(ui)};
+        imported = withinMemory(path, &message,
+                                [&] { return conv->Import(m_doc, *report, path, &message); });
+    }
+    if (!imported) {
         report.reset();
         QFile::remove(temp);
         tell(message.isEmpty() ? LoadErrorText(qor::str::kImportFailed).arg(path) : message);
         return false;
     }
+    QStringList untold;
+    for (const QString& loss : conv->LeftOut())
+        if (std::none_of(told.cbegin(), told.cend(), [&](const QString& t) { return t.contains(loss); }))
+            untold << loss;
+    if (!untold.isEmpty())
+        tell(LoadErrorText(qor::str::kLeftOutHeading) + u'\n' + untold.join(u'\n'));
     ReleaseReport();
     resetFields();
     adoptReport(std::move(report), QString(), false);

@@ -270,3 +270,33 @@ TEST_F(OpenByType, AFileThatRunsOutOfMemoryFailsAloneAndTheOtherReportsStay) {
     EXPECT_TRUE(frame->Children().contains(first));
     qor::RegisterDocConverter(QStringLiteral("hungry"), previous);
 }
+
+// A workbook of one sheet whose name a report cannot keep: opening it shows
+// the loss box with every loss the command line's conversion names.
+TEST_F(OpenByType, OpeningTellsEveryLossAConversionNames) {
+    if (!qortest::needPythonModule(QStringLiteral("openpyxl"))) GTEST_SKIP() << "no openpyxl";
+    const QString dir = qortest::freshDir("frames-xlsx-losses");
+    const QString path = dir + "/simple.xlsx";
+    const qortest::ProcessResult made = qortest::python(
+        QStringLiteral("import sys, openpyxl\n"
+                       "wb = openpyxl.Workbook(); ws = wb.active; ws.title = '资产负债'\n"
+                       "ws['A1'] = 5; wb.save(sys.argv[1])\n"),
+        {path});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    const qortest::ProcessResult converted =
+        qortest::run(QStringLiteral(QOR_APP_BINARY),
+                     {QStringLiteral("convert"), path, dir + QStringLiteral("/simple.rep")});
+    ASSERT_EQ(converted.exitCode, 3) << converted.err.constData();
+    QStringList named;
+    for (const QString& line : QString::fromUtf8(converted.err).split(u'\n'))
+        if (line.startsWith(QStringLiteral("qor convert: left out: ")))
+            named << line.mid(int(qstrlen("qor convert: left out: ")));
+    ASSERT_FALSE(named.isEmpty()) << converted.err.constData();
+
+    files = {path};
+    ASSERT_TRUE(frame->Router().Execute(kCmdFileOpen));
+    ASSERT_EQ(frame->Children().size(), 1) << messages.join(u'|').toStdString();
+    const QString told = messages.join(u'\n');
+    for (const QString& loss : named)
+        EXPECT_TRUE(told.contains(loss)) << loss.toStdString() << " not in: " << told.toStdString();
+}
