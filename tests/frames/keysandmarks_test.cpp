@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <functional>
+#include <tuple>
 #include <QMdiArea>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -18,6 +19,7 @@
 
 #include "engine/cellformat.h"
 #include "engine/creporthandle.h"
+#include "engine/messages.h"
 #include "frame_fixture.h"
 #include "frames/ccmdbar.h"
 #include "frames/commandrouter.h"
@@ -285,6 +287,9 @@ TEST_F(KeysAndMarks, OnlyRealChangesMarkAndTheTitleShowsTheMarkKept) {
     key(Qt::Key_O, Qt::ControlModifier);
     child = frame->ActiveChild();
     ASSERT_TRUE(child) << messages.join(u'|').toStdString();
+    // Opening tells what the report cannot keep (the sheet's name); only
+    // closing is to ask nothing.
+    messages.clear();
     doc = child->GetDocument();
     EXPECT_FALSE(doc->IsModified());
     EXPECT_FALSE(child->isWindowModified());
@@ -371,29 +376,62 @@ TEST_F(KeysAndMarks, EveryWayOfChangingTheReportMarksIt) {
 }
 
 // Every way of changing B4, which the total B8 = B3+B4 reads: after each,
-// the total the saved file holds is the one the cells make.
+// the total the saved file holds is the one the cells make, and so are the
+// totals that reach across pages: E2 = B8@1 on both pages and C6 =
+// TOTAL(B4) on the other page.
 TEST_F(KeysAndMarks, EveryCellChangeLeavesTheSavedTotalRight) {
     openReport();
+    view->setFocus();
+    key(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_FALSE(doc->IsDataState());
+    CReportHandle* report = doc->GetReport();
+    for (auto [row, col, text] : {std::tuple{2, 5, "B8@1"}, {3, 5, "B8@2"}, {6, 3, "TOTAL(B4)"}}) {
+        CellArea at = CellArea::cell(row, col);
+        ASSERT_EQ(report->SetAreaFormula(&at, QString::fromLatin1(text)), 0) << text;
+    }
+    key(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(doc->IsDataState());
+    ASSERT_EQ(report->AppendRowColPage(1, 2), 0);
+    doc->SyncPagesFromReport();
+    ASSERT_EQ(report->SetCellValue(CellValue::ofNumber(10), 3, 2, 2), 0);
+    ASSERT_EQ(report->SetCellValue(CellValue::ofNumber(2.25), 4, 2, 2), 0);
+    ASSERT_EQ(report->RecalcAll(), 0);
     const QString rep = qortest::testDir() + QStringLiteral("/合计.rep");
+    const auto saved = [&](int page, int row, int col) {
+        return frametest::StoredValue(rep, page, row, col).toDouble();
+    };
+    // The totals over pages as the saved file holds them, against the
+    // saved amounts they add.
+    const auto acrossPages = [&](const char* what) {
+        const double b8 = saved(1, 8, 2), b4 = saved(1, 4, 2);
+        EXPECT_EQ(saved(1, 2, 5), b8) << what << ": B8@1 on its own page";
+        EXPECT_EQ(saved(2, 2, 5), b8) << what << ": B8@1 on page 2";
+        EXPECT_EQ(saved(1, 3, 5), saved(2, 8, 2)) << what << ": B8@2";
+        EXPECT_DOUBLE_EQ(saved(2, 6, 3), b4 + saved(2, 4, 2)) << what << ": TOTAL(B4)";
+    };
+    const auto savedTotal = [&](const char* total, const char* what) {
+        EXPECT_EQ(savedAgain(rep, 8, 2), QString::fromLatin1(total)) << what;
+        acrossPages(what);
+    };
     typeInto(4, 2, QStringLiteral("20"));
     save(rep);
     EXPECT_EQ(StoredValue(rep, 1, 8, 2), QStringLiteral("80020.5"));
-
+    acrossPages("typed first");
     typeInto(4, 2, QStringLiteral("30"));
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80030.5")) << "typed";
+    savedTotal("80030.5", "typed");
     goTo(4, 2);
     key(Qt::Key_Delete);
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80000.5")) << "Delete";
+    savedTotal("80000.5", "Delete");
     typeInto(4, 2, QStringLiteral("40"));
     goTo(4, 2);
     pick(kCmdClear);
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80000.5")) << "清除";
+    savedTotal("80000.5", "清除");
     typeInto(4, 2, QStringLiteral("40"));
     goTo(4, 2);
     key(Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80000.5")) << "cut";
+    savedTotal("80000.5", "cut");
     key(Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80040.5")) << "paste of the cut cell";
+    savedTotal("80040.5", "paste of the cut cell");
 
     // Text from elsewhere: a word is refused and named, a number is taken.
     QApplication::clipboard()->setText(QStringLiteral("收入"));
@@ -402,15 +440,15 @@ TEST_F(KeysAndMarks, EveryCellChangeLeavesTheSavedTotalRight) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("收入"))) << messages[0].toStdString();
     messages.clear();
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80040.5")) << "refused text";
+    savedTotal("80040.5", "refused text");
     QApplication::clipboard()->setText(QStringLiteral("12"));
     key(Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80012.5")) << "pasted text";
+    savedTotal("80012.5", "pasted text");
 
     goTo(3, 2);
     key(Qt::Key_Down, Qt::ShiftModifier);
     pick(kCmdFillDown);
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("160001")) << "fill";
+    savedTotal("160001", "fill");
 
     ASSERT_TRUE(frame->Router().Execute(kCmdCommandWindow));
     CCmdEdit* line = frame->CmdBar()->Edit();
@@ -418,7 +456,7 @@ TEST_F(KeysAndMarks, EveryCellChangeLeavesTheSavedTotalRight) {
     QTest::keyClicks(line, QStringLiteral("LET B4 = 5"));
     QTest::keyClick(line, Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80005.5")) << "LET";
+    savedTotal("80005.5", "LET");
 
     QMimeData data;
     data.setText(QStringLiteral("7"));
@@ -428,7 +466,7 @@ TEST_F(KeysAndMarks, EveryCellChangeLeavesTheSavedTotalRight) {
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(view, &drop);
     QApplication::processEvents();
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80007.5")) << "drop";
+    savedTotal("80007.5", "drop");
 
     // More decimals change how B4 shows, never the total.
     view->setFocus();
@@ -437,8 +475,51 @@ TEST_F(KeysAndMarks, EveryCellChangeLeavesTheSavedTotalRight) {
     ASSERT_TRUE(frame->Router().Execute(kCmdMoreDecimals));
     key(Qt::Key_D, Qt::ControlModifier);
     ASSERT_TRUE(doc->IsDataState());
-    EXPECT_EQ(savedAgain(rep, 8, 2), QStringLiteral("80007.5")) << "decimals";
+    savedTotal("80007.5", "decimals");
     EXPECT_EQ(StoredValue(rep, 1, 4, 2), QStringLiteral("7"));
+
+    // Fewer decimals: the amounts are kept as they now show, on every
+    // page, and every total adds those.
+    typeInto(4, 2, QStringLiteral("7.5"));
+    view->setFocus();
+    key(Qt::Key_D, Qt::ControlModifier);
+    goTo(3, 2);
+    key(Qt::Key_Down, Qt::ShiftModifier);
+    // B4 shows three decimals since the step above.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(frame->Router().Execute(kCmdFewerDecimals));
+    key(Qt::Key_D, Qt::ControlModifier);
+    ASSERT_TRUE(doc->IsDataState());
+    savedTotal("80009", "fewer decimals");
+    EXPECT_EQ(StoredValue(rep, 1, 3, 2), QStringLiteral("80001"));
+    EXPECT_EQ(StoredValue(rep, 1, 4, 2), QStringLiteral("8"));
+    EXPECT_EQ(StoredValue(rep, 2, 4, 2), QStringLiteral("2"));
+    EXPECT_EQ(StoredValue(rep, 2, 8, 2), QStringLiteral("12"));
+    EXPECT_EQ(messages, QStringList());
+}
+
+// A paste onto a total in data state is refused where the user looks, with
+// the words typing there gets, and the total stays the one its cells make.
+TEST_F(KeysAndMarks, APasteOntoATotalIsToldAsTypingThereIs) {
+    openReport();
+    const QString typed = LoadErrorText(qor::str::kFormulaCellTyped);
+    goTo(3, 2);
+    key(Qt::Key_C, Qt::ControlModifier);
+    goTo(8, 2);
+    frame->statusBar()->clearMessage();
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(status(), typed);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_DOUBLE_EQ(amount(8, 2), 80000.5);
+
+    // Outside text over B4:B8: the amounts land, the total is told and
+    // stays the sum.
+    QApplication::clipboard()->setText(QStringLiteral("1\n2\n3\n4\n5"));
+    goTo(4, 2);
+    frame->statusBar()->clearMessage();
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(status(), typed);
+    EXPECT_DOUBLE_EQ(amount(4, 2), 1);
+    EXPECT_DOUBLE_EQ(amount(8, 2), 80001.5);
     EXPECT_EQ(messages, QStringList());
 }
 
