@@ -78,7 +78,11 @@ struct RuleRange {
 };
 
 // One cell of a rule's range: "R3C2" in either letter case, or "B3" with
-// or without "$". False for any other text.
+// or without "$". False for any other text. The file writes its ranges in
+// R1C1 form, where "R3" is a whole row, "C2" a whole column and "RC2" a
+// cell relative to the rule's own: read as A1 cells they would check some
+// other cell, so they are no cell here (the rule is named as unreadable).
+// Columns C and R of the A1 form are taken with a "$" ("$C2", "$R$3").
 bool parseRuleCell(const QString& text, qint64* row, qint64* col) {
     static const QRegularExpression r1c1(QStringLiteral("^[Rr](\\d{1,9})[Cc](\\d{1,9})$"));
     static const QRegularExpression a1(QStringLiteral("^\\$?([A-Za-z]{1,3})\\$?(\\d{1,9})$"));
@@ -89,6 +93,8 @@ bool parseRuleCell(const QString& text, qint64* row, qint64* col) {
         return *row >= 1 && *col >= 1;
     }
     if (const auto m = a1.match(t); m.hasMatch()) {
+        static const QRegularExpression r1c1Part(QStringLiteral("^(?:[Rr]|[Cc]|[Rr][Cc])\\d"));
+        if (r1c1Part.match(t).hasMatch()) return false;
         int col0 = 0;
         if (!ParseColumnLetters(m.captured(1), &col0)) return false;
         *row = m.captured(2).toLongLong();

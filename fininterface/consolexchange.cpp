@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include "document/cqorsdoc.h"
@@ -157,6 +158,15 @@ const QList<CConsolExchange::AliasCell>& CConsolExchange::aliasCells(const QStri
 
 CReportHandle* CConsolExchange::report() const { return m_pDoc ? m_pDoc->GetReport() : nullptr; }
 
+QString CConsolExchange::pagePeriod(int page) const {
+    CReportHandle* r = report();
+    if (!r) return QString();
+    // Every page keeps its quarter, but only a quarterly sample's upload is
+    // named by it: a monthly page of March stays March.
+    return PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
+                      m_nKind == 2 ? pageKeyword(r, 3, page) : 0);
+}
+
 bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
     m_strReportName = ReportName(reportPath);
     const QString path = GetSamplePath(reportPath);
@@ -186,12 +196,23 @@ bool CConsolExchange::loadSample(const QString& reportPath, QString* why) {
     }
     // An alias without a cell of its own would take the next alias's cell:
     // its values would land and be sent up under the wrong name.
+    // Two aliases on one cell, or one alias named twice, would send one
+    // value under two names and lose the other's.
+    QList<QList<XmlNode>> groups;
     for (const XmlNode& group : ElementChildren(sampleRoot())) {
         if (group.tagName() != u"SampleAlias") continue;
-        const QString alias = DamagedAliasList(ElementChildren(group));
+        groups << ElementChildren(group);
+        const QString alias = DamagedAliasList(groups.back());
         if (alias.isNull()) continue;
         m_worksheet = XmlNode();
         *why = LoadErrorText(qor::str::kConsolAliasWithoutCell).arg(alias, QDir::toNativeSeparators(path));
+        return false;
+    }
+    if (QString first, second, cell; AliasClash(groups, &first, &second, &cell)) {
+        m_worksheet = XmlNode();
+        *why = cell.isEmpty() ? LoadErrorText(qor::str::kConsolAliasRepeated).arg(first, QDir::toNativeSeparators(path))
+                              : LoadErrorText(qor::str::kConsolAliasesShareCell)
+                                    .arg(first, second, cell, QDir::toNativeSeparators(path));
         return false;
     }
     m_strSamplePath = path;
@@ -322,6 +343,7 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
     if (!r) return false;
     const QDir dir(GetDownloadDir(reportPath));
     const QStringList names = dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    QHash<int, QString> filled;  // page -> the file of this run that filled it
     for (const QString& name : names) {
         int year = 0, month = 0;
         if (!DownloadPeriod(name, &year, &month)) {
@@ -347,7 +369,10 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         int page = 0;
         const auto same = [](int have, int want) { return have == 0 || have == want; };
         for (int p = 1; p <= r->GetPageCount() && !page; ++p) {
-            const int y = pageKeyword(r, 2, p), m = pageKeyword(r, 4, p), q = pageKeyword(r, 3, p);
+            const int y = pageKeyword(r, 2, p), m = pageKeyword(r, 4, p);
+            // A page an earlier import left without its quarter still has
+            // the month that gives it.
+            const int q = pageKeyword(r, 3, p) ? pageKeyword(r, 3, p) : QuarterOfMonth(m);
             bool match = false;
             switch (m_nKind) {
             case 0: match = same(y, year); break;
@@ -376,6 +401,11 @@ bool CConsolExchange::ImportDownloadFiles(const QString& reportPath) {
         r->SetPageKeyword(4, KeywordValue{1, double(month), {}}, page);
         r->SetPageKeyword(3, KeywordValue{1, double(quarter), {}}, page);
         m_strTakingIn = name;
+        // Two files of one period fill one page: the later one's values
+        // stand, and the clerk is told which file they replaced.
+        if (const QString earlier = filled.value(page); !earlier.isEmpty())
+            notTaken(LoadErrorText(qor::str::kIssuedSamePeriod).arg(earlier).arg(page));
+        filled[page] = name;
         ImportDownloadFile(reportPath, file.GetRootElement(), page);
         m_strTakingIn.clear();
         m_takeIn.periods << QStringLiteral("%1-%2").arg(year).arg(month, 2, 10, QLatin1Char('0'));
@@ -444,7 +474,7 @@ QString CConsolExchange::failedAliasCell(int page) {
         if (a.col == 0 || !r->CellValueFailed(a.row, a.col, page)) continue;
         return LoadErrorText(qor::str::kUploadCellFailed)
             .arg(page)
-            .arg(PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page), pageKeyword(r, 3, page)),
+            .arg(pagePeriod(page),
                  FormatCellRef(a.col - 1, a.row - 1), a.alias);
     }
     return QString();
@@ -628,8 +658,7 @@ int CConsolExchange::WriteUploadFiles(const QString& reportPath) {
     int written = 1;
     for (int page = 1; page <= r->GetPageCount(); ++page) {
         if (WritePageUploadFile(p, page)) continue;
-        const QString period = PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page),
-                                          pageKeyword(r, 3, page));
+        const QString period = pagePeriod(page);
         tell(LoadErrorText(qor::str::kSavedButUploadNotWritten).arg(page).arg(period, QDir::toNativeSeparators(GetUploadDir(p))));
         written = 0;
     }
@@ -645,8 +674,7 @@ int CConsolExchange::WritePageUploadFile(const QString& reportPath, int page) {
         TraceMessage(failed);
         return 0;
     }
-    const QString period =
-        PeriodText(pageKeyword(r, 2, page), pageKeyword(r, 4, page), pageKeyword(r, 3, page));
+    const QString period = pagePeriod(page);
     if (!QDir().mkpath(GetUploadDir(reportPath))) return 0;
     CXmlDocHelper up;
     up.Open(QDir(GetUploadDir(reportPath)).filePath(period + QStringLiteral(".xml")));

@@ -83,6 +83,9 @@ private:
     void readKindAside();
     qor::XmlNode sampleRoot() const { return m_sample.GetRootElement(); }
     CReportHandle* report() const;
+    // The period that names the page's upload file: year and month, or
+    // year and quarter for a quarterly sample.
+    QString pagePeriod(int page) const;
 
     int32_t m_nFormatChanged = 0;
     int32_t m_nNewReport = 0;

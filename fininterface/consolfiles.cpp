@@ -2,12 +2,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include "engine/cellformat.h"
 #include "engine/celltypes.h"
 #include "engine/creporthandle.h"
 #include "engine/messages.h"
 #include "engine/textutil.h"
+#include "exchange/ownxml_format.h"
 
 namespace qor::consol {
 
@@ -155,6 +158,45 @@ QString DamagedAliasList(const QList<XmlNode>& children) {
     return waiting ? open : QString();
 }
 
+bool AliasClash(const QList<QList<XmlNode>>& groups, QString* first, QString* second,
+                QString* cell) {
+    QHash<QString, QString> owners;  // cell key -> the alias that owns it
+    QSet<QString> names;
+    for (const QList<XmlNode>& children : groups) {
+        QString alias;
+        for (const XmlNode& child : children) {
+            if (child.tagName() == u"SName") {
+                alias = child.text().trimmed();
+                if (!names.contains(alias)) {
+                    names.insert(alias);
+                    continue;
+                }
+                *first = *second = alias;
+                cell->clear();
+                return true;
+            }
+            if (child.tagName() != u"CellCoor" || alias.isNull()) continue;
+            // The same cell however its address is written ("b3", "B3").
+            const QString text = child.text().trimmed();
+            const qsizetype bang = text.indexOf(QLatin1Char('!'));
+            int col = 0, row = 0;
+            const QString key = bang >= 0 && ParseCellAddress(text.mid(bang + 1).trimmed(), &col, &row)
+                                    ? QStringLiteral("%1!%2,%3").arg(text.left(bang)).arg(col).arg(row)
+                                    : text;
+            const auto owner = owners.constFind(key);
+            if (owner == owners.constEnd()) {
+                owners.insert(key, alias);
+            } else if (*owner != alias) {
+                *first = *owner;
+                *second = alias;
+                *cell = text;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 QString PeriodText(int year, int month, int quarter) {
     if (month == 0) month = 1;
     if (quarter > 0) month = (quarter - 1) * 3 + 1;
@@ -180,15 +222,7 @@ bool DownloadPeriod(const QString& fileName, int* year, int* month) {
     return true;
 }
 
-int QuarterOfMonth(int month) {
-    switch (month) {
-    case 1: return 1;
-    case 4: return 2;
-    case 7: return 3;
-    case 10: return 4;
-    default: return 0;
-    }
-}
+int QuarterOfMonth(int month) { return month >= 1 && month <= 12 ? (month - 1) / 3 + 1 : 0; }
 
 QList<XmlNode> ElementChildren(const XmlNode& node) {
     return node.isNull() ? QList<XmlNode>() : node.childElements();
@@ -217,7 +251,7 @@ QString UploadValue(CReportHandle& report, int row, int col, int page) {
         const CellArea area = CellArea::cell(row, col);
         report.AccessAreaFormat(0, kFmtPercent, &percent, &area);
         const double n = percent == 1 ? v.number / 100.0 : v.number;
-        return QString::asprintf("%f", n);
+        return qor::ownxml::NumberText(n);
     }
     case kCellText:
     case kCellLabel:

@@ -57,6 +57,13 @@ bool FindAliasInList(const QList<XmlNode>& children, const QString& sheetName,
 // its own ("CellCoor" for a cell before any SName); a null text when every
 // alias has its cells.
 QString DamagedAliasList(const QList<XmlNode>& children);
+// Over the element children of every SampleAlias element of a sample: an
+// alias named by two SName elements (first and second both that alias,
+// cell empty), or a cell owned by two aliases (cell as the second one's
+// CellCoor writes it). False when every alias and every cell has one
+// owner: a download item or an upload value then has one place.
+bool AliasClash(const QList<QList<XmlNode>>& groups, QString* first, QString* second,
+                QString* cell);
 
 // "%d-%02d-01" of year and month, where month 0 counts as 1 and a
 // quarter above 0 sets the month to its first (1, 4, 7, 10).
@@ -66,7 +73,8 @@ QString KindLetter(int kind);
 // The period a download file's name gives: true for names that start
 // "YYYY-MM" with a month 1..12.
 bool DownloadPeriod(const QString& fileName, int* year, int* month);
-// The quarter a month opens: 1, 4, 7, 10 give 1..4, any other 0.
+// The quarter a month lies in: 1..3 give 1, ..., 10..12 give 4; any
+// other month 0.
 int QuarterOfMonth(int month);
 
 // The element children of node (white-space text between them is not
@@ -76,7 +84,9 @@ QList<XmlNode> ElementChildren(const XmlNode& node);
 bool IsXmlName(const QString& text);
 
 // The upload text of a cell on page (rows and columns from 1): "" for an
-// empty cell, "%f" for a number (divided by 100 on a percent cell), the
+// empty cell, for a number (divided by 100 on a percent cell) the shortest
+// text that reads back as the same double (no exponent for the amounts a
+// report holds); the
 // text for text cells.
 QString UploadValue(CReportHandle& report, int row, int col, int page);
 // Stores a downloaded text in the cell: read by the number rule every

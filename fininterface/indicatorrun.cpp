@@ -129,22 +129,23 @@ bool ReadInterfaceFile(const QString& path, IndicatorSettings* s) {
         if (value->isEmpty()) s->missing << LoadErrorText(id);
     if (!s->missing.isEmpty()) return false;
 
-    // A date that is not year-month-day, or names no day of the calendar
-    // ("2004-13-45", "2004-02-30"), would put month 13 or day 45 into the
-    // expressions: it counts as empty, and the trace says so.
-    auto date = [s](QString* text, int* y, int* m, int* d) {
-        if (!text->trimmed().isEmpty() &&
-            (!parseDate(*text, y, m, d) || !QDate(*y, *m, *d).isValid())) {
-            s->warnings << QStringLiteral(
-                               "%1: \"%2\" is no date (year-month-day); 1999-01-01 is used")
-                               .arg(s->interfacePath, *text);
-            text->clear();
-        }
-        if (text->trimmed().isEmpty()) *text = QStringLiteral("1999-01-01");
+    // A date that is not year-month-day, names no day of the calendar
+    // ("2004-13-45", "2004-02-30") or is not there at all would put month
+    // 13, day 45 or an unseen 1999 into the expressions: it counts as
+    // 1999-01-01, and the trace says so.
+    auto date = [s](const char* key, QString* text, int* y, int* m, int* d) {
+        const QString name = QLatin1String(key);
+        if (text->trimmed().isEmpty())
+            s->warnings << LoadErrorText(str::kIndicatorDateMissing).arg(s->interfacePath, name);
+        else if (!parseDate(*text, y, m, d) || !QDate(*y, *m, *d).isValid())
+            s->warnings << LoadErrorText(str::kIndicatorDateUnreadable).arg(s->interfacePath, name, *text);
+        else
+            return;
+        *text = QStringLiteral("1999-01-01");
         parseDate(*text, y, m, d);
     };
-    date(&s->startText, &s->startYear, &s->startMonth, &s->startDay);
-    date(&s->endText, &s->endYear, &s->endMonth, &s->endDay);
+    date("StartTime", &s->startText, &s->startYear, &s->startMonth, &s->startDay);
+    date("EndTime", &s->endText, &s->endYear, &s->endMonth, &s->endDay);
     s->startShown = shownDate(s->startText);
     s->endShown = shownDate(s->endText);
 

@@ -35,10 +35,11 @@ bool isCounterpartName(const QString& name) {
     return name == u"DFS" || name == u"SDFS" || name == u"WDFS";
 }
 
-// One ledger call found in the formula: its account code and where its
-// argument list starts.
+// One ledger call found in the formula: its account code, its
+// arguments and where its argument list starts.
 struct FoundCall {
     QString code;
+    QStringList args;
     qsizetype open = 0;  // position of its "("
 };
 
@@ -56,47 +57,81 @@ QString stripQuotes(QString text) {
     return text.trimmed();
 }
 
+// The arguments of the call whose "(" stands at open, as written: a ","
+// inside a quoted text or inside an inner call's brackets belongs to the
+// argument that holds it ("10,01" is one code, QC("1001",5) one argument).
+// *close, when asked, is the position of the call's own ")", -1 when the
+// call never closes.
+QStringList callArguments(const QString& f, qsizetype open, qsizetype* close = nullptr) {
+    QStringList args;
+    QString current;
+    int depth = 0;
+    bool quoted = false;
+    if (close) *close = -1;
+    for (qsizetype i = open + 1; i < f.size(); ++i) {
+        const QChar c = f.at(i);
+        if (c == u'"') {
+            quoted = !quoted;
+        } else if (!quoted && c == u'(') {
+            ++depth;
+        } else if (!quoted && c == u')') {
+            if (depth-- == 0) {
+                if (close) *close = i;
+                break;
+            }
+        } else if (!quoted && depth == 0 && c == u',') {
+            args << current;
+            current.clear();
+            continue;
+        }
+        current += c;
+    }
+    args << current;
+    return args;
+}
+
+// The "(" of every call in the formula, in order; brackets inside quoted
+// texts are no calls.
+QList<qsizetype> openingBrackets(const QString& f) {
+    QList<qsizetype> out;
+    bool quoted = false;
+    for (qsizetype i = 0; i < f.size(); ++i) {
+        if (f.at(i) == u'"') quoted = !quoted;
+        else if (!quoted && f.at(i) == u'(') out << i;
+    }
+    return out;
+}
+
 QList<FoundCall> findCalls(const QString& f) {
     QList<FoundCall> calls;
     QList<qsizetype> seen;
+    const QList<qsizetype> opens = openingBrackets(f);
     for (const char* word : {"QC", "QM", "FS", "JE"}) {
         const QString w = QLatin1String(word);
-        qsizetype from = 0;
-        for (qsizetype hit; (hit = f.indexOf(w, from)) >= 0; from = hit + 2) {
+        for (const qsizetype open : opens) {
             if (calls.size() >= kMaxAccountCodes) return calls;
-            const qsizetype open = f.indexOf(u'(', hit);
-            if (open < 0) break;
-            if (seen.contains(open)) continue;
-            // The code ends at the call's first "," or, for a call with one
-            // argument, at its ")": a "," further on belongs to a later call.
-            qsizetype end = open + 1;
-            while (end < f.size() && f.at(end) != u',' && f.at(end) != u')') ++end;
-            const QString code = stripQuotes(f.mid(open + 1, end - open - 1));
-            if (code.isEmpty()) continue;
+            if (seen.contains(open) || !callNameAt(f, open).contains(w)) continue;
+            const QStringList args = callArguments(f, open);
+            // A code argument that is itself a call or an expression names
+            // no account as written: its value is known only when the cell
+            // is computed, and the calls inside it are read on their own.
+            const QString code = stripQuotes(args.front());
+            if (code.isEmpty() || args.front().contains(u'(')) continue;
             seen.append(open);
-            calls.append({code, open});
+            calls.append({code, args, open});
         }
     }
     return calls;
 }
 
-// The month of a date written year-month-day (or year-month) in the eighth
-// argument of the formula; empty when the formula has fewer fields or the
-// field names no day of the calendar ("2024-13-40", "abcd-05-31").
-QString monthOfEighthField(const QString& f) {
-    qsizetype pos = -1;
-    for (int i = 0; i < 7; ++i) {
-        pos = f.indexOf(u',', pos + 1);
-        if (pos < 0) return QString();
-    }
-    qsizetype end = f.indexOf(u',', pos + 1);
-    if (end < 0) end = f.size();
-    QString field = f.mid(pos + 1, end - pos - 1);
-    if (const qsizetype close = field.indexOf(u')'); close >= 0) field.truncate(close);
-    field.remove(u'"');
+// The month of a date written year-month-day (or year-month) in the
+// call's eighth argument; empty when the call has fewer arguments or the
+// date names no day of the calendar ("2024-13-40", "abcd-05-31").
+QString monthOfEighthArgument(const QStringList& args) {
+    if (args.size() < 8) return QString();
     static const QRegularExpression date(
         QStringLiteral("^(\\d{1,4})-(\\d{1,2})(?:-(\\d{1,2}))?$"));
-    const QRegularExpressionMatch m = date.match(field.trimmed());
+    const QRegularExpressionMatch m = date.match(stripQuotes(args.at(7)));
     if (!m.hasMatch()) return QString();
     const int day = m.captured(3).isEmpty() ? 1 : m.captured(3).toInt();
     if (!QDate(m.captured(1).toInt(), m.captured(2).toInt(), day).isValid()) return QString();
@@ -132,8 +167,10 @@ bool IsLedgerFunction(const QString& formula) {
         const QString head = rest.left(open);
         if (head.endsWith(QLatin1String("EX"))) return true;
         if (!isLedgerName(head)) return false;
-        // A call that never closes is no call.
-        const qsizetype close = rest.indexOf(u')', open);
+        // A call that never closes is no call; its arguments (quoted texts,
+        // nested calls) are its own, whatever brackets they hold.
+        qsizetype close = -1;
+        callArguments(rest, open, &close);
         if (close < 0) return false;
         rest = rest.mid(close + 1);
         if (!rest.contains(u'(')) return true;
@@ -151,28 +188,18 @@ LedgerRequest ReadLedgerRequest(const QString& f) {
     for (const FoundCall& c : calls) request.codes.append(c.code);
 
     // The arguments of the call that gave the first code, not of whichever
-    // earlier call happens to mention the same digits.
+    // earlier call happens to mention the same digits. The include flag is
+    // an argument of its own, after the period (one further on for the
+    // counterpart family): a "Y" in an account code or a period says
+    // nothing about it.
     const FoundCall& first = calls.front();
-    qsizetype close = f.indexOf(u')', first.open + 1);
-    if (close < 0) close = f.size();
-    QString args = f.mid(first.open + 1, close - first.open - 1);
-    // The include flag is an argument of its own, after the period (one
-    // further on for the counterpart family): a "Y" in an account code or
-    // a period says nothing about it.
-    const bool counterpart = isCounterpartName(callNameAt(f, first.open));
-    request.include = stripQuotes(args.section(u',', counterpart ? 3 : 2, counterpart ? 3 : 2)) == u"Y";
-    if (counterpart)
-        args.remove(args.indexOf(u','), args.contains(u',') ? 1 : 0);
-    else
-        args.remove(u'"');
-    const qsizetype comma = args.indexOf(u',');
-    if (comma >= 0) {
-        args.remove(comma, 1);
-        qsizetype end = args.indexOf(u',', comma);
-        if (end < 0) end = args.size();
-        request.period = args.mid(comma, end - comma).trimmed();
-    }
-    if (request.period.isEmpty()) request.period = monthOfEighthField(f);
+    const int period = isCounterpartName(callNameAt(f, first.open)) ? 2 : 1;
+    const auto argument = [&first](int i) {
+        return i < first.args.size() ? stripQuotes(first.args.at(i)) : QString();
+    };
+    request.include = argument(period + 1) == u"Y";
+    request.period = argument(period);
+    if (request.period.isEmpty()) request.period = monthOfEighthArgument(first.args);
     return request;
 }
 

@@ -63,3 +63,44 @@ TEST(QorIndicators, ComputesTheResultLibraryAndTellsFailures) {
     EXPECT_EQ(qor(dir, "indicators bad.ini").exitCode, 1);
     EXPECT_EQ(qor(dir, "indicators").exitCode, 2);
 }
+
+// A period date that is missing, of the wrong form or no day of the
+// calendar is named on standard error and the run counts on 1999-01-01;
+// a real date is taken as it stands.
+TEST(QorIndicators, EveryPeriodDateThatIsNoDayIsNamed) {
+    const QString dir = qortest::freshDir("qor-indicator-dates");
+    QDir().mkpath(dir + "/home");
+    qortest::writeFile(dir + "/ind.ini", "[ReportSoft]\r\nDecimal=0\r\n[d]\r\nName=日期\r\n[end]\r\n");
+    qortest::writeFile(dir + "/f.ini", "[d]\r\nExpressions=%endyear%*10000+%endmonth%*100+%endday%\r\n");
+    struct Case {
+        const char* endLine;  // the interface file's EndTime line, if any
+        const char* value;    // the result library's Value
+        const char* told;     // on standard error ("" for nothing)
+    };
+    const Case cases[] = {
+        {"", "19990101", "没有EndTime"},
+        {"EndTime=\r\n", "19990101", "没有EndTime"},
+        {"EndTime=  \r\n", "19990101", "没有EndTime"},
+        {"EndTime=2004-13-45\r\n", "19990101", "EndTime=“2004-13-45”不是日期"},
+        {"EndTime=2004/02/03\r\n", "19990101", "EndTime=“2004/02/03”不是日期"},
+        {"EndTime=2004-02-29\r\n", "20040229", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.endLine);
+        qortest::writeFile(dir + "/i.ini", QByteArray("[InterCS]\r\nStartTime=2004-01-01\r\n") + c.endLine +
+                                               "CWZBK_File=ind.ini\r\nCWGSK_File=f.ini\r\n"
+                                               "CWSJK_File=out.ini\r\nLog_File=log.txt\r\n");
+        const auto r = qor(dir, "indicators i.ini");
+        EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+        const QString err = QString::fromUtf8(r.err);
+        if (*c.told) {
+            EXPECT_TRUE(err.contains(QString::fromUtf8(c.told)) && err.contains("1999-01-01")) << err.toStdString();
+        } else {
+            EXPECT_FALSE(err.contains("1999-01-01")) << err.toStdString();
+        }
+        const auto py = qortest::python("import configparser,sys\nc=configparser.ConfigParser()\n"
+                                        "c.read(sys.argv[1],encoding='gb18030')\nprint(c['d']['value'])",
+                                        {dir + "/out.ini"});
+        EXPECT_EQ(QString::fromUtf8(py.out).trimmed(), QString::fromUtf8(c.value)) << py.err.constData();
+    }
+}

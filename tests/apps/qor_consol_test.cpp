@@ -43,7 +43,7 @@ TEST(QorConsol, OpenPreparesTheReportAndSaveWritesItsUploadFile) {
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QString up = root + "/Alpha(001)/Monthly/upload/2004-03-01.xml";
     auto lint = qortest::run("xmllint", {"--xpath", "string(/ReportData/Balance/Cash)", up});
-    EXPECT_EQ(QString::fromUtf8(lint.out).trimmed(), "42.000000");
+    EXPECT_EQ(QString::fromUtf8(lint.out).trimmed(), "42");
 
     // No server folder: the client cannot run, and says so.
     r = consol(home, "upload");
@@ -80,9 +80,9 @@ QString uploaded(const QString& file, const QString& xpath) {
 
 // A monthly sample of two reports, 资产 and 负债, written by hand as the
 // client writes one. A comment stands among the Period's elements.
-QString twoSheetSample(const QString& aliases, const QString& rules = {}) {
+QString twoSheetSample(const QString& aliases, const QString& rules = {}, int periods = 12) {
     QString months;
-    for (int i = 0; i < 12; ++i) months += "<M/>";
+    for (int i = 0; i < periods; ++i) months += "<M/>";
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ReportData SampleID=\"7\" SampleName=\"月报\">"
            "<Period><!-- monthly -->" + months + "</Period>"
            "<Workbook xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\">"
@@ -157,14 +157,14 @@ TEST(QorConsol, EveryDownloadedItemLandsOrIsNamed) {
     r = consol(c.home, "save '" + c.rep + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QString up = c.folder + "/upload/2004-03-01.xml";
-    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/货币资金")), "1.000000");
-    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "12345.600000");
-    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A7")), "3.000000");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/货币资金")), "1");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "12345.6");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A7")), "3");
     EXPECT_EQ(uploaded(up, QStringLiteral("count(/ReportData/资产/短期借款)")), "0");
     EXPECT_EQ(uploaded(up, "/ReportData/Surface/ReportFirmCode"), "001");
     EXPECT_EQ(uploaded(up, "/ReportData/Surface/ReportFirmName"), QStringLiteral("星河科技(深圳)有限公司"));
     EXPECT_EQ(uploaded(c.folder + "/upload/2004-04-01.xml", QStringLiteral("/ReportData/资产/货币资金")),
-              "4.000000");
+              "4");
 }
 
 // An alias owns only the cells between its SName and the next: one with
@@ -183,7 +183,7 @@ TEST(QorConsol, AnAliasNeverTakesAnothersCell) {
     r = consol(c.home, "save '" + c.rep + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     const QString up = c.folder + "/upload/2004-03-01.xml";
-    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "2.000000");
+    EXPECT_EQ(uploaded(up, QStringLiteral("/ReportData/资产/A2")), "2");
     EXPECT_EQ(uploaded(up, QStringLiteral("count(/ReportData/资产/A1)")), "0");
 
     const ClientFolder d = clientWith(
@@ -209,7 +209,7 @@ TEST(QorConsol, TheSaveWritesEveryPagesValuesOrNamesThePage) {
     ASSERT_EQ(consol(c.home, "save '" + c.rep + "'").exitCode, 0);
     const QString march = c.folder + "/upload/2004-03-01.xml";
     const QString april = c.folder + "/upload/2004-04-01.xml";
-    ASSERT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "7.000000");
+    ASSERT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "7");
 
     // Kept in format state, the report still uploads its pages' values.
     auto script = qorIn(c.home, {"reader-script", "-"},
@@ -217,8 +217,8 @@ TEST(QorConsol, TheSaveWritesEveryPagesValuesOrNamesThePage) {
     ASSERT_EQ(script.exitCode, 0) << script.err.constData();
     auto r = consol(c.home, "save '" + c.rep + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
-    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/货币资金")), "1.000000");
-    EXPECT_EQ(uploaded(april, QStringLiteral("/ReportData/资产/货币资金")), "2.000000");
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/货币资金")), "1");
+    EXPECT_EQ(uploaded(april, QStringLiteral("/ReportData/资产/货币资金")), "2");
 
     // An unreadable upload of page 1 is named, and page 2's is still written.
     ASSERT_EQ(qorIn(c.home, {"set", c.rep, "2", "4", "2", "777"}).exitCode, 0);
@@ -227,7 +227,7 @@ TEST(QorConsol, TheSaveWritesEveryPagesValuesOrNamesThePage) {
     EXPECT_EQ(r.exitCode, 3) << r.err.constData();
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("第1页（2004-03-01）"))) << r.err.constData();
     EXPECT_EQ(qortest::fileBytes(march), "<ReportData><unclosed>");
-    EXPECT_EQ(uploaded(april, QStringLiteral("/ReportData/资产/货币资金")), "777.000000");
+    EXPECT_EQ(uploaded(april, QStringLiteral("/ReportData/资产/货币资金")), "777");
     QFile::remove(march);
 
     // A3's cell (B6) computed by a formula that fails: the save is refused
@@ -244,7 +244,7 @@ TEST(QorConsol, TheSaveWritesEveryPagesValuesOrNamesThePage) {
     r = consol(c.home, "save '" + c.rep + "'");
     EXPECT_EQ(r.exitCode, 1) << r.out.constData();
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("B6 单元（A3）"))) << r.err.constData();
-    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "7.000000");
+    EXPECT_EQ(uploaded(march, QStringLiteral("/ReportData/资产/A3")), "7");
 }
 
 // The data rules' range and number forms, checked alike by qor validate
@@ -289,6 +289,17 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
         {rule("R4C", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
         {rule("IZ4", "0", "10"), 4, 2, "5000", 1, 0, unreadable},  // no column of a report
         {rule("R0C2:R4C2", "0", "10"), 4, 2, "5000", 1, 0, unreadable},
+        // The file's own form is R1C1: "C4" is a whole column there, "R4" a
+        // whole row, "RC2" a relative cell. None is taken for an A1 cell.
+        {rule("C4", "0", "1000"), 4, 3, "5000", 1, 0, unreadable},
+        {rule("R4", "0", "1000"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("r4:r6", "0", "1000"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("RC2", "0", "1000"), 4, 2, "5000", 1, 0, unreadable},
+        {rule("R[1]C2", "0", "1000"), 4, 2, "5000", 1, 0, unreadable},
+        // Column C of the A1 form is written with "$"; a plain A1 cell stays.
+        {rule("$C$4", "0", "1000"), 4, 3, "5000", 1, 1, QStringLiteral("第1页第4行第3列")},
+        {rule("$C4:D4", "0", "1000"), 4, 3, "5000", 1, 1, QStringLiteral("第1页第4行第3列")},
+        {rule("B4", "0", "1000"), 4, 2, "5000", 1, 1, failsB4},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.rules.toStdString() + " " + k.value.toStdString());
@@ -326,4 +337,109 @@ TEST(QorConsol, DataRulesAreAppliedAsWrittenByValidateAndTheSave) {
     const auto s = consol(c.home, "save '" + c.rep + "'");
     EXPECT_EQ(s.exitCode, 1);
     EXPECT_TRUE(QString::fromUtf8(s.err).contains(failed)) << s.err.constData();
+}
+
+// One alias named twice, or two aliases on one cell (however its address
+// is written), would send one value under two names and lose the other:
+// the sample is refused as damaged, naming both aliases and the cell.
+TEST(QorConsol, AliasesThatShareACellOrANameAreRefused) {
+    struct Case {
+        const char* aliases;
+        QStringList named;
+    };
+    const Case cases[] = {
+        {"<SName>A3</SName><CellCoor>资产!B3</CellCoor><SName>A4</SName><CellCoor>资产!B3</CellCoor>",
+         {"“A3”", "“A4”", "资产!B3"}},
+        {"<SName>A3</SName><CellCoor>资产!B3</CellCoor><SName>A4</SName><CellCoor>负债!B4</CellCoor>"
+         "<CellCoor>资产!b3</CellCoor>",
+         {"“A3”", "“A4”", "资产!b3"}},
+        {"<SName>A3</SName><CellCoor>资产!B3</CellCoor><SName>A3</SName><CellCoor>资产!B5</CellCoor>",
+         {"“A3”", "不止一次"}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.aliases);
+        // The two may stand in different SampleAlias elements.
+        const QString aliases = QStringLiteral("<SampleAlias>%1</SampleAlias>").arg(QString::fromUtf8(k.aliases))
+                                    .replace(QStringLiteral("<SName>A4"), QStringLiteral("</SampleAlias><SampleAlias><SName>A4"));
+        const ClientFolder c = clientWith(
+            "consol-alias-clash", twoSheetSample(aliases),
+            {{"2004-03-01.xml", "<ReportData><SampleData><A3>3</A3><A4>4</A4></SampleData></ReportData>"}});
+        const auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+        EXPECT_EQ(r.exitCode, 1) << r.out.constData();
+        const QString err = QString::fromUtf8(r.err);
+        EXPECT_TRUE(err.contains(QStringLiteral("样表已损坏"))) << err.toStdString();
+        for (const QString& n : k.named) EXPECT_TRUE(err.contains(n)) << n.toStdString() << "\n" << err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(c.rep));
+    }
+}
+
+// Each period of a download has its own page with year, quarter and month
+// from the file's name (a quarter-end date is its quarter), and two files
+// of one period are told, not silently laid one over the other.
+TEST(QorConsol, EveryDownloadedPeriodHasItsOwnPage) {
+    struct Case {
+        int periods;  // the sample's Period children: 4 quarterly, 12 monthly
+        QStringList files;
+        QStringList pages;   // what qor pages says of each page, in order
+        QStringList uploads; // the upload file of each page, holding its 货币资金
+        QStringList values;
+        QString told;        // the file told as laid over, "" for none
+    };
+    const Case cases[] = {
+        {4,
+         {"2004-01-31.xml", "2004-03-31.xml", "2004-06-30.xml", "2004-09-30.xml", "2004-12-31.xml"},
+         {"2=2004 3=1 4=3", "2=2004 3=2 4=6", "2=2004 3=3 4=9", "2=2004 3=4 4=12"},
+         {"2004-01-01", "2004-04-01", "2004-07-01", "2004-10-01"},
+         {"2", "3", "4", "5"},
+         "2004-01-31.xml"},
+        {12,
+         {"2004-03-01.xml", "2004-05-01.xml"},
+         {"2=2004 3=1 4=3", "2=2004 3=2 4=5"},
+         {"2004-03-01", "2004-05-01"},
+         {"1", "2"},
+         ""},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.periods);
+        QList<std::pair<QString, QString>> downloads;
+        for (int i = 0; i < k.files.size(); ++i)
+            downloads.append({k.files[i], QStringLiteral("<ReportData><SampleData><货币资金>%1</货币资金></SampleData></ReportData>")
+                                              .arg(i + 1)});
+        const ClientFolder c = clientWith("consol-periods", twoSheetSample(kAliases, {}, k.periods), downloads);
+        auto r = consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'"));
+        EXPECT_EQ(r.exitCode, k.told.isEmpty() ? 0 : 3) << r.err.constData();
+        if (!k.told.isEmpty()) {
+            EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("与 %1 同属一个期间").arg(k.told))) << r.err.constData();
+        }
+        const QString pages = QString::fromUtf8(qorIn(c.home, {"pages", c.rep}).out);
+        EXPECT_TRUE(pages.startsWith(QStringLiteral("pages: %1\n").arg(k.pages.size()))) << pages.toStdString();
+        for (int p = 0; p < k.pages.size(); ++p) {
+            EXPECT_TRUE(pages.contains(QStringLiteral("page %1: %2\n").arg(p + 1).arg(k.pages[p]))) << pages.toStdString();
+            EXPECT_EQ(cell(c.home, c.rep, p + 1, 4, 2), k.values[p]);
+        }
+        r = consol(c.home, "save '" + c.rep + "'");
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        for (int p = 0; p < k.uploads.size(); ++p)
+            EXPECT_EQ(uploaded(c.folder + "/upload/" + k.uploads[p] + ".xml", QStringLiteral("/ReportData/资产/货币资金")),
+                      k.values[p]) << k.uploads[p].toStdString();
+    }
+}
+
+// An amount goes up as the shortest text that reads back as the same
+// number: nothing added past its last digit, nothing cut.
+TEST(QorConsol, UploadedAmountsReadBackAsTheyAre) {
+    const ClientFolder c = clientWith(
+        "consol-amounts", twoSheetSample(kAliases),
+        {{"2004-03-01.xml", "<ReportData><SampleData><货币资金>1</货币资金></SampleData></ReportData>"}});
+    ASSERT_EQ(consol(c.home, "open '" + c.folder + QStringLiteral("/资产.xml'")).exitCode, 0);
+    const std::pair<const char*, const char*> amounts[] = {
+        {"99999999999.99", "99999999999.99"}, {"0.1", "0.1"}, {"-1234.5", "-1234.5"},
+        {"100", "100"}, {"0.07", "0.07"}, {"123456789012.3", "123456789012.3"}};
+    for (const auto& [value, sent] : amounts) {
+        ASSERT_EQ(qorIn(c.home, {"set", c.rep, "1", "4", "2", value}).exitCode, 0);
+        const auto r = consol(c.home, "save '" + c.rep + "'");
+        ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+        EXPECT_EQ(uploaded(c.folder + "/upload/2004-03-01.xml", QStringLiteral("/ReportData/资产/货币资金")),
+                  QString::fromUtf8(sent));
+    }
 }

@@ -118,12 +118,12 @@ TEST_F(Indicators, TheInterfaceFileGivesThePeriodAndTheSettings) {
     EXPECT_EQ(s.direction, 1);
     ASSERT_TRUE(ReadInterfaceFile(write({}, "2003-1-1", "2004-12-31"), &s));
     EXPECT_EQ(s.period, u"全年");
-    // An empty or malformed date is 1999-01-01, and the bad one is told.
+    // An empty or malformed date is 1999-01-01, and each is told.
     ASSERT_TRUE(ReadInterfaceFile(write({}, "", "20041231"), &s));
     EXPECT_EQ(s.startYear, 1999);
     EXPECT_EQ(s.endMonth, 1);
     EXPECT_EQ(s.endDay, 1);
-    EXPECT_EQ(s.warnings.size(), 1);
+    EXPECT_EQ(s.warnings.size(), 2);
 
     // The registry's formula library wins over the interface file's.
     ASSERT_TRUE(WriteFormulaLibraryPath("/lib/工业公式库.ini"));

@@ -215,6 +215,37 @@ TEST_F(LedgerDrillCommand, CommandLineHostPrintsWhatTheLedgerGets) {
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("没有公式")));
 }
 
+// The code argument is one argument whatever it holds: a quoted comma
+// stays in the code, and a nested call is the argument (its own codes are
+// its own), so neither splits the call's arguments nor lends a wrong code.
+TEST_F(LedgerDrillCommand, TheCodeArgumentIsOneArgumentWhateverItHolds) {
+    struct Case {
+        const char* formula;
+        const char* printed;
+    };
+    const Case cases[] = {
+        {"QM(\"10,01\",5)", "codes: 10,01\nperiod: 5\ninclude: no\n"},
+        {"QM(\"10,01\",5,\"Y\")", "codes: 10,01\nperiod: 5\ninclude: yes\n"},
+        {"QM(QC(\"1001\",5),6)", "codes: 1001\nperiod: 5\ninclude: no\n"},
+        {"QM(QC(\"1001\",5),6,\"Y\")+FS(\"2,1)\",7)", "codes: 1001/2,1)\nperiod: 5\ninclude: no\n"},
+        {"DFS(\"1001\",\"2202\",\"22\",\"Y\")", "codes: 1001\nperiod: 6\ninclude: yes\n"},
+        {"QM(1001,,\"A,B\",C,D,E,F,\"2024-05-31\")", "codes: 1001\nperiod: 05\ninclude: no\n"},
+    };
+    const QString path = doctest::testDir() + QStringLiteral("/nested.rep");
+    const QString qor = QStringLiteral(QOR_TEST_BINARY_DIR "/apps/qor/qor");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.formula);
+        {
+            auto doc = docWithFormula(QString::fromUtf8(c.formula));
+            ASSERT_TRUE(doc->Files().OnSaveDocument(path));
+            doc->Files().OnCloseDocument();
+        }
+        const qortest::ProcessResult r = qortest::run(qor, {"ledger", path, "0", "2", "2"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(QString::fromUtf8(r.out), QString::fromUtf8(c.printed));
+    }
+}
+
 TEST_F(LedgerDrillCommand, DesktopLedgerWindowListsEachAccountByMonth) {
     InstallLedgerWindow(nullptr);
     auto doc = docWithFormula(QStringLiteral("QM(2001,21)-QC(1001,3)"));
