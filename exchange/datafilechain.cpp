@@ -698,44 +698,31 @@ static int importLotusToReport(const QString& path, CReportHandle* report, QStri
     QList<KeptTable> tables;
     QList<qor::WorkbookCellsLeftOut> formulas;
     QStringList namesRows;
+    qor::LossTally undecoded;  // texts whose bytes are no character
     for (const LotusSheet& s : sheets) {
         KeptTable& t = tables.emplace_back();
         t.name = s.name + u':';
-        int rows = 0, cols = 0;
-        for (const auto& [pos, v] : s.cells) {
-            rows = std::max(rows, pos.first + 1);
-            cols = std::max(cols, pos.second + 1);
-        }
-        QStringList head;
-        int letters = 0;
-        bool textsOnly = true;
-        for (auto it = s.cells.cbegin(); it != s.cells.cend() && it->first.first == 0; ++it) {
-            const QString text = it->second.typeId() == QMetaType::Double ? QString() : it->second.toString();
-            if (text.isEmpty()) textsOnly = false;
-            if (it->first.second == letters && text.compare(ColumnLetters(letters + 1), Qt::CaseInsensitive) == 0)
-                ++letters;
-            head << text;
-        }
-        const int first = textsOnly && letters > 0 ? 1 : 0;
-        if (first && letters < head.size())
-            namesRows << LoadErrorText(qor::str::kSheetFirstRowAsNames).arg(t.name, head.join(u','));
-        QList<bool> numbers(cols, true);
-        for (const auto& [pos, v] : s.cells)
-            if (pos.first >= first && v.typeId() != QMetaType::Double) numbers[pos.second] = false;
-        for (int c = 0; c < cols; ++c) {
-            FieldInfo f;
+        const LotusTableShape shape = lotusTableShape(s);
+        const int first = shape.first;
+        if (first && std::any_of(shape.head.cbegin() + shape.letters, shape.head.cend(),
+                                 [](const QString& h) { return !h.isEmpty(); }))
+            namesRows << LoadErrorText(qor::str::kSheetFirstRowAsNames).arg(t.name, shape.head.join(u','));
+        // The report shows no names: each column is its letter.
+        for (int c = 0; c < shape.cols; ++c) {
+            FieldInfo f = shape.fields.at(c);
             f.name = ColumnLetters(c + 1);
-            f.type = numbers.at(c) ? kDouble : kText;
-            f.size = numbers.at(c) ? 8 : 255;
             t.fields.append(f);
         }
-        t.records = std::max(0, rows - first);
+        t.records = std::max(0, shape.rows - first);
         t.rows = QList<QVariantList>(std::min<qint64>(t.records, kMaxRows),
-                                     QVariantList(std::min(cols, kMaxCols)));
+                                     QVariantList(std::min(shape.cols, kMaxCols)));
         for (const auto& [pos, v] : s.cells) {
             const int r = pos.first - first;
             if (r < 0 || r >= kMaxRows || pos.second >= kMaxCols) continue;
             t.rows[r][pos.second] = v;
+            if (s.undecoded.count(pos))
+                undecoded.add(LoadErrorText(qor::str::kLossBytesNotInCodePage).arg(s.encoding),
+                              qor::CellPlace(int(tables.size()), r + 1, pos.second + 1));
         }
         // A formula's cell takes the result the file kept, as a workbook's
         // does, and the formulas are named the same way.
@@ -752,6 +739,7 @@ static int importLotusToReport(const QString& path, CReportHandle* report, QStri
     if (!fillReport(tables, report, error, notes)) return 0;
     if (notes) {
         *notes += namesRows;
+        undecoded.appendTo(notes);
         if (!formulas.isEmpty()) *notes += qor::LeftOutCellsMessage(formulas).split(u'\n');
     }
     return 1;

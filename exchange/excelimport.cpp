@@ -643,6 +643,16 @@ void CExcelBridge::importDataCells(int page) {
     }
     for (const WorkbookCellsLeftOut* l : {&noNumber, &formulas, &rounded, &roundedToShown, &cut, &underMerge})
         if (l->count > 0) m_leftOut.append(*l);
+    if (const XlWorksheet::Undecoded& u = ws->undecoded(); u.count > 0) {
+        WorkbookCellsLeftOut undecoded;
+        undecoded.reason = WorkbookCellsLeftOut::Undecoded;
+        undecoded.sheet = ws->name();
+        undecoded.part = u.kind;
+        undecoded.count = u.count;
+        undecoded.row = u.row;
+        undecoded.col = u.col;
+        m_leftOut.append(undecoded);
+    }
 }
 
 namespace qor {
@@ -739,6 +749,10 @@ QString LeftOutCellsMessage(const QList<WorkbookCellsLeftOut>& leftOut) {
                                  : l.reason == WorkbookCellsLeftOut::Comment    ? LoadErrorText(str::kLossComment)
                                                                                 : LoadErrorText(str::kLossRoundedToShown);
             lines << LoadErrorText(str::kLossLine).arg(kind).arg(l.count).arg(place);
+            continue;
+        }
+        if (l.reason == WorkbookCellsLeftOut::Undecoded) {
+            lines << LoadErrorText(str::kLossLine).arg(l.part).arg(l.count).arg(place);
             continue;
         }
         if (l.reason == WorkbookCellsLeftOut::TextCut) {

@@ -41,10 +41,11 @@ struct WorkbookCellsLeftOut {
         TextCut,
         UnderMerge,
         Comment,  // a cell's comment, which has no place in a report
-        RoundedToShown  // numbers of more decimals than their cell shows
+        RoundedToShown,  // numbers of more decimals than their cell shows
+        Undecoded        // texts whose bytes are no character of the file's code page
     } reason = BeyondTable;
     QString sheet;         // the worksheet's name
-    QString part;          // NotAWorksheet: the part the sheet names
+    QString part;          // NotAWorksheet: the part the sheet names; Undecoded: the loss as named
     int row = 0, col = 0;  // the first such cell, row by row, from 1
     qint64 count = 0;
     int tableRows = 0, tableCols = 0;  // the table they lie beyond

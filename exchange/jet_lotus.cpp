@@ -2,11 +2,13 @@
 // our own record writer. libwps knows no Chinese code page, so files are
 // parsed as code page 437, whose upper half maps every byte to a character
 // of its own; those characters are mapped back to their bytes, which are
-// then decoded as code page 936.
+// then decoded as any text that names no code page is: UTF-8 when every
+// text of the file is valid UTF-8, else GB18030, a text whose bytes are
+// neither kept with U+FFFD for them and named with its cell.
 //
 // Each worksheet is two table definitions, "<sheet>:" and
-// "<sheet>:<first cell>..<last cell>", both reading the same cells: the
-// first row names the fields when it holds texts only.
+// "<sheet>:A1..<last cell>", both reading the same cells where they stand
+// (see lotusTableShape).
 
 #include <iconv.h>
 #include <librevenge-stream/librevenge-stream.h>
@@ -67,9 +69,8 @@ const Cp437& cp437() {
     return table;
 }
 
-// Text from libwps (parsed as code page 437) back to what the file's
-// bytes say in code page 936.
-QString fromParsed(const QString& parsed) {
+// Text from libwps (parsed as code page 437) back to the file's bytes.
+QByteArray fromParsed(const QString& parsed) {
     QByteArray bytes;
     for (qsizetype i = 0; i < parsed.size(); ++i) {
         const qsizetype n = parsed.at(i).isHighSurrogate() && i + 1 < parsed.size() ? 2 : 1;
@@ -83,22 +84,26 @@ QString fromParsed(const QString& parsed) {
         else
             bytes.append(c.toUtf8());
     }
-    return decodeCp936(bytes);
+    return bytes;
 }
 
 using Sheet = LotusSheet;
 
-// Collects what libwps sends of a spreadsheet: sheet names and cells.
+// Collects what libwps sends of a spreadsheet: sheet names and cells,
+// texts as the file's bytes (decoded once every text is known).
 class Collector final : public librevenge::RVNGSpreadsheetInterface {
 public:
     QList<Sheet> sheets;
+    QList<QByteArray> sheetNames;
+    QList<std::map<std::pair<int, int>, QByteArray>> texts;  // a sheet's text cells
     qint64 cellCount = 0;
 
     void openSheet(const librevenge::RVNGPropertyList& p) override {
-        Sheet s;
-        if (p["librevenge:sheet-name"])
-            s.name = fromParsed(QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr()));
-        sheets.append(s);
+        sheets.append(Sheet());
+        sheetNames.append(p["librevenge:sheet-name"]
+                              ? fromParsed(QString::fromUtf8(p["librevenge:sheet-name"]->getStr().cstr()))
+                              : QByteArray());
+        texts.emplace_back();
         m_row = -1;
     }
     void openSheetRow(const librevenge::RVNGPropertyList& p) override {
@@ -122,14 +127,15 @@ public:
     void closeSheetCell() override {
         m_inCell = false;
         if (sheets.isEmpty() || m_col < 0 || m_cellRow < 0) return;
-        QVariant v;
-        if (m_number)
-            v = m_value;
-        else if (!m_text.isEmpty())
-            v = fromParsed(QString::fromUtf8(m_text));
-        else
+        if (m_number) {
+            sheets.last().cells[{m_cellRow, m_col}] = m_value;
+            texts.last().erase({m_cellRow, m_col});
+        } else if (!m_text.isEmpty()) {
+            sheets.last().cells[{m_cellRow, m_col}] = QString();
+            texts.last()[{m_cellRow, m_col}] = fromParsed(QString::fromUtf8(m_text));
+        } else {
             return;
-        sheets.last().cells[{m_cellRow, m_col}] = v;
+        }
         if (m_formula) sheets.last().formulas.insert({m_cellRow, m_col});
         ++cellCount;
     }
@@ -236,86 +242,64 @@ QString numberText(double d) { return QString::number(d, 'g', QLocale::FloatingP
 
 class LotusDriver : public Driver {
 public:
-    explicit LotusDriver(QList<Sheet> sheets) : m_sheets(std::move(sheets)) {}
+    LotusDriver(QList<Sheet> sheets, QString file) : m_sheets(std::move(sheets)), m_file(std::move(file)) {}
 
     QStringList tableNames() override {
         QStringList names;
         for (const Sheet& s : m_sheets) {
             names.append(s.name + QLatin1Char(':'));
-            if (s.cells.empty()) {
-                names.append(s.name + QStringLiteral(":A1..A1"));
-                continue;
-            }
-            int r1 = INT_MAX, c1 = INT_MAX, r2 = 0, c2 = 0;
-            for (const auto& [pos, v] : s.cells) {
-                r1 = std::min(r1, pos.first);
-                r2 = std::max(r2, pos.first);
-                c1 = std::min(c1, pos.second);
-                c2 = std::max(c2, pos.second);
-            }
-            names.append(s.name + QLatin1Char(':') + cellName(r1, c1) + QStringLiteral("..") +
-                         cellName(r2, c2));
+            const LotusTableShape shape = lotusTableShape(s);
+            names.append(s.name + QStringLiteral(":A1..") +
+                         cellName(std::max(0, shape.rows - 1), std::max(0, shape.cols - 1)));
         }
         return names;
     }
 
     bool loadTable(const QString& table, LoadedTable* out) override {
+        return collectTable([&](RecordSink& sink) { return streamTable(table, sink); }, out);
+    }
+
+    bool streamTable(const QString& table, RecordSink& sink) override {
         const qsizetype colon = table.indexOf(u':');
         const QString sheetName = colon < 0 ? table : table.left(colon);
         const Sheet* sheet = nullptr;
         for (const Sheet& s : m_sheets)
             if (s.name.compare(sheetName, Qt::CaseInsensitive) == 0) sheet = &s;
         if (!sheet) return false;
-        if (sheet->cells.empty()) return true;
-        int r1 = INT_MAX, c1 = INT_MAX, r2 = 0, c2 = 0;
+        if (sheet->cells.empty()) {
+            sink.begin({});
+            return true;
+        }
+        const LotusTableShape shape = lotusTableShape(*sheet);
+        CheckWorksheetArea(sheet->name, QStringLiteral("A1..") + cellName(shape.rows - 1, shape.cols - 1),
+                           shape.rows, shape.cols);
+        sink.begin(shape.fields);
+        FieldLosses losses;
+        const QString undecoded = LoadErrorText(str::kLossBytesNotInCodePage).arg(sheet->encoding);
+        QVariantList row(shape.cols);
+        int at = shape.first;  // the row being filled
+        bool more = true;
+        auto hand = [&] {
+            more = sink.record(row);
+            row = QVariantList(shape.cols);
+            ++at;
+        };
         for (const auto& [pos, v] : sheet->cells) {
-            r1 = std::min(r1, pos.first);
-            r2 = std::max(r2, pos.first);
-            c1 = std::min(c1, pos.second);
-            c2 = std::max(c2, pos.second);
+            if (pos.first < shape.first) continue;
+            while (more && at < pos.first) hand();
+            if (!more) break;
+            const FieldInfo& f = shape.fields.at(pos.second);
+            row[pos.second] = v.typeId() == QMetaType::Double && f.type == kText ? QVariant(numberText(v.toDouble())) : v;
+            if (sheet->undecoded.count(pos)) losses.add(f.name, undecoded, pos.first - shape.first + 1);
         }
-        CheckWorksheetArea(sheet->name, cellName(r1, c1) + QStringLiteral("..") + cellName(r2, c2),
-                           r2 - r1 + 1, c2 - c1 + 1);
-        // The first row names the fields when it holds texts only: a number
-        // there is a value, and the row is the first record.
-        bool namesRow = true;
-        for (const auto& [pos, v] : sheet->cells) {
-            if (pos.first != r1) break;
-            if (v.typeId() == QMetaType::Double) namesRow = false;
-        }
-        const int first = namesRow ? r1 + 1 : r1;
-        // One pass over the cells (in row order) for the names and types,
-        // one to place the values.
-        const int cols = c2 - c1 + 1;
-        QList<bool> numbers(cols, true);
-        QList<QVariant> head(cols);
-        for (const auto& [pos, v] : sheet->cells) {
-            if (pos.first < first)
-                head[pos.second - c1] = v;
-            else if (v.typeId() != QMetaType::Double)
-                numbers[pos.second - c1] = false;
-        }
-        for (int c = 0; c < cols; ++c) {
-            FieldInfo f;
-            f.name = head.at(c).toString().trimmed();
-            if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c + 1);
-            f.type = numbers.at(c) ? kDouble : kText;
-            f.size = numbers.at(c) ? 8 : 255;
-            out->fields.append(f);
-        }
-        out->rows = QList<QVariantList>(r2 - first + 1, QVariantList(cols));
-        for (const auto& [pos, v] : sheet->cells) {
-            if (pos.first < first) continue;
-            QVariant& cell = out->rows[pos.first - first][pos.second - c1];
-            cell = v.typeId() == QMetaType::Double && !numbers.at(pos.second - c1)
-                       ? QVariant(numberText(v.toDouble()))
-                       : v;
-        }
+        if (more && at < shape.rows) hand();
+        losses.tell(sink, m_file);
         return true;
     }
 
 private:
     QList<Sheet> m_sheets;
+    QString m_file;
 };
 
 // The record header libwps looks for before it parses anything: a
@@ -370,9 +354,31 @@ QList<LotusSheet> parseLotus(const QByteArray& bytes, const QString& path) {
         if (r != libwps::WPS_OK)
             throw JetError(LoadErrorText(str::kLotusFileUnreadable).arg(path).arg(int(r)));
     }
-    // Sheets without a name of their own are named A, B, C ... as 1-2-3 does.
-    for (int i = 0; i < collector.sheets.size(); ++i)
-        if (collector.sheets[i].name.isEmpty()) collector.sheets[i].name = ColumnLetters(i + 1);
+    // A worksheet file names no code page libwps hands over: its texts are
+    // read as every text that names none, by the whole file (valid UTF-8
+    // throughout is UTF-8, else code page 936, the code page our own writer
+    // writes), and a text whose bytes are no character stays with U+FFFD
+    // for them, its cell kept in undecoded for the caller to name.
+    QByteArray all;
+    for (const QByteArray& name : std::as_const(collector.sheetNames)) all += name + '\n';
+    for (const auto& texts : std::as_const(collector.texts))
+        for (const auto& [pos, bytes] : texts) all += bytes + '\n';
+    const QByteArray encoding = unmarkedEncoding(all) == "UTF-8" ? QByteArray("UTF-8") : QByteArray("CP936");
+    all.clear();
+    for (int i = 0; i < collector.sheets.size(); ++i) {
+        LotusSheet& sheet = collector.sheets[i];
+        sheet.encoding = QString::fromLatin1(encoding);
+        QString name;
+        // Sheets without a name of their own, or one that does not read,
+        // are named A, B, C ... as 1-2-3 does.
+        const bool named = !collector.sheetNames[i].isEmpty() && decodeStrict(collector.sheetNames[i], encoding, &name);
+        sheet.name = named && !name.isEmpty() ? name : ColumnLetters(i + 1);
+        for (const auto& [pos, bytes] : collector.texts[i]) {
+            QString text;
+            if (!decodeStrict(bytes, encoding, &text)) sheet.undecoded.insert(pos);
+            sheet.cells[pos] = text;
+        }
+    }
     return std::move(collector.sheets);
 }
 
@@ -389,7 +395,43 @@ QByteArray lotusBytes(const QString& path) {
 }  // namespace
 
 std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const QString& path) {
-    return std::make_unique<LotusDriver>(parseLotus(bytes, path));
+    return std::make_unique<LotusDriver>(parseLotus(bytes, path), QFileInfo(path).fileName());
+}
+
+LotusTableShape lotusTableShape(const LotusSheet& sheet) {
+    LotusTableShape shape;
+    for (const auto& [pos, v] : sheet.cells) {
+        shape.rows = std::max(shape.rows, pos.first + 1);
+        shape.cols = std::max(shape.cols, pos.second + 1);
+    }
+    QStringList head(shape.cols);
+    bool textsOnly = true;
+    for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend() && it->first.first == 0; ++it) {
+        const QString text = it->second.typeId() == QMetaType::Double ? QString() : it->second.toString();
+        if (text.isEmpty()) textsOnly = false;
+        if (it->first.second == shape.letters &&
+            text.compare(ColumnLetters(shape.letters + 1), Qt::CaseInsensitive) == 0)
+            ++shape.letters;
+        head[it->first.second] = text;
+    }
+    if (textsOnly && shape.letters > 0) {
+        shape.first = 1;
+        shape.head = head;
+    } else {
+        shape.letters = 0;
+    }
+    QList<bool> numbers(shape.cols, true);
+    for (const auto& [pos, v] : sheet.cells)
+        if (pos.first >= shape.first && v.typeId() != QMetaType::Double) numbers[pos.second] = false;
+    for (int c = 0; c < shape.cols; ++c) {
+        FieldInfo f;
+        f.name = shape.head.value(c).trimmed();
+        if (f.name.isEmpty()) f.name = QStringLiteral("F%1").arg(c + 1);
+        f.type = numbers.at(c) ? kDouble : kText;
+        f.size = numbers.at(c) ? 8 : 255;
+        shape.fields.append(f);
+    }
+    return shape;
 }
 
 QList<LotusSheet> readLotusSheets(const QString& path) { return parseLotus(lotusBytes(path), path); }

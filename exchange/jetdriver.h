@@ -124,12 +124,34 @@ std::unique_ptr<Driver> makeLotusDriverFromBytes(const QByteArray& bytes, const 
 // The worksheets of a Lotus file as they stand, for a report that takes
 // them cell for cell: each cell at its (row, column) from 0, a number or a
 // text; the cells that held a formula come with the result the file kept.
+// The texts are read in encoding ("UTF-8" when every text of the file is
+// valid UTF-8, else "CP936"); those whose bytes are no character of it
+// hold U+FFFD for them, their cells in undecoded, for the caller to name.
 struct LotusSheet {
     QString name;
     std::map<std::pair<int, int>, QVariant> cells;
     std::set<std::pair<int, int>> formulas;
+    std::set<std::pair<int, int>> undecoded;
+    QString encoding;
 };
 QList<LotusSheet> readLotusSheets(const QString& path);
+// How a worksheet becomes a table, the one rule of every route that reads
+// one (a report, a working database, INDB): every cell stays at its row
+// and column, counted from A1. Only a first row that begins with the
+// column letters a report's own export writes (A, B, C ..., perhaps a
+// keyword field's name after them) is no record: it names the fields.
+// Otherwise row 1 is the first record, whatever it holds, and the fields
+// are F1, F2 ... by column.
+struct LotusTableShape {
+    int first = 0;           // the row (from 0) of the first record: 1 past a letters row
+    QStringList head;        // the letters row by column, when first is 1
+    int letters = 0;         // how many of head are the column letters
+    int rows = 0, cols = 0;  // the rows and columns the cells reach, from A1
+    // A field a column: Double when every value of its records is a
+    // number, Text otherwise; named by the letters row, else F<column>.
+    QList<FieldInfo> fields;
+};
+LotusTableShape lotusTableShape(const LotusSheet& sheet);
 // Writes tables as a ".wk4" file, a worksheet per table: the field names in
 // the first row, numbers as doubles, texts as code page 936 labels, at most
 // 8,191 records and 256 fields a worksheet (what is cut is in *notes).

@@ -326,6 +326,22 @@ public:
     // worksheet (a damaged file); the sheet is then empty. Empty otherwise.
     const QString& unreadPart() const { return m_unreadPart; }
     void setUnreadPart(QString part) { m_unreadPart = std::move(part); }
+    // Texts a file held in bytes that are no character of its code page
+    // (each such byte a U+FFFD), for the reader's caller to name: how many,
+    // the first cell (row, column from 1), and what they were read as.
+    struct Undecoded {
+        qint64 count = 0;
+        int row = 0, col = 0;
+        QString kind;  // the loss as it is named ("bytes that are no character of CP1253")
+    };
+    void noteUndecoded(int row, int col, const QString& kind) {
+        if (m_undecoded.count++ == 0) {
+            m_undecoded.row = row;
+            m_undecoded.col = col;
+            m_undecoded.kind = kind;
+        }
+    }
+    const Undecoded& undecoded() const { return m_undecoded; }
     // Drops every cell, merge and size, keeping the name: a sheet that has
     // been written out no longer holds its page in memory.
     void releaseContents();
@@ -340,6 +356,7 @@ private:
     void addMerge(const XlArea& a);
     QString m_name;
     QString m_unreadPart;
+    Undecoded m_undecoded;
     XlCellMap m_cells;
     std::vector<XlArea> m_merges;
     std::map<int, double> m_colWidths;

@@ -165,20 +165,17 @@ Record recordAt(const QByteArray& s, qsizetype at, const WorkbookReadFailure& fa
     return r;
 }
 
-// The encoding of a CODEPAGE record's number, for the 8-bit texts of a
-// BIFF5 stream; a number no Windows code page has reads as the Western one,
-// the code page of most old files. Some writers put 1200 (UTF-16) into a
-// BIFF5 file, whose texts are one byte a character all the same: they are
-// read as the Western code page, as other spreadsheet programs read them.
+// The converter's name for a CODEPAGE record's number, for the 8-bit
+// texts of a BIFF5 stream, through the one decoder of named code pages;
+// empty for a number no converter knows. Some writers put 1200 (UTF-16)
+// into a BIFF5 file, whose texts are one byte a character all the same:
+// they are read as the Western code page, as other spreadsheet programs
+// read them.
 QByteArray codePageName(int cp) {
-    if (cp == 10000 || cp == 32768) return "MACINTOSH";
-    if (cp == 367) return "ASCII";
-    static constexpr int known[] = {437, 737, 775, 850, 852, 855, 857, 860, 861, 862, 863, 864,
-                                    865, 866, 869, 874, 932, 936, 949, 950, 1250, 1251, 1252,
-                                    1253, 1254, 1255, 1256, 1257, 1258};
-    for (const int k : known)
-        if (cp == k) return "CP" + QByteArray::number(cp);
-    return "CP1252";
+    if (cp == 1200 || cp == 21010 || cp == 32769) return codePageEncoding("1252");
+    if (cp == 10000 || cp == 32768) return codePageEncoding("MACINTOSH");
+    if (cp == 367) return codePageEncoding("ASCII");
+    return codePageEncoding(QByteArray::number(cp));
 }
 
 struct Font {
@@ -228,8 +225,31 @@ private:
 
     // ---- texts ----
 
-    QString eightBit(const QByteArray& b) const {
-        return m_biff8 ? QString::fromLatin1(b) : decodeText(b, m_encoding);
+    // A BIFF5 text in the book's code page; one whose bytes are no
+    // character of it (or of a code page no converter knows, where only
+    // ASCII reads) holds U+FFFD for them and sets m_undecoded.
+    QString eightBit(const QByteArray& b) {
+        if (m_biff8) return QString::fromLatin1(b);
+        QString out;
+        if (!m_encoding.isEmpty()) {
+            if (!decodeStrict(b, m_encoding, &out)) m_undecoded = true;
+            return out;
+        }
+        out.reserve(b.size());
+        for (const char c : b) {
+            if (uchar(c) >= 0x80) m_undecoded = true;
+            out.append(uchar(c) < 0x80 ? QChar(c) : QChar(0xFFFD));
+        }
+        return out;
+    }
+    // Names the cell whose text was just read when its bytes did not read.
+    void tellUndecoded(int row, int col) {
+        if (!m_undecoded) return;
+        m_undecoded = false;
+        const QString kind = m_encoding.isEmpty()
+                                 ? LoadErrorText(str::kLossCodePageUnknown).arg(m_codePage)
+                                 : LoadErrorText(str::kLossBytesNotInCodePage).arg(QString::fromLatin1(m_encoding));
+        m_sheet->noteUndecoded(row + 1, col + 1, kind);
     }
 
     // A text whose characters follow a flag byte (BIFF8) or not (BIFF5).
@@ -275,7 +295,8 @@ private:
                 case kEof:
                     return;
                 case kCodePage:
-                    m_encoding = codePageName(r.u16());
+                    m_codePage = r.u16();
+                    m_encoding = codePageName(m_codePage);
                     break;
                 case kFont:
                     readFont(r);
@@ -686,8 +707,10 @@ private:
                     const int row = r.u16(), col = r.u16(), xf = r.u16();
                     XlCell c;
                     c.kind = XlCell::Text;
+                    m_undecoded = false;
                     c.text = longText(r);
                     place(r, row, col, xf, std::move(c));
+                    tellUndecoded(row, col);
                     break;
                 }
                 case kBoolErr: {
@@ -727,9 +750,11 @@ private:
                     if (pendingString.row < 0) break;
                     XlCell c;
                     c.kind = XlCell::Text;
+                    m_undecoded = false;
                     c.text = longText(r);
                     place(r, pendingString.row, pendingString.col, pendingString.xf,
                           formulaResult(std::move(c)));
+                    tellUndecoded(pendingString.row, pendingString.col);
                     pendingString.row = -1;
                     break;
                 }
@@ -793,7 +818,9 @@ private:
     const XlsxReadLimits& m_limits;
     const WorkbookReadFailure& m_fail;
     bool m_biff8 = true;
-    QByteArray m_encoding;
+    QByteArray m_encoding;  // empty: a code page no converter knows
+    int m_codePage = 1252;
+    bool m_undecoded = false;  // the last 8-bit text held bytes that did not read
     uint32_t m_palette[56];
     std::vector<Font> m_fonts;
     std::map<int, QString> m_formats;
